@@ -1,0 +1,186 @@
+// Message channels: a handler per channel formats the message, a show
+// function per channel writes the formatted pieces.
+#include "kelmar/PxMessage.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Every formatted piece is cut at this many characters (terminator included).
+constexpr size_t kMessageBufferSize = 5000;
+
+// Shows the prefix and then the message as two separate pieces, but only
+// when the channel's threshold admits the message's level.
+void ShowFiltered(int channelLevel, PxShowFunction show, const char *prefixFormat, int level,
+                  const char *format, va_list args)
+{
+    if (channelLevel < level || show == nullptr) return;
+    char buffer[kMessageBufferSize];
+    std::snprintf(buffer, sizeof buffer, prefixFormat, level);
+    show(level, buffer);
+    std::vsnprintf(buffer, sizeof buffer, format != nullptr ? format : "", args);
+    show(level, buffer);
+}
+
+}  // namespace
+
+int PxInfoLevel = 0;
+int PxWarningLevel = 0;
+int PxDebugLevel = 0;
+int PxFatalErrorLevel = 0;
+
+PxMessageHandler PxInfoHandler = PxHandlerInfo;
+PxMessageHandler PxWarningHandler = PxHandlerWarning;
+PxMessageHandler PxFatalErrorHandler = PxHandlerFatalError;
+PxMessageHandler PxDebugHandler = PxHandlerDebug;
+
+PxShowFunction PxInfoShow = PxShowStderr;
+PxShowFunction PxWarningShow = PxShowStderr;
+PxShowFunction PxFatalErrorShow = PxShowStderr;
+PxShowFunction PxDebugShow = PxShowStderr;
+
+// A null handler silences its channel.
+void PxInfo(int level, const char *format, ...)
+{
+    if (PxInfoHandler == nullptr) return;
+    va_list args;
+    va_start(args, format);
+    PxInfoHandler(level, format, args);
+    va_end(args);
+}
+
+void PxWarning(int level, const char *format, ...)
+{
+    if (PxWarningHandler == nullptr) return;
+    va_list args;
+    va_start(args, format);
+    PxWarningHandler(level, format, args);
+    va_end(args);
+}
+
+void PxDebug(int level, const char *format, ...)
+{
+    if (PxDebugHandler == nullptr) return;
+    va_list args;
+    va_start(args, format);
+    PxDebugHandler(level, format, args);
+    va_end(args);
+}
+
+// A fatal error must never be swallowed: without a handler the default one
+// ends the process.
+void PxFatalError(int level, const char *format, ...)
+{
+    std::fputs("PxFatalError\n", stdout);
+    PxMessageHandler handler = PxFatalErrorHandler != nullptr ? PxFatalErrorHandler : PxHandlerFatalError;
+    va_list args;
+    va_start(args, format);
+    handler(level, format, args);
+    va_end(args);
+}
+
+PxMessageHandler PxSetInfoHandler(PxMessageHandler handler)
+{
+    PxMessageHandler previous = PxInfoHandler;
+    PxInfoHandler = handler;
+    return previous;
+}
+
+PxMessageHandler PxSetWarningHandler(PxMessageHandler handler)
+{
+    PxMessageHandler previous = PxWarningHandler;
+    PxWarningHandler = handler;
+    return previous;
+}
+
+PxMessageHandler PxSetFatalErrorHandler(PxMessageHandler handler)
+{
+    PxMessageHandler previous = PxFatalErrorHandler;
+    PxFatalErrorHandler = handler;
+    return previous;
+}
+
+PxMessageHandler PxSetDebugHandler(PxMessageHandler handler)
+{
+    PxMessageHandler previous = PxDebugHandler;
+    PxDebugHandler = handler;
+    return previous;
+}
+
+PxShowFunction PxSetInfoShow(PxShowFunction show)
+{
+    PxShowFunction previous = PxInfoShow;
+    PxInfoShow = show;
+    return previous;
+}
+
+PxShowFunction PxSetWarningShow(PxShowFunction show)
+{
+    PxShowFunction previous = PxWarningShow;
+    PxWarningShow = show;
+    return previous;
+}
+
+PxShowFunction PxSetFatalErrorShow(PxShowFunction show)
+{
+    PxShowFunction previous = PxFatalErrorShow;
+    PxFatalErrorShow = show;
+    return previous;
+}
+
+PxShowFunction PxSetDebugShow(PxShowFunction show)
+{
+    PxShowFunction previous = PxDebugShow;
+    PxDebugShow = show;
+    return previous;
+}
+
+void PxHandlerInfo(int level, const char *format, va_list args)
+{
+    ShowFiltered(PxInfoLevel, PxInfoShow, "PxInfo{%d}: ", level, format, args);
+}
+
+void PxHandlerWarning(int level, const char *format, va_list args)
+{
+    ShowFiltered(PxWarningLevel, PxWarningShow, "PxWarning{%d}: ", level, format, args);
+}
+
+void PxHandlerDebug(int level, const char *format, va_list args)
+{
+    ShowFiltered(PxDebugLevel, PxDebugShow, "PxDebug{%d}: ", level, format, args);
+}
+
+// The fatal channel ignores its level: both pieces go to standard output
+// (each with a newline) and to the fatal show function, then the process ends.
+void PxHandlerFatalError(int level, const char *format, va_list args)
+{
+    char buffer[kMessageBufferSize];
+    std::snprintf(buffer, sizeof buffer, "PxFatalError{%d}: ", level);
+    std::printf("%s\n", buffer);
+    if (PxFatalErrorShow != nullptr) PxFatalErrorShow(level, buffer);
+    std::vsnprintf(buffer, sizeof buffer, format != nullptr ? format : "", args);
+    std::printf("%s\n", buffer);
+    if (PxFatalErrorShow != nullptr) PxFatalErrorShow(level, buffer);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::exit(1);
+}
+
+void PxShowStderr(int, const char *text)
+{
+    if (text != nullptr) std::fputs(text, stderr);
+}
+
+void PxShowStdout(int, const char *text)
+{
+    if (text != nullptr) std::fputs(text, stdout);
+}
+
+const char *PxShortenPath(const char *path)
+{
+    if (path == nullptr) return "";
+    const char *slash = std::strrchr(path, '/');
+    return slash != nullptr ? slash + 1 : path;
+}
