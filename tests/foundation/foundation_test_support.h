@@ -1,0 +1,152 @@
+// Test helpers: capture of message pieces through the show functions, and a
+// counting (optionally failing) allocation table. Both restore the previous
+// globals when they go out of scope.
+#ifndef KELMAR_TESTS_FOUNDATION_SUPPORT_H
+#define KELMAR_TESTS_FOUNDATION_SUPPORT_H
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "kelmar/PxMemory.h"
+#include "kelmar/PxMessage.h"
+
+namespace pxtest {
+
+// Sets a message channel's level (PxWarningLevel, ...) for one scope.
+class LevelGuard {
+public:
+    LevelGuard(int &level, int value) : level_(level), old_(level) { level_ = value; }
+    ~LevelGuard() { level_ = old_; }
+    LevelGuard(const LevelGuard &) = delete;
+    LevelGuard &operator=(const LevelGuard &) = delete;
+
+private:
+    int &level_;
+    int old_;
+};
+
+// Every piece shown on any of the four channels, in order, tagged with the
+// channel: "info", "warning", "debug" or "fatal".
+struct ShownPiece {
+    std::string channel;
+    int level;
+    std::string text;
+};
+
+class MessageCapture {
+public:
+    MessageCapture()
+    {
+        pieces().clear();
+        oldInfo_ = PxSetInfoShow(ShowInfo);
+        oldWarning_ = PxSetWarningShow(ShowWarning);
+        oldDebug_ = PxSetDebugShow(ShowDebug);
+        oldFatal_ = PxSetFatalErrorShow(ShowFatal);
+    }
+    ~MessageCapture()
+    {
+        PxSetInfoShow(oldInfo_);
+        PxSetWarningShow(oldWarning_);
+        PxSetDebugShow(oldDebug_);
+        PxSetFatalErrorShow(oldFatal_);
+    }
+    MessageCapture(const MessageCapture &) = delete;
+    MessageCapture &operator=(const MessageCapture &) = delete;
+
+    static std::vector<ShownPiece> &pieces()
+    {
+        static std::vector<ShownPiece> shown;
+        return shown;
+    }
+    // All pieces of one channel joined, for checks on whole messages.
+    static std::string joined(const std::string &channel)
+    {
+        std::string text;
+        for (const ShownPiece &piece : pieces())
+            if (piece.channel == channel) text += piece.text;
+        return text;
+    }
+
+private:
+    static void ShowInfo(int level, const char *text) { pieces().push_back({"info", level, text}); }
+    static void ShowWarning(int level, const char *text) { pieces().push_back({"warning", level, text}); }
+    static void ShowDebug(int level, const char *text) { pieces().push_back({"debug", level, text}); }
+    static void ShowFatal(int level, const char *text) { pieces().push_back({"fatal", level, text}); }
+
+    PxShowFunction oldInfo_, oldWarning_, oldDebug_, oldFatal_;
+};
+
+// Replaces PxMemoryAPI by malloc-backed functions that count their calls
+// and remember the sizes asked for. failAfter >= 0 makes every call that
+// would allocate fail once that many allocations have succeeded.
+class CountingAllocator {
+public:
+    explicit CountingAllocator(int failAfter = -1)
+    {
+        state() = State{};
+        state().failAfter = failAfter;
+        old_ = PxMemoryAPI;
+        PxMemoryAPI.create = Create;
+        PxMemoryAPI.createZeroed = CreateZeroed;
+        PxMemoryAPI.destroy = Destroy;
+        PxMemoryAPI.resize = Resize;
+    }
+    ~CountingAllocator() { PxMemoryAPI = old_; }
+    CountingAllocator(const CountingAllocator &) = delete;
+    CountingAllocator &operator=(const CountingAllocator &) = delete;
+
+    struct State {
+        int creates = 0;
+        int zeroedCreates = 0;
+        int destroys = 0;   // non-null pointers only
+        int resizes = 0;
+        int failAfter = -1;
+        std::vector<size_t> sizes;  // every successful create/createZeroed/resize
+    };
+    static State &state()
+    {
+        static State s;
+        return s;
+    }
+    static int allocationCalls() { return state().creates + state().zeroedCreates + state().resizes; }
+    void failFromNowOn() { state().failAfter = static_cast<int>(state().sizes.size()); }
+
+private:
+    static bool ShouldFail()
+    {
+        return state().failAfter >= 0 && static_cast<int>(state().sizes.size()) >= state().failAfter;
+    }
+    static void *Create(size_t size)
+    {
+        ++state().creates;
+        if (ShouldFail()) return nullptr;
+        state().sizes.push_back(size);
+        return std::malloc(size);
+    }
+    static void *CreateZeroed(size_t size)
+    {
+        ++state().zeroedCreates;
+        if (ShouldFail()) return nullptr;
+        state().sizes.push_back(size);
+        return std::calloc(1, size);
+    }
+    static void Destroy(void *pointer)
+    {
+        if (pointer != nullptr) ++state().destroys;
+        std::free(pointer);
+    }
+    static void *Resize(void *pointer, size_t size)
+    {
+        ++state().resizes;
+        if (ShouldFail() || size == 0) return nullptr;
+        state().sizes.push_back(size);
+        return std::realloc(pointer, size);
+    }
+
+    PxMemoryAPIType old_;
+};
+
+}  // namespace pxtest
+
+#endif

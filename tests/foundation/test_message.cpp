@@ -1,0 +1,140 @@
+// Message channels: level filtering, the prefix and text pieces, handler
+// and show replacement, and the fatal path that ends the process.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "foundation_test_support.h"
+#include "kelmar/Px.h"
+
+using pxtest::LevelGuard;
+using pxtest::MessageCapture;
+
+namespace {
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int gHandlerCalls = 0;
+int gHandlerLevel = -1;
+std::string gHandlerText;
+
+void RecordingHandler(int level, const char *format, va_list args)
+{
+    char buffer[256];
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    ++gHandlerCalls;
+    gHandlerLevel = level;
+    gHandlerText = buffer;
+}
+
+}  // namespace
+
+TEST(Message, ChannelsShowPrefixThenTextOnlyUpToTheirLevel)
+{
+    MessageCapture capture;
+    LevelGuard warningLevel(PxWarningLevel, 0);
+    LevelGuard infoLevel(PxInfoLevel, 0);
+    LevelGuard debugLevel(PxDebugLevel, 2);
+
+    PxInfo(1, "hidden %d\n", 1);
+    PxWarning(1, "hidden too\n");
+    EXPECT_TRUE(MessageCapture::pieces().empty()) << "a level-1 message passed a level-0 channel";
+
+    PxWarning(0, "disk %s is full\n", "A");
+    ASSERT_EQ(MessageCapture::pieces().size(), 2u);
+    EXPECT_EQ(MessageCapture::pieces()[0].channel, "warning");
+    EXPECT_EQ(MessageCapture::pieces()[0].text, "PxWarning{0}: ");
+    EXPECT_EQ(MessageCapture::pieces()[1].text, "disk A is full\n");
+    EXPECT_EQ(MessageCapture::pieces()[1].level, 0);
+
+    PxInfo(0, "x=%g\n", 1.5);
+    PxDebug(2, "deep\n");
+    PxDebug(3, "too deep\n");
+    EXPECT_EQ(MessageCapture::joined("info"), "PxInfo{0}: x=1.5\n");
+    EXPECT_EQ(MessageCapture::joined("debug"), "PxDebug{2}: deep\n");
+    EXPECT_EQ(MessageCapture::pieces().size(), 6u);
+}
+
+TEST(Message, LongMessagesAreCutAt5000Characters)
+{
+    MessageCapture capture;
+    const std::string longText(6000, 'x');
+    PxWarning(0, "%s", longText.c_str());
+    ASSERT_EQ(MessageCapture::pieces().size(), 2u);
+    EXPECT_EQ(MessageCapture::pieces()[1].text, std::string(4999, 'x'));
+}
+
+TEST(Message, SettersInstallTheNewPointerAndReturnThePrevious)
+{
+    PxMessageHandler previous = PxSetWarningHandler(RecordingHandler);
+    EXPECT_EQ(previous, &PxHandlerWarning);
+    gHandlerCalls = 0;
+    PxWarning(7, "level %d message\n", 7);
+    EXPECT_EQ(PxSetWarningHandler(previous), &RecordingHandler);
+    EXPECT_EQ(gHandlerCalls, 1);
+    EXPECT_EQ(gHandlerLevel, 7);
+    EXPECT_EQ(gHandlerText, "level 7 message\n");
+
+    PxShowFunction show = PxSetInfoShow(PxShowStdout);
+    EXPECT_EQ(show, &PxShowStderr);
+    EXPECT_EQ(PxSetInfoShow(show), &PxShowStdout);
+    EXPECT_EQ(PxSetDebugHandler(PxHandlerDebug), &PxHandlerDebug);
+    EXPECT_EQ(PxSetInfoHandler(PxHandlerInfo), &PxHandlerInfo);
+    EXPECT_EQ(PxSetDebugShow(PxShowStderr), &PxShowStderr);
+}
+
+TEST(Message, ShowFunctionsWriteTextUnchanged)
+{
+    testing::internal::CaptureStdout();
+    PxShowStdout(0, "no newline added");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "no newline added");
+    testing::internal::CaptureStderr();
+    PxShowStderr(5, "line\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "line\n");
+}
+
+TEST(Message, ShortenPathKeepsThePartAfterTheLastSlash)
+{
+    EXPECT_STREQ(PxShortenPath("/work/main/foundation/PxPool.cpp"), "PxPool.cpp");
+    EXPECT_STREQ(PxShortenPath("PxPool.cpp"), "PxPool.cpp");
+    EXPECT_STREQ(PxShortenPath("dir/"), "");
+}
+
+TEST(MessageDeathTest, FatalErrorWritesToStdoutAndStderrThenExitsWithStatus1)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string outPath = testing::TempDir() + "px_fatal_stdout.txt";
+    std::remove(outPath.c_str());
+    EXPECT_EXIT(
+        {
+            if (std::freopen(outPath.c_str(), "w", stdout) == nullptr) std::abort();
+            PxFatalError(3, "pool %s is broken\n", "contacts");
+        },
+        testing::ExitedWithCode(1), "PxFatalError\\{3\\}: pool contacts is broken");
+    EXPECT_EQ(ReadFile(outPath), "PxFatalError\nPxFatalError{3}: \npool contacts is broken\n\n");
+    std::remove(outPath.c_str());
+}
+
+TEST(Message, AnInstalledFatalHandlerDecidesAndTheLineStillGoesToStdout)
+{
+    PxMessageHandler previous = PxSetFatalErrorHandler(RecordingHandler);
+    gHandlerCalls = 0;
+    testing::internal::CaptureStdout();
+    PxFatalError(12, "solver %s\n", "diverged");
+    const std::string out = testing::internal::GetCapturedStdout();
+    PxSetFatalErrorHandler(previous);
+    EXPECT_EQ(out, "PxFatalError\n");
+    EXPECT_EQ(gHandlerCalls, 1);
+    EXPECT_EQ(gHandlerLevel, 12);
+    EXPECT_EQ(gHandlerText, "solver diverged\n");
+}
