@@ -1,0 +1,289 @@
+// Streams, raw files and the file search list.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "kelmar/Px.h"
+
+namespace {
+
+// A fresh directory under the test temporary folder, removed with its
+// files at the end of the test.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = testing::TempDir() + "pxstreamXXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
+    }
+    ~TempDir()
+    {
+        for (const std::string &file : files_) std::remove(file.c_str());
+        for (auto dir = dirs_.rbegin(); dir != dirs_.rend(); ++dir) rmdir(dir->c_str());
+        rmdir(path_.c_str());
+    }
+    const std::string &path() const { return path_; }
+    std::string file(const std::string &name)
+    {
+        files_.push_back(path_ + "/" + name);
+        return files_.back();
+    }
+    std::string subdir(const std::string &name)
+    {
+        dirs_.push_back(path_ + "/" + name);
+        mkdir(dirs_.back().c_str(), 0700);
+        return dirs_.back();
+    }
+
+private:
+    std::string path_;
+    std::vector<std::string> files_;
+    std::vector<std::string> dirs_;
+};
+
+int SearchListLength()
+{
+    int n = 0;
+    while (PxGetDefaultFileLocation(n) != nullptr) ++n;
+    return n;
+}
+
+void WriteText(const std::string &path, const char *text)
+{
+    FILE *file = std::fopen(path.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs(text, file);
+    std::fclose(file);
+}
+
+int gFatalCalls = 0;
+void CountingFatalHandler(int, const char *, va_list)
+{
+    ++gFatalCalls;
+}
+
+}  // namespace
+
+TEST(Stream, TextAndBinaryStreamsRoundTrip)
+{
+    TempDir dir;
+    const std::string path = dir.file("scene.txt");
+    PxStream *out = PxStreamOpen(path.c_str(), PX_MODE_WRITE);
+    ASSERT_NE(out, nullptr);
+    EXPECT_STREQ(out->name, path.c_str());
+    EXPECT_NE(out->name, path.c_str()) << "the stream owns a copy of its name";
+    const char text[] = "first line\nsecond line\n";
+    EXPECT_EQ(PxStreamWrite(text, 1, sizeof text - 1, out), sizeof text - 1);
+    PxStreamClose(out);
+
+    PxStream *append = PxStreamOpen(path.c_str(), PX_MODE_APPEND);
+    ASSERT_NE(append, nullptr);
+    EXPECT_EQ(PxStreamWrite("third\n", 1, 6, append), 6u);
+    PxStreamClose(append);
+
+    PxStream *in = PxStreamOpen(path.c_str(), PX_MODE_READ);
+    ASSERT_NE(in, nullptr);
+    char line[64];
+    ASSERT_NE(PxStreamReadLine(line, sizeof line, in), nullptr);
+    EXPECT_STREQ(line, "first line\n");
+    ASSERT_NE(PxStreamReadLine(line, sizeof line, in), nullptr);
+    EXPECT_STREQ(line, "second line\n");
+    ASSERT_NE(PxStreamReadLine(line, sizeof line, in), nullptr);
+    EXPECT_STREQ(line, "third\n");
+    EXPECT_EQ(PxStreamReadLine(line, sizeof line, in), nullptr);
+    PxStreamClose(in);
+
+    const std::string binaryPath = dir.file("values.bin");
+    const double values[4] = {1.0, -2.5, 1e300, 0.1};
+    PxStream *binaryOut = PxStreamOpen(binaryPath.c_str(), PX_MODE_WRITE_BINARY);
+    ASSERT_NE(binaryOut, nullptr);
+    EXPECT_EQ(PxStreamWrite(values, sizeof(double), 4, binaryOut), 4u);
+    PxStreamClose(binaryOut);
+    double back[5] = {};
+    PxStream *binaryIn = PxStreamOpen(binaryPath.c_str(), PX_MODE_READ_BINARY);
+    ASSERT_NE(binaryIn, nullptr);
+    EXPECT_EQ(PxStreamRead(back, sizeof(double), 5, binaryIn), 4u);
+    PxStreamClose(binaryIn);
+    EXPECT_EQ(std::memcmp(values, back, sizeof values), 0);
+
+    EXPECT_EQ(PxStreamOpen((dir.path() + "/missing.txt").c_str(), PX_MODE_READ), nullptr);
+    EXPECT_EQ(PxStreamOpen(path.c_str(), 9), nullptr);
+    EXPECT_EQ(PxStreamRead(back, 1, 1, nullptr), 0u);
+    EXPECT_EQ(PxStreamWrite(back, 1, 1, nullptr), 0u);
+    PxStreamClose(nullptr);
+}
+
+TEST(Stream, AWrappedFileIsNamedFilePointerAndStaysOpenAfterDestroy)
+{
+    FILE *file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    PxStream *stream = PxStreamCreate(file);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_STREQ(stream->name, "file pointer");
+    EXPECT_EQ(PxStreamWrite("abc", 1, 3, stream), 3u);
+    PxStreamDestroy(stream);
+    EXPECT_EQ(std::fputs("def", file), 1) << "the file must still be open";
+    std::rewind(file);
+    char text[8] = {};
+    EXPECT_EQ(std::fread(text, 1, 7, file), 6u);
+    EXPECT_STREQ(text, "abcdef");
+    std::fclose(file);
+}
+
+TEST(RawFile, WriteSeekReadAndReadWrite)
+{
+    TempDir dir;
+    const std::string path = dir.file("raw.dat");
+    const mode_t mask = umask(0);
+    umask(mask);
+    int fd = PxOpen(path.c_str(), PX_MODE_WRITE);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(PxWrite(fd, "0123456789", 10), 10);
+    EXPECT_EQ(PxClose(fd), 0);
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u & ~mask);
+
+    fd = PxOpen(path.c_str(), PX_MODE_READ);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(PxLseek(fd, 0, 2), 10);
+    EXPECT_EQ(PxLseek(fd, 4, 0), 4);
+    EXPECT_EQ(PxLseek(fd, 2, 1), 6);
+    char buffer[8] = {};
+    EXPECT_EQ(PxRead(fd, buffer, 3), 3);
+    EXPECT_STREQ(buffer, "678");
+    EXPECT_EQ(PxWrite(fd, "x", 1), -1) << "mode 0 is read-only";
+    PxClose(fd);
+
+    fd = PxOpen(path.c_str(), PX_MODE_APPEND);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(PxWrite(fd, "AB", 2), 2);
+    EXPECT_EQ(PxLseek(fd, 0, 0), 0);
+    EXPECT_EQ(PxRead(fd, buffer, 4), 4);
+    EXPECT_EQ(std::string(buffer, 4), "AB23");
+    PxClose(fd);
+
+    // Mode 1 truncates.
+    fd = PxOpen(path.c_str(), PX_MODE_WRITE);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(PxLseek(fd, 0, 2), 0);
+    PxClose(fd);
+    EXPECT_LT(PxOpen((dir.path() + "/missing").c_str(), PX_MODE_READ_BINARY), 0);
+}
+
+TEST(RawFileDeathTest, BadModeAndOriginAreFatal)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(PxOpen("whatever", 7), testing::ExitedWithCode(1),
+                "PxFatalError\\{3\\}: Invalid mode parameter passed to PxOpen\\(\\)\\.");
+    EXPECT_EXIT(PxOpen("whatever", PX_MODE_WRITE_BINARY), testing::ExitedWithCode(1),
+                "Invalid mode parameter passed to PxOpen\\(\\)\\.");
+    EXPECT_EXIT(PxLseek(0, 0, 3), testing::ExitedWithCode(1), "Invalid origin parameter passed to PxLseek\\(\\)\\.");
+}
+
+TEST(RawFile, WithAReturningFatalHandlerBadArgumentsFailOnce)
+{
+    PxMessageHandler previous = PxSetFatalErrorHandler(CountingFatalHandler);
+    gFatalCalls = 0;
+    testing::internal::CaptureStdout();
+    EXPECT_LT(PxOpen("whatever", -1), 0);
+    EXPECT_LT(PxOpenWithSearch("whatever", 5), 0);
+    EXPECT_LT(PxLseek(0, 0, -1), 0);
+    testing::internal::GetCapturedStdout();
+    PxSetFatalErrorHandler(previous);
+    EXPECT_EQ(gFatalCalls, 3) << "a bad mode is reported once, not once per search entry";
+}
+
+TEST(FileSearch, TheBuiltInListHasTwentyEntriesInOrder)
+{
+    const char *const expected[20] = {
+        "Resources/", "../Resources/", "../../Resources/", "../../../Resources/",
+        "../../../../Resources/", "../bin/Resources/", "../../bin/Resources/",
+        "../../../bin/Resources/", "../../../../bin/Resources/", "../../../../demos/Resources/",
+        "Resources/px_files/", "../Resources/px_files/", "../../Resources/px_files/",
+        "../../../Resources/px_files/", "../../../../Resources/px_files/", "../bin/Resources/px_files/",
+        "../../bin/Resources/px_files/", "../../../bin/Resources/px_files/",
+        "../../../../bin/Resources/px_files/", "../../../../demos/Resources/px_files/"};
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_NE(PxGetDefaultFileLocation(i), nullptr) << i;
+        EXPECT_STREQ(PxGetDefaultFileLocation(i), expected[i]) << i;
+    }
+    EXPECT_EQ(PxGetDefaultFileLocation(-1), nullptr);
+    EXPECT_GE(SearchListLength(), 20);
+
+    char buffer[16];
+    PxGetExecutableFileName(buffer, sizeof buffer);
+    EXPECT_STREQ(buffer, ".");
+    PxGetExecutablePath(buffer, sizeof buffer);
+    EXPECT_STREQ(buffer, ".");
+}
+
+TEST(FileSearch, AnAddedDirectoryFindsAFileByItsBareName)
+{
+    TempDir dir;
+    const std::string data = dir.subdir("data");
+    const std::string name = "kelmar_search_probe_" + std::to_string(getpid()) + ".txt";
+    WriteText(dir.file("data/" + name), "found\n");
+    ASSERT_EQ(PxGetFileLocation(name.c_str()), nullptr) << "not found before the directory is added";
+    ASSERT_EQ(PxStreamOpenWithSearch(name.c_str(), PX_MODE_READ), nullptr);
+
+    const int before = SearchListLength();
+    PxFileSearchPathAdd(nullptr);
+    PxFileSearchPathAdd("");
+    EXPECT_EQ(SearchListLength(), before) << "null and empty directories are ignored";
+    PxFileSearchPathAdd(data.c_str());
+    ASSERT_EQ(SearchListLength(), before + 1);
+    EXPECT_EQ(std::string(PxGetDefaultFileLocation(before)), data + "/");
+    PxFileSearchPathAdd((data + "/").c_str());
+    EXPECT_EQ(std::string(PxGetDefaultFileLocation(before + 1)), data + "/") << "no second '/'";
+
+    const char *location = PxGetFileLocation(name.c_str());
+    ASSERT_NE(location, nullptr);
+    EXPECT_EQ(std::string(location), data + "/" + name);
+
+    PxStream *stream = PxStreamOpenWithSearch(name.c_str(), PX_MODE_READ);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(std::string(stream->name), name) << "the stream keeps the name as given";
+    char line[16];
+    ASSERT_NE(PxStreamReadLine(line, sizeof line, stream), nullptr);
+    EXPECT_STREQ(line, "found\n");
+    PxStreamClose(stream);
+
+    const int fd = PxOpenWithSearch(name.c_str(), PX_MODE_READ);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(PxRead(fd, line, 5), 5);
+    PxClose(fd);
+    EXPECT_LT(PxOpenWithSearch("kelmar_no_such_file.txt", PX_MODE_READ), 0);
+    EXPECT_EQ(PxGetFileLocation("kelmar_no_such_file.txt"), nullptr);
+}
+
+TEST(FileSearch, RelativeDefaultsAreAddedUnderTheBaseInBuiltInOrder)
+{
+    TempDir dir;
+    const std::string base = dir.path() + "/install";
+    const int before = SearchListLength();
+    PxFileSearchPathAddAllRelativeDefaults(base.c_str());
+    ASSERT_EQ(SearchListLength(), before + 20);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(std::string(PxGetDefaultFileLocation(before + i)), base + "/" + PxGetDefaultFileLocation(i));
+
+    // A file under base/Resources/px_files/ is found by its bare name.
+    dir.subdir("install");
+    dir.subdir("install/Resources");
+    dir.subdir("install/Resources/px_files");
+    const std::string name = "kelmar_relative_probe_" + std::to_string(getpid()) + ".px";
+    WriteText(dir.file("install/Resources/px_files/" + name), "x");
+    const char *location = PxGetFileLocation(name.c_str());
+    ASSERT_NE(location, nullptr);
+    EXPECT_EQ(std::string(location), base + "/Resources/px_files/" + name);
+}
