@@ -11,5 +11,6 @@
 #include "PxMisc.h"
 #include "PxMath.h"
 #include "PxVector.h"
+#include "PxXML.h"
 
 #endif
