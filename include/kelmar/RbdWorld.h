@@ -1,0 +1,106 @@
+/* The dynamics world: bodies, constraints, global parameters and the
+ * storage one step needs. */
+#ifndef KELMAR_RBDWORLD_H
+#define KELMAR_RBDWORLD_H
+
+#include "PxMemory.h"
+#include "RbdTypes.h"
+
+PX_EXTERN_C_BEGIN
+
+/* Null when the record cannot be allocated or a capacity is negative. */
+RbdWorldID RbdWorldCreate(int32_t maxBodies, int32_t maxConstraints);
+/* Restores epsilon, auto-disable, solver parameters and gravity; gamma
+ * becomes 8 x timeStep. Bodies and constraints stay. */
+void RbdWorldReset(RbdWorldID world);
+/* Frees everything the world owns; calls no callbacks. */
+void RbdWorldDestroy(RbdWorldID world);
+
+int32_t RbdWorldGetMaxBodies(RbdWorldID world);
+int32_t RbdWorldGetMaxConstraints(RbdWorldID world);
+int32_t RbdWorldGetTotalBodies(RbdWorldID world);
+int32_t RbdWorldGetEnabledBodies(RbdWorldID world);
+int32_t RbdWorldGetTotalConstraints(RbdWorldID world);
+int32_t RbdWorldGetEnabledConstraints(RbdWorldID world);
+
+void RbdWorldSetGravity(RbdWorldID world, PxReal x, PxReal y, PxReal z); /* m/s^2 */
+void RbdWorldGetGravity(RbdWorldID world, PxVector3 out);
+void RbdWorldSetEpsilon(RbdWorldID world, PxReal epsilon);               /* >= 0 */
+PxReal RbdWorldGetEpsilon(RbdWorldID world);
+void RbdWorldSetGamma(RbdWorldID world, PxReal gamma);                   /* >= 0 */
+PxReal RbdWorldGetGamma(RbdWorldID world);
+/* gamma x timeStep / refTimeStep: a gamma tuned for refTimeStep used at timeStep. */
+void RbdWorldSetGammaWithRefTimeStep(RbdWorldID world, PxReal gamma, PxReal refTimeStep, PxReal timeStep);
+void RbdWorldSetTimeStep(RbdWorldID world, PxReal timeStep);             /* s, > 0 */
+PxReal RbdWorldGetTimeStep(RbdWorldID world);
+
+/* 0 off, 1 on, 2 single-island mode. */
+void RbdWorldSetAutoDisable(RbdWorldID world, int32_t mode);
+int32_t RbdWorldGetAutoDisable(RbdWorldID world);
+/* Thresholds are compared with squared magnitudes. */
+void RbdWorldSetAutoDisableVelocityThreshold(RbdWorldID world, PxReal threshold);
+PxReal RbdWorldGetAutoDisableVelocityThreshold(RbdWorldID world);
+void RbdWorldSetAutoDisableAngularVelocityThreshold(RbdWorldID world, PxReal threshold);
+PxReal RbdWorldGetAutoDisableAngularVelocityThreshold(RbdWorldID world);
+void RbdWorldSetAutoDisableAccelerationThreshold(RbdWorldID world, PxReal threshold);
+PxReal RbdWorldGetAutoDisableAccelerationThreshold(RbdWorldID world);
+void RbdWorldSetAutoDisableAngularAccelerationThreshold(RbdWorldID world, PxReal threshold);
+PxReal RbdWorldGetAutoDisableAngularAccelerationThreshold(RbdWorldID world);
+void RbdWorldSetAutoDisableAliveWindow(RbdWorldID world, int32_t steps);
+int32_t RbdWorldGetAutoDisableAliveWindow(RbdWorldID world);
+
+/* Safe-time mode: each island's step is limited by its bodies' safe times. */
+void RbdWorldSetSafeTimeMode(RbdWorldID world, int32_t on);
+int32_t RbdWorldGetSafeTimeMode(RbdWorldID world);
+
+/* Solver selection; the setters return the previous value. The solver
+ * reports indices it does not know when it runs. */
+int32_t RbdWorldSetIntegrationModel(RbdWorldID world, int32_t model);
+int32_t RbdWorldGetIntegrationModel(RbdWorldID world);
+int32_t RbdWorldSetLinearSolver(RbdWorldID world, int32_t solver);
+int32_t RbdWorldGetLinearSolver(RbdWorldID world);
+int32_t RbdWorldSetStepperOptions(RbdWorldID world, int32_t options);
+int32_t RbdWorldGetStepperOptions(RbdWorldID world);
+
+/* The LCP solver's parameters. */
+void RbdWorldLCPSetSolverFunction(RbdWorldID world, int32_t function);
+int32_t RbdWorldLCPGetSolverFunction(RbdWorldID world);
+void RbdWorldLCPSetMaxIterations(RbdWorldID world, int32_t iterations);
+int32_t RbdWorldLCPGetMaxIterations(RbdWorldID world);
+void RbdWorldLCPSetMaxBlockIterations(RbdWorldID world, int32_t iterations);
+int32_t RbdWorldLCPGetMaxBlockIterations(RbdWorldID world);
+void RbdWorldLCPSetMaxCycleSize1(RbdWorldID world, int32_t size);
+int32_t RbdWorldLCPGetMaxCycleSize1(RbdWorldID world);
+void RbdWorldLCPSetMaxCycleSize2(RbdWorldID world, int32_t size);
+int32_t RbdWorldLCPGetMaxCycleSize2(RbdWorldID world);
+void RbdWorldLCPSetTolerance(RbdWorldID world, PxReal tolerance);
+PxReal RbdWorldLCPGetTolerance(RbdWorldID world);
+void RbdWorldLCPSetDegeneracyFilter(RbdWorldID world, PxReal filter);
+PxReal RbdWorldLCPGetDegeneracyFilter(RbdWorldID world);
+
+/* Callbacks run after a body joins or leaves the enabled list (null: none). */
+void RbdWorldSetBodyEnabledCallback(RbdWorldID world, RbdBodyCallback callback);
+RbdBodyCallback RbdWorldGetBodyEnabledCallback(RbdWorldID world);
+void RbdWorldSetBodyDisabledCallback(RbdWorldID world, RbdBodyCallback callback);
+RbdBodyCallback RbdWorldGetBodyDisabledCallback(RbdWorldID world);
+
+/* Calls fn(constraint, arg) for each enabled constraint, in list order. */
+void RbdWorldForAllConstraints(RbdWorldID world, RbdConstraintFunction fn, void *arg);
+
+/* The solver workspace: caller memory (64-byte aligned use) instead of a
+ * self-growing chunk, its overflow callback, and its largest use so far. */
+void RbdWorldSetMemoryPool(RbdWorldID world, void *memory, size_t size);
+void RbdWorldSetMemoryPoolOverflowCB(RbdWorldID world, PxChunkOverflowCB callback);
+PxChunkOverflowCB RbdWorldGetMemoryPoolOverflowCB(RbdWorldID world);
+size_t RbdWorldGetMaxMemoryPoolUsed(RbdWorldID world);
+
+/* The toolkit version the world was made with. */
+const char *RbdWorldGetVersionString(RbdWorldID world);
+
+/* The body list, newest first. */
+RbdBodyID RbdBodyGetFirst(RbdWorldID world);
+RbdBodyID RbdBodyGetNext(RbdBodyID body);
+
+PX_EXTERN_C_END
+
+#endif
