@@ -1,0 +1,53 @@
+/* Start and stop of the collision library, its process-wide settings and
+ * the default request. */
+#ifndef KELMAR_CDXFRAME_H
+#define KELMAR_CDXFRAME_H
+
+#include "CdxTypes.h"
+
+PX_EXTERN_C_BEGIN
+
+/* Starts the library: the type registry for geometryTypeCapacity types
+ * (1..32767), a model pool whose first block holds modelCapacity models
+ * (>= 1, grows when used up), the default request {4, 0}, an empty
+ * interaction table, and no hello callback. Returns 1, or 0 when the
+ * library is already running, a capacity is out of range or memory is
+ * short (nothing is left allocated then). */
+int CdxInit(int geometryTypeCapacity, int modelCapacity);
+
+/* Stops the library: frees the registry, the model pool and the interaction
+ * table, then runs the term actions newest first. All models, geometries
+ * and spaces must be gone. Does nothing when the library is not running. */
+void CdxTerm(void);
+
+/* 1 between CdxInit and CdxTerm. */
+int CdxIsInitialized(void);
+
+typedef void (*CdxTermAction)(void);
+/* Runs action at the next CdxTerm (newest first). 0 when not running. */
+int CdxRegisterTermAction(CdxTermAction action);
+
+/* Contact tolerance given to new models (length). Starts at the
+ * single-precision 0.005 widened to double. */
+PxReal CdxModelGetDefaultContactTolerance(void);
+void CdxModelSetDefaultContactTolerance(PxReal tolerance);
+
+/* The toolkit version text, null when the library is not running. */
+const char *CdxGetVersionString(void);
+
+/* Six-real box (x-min, x-max, y-min, y-max, z-min, z-max) to two corners. */
+void CdxConvertBounds(const PxReal bounds[6], PxVector3 min, PxVector3 max);
+
+/* Requests: CdxRequestInit sets {4, 0}. */
+void CdxRequestInit(CdxRequest *request);
+void CdxRequestCopy(const CdxRequest *from, CdxRequest *to);
+/* Resets the library's own default request to {4, 0} and makes it current. */
+void CdxRequestDefaultInit(void);
+/* The request new pairs point at. */
+CdxRequest *CdxGetDefaultRequestPtr(void);
+/* Null restores the library's own default request. */
+void CdxSetDefaultRequestPtr(CdxRequest *request);
+
+PX_EXTERN_C_END
+
+#endif
