@@ -104,6 +104,11 @@ void buildChild(const PxXMLElement *parent, const char *tag, PxXMLElement *child
     pxxml::splitTag(child);
 }
 
+bool atEndOfInput(const PxXMLInput *input)
+{
+    return input->eof && input->pushbackCount == 0 && input->position >= input->fill;
+}
+
 // What the processing loop does after a child has been handled.
 enum Next { kContinue, kPending, kReturn };
 
@@ -209,7 +214,7 @@ int PxXMLElementProcess(PxXMLElement *element, PxXMLHandler *handlers, void *use
         if (tag[0] == '/') return closeElement(element, tag + 1);
         if (tag[0] == '?') continue;
         Outcome outcome = handleChild(element, handlers, userData, tag, sizeof tag);
-        if (outcome.code == PX_XML_END_OF_FILE) fileEndedInChild = true;
+        if (outcome.code != PX_XML_OK && atEndOfInput(input)) fileEndedInChild = true;
         if (outcome.next == kReturn) return outcome.code;
         pending = outcome.next == kPending;
     }
