@@ -1,0 +1,300 @@
+// Generic convex pair: separation by axes and GJK, contacts by cutting
+// lines along the normal through the feature points of both shapes.
+#include "CxGeomConvexPair.h"
+#include "CxGeomGjk.h"
+
+#include <float.h>
+
+namespace {
+
+// Axes shorter than this are skipped.
+const PxReal kZeroLength = 1e-15;
+// Shrinking used to find a penetration direction, as a fraction of the
+// smaller shape's size.
+const PxReal kShrinkFraction = 0.1;
+// Cosine limits of the curved-feature classification.
+const PxReal kParallelCos = 0.999999;
+const PxReal kPerpendicularCos = 0.0001;
+const int kRimPointsPerCap = 8;
+
+struct Segment {
+    PxVector3 a, b;
+};
+
+struct Features {
+    int pointCount;
+    PxVector3 points[2 * kRimPointsPerCap];
+    int edgeCount;
+    Segment edges[12];
+};
+
+void axisOf(const CxShape *shape, int k, PxVector3 out) { PxV3Copy(out, shape->tm[k]); }
+
+void boxFeatures(const CxShape *box, Features *f)
+{
+    const PxReal *r = box->size;
+    f->pointCount = 0;
+    for (int corner = 0; corner < 8; ++corner) {
+        PxVector3 local = {(corner & 1) ? r[0] : -r[0], (corner & 2) ? r[1] : -r[1],
+                           (corner & 4) ? r[2] : -r[2]};
+        PxV3MulTM(f->points[f->pointCount++], local, box->tm);
+    }
+    f->edgeCount = 0;
+    for (int j = 0; j < 3; ++j) {
+        int k = (j + 1) % 3, l = (j + 2) % 3;
+        for (int corner = 0; corner < 4; ++corner) {
+            PxVector3 local;
+            local[k] = (corner & 1) ? r[k] : -r[k];
+            local[l] = (corner & 2) ? r[l] : -r[l];
+            local[j] = -r[j];
+            Segment *e = &f->edges[f->edgeCount++];
+            PxV3MulTM(e->a, local, box->tm);
+            local[j] = r[j];
+            PxV3MulTM(e->b, local, box->tm);
+        }
+    }
+}
+
+// Rim points of both caps, starting at the direction of the other shape,
+// and the four side lines at 0, 90, 180 and 270 degrees from it.
+void cylinderFeatures(const CxShape *cylinder, const PxVector3 towardOther, Features *f)
+{
+    PxVector3 axis, u, w;
+    axisOf(cylinder, 2, axis);
+    PxV3AddScaled(u, towardOther, axis, -PxV3Dot(towardOther, axis));
+    if (PxV3Normalize(u) < 1e-9) axisOf(cylinder, 0, u);
+    PxV3Cross(w, axis, u);
+    PxReal radius = cylinder->size[0], half = cylinder->size[1];
+    PxVector3 centre;
+    PxV3Copy(centre, cylinder->tm[3]);
+    f->pointCount = 0;
+    f->edgeCount = 0;
+    for (int k = 0; k < kRimPointsPerCap; ++k) {
+        PxReal angle = 2.0 * M_PI * k / kRimPointsPerCap;
+        PxVector3 radial;
+        PxV3Scale(radial, u, radius * cos(angle));
+        PxV3AddScaled(radial, radial, w, radius * sin(angle));
+        PxVector3 bottom, top;
+        PxV3Add(bottom, centre, radial);
+        PxV3AddScaled(bottom, bottom, axis, -half);
+        PxV3Add(top, centre, radial);
+        PxV3AddScaled(top, top, axis, half);
+        PxV3Copy(f->points[f->pointCount++], bottom);
+        PxV3Copy(f->points[f->pointCount++], top);
+        if (k % (kRimPointsPerCap / 4) == 0) {
+            Segment *e = &f->edges[f->edgeCount++];
+            PxV3Copy(e->a, bottom);
+            PxV3Copy(e->b, top);
+        }
+    }
+}
+
+void triangleFeatures(const CxShape *triangle, Features *f)
+{
+    f->pointCount = 3;
+    f->edgeCount = 3;
+    for (int i = 0; i < 3; ++i) {
+        PxV3Copy(f->points[i], triangle->vertex[i]);
+        PxV3Copy(f->edges[i].a, triangle->vertex[i]);
+        PxV3Copy(f->edges[i].b, triangle->vertex[(i + 1) % 3]);
+    }
+}
+
+void shapeFeatures(const CxShape *shape, const PxVector3 towardOther, Features *f)
+{
+    f->pointCount = f->edgeCount = 0;
+    switch (shape->kind) {
+    case CxShapeBox:
+        boxFeatures(shape, f);
+        break;
+    case CxShapeCylinder:
+        cylinderFeatures(shape, towardOther, f);
+        break;
+    case CxShapeTriangle:
+        triangleFeatures(shape, f);
+        break;
+    case CxShapeSphere:
+    case CxShapeCone:
+        break;  // not handled by the generic contact generator
+    }
+}
+
+// Appends the feature points and the points where the edges enter or
+// leave the other solid.
+int gatherRaw(const Features *f, const CxShape *other, PxVector3 *raw, int count)
+{
+    for (int i = 0; i < f->pointCount; ++i) PxV3Copy(raw[count++], f->points[i]);
+    for (int i = 0; i < f->edgeCount; ++i) {
+        PxVector3 d;
+        PxV3Sub(d, f->edges[i].b, f->edges[i].a);
+        PxReal s0, s1;
+        if (!CxShapeLineClip(other, f->edges[i].a, d, &s0, &s1)) continue;
+        if (s0 > 0.0 && s0 <= 1.0) PxV3AddScaled(raw[count++], f->edges[i].a, d, s0);
+        if (s1 < 1.0 && s1 >= 0.0) PxV3AddScaled(raw[count++], f->edges[i].a, d, s1);
+    }
+    return count;
+}
+
+void consider(PxReal separation, const PxVector3 normal, CxSeparation *best)
+{
+    if (separation > best->separation) {
+        best->separation = separation;
+        PxV3Copy(best->normal, normal);
+    }
+}
+
+// Separation along a unit axis in the better of its two orientations.
+void considerAxis(const CxShape *shape1, const CxShape *shape2, const PxVector3 axis,
+                  CxSeparation *best)
+{
+    PxReal lo1, hi1, lo2, hi2;
+    CxShapeProject(shape1, axis, &lo1, &hi1);
+    CxShapeProject(shape2, axis, &lo2, &hi2);
+    PxVector3 negated;
+    PxV3Scale(negated, axis, -1.0);
+    consider(lo1 - hi2, axis, best);
+    consider(lo2 - hi1, negated, best);
+}
+
+void shapeCentre(const CxShape *shape, PxVector3 out)
+{
+    if (shape->kind != CxShapeTriangle) {
+        PxV3Copy(out, shape->tm[3]);
+        return;
+    }
+    PxV3Add(out, shape->vertex[0], shape->vertex[1]);
+    PxV3Add(out, out, shape->vertex[2]);
+    PxV3Scale(out, out, 1.0 / 3.0);
+}
+
+// Overlapping shapes: the closest points of copies shrunk by delta point
+// along a direction of small penetration; the line of centres always
+// gives a finite answer, however deep.
+void addPenetrationAxes(const CxShape *shape1, const CxShape *shape2, PxReal delta, PxReal touch,
+                        CxSeparation *best)
+{
+    CxShape inner1, inner2;
+    CxShapeShrink(shape1, delta, &inner1);
+    CxShapeShrink(shape2, delta, &inner2);
+    CxGjkResult core;
+    CxGjkDistance(&inner1, &inner2, DBL_MAX, touch * touch, &core);
+    PxVector3 direction;
+    if (!core.overlap) {
+        PxV3Sub(direction, core.point1, core.point2);
+        if (PxV3Normalize(direction) > kZeroLength) considerAxis(shape1, shape2, direction, best);
+    }
+    PxVector3 c1, c2;
+    shapeCentre(shape1, c1);
+    shapeCentre(shape2, c2);
+    PxV3Sub(direction, c1, c2);
+    if (PxV3Normalize(direction) <= kZeroLength) PxV3Set(direction, 0.0, 0.0, 1.0);
+    considerAxis(shape1, shape2, direction, best);
+}
+
+}  // namespace
+
+PxReal CxConvexAxisSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 axis)
+{
+    PxReal lo1, hi1, lo2, hi2;
+    CxShapeProject(shape1, axis, &lo1, &hi1);
+    CxShapeProject(shape2, axis, &lo2, &hi2);
+    return lo1 - hi2;
+}
+
+int CxConvexSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes,
+                       int axisCount, PxReal eps, CxSeparation *out)
+{
+    CxSeparation best;
+    best.separation = -DBL_MAX;
+    PxV3Set(best.normal, 0.0, 0.0, 1.0);
+    for (int k = 0; k < axisCount; ++k) {
+        PxVector3 axis;
+        PxV3Copy(axis, axes[k]);
+        if (PxV3Normalize(axis) < kZeroLength) continue;
+        considerAxis(shape1, shape2, axis, &best);
+        if (best.separation > eps) return 0;
+    }
+
+    PxReal size = fmin(CxShapeSize(shape1), CxShapeSize(shape2));
+    PxReal touch = 1e-12 * fmax(size, 1e-300);
+    CxGjkResult gjk;
+    CxGjkDistance(shape1, shape2, eps, touch * touch, &gjk);
+    if (gjk.farther) return 0;
+    if (!gjk.overlap) {
+        if (gjk.distance > eps) return 0;
+        PxVector3 direction;
+        PxV3Sub(direction, gjk.point1, gjk.point2);
+        if (PxV3Normalize(direction) > kZeroLength) {
+            out->separation = gjk.distance;
+            PxV3Copy(out->normal, direction);
+            return 1;
+        }
+    }
+    addPenetrationAxes(shape1, shape2, kShrinkFraction * size, touch, &best);
+    *out = best;
+    return 1;
+}
+
+int CxConvexContactCandidates(const CxShape *shape1, const CxShape *shape2, const PxVector3 n,
+                              PxReal sep, CxContactPoint out[CxConvexMaxCandidates])
+{
+    PxVector3 down;
+    PxV3Scale(down, n, -1.0);
+    Features f1, f2;
+    shapeFeatures(shape1, down, &f1);
+    shapeFeatures(shape2, n, &f2);
+    PxVector3 raw[CxConvexMaxCandidates];
+    int rawCount = gatherRaw(&f1, shape2, raw, 0);
+    rawCount = gatherRaw(&f2, shape1, raw, rawCount);
+
+    int count = 0;
+    for (int k = 0; k < rawCount; ++k) {
+        PxReal in1, out1, in2, out2;
+        if (!CxShapeLineClip(shape1, raw[k], n, &in1, &out1)) continue;
+        if (!CxShapeLineClip(shape2, raw[k], n, &in2, &out2)) continue;
+        PxReal gap = in1 - out2;
+        if (!(gap < 0.01 * sep)) continue;
+        PxV3AddScaled(out[count].position, raw[k], n, in1);
+        out[count++].separation = gap;
+    }
+    if (count == 0 && sep < 0.0) {
+        // Degenerate alignments (a normal in a triangle's plane) cut no
+        // line through both solids: report shape 1's deepest point.
+        CxShapeSupport(shape1, down, out[0].position);
+        out[0].separation = sep;
+        count = 1;
+    }
+    return count;
+}
+
+int CxShapeFeatureDim(const CxShape *shape, const PxVector3 n)
+{
+    switch (shape->kind) {
+    case CxShapeSphere:
+        return 3;
+    case CxShapeBox: {
+        int perpendicular = 0;
+        for (int i = 0; i < 3; ++i)
+            if (fabs(PxV3Dot(shape->tm[i], n)) < kPerpendicularCos) ++perpendicular;
+        return perpendicular;
+    }
+    case CxShapeCylinder:
+    case CxShapeCone: {
+        PxReal c = fabs(PxV3Dot(shape->tm[2], n));
+        if (c > kParallelCos) return 2;
+        if (sqrt(fmax(0.0, 1.0 - c * c)) > kParallelCos) return 3;
+        return 1;
+    }
+    case CxShapeTriangle: {
+        if (fabs(PxV3Dot(shape->normal, n)) >= 1.0 - kPerpendicularCos) return 2;
+        for (int i = 0; i < 3; ++i) {
+            PxVector3 edge;
+            PxV3Sub(edge, shape->vertex[(i + 1) % 3], shape->vertex[i]);
+            PxReal length = PxV3Normalize(edge);
+            if (length > 0.0 && fabs(PxV3Dot(edge, n)) < kPerpendicularCos) return 1;
+        }
+        return 0;
+    }
+    }
+    return 0;
+}
