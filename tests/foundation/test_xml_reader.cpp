@@ -293,3 +293,342 @@ TEST(XmlReader, NullBytesInTagsAndTextAreReportedNotTruncated)
         EXPECT_EQ(values.v, 3.0);
     }
 }
+
+TEST(XmlReader, OverlongTagsAndTextAreRefusedWithTheirMessages)
+{
+    {
+        XmlDoc doc("<PX><" + std::string(300, 'A') + ">1</A></PX>");
+        Values values{};
+        // PX stops at the refused tag; the top level then meets the stray </A>.
+        EXPECT_EQ(ProcessValues(doc, &values), PX_XML_STRUCTURE_ERROR);
+        EXPECT_EQ(PxXMLHandlerGetError(valuesRoot, "PX"), PX_XML_LIMIT);
+        ASSERT_FALSE(doc.messages().empty());
+        // 4 + 1 + 256 characters read when the 256th tag character is refused.
+        EXPECT_EQ(Describe(doc.messages()[0]), "2/4 1:262 internal error: buffer overflow (tag too long)\n");
+    }
+    {
+        XmlDoc doc("<PX><V>" + std::string(2000, '1') + "</V><V>5</V></PX>");
+        Values values{};
+        EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
+        EXPECT_EQ(DescribeAll(doc),
+                  (std::vector<std::string>{"2/4 1:1032 internal error: buffer overflow (data too long)\n"}));
+        EXPECT_EQ(values.count, 2);
+        EXPECT_EQ(values.v, 5.0);
+    }
+}
+
+namespace {
+
+int HandleNested(PxXMLElement *element);
+PxXMLHandler nestedTable[] = {PX_XML_ELEMENT("N", HandleNested), PX_XML_END};
+int maxDepthSeen = 0;
+
+int HandleNested(PxXMLElement *element)
+{
+    if (element->depth > maxDepthSeen) maxDepthSeen = element->depth;
+    return PxXMLElementProcess(element, nestedTable, nullptr);
+}
+
+}  // namespace
+
+TEST(XmlReader, NestingDeeperThanTheLimitIsSkippedWhole)
+{
+    std::string text;
+    for (int i = 0; i < 300; ++i) text += "<N>";
+    for (int i = 0; i < 300; ++i) text += "</N>";
+    text += "<N></N>";
+    XmlDoc doc(text);
+    maxDepthSeen = 0;
+    EXPECT_EQ(doc.process(nestedTable), PX_XML_OK);
+    ASSERT_EQ(doc.messages().size(), 1u);
+    EXPECT_EQ(Describe(doc.messages()[0]), "2/4 1:604 elements nested deeper than 200 levels\n");
+    EXPECT_EQ(maxDepthSeen, PX_XML_MAX_DEPTH);
+}
+
+namespace {
+
+struct Recorded {
+    PxReal value;
+    int posts;
+    void *inputUserData;
+    std::string childName;
+};
+
+int PostAccept(void *userData, PxXMLElement *child, void *inputUserData)
+{
+    Recorded *r = static_cast<Recorded *>(userData);
+    ++r->posts;
+    r->inputUserData = inputUserData;
+    r->childName = child->name;
+    return r->value > 0 ? PX_XML_OK : PX_XML_BAD_VALUE;
+}
+
+int ConsumeAndFail(PxXMLElement *element)
+{
+    HandleOpaque(element);
+    return PX_XML_BAD_VALUE;
+}
+
+}  // namespace
+
+TEST(XmlReader, ElementCodesAreRecordedAndPostFunctionsRunOnlyAfterGoodValues)
+{
+    XmlDoc doc("<BAD><X/></BAD><R>-2</R><R>oops</R><AFTER>1</AFTER>");
+    Recorded recorded{};
+    int marker = 0;
+    PxXMLInputSetUserData(doc.input(), &marker);
+    PxXMLHandler table[] = {
+        PX_XML_ELEMENT("BAD", ConsumeAndFail),
+        PX_XML_VALUE_POST("R", PxXMLParsePxReal, offsetof(Recorded, value), 1, PostAccept),
+        PX_XML_VALUE("AFTER", PxXMLParsePxReal, offsetof(Recorded, value), 1),
+        PX_XML_END,
+    };
+    PxXMLElement root{};
+    root.input = doc.input();
+    EXPECT_EQ(PxXMLElementProcess(&root, table, &recorded), PX_XML_OK);
+    EXPECT_EQ(PxXMLHandlerGetError(table, "BAD"), PX_XML_BAD_VALUE);
+    // -2 parsed, so the post function ran and refused it; "oops" did not parse.
+    EXPECT_EQ(recorded.posts, 1);
+    EXPECT_EQ(recorded.inputUserData, &marker);
+    EXPECT_EQ(recorded.childName, "R");
+    EXPECT_EQ(PxXMLHandlerGetError(table, "R"), PX_XML_BAD_VALUE);
+    EXPECT_EQ(PxXMLHandlerWasCalled(table, "AFTER"), 1);
+    EXPECT_EQ(recorded.value, 1.0);
+}
+
+TEST(XmlReader, HandlerEntriesAreFoundByNameUntilTheFirstNamelessEntry)
+{
+    PxXMLHandler table[] = {
+        {"A", PX_XML_ELEMENT_HANDLER, nullptr, 0, 0, 0, 1, 2, nullptr},
+        {nullptr, PX_XML_ELEMENT_HANDLER, nullptr, 0, 0, 0, 1, 3, nullptr},
+        {"B", PX_XML_ELEMENT_HANDLER, nullptr, 0, 0, 0, 1, 4, nullptr},
+        PX_XML_END,
+    };
+    EXPECT_EQ(PxXMLHandlerWasCalled(table, "A"), 1);
+    EXPECT_EQ(PxXMLHandlerGetError(table, "A"), 2);
+    EXPECT_EQ(PxXMLHandlerWasCalled(table, "B"), 0);
+    EXPECT_EQ(PxXMLHandlerGetError(table, "B"), 0);
+    EXPECT_EQ(PxXMLHandlerWasCalled(nullptr, "A"), 0);
+
+    pxtest::CountingAllocator allocator;
+    PxXMLHandler entry;
+    char name[] = "SOLID";
+    ASSERT_EQ(PxXMLElementHandlerCreate(&entry, name, HandleOpaque), 1);
+    name[0] = 'X';
+    EXPECT_STREQ(entry.name, "SOLID");
+    EXPECT_EQ(entry.type, PX_XML_ELEMENT_HANDLER);
+    EXPECT_EQ(entry.wasCalled, 0);
+    PxXMLElementHandlerDestroy(&entry);
+    EXPECT_EQ(entry.name, nullptr);
+    EXPECT_EQ(allocator.state().destroys, 1);
+
+    allocator.failFromNowOn();
+    EXPECT_EQ(PxXMLElementHandlerCreate(&entry, "SOLID", HandleOpaque), 0);
+}
+
+TEST(XmlReader, LinesAndColumnsStayRightAcrossBufferRefills)
+{
+    std::string text = "<PX>\n";
+    for (int i = 0; i < 700; ++i) text += "<V>" + std::to_string(i) + "</V>\n";  // well past 4096 bytes
+    text += "  <V>7>8</V>\n</PX>\n";
+    XmlDoc doc(text);
+    Values values{};
+    EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
+    EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"2/1 702:8 unexpected '>'\n"}));
+    EXPECT_EQ(values.count, 701);
+    EXPECT_EQ(values.v, 699.0);
+}
+
+TEST(XmlReader, BadArgumentsAreRefusedWithoutCrashing)
+{
+    pxtest::MessageCapture capture;
+    EXPECT_EQ(PxXMLInputCreate(nullptr), nullptr);
+    EXPECT_EQ(PxXMLElementProcess(nullptr, nullptr, nullptr), PX_XML_LIMIT);
+    EXPECT_EQ(PxXMLInputProcess(nullptr, nullptr), PX_XML_LIMIT);
+    XmlDoc doc("<A>1</A>");
+    EXPECT_EQ(readNextTag(doc.input(), nullptr, 10), PX_XML_LIMIT);
+    EXPECT_EQ(doc.allText(), "Nowhere to put parsed data!\n");
+    // A table entry without a function is reported and its element skipped.
+    PxXMLHandler table[] = {{"A", PX_XML_VALUE_HANDLER, nullptr, 0, 1, 0, 0, 0, nullptr}, PX_XML_END};
+    EXPECT_EQ(doc.process(table), PX_XML_OK);
+    EXPECT_EQ(doc.messages().back().text, "no handler function for tag 'A'\n");
+    // With no table every element is unknown.
+    XmlDoc other("<A>1</A>");
+    EXPECT_EQ(other.process(nullptr), PX_XML_OK);
+    EXPECT_EQ(other.allText(), "unknown tag 'A'\n");
+    // Allocation failure.
+    pxtest::CountingAllocator failing(0);
+    FILE *file = std::tmpfile();
+    PxStream *stream = PxStreamCreate(file);
+    if (stream) {
+        EXPECT_EQ(PxXMLInputCreate(stream), nullptr);
+    }
+    PxStreamDestroy(stream);
+    std::fclose(file);
+}
+
+TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
+{
+    XmlDoc doc("<L>len</L><P>len, arm_len, 3</P><H>0x10</H><S>x_pos !x !zero zero !seven !word !unknown</S>");
+    PxXMLInput *input = doc.input();
+    EXPECT_EQ(PxXMLInputSetVariable(input, "len", "2.5"), 1);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "x", "5"), 1);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "zero", "0"), 1);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "seven", " 7 "), 1);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "word", "yes"), 1);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "arm_len", "4"), 1);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "arm_len", "1"), 1);  // replaces
+    EXPECT_EQ(PxXMLInputSetVariable(input, "2bad", "1"), 0);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "bad-name", "1"), 0);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "", "1"), 0);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "ok", nullptr), 0);
+    EXPECT_EQ(PxXMLInputGetVariableCount(input), 6);
+    EXPECT_STREQ(PxXMLInputGetVariable(input, "arm_len"), "1");
+    EXPECT_EQ(PxXMLInputGetVariable(input, "arm"), nullptr);
+
+    struct Out {
+        PxReal l;
+        PxReal p[3];
+        int h;
+        char s[128];
+    } out{};
+    PxXMLHandler table[] = {
+        PX_XML_VALUE("L", PxXMLParsePxReal, offsetof(Out, l), 1),
+        PX_XML_VALUE("P", PxXMLParsePxRealArray, offsetof(Out, p), 3),
+        PX_XML_VALUE("H", PxXMLParseInt, offsetof(Out, h), 1),
+        PX_XML_VALUE("S", PxXMLParseString, offsetof(Out, s), sizeof out.s),
+        PX_XML_END,
+    };
+    PxXMLElement root{};
+    root.input = input;
+    EXPECT_EQ(PxXMLElementProcess(&root, table, &out), PX_XML_OK);
+    EXPECT_EQ(out.l, 2.5);
+    EXPECT_EQ(out.p[0], 2.5);
+    EXPECT_EQ(out.p[1], 1.0);
+    EXPECT_EQ(out.p[2], 3.0);
+    // The x of 0x10 is part of a number, not the variable x.
+    EXPECT_EQ(out.h, 16);
+    EXPECT_STREQ(out.s, "x_pos 0 1 0 0 yes !unknown");
+    EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"1/0 1:88 variable value word = yes cannot be inverted\n"}));
+}
+
+TEST(XmlReader, SubstitutionThatOutgrowsTheTextBufferIsRefused)
+{
+    XmlDoc doc("<S>big big</S>");
+    PxXMLInputSetVariable(doc.input(), "big", std::string(600, 'b').c_str());
+    char s[2048] = "unchanged";
+    PxXMLHandler table[] = {PX_XML_VALUE("S", PxXMLParseString, 0, sizeof s), PX_XML_END};
+    PxXMLElement root{};
+    root.input = doc.input();
+    EXPECT_EQ(PxXMLElementProcess(&root, table, s), PX_XML_OK);
+    EXPECT_EQ(PxXMLHandlerGetError(table, "S"), PX_XML_LIMIT);
+    EXPECT_EQ(doc.allText(), "internal error: buffer overflow (data too long)\n");
+    EXPECT_STREQ(s, "unchanged");
+}
+
+TEST(XmlReader, DefaultHandlerPrintsSeverityLineAndColumn)
+{
+    FILE *out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    XmlDoc doc("<PX>\n<V>1>2</V><W>3</W></PX>", false);
+    PxXMLInputSetErrorHandler(doc.input(), PxXMLDefaultErrorHandler, out);
+    Values values{};
+    ProcessValues(doc, &values);
+    PxXMLDefaultErrorHandler(doc.input(), PX_XML_PLAIN, 0, "plain %d\n", 7);
+    std::rewind(out);
+    char text[512] = {0};
+    size_t n = std::fread(text, 1, sizeof text - 1, out);
+    text[n] = '\0';
+    EXPECT_STREQ(text, "Error in line 2, pos 6: unexpected '>'\n"
+                       "Warning in line 2, pos 14: unknown tag 'W'\n"
+                       "plain 7\n");
+    std::fclose(out);
+
+    PxXMLInputSetErrorHandler(doc.input(), nullptr, nullptr);
+    EXPECT_EQ(doc.input()->errorHandler, PxXMLDefaultErrorHandler);
+    EXPECT_EQ(doc.input()->errorHandlerData, static_cast<void *>(stderr));
+    // With no file the message is only kept in the error string.
+    PxXMLInputSetErrorHandler(doc.input(), PxXMLDefaultErrorHandler, nullptr);
+    EXPECT_EQ(PxXMLDefaultErrorHandler(doc.input(), PX_XML_ERROR, 2, "kept %s\n", "here"), 2);
+    EXPECT_STREQ(PxXMLInputGetErrorString(doc.input()), "kept here\n");
+
+    // When processing fails, the error string holds the message behind it.
+    XmlDoc stray("<PX></PX></PX>", false);
+    PxXMLInputSetErrorHandler(stray.input(), PxXMLDefaultErrorHandler, nullptr);
+    EXPECT_EQ(ProcessValues(stray, &values), PX_XML_STRUCTURE_ERROR);
+    EXPECT_STREQ(PxXMLInputGetErrorString(stray.input()), "unexpected closing tag, found PX\n");
+}
+
+TEST(XmlReader, CumulatingHandlerCollectsAllFilesInWholeGrowthSteps)
+{
+    PxXMLErrorCollection collection;
+    PxXMLErrorCollectionInit(&collection, 16);
+    const char *files[] = {"a.px", "a.px", "b.px"};
+    const char *texts[] = {"<X/>", "<PX><V>1>2</V></PX>", "<PX>\n</Q></PX>"};
+    for (int i = 0; i < 3; ++i) {
+        XmlDoc doc(texts[i], false);
+        PxXMLInputSetErrorHandler(doc.input(), PxXMLCummulatingErrorHandler, &collection);
+        collection.fileName = files[i];
+        Values values{};
+        ProcessValues(doc, &values);
+        EXPECT_EQ(collection.capacity % 16, 0);
+        EXPECT_GT(collection.capacity, collection.length);
+    }
+    ASSERT_NE(collection.text, nullptr);
+    EXPECT_STREQ(collection.text, "in file \"a.px\":\n"
+                                  "   Warning in line 1, pos 5: unknown tag 'X'\n"
+                                  "   Error in line 1, pos 10: unexpected '>'\n"
+                                  "in file \"b.px\":\n"
+                                  "   Error in line 2, pos 5: closing tag Q doesn't match opening tag PX\n"
+                                  "   Error in line 2, pos 10: unexpected closing tag, found PX\n");
+    EXPECT_EQ(collection.length, static_cast<int>(std::strlen(collection.text)));
+    PxXMLErrorCollectionTerm(&collection);
+    EXPECT_EQ(collection.text, nullptr);
+    EXPECT_EQ(collection.length, 0);
+}
+
+TEST(XmlReader, EmbeddedElementIsReadAndTheFileLeftJustAfterIt)
+{
+    const char text[] = "  \n<ROBOT  arm >\n<V>1.5</V>\n</ROBOT>\nTAIL\n";
+    FILE *file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    std::fputs(text, file);
+    std::rewind(file);
+    PxStream *stream = PxStreamCreate(file);
+
+    // Another root name: nothing is consumed.
+    EXPECT_EQ(CreateParser(stream, "CAMERA"), nullptr);
+    EXPECT_EQ(std::ftell(file), 0L);
+
+    PxXMLElement *robot = CreateParser(stream, "ROBOT");
+    ASSERT_NE(robot, nullptr);
+    EXPECT_STREQ(robot->name, "ROBOT");
+    EXPECT_STREQ(robot->attributes, "arm");
+    EXPECT_EQ(robot->depth, 1);
+    Values values{};
+    EXPECT_EQ(PxXMLElementProcess(robot, valuesTable, &values), PX_XML_OK);
+    EXPECT_EQ(values.v, 1.5);
+    DestroyParser(robot);
+    char line[64];
+    ASSERT_NE(std::fgets(line, sizeof line, file), nullptr);
+    EXPECT_STREQ(line, "\n");
+    ASSERT_NE(std::fgets(line, sizeof line, file), nullptr);
+    EXPECT_STREQ(line, "TAIL\n");
+    PxStreamDestroy(stream);
+    std::fclose(file);
+}
+
+TEST(XmlReader, EmbeddedElementWithAnOverlongTagIsRefused)
+{
+    FILE *file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    std::fputs(("<ROBOT " + std::string(400, 'a') + ">").c_str(), file);
+    std::rewind(file);
+    PxStream *stream = PxStreamCreate(file);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(CreateParser(stream, "ROBOT"), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error in line 1, pos 258: buffer overflow (tag too long)\n");
+    EXPECT_EQ(std::ftell(file), 0L);
+    PxStreamDestroy(stream);
+    std::fclose(file);
+}
