@@ -31,6 +31,14 @@ size_t AlignmentBytes(int alignment)
     return alignment > 0 ? static_cast<size_t>(alignment) : 0;
 }
 
+// A negative alignment is reported and treated as none.
+int CheckedAlignment(const char *caller, int alignment)
+{
+    if (alignment >= 0) return alignment;
+    PxWarning(3, "%s: Negative alignment %d treated as none.\n", caller, alignment);
+    return 0;
+}
+
 void ReleaseOwned(PxChunk *chunk)
 {
     if (chunk->isAuto && chunk->memory != nullptr) PxMemoryAPI.destroy(chunk->memory);
@@ -60,8 +68,8 @@ void PxChunkSetAuto(PxChunk *chunk, size_t size, int alignment)
 {
     if (chunk == nullptr) return;
     ReleaseOwned(chunk);
-    chunk->alignment = alignment > 0 ? alignment : 0;
-    const size_t total = size + AlignmentBytes(alignment);
+    chunk->alignment = CheckedAlignment("PxChunkSetAuto", alignment);
+    const size_t total = size + AlignmentBytes(chunk->alignment);
     // At least one byte, so that a zero-sized chunk still owns a block.
     void *memory = total >= size ? PxMemoryAPI.create(total > 0 ? total : 1) : nullptr;
     if (memory == nullptr) {
@@ -78,7 +86,7 @@ void PxChunkSetUser(PxChunk *chunk, void *memory, size_t size, int alignment)
 {
     if (chunk == nullptr) return;
     ReleaseOwned(chunk);
-    chunk->alignment = alignment > 0 ? alignment : 0;
+    chunk->alignment = CheckedAlignment("PxChunkSetUser", alignment);
     chunk->memory = memory;
     chunk->size = memory != nullptr ? size : 0;
     PlaceAligned(chunk);

@@ -1,6 +1,7 @@
 // The default allocation table and the (empty) allocation checks.
 #include "kelmar/PxMemory.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,8 @@ namespace {
 
 // Bytes of the word just before an aligned block that records its pad.
 constexpr size_t kPadWordSize = sizeof(uint32_t);
+// Alignment used when none is asked for: what malloc itself guarantees.
+constexpr int kDefaultAlignment = static_cast<int>(alignof(std::max_align_t));
 
 }  // namespace
 
@@ -30,7 +33,7 @@ void *Calloc(size_t size)
 // Allocates size + 4 + alignment bytes and returns the first address past
 // at least one pad word that is a multiple of alignment; the pad is stored
 // in the 32-bit word just before the returned address so that the block can
-// be freed. Alignment 0 asks for no alignment beyond the pad word.
+// be freed.
 void *MallocCreateAligned(size_t size, int alignment)
 {
     if (alignment < 0) {
@@ -39,18 +42,15 @@ void *MallocCreateAligned(size_t size, int alignment)
     }
     if (alignment % static_cast<int>(sizeof(unsigned int)) != 0)
         PxWarning(3, "MallocCreateAligned: Alignment must be a multiple of sizeof(unsigned int).\n");
-    const size_t align = static_cast<size_t>(alignment);
+    const size_t align = static_cast<size_t>(alignment > 0 ? alignment : kDefaultAlignment);
     if (size > SIZE_MAX - kPadWordSize - align) return nullptr;
     char *raw = static_cast<char *>(std::malloc(size + kPadWordSize + align));
     if (raw == nullptr) return nullptr;
 
-    size_t pad = kPadWordSize;
-    if (align > 0) {
-        pad = align - reinterpret_cast<uintptr_t>(raw) % align;
-        if (pad == align) pad = 0;
-        // Room for the pad word; alignments below 4 may need several steps.
-        while (pad < kPadWordSize) pad += align;
-    }
+    size_t pad = align - reinterpret_cast<uintptr_t>(raw) % align;
+    if (pad == align) pad = 0;
+    // Room for the pad word; alignments below 4 may need several steps.
+    while (pad < kPadWordSize) pad += align;
     const uint32_t storedPad = static_cast<uint32_t>(pad);
     std::memcpy(raw + pad - kPadWordSize, &storedPad, kPadWordSize);
     return raw + pad;

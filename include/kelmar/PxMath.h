@@ -15,7 +15,10 @@ void PxMatrix4TMCompoundInverseSecond(PxMatrix4 out, const PxMatrix4 a, const Px
 void PxMatrix4TMCompoundRotationInverseSecond(PxMatrix4 out, const PxMatrix4 a, const PxMatrix4 b);
 void PxMatrix4TMInvert(PxMatrix4 tm); /* in place */
 void PxMatrix4TMGetEulerAngles(const PxMatrix4 tm, PxVector3 angles);
-/* Predicted pose after time h at linear velocity v and angular velocity w. */
+/* Predicted pose after time h (s) at linear velocity v (m/s) and angular
+ * velocity w (rad/s), both in the parent frame: t + h v, and the frame turned
+ * by h|w| about w, as PxQuaternionFiniteRotation turns the TM's quaternion.
+ * Below tolerance (for h or |w|) the rotation is copied. */
 void PxMatrix4TMUpdateFromVelocities(PxMatrix4 out, PxReal tolerance, PxReal h,
                                      const PxVector3 v, const PxVector3 w, const PxMatrix4 tm);
 int PxMatrix4IsIdentity(const PxMatrix4 m, PxReal tol);

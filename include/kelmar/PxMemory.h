@@ -22,6 +22,7 @@ extern PxMemoryAPIType PxMemoryAPI;
 /* The defaults behind PxMemoryAPI. */
 void *MallocCreate(size_t size);
 void *Calloc(size_t size);
+/* alignment in bytes; 0 gives the platform's default malloc alignment. */
 void *MallocCreateAligned(size_t size, int alignment);
 void MallocDestroy(void *pointer);
 void MallocDestroyAligned(void *pointer);
@@ -51,7 +52,7 @@ int PxPoolInit(PxPool *pool, int count, int structSize, int alignment);
 int PxPoolInitResizable(PxPool *pool, int count, int structSize, int growthIncrement,
                         float growthFactor, int alignment);
 void PxPoolSetResizable(PxPool *pool, int growthIncrement, float growthFactor);
-void PxPoolSetPoolName(PxPool *pool, const char *name);
+void PxPoolSetPoolName(PxPool *pool, const char *name); /* kept, not copied: must outlive the pool */
 void *PxPoolGetStruct(PxPool *pool);
 void PxPoolPutStruct(PxPool *pool, void *structure);
 void PxPoolReset(PxPool *pool);

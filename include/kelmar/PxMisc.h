@@ -16,10 +16,15 @@ void PxProfileStartTiming(void);
 void PxProfileStopTiming(void);
 void PxProfileStartFrame(void);
 void PxProfileEndFrame(void);
+/* Sections are matched by name and may nest; only the outermost start of a
+ * name is timed. flag only sorts the starts into two counters per frame:
+ * count0 (flag 0) and count1 (any other flag). */
 void PxProfileStartSectionFn(const char *name, int flag);
 void PxProfileEndSectionFn(const char *name);
 /* Writes the averages as a text table to out, or, when gnuplotFiles is set,
- * the data file and the four gnuplot scripts into the working directory. */
+ * the data file and the four gnuplot scripts into the working directory.
+ * "PxProfile.dat" has one line per frame: frame number, frame cycles, then
+ * per section (in order of first use) cycles, calls, count0 and count1. */
 void PxProfileOutputResults(FILE *out, int gnuplotFiles);
 int PxProfileIsTiming(void);
 
