@@ -1,0 +1,214 @@
+#include "RbdLcsSolver.h"
+
+#include <math.h>
+#include <string.h>
+#include "RbdLcsHash.h"
+#include "RbdLcsMatrix.h"
+#include "RbdLcsMemoryPool.h"
+
+namespace lcs {
+
+namespace {
+
+// Temporaries of one solve, all taken from the workspace.
+struct LcpWork {
+    StateHashTable table;
+    PxReal *x0;        // (n) unconstrained solution A^-1 q
+    PxReal *xp;        // (n) the iterate, padded for the matrix
+    PxReal *w;         // (n) A x - q
+    int32_t *clamped;  // (n) rows whose state is not free
+    PxReal *sub;       // (n x n) principal submatrix of A^-1, then its factor
+    PxReal *wC;        // (n) w on the clamped rows
+};
+
+int allocateWork(LcpWork &work, int n, int keys)
+{
+    size_t un = static_cast<size_t>(n);
+    work.table.keys = static_cast<uint32_t *>(
+        PoolAllocAligned(PoolRound(sizeof(uint32_t) * static_cast<size_t>(keys)), kPoolAlignment, "hash keys"));
+    work.table.count = 0;
+    work.table.capacity = keys;
+    work.x0 = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x0"));
+    work.xp = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x"));
+    work.w = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp w"));
+    work.clamped = static_cast<int32_t *>(
+        PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "lcp clamped"));
+    work.sub = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un * un, kPoolAlignment, "lcp submatrix"));
+    work.wC = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp wC"));
+    return work.table.keys && work.x0 && work.xp && work.w && work.clamped && work.sub && work.wC;
+}
+
+uint32_t hashStates(const int32_t *state, int n)
+{
+    return jenkins_hash(state, sizeof(int32_t) * static_cast<size_t>(n), 0);
+}
+
+PxReal clampedValue(int32_t state, PxReal lo, PxReal hi)
+{
+    if (state & kLcpAtZero) return 0.0;
+    return (state & kLcpAtLower) ? lo : hi;
+}
+
+// Principal submatrix of A^-1 on the m clamped rows, columns solved on demand.
+void build_principal_submatrix(LCPMatrix &A, const int32_t *clamped, int m, PxReal *sub)
+{
+    for (int b = 0; b < m; ++b) {
+        const PxReal *column = A.inverseColumn(clamped[b]);
+        for (int a = 0; a < m; ++a) sub[static_cast<size_t>(a) * m + b] = column[clamped[a]];
+    }
+}
+
+// With x = A^-1 (q + w) and w = 0 on free rows: the clamped rows' w solves
+// (A^-1)_CC w_C = x_C - x0_C, and then x = x0 + (A^-1)_:C w_C.
+// Returns 0 when the submatrix cannot be factored.
+int solve_principal_subproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal *lo, const PxReal *hi,
+                               const int32_t *state, PxReal *x, int n)
+{
+    memcpy(x, work.x0, sizeof(PxReal) * static_cast<size_t>(n));
+    if (m == 0) return 1;
+    build_principal_submatrix(A, work.clamped, m, work.sub);
+    if (!LCPMatrix::factor_dense(work.sub, m)) return 0;
+    for (int a = 0; a < m; ++a) {
+        int row = work.clamped[a];
+        work.wC[a] = clampedValue(state[row], lo[row], hi[row]) - work.x0[row];
+    }
+    LCPMatrix::solve_dense(work.sub, work.wC, m);
+    for (int b = 0; b < m; ++b) {
+        const PxReal *column = A.inverseColumn(work.clamped[b]);
+        PxReal wb = work.wC[b];
+        for (int i = 0; i < n; ++i) x[i] += wb * column[i];
+    }
+    for (int a = 0; a < m; ++a) {
+        int row = work.clamped[a];
+        x[row] = clampedValue(state[row], lo[row], hi[row]);
+    }
+    return 1;
+}
+
+int32_t newState(int32_t old, PxReal x, PxReal w, PxReal lo, PxReal hi, PxReal tolerance)
+{
+    if (x < lo - tolerance) return kLcpAtLower;
+    if (x > hi + tolerance) return kLcpAtUpper;
+    if (old == kLcpAtLower && w > -tolerance) return kLcpAtLower;
+    if (old == kLcpAtUpper && w < tolerance) return kLcpAtUpper;
+    return kLcpFree;
+}
+
+void markDegenerateRows(const LCPMatrix &A, const PxReal *lo, const PxReal *hi, int32_t *state, int n,
+                        const RbdLcsLCPSolverParameters &params)
+{
+    PxReal threshold = sqrt(A.getEpsilon()) * params.degeneracyFilter;
+    for (int i = 0; i < n; ++i) {
+        int dependent = A.getDiagInv(i) < threshold;
+        int pinned = fabs(lo[i]) < params.tolerance && fabs(hi[i]) < params.tolerance;
+        if (dependent || pinned) state[i] = kLcpDegenerate;
+    }
+}
+
+} // namespace
+
+size_t lcpSolverMemoryRequired(int n)
+{
+    size_t un = static_cast<size_t>(n);
+    return PoolAlignedCost(sizeof(uint32_t) * kMaxCycleKeys) + 4 * PoolAlignedCost(sizeof(PxReal) * un)
+         + PoolAlignedCost(sizeof(int32_t) * un) + PoolAlignedCost(sizeof(PxReal) * un * un)
+         + PoolAlignedCost(sizeof(PxReal) * un);
+}
+
+int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                            int32_t *state, int n, const RbdLcsLCPSolverParameters &params)
+{
+    int np = A.size();
+    if (!PushPoolFrame()) return -1;
+    int keys = params.maxIterations + 1;
+    if (keys > kMaxCycleKeys) keys = kMaxCycleKeys;
+    if (keys < 1) keys = 1;
+    LcpWork work;
+    if (!allocateWork(work, np, keys)) {
+        PopPoolFrame();
+        return -1;
+    }
+    memset(work.x0, 0, sizeof(PxReal) * static_cast<size_t>(np));
+    memcpy(work.x0, q, sizeof(PxReal) * static_cast<size_t>(n));
+    A.solve(work.x0, 1);
+    memcpy(work.xp, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
+    if (!params.warmStart)
+        for (int i = 0; i < n; ++i) state[i] = kLcpFree;
+    markDegenerateRows(A, lo, hi, state, n, params);
+    hashTableSeenOrInsert(&work.table, hashStates(state, n));
+
+    int result = -params.maxIterations;
+    int singlePivot = 0, cycleSinglePivot = 0, stepsInCycleMode = 0;
+    for (int k = 0; k < params.maxIterations; ++k) {
+        int m = 0;
+        for (int i = 0; i < n; ++i)
+            if (state[i] != kLcpFree) work.clamped[m++] = i;
+        if (!solve_principal_subproblem(A, work, m, lo, hi, state, work.xp, n)) {
+            result = -(k + 1);
+            break;
+        }
+        A.multiply(work.xp, work.w);
+        int changed = 0;
+        for (int i = 0; i < n; ++i) {
+            if (state[i] & kLcpFixed) continue;
+            int32_t s = newState(state[i], work.xp[i], work.w[i] - q[i], lo[i], hi[i], params.tolerance);
+            if (s == state[i]) continue;
+            state[i] = s;
+            ++changed;
+            if (singlePivot) break;
+        }
+        if (changed == 0) {
+            result = k + 1;
+            break;
+        }
+        if (params.cycleDetection && hashTableSeenOrInsert(&work.table, hashStates(state, n))) {
+            if (singlePivot) {
+                result = -(k + 1);
+                break;
+            }
+            // A repeated active set: change one row at a time for a while.
+            singlePivot = cycleSinglePivot = 1;
+            stepsInCycleMode = 0;
+            work.table.count = 0;
+            hashTableSeenOrInsert(&work.table, hashStates(state, n));
+        } else if (cycleSinglePivot && ++stepsInCycleMode >= 5) {
+            singlePivot = cycleSinglePivot = 0;
+            work.table.count = 0;
+        }
+        if (k > params.maxBlockIterations) singlePivot = 1;
+    }
+    memcpy(x, work.xp, sizeof(PxReal) * static_cast<size_t>(n));
+    PopPoolFrame();
+    return result;
+}
+
+LCPSolverFunction lcpSolver(int index)
+{
+    // Both indices name the pivoting solver; new solvers go beside it here.
+    static const LCPSolverFunction table[kLcpSolverCount] = {cycle_detect_lcp_solver, cycle_detect_lcp_solver};
+    return table[index];
+}
+
+void scale_box_lcp_data(LcpRows &rows)
+{
+    for (int i = 0; i < rows.n; ++i) {
+        int normal = rows.frictionRef[i];
+        if (normal < 0) continue;
+        PxReal bound = fabs(rows.mu[i] * rows.lambda[normal]);
+        rows.lo[i] = -bound;
+        rows.hi[i] = bound;
+        rows.state[i] = kLcpFree;
+    }
+}
+
+int solve_lcp_system(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
+                     LCPSolverFunction solver)
+{
+    int result = solver(A, rows.lambda, rhs, rows.lo, rows.hi, rows.state, rows.n, params);
+    if (rows.frictionCount == 0) return result;
+    params.warmStart = 1;
+    scale_box_lcp_data(rows);
+    return solver(A, rows.lambda, rhs, rows.lo, rows.hi, rows.state, rows.n, params);
+}
+
+} // namespace lcs

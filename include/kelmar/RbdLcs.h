@@ -1,0 +1,65 @@
+/* The constraint solver: advances one partition (island) of bodies and
+ * packed constraint rows by one step. The records are the dynamics
+ * library's: the row list (RbdLcsConstraints), the solver view of a body
+ * (RbdLcsBody, embedded in every body) and the solver parameters
+ * (RbdLcsParameters, kept by the world). */
+#ifndef KELMAR_RBDLCS_H
+#define KELMAR_RBDLCS_H
+
+#include "PxTypes.h"
+
+PX_EXTERN_C_BEGIN
+
+struct RbdLcsConstraints;
+struct RbdLcsBody;
+struct RbdLcsParameters;
+
+/* Integration models (the stepper_model parameter). */
+enum RbdLcsStepperModel {
+    RBD_LCS_SIMPLE_STEPPER = 0,
+    RBD_LCS_VINTAGE_STEPPER = 1,
+    RBD_LCS_STABLE_STEPPER = 2,
+    RBD_LCS_STEPPER_COUNT = 3
+};
+
+/* Factorisations of the system matrix (the linear_solver parameter). */
+enum RbdLinearSolver {
+    RBD_LINEAR_SOLVER_BLOCK_CHOLESKY = 0,
+    RBD_LINEAR_SOLVER_VARIABLE_BANDWIDTH_CHOLESKY = 1,
+    RBD_LINEAR_SOLVER_COUNT = 2
+};
+
+/* One step of the partition that the row list ended last: its rows
+ * (partitionRowStart .. + partitionRowCount) and constraints, and bodyCount
+ * solver bodies chained from `bodies` through their `next` links (the
+ * partition's body indices). Solves for the row impulses, stores each row's
+ * result in the list's lambda and each constraint's force and torque on its
+ * bodies in the constraint record, then integrates the bodies over
+ * parameters->stepsize. parameters->workspace must hold
+ * RbdLcsMemoryRequired(rows, bodies) bytes. Returns the LCP solver's
+ * iteration count, negative when it stopped without converging (the step
+ * then proceeds with its last iterate), 0 without rows. */
+int RbdLcsStep(struct RbdLcsConstraints *constraints, struct RbdLcsBody *bodies, int bodyCount,
+               const struct RbdLcsParameters *parameters);
+/* The first half of RbdLcsStep: constraint forces and body accelerations only. */
+int RbdLcsAddConstraintForces(struct RbdLcsConstraints *constraints, struct RbdLcsBody *bodies, int bodyCount,
+                              const struct RbdLcsParameters *parameters);
+/* The second half: integrates velocities, positions and orientations with
+ * the accelerations the bodies hold. */
+void RbdLcsIntegrateSystem(struct RbdLcsConstraints *constraints, struct RbdLcsBody *bodies, int bodyCount,
+                           const struct RbdLcsParameters *parameters);
+
+/* Workspace bytes one call needs for a partition of rowCount rows (padding
+ * excluded) whose bodies are among bodyCount. Always enough for any
+ * partition no larger than that. */
+size_t RbdLcsMemoryRequired(int rowCount, int bodyCount);
+
+/* Name and description of stepper model `index`, of linear solver `index`;
+ * null outside the tables. */
+const char *RbdLcsStepperName(int index);
+const char *RbdLcsStepperDescription(int index);
+const char *RbdLcsLinearSolverDescription(int index);
+
+PX_EXTERN_C_END
+
+#endif
