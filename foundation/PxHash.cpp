@@ -121,11 +121,8 @@ void *PxHashInsert(void *key, void *datum, PxHash *hash)
         if (order == 0) return current->datum;
         ++hash->collisions;
         if (order < 0) break;  // only at the chain head: insert before it
-        if (current->next == nullptr || hash->keyCompareFunc(key, current->next->key) < 0) {
-            link = &current->next;
-            break;
-        }
         link = &current->next;
+        if (*link == nullptr || hash->keyCompareFunc(key, (*link)->key) < 0) break;
     }
     PxHashNode *node = NewNode(key, datum, *link);
     if (node == nullptr) return nullptr;
