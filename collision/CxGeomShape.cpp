@@ -296,6 +296,19 @@ int CxShapeLineClip(const CxShape *shape, const PxVector3 p, const PxVector3 u, 
     return 0;
 }
 
+int CxShapeSegmentFirstHit(const CxShape *shape, const PxVector3 p0, const PxVector3 p1,
+                           PxReal *t)
+{
+    PxVector3 u;
+    PxV3Sub(u, p1, p0);
+    PxReal s0, s1;
+    if (!CxShapeLineClip(shape, p0, u, &s0, &s1)) return 0;
+    PxReal s = s0 >= 0.0 ? s0 : s1;
+    if (s < 0.0 || s > 1.0) return 0;
+    *t = s;
+    return 1;
+}
+
 void CxShapeShrink(const CxShape *shape, PxReal delta, CxShape *out)
 {
     *out = *shape;

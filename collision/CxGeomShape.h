@@ -50,6 +50,11 @@ void CxShapeProject(const CxShape *shape, const PxVector3 axis, PxReal *lo, PxRe
 int CxShapeLineClip(const CxShape *shape, const PxVector3 p, const PxVector3 u, PxReal *s0,
                     PxReal *s1);
 
+// First crossing of the solid's surface by the segment p0..p1 at or after
+// p0 (the exit when p0 is inside): 1 with its parameter t in [0, 1].
+int CxShapeSegmentFirstHit(const CxShape *shape, const PxVector3 p0, const PxVector3 p1,
+                           PxReal *t);
+
 // The same shape made smaller by delta on every side (never below zero);
 // triangles stay as they are.
 void CxShapeShrink(const CxShape *shape, PxReal delta, CxShape *out);

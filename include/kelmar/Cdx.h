@@ -15,5 +15,6 @@
 #include "CdxComposite.h"
 #include "CdxContactSimplify.h"
 #include "CdxuRequestTable.h"
+#include "CdxPrimitives.h"
 
 #endif

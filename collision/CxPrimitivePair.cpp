@@ -1,0 +1,86 @@
+// Shared steps of the primitive pair functions.
+#include "CxPrimitivePair.h"
+
+const PxMatrix4 gCxIdentityTM = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+
+namespace {
+
+const PxReal (*modelTM(const CdxModel *model))[4]
+{
+    return model->transform ? (const PxReal(*)[4]) * model->transform : gCxIdentityTM;
+}
+
+}  // namespace
+
+int CxPairBegin(CdxModelPair *pair, CdxIntersectResult *result, CxPair *out)
+{
+    result->pair = pair;
+    result->contactCount = 0;
+    if (!pair || !pair->model1 || !pair->model2) return 0;
+    out->model1 = pair->model1;
+    out->model2 = pair->model2;
+    out->tm1 = modelTM(pair->model1);
+    out->tm2 = modelTM(pair->model2);
+    out->eps = pair->model1->contactTolerance + pair->model2->contactTolerance;
+    return 1;
+}
+
+int CxPairBudget(const CdxModelPair *pair, const CdxIntersectResult *result,
+                 const CdxRequest *typeDefault)
+{
+    const CdxRequest *request = pair && pair->request ? pair->request : typeDefault;
+    int budget = result->contacts ? result->contactCapacity : 0;
+    if (request->contactMaxCount < budget) budget = request->contactMaxCount;
+    return budget > 0 ? budget : 0;
+}
+
+int CxPairNoTouch(CdxIntersectResult *result)
+{
+    result->contactCount = 0;
+    return 0;
+}
+
+void CxContactSet(CdxContact *contact, const PxVector3 position, const PxVector3 normal,
+                  PxReal separation, int dims)
+{
+    PxV3Copy(contact->position, position);
+    PxV3Copy(contact->normal, normal);
+    contact->separation = separation;
+    contact->dims = (uint16_t)dims;
+    contact->element1 = 0;
+    contact->element2 = 0;
+}
+
+int CxPairSingleContact(CdxModelPair *pair, CdxIntersectResult *result,
+                        const CdxRequest *typeDefault, const PxVector3 position,
+                        const PxVector3 normal, PxReal separation, int dims)
+{
+    PxV3Copy(result->normal, normal);
+    result->contactCount = 0;
+    if (CxPairBudget(pair, result, typeDefault) >= 1) {
+        CxContactSet(&result->contacts[0], position, normal, separation, dims);
+        result->contactCount = 1;
+    }
+    return 1;
+}
+
+int CxShapeFromModel(const CdxModel *model, CxShape *shape)
+{
+    CdxGeometryID geometry = model->geometry;
+    const PxReal(*tm)[4] = modelTM(model);
+    if (CdxSphereRecord *sphere = CxSphereRecord(geometry)) {
+        CxShapeSetSphere(shape, tm, sphere->radius);
+    } else if (CdxBoxRecord *box = CxBoxRecord(geometry)) {
+        CxShapeSetBox(shape, tm, box->radii);
+    } else if (CdxCylinderRecord *cylinder = CxCylinderRecord(geometry)) {
+        CxShapeSetCylinder(shape, tm, cylinder->radius, cylinder->halfHeight);
+    } else if (CdxConeRecord *cone = CxConeRecord(geometry)) {
+        CxShapeSetCone(shape, tm, cone->radius, cone->upperRadius, -cone->lowerHeight,
+                       cone->upperHeight);
+    } else if (CdxTriangleListRecord *list = CxTriangleListRecord(geometry)) {
+        CxShapeSetBox(shape, tm, list->radii);
+    } else {
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,47 @@
+// Shared steps of the primitive pair functions: reading the pair, the
+// contact budget, writing contacts and building working-frame shapes from
+// models. Private to the collision library.
+#ifndef KELMAR_COLLISION_CXPRIMITIVEPAIR_H
+#define KELMAR_COLLISION_CXPRIMITIVEPAIR_H
+
+#include "CdxModelRecord.h"
+#include "CxGeomShape.h"
+#include "CxPrimitiveRecords.h"
+
+struct CxPair {
+    CdxModel *model1;
+    CdxModel *model2;
+    const PxReal (*tm1)[4];  // world transforms; the identity for a model without one
+    const PxReal (*tm2)[4];
+    PxReal eps;              // summed contact tolerances
+};
+
+// Reads the pair; stores it in the result, which starts with no contacts.
+// Returns 0 for a pair without both models.
+int CxPairBegin(CdxModelPair *pair, CdxIntersectResult *result, CxPair *out);
+
+// min(request contactMaxCount, result capacity) with the pair's request or
+// else typeDefault.
+int CxPairBudget(const CdxModelPair *pair, const CdxIntersectResult *result,
+                 const CdxRequest *typeDefault);
+
+// No touch: no contacts; returns 0.
+int CxPairNoTouch(CdxIntersectResult *result);
+
+void CxContactSet(CdxContact *contact, const PxVector3 position, const PxVector3 normal,
+                  PxReal separation, int dims);
+
+// The one-contact ending: the result normal, and the contact when the
+// budget allows one. Returns 1 (touch).
+int CxPairSingleContact(CdxModelPair *pair, CdxIntersectResult *result,
+                        const CdxRequest *typeDefault, const PxVector3 position,
+                        const PxVector3 normal, PxReal separation, int dims);
+
+// A convex shape in world coordinates for a sphere, box, cylinder or cone
+// model (a triangle list as its box); 0 for other geometries.
+int CxShapeFromModel(const CdxModel *model, CxShape *shape);
+
+// The identity transform, for models and planes without one.
+extern const PxMatrix4 gCxIdentityTM;
+
+#endif
