@@ -36,6 +36,7 @@ struct RbdBclParameters {
 };
 
 struct RbdLcsConstraints {
+    void *storage;                    // one 64-byte aligned block behind all arrays
     int32_t maxRows;                  // rows the row arrays hold (multiple of 12)
     int32_t maxConstraints;           // entries of the constraint arrays
     int32_t rowCount;                 // rows stored; ended partitions padded to whole tiles
@@ -47,8 +48,8 @@ struct RbdLcsConstraints {
     int32_t partitionPaddedRowCount;  // partitionRowCount rounded up to 4, set when it ends
     int32_t partitionConstraintStart;
     int32_t partitionConstraintCount;
-    int32_t frictionRowCount;         // rows whose bounds follow a normal row
-    int32_t bounceCount;              // rows whose target is a bounce
+    int32_t frictionRowCount;         // rows with frictionIndex >= 0, counted by RbdBclEndConstraint
+    int32_t bounceCount;              // rows with a non-zero bounce, counted by RbdBclEndConstraint
     // Row arrays (maxRows entries, 64-byte aligned). Jacobian entry
     // (row, col) lives at jacobian[(row / 4) * 48 + col * 4 + row % 4].
     PxReal *jacobian;                 // (maxRows / 4) tiles of 4 x 12
@@ -62,7 +63,7 @@ struct RbdLcsConstraints {
     PxReal *mu;                       // friction coefficient of a proportional friction row
     PxReal *bounce;                   // bounce velocity copied from the target, 0 for none
     int32_t *state;                   // LCP state word
-    int32_t *frictionIndex;           // normal row bounding this row, -1 for none
+    int32_t *frictionIndex;           // row index (in this list) of the normal row bounding this row, -1 for none
     // Constraint arrays (maxConstraints entries).
     RbdBaseConstraint **constraints;
     int32_t *constraintRowCount;
@@ -131,14 +132,16 @@ void RbdBclSetAngularRow(RbdLcsConstraints *list, int32_t row, const RbdBaseCons
                          const PxVector3 g);
 // Row softening of a spring-damper with stiffness k and damping d: additions
 // 1 / (h k + d) - h epsilon and h k / (h k + d) - gamma. A stiffness of
-// RBD_REAL_MAX is rigid and adds nothing.
+// RBD_REAL_MAX is rigid and adds nothing; with k = d = 0 the row is
+// bounded to [0, 0] and exerts no force.
 void RbdBclSoftenRow(RbdLcsConstraints *list, int32_t row, PxReal k, PxReal d,
                      const RbdBclParameters *parameters);
 // J v of a row for the bodies' current velocities.
 PxReal RbdBclRowVelocity(const RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *constraint);
 
-// Limits (RbdLimit.cpp): measure the coordinate and add the actuation row.
-void RbdBclCalculateLimitPositionAndOvershoot(RbdLimit *limit, PxReal h, PxReal epsilon, int rotational);
+// Limits: measure the coordinate and add the actuation row. The joint sets
+// limit->rawPosition and limit->velocity (d(position)/dt) first.
+void RbdBclCalculateLimitPositionAndOvershoot(RbdLimit *limit, int rotational);
 // Fills row `row` from the limit when it needs one, with the joint's Jacobian
 // (12 columns, body 1 already negated). Returns 1 when the row was added.
 int RbdBclSetSingleAxisActuation(RbdLcsConstraints *list, int32_t row, RbdLimit *limit,

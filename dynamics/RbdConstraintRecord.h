@@ -148,17 +148,38 @@ void BaseConstraintReset(RbdBaseConstraint *constraint);
 void BaseConstraintSetBodies(RbdBaseConstraint *constraint, RbdBody *body0, RbdBody *body1);
 void BaseConstraintSetAxis(RbdBaseConstraint *constraint, PxReal x, PxReal y, PxReal z);
 
-// Fills a fresh record for a type and counts it in world (world may be null
-// for a record from a caller's pool). Returns the record.
-RbdBaseConstraint *RbdConstraintInit(void *record, RbdWorld *world, int32_t typeId,
-                                     RbdRowBuilder rowBuilder, int32_t maxRows,
-                                     int32_t limitableDofCount, int32_t constrainedDofCount);
-// A record from the world's constraint pool, or null (with a warning) when none is left.
-void *RbdConstraintTakeRecord(RbdWorld *world, const char *creator);
-// A record from a caller's pool, or null.
-void *RbdConstraintTakeRecordFromPool(PxPool *pool, const char *creator);
+// What distinguishes one constraint type from another.
+struct RbdConstraintTypeInfo {
+    int32_t typeId;
+    int32_t maxRows;
+    int32_t limitableDofCount;
+    int32_t constrainedDofCount;
+    RbdRowBuilder rowBuilder;
+    RbdSetBodiesFunction setBodies;              // null: BaseConstraintSetBodies
+    RbdSetAxisFunction setAxis;                  // null: BaseConstraintSetAxis
+    void (*resetData)(RbdBaseConstraint *);      // defaults of the type's own data
+};
+// A new constraint of a type, from the world's pool (counted in the world)
+// or, when pool is given, from a caller's pool (not counted). Null, with a
+// warning naming creator, when no record can be had.
+RbdBaseConstraint *RbdConstraintCreateOfType(RbdWorld *world, PxPool *pool, const RbdConstraintTypeInfo *type,
+                                             const char *creator);
+// Rbd<Type>Reset: disables the constraint, resets the type's data, then the common data.
+void RbdConstraintResetOfType(RbdBaseConstraint *constraint, const RbdConstraintTypeInfo *type,
+                              const char *function);
 // Refreshes the solver-body and frame references from the bodies.
 void RbdConstraintRefreshBodyReferences(RbdBaseConstraint *constraint);
+// Attachment frame i in world coordinates, and back.
+void RbdConstraintAttachmentToWorld(const RbdBaseConstraint *constraint, int i, PxMatrix4 world);
+void RbdConstraintAttachmentFromWorld(RbdBaseConstraint *constraint, int i, const PxMatrix4 world);
+// Axis normalisation of attachment frames: a vector whose squared length is
+// within 1e-7 of 1 is kept, a zero vector becomes (1, 0, 0), others are
+// normalised.
+void RbdNormalizeAxis(PxVector3 axis);
+// An orthonormal frame from a primary axis (normalised as above) and a
+// wanted secondary axis made perpendicular to it (null, or parallel to the
+// primary: the standard perpendicular of the primary); third = primary x secondary.
+void RbdMakeFrame(const PxVector3 primary, const PxVector3 secondary, PxMatrix4 frame);
 // Whether the constraint is alive and of the given type (warns otherwise).
 int RbdConstraintCheckType(const RbdBaseConstraint *constraint, int32_t typeId, const char *function);
 

@@ -11,4 +11,20 @@
 #include "RbdBcl.h"
 #include "RbdWorldRecord.h"
 
+// Handle checks at the library's entry points: false for a null handle
+// (silently: operations on null handles do nothing) and for a destroyed
+// record (with a warning naming the function).
+bool RbdCheckWorld(const RbdWorld *world);
+bool RbdCheckBody(const RbdBody *body, const char *function);
+bool RbdCheckConstraint(const RbdBaseConstraint *constraint, const char *function);
+// False, with a warning, unless index is 0 or 1.
+bool RbdCheckBodyIndex(int32_t index, const char *function);
+// False, with a warning, unless all three components are finite.
+bool RbdCheckFinite3(PxReal x, PxReal y, PxReal z, const char *function);
+
+// Message level of dynamics problems.
+enum { RBD_MESSAGE_LEVEL = 12 };
+
+const PxReal RBD_PI = 3.14159265358979323846;
+
 #endif

@@ -96,11 +96,6 @@ lcs::WorldStepper *prepare(const Choice &choice, RbdLcsConstraints *constraints,
 
 } // namespace
 
-int32_t RbdLcsQueryCPUResources(void)
-{
-    return 0;
-}
-
 extern "C" int RbdLcsStep(RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
                           const RbdLcsParameters *parameters)
 {
