@@ -40,7 +40,7 @@ endif()
 
 execute_process(
   COMMAND ${binary} -max_total_time=${SECONDS} -timeout=10 -rss_limit_mb=2048 -max_len=12000
-          -dict=${DICTIONARY} -artifact_prefix=${WORK_DIR}/ -print_final_stats=1
+          -dict=${DICTIONARY} -artifact_prefix=${WORK_DIR}/ -print_final_stats=1 -close_fd_mask=2
           ${WORK_DIR}/corpus ${SEED_CORPUS}
   RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
