@@ -240,7 +240,7 @@ TEST(XmlWriter, RandomBodiesWrittenAndReadBackAreBitForBitTheSame)
         b.flags = static_cast<unsigned int>(rng());
         for (float &c : b.color) c = unit(rng);
         std::snprintf(b.names[0], sizeof b.names[0], "link%u", static_cast<unsigned>(rng() % 1000));
-        std::snprintf(b.names[1], sizeof b.names[1], "joint %zu", i);
+        std::snprintf(b.names[1], sizeof b.names[1], "joint %02d", static_cast<int>(i % 100));
     }
 
     Output out;
