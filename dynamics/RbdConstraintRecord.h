@@ -100,6 +100,7 @@ struct RbdContactData {
     PxVector3 direction;            // world, primary friction direction
     RbdContactParams params;
     RbdBaseConstraint *next;        // chain of one model pair's contacts
+    PxReal userValue;               // written and read by the contact's user, 0 after a reset
 };
 
 struct RbdBaseConstraint {
