@@ -136,6 +136,19 @@ void RbdBclSetAngularRow(RbdLcsConstraints *list, int32_t row, const RbdBaseCons
 // bounded to [0, 0] and exerts no force.
 void RbdBclSoftenRow(RbdLcsConstraints *list, int32_t row, PxReal k, PxReal d,
                      const RbdBclParameters *parameters);
+// An orientation row for axes u0, w0 fixed in body 0 and u1, w1 fixed in
+// body 1: phi = (u0 . w1 - w0 . u1) / 2, angular column
+// g = (u0 x w1 - w0 x u1) / 2 (returned in g). Three such rows about the
+// axes of two frames hold them aligned; near alignment phi is the rotation
+// angle of frame 1 from frame 0 about the third axis, negated.
+void RbdBclSetOrientationRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c, const PxVector3 u0,
+                             const PxVector3 w0, const PxVector3 u1, const PxVector3 w1, PxVector3 g);
+// A 12-column Jacobian from the parts of each body; the columns of the world
+// or a frozen body stay zero.
+void RbdBclMakeJacobian(const RbdBaseConstraint *c, const PxVector3 linear0, const PxVector3 angular0,
+                        const PxVector3 linear1, const PxVector3 angular1, PxReal jacobian[RBD_JACOBIAN_COLUMNS]);
+// J v of a 12-column Jacobian for the bodies' current velocities.
+PxReal RbdBclJacobianVelocity(const RbdBaseConstraint *c, const PxReal jacobian[RBD_JACOBIAN_COLUMNS]);
 // J v of a row for the bodies' current velocities.
 PxReal RbdBclRowVelocity(const RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *constraint);
 

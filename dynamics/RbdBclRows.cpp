@@ -110,16 +110,43 @@ void RbdBclSoftenRow(RbdLcsConstraints *list, int32_t row, PxReal k, PxReal d, c
     list->rowGamma[row] = errorReduction - parameters->gamma;
 }
 
-PxReal RbdBclRowVelocity(const RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c)
+void RbdBclSetOrientationRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c, const PxVector3 u0,
+                             const PxVector3 w0, const PxVector3 u1, const PxVector3 w1, PxVector3 g)
+{
+    // d(u0 . w1)/dt = (w0 - w1) . (u0 x w1) for u0 turning with body 0 and w1 with body 1.
+    PxVector3 first, second;
+    PxV3Cross(first, u0, w1);
+    PxV3Cross(second, w0, u1);
+    PxV3Sub(g, first, second);
+    PxV3Scale(g, g, 0.5);
+    RbdBclSetAngularRow(list, row, c, g);
+    list->phi[row] = 0.5 * (PxV3Dot(u0, w1) - PxV3Dot(w0, u1));
+}
+
+void RbdBclMakeJacobian(const RbdBaseConstraint *c, const PxVector3 linear0, const PxVector3 angular0,
+                        const PxVector3 linear1, const PxVector3 angular1, PxReal jacobian[RBD_JACOBIAN_COLUMNS])
+{
+    const PxReal *parts[4] = {linear0, angular0, linear1, angular1};
+    for (int part = 0; part < 4; ++part) {
+        bool present = c->solverBody[part / 2] != nullptr;
+        for (int k = 0; k < 3; ++k) jacobian[3 * part + k] = present ? parts[part][k] : 0.0;
+    }
+}
+
+PxReal RbdBclJacobianVelocity(const RbdBaseConstraint *c, const PxReal jacobian[RBD_JACOBIAN_COLUMNS])
 {
     PxReal velocity = 0.0;
     for (int i = 0; i < 2; ++i) {
         PxVector3 linear, angular;
         RbdBclBodyVelocity(c, i, linear, angular);
-        for (int k = 0; k < 3; ++k) {
-            velocity += RbdBclGetJacobianEntry(list, row, 6 * i + k) * linear[k];
-            velocity += RbdBclGetJacobianEntry(list, row, 6 * i + 3 + k) * angular[k];
-        }
+        velocity += PxV3Dot(&jacobian[6 * i], linear) + PxV3Dot(&jacobian[6 * i + 3], angular);
     }
     return velocity;
+}
+
+PxReal RbdBclRowVelocity(const RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c)
+{
+    PxReal jacobian[RBD_JACOBIAN_COLUMNS];
+    RbdBclGetJacobian(list, row, jacobian);
+    return RbdBclJacobianVelocity(c, jacobian);
 }
