@@ -1,6 +1,8 @@
 // Shared steps of the primitive pair functions.
 #include "CxPrimitivePair.h"
 
+#include <kelmar/CdxContactSimplify.h>
+
 const PxMatrix4 gCxIdentityTM = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
 
 namespace {
@@ -82,5 +84,25 @@ int CxShapeFromModel(const CdxModel *model, CxShape *shape)
     } else {
         return 0;
     }
+    return 1;
+}
+
+int CxConvexPairIntersect(CdxIntersectResult *result, const CxShape *shape1,
+                          const CxShape *shape2, const PxVector3 *axes, int axisCount, PxReal eps,
+                          const CdxRequest *typeDefault)
+{
+    CxSeparation separation;
+    if (!CxConvexSeparation(shape1, shape2, axes, axisCount, eps, &separation))
+        return CxPairNoTouch(result);
+    CxContactPoint points[CxConvexMaxCandidates];
+    int count = CxConvexContactCandidates(shape1, shape2, separation.normal,
+                                          separation.separation, points);
+    int dims = CxShapeFeatureDim(shape1, separation.normal) |
+               (CxShapeFeatureDim(shape2, separation.normal) << 8);
+    CdxContact candidates[CxConvexMaxCandidates];
+    for (int k = 0; k < count; ++k)
+        CxContactSet(&candidates[k], points[k].position, separation.normal, points[k].separation,
+                     dims);
+    CdxContactSimplifyBufferToResult(separation.normal, candidates, count, result, typeDefault);
     return 1;
 }

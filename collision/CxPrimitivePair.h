@@ -5,6 +5,7 @@
 #define KELMAR_COLLISION_CXPRIMITIVEPAIR_H
 
 #include "CdxModelRecord.h"
+#include "CxGeomConvexPair.h"
 #include "CxGeomShape.h"
 #include "CxPrimitiveRecords.h"
 
@@ -40,6 +41,13 @@ int CxPairSingleContact(CdxModelPair *pair, CdxIntersectResult *result,
 // A convex shape in world coordinates for a sphere, box, cylinder or cone
 // model (a triangle list as its box); 0 for other geometries.
 int CxShapeFromModel(const CdxModel *model, CxShape *shape);
+
+// Intersect of two convex shapes through the generic machinery: the
+// separation over the candidate axes (and GJK), contacts from the feature
+// points, reduced to the budget. Returns touch.
+int CxConvexPairIntersect(CdxIntersectResult *result, const CxShape *shape1,
+                          const CxShape *shape2, const PxVector3 *axes, int axisCount, PxReal eps,
+                          const CdxRequest *typeDefault);
 
 // The identity transform, for models and planes without one.
 extern const PxMatrix4 gCxIdentityTM;
