@@ -227,3 +227,127 @@ inline RbdLcsParameters defaultParameters(PxReal h)
 } // namespace lcstest
 
 #endif
+
+namespace lcstest {
+
+// A joint description rebuilt into rows every step, as a row builder would:
+// anchors and axes are fixed in the bodies' centre-of-mass frames (in world
+// coordinates for the world, index -1).
+struct Joint {
+    int body[2];
+    PxVector3 anchor[2];
+    bool hinge;            // 3 spherical rows, plus 2 angular rows about axis
+    PxVector3 axis0;       // hinge axis in body 0
+    PxVector3 s1, t1;      // two directions perpendicular to the axis in body 1
+};
+
+inline void worldPoint(PxVector3 out, const std::vector<RbdLcsBody> &bodies, int b, const PxVector3 local)
+{
+    if (b < 0) PxV3Copy(out, local);
+    else PxV3MulTM(out, local, bodies[b].comTransform);
+}
+
+inline void worldDir(PxVector3 out, const std::vector<RbdLcsBody> &bodies, int b, const PxVector3 local)
+{
+    if (b < 0) PxV3Copy(out, local);
+    else PxV3MulTMDir(out, local, bodies[b].comTransform);
+}
+
+// Rows of the joints for the bodies' current poses; every row's Jacobian is
+// the time derivative of its error.
+inline void buildJointRows(RowList &rows, const std::vector<RbdLcsBody> &bodies, const std::vector<Joint> &joints)
+{
+    rows.clear();
+    for (const Joint &j : joints) {
+        PxVector3 p[2], r[2];
+        for (int s = 0; s < 2; ++s) {
+            worldPoint(p[s], bodies, j.body[s], j.anchor[s]);
+            if (j.body[s] >= 0) PxV3Sub(r[s], p[s], bodies[j.body[s]].comTransform[3]);
+            else PxV3Zero(r[s]);
+        }
+        rows.begin(j.body[0], j.body[1]);
+        for (int k = 0; k < 3; ++k) {
+            PxVector3 e = {0.0, 0.0, 0.0}, rxe;
+            e[k] = 1.0;
+            PxReal J[12] = {0};
+            for (int s = 0; s < 2; ++s) {
+                if (j.body[s] < 0) continue;
+                PxReal sign = s == 0 ? 1.0 : -1.0;
+                PxV3Cross(rxe, r[s], e);
+                for (int m = 0; m < 3; ++m) { J[6 * s + m] = sign * e[m]; J[6 * s + 3 + m] = sign * rxe[m]; }
+            }
+            rows.addRow(J, p[0][k] - p[1][k]);
+        }
+        if (j.hinge) {
+            PxVector3 a0, dirs[2];
+            worldDir(a0, bodies, j.body[0], j.axis0);
+            worldDir(dirs[0], bodies, j.body[1], j.s1);
+            worldDir(dirs[1], bodies, j.body[1], j.t1);
+            for (int k = 0; k < 2; ++k) {
+                PxVector3 g;
+                PxV3Cross(g, a0, dirs[k]);
+                PxReal J[12] = {0};
+                for (int m = 0; m < 3; ++m) {
+                    if (j.body[0] >= 0) J[3 + m] = g[m];
+                    if (j.body[1] >= 0) J[9 + m] = -g[m];
+                }
+                rows.addRow(J, PxV3Dot(a0, dirs[k]));
+            }
+        }
+        rows.end();
+    }
+}
+
+// A chain of `links` bars of length 1 along +x, hinged about z to each
+// other and the first to the world at the origin.
+inline void makeHingeChain(int links, std::vector<RbdLcsBody> &bodies, std::vector<Joint> &joints)
+{
+    bodies.assign(links, RbdLcsBody());
+    joints.clear();
+    for (int i = 0; i < links; ++i) {
+        makeBody(bodies[i], 1.0, 0.01, 1.0 / 12.0, 1.0 / 12.0);
+        bodies[i].comTransform[3][0] = i + 0.5;
+        Joint j = {{i, i - 1}, {{-0.5, 0.0, 0.0}, {0.5, 0.0, 0.0}}, true, {0.0, 0.0, 1.0}, {1.0, 0.0, 0.0},
+                   {0.0, 1.0, 0.0}};
+        if (i == 0) PxV3Zero(j.anchor[1]);
+        joints.push_back(j);
+    }
+    chainBodies(bodies);
+}
+
+// A contact between body b and the ground plane y = 0 (or between two
+// bodies) at a body-fixed point: normal row [0, inf) plus two friction rows
+// tied to it with coefficient mu.
+struct Contact {
+    int body[2];
+    PxVector3 local;       // contact point in body 0's centre-of-mass frame
+    PxVector3 normal;      // world, from body 1 towards body 0
+    PxReal mu;
+};
+
+inline void addContactRows(RowList &rows, const std::vector<RbdLcsBody> &bodies, const Contact &c)
+{
+    PxVector3 p, t1, t2;
+    worldPoint(p, bodies, c.body[0], c.local);
+    const PxReal *n = c.normal;
+    if (fabs(n[0]) > fabs(n[1])) PxV3Set(t1, n[2], 0.0, -n[0]);
+    else PxV3Set(t1, 0.0, -n[2], n[1]);
+    PxV3Normalize(t1);
+    PxV3Cross(t2, n, t1);
+    const PxReal *c0 = bodies[c.body[0]].comTransform[3];
+    const PxReal *c1 = c.body[1] >= 0 ? bodies[c.body[1]].comTransform[3] : nullptr;
+    // Separation from the plane y = 0; two bodies are taken as just touching.
+    PxReal separation = c1 ? 0.0 : PxV3Dot(p, n);
+    rows.begin(c.body[0], c.body[1]);
+    PxReal J[12];
+    pointRow(J, n, p, c0, c1);
+    int normal = rows.addRow(J, separation, 0.0, RBD_REAL_MAX);
+    const PxReal *dirs[2] = {t1, t2};
+    for (int k = 0; k < 2; ++k) {
+        pointRow(J, dirs[k], p, c0, c1);
+        rows.tieFriction(rows.addRow(J), normal, c.mu);
+    }
+    rows.end();
+}
+
+} // namespace lcstest
