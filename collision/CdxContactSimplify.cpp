@@ -1,8 +1,10 @@
 // Contact reduction. The candidates share one normal n; their positions,
-// seen along n, span a contact area. The reduction keeps the deepest
-// candidate and grows a convex hull (counter-clockwise about n) through the
+// seen along n, span a contact area. Starting from the deepest candidate,
+// the reduction grows a convex hull (counter-clockwise about n) through the
 // others, dropping the hull point whose triangle with its two neighbours is
-// smallest whenever the hull holds more points than the budget.
+// smallest whenever the hull holds more points than the budget. Should the
+// deepest contact not survive, it takes the place of the hull point whose
+// loss costs the least area.
 #include <kelmar/CdxContactSimplify.h>
 #include <kelmar/PxMemory.h>
 #include <kelmar/PxVector.h>
@@ -117,8 +119,7 @@ bool Sees(const CdxContactLink *q, const CdxContact &p, const PxVector3 n)
 struct Reduction {
     CdxContactList hull;
     const PxReal *normal;
-    CdxContactLink *deepest; // the protected deepest contact while on the hull
-    bool deepestAside;       // it left the hull and is written separately
+    bool deepestAside; // the deepest contact is written apart from the hull
 };
 
 // Offers p to the hull: when some edges see it, the points between the
@@ -136,14 +137,7 @@ bool UpdateHull(Reduction &r, CdxContact *p)
     if (!start) return false; // inside, or seen by every edge of a degenerate hull
     CdxContactLink *end = start->next;
     while (Sees(end, *p, r.normal)) end = end->next;
-    while (start->next != end) {
-        CdxContactLink *gone = start->next;
-        if (gone == r.deepest) {
-            r.deepest = nullptr;
-            r.deepestAside = true;
-        }
-        Remove(r.hull, gone);
-    }
+    while (start->next != end) Remove(r.hull, start->next);
     CdxContactLink *added = Insert(r.hull, start, p);
     UpdateWeight(added, r.normal);
     UpdateWeight(start, r.normal);
@@ -151,31 +145,73 @@ bool UpdateHull(Reduction &r, CdxContact *p)
     return true;
 }
 
-// Drops the smallest-weight hull point (the first found from the head when
-// equal), never the protected deepest one.
-void DropSmallest(Reduction &r)
+void RemoveAndReweigh(Reduction &r, CdxContactLink *q)
 {
-    CdxContactLink *smallest = nullptr;
-    CdxContactLink *q = r.hull.head;
-    for (int i = 0; i < r.hull.count; ++i, q = q->next)
-        if (q != r.deepest && (!smallest || q->weight < smallest->weight)) smallest = q;
-    CdxContactLink *before = smallest->previous;
-    CdxContactLink *after = smallest->next;
-    Remove(r.hull, smallest);
+    CdxContactLink *before = q->previous;
+    CdxContactLink *after = q->next;
+    Remove(r.hull, q);
     UpdateWeight(before, r.normal);
     UpdateWeight(after, r.normal);
 }
 
-int HullLimit(const Reduction &r, int maxOut)
+// Drops the smallest-weight hull point (the first found from the head when
+// equal).
+void DropSmallest(Reduction &r)
 {
-    return r.deepestAside ? maxOut - 1 : maxOut;
+    CdxContactLink *smallest = r.hull.head;
+    CdxContactLink *q = r.hull.head->next;
+    for (int i = 1; i < r.hull.count; ++i, q = q->next)
+        if (q->weight < smallest->weight) smallest = q;
+    RemoveAndReweigh(r, smallest);
+}
+
+// Twice the area d adds to the hull when q is left out: the triangles d
+// forms with the edges that see it.
+PxReal AreaAddedWithout(const Reduction &r, const CdxContactLink *q, const CdxContact &d)
+{
+    PxReal added = 0.0;
+    const CdxContactLink *a = q->next;
+    for (int edge = 0; edge < r.hull.count - 1; ++edge) {
+        const CdxContactLink *b = a->next == q ? q->next : a->next;
+        PxReal turn = Turn(a->contact->position, b->contact->position, d.position, r.normal);
+        if (turn < 0.0) added -= turn;
+        a = b;
+    }
+    return added;
+}
+
+bool HullReaches(const Reduction &r, PxReal separation)
+{
+    const CdxContactLink *q = r.hull.head;
+    for (int i = 0; i < r.hull.count; ++i, q = q->next)
+        if (q->contact->separation <= separation) return true;
+    return false;
+}
+
+// Sets the deepest contact aside for the output when the hull lost it (and
+// no other contact as deep is on it), making room by leaving out the hull
+// point whose removal, with the deepest added, keeps the most area.
+void KeepDeepest(Reduction &r, const CdxContact &deepest, int maxOut)
+{
+    if (HullReaches(r, deepest.separation)) return;
+    r.deepestAside = true;
+    if (r.hull.count < maxOut) return;
+    CdxContactLink *leave = nullptr;
+    PxReal bestGain = -DBL_MAX;
+    CdxContactLink *q = r.hull.head;
+    for (int i = 0; i < r.hull.count; ++i, q = q->next) {
+        PxReal gain = AreaAddedWithout(r, q, deepest) - q->weight;
+        if (gain > bestGain) {
+            bestGain = gain;
+            leave = q;
+        }
+    }
+    RemoveAndReweigh(r, leave);
 }
 
 // Index of the candidate with the smallest separation (the first of equal
-// ones) among those that pass the filter, or -1; unique tells whether every
-// other passing candidate is strictly shallower.
-template <typename Filter>
-int FindDeepest(const CdxContact *candidates, int count, Filter passes, bool &unique)
+// ones) among those that pass the filter, or -1.
+template <typename Filter> int FindDeepest(const CdxContact *candidates, int count, Filter passes)
 {
     int best = -1;
     PxReal bestSeparation = DBL_MAX;
@@ -184,27 +220,20 @@ int FindDeepest(const CdxContact *candidates, int count, Filter passes, bool &un
             best = i;
             bestSeparation = candidates[i].separation;
         }
-    unique = best >= 0;
-    for (int i = 0; i < count && unique; ++i)
-        if (i != best && passes(candidates[i]) && candidates[i].separation <= bestSeparation)
-            unique = false;
     return best;
 }
 
-// Moves the deepest candidate to the front; returns whether it is the only
-// deepest one (and so must survive the reduction).
-bool DeepestFirst(CdxContact *candidates, int count, int option)
+// Moves the deepest candidate to the front.
+void DeepestFirst(CdxContact *candidates, int count, int option)
 {
-    bool unique = false;
     int deepest = -1;
-    if (option) deepest = FindDeepest(candidates, count, [](const CdxContact &c) { return OnFace(c, 0); }, unique);
-    if (deepest < 0) deepest = FindDeepest(candidates, count, [](const CdxContact &) { return true; }, unique);
+    if (option) deepest = FindDeepest(candidates, count, [](const CdxContact &c) { return OnFace(c, 0); });
+    if (deepest < 0) deepest = FindDeepest(candidates, count, [](const CdxContact &) { return true; });
     if (deepest > 0) {
         CdxContact swap = candidates[0];
         candidates[0] = candidates[deepest];
         candidates[deepest] = swap;
     }
-    return unique;
 }
 
 // The third hull point: the first candidate from index from on that lies
@@ -251,14 +280,13 @@ int WriteOutput(const Reduction &r, const CdxContact *deepest, CdxContact *out, 
 int Reduce(const PxReal *normal, CdxContact *candidates, int n, CdxContact *out, int m, int option,
            CdxContactLink *links)
 {
-    bool protect = gCdxContactSimplifyDeepestFirst && DeepestFirst(candidates, n, option);
+    if (gCdxContactSimplifyDeepestFirst) DeepestFirst(candidates, n, option);
     const CdxContact deepest = candidates[0];
     Reduction r;
     r.normal = normal;
     r.deepestAside = false;
     InitList(r.hull, links, m + 1);
-    r.deepest = Insert(r.hull, nullptr, &candidates[0]);
-    if (!protect) r.deepest = nullptr;
+    Insert(r.hull, nullptr, &candidates[0]);
     if (m == 1) {
         if (option && !OnAnyFace(candidates[0]))
             for (int i = 1; i < n; ++i)
@@ -275,10 +303,14 @@ int Reduce(const PxReal *normal, CdxContact *candidates, int n, CdxContact *out,
     if (m == 2) return WriteOutput(r, &deepest, out, option);
     int third = AddThirdPoint(r, candidates, second + 1, n);
     if (third < 0) return WriteOutput(r, &deepest, out, option);
-    for (int i = third + 1; i < n; ++i) {
+    // Every candidate not yet on the hull is offered, the collinear ones
+    // passed over for the third point included: they may lie beyond a or b.
+    for (int i = second + 1; i < n; ++i) {
+        if (i == third) continue;
         UpdateHull(r, &candidates[i]);
-        while (r.hull.count > HullLimit(r, m)) DropSmallest(r);
+        if (r.hull.count > m) DropSmallest(r);
     }
+    if (gCdxContactSimplifyDeepestFirst) KeepDeepest(r, deepest, m);
     return WriteOutput(r, &deepest, out, option);
 }
 
