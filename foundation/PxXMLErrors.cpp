@@ -53,9 +53,7 @@ int recordFileName(PxXMLErrorCollection *c)
     memcpy(copy, c->fileName, n);
     if (c->recordedFileName) PxMemoryAPI.destroy(c->recordedFileName);
     c->recordedFileName = copy;
-    char header[PX_XML_ERROR_STRING_SIZE + 16];
-    snprintf(header, sizeof header, "in file \"%s\":\n", copy);
-    return append(c, header);
+    return append(c, "in file \"") && append(c, copy) && append(c, "\":\n");
 }
 
 }  // namespace

@@ -632,3 +632,26 @@ TEST(XmlReader, EmbeddedElementWithAnOverlongTagIsRefused)
     PxStreamDestroy(stream);
     std::fclose(file);
 }
+
+TEST(XmlReader, TextIsReadUpToTheNextTagWhichIsLeftForTheTagReader)
+{
+    XmlDoc doc("<V> 1 <!-- c --> 2 </V >tail");
+    char buffer[PX_XML_TAG_SIZE];
+    ASSERT_EQ(readNextTag(doc.input(), buffer, sizeof buffer), PX_XML_OK);
+    EXPECT_STREQ(buffer, "V");
+    ASSERT_EQ(readToNextTag(doc.input(), buffer, sizeof buffer), PX_XML_OK);
+    EXPECT_STREQ(buffer, " 1  2 ");
+    // The '<' was given back: the column points at it again.
+    EXPECT_EQ(PxXMLInputGetColumn(doc.input()), 20);
+    ASSERT_EQ(readNextTag(doc.input(), buffer, sizeof buffer), PX_XML_OK);
+    EXPECT_STREQ(buffer, "/V ");
+    EXPECT_EQ(readNextTag(doc.input(), buffer, sizeof buffer), PX_XML_END_OF_FILE);
+    EXPECT_TRUE(doc.messages().empty());
+
+    char text[] = " \t a b \n ";
+    EXPECT_STREQ(dropspace(text), "a b");
+    EXPECT_STREQ(text, " \t a b");
+    char blank[] = "  ";
+    EXPECT_STREQ(dropspace(blank), "");
+    EXPECT_EQ(dropspace(nullptr), nullptr);
+}
