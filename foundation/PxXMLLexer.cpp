@@ -41,7 +41,7 @@ const char *invertedValue(const char *value)
 {
     char *end = 0;
     long number = strtol(value, &end, 0);
-    if (end == value || !pxxml::isDigit(static_cast<unsigned char>(end[-1]))) return 0;
+    if (end == value) return 0;
     for (; *end; ++end)
         if (!pxxml::isBlank(static_cast<unsigned char>(*end))) return 0;
     return number == 0 ? "1" : "0";

@@ -474,7 +474,7 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
     EXPECT_EQ(PxXMLInputSetVariable(input, "len", "2.5"), 1);
     EXPECT_EQ(PxXMLInputSetVariable(input, "x", "5"), 1);
     EXPECT_EQ(PxXMLInputSetVariable(input, "zero", "0"), 1);
-    EXPECT_EQ(PxXMLInputSetVariable(input, "seven", " 7 "), 1);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "seven", " 0x1A "), 1);
     EXPECT_EQ(PxXMLInputSetVariable(input, "word", "yes"), 1);
     EXPECT_EQ(PxXMLInputSetVariable(input, "arm_len", "4"), 1);
     EXPECT_EQ(PxXMLInputSetVariable(input, "arm_len", "1"), 1);  // replaces
