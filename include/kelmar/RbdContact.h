@@ -1,0 +1,128 @@
+/* Dynamic contacts: one-sided constraints between two bodies (or a body and
+ * the world) with friction, restitution, softness, adhesion, slip and slide
+ * chosen by a contact-parameter record.
+ *
+ * A contact is a constraint of type RBD_TYPE_CONTACT: it is given its
+ * bodies with RbdConstraintSetBodies (body 1 may be null, the world),
+ * enabled with RbdConstraintEnable, and disabled and destroyed with
+ * RbdConstraintDisable and RbdConstraintDestroy. Its geometry is updated
+ * between steps with the setters below. */
+#ifndef KELMAR_RBDCONTACT_H
+#define KELMAR_RBDCONTACT_H
+
+#include "PxMemory.h"
+#include "RbdTypes.h"
+#include "RbdContactParams.h"
+
+PX_EXTERN_C_BEGIN
+
+/* The null contact handle. */
+#define RbdContactInvalidID ((RbdContactID)0)
+
+/* A new contact (disabled, no bodies): position at the origin, normal
+ * (0, 1, 0), penetration 0, direction (1, 0, 0), default parameters, no
+ * next contact, user value 0. Null when the world's constraint pool is
+ * exhausted. */
+RbdContactID RbdContactCreate(RbdWorldID world);
+/* The same from a caller's pool; the contact is counted in no world until
+ * its bodies are set. */
+RbdContactID RbdContactCreateInPool(PxPool *pool);
+/* Disables the contact and restores every default of RbdContactCreate. */
+void RbdContactReset(RbdContactID c);
+
+/* Contact point in world coordinates (m). */
+void RbdContactSetPosition(RbdContactID c, PxReal x, PxReal y, PxReal z);
+void RbdContactGetPosition(RbdContactID c, PxVector3 out);
+/* Unit normal in world coordinates, pointing from body 1 towards body 0;
+ * a non-unit normal is normalised, a zero normal is refused. */
+void RbdContactSetNormal(RbdContactID c, PxReal x, PxReal y, PxReal z);
+void RbdContactGetNormal(RbdContactID c, PxVector3 out);
+/* Overlap depth along the normal (m), positive when the bodies overlap. */
+void RbdContactSetPenetration(RbdContactID c, PxReal penetration);
+PxReal RbdContactGetPenetration(RbdContactID c);
+/* Primary friction direction in world coordinates; sets the parameters'
+ * RBD_CONTACT_DIRECTION bit. Only its part perpendicular to the normal counts. */
+void RbdContactSetDirection(RbdContactID c, PxReal x, PxReal y, PxReal z);
+void RbdContactGetDirection(RbdContactID c, PxVector3 out);
+/* Copies a whole parameter record into the contact. */
+void RbdContactSetParams(RbdContactID c, const RbdContactParams *params);
+/* The contact's own parameter record, edited in place; null for a bad handle. */
+RbdContactParams *RbdContactGetParams(RbdContactID c);
+/* Link of a caller's chain of contacts (one model pair's contacts). */
+void RbdContactSetNext(RbdContactID c, RbdContactID next);
+RbdContactID RbdContactGetNext(RbdContactID c);
+/* One real kept for the contact's user (the robot layer records the
+ * friction coefficient in use); the dynamics never reads it. */
+void RbdContactSetUserValue(RbdContactID c, PxReal value);
+PxReal RbdContactGetUserValue(RbdContactID c);
+
+/* Contact parameters. Setters of values with an option bit set that bit;
+ * a refused value (not finite, negative where it must not be, restitution
+ * outside [0, 1]) is reported and leaves the record unchanged. A null
+ * record is ignored; getters of a null record return 0. */
+
+/* Frictionless, box friction, restitution 0 with threshold 0.001 m/s, no
+ * softness or adhesion, unbounded friction forces, no slip or slide, zero
+ * friction coefficients, no option bits. */
+void RbdContactParamsReset(RbdContactParams *params);
+int32_t RbdContactParamsGetOptions(const RbdContactParams *params);
+
+/* 0 frictionless, 1 one friction direction, 2 two directions; others warn
+ * and store 0. */
+void RbdContactParamsSetType(RbdContactParams *params, int32_t type);
+int32_t RbdContactParamsGetType(const RbdContactParams *params);
+/* 0 box friction, 1 proportional to the normal force; others warn and store 0. */
+void RbdContactParamsSetPrimaryFrictionModel(RbdContactParams *params, int32_t model);
+int32_t RbdContactParamsGetPrimaryFrictionModel(const RbdContactParams *params);
+void RbdContactParamsSetSecondaryFrictionModel(RbdContactParams *params, int32_t model);
+int32_t RbdContactParamsGetSecondaryFrictionModel(const RbdContactParams *params);
+void RbdContactParamsSetFrictionModel(RbdContactParams *params, int32_t model);
+/* The common model of both directions, -1 when they differ. */
+int32_t RbdContactParamsGetFrictionModel(const RbdContactParams *params);
+
+/* Coefficient of restitution in [0, 1]. */
+void RbdContactParamsSetRestitution(RbdContactParams *params, PxReal restitution);
+PxReal RbdContactParamsGetRestitution(const RbdContactParams *params);
+/* Approach speed (m/s, >= 0) at or below which nothing bounces; no option bit. */
+void RbdContactParamsSetRestitutionThreshold(RbdContactParams *params, PxReal threshold);
+PxReal RbdContactParamsGetRestitutionThreshold(const RbdContactParams *params);
+/* Softness (>= 0) added to the normal row. */
+void RbdContactParamsSetSoftness(RbdContactParams *params, PxReal softness);
+PxReal RbdContactParamsGetSoftness(const RbdContactParams *params);
+/* Largest pulling force (N, >= 0) the normal row may exert. */
+void RbdContactParamsSetMaxAdhesiveForce(RbdContactParams *params, PxReal force);
+PxReal RbdContactParamsGetMaxAdhesiveForce(const RbdContactParams *params);
+
+/* Box-friction force bounds (N, >= 0). */
+void RbdContactParamsSetPrimaryFriction(RbdContactParams *params, PxReal friction);
+PxReal RbdContactParamsGetPrimaryFriction(const RbdContactParams *params);
+void RbdContactParamsSetSecondaryFriction(RbdContactParams *params, PxReal friction);
+PxReal RbdContactParamsGetSecondaryFriction(const RbdContactParams *params);
+void RbdContactParamsSetFriction(RbdContactParams *params, PxReal friction);
+/* The common bound of both directions, -1 when they differ. */
+PxReal RbdContactParamsGetFriction(const RbdContactParams *params);
+
+/* Slip: softness (>= 0) of a friction row. */
+void RbdContactParamsSetPrimarySlip(RbdContactParams *params, PxReal slip);
+PxReal RbdContactParamsGetPrimarySlip(const RbdContactParams *params);
+void RbdContactParamsSetSecondarySlip(RbdContactParams *params, PxReal slip);
+PxReal RbdContactParamsGetSecondarySlip(const RbdContactParams *params);
+/* Slide: target sliding velocity (m/s) of body 0 relative to body 1 along a
+ * friction direction. */
+void RbdContactParamsSetPrimarySlide(RbdContactParams *params, PxReal slide);
+PxReal RbdContactParamsGetPrimarySlide(const RbdContactParams *params);
+void RbdContactParamsSetSecondarySlide(RbdContactParams *params, PxReal slide);
+PxReal RbdContactParamsGetSecondarySlide(const RbdContactParams *params);
+
+/* Coefficients (>= 0) of the proportional friction model. */
+void RbdContactParamsSetPrimaryFrictionCoefficient(RbdContactParams *params, PxReal mu);
+PxReal RbdContactParamsGetPrimaryFrictionCoefficient(const RbdContactParams *params);
+void RbdContactParamsSetSecondaryFrictionCoefficient(RbdContactParams *params, PxReal mu);
+PxReal RbdContactParamsGetSecondaryFrictionCoefficient(const RbdContactParams *params);
+void RbdContactParamsSetFrictionCoefficient(RbdContactParams *params, PxReal mu);
+/* The common coefficient of both directions, -1 when they differ. */
+PxReal RbdContactParamsGetFrictionCoefficient(const RbdContactParams *params);
+
+PX_EXTERN_C_END
+
+#endif
