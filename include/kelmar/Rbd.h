@@ -9,6 +9,7 @@
 #include "RbdConstraint.h"
 #include "RbdLimit.h"
 #include "RbdContactParams.h"
+#include "RbdContact.h"
 #include "RbdBSJoint.h"
 #include "RbdHinge.h"
 #include "RbdPrismatic.h"
@@ -20,5 +21,6 @@
 #include "RbdAngular3.h"
 #include "RbdSpring.h"
 #include "RbdConeLimit.h"
+#include "RbdStep.h"
 
 #endif
