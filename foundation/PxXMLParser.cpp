@@ -121,7 +121,10 @@ Outcome callElementFunction(PxXMLHandler *entry, PxXMLElement *child)
 {
     entry->wasCalled = 1;
     PxXMLElementFunction function = reinterpret_cast<PxXMLElementFunction>(entry->function);
+    // A <TAG/> child has no text: a function reading its text gets none.
+    child->input->emptyElement = child->isEmpty;
     int code = function(child);
+    child->input->emptyElement = 0;
     entry->error = code;
     if (code == PX_XML_SKIP_ELEMENT) {
         entry->error = PX_XML_OK;

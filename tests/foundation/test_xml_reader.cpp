@@ -655,3 +655,29 @@ TEST(XmlReader, TextIsReadUpToTheNextTagWhichIsLeftForTheTagReader)
     EXPECT_STREQ(dropspace(blank), "");
     EXPECT_EQ(dropspace(nullptr), nullptr);
 }
+
+namespace {
+
+std::vector<std::string> variableTexts;
+
+// Reads its own text, as a handler of <VAR name>value</VAR> does.
+int ReadVariable(PxXMLElement *element)
+{
+    char text[PX_XML_TEXT_SIZE];
+    int code = readToNextTag(element->input, text, sizeof text);
+    variableTexts.push_back(std::string(element->attributes ? element->attributes : "") + "=" + text);
+    if (code != PX_XML_OK) return code;
+    return PxXMLElementProcess(element, nullptr, nullptr);
+}
+
+}  // namespace
+
+TEST(XmlReader, ElementFunctionsReadingTheirOwnTextGetNoneFromAnEmptyElement)
+{
+    XmlDoc doc("<VAR a>1</VAR><VAR b/> sibling text <VAR c>3</VAR>");
+    PxXMLHandler table[] = {PX_XML_ELEMENT("VAR", ReadVariable), PX_XML_END};
+    variableTexts.clear();
+    EXPECT_EQ(doc.process(table), PX_XML_OK);
+    EXPECT_EQ(variableTexts, (std::vector<std::string>{"a=1", "b=", "c=3"}));
+    EXPECT_TRUE(doc.messages().empty()) << doc.allText();
+}
