@@ -1,0 +1,146 @@
+#include "RbdTestSupport.h"
+
+#include <math.h>
+#include <stdio.h>
+
+namespace rbdtest {
+
+namespace {
+
+std::vector<std::string> *captured = nullptr;
+
+void captureWarning(int, const char *format, va_list args)
+{
+    char text[1024];
+    vsnprintf(text, sizeof text, format, args);
+    if (captured) captured->push_back(text);
+}
+
+std::vector<std::string> &store()
+{
+    static std::vector<std::string> messages;
+    return messages;
+}
+
+} // namespace
+
+WarningCapture::WarningCapture() : previous_(PxSetWarningHandler(captureWarning))
+{
+    captured = &store();
+    captured->clear();
+}
+
+WarningCapture::~WarningCapture()
+{
+    PxSetWarningHandler(previous_);
+    captured = nullptr;
+}
+
+const std::vector<std::string> &WarningCapture::messages() const { return store(); }
+
+bool WarningCapture::contains(const std::string &text) const
+{
+    for (const std::string &message : store())
+        if (message.find(text) != std::string::npos) return true;
+    return false;
+}
+
+void WarningCapture::clear() { store().clear(); }
+
+PxReal uniform(Rng &rng, PxReal lo, PxReal hi)
+{
+    return std::uniform_real_distribution<PxReal>(lo, hi)(rng);
+}
+
+void randomVector(Rng &rng, PxReal scale, PxVector3 out)
+{
+    for (int k = 0; k < 3; ++k) out[k] = uniform(rng, -scale, scale);
+}
+
+void randomUnitVector(Rng &rng, PxVector3 out)
+{
+    do randomVector(rng, 1.0, out);
+    while (PxV3Length(out) < 0.1 || PxV3Length(out) > 1.0);
+    PxV3Normalize(out);
+}
+
+void rotateRows(PxReal rows[][4], int count, const PxVector3 axis, PxReal angle)
+{
+    const PxReal c = cos(angle), s = sin(angle);
+    for (int i = 0; i < count; ++i) {
+        PxVector3 v, cross;
+        PxV3Copy(v, rows[i]);
+        PxV3Cross(cross, axis, v);
+        PxReal along = PxV3Dot(axis, v);
+        for (int k = 0; k < 3; ++k) rows[i][k] = v[k] * c + cross[k] * s + axis[k] * along * (1.0 - c);
+    }
+}
+
+void randomTransform(Rng &rng, PxReal scale, PxMatrix4 out)
+{
+    PxM4Identity(out);
+    PxVector3 axis;
+    randomUnitVector(rng, axis);
+    rotateRows(out, 3, axis, uniform(rng, -M_PI, M_PI));
+    randomUnitVector(rng, axis);
+    rotateRows(out, 3, axis, uniform(rng, -M_PI, M_PI));
+    randomVector(rng, scale, out[3]);
+}
+
+void rotateBodyAbout(RbdBodyID body, const PxVector3 point, const PxVector3 axis, PxReal angle)
+{
+    PxMatrix4 tm;
+    RbdBodyGetTransform(body, tm);
+    PxReal arm[1][4];
+    PxV3Sub(arm[0], tm[3], point);
+    rotateRows(tm, 3, axis, angle);
+    rotateRows(arm, 1, axis, angle);
+    PxV3Add(tm[3], point, arm[0]);
+    RbdBodySetTransform(body, tm);
+}
+
+void translateBody(RbdBodyID body, const PxVector3 offset)
+{
+    PxMatrix4 tm;
+    RbdBodyGetTransform(body, tm);
+    PxV3Add(tm[3], tm[3], offset);
+    RbdBodySetTransform(body, tm);
+}
+
+void moveBodyRigidly(RbdBodyID body, PxReal dt)
+{
+    PxVector3 velocity, angularVelocity, com;
+    RbdBodyGetLinearVelocity(body, velocity);
+    RbdBodyGetAngularVelocity(body, angularVelocity);
+    RbdBodyGetCenterOfMassPosition(body, com);
+    PxReal rate = PxV3Length(angularVelocity);
+    if (rate > 0.0) {
+        PxVector3 axis;
+        PxV3Scale(axis, angularVelocity, 1.0 / rate);
+        rotateBodyAbout(body, com, axis, rate * dt);
+    }
+    PxVector3 offset;
+    PxV3Scale(offset, velocity, dt);
+    translateBody(body, offset);
+}
+
+int32_t buildRows(RbdLcsConstraints *list, RbdConstraintID c, const RbdBclParameters &parameters)
+{
+    RbdBclInitConstraintRowList(list);
+    RbdBclStartPartition(list);
+    c->rowBuilder(list, c, &parameters);
+    RbdBclEndPartition(list);
+    return list->partitionRowCount;
+}
+
+PxReal rowPhi(const RbdLcsConstraints *list, int32_t row)
+{
+    return list->phi[list->partitionRowStart + row];
+}
+
+bool near(PxReal a, PxReal b, PxReal tolerance)
+{
+    return fabs(a - b) <= tolerance;
+}
+
+} // namespace rbdtest

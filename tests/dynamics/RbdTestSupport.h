@@ -1,0 +1,51 @@
+// Shared helpers of the dynamics tests: worlds, message capture, seeded
+// random poses, rigid motions and row building.
+#ifndef KELMAR_TESTS_RBDTESTSUPPORT_H
+#define KELMAR_TESTS_RBDTESTSUPPORT_H
+
+#include <random>
+#include <string>
+#include <vector>
+#include "RbdInternal.h"
+
+namespace rbdtest {
+
+// Collects warnings while alive instead of printing them.
+class WarningCapture {
+public:
+    WarningCapture();
+    ~WarningCapture();
+    const std::vector<std::string> &messages() const;
+    bool contains(const std::string &text) const;
+    void clear();
+
+private:
+    PxMessageHandler previous_;
+};
+
+using Rng = std::mt19937;
+
+PxReal uniform(Rng &rng, PxReal lo, PxReal hi);
+void randomVector(Rng &rng, PxReal scale, PxVector3 out);
+void randomUnitVector(Rng &rng, PxVector3 out);
+// A random rigid transform: uniform rotation, translation within +-scale.
+void randomTransform(Rng &rng, PxReal scale, PxMatrix4 out);
+// Rotation of each row of a 3 x 3 block about a unit axis by angle (right hand).
+void rotateRows(PxReal rows[][4], int count, const PxVector3 axis, PxReal angle);
+// Rotates the body about a world point and axis by angle.
+void rotateBodyAbout(RbdBodyID body, const PxVector3 point, const PxVector3 axis, PxReal angle);
+void translateBody(RbdBodyID body, const PxVector3 offset);
+// Moves the body's centre-of-mass frame rigidly for time dt at its current
+// linear (of the centre of mass) and angular velocity.
+void moveBodyRigidly(RbdBodyID body, PxReal dt);
+
+// Builds one partition holding just this constraint; returns its row count.
+int32_t buildRows(RbdLcsConstraints *list, RbdConstraintID c, const RbdBclParameters &parameters);
+// Row r of the constraint built last into list (rows start at 0).
+PxReal rowPhi(const RbdLcsConstraints *list, int32_t row);
+
+bool near(PxReal a, PxReal b, PxReal tolerance);
+
+} // namespace rbdtest
+
+#endif
