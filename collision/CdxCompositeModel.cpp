@@ -77,7 +77,11 @@ int CdxCompositeModelRemoveElement(CdxModelID model, int index)
 
 void CdxCompositeModelUpdateTransform(CdxModelID model)
 {
-    if (Record(model)) CdxCompositeGeometryUpdateTransform(model->geometry, model->transform ? *model->transform : nullptr);
+    if (!Record(model)) return;
+    // A composite carried with an offset from its reference frame (a body,
+    // or the composite it is an element of) finds its own pose first.
+    CdxModelCompoundTransforms(model);
+    CdxCompositeGeometryUpdateTransform(model->geometry, model->transform ? *model->transform : nullptr);
 }
 
 void CdxCompositeModelBuild(CdxModelID model)

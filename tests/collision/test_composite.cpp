@@ -147,6 +147,25 @@ TEST_F(CdxCompositeTest, ElementsArePlacedByTheCompositeTransformThenTheirOffset
     CdxModelDestroy(composite);
 }
 
+TEST_F(CdxCompositeTest, ACompositeOffsetFromItsBodyPlacesElementsFromTheOffsetPose)
+{
+    PxMatrix4 body, offset, world;
+    TestRotationZ(body, M_PI / 2, 0, 0, 1);
+    TestTranslation(offset, 2, 0, 0);
+    CdxModelID composite = CdxCompositeModelCreate(1);
+    CdxModelSetRelativeTransformPtrs(composite, &offset, &body, &world);
+    EXPECT_TRUE(CdxModelIsComposite(composite)) << "an offset does not change what the model is";
+    TestTranslation(relative_[0], 1, 0, 0);
+    ASSERT_EQ(1, CdxCompositeModelAddElement(composite, Element(0), &relative_[0]));
+    CdxModelUpdate(composite);
+    // Three units along the body's x axis, which points along +y.
+    EXPECT_NEAR(0.0, elementTm_[0][3][0], kTight);
+    EXPECT_NEAR(3.0, elementTm_[0][3][1], kTight);
+    EXPECT_NEAR(1.0, elementTm_[0][3][2], kTight);
+    CdxCompositeModelDecompose(composite);
+    CdxModelDestroy(composite);
+}
+
 TEST_F(CdxCompositeTest, NestedCompositesPlaceTheirElementsRecursively)
 {
     PxMatrix4 outerTm, innerTm;

@@ -2,14 +2,12 @@
 // and mass properties.
 #include "CdxTestFixture.h"
 
-#include "CdxCompositeRecord.h"
 #include "CdxModelRecord.h"
 
 #include <kelmar/PxMath.h>
 #include <kelmar/PxVector.h>
 
 #include <cmath>
-#include <random>
 #include <set>
 
 namespace {
