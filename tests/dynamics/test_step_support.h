@@ -1,0 +1,165 @@
+// Helpers of the contact and world-step tests: warning capture, worlds
+// with gravity, and contacts that a test creates and updates itself the
+// way a collision bridge would (a sphere or a box on the plane y = 0).
+#ifndef KELMAR_TESTS_TEST_STEP_SUPPORT_H
+#define KELMAR_TESTS_TEST_STEP_SUPPORT_H
+
+#include <stdarg.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include <kelmar/PxMessage.h>
+#include <kelmar/PxVector.h>
+#include <kelmar/Rbd.h>
+
+namespace steptest {
+
+const PxReal kG = 9.81;
+
+// Collects warnings (and fatal errors, whose handler then returns) while alive.
+class Messages {
+public:
+    Messages()
+    {
+        current() = this;
+        oldWarning_ = PxSetWarningHandler(&Messages::onWarning);
+        oldFatal_ = PxSetFatalErrorHandler(&Messages::onFatal);
+    }
+    ~Messages()
+    {
+        PxSetWarningHandler(oldWarning_);
+        PxSetFatalErrorHandler(oldFatal_);
+        current() = nullptr;
+    }
+    Messages(const Messages &) = delete;
+    Messages &operator=(const Messages &) = delete;
+    std::vector<std::string> warnings, fatals;
+
+private:
+    static Messages *&current()
+    {
+        static Messages *log = nullptr;
+        return log;
+    }
+    static std::string format(const char *fmt, va_list args)
+    {
+        char text[1024];
+        vsnprintf(text, sizeof text, fmt, args);
+        return text;
+    }
+    static void onWarning(int, const char *fmt, va_list args) { current()->warnings.push_back(format(fmt, args)); }
+    static void onFatal(int, const char *fmt, va_list args) { current()->fatals.push_back(format(fmt, args)); }
+    PxMessageHandler oldWarning_, oldFatal_;
+};
+
+// A world destroyed with the test.
+class World {
+public:
+    explicit World(int32_t bodies = 4, int32_t constraints = 4) : id(RbdWorldCreate(bodies, constraints)) {}
+    ~World() { RbdWorldDestroy(id); }
+    World(const World &) = delete;
+    World &operator=(const World &) = delete;
+    operator RbdWorldID() const { return id; }
+    RbdWorldID id;
+};
+
+// An enabled body of mass m with the inertia of a solid sphere of radius r at (x, y, z).
+inline RbdBodyID makeBall(RbdWorldID world, PxReal m, PxReal r, PxReal x, PxReal y, PxReal z)
+{
+    RbdBodyID body = RbdBodyCreate(world);
+    RbdBodySetMass(body, m);
+    PxMatrix3 inertia;
+    RbdMakeInertiaTensorSphere(m, r, inertia);
+    RbdBodySetInertiaTensor(body, inertia);
+    RbdBodySetPosition(body, x, y, z);
+    RbdBodyEnable(body);
+    return body;
+}
+
+// An enabled box body of mass m and full edge lengths (sx, sy, sz) at (x, y, z).
+inline RbdBodyID makeBox(RbdWorldID world, PxReal m, PxReal sx, PxReal sy, PxReal sz, PxReal x, PxReal y,
+                         PxReal z)
+{
+    RbdBodyID body = RbdBodyCreate(world);
+    RbdBodySetMass(body, m);
+    PxMatrix3 inertia;
+    RbdMakeInertiaTensorBox(m, sx, sy, sz, inertia);
+    RbdBodySetInertiaTensor(body, inertia);
+    RbdBodySetPosition(body, x, y, z);
+    RbdBodyEnable(body);
+    return body;
+}
+
+inline PxReal positionOf(RbdBodyID body, int axis)
+{
+    PxVector3 p;
+    RbdBodyGetPosition(body, p);
+    return p[axis];
+}
+
+inline PxReal velocityOf(RbdBodyID body, int axis)
+{
+    PxVector3 v;
+    RbdBodyGetLinearVelocity(body, v);
+    return v[axis];
+}
+
+// An enabled contact between body and the world (body 1 null) with the
+// given parameters, normal +y.
+inline RbdContactID makeGroundContact(RbdWorldID world, RbdBodyID body, const RbdContactParams &params)
+{
+    RbdContactID c = RbdContactCreate(world);
+    RbdConstraintSetBodies(c, body, nullptr);
+    RbdContactSetNormal(c, 0.0, 1.0, 0.0);
+    RbdContactSetParams(c, &params);
+    RbdConstraintEnable(c);
+    return c;
+}
+
+// The contact of a sphere of radius r resting on the plane y = 0.
+inline void updateSphereOnGround(RbdContactID c, RbdBodyID ball, PxReal r)
+{
+    PxVector3 p;
+    RbdBodyGetPosition(ball, p);
+    RbdContactSetPosition(c, p[0], 0.0, p[2]);
+    RbdContactSetPenetration(c, r - p[1]);
+}
+
+// Four contacts at the bottom corners of a box (full edges sx, sy, sz) on
+// the plane y = 0, updated from the box's pose before each step.
+class BoxOnGround {
+public:
+    BoxOnGround(RbdWorldID world, RbdBodyID box, PxReal sx, PxReal sy, PxReal sz, const RbdContactParams &params)
+        : box_(box)
+    {
+        const PxReal signs[4][2] = {{-1, -1}, {-1, 1}, {1, -1}, {1, 1}};
+        for (int k = 0; k < 4; ++k) {
+            PxV3Set(corner_[k], 0.5 * sx * signs[k][0], -0.5 * sy, 0.5 * sz * signs[k][1]);
+            contacts_[k] = makeGroundContact(world, box, params);
+        }
+        update();
+    }
+    void update()
+    {
+        PxMatrix4 tm;
+        RbdBodyGetTransform(box_, tm);
+        for (int k = 0; k < 4; ++k) {
+            PxVector3 p;
+            PxV3MulTM(p, corner_[k], tm);
+            RbdContactSetPosition(contacts_[k], p[0], 0.0, p[2]);
+            RbdContactSetPenetration(contacts_[k], -p[1]);
+        }
+    }
+    RbdContactID contact(int k) const { return contacts_[k]; }
+
+private:
+    RbdBodyID box_;
+    PxVector3 corner_[4];
+    RbdContactID contacts_[4];
+};
+
+} // namespace steptest
+
+#endif
