@@ -23,11 +23,9 @@ public:
     void addElement(int i, int j, PxReal v) override { *at(NZ_, i, j) += v; mirror(NZ_, i, j); }
     PxReal getElement(int i, int j) const override;
     PxReal getElementFactor(int i, int j) const override;
-    int factorize() override;
     void multiply(const PxReal *x, PxReal *out) const override;
     void solve(PxReal *x, int columns) const override;
     void solveUnit(PxReal *x, int column) const override;
-    PxReal getDiagInv(int i) const override { return 1.0 / rsD_[i]; }
 
 private:
     PxReal *tile(PxReal *store, int I, int J) const
@@ -45,8 +43,11 @@ private:
         if (i / kT == j / kT && i != j) *at(store, j, i) = *at(store, i, j);
     }
     int inEnvelope(int i, int j) const { return j / kT >= minTile_[i / kT]; }
-    int vc_strip_Cholesky(int I);
-    int vc_dstrip_Cholesky(int I);
+    int factor(const int32_t *fixed) override;
+    PxReal factorDiagonal(int i) const override { return 1.0 / rsD_[i]; }
+    void loadTile(PxReal S[16], int I, int J, const int32_t *fixed);
+    int vc_strip_Cholesky(int I, const int32_t *fixed);
+    int vc_dstrip_Cholesky(int I, const int32_t *fixed);
     void forward(PxReal *x, int firstTile) const;
     void backward(PxReal *x) const;
 
@@ -136,12 +137,23 @@ static void subtractProducts(PxReal S[kTile], const PxReal *LI, const PxReal *LJ
                                + LI[r * kT + 2] * LJ[c * kT + 2] + LI[r * kT + 3] * LJ[c * kT + 3];
 }
 
+// Tile (I, J) of A, with the rows and columns of fixed rows (when given)
+// replaced by those of the identity.
+void bkChol::loadTile(PxReal S[kTile], int I, int J, const int32_t *fixed)
+{
+    memcpy(S, tile(NZ_, I, J), sizeof(PxReal) * kTile);
+    if (!fixed) return;
+    for (int r = 0; r < kT; ++r)
+        for (int c = 0; c < kT; ++c)
+            if (fixed[kT * I + r] || fixed[kT * J + c]) S[r * kT + c] = (I == J && r == c) ? 1.0 : 0.0;
+}
+
 // Off-diagonal tiles of strip I: L_IJ = (A_IJ - sum_K L_IK L_JK^T) L_JJ^-T.
-int bkChol::vc_strip_Cholesky(int I)
+int bkChol::vc_strip_Cholesky(int I, const int32_t *fixed)
 {
     for (int J = minTile_[I]; J < I; ++J) {
         PxReal S[kTile];
-        memcpy(S, tile(NZ_, I, J), sizeof(S));
+        loadTile(S, I, J, fixed);
         int K0 = minTile_[I] > minTile_[J] ? minTile_[I] : minTile_[J];
         subtractProducts(S, tile(inverse_, I, K0), tile(inverse_, J, K0), J - K0);
         const PxReal *LJJ = tile(inverse_, J, J);
@@ -157,10 +169,10 @@ int bkChol::vc_strip_Cholesky(int I)
 }
 
 // Diagonal tile of strip I: L_II L_II^T = A_II - sum_K L_IK L_IK^T.
-int bkChol::vc_dstrip_Cholesky(int I)
+int bkChol::vc_dstrip_Cholesky(int I, const int32_t *fixed)
 {
     PxReal S[kTile];
-    memcpy(S, tile(NZ_, I, I), sizeof(S));
+    loadTile(S, I, I, fixed);
     subtractProducts(S, tile(inverse_, I, minTile_[I]), tile(inverse_, I, minTile_[I]), I - minTile_[I]);
     PxReal *L = tile(inverse_, I, I);
     memset(L, 0, sizeof(PxReal) * kTile);
@@ -183,10 +195,10 @@ int bkChol::vc_dstrip_Cholesky(int I)
     return 1;
 }
 
-int bkChol::factorize()
+int bkChol::factor(const int32_t *fixed)
 {
     for (int I = 0; I < T_; ++I)
-        if (!vc_strip_Cholesky(I) || !vc_dstrip_Cholesky(I)) return 0;
+        if (!vc_strip_Cholesky(I, fixed) || !vc_dstrip_Cholesky(I, fixed)) return 0;
     return 1;
 }
 

@@ -3,6 +3,7 @@
 #include <math.h>
 #include <string.h>
 #include "RbdLcsMemoryPool.h"
+#include "RbdLcsSolver.h"
 #include "RbdLcsSparseMap.h"
 #include "RbdLcsTiles.h"
 
@@ -13,12 +14,16 @@ void LCPMatrix::destroy()
     n_ = 0;
     Ainv_ = nullptr;
     column_solved_ = nullptr;
+    pivot_ = nullptr;
+    fixed_ = nullptr;
+    masked_ = 0;
 }
 
 size_t LCPMatrix::inverseMemoryRequired(int n)
 {
     size_t un = static_cast<size_t>(n);
-    return PoolAlignedCost(sizeof(PxReal) * un * un) + PoolAlignedCost(sizeof(int32_t) * un);
+    return PoolAlignedCost(sizeof(PxReal) * un * un) + 2 * PoolAlignedCost(sizeof(int32_t) * un)
+         + PoolAlignedCost(sizeof(PxReal) * un);
 }
 
 int LCPMatrix::allocateInverse(int n)
@@ -28,9 +33,34 @@ int LCPMatrix::allocateInverse(int n)
     Ainv_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un * un, kPoolAlignment, "Ainv"));
     column_solved_ = static_cast<int32_t *>(
         PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "column_solved"));
-    if (!Ainv_ || !column_solved_) return 0;
+    pivot_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "pivots"));
+    fixed_ = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "fixed rows"));
+    if (!Ainv_ || !column_solved_ || !pivot_ || !fixed_) return 0;
     clearInverse();
+    masked_ = 0;
     return 1;
+}
+
+int LCPMatrix::factorize()
+{
+    masked_ = 0;
+    clearInverse();
+    if (!factor(nullptr)) return 0;
+    for (int i = 0; i < n_; ++i) pivot_[i] = factorDiagonal(i);
+    return 1;
+}
+
+int LCPMatrix::factorizeWithFixedRows(const int32_t *state, int count)
+{
+    int anyFixed = 0;
+    for (int i = 0; i < n_; ++i) {
+        fixed_[i] = i < count && (state[i] & kLcpFixed) ? 1 : 0;
+        anyFixed |= fixed_[i];
+    }
+    if (!anyFixed && !masked_) return 1; // the whole matrix is factored already
+    masked_ = anyFixed;
+    clearInverse();
+    return factor(anyFixed ? fixed_ : nullptr);
 }
 
 void LCPMatrix::clearInverse()

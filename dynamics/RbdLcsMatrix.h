@@ -39,7 +39,13 @@ public:
     void calcJinvMJT(const PxReal *JMinv, const PxReal *J, const PxReal *rowEpsilon,
                      const SparseMatrixMap *map);
     // A = L L^T. Returns 1 on success, 0 when the factor could not be formed.
-    virtual int factorize() = 0;
+    // Records each row's pivot for getDiagInv.
+    int factorize();
+    // Factors A with the rows i < count whose state word has kLcpFixed
+    // decoupled: their rows and columns taken from the identity, so that
+    // every solve gives them 0 and the other rows see them as held at 0.
+    // getDiagInv keeps reporting the pivots of the whole matrix.
+    int factorizeWithFixedRows(const int32_t *state, int count);
     // out (n) = A x (n).
     virtual void multiply(const PxReal *x, PxReal *out) const = 0;
     // x (n) := A^-1 x, in place. columns: right-hand sides stored one after
@@ -47,9 +53,9 @@ public:
     virtual void solve(PxReal *x, int columns) const = 0;
     // Column j of A^-1 into x (n).
     virtual void solveUnit(PxReal *x, int column) const = 0;
-    // L(i, i): the square root of row i's pivot. A row that depends linearly
-    // on earlier rows keeps only the softness epsilon as pivot.
-    virtual PxReal getDiagInv(int i) const = 0;
+    // L(i, i) of the whole matrix: the square root of row i's pivot. A row
+    // without Jacobian keeps only the softness epsilon as pivot.
+    PxReal getDiagInv(int i) const { return pivot_[i]; }
 
     // Column j of A^-1 (n), solved the first time it is asked for.
     const PxReal *inverseColumn(int j);
@@ -69,7 +75,11 @@ public:
     static size_t inverseMemoryRequired(int n);
 
 protected:
-    // Storage shared by both schemes: the dense inverse cache.
+    // The factorisation proper; fixed (n, may be null) flags decoupled rows.
+    virtual int factor(const int32_t *fixed) = 0;
+    // The factor's diagonal L(i, i).
+    virtual PxReal factorDiagonal(int i) const = 0;
+    // Storage shared by both schemes: the dense inverse cache and the pivots.
     int allocateInverse(int n);
     void clearInverse();
 
@@ -78,6 +88,9 @@ protected:
     PxReal h_ = 1.0;
     PxReal *Ainv_ = nullptr;        // "Ainv" (n x n): column j at Ainv_ + j n
     int32_t *column_solved_ = nullptr; // "column_solved" (n): 1 once column j is in Ainv
+    PxReal *pivot_ = nullptr;       // (n) L(i, i) of the whole matrix
+    int32_t *fixed_ = nullptr;      // (n) rows decoupled in the current factor
+    int masked_ = 0;                // the current factor has decoupled rows
 };
 
 // One instance of each factorisation exists; the linear-solver parameter

@@ -43,9 +43,9 @@ uint32_t hashStates(const int32_t *state, int n)
     return jenkins_hash(state, sizeof(int32_t) * static_cast<size_t>(n), 0);
 }
 
+// The bound a clamped (not fixed) row is held at.
 PxReal clampedValue(int32_t state, PxReal lo, PxReal hi)
 {
-    if (state & kLcpAtZero) return 0.0;
     return (state & kLcpAtLower) ? lo : hi;
 }
 
@@ -128,13 +128,21 @@ int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxRe
         PopPoolFrame();
         return -1;
     }
-    memset(work.x0, 0, sizeof(PxReal) * static_cast<size_t>(np));
-    memcpy(work.x0, q, sizeof(PxReal) * static_cast<size_t>(n));
-    A.solve(work.x0, 1);
-    memcpy(work.xp, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
     if (!params.warmStart)
         for (int i = 0; i < n; ++i) state[i] = kLcpFree;
     markDegenerateRows(A, lo, hi, state, n, params);
+    // Fixed rows are decoupled from the factor, so every solve below holds
+    // them at 0 and they never enter the clamped subproblem.
+    if (!A.factorizeWithFixedRows(state, n)) {
+        PopPoolFrame();
+        return -1;
+    }
+    memset(work.x0, 0, sizeof(PxReal) * static_cast<size_t>(np));
+    memcpy(work.x0, q, sizeof(PxReal) * static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        if (state[i] & kLcpFixed) work.x0[i] = 0.0;
+    A.solve(work.x0, 1);
+    memcpy(work.xp, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
     hashTableSeenOrInsert(&work.table, hashStates(state, n));
 
     int result = -params.maxIterations;
@@ -142,7 +150,7 @@ int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxRe
     for (int k = 0; k < params.maxIterations; ++k) {
         int m = 0;
         for (int i = 0; i < n; ++i)
-            if (state[i] != kLcpFree) work.clamped[m++] = i;
+            if (state[i] != kLcpFree && !(state[i] & kLcpFixed)) work.clamped[m++] = i;
         if (!solve_principal_subproblem(A, work, m, lo, hi, state, work.xp, n)) {
             result = -(k + 1);
             break;

@@ -21,13 +21,13 @@ public:
     void addElement(int i, int j, PxReal v) override { A_[rowOffset_[i] + (j - min_col_[i])] += v; }
     PxReal getElement(int i, int j) const override;
     PxReal getElementFactor(int i, int j) const override;
-    int factorize() override;
     void multiply(const PxReal *x, PxReal *out) const override;
     void solve(PxReal *x, int columns) const override;
     void solveUnit(PxReal *x, int column) const override;
-    PxReal getDiagInv(int i) const override { return Diag_[i]; }
 
 private:
+    int factor(const int32_t *fixed) override;
+    PxReal factorDiagonal(int i) const override { return Diag_[i]; }
     // Row i of the factor below the diagonal, indexed by column.
     const PxReal *factorRow(int i) const { return L_ + rowOffset_[i] - min_col_[i]; }
     PxReal *factorRow(int i) { return L_ + rowOffset_[i] - min_col_[i]; }
@@ -99,19 +99,25 @@ PxReal vbChol::getElementFactor(int i, int j) const
     return i == j ? Diag_[i] : factorRow(i)[j];
 }
 
-int vbChol::factorize()
+// Rows flagged in fixed (when given) are factored as rows of the identity.
+int vbChol::factor(const int32_t *fixed)
 {
     for (int i = 0; i < n_; ++i) {
         PxReal *Li = factorRow(i);
         const PxReal *Ai = A_ + rowOffset_[i] - min_col_[i];
+        int rowFixed = fixed && fixed[i];
         for (int j = min_col_[i]; j < i; ++j) {
+            if (rowFixed || (fixed && fixed[j])) {
+                Li[j] = 0.0;
+                continue;
+            }
             const PxReal *Lj = factorRow(j);
             int k0 = min_col_[i] > min_col_[j] ? min_col_[i] : min_col_[j];
             PxReal s = Ai[j];
             for (int k = k0; k < j; ++k) s -= Li[k] * Lj[k];
             Li[j] = s / Diag_[j];
         }
-        PxReal d = Ai[i];
+        PxReal d = rowFixed ? 1.0 : Ai[i];
         for (int k = min_col_[i]; k < i; ++k) d -= Li[k] * Li[k];
         if (!(d > 0.0)) {
             PxWarning(12, "Kelmar internals: Cholesky Factorizer matrix is not positive definite: check your masses and inertia tensors\n");
