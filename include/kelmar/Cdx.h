@@ -16,5 +16,6 @@
 #include "CdxContactSimplify.h"
 #include "CdxuRequestTable.h"
 #include "CdxPrimitives.h"
+#include "CdxSpace.h"
 
 #endif
