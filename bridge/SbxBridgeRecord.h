@@ -1,0 +1,91 @@
+// The records behind SbxBridgeID and SbxResponse, shared by the bridge's
+// implementation files only.
+#ifndef KELMAR_BRIDGE_SBXBRIDGERECORD_H
+#define KELMAR_BRIDGE_SBXBRIDGERECORD_H
+
+#include <kelmar/SbxBridge.h>
+
+// Level of the bridge's warnings about misuse (null handles, bad sizes).
+enum { SBX_MESSAGE_LEVEL = 3 };
+
+// What two materials do when they touch.
+struct SbxMaterialPair {
+    RbdContactParams params;
+    SbxPerContactCB perContactCB;
+    void *perContactData;
+    SbxPerPairCB perPairCB;
+    void *perPairData;
+    SbxIntersectCB intersectCB;
+    void *intersectData;
+};
+
+// What happens when models of two response types meet.
+struct SbxResponse {
+    SbxResponseStartFn start;
+    SbxResponseFn response;
+    SbxResponseEndFn end;
+    void *user;
+    CdxRequest request;
+    SbxIntersectPairCB intersectNewCB;
+    SbxIntersectPairCB intersectActiveCB;
+    SbxIntersectInactiveCB intersectInactiveCB;
+    void *intersectNewData;
+    void *intersectActiveData;
+    void *intersectInactiveData;
+    SbxDisjointCB disjointCB;
+    void *disjointData;
+};
+
+struct SbxBridge {
+    int materialCount;
+    int materialsUsed;
+    // materialCount (materialCount + 1) / 2 entries, packed upper triangle.
+    SbxMaterialPair *materialPairs;
+
+    int responseTableSize;
+    int responseIdsUsed;
+    // Packed upper triangle of entry pointers. Entries are allocated one by
+    // one so that their addresses (and the requests that pairs point at)
+    // survive the table growing.
+    SbxResponse **responses;
+
+    CdxModelPairContainer *pairs;
+    CdxContact *contacts;
+    int contactCapacity;
+    int inactiveCallbackCount;
+
+    // Set once a model with a material id outside the table was met, so
+    // that the warning is given once per bridge and not every step.
+    int badMaterialReported;
+    // Set once a pair asked for more contacts than the buffer holds.
+    int contactBufferReported;
+};
+
+// Index of the unordered pair (a, b) in a packed upper-triangular table of
+// side n: with i = min, j = max, j + n i - i (i + 1) / 2.
+inline int SbxPairIndex(int a, int b, int n)
+{
+    const int i = a < b ? a : b;
+    const int j = a < b ? b : a;
+    return j + n * i - i * (i + 1) / 2;
+}
+
+inline int SbxPairCount(int n)
+{
+    return n * (n + 1) / 2;
+}
+
+// Null with a level-3 warning naming the caller when bridge is null.
+bool SbxCheckBridge(const SbxBridge *bridge, const char *function);
+
+// A new response entry: no functions, the default request.
+SbxResponse *SbxResponseEntryCreate();
+
+// The entry of two response ids, or null when either is outside the table.
+SbxResponse *SbxResponseEntry(SbxBridge *bridge, int id1, int id2);
+
+// The material pair of two material ids; ids outside the table read as
+// material 0, with one warning per bridge.
+SbxMaterialPair *SbxMaterialPairOf(SbxBridge *bridge, int m1, int m2);
+
+#endif

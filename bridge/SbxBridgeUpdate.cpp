@@ -1,0 +1,182 @@
+// The bridge's per-step walk over the space's pairs: transitions (goodbye,
+// hello), then collisions (intersection, response, callbacks).
+#include "SbxBridgeRecord.h"
+#include "SbxUtils.h"
+
+#include <kelmar/CdxEach.h>
+#include <kelmar/CdxFrame.h>
+#include <kelmar/CdxInteractions.h>
+#include <kelmar/CdxModel.h>
+#include <kelmar/CdxModelPair.h>
+#include <kelmar/CdxSpace.h>
+#include <kelmar/PxMessage.h>
+
+namespace {
+
+SbxResponse *EntryOfPair(SbxBridge *bridge, const CdxModelPair *pair)
+{
+    return SbxResponseEntry(bridge, CdxModelGetResponseID(pair->model1), CdxModelGetResponseID(pair->model2));
+}
+
+// A pair that was touching and is no longer: its disjoint callback, once.
+void Disjoin(CdxModelPair *pair, const SbxResponse *entry)
+{
+    if (!CdxModelPairGetWasIntersecting(pair)) return;
+    if (entry->disjointCB) entry->disjointCB(pair, entry->disjointData);
+    CdxModelPairSetWasIntersecting(pair, 0);
+}
+
+// Contacts beyond the buffer are cut by the pair functions; say so once.
+void CheckContactRoom(SbxBridge *bridge, const CdxModelPair *pair)
+{
+    const CdxRequest *request = pair->request ? pair->request : CdxGetDefaultRequestPtr();
+    if (!request || request->contactMaxCount <= bridge->contactCapacity || bridge->contactBufferReported) return;
+    bridge->contactBufferReported = 1;
+    PxWarning(SBX_MESSAGE_LEVEL,
+              "SbxBridgeUpdateContacts: a pair may report %d contacts but the contact buffer holds %d; "
+              "enlarge it with SbxBridgeSetContactBufferSize.\n",
+              request->contactMaxCount, bridge->contactCapacity);
+}
+
+void Collide(SbxBridge *bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID world)
+{
+    SbxResponse *entry = EntryOfPair(bridge, pair);
+    if (!entry) return;
+    CheckContactRoom(bridge, pair);
+    CdxIntersectResult result = {};
+    result.contacts = bridge->contacts;
+    result.contactCapacity = bridge->contactCapacity;
+    CdxIntersect(pair, &result);
+
+    SbxIntersectPairCB callback = nullptr;
+    void *data = nullptr;
+    if (!result.touch) {
+        Disjoin(pair, entry);
+    } else if (CdxModelPairGetWasIntersecting(pair)) {
+        callback = entry->intersectActiveCB;
+        data = entry->intersectActiveData;
+    } else {
+        callback = entry->intersectNewCB;
+        data = entry->intersectNewData;
+        CdxModelPairSetWasIntersecting(pair, 1);
+    }
+    if (entry->response) entry->response(bridge, pair, &result, space, world, entry->user);
+    if (callback) callback(&result, SbxPairContacts(pair), data);
+}
+
+void ReportFrozen(SbxBridge *bridge, CdxModelPair *pair)
+{
+    const SbxResponse *entry = EntryOfPair(bridge, pair);
+    if (entry && entry->intersectInactiveCB)
+        entry->intersectInactiveCB(pair, SbxPairContacts(pair), entry->intersectInactiveData);
+}
+
+bool CheckArguments(SbxBridge *bridge, const void *argument, const char *function, const char *argumentName)
+{
+    if (!SbxCheckBridge(bridge, function)) return false;
+    if (argument) return true;
+    PxWarning(SBX_MESSAGE_LEVEL, "%s: null %s.\n", function, argumentName);
+    return false;
+}
+
+int SectionTotal(const CdxModelPairContainer *pairs)
+{
+    return CdxModelPairContainerGetGoodbyeCount(pairs) + CdxModelPairContainerGetHelloCount(pairs) +
+           CdxModelPairContainerGetStayingCount(pairs) + CdxModelPairContainerGetFrozenCount(pairs);
+}
+
+// Reads the space's pairs chunk by chunk into the bridge's container and
+// hands each chunk to handle. Leaves the space in a new change bracket.
+template <typename Read, typename Handle>
+void WalkPairs(SbxBridge *bridge, CdxSpaceID space, const char *function, Read read, Handle handle)
+{
+    if (CdxSpaceIsChanging(space)) CdxSpaceEndChanges(space);
+    CdxSpacePairIterator iterator;
+    CdxSpacePairIteratorBegin(space, &iterator);
+    int more;
+    do {
+        CdxModelPairContainerReset(bridge->pairs);
+        more = read(iterator);
+        if (more && SectionTotal(bridge->pairs) == 0) {
+            PxWarning(SBX_MESSAGE_LEVEL, "%s: the space reports more pairs but none fit the container.\n",
+                      function);
+            more = 0;
+        }
+        handle();
+    } while (more);
+    CdxSpaceBeginChanges(space);
+}
+
+} // namespace
+
+extern "C" {
+
+void SbxHandleTransitions(CdxModelPairContainer *pairs, CdxSpaceID space, RbdWorldID world, SbxBridgeID bridge)
+{
+    if (!CheckArguments(bridge, pairs, "SbxHandleTransitions", "pair container")) return;
+    int count = 0;
+    CdxModelPair **goodbyes = CdxModelPairContainerGetGoodbyeArray(pairs, &count);
+    for (int k = 0; k < count; ++k) {
+        CdxModelPair *pair = goodbyes[k];
+        const SbxResponse *entry = EntryOfPair(bridge, pair);
+        if (!entry) continue;
+        Disjoin(pair, entry);
+        if (entry->end) entry->end(bridge, pair, space, world, entry->user);
+    }
+    CdxGoodbyeEach(pairs);
+
+    CdxModelPair **hellos = CdxModelPairContainerGetHelloArray(pairs, &count);
+    for (int k = 0; k < count; ++k) {
+        CdxModelPair *pair = hellos[k];
+        SbxResponse *entry = EntryOfPair(bridge, pair);
+        if (entry && entry->start)
+            entry->start(bridge, pair, space, world, entry);
+        else
+            CdxHello(pair);
+    }
+}
+
+void SbxHandleCollisions(CdxModelPairContainer *pairs, CdxSpaceID space, RbdWorldID world, SbxBridgeID bridge)
+{
+    if (!CheckArguments(bridge, pairs, "SbxHandleCollisions", "pair container")) return;
+    // Pairs new in this update touch for the first time now as well.
+    int count = 0;
+    CdxModelPair **hellos = CdxModelPairContainerGetHelloArray(pairs, &count);
+    for (int k = 0; k < count; ++k) Collide(bridge, hellos[k], space, world);
+    CdxModelPair **staying = CdxModelPairContainerGetStayingArray(pairs, &count);
+    for (int k = 0; k < count; ++k) Collide(bridge, staying[k], space, world);
+
+    if (bridge->inactiveCallbackCount <= 0) return;
+    CdxModelPair **frozen = CdxModelPairContainerGetFrozenArray(pairs, &count);
+    for (int k = 0; k < count; ++k) ReportFrozen(bridge, frozen[k]);
+}
+
+void SbxBridgeUpdateContacts(SbxBridgeID bridge, CdxSpaceID space, RbdWorldID world)
+{
+    const char *function = "SbxBridgeUpdateContacts";
+    if (!CheckArguments(bridge, space, function, "space")) return;
+    CdxModelPairContainer *pairs = bridge->pairs;
+    WalkPairs(
+        bridge, space, function,
+        [&](CdxSpacePairIterator &iterator) {
+            return bridge->inactiveCallbackCount > 0 ? CdxSpaceGetPairsIncludingFrozen(space, &iterator, pairs)
+                                                     : CdxSpaceGetPairs(space, &iterator, pairs);
+        },
+        [&] {
+            SbxHandleTransitions(pairs, space, world, bridge);
+            SbxHandleCollisions(pairs, space, world, bridge);
+        });
+}
+
+void SbxBridgeUpdateTransitions(SbxBridgeID bridge, CdxSpaceID space, RbdWorldID world)
+{
+    const char *function = "SbxBridgeUpdateTransitions";
+    if (!CheckArguments(bridge, space, function, "space")) return;
+    CdxModelPairContainer *pairs = bridge->pairs;
+    WalkPairs(
+        bridge, space, function,
+        [&](CdxSpacePairIterator &iterator) { return CdxSpaceGetTransitions(space, &iterator, pairs); },
+        [&] { SbxHandleTransitions(pairs, space, world, bridge); });
+}
+
+} // extern "C"

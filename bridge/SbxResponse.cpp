@@ -1,0 +1,225 @@
+// The built-in responses: body-body pairs get dynamics contacts matching
+// their collision contacts, sensor pairs only say hello with their entry's
+// request.
+#include "SbxBridgeRecord.h"
+#include "SbxUtils.h"
+
+#include <kelmar/CdxComposite.h>
+#include <kelmar/CdxFrame.h>
+#include <kelmar/CdxInteractions.h>
+#include <kelmar/CdxModel.h>
+#include <kelmar/CdxModelPair.h>
+#include <kelmar/RbdBody.h>
+#include <kelmar/RbdCarWheel.h>
+#include <kelmar/RbdConstraint.h>
+#include <kelmar/RbdContact.h>
+#include <kelmar/RbdWorld.h>
+
+#include <algorithm>
+
+namespace {
+
+// The two sides of a pair as the response sees them.
+struct PairSides {
+    CdxModelID model[2];
+    RbdBodyID body[2];
+    int material[2];
+    bool composite[2];
+};
+
+PairSides ReadSides(const CdxModelPair *pair)
+{
+    PairSides s;
+    CdxModelPairGetModels(pair, &s.model[0], &s.model[1]);
+    for (int k = 0; k < 2; ++k) {
+        s.body[k] = static_cast<RbdBodyID>(CdxModelGetBodyData(s.model[k]));
+        s.material[k] = CdxModelGetMaterialID(s.model[k]);
+        s.composite[k] = CdxModelIsComposite(s.model[k]) != 0;
+    }
+    return s;
+}
+
+// A composite model answers with the material of the element that touched.
+int ContactMaterial(const PairSides &s, int side, intptr_t element)
+{
+    if (s.composite[side] && element) return CdxModelGetMaterialID(reinterpret_cast<CdxModelID>(element));
+    return s.material[side];
+}
+
+// A new enabled contact between the pair's bodies, or null when the world
+// has no room for it.
+RbdContactID NewContact(RbdWorldID world, const PairSides &s)
+{
+    RbdContactID contact = RbdContactCreate(world);
+    if (!contact) return RbdContactInvalidID;
+    RbdConstraintSetBodies(contact, s.body[0], s.body[1]);
+    RbdConstraintEnable(contact);
+    if (RbdConstraintIsEnabled(contact)) return contact;
+    RbdConstraintDestroy(contact);
+    return RbdContactInvalidID;
+}
+
+// Makes the chain starting at head match the result's collision contacts
+// one to one, reusing contacts in order; returns the new head.
+RbdContactID MatchContacts(SbxBridge *bridge, CdxIntersectResult *result, RbdWorldID world, const PairSides &s,
+                           RbdContactID head)
+{
+    RbdContactID kept = RbdContactInvalidID; // last contact that stays; none: the cursor is at the head
+    RbdContactID cursor = head;
+    for (int k = 0; k < result->contactCount; ++k) {
+        CdxContact *collision = &result->contacts[k];
+        SbxMaterialPair *materials = SbxMaterialPairOf(bridge, ContactMaterial(s, 0, collision->element1),
+                                                       ContactMaterial(s, 1, collision->element2));
+        RbdContactID contact = cursor;
+        if (!contact) {
+            contact = NewContact(world, s);
+            if (!contact) continue; // no room in the world: this collision contact gets no dynamics contact
+            if (kept)
+                RbdContactSetNext(kept, contact);
+            else
+                head = contact;
+            cursor = contact;
+        }
+        ConvertCollisionContact(&materials->params, collision, contact);
+        // A dropped collision contact leaves its dynamics contact under the
+        // cursor for the next one.
+        if (materials->perContactCB && !materials->perContactCB(result, collision, contact, materials->perContactData))
+            continue;
+        kept = contact;
+        cursor = RbdContactGetNext(contact);
+    }
+    if (kept)
+        RbdContactSetNext(kept, RbdContactInvalidID);
+    else
+        head = RbdContactInvalidID;
+    SbxDestroyContactChain(cursor);
+    return head;
+}
+
+// A pair that does not touch yet may not meet within the step: each body's
+// safe time becomes at most the pair's time to impact.
+void LimitSafeTimes(CdxModelPair *pair, RbdWorldID world, const PairSides &s)
+{
+    const PxReal step = RbdWorldGetTimeStep(world);
+    CdxSafeTimeResult estimate;
+    estimate.pair = pair;
+    estimate.safeTime = step;
+    CdxSafeTime(pair, step, &estimate);
+    for (RbdBodyID body : s.body)
+        if (body) RbdBodySetSafeTime(body, std::min(RbdBodyGetSafeTime(body), estimate.safeTime));
+}
+
+struct WheelSearch {
+    RbdBodyID body;
+    bool found;
+};
+
+void FindWheelJoint(RbdConstraintID c, void *arg)
+{
+    WheelSearch *search = static_cast<WheelSearch *>(arg);
+    if (RbdConstraintGetTypeId(c) == RBD_TYPE_CARWHEEL && RbdConstraintGetBody(c, 1) == search->body)
+        search->found = true;
+}
+
+// True for the wheel body of an enabled car-wheel joint.
+bool IsCarWheel(RbdBodyID body)
+{
+    if (!body) return false;
+    WheelSearch search = {body, false};
+    RbdBodyForAllConstraints(body, FindWheelJoint, &search);
+    return search.found;
+}
+
+void OrientWheelFriction(RbdContactID head, const PairSides &s)
+{
+    if (!head) return;
+    if (IsCarWheel(s.body[0]))
+        RbdCarWheelUpdateWheelFrictionDirection(s.body[0], head);
+    else if (IsCarWheel(s.body[1]))
+        RbdCarWheelUpdateWheelFrictionDirection(s.body[1], head);
+}
+
+void StartWithEntryRequest(CdxModelPair *pair, SbxResponse *entry)
+{
+    if (!pair) return;
+    CdxHelloWithRequest(pair, entry ? &entry->request : CdxGetDefaultRequestPtr());
+    SbxSetPairContacts(pair, RbdContactInvalidID);
+}
+
+} // namespace
+
+extern "C" {
+
+SbxResponseStartFn SbxResponseGetStartFn(const SbxResponse *entry)
+{
+    return entry ? entry->start : nullptr;
+}
+
+SbxResponseFn SbxResponseGetResponseFn(const SbxResponse *entry)
+{
+    return entry ? entry->response : nullptr;
+}
+
+SbxResponseEndFn SbxResponseGetEndFn(const SbxResponse *entry)
+{
+    return entry ? entry->end : nullptr;
+}
+
+void *SbxResponseGetUserData(const SbxResponse *entry)
+{
+    return entry ? entry->user : nullptr;
+}
+
+CdxRequest *SbxResponseGetRequest(SbxResponse *entry)
+{
+    return entry ? &entry->request : nullptr;
+}
+
+void SbxResponseStart_Body_Body(SbxBridgeID, CdxModelPair *pair, CdxSpaceID, RbdWorldID, SbxResponse *)
+{
+    if (!pair) return;
+    CdxHello(pair);
+    SbxSetPairContacts(pair, RbdContactInvalidID);
+}
+
+void SbxResponse_Body_Body(SbxBridgeID bridge, CdxModelPair *pair, CdxIntersectResult *result, CdxSpaceID,
+                           RbdWorldID world, void *)
+{
+    if (!SbxCheckBridge(bridge, "SbxResponse_Body_Body") || !pair || !result) return;
+    const PairSides s = ReadSides(pair);
+    SbxMaterialPair *materials = SbxMaterialPairOf(bridge, s.material[0], s.material[1]);
+    if (result->touch && materials->intersectCB) materials->intersectCB(result, materials->intersectData);
+    if (!s.body[0] && !s.body[1]) return;
+
+    RbdContactID head = MatchContacts(bridge, result, world, s, SbxPairContacts(pair));
+    SbxSetPairContacts(pair, head);
+    if (result->contactCount == 0 && RbdWorldGetSafeTimeMode(world)) LimitSafeTimes(pair, world, s);
+    OrientWheelFriction(head, s);
+    if (materials->perPairCB && !materials->perPairCB(result, head, materials->perPairData))
+        SbxModelPairDestroyContacts(pair);
+}
+
+void SbxResponseEnd_Body_Body(SbxBridgeID, CdxModelPair *pair, CdxSpaceID, RbdWorldID, void *)
+{
+    if (!pair) return;
+    const PairSides s = ReadSides(pair);
+    if (s.body[0] || s.body[1]) SbxDestroyContactChain(SbxPairContacts(pair));
+    SbxSetPairContacts(pair, RbdContactInvalidID);
+}
+
+void SbxResponseStart_Sensor_Body(SbxBridgeID, CdxModelPair *pair, CdxSpaceID, RbdWorldID, SbxResponse *entry)
+{
+    StartWithEntryRequest(pair, entry);
+}
+
+void SbxResponseStart_Sensor_Sensor(SbxBridgeID, CdxModelPair *pair, CdxSpaceID, RbdWorldID, SbxResponse *entry)
+{
+    StartWithEntryRequest(pair, entry);
+}
+
+void SbxResponseStart_Sensor_PS(SbxBridgeID, CdxModelPair *pair, CdxSpaceID, RbdWorldID, SbxResponse *entry)
+{
+    StartWithEntryRequest(pair, entry);
+}
+
+} // extern "C"

@@ -1,0 +1,134 @@
+/* The simulation bridge: turns the model pairs of a collision space into
+ * dynamics contacts once per step.
+ *
+ * Materials. Every model has a material id. For each unordered pair of
+ * material ids the bridge keeps an RbdContactParams record (frictionless
+ * defaults at creation) and three callbacks. Material 0 exists from the
+ * start; further ids come from SbxBridgeGetNewMaterial.
+ *
+ * Responses. For each unordered pair of response ids the bridge keeps a
+ * response entry (SbxResponse.h). At creation: body-body gets the contact
+ * response, sensor-body, sensor-sensor and sensor-PS get sensor starts;
+ * every other entry is empty.
+ *
+ * A step:
+ *   CdxSpaceUpdateAll(space);                      (inside the space's bracket)
+ *   SbxBridgeUpdateContacts(bridge, space, world); ends the bracket, runs
+ *                                                  goodbyes, hellos and the
+ *                                                  responses, opens the next
+ *   RbdWorldStep(world, h);
+ * After removing models from the space (and before destroying them or
+ * their bodies) call SbxBridgeUpdateTransitions so that the pairs' end
+ * responses destroy their contacts while everything still exists.
+ *
+ * Ids outside the tables are ignored by setters and give null or 0 from
+ * getters. */
+#ifndef KELMAR_SBXBRIDGE_H
+#define KELMAR_SBXBRIDGE_H
+
+#include "CdxTypes.h"
+#include "CdxModelPairContainer.h"
+#include "RbdTypes.h"
+#include "RbdContactParams.h"
+#include "SbxResponse.h"
+
+PX_EXTERN_C_BEGIN
+
+/* ---- Life ---- */
+
+/* A bridge for materialCount (>= 1) materials, a model-pair container of
+ * 100 pairs and a contact buffer of 500 contacts. Null for a bad count or
+ * when memory is short. */
+SbxBridgeID SbxBridgeCreate(int materialCount);
+/* Frees the bridge. Contacts it made belong to their world and stay. */
+void SbxBridgeDestroy(SbxBridgeID bridge);
+
+/* The container the space's pairs are read into, size (>= 2) pairs; the
+ * universe gives its model-pair capacity. 1, or 0 (old one kept) for a bad
+ * size or no memory. */
+int SbxBridgeSetModelPairBufferSize(SbxBridgeID bridge, int size);
+int SbxBridgeGetModelPairBufferSize(SbxBridgeID bridge);
+CdxModelPairContainer *SbxBridgeGetModelPairContainer(SbxBridgeID bridge);
+/* Room for the collision contacts of one pair's intersection, size >= 1.
+ * 1, or 0 (old buffer kept) for a bad size or no memory. */
+int SbxBridgeSetContactBufferSize(SbxBridgeID bridge, int size);
+int SbxBridgeGetContactBufferSize(SbxBridgeID bridge);
+
+/* ---- Materials ---- */
+
+int SbxBridgeGetMaterialCount(SbxBridgeID bridge);
+int SbxBridgeGetMaterialsUsed(SbxBridgeID bridge);
+/* The next free material id, or 0 when all ids are used. */
+int SbxBridgeGetNewMaterial(SbxBridgeID bridge);
+/* The contact parameters of the unordered material pair, edited in place;
+ * (m1, m2) and (m2, m1) give the same record. Null for an id out of range. */
+RbdContactParams *SbxBridgeGetContactParams(SbxBridgeID bridge, int m1, int m2);
+/* Material-pair callbacks with their data (null fn: none). The getters
+ * store the data through data when it is not null. */
+void SbxBridgeSetPerContactCB(SbxBridgeID bridge, int m1, int m2, SbxPerContactCB fn, void *data);
+SbxPerContactCB SbxBridgeGetPerContactCB(SbxBridgeID bridge, int m1, int m2, void **data);
+void SbxBridgeSetPerPairCB(SbxBridgeID bridge, int m1, int m2, SbxPerPairCB fn, void *data);
+SbxPerPairCB SbxBridgeGetPerPairCB(SbxBridgeID bridge, int m1, int m2, void **data);
+void SbxBridgeSetIntersectCB(SbxBridgeID bridge, int m1, int m2, SbxIntersectCB fn, void *data);
+SbxIntersectCB SbxBridgeGetIntersectCB(SbxBridgeID bridge, int m1, int m2, void **data);
+
+/* ---- Response table ---- */
+
+/* Ids the table has room for (4 at creation) and ids handed out (3). */
+int SbxBridgeGetResponseTableSize(SbxBridgeID bridge);
+int SbxBridgeGetResponseIDsUsed(SbxBridgeID bridge);
+/* The next response id, its entries empty; the table grows by one id when
+ * it is full (entries keep their addresses). -1 when memory is short. */
+int SbxBridgeGetNewResponseID(SbxBridgeID bridge);
+/* A new id whose entry with every id handed out, and with itself, is a
+ * copy of the template's. -1 for a template not handed out or no memory. */
+int SbxBridgeGetNewResponseIDFromTemplateID(SbxBridgeID bridge, int templateID);
+/* Fills the entry of (id1, id2): start, response, end, request (copied;
+ * null: the collision library's default request) and user data. The
+ * transition callbacks stay. 1, or 0 for an id out of the table. */
+int SbxBridgeRegisterResponse(SbxBridgeID bridge, int id1, int id2, SbxResponseStartFn start,
+                              SbxResponseFn response, SbxResponseEndFn end,
+                              const CdxRequest *request, void *user);
+SbxResponse *SbxBridgeGetResponse(SbxBridgeID bridge, int id1, int id2);
+SbxResponse *SbxBridgeGetResponseFromModels(SbxBridgeID bridge, CdxModelID model1, CdxModelID model2);
+/* 1 when the response function of (id1, id2) is that of (id1, id1). */
+int SbxBridgeResponseIDOfSameType(SbxBridgeID bridge, int id1, int id2);
+
+/* Transition callbacks of a response entry (null fn: none). */
+void SbxBridgeSetIntersectNewCB(SbxBridgeID bridge, int id1, int id2, SbxIntersectPairCB fn, void *data);
+SbxIntersectPairCB SbxBridgeGetIntersectNewCB(SbxBridgeID bridge, int id1, int id2, void **data);
+void SbxBridgeSetIntersectActiveCB(SbxBridgeID bridge, int id1, int id2, SbxIntersectPairCB fn, void *data);
+SbxIntersectPairCB SbxBridgeGetIntersectActiveCB(SbxBridgeID bridge, int id1, int id2, void **data);
+/* While any entry has an inactive callback, the bridge also reads the
+ * pairs of two frozen models and calls it for them every step. */
+void SbxBridgeSetIntersectInactiveCB(SbxBridgeID bridge, int id1, int id2, SbxIntersectInactiveCB fn,
+                                     void *data);
+SbxIntersectInactiveCB SbxBridgeGetIntersectInactiveCB(SbxBridgeID bridge, int id1, int id2, void **data);
+void SbxBridgeSetDisjointCB(SbxBridgeID bridge, int id1, int id2, SbxDisjointCB fn, void *data);
+SbxDisjointCB SbxBridgeGetDisjointCB(SbxBridgeID bridge, int id1, int id2, void **data);
+/* Number of entries with an inactive callback. */
+int SbxBridgeGetInactiveCallbackCount(SbxBridgeID bridge);
+
+/* ---- Per step ---- */
+
+/* Ends the space's change bracket, reads its pairs in container-sized
+ * chunks, handles the transitions and collisions of each chunk, and opens
+ * the next bracket. */
+void SbxBridgeUpdateContacts(SbxBridgeID bridge, CdxSpaceID space, RbdWorldID world);
+/* The same for hello and goodbye pairs only: run after models were removed
+ * so that their pairs end at once. */
+void SbxBridgeUpdateTransitions(SbxBridgeID bridge, CdxSpaceID space, RbdWorldID world);
+/* Goodbye pairs: disjoint callback (for pairs that were touching), end
+ * response, then the pair's goodbye; hello pairs: start response, or a
+ * plain hello when the entry has none. */
+void SbxHandleTransitions(CdxModelPairContainer *pairs, CdxSpaceID space, RbdWorldID world,
+                          SbxBridgeID bridge);
+/* Hello and staying pairs: intersection into the contact buffer, the
+ * response, then the intersect-new, intersect-active or disjoint callback;
+ * frozen pairs: the intersect-inactive callback. */
+void SbxHandleCollisions(CdxModelPairContainer *pairs, CdxSpaceID space, RbdWorldID world,
+                         SbxBridgeID bridge);
+
+PX_EXTERN_C_END
+
+#endif
