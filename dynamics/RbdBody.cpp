@@ -89,9 +89,7 @@ void RbdBodyReset(RbdBodyID body)
     if (!RbdCheckBody(body, "RbdBodyReset")) return;
     RbdBodyDisable(body);
     RbdLcsBody *lcs = &body->lcs;
-    RbdLcsBody *nextSolverBody = lcs->next;
     memset(lcs, 0, sizeof(*lcs));
-    lcs->next = nextSolverBody;
     lcs->mass = 1.0;
     lcs->invMass = 1.0;
     setIdentityMatrix3(lcs->inertiaBody, 0.4);

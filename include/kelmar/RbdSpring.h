@@ -1,5 +1,7 @@
 /* Spring: a spring-damper between the two attachment points along the line
- * joining them (1 row), with a limit on its length (m). */
+ * joining them (1 row), with a limit on its length (m). A new spring has
+ * natural length 0 and neither stiffness nor damping: it exerts no force
+ * until they are set. */
 #ifndef KELMAR_RBDSPRING_H
 #define KELMAR_RBDSPRING_H
 

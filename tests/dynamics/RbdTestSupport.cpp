@@ -138,9 +138,4 @@ PxReal rowPhi(const RbdLcsConstraints *list, int32_t row)
     return list->phi[list->partitionRowStart + row];
 }
 
-bool near(PxReal a, PxReal b, PxReal tolerance)
-{
-    return fabs(a - b) <= tolerance;
-}
-
 } // namespace rbdtest

@@ -44,8 +44,6 @@ int32_t buildRows(RbdLcsConstraints *list, RbdConstraintID c, const RbdBclParame
 // Row r of the constraint built last into list (rows start at 0).
 PxReal rowPhi(const RbdLcsConstraints *list, int32_t row);
 
-bool near(PxReal a, PxReal b, PxReal tolerance);
-
 } // namespace rbdtest
 
 #endif
