@@ -16,6 +16,12 @@ const PxReal kShrinkFraction = 0.1;
 const PxReal kParallelCos = 0.999999;
 const PxReal kPerpendicularCos = 0.0001;
 const int kRimPointsPerCap = 8;
+// Search of the direction of least penetration: first and smallest turn
+// (radians, roughly) and the iteration limit.
+const PxReal kFirstTurn = 0.25;
+const PxReal kSmallestTurn = 1e-10;
+const int kRefineIterations = 60;
+const int kSearchStarts = 3;
 
 struct Segment {
     PxVector3 a, b;
@@ -119,8 +125,8 @@ void shapeFeatures(const CxShape *shape, const PxVector3 towardOther, Features *
     }
 }
 
-// Appends the feature points and the points where the edges enter or
-// leave the other solid.
+// Appends the feature points, the points where the edges enter or leave
+// the other solid, and the middles of their parts inside it.
 int gatherRaw(const Features *f, const CxShape *other, PxVector3 *raw, int count)
 {
     for (int i = 0; i < f->pointCount; ++i) PxV3Copy(raw[count++], f->points[i]);
@@ -131,29 +137,51 @@ int gatherRaw(const Features *f, const CxShape *other, PxVector3 *raw, int count
         if (!CxShapeLineClip(other, f->edges[i].a, d, &s0, &s1)) continue;
         if (s0 > 0.0 && s0 <= 1.0) PxV3AddScaled(raw[count++], f->edges[i].a, d, s0);
         if (s1 < 1.0 && s1 >= 0.0) PxV3AddScaled(raw[count++], f->edges[i].a, d, s1);
+        // The middle of the part inside reaches into the overlap when the
+        // ends only touch its rim.
+        PxReal lo = fmax(s0, 0.0), hi = fmin(s1, 1.0);
+        if (lo < hi) PxV3AddScaled(raw[count++], f->edges[i].a, d, 0.5 * (lo + hi));
     }
     return count;
 }
 
-void consider(PxReal separation, const PxVector3 normal, CxSeparation *best)
+// The best few axes found so far, best first: penetration searches start
+// from each of them.
+struct AxisSearch {
+    int count;
+    CxSeparation top[kSearchStarts];
+};
+
+void consider(PxReal separation, const PxVector3 normal, AxisSearch *search)
 {
-    if (separation > best->separation) {
-        best->separation = separation;
-        PxV3Copy(best->normal, normal);
-    }
+    int at = search->count;
+    while (at > 0 && separation > search->top[at - 1].separation) --at;
+    if (at >= kSearchStarts) return;
+    int last = search->count < kSearchStarts ? search->count : kSearchStarts - 1;
+    for (int k = last; k > at; --k) search->top[k] = search->top[k - 1];
+    search->top[at].separation = separation;
+    PxV3Copy(search->top[at].normal, normal);
+    if (search->count < kSearchStarts) ++search->count;
+}
+
+PxReal bestSeparation(const AxisSearch *search)
+{
+    return search->count > 0 ? search->top[0].separation : -DBL_MAX;
 }
 
 // Separation along a unit axis in the better of its two orientations.
 void considerAxis(const CxShape *shape1, const CxShape *shape2, const PxVector3 axis,
-                  CxSeparation *best)
+                  AxisSearch *search)
 {
     PxReal lo1, hi1, lo2, hi2;
     CxShapeProject(shape1, axis, &lo1, &hi1);
     CxShapeProject(shape2, axis, &lo2, &hi2);
     PxVector3 negated;
     PxV3Scale(negated, axis, -1.0);
-    consider(lo1 - hi2, axis, best);
-    consider(lo2 - hi1, negated, best);
+    if (lo1 - hi2 >= lo2 - hi1)
+        consider(lo1 - hi2, axis, search);
+    else
+        consider(lo2 - hi1, negated, search);
 }
 
 void shapeCentre(const CxShape *shape, PxVector3 out)
@@ -171,7 +199,7 @@ void shapeCentre(const CxShape *shape, PxVector3 out)
 // along a direction of small penetration; the line of centres always
 // gives a finite answer, however deep.
 void addPenetrationAxes(const CxShape *shape1, const CxShape *shape2, PxReal delta, PxReal touch,
-                        CxSeparation *best)
+                        AxisSearch *best)
 {
     CxShape inner1, inner2;
     CxShapeShrink(shape1, delta, &inner1);
@@ -191,6 +219,37 @@ void addPenetrationAxes(const CxShape *shape1, const CxShape *shape2, PxReal del
     considerAxis(shape1, shape2, direction, best);
 }
 
+// Overlapping shapes: climbs from the best axis towards the direction of
+// least penetration. The separation along L, min over shape 1 of p.L minus
+// max over shape 2 of q.L, changes with L at the rate p* - q* of its two
+// support points; steps along the part of that across L are kept when
+// they raise the separation.
+void refineAxis(const CxShape *shape1, const CxShape *shape2, CxSeparation *best)
+{
+    PxReal step = kFirstTurn;
+    for (int iteration = 0; iteration < kRefineIterations && step > kSmallestTurn; ++iteration) {
+        const PxReal *L = best->normal;
+        PxVector3 down, p, q, rate;
+        PxV3Scale(down, L, -1.0);
+        CxShapeSupport(shape1, down, p);
+        CxShapeSupport(shape2, L, q);
+        PxV3Sub(rate, p, q);
+        PxV3AddScaled(rate, rate, L, -PxV3Dot(rate, L));
+        if (PxV3Normalize(rate) <= kZeroLength) break;  // already the best direction
+        PxVector3 trial;
+        PxV3AddScaled(trial, L, rate, step);
+        PxV3Normalize(trial);
+        PxReal separation = CxConvexAxisSeparation(shape1, shape2, trial);
+        if (separation > best->separation) {
+            best->separation = separation;
+            PxV3Copy(best->normal, trial);
+            step = fmin(kFirstTurn, 1.5 * step);
+        } else {
+            step *= 0.5;
+        }
+    }
+}
+
 }  // namespace
 
 PxReal CxConvexAxisSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 axis)
@@ -204,15 +263,14 @@ PxReal CxConvexAxisSeparation(const CxShape *shape1, const CxShape *shape2, cons
 int CxConvexSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes,
                        int axisCount, PxReal eps, CxSeparation *out)
 {
-    CxSeparation best;
-    best.separation = -DBL_MAX;
-    PxV3Set(best.normal, 0.0, 0.0, 1.0);
+    AxisSearch search;
+    search.count = 0;
     for (int k = 0; k < axisCount; ++k) {
         PxVector3 axis;
         PxV3Copy(axis, axes[k]);
         if (PxV3Normalize(axis) < kZeroLength) continue;
-        considerAxis(shape1, shape2, axis, &best);
-        if (best.separation > eps) return 0;
+        considerAxis(shape1, shape2, axis, &search);
+        if (bestSeparation(&search) > eps) return 0;
     }
 
     PxReal size = fmin(CxShapeSize(shape1), CxShapeSize(shape2));
@@ -230,8 +288,15 @@ int CxConvexSeparation(const CxShape *shape1, const CxShape *shape2, const PxVec
             return 1;
         }
     }
-    addPenetrationAxes(shape1, shape2, kShrinkFraction * size, touch, &best);
-    *out = best;
+    addPenetrationAxes(shape1, shape2, kShrinkFraction * size, touch, &search);
+    // A climb can stall on a ridge (a face normal of a box); starting from
+    // each of the best axes, the best climb wins.
+    *out = search.top[0];
+    for (int k = 0; k < search.count; ++k) {
+        CxSeparation climbed = search.top[k];
+        refineAxis(shape1, shape2, &climbed);
+        if (climbed.separation > out->separation) *out = climbed;
+    }
     return 1;
 }
 
@@ -246,6 +311,12 @@ int CxConvexContactCandidates(const CxShape *shape1, const CxShape *shape2, cons
     PxVector3 raw[CxConvexMaxCandidates];
     int rawCount = gatherRaw(&f1, shape2, raw, 0);
     rawCount = gatherRaw(&f2, shape1, raw, rawCount);
+    // The deepest points of both shapes along the normal.
+    PxVector3 deepest1, deepest2;
+    CxShapeSupport(shape1, down, deepest1);
+    CxShapeSupport(shape2, n, deepest2);
+    PxV3Copy(raw[rawCount++], deepest1);
+    PxV3Copy(raw[rawCount++], deepest2);
 
     int count = 0;
     for (int k = 0; k < rawCount; ++k) {
@@ -259,8 +330,9 @@ int CxConvexContactCandidates(const CxShape *shape1, const CxShape *shape2, cons
     }
     if (count == 0 && sep < 0.0) {
         // Degenerate alignments (a normal in a triangle's plane) cut no
-        // line through both solids: report shape 1's deepest point.
-        CxShapeSupport(shape1, down, out[0].position);
+        // line through both solids: the middle of the two deepest points.
+        PxV3Add(out[0].position, deepest1, deepest2);
+        PxV3Scale(out[0].position, out[0].position, 0.5);
         out[0].separation = sep;
         count = 1;
     }

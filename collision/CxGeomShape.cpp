@@ -73,9 +73,18 @@ void localSupport(const CxShape *shape, const PxVector3 localDir, PxReal zeroLim
     }
 }
 
-// Slab [-r, r] on one coordinate of the line p + s u, intersected into [s0, s1].
+// Points this far outside (relative to the solid's size) still count as
+// inside, so that a corner or rim point computed with rounding is not lost
+// by a line that runs nearly along a face.
+const PxReal kClipSlack = 1e-12;
+
+// Slab [lo, hi] on one coordinate of the line p + s u, intersected into
+// [s0, s1].
 int clipSlab(PxReal p, PxReal u, PxReal lo, PxReal hi, PxReal *s0, PxReal *s1)
 {
+    PxReal slack = kClipSlack * (hi - lo);
+    lo -= slack;
+    hi += slack;
     if (u == 0.0) return p >= lo && p <= hi;
     PxReal a = (lo - p) / u, b = (hi - p) / u;
     if (a > b) {
@@ -93,6 +102,8 @@ int clipSlab(PxReal p, PxReal u, PxReal lo, PxReal hi, PxReal *s0, PxReal *s1)
 int clipRadial(const PxVector3 p, const PxVector3 u, PxReal alpha, PxReal beta, PxReal *s0,
                PxReal *s1)
 {
+    alpha *= 1.0 + kClipSlack;
+    beta *= 1.0 + kClipSlack;
     PxReal rp = alpha + beta * p[2], ru = beta * u[2];
     PxReal a = u[0] * u[0] + u[1] * u[1] - ru * ru;
     PxReal b = 2.0 * (p[0] * u[0] + p[1] * u[1] - rp * ru);
