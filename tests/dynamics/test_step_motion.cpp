@@ -5,6 +5,8 @@
 
 #include <math.h>
 
+#include <vector>
+
 #include "RbdInternal.h"
 #include "test_step_support.h"
 
@@ -242,6 +244,62 @@ TEST(StepMotion, ASlideCarriesABlockAtItsVelocityLikeAConveyor)
     EXPECT_NEAR(velocityOf(s.box, 0), slide, 1e-6);
     EXPECT_NEAR(velocityOf(s.box, 2), 0.0, 1e-9);
     EXPECT_NEAR(positionOf(s.box, 1), 0.5 * SlidingBox::kSize, 1e-4);
+}
+
+TEST(StepMotion, AStackOfBoxesOnContactsBetweenThemRestsWithEveryBoxAtItsHeight)
+{
+    const PxReal size = 0.5, half = 0.25;
+    const int height = 5;
+    World world(height, 4 * height);
+    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+    RbdContactParams params;
+    RbdContactParamsReset(&params);
+    RbdContactParamsSetType(&params, 2);
+    RbdContactParamsSetFrictionModel(&params, 1);
+    RbdContactParamsSetFrictionCoefficient(&params, 0.6);
+    std::vector<RbdBodyID> boxes;
+    std::vector<RbdContactID> contacts;
+    const PxReal signs[4][2] = {{-1, -1}, {-1, 1}, {1, -1}, {1, 1}};
+    for (int k = 0; k < height; ++k) {
+        boxes.push_back(makeBox(world, 1.0, size, size, size, 0.0, size * (k + 0.5), 0.0));
+        for (int corner = 0; corner < 4; ++corner) {
+            // Body 0 is the upper box; the normal points from the lower one to it.
+            RbdContactID c = RbdContactCreate(world);
+            RbdConstraintSetBodies(c, boxes[k], k > 0 ? boxes[k - 1] : nullptr);
+            RbdContactSetParams(c, &params);
+            RbdConstraintEnable(c);
+            contacts.push_back(c);
+        }
+    }
+    auto updateContacts = [&]() {
+        for (int k = 0; k < height; ++k) {
+            PxMatrix4 tm;
+            RbdBodyGetTransform(boxes[k], tm);
+            PxReal top = k > 0 ? positionOf(boxes[k - 1], 1) + half : 0.0;
+            for (int corner = 0; corner < 4; ++corner) {
+                const PxVector3 local = {half * signs[corner][0], -half, half * signs[corner][1]};
+                PxVector3 p;
+                PxV3MulTM(p, local, tm);
+                RbdContactSetPosition(contacts[4 * k + corner], p[0], top, p[2]);
+                RbdContactSetPenetration(contacts[4 * k + corner], top - p[1]);
+            }
+        }
+    };
+    for (int n = 0; n < 500; ++n) {
+        updateContacts();
+        RbdWorldStep(world, 0.01);
+    }
+    for (int k = 0; k < height; ++k) {
+        EXPECT_NEAR(positionOf(boxes[k], 1), size * (k + 0.5), 1e-4) << "box " << k;
+        EXPECT_NEAR(positionOf(boxes[k], 0), 0.0, 1e-9);
+        PxVector3 v;
+        RbdBodyGetLinearVelocity(boxes[k], v);
+        EXPECT_LT(PxV3Length(v), 1e-6);
+    }
+    // The four ground contacts carry the whole stack.
+    PxReal load = 0.0;
+    for (int corner = 0; corner < 4; ++corner) load += RbdConstraintDOFGetLambda(contacts[corner], 0);
+    EXPECT_NEAR(load, height * kG, 1e-6 * height * kG);
 }
 
 } // namespace
