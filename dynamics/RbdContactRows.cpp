@@ -18,6 +18,9 @@ void standardTangent(const PxVector3 n, PxVector3 t)
     }
 }
 
+enum { ONE_DIRECTION = 1, TWO_DIRECTIONS = 2 };  // contact types with friction
+enum { PROPORTIONAL_FRICTION = 1 };             // friction model bounded by mu x normal force
+
 // A vector derived from `direction` that keeps less than this fraction of
 // its length has no reliable direction left.
 const PxReal DEGENERATE_FRACTION = 1e-9;
@@ -84,14 +87,24 @@ struct FrictionSettings {
 
 FrictionSettings primarySettings(const RbdContactParams *p)
 {
-    return {p->primaryFrictionModel,   p->primaryFriction, p->primaryFrictionCoefficient, RBD_CONTACT_PRIMARY_SLIP,
-            p->primarySlip,            RBD_CONTACT_PRIMARY_SLIDE, p->primarySlide};
+    return {p->primaryFrictionModel,
+            p->primaryFriction,
+            p->primaryFrictionCoefficient,
+            RBD_CONTACT_PRIMARY_SLIP,
+            p->primarySlip,
+            RBD_CONTACT_PRIMARY_SLIDE,
+            p->primarySlide};
 }
 
 FrictionSettings secondarySettings(const RbdContactParams *p)
 {
-    return {p->secondaryFrictionModel, p->secondaryFriction, p->secondaryFrictionCoefficient,
-            RBD_CONTACT_SECONDARY_SLIP, p->secondarySlip, RBD_CONTACT_SECONDARY_SLIDE, p->secondarySlide};
+    return {p->secondaryFrictionModel,
+            p->secondaryFriction,
+            p->secondaryFrictionCoefficient,
+            RBD_CONTACT_SECONDARY_SLIP,
+            p->secondarySlip,
+            RBD_CONTACT_SECONDARY_SLIDE,
+            p->secondarySlide};
 }
 
 // A friction row along t. Box friction bounds the force by +-friction; the
@@ -102,7 +115,7 @@ void setFrictionRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, con
 {
     const int32_t options = c->data.contact.params.options;
     setContactRow(list, row, c, t);
-    if (s.model == 1) {
+    if (s.model == PROPORTIONAL_FRICTION) {
         list->lo[row] = list->hi[row] = 0.0;
         list->frictionIndex[row] = normalRow;
         list->mu[row] = s.coefficient;
@@ -120,10 +133,10 @@ int RbdContactFrictionDirections(const RbdContactData *contact, PxVector3 t1, Px
 {
     const PxReal *n = contact->normal;
     switch (contact->params.type) {
-    case 1:
+    case ONE_DIRECTION:
         if (!projectOntoPlane(contact->direction, n, t1)) PxV3Set(t1, 1.0, 0.0, 0.0);
         return 1;
-    case 2:
+    case TWO_DIRECTIONS:
         // With a direction: t2 = direction x n and t1 = n x t2, the direction
         // projected onto the contact plane. A direction along the normal
         // leaves no plane component, and the standard tangent is used.
