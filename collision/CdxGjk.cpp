@@ -7,7 +7,7 @@
 namespace {
 
 const int kMaxIterations = 64;
-// Converged when |v|^2 - v.w <= kRelativePrecision |v|^2.
+// Converged when |v|^2 - v.w <= precision |v|^2: the default precision.
 const PxReal kRelativePrecision = 1e-12;
 // Squared distance at which the boolean touch test calls the shapes touching.
 const PxReal kTouchLimit2 = 1e-8;
@@ -180,6 +180,12 @@ int alreadyInSimplex(const Simplex *s, const PxVector3 w)
 void CxGjkDistance(const CxShape *shape1, const CxShape *shape2, PxReal stopDistance,
                    PxReal touchLimit2, CxGjkResult *result)
 {
+    CxGjkDistancePrecision(shape1, shape2, stopDistance, touchLimit2, kRelativePrecision, result);
+}
+
+void CxGjkDistancePrecision(const CxShape *shape1, const CxShape *shape2, PxReal stopDistance,
+                            PxReal touchLimit2, PxReal precision, CxGjkResult *result)
+{
     result->overlap = 0;
     result->farther = 0;
     result->iterations = 0;
@@ -206,7 +212,7 @@ void CxGjkDistance(const CxShape *shape1, const CxShape *shape2, PxReal stopDist
             closestPoints(&s, result);
             return;
         }
-        if (v2 - vw <= kRelativePrecision * v2 || alreadyInSimplex(&s, w)) break;
+        if (v2 - vw <= precision * v2 || alreadyInSimplex(&s, w)) break;
         PxV3Copy(s.w[s.count], w);
         PxV3Copy(s.a[s.count], a);
         PxV3Copy(s.b[s.count], b);

@@ -19,9 +19,12 @@ const int kRimPointsPerCap = 8;
 // Search of the direction of least penetration: first and smallest turn
 // (radians, roughly) and the iteration limit.
 const PxReal kFirstTurn = 0.25;
-const PxReal kSmallestTurn = 1e-10;
-const int kRefineIterations = 60;
+const PxReal kSmallestTurn = 1e-5;
+const int kRefineIterations = 24;
 const int kSearchStarts = 3;
+// A penetration direction proposed by the shrunk copies needs no more than
+// this relative precision: the climb refines it.
+const PxReal kProposalPrecision = 1e-4;
 
 struct Segment {
     PxVector3 a, b;
@@ -205,7 +208,7 @@ void addPenetrationAxes(const CxShape *shape1, const CxShape *shape2, PxReal del
     CxShapeShrink(shape1, delta, &inner1);
     CxShapeShrink(shape2, delta, &inner2);
     CxGjkResult core;
-    CxGjkDistance(&inner1, &inner2, DBL_MAX, touch * touch, &core);
+    CxGjkDistancePrecision(&inner1, &inner2, DBL_MAX, touch * touch, kProposalPrecision, &core);
     PxVector3 direction;
     if (!core.overlap) {
         PxV3Sub(direction, core.point1, core.point2);
@@ -219,6 +222,18 @@ void addPenetrationAxes(const CxShape *shape1, const CxShape *shape2, PxReal del
     considerAxis(shape1, shape2, direction, best);
 }
 
+// Separation along the unit axis L with shape 1 on the + side, from the
+// deepest points p of shape 1 and q of shape 2 along it.
+PxReal separationAlong(const CxShape *shape1, const CxShape *shape2, const PxVector3 L,
+                       PxVector3 p, PxVector3 q)
+{
+    PxVector3 down;
+    PxV3Scale(down, L, -1.0);
+    CxShapeSupport(shape1, down, p);
+    CxShapeSupport(shape2, L, q);
+    return PxV3Dot(p, L) - PxV3Dot(q, L);
+}
+
 // Overlapping shapes: climbs from the best axis towards the direction of
 // least penetration. The separation along L, min over shape 1 of p.L minus
 // max over shape 2 of q.L, changes with L at the rate p* - q* of its two
@@ -226,27 +241,31 @@ void addPenetrationAxes(const CxShape *shape1, const CxShape *shape2, PxReal del
 // they raise the separation.
 void refineAxis(const CxShape *shape1, const CxShape *shape2, CxSeparation *best)
 {
+    PxVector3 L, p, q;
+    PxV3Copy(L, best->normal);
+    PxReal separation = separationAlong(shape1, shape2, L, p, q);
     PxReal step = kFirstTurn;
     for (int iteration = 0; iteration < kRefineIterations && step > kSmallestTurn; ++iteration) {
-        const PxReal *L = best->normal;
-        PxVector3 down, p, q, rate;
-        PxV3Scale(down, L, -1.0);
-        CxShapeSupport(shape1, down, p);
-        CxShapeSupport(shape2, L, q);
+        PxVector3 rate, trial, trialP, trialQ;
         PxV3Sub(rate, p, q);
         PxV3AddScaled(rate, rate, L, -PxV3Dot(rate, L));
         if (PxV3Normalize(rate) <= kZeroLength) break;  // already the best direction
-        PxVector3 trial;
         PxV3AddScaled(trial, L, rate, step);
         PxV3Normalize(trial);
-        PxReal separation = CxConvexAxisSeparation(shape1, shape2, trial);
-        if (separation > best->separation) {
-            best->separation = separation;
-            PxV3Copy(best->normal, trial);
+        PxReal trialSeparation = separationAlong(shape1, shape2, trial, trialP, trialQ);
+        if (trialSeparation > separation) {
+            separation = trialSeparation;
+            PxV3Copy(L, trial);
+            PxV3Copy(p, trialP);
+            PxV3Copy(q, trialQ);
             step = fmin(kFirstTurn, 1.5 * step);
         } else {
             step *= 0.5;
         }
+    }
+    if (separation > best->separation) {
+        best->separation = separation;
+        PxV3Copy(best->normal, L);
     }
 }
 

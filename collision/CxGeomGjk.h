@@ -21,6 +21,11 @@ struct CxGjkResult {
 void CxGjkDistance(const CxShape *shape1, const CxShape *shape2, PxReal stopDistance,
                    PxReal touchLimit2, CxGjkResult *result);
 
+// The same to a relative precision of the caller's choice (the squared
+// distance known to within precision x itself).
+void CxGjkDistancePrecision(const CxShape *shape1, const CxShape *shape2, PxReal stopDistance,
+                            PxReal touchLimit2, PxReal precision, CxGjkResult *result);
+
 // Touch test of the pairs that report no contacts: 1 when the shapes overlap
 // (enclosed origin, or a squared distance of 1e-8 or less) or lie within
 // tolerance of each other, 0 when a separating direction shows a gap
