@@ -97,7 +97,8 @@ RbdContactID MatchContacts(SbxBridge *bridge, CdxIntersectResult *result, RbdWor
 }
 
 // A pair that does not touch yet may not meet within the step: each body's
-// safe time becomes at most the pair's time to impact.
+// safe time becomes at most the pair's time to impact. A negative estimate
+// is the time since two receding models were closest; they cannot meet.
 void LimitSafeTimes(CdxModelPair *pair, RbdWorldID world, const PairSides &s)
 {
     const PxReal step = RbdWorldGetTimeStep(world);
@@ -105,6 +106,7 @@ void LimitSafeTimes(CdxModelPair *pair, RbdWorldID world, const PairSides &s)
     estimate.pair = pair;
     estimate.safeTime = step;
     CdxSafeTime(pair, step, &estimate);
+    if (!(estimate.safeTime > 0.0)) return;
     for (RbdBodyID body : s.body)
         if (body) RbdBodySetSafeTime(body, std::min(RbdBodyGetSafeTime(body), estimate.safeTime));
 }
