@@ -319,6 +319,23 @@ int CxConvexSeparation(const CxShape *shape1, const CxShape *shape2, const PxVec
     return 1;
 }
 
+int CxPolytopeSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes,
+                         int axisCount, PxReal eps, CxSeparation *out)
+{
+    AxisSearch search;
+    search.count = 0;
+    for (int k = 0; k < axisCount; ++k) {
+        PxVector3 axis;
+        PxV3Copy(axis, axes[k]);
+        if (PxV3Normalize(axis) < kZeroLength) continue;
+        considerAxis(shape1, shape2, axis, &search);
+        if (bestSeparation(&search) > eps) return 0;
+    }
+    if (search.count == 0) return 0;
+    *out = search.top[0];
+    return 1;
+}
+
 int CxConvexContactCandidates(const CxShape *shape1, const CxShape *shape2, const PxVector3 n,
                               PxReal sep, CxContactPoint out[CxConvexMaxCandidates])
 {

@@ -21,6 +21,11 @@ struct CxSeparation {
 int CxConvexSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes,
                        int axisCount, PxReal eps, CxSeparation *out);
 
+// The same when the axes are the complete separating set of two polytopes
+// (a box and a triangle): their best is the exact answer.
+int CxPolytopeSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes,
+                         int axisCount, PxReal eps, CxSeparation *out);
+
 // Separation along one unit axis, shape 1 taken on the + side.
 PxReal CxConvexAxisSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 axis);
 

@@ -56,8 +56,9 @@ int CxConvexTriangleContacts(const CxShape *shape, const CxShape *triangle, PxRe
                              PxVector3 normal, CdxContact *contacts, int capacity, int *count)
 {
     // Axes: the face normal, the shape's own axes and their crosses with
-    // the edges (a box's full separating set; for a cylinder GJK settles
-    // the curved cases).
+    // the edges: for a box the complete separating set, so its best axis is
+    // exact; for a cylinder GJK and the penetration search settle the
+    // curved cases.
     PxVector3 axes[13], edges[3];
     int n = 0;
     PxV3Copy(axes[n++], triangle->normal);
@@ -69,7 +70,10 @@ int CxConvexTriangleContacts(const CxShape *shape, const CxShape *triangle, PxRe
         for (int e = 0; e < 3; ++e) PxV3Cross(axes[n++], axis, edges[e]);
     }
     CxSeparation separation;
-    if (!CxConvexSeparation(shape, triangle, axes, n, eps, &separation)) return 0;
+    int touch = shape->kind == CxShapeBox
+                    ? CxPolytopeSeparation(shape, triangle, axes, n, eps, &separation)
+                    : CxConvexSeparation(shape, triangle, axes, n, eps, &separation);
+    if (!touch) return 0;
     PxV3Copy(normal, separation.normal);
     CxContactPoint points[CxConvexMaxCandidates];
     int found = CxConvexContactCandidates(shape, triangle, separation.normal,
