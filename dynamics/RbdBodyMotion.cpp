@@ -208,6 +208,14 @@ void *RbdBodyGetUserData(RbdBodyID body)
 {
     return RbdCheckBody(body, "RbdBodyGetUserData") ? body->userData : nullptr;
 }
+void RbdBodySetModel(RbdBodyID body, void *model)
+{
+    if (RbdCheckBody(body, "RbdBodySetModel")) body->model = model;
+}
+void *RbdBodyGetModel(RbdBodyID body)
+{
+    return RbdCheckBody(body, "RbdBodyGetModel") ? body->model : nullptr;
+}
 RbdWorldID RbdBodyGetWorld(RbdBodyID body)
 {
     return RbdCheckBody(body, "RbdBodyGetWorld") ? body->world : nullptr;

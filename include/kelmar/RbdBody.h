@@ -107,6 +107,11 @@ int RbdBodyHasFastSpinAxis(RbdBodyID body);
 void RbdBodyForAllConstraints(RbdBodyID body, RbdConstraintFunction fn, void *arg);
 void RbdBodySetUserData(RbdBodyID body, void *data);
 void *RbdBodyGetUserData(RbdBodyID body);
+/* The collision model that follows the body (a CdxModelID), kept by the
+ * simulation bridge's model-body link; null for a body without one. Reset
+ * leaves it alone: the link belongs to the bridge. */
+void RbdBodySetModel(RbdBodyID body, void *model);
+void *RbdBodyGetModel(RbdBodyID body);
 RbdWorldID RbdBodyGetWorld(RbdBodyID body);
 int32_t RbdBodyGetPartition(RbdBodyID body);
 /* Longest step (s) the body may take in the next safe-time step. */
