@@ -1,0 +1,464 @@
+// Collision spaces: creation, model slots, the hello-staying-goodbye cycle,
+// touching boxes, removal, freezing, pair filtering, reading in batches,
+// swept updates and the capacity errors.
+#include "test_space_support.h"
+
+#include "CxSpace.h"
+
+#include <cmath>
+#include <cstddef>
+#include <limits>
+
+namespace {
+
+const std::set<ModelPairKey> kNone;
+
+std::set<ModelPairKey> Pairs(std::initializer_list<ModelPairKey> keys)
+{
+    return std::set<ModelPairKey>(keys);
+}
+
+// The space's node around a pair record it handed out.
+const CxPairNode *NodeOf(const CdxModelPair *pair)
+{
+    return reinterpret_cast<const CxPairNode *>(reinterpret_cast<const char *>(pair) -
+                                                offsetof(CxPairNode, pair));
+}
+
+} // namespace
+
+TEST_F(SpaceTest, CreationRefusesBadAxisMasksAndCapacities)
+{
+    EXPECT_EQ(nullptr, Space(0, 10, 10));
+    EXPECT_EQ(nullptr, Space(8, 10, 10));
+    EXPECT_EQ(nullptr, Space(CdxAllAxes, 0, 10));
+    EXPECT_EQ(nullptr, Space(CdxAllAxes, 65537, 10));
+    EXPECT_EQ(nullptr, Space(CdxAllAxes, 10, 0));
+    CdxSpaceID space = Space(CdxAllAxes, 1, 1);
+    ASSERT_NE(nullptr, space);
+    EXPECT_TRUE(CdxSpaceIsChanging(space)) << "a new space is inside an update bracket";
+    EXPECT_EQ(0, CdxSpaceGetModelCount(space));
+    CdxSpaceSetUserData(space, &warnings_);
+    EXPECT_EQ(&warnings_, CdxSpaceGetUserData(space));
+}
+
+TEST_F(SpaceTest, IdsAreHandedOutInOrderAndAFreedIdIsReusedFirst)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 8, 8);
+    CdxSpaceID other = Space(CdxAllAxes, 8, 8);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 5, 0, 0), c = Ball(1, 10, 0, 0), d = Ball(1, 15, 0, 0);
+    ASSERT_EQ(1, CdxSpaceInsertModel(space, a));
+    ASSERT_EQ(1, CdxSpaceInsertModel(space, b));
+    ASSERT_EQ(1, CdxSpaceInsertModel(space, c));
+    EXPECT_EQ(0, CdxModelGetSpaceId(a));
+    EXPECT_EQ(1, CdxModelGetSpaceId(b));
+    EXPECT_EQ(2, CdxModelGetSpaceId(c));
+    EXPECT_EQ(space, CdxModelGetSpace(b));
+    EXPECT_EQ(1, CdxSpaceInsertModel(space, b)) << "already in this space";
+    EXPECT_EQ(0, CdxSpaceInsertModel(other, b)) << "in another space";
+    EXPECT_EQ(1, CdxModelGetSpaceId(b));
+
+    ASSERT_EQ(1, CdxSpaceRemoveModel(b));
+    EXPECT_EQ(nullptr, CdxModelGetSpace(b));
+    EXPECT_EQ(-1, CdxModelGetSpaceId(b));
+    EXPECT_EQ(0, CdxSpaceRemoveModel(b)) << "in no space any more";
+    EXPECT_EQ(2, CdxSpaceGetModelCount(space));
+    ASSERT_EQ(1, CdxSpaceInsertModel(space, d));
+    EXPECT_EQ(1, CdxModelGetSpaceId(d));
+
+    std::vector<CdxModelID> walked;
+    CdxSpaceModelIterator iterator;
+    CdxSpaceModelIteratorBegin(space, &iterator);
+    CdxModelID model = nullptr;
+    while (CdxSpaceGetModel(space, &iterator, &model)) walked.push_back(model);
+    EXPECT_EQ((std::vector<CdxModelID>{a, d, c}), walked) << "models in id order";
+}
+
+TEST_F(SpaceTest, OverlappingBoxesSayHelloThenStayThenSayGoodbyeWithOneRecord)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID box = Box(1, 1, 1, 0, 0, 0);
+    CdxModelID ball = Ball(0.5, 3, 0, 0);
+    CdxSpaceInsertModel(space, box);
+    CdxSpaceInsertModel(space, ball);
+    Transitions t = Step(space);
+    EXPECT_EQ(kNone, t.hello) << "1 + 0.5 < 3: apart";
+    EXPECT_FALSE(CdxSpacePairIsNearby(box, ball));
+
+    MoveTo(ball, 1.4, 0.2, -0.3);
+    t = Step(space);
+    ModelPairKey key = PairKey(box, ball);
+    EXPECT_EQ(Pairs({key}), t.hello);
+    EXPECT_EQ(kNone, t.staying);
+    CdxModelPair *record = t.records[key];
+    EXPECT_EQ(record, CdxSpaceGetModelPair(ball, box));
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), CdxModelPairGetRequestPtr(record));
+    EXPECT_TRUE(CdxSpacePairIsNearby(box, ball));
+
+    MoveTo(ball, 1.3, 0, 0);
+    t = Step(space);
+    EXPECT_EQ(Pairs({key}), t.staying);
+    EXPECT_EQ(kNone, t.hello);
+    EXPECT_EQ(record, t.records[key]) << "a staying pair keeps its record";
+
+    MoveTo(ball, 4, 0, 0);
+    CdxSpaceUpdateAll(space);
+    CdxSpaceEndChanges(space);
+    t = Read(space, 64, true);
+    EXPECT_EQ(Pairs({key}), t.goodbye);
+    EXPECT_EQ(record, t.records[key]);
+    EXPECT_EQ(record, CdxSpaceGetModelPair(box, ball)) << "readable until the next bracket";
+    CdxSpaceBeginChanges(space);
+    EXPECT_EQ(nullptr, CdxSpaceGetModelPair(box, ball));
+    EXPECT_TRUE(Step(space).records.empty());
+}
+
+TEST_F(SpaceTest, BoxesThatOnlyTouchNeverPairFromEitherSide)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID fixed = Box(1, 1, 1, 0, 0, 0);
+    CdxModelID mover = Box(1, 1, 1, 5, 0, 0);
+    CdxSpaceInsertModel(space, fixed);
+    CdxSpaceInsertModel(space, mover);
+    Step(space);
+    // Approach until the faces meet at x = 1.
+    MoveTo(mover, 2, 0, 0);
+    EXPECT_EQ(kNone, Step(space).hello);
+    EXPECT_FALSE(CdxSpacePairIsNearby(fixed, mover));
+    // Overlap by a hair, then back to touching.
+    MoveTo(mover, 2 - 1.0 / 1024, 0, 0);
+    EXPECT_EQ(Pairs({PairKey(fixed, mover)}), Step(space).hello);
+    MoveTo(mover, 2, 0, 0);
+    EXPECT_EQ(Pairs({PairKey(fixed, mover)}), Step(space).goodbye) << "touching from inside";
+    // Touching on the other side and on a corner, coming from far away.
+    MoveTo(mover, -2, 0, 0);
+    EXPECT_EQ(kNone, Step(space).hello);
+    MoveTo(mover, -2, 2, 2);
+    EXPECT_EQ(kNone, Step(space).hello);
+    // Moving the other box's max down onto the touching value.
+    MoveTo(mover, -1.5, 0, 0);
+    EXPECT_EQ(1u, Step(space).hello.size());
+    MoveTo(mover, -2, 0, 0);
+    EXPECT_EQ(1u, Step(space).goodbye.size());
+    EXPECT_FALSE(CdxSpacePairIsNearby(fixed, mover));
+}
+
+TEST_F(SpaceTest, APairThatBeginsAndEndsInOneBracketIsNeverReported)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 5, 0, 0);
+    CdxSpaceInsertModel(space, a);
+    CdxSpaceInsertModel(space, b);
+    Step(space);
+    MoveTo(b, 1, 0, 0);
+    CdxSpaceUpdateModel(b);
+    EXPECT_TRUE(CdxSpacePairIsNearby(a, b));
+    MoveTo(b, 5, 0, 0);
+    Transitions t = Step(space);
+    EXPECT_TRUE(t.records.empty());
+
+    // The reverse: an established pair that parts and meets again stays.
+    MoveTo(b, 1, 0, 0);
+    CdxModelPair *record = Step(space).records[PairKey(a, b)];
+    MoveTo(b, 5, 0, 0);
+    CdxSpaceUpdateModel(b);
+    MoveTo(b, 1.5, 0, 0);
+    t = Step(space);
+    EXPECT_EQ(Pairs({PairKey(a, b)}), t.staying);
+    EXPECT_EQ(record, t.records[PairKey(a, b)]);
+    EXPECT_TRUE(t.hello.empty() && t.goodbye.empty());
+}
+
+TEST_F(SpaceTest, ARemovedModelEndsItsPairsWithAReadableGoodbye)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 1, 0, 0), c = Ball(1, 0, 1, 0);
+    CdxSpaceInsertModel(space, a);
+    CdxSpaceInsertModel(space, b);
+    EXPECT_EQ(1u, Step(space).hello.size());
+
+    // c meets a and b in this bracket but leaves before anyone saw it.
+    CdxSpaceInsertModel(space, c);
+    CdxSpaceUpdateModel(c);
+    EXPECT_TRUE(CdxSpacePairIsNearby(a, c));
+    CdxSpaceRemoveModel(c);
+    CdxSpaceRemoveModel(b);
+    CdxSpaceEndChanges(space);
+    Transitions t = Read(space, 64, true);
+    EXPECT_EQ(Pairs({PairKey(a, b)}), t.goodbye);
+    EXPECT_TRUE(t.hello.empty());
+    const CdxModelPair *record = t.records[PairKey(a, b)];
+    EXPECT_EQ(-1, NodeOf(record)->id1) << "the pair lost a model";
+    EXPECT_EQ(PairKey(a, b), PairKey(record));
+    CdxSpaceBeginChanges(space);
+
+    // The freed id is reused; the new model starts with no pairs.
+    CdxSpaceInsertModel(space, c);
+    EXPECT_EQ(1, CdxModelGetSpaceId(c));
+    EXPECT_FALSE(CdxSpacePairIsNearby(a, c));
+    EXPECT_EQ(Pairs({PairKey(a, c)}), Step(space).hello);
+}
+
+TEST_F(SpaceTest, DisablingAndEnablingAPairOutsideTheBracketShowsAtTheNextUpdate)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 1, 0, 0);
+    CdxSpaceInsertModel(space, a);
+    CdxSpaceInsertModel(space, b);
+    ModelPairKey key = PairKey(a, b);
+    EXPECT_EQ(Pairs({key}), Step(space).hello);
+
+    // Outside the bracket: the goodbye waits for the next update.
+    CdxSpaceEndChanges(space);
+    EXPECT_EQ(1, CdxSpaceDisablePair(a, b));
+    EXPECT_FALSE(CdxSpacePairIsEnabled(a, b));
+    CdxSpaceBeginChanges(space);
+    Transitions t = Step(space);
+    EXPECT_EQ(Pairs({key}), t.goodbye);
+    EXPECT_TRUE(Step(space).records.empty()) << "a disabled pair does not begin";
+    EXPECT_TRUE(CdxSpacePairIsNearby(a, b)) << "still overlapping";
+
+    CdxSpaceEndChanges(space);
+    EXPECT_EQ(1, CdxSpaceEnablePair(b, a));
+    CdxSpaceBeginChanges(space);
+    t = Step(space);
+    EXPECT_EQ(Pairs({key}), t.hello);
+    EXPECT_EQ(b, t.records[key]->model1) << "model 1 is the first model named";
+
+    // Undone before the next update: nothing to report.
+    CdxSpaceEndChanges(space);
+    CdxSpaceDisablePair(a, b);
+    CdxSpaceEnablePair(a, b);
+    CdxSpaceBeginChanges(space);
+    t = Step(space);
+    EXPECT_EQ(Pairs({key}), t.staying);
+    EXPECT_TRUE(t.hello.empty() && t.goodbye.empty());
+}
+
+TEST_F(SpaceTest, DisablingAndEnablingInsideTheBracketShowsAtItsEnd)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 1, 0, 0), far = Ball(1, 9, 0, 0);
+    CdxSpaceInsertModel(space, a);
+    CdxSpaceInsertModel(space, b);
+    CdxSpaceInsertModel(space, far);
+    Step(space);
+    ModelPairKey key = PairKey(a, b);
+    CdxSpaceDisablePair(a, b);
+    EXPECT_EQ(Pairs({key}), Step(space).goodbye);
+    CdxSpaceEnablePair(a, b);
+    EXPECT_EQ(Pairs({key}), Step(space).hello);
+    // Disabled and enabled in one bracket: it just stays.
+    CdxSpaceDisablePair(a, b);
+    CdxSpaceEnablePair(a, b);
+    EXPECT_EQ(Pairs({key}), Step(space).staying);
+
+    // A pair that is not nearby only remembers the setting.
+    CdxSpaceDisablePair(a, far);
+    MoveTo(far, 1, 1, 0);
+    Transitions t = Step(space);
+    EXPECT_EQ(Pairs({key}), t.staying);
+    EXPECT_EQ(Pairs({PairKey(b, far)}), t.hello);
+    EXPECT_TRUE(CdxSpacePairIsNearby(a, far));
+    EXPECT_EQ(0, CdxSpaceDisablePair(a, a));
+    EXPECT_EQ(0, CdxSpaceEnablePair(a, nullptr));
+}
+
+TEST_F(SpaceTest, FrozenModelsKeepTheirBoxAndTheirPairsGoToTheFrozenSection)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID a = Box(1, 1, 1, 0, 0, 0), b = Box(1, 1, 1, 1.5, 0, 0), c = Ball(1, 8, 0, 0);
+    for (CdxModelID m : {a, b, c}) CdxSpaceInsertModel(space, m);
+    Step(space);
+    CdxSpaceFreezeModel(a);
+    CdxSpaceFreezeModel(b);
+    EXPECT_TRUE(CdxSpaceModelIsFrozen(a));
+    EXPECT_FALSE(CdxSpaceModelIsFrozen(c));
+    ModelPairKey key = PairKey(a, b);
+    Transitions t = Step(space, 64, false);
+    EXPECT_TRUE(t.records.empty()) << "two frozen models are not read as staying";
+    t = Step(space, 64, true);
+    EXPECT_EQ(Pairs({key}), t.frozen);
+
+    // A frozen model's box is not refreshed by updates.
+    MoveTo(a, 20, 0, 0);
+    Step(space);
+    EXPECT_TRUE(CdxSpacePairIsNearby(a, b));
+    // A dynamic model still meets and leaves a frozen one.
+    MoveTo(c, 2, 0, 0);
+    EXPECT_EQ(Pairs({PairKey(b, c)}), Step(space).hello);
+    CdxSpaceUnfreezeModel(a);
+    t = Step(space);
+    EXPECT_EQ(Pairs({key}), t.goodbye);
+    EXPECT_EQ(Pairs({PairKey(b, c)}), t.staying);
+}
+
+TEST_F(SpaceTest, SmallContainersReadEverythingInSeveralCalls)
+{
+    const int kBalls = 12;
+    CdxSpaceID space = Space(CdxAllAxes, kBalls, kBalls * kBalls);
+    std::vector<CdxModelID> balls;
+    for (int k = 0; k < kBalls; ++k) {
+        balls.push_back(Ball(1, 0.1 * k, 0, 0));
+        CdxSpaceInsertModel(space, balls.back());
+    }
+    const size_t kAll = kBalls * (kBalls - 1) / 2;
+    Transitions t = Step(space, 5);
+    EXPECT_EQ(kAll, t.hello.size());
+    EXPECT_GT(t.calls, 20);
+    t = Step(space, 7);
+    EXPECT_EQ(kAll, t.staying.size());
+    for (int k = 0; k < kBalls; ++k) MoveTo(balls[k], 0, 0, 100 + 3 * k);
+    t = Step(space, 4);
+    EXPECT_EQ(kAll, t.goodbye.size());
+    EXPECT_TRUE(t.staying.empty() && t.hello.empty());
+}
+
+TEST_F(SpaceTest, TransitionsComeOneGoodbyeAtATimeWithAllHellosThatFit)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 8, 16);
+    CdxModelID centre = Ball(1, 0, 0, 0);
+    std::vector<CdxModelID> leaving, arriving;
+    CdxSpaceInsertModel(space, centre);
+    for (int k = 0; k < 3; ++k) {
+        leaving.push_back(Ball(1, 0, 0.5 * k, 0));
+        arriving.push_back(Ball(1, 10, 0.5 * k, 0));
+        CdxSpaceInsertModel(space, leaving.back());
+        CdxSpaceInsertModel(space, arriving.back());
+    }
+    Step(space);
+    for (int k = 0; k < 3; ++k) {
+        MoveTo(leaving[k], 30, 3.0 * k, 0);
+        MoveTo(arriving[k], 0.5, 0.5 * k, 0.5);
+    }
+    CdxSpaceUpdateAll(space);
+    CdxSpaceEndChanges(space);
+    CdxModelPairContainer *container = CdxModelPairContainerCreate(64);
+    CdxSpacePairIterator iterator;
+    CdxSpacePairIteratorBegin(space, &iterator);
+    std::vector<int> goodbyes, hellos;
+    int more = 1;
+    while (more) {
+        CdxModelPairContainerReset(container);
+        more = CdxSpaceGetTransitions(space, &iterator, container);
+        goodbyes.push_back(CdxModelPairContainerGetGoodbyeCount(container));
+        hellos.push_back(CdxModelPairContainerGetHelloCount(container));
+        EXPECT_EQ(0, CdxModelPairContainerGetStayingCount(container));
+    }
+    // 6 goodbyes (the leaving ones part from the centre and from each
+    // other), 3 hellos (the arriving ones meet the centre).
+    EXPECT_EQ((std::vector<int>{1, 1, 1, 1, 1, 1}), goodbyes);
+    EXPECT_EQ((std::vector<int>{3, 0, 0, 0, 0, 0}), hellos);
+    CdxModelPairContainerDestroy(container);
+    CdxSpaceBeginChanges(space);
+}
+
+TEST_F(SpaceTest, ASingleAxisSpacePairsModelsWhoseIntervalsOverlapOnThatAxis)
+{
+    CdxSpaceID space = Space(CdxYAxis, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 50, 1.5, -50), c = Ball(1, 0, 2, 0);
+    for (CdxModelID m : {a, b, c}) CdxSpaceInsertModel(space, m);
+    Transitions t = Step(space);
+    EXPECT_EQ(Pairs({PairKey(a, b), PairKey(b, c)}), t.hello) << "a and c only touch at y = 1";
+}
+
+TEST_F(SpaceTest, ASweptUpdateCatchesAModelThatWillPassThroughAnother)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID wall = Box(0.1, 5, 5, 0, 0, 0);
+    CdxModelID bullet = Ball(0.1, -2, 0, 0);
+    PxVector3 velocity = {400, 0, 0}, spin = {0, 0, 0};
+    CdxModelSetLinearVelocityPtr(bullet, velocity);
+    CdxModelSetAngularVelocityPtr(bullet, spin);
+    CdxSpaceInsertModel(space, wall);
+    CdxSpaceInsertModel(space, bullet);
+    EXPECT_TRUE(Step(space).records.empty()) << "the boxes now are apart";
+    ASSERT_EQ(1, CdxSpacePathUpdateAll(space, 0.01));
+    CdxSpaceEndChanges(space);
+    EXPECT_EQ(Pairs({PairKey(wall, bullet)}), Read(space, 16, true).hello)
+        << "within 0.01 it covers 4: through the wall";
+    CdxSpaceBeginChanges(space);
+    EXPECT_EQ(Pairs({PairKey(wall, bullet)}), Step(space).goodbye) << "the plain box again";
+}
+
+TEST_F(SpaceTest, UpdatesOutsideTheBracketAreRefusedWithWarning38)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0);
+    CdxSpaceInsertModel(space, a);
+    CdxSpaceEndChanges(space);
+    EXPECT_EQ(0, CdxSpaceUpdateAll(space));
+    EXPECT_EQ(0, CdxSpaceUpdateModel(a));
+    EXPECT_EQ(0, CdxSpacePathUpdateAll(space, 1.0));
+    ASSERT_EQ(3u, warnings_.size());
+    EXPECT_EQ("Cdx: Attempt to use a state-modification function while CdxSpaceIsChanging() is "
+              "false. Call CdxSpaceBeginChanges() first. Function name: CdxSpaceUpdateAll\n",
+              warnings_[0]);
+    EXPECT_NE(std::string::npos, warnings_[1].find("Function name: CdxSpaceUpdateModel\n"));
+    CdxSpaceBeginChanges(space);
+    EXPECT_EQ(1, CdxSpaceUpdateAll(space));
+}
+
+TEST_F(SpaceTest, NaNBoxesAreIgnoredAndInfiniteOnesStayInsideTheLists)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID ground = Plane(0);
+    CdxModelID low = Ball(1, 3, 4, 0.5), high = Ball(1, -7, 2, 5);
+    for (CdxModelID m : {ground, low, high}) CdxSpaceInsertModel(space, m);
+    EXPECT_EQ(Pairs({PairKey(ground, low)}), Step(space).hello);
+
+    // A NaN in the transform gives a NaN box: the model keeps its old one.
+    Transform(low)[3][0] = std::numeric_limits<PxReal>::quiet_NaN();
+    Transform(high)[3][0] = -std::numeric_limits<PxReal>::infinity();
+    Transitions t = Step(space);
+    EXPECT_EQ(Pairs({PairKey(ground, low)}), t.staying);
+    EXPECT_TRUE(t.hello.empty() && t.goodbye.empty());
+    // Back from minus infinity, the lists still sort.
+    MoveTo(low, 3, 4, 0.5);
+    MoveTo(high, 0, 0, 0.5);
+    EXPECT_EQ(Pairs({PairKey(ground, high)}), Step(space).hello);
+    MoveTo(high, 0, 0, 5);
+    EXPECT_EQ(Pairs({PairKey(ground, high)}), Step(space).goodbye);
+}
+
+TEST_F(SpaceTest, DestroyingASpaceLetsItsModelsGo)
+{
+    CdxSpaceID space = CdxSpaceAxisSortCreate(CdxAllAxes, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 1, 0, 0);
+    CdxSpaceInsertModel(space, a);
+    CdxSpaceInsertModel(space, b);
+    Step(space);
+    CdxSpaceDestroy(space);
+    EXPECT_EQ(nullptr, CdxModelGetSpace(a));
+    EXPECT_EQ(-1, CdxModelGetSpaceId(b));
+    EXPECT_EQ(0, CdxSpaceRemoveModel(a));
+}
+
+TEST_F(SpaceTest, RunningOutOfModelSlotsIsFatalError25)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CdxSpaceID space = Space(CdxAllAxes, 2, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 0, 0, 0), c = Ball(1, 0, 0, 0);
+    EXPECT_DEATH(
+        {
+            PxSetFatalErrorShow(PxShowStderr);
+            for (CdxModelID m : {a, b, c}) CdxSpaceInsertModel(space, m);
+        },
+        "Cdx: Out of memory for CdxModels in CdxSpace\\. Resizing not implemented\\. Please use a "
+        "larger number of models in CdxAxisSortCreate\\.\n");
+}
+
+TEST_F(SpaceTest, RunningOutOfPairRecordsIsFatalError24)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CdxSpaceID space = Space(CdxAllAxes, 3, 2);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 0.5, 0, 0), c = Ball(1, 1, 0, 0);
+    for (CdxModelID m : {a, b, c}) CdxSpaceInsertModel(space, m);
+    EXPECT_DEATH(
+        {
+            PxSetFatalErrorShow(PxShowStderr);
+            CdxSpaceUpdateAll(space);
+        },
+        "Cdx: Out of memory for CdxModelPairs in CdxSpace\\. Resizing not implemented\\. Please "
+        "use a larger number of pairs in CdxAxisSortCreate\\.\n");
+}
