@@ -1,6 +1,7 @@
 // Generic convex pair: separation by axes and GJK, contacts by cutting
 // lines along the normal through the feature points of both shapes.
 #include "CxGeomConvexPair.h"
+#include "CxGeomClosest.h"
 #include "CxGeomGjk.h"
 
 #include <float.h>
@@ -22,6 +23,8 @@ const PxReal kFirstTurn = 0.25;
 const PxReal kSmallestTurn = 1e-5;
 const int kRefineIterations = 24;
 const int kSearchStarts = 3;
+// Relative allowance on the reach of edge pairs.
+const PxReal kClipReach = 1e-9;
 // A penetration direction proposed by the shrunk copies needs no more than
 // this relative precision: the climb refines it.
 const PxReal kProposalPrecision = 1e-4;
@@ -154,6 +157,26 @@ struct AxisSearch {
     int count;
     CxSeparation top[kSearchStarts];
 };
+
+// Edge against edge: where two edges pass within reach of each other
+// (at most the penetration apart), their closest points are where the
+// shapes reach deepest into each other.
+int gatherEdgePairs(const Features *f1, const Features *f2, PxReal reach, PxVector3 *raw,
+                    int count)
+{
+    for (int i = 0; i < f1->edgeCount; ++i)
+        for (int j = 0; j < f2->edgeCount; ++j) {
+            PxReal s, t;
+            PxVector3 c1, c2;
+            PxReal distance2 = CxClosestPointsSegmentSegment(f1->edges[i].a, f1->edges[i].b,
+                                                             f2->edges[j].a, f2->edges[j].b, &s,
+                                                             &t, c1, c2);
+            if (distance2 > reach * reach * (1.0 + kClipReach)) continue;
+            PxV3Copy(raw[count++], c1);
+            PxV3Copy(raw[count++], c2);
+        }
+    return count;
+}
 
 void consider(PxReal separation, const PxVector3 normal, AxisSearch *search)
 {
@@ -347,6 +370,7 @@ int CxConvexContactCandidates(const CxShape *shape1, const CxShape *shape2, cons
     PxVector3 raw[CxConvexMaxCandidates];
     int rawCount = gatherRaw(&f1, shape2, raw, 0);
     rawCount = gatherRaw(&f2, shape1, raw, rawCount);
+    rawCount = gatherEdgePairs(&f1, &f2, fabs(sep), raw, rawCount);
     // The deepest points of both shapes along the normal.
     PxVector3 deepest1, deepest2;
     CxShapeSupport(shape1, down, deepest1);

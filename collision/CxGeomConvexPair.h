@@ -34,7 +34,7 @@ struct CxContactPoint {
     PxReal separation;   // gap to shape 2 along the normal
 };
 
-enum { CxConvexMaxCandidates = 128 };
+enum { CxConvexMaxCandidates = 208 };
 
 // Contact candidates for a pair with normal n (shape 2 towards shape 1) and
 // separation sep: the feature points of both shapes (corners, rim points,

@@ -300,12 +300,19 @@ TEST_F(TriangleListTest, BoxAndCylinderRestOnTheFloorLikeOnAPlane)
     Vec normal;
     ASSERT_EQ(1, Intersect(box, listModel, &contacts, &normal));
     EXPECT_EQ(1.0, normal[2]);
-    ASSERT_EQ(4u, contacts.size());
+    ASSERT_GE(contacts.size(), 4u);
     for (const CdxContact &c : contacts) {
         EXPECT_NEAR(-0.1, c.separation, 1e-9);
-        EXPECT_NEAR(-0.1, c.position[2], 1e-9);  // the box's bottom corners
-        EXPECT_NEAR(0.5, std::fabs(c.position[0] - 10.2), 1e-9);
+        EXPECT_NEAR(-0.1, c.position[2], 1e-9);  // on the box's bottom face
+        EXPECT_LE(std::fabs(c.position[0] - 10.2), 0.5 + 1e-9);
         EXPECT_EQ(0x0202, c.dims);
+    }
+    // Its four corners among them.
+    for (int corner = 0; corner < 4; ++corner) {
+        Vec p = {10.2 + ((corner & 1) ? 0.5 : -0.5), 0.1 + ((corner & 2) ? 0.5 : -0.5), -0.1};
+        bool found = false;
+        for (const CdxContact &c : contacts) found = found || Norm(Sub(ToVec(c.position), p)) < 1e-9;
+        EXPECT_TRUE(found) << "corner " << corner;
     }
     CdxModelID cylinder = Place(CdxCylinderCreate(0.5, 1.0), Translation(9.5, -0.5, 0.45));
     ASSERT_EQ(1, Intersect(cylinder, listModel, &contacts, &normal));
@@ -321,4 +328,58 @@ TEST_F(TriangleListTest, BoxAndCylinderRestOnTheFloorLikeOnAPlane)
     CdxTriangleListSetList(list, nullptr, 0, nullptr);
     Move(box, Translation(10.2, 0.1, 0.4));
     EXPECT_EQ(0, Intersect(box, listModel, &contacts));
+}
+
+// A box against one triangle agrees with the separating-axis test over the
+// box's axes, the triangle's normal and their crossed edges, computed here
+// from the corners.
+TEST_F(TriangleListTest, BoxAgainstATriangleAgreesWithTheSeparatingAxisTest)
+{
+    Random random(1010);
+    BuildFloor(&floor, {{0, 0, 0}, {1.2, 0.1, 0.2}, {0.3, 1.0, -0.1}}, {{0, 1, 2}});
+    CdxTriangleListSetList(list, floor.triangles.data(), 1, &floor);
+    Move(listModel, Identity());
+    const Vec half = {0.3, 0.2, 0.4};
+    CdxModelID box = Place(CdxBoxCreate(0.6, 0.4, 0.8), Identity());
+    std::vector<Vec> tri;
+    for (auto &p : floor.vertices) tri.push_back(ToVec(p.data()));
+    const double eps = 2 * CdxModelGetDefaultContactTolerance(), margin = 0.01;
+    int touching = 0, apart = 0;
+    for (int trial = 0; trial < 2000; ++trial) {
+        Pose pose = random.RandomPose(Add(Vec{0.5, 0.4, 0.0}, random.InBox(0.9)));
+        Move(box, pose);
+        std::vector<Vec> corners, axes = {Cross(Sub(tri[1], tri[0]), Sub(tri[2], tri[0]))};
+        for (int c = 0; c < 8; ++c)
+            corners.push_back(pose.ToWorld({(c & 1) ? half[0] : -half[0], (c & 2) ? half[1] : -half[1],
+                                            (c & 4) ? half[2] : -half[2]}));
+        for (int i = 0; i < 3; ++i) {
+            axes.push_back(pose.Axis(i));
+            for (int e = 0; e < 3; ++e) axes.push_back(Cross(pose.Axis(i), Sub(tri[(e + 1) % 3], tri[e])));
+        }
+        double sat = -1e9;
+        for (const Vec &axis : axes) {
+            if (Norm(axis) < 1e-9) continue;
+            Vec L = Mul(axis, 1.0 / Norm(axis));
+            double lo1 = 1e9, hi1 = -1e9, lo2 = 1e9, hi2 = -1e9;
+            for (const Vec &c : corners) lo1 = std::min(lo1, Dot(c, L)), hi1 = std::max(hi1, Dot(c, L));
+            for (const Vec &v : tri) lo2 = std::min(lo2, Dot(v, L)), hi2 = std::max(hi2, Dot(v, L));
+            sat = std::max({sat, lo1 - hi2, lo2 - hi1});
+        }
+        std::vector<CdxContact> contacts;
+        int touch = Intersect(box, listModel, &contacts);
+        if (sat > eps + margin) {
+            EXPECT_EQ(0, touch) << "trial " << trial;
+            ++apart;
+        } else if (sat < eps - margin) {
+            ASSERT_EQ(1, touch) << "trial " << trial;
+            ++touching;
+            // Shallow overlaps reach the axis separation exactly.
+            if (sat < 0 && sat > -0.05) {
+                ASSERT_FALSE(contacts.empty());
+                EXPECT_NEAR(sat, Deepest(contacts), 1e-9) << "trial " << trial;
+            }
+        }
+    }
+    EXPECT_GT(touching, 300);
+    EXPECT_GT(apart, 300);
 }
