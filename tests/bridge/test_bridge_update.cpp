@@ -152,3 +152,62 @@ TEST_F(BridgeUpdate, SleepingPairsAreReadOnlyWhileAnInactiveCallbackExists)
 }
 
 } // namespace
+
+namespace {
+
+// Counts the toolkit's allocations while alive.
+class AllocationCounter {
+public:
+    AllocationCounter() : saved_(PxMemoryAPI)
+    {
+        original() = saved_;
+        count() = 0;
+        PxMemoryAPI.create = [](size_t size) { return ++count(), original().create(size); };
+        PxMemoryAPI.createZeroed = [](size_t size) { return ++count(), original().createZeroed(size); };
+        PxMemoryAPI.createAligned = [](size_t size, int alignment) {
+            return ++count(), original().createAligned(size, alignment);
+        };
+        PxMemoryAPI.resize = [](void *pointer, size_t size) { return ++count(), original().resize(pointer, size); };
+    }
+    ~AllocationCounter() { PxMemoryAPI = saved_; }
+    AllocationCounter(const AllocationCounter &) = delete;
+    AllocationCounter &operator=(const AllocationCounter &) = delete;
+    int allocations() const { return count(); }
+
+private:
+    static int &count()
+    {
+        static int n = 0;
+        return n;
+    }
+    static PxMemoryAPIType &original()
+    {
+        static PxMemoryAPIType api;
+        return api;
+    }
+    PxMemoryAPIType saved_;
+};
+
+TEST_F(BridgeUpdate, OnceThePoolsHaveGrownMakingAndEndingContactsAllocatesNothing)
+{
+    CdxModelID ground = groundPlane();
+    ASSERT_TRUE(CdxSpaceInsertModel(space, ground));
+    CdxModelID box = bodyModel(this->box(0.4, 0.2, 0.4), 1.0, 0.0, 0.099, 0.0);
+    ASSERT_TRUE(CdxSpaceInsertModel(space, box));
+    // Touching on four corners, then lifted clear of the plane's box.
+    auto cycle = [&] {
+        RbdBodySetPosition(bodyOf(box), 0.0, 0.099, 0.0);
+        update();
+        EXPECT_EQ(contactsBetween(box, ground), 4);
+        RbdBodySetPosition(bodyOf(box), 0.0, 0.2, 0.0);
+        update();
+        EXPECT_EQ(CdxSpaceGetModelPair(box, ground), nullptr);
+        EXPECT_EQ(RbdWorldGetTotalConstraints(world), 0);
+    };
+    cycle();
+    AllocationCounter counter;
+    for (int k = 0; k < 10; ++k) cycle();
+    EXPECT_EQ(counter.allocations(), 0);
+}
+
+} // namespace
