@@ -7,15 +7,7 @@
 #include "SbxResponse.h"
 #include "SbxBridge.h"
 
-/* The universe and the model-body functions join the umbrella as soon as
- * their headers exist. */
-#if defined(__has_include)
-#if __has_include("SbxUniverse.h")
+/* The universe and the model-body functions. */
 #include "SbxUniverse.h"
-#endif
-#if __has_include("SbxModelDynamics.h")
-#include "SbxModelDynamics.h"
-#endif
-#endif
 
 #endif

@@ -1,0 +1,202 @@
+// Universe life: the world, the space and the bridge, and the process-wide
+// count of universes that keeps the collision library running.
+#include "SbxUniverseRecord.h"
+
+#include <kelmar/CdxComposite.h>
+#include <kelmar/CdxFrame.h>
+#include <kelmar/CdxGeometry.h>
+#include <kelmar/CdxPrimitives.h>
+#include <kelmar/CdxSpace.h>
+#include <kelmar/PxMemory.h>
+#include <kelmar/PxMessage.h>
+#include <kelmar/RbdWorld.h>
+#include <kelmar/SbxBridge.h>
+
+namespace {
+
+// Largest type capacity and model count the collision library accepts.
+const int kMaxGeometryTypes = 32767;
+const int kMaxModels = 65536;
+
+// Universes alive in the process.
+int gLiveUniverses = 0;
+// Type capacity the collision library was started with by a universe, or 0
+// while it is stopped or was started by someone else (whose library then
+// stays running when the last universe goes).
+int gStartedTypeCapacity = 0;
+
+bool SizesAreValid(const SbxUniverseSizes &sizes)
+{
+    const char *problem = nullptr;
+    if (sizes.bodies < 0 || sizes.constraints < 0)
+        problem = "body and constraint counts must be >= 0";
+    else if (sizes.geometryTypes < CdxPrimitivesGetTypeCount() || sizes.geometryTypes > kMaxGeometryTypes)
+        problem = "the geometry type count must leave room for the primitives (6..32767)";
+    else if (sizes.models < 1 || sizes.models > kMaxModels)
+        problem = "the model count must be 1..65536";
+    else if (sizes.modelPairs < 2)
+        problem = "the model pair count must be >= 2";
+    else if (sizes.materials < 1)
+        problem = "the material count must be >= 1";
+    if (!problem) return true;
+    PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL,
+              "SbxUniverseCreate: bad sizes (%d bodies, %d constraints, %d geometry types, %d models, "
+              "%d model pairs, %d materials): %s.\n",
+              sizes.bodies, sizes.constraints, sizes.geometryTypes, sizes.models, sizes.modelPairs,
+              sizes.materials, problem);
+    return false;
+}
+
+// Composites when the registry has room for one more type; the composite
+// pair and line-segment functions then cover every type registered before.
+void RegisterComposites()
+{
+    if (CdxCompositeGetTypeId() >= 0) return;
+    if (CdxGeometryGetRegisteredTypeCount() >= gStartedTypeCapacity) return;
+    CdxCompositeRegisterType();
+    CdxCompositeGenericRegisterInteractions();
+    CdxCompositeLineSegRegisterInteraction();
+}
+
+// Starts the collision library unless it runs already, and registers the
+// primitive types and pairs when nobody did. Pairs are registered only
+// together with their types, so that pair functions a program replaced
+// stay replaced when a further universe is made.
+bool StartCollisionLibrary(const SbxUniverseSizes &sizes)
+{
+    if (!CdxIsInitialized()) {
+        if (!CdxInit(sizes.geometryTypes, sizes.models)) return false;
+        gStartedTypeCapacity = sizes.geometryTypes;
+    }
+    if (CdxSphereGetTypeId() >= 0) return true;
+    CdxPrimitivesRegisterTypes();
+    CdxPrimitivesRegisterInteractions();
+    if (gStartedTypeCapacity > 0) RegisterComposites();
+    return true;
+}
+
+// The last universe stops the library it started.
+void Uncount()
+{
+    --gLiveUniverses;
+    if (gLiveUniverses > 0 || gStartedTypeCapacity == 0) return;
+    CdxTerm();
+    gStartedTypeCapacity = 0;
+}
+
+void DestroyParts(SbxUniverse *universe)
+{
+    if (universe->world) RbdWorldDestroy(universe->world);
+    if (universe->space) CdxSpaceDestroy(universe->space);
+    Uncount();
+    if (universe->bridge) SbxBridgeDestroy(universe->bridge);
+    PxMemoryAPI.destroy(universe);
+}
+
+bool CreateParts(SbxUniverse *universe, const SbxUniverseSizes &sizes)
+{
+    universe->world = RbdWorldCreate(sizes.bodies, sizes.constraints);
+    if (!universe->world) return false;
+    RbdWorldSetAutoDisable(universe->world, 1);
+    if (!StartCollisionLibrary(sizes)) return false;
+    universe->space = CdxSpaceAxisSortCreate(CdxAllAxes, sizes.models, sizes.modelPairs);
+    if (!universe->space) return false;
+    universe->bridge = SbxBridgeCreate(sizes.materials);
+    if (!universe->bridge) return false;
+    if (!SbxBridgeSetModelPairBufferSize(universe->bridge, sizes.modelPairs)) return false;
+    SbxSetWorldHandlers(universe->world);
+    return true;
+}
+
+} // namespace
+
+bool SbxCheckUniverse(const SbxUniverse *universe, const char *function)
+{
+    if (universe) return true;
+    PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL, "%s: null universe.\n", function);
+    return false;
+}
+
+bool SbxCheckArgument(const void *pointer, const char *function, const char *argument)
+{
+    if (pointer) return true;
+    PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL, "%s: null %s.\n", function, argument);
+    return false;
+}
+
+extern "C" {
+
+SbxUniverseID SbxUniverseCreate(SbxUniverseSizes sizes)
+{
+    if (!SizesAreValid(sizes)) return nullptr;
+    ++gLiveUniverses;
+    SbxUniverse *universe = static_cast<SbxUniverse *>(PxMemoryAPI.createZeroed(sizeof(SbxUniverse)));
+    if (!universe) {
+        Uncount();
+        return nullptr;
+    }
+    universe->sizes = sizes;
+    universe->stepMethod = SbxUniverseStepPlain;
+    if (!CreateParts(universe, sizes)) {
+        PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL, "SbxUniverseCreate: out of memory.\n");
+        DestroyParts(universe);
+        return nullptr;
+    }
+    return universe;
+}
+
+void SbxUniverseDestroy(SbxUniverseID universe)
+{
+    if (!SbxCheckUniverse(universe, "SbxUniverseDestroy")) return;
+    const int models = CdxSpaceGetModelCount(universe->space);
+    if (models > 0)
+        PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL,
+                  "SbxUniverseDestroy: %d models are still in the space; they lose their space and "
+                  "bodies.\n",
+                  models);
+    DestroyParts(universe);
+}
+
+int SbxUniverseGetLiveCount(void)
+{
+    return gLiveUniverses;
+}
+
+RbdWorldID SbxUniverseGetWorld(SbxUniverseID universe)
+{
+    return SbxCheckUniverse(universe, "SbxUniverseGetWorld") ? universe->world : nullptr;
+}
+
+CdxSpaceID SbxUniverseGetSpace(SbxUniverseID universe)
+{
+    return SbxCheckUniverse(universe, "SbxUniverseGetSpace") ? universe->space : nullptr;
+}
+
+SbxBridgeID SbxUniverseGetBridge(SbxUniverseID universe)
+{
+    return SbxCheckUniverse(universe, "SbxUniverseGetBridge") ? universe->bridge : nullptr;
+}
+
+SbxUniverseSizes SbxUniverseGetSizes(SbxUniverseID universe)
+{
+    SbxUniverseSizes none = {0, 0, 0, 0, 0, 0};
+    return SbxCheckUniverse(universe, "SbxUniverseGetSizes") ? universe->sizes : none;
+}
+
+int32_t SbxUniverseGetStepMethod(SbxUniverseID universe)
+{
+    return SbxCheckUniverse(universe, "SbxUniverseGetStepMethod") ? universe->stepMethod : 0;
+}
+
+void SbxUniverseSetStepMethod(SbxUniverseID universe, int32_t method)
+{
+    if (!SbxCheckUniverse(universe, "SbxUniverseSetStepMethod")) return;
+    if (method != SbxUniverseStepPlain && method != SbxUniverseStepPath) {
+        PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL,
+                  "SbxUniverseSetStepMethod: unknown step method %d (0 plain, 1 path); ignored.\n", method);
+        return;
+    }
+    universe->stepMethod = method;
+}
+
+} // extern "C"
