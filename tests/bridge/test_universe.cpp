@@ -1,0 +1,587 @@
+// The universe's life and its models: creation, the process-wide count
+// that keeps the collision library running, the step's profile sections,
+// mass properties from geometry, the model-body link, models without
+// bodies, and freezing.
+#include <math.h>
+#include <stdarg.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <kelmar/Cdx.h>
+#include <kelmar/PxMath.h>
+#include <kelmar/PxMessage.h>
+#include <kelmar/PxMisc.h>
+#include <kelmar/PxVector.h>
+#include <kelmar/Rbd.h>
+#include <kelmar/Sbx.h>
+
+namespace {
+
+const PxReal kPi = 3.14159265358979323846;
+
+// Room for the six primitives and composites.
+const SbxUniverseSizes kSizes = {20, 100, 7, 32, 64, 3};
+
+// Collects warnings while alive.
+class Warnings {
+public:
+    Warnings() : saved_(PxSetWarningHandler(&Warnings::onWarning)) { log() = this; }
+    ~Warnings()
+    {
+        PxSetWarningHandler(saved_);
+        log() = nullptr;
+    }
+    Warnings(const Warnings &) = delete;
+    Warnings &operator=(const Warnings &) = delete;
+    bool saw(const std::string &part) const
+    {
+        for (const std::string &text : texts)
+            if (text.find(part) != std::string::npos) return true;
+        return false;
+    }
+    std::vector<std::string> texts;
+
+private:
+    static Warnings *&log()
+    {
+        static Warnings *current = nullptr;
+        return current;
+    }
+    static void onWarning(int, const char *format, va_list args)
+    {
+        char text[1024];
+        vsnprintf(text, sizeof text, format, args);
+        log()->texts.push_back(text);
+    }
+    PxMessageHandler saved_;
+};
+
+void identity(PxMatrix4 m)
+{
+    PxM4Identity(m);
+}
+
+void translation(PxMatrix4 m, PxReal x, PxReal y, PxReal z)
+{
+    PxM4Identity(m);
+    PxV3Set(m[3], x, y, z);
+}
+
+// A universe with gravity along -z and the geometries of the test, which
+// go before the universe (the last universe stops the collision library).
+class UniverseTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        universe = SbxUniverseCreate(kSizes);
+        ASSERT_NE(universe, nullptr);
+        world = SbxUniverseGetWorld(universe);
+        space = SbxUniverseGetSpace(universe);
+        RbdWorldSetGravity(world, 0.0, 0.0, -9.81);
+    }
+    void TearDown() override
+    {
+        for (CdxModelID model : models) SbxModelDestroy(universe, model);
+        for (CdxGeometryID geometry : geometries) CdxGeometryDestroy(geometry);
+        SbxUniverseDestroy(universe);
+        EXPECT_FALSE(CdxIsInitialized());
+    }
+    CdxGeometryID keep(CdxGeometryID geometry)
+    {
+        EXPECT_NE(geometry, nullptr);
+        geometries.push_back(geometry);
+        return geometry;
+    }
+    CdxModelID own(CdxModelID model)
+    {
+        EXPECT_NE(model, nullptr);
+        models.push_back(model);
+        return model;
+    }
+    CdxModelID body(CdxGeometryID geometry, PxReal density, PxReal x, PxReal y, PxReal z)
+    {
+        CdxModelID model = own(SbxModelAndBodyCreate(universe, geometry, density));
+        RbdBodySetPosition(CdxModelGetBody(model), x, y, z);
+        return model;
+    }
+    static PxReal height(CdxModelID model)
+    {
+        PxVector3 p;
+        RbdBodyGetPosition(CdxModelGetBody(model), p);
+        return p[2];
+    }
+
+    SbxUniverseID universe = nullptr;
+    RbdWorldID world = nullptr;
+    CdxSpaceID space = nullptr;
+    std::vector<CdxModelID> models;
+    std::vector<CdxGeometryID> geometries;
+};
+
+TEST(Universe, ANewUniverseHasAutoDisableNoGravityThePlainStepAndItsSizes)
+{
+    const SbxUniverseSizes sizes = {5, 7, 8, 9, 11, 4};
+    SbxUniverseID u = SbxUniverseCreate(sizes);
+    ASSERT_NE(u, nullptr);
+    RbdWorldID world = SbxUniverseGetWorld(u);
+    ASSERT_NE(world, nullptr);
+    EXPECT_EQ(RbdWorldGetAutoDisable(world), 1);
+    PxVector3 gravity;
+    RbdWorldGetGravity(world, gravity);
+    EXPECT_EQ(gravity[0], 0.0);
+    EXPECT_EQ(gravity[1], 0.0);
+    EXPECT_EQ(gravity[2], 0.0);
+    EXPECT_EQ(RbdWorldGetMaxBodies(world), 5);
+    EXPECT_EQ(RbdWorldGetMaxConstraints(world), 7);
+    EXPECT_EQ(SbxUniverseGetStepMethod(u), SbxUniverseStepPlain);
+    EXPECT_EQ(RbdWorldGetBodyDisabledCallback(world), &FreezeModelFromBody);
+    EXPECT_EQ(RbdWorldGetBodyEnabledCallback(world), &UnfreezeModelFromBody);
+
+    const SbxUniverseSizes kept = SbxUniverseGetSizes(u);
+    EXPECT_EQ(kept.bodies, 5);
+    EXPECT_EQ(kept.constraints, 7);
+    EXPECT_EQ(kept.geometryTypes, 8);
+    EXPECT_EQ(kept.models, 9);
+    EXPECT_EQ(kept.modelPairs, 11);
+    EXPECT_EQ(kept.materials, 4);
+
+    SbxBridgeID bridge = SbxUniverseGetBridge(u);
+    ASSERT_NE(bridge, nullptr);
+    EXPECT_EQ(SbxBridgeGetMaterialCount(bridge), 4);
+    EXPECT_EQ(SbxBridgeGetModelPairBufferSize(bridge), 11);
+    ASSERT_NE(SbxUniverseGetSpace(u), nullptr);
+    EXPECT_TRUE(CdxIsInitialized());
+    // The primitives and the composite type are registered.
+    EXPECT_GE(CdxSphereGetTypeId(), 0);
+    EXPECT_GE(CdxBoxGetTypeId(), 0);
+    EXPECT_GE(CdxPlaneGetTypeId(), 0);
+    EXPECT_GE(CdxCompositeGetTypeId(), 0);
+    SbxUniverseDestroy(u);
+    EXPECT_FALSE(CdxIsInitialized());
+}
+
+TEST(Universe, BadSizesAreRefusedWithAWarningAndStartNothing)
+{
+    Warnings warnings;
+    const int live = SbxUniverseGetLiveCount();
+    const SbxUniverseSizes bad[] = {
+        {-1, 10, 7, 10, 10, 1}, {10, -1, 7, 10, 10, 1}, {10, 10, 5, 10, 10, 1}, {10, 10, 7, 0, 10, 1},
+        {10, 10, 7, 65537, 10, 1}, {10, 10, 7, 10, 1, 1}, {10, 10, 7, 10, 10, 0},
+    };
+    for (const SbxUniverseSizes &sizes : bad) {
+        EXPECT_EQ(SbxUniverseCreate(sizes), nullptr);
+        EXPECT_EQ(SbxUniverseGetLiveCount(), live);
+        EXPECT_FALSE(CdxIsInitialized());
+    }
+    EXPECT_EQ(warnings.texts.size(), sizeof bad / sizeof bad[0]);
+    EXPECT_TRUE(warnings.saw("SbxUniverseCreate: bad sizes (10 bodies, 10 constraints, 5 geometry types"));
+}
+
+TEST(Universe, TheCollisionLibraryRunsWhileAnyUniverseLives)
+{
+    ASSERT_FALSE(CdxIsInitialized());
+    SbxUniverseID first = SbxUniverseCreate(kSizes);
+    SbxUniverseID second = SbxUniverseCreate(kSizes);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(SbxUniverseGetLiveCount(), 2);
+    SbxUniverseDestroy(first);
+    EXPECT_EQ(SbxUniverseGetLiveCount(), 1);
+    ASSERT_TRUE(CdxIsInitialized());
+
+    // The second universe still simulates: a ball falls onto its ground.
+    RbdWorldSetGravity(SbxUniverseGetWorld(second), 0.0, 0.0, -9.81);
+    CdxGeometryID plane = CdxPlaneCreate();
+    CdxGeometryID ball = CdxSphereCreate(0.1);
+    PxMatrix4 groundPose;
+    identity(groundPose);
+    CdxModelID ground = SbxFixedModelCreate(second, plane, &groundPose);
+    CdxModelID dropped = SbxModelAndBodyCreate(second, ball, 1000.0);
+    ASSERT_NE(ground, nullptr);
+    ASSERT_NE(dropped, nullptr);
+    RbdBodySetPosition(CdxModelGetBody(dropped), 0.0, 0.0, 0.5);
+    for (int n = 0; n < 100; ++n) SbxUniverseStep(second, 0.01);
+    PxVector3 p;
+    RbdBodyGetPosition(CdxModelGetBody(dropped), p);
+    EXPECT_NEAR(p[2], 0.1, 0.01);
+
+    SbxModelDestroy(second, dropped);
+    SbxFixedModelDestroy(second, ground);
+    CdxGeometryDestroy(ball);
+    CdxGeometryDestroy(plane);
+    SbxUniverseDestroy(second);
+    EXPECT_EQ(SbxUniverseGetLiveCount(), 0);
+    EXPECT_FALSE(CdxIsInitialized());
+}
+
+TEST(Universe, ALibraryStartedByTheProgramStaysRunningAfterItsUniverses)
+{
+    ASSERT_TRUE(CdxInit(8, 16));
+    SbxUniverseID u = SbxUniverseCreate(kSizes);
+    ASSERT_NE(u, nullptr);
+    EXPECT_GE(CdxBoxGetTypeId(), 0);
+    SbxUniverseDestroy(u);
+    EXPECT_TRUE(CdxIsInitialized());
+    CdxTerm();
+}
+
+TEST(Universe, WithoutRoomForCompositesTheyAreRefused)
+{
+    Warnings warnings;
+    const SbxUniverseSizes sizes = {4, 4, 6, 4, 4, 1};
+    SbxUniverseID u = SbxUniverseCreate(sizes);
+    ASSERT_NE(u, nullptr);
+    EXPECT_LT(CdxCompositeGetTypeId(), 0);
+    EXPECT_EQ(SbxCompositeModelAndBodyCreate(u, 2, 1.0), nullptr);
+    EXPECT_TRUE(warnings.saw("composites are not registered"));
+    EXPECT_EQ(RbdWorldGetTotalBodies(SbxUniverseGetWorld(u)), 0);
+    SbxUniverseDestroy(u);
+}
+
+TEST_F(UniverseTest, StepMethodsAndStepSizesOutsideTheirRangesAreRefused)
+{
+    Warnings warnings;
+    CdxModelID ball = body(keep(CdxSphereCreate(0.1)), 100.0, 0.0, 0.0, 5.0);
+    SbxUniverseSetStepMethod(universe, 2);
+    EXPECT_EQ(SbxUniverseGetStepMethod(universe), SbxUniverseStepPlain);
+    SbxUniverseSetStepMethod(universe, SbxUniverseStepPath);
+    EXPECT_EQ(SbxUniverseGetStepMethod(universe), SbxUniverseStepPath);
+    SbxUniverseStep(universe, 0.0);
+    SbxUniverseStep(universe, -0.01);
+    SbxUniverseStep(universe, NAN);
+    EXPECT_EQ(height(ball), 5.0);
+    EXPECT_EQ(warnings.texts.size(), 4u);
+    EXPECT_TRUE(warnings.saw("SbxUniverseSetStepMethod: unknown step method 2"));
+    EXPECT_TRUE(warnings.saw("SbxUniverseStep: the step 0 must be > 0"));
+}
+
+// Both step methods time their collision and dynamics phases; the path
+// method's swept update shows as its own section inside "Collision".
+TEST_F(UniverseTest, EachStepMethodTimesCollisionAndDynamics)
+{
+    body(keep(CdxSphereCreate(0.1)), 100.0, 0.0, 0.0, 1.0);
+    for (int method : {SbxUniverseStepPlain, SbxUniverseStepPath}) {
+        SbxUniverseSetStepMethod(universe, method);
+        PxProfileStartTiming();
+        PxProfileStartFrame();
+        SbxUniverseStep(universe, 0.01);
+        PxProfileEndFrame();
+        FILE *out = tmpfile();
+        ASSERT_NE(out, nullptr);
+        PxProfileOutputResults(out, 0);
+        PxProfileStopTiming();
+        rewind(out);
+        std::string table;
+        char line[256];
+        while (fgets(line, sizeof line, out)) table += line;
+        fclose(out);
+        EXPECT_NE(table.find("\nCollision "), std::string::npos) << table;
+        EXPECT_NE(table.find("\nDynamics "), std::string::npos) << table;
+        EXPECT_EQ(table.find("CdxSpacePathUpdate") != std::string::npos, method == SbxUniverseStepPath)
+            << table;
+    }
+}
+
+TEST_F(UniverseTest, NullHandlesAndBadGeometriesAreRefusedWithWarnings)
+{
+    Warnings warnings;
+    PxMatrix4 pose;
+    identity(pose);
+    EXPECT_EQ(SbxUniverseGetWorld(nullptr), nullptr);
+    EXPECT_EQ(SbxUniverseGetSpace(nullptr), nullptr);
+    EXPECT_EQ(SbxUniverseGetBridge(nullptr), nullptr);
+    SbxUniverseStep(nullptr, 0.01);
+    SbxUniverseDestroy(nullptr);
+    EXPECT_EQ(SbxModelAndBodyCreate(universe, nullptr, 1.0), nullptr);
+    EXPECT_EQ(SbxFixedModelCreate(universe, nullptr, &pose), nullptr);
+    EXPECT_EQ(SbxFixedModelCreate(universe, keep(CdxBoxCreate(1, 1, 1)), nullptr), nullptr);
+    EXPECT_EQ(SbxSensorCompositeModelCreate(universe, geometries.back(), &pose), nullptr);
+    PxMatrix4 sheared;
+    identity(sheared);
+    sheared[0][1] = 0.5;
+    EXPECT_EQ(SbxKinematicModelCreate(universe, geometries.back(), &sheared, nullptr, nullptr), nullptr);
+    SbxModelFreeze(nullptr);
+    EXPECT_EQ(SbxModelIsFrozen(nullptr), 0);
+    EXPECT_EQ(CdxModelGetBody(nullptr), nullptr);
+    EXPECT_EQ(warnings.texts.size(), 12u);
+    EXPECT_TRUE(warnings.saw("SbxUniverseStep: null universe.\n"));
+    EXPECT_TRUE(warnings.saw("SbxFixedModelCreate: null transform.\n"));
+    EXPECT_TRUE(warnings.saw("SbxSensorCompositeModelCreate: the geometry is not a composite.\n"));
+    EXPECT_TRUE(warnings.saw("SbxKinematicModelCreate: the transform is not a rotation"));
+    EXPECT_EQ(CdxSpaceGetModelCount(space), 0);
+    EXPECT_EQ(RbdWorldGetTotalBodies(world), 0);
+}
+
+// Mass from volume x density, the inertia tensor of the solid, and a link
+// through which model and body see each other.
+TEST_F(UniverseTest, ABodyGetsTheMassAndInertiaOfItsGeometryAndIsLinkedToItsModel)
+{
+    CdxModelID crate = body(keep(CdxBoxCreate(1.0, 2.0, 3.0)), 500.0, 0.0, 0.0, 0.0);
+    RbdBodyID b = CdxModelGetBody(crate);
+    ASSERT_NE(b, nullptr);
+    const PxReal m = 500.0 * 6.0;
+    EXPECT_NEAR(RbdBodyGetMass(b), m, 1e-9);
+    PxMatrix3 expected, inertia;
+    RbdMakeInertiaTensorBox(m, 1.0, 2.0, 3.0, expected);
+    RbdBodyGetInertiaTensor(b, inertia);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(inertia[i][j], expected[i][j], 1e-9 * m) << i << j;
+
+    CdxModelID ball = body(keep(CdxSphereCreate(0.5)), 1000.0, 3.0, 0.0, 0.0);
+    const PxReal ballMass = 1000.0 * 4.0 / 3.0 * kPi * 0.125;
+    EXPECT_NEAR(RbdBodyGetMass(CdxModelGetBody(ball)), ballMass, 1e-9 * ballMass);
+    RbdBodyGetInertiaTensor(CdxModelGetBody(ball), inertia);
+    EXPECT_NEAR(inertia[1][1], 0.4 * ballMass * 0.25, 1e-9 * ballMass);
+
+    EXPECT_EQ(RbdBodyGetModel(b), crate);
+    EXPECT_TRUE(RbdBodyIsEnabled(b));
+    EXPECT_EQ(CdxModelGetSpace(crate), space);
+    EXPECT_EQ(CdxModelGetResponseID(crate), SbxBodyResponseID);
+    EXPECT_EQ(CdxModelGetDensity(crate), 500.0);
+    EXPECT_EQ(static_cast<const void *>(CdxModelGetTransformPtr(crate)),
+              static_cast<const void *>(RbdBodyGetTransformPtr(b)));
+    EXPECT_EQ(CdxModelGetLinearVelocityPtr(crate), RbdBodyGetLinearVelocityPtr(b));
+    EXPECT_EQ(CdxModelGetAngularVelocityPtr(crate), RbdBodyGetAngularVelocityPtr(b));
+
+    // The model reads the body: its box follows a body that was moved.
+    RbdBodySetPosition(b, 10.0, 0.0, 0.0);
+    PxVector3 min, max;
+    ASSERT_TRUE(CdxModelGetAABB(crate, min, max));
+    EXPECT_NEAR(min[0], 9.5, 1e-12);
+    EXPECT_NEAR(max[2], 1.5, 1e-12);
+}
+
+TEST_F(UniverseTest, DensitiesWithoutAPositiveMassMakeNothing)
+{
+    Warnings warnings;
+    CdxGeometryID box = keep(CdxBoxCreate(1.0, 1.0, 1.0));
+    for (PxReal density : {0.0, -1.0, (PxReal)NAN, (PxReal)INFINITY})
+        EXPECT_EQ(SbxModelAndBodyCreate(universe, box, density), nullptr);
+    EXPECT_EQ(warnings.texts.size(), 4u);
+    EXPECT_TRUE(warnings.saw("SbxModelAndBodyCreate: a body of density 0 on this geometry has no positive mass"));
+    EXPECT_EQ(RbdWorldGetTotalBodies(world), 0);
+    EXPECT_EQ(CdxSpaceGetModelCount(space), 0);
+}
+
+// Two unit cubes one metre apart along x: the body's centre of mass lies
+// midway, and the inertia about it adds the parallel-axis terms m d^2.
+TEST_F(UniverseTest, ACompositeBodyHasItsCentreOfMassBetweenItsElementsAndTheirSummedInertia)
+{
+    CdxGeometryID cube = keep(CdxBoxCreate(1.0, 1.0, 1.0));
+    CdxModelID left = CdxModelCreate(cube), right = CdxModelCreate(cube);
+    PxMatrix4 leftPose, rightPose, leftAt, rightAt;
+    translation(leftAt, 0.0, 0.0, 0.0);
+    translation(rightAt, 2.0, 0.0, 0.0);
+    CdxModelSetTransformPtr(left, &leftPose);
+    CdxModelSetTransformPtr(right, &rightPose);
+
+    CdxModelID composite = SbxCompositeModelAndBodyCreate(universe, 2, 100.0);
+    ASSERT_NE(composite, nullptr);
+    RbdBodyID b = CdxModelGetBody(composite);
+    ASSERT_NE(b, nullptr);
+    EXPECT_FALSE(RbdBodyIsEnabled(b));
+    EXPECT_EQ(CdxModelGetSpace(composite), nullptr);
+    ASSERT_TRUE(CdxCompositeModelAddElement(composite, left, &leftAt));
+    ASSERT_TRUE(CdxCompositeModelAddElement(composite, right, &rightAt));
+    ASSERT_EQ(SbxCompositeModelAndBodyBuild(universe, composite), 1);
+    own(composite);
+
+    EXPECT_TRUE(RbdBodyIsEnabled(b));
+    EXPECT_EQ(CdxModelGetSpace(composite), space);
+    EXPECT_EQ(CdxModelGetDensity(left), 100.0);
+    EXPECT_EQ(CdxModelGetBody(left), nullptr); // an element follows its composite
+    const PxReal cubeMass = 100.0;
+    EXPECT_NEAR(RbdBodyGetMass(b), 2.0 * cubeMass, 1e-9);
+    PxMatrix4 com;
+    RbdBodyGetCenterOfMassRelativeTransform(b, com);
+    EXPECT_NEAR(com[3][0], 1.0, 1e-12);
+    EXPECT_NEAR(com[3][1], 0.0, 1e-12);
+    EXPECT_NEAR(com[3][2], 0.0, 1e-12);
+    PxMatrix3 inertia;
+    RbdBodyGetInertiaTensor(b, inertia);
+    const PxReal cubeInertia = cubeMass / 6.0; // m (1 + 1) / 12 about each axis
+    EXPECT_NEAR(inertia[0][0], 2.0 * cubeInertia, 1e-9);
+    EXPECT_NEAR(inertia[1][1], 2.0 * (cubeInertia + cubeMass * 1.0), 1e-9);
+    EXPECT_NEAR(inertia[2][2], 2.0 * (cubeInertia + cubeMass * 1.0), 1e-9);
+    EXPECT_NEAR(inertia[0][1], 0.0, 1e-9);
+
+    // Placing the body at x = 5 places the elements about it.
+    RbdBodySetPosition(b, 5.0, 0.0, 0.0);
+    CdxModelUpdate(composite);
+    EXPECT_NEAR(rightPose[3][0], 7.0, 1e-12);
+
+    SbxModelDestroy(universe, composite);
+    models.pop_back();
+    CdxModelDestroy(left);
+    CdxModelDestroy(right);
+}
+
+TEST_F(UniverseTest, AnEmptyCompositeIsNotBuilt)
+{
+    Warnings warnings;
+    CdxModelID composite = SbxCompositeModelAndBodyCreate(universe, 1, 100.0);
+    ASSERT_NE(composite, nullptr);
+    EXPECT_EQ(SbxCompositeModelAndBodyBuild(universe, composite), 0);
+    EXPECT_TRUE(warnings.saw("SbxAutoSetMassProperties: the model's geometry has no mass properties"));
+    EXPECT_EQ(CdxModelGetSpace(composite), nullptr);
+    EXPECT_FALSE(RbdBodyIsEnabled(CdxModelGetBody(composite)));
+    SbxModelDestroy(universe, composite);
+    EXPECT_EQ(RbdWorldGetTotalBodies(world), 0);
+}
+
+TEST_F(UniverseTest, UnlinkingClearsEveryPointerIntoTheBodyAndRelinkingRestoresThem)
+{
+    Warnings warnings;
+    CdxModelID model = CdxModelCreate(keep(CdxBoxCreate(1.0, 1.0, 1.0)));
+    RbdBodyID body = RbdBodyCreate(world);
+    CdxModelSetBody(model, body);
+    EXPECT_EQ(CdxModelGetBody(model), body);
+    EXPECT_EQ(RbdBodyGetModel(body), model);
+    CdxModelSetBody(model, nullptr);
+    EXPECT_EQ(CdxModelGetBody(model), nullptr);
+    EXPECT_EQ(RbdBodyGetModel(body), nullptr);
+    EXPECT_EQ(CdxModelGetTransformPtr(model), nullptr);
+    EXPECT_EQ(CdxModelGetLinearVelocityPtr(model), nullptr);
+    EXPECT_EQ(CdxModelGetAngularVelocityPtr(model), nullptr);
+
+    // A body follows one model only.
+    CdxModelID other = CdxModelCreate(geometries.back());
+    CdxModelSetBody(model, body);
+    CdxModelSetBody(other, body);
+    EXPECT_EQ(CdxModelGetBody(other), nullptr);
+    EXPECT_EQ(RbdBodyGetModel(body), model);
+    EXPECT_TRUE(warnings.saw("CdxModelSetBody: the body already has a model"));
+
+    // So does a model: linking it to a second body releases the first.
+    RbdBodyID second = RbdBodyCreate(world);
+    CdxModelSetBody(model, second);
+    EXPECT_EQ(RbdBodyGetModel(body), nullptr);
+    EXPECT_EQ(RbdBodyGetModel(second), model);
+    EXPECT_EQ(static_cast<const void *>(CdxModelGetTransformPtr(model)),
+              static_cast<const void *>(RbdBodyGetTransformPtr(second)));
+
+    CdxModelSetBody(model, nullptr);
+    CdxModelDestroy(model);
+    CdxModelDestroy(other);
+    RbdBodyDestroy(body);
+    RbdBodyDestroy(second);
+}
+
+TEST_F(UniverseTest, ResettingDynamicsPutsTheBodyAtRestAtTheOrigin)
+{
+    Warnings warnings;
+    CdxModelID crate = body(keep(CdxBoxCreate(1.0, 1.0, 1.0)), 10.0, 1.0, 2.0, 3.0);
+    RbdBodyID b = CdxModelGetBody(crate);
+    RbdBodySetQuaternion(b, 0.6, 0.8, 0.0, 0.0);
+    RbdBodySetLinearVelocity(b, 1.0, 1.0, 1.0);
+    RbdBodySetAngularVelocity(b, 2.0, 0.0, 0.0);
+    CdxModelDynamicsReset(crate);
+    PxMatrix4 pose;
+    RbdBodyGetTransform(b, pose);
+    EXPECT_TRUE(PxMatrix4IsIdentity(pose, 1e-12));
+    PxVector3 v, w;
+    RbdBodyGetLinearVelocity(b, v);
+    RbdBodyGetAngularVelocity(b, w);
+    EXPECT_EQ(PxV3Length(v), 0.0);
+    EXPECT_EQ(PxV3Length(w), 0.0);
+    EXPECT_TRUE(warnings.texts.empty());
+
+    PxMatrix4 groundPose;
+    identity(groundPose);
+    CdxModelID ground = own(SbxFixedModelCreate(universe, keep(CdxPlaneCreate()), &groundPose));
+    CdxModelDynamicsReset(ground);
+    ASSERT_EQ(warnings.texts.size(), 1u);
+    EXPECT_EQ(warnings.texts[0], "Resetting dynamics on CdxModel with no dynamics.\n");
+}
+
+TEST_F(UniverseTest, FixedKinematicAndSensorModelsReadTheCallersTransform)
+{
+    CdxGeometryID box = keep(CdxBoxCreate(1.0, 1.0, 1.0));
+    PxMatrix4 fixedPose, kinematicPose, sensorPose;
+    translation(fixedPose, 0.0, 0.0, 0.0);
+    translation(kinematicPose, 5.0, 0.0, 0.0);
+    translation(sensorPose, 10.0, 0.0, 0.0);
+    PxVector3 v = {1.0, 0.0, 0.0}, w = {0.0, 0.0, 0.5};
+    CdxModelID fixed = own(SbxFixedModelCreate(universe, box, &fixedPose));
+    CdxModelID kinematic = own(SbxKinematicModelCreate(universe, box, &kinematicPose, v, w));
+    CdxModelID sensor = own(SbxSensorModelCreate(universe, box, &sensorPose));
+
+    EXPECT_EQ(CdxModelGetTransformPtr(fixed), &fixedPose);
+    EXPECT_TRUE(CdxSpaceModelIsFrozen(fixed));
+    EXPECT_TRUE(SbxModelIsFrozen(fixed));
+    EXPECT_EQ(CdxModelGetBody(fixed), nullptr);
+    EXPECT_EQ(CdxModelGetResponseID(fixed), SbxBodyResponseID);
+
+    EXPECT_EQ(CdxModelGetTransformPtr(kinematic), &kinematicPose);
+    EXPECT_EQ(CdxModelGetLinearVelocityPtr(kinematic), v);
+    EXPECT_EQ(CdxModelGetAngularVelocityPtr(kinematic), w);
+    EXPECT_FALSE(SbxModelIsFrozen(kinematic));
+
+    EXPECT_EQ(CdxModelGetResponseID(sensor), SbxSensorResponseID);
+    EXPECT_FALSE(SbxModelIsFrozen(sensor));
+    EXPECT_EQ(CdxSpaceGetModelCount(space), 3);
+
+    // A composite sensor.
+    CdxGeometryID composite = CdxCompositeGeometryCreate(1);
+    CdxModelID element = CdxModelCreate(box);
+    PxMatrix4 elementPose, elementAt;
+    translation(elementAt, 0.0, 0.0, 1.0);
+    CdxModelSetTransformPtr(element, &elementPose);
+    ASSERT_TRUE(CdxCompositeGeometryAddElement(composite, element, &elementAt));
+    PxMatrix4 compositePose;
+    translation(compositePose, 20.0, 0.0, 0.0);
+    CdxModelID compositeSensor = SbxSensorCompositeModelCreate(universe, composite, &compositePose);
+    ASSERT_NE(compositeSensor, nullptr);
+    EXPECT_TRUE(CdxModelIsComposite(compositeSensor));
+    EXPECT_EQ(CdxModelGetResponseID(compositeSensor), SbxSensorResponseID);
+    SbxUniverseStep(universe, 0.01);
+    EXPECT_NEAR(elementPose[3][0], 20.0, 1e-12);
+    EXPECT_NEAR(elementPose[3][2], 1.0, 1e-12);
+    SbxModelDestroy(universe, compositeSensor); // frees the composite geometry
+    CdxModelDestroy(element);
+}
+
+// Freezing disables and fixes the body and freezes its model; unfreezing
+// reverses both. A body already asleep is frozen in the space as well.
+TEST_F(UniverseTest, FreezingAModelFreezesItsBodyAndItsPlaceInTheSpace)
+{
+    CdxModelID crate = body(keep(CdxBoxCreate(1.0, 1.0, 1.0)), 10.0, 0.0, 0.0, 3.0);
+    RbdBodyID b = CdxModelGetBody(crate);
+    SbxModelFreeze(crate);
+    EXPECT_TRUE(RbdBodyIsFrozen(b));
+    EXPECT_FALSE(RbdBodyIsEnabled(b));
+    EXPECT_TRUE(CdxSpaceModelIsFrozen(crate));
+    EXPECT_TRUE(SbxModelIsFrozen(crate));
+    SbxModelUnFreeze(crate);
+    EXPECT_FALSE(RbdBodyIsFrozen(b));
+    EXPECT_TRUE(RbdBodyIsEnabled(b));
+    EXPECT_FALSE(CdxSpaceModelIsFrozen(crate));
+    EXPECT_FALSE(SbxModelIsFrozen(crate));
+
+    RbdBodyDisable(b);
+    EXPECT_TRUE(CdxSpaceModelIsFrozen(crate)); // through the world's callback
+    RbdBodyEnable(b);
+    EXPECT_FALSE(CdxSpaceModelIsFrozen(crate));
+    RbdBodyDisable(b);
+    SbxModelFreeze(crate);
+    EXPECT_TRUE(CdxSpaceModelIsFrozen(crate));
+    EXPECT_TRUE(RbdBodyIsFrozen(b));
+    SbxModelUnFreeze(crate);
+    EXPECT_TRUE(RbdBodyIsEnabled(b));
+    EXPECT_FALSE(CdxSpaceModelIsFrozen(crate));
+
+    // A model without body freezes in the space only.
+    PxMatrix4 pose;
+    translation(pose, 5.0, 0.0, 0.0);
+    CdxModelID kinematic = own(SbxKinematicModelCreate(universe, geometries.back(), &pose, nullptr, nullptr));
+    SbxModelFreeze(kinematic);
+    EXPECT_TRUE(SbxModelIsFrozen(kinematic));
+    SbxModelUnFreeze(kinematic);
+    EXPECT_FALSE(SbxModelIsFrozen(kinematic));
+}
+
+} // namespace
