@@ -185,3 +185,49 @@ TEST_F(Mechanics, ASleepingBoxHitByAFallingBallWakesAndSleepsAgain)
 }
 
 } // namespace
+
+namespace {
+
+// The path step: boxes swept over the step, safe times from the bridge.
+void pathStep(CdxSpaceID space, SbxBridgeID bridge, RbdWorldID world, PxReal h)
+{
+    CdxSpacePathUpdateAll(space, h);
+    RbdWorldSetSafeTimeMode(world, 1);
+    RbdWorldSetTimeStep(world, h);
+    SbxBridgeUpdateContacts(bridge, space, world);
+    RbdWorldStep(world, h);
+}
+
+TEST_F(Mechanics, AFastBallStepsOnlyAsFarAsThePlaneInPathModeButSinksDeepInPlainSteps)
+{
+    // 30 m/s towards the plane in steps of 0.05 s: 1.5 m a step. Pairs
+    // estimate safe times only between models that both have velocities.
+    static PxReal still[3] = {0.0, 0.0, 0.0};
+    CdxModelSetLinearVelocityPtr(ground, still);
+    CdxModelSetAngularVelocityPtr(ground, still);
+    RbdWorldSetGravity(world, 0.0, 0.0, 0.0);
+    const PxReal r = 0.1, h = 0.05;
+    auto fourSteps = [&](bool pathMode) {
+        CdxModelID ball = dropped(sphere(r), 1.0, 0.0, 1.0, 0.0);
+        RbdBodySetLinearVelocity(bodyOf(ball), 0.0, -30.0, 0.0);
+        PxReal lowest = 1.0;
+        for (int n = 0; n < 4; ++n) {
+            if (pathMode)
+                pathStep(space, bridge, world, h);
+            else
+                step(h);
+            lowest = fmin(lowest, height(ball));
+        }
+        // Out of the way of the next ball.
+        CdxSpaceRemoveModel(ball);
+        SbxBridgeUpdateTransitions(bridge, space, world);
+        RbdBodyDisable(bodyOf(ball));
+        return lowest;
+    };
+    const PxReal plainLowest = fourSteps(false);
+    const PxReal pathLowest = fourSteps(true);
+    EXPECT_LT(plainLowest, -0.3) << "a plain step passes 0.5 m into the plane";
+    EXPECT_GT(pathLowest, r - 0.01) << "the path step stops at the plane";
+}
+
+} // namespace
