@@ -17,5 +17,6 @@
 #include "CdxuRequestTable.h"
 #include "CdxPrimitives.h"
 #include "CdxSpace.h"
+#include "CdxTriangleMesh.h"
 
 #endif
