@@ -9,6 +9,8 @@
 #include <kelmar/CdxInteractions.h>
 #include <kelmar/CdxModel.h>
 #include <kelmar/CdxModelPair.h>
+#include <kelmar/CdxSpace.h>
+#include <kelmar/PxVector.h>
 #include <kelmar/RbdBody.h>
 #include <kelmar/RbdCarWheel.h>
 #include <kelmar/RbdConstraint.h>
@@ -96,6 +98,27 @@ RbdContactID MatchContacts(SbxBridge *bridge, CdxIntersectResult *result, RbdWor
     return head;
 }
 
+// The collision library estimates safe times only for models with both
+// velocities. A model without them (a fixed model) stands still, so for the
+// estimate it is given zero velocities; its own pointers are restored after.
+void EstimateSafeTime(CdxModelPair *pair, PxReal step, CdxSafeTimeResult *estimate)
+{
+    PxReal still[3] = {0.0, 0.0, 0.0};
+    bool lent[2][2] = {{false, false}, {false, false}};
+    CdxModelID models[2] = {pair->model1, pair->model2};
+    for (int k = 0; k < 2; ++k) {
+        lent[k][0] = CdxModelGetLinearVelocityPtr(models[k]) == nullptr;
+        lent[k][1] = CdxModelGetAngularVelocityPtr(models[k]) == nullptr;
+        if (lent[k][0]) CdxModelSetLinearVelocityPtr(models[k], still);
+        if (lent[k][1]) CdxModelSetAngularVelocityPtr(models[k], still);
+    }
+    CdxSafeTime(pair, step, estimate);
+    for (int k = 0; k < 2; ++k) {
+        if (lent[k][0]) CdxModelSetLinearVelocityPtr(models[k], nullptr);
+        if (lent[k][1]) CdxModelSetAngularVelocityPtr(models[k], nullptr);
+    }
+}
+
 // A pair that does not touch yet may not meet within the step: each body's
 // safe time becomes at most the pair's time to impact. A negative estimate
 // is the time since two receding models were closest; they cannot meet.
@@ -105,7 +128,7 @@ void LimitSafeTimes(CdxModelPair *pair, RbdWorldID world, const PairSides &s)
     CdxSafeTimeResult estimate;
     estimate.pair = pair;
     estimate.safeTime = step;
-    CdxSafeTime(pair, step, &estimate);
+    EstimateSafeTime(pair, step, &estimate);
     if (!(estimate.safeTime > 0.0)) return;
     for (RbdBodyID body : s.body)
         if (body) RbdBodySetSafeTime(body, std::min(RbdBodyGetSafeTime(body), estimate.safeTime));
@@ -139,6 +162,31 @@ void OrientWheelFriction(RbdContactID head, const PairSides &s)
         RbdCarWheelUpdateWheelFrictionDirection(s.body[0], head);
     else if (IsCarWheel(s.body[1]))
         RbdCarWheelUpdateWheelFrictionDirection(s.body[1], head);
+}
+
+// A model without a body that is not frozen in its space is moved by its
+// caller (a kinematic model); it moves when it has no velocities to tell
+// otherwise or when they are not zero.
+bool MovesWithoutBody(CdxModelID model)
+{
+    if (CdxModelGetBodyData(model) || !CdxModelGetSpace(model) || CdxSpaceModelIsFrozen(model)) return false;
+    const PxReal *v = CdxModelGetLinearVelocityPtr(model);
+    const PxReal *w = CdxModelGetAngularVelocityPtr(model);
+    if (!v && !w) return true;
+    return (v && PxV3LengthSquared(v) > 0.0) || (w && PxV3LengthSquared(w) > 0.0);
+}
+
+// The world wakes a sleeping body only through awake bodies it touches; a
+// body touched by a moving kinematic model is woken here, or it would let
+// the model pass through it.
+void WakeBodiesPushedByKinematics(RbdContactID head, const PairSides &s)
+{
+    if (!head) return;
+    for (int k = 0; k < 2; ++k) {
+        RbdBodyID body = s.body[k];
+        if (body && !RbdBodyIsEnabled(body) && !RbdBodyIsFrozen(body) && MovesWithoutBody(s.model[1 - k]))
+            RbdBodyEnable(body);
+    }
 }
 
 void StartWithEntryRequest(CdxModelPair *pair, SbxResponse *entry)
@@ -197,8 +245,11 @@ void SbxResponse_Body_Body(SbxBridgeID bridge, CdxModelPair *pair, CdxIntersectR
     SbxSetPairContacts(pair, head);
     if (result->contactCount == 0 && RbdWorldGetSafeTimeMode(world)) LimitSafeTimes(pair, world, s);
     OrientWheelFriction(head, s);
-    if (materials->perPairCB && !materials->perPairCB(result, head, materials->perPairData))
+    if (materials->perPairCB && !materials->perPairCB(result, head, materials->perPairData)) {
         SbxModelPairDestroyContacts(pair);
+        return;
+    }
+    WakeBodiesPushedByKinematics(head, s);
 }
 
 void SbxResponseEnd_Body_Body(SbxBridgeID, CdxModelPair *pair, CdxSpaceID, RbdWorldID, void *)

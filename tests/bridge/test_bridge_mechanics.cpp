@@ -200,11 +200,8 @@ void pathStep(CdxSpaceID space, SbxBridgeID bridge, RbdWorldID world, PxReal h)
 
 TEST_F(Mechanics, AFastBallStepsOnlyAsFarAsThePlaneInPathModeButSinksDeepInPlainSteps)
 {
-    // 30 m/s towards the plane in steps of 0.05 s: 1.5 m a step. Pairs
-    // estimate safe times only between models that both have velocities.
-    static PxReal still[3] = {0.0, 0.0, 0.0};
-    CdxModelSetLinearVelocityPtr(ground, still);
-    CdxModelSetAngularVelocityPtr(ground, still);
+    // 30 m/s towards the plane (a fixed model without velocities) in steps
+    // of 0.05 s: 1.5 m a step.
     RbdWorldSetGravity(world, 0.0, 0.0, 0.0);
     const PxReal r = 0.1, h = 0.05;
     auto fourSteps = [&](bool pathMode) {
@@ -228,6 +225,41 @@ TEST_F(Mechanics, AFastBallStepsOnlyAsFarAsThePlaneInPathModeButSinksDeepInPlain
     const PxReal pathLowest = fourSteps(true);
     EXPECT_LT(plainLowest, -0.3) << "a plain step passes 0.5 m into the plane";
     EXPECT_GT(pathLowest, r - 0.01) << "the path step stops at the plane";
+    EXPECT_EQ(CdxModelGetLinearVelocityPtr(ground), nullptr) << "the plane has no velocities of its own";
+    EXPECT_EQ(CdxModelGetAngularVelocityPtr(ground), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Mechanics, ASleepingBoxIsWokenAndPushedByAMovingKinematicModelButNotByAStillOne)
+{
+    const PxReal h = 0.01;
+    CdxModelID crate = dropped(box(0.4, 0.2, 0.4), 3.0, 0.0, 0.1, 0.0);
+    for (int n = 0; n < 300 && RbdBodyIsEnabled(bodyOf(crate)); ++n) step(h);
+    ASSERT_FALSE(RbdBodyIsEnabled(bodyOf(crate)));
+
+    // A kinematic pusher: moved by the test, its velocities reported.
+    PxVector3 v = {0.0, 0.0, 0.0}, w = {0.0, 0.0, 0.0};
+    CdxModelID pusher = fixedModelAt(box(0.2, 0.2, 0.2), -0.29, 0.12, 0.0);
+    CdxModelSetLinearVelocityPtr(pusher, v);
+    CdxModelSetAngularVelocityPtr(pusher, w);
+    ASSERT_TRUE(CdxSpaceInsertModel(space, pusher));
+    for (int n = 0; n < 50; ++n) step(h);
+    EXPECT_GT(SbxModelPairGetContactCount(CdxSpaceGetModelPair(pusher, crate)), 0) << "touching";
+    EXPECT_FALSE(RbdBodyIsEnabled(bodyOf(crate))) << "a pusher standing still lets it sleep";
+
+    v[0] = 0.5;
+    PxMatrix4 *pose = CdxModelGetTransformPtr(pusher);
+    for (int n = 0; n < 100; ++n) {
+        step(h);
+        (*pose)[3][0] += v[0] * h;
+    }
+    PxVector3 p;
+    RbdBodyGetPosition(bodyOf(crate), p);
+    EXPECT_GT(p[0], 0.3) << "pushed half a metre in one second, less the pusher's lead";
+    EXPECT_LT(p[0], 0.5);
 }
 
 } // namespace
