@@ -1,0 +1,387 @@
+// UniverseMechanics end to end through SbxUniverseStep alone: falling, landing,
+// resting, sleeping and waking; frozen, kinematic and sensor models;
+// stacks; destroying a model in contact; the swept step.
+#include <math.h>
+
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <kelmar/Cdx.h>
+#include <kelmar/PxVector.h>
+#include <kelmar/Rbd.h>
+#include <kelmar/Sbx.h>
+
+namespace {
+
+const PxReal kG = 9.81;
+const PxReal kH = 0.01; // s
+
+const SbxUniverseSizes kSizes = {20, 200, 7, 32, 128, 2};
+
+void translation(PxMatrix4 m, PxReal x, PxReal y, PxReal z)
+{
+    PxM4Identity(m);
+    PxV3Set(m[3], x, y, z);
+}
+
+// A universe with gravity along -z and the fixed ground plane z = 0.
+class UniverseMechanics : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        universe = SbxUniverseCreate(kSizes);
+        ASSERT_NE(universe, nullptr);
+        world = SbxUniverseGetWorld(universe);
+        space = SbxUniverseGetSpace(universe);
+        RbdWorldSetGravity(world, 0.0, 0.0, -kG);
+        translation(groundPose, 0.0, 0.0, 0.0);
+        ground = own(SbxFixedModelCreate(universe, keep(CdxPlaneCreate()), &groundPose));
+    }
+    void TearDown() override
+    {
+        for (CdxModelID model : models) SbxModelDestroy(universe, model);
+        for (CdxGeometryID geometry : geometries) CdxGeometryDestroy(geometry);
+        SbxUniverseDestroy(universe);
+    }
+    CdxGeometryID keep(CdxGeometryID geometry)
+    {
+        EXPECT_NE(geometry, nullptr);
+        geometries.push_back(geometry);
+        return geometry;
+    }
+    CdxModelID own(CdxModelID model)
+    {
+        EXPECT_NE(model, nullptr);
+        models.push_back(model);
+        return model;
+    }
+    void forget(CdxModelID model)
+    {
+        for (size_t k = 0; k < models.size(); ++k)
+            if (models[k] == model) models.erase(models.begin() + static_cast<long>(k));
+    }
+    CdxModelID dropped(CdxGeometryID geometry, PxReal x, PxReal y, PxReal z, PxReal density = 1000.0)
+    {
+        CdxModelID model = own(SbxModelAndBodyCreate(universe, geometry, density));
+        RbdBodySetPosition(CdxModelGetBody(model), x, y, z);
+        return model;
+    }
+    // Friction in both directions for every pair of default materials.
+    void frictional()
+    {
+        SbxBridgeGetContactParams(SbxUniverseGetBridge(universe), 0, 0)->type = 2;
+    }
+    void steps(int count)
+    {
+        for (int n = 0; n < count; ++n) SbxUniverseStep(universe, kH);
+    }
+    static void position(CdxModelID model, PxVector3 p) { RbdBodyGetPosition(CdxModelGetBody(model), p); }
+    static PxReal height(CdxModelID model)
+    {
+        PxVector3 p;
+        position(model, p);
+        return p[2];
+    }
+    static PxReal speed(CdxModelID model)
+    {
+        PxVector3 v;
+        RbdBodyGetLinearVelocity(CdxModelGetBody(model), v);
+        return PxV3Length(v);
+    }
+    static bool awake(CdxModelID model) { return RbdBodyIsEnabled(CdxModelGetBody(model)); }
+    // Contacts of the (unordered) pair of two models.
+    static int contacts(CdxModelID a, CdxModelID b) { return SbxModelPairGetContactCount(CdxSpaceGetModelPair(a, b)); }
+    static int constraintsOf(CdxModelID model)
+    {
+        int count = 0;
+        RbdBodyForAllConstraints(
+            CdxModelGetBody(model), [](RbdConstraintID, void *n) { ++*static_cast<int *>(n); }, &count);
+        return count;
+    }
+
+    SbxUniverseID universe = nullptr;
+    RbdWorldID world = nullptr;
+    CdxSpaceID space = nullptr;
+    PxMatrix4 groundPose;
+    CdxModelID ground = nullptr;
+    std::vector<CdxModelID> models;
+    std::vector<CdxGeometryID> geometries;
+};
+
+// Landing: the first step that ends with the ball's lowest point at or
+// below the ground. Free fall of 1 m takes sqrt(2 / 9.81) = 0.4515 s.
+TEST_F(UniverseMechanics, ABallDroppedFromOneMetreLandsAfterTheFreeFallTimeWithinOneStep)
+{
+    const PxReal radius = 0.1, drop = 1.0;
+    CdxModelID ball = dropped(keep(CdxSphereCreate(radius)), 0.0, 0.0, radius + drop);
+    int n = 0;
+    while (height(ball) > radius && n < 1000) {
+        SbxUniverseStep(universe, kH);
+        ++n;
+    }
+    EXPECT_NEAR(n * kH, sqrt(2.0 * drop / kG), kH);
+}
+
+// Drop, rest on the ground within a millimetre, fall asleep (the model is
+// then frozen in the space), and wake when a second ball lands on top.
+TEST_F(UniverseMechanics, ADroppedBallComesToRestFallsAsleepAndWakesWhenHit)
+{
+    const PxReal radius = 0.1;
+    CdxGeometryID sphere = keep(CdxSphereCreate(radius));
+    CdxModelID ball = dropped(sphere, 0.0, 0.0, 0.5);
+    int stepsToSleep = 0;
+    while (awake(ball) && stepsToSleep < 2000) {
+        SbxUniverseStep(universe, kH);
+        ++stepsToSleep;
+    }
+    ASSERT_FALSE(awake(ball)) << "still awake after 20 s";
+    EXPECT_NEAR(height(ball), radius, 0.001);
+    EXPECT_TRUE(CdxSpaceModelIsFrozen(ball));
+    EXPECT_EQ(RbdWorldGetEnabledBodies(world), 0);
+
+    // Asleep it stays put.
+    const PxReal rest = height(ball);
+    steps(100);
+    EXPECT_EQ(height(ball), rest);
+
+    // The hammer's lowest point starts 0.3 m above the ball's top.
+    CdxModelID hammer = dropped(sphere, 0.0, 0.0, rest + 2.0 * radius + 0.3);
+    int n = 0;
+    while (!awake(ball) && n < 100) {
+        SbxUniverseStep(universe, kH);
+        ++n;
+    }
+    EXPECT_TRUE(awake(ball));
+    EXPECT_FALSE(CdxSpaceModelIsFrozen(ball));
+    EXPECT_GT(contacts(ball, hammer), 0);
+    // It wakes within two steps of the hit: after a fall of about 0.25 s.
+    EXPECT_NEAR(n * kH, sqrt(2.0 * 0.3 / kG), 2 * kH);
+}
+
+// 1000 awake steps on the ground: the box settles less than 5 mm into it
+// and does not move sideways or turn.
+TEST_F(UniverseMechanics, ABoxRestingOnThePlaneNeitherSinksNorDriftsFor1000Steps)
+{
+    RbdWorldSetAutoDisable(world, 0);
+    CdxModelID crate = dropped(keep(CdxBoxCreate(1.0, 1.0, 1.0)), 0.3, -0.2, 0.5);
+    PxReal lowest = 1e9, highest = -1e9, sideways = 0.0;
+    for (int n = 0; n < 1000; ++n) {
+        SbxUniverseStep(universe, kH);
+        PxVector3 p;
+        position(crate, p);
+        lowest = fmin(lowest, p[2]);
+        highest = fmax(highest, p[2]);
+        sideways = fmax(sideways, hypot(p[0] - 0.3, p[1] + 0.2));
+    }
+    ASSERT_TRUE(awake(crate));
+    EXPECT_GT(lowest, 0.5 - 0.005);
+    EXPECT_LT(highest, 0.5 + 0.001);
+    EXPECT_LT(sideways, 1e-6);
+    PxQuaternion q;
+    RbdBodyGetQuaternion(CdxModelGetBody(crate), q);
+    EXPECT_NEAR(fabs(q[0]), 1.0, 1e-9);
+    EXPECT_EQ(contacts(crate, ground), 4);
+}
+
+// Three unit boxes stacked with friction stay stacked for 5 s to within
+// a centimetre and go to sleep together.
+TEST_F(UniverseMechanics, AStackOfThreeBoxesStands)
+{
+    frictional();
+    CdxGeometryID cube = keep(CdxBoxCreate(1.0, 1.0, 1.0));
+    CdxModelID stack[3];
+    for (int k = 0; k < 3; ++k) stack[k] = dropped(cube, 0.0, 0.0, 0.5 + k, 500.0);
+    steps(500);
+    for (int k = 0; k < 3; ++k) {
+        PxVector3 p;
+        position(stack[k], p);
+        EXPECT_NEAR(p[0], 0.0, 0.01) << k;
+        EXPECT_NEAR(p[1], 0.0, 0.01) << k;
+        EXPECT_NEAR(p[2], 0.5 + k, 0.01) << k;
+        EXPECT_FALSE(awake(stack[k])) << k;
+    }
+    EXPECT_EQ(contacts(stack[0], ground), 4);
+}
+
+// A frozen box hangs in the air and holds a ball that lands on it; when it
+// is unfrozen, box and ball fall together.
+TEST_F(UniverseMechanics, AFrozenModelHoldsStillAndUnfreezesWithItsBody)
+{
+    CdxModelID shelf = dropped(keep(CdxBoxCreate(1.0, 1.0, 0.2)), 0.0, 0.0, 2.0);
+    SbxModelFreeze(shelf);
+    CdxModelID ball = dropped(keep(CdxSphereCreate(0.1)), 0.0, 0.0, 2.5);
+    steps(200);
+    EXPECT_EQ(height(shelf), 2.0);
+    EXPECT_NEAR(height(ball), 2.2, 0.002);
+    EXPECT_TRUE(SbxModelIsFrozen(shelf));
+
+    SbxModelUnFreeze(shelf);
+    EXPECT_FALSE(SbxModelIsFrozen(shelf));
+    steps(30);
+    // After 0.3 s of free fall the shelf has dropped about g t^2 / 2 = 0.44 m.
+    EXPECT_NEAR(height(shelf), 2.0 - 0.5 * kG * 0.3 * 0.3, 0.05);
+    EXPECT_NEAR(height(ball) - height(shelf), 0.2, 0.01);
+}
+
+// A kinematic box moving at 1 m/s along x shoves a box lying on the
+// frictionless ground ahead of it (meeting it after 5 cm, before the box
+// could fall asleep). The contact sees the pusher as standing still, so
+// the box is driven by error correction alone: it trails at the depth
+// whose correction speed gamma x depth / h equals the pusher's speed.
+TEST_F(UniverseMechanics, AKinematicModelPushesABody)
+{
+    CdxGeometryID cube = keep(CdxBoxCreate(1.0, 1.0, 1.0));
+    CdxModelID crate = dropped(cube, 0.0, 0.0, 0.5);
+    PxMatrix4 pusherPose;
+    translation(pusherPose, -1.05, 0.0, 0.52);
+    PxVector3 v = {1.0, 0.0, 0.0}, w = {0.0, 0.0, 0.0};
+    CdxModelID pusher = own(SbxKinematicModelCreate(universe, cube, &pusherPose, v, w));
+    const PxReal depth = v[0] * kH / RbdWorldGetGamma(world);
+    PxReal closest = 1e9;
+    for (int n = 0; n < 300; ++n) {
+        SbxUniverseStep(universe, kH);
+        pusherPose[3][0] += v[0] * kH;
+        PxVector3 p;
+        position(crate, p);
+        closest = fmin(closest, p[0] - pusherPose[3][0]);
+    }
+    EXPECT_GT(closest, 1.0 - depth - 0.005);
+    PxVector3 p, velocity;
+    position(crate, p);
+    EXPECT_NEAR(p[0] - pusherPose[3][0], 1.0 - depth, 0.005);
+    RbdBodyGetLinearVelocity(CdxModelGetBody(crate), velocity);
+    EXPECT_NEAR(velocity[0], v[0], 0.01);
+    EXPECT_TRUE(awake(crate));
+    EXPECT_GT(contacts(pusher, crate), 0);
+    EXPECT_NEAR(height(crate), 0.5, 0.01);
+}
+
+// A ball falls through a sensor exactly as a ball beside it falls through
+// nothing, while the sensor's callbacks report entering, staying and
+// leaving; the pair never has a contact.
+struct SensorLog {
+    int entered = 0, inside = 0, left = 0, contacts = 0;
+};
+
+TEST_F(UniverseMechanics, ASensorReportsABallPassingThroughWithoutPushingIt)
+{
+    SbxBridgeID bridge = SbxUniverseGetBridge(universe);
+    SensorLog log;
+    SbxBridgeSetIntersectNewCB(
+        bridge, SbxSensorResponseID, SbxBodyResponseID,
+        [](CdxIntersectResult *, RbdContactID first, void *data) {
+            static_cast<SensorLog *>(data)->entered++;
+            if (first) static_cast<SensorLog *>(data)->contacts++;
+        },
+        &log);
+    SbxBridgeSetIntersectActiveCB(
+        bridge, SbxSensorResponseID, SbxBodyResponseID,
+        [](CdxIntersectResult *, RbdContactID first, void *data) {
+            static_cast<SensorLog *>(data)->inside++;
+            if (first) static_cast<SensorLog *>(data)->contacts++;
+        },
+        &log);
+    SbxBridgeSetDisjointCB(
+        bridge, SbxSensorResponseID, SbxBodyResponseID,
+        [](CdxModelPair *, void *data) { static_cast<SensorLog *>(data)->left++; }, &log);
+
+    PxMatrix4 sensorPose;
+    translation(sensorPose, 0.0, 0.0, 1.5);
+    CdxModelID sensor = own(SbxSensorModelCreate(universe, keep(CdxBoxCreate(1.0, 1.0, 0.2)), &sensorPose));
+    CdxGeometryID sphere = keep(CdxSphereCreate(0.1));
+    CdxModelID through = dropped(sphere, 0.0, 0.0, 2.0);
+    CdxModelID beside = dropped(sphere, 3.0, 0.0, 2.0);
+    for (int n = 0; n < 50; ++n) {
+        SbxUniverseStep(universe, kH);
+        ASSERT_EQ(height(through), height(beside)) << n;
+        ASSERT_EQ(speed(through), speed(beside)) << n;
+        ASSERT_EQ(contacts(sensor, through), 0) << n;
+    }
+    EXPECT_LT(height(through), 1.0);
+    EXPECT_EQ(log.entered, 1);
+    EXPECT_GE(log.inside, 1);
+    EXPECT_EQ(log.left, 1);
+    EXPECT_EQ(log.contacts, 0);
+}
+
+// Destroying one of two touching boxes destroys their contacts in the same
+// call; the other box then falls to the ground.
+TEST_F(UniverseMechanics, DestroyingATouchingModelEndsItsContactsAtOnce)
+{
+    frictional();
+    CdxGeometryID cube = keep(CdxBoxCreate(1.0, 1.0, 1.0));
+    PxMatrix4 tablePose;
+    translation(tablePose, 0.0, 0.0, 1.0);
+    CdxModelID table = own(SbxFixedModelCreate(universe, cube, &tablePose));
+    CdxModelID lower = dropped(cube, 0.0, 0.0, 2.0);
+    CdxModelID upper = dropped(cube, 0.0, 0.0, 3.0);
+    steps(20);
+    ASSERT_GT(contacts(lower, upper), 0);
+    ASSERT_GT(contacts(lower, table), 0);
+    const int between = contacts(lower, upper);
+    const int below = contacts(lower, table);
+    ASSERT_EQ(RbdWorldGetTotalConstraints(world), between + below);
+
+    SbxModelAndBodyDestroy(universe, lower);
+    forget(lower);
+    EXPECT_EQ(RbdWorldGetTotalConstraints(world), 0);
+    EXPECT_EQ(constraintsOf(upper), 0);
+    EXPECT_EQ(RbdWorldGetTotalBodies(world), 1);
+    EXPECT_EQ(CdxSpaceGetModelCount(space), 3);
+
+    // Nothing holds the upper box now: it falls onto the table.
+    steps(100);
+    EXPECT_NEAR(height(upper), 2.0, 0.01);
+    EXPECT_GT(contacts(upper, table), 0);
+}
+
+// Moving a fixed model moves it in the space at once: a box resting on a
+// fixed support falls when the support is moved away, even asleep.
+TEST_F(UniverseMechanics, MovingAFixedSupportAwayLetsWhatRestedOnItFall)
+{
+    PxMatrix4 supportPose;
+    translation(supportPose, 0.0, 0.0, 1.0);
+    CdxModelID support = own(SbxFixedModelCreate(universe, keep(CdxBoxCreate(1.0, 1.0, 1.0)), &supportPose));
+    CdxModelID crate = dropped(keep(CdxBoxCreate(0.5, 0.5, 0.5)), 0.0, 0.0, 1.75);
+    steps(300);
+    ASSERT_FALSE(awake(crate));
+    EXPECT_NEAR(height(crate), 1.75, 0.005);
+
+    PxMatrix4 away;
+    translation(away, 5.0, 0.0, 1.0);
+    SbxModelSetTransform(support, away);
+    EXPECT_EQ(supportPose[3][0], 5.0);
+    // The pair ends at the next step, and with it its contacts; losing a
+    // contact does not wake a sleeping body: the program wakes it.
+    steps(10);
+    EXPECT_EQ(CdxSpaceGetModelPair(crate, support), nullptr);
+    EXPECT_NEAR(height(crate), 1.75, 0.005);
+    RbdBodyEnable(CdxModelGetBody(crate));
+    steps(100);
+    EXPECT_NEAR(height(crate), 0.25, 0.01);
+}
+
+// A small ball at 50 m/s crosses a 2 cm slab within one plain step; the
+// swept step finds the slab and stops the ball on it.
+TEST_F(UniverseMechanics, ThePathStepCatchesAFastBallThatThePlainStepLetsThrough)
+{
+    PxMatrix4 slabPose;
+    translation(slabPose, 0.0, 0.0, 1.0);
+    own(SbxFixedModelCreate(universe, keep(CdxBoxCreate(2.0, 2.0, 0.02)), &slabPose));
+    CdxGeometryID sphere = keep(CdxSphereCreate(0.05));
+    for (int method : {SbxUniverseStepPlain, SbxUniverseStepPath}) {
+        SbxUniverseSetStepMethod(universe, method);
+        CdxModelID ball = dropped(sphere, 0.0, 0.0, 1.5);
+        RbdBodySetLinearVelocity(CdxModelGetBody(ball), 0.0, 0.0, -50.0);
+        steps(5);
+        if (method == SbxUniverseStepPlain)
+            EXPECT_LT(height(ball), 1.0) << "the plain step should miss the slab";
+        else
+            EXPECT_GT(height(ball), 1.0) << "the path step should stop the ball on the slab";
+        SbxModelDestroy(universe, ball);
+        forget(ball);
+    }
+}
+
+} // namespace
