@@ -59,6 +59,9 @@ struct SbxBridge {
     int badMaterialReported;
     // Set once a pair asked for more contacts than the buffer holds.
     int contactBufferReported;
+    // Set while the bridge walks a space's pairs: the container and the
+    // space's iterator are in use and a nested walk would corrupt them.
+    int walking;
 };
 
 // Index of the unordered pair (a, b) in a packed upper-triangular table of

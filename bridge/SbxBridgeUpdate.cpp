@@ -90,6 +90,11 @@ int SectionTotal(const CdxModelPairContainer *pairs)
 template <typename Read, typename Handle>
 void WalkPairs(SbxBridge *bridge, CdxSpaceID space, const char *function, Read read, Handle handle)
 {
+    if (bridge->walking) {
+        PxWarning(SBX_MESSAGE_LEVEL, "%s: called from a callback of the bridge's own walk; ignored.\n", function);
+        return;
+    }
+    bridge->walking = 1;
     if (CdxSpaceIsChanging(space)) CdxSpaceEndChanges(space);
     CdxSpacePairIterator iterator;
     CdxSpacePairIteratorBegin(space, &iterator);
@@ -105,6 +110,7 @@ void WalkPairs(SbxBridge *bridge, CdxSpaceID space, const char *function, Read r
         handle();
     } while (more);
     CdxSpaceBeginChanges(space);
+    bridge->walking = 0;
 }
 
 } // namespace

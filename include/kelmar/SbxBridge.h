@@ -19,7 +19,8 @@
  *   RbdWorldStep(world, h);
  * After removing models from the space (and before destroying them or
  * their bodies) call SbxBridgeUpdateTransitions so that the pairs' end
- * responses destroy their contacts while everything still exists.
+ * responses destroy their contacts while everything still exists. Neither
+ * walk may be started from the bridge's own callbacks (it is refused).
  *
  * Ids outside the tables are ignored by setters and give null or 0 from
  * getters. */

@@ -211,3 +211,38 @@ TEST_F(BridgeUpdate, OnceThePoolsHaveGrownMakingAndEndingContactsAllocatesNothin
 }
 
 } // namespace
+
+namespace {
+
+struct Nested {
+    SbxBridgeID bridge;
+    CdxSpaceID space;
+    RbdWorldID world;
+    int calls = 0;
+};
+
+void updateFromCallback(CdxIntersectResult *, RbdContactID, void *data)
+{
+    Nested *n = static_cast<Nested *>(data);
+    ++n->calls;
+    SbxBridgeUpdateTransitions(n->bridge, n->space, n->world);
+}
+
+TEST_F(BridgeUpdate, AWalkStartedFromTheBridgesOwnCallbackIsRefused)
+{
+    CdxModelID upper = insertedBall(0.0, 0.9, 0.0);
+    CdxModelID lower = insertedBall(0.0, 0.0, 0.0);
+    Nested nested = {bridge, space, world};
+    SbxBridgeSetIntersectNewCB(bridge, 0, 0, updateFromCallback, &nested);
+    Warnings warnings;
+    update();
+    EXPECT_EQ(nested.calls, 1);
+    ASSERT_EQ(warnings.texts.size(), 1u);
+    EXPECT_EQ(warnings.texts[0],
+              "SbxBridgeUpdateTransitions: called from a callback of the bridge's own walk; ignored.\n");
+    EXPECT_EQ(contactsBetween(upper, lower), 1) << "the walk went on undisturbed";
+    update();
+    EXPECT_EQ(contactsBetween(upper, lower), 1);
+}
+
+} // namespace
