@@ -11,14 +11,22 @@ CxSpace *SpaceOf(CdxSpaceID space)
     return static_cast<CxSpace *>(space);
 }
 
-CxPairNode *NodeAt(void *position)
-{
-    return static_cast<CxPairNode *>(position);
-}
-
 bool Frozen(CxSpace *space, const CxPairNode *node)
 {
     return !space->GetDynamic(node->id1) && !space->GetDynamic(node->id2);
+}
+
+// Stores the positions in the iterator and in the space, which moves them
+// on should their nodes leave the lists before the next call.
+void Note(CxSpace *space, CdxSpacePairIterator *iterator, CxPairNode *hello, CxPairNode *staying,
+          CxPairNode *goodbye)
+{
+    iterator->helloNext = hello;
+    iterator->stayingNext = staying;
+    iterator->goodbyeNext = goodbye;
+    space->NoteReading(kCxListNew, hello);
+    space->NoteReading(kCxListOverlap, staying);
+    space->NoteReading(kCxListOld, goodbye);
 }
 
 // Appends from node on while the section takes them; returns where it
@@ -51,14 +59,13 @@ int FillPairs(CdxSpaceID space, CdxSpacePairIterator *iterator, CdxModelPairCont
 {
     if (!space || !iterator || !container) return 0;
     CxSpace *s = SpaceOf(space);
-    CxPairNode *goodbye = Append(NodeAt(iterator->goodbyeNext), s->GetOldPairOverlapList(), container,
-                                 CdxModelPairContainerAddGoodbye);
-    CxPairNode *staying = AppendStaying(s, NodeAt(iterator->stayingNext), container, includeFrozen);
-    CxPairNode *hello = Append(NodeAt(iterator->helloNext), s->GetNewPairOverlapList(), container,
-                               CdxModelPairContainerAddHello);
-    iterator->goodbyeNext = goodbye;
-    iterator->stayingNext = staying;
-    iterator->helloNext = hello;
+    CxPairNode *goodbye = Append(s->ResumeReading(kCxListOld, iterator->goodbyeNext),
+                                 s->GetOldPairOverlapList(), container, CdxModelPairContainerAddGoodbye);
+    CxPairNode *staying = AppendStaying(s, s->ResumeReading(kCxListOverlap, iterator->stayingNext),
+                                        container, includeFrozen);
+    CxPairNode *hello = Append(s->ResumeReading(kCxListNew, iterator->helloNext),
+                               s->GetNewPairOverlapList(), container, CdxModelPairContainerAddHello);
+    Note(s, iterator, hello, staying, goodbye);
     return goodbye != s->GetOldPairOverlapList() || staying != s->GetPairOverlapList() ||
            hello != s->GetNewPairOverlapList();
 }
@@ -71,9 +78,8 @@ void CdxSpacePairIteratorBegin(CdxSpaceID space, CdxSpacePairIterator *iterator)
 {
     if (!space || !iterator) return;
     CxSpace *s = SpaceOf(space);
-    iterator->helloNext = s->GetNewPairOverlapList()->next;
-    iterator->stayingNext = s->GetPairOverlapList()->next;
-    iterator->goodbyeNext = s->GetOldPairOverlapList()->next;
+    Note(s, iterator, s->GetNewPairOverlapList()->next, s->GetPairOverlapList()->next,
+         s->GetOldPairOverlapList()->next);
 }
 
 int CdxSpaceGetPairs(CdxSpaceID space, CdxSpacePairIterator *iterator,
@@ -94,13 +100,12 @@ int CdxSpaceGetTransitions(CdxSpaceID space, CdxSpacePairIterator *iterator,
     if (!space || !iterator || !container) return 0;
     CxSpace *s = SpaceOf(space);
     CxPairNode *goodbyeEnd = s->GetOldPairOverlapList();
-    CxPairNode *goodbye = NodeAt(iterator->goodbyeNext);
+    CxPairNode *goodbye = s->ResumeReading(kCxListOld, iterator->goodbyeNext);
     if (goodbye != goodbyeEnd && CdxModelPairContainerAddGoodbye(container, &goodbye->pair))
         goodbye = goodbye->next;
-    CxPairNode *hello = Append(NodeAt(iterator->helloNext), s->GetNewPairOverlapList(), container,
-                               CdxModelPairContainerAddHello);
-    iterator->goodbyeNext = goodbye;
-    iterator->helloNext = hello;
+    CxPairNode *hello = Append(s->ResumeReading(kCxListNew, iterator->helloNext),
+                               s->GetNewPairOverlapList(), container, CdxModelPairContainerAddHello);
+    Note(s, iterator, hello, s->ResumeReading(kCxListOverlap, iterator->stayingNext), goodbye);
     return goodbye != goodbyeEnd || hello != s->GetNewPairOverlapList();
 }
 

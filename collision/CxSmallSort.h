@@ -99,6 +99,8 @@ public:
     CdxModelPair *GetPair(int a, int b) override;
     bool IsChanging() const override { return changing_; }
     CdxSpaceAABBFn GetAABBUpdateFn() const override { return aabbFn_; }
+    CxPairNode *ResumeReading(int list, void *position) override;
+    void NoteReading(int list, CxPairNode *position) override;
 
 private:
     // Sentinels of the pair lists, indexed by CxPairList.
@@ -126,6 +128,8 @@ private:
     CxPairNode *NewPair(int i, int j, void *data1, void *data2, int list);
     void DeletePair(CxPairNode *node);
     void MoveTo(CxPairNode *node, int list);
+    void Unlink(CxPairNode *node);
+    void ForgetReading();
     void MoveAll(int from, int to, bool changed);
     void MarkChanged(CxPairNode *node, bool changed);
     void ClearChangedIn(int list);
@@ -152,6 +156,8 @@ private:
     CxEndPoint low_[3];
     CxEndPoint high_[3];
     CxPairNode lists_[kListCount];
+    CxPairNode *handedOut_[kListCount] = {}; // last reading position per list
+    CxPairNode *cursor_[kListCount] = {};    // the same, moved past nodes that left
     CdxSpaceAABBFn aabbFn_ = nullptr;
     CxBSphereFn sphereFn_ = nullptr;
     void *userData_ = nullptr;

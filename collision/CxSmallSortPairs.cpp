@@ -7,12 +7,6 @@
 
 namespace {
 
-void ListUnlink(CxPairNode *node)
-{
-    node->previous->next = node->next;
-    node->next->previous = node->previous;
-}
-
 void ListAppend(CxPairNode *sentinel, CxPairNode *node)
 {
     node->previous = sentinel->previous;
@@ -58,17 +52,43 @@ CxPairNode *CxSmallSort::NewPair(int i, int j, void *data1, void *data2, int lis
     return node;
 }
 
+// Takes a node out of its list; a reader positioned on it goes on with
+// the next one.
+void CxSmallSort::Unlink(CxPairNode *node)
+{
+    if (cursor_[node->list] == node) cursor_[node->list] = node->next;
+    node->previous->next = node->next;
+    node->next->previous = node->previous;
+}
+
 void CxSmallSort::DeletePair(CxPairNode *node)
 {
-    ListUnlink(node);
+    Unlink(node);
     node->list = kCxListNone;
     table_.Release(node);
 }
 
 void CxSmallSort::MoveTo(CxPairNode *node, int list)
 {
-    ListUnlink(node);
+    Unlink(node);
     ListAppend(&lists_[list], node);
+}
+
+CxPairNode *CxSmallSort::ResumeReading(int list, void *position)
+{
+    CxPairNode *node = static_cast<CxPairNode *>(position);
+    return node && node == handedOut_[list] ? cursor_[list] : node;
+}
+
+void CxSmallSort::NoteReading(int list, CxPairNode *position)
+{
+    handedOut_[list] = cursor_[list] = position;
+}
+
+// Readings do not span brackets.
+void CxSmallSort::ForgetReading()
+{
+    for (int list = 0; list < kListCount; ++list) handedOut_[list] = cursor_[list] = nullptr;
 }
 
 // Moves every node of one list to the end of another; a node that still
@@ -109,6 +129,7 @@ void CxSmallSort::ReleaseOldPairs()
 
 void CxSmallSort::UpdateBegin()
 {
+    ForgetReading();
     MoveAll(kCxListNew, kCxListOverlap, false);
     ReleaseOldPairs();
     MoveAll(kCxListPendingDisable, kCxListOld, true);
@@ -118,6 +139,7 @@ void CxSmallSort::UpdateBegin()
 
 void CxSmallSort::UpdateEnd()
 {
+    ForgetReading();
     ClearChangedIn(kCxListNew);
     ClearChangedIn(kCxListOld);
     CxPairNode *removed = &lists_[kCxListRemoved];

@@ -82,6 +82,13 @@ public:
     virtual CdxModelPair *GetPair(int a, int b) = 0;
     virtual bool IsChanging() const = 0;
     virtual CdxSpaceAABBFn GetAABBUpdateFn() const = 0;
+    // Reading a list in batches while the reader's callbacks change the
+    // space (removing a model, disabling a pair): the space keeps the
+    // position it last handed out per list and moves it on when its node
+    // leaves the list. ResumeReading returns where to go on from position;
+    // NoteReading records where a batch stopped.
+    virtual CxPairNode *ResumeReading(int list, void *position) = 0;
+    virtual void NoteReading(int list, CxPairNode *position) = 0;
 
 protected:
     CxSpace() = default;
