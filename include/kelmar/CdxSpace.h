@@ -23,7 +23,10 @@
  *        handle goodbye, hello and staying sections } while (more);
  *
  * A new space is already inside a bracket. A pair record stays valid from
- * its hello until the BeginChanges after its goodbye. */
+ * its hello until the BeginChanges after its goodbye. The reader may
+ * remove models and enable or disable pairs while it reads: the reading
+ * goes on with the pairs still listed, and the changes are reported at the
+ * next update. */
 #ifndef KELMAR_CDXSPACE_H
 #define KELMAR_CDXSPACE_H
 
@@ -94,8 +97,10 @@ int CdxSpaceUpdateAll(CdxSpaceID space);
 /* As CdxSpaceUpdateAll with boxes swept over the next time units
  * (CdxModelGetPathAABB), so that fast models pair before they meet. */
 int CdxSpacePathUpdateAll(CdxSpaceID space, PxReal time);
-/* A frozen model is not updated, and two frozen models neither begin nor
- * end a pair; their staying pairs are left out of CdxSpaceGetPairs. */
+/* A frozen model is not updated: it keeps the box of its last update (a
+ * model frozen before its first update has no box yet), and two frozen
+ * models neither begin nor end a pair; their staying pairs are left out of
+ * CdxSpaceGetPairs. */
 void CdxSpaceFreezeModel(CdxModelID model);
 void CdxSpaceUnfreezeModel(CdxModelID model);
 int CdxSpaceModelIsFrozen(CdxModelID model); /* 0 for a model in no space */
