@@ -12,9 +12,7 @@ namespace {
 int dropAll(CdxIntersectResult *, CdxContact *, RbdContactID, void *) { return 0; }
 int keepPair(CdxIntersectResult *, RbdContactID, void *) { return 1; }
 void noteIntersect(CdxIntersectResult *, void *) {}
-void noteNew(CdxIntersectResult *, RbdContactID, void *) {}
 void noteInactive(CdxModelPair *, RbdContactID, void *) {}
-void noteDisjoint(CdxModelPair *, void *) {}
 void customStart(SbxBridgeID, CdxModelPair *, CdxSpaceID, RbdWorldID, SbxResponse *) {}
 
 bool sameParams(const RbdContactParams &a, const RbdContactParams &b)
@@ -116,6 +114,15 @@ TEST_F(BridgeTables, ANewBridgeHasBodySensorAndPSResponses)
         }
     EXPECT_EQ(SbxBridgeGetResponse(bridge, 4, 0), nullptr);
     EXPECT_EQ(SbxBridgeGetResponse(bridge, -1, 0), nullptr);
+
+    // Models answer by their response ids.
+    CdxModelID a = CdxModelCreate(nullptr), b = CdxModelCreate(nullptr);
+    CdxModelSetResponseID(b, SbxSensorResponseID);
+    EXPECT_EQ(SbxBridgeGetResponseFromModels(bridge, a, b), SbxBridgeGetResponse(bridge, 1, 0));
+    CdxModelSetResponseID(a, 7);
+    EXPECT_EQ(SbxBridgeGetResponseFromModels(bridge, a, b), nullptr);
+    CdxModelDestroy(a);
+    CdxModelDestroy(b);
 }
 
 TEST_F(BridgeTables, NewResponseIdsFillTheTableThenGrowItKeepingEveryEntry)
@@ -179,34 +186,10 @@ TEST_F(BridgeTables, AnIdFromATemplateMeetsEveryIdAndItselfAsTheTemplateDoes)
     EXPECT_EQ(SbxBridgeGetResponseIDsUsed(bridge), 5);
 }
 
-TEST_F(BridgeTables, ResponseFromModelsFollowsTheirResponseIds)
-{
-    CdxModelID a = CdxModelCreate(nullptr);
-    CdxModelID b = CdxModelCreate(nullptr);
-    EXPECT_EQ(SbxBridgeGetResponseFromModels(bridge, a, b), SbxBridgeGetResponse(bridge, 0, 0));
-    CdxModelSetResponseID(b, SbxSensorResponseID);
-    EXPECT_EQ(SbxBridgeGetResponseFromModels(bridge, a, b), SbxBridgeGetResponse(bridge, 1, 0));
-    CdxModelSetResponseID(a, 7);
-    EXPECT_EQ(SbxBridgeGetResponseFromModels(bridge, a, b), nullptr);
-    EXPECT_EQ(SbxBridgeGetResponseFromModels(bridge, nullptr, b), nullptr);
-    CdxModelDestroy(a);
-    CdxModelDestroy(b);
-}
-
-TEST_F(BridgeTables, TransitionCallbacksAreStoredPerPairAndInactiveOnesAreCounted)
+TEST_F(BridgeTables, EntriesWithAnInactiveCallbackAreCounted)
 {
     int data = 0;
     void *read = nullptr;
-    SbxBridgeSetIntersectNewCB(bridge, 1, 0, noteNew, &data);
-    SbxBridgeSetIntersectActiveCB(bridge, 0, 1, noteNew, nullptr);
-    SbxBridgeSetDisjointCB(bridge, 0, 1, noteDisjoint, &data);
-    EXPECT_EQ(SbxBridgeGetIntersectNewCB(bridge, 0, 1, &read), noteNew);
-    EXPECT_EQ(read, &data);
-    EXPECT_EQ(SbxBridgeGetIntersectActiveCB(bridge, 1, 0, &read), noteNew);
-    EXPECT_EQ(read, nullptr);
-    EXPECT_EQ(SbxBridgeGetDisjointCB(bridge, 1, 0, nullptr), noteDisjoint);
-    EXPECT_EQ(SbxBridgeGetIntersectNewCB(bridge, 0, 0, nullptr), nullptr);
-
     EXPECT_EQ(SbxBridgeGetInactiveCallbackCount(bridge), 0);
     SbxBridgeSetIntersectInactiveCB(bridge, 0, 0, noteInactive, &data);
     SbxBridgeSetIntersectInactiveCB(bridge, 0, 0, noteInactive, nullptr);
