@@ -7,7 +7,6 @@
 #include <kelmar/CdxModel.h>
 #include <kelmar/CdxSpace.h>
 #include <kelmar/PxMessage.h>
-#include <kelmar/PxVector.h>
 
 namespace {
 
@@ -37,14 +36,6 @@ CdxModelID SbxFixedModelCreate(SbxUniverseID universe, CdxGeometryID geometry, P
     if (!SbxCheckArgument(transform, function, "transform")) return nullptr;
     CdxModelID model = CreateInSpace(universe, geometry, transform, function);
     if (!model) return nullptr;
-    // At rest, so that bodies flying at it in path steps find their time
-    // of impact.
-    PxReal *linear = universe->restingVelocities[2 * CdxModelGetSpaceId(model)];
-    PxReal *angular = universe->restingVelocities[2 * CdxModelGetSpaceId(model) + 1];
-    PxV3Zero(linear);
-    PxV3Zero(angular);
-    CdxModelSetLinearVelocityPtr(model, linear);
-    CdxModelSetAngularVelocityPtr(model, angular);
     // Placed once, then never updated again.
     CdxSpaceUpdateModel(model);
     CdxSpaceFreezeModel(model);

@@ -90,7 +90,6 @@ void DestroyParts(SbxUniverse *universe)
     if (universe->space) CdxSpaceDestroy(universe->space);
     Uncount();
     if (universe->bridge) SbxBridgeDestroy(universe->bridge);
-    if (universe->restingVelocities) PxMemoryAPI.destroy(universe->restingVelocities);
     PxMemoryAPI.destroy(universe);
 }
 
@@ -105,9 +104,6 @@ bool CreateParts(SbxUniverse *universe, const SbxUniverseSizes &sizes)
     universe->bridge = SbxBridgeCreate(sizes.materials);
     if (!universe->bridge) return false;
     if (!SbxBridgeSetModelPairBufferSize(universe->bridge, sizes.modelPairs)) return false;
-    universe->restingVelocities = static_cast<PxVector3 *>(
-        PxMemoryAPI.createZeroed(2 * sizeof(PxVector3) * static_cast<size_t>(sizes.models)));
-    if (!universe->restingVelocities) return false;
     SbxSetWorldHandlers(universe->world);
     return true;
 }

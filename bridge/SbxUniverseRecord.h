@@ -14,10 +14,6 @@ struct SbxUniverse {
     CdxSpaceID space;  // sort-and-sweep over all three axes
     SbxBridgeID bridge;
     int32_t stepMethod; // SbxUniverseStepPlain or SbxUniverseStepPath
-    // Zero linear and angular velocities for the fixed model in each model
-    // slot of the space (two per slot): pair functions estimate times of
-    // impact only for models with velocities.
-    PxVector3 *restingVelocities;
 };
 
 // False with a level-3 warning naming the caller when universe is null.

@@ -141,9 +141,7 @@ void SbxModelDestroy(SbxUniverseID universe, CdxModelID model);
 
 /* ---- Models without bodies ---- */
 
-/* A model at *transform, placed once and frozen in the space, with zero
- * velocities (which the universe keeps) so that path steps find the time
- * of impact of bodies flying at it. */
+/* A model at *transform, placed once and frozen in the space. */
 CdxModelID SbxFixedModelCreate(SbxUniverseID universe, CdxGeometryID geometry, PxMatrix4 *transform);
 void SbxFixedModelDestroy(SbxUniverseID universe, CdxModelID model);
 /* A model at *transform moving with the caller's velocities (each may be
