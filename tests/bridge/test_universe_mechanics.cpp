@@ -224,22 +224,25 @@ TEST_F(UniverseMechanics, AFrozenModelHoldsStillAndUnfreezesWithItsBody)
     EXPECT_NEAR(height(ball) - height(shelf), 0.2, 0.01);
 }
 
-// A kinematic box moving at 1 m/s along x shoves a box lying on the
-// frictionless ground ahead of it (meeting it after 5 cm, before the box
-// could fall asleep). The contact sees the pusher as standing still, so
-// the box is driven by error correction alone: it trails at the depth
-// whose correction speed gamma x depth / h equals the pusher's speed.
-TEST_F(UniverseMechanics, AKinematicModelPushesABody)
+// A kinematic box moving at 1 m/s along x wakes a box asleep on the
+// frictionless ground and shoves it ahead. The contact sees the pusher as
+// standing still, so the box is driven by error correction alone: it
+// trails at the depth whose correction speed gamma x depth / h equals the
+// pusher's speed.
+TEST_F(UniverseMechanics, AKinematicModelWakesAndPushesABody)
 {
     CdxGeometryID cube = keep(CdxBoxCreate(1.0, 1.0, 1.0));
     CdxModelID crate = dropped(cube, 0.0, 0.0, 0.5);
     PxMatrix4 pusherPose;
-    translation(pusherPose, -1.05, 0.0, 0.52);
+    translation(pusherPose, -1.5, 0.0, 0.52);
     PxVector3 v = {1.0, 0.0, 0.0}, w = {0.0, 0.0, 0.0};
     CdxModelID pusher = own(SbxKinematicModelCreate(universe, cube, &pusherPose, v, w));
     const PxReal depth = v[0] * kH / RbdWorldGetGamma(world);
     PxReal closest = 1e9;
     for (int n = 0; n < 300; ++n) {
+        if (n == 45) {
+            ASSERT_FALSE(awake(crate)) << "asleep before the pusher arrives";
+        }
         SbxUniverseStep(universe, kH);
         pusherPose[3][0] += v[0] * kH;
         PxVector3 p;
