@@ -28,16 +28,16 @@ void triangleInA(const CxMeshMeshQuery *q, const CxTriangleMesh *mesh, int t, in
         PxV3Copy(n, CxMeshNormal(mesh, t));
 }
 
-// The normal of a crossing from B towards A and its feature dimensions:
-// an edge of A through B's face pushes along B's normal, an edge of B
-// through A's face against A's normal, two crossing edges along their
-// cross product turned away from B.
-int crossingNormal(const CxTriTriIntersection *x, const PxVector3 va[3], const PxVector3 na,
-                   const PxVector3 vb[3], const PxVector3 nb, PxVector3 normal)
+// The normal from B towards A that the configuration of a crossing
+// suggests, and its feature dimensions: an edge of A through B's face
+// pushes along B's normal, an edge of B through A's face against A's
+// normal, two crossing edges along their cross product turned away from B.
+int configurationNormal(const CxTriTriIntersection *x, const PxVector3 va[3], const PxVector3 na,
+                        const PxVector3 vb[3], const PxVector3 nb, PxVector3 normal)
 {
-    if (x->coplanar || (x->source[0] == CxTriTriFromA && x->source[1] == CxTriTriFromA)) {
+    if (x->source[0] == CxTriTriFromA && x->source[1] == CxTriTriFromA) {
         PxV3Copy(normal, nb);
-        return x->coplanar ? (CdxDimFace | CdxDimFace << 8) : (CdxDimEdge | CdxDimFace << 8);
+        return CdxDimEdge | CdxDimFace << 8;
     }
     if (x->source[0] == CxTriTriFromB && x->source[1] == CxTriTriFromB) {
         PxV3Scale(normal, na, -1.0);
@@ -65,24 +65,31 @@ int crossingNormal(const CxTriTriIntersection *x, const PxVector3 va[3], const P
     return CdxDimEdge | CdxDimEdge << 8;
 }
 
-// Penetration depth of the crossing along its normal, from how far each
-// triangle reaches below the other's face (never positive: they cross).
-PxReal crossingDepth(const CxTriTriIntersection *x, int dims, const PxVector3 va[3],
-                     const PxVector3 na, const PxVector3 vb[3], const PxVector3 nb)
+// Normal (from B towards A), depth and feature dimensions of a crossing.
+// Each triangle is culled against the other's walls and measured below
+// its face; the face that the other reaches less deeply under is the way
+// out (on a finely divided surface the configuration of one small pair
+// says little about which solid is inside which). When neither reaches
+// over the other's face, the configuration decides and the depth is 0.
+int crossingContact(const CxTriTriIntersection *x, const PxVector3 va[3], const PxVector3 na,
+                    const PxVector3 vb[3], const PxVector3 nb, PxVector3 normal, PxReal *depth)
 {
-    if (x->coplanar) return 0.0;
+    *depth = 0.0;
+    if (x->coplanar) {
+        PxV3Copy(normal, nb);
+        return CdxDimFace | CdxDimFace << 8;
+    }
     CxSODist d;
     CxSODistTriTri(va, na, vb, nb, &d);
-    PxReal depth;
-    if ((dims >> 8) == CdxDimFace)
-        depth = d.aOverB ? d.aUnderB : 0.0;
-    else if ((dims & 0xff) == CdxDimFace)
-        depth = d.bOverA ? d.bUnderA : 0.0;
-    else if (d.aOverB && d.bOverA)
-        depth = fmax(d.aUnderB, d.bUnderA);
-    else
-        depth = d.aOverB ? d.aUnderB : (d.bOverA ? d.bUnderA : 0.0);
-    return fmin(depth, 0.0);
+    if (!d.aOverB && !d.bOverA) return configurationNormal(x, va, na, vb, nb, normal);
+    if (d.aOverB && (!d.bOverA || d.aUnderB >= d.bUnderA)) {
+        PxV3Copy(normal, nb);
+        *depth = fmin(d.aUnderB, 0.0);
+        return CdxDimEdge | CdxDimFace << 8;
+    }
+    PxV3Scale(normal, na, -1.0);
+    *depth = fmin(d.bUnderA, 0.0);
+    return CdxDimFace | CdxDimEdge << 8;
 }
 
 // The segment's share of the area vector of the intersection trace, taken
@@ -113,8 +120,8 @@ void collideTriTri(CxMeshMeshQuery *q, int ta, int tb)
     ++q->pairCount;
     if (q->stopAtFirst) return;
     PxVector3 normal;
-    int dims = crossingNormal(&x, va, na, vb, nb, normal);
-    PxReal depth = crossingDepth(&x, dims, va, na, vb, nb);
+    PxReal depth;
+    int dims = crossingContact(&x, va, na, vb, nb, normal, &depth);
     addTrace(q, &x);
     PxV3Add(q->normalSum, q->normalSum, normal);
     for (int k = 0; k < x.count; ++k) CullContacts(q, x.points[k], normal, depth, dims, ta, tb);
