@@ -242,23 +242,6 @@ TEST(Universe, WithoutRoomForCompositesTheyAreRefused)
     SbxUniverseDestroy(u);
 }
 
-TEST_F(UniverseTest, StepMethodsAndStepSizesOutsideTheirRangesAreRefused)
-{
-    Warnings warnings;
-    CdxModelID ball = body(keep(CdxSphereCreate(0.1)), 100.0, 0.0, 0.0, 5.0);
-    SbxUniverseSetStepMethod(universe, 2);
-    EXPECT_EQ(SbxUniverseGetStepMethod(universe), SbxUniverseStepPlain);
-    SbxUniverseSetStepMethod(universe, SbxUniverseStepPath);
-    EXPECT_EQ(SbxUniverseGetStepMethod(universe), SbxUniverseStepPath);
-    SbxUniverseStep(universe, 0.0);
-    SbxUniverseStep(universe, -0.01);
-    SbxUniverseStep(universe, NAN);
-    EXPECT_EQ(height(ball), 5.0);
-    EXPECT_EQ(warnings.texts.size(), 4u);
-    EXPECT_TRUE(warnings.saw("SbxUniverseSetStepMethod: unknown step method 2"));
-    EXPECT_TRUE(warnings.saw("SbxUniverseStep: the step 0 must be > 0"));
-}
-
 // Both step methods time their collision and dynamics phases; the path
 // method's swept update shows as its own section inside "Collision".
 TEST_F(UniverseTest, EachStepMethodTimesCollisionAndDynamics)
@@ -286,32 +269,35 @@ TEST_F(UniverseTest, EachStepMethodTimesCollisionAndDynamics)
     }
 }
 
-TEST_F(UniverseTest, NullHandlesAndBadGeometriesAreRefusedWithWarnings)
+TEST_F(UniverseTest, BadArgumentsAreRefusedWithWarningsAndMakeNothing)
 {
     Warnings warnings;
-    PxMatrix4 pose;
+    CdxGeometryID box = keep(CdxBoxCreate(1.0, 1.0, 1.0));
+    PxMatrix4 pose, sheared;
     identity(pose);
-    EXPECT_EQ(SbxUniverseGetWorld(nullptr), nullptr);
-    EXPECT_EQ(SbxUniverseGetSpace(nullptr), nullptr);
-    EXPECT_EQ(SbxUniverseGetBridge(nullptr), nullptr);
-    SbxUniverseStep(nullptr, 0.01);
-    SbxUniverseDestroy(nullptr);
-    EXPECT_EQ(SbxModelAndBodyCreate(universe, nullptr, 1.0), nullptr);
-    EXPECT_EQ(SbxFixedModelCreate(universe, nullptr, &pose), nullptr);
-    EXPECT_EQ(SbxFixedModelCreate(universe, keep(CdxBoxCreate(1, 1, 1)), nullptr), nullptr);
-    EXPECT_EQ(SbxSensorCompositeModelCreate(universe, geometries.back(), &pose), nullptr);
-    PxMatrix4 sheared;
     identity(sheared);
     sheared[0][1] = 0.5;
-    EXPECT_EQ(SbxKinematicModelCreate(universe, geometries.back(), &sheared, nullptr, nullptr), nullptr);
-    SbxModelFreeze(nullptr);
+    EXPECT_EQ(SbxUniverseGetWorld(nullptr), nullptr);
+    SbxUniverseStep(nullptr, 0.01);
+    SbxUniverseStep(universe, 0.0);
+    SbxUniverseStep(universe, NAN);
+    SbxUniverseSetStepMethod(universe, 2);
+    EXPECT_EQ(SbxUniverseGetStepMethod(universe), SbxUniverseStepPlain);
+    for (PxReal density : {0.0, -1.0, (PxReal)NAN, (PxReal)INFINITY})
+        EXPECT_EQ(SbxModelAndBodyCreate(universe, box, density), nullptr);
+    EXPECT_EQ(SbxModelAndBodyCreate(universe, nullptr, 1.0), nullptr);
+    EXPECT_EQ(SbxFixedModelCreate(universe, box, nullptr), nullptr);
+    EXPECT_EQ(SbxKinematicModelCreate(universe, box, &sheared, nullptr, nullptr), nullptr);
+    EXPECT_EQ(SbxSensorCompositeModelCreate(universe, box, &pose), nullptr);
     EXPECT_EQ(SbxModelIsFrozen(nullptr), 0);
-    EXPECT_EQ(CdxModelGetBody(nullptr), nullptr);
-    EXPECT_EQ(warnings.texts.size(), 12u);
+    EXPECT_EQ(warnings.texts.size(), 14u);
     EXPECT_TRUE(warnings.saw("SbxUniverseStep: null universe.\n"));
+    EXPECT_TRUE(warnings.saw("SbxUniverseStep: the step 0 must be > 0"));
+    EXPECT_TRUE(warnings.saw("SbxUniverseSetStepMethod: unknown step method 2"));
+    EXPECT_TRUE(warnings.saw("SbxModelAndBodyCreate: a body of density 0 on this geometry has no positive mass"));
     EXPECT_TRUE(warnings.saw("SbxFixedModelCreate: null transform.\n"));
-    EXPECT_TRUE(warnings.saw("SbxSensorCompositeModelCreate: the geometry is not a composite.\n"));
     EXPECT_TRUE(warnings.saw("SbxKinematicModelCreate: the transform is not a rotation"));
+    EXPECT_TRUE(warnings.saw("SbxSensorCompositeModelCreate: the geometry is not a composite.\n"));
     EXPECT_EQ(CdxSpaceGetModelCount(space), 0);
     EXPECT_EQ(RbdWorldGetTotalBodies(world), 0);
 }
@@ -355,22 +341,12 @@ TEST_F(UniverseTest, ABodyGetsTheMassAndInertiaOfItsGeometryAndIsLinkedToItsMode
     EXPECT_NEAR(max[2], 1.5, 1e-12);
 }
 
-TEST_F(UniverseTest, DensitiesWithoutAPositiveMassMakeNothing)
-{
-    Warnings warnings;
-    CdxGeometryID box = keep(CdxBoxCreate(1.0, 1.0, 1.0));
-    for (PxReal density : {0.0, -1.0, (PxReal)NAN, (PxReal)INFINITY})
-        EXPECT_EQ(SbxModelAndBodyCreate(universe, box, density), nullptr);
-    EXPECT_EQ(warnings.texts.size(), 4u);
-    EXPECT_TRUE(warnings.saw("SbxModelAndBodyCreate: a body of density 0 on this geometry has no positive mass"));
-    EXPECT_EQ(RbdWorldGetTotalBodies(world), 0);
-    EXPECT_EQ(CdxSpaceGetModelCount(space), 0);
-}
-
 // Two unit cubes one metre apart along x: the body's centre of mass lies
 // midway, and the inertia about it adds the parallel-axis terms m d^2.
+// Without elements there is no mass and nothing is built.
 TEST_F(UniverseTest, ACompositeBodyHasItsCentreOfMassBetweenItsElementsAndTheirSummedInertia)
 {
+    Warnings warnings;
     CdxGeometryID cube = keep(CdxBoxCreate(1.0, 1.0, 1.0));
     CdxModelID left = CdxModelCreate(cube), right = CdxModelCreate(cube);
     PxMatrix4 leftPose, rightPose, leftAt, rightAt;
@@ -383,6 +359,8 @@ TEST_F(UniverseTest, ACompositeBodyHasItsCentreOfMassBetweenItsElementsAndTheirS
     ASSERT_NE(composite, nullptr);
     RbdBodyID b = CdxModelGetBody(composite);
     ASSERT_NE(b, nullptr);
+    EXPECT_EQ(SbxCompositeModelAndBodyBuild(universe, composite), 0);
+    EXPECT_TRUE(warnings.saw("SbxAutoSetMassProperties: the model's geometry has no mass properties"));
     EXPECT_FALSE(RbdBodyIsEnabled(b));
     EXPECT_EQ(CdxModelGetSpace(composite), nullptr);
     ASSERT_TRUE(CdxCompositeModelAddElement(composite, left, &leftAt));
@@ -420,54 +398,32 @@ TEST_F(UniverseTest, ACompositeBodyHasItsCentreOfMassBetweenItsElementsAndTheirS
     CdxModelDestroy(right);
 }
 
-TEST_F(UniverseTest, AnEmptyCompositeIsNotBuilt)
+// Unlinking clears every pointer between model and body; a body follows
+// one model, and linking a model to a second body releases the first.
+TEST_F(UniverseTest, UnlinkingClearsThePointersBetweenModelAndBody)
 {
     Warnings warnings;
-    CdxModelID composite = SbxCompositeModelAndBodyCreate(universe, 1, 100.0);
-    ASSERT_NE(composite, nullptr);
-    EXPECT_EQ(SbxCompositeModelAndBodyBuild(universe, composite), 0);
-    EXPECT_TRUE(warnings.saw("SbxAutoSetMassProperties: the model's geometry has no mass properties"));
-    EXPECT_EQ(CdxModelGetSpace(composite), nullptr);
-    EXPECT_FALSE(RbdBodyIsEnabled(CdxModelGetBody(composite)));
-    SbxModelDestroy(universe, composite);
-    EXPECT_EQ(RbdWorldGetTotalBodies(world), 0);
-}
-
-TEST_F(UniverseTest, UnlinkingClearsEveryPointerIntoTheBodyAndRelinkingRestoresThem)
-{
-    Warnings warnings;
-    CdxModelID model = CdxModelCreate(keep(CdxBoxCreate(1.0, 1.0, 1.0)));
-    RbdBodyID body = RbdBodyCreate(world);
-    CdxModelSetBody(model, body);
-    EXPECT_EQ(CdxModelGetBody(model), body);
-    EXPECT_EQ(RbdBodyGetModel(body), model);
-    CdxModelSetBody(model, nullptr);
-    EXPECT_EQ(CdxModelGetBody(model), nullptr);
-    EXPECT_EQ(RbdBodyGetModel(body), nullptr);
-    EXPECT_EQ(CdxModelGetTransformPtr(model), nullptr);
-    EXPECT_EQ(CdxModelGetLinearVelocityPtr(model), nullptr);
-    EXPECT_EQ(CdxModelGetAngularVelocityPtr(model), nullptr);
-
-    // A body follows one model only.
-    CdxModelID other = CdxModelCreate(geometries.back());
-    CdxModelSetBody(model, body);
-    CdxModelSetBody(other, body);
+    CdxGeometryID box = keep(CdxBoxCreate(1.0, 1.0, 1.0));
+    CdxModelID model = CdxModelCreate(box), other = CdxModelCreate(box);
+    RbdBodyID first = RbdBodyCreate(world), second = RbdBodyCreate(world);
+    CdxModelSetBody(model, first);
+    CdxModelSetBody(other, first);
     EXPECT_EQ(CdxModelGetBody(other), nullptr);
-    EXPECT_EQ(RbdBodyGetModel(body), model);
     EXPECT_TRUE(warnings.saw("CdxModelSetBody: the body already has a model"));
-
-    // So does a model: linking it to a second body releases the first.
-    RbdBodyID second = RbdBodyCreate(world);
     CdxModelSetBody(model, second);
-    EXPECT_EQ(RbdBodyGetModel(body), nullptr);
+    EXPECT_EQ(RbdBodyGetModel(first), nullptr);
     EXPECT_EQ(RbdBodyGetModel(second), model);
     EXPECT_EQ(static_cast<const void *>(CdxModelGetTransformPtr(model)),
               static_cast<const void *>(RbdBodyGetTransformPtr(second)));
-
     CdxModelSetBody(model, nullptr);
+    EXPECT_EQ(CdxModelGetBody(model), nullptr);
+    EXPECT_EQ(RbdBodyGetModel(second), nullptr);
+    EXPECT_EQ(CdxModelGetTransformPtr(model), nullptr);
+    EXPECT_EQ(CdxModelGetLinearVelocityPtr(model), nullptr);
+    EXPECT_EQ(CdxModelGetAngularVelocityPtr(model), nullptr);
     CdxModelDestroy(model);
     CdxModelDestroy(other);
-    RbdBodyDestroy(body);
+    RbdBodyDestroy(first);
     RbdBodyDestroy(second);
 }
 
@@ -498,90 +454,49 @@ TEST_F(UniverseTest, ResettingDynamicsPutsTheBodyAtRestAtTheOrigin)
     EXPECT_EQ(warnings.texts[0], "Resetting dynamics on CdxModel with no dynamics.\n");
 }
 
-TEST_F(UniverseTest, FixedKinematicAndSensorModelsReadTheCallersTransform)
+// A composite sensor made from a caller's composite geometry places its
+// elements about its transform at every step.
+TEST_F(UniverseTest, ACompositeSensorPlacesItsElements)
 {
-    CdxGeometryID box = keep(CdxBoxCreate(1.0, 1.0, 1.0));
-    PxMatrix4 fixedPose, kinematicPose, sensorPose;
-    translation(fixedPose, 0.0, 0.0, 0.0);
-    translation(kinematicPose, 5.0, 0.0, 0.0);
-    translation(sensorPose, 10.0, 0.0, 0.0);
-    PxVector3 v = {1.0, 0.0, 0.0}, w = {0.0, 0.0, 0.5};
-    CdxModelID fixed = own(SbxFixedModelCreate(universe, box, &fixedPose));
-    CdxModelID kinematic = own(SbxKinematicModelCreate(universe, box, &kinematicPose, v, w));
-    CdxModelID sensor = own(SbxSensorModelCreate(universe, box, &sensorPose));
-
-    EXPECT_EQ(CdxModelGetTransformPtr(fixed), &fixedPose);
-    EXPECT_TRUE(CdxSpaceModelIsFrozen(fixed));
-    EXPECT_TRUE(SbxModelIsFrozen(fixed));
-    EXPECT_EQ(CdxModelGetBody(fixed), nullptr);
-    EXPECT_EQ(CdxModelGetResponseID(fixed), SbxBodyResponseID);
-
-    EXPECT_EQ(CdxModelGetTransformPtr(kinematic), &kinematicPose);
-    EXPECT_EQ(CdxModelGetLinearVelocityPtr(kinematic), v);
-    EXPECT_EQ(CdxModelGetAngularVelocityPtr(kinematic), w);
-    EXPECT_FALSE(SbxModelIsFrozen(kinematic));
-
-    EXPECT_EQ(CdxModelGetResponseID(sensor), SbxSensorResponseID);
-    EXPECT_FALSE(SbxModelIsFrozen(sensor));
-    EXPECT_EQ(CdxSpaceGetModelCount(space), 3);
-
-    // A composite sensor.
     CdxGeometryID composite = CdxCompositeGeometryCreate(1);
-    CdxModelID element = CdxModelCreate(box);
-    PxMatrix4 elementPose, elementAt;
+    CdxModelID element = CdxModelCreate(keep(CdxBoxCreate(1.0, 1.0, 1.0)));
+    PxMatrix4 elementPose, elementAt, sensorPose;
     translation(elementAt, 0.0, 0.0, 1.0);
+    translation(sensorPose, 20.0, 0.0, 0.0);
     CdxModelSetTransformPtr(element, &elementPose);
     ASSERT_TRUE(CdxCompositeGeometryAddElement(composite, element, &elementAt));
-    PxMatrix4 compositePose;
-    translation(compositePose, 20.0, 0.0, 0.0);
-    CdxModelID compositeSensor = SbxSensorCompositeModelCreate(universe, composite, &compositePose);
-    ASSERT_NE(compositeSensor, nullptr);
-    EXPECT_TRUE(CdxModelIsComposite(compositeSensor));
-    EXPECT_EQ(CdxModelGetResponseID(compositeSensor), SbxSensorResponseID);
+    CdxModelID sensor = SbxSensorCompositeModelCreate(universe, composite, &sensorPose);
+    ASSERT_NE(sensor, nullptr);
+    EXPECT_EQ(CdxModelGetResponseID(sensor), SbxSensorResponseID);
     SbxUniverseStep(universe, 0.01);
     EXPECT_NEAR(elementPose[3][0], 20.0, 1e-12);
     EXPECT_NEAR(elementPose[3][2], 1.0, 1e-12);
-    SbxModelDestroy(universe, compositeSensor); // frees the composite geometry
+    sensorPose[3][0] = 30.0;
+    SbxUniverseStep(universe, 0.01);
+    EXPECT_NEAR(elementPose[3][0], 30.0, 1e-12);
+    SbxModelDestroy(universe, sensor); // frees the composite geometry
     CdxModelDestroy(element);
 }
 
 // Freezing disables and fixes the body and freezes its model; unfreezing
-// reverses both. A body already asleep is frozen in the space as well.
+// reverses both, also for a body that was asleep when it was frozen.
 TEST_F(UniverseTest, FreezingAModelFreezesItsBodyAndItsPlaceInTheSpace)
 {
     CdxModelID crate = body(keep(CdxBoxCreate(1.0, 1.0, 1.0)), 10.0, 0.0, 0.0, 3.0);
     RbdBodyID b = CdxModelGetBody(crate);
-    SbxModelFreeze(crate);
-    EXPECT_TRUE(RbdBodyIsFrozen(b));
-    EXPECT_FALSE(RbdBodyIsEnabled(b));
-    EXPECT_TRUE(CdxSpaceModelIsFrozen(crate));
-    EXPECT_TRUE(SbxModelIsFrozen(crate));
-    SbxModelUnFreeze(crate);
-    EXPECT_FALSE(RbdBodyIsFrozen(b));
-    EXPECT_TRUE(RbdBodyIsEnabled(b));
-    EXPECT_FALSE(CdxSpaceModelIsFrozen(crate));
-    EXPECT_FALSE(SbxModelIsFrozen(crate));
-
-    RbdBodyDisable(b);
-    EXPECT_TRUE(CdxSpaceModelIsFrozen(crate)); // through the world's callback
-    RbdBodyEnable(b);
-    EXPECT_FALSE(CdxSpaceModelIsFrozen(crate));
-    RbdBodyDisable(b);
-    SbxModelFreeze(crate);
-    EXPECT_TRUE(CdxSpaceModelIsFrozen(crate));
-    EXPECT_TRUE(RbdBodyIsFrozen(b));
-    SbxModelUnFreeze(crate);
-    EXPECT_TRUE(RbdBodyIsEnabled(b));
-    EXPECT_FALSE(CdxSpaceModelIsFrozen(crate));
-
-    // A model without body freezes in the space only.
-    PxMatrix4 pose;
-    translation(pose, 5.0, 0.0, 0.0);
-    CdxModelID kinematic = own(SbxKinematicModelCreate(universe, geometries.back(), &pose, nullptr, nullptr));
-    SbxModelFreeze(kinematic);
-    EXPECT_TRUE(SbxModelIsFrozen(kinematic));
-    SbxModelUnFreeze(kinematic);
-    EXPECT_FALSE(SbxModelIsFrozen(kinematic));
+    for (bool asleep : {false, true}) {
+        if (asleep) RbdBodyDisable(b);
+        EXPECT_EQ(CdxSpaceModelIsFrozen(crate), asleep); // the world's callback
+        SbxModelFreeze(crate);
+        EXPECT_TRUE(RbdBodyIsFrozen(b));
+        EXPECT_FALSE(RbdBodyIsEnabled(b));
+        EXPECT_TRUE(CdxSpaceModelIsFrozen(crate));
+        EXPECT_TRUE(SbxModelIsFrozen(crate));
+        SbxModelUnFreeze(crate);
+        EXPECT_FALSE(SbxModelIsFrozen(crate));
+        EXPECT_TRUE(RbdBodyIsEnabled(b));
+        EXPECT_FALSE(CdxSpaceModelIsFrozen(crate));
+    }
 }
 
 } // namespace
