@@ -1,0 +1,185 @@
+// Records and helpers shared by the scene-file writer and reader.
+#ifndef KELMAR_FILEFORMAT_PXFILEINTERNAL_H
+#define KELMAR_FILEFORMAT_PXFILEINTERNAL_H
+
+#include <kelmar/PxFile.h>
+
+// Section indices of a load context's handlers.
+enum PxfSection { PXF_SECTION_RBD = 0, PXF_SECTION_CDX = 1, PXF_SECTION_SBX = 2, PXF_SECTION_COUNT = 3 };
+
+// Nesting of imports a load follows before it gives up.
+const int PXF_MAX_IMPORT_DEPTH = 32;
+// Room for one ID read from a file (the reader's string parser counts the terminator).
+const int PXF_ID_SIZE = PX_FILE_ID_LENGTH + 1;
+const int PXF_FULL_ID_SIZE = PX_FILE_FULL_ID_LENGTH + 1;
+// Messages of the writer and of bad arguments.
+const int PXF_MISUSE_LEVEL = 3;
+// Messages of the loader.
+const int PXF_LOAD_LEVEL = 0;
+// Tolerance of transforms read from files and given to contexts.
+const PxReal PXF_TM_TOLERANCE = 1e-7;
+
+struct PxSaveContext {
+    PxSaveWriter writers[3];
+    PxSaveGeometryWriter geometryWriters[3];
+    int geometryWriterCount;
+    PxSaveUserWriter userWriter;
+    void *userData;
+    unsigned int options;
+    PxHash *hash;
+};
+
+// A model made by a CDX section that still waits for the end of the
+// section: composites get their elements, then models join the space.
+struct PxfPendingModel {
+    PxLoadEntry *entry;
+    int frozen;                 // freeze in the space once inserted
+    int setMassProperties;      // body mass properties from the model (composites: after their elements)
+    int line, column;           // where the model's element began, for messages
+};
+
+struct PxLoadContext {
+    PxLoadSectionHandler sections[PXF_SECTION_COUNT];
+    PxLoadDoneCallback coreDone;
+    void *coreDoneData;
+    PxLoadDoneCallback appsDone;
+    void *appsDoneData;
+    PxLoadUserHandler renderHandler;
+    void *renderData;
+    PxLoadUserHandler userHandler;
+    void *userData;
+    PxLoadGraphicMaker graphicMaker;
+    void *graphicData;
+    PxXMLErrorHandler errorHandler;
+    void *errorData;
+    PxHash *hash;
+
+    // Placement of the file being read (imports change it for their file).
+    PxMatrix4 transform;
+    PxReal scale;
+    char prefix[PXF_FULL_ID_SIZE];
+    char *workingDirectory;
+    unsigned int options;
+
+    // Files being read, outermost first (canonical names).
+    char *fileStack[PXF_MAX_IMPORT_DEPTH];
+    int fileDepth;
+    PxXMLInput *input;          // the input being read
+    const char *fileName;       // its name as given
+    int sawApps;                // the current file had a PX_APPS element
+
+    int errors;
+    int warnings;
+    int readerErrors;           // errors the reader reported in the current file
+    char lastReaderError[PX_XML_ERROR_STRING_SIZE];
+
+    // Targets of the sections.
+    RbdWorldID world;
+    CdxSpaceID space;
+    SbxBridgeID bridge;
+    SbxUniverseID universe;
+
+    // The record whose children an element function fills (LIMIT,
+    // CONTACT_PARAMS, ELEMENTS, mesh vertices and triangles ...).
+    void *current;
+    // The parameters record a CONTACT_PARAMS element fills.
+    struct PxfParamsRecord *params;
+    // Models of the CDX section being read.
+    PxfPendingModel *pending;
+    int pendingCount;
+    int pendingCapacity;
+};
+
+// Where an element began in its file.
+struct PxfPosition {
+    int line;
+    int column;
+};
+
+// ---- writing (PxSave.cpp) ----
+int PxfWriteReal(const char *tag, PxStream *stream, PxReal value);
+int PxfWriteReals(const char *tag, PxStream *stream, const PxReal *values, int count);
+int PxfWriteInt(const char *tag, PxStream *stream, int value);
+int PxfWriteText(const char *tag, PxStream *stream, const char *text);
+// The ID of object, or "UNKNOWN" when it has none.
+const char *PxfSaveName(PxSaveContext *context, const void *object);
+// The entries of one kind sorted by ID; *count of them. Free with PxMemoryAPI.destroy.
+PxSaveEntry **PxfSaveEntriesOfKind(PxSaveContext *context, int kind, int *count);
+// 16 reals of a matrix, row after row.
+int PxfWriteMatrix4(const char *tag, PxStream *stream, const PxMatrix4 m);
+// Contact parameters as a CONTACT_PARAMS element (one indent level deeper).
+int PxfWriteContactParams(PxStream *stream, const RbdContactParams *params);
+
+// ---- loading (PxLoadContext.cpp, PxLoad.cpp) ----
+PxLoadContext *PxfContextOf(PxXMLElement *element);
+PxfPosition PxfPositionOf(const PxXMLElement *element);
+// A load problem: PxInfo with the toolkit source and the file name, and the
+// error handler with the position in the file. Counts an error.
+void PxfLoadProblem(PxLoadContext *context, PxfPosition position, const char *source, int sourceLine,
+                    const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 5, 6)))
+#endif
+    ;
+#define PXF_PROBLEM(context, position, ...) PxfLoadProblem((context), (position), __FILE__, __LINE__, __VA_ARGS__)
+// After a table was processed: the first entry the reader found a bad
+// value in, or null. Also maps the largest double written to the file
+// back to itself in the real arrays of the record (see PxfRealFromFile).
+const PxXMLHandler *PxfBadEntry(const PxXMLHandler *table);
+// Reals read from a file: the largest finite double is written as
+// 1.797693e+308, which reads back smaller; values at or beyond it (and
+// infinities) become the largest double again, keeping hard stops and
+// unbounded forces what they were.
+PxReal PxfRealFromFile(PxReal value);
+void PxfRealsFromFile(PxReal *values, int count);
+// The value of attribute name="..." in an element's attribute text into
+// out; 1 when present.
+int PxfAttribute(const PxXMLElement *element, const char *name, char *out, int size);
+// Full ID of a file ID; reports and returns 0 when it is too long.
+int PxfFullID(PxLoadContext *context, PxfPosition position, const char *id, char *out);
+// The rotation part of the context transform.
+void PxfContextRotation(const PxLoadContext *context, PxMatrix3 out);
+// Scale factor of the current file.
+PxReal PxfScale(const PxLoadContext *context);
+// Records a model made by the CDX section; 0 when memory is short.
+int PxfAddPendingModel(PxLoadContext *context, const PxfPendingModel &model);
+
+// ---- frames (PxLoadFrame.cpp): how values in a file become world values ----
+// A frame carries file values into the world: the context transform, or a
+// body's frame for elements with frame="ID".
+struct PxfFrame {
+    PxMatrix4 tm;
+    PxReal scale;
+};
+// The frame of element: its frame attribute's body, else the context.
+PxfFrame PxfFrameOf(PxLoadContext *context, PxXMLElement *element, const char *objectId);
+void PxfFramePoint(const PxfFrame &frame, const PxReal in[3], PxVector3 out);     // scaled and placed
+void PxfFrameVector(const PxfFrame &frame, const PxReal in[3], PxVector3 out);    // turned only
+void PxfFrameTransform(const PxfFrame &frame, const PxMatrix4 in, PxMatrix4 out); // translation scaled
+void PxfFrameQuaternion(const PxfFrame &frame, const PxQuaternion in, PxQuaternion out);
+// out = a * b (Hamilton product, w first).
+void PxfQuaternionMultiply(PxQuaternion out, const PxQuaternion a, const PxQuaternion b);
+// A 4x4 from 16 reals, row after row.
+void PxfMatrix4FromReals(PxMatrix4 out, const PxReal values[16]);
+
+// ---- shared pieces of the sections ----
+// Contact parameters read from a CONTACT_PARAMS element (RbdLoadParams.cpp).
+struct PxfParamsRecord {
+    char frictionType[16];
+    char frictionModel1[16];
+    char frictionModel2[16];
+    PxReal friction1, friction2, frictionCoeff1, frictionCoeff2;
+    PxReal slip1, slip2, slide1, slide2;
+    PxReal restitution, restitutionThreshold, softness, adhesive;
+    PxXMLHandler table[20];
+    int read;                   // the element was met
+    int bad;                    // it held a bad value or word
+};
+void PxfParamsRecordInit(PxfParamsRecord *record);
+// Element function of CONTACT_PARAMS: fills the context's current params record.
+int PxfLoadContactParams(PxXMLElement *element);
+// Builds parameters from the record; 0 (and a report) for unknown words.
+int PxfParamsFromRecord(PxLoadContext *context, PxfPosition position, const PxfParamsRecord *record,
+                        RbdContactParams *params);
+
+#endif
