@@ -21,8 +21,6 @@ struct BVTransform {
     PxMatrix3 rotation;
     PxVector3 translation;
 
-    void setIdentity();
-    void set(const PxMatrix4 tm);
     // The transform of frame a relative to frame b (both world TMs).
     void thisIsFirstThenInverseSecond(const PxMatrix4 a, const PxMatrix4 b);
     void applyPoint(PxVector3 out, const PxVector3 p) const;
@@ -67,10 +65,10 @@ PxReal CxObbSeparation(const CxObb *a, const CxObb *b, const BVTransform *bToA);
 // 1 when the whole box lies farther than margin above the plane of unit
 // normal n through point p (same frame).
 int CxObbAbovePlane(const CxObb *box, const PxVector3 n, const PxVector3 p, PxReal margin);
-// Parameter interval of the segment p + t d, t in [t0, t1], inside the box
-// (grown by margin); 0 when the segment misses.
-int CxObbSegmentClip(const CxObb *box, const PxVector3 p, const PxVector3 d, PxReal margin,
-                     PxReal *t0, PxReal *t1);
+// Narrows [t0, t1] to the part of the segment p + t d inside the box; 0
+// when the segment misses it.
+int CxObbSegmentClip(const CxObb *box, const PxVector3 p, const PxVector3 d, PxReal *t0,
+                     PxReal *t1);
 // Largest value of dot(x, d) over the box.
 PxReal CxObbSupportValue(const CxObb *box, const PxVector3 d);
 // The box's eight corners.

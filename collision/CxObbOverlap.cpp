@@ -29,19 +29,6 @@ void relativeFrame(const CxObb *a, const CxObb *b, const BVTransform *bToA, PxRe
 
 }  // namespace
 
-void BVTransform::setIdentity()
-{
-    PxM3Identity(rotation);
-    PxV3Zero(translation);
-}
-
-void BVTransform::set(const PxMatrix4 tm)
-{
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) rotation[i][j] = tm[i][j];
-    PxV3Copy(translation, tm[3]);
-}
-
 void BVTransform::thisIsFirstThenInverseSecond(const PxMatrix4 a, const PxMatrix4 b)
 {
     // p_b = (p R_a + t_a - t_b) R_b^T.
@@ -140,14 +127,14 @@ int CxObbAbovePlane(const CxObb *box, const PxVector3 n, const PxVector3 p, PxRe
     return lowest - PxV3Dot(p, n) > margin;
 }
 
-int CxObbSegmentClip(const CxObb *box, const PxVector3 p, const PxVector3 d, PxReal margin,
-                     PxReal *t0, PxReal *t1)
+int CxObbSegmentClip(const CxObb *box, const PxVector3 p, const PxVector3 d, PxReal *t0,
+                     PxReal *t1)
 {
     PxVector3 offset;
     PxV3Sub(offset, p, box->centre);
     for (int i = 0; i < 3; ++i) {
         PxReal start = PxV3Dot(offset, box->axes[i]), step = PxV3Dot(d, box->axes[i]);
-        PxReal h = box->halfExtents[i] + margin;
+        PxReal h = box->halfExtents[i];
         if (step == 0.0) {
             if (fabs(start) > h) return 0;
             continue;

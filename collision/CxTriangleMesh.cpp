@@ -153,6 +153,9 @@ int CxTriangleMeshAddTriangle(CdxGeometryID geometry, PxReal *a, PxReal *b, PxRe
         CdxError(gCdxCoreErrorList, CdxErrMeshTrianglesFull, nullptr);
         return 0;
     }
+    // The tree, normals and topology no longer cover every triangle: the
+    // mesh is unbuilt until the next build.
+    freeBuildArrays(mesh);
     CxMeshTriangle *t = &mesh->triangles[mesh->triangleCount++];
     t->vertex[0] = a;
     t->vertex[1] = b;

@@ -44,7 +44,7 @@ PxReal crossTriangle(const SegmentSearch *s, int triangle)
 void descend(SegmentSearch *s, const BVNode *node)
 {
     PxReal t0 = 0.0, t1 = s->best;
-    if (!CxObbSegmentClip(&node->box, s->p0, s->d, 0.0, &t0, &t1)) return;
+    if (!CxObbSegmentClip(&node->box, s->p0, s->d, &t0, &t1)) return;
     if (node->triangle < 0) {
         descend(s, node->left);
         descend(s, node->right);

@@ -7,6 +7,11 @@
 // normal points into the solid through a face is not reported (it belongs
 // to the far side of the face, where the solid continues). An open mesh is
 // a two-sided surface.
+//
+// Inside a flat stretch made of several triangles, the edges between them
+// are not edges of the surface: a triangle whose own test tilts the normal
+// across such an edge (or stops at its nearest edge while its neighbour
+// comes closer) gives way to the face.
 #include "CxTriangleMeshPrimitive.h"
 #include "CxGeomClosest.h"
 #include "CxGeomTriangle.h"
@@ -40,14 +45,14 @@ void setBounds(CxObb *bounds, const PxMatrix4 tm, PxReal hx, PxReal hy, PxReal h
     PxV3Set(bounds->halfExtents, hx + eps, hy + eps, hz + eps);
 }
 
-int append(CxMeshPrimitiveQuery *q, const PxVector3 position, const PxVector3 normal,
-           PxReal separation, int dims, int triangle)
+// Adds a contact while there is room (the touch is kept either way).
+void append(CxMeshPrimitiveQuery *q, const PxVector3 position, const PxVector3 normal,
+            PxReal separation, int dims, int triangle)
 {
-    if (q->count >= q->capacity) return 0;
+    if (q->count >= q->capacity) return;
     CdxContact *c = &q->contacts[q->count++];
     CxContactSet(c, position, normal, separation, dims);
     c->element1 = triangle;
-    return 1;
 }
 
 // 1 when the triangle can touch along normal (from t towards the

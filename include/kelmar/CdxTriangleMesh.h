@@ -61,7 +61,8 @@ void CdxTriangleMeshSetDestroyCallback(CdxGeometryID mesh, CdxTriangleMeshDestro
 
 /* Adds the triangle a, b, c (pointers to three reals each, kept, not
  * copied: they must live as long as the mesh). The capacity doubles when
- * full. Returns 1 when added; 0 for a triangle whose area is below the
+ * full. A built mesh becomes unbuilt until it is built again. Returns 1
+ * when added; 0 for a triangle whose area is below the
  * minimum area (warning 29 with its corners and area), a null argument or
  * no memory (warning 28). */
 int CdxTriangleMeshAddTriangle(CdxGeometryID mesh, PxReal *a, PxReal *b, PxReal *c);

@@ -159,6 +159,38 @@ TEST_F(MeshTest, BuildingNeedsTrianglesAndComputesNormalsAreasAndFlags)
     EXPECT_NEAR(std::sqrt(14.0), radius, 1e-12);
 }
 
+TEST_F(MeshTest, AddingAfterABuildUnbuildsAndDestroyingCallsTheCallbackOnce)
+{
+    PxReal a[3] = {0, 0, 0}, b[3] = {1, 0, 0}, c[3] = {0, 1, 0}, d[3] = {0, 0, 1};
+    CdxGeometryID mesh = CdxTriangleMeshCreate(1);
+    ASSERT_EQ(1, CdxTriangleMeshAddTriangle(mesh, a, b, c));
+    ASSERT_EQ(1, CdxTriangleMeshBuild(mesh));
+    ASSERT_EQ(1, CdxTriangleMeshAddTriangle(mesh, a, c, d));
+    EXPECT_EQ(0, CdxTriangleMeshIsBuilt(mesh));
+    EXPECT_EQ(nullptr, CdxTriangleMeshGetTriangleNormalPtr(mesh, 1));
+    ASSERT_EQ(1, CdxTriangleMeshBuild(mesh));
+    EXPECT_NEAR(1.0, CdxTriangleMeshGetTriangleNormalPtr(mesh, 1)[0], 1e-15) << "(c-a) x (d-a) = +x";
+
+    static int calls;
+    static void *seen;
+    calls = 0;
+    int token = 0;
+    CdxTriangleMeshSetDestroyCallback(
+        mesh,
+        [](CdxGeometryID, void *data) {
+            ++calls;
+            seen = data;
+        },
+        &token);
+    CdxTriangleMeshSetVertexArray(mesh, a, 1);
+    int count = 0;
+    EXPECT_EQ(a, CdxTriangleMeshGetVertexArray(mesh, &count));
+    EXPECT_EQ(1, count);
+    EXPECT_EQ(1, CdxGeometryDestroy(mesh));
+    EXPECT_EQ(1, calls);
+    EXPECT_EQ(&token, seen);
+}
+
 TEST_F(MeshTest, OneTriangleGivesATreeOfOneFlatLeaf)
 {
     Mesh &mesh = NewMesh();
