@@ -64,13 +64,13 @@ public:
 
     ~Scene()
     {
+        // Destroying the space lets all its models go at once.
+        CdxSpaceDestroy(space_);
         for (CdxModelID model : models_) {
-            CdxSpaceRemoveModel(model);
             CdxGeometryID geometry = CdxModelGetGeometry(model);
             CdxModelDestroy(model);
             CdxGeometryDestroy(geometry);
         }
-        CdxSpaceDestroy(space_);
         CdxModelPairContainerDestroy(container_);
         CdxTerm();
     }

@@ -14,8 +14,8 @@ const int kMaxModels = 65536;
 
 void InitSentinels(CxEndPoint *low, CxEndPoint *high)
 {
-    *low = CxEndPoint{high, nullptr, -DBL_MAX, nullptr, kCxSentinel};
-    *high = CxEndPoint{nullptr, low, DBL_MAX, nullptr, kCxSentinel};
+    *low = CxEndPoint{high, nullptr, -DBL_MAX, nullptr, -1, kCxSentinel};
+    *high = CxEndPoint{nullptr, low, DBL_MAX, nullptr, -1, kCxSentinel};
 }
 
 } // namespace
@@ -117,7 +117,7 @@ int CxSmallSort::Insert(void *data)
         int axis = axes_[k];
         for (int side = kCxMin; side <= kCxMax; ++side) {
             CxEndPoint *end = &rep->ends[axis][side];
-            *end = CxEndPoint{nullptr, nullptr, DBL_MAX, rep, static_cast<uint8_t>(side)};
+            *end = CxEndPoint{nullptr, nullptr, DBL_MAX, rep, id, static_cast<uint8_t>(side)};
             CxEndPointLinkAfter(end, high_[axis].previous);
         }
     }

@@ -31,6 +31,7 @@ struct CxEndPoint {
     CxEndPoint *previous;
     PxReal value;          // length
     CxSmallSortRep *rep;   // null for sentinels
+    int id;                // the rep's id, read without touching the rep
     uint8_t kind;          // CxEndPointKind
 };
 
@@ -117,6 +118,8 @@ private:
     void MoveEndPoint(CxEndPoint *end, PxReal value);
     void MoveDown(CxEndPoint *end, PxReal value);
     void MoveUp(CxEndPoint *end, PxReal value);
+    void Crossing(const CxEndPoint *moving, const CxEndPoint *passed, uint8_t change);
+    void FlushCrossings();
     void OverlapUpdate(CxSmallSortRep *a, CxSmallSortRep *b, uint8_t change);
     void PairBegins(CxSmallSortRep *a, CxSmallSortRep *b, uint8_t &status);
     void PairEnds(int i, int j, uint8_t &status);
@@ -156,6 +159,16 @@ private:
     CxEndPoint low_[3];
     CxEndPoint high_[3];
     CxPairNode lists_[kListCount];
+    // Overlap changes of the current moves, applied in order by
+    // FlushCrossings; meanwhile their status bytes are being fetched.
+    struct PendingCrossing {
+        CxSmallSortRep *moving;
+        CxSmallSortRep *passed;
+        uint8_t change;
+    };
+    static const int kCrossingCapacity = 64;
+    PendingCrossing crossings_[kCrossingCapacity];
+    int crossingCount_ = 0;
     CxPairNode *handedOut_[kListCount] = {}; // last reading position per list
     CxPairNode *cursor_[kListCount] = {};    // the same, moved past nodes that left
     CdxSpaceAABBFn aabbFn_ = nullptr;

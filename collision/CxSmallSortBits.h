@@ -34,6 +34,8 @@ class NibbleArray {
 public:
     static size_t ByteCount(uint64_t entries) { return static_cast<size_t>((entries + 1) / 2); }
     void Init(uint8_t *bytes) { bytes_ = bytes; }
+    // The byte holding entry i (for prefetching).
+    const uint8_t *Address(uint64_t i) const { return &bytes_[i >> 1]; }
     uint8_t Get(uint64_t i) const { return (bytes_[i >> 1] >> Shift(i)) & 0xFu; }
     void Set(uint64_t i, uint8_t value)
     {

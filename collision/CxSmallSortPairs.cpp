@@ -156,21 +156,29 @@ void CxSmallSort::UpdateEnd()
 // table at once, since the id may be reused before the records are freed.
 void CxSmallSort::ForgetPairsOf(int id)
 {
+    // Pairs that ended already keep their goodbye record.
+    CxPairNode *old = &lists_[kCxListOld];
+    for (CxPairNode *node = old->next; node != old; node = node->next) {
+        if (node->id1 != id && node->id2 != id) continue;
+        table_.Detach(node);
+        node->id1 = -1;
+    }
+    // Every other record belongs to a nearby pair.
     for (int k = 0; k < size_; ++k) {
-        if (k == id || reps_[k]->id < 0) continue;
+        if (k == id) continue;
+        uint8_t status = Status(k, id);
+        if (status == 0) continue;
         SetStatus(k, id, 0);
+        if ((status & kCxCountMask) != axisCount_) continue;
         CxPairNode *node = table_.Find(CxPairLinkHashTable::Key(k, id));
         if (!node) continue;
         bool unreported = node->list == kCxListPendingEnable || (node->list == kCxListNew && changing_);
         if (unreported) {
             DeletePair(node);
-            continue;
-        }
-        table_.Detach(node);
-        if (node->list == kCxListOld)
-            node->id1 = -1; // already a goodbye
-        else
+        } else {
+            table_.Detach(node);
             MoveTo(node, kCxListRemoved);
+        }
     }
 }
 

@@ -46,6 +46,7 @@ int CxSmallSort::UpdateSingle(int id, PxReal time)
     if (!rep->dynamic) return 1;
     PxVector3 min, max;
     if (aabbFn_(static_cast<CdxModelID>(rep->data), min, max, time)) UpdateBox(rep, min, max);
+    FlushCrossings();
     return 1;
 }
 
@@ -61,6 +62,7 @@ int CxSmallSort::UpdateAll(PxReal time)
             if (aabbFn_(static_cast<CdxModelID>(rep->data), min, max, time)) UpdateBox(rep, min, max);
         }
     }
+    FlushCrossings();
     return 1;
 }
 
@@ -105,7 +107,7 @@ void CxSmallSort::MoveDown(CxEndPoint *end, PxReal value)
     CxEndPoint *below = end->previous;
     while (below->kind != kCxSentinel && Above(below, below->value, end, value)) {
         uint8_t change = static_cast<uint8_t>(below->kind - end->kind);
-        if (change) OverlapUpdate(end->rep, below->rep, change);
+        if (change) Crossing(end, below, change);
         below = below->previous;
     }
     if (below != end->previous) {
@@ -122,7 +124,7 @@ void CxSmallSort::MoveUp(CxEndPoint *end, PxReal value)
     CxEndPoint *above = end->next;
     while (above->kind != kCxSentinel && Above(end, value, above, above->value)) {
         uint8_t change = static_cast<uint8_t>(end->kind - above->kind);
-        if (change) OverlapUpdate(end->rep, above->rep, change);
+        if (change) Crossing(end, above, change);
         above = above->next;
     }
     if (above != end->next) {
@@ -130,6 +132,27 @@ void CxSmallSort::MoveUp(CxEndPoint *end, PxReal value)
         CxEndPointLinkAfter(end, above->previous);
     }
     end->value = value;
+}
+
+// Pair statuses are spread over N^2/4 bytes: each crossing would wait for
+// memory. Crossings are queued while their bytes are fetched and applied in
+// the order they happened, which is all a pair's count depends on.
+void CxSmallSort::Crossing(const CxEndPoint *moving, const CxEndPoint *passed, uint8_t change)
+{
+    if (moving->rep == passed->rep) return;
+    int i = moving->id < passed->id ? moving->id : passed->id;
+    int j = moving->id < passed->id ? passed->id : moving->id;
+    __builtin_prefetch(status_.Address(StatusIndex(i, j)), 1);
+    __builtin_prefetch(passed->rep, 0);
+    crossings_[crossingCount_++] = {moving->rep, passed->rep, change};
+    if (crossingCount_ == kCrossingCapacity) FlushCrossings();
+}
+
+void CxSmallSort::FlushCrossings()
+{
+    for (int k = 0; k < crossingCount_; ++k)
+        OverlapUpdate(crossings_[k].moving, crossings_[k].passed, crossings_[k].change);
+    crossingCount_ = 0;
 }
 
 void CxSmallSort::OverlapUpdate(CxSmallSortRep *a, CxSmallSortRep *b, uint8_t change)
