@@ -113,11 +113,13 @@ int CdxSpaceGetModel(CdxSpaceID space, CdxSpaceModelIterator *iterator, CdxModel
 
 /* ---- Pairs ---- */
 
-/* Pair filtering by model: a disabled pair never begins. Outside a bracket
- * the change is reported at the next BeginChanges (a disabled nearby pair
- * as a goodbye, an enabled one as a hello); inside it shows at EndChanges.
- * 0 for the same model twice, models not in one space, or no free pair
- * record (fatal error 24). */
+/* Pair filtering by model: a disabled pair never begins. A change made
+ * inside a bracket is read after its EndChanges; one made outside (while
+ * the lists are read) joins the next update: a nearby pair that is
+ * disabled says goodbye then, one that is enabled says hello, and a change
+ * undone before then is no change. Model 1 of a pair begun by enabling is
+ * the first model named. 0 for the same model twice, models not in one
+ * space, or no free pair record (fatal error 24). */
 int CdxSpaceEnablePair(CdxModelID model1, CdxModelID model2);
 int CdxSpaceDisablePair(CdxModelID model1, CdxModelID model2);
 int CdxSpacePairIsEnabled(CdxModelID model1, CdxModelID model2);
