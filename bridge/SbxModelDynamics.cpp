@@ -19,8 +19,8 @@ namespace {
 // A centre-of-mass frame this close to the identity is the reference frame.
 const PxReal kComIdentityTolerance = 0.0001;
 
-// The body's fields are only read through the model, but the model's
-// pointers are writable so that callers may also move what they point at.
+// The body hands out read-only views of its pose and velocities; a model
+// keeps writable pointers to them (moving a model writes through them).
 PxMatrix4 *TransformOf(RbdBodyID body)
 {
     return reinterpret_cast<PxMatrix4 *>(const_cast<PxReal(*)[4]>(RbdBodyGetTransformPtr(body)));
@@ -50,9 +50,12 @@ void Link(CdxModelID model, RbdBodyID body)
 // back, whichever of them are set.
 void Unlink(CdxModelID model, RbdBodyID body)
 {
-    if (CdxModelGetReferenceTransformPtr(model) == TransformOf(body)) CdxModelSetReferenceTransformPtr(model, nullptr);
-    if (CdxModelGetLinearVelocityPtr(model) == LinearVelocityOf(body)) CdxModelSetLinearVelocityPtr(model, nullptr);
-    if (CdxModelGetAngularVelocityPtr(model) == AngularVelocityOf(body)) CdxModelSetAngularVelocityPtr(model, nullptr);
+    if (CdxModelGetReferenceTransformPtr(model) == TransformOf(body))
+        CdxModelSetReferenceTransformPtr(model, nullptr);
+    if (CdxModelGetLinearVelocityPtr(model) == LinearVelocityOf(body))
+        CdxModelSetLinearVelocityPtr(model, nullptr);
+    if (CdxModelGetAngularVelocityPtr(model) == AngularVelocityOf(body))
+        CdxModelSetAngularVelocityPtr(model, nullptr);
     if (RbdBodyGetModel(body) == model) RbdBodySetModel(body, nullptr);
     CdxModelSetBodyData(model, nullptr);
 }
@@ -146,7 +149,8 @@ int SbxAutoSetMassProperties(RbdBodyID body, CdxModelID model, PxReal density)
     if (!SbxCheckArgument(body, function, "body") || !SbxCheckArgument(model, function, "model")) return 0;
     if (!DensityIsValid(model, density)) return 0;
     CdxModelSetDensity(model, density);
-    if (CdxModelIsComposite(model) && density > 0.0) SbxCompositeSpreadDensity(CdxModelGetGeometry(model), density);
+    if (CdxModelIsComposite(model) && density > 0.0)
+        SbxCompositeSpreadDensity(CdxModelGetGeometry(model), density);
 
     PxMatrix4 comFrame;
     PxMatrix3 inertia;
@@ -165,7 +169,8 @@ int SbxAutoSetMassProperties(RbdBodyID body, CdxModelID model, PxReal density)
     // A frame left from earlier mass properties must not outlive them.
     PxMatrix4 current;
     RbdBodyGetCenterOfMassRelativeTransform(body, current);
-    if (!PxMatrix4IsIdentity(comFrame, kComIdentityTolerance) || !PxMatrix4IsIdentity(current, kComIdentityTolerance))
+    if (!PxMatrix4IsIdentity(comFrame, kComIdentityTolerance) ||
+        !PxMatrix4IsIdentity(current, kComIdentityTolerance))
         RbdBodySetCenterOfMassRelativeTransform(body, comFrame);
     return 1;
 }

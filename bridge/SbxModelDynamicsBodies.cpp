@@ -47,14 +47,13 @@ RbdBodyID CreateBody(SbxUniverse *universe, const char *function)
     return body;
 }
 
-// Links, inserts and enables; on failure everything is taken back but the
-// model, which the caller discards.
+// Links, inserts and enables (the body's enabled callback then finds its
+// model in the space).
 bool Activate(SbxUniverse *universe, CdxModelID model, RbdBodyID body, const char *function)
 {
     CdxModelSetBody(model, body);
     if (!CdxSpaceInsertModel(universe->space, model)) {
         PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL, "%s: the model cannot join the space.\n", function);
-        CdxModelSetBody(model, nullptr);
         return false;
     }
     RbdBodyEnable(body);
@@ -82,8 +81,8 @@ CdxModelID SbxModelAndBodyCreate(SbxUniverseID universe, CdxGeometryID geometry,
         return nullptr;
     }
     if (!SbxAutoSetMassProperties(body, model, density) || !Activate(universe, model, body, function)) {
-        CdxModelDestroy(model);
         RbdBodyDestroy(body);
+        CdxModelDestroy(model);
         return nullptr;
     }
     return model;

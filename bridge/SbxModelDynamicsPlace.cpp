@@ -8,6 +8,7 @@
 #include <kelmar/CdxSpace.h>
 #include <kelmar/PxMath.h>
 #include <kelmar/PxMessage.h>
+#include <kelmar/RbdBody.h>
 
 namespace {
 
@@ -58,7 +59,8 @@ bool SbxCheckModelOfUniverse(const SbxUniverse *universe, CdxModelID model, cons
 {
     if (!SbxCheckUniverse(universe, function) || !SbxCheckArgument(model, function, "model")) return false;
     const CdxSpaceID space = CdxModelGetSpace(model);
-    if (!space || space == universe->space) return true;
-    PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL, "%s: the model belongs to another universe's space.\n", function);
+    const RbdBodyID body = CdxModelGetBody(model);
+    if ((!space || space == universe->space) && (!body || RbdBodyGetWorld(body) == universe->world)) return true;
+    PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL, "%s: the model belongs to another universe.\n", function);
     return false;
 }

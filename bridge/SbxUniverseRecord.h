@@ -35,8 +35,8 @@ void SbxModelPlace(CdxModelID model);
 // False with a warning naming the caller when transform is not a rigid
 // transform.
 bool SbxCheckTransform(const PxReal (*transform)[4], const char *function);
-// False with a warning when the model is in a space other than the
-// universe's.
+// False with a warning when the model is in another universe's space or
+// its body in another universe's world.
 bool SbxCheckModelOfUniverse(const SbxUniverse *universe, CdxModelID model, const char *function);
 
 #endif
