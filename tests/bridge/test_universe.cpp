@@ -189,12 +189,6 @@ TEST(Universe, TheCollisionLibraryRunsWhileAnyUniverseLives)
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(SbxUniverseGetLiveCount(), 2);
-    SbxUniverseDestroy(first);
-    EXPECT_EQ(SbxUniverseGetLiveCount(), 1);
-    ASSERT_TRUE(CdxIsInitialized());
-
-    // The second universe still simulates: a ball falls onto its ground.
-    RbdWorldSetGravity(SbxUniverseGetWorld(second), 0.0, 0.0, -9.81);
     CdxGeometryID plane = CdxPlaneCreate();
     CdxGeometryID ball = CdxSphereCreate(0.1);
     PxMatrix4 groundPose;
@@ -203,6 +197,18 @@ TEST(Universe, TheCollisionLibraryRunsWhileAnyUniverseLives)
     CdxModelID dropped = SbxModelAndBodyCreate(second, ball, 1000.0);
     ASSERT_NE(ground, nullptr);
     ASSERT_NE(dropped, nullptr);
+    {
+        Warnings warnings;
+        SbxModelDestroy(first, dropped);
+        EXPECT_TRUE(warnings.saw("SbxModelDestroy: the model belongs to another universe.\n"));
+        EXPECT_EQ(CdxModelGetSpace(dropped), SbxUniverseGetSpace(second));
+    }
+    SbxUniverseDestroy(first);
+    EXPECT_EQ(SbxUniverseGetLiveCount(), 1);
+    ASSERT_TRUE(CdxIsInitialized());
+
+    // The second universe still simulates: a ball falls onto its ground.
+    RbdWorldSetGravity(SbxUniverseGetWorld(second), 0.0, 0.0, -9.81);
     RbdBodySetPosition(CdxModelGetBody(dropped), 0.0, 0.0, 0.5);
     for (int n = 0; n < 100; ++n) SbxUniverseStep(second, 0.01);
     PxVector3 p;
