@@ -2,6 +2,8 @@
 #ifndef KELMAR_FILEFORMAT_PXFILEINTERNAL_H
 #define KELMAR_FILEFORMAT_PXFILEINTERNAL_H
 
+#include <stddef.h>
+
 #include <kelmar/PxFile.h>
 
 // Section indices of a load context's handlers.
@@ -33,6 +35,8 @@ struct PxSaveContext {
 // section: composites get their elements, then models join the space.
 struct PxfPendingModel {
     PxLoadEntry *entry;
+    struct PxfElementRef *elements;  // a composite's ELEMENTS, owned until the end of the section
+    int elementCount;
     int frozen;                 // freeze in the space once inserted
     int setMassProperties;      // body mass properties from the model (composites: after their elements)
     int line, column;           // where the model's element began, for messages
@@ -88,6 +92,10 @@ struct PxLoadContext {
     PxfPendingModel *pending;
     int pendingCount;
     int pendingCapacity;
+    // Pairs of models the section keeps apart (NO_INTERACTION).
+    struct PxfIdPair *pairs;
+    int pairCount;
+    int pairCapacity;
 };
 
 // Where an element began in its file.
@@ -122,6 +130,15 @@ void PxfLoadProblem(PxLoadContext *context, PxfPosition position, const char *so
 #endif
     ;
 #define PXF_PROBLEM(context, position, ...) PxfLoadProblem((context), (position), __FILE__, __LINE__, __VA_ARGS__)
+// The same for a problem the loader works around: counts a warning and
+// reports with warning severity.
+void PxfLoadNotice(PxLoadContext *context, PxfPosition position, const char *source, int sourceLine,
+                   const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 5, 6)))
+#endif
+    ;
+#define PXF_NOTICE(context, position, ...) PxfLoadNotice((context), (position), __FILE__, __LINE__, __VA_ARGS__)
 // After a table was processed: the first entry the reader found a bad
 // value in, or null. Also maps the largest double written to the file
 // back to itself in the real arrays of the record (see PxfRealFromFile).
@@ -132,6 +149,12 @@ const PxXMLHandler *PxfBadEntry(const PxXMLHandler *table);
 // unbounded forces what they were.
 PxReal PxfRealFromFile(PxReal value);
 void PxfRealsFromFile(PxReal *values, int count);
+// Value parser of reals in records: PxXMLParsePxRealArray, then the
+// largest double restored (PxfRealFromFile) and "nan" refused.
+int PxfParseReals(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+#define PXF_REALS(name, type, field, count) PX_XML_VALUE((name), PxfParseReals, offsetof(type, field), (count))
+#define PXF_INT(name, type, field) PX_XML_VALUE((name), PxXMLParseInt, offsetof(type, field), 1)
+#define PXF_TEXT(name, type, field) PX_XML_VALUE((name), PxXMLParseString, offsetof(type, field), sizeof(((type *)0)->field))
 // The value of attribute name="..." in an element's attribute text into
 // out; 1 when present.
 int PxfAttribute(const PxXMLElement *element, const char *name, char *out, int size);

@@ -1,0 +1,101 @@
+// Destroying what a load made, in an order that leaves nothing pointing at
+// freed records: constraints, models (composites before their elements),
+// bodies, geometries.
+#include <kelmar/Cdx.h>
+#include <kelmar/Rbd.h>
+#include <kelmar/Sbx.h>
+
+#include "PxFileInternal.h"
+
+namespace {
+
+typedef void (*EntryAction)(PxLoadContext *context, PxLoadEntry *entry);
+
+void forEach(PxLoadContext *context, int kind, EntryAction action)
+{
+    PxHashIterator it;
+    PxHashInitIterator(&it, context->hash);
+    while (PxLoadEntry *entry = static_cast<PxLoadEntry *>(PxHashGetDatum(&it)))
+        if (entry->kind == kind && entry->object) action(context, entry);
+}
+
+void destroyConstraint(PxLoadContext *, PxLoadEntry *entry)
+{
+    RbdConstraintDestroy(static_cast<RbdConstraintID>(entry->object));
+    entry->object = nullptr;
+}
+
+// The entry of an object of a kind, found by the object.
+PxLoadEntry *entryOf(PxLoadContext *context, const void *object, int kind)
+{
+    PxHashIterator it;
+    PxHashInitIterator(&it, context->hash);
+    while (PxLoadEntry *entry = static_cast<PxLoadEntry *>(PxHashGetDatum(&it)))
+        if (entry->kind == kind && entry->object == object) return entry;
+    return nullptr;
+}
+
+// A model of the space, with its body in a universe (whose bridge ends the
+// model's pairs first).
+void destroyTopModel(PxLoadContext *context, PxLoadEntry *entry)
+{
+    if (entry->string1) return;
+    CdxModelID model = static_cast<CdxModelID>(entry->object);
+    RbdBodyID body = CdxModelGetBody(model);
+    if (context->universe && CdxModelGetSpace(model)) {
+        SbxModelDestroy(context->universe, model);
+        PxLoadEntry *bodyEntry = body ? entryOf(context, body, PX_KIND_BODY) : nullptr;
+        if (bodyEntry) bodyEntry->object = nullptr;
+    } else {
+        if (CdxModelGetSpace(model)) CdxSpaceRemoveModel(model);
+        if (body) CdxModelSetBody(model, nullptr);
+        CdxModelDestroy(model);
+    }
+    entry->object = nullptr;
+}
+
+// Composite elements first, so that no composite is left holding an
+// element that went before it.
+void destroyCompositeElement(PxLoadContext *, PxLoadEntry *entry)
+{
+    if (!CdxModelIsComposite(static_cast<CdxModelID>(entry->object))) return;
+    CdxModelDestroy(static_cast<CdxModelID>(entry->object));
+    entry->object = nullptr;
+}
+
+void destroyElement(PxLoadContext *, PxLoadEntry *entry)
+{
+    CdxModelDestroy(static_cast<CdxModelID>(entry->object));
+    entry->object = nullptr;
+}
+
+void destroyBody(PxLoadContext *, PxLoadEntry *entry)
+{
+    RbdBodyDestroy(static_cast<RbdBodyID>(entry->object));
+    entry->object = nullptr;
+}
+
+// Composite geometries went with their models.
+void destroyGeometry(PxLoadContext *, PxLoadEntry *entry)
+{
+    if (!entry->integer) CdxGeometryDestroy(static_cast<CdxGeometryID>(entry->object));
+    entry->object = nullptr;
+}
+
+} // namespace
+
+extern "C" {
+
+void PxLoadContextDestroyObjects(PxLoadContext *context)
+{
+    if (!context) return;
+    forEach(context, PX_KIND_CONSTRAINT, destroyConstraint);
+    forEach(context, PX_KIND_MODEL, destroyTopModel);
+    forEach(context, PX_KIND_MODEL, destroyCompositeElement);
+    forEach(context, PX_KIND_MODEL, destroyElement);
+    forEach(context, PX_KIND_BODY, destroyBody);
+    forEach(context, PX_KIND_GEOMETRY, destroyGeometry);
+    PxHashReset(context->hash);
+}
+
+} // extern "C"
