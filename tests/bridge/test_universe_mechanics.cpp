@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <kelmar/Cdx.h>
+#include <kelmar/PxMemory.h>
 #include <kelmar/PxVector.h>
 #include <kelmar/Rbd.h>
 #include <kelmar/Sbx.h>
@@ -363,6 +364,54 @@ TEST_F(UniverseMechanics, MovingAFixedSupportAwayLetsWhatRestedOnItFall)
     RbdBodyEnable(CdxModelGetBody(crate));
     steps(100);
     EXPECT_NEAR(height(crate), 0.25, 0.01);
+}
+
+// Counts the toolkit's allocations while alive.
+class AllocationCounter {
+public:
+    AllocationCounter() : saved_(PxMemoryAPI)
+    {
+        count() = 0;
+        PxMemoryAPI.create = [](size_t size) { return ++count(), MallocCreate(size); };
+        PxMemoryAPI.createZeroed = [](size_t size) { return ++count(), Calloc(size); };
+        PxMemoryAPI.createAligned = [](size_t size, int alignment) {
+            return ++count(), MallocCreateAligned(size, alignment);
+        };
+        PxMemoryAPI.resize = [](void *pointer, size_t size) { return ++count(), MallocResize(pointer, size); };
+    }
+    ~AllocationCounter() { PxMemoryAPI = saved_; }
+    AllocationCounter(const AllocationCounter &) = delete;
+    AllocationCounter &operator=(const AllocationCounter &) = delete;
+    static int &count()
+    {
+        static int allocations = 0;
+        return allocations;
+    }
+
+private:
+    PxMemoryAPIType saved_;
+};
+
+// Once a scene's contacts and islands have reached their sizes, steps of
+// either method allocate nothing: a stack settling, a ball rolling off it.
+TEST_F(UniverseMechanics, StepsAllocateNothingOnceCapacitiesAreReached)
+{
+    RbdWorldSetAutoDisable(world, 0);
+    frictional();
+    CdxGeometryID cube = keep(CdxBoxCreate(1.0, 1.0, 1.0));
+    for (int k = 0; k < 3; ++k) dropped(cube, 0.1 * k, 0.0, 0.5 + k, 500.0);
+    CdxModelID ball = dropped(keep(CdxSphereCreate(0.2)), 0.0, 0.0, 3.5);
+    RbdBodySetLinearVelocity(CdxModelGetBody(ball), 0.5, 0.0, 0.0);
+    for (int method : {SbxUniverseStepPlain, SbxUniverseStepPath}) {
+        SbxUniverseSetStepMethod(universe, method);
+        steps(300);
+        AllocationCounter counter;
+        steps(100);
+        EXPECT_EQ(AllocationCounter::count(), 0) << "step method " << method;
+    }
+    AllocationCounter counter; // and it does count
+    CdxGeometryDestroy(CdxSphereCreate(1.0));
+    EXPECT_EQ(AllocationCounter::count(), 1);
 }
 
 // A small ball at 50 m/s crosses a 2 cm slab within one plain step; the
