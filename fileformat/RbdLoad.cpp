@@ -16,7 +16,7 @@ struct WorldRecord {
     char id[PXF_ID_SIZE];
     PxReal gravity[3];
     PxReal epsilon, gamma, velThresh, angvelThresh, accThresh, angaccThresh, timeStep, degeneracy, tolerance;
-    int aliveWindow, integrationModel, linearSolver, stepperOptions;
+    int aliveWindow, autoDisable, integrationModel, linearSolver, stepperOptions;
     int blockIterations, iterations, cycleSize1, cycleSize2, solverFunction;
 };
 
@@ -32,6 +32,7 @@ void applyWorld(RbdWorldID w, const PxXMLHandler *t, const WorldRecord &r)
     if (PxXMLHandlerWasCalled(t, "ANGACC_THRESH"))
         RbdWorldSetAutoDisableAngularAccelerationThreshold(w, r.angaccThresh);
     if (PxXMLHandlerWasCalled(t, "ALIVE_WINDOW")) RbdWorldSetAutoDisableAliveWindow(w, r.aliveWindow);
+    if (PxXMLHandlerWasCalled(t, "AUTO_DISABLE")) RbdWorldSetAutoDisable(w, r.autoDisable);
     if (PxXMLHandlerWasCalled(t, "INTEGRATION_MODEL")) RbdWorldSetIntegrationModel(w, r.integrationModel);
     if (PxXMLHandlerWasCalled(t, "LINEAR_SOLVER")) RbdWorldSetLinearSolver(w, r.linearSolver);
     if (PxXMLHandlerWasCalled(t, "STEPPER_OPTIONS")) RbdWorldSetStepperOptions(w, r.stepperOptions);
@@ -61,6 +62,7 @@ int loadWorld(PxXMLElement *element)
                         PXF_REALS("ACC_THRESH", R, accThresh, 1),
                         PXF_REALS("ANGACC_THRESH", R, angaccThresh, 1),
                         PXF_INT("ALIVE_WINDOW", R, aliveWindow),
+                        PXF_INT("AUTO_DISABLE", R, autoDisable),
                         PXF_INT("INTEGRATION_MODEL", R, integrationModel),
                         PXF_INT("LINEAR_SOLVER", R, linearSolver),
                         PXF_INT("STEPPER_OPTIONS", R, stepperOptions),

@@ -15,6 +15,7 @@ namespace {
 int writeWorldSolver(RbdWorldID w, PxStream *s)
 {
     int ok = PxfWriteInt("ALIVE_WINDOW", s, RbdWorldGetAutoDisableAliveWindow(w));
+    ok &= PxfWriteInt("AUTO_DISABLE", s, RbdWorldGetAutoDisable(w));
     ok &= PxfWriteInt("INTEGRATION_MODEL", s, RbdWorldGetIntegrationModel(w));
     ok &= PxfWriteInt("LINEAR_SOLVER", s, RbdWorldGetLinearSolver(w));
     ok &= PxfWriteInt("STEPPER_OPTIONS", s, RbdWorldGetStepperOptions(w));
