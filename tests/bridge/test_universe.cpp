@@ -235,6 +235,8 @@ TEST(Universe, ALibraryStartedByTheProgramStaysRunningAfterItsUniverses)
     CdxTerm();
 }
 
+// Without room for composites they are refused; a universe destroyed with
+// models still in it says so.
 TEST(Universe, WithoutRoomForCompositesTheyAreRefused)
 {
     Warnings warnings;
@@ -245,7 +247,14 @@ TEST(Universe, WithoutRoomForCompositesTheyAreRefused)
     EXPECT_EQ(SbxCompositeModelAndBodyCreate(u, 2, 1.0), nullptr);
     EXPECT_TRUE(warnings.saw("composites are not registered"));
     EXPECT_EQ(RbdWorldGetTotalBodies(SbxUniverseGetWorld(u)), 0);
+
+    CdxGeometryID plane = CdxPlaneCreate();
+    PxMatrix4 pose;
+    identity(pose);
+    ASSERT_NE(SbxFixedModelCreate(u, plane, &pose), nullptr);
+    CdxGeometryDestroy(plane);
     SbxUniverseDestroy(u);
+    EXPECT_TRUE(warnings.saw("SbxUniverseDestroy: 1 models are still in the space"));
 }
 
 // Both step methods time their collision and dynamics phases; the path
