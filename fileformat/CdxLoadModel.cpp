@@ -180,9 +180,8 @@ void place(PxLoadContext *context, CdxModelID m, PxfModelStorage *storage, const
     }
 }
 
-void makeModel(PxLoadContext *context, PxXMLElement *element, R &r, const PxXMLHandler *t, bool composite)
+void makeModel(PxLoadContext *context, PxfPosition at, R &r, const PxXMLHandler *t, bool composite)
 {
-    const PxfPosition at = PxfPositionOf(element);
     char fullId[PXF_FULL_ID_SIZE];
     PxLoadEntry *geometryEntry = nullptr;
     if (!modelIsValid(context, at, t, r, fullId)) return;
@@ -220,6 +219,7 @@ void makeModel(PxLoadContext *context, PxXMLElement *element, R &r, const PxXMLH
 int loadModel(PxXMLElement *element, bool composite)
 {
     PxLoadContext *context = PxfContextOf(element);
+    const PxfPosition at = PxfPositionOf(element);
     R *r = static_cast<R *>(PxMemoryAPI.createZeroed(sizeof(R)));
     if (!r) return PX_XML_LIMIT;
     r->density = 1.0;
@@ -244,7 +244,7 @@ int loadModel(PxXMLElement *element, bool composite)
     context->current = r;
     const int code = PxXMLElementProcess(element, t, r);
     context->current = outer;
-    makeModel(context, element, *r, t, composite);
+    makeModel(context, at, *r, t, composite);
     PxMemoryAPI.destroy(r->elements);
     PxMemoryAPI.destroy(r);
     return code;

@@ -385,10 +385,9 @@ bool constraintIsValid(PxLoadContext *context, PxfPosition at, const PxXMLHandle
     return false;
 }
 
-void makeConstraint(PxLoadContext *context, PxXMLElement *element, const TypeInfo &type, const ConstraintRecord &r,
-                    const PxXMLHandler *t)
+void makeConstraint(PxLoadContext *context, PxXMLElement *element, PxfPosition at, const TypeInfo &type,
+                    const ConstraintRecord &r, const PxXMLHandler *t)
 {
-    const PxfPosition at = PxfPositionOf(element);
     char fullId[PXF_FULL_ID_SIZE];
     RbdBodyID bodies[2];
     RbdContactParams params;
@@ -414,6 +413,7 @@ void makeConstraint(PxLoadContext *context, PxXMLElement *element, const TypeInf
 int loadConstraint(PxXMLElement *element, const TypeInfo &type)
 {
     PxLoadContext *context = PxfContextOf(element);
+    const PxfPosition at = PxfPositionOf(element);
     ConstraintRecord *r = static_cast<ConstraintRecord *>(PxMemoryAPI.create(sizeof(ConstraintRecord)));
     if (!r) return PX_XML_LIMIT;
     recordInit(r);
@@ -424,7 +424,7 @@ int loadConstraint(PxXMLElement *element, const TypeInfo &type)
     const int code = PxXMLElementProcess(element, t, r);
     context->current = nullptr;
     context->params = nullptr;
-    makeConstraint(context, element, type, *r, t);
+    makeConstraint(context, element, at, type, *r, t);
     PxMemoryAPI.destroy(r);
     return code;
 }
