@@ -1,0 +1,65 @@
+#include "SimSceneFile.h"
+
+#include <stdio.h>
+
+#include <algorithm>
+
+#include <kelmar/PxFile.h>
+
+#include "SimQuality.h"
+
+namespace ksim {
+
+namespace {
+
+// Room for scenes of a few thousand models; the world grows by itself.
+SbxUniverseSizes fileSizes()
+{
+    SbxUniverseSizes sizes = {1024, 4096, 16, 8192, 65536, 64};
+    return sizes;
+}
+
+Figures judge(const Scene &scene)
+{
+    const std::vector<RbdBodyID> bodies = scene.bodyIds();
+    const int touching = countBodiesInContact(bodies);
+    const std::vector<BodyState> states = readStates(bodies);
+    char words[160], summary[160];
+    snprintf(words, sizeof words, "in_contact=%d/%zu vmax=%.3f ncp=%d", touching, bodies.size(), largestSpeed(states),
+             countContacts(scene.world()));
+    snprintf(summary, sizeof summary, "bodies in contact: %d of %zu", touching, bodies.size());
+    return {words, summary};
+}
+
+} // namespace
+
+std::unique_ptr<Scene> loadSceneFile(const std::string &path, std::string *error)
+{
+    auto scene = std::make_unique<Scene>(path, fileSizes());
+    if (!scene->valid()) {
+        *error = "cannot make a universe for '" + path + "'";
+        return nullptr;
+    }
+    PxLoadContext *loaded = SbxUniverseLoadFile(scene->universe(), path.c_str(), 0);
+    if (!loaded) {
+        *error = "cannot load the scene file '" + path + "' (the reader's messages above say why)";
+        return nullptr;
+    }
+    scene->teardown = [loaded]() {
+        PxLoadContextDestroyObjects(loaded);
+        PxLoadContextDestroy(loaded);
+    };
+    // The world lists its bodies newest first: report them in file order.
+    std::vector<RbdBodyID> bodies;
+    for (RbdBodyID b = RbdBodyGetFirst(scene->world()); b; b = RbdBodyGetNext(b)) bodies.push_back(b);
+    std::reverse(bodies.begin(), bodies.end());
+    for (RbdBodyID b : bodies) {
+        const char *id = RbdBodyLookupStringID(loaded, b);
+        scene->report(b, id ? id : "body" + std::to_string(scene->bodies().size()));
+    }
+    scene->judge = judge;
+    scene->description = "a toolkit scene file";
+    return scene;
+}
+
+} // namespace ksim
