@@ -1,0 +1,232 @@
+// The four benchmark scenes (S1 stack, S2 pile, S3 chain, S4 boxes) run
+// through the simulation universe, one line per scene in the format the
+// peer engines' suite prints, so that the lines can be set side by side:
+//
+//   kelmar     lcs        S1  steps/s=  ...  us/step=  ...  [reps a,b,c]  <figures>
+//
+// Each repetition runs in a child process of its own with a wall-clock
+// limit: a scene that does not finish in time is reported as not finished
+// with the steps it did ("DNF"), never left out. Only the universe step is
+// timed (collision, contacts, solve, integration); building the scene and
+// computing its figures are not. us/step is the median over the
+// repetitions, the figures come from the first (the steps are
+// deterministic: a repetition with other figures is flagged).
+#include <math.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include <kelmar/Rbd.h>
+
+#include "SimScenes.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Settings {
+    std::vector<int> scenes = {1, 2, 3, 4};
+    int reps = 3;
+    int steps = ksim::kBenchSteps;
+    double timeout = 120.0; // s of wall clock per repetition
+    bool sleep = false;
+};
+
+// What a child reports through shared memory; progress is written after
+// every step, so that a child stopped at the time limit still tells how
+// far it came.
+struct Shared {
+    int stepsDone;
+    double seconds;
+    int finished;
+    char figures[256];
+};
+
+const char *kEngine = "kelmar";
+const char *kSolver = "lcs";
+
+const ksim::SceneInfo *benchmarkScene(int number)
+{
+    for (const ksim::SceneInfo &info : ksim::builtinScenes())
+        if (info.benchmark == number) return &info;
+    return nullptr;
+}
+
+void usage(const char *program)
+{
+    fprintf(stderr,
+            "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep]\n"
+            "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition\n",
+            program);
+}
+
+bool parse(int argc, char **argv, Settings &s)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--sleep") {
+            s.sleep = true;
+        } else if (a == "--scene" && hasValue) {
+            const std::string which = argv[++i];
+            if (which == "all") continue;
+            s.scenes.clear();
+            for (char c : which) {
+                if (c < '1' || c > '4') return false;
+                s.scenes.push_back(c - '0');
+            }
+            if (s.scenes.empty()) return false;
+        } else if ((a == "--reps" || a == "--steps") && hasValue) {
+            char *end;
+            const long n = strtol(argv[++i], &end, 10);
+            if (*end || n < 1 || n > 1000000) return false;
+            (a == "--reps" ? s.reps : s.steps) = static_cast<int>(n);
+        } else if (a == "--timeout" && hasValue) {
+            char *end;
+            s.timeout = strtod(argv[++i], &end);
+            if (*end || !(s.timeout > 0.0)) return false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One repetition, in the child: build (untimed), step (timed), observe and
+// judge (untimed).
+void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
+{
+    std::unique_ptr<ksim::Scene> scene = info.build();
+    if (!scene || !scene->valid()) _exit(3);
+    ksim::setSleeping(*scene, s.sleep);
+    for (int k = 0; k < s.steps; ++k) {
+        const Clock::time_point start = Clock::now();
+        scene->step(ksim::kBenchStep);
+        shared->seconds += std::chrono::duration<double>(Clock::now() - start).count();
+        shared->stepsDone = k + 1;
+        scene->observe();
+    }
+    snprintf(shared->figures, sizeof shared->figures, "%s", scene->figures().words.c_str());
+    shared->finished = 1;
+    scene.reset();
+    _exit(0);
+}
+
+// Runs one repetition in a child process; returns its report and, when it
+// did not finish, why.
+Shared runOnce(const ksim::SceneInfo &info, const Settings &s, std::string &why)
+{
+    Shared *shared = static_cast<Shared *>(
+        mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    if (shared == MAP_FAILED) {
+        why = "FAILED: no shared memory";
+        return Shared{};
+    }
+    memset(shared, 0, sizeof *shared);
+    fflush(stdout);
+    fflush(stderr);
+    const pid_t child = fork();
+    if (child == 0) runChild(info, s, shared);
+    const Clock::time_point start = Clock::now();
+    int status = 0;
+    bool timedOut = false;
+    while (child > 0 && waitpid(child, &status, WNOHANG) != child) {
+        if (std::chrono::duration<double>(Clock::now() - start).count() > s.timeout) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            timedOut = true;
+            break;
+        }
+        usleep(20000);
+    }
+    const Shared report = *shared;
+    munmap(shared, sizeof(Shared));
+    char text[160];
+    if (child < 0)
+        snprintf(text, sizeof text, "FAILED: cannot start a process");
+    else if (timedOut)
+        snprintf(text, sizeof text, "DNF: timeout %.0fs after %d steps", s.timeout, report.stepsDone);
+    else if (WIFSIGNALED(status))
+        snprintf(text, sizeof text, "FAILED: signal %d after %d steps", WTERMSIG(status), report.stepsDone);
+    else
+        snprintf(text, sizeof text, "FAILED: exit %d after %d steps", WEXITSTATUS(status), report.stepsDone);
+    if (!report.finished) why = text;
+    return report;
+}
+
+void runScene(int number, const Settings &s)
+{
+    const ksim::SceneInfo *info = benchmarkScene(number);
+    const std::string engine = s.sleep ? std::string(kEngine) + "+sleep" : kEngine;
+    std::vector<double> perStep;
+    std::string figures, why;
+    bool differ = false;
+    for (int rep = 0; rep < s.reps && why.empty(); ++rep) {
+        const Shared r = runOnce(*info, s, why);
+        const double us = r.stepsDone ? 1e6 * r.seconds / r.stepsDone : 0.0;
+        fprintf(stderr, "# %s %s S%d rep %d: %d steps, %.1f us/step%s%s\n", engine.c_str(), kSolver, number, rep + 1,
+                r.stepsDone, us, why.empty() ? "" : "  ", why.c_str());
+        if (!why.empty()) {
+            char more[96];
+            snprintf(more, sizeof more, " (%f us/step over completed steps)", us);
+            why += more;
+            break;
+        }
+        if (rep == 0)
+            figures = r.figures;
+        else if (figures != r.figures)
+            differ = true;
+        perStep.push_back(us);
+    }
+    if (!why.empty()) {
+        printf("%-10s %-10s S%d  %s\n", engine.c_str(), kSolver, number, why.c_str());
+    } else {
+        std::vector<double> sorted = perStep;
+        std::sort(sorted.begin(), sorted.end());
+        const double median = sorted[sorted.size() / 2];
+        std::string reps;
+        for (size_t k = 0; k < perStep.size(); ++k) {
+            char b[32];
+            snprintf(b, sizeof b, "%s%.1f", k ? "," : "", perStep[k]);
+            reps += b;
+        }
+        printf("%-10s %-10s S%d  steps/s=%9.1f  us/step=%10.1f  [reps %s]  %s%s\n", engine.c_str(), kSolver, number,
+               1e6 / median, median, reps.c_str(), figures.c_str(), differ ? "  (metrics differ between reps!)" : "");
+    }
+    fflush(stdout);
+}
+
+// The settings the comparison depends on, as the peers print theirs.
+void header(const Settings &s)
+{
+    std::unique_ptr<ksim::Scene> probe = ksim::buildStack();
+    RbdWorldID world = probe->world();
+    fprintf(stderr,
+            "# kelmar | universe step, pivoting LCP solver | epsilon=%g gamma=%g | friction: 2 directions, "
+            "proportional, mu=0.5 | dt=%g s, %d steps, reps=%d, timeout=%.0f s | sleep=%s\n",
+            RbdWorldGetEpsilon(world), RbdWorldGetGamma(world), ksim::kBenchStep, s.steps, s.reps, s.timeout,
+            s.sleep ? "on" : "off");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Settings settings;
+    if (!parse(argc, argv, settings)) {
+        usage(argv[0]);
+        return 2;
+    }
+    header(settings);
+    for (int number : settings.scenes) runScene(number, settings);
+    return 0;
+}
