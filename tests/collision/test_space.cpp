@@ -1,6 +1,6 @@
 // Collision spaces: creation, model slots, the hello-staying-goodbye cycle,
-// touching boxes, removal, freezing, pair filtering, reading in batches,
-// swept updates and the capacity errors.
+// touching boxes, removal, freezing, pair filtering, reading while the
+// reader changes the space, swept updates and the capacity errors.
 #include "test_space_support.h"
 
 #include "CxSpace.h"
@@ -291,27 +291,6 @@ TEST_F(SpaceTest, FrozenModelsKeepTheirBoxAndTheirPairsGoToTheFrozenSection)
     t = Step(space);
     EXPECT_EQ(Pairs({key}), t.goodbye);
     EXPECT_EQ(Pairs({PairKey(b, c)}), t.staying);
-}
-
-TEST_F(SpaceTest, SmallContainersReadEverythingInSeveralCalls)
-{
-    const int kBalls = 12;
-    CdxSpaceID space = Space(CdxAllAxes, kBalls, kBalls * kBalls);
-    std::vector<CdxModelID> balls;
-    for (int k = 0; k < kBalls; ++k) {
-        balls.push_back(Ball(1, 0.1 * k, 0, 0));
-        CdxSpaceInsertModel(space, balls.back());
-    }
-    const size_t kAll = kBalls * (kBalls - 1) / 2;
-    Transitions t = Step(space, 5);
-    EXPECT_EQ(kAll, t.hello.size());
-    EXPECT_GT(t.calls, 20);
-    t = Step(space, 7);
-    EXPECT_EQ(kAll, t.staying.size());
-    for (int k = 0; k < kBalls; ++k) MoveTo(balls[k], 0, 0, 100 + 3 * k);
-    t = Step(space, 4);
-    EXPECT_EQ(kAll, t.goodbye.size());
-    EXPECT_TRUE(t.staying.empty() && t.hello.empty());
 }
 
 TEST_F(SpaceTest, TransitionsComeOneGoodbyeAtATimeWithAllHellosThatFit)
