@@ -24,3 +24,36 @@ test-asan:
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# `make run` builds the scene runner in Release and runs the showcase scene,
+# writing its picture and trajectory into the run's build folder.
+# `make bench` runs the four benchmark scenes through the toolkit (median of
+# BENCH_REPS runs, BENCH_TIMEOUT seconds of wall clock per run at most);
+# `make bench-peers` also installs and runs the peer engines' suite from
+# PEERS and prints both side by side.
+RUN_BUILD ?= build-run
+BENCH_BUILD ?= build-bench
+BENCH_REPS ?= 3
+BENCH_TIMEOUT ?= 120
+PEERS ?= ../shared/peers
+PEERS_BUILD ?= build-peers
+
+.PHONY: run bench bench-peers
+
+run: deps
+	cmake -S . -B $(RUN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=OFF
+	cmake --build $(RUN_BUILD) --target kelmar-sim -j $(JOBS)
+	$(RUN_BUILD)/tools/kelmar-sim showcase --svg $(RUN_BUILD)/showcase.svg --csv $(RUN_BUILD)/showcase.csv
+	@echo "Open the picture in a web browser: $(CURDIR)/$(RUN_BUILD)/showcase.svg"
+
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=ON
+	cmake --build $(BENCH_BUILD) --target bench_scenes -j $(JOBS)
+	$(BENCH_BUILD)/bench/bench_scenes --reps $(BENCH_REPS) --timeout $(BENCH_TIMEOUT)
+
+bench-peers: deps
+	tools/setup-deps.sh libode-dev libbullet-dev libmujoco-dev pkg-config
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=ON
+	cmake --build $(BENCH_BUILD) --target bench_scenes -j $(JOBS)
+	REPS=$(BENCH_REPS) TIMEOUT=$(BENCH_TIMEOUT) JOBS=$(JOBS) \
+	  bench/bench-peers.sh $(BENCH_BUILD)/bench/bench_scenes $(PEERS) $(PEERS_BUILD)

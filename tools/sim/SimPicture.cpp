@@ -21,10 +21,12 @@ const double kPanelWidth = 560.0;       // px, at most
 const double kPanelHeight = 420.0;      // px, at most
 const double kMargin = 40.0, kGap = 40.0, kCaption = 50.0; // px
 const double kShortestSpan = 0.5;       // m: a panel shows at least this much
+const double kMarkerRadius = 4.0;       // px
 
-// A shape reduced to what its views need.
+// A shape reduced to what its views need. A Marker is a body without a
+// shape, drawn as a small ring of fixed size at its position.
 struct Piece {
-    enum Kind { Ball, Solid, Facet, Plane } kind;
+    enum Kind { Ball, Solid, Facet, Plane, Marker } kind;
     Role role;
     bool asleep;
     std::vector<Vec3> points; // Ball and Plane: the centre or origin
@@ -227,6 +229,15 @@ private:
     void shape(const Piece &p, std::string &svg) const
     {
         char text[160];
+        if (p.kind == Piece::Marker) {
+            const Point2 c = onScreen(p.points[0]);
+            snprintf(text, sizeof text,
+                     "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\" fill=\"white\" stroke=\"#4a8ad4\" "
+                     "stroke-width=\"2\"/>\n",
+                     c.x, c.y, kMarkerRadius);
+            svg += text;
+            return;
+        }
         if (p.kind == Piece::Ball) {
             const Point2 c = onScreen(p.points[0]);
             snprintf(text, sizeof text, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\" ", c.x, c.y, p.radius * scale_);
@@ -301,6 +312,11 @@ std::string pictureSvg(const Scene &scene, PictureInfo *info)
 {
     std::vector<Piece> pieces;
     for (const Drawable &d : scene.drawables()) describe(scene, d, pieces);
+    for (RbdBodyID body : scene.shapeless()) {
+        PxVector3 p;
+        RbdBodyGetPosition(body, p);
+        pieces.push_back({Piece::Marker, Role::Body, !RbdBodyIsEnabled(body), {{p[0], p[1], p[2]}}, 0.0, {0, 0, 0}});
+    }
     const Bounds region = regionOf(pieces);
     const double spanX = region.hi[0] - region.lo[0], spanY = region.hi[1] - region.lo[1];
     const double spanZ = region.hi[2] - region.lo[2];
@@ -338,8 +354,8 @@ std::string pictureSvg(const Scene &scene, PictureInfo *info)
              kMargin, barY, kMargin + bar * scale, barY, kMargin + bar * scale + 8.0, barY + 4.0, bar);
     svg += text;
     snprintf(text, sizeof text,
-             "<text x=\"%.2f\" y=\"%.2f\" font-size=\"12\">blue: bodies (pale: asleep); grey: fixed; orange: "
-             "kinematic; dashed green: sensors</text>\n",
+             "<text x=\"%.2f\" y=\"%.2f\" font-size=\"12\">blue: bodies (pale: asleep; rings: bodies "
+             "without a shape); grey: fixed; orange: kinematic; dashed green: sensors</text>\n",
              kMargin + bar * scale + 60.0, barY + 4.0);
     svg += text;
     svg += "</svg>\n";

@@ -184,6 +184,18 @@ std::vector<Drawable> Scene::drawables() const
     return out;
 }
 
+std::vector<RbdBodyID> Scene::shapeless() const
+{
+    std::vector<RbdBodyID> out;
+    for (const NamedBody &b : bodies_) {
+        if (RbdBodyGetModel(b.body)) continue;
+        const bool drawn =
+            std::any_of(loose_.begin(), loose_.end(), [&](const Loose &l) { return l.body == b.body; });
+        if (!drawn) out.push_back(b.body);
+    }
+    return out;
+}
+
 void Scene::step(PxReal h)
 {
     if (beforeStep) beforeStep(*this, time_, h);

@@ -84,6 +84,8 @@ public:
     // Every shape to draw: the space's models (elements of composites
     // instead of the composite) and the bodies that have no model.
     std::vector<Drawable> drawables() const;
+    // Reported bodies with nothing to draw (no model, no shape given).
+    std::vector<RbdBodyID> shapeless() const;
     // The triangles of a triangle list geometry, null when unknown.
     const std::vector<ListTriangle> *trianglesOf(CdxGeometryID list) const;
 

@@ -31,6 +31,16 @@ Figures judge(const Scene &scene)
     return {words, summary};
 }
 
+// Files may hold triangle meshes, which the universe does not register by
+// itself; composites then learn to meet them too.
+void registerMeshes()
+{
+    if (CdxTriangleMeshGetTypeId() >= 0) return;
+    CdxTriangleMeshRegisterType();
+    CdxTriangleMeshRegisterInteractions();
+    CdxCompositeGenericRegisterInteractions();
+}
+
 } // namespace
 
 std::unique_ptr<Scene> loadSceneFile(const std::string &path, std::string *error)
@@ -40,6 +50,7 @@ std::unique_ptr<Scene> loadSceneFile(const std::string &path, std::string *error
         *error = "cannot make a universe for '" + path + "'";
         return nullptr;
     }
+    registerMeshes();
     PxLoadContext *loaded = SbxUniverseLoadFile(scene->universe(), path.c_str(), 0);
     if (!loaded) {
         *error = "cannot load the scene file '" + path + "' (the reader's messages above say why)";
