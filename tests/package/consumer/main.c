@@ -9,6 +9,9 @@
 #if __has_include(<kelmar/Sbx.h>)
 #include <kelmar/Sbx.h>
 #endif
+#if __has_include(<kelmar/PxFile.h>)
+#include <kelmar/PxFile.h>
+#endif
 #include <string.h>
 
 int main(void)
