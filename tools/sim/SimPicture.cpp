@@ -132,14 +132,26 @@ struct Bounds {
     }
 };
 
-// The region each view shows: the finite shapes with a margin, at least
-// kShortestSpan wide and tall.
+// The region each view shows: the finite shapes, the point of each plane
+// nearest to them (so that the ground shows), a margin, and at least
+// kShortestSpan in every direction.
 Bounds regionOf(const std::vector<Piece> &pieces)
 {
     Bounds b;
     for (const Piece &p : pieces)
         if (p.kind != Piece::Plane)
             for (const Vec3 &q : p.points) b.add(q, p.radius);
+    Vec3 centre = {0, 0, 0};
+    if (b.lo[0] <= b.hi[0])
+        for (int a = 0; a < 3; ++a) centre[a] = 0.5 * (b.lo[a] + b.hi[a]);
+    for (const Piece &p : pieces) {
+        if (p.kind != Piece::Plane) continue;
+        const Vec3 &o = p.points[0];
+        const double height = (centre[0] - o[0]) * p.normal[0] + (centre[1] - o[1]) * p.normal[1] +
+                              (centre[2] - o[2]) * p.normal[2];
+        b.add({centre[0] - height * p.normal[0], centre[1] - height * p.normal[1], centre[2] - height * p.normal[2]},
+              0.0);
+    }
     for (int a = 0; a < 3; ++a) {
         if (b.lo[a] > b.hi[a]) b.lo[a] = -1.0, b.hi[a] = 1.0;
         const double pad = 0.05 * (b.hi[a] - b.lo[a]) + 0.1;
