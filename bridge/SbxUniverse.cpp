@@ -7,6 +7,7 @@
 #include <kelmar/CdxGeometry.h>
 #include <kelmar/CdxPrimitives.h>
 #include <kelmar/CdxSpace.h>
+#include <kelmar/CdxTriangleMesh.h>
 #include <kelmar/PxMemory.h>
 #include <kelmar/PxMessage.h>
 #include <kelmar/RbdWorld.h>
@@ -58,6 +59,17 @@ void RegisterComposites()
     CdxCompositeLineSegRegisterInteraction();
 }
 
+// Triangle meshes when the registry has room for them and still for
+// composites, which keep the first place after the primitives. Meshes go
+// before composites so that the composite pair functions cover them too.
+void RegisterMeshes()
+{
+    if (CdxTriangleMeshGetTypeId() >= 0) return;
+    if (CdxGeometryGetRegisteredTypeCount() + 2 > gStartedTypeCapacity) return;
+    CdxTriangleMeshRegisterType();
+    CdxTriangleMeshRegisterInteractions();
+}
+
 // Starts the collision library unless it runs already, and registers the
 // primitive types and pairs when nobody did. Pairs are registered only
 // together with their types, so that pair functions a program replaced
@@ -71,7 +83,10 @@ bool StartCollisionLibrary(const SbxUniverseSizes &sizes)
     if (CdxSphereGetTypeId() >= 0) return true;
     CdxPrimitivesRegisterTypes();
     CdxPrimitivesRegisterInteractions();
-    if (gStartedTypeCapacity > 0) RegisterComposites();
+    if (gStartedTypeCapacity > 0) {
+        RegisterMeshes();
+        RegisterComposites();
+    }
     return true;
 }
 

@@ -55,7 +55,8 @@ typedef struct SbxUniverseSizes {
     int32_t bodies;        /* dynamic bodies, >= 0 (the world grows past it) */
     int32_t constraints;   /* dynamic constraints and contacts, >= 0 (grows too) */
     int32_t geometryTypes; /* collision geometry types: >= 6 for the primitives,
-                              one more for composites */
+                              one more for composites, one more again
+                              for triangle meshes */
     int32_t models;        /* collision models of the space, 1..65536 (fixed) */
     int32_t modelPairs;    /* pairs of models whose boxes overlap at one time,
                               >= 2 (fixed) */
@@ -74,9 +75,12 @@ enum {
 /* A world (auto-disable on, gravity 0), a space over all three axes and a
  * bridge with a model-pair buffer of sizes.modelPairs. The first universe
  * starts the collision library with sizes.geometryTypes types and
- * sizes.models models and registers the primitives (and composites when
- * there is room for the type); the last one destroyed stops it. Null for
- * bad sizes or when memory is short. */
+ * sizes.models models and registers the primitives, composites when
+ * there is room for one more type, and triangle meshes when there is room
+ * for two more (meshes then take the type after the primitives and
+ * composites the next, so that composites meet meshes too); the last one
+ * destroyed stops it. Types someone registered before are left as they
+ * are. Null for bad sizes or when memory is short. */
 SbxUniverseID SbxUniverseCreate(SbxUniverseSizes sizes);
 /* Destroys the world (with its bodies and contacts), the space and the
  * bridge. Destroy the models first. */
