@@ -1,0 +1,548 @@
+// Triangle meshes as the geometry of bodies and fixed models in a universe,
+// stepped through SbxUniverseStep alone: a cube mesh behaves like the box
+// it encloses, bodies rest on mesh floors and on other meshes, and a
+// closed mesh gives its body the mass of the solid it encloses.
+#include <math.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <kelmar/Cdx.h>
+#include <kelmar/CdxTriangleMesh.h>
+#include <kelmar/PxMath.h>
+#include <kelmar/PxVector.h>
+#include <kelmar/Rbd.h>
+#include <kelmar/Sbx.h>
+
+namespace {
+
+const PxReal kPi = 3.14159265358979323846;
+const PxReal kG = 9.81;
+const PxReal kH = 0.01; // s
+
+// Room for the primitives, triangle meshes and composites.
+const SbxUniverseSizes kSizes = {20, 400, 8, 32, 256, 2};
+
+// Vertices and triangles (three vertex indices each) of a mesh. The mesh
+// keeps pointers into the vertex array, so it is complete before the
+// geometry is made and never changes after.
+struct Shape {
+    std::vector<PxReal> vertices;
+    std::vector<int> triangles;
+
+    int addVertex(PxReal x, PxReal y, PxReal z)
+    {
+        vertices.push_back(x);
+        vertices.push_back(y);
+        vertices.push_back(z);
+        return static_cast<int>(vertices.size() / 3) - 1;
+    }
+    void addTriangle(int a, int b, int c)
+    {
+        triangles.push_back(a);
+        triangles.push_back(b);
+        triangles.push_back(c);
+    }
+    // Two triangles a, b, c and a, c, d, counter-clockwise seen from the
+    // side their normal points to.
+    void addQuad(int a, int b, int c, int d)
+    {
+        addTriangle(a, b, c);
+        addTriangle(a, c, d);
+    }
+    PxReal *vertex(int index) { return &vertices[3 * static_cast<size_t>(index)]; }
+    int triangleCount() const { return static_cast<int>(triangles.size() / 3); }
+};
+
+// An axis-aligned box mesh centred at the origin with outward normals; its
+// top face is split into cells x cells squares. Each side face is a fan
+// from one bottom corner over the top border, so that every edge is
+// shared by exactly two triangles and the mesh is closed.
+Shape boxShape(PxReal hx, PxReal hy, PxReal hz, int cells = 1)
+{
+    Shape s;
+    const int c0 = s.addVertex(-hx, -hy, -hz), c1 = s.addVertex(hx, -hy, -hz), c2 = s.addVertex(-hx, hy, -hz),
+              c3 = s.addVertex(hx, hy, -hz);
+    s.addQuad(c0, c2, c3, c1); // bottom
+    std::vector<int> grid(static_cast<size_t>((cells + 1) * (cells + 1)));
+    auto top = [&](int i, int j) -> int & { return grid[static_cast<size_t>(j * (cells + 1) + i)]; };
+    for (int j = 0; j <= cells; ++j)
+        for (int i = 0; i <= cells; ++i)
+            top(i, j) = s.addVertex(-hx + 2.0 * hx * i / cells, -hy + 2.0 * hy * j / cells, hz);
+    for (int j = 0; j < cells; ++j)
+        for (int i = 0; i < cells; ++i) s.addQuad(top(i, j), top(i + 1, j), top(i + 1, j + 1), top(i, j + 1));
+    for (int i = 0; i < cells; ++i) {
+        s.addTriangle(c0, top(i + 1, 0), top(i, 0));         // -y
+        s.addTriangle(c2, top(i, cells), top(i + 1, cells)); // +y
+        s.addTriangle(c0, top(0, i), top(0, i + 1));         // -x
+        s.addTriangle(c1, top(cells, i + 1), top(cells, i)); // +x
+    }
+    s.addTriangle(c0, c1, top(cells, 0));         // -y
+    s.addTriangle(c2, top(cells, cells), c3);     // +y
+    s.addTriangle(c0, top(0, cells), c2);         // -x
+    s.addTriangle(c1, c3, top(cells, cells));     // +x
+    return s;
+}
+
+// A sphere of the given radius about centre: an icosahedron whose faces
+// are split in four `levels` times, new vertices pushed out onto the
+// sphere. Every vertex lies on the sphere; the faces lie inside it.
+Shape sphereShape(PxReal radius, const PxVector3 centre, int levels)
+{
+    const PxReal t = (1.0 + sqrt(5.0)) / 2.0;
+    struct Point {
+        PxVector3 p;
+    };
+    std::vector<Point> unit;
+    const PxReal corners[12][3] = {{-1, t, 0}, {1, t, 0},  {-1, -t, 0}, {1, -t, 0}, {0, -1, t}, {0, 1, t},
+                                   {0, -1, -t}, {0, 1, -t}, {t, 0, -1},  {t, 0, 1},  {-t, 0, -1}, {-t, 0, 1}};
+    auto push = [&unit](const PxReal *p) {
+        Point u;
+        PxV3Scale(u.p, p, 1.0 / PxV3Length(p));
+        unit.push_back(u);
+        return static_cast<int>(unit.size()) - 1;
+    };
+    for (const PxReal *c : corners) push(c);
+    std::vector<int> faces = {0, 11, 5, 0, 5, 1,  0, 1, 7,   0, 7, 10, 0, 10, 11, 1, 5, 9, 5, 11, 4,
+                              11, 10, 2, 10, 7, 6, 7, 1, 8,  3, 9, 4, 3, 4, 2,   3, 2, 6, 3, 6, 8,
+                              3, 8, 9,  4, 9, 5,  2, 4, 11, 6, 2, 10, 8, 6, 7,   9, 8, 1};
+    for (int level = 0; level < levels; ++level) {
+        std::map<std::pair<int, int>, int> middle;
+        auto split = [&](int a, int b) {
+            const std::pair<int, int> key(std::min(a, b), std::max(a, b));
+            auto found = middle.find(key);
+            if (found != middle.end()) return found->second;
+            PxVector3 m;
+            PxV3Add(m, unit[static_cast<size_t>(a)].p, unit[static_cast<size_t>(b)].p);
+            const int index = push(m);
+            middle[key] = index;
+            return index;
+        };
+        std::vector<int> finer;
+        for (size_t f = 0; f < faces.size(); f += 3) {
+            const int a = faces[f], b = faces[f + 1], c = faces[f + 2];
+            const int ab = split(a, b), bc = split(b, c), ca = split(c, a);
+            finer.insert(finer.end(), {a, ab, ca, b, bc, ab, c, ca, bc, ab, bc, ca});
+        }
+        faces.swap(finer);
+    }
+    Shape s;
+    for (const Point &u : unit)
+        s.addVertex(centre[0] + radius * u.p[0], centre[1] + radius * u.p[1], centre[2] + radius * u.p[2]);
+    s.triangles = faces;
+    return s;
+}
+
+// Distance from the centre to the nearest face plane: a ball of this
+// radius lies inside the closed mesh.
+PxReal inradius(Shape &s, const PxVector3 centre)
+{
+    PxReal nearest = 1e300;
+    for (int t = 0; t < s.triangleCount(); ++t) {
+        PxVector3 a, b, c, e1, e2, n;
+        PxV3Sub(a, s.vertex(s.triangles[3 * t]), centre);
+        PxV3Sub(b, s.vertex(s.triangles[3 * t + 1]), centre);
+        PxV3Sub(c, s.vertex(s.triangles[3 * t + 2]), centre);
+        PxV3Sub(e1, b, a);
+        PxV3Sub(e2, c, a);
+        PxV3Cross(n, e1, e2);
+        nearest = fmin(nearest, fabs(PxV3Dot(n, a)) / PxV3Length(n));
+    }
+    return nearest;
+}
+
+// The pair function registered for model-1 type a against type b.
+CdxIntersectFn intersectFn(CdxGeometryTypeID a, CdxGeometryTypeID b)
+{
+    const CdxInteractionTableElement *element = CdxInteractionTableGetElementPtr(a, b);
+    return element ? element->interactions.intersectFn : nullptr;
+}
+
+void translation(PxMatrix4 m, PxReal x, PxReal y, PxReal z)
+{
+    PxM4Identity(m);
+    PxV3Set(m[3], x, y, z);
+}
+
+// A universe with gravity along -z. Shapes, geometries and poses live
+// until the models on them are gone.
+class UniverseMesh : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        universe = SbxUniverseCreate(kSizes);
+        ASSERT_NE(universe, nullptr);
+        world = SbxUniverseGetWorld(universe);
+        RbdWorldSetGravity(world, 0.0, 0.0, -kG);
+    }
+    void TearDown() override
+    {
+        for (CdxModelID model : models) SbxModelDestroy(universe, model);
+        for (CdxGeometryID geometry : geometries) CdxGeometryDestroy(geometry);
+        SbxUniverseDestroy(universe);
+    }
+    CdxGeometryID keep(CdxGeometryID geometry)
+    {
+        EXPECT_NE(geometry, nullptr);
+        geometries.push_back(geometry);
+        return geometry;
+    }
+    CdxModelID own(CdxModelID model)
+    {
+        EXPECT_NE(model, nullptr);
+        models.push_back(model);
+        return model;
+    }
+    // A built mesh geometry on a copy of the shape kept by the fixture.
+    CdxGeometryID mesh(const Shape &shape)
+    {
+        shapes.push_back(std::make_unique<Shape>(shape));
+        Shape &s = *shapes.back();
+        CdxGeometryID geometry = keep(CdxTriangleMeshCreate(s.triangleCount()));
+        if (!geometry) return nullptr;
+        for (int t = 0; t < s.triangleCount(); ++t)
+            EXPECT_EQ(CdxTriangleMeshAddTriangle(geometry, s.vertex(s.triangles[3 * t]),
+                                                 s.vertex(s.triangles[3 * t + 1]), s.vertex(s.triangles[3 * t + 2])),
+                      1);
+        EXPECT_EQ(CdxTriangleMeshBuild(geometry), 1);
+        return geometry;
+    }
+    CdxModelID dropped(CdxGeometryID geometry, PxReal x, PxReal y, PxReal z, PxReal density = 1000.0)
+    {
+        CdxModelID model = own(SbxModelAndBodyCreate(universe, geometry, density));
+        if (model) RbdBodySetPosition(CdxModelGetBody(model), x, y, z);
+        return model;
+    }
+    CdxModelID fixed(CdxGeometryID geometry, PxReal x, PxReal y, PxReal z)
+    {
+        poses.push_back(std::make_unique<Pose>());
+        translation(poses.back()->m, x, y, z);
+        return own(SbxFixedModelCreate(universe, geometry, &poses.back()->m));
+    }
+    void steps(int count)
+    {
+        for (int n = 0; n < count; ++n) SbxUniverseStep(universe, kH);
+    }
+    // Steps until every model given is asleep or the limit is reached;
+    // returns the steps taken.
+    int stepUntilAsleep(std::initializer_list<CdxModelID> sleepers, int limit)
+    {
+        int n = 0;
+        auto anyAwake = [&]() {
+            for (CdxModelID m : sleepers)
+                if (awake(m)) return true;
+            return false;
+        };
+        while (anyAwake() && n < limit) {
+            SbxUniverseStep(universe, kH);
+            ++n;
+        }
+        return n;
+    }
+    static void position(CdxModelID model, PxVector3 p) { RbdBodyGetPosition(CdxModelGetBody(model), p); }
+    static PxReal height(CdxModelID model)
+    {
+        PxVector3 p;
+        position(model, p);
+        return p[2];
+    }
+    static bool awake(CdxModelID model) { return RbdBodyIsEnabled(CdxModelGetBody(model)); }
+    // How far the body's z axis leans from the world's, in radians.
+    static PxReal tilt(CdxModelID model)
+    {
+        PxMatrix3 r;
+        RbdBodyGetOrientation(CdxModelGetBody(model), r);
+        return acos(fmin(1.0, fabs(r[2][2])));
+    }
+    static int contacts(CdxModelID a, CdxModelID b) { return SbxModelPairGetContactCount(CdxSpaceGetModelPair(a, b)); }
+
+    SbxUniverseID universe = nullptr;
+    RbdWorldID world = nullptr;
+    std::vector<std::unique_ptr<Shape>> shapes;
+    struct Pose {
+        PxMatrix4 m;
+    };
+    std::vector<std::unique_ptr<Pose>> poses;
+    std::vector<CdxModelID> models;
+    std::vector<CdxGeometryID> geometries;
+};
+
+// The mesh type takes a place only when composites keep theirs.
+TEST(UniverseMeshTypes, MeshesAreRegisteredWhenTheSizesLeaveRoomForThemAndComposites)
+{
+    const SbxUniverseSizes primitivesAndComposites = {4, 4, 7, 4, 4, 1};
+    SbxUniverseID u = SbxUniverseCreate(primitivesAndComposites);
+    ASSERT_NE(u, nullptr);
+    EXPECT_GE(CdxCompositeGetTypeId(), 0);
+    EXPECT_LT(CdxTriangleMeshGetTypeId(), 0);
+    EXPECT_EQ(CdxTriangleMeshCreate(1), nullptr) << "no mesh without its type";
+    SbxUniverseDestroy(u);
+
+    u = SbxUniverseCreate(kSizes);
+    ASSERT_NE(u, nullptr);
+    const CdxGeometryTypeID meshType = CdxTriangleMeshGetTypeId();
+    const CdxGeometryTypeID compositeType = CdxCompositeGetTypeId();
+    EXPECT_EQ(meshType, CdxPrimitivesGetTypeCount());
+    EXPECT_EQ(compositeType, meshType + 1);
+    EXPECT_EQ(CdxGeometryGetRegisteredTypeCount(), 8);
+    // Mesh pairs with the mesh itself and the primitives, and composites
+    // that meet meshes.
+    EXPECT_EQ(intersectFn(meshType, meshType), &CdxTriangleMeshTriangleMeshIntersect);
+    EXPECT_EQ(intersectFn(meshType, CdxPlaneGetTypeId()), &CdxTriangleMeshPlaneIntersect);
+    EXPECT_EQ(intersectFn(meshType, CdxBoxGetTypeId()), &CdxTriangleMeshBoxIntersect);
+    EXPECT_EQ(intersectFn(compositeType, meshType), &CdxCompositeGenericIntersect);
+    EXPECT_EQ(CdxLineSegGetIntersectFnPtr(meshType), &IxTriangleMeshLineSegment);
+
+    // A second universe leaves the registry as it is.
+    SbxUniverseID second = SbxUniverseCreate(kSizes);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(CdxTriangleMeshGetTypeId(), meshType);
+    EXPECT_EQ(CdxGeometryGetRegisteredTypeCount(), 8);
+    SbxUniverseDestroy(second);
+    SbxUniverseDestroy(u);
+    EXPECT_FALSE(CdxIsInitialized());
+}
+
+// How far apart the orientations of two bodies are: the largest entry of
+// the difference of their rotation matrices.
+PxReal turnBetween(RbdBodyID a, RbdBodyID b)
+{
+    PxMatrix3 ra, rb;
+    RbdBodyGetOrientation(a, ra);
+    RbdBodyGetOrientation(b, rb);
+    PxReal most = 0.0;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) most = fmax(most, fabs(ra[i][j] - rb[i][j]));
+    return most;
+}
+
+// Cube meshes and boxes of the same size, 0.4 m wide, dropped side by side
+// from 1 m onto a fixed plane with friction. Dropped flat, both land after
+// the free-fall time of sqrt(2 / 9.81) = 0.4515 s within one step of each
+// other. Dropped tilted, spinning and sliding, the mesh follows the box's
+// path within 1 mm and its turns within 0.001 at every step. All settle
+// at the same height within 1 mm (within 2 mm of the half width), flat,
+// with as many contacts as the box, and fall asleep.
+TEST_F(UniverseMesh, ACubeMeshLandsAndComesToRestLikeTheBoxItEncloses)
+{
+    const PxReal half = 0.2, drop = 1.0;
+    PxMatrix4 groundPose;
+    translation(groundPose, 0.0, 0.0, 0.0);
+    CdxModelID ground = own(SbxFixedModelCreate(universe, keep(CdxPlaneCreate()), &groundPose));
+    SbxBridgeGetContactParams(SbxUniverseGetBridge(universe), 0, 0)->type = 2;
+    CdxGeometryID cubeMesh = mesh(boxShape(half, half, half));
+    CdxGeometryID box = keep(CdxBoxCreate(2 * half, 2 * half, 2 * half));
+    // Meshes at x = -1, boxes at x = +1; flat drops at y = 0, tumbling at y = 3.
+    CdxModelID meshes[2] = {dropped(cubeMesh, -1.0, 0.0, half + drop), dropped(cubeMesh, -1.0, 3.0, half + drop)};
+    CdxModelID boxes[2] = {dropped(box, 1.0, 0.0, half + drop), dropped(box, 1.0, 3.0, half + drop)};
+    ASSERT_TRUE(meshes[0] && meshes[1] && boxes[0] && boxes[1]);
+    EXPECT_NEAR(RbdBodyGetMass(CdxModelGetBody(meshes[0])), RbdBodyGetMass(CdxModelGetBody(boxes[0])), 1e-9);
+    const PxReal turn = 0.3;
+    for (CdxModelID m : {meshes[1], boxes[1]}) {
+        RbdBodyID body = CdxModelGetBody(m);
+        RbdBodySetQuaternion(body, cos(turn), 0.6 * sin(turn), 0.8 * sin(turn), 0.0);
+        RbdBodySetAngularVelocity(body, 3.0, 1.0, 0.0);
+        RbdBodySetLinearVelocity(body, 1.0, 0.0, 0.0);
+    }
+
+    int meshLanded = 0, boxLanded = 0;
+    PxReal apart = 0.0, turned = 0.0;
+    int n = 0;
+    for (; n < 1000 && (awake(meshes[0]) || awake(meshes[1]) || awake(boxes[0]) || awake(boxes[1])); ++n) {
+        SbxUniverseStep(universe, kH);
+        if (!meshLanded && height(meshes[0]) <= half) meshLanded = n + 1;
+        if (!boxLanded && height(boxes[0]) <= half) boxLanded = n + 1;
+        PxVector3 a, b;
+        position(meshes[1], a);
+        position(boxes[1], b);
+        b[0] -= 2.0;
+        apart = fmax(apart, PxV3Distance(a, b));
+        turned = fmax(turned, turnBetween(CdxModelGetBody(meshes[1]), CdxModelGetBody(boxes[1])));
+    }
+    const PxReal fallTime = sqrt(2.0 * drop / kG);
+    EXPECT_NEAR(meshLanded * kH, fallTime, kH);
+    EXPECT_NEAR(boxLanded * kH, fallTime, kH);
+    EXPECT_LE(abs(meshLanded - boxLanded), 1);
+    EXPECT_LT(apart, 0.001);
+    EXPECT_LT(turned, 0.001);
+
+    EXPECT_LT(n, 1000) << "still awake after 10 s";
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(k == 0 ? "flat drop" : "tumbling drop");
+        EXPECT_FALSE(awake(meshes[k]));
+        EXPECT_FALSE(awake(boxes[k]));
+        EXPECT_NEAR(height(meshes[k]), height(boxes[k]), 0.001);
+        EXPECT_NEAR(height(meshes[k]), half, 0.002);
+        EXPECT_EQ(contacts(meshes[k], ground), contacts(boxes[k], ground));
+        EXPECT_GE(contacts(meshes[k], ground), 3);
+    }
+    EXPECT_LT(tilt(meshes[0]), 0.001);
+    PxVector3 p;
+    position(meshes[0], p);
+    EXPECT_NEAR(p[0], -1.0, 0.001);
+    EXPECT_NEAR(p[1], 0.0, 0.001);
+}
+
+// A 0.5 m box set on a fixed floor made of two 20 m triangles and one set
+// on a closed slab whose top is split into 0.25 m squares (the box stands
+// across grid lines) fall asleep within 1 s and then stay put. Woken and
+// kept awake for 1000 steps, each sinks less than 5 mm, rises less than
+// 1 mm, drifts less than 1 mm sideways and tilts less than 0.001 rad.
+TEST_F(UniverseMesh, ABoxRestsOnAFixedMeshFloorWithoutSinkingOrDrifting)
+{
+    const PxReal half = 0.25;
+    Shape sheet;
+    const int a = sheet.addVertex(-10, -10, 0), b = sheet.addVertex(10, -10, 0), c = sheet.addVertex(10, 10, 0),
+              d = sheet.addVertex(-10, 10, 0);
+    sheet.addQuad(a, b, c, d);
+    CdxGeometryID sheetMesh = mesh(sheet);
+    EXPECT_FALSE(CdxTriangleMeshIsClosed(sheetMesh));
+    // Slab 2.5 x 2.5 x 0.2 m centred 10 m away, its top at z = 0.
+    CdxGeometryID slabMesh = mesh(boxShape(1.25, 1.25, 0.1, 10));
+    EXPECT_TRUE(CdxTriangleMeshIsClosed(slabMesh));
+    CdxModelID floors[2] = {fixed(sheetMesh, 0.0, -5.0, 0.0), fixed(slabMesh, 0.0, 5.0, -0.1)};
+    CdxGeometryID cube = keep(CdxBoxCreate(2 * half, 2 * half, 2 * half));
+    const PxReal startX = 0.13, startY[2] = {-5.0, 5.07};
+    CdxModelID crates[2] = {dropped(cube, startX, startY[0], half), dropped(cube, startX, startY[1], half)};
+    ASSERT_TRUE(crates[0] && crates[1]);
+
+    EXPECT_LT(stepUntilAsleep({crates[0], crates[1]}, 100), 100) << "still awake after 1 s";
+    const PxReal rest[2] = {height(crates[0]), height(crates[1])};
+    steps(100);
+    EXPECT_EQ(height(crates[0]), rest[0]);
+    EXPECT_EQ(height(crates[1]), rest[1]);
+
+    RbdWorldSetAutoDisable(world, 0);
+    for (CdxModelID crate : crates) RbdBodyEnable(CdxModelGetBody(crate));
+    PxReal lowest[2] = {1e9, 1e9}, highest[2] = {-1e9, -1e9}, sideways[2] = {0.0, 0.0};
+    for (int n = 0; n < 1000; ++n) {
+        SbxUniverseStep(universe, kH);
+        for (int k = 0; k < 2; ++k) {
+            PxVector3 p;
+            position(crates[k], p);
+            lowest[k] = fmin(lowest[k], p[2]);
+            highest[k] = fmax(highest[k], p[2]);
+            sideways[k] = fmax(sideways[k], hypot(p[0] - startX, p[1] - startY[k]));
+        }
+    }
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(k == 0 ? "two triangles" : "tessellated slab");
+        EXPECT_TRUE(awake(crates[k]));
+        EXPECT_GT(lowest[k], half - 0.005);
+        EXPECT_LT(highest[k], half + 0.001);
+        EXPECT_LT(sideways[k], 0.001);
+        EXPECT_LT(tilt(crates[k]), 0.001);
+        EXPECT_GE(contacts(floors[k], crates[k]), 3);
+    }
+}
+
+// 0.3 m cube meshes on fixed 1 m cube meshes, one set on top and one
+// dropped onto its pedestal from 5 cm: both fall asleep within 2 s, at the
+// touching height within 2 mm, less than 2 mm from where they started and
+// flat within 0.001 rad. The one set on top, woken and kept awake for
+// 1000 steps, sinks less than 5 mm, rises less than 1 mm, drifts less
+// than 1 mm and tilts less than 0.001 rad.
+TEST_F(UniverseMesh, ACubeMeshRestsOnAFixedCubeMesh)
+{
+    const PxReal base = 0.5, half = 0.15, top = 2 * base + half;
+    CdxGeometryID pedestal = mesh(boxShape(base, base, base));
+    CdxGeometryID small = mesh(boxShape(half, half, half));
+    CdxModelID pedestals[2] = {fixed(pedestal, 0.0, 0.0, base), fixed(pedestal, 3.0, 0.0, base)};
+    const PxReal startX[2] = {0.1, 3.1}, startY = -0.05;
+    CdxModelID cubes[2] = {dropped(small, startX[0], startY, top), dropped(small, startX[1], startY, top + 0.05)};
+    ASSERT_TRUE(cubes[0] && cubes[1]);
+
+    EXPECT_LT(stepUntilAsleep({cubes[0], cubes[1]}, 200), 200) << "still awake after 2 s";
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(k == 0 ? "set on top" : "dropped");
+        PxVector3 p;
+        position(cubes[k], p);
+        EXPECT_NEAR(p[2], top, 0.002);
+        EXPECT_LT(hypot(p[0] - startX[k], p[1] - startY), 0.002);
+        EXPECT_LT(tilt(cubes[k]), 0.001);
+        EXPECT_GE(contacts(pedestals[k], cubes[k]), 3);
+    }
+
+    RbdWorldSetAutoDisable(world, 0);
+    RbdBodyEnable(CdxModelGetBody(cubes[0]));
+    PxReal lowest = 1e9, highest = -1e9, sideways = 0.0;
+    for (int n = 0; n < 1000; ++n) {
+        SbxUniverseStep(universe, kH);
+        PxVector3 p;
+        position(cubes[0], p);
+        lowest = fmin(lowest, p[2]);
+        highest = fmax(highest, p[2]);
+        sideways = fmax(sideways, hypot(p[0] - startX[0], p[1] - startY));
+    }
+    EXPECT_TRUE(awake(cubes[0]));
+    EXPECT_GT(lowest, top - 0.005);
+    EXPECT_LT(highest, top + 0.001);
+    EXPECT_LT(sideways, 0.001);
+    EXPECT_LT(tilt(cubes[0]), 0.001);
+}
+
+// A sphere of radius 0.5 m tessellated into 1280 triangles, centred away
+// from the mesh origin, at 1000 kg/m^3. The solid it encloses lies between
+// the ball through its face planes (inradius 0.9955 r) and the ball
+// through its vertices, so its mass lies between 4/3 pi rho r^3 of the two
+// radii (98.6 % to 100 % of the ball's) and each principal moment between
+// 8/15 pi rho r^5 of the two. Its symmetry
+// makes the tensor isotropic; the body's centre of mass is the sphere's
+// centre.
+TEST_F(UniverseMesh, ATessellatedSphereBodyHasTheMassAndInertiaOfASolidBall)
+{
+    const PxReal radius = 0.5, density = 1000.0;
+    const PxVector3 centre = {0.3, -0.2, 0.7};
+    Shape sphere = sphereShape(radius, centre, 3);
+    ASSERT_EQ(sphere.triangleCount(), 1280);
+    const PxReal inner = inradius(sphere, centre);
+    ASSERT_LT(inner, radius);
+    ASSERT_GT(inner, 0.99 * radius);
+    CdxGeometryID geometry = mesh(sphere);
+    EXPECT_TRUE(CdxTriangleMeshIsClosed(geometry));
+    int inward = 0;
+    for (int t = 0; t < sphere.triangleCount(); ++t) {
+        PxVector3 normal, out;
+        CdxTriangleMeshGetTriangleNormal(geometry, t, normal);
+        PxV3Sub(out, sphere.vertex(sphere.triangles[3 * t]), centre);
+        if (PxV3Dot(normal, out) <= 0.0) ++inward;
+    }
+    EXPECT_EQ(inward, 0) << "faces turned inwards";
+    CdxModelID ball = own(SbxModelAndBodyCreate(universe, geometry, density));
+    ASSERT_NE(ball, nullptr);
+    RbdBodyID body = CdxModelGetBody(ball);
+
+    const PxReal mass = RbdBodyGetMass(body);
+    EXPECT_GT(mass, 4.0 / 3.0 * kPi * density * pow(inner, 3));
+    EXPECT_LT(mass, 4.0 / 3.0 * kPi * density * pow(radius, 3));
+    PxMatrix3 inertia;
+    RbdBodyGetInertiaTensor(body, inertia);
+    const PxReal least = 8.0 / 15.0 * kPi * density * pow(inner, 5);
+    const PxReal most = 8.0 / 15.0 * kPi * density * pow(radius, 5);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_GT(inertia[i][i], least) << i;
+        EXPECT_LT(inertia[i][i], most) << i;
+        EXPECT_NEAR(inertia[i][i], inertia[0][0], 1e-9 * inertia[0][0]) << i;
+        for (int j = 0; j < 3; ++j) {
+            if (j == i) continue;
+            EXPECT_NEAR(inertia[i][j], 0.0, 1e-9 * inertia[0][0]) << i << j;
+        }
+    }
+    // Per unit mass the solid lacks only some of the ball's outer shell,
+    // so its moment lies between 2/5 r^2 of the inner and of the outer
+    // ball: within 0.9 % of 2/5 m r^2.
+    EXPECT_NEAR(inertia[0][0] / (0.4 * mass * radius * radius), 1.0, 1.0 - pow(inner / radius, 2));
+
+    PxMatrix4 com;
+    RbdBodyGetCenterOfMassRelativeTransform(body, com);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(com[3][k], centre[k], 1e-9) << k;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(com[i][j], i == j ? 1.0 : 0.0, 1e-12);
+}
+
+} // namespace
