@@ -162,7 +162,12 @@ int sphereTriangle(CxMeshPrimitiveQuery *q, int t)
 }
 
 // The primitive against the triangle's face alone: separation along the
-// face normal (on side s) and the contact points along it.
+// face normal (on side s) and the contact points along it. The separation
+// along the normal alone says nothing about where: the primitive may reach
+// below the face's plane only beside the triangle, over a neighbour. Then
+// no line along the normal passes through both, and the midpoint that the
+// candidate search offers for that case is no contact; the primitive does
+// not press on this triangle.
 int faceContacts(CxMeshPrimitiveQuery *q, const CxShape *triangle, PxReal side, PxVector3 normal)
 {
     PxV3Scale(normal, triangle->normal, side);
@@ -171,10 +176,18 @@ int faceContacts(CxMeshPrimitiveQuery *q, const CxShape *triangle, PxReal side, 
     CxContactPoint points[CxConvexMaxCandidates];
     int found = CxConvexContactCandidates(&q->shape, triangle, normal, separation, points);
     int dims = CxShapeFeatureDim(&q->shape, normal) | (CxShapeFeatureDim(triangle, normal) << 8);
-    for (int k = 0; k < found && q->count < q->capacity; ++k)
-        CxContactSet(&q->contacts[q->count++], points[k].position, normal, points[k].separation,
-                     dims);
-    return 1;
+    int pressed = 0;
+    for (int k = 0; k < found; ++k) {
+        PxReal in, out;
+        if (!CxShapeLineClip(&q->shape, points[k].position, normal, &in, &out) ||
+            !CxShapeLineClip(triangle, points[k].position, normal, &in, &out))
+            continue;
+        pressed = 1;
+        if (q->count < q->capacity)
+            CxContactSet(&q->contacts[q->count++], points[k].position, normal,
+                         points[k].separation, dims);
+    }
+    return pressed || separation >= 0.0;
 }
 
 int convexTriangle(CxMeshPrimitiveQuery *q, int t)
