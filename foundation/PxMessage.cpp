@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -81,61 +82,14 @@ void PxFatalError(int level, const char *format, ...)
     va_end(args);
 }
 
-PxMessageHandler PxSetInfoHandler(PxMessageHandler handler)
-{
-    PxMessageHandler previous = PxInfoHandler;
-    PxInfoHandler = handler;
-    return previous;
-}
-
-PxMessageHandler PxSetWarningHandler(PxMessageHandler handler)
-{
-    PxMessageHandler previous = PxWarningHandler;
-    PxWarningHandler = handler;
-    return previous;
-}
-
-PxMessageHandler PxSetFatalErrorHandler(PxMessageHandler handler)
-{
-    PxMessageHandler previous = PxFatalErrorHandler;
-    PxFatalErrorHandler = handler;
-    return previous;
-}
-
-PxMessageHandler PxSetDebugHandler(PxMessageHandler handler)
-{
-    PxMessageHandler previous = PxDebugHandler;
-    PxDebugHandler = handler;
-    return previous;
-}
-
-PxShowFunction PxSetInfoShow(PxShowFunction show)
-{
-    PxShowFunction previous = PxInfoShow;
-    PxInfoShow = show;
-    return previous;
-}
-
-PxShowFunction PxSetWarningShow(PxShowFunction show)
-{
-    PxShowFunction previous = PxWarningShow;
-    PxWarningShow = show;
-    return previous;
-}
-
-PxShowFunction PxSetFatalErrorShow(PxShowFunction show)
-{
-    PxShowFunction previous = PxFatalErrorShow;
-    PxFatalErrorShow = show;
-    return previous;
-}
-
-PxShowFunction PxSetDebugShow(PxShowFunction show)
-{
-    PxShowFunction previous = PxDebugShow;
-    PxDebugShow = show;
-    return previous;
-}
+PxMessageHandler PxSetInfoHandler(PxMessageHandler handler) { return std::exchange(PxInfoHandler, handler); }
+PxMessageHandler PxSetWarningHandler(PxMessageHandler handler) { return std::exchange(PxWarningHandler, handler); }
+PxMessageHandler PxSetFatalErrorHandler(PxMessageHandler handler) { return std::exchange(PxFatalErrorHandler, handler); }
+PxMessageHandler PxSetDebugHandler(PxMessageHandler handler) { return std::exchange(PxDebugHandler, handler); }
+PxShowFunction PxSetInfoShow(PxShowFunction show) { return std::exchange(PxInfoShow, show); }
+PxShowFunction PxSetWarningShow(PxShowFunction show) { return std::exchange(PxWarningShow, show); }
+PxShowFunction PxSetFatalErrorShow(PxShowFunction show) { return std::exchange(PxFatalErrorShow, show); }
+PxShowFunction PxSetDebugShow(PxShowFunction show) { return std::exchange(PxDebugShow, show); }
 
 void PxHandlerInfo(int level, const char *format, va_list args)
 {

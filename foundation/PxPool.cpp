@@ -28,6 +28,16 @@ PoolBlock *NewestBlock(const PxPool *pool)
     return static_cast<PoolBlock *>(pool->blocks);
 }
 
+// Returns the chain of blocks from block on (older ones follow) to the allocator.
+void DestroyBlocks(PoolBlock *block)
+{
+    while (block != nullptr) {
+        PoolBlock *next = block->next;
+        PxMemoryAPI.destroy(block);
+        block = next;
+    }
+}
+
 // Allocates a block for count structures and links it at the head of the
 // block list; null when count is not positive or memory is short.
 PoolBlock *AddBlock(PxPool *pool, int count)
@@ -162,12 +172,7 @@ void PxPoolReset(PxPool *pool)
     if (pool == nullptr) return;
     PoolBlock *newest = NewestBlock(pool);
     if (newest != nullptr) {
-        PoolBlock *older = newest->next;
-        while (older != nullptr) {
-            PoolBlock *next = older->next;
-            PxMemoryAPI.destroy(older);
-            older = next;
-        }
+        DestroyBlocks(newest->next);
         newest->next = nullptr;
     }
     pool->freeList = nullptr;
@@ -178,12 +183,7 @@ void PxPoolReset(PxPool *pool)
 void PxPoolTerm(PxPool *pool)
 {
     if (pool == nullptr) return;
-    PoolBlock *block = NewestBlock(pool);
-    while (block != nullptr) {
-        PoolBlock *next = block->next;
-        PxMemoryAPI.destroy(block);
-        block = next;
-    }
+    DestroyBlocks(NewestBlock(pool));
     pool->blocks = nullptr;
     pool->nextFree = nullptr;
     pool->freeList = nullptr;

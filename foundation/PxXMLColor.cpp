@@ -68,12 +68,9 @@ PxXMLColorLookup PxXMLSetColorLookup(PxXMLColorLookup lookup)
 
 int PxXMLParseColor(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 {
-    if (!input) return PX_XML_LIMIT;
-    char *out = pxxml::destination(input, entry, userData);
-    if (!out) return PX_XML_LIMIT;
     char text[PX_XML_TEXT_SIZE];
-    char *value;
-    int code = pxxml::readValueText(input, text, &value);
+    char *out, *value;
+    int code = pxxml::beginValue(input, entry, userData, text, &out, &value);
     if (code != PX_XML_OK) return code;
     // A count of 3 reads no alpha; anything else reads up to four values.
     int limit = entry->count == 3 ? 3 : 4;

@@ -9,12 +9,13 @@
 
 namespace pxxml {
 
-// The address a parser stores bytes at, or null (reported) when the entry
-// gives no place to put them.
-char *destination(PxXMLInput *input, PxXMLHandler *entry, void *userData);
-
-// The element text, trimmed at both ends, into text (PX_XML_TEXT_SIZE bytes).
-int readValueText(PxXMLInput *input, char *text, char **trimmed);
+// The start every value parser shares: *out the address it stores bytes
+// at, *value the element text trimmed at both ends (read into text,
+// PX_XML_TEXT_SIZE bytes). Returns PX_XML_OK, or the code the parser
+// returns at once: PX_XML_LIMIT without input or when the entry gives no
+// place to put the value (reported), else the reading's own failure.
+int beginValue(PxXMLInput *input, PxXMLHandler *entry, void *userData, char *text, char **out,
+               char **value);
 
 const char *skipBlanks(const char *p);
 

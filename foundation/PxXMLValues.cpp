@@ -14,17 +14,17 @@ using pxxml::report;
 
 namespace pxxml {
 
-char *destination(PxXMLInput *input, PxXMLHandler *entry, void *userData)
+int beginValue(PxXMLInput *input, PxXMLHandler *entry, void *userData, char *text, char **out,
+               char **value)
 {
-    if (entry && userData) return static_cast<char *>(userData) + entry->offset;
-    report(input, PX_XML_ERROR, PX_XML_LIMIT, "Nowhere to put parsed data!\n");
-    return 0;
-}
-
-int readValueText(PxXMLInput *input, char *text, char **trimmed)
-{
+    if (!input) return PX_XML_LIMIT;
+    if (!entry || !userData) {
+        report(input, PX_XML_ERROR, PX_XML_LIMIT, "Nowhere to put parsed data!\n");
+        return PX_XML_LIMIT;
+    }
+    *out = static_cast<char *>(userData) + entry->offset;
     int code = readToNextTag(input, text, PX_XML_TEXT_SIZE);
-    *trimmed = dropspace(text);
+    *value = dropspace(text);
     return code;
 }
 
@@ -113,12 +113,9 @@ namespace {
 template <typename T, typename Scan>
 int parseSingle(PxXMLInput *input, PxXMLHandler *entry, void *userData, const char *expected, Scan scan)
 {
-    if (!input) return PX_XML_LIMIT;
-    char *out = pxxml::destination(input, entry, userData);
-    if (!out) return PX_XML_LIMIT;
     char text[PX_XML_TEXT_SIZE];
-    char *value;
-    int code = pxxml::readValueText(input, text, &value);
+    char *out, *value;
+    int code = pxxml::beginValue(input, entry, userData, text, &out, &value);
     if (code != PX_XML_OK) return code;
     T result;
     char *end;
@@ -133,13 +130,10 @@ template <typename T, typename Scan>
 int parseArray(PxXMLInput *input, PxXMLHandler *entry, void *userData, const char *countMessage,
                const char *invalidMessage, Scan scan)
 {
-    if (!input) return PX_XML_LIMIT;
     if (entry && entry->count <= 0) userData = 0;  // no room for any value
-    char *out = pxxml::destination(input, entry, userData);
-    if (!out) return PX_XML_LIMIT;
     char text[PX_XML_TEXT_SIZE];
-    char *values;
-    int code = pxxml::readValueText(input, text, &values);
+    char *out, *values;
+    int code = pxxml::beginValue(input, entry, userData, text, &out, &values);
     if (code != PX_XML_OK) return code;
     int found;
     switch (pxxml::scanValues<T>(values, entry->count, out, &found, scan)) {
@@ -168,13 +162,10 @@ bool storeString(const char *begin, const char *end, char *slot, int size)
 
 int PxXMLParseString(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 {
-    if (!input) return PX_XML_LIMIT;
     if (entry && entry->count <= 0) userData = 0;
-    char *out = pxxml::destination(input, entry, userData);
-    if (!out) return PX_XML_LIMIT;
     char text[PX_XML_TEXT_SIZE];
-    char *value;
-    int code = pxxml::readValueText(input, text, &value);
+    char *out, *value;
+    int code = pxxml::beginValue(input, entry, userData, text, &out, &value);
     if (code != PX_XML_OK) return code;
     if (!storeString(value, value + strlen(value), out, entry->count))
         return report(input, PX_XML_ERROR, PX_XML_LIMIT, kTooLong, entry->count - 1);
@@ -183,13 +174,10 @@ int PxXMLParseString(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 
 int PxXMLParseStringArray(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 {
-    if (!input) return PX_XML_LIMIT;
     if (entry && (entry->count <= 0 || entry->elementSize <= 0)) userData = 0;
-    char *out = pxxml::destination(input, entry, userData);
-    if (!out) return PX_XML_LIMIT;
     char text[PX_XML_TEXT_SIZE];
-    char *value;
-    int code = pxxml::readValueText(input, text, &value);
+    char *out, *value;
+    int code = pxxml::beginValue(input, entry, userData, text, &out, &value);
     if (code != PX_XML_OK) return code;
     int found = 0;
     const char *piece = value;

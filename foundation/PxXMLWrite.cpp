@@ -123,6 +123,18 @@ int emit(const char *function, const Line &line, PxStream *stream)
     return 0;
 }
 
+// A start ("<") or end ("</") tag alone on a line at the current indent.
+int writeTagLine(const char *function, const char *open, const char *tag, PxStream *stream)
+{
+    if (!checkTag(function, tag) || !validStream(function, stream)) return 0;
+    Line line;
+    line.tabs(indentCount);
+    line.append(open);
+    line.append(tag);
+    line.append(">\n");
+    return emit(function, line, stream);
+}
+
 // <tag[ attributes]>value</tag> one level deeper than the current indent.
 int writeValue(const char *function, const char *tag, PxStream *stream, const char *attributes,
                const char *format, va_list args)
@@ -157,13 +169,7 @@ int writeValue(const char *function, const char *tag, PxStream *stream, const ch
 
 int PxXMLWriteStartTag(const char *tag, PxStream *stream)
 {
-    if (!checkTag("PxXMLWriteStartTag", tag) || !validStream("PxXMLWriteStartTag", stream)) return 0;
-    Line line;
-    line.tabs(indentCount);
-    line.append("<");
-    line.append(tag);
-    line.append(">\n");
-    return emit("PxXMLWriteStartTag", line, stream);
+    return writeTagLine("PxXMLWriteStartTag", "<", tag, stream);
 }
 
 int PxXMLWriteStartTagAttrib(const char *tag, PxStream *stream, const char *format, ...)
@@ -192,13 +198,7 @@ int PxXMLWriteStartTagAttrib(const char *tag, PxStream *stream, const char *form
 
 int PxXMLWriteEndTag(const char *tag, PxStream *stream)
 {
-    if (!checkTag("PxXMLWriteEndTag", tag) || !validStream("PxXMLWriteEndTag", stream)) return 0;
-    Line line;
-    line.tabs(indentCount);
-    line.append("</");
-    line.append(tag);
-    line.append(">\n");
-    return emit("PxXMLWriteEndTag", line, stream);
+    return writeTagLine("PxXMLWriteEndTag", "</", tag, stream);
 }
 
 int PxXMLWrite(const char *tag, PxStream *stream, const char *format, ...)
