@@ -402,12 +402,13 @@ TEST_F(UniverseMesh, ABoxRestsOnAFixedMeshFloorWithoutSinkingOrDrifting)
     sheet.addQuad(a, b, c, d);
     CdxGeometryID sheetMesh = mesh(sheet);
     EXPECT_FALSE(CdxTriangleMeshIsClosed(sheetMesh));
-    // Slab 2.5 x 2.5 x 0.2 m centred 10 m away, its top at z = 0.
+    // The sheet reaches from y = -25 to -5; the slab, 2.5 x 2.5 x 0.2 m
+    // with its top at z = 0, lies clear of it around y = 5.
     CdxGeometryID slabMesh = mesh(boxShape(1.25, 1.25, 0.1, 10));
     EXPECT_TRUE(CdxTriangleMeshIsClosed(slabMesh));
-    CdxModelID floors[2] = {fixed(sheetMesh, 0.0, -5.0, 0.0), fixed(slabMesh, 0.0, 5.0, -0.1)};
+    CdxModelID floors[2] = {fixed(sheetMesh, 0.0, -15.0, 0.0), fixed(slabMesh, 0.0, 5.0, -0.1)};
     CdxGeometryID cube = keep(CdxBoxCreate(2 * half, 2 * half, 2 * half));
-    const PxReal startX = 0.13, startY[2] = {-5.0, 5.07};
+    const PxReal startX = 0.13, startY[2] = {-15.0, 5.07};
     CdxModelID crates[2] = {dropped(cube, startX, startY[0], half), dropped(cube, startX, startY[1], half)};
     ASSERT_TRUE(crates[0] && crates[1]);
 
