@@ -14,13 +14,6 @@ void resetData(RbdBaseConstraint *c)
 
 const RbdConstraintTypeInfo TYPE = {RBD_TYPE_ANGULAR3, 3, 0, 3, RbdBclAddAngular3, nullptr, nullptr, resetData};
 
-bool checkValue(PxReal value, const char *function)
-{
-    if (value >= 0.0) return true;
-    PxWarning(RBD_MESSAGE_LEVEL, "%s: %g is not >= 0; ignored.\n", function, value);
-    return false;
-}
-
 } // namespace
 
 RbdConstraintID RbdAngular3Create(RbdWorldID world)
@@ -54,7 +47,7 @@ int RbdAngular3IsRotationEnabled(RbdConstraintID c)
 void RbdAngular3SetStiffness(RbdConstraintID c, PxReal stiffness)
 {
     if (RbdConstraintCheckType(c, RBD_TYPE_ANGULAR3, "RbdAngular3SetStiffness") &&
-        checkValue(stiffness, "RbdAngular3SetStiffness"))
+        RbdCheckNonNegative(stiffness, "RbdAngular3SetStiffness"))
         c->data.angular3.stiffness = stiffness;
 }
 
@@ -67,7 +60,7 @@ PxReal RbdAngular3GetStiffness(RbdConstraintID c)
 void RbdAngular3SetDamping(RbdConstraintID c, PxReal damping)
 {
     if (RbdConstraintCheckType(c, RBD_TYPE_ANGULAR3, "RbdAngular3SetDamping") &&
-        checkValue(damping, "RbdAngular3SetDamping"))
+        RbdCheckNonNegative(damping, "RbdAngular3SetDamping"))
         c->data.angular3.damping = damping;
 }
 

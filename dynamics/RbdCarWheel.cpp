@@ -102,13 +102,15 @@ void measure(const RbdBaseConstraint *c, const RbdBclFrames *f, WheelState *stat
     state->hingeRate = PxV3Dot(f->s[1], relative);
 }
 
-bool measureWheel(RbdConstraintID c, const char *function, WheelState *state)
+// One measured quantity of the wheel; 0 for a handle that is not a car wheel.
+PxReal measured(RbdConstraintID c, const char *function, PxReal WheelState::*quantity)
 {
-    if (!isCarWheel(c, function)) return false;
+    if (!isCarWheel(c, function)) return 0.0;
     RbdBclFrames f;
     RbdBclFormWorldFrames(c, &f);
-    measure(c, &f, state);
-    return true;
+    WheelState state;
+    measure(c, &f, &state);
+    return state.*quantity;
 }
 
 void addSuspensionRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c, const RbdBclFrames *f,
@@ -298,38 +300,32 @@ void RbdCarWheelGetSuspension(RbdConstraintID c, PxReal *kp, PxReal *kd, PxReal 
 
 PxReal RbdCarWheelGetHingeAngle(RbdConstraintID c)
 {
-    WheelState state;
-    return measureWheel(c, "RbdCarWheelGetHingeAngle", &state) ? state.hingeAngle : 0.0;
+    return measured(c, "RbdCarWheelGetHingeAngle", &WheelState::hingeAngle);
 }
 
 PxReal RbdCarWheelGetHingeAngleRate(RbdConstraintID c)
 {
-    WheelState state;
-    return measureWheel(c, "RbdCarWheelGetHingeAngleRate", &state) ? state.hingeRate : 0.0;
+    return measured(c, "RbdCarWheelGetHingeAngleRate", &WheelState::hingeRate);
 }
 
 PxReal RbdCarWheelGetSteeringAngle(RbdConstraintID c)
 {
-    WheelState state;
-    return measureWheel(c, "RbdCarWheelGetSteeringAngle", &state) ? state.steeringAngle : 0.0;
+    return measured(c, "RbdCarWheelGetSteeringAngle", &WheelState::steeringAngle);
 }
 
 PxReal RbdCarWheelGetSteeringAngleRate(RbdConstraintID c)
 {
-    WheelState state;
-    return measureWheel(c, "RbdCarWheelGetSteeringAngleRate", &state) ? state.steeringRate : 0.0;
+    return measured(c, "RbdCarWheelGetSteeringAngleRate", &WheelState::steeringRate);
 }
 
 PxReal RbdCarWheelGetSuspensionHeight(RbdConstraintID c)
 {
-    WheelState state;
-    return measureWheel(c, "RbdCarWheelGetSuspensionHeight", &state) ? state.suspensionHeight : 0.0;
+    return measured(c, "RbdCarWheelGetSuspensionHeight", &WheelState::suspensionHeight);
 }
 
 PxReal RbdCarWheelGetSuspensionRate(RbdConstraintID c)
 {
-    WheelState state;
-    return measureWheel(c, "RbdCarWheelGetSuspensionRate", &state) ? state.suspensionRate : 0.0;
+    return measured(c, "RbdCarWheelGetSuspensionRate", &WheelState::suspensionRate);
 }
 
 void RbdCarWheelUpdateWheelFrictionDirection(RbdBodyID wheelBody, RbdContactID firstContact)

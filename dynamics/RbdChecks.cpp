@@ -34,6 +34,25 @@ bool RbdCheckBodyIndex(int32_t index, const char *function)
     return false;
 }
 
+bool RbdCheckConstraintBody(const RbdBaseConstraint *constraint, int32_t index, const char *function)
+{
+    return RbdCheckConstraint(constraint, function) && RbdCheckBodyIndex(index, function);
+}
+
+bool RbdCheckNonNegative(PxReal value, const char *function)
+{
+    if (value >= 0.0) return true;
+    PxWarning(RBD_MESSAGE_LEVEL, "%s: %g is not >= 0; ignored.\n", function, value);
+    return false;
+}
+
+bool RbdCheckFiniteNonNegative(PxReal value, const char *function)
+{
+    if (isfinite(value) && value >= 0.0) return true;
+    PxWarning(RBD_MESSAGE_LEVEL, "%s: %g is not a finite value >= 0; ignored.\n", function, value);
+    return false;
+}
+
 bool RbdCheckFinite3(PxReal x, PxReal y, PxReal z, const char *function)
 {
     if (isfinite(x) && isfinite(y) && isfinite(z)) return true;

@@ -16,13 +16,6 @@ void resetData(RbdBaseConstraint *c)
 
 const RbdConstraintTypeInfo TYPE = {RBD_TYPE_CONELIMIT, 1, 0, 0, RbdBclAddConeLimit, nullptr, nullptr, resetData};
 
-bool checkValue(PxReal value, const char *function)
-{
-    if (value >= 0.0) return true;
-    PxWarning(RBD_MESSAGE_LEVEL, "%s: %g is not >= 0; ignored.\n", function, value);
-    return false;
-}
-
 } // namespace
 
 RbdConstraintID RbdConeLimitCreate(RbdWorldID world)
@@ -76,7 +69,7 @@ PxReal RbdConeLimitGetHalfAngle(RbdConstraintID c)
 void RbdConeLimitSetStiffness(RbdConstraintID c, PxReal stiffness)
 {
     if (RbdConstraintCheckType(c, RBD_TYPE_CONELIMIT, "RbdConeLimitSetStiffness") &&
-        checkValue(stiffness, "RbdConeLimitSetStiffness"))
+        RbdCheckNonNegative(stiffness, "RbdConeLimitSetStiffness"))
         c->data.coneLimit.stiffness = stiffness;
 }
 
@@ -89,7 +82,7 @@ PxReal RbdConeLimitGetStiffness(RbdConstraintID c)
 void RbdConeLimitSetDamping(RbdConstraintID c, PxReal damping)
 {
     if (RbdConstraintCheckType(c, RBD_TYPE_CONELIMIT, "RbdConeLimitSetDamping") &&
-        checkValue(damping, "RbdConeLimitSetDamping"))
+        RbdCheckNonNegative(damping, "RbdConeLimitSetDamping"))
         c->data.coneLimit.damping = damping;
 }
 

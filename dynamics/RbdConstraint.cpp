@@ -178,8 +178,7 @@ void RbdConstraintSetBodies(RbdConstraintID c, RbdBodyID body0, RbdBodyID body1)
 
 RbdBodyID RbdConstraintGetBody(RbdConstraintID c, int32_t index)
 {
-    if (!RbdCheckConstraint(c, "RbdConstraintGetBody") || !RbdCheckBodyIndex(index, "RbdConstraintGetBody"))
-        return nullptr;
+    if (!RbdCheckConstraintBody(c, index, "RbdConstraintGetBody")) return nullptr;
     return c->body[index];
 }
 

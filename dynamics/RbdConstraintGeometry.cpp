@@ -158,8 +158,7 @@ void RbdConstraintGetAxes(RbdConstraintID c, PxVector3 primary, PxVector3 second
 void RbdConstraintBodySetAxes(RbdConstraintID c, int32_t bodyIndex, const PxVector3 primary,
                               const PxVector3 secondary)
 {
-    if (!RbdCheckConstraint(c, "RbdConstraintBodySetAxes") ||
-        !RbdCheckBodyIndex(bodyIndex, "RbdConstraintBodySetAxes") ||
+    if (!RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintBodySetAxes") ||
         !checkVector(primary, "RbdConstraintBodySetAxes") || !checkVector(secondary, "RbdConstraintBodySetAxes"))
         return;
     setBodyAxesWorld(c, bodyIndex, primary, secondary);
@@ -169,9 +168,7 @@ void RbdConstraintBodyGetAxes(RbdConstraintID c, int32_t bodyIndex, PxVector3 pr
 {
     PxV3Zero(primary);
     PxV3Zero(secondary);
-    if (!RbdCheckConstraint(c, "RbdConstraintBodyGetAxes") ||
-        !RbdCheckBodyIndex(bodyIndex, "RbdConstraintBodyGetAxes"))
-        return;
+    if (!RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintBodyGetAxes")) return;
     PxMatrix4 world;
     RbdConstraintAttachmentToWorld(c, bodyIndex, world);
     PxV3Copy(primary, world[0]);
@@ -181,8 +178,7 @@ void RbdConstraintBodyGetAxes(RbdConstraintID c, int32_t bodyIndex, PxVector3 pr
 void RbdConstraintBodySetAxesRel(RbdConstraintID c, int32_t bodyIndex, const PxVector3 primary,
                                  const PxVector3 secondary)
 {
-    if (!RbdCheckConstraint(c, "RbdConstraintBodySetAxesRel") ||
-        !RbdCheckBodyIndex(bodyIndex, "RbdConstraintBodySetAxesRel") ||
+    if (!RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintBodySetAxesRel") ||
         !checkVector(primary, "RbdConstraintBodySetAxesRel") ||
         !checkVector(secondary, "RbdConstraintBodySetAxesRel"))
         return;
@@ -196,9 +192,7 @@ void RbdConstraintBodyGetAxesRel(RbdConstraintID c, int32_t bodyIndex, PxVector3
 {
     PxV3Zero(primary);
     PxV3Zero(secondary);
-    if (!RbdCheckConstraint(c, "RbdConstraintBodyGetAxesRel") ||
-        !RbdCheckBodyIndex(bodyIndex, "RbdConstraintBodyGetAxesRel"))
-        return;
+    if (!RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintBodyGetAxesRel")) return;
     RbdConstraintBodyGetAxes(c, bodyIndex, primary, secondary);
     if (const RbdBody *body = c->body[bodyIndex]) {
         PxV3MulTMDirInverse(primary, primary, body->transform);
@@ -208,8 +202,7 @@ void RbdConstraintBodyGetAxesRel(RbdConstraintID c, int32_t bodyIndex, PxVector3
 
 void RbdConstraintBodySetPosition(RbdConstraintID c, int32_t bodyIndex, const PxVector3 position)
 {
-    if (!RbdCheckConstraint(c, "RbdConstraintBodySetPosition") ||
-        !RbdCheckBodyIndex(bodyIndex, "RbdConstraintBodySetPosition") ||
+    if (!RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintBodySetPosition") ||
         !checkVector(position, "RbdConstraintBodySetPosition"))
         return;
     setBodyPositionWorld(c, bodyIndex, position);
@@ -218,17 +211,14 @@ void RbdConstraintBodySetPosition(RbdConstraintID c, int32_t bodyIndex, const Px
 void RbdConstraintBodyGetPosition(RbdConstraintID c, int32_t bodyIndex, PxVector3 out)
 {
     PxV3Zero(out);
-    if (!RbdCheckConstraint(c, "RbdConstraintBodyGetPosition") ||
-        !RbdCheckBodyIndex(bodyIndex, "RbdConstraintBodyGetPosition"))
-        return;
+    if (!RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintBodyGetPosition")) return;
     if (c->comTransform[bodyIndex]) PxV3MulTM(out, c->attachment[bodyIndex][3], c->comTransform[bodyIndex]);
     else PxV3Copy(out, c->attachment[bodyIndex][3]);
 }
 
 void RbdConstraintBodySetPositionRel(RbdConstraintID c, int32_t bodyIndex, const PxVector3 position)
 {
-    if (!RbdCheckConstraint(c, "RbdConstraintBodySetPositionRel") ||
-        !RbdCheckBodyIndex(bodyIndex, "RbdConstraintBodySetPositionRel") ||
+    if (!RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintBodySetPositionRel") ||
         !checkVector(position, "RbdConstraintBodySetPositionRel"))
         return;
     PxVector3 world;
@@ -241,9 +231,7 @@ void RbdConstraintBodySetPositionRel(RbdConstraintID c, int32_t bodyIndex, const
 void RbdConstraintBodyGetPositionRel(RbdConstraintID c, int32_t bodyIndex, PxVector3 out)
 {
     PxV3Zero(out);
-    if (!RbdCheckConstraint(c, "RbdConstraintBodyGetPositionRel") ||
-        !RbdCheckBodyIndex(bodyIndex, "RbdConstraintBodyGetPositionRel"))
-        return;
+    if (!RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintBodyGetPositionRel")) return;
     RbdConstraintBodyGetPosition(c, bodyIndex, out);
     if (const RbdBody *body = c->body[bodyIndex]) PxV3MulTMInverse(out, out, body->transform);
 }
@@ -251,8 +239,7 @@ void RbdConstraintBodyGetPositionRel(RbdConstraintID c, int32_t bodyIndex, PxVec
 void RbdConstraintBodyCOMGetPositionRel(RbdConstraintID c, int32_t bodyIndex, PxVector3 out)
 {
     PxV3Zero(out);
-    if (RbdCheckConstraint(c, "RbdConstraintBodyCOMGetPositionRel") &&
-        RbdCheckBodyIndex(bodyIndex, "RbdConstraintBodyCOMGetPositionRel"))
+    if (RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintBodyCOMGetPositionRel"))
         PxV3Copy(out, c->attachment[bodyIndex][3]);
 }
 

@@ -11,6 +11,22 @@ bool checkRow(int32_t row, int32_t count, const char *function)
     return false;
 }
 
+// The row's entry of one of the constraint's per-row arrays; null (reported)
+// for a bad handle or a row outside the array.
+template <size_t N>
+PxReal *rowEntry(RbdConstraintID c, PxReal (RbdBaseConstraint::*array)[N], int32_t row, const char *function)
+{
+    if (!RbdCheckConstraint(c, function) || !checkRow(row, (int32_t)N, function)) return nullptr;
+    return &(c->*array)[row];
+}
+
+template <size_t N>
+PxReal rowValue(RbdConstraintID c, PxReal (RbdBaseConstraint::*array)[N], int32_t row, const char *function)
+{
+    const PxReal *entry = rowEntry(c, array, row, function);
+    return entry ? *entry : 0.0;
+}
+
 RbdLimit *limitOf(RbdBaseConstraint *c)
 {
     switch (c->typeId) {
@@ -26,14 +42,14 @@ RbdLimit *limitOf(RbdBaseConstraint *c)
 void RbdConstraintGetForce(RbdConstraintID c, int32_t bodyIndex, PxVector3 out)
 {
     PxV3Zero(out);
-    if (RbdCheckConstraint(c, "RbdConstraintGetForce") && RbdCheckBodyIndex(bodyIndex, "RbdConstraintGetForce"))
+    if (RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintGetForce"))
         PxV3Copy(out, c->force[bodyIndex]);
 }
 
 void RbdConstraintGetTorque(RbdConstraintID c, int32_t bodyIndex, PxVector3 out)
 {
     PxV3Zero(out);
-    if (RbdCheckConstraint(c, "RbdConstraintGetTorque") && RbdCheckBodyIndex(bodyIndex, "RbdConstraintGetTorque"))
+    if (RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintGetTorque"))
         PxV3Copy(out, c->torque[bodyIndex]);
 }
 
@@ -64,48 +80,34 @@ RbdLimit *RbdConstraintDOFGetLimit(RbdConstraintID c, int32_t dof)
 
 PxReal RbdConstraintDOFGetLambda(RbdConstraintID c, int32_t row)
 {
-    if (!RbdCheckConstraint(c, "RbdConstraintDOFGetLambda") ||
-        !checkRow(row, RBD_CONSTRAINT_LAMBDA_COUNT, "RbdConstraintDOFGetLambda"))
-        return 0.0;
-    return c->lambda[row];
+    return rowValue(c, &RbdBaseConstraint::lambda, row, "RbdConstraintDOFGetLambda");
 }
 
 PxReal RbdConstraintDOFGetPhi(RbdConstraintID c, int32_t row)
 {
-    if (!RbdCheckConstraint(c, "RbdConstraintDOFGetPhi") ||
-        !checkRow(row, RBD_CONSTRAINT_LAMBDA_COUNT, "RbdConstraintDOFGetPhi"))
-        return 0.0;
-    return c->phi[row];
+    return rowValue(c, &RbdBaseConstraint::phi, row, "RbdConstraintDOFGetPhi");
 }
 
 void RbdConstraintDOFSetEpsilon(RbdConstraintID c, int32_t row, PxReal epsilon)
 {
-    if (RbdCheckConstraint(c, "RbdConstraintDOFSetEpsilon") &&
-        checkRow(row, RBD_CONSTRAINT_MAX_ROWS, "RbdConstraintDOFSetEpsilon"))
-        c->rowEpsilon[row] = epsilon;
+    PxReal *entry = rowEntry(c, &RbdBaseConstraint::rowEpsilon, row, "RbdConstraintDOFSetEpsilon");
+    if (entry) *entry = epsilon;
 }
 
 PxReal RbdConstraintDOFGetEpsilon(RbdConstraintID c, int32_t row)
 {
-    if (!RbdCheckConstraint(c, "RbdConstraintDOFGetEpsilon") ||
-        !checkRow(row, RBD_CONSTRAINT_MAX_ROWS, "RbdConstraintDOFGetEpsilon"))
-        return 0.0;
-    return c->rowEpsilon[row];
+    return rowValue(c, &RbdBaseConstraint::rowEpsilon, row, "RbdConstraintDOFGetEpsilon");
 }
 
 void RbdConstraintDOFSetGamma(RbdConstraintID c, int32_t row, PxReal gamma)
 {
-    if (RbdCheckConstraint(c, "RbdConstraintDOFSetGamma") &&
-        checkRow(row, RBD_CONSTRAINT_MAX_ROWS, "RbdConstraintDOFSetGamma"))
-        c->rowGamma[row] = gamma;
+    PxReal *entry = rowEntry(c, &RbdBaseConstraint::rowGamma, row, "RbdConstraintDOFSetGamma");
+    if (entry) *entry = gamma;
 }
 
 PxReal RbdConstraintDOFGetGamma(RbdConstraintID c, int32_t row)
 {
-    if (!RbdCheckConstraint(c, "RbdConstraintDOFGetGamma") ||
-        !checkRow(row, RBD_CONSTRAINT_MAX_ROWS, "RbdConstraintDOFGetGamma"))
-        return 0.0;
-    return c->rowGamma[row];
+    return rowValue(c, &RbdBaseConstraint::rowGamma, row, "RbdConstraintDOFGetGamma");
 }
 
 RbdLimit *RbdConstraintGetLimit(RbdConstraintID c)

@@ -23,10 +23,86 @@ int32_t checkedModel(int32_t model)
     return BOX_FRICTION;
 }
 
-// The common value of a primary and a secondary setting, -1 when they differ.
-PxReal commonReal(PxReal primary, PxReal secondary)
+// The real parameters: the setter's name (for its refusal), the word the
+// refusal uses, the check, the field or two fields (one value for both
+// friction directions; their getter gives -1 when they differ) and the
+// option bit a set value raises.
+enum Check { NON_NEGATIVE, FINITE, UNIT_INTERVAL };
+enum RealParam {
+    RESTITUTION, RESTITUTION_THRESHOLD, SOFTNESS, MAX_ADHESIVE_FORCE,
+    PRIMARY_FRICTION, SECONDARY_FRICTION, FRICTION,
+    PRIMARY_SLIP, SECONDARY_SLIP, PRIMARY_SLIDE, SECONDARY_SLIDE,
+    PRIMARY_COEFFICIENT, SECONDARY_COEFFICIENT, COEFFICIENT
+};
+
+struct RealParamInfo {
+    const char *setter;
+    const char *what;
+    Check check;
+    PxReal RbdContactParams::*field;
+    PxReal RbdContactParams::*other;
+    int32_t option;
+};
+
+const RealParamInfo kRealParams[] = {
+    {"RbdContactParamsSetRestitution", "restitution", UNIT_INTERVAL, &RbdContactParams::restitution, nullptr,
+     RBD_CONTACT_RESTITUTION},
+    {"RbdContactParamsSetRestitutionThreshold", "threshold", NON_NEGATIVE, &RbdContactParams::restitutionThreshold,
+     nullptr, 0},
+    {"RbdContactParamsSetSoftness", "softness", NON_NEGATIVE, &RbdContactParams::softness, nullptr,
+     RBD_CONTACT_SOFTNESS},
+    {"RbdContactParamsSetMaxAdhesiveForce", "adhesive force", NON_NEGATIVE, &RbdContactParams::maxAdhesiveForce,
+     nullptr, RBD_CONTACT_ADHESION},
+    {"RbdContactParamsSetPrimaryFriction", "friction force", NON_NEGATIVE, &RbdContactParams::primaryFriction,
+     nullptr, 0},
+    {"RbdContactParamsSetSecondaryFriction", "friction force", NON_NEGATIVE, &RbdContactParams::secondaryFriction,
+     nullptr, 0},
+    {"RbdContactParamsSetFriction", "friction force", NON_NEGATIVE, &RbdContactParams::primaryFriction,
+     &RbdContactParams::secondaryFriction, 0},
+    {"RbdContactParamsSetPrimarySlip", "slip", NON_NEGATIVE, &RbdContactParams::primarySlip, nullptr,
+     RBD_CONTACT_PRIMARY_SLIP},
+    {"RbdContactParamsSetSecondarySlip", "slip", NON_NEGATIVE, &RbdContactParams::secondarySlip, nullptr,
+     RBD_CONTACT_SECONDARY_SLIP},
+    {"RbdContactParamsSetPrimarySlide", "slide", FINITE, &RbdContactParams::primarySlide, nullptr,
+     RBD_CONTACT_PRIMARY_SLIDE},
+    {"RbdContactParamsSetSecondarySlide", "slide", FINITE, &RbdContactParams::secondarySlide, nullptr,
+     RBD_CONTACT_SECONDARY_SLIDE},
+    {"RbdContactParamsSetPrimaryFrictionCoefficient", "friction coefficient", NON_NEGATIVE,
+     &RbdContactParams::primaryFrictionCoefficient, nullptr, 0},
+    {"RbdContactParamsSetSecondaryFrictionCoefficient", "friction coefficient", NON_NEGATIVE,
+     &RbdContactParams::secondaryFrictionCoefficient, nullptr, 0},
+    {"RbdContactParamsSetFrictionCoefficient", "friction coefficient", NON_NEGATIVE,
+     &RbdContactParams::primaryFrictionCoefficient, &RbdContactParams::secondaryFrictionCoefficient, 0},
+};
+
+bool accepted(const RealParamInfo &info, PxReal value)
 {
-    return primary == secondary ? primary : -1.0;
+    switch (info.check) {
+    case NON_NEGATIVE: return checkNonNegative(value, info.setter, info.what);
+    case FINITE: return RbdCheckFinite3(value, 0.0, 0.0, info.setter);
+    case UNIT_INTERVAL: break;
+    }
+    if (value >= 0.0 && value <= 1.0) return true;
+    PxWarning(RBD_MESSAGE_LEVEL, "%s: the %s must lie in [0, 1] (%g); unchanged.\n", info.setter, info.what, value);
+    return false;
+}
+
+// A refused value is reported and leaves the record unchanged.
+void setReal(RbdContactParams *p, RealParam which, PxReal value)
+{
+    const RealParamInfo &info = kRealParams[which];
+    if (!p || !accepted(info, value)) return;
+    p->*info.field = value;
+    if (info.other) p->*info.other = value;
+    p->options |= info.option;
+}
+
+PxReal getReal(const RbdContactParams *p, RealParam which)
+{
+    if (!p) return 0.0;
+    const RealParamInfo &info = kRealParams[which];
+    if (info.other && p->*info.field != p->*info.other) return -1.0;
+    return p->*info.field;
 }
 
 } // namespace
@@ -104,169 +180,65 @@ int32_t RbdContactParamsGetFrictionModel(const RbdContactParams *p)
     return p->primaryFrictionModel == p->secondaryFrictionModel ? p->primaryFrictionModel : -1;
 }
 
-void RbdContactParamsSetRestitution(RbdContactParams *p, PxReal restitution)
-{
-    if (!p) return;
-    if (!(restitution >= 0.0 && restitution <= 1.0)) {
-        PxWarning(RBD_MESSAGE_LEVEL, "RbdContactParamsSetRestitution: the restitution must lie in [0, 1] (%g); "
-                                     "unchanged.\n",
-                  restitution);
-        return;
-    }
-    p->restitution = restitution;
-    p->options |= RBD_CONTACT_RESTITUTION;
-}
-
-PxReal RbdContactParamsGetRestitution(const RbdContactParams *p)
-{
-    return p ? p->restitution : 0.0;
-}
+void RbdContactParamsSetRestitution(RbdContactParams *p, PxReal restitution) { setReal(p, RESTITUTION, restitution); }
+PxReal RbdContactParamsGetRestitution(const RbdContactParams *p) { return getReal(p, RESTITUTION); }
 
 void RbdContactParamsSetRestitutionThreshold(RbdContactParams *p, PxReal threshold)
 {
-    if (p && checkNonNegative(threshold, "RbdContactParamsSetRestitutionThreshold", "threshold"))
-        p->restitutionThreshold = threshold;
+    setReal(p, RESTITUTION_THRESHOLD, threshold);
 }
+PxReal RbdContactParamsGetRestitutionThreshold(const RbdContactParams *p) { return getReal(p, RESTITUTION_THRESHOLD); }
 
-PxReal RbdContactParamsGetRestitutionThreshold(const RbdContactParams *p)
-{
-    return p ? p->restitutionThreshold : 0.0;
-}
+void RbdContactParamsSetSoftness(RbdContactParams *p, PxReal softness) { setReal(p, SOFTNESS, softness); }
+PxReal RbdContactParamsGetSoftness(const RbdContactParams *p) { return getReal(p, SOFTNESS); }
 
-void RbdContactParamsSetSoftness(RbdContactParams *p, PxReal softness)
-{
-    if (!p || !checkNonNegative(softness, "RbdContactParamsSetSoftness", "softness")) return;
-    p->softness = softness;
-    p->options |= RBD_CONTACT_SOFTNESS;
-}
-
-PxReal RbdContactParamsGetSoftness(const RbdContactParams *p)
-{
-    return p ? p->softness : 0.0;
-}
-
-void RbdContactParamsSetMaxAdhesiveForce(RbdContactParams *p, PxReal force)
-{
-    if (!p || !checkNonNegative(force, "RbdContactParamsSetMaxAdhesiveForce", "adhesive force")) return;
-    p->maxAdhesiveForce = force;
-    p->options |= RBD_CONTACT_ADHESION;
-}
-
-PxReal RbdContactParamsGetMaxAdhesiveForce(const RbdContactParams *p)
-{
-    return p ? p->maxAdhesiveForce : 0.0;
-}
+void RbdContactParamsSetMaxAdhesiveForce(RbdContactParams *p, PxReal force) { setReal(p, MAX_ADHESIVE_FORCE, force); }
+PxReal RbdContactParamsGetMaxAdhesiveForce(const RbdContactParams *p) { return getReal(p, MAX_ADHESIVE_FORCE); }
 
 void RbdContactParamsSetPrimaryFriction(RbdContactParams *p, PxReal friction)
 {
-    if (p && checkNonNegative(friction, "RbdContactParamsSetPrimaryFriction", "friction force"))
-        p->primaryFriction = friction;
+    setReal(p, PRIMARY_FRICTION, friction);
 }
-
-PxReal RbdContactParamsGetPrimaryFriction(const RbdContactParams *p)
-{
-    return p ? p->primaryFriction : 0.0;
-}
+PxReal RbdContactParamsGetPrimaryFriction(const RbdContactParams *p) { return getReal(p, PRIMARY_FRICTION); }
 
 void RbdContactParamsSetSecondaryFriction(RbdContactParams *p, PxReal friction)
 {
-    if (p && checkNonNegative(friction, "RbdContactParamsSetSecondaryFriction", "friction force"))
-        p->secondaryFriction = friction;
+    setReal(p, SECONDARY_FRICTION, friction);
 }
+PxReal RbdContactParamsGetSecondaryFriction(const RbdContactParams *p) { return getReal(p, SECONDARY_FRICTION); }
 
-PxReal RbdContactParamsGetSecondaryFriction(const RbdContactParams *p)
-{
-    return p ? p->secondaryFriction : 0.0;
-}
+void RbdContactParamsSetFriction(RbdContactParams *p, PxReal friction) { setReal(p, FRICTION, friction); }
+PxReal RbdContactParamsGetFriction(const RbdContactParams *p) { return getReal(p, FRICTION); }
 
-void RbdContactParamsSetFriction(RbdContactParams *p, PxReal friction)
-{
-    if (p && checkNonNegative(friction, "RbdContactParamsSetFriction", "friction force"))
-        p->primaryFriction = p->secondaryFriction = friction;
-}
+void RbdContactParamsSetPrimarySlip(RbdContactParams *p, PxReal slip) { setReal(p, PRIMARY_SLIP, slip); }
+PxReal RbdContactParamsGetPrimarySlip(const RbdContactParams *p) { return getReal(p, PRIMARY_SLIP); }
 
-PxReal RbdContactParamsGetFriction(const RbdContactParams *p)
-{
-    return p ? commonReal(p->primaryFriction, p->secondaryFriction) : 0.0;
-}
+void RbdContactParamsSetSecondarySlip(RbdContactParams *p, PxReal slip) { setReal(p, SECONDARY_SLIP, slip); }
+PxReal RbdContactParamsGetSecondarySlip(const RbdContactParams *p) { return getReal(p, SECONDARY_SLIP); }
 
-void RbdContactParamsSetPrimarySlip(RbdContactParams *p, PxReal slip)
-{
-    if (!p || !checkNonNegative(slip, "RbdContactParamsSetPrimarySlip", "slip")) return;
-    p->primarySlip = slip;
-    p->options |= RBD_CONTACT_PRIMARY_SLIP;
-}
+void RbdContactParamsSetPrimarySlide(RbdContactParams *p, PxReal slide) { setReal(p, PRIMARY_SLIDE, slide); }
+PxReal RbdContactParamsGetPrimarySlide(const RbdContactParams *p) { return getReal(p, PRIMARY_SLIDE); }
 
-PxReal RbdContactParamsGetPrimarySlip(const RbdContactParams *p)
-{
-    return p ? p->primarySlip : 0.0;
-}
-
-void RbdContactParamsSetSecondarySlip(RbdContactParams *p, PxReal slip)
-{
-    if (!p || !checkNonNegative(slip, "RbdContactParamsSetSecondarySlip", "slip")) return;
-    p->secondarySlip = slip;
-    p->options |= RBD_CONTACT_SECONDARY_SLIP;
-}
-
-PxReal RbdContactParamsGetSecondarySlip(const RbdContactParams *p)
-{
-    return p ? p->secondarySlip : 0.0;
-}
-
-void RbdContactParamsSetPrimarySlide(RbdContactParams *p, PxReal slide)
-{
-    if (!p || !RbdCheckFinite3(slide, 0.0, 0.0, "RbdContactParamsSetPrimarySlide")) return;
-    p->primarySlide = slide;
-    p->options |= RBD_CONTACT_PRIMARY_SLIDE;
-}
-
-PxReal RbdContactParamsGetPrimarySlide(const RbdContactParams *p)
-{
-    return p ? p->primarySlide : 0.0;
-}
-
-void RbdContactParamsSetSecondarySlide(RbdContactParams *p, PxReal slide)
-{
-    if (!p || !RbdCheckFinite3(slide, 0.0, 0.0, "RbdContactParamsSetSecondarySlide")) return;
-    p->secondarySlide = slide;
-    p->options |= RBD_CONTACT_SECONDARY_SLIDE;
-}
-
-PxReal RbdContactParamsGetSecondarySlide(const RbdContactParams *p)
-{
-    return p ? p->secondarySlide : 0.0;
-}
+void RbdContactParamsSetSecondarySlide(RbdContactParams *p, PxReal slide) { setReal(p, SECONDARY_SLIDE, slide); }
+PxReal RbdContactParamsGetSecondarySlide(const RbdContactParams *p) { return getReal(p, SECONDARY_SLIDE); }
 
 void RbdContactParamsSetPrimaryFrictionCoefficient(RbdContactParams *p, PxReal mu)
 {
-    if (p && checkNonNegative(mu, "RbdContactParamsSetPrimaryFrictionCoefficient", "friction coefficient"))
-        p->primaryFrictionCoefficient = mu;
+    setReal(p, PRIMARY_COEFFICIENT, mu);
 }
-
 PxReal RbdContactParamsGetPrimaryFrictionCoefficient(const RbdContactParams *p)
 {
-    return p ? p->primaryFrictionCoefficient : 0.0;
+    return getReal(p, PRIMARY_COEFFICIENT);
 }
 
 void RbdContactParamsSetSecondaryFrictionCoefficient(RbdContactParams *p, PxReal mu)
 {
-    if (p && checkNonNegative(mu, "RbdContactParamsSetSecondaryFrictionCoefficient", "friction coefficient"))
-        p->secondaryFrictionCoefficient = mu;
+    setReal(p, SECONDARY_COEFFICIENT, mu);
 }
-
 PxReal RbdContactParamsGetSecondaryFrictionCoefficient(const RbdContactParams *p)
 {
-    return p ? p->secondaryFrictionCoefficient : 0.0;
+    return getReal(p, SECONDARY_COEFFICIENT);
 }
 
-void RbdContactParamsSetFrictionCoefficient(RbdContactParams *p, PxReal mu)
-{
-    if (p && checkNonNegative(mu, "RbdContactParamsSetFrictionCoefficient", "friction coefficient"))
-        p->primaryFrictionCoefficient = p->secondaryFrictionCoefficient = mu;
-}
-
-PxReal RbdContactParamsGetFrictionCoefficient(const RbdContactParams *p)
-{
-    return p ? commonReal(p->primaryFrictionCoefficient, p->secondaryFrictionCoefficient) : 0.0;
-}
+void RbdContactParamsSetFrictionCoefficient(RbdContactParams *p, PxReal mu) { setReal(p, COEFFICIENT, mu); }
+PxReal RbdContactParamsGetFrictionCoefficient(const RbdContactParams *p) { return getReal(p, COEFFICIENT); }

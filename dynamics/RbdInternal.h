@@ -19,6 +19,12 @@ bool RbdCheckBody(const RbdBody *body, const char *function);
 bool RbdCheckConstraint(const RbdBaseConstraint *constraint, const char *function);
 // False, with a warning, unless index is 0 or 1.
 bool RbdCheckBodyIndex(int32_t index, const char *function);
+// Both of the above: a live constraint and a body index of 0 or 1.
+bool RbdCheckConstraintBody(const RbdBaseConstraint *constraint, int32_t index, const char *function);
+// False, with a warning, for a value below 0 (or not a number).
+bool RbdCheckNonNegative(PxReal value, const char *function);
+// The same, and also for an infinite value.
+bool RbdCheckFiniteNonNegative(PxReal value, const char *function);
 // False, with a warning, unless all three components are finite.
 bool RbdCheckFinite3(PxReal x, PxReal y, PxReal z, const char *function);
 

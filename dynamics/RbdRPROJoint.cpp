@@ -7,16 +7,20 @@
 
 namespace {
 
+void setIdentity(PxQuaternion q)
+{
+    q[0] = 1.0;
+    q[1] = q[2] = q[3] = 0.0;
+}
+
 void resetData(RbdBaseConstraint *c)
 {
     RbdRPROJointData *rpro = &c->data.rpro;
     for (int i = 0; i < 2; ++i) {
-        rpro->attachmentQuaternion[i][0] = 1.0;
-        rpro->attachmentQuaternion[i][1] = rpro->attachmentQuaternion[i][2] = rpro->attachmentQuaternion[i][3] = 0.0;
+        setIdentity(rpro->attachmentQuaternion[i]);
         rpro->attachmentQuaternionSet[i] = 0;
     }
-    rpro->relativeQuaternion[0] = 1.0;
-    rpro->relativeQuaternion[1] = rpro->relativeQuaternion[2] = rpro->relativeQuaternion[3] = 0.0;
+    setIdentity(rpro->relativeQuaternion);
     PxV3Zero(rpro->relativeLinearVelocity);
     PxV3Zero(rpro->relativeAngularVelocity);
     PxV3Set(rpro->linearStrength, RBD_REAL_MAX, RBD_REAL_MAX, RBD_REAL_MAX);
@@ -111,8 +115,7 @@ void RbdRPROJointSetAttachmentQuaternion(RbdConstraintID c, const PxQuaternion q
 
 void RbdRPROJointGetAttachmentQuaternion(RbdConstraintID c, int32_t bodyIndex, PxQuaternion out)
 {
-    out[0] = 1.0;
-    out[1] = out[2] = out[3] = 0.0;
+    setIdentity(out);
     if (!isRPRO(c, "RbdRPROJointGetAttachmentQuaternion") ||
         !RbdCheckBodyIndex(bodyIndex, "RbdRPROJointGetAttachmentQuaternion"))
         return;
@@ -135,8 +138,7 @@ void RbdRPROJointSetRelativeQuaternion(RbdConstraintID c, const PxQuaternion q)
 
 void RbdRPROJointGetRelativeQuaternion(RbdConstraintID c, PxQuaternion out)
 {
-    out[0] = 1.0;
-    out[1] = out[2] = out[3] = 0.0;
+    setIdentity(out);
     if (isRPRO(c, "RbdRPROJointGetRelativeQuaternion"))
         for (int k = 0; k < 4; ++k) out[k] = c->data.rpro.relativeQuaternion[k];
 }

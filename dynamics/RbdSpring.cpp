@@ -18,13 +18,6 @@ void resetData(RbdBaseConstraint *c)
 
 const RbdConstraintTypeInfo TYPE = {RBD_TYPE_SPRING, 1, 1, 0, RbdBclAddSpring, nullptr, nullptr, resetData};
 
-bool checkValue(PxReal value, const char *function)
-{
-    if (isfinite(value) && value >= 0.0) return true;
-    PxWarning(RBD_MESSAGE_LEVEL, "%s: %g is not a finite value >= 0; ignored.\n", function, value);
-    return false;
-}
-
 } // namespace
 
 RbdConstraintID RbdSpringCreate(RbdWorldID world)
@@ -45,7 +38,7 @@ void RbdSpringReset(RbdConstraintID c)
 void RbdSpringSetNaturalLength(RbdConstraintID c, PxReal length)
 {
     if (RbdConstraintCheckType(c, RBD_TYPE_SPRING, "RbdSpringSetNaturalLength") &&
-        checkValue(length, "RbdSpringSetNaturalLength"))
+        RbdCheckFiniteNonNegative(length, "RbdSpringSetNaturalLength"))
         c->data.spring.naturalLength = length;
 }
 
@@ -58,7 +51,7 @@ PxReal RbdSpringGetNaturalLength(RbdConstraintID c)
 void RbdSpringSetStiffness(RbdConstraintID c, PxReal stiffness)
 {
     if (RbdConstraintCheckType(c, RBD_TYPE_SPRING, "RbdSpringSetStiffness") &&
-        checkValue(stiffness, "RbdSpringSetStiffness"))
+        RbdCheckFiniteNonNegative(stiffness, "RbdSpringSetStiffness"))
         c->data.spring.stiffness = stiffness;
 }
 
@@ -70,7 +63,7 @@ PxReal RbdSpringGetStiffness(RbdConstraintID c)
 void RbdSpringSetDamping(RbdConstraintID c, PxReal damping)
 {
     if (RbdConstraintCheckType(c, RBD_TYPE_SPRING, "RbdSpringSetDamping") &&
-        checkValue(damping, "RbdSpringSetDamping"))
+        RbdCheckFiniteNonNegative(damping, "RbdSpringSetDamping"))
         c->data.spring.damping = damping;
 }
 

@@ -1,16 +1,9 @@
 // The world's getters and setters, one field each.
 #include <math.h>
+#include <utility>
 #include "RbdInternal.h"
 
 namespace {
-
-// A parameter that must be finite and not negative.
-bool checkNonNegative(PxReal value, const char *function)
-{
-    if (isfinite(value) && value >= 0.0) return true;
-    PxWarning(RBD_MESSAGE_LEVEL, "%s: %g is not a finite value >= 0; ignored.\n", function, value);
-    return false;
-}
 
 bool checkPositive(PxReal value, const char *function)
 {
@@ -52,13 +45,13 @@ void RbdWorldGetGravity(RbdWorldID world, PxVector3 out)
 
 void RbdWorldSetEpsilon(RbdWorldID world, PxReal epsilon)
 {
-    if (RbdCheckWorld(world) && checkNonNegative(epsilon, "RbdWorldSetEpsilon")) world->epsilon = epsilon;
+    if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(epsilon, "RbdWorldSetEpsilon")) world->epsilon = epsilon;
 }
 PxReal RbdWorldGetEpsilon(RbdWorldID world) { return RbdCheckWorld(world) ? world->epsilon : 0.0; }
 
 void RbdWorldSetGamma(RbdWorldID world, PxReal gamma)
 {
-    if (RbdCheckWorld(world) && checkNonNegative(gamma, "RbdWorldSetGamma")) world->gamma = gamma;
+    if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(gamma, "RbdWorldSetGamma")) world->gamma = gamma;
 }
 PxReal RbdWorldGetGamma(RbdWorldID world) { return RbdCheckWorld(world) ? world->gamma : 0.0; }
 
@@ -87,7 +80,7 @@ int32_t RbdWorldGetAutoDisable(RbdWorldID world) { return RbdCheckWorld(world) ?
 
 void RbdWorldSetAutoDisableVelocityThreshold(RbdWorldID world, PxReal threshold)
 {
-    if (RbdCheckWorld(world) && checkNonNegative(threshold, "RbdWorldSetAutoDisableVelocityThreshold"))
+    if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(threshold, "RbdWorldSetAutoDisableVelocityThreshold"))
         world->thresholds.velocity = threshold;
 }
 PxReal RbdWorldGetAutoDisableVelocityThreshold(RbdWorldID world)
@@ -96,7 +89,7 @@ PxReal RbdWorldGetAutoDisableVelocityThreshold(RbdWorldID world)
 }
 void RbdWorldSetAutoDisableAngularVelocityThreshold(RbdWorldID world, PxReal threshold)
 {
-    if (RbdCheckWorld(world) && checkNonNegative(threshold, "RbdWorldSetAutoDisableAngularVelocityThreshold"))
+    if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(threshold, "RbdWorldSetAutoDisableAngularVelocityThreshold"))
         world->thresholds.angularVelocity = threshold;
 }
 PxReal RbdWorldGetAutoDisableAngularVelocityThreshold(RbdWorldID world)
@@ -105,7 +98,7 @@ PxReal RbdWorldGetAutoDisableAngularVelocityThreshold(RbdWorldID world)
 }
 void RbdWorldSetAutoDisableAccelerationThreshold(RbdWorldID world, PxReal threshold)
 {
-    if (RbdCheckWorld(world) && checkNonNegative(threshold, "RbdWorldSetAutoDisableAccelerationThreshold"))
+    if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(threshold, "RbdWorldSetAutoDisableAccelerationThreshold"))
         world->thresholds.acceleration = threshold;
 }
 PxReal RbdWorldGetAutoDisableAccelerationThreshold(RbdWorldID world)
@@ -115,7 +108,7 @@ PxReal RbdWorldGetAutoDisableAccelerationThreshold(RbdWorldID world)
 void RbdWorldSetAutoDisableAngularAccelerationThreshold(RbdWorldID world, PxReal threshold)
 {
     if (RbdCheckWorld(world) &&
-        checkNonNegative(threshold, "RbdWorldSetAutoDisableAngularAccelerationThreshold"))
+        RbdCheckFiniteNonNegative(threshold, "RbdWorldSetAutoDisableAngularAccelerationThreshold"))
         world->thresholds.angularAcceleration = threshold;
 }
 PxReal RbdWorldGetAutoDisableAngularAccelerationThreshold(RbdWorldID world)
@@ -140,10 +133,7 @@ int32_t RbdWorldGetSafeTimeMode(RbdWorldID world) { return RbdCheckWorld(world) 
 
 int32_t RbdWorldSetIntegrationModel(RbdWorldID world, int32_t model)
 {
-    if (!RbdCheckWorld(world)) return 0;
-    int32_t previous = world->parameters.stepper_model;
-    world->parameters.stepper_model = model;
-    return previous;
+    return RbdCheckWorld(world) ? std::exchange(world->parameters.stepper_model, model) : 0;
 }
 int32_t RbdWorldGetIntegrationModel(RbdWorldID world)
 {
@@ -151,10 +141,7 @@ int32_t RbdWorldGetIntegrationModel(RbdWorldID world)
 }
 int32_t RbdWorldSetLinearSolver(RbdWorldID world, int32_t solver)
 {
-    if (!RbdCheckWorld(world)) return 0;
-    int32_t previous = world->parameters.linear_solver;
-    world->parameters.linear_solver = solver;
-    return previous;
+    return RbdCheckWorld(world) ? std::exchange(world->parameters.linear_solver, solver) : 0;
 }
 int32_t RbdWorldGetLinearSolver(RbdWorldID world)
 {
@@ -162,10 +149,7 @@ int32_t RbdWorldGetLinearSolver(RbdWorldID world)
 }
 int32_t RbdWorldSetStepperOptions(RbdWorldID world, int32_t options)
 {
-    if (!RbdCheckWorld(world)) return 0;
-    int32_t previous = world->parameters.stepper_options;
-    world->parameters.stepper_options = options;
-    return previous;
+    return RbdCheckWorld(world) ? std::exchange(world->parameters.stepper_options, options) : 0;
 }
 int32_t RbdWorldGetStepperOptions(RbdWorldID world)
 {
@@ -218,7 +202,7 @@ int32_t RbdWorldLCPGetMaxCycleSize2(RbdWorldID world)
 }
 void RbdWorldLCPSetTolerance(RbdWorldID world, PxReal tolerance)
 {
-    if (RbdCheckWorld(world) && checkNonNegative(tolerance, "RbdWorldLCPSetTolerance"))
+    if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(tolerance, "RbdWorldLCPSetTolerance"))
         world->parameters.lcp.tolerance = tolerance;
 }
 PxReal RbdWorldLCPGetTolerance(RbdWorldID world)
@@ -227,7 +211,7 @@ PxReal RbdWorldLCPGetTolerance(RbdWorldID world)
 }
 void RbdWorldLCPSetDegeneracyFilter(RbdWorldID world, PxReal filter)
 {
-    if (RbdCheckWorld(world) && checkNonNegative(filter, "RbdWorldLCPSetDegeneracyFilter"))
+    if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(filter, "RbdWorldLCPSetDegeneracyFilter"))
         world->parameters.lcp.degeneracyFilter = filter;
 }
 PxReal RbdWorldLCPGetDegeneracyFilter(RbdWorldID world)
