@@ -8,26 +8,9 @@ namespace {
 // Face of the last line-segment hit (0..2 +x, +y, +z; 3..5 -x, -y, -z).
 int gLastFace = -1;
 
-void setDimensions(CdxBoxRecord *box, PxReal dx, PxReal dy, PxReal dz)
-{
-    PxV3Set(box->radii, 0.5 * dx, 0.5 * dy, 0.5 * dz);
-    box->sphereRadius = PxV3Length(box->radii);
-}
-
-int validLengths(PxReal dx, PxReal dy, PxReal dz) { return dx >= 0.0 && dy >= 0.0 && dz >= 0.0; }
-
-// Extent along world axis k: sum_i |R_ik| r_i for local axes R_i.
 void boxAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min, PxVector3 max)
 {
-    const PxReal *r = CxBoxRecord(geometry)->radii;
-    const PxReal(*tm)[4] = transform ? transform : gCxIdentityTM;
-    PxVector3 lo, hi;
-    for (int k = 0; k < 3; ++k) {
-        PxReal extent = fabs(tm[0][k]) * r[0] + fabs(tm[1][k]) * r[1] + fabs(tm[2][k]) * r[2];
-        lo[k] = tm[3][k] - extent;
-        hi[k] = tm[3][k] + extent;
-    }
-    CxPrimitiveStoreBounds(geometry, lo, hi, min, max);
+    CxPrimitiveBoxBounds(geometry, transform, CxBoxRecord(geometry)->radii, min, max);
 }
 
 void boxXYAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxReal out[4])
@@ -58,40 +41,32 @@ void boxMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform, const Px
 int16_t boxMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia,
                           PxReal *volume)
 {
-    const PxReal *r = CxBoxRecord(geometry)->radii;
-    PxM4Identity(relTransform);
-    PxM3Identity(inertia);
-    for (int i = 0; i < 3; ++i) {
-        PxReal rj = r[(i + 1) % 3], rk = r[(i + 2) % 3];
-        inertia[i][i] = (rj * rj + rk * rk) / 3.0;
-    }
-    *volume = 8.0 * r[0] * r[1] * r[2];
-    return 1;
+    return CxPrimitiveBoxMass(CxBoxRecord(geometry)->radii, relTransform, inertia, volume);
 }
 
 }  // namespace
 
 CdxGeometryID CdxBoxCreate(PxReal dx, PxReal dy, PxReal dz)
 {
-    if (!validLengths(dx, dy, dz)) {
+    if (!CxPrimitiveValidLengths(dx, dy, dz)) {
         CxPrimitiveWarn("CdxBoxCreate", "the lengths must be zero or positive");
         return nullptr;
     }
     CdxBoxRecord *box = static_cast<CdxBoxRecord *>(
         CxPrimitiveCreate(sizeof(CdxBoxRecord), gCdxBoxTypeId, "CdxBoxCreate"));
     if (!box) return nullptr;
-    setDimensions(box, dx, dy, dz);
+    CxPrimitiveSetHalfExtents(box->radii, &box->sphereRadius, dx, dy, dz);
     return &box->header;
 }
 
 void CdxBoxSetDimensions(CdxGeometryID geometry, PxReal dx, PxReal dy, PxReal dz)
 {
     CdxBoxRecord *box = CxBoxRecord(geometry);
-    if (!box || !validLengths(dx, dy, dz)) {
+    if (!box || !CxPrimitiveValidLengths(dx, dy, dz)) {
         CxPrimitiveWarn("CdxBoxSetDimensions", "needs a box and lengths >= 0");
         return;
     }
-    setDimensions(box, dx, dy, dz);
+    CxPrimitiveSetHalfExtents(box->radii, &box->sphereRadius, dx, dy, dz);
 }
 
 void CdxBoxGetDimensions(CdxGeometryID geometry, PxVector3 lengths)

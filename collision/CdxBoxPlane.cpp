@@ -12,20 +12,6 @@ const int kMaxCandidates = 24;
 // below this.
 const PxReal kPerpendicularCos = 0.0001;
 
-// Part s in [s0, s1] of the edge c + s h (s in [-1, 1]) with z <= 0.
-int belowPlane(const PxVector3 c, const PxVector3 h, PxReal *s0, PxReal *s1)
-{
-    *s0 = -1.0;
-    *s1 = 1.0;
-    if (h[2] == 0.0) return c[2] <= 0.0;
-    PxReal crossing = -c[2] / h[2];
-    if (h[2] > 0.0)
-        *s1 = fmin(1.0, crossing);
-    else
-        *s0 = fmax(-1.0, crossing);
-    return *s0 <= *s1;
-}
-
 // The 4 edges along the first axis give both ends of their part below the
 // plane, the other 8 only their crossing points; returns the count.
 int edgeCandidates(const PxVector3 centre, const PxReal axes[3][3], const PxVector3 r,
@@ -40,10 +26,7 @@ int edgeCandidates(const PxVector3 centre, const PxReal axes[3][3], const PxVect
             PxVector3 c;
             PxV3AddScaled(c, centre, axes[k], (corner & 1) ? r[k] : -r[k]);
             PxV3AddScaled(c, c, axes[l], (corner & 2) ? r[l] : -r[l]);
-            PxReal s0, s1;
-            if (!belowPlane(c, half, &s0, &s1)) continue;
-            if (j == 0 || s0 > -1.0) PxV3AddScaled(points[count++], c, half, s0);
-            if (j == 0 || s1 < 1.0) PxV3AddScaled(points[count++], c, half, s1);
+            count = CxAddPartBelowPlane(c, half, -1.0, 1.0, j == 0, points, count);
         }
     }
     return count;

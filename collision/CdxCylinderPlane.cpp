@@ -14,32 +14,13 @@ const PxReal kLying2 = 1e-10;
 const PxReal kStanding2 = 0.999999;
 const PxReal kZeroLength = 1e-15;
 
-// Part s in [0, 1] of the segment a + s (b - a) with z <= 0.
-int belowPlane(const PxVector3 a, const PxVector3 b, PxReal *s0, PxReal *s1)
-{
-    *s0 = 0.0;
-    *s1 = 1.0;
-    PxReal dz = b[2] - a[2];
-    if (dz == 0.0) return a[2] <= 0.0;
-    PxReal crossing = -a[2] / dz;
-    if (dz > 0.0)
-        *s1 = fmin(1.0, crossing);
-    else
-        *s0 = fmax(0.0, crossing);
-    return *s0 <= *s1;
-}
-
 // Adds the ends of the segment's part below the plane: both ends, or only
 // the crossing point.
 int addBelow(const PxVector3 a, const PxVector3 b, int bothEnds, PxVector3 *points, int count)
 {
-    PxReal s0, s1;
-    if (!belowPlane(a, b, &s0, &s1)) return count;
     PxVector3 d;
     PxV3Sub(d, b, a);
-    if (bothEnds || s0 > 0.0) PxV3AddScaled(points[count++], a, d, s0);
-    if (bothEnds || s1 < 1.0) PxV3AddScaled(points[count++], a, d, s1);
-    return count;
+    return CxAddPartBelowPlane(a, d, 0.0, 1.0, bothEnds, points, count);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Type numbers, record access and the shared steps of the per-type
 // functions of the six primitive geometries; type registration.
+#include "CxPrimitivePair.h"
 #include "CxPrimitiveRecords.h"
 
 #include <kelmar/CdxFrame.h>
@@ -81,6 +82,45 @@ void CxPrimitiveStoreBounds(CdxGeometryID geometry, const PxVector3 lo, const Px
         geometry->bounds[2 * k] = min[k] = lo[k];
         geometry->bounds[2 * k + 1] = max[k] = hi[k];
     }
+}
+
+int CxPrimitiveValidLengths(PxReal dx, PxReal dy, PxReal dz)
+{
+    return dx >= 0.0 && dy >= 0.0 && dz >= 0.0;
+}
+
+void CxPrimitiveSetHalfExtents(PxVector3 radii, PxReal *sphereRadius, PxReal dx, PxReal dy, PxReal dz)
+{
+    PxV3Set(radii, 0.5 * dx, 0.5 * dy, 0.5 * dz);
+    *sphereRadius = PxV3Length(radii);
+}
+
+// Extent along world axis k: sum_i |R_ik| r_i for local axes R_i.
+void CxPrimitiveBoxBounds(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 radii,
+                          PxVector3 min, PxVector3 max)
+{
+    const PxReal(*tm)[4] = transform ? transform : gCxIdentityTM;
+    PxVector3 lo, hi;
+    for (int k = 0; k < 3; ++k) {
+        PxReal extent = fabs(tm[0][k]) * radii[0] + fabs(tm[1][k]) * radii[1] + fabs(tm[2][k]) * radii[2];
+        lo[k] = tm[3][k] - extent;
+        hi[k] = tm[3][k] + extent;
+    }
+    CxPrimitiveStoreBounds(geometry, lo, hi, min, max);
+}
+
+// I_ii = (r_j^2 + r_k^2) / 3 per unit mass; volume 8 r_x r_y r_z.
+int16_t CxPrimitiveBoxMass(const PxVector3 radii, PxMatrix4 relTransform, PxMatrix3 inertia,
+                           PxReal *volume)
+{
+    PxM4Identity(relTransform);
+    PxM3Identity(inertia);
+    for (int i = 0; i < 3; ++i) {
+        PxReal rj = radii[(i + 1) % 3], rk = radii[(i + 2) % 3];
+        inertia[i][i] = (rj * rj + rk * rk) / 3.0;
+    }
+    *volume = 8.0 * radii[0] * radii[1] * radii[2];
+    return 1;
 }
 
 void CxPrimitiveXYFromAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxReal out[4],

@@ -7,12 +7,6 @@
 
 namespace {
 
-void setBox(CdxTriangleListRecord *list, PxReal dx, PxReal dy, PxReal dz)
-{
-    PxV3Set(list->radii, 0.5 * dx, 0.5 * dy, 0.5 * dz);
-    list->sphereRadius = PxV3Length(list->radii);
-}
-
 void listShape(CdxGeometryID geometry, const PxMatrix4 transform, CxShape *shape)
 {
     CxShapeSetBox(shape, transform, CxTriangleListRecord(geometry)->radii);
@@ -21,15 +15,7 @@ void listShape(CdxGeometryID geometry, const PxMatrix4 transform, CxShape *shape
 // The caller's bounding box placed by the transform.
 void listAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min, PxVector3 max)
 {
-    const PxReal *r = CxTriangleListRecord(geometry)->radii;
-    const PxReal(*tm)[4] = transform ? transform : gCxIdentityTM;
-    PxVector3 lo, hi;
-    for (int k = 0; k < 3; ++k) {
-        PxReal extent = fabs(tm[0][k]) * r[0] + fabs(tm[1][k]) * r[1] + fabs(tm[2][k]) * r[2];
-        lo[k] = tm[3][k] - extent;
-        hi[k] = tm[3][k] + extent;
-    }
-    CxPrimitiveStoreBounds(geometry, lo, hi, min, max);
+    CxPrimitiveBoxBounds(geometry, transform, CxTriangleListRecord(geometry)->radii, min, max);
 }
 
 void listXYAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxReal out[4])
@@ -51,19 +37,11 @@ void listMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform,
     CxShapeSupport(&shape, direction, point);
 }
 
-// As a solid box of the bounding half-extents: (r_j^2 + r_k^2) / 3.
+// As a solid box of the bounding half-extents.
 int16_t listMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia,
                            PxReal *volume)
 {
-    const PxReal *r = CxTriangleListRecord(geometry)->radii;
-    PxM4Identity(relTransform);
-    PxM3Identity(inertia);
-    for (int i = 0; i < 3; ++i) {
-        PxReal rj = r[(i + 1) % 3], rk = r[(i + 2) % 3];
-        inertia[i][i] = (rj * rj + rk * rk) / 3.0;
-    }
-    *volume = 8.0 * r[0] * r[1] * r[2];
-    return 1;
+    return CxPrimitiveBoxMass(CxTriangleListRecord(geometry)->radii, relTransform, inertia, volume);
 }
 
 }  // namespace
@@ -72,14 +50,14 @@ CdxGeometryID CdxTriangleListCreate(PxReal dx, PxReal dy, PxReal dz,
                                     CdxTriangleListCallback callback)
 {
     if (!callback) return nullptr;
-    if (!(dx >= 0.0 && dy >= 0.0 && dz >= 0.0)) {
+    if (!CxPrimitiveValidLengths(dx, dy, dz)) {
         CxPrimitiveWarn("CdxTriangleListCreate", "the box lengths must be zero or positive");
         return nullptr;
     }
     CdxTriangleListRecord *list = static_cast<CdxTriangleListRecord *>(CxPrimitiveCreate(
         sizeof(CdxTriangleListRecord), gCdxTriangleListTypeId, "CdxTriangleListCreate"));
     if (!list) return nullptr;
-    setBox(list, dx, dy, dz);
+    CxPrimitiveSetHalfExtents(list->radii, &list->sphereRadius, dx, dy, dz);
     list->callback = callback;
     return &list->header;
 }
@@ -87,11 +65,11 @@ CdxGeometryID CdxTriangleListCreate(PxReal dx, PxReal dy, PxReal dz,
 void CdxTriangleListSetBBDimensions(CdxGeometryID geometry, PxReal dx, PxReal dy, PxReal dz)
 {
     CdxTriangleListRecord *list = CxTriangleListRecord(geometry);
-    if (!list || !(dx >= 0.0 && dy >= 0.0 && dz >= 0.0)) {
+    if (!list || !CxPrimitiveValidLengths(dx, dy, dz)) {
         CxPrimitiveWarn("CdxTriangleListSetBBDimensions", "needs a triangle list and lengths >= 0");
         return;
     }
-    setBox(list, dx, dy, dz);
+    CxPrimitiveSetHalfExtents(list->radii, &list->sphereRadius, dx, dy, dz);
 }
 
 void CdxTriangleListSetList(CdxGeometryID geometry, CdxUserTriangle *triangles, int capacity,

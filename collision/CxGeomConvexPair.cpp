@@ -292,6 +292,22 @@ void refineAxis(const CxShape *shape1, const CxShape *shape2, CxSeparation *best
     }
 }
 
+// Tries the candidate axes (those of zero length skipped) into a fresh
+// search; 0 as soon as one separates the shapes by more than eps.
+int searchAxes(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes, int axisCount,
+               PxReal eps, AxisSearch *search)
+{
+    search->count = 0;
+    for (int k = 0; k < axisCount; ++k) {
+        PxVector3 axis;
+        PxV3Copy(axis, axes[k]);
+        if (PxV3Normalize(axis) < kZeroLength) continue;
+        considerAxis(shape1, shape2, axis, search);
+        if (bestSeparation(search) > eps) return 0;
+    }
+    return 1;
+}
+
 }  // namespace
 
 PxReal CxConvexAxisSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 axis)
@@ -306,14 +322,7 @@ int CxConvexSeparation(const CxShape *shape1, const CxShape *shape2, const PxVec
                        int axisCount, PxReal eps, CxSeparation *out)
 {
     AxisSearch search;
-    search.count = 0;
-    for (int k = 0; k < axisCount; ++k) {
-        PxVector3 axis;
-        PxV3Copy(axis, axes[k]);
-        if (PxV3Normalize(axis) < kZeroLength) continue;
-        considerAxis(shape1, shape2, axis, &search);
-        if (bestSeparation(&search) > eps) return 0;
-    }
+    if (!searchAxes(shape1, shape2, axes, axisCount, eps, &search)) return 0;
 
     PxReal size = fmin(CxShapeSize(shape1), CxShapeSize(shape2));
     PxReal touch = 1e-12 * fmax(size, 1e-300);
@@ -346,14 +355,7 @@ int CxPolytopeSeparation(const CxShape *shape1, const CxShape *shape2, const PxV
                          int axisCount, PxReal eps, CxSeparation *out)
 {
     AxisSearch search;
-    search.count = 0;
-    for (int k = 0; k < axisCount; ++k) {
-        PxVector3 axis;
-        PxV3Copy(axis, axes[k]);
-        if (PxV3Normalize(axis) < kZeroLength) continue;
-        considerAxis(shape1, shape2, axis, &search);
-        if (bestSeparation(&search) > eps) return 0;
-    }
+    if (!searchAxes(shape1, shape2, axes, axisCount, eps, &search)) return 0;
     if (search.count == 0) return 0;
     *out = search.top[0];
     return 1;

@@ -2,6 +2,7 @@
 #include "CxGeomTriangle.h"
 #include "CxGeomClosest.h"
 #include "CxGeomConvexPair.h"
+#include "CxPrimitivePair.h"
 
 namespace {
 
@@ -11,16 +12,6 @@ int triangleDims(int feature)
 {
     if (feature == CxTriangleFace) return 2;
     return feature >= CxTriangleEdgeAB ? 1 : 0;
-}
-
-void setContact(CdxContact *contact, const PxVector3 position, const PxVector3 normal,
-                PxReal separation, int dims)
-{
-    PxV3Copy(contact->position, position);
-    PxV3Copy(contact->normal, normal);
-    contact->separation = separation;
-    contact->dims = (uint16_t)dims;
-    contact->element1 = contact->element2 = 0;
 }
 
 }  // namespace
@@ -48,7 +39,7 @@ int CxSphereTriangleContact(const PxVector3 centre, PxReal radius, const CxShape
     separation -= radius;
     PxVector3 position;
     PxV3AddScaled(position, centre, normal, -radius);
-    setContact(contact, position, normal, separation, 3 | (triangleDims(feature) << 8));
+    CxContactSet(contact, position, normal, separation, 3 | (triangleDims(feature) << 8));
     return 1;
 }
 
@@ -81,7 +72,7 @@ int CxConvexTriangleContacts(const CxShape *shape, const CxShape *triangle, PxRe
     int dims = CxShapeFeatureDim(shape, separation.normal) |
                (CxShapeFeatureDim(triangle, separation.normal) << 8);
     for (int k = 0; k < found && *count < capacity; ++k)
-        setContact(&contacts[(*count)++], points[k].position, separation.normal,
-                   points[k].separation, dims);
+        CxContactSet(&contacts[(*count)++], points[k].position, separation.normal,
+                     points[k].separation, dims);
     return 1;
 }

@@ -53,6 +53,25 @@ void CxContactSet(CdxContact *contact, const PxVector3 position, const PxVector3
     contact->element2 = 0;
 }
 
+int CxAddPartBelowPlane(const PxVector3 origin, const PxVector3 step, PxReal lo, PxReal hi,
+                        int bothEnds, PxVector3 *points, int count)
+{
+    PxReal s0 = lo, s1 = hi;
+    if (step[2] == 0.0) {
+        if (!(origin[2] <= 0.0)) return count;
+    } else {
+        PxReal crossing = -origin[2] / step[2];
+        if (step[2] > 0.0)
+            s1 = fmin(hi, crossing);
+        else
+            s0 = fmax(lo, crossing);
+        if (!(s0 <= s1)) return count;
+    }
+    if (bothEnds || s0 > lo) PxV3AddScaled(points[count++], origin, step, s0);
+    if (bothEnds || s1 < hi) PxV3AddScaled(points[count++], origin, step, s1);
+    return count;
+}
+
 int CxPairSingleContact(CdxModelPair *pair, CdxIntersectResult *result,
                         const CdxRequest *typeDefault, const PxVector3 position,
                         const PxVector3 normal, PxReal separation, int dims)

@@ -38,6 +38,13 @@ int CxPairSingleContact(CdxModelPair *pair, CdxIntersectResult *result,
                         const CdxRequest *typeDefault, const PxVector3 position,
                         const PxVector3 normal, PxReal separation, int dims);
 
+// Plane pairs, in the plane's frame (normal +z): the part of the segment
+// origin + s step (s in [lo, hi]) with z <= 0. Appends both ends of that
+// part when bothEnds, otherwise only the ends where it crosses the plane;
+// returns the new count.
+int CxAddPartBelowPlane(const PxVector3 origin, const PxVector3 step, PxReal lo, PxReal hi,
+                        int bothEnds, PxVector3 *points, int count);
+
 // A convex shape in world coordinates for a sphere, box, cylinder or cone
 // model (a triangle list as its box); 0 for other geometries.
 int CxShapeFromModel(const CdxModel *model, CxShape *shape);

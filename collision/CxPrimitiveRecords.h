@@ -75,6 +75,18 @@ void CxPrimitiveDestroy(CdxGeometryID geometry);
 // Writes the world box and the geometry's cached bounds.
 void CxPrimitiveStoreBounds(CdxGeometryID geometry, const PxVector3 lo, const PxVector3 hi,
                             PxVector3 min, PxVector3 max);
+// Box and triangle list: half-extents and bounding-sphere radius from full
+// lengths, which must all be zero or positive (checked by the first).
+int CxPrimitiveValidLengths(PxReal dx, PxReal dy, PxReal dz);
+void CxPrimitiveSetHalfExtents(PxVector3 radii, PxReal *sphereRadius, PxReal dx, PxReal dy, PxReal dz);
+// Box and triangle list: the world box of half-extents radii placed by the
+// transform (null: the identity), stored as the geometry's bounds.
+void CxPrimitiveBoxBounds(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 radii,
+                          PxVector3 min, PxVector3 max);
+// Box and triangle list: the mass properties of a solid box of half-extents
+// radii at the origin, per unit density. Returns 1.
+int16_t CxPrimitiveBoxMass(const PxVector3 radii, PxMatrix4 relTransform, PxMatrix3 inertia,
+                           PxReal *volume);
 // The x-y part of the type's world box, through its AABB function.
 void CxPrimitiveXYFromAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxReal out[4],
                            CdxGeometryGetAABBFn getAABB);

@@ -1,32 +1,11 @@
 // Separating distances between two triangles.
 #include "CxSODistTriTri.h"
 #include "CxGeomClosest.h"
+#include "CxTriangleMeshTriTri.h"
 
 #include <float.h>
 
 namespace {
-
-// Keeps the part of the polygon on the inner side of one wall; returns the
-// new count (at most count + 1).
-int clipByWall(const PxVector3 *in, int count, const PxVector3 origin, const PxVector3 inward,
-               PxVector3 *out)
-{
-    int n = 0;
-    for (int k = 0; k < count; ++k) {
-        const PxReal *p = in[k], *q = in[(k + 1) % count];
-        PxVector3 dp, dq;
-        PxV3Sub(dp, p, origin);
-        PxV3Sub(dq, q, origin);
-        PxReal sp = PxV3Dot(dp, inward), sq = PxV3Dot(dq, inward);
-        if (sp >= 0.0) PxV3Copy(out[n++], p);
-        if ((sp >= 0.0) != (sq >= 0.0)) {
-            PxVector3 step;
-            PxV3Sub(step, q, p);
-            PxV3AddScaled(out[n++], p, step, sp / (sp - sq));
-        }
-    }
-    return n;
-}
 
 // 1 when every corner of a lies strictly outside the wall: a is culled.
 int outsideWall(const PxVector3 a[3], const PxVector3 origin, const PxVector3 inward)
@@ -56,7 +35,7 @@ int CxSODistTriUnderFace(const PxVector3 a[3], const PxVector3 b[3], const PxVec
     PxVector3 *in = bufferA, *out = bufferB;
     int count = 3;
     for (int e = 0; e < 3 && count > 0; ++e) {
-        count = clipByWall(in, count, b[e], inward[e], out);
+        count = CxClipPolygonByHalfPlane(in, count, b[e], inward[e], out);
         PxVector3 *swap = in;
         in = out;
         out = swap;

@@ -85,28 +85,6 @@ void takeEnd(CxTriTriIntersection *out, int end, const LinePiece *piece, int sou
     out->edge[end] = piece->edge[end];
 }
 
-// Sutherland-Hodgman clip of polygon in (count points) by the half-plane
-// (p - origin).inward >= 0; returns the new count (at most count + 1).
-int clipHalfPlane(const PxVector3 *in, int count, const PxVector3 origin, const PxVector3 inward,
-                  PxVector3 *out)
-{
-    int n = 0;
-    for (int k = 0; k < count; ++k) {
-        const PxReal *p = in[k], *q = in[(k + 1) % count];
-        PxVector3 dp, dq;
-        PxV3Sub(dp, p, origin);
-        PxV3Sub(dq, q, origin);
-        PxReal sp = PxV3Dot(dp, inward), sq = PxV3Dot(dq, inward);
-        if (sp >= 0.0) PxV3Copy(out[n++], p);
-        if ((sp >= 0.0) != (sq >= 0.0)) {
-            PxVector3 step;
-            PxV3Sub(step, q, p);
-            PxV3AddScaled(out[n++], p, step, sp / (sp - sq));
-        }
-    }
-    return n;
-}
-
 int coplanarOverlap(const PxVector3 a[3], const PxVector3 b[3], const PxVector3 nb,
                     CxTriTriIntersection *out)
 {
@@ -118,7 +96,7 @@ int coplanarOverlap(const PxVector3 a[3], const PxVector3 b[3], const PxVector3 
         PxVector3 edge, inward;
         PxV3Sub(edge, b[(e + 1) % 3], b[e]);
         PxV3Cross(inward, nb, edge);
-        count = clipHalfPlane(in, count, b[e], inward, clipped);
+        count = CxClipPolygonByHalfPlane(in, count, b[e], inward, clipped);
         PxVector3 *swap = in;
         in = clipped;
         clipped = swap;
@@ -173,4 +151,24 @@ int CxTriTriIntersect(const PxVector3 a[3], const PxVector3 na, const PxVector3 
         takeEnd(out, 1, &pieceB, CxTriTriFromB);
     out->count = 2;
     return 2;
+}
+
+int CxClipPolygonByHalfPlane(const PxVector3 *in, int count, const PxVector3 origin,
+                             const PxVector3 inward, PxVector3 *out)
+{
+    int n = 0;
+    for (int k = 0; k < count; ++k) {
+        const PxReal *p = in[k], *q = in[(k + 1) % count];
+        PxVector3 dp, dq;
+        PxV3Sub(dp, p, origin);
+        PxV3Sub(dq, q, origin);
+        PxReal sp = PxV3Dot(dp, inward), sq = PxV3Dot(dq, inward);
+        if (sp >= 0.0) PxV3Copy(out[n++], p);
+        if ((sp >= 0.0) != (sq >= 0.0)) {
+            PxVector3 step;
+            PxV3Sub(step, q, p);
+            PxV3AddScaled(out[n++], p, step, sp / (sp - sq));
+        }
+    }
+    return n;
 }

@@ -1,5 +1,5 @@
-// Intersection of two triangles in segment form. Private to the collision
-// library.
+// Intersection of two triangles in segment form, and the polygon clip it
+// shares with the triangle distance tests. Private to the collision library.
 #ifndef KELMAR_COLLISION_CXTRIANGLEMESHTRITRI_H
 #define KELMAR_COLLISION_CXTRIANGLEMESHTRITRI_H
 
@@ -22,5 +22,11 @@ struct CxTriTriIntersection {
 // the point count (0 when they do not meet).
 int CxTriTriIntersect(const PxVector3 a[3], const PxVector3 na, const PxVector3 b[3],
                       const PxVector3 nb, CxTriTriIntersection *out);
+
+// Sutherland-Hodgman clip of the polygon in (count corners) by the
+// half-space (p - origin) . inward >= 0, written to out; returns the new
+// count (at most count + 1).
+int CxClipPolygonByHalfPlane(const PxVector3 *in, int count, const PxVector3 origin,
+                             const PxVector3 inward, PxVector3 *out);
 
 #endif
