@@ -19,13 +19,6 @@ SbxMaterialPair *ExistingPair(SbxBridge *bridge, int m1, int m2, const char *fun
     return &bridge->materialPairs[SbxPairIndex(m1, m2, bridge->materialCount)];
 }
 
-template <typename Fn>
-Fn ReadCallback(SbxMaterialPair *pair, Fn SbxMaterialPair::*fn, void *SbxMaterialPair::*data, void **dataOut)
-{
-    if (dataOut) *dataOut = pair ? pair->*data : nullptr;
-    return pair ? pair->*fn : nullptr;
-}
-
 } // namespace
 
 SbxMaterialPair *SbxMaterialPairOf(SbxBridge *bridge, int m1, int m2)
@@ -69,44 +62,38 @@ RbdContactParams *SbxBridgeGetContactParams(SbxBridgeID bridge, int m1, int m2)
 
 void SbxBridgeSetPerContactCB(SbxBridgeID bridge, int m1, int m2, SbxPerContactCB fn, void *data)
 {
-    SbxMaterialPair *pair = ExistingPair(bridge, m1, m2, "SbxBridgeSetPerContactCB");
-    if (!pair) return;
-    pair->perContactCB = fn;
-    pair->perContactData = data;
+    SbxWriteCallback(ExistingPair(bridge, m1, m2, "SbxBridgeSetPerContactCB"), &SbxMaterialPair::perContactCB,
+                     &SbxMaterialPair::perContactData, fn, data);
 }
 
 SbxPerContactCB SbxBridgeGetPerContactCB(SbxBridgeID bridge, int m1, int m2, void **data)
 {
-    return ReadCallback(ExistingPair(bridge, m1, m2, "SbxBridgeGetPerContactCB"), &SbxMaterialPair::perContactCB,
-                        &SbxMaterialPair::perContactData, data);
+    return SbxReadCallback(ExistingPair(bridge, m1, m2, "SbxBridgeGetPerContactCB"), &SbxMaterialPair::perContactCB,
+                           &SbxMaterialPair::perContactData, data);
 }
 
 void SbxBridgeSetPerPairCB(SbxBridgeID bridge, int m1, int m2, SbxPerPairCB fn, void *data)
 {
-    SbxMaterialPair *pair = ExistingPair(bridge, m1, m2, "SbxBridgeSetPerPairCB");
-    if (!pair) return;
-    pair->perPairCB = fn;
-    pair->perPairData = data;
+    SbxWriteCallback(ExistingPair(bridge, m1, m2, "SbxBridgeSetPerPairCB"), &SbxMaterialPair::perPairCB,
+                     &SbxMaterialPair::perPairData, fn, data);
 }
 
 SbxPerPairCB SbxBridgeGetPerPairCB(SbxBridgeID bridge, int m1, int m2, void **data)
 {
-    return ReadCallback(ExistingPair(bridge, m1, m2, "SbxBridgeGetPerPairCB"), &SbxMaterialPair::perPairCB,
-                        &SbxMaterialPair::perPairData, data);
+    return SbxReadCallback(ExistingPair(bridge, m1, m2, "SbxBridgeGetPerPairCB"), &SbxMaterialPair::perPairCB,
+                           &SbxMaterialPair::perPairData, data);
 }
 
 void SbxBridgeSetIntersectCB(SbxBridgeID bridge, int m1, int m2, SbxIntersectCB fn, void *data)
 {
-    SbxMaterialPair *pair = ExistingPair(bridge, m1, m2, "SbxBridgeSetIntersectCB");
-    if (!pair) return;
-    pair->intersectCB = fn;
-    pair->intersectData = data;
+    SbxWriteCallback(ExistingPair(bridge, m1, m2, "SbxBridgeSetIntersectCB"), &SbxMaterialPair::intersectCB,
+                     &SbxMaterialPair::intersectData, fn, data);
 }
 
 SbxIntersectCB SbxBridgeGetIntersectCB(SbxBridgeID bridge, int m1, int m2, void **data)
 {
-    return ReadCallback(ExistingPair(bridge, m1, m2, "SbxBridgeGetIntersectCB"), &SbxMaterialPair::intersectCB,
-                        &SbxMaterialPair::intersectData, data);
+    return SbxReadCallback(ExistingPair(bridge, m1, m2, "SbxBridgeGetIntersectCB"), &SbxMaterialPair::intersectCB,
+                           &SbxMaterialPair::intersectData, data);
 }
 
 } // extern "C"

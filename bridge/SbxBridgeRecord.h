@@ -78,6 +78,24 @@ inline int SbxPairCount(int n)
     return n * (n + 1) / 2;
 }
 
+// A callback of a table entry (material pair or response) with its data:
+// stored only in an existing entry, read as null (and null data) from a
+// missing one.
+template <typename Entry, typename Fn>
+void SbxWriteCallback(Entry *entry, Fn Entry::*fnField, void *Entry::*dataField, Fn fn, void *data)
+{
+    if (!entry) return;
+    entry->*fnField = fn;
+    entry->*dataField = data;
+}
+
+template <typename Entry, typename Fn>
+Fn SbxReadCallback(const Entry *entry, Fn Entry::*fnField, void *Entry::*dataField, void **dataOut)
+{
+    if (dataOut) *dataOut = entry ? entry->*dataField : nullptr;
+    return entry ? entry->*fnField : nullptr;
+}
+
 // Null with a level-3 warning naming the caller when bridge is null.
 bool SbxCheckBridge(const SbxBridge *bridge, const char *function);
 

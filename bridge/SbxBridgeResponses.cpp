@@ -70,13 +70,6 @@ SbxResponse *EntryFor(SbxBridge *bridge, int id1, int id2, const char *function)
     return SbxCheckBridge(bridge, function) ? SbxResponseEntry(bridge, id1, id2) : nullptr;
 }
 
-template <typename Fn>
-Fn ReadCallback(SbxResponse *entry, Fn SbxResponse::*fn, void *SbxResponse::*data, void **dataOut)
-{
-    if (dataOut) *dataOut = entry ? entry->*data : nullptr;
-    return entry ? entry->*fn : nullptr;
-}
-
 } // namespace
 
 SbxResponse *SbxResponseEntryCreate()
@@ -175,30 +168,26 @@ int SbxBridgeResponseIDOfSameType(SbxBridgeID bridge, int id1, int id2)
 
 void SbxBridgeSetIntersectNewCB(SbxBridgeID bridge, int id1, int id2, SbxIntersectPairCB fn, void *data)
 {
-    SbxResponse *entry = EntryFor(bridge, id1, id2, "SbxBridgeSetIntersectNewCB");
-    if (!entry) return;
-    entry->intersectNewCB = fn;
-    entry->intersectNewData = data;
+    SbxWriteCallback(EntryFor(bridge, id1, id2, "SbxBridgeSetIntersectNewCB"), &SbxResponse::intersectNewCB,
+                     &SbxResponse::intersectNewData, fn, data);
 }
 
 SbxIntersectPairCB SbxBridgeGetIntersectNewCB(SbxBridgeID bridge, int id1, int id2, void **data)
 {
-    return ReadCallback(EntryFor(bridge, id1, id2, "SbxBridgeGetIntersectNewCB"), &SbxResponse::intersectNewCB,
-                        &SbxResponse::intersectNewData, data);
+    return SbxReadCallback(EntryFor(bridge, id1, id2, "SbxBridgeGetIntersectNewCB"), &SbxResponse::intersectNewCB,
+                           &SbxResponse::intersectNewData, data);
 }
 
 void SbxBridgeSetIntersectActiveCB(SbxBridgeID bridge, int id1, int id2, SbxIntersectPairCB fn, void *data)
 {
-    SbxResponse *entry = EntryFor(bridge, id1, id2, "SbxBridgeSetIntersectActiveCB");
-    if (!entry) return;
-    entry->intersectActiveCB = fn;
-    entry->intersectActiveData = data;
+    SbxWriteCallback(EntryFor(bridge, id1, id2, "SbxBridgeSetIntersectActiveCB"), &SbxResponse::intersectActiveCB,
+                     &SbxResponse::intersectActiveData, fn, data);
 }
 
 SbxIntersectPairCB SbxBridgeGetIntersectActiveCB(SbxBridgeID bridge, int id1, int id2, void **data)
 {
-    return ReadCallback(EntryFor(bridge, id1, id2, "SbxBridgeGetIntersectActiveCB"),
-                        &SbxResponse::intersectActiveCB, &SbxResponse::intersectActiveData, data);
+    return SbxReadCallback(EntryFor(bridge, id1, id2, "SbxBridgeGetIntersectActiveCB"), &SbxResponse::intersectActiveCB,
+                           &SbxResponse::intersectActiveData, data);
 }
 
 void SbxBridgeSetIntersectInactiveCB(SbxBridgeID bridge, int id1, int id2, SbxIntersectInactiveCB fn,
@@ -207,28 +196,25 @@ void SbxBridgeSetIntersectInactiveCB(SbxBridgeID bridge, int id1, int id2, SbxIn
     SbxResponse *entry = EntryFor(bridge, id1, id2, "SbxBridgeSetIntersectInactiveCB");
     if (!entry) return;
     bridge->inactiveCallbackCount += (fn != nullptr) - (entry->intersectInactiveCB != nullptr);
-    entry->intersectInactiveCB = fn;
-    entry->intersectInactiveData = data;
+    SbxWriteCallback(entry, &SbxResponse::intersectInactiveCB, &SbxResponse::intersectInactiveData, fn, data);
 }
 
 SbxIntersectInactiveCB SbxBridgeGetIntersectInactiveCB(SbxBridgeID bridge, int id1, int id2, void **data)
 {
-    return ReadCallback(EntryFor(bridge, id1, id2, "SbxBridgeGetIntersectInactiveCB"),
-                        &SbxResponse::intersectInactiveCB, &SbxResponse::intersectInactiveData, data);
+    return SbxReadCallback(EntryFor(bridge, id1, id2, "SbxBridgeGetIntersectInactiveCB"),
+                           &SbxResponse::intersectInactiveCB, &SbxResponse::intersectInactiveData, data);
 }
 
 void SbxBridgeSetDisjointCB(SbxBridgeID bridge, int id1, int id2, SbxDisjointCB fn, void *data)
 {
-    SbxResponse *entry = EntryFor(bridge, id1, id2, "SbxBridgeSetDisjointCB");
-    if (!entry) return;
-    entry->disjointCB = fn;
-    entry->disjointData = data;
+    SbxWriteCallback(EntryFor(bridge, id1, id2, "SbxBridgeSetDisjointCB"), &SbxResponse::disjointCB,
+                     &SbxResponse::disjointData, fn, data);
 }
 
 SbxDisjointCB SbxBridgeGetDisjointCB(SbxBridgeID bridge, int id1, int id2, void **data)
 {
-    return ReadCallback(EntryFor(bridge, id1, id2, "SbxBridgeGetDisjointCB"), &SbxResponse::disjointCB,
-                        &SbxResponse::disjointData, data);
+    return SbxReadCallback(EntryFor(bridge, id1, id2, "SbxBridgeGetDisjointCB"), &SbxResponse::disjointCB,
+                           &SbxResponse::disjointData, data);
 }
 
 int SbxBridgeGetInactiveCallbackCount(SbxBridgeID bridge)
