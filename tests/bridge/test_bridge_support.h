@@ -5,9 +5,6 @@
 #ifndef KELMAR_TESTS_BRIDGE_TEST_BRIDGE_SUPPORT_H
 #define KELMAR_TESTS_BRIDGE_TEST_BRIDGE_SUPPORT_H
 
-#include <stdarg.h>
-#include <stdio.h>
-
 #include <deque>
 #include <string>
 #include <vector>
@@ -21,40 +18,16 @@
 #include <kelmar/Rbd.h>
 #include <kelmar/Sbx.h>
 
+#include "common/MessageLog.h"
+
 namespace sbxtest {
 
 const PxReal kG = 9.81;
 
 // Collects warnings while alive.
-class Warnings {
+class Warnings : public testsupport::MessageLog {
 public:
-    Warnings()
-    {
-        current() = this;
-        saved_ = PxSetWarningHandler(&Warnings::onWarning);
-    }
-    ~Warnings()
-    {
-        PxSetWarningHandler(saved_);
-        current() = nullptr;
-    }
-    Warnings(const Warnings &) = delete;
-    Warnings &operator=(const Warnings &) = delete;
-    std::vector<std::string> texts;
-
-private:
-    static Warnings *&current()
-    {
-        static Warnings *log = nullptr;
-        return log;
-    }
-    static void onWarning(int, const char *format, va_list args)
-    {
-        char text[1024];
-        vsnprintf(text, sizeof text, format, args);
-        current()->texts.push_back(text);
-    }
-    PxMessageHandler saved_;
+    const std::vector<std::string> &texts = warnings;
 };
 
 // The contacts a scripted pair test reports, and how often it ran.

@@ -5,22 +5,15 @@
 
 #include "CdxTestShapes.h"
 
-#include <kelmar/PxMessage.h>
-
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
-// Messages written to the warning and information channels.
-struct CapturedMessages {
-    std::vector<std::string> warnings;
-    std::vector<std::string> infos;
-};
-extern CapturedMessages gCaptured;
+#include "common/MessageLog.h"
 
-class CdxTest : public ::testing::Test {
+class CdxTest : public ::testing::Test, protected testsupport::MessageLog {
 protected:
+    CdxTest() : MessageLog(kWarnings | kInfos) {}
     static const int kTypeCapacity = 8;
     static const int kModelCapacity = 4;
     void SetUp() override;
@@ -29,8 +22,6 @@ protected:
     CdxModelID Model(CdxGeometryID geometry, PxMatrix4 *transform);
 
 private:
-    PxMessageHandler savedWarning_ = nullptr;
-    PxMessageHandler savedInfo_ = nullptr;
     std::vector<CdxModelID> models_;
     std::vector<CdxGeometryID> geometries_;
 };

@@ -252,10 +252,10 @@ TEST_F(CdxTest, InteractionTableHoldsBothOrdersOfARegisteredPair)
     CdxInteractionsInit(&none);
     none.intersectFn = DummyIntersect;
     EXPECT_EQ(0, CdxInteractionTableSetElement(box, 6, &none, nullptr));
-    ASSERT_EQ(1u, gCaptured.warnings.size());
+    ASSERT_EQ(1u, warnings.size());
     EXPECT_EQ("Cdx: Attempt to register an interaction involving an unregistered geometry type. "
               "Interaction ignored. Pair combination was (0, 6).\n",
-              gCaptured.warnings[0]);
+              warnings[0]);
     EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(box, 6)->interactions.intersectFn);
 
     EXPECT_EQ(nullptr, CdxLineSegGetIntersectFnPtr(ball));
@@ -355,10 +355,10 @@ TEST_F(CdxTest, ErrorsAreReportedWithPrefixTextAndNewlineBySeverity)
 {
     CdxError(nullptr, CdxErrMeshDegenerateTriangle, "\n[(0, 0, 0)] area 0");
     CdxError(nullptr, CdxErrWarning, "plain warning");
-    ASSERT_EQ(2u, gCaptured.warnings.size());
+    ASSERT_EQ(2u, warnings.size());
     EXPECT_EQ("Cdx: CdxTriangleMeshAddTriangle(): degenerate triangle ignored! \n[(0, 0, 0)] area 0\n",
-              gCaptured.warnings[0]);
-    EXPECT_EQ("Cdx: plain warning\n", gCaptured.warnings[1]);
+              warnings[0]);
+    EXPECT_EQ("Cdx: plain warning\n", warnings[1]);
 
     const CdxErrorDescription custom[] = {
         {7, CdxSeverityInfo, 1, "Once: "},
@@ -369,15 +369,15 @@ TEST_F(CdxTest, ErrorsAreReportedWithPrefixTextAndNewlineBySeverity)
     CdxError(custom, 7, "note");
     CdxError(custom, 8, "note");
     CdxError(custom, 9, "note");
-    ASSERT_EQ(1u, gCaptured.infos.size());
-    EXPECT_EQ("Cdx: Once: note\n[This message will not be repeated again!]\n", gCaptured.infos[0]);
-    EXPECT_EQ(2u, gCaptured.warnings.size()) << "repeat settings of 0 or less report nothing";
+    ASSERT_EQ(1u, infos.size());
+    EXPECT_EQ("Cdx: Once: note\n[This message will not be repeated again!]\n", infos[0]);
+    EXPECT_EQ(2u, warnings.size()) << "repeat settings of 0 or less report nothing";
 
     std::string longText(600, 'x');
     CdxError(nullptr, CdxErrWarning, longText.c_str());
-    ASSERT_EQ(3u, gCaptured.warnings.size());
-    EXPECT_EQ(511u, gCaptured.warnings[2].size()) << "cut to the 512-character buffer";
-    EXPECT_EQ('\n', gCaptured.warnings[2].back());
+    ASSERT_EQ(3u, warnings.size());
+    EXPECT_EQ(511u, warnings[2].size()) << "cut to the 512-character buffer";
+    EXPECT_EQ('\n', warnings[2].back());
 }
 
 TEST_F(CdxTest, FatalErrorsAndUnknownCodesEndTheProcess)

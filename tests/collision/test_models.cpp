@@ -116,9 +116,9 @@ TEST_F(CdxTest, DestroyingAModelStillInASpaceWarns)
     model->space = reinterpret_cast<CdxSpaceID>(&model);
     model->spaceId = 0;
     CdxModelDestroy(model);
-    ASSERT_EQ(1u, gCaptured.warnings.size());
+    ASSERT_EQ(1u, warnings.size());
     EXPECT_EQ("Cdx: CdxModelDestroy: model being destroyed while still in an CdxSpace.\n",
-              gCaptured.warnings[0]);
+              warnings[0]);
 }
 
 TEST_F(CdxTest, RelativeTransformPlacesTheModelInItsReferenceFrame)

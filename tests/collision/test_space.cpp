@@ -38,8 +38,8 @@ TEST_F(SpaceTest, CreationRefusesBadAxisMasksAndCapacities)
     ASSERT_NE(nullptr, space);
     EXPECT_TRUE(CdxSpaceIsChanging(space)) << "a new space is inside an update bracket";
     EXPECT_EQ(0, CdxSpaceGetModelCount(space));
-    CdxSpaceSetUserData(space, &warnings_);
-    EXPECT_EQ(&warnings_, CdxSpaceGetUserData(space));
+    CdxSpaceSetUserData(space, &warnings);
+    EXPECT_EQ(&warnings, CdxSpaceGetUserData(space));
 }
 
 TEST_F(SpaceTest, IdsAreHandedOutInOrderAndAFreedIdIsReusedFirst)
@@ -369,11 +369,11 @@ TEST_F(SpaceTest, UpdatesOutsideTheBracketAreRefusedWithWarning38)
     EXPECT_EQ(0, CdxSpaceUpdateAll(space));
     EXPECT_EQ(0, CdxSpaceUpdateModel(a));
     EXPECT_EQ(0, CdxSpacePathUpdateAll(space, 1.0));
-    ASSERT_EQ(3u, warnings_.size());
+    ASSERT_EQ(3u, warnings.size());
     EXPECT_EQ("Cdx: Attempt to use a state-modification function while CdxSpaceIsChanging() is "
               "false. Call CdxSpaceBeginChanges() first. Function name: CdxSpaceUpdateAll\n",
-              warnings_[0]);
-    EXPECT_NE(std::string::npos, warnings_[1].find("Function name: CdxSpaceUpdateModel\n"));
+              warnings[0]);
+    EXPECT_NE(std::string::npos, warnings[1].find("Function name: CdxSpaceUpdateModel\n"));
     CdxSpaceBeginChanges(space);
     EXPECT_EQ(1, CdxSpaceUpdateAll(space));
 }

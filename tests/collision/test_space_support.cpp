@@ -2,22 +2,10 @@
 
 #include <kelmar/PxVector.h>
 
-#include <cstdarg>
-#include <cstdio>
-
-std::vector<std::string> SpaceTest::warnings_;
-
 namespace {
 
 const int kTypeCapacity = 8;
 const int kModelCapacity = 64;
-
-void CaptureWarning(int, const char *format, va_list args)
-{
-    char text[1024];
-    std::vsnprintf(text, sizeof text, format, args);
-    SpaceTest::warnings_.push_back(text);
-}
 
 } // namespace
 
@@ -33,8 +21,6 @@ ModelPairKey PairKey(const CdxModelPair *pair)
 
 void SpaceTest::SetUp()
 {
-    warnings_.clear();
-    savedWarning_ = PxSetWarningHandler(CaptureWarning);
     ASSERT_EQ(1, CdxInit(kTypeCapacity, kModelCapacity));
     CdxSphereBoxPlaneRegisterTypes();
     CdxCompositeRegisterType();
@@ -55,7 +41,6 @@ void SpaceTest::TearDown()
     }
     for (CdxSpaceID space : spaces_) CdxSpaceDestroy(space);
     CdxTerm();
-    PxSetWarningHandler(savedWarning_);
 }
 
 CdxSpaceID SpaceTest::Space(int axisMask, int maxModels, int maxPairs)

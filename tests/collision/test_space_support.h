@@ -5,7 +5,6 @@
 #define KELMAR_TESTS_COLLISION_TEST_SPACE_SUPPORT_H
 
 #include <kelmar/Cdx.h>
-#include <kelmar/PxMessage.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +14,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "common/MessageLog.h"
 
 // Unordered pair of models, lower address first.
 using ModelPairKey = std::pair<CdxModelID, CdxModelID>;
@@ -29,11 +30,8 @@ struct Transitions {
     int calls = 0; // fill calls needed
 };
 
-class SpaceTest : public ::testing::Test {
-public:
-    // Warnings written while the test ran.
-    static std::vector<std::string> warnings_;
-
+// Warnings written while the test runs are collected.
+class SpaceTest : public ::testing::Test, protected testsupport::MessageLog {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -62,7 +60,6 @@ private:
     struct Placement {
         PxMatrix4 tm;
     };
-    PxMessageHandler savedWarning_ = nullptr;
     std::vector<CdxSpaceID> spaces_;
     std::vector<CdxModelID> models_;
     std::deque<Placement> placements_; // stable addresses

@@ -40,17 +40,6 @@ struct JointCase {
     std::function<void(Scene &, Rng &)> freeMotion; // a motion the joint allows
 };
 
-void setStops(RbdLimit *limit, PxReal lower, PxReal upper)
-{
-    RbdSingleLimit stop;
-    RbdSingleLimitReset(&stop);
-    stop.stop = lower;
-    RbdLimitSetLowerLimit(limit, &stop);
-    stop.stop = upper;
-    RbdLimitSetUpperLimit(limit, &stop);
-    RbdLimitActivateLimits(limit, 1);
-}
-
 // Creates a constraint of the given creator between the scene's bodies at
 // the anchor with the axis.
 RbdConstraintID jointAt(Scene &s, RbdConstraintID (*create)(RbdWorldID))
@@ -291,14 +280,10 @@ void checkCase(const JointCase &jc, Partner partner, Poses poses, unsigned seed)
     s.world = RbdWorldCreate(4, 4);
     s.body0 = RbdBodyCreate(s.world);
     s.body1 = partner == Partner::World ? nullptr : RbdBodyCreate(s.world);
-    PxMatrix4 tm;
-    randomTransform(rng, 2.0, tm);
-    RbdBodySetTransform(s.body0, tm);
-    randomTransform(rng, 0.3, tm);
-    RbdBodySetCenterOfMassRelativeTransform(s.body0, tm); // dynamics runs in a frame off the body's own
+    randomBodyTransform(rng, 2.0, s.body0);
+    randomCenterOfMassOffset(rng, 0.3, s.body0); // dynamics runs in a frame off the body's own
     if (s.body1) {
-        randomTransform(rng, 2.0, tm);
-        RbdBodySetTransform(s.body1, tm);
+        randomBodyTransform(rng, 2.0, s.body1);
         if (partner == Partner::Frozen) RbdBodyFreeze(s.body1);
     }
     randomVector(rng, 1.0, s.anchor);
@@ -308,11 +293,9 @@ void checkCase(const JointCase &jc, Partner partner, Poses poses, unsigned seed)
     if (poses == Poses::Consistent) {
         jc.freeMotion(s, rng);
     } else {
-        randomTransform(rng, 2.0, tm);
-        RbdBodySetTransform(s.body0, tm);
+        randomBodyTransform(rng, 2.0, s.body0);
         if (partner == Partner::Body) {
-            randomTransform(rng, 2.0, tm);
-            RbdBodySetTransform(s.body1, tm);
+            randomBodyTransform(rng, 2.0, s.body1);
         }
     }
     std::vector<RbdBodyID> moving = {s.body0};

@@ -13,17 +13,6 @@ namespace {
 const RbdBclParameters PARAMETERS = {0.01, 1e-6, 0.12};
 const PxReal LARGEST = 1.7976931348623157e308;
 
-void setStops(RbdLimit *limit, PxReal lower, PxReal upper)
-{
-    RbdSingleLimit stop;
-    RbdSingleLimitReset(&stop);
-    stop.stop = lower;
-    RbdLimitSetLowerLimit(limit, &stop);
-    stop.stop = upper;
-    RbdLimitSetUpperLimit(limit, &stop);
-    RbdLimitActivateLimits(limit, 1);
-}
-
 // A hinge of body 0 to the world about z through the origin, or a
 // prismatic joint along z, and the rows it builds.
 struct LimitedJoint : testing::Test {

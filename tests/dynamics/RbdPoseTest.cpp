@@ -92,10 +92,8 @@ TEST(RbdPose, MovingABodyWithUpdatedAttachmentsLeavesItsJointsWhereTheyWere)
     RbdWorldID world = RbdWorldCreate(2, 2);
     RbdBodyID body = RbdBodyCreate(world), other = RbdBodyCreate(world);
     PxMatrix4 tm;
-    randomTransform(rng, 1.0, tm);
-    RbdBodySetTransform(body, tm);
-    randomTransform(rng, 0.3, tm);
-    RbdBodySetCenterOfMassRelativeTransform(body, tm);
+    randomBodyTransform(rng, 1.0, body);
+    randomCenterOfMassOffset(rng, 0.3, body);
     RbdConstraintID hinge = RbdHingeCreate(world);
     RbdConstraintSetBodies(hinge, other, body);
     RbdConstraintSetPosition(hinge, 0.5, -0.2, 0.7);
@@ -111,8 +109,7 @@ TEST(RbdPose, MovingABodyWithUpdatedAttachmentsLeavesItsJointsWhereTheyWere)
     expectSameFrames(worldFrames(hinge), before);
 
     // A plain transform carries the joint along with the body instead.
-    randomTransform(rng, 2.0, tm);
-    RbdBodySetTransform(body, tm);
+    randomBodyTransform(rng, 2.0, body);
     JointFrame moved = worldFrames(hinge);
     EXPECT_GT(PxV3Distance(moved.position[1], before.position[1]), 1e-3);
     expectSameVector(moved.position[0], before.position[0], 1e-12); // the other body's side stays

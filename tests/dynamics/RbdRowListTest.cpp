@@ -39,17 +39,6 @@ struct RowFixture : testing::Test {
     int32_t rows(RbdConstraintID c) { return buildRows(&list, c, PARAMETERS); }
 };
 
-void limitTo(RbdLimit *limit, PxReal lower, PxReal upper)
-{
-    RbdSingleLimit stop;
-    RbdSingleLimitReset(&stop);
-    stop.stop = lower;
-    RbdLimitSetLowerLimit(limit, &stop);
-    stop.stop = upper;
-    RbdLimitSetUpperLimit(limit, &stop);
-    RbdLimitActivateLimits(limit, 1);
-}
-
 } // namespace
 
 TEST_F(RowFixture, JacobiansLieInTilesOfFourRowsColumnByColumn)
@@ -148,9 +137,9 @@ TEST_F(RowFixture, EachTypeAddsItsRowsInEachSituation)
     RbdConstraintID hinge = joint(RbdHingeCreate, b);
     RbdLimit *limit = RbdConstraintGetLimit(hinge);
     EXPECT_EQ(rows(hinge), 5);
-    limitTo(limit, -1.0, 1.0);
+    setStops(limit, -1.0, 1.0);
     EXPECT_EQ(rows(hinge), 5); // inside its stops
-    limitTo(limit, -1.0, -0.5);
+    setStops(limit, -1.0, -0.5);
     EXPECT_EQ(rows(hinge), 6); // beyond the upper stop
     RbdLimitActivateLimits(limit, 0);
     RbdLimitSetLimitedForceMotor(limit, 1.0, 5.0);
@@ -236,9 +225,7 @@ TEST_F(RowFixture, AFullListSkipsTheConstraintWithAWarning)
 TEST_F(RowFixture, AFixedPathAtRestIsABallJointAndItsPointsTravelTheirPaths)
 {
     Rng rng(21);
-    PxMatrix4 tm;
-    randomTransform(rng, 1.0, tm);
-    RbdBodySetTransform(a, tm);
+    randomBodyTransform(rng, 1.0, a);
     RbdConstraintID ball = joint(RbdBSJointCreate, b), path = joint(RbdFixedPathCreate, b);
     RbdBodySetPosition(a, 0.2, 0.1, 0.0); // open both joints a little
     ASSERT_EQ(rows(ball), 3);

@@ -1,51 +1,8 @@
 #include "RbdTestSupport.h"
 
 #include <math.h>
-#include <stdio.h>
 
 namespace rbdtest {
-
-namespace {
-
-std::vector<std::string> *captured = nullptr;
-
-void captureWarning(int, const char *format, va_list args)
-{
-    char text[1024];
-    vsnprintf(text, sizeof text, format, args);
-    if (captured) captured->push_back(text);
-}
-
-std::vector<std::string> &store()
-{
-    static std::vector<std::string> messages;
-    return messages;
-}
-
-} // namespace
-
-WarningCapture::WarningCapture() : previous_(PxSetWarningHandler(captureWarning))
-{
-    captured = &store();
-    captured->clear();
-}
-
-WarningCapture::~WarningCapture()
-{
-    PxSetWarningHandler(previous_);
-    captured = nullptr;
-}
-
-const std::vector<std::string> &WarningCapture::messages() const { return store(); }
-
-bool WarningCapture::contains(const std::string &text) const
-{
-    for (const std::string &message : store())
-        if (message.find(text) != std::string::npos) return true;
-    return false;
-}
-
-void WarningCapture::clear() { store().clear(); }
 
 PxReal uniform(Rng &rng, PxReal lo, PxReal hi)
 {
@@ -122,6 +79,31 @@ void moveBodyRigidly(RbdBodyID body, PxReal dt)
     PxVector3 offset;
     PxV3Scale(offset, velocity, dt);
     translateBody(body, offset);
+}
+
+void randomBodyTransform(Rng &rng, PxReal scale, RbdBodyID body)
+{
+    PxMatrix4 tm;
+    randomTransform(rng, scale, tm);
+    RbdBodySetTransform(body, tm);
+}
+
+void randomCenterOfMassOffset(Rng &rng, PxReal scale, RbdBodyID body)
+{
+    PxMatrix4 tm;
+    randomTransform(rng, scale, tm);
+    RbdBodySetCenterOfMassRelativeTransform(body, tm);
+}
+
+void setStops(RbdLimit *limit, PxReal lower, PxReal upper)
+{
+    RbdSingleLimit stop;
+    RbdSingleLimitReset(&stop);
+    stop.stop = lower;
+    RbdLimitSetLowerLimit(limit, &stop);
+    stop.stop = upper;
+    RbdLimitSetUpperLimit(limit, &stop);
+    RbdLimitActivateLimits(limit, 1);
 }
 
 int32_t buildRows(RbdLcsConstraints *list, RbdConstraintID c, const RbdBclParameters &parameters)

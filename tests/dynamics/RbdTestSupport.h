@@ -7,20 +7,16 @@
 #include <string>
 #include <vector>
 #include "RbdInternal.h"
+#include "common/MessageLog.h"
 
 namespace rbdtest {
 
 // Collects warnings while alive instead of printing them.
-class WarningCapture {
+class WarningCapture : public testsupport::MessageLog {
 public:
-    WarningCapture();
-    ~WarningCapture();
-    const std::vector<std::string> &messages() const;
-    bool contains(const std::string &text) const;
-    void clear();
-
-private:
-    PxMessageHandler previous_;
+    const std::vector<std::string> &messages() const { return warnings; }
+    bool contains(const std::string &text) const { return warned(text); }
+    void clear() { warnings.clear(); }
 };
 
 using Rng = std::mt19937;
@@ -38,6 +34,15 @@ void translateBody(RbdBodyID body, const PxVector3 offset);
 // Moves the body's centre-of-mass frame rigidly for time dt at its current
 // linear (of the centre of mass) and angular velocity.
 void moveBodyRigidly(RbdBodyID body, PxReal dt);
+
+// Puts the body at a random rigid transform (translation within +-scale).
+void randomBodyTransform(Rng &rng, PxReal scale, RbdBodyID body);
+// Moves the body's centre of mass to a random relative transform
+// (translation within +-scale).
+void randomCenterOfMassOffset(Rng &rng, PxReal scale, RbdBodyID body);
+
+// Active stops of the limit at lower and upper (default single limits otherwise).
+void setStops(RbdLimit *limit, PxReal lower, PxReal upper);
 
 // Builds one partition holding just this constraint; returns its row count.
 int32_t buildRows(RbdLcsConstraints *list, RbdConstraintID c, const RbdBclParameters &parameters);

@@ -4,54 +4,19 @@
 #ifndef KELMAR_TESTS_TEST_STEP_SUPPORT_H
 #define KELMAR_TESTS_TEST_STEP_SUPPORT_H
 
-#include <stdarg.h>
-#include <stdio.h>
-
-#include <string>
-#include <vector>
-
-#include <kelmar/PxMessage.h>
 #include <kelmar/PxVector.h>
 #include <kelmar/Rbd.h>
+
+#include "common/MessageLog.h"
 
 namespace steptest {
 
 const PxReal kG = 9.81;
 
-// Collects warnings (and fatal errors, whose handler then returns) while alive.
-class Messages {
+// Collects warnings and fatal errors (whose handler then returns) while alive.
+class Messages : public testsupport::MessageLog {
 public:
-    Messages()
-    {
-        current() = this;
-        oldWarning_ = PxSetWarningHandler(&Messages::onWarning);
-        oldFatal_ = PxSetFatalErrorHandler(&Messages::onFatal);
-    }
-    ~Messages()
-    {
-        PxSetWarningHandler(oldWarning_);
-        PxSetFatalErrorHandler(oldFatal_);
-        current() = nullptr;
-    }
-    Messages(const Messages &) = delete;
-    Messages &operator=(const Messages &) = delete;
-    std::vector<std::string> warnings, fatals;
-
-private:
-    static Messages *&current()
-    {
-        static Messages *log = nullptr;
-        return log;
-    }
-    static std::string format(const char *fmt, va_list args)
-    {
-        char text[1024];
-        vsnprintf(text, sizeof text, fmt, args);
-        return text;
-    }
-    static void onWarning(int, const char *fmt, va_list args) { current()->warnings.push_back(format(fmt, args)); }
-    static void onFatal(int, const char *fmt, va_list args) { current()->fatals.push_back(format(fmt, args)); }
-    PxMessageHandler oldWarning_, oldFatal_;
+    Messages() : MessageLog(kWarnings | kFatals) {}
 };
 
 // A world destroyed with the test.
