@@ -53,10 +53,10 @@ void CheckSubtree(const CxTriangleMesh *mesh, const BVNode *node, std::multiset<
 void AddRandomSoup(Mesh *mesh, Random *random, int count, double half, double size)
 {
     for (int t = 0; t < count; ++t) {
-        V3 centre = random->InBox(half);
-        int a = mesh->Vertex(Plus(centre, random->InBox(size)));
-        int b = mesh->Vertex(Plus(centre, random->InBox(size)));
-        int c = mesh->Vertex(Plus(centre, random->InBox(size)));
+        Vec centre = random->InBox(half);
+        int a = mesh->Vertex(Add(centre, random->InBox(size)));
+        int b = mesh->Vertex(Add(centre, random->InBox(size)));
+        int c = mesh->Vertex(Add(centre, random->InBox(size)));
         mesh->Triangle(a, b, c);
     }
 }
@@ -303,22 +303,22 @@ TEST_F(MeshTest, BoundsHoldEveryPlacedVertexAndSupportPointsAreTheFarthestVertex
     AddBox(&mesh, {0.5, 2.0, 0.25}, 2, {1.5, 0, 0});
     mesh.Build();
     for (int round = 0; round < 20; ++round) {
-        Frame frame = random.Pose(random.InBox(5.0));
+        Pose frame = random.TurnedPose(random.InBox(5.0));
         PxVector3 lo, hi;
         ASSERT_EQ(1, CdxGeometryGetAABB(mesh.geometry, frame.tm, lo, hi));
-        V3 direction = random.Direction();
+        Vec direction = random.UnitVector();
         double best = -DBL_MAX;
-        for (const V3 &v : mesh.vertices) {
-            V3 w = frame.Apply(v);
+        for (const Vec &v : mesh.vertices) {
+            Vec w = frame.ToWorld(v);
             for (int k = 0; k < 3; ++k) {
                 EXPECT_LE(lo[k], w[k] + 1e-12);
                 EXPECT_GE(hi[k], w[k] - 1e-12);
             }
-            best = std::max(best, DotV(w, direction));
+            best = std::max(best, Dot(w, direction));
         }
         PxVector3 d = {direction[0], direction[1], direction[2]}, point;
         ASSERT_EQ(1, CdxGeometryMaximumPoint(mesh.geometry, frame.tm, d, point));
-        EXPECT_NEAR(best, DotV(AsV3(point), direction), 1e-12);
+        EXPECT_NEAR(best, Dot(ToVec(point), direction), 1e-12);
         const PxReal *cached = CdxGeometryGetBounds(mesh.geometry);
         EXPECT_EQ(lo[0], cached[0]);
         EXPECT_EQ(hi[2], cached[5]);
@@ -333,10 +333,10 @@ TEST_F(MeshTest, BoundsHoldEveryPlacedVertexAndSupportPointsAreTheFarthestVertex
 
 TEST_F(MeshTest, MassPropertiesMatchTheAnalyticBoxTetrahedronAndBall)
 {
-    Frame frame = Turned({1, 2, 3}, 0.7, {0.3, -0.2, 0.5});
-    auto rotated = [&](const std::vector<V3> &local) {
-        std::vector<V3> out;
-        for (const V3 &p : local) out.push_back(frame.Apply(p));
+    Pose frame = AxisAngle({1, 2, 3}, 0.7, {0.3, -0.2, 0.5});
+    auto rotated = [&](const std::vector<Vec> &local) {
+        std::vector<Vec> out;
+        for (const Vec &p : local) out.push_back(frame.ToWorld(p));
         return out;
     };
     PxMatrix4 com;
@@ -359,14 +359,14 @@ TEST_F(MeshTest, MassPropertiesMatchTheAnalyticBoxTetrahedronAndBall)
     // The corner tetrahedron 0, x, y, z turned and moved: volume 1/6,
     // centre the mean corner, inertia 3/40 on the diagonal and 1/80 off it
     // (per unit mass, about the centre, in its own axes), turned along.
-    std::vector<V3> corners = rotated({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}});
+    std::vector<Vec> corners = rotated({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}});
     Mesh &tetra = NewMesh();
     AddTetrahedron(&tetra, corners[0], corners[1], corners[2], corners[3]);
     tetra.Build();
     EXPECT_EQ(1, CdxTriangleMeshIsClosed(tetra.geometry));
     ASSERT_EQ(1, CdxGeometryGetMassProperties(tetra.geometry, com, I, &volume));
     EXPECT_NEAR(1.0 / 6.0, volume, 1e-14);
-    V3 centre = frame.Apply({0.25, 0.25, 0.25});
+    Vec centre = frame.ToWorld({0.25, 0.25, 0.25});
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(centre[k], com[3][k], 1e-14);
     const double local[3][3] = {{0.075, 0.0125, 0.0125}, {0.0125, 0.075, 0.0125}, {0.0125, 0.0125, 0.075}};
     for (int i = 0; i < 3; ++i)
@@ -392,7 +392,7 @@ TEST_F(MeshTest, MassPropertiesMatchTheAnalyticBoxTetrahedronAndBall)
     }
 
     // A model's mass is volume x density.
-    CdxModelID model = Place(box.geometry, At(0, 0, 0));
+    CdxModelID model = Place(box.geometry, Translation(0, 0, 0));
     CdxModelSetDensity(model, 2.5);
     PxReal mass;
     ASSERT_EQ(1, CdxModelGetMassProperties(model, com, I, &volume, &mass));

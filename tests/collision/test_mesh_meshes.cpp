@@ -15,10 +15,10 @@ namespace {
 
 // Whether segment p..q crosses triangle a, b, c (independent of the
 // library: signed volumes).
-bool SegmentCrossesTriangle(const V3 &p, const V3 &q, const V3 &a, const V3 &b, const V3 &c)
+bool SegmentCrossesTriangle(const Vec &p, const Vec &q, const Vec &a, const Vec &b, const Vec &c)
 {
-    auto volume = [](const V3 &w, const V3 &x, const V3 &y, const V3 &z) {
-        return DotV(CrossV(Minus(x, w), Minus(y, w)), Minus(z, w));
+    auto volume = [](const Vec &w, const Vec &x, const Vec &y, const Vec &z) {
+        return Dot(Cross(Sub(x, w), Sub(y, w)), Sub(z, w));
     };
     double sp = volume(a, b, c, p), sq = volume(a, b, c, q);
     if ((sp > 0 && sq > 0) || (sp < 0 && sq < 0) || (sp == 0 && sq == 0)) return false;
@@ -28,7 +28,7 @@ bool SegmentCrossesTriangle(const V3 &p, const V3 &q, const V3 &a, const V3 &b, 
 
 // Two triangles in general position cross when an edge of one crosses the
 // other.
-bool TrianglesCross(const std::array<V3, 3> &s, const std::array<V3, 3> &t)
+bool TrianglesCross(const std::array<Vec, 3> &s, const std::array<Vec, 3> &t)
 {
     for (int e = 0; e < 3; ++e) {
         if (SegmentCrossesTriangle(s[e], s[(e + 1) % 3], t[0], t[1], t[2])) return true;
@@ -37,12 +37,12 @@ bool TrianglesCross(const std::array<V3, 3> &s, const std::array<V3, 3> &t)
     return false;
 }
 
-std::vector<std::array<V3, 3>> WorldTriangles(const Mesh &mesh, const Frame &frame)
+std::vector<std::array<Vec, 3>> WorldTriangles(const Mesh &mesh, const Pose &frame)
 {
-    std::vector<std::array<V3, 3>> out;
+    std::vector<std::array<Vec, 3>> out;
     for (const auto &t : mesh.triangles)
-        out.push_back({frame.Apply(mesh.vertices[t[0]]), frame.Apply(mesh.vertices[t[1]]),
-                       frame.Apply(mesh.vertices[t[2]])});
+        out.push_back({frame.ToWorld(mesh.vertices[t[0]]), frame.ToWorld(mesh.vertices[t[1]]),
+                       frame.ToWorld(mesh.vertices[t[2]])});
     return out;
 }
 
@@ -64,11 +64,11 @@ TEST_F(MeshTest, TheDescentFindsExactlyTheCrossingTrianglePairs)
     Mesh &box = NewMesh();
     AddBox(&box, {0.8, 0.5, 0.3}, 3);
     box.Build();
-    CdxModelID a = Place(ball.geometry, At(0, 0, 0));
-    CdxModelID b = Place(box.geometry, At(0, 0, 0));
+    CdxModelID a = Place(ball.geometry, Translation(0, 0, 0));
+    CdxModelID b = Place(box.geometry, Translation(0, 0, 0));
     int touching = 0;
     for (int round = 0; round < 12; ++round) {
-        Frame fa = random.Pose(random.InBox(0.3)), fb = random.Pose(random.InBox(1.4));
+        Pose fa = random.TurnedPose(random.InBox(0.3)), fb = random.TurnedPose(random.InBox(1.4));
         Move(a, fa);
         Move(b, fb);
         auto ta = WorldTriangles(ball, fa), tb = WorldTriangles(box, fb);
@@ -84,7 +84,7 @@ TEST_F(MeshTest, TheDescentFindsExactlyTheCrossingTrianglePairs)
         for (int k = 0; k < count; ++k) got.insert({found[2 * k], found[2 * k + 1]});
         EXPECT_EQ(expected, got);
         std::vector<CdxContact> contacts;
-        V3 normal;
+        Vec normal;
         EXPECT_EQ(!expected.empty(), Intersect(a, b, &contacts, &normal, nullptr, 30) == 1);
         EXPECT_EQ(!expected.empty(), Intersect(a, b, nullptr, nullptr, nullptr, 0) == 1)
             << "capacity 0 reports touch only";
@@ -94,7 +94,7 @@ TEST_F(MeshTest, TheDescentFindsExactlyTheCrossingTrianglePairs)
         EXPECT_LE(contacts.size(), 30u);
         for (const CdxContact &c : contacts) {
             EXPECT_LE(c.separation, 0.0);
-            EXPECT_NEAR(1.0, Length(AsV3(c.normal)), 1e-9);
+            EXPECT_NEAR(1.0, Norm(ToVec(c.normal)), 1e-9);
             EXPECT_EQ(1u, expected.count({(int)c.element1, (int)c.element2}))
                 << "a contact names a crossing pair";
         }
@@ -114,15 +114,15 @@ TEST_F(MeshTest, AMeshBoxSunkIntoAnotherGivesItsDepthAndAnUpwardNormal)
     Own(big);
     Own(small);
     for (double yaw : {0.0, 0.4, 1.1}) {
-        Frame pose = Turned({0, 0, 1}, yaw, {0.1, -0.2, 1.0 + 0.3 - 0.1});
-        CdxModelID top = Place(upper.geometry, pose), bottom = Place(lower.geometry, At(0, 0, 0));
-        CdxModelID topBox = Place(small, pose), bottomBox = Place(big, At(0, 0, 0));
+        Pose pose = AxisAngle({0, 0, 1}, yaw, {0.1, -0.2, 1.0 + 0.3 - 0.1});
+        CdxModelID top = Place(upper.geometry, pose), bottom = Place(lower.geometry, Translation(0, 0, 0));
+        CdxModelID topBox = Place(small, pose), bottomBox = Place(big, Translation(0, 0, 0));
         std::vector<CdxContact> contacts, boxContacts;
-        V3 normal, boxNormal;
+        Vec normal, boxNormal;
         ASSERT_EQ(1, Intersect(top, bottom, &contacts, &normal, nullptr, 16));
         ASSERT_EQ(1, Intersect(topBox, bottomBox, &boxContacts, &boxNormal));
         EXPECT_NEAR(Deepest(boxContacts), Deepest(contacts), 1e-9) << "yaw " << yaw;
-        EXPECT_NEAR(1.0, DotV(boxNormal, normal), 1e-9) << "from the lower box to the upper";
+        EXPECT_NEAR(1.0, Dot(boxNormal, normal), 1e-9) << "from the lower box to the upper";
         ASSERT_FALSE(contacts.empty());
         for (const CdxContact &c : contacts) {
             EXPECT_NEAR(1.0, c.normal[2], 1e-9) << "12 + 12 triangles share one normal";
@@ -141,25 +141,25 @@ TEST_F(MeshTest, SmallMeshesShareOneNormalAndLargerOnesDoNot)
     AddIcosphere(&icoB, 0.6, 0);
     for (Mesh *m : {&cubeA, &cubeB, &icoA, &icoB}) m->Build();
     ASSERT_EQ(20, CdxTriangleMeshGetTriangleCount(icoA.geometry));
-    CdxModelID ca = Place(cubeA.geometry, At(0, 0, 0)), cb = Place(cubeB.geometry, At(0, 0, 0));
-    CdxModelID ia = Place(icoA.geometry, At(0, 0, 0)), ib = Place(icoB.geometry, At(0, 0, 0));
+    CdxModelID ca = Place(cubeA.geometry, Translation(0, 0, 0)), cb = Place(cubeB.geometry, Translation(0, 0, 0));
+    CdxModelID ia = Place(icoA.geometry, Translation(0, 0, 0)), ib = Place(icoB.geometry, Translation(0, 0, 0));
     int differing = 0;
     for (int round = 0; round < 10; ++round) {
-        V3 offset = Times(random.Direction(), 0.8);
-        Move(ca, random.Pose({0, 0, 0}));
-        Move(cb, random.Pose(offset));
-        Move(ia, random.Pose({0, 0, 0}));
-        Move(ib, random.Pose(offset));
+        Vec offset = Mul(random.UnitVector(), 0.8);
+        Move(ca, random.TurnedPose({0, 0, 0}));
+        Move(cb, random.TurnedPose(offset));
+        Move(ia, random.TurnedPose({0, 0, 0}));
+        Move(ib, random.TurnedPose(offset));
         std::vector<CdxContact> contacts;
-        V3 normal;
+        Vec normal;
         if (Intersect(ca, cb, &contacts, &normal, nullptr, 30)) {
-            EXPECT_GT(DotV(normal, Times(offset, -1.0)), 0.0) << "from B towards A";
+            EXPECT_GT(Dot(normal, Mul(offset, -1.0)), 0.0) << "from B towards A";
             for (const CdxContact &c : contacts)
                 for (int k = 0; k < 3; ++k) EXPECT_NEAR(normal[k], c.normal[k], 1e-12);
         }
         if (Intersect(ia, ib, &contacts, &normal, nullptr, 30)) {
             for (const CdxContact &c : contacts)
-                if (DotV(AsV3(c.normal), AsV3(contacts[0].normal)) < 1.0 - 1e-6) {
+                if (Dot(ToVec(c.normal), ToVec(contacts[0].normal)) < 1.0 - 1e-6) {
                     ++differing;
                     break;
                 }
@@ -176,11 +176,11 @@ TEST_F(MeshTest, CullingKeepsAtMostTheCapacityAndMergesNearbyContacts)
     Mesh &slab = NewMesh();
     AddBox(&slab, {1.5, 1.5, 0.2}, 12);
     slab.Build();
-    CdxModelID lower = Place(floor.geometry, At(0, 0, 0));
-    CdxModelID upper = Place(slab.geometry, Turned({0, 0, 1}, 0.3, {0, 0, 0.15}));
+    CdxModelID lower = Place(floor.geometry, Translation(0, 0, 0));
+    CdxModelID upper = Place(slab.geometry, AxisAngle({0, 0, 1}, 0.3, {0, 0, 0.15}));
     for (int capacity : {1, 4, 30, 100}) {
         std::vector<CdxContact> contacts;
-        V3 normal;
+        Vec normal;
         ASSERT_EQ(1, Intersect(upper, lower, &contacts, &normal, nullptr, capacity));
         EXPECT_EQ((size_t)std::min(capacity, 30), contacts.size());
         size_t up = 0;
@@ -198,7 +198,7 @@ TEST_F(MeshTest, CullingKeepsAtMostTheCapacityAndMergesNearbyContacts)
         EXPECT_GE(2 * up, contacts.size()) << "most contacts point out of the floor";
         for (size_t i = 0; i < contacts.size(); ++i)
             for (size_t j = i + 1; j < contacts.size(); ++j)
-                EXPECT_GE(Length(Minus(AsV3(contacts[i].position), AsV3(contacts[j].position))),
+                EXPECT_GE(Norm(Sub(ToVec(contacts[i].position), ToVec(contacts[j].position))),
                           0.1 - 1e-12);
         EXPECT_GT(normal[2], 0.999) << "from the floor (model 2) up to the slab";
     }
@@ -212,9 +212,9 @@ TEST_F(MeshTest, ClosestTrianglesAreTheClosestOfAllPairs)
     AddBox(&b, {0.4, 0.6, 0.2}, 2);
     a.Build();
     b.Build();
-    CdxModelID ma = Place(a.geometry, At(0, 0, 0)), mb = Place(b.geometry, At(0, 0, 0));
+    CdxModelID ma = Place(a.geometry, Translation(0, 0, 0)), mb = Place(b.geometry, Translation(0, 0, 0));
     for (int round = 0; round < 8; ++round) {
-        Frame fa = random.Pose({0, 0, 0}), fb = random.Pose(Times(random.Direction(), 1.5));
+        Pose fa = random.TurnedPose({0, 0, 0}), fb = random.TurnedPose(Mul(random.UnitVector(), 1.5));
         Move(ma, fa);
         Move(mb, fb);
         auto ta = WorldTriangles(a, fa), tb = WorldTriangles(b, fb);
@@ -249,16 +249,16 @@ TEST_F(MeshTest, MeshesWithAShallowBoxLevelFollowTheirMovedVertices)
         m->Build();
         EXPECT_EQ(3, CdxTriangleMeshGetOBBStartDepth(m->geometry));
     }
-    CdxModelID ma = Place(a.geometry, At(0, 0, 0)), mb = Place(b.geometry, At(1.5, 0, 0));
+    CdxModelID ma = Place(a.geometry, Translation(0, 0, 0)), mb = Place(b.geometry, Translation(1.5, 0, 0));
     EXPECT_EQ(0, Intersect(ma, mb, nullptr));
     // Stretch mesh B's vertices towards A without a new build.
-    for (V3 &v : b.vertices) v[0] *= 2.5;
+    for (Vec &v : b.vertices) v[0] *= 2.5;
     std::vector<CdxContact> contacts;
-    V3 normal;
+    Vec normal;
     ASSERT_EQ(1, Intersect(ma, mb, &contacts, &normal, nullptr, 30));
     EXPECT_LT(normal[0], 0.0) << "B now reaches A from +x";
     PxVector3 lo, hi;
-    CdxTriangleMeshGetAABB(b.geometry, FrameOf(mb).tm, lo, hi);
+    CdxTriangleMeshGetAABB(b.geometry, PoseOf(mb).tm, lo, hi);
     EXPECT_NEAR(1.5 - 1.25, lo[0], 1e-9) << "the refit also moved the mesh's box";
 }
 
@@ -270,11 +270,11 @@ TEST_F(MeshTest, LineSegmentsHitAMeshBoxWhereTheyHitTheBox)
     mesh.Build();
     CdxGeometryID box = CdxBoxCreate(1.4, 0.8, 1.0);
     Own(box);
-    Frame pose = random.Pose({0.2, 0.1, -0.3});
+    Pose pose = random.TurnedPose({0.2, 0.1, -0.3});
     CdxModelID meshModel = Place(mesh.geometry, pose), boxModel = Place(box, pose);
     int hits = 0;
     for (int round = 0; round < 200; ++round) {
-        V3 p0 = random.InBox(2.0), p1 = random.InBox(2.0);
+        Vec p0 = random.InBox(2.0), p1 = random.InBox(2.0);
         PxVector3 a = {p0[0], p0[1], p0[2]}, b = {p1[0], p1[1], p1[2]};
         CdxLineSegResult meshHit = {}, boxHit = {};
         int boxHits = CdxBoxLineSegIntersect(boxModel, a, b, &boxHit);

@@ -27,13 +27,13 @@ std::string ReadFile(const std::string &path)
     return text.str();
 }
 
-std::vector<std::array<V3, 3>> Triangles(CdxGeometryID mesh)
+std::vector<std::array<Vec, 3>> Triangles(CdxGeometryID mesh)
 {
-    std::vector<std::array<V3, 3>> out;
+    std::vector<std::array<Vec, 3>> out;
     for (int t = 0; t < CdxTriangleMeshGetTriangleCount(mesh); ++t) {
         PxReal *a, *b, *c;
         CdxTriangleMeshGetTriangleVertexPtrs(mesh, t, &a, &b, &c);
-        out.push_back({AsV3(a), AsV3(b), AsV3(c)});
+        out.push_back({ToVec(a), ToVec(b), ToVec(c)});
     }
     return out;
 }
@@ -45,7 +45,7 @@ TEST_F(MeshTest, WritingAndReadingGivesTheSameTrianglesOverSharedVertices)
     Random random(23);
     Mesh &mesh = NewMesh();
     AddIcosphere(&mesh, 1.0, 2);
-    for (V3 &v : mesh.vertices) v = Plus(v, Times(random.InBox(1.0), 1e-3));  // no round numbers
+    for (Vec &v : mesh.vertices) v = Add(v, Mul(random.InBox(1.0), 1e-3));  // no round numbers
     mesh.Build();
     std::string path = TempPath("round.obj");
     ASSERT_EQ(1, CdxuTriangleMeshWriteToObj(mesh.geometry, path.c_str()));
@@ -113,9 +113,9 @@ TEST_F(MeshTest, TheReaderFansPolygonsAndIgnoresWhatIsNotGeometry)
     Own(mesh);
     auto triangles = Triangles(mesh);
     ASSERT_EQ(5u, triangles.size()) << "a quad gives 2 triangles, a pentagon 3";
-    std::array<V3, 3> first = {V3{0, 0, 0}, V3{1, 0, 0}, V3{1, 1, 0}};
-    std::array<V3, 3> second = {V3{0, 0, 0}, V3{1, 1, 0}, V3{0, 1, 0}};
-    std::array<V3, 3> last = {V3{0, 0, 1}, V3{1, 2, 1}, V3{0, 1, 1}};
+    std::array<Vec, 3> first = {Vec{0, 0, 0}, Vec{1, 0, 0}, Vec{1, 1, 0}};
+    std::array<Vec, 3> second = {Vec{0, 0, 0}, Vec{1, 1, 0}, Vec{0, 1, 0}};
+    std::array<Vec, 3> last = {Vec{0, 0, 1}, Vec{1, 2, 1}, Vec{0, 1, 1}};
     EXPECT_EQ(first, triangles[0]);
     EXPECT_EQ(second, triangles[1]);
     EXPECT_EQ(last, triangles[4]);

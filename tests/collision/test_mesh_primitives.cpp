@@ -14,9 +14,9 @@ const CdxRequest kFour = {4, 0};
 const CdxRequest kSix = {6, 0};
 const CdxRequest kTouchOnly = {0, 0};
 
-void ExpectSameDirection(const V3 &expected, const V3 &actual, double tolerance)
+void ExpectSameDirection(const Vec &expected, const Vec &actual, double tolerance)
 {
-    EXPECT_NEAR(1.0, DotV(expected, actual) / (Length(expected) * Length(actual)), tolerance)
+    EXPECT_NEAR(1.0, Dot(expected, actual) / (Norm(expected) * Norm(actual)), tolerance)
         << "expected (" << expected[0] << ", " << expected[1] << ", " << expected[2] << "), got ("
         << actual[0] << ", " << actual[1] << ", " << actual[2] << ")";
 }
@@ -33,24 +33,24 @@ TEST_F(MeshTest, ABoxMeshOnAPlaneReachesAsDeepAsTheBoxWithThePlaneNormal)
     Own(box);
     CdxGeometryID plane = CdxPlaneCreate();
     Own(plane);
-    Frame ground = Turned({1, 0, 0}, 0.3, {0, 0, 1});
+    Pose ground = AxisAngle({1, 0, 0}, 0.3, {0, 0, 1});
     CdxModelID floorModel = Place(plane, ground);
-    CdxModelID meshModel = Place(mesh.geometry, At(0, 0, 0));
-    CdxModelID boxModel = Place(box, At(0, 0, 0));
-    V3 up = ground.Rotate({0, 0, 1});
+    CdxModelID meshModel = Place(mesh.geometry, Translation(0, 0, 0));
+    CdxModelID boxModel = Place(box, Translation(0, 0, 0));
+    Vec up = ground.ToWorldDirection({0, 0, 1});
     int touched = 0;
     for (int round = 0; round < 40; ++round) {
-        Frame pose = random.Pose(ground.Apply({random.Uniform(-1, 1), random.Uniform(-1, 1), 0}));
+        Pose pose = random.TurnedPose(ground.ToWorld({random.Uniform(-1, 1), random.Uniform(-1, 1), 0}));
         // Lift the pose so that the lowest corner is at depth in [-0.1, 0.02].
         double reach = 0.0;
         for (int i = 0; i < 3; ++i)
-            reach += std::fabs(DotV(AsV3(pose.tm[i]), up)) * (i == 0 ? 0.5 : i == 1 ? 0.3 : 0.2);
-        V3 origin = Plus(AsV3(pose.tm[3]), Times(up, reach + random.Uniform(-0.1, 0.02)));
+            reach += std::fabs(Dot(ToVec(pose.tm[i]), up)) * (i == 0 ? 0.5 : i == 1 ? 0.3 : 0.2);
+        Vec origin = Add(ToVec(pose.tm[3]), Mul(up, reach + random.Uniform(-0.1, 0.02)));
         PxV3Set(pose.tm[3], origin[0], origin[1], origin[2]);
         Move(meshModel, pose);
         Move(boxModel, pose);
         std::vector<CdxContact> meshContacts, boxContacts;
-        V3 meshNormal, boxNormal;
+        Vec meshNormal, boxNormal;
         int meshTouch = Intersect(meshModel, floorModel, &meshContacts, &meshNormal, &kFour);
         int boxTouch = Intersect(boxModel, floorModel, &boxContacts, &boxNormal, &kFour);
         ASSERT_EQ(boxTouch, meshTouch) << "round " << round;
@@ -61,9 +61,9 @@ TEST_F(MeshTest, ABoxMeshOnAPlaneReachesAsDeepAsTheBoxWithThePlaneNormal)
         EXPECT_LE(meshContacts.size(), 4u);
         for (const CdxContact &c : meshContacts) {
             // Each contact is a point of the mesh that far above the plane.
-            EXPECT_NEAR(c.separation, DotV(Minus(AsV3(c.position), AsV3(ground.tm[3])), up), 1e-12);
+            EXPECT_NEAR(c.separation, Dot(Sub(ToVec(c.position), ToVec(ground.tm[3])), up), 1e-12);
             EXPECT_LT(c.separation, 0.0);
-            ExpectSameDirection(up, AsV3(c.normal), 1e-12);
+            ExpectSameDirection(up, ToVec(c.normal), 1e-12);
             EXPECT_EQ(2, c.dims >> 8) << "the plane's face";
         }
     }
@@ -77,13 +77,13 @@ TEST_F(MeshTest, ATessellatedBallOnAPlaneIsWithinItsTessellationErrorOfTheSphere
     ball.Build();
     CdxGeometryID plane = CdxPlaneCreate();
     Own(plane);
-    CdxModelID floorModel = Place(plane, At(0, 0, 0));
+    CdxModelID floorModel = Place(plane, Translation(0, 0, 0));
     Random random(3);
     for (int round = 0; round < 20; ++round) {
         double height = random.Uniform(0.85, 0.99);
-        CdxModelID model = Place(ball.geometry, random.Pose({0, 0, height}));
+        CdxModelID model = Place(ball.geometry, random.TurnedPose({0, 0, height}));
         std::vector<CdxContact> contacts;
-        V3 normal;
+        Vec normal;
         ASSERT_EQ(1, Intersect(model, floorModel, &contacts, &normal));
         ASSERT_FALSE(contacts.empty());
         EXPECT_LE(contacts.size(), 3u) << "the mesh-plane default request allows 3";
@@ -97,7 +97,7 @@ TEST_F(MeshTest, ATessellatedBallOnAPlaneIsWithinItsTessellationErrorOfTheSphere
 TEST_F(MeshTest, ABoxMeshAgainstASphereAnswersLikeTheBoxAtFacesEdgesCornersAndInside)
 {
     Random random(8);
-    const V3 half = {0.6, 0.4, 0.5};
+    const Vec half = {0.6, 0.4, 0.5};
     Mesh &mesh = NewMesh();
     AddBox(&mesh, half, 3);
     mesh.Build();
@@ -105,14 +105,14 @@ TEST_F(MeshTest, ABoxMeshAgainstASphereAnswersLikeTheBoxAtFacesEdgesCornersAndIn
     Own(box);
     CdxGeometryID sphere = CdxSphereCreate(0.25);
     Own(sphere);
-    Frame pose = random.Pose({0.5, -1, 2});
+    Pose pose = random.TurnedPose({0.5, -1, 2});
     CdxModelID meshModel = Place(mesh.geometry, pose);
     CdxModelID boxModel = Place(box, pose);
-    CdxModelID ball = Place(sphere, At(0, 0, 0));
+    CdxModelID ball = Place(sphere, Translation(0, 0, 0));
     int compared = 0;
     for (int round = 0; round < 200; ++round) {
         // Centres around the box from 0.05 inside a face to 0.3 outside.
-        V3 local = random.InBox(1.0);
+        Vec local = random.InBox(1.0);
         for (int k = 0; k < 3; ++k) local[k] *= half[k] + 0.3;
         bool inside = std::fabs(local[0]) < half[0] && std::fabs(local[1]) < half[1] &&
                       std::fabs(local[2]) < half[2];
@@ -122,10 +122,10 @@ TEST_F(MeshTest, ABoxMeshAgainstASphereAnswersLikeTheBoxAtFacesEdgesCornersAndIn
             for (int k = 0; k < 3; ++k) local[k] = k == axis ? 0.0 : 0.3 * local[k] * half[k];
             local[axis] = (round % 2 ? 1 : -1) * (half[axis] - random.Uniform(0.0, 0.05));
         }
-        V3 centre = pose.Apply(local);
-        Move(ball, At(centre[0], centre[1], centre[2]));
+        Vec centre = pose.ToWorld(local);
+        Move(ball, Translation(centre[0], centre[1], centre[2]));
         std::vector<CdxContact> meshContacts, boxContacts;
-        V3 meshNormal, boxNormal;
+        Vec meshNormal, boxNormal;
         int boxTouch = Intersect(boxModel, ball, &boxContacts, &boxNormal, &kSix);
         int meshTouch = Intersect(meshModel, ball, &meshContacts, &meshNormal, &kSix);
         ASSERT_EQ(boxTouch, meshTouch) << "round " << round;
@@ -149,13 +149,13 @@ TEST_F(MeshTest, ABoxMeshAgainstABoxAnswersLikeTwoBoxes)
     CdxGeometryID big = CdxBoxCreate(2, 2, 2), small = CdxBoxCreate(0.6, 0.5, 0.4);
     Own(big);
     Own(small);
-    CdxModelID meshModel = Place(mesh.geometry, At(0, 0, 0));
-    CdxModelID bigModel = Place(big, At(0, 0, 0));
-    CdxModelID smallModel = Place(small, At(0, 0, 0));
+    CdxModelID meshModel = Place(mesh.geometry, Translation(0, 0, 0));
+    CdxModelID bigModel = Place(big, Translation(0, 0, 0));
+    CdxModelID smallModel = Place(small, Translation(0, 0, 0));
     for (int round = 0; round < 30; ++round) {
         // The small box tilted by up to 0.5 rad over the top face, its
         // lowest corner between 0.08 deep and 0.02 above.
-        Frame pose = Turned(random.Direction(), random.Uniform(0.0, round < 5 ? 0.0 : 0.5),
+        Pose pose = AxisAngle(random.UnitVector(), random.Uniform(0.0, round < 5 ? 0.0 : 0.5),
                             {random.Uniform(-0.3, 0.3), random.Uniform(-0.3, 0.3), 0});
         double reach = 0.0;
         const double h[3] = {0.3, 0.25, 0.2};
@@ -163,7 +163,7 @@ TEST_F(MeshTest, ABoxMeshAgainstABoxAnswersLikeTwoBoxes)
         pose.tm[3][2] = 1.0 + reach + random.Uniform(-0.08, 0.02);
         Move(smallModel, pose);
         std::vector<CdxContact> meshContacts, boxContacts;
-        V3 meshNormal, boxNormal;
+        Vec meshNormal, boxNormal;
         int boxTouch = Intersect(bigModel, smallModel, &boxContacts, &boxNormal, &kFour);
         int meshTouch = Intersect(meshModel, smallModel, &meshContacts, &meshNormal, &kFour);
         ASSERT_EQ(boxTouch, meshTouch) << "round " << round;
@@ -187,21 +187,21 @@ TEST_F(MeshTest, ACylinderOnAMeshFloorAnswersLikeOnAPlaneWithTheNormalTowardsThe
     Own(cylinder);
     CdxGeometryID plane = CdxPlaneCreate();
     Own(plane);
-    CdxModelID floorModel = Place(floor.geometry, At(0, 0, 0));
-    CdxModelID planeModel = Place(plane, At(0, 0, 0));
-    CdxModelID can = Place(cylinder, At(0.2, 0.1, 0.48));
-    Frame lying = Turned({1, 0, 0}, M_PI / 2, {-0.3, 0.2, 0.37});
-    for (const Frame &pose : {At(0.2, 0.1, 0.48), lying}) {
+    CdxModelID floorModel = Place(floor.geometry, Translation(0, 0, 0));
+    CdxModelID planeModel = Place(plane, Translation(0, 0, 0));
+    CdxModelID can = Place(cylinder, Translation(0.2, 0.1, 0.48));
+    Pose lying = AxisAngle({1, 0, 0}, M_PI / 2, {-0.3, 0.2, 0.37});
+    for (const Pose &pose : {Translation(0.2, 0.1, 0.48), lying}) {
         Move(can, pose);
         std::vector<CdxContact> meshContacts, planeContacts;
-        V3 meshNormal, planeNormal;
+        Vec meshNormal, planeNormal;
         ASSERT_EQ(1, Intersect(can, planeModel, &planeContacts, &planeNormal, &kFour));
         ASSERT_EQ(1, Intersect(floorModel, can, &meshContacts, &meshNormal, &kFour));
         EXPECT_NEAR(Deepest(planeContacts), Deepest(meshContacts), 1e-9);
         ExpectSameDirection({0, 0, -1}, meshNormal, 1e-9);
-        ExpectSameDirection(Times(planeNormal, -1.0), meshNormal, 1e-9);
+        ExpectSameDirection(Mul(planeNormal, -1.0), meshNormal, 1e-9);
         for (const CdxContact &c : meshContacts) {
-            ExpectSameDirection({0, 0, -1}, AsV3(c.normal), 1e-9);
+            ExpectSameDirection({0, 0, -1}, ToVec(c.normal), 1e-9);
             EXPECT_GE(c.element1, 0);
             EXPECT_LT(c.element1, 72);
         }
@@ -215,11 +215,11 @@ TEST_F(MeshTest, ASphereOverAMeshFloorIsPushedAwayWhicheverModelComesFirst)
     floor.Build();
     CdxGeometryID sphere = CdxSphereCreate(0.5);
     Own(sphere);
-    CdxModelID floorModel = Place(floor.geometry, At(0, 0, 0));
-    CdxModelID ball = Place(sphere, At(0.3, -0.2, 0.45));
+    CdxModelID floorModel = Place(floor.geometry, Translation(0, 0, 0));
+    CdxModelID ball = Place(sphere, Translation(0.3, -0.2, 0.45));
     for (int order = 0; order < 2; ++order) {
         std::vector<CdxContact> contacts;
-        V3 normal;
+        Vec normal;
         int touch = order == 0 ? Intersect(floorModel, ball, &contacts, &normal)
                                : Intersect(ball, floorModel, &contacts, &normal);
         ASSERT_EQ(1, touch);
@@ -230,14 +230,14 @@ TEST_F(MeshTest, ASphereOverAMeshFloorIsPushedAwayWhicheverModelComesFirst)
         EXPECT_NEAR(-0.05, contacts[0].position[2], 1e-12) << "on the sphere's surface";
     }
     // Below the two-sided floor the normal points up.
-    Move(ball, At(0.3, -0.2, -0.45));
-    V3 normal;
+    Move(ball, Translation(0.3, -0.2, -0.45));
+    Vec normal;
     ASSERT_EQ(1, Intersect(floorModel, ball, nullptr, &normal));
     ExpectSameDirection({0, 0, 1}, normal, 1e-12);
     // Out of reach, tolerance included.
-    Move(ball, At(0.3, -0.2, 0.5 + 0.011));
+    Move(ball, Translation(0.3, -0.2, 0.5 + 0.011));
     EXPECT_EQ(0, Intersect(floorModel, ball, nullptr));
-    Move(ball, At(0.3, -0.2, 0.5 + 0.009));
+    Move(ball, Translation(0.3, -0.2, 0.5 + 0.009));
     EXPECT_EQ(1, Intersect(floorModel, ball, nullptr));
 }
 
@@ -249,14 +249,14 @@ TEST_F(MeshTest, BudgetsOfZeroReportTouchOnlyAndDefaultsLimitTheContacts)
     CdxGeometryID box = CdxBoxCreate(3, 3, 1), plane = CdxPlaneCreate(),
                   cylinder = CdxCylinderCreate(1.5, 1), sphere = CdxSphereCreate(0.5);
     for (CdxGeometryID g : {box, plane, cylinder, sphere}) Own(g);
-    CdxModelID meshModel = Place(mesh.geometry, At(0, 0, 0.95));
-    CdxModelID others[] = {Place(box, At(0, 0, -0.5)), Place(plane, At(0, 0, 0)),
-                           Place(cylinder, At(0, 0, -0.5)), Place(sphere, At(0, 0, -0.5))};
+    CdxModelID meshModel = Place(mesh.geometry, Translation(0, 0, 0.95));
+    CdxModelID others[] = {Place(box, Translation(0, 0, -0.5)), Place(plane, Translation(0, 0, 0)),
+                           Place(cylinder, Translation(0, 0, -0.5)), Place(sphere, Translation(0, 0, -0.5))};
     const size_t defaults[] = {6, 3, 6, 6};
     for (int k = 0; k < 4; ++k) {
         SCOPED_TRACE(k);
         std::vector<CdxContact> contacts;
-        V3 normal;
+        Vec normal;
         ASSERT_EQ(1, Intersect(meshModel, others[k], &contacts, &normal, &kTouchOnly));
         EXPECT_TRUE(contacts.empty());
         ASSERT_EQ(1, Intersect(meshModel, others[k], &contacts, &normal, nullptr, 64)) << k;
@@ -280,19 +280,19 @@ TEST_F(MeshTest, TouchingTrianglesOfAPrimitiveAreTheOnesWithinReach)
     mesh.Build();
     CdxGeometryID sphere = CdxSphereCreate(0.3);
     Own(sphere);
-    CdxModelID meshModel = Place(mesh.geometry, At(0, 0, 0));
-    CdxModelID ball = Place(sphere, At(0, 0, 0));
+    CdxModelID meshModel = Place(mesh.geometry, Translation(0, 0, 0));
+    CdxModelID ball = Place(sphere, Translation(0, 0, 0));
     double reach = 0.3 + 2.0 * CdxModelGetContactTolerance(ball);
     for (int round = 0; round < 10; ++round) {
-        V3 centre = Times(random.Direction(), random.Uniform(1.0, 1.3));
-        Move(ball, At(centre[0], centre[1], centre[2]));
+        Vec centre = Mul(random.UnitVector(), random.Uniform(1.0, 1.3));
+        Move(ball, Translation(centre[0], centre[1], centre[2]));
         int expected = 0;
         for (const auto &t : mesh.triangles) {
             PxVector3 c = {centre[0], centre[1], centre[2]}, nearest;
             PxReal w[3];
             CxClosestPointOnTriangle(c, mesh.vertices[t[0]].data(), mesh.vertices[t[1]].data(),
                                      mesh.vertices[t[2]].data(), nearest, w);
-            if (Length(Minus(centre, AsV3(nearest))) <= reach) ++expected;
+            if (Norm(Sub(centre, ToVec(nearest))) <= reach) ++expected;
         }
         CdxModelPair pair;
         CdxModelPairReset(&pair, meshModel, ball);
@@ -327,19 +327,19 @@ TEST_F(MeshTest, DegenerateAndDeepInputGivesFiniteAnswers)
                               CdxCylinderCreate(0.3, 0.8), CdxPlaneCreate()};
     for (CdxGeometryID g : others) Own(g);
     for (CdxGeometryID meshGeometry : {soup.geometry, cube.geometry}) {
-        CdxModelID meshModel = Place(meshGeometry, At(0, 0, 0));
+        CdxModelID meshModel = Place(meshGeometry, Translation(0, 0, 0));
         for (CdxGeometryID g : others) {
-            CdxModelID other = Place(g, At(0, 0, 0));
+            CdxModelID other = Place(g, Translation(0, 0, 0));
             for (int round = 0; round < 25; ++round) {
                 // Round 0 puts the primitive at the very centre.
-                Move(other, random.Pose(round == 0 ? V3{0, 0, 0} : random.InBox(1.2)));
-                Move(meshModel, random.Pose(random.InBox(0.2)));
+                Move(other, random.TurnedPose(round == 0 ? Vec{0, 0, 0} : random.InBox(1.2)));
+                Move(meshModel, random.TurnedPose(random.InBox(0.2)));
                 std::vector<CdxContact> contacts;
-                V3 normal = {0, 0, 0};
+                Vec normal = {0, 0, 0};
                 int touch = Intersect(meshModel, other, &contacts, &normal);
                 EXPECT_TRUE(AllFinite(contacts, normal)) << "round " << round;
                 if (touch && !contacts.empty()) {
-                    EXPECT_NEAR(1.0, Length(normal), 1e-9);
+                    EXPECT_NEAR(1.0, Norm(normal), 1e-9);
                 }
             }
         }
