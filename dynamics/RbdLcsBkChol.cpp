@@ -1,8 +1,10 @@
 // bkChol, "block cholesky with no assembler": A and its factor are kept as
-// 4x4 tiles of the envelope, tile row I holding the tiles from minTile[I] to
-// the diagonal, and factored strip by strip (4 rows at a time).
+// 4x4 tiles of the envelope (in elimination-order positions), tile row I
+// holding the tiles from minTile[I] to the diagonal, and factored strip by
+// strip (4 rows at a time).
 #include <math.h>
 #include <string.h>
+#include <initializer_list>
 #include <kelmar/PxMessage.h>
 #include "RbdLcsMatrix.h"
 #include "RbdLcsMemoryPool.h"
@@ -14,49 +16,81 @@ namespace {
 
 enum { kT = 4, kTile = 16 }; // tile side and reals per tile (row-major)
 
-class bkChol : public LCPMatrix {
-public:
-    int allocate(int n, const SparseMatrixMap *map) override;
-    void destroy() override;
-    void reset_sparse_maps() override;
-    void setElement(int i, int j, PxReal v) override { *at(NZ_, i, j) = v; mirror(NZ_, i, j); }
-    void addElement(int i, int j, PxReal v) override { *at(NZ_, i, j) += v; mirror(NZ_, i, j); }
-    PxReal getElement(int i, int j) const override;
-    PxReal getElementFactor(int i, int j) const override;
-    void multiply(const PxReal *x, PxReal *out) const override;
-    void solve(PxReal *x, int columns) const override;
-    void solveUnit(PxReal *x, int column) const override;
+// The tiles of a lower envelope: tile row I stores tiles minTile[I] .. I.
+struct TileEnvelope {
+    int T = 0;                   // tile rows
+    int32_t *minTile = nullptr;  // "NC" (T): first stored tile column of each tile row
+    size_t *offset = nullptr;    // "NR" (T + 1): tiles stored before tile row I
 
-private:
     PxReal *tile(PxReal *store, int I, int J) const
     {
-        return store + (tileOffset_[I] + static_cast<size_t>(J - minTile_[I])) * kTile;
+        return store + (offset[I] + static_cast<size_t>(J - minTile[I])) * kTile;
     }
-    const PxReal *tileC(const PxReal *store, int I, int J) const
+    const PxReal *tile(const PxReal *store, int I, int J) const
     {
-        return store + (tileOffset_[I] + static_cast<size_t>(J - minTile_[I])) * kTile;
+        return store + (offset[I] + static_cast<size_t>(J - minTile[I])) * kTile;
     }
-    PxReal *at(PxReal *store, int i, int j) { return tile(store, i / kT, j / kT) + (i % kT) * kT + j % kT; }
-    // Diagonal tiles are kept whole so that their Cholesky reads plain rows.
-    void mirror(PxReal *store, int i, int j)
+    // Tile rows from the envelope start (first coupled index) of each of the
+    // 4 T indices.
+    void shape(const int32_t *start, int n)
     {
-        if (i / kT == j / kT && i != j) *at(store, j, i) = *at(store, i, j);
+        T = n / kT;
+        offset[0] = 0;
+        for (int I = 0; I < T; ++I) {
+            int first = I;
+            for (int r = 0; r < kT; ++r) {
+                int s = start[kT * I + r] / kT;
+                if (s < first) first = s;
+            }
+            minTile[I] = first;
+            offset[I + 1] = offset[I] + static_cast<size_t>(I - first + 1);
+        }
     }
-    int inEnvelope(int i, int j) const { return j / kT >= minTile_[i / kT]; }
-    int factor(const int32_t *fixed) override;
-    PxReal factorDiagonal(int i) const override { return 1.0 / rsD_[i]; }
-    void loadTile(PxReal S[16], int I, int J, const int32_t *fixed);
-    int vc_strip_Cholesky(int I, const int32_t *fixed);
-    int vc_dstrip_Cholesky(int I, const int32_t *fixed);
-    void forward(PxReal *x, int firstTile) const;
-    void backward(PxReal *x) const;
+    size_t tiles() const { return offset[T]; }
+};
 
-    int T_ = 0;                    // tile rows
-    int32_t *minTile_ = nullptr;   // "NC" (T): first stored tile column of each tile row
-    size_t *tileOffset_ = nullptr; // "NR" (T + 1): tiles stored before tile row I
+class bkChol : public LCPMatrix {
+public:
+    void destroy() override;
+    void reset_sparse_maps() override;
+
+private:
+    int allocateStorage(const int32_t *rowStart) override;
+    void setAt(int p, int q, PxReal v) override { *at(p, q) = v; mirror(p, q); }
+    void addAt(int p, int q, PxReal v) override { *at(p, q) += v; mirror(p, q); }
+    PxReal getAt(int p, int q) const override { return element(NZ_, p, q); }
+    PxReal getFactorAt(int p, int q) const override { return element(inverse_, p, q); }
+    int factor(const ActiveRows *rows) override;
+    void useWholeFactor() override;
+    PxReal factorDiagonal(int p) const override { return 1.0 / rsD_[p]; }
+    void multiplyOrdered(const PxReal *x, PxReal *out) const override;
+    void forward(PxReal *x, int first) const override;
+    void backward(PxReal *x) const override;
+
+    PxReal *at(int p, int q) { return A_.tile(NZ_, p / kT, q / kT) + (p % kT) * kT + q % kT; }
+    // Diagonal tiles are kept whole so that their Cholesky reads plain rows.
+    void mirror(int p, int q)
+    {
+        if (p / kT == q / kT && p != q) *at(q, p) = *at(p, q);
+    }
+    // Element (p, q), p >= q, of tiles stored in A's envelope; 0 outside it.
+    PxReal element(const PxReal *store, int p, int q) const
+    {
+        if (q / kT < A_.minTile[p / kT]) return 0.0;
+        return A_.tile(store, p / kT, q / kT)[(p % kT) * kT + q % kT];
+    }
+
+    TileEnvelope A_;               // envelope of A and of the whole factor
     PxReal *NZ_ = nullptr;         // "NZ": the tiles of A
-    PxReal *inverse_ = nullptr;    // "inverse": the tiles of the factor L
-    PxReal *rsD_ = nullptr;        // "rsD" (n): 1 / L(i, i)
+    PxReal *inverse_ = nullptr;    // "inverse": the tiles of the whole factor L
+    PxReal *rsD_ = nullptr;        // "rsD" (n): 1 / L(p, p) of the whole factor
+    TileEnvelope C_;               // envelope of the compact factor
+    PxReal *compactL_ = nullptr;   // its tiles (room for a whole lower triangle)
+    PxReal *compactRsD_ = nullptr; // (n) its 1 / L(k, k)
+    // The factor the substitutions use.
+    const TileEnvelope *env_ = nullptr;
+    const PxReal *L_ = nullptr;
+    const PxReal *rs_ = nullptr;
 };
 
 size_t tileRowsFor(int n) { return static_cast<size_t>(n / kT); }
@@ -67,64 +101,52 @@ size_t bkCholMemoryRequired(int n)
 {
     size_t T = tileRowsFor(n);
     size_t tiles = T * (T + 1) / 2; // a full lower triangle in the worst case
-    return PoolAlignedCost(sizeof(int32_t) * T) + PoolAlignedCost(sizeof(size_t) * (T + 1))
-         + 2 * PoolAlignedCost(sizeof(PxReal) * kTile * tiles)
-         + PoolAlignedCost(sizeof(PxReal) * static_cast<size_t>(n))
+    size_t envelope = PoolAlignedCost(sizeof(int32_t) * T) + PoolAlignedCost(sizeof(size_t) * (T + 1));
+    size_t reals = PoolAlignedCost(sizeof(PxReal) * static_cast<size_t>(n));
+    return 2 * envelope + 3 * PoolAlignedCost(sizeof(PxReal) * kTile * tiles) + 2 * reals
          + LCPMatrix::inverseMemoryRequired(n);
 }
 
-int bkChol::allocate(int n, const SparseMatrixMap *map)
+int bkChol::allocateStorage(const int32_t *rowStart)
 {
-    n_ = n;
-    T_ = n / kT;
-    size_t T = static_cast<size_t>(T_);
-    minTile_ = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * T), kPoolAlignment, "NC"));
-    tileOffset_ = static_cast<size_t *>(
-        PoolAllocAligned(PoolRound(sizeof(size_t) * (T + 1)), kPoolAlignment, "NR"));
-    if (!minTile_ || !tileOffset_) return 0;
-    tileOffset_[0] = 0;
-    for (int I = 0; I < T_; ++I) {
-        int first = I;
-        for (int r = 0; r < kT; ++r) {
-            int start = map->rowStart[kT * I + r] / kT;
-            if (start < first) first = start;
-        }
-        minTile_[I] = first;
-        tileOffset_[I + 1] = tileOffset_[I] + static_cast<size_t>(I - first + 1);
+    size_t T = static_cast<size_t>(n_ / kT);
+    for (TileEnvelope *env : {&A_, &C_}) {
+        env->minTile = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * T), kPoolAlignment, "NC"));
+        env->offset = static_cast<size_t *>(PoolAllocAligned(PoolRound(sizeof(size_t) * (T + 1)), kPoolAlignment, "NR"));
+        if (!env->minTile || !env->offset) return 0;
     }
-    size_t bytes = sizeof(PxReal) * kTile * tileOffset_[T];
+    A_.shape(rowStart, n_);
+    size_t bytes = sizeof(PxReal) * kTile * A_.tiles();
     NZ_ = static_cast<PxReal *>(PoolAllocAligned(bytes, kPoolAlignment, "NZ"));
     inverse_ = static_cast<PxReal *>(PoolAllocAligned(bytes, kPoolAlignment, "inverse"));
     rsD_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * T * kT, kPoolAlignment, "rsD"));
-    if (!NZ_ || !inverse_ || !rsD_) return 0;
-    return allocateInverse(n);
+    compactL_ = static_cast<PxReal *>(
+        PoolAllocAligned(sizeof(PxReal) * kTile * (T * (T + 1) / 2), kPoolAlignment, "compact factor"));
+    compactRsD_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * T * kT, kPoolAlignment, "compact rsD"));
+    if (!NZ_ || !inverse_ || !rsD_ || !compactL_ || !compactRsD_) return 0;
+    return 1;
 }
 
 void bkChol::destroy()
 {
     LCPMatrix::destroy();
-    T_ = 0;
-    minTile_ = nullptr;
-    tileOffset_ = nullptr;
-    NZ_ = inverse_ = rsD_ = nullptr;
+    A_ = TileEnvelope();
+    C_ = TileEnvelope();
+    NZ_ = inverse_ = rsD_ = compactL_ = compactRsD_ = nullptr;
+    env_ = nullptr;
+    L_ = rs_ = nullptr;
 }
 
 void bkChol::reset_sparse_maps()
 {
-    memset(NZ_, 0, sizeof(PxReal) * kTile * tileOffset_[T_]);
+    memset(NZ_, 0, sizeof(PxReal) * kTile * A_.tiles());
 }
 
-PxReal bkChol::getElement(int i, int j) const
+void bkChol::useWholeFactor()
 {
-    if (j > i) { int t = i; i = j; j = t; }
-    if (!inEnvelope(i, j)) return 0.0;
-    return tileC(NZ_, i / kT, j / kT)[(i % kT) * kT + j % kT];
-}
-
-PxReal bkChol::getElementFactor(int i, int j) const
-{
-    if (j > i || !inEnvelope(i, j)) return 0.0;
-    return tileC(inverse_, i / kT, j / kT)[(i % kT) * kT + j % kT];
+    env_ = &A_;
+    L_ = inverse_;
+    rs_ = rsD_;
 }
 
 // S -= L_IK L_JK^T for every K both tile rows store, up to (not including) J.
@@ -137,77 +159,100 @@ static void subtractProducts(PxReal S[kTile], const PxReal *LI, const PxReal *LJ
                                + LI[r * kT + 2] * LJ[c * kT + 2] + LI[r * kT + 3] * LJ[c * kT + 3];
 }
 
-// Tile (I, J) of A, with the rows and columns of fixed rows (when given)
-// replaced by those of the identity.
-void bkChol::loadTile(PxReal S[kTile], int I, int J, const int32_t *fixed)
-{
-    memcpy(S, tile(NZ_, I, J), sizeof(PxReal) * kTile);
-    if (!fixed) return;
-    for (int r = 0; r < kT; ++r)
-        for (int c = 0; c < kT; ++c)
-            if (fixed[kT * I + r] || fixed[kT * J + c]) S[r * kT + c] = (I == J && r == c) ? 1.0 : 0.0;
-}
-
 // Off-diagonal tiles of strip I: L_IJ = (A_IJ - sum_K L_IK L_JK^T) L_JJ^-T.
-int bkChol::vc_strip_Cholesky(int I, const int32_t *fixed)
+// load(S, I, J) gives tile (I, J) of the matrix being factored.
+template <typename Load>
+int vc_strip_Cholesky(const TileEnvelope &E, PxReal *L, const PxReal *rsD, int I, Load &load)
 {
-    for (int J = minTile_[I]; J < I; ++J) {
+    for (int J = E.minTile[I]; J < I; ++J) {
         PxReal S[kTile];
-        loadTile(S, I, J, fixed);
-        int K0 = minTile_[I] > minTile_[J] ? minTile_[I] : minTile_[J];
-        subtractProducts(S, tile(inverse_, I, K0), tile(inverse_, J, K0), J - K0);
-        const PxReal *LJJ = tile(inverse_, J, J);
-        PxReal *LIJ = tile(inverse_, I, J);
+        load(S, I, J);
+        int K0 = E.minTile[I] > E.minTile[J] ? E.minTile[I] : E.minTile[J];
+        subtractProducts(S, E.tile(L, I, K0), E.tile(L, J, K0), J - K0);
+        const PxReal *LJJ = E.tile(L, J, J);
+        PxReal *LIJ = E.tile(L, I, J);
         for (int r = 0; r < kT; ++r)
             for (int c = 0; c < kT; ++c) {
                 PxReal s = S[r * kT + c];
                 for (int m = 0; m < c; ++m) s -= LIJ[r * kT + m] * LJJ[c * kT + m];
-                LIJ[r * kT + c] = s * rsD_[kT * J + c];
+                LIJ[r * kT + c] = s * rsD[kT * J + c];
             }
     }
     return 1;
 }
 
 // Diagonal tile of strip I: L_II L_II^T = A_II - sum_K L_IK L_IK^T.
-int bkChol::vc_dstrip_Cholesky(int I, const int32_t *fixed)
+template <typename Load>
+int vc_dstrip_Cholesky(const TileEnvelope &E, PxReal *L, PxReal *rsD, int I, Load &load)
 {
     PxReal S[kTile];
-    loadTile(S, I, I, fixed);
-    subtractProducts(S, tile(inverse_, I, minTile_[I]), tile(inverse_, I, minTile_[I]), I - minTile_[I]);
-    PxReal *L = tile(inverse_, I, I);
-    memset(L, 0, sizeof(PxReal) * kTile);
+    load(S, I, I);
+    subtractProducts(S, E.tile(L, I, E.minTile[I]), E.tile(L, I, E.minTile[I]), I - E.minTile[I]);
+    PxReal *LII = E.tile(L, I, I);
+    memset(LII, 0, sizeof(PxReal) * kTile);
     for (int c = 0; c < kT; ++c) {
         PxReal d = S[c * kT + c];
-        for (int m = 0; m < c; ++m) d -= L[c * kT + m] * L[c * kT + m];
+        for (int m = 0; m < c; ++m) d -= LII[c * kT + m] * LII[c * kT + m];
         if (!(d > 0.0)) {
             PxFatalError(12, "Kelmar toolkits internals: Cholesky factorizer in vc_dstrip_Cholesky: the system matrix is not positive definite.\n");
             return 0;
         }
         PxReal lcc = sqrt(d);
-        L[c * kT + c] = lcc;
-        rsD_[kT * I + c] = 1.0 / lcc;
+        LII[c * kT + c] = lcc;
+        rsD[kT * I + c] = 1.0 / lcc;
         for (int r = c + 1; r < kT; ++r) {
             PxReal s = S[r * kT + c];
-            for (int m = 0; m < c; ++m) s -= L[r * kT + m] * L[c * kT + m];
-            L[r * kT + c] = s / lcc;
+            for (int m = 0; m < c; ++m) s -= LII[r * kT + m] * LII[c * kT + m];
+            LII[r * kT + c] = s / lcc;
         }
     }
     return 1;
 }
 
-int bkChol::factor(const int32_t *fixed)
+template <typename Load>
+int factorTiles(const TileEnvelope &E, PxReal *L, PxReal *rsD, Load load)
 {
-    for (int I = 0; I < T_; ++I)
-        if (!vc_strip_Cholesky(I, fixed) || !vc_dstrip_Cholesky(I, fixed)) return 0;
+    for (int I = 0; I < E.T; ++I)
+        if (!vc_strip_Cholesky(E, L, rsD, I, load) || !vc_dstrip_Cholesky(E, L, rsD, I, load)) return 0;
     return 1;
 }
 
-void bkChol::multiply(const PxReal *x, PxReal *out) const
+int bkChol::factor(const ActiveRows *rows)
+{
+    if (!rows) {
+        auto whole = [this](PxReal S[kTile], int I, int J) {
+            memcpy(S, A_.tile(NZ_, I, J), sizeof(PxReal) * kTile);
+        };
+        return factorTiles(A_, inverse_, rsD_, whole);
+    }
+    C_.shape(rows->start, rows->padded);
+    env_ = &C_;
+    L_ = compactL_;
+    rs_ = compactRsD_;
+    // Tile (I, J) of the compact matrix gathered from A; the padding up to a
+    // whole tile is identity.
+    auto compact = [this, rows](PxReal S[kTile], int I, int J) {
+        for (int r = 0; r < kT; ++r)
+            for (int c = 0; c < kT; ++c) {
+                int k = kT * I + r, l = kT * J + c;
+                PxReal v;
+                if (k >= rows->count || l >= rows->count) v = k == l ? 1.0 : 0.0;
+                else {
+                    int p = rows->position[k], q = rows->position[l];
+                    v = p >= q ? element(NZ_, p, q) : element(NZ_, q, p);
+                }
+                S[r * kT + c] = v;
+            }
+    };
+    return factorTiles(C_, compactL_, compactRsD_, compact);
+}
+
+void bkChol::multiplyOrdered(const PxReal *x, PxReal *out) const
 {
     memset(out, 0, sizeof(PxReal) * static_cast<size_t>(n_));
-    for (int I = 0; I < T_; ++I) {
-        const PxReal *A = tileC(NZ_, I, minTile_[I]);
-        for (int J = minTile_[I]; J <= I; ++J, A += kTile) {
+    for (int I = 0; I < A_.T; ++I) {
+        const PxReal *A = A_.tile(NZ_, I, A_.minTile[I]);
+        for (int J = A_.minTile[I]; J <= I; ++J, A += kTile) {
             const PxReal *xJ = x + kT * J;
             const PxReal *xI = x + kT * I;
             for (int r = 0; r < kT; ++r)
@@ -221,13 +266,15 @@ void bkChol::multiply(const PxReal *x, PxReal *out) const
     }
 }
 
-// L y = x in place, for x zero in the tiles before firstTile.
-void bkChol::forward(PxReal *x, int firstTile) const
+// L y = x in place, for x zero before index `first`.
+void bkChol::forward(PxReal *x, int first) const
 {
-    for (int I = firstTile; I < T_; ++I) {
+    const TileEnvelope &E = *env_;
+    int firstTile = first / kT;
+    for (int I = firstTile; I < E.T; ++I) {
         PxReal *xI = x + kT * I;
-        int J0 = minTile_[I] > firstTile ? minTile_[I] : firstTile;
-        const PxReal *L = tileC(inverse_, I, J0);
+        int J0 = E.minTile[I] > firstTile ? E.minTile[I] : firstTile;
+        const PxReal *L = E.tile(L_, I, J0);
         for (int J = J0; J < I; ++J, L += kTile) {
             const PxReal *xJ = x + kT * J;
             for (int r = 0; r < kT; ++r)
@@ -236,7 +283,7 @@ void bkChol::forward(PxReal *x, int firstTile) const
         for (int r = 0; r < kT; ++r) {
             PxReal s = xI[r];
             for (int m = 0; m < r; ++m) s -= L[r * kT + m] * xI[m];
-            xI[r] = s * rsD_[kT * I + r];
+            xI[r] = s * rs_[kT * I + r];
         }
     }
 }
@@ -244,37 +291,22 @@ void bkChol::forward(PxReal *x, int firstTile) const
 // L^T x = y in place.
 void bkChol::backward(PxReal *x) const
 {
-    for (int I = T_ - 1; I >= 0; --I) {
+    const TileEnvelope &E = *env_;
+    for (int I = E.T - 1; I >= 0; --I) {
         PxReal *xI = x + kT * I;
-        const PxReal *L = tileC(inverse_, I, I);
+        const PxReal *L = E.tile(L_, I, I);
         for (int r = kT - 1; r >= 0; --r) {
             PxReal s = xI[r];
             for (int m = r + 1; m < kT; ++m) s -= L[m * kT + r] * xI[m];
-            xI[r] = s * rsD_[kT * I + r];
+            xI[r] = s * rs_[kT * I + r];
         }
-        L = tileC(inverse_, I, minTile_[I]);
-        for (int J = minTile_[I]; J < I; ++J, L += kTile) {
+        L = E.tile(L_, I, E.minTile[I]);
+        for (int J = E.minTile[I]; J < I; ++J, L += kTile) {
             PxReal *xJ = x + kT * J;
             for (int c = 0; c < kT; ++c)
                 xJ[c] -= L[c] * xI[0] + L[kT + c] * xI[1] + L[2 * kT + c] * xI[2] + L[3 * kT + c] * xI[3];
         }
     }
-}
-
-void bkChol::solve(PxReal *x, int columns) const
-{
-    for (int k = 0; k < columns; ++k, x += n_) {
-        forward(x, 0);
-        backward(x);
-    }
-}
-
-void bkChol::solveUnit(PxReal *x, int column) const
-{
-    memset(x, 0, sizeof(PxReal) * static_cast<size_t>(n_));
-    x[column] = 1.0;
-    forward(x, column / kT);
-    backward(x);
 }
 
 LCPMatrix &bkCholInstance()

@@ -15,15 +15,70 @@ void LCPMatrix::destroy()
     Ainv_ = nullptr;
     column_solved_ = nullptr;
     pivot_ = nullptr;
-    fixed_ = nullptr;
-    masked_ = 0;
+    pos_ = rowAt_ = rowStart_ = nullptr;
+    factorRow_ = factorIndex_ = nullptr;
+    activePosition_ = activeStart_ = nullptr;
+    scratch_ = nullptr;
+    identityOrder_ = 1;
+    factorSize_ = 0;
+    compact_ = 0;
+    wholeFactored_ = factorValid_ = 0;
 }
 
 size_t LCPMatrix::inverseMemoryRequired(int n)
 {
     size_t un = static_cast<size_t>(n);
-    return PoolAlignedCost(sizeof(PxReal) * un * un) + 2 * PoolAlignedCost(sizeof(int32_t) * un)
-         + PoolAlignedCost(sizeof(PxReal) * un);
+    return PoolAlignedCost(sizeof(PxReal) * un * un) + PoolAlignedCost(sizeof(int32_t) * un)
+         + PoolAlignedCost(sizeof(PxReal) * un)          // pivots
+         + 7 * PoolAlignedCost(sizeof(int32_t) * un)     // order, envelope and factor tables
+         + PoolAlignedCost(sizeof(PxReal) * 2 * un);     // substitution scratch
+}
+
+namespace {
+
+int32_t *orderTable(size_t count, const char *name)
+{
+    return static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * count), kPoolAlignment, name));
+}
+
+} // namespace
+
+int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
+{
+    n_ = n;
+    size_t un = static_cast<size_t>(n);
+    pos_ = orderTable(un, "positions");
+    rowAt_ = orderTable(un, "rows at positions");
+    rowStart_ = orderTable(un, "envelope starts");
+    factorRow_ = orderTable(un, "factor rows");
+    factorIndex_ = orderTable(un, "factor indices");
+    activePosition_ = orderTable(un, "active positions");
+    activeStart_ = orderTable(un, "active envelope");
+    scratch_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * 2 * un, kPoolAlignment, "order scratch"));
+    if (!pos_ || !rowAt_ || !rowStart_ || !factorRow_ || !factorIndex_ || !activePosition_ || !activeStart_
+        || !scratch_)
+        return 0;
+    identityOrder_ = !(map->position && map->rowAt);
+    for (int i = 0; i < n; ++i) {
+        pos_[i] = identityOrder_ ? i : map->position[i];
+        rowAt_[i] = identityOrder_ ? i : map->rowAt[i];
+        rowStart_[i] = map->rowStart[i];
+    }
+    wholeFactored_ = factorValid_ = 0;
+    if (!allocateStorage(rowStart_)) return 0;
+    selectWholeFactor();
+    return allocateInverse(n);
+}
+
+void LCPMatrix::selectWholeFactor()
+{
+    compact_ = 0;
+    factorSize_ = n_;
+    for (int p = 0; p < n_; ++p) {
+        factorRow_[p] = rowAt_[p];
+        factorIndex_[rowAt_[p]] = p;
+    }
+    useWholeFactor();
 }
 
 int LCPMatrix::allocateInverse(int n)
@@ -34,33 +89,138 @@ int LCPMatrix::allocateInverse(int n)
     column_solved_ = static_cast<int32_t *>(
         PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "column_solved"));
     pivot_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "pivots"));
-    fixed_ = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "fixed rows"));
-    if (!Ainv_ || !column_solved_ || !pivot_ || !fixed_) return 0;
+    if (!Ainv_ || !column_solved_ || !pivot_) return 0;
     clearInverse();
-    masked_ = 0;
     return 1;
+}
+
+void LCPMatrix::setElement(int i, int j, PxReal v)
+{
+    int p = pos_[i], q = pos_[j];
+    if (p >= q) setAt(p, q, v);
+    else setAt(q, p, v);
+}
+
+void LCPMatrix::addElement(int i, int j, PxReal v)
+{
+    int p = pos_[i], q = pos_[j];
+    if (p >= q) addAt(p, q, v);
+    else addAt(q, p, v);
+}
+
+PxReal LCPMatrix::getElement(int i, int j) const
+{
+    int p = pos_[i], q = pos_[j];
+    return p >= q ? getAt(p, q) : getAt(q, p);
+}
+
+PxReal LCPMatrix::getElementFactor(int i, int j) const
+{
+    int p = pos_[i], q = pos_[j];
+    return q > p ? 0.0 : getFactorAt(p, q);
 }
 
 int LCPMatrix::factorize()
 {
-    masked_ = 0;
+    selectWholeFactor();
     clearInverse();
-    if (!factor(nullptr)) return 0;
-    for (int i = 0; i < n_; ++i) pivot_[i] = factorDiagonal(i);
+    wholeFactored_ = factorValid_ = factor(nullptr);
+    if (!wholeFactored_) return 0;
+    for (int p = 0; p < n_; ++p) pivot_[rowAt_[p]] = factorDiagonal(p);
     return 1;
 }
 
 int LCPMatrix::factorizeWithFixedRows(const int32_t *state, int count)
 {
-    int anyFixed = 0;
-    for (int i = 0; i < n_; ++i) {
-        fixed_[i] = i < count && (state[i] & kLcpFixed) ? 1 : 0;
-        anyFixed |= fixed_[i];
+    int m = 0, changed = 0;
+    for (int p = 0; p < n_; ++p) {
+        int row = rowAt_[p];
+        int fixed = row < count && (state[row] & kLcpFixed);
+        if (!fixed) activePosition_[m++] = p;
+        if (fixed != (factorIndex_[row] < 0)) changed = 1;
     }
-    if (!anyFixed && !masked_) return 1; // the whole matrix is factored already
-    masked_ = anyFixed;
+    // The factor in use may already leave out exactly these rows.
+    if (!changed) return factorValid_;
     clearInverse();
-    return factor(anyFixed ? fixed_ : nullptr);
+    if (m == n_) {
+        // Nothing fixed: the whole matrix's factor is still there.
+        selectWholeFactor();
+        factorValid_ = wholeFactored_;
+        return factorValid_;
+    }
+    // The compact envelope: each active row from the first active position
+    // at or after its own envelope start (found through factorRow_, which
+    // holds, for the moment, the next active index at or after each position).
+    int padded = (m + 3) & ~3;
+    for (int p = n_ - 1, k = m; p >= 0; --p) {
+        if (k > 0 && activePosition_[k - 1] == p) --k;
+        factorRow_[p] = k;
+    }
+    for (int k = 0; k < m; ++k) activeStart_[k] = factorRow_[rowStart_[activePosition_[k]]];
+    for (int k = m; k < padded; ++k) activeStart_[k] = k;
+    for (int i = 0; i < n_; ++i) factorIndex_[i] = -1;
+    for (int k = 0; k < padded; ++k) {
+        factorRow_[k] = k < m ? rowAt_[activePosition_[k]] : -1;
+        if (k < m) factorIndex_[factorRow_[k]] = k;
+    }
+    factorSize_ = padded;
+    compact_ = 1;
+    ActiveRows rows = {activePosition_, activeStart_, m, padded};
+    factorValid_ = factor(&rows);
+    return factorValid_;
+}
+
+void LCPMatrix::multiply(const PxReal *x, PxReal *out) const
+{
+    if (identityOrder_) {
+        multiplyOrdered(x, out);
+        return;
+    }
+    PxReal *xs = scratch_, *ys = scratch_ + n_;
+    for (int p = 0; p < n_; ++p) xs[p] = x[rowAt_[p]];
+    multiplyOrdered(xs, ys);
+    for (int p = 0; p < n_; ++p) out[rowAt_[p]] = ys[p];
+}
+
+void LCPMatrix::solve(PxReal *x, int columns) const
+{
+    for (int k = 0; k < columns; ++k, x += n_) {
+        if (identityOrder_ && !compact_) {
+            forward(x, 0);
+            backward(x);
+            continue;
+        }
+        // Rows outside the factor keep their value: they are identity rows.
+        PxReal *t = scratch_;
+        for (int f = 0; f < factorSize_; ++f) t[f] = factorRow_[f] >= 0 ? x[factorRow_[f]] : 0.0;
+        forward(t, 0);
+        backward(t);
+        for (int f = 0; f < factorSize_; ++f)
+            if (factorRow_[f] >= 0) x[factorRow_[f]] = t[f];
+    }
+}
+
+void LCPMatrix::solveUnit(PxReal *x, int column) const
+{
+    memset(x, 0, sizeof(PxReal) * static_cast<size_t>(n_));
+    int index = factorIndex_[column];
+    if (index < 0) {
+        x[column] = 1.0;
+        return;
+    }
+    if (identityOrder_ && !compact_) {
+        x[column] = 1.0;
+        forward(x, column);
+        backward(x);
+        return;
+    }
+    PxReal *t = scratch_;
+    memset(t, 0, sizeof(PxReal) * static_cast<size_t>(factorSize_));
+    t[index] = 1.0;
+    forward(t, index);
+    backward(t);
+    for (int f = 0; f < factorSize_; ++f)
+        if (factorRow_[f] >= 0) x[factorRow_[f]] = t[f];
 }
 
 void LCPMatrix::clearInverse()

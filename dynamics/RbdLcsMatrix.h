@@ -1,9 +1,19 @@
 // The system matrix A = J M^-1 J^T + diag(softness) of one partition, its
 // Cholesky factor, and a lazily filled dense inverse. Two storage schemes
 // share this interface: bkChol (4x4 tiles) and vbChol (one row at a time).
-// Both keep only the envelope of A below the diagonal: row i from the first
-// row it is coupled to. The Cholesky factor of a matrix never fills outside
-// its envelope, so a chain (banded) costs time linear in its length.
+//
+// Rows are factored in an elimination order chosen by the sparse map (the
+// packing order when the map has none): position p of that order holds row
+// rowAt[p]. Both schemes keep only the envelope of A below the diagonal, in
+// positions: position p from the first position it is coupled to. The
+// Cholesky factor of a matrix never fills outside its envelope, so a chain
+// (banded) costs time linear in its length, and a good order keeps wide
+// islands cheap. Everything public speaks of rows; positions stay inside.
+//
+// Rows the LCP fixes at zero are taken out of the factor rather than kept
+// as identity rows: the principal submatrix of the remaining rows is
+// factored on its own ("compact" factor), with a smaller envelope, while
+// the factor of the whole matrix is kept for when no row is fixed.
 #ifndef KELMAR_DYNAMICS_RBDLCSMATRIX_H
 #define KELMAR_DYNAMICS_RBDLCSMATRIX_H
 
@@ -19,42 +29,47 @@ class LCPMatrix {
 public:
     virtual ~LCPMatrix() {}
     // Takes the storage for a padded size n (multiple of 4) from the workspace,
-    // shaped by the envelope recorded in map. Returns 0 when it does not fit.
-    virtual int allocate(int n, const SparseMatrixMap *map) = 0;
+    // shaped by the envelope and elimination order recorded in map. Returns 0
+    // when it does not fit.
+    int allocate(int n, const SparseMatrixMap *map);
     // Forgets the storage (it belongs to the workspace).
     virtual void destroy();
     // Clears every stored element, the factor and the solved columns.
     virtual void reset_sparse_maps() = 0;
-    // A(i, j) for the stored lower envelope (i >= j); A is symmetric.
-    virtual void setElement(int i, int j, PxReal v) = 0;
-    virtual void addElement(int i, int j, PxReal v) = 0;
-    // A(i, j) for any i, j: 0 outside the envelope.
-    virtual PxReal getElement(int i, int j) const = 0;
-    // L(i, j) of A = L L^T (0 above the diagonal and outside the envelope).
-    virtual PxReal getElementFactor(int i, int j) const = 0;
+    // A(i, j) = A(j, i) = v for rows i and j inside the envelope.
+    void setElement(int i, int j, PxReal v);
+    void addElement(int i, int j, PxReal v);
+    // A(i, j) for any rows i, j: 0 outside the envelope.
+    PxReal getElement(int i, int j) const;
+    // The Cholesky factor of the whole matrix in the elimination order,
+    // P A P^T = L L^T, addressed by rows: L(position(i), position(j)), 0 when
+    // j comes after i in the order or lies outside the envelope.
+    PxReal getElementFactor(int i, int j) const;
     // Forms A from the rows: JMinv and J are 4-row tiles (48 reals each,
     // entry (row, col) at [row / 4 * 48 + col * 4 + row % 4]); rowEpsilon
     // (n) is each row's softness addition. The diagonal gets
     // epsilon + rowEpsilon / h; padding rows get 1.
     void calcJinvMJT(const PxReal *JMinv, const PxReal *J, const PxReal *rowEpsilon,
                      const SparseMatrixMap *map);
-    // A = L L^T. Returns 1 on success, 0 when the factor could not be formed.
-    // Records each row's pivot for getDiagInv.
+    // P A P^T = L L^T. Returns 1 on success, 0 when the factor could not be
+    // formed. Records each row's pivot for getDiagInv.
     int factorize();
-    // Factors A with the rows i < count whose state word has kLcpFixed
-    // decoupled: their rows and columns taken from the identity, so that
-    // every solve gives them 0 and the other rows see them as held at 0.
-    // getDiagInv keeps reporting the pivots of the whole matrix.
+    // Makes the solves act on the rows i < count whose state word has
+    // kLcpFixed decoupled: those rows and columns taken from the identity,
+    // so that every solve gives them 0 for a 0 right-hand side and the other
+    // rows see them as held at 0. Without fixed rows the factor of the whole
+    // matrix serves again, without refactoring. getDiagInv keeps reporting
+    // the pivots of the whole matrix. Returns 0 when a factor fails.
     int factorizeWithFixedRows(const int32_t *state, int count);
     // out (n) = A x (n).
-    virtual void multiply(const PxReal *x, PxReal *out) const = 0;
+    void multiply(const PxReal *x, PxReal *out) const;
     // x (n) := A^-1 x, in place. columns: right-hand sides stored one after
     // the other, each n long.
-    virtual void solve(PxReal *x, int columns) const = 0;
+    void solve(PxReal *x, int columns) const;
     // Column j of A^-1 into x (n).
-    virtual void solveUnit(PxReal *x, int column) const = 0;
-    // L(i, i) of the whole matrix: the square root of row i's pivot. A row
-    // without Jacobian keeps only the softness epsilon as pivot.
+    void solveUnit(PxReal *x, int column) const;
+    // L(i, i) of the whole matrix for row i: the square root of its pivot.
+    // A row without Jacobian keeps only the softness epsilon as pivot.
     PxReal getDiagInv(int i) const { return pivot_[i]; }
 
     // Column j of A^-1 (n), solved the first time it is asked for.
@@ -70,17 +85,47 @@ public:
     void setSoftness(PxReal epsilon, PxReal h) { epsilon_ = epsilon; h_ = h; }
     PxReal getEpsilon() const { return epsilon_; }
     int size() const { return n_; }
+    // Position of row i in the elimination order.
+    int position(int row) const { return pos_[row]; }
 
-    // Workspace bytes the inverse cache needs for padded size n.
+    // Workspace bytes the storage shared by both schemes needs for padded
+    // size n: the inverse cache, the pivots and the order tables.
     static size_t inverseMemoryRequired(int n);
 
 protected:
-    // The factorisation proper; fixed (n, may be null) flags decoupled rows.
-    virtual int factor(const int32_t *fixed) = 0;
-    // The factor's diagonal L(i, i).
-    virtual PxReal factorDiagonal(int i) const = 0;
-    // Storage shared by both schemes: the dense inverse cache and the pivots.
+    // The rows of the factor in use: the whole matrix (every position, in
+    // order) or the active positions of the compact factor.
+    struct ActiveRows {
+        const int32_t *position;  // (count) positions, increasing; null for every position
+        const int32_t *start;     // (padded count) first factor index coupled to each index
+        int count;                // factor rows with a matrix row
+        int padded;               // count rounded up to 4; the extra rows are identity rows
+    };
+    // Scheme storage for the envelope rowStart (by position) of size n_.
+    virtual int allocateStorage(const int32_t *rowStart) = 0;
+    // Element (p, q), p >= q, positions inside the envelope.
+    virtual void setAt(int p, int q, PxReal v) = 0;
+    virtual void addAt(int p, int q, PxReal v) = 0;
+    // Element (p, q), p >= q; 0 outside the stored envelope.
+    virtual PxReal getAt(int p, int q) const = 0;
+    virtual PxReal getFactorAt(int p, int q) const = 0;
+    // Factors the whole matrix (rows == null) or the compact matrix of rows;
+    // a compact factor becomes the one the substitutions use.
+    virtual int factor(const ActiveRows *rows) = 0;
+    // Makes the substitutions use the factor of the whole matrix again.
+    virtual void useWholeFactor() = 0;
+    // L(p, p) of the whole matrix's factor.
+    virtual PxReal factorDiagonal(int p) const = 0;
+    // out = A x in positions.
+    virtual void multiplyOrdered(const PxReal *x, PxReal *out) const = 0;
+    // L y = x and L^T x = y in place over the factor in use, in its
+    // indices; x is zero before index `first`.
+    virtual void forward(PxReal *x, int first) const = 0;
+    virtual void backward(PxReal *x) const = 0;
+    // Storage shared by both schemes: the dense inverse cache, the pivots and the order.
     int allocateInverse(int n);
+    // The substitutions use the whole matrix's factor, by every position.
+    void selectWholeFactor();
     void clearInverse();
 
     int n_ = 0;                     // padded size
@@ -88,9 +133,24 @@ protected:
     PxReal h_ = 1.0;
     PxReal *Ainv_ = nullptr;        // "Ainv" (n x n): column j at Ainv_ + j n
     int32_t *column_solved_ = nullptr; // "column_solved" (n): 1 once column j is in Ainv
-    PxReal *pivot_ = nullptr;       // (n) L(i, i) of the whole matrix
-    int32_t *fixed_ = nullptr;      // (n) rows decoupled in the current factor
-    int masked_ = 0;                // the current factor has decoupled rows
+    PxReal *pivot_ = nullptr;       // (n) L(i, i) of the whole matrix, by row
+    int32_t *pos_ = nullptr;        // (n) position of each row
+    int32_t *rowAt_ = nullptr;      // (n) row at each position
+    int32_t *rowStart_ = nullptr;   // (n) envelope: first position coupled to each position
+    int identityOrder_ = 1;         // the elimination order is the row order
+    // The factor in use: factorRow_ (n) is the row of each factor index (-1
+    // for the identity padding of a compact factor), factorIndex_ (n) the
+    // factor index of each row (-1 for a row taken out).
+    int32_t *factorRow_ = nullptr;
+    int32_t *factorIndex_ = nullptr;
+    int factorSize_ = 0;            // padded size of the factor in use
+    int compact_ = 0;               // the factor in use is a compact one
+    int wholeFactored_ = 0;         // the whole matrix's factor is formed
+    int factorValid_ = 0;           // the factor in use is formed
+    // Scratch of the compact factor and of the substitutions.
+    int32_t *activePosition_ = nullptr; // (n) positions of the compact factor's rows
+    int32_t *activeStart_ = nullptr;    // (n) its envelope in its own indices
+    PxReal *scratch_ = nullptr;         // (2 n) vectors in positions
 };
 
 // One instance of each factorisation exists; the linear-solver parameter
@@ -102,7 +162,7 @@ struct LinearSolverEntry {
 };
 const LinearSolverEntry &linearSolver(int index);
 // Workspace bytes the largest of the factorisations needs for padded size n
-// (A, its factor, the envelope tables and the inverse cache).
+// (A, its factors, the envelope tables, the order and the inverse cache).
 size_t matrixMemoryRequired(int n);
 
 } // namespace lcs

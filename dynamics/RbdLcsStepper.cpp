@@ -175,6 +175,8 @@ int WorldStepper::solveForces(const ForceModel &model)
         SparseMatrixMap *map = RbdSparseMatrixMapCreate(bodyCount_, &rows.layout);
         if (!JMinv || !rhs || !map) return 0;
         RbdSparseMatrixMapBuild(map);
+        // A failed reordering leaves the packing order, which is just slower.
+        RbdSparseMatrixMapReorder(map);
         fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
         if (!matrix_->allocate(np, map)) return 0;
         matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);

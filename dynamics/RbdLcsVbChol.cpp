@@ -1,8 +1,9 @@
 // vbChol, "variable bandwith cholesky": every row of A and of its factor is
-// stored from its first non-zero column ("min_col") to the diagonal, and the
-// factor's diagonal apart ("Diag").
+// stored from its first non-zero column ("min_col") to the diagonal, in
+// elimination-order positions, and the factor's diagonal apart ("Diag").
 #include <math.h>
 #include <string.h>
+#include <initializer_list>
 #include <kelmar/PxMessage.h>
 #include "RbdLcsMatrix.h"
 #include "RbdLcsMemoryPool.h"
@@ -12,33 +13,59 @@ namespace lcs {
 
 namespace {
 
+// The rows of a lower envelope: row i stores columns minCol[i] .. i.
+struct RowEnvelope {
+    int n = 0;
+    int32_t *minCol = nullptr;   // (n) "min_col": first stored column of each row
+    size_t *offset = nullptr;    // (n + 1) elements stored before row i
+
+    void shape(const int32_t *start, int size)
+    {
+        n = size;
+        offset[0] = 0;
+        for (int i = 0; i < n; ++i) {
+            minCol[i] = start[i];
+            offset[i + 1] = offset[i] + static_cast<size_t>(i - minCol[i] + 1);
+        }
+    }
+    // Row i of a store, indexed by column.
+    PxReal *row(PxReal *store, int i) const { return store + offset[i] - minCol[i]; }
+    const PxReal *row(const PxReal *store, int i) const { return store + offset[i] - minCol[i]; }
+};
+
 class vbChol : public LCPMatrix {
 public:
-    int allocate(int n, const SparseMatrixMap *map) override;
     void destroy() override;
     void reset_sparse_maps() override;
-    void setElement(int i, int j, PxReal v) override { A_[rowOffset_[i] + (j - min_col_[i])] = v; }
-    void addElement(int i, int j, PxReal v) override { A_[rowOffset_[i] + (j - min_col_[i])] += v; }
-    PxReal getElement(int i, int j) const override;
-    PxReal getElementFactor(int i, int j) const override;
-    void multiply(const PxReal *x, PxReal *out) const override;
-    void solve(PxReal *x, int columns) const override;
-    void solveUnit(PxReal *x, int column) const override;
 
 private:
-    int factor(const int32_t *fixed) override;
-    PxReal factorDiagonal(int i) const override { return Diag_[i]; }
-    // Row i of the factor below the diagonal, indexed by column.
-    const PxReal *factorRow(int i) const { return L_ + rowOffset_[i] - min_col_[i]; }
-    PxReal *factorRow(int i) { return L_ + rowOffset_[i] - min_col_[i]; }
+    int allocateStorage(const int32_t *rowStart) override;
+    void setAt(int p, int q, PxReal v) override { A_.row(Avalues_, p)[q] = v; }
+    void addAt(int p, int q, PxReal v) override { A_.row(Avalues_, p)[q] += v; }
+    PxReal getAt(int p, int q) const override { return q < A_.minCol[p] ? 0.0 : A_.row(Avalues_, p)[q]; }
+    PxReal getFactorAt(int p, int q) const override;
+    int factor(const ActiveRows *rows) override;
+    void useWholeFactor() override;
+    PxReal factorDiagonal(int p) const override { return Diag_[p]; }
+    void multiplyOrdered(const PxReal *x, PxReal *out) const override;
+    void forward(PxReal *x, int first) const override { fw_substitution(x, first); }
+    void backward(PxReal *x) const override { bk_substitution(x); }
     void fw_substitution(PxReal *x, int firstRow) const;
     void bk_substitution(PxReal *x) const;
+    template <typename Load>
+    int factorRows(const RowEnvelope &E, PxReal *L, PxReal *diag, Load load);
 
-    int32_t *min_col_ = nullptr;   // (n) first stored column of each row
-    size_t *rowOffset_ = nullptr;  // (n + 1) elements stored before row i
-    PxReal *A_ = nullptr;          // rows of A, diagonal included
-    PxReal *L_ = nullptr;          // rows of the factor (the diagonal slot is unused)
-    PxReal *Diag_ = nullptr;       // (n) L(i, i)
+    RowEnvelope A_;                 // envelope of A and of the whole factor
+    PxReal *Avalues_ = nullptr;     // rows of A, diagonal included
+    PxReal *Lvalues_ = nullptr;     // rows of the whole factor (the diagonal slot is unused)
+    PxReal *Diag_ = nullptr;        // (n) L(p, p) of the whole factor
+    RowEnvelope C_;                 // envelope of the compact factor
+    PxReal *compactL_ = nullptr;    // its rows (room for a whole lower triangle)
+    PxReal *compactDiag_ = nullptr; // (n)
+    // The factor the substitutions use.
+    const RowEnvelope *env_ = nullptr;
+    const PxReal *L_ = nullptr;
+    const PxReal *D_ = nullptr;
 };
 
 } // namespace
@@ -47,78 +74,75 @@ size_t vbCholMemoryRequired(int n)
 {
     size_t un = static_cast<size_t>(n);
     size_t elements = un * (un + 1) / 2; // a full lower triangle in the worst case
-    return PoolAlignedCost(sizeof(int32_t) * un) + PoolAlignedCost(sizeof(size_t) * (un + 1))
-         + 2 * PoolAlignedCost(sizeof(PxReal) * elements) + PoolAlignedCost(sizeof(PxReal) * un)
+    size_t envelope = PoolAlignedCost(sizeof(int32_t) * un) + PoolAlignedCost(sizeof(size_t) * (un + 1));
+    return 2 * envelope + 3 * PoolAlignedCost(sizeof(PxReal) * elements) + 2 * PoolAlignedCost(sizeof(PxReal) * un)
          + LCPMatrix::inverseMemoryRequired(n);
 }
 
-int vbChol::allocate(int n, const SparseMatrixMap *map)
+int vbChol::allocateStorage(const int32_t *rowStart)
 {
-    n_ = n;
-    size_t un = static_cast<size_t>(n);
-    min_col_ = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "min_col"));
-    rowOffset_ = static_cast<size_t *>(
-        PoolAllocAligned(PoolRound(sizeof(size_t) * (un + 1)), kPoolAlignment, "row offsets"));
-    if (!min_col_ || !rowOffset_) return 0;
-    rowOffset_[0] = 0;
-    for (int i = 0; i < n; ++i) {
-        min_col_[i] = map->rowStart[i];
-        rowOffset_[i + 1] = rowOffset_[i] + static_cast<size_t>(i - min_col_[i] + 1);
+    size_t un = static_cast<size_t>(n_);
+    for (RowEnvelope *env : {&A_, &C_}) {
+        env->minCol = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "min_col"));
+        env->offset = static_cast<size_t *>(
+            PoolAllocAligned(PoolRound(sizeof(size_t) * (un + 1)), kPoolAlignment, "row offsets"));
+        if (!env->minCol || !env->offset) return 0;
     }
-    size_t bytes = PoolRound(sizeof(PxReal) * rowOffset_[n]);
-    A_ = static_cast<PxReal *>(PoolAllocAligned(bytes, kPoolAlignment, "vbChol matrix"));
-    L_ = static_cast<PxReal *>(PoolAllocAligned(bytes, kPoolAlignment, "vbChol factor"));
+    A_.shape(rowStart, n_);
+    size_t bytes = PoolRound(sizeof(PxReal) * A_.offset[n_]);
+    Avalues_ = static_cast<PxReal *>(PoolAllocAligned(bytes, kPoolAlignment, "vbChol matrix"));
+    Lvalues_ = static_cast<PxReal *>(PoolAllocAligned(bytes, kPoolAlignment, "vbChol factor"));
     Diag_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "Diag"));
-    if (!A_ || !L_ || !Diag_) return 0;
-    return allocateInverse(n);
+    compactL_ = static_cast<PxReal *>(
+        PoolAllocAligned(PoolRound(sizeof(PxReal) * un * (un + 1) / 2), kPoolAlignment, "vbChol compact factor"));
+    compactDiag_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "compact Diag"));
+    if (!Avalues_ || !Lvalues_ || !Diag_ || !compactL_ || !compactDiag_) return 0;
+    return 1;
 }
 
 void vbChol::destroy()
 {
     LCPMatrix::destroy();
-    min_col_ = nullptr;
-    rowOffset_ = nullptr;
-    A_ = L_ = Diag_ = nullptr;
+    A_ = RowEnvelope();
+    C_ = RowEnvelope();
+    Avalues_ = Lvalues_ = Diag_ = compactL_ = compactDiag_ = nullptr;
+    env_ = nullptr;
+    L_ = D_ = nullptr;
 }
 
 void vbChol::reset_sparse_maps()
 {
-    memset(A_, 0, sizeof(PxReal) * rowOffset_[n_]);
+    memset(Avalues_, 0, sizeof(PxReal) * A_.offset[n_]);
 }
 
-PxReal vbChol::getElement(int i, int j) const
+void vbChol::useWholeFactor()
 {
-    if (j > i) { int t = i; i = j; j = t; }
-    if (j < min_col_[i]) return 0.0;
-    return A_[rowOffset_[i] + (j - min_col_[i])];
+    env_ = &A_;
+    L_ = Lvalues_;
+    D_ = Diag_;
 }
 
-PxReal vbChol::getElementFactor(int i, int j) const
+PxReal vbChol::getFactorAt(int p, int q) const
 {
-    if (j > i || j < min_col_[i]) return 0.0;
-    return i == j ? Diag_[i] : factorRow(i)[j];
+    if (q < A_.minCol[p]) return 0.0;
+    return p == q ? Diag_[p] : A_.row(Lvalues_, p)[q];
 }
 
-// Rows flagged in fixed (when given) are factored as rows of the identity.
-int vbChol::factor(const int32_t *fixed)
+// load(i, j), j <= i, gives element (i, j) of the matrix being factored.
+template <typename Load>
+int vbChol::factorRows(const RowEnvelope &E, PxReal *L, PxReal *diag, Load load)
 {
-    for (int i = 0; i < n_; ++i) {
-        PxReal *Li = factorRow(i);
-        const PxReal *Ai = A_ + rowOffset_[i] - min_col_[i];
-        int rowFixed = fixed && fixed[i];
-        for (int j = min_col_[i]; j < i; ++j) {
-            if (rowFixed || (fixed && fixed[j])) {
-                Li[j] = 0.0;
-                continue;
-            }
-            const PxReal *Lj = factorRow(j);
-            int k0 = min_col_[i] > min_col_[j] ? min_col_[i] : min_col_[j];
-            PxReal s = Ai[j];
+    for (int i = 0; i < E.n; ++i) {
+        PxReal *Li = E.row(L, i);
+        for (int j = E.minCol[i]; j < i; ++j) {
+            const PxReal *Lj = E.row(L, j);
+            int k0 = E.minCol[i] > E.minCol[j] ? E.minCol[i] : E.minCol[j];
+            PxReal s = load(i, j);
             for (int k = k0; k < j; ++k) s -= Li[k] * Lj[k];
-            Li[j] = s / Diag_[j];
+            Li[j] = s / diag[j];
         }
-        PxReal d = rowFixed ? 1.0 : Ai[i];
-        for (int k = min_col_[i]; k < i; ++k) d -= Li[k] * Li[k];
+        PxReal d = load(i, i);
+        for (int k = E.minCol[i]; k < i; ++k) d -= Li[k] * Li[k];
         if (!(d > 0.0)) {
             PxWarning(12, "Kelmar internals: Cholesky Factorizer matrix is not positive definite: check your masses and inertia tensors\n");
             // Keep going with the softness as pivot; the LCP then treats the
@@ -126,18 +150,36 @@ int vbChol::factor(const int32_t *fixed)
             if (!(epsilon_ > 0.0)) return 0;
             d = epsilon_;
         }
-        Diag_[i] = sqrt(d);
+        diag[i] = sqrt(d);
     }
     return 1;
 }
 
-void vbChol::multiply(const PxReal *x, PxReal *out) const
+int vbChol::factor(const ActiveRows *rows)
+{
+    if (!rows) {
+        return factorRows(A_, Lvalues_, Diag_, [this](int i, int j) { return A_.row(Avalues_, i)[j]; });
+    }
+    C_.shape(rows->start, rows->padded);
+    env_ = &C_;
+    L_ = compactL_;
+    D_ = compactDiag_;
+    // Element (k, l) of the compact matrix gathered from A; the padding up to
+    // whole tiles is identity.
+    auto compact = [this, rows](int k, int l) {
+        if (k >= rows->count) return k == l ? 1.0 : 0.0;
+        return getAt(rows->position[k], rows->position[l]);
+    };
+    return factorRows(C_, compactL_, compactDiag_, compact);
+}
+
+void vbChol::multiplyOrdered(const PxReal *x, PxReal *out) const
 {
     memset(out, 0, sizeof(PxReal) * static_cast<size_t>(n_));
     for (int i = 0; i < n_; ++i) {
-        const PxReal *Ai = A_ + rowOffset_[i] - min_col_[i];
+        const PxReal *Ai = A_.row(Avalues_, i);
         PxReal s = Ai[i] * x[i];
-        for (int j = min_col_[i]; j < i; ++j) {
+        for (int j = A_.minCol[i]; j < i; ++j) {
             s += Ai[j] * x[j];
             out[j] += Ai[j] * x[i];
         }
@@ -148,40 +190,26 @@ void vbChol::multiply(const PxReal *x, PxReal *out) const
 // L y = x in place, for x zero before firstRow.
 void vbChol::fw_substitution(PxReal *x, int firstRow) const
 {
-    for (int i = firstRow; i < n_; ++i) {
-        const PxReal *Li = factorRow(i);
-        int j0 = min_col_[i] > firstRow ? min_col_[i] : firstRow;
+    const RowEnvelope &E = *env_;
+    for (int i = firstRow; i < E.n; ++i) {
+        const PxReal *Li = E.row(L_, i);
+        int j0 = E.minCol[i] > firstRow ? E.minCol[i] : firstRow;
         PxReal s = x[i];
         for (int j = j0; j < i; ++j) s -= Li[j] * x[j];
-        x[i] = s / Diag_[i];
+        x[i] = s / D_[i];
     }
 }
 
 // L^T x = y in place, column by column from the last row.
 void vbChol::bk_substitution(PxReal *x) const
 {
-    for (int i = n_ - 1; i >= 0; --i) {
-        x[i] /= Diag_[i];
-        const PxReal *Li = factorRow(i);
+    const RowEnvelope &E = *env_;
+    for (int i = E.n - 1; i >= 0; --i) {
+        x[i] /= D_[i];
+        const PxReal *Li = E.row(L_, i);
         PxReal xi = x[i];
-        for (int j = min_col_[i]; j < i; ++j) x[j] -= Li[j] * xi;
+        for (int j = E.minCol[i]; j < i; ++j) x[j] -= Li[j] * xi;
     }
-}
-
-void vbChol::solve(PxReal *x, int columns) const
-{
-    for (int k = 0; k < columns; ++k, x += n_) {
-        fw_substitution(x, 0);
-        bk_substitution(x);
-    }
-}
-
-void vbChol::solveUnit(PxReal *x, int column) const
-{
-    memset(x, 0, sizeof(PxReal) * static_cast<size_t>(n_));
-    x[column] = 1.0;
-    fw_substitution(x, column);
-    bk_substitution(x);
 }
 
 LCPMatrix &vbCholInstance()
