@@ -2,8 +2,6 @@
 // below the plane give the contact candidates.
 #include "CxPrimitivePair.h"
 
-#include <kelmar/CdxContactSimplify.h>
-
 namespace {
 
 const CdxRequest kDefaultRequest = {4, 0};
@@ -59,16 +57,7 @@ int CdxBoxPlaneIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     PxVector3 points[kMaxCandidates];
     int count = edgeCandidates(centre, axes, r, points);
     if (count == 0) return CxPairNoTouch(result);
-    const PxReal *normal = p.tm2[2];
-    int dims = lying | (2 << 8);
     CdxContact candidates[kMaxCandidates];
-    int kept = 0;
-    for (int k = 0; k < count; ++k) {
-        if (!(points[k][2] < 0.01 * separation)) continue;
-        PxVector3 position;
-        PxV3MulTM(position, points[k], p.tm2);
-        CxContactSet(&candidates[kept++], position, normal, points[k][2], dims);
-    }
-    CdxContactSimplifyBufferToResult(normal, candidates, kept, result, &kDefaultRequest);
-    return 1;
+    return CxPlanePairContacts(&p, points, count, separation, lying | (2 << 8), candidates, result,
+                               &kDefaultRequest);
 }

@@ -2,8 +2,6 @@
 // diameters below the plane give the contact candidates.
 #include "CxPrimitivePair.h"
 
-#include <kelmar/CdxContactSimplify.h>
-
 namespace {
 
 const CdxRequest kDefaultRequest = {4, 0};
@@ -74,16 +72,7 @@ int CdxCylinderPlaneIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     }
 
     int low = az2 > kStanding2 ? 2 : (az2 < 1.0 - kStanding2 ? 3 : 1);
-    int dims = low | (2 << 8);
-    const PxReal *normal = p.tm2[2];
     CdxContact candidates[kMaxCandidates];
-    int kept = 0;
-    for (int k = 0; k < count; ++k) {
-        if (!(points[k][2] < 0.01 * separation)) continue;
-        PxVector3 position;
-        PxV3MulTM(position, points[k], p.tm2);
-        CxContactSet(&candidates[kept++], position, normal, points[k][2], dims);
-    }
-    CdxContactSimplifyBufferToResult(normal, candidates, kept, result, &kDefaultRequest);
-    return 1;
+    return CxPlanePairContacts(&p, points, count, separation, low | (2 << 8), candidates, result,
+                               &kDefaultRequest);
 }

@@ -72,6 +72,22 @@ int CxAddPartBelowPlane(const PxVector3 origin, const PxVector3 step, PxReal lo,
     return count;
 }
 
+int CxPlanePairContacts(const CxPair *p, const PxVector3 *points, int count, PxReal separation,
+                        int dims, CdxContact *candidates, CdxIntersectResult *result,
+                        const CdxRequest *typeDefault)
+{
+    const PxReal *normal = p->tm2[2];
+    int kept = 0;
+    for (int k = 0; k < count; ++k) {
+        if (!(points[k][2] < 0.01 * separation)) continue;
+        PxVector3 position;
+        PxV3MulTM(position, points[k], p->tm2);
+        CxContactSet(&candidates[kept++], position, normal, points[k][2], dims);
+    }
+    CdxContactSimplifyBufferToResult(normal, candidates, kept, result, typeDefault);
+    return 1;
+}
+
 int CxPairSingleContact(CdxModelPair *pair, CdxIntersectResult *result,
                         const CdxRequest *typeDefault, const PxVector3 position,
                         const PxVector3 normal, PxReal separation, int dims)
