@@ -180,34 +180,10 @@ CdxModelPair *BridgeTest::makePair(CdxModelID model1, CdxModelID model2)
     return pairs_.back();
 }
 
-void BridgeTest::runHello(CdxModelPair *pair)
+void BridgeTest::runSection(CdxModelPair *pair, int (*add)(CdxModelPairContainer *, CdxModelPair *))
 {
     CdxModelPairContainerReset(container);
-    CdxModelPairContainerAddHello(container, pair);
-    SbxHandleTransitions(container, nullptr, world, bridge);
-    SbxHandleCollisions(container, nullptr, world, bridge);
-}
-
-void BridgeTest::runStaying(CdxModelPair *pair)
-{
-    CdxModelPairContainerReset(container);
-    CdxModelPairContainerAddStaying(container, pair);
-    SbxHandleTransitions(container, nullptr, world, bridge);
-    SbxHandleCollisions(container, nullptr, world, bridge);
-}
-
-void BridgeTest::runGoodbye(CdxModelPair *pair)
-{
-    CdxModelPairContainerReset(container);
-    CdxModelPairContainerAddGoodbye(container, pair);
-    SbxHandleTransitions(container, nullptr, world, bridge);
-    SbxHandleCollisions(container, nullptr, world, bridge);
-}
-
-void BridgeTest::runFrozen(CdxModelPair *pair)
-{
-    CdxModelPairContainerReset(container);
-    CdxModelPairContainerAddFrozen(container, pair);
+    add(container, pair);
     SbxHandleTransitions(container, nullptr, world, bridge);
     SbxHandleCollisions(container, nullptr, world, bridge);
 }

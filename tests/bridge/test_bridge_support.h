@@ -96,10 +96,11 @@ protected:
     // A pair of two models, owned by the test.
     CdxModelPair *makePair(CdxModelID model1, CdxModelID model2);
     // Runs one pair through the bridge as one section of a container.
-    void runHello(CdxModelPair *pair);
-    void runStaying(CdxModelPair *pair);
-    void runGoodbye(CdxModelPair *pair);
-    void runFrozen(CdxModelPair *pair);
+    void runSection(CdxModelPair *pair, int (*add)(CdxModelPairContainer *, CdxModelPair *));
+    void runHello(CdxModelPair *pair) { runSection(pair, CdxModelPairContainerAddHello); }
+    void runStaying(CdxModelPair *pair) { runSection(pair, CdxModelPairContainerAddStaying); }
+    void runGoodbye(CdxModelPair *pair) { runSection(pair, CdxModelPairContainerAddGoodbye); }
+    void runFrozen(CdxModelPair *pair) { runSection(pair, CdxModelPairContainerAddFrozen); }
 
     RbdWorldID world = nullptr;
     SbxBridgeID bridge = nullptr;

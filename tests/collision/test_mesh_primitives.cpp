@@ -156,7 +156,7 @@ TEST_F(MeshTest, ABoxMeshAgainstABoxAnswersLikeTwoBoxes)
         // The small box tilted by up to 0.5 rad over the top face, its
         // lowest corner between 0.08 deep and 0.02 above.
         Pose pose = AxisAngle(random.UnitVector(), random.Uniform(0.0, round < 5 ? 0.0 : 0.5),
-                            {random.Uniform(-0.3, 0.3), random.Uniform(-0.3, 0.3), 0});
+                              {random.Uniform(-0.3, 0.3), random.Uniform(-0.3, 0.3), 0});
         double reach = 0.0;
         const double h[3] = {0.3, 0.25, 0.2};
         for (int i = 0; i < 3; ++i) reach += std::fabs(pose.tm[i][2]) * h[i];

@@ -4,6 +4,23 @@
 
 namespace meshtest {
 
+namespace {
+
+// Two triangles per cell of an (n + 1) x (n + 1) grid of vertex indices,
+// turning from the first grid direction to the second.
+void AddGridTriangles(Mesh *mesh, const std::vector<int> &grid, int n)
+{
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            int a = grid[i * (n + 1) + j], b = grid[(i + 1) * (n + 1) + j];
+            int c = grid[(i + 1) * (n + 1) + j + 1], d = grid[i * (n + 1) + j + 1];
+            mesh->Triangle(a, b, c);
+            mesh->Triangle(a, c, d);
+        }
+}
+
+}  // namespace
+
 int Mesh::Vertex(const Vec &p)
 {
     vertices.push_back(p);
@@ -39,13 +56,7 @@ void AddBox(Mesh *mesh, const Vec &half, int n, const Vec &centre)
                     p[v] += half[v] * (2.0 * j / n - 1.0);
                     grid[i * (n + 1) + j] = mesh->Vertex(p);
                 }
-            for (int i = 0; i < n; ++i)
-                for (int j = 0; j < n; ++j) {
-                    int a = grid[i * (n + 1) + j], b = grid[(i + 1) * (n + 1) + j];
-                    int c = grid[(i + 1) * (n + 1) + j + 1], d = grid[i * (n + 1) + j + 1];
-                    mesh->Triangle(a, b, c);
-                    mesh->Triangle(a, c, d);
-                }
+            AddGridTriangles(mesh, grid, n);
         }
 }
 
@@ -53,8 +64,8 @@ void AddIcosphere(Mesh *mesh, double radius, int subdivisions)
 {
     const double t = (1.0 + std::sqrt(5.0)) / 2.0;
     std::vector<Vec> points = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0},
-                              {0, -1, t}, {0, 1, t}, {0, -1, -t}, {0, 1, -t},
-                              {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}};
+                               {0, -1, t}, {0, 1, t}, {0, -1, -t}, {0, 1, -t},
+                               {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}};
     std::vector<std::array<int, 3>> faces = {
         {0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11}, {1, 5, 9}, {5, 11, 4},
         {11, 10, 2}, {10, 7, 6}, {7, 1, 8},  {3, 9, 4},  {3, 4, 2},   {3, 2, 6}, {3, 6, 8},
@@ -103,13 +114,7 @@ void AddFloor(Mesh *mesh, double half, int n, double height)
         for (int j = 0; j <= n; ++j)
             grid[i * (n + 1) + j] =
                 mesh->Vertex({half * (2.0 * i / n - 1.0), half * (2.0 * j / n - 1.0), height});
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
-            int a = grid[i * (n + 1) + j], b = grid[(i + 1) * (n + 1) + j];
-            int c = grid[(i + 1) * (n + 1) + j + 1], d = grid[i * (n + 1) + j + 1];
-            mesh->Triangle(a, b, c);
-            mesh->Triangle(a, c, d);
-        }
+    AddGridTriangles(mesh, grid, n);
 }
 
 void MeshTest::SetUp()
