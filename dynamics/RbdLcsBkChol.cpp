@@ -49,6 +49,48 @@ struct TileEnvelope {
     size_t tiles() const { return offset[T]; }
 };
 
+// L y = x in place over the factor (E, L, 1 / diagonal rs), for x zero
+// before index `first`.
+void forwardTiles(const TileEnvelope &E, const PxReal *Lstore, const PxReal *rs, PxReal *x, int first)
+{
+    int firstTile = first / kT;
+    for (int I = firstTile; I < E.T; ++I) {
+        PxReal *xI = x + kT * I;
+        int J0 = E.minTile[I] > firstTile ? E.minTile[I] : firstTile;
+        const PxReal *L = E.tile(Lstore, I, J0);
+        for (int J = J0; J < I; ++J, L += kTile) {
+            const PxReal *xJ = x + kT * J;
+            for (int r = 0; r < kT; ++r)
+                xI[r] -= L[r * kT] * xJ[0] + L[r * kT + 1] * xJ[1] + L[r * kT + 2] * xJ[2] + L[r * kT + 3] * xJ[3];
+        }
+        for (int r = 0; r < kT; ++r) {
+            PxReal s = xI[r];
+            for (int m = 0; m < r; ++m) s -= L[r * kT + m] * xI[m];
+            xI[r] = s * rs[kT * I + r];
+        }
+    }
+}
+
+// L^T x = y in place.
+void backwardTiles(const TileEnvelope &E, const PxReal *Lstore, const PxReal *rs, PxReal *x)
+{
+    for (int I = E.T - 1; I >= 0; --I) {
+        PxReal *xI = x + kT * I;
+        const PxReal *L = E.tile(Lstore, I, I);
+        for (int r = kT - 1; r >= 0; --r) {
+            PxReal s = xI[r];
+            for (int m = r + 1; m < kT; ++m) s -= L[m * kT + r] * xI[m];
+            xI[r] = s * rs[kT * I + r];
+        }
+        L = E.tile(Lstore, I, E.minTile[I]);
+        for (int J = E.minTile[I]; J < I; ++J, L += kTile) {
+            PxReal *xJ = x + kT * J;
+            for (int c = 0; c < kT; ++c)
+                xJ[c] -= L[c] * xI[0] + L[kT + c] * xI[1] + L[2 * kT + c] * xI[2] + L[3 * kT + c] * xI[3];
+        }
+    }
+}
+
 class bkChol : public LCPMatrix {
 public:
     void destroy() override;
@@ -64,8 +106,19 @@ private:
     void useWholeFactor() override;
     PxReal factorDiagonal(int p) const override { return 1.0 / rsD_[p]; }
     void multiplyOrdered(const PxReal *x, PxReal *out) const override;
-    void forward(PxReal *x, int first) const override;
-    void backward(PxReal *x) const override;
+    void forward(PxReal *x, int first) const override { forwardTiles(*env_, L_, rs_, x, first); }
+    void backward(PxReal *x) const override { backwardTiles(*env_, L_, rs_, x); }
+    double factorElements() const override { return kTile * static_cast<double>(env_->tiles()); }
+    double matrixElements() const override { return kTile * static_cast<double>(A_.tiles()); }
+    int factorHeld(const ActiveRows &rows, PxReal *storage) override;
+    void solveHeld(PxReal *x) const override
+    {
+        forwardTiles(H_, heldL_, heldRsD_, x, 0);
+        backwardTiles(H_, heldL_, heldRsD_, x);
+    }
+    // Tile (I, J) of the compact matrix of rows, gathered from A; the
+    // padding up to a whole tile is identity.
+    void loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) const;
 
     PxReal *at(int p, int q) { return A_.tile(NZ_, p / kT, q / kT) + (p % kT) * kT + q % kT; }
     // Diagonal tiles are kept whole so that their Cholesky reads plain rows.
@@ -91,6 +144,10 @@ private:
     const TileEnvelope *env_ = nullptr;
     const PxReal *L_ = nullptr;
     const PxReal *rs_ = nullptr;
+    // The factor of the free rows of an LCP subproblem, in caller storage.
+    TileEnvelope H_;
+    const PxReal *heldL_ = nullptr;
+    PxReal *heldRsD_ = nullptr;    // (n)
 };
 
 size_t tileRowsFor(int n) { return static_cast<size_t>(n / kT); }
@@ -103,14 +160,14 @@ size_t bkCholMemoryRequired(int n)
     size_t tiles = T * (T + 1) / 2; // a full lower triangle in the worst case
     size_t envelope = PoolAlignedCost(sizeof(int32_t) * T) + PoolAlignedCost(sizeof(size_t) * (T + 1));
     size_t reals = PoolAlignedCost(sizeof(PxReal) * static_cast<size_t>(n));
-    return 2 * envelope + 3 * PoolAlignedCost(sizeof(PxReal) * kTile * tiles) + 2 * reals
+    return 3 * envelope + 3 * PoolAlignedCost(sizeof(PxReal) * kTile * tiles) + 3 * reals
          + LCPMatrix::inverseMemoryRequired(n);
 }
 
 int bkChol::allocateStorage(const int32_t *rowStart)
 {
     size_t T = static_cast<size_t>(n_ / kT);
-    for (TileEnvelope *env : {&A_, &C_}) {
+    for (TileEnvelope *env : {&A_, &C_, &H_}) {
         env->minTile = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * T), kPoolAlignment, "NC"));
         env->offset = static_cast<size_t *>(PoolAllocAligned(PoolRound(sizeof(size_t) * (T + 1)), kPoolAlignment, "NR"));
         if (!env->minTile || !env->offset) return 0;
@@ -123,7 +180,8 @@ int bkChol::allocateStorage(const int32_t *rowStart)
     compactL_ = static_cast<PxReal *>(
         PoolAllocAligned(sizeof(PxReal) * kTile * (T * (T + 1) / 2), kPoolAlignment, "compact factor"));
     compactRsD_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * T * kT, kPoolAlignment, "compact rsD"));
-    if (!NZ_ || !inverse_ || !rsD_ || !compactL_ || !compactRsD_) return 0;
+    heldRsD_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * T * kT, kPoolAlignment, "held rsD"));
+    if (!NZ_ || !inverse_ || !rsD_ || !compactL_ || !compactRsD_ || !heldRsD_) return 0;
     return 1;
 }
 
@@ -132,9 +190,10 @@ void bkChol::destroy()
     LCPMatrix::destroy();
     A_ = TileEnvelope();
     C_ = TileEnvelope();
-    NZ_ = inverse_ = rsD_ = compactL_ = compactRsD_ = nullptr;
+    H_ = TileEnvelope();
+    NZ_ = inverse_ = rsD_ = compactL_ = compactRsD_ = heldRsD_ = nullptr;
     env_ = nullptr;
-    L_ = rs_ = nullptr;
+    L_ = rs_ = heldL_ = nullptr;
 }
 
 void bkChol::reset_sparse_maps()
@@ -229,22 +288,31 @@ int bkChol::factor(const ActiveRows *rows)
     env_ = &C_;
     L_ = compactL_;
     rs_ = compactRsD_;
-    // Tile (I, J) of the compact matrix gathered from A; the padding up to a
-    // whole tile is identity.
-    auto compact = [this, rows](PxReal S[kTile], int I, int J) {
-        for (int r = 0; r < kT; ++r)
-            for (int c = 0; c < kT; ++c) {
-                int k = kT * I + r, l = kT * J + c;
-                PxReal v;
-                if (k >= rows->count || l >= rows->count) v = k == l ? 1.0 : 0.0;
-                else {
-                    int p = rows->position[k], q = rows->position[l];
-                    v = p >= q ? element(NZ_, p, q) : element(NZ_, q, p);
-                }
-                S[r * kT + c] = v;
-            }
-    };
+    auto compact = [this, rows](PxReal S[kTile], int I, int J) { loadCompact(S, I, J, *rows); };
     return factorTiles(C_, compactL_, compactRsD_, compact);
+}
+
+int bkChol::factorHeld(const ActiveRows &rows, PxReal *storage)
+{
+    H_.shape(rows.start, rows.padded);
+    heldL_ = storage;
+    auto compact = [this, &rows](PxReal S[kTile], int I, int J) { loadCompact(S, I, J, rows); };
+    return factorTiles(H_, storage, heldRsD_, compact);
+}
+
+void bkChol::loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) const
+{
+    for (int r = 0; r < kT; ++r)
+        for (int c = 0; c < kT; ++c) {
+            int k = kT * I + r, l = kT * J + c;
+            PxReal v;
+            if (k >= rows.count || l >= rows.count) v = k == l ? 1.0 : 0.0;
+            else {
+                int p = rows.position[k], q = rows.position[l];
+                v = p >= q ? element(NZ_, p, q) : element(NZ_, q, p);
+            }
+            S[r * kT + c] = v;
+        }
 }
 
 void bkChol::multiplyOrdered(const PxReal *x, PxReal *out) const
@@ -262,49 +330,6 @@ void bkChol::multiplyOrdered(const PxReal *x, PxReal *out) const
             for (int c = 0; c < kT; ++c)
                 out[kT * J + c] += A[c] * xI[0] + A[kT + c] * xI[1] + A[2 * kT + c] * xI[2]
                                  + A[3 * kT + c] * xI[3];
-        }
-    }
-}
-
-// L y = x in place, for x zero before index `first`.
-void bkChol::forward(PxReal *x, int first) const
-{
-    const TileEnvelope &E = *env_;
-    int firstTile = first / kT;
-    for (int I = firstTile; I < E.T; ++I) {
-        PxReal *xI = x + kT * I;
-        int J0 = E.minTile[I] > firstTile ? E.minTile[I] : firstTile;
-        const PxReal *L = E.tile(L_, I, J0);
-        for (int J = J0; J < I; ++J, L += kTile) {
-            const PxReal *xJ = x + kT * J;
-            for (int r = 0; r < kT; ++r)
-                xI[r] -= L[r * kT] * xJ[0] + L[r * kT + 1] * xJ[1] + L[r * kT + 2] * xJ[2] + L[r * kT + 3] * xJ[3];
-        }
-        for (int r = 0; r < kT; ++r) {
-            PxReal s = xI[r];
-            for (int m = 0; m < r; ++m) s -= L[r * kT + m] * xI[m];
-            xI[r] = s * rs_[kT * I + r];
-        }
-    }
-}
-
-// L^T x = y in place.
-void bkChol::backward(PxReal *x) const
-{
-    const TileEnvelope &E = *env_;
-    for (int I = E.T - 1; I >= 0; --I) {
-        PxReal *xI = x + kT * I;
-        const PxReal *L = E.tile(L_, I, I);
-        for (int r = kT - 1; r >= 0; --r) {
-            PxReal s = xI[r];
-            for (int m = r + 1; m < kT; ++m) s -= L[m * kT + r] * xI[m];
-            xI[r] = s * rs_[kT * I + r];
-        }
-        L = E.tile(L_, I, E.minTile[I]);
-        for (int J = E.minTile[I]; J < I; ++J, L += kTile) {
-            PxReal *xJ = x + kT * J;
-            for (int c = 0; c < kT; ++c)
-                xJ[c] -= L[c] * xI[0] + L[kT + c] * xI[1] + L[2 * kT + c] * xI[2] + L[3 * kT + c] * xI[3];
         }
     }
 }

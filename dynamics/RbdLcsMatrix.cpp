@@ -17,8 +17,11 @@ void LCPMatrix::destroy()
     pivot_ = nullptr;
     pos_ = rowAt_ = rowStart_ = nullptr;
     factorRow_ = factorIndex_ = nullptr;
-    activePosition_ = activeStart_ = nullptr;
+    activePosition_ = activeStart_ = mark_ = nullptr;
     scratch_ = nullptr;
+    held_ = nullptr;
+    heldCount_ = 0;
+    free_ = ActiveRows{nullptr, nullptr, 0, 0};
     identityOrder_ = 1;
     factorSize_ = 0;
     compact_ = 0;
@@ -30,7 +33,7 @@ size_t LCPMatrix::inverseMemoryRequired(int n)
     size_t un = static_cast<size_t>(n);
     return PoolAlignedCost(sizeof(PxReal) * un * un) + PoolAlignedCost(sizeof(int32_t) * un)
          + PoolAlignedCost(sizeof(PxReal) * un)          // pivots
-         + 7 * PoolAlignedCost(sizeof(int32_t) * un)     // order, envelope and factor tables
+         + 8 * PoolAlignedCost(sizeof(int32_t) * un)     // order, envelope and factor tables
          + PoolAlignedCost(sizeof(PxReal) * 2 * un);     // substitution scratch
 }
 
@@ -54,10 +57,12 @@ int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
     factorIndex_ = orderTable(un, "factor indices");
     activePosition_ = orderTable(un, "active positions");
     activeStart_ = orderTable(un, "active envelope");
+    mark_ = orderTable(un, "row marks");
     scratch_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * 2 * un, kPoolAlignment, "order scratch"));
     if (!pos_ || !rowAt_ || !rowStart_ || !factorRow_ || !factorIndex_ || !activePosition_ || !activeStart_
-        || !scratch_)
+        || !mark_ || !scratch_)
         return 0;
+    memset(mark_, 0, sizeof(int32_t) * un);
     identityOrder_ = !(map->position && map->rowAt);
     for (int i = 0; i < n; ++i) {
         pos_[i] = identityOrder_ ? i : map->position[i];
@@ -148,26 +153,77 @@ int LCPMatrix::factorizeWithFixedRows(const int32_t *state, int count)
         factorValid_ = wholeFactored_;
         return factorValid_;
     }
-    // The compact envelope: each active row from the first active position
-    // at or after its own envelope start (found through factorRow_, which
-    // holds, for the moment, the next active index at or after each position).
-    int padded = (m + 3) & ~3;
-    for (int p = n_ - 1, k = m; p >= 0; --p) {
-        if (k > 0 && activePosition_[k - 1] == p) --k;
-        factorRow_[p] = k;
-    }
-    for (int k = 0; k < m; ++k) activeStart_[k] = factorRow_[rowStart_[activePosition_[k]]];
-    for (int k = m; k < padded; ++k) activeStart_[k] = k;
+    ActiveRows rows = compactRows(m);
     for (int i = 0; i < n_; ++i) factorIndex_[i] = -1;
-    for (int k = 0; k < padded; ++k) {
+    for (int k = 0; k < rows.padded; ++k) {
         factorRow_[k] = k < m ? rowAt_[activePosition_[k]] : -1;
         if (k < m) factorIndex_[factorRow_[k]] = k;
     }
-    factorSize_ = padded;
+    factorSize_ = rows.padded;
     compact_ = 1;
-    ActiveRows rows = {activePosition_, activeStart_, m, padded};
     factorValid_ = factor(&rows);
     return factorValid_;
+}
+
+LCPMatrix::ActiveRows LCPMatrix::compactRows(int count)
+{
+    // Each active row's envelope starts at the first active position at or
+    // after its own envelope start; mark_ holds, for the moment, the index
+    // of the first active position at or after each position.
+    int padded = (count + 3) & ~3;
+    for (int p = n_ - 1, k = count; p >= 0; --p) {
+        if (k > 0 && activePosition_[k - 1] == p) --k;
+        mark_[p] = k;
+    }
+    for (int k = 0; k < count; ++k) activeStart_[k] = mark_[rowStart_[activePosition_[k]]];
+    for (int k = count; k < padded; ++k) activeStart_[k] = k;
+    memset(mark_, 0, sizeof(int32_t) * static_cast<size_t>(n_));
+    return ActiveRows{activePosition_, activeStart_, count, padded};
+}
+
+double LCPMatrix::heldRowsCost(const int32_t *held, int count)
+{
+    held_ = held;
+    heldCount_ = count;
+    for (int a = 0; a < count; ++a) mark_[held[a]] = 1;
+    int m = 0;
+    for (int p = 0; p < n_; ++p) {
+        int row = rowAt_[p];
+        if (factorIndex_[row] >= 0 && !mark_[row]) activePosition_[m++] = p;
+    }
+    for (int a = 0; a < count; ++a) mark_[held[a]] = 0;
+    free_ = compactRows(m);
+    // A row of width w costs w^2 / 2 to factor and 2 w to substitute; the
+    // right-hand side costs one product with A.
+    double cost = 2.0 * matrixElements();
+    for (int k = 0; k < free_.padded; ++k) {
+        double w = k - free_.start[k] + 1;
+        cost += 0.5 * w * w + 2.0 * w;
+    }
+    return cost;
+}
+
+int LCPMatrix::solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *storage)
+{
+    PxReal *z = scratch_, *y = scratch_ + n_;
+    memset(z, 0, sizeof(PxReal) * static_cast<size_t>(n_));
+    for (int a = 0; a < heldCount_; ++a) z[pos_[held_[a]]] = x[held_[a]];
+    multiplyOrdered(z, y);
+    // z becomes q_F - A_FH x_H in the compact indices (identity padding 0).
+    for (int k = 0; k < free_.padded; ++k) {
+        if (k >= free_.count) {
+            z[k] = 0.0;
+            continue;
+        }
+        int p = free_.position[k], row = rowAt_[p];
+        z[k] = (row < qCount ? q[row] : 0.0) - y[p];
+    }
+    if (!factorHeld(free_, storage)) return 0;
+    solveHeld(z);
+    for (int row = 0; row < n_; ++row)
+        if (factorIndex_[row] < 0) x[row] = 0.0;
+    for (int k = 0; k < free_.count; ++k) x[rowAt_[free_.position[k]]] = z[k];
+    return 1;
 }
 
 void LCPMatrix::multiply(const PxReal *x, PxReal *out) const

@@ -74,6 +74,22 @@ public:
 
     // Column j of A^-1 (n), solved the first time it is asked for.
     const PxReal *inverseColumn(int j);
+    int columnSolved(int j) const { return column_solved_[j]; }
+    // Multiply-adds of one column of A^-1 with the factor in use.
+    double columnCost() const { return 2.0 * factorElements(); }
+
+    // The LCP's subproblem solved directly: with the rows `held` (count
+    // rows, increasing) held at given values and the fixed rows at 0, the
+    // other rows F solve A_FF x_F = q_F - A_FH x_H, through a factor of A_FF
+    // of their own. heldRowsCost prepares this for the held rows and
+    // returns its multiply-adds, to be weighed against the route through
+    // columns of A^-1, which gives the same x.
+    double heldRowsCost(const int32_t *held, int count);
+    // After heldRowsCost with the same rows: x (n) holds the held values on
+    // the held rows and receives the solution on the others. q has qCount
+    // rows (0 beyond). storage: n x n reals for the factor of A_FF. Returns
+    // 0 when that factor fails.
+    int solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *storage);
 
     // Small dense symmetric positive definite systems: m is n x n, row-major.
     // factor_dense replaces its lower triangle by the Cholesky factor and
@@ -122,6 +138,13 @@ protected:
     // indices; x is zero before index `first`.
     virtual void forward(PxReal *x, int first) const = 0;
     virtual void backward(PxReal *x) const = 0;
+    // Stored elements of the factor in use, and of A.
+    virtual double factorElements() const = 0;
+    virtual double matrixElements() const = 0;
+    // A factor of the compact matrix of rows into storage, apart from the
+    // factor in use, and a solve with it in place (in its indices).
+    virtual int factorHeld(const ActiveRows &rows, PxReal *storage) = 0;
+    virtual void solveHeld(PxReal *x) const = 0;
     // Storage shared by both schemes: the dense inverse cache, the pivots and the order.
     int allocateInverse(int n);
     // The substitutions use the whole matrix's factor, by every position.
@@ -147,10 +170,18 @@ protected:
     int compact_ = 0;               // the factor in use is a compact one
     int wholeFactored_ = 0;         // the whole matrix's factor is formed
     int factorValid_ = 0;           // the factor in use is formed
-    // Scratch of the compact factor and of the substitutions.
-    int32_t *activePosition_ = nullptr; // (n) positions of the compact factor's rows
+    // Scratch of the compact factors and of the substitutions.
+    int32_t *activePosition_ = nullptr; // (n) positions of a compact factor's rows
     int32_t *activeStart_ = nullptr;    // (n) its envelope in its own indices
+    int32_t *mark_ = nullptr;           // (n) zero between calls
     PxReal *scratch_ = nullptr;         // (2 n) vectors in positions
+    // The held rows of the last heldRowsCost and the compact rows it left.
+    const int32_t *held_ = nullptr;
+    int heldCount_ = 0;
+    ActiveRows free_ = {nullptr, nullptr, 0, 0};
+    // The compact envelope of the positions activePosition_ (count of them)
+    // into activeStart_; returns free_-like rows.
+    ActiveRows compactRows(int count);
 };
 
 // One instance of each factorisation exists; the linear-solver parameter

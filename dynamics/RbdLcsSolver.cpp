@@ -58,14 +58,40 @@ void build_principal_submatrix(LCPMatrix &A, const int32_t *clamped, int m, PxRe
     }
 }
 
-// With x = A^-1 (q + w) and w = 0 on free rows: the clamped rows' w solves
-// (A^-1)_CC w_C = x_C - x0_C, and then x = x0 + (A^-1)_:C w_C.
-// Returns 0 when the submatrix cannot be factored.
-int solve_principal_subproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal *lo, const PxReal *hi,
-                               const int32_t *state, PxReal *x, int n)
+// Multiply-adds of the route through A^-1: the columns not yet solved, the
+// dense factor of the m x m submatrix and the update of x (n).
+double columnRouteCost(const LCPMatrix &A, const int32_t *clamped, int m, int n)
 {
-    memcpy(x, work.x0, sizeof(PxReal) * static_cast<size_t>(n));
-    if (m == 0) return 1;
+    int missing = 0;
+    for (int a = 0; a < m; ++a) missing += !A.columnSolved(clamped[a]);
+    double dm = m;
+    return missing * A.columnCost() + dm * dm * dm / 3.0 + dm * dm + dm * n;
+}
+
+// The clamped rows take their bounds and the free rows the values that make
+// w = A x - q vanish on them. Two routes give this x; the cheaper is taken:
+// - through A^-1: with x = A^-1 (q + w) and w = 0 on free rows, the clamped
+//   rows' w solves (A^-1)_CC w_C = x_C - x0_C, and then x = x0 + (A^-1)_:C w_C
+//   (columns of A^-1 are solved once and kept while the factor stands);
+// - directly: A_FF x_F = q_F - A_FC x_C with a factor of A_FF of its own,
+//   cheaper when many rows are clamped.
+// Returns 0 when a factor fails.
+int solve_principal_subproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal *q, const PxReal *lo,
+                               const PxReal *hi, const int32_t *state, PxReal *x, int n)
+{
+    int np = A.size();
+    if (m == 0) {
+        memcpy(x, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
+        return 1;
+    }
+    if (A.heldRowsCost(work.clamped, m) < columnRouteCost(A, work.clamped, m, np)) {
+        for (int a = 0; a < m; ++a) {
+            int row = work.clamped[a];
+            x[row] = clampedValue(state[row], lo[row], hi[row]);
+        }
+        return A.solveHeldRows(x, q, n, work.sub);
+    }
+    memcpy(x, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
     build_principal_submatrix(A, work.clamped, m, work.sub);
     if (!LCPMatrix::factor_dense(work.sub, m)) return 0;
     for (int a = 0; a < m; ++a) {
@@ -76,7 +102,7 @@ int solve_principal_subproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal 
     for (int b = 0; b < m; ++b) {
         const PxReal *column = A.inverseColumn(work.clamped[b]);
         PxReal wb = work.wC[b];
-        for (int i = 0; i < n; ++i) x[i] += wb * column[i];
+        for (int i = 0; i < np; ++i) x[i] += wb * column[i];
     }
     for (int a = 0; a < m; ++a) {
         int row = work.clamped[a];
@@ -151,7 +177,7 @@ int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxRe
         int m = 0;
         for (int i = 0; i < n; ++i)
             if (state[i] != kLcpFree && !(state[i] & kLcpFixed)) work.clamped[m++] = i;
-        if (!solve_principal_subproblem(A, work, m, lo, hi, state, work.xp, n)) {
+        if (!solve_principal_subproblem(A, work, m, q, lo, hi, state, work.xp, n)) {
             result = -(k + 1);
             break;
         }

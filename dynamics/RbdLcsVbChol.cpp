@@ -33,6 +33,29 @@ struct RowEnvelope {
     const PxReal *row(const PxReal *store, int i) const { return store + offset[i] - minCol[i]; }
 };
 
+// L y = x in place over the factor (E, L, diagonal D), for x zero before firstRow.
+void fw_substitution(const RowEnvelope &E, const PxReal *L, const PxReal *D, PxReal *x, int firstRow)
+{
+    for (int i = firstRow; i < E.n; ++i) {
+        const PxReal *Li = E.row(L, i);
+        int j0 = E.minCol[i] > firstRow ? E.minCol[i] : firstRow;
+        PxReal s = x[i];
+        for (int j = j0; j < i; ++j) s -= Li[j] * x[j];
+        x[i] = s / D[i];
+    }
+}
+
+// L^T x = y in place, column by column from the last row.
+void bk_substitution(const RowEnvelope &E, const PxReal *L, const PxReal *D, PxReal *x)
+{
+    for (int i = E.n - 1; i >= 0; --i) {
+        x[i] /= D[i];
+        const PxReal *Li = E.row(L, i);
+        PxReal xi = x[i];
+        for (int j = E.minCol[i]; j < i; ++j) x[j] -= Li[j] * xi;
+    }
+}
+
 class vbChol : public LCPMatrix {
 public:
     void destroy() override;
@@ -48,10 +71,23 @@ private:
     void useWholeFactor() override;
     PxReal factorDiagonal(int p) const override { return Diag_[p]; }
     void multiplyOrdered(const PxReal *x, PxReal *out) const override;
-    void forward(PxReal *x, int first) const override { fw_substitution(x, first); }
-    void backward(PxReal *x) const override { bk_substitution(x); }
-    void fw_substitution(PxReal *x, int firstRow) const;
-    void bk_substitution(PxReal *x) const;
+    void forward(PxReal *x, int first) const override { fw_substitution(*env_, L_, D_, x, first); }
+    void backward(PxReal *x) const override { bk_substitution(*env_, L_, D_, x); }
+    double factorElements() const override { return static_cast<double>(env_->offset[env_->n]); }
+    double matrixElements() const override { return static_cast<double>(A_.offset[n_]); }
+    int factorHeld(const ActiveRows &rows, PxReal *storage) override;
+    void solveHeld(PxReal *x) const override
+    {
+        fw_substitution(H_, heldL_, heldDiag_, x, 0);
+        bk_substitution(H_, heldL_, heldDiag_, x);
+    }
+    // Element (k, l), l <= k, of the compact matrix of rows, gathered from A;
+    // the padding up to whole tiles is identity.
+    PxReal compactElement(int k, int l, const ActiveRows &rows) const
+    {
+        if (k >= rows.count) return k == l ? 1.0 : 0.0;
+        return getAt(rows.position[k], rows.position[l]);
+    }
     template <typename Load>
     int factorRows(const RowEnvelope &E, PxReal *L, PxReal *diag, Load load);
 
@@ -66,6 +102,10 @@ private:
     const RowEnvelope *env_ = nullptr;
     const PxReal *L_ = nullptr;
     const PxReal *D_ = nullptr;
+    // The factor of the free rows of an LCP subproblem, in caller storage.
+    RowEnvelope H_;
+    const PxReal *heldL_ = nullptr;
+    PxReal *heldDiag_ = nullptr;    // (n)
 };
 
 } // namespace
@@ -75,14 +115,14 @@ size_t vbCholMemoryRequired(int n)
     size_t un = static_cast<size_t>(n);
     size_t elements = un * (un + 1) / 2; // a full lower triangle in the worst case
     size_t envelope = PoolAlignedCost(sizeof(int32_t) * un) + PoolAlignedCost(sizeof(size_t) * (un + 1));
-    return 2 * envelope + 3 * PoolAlignedCost(sizeof(PxReal) * elements) + 2 * PoolAlignedCost(sizeof(PxReal) * un)
+    return 3 * envelope + 3 * PoolAlignedCost(sizeof(PxReal) * elements) + 3 * PoolAlignedCost(sizeof(PxReal) * un)
          + LCPMatrix::inverseMemoryRequired(n);
 }
 
 int vbChol::allocateStorage(const int32_t *rowStart)
 {
     size_t un = static_cast<size_t>(n_);
-    for (RowEnvelope *env : {&A_, &C_}) {
+    for (RowEnvelope *env : {&A_, &C_, &H_}) {
         env->minCol = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "min_col"));
         env->offset = static_cast<size_t *>(
             PoolAllocAligned(PoolRound(sizeof(size_t) * (un + 1)), kPoolAlignment, "row offsets"));
@@ -96,7 +136,8 @@ int vbChol::allocateStorage(const int32_t *rowStart)
     compactL_ = static_cast<PxReal *>(
         PoolAllocAligned(PoolRound(sizeof(PxReal) * un * (un + 1) / 2), kPoolAlignment, "vbChol compact factor"));
     compactDiag_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "compact Diag"));
-    if (!Avalues_ || !Lvalues_ || !Diag_ || !compactL_ || !compactDiag_) return 0;
+    heldDiag_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "held Diag"));
+    if (!Avalues_ || !Lvalues_ || !Diag_ || !compactL_ || !compactDiag_ || !heldDiag_) return 0;
     return 1;
 }
 
@@ -105,9 +146,10 @@ void vbChol::destroy()
     LCPMatrix::destroy();
     A_ = RowEnvelope();
     C_ = RowEnvelope();
-    Avalues_ = Lvalues_ = Diag_ = compactL_ = compactDiag_ = nullptr;
+    H_ = RowEnvelope();
+    Avalues_ = Lvalues_ = Diag_ = compactL_ = compactDiag_ = heldDiag_ = nullptr;
     env_ = nullptr;
-    L_ = D_ = nullptr;
+    L_ = D_ = heldL_ = nullptr;
 }
 
 void vbChol::reset_sparse_maps()
@@ -164,13 +206,16 @@ int vbChol::factor(const ActiveRows *rows)
     env_ = &C_;
     L_ = compactL_;
     D_ = compactDiag_;
-    // Element (k, l) of the compact matrix gathered from A; the padding up to
-    // whole tiles is identity.
-    auto compact = [this, rows](int k, int l) {
-        if (k >= rows->count) return k == l ? 1.0 : 0.0;
-        return getAt(rows->position[k], rows->position[l]);
-    };
+    auto compact = [this, rows](int k, int l) { return compactElement(k, l, *rows); };
     return factorRows(C_, compactL_, compactDiag_, compact);
+}
+
+int vbChol::factorHeld(const ActiveRows &rows, PxReal *storage)
+{
+    H_.shape(rows.start, rows.padded);
+    heldL_ = storage;
+    auto compact = [this, &rows](int k, int l) { return compactElement(k, l, rows); };
+    return factorRows(H_, storage, heldDiag_, compact);
 }
 
 void vbChol::multiplyOrdered(const PxReal *x, PxReal *out) const
@@ -184,31 +229,6 @@ void vbChol::multiplyOrdered(const PxReal *x, PxReal *out) const
             out[j] += Ai[j] * x[i];
         }
         out[i] += s;
-    }
-}
-
-// L y = x in place, for x zero before firstRow.
-void vbChol::fw_substitution(PxReal *x, int firstRow) const
-{
-    const RowEnvelope &E = *env_;
-    for (int i = firstRow; i < E.n; ++i) {
-        const PxReal *Li = E.row(L_, i);
-        int j0 = E.minCol[i] > firstRow ? E.minCol[i] : firstRow;
-        PxReal s = x[i];
-        for (int j = j0; j < i; ++j) s -= Li[j] * x[j];
-        x[i] = s / D_[i];
-    }
-}
-
-// L^T x = y in place, column by column from the last row.
-void vbChol::bk_substitution(PxReal *x) const
-{
-    const RowEnvelope &E = *env_;
-    for (int i = E.n - 1; i >= 0; --i) {
-        x[i] /= D_[i];
-        const PxReal *Li = E.row(L_, i);
-        PxReal xi = x[i];
-        for (int j = E.minCol[i]; j < i; ++j) x[j] -= Li[j] * xi;
     }
 }
 
