@@ -1,11 +1,14 @@
 // bkChol, "block cholesky with no assembler": A and its factor are kept as
 // 4x4 tiles of the envelope (in elimination-order positions), tile row I
 // holding the tiles from minTile[I] to the diagonal, and factored strip by
-// strip (4 rows at a time).
+// strip (4 rows at a time). A tile is stored column by column, so that the
+// products of the factorisation, the bulk of the work, are sums of outer
+// products of contiguous tile columns.
 #include <math.h>
 #include <string.h>
 #include <initializer_list>
 #include <kelmar/PxMessage.h>
+#include "RbdLcsAssemble.h"
 #include "RbdLcsMatrix.h"
 #include "RbdLcsMemoryPool.h"
 #include "RbdLcsSparseMap.h"
@@ -14,7 +17,10 @@ namespace lcs {
 
 namespace {
 
-enum { kT = 4, kTile = 16 }; // tile side and reals per tile (row-major)
+enum { kT = 4, kTile = 16 }; // tile side and reals per tile
+
+// Element (r, c) of a tile.
+inline int ix(int r, int c) { return c * kT + r; }
 
 // The tiles of a lower envelope: tile row I stores tiles minTile[I] .. I.
 struct TileEnvelope {
@@ -60,13 +66,12 @@ void forwardTiles(const TileEnvelope &E, const PxReal *Lstore, const PxReal *rs,
         const PxReal *L = E.tile(Lstore, I, J0);
         for (int J = J0; J < I; ++J, L += kTile) {
             const PxReal *xJ = x + kT * J;
-            for (int r = 0; r < kT; ++r)
-                xI[r] -= L[r * kT] * xJ[0] + L[r * kT + 1] * xJ[1] + L[r * kT + 2] * xJ[2] + L[r * kT + 3] * xJ[3];
+            for (int c = 0; c < kT; ++c)
+                for (int r = 0; r < kT; ++r) xI[r] -= L[ix(r, c)] * xJ[c];
         }
-        for (int r = 0; r < kT; ++r) {
-            PxReal s = xI[r];
-            for (int m = 0; m < r; ++m) s -= L[r * kT + m] * xI[m];
-            xI[r] = s * rs[kT * I + r];
+        for (int c = 0; c < kT; ++c) {
+            xI[c] *= rs[kT * I + c];
+            for (int r = c + 1; r < kT; ++r) xI[r] -= L[ix(r, c)] * xI[c];
         }
     }
 }
@@ -79,14 +84,14 @@ void backwardTiles(const TileEnvelope &E, const PxReal *Lstore, const PxReal *rs
         const PxReal *L = E.tile(Lstore, I, I);
         for (int r = kT - 1; r >= 0; --r) {
             PxReal s = xI[r];
-            for (int m = r + 1; m < kT; ++m) s -= L[m * kT + r] * xI[m];
+            for (int m = r + 1; m < kT; ++m) s -= L[ix(m, r)] * xI[m];
             xI[r] = s * rs[kT * I + r];
         }
         L = E.tile(Lstore, I, E.minTile[I]);
         for (int J = E.minTile[I]; J < I; ++J, L += kTile) {
             PxReal *xJ = x + kT * J;
             for (int c = 0; c < kT; ++c)
-                xJ[c] -= L[c] * xI[0] + L[kT + c] * xI[1] + L[2 * kT + c] * xI[2] + L[3 * kT + c] * xI[3];
+                xJ[c] -= L[ix(0, c)] * xI[0] + L[ix(1, c)] * xI[1] + L[ix(2, c)] * xI[2] + L[ix(3, c)] * xI[3];
         }
     }
 }
@@ -98,8 +103,17 @@ public:
 
 private:
     int allocateStorage(const int32_t *rowStart) override;
+    void assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMap *map) override
+    {
+        assembleProducts(map, pos_, JMinv, J, [this](int p, int q, PxReal v) { addAt(p, q, v); });
+    }
     void setAt(int p, int q, PxReal v) override { *at(p, q) = v; mirror(p, q); }
-    void addAt(int p, int q, PxReal v) override { *at(p, q) += v; mirror(p, q); }
+    void addAt(int p, int q, PxReal v) override
+    {
+        PxReal *e = at(p, q);
+        *e += v;
+        if (tileOf(p) == tileOf(q) && p != q) *at(q, p) = *e;
+    }
     PxReal getAt(int p, int q) const override { return element(NZ_, p, q); }
     PxReal getFactorAt(int p, int q) const override { return element(inverse_, p, q); }
     int factor(const ActiveRows *rows) override;
@@ -120,17 +134,20 @@ private:
     // padding up to a whole tile is identity.
     void loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) const;
 
-    PxReal *at(int p, int q) { return A_.tile(NZ_, p / kT, q / kT) + (p % kT) * kT + q % kT; }
+    // Positions are never negative: unsigned shifts and masks find the tile.
+    static int tileOf(int p) { return static_cast<int>(static_cast<unsigned>(p) >> 2); }
+    static int inTile(int p) { return static_cast<int>(static_cast<unsigned>(p) & 3u); }
+    PxReal *at(int p, int q) { return A_.tile(NZ_, tileOf(p), tileOf(q)) + ix(inTile(p), inTile(q)); }
     // Diagonal tiles are kept whole so that their Cholesky reads plain rows.
     void mirror(int p, int q)
     {
-        if (p / kT == q / kT && p != q) *at(q, p) = *at(p, q);
+        if (tileOf(p) == tileOf(q) && p != q) *at(q, p) = *at(p, q);
     }
     // Element (p, q), p >= q, of tiles stored in A's envelope; 0 outside it.
     PxReal element(const PxReal *store, int p, int q) const
     {
-        if (q / kT < A_.minTile[p / kT]) return 0.0;
-        return A_.tile(store, p / kT, q / kT)[(p % kT) * kT + q % kT];
+        if (tileOf(q) < A_.minTile[tileOf(p)]) return 0.0;
+        return A_.tile(store, tileOf(p), tileOf(q))[ix(inTile(p), inTile(q))];
     }
 
     TileEnvelope A_;               // envelope of A and of the whole factor
@@ -208,14 +225,16 @@ void bkChol::useWholeFactor()
     rs_ = rsD_;
 }
 
-// S -= L_IK L_JK^T for every K both tile rows store, up to (not including) J.
+// S -= sum over K of L_IK L_JK^T for count tiles of each tile row: column k
+// of L_IK times column k of L_JK, summed apart and taken off S at the end.
 static void subtractProducts(PxReal S[kTile], const PxReal *LI, const PxReal *LJ, int count)
 {
+    PxReal sum[kTile] = {0.0};
     for (int K = 0; K < count; ++K, LI += kTile, LJ += kTile)
-        for (int r = 0; r < kT; ++r)
+        for (int k = 0; k < kT; ++k)
             for (int c = 0; c < kT; ++c)
-                S[r * kT + c] -= LI[r * kT + 0] * LJ[c * kT + 0] + LI[r * kT + 1] * LJ[c * kT + 1]
-                               + LI[r * kT + 2] * LJ[c * kT + 2] + LI[r * kT + 3] * LJ[c * kT + 3];
+                for (int r = 0; r < kT; ++r) sum[ix(r, c)] += LI[ix(r, k)] * LJ[ix(c, k)];
+    for (int e = 0; e < kTile; ++e) S[e] -= sum[e];
 }
 
 // Off-diagonal tiles of strip I: L_IJ = (A_IJ - sum_K L_IK L_JK^T) L_JJ^-T.
@@ -230,12 +249,13 @@ int vc_strip_Cholesky(const TileEnvelope &E, PxReal *L, const PxReal *rsD, int I
         subtractProducts(S, E.tile(L, I, K0), E.tile(L, J, K0), J - K0);
         const PxReal *LJJ = E.tile(L, J, J);
         PxReal *LIJ = E.tile(L, I, J);
-        for (int r = 0; r < kT; ++r)
-            for (int c = 0; c < kT; ++c) {
-                PxReal s = S[r * kT + c];
-                for (int m = 0; m < c; ++m) s -= LIJ[r * kT + m] * LJJ[c * kT + m];
-                LIJ[r * kT + c] = s * rsD[kT * J + c];
-            }
+        // Column by column: column c of L_IJ takes off its earlier columns.
+        for (int c = 0; c < kT; ++c) {
+            for (int r = 0; r < kT; ++r) LIJ[ix(r, c)] = S[ix(r, c)];
+            for (int m = 0; m < c; ++m)
+                for (int r = 0; r < kT; ++r) LIJ[ix(r, c)] -= LIJ[ix(r, m)] * LJJ[ix(c, m)];
+            for (int r = 0; r < kT; ++r) LIJ[ix(r, c)] *= rsD[kT * J + c];
+        }
     }
     return 1;
 }
@@ -250,19 +270,19 @@ int vc_dstrip_Cholesky(const TileEnvelope &E, PxReal *L, PxReal *rsD, int I, Loa
     PxReal *LII = E.tile(L, I, I);
     memset(LII, 0, sizeof(PxReal) * kTile);
     for (int c = 0; c < kT; ++c) {
-        PxReal d = S[c * kT + c];
-        for (int m = 0; m < c; ++m) d -= LII[c * kT + m] * LII[c * kT + m];
+        PxReal d = S[ix(c, c)];
+        for (int m = 0; m < c; ++m) d -= LII[ix(c, m)] * LII[ix(c, m)];
         if (!(d > 0.0)) {
             PxFatalError(12, "Kelmar toolkits internals: Cholesky factorizer in vc_dstrip_Cholesky: the system matrix is not positive definite.\n");
             return 0;
         }
         PxReal lcc = sqrt(d);
-        LII[c * kT + c] = lcc;
+        LII[ix(c, c)] = lcc;
         rsD[kT * I + c] = 1.0 / lcc;
         for (int r = c + 1; r < kT; ++r) {
-            PxReal s = S[r * kT + c];
-            for (int m = 0; m < c; ++m) s -= LII[r * kT + m] * LII[c * kT + m];
-            LII[r * kT + c] = s / lcc;
+            PxReal s = S[ix(r, c)];
+            for (int m = 0; m < c; ++m) s -= LII[ix(r, m)] * LII[ix(c, m)];
+            LII[ix(r, c)] = s / lcc;
         }
     }
     return 1;
@@ -302,16 +322,20 @@ int bkChol::factorHeld(const ActiveRows &rows, PxReal *storage)
 
 void bkChol::loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) const
 {
-    for (int r = 0; r < kT; ++r)
-        for (int c = 0; c < kT; ++c) {
-            int k = kT * I + r, l = kT * J + c;
+    // Positions of the tile's rows and columns, -1 for the identity padding.
+    int rowPos[kT], colPos[kT];
+    for (int r = 0; r < kT; ++r) {
+        int k = kT * I + r, l = kT * J + r;
+        rowPos[r] = k < rows.count ? rows.position[k] : -1;
+        colPos[r] = l < rows.count ? rows.position[l] : -1;
+    }
+    for (int c = 0; c < kT; ++c)
+        for (int r = 0; r < kT; ++r) {
+            int p = rowPos[r], q = colPos[c];
             PxReal v;
-            if (k >= rows.count || l >= rows.count) v = k == l ? 1.0 : 0.0;
-            else {
-                int p = rows.position[k], q = rows.position[l];
-                v = p >= q ? element(NZ_, p, q) : element(NZ_, q, p);
-            }
-            S[r * kT + c] = v;
+            if (p < 0 || q < 0) v = I == J && r == c ? 1.0 : 0.0;
+            else v = p >= q ? element(NZ_, p, q) : element(NZ_, q, p);
+            S[ix(r, c)] = v;
         }
 }
 
@@ -320,16 +344,16 @@ void bkChol::multiplyOrdered(const PxReal *x, PxReal *out) const
     memset(out, 0, sizeof(PxReal) * static_cast<size_t>(n_));
     for (int I = 0; I < A_.T; ++I) {
         const PxReal *A = A_.tile(NZ_, I, A_.minTile[I]);
+        PxReal *outI = out + kT * I;
+        const PxReal *xI = x + kT * I;
         for (int J = A_.minTile[I]; J <= I; ++J, A += kTile) {
             const PxReal *xJ = x + kT * J;
-            const PxReal *xI = x + kT * I;
-            for (int r = 0; r < kT; ++r)
-                out[kT * I + r] += A[r * kT] * xJ[0] + A[r * kT + 1] * xJ[1] + A[r * kT + 2] * xJ[2]
-                                 + A[r * kT + 3] * xJ[3];
-            if (J == I) continue; // the diagonal tile is stored whole
             for (int c = 0; c < kT; ++c)
-                out[kT * J + c] += A[c] * xI[0] + A[kT + c] * xI[1] + A[2 * kT + c] * xI[2]
-                                 + A[3 * kT + c] * xI[3];
+                for (int r = 0; r < kT; ++r) outI[r] += A[ix(r, c)] * xJ[c];
+            if (J == I) continue; // the diagonal tile is stored whole
+            PxReal *outJ = out + kT * J;
+            for (int c = 0; c < kT; ++c)
+                outJ[c] += A[ix(0, c)] * xI[0] + A[ix(1, c)] * xI[1] + A[ix(2, c)] * xI[2] + A[ix(3, c)] * xI[3];
         }
     }
 }

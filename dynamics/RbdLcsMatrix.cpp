@@ -5,7 +5,6 @@
 #include "RbdLcsMemoryPool.h"
 #include "RbdLcsSolver.h"
 #include "RbdLcsSparseMap.h"
-#include "RbdLcsTiles.h"
 
 namespace lcs {
 
@@ -299,30 +298,7 @@ void LCPMatrix::calcJinvMJT(const PxReal *JMinv, const PxReal *J, const PxReal *
 {
     const ConstraintLayout *layout = map->layout;
     reset_sparse_maps();
-    // Every pair of constraint ends on the same body adds that body's share
-    // J_a M_b^-1 J_b^T; the pair is visited once and stored below the diagonal.
-    for (int body = 0; body < map->bodyCount; ++body) {
-        for (int e1 = map->head[body]; e1 >= 0; e1 = map->next[e1]) {
-            int c1 = e1 / 2, col1 = 6 * (e1 % 2);
-            for (int e2 = e1; e2 >= 0; e2 = map->next[e2]) {
-                int c2 = e2 / 2, col2 = 6 * (e2 % 2);
-                for (int r1 = 0; r1 < layout->rows[c1]; ++r1) {
-                    int i = layout->firstRow[c1] + r1;
-                    for (int r2 = 0; r2 < layout->rows[c2]; ++r2) {
-                        int j = layout->firstRow[c2] + r2;
-                        if (e1 == e2 && j > i) continue;
-                        PxReal v = 0.0;
-                        for (int k = 0; k < 6; ++k)
-                            v += JMinv[tileIndex(i, col1 + k)] * J[tileIndex(j, col2 + k)];
-                        // Two ends of one constraint on one body meet twice on the diagonal.
-                        if (e1 != e2 && i == j) v += v;
-                        if (i >= j) addElement(i, j, v);
-                        else addElement(j, i, v);
-                    }
-                }
-            }
-        }
-    }
+    assemble(JMinv, J, map);
     for (int i = 0; i < n_; ++i) {
         if (i < layout->rowCount) addElement(i, i, epsilon_ + rowEpsilon[i] / h_);
         else setElement(i, i, 1.0);

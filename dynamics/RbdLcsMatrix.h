@@ -119,6 +119,8 @@ protected:
     };
     // Scheme storage for the envelope rowStart (by position) of size n_.
     virtual int allocateStorage(const int32_t *rowStart) = 0;
+    // Adds J M^-1 J^T (rows as in calcJinvMJT) into the stored envelope.
+    virtual void assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMap *map) = 0;
     // Element (p, q), p >= q, positions inside the envelope.
     virtual void setAt(int p, int q, PxReal v) = 0;
     virtual void addAt(int p, int q, PxReal v) = 0;

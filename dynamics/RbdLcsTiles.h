@@ -11,10 +11,12 @@ namespace lcs {
 
 enum { kTileRows = 4, kTileColumns = 12, kTileSize = kTileRows * kTileColumns };
 
+// Rows and columns are never negative: unsigned arithmetic lets the
+// division and remainder become a shift and a mask.
 inline size_t tileIndex(int row, int column)
 {
-    return static_cast<size_t>(row / kTileRows) * kTileSize
-         + static_cast<size_t>(column * kTileRows + row % kTileRows);
+    size_t r = static_cast<size_t>(row);
+    return r / kTileRows * kTileSize + static_cast<size_t>(column) * kTileRows + r % kTileRows;
 }
 
 } // namespace lcs

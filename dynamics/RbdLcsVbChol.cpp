@@ -5,6 +5,7 @@
 #include <string.h>
 #include <initializer_list>
 #include <kelmar/PxMessage.h>
+#include "RbdLcsAssemble.h"
 #include "RbdLcsMatrix.h"
 #include "RbdLcsMemoryPool.h"
 #include "RbdLcsSparseMap.h"
@@ -63,6 +64,10 @@ public:
 
 private:
     int allocateStorage(const int32_t *rowStart) override;
+    void assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMap *map) override
+    {
+        assembleProducts(map, pos_, JMinv, J, [this](int p, int q, PxReal v) { A_.row(Avalues_, p)[q] += v; });
+    }
     void setAt(int p, int q, PxReal v) override { A_.row(Avalues_, p)[q] = v; }
     void addAt(int p, int q, PxReal v) override { A_.row(Avalues_, p)[q] += v; }
     PxReal getAt(int p, int q) const override { return q < A_.minCol[p] ? 0.0 : A_.row(Avalues_, p)[q]; }
