@@ -52,7 +52,7 @@ bench: deps
 	$(BENCH_BUILD)/bench/bench_scenes --reps $(BENCH_REPS) --timeout $(BENCH_TIMEOUT)
 
 bench-peers: deps
-	tools/setup-deps.sh libode-dev libbullet-dev libmujoco-dev pkg-config
+	tools/setup-deps.sh libode-dev libbullet-dev libmujoco-dev libqhull-dev pkg-config
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=ON
 	cmake --build $(BENCH_BUILD) --target bench_scenes -j $(JOBS)
 	REPS=$(BENCH_REPS) TIMEOUT=$(BENCH_TIMEOUT) JOBS=$(JOBS) \

@@ -70,11 +70,12 @@ public:
     // its world placement; destroyed after the composite.
     CdxModelID element(CdxGeometryID geometry);
 
-    // A dynamic body on geometry at density, placed at (x, y, z) with the
+    // A dynamic body on geometry at density, placed at position with the
     // quaternion q (w, x, y, z), reported under name.
     CdxModelID body(CdxGeometryID geometry, PxReal density, const PxVector3 position,
                     const PxQuaternion q, const std::string &name);
-    // A body of the world with no collision model (reported and drawn).
+    // A body of the world without a collision model, reported under name
+    // and drawn as shape.
     void report(RbdBodyID body, const std::string &name, CdxGeometryID shape);
     // Reports a body made by other means (a loaded file) under name.
     void report(RbdBodyID body, const std::string &name);
