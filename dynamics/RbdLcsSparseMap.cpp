@@ -24,7 +24,20 @@ struct OrderScratch {
     int32_t *spare;     // (constraintCount) the previous pass of the sort
     int32_t *count;     // (bodyCount + 2) bucket counts of the sort
     int32_t *first;     // (constraintCount) new first position of each constraint
+    int32_t *packingStart; // (paddedRowCount) the envelope in the packing order
 };
+
+// Multiply-adds of a row-by-row factor in the map's envelope: a row of
+// width w costs w^2 / 2.
+double factorCost(const SparseMatrixMap *map)
+{
+    double cost = 0.0;
+    for (int p = 0; p < map->layout->paddedRowCount; ++p) {
+        double w = p - map->rowStart[p] + 1;
+        cost += 0.5 * w * w;
+    }
+    return cost;
+}
 
 // Bodies reached from `start` breadth first, appended to queue at `tail`,
 // each one's level set; returns the new tail. Neighbours are taken in
@@ -117,7 +130,7 @@ size_t RbdSparseMatrixMapMemoryRequired(int bodyCount, int rowCount)
     size_t padded = (rows + 3u) & ~static_cast<size_t>(3u);
     size_t map = PoolAlignedCost(sizeof(SparseMatrixMap)) + 2 * intArrayCost(bodies) + intArrayCost(2u * rows)
                + 3 * intArrayCost(padded);
-    size_t scratch = 4 * intArrayCost(bodies) + intArrayCost(bodies + 2) + 3 * intArrayCost(rows);
+    size_t scratch = 4 * intArrayCost(bodies) + intArrayCost(bodies + 2) + 3 * intArrayCost(rows) + intArrayCost(padded);
     return map + scratch;
 }
 
@@ -189,7 +202,8 @@ int RbdSparseMatrixMapReorder(SparseMatrixMap *map)
     s.sorted = intArray(cs, "constraint order");
     s.spare = intArray(cs, "constraint order spare");
     s.first = intArray(cs, "constraint first positions");
-    if (!s.rank || !s.degree || !s.queue || !s.level || !s.count || !s.sorted || !s.spare
+    s.packingStart = intArray(padded, "packing envelope");
+    if (!s.packingStart || !s.rank || !s.degree || !s.queue || !s.level || !s.count || !s.sorted || !s.spare
         || !s.first) {
         PopPoolFrame();
         return 0;
@@ -247,9 +261,17 @@ int RbdSparseMatrixMapReorder(SparseMatrixMap *map)
     for (int row = 0; row < layout->paddedRowCount; ++row)
         if (position[row] < 0) position[row] = next++;
     for (int row = 0; row < layout->paddedRowCount; ++row) rowAt[position[row]] = row;
-    map->position = position;
-    map->rowAt = rowAt;
+    // The packing order stays when the new one would not factor faster: a
+    // chain, say, comes out as its own reverse.
+    double packingCost = factorCost(map);
+    for (int p = 0; p < layout->paddedRowCount; ++p) s.packingStart[p] = map->rowStart[p];
     computeEnvelope(map, s.first);
+    if (factorCost(map) < packingCost) {
+        map->position = position;
+        map->rowAt = rowAt;
+    } else {
+        for (int p = 0; p < layout->paddedRowCount; ++p) map->rowStart[p] = s.packingStart[p];
+    }
     PopPoolFrame();
     return 1;
 }

@@ -54,8 +54,9 @@ SparseMatrixMap *RbdSparseMatrixMapCreate(int bodyCount, const ConstraintLayout 
 void RbdSparseMatrixMapBuild(SparseMatrixMap *map);
 // After RbdSparseMatrixMapBuild: chooses an elimination order with a small
 // envelope (reverse Cuthill-McKee over the bodies, constraints following
-// their later body) and recomputes the envelope in it. Returns 0 when the
-// workspace cannot hold the order, leaving the packing order.
+// their later body) and recomputes the envelope in it; the packing order
+// stays when that order would not make the factor cheaper. Returns 0 when
+// the workspace cannot hold the order, leaving the packing order.
 int RbdSparseMatrixMapReorder(SparseMatrixMap *map);
 // Sum over the rows of their envelope widths (p - rowStart[p] + 1): the
 // storage a row-by-row factor of the map's matrix needs.

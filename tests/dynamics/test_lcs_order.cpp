@@ -231,6 +231,7 @@ TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambl
         Packed packed(island.rows, island.bodies, 0.01);
         Formed formed(packed, 0, true);
         const SparseMatrixMap &map = *formed.map;
+        ASSERT_NE(map.position, nullptr) << "a scrambled island is reordered";
         std::vector<int> constraintOf(packed.n, -1), seen(packed.np, 0);
         for (int c = 0; c < packed.layout.constraintCount; ++c) {
             int p0 = map.position[packed.firstRow[c]];
@@ -274,6 +275,14 @@ TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambl
     for (int p = 0; p < chain.np; ++p) widest = std::max(widest, p - reordered.map->rowStart[p]);
     EXPECT_LT(widest, 15);
     EXPECT_GT(scrambled, 10 * RbdSparseMatrixMapEnvelopeSize(reordered.map));
+    // The same chain packed link after link is banded already: its packing
+    // order stays.
+    makeHingeChain(80, bodies, joints);
+    buildJointRows(rows, bodies, joints);
+    Packed banded(rows, bodies, 0.01);
+    Formed kept(banded, 0, true);
+    EXPECT_EQ(kept.map->position, nullptr);
+    EXPECT_EQ(kept.map->rowAt, nullptr);
     // A 12 x 12 layer of boxes packed row by row, as a breadth-first walk
     // would: the order takes less than half of that envelope.
     std::vector<RbdLcsBody> layer(144);
