@@ -3,7 +3,9 @@
 # Bullet, MuJoCo, built from their Debian packages; nothing of kelmar links
 # them) one after the other on this machine, then prints one table per
 # scene: kelmar's time per step and quality beside each peer's, and the
-# ratio kelmar / peer. Every result line is also kept in a file.
+# ratio kelmar / peer. kelmar runs with the world's default factorisation
+# under its LCP solver (block Cholesky) and, on S1 and S3, also with the
+# variable-bandwidth Cholesky. Every result line is also kept in a file.
 #
 # usage: bench/bench-peers.sh BENCH_SCENES PEERS_DIR PEERS_BUILD
 #        bench/bench-peers.sh --table RESULTS_FILE   (the tables of a kept file)
@@ -19,7 +21,8 @@ set -euo pipefail
 # table FILE: the tables of the result lines in FILE.
 table() {
   echo "Time per step (median of the repetitions) and quality, kelmar beside each peer of the same run."
-  echo "kelmar/peer > 1: kelmar is slower. DNF: not finished within its time limit; its time is"
+  echo "bkchol/peer, vbchol/peer: kelmar's time with the block or the variable-bandwidth Cholesky"
+  echo "under its LCP solver over the peer's; above 1 kelmar is slower. DNF: not finished within its time limit; its time is"
   echo "the mean over the steps it did (the first, easiest steps), marked ~. Lines marked +sleep"
   echo "ran with sleeping on and are compared with kelmar+sleep."
   sed -e 's/= */=/g' "$1" | awk '
@@ -42,26 +45,35 @@ table() {
     }
     n = ++count[scene]; name[scene, n] = engine; time[scene, n] = us; status[scene, n] = state
     text[scene, n] = quality; groupOf[scene, n] = group; seen[engine, scene] = 1
-    if ($1 == "kelmar" group) { mine[group, scene] = us; mineState[group, scene] = state }
+    # each kelmar solver of a group gets a ratio column of its own
+    if ($1 == "kelmar" group) {
+      if (!((group, $2) in column)) { column[group, $2] = ++columns[group]; label[group, columns[group]] = $2 }
+      c = column[group, $2]; mine[group, c, scene] = us; mineState[group, c, scene] = state
+    }
   }
   END {
     split("stack pile chain boxes", title, " ")
     for (s = 1; s <= 4; ++s) {
       printf "\nS%d %s\n", s, title[s]
-      printf "  %-22s %14s %12s  %s\n", "engine solver", "us/step", "kelmar/peer", "quality"
+      printf "  %-22s %14s", "engine solver", "us/step"
+      for (c = 1; c <= columns[""]; ++c) printf " %12s", substr(label["", c], 5) "/peer"
+      printf "  quality\n"
       for (pass = 1; pass <= 2; ++pass) for (n = 1; n <= count[s]; ++n) {
         if ((pass == 1) != (name[s, n] ~ /^kelmar/)) continue
-        t = time[s, n]; mark = (status[s, n] == "dnf") ? "~" : ""
-        ratio = "-"
-        g = groupOf[s, n]
-        if (name[s, n] !~ /^kelmar/ && mine[g, s] != "" && t + 0 > 0) {
-          partial = (status[s, n] == "dnf" || mineState[g, s] == "dnf") ? "~" : ""
-          ratio = sprintf("%s%.2f", partial, mine[g, s] / t)
+        t = time[s, n]; mark = (status[s, n] == "dnf") ? "~" : ""; g = groupOf[s, n]
+        printf "  %-22s %14s", name[s, n], mark sprintf("%.1f", t)
+        for (c = 1; c <= columns[""]; ++c) {
+          ratio = "-"
+          if (name[s, n] !~ /^kelmar/ && mine[g, c, s] != "" && t + 0 > 0) {
+            partial = (status[s, n] == "dnf" || mineState[g, c, s] == "dnf") ? "~" : ""
+            ratio = sprintf("%s%.2f", partial, mine[g, c, s] / t)
+          }
+          printf " %12s", ratio
         }
-        printf "  %-22s %14s %12s  %s\n", name[s, n], mark sprintf("%.1f", t), ratio, text[s, n]
+        printf "  %s\n", text[s, n]
       }
-      if (s == 2) printf "  %-22s %14s %12s  %s\n", "mujoco (all)", "N/A", "-", "cannot hold the settled pile'"'"'s contacts (peers README)"
-      if (s == 4 && !seen["mujoco newton", 4]) printf "  %-22s %14s %12s  %s\n", "mujoco newton", "not run", "-", "about 25 minutes; LONG=1 runs it"
+      if (s == 2) printf "  %-22s %14s  %s\n", "mujoco (all)", "N/A", "cannot hold the settled pile'"'"'s contacts (peers README)"
+      if (s == 4 && !seen["mujoco newton", 4]) printf "  %-22s %14s  %s\n", "mujoco newton", "not run", "about 25 minutes; LONG=1 runs it"
     }
   }'
 }
@@ -108,6 +120,7 @@ run() {
 }
 
 run "$TIMEOUT"     "$bench"
+run "$TIMEOUT"     "$bench" --solver vbchol --scene 13
 run "$TIMEOUT"     "$build/peer_ode" --solver step --scene 13
 run "$DNF_TIMEOUT" "$build/peer_ode" --solver step --scene 24
 run "$TIMEOUT"     "$build/peer_ode" --solver quick

@@ -2,8 +2,11 @@
 // through the simulation universe, one line per scene in the format the
 // peer engines' suite prints, so that the lines can be set side by side:
 //
-//   kelmar     lcs        S1  steps/s=  ...  us/step=  ...  [reps a,b,c]  <figures>
+//   kelmar     lcs-bkchol S1  steps/s=  ...  us/step=  ...  [reps a,b,c]  <figures>
 //
+// The solver column names the factorisation the pivoting LCP solver works
+// with: the world's default block Cholesky ("bkchol"), or the variable-
+// bandwidth Cholesky ("vbchol", --solver vbchol).
 // Each repetition runs in a child process of its own with a wall-clock
 // limit: a scene that does not finish in time is reported as not finished
 // with the steps it did ("DNF"), never left out. Only the universe step is
@@ -26,6 +29,7 @@
 #include <vector>
 
 #include <kelmar/Rbd.h>
+#include <kelmar/RbdLcs.h>
 
 #include "SimScenes.h"
 
@@ -39,6 +43,7 @@ struct Settings {
     int steps = ksim::kBenchSteps;
     double timeout = 120.0; // s of wall clock per repetition
     bool sleep = false;
+    int linearSolver = RBD_LINEAR_SOLVER_BLOCK_CHOLESKY;
 };
 
 // What a child reports through shared memory; progress is written after
@@ -52,7 +57,11 @@ struct Shared {
 };
 
 const char *kEngine = "kelmar";
-const char *kSolver = "lcs";
+
+const char *solverName(const Settings &s)
+{
+    return s.linearSolver == RBD_LINEAR_SOLVER_BLOCK_CHOLESKY ? "lcs-bkchol" : "lcs-vbchol";
+}
 
 const ksim::SceneInfo *benchmarkScene(int number)
 {
@@ -64,8 +73,9 @@ const ksim::SceneInfo *benchmarkScene(int number)
 void usage(const char *program)
 {
     fprintf(stderr,
-            "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep]\n"
-            "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition\n",
+            "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver bkchol|vbchol]\n"
+            "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
+            "  --solver: the factorisation under the LCP solver (default bkchol, the world's default)\n",
             program);
 }
 
@@ -90,6 +100,11 @@ bool parse(int argc, char **argv, Settings &s)
             const long n = strtol(argv[++i], &end, 10);
             if (*end || n < 1 || n > 1000000) return false;
             (a == "--reps" ? s.reps : s.steps) = static_cast<int>(n);
+        } else if (a == "--solver" && hasValue) {
+            const std::string name = argv[++i];
+            if (name != "bkchol" && name != "vbchol") return false;
+            s.linearSolver = name == "bkchol" ? RBD_LINEAR_SOLVER_BLOCK_CHOLESKY
+                                              : RBD_LINEAR_SOLVER_VARIABLE_BANDWIDTH_CHOLESKY;
         } else if (a == "--timeout" && hasValue) {
             char *end;
             s.timeout = strtod(argv[++i], &end);
@@ -108,6 +123,7 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     std::unique_ptr<ksim::Scene> scene = info.build();
     if (!scene || !scene->valid()) _exit(3);
     ksim::setSleeping(*scene, s.sleep);
+    RbdWorldSetLinearSolver(scene->world(), s.linearSolver);
     for (int k = 0; k < s.steps; ++k) {
         const Clock::time_point start = Clock::now();
         scene->step(ksim::kBenchStep);
@@ -173,7 +189,7 @@ void runScene(int number, const Settings &s)
     for (int rep = 0; rep < s.reps && why.empty(); ++rep) {
         const Shared r = runOnce(*info, s, why);
         const double us = r.stepsDone ? 1e6 * r.seconds / r.stepsDone : 0.0;
-        fprintf(stderr, "# %s %s S%d rep %d: %d steps, %.1f us/step%s%s\n", engine.c_str(), kSolver, number, rep + 1,
+        fprintf(stderr, "# %s %s S%d rep %d: %d steps, %.1f us/step%s%s\n", engine.c_str(), solverName(s), number, rep + 1,
                 r.stepsDone, us, why.empty() ? "" : "  ", why.c_str());
         if (!why.empty()) {
             char more[96];
@@ -188,7 +204,7 @@ void runScene(int number, const Settings &s)
         perStep.push_back(us);
     }
     if (!why.empty()) {
-        printf("%-10s %-10s S%d  %s\n", engine.c_str(), kSolver, number, why.c_str());
+        printf("%-10s %-10s S%d  %s\n", engine.c_str(), solverName(s), number, why.c_str());
     } else {
         std::vector<double> sorted = perStep;
         std::sort(sorted.begin(), sorted.end());
@@ -199,7 +215,7 @@ void runScene(int number, const Settings &s)
             snprintf(b, sizeof b, "%s%.1f", k ? "," : "", perStep[k]);
             reps += b;
         }
-        printf("%-10s %-10s S%d  steps/s=%9.1f  us/step=%10.1f  [reps %s]  %s%s\n", engine.c_str(), kSolver, number,
+        printf("%-10s %-10s S%d  steps/s=%9.1f  us/step=%10.1f  [reps %s]  %s%s\n", engine.c_str(), solverName(s), number,
                1e6 / median, median, reps.c_str(), figures.c_str(), differ ? "  (metrics differ between reps!)" : "");
     }
     fflush(stdout);
@@ -211,10 +227,10 @@ void header(const Settings &s)
     std::unique_ptr<ksim::Scene> probe = ksim::buildStack();
     RbdWorldID world = probe->world();
     fprintf(stderr,
-            "# kelmar | universe step, pivoting LCP solver | epsilon=%g gamma=%g | friction: 2 directions, "
+            "# kelmar | universe step, pivoting LCP solver on the %s | epsilon=%g gamma=%g | friction: 2 directions, "
             "proportional, mu=0.5 | dt=%g s, %d steps, reps=%d, timeout=%.0f s | sleep=%s\n",
-            RbdWorldGetEpsilon(world), RbdWorldGetGamma(world), ksim::kBenchStep, s.steps, s.reps, s.timeout,
-            s.sleep ? "on" : "off");
+            RbdLcsLinearSolverDescription(s.linearSolver), RbdWorldGetEpsilon(world), RbdWorldGetGamma(world),
+            ksim::kBenchStep, s.steps, s.reps, s.timeout, s.sleep ? "on" : "off");
 }
 
 } // namespace
