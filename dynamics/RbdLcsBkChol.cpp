@@ -116,6 +116,7 @@ private:
     }
     PxReal getAt(int p, int q) const override { return element(NZ_, p, q); }
     PxReal getFactorAt(int p, int q) const override { return element(inverse_, p, q); }
+    void shapeCompact(const ActiveRows &rows) override;
     int factor(const ActiveRows *rows) override;
     void useWholeFactor() override;
     PxReal factorDiagonal(int p) const override { return 1.0 / rsD_[p]; }
@@ -124,7 +125,7 @@ private:
     void backward(PxReal *x) const override { backwardTiles(*env_, L_, rs_, x); }
     double factorElements() const override { return kTile * static_cast<double>(env_->tiles()); }
     double matrixElements() const override { return kTile * static_cast<double>(A_.tiles()); }
-    int factorHeld(const ActiveRows &rows, PxReal *storage) override;
+    int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow) override;
     void solveHeld(PxReal *x) const override
     {
         forwardTiles(H_, heldL_, heldRsD_, x, 0);
@@ -288,10 +289,11 @@ int vc_dstrip_Cholesky(const TileEnvelope &E, PxReal *L, PxReal *rsD, int I, Loa
     return 1;
 }
 
+// Tile rows from firstTile on; the rows before it hold their factor already.
 template <typename Load>
-int factorTiles(const TileEnvelope &E, PxReal *L, PxReal *rsD, Load load)
+int factorTiles(const TileEnvelope &E, PxReal *L, PxReal *rsD, Load load, int firstTile = 0)
 {
-    for (int I = 0; I < E.T; ++I)
+    for (int I = firstTile; I < E.T; ++I)
         if (!vc_strip_Cholesky(E, L, rsD, I, load) || !vc_dstrip_Cholesky(E, L, rsD, I, load)) return 0;
     return 1;
 }
@@ -304,20 +306,24 @@ int bkChol::factor(const ActiveRows *rows)
         };
         return factorTiles(A_, inverse_, rsD_, whole);
     }
-    C_.shape(rows->start, rows->padded);
-    env_ = &C_;
-    L_ = compactL_;
-    rs_ = compactRsD_;
     auto compact = [this, rows](PxReal S[kTile], int I, int J) { loadCompact(S, I, J, *rows); };
     return factorTiles(C_, compactL_, compactRsD_, compact);
 }
 
-int bkChol::factorHeld(const ActiveRows &rows, PxReal *storage)
+void bkChol::shapeCompact(const ActiveRows &rows)
+{
+    C_.shape(rows.start, rows.padded);
+    env_ = &C_;
+    L_ = compactL_;
+    rs_ = compactRsD_;
+}
+
+int bkChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow)
 {
     H_.shape(rows.start, rows.padded);
     heldL_ = storage;
     auto compact = [this, &rows](PxReal S[kTile], int I, int J) { loadCompact(S, I, J, rows); };
-    return factorTiles(H_, storage, heldRsD_, compact);
+    return factorTiles(H_, storage, heldRsD_, compact, firstRow / kT);
 }
 
 void bkChol::loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) const

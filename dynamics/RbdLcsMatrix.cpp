@@ -16,7 +16,11 @@ void LCPMatrix::destroy()
     pivot_ = nullptr;
     pos_ = rowAt_ = rowStart_ = nullptr;
     factorRow_ = factorIndex_ = nullptr;
-    activePosition_ = activeStart_ = mark_ = nullptr;
+    activePosition_ = activeStart_ = mark_ = compactPosition_ = heldFactored_ = nullptr;
+    heldFactoredCount_ = -1;
+    heldStorage_ = nullptr;
+    compactCount_ = 0;
+    pending_ = 0;
     scratch_ = nullptr;
     held_ = nullptr;
     heldCount_ = 0;
@@ -32,7 +36,7 @@ size_t LCPMatrix::inverseMemoryRequired(int n)
     size_t un = static_cast<size_t>(n);
     return PoolAlignedCost(sizeof(PxReal) * un * un) + PoolAlignedCost(sizeof(int32_t) * un)
          + PoolAlignedCost(sizeof(PxReal) * un)          // pivots
-         + 8 * PoolAlignedCost(sizeof(int32_t) * un)     // order, envelope and factor tables
+         + 10 * PoolAlignedCost(sizeof(int32_t) * un)    // order, envelope and factor tables
          + PoolAlignedCost(sizeof(PxReal) * 2 * un);     // substitution scratch
 }
 
@@ -57,9 +61,12 @@ int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
     activePosition_ = orderTable(un, "active positions");
     activeStart_ = orderTable(un, "active envelope");
     mark_ = orderTable(un, "row marks");
+    compactPosition_ = orderTable(un, "compact positions");
+    heldFactored_ = orderTable(un, "held factor positions");
+    heldFactoredCount_ = -1;
     scratch_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * 2 * un, kPoolAlignment, "order scratch"));
     if (!pos_ || !rowAt_ || !rowStart_ || !factorRow_ || !factorIndex_ || !activePosition_ || !activeStart_
-        || !mark_ || !scratch_)
+        || !mark_ || !compactPosition_ || !heldFactored_ || !scratch_)
         return 0;
     memset(mark_, 0, sizeof(int32_t) * un);
     identityOrder_ = !(map->position && map->rowAt);
@@ -68,7 +75,7 @@ int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
         rowAt_[i] = identityOrder_ ? i : map->rowAt[i];
         rowStart_[i] = map->rowStart[i];
     }
-    wholeFactored_ = factorValid_ = 0;
+    wholeFactored_ = factorValid_ = pending_ = 0;
     if (!allocateStorage(rowStart_)) return 0;
     selectWholeFactor();
     return allocateInverse(n);
@@ -128,6 +135,7 @@ int LCPMatrix::factorize()
 {
     selectWholeFactor();
     clearInverse();
+    pending_ = 0;
     wholeFactored_ = factorValid_ = factor(nullptr);
     if (!wholeFactored_) return 0;
     for (int p = 0; p < n_; ++p) pivot_[rowAt_[p]] = factorDiagonal(p);
@@ -135,6 +143,11 @@ int LCPMatrix::factorize()
 }
 
 int LCPMatrix::factorizeWithFixedRows(const int32_t *state, int count)
+{
+    return selectFixedRows(state, count) && ensureFactor();
+}
+
+int LCPMatrix::selectFixedRows(const int32_t *state, int count)
 {
     int m = 0, changed = 0;
     for (int p = 0; p < n_; ++p) {
@@ -144,8 +157,9 @@ int LCPMatrix::factorizeWithFixedRows(const int32_t *state, int count)
         if (fixed != (factorIndex_[row] < 0)) changed = 1;
     }
     // The factor in use may already leave out exactly these rows.
-    if (!changed) return factorValid_;
+    if (!changed) return pending_ || factorValid_;
     clearInverse();
+    pending_ = 0;
     if (m == n_) {
         // Nothing fixed: the whole matrix's factor is still there.
         selectWholeFactor();
@@ -158,8 +172,21 @@ int LCPMatrix::factorizeWithFixedRows(const int32_t *state, int count)
         factorRow_[k] = k < m ? rowAt_[activePosition_[k]] : -1;
         if (k < m) factorIndex_[factorRow_[k]] = k;
     }
+    memcpy(compactPosition_, activePosition_, sizeof(int32_t) * static_cast<size_t>(m));
+    compactCount_ = m;
     factorSize_ = rows.padded;
     compact_ = 1;
+    shapeCompact(rows);
+    pending_ = 1;
+    factorValid_ = 0;
+    return 1;
+}
+
+int LCPMatrix::ensureFactor()
+{
+    if (!pending_) return factorValid_;
+    pending_ = 0;
+    ActiveRows rows = {compactPosition_, nullptr, compactCount_, factorSize_};
     factorValid_ = factor(&rows);
     return factorValid_;
 }
@@ -192,12 +219,20 @@ double LCPMatrix::heldRowsCost(const int32_t *held, int count)
     }
     for (int a = 0; a < count; ++a) mark_[held[a]] = 0;
     free_ = compactRows(m);
+    // The kept factor serves up to the first free row that differs (a
+    // factor row depends on the rows before it only), from a whole tile on.
+    heldReuse_ = 0;
+    if (heldFactoredCount_ >= 0) {
+        int same = m < heldFactoredCount_ ? m : heldFactoredCount_;
+        while (heldReuse_ < same && heldFactored_[heldReuse_] == free_.position[heldReuse_]) ++heldReuse_;
+        heldReuse_ &= ~3;
+    }
     // A row of width w costs w^2 / 2 to factor and 2 w to substitute; the
     // right-hand side costs one product with A.
     double cost = 2.0 * matrixElements();
     for (int k = 0; k < free_.padded; ++k) {
         double w = k - free_.start[k] + 1;
-        cost += 0.5 * w * w + 2.0 * w;
+        cost += (k >= heldReuse_ ? 0.5 * w * w : 0.0) + 2.0 * w;
     }
     return cost;
 }
@@ -217,7 +252,12 @@ int LCPMatrix::solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *sto
         int p = free_.position[k], row = rowAt_[p];
         z[k] = (row < qCount ? q[row] : 0.0) - y[p];
     }
-    if (!factorHeld(free_, storage)) return 0;
+    int reuse = storage == heldStorage_ ? heldReuse_ : 0;
+    heldFactoredCount_ = -1;
+    if (!factorHeld(free_, storage, reuse)) return 0;
+    memcpy(heldFactored_, free_.position, sizeof(int32_t) * static_cast<size_t>(free_.count));
+    heldFactoredCount_ = free_.count;
+    heldStorage_ = storage;
     solveHeld(z);
     for (int row = 0; row < n_; ++row)
         if (factorIndex_[row] < 0) x[row] = 0.0;
@@ -237,8 +277,9 @@ void LCPMatrix::multiply(const PxReal *x, PxReal *out) const
     for (int p = 0; p < n_; ++p) out[rowAt_[p]] = ys[p];
 }
 
-void LCPMatrix::solve(PxReal *x, int columns) const
+void LCPMatrix::solve(PxReal *x, int columns)
 {
+    if (!ensureFactor()) return;
     for (int k = 0; k < columns; ++k, x += n_) {
         if (identityOrder_ && !compact_) {
             forward(x, 0);
@@ -255,8 +296,9 @@ void LCPMatrix::solve(PxReal *x, int columns) const
     }
 }
 
-void LCPMatrix::solveUnit(PxReal *x, int column) const
+void LCPMatrix::solveUnit(PxReal *x, int column)
 {
+    if (!ensureFactor()) return;
     memset(x, 0, sizeof(PxReal) * static_cast<size_t>(n_));
     int index = factorIndex_[column];
     if (index < 0) {

@@ -61,13 +61,20 @@ public:
     // matrix serves again, without refactoring. getDiagInv keeps reporting
     // the pivots of the whole matrix. Returns 0 when a factor fails.
     int factorizeWithFixedRows(const int32_t *state, int count);
+    // The same in two halves: selectFixedRows decides which rows the factor
+    // leaves out (0 when the whole factor it falls back on failed), and the
+    // compact factor is formed by ensureFactor, or by the first solve, only
+    // if something asks for it. ensureFactor returns 0 when it fails; the
+    // solves then leave their vectors as they are.
+    int selectFixedRows(const int32_t *state, int count);
+    int ensureFactor();
     // out (n) = A x (n).
     void multiply(const PxReal *x, PxReal *out) const;
     // x (n) := A^-1 x, in place. columns: right-hand sides stored one after
     // the other, each n long.
-    void solve(PxReal *x, int columns) const;
+    void solve(PxReal *x, int columns);
     // Column j of A^-1 into x (n).
-    void solveUnit(PxReal *x, int column) const;
+    void solveUnit(PxReal *x, int column);
     // L(i, i) of the whole matrix for row i: the square root of its pivot.
     // A row without Jacobian keeps only the softness epsilon as pivot.
     PxReal getDiagInv(int i) const { return pivot_[i]; }
@@ -88,8 +95,11 @@ public:
     // After heldRowsCost with the same rows: x (n) holds the held values on
     // the held rows and receives the solution on the others. q has qCount
     // rows (0 beyond). storage: n x n reals for the factor of A_FF. Returns
-    // 0 when that factor fails.
+    // 0 when that factor fails. The factor is kept in storage: the next
+    // call refactors only from the first row whose free set differs, unless
+    // forgetHeldFactor was called in between (storage used for else).
     int solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *storage);
+    void forgetHeldFactor() { heldFactoredCount_ = -1; }
 
     // Small dense symmetric positive definite systems: m is n x n, row-major.
     // factor_dense replaces its lower triangle by the Cholesky factor and
@@ -127,8 +137,10 @@ protected:
     // Element (p, q), p >= q; 0 outside the stored envelope.
     virtual PxReal getAt(int p, int q) const = 0;
     virtual PxReal getFactorAt(int p, int q) const = 0;
-    // Factors the whole matrix (rows == null) or the compact matrix of rows;
-    // a compact factor becomes the one the substitutions use.
+    // Shapes the compact factor's envelope from rows.start and makes it the
+    // one the substitutions use; factor(&rows) then forms it (rows.start is
+    // no longer read), factor(nullptr) forms the whole matrix's.
+    virtual void shapeCompact(const ActiveRows &rows) = 0;
     virtual int factor(const ActiveRows *rows) = 0;
     // Makes the substitutions use the factor of the whole matrix again.
     virtual void useWholeFactor() = 0;
@@ -144,8 +156,10 @@ protected:
     virtual double factorElements() const = 0;
     virtual double matrixElements() const = 0;
     // A factor of the compact matrix of rows into storage, apart from the
-    // factor in use, and a solve with it in place (in its indices).
-    virtual int factorHeld(const ActiveRows &rows, PxReal *storage) = 0;
+    // factor in use, and a solve with it in place (in its indices). Rows
+    // before firstRow (a multiple of 4) hold their factor from the last call
+    // already.
+    virtual int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow) = 0;
     virtual void solveHeld(PxReal *x) const = 0;
     // Storage shared by both schemes: the dense inverse cache, the pivots and the order.
     int allocateInverse(int n);
@@ -172,6 +186,9 @@ protected:
     int compact_ = 0;               // the factor in use is a compact one
     int wholeFactored_ = 0;         // the whole matrix's factor is formed
     int factorValid_ = 0;           // the factor in use is formed
+    int pending_ = 0;               // the compact factor in use is still to be formed
+    int32_t *compactPosition_ = nullptr; // (n) positions of the compact factor's rows
+    int compactCount_ = 0;
     // Scratch of the compact factors and of the substitutions.
     int32_t *activePosition_ = nullptr; // (n) positions of a compact factor's rows
     int32_t *activeStart_ = nullptr;    // (n) its envelope in its own indices
@@ -181,6 +198,11 @@ protected:
     const int32_t *held_ = nullptr;
     int heldCount_ = 0;
     ActiveRows free_ = {nullptr, nullptr, 0, 0};
+    int heldReuse_ = 0;                  // rows of free_ whose factor stands in storage
+    // The free rows of the factor kept in heldStorage_ (-1 count: none).
+    int32_t *heldFactored_ = nullptr;    // (n) their positions
+    int heldFactoredCount_ = -1;
+    const PxReal *heldStorage_ = nullptr;
     // The compact envelope of the positions activePosition_ (count of them)
     // into activeStart_; returns free_-like rows.
     ActiveRows compactRows(int count);

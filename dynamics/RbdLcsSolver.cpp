@@ -19,6 +19,7 @@ struct LcpWork {
     int32_t *clamped;  // (n) rows whose state is not free
     PxReal *sub;       // (n x n) principal submatrix of A^-1, then its factor
     PxReal *wC;        // (n) w on the clamped rows
+    int haveX0;        // x0 is solved
 };
 
 int allocateWork(LcpWork &work, int n, int keys)
@@ -35,7 +36,24 @@ int allocateWork(LcpWork &work, int n, int keys)
         PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "lcp clamped"));
     work.sub = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un * un, kPoolAlignment, "lcp submatrix"));
     work.wC = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp wC"));
+    work.haveX0 = 0;
     return work.table.keys && work.x0 && work.xp && work.w && work.clamped && work.sub && work.wC;
+}
+
+// x0 = A^-1 q with the fixed rows at 0, solved the first time it is needed:
+// a subproblem solved directly never needs it, nor the factor it takes.
+// Returns 0 when that factor fails.
+int unconstrainedSolution(LCPMatrix &A, LcpWork &work, const PxReal *q, const int32_t *state, int n)
+{
+    if (work.haveX0) return 1;
+    if (!A.ensureFactor()) return 0;
+    memset(work.x0, 0, sizeof(PxReal) * static_cast<size_t>(A.size()));
+    memcpy(work.x0, q, sizeof(PxReal) * static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        if (state[i] & kLcpFixed) work.x0[i] = 0.0;
+    A.solve(work.x0, 1);
+    work.haveX0 = 1;
+    return 1;
 }
 
 uint32_t hashStates(const int32_t *state, int n)
@@ -81,6 +99,7 @@ int solve_principal_subproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal 
 {
     int np = A.size();
     if (m == 0) {
+        if (!unconstrainedSolution(A, work, q, state, n)) return 0;
         memcpy(x, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
         return 1;
     }
@@ -91,7 +110,9 @@ int solve_principal_subproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal 
         }
         return A.solveHeldRows(x, q, n, work.sub);
     }
+    if (!unconstrainedSolution(A, work, q, state, n)) return 0;
     memcpy(x, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
+    A.forgetHeldFactor(); // its storage takes the dense submatrix now
     build_principal_submatrix(A, work.clamped, m, work.sub);
     if (!LCPMatrix::factor_dense(work.sub, m)) return 0;
     for (int a = 0; a < m; ++a) {
@@ -158,17 +179,21 @@ int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxRe
         for (int i = 0; i < n; ++i) state[i] = kLcpFree;
     markDegenerateRows(A, lo, hi, state, n, params);
     // Fixed rows are decoupled from the factor, so every solve below holds
-    // them at 0 and they never enter the clamped subproblem.
-    if (!A.factorizeWithFixedRows(state, n)) {
+    // them at 0 and they never enter the clamped subproblem. The factor
+    // without them is formed when a solve first needs it; a failure then
+    // ends the solve like a failed subproblem.
+    if (!A.selectFixedRows(state, n)) {
         PopPoolFrame();
         return -1;
     }
-    memset(work.x0, 0, sizeof(PxReal) * static_cast<size_t>(np));
-    memcpy(work.x0, q, sizeof(PxReal) * static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        if (state[i] & kLcpFixed) work.x0[i] = 0.0;
-    A.solve(work.x0, 1);
-    memcpy(work.xp, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
+    A.forgetHeldFactor(); // the storage it lived in is this solve's own
+    if (params.maxIterations <= 0) {
+        // No iteration: the answer is the unconstrained solution.
+        if (unconstrainedSolution(A, work, q, state, n))
+            memcpy(work.xp, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
+        else
+            memset(work.xp, 0, sizeof(PxReal) * static_cast<size_t>(np));
+    }
     hashTableSeenOrInsert(&work.table, hashStates(state, n));
 
     int result = -params.maxIterations;

@@ -72,6 +72,7 @@ private:
     void addAt(int p, int q, PxReal v) override { A_.row(Avalues_, p)[q] += v; }
     PxReal getAt(int p, int q) const override { return q < A_.minCol[p] ? 0.0 : A_.row(Avalues_, p)[q]; }
     PxReal getFactorAt(int p, int q) const override;
+    void shapeCompact(const ActiveRows &rows) override;
     int factor(const ActiveRows *rows) override;
     void useWholeFactor() override;
     PxReal factorDiagonal(int p) const override { return Diag_[p]; }
@@ -80,7 +81,7 @@ private:
     void backward(PxReal *x) const override { bk_substitution(*env_, L_, D_, x); }
     double factorElements() const override { return static_cast<double>(env_->offset[env_->n]); }
     double matrixElements() const override { return static_cast<double>(A_.offset[n_]); }
-    int factorHeld(const ActiveRows &rows, PxReal *storage) override;
+    int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow) override;
     void solveHeld(PxReal *x) const override
     {
         fw_substitution(H_, heldL_, heldDiag_, x, 0);
@@ -93,8 +94,9 @@ private:
         if (k >= rows.count) return k == l ? 1.0 : 0.0;
         return getAt(rows.position[k], rows.position[l]);
     }
+    // Rows from firstRow on; the rows before it hold their factor already.
     template <typename Load>
-    int factorRows(const RowEnvelope &E, PxReal *L, PxReal *diag, Load load);
+    int factorRows(const RowEnvelope &E, PxReal *L, PxReal *diag, Load load, int firstRow = 0);
 
     RowEnvelope A_;                 // envelope of A and of the whole factor
     PxReal *Avalues_ = nullptr;     // rows of A, diagonal included
@@ -177,9 +179,9 @@ PxReal vbChol::getFactorAt(int p, int q) const
 
 // load(i, j), j <= i, gives element (i, j) of the matrix being factored.
 template <typename Load>
-int vbChol::factorRows(const RowEnvelope &E, PxReal *L, PxReal *diag, Load load)
+int vbChol::factorRows(const RowEnvelope &E, PxReal *L, PxReal *diag, Load load, int firstRow)
 {
-    for (int i = 0; i < E.n; ++i) {
+    for (int i = firstRow; i < E.n; ++i) {
         PxReal *Li = E.row(L, i);
         for (int j = E.minCol[i]; j < i; ++j) {
             const PxReal *Lj = E.row(L, j);
@@ -207,20 +209,24 @@ int vbChol::factor(const ActiveRows *rows)
     if (!rows) {
         return factorRows(A_, Lvalues_, Diag_, [this](int i, int j) { return A_.row(Avalues_, i)[j]; });
     }
-    C_.shape(rows->start, rows->padded);
-    env_ = &C_;
-    L_ = compactL_;
-    D_ = compactDiag_;
     auto compact = [this, rows](int k, int l) { return compactElement(k, l, *rows); };
     return factorRows(C_, compactL_, compactDiag_, compact);
 }
 
-int vbChol::factorHeld(const ActiveRows &rows, PxReal *storage)
+void vbChol::shapeCompact(const ActiveRows &rows)
+{
+    C_.shape(rows.start, rows.padded);
+    env_ = &C_;
+    L_ = compactL_;
+    D_ = compactDiag_;
+}
+
+int vbChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow)
 {
     H_.shape(rows.start, rows.padded);
     heldL_ = storage;
     auto compact = [this, &rows](int k, int l) { return compactElement(k, l, rows); };
-    return factorRows(H_, storage, heldDiag_, compact);
+    return factorRows(H_, storage, heldDiag_, compact, firstRow);
 }
 
 void vbChol::multiplyOrdered(const PxReal *x, PxReal *out) const

@@ -451,8 +451,11 @@ TEST(LcsOrder, FixedRowsAreFactoredApartAndTheWholeFactorServesAgainWithoutThem)
     }
 }
 
-TEST(LcsOrder, ASubproblemSolvedDirectlyHoldsItsRowsAndAgreesWithTheRouteThroughTheInverse)
+TEST(LcsOrder, SubproblemsSolvedDirectlyHoldTheirRowsAndAgreeWithTheRouteThroughTheInverse)
 {
+    // A sequence of subproblems as an LCP meets them: a quarter of the rows
+    // held, then one or two rows changing at a time, so that each factor is
+    // built on the rows the previous one left standing.
     std::mt19937 rng(808);
     for (int trial = 0; trial < 8; ++trial) {
         ScrambledIsland island(rng, 3, 2, 1 + trial % 2);
@@ -463,57 +466,73 @@ TEST(LcsOrder, ASubproblemSolvedDirectlyHoldsItsRowsAndAgreesWithTheRouteThrough
             Formed formed(packed, which, trial % 3 != 2);
             LCPMatrix &A = *formed.A;
             ASSERT_TRUE(A.factorize());
-            // Friction rows fixed in odd trials; a random quarter of the rest held.
-            std::vector<int32_t> state(n, kLcpFree), held;
+            // Friction rows fixed in odd trials.
+            std::vector<int32_t> state(n, kLcpFree);
             for (int i = 0; i < n; ++i)
                 if (trial % 2 == 1 && packed.frictionRef[i] >= 0) state[i] = kLcpDegenerate;
             ASSERT_TRUE(A.factorizeWithFixedRows(state.data(), n));
-            Vec x(np, 0.0), x0(np, 0.0);
-            for (int i = 0; i < n; ++i) {
-                if (state[i] & kLcpFixed) continue;
-                x0[i] = packed.q[i];
-                if (rng() % 4 == 0) {
-                    held.push_back(i);
-                    x[i] = 0.1 * static_cast<PxReal>(rng() % 21) - 1.0;
-                }
-            }
-            int m = static_cast<int>(held.size());
-            ASSERT_GT(m, 0);
-            EXPECT_GT(A.heldRowsCost(held.data(), m), 0.0);
-            Vec heldValues = x;
-            ASSERT_TRUE(A.solveHeldRows(x.data(), packed.q.data(), n, std::vector<PxReal>(np * np).data()));
-            // The same x through A^-1: x0 = A^-1 q, then the held rows' w.
-            A.solve(x0.data(), 1);
-            Vec sub(static_cast<size_t>(m) * m), wC(m), reference = x0;
-            for (int b = 0; b < m; ++b) {
-                const PxReal *column = A.inverseColumn(held[b]);
-                for (int a = 0; a < m; ++a) sub[static_cast<size_t>(a) * m + b] = column[held[a]];
-                wC[b] = heldValues[held[b]] - x0[held[b]];
-            }
-            ASSERT_TRUE(LCPMatrix::factor_dense(sub.data(), m));
-            LCPMatrix::solve_dense(sub.data(), wC.data(), m);
-            for (int b = 0; b < m; ++b) {
-                const PxReal *column = A.inverseColumn(held[b]);
-                for (int i = 0; i < np; ++i) reference[i] += wC[b] * column[i];
-            }
-            PxReal largest = 1.0;
-            for (PxReal v : reference) largest = std::max(largest, fabs(v));
             std::vector<char> isHeld(np, 0);
-            for (int r : held) isHeld[r] = 1;
+            Vec values(np, 0.0), storage(static_cast<size_t>(np) * np, 0.0);
             for (int i = 0; i < n; ++i) {
-                if (state[i] & kLcpFixed) {
-                    EXPECT_EQ(x[i], 0.0) << "fixed rows stay at 0";
-                    continue;
+                values[i] = 0.1 * static_cast<PxReal>(rng() % 21) - 1.0;
+                isHeld[i] = !(state[i] & kLcpFixed) && rng() % 4 == 0;
+            }
+            for (int round = 0; round < 6; ++round) {
+                if (round > 0)
+                    for (int change = 0; change < 1 + round % 2; ++change) {
+                        int i = static_cast<int>(rng() % n);
+                        if (!(state[i] & kLcpFixed)) isHeld[i] = !isHeld[i];
+                    }
+                if (round == 4) {
+                    // Storage used for something else in between must be forgotten.
+                    A.forgetHeldFactor();
+                    std::fill(storage.begin(), storage.end(), 1e300);
                 }
-                if (isHeld[i]) {
-                    EXPECT_EQ(x[i], heldValues[i]) << "held rows keep their values";
-                    continue;
+                std::vector<int32_t> held;
+                Vec x(np, 0.0);
+                for (int i = 0; i < n; ++i)
+                    if (isHeld[i]) {
+                        held.push_back(i);
+                        x[i] = values[i];
+                    }
+                int m = static_cast<int>(held.size());
+                ASSERT_GT(m, 0);
+                EXPECT_GT(A.heldRowsCost(held.data(), m), 0.0);
+                ASSERT_TRUE(A.solveHeldRows(x.data(), packed.q.data(), n, storage.data()));
+                // The same x through A^-1: x0 = A^-1 q, then the held rows' w.
+                Vec x0(np, 0.0);
+                for (int i = 0; i < n; ++i)
+                    if (!(state[i] & kLcpFixed)) x0[i] = packed.q[i];
+                A.solve(x0.data(), 1);
+                Vec sub(static_cast<size_t>(m) * m), wC(m), reference = x0;
+                for (int b = 0; b < m; ++b) {
+                    const PxReal *column = A.inverseColumn(held[b]);
+                    for (int a = 0; a < m; ++a) sub[static_cast<size_t>(a) * m + b] = column[held[a]];
+                    wC[b] = values[held[b]] - x0[held[b]];
                 }
-                PxReal w = -packed.q[i];
-                for (int j = 0; j < np; ++j)
-                    if (!(j < n && (state[j] & kLcpFixed))) w += dense[static_cast<size_t>(i) * np + j] * x[j];
-                EXPECT_LT(fabs(w), 1e-9 * largest) << "free row " << i << " of trial " << trial;
-                EXPECT_NEAR(x[i], reference[i], 1e-7 * largest) << "row " << i << " of trial " << trial;
+                ASSERT_TRUE(LCPMatrix::factor_dense(sub.data(), m));
+                LCPMatrix::solve_dense(sub.data(), wC.data(), m);
+                for (int b = 0; b < m; ++b) {
+                    const PxReal *column = A.inverseColumn(held[b]);
+                    for (int i = 0; i < np; ++i) reference[i] += wC[b] * column[i];
+                }
+                PxReal largest = 1.0;
+                for (PxReal v : reference) largest = std::max(largest, fabs(v));
+                for (int i = 0; i < n; ++i) {
+                    if (state[i] & kLcpFixed) {
+                        EXPECT_EQ(x[i], 0.0) << "fixed rows stay at 0";
+                        continue;
+                    }
+                    if (isHeld[i]) {
+                        EXPECT_EQ(x[i], values[i]) << "held rows keep their values";
+                        continue;
+                    }
+                    PxReal w = -packed.q[i];
+                    for (int j = 0; j < np; ++j)
+                        if (!(j < n && (state[j] & kLcpFixed))) w += dense[static_cast<size_t>(i) * np + j] * x[j];
+                    ASSERT_LT(fabs(w), 1e-9 * largest) << "free row " << i << ", trial " << trial << ", round " << round;
+                    ASSERT_NEAR(x[i], reference[i], 1e-7 * largest) << "row " << i << ", trial " << trial << ", round " << round;
+                }
             }
         }
     }
