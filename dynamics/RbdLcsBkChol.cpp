@@ -121,6 +121,8 @@ private:
     void useWholeFactor() override;
     PxReal factorDiagonal(int p) const override { return 1.0 / rsD_[p]; }
     void multiplyOrdered(const PxReal *x, PxReal *out) const override;
+    PxReal dotRow(int p, const PxReal *x) const override;
+    void axpyRow(int p, PxReal a, PxReal *y) const override;
     void forward(PxReal *x, int first) const override { forwardTiles(*env_, L_, rs_, x, first); }
     void backward(PxReal *x) const override { backwardTiles(*env_, L_, rs_, x); }
     double factorElements() const override { return kTile * static_cast<double>(env_->tiles()); }
@@ -152,6 +154,7 @@ private:
     }
 
     TileEnvelope A_;               // envelope of A and of the whole factor
+    int32_t *lastReach_ = nullptr; // (T) last tile row storing a tile in each tile column
     PxReal *NZ_ = nullptr;         // "NZ": the tiles of A
     PxReal *inverse_ = nullptr;    // "inverse": the tiles of the whole factor L
     PxReal *rsD_ = nullptr;        // "rsD" (n): 1 / L(p, p) of the whole factor
@@ -178,7 +181,8 @@ size_t bkCholMemoryRequired(int n)
     size_t tiles = T * (T + 1) / 2; // a full lower triangle in the worst case
     size_t envelope = PoolAlignedCost(sizeof(int32_t) * T) + PoolAlignedCost(sizeof(size_t) * (T + 1));
     size_t reals = PoolAlignedCost(sizeof(PxReal) * static_cast<size_t>(n));
-    return 3 * envelope + 3 * PoolAlignedCost(sizeof(PxReal) * kTile * tiles) + 3 * reals
+    return 3 * envelope + PoolAlignedCost(sizeof(int32_t) * T) + 3 * PoolAlignedCost(sizeof(PxReal) * kTile * tiles)
+         + 3 * reals
          + LCPMatrix::inverseMemoryRequired(n);
 }
 
@@ -191,6 +195,12 @@ int bkChol::allocateStorage(const int32_t *rowStart)
         if (!env->minTile || !env->offset) return 0;
     }
     A_.shape(rowStart, n_);
+    lastReach_ = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * T), kPoolAlignment, "last reach"));
+    if (!lastReach_) return 0;
+    for (int P = 0; P < A_.T; ++P) lastReach_[P] = P;
+    for (int I = 0; I < A_.T; ++I)
+        for (int P = A_.minTile[I]; P < I; ++P)
+            if (I > lastReach_[P]) lastReach_[P] = I;
     size_t bytes = sizeof(PxReal) * kTile * A_.tiles();
     NZ_ = static_cast<PxReal *>(PoolAllocAligned(bytes, kPoolAlignment, "NZ"));
     inverse_ = static_cast<PxReal *>(PoolAllocAligned(bytes, kPoolAlignment, "inverse"));
@@ -210,6 +220,7 @@ void bkChol::destroy()
     C_ = TileEnvelope();
     H_ = TileEnvelope();
     NZ_ = inverse_ = rsD_ = compactL_ = compactRsD_ = heldRsD_ = nullptr;
+    lastReach_ = nullptr;
     env_ = nullptr;
     L_ = rs_ = heldL_ = nullptr;
 }
@@ -361,6 +372,39 @@ void bkChol::multiplyOrdered(const PxReal *x, PxReal *out) const
             for (int c = 0; c < kT; ++c)
                 outJ[c] += A[ix(0, c)] * xI[0] + A[ix(1, c)] * xI[1] + A[ix(2, c)] * xI[2] + A[ix(3, c)] * xI[3];
         }
+    }
+}
+
+// Row p is tile row P's row r up to the diagonal tile (stored whole), then
+// column r of tile column P in the tile rows below that store it.
+PxReal bkChol::dotRow(int p, const PxReal *x) const
+{
+    int P = tileOf(p), r = inTile(p);
+    PxReal s = 0.0;
+    const PxReal *A = A_.tile(NZ_, P, A_.minTile[P]);
+    for (int J = A_.minTile[P]; J <= P; ++J, A += kTile) {
+        const PxReal *xJ = x + kT * J;
+        s += A[ix(r, 0)] * xJ[0] + A[ix(r, 1)] * xJ[1] + A[ix(r, 2)] * xJ[2] + A[ix(r, 3)] * xJ[3];
+    }
+    for (int I = P + 1; I <= lastReach_[P]; ++I) {
+        if (A_.minTile[I] > P) continue;
+        const PxReal *B = A_.tile(NZ_, I, P);
+        const PxReal *xI = x + kT * I;
+        s += B[ix(0, r)] * xI[0] + B[ix(1, r)] * xI[1] + B[ix(2, r)] * xI[2] + B[ix(3, r)] * xI[3];
+    }
+    return s;
+}
+
+void bkChol::axpyRow(int p, PxReal a, PxReal *y) const
+{
+    int P = tileOf(p), r = inTile(p);
+    const PxReal *A = A_.tile(NZ_, P, A_.minTile[P]);
+    for (int J = A_.minTile[P]; J <= P; ++J, A += kTile)
+        for (int c = 0; c < kT; ++c) y[kT * J + c] += a * A[ix(r, c)];
+    for (int I = P + 1; I <= lastReach_[P]; ++I) {
+        if (A_.minTile[I] > P) continue;
+        const PxReal *B = A_.tile(NZ_, I, P);
+        for (int k = 0; k < kT; ++k) y[kT * I + k] += a * B[ix(k, r)];
     }
 }
 

@@ -239,10 +239,10 @@ double LCPMatrix::heldRowsCost(const int32_t *held, int count)
 
 int LCPMatrix::solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *storage)
 {
+    // y = A_:H x_H, column by column of the held rows.
     PxReal *z = scratch_, *y = scratch_ + n_;
-    memset(z, 0, sizeof(PxReal) * static_cast<size_t>(n_));
-    for (int a = 0; a < heldCount_; ++a) z[pos_[held_[a]]] = x[held_[a]];
-    multiplyOrdered(z, y);
+    memset(y, 0, sizeof(PxReal) * static_cast<size_t>(n_));
+    for (int a = 0; a < heldCount_; ++a) axpyRow(pos_[held_[a]], x[held_[a]], y);
     // z becomes q_F - A_FH x_H in the compact indices (identity padding 0).
     for (int k = 0; k < free_.padded; ++k) {
         if (k >= free_.count) {
@@ -275,6 +275,16 @@ void LCPMatrix::multiply(const PxReal *x, PxReal *out) const
     for (int p = 0; p < n_; ++p) xs[p] = x[rowAt_[p]];
     multiplyOrdered(xs, ys);
     for (int p = 0; p < n_; ++p) out[rowAt_[p]] = ys[p];
+}
+
+void LCPMatrix::multiplyRows(const PxReal *x, const int32_t *rows, int count, PxReal *out) const
+{
+    const PxReal *xs = x;
+    if (!identityOrder_) {
+        for (int p = 0; p < n_; ++p) scratch_[p] = x[rowAt_[p]];
+        xs = scratch_;
+    }
+    for (int a = 0; a < count; ++a) out[rows[a]] = dotRow(pos_[rows[a]], xs);
 }
 
 void LCPMatrix::solve(PxReal *x, int columns)

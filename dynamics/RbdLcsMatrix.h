@@ -70,6 +70,9 @@ public:
     int ensureFactor();
     // out (n) = A x (n).
     void multiply(const PxReal *x, PxReal *out) const;
+    // out[i] = (A x)[i] for the `count` rows listed in rows only; the other
+    // entries of out stay as they are.
+    void multiplyRows(const PxReal *x, const int32_t *rows, int count, PxReal *out) const;
     // x (n) := A^-1 x, in place. columns: right-hand sides stored one after
     // the other, each n long.
     void solve(PxReal *x, int columns);
@@ -111,18 +114,15 @@ public:
     void setSoftness(PxReal epsilon, PxReal h) { epsilon_ = epsilon; h_ = h; }
     PxReal getEpsilon() const { return epsilon_; }
     int size() const { return n_; }
-    // Position of row i in the elimination order.
-    int position(int row) const { return pos_[row]; }
 
     // Workspace bytes the storage shared by both schemes needs for padded
     // size n: the inverse cache, the pivots and the order tables.
     static size_t inverseMemoryRequired(int n);
 
 protected:
-    // The rows of the factor in use: the whole matrix (every position, in
-    // order) or the active positions of the compact factor.
+    // The rows of a compact factor: some positions of the whole matrix, in order.
     struct ActiveRows {
-        const int32_t *position;  // (count) positions, increasing; null for every position
+        const int32_t *position;  // (count) positions, increasing
         const int32_t *start;     // (padded count) first factor index coupled to each index
         int count;                // factor rows with a matrix row
         int padded;               // count rounded up to 4; the extra rows are identity rows
@@ -148,6 +148,9 @@ protected:
     virtual PxReal factorDiagonal(int p) const = 0;
     // out = A x in positions.
     virtual void multiplyOrdered(const PxReal *x, PxReal *out) const = 0;
+    // Row p of A times x, and y += a times row p (= column p), in positions.
+    virtual PxReal dotRow(int p, const PxReal *x) const = 0;
+    virtual void axpyRow(int p, PxReal a, PxReal *y) const = 0;
     // L y = x and L^T x = y in place over the factor in use, in its
     // indices; x is zero before index `first`.
     virtual void forward(PxReal *x, int first) const = 0;

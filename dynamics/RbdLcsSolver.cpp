@@ -206,11 +206,14 @@ int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxRe
             result = -(k + 1);
             break;
         }
-        A.multiply(work.xp, work.w);
+        // w = A x - q is read on the clamped rows only: a free row's new
+        // state depends on its x alone.
+        A.multiplyRows(work.xp, work.clamped, m, work.w);
         int changed = 0;
         for (int i = 0; i < n; ++i) {
             if (state[i] & kLcpFixed) continue;
-            int32_t s = newState(state[i], work.xp[i], work.w[i] - q[i], lo[i], hi[i], params.tolerance);
+            PxReal w = state[i] == kLcpFree ? 0.0 : work.w[i] - q[i];
+            int32_t s = newState(state[i], work.xp[i], w, lo[i], hi[i], params.tolerance);
             if (s == state[i]) continue;
             state[i] = s;
             ++changed;

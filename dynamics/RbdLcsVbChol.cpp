@@ -77,6 +77,8 @@ private:
     void useWholeFactor() override;
     PxReal factorDiagonal(int p) const override { return Diag_[p]; }
     void multiplyOrdered(const PxReal *x, PxReal *out) const override;
+    PxReal dotRow(int p, const PxReal *x) const override;
+    void axpyRow(int p, PxReal a, PxReal *y) const override;
     void forward(PxReal *x, int first) const override { fw_substitution(*env_, L_, D_, x, first); }
     void backward(PxReal *x) const override { bk_substitution(*env_, L_, D_, x); }
     double factorElements() const override { return static_cast<double>(env_->offset[env_->n]); }
@@ -99,6 +101,7 @@ private:
     int factorRows(const RowEnvelope &E, PxReal *L, PxReal *diag, Load load, int firstRow = 0);
 
     RowEnvelope A_;                 // envelope of A and of the whole factor
+    int32_t *lastReach_ = nullptr;  // (n) last row storing an element in each column
     PxReal *Avalues_ = nullptr;     // rows of A, diagonal included
     PxReal *Lvalues_ = nullptr;     // rows of the whole factor (the diagonal slot is unused)
     PxReal *Diag_ = nullptr;        // (n) L(p, p) of the whole factor
@@ -122,7 +125,8 @@ size_t vbCholMemoryRequired(int n)
     size_t un = static_cast<size_t>(n);
     size_t elements = un * (un + 1) / 2; // a full lower triangle in the worst case
     size_t envelope = PoolAlignedCost(sizeof(int32_t) * un) + PoolAlignedCost(sizeof(size_t) * (un + 1));
-    return 3 * envelope + 3 * PoolAlignedCost(sizeof(PxReal) * elements) + 3 * PoolAlignedCost(sizeof(PxReal) * un)
+    return 3 * envelope + PoolAlignedCost(sizeof(int32_t) * un) + 3 * PoolAlignedCost(sizeof(PxReal) * elements)
+         + 3 * PoolAlignedCost(sizeof(PxReal) * un)
          + LCPMatrix::inverseMemoryRequired(n);
 }
 
@@ -136,6 +140,12 @@ int vbChol::allocateStorage(const int32_t *rowStart)
         if (!env->minCol || !env->offset) return 0;
     }
     A_.shape(rowStart, n_);
+    lastReach_ = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "last reach"));
+    if (!lastReach_) return 0;
+    for (int j = 0; j < n_; ++j) lastReach_[j] = j;
+    for (int i = 0; i < n_; ++i)
+        for (int j = A_.minCol[i]; j < i; ++j)
+            if (i > lastReach_[j]) lastReach_[j] = i;
     size_t bytes = PoolRound(sizeof(PxReal) * A_.offset[n_]);
     Avalues_ = static_cast<PxReal *>(PoolAllocAligned(bytes, kPoolAlignment, "vbChol matrix"));
     Lvalues_ = static_cast<PxReal *>(PoolAllocAligned(bytes, kPoolAlignment, "vbChol factor"));
@@ -155,6 +165,7 @@ void vbChol::destroy()
     C_ = RowEnvelope();
     H_ = RowEnvelope();
     Avalues_ = Lvalues_ = Diag_ = compactL_ = compactDiag_ = heldDiag_ = nullptr;
+    lastReach_ = nullptr;
     env_ = nullptr;
     L_ = D_ = heldL_ = nullptr;
 }
@@ -241,6 +252,25 @@ void vbChol::multiplyOrdered(const PxReal *x, PxReal *out) const
         }
         out[i] += s;
     }
+}
+
+// Row p up to the diagonal, then column p in the rows below that store it.
+PxReal vbChol::dotRow(int p, const PxReal *x) const
+{
+    const PxReal *Ap = A_.row(Avalues_, p);
+    PxReal s = 0.0;
+    for (int j = A_.minCol[p]; j <= p; ++j) s += Ap[j] * x[j];
+    for (int i = p + 1; i <= lastReach_[p]; ++i)
+        if (A_.minCol[i] <= p) s += A_.row(Avalues_, i)[p] * x[i];
+    return s;
+}
+
+void vbChol::axpyRow(int p, PxReal a, PxReal *y) const
+{
+    const PxReal *Ap = A_.row(Avalues_, p);
+    for (int j = A_.minCol[p]; j <= p; ++j) y[j] += a * Ap[j];
+    for (int i = p + 1; i <= lastReach_[p]; ++i)
+        if (A_.minCol[i] <= p) y[i] += a * A_.row(Avalues_, i)[p];
 }
 
 LCPMatrix &vbCholInstance()

@@ -329,6 +329,18 @@ TEST(LcsOrder, FactorsInTheEliminationOrderReproduceTheMatrixAndSolveItByRows)
                 }
             Vec b(np), x(np), Ax(np);
             for (int i = 0; i < np; ++i) b[i] = cos(0.3 * i);
+            // Products with A, whole and on every third row, against dense arithmetic.
+            std::vector<int32_t> some;
+            for (int i = trial % 3; i < np; i += 3) some.push_back(i);
+            Vec part(np, -7.0);
+            A.multiply(b.data(), Ax.data());
+            A.multiplyRows(b.data(), some.data(), static_cast<int>(some.size()), part.data());
+            for (int i = 0; i < np; ++i) {
+                PxReal expected = 0.0;
+                for (int j = 0; j < np; ++j) expected += dense[static_cast<size_t>(i) * np + j] * b[j];
+                ASSERT_NEAR(Ax[i], expected, 1e-10);
+                ASSERT_NEAR(part[i], (i - trial % 3) % 3 == 0 ? expected : -7.0, 1e-10) << "row " << i;
+            }
             x = b;
             A.solve(x.data(), 1);
             A.multiply(x.data(), Ax.data());
