@@ -15,9 +15,10 @@ struct LcpWork {
     StateHashTable table;
     PxReal *x0;        // (n) unconstrained solution A^-1 q
     PxReal *xp;        // (n) the iterate, padded for the matrix
-    PxReal *w;         // (n) A x - q
+    PxReal *w;         // (n) A x, on the clamped rows only
     int32_t *clamped;  // (n) rows whose state is not free
-    PxReal *sub;       // (n x n) principal submatrix of A^-1, then its factor
+    PxReal *sub;       // (n x n) principal submatrix of A^-1, then its factor; or the
+                       // factor of a subproblem solved directly, kept between iterations
     PxReal *wC;        // (n) w on the clamped rows
     int haveX0;        // x0 is solved
 };
