@@ -16,6 +16,15 @@ namespace {
 
 const PxReal kPi = std::acos(-1.0);
 
+// The TM with rotation r and the given translation.
+void MakeTM(PxMatrix4 tm, const PxMatrix3 r, PxReal x = 0.0, PxReal y = 0.0, PxReal z = 0.0)
+{
+    PxM4Identity(tm);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) tm[i][j] = r[i][j];
+    PxV3Set(tm[3], x, y, z);
+}
+
 struct Rng {
     std::mt19937 engine{20240611u};
     PxReal uniform(PxReal lo, PxReal hi) { return std::uniform_real_distribution<PxReal>(lo, hi)(engine); }
@@ -43,10 +52,8 @@ struct Rng {
         unitQuaternion(q);
         PxMatrix3 r;
         PxQuaternionToMatrix3(r, q);
-        PxM4Identity(m);
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) m[i][j] = r[i][j];
-        for (int j = 0; j < 3; ++j) m[3][j] = uniform(-10.0, 10.0);
+        const PxReal x = uniform(-10.0, 10.0), y = uniform(-10.0, 10.0), z = uniform(-10.0, 10.0);
+        MakeTM(m, r, x, y, z);
     }
 };
 
@@ -61,23 +68,18 @@ void RotateByQuaternion(PxVector3 out, const PxQuaternion q, const PxVector3 v)
     for (int i = 0; i < 3; ++i) out[i] = v[i] + 2.0 * q[0] * uxv[i] + 2.0 * uxuxv[i];
 }
 
-::testing::AssertionResult Near4(const PxMatrix4 a, const PxMatrix4 b, PxReal tol)
+// Element-wise comparison of two N x N matrices.
+template <int N>
+::testing::AssertionResult NearMatrix(const PxReal a[N][N], const PxReal b[N][N], PxReal tol)
 {
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
+    for (int i = 0; i < N; ++i)
+        for (int j = 0; j < N; ++j)
             if (std::fabs(a[i][j] - b[i][j]) > tol)
                 return ::testing::AssertionFailure() << "[" << i << "][" << j << "] " << a[i][j] << " vs " << b[i][j];
     return ::testing::AssertionSuccess();
 }
-
-::testing::AssertionResult Near3(const PxReal a[3][3], const PxReal b[3][3], PxReal tol)
-{
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            if (std::fabs(a[i][j] - b[i][j]) > tol)
-                return ::testing::AssertionFailure() << "[" << i << "][" << j << "] " << a[i][j] << " vs " << b[i][j];
-    return ::testing::AssertionSuccess();
-}
+const auto Near3 = NearMatrix<3>;
+const auto Near4 = NearMatrix<4>;
 
 ::testing::AssertionResult NearV(const PxVector3 a, const PxVector3 b, PxReal tol)
 {
@@ -135,12 +137,9 @@ PxReal WrapAngle(PxReal a)
 TEST(Transform, AChildTranslatedAlongZSitsAtTheParentOriginPlusTheParentZAxis)
 {
     PxMatrix4 parent, child, world;
-    PxM4Identity(parent);
     PxMatrix3 r;
     PxMatrix3MakeRotationX(r, kPi / 2);  // as TM rows: x = (1,0,0), y = (0,0,-1), z = (0,1,0)
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) parent[i][j] = r[i][j];
-    PxV3Set(parent[3], 1.0, 2.0, 3.0);
+    MakeTM(parent, r, 1.0, 2.0, 3.0);
     PxM4Identity(child);
     child[3][2] = 1.0;
     PxMatrix4TMCompound(world, parent, child);
@@ -150,8 +149,7 @@ TEST(Transform, AChildTranslatedAlongZSitsAtTheParentOriginPlusTheParentZAxis)
     EXPECT_TRUE(NearV(world[3], V3(1.0, 3.0, 3.0), 1e-15));
 
     PxMatrix3MakeRotationZ(r, kPi / 2);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) parent[i][j] = r[i][j];
+    MakeTM(parent, r, 1.0, 2.0, 3.0);
     PxMatrix4TMCompound(world, parent, child);
     EXPECT_TRUE(NearV(world[3], V3(1.0, 2.0, 4.0), 1e-15));
 }
@@ -217,9 +215,7 @@ TEST(Transform, EulerAnglesRoundTripAwayFromGimbalLock)
         EXPECT_TRUE(NearV(angles, V3(a, b, c), 1e-11));
 
         PxMatrix4 tm;
-        PxM4Identity(tm);
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) tm[i][j] = m[i][j];
+        MakeTM(tm, m);
         PxVector3 fromTM;
         PxMatrix4TMGetEulerAngles(tm, fromTM);
         EXPECT_TRUE(NearV(fromTM, angles, 0.0));
@@ -264,9 +260,7 @@ TEST(Quaternion, TMQuaternionRoundTripsAndRotatesLikeTheTM)
         PxMatrix4 tm;
         PxMatrix3 r;
         PxQuaternionToMatrix3(r, q);
-        PxM4Identity(tm);
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) tm[i][j] = r[i][j];
+        MakeTM(tm, r);
         EXPECT_TRUE(PxMatrix4IsTM(tm, 1e-12));
         PxQuaternionFromTM(back, tm);
         EXPECT_TRUE(SameRotation(back, q, 1e-12));
@@ -287,17 +281,15 @@ TEST(Quaternion, TMQuaternionRoundTripsAndRotatesLikeTheTM)
     // Half turns have trace -1 and take the largest-diagonal branch.
     const PxQuaternion halfTurns[3] = {{0.0, 1.0, 0.0, 0.0}, {0.0, 0.0, 1.0, 0.0}, {0.0, 0.0, 0.0, 1.0}};
     for (int axis = 0; axis < 3; ++axis) {
-        PxM4Identity(tm);
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) tm[i][j] = (i == j) ? (i == axis ? 1.0 : -1.0) : 0.0;
+        PxMatrix3 halfTurn = {{-1.0, 0.0, 0.0}, {0.0, -1.0, 0.0}, {0.0, 0.0, -1.0}};
+        halfTurn[axis][axis] = 1.0;
+        MakeTM(tm, halfTurn);
         PxQuaternionFromTM(q, tm);
         EXPECT_TRUE(SameRotation(q, halfTurns[axis], 1e-15)) << "half turn about axis " << axis;
     }
     PxMatrix3 rx;
     PxMatrix3MakeRotationX(rx, kPi);
-    PxM4Identity(tm);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) tm[i][j] = rx[i][j];
+    MakeTM(tm, rx);
     PxQuaternionFromTM(q, tm);
     EXPECT_TRUE(SameRotation(q, halfTurns[0], 1e-15));
 }

@@ -69,14 +69,17 @@ private:
 
 }  // namespace
 
-TEST(XmlWriter, ValueAtIndentOneIsTwoTabsOneLineAndLeavesTheIndent)
+TEST(XmlWriter, AValueIsOneWholeLineAtItsIndentPlusOneAndLeavesTheIndent)
 {
     IndentGuard guard;
     Output out;
     PxXMLSetIndent(1);
     EXPECT_EQ(PxXMLWrite("MASS", out.stream(), "%.7g", 2.5), 1);
-    EXPECT_EQ(out.text(), "\t\t<MASS>2.5</MASS>\n");
     EXPECT_EQ(PxXMLGetIndent(), 1);
+    const std::string value(5000, 'v');
+    PxXMLSetIndent(0);
+    EXPECT_EQ(PxXMLWrite("LONG", out.stream(), "%s", value.c_str()), 1);
+    EXPECT_EQ(out.text(), "\t\t<MASS>2.5</MASS>\n\t<LONG>" + value + "</LONG>\n");
 }
 
 TEST(XmlWriter, TagsAttributesAndIndentationMakeOneElementPerLine)
@@ -122,15 +125,6 @@ TEST(XmlWriter, WithoutAStreamLinesGoToTheInfoChannelAtLevelZero)
     for (const pxtest::ShownPiece &piece : capture.pieces())
         if (piece.channel == "info" && piece.text.rfind("PxInfo", 0) != 0) lines.push_back(piece.text);
     EXPECT_EQ(lines, (std::vector<std::string>{"\t<A>1</A>\n", "<B>\n"}));
-}
-
-TEST(XmlWriter, LongValuesAreWrittenWhole)
-{
-    IndentGuard guard;
-    Output out;
-    std::string value(5000, 'v');
-    EXPECT_EQ(PxXMLWrite("LONG", out.stream(), "%s", value.c_str()), 1);
-    EXPECT_EQ(out.text(), "\t<LONG>" + value + "</LONG>\n");
 }
 
 TEST(XmlWriter, TextTheReaderCouldNotReadBackIsRefusedWithAWarning)
