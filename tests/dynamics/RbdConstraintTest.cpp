@@ -154,12 +154,13 @@ TEST(RbdConstraint, EachCreatorMakesItsTypeWithItsRowBuilderNameAndRowCount)
     const Expected types[] = {
         {RbdBSJointCreate, 0, "RbdBclBSJOINT", 3},       {RbdHingeCreate, 1, "RbdBclHINGE", 6},
         {RbdPrismaticCreate, 2, "RbdBclPRISMATIC", 6},   {RbdCarWheelCreate, 3, "RbdBclCARWHEEL", 6},
+        {RbdContactCreate, 4, "RbdBclCONTACT", 3},
         {RbdFixedPathCreate, 5, "RbdBclFIXEDPATH", 3},   {RbdRPROJointCreate, 6, "RbdBclRPROJOINT", 6},
         {RbdUniversalCreate, 7, "RbdBclUNIVERSAL", 4},   {RbdLinear1Create, 8, "RbdBclLINEAR1", 1},
         {RbdLinear2Create, 9, "RbdBclLINEAR2", 2},       {RbdAngular3Create, 10, "RbdBclANGULAR3", 3},
         {RbdSpringCreate, 11, "RbdBclSPRING", 1},        {RbdConeLimitCreate, 12, "RbdBclCONELIMIT", 1},
     };
-    RbdWorldID world = RbdWorldCreate(1, 12);
+    RbdWorldID world = RbdWorldCreate(1, 13);
     for (const Expected &type : types) {
         RbdConstraintID c = type.create(world);
         ASSERT_NE(c, nullptr);
@@ -167,12 +168,12 @@ TEST(RbdConstraint, EachCreatorMakesItsTypeWithItsRowBuilderNameAndRowCount)
         EXPECT_STREQ(RbdBclJointName(type.typeId), type.name);
         EXPECT_EQ(c->maxRows, type.maxRows) << type.name;
         EXPECT_EQ(RbdConstraintDOFGetCount(c), 6);
+        EXPECT_FALSE(RbdConstraintIsEnabled(c)) << type.name;
     }
-    EXPECT_STREQ(RbdBclJointNames[4], "RbdBclCONTACT");
     EXPECT_STREQ(RbdBclJointNames[13], "RbdBclGEARRATIO");
     EXPECT_STREQ(RbdBclJointNames[14], "RbdBclUSER");
     EXPECT_EQ(RbdBclJointName(15), nullptr);
-    EXPECT_EQ(RbdWorldGetTotalConstraints(world), 12);
+    EXPECT_EQ(RbdWorldGetTotalConstraints(world), 13);
     RbdWorldDestroy(world);
 }
 

@@ -6,9 +6,12 @@
 #include <random>
 
 #include "RbdContactRows.h"
+#include "RbdTestSupport.h"
 #include "test_step_support.h"
 
 using namespace steptest;
+using rbdtest::randomUnitVector;
+using rbdtest::randomVector;
 
 namespace {
 
@@ -54,23 +57,10 @@ protected:
     ContactRows rows;
 };
 
-void randomVector(std::mt19937 &rng, PxReal scale, PxVector3 out)
-{
-    std::uniform_real_distribution<PxReal> u(-scale, scale);
-    PxV3Set(out, u(rng), u(rng), u(rng));
-}
-
-void randomUnit(std::mt19937 &rng, PxVector3 out)
-{
-    do randomVector(rng, 1.0, out);
-    while (PxV3Length(out) < 0.1 || PxV3Length(out) > 1.0);
-    PxV3Normalize(out);
-}
-
 void randomPose(std::mt19937 &rng, RbdBodyID body)
 {
     PxVector3 axis, v, w, p;
-    randomUnit(rng, axis);
+    randomUnitVector(rng, axis);
     std::uniform_real_distribution<PxReal> angle(0.0, 3.0);
     PxReal half = 0.5 * angle(rng);
     RbdBodySetQuaternion(body, cos(half), sin(half) * axis[0], sin(half) * axis[1], sin(half) * axis[2]);
@@ -119,7 +109,7 @@ TEST_F(ContactRowsTest, EveryRowMeasuresTheRelativeVelocityOfTheContactPointAlon
         randomPose(rng, b0);
         randomPose(rng, b1);
         PxVector3 n, p;
-        randomUnit(rng, n);
+        randomUnitVector(rng, n);
         randomVector(rng, 2.0, p);
         RbdContactSetNormal(c, n[0], n[1], n[2]);
         RbdContactSetPosition(c, p[0], p[1], p[2]);
@@ -140,7 +130,7 @@ TEST_F(ContactRowsTest, TwoDirectionFrictionRowsFormARightHandedFrameWithTheNorm
     RbdContactParamsSetType(params, 2);
     for (int trial = 0; trial < 100; ++trial) {
         PxVector3 n, t1, t2, cross;
-        randomUnit(rng, n);
+        randomUnitVector(rng, n);
         RbdContactSetNormal(c, n[0], n[1], n[2]);
         ASSERT_EQ(rows.build(c), 3);
         rows.direction(1, t1);

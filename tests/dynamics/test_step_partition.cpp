@@ -335,13 +335,8 @@ TEST(StepPartition, AStepAllocatesNothingOnceCapacitiesAreReached)
         RbdConstraintEnable(hinge);
         previous = link;
     }
-    RbdContactParams params;
-    RbdContactParamsReset(&params);
-    RbdContactParamsSetType(&params, 2);
-    RbdContactParamsSetFrictionModel(&params, 1);
-    RbdContactParamsSetFrictionCoefficient(&params, 0.5);
     RbdBodyID box = makeBox(world, 1.0, 0.5, 0.5, 0.5, 0.0, 0.25, 0.0);
-    BoxOnGround ground(world, box, 0.5, 0.5, 0.5, params);
+    BoxOnGround ground(world, box, 0.5, 0.5, 0.5, proportionalFriction(0.5));
     for (int n = 0; n < 5; ++n) {
         ground.update();
         RbdWorldStep(world, 0.01);

@@ -71,6 +71,24 @@ inline PxReal velocityOf(RbdBodyID body, int axis)
     return v[axis];
 }
 
+// Contact parameters as reset: frictionless, no options.
+inline RbdContactParams resetParams()
+{
+    RbdContactParams params;
+    RbdContactParamsReset(&params);
+    return params;
+}
+
+// Friction in both directions proportional to the load, coefficient mu.
+inline RbdContactParams proportionalFriction(PxReal mu)
+{
+    RbdContactParams params = resetParams();
+    RbdContactParamsSetType(&params, 2);
+    RbdContactParamsSetFrictionModel(&params, 1);
+    RbdContactParamsSetFrictionCoefficient(&params, mu);
+    return params;
+}
+
 // An enabled contact between body and the world (body 1 null) with the
 // given parameters, normal +y.
 inline RbdContactID makeGroundContact(RbdWorldID world, RbdBodyID body, const RbdContactParams &params)
