@@ -341,13 +341,10 @@ void writeFile(const std::string &path, const std::string &text)
     out << text;
 }
 
-std::string saveUniverse(SbxUniverseID universe, const std::string &path, PxLoadContext *loaded,
-                         const Scene *named, unsigned int options)
+std::string saveUniverse(SbxUniverseID universe, const std::string &path, PxLoadContext *loaded)
 {
     PxSaveContext *context = PxSaveContextCreate();
-    PxSaveContextSetOptions(context, options);
-    if (loaded) PxSaveContextInsertLoaded(context, loaded);
-    if (named) nameScene(context, *named);
+    PxSaveContextInsertLoaded(context, loaded);
     SbxUniverseHashInsertAll(context, universe);
     PxStream *stream = PxStreamOpen(path.c_str(), PX_MODE_WRITE);
     const int ok = SbxSave(context, stream);
@@ -387,22 +384,6 @@ std::string Messages::all() const
     for (const std::string &t : positioned) text += "at: " + t;
     for (const std::string &t : fatal) text += "fatal: " + t;
     return text;
-}
-
-std::vector<BodyPose> posesOf(PxLoadContext *context)
-{
-    std::vector<BodyPose> poses;
-    PxHashIterator it;
-    PxHashInitIterator(&it, PxLoadContextGetHash(context));
-    while (const PxLoadEntry *entry = static_cast<const PxLoadEntry *>(PxHashGetDatum(&it))) {
-        if (entry->kind != PX_KIND_BODY || !entry->object) continue;
-        BodyPose pose;
-        pose.id = entry->id;
-        RbdBodyGetPosition(static_cast<RbdBodyID>(entry->object), pose.position);
-        RbdBodyGetQuaternion(static_cast<RbdBodyID>(entry->object), pose.quaternion);
-        poses.push_back(pose);
-    }
-    return poses;
 }
 
 } // namespace scenetest

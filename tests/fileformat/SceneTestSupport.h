@@ -53,9 +53,8 @@ std::string makeTempDir();
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &text);
 
-// Saves a universe with the given naming into a file; returns its text.
-std::string saveUniverse(SbxUniverseID universe, const std::string &path, PxLoadContext *loaded,
-                         const Scene *named, unsigned int options);
+// Saves a universe, named as it was loaded, into a file; returns its text.
+std::string saveUniverse(SbxUniverseID universe, const std::string &path, PxLoadContext *loaded);
 
 // Collects the load's messages while alive: the PxInfo texts, the error
 // handler's messages with their positions ("line L, pos C: message") and
@@ -79,15 +78,6 @@ public:
 private:
     PxMessageHandler savedInfo_, savedFatal_, savedWarning_;
 };
-
-// Poses of every body of a load context (or of a save context's named
-// bodies) by ID.
-struct BodyPose {
-    std::string id;
-    PxVector3 position;
-    PxQuaternion quaternion;
-};
-std::vector<BodyPose> posesOf(PxLoadContext *context);
 
 } // namespace scenetest
 

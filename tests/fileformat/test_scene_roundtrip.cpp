@@ -60,7 +60,7 @@ TEST_F(RoundTrip, SavingTheLoadedSceneGivesTheSameFile)
     copy = makeUniverse();
     loaded = SbxUniverseLoadFile(copy, (dir + "first.px").c_str(), 0);
     ASSERT_NE(loaded, nullptr) << messages.all();
-    const std::string second = saveUniverse(copy, dir + "second.px", loaded, nullptr, 0);
+    const std::string second = saveUniverse(copy, dir + "second.px", loaded);
     EXPECT_EQ(first, second);
     for (const char *element : {"<BSJOINT>", "<HINGE>", "<PRISMATIC>", "<CARWHEEL>", "<FIXEDPATH>", "<RPROJOINT>",
                                 "<UNIVERSAL>", "<LINEAR1>", "<LINEAR2>", "<ANGULAR3>", "<SPRING>", "<CONELIMIT>",
