@@ -256,11 +256,4 @@ TEST(SimScenes, AStackSavedToASceneFileRunsTheSameWhenLoadedBack)
     EXPECT_EQ(ksim::countContacts(loaded->world()), ksim::countContacts(original->world()));
 }
 
-TEST(SimScenes, ASceneFileThatDoesNotExistIsRefusedWithItsName)
-{
-    std::string error;
-    EXPECT_EQ(ksim::loadSceneFile("/nonexistent/scene.xml", &error), nullptr);
-    EXPECT_NE(error.find("/nonexistent/scene.xml"), std::string::npos);
-}
-
 } // namespace
