@@ -18,7 +18,7 @@ void onDisabled(RbdBodyID body) { events.push_back({'-', body}); }
 
 TEST(RbdBody, BodiesAreCountedListedAndEnabledWithCallbacks)
 {
-    RbdWorldID world = RbdWorldCreate(3, 1);
+    World world(3, 1);
     RbdWorldSetBodyEnabledCallback(world, onEnabled);
     RbdWorldSetBodyDisabledCallback(world, onDisabled);
     events.clear();
@@ -57,12 +57,11 @@ TEST(RbdBody, BodiesAreCountedListedAndEnabledWithCallbacks)
     // The record is reused by the next body.
     EXPECT_EQ(RbdBodyCreate(world), c);
     EXPECT_EQ(world->changeCount, 4);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdBody, BodiesFromACallersPoolAreNotInsertedAndAnExhaustedPoolGivesNull)
 {
-    RbdWorldID world = RbdWorldCreate(1, 1);
+    World world(1, 1);
     PxPool pool;
     ASSERT_TRUE(PxPoolInitResizable(&pool, 1, (int)sizeof(RbdBody), 0, 0.0f, 16));
     WarningCapture warnings;
@@ -80,12 +79,11 @@ TEST(RbdBody, BodiesFromACallersPoolAreNotInsertedAndAnExhaustedPoolGivesNull)
     RbdBodySetMass(body, 3.0);
     EXPECT_TRUE(warnings.contains("RbdBodySetMass: the body has been destroyed."));
     PxPoolTerm(&pool);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdBody, ResetRestoresEveryDefaultAndDisables)
 {
-    RbdWorldID world = RbdWorldCreate(1, 1);
+    World world(1, 1);
     RbdBodyID body = RbdBodyCreate(world);
     RbdBodyEnable(body);
     RbdBodySetMass(body, 5.0);
@@ -131,12 +129,11 @@ TEST(RbdBody, ResetRestoresEveryDefaultAndDisables)
     EXPECT_EQ(body->partitionMark, -1);
     EXPECT_EQ(body->typeTag, 100);
     EXPECT_EQ(body->solverRecordSize, (int32_t)sizeof(RbdLcsBody));
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdBody, AFrozenBodyIgnoresEnableAndIsImmovableForItsConstraints)
 {
-    RbdWorldID world = RbdWorldCreate(2, 1);
+    World world(2, 1);
     RbdWorldSetBodyEnabledCallback(world, onEnabled);
     RbdWorldSetBodyDisabledCallback(world, onDisabled);
     RbdBodyID body = RbdBodyCreate(world), other = RbdBodyCreate(world);
@@ -160,12 +157,11 @@ TEST(RbdBody, AFrozenBodyIgnoresEnableAndIsImmovableForItsConstraints)
     EXPECT_EQ(body->lcs.flags & RBD_LCS_BODY_FROZEN, 0);
     EXPECT_EQ(hinge->solverBody[1], &body->lcs);
     EXPECT_EQ(events, (std::vector<std::pair<char, RbdBodyID>>{{'-', body}, {'+', body}}));
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdBody, MassAndInertiaFollowTheirSettersAndHelpers)
 {
-    RbdWorldID world = RbdWorldCreate(1, 1);
+    World world(1, 1);
     RbdBodyID body = RbdBodyCreate(world);
     RbdBodySetMassAndScaleInertiaTensor(body, 2.0);
     PxMatrix3 inertia;
@@ -200,12 +196,11 @@ TEST(RbdBody, MassAndInertiaFollowTheirSettersAndHelpers)
     RbdBodySetInertiaTensor(body, singular);
     EXPECT_EQ(body->lcs.inertiaBody[0][0], 13.0);
     EXPECT_EQ(warnings.messages().size(), 2u);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdBody, QuaternionsNearZeroOrUnitAreStoredAsGivenOthersNormalised)
 {
-    RbdWorldID world = RbdWorldCreate(1, 1);
+    World world(1, 1);
     RbdBodyID body = RbdBodyCreate(world);
     PxQuaternion q;
     RbdBodySetQuaternion(body, 2.0, 0.0, 0.0, 0.0);
@@ -226,12 +221,11 @@ TEST(RbdBody, QuaternionsNearZeroOrUnitAreStoredAsGivenOthersNormalised)
     EXPECT_NEAR(rotation[0][1], 1.0, 1e-15);
     EXPECT_NEAR(rotation[1][0], -1.0, 1e-15);
     EXPECT_NEAR(rotation[2][2], 1.0, 1e-15);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdBody, KineticEnergyAndPointVelocityUseTheRotatedCentreOfMassFrame)
 {
-    RbdWorldID world = RbdWorldCreate(1, 1);
+    World world(1, 1);
     RbdBodyID body = RbdBodyCreate(world);
     PxMatrix3 inertia;
     RbdMakeInertiaTensorBox(2.0, 1.0, 2.0, 3.0, inertia);
@@ -262,12 +256,11 @@ TEST(RbdBody, KineticEnergyAndPointVelocityUseTheRotatedCentreOfMassFrame)
     EXPECT_NEAR(velocity[2], 2.0 + spin[2], 1e-14);
     RbdBodyGetVelocityAtPoint(nullptr, point, velocity);
     EXPECT_EQ(PxV3Length(velocity), 0.0);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdBody, ForcesAtAPointAddTheirMomentAboutTheCentreOfMass)
 {
-    RbdWorldID world = RbdWorldCreate(1, 1);
+    World world(1, 1);
     RbdBodyID body = RbdBodyCreate(world);
     RbdBodySetPosition(body, 1.0, 0.0, 0.0);
     PxVector3 force = {0.0, 2.0, 0.0}, point = {1.0, 0.0, 3.0}, torque;
@@ -297,12 +290,11 @@ TEST(RbdBody, ForcesAtAPointAddTheirMomentAboutTheCentreOfMass)
     EXPECT_EQ(axis[0], 1.0);
     RbdBodySetNoFastSpinAxis(body);
     EXPECT_FALSE(RbdBodyHasFastSpinAxis(body));
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdBody, PreparationAddsGravityDampingAndAnImpulseAsForceOverOneStep)
 {
-    RbdWorldID world = RbdWorldCreate(2, 1);
+    World world(2, 1);
     RbdBodyID body = RbdBodyCreate(world), other = RbdBodyCreate(world);
     RbdBodyEnable(body);
     RbdBodySetMass(body, 2.0);
@@ -333,13 +325,11 @@ TEST(RbdBody, PreparationAddsGravityDampingAndAnImpulseAsForceOverOneStep)
     RbdConstraintEnable(joint);
     RbdBodyPrepareForStep(body, 0.01, gravity);
     EXPECT_EQ(body->lcs.flags & RBD_LCS_BODY_CONSTRAINED, RBD_LCS_BODY_CONSTRAINED);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdBody, CopyIsNotProvidedAndSaysSo)
 {
-    RbdWorldID world = RbdWorldCreate(1, 1);
+    World world(1, 1);
     RbdBodyID body = RbdBodyCreate(world);
     EXPECT_EXIT(RbdBodyCopy(body), testing::ExitedWithCode(1), "RbdBodyCopy: NOT YET IMPLEMENTED.");
-    RbdWorldDestroy(world);
 }

