@@ -5,6 +5,8 @@
 #define KELMAR_TESTS_FOUNDATION_SUPPORT_H
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,15 @@
 #include "kelmar/PxMessage.h"
 
 namespace pxtest {
+
+// The whole text of a file ("" when it cannot be read).
+inline std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 // Sets a message channel's level (PxWarningLevel, ...) for one scope.
 class LevelGuard {

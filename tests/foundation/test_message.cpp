@@ -4,8 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "foundation_test_support.h"
@@ -13,16 +11,9 @@
 
 using pxtest::LevelGuard;
 using pxtest::MessageCapture;
+using pxtest::ReadFile;
 
 namespace {
-
-std::string ReadFile(const std::string &path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 int gHandlerCalls = 0;
 int gHandlerLevel = -1;

@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +15,7 @@
 
 using pxtest::LevelGuard;
 using pxtest::MessageCapture;
+using pxtest::ReadFile;
 
 namespace {
 
@@ -40,14 +40,6 @@ std::vector<std::string> Lines(const std::string &text)
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
-}
-
-std::string ReadFile(const std::string &path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // Runs three frames: "outer" once per frame (flag 0) around "inner"

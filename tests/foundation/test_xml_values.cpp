@@ -125,10 +125,8 @@ TEST(XmlValues, IntegerArraysTakeBlanksOrSingleCommasAndReportShortLists)
     EXPECT_EQ(v[2], 99);
 
     unsigned u[2] = {0, 0};
-    r = Parse(PxXMLParseUIntArray, "1 -2", u, 2);
-    EXPECT_EQ(r.messages, "unsigned int array data invalid\n");
-    r = Parse(PxXMLParseUIntArray, "7", u, 2);
-    EXPECT_EQ(r.messages, "expected 2 ints, found 1\n");
+    EXPECT_EQ(Parse(PxXMLParseUIntArray, "1 -2", u, 2).messages, "unsigned int array data invalid\n");
+    EXPECT_EQ(Parse(PxXMLParseUIntArray, "7", u, 2).messages, "expected 2 ints, found 1\n");
     r = Parse(PxXMLParseUIntArray, "4294967295,010", u, 2);
     EXPECT_EQ(r.code, PX_XML_OK);
     EXPECT_EQ(u[0], 4294967295u);
@@ -175,26 +173,21 @@ TEST(XmlValues, RealArraysHonourDegreesAfterEachValueAndNameTheirType)
     EXPECT_EQ(p[1], 0.0);
     EXPECT_EQ(p[2], 2 * kQuarterTurn);
 
-    r = Parse(PxXMLParsePxRealArray, "1,,2,3", p, 3);
-    EXPECT_EQ(r.messages, "PxReal array data invalid\n");
+    EXPECT_EQ(Parse(PxXMLParsePxRealArray, "1,,2,3", p, 3).messages, "PxReal array data invalid\n");
     r = Parse(PxXMLParsePxRealArray, "1 2", p, 3);
     EXPECT_EQ(r.code, PX_XML_BAD_VALUE);
     EXPECT_EQ(r.messages, "expected 3 PxReals, found 2\n");
 
     double d[2];
-    r = Parse(PxXMLParseDoubleArray, "1 x", d, 2);
-    EXPECT_EQ(r.messages, "double array data invalid\n");
-    r = Parse(PxXMLParseDoubleArray, "", d, 2);
-    EXPECT_EQ(r.messages, "expected 2 doubles, found 0\n");
+    EXPECT_EQ(Parse(PxXMLParseDoubleArray, "1 x", d, 2).messages, "double array data invalid\n");
+    EXPECT_EQ(Parse(PxXMLParseDoubleArray, "", d, 2).messages, "expected 2 doubles, found 0\n");
 
     float f[4];
     r = Parse(PxXMLParseFloatArray, "0.5 0.25 0.125 1 2", f, 4);
     EXPECT_EQ(r.code, PX_XML_OK);
     EXPECT_EQ(f[3], 1.0f);
-    r = Parse(PxXMLParseFloatArray, "1 1e40 0 0", f, 4);
-    EXPECT_EQ(r.messages, "float array data invalid\n");
-    r = Parse(PxXMLParseFloatArray, "1 2 3", f, 4);
-    EXPECT_EQ(r.messages, "expected 4 floats, found 3\n");
+    EXPECT_EQ(Parse(PxXMLParseFloatArray, "1 1e40 0 0", f, 4).messages, "float array data invalid\n");
+    EXPECT_EQ(Parse(PxXMLParseFloatArray, "1 2 3", f, 4).messages, "expected 4 floats, found 3\n");
 }
 
 TEST(XmlValues, StringsAreTrimmedAndMustFitTheirBuffers)
@@ -238,8 +231,7 @@ TEST(XmlValues, ColoursAreNamesWithOptionalAlphaOrThreeToFourNumbersInRange)
     Result r;
     {
         ColorLookupGuard none(nullptr);
-        r = Parse(PxXMLParseColor, "red", c, 4);
-        EXPECT_EQ(r.messages, "color name unknown\n");
+        EXPECT_EQ(Parse(PxXMLParseColor, "red", c, 4).messages, "color name unknown\n");
     }
     ColorLookupGuard lookup(ColorNamed);
     auto expectColor = [&](const char *text, int count, float r0, float g, float b, float a) {
@@ -258,12 +250,9 @@ TEST(XmlValues, ColoursAreNamesWithOptionalAlphaOrThreeToFourNumbersInRange)
     expectColor("0.25, 0.5, 0.75, 0.5", 4, 0.25f, 0.5f, 0.75f, 0.5f);
     expectColor("0.25 0.5 0.75 0.5", 3, 0.25f, 0.5f, 0.75f, 1);
 
-    r = Parse(PxXMLParseColor, "purple", c, 4);
-    EXPECT_EQ(r.messages, "color name unknown\n");
-    r = Parse(PxXMLParseColor, "red, x", c, 4);
-    EXPECT_EQ(r.messages, "color data invalid\n");
-    r = Parse(PxXMLParseColor, "0.5,,0.5,0.5", c, 4);
-    EXPECT_EQ(r.messages, "color data invalid\n");
+    EXPECT_EQ(Parse(PxXMLParseColor, "purple", c, 4).messages, "color name unknown\n");
+    EXPECT_EQ(Parse(PxXMLParseColor, "red, x", c, 4).messages, "color data invalid\n");
+    EXPECT_EQ(Parse(PxXMLParseColor, "0.5,,0.5,0.5", c, 4).messages, "color data invalid\n");
     r = Parse(PxXMLParseColor, "0.5 0.5", c, 4);
     EXPECT_EQ(r.code, PX_XML_BAD_VALUE);
     EXPECT_EQ(r.messages, "only 2 from 3 values specified for RGB color\n");
