@@ -4,6 +4,7 @@
 #include "CdxFrameworkRecord.h"
 #include "CdxGeometryRecord.h"
 #include "CdxModelRecord.h"
+#include "CxSpace.h"
 
 #include <kelmar/CdxComposite.h>
 #include <kelmar/CdxMessage.h>
@@ -128,7 +129,12 @@ CdxModelID CdxModelCreate(CdxGeometryID geometry)
 void CdxModelDestroy(CdxModelID model)
 {
     if (!model) return;
-    if (model->space) CdxError(nullptr, CdxErrModelInSpace, nullptr);
+    if (model->space) {
+        CdxError(nullptr, CdxErrModelInSpace, nullptr);
+        // The space would otherwise keep sorting, pairing and listing a
+        // record that the pool hands out again.
+        CxSpaceRemoveDestroyedModel(model);
+    }
     if (CdxModelIsComposite(model)) {
         CdxCompositeModelDestroy(model);
         return;

@@ -34,7 +34,27 @@ bool InsideBracket(CxSpace *space, const char *function)
     return false;
 }
 
+// Clears the model from the pair records of one list.
+void ForgetModelIn(CxPairNode *sentinel, const CdxModel *model)
+{
+    for (CxPairNode *node = sentinel->next; node != sentinel; node = node->next) {
+        if (node->pair.model1 == model) node->pair.model1 = nullptr;
+        if (node->pair.model2 == model) node->pair.model2 = nullptr;
+    }
+}
+
 } // namespace
+
+void CxSpaceRemoveDestroyedModel(CdxModelID model)
+{
+    CxSpace *space = SpaceOfModel(model);
+    if (!space) return;
+    CdxSpaceRemoveModel(model);
+    // Removal turned the model's reported pairs into goodbyes that are read
+    // after the model's record went back to the pool.
+    ForgetModelIn(space->GetRemovedPairList(), model);
+    ForgetModelIn(space->GetOldPairOverlapList(), model);
+}
 
 extern "C" {
 

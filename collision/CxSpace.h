@@ -95,4 +95,9 @@ protected:
     ~CxSpace() = default;
 };
 
+// Takes a model that is being destroyed out of its space: the space frees
+// its slot, and the pairs that end with it (goodbye at the next UpdateEnd,
+// or already ended in this update) no longer point at the model.
+void CxSpaceRemoveDestroyedModel(CdxModelID model);
+
 #endif

@@ -16,7 +16,10 @@ PX_EXTERN_C_BEGIN
  * is exhausted. */
 CdxModelID CdxModelCreate(CdxGeometryID geometry);
 /* Returns the model to the pool (a composite model goes through
- * CdxCompositeModelDestroy). A model still in a space gives warning 40. */
+ * CdxCompositeModelDestroy). A model still in a space gives warning 40
+ * and is removed from it first: its pairs end with a goodbye at the next
+ * CdxSpaceEndChanges whose record no longer names it (that model pointer
+ * is null). */
 void CdxModelDestroy(CdxModelID model);
 
 void CdxModelSetGeometry(CdxModelID model, CdxGeometryID geometry);

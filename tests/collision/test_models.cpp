@@ -110,17 +110,6 @@ TEST_F(CdxTest, PoolGrowsPastItsFirstBlockAndReusesReturnedModels)
     for (CdxModelID model : models) CdxModelDestroy(model);
 }
 
-TEST_F(CdxTest, DestroyingAModelStillInASpaceWarns)
-{
-    CdxModelID model = CdxModelCreate(nullptr);
-    model->space = reinterpret_cast<CdxSpaceID>(&model);
-    model->spaceId = 0;
-    CdxModelDestroy(model);
-    ASSERT_EQ(1u, warnings.size());
-    EXPECT_EQ("Cdx: CdxModelDestroy: model being destroyed while still in an CdxSpace.\n",
-              warnings[0]);
-}
-
 TEST_F(CdxTest, RelativeTransformPlacesTheModelInItsReferenceFrame)
 {
     // Body turned 90 degrees about z at (1, 2, 3); the model sits one unit

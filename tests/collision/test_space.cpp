@@ -1,9 +1,12 @@
 // Collision spaces: creation, model slots, the hello-staying-goodbye cycle,
 // touching boxes, removal, freezing, pair filtering, reading while the
-// reader changes the space, swept updates and the capacity errors.
+// reader changes the space, swept updates, destroying a model still in a
+// space, and the capacity errors.
 #include "test_space_support.h"
 
 #include "CxSpace.h"
+
+#include <kelmar/PxVector.h>
 
 #include <cmath>
 #include <cstddef>
@@ -197,6 +200,75 @@ TEST_F(SpaceTest, ARemovedModelEndsItsPairsWithAReadableGoodbye)
     EXPECT_EQ(1, CdxModelGetSpaceId(c));
     EXPECT_FALSE(CdxSpacePairIsNearby(a, c));
     EXPECT_EQ(Pairs({PairKey(a, c)}), Step(space).hello);
+}
+
+// Destroying a model that is still in a space warns and takes it out: the
+// space no longer lists it, its pair ends with a goodbye that no longer
+// names it, and the pool record, handed out again, starts outside every
+// space and pairs only where its new box says.
+TEST_F(SpaceTest, DestroyingAModelStillInASpaceWarnsAndTakesItOut)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), c = Ball(1, 0, 1, 0);
+    CdxSpaceInsertModel(space, a);
+    CdxSpaceInsertModel(space, c);
+    PxMatrix4 nearA, farAway;
+    PxM4Identity(nearA);
+    PxM4Identity(farAway);
+    nearA[3][0] = 1.0;
+    farAway[3][0] = 100.0;
+    CdxGeometryID ball = CdxSphereCreate(1);
+    CdxModelID b = CdxModelCreate(ball);
+    CdxModelSetTransformPtr(b, &nearA);
+    CdxSpaceInsertModel(space, b);
+    EXPECT_EQ(3u, Step(space).hello.size());
+    EXPECT_EQ(Pairs({PairKey(a, b), PairKey(a, c), PairKey(b, c)}), Step(space).staying);
+
+    CdxModelDestroy(b);
+    ASSERT_EQ(1u, warnings.size());
+    EXPECT_EQ("Cdx: CdxModelDestroy: model being destroyed while still in an CdxSpace.\n", warnings[0]);
+    EXPECT_EQ(2, CdxSpaceGetModelCount(space));
+    std::vector<CdxModelID> listed;
+    CdxSpaceModelIterator iterator;
+    CdxSpaceModelIteratorBegin(space, &iterator);
+    CdxModelID model = nullptr;
+    while (CdxSpaceGetModel(space, &iterator, &model)) listed.push_back(model);
+    EXPECT_EQ((std::vector<CdxModelID>{a, c}), listed);
+
+    // Its two pairs end; their records name only the model that stays.
+    CdxSpaceUpdateAll(space);
+    CdxSpaceEndChanges(space);
+    Transitions t = Read(space, 64, true);
+    EXPECT_EQ(Pairs({PairKey(a, c)}), t.staying);
+    ASSERT_EQ(2u, t.goodbye.size());
+    std::set<CdxModelID> remaining;
+    for (const ModelPairKey &key : t.goodbye) {
+        const CdxModelPair *record = t.records[key];
+        EXPECT_TRUE(record->model1 == nullptr || record->model2 == nullptr);
+        EXPECT_NE(b, record->model1);
+        EXPECT_NE(b, record->model2);
+        remaining.insert(record->model1 ? record->model1 : record->model2);
+    }
+    EXPECT_EQ((std::set<CdxModelID>{a, c}), remaining);
+    CdxSpaceBeginChanges(space);
+
+    // The pool hands the record out again, outside any space; placed far
+    // away it meets nothing, and its slot is free for it.
+    CdxModelID again = CdxModelCreate(ball);
+    ASSERT_EQ(b, again) << "the returned record comes back first";
+    EXPECT_EQ(nullptr, CdxModelGetSpace(again));
+    EXPECT_EQ(-1, CdxModelGetSpaceId(again));
+    CdxModelSetTransformPtr(again, &farAway);
+    ASSERT_EQ(1, CdxSpaceInsertModel(space, again));
+    EXPECT_EQ(2, CdxModelGetSpaceId(again)) << "the freed id";
+    t = Step(space);
+    EXPECT_TRUE(t.hello.empty());
+    EXPECT_TRUE(t.goodbye.empty());
+    EXPECT_EQ(Pairs({PairKey(a, c)}), t.staying);
+    CdxSpaceRemoveModel(again);
+    CdxModelDestroy(again);
+    CdxGeometryDestroy(ball);
+    EXPECT_EQ(1u, warnings.size()) << "a model out of its space goes quietly";
 }
 
 TEST_F(SpaceTest, DisablingAndEnablingAPairOutsideTheBracketShowsAtTheNextUpdate)
