@@ -8,10 +8,19 @@
 #include <kelmar/CdxGeometry.h>
 #include <kelmar/CdxModel.h>
 #include <kelmar/CdxSpace.h>
+#include <kelmar/CdxTriangleMesh.h>
 #include <kelmar/PxMessage.h>
 #include <kelmar/RbdBody.h>
 
 namespace {
+
+// A built triangle mesh that does not enclose a solid.
+bool IsOpenMesh(CdxGeometryID geometry)
+{
+    const CdxGeometryTypeID mesh = CdxTriangleMeshGetTypeId();
+    return mesh >= 0 && CdxGeometryGetTypeId(geometry) == mesh && CdxTriangleMeshIsBuilt(geometry) &&
+           !CdxTriangleMeshIsClosed(geometry);
+}
 
 // Whether a body on geometry at density gets a positive mass. Checked
 // before anything is made: a model on a caller's composite geometry could
@@ -31,6 +40,13 @@ bool HasMass(CdxGeometryID geometry, PxReal density, const char *function)
     } else {
         positive = isfinite(density) && density > 0.0 &&
                    CdxGeometryGetMassProperties(geometry, comFrame, inertia, &volume) && volume > 0.0;
+        if (!positive && isfinite(density) && density > 0.0 && IsOpenMesh(geometry)) {
+            PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL,
+                      "%s: the triangle mesh is not closed (every edge shared by two triangles running "
+                      "opposite ways), so it encloses no volume and a body on it has no mass.\n",
+                      function);
+            return false;
+        }
     }
     if (!positive)
         PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL,

@@ -43,7 +43,9 @@ int16_t CxTriangleMeshGetMassProperties(CdxGeometryID geometry, PxMatrix4 relTra
         for (int j = 0; j < 3; ++j) inertia[i][j] = 0.0;
     *volume = 0.0;
     CxTriangleMesh *mesh = CxTriangleMeshBuilt(geometry);
-    if (!mesh) return 0;
+    // An open surface bounds no solid: its tetrahedra would add up to a
+    // volume that depends on the apex they share.
+    if (!mesh || !mesh->closed) return 0;
 
     // The apex is the middle of the local box: the result is the same for
     // any apex, but a near one keeps the products small.

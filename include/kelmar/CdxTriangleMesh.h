@@ -112,7 +112,8 @@ void CdxTriangleMeshGetBSphere(CdxGeometryID mesh, PxVector3 centre, PxReal *rad
 /* Volume, centre-of-mass frame (identity rotation, the centre as
  * translation) and inertia per unit mass about the centre of mass of the
  * volume a closed mesh encloses. Returns 0 (volume 0) when the mesh is
- * unbuilt or encloses no volume. */
+ * unbuilt, not closed (an open surface bounds no solid, and the sum of its
+ * tetrahedra would depend on where they meet) or encloses no volume. */
 int16_t CdxTriangleMeshGetMassProperties(CdxGeometryID mesh, PxMatrix4 relTransform,
                                          PxMatrix3 inertia, PxReal *volume);
 

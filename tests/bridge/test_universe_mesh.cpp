@@ -19,6 +19,8 @@
 #include <kelmar/Rbd.h>
 #include <kelmar/Sbx.h>
 
+#include "common/MessageLog.h"
+
 namespace {
 
 const PxReal kPi = 3.14159265358979323846;
@@ -620,6 +622,30 @@ TEST_F(UniverseMesh, ATessellatedSphereBodyHasTheMassAndInertiaOfASolidBall)
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(com[3][k], centre[k], 1e-9) << k;
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) EXPECT_NEAR(com[i][j], i == j ? 1.0 : 0.0, 1e-12);
+}
+
+// A body on an open mesh is refused with a warning that says why; the
+// same mesh closed by its missing triangle gets the box's mass.
+TEST_F(UniverseMesh, ABodyOnAnOpenMeshIsRefusedWithAWarning)
+{
+    Shape box = boxShape(0.5, 0.5, 0.5);
+    Shape open = box;
+    open.triangles.resize(open.triangles.size() - 3);
+    CdxGeometryID openMesh = mesh(open), closedMesh = mesh(box);
+    ASSERT_FALSE(CdxTriangleMeshIsClosed(openMesh));
+    ASSERT_TRUE(CdxTriangleMeshIsClosed(closedMesh));
+    {
+        testsupport::MessageLog log;
+        EXPECT_EQ(SbxModelAndBodyCreate(universe, openMesh, 1000.0), nullptr);
+        ASSERT_EQ(log.warnings.size(), 1u);
+        EXPECT_EQ(log.warnings[0],
+                  "SbxModelAndBodyCreate: the triangle mesh is not closed (every edge shared by two triangles "
+                  "running opposite ways), so it encloses no volume and a body on it has no mass.\n");
+    }
+    EXPECT_EQ(RbdWorldGetTotalBodies(world), 0) << "nothing is left behind";
+    CdxModelID body = dropped(closedMesh, 0.0, 0.0, 1.0);
+    ASSERT_NE(body, nullptr);
+    EXPECT_NEAR(RbdBodyGetMass(CdxModelGetBody(body)), 1000.0, 1e-9);
 }
 
 } // namespace

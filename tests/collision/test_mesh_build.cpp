@@ -399,11 +399,46 @@ TEST_F(MeshTest, MassPropertiesMatchTheAnalyticBoxTetrahedronAndBall)
     EXPECT_NEAR(120.0, mass, 1e-10);
 }
 
-TEST_F(MeshTest, OpenInsideOutAndFlatMeshesGiveFiniteMassProperties)
+namespace {
+
+// Refused mass properties leave the identity frame, a zero tensor and a
+// zero volume.
+void ExpectRefused(const PxMatrix4 com, const PxMatrix3 I, PxReal volume)
+{
+    EXPECT_EQ(0.0, volume);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_EQ(0.0, I[i][j]) << i << j;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) EXPECT_EQ(i == j ? 1.0 : 0.0, com[i][j]) << i << j;
+}
+
+}  // namespace
+
+TEST_F(MeshTest, OpenAndFlatMeshesAreRefusedMassPropertiesInsideOutOnesKeepThem)
 {
     PxMatrix4 com;
     PxMatrix3 I;
     PxReal volume;
+    // A box without one of its triangles, and one with a triangle turned
+    // the wrong way: neither bounds a solid.
+    Mesh &open = NewMesh();
+    AddBox(&open, {1, 1, 1}, 1);
+    open.triangles.pop_back();
+    open.Build();
+    ASSERT_EQ(0, CdxTriangleMeshIsClosed(open.geometry));
+    EXPECT_EQ(0, CdxGeometryGetMassProperties(open.geometry, com, I, &volume));
+    ExpectRefused(com, I, volume);
+    Mesh &turned = NewMesh();
+    AddBox(&turned, {1, 1, 1}, 1);
+    std::swap(turned.triangles[0][1], turned.triangles[0][2]);
+    turned.Build();
+    ASSERT_EQ(0, CdxTriangleMeshIsClosed(turned.geometry));
+    EXPECT_EQ(0, CdxTriangleMeshGetMassProperties(turned.geometry, com, I, &volume));
+    ExpectRefused(com, I, volume);
+    CdxModelID model = Place(open.geometry, Translation(0, 0, 0));
+    PxReal mass = -1.0;
+    EXPECT_EQ(0, CdxModelGetMassProperties(model, com, I, &volume, &mass)) << "the model passes it on";
+
     // Inside out: the same solid.
     Mesh &inverted = NewMesh();
     AddBox(&inverted, {1, 1, 1}, 1);
@@ -418,9 +453,7 @@ TEST_F(MeshTest, OpenInsideOutAndFlatMeshesGiveFiniteMassProperties)
     AddFloor(&floor, 1.0, 2, 0.0);
     floor.Build();
     EXPECT_EQ(0, CdxGeometryGetMassProperties(floor.geometry, com, I, &volume));
-    EXPECT_EQ(0.0, volume);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) EXPECT_TRUE(std::isfinite(I[i][j]));
+    ExpectRefused(com, I, volume);
 
     CdxGeometryID unbuilt = CdxTriangleMeshCreate(1);
     Own(unbuilt);
