@@ -49,14 +49,29 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
     freeIds_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
     // At least one byte so that a one-model space has a status block too.
     statusBytes_ = static_cast<uint8_t *>(PxMemoryAPI.createZeroed(NibbleArray::ByteCount(pairCount) + 1));
-    if (!reps_ || !repBlock_ || !dynamicWords_ || !freeIds_ || !statusBytes_ || !table_.Init(maxPairs))
+    // Work space for placing many new models at once.
+    entering_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    enteringBoxes_ = static_cast<PxReal *>(PxMemoryAPI.create(6 * n * sizeof(PxReal)));
+    enteringIndex_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    mergeScratch_ = static_cast<CxEndPoint **>(PxMemoryAPI.create(2 * n * sizeof(CxEndPoint *)));
+    active_[0] = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    active_[1] = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    activeSlot_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    maxRank_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    enteringPairs_ = static_cast<EnteringPair *>(
+        PxMemoryAPI.create(static_cast<size_t>(maxPairs) * sizeof(EnteringPair)));
+    if (!reps_ || !repBlock_ || !dynamicWords_ || !freeIds_ || !statusBytes_ || !entering_ ||
+        !enteringBoxes_ || !enteringIndex_ || !mergeScratch_ || !active_[0] || !active_[1] ||
+        !activeSlot_ || !maxRank_ || !enteringPairs_ || !table_.Init(maxPairs))
         return false;
+    enteringPairCapacity_ = maxPairs;
     size_ = maxModels;
     for (int k = 0; k < maxModels; ++k) {
         reps_[k] = &repBlock_[k];
         reps_[k]->id = -1;
         // Ids are handed out 0, 1, 2, ...: the stack holds N-1 at the bottom.
         freeIds_[k] = maxModels - 1 - k;
+        enteringIndex_[k] = -1;
     }
     freeCount_ = maxModels;
     dynamic_.Init(dynamicWords_, maxModels);
@@ -82,6 +97,15 @@ void CxSmallSort::Release()
     PxMemoryAPI.destroy(dynamicWords_);
     PxMemoryAPI.destroy(freeIds_);
     PxMemoryAPI.destroy(statusBytes_);
+    PxMemoryAPI.destroy(entering_);
+    PxMemoryAPI.destroy(enteringBoxes_);
+    PxMemoryAPI.destroy(enteringIndex_);
+    PxMemoryAPI.destroy(mergeScratch_);
+    PxMemoryAPI.destroy(active_[0]);
+    PxMemoryAPI.destroy(active_[1]);
+    PxMemoryAPI.destroy(activeSlot_);
+    PxMemoryAPI.destroy(maxRank_);
+    PxMemoryAPI.destroy(enteringPairs_);
 }
 
 void CxSmallSort::Delete()
@@ -111,6 +135,8 @@ int CxSmallSort::Insert(void *data)
     CxSmallSortRep *rep = reps_[id];
     rep->id = id;
     rep->data = data;
+    rep->placed = 0;
+    ++unplacedCount_;
     // The new box sits at the top of every list and enters the sort, from
     // above, at the model's first update.
     for (int k = 0; k < axisCount_; ++k) {
@@ -130,6 +156,7 @@ void CxSmallSort::Remove(int id)
     if (!ValidID(id)) return;
     SetDynamic(id, false);
     CxSmallSortRep *rep = reps_[id];
+    if (!rep->placed) --unplacedCount_;
     for (int k = 0; k < axisCount_; ++k) {
         CxEndPointUnlink(&rep->ends[axes_[k]][kCxMin]);
         CxEndPointUnlink(&rep->ends[axes_[k]][kCxMax]);

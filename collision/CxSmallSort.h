@@ -54,6 +54,7 @@ struct CxSmallSortRep {
     int id;                // -1 while the slot is free
     void *data;            // the CdxModel
     uint8_t dynamic;       // 0 while frozen
+    uint8_t placed;        // 0 until the first box is sorted in
     CxEndPoint ends[3][2]; // per axis: min, then max
 };
 
@@ -115,6 +116,7 @@ private:
 
     // Sorting (CxSmallSortSweep.cpp).
     void UpdateBox(CxSmallSortRep *rep, const PxVector3 min, const PxVector3 max);
+    void UpdateAllEntering(PxReal time);
     void MoveEndPoint(CxEndPoint *end, PxReal value);
     void MoveDown(CxEndPoint *end, PxReal value);
     void MoveUp(CxEndPoint *end, PxReal value);
@@ -123,6 +125,18 @@ private:
     void OverlapUpdate(CxSmallSortRep *a, CxSmallSortRep *b, uint8_t change);
     void PairBegins(CxSmallSortRep *a, CxSmallSortRep *b, uint8_t &status);
     void PairEnds(int i, int j, uint8_t &status);
+
+    // Models entering together (CxSmallSortEnter.cpp): models that have
+    // not been sorted in yet are placed by sorting their boxes and merging
+    // them into the lists, with the same lists, counts and pairs (in the
+    // same order) as moving them in one by one from the top.
+    bool EnteringAtTop() const;
+    void AddEntering(CxSmallSortRep *rep, const PxVector3 min, const PxVector3 max);
+    void PlaceEntering();
+    void MergeEntering(int axis);
+    void CountEntering(int axis, bool lastAxis);
+    void BumpEntering(CxSmallSortRep *a, CxSmallSortRep *b, bool lastAxis);
+    void BeginEnteringPairs();
 
     // Pair records and lists (CxSmallSortPairs.cpp).
     uint64_t StatusIndex(int i, int j) const;
@@ -169,6 +183,26 @@ private:
     static const int kCrossingCapacity = 64;
     PendingCrossing crossings_[kCrossingCapacity];
     int crossingCount_ = 0;
+    // Entering models: how many models have never been placed, the
+    // current group (in update order, with their boxes), and the work
+    // space of placing them, all allocated with the space.
+    struct EnteringPair {
+        int mover;       // the model whose move begins the pair (model 1)
+        int other;
+    };
+    int unplacedCount_ = 0;
+    int enteringCount_ = 0;
+    int *entering_ = nullptr;          // ids, in update order
+    PxReal *enteringBoxes_ = nullptr;  // per entering model: min xyz, max xyz
+    int *enteringIndex_ = nullptr;     // per id: place in entering_, -1 for others
+    CxEndPoint **mergeScratch_ = nullptr; // 2 per model
+    int *active_[2] = {nullptr, nullptr}; // open intervals of a sweep: entering, placed
+    int activeCount_[2] = {0, 0};
+    int *activeSlot_ = nullptr;        // per id: its place in its open set
+    int *maxRank_ = nullptr;           // per id: rank of its max on the last axis
+    EnteringPair *enteringPairs_ = nullptr; // up to the pair capacity
+    int enteringPairCount_ = 0;
+    int enteringPairCapacity_ = 0;
     CxPairNode *handedOut_[kListCount] = {}; // last reading position per list
     CxPairNode *cursor_[kListCount] = {};    // the same, moved past nodes that left
     CdxSpaceAABBFn aabbFn_ = nullptr;

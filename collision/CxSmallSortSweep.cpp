@@ -53,6 +53,11 @@ int CxSmallSort::UpdateSingle(int id, PxReal time)
 int CxSmallSort::UpdateAll(PxReal time)
 {
     if (!aabbFn_) return 0;
+    // Models that have never been placed enter together.
+    if (unplacedCount_ > 0 && EnteringAtTop()) {
+        UpdateAllEntering(time);
+        return 1;
+    }
     size_t words = BitArray::WordCount(size_);
     for (size_t w = 0; w < words; ++w) {
         for (uint32_t bits = dynamic_.Word(w); bits != 0; bits &= bits - 1) {
@@ -73,6 +78,10 @@ void CxSmallSort::UpdateBox(CxSmallSortRep *rep, const PxVector3 min, const PxVe
     for (int k = 0; k < axisCount_; ++k) {
         int axis = axes_[k];
         if (std::isnan(min[axis]) || std::isnan(max[axis]) || min[axis] > max[axis]) return;
+    }
+    if (!rep->placed) {
+        rep->placed = 1;
+        --unplacedCount_;
     }
     for (int k = 0; k < axisCount_; ++k) {
         int axis = axes_[k];

@@ -1,16 +1,20 @@
 // Collision spaces: creation, model slots, the hello-staying-goodbye cycle,
 // touching boxes, removal, freezing, pair filtering, reading while the
 // reader changes the space, swept updates, destroying a model still in a
-// space, and the capacity errors.
+// space, the capacity errors, and many models entering at once (the same
+// lists and pairs as one by one, in time that grows like N log N).
 #include "test_space_support.h"
 
 #include "CxSpace.h"
 
 #include <kelmar/PxVector.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <random>
 
 namespace {
 
@@ -562,4 +566,250 @@ TEST_F(SpaceTest, ChangesMadeWhileReadingInBatchesNeitherLoseNorRepeatPairs)
     EXPECT_EQ(12u, t.goodbye.size());
     EXPECT_EQ(1u, t.goodbye.count(disabled));
     EXPECT_EQ(54u, t.staying.size());
+}
+
+namespace {
+
+// A pair as the numbers of its model 1 and model 2.
+using NumberPair = std::pair<int, int>;
+
+// One update's sections in the order the space lists them.
+struct InOrder {
+    std::vector<NumberPair> goodbye, hello, staying, frozen;
+    bool operator==(const InOrder &o) const
+    {
+        return goodbye == o.goodbye && hello == o.hello && staying == o.staying && frozen == o.frozen;
+    }
+};
+
+std::ostream &operator<<(std::ostream &out, const InOrder &t)
+{
+    auto list = [&out](const char *name, const std::vector<NumberPair> &pairs) {
+        out << name << ":";
+        for (const NumberPair &p : pairs) out << " (" << p.first << "," << p.second << ")";
+        out << "\n";
+    };
+    list("goodbye", t.goodbye);
+    list("hello", t.hello);
+    list("staying", t.staying);
+    list("frozen", t.frozen);
+    return out;
+}
+
+// Two spaces with the same models (twin models read the same transforms):
+// the first sorts new models in with one update of all, the second moves
+// them in one at a time in id order. Both must end up alike in everything
+// the space reports, now and after later moves.
+class TwinSpaces : public SpaceTest {
+protected:
+    void Make(int axisMask, int count, bool dynamicPlane)
+    {
+        std::mt19937 rng(11);
+        auto grid = [&rng](int steps) { return 0.25 * std::uniform_int_distribution<int>(0, steps)(rng); };
+        for (int s = 0; s < 2; ++s) spaces_[s] = Space(axisMask, count + 4, 20000);
+        // The ground is sorted in before the others arrive.
+        AddTwin(Plane(0.0), Plane(0.0));
+        for (int s = 0; s < 2; ++s) {
+            CdxSpaceUpdateModel(models_[s].back());
+            CdxSpaceFreezeModel(models_[s].back());
+        }
+        for (int k = 0; k < count; ++k) {
+            if (dynamicPlane && k == count / 2) {
+                AddTwin(Plane(0.5), Plane(0.5)); // a plane that is not frozen enters one by one
+                continue;
+            }
+            PxReal x = grid(24), y = grid(24), z = grid(8);
+            if (k % 3 == 0) {
+                PxReal r = 0.25 + grid(3);
+                AddTwin(Ball(r, x, y, z), Ball(r, x, y, z));
+            } else {
+                // Half extents on the grid (some flat) so that faces meet and
+                // end points share values.
+                PxReal hx = grid(4), hy = 0.25 + grid(3), hz = k % 7 == 0 ? 0.0 : 0.25 + grid(2);
+                AddTwin(Box(hx, hy, hz, x, y, z), Box(hx, hy, hz, x, y, z));
+            }
+        }
+    }
+
+    void AddTwin(CdxModelID a, CdxModelID b)
+    {
+        CdxModelSetTransformPtr(b, CdxModelGetTransformPtr(a));
+        for (int s = 0; s < 2; ++s) {
+            CdxModelID m = s == 0 ? a : b;
+            number_[m] = static_cast<int>(models_[s].size());
+            models_[s].push_back(m);
+            CdxSpaceInsertModel(spaces_[s], m);
+        }
+    }
+
+    // The first update: all at once, and one at a time in id order.
+    void FirstUpdate()
+    {
+        ASSERT_EQ(1, CdxSpaceUpdateAll(spaces_[0]));
+        CdxSpaceModelIterator iterator;
+        CdxSpaceModelIteratorBegin(spaces_[1], &iterator);
+        CdxModelID model;
+        while (CdxSpaceGetModel(spaces_[1], &iterator, &model)) CdxSpaceUpdateModel(model);
+    }
+
+    InOrder ReadInOrder(int s)
+    {
+        InOrder t;
+        CdxModelPairContainer *container = CdxModelPairContainerCreate(40000);
+        CdxSpacePairIterator iterator;
+        CdxSpacePairIteratorBegin(spaces_[s], &iterator);
+        EXPECT_EQ(0, CdxSpaceGetPairsIncludingFrozen(spaces_[s], &iterator, container));
+        auto take = [this](std::vector<NumberPair> &out, CdxModelPair **pairs, int count) {
+            for (int k = 0; k < count; ++k)
+                out.emplace_back(NumberOf(pairs[k]->model1), NumberOf(pairs[k]->model2));
+        };
+        int count;
+        CdxModelPair **pairs = CdxModelPairContainerGetGoodbyeArray(container, &count);
+        take(t.goodbye, pairs, count);
+        pairs = CdxModelPairContainerGetHelloArray(container, &count);
+        take(t.hello, pairs, count);
+        pairs = CdxModelPairContainerGetStayingArray(container, &count);
+        take(t.staying, pairs, count);
+        pairs = CdxModelPairContainerGetFrozenArray(container, &count);
+        take(t.frozen, pairs, count);
+        CdxModelPairContainerDestroy(container);
+        return t;
+    }
+
+    int NumberOf(CdxModelID model) const { return model ? number_.at(model) : -1; }
+
+    // Ends both brackets, compares what both report and opens the next.
+    void Compare(const char *when)
+    {
+        for (CdxSpaceID space : spaces_) CdxSpaceEndChanges(space);
+        InOrder a = ReadInOrder(0), b = ReadInOrder(1);
+        EXPECT_EQ(b, a) << when;
+        hellos_ += a.hello.size();
+        const size_t n = models_[0].size();
+        for (size_t i = 0; i < n; ++i)
+            for (size_t j = i + 1; j < n; ++j) {
+                ASSERT_EQ(CdxSpacePairIsNearby(models_[1][i], models_[1][j]),
+                          CdxSpacePairIsNearby(models_[0][i], models_[0][j]))
+                    << when << ": " << i << ", " << j;
+                ASSERT_EQ(CdxSpacePairIsEnabled(models_[1][i], models_[1][j]),
+                          CdxSpacePairIsEnabled(models_[0][i], models_[0][j]))
+                    << when << ": " << i << ", " << j;
+            }
+        for (CdxSpaceID space : spaces_) CdxSpaceBeginChanges(space);
+    }
+
+    // Later updates move every model by whole grid steps: the order of
+    // equal end points left by the first update decides the pairs'
+    // models and order from now on.
+    void Wander(int updates)
+    {
+        std::mt19937 rng(5);
+        std::uniform_int_distribution<int> step(-1, 1);
+        for (int u = 0; u < updates; ++u) {
+            for (size_t k = 1; k < models_[0].size(); ++k) {
+                PxReal(*tm)[4] = Transform(models_[0][k]);
+                for (int axis = 0; axis < 3; ++axis) tm[3][axis] += 0.25 * step(rng);
+            }
+            for (CdxSpaceID space : spaces_) ASSERT_EQ(1, CdxSpaceUpdateAll(space));
+            Compare("a later update");
+        }
+    }
+
+    void Run(int axisMask, bool dynamicPlane)
+    {
+        Make(axisMask, 300, dynamicPlane);
+        // Waiting models: one sorted in early (so that the others enter in
+        // two groups), one frozen, one whose box is not a number yet, and
+        // pairs disabled before their models arrived.
+        for (int s = 0; s < 2; ++s) {
+            CdxSpaceUpdateModel(models_[s][100]);
+            CdxSpaceFreezeModel(models_[s][7]);
+            CdxSpaceDisablePair(models_[s][1], models_[s][2]);
+            CdxSpaceDisablePair(models_[s][40], models_[s][200]);
+        }
+        PxReal(*waiting)[4] = Transform(models_[0][30]);
+        PxReal x = waiting[3][0];
+        waiting[3][0] = std::nan("");
+        FirstUpdate();
+        Compare("the first update");
+        waiting[3][0] = x;
+        for (int s = 0; s < 2; ++s) CdxSpaceUnfreezeModel(models_[s][7]);
+        Wander(12);
+        EXPECT_GT(hellos_, 500u) << "the scene is crowded enough to test something";
+    }
+
+    CdxSpaceID spaces_[2] = {nullptr, nullptr};
+    std::vector<CdxModelID> models_[2];
+    std::map<CdxModelID, int> number_;
+    size_t hellos_ = 0;
+};
+
+} // namespace
+
+TEST_F(TwinSpaces, ModelsEnteringTogetherEndAsIfTheyEnteredOneByOne)
+{
+    Run(CdxAllAxes, false);
+}
+
+TEST_F(TwinSpaces, ModelsEnteringBesideAMovingPlaneEndAsIfTheyEnteredOneByOne)
+{
+    Run(CdxAllAxes, true);
+}
+
+TEST_F(TwinSpaces, ModelsEnteringASpaceOfOneAxisEndAsIfTheyEnteredOneByOne)
+{
+    Run(CdxYAxis, false);
+}
+
+TEST_F(TwinSpaces, ModelsEnteringASpaceOfTwoAxesEndAsIfTheyEnteredOneByOne)
+{
+    Run(CdxXAxis | CdxZAxis, false);
+}
+
+// Small balls on a diagonal, apart from each other, inside one large box,
+// inserted in random order: one by one, each would pass half of those
+// already sorted (N^2 / 4 passes); together they cost a sort. Eight times
+// as many models take about ten times as long, not sixty-four. (Each ball
+// pairs only with the box, so the pair statuses the update writes lie
+// together and their memory costs nothing worth measuring.)
+TEST_F(SpaceTest, TheFirstUpdateOfManyModelsTakesTimeThatGrowsLikeNLogN)
+{
+    auto firstUpdate = [this](int count) {
+        std::vector<int> order(static_cast<size_t>(count - 1));
+        for (int k = 0; k < count - 1; ++k) order[static_cast<size_t>(k)] = k;
+        std::shuffle(order.begin(), order.end(), std::mt19937(3));
+        double best = 1e30;
+        for (int trial = 0; trial < 3; ++trial) {
+            CdxSpaceID space = CdxSpaceAxisSortCreate(CdxAllAxes, count, 2 * count);
+            std::vector<PxMatrix4> poses(static_cast<size_t>(count));
+            std::vector<CdxModelID> models;
+            CdxGeometryID ball = CdxSphereCreate(0.4), box = CdxBoxCreate(2.0 * count, 2.0 * count, 2.0 * count);
+            PxM4Identity(poses.back());
+            models.push_back(CdxModelCreate(box));
+            CdxModelSetTransformPtr(models.back(), &poses.back());
+            CdxSpaceInsertModel(space, models.back());
+            for (int k : order) {
+                PxMatrix4 &pose = poses[static_cast<size_t>(k)];
+                PxM4Identity(pose);
+                PxV3Set(pose[3], k, k, k);
+                models.push_back(CdxModelCreate(ball));
+                CdxModelSetTransformPtr(models.back(), &pose);
+                CdxSpaceInsertModel(space, models.back());
+            }
+            auto start = std::chrono::steady_clock::now();
+            CdxSpaceUpdateAll(space);
+            std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            best = std::min(best, took.count());
+            CdxSpaceEndChanges(space);
+            Transitions t = Read(space, 4096, true);
+            EXPECT_EQ(static_cast<size_t>(count - 1), t.hello.size()) << "each ball meets the box alone";
+            CdxSpaceDestroy(space);
+            for (CdxModelID model : models) CdxModelDestroy(model);
+            CdxGeometryDestroy(ball);
+            CdxGeometryDestroy(box);
+        }
+        return best;
+    };
+    double few = firstUpdate(2000), many = firstUpdate(16000);
+    EXPECT_LT(many / few, 25.0) << "2000 models: " << few << " s, 16000 models: " << many << " s";
 }
