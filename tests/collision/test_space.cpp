@@ -768,10 +768,11 @@ TEST_F(TwinSpaces, ModelsEnteringASpaceOfTwoAxesEndAsIfTheyEnteredOneByOne)
 
 // Small balls on a diagonal, apart from each other, inside one large box,
 // inserted in random order: one by one, each would pass half of those
-// already sorted (N^2 / 4 passes); together they cost a sort. Eight times
-// as many models take about ten times as long, not sixty-four. (Each ball
-// pairs only with the box, so the pair statuses the update writes lie
-// together and their memory costs nothing worth measuring.)
+// already sorted (N^2 / 4 passes); together they cost a sort. Sixteen
+// times as many models take 20 to 40 times as long (memory slows the
+// larger space), not 256 times or more. (Each ball pairs only with the
+// box, so the pair statuses the update writes lie together and their
+// memory costs nothing worth measuring.)
 TEST_F(SpaceTest, TheFirstUpdateOfManyModelsTakesTimeThatGrowsLikeNLogN)
 {
     auto firstUpdate = [this](int count) {
@@ -810,6 +811,6 @@ TEST_F(SpaceTest, TheFirstUpdateOfManyModelsTakesTimeThatGrowsLikeNLogN)
         }
         return best;
     };
-    double few = firstUpdate(2000), many = firstUpdate(16000);
-    EXPECT_LT(many / few, 25.0) << "2000 models: " << few << " s, 16000 models: " << many << " s";
+    double few = firstUpdate(1000), many = firstUpdate(16000);
+    EXPECT_LT(many / few, 100.0) << "1000 models: " << few << " s, 16000 models: " << many << " s";
 }
