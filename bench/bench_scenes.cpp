@@ -43,6 +43,7 @@ struct Settings {
     int steps = ksim::kBenchSteps;
     double timeout = 120.0; // s of wall clock per repetition
     bool sleep = false;
+    double tolerance = 0.0; // the LCP tolerance; 0: the world's default
     int linearSolver = RBD_LINEAR_SOLVER_BLOCK_CHOLESKY;
 };
 
@@ -58,9 +59,14 @@ struct Shared {
 
 const char *kEngine = "kelmar";
 
-const char *solverName(const Settings &s)
+// "lcs-bkchol", "lcs-vbchol"; with a tolerance of its own, "lcs-bk@1e-09" and so on.
+std::string solverName(const Settings &s)
 {
-    return s.linearSolver == RBD_LINEAR_SOLVER_BLOCK_CHOLESKY ? "lcs-bkchol" : "lcs-vbchol";
+    const bool block = s.linearSolver == RBD_LINEAR_SOLVER_BLOCK_CHOLESKY;
+    if (!(s.tolerance > 0.0)) return block ? "lcs-bkchol" : "lcs-vbchol";
+    char name[64];
+    snprintf(name, sizeof name, "lcs-%s@%g", block ? "bk" : "vb", s.tolerance);
+    return name;
 }
 
 const ksim::SceneInfo *benchmarkScene(int number)
@@ -73,9 +79,10 @@ const ksim::SceneInfo *benchmarkScene(int number)
 void usage(const char *program)
 {
     fprintf(stderr,
-            "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver bkchol|vbchol]\n"
+            "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver bkchol|vbchol] [--tolerance T]\n"
             "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
-            "  --solver: the factorisation under the LCP solver (default bkchol, the world's default)\n",
+            "  --solver: the factorisation under the LCP solver (default bkchol, the world's default);\n"
+            "  --tolerance: the LCP solver's tolerance (default the world's, 0.001)\n",
             program);
 }
 
@@ -105,6 +112,10 @@ bool parse(int argc, char **argv, Settings &s)
             if (name != "bkchol" && name != "vbchol") return false;
             s.linearSolver = name == "bkchol" ? RBD_LINEAR_SOLVER_BLOCK_CHOLESKY
                                               : RBD_LINEAR_SOLVER_VARIABLE_BANDWIDTH_CHOLESKY;
+        } else if (a == "--tolerance" && hasValue) {
+            char *end;
+            s.tolerance = strtod(argv[++i], &end);
+            if (*end || !(s.tolerance > 0.0)) return false;
         } else if (a == "--timeout" && hasValue) {
             char *end;
             s.timeout = strtod(argv[++i], &end);
@@ -124,6 +135,7 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     if (!scene || !scene->valid()) _exit(3);
     ksim::setSleeping(*scene, s.sleep);
     RbdWorldSetLinearSolver(scene->world(), s.linearSolver);
+    if (s.tolerance > 0.0) RbdWorldLCPSetTolerance(scene->world(), s.tolerance);
     for (int k = 0; k < s.steps; ++k) {
         const Clock::time_point start = Clock::now();
         scene->step(ksim::kBenchStep);
@@ -189,7 +201,7 @@ void runScene(int number, const Settings &s)
     for (int rep = 0; rep < s.reps && why.empty(); ++rep) {
         const Shared r = runOnce(*info, s, why);
         const double us = r.stepsDone ? 1e6 * r.seconds / r.stepsDone : 0.0;
-        fprintf(stderr, "# %s %s S%d rep %d: %d steps, %.1f us/step%s%s\n", engine.c_str(), solverName(s), number, rep + 1,
+        fprintf(stderr, "# %s %s S%d rep %d: %d steps, %.1f us/step%s%s\n", engine.c_str(), solverName(s).c_str(), number, rep + 1,
                 r.stepsDone, us, why.empty() ? "" : "  ", why.c_str());
         if (!why.empty()) {
             char more[96];
@@ -204,7 +216,7 @@ void runScene(int number, const Settings &s)
         perStep.push_back(us);
     }
     if (!why.empty()) {
-        printf("%-10s %-10s S%d  %s\n", engine.c_str(), solverName(s), number, why.c_str());
+        printf("%-10s %-10s S%d  %s\n", engine.c_str(), solverName(s).c_str(), number, why.c_str());
     } else {
         std::vector<double> sorted = perStep;
         std::sort(sorted.begin(), sorted.end());
@@ -215,7 +227,7 @@ void runScene(int number, const Settings &s)
             snprintf(b, sizeof b, "%s%.1f", k ? "," : "", perStep[k]);
             reps += b;
         }
-        printf("%-10s %-10s S%d  steps/s=%9.1f  us/step=%10.1f  [reps %s]  %s%s\n", engine.c_str(), solverName(s), number,
+        printf("%-10s %-10s S%d  steps/s=%9.1f  us/step=%10.1f  [reps %s]  %s%s\n", engine.c_str(), solverName(s).c_str(), number,
                1e6 / median, median, reps.c_str(), figures.c_str(), differ ? "  (metrics differ between reps!)" : "");
     }
     fflush(stdout);
@@ -227,9 +239,10 @@ void header(const Settings &s)
     std::unique_ptr<ksim::Scene> probe = ksim::buildStack();
     RbdWorldID world = probe->world();
     fprintf(stderr,
-            "# kelmar | universe step, pivoting LCP solver on the %s | epsilon=%g gamma=%g | friction: 2 directions, "
+            "# kelmar | universe step, pivoting LCP solver on the %s, tolerance %g | epsilon=%g gamma=%g | friction: 2 directions, "
             "proportional, mu=0.5 | dt=%g s, %d steps, reps=%d, timeout=%.0f s | sleep=%s\n",
-            RbdLcsLinearSolverDescription(s.linearSolver), RbdWorldGetEpsilon(world), RbdWorldGetGamma(world),
+            RbdLcsLinearSolverDescription(s.linearSolver),
+            s.tolerance > 0.0 ? s.tolerance : RbdWorldLCPGetTolerance(world), RbdWorldGetEpsilon(world), RbdWorldGetGamma(world),
             ksim::kBenchStep, s.steps, s.reps, s.timeout, s.sleep ? "on" : "off");
 }
 

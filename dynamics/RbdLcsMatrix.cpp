@@ -5,12 +5,16 @@
 #include "RbdLcsMemoryPool.h"
 #include "RbdLcsSolver.h"
 #include "RbdLcsSparseMap.h"
+#include "RbdLcsTiles.h"
 
 namespace lcs {
 
 void LCPMatrix::destroy()
 {
     n_ = 0;
+    diagonalShift_ = 0.0;
+    shiftCount_ = 0;
+    kept_ = KeptJacobian();
     Ainv_ = nullptr;
     column_solved_ = nullptr;
     pivot_ = nullptr;
@@ -138,8 +142,19 @@ int LCPMatrix::factorize()
     pending_ = 0;
     wholeFactored_ = factorValid_ = factor(nullptr);
     if (!wholeFactored_) return 0;
-    for (int p = 0; p < n_; ++p) pivot_[rowAt_[p]] = factorDiagonal(p);
+    if (diagonalShift_ == 0.0)
+        for (int p = 0; p < n_; ++p) pivot_[rowAt_[p]] = factorDiagonal(p);
     return 1;
+}
+
+void LCPMatrix::shiftDiagonal(PxReal rho, int count)
+{
+    for (int i = 0; i < count; ++i) addElement(i, i, rho);
+    diagonalShift_ += rho;
+    shiftCount_ = diagonalShift_ == 0.0 ? 0 : count;
+    clearInverse();
+    wholeFactored_ = factorValid_ = pending_ = 0;
+    heldFactoredCount_ = -1;
 }
 
 int LCPMatrix::factorizeWithFixedRows(const int32_t *state, int count)
@@ -156,14 +171,21 @@ int LCPMatrix::selectFixedRows(const int32_t *state, int count)
         if (!fixed) activePosition_[m++] = p;
         if (fixed != (factorIndex_[row] < 0)) changed = 1;
     }
-    // The factor in use may already leave out exactly these rows.
-    if (!changed) return pending_ || factorValid_;
+    // The factor in use may already leave out exactly these rows; after a
+    // shift of the diagonal it is formed again.
+    if (!changed) {
+        if (pending_ || factorValid_) return 1;
+        if (!compact_) return factorize();
+        pending_ = 1;
+        return 1;
+    }
     clearInverse();
     pending_ = 0;
     if (m == n_) {
         // Nothing fixed: the whole matrix's factor is still there.
         selectWholeFactor();
-        factorValid_ = wholeFactored_;
+        if (!wholeFactored_) return factorize();
+        factorValid_ = 1;
         return factorValid_;
     }
     ActiveRows rows = compactRows(m);
@@ -265,16 +287,77 @@ int LCPMatrix::solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *sto
     return 1;
 }
 
+void LCPMatrix::keepJacobian(const PxReal *JMinv, const PxReal *J, const PxReal *rowEpsilon,
+                             const SparseMatrixMap *map, PxReal *bodyScratch)
+{
+    kept_.JMinv = JMinv;
+    kept_.J = J;
+    kept_.rowEpsilon = rowEpsilon;
+    kept_.map = map;
+    kept_.bodyScratch = bodyScratch;
+}
+
+// Row i of J M^-1 on side s is J_i M_b^-1 (1 x 6) for the side's body b;
+// M_b^-1 is symmetric, so its transpose is the column M_b^-1 J_i^T.
+void LCPMatrix::bodyProducts(const PxReal *x, PxReal *u) const
+{
+    const ConstraintLayout *layout = kept_.map->layout;
+    memset(u, 0, sizeof(PxReal) * 6 * static_cast<size_t>(kept_.map->bodyCount));
+    for (int c = 0; c < layout->constraintCount; ++c)
+        for (int side = 0; side < 2; ++side) {
+            int body = layout->bodies[2 * c + side];
+            if (body < 0) continue;
+            PxReal *ub = u + 6 * body;
+            for (int r = 0; r < layout->rows[c]; ++r) {
+                int i = layout->firstRow[c] + r;
+                const PxReal *a = kept_.JMinv + tileIndex(i, 6 * side);
+                for (int k = 0; k < 6; ++k) ub[k] += a[4 * k] * x[i];
+            }
+        }
+}
+
+// (A x)_i = J_i u + (epsilon + rowEpsilon_i / h) x_i, with u = M^-1 J^T x.
+PxReal LCPMatrix::rowProduct(int row, int constraint, const PxReal *x, const PxReal *u) const
+{
+    const ConstraintLayout *layout = kept_.map->layout;
+    PxReal v = (epsilon_ + kept_.rowEpsilon[row] / h_) * x[row];
+    for (int side = 0; side < 2; ++side) {
+        int body = layout->bodies[2 * constraint + side];
+        if (body < 0) continue;
+        const PxReal *j = kept_.J + tileIndex(row, 6 * side);
+        const PxReal *ub = u + 6 * body;
+        for (int k = 0; k < 6; ++k) v += j[4 * k] * ub[k];
+    }
+    return v;
+}
+
+void LCPMatrix::multiplyThroughJacobian(const PxReal *x, PxReal *out) const
+{
+    const ConstraintLayout *layout = kept_.map->layout;
+    bodyProducts(x, kept_.bodyScratch);
+    for (int c = 0; c < layout->constraintCount; ++c)
+        for (int r = 0; r < layout->rows[c]; ++r) {
+            int i = layout->firstRow[c] + r;
+            out[i] = rowProduct(i, c, x, kept_.bodyScratch);
+        }
+    for (int i = layout->rowCount; i < n_; ++i) out[i] = x[i]; // padding rows: 1 on the diagonal
+}
+
 void LCPMatrix::multiply(const PxReal *x, PxReal *out) const
 {
-    if (identityOrder_) {
-        multiplyOrdered(x, out);
+    if (kept_.JMinv) {
+        multiplyThroughJacobian(x, out);
         return;
     }
-    PxReal *xs = scratch_, *ys = scratch_ + n_;
-    for (int p = 0; p < n_; ++p) xs[p] = x[rowAt_[p]];
-    multiplyOrdered(xs, ys);
-    for (int p = 0; p < n_; ++p) out[rowAt_[p]] = ys[p];
+    if (identityOrder_) {
+        multiplyOrdered(x, out);
+    } else {
+        PxReal *xs = scratch_, *ys = scratch_ + n_;
+        for (int p = 0; p < n_; ++p) xs[p] = x[rowAt_[p]];
+        multiplyOrdered(xs, ys);
+        for (int p = 0; p < n_; ++p) out[rowAt_[p]] = ys[p];
+    }
+    for (int i = 0; i < shiftCount_; ++i) out[i] -= diagonalShift_ * x[i];
 }
 
 void LCPMatrix::multiplyRows(const PxReal *x, const int32_t *rows, int count, PxReal *out) const
@@ -285,6 +368,60 @@ void LCPMatrix::multiplyRows(const PxReal *x, const int32_t *rows, int count, Px
         xs = scratch_;
     }
     for (int a = 0; a < count; ++a) out[rows[a]] = dotRow(pos_[rows[a]], xs);
+}
+
+// Sequential form: u = M^-1 J^T x follows every row update, so a row costs
+// two short products with its Jacobian.
+void LCPMatrix::sweepThroughJacobian(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                                     const int32_t *state, int count, int sweeps) const
+{
+    const ConstraintLayout *layout = kept_.map->layout;
+    PxReal *u = kept_.bodyScratch;
+    for (int i = 0; i < count; ++i)
+        if (state[i] & kLcpFixed) x[i] = 0.0;
+    bodyProducts(x, u);
+    for (int sweep = 0; sweep < sweeps; ++sweep)
+        for (int c = 0; c < layout->constraintCount; ++c)
+            for (int r = 0; r < layout->rows[c]; ++r) {
+                int i = layout->firstRow[c] + r;
+                if (i >= count || (state[i] & kLcpFixed)) continue;
+                PxReal value = x[i] - (rowProduct(i, c, x, u) - q[i]) / getElement(i, i);
+                value = value < lo[i] ? lo[i] : (value > hi[i] ? hi[i] : value);
+                PxReal change = value - x[i];
+                x[i] = value;
+                if (change == 0.0) continue;
+                for (int side = 0; side < 2; ++side) {
+                    int body = layout->bodies[2 * c + side];
+                    if (body < 0) continue;
+                    const PxReal *a = kept_.JMinv + tileIndex(i, 6 * side);
+                    for (int k = 0; k < 6; ++k) u[6 * body + k] += a[4 * k] * change;
+                }
+            }
+}
+
+void LCPMatrix::projectedGaussSeidel(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                                     const int32_t *state, int count, int sweeps) const
+{
+    if (kept_.JMinv) {
+        sweepThroughJacobian(x, q, lo, hi, state, count, sweeps);
+        return;
+    }
+    // The sweeps run in positions, where the rows of A are stored.
+    PxReal *xs = scratch_;
+    for (int p = 0; p < n_; ++p) {
+        int row = rowAt_[p];
+        xs[p] = row < count && !(state[row] & kLcpFixed) ? x[row] : 0.0;
+    }
+    for (int sweep = 0; sweep < sweeps; ++sweep) {
+        for (int p = 0; p < n_; ++p) {
+            int row = rowAt_[p];
+            if (row >= count || (state[row] & kLcpFixed)) continue;
+            PxReal value = xs[p] - (dotRow(p, xs) - q[row]) / getAt(p, p);
+            xs[p] = value < lo[row] ? lo[row] : (value > hi[row] ? hi[row] : value);
+        }
+    }
+    for (int p = 0; p < n_; ++p)
+        if (rowAt_[p] < count) x[rowAt_[p]] = xs[p];
 }
 
 void LCPMatrix::solve(PxReal *x, int columns)
@@ -349,6 +486,7 @@ void LCPMatrix::calcJinvMJT(const PxReal *JMinv, const PxReal *J, const PxReal *
                             const SparseMatrixMap *map)
 {
     const ConstraintLayout *layout = map->layout;
+    kept_ = KeptJacobian();
     reset_sparse_maps();
     assemble(JMinv, J, map);
     for (int i = 0; i < n_; ++i) {

@@ -73,6 +73,24 @@ public:
     // out[i] = (A x)[i] for the `count` rows listed in rows only; the other
     // entries of out stay as they are.
     void multiplyRows(const PxReal *x, const int32_t *rows, int count, PxReal *out) const;
+    // Keeps the factors A was formed from (as given to calcJinvMJT, which
+    // must have been called with them) for products with A: then
+    //   A x = J (M^-1 J^T x) + diag(epsilon + rowEpsilon / h) x
+    // costs some 24 multiply-adds a row, far fewer than the stored envelope
+    // of a wide island. bodyScratch: 6 x map->bodyCount reals. The arrays
+    // must outlive the matrix's use; destroy and calcJinvMJT forget them.
+    void keepJacobian(const PxReal *JMinv, const PxReal *J, const PxReal *rowEpsilon,
+                      const SparseMatrixMap *map, PxReal *bodyScratch);
+    // Adds rho to the stored diagonal of the rows i < count (rho < 0 takes
+    // it off again). Every factor is formed anew when next needed; products
+    // (multiply) and the pivots (getDiagInv) keep to the unshifted matrix.
+    void shiftDiagonal(PxReal rho, int count);
+    // Projected Gauss-Seidel sweeps on the box LCP of the rows i < count:
+    // each row not fixed (no kLcpFixed bit in state) in turn takes the value
+    // that zeroes its (A x - q)_i, clipped to [lo_i, hi_i]. Every update
+    // lowers 1/2 x'Ax - q'x, so x stays in the box and only improves.
+    void projectedGaussSeidel(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                              const int32_t *state, int count, int sweeps) const;
     // x (n) := A^-1 x, in place. columns: right-hand sides stored one after
     // the other, each n long.
     void solve(PxReal *x, int columns);
@@ -197,6 +215,22 @@ protected:
     int32_t *activeStart_ = nullptr;    // (n) its envelope in its own indices
     int32_t *mark_ = nullptr;           // (n) zero between calls
     PxReal *scratch_ = nullptr;         // (2 n) vectors in positions
+    PxReal diagonalShift_ = 0.0;    // added to the stored diagonal of rows < shiftCount_
+    int shiftCount_ = 0;
+    // The factors of A kept by keepJacobian (null JMinv: none).
+    struct KeptJacobian {
+        const PxReal *JMinv = nullptr;       // 4-row tiles of J M^-1
+        const PxReal *J = nullptr;           // 4-row tiles of J
+        const PxReal *rowEpsilon = nullptr;  // (rows) softness additions
+        const SparseMatrixMap *map = nullptr;
+        PxReal *bodyScratch = nullptr;       // (6 x bodies) M^-1 J^T x
+    } kept_;
+    // The kept route: u (6 x bodies) = M^-1 J^T x, and out = A x from u.
+    void bodyProducts(const PxReal *x, PxReal *u) const;
+    PxReal rowProduct(int row, int constraint, const PxReal *x, const PxReal *u) const;
+    void multiplyThroughJacobian(const PxReal *x, PxReal *out) const;
+    void sweepThroughJacobian(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                              const int32_t *state, int count, int sweeps) const;
     // The held rows of the last heldRowsCost and the compact rows it left.
     const int32_t *held_ = nullptr;
     int heldCount_ = 0;

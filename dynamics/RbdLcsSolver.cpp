@@ -5,41 +5,11 @@
 #include "RbdLcsHash.h"
 #include "RbdLcsMatrix.h"
 #include "RbdLcsMemoryPool.h"
+#include "RbdLcsSubproblem.h"
 
 namespace lcs {
 
 namespace {
-
-// Temporaries of one solve, all taken from the workspace.
-struct LcpWork {
-    StateHashTable table;
-    PxReal *x0;        // (n) unconstrained solution A^-1 q
-    PxReal *xp;        // (n) the iterate, padded for the matrix
-    PxReal *w;         // (n) A x, on the clamped rows only
-    int32_t *clamped;  // (n) rows whose state is not free
-    PxReal *sub;       // (n x n) principal submatrix of A^-1, then its factor; or the
-                       // factor of a subproblem solved directly, kept between iterations
-    PxReal *wC;        // (n) w on the clamped rows
-    int haveX0;        // x0 is solved
-};
-
-int allocateWork(LcpWork &work, int n, int keys)
-{
-    size_t un = static_cast<size_t>(n);
-    work.table.keys = static_cast<uint32_t *>(
-        PoolAllocAligned(PoolRound(sizeof(uint32_t) * static_cast<size_t>(keys)), kPoolAlignment, "hash keys"));
-    work.table.count = 0;
-    work.table.capacity = keys;
-    work.x0 = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x0"));
-    work.xp = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x"));
-    work.w = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp w"));
-    work.clamped = static_cast<int32_t *>(
-        PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "lcp clamped"));
-    work.sub = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un * un, kPoolAlignment, "lcp submatrix"));
-    work.wC = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp wC"));
-    work.haveX0 = 0;
-    return work.table.keys && work.x0 && work.xp && work.w && work.clamped && work.sub && work.wC;
-}
 
 // x0 = A^-1 q with the fixed rows at 0, solved the first time it is needed:
 // a subproblem solved directly never needs it, nor the factor it takes.
@@ -85,6 +55,35 @@ double columnRouteCost(const LCPMatrix &A, const int32_t *clamped, int m, int n)
     for (int a = 0; a < m; ++a) missing += !A.columnSolved(clamped[a]);
     double dm = m;
     return missing * A.columnCost() + dm * dm * dm / 3.0 + dm * dm + dm * n;
+}
+
+int32_t newState(int32_t old, PxReal x, PxReal w, PxReal lo, PxReal hi, PxReal tolerance)
+{
+    if (x < lo - tolerance) return kLcpAtLower;
+    if (x > hi + tolerance) return kLcpAtUpper;
+    if (old == kLcpAtLower && w > -tolerance) return kLcpAtLower;
+    if (old == kLcpAtUpper && w < tolerance) return kLcpAtUpper;
+    return kLcpFree;
+}
+
+} // namespace
+
+int allocateWork(LcpWork &work, int n, int keys)
+{
+    size_t un = static_cast<size_t>(n);
+    work.table.keys = static_cast<uint32_t *>(
+        PoolAllocAligned(PoolRound(sizeof(uint32_t) * static_cast<size_t>(keys)), kPoolAlignment, "hash keys"));
+    work.table.count = 0;
+    work.table.capacity = keys;
+    work.x0 = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x0"));
+    work.xp = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x"));
+    work.w = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp w"));
+    work.clamped = static_cast<int32_t *>(
+        PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "lcp clamped"));
+    work.sub = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un * un, kPoolAlignment, "lcp submatrix"));
+    work.wC = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp wC"));
+    work.haveX0 = 0;
+    return work.table.keys && work.x0 && work.xp && work.w && work.clamped && work.sub && work.wC;
 }
 
 // The clamped rows take their bounds and the free rows the values that make
@@ -133,15 +132,6 @@ int solve_principal_subproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal 
     return 1;
 }
 
-int32_t newState(int32_t old, PxReal x, PxReal w, PxReal lo, PxReal hi, PxReal tolerance)
-{
-    if (x < lo - tolerance) return kLcpAtLower;
-    if (x > hi + tolerance) return kLcpAtUpper;
-    if (old == kLcpAtLower && w > -tolerance) return kLcpAtLower;
-    if (old == kLcpAtUpper && w < tolerance) return kLcpAtUpper;
-    return kLcpFree;
-}
-
 void markDegenerateRows(const LCPMatrix &A, const PxReal *lo, const PxReal *hi, int32_t *state, int n,
                         const RbdLcsLCPSolverParameters &params)
 {
@@ -152,8 +142,6 @@ void markDegenerateRows(const LCPMatrix &A, const PxReal *lo, const PxReal *hi, 
         if (dependent || pinned) state[i] = kLcpDegenerate;
     }
 }
-
-} // namespace
 
 size_t lcpSolverMemoryRequired(int n)
 {
@@ -267,11 +255,19 @@ void scale_box_lcp_data(LcpRows &rows)
 int solve_lcp_system(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
                      LCPSolverFunction solver)
 {
-    int result = solver(A, rows.lambda, rhs, rows.lo, rows.hi, rows.state, rows.n, params);
-    if (rows.frictionCount == 0) return result;
-    params.warmStart = 1;
-    scale_box_lcp_data(rows);
-    return solver(A, rows.lambda, rhs, rows.lo, rows.hi, rows.state, rows.n, params);
+    if (!PushPoolFrame()) return -1;
+    PxReal *guess = static_cast<PxReal *>(PoolAllocAlignedZeroed(lcpGuessBytes(A.size()), kPoolAlignment, "lcp guess"));
+    int result = -1;
+    if (guess) {
+        result = solveRecovered(A, rows, params, rhs, solver, guess);
+        if (rows.frictionCount > 0) {
+            params.warmStart = 1;
+            scale_box_lcp_data(rows);
+            result = solveRecovered(A, rows, params, rhs, solver, guess);
+        }
+    }
+    PopPoolFrame();
+    return result;
 }
 
 } // namespace lcs

@@ -38,6 +38,18 @@ int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxRe
                             const PxReal *hi, int32_t *state, int n,
                             const RbdLcsLCPSolverParameters &params);
 
+// A primal active-set descent on the same LCP, for a symmetric positive
+// definite A: starts from x (clipped to the bounds), keeps every iterate
+// inside them and never raises 1/2 x'Ax - q'x, so it cannot cycle the way
+// the pivoting can. Returns the steps taken (at most maxIterations),
+// negative when it stopped unsolved; x then holds its last point, inside
+// the bounds. Its face solves run on A + rho I with a small rho (taken off
+// again before it returns): each step minimises f + rho/2 |y - x|^2 on its
+// face, which keeps rows that depend on each other from making the step
+// wild, while the answer is still the minimiser of f.
+int descent_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                       int32_t *state, int n, const RbdLcsLCPSolverParameters &params);
+
 // The table of LCP solvers, selected by the solver-function parameter.
 enum { kLcpSolverCount = 2 };
 LCPSolverFunction lcpSolver(int index);
@@ -64,9 +76,17 @@ struct LcpRows {
 // solution; [0, 0] when that is zero or mu is 0. The rows become free.
 void scale_box_lcp_data(LcpRows &rows);
 
+// Workspace bytes solve_lcp_system needs for padded size n: the solver's,
+// and the vectors of a recovery from a failed solve.
+size_t lcpSystemMemoryRequired(int n);
+
 // Solves once with the rows' bounds; when some friction rows follow normal
 // rows, rescales their bounds and solves again from the first solve's states.
-// Returns the (last) solver result.
+// A solve that fails is recovered: projected Gauss-Seidel sweeps, then the
+// descent solver, from the better of the solve's last iterate and its
+// starting guess. Returns the (last) result: negative when even the
+// recovery did not converge (lambda then holds a point inside the bounds
+// that is no worse than the guess).
 int solve_lcp_system(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params,
                      const PxReal *rhs, LCPSolverFunction solver);
 

@@ -37,8 +37,9 @@ size_t stepperMemoryRequired(int rowCount, int bodyCount)
            + PoolAlignedCost(sizeof(int32_t) * rows)        // friction references
            + PoolAlignedCost(sizeof(PxReal) * kTileColumns * padded) // jmvectorstore
            + PoolAlignedCost(sizeof(PxReal) * padded)       // rhs
+           + PoolAlignedCost(sizeof(PxReal) * 6 * bodies)   // body products
            + RbdSparseMatrixMapMemoryRequired(bodyCount, rowCount) + matrixMemoryRequired(np)
-           + lcpSolverMemoryRequired(np);
+           + lcpSystemMemoryRequired(np);
     return total;
 }
 
@@ -181,6 +182,8 @@ int WorldStepper::solveForces(const ForceModel &model)
         if (!matrix_->allocate(np, map)) return 0;
         matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
         matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);
+        PxReal *bodyScratch = poolArray<PxReal>(6 * bodyCount, "body products");
+        if (bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
         int factored = matrix_->factorize();
         if (model.nonInertialFirst) fn_->add_non_inertial_forces(bodyCount_, bodies_, 1.0, load);
         if (factored) {

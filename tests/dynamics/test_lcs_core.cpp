@@ -208,11 +208,12 @@ struct RandomIsland {
 };
 
 // Forms the island's matrix in factorisation `which` inside a fresh workspace.
-LCPMatrix &formMatrix(const RandomIsland &island, int which, std::vector<unsigned char> &memory, PxReal eps, PxReal h)
+LCPMatrix &formMatrix(const RandomIsland &island, int which, std::vector<unsigned char> &memory, PxReal eps, PxReal h,
+                      SparseMatrixMap **mapOut = nullptr)
 {
     int np = island.layout.paddedRowCount;
     memory.assign(RbdSparseMatrixMapMemoryRequired(island.bodies, island.layout.rowCount) + matrixMemoryRequired(np)
-                      + lcpSolverMemoryRequired(np) + 64,
+                      + lcpSystemMemoryRequired(np) + 64,
                   0);
     InitPool(memory.data(), memory.size());
     SparseMatrixMap *map = RbdSparseMatrixMapCreate(island.bodies, &island.layout);
@@ -223,6 +224,7 @@ LCPMatrix &formMatrix(const RandomIsland &island, int which, std::vector<unsigne
     A.setSoftness(eps, h);
     Vec jm = island.jminv();
     A.calcJinvMJT(jm.data(), island.J.data(), island.rowEps.data(), map);
+    if (mapOut) *mapOut = map;
     return A;
 }
 
@@ -262,6 +264,70 @@ TEST(LcsFactorisation, BothSchemesFactorAndInvertRandomIslandsExactly)
                 A.multiply(column, Ax.data());
                 for (int i = 0; i < n; ++i) ASSERT_NEAR(Ax[i], i == j ? 1.0 : 0.0, 1e-8);
             }
+            A.destroy();
+        }
+    }
+}
+
+TEST(LcsFactorisation, ProductsThroughTheJacobianAndAShiftedDiagonalKeepToTheStoredMatrix)
+{
+    std::mt19937 rng(77);
+    const PxReal eps = 1e-6, h = 0.01, rho = 0.25;
+    for (int trial = 0; trial < 8; ++trial) {
+        RandomIsland island(rng, 2 + trial % 4, 3 + trial % 5, trial % 2 == 0);
+        int n = island.layout.paddedRowCount, rows = island.layout.rowCount;
+        for (int which = 0; which < kLinearSolverCount; ++which) {
+            std::vector<unsigned char> memory;
+            SparseMatrixMap *map = nullptr;
+            LCPMatrix &A = formMatrix(island, which, memory, eps, h, &map);
+            ASSERT_TRUE(A.factorize());
+            Vec x(n, 0.0), stored(n), kept(n), b(n);
+            for (int i = 0; i < rows; ++i) x[i] = cos(0.7 * i + trial);
+            A.multiply(x.data(), stored.data());
+            Vec jm = island.jminv();
+            Vec bodyScratch(6 * static_cast<size_t>(island.bodies));
+            A.keepJacobian(jm.data(), island.J.data(), island.rowEps.data(), map, bodyScratch.data());
+            A.multiply(x.data(), kept.data());
+            for (int i = 0; i < n; ++i) ASSERT_NEAR(kept[i], stored[i], 1e-12) << "row " << i;
+
+            // Projected Gauss-Seidel lowers 1/2 x'Ax - q'x and stays in the box.
+            Vec q(n, 0.0), lo(n, -0.05), hi(n, 0.05), g(n);
+            std::vector<int32_t> state(n, 0);
+            for (int i = 0; i < rows; ++i) q[i] = sin(1.3 * i + trial);
+            auto f = [&](const Vec &y) {
+                A.multiply(y.data(), g.data());
+                PxReal v = 0.0;
+                for (int i = 0; i < rows; ++i) v += y[i] * (0.5 * g[i] - q[i]);
+                return v;
+            };
+            Vec y(n, 0.0);
+            PxReal before = f(y);
+            for (int sweep = 0; sweep < 5; ++sweep) {
+                A.projectedGaussSeidel(y.data(), q.data(), lo.data(), hi.data(), state.data(), rows, 1);
+                PxReal after = f(y);
+                EXPECT_LE(after, before + 1e-15);
+                before = after;
+            }
+            for (int i = 0; i < rows; ++i) EXPECT_TRUE(y[i] >= -0.05 && y[i] <= 0.05);
+
+            // With rho on the diagonal the solves give (A + rho I)^-1 b and
+            // the products still A x; taken off again, A^-1 b.
+            for (int i = 0; i < n; ++i) b[i] = i < rows ? sin(2.0 + i) : 0.0;
+            A.shiftDiagonal(rho, rows);
+            std::vector<int32_t> none(n, 0);
+            ASSERT_TRUE(A.factorizeWithFixedRows(none.data(), rows));
+            Vec z = b, back(n);
+            A.solve(z.data(), 1);
+            A.multiply(z.data(), back.data());
+            for (int i = 0; i < rows; ++i) ASSERT_NEAR(back[i] + rho * z[i], b[i], 1e-9) << "row " << i;
+            A.multiply(x.data(), kept.data());
+            for (int i = 0; i < n; ++i) ASSERT_NEAR(kept[i], stored[i], 1e-12) << "products keep to A";
+            A.shiftDiagonal(-rho, rows);
+            ASSERT_TRUE(A.factorizeWithFixedRows(none.data(), rows));
+            z = b;
+            A.solve(z.data(), 1);
+            A.multiply(z.data(), back.data());
+            for (int i = 0; i < rows; ++i) ASSERT_NEAR(back[i], b[i], 1e-8) << "row " << i;
             A.destroy();
         }
     }
@@ -400,7 +466,7 @@ bool bruteForceLcp(const Vec &A, const Vec &q, const Vec &lo, const Vec &hi, int
 LCPMatrix &denseMatrix(const Vec &A, int n, int which, std::vector<unsigned char> &memory, std::vector<int32_t> &start)
 {
     int np = (n + 3) / 4 * 4;
-    memory.assign(matrixMemoryRequired(np) + lcpSolverMemoryRequired(np) + 64, 0);
+    memory.assign(matrixMemoryRequired(np) + lcpSystemMemoryRequired(np) + 64, 0);
     InitPool(memory.data(), memory.size());
     start.assign(np, 0);
     for (int i = n; i < np; ++i) start[i] = i; // padding rows stand alone
@@ -521,6 +587,142 @@ TEST(LcsSolver, FrictionRowsTiedToNormalRowsFollowTheTwoPassRescaling)
         }
         M.destroy();
     }
+}
+
+TEST(LcsSolver, TheDescentReachesTheBruteForceSolutionFromAnyStart)
+{
+    std::mt19937 rng(4321);
+    std::normal_distribution<PxReal> g(0.0, 3.0);
+    for (int trial = 0; trial < 80; ++trial) {
+        RandomLcp lcp(rng, 1 + trial % 8);
+        Vec expected;
+        ASSERT_TRUE(bruteForceLcp(lcp.A, lcp.q, lcp.lo, lcp.hi, lcp.n, expected)) << "trial " << trial;
+        std::vector<unsigned char> memory;
+        std::vector<int32_t> start;
+        LCPMatrix &M = denseMatrix(lcp.A, lcp.n, trial % 2, memory, start);
+        Vec x(lcp.n);
+        for (PxReal &v : x) v = trial % 3 == 0 ? 0.0 : g(rng); // far outside the box, too
+        std::vector<int32_t> state(lcp.n, 0);
+        int result = descent_lcp_solver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(),
+                                        lcp.n, tightParameters());
+        EXPECT_GT(result, 0) << "trial " << trial;
+        for (int i = 0; i < lcp.n; ++i)
+            EXPECT_NEAR(x[i], expected[i], 1e-6) << "row " << i << " of trial " << trial;
+        M.destroy();
+    }
+}
+
+// One 1 kg box (inertia 1/6) on `contacts` points of its bottom face, each
+// with a normal and two friction rows: 3 x contacts rows for 6 degrees of
+// freedom, so the rows depend on each other. It arrives tumbling: q is
+// -J v for a random velocity, plus the push of the penetration.
+struct BoxOnContacts {
+    int n;
+    Vec A, q, lo, hi, mu;
+    std::vector<int32_t> ref;
+    BoxOnContacts(std::mt19937 &rng, int contacts) : n(3 * contacts)
+    {
+        std::uniform_real_distribution<PxReal> u(-1.0, 1.0);
+        const PxReal eps = 1e-6, invInertia = 6.0;
+        Vec J(static_cast<size_t>(n) * 6, 0.0);
+        const PxReal shift[2] = {0.3 * u(rng), 0.3 * u(rng)}; // a tilted box's centre is off its contacts
+        for (int c = 0; c < contacts; ++c) {
+            // Corners and edge points of the face z = -0.5, slightly tilted.
+            PxReal p[3] = {0.5 * u(rng) + shift[0], 0.5 * u(rng) + shift[1], -0.5 + 0.01 * u(rng)};
+            PxReal dirs[3][3] = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}};
+            for (int r = 0; r < 3; ++r) {
+                PxReal *row = &J[static_cast<size_t>(3 * c + r) * 6];
+                const PxReal *d = dirs[r];
+                for (int k = 0; k < 3; ++k) row[k] = d[k];
+                row[3] = p[1] * d[2] - p[2] * d[1];
+                row[4] = p[2] * d[0] - p[0] * d[2];
+                row[5] = p[0] * d[1] - p[1] * d[0];
+            }
+        }
+        A.assign(static_cast<size_t>(n) * n, 0.0);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                PxReal s = i == j ? eps : 0.0;
+                for (int k = 0; k < 6; ++k) s += J[i * 6 + k] * J[j * 6 + k] * (k < 3 ? 1.0 : invInertia);
+                A[static_cast<size_t>(i) * n + j] = s;
+            }
+        PxReal v[6];
+        for (int k = 0; k < 6; ++k) v[k] = 3.0 * u(rng);
+        v[2] = -2.0 - fabs(u(rng)); // landing
+        q.assign(n, 0.0);
+        lo.assign(n, 0.0);
+        hi.assign(n, 0.0);
+        mu.assign(n, 0.0);
+        ref.assign(n, -1);
+        for (int i = 0; i < n; ++i) {
+            for (int k = 0; k < 6; ++k) q[i] -= J[i * 6 + k] * v[k];
+            if (i % 3 == 0) {
+                q[i] += 0.12 * 0.002 / 0.01; // gamma / h x 2 mm of penetration
+                hi[i] = kInf;
+            } else {
+                ref[i] = i - i % 3;
+                mu[i] = 0.5;
+            }
+        }
+    }
+};
+
+// Every row satisfies its complementarity condition within tol.
+void expectSolves(const BoxOnContacts &box, const Vec &x, PxReal tol, int trial)
+{
+    for (int i = 0; i < box.n; ++i) {
+        PxReal w = -box.q[i];
+        for (int j = 0; j < box.n; ++j) w += box.A[static_cast<size_t>(i) * box.n + j] * x[j];
+        EXPECT_GE(x[i], box.lo[i] - tol) << "row " << i << " of trial " << trial << " inside its bounds";
+        EXPECT_LE(x[i], box.hi[i] + tol) << "row " << i << " of trial " << trial;
+        bool atLower = x[i] <= box.lo[i] + tol && w > -tol;
+        bool atUpper = x[i] >= box.hi[i] - tol && w < tol;
+        EXPECT_TRUE(fabs(w) <= tol || atLower || atUpper)
+            << "row " << i << " of trial " << trial << ": x " << x[i] << ", w " << w;
+    }
+}
+
+TEST(LcsSolver, ABoxLandingOnDependentContactsGetsTheLcpSolutionEvenWhereThePivotingFails)
+{
+    std::mt19937 rng(2026);
+    int pivotingFailures = 0;
+    for (int trial = 0; trial < 60; ++trial) {
+        BoxOnContacts box(rng, 4 + trial % 3);
+        // The pivoting alone, second pass, with the bounds the first pass gives.
+        for (int which = 0; which < kLinearSolverCount; ++which) {
+            std::vector<unsigned char> memory;
+            std::vector<int32_t> start;
+            LCPMatrix &M = denseMatrix(box.A, box.n, which, memory, start);
+            Vec lambda(box.n, 0.0);
+            std::vector<int32_t> state(box.n, 0);
+            int frictionCount = 2 * box.n / 3;
+            BoxOnContacts rows = box;
+            LcpRows lcp = {box.n, rows.lo.data(), rows.hi.data(), lambda.data(), state.data(), rows.ref.data(),
+                           rows.mu.data(), frictionCount};
+            RbdLcsLCPSolverParameters params = lcstest::defaultParameters(0.01).lcp;
+            cycle_detect_lcp_solver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(),
+                                    box.n, params);
+            scale_box_lcp_data(lcp);
+            params.warmStart = 1;
+            if (cycle_detect_lcp_solver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(),
+                                        state.data(), box.n, params) < 0)
+                ++pivotingFailures;
+
+            // The whole system: both passes, recovered where they fail.
+            std::fill(lambda.begin(), lambda.end(), 0.0);
+            std::fill(state.begin(), state.end(), 0);
+            rows = box;
+            lcp = {box.n, rows.lo.data(), rows.hi.data(), lambda.data(), state.data(), rows.ref.data(),
+                   rows.mu.data(), frictionCount};
+            EXPECT_GT(solve_lcp_system(M, lcp, params, box.q.data(), cycle_detect_lcp_solver), 0)
+                << "trial " << trial << " solver " << which;
+            BoxOnContacts solved = rows; // the bounds of the second pass
+            solved.q = box.q;
+            expectSolves(solved, lambda, params.tolerance, trial);
+            M.destroy();
+        }
+    }
+    EXPECT_GT(pivotingFailures, 0) << "some of these boxes defeat the pivoting on its own";
 }
 
 TEST(LcsSolver, FrictionBoundsAreZeroForAZeroNormalImpulseAndSymmetricForANegativeOne)
