@@ -271,7 +271,7 @@ size_t lcpGuessBytes(int n)
 size_t recoveryMemoryRequired(int n)
 {
     size_t vector = PoolAlignedCost(sizeof(PxReal) * static_cast<size_t>(n));
-    return vector + lcpSolverMemoryRequired(n) + 5 * vector;
+    return 2 * vector + lcpSolverMemoryRequired(n) + 5 * vector;
 }
 
 size_t lcpSystemMemoryRequired(int n)
@@ -292,27 +292,31 @@ int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters 
     memcpy(guess, rows.lambda, rowBytes);
     int result = solver(A, rows.lambda, q, rows.lo, rows.hi, rows.state, rows.n, params);
     if (result >= 0 || !PushPoolFrame()) return result;
+    // The products read whole padded vectors; lambda has the rows only.
     size_t bytes = sizeof(PxReal) * static_cast<size_t>(A.size());
     PxReal *g = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "recovery g"));
-    if (!g) {
+    PxReal *point = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "recovery point"));
+    if (!g || !point) {
         PopPoolFrame();
         return result;
     }
     for (int i = 0; i < rows.n; ++i) {
-        rows.lambda[i] = clipped(rows.lambda[i], rows.lo[i], rows.hi[i]);
+        point[i] = clipped(rows.lambda[i], rows.lo[i], rows.hi[i]);
         guess[i] = clipped(guess[i], rows.lo[i], rows.hi[i]);
     }
-    if (objectiveAndGradient(A, guess, q, rows.n, g) < objectiveAndGradient(A, rows.lambda, q, rows.n, g))
-        memcpy(rows.lambda, guess, rowBytes);
+    if (objectiveAndGradient(A, guess, q, rows.n, g) < objectiveAndGradient(A, point, q, rows.n, g))
+        memcpy(point, guess, rowBytes);
     markDegenerateRows(A, rows.lo, rows.hi, rows.state, rows.n, params);
     for (int sweeps = kSweepsBetweenChecks; sweeps <= kRecoverySweeps; sweeps += kSweepsBetweenChecks) {
-        A.projectedGaussSeidel(rows.lambda, q, rows.lo, rows.hi, rows.state, rows.n, kSweepsBetweenChecks);
-        objectiveAndGradient(A, rows.lambda, q, rows.n, g);
-        if (!solvedWithin(rows.lambda, g, rows.lo, rows.hi, rows.state, rows.n, params.tolerance)) continue;
-        holdOutwardRows(rows.lambda, g, rows.lo, rows.hi, rows.state, rows.n, params.tolerance);
+        A.projectedGaussSeidel(point, q, rows.lo, rows.hi, rows.state, rows.n, kSweepsBetweenChecks);
+        objectiveAndGradient(A, point, q, rows.n, g);
+        if (!solvedWithin(point, g, rows.lo, rows.hi, rows.state, rows.n, params.tolerance)) continue;
+        holdOutwardRows(point, g, rows.lo, rows.hi, rows.state, rows.n, params.tolerance);
+        memcpy(rows.lambda, point, rowBytes);
         PopPoolFrame();
         return sweeps / kSweepsBetweenChecks;
     }
+    memcpy(rows.lambda, point, rowBytes);
     RbdLcsLCPSolverParameters descent = params;
     descent.warmStart = 1;
     descent.maxIterations = params.maxIterations * kRecoveryIterations;
