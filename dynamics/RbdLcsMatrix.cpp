@@ -261,10 +261,20 @@ double LCPMatrix::heldRowsCost(const int32_t *held, int count)
 
 int LCPMatrix::solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *storage)
 {
-    // y = A_:H x_H, column by column of the held rows.
+    // y = A_:H x_H: column by column of the held rows (y by positions), or
+    // as A times x kept on the held rows only, through the Jacobian (y by
+    // rows), whichever is cheaper. The shifted diagonal never enters: only
+    // the free rows of y are read.
     PxReal *z = scratch_, *y = scratch_ + n_;
-    memset(y, 0, sizeof(PxReal) * static_cast<size_t>(n_));
-    for (int a = 0; a < heldCount_; ++a) axpyRow(pos_[held_[a]], x[held_[a]], y);
+    const int byRows = throughJacobianIsCheaper(heldCount_);
+    if (byRows) {
+        memset(z, 0, sizeof(PxReal) * static_cast<size_t>(n_));
+        for (int a = 0; a < heldCount_; ++a) z[held_[a]] = x[held_[a]];
+        multiplyThroughJacobian(z, y);
+    } else {
+        memset(y, 0, sizeof(PxReal) * static_cast<size_t>(n_));
+        for (int a = 0; a < heldCount_; ++a) axpyRow(pos_[held_[a]], x[held_[a]], y);
+    }
     // z becomes q_F - A_FH x_H in the compact indices (identity padding 0).
     for (int k = 0; k < free_.padded; ++k) {
         if (k >= free_.count) {
@@ -272,7 +282,7 @@ int LCPMatrix::solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *sto
             continue;
         }
         int p = free_.position[k], row = rowAt_[p];
-        z[k] = (row < qCount ? q[row] : 0.0) - y[p];
+        z[k] = (row < qCount ? q[row] : 0.0) - y[byRows ? row : p];
     }
     int reuse = storage == heldStorage_ ? heldReuse_ : 0;
     heldFactoredCount_ = -1;
@@ -360,8 +370,23 @@ void LCPMatrix::multiply(const PxReal *x, PxReal *out) const
     for (int i = 0; i < shiftCount_; ++i) out[i] -= diagonalShift_ * x[i];
 }
 
+int LCPMatrix::throughJacobianIsCheaper(int rows) const
+{
+    // A stored row costs its width twice (the row up to the diagonal and the
+    // column below it); the Jacobian route costs some 36 multiply-adds a row
+    // of the whole matrix, whatever the count.
+    if (!kept_.JMinv || n_ == 0) return 0;
+    double width = 2.0 * matrixElements() / n_;
+    return rows * width > 36.0 * n_;
+}
+
 void LCPMatrix::multiplyRows(const PxReal *x, const int32_t *rows, int count, PxReal *out) const
 {
+    if (throughJacobianIsCheaper(count)) {
+        multiplyThroughJacobian(x, scratch_);
+        for (int a = 0; a < count; ++a) out[rows[a]] = scratch_[rows[a]];
+        return;
+    }
     const PxReal *xs = x;
     if (!identityOrder_) {
         for (int p = 0; p < n_; ++p) scratch_[p] = x[rowAt_[p]];

@@ -229,6 +229,8 @@ protected:
     void bodyProducts(const PxReal *x, PxReal *u) const;
     PxReal rowProduct(int row, int constraint, const PxReal *x, const PxReal *u) const;
     void multiplyThroughJacobian(const PxReal *x, PxReal *out) const;
+    // Products with `rows` rows of A cost less through the kept Jacobian.
+    int throughJacobianIsCheaper(int rows) const;
     void sweepThroughJacobian(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
                               const int32_t *state, int count, int sweeps) const;
     // The held rows of the last heldRowsCost and the compact rows it left.
