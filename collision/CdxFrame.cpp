@@ -78,6 +78,17 @@ void CdxTerm(void)
     FreeFramework();
 }
 
+int CdxReserveModels(int modelCapacity)
+{
+    if (!gCdxFramework || modelCapacity < 1) return 0;
+    return PxPoolReserve(&gCdxFramework->modelPool, modelCapacity);
+}
+
+int CdxGetModelCapacity(void)
+{
+    return gCdxFramework ? PxPoolGetCapacity(&gCdxFramework->modelPool) : 0;
+}
+
 int CdxIsInitialized(void)
 {
     return gCdxFramework != nullptr;

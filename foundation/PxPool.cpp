@@ -191,6 +191,32 @@ void PxPoolTerm(PxPool *pool)
     pool->used = 0;
 }
 
+int PxPoolGetCapacity(const PxPool *pool)
+{
+    if (pool == nullptr || pool->structSize <= 0) return 0;
+    long long count = 0;
+    for (const PoolBlock *block = NewestBlock(pool); block != nullptr; block = block->next)
+        count += (block->end - block->first) / pool->structSize;
+    return count > INT_MAX ? INT_MAX : static_cast<int>(count);
+}
+
+int PxPoolReserve(PxPool *pool, int count)
+{
+    if (pool == nullptr) return 0;
+    const int capacity = PxPoolGetCapacity(pool);
+    if (count <= capacity) return 1;
+    // The newest block's structures never handed out go to the free list,
+    // since the new block takes over the bump pointer.
+    PoolBlock *newest = NewestBlock(pool);
+    char *tail = pool->nextFree;
+    if (AddBlock(pool, count - capacity) == nullptr) return 0;
+    for (; newest != nullptr && tail != nullptr && tail < newest->end; tail += pool->structSize) {
+        std::memcpy(tail, &pool->freeList, sizeof pool->freeList);
+        pool->freeList = tail;
+    }
+    return 1;
+}
+
 int PxPoolGetUsed(const PxPool *pool)
 {
     return pool != nullptr ? pool->used : 0;

@@ -20,6 +20,13 @@ int CdxInit(int geometryTypeCapacity, int modelCapacity);
  * and spaces must be gone. Does nothing when the library is not running. */
 void CdxTerm(void);
 
+/* Makes room for modelCapacity models in all (live ones included) without
+ * moving any, so that a running library serves more models without being
+ * stopped. 1, or 0 when the library is not running or memory is short. */
+int CdxReserveModels(int modelCapacity);
+/* Models the library has room for without allocating (0 when stopped). */
+int CdxGetModelCapacity(void);
+
 /* 1 between CdxInit and CdxTerm. */
 int CdxIsInitialized(void);
 

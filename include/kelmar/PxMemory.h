@@ -56,6 +56,13 @@ void PxPoolSetPoolName(PxPool *pool, const char *name); /* kept, not copied: mus
 void *PxPoolGetStruct(PxPool *pool);
 void PxPoolPutStruct(PxPool *pool, void *structure);
 void PxPoolReset(PxPool *pool);
+/* Makes room for count structures in all (handed out ones included)
+ * without moving any: one block with what is missing is added, and the
+ * unused tail of the newest block goes to the free list. 1, or 0 when
+ * memory is short. */
+int PxPoolReserve(PxPool *pool, int count);
+/* Structures the pool's blocks hold in all. */
+int PxPoolGetCapacity(const PxPool *pool);
 void PxPoolTerm(PxPool *pool);
 int PxPoolGetUsed(const PxPool *pool);
 
