@@ -1,0 +1,25 @@
+// Transform helpers of the robot layer (row-vector TMs: rows 0..2 the axes,
+// row 3 the translation).
+#ifndef KELMAR_TRANSFORM_H
+#define KELMAR_TRANSFORM_H
+
+namespace kelmar {
+
+// Re-orthonormalises the rotation block (Gram-Schmidt on rows x, y; z = x x y).
+void NormalizeTM(double tm[4][4]);
+// Normalises a quaternion (w, x, y, z); a zero one becomes the identity.
+void NormalizeQuaternion(double q[4]);
+// out = a o b (b first: p' = (p b) a... as PxMatrix4TMCompound).
+void CompoundTM(double out[4][4], const double a[4][4], const double b[4][4]);
+// TM from a quaternion and a position.
+void TMFromQuaternion(double tm[4][4], const double q[4], const double *position);
+bool IsRigidTM(const double tm[4][4], double tolerance);
+// Directions and points through a TM (null: unchanged).
+void ConvertVector(const double (*tm)[4], const double *v, double *out);
+void ConvertPosition(const double (*tm)[4], const double *p, double *out);
+// Shortest text of a real that reads back to the same double.
+const char *FormatReal(double value, char *buffer);
+
+} // namespace kelmar
+
+#endif

@@ -1,0 +1,114 @@
+// The joint base: one owned constraint and the operations every kind shares.
+#include <kelmar/Joint.h>
+
+#include <cmath>
+
+#include <kelmar/PxMath.h>
+#include <kelmar/PxVector.h>
+#include <kelmar/RbdBody.h>
+#include <kelmar/RbdConstraint.h>
+#include <kelmar/Scene.h>
+#include <kelmar/Solid.h>
+
+namespace kelmar {
+
+Joint::Joint(Scene *owner, RbdConstraintID constraint)
+{
+    scene = owner;
+    SetConstraint(constraint);
+}
+
+Joint::~Joint()
+{
+    if (constraint_) RbdConstraintDestroy(constraint_);
+}
+
+void Joint::SetConstraint(RbdConstraintID constraint)
+{
+    if (constraint_ && constraint_ != constraint) RbdConstraintDestroy(constraint_);
+    constraint_ = constraint;
+    if (constraint_) RbdConstraintSetUserData(constraint_, this);
+}
+
+void Joint::SetPosition(const double *p)
+{
+    RbdConstraintSetPosition(constraint_, p[0], p[1], p[2]);
+}
+
+void Joint::GetPosition(double *p) const
+{
+    RbdConstraintGetPosition(constraint_, p);
+}
+
+void Joint::GetPositionRel(int body, double *p) const
+{
+    RbdConstraintBodyGetPositionRel(constraint_, body, p);
+}
+
+void Joint::SetAxis(double *axis)
+{
+    if (std::fabs(PxV3LengthSquared(axis) - 1.0) >= 1e-7 && PxV3Normalize(axis) <= 0.0) PxV3Set(axis, 1, 0, 0);
+    RbdConstraintSetAxis(constraint_, axis[0], axis[1], axis[2]);
+}
+
+void Joint::GetAxis(double *axis) const
+{
+    RbdConstraintGetAxis(constraint_, axis);
+}
+
+// Each attachment frame is kept in its body's frame: frame = tm o body^-1.
+void Joint::SetTM(double tm[4][4])
+{
+    for (int i = 0; i < 2; ++i) {
+        RbdBodyID body = RbdConstraintGetBody(constraint_, i);
+        double local[4][4];
+        if (body)
+            PxMatrix4TMCompoundInverseSecond(local, tm, RbdBodyGetTransformPtr(body));
+        else
+            PxM4Copy(local, tm);
+        RbdConstraintBodySetPositionRel(constraint_, i, local[3]);
+        RbdConstraintBodySetAxesRel(constraint_, i, local[0], local[1]);
+    }
+}
+
+void Joint::GetTM(int body, double tm[4][4]) const
+{
+    PxVector3 position, primary, secondary;
+    RbdConstraintBodyGetPosition(constraint_, body, position);
+    RbdConstraintBodyGetAxes(constraint_, body, primary, secondary);
+    PxM4Identity(tm);
+    PxV3Copy(tm[0], primary);
+    PxV3Copy(tm[1], secondary);
+    PxV3Cross(tm[2], primary, secondary);
+    PxV3Copy(tm[3], position);
+}
+
+bool Joint::SetSolids(const Solid *const solids[2])
+{
+    RbdBodyID body0 = solids[0] ? solids[0]->GetBody() : nullptr;
+    RbdBodyID body1 = body0 && solids[1] ? solids[1]->GetBody() : nullptr;
+    if (!body0 || !constraint_) return false;
+    RbdWorldID world = RbdConstraintGetWorld(constraint_);
+    if (RbdBodyGetWorld(body0) != world || (body1 && RbdBodyGetWorld(body1) != world)) return false;
+    RbdConstraintSetBodies(constraint_, body0, body1);
+    Enable(!(scene && (scene->options & Scene::kJointsDisabled)));
+    return true;
+}
+
+void Joint::Enable(bool on)
+{
+    if (on)
+        RbdConstraintEnable(constraint_);
+    else
+        RbdConstraintDisable(constraint_);
+}
+
+void Joint::EnableBodies()
+{
+    for (int i = 0; i < 2; ++i) {
+        RbdBodyID body = RbdConstraintGetBody(constraint_, i);
+        if (body && !RbdBodyIsEnabled(body)) RbdBodyEnable(body);
+    }
+}
+
+} // namespace kelmar
