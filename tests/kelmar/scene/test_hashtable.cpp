@@ -1,0 +1,108 @@
+// Registries against std::map, removal markers, and scoped name lookup.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <kelmar/Hashtable.h>
+#include <kelmar/Scene.h>
+#include <kelmar/Solid.h>
+
+namespace {
+
+using kelmar::Hashtable;
+
+// A small page size makes most keys collide and spill onto later pages.
+TEST(Hashtable, AgreesWithMapOverRandomInsertsLookupsAndRemovals)
+{
+    Hashtable<int> table(7);
+    std::map<std::string, int *> truth;
+    std::vector<int> values(2000);
+    std::mt19937 rng(17);
+    std::uniform_int_distribution<int> keyOf(0, 1999), op(0, 9);
+    for (int i = 0; i < 100000; ++i) {
+        const int k = keyOf(rng);
+        const std::string key = "k" + std::to_string(k);
+        switch (op(rng)) {
+        case 0: case 1: case 2: case 3: {
+            int *existing = table.Insert(key.c_str(), &values[static_cast<size_t>(k)]);
+            auto it = truth.find(key);
+            ASSERT_EQ(existing, it == truth.end() ? nullptr : it->second) << key;
+            truth.emplace(key, &values[static_cast<size_t>(k)]);
+            break;
+        }
+        case 4: case 5: {
+            ASSERT_EQ(table.Remove(key.c_str()), truth.erase(key) == 1) << key;
+            break;
+        }
+        default: {
+            auto it = truth.find(key);
+            ASSERT_EQ(table.Lookup(key.c_str()), it == truth.end() ? nullptr : it->second) << key;
+        }
+        }
+    }
+    ASSERT_EQ(table.Count(), static_cast<int>(truth.size()));
+    for (const auto &entry : truth) EXPECT_EQ(table.Lookup(entry.first.c_str()), entry.second);
+    int visited = 0;
+    table.ForEach([&](const char *key, int *value) {
+        ++visited;
+        EXPECT_EQ(truth.at(key), value);
+    });
+    EXPECT_EQ(visited, static_cast<int>(truth.size()));
+}
+
+// With one slot per page every key shares the first slot: the second key
+// lives on page 2, and removing the first must not hide it.
+TEST(Hashtable, KeysPastARemovedOneStayReachable)
+{
+    Hashtable<int> table(1);
+    int a = 1, b = 2, c = 3;
+    ASSERT_EQ(table.Insert("first", &a), nullptr);
+    ASSERT_EQ(table.Insert("second", &b), nullptr);
+    ASSERT_EQ(table.PageCount(), 2);
+    ASSERT_TRUE(table.Remove("first"));
+    EXPECT_EQ(table.Lookup("second"), &b);
+    EXPECT_EQ(table.Lookup("first"), nullptr);
+    EXPECT_EQ(table.Insert("third", &c), nullptr); // reuses the freed slot
+    EXPECT_EQ(table.PageCount(), 2);
+    EXPECT_EQ(table.Lookup("third"), &c);
+    EXPECT_EQ(table.Lookup("second"), &b);
+}
+
+struct Named : kelmar::Object {
+    void draw(unsigned int) const override {}
+};
+
+// A name resolves from the innermost scope outwards; a leading dot is absolute.
+TEST(SceneNames, ScopesResolveInsideOutAndGenerateNames)
+{
+    kelmar::Scene scene;
+    Named base, robotBase, handBase, generated[3];
+    ASSERT_EQ(scene.InsertObject("base", &base), nullptr);
+    scene.PushId("robot");
+    ASSERT_EQ(scene.InsertObject("base", &robotBase), nullptr);
+    scene.PushId("hand");
+    EXPECT_EQ(scene.LookupObject("base"), &robotBase);
+    ASSERT_EQ(scene.InsertObject("base", &handBase), nullptr);
+    EXPECT_EQ(scene.LookupObject("base"), &handBase);
+    EXPECT_EQ(scene.LookupObject(".base"), &base);
+    for (Named &n : generated) ASSERT_EQ(scene.InsertObject("", &n), nullptr);
+    EXPECT_STREQ(generated[0].GetName(), "robot.hand.OBJ_0");
+    EXPECT_STREQ(generated[2].GetName(), "robot.hand.OBJ_2");
+    scene.PopId();
+    EXPECT_EQ(scene.LookupObject("base"), &robotBase);
+    EXPECT_EQ(scene.InsertObject("base", &generated[0]), &robotBase); // taken: the first stays
+    EXPECT_STREQ(generated[0].GetName(), "robot.hand.OBJ_0");
+    scene.PopId();
+    EXPECT_TRUE(scene.RemoveObject("base"));
+    EXPECT_EQ(base.GetName(), nullptr);
+    EXPECT_EQ(scene.LookupObject("base"), nullptr);
+    EXPECT_EQ(scene.LookupObject("robot.hand.base"), &handBase);
+    scene.RemoveObject(&robotBase);
+    scene.RemoveObject(&handBase);
+    for (Named &n : generated) scene.RemoveObject(&n);
+}
+
+} // namespace

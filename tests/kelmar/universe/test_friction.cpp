@@ -1,0 +1,100 @@
+// Friction on an inclined wooden plane at the universe's defaults: static
+// friction holds a block still, dynamic friction sets the sliding
+// acceleration, and without switching the pair's coefficient decides.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include <kelmar/PxVector.h>
+#include <kelmar/RbdBody.h>
+#include <kelmar/RbdWorld.h>
+
+#include "KelmarTestSupport.h"
+
+namespace {
+
+using namespace kelmartest;
+
+// A 10 cm wooden cube resting on a wooden plane tilted by angle about y:
+// it slides towards +x along the slope.
+struct Slope {
+    explicit Slope(double degrees, unsigned int clearOptions = 0)
+    {
+        universe.ClearOptions(clearOptions);
+        if (clearOptions) universe.reset();
+        theta = degrees * M_PI / 180.0;
+        RbdWorldSetGravity(universe.GetWorld(), 0, 0, -kGravity);
+        universe.AddScene(&scene);
+        double plane[4][4], block[4][4];
+        PoseAboutY(plane, theta, nullptr);
+        kelmar::AddGround(&scene, kWood, plane);
+        const double centre[3] = {5.0 * std::sin(theta), 0, 5.0 * std::cos(theta) - 0.001};
+        PoseAboutY(block, theta, centre);
+        kelmar::SolidSpec spec;
+        spec.name = "block";
+        spec.material = kWood;
+        spec.pose = block;
+        solid = kelmar::AddBox(&scene, 10, 10, 10, spec);
+    }
+    ~Slope() { universe.DelScene(&scene); }
+    void Run(double seconds)
+    {
+        const int steps = static_cast<int>(std::lround(seconds / universe.timeStep));
+        for (int i = 0; i < steps; ++i) universe.step();
+    }
+    // Velocity along the slope (cm/s).
+    double SlopeSpeed() const
+    {
+        double v[3];
+        RbdBodyGetLinearVelocity(solid->GetBody(), v);
+        return v[0] * std::cos(theta) - v[2] * std::sin(theta);
+    }
+
+    kelmar::Universe universe;
+    kelmar::Scene scene;
+    kelmar::Solid *solid = nullptr;
+    double theta = 0;
+};
+
+// tan 20 degrees = 0.36 < mu_s = 0.4: the block must not creep, asleep or kept awake.
+TEST(Friction, BlockOnTwentyDegreeSlopeStaysPut)
+{
+    for (int autoDisable = 1; autoDisable >= 0; --autoDisable) {
+        Slope slope(20);
+        RbdWorldSetAutoDisable(slope.universe.GetWorld(), autoDisable);
+        slope.Run(0.5);
+        double before[3], after[3];
+        PositionOf(slope.solid, before);
+        slope.Run(5.0);
+        PositionOf(slope.solid, after);
+        EXPECT_LT(PxV3Distance(before, after), 0.01) << "drift in cm, auto-disable " << autoDisable;
+    }
+}
+
+// Sliding at 30 degrees: a = g (sin - mu_d cos) with mu_d = 0.3 x 0.4.
+TEST(Friction, BlockOnThirtyDegreeSlopeSlidesAtDynamicFriction)
+{
+    Slope slope(30);
+    slope.Run(0.5);
+    const double v0 = slope.SlopeSpeed();
+    slope.Run(1.0);
+    const double a = slope.SlopeSpeed() - v0;
+    const double expected = kGravity * (std::sin(slope.theta) - 0.12 * std::cos(slope.theta));
+    EXPECT_NEAR(a, expected, 0.02 * expected);
+}
+
+// Without switching the contacts keep the pair's normal-force friction: the
+// static coefficient along the primary direction, which on this slope is
+// the downhill direction.
+TEST(Friction, WithoutSwitchingThePrimaryCoefficientActsDownhill)
+{
+    Slope slope(30, kelmar::Universe::kFrictionSwitching);
+    slope.Run(0.5);
+    const double v0 = slope.SlopeSpeed();
+    slope.Run(1.0);
+    const double a = slope.SlopeSpeed() - v0;
+    const double expected = kGravity * (std::sin(slope.theta) - 0.4 * std::cos(slope.theta));
+    EXPECT_NEAR(a, expected, 0.02 * expected);
+}
+
+} // namespace

@@ -1,0 +1,94 @@
+// Dragging a solid with the mouse spring: k = 25 m, c = 2.8 m, gravity
+// compensated, so the grabbed point behaves like a damped oscillator with
+// w = 5 rad/s and damping ratio 0.28.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include <kelmar/PxVector.h>
+#include <kelmar/RbdBody.h>
+#include <kelmar/RbdWorld.h>
+
+#include "KelmarTestSupport.h"
+
+namespace {
+
+using namespace kelmartest;
+
+struct Picked {
+    Picked()
+    {
+        RbdWorldSetGravity(universe.GetWorld(), 0, 0, -kGravity);
+        RbdWorldSetAutoDisable(universe.GetWorld(), 0);
+        universe.timeStep = 0.002;
+        universe.AddScene(&scene);
+        kelmar::SolidSpec spec;
+        spec.name = "ball";
+        spec.mass = 1.0;
+        ball = kelmar::AddSphere(&scene, 5, spec);
+    }
+    ~Picked() { universe.DelScene(&scene); }
+    // The ray runs down the z axis: the grabbed point is the ball's top,
+    // and the pull passes through its centre.
+    void Drag(double height, double seconds)
+    {
+        const double from[3] = {0, 0, height + 50}, to[3] = {0, 0, height - 50};
+        const int steps = static_cast<int>(std::lround(seconds / universe.timeStep));
+        for (int i = 0; i < steps; ++i) {
+            universe.DoPicking(from, to);
+            universe.step();
+        }
+    }
+    double Top() const
+    {
+        double p[3];
+        ball->GetPosition(p);
+        return p[2] + 5;
+    }
+
+    kelmar::Universe universe;
+    kelmar::Scene scene;
+    kelmar::Solid *ball = nullptr;
+};
+
+TEST(Picking, HeldSolidSettlesAtTargetWithGravityCompensated)
+{
+    Picked p;
+    const double from[3] = {0, 0, 55}, to[3] = {0, 0, -45};
+    ASSERT_TRUE(p.universe.BeginPicking(from, to));
+    EXPECT_NEAR(p.Top(), 5.0, 1e-9);
+    p.Drag(5.0, 5.0);
+    EXPECT_NEAR(p.Top(), 5.0, 0.1); // 1 mm, against 981 cm/s^2 of gravity
+}
+
+TEST(Picking, DraggingMovesTheSolidWithTheOvershootOfItsDamping)
+{
+    Picked p;
+    const double from[3] = {0, 0, 55}, to[3] = {0, 0, -45};
+    ASSERT_TRUE(p.universe.BeginPicking(from, to));
+    p.Drag(15.0, 0.002); // the ray jumps 10 cm up
+    double peak = 0;
+    for (int i = 0; i < 1000; ++i) {
+        p.Drag(15.0, 0.002);
+        peak = std::fmax(peak, p.Top() - 15.0);
+    }
+    const double zeta = 2.8 / (2 * 5.0);
+    const double overshoot = 10.0 * std::exp(-M_PI * zeta / std::sqrt(1 - zeta * zeta));
+    EXPECT_NEAR(peak, overshoot, 0.05 * overshoot);
+    p.Drag(15.0, 3.0);
+    EXPECT_NEAR(p.Top(), 15.0, 0.1);
+    p.universe.EndPicking();
+    EXPECT_FALSE(p.universe.IsPicking());
+}
+
+TEST(Picking, RayMissOrNonInteractableSolidGrabsNothing)
+{
+    Picked p;
+    const double from[3] = {20, 0, 55}, to[3] = {20, 0, -45};
+    EXPECT_FALSE(p.universe.BeginPicking(from, to));
+    p.ball->ClearOptions(kelmar::Solid::kInteractable);
+    const double down[3] = {0, 0, 55}, bottom[3] = {0, 0, -45};
+    EXPECT_EQ(p.universe.PickSolid(down, bottom, nullptr), nullptr);
+}
+
+} // namespace
