@@ -56,7 +56,10 @@ void Solid::saveStatus(PxStream *stream) const
             RbdBodyGetAngularVelocity(body_, w);
         }
         WriteVector("POS", stream, p, 3);
-        WriteVector("QUAT", stream, q, 4);
+        // A body with a centre-of-mass frame keeps its orientation as a
+        // matrix: a quaternion read back from it may differ in the 17th
+        // digit, so 15 digits keep a re-saved status identical.
+        PxXMLWrite("QUAT", stream, "%.15g, %.15g, %.15g, %.15g", q[0], q[1], q[2], q[3]);
         WriteVector("VLIN", stream, v, 3);
         WriteVector("VROT", stream, w, 3);
     }
