@@ -1,0 +1,194 @@
+// The material table, contact parameters of material pairs, and the
+// messages of the MATERIAL and MATERIALPAIR status elements.
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <kelmar/CdxFrame.h>
+#include <kelmar/CdxPrimitives.h>
+#include <kelmar/CdxModel.h>
+#include <kelmar/RbdContact.h>
+#include <kelmar/RbdWorld.h>
+
+#include "KelmarTestSupport.h"
+
+namespace {
+
+using kelmar::Universe;
+
+std::vector<std::string> gMessages;
+
+int Collect(PxXMLInput *input, int severity, int code, const char *format, ...)
+{
+    (void)input, (void)code;
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    gMessages.push_back(std::string(severity == PX_XML_WARNING ? "W:" : "E:") + text);
+    return 0;
+}
+
+// Loads <UNIVERSE>body</UNIVERSE> through a file pointer and returns the messages.
+std::vector<std::string> LoadUniverse(Universe &u, const std::string &body)
+{
+    gMessages.clear();
+    FILE *file = std::tmpfile();
+    std::fprintf(file, "<UNIVERSE>%s</UNIVERSE>\n", body.c_str());
+    std::rewind(file);
+    PxStream *stream = PxStreamCreate(file);
+    PxXMLElement *root = CreateParser(stream, "UNIVERSE");
+    PxXMLInputSetErrorHandler(PxXMLElementGetInput(root), Collect, nullptr);
+    u.loadStatus(root);
+    DestroyParser(root);
+    PxStreamDestroy(stream);
+    std::fclose(file);
+    return gMessages;
+}
+
+TEST(Materials, EveryMessageOfMaterialAndMaterialPairIsExact)
+{
+    struct Row {
+        const char *element;
+        const char *message;
+    };
+    const Row rows[] = {
+        {"<MATERIAL><NUM>9</NUM></MATERIAL>", "E:Material number 9 ignored because it is out of range (0..6)\n"},
+        {"<MATERIAL><DENSITY>1</DENSITY></MATERIAL>", "E:Material properties ignored because no <ID> specified\n."},
+        {"<MATERIAL><ID>steel</ID></MATERIAL>", "E:Material name 'steel' unknown, material stuff ignored\n"},
+        {"<MATERIAL wood><DENSITY>-2</DENSITY></MATERIAL>", "E:Density -2.000 of material 'wood' invalid and ignored.\n"},
+        {"<MATERIALPAIR><MU>1, 1</MU></MATERIALPAIR>", "E:Material properties ignored because no <IDS> specified\n."},
+        {"<MATERIALPAIR><IDS>wood, cheese</IDS></MATERIALPAIR>", "E:Unknown material 'cheese', material properties ignored.\n"},
+        {"<MATERIALPAIR><IDS>wood, 7</IDS></MATERIALPAIR>", "E:Unknown material '7', material properties ignored.\n"},
+        {"<MATERIALPAIR><IDS>wood, 3</IDS><RESTITUTION>2</RESTITUTION></MATERIALPAIR>",
+         "W:Invalid restitution ignored for material pair wood, 3\n"},
+        {"<MATERIALPAIR wood, metal><SOFTNESS>-1</SOFTNESS></MATERIALPAIR>",
+         "W:Invalid softness ignored for material pair wood, metal\n"},
+        {"<MATERIALPAIR><IDS>0, 1</IDS><MINSPEED>-1</MINSPEED></MATERIALPAIR>",
+         "W:Invalid velocity threshold ignored for material pair 0, 1\n"},
+        {"<MATERIALPAIR><IDS>0, 1</IDS><FORCE>-3</FORCE></MATERIALPAIR>",
+         "W:Invalid friction force ignored for material pair 0, 1\n"},
+        {"<MATERIALPAIR><IDS>0, 1</IDS><STATIC_MU>-1</STATIC_MU></MATERIALPAIR>",
+         "W:Invalid static friction coefficient for material pair 0, 1\n"},
+        {"<MATERIALPAIR><IDS>0, 1</IDS><DYNAMIC_MU>-1</DYNAMIC_MU></MATERIALPAIR>",
+         "W:Invalid dynamic friction coefficient for material pair 0, 1\n"},
+    };
+    for (const Row &row : rows) {
+        Universe u;
+        const std::vector<std::string> messages = LoadUniverse(u, row.element);
+        ASSERT_FALSE(messages.empty()) << row.element;
+        EXPECT_EQ(messages.back(), row.message) << row.element;
+    }
+}
+
+TEST(Materials, PairElementsSetTheirParametersWithTheFrictionModelTheyImply)
+{
+    Universe u;
+    EXPECT_TRUE(LoadUniverse(u, "<MATERIALPAIR><IDS>wood, metal</IDS><FORCES>2, 3</FORCES></MATERIALPAIR>"
+                                "<MATERIALPAIR><IDS>0, 0</IDS><FORCE>2</FORCE></MATERIALPAIR>"
+                                "<MATERIALPAIR><IDS>1, 1</IDS><MU>0.5, 0.25</MU></MATERIALPAIR>")
+                    .empty());
+    EXPECT_EQ(u.GetContactParameter(3, 0, kelmar::kPrimaryFrictionForce), 2);
+    EXPECT_EQ(u.GetContactParameter(3, 0, kelmar::kSecondaryFrictionForce), 3);
+    EXPECT_EQ(RbdContactParamsGetFrictionModel(u.GetContactParameters(0, 3)), 0);
+    EXPECT_EQ(u.GetContactParameter(0, 0, kelmar::kSecondaryFrictionForce), 2);
+    EXPECT_EQ(u.GetContactParameter(1, 1, kelmar::kDynamicFriction), 0.25);
+    EXPECT_EQ(RbdContactParamsGetFrictionModel(u.GetContactParameters(1, 1)), 1);
+}
+
+// The built-in pairs combine their materials: restitution multiplies,
+// softness averages, and the dynamic coefficient is 0.3 of the static one.
+TEST(Materials, BuiltInPairsAndFrictionSwitchesOfTheContactType)
+{
+    Universe u;
+    EXPECT_EQ(u.GetContactParameter(0, 4, kelmar::kStaticFriction), 1.0);
+    EXPECT_DOUBLE_EQ(u.GetContactParameter(0, 4, kelmar::kDynamicFriction), 0.3);
+    EXPECT_DOUBLE_EQ(u.GetContactParameter(4, 0, kelmar::kSoftness), 0.0050005);
+    EXPECT_DOUBLE_EQ(u.GetContactParameter(3, 3, kelmar::kRestitution), 0.0001);
+    EXPECT_DOUBLE_EQ(u.GetContactParameter(3, 3, kelmar::kDynamicFriction), 0.12);
+    u.SetContactParameter(2, 3, kelmar::kFrictionForces, 0);
+    EXPECT_EQ(RbdContactParamsGetType(u.GetContactParameters(2, 3)), 0);
+    u.SetContactParameter(2, 3, kelmar::kStaticFriction, 0.5);
+    EXPECT_EQ(RbdContactParamsGetType(u.GetContactParameters(2, 3)), 2);
+    EXPECT_EQ(RbdContactParamsGetPrimaryFrictionModel(u.GetContactParameters(2, 3)), 1);
+}
+
+// Every accessor refuses an index outside the table with the index, and
+// changes nothing.
+TEST(Materials, BadIndexThrowsAndChangesNothing)
+{
+    Universe u(0, 0, 0, 0, 9);
+    EXPECT_STREQ(u.GetMaterialName(8), "8");
+    const float red[4] = {1, 0, 0, 1};
+    float rgba[4];
+    for (int bad : {-1, 9}) {
+        auto expectBad = [bad](auto call) {
+            try {
+                call();
+                ADD_FAILURE() << "no exception for " << bad;
+            } catch (const kelmar::BadMaterial &e) {
+                EXPECT_EQ(e.index, bad);
+            }
+        };
+        expectBad([&] { u.GetMaterialName(bad); });
+        expectBad([&] { u.SetMaterialName(bad, "x"); });
+        expectBad([&] { u.GetMaterialDensity(bad); });
+        expectBad([&] { u.SetMaterialDensity(bad, 1); });
+        expectBad([&] { u.GetMaterialColor(bad, rgba); });
+        expectBad([&] { u.SetMaterialColor(bad, red); });
+        expectBad([&] { u.GetContactParameters(0, bad); });
+        expectBad([&] { u.GetContactParameter(bad, 0, kelmar::kSoftness); });
+        expectBad([&] { u.SetContactParameter(bad, 0, kelmar::kSoftness, 0.5); });
+    }
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(u.GetContactParameter(i, 0, kelmar::kSoftness), i < 7 ? u.GetContactParameter(i, 0, kelmar::kSoftness) : 0.0001);
+}
+
+TEST(Universe, PauseStopsTheClockAndASecondUniverseGrowsTheCollisionLibrary)
+{
+    Universe first(0, 0, 50);
+    kelmar::Scene a;
+    first.AddScene(&a);
+    RbdWorldSetGravity(first.GetWorld(), 0, 0, -kelmartest::kGravity);
+    kelmar::SolidSpec spec;
+    kelmar::Solid *ball = kelmar::AddSphere(&a, 1, spec);
+    first.AddOptions(Universe::kPause);
+    first.step();
+    EXPECT_EQ(first.time, 0.0);
+    first.ClearOptions(Universe::kPause);
+    const int before = CdxGetModelCapacity();
+    {
+        Universe second(0, 0, 5000);
+        EXPECT_GE(CdxGetModelCapacity(), 2 * (50 + 5000));
+        EXPECT_GE(CdxGetModelCapacity(), before);
+        kelmar::Scene b;
+        second.AddScene(&b);
+        kelmar::AddSphere(&b, 1, spec);
+        second.step();
+        first.step();
+        second.DelScene(&b);
+    }
+    first.step();
+    // The first universe's ball fell exactly as in a universe on its own.
+    Universe alone(0, 0, 50);
+    kelmar::Scene c;
+    alone.AddScene(&c);
+    RbdWorldSetGravity(alone.GetWorld(), 0, 0, -kelmartest::kGravity);
+    kelmar::Solid *twin = kelmar::AddSphere(&c, 1, spec);
+    alone.step();
+    alone.step();
+    double p[3], q[3];
+    ball->GetPosition(p);
+    twin->GetPosition(q);
+    EXPECT_LT(p[2], 0.0);
+    EXPECT_EQ(p[2], q[2]);
+    EXPECT_EQ(CdxSphereGetRadius(CdxModelGetGeometry(ball->GetModel())), 1.0);
+    alone.DelScene(&c);
+    first.DelScene(&a);
+}
+
+} // namespace
