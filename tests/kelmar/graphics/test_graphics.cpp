@@ -1,0 +1,104 @@
+// Drawing through a recording backend: pass rules, the mark colour and the
+// pick line; colour names and generated default colours.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "KelmarTestSupport.h"
+
+namespace {
+
+struct Recorder : kelmar::DrawBackend {
+    std::vector<std::string> calls;
+    std::vector<float> alphas;
+    void PrepareDrawing(unsigned int flags) override { calls.push_back("prepare " + std::to_string(flags)); }
+    void FinishDrawing(unsigned int) override { calls.push_back("finish"); }
+    void DrawObject(const kelmar::GraphicsPrimitive &p, const double (*base)[4], const double (*)[4],
+                    const kelmar::DrawMaterial &m, const char *, unsigned int) override
+    {
+        calls.push_back("object " + std::to_string(p.kind()) + (base ? " placed" : ""));
+        alphas.push_back(m.ambient[3]);
+        EXPECT_EQ(m.back[1], 1.0f); // back faces green
+    }
+    void DrawLine(const double *, const double *, const float *) override { calls.push_back("line"); }
+    void DrawArrow(const double (*)[4], double, double, const float *) override { calls.push_back("arrow"); }
+    void DrawCone(const double (*)[4], double, double, const float *) override { calls.push_back("cone"); }
+    void DrawSphere(const double (*)[4], double, const float *) override { calls.push_back("sphere"); }
+};
+
+// Glass (alpha 0.5) is drawn in the translucent pass only, metal in the
+// opaque pass only; the pick line shows in the translucent pass.
+TEST(Graphics, PassesDrawEachObjectOnceByItsAlpha)
+{
+    Recorder recorder;
+    kelmar::DrawBackend *previous = kelmar::SetDrawBackend(&recorder);
+    kelmar::Universe universe;
+    kelmar::Scene scene;
+    universe.AddScene(&scene);
+    kelmar::SolidSpec metal, glass;
+    glass.material = 1;
+    double tm[4][4];
+    const double away[3] = {20, 0, 0};
+    kelmartest::PoseAboutY(tm, 0, away);
+    glass.pose = tm;
+    kelmar::AddSphere(&scene, 2, metal);
+    kelmar::AddBox(&scene, 2, 2, 2, glass);
+    universe.draw(kelmar::kDrawOpaquePass);
+    ASSERT_EQ(recorder.alphas.size(), 1u);
+    EXPECT_EQ(recorder.alphas[0], 1.0f);
+    recorder.alphas.clear();
+    const double from[3] = {0, 0, 10}, to[3] = {0, 0, -10};
+    ASSERT_TRUE(universe.BeginPicking(from, to));
+    universe.draw(kelmar::kDrawTranslucentPass);
+    ASSERT_EQ(recorder.alphas.size(), 1u);
+    EXPECT_EQ(recorder.alphas[0], 0.5f);
+    EXPECT_EQ(recorder.calls.back(), "finish");
+    EXPECT_EQ(recorder.calls[recorder.calls.size() - 2], "line");
+    universe.EndPicking();
+    universe.DelScene(&scene);
+    kelmar::SetDrawBackend(previous);
+}
+
+TEST(Graphics, MarkingTurnsASolidGreenAndBackWithItsAlpha)
+{
+    kelmar::Universe universe;
+    kelmar::Scene scene;
+    universe.AddScene(&scene);
+    kelmar::SolidSpec glass;
+    glass.material = 1;
+    kelmar::Solid *box = kelmar::AddBox(&scene, 2, 2, 2, glass);
+    float c[4];
+    universe.SetMarkedSolid(box);
+    box->GetGraphics()->GetColor(c);
+    EXPECT_EQ(std::vector<float>(c, c + 4), (std::vector<float>{0, 1, 0, 0.5f}));
+    universe.SetMarkedSolid(nullptr);
+    box->GetGraphics()->GetColor(c);
+    EXPECT_EQ(std::vector<float>(c, c + 4), (std::vector<float>{1.0f, 0.89f, 0.87f, 0.5f}));
+    universe.DelScene(&scene);
+}
+
+TEST(Graphics, ColourNamesAndGeneratedColours)
+{
+    struct Row {
+        const char *name;
+        float r, g, b;
+    };
+    const Row rows[] = {{"red", 1, 0, 0}, {"Dark Green", 0, 100 / 255.0f, 0}, {"NAVY", 0, 0, 128 / 255.0f},
+                        {"gray", 190 / 255.0f, 190 / 255.0f, 190 / 255.0f}};
+    for (const Row &row : rows) {
+        float rgba[4];
+        ASSERT_TRUE(kelmar::FindColor(row.name, rgba)) << row.name;
+        EXPECT_EQ(std::vector<float>(rgba, rgba + 4), (std::vector<float>{row.r, row.g, row.b, 1})) << row.name;
+    }
+    float rgba[4];
+    EXPECT_FALSE(kelmar::FindColor("ultraviolet", rgba));
+    kelmar::Graphics::ResetDefaultColor();
+    float first[4], again[4];
+    kelmar::Graphics::GetDefaultColor(first);
+    for (int i = 1; i < 30; ++i) kelmar::Graphics::GetDefaultColor(again);
+    kelmar::Graphics::GetDefaultColor(again); // the 31st: hue 0 again
+    EXPECT_EQ(std::vector<float>(first, first + 4), std::vector<float>(again, again + 4));
+}
+
+} // namespace
