@@ -36,6 +36,10 @@ public:
                             int material, double density, double mass, const double *inertia,
                             bool enabled, const double *comOffset);
 
+    // A fixed solid: a model at the initial transform, held still in the
+    // space, and no body (it is not part of any island).
+    bool CreateFixed(const Scene *scene, CdxGeometryID geometry, int material);
+
     void draw(unsigned int flags) const override;
     void Update() override;
     void saveStatus(PxStream *stream) const override;

@@ -18,9 +18,11 @@ Solid *AddSolid(Scene *scene, CdxGeometryID geometry, const SolidSpec &spec)
     if (!scene || !geometry || scene->InsertGeometry("", geometry)) return nullptr;
     Solid *solid = new Solid;
     if (spec.pose) solid->SetInitialTM(spec.pose);
-    const bool frozen = spec.fixed || spec.frozen;
-    if (!solid->CreateFromGeometry(scene, geometry, frozen, false, spec.material, spec.density, spec.mass, nullptr,
-                                   spec.enabled && !frozen, nullptr)) {
+    const bool created = spec.fixed ? solid->CreateFixed(scene, geometry, spec.material)
+                                    : solid->CreateFromGeometry(scene, geometry, spec.frozen, false, spec.material,
+                                                                spec.density, spec.mass, nullptr,
+                                                                spec.enabled && !spec.frozen, nullptr);
+    if (!created) {
         delete solid;
         return nullptr;
     }

@@ -88,6 +88,26 @@ bool Solid::CreateFromGeometry(const Scene *owner, CdxGeometryID geometry, bool 
     return AttachBody(frozen, enabled);
 }
 
+bool Solid::CreateFixed(const Scene *owner, CdxGeometryID geometry, int material)
+{
+    scene = const_cast<Scene *>(owner);
+    model_ = CdxModelCreate(geometry);
+    if (!model_) return false;
+    CdxModelSetMaterialID(model_, ClampMaterial(scene->GetUniverse(), material));
+    if (!ownTM_) {
+        double identity[4][4];
+        PxM4Identity(identity);
+        SetInitialTM(identity);
+    }
+    tm_ = ownTM_;
+    CdxModelSetTransformPtr(model_, reinterpret_cast<PxMatrix4 *>(ownTM_));
+    CdxModelSetUserData(model_, this);
+    CdxSpaceInsertModel(scene->GetSpace(), model_);
+    CdxSpaceUpdateModel(model_);
+    CdxSpaceFreezeModel(model_);
+    return true;
+}
+
 // Contacts of the model's pairs are dropped while both sides still exist;
 // non-contact constraints left on the body are destroyed with a message.
 void Solid::RemoveFromKelmar()

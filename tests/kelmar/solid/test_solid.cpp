@@ -5,6 +5,7 @@
 #include <cmath>
 #include <memory>
 
+#include <kelmar/CdxPrimitives.h>
 #include <kelmar/PxMath.h>
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdBSJoint.h>
@@ -103,12 +104,17 @@ TEST(Solid, StepwiseMoveStepsTheUniverseBetweenSubSteps)
     EXPECT_EQ(box->GetTM()[3][0], 1.0);
 }
 
-// Contacts are found from the solid's side and filtered by the other's type.
+// Contacts are found from the solid's side and filtered by the other's type
+// (the ground is a frozen body here: contacts with a fixed solid have no
+// other solid to filter by).
 TEST(Solid, ContactListsSeeTheRestingBoxFromItsSide)
 {
     World w;
     RbdWorldSetGravity(w.universe.GetWorld(), 0, 0, -kGravity);
-    kelmar::Solid *ground = kelmar::AddGround(&w.scene, kWood);
+    kelmar::SolidSpec floor;
+    floor.material = kWood;
+    floor.frozen = true;
+    kelmar::Solid *ground = kelmar::AddSolid(&w.scene, CdxPlaneCreate(), floor);
     ground->type = 3;
     double tm[4][4];
     const double at[3] = {0, 0, 4.999};
