@@ -1,7 +1,7 @@
 #include "CdxTestShapes.h"
 
-#include "CdxGeometryRecord.h"
-#include "CdxModelRecord.h"
+#include "framework/CdxGeometryRecord.h"
+#include "framework/CdxModelRecord.h"
 
 #include <kelmar/PxMath.h>
 #include <kelmar/PxMemory.h>
