@@ -137,8 +137,7 @@ void GetBSphereFn(CdxGeometryID geometry, PxVector3 centre, PxReal *radius)
 
 // The farthest of the elements' support points; the composite origin when
 // it has none.
-void MaximumPointFn(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 direction,
-                    PxVector3 point)
+void MaximumPointFn(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 direction, PxVector3 point)
 {
     CdxCompositeGeometry *c = Record(geometry);
     PxReal farthest = -DBL_MAX;
@@ -156,8 +155,7 @@ void MaximumPointFn(CdxGeometryID geometry, const PxMatrix4 transform, const PxV
     }
 }
 
-int16_t GetMassPropertiesFn(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia,
-                            PxReal *volume)
+int16_t GetMassPropertiesFn(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia, PxReal *volume)
 {
     PxReal mass;
     return CdxCompositeGetMassPropertiesAndMass(geometry, relTransform, inertia, volume, &mass);
@@ -177,8 +175,8 @@ CdxGeometryTypeID CdxCompositeRegisterType(void)
 {
     if (gCompositeTypeId >= 0) return gCompositeTypeId;
     if (!CdxIsInitialized()) return -1;
-    gCompositeTypeId = CdxGeometryRegisterType("CdxComposite", DestroyFn, GetAABBFn, GetXYAABBFn,
-                                               GetBSphereFn, MaximumPointFn, GetMassPropertiesFn);
+    gCompositeTypeId = CdxGeometryRegisterType("CdxComposite", DestroyFn, GetAABBFn, GetXYAABBFn, GetBSphereFn,
+                                               MaximumPointFn, GetMassPropertiesFn);
     // Type numbers are handed out again after the next CdxInit.
     if (gCompositeTypeId >= 0) CdxRegisterTermAction(ForgetType);
     return gCompositeTypeId;
@@ -193,7 +191,8 @@ CdxGeometryID CdxCompositeGeometryCreate(int maxElements)
 {
     if (gCompositeTypeId < 0 || maxElements < 0) return nullptr;
     size_t slots = static_cast<size_t>(maxElements > 0 ? maxElements : 1);
-    CdxCompositeGeometry *c = static_cast<CdxCompositeGeometry *>(PxMemoryAPI.createZeroed(sizeof(CdxCompositeGeometry)));
+    CdxCompositeGeometry *c = static_cast<CdxCompositeGeometry *>(
+        PxMemoryAPI.createZeroed(sizeof(CdxCompositeGeometry)));
     CdxModel **elements = static_cast<CdxModel **>(PxMemoryAPI.createZeroed(slots * sizeof(CdxModel *)));
     PxMatrix4 **relatives = static_cast<PxMatrix4 **>(PxMemoryAPI.createZeroed(slots * sizeof(PxMatrix4 *)));
     if (!c || !elements || !relatives) {
@@ -212,8 +211,7 @@ CdxGeometryID CdxCompositeGeometryCreate(int maxElements)
     return &c->header;
 }
 
-int CdxCompositeGeometryAddElement(CdxGeometryID geometry, CdxModelID element,
-                                   PxMatrix4 *relativeTransform)
+int CdxCompositeGeometryAddElement(CdxGeometryID geometry, CdxModelID element, PxMatrix4 *relativeTransform)
 {
     CdxCompositeGeometry *c = Record(geometry);
     if (!c || !element || !relativeTransform || !element->transform) return 0;

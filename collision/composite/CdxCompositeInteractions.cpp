@@ -73,8 +73,7 @@ void AdoptContacts(CdxContact *contacts, int count, CdxModel *element, bool exch
 }
 
 // Tests one element against other; appends to the buffer from used on.
-bool IntersectElement(CdxModel *element, CdxModel *other, CdxContact *free, int room, int &used,
-                      PxVector3 normalSum)
+bool IntersectElement(CdxModel *element, CdxModel *other, CdxContact *free, int room, int &used, PxVector3 normalSum)
 {
     CdxModelPair local;
     CdxModelPairReset(&local, element, other);
@@ -92,8 +91,8 @@ bool IntersectElement(CdxModel *element, CdxModel *other, CdxContact *free, int 
     return true;
 }
 
-int LineSegment(CdxModel *model, const PxVector3 p0, const PxVector3 p1, CdxModelFilterFn filter,
-                void *filterData, CdxLineSegResult *result)
+int LineSegment(CdxModel *model, const PxVector3 p0, const PxVector3 p1, CdxModelFilterFn filter, void *filterData,
+                CdxLineSegResult *result)
 {
     CdxCompositeGeometry *c = PlacedComposite(model);
     if (!c || !result || !p0 || !p1) return 0;
@@ -144,15 +143,15 @@ int CdxCompositeGenericIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     int used = 0;
     PxVector3 normalSum = {0.0, 0.0, 0.0};
     for (int i = 0; i < c->elementCount; ++i)
-        if (IntersectElement(c->elements[i], pair->model2, buffer.contacts() + used, buffer.capacity() - used,
-                             used, normalSum))
+        if (IntersectElement(c->elements[i], pair->model2, buffer.contacts() + used, buffer.capacity() - used, used,
+                             normalSum))
             result->touch = 1;
     if (!result->touch) return 0;
     PxV3Normalize(normalSum);
     PxV3Copy(result->normal, normalSum);
     int budget = std::min(result->contacts ? result->contactCapacity : 0, request->contactMaxCount);
-    result->contactCount = CdxContactSimplify(result->normal, buffer.contacts(), used, result->contacts,
-                                              budget, request->requestOption);
+    result->contactCount = CdxContactSimplify(result->normal, buffer.contacts(), used, result->contacts, budget,
+                                              request->requestOption);
     return 1;
 }
 
@@ -183,15 +182,13 @@ int CdxCompositeGenericApproximateDistance(CdxModelPair *pair, const CdxDistance
     return found;
 }
 
-int CdxCompositeLineSegment(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                            CdxLineSegResult *result)
+int CdxCompositeLineSegment(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result)
 {
     return LineSegment(model, p0, p1, nullptr, nullptr, result);
 }
 
-int CdxCompositeLineSegmentFiltered(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                                    CdxModelFilterFn filter, void *filterData,
-                                    CdxLineSegResult *result)
+int CdxCompositeLineSegmentFiltered(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxModelFilterFn filter,
+                                    void *filterData, CdxLineSegResult *result)
 {
     return LineSegment(model, p0, p1, filter, filterData, result);
 }

@@ -16,8 +16,7 @@ void AddPointMass(PxMatrix3 inertia, PxReal mass, const PxVector3 c, PxReal sign
 {
     PxReal lengthSquared = PxV3LengthSquared(c);
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            inertia[i][j] += sign * mass * ((i == j ? lengthSquared : 0.0) - c[i] * c[j]);
+        for (int j = 0; j < 3; ++j) inertia[i][j] += sign * mass * ((i == j ? lengthSquared : 0.0) - c[i] * c[j]);
 }
 
 void ZeroMatrix(PxMatrix3 m)

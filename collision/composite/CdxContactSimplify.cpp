@@ -18,7 +18,7 @@ namespace {
 // Single-precision thresholds widened to double.
 const PxReal kSamePositionSquared = static_cast<PxReal>(0.0001f); // length^2
 const PxReal kSameNormalDot = static_cast<PxReal>(0.9999f);
-const PxReal kCollinear = static_cast<PxReal>(0.0001f);          // length^2 (twice an area)
+const PxReal kCollinear = static_cast<PxReal>(0.0001f); // length^2 (twice an area)
 const int kLocalLinks = 64;
 
 struct CdxContactLink {
@@ -318,8 +318,8 @@ int Reduce(const PxReal *normal, CdxContact *candidates, int n, CdxContact *out,
 
 extern "C" {
 
-int CdxContactSimplify(const PxVector3 normal, CdxContact *candidates, int candidateCount,
-                       CdxContact *out, int maxOut, int option)
+int CdxContactSimplify(const PxVector3 normal, CdxContact *candidates, int candidateCount, CdxContact *out,
+                       int maxOut, int option)
 {
     if (!normal || !candidates || !out || candidateCount <= 0 || maxOut <= 0) return 0;
     if (candidateCount == 1) {
@@ -330,7 +330,8 @@ int CdxContactSimplify(const PxVector3 normal, CdxContact *candidates, int candi
     CdxContactLink localLinks[kLocalLinks];
     CdxContactLink *links = localLinks;
     if (m + 1 > kLocalLinks) {
-        links = static_cast<CdxContactLink *>(PxMemoryAPI.create(sizeof(CdxContactLink) * static_cast<size_t>(m + 1)));
+        links = static_cast<CdxContactLink *>(
+            PxMemoryAPI.create(sizeof(CdxContactLink) * static_cast<size_t>(m + 1)));
         if (!links) {
             links = localLinks; // short of memory: the largest budget the local links allow
             m = kLocalLinks - 1;
@@ -355,4 +356,3 @@ int CdxContactSimplifyBufferToResult(const PxVector3 normal, CdxContact *candida
 }
 
 } // extern "C"
-

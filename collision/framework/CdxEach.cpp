@@ -25,13 +25,12 @@ void CdxHelloEach(CdxModelPairContainer *container)
 void CdxGoodbyeEach(CdxModelPairContainer *container)
 {
     if (!container) return;
-    for (int i = container->goodbyeFirst; i < container->goodbyeEnd; ++i)
-        CdxGoodbye(container->array[i]);
+    for (int i = container->goodbyeFirst; i < container->goodbyeEnd; ++i) CdxGoodbye(container->array[i]);
 }
 
 int CdxIntersectEach(CdxModelPairContainer *container, CdxModelPairContainerIterator *iterator,
-                     CdxIntersectResult *results, int resultCapacity, int *resultCount,
-                     CdxContact *contactBuffer, int contactCapacity, int *contactsUsed)
+                     CdxIntersectResult *results, int resultCapacity, int *resultCount, CdxContact *contactBuffer,
+                     int contactCapacity, int *contactsUsed)
 {
     int written = 0;
     int used = 0;

@@ -41,8 +41,7 @@ extern "C" {
 int CdxInit(int geometryTypeCapacity, int modelCapacity)
 {
     if (gCdxFramework) return 0;
-    if (geometryTypeCapacity < 1 || geometryTypeCapacity > kMaxTypeCapacity || modelCapacity < 1)
-        return 0;
+    if (geometryTypeCapacity < 1 || geometryTypeCapacity > kMaxTypeCapacity || modelCapacity < 1) return 0;
     gCdxFramework = static_cast<CdxFramework *>(PxMemoryAPI.createZeroed(sizeof(CdxFramework)));
     if (!gCdxFramework) return 0;
     gCdxFramework->termActions = nullptr;
@@ -86,8 +85,7 @@ int CdxIsInitialized(void)
 int CdxRegisterTermAction(CdxTermAction action)
 {
     if (!gCdxFramework || !action) return 0;
-    CdxTermActionNode *node =
-        static_cast<CdxTermActionNode *>(PxMemoryAPI.create(sizeof(CdxTermActionNode)));
+    CdxTermActionNode *node = static_cast<CdxTermActionNode *>(PxMemoryAPI.create(sizeof(CdxTermActionNode)));
     if (!node) return 0;
     node->action = action;
     node->next = gCdxFramework->termActions;

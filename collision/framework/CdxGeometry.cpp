@@ -5,8 +5,7 @@
 #include <kelmar/CdxMessage.h>
 #include <kelmar/PxMemory.h>
 
-CdxGeometryRegistry gCdxGeometryRegistry = {0, 0, nullptr, nullptr, nullptr, nullptr,
-                                            nullptr, nullptr, nullptr};
+CdxGeometryRegistry gCdxGeometryRegistry = {0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
 namespace {
 
@@ -54,8 +53,8 @@ int CdxGeometryInit(int capacity)
     r.maximumPoint = AllocateTable<CdxGeometryMaximumPointFn>(capacity);
     r.getMassProperties = AllocateTable<CdxGeometryGetMassPropertiesFn>(capacity);
     r.name = AllocateTable<const char *>(capacity);
-    if (!r.destroy || !r.getAABB || !r.getXYAABB || !r.getBSphere || !r.maximumPoint ||
-        !r.getMassProperties || !r.name) {
+    if (!r.destroy || !r.getAABB || !r.getXYAABB || !r.getBSphere || !r.maximumPoint || !r.getMassProperties ||
+        !r.name) {
         FreeTables(r);
         return 0;
     }
@@ -83,10 +82,8 @@ void CdxSymmetrizeInertia(PxMatrix3 inertia)
 extern "C" {
 
 CdxGeometryTypeID CdxGeometryRegisterType(const char *name, CdxGeometryDestroyFn destroy,
-                                          CdxGeometryGetAABBFn getAABB,
-                                          CdxGeometryGetXYAABBFn getXYAABB,
-                                          CdxGeometryGetBSphereFn getBSphere,
-                                          CdxGeometryMaximumPointFn maximumPoint,
+                                          CdxGeometryGetAABBFn getAABB, CdxGeometryGetXYAABBFn getXYAABB,
+                                          CdxGeometryGetBSphereFn getBSphere, CdxGeometryMaximumPointFn maximumPoint,
                                           CdxGeometryGetMassPropertiesFn getMassProperties)
 {
     CdxGeometryRegistry &r = gCdxGeometryRegistry;
@@ -174,8 +171,7 @@ int CdxGeometryDestroy(CdxGeometryID geometry)
     return 1;
 }
 
-int CdxGeometryGetAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min,
-                       PxVector3 max)
+int CdxGeometryGetAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min, PxVector3 max)
 {
     int type = ValidType(geometry);
     if (type < 0 || !gCdxGeometryRegistry.getAABB[type] || !min || !max) return 0;
@@ -199,8 +195,8 @@ int CdxGeometryGetBSphere(CdxGeometryID geometry, PxVector3 centre, PxReal *radi
     return 1;
 }
 
-int CdxGeometryMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform,
-                            const PxVector3 direction, PxVector3 point)
+int CdxGeometryMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 direction,
+                            PxVector3 point)
 {
     int type = ValidType(geometry);
     if (type < 0 || !gCdxGeometryRegistry.maximumPoint[type] || !direction || !point) return 0;
@@ -208,13 +204,11 @@ int CdxGeometryMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform,
     return 1;
 }
 
-int16_t CdxGeometryGetMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform,
-                                     PxMatrix3 inertia, PxReal *volume)
+int16_t CdxGeometryGetMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia,
+                                     PxReal *volume)
 {
     int type = ValidType(geometry);
-    if (type < 0 || !gCdxGeometryRegistry.getMassProperties[type] || !relTransform || !inertia ||
-        !volume)
-        return 0;
+    if (type < 0 || !gCdxGeometryRegistry.getMassProperties[type] || !relTransform || !inertia || !volume) return 0;
     int16_t status = gCdxGeometryRegistry.getMassProperties[type](geometry, relTransform, inertia, volume);
     CdxSymmetrizeInertia(inertia);
     return status;

@@ -9,7 +9,7 @@
 // parameters, e.g. struct CdxSphereRecord { CdxGeometry header; PxReal radius; }.
 struct CdxGeometry {
     CdxGeometryTypeID typeId;
-    PxReal bounds[6];  // x-min, x-max, y-min, y-max, z-min, z-max, cached by getAABB
+    PxReal bounds[6]; // x-min, x-max, y-min, y-max, z-min, z-max, cached by getAABB
 };
 
 // The registry: capacity and count of types and seven parallel arrays of

@@ -103,8 +103,7 @@ void CdxInteractionsCopy(const CdxInteractions *from, CdxInteractions *to)
 }
 
 int CdxInteractionTableSetElement(CdxGeometryTypeID typeA, CdxGeometryTypeID typeB,
-                                  const CdxInteractions *interactions,
-                                  CdxGetInteractionsFn getInteractionsFn)
+                                  const CdxInteractions *interactions, CdxGetInteractionsFn getInteractionsFn)
 {
     if (!interactions || !CheckRegistered(typeA, typeB)) return 0;
     WriteEntry(typeA, typeB, 0, interactions, getInteractionsFn);
@@ -112,14 +111,12 @@ int CdxInteractionTableSetElement(CdxGeometryTypeID typeA, CdxGeometryTypeID typ
     return 1;
 }
 
-CdxInteractionTableElement *CdxInteractionTableGetElementPtr(CdxGeometryTypeID typeA,
-                                                             CdxGeometryTypeID typeB)
+CdxInteractionTableElement *CdxInteractionTableGetElementPtr(CdxGeometryTypeID typeA, CdxGeometryTypeID typeB)
 {
     return Entry(typeA, typeB);
 }
 
-int CdxInteractionTableRegisterDistanceFn(CdxGeometryTypeID a, CdxGeometryTypeID b,
-                                          CdxDistanceFn fn)
+int CdxInteractionTableRegisterDistanceFn(CdxGeometryTypeID a, CdxGeometryTypeID b, CdxDistanceFn fn)
 {
     if (!CheckRegistered(a, b)) return 0;
     Entry(a, b)->interactions.distanceFn = fn;
@@ -141,11 +138,9 @@ CdxInteractions *CdxInteractionTableGetInteractions(CdxModelPair *pair, int *swa
     int localSwapped = 0;
     int *swappedOut = swapped ? swapped : &localSwapped;
     *swappedOut = 0;
-    if (!pair || !pair->model1 || !pair->model2 || !pair->model1->geometry ||
-        !pair->model2->geometry)
+    if (!pair || !pair->model1 || !pair->model2 || !pair->model1->geometry || !pair->model2->geometry)
         return NoInteractions();
-    CdxInteractionTableElement *entry =
-        Entry(pair->model1->geometry->typeId, pair->model2->geometry->typeId);
+    CdxInteractionTableElement *entry = Entry(pair->model1->geometry->typeId, pair->model2->geometry->typeId);
     if (!entry) return NoInteractions();
     *swappedOut = entry->swapped;
     if (entry->getInteractionsFn) {

@@ -6,9 +6,9 @@
 #include <kelmar/CdxInteractionTable.h>
 
 struct CdxInteractionTable {
-    int typeCapacity;                        // N
-    CdxInteractionTableElement *elements;    // N x N, entry (a, b) at a + b N
-    CdxLineSegIntersectFn *lineSegFns;       // N
+    int typeCapacity;                     // N
+    CdxInteractionTableElement *elements; // N x N, entry (a, b) at a + b N
+    CdxLineSegIntersectFn *lineSegFns;    // N
 };
 
 extern CdxInteractionTable gCdxInteractionTable;

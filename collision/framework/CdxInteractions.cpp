@@ -53,8 +53,7 @@ void ClearDistance(CdxModelPair *pair, CdxDistanceResult *result)
 
 // Runs a distance call with the models in the order its function was
 // registered for, and reports the result in the caller's order.
-template <typename Call>
-int InRegisteredOrder(CdxModelPair *pair, int swapped, CdxDistanceResult *result, Call call)
+template <typename Call> int InRegisteredOrder(CdxModelPair *pair, int swapped, CdxDistanceResult *result, Call call)
 {
     if (!swapped) return call(pair);
     CdxModelPair exchanged = *pair;
@@ -139,8 +138,7 @@ int CdxSafeTime(CdxModelPair *pair, PxReal maximumTime, CdxSafeTimeResult *resul
     result->pair = pair;
     result->safeTime = maximumTime;
     if (!HasModels(pair) || !pair->safeTimeFn) return 0;
-    if (HasVelocities(pair->model1) && HasVelocities(pair->model2))
-        pair->safeTimeFn(pair, maximumTime, result);
+    if (HasVelocities(pair->model1) && HasVelocities(pair->model2)) pair->safeTimeFn(pair, maximumTime, result);
     return 1;
 }
 
@@ -148,8 +146,7 @@ int CdxNearby(CdxModelPair *pair)
 {
     if (!HasModels(pair)) return 0;
     PxVector3 min1, max1, min2, max2;
-    if (!CdxModelGetAABB(pair->model1, min1, max1) || !CdxModelGetAABB(pair->model2, min2, max2))
-        return 0;
+    if (!CdxModelGetAABB(pair->model1, min1, max1) || !CdxModelGetAABB(pair->model2, min2, max2)) return 0;
     for (int axis = 0; axis < 3; ++axis)
         if (min1[axis] > max2[axis] || min2[axis] > max1[axis]) return 0;
     return 1;
@@ -171,8 +168,7 @@ int CdxDistance(CdxModelPair *pair, CdxDistanceResult *result)
     int swapped = 0;
     CdxInteractions *interactions = CdxInteractionTableGetInteractions(pair, &swapped);
     if (CdxDistanceFn distance = interactions->distanceFn)
-        return InRegisteredOrder(pair, swapped, result,
-                                 [&](CdxModelPair *p) { return distance(p, result); });
+        return InRegisteredOrder(pair, swapped, result, [&](CdxModelPair *p) { return distance(p, result); });
     if (CdxApproximateDistanceFn approximate = interactions->approximateDistanceFn) {
         CdxDistanceRequest request;
         CdxDistanceRequestInit(&request);
@@ -182,8 +178,7 @@ int CdxDistance(CdxModelPair *pair, CdxDistanceResult *result)
     return 0;
 }
 
-int CdxApproximateDistance(CdxModelPair *pair, const CdxDistanceRequest *request,
-                           CdxDistanceResult *result)
+int CdxApproximateDistance(CdxModelPair *pair, const CdxDistanceRequest *request, CdxDistanceResult *result)
 {
     if (!result) return 0;
     ClearDistance(pair, result);
@@ -195,8 +190,7 @@ int CdxApproximateDistance(CdxModelPair *pair, const CdxDistanceRequest *request
     CdxDistanceRequest defaultRequest;
     CdxDistanceRequestInit(&defaultRequest);
     const CdxDistanceRequest *used = request ? request : &defaultRequest;
-    return InRegisteredOrder(pair, swapped, result,
-                             [&](CdxModelPair *p) { return approximate(p, used, result); });
+    return InRegisteredOrder(pair, swapped, result, [&](CdxModelPair *p) { return approximate(p, used, result); });
 }
 
 void CdxSetHelloCallback(CdxHelloCallback fn, void *data)

@@ -49,12 +49,10 @@ extern "C" const CdxErrorDescription gCdxCoreErrorList[] = {
     {17, CdxSeverityFatal, kRepeat, "Invalid CdxRwBSPID."},
     {18, CdxSeverityFatal, kRepeat, "Expected non null transform pointer."},
     {19, CdxSeverityFatal, kRepeat, "SpaceUpdate called on unbuilt space.  Invoke SpaceBuild(),"},
-    {20, CdxSeverityFatal, kRepeat,
-     "Attempt to SetBody(), without Initializing dynamics bridge (BridgeInit(),),"},
+    {20, CdxSeverityFatal, kRepeat, "Attempt to SetBody(), without Initializing dynamics bridge (BridgeInit(),),"},
     {21, CdxSeverityFatal, kRepeat,
      "Failed to register new geometry type. Ensure sufficient number of geometries in CdxInit()."},
-    {22, CdxSeverityFatal, kRepeat,
-     "Invalid Intersect Result. Output contact array pointer must exist."},
+    {22, CdxSeverityFatal, kRepeat, "Invalid Intersect Result. Output contact array pointer must exist."},
     {23, CdxSeverityFatal, kRepeat, "Invalid Intersect Request (%s),."},
     {24, CdxSeverityFatal, kRepeat,
      "Out of memory for CdxModelPairs in CdxSpace. Resizing not implemented. Please use a larger "
@@ -66,8 +64,7 @@ extern "C" const CdxErrorDescription gCdxCoreErrorList[] = {
     {27, CdxSeverityWarning, kRepeat,
      "Ran out of contact in pool, a larger buffer can be set using the function "
      "CdxIntersectSetContactBufferSize(size), "},
-    {28, CdxSeverityWarning, kRepeat,
-     "No memory for adding more triangles - CdxTriangleMeshAddTriangle(),"},
+    {28, CdxSeverityWarning, kRepeat, "No memory for adding more triangles - CdxTriangleMeshAddTriangle(),"},
     {29, CdxSeverityWarning, kRepeat, "CdxTriangleMeshAddTriangle(): degenerate triangle ignored! "},
     {30, CdxSeverityWarning, kRepeat, "TriangleMesh has no triangles, cannot build triangle mesh."},
     {31, CdxSeverityFatal, kRepeat,
@@ -92,11 +89,9 @@ extern "C" const CdxErrorDescription gCdxCoreErrorList[] = {
     {39, CdxSeverityWarning, kRepeat,
      "Attempt to use a state-query function while CdxSpaceIsChanging() is true. Call "
      "CdxSpaceEndChanges() first. Function name: "},
-    {40, CdxSeverityWarning, kRepeat,
-     "CdxModelDestroy: model being destroyed while still in an CdxSpace."},
+    {40, CdxSeverityWarning, kRepeat, "CdxModelDestroy: model being destroyed while still in an CdxSpace."},
     {41, CdxSeverityWarning, kRepeat, "CdxBoxBox: internal error due to invalid transform."},
-    {42, CdxSeverityWarning, kRepeat,
-     "CdxGeometryGetMassProperties: Inertia tensor matrix is non-symmetric."},
+    {42, CdxSeverityWarning, kRepeat, "CdxGeometryGetMassProperties: Inertia tensor matrix is non-symmetric."},
     {43, CdxSeverityFatal, kRepeat, "No error"},
 };
 
@@ -110,12 +105,8 @@ extern "C" void CdxError(const CdxErrorDescription *table, int code, const char 
     int length = std::snprintf(report, sizeof report, "Cdx: %s%s%s\n", message, text ? text : "", note);
     if (length >= kReportLength) report[kReportLength - 2] = '\n'; // a cut report still ends its line
     switch (row->severity) {
-    case CdxSeverityWarning:
-        PxWarning(kMessageLevel, "%s", report);
-        break;
-    case CdxSeverityInfo:
-        PxInfo(kMessageLevel, "%s", report);
-        break;
+    case CdxSeverityWarning: PxWarning(kMessageLevel, "%s", report); break;
+    case CdxSeverityInfo: PxInfo(kMessageLevel, "%s", report); break;
     default:
         // A fatal report ends the process even when an installed fatal
         // handler returns.

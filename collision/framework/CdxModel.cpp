@@ -73,8 +73,7 @@ void RotateInertia(PxMatrix3 inertia, const PxReal rotation[4][4])
 // Angular velocity that turns oldTm's axes into newTm's in timeStep: the
 // world rotation D with newAxes = oldAxes D is old^-1 new; its quaternion's
 // vector part is sin(angle/2) axis.
-void AngularVelocityOfMove(PxVector3 w, const PxReal oldTm[4][4], const PxReal newTm[4][4],
-                           PxReal timeStep)
+void AngularVelocityOfMove(PxVector3 w, const PxReal oldTm[4][4], const PxReal newTm[4][4], PxReal timeStep)
 {
     PxMatrix3 oldRotationT, newRotation, delta;
     for (int i = 0; i < 3; ++i)
@@ -98,8 +97,7 @@ void AngularVelocityOfMove(PxVector3 w, const PxReal oldTm[4][4], const PxReal n
 
 int CdxModelInit(int capacity)
 {
-    if (!PxPoolInit(&gCdxFramework->modelPool, capacity, static_cast<int>(sizeof(CdxModel)),
-                    kModelAlignment))
+    if (!PxPoolInit(&gCdxFramework->modelPool, capacity, static_cast<int>(sizeof(CdxModel)), kModelAlignment))
         return 0;
     PxPoolSetPoolName(&gCdxFramework->modelPool, "CdxModel");
     return 1;
@@ -311,8 +309,7 @@ void CdxModelGetRelativeTransformPtrs(CdxModelID model, PxMatrix4 **relative, Px
 
 void CdxModelCompoundTransforms(CdxModelID model)
 {
-    if (!model || !model->transform || !model->relativeTransform || !model->referenceTransform)
-        return;
+    if (!model || !model->transform || !model->relativeTransform || !model->referenceTransform) return;
     PxMatrix4TMCompound(*model->transform, *model->referenceTransform, *model->relativeTransform);
 }
 
@@ -396,14 +393,13 @@ int CdxModelMoveTo(CdxModelID model, const PxMatrix4 newTransform, PxReal timeSt
     return 1;
 }
 
-int16_t CdxModelGetMassProperties(CdxModelID model, PxMatrix4 comTransform, PxMatrix3 inertia,
-                                  PxReal *volume, PxReal *mass)
+int16_t CdxModelGetMassProperties(CdxModelID model, PxMatrix4 comTransform, PxMatrix3 inertia, PxReal *volume,
+                                  PxReal *mass)
 {
     if (!model || !model->geometry || !comTransform || !inertia || !volume || !mass) return 0;
     int16_t status;
     if (CdxModelIsComposite(model)) {
-        status = CdxCompositeGetMassPropertiesAndMass(model->geometry, comTransform, inertia, volume,
-                                                      mass);
+        status = CdxCompositeGetMassPropertiesAndMass(model->geometry, comTransform, inertia, volume, mass);
     } else {
         status = CdxGeometryGetMassProperties(model->geometry, comTransform, inertia, volume);
         if (!status) return 0;

@@ -126,8 +126,7 @@ int CdxModelPairContainerAddFrozen(CdxModelPairContainer *c, CdxModelPair *pair)
     return 1;
 }
 
-void CdxModelPairContainerIteratorInit(CdxModelPairContainerIterator *iterator,
-                                       CdxModelPairContainer *container)
+void CdxModelPairContainerIteratorInit(CdxModelPairContainerIterator *iterator, CdxModelPairContainer *container)
 {
     if (!iterator) return;
     iterator->container = container;

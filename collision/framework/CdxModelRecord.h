@@ -6,12 +6,12 @@
 #include <kelmar/CdxModel.h>
 
 struct CdxModel {
-    CdxGeometry *geometry;         // may be null
-    PxMatrix4 *transform;          // world transform, not owned
-    PxReal *linearVelocity;        // 3 reals, not owned, may be null
-    PxReal *angularVelocity;       // 3 reals, not owned, may be null
-    CdxModel *parent;              // composite this model is an element of
-    PxReal contactTolerance;       // length
+    CdxGeometry *geometry;   // may be null
+    PxMatrix4 *transform;    // world transform, not owned
+    PxReal *linearVelocity;  // 3 reals, not owned, may be null
+    PxReal *angularVelocity; // 3 reals, not owned, may be null
+    CdxModel *parent;        // composite this model is an element of
+    PxReal contactTolerance; // length
     void *userData;
     void *reserved;
     CdxSpace *space;               // null outside a space
@@ -24,7 +24,7 @@ struct CdxModel {
     int materialId;
     int requestId;
     int responseId;
-    const char *name;              // not owned
+    const char *name; // not owned
 };
 
 // The framework's model pool: first block of capacity models (CdxInit).

@@ -22,8 +22,7 @@ bool ValidId(int id)
 // index = j + i n - i(i+1)/2.
 CdxRequest *Entry(CdxuRequestTable *table, int a, int b)
 {
-    if (!table || !table->requests || a < 0 || b < 0 || a >= table->size || b >= table->size)
-        return nullptr;
+    if (!table || !table->requests || a < 0 || b < 0 || a >= table->size || b >= table->size) return nullptr;
     int i = std::min(a, b);
     int j = std::max(a, b);
     return &table->requests[j + i * table->size - i * (i + 1) / 2];
@@ -84,8 +83,7 @@ int CdxuRequestTableSetRequest(int a, int b, const CdxRequest *request)
 int CdxuRequestTableGetRequest(const CdxModelPair *pair, CdxRequest *request)
 {
     if (!pair || !pair->model1 || !pair->model2 || !request) return 0;
-    const CdxRequest *entry =
-        CdxuRequestTableGetRequestPtr(pair->model1->requestId, pair->model2->requestId);
+    const CdxRequest *entry = CdxuRequestTableGetRequestPtr(pair->model1->requestId, pair->model2->requestId);
     if (!entry) return 0;
     CdxRequestCopy(entry, request);
     return 1;

@@ -29,8 +29,7 @@ void listBSphere(CdxGeometryID geometry, PxVector3 centre, PxReal *radius)
     *radius = CxTriangleListRecord(geometry)->sphereRadius;
 }
 
-void listMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform,
-                      const PxVector3 direction, PxVector3 point)
+void listMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 direction, PxVector3 point)
 {
     CxShape shape;
     listShape(geometry, transform, &shape);
@@ -38,24 +37,22 @@ void listMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform,
 }
 
 // As a solid box of the bounding half-extents.
-int16_t listMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia,
-                           PxReal *volume)
+int16_t listMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia, PxReal *volume)
 {
     return CxPrimitiveBoxMass(CxTriangleListRecord(geometry)->radii, relTransform, inertia, volume);
 }
 
-}  // namespace
+} // namespace
 
-CdxGeometryID CdxTriangleListCreate(PxReal dx, PxReal dy, PxReal dz,
-                                    CdxTriangleListCallback callback)
+CdxGeometryID CdxTriangleListCreate(PxReal dx, PxReal dy, PxReal dz, CdxTriangleListCallback callback)
 {
     if (!callback) return nullptr;
     if (!CxPrimitiveValidLengths(dx, dy, dz)) {
         CxPrimitiveWarn("CdxTriangleListCreate", "the box lengths must be zero or positive");
         return nullptr;
     }
-    CdxTriangleListRecord *list = static_cast<CdxTriangleListRecord *>(CxPrimitiveCreate(
-        sizeof(CdxTriangleListRecord), gCdxTriangleListTypeId, "CdxTriangleListCreate"));
+    CdxTriangleListRecord *list = static_cast<CdxTriangleListRecord *>(
+        CxPrimitiveCreate(sizeof(CdxTriangleListRecord), gCdxTriangleListTypeId, "CdxTriangleListCreate"));
     if (!list) return nullptr;
     CxPrimitiveSetHalfExtents(list->radii, &list->sphereRadius, dx, dy, dz);
     list->callback = callback;
@@ -72,8 +69,7 @@ void CdxTriangleListSetBBDimensions(CdxGeometryID geometry, PxReal dx, PxReal dy
     CxPrimitiveSetHalfExtents(list->radii, &list->sphereRadius, dx, dy, dz);
 }
 
-void CdxTriangleListSetList(CdxGeometryID geometry, CdxUserTriangle *triangles, int capacity,
-                            void *userData)
+void CdxTriangleListSetList(CdxGeometryID geometry, CdxUserTriangle *triangles, int capacity, void *userData)
 {
     CdxTriangleListRecord *list = CxTriangleListRecord(geometry);
     if (!list || capacity < 0 || (capacity > 0 && !triangles)) {
@@ -85,8 +81,7 @@ void CdxTriangleListSetList(CdxGeometryID geometry, CdxUserTriangle *triangles, 
     list->userData = userData;
 }
 
-void CdxTriangleListGetList(CdxGeometryID geometry, CdxUserTriangle **triangles, int *capacity,
-                            void **userData)
+void CdxTriangleListGetList(CdxGeometryID geometry, CdxUserTriangle **triangles, int *capacity, void **userData)
 {
     CdxTriangleListRecord *list = CxTriangleListRecord(geometry);
     if (triangles) *triangles = list ? list->triangles : nullptr;
@@ -107,8 +102,11 @@ int CdxUserTriangleComputeNormal(CdxUserTriangle *triangle)
 
 CdxGeometryTypeID CdxTriangleListRegisterType(void)
 {
-    return CxPrimitiveRegister(&gCdxTriangleListTypeId, "CdxTriangleList", listAABB, listXYAABB,
-                               listBSphere, listMaximumPoint, listMassProperties);
+    return CxPrimitiveRegister(&gCdxTriangleListTypeId, "CdxTriangleList", listAABB, listXYAABB, listBSphere,
+                               listMaximumPoint, listMassProperties);
 }
 
-CdxGeometryTypeID CdxTriangleListGetTypeId(void) { return gCdxTriangleListTypeId; }
+CdxGeometryTypeID CdxTriangleListGetTypeId(void)
+{
+    return gCdxTriangleListTypeId;
+}

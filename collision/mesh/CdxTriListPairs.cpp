@@ -15,8 +15,7 @@ const int kBufferSize = 1000;
 
 // The triangles the callback wrote for the pair (at most the array's
 // capacity); 0 when the list has none.
-int fetchTriangles(CdxModelPair *pair, const CxPair *p, CdxTriangleListRecord *list,
-                   PxReal boundingRadius)
+int fetchTriangles(CdxModelPair *pair, const CxPair *p, CdxTriangleListRecord *list, PxReal boundingRadius)
 {
     if (!list->triangles || list->capacity <= 0) return 0;
     PxVector3 centre;
@@ -42,8 +41,8 @@ void worldTriangle(const CdxUserTriangle *t, const CxPair *p, CxShape *triangle)
 
 // Reduction over all triangles along the mean of their normals (the
 // deepest candidate's normal when they cancel).
-int finish(CdxIntersectResult *result, int touched, PxVector3 normalSum, CdxContact *buffer,
-           int count, const CdxRequest *typeDefault)
+int finish(CdxIntersectResult *result, int touched, PxVector3 normalSum, CdxContact *buffer, int count,
+           const CdxRequest *typeDefault)
 {
     if (!touched) return CxPairNoTouch(result);
     if (PxV3Normalize(normalSum) == 0.0 && count > 0) {
@@ -56,8 +55,8 @@ int finish(CdxIntersectResult *result, int touched, PxVector3 normalSum, CdxCont
     return 1;
 }
 
-int convexAgainstList(CdxModelPair *pair, CdxIntersectResult *result, const CxPair *p,
-                      const CxShape *shape, PxReal boundingRadius)
+int convexAgainstList(CdxModelPair *pair, CdxIntersectResult *result, const CxPair *p, const CxShape *shape,
+                      PxReal boundingRadius)
 {
     CdxTriangleListRecord *list = CxTriangleListRecord(p->model2->geometry);
     if (!list) return CxPairNoTouch(result);
@@ -70,8 +69,7 @@ int convexAgainstList(CdxModelPair *pair, CdxIntersectResult *result, const CxPa
         worldTriangle(&list->triangles[i], p, &triangle);
         PxVector3 normal;
         int first = count;
-        if (!CxConvexTriangleContacts(shape, &triangle, p->eps, normal, buffer, kBufferSize, &count))
-            continue;
+        if (!CxConvexTriangleContacts(shape, &triangle, p->eps, normal, buffer, kBufferSize, &count)) continue;
         touched = 1;
         PxV3Add(normalSum, normalSum, normal);
         for (int k = first; k < count; ++k) buffer[k].element2 = i;
@@ -79,7 +77,7 @@ int convexAgainstList(CdxModelPair *pair, CdxIntersectResult *result, const CxPa
     return finish(result, touched, normalSum, buffer, count, &kConvexRequest);
 }
 
-}  // namespace
+} // namespace
 
 int CdxSphereTriangleListIntersect(CdxModelPair *pair, CdxIntersectResult *result)
 {
@@ -95,8 +93,7 @@ int CdxSphereTriangleListIntersect(CdxModelPair *pair, CdxIntersectResult *resul
     for (int i = 0; i < triangles && count < kBufferSize; ++i) {
         CxShape triangle;
         worldTriangle(&list->triangles[i], &p, &triangle);
-        if (!CxSphereTriangleContact(p.tm1[3], sphere->radius, &triangle, p.eps, &buffer[count]))
-            continue;
+        if (!CxSphereTriangleContact(p.tm1[3], sphere->radius, &triangle, p.eps, &buffer[count])) continue;
         buffer[count].element2 = i;
         PxV3Add(normalSum, normalSum, buffer[count].normal);
         ++count;

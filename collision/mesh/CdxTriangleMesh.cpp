@@ -19,13 +19,22 @@ void registerPair(CdxGeometryTypeID other, CdxIntersectFn intersect)
     CdxInteractionTableSetElement(gCxTriangleMeshTypeId, other, &interactions, nullptr);
 }
 
-}  // namespace
+} // namespace
 
-CdxGeometryTypeID CdxTriangleMeshRegisterType(void) { return CxTriangleMeshRegisterType(); }
+CdxGeometryTypeID CdxTriangleMeshRegisterType(void)
+{
+    return CxTriangleMeshRegisterType();
+}
 
-CdxGeometryTypeID CdxTriangleMeshGetTypeId(void) { return gCxTriangleMeshTypeId; }
+CdxGeometryTypeID CdxTriangleMeshGetTypeId(void)
+{
+    return gCxTriangleMeshTypeId;
+}
 
-const char *CdxTriangleMeshGetTypeName(void) { return kTypeName; }
+const char *CdxTriangleMeshGetTypeName(void)
+{
+    return kTypeName;
+}
 
 void CdxTriangleMeshRegisterInteractions(void)
 {
@@ -48,10 +57,12 @@ CdxGeometryID CdxTriangleMeshCreateWithOptions(int maxTriangles, const int *opti
     return CxTriangleMeshCreate(maxTriangles, options ? *options : 0);
 }
 
-void CdxTriangleMeshDestroy(CdxGeometryID mesh) { CxTriangleMeshDestroy(mesh); }
+void CdxTriangleMeshDestroy(CdxGeometryID mesh)
+{
+    CxTriangleMeshDestroy(mesh);
+}
 
-void CdxTriangleMeshSetDestroyCallback(CdxGeometryID mesh, CdxTriangleMeshDestroyCallback fn,
-                                       void *data)
+void CdxTriangleMeshSetDestroyCallback(CdxGeometryID mesh, CdxTriangleMeshDestroyCallback fn, void *data)
 {
     if (CxTriangleMesh *m = CxTriangleMeshRecord(mesh)) {
         m->destroyCallback = fn;
@@ -64,9 +75,15 @@ int CdxTriangleMeshAddTriangle(CdxGeometryID mesh, PxReal *a, PxReal *b, PxReal 
     return CxTriangleMeshAddTriangle(mesh, a, b, c);
 }
 
-int CdxTriangleMeshBuild(CdxGeometryID mesh) { return CxTriangleMeshBuild(mesh); }
+int CdxTriangleMeshBuild(CdxGeometryID mesh)
+{
+    return CxTriangleMeshBuild(mesh);
+}
 
-int CdxTriangleMeshIsBuilt(CdxGeometryID mesh) { return CxTriangleMeshBuilt(mesh) != nullptr; }
+int CdxTriangleMeshIsBuilt(CdxGeometryID mesh)
+{
+    return CxTriangleMeshBuilt(mesh) != nullptr;
+}
 
 void CdxTriangleMeshSetMinAreaThreshold(CdxGeometryID mesh, PxReal area)
 {
@@ -111,8 +128,7 @@ int CdxTriangleMeshGetTriangleCount(CdxGeometryID mesh)
     return m ? m->triangleCount : 0;
 }
 
-int CdxTriangleMeshGetTriangleVertexPtrs(CdxGeometryID mesh, int index, PxReal **a, PxReal **b,
-                                         PxReal **c)
+int CdxTriangleMeshGetTriangleVertexPtrs(CdxGeometryID mesh, int index, PxReal **a, PxReal **b, PxReal **c)
 {
     CxTriangleMesh *m = CxTriangleMeshRecord(mesh);
     if (!m || index < 0 || index >= m->triangleCount) return 0;
@@ -150,8 +166,7 @@ int CdxTriangleMeshIsClosed(CdxGeometryID mesh)
     return m ? m->closed : 0;
 }
 
-void CdxTriangleMeshGetAABB(CdxGeometryID mesh, const PxMatrix4 transform, PxVector3 min,
-                            PxVector3 max)
+void CdxTriangleMeshGetAABB(CdxGeometryID mesh, const PxMatrix4 transform, PxVector3 min, PxVector3 max)
 {
     if (min && max) CxTriangleMeshGetAABB(mesh, transform, min, max);
 }
@@ -161,8 +176,8 @@ void CdxTriangleMeshGetBSphere(CdxGeometryID mesh, PxVector3 centre, PxReal *rad
     if (centre && radius) CxTriangleMeshGetBSphere(mesh, centre, radius);
 }
 
-int16_t CdxTriangleMeshGetMassProperties(CdxGeometryID mesh, PxMatrix4 relTransform,
-                                         PxMatrix3 inertia, PxReal *volume)
+int16_t CdxTriangleMeshGetMassProperties(CdxGeometryID mesh, PxMatrix4 relTransform, PxMatrix3 inertia,
+                                         PxReal *volume)
 {
     if (!relTransform || !inertia || !volume) return 0;
     return CxTriangleMeshGetMassProperties(mesh, relTransform, inertia, volume);

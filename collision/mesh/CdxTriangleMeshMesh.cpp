@@ -10,8 +10,7 @@ namespace {
 // Summed normals shorter than this are left as they are.
 const PxReal kShortNormal = 1e-7;
 
-int beginMeshPair(CdxModelPair *pair, CdxIntersectResult *result, CxPair *p, CxTriangleMesh **a,
-                  CxTriangleMesh **b)
+int beginMeshPair(CdxModelPair *pair, CdxIntersectResult *result, CxPair *p, CxTriangleMesh **a, CxTriangleMesh **b)
 {
     if (!CxPairBegin(pair, result, p)) return 0;
     *a = CxTriangleMeshBuilt(p->model1->geometry);
@@ -34,8 +33,8 @@ void pairNormal(const CxMeshMeshQuery *q, int small, PxVector3 normal)
 
 // Held contacts to the result: normals normalised (or the shared one),
 // separations averaged over their merges, all carried into the world.
-void writeContacts(const CxMeshMeshQuery *q, int shareNormal, const PxVector3 shared,
-                   const PxReal tm[4][4], CdxIntersectResult *result)
+void writeContacts(const CxMeshMeshQuery *q, int shareNormal, const PxVector3 shared, const PxReal tm[4][4],
+                   CdxIntersectResult *result)
 {
     for (int i = 0; i < q->heldCount; ++i) {
         const CxHeldContact *h = &q->held[i];
@@ -93,7 +92,7 @@ void closestNodes(ClosestSearch *s, const BVNode *na, const BVNode *nb)
     }
 }
 
-}  // namespace
+} // namespace
 
 int CdxTriangleMeshTriangleMeshIntersect(CdxModelPair *pair, CdxIntersectResult *result)
 {
@@ -116,8 +115,7 @@ int CdxTriangleMeshTriangleMeshIntersect(CdxModelPair *pair, CdxIntersectResult 
     return 1;
 }
 
-int CdxTriangleMeshTriangleMeshGetIntersectingTriangles(CdxModelPair *pair, int *pairs,
-                                                        int capacity)
+int CdxTriangleMeshTriangleMeshGetIntersectingTriangles(CdxModelPair *pair, int *pairs, int capacity)
 {
     CdxIntersectResult scratch = {};
     CxPair p;
@@ -131,8 +129,8 @@ int CdxTriangleMeshTriangleMeshGetIntersectingTriangles(CdxModelPair *pair, int 
     return q.pairCount;
 }
 
-int CdxTriangleMeshTriangleMeshGetClosestTriangles(CdxModelPair *pair, int *triangle1,
-                                                   int *triangle2, PxReal *distance)
+int CdxTriangleMeshTriangleMeshGetClosestTriangles(CdxModelPair *pair, int *triangle1, int *triangle2,
+                                                   PxReal *distance)
 {
     CdxIntersectResult scratch = {};
     CxPair p;

@@ -58,8 +58,7 @@ void contactsToWorld(CdxContact *contacts, int count, const PxReal tm[4][4])
     }
 }
 
-int meshPrimitiveIntersect(CdxModelPair *pair, CdxIntersectResult *result,
-                           const CdxRequest *typeDefault)
+int meshPrimitiveIntersect(CdxModelPair *pair, CdxIntersectResult *result, const CdxRequest *typeDefault)
 {
     CxPair p;
     if (!CxPairBegin(pair, result, &p)) return 0;
@@ -80,12 +79,12 @@ int meshPrimitiveIntersect(CdxModelPair *pair, CdxIntersectResult *result,
     PxV3Copy(result->normal, normal);
     contactsToWorld(buffer, q.count, p.tm1);
     const CdxRequest *request = pair->request ? pair->request : typeDefault;
-    result->contactCount =
-        CdxContactSimplify(normal, buffer, q.count, result->contacts, budget, request->requestOption);
+    result->contactCount = CdxContactSimplify(normal, buffer, q.count, result->contacts, budget,
+                                              request->requestOption);
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 int CdxTriangleMeshPlaneIntersect(CdxModelPair *pair, CdxIntersectResult *result)
 {
@@ -107,8 +106,7 @@ int CdxTriangleMeshCylinderIntersect(CdxModelPair *pair, CdxIntersectResult *res
     return meshPrimitiveIntersect(pair, result, &kConvexRequest);
 }
 
-int CdxTriangleMeshPrimitiveGetIntersectingTriangle(CdxModelPair *pair, int *triangles,
-                                                    int capacity)
+int CdxTriangleMeshPrimitiveGetIntersectingTriangle(CdxModelPair *pair, int *triangles, int capacity)
 {
     CdxIntersectResult scratch = {};
     CxPair p;

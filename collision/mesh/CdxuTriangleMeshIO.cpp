@@ -75,15 +75,14 @@ char *nextToken(char **cursor)
 struct ObjReader {
     const char *fileName;
     int lineNumber;
-    char *lineCopy;     // the line as read, for messages
-    PxArray vertices;   // 3 reals per vertex, as read
-    PxArray corners;    // 3 raw vertex numbers (0-based) per triangle
+    char *lineCopy;   // the line as read, for messages
+    PxArray vertices; // 3 reals per vertex, as read
+    PxArray corners;  // 3 raw vertex numbers (0-based) per triangle
     int failed;
 
     void fail(const char *what)
     {
-        PxFatalError(kFileLevel, "%s: %s: %s\nFile %s, line %d.\n", kReader, what, lineCopy,
-                     fileName, lineNumber);
+        PxFatalError(kFileLevel, "%s: %s: %s\nFile %s, line %d.\n", kReader, what, lineCopy, fileName, lineNumber);
         failed = 1;
     }
 
@@ -154,7 +153,10 @@ struct ObjReader {
     }
 };
 
-void freeVertexArray(CdxGeometryID, void *data) { PxMemoryAPI.destroy(data); }
+void freeVertexArray(CdxGeometryID, void *data)
+{
+    PxMemoryAPI.destroy(data);
+}
 
 // Numbers the raw vertices by their distinct coordinates (first appearance
 // first) and returns the distinct count, or -1 when memory is short.
@@ -186,8 +188,7 @@ CdxGeometryID makeMesh(const ObjReader *reader)
     int *numbers = static_cast<int *>(PxMemoryAPI.create(sizeof(int) * (size_t)(rawCount + 1)));
     if (!numbers) return nullptr;
     int distinct = shareVertices(raw, rawCount, numbers);
-    PxReal *shared = distinct > 0 ? static_cast<PxReal *>(
-                                        PxMemoryAPI.create(3 * sizeof(PxReal) * (size_t)distinct))
+    PxReal *shared = distinct > 0 ? static_cast<PxReal *>(PxMemoryAPI.create(3 * sizeof(PxReal) * (size_t)distinct))
                                   : nullptr;
     CdxGeometryID mesh = shared ? CxTriangleMeshCreate(triangles, 0) : nullptr;
     if (!mesh) {
@@ -198,8 +199,8 @@ CdxGeometryID makeMesh(const ObjReader *reader)
     for (int i = 0; i < rawCount; ++i) PxV3Copy(shared + 3 * numbers[i], raw + 3 * i);
     const int *corner = static_cast<const int *>(reader->corners.data);
     for (int t = 0; t < triangles; ++t, corner += 3)
-        CxTriangleMeshAddTriangle(mesh, shared + 3 * numbers[corner[0]],
-                                  shared + 3 * numbers[corner[1]], shared + 3 * numbers[corner[2]]);
+        CxTriangleMeshAddTriangle(mesh, shared + 3 * numbers[corner[0]], shared + 3 * numbers[corner[1]],
+                                  shared + 3 * numbers[corner[2]]);
     PxMemoryAPI.destroy(numbers);
     CdxTriangleMeshSetVertexArray(mesh, shared, distinct);
     CdxTriangleMeshSetDestroyCallback(mesh, freeVertexArray, shared);
@@ -258,20 +259,19 @@ int writeMesh(PxStream *stream, const CxTriangleMesh *mesh)
     int ok = writeText(stream, "# %d triangles\n", mesh->triangleCount) &&
              writeVertices(stream, mesh, numbers, &distinct);
     for (int t = 0; t < mesh->triangleCount && ok; ++t)
-        ok = writeText(stream, "f %d %d %d\n", numbers[3 * t], numbers[3 * t + 1],
-                       numbers[3 * t + 2]);
+        ok = writeText(stream, "f %d %d %d\n", numbers[3 * t], numbers[3 * t + 1], numbers[3 * t + 2]);
     PxMemoryAPI.destroy(numbers);
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 unsigned int CdxuTriangleMeshVectorHashFn(const void *key, unsigned int size)
 {
     const PxReal *v = static_cast<const PxReal *>(key);
-    uint64_t h = 1469598103934665603ull;  // FNV-1a over the coordinates' bits
+    uint64_t h = 1469598103934665603ull; // FNV-1a over the coordinates' bits
     for (int k = 0; k < 3; ++k) {
-        PxReal x = v[k] == 0.0 ? 0.0 : v[k];  // -0 and 0 are the same vertex
+        PxReal x = v[k] == 0.0 ? 0.0 : v[k]; // -0 and 0 are the same vertex
         uint64_t bits;
         memcpy(&bits, &x, sizeof bits);
         for (int byte = 0; byte < 8; ++byte) {

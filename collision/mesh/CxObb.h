@@ -35,13 +35,10 @@ struct ObbFinder {
     // Box around the triangles indices[0..count) of mesh. One triangle gives
     // a flat box in its plane; more give the axes of the area-weighted
     // covariance of their surfaces, refined when fitTighter is set.
-    static void process(const CxTriangleMesh *mesh, CxObb *box, const int *indices, int count,
-                        int fitTighter);
+    static void process(const CxTriangleMesh *mesh, CxObb *box, const int *indices, int count, int fitTighter);
     // The axis-aligned box of the triangles' vertices.
-    static void processAxisAligned(const CxTriangleMesh *mesh, CxObb *box, const int *indices,
-                                   int count);
-    static void computeObbOneTriangle(const PxReal *a, const PxReal *b, const PxReal *c,
-                                      CxObb *box);
+    static void processAxisAligned(const CxTriangleMesh *mesh, CxObb *box, const int *indices, int count);
+    static void computeObbOneTriangle(const PxReal *a, const PxReal *b, const PxReal *c, CxObb *box);
 };
 
 // Turns the box about each of its axes while that shrinks the area of its
@@ -67,8 +64,7 @@ PxReal CxObbSeparation(const CxObb *a, const CxObb *b, const BVTransform *bToA);
 int CxObbAbovePlane(const CxObb *box, const PxVector3 n, const PxVector3 p, PxReal margin);
 // Narrows [t0, t1] to the part of the segment p + t d inside the box; 0
 // when the segment misses it.
-int CxObbSegmentClip(const CxObb *box, const PxVector3 p, const PxVector3 d, PxReal *t0,
-                     PxReal *t1);
+int CxObbSegmentClip(const CxObb *box, const PxVector3 p, const PxVector3 d, PxReal *t0, PxReal *t1);
 // Largest value of dot(x, d) over the box.
 PxReal CxObbSupportValue(const CxObb *box, const PxVector3 d);
 // The box's eight corners.

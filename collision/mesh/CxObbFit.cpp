@@ -93,8 +93,8 @@ void surfaceCovariance(const CxTriangleMesh *mesh, const int *indices, int count
         PxV3AddScaled(mean, mean, centroid, area2);
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j)
-                sum[i][j] += area2 * (9.0 * centroid[i] * centroid[j] + p[0][i] * p[0][j] +
-                                      p[1][i] * p[1][j] + p[2][i] * p[2][j]);
+                sum[i][j] += area2 * (9.0 * centroid[i] * centroid[j] + p[0][i] * p[0][j] + p[1][i] * p[1][j] +
+                                      p[2][i] * p[2][j]);
     }
     totalArea += kAreaGuard;
     PxV3Scale(mean, mean, 1.0 / totalArea);
@@ -103,8 +103,8 @@ void surfaceCovariance(const CxTriangleMesh *mesh, const int *indices, int count
 }
 
 // Full extent of the triangles' vertices along u and along v.
-PxReal crossSectionArea(const CxTriangleMesh *mesh, const int *indices, int count, int stride,
-                        const PxVector3 u, const PxVector3 v)
+PxReal crossSectionArea(const CxTriangleMesh *mesh, const int *indices, int count, int stride, const PxVector3 u,
+                        const PxVector3 v)
 {
     PxReal loU = DBL_MAX, hiU = -DBL_MAX, loV = DBL_MAX, hiV = -DBL_MAX;
     for (int n = 0; n < count; n += stride)
@@ -130,7 +130,7 @@ void turnPair(const PxVector3 u, const PxVector3 v, PxReal angle, PxVector3 outU
     }
 }
 
-}  // namespace
+} // namespace
 
 void CxObbSortAxes(CxObb *box)
 {
@@ -238,8 +238,7 @@ void ObbFinder::computeObbOneTriangle(const PxReal *a, const PxReal *b, const Px
     CxObbSortAxes(box);
 }
 
-void ObbFinder::processAxisAligned(const CxTriangleMesh *mesh, CxObb *box, const int *indices,
-                                   int count)
+void ObbFinder::processAxisAligned(const CxTriangleMesh *mesh, CxObb *box, const int *indices, int count)
 {
     PxMatrix3 identity;
     PxM3Identity(identity);
@@ -247,13 +246,11 @@ void ObbFinder::processAxisAligned(const CxTriangleMesh *mesh, CxObb *box, const
     CxObbFitExtents(mesh, box, indices, count);
 }
 
-void ObbFinder::process(const CxTriangleMesh *mesh, CxObb *box, const int *indices, int count,
-                        int fitTighter)
+void ObbFinder::process(const CxTriangleMesh *mesh, CxObb *box, const int *indices, int count, int fitTighter)
 {
     if (count == 1) {
         int t = indices[0];
-        computeObbOneTriangle(CxMeshVertex(mesh, t, 0), CxMeshVertex(mesh, t, 1),
-                              CxMeshVertex(mesh, t, 2), box);
+        computeObbOneTriangle(CxMeshVertex(mesh, t, 0), CxMeshVertex(mesh, t, 1), CxMeshVertex(mesh, t, 2), box);
         return;
     }
     PxMatrix3 cov, vectors;
@@ -270,6 +267,5 @@ void ObbFinder::process(const CxTriangleMesh *mesh, CxObb *box, const int *indic
         PxV3Cross(box->axes[1], box->axes[2], box->axes[0]);
         CxObbFitExtents(mesh, box, indices, count);
     }
-    if (fitTighter && gCxObbFitTighter && count >= kTighterMinimum)
-        CdxObbFitTighter(mesh, box, indices, count);
+    if (fitTighter && gCxObbFitTighter && count >= kTighterMinimum) CdxObbFitTighter(mesh, box, indices, count);
 }

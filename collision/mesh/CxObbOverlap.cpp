@@ -14,8 +14,7 @@ const PxReal kParallelLength2 = 1e-12;
 
 // Box b carried into a's frame, then expressed along a's axes: the
 // rotation R[i][j] = a_i . b_j and the centre offset t along a's axes.
-void relativeFrame(const CxObb *a, const CxObb *b, const BVTransform *bToA, PxReal R[3][3],
-                   PxVector3 t)
+void relativeFrame(const CxObb *a, const CxObb *b, const BVTransform *bToA, PxReal R[3][3], PxVector3 t)
 {
     PxVector3 axisB[3], centreB, offset;
     for (int j = 0; j < 3; ++j) bToA->applyDirection(axisB[j], b->axes[j]);
@@ -27,7 +26,7 @@ void relativeFrame(const CxObb *a, const CxObb *b, const BVTransform *bToA, PxRe
     }
 }
 
-}  // namespace
+} // namespace
 
 void BVTransform::thisIsFirstThenInverseSecond(const PxMatrix4 a, const PxMatrix4 b)
 {
@@ -127,8 +126,7 @@ int CxObbAbovePlane(const CxObb *box, const PxVector3 n, const PxVector3 p, PxRe
     return lowest - PxV3Dot(p, n) > margin;
 }
 
-int CxObbSegmentClip(const CxObb *box, const PxVector3 p, const PxVector3 d, PxReal *t0,
-                     PxReal *t1)
+int CxObbSegmentClip(const CxObb *box, const PxVector3 p, const PxVector3 d, PxReal *t0, PxReal *t1)
 {
     PxVector3 offset;
     PxV3Sub(offset, p, box->centre);

@@ -18,10 +18,9 @@ int outsideWall(const PxVector3 a[3], const PxVector3 origin, const PxVector3 in
     return 1;
 }
 
-}  // namespace
+} // namespace
 
-int CxSODistTriUnderFace(const PxVector3 a[3], const PxVector3 b[3], const PxVector3 nb,
-                         PxReal *height)
+int CxSODistTriUnderFace(const PxVector3 a[3], const PxVector3 b[3], const PxVector3 nb, PxReal *height)
 {
     PxVector3 inward[3];
     for (int e = 0; e < 3; ++e) {
@@ -51,16 +50,14 @@ int CxSODistTriUnderFace(const PxVector3 a[3], const PxVector3 b[3], const PxVec
     return 1;
 }
 
-void CxSODistTriTri(const PxVector3 a[3], const PxVector3 na, const PxVector3 b[3],
-                    const PxVector3 nb, CxSODist *out)
+void CxSODistTriTri(const PxVector3 a[3], const PxVector3 na, const PxVector3 b[3], const PxVector3 nb, CxSODist *out)
 {
     out->aUnderB = out->bUnderA = 0.0;
     out->aOverB = CxSODistTriUnderFace(a, b, nb, &out->aUnderB);
     out->bOverA = CxSODistTriUnderFace(b, a, na, &out->bUnderA);
 }
 
-PxReal CxSODistTriTriClosest(const PxVector3 a[3], const PxVector3 b[3], PxVector3 pointA,
-                             PxVector3 pointB)
+PxReal CxSODistTriTriClosest(const PxVector3 a[3], const PxVector3 b[3], PxVector3 pointA, PxVector3 pointB)
 {
     PxReal best = DBL_MAX;
     PxVector3 nearest;
@@ -88,8 +85,7 @@ PxReal CxSODistTriTriClosest(const PxVector3 a[3], const PxVector3 b[3], PxVecto
         for (int j = 0; j < 3; ++j) {
             PxReal s, t;
             PxVector3 ca, cb;
-            PxReal d2 = CxClosestPointsSegmentSegment(a[i], a[(i + 1) % 3], b[j], b[(j + 1) % 3], &s,
-                                                      &t, ca, cb);
+            PxReal d2 = CxClosestPointsSegmentSegment(a[i], a[(i + 1) % 3], b[j], b[(j + 1) % 3], &s, &t, ca, cb);
             if (d2 < best) {
                 best = d2;
                 PxV3Copy(pointA, ca);

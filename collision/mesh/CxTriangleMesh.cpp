@@ -42,8 +42,8 @@ int resizeTriangles(CxTriangleMesh *mesh, int capacity)
 void reportDegenerate(const PxReal *a, const PxReal *b, const PxReal *c, PxReal area)
 {
     char text[400];
-    snprintf(text, sizeof text, "\n[(%g, %g, %g), (%g, %g, %g), (%g, %g, %g)] area %g", a[0], a[1],
-             a[2], b[0], b[1], b[2], c[0], c[1], c[2], area);
+    snprintf(text, sizeof text, "\n[(%g, %g, %g), (%g, %g, %g), (%g, %g, %g)] area %g", a[0], a[1], a[2], b[0], b[1],
+             b[2], c[0], c[1], c[2], area);
     CdxError(gCdxCoreErrorList, CdxErrMeshDegenerateTriangle, text);
 }
 
@@ -61,7 +61,7 @@ int buildTree(CxTriangleMesh *mesh)
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 void CxTriangleMeshComputeBounds(CxTriangleMesh *mesh)
 {
@@ -89,8 +89,7 @@ void CxTriangleMeshComputeBounds(CxTriangleMesh *mesh)
 
 CxTriangleMesh *CxTriangleMeshRecord(CdxGeometryID geometry)
 {
-    if (!geometry || gCxTriangleMeshTypeId < 0 || geometry->typeId != gCxTriangleMeshTypeId)
-        return nullptr;
+    if (!geometry || gCxTriangleMeshTypeId < 0 || geometry->typeId != gCxTriangleMeshTypeId) return nullptr;
     return reinterpret_cast<CxTriangleMesh *>(geometry);
 }
 
@@ -111,12 +110,10 @@ void CxTriangleCross(const PxReal *a, const PxReal *b, const PxReal *c, PxVector
 CdxGeometryID CxTriangleMeshCreate(int maxTriangles, int options)
 {
     if (gCxTriangleMeshTypeId < 0) {
-        CdxError(gCdxCoreErrorList, CdxErrWarning,
-                 "CdxTriangleMeshCreate: the triangle mesh type is not registered");
+        CdxError(gCdxCoreErrorList, CdxErrWarning, "CdxTriangleMeshCreate: the triangle mesh type is not registered");
         return nullptr;
     }
-    CxTriangleMesh *mesh =
-        static_cast<CxTriangleMesh *>(PxMemoryAPI.createZeroed(sizeof(CxTriangleMesh)));
+    CxTriangleMesh *mesh = static_cast<CxTriangleMesh *>(PxMemoryAPI.createZeroed(sizeof(CxTriangleMesh)));
     if (!mesh) return nullptr;
     CdxGeometryInitObject(&mesh->header, gCxTriangleMeshTypeId);
     mesh->minArea = kDefaultMinArea;
@@ -167,8 +164,7 @@ void CxTriangleMeshComputeNormals(CxTriangleMesh *mesh)
 {
     for (int t = 0; t < mesh->triangleCount; ++t) {
         PxReal *n = mesh->normals + 3 * t;
-        CxTriangleCross(CxMeshVertex(mesh, t, 0), CxMeshVertex(mesh, t, 1), CxMeshVertex(mesh, t, 2),
-                        n);
+        CxTriangleCross(CxMeshVertex(mesh, t, 0), CxMeshVertex(mesh, t, 1), CxMeshVertex(mesh, t, 2), n);
         PxReal length = PxV3Normalize(n);
         mesh->areas[t] = 0.5 * length;
         // A triangle of no area (accepted only below a zero threshold)
@@ -185,8 +181,7 @@ int CxTriangleMeshBuild(CdxGeometryID geometry)
         CdxError(gCdxCoreErrorList, CdxErrMeshEmpty, nullptr);
         return 0;
     }
-    if (mesh->capacity > mesh->triangleCount + kShrinkSlack)
-        resizeTriangles(mesh, mesh->triangleCount);
+    if (mesh->capacity > mesh->triangleCount + kShrinkSlack) resizeTriangles(mesh, mesh->triangleCount);
     freeBuildArrays(mesh);
     size_t n = (size_t)mesh->triangleCount;
     mesh->normals = static_cast<PxReal *>(PxMemoryAPI.create(3 * n * sizeof(PxReal)));

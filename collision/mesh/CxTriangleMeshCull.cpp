@@ -62,10 +62,10 @@ void makeRoom(CxMeshMeshQuery *q)
     q->held[central] = q->held[--q->heldCount];
 }
 
-}  // namespace
+} // namespace
 
-void CullContacts(CxMeshMeshQuery *q, const PxVector3 position, const PxVector3 normal,
-                  PxReal separation, int dims, int triangleA, int triangleB)
+void CullContacts(CxMeshMeshQuery *q, const PxVector3 position, const PxVector3 normal, PxReal separation, int dims,
+                  int triangleA, int triangleB)
 {
     if (q->limit <= 0) return;
     CxHeldContact offered;
@@ -108,8 +108,7 @@ int CxMeshMeshTraceNormal(const CxMeshMeshQuery *q, PxVector3 normal)
     PxV3Copy(summed, q->normalSum);
     PxV3Copy(trace, q->traceArea);
     PxReal area = PxV3Length(trace);
-    int traceUsable = area > kZeroLength &&
-                      4.0 * M_PI * area >= kTraceRoundness * q->traceLength * q->traceLength;
+    int traceUsable = area > kZeroLength && 4.0 * M_PI * area >= kTraceRoundness * q->traceLength * q->traceLength;
     if (PxV3Normalize(summed) <= kZeroLength) {
         if (!traceUsable) return 0;
         PxV3Scale(normal, trace, 1.0 / area);

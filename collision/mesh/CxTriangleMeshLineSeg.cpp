@@ -11,10 +11,10 @@ const PxReal kZeroLength = 1e-14;
 
 struct SegmentSearch {
     const CxTriangleMesh *mesh;
-    PxVector3 p0;         // mesh frame
-    PxVector3 d;          // p1 - p0, mesh frame
-    PxReal best;          // parameter of the nearest hit so far, 1 when none
-    int triangle;         // its triangle, -1 when none
+    PxVector3 p0; // mesh frame
+    PxVector3 d;  // p1 - p0, mesh frame
+    PxReal best;  // parameter of the nearest hit so far, 1 when none
+    int triangle; // its triangle, -1 when none
 };
 
 // Segment parameter of the crossing with the triangle (Moller-Trumbore),
@@ -57,10 +57,9 @@ void descend(SegmentSearch *s, const BVNode *node)
     }
 }
 
-}  // namespace
+} // namespace
 
-int IxTriangleMeshLineSegment(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                              CdxLineSegResult *result)
+int IxTriangleMeshLineSegment(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result)
 {
     if (!model || !result) return 0;
     const CxTriangleMesh *mesh = CxTriangleMeshBuilt(model->geometry);

@@ -11,8 +11,8 @@ const PxReal kFlatVolume = 1e-12;
 
 struct Moments {
     PxReal volume;
-    PxVector3 first;        // integral of x dV
-    PxReal second[3][3];    // integral of x x^T dV
+    PxVector3 first;     // integral of x dV
+    PxReal second[3][3]; // integral of x x^T dV
 };
 
 // Tetrahedron with corners 0, a, b, c (apex at the origin): signed volume
@@ -29,14 +29,13 @@ void TetraMassProp(const PxVector3 a, const PxVector3 b, const PxVector3 c, Mome
     PxV3AddScaled(sum->first, sum->first, s, volume / 4.0);
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
-            sum->second[i][j] +=
-                volume / 20.0 * (a[i] * a[j] + b[i] * b[j] + c[i] * c[j] + s[i] * s[j]);
+            sum->second[i][j] += volume / 20.0 * (a[i] * a[j] + b[i] * b[j] + c[i] * c[j] + s[i] * s[j]);
 }
 
-}  // namespace
+} // namespace
 
-int16_t CxTriangleMeshGetMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform,
-                                        PxMatrix3 inertia, PxReal *volume)
+int16_t CxTriangleMeshGetMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia,
+                                        PxReal *volume)
 {
     PxM4Identity(relTransform);
     for (int i = 0; i < 3; ++i)
@@ -72,8 +71,7 @@ int16_t CxTriangleMeshGetMassProperties(CdxGeometryID geometry, PxMatrix4 relTra
         for (int j = 0; j < 3; ++j) central[i][j] = sum.second[i][j] - sum.volume * com[i] * com[j];
     PxReal trace = central[0][0] + central[1][1] + central[2][2];
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            inertia[i][j] = ((i == j ? trace : 0.0) - central[i][j]) / sum.volume;
+        for (int j = 0; j < 3; ++j) inertia[i][j] = ((i == j ? trace : 0.0) - central[i][j]) / sum.volume;
     PxV3Add(relTransform[3], com, apex);
     *volume = fabs(sum.volume);
     return 1;

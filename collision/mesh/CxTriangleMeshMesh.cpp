@@ -13,8 +13,7 @@ const PxReal kZeroLength = 1e-14;
 unsigned int gStamp = 0;
 
 // The triangle's corners and unit normal in A's frame.
-void triangleInA(const CxMeshMeshQuery *q, const CxTriangleMesh *mesh, int t, int fromB,
-                 PxVector3 v[3], PxVector3 n)
+void triangleInA(const CxMeshMeshQuery *q, const CxTriangleMesh *mesh, int t, int fromB, PxVector3 v[3], PxVector3 n)
 {
     for (int k = 0; k < 3; ++k) {
         if (fromB)
@@ -71,8 +70,8 @@ int configurationNormal(const CxTriTriIntersection *x, const PxVector3 va[3], co
 // out (on a finely divided surface the configuration of one small pair
 // says little about which solid is inside which). When neither reaches
 // over the other's face, the configuration decides and the depth is 0.
-int crossingContact(const CxTriTriIntersection *x, const PxVector3 va[3], const PxVector3 na,
-                    const PxVector3 vb[3], const PxVector3 nb, PxVector3 normal, PxReal *depth)
+int crossingContact(const CxTriTriIntersection *x, const PxVector3 va[3], const PxVector3 na, const PxVector3 vb[3],
+                    const PxVector3 nb, PxVector3 normal, PxReal *depth)
 {
     *depth = 0.0;
     if (x->coplanar) {
@@ -148,9 +147,12 @@ void CollideNode(CxMeshMeshQuery *q, const BVNode *na, const BVNode *nb)
     }
 }
 
-}  // namespace
+} // namespace
 
-unsigned int CxTriangleMeshNextStamp(void) { return ++gStamp; }
+unsigned int CxTriangleMeshNextStamp(void)
+{
+    return ++gStamp;
+}
 
 void CxTriangleMeshRefitForStamp(CxTriangleMesh *mesh, unsigned int stamp)
 {
@@ -161,8 +163,8 @@ void CxTriangleMeshRefitForStamp(CxTriangleMesh *mesh, unsigned int stamp)
     mesh->tree->refitStamp = stamp;
 }
 
-void CxMeshMeshQueryInit(CxMeshMeshQuery *q, CxTriangleMesh *a, const PxReal tmA[4][4],
-                         CxTriangleMesh *b, const PxReal tmB[4][4], PxReal eps)
+void CxMeshMeshQueryInit(CxMeshMeshQuery *q, CxTriangleMesh *a, const PxReal tmA[4][4], CxTriangleMesh *b,
+                         const PxReal tmB[4][4], PxReal eps)
 {
     unsigned int stamp = CxTriangleMeshNextStamp();
     if (a->tree->obbStartDepth > 0 && b->tree->obbStartDepth > 0) {
@@ -182,4 +184,7 @@ void CxMeshMeshQueryInit(CxMeshMeshQuery *q, CxTriangleMesh *a, const PxReal tmA
     q->pairCapacity = q->pairCount = 0;
 }
 
-void CxMeshMeshDescend(CxMeshMeshQuery *q) { CollideNode(q, q->a->tree->root(), q->b->tree->root()); }
+void CxMeshMeshDescend(CxMeshMeshQuery *q)
+{
+    CollideNode(q, q->a->tree->root(), q->b->tree->root());
+}

@@ -46,8 +46,8 @@ void setBounds(CxObb *bounds, const PxMatrix4 tm, PxReal hx, PxReal hy, PxReal h
 }
 
 // Adds a contact while there is room (the touch is kept either way).
-void append(CxMeshPrimitiveQuery *q, const PxVector3 position, const PxVector3 normal,
-            PxReal separation, int dims, int triangle)
+void append(CxMeshPrimitiveQuery *q, const PxVector3 position, const PxVector3 normal, PxReal separation, int dims,
+            int triangle)
 {
     if (q->count >= q->capacity) return;
     CdxContact *c = &q->contacts[q->count++];
@@ -101,14 +101,13 @@ PxReal sphereDistance(const CxTriangleMesh *mesh, int t, const PxReal *centre, i
 // closer: the surface's nearest point lies there, and the neighbour
 // reports it. Inside a flat stretch of surface this keeps the triangles
 // around the touching point from adding contacts along their edges.
-int closerNeighbour(const CxTriangleMesh *mesh, int t, const PxReal *centre, int feature,
-                    PxReal distance)
+int closerNeighbour(const CxTriangleMesh *mesh, int t, const PxReal *centre, int feature, PxReal distance)
 {
     if (feature == CxTriangleFace) return 0;
     int edges[2] = {feature - CxTriangleEdgeAB, -1};
     if (feature < CxTriangleEdgeAB) {
-        edges[0] = feature;            // the edge leaving the corner
-        edges[1] = (feature + 2) % 3;  // the edge arriving at it
+        edges[0] = feature;           // the edge leaving the corner
+        edges[1] = (feature + 2) % 3; // the edge arriving at it
     }
     for (int e : edges) {
         int neighbour = e >= 0 ? mesh->topology.neighbours[3 * t + e] : -1;
@@ -184,8 +183,7 @@ int faceContacts(CxMeshPrimitiveQuery *q, const CxShape *triangle, PxReal side, 
             continue;
         pressed = 1;
         if (q->count < q->capacity)
-            CxContactSet(&q->contacts[q->count++], points[k].position, normal,
-                         points[k].separation, dims);
+            CxContactSet(&q->contacts[q->count++], points[k].position, normal, points[k].separation, dims);
     }
     return pressed || separation >= 0.0;
 }
@@ -198,8 +196,7 @@ int convexTriangle(CxMeshPrimitiveQuery *q, int t)
                        CxMeshVertex(q->mesh, t, 2), n);
     int first = q->count;
     PxVector3 normal;
-    if (!CxConvexTriangleContacts(&q->shape, &triangle, q->eps, normal, q->contacts, q->capacity,
-                                  &q->count))
+    if (!CxConvexTriangleContacts(&q->shape, &triangle, q->eps, normal, q->contacts, q->capacity, &q->count))
         return 0;
     if (q->geometric) return 1;
     PxReal side = PxV3Dot(normal, n) >= 0.0 ? 1.0 : -1.0;
@@ -253,21 +250,17 @@ int planeTriangle(CxMeshPrimitiveQuery *q, int t)
 int testTriangle(CxMeshPrimitiveQuery *q, int t)
 {
     switch (q->kind) {
-    case CxMeshSphere:
-        return sphereTriangle(q, t);
+    case CxMeshSphere: return sphereTriangle(q, t);
     case CxMeshBox:
-    case CxMeshCylinder:
-        return convexTriangle(q, t);
-    case CxMeshPlane:
-        return planeTriangle(q, t);
+    case CxMeshCylinder: return convexTriangle(q, t);
+    case CxMeshPlane: return planeTriangle(q, t);
     }
     return 0;
 }
 
 int nodeDisjoint(const CxMeshPrimitiveQuery *q, const BVNode *node)
 {
-    if (q->kind == CxMeshPlane)
-        return CxObbAbovePlane(&node->box, q->planeNormal, q->planePoint, q->eps);
+    if (q->kind == CxMeshPlane) return CxObbAbovePlane(&node->box, q->planeNormal, q->planePoint, q->eps);
     return CxObbDisjoint(&node->box, &q->bounds, &kIdentity, 0.0);
 }
 
@@ -281,12 +274,11 @@ void descend(CxMeshPrimitiveQuery *q, const BVNode *node)
     }
     if (!testTriangle(q, node->triangle)) return;
     q->touched = 1;
-    if (q->triangles && q->triangleCount < q->triangleCapacity)
-        q->triangles[q->triangleCount] = node->triangle;
+    if (q->triangles && q->triangleCount < q->triangleCapacity) q->triangles[q->triangleCount] = node->triangle;
     ++q->triangleCount;
 }
 
-}  // namespace
+} // namespace
 
 int CxMeshPrimitiveQueryInit(const CxPair *pair, CxMeshPrimitiveQuery *q)
 {

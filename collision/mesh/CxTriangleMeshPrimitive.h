@@ -7,31 +7,26 @@
 #include "primitives/CxPrimitivePair.h"
 #include "mesh/CxTriangleMeshRecord.h"
 
-enum CxMeshPrimitiveKind {
-    CxMeshSphere,
-    CxMeshBox,
-    CxMeshCylinder,
-    CxMeshPlane
-};
+enum CxMeshPrimitiveKind { CxMeshSphere, CxMeshBox, CxMeshCylinder, CxMeshPlane };
 
 // Everything in the mesh frame.
 struct CxMeshPrimitiveQuery {
     const CxTriangleMesh *mesh;
     CxMeshPrimitiveKind kind;
-    PxReal eps;                // summed contact tolerances
-    CxShape shape;             // sphere, box or cylinder
-    CxObb bounds;              // the primitive's box grown by eps
-    PxVector3 planeNormal;     // plane: unit normal and a point
+    PxReal eps;            // summed contact tolerances
+    CxShape shape;         // sphere, box or cylinder
+    CxObb bounds;          // the primitive's box grown by eps
+    PxVector3 planeNormal; // plane: unit normal and a point
     PxVector3 planePoint;
-    int stopAtFirst;           // touch only: stop at the first touching triangle
-    int geometric;             // count every triangle within reach (no contacts)
+    int stopAtFirst; // touch only: stop at the first touching triangle
+    int geometric;   // count every triangle within reach (no contacts)
     // Output.
-    CdxContact *contacts;      // normals from the triangle towards the primitive
+    CdxContact *contacts; // normals from the triangle towards the primitive
     int capacity;
     int count;
     int touched;
     PxVector3 normalSum;
-    int *triangles;            // touching triangle numbers, when not null
+    int *triangles; // touching triangle numbers, when not null
     int triangleCapacity;
     int triangleCount;
 };

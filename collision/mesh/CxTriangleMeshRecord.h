@@ -13,9 +13,9 @@ struct CxTriangleMesh;
 struct BVNode {
     BVNode *left;
     BVNode *right;
-    BVNode *parent;   // null for the root
-    CxObb box;        // in the mesh frame
-    int triangle;     // -1 for internal nodes
+    BVNode *parent; // null for the root
+    CxObb box;      // in the mesh frame
+    int triangle;   // -1 for internal nodes
 };
 
 // The triangle indices under one node (option bit 1).
@@ -26,16 +26,16 @@ struct BVNodeTriangles {
 
 struct BVTree {
     CxTriangleMesh *mesh;
-    BVNode *nodes;           // 2n - 1 for n triangles
+    BVNode *nodes; // 2n - 1 for n triangles
     int nodeCount;
     int nodesUsed;
-    int sweptRectangles;     // option bit 0
-    int keepNodeTriangles;   // option bit 1
+    int sweptRectangles;   // option bit 0
+    int keepNodeTriangles; // option bit 1
     int obbStartDepth;
-    int *indices;            // permuted triangle indices (option bit 1), else null
-    BVNodeTriangles *nodeTriangles;  // per node (option bit 1), else null
-    int depth;               // deepest level (root 0)
-    unsigned int refitStamp; // call stamp of the last refit (deformable pairs)
+    int *indices;                   // permuted triangle indices (option bit 1), else null
+    BVNodeTriangles *nodeTriangles; // per node (option bit 1), else null
+    int depth;                      // deepest level (root 0)
+    unsigned int refitStamp;        // call stamp of the last refit (deformable pairs)
 
     // Allocates the nodes for mesh; 0 when memory is short.
     int setMesh(CxTriangleMesh *mesh);
@@ -53,41 +53,41 @@ void BVTreeDestroy(BVTree *tree);
 // Connectivity made by build; vertices are corners matched by their
 // coordinates.
 struct CxMeshTopology {
-    int *neighbours;    // 3 per triangle: the triangle across the edge from corner e to e + 1, -1 none
-    int *cornerVertex;  // 3 per triangle: the vertex at each corner
+    int *neighbours;   // 3 per triangle: the triangle across the edge from corner e to e + 1, -1 none
+    int *cornerVertex; // 3 per triangle: the vertex at each corner
     int vertexCount;
-    int *vertexCorner;  // per vertex: one corner (3 x triangle + corner) at it
-    int *ringStart;     // per vertex + 1: its ring is ring[ringStart[v] .. ringStart[v + 1])
-    int *ring;          // the vertices joined to a vertex by an edge (repeats possible)
+    int *vertexCorner; // per vertex: one corner (3 x triangle + corner) at it
+    int *ringStart;    // per vertex + 1: its ring is ring[ringStart[v] .. ringStart[v + 1])
+    int *ring;         // the vertices joined to a vertex by an edge (repeats possible)
 };
 
 struct CxMeshTriangle {
-    PxReal *vertex[3];  // caller-owned, three reals each
+    PxReal *vertex[3]; // caller-owned, three reals each
 };
 
 struct CxTriangleMesh {
     CdxGeometry header;
-    BVTree *tree;                  // null until built
-    int *flags;                    // per triangle, every entry 1 after build
+    BVTree *tree; // null until built
+    int *flags;   // per triangle, every entry 1 after build
     int triangleCount;
     CxMeshTriangle *triangles;
-    PxReal *normals;               // 3 per triangle, after build
-    PxReal *areas;                 // 1 per triangle, after build
-    int capacity;                  // at least 1
+    PxReal *normals; // 3 per triangle, after build
+    PxReal *areas;   // 1 per triangle, after build
+    int capacity;    // at least 1
     CdxTriangleMeshDestroyCallback destroyCallback;
     void *destroyData;
     void *reserved;
-    PxReal *vertexArray;           // stored for the caller
+    PxReal *vertexArray; // stored for the caller
     int vertexCount;
-    PxVector3 boxMin;              // local box of all vertices
+    PxVector3 boxMin; // local box of all vertices
     PxVector3 boxMax;
-    PxVector3 sphereCentre;        // bounding sphere in the mesh frame
+    PxVector3 sphereCentre; // bounding sphere in the mesh frame
     PxReal sphereRadius;
     PxReal minArea;
     int options;
     int obbStartDepth;
-    int closed;                    // 1: every edge shared by two triangles running opposite ways
-    CxMeshTopology topology;       // after build
+    int closed;              // 1: every edge shared by two triangles running opposite ways
+    CxMeshTopology topology; // after build
 };
 
 extern CdxGeometryTypeID gCxTriangleMeshTypeId;
@@ -125,13 +125,12 @@ void CxTriangleMeshDestroy(CdxGeometryID geometry);
 int CxTriangleMeshAddTriangle(CdxGeometryID geometry, PxReal *a, PxReal *b, PxReal *c);
 int CxTriangleMeshBuild(CdxGeometryID geometry);
 CdxGeometryTypeID CxTriangleMeshRegisterType(void);
-void CxTriangleMeshGetAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min,
-                           PxVector3 max);
+void CxTriangleMeshGetAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min, PxVector3 max);
 void CxTriangleMeshGetBSphere(CdxGeometryID geometry, PxVector3 centre, PxReal *radius);
-void CxTriangleMeshMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform,
-                                const PxVector3 direction, PxVector3 point);
-int16_t CxTriangleMeshGetMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform,
-                                        PxMatrix3 inertia, PxReal *volume);
+void CxTriangleMeshMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 direction,
+                                PxVector3 point);
+int16_t CxTriangleMeshGetMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia,
+                                        PxReal *volume);
 // Unit normals and areas of every triangle from the current vertices.
 void CxTriangleMeshComputeNormals(CxTriangleMesh *mesh);
 // The local box of all vertices and a bounding sphere centred on it.

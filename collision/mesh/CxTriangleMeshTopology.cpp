@@ -14,9 +14,9 @@
 namespace {
 
 struct DirectedEdge {
-    uint64_t key;   // smaller vertex number in the high half, larger in the low
-    int forward;    // 1 when the triangle runs from the smaller to the larger
-    int slot;       // 3 x triangle + edge
+    uint64_t key; // smaller vertex number in the high half, larger in the low
+    int forward;  // 1 when the triangle runs from the smaller to the larger
+    int slot;     // 3 x triangle + edge
 };
 
 bool coordinatesLess(const PxReal *a, const PxReal *b)
@@ -31,7 +31,10 @@ bool coordinatesEqual(const PxReal *a, const PxReal *b)
     return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
 }
 
-int *newInts(size_t count) { return static_cast<int *>(PxMemoryAPI.create(sizeof(int) * count)); }
+int *newInts(size_t count)
+{
+    return static_cast<int *>(PxMemoryAPI.create(sizeof(int) * count));
+}
 
 // Numbers every corner by its distinct coordinates; returns the count of
 // distinct vertices and one corner of each.
@@ -40,8 +43,7 @@ int numberVertices(const CxTriangleMesh *mesh, int *sorted, CxMeshTopology *topo
     int n = 3 * mesh->triangleCount;
     for (int k = 0; k < n; ++k) sorted[k] = k;
     auto position = [mesh](int corner) { return CxMeshVertex(mesh, corner / 3, corner % 3); };
-    std::sort(sorted, sorted + n,
-              [&](int a, int b) { return coordinatesLess(position(a), position(b)); });
+    std::sort(sorted, sorted + n, [&](int a, int b) { return coordinatesLess(position(a), position(b)); });
     int number = -1;
     for (int k = 0; k < n; ++k) {
         if (k == 0 || !coordinatesEqual(position(sorted[k - 1]), position(sorted[k])))
@@ -71,8 +73,7 @@ int collectEdges(const CxTriangleMesh *mesh, const int *vertexOf, DirectedEdge *
 // running opposite ways.
 int pairEdges(DirectedEdge *edges, int n, int *neighbours)
 {
-    std::sort(edges, edges + n,
-              [](const DirectedEdge &a, const DirectedEdge &b) { return a.key < b.key; });
+    std::sort(edges, edges + n, [](const DirectedEdge &a, const DirectedEdge &b) { return a.key < b.key; });
     int closed = 1;
     for (int k = 0; k < n;) {
         int run = 1;
@@ -116,7 +117,7 @@ int buildRings(const CxTriangleMesh *mesh, CxMeshTopology *topology)
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 void CxTriangleMeshFreeTopology(CxMeshTopology *topology)
 {
@@ -137,8 +138,7 @@ int CxTriangleMeshBuildTopology(const CxTriangleMesh *mesh, CxMeshTopology *topo
     topology->vertexCorner = newInts(n);
     int *sorted = newInts(n);
     DirectedEdge *edges = static_cast<DirectedEdge *>(PxMemoryAPI.create(sizeof(DirectedEdge) * n));
-    int ok = topology->neighbours && topology->cornerVertex && topology->vertexCorner && sorted &&
-             edges;
+    int ok = topology->neighbours && topology->cornerVertex && topology->vertexCorner && sorted && edges;
     int closed = 0;
     if (ok) {
         for (size_t k = 0; k < n; ++k) topology->neighbours[k] = -1;

@@ -26,8 +26,7 @@ PxReal splitKey(const CxTriangleMesh *mesh, int t, const PxVector3 axis)
 }
 
 // Moves triangles with a key below split to the front; returns their count.
-int partition(const CxTriangleMesh *mesh, int *indices, int count, const PxVector3 axis,
-              PxReal split)
+int partition(const CxTriangleMesh *mesh, int *indices, int count, const PxVector3 axis, PxReal split)
 {
     int left = 0, right = count;
     while (left < right) {
@@ -135,7 +134,7 @@ void refitNode(BVTree *tree, int number)
     CxObbSortAxes(&node->box);
 }
 
-}  // namespace
+} // namespace
 
 BVTree *BVTreeCreate(int sweptRectangles, int keepNodeTriangles)
 {

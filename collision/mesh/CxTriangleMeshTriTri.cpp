@@ -20,8 +20,7 @@ struct LinePiece {
 // Signed distances of the corners of t from the plane through p with unit
 // normal n, snapped to 0 below tolerance. Returns -1 or +1 when all lie on
 // one side, 2 when all are on the plane, 0 when the plane cuts t.
-int planeSide(const PxVector3 t[3], const PxVector3 p, const PxVector3 n, PxReal tolerance,
-              PxReal d[3])
+int planeSide(const PxVector3 t[3], const PxVector3 p, const PxVector3 n, PxReal tolerance, PxReal d[3])
 {
     int below = 0, above = 0;
     for (int k = 0; k < 3; ++k) {
@@ -85,8 +84,7 @@ void takeEnd(CxTriTriIntersection *out, int end, const LinePiece *piece, int sou
     out->edge[end] = piece->edge[end];
 }
 
-int coplanarOverlap(const PxVector3 a[3], const PxVector3 b[3], const PxVector3 nb,
-                    CxTriTriIntersection *out)
+int coplanarOverlap(const PxVector3 a[3], const PxVector3 b[3], const PxVector3 nb, CxTriTriIntersection *out)
 {
     PxVector3 bufferA[7], bufferB[7];
     for (int k = 0; k < 3; ++k) PxV3Copy(bufferA[k], a[k]);
@@ -115,10 +113,10 @@ PxReal triangleSize(const PxVector3 t[3])
     return size;
 }
 
-}  // namespace
+} // namespace
 
-int CxTriTriIntersect(const PxVector3 a[3], const PxVector3 na, const PxVector3 b[3],
-                      const PxVector3 nb, CxTriTriIntersection *out)
+int CxTriTriIntersect(const PxVector3 a[3], const PxVector3 na, const PxVector3 b[3], const PxVector3 nb,
+                      CxTriTriIntersection *out)
 {
     out->count = 0;
     out->coplanar = 0;
@@ -130,8 +128,7 @@ int CxTriTriIntersect(const PxVector3 a[3], const PxVector3 na, const PxVector3 
     if (sideA == -1 || sideA == 1) return 0;
     PxVector3 direction;
     PxV3Cross(direction, na, nb);
-    if (sideB == 2 || sideA == 2 || PxV3Length(direction) < kParallel)
-        return coplanarOverlap(a, b, nb, out);
+    if (sideB == 2 || sideA == 2 || PxV3Length(direction) < kParallel) return coplanarOverlap(a, b, nb, out);
 
     LinePiece pieceA, pieceB;
     planeCut(a, da, &pieceA);
@@ -153,8 +150,8 @@ int CxTriTriIntersect(const PxVector3 a[3], const PxVector3 na, const PxVector3 
     return 2;
 }
 
-int CxClipPolygonByHalfPlane(const PxVector3 *in, int count, const PxVector3 origin,
-                             const PxVector3 inward, PxVector3 *out)
+int CxClipPolygonByHalfPlane(const PxVector3 *in, int count, const PxVector3 origin, const PxVector3 inward,
+                             PxVector3 *out)
 {
     int n = 0;
     for (int k = 0; k < count; ++k) {

@@ -14,12 +14,15 @@ const char *const kTypeName = "CxTriangleMesh";
 
 const PxMatrix4 kIdentityTM = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
 
-void forgetTypeNumber(void) { gCxTriangleMeshTypeId = -1; }
+void forgetTypeNumber(void)
+{
+    gCxTriangleMeshTypeId = -1;
+}
 
 // World box of a local box (centre, half-extents along the given local
 // axes) placed by tm: extent along world axis k is sum_i h_i |(axis_i R)_k|.
-void placedBox(const PxReal centre[3], const PxReal half[3], const PxReal axes[3][3],
-               const PxReal tm[4][4], PxVector3 lo, PxVector3 hi)
+void placedBox(const PxReal centre[3], const PxReal half[3], const PxReal axes[3][3], const PxReal tm[4][4],
+               PxVector3 lo, PxVector3 hi)
 {
     PxVector3 c, extent = {0, 0, 0};
     PxV3MulTM(c, centre, tm);
@@ -39,8 +42,8 @@ void meshXYAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxReal out[4]
 
 // Largest dot(v, d) over the vertices under node, skipping subtrees whose
 // box cannot beat the best so far.
-void supportDescent(const CxTriangleMesh *mesh, const BVNode *node, const PxVector3 d,
-                    PxReal *best, const PxReal **bestVertex)
+void supportDescent(const CxTriangleMesh *mesh, const BVNode *node, const PxVector3 d, PxReal *best,
+                    const PxReal **bestVertex)
 {
     if (CxObbSupportValue(&node->box, d) <= *best) return;
     if (node->triangle >= 0) {
@@ -64,10 +67,9 @@ void supportDescent(const CxTriangleMesh *mesh, const BVNode *node, const PxVect
     supportDescent(mesh, second, d, best, bestVertex);
 }
 
-}  // namespace
+} // namespace
 
-void CxTriangleMeshGetAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min,
-                           PxVector3 max)
+void CxTriangleMeshGetAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min, PxVector3 max)
 {
     CxTriangleMesh *mesh = CxTriangleMeshRecord(geometry);
     if (!mesh) return;
@@ -106,8 +108,8 @@ void CxTriangleMeshGetBSphere(CdxGeometryID geometry, PxVector3 centre, PxReal *
     *radius = mesh->sphereRadius;
 }
 
-void CxTriangleMeshMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform,
-                                const PxVector3 direction, PxVector3 point)
+void CxTriangleMeshMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 direction,
+                                PxVector3 point)
 {
     CxTriangleMesh *mesh = CxTriangleMeshBuilt(geometry);
     const PxReal(*tm)[4] = transform ? transform : kIdentityTM;
@@ -125,12 +127,11 @@ void CxTriangleMeshMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transfor
 
 CdxGeometryTypeID CxTriangleMeshRegisterType(void)
 {
-    if (gCxTriangleMeshTypeId >= 0 &&
-        strcmp(CdxGeometryGetTypeNameFromId(gCxTriangleMeshTypeId), kTypeName) == 0)
+    if (gCxTriangleMeshTypeId >= 0 && strcmp(CdxGeometryGetTypeNameFromId(gCxTriangleMeshTypeId), kTypeName) == 0)
         return gCxTriangleMeshTypeId;
-    gCxTriangleMeshTypeId = CdxGeometryRegisterType(
-        kTypeName, CxTriangleMeshDestroy, CxTriangleMeshGetAABB, meshXYAABB,
-        CxTriangleMeshGetBSphere, CxTriangleMeshMaximumPoint, CxTriangleMeshGetMassProperties);
+    gCxTriangleMeshTypeId = CdxGeometryRegisterType(kTypeName, CxTriangleMeshDestroy, CxTriangleMeshGetAABB,
+                                                    meshXYAABB, CxTriangleMeshGetBSphere, CxTriangleMeshMaximumPoint,
+                                                    CxTriangleMeshGetMassProperties);
     if (gCxTriangleMeshTypeId >= 0) CdxRegisterTermAction(forgetTypeNumber);
     return gCxTriangleMeshTypeId;
 }

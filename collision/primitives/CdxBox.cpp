@@ -24,27 +24,27 @@ void boxBSphere(CdxGeometryID geometry, PxVector3 centre, PxReal *radius)
     *radius = CxBoxRecord(geometry)->sphereRadius;
 }
 
-PxReal sign(PxReal x) { return x > 0.0 ? 1.0 : (x < 0.0 ? -1.0 : 0.0); }
+PxReal sign(PxReal x)
+{
+    return x > 0.0 ? 1.0 : (x < 0.0 ? -1.0 : 0.0);
+}
 
 // Centre + sum_i sign(d . axis_i) r_i axis_i; a zero component leaves the
 // point midway along that axis.
-void boxMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 direction,
-                     PxVector3 point)
+void boxMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 direction, PxVector3 point)
 {
     const PxReal *r = CxBoxRecord(geometry)->radii;
     const PxReal(*tm)[4] = transform ? transform : gCxIdentityTM;
     PxV3Copy(point, tm[3]);
-    for (int i = 0; i < 3; ++i)
-        PxV3AddScaled(point, point, tm[i], sign(PxV3Dot(direction, tm[i])) * r[i]);
+    for (int i = 0; i < 3; ++i) PxV3AddScaled(point, point, tm[i], sign(PxV3Dot(direction, tm[i])) * r[i]);
 }
 
-int16_t boxMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia,
-                          PxReal *volume)
+int16_t boxMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia, PxReal *volume)
 {
     return CxPrimitiveBoxMass(CxBoxRecord(geometry)->radii, relTransform, inertia, volume);
 }
 
-}  // namespace
+} // namespace
 
 CdxGeometryID CdxBoxCreate(PxReal dx, PxReal dy, PxReal dz)
 {
@@ -93,18 +93,23 @@ PxReal CdxBoxGetBSphereRadius(CdxGeometryID geometry)
 
 CdxGeometryTypeID CdxBoxRegisterType(void)
 {
-    return CxPrimitiveRegister(&gCdxBoxTypeId, "CdxBox", boxAABB, boxXYAABB, boxBSphere,
-                               boxMaximumPoint, boxMassProperties);
+    return CxPrimitiveRegister(&gCdxBoxTypeId, "CdxBox", boxAABB, boxXYAABB, boxBSphere, boxMaximumPoint,
+                               boxMassProperties);
 }
 
-CdxGeometryTypeID CdxBoxGetTypeId(void) { return gCdxBoxTypeId; }
+CdxGeometryTypeID CdxBoxGetTypeId(void)
+{
+    return gCdxBoxTypeId;
+}
 
-int CdxBoxLineSegGetLastFace(void) { return gLastFace; }
+int CdxBoxLineSegGetLastFace(void)
+{
+    return gLastFace;
+}
 
 // Slab test in the box frame: the segment enters through the face of the
 // latest entry and leaves through the face of the earliest exit.
-int CdxBoxLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                           CdxLineSegResult *result)
+int CdxBoxLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result)
 {
     gLastFace = -1;
     if (!model || !result) return 0;
@@ -136,7 +141,7 @@ int CdxBoxLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3
     if (tEnter >= 0.0) {
         t = tEnter, face = enterFace;
     } else {
-        t = tExit, face = exitFace;  // p0 inside: the exit
+        t = tExit, face = exitFace; // p0 inside: the exit
     }
     if (face < 0 || t < 0.0 || t > 1.0) return 0;
     PxVector3 localNormal = {0.0, 0.0, 0.0}, local, point, normal;

@@ -17,15 +17,13 @@ int CdxBoxBoxIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     CdxBoxRecord *box2 = CxBoxRecord(p.model2->geometry);
     if (!box1 || !box2) return CxPairNoTouch(result);
     CxBoxBoxAxis axis;
-    if (!CxBoxBoxSeparatingAxis(box1->radii, p.tm1, box2->radii, p.tm2, p.eps, &axis))
-        return CxPairNoTouch(result);
+    if (!CxBoxBoxSeparatingAxis(box1->radii, p.tm1, box2->radii, p.tm2, p.eps, &axis)) return CxPairNoTouch(result);
 
     PxVector3 normal;
     PxV3MulTMDir(normal, axis.normal, p.tm1);
     PxVector3 points[CxBoxBoxMaxCandidates];
     PxReal separations[CxBoxBoxMaxCandidates];
-    int count = CxBoxBoxCandidates(box1->radii, p.tm1, box2->radii, p.tm2, &axis, points,
-                                   separations);
+    int count = CxBoxBoxCandidates(box1->radii, p.tm1, box2->radii, p.tm2, &axis, points, separations);
     CdxContact candidates[CxBoxBoxMaxCandidates];
     for (int k = 0; k < count; ++k) {
         PxVector3 position;

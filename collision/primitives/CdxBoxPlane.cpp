@@ -30,7 +30,7 @@ int edgeCandidates(const PxVector3 centre, const PxReal axes[3][3], const PxVect
     return count;
 }
 
-}  // namespace
+} // namespace
 
 int CdxBoxPlaneIntersect(CdxModelPair *pair, CdxIntersectResult *result)
 {
@@ -58,6 +58,5 @@ int CdxBoxPlaneIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     int count = edgeCandidates(centre, axes, r, points);
     if (count == 0) return CxPairNoTouch(result);
     CdxContact candidates[kMaxCandidates];
-    return CxPlanePairContacts(&p, points, count, separation, lying | (2 << 8), candidates, result,
-                               &kDefaultRequest);
+    return CxPlanePairContacts(&p, points, count, separation, lying | (2 << 8), candidates, result, &kDefaultRequest);
 }

@@ -7,8 +7,8 @@ namespace {
 const CdxRequest kDefaultRequest = {1, 0};
 
 struct BoxSphereContact {
-    PxVector3 position;  // box frame
-    PxVector3 normal;    // box frame, from the sphere towards the box
+    PxVector3 position; // box frame
+    PxVector3 normal;   // box frame, from the sphere towards the box
     PxReal separation;
     int dims;
 };
@@ -33,8 +33,7 @@ void nearestFace(const PxVector3 c, const PxVector3 r, PxReal R, BoxSphereContac
 }
 
 // OverlapOBBSphere: 0 when the sphere is farther than eps from the box.
-int overlapBoxSphere(const PxVector3 c, const PxVector3 r, PxReal R, PxReal eps,
-                     BoxSphereContact *out)
+int overlapBoxSphere(const PxVector3 c, const PxVector3 r, PxReal R, PxReal eps, BoxSphereContact *out)
 {
     PxVector3 excess = {0.0, 0.0, 0.0};
     int outside = 0;
@@ -62,7 +61,7 @@ int overlapBoxSphere(const PxVector3 c, const PxVector3 r, PxReal R, PxReal eps,
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 int CdxBoxSphereIntersect(CdxModelPair *pair, CdxIntersectResult *result)
 {
@@ -74,11 +73,9 @@ int CdxBoxSphereIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     PxVector3 centre;
     PxV3MulTMInverse(centre, p.tm2[3], p.tm1);
     BoxSphereContact local;
-    if (!overlapBoxSphere(centre, box->radii, sphere->radius, p.eps, &local))
-        return CxPairNoTouch(result);
+    if (!overlapBoxSphere(centre, box->radii, sphere->radius, p.eps, &local)) return CxPairNoTouch(result);
     PxVector3 position, normal;
     PxV3MulTM(position, local.position, p.tm1);
     PxV3MulTMDir(normal, local.normal, p.tm1);
-    return CxPairSingleContact(pair, result, &kDefaultRequest, position, normal,
-                               local.separation, local.dims);
+    return CxPairSingleContact(pair, result, &kDefaultRequest, position, normal, local.separation, local.dims);
 }

@@ -29,8 +29,7 @@ int validParameters(PxReal height, PxReal radius, PxReal upperRadius)
 void coneShape(CdxGeometryID geometry, const PxMatrix4 transform, CxShape *shape)
 {
     CdxConeRecord *cone = CxConeRecord(geometry);
-    CxShapeSetCone(shape, transform, cone->radius, cone->upperRadius, -cone->lowerHeight,
-                   cone->upperHeight);
+    CxShapeSetCone(shape, transform, cone->radius, cone->upperRadius, -cone->lowerHeight, cone->upperHeight);
 }
 
 // The box of the support points along the six world axis directions.
@@ -66,8 +65,7 @@ void coneBSphere(CdxGeometryID geometry, PxVector3 centre, PxReal *radius)
     *radius = fmax(base, top);
 }
 
-void coneMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform,
-                      const PxVector3 direction, PxVector3 point)
+void coneMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 direction, PxVector3 point)
 {
     CxShape shape;
     coneShape(geometry, transform, &shape);
@@ -78,8 +76,7 @@ void coneMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform,
 // zb): the slices' integrals by 3-point Gauss-Legendre, which is exact for
 // these polynomials of degree 4 in z. Writes the volume and the centroid
 // height.
-void frustumMass(PxReal rb, PxReal zb, PxReal rt, PxReal zt, PxMatrix3 inertia, PxReal *volume,
-                 PxReal *centroidZ)
+void frustumMass(PxReal rb, PxReal zb, PxReal rt, PxReal zt, PxMatrix3 inertia, PxReal *volume, PxReal *centroidZ)
 {
     static const PxReal node[3] = {-0.7745966692414834, 0.0, 0.7745966692414834};
     static const PxReal weight[3] = {5.0 / 9.0, 8.0 / 9.0, 5.0 / 9.0};
@@ -111,16 +108,14 @@ void frustumMass(PxReal rb, PxReal zb, PxReal rt, PxReal zt, PxMatrix3 inertia, 
 
 // Pointed cone of height h and radius r about its centroid (the origin):
 // I_xx = I_yy = 0.15 r^2 + 0.0375 h^2, I_zz = 0.3 r^2, volume pi r^2 h / 3.
-int16_t coneMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia,
-                           PxReal *volume)
+int16_t coneMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia, PxReal *volume)
 {
     CdxConeRecord *cone = CxConeRecord(geometry);
     PxReal h = cone->upperHeight + cone->lowerHeight, r = cone->radius;
     PxM4Identity(relTransform);
     if (cone->upperRadius > 0.0 && h > 0.0) {
         PxReal centroidZ;
-        frustumMass(r, -cone->lowerHeight, cone->upperRadius, cone->upperHeight, inertia, volume,
-                    &centroidZ);
+        frustumMass(r, -cone->lowerHeight, cone->upperRadius, cone->upperHeight, inertia, volume, &centroidZ);
         relTransform[3][2] = centroidZ;
         return 1;
     }
@@ -131,7 +126,7 @@ int16_t coneMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMat
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 CdxGeometryID CdxConeCreate(PxReal height, PxReal radius, PxReal upperRadius)
 {
@@ -151,8 +146,7 @@ CdxGeometryID CdxConeCreatePointed(PxReal height, PxReal radius)
     return CdxConeCreate(height, radius, 0.0);
 }
 
-void CdxConeSetGeometricalParameters(CdxGeometryID geometry, PxReal height, PxReal radius,
-                                     PxReal upperRadius)
+void CdxConeSetGeometricalParameters(CdxGeometryID geometry, PxReal height, PxReal radius, PxReal upperRadius)
 {
     CdxConeRecord *cone = CxConeRecord(geometry);
     if (!cone || !validParameters(height, radius, upperRadius)) {
@@ -188,16 +182,18 @@ PxReal CdxConeGetZOffset(CdxGeometryID geometry)
 
 CdxGeometryTypeID CdxConeRegisterType(void)
 {
-    return CxPrimitiveRegister(&gCdxConeTypeId, "CdxCone", coneAABB, coneXYAABB, coneBSphere,
-                               coneMaximumPoint, coneMassProperties);
+    return CxPrimitiveRegister(&gCdxConeTypeId, "CdxCone", coneAABB, coneXYAABB, coneBSphere, coneMaximumPoint,
+                               coneMassProperties);
 }
 
-CdxGeometryTypeID CdxConeGetTypeId(void) { return gCdxConeTypeId; }
+CdxGeometryTypeID CdxConeGetTypeId(void)
+{
+    return gCdxConeTypeId;
+}
 
 // The nearest crossing of the side or a disc; the normal belongs to the
 // surface the hit point is closest to.
-int CdxConeLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                            CdxLineSegResult *result)
+int CdxConeLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result)
 {
     if (!model || !result) return 0;
     CdxConeRecord *cone = CxConeRecord(model->geometry);

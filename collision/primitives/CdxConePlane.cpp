@@ -14,7 +14,7 @@ const PxReal kZeroLength = 1e-15;
 const PxReal kSqrt3 = sqrt(3.0);
 
 struct LowPoint {
-    PxVector3 point;  // plane frame
+    PxVector3 point; // plane frame
     int dims;
 };
 
@@ -22,11 +22,10 @@ struct LowPoint {
 // reach lowest.
 struct ConeInPlane {
     PxVector3 axis, x, y, baseCentre, topCentre, down;
-    PxReal baseRadius, topRadius, slope;  // slope: sqrt(1 - a_z^2)
+    PxReal baseRadius, topRadius, slope; // slope: sqrt(1 - a_z^2)
 };
 
-void placeCone(const CdxConeRecord *cone, const PxMatrix4 tmCone, const PxMatrix4 tmPlane,
-               ConeInPlane *c)
+void placeCone(const CdxConeRecord *cone, const PxMatrix4 tmCone, const PxMatrix4 tmPlane, ConeInPlane *c)
 {
     PxVector3 origin;
     PxV3MulTMInverse(origin, tmCone[3], tmPlane);
@@ -80,7 +79,7 @@ int lowestFeature(const ConeInPlane *c, LowPoint *out)
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 int CdxConePlaneIntersect(CdxModelPair *pair, CdxIntersectResult *result)
 {
@@ -103,8 +102,7 @@ int CdxConePlaneIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     for (int k = 0; k < count && written < budget; ++k) {
         PxVector3 position;
         PxV3MulTM(position, low[k].point, p.tm2);
-        CxContactSet(&result->contacts[written++], position, normal, low[k].point[2],
-                     low[k].dims | (2 << 8));
+        CxContactSet(&result->contacts[written++], position, normal, low[k].point[2], low[k].dims | (2 << 8));
     }
     result->contactCount = written;
     return 1;

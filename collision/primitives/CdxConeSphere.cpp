@@ -10,9 +10,9 @@ const CdxRequest kDefaultRequest = {1, 0};
 const PxReal kZeroLength = 1e-14;
 
 struct Nearest {
-    PxReal rho, z;      // the nearest boundary point in (radius, height)
-    PxReal outRho, outZ;  // outward unit normal of its feature there
-    PxReal distance;    // from the centre; negative when the centre is inside
+    PxReal rho, z;       // the nearest boundary point in (radius, height)
+    PxReal outRho, outZ; // outward unit normal of its feature there
+    PxReal distance;     // from the centre; negative when the centre is inside
     int dims;
 };
 
@@ -76,7 +76,7 @@ int insideTrapezoid(const Trapezoid *t, PxReal rho, PxReal z)
     return rho <= t->baseR + (t->topR - t->baseR) * (z - t->baseZ) / height;
 }
 
-}  // namespace
+} // namespace
 
 int CdxConeSphereIntersect(CdxModelPair *pair, CdxIntersectResult *result)
 {
@@ -109,6 +109,5 @@ int CdxConeSphereIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     PxV3AddScaled(local, c, normal, sphere->radius);
     PxV3MulTM(position, local, p.tm1);
     PxV3MulTMDir(worldNormal, normal, p.tm1);
-    return CxPairSingleContact(pair, result, &kDefaultRequest, position, worldNormal, separation,
-                               n.dims | 0x0300);
+    return CxPairSingleContact(pair, result, &kDefaultRequest, position, worldNormal, separation, n.dims | 0x0300);
 }

@@ -18,8 +18,7 @@ void setParameters(CdxCylinderRecord *cylinder, PxReal radius, PxReal height)
 
 // Extent along world axis k: radius sqrt(1 - a_k^2) + halfHeight |a_k| for
 // the axis a (local z in the world).
-void cylinderAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min,
-                  PxVector3 max)
+void cylinderAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min, PxVector3 max)
 {
     CdxCylinderRecord *cylinder = CxCylinderRecord(geometry);
     const PxReal(*tm)[4] = transform ? transform : gCxIdentityTM;
@@ -27,8 +26,7 @@ void cylinderAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 m
     for (int k = 0; k < 3; ++k) {
         PxReal a = tm[2][k];
         PxReal across = 1.0 - a * a;
-        PxReal extent = cylinder->radius * (across > 0.0 ? sqrt(across) : 0.0) +
-                        cylinder->halfHeight * fabs(a);
+        PxReal extent = cylinder->radius * (across > 0.0 ? sqrt(across) : 0.0) + cylinder->halfHeight * fabs(a);
         lo[k] = tm[3][k] - extent;
         hi[k] = tm[3][k] + extent;
     }
@@ -46,8 +44,8 @@ void cylinderBSphere(CdxGeometryID geometry, PxVector3 centre, PxReal *radius)
     *radius = CxCylinderRecord(geometry)->sphereRadius;
 }
 
-void cylinderMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform,
-                          const PxVector3 direction, PxVector3 point)
+void cylinderMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 direction,
+                          PxVector3 point)
 {
     CdxCylinderRecord *cylinder = CxCylinderRecord(geometry);
     CxShape shape;
@@ -57,8 +55,7 @@ void cylinderMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform,
 
 // Solid cylinder of length L = 2 halfHeight: I_xx = I_yy = r^2/4 + L^2/12,
 // I_zz = r^2/2 per unit mass.
-int16_t cylinderMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia,
-                               PxReal *volume)
+int16_t cylinderMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia, PxReal *volume)
 {
     CdxCylinderRecord *cylinder = CxCylinderRecord(geometry);
     PxReal r2 = cylinder->radius * cylinder->radius, length = 2.0 * cylinder->halfHeight;
@@ -80,7 +77,7 @@ CdxCylinderRecord *cylinderOrWarn(CdxGeometryID geometry, PxReal value, const ch
     return cylinder;
 }
 
-}  // namespace
+} // namespace
 
 CdxGeometryID CdxCylinderCreate(PxReal radius, PxReal height)
 {
@@ -109,8 +106,8 @@ void CdxCylinderSetHeight(CdxGeometryID geometry, PxReal height)
 
 void CdxCylinderSetGeometricalParameters(CdxGeometryID geometry, PxReal radius, PxReal height)
 {
-    CdxCylinderRecord *cylinder =
-        cylinderOrWarn(geometry, fmin(radius, height), "CdxCylinderSetGeometricalParameters");
+    CdxCylinderRecord *cylinder = cylinderOrWarn(geometry, fmin(radius, height),
+                                                 "CdxCylinderSetGeometricalParameters");
     if (cylinder) setParameters(cylinder, radius, height);
 }
 
@@ -132,8 +129,7 @@ PxReal CdxCylinderGetHalfHeight(CdxGeometryID geometry)
     return cylinder ? cylinder->halfHeight : 0.0;
 }
 
-void CdxCylinderGetEndCenters(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 top,
-                              PxVector3 bottom)
+void CdxCylinderGetEndCenters(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 top, PxVector3 bottom)
 {
     const PxReal(*tm)[4] = transform ? transform : gCxIdentityTM;
     PxReal half = CdxCylinderGetHalfHeight(geometry);
@@ -143,16 +139,18 @@ void CdxCylinderGetEndCenters(CdxGeometryID geometry, const PxMatrix4 transform,
 
 CdxGeometryTypeID CdxCylinderRegisterType(void)
 {
-    return CxPrimitiveRegister(&gCdxCylinderTypeId, "CdxCylinder", cylinderAABB, cylinderXYAABB,
-                               cylinderBSphere, cylinderMaximumPoint, cylinderMassProperties);
+    return CxPrimitiveRegister(&gCdxCylinderTypeId, "CdxCylinder", cylinderAABB, cylinderXYAABB, cylinderBSphere,
+                               cylinderMaximumPoint, cylinderMassProperties);
 }
 
-CdxGeometryTypeID CdxCylinderGetTypeId(void) { return gCdxCylinderTypeId; }
+CdxGeometryTypeID CdxCylinderGetTypeId(void)
+{
+    return gCdxCylinderTypeId;
+}
 
 // The nearest crossing of the side or a cap; the normal is the cap's when
 // the hit is nearer the cap plane than the side.
-int CdxCylinderLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                                CdxLineSegResult *result)
+int CdxCylinderLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result)
 {
     if (!model || !result) return 0;
     CdxCylinderRecord *cylinder = CxCylinderRecord(model->geometry);

@@ -19,7 +19,7 @@ void reverse(CdxIntersectResult *result)
     }
 }
 
-}  // namespace
+} // namespace
 
 // Candidate axes: both cylinder axes, their cross product and the
 // direction between the closest points of the two axis segments; GJK

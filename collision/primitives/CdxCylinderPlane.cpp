@@ -21,7 +21,7 @@ int addBelow(const PxVector3 a, const PxVector3 b, int bothEnds, PxVector3 *poin
     return CxAddPartBelowPlane(a, d, 0.0, 1.0, bothEnds, points, count);
 }
 
-}  // namespace
+} // namespace
 
 int CdxCylinderPlaneIntersect(CdxModelPair *pair, CdxIntersectResult *result)
 {
@@ -63,7 +63,7 @@ int CdxCylinderPlaneIntersect(CdxModelPair *pair, CdxIntersectResult *result)
         count = addBelow(from, to, 0, points, count);
     }
     if (count == 0 && az2 >= kUpright2) {
-        PxV3AddScaled(points[count++], c, a, a[2] > 0.0 ? -h : h);  // lower cap centre
+        PxV3AddScaled(points[count++], c, a, a[2] > 0.0 ? -h : h); // lower cap centre
     } else if (count == 0 && az2 <= kLying2) {
         PxVector3 low;
         PxV3AddScaled(low, c, down, rc);
@@ -73,6 +73,5 @@ int CdxCylinderPlaneIntersect(CdxModelPair *pair, CdxIntersectResult *result)
 
     int low = az2 > kStanding2 ? 2 : (az2 < 1.0 - kStanding2 ? 3 : 1);
     CdxContact candidates[kMaxCandidates];
-    return CxPlanePairContacts(&p, points, count, separation, low | (2 << 8), candidates, result,
-                               &kDefaultRequest);
+    return CxPlanePairContacts(&p, points, count, separation, low | (2 << 8), candidates, result, &kDefaultRequest);
 }

@@ -10,7 +10,7 @@ const PxReal kZeroLength = 1e-15;
 
 struct Candidate {
     PxReal separation;
-    PxVector3 normal;  // cylinder frame, from the sphere towards the cylinder
+    PxVector3 normal; // cylinder frame, from the sphere towards the cylinder
     int dims;
 };
 
@@ -46,7 +46,7 @@ void overlapCylinderSphere(const PxVector3 c, PxReal rc, PxReal h, PxReal rs, Ca
     }
 }
 
-}  // namespace
+} // namespace
 
 int CdxCylinderSphereIntersect(CdxModelPair *pair, CdxIntersectResult *result)
 {
@@ -64,6 +64,5 @@ int CdxCylinderSphereIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     PxV3AddScaled(local, c, best.normal, sphere->radius);
     PxV3MulTM(position, local, p.tm1);
     PxV3MulTMDir(normal, best.normal, p.tm1);
-    return CxPairSingleContact(pair, result, &kDefaultRequest, position, normal, best.separation,
-                               best.dims);
+    return CxPairSingleContact(pair, result, &kDefaultRequest, position, normal, best.separation, best.dims);
 }

@@ -14,9 +14,9 @@ const PxReal kTouchLimit2 = 1e-8;
 
 struct Simplex {
     int count;
-    PxVector3 w[4];  // difference points
-    PxVector3 a[4];  // their shape-1 points
-    PxVector3 b[4];  // their shape-2 points
+    PxVector3 w[4]; // difference points
+    PxVector3 a[4]; // their shape-1 points
+    PxVector3 b[4]; // their shape-2 points
     PxReal weight[4];
 };
 
@@ -127,20 +127,14 @@ int reduce(Simplex *s, PxVector3 v)
 {
     int enclosed = 0;
     switch (s->count) {
-    case 1:
-        s->weight[0] = 1.0;
-        break;
-    case 2:
-        closestOnSegment(s);
-        break;
+    case 1: s->weight[0] = 1.0; break;
+    case 2: closestOnSegment(s); break;
     case 3: {
         const int corner[3] = {0, 1, 2};
         closestOnTriangle(s, corner);
         break;
     }
-    case 4:
-        enclosed = closestOnTetrahedron(s);
-        break;
+    case 4: enclosed = closestOnTetrahedron(s); break;
     }
     PxV3Zero(v);
     if (enclosed) return 1;
@@ -148,8 +142,8 @@ int reduce(Simplex *s, PxVector3 v)
     return 0;
 }
 
-void supportPoint(const CxShape *shape1, const CxShape *shape2, const PxVector3 v, PxVector3 a,
-                  PxVector3 b, PxVector3 w)
+void supportPoint(const CxShape *shape1, const CxShape *shape2, const PxVector3 v, PxVector3 a, PxVector3 b,
+                  PxVector3 w)
 {
     PxVector3 negated;
     PxV3Scale(negated, v, -1.0);
@@ -175,16 +169,16 @@ int alreadyInSimplex(const Simplex *s, const PxVector3 w)
     return 0;
 }
 
-}  // namespace
+} // namespace
 
-void CxGjkDistance(const CxShape *shape1, const CxShape *shape2, PxReal stopDistance,
-                   PxReal touchLimit2, CxGjkResult *result)
+void CxGjkDistance(const CxShape *shape1, const CxShape *shape2, PxReal stopDistance, PxReal touchLimit2,
+                   CxGjkResult *result)
 {
     CxGjkDistancePrecision(shape1, shape2, stopDistance, touchLimit2, kRelativePrecision, result);
 }
 
-void CxGjkDistancePrecision(const CxShape *shape1, const CxShape *shape2, PxReal stopDistance,
-                            PxReal touchLimit2, PxReal precision, CxGjkResult *result)
+void CxGjkDistancePrecision(const CxShape *shape1, const CxShape *shape2, PxReal stopDistance, PxReal touchLimit2,
+                            PxReal precision, CxGjkResult *result)
 {
     result->overlap = 0;
     result->farther = 0;

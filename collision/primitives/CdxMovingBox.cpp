@@ -11,11 +11,10 @@ PxReal projectionRadius(const PxVector3 radii, const PxMatrix4 tm, const PxVecto
            radii[2] * fabs(PxV3Dot(axis, tm[2]));
 }
 
-}  // namespace
+} // namespace
 
-int CdxMovingBoxBoxIntersect(const PxVector3 radiiA, const PxMatrix4 transformA,
-                             const PxVector3 velocityA, const PxVector3 radiiB,
-                             const PxMatrix4 transformB, const PxVector3 velocityB, PxReal T,
+int CdxMovingBoxBoxIntersect(const PxVector3 radiiA, const PxMatrix4 transformA, const PxVector3 velocityA,
+                             const PxVector3 radiiB, const PxMatrix4 transformB, const PxVector3 velocityB, PxReal T,
                              PxReal *time, PxVector3 normal)
 {
     PxVector3 axes[15], start, end, travel;
@@ -33,9 +32,9 @@ int CdxMovingBoxBoxIntersect(const PxVector3 radiiA, const PxMatrix4 transformA,
         const PxReal *L = axes[k];
         PxReal r = projectionRadius(radiiA, transformA, L) + projectionRadius(radiiB, transformB, L);
         PxReal s0 = PxV3Dot(L, start), s1 = PxV3Dot(L, end);
-        if ((s0 > r && s1 > r) || (s0 < -r && s1 < -r)) return 0;  // apart all the way
+        if ((s0 > r && s1 > r) || (s0 < -r && s1 < -r)) return 0; // apart all the way
         PxReal entry;
-        PxReal side;  // normal from B towards A along L
+        PxReal side; // normal from B towards A along L
         if (s0 > r) {
             entry = T * (s0 - r) / (s0 - s1);
             side = -1.0;
@@ -43,7 +42,7 @@ int CdxMovingBoxBoxIntersect(const PxVector3 radiiA, const PxMatrix4 transformA,
             entry = T * (-r - s0) / (s1 - s0);
             side = 1.0;
         } else {
-            continue;  // overlapping on this axis from the start
+            continue; // overlapping on this axis from the start
         }
         if (entry > *time) {
             *time = entry;

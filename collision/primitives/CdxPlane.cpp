@@ -42,8 +42,7 @@ void planeBSphere(CdxGeometryID, PxVector3 centre, PxReal *radius)
 
 // Straight along the normal the support is the plane origin; any other
 // direction runs off to the far limit, staying in the solid (z <= 0).
-void planeMaximumPoint(CdxGeometryID, const PxMatrix4 transform, const PxVector3 direction,
-                       PxVector3 point)
+void planeMaximumPoint(CdxGeometryID, const PxMatrix4 transform, const PxVector3 direction, PxVector3 point)
 {
     const PxReal(*tm)[4] = transform ? transform : gCxIdentityTM;
     PxVector3 local;
@@ -53,8 +52,7 @@ void planeMaximumPoint(CdxGeometryID, const PxMatrix4 transform, const PxVector3
     PxV3MulTM(point, far, tm);
 }
 
-int16_t planeMassProperties(CdxGeometryID, PxMatrix4 relTransform, PxMatrix3 inertia,
-                            PxReal *volume)
+int16_t planeMassProperties(CdxGeometryID, PxMatrix4 relTransform, PxMatrix3 inertia, PxReal *volume)
 {
     PxM4Identity(relTransform);
     PxM3Identity(inertia);
@@ -62,7 +60,7 @@ int16_t planeMassProperties(CdxGeometryID, PxMatrix4 relTransform, PxMatrix3 ine
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 CdxGeometryID CdxPlaneCreate(void)
 {
@@ -89,16 +87,18 @@ PxReal CdxPlaneGetDistanceToPoint(CdxGeometryID, const PxMatrix4 transform, cons
 
 CdxGeometryTypeID CdxPlaneRegisterType(void)
 {
-    return CxPrimitiveRegister(&gCdxPlaneTypeId, "CdxPlane", planeAABB, planeXYAABB,
-                               planeBSphere, planeMaximumPoint, planeMassProperties);
+    return CxPrimitiveRegister(&gCdxPlaneTypeId, "CdxPlane", planeAABB, planeXYAABB, planeBSphere, planeMaximumPoint,
+                               planeMassProperties);
 }
 
-CdxGeometryTypeID CdxPlaneGetTypeId(void) { return gCdxPlaneTypeId; }
+CdxGeometryTypeID CdxPlaneGetTypeId(void)
+{
+    return gCdxPlaneTypeId;
+}
 
 // The point where the segment crosses the plane; a segment lying in the
 // plane hits at p0.
-int CdxPlaneLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                             CdxLineSegResult *result)
+int CdxPlaneLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result)
 {
     if (!model || !result || !CxPlaneRecord(model->geometry)) return 0;
     const PxReal(*tm)[4] = model->transform ? (const PxReal(*)[4]) * model->transform : nullptr;

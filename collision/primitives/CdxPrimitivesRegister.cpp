@@ -7,8 +7,7 @@ namespace {
 
 // Registers (a, b) (and so (b, a), swapped) with an intersect and an
 // optional safe-time function.
-void registerPair(CdxGeometryTypeID a, CdxGeometryTypeID b, CdxIntersectFn intersect,
-                  CdxSafeTimeFn safeTime)
+void registerPair(CdxGeometryTypeID a, CdxGeometryTypeID b, CdxIntersectFn intersect, CdxSafeTimeFn safeTime)
 {
     CdxInteractions interactions;
     CdxInteractionsInit(&interactions);
@@ -17,7 +16,7 @@ void registerPair(CdxGeometryTypeID a, CdxGeometryTypeID b, CdxIntersectFn inter
     CdxInteractionTableSetElement(a, b, &interactions, nullptr);
 }
 
-}  // namespace
+} // namespace
 
 void CdxSphereSphereRegisterInteraction(void)
 {
@@ -81,7 +80,8 @@ void CdxCylinderSphereRegisterInteraction(void)
 
 void CdxCylinderCylinderRegisterInteraction(void)
 {
-    registerPair(CdxCylinderGetTypeId(), CdxCylinderGetTypeId(), CdxCylinderCylinderIntersect, CdxCylinderCylinderSafeTime);
+    registerPair(CdxCylinderGetTypeId(), CdxCylinderGetTypeId(), CdxCylinderCylinderIntersect,
+                 CdxCylinderCylinderSafeTime);
 }
 
 void CdxConeCylinderRegisterInteraction(void)

@@ -60,8 +60,8 @@ int standInSafeTime(CdxModelPair *pair, PxReal maximumTime, CdxSafeTimeResult *r
     velocityOf(pair->model1->linearVelocity, v1);
     velocityOf(pair->model2->linearVelocity, v2);
     PxReal time;
-    if (!CdxMovingBoxBoxIntersect(radii1, tmOf(pair->model1), v1, radii2, tmOf(pair->model2), v2,
-                                  maximumTime, &time, normal))
+    if (!CdxMovingBoxBoxIntersect(radii1, tmOf(pair->model1), v1, radii2, tmOf(pair->model2), v2, maximumTime, &time,
+                                  normal))
         return 0;
     result->safeTime = time;
     return 1;
@@ -86,7 +86,7 @@ void advance(PxMatrix4 tm, const PxVector3 v, const PxVector3 w, PxReal h)
     }
 }
 
-}  // namespace
+} // namespace
 
 int CdxSphereSphereSafeTime(CdxModelPair *pair, PxReal maximumTime, CdxSafeTimeResult *result)
 {
@@ -103,7 +103,7 @@ int CdxSphereSphereSafeTime(CdxModelPair *pair, PxReal maximumTime, CdxSafeTimeR
     if (speed * maximumTime < kMinimumTravel) return 0;
     PxReal gap = PxV3Length(d) - sphere1->radius - sphere2->radius;
     if (PxV3Dot(d, v) < 0.0) {
-        result->safeTime = gap / speed;  // approaching
+        result->safeTime = gap / speed; // approaching
         return 1;
     }
     result->safeTime = -gap / speed;
@@ -138,8 +138,7 @@ int CdxBoxBoxSafeTime(CdxModelPair *pair, PxReal maximumTime, CdxSafeTimeResult 
     CdxBoxRecord *box1 = CxBoxRecord(m1->geometry);
     CdxBoxRecord *box2 = CxBoxRecord(m2->geometry);
     if (!box1 || !box2) return 0;
-    if (!m1->linearVelocity || !m1->angularVelocity || !m2->linearVelocity || !m2->angularVelocity)
-        return 0;
+    if (!m1->linearVelocity || !m1->angularVelocity || !m2->linearVelocity || !m2->angularVelocity) return 0;
     PxReal spin = PxV3Length(m1->angularVelocity) + PxV3Length(m2->angularVelocity);
     int steps = (int)(spin * maximumTime / kRotationPerStep) + 1;
     PxReal h = maximumTime / steps;
@@ -149,8 +148,8 @@ int CdxBoxBoxSafeTime(CdxModelPair *pair, PxReal maximumTime, CdxSafeTimeResult 
     for (int k = 0; k < steps; ++k) {
         PxReal time;
         PxVector3 normal;
-        if (CdxMovingBoxBoxIntersect(box1->radii, tm1, m1->linearVelocity, box2->radii, tm2,
-                                     m2->linearVelocity, h, &time, normal)) {
+        if (CdxMovingBoxBoxIntersect(box1->radii, tm1, m1->linearVelocity, box2->radii, tm2, m2->linearVelocity, h,
+                                     &time, normal)) {
             result->safeTime = k * h + time + 1e-14;
             return 1;
         }

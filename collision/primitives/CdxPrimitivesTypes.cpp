@@ -22,8 +22,7 @@ namespace {
 
 const int kPrimitiveTypeCount = 6;
 
-template <typename Record>
-Record *recordOf(CdxGeometryID geometry, CdxGeometryTypeID id)
+template <typename Record> Record *recordOf(CdxGeometryID geometry, CdxGeometryTypeID id)
 {
     if (!geometry || id < 0 || geometry->typeId != id) return nullptr;
     return reinterpret_cast<Record *>(geometry);
@@ -36,16 +35,28 @@ void forgetTypeNumbers(void)
     gCdxCylinderTypeId = gCdxConeTypeId = gCdxTriangleListTypeId = -1;
 }
 
-}  // namespace
+} // namespace
 
-CdxSphereRecord *CxSphereRecord(CdxGeometryID g) { return recordOf<CdxSphereRecord>(g, gCdxSphereTypeId); }
-CdxBoxRecord *CxBoxRecord(CdxGeometryID g) { return recordOf<CdxBoxRecord>(g, gCdxBoxTypeId); }
-CdxPlaneRecord *CxPlaneRecord(CdxGeometryID g) { return recordOf<CdxPlaneRecord>(g, gCdxPlaneTypeId); }
+CdxSphereRecord *CxSphereRecord(CdxGeometryID g)
+{
+    return recordOf<CdxSphereRecord>(g, gCdxSphereTypeId);
+}
+CdxBoxRecord *CxBoxRecord(CdxGeometryID g)
+{
+    return recordOf<CdxBoxRecord>(g, gCdxBoxTypeId);
+}
+CdxPlaneRecord *CxPlaneRecord(CdxGeometryID g)
+{
+    return recordOf<CdxPlaneRecord>(g, gCdxPlaneTypeId);
+}
 CdxCylinderRecord *CxCylinderRecord(CdxGeometryID g)
 {
     return recordOf<CdxCylinderRecord>(g, gCdxCylinderTypeId);
 }
-CdxConeRecord *CxConeRecord(CdxGeometryID g) { return recordOf<CdxConeRecord>(g, gCdxConeTypeId); }
+CdxConeRecord *CxConeRecord(CdxGeometryID g)
+{
+    return recordOf<CdxConeRecord>(g, gCdxConeTypeId);
+}
 CdxTriangleListRecord *CxTriangleListRecord(CdxGeometryID g)
 {
     return recordOf<CdxTriangleListRecord>(g, gCdxTriangleListTypeId);
@@ -73,10 +84,13 @@ void *CxPrimitiveCreate(size_t size, CdxGeometryTypeID type, const char *what)
     return record;
 }
 
-void CxPrimitiveDestroy(CdxGeometryID geometry) { PxMemoryAPI.destroy(geometry); }
+void CxPrimitiveDestroy(CdxGeometryID geometry)
+{
+    PxMemoryAPI.destroy(geometry);
+}
 
-void CxPrimitiveStoreBounds(CdxGeometryID geometry, const PxVector3 lo, const PxVector3 hi,
-                            PxVector3 min, PxVector3 max)
+void CxPrimitiveStoreBounds(CdxGeometryID geometry, const PxVector3 lo, const PxVector3 hi, PxVector3 min,
+                            PxVector3 max)
 {
     for (int k = 0; k < 3; ++k) {
         geometry->bounds[2 * k] = min[k] = lo[k];
@@ -96,8 +110,8 @@ void CxPrimitiveSetHalfExtents(PxVector3 radii, PxReal *sphereRadius, PxReal dx,
 }
 
 // Extent along world axis k: sum_i |R_ik| r_i for local axes R_i.
-void CxPrimitiveBoxBounds(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 radii,
-                          PxVector3 min, PxVector3 max)
+void CxPrimitiveBoxBounds(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 radii, PxVector3 min,
+                          PxVector3 max)
 {
     const PxReal(*tm)[4] = transform ? transform : gCxIdentityTM;
     PxVector3 lo, hi;
@@ -110,8 +124,7 @@ void CxPrimitiveBoxBounds(CdxGeometryID geometry, const PxMatrix4 transform, con
 }
 
 // I_ii = (r_j^2 + r_k^2) / 3 per unit mass; volume 8 r_x r_y r_z.
-int16_t CxPrimitiveBoxMass(const PxVector3 radii, PxMatrix4 relTransform, PxMatrix3 inertia,
-                           PxReal *volume)
+int16_t CxPrimitiveBoxMass(const PxVector3 radii, PxMatrix4 relTransform, PxMatrix3 inertia, PxReal *volume)
 {
     PxM4Identity(relTransform);
     PxM3Identity(inertia);
@@ -134,22 +147,20 @@ void CxPrimitiveXYFromAABB(CdxGeometryID geometry, const PxMatrix4 transform, Px
     out[3] = max[1];
 }
 
-CdxGeometryTypeID CxPrimitiveRegister(CdxGeometryTypeID *id, const char *name,
-                                      CdxGeometryGetAABBFn getAABB,
-                                      CdxGeometryGetXYAABBFn getXYAABB,
-                                      CdxGeometryGetBSphereFn getBSphere,
+CdxGeometryTypeID CxPrimitiveRegister(CdxGeometryTypeID *id, const char *name, CdxGeometryGetAABBFn getAABB,
+                                      CdxGeometryGetXYAABBFn getXYAABB, CdxGeometryGetBSphereFn getBSphere,
                                       CdxGeometryMaximumPointFn maximumPoint,
                                       CdxGeometryGetMassPropertiesFn getMassProperties)
 {
     if (*id >= 0 && strcmp(CdxGeometryGetTypeNameFromId(*id), name) == 0) return *id;
-    *id = CdxGeometryRegisterType(name, CxPrimitiveDestroy, getAABB, getXYAABB, getBSphere,
-                                  maximumPoint, getMassProperties);
+    *id = CdxGeometryRegisterType(name, CxPrimitiveDestroy, getAABB, getXYAABB, getBSphere, maximumPoint,
+                                  getMassProperties);
     if (*id >= 0) CdxRegisterTermAction(forgetTypeNumbers);
     return *id;
 }
 
-int CxLineSegHit(CdxModelID model, CdxLineSegResult *result, const PxVector3 point,
-                 const PxVector3 normal, PxReal distance)
+int CxLineSegHit(CdxModelID model, CdxLineSegResult *result, const PxVector3 point, const PxVector3 normal,
+                 PxReal distance)
 {
     result->model = model;
     PxV3Copy(result->point, point);
@@ -173,4 +184,7 @@ void CdxPrimitivesRegisterTypes(void)
     CdxTriangleListRegisterType();
 }
 
-int CdxPrimitivesGetTypeCount(void) { return kPrimitiveTypeCount; }
+int CdxPrimitivesGetTypeCount(void)
+{
+    return kPrimitiveTypeCount;
+}

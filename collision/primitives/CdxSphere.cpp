@@ -31,8 +31,7 @@ void sphereBSphere(CdxGeometryID geometry, PxVector3 centre, PxReal *radius)
 }
 
 // Centre + radius x the unit direction (the centre for a zero direction).
-void sphereMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform,
-                        const PxVector3 direction, PxVector3 point)
+void sphereMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 direction, PxVector3 point)
 {
     PxVector3 unit;
     PxV3Copy(unit, direction);
@@ -41,8 +40,7 @@ void sphereMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform,
     PxV3AddScaled(point, centre, unit, CxSphereRecord(geometry)->radius);
 }
 
-int16_t sphereMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia,
-                             PxReal *volume)
+int16_t sphereMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia, PxReal *volume)
 {
     PxReal r = CxSphereRecord(geometry)->radius;
     PxM4Identity(relTransform);
@@ -52,7 +50,7 @@ int16_t sphereMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxM
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 CdxGeometryID CdxSphereCreate(PxReal radius)
 {
@@ -85,16 +83,18 @@ PxReal CdxSphereGetRadius(CdxGeometryID geometry)
 
 CdxGeometryTypeID CdxSphereRegisterType(void)
 {
-    return CxPrimitiveRegister(&gCdxSphereTypeId, "CdxSphere", sphereAABB, sphereXYAABB,
-                               sphereBSphere, sphereMaximumPoint, sphereMassProperties);
+    return CxPrimitiveRegister(&gCdxSphereTypeId, "CdxSphere", sphereAABB, sphereXYAABB, sphereBSphere,
+                               sphereMaximumPoint, sphereMassProperties);
 }
 
-CdxGeometryTypeID CdxSphereGetTypeId(void) { return gCdxSphereTypeId; }
+CdxGeometryTypeID CdxSphereGetTypeId(void)
+{
+    return gCdxSphereTypeId;
+}
 
 // The segment direction is normalised and the first crossing of the
 // sphere's surface at or after p0 is reported (the exit when p0 is inside).
-int CdxSphereLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                              CdxLineSegResult *result)
+int CdxSphereLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result)
 {
     if (!model || !result) return 0;
     CdxSphereRecord *sphere = CxSphereRecord(model->geometry);
@@ -112,7 +112,7 @@ int CdxSphereLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVect
     if (disc < 0.0) return 0;
     PxReal root = sqrt(disc);
     PxReal s = -b - root;
-    if (s < 0.0) s = -b + root;  // p0 inside: the exit
+    if (s < 0.0) s = -b + root; // p0 inside: the exit
     if (s < 0.0 || s > length) return 0;
     PxVector3 point, normal;
     PxV3AddScaled(point, p0, u, s);

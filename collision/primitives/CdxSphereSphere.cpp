@@ -30,6 +30,5 @@ int CdxSphereSphereIntersect(CdxModelPair *pair, CdxIntersectResult *result)
         PxV3Add(position, c1, c2);
         PxV3Scale(position, position, 0.5);
     }
-    return CxPairSingleContact(pair, result, &kDefaultRequest, position, normal, separation,
-                               0x0303);
+    return CxPairSingleContact(pair, result, &kDefaultRequest, position, normal, separation, 0x0303);
 }

@@ -28,7 +28,10 @@ void relativePose(const PxMatrix4 tm1, const PxMatrix4 tm2, Relative *rel)
     }
 }
 
-void column(const PxReal R[3][3], int j, PxVector3 out) { PxV3Set(out, R[0][j], R[1][j], R[2][j]); }
+void column(const PxReal R[3][3], int j, PxVector3 out)
+{
+    PxV3Set(out, R[0][j], R[1][j], R[2][j]);
+}
 
 // Projection radius of box 1 (identity axes) and box 2 (columns of R) on L.
 PxReal radius1(const PxVector3 r1, const PxVector3 L)
@@ -52,7 +55,7 @@ struct Best {
     int code;
 };
 
-}  // namespace
+} // namespace
 
 int CxBoxFeatureDim(const PxReal axes[3][3], const PxVector3 normal)
 {
@@ -62,8 +65,8 @@ int CxBoxFeatureDim(const PxReal axes[3][3], const PxVector3 normal)
     return perpendicular;
 }
 
-int CxBoxBoxSeparatingAxis(const PxVector3 r1, const PxMatrix4 tm1, const PxVector3 r2,
-                           const PxMatrix4 tm2, PxReal eps, CxBoxBoxAxis *axis)
+int CxBoxBoxSeparatingAxis(const PxVector3 r1, const PxMatrix4 tm1, const PxVector3 r2, const PxMatrix4 tm2,
+                           PxReal eps, CxBoxBoxAxis *axis)
 {
     Relative rel;
     relativePose(tm1, tm2, &rel);
@@ -73,16 +76,14 @@ int CxBoxBoxSeparatingAxis(const PxVector3 r1, const PxMatrix4 tm1, const PxVect
 
     // Face axes of box 1: |t_i| - (r1_i + sum_j r2_j |R_ij|).
     for (int i = 0; i < 3; ++i) {
-        PxReal s = fabs(t[i]) - (r1[i] + r2[0] * fabs(R[i][0]) + r2[1] * fabs(R[i][1]) +
-                                 r2[2] * fabs(R[i][2]));
+        PxReal s = fabs(t[i]) - (r1[i] + r2[0] * fabs(R[i][0]) + r2[1] * fabs(R[i][1]) + r2[2] * fabs(R[i][2]));
         if (s > best.separation) best = {s, i};
         if (best.separation > eps) return 0;
     }
     // Face axes of box 2: |t . b_j| - (sum_i r1_i |R_ij| + r2_j).
     for (int j = 0; j < 3; ++j) {
         PxReal tb = t[0] * R[0][j] + t[1] * R[1][j] + t[2] * R[2][j];
-        PxReal s = fabs(tb) - (r1[0] * fabs(R[0][j]) + r1[1] * fabs(R[1][j]) +
-                               r1[2] * fabs(R[2][j]) + r2[j]);
+        PxReal s = fabs(tb) - (r1[0] * fabs(R[0][j]) + r1[1] * fabs(R[1][j]) + r1[2] * fabs(R[2][j]) + r2[j]);
         if (s > best.separation) best = {s, 3 + j};
         if (best.separation > eps) return 0;
     }
@@ -140,8 +141,8 @@ int CxBoxBoxSeparatingAxis(const PxVector3 r1, const PxMatrix4 tm1, const PxVect
     return 1;
 }
 
-int CxSegmentClipAgainstBox(const PxVector3 centre, const PxVector3 half, const PxVector3 radii,
-                            PxReal *s0, PxReal *s1)
+int CxSegmentClipAgainstBox(const PxVector3 centre, const PxVector3 half, const PxVector3 radii, PxReal *s0,
+                            PxReal *s1)
 {
     *s0 = -1.0;
     *s1 = 1.0;
@@ -163,9 +164,8 @@ int CxSegmentClipAgainstBox(const PxVector3 centre, const PxVector3 half, const 
     return 1;
 }
 
-int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3],
-                             const PxVector3 radii, const PxVector3 fixed, PxVector3 *points,
-                             int count)
+int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], const PxVector3 radii,
+                             const PxVector3 fixed, PxVector3 *points, int count)
 {
     for (int j = 0; j < 3; ++j) {
         int k = (j + 1) % 3, l = (j + 2) % 3;
@@ -188,9 +188,8 @@ int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3],
     return count;
 }
 
-int CxBoxBoxCandidates(const PxVector3 r1, const PxMatrix4 tm1, const PxVector3 r2,
-                       const PxMatrix4 tm2, const CxBoxBoxAxis *axis,
-                       PxVector3 points[CxBoxBoxMaxCandidates],
+int CxBoxBoxCandidates(const PxVector3 r1, const PxMatrix4 tm1, const PxVector3 r2, const PxMatrix4 tm2,
+                       const CxBoxBoxAxis *axis, PxVector3 points[CxBoxBoxMaxCandidates],
                        PxReal separations[CxBoxBoxMaxCandidates])
 {
     Relative rel;

@@ -4,15 +4,17 @@
 
 namespace {
 
-PxReal clamp01(PxReal x) { return x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x); }
+PxReal clamp01(PxReal x)
+{
+    return x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x);
+}
 
 // Squared lengths below this count as a degenerate (point) segment.
 const PxReal kDegenerateLength2 = 1e-28;
 
-}  // namespace
+} // namespace
 
-PxReal CxClosestPointOnSegment(const PxVector3 p, const PxVector3 a, const PxVector3 b,
-                               PxVector3 out)
+PxReal CxClosestPointOnSegment(const PxVector3 p, const PxVector3 a, const PxVector3 b, PxVector3 out)
 {
     PxVector3 ab, ap;
     PxV3Sub(ab, b, a);
@@ -23,9 +25,8 @@ PxReal CxClosestPointOnSegment(const PxVector3 p, const PxVector3 a, const PxVec
     return t;
 }
 
-PxReal CxClosestPointsSegmentSegment(const PxVector3 p1, const PxVector3 q1, const PxVector3 p2,
-                                     const PxVector3 q2, PxReal *s, PxReal *t, PxVector3 c1,
-                                     PxVector3 c2)
+PxReal CxClosestPointsSegmentSegment(const PxVector3 p1, const PxVector3 q1, const PxVector3 p2, const PxVector3 q2,
+                                     PxReal *s, PxReal *t, PxVector3 c1, PxVector3 c2)
 {
     PxVector3 d1, d2, r;
     PxV3Sub(d1, q1, p1);
@@ -67,8 +68,8 @@ PxReal CxClosestPointsSegmentSegment(const PxVector3 p1, const PxVector3 q1, con
     return PxV3LengthSquared(gap);
 }
 
-int CxClosestPointOnTriangle(const PxVector3 p, const PxVector3 a, const PxVector3 b,
-                             const PxVector3 c, PxVector3 out, PxReal weights[3])
+int CxClosestPointOnTriangle(const PxVector3 p, const PxVector3 a, const PxVector3 b, const PxVector3 c,
+                             PxVector3 out, PxReal weights[3])
 {
     PxVector3 ab, ac, ap, bp, cp;
     PxV3Sub(ab, b, a);

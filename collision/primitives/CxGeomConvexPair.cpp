@@ -40,15 +40,17 @@ struct Features {
     Segment edges[12];
 };
 
-void axisOf(const CxShape *shape, int k, PxVector3 out) { PxV3Copy(out, shape->tm[k]); }
+void axisOf(const CxShape *shape, int k, PxVector3 out)
+{
+    PxV3Copy(out, shape->tm[k]);
+}
 
 void boxFeatures(const CxShape *box, Features *f)
 {
     const PxReal *r = box->size;
     f->pointCount = 0;
     for (int corner = 0; corner < 8; ++corner) {
-        PxVector3 local = {(corner & 1) ? r[0] : -r[0], (corner & 2) ? r[1] : -r[1],
-                           (corner & 4) ? r[2] : -r[2]};
+        PxVector3 local = {(corner & 1) ? r[0] : -r[0], (corner & 2) ? r[1] : -r[1], (corner & 4) ? r[2] : -r[2]};
         PxV3MulTM(f->points[f->pointCount++], local, box->tm);
     }
     f->edgeCount = 0;
@@ -116,18 +118,11 @@ void shapeFeatures(const CxShape *shape, const PxVector3 towardOther, Features *
 {
     f->pointCount = f->edgeCount = 0;
     switch (shape->kind) {
-    case CxShapeBox:
-        boxFeatures(shape, f);
-        break;
-    case CxShapeCylinder:
-        cylinderFeatures(shape, towardOther, f);
-        break;
-    case CxShapeTriangle:
-        triangleFeatures(shape, f);
-        break;
+    case CxShapeBox: boxFeatures(shape, f); break;
+    case CxShapeCylinder: cylinderFeatures(shape, towardOther, f); break;
+    case CxShapeTriangle: triangleFeatures(shape, f); break;
     case CxShapeSphere:
-    case CxShapeCone:
-        break;  // not handled by the generic contact generator
+    case CxShapeCone: break; // not handled by the generic contact generator
     }
 }
 
@@ -161,16 +156,14 @@ struct AxisSearch {
 // Edge against edge: where two edges pass within reach of each other
 // (at most the penetration apart), their closest points are where the
 // shapes reach deepest into each other.
-int gatherEdgePairs(const Features *f1, const Features *f2, PxReal reach, PxVector3 *raw,
-                    int count)
+int gatherEdgePairs(const Features *f1, const Features *f2, PxReal reach, PxVector3 *raw, int count)
 {
     for (int i = 0; i < f1->edgeCount; ++i)
         for (int j = 0; j < f2->edgeCount; ++j) {
             PxReal s, t;
             PxVector3 c1, c2;
-            PxReal distance2 = CxClosestPointsSegmentSegment(f1->edges[i].a, f1->edges[i].b,
-                                                             f2->edges[j].a, f2->edges[j].b, &s,
-                                                             &t, c1, c2);
+            PxReal distance2 = CxClosestPointsSegmentSegment(f1->edges[i].a, f1->edges[i].b, f2->edges[j].a,
+                                                             f2->edges[j].b, &s, &t, c1, c2);
             if (distance2 > reach * reach * (1.0 + kClipReach)) continue;
             PxV3Copy(raw[count++], c1);
             PxV3Copy(raw[count++], c2);
@@ -196,8 +189,7 @@ PxReal bestSeparation(const AxisSearch *search)
 }
 
 // Separation along a unit axis in the better of its two orientations.
-void considerAxis(const CxShape *shape1, const CxShape *shape2, const PxVector3 axis,
-                  AxisSearch *search)
+void considerAxis(const CxShape *shape1, const CxShape *shape2, const PxVector3 axis, AxisSearch *search)
 {
     PxReal lo1, hi1, lo2, hi2;
     CxShapeProject(shape1, axis, &lo1, &hi1);
@@ -224,8 +216,7 @@ void shapeCentre(const CxShape *shape, PxVector3 out)
 // Overlapping shapes: the closest points of copies shrunk by delta point
 // along a direction of small penetration; the line of centres always
 // gives a finite answer, however deep.
-void addPenetrationAxes(const CxShape *shape1, const CxShape *shape2, PxReal delta, PxReal touch,
-                        AxisSearch *best)
+void addPenetrationAxes(const CxShape *shape1, const CxShape *shape2, PxReal delta, PxReal touch, AxisSearch *best)
 {
     CxShape inner1, inner2;
     CxShapeShrink(shape1, delta, &inner1);
@@ -247,8 +238,7 @@ void addPenetrationAxes(const CxShape *shape1, const CxShape *shape2, PxReal del
 
 // Separation along the unit axis L with shape 1 on the + side, from the
 // deepest points p of shape 1 and q of shape 2 along it.
-PxReal separationAlong(const CxShape *shape1, const CxShape *shape2, const PxVector3 L,
-                       PxVector3 p, PxVector3 q)
+PxReal separationAlong(const CxShape *shape1, const CxShape *shape2, const PxVector3 L, PxVector3 p, PxVector3 q)
 {
     PxVector3 down;
     PxV3Scale(down, L, -1.0);
@@ -272,7 +262,7 @@ void refineAxis(const CxShape *shape1, const CxShape *shape2, CxSeparation *best
         PxVector3 rate, trial, trialP, trialQ;
         PxV3Sub(rate, p, q);
         PxV3AddScaled(rate, rate, L, -PxV3Dot(rate, L));
-        if (PxV3Normalize(rate) <= kZeroLength) break;  // already the best direction
+        if (PxV3Normalize(rate) <= kZeroLength) break; // already the best direction
         PxV3AddScaled(trial, L, rate, step);
         PxV3Normalize(trial);
         PxReal trialSeparation = separationAlong(shape1, shape2, trial, trialP, trialQ);
@@ -294,8 +284,8 @@ void refineAxis(const CxShape *shape1, const CxShape *shape2, CxSeparation *best
 
 // Tries the candidate axes (those of zero length skipped) into a fresh
 // search; 0 as soon as one separates the shapes by more than eps.
-int searchAxes(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes, int axisCount,
-               PxReal eps, AxisSearch *search)
+int searchAxes(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes, int axisCount, PxReal eps,
+               AxisSearch *search)
 {
     search->count = 0;
     for (int k = 0; k < axisCount; ++k) {
@@ -308,7 +298,7 @@ int searchAxes(const CxShape *shape1, const CxShape *shape2, const PxVector3 *ax
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 PxReal CxConvexAxisSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 axis)
 {
@@ -318,8 +308,8 @@ PxReal CxConvexAxisSeparation(const CxShape *shape1, const CxShape *shape2, cons
     return lo1 - hi2;
 }
 
-int CxConvexSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes,
-                       int axisCount, PxReal eps, CxSeparation *out)
+int CxConvexSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes, int axisCount, PxReal eps,
+                       CxSeparation *out)
 {
     AxisSearch search;
     if (!searchAxes(shape1, shape2, axes, axisCount, eps, &search)) return 0;
@@ -351,8 +341,8 @@ int CxConvexSeparation(const CxShape *shape1, const CxShape *shape2, const PxVec
     return 1;
 }
 
-int CxPolytopeSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes,
-                         int axisCount, PxReal eps, CxSeparation *out)
+int CxPolytopeSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes, int axisCount,
+                         PxReal eps, CxSeparation *out)
 {
     AxisSearch search;
     if (!searchAxes(shape1, shape2, axes, axisCount, eps, &search)) return 0;
@@ -361,8 +351,8 @@ int CxPolytopeSeparation(const CxShape *shape1, const CxShape *shape2, const PxV
     return 1;
 }
 
-int CxConvexContactCandidates(const CxShape *shape1, const CxShape *shape2, const PxVector3 n,
-                              PxReal sep, CxContactPoint out[CxConvexMaxCandidates])
+int CxConvexContactCandidates(const CxShape *shape1, const CxShape *shape2, const PxVector3 n, PxReal sep,
+                              CxContactPoint out[CxConvexMaxCandidates])
 {
     PxVector3 down;
     PxV3Scale(down, n, -1.0);
@@ -404,8 +394,7 @@ int CxConvexContactCandidates(const CxShape *shape1, const CxShape *shape2, cons
 int CxShapeFeatureDim(const CxShape *shape, const PxVector3 n)
 {
     switch (shape->kind) {
-    case CxShapeSphere:
-        return 3;
+    case CxShapeSphere: return 3;
     case CxShapeBox: {
         int perpendicular = 0;
         for (int i = 0; i < 3; ++i)

@@ -9,8 +9,8 @@
 #include "primitives/CxGeomShape.h"
 
 struct CxSeparation {
-    PxReal separation;  // negative when penetrating
-    PxVector3 normal;   // unit, working frame, from shape 2 towards shape 1
+    PxReal separation; // negative when penetrating
+    PxVector3 normal;  // unit, working frame, from shape 2 towards shape 1
 };
 
 // Largest separation of the two shapes: over the given candidate axes
@@ -18,20 +18,20 @@ struct CxSeparation {
 // GJK when the shapes are apart, or, when they overlap, also along the
 // direction between the closest points of shrunken copies. Returns 0 when
 // the separation exceeds eps, else 1 with out filled.
-int CxConvexSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes,
-                       int axisCount, PxReal eps, CxSeparation *out);
+int CxConvexSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes, int axisCount, PxReal eps,
+                       CxSeparation *out);
 
 // The same when the axes are the complete separating set of two polytopes
 // (a box and a triangle): their best is the exact answer.
-int CxPolytopeSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes,
-                         int axisCount, PxReal eps, CxSeparation *out);
+int CxPolytopeSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 *axes, int axisCount,
+                         PxReal eps, CxSeparation *out);
 
 // Separation along one unit axis, shape 1 taken on the + side.
 PxReal CxConvexAxisSeparation(const CxShape *shape1, const CxShape *shape2, const PxVector3 axis);
 
 struct CxContactPoint {
-    PxVector3 position;  // on shape 1's surface, working frame
-    PxReal separation;   // gap to shape 2 along the normal
+    PxVector3 position; // on shape 1's surface, working frame
+    PxReal separation;  // gap to shape 2 along the normal
 };
 
 enum { CxConvexMaxCandidates = 208 };
@@ -43,8 +43,8 @@ enum { CxConvexMaxCandidates = 208 };
 // along n is cut by both solids; the gap between shape 1's entry and shape
 // 2's exit is the candidate's separation and shape 1's entry its position.
 // Candidates survive when their separation is below 0.01 x sep.
-int CxConvexContactCandidates(const CxShape *shape1, const CxShape *shape2, const PxVector3 n,
-                              PxReal sep, CxContactPoint out[CxConvexMaxCandidates]);
+int CxConvexContactCandidates(const CxShape *shape1, const CxShape *shape2, const PxVector3 n, PxReal sep,
+                              CxContactPoint out[CxConvexMaxCandidates]);
 
 // Feature dimension of a shape touched along the unit normal n (the
 // direction does not matter): box: its axes perpendicular to n; cylinder:

@@ -6,11 +6,11 @@
 #include "primitives/CxGeomShape.h"
 
 struct CxGjkResult {
-    int overlap;          // 1: the shapes overlap (or come within the touch limit)
-    int farther;          // 1: stopped because they are certainly farther than the stop distance
-    PxReal distance;      // 0 on overlap; a lower bound when farther is set
-    PxVector3 point1;     // closest point of shape 1 (working frame), when apart
-    PxVector3 point2;     // closest point of shape 2
+    int overlap;      // 1: the shapes overlap (or come within the touch limit)
+    int farther;      // 1: stopped because they are certainly farther than the stop distance
+    PxReal distance;  // 0 on overlap; a lower bound when farther is set
+    PxVector3 point1; // closest point of shape 1 (working frame), when apart
+    PxVector3 point2; // closest point of shape 2
     int iterations;
 };
 
@@ -18,13 +18,13 @@ struct CxGjkResult {
 // the shapes are found to overlap (the simplex encloses the origin, or the
 // squared distance falls to touchLimit2 or below), or a separating
 // direction proves them farther apart than stopDistance.
-void CxGjkDistance(const CxShape *shape1, const CxShape *shape2, PxReal stopDistance,
-                   PxReal touchLimit2, CxGjkResult *result);
+void CxGjkDistance(const CxShape *shape1, const CxShape *shape2, PxReal stopDistance, PxReal touchLimit2,
+                   CxGjkResult *result);
 
 // The same to a relative precision of the caller's choice (the squared
 // distance known to within precision x itself).
-void CxGjkDistancePrecision(const CxShape *shape1, const CxShape *shape2, PxReal stopDistance,
-                            PxReal touchLimit2, PxReal precision, CxGjkResult *result);
+void CxGjkDistancePrecision(const CxShape *shape1, const CxShape *shape2, PxReal stopDistance, PxReal touchLimit2,
+                            PxReal precision, CxGjkResult *result);
 
 // Touch test of the pairs that report no contacts: 1 when the shapes overlap
 // (enclosed origin, or a squared distance of 1e-8 or less) or lie within

@@ -25,8 +25,8 @@ PxReal signWithin(PxReal value, PxReal zeroLimit)
 // (radius baseR at z = baseZ) and a top rim (topR at topZ): the farther of
 // the two rim points in the direction, or the midpoint of the side line
 // when both are equally far.
-void rimSupport(PxReal baseR, PxReal baseZ, PxReal topR, PxReal topZ, const PxVector3 localDir,
-                PxReal zeroLimit, PxVector3 out)
+void rimSupport(PxReal baseR, PxReal baseZ, PxReal topR, PxReal topZ, const PxVector3 localDir, PxReal zeroLimit,
+                PxVector3 out)
 {
     PxReal radial = sqrt(localDir[0] * localDir[0] + localDir[1] * localDir[1]);
     PxReal ux = 0.0, uy = 0.0;
@@ -51,25 +51,20 @@ void localSupport(const CxShape *shape, const PxVector3 localDir, PxReal zeroLim
 {
     PxV3Zero(out);
     switch (shape->kind) {
-    case CxShapeSphere:
-        PxV3Scale(out, localDir, shape->size[0]);
-        break;
+    case CxShapeSphere: PxV3Scale(out, localDir, shape->size[0]); break;
     case CxShapeBox:
         for (int i = 0; i < 3; ++i) out[i] = signWithin(localDir[i], zeroLimit) * shape->size[i];
         break;
     case CxShapeCylinder: {
         PxReal radial = sqrt(localDir[0] * localDir[0] + localDir[1] * localDir[1]);
         PxReal scale = (radial > zeroLimit && radial > 0.0) ? shape->size[0] / radial : 0.0;
-        PxV3Set(out, localDir[0] * scale, localDir[1] * scale,
-                signWithin(localDir[2], zeroLimit) * shape->size[1]);
+        PxV3Set(out, localDir[0] * scale, localDir[1] * scale, signWithin(localDir[2], zeroLimit) * shape->size[1]);
         break;
     }
     case CxShapeCone:
-        rimSupport(shape->size[0], shape->baseZ, shape->size[1], shape->topZ, localDir, zeroLimit,
-                   out);
+        rimSupport(shape->size[0], shape->baseZ, shape->size[1], shape->topZ, localDir, zeroLimit, out);
         break;
-    case CxShapeTriangle:
-        break;  // triangles are handled in the working frame
+    case CxShapeTriangle: break; // triangles are handled in the working frame
     }
 }
 
@@ -99,8 +94,7 @@ int clipSlab(PxReal p, PxReal u, PxReal lo, PxReal hi, PxReal *s0, PxReal *s1)
 
 // Disc condition x^2 + y^2 <= (alpha + beta z)^2 of a line, intersected
 // into [s0, s1]; within the z slab of a cone this set is one interval.
-int clipRadial(const PxVector3 p, const PxVector3 u, PxReal alpha, PxReal beta, PxReal *s0,
-               PxReal *s1)
+int clipRadial(const PxVector3 p, const PxVector3 u, PxReal alpha, PxReal beta, PxReal *s0, PxReal *s1)
 {
     alpha *= 1.0 + kClipSlack;
     beta *= 1.0 + kClipSlack;
@@ -142,8 +136,7 @@ int clipRadial(const PxVector3 p, const PxVector3 u, PxReal alpha, PxReal beta, 
     return 1;
 }
 
-int triangleLineClip(const CxShape *shape, const PxVector3 p, const PxVector3 u, PxReal *s0,
-                     PxReal *s1)
+int triangleLineClip(const CxShape *shape, const PxVector3 p, const PxVector3 u, PxReal *s0, PxReal *s1)
 {
     const PxReal *n = shape->normal;
     PxReal denom = PxV3Dot(u, n);
@@ -164,7 +157,7 @@ int triangleLineClip(const CxShape *shape, const PxVector3 p, const PxVector3 u,
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 void CxShapeSetSphere(CxShape *shape, const PxMatrix4 tm, PxReal radius)
 {
@@ -185,8 +178,8 @@ void CxShapeSetCylinder(CxShape *shape, const PxMatrix4 tm, PxReal radius, PxRea
     shape->size[1] = halfHeight;
 }
 
-void CxShapeSetCone(CxShape *shape, const PxMatrix4 tm, PxReal baseRadius, PxReal topRadius,
-                    PxReal baseZ, PxReal topZ)
+void CxShapeSetCone(CxShape *shape, const PxMatrix4 tm, PxReal baseRadius, PxReal topRadius, PxReal baseZ,
+                    PxReal topZ)
 {
     setFrame(shape, CxShapeCone, tm);
     shape->size[0] = baseRadius;
@@ -195,8 +188,7 @@ void CxShapeSetCone(CxShape *shape, const PxMatrix4 tm, PxReal baseRadius, PxRea
     shape->topZ = topZ;
 }
 
-void CxShapeSetTriangle(CxShape *shape, const PxVector3 a, const PxVector3 b, const PxVector3 c,
-                        const PxReal *normal)
+void CxShapeSetTriangle(CxShape *shape, const PxVector3 a, const PxVector3 b, const PxVector3 c, const PxReal *normal)
 {
     setFrame(shape, CxShapeTriangle, nullptr);
     PxV3Copy(shape->vertex[0], a);
@@ -213,8 +205,7 @@ void CxShapeSetTriangle(CxShape *shape, const PxVector3 a, const PxVector3 b, co
     }
 }
 
-void CxShapeSupportLimit(const CxShape *shape, const PxVector3 dir, PxReal zeroLimit,
-                         PxVector3 out)
+void CxShapeSupportLimit(const CxShape *shape, const PxVector3 dir, PxReal zeroLimit, PxVector3 out)
 {
     if (shape->kind == CxShapeTriangle) {
         int best = 0;
@@ -270,8 +261,7 @@ int CxSolveQuadraticInterval(PxReal a, PxReal b, PxReal c, PxReal *s0, PxReal *s
     return 1;
 }
 
-int CxShapeLineClip(const CxShape *shape, const PxVector3 p, const PxVector3 u, PxReal *s0,
-                    PxReal *s1)
+int CxShapeLineClip(const CxShape *shape, const PxVector3 p, const PxVector3 u, PxReal *s0, PxReal *s1)
 {
     if (shape->kind == CxShapeTriangle) return triangleLineClip(shape, p, u, s0, s1);
     PxVector3 lp, lu;
@@ -301,14 +291,12 @@ int CxShapeLineClip(const CxShape *shape, const PxVector3 p, const PxVector3 u, 
         PxReal alpha = size[0] - beta * shape->baseZ;
         return clipRadial(lp, lu, alpha, beta, s0, s1);
     }
-    case CxShapeTriangle:
-        break;
+    case CxShapeTriangle: break;
     }
     return 0;
 }
 
-int CxShapeSegmentFirstHit(const CxShape *shape, const PxVector3 p0, const PxVector3 p1,
-                           PxReal *t)
+int CxShapeSegmentFirstHit(const CxShape *shape, const PxVector3 p0, const PxVector3 p1, PxReal *t)
 {
     PxVector3 u;
     PxV3Sub(u, p1, p0);
@@ -325,9 +313,7 @@ void CxShapeShrink(const CxShape *shape, PxReal delta, CxShape *out)
     *out = *shape;
     PxReal *size = out->size;
     switch (shape->kind) {
-    case CxShapeSphere:
-        size[0] = fmax(0.0, size[0] - delta);
-        break;
+    case CxShapeSphere: size[0] = fmax(0.0, size[0] - delta); break;
     case CxShapeBox:
         for (int i = 0; i < 3; ++i) size[i] = fmax(0.0, size[i] - delta);
         break;
@@ -343,22 +329,17 @@ void CxShapeShrink(const CxShape *shape, PxReal delta, CxShape *out)
         out->topZ = fmax(middle, shape->topZ - delta);
         break;
     }
-    case CxShapeTriangle:
-        break;
+    case CxShapeTriangle: break;
     }
 }
 
 PxReal CxShapeSize(const CxShape *shape)
 {
     switch (shape->kind) {
-    case CxShapeSphere:
-        return shape->size[0];
-    case CxShapeBox:
-        return fmax(shape->size[0], fmax(shape->size[1], shape->size[2]));
-    case CxShapeCylinder:
-        return fmax(shape->size[0], shape->size[1]);
-    case CxShapeCone:
-        return fmax(fmax(shape->size[0], shape->size[1]), 0.5 * (shape->topZ - shape->baseZ));
+    case CxShapeSphere: return shape->size[0];
+    case CxShapeBox: return fmax(shape->size[0], fmax(shape->size[1], shape->size[2]));
+    case CxShapeCylinder: return fmax(shape->size[0], shape->size[1]);
+    case CxShapeCone: return fmax(fmax(shape->size[0], shape->size[1]), 0.5 * (shape->topZ - shape->baseZ));
     case CxShapeTriangle: {
         PxReal longest = 0.0;
         for (int i = 0; i < 3; ++i)

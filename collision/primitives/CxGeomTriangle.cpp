@@ -14,10 +14,10 @@ int triangleDims(int feature)
     return feature >= CxTriangleEdgeAB ? 1 : 0;
 }
 
-}  // namespace
+} // namespace
 
-int CxSphereTriangleContact(const PxVector3 centre, PxReal radius, const CxShape *triangle,
-                            PxReal eps, CdxContact *contact)
+int CxSphereTriangleContact(const PxVector3 centre, PxReal radius, const CxShape *triangle, PxReal eps,
+                            CdxContact *contact)
 {
     const PxReal(*v)[3] = triangle->vertex;
     PxVector3 nearest, normal, fromPlane;
@@ -43,8 +43,8 @@ int CxSphereTriangleContact(const PxVector3 centre, PxReal radius, const CxShape
     return 1;
 }
 
-int CxConvexTriangleContacts(const CxShape *shape, const CxShape *triangle, PxReal eps,
-                             PxVector3 normal, CdxContact *contacts, int capacity, int *count)
+int CxConvexTriangleContacts(const CxShape *shape, const CxShape *triangle, PxReal eps, PxVector3 normal,
+                             CdxContact *contacts, int capacity, int *count)
 {
     // Axes: the face normal, the shape's own axes and their crosses with
     // the edges: for a box the complete separating set, so its best axis is
@@ -61,18 +61,14 @@ int CxConvexTriangleContacts(const CxShape *shape, const CxShape *triangle, PxRe
         for (int e = 0; e < 3; ++e) PxV3Cross(axes[n++], axis, edges[e]);
     }
     CxSeparation separation;
-    int touch = shape->kind == CxShapeBox
-                    ? CxPolytopeSeparation(shape, triangle, axes, n, eps, &separation)
-                    : CxConvexSeparation(shape, triangle, axes, n, eps, &separation);
+    int touch = shape->kind == CxShapeBox ? CxPolytopeSeparation(shape, triangle, axes, n, eps, &separation)
+                                          : CxConvexSeparation(shape, triangle, axes, n, eps, &separation);
     if (!touch) return 0;
     PxV3Copy(normal, separation.normal);
     CxContactPoint points[CxConvexMaxCandidates];
-    int found = CxConvexContactCandidates(shape, triangle, separation.normal,
-                                          separation.separation, points);
-    int dims = CxShapeFeatureDim(shape, separation.normal) |
-               (CxShapeFeatureDim(triangle, separation.normal) << 8);
+    int found = CxConvexContactCandidates(shape, triangle, separation.normal, separation.separation, points);
+    int dims = CxShapeFeatureDim(shape, separation.normal) | (CxShapeFeatureDim(triangle, separation.normal) << 8);
     for (int k = 0; k < found && *count < capacity; ++k)
-        CxContactSet(&contacts[(*count)++], points[k].position, separation.normal,
-                     points[k].separation, dims);
+        CxContactSet(&contacts[(*count)++], points[k].position, separation.normal, points[k].separation, dims);
     return 1;
 }

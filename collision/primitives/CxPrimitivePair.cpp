@@ -12,7 +12,7 @@ const PxReal (*modelTM(const CdxModel *model))[4]
     return model->transform ? (const PxReal(*)[4]) * model->transform : gCxIdentityTM;
 }
 
-}  // namespace
+} // namespace
 
 int CxPairBegin(CdxModelPair *pair, CdxIntersectResult *result, CxPair *out)
 {
@@ -27,8 +27,7 @@ int CxPairBegin(CdxModelPair *pair, CdxIntersectResult *result, CxPair *out)
     return 1;
 }
 
-int CxPairBudget(const CdxModelPair *pair, const CdxIntersectResult *result,
-                 const CdxRequest *typeDefault)
+int CxPairBudget(const CdxModelPair *pair, const CdxIntersectResult *result, const CdxRequest *typeDefault)
 {
     const CdxRequest *request = pair && pair->request ? pair->request : typeDefault;
     int budget = result->contacts ? result->contactCapacity : 0;
@@ -42,8 +41,7 @@ int CxPairNoTouch(CdxIntersectResult *result)
     return 0;
 }
 
-void CxContactSet(CdxContact *contact, const PxVector3 position, const PxVector3 normal,
-                  PxReal separation, int dims)
+void CxContactSet(CdxContact *contact, const PxVector3 position, const PxVector3 normal, PxReal separation, int dims)
 {
     PxV3Copy(contact->position, position);
     PxV3Copy(contact->normal, normal);
@@ -53,8 +51,8 @@ void CxContactSet(CdxContact *contact, const PxVector3 position, const PxVector3
     contact->element2 = 0;
 }
 
-int CxAddPartBelowPlane(const PxVector3 origin, const PxVector3 step, PxReal lo, PxReal hi,
-                        int bothEnds, PxVector3 *points, int count)
+int CxAddPartBelowPlane(const PxVector3 origin, const PxVector3 step, PxReal lo, PxReal hi, int bothEnds,
+                        PxVector3 *points, int count)
 {
     PxReal s0 = lo, s1 = hi;
     if (step[2] == 0.0) {
@@ -72,9 +70,8 @@ int CxAddPartBelowPlane(const PxVector3 origin, const PxVector3 step, PxReal lo,
     return count;
 }
 
-int CxPlanePairContacts(const CxPair *p, const PxVector3 *points, int count, PxReal separation,
-                        int dims, CdxContact *candidates, CdxIntersectResult *result,
-                        const CdxRequest *typeDefault)
+int CxPlanePairContacts(const CxPair *p, const PxVector3 *points, int count, PxReal separation, int dims,
+                        CdxContact *candidates, CdxIntersectResult *result, const CdxRequest *typeDefault)
 {
     const PxReal *normal = p->tm2[2];
     int kept = 0;
@@ -88,9 +85,8 @@ int CxPlanePairContacts(const CxPair *p, const PxVector3 *points, int count, PxR
     return 1;
 }
 
-int CxPairSingleContact(CdxModelPair *pair, CdxIntersectResult *result,
-                        const CdxRequest *typeDefault, const PxVector3 position,
-                        const PxVector3 normal, PxReal separation, int dims)
+int CxPairSingleContact(CdxModelPair *pair, CdxIntersectResult *result, const CdxRequest *typeDefault,
+                        const PxVector3 position, const PxVector3 normal, PxReal separation, int dims)
 {
     PxV3Copy(result->normal, normal);
     result->contactCount = 0;
@@ -112,8 +108,7 @@ int CxShapeFromModel(const CdxModel *model, CxShape *shape)
     } else if (CdxCylinderRecord *cylinder = CxCylinderRecord(geometry)) {
         CxShapeSetCylinder(shape, tm, cylinder->radius, cylinder->halfHeight);
     } else if (CdxConeRecord *cone = CxConeRecord(geometry)) {
-        CxShapeSetCone(shape, tm, cone->radius, cone->upperRadius, -cone->lowerHeight,
-                       cone->upperHeight);
+        CxShapeSetCone(shape, tm, cone->radius, cone->upperRadius, -cone->lowerHeight, cone->upperHeight);
     } else if (CdxTriangleListRecord *list = CxTriangleListRecord(geometry)) {
         CxShapeSetBox(shape, tm, list->radii);
     } else {
@@ -122,22 +117,17 @@ int CxShapeFromModel(const CdxModel *model, CxShape *shape)
     return 1;
 }
 
-int CxConvexPairIntersect(CdxIntersectResult *result, const CxShape *shape1,
-                          const CxShape *shape2, const PxVector3 *axes, int axisCount, PxReal eps,
-                          const CdxRequest *typeDefault)
+int CxConvexPairIntersect(CdxIntersectResult *result, const CxShape *shape1, const CxShape *shape2,
+                          const PxVector3 *axes, int axisCount, PxReal eps, const CdxRequest *typeDefault)
 {
     CxSeparation separation;
-    if (!CxConvexSeparation(shape1, shape2, axes, axisCount, eps, &separation))
-        return CxPairNoTouch(result);
+    if (!CxConvexSeparation(shape1, shape2, axes, axisCount, eps, &separation)) return CxPairNoTouch(result);
     CxContactPoint points[CxConvexMaxCandidates];
-    int count = CxConvexContactCandidates(shape1, shape2, separation.normal,
-                                          separation.separation, points);
-    int dims = CxShapeFeatureDim(shape1, separation.normal) |
-               (CxShapeFeatureDim(shape2, separation.normal) << 8);
+    int count = CxConvexContactCandidates(shape1, shape2, separation.normal, separation.separation, points);
+    int dims = CxShapeFeatureDim(shape1, separation.normal) | (CxShapeFeatureDim(shape2, separation.normal) << 8);
     CdxContact candidates[CxConvexMaxCandidates];
     for (int k = 0; k < count; ++k)
-        CxContactSet(&candidates[k], points[k].position, separation.normal, points[k].separation,
-                     dims);
+        CxContactSet(&candidates[k], points[k].position, separation.normal, points[k].separation, dims);
     CdxContactSimplifyBufferToResult(separation.normal, candidates, count, result, typeDefault);
     return 1;
 }

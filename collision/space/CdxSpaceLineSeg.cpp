@@ -31,8 +31,8 @@ CdxLineSegIntersectFn SegmentFnOf(const CdxModel *model)
 
 // One model's hit: the model is the space's model, element the composite
 // element hit (null for a plain model).
-int TestModel(CdxModel *model, const PxVector3 p0, const PxVector3 p1, CdxModelFilterFn filter,
-              void *filterData, CdxLineSegResult *hit)
+int TestModel(CdxModel *model, const PxVector3 p0, const PxVector3 p1, CdxModelFilterFn filter, void *filterData,
+              CdxLineSegResult *hit)
 {
     *hit = CdxLineSegResult{};
     int found;
@@ -46,8 +46,8 @@ int TestModel(CdxModel *model, const PxVector3 p0, const PxVector3 p1, CdxModelF
     return found;
 }
 
-int NearestHit(CdxSpaceID space, const PxVector3 p0, const PxVector3 p1, CdxModelFilterFn filter,
-               void *filterData, CdxLineSegResult *result)
+int NearestHit(CdxSpaceID space, const PxVector3 p0, const PxVector3 p1, CdxModelFilterFn filter, void *filterData,
+               CdxLineSegResult *result)
 {
     if (!space || !p0 || !p1 || !result) return 0;
     CxSpace *s = SpaceOf(space);
@@ -89,9 +89,8 @@ int CdxSpaceGetLineSegFirstIntersection(CdxSpaceID space, const PxVector3 p0, co
     return NearestHit(space, p0, p1, nullptr, nullptr, result);
 }
 
-int CdxSpaceGetLineSegFirstEnabledIntersection(CdxSpaceID space, const PxVector3 p0,
-                                               const PxVector3 p1, CdxModelFilterFn filter,
-                                               void *filterData, CdxLineSegResult *result)
+int CdxSpaceGetLineSegFirstEnabledIntersection(CdxSpaceID space, const PxVector3 p0, const PxVector3 p1,
+                                               CdxModelFilterFn filter, void *filterData, CdxLineSegResult *result)
 {
     return NearestHit(space, p0, p1, filter, filterData, result);
 }

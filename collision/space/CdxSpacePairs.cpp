@@ -18,8 +18,7 @@ bool Frozen(CxSpace *space, const CxPairNode *node)
 
 // Stores the positions in the iterator and in the space, which moves them
 // on should their nodes leave the lists before the next call.
-void Note(CxSpace *space, CdxSpacePairIterator *iterator, CxPairNode *hello, CxPairNode *staying,
-          CxPairNode *goodbye)
+void Note(CxSpace *space, CdxSpacePairIterator *iterator, CxPairNode *hello, CxPairNode *staying, CxPairNode *goodbye)
 {
     iterator->helloNext = hello;
     iterator->stayingNext = staying;
@@ -40,8 +39,7 @@ CxPairNode *Append(CxPairNode *node, CxPairNode *sentinel, CdxModelPairContainer
 
 // Staying pairs; those of two frozen models are skipped or go to the
 // frozen section.
-CxPairNode *AppendStaying(CxSpace *space, CxPairNode *node, CdxModelPairContainer *container,
-                          bool includeFrozen)
+CxPairNode *AppendStaying(CxSpace *space, CxPairNode *node, CdxModelPairContainer *container, bool includeFrozen)
 {
     CxPairNode *sentinel = space->GetPairOverlapList();
     for (; node != sentinel; node = node->next) {
@@ -54,17 +52,16 @@ CxPairNode *AppendStaying(CxSpace *space, CxPairNode *node, CdxModelPairContaine
     return node;
 }
 
-int FillPairs(CdxSpaceID space, CdxSpacePairIterator *iterator, CdxModelPairContainer *container,
-              bool includeFrozen)
+int FillPairs(CdxSpaceID space, CdxSpacePairIterator *iterator, CdxModelPairContainer *container, bool includeFrozen)
 {
     if (!space || !iterator || !container) return 0;
     CxSpace *s = SpaceOf(space);
-    CxPairNode *goodbye = Append(s->ResumeReading(kCxListOld, iterator->goodbyeNext),
-                                 s->GetOldPairOverlapList(), container, CdxModelPairContainerAddGoodbye);
-    CxPairNode *staying = AppendStaying(s, s->ResumeReading(kCxListOverlap, iterator->stayingNext),
-                                        container, includeFrozen);
-    CxPairNode *hello = Append(s->ResumeReading(kCxListNew, iterator->helloNext),
-                               s->GetNewPairOverlapList(), container, CdxModelPairContainerAddHello);
+    CxPairNode *goodbye = Append(s->ResumeReading(kCxListOld, iterator->goodbyeNext), s->GetOldPairOverlapList(),
+                                 container, CdxModelPairContainerAddGoodbye);
+    CxPairNode *staying = AppendStaying(s, s->ResumeReading(kCxListOverlap, iterator->stayingNext), container,
+                                        includeFrozen);
+    CxPairNode *hello = Append(s->ResumeReading(kCxListNew, iterator->helloNext), s->GetNewPairOverlapList(),
+                               container, CdxModelPairContainerAddHello);
     Note(s, iterator, hello, staying, goodbye);
     return goodbye != s->GetOldPairOverlapList() || staying != s->GetPairOverlapList() ||
            hello != s->GetNewPairOverlapList();
@@ -82,8 +79,7 @@ void CdxSpacePairIteratorBegin(CdxSpaceID space, CdxSpacePairIterator *iterator)
          s->GetOldPairOverlapList()->next);
 }
 
-int CdxSpaceGetPairs(CdxSpaceID space, CdxSpacePairIterator *iterator,
-                     CdxModelPairContainer *container)
+int CdxSpaceGetPairs(CdxSpaceID space, CdxSpacePairIterator *iterator, CdxModelPairContainer *container)
 {
     return FillPairs(space, iterator, container, false);
 }
@@ -94,17 +90,15 @@ int CdxSpaceGetPairsIncludingFrozen(CdxSpaceID space, CdxSpacePairIterator *iter
     return FillPairs(space, iterator, container, true);
 }
 
-int CdxSpaceGetTransitions(CdxSpaceID space, CdxSpacePairIterator *iterator,
-                           CdxModelPairContainer *container)
+int CdxSpaceGetTransitions(CdxSpaceID space, CdxSpacePairIterator *iterator, CdxModelPairContainer *container)
 {
     if (!space || !iterator || !container) return 0;
     CxSpace *s = SpaceOf(space);
     CxPairNode *goodbyeEnd = s->GetOldPairOverlapList();
     CxPairNode *goodbye = s->ResumeReading(kCxListOld, iterator->goodbyeNext);
-    if (goodbye != goodbyeEnd && CdxModelPairContainerAddGoodbye(container, &goodbye->pair))
-        goodbye = goodbye->next;
-    CxPairNode *hello = Append(s->ResumeReading(kCxListNew, iterator->helloNext),
-                               s->GetNewPairOverlapList(), container, CdxModelPairContainerAddHello);
+    if (goodbye != goodbyeEnd && CdxModelPairContainerAddGoodbye(container, &goodbye->pair)) goodbye = goodbye->next;
+    CxPairNode *hello = Append(s->ResumeReading(kCxListNew, iterator->helloNext), s->GetNewPairOverlapList(),
+                               container, CdxModelPairContainerAddHello);
     Note(s, iterator, hello, s->ResumeReading(kCxListOverlap, iterator->stayingNext), goodbye);
     return goodbye != goodbyeEnd || hello != s->GetNewPairOverlapList();
 }

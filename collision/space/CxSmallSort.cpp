@@ -22,8 +22,7 @@ void InitSentinels(CxEndPoint *low, CxEndPoint *high)
 
 CxSmallSort *CxSmallSort::New(int axisMask, int maxModels, int maxPairs)
 {
-    if (axisMask < 1 || axisMask > CdxAllAxes || maxModels < 1 || maxModels > kMaxModels ||
-        maxPairs < 1)
+    if (axisMask < 1 || axisMask > CdxAllAxes || maxModels < 1 || maxModels > kMaxModels || maxPairs < 1)
         return nullptr;
     void *memory = PxMemoryAPI.create(sizeof(CxSmallSort));
     if (!memory) return nullptr;
@@ -45,7 +44,8 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
     uint64_t pairCount = static_cast<uint64_t>(n) * (n - 1) / 2;
     reps_ = static_cast<CxSmallSortRep **>(PxMemoryAPI.create(n * sizeof(CxSmallSortRep *)));
     repBlock_ = static_cast<CxSmallSortRep *>(PxMemoryAPI.createZeroed(n * sizeof(CxSmallSortRep)));
-    dynamicWords_ = static_cast<uint32_t *>(PxMemoryAPI.createZeroed(BitArray::WordCount(maxModels) * sizeof(uint32_t)));
+    dynamicWords_ = static_cast<uint32_t *>(
+        PxMemoryAPI.createZeroed(BitArray::WordCount(maxModels) * sizeof(uint32_t)));
     freeIds_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
     // At least one byte so that a one-model space has a status block too.
     statusBytes_ = static_cast<uint8_t *>(PxMemoryAPI.createZeroed(NibbleArray::ByteCount(pairCount) + 1));
@@ -60,9 +60,9 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
     maxRank_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
     enteringPairs_ = static_cast<EnteringPair *>(
         PxMemoryAPI.create(static_cast<size_t>(maxPairs) * sizeof(EnteringPair)));
-    if (!reps_ || !repBlock_ || !dynamicWords_ || !freeIds_ || !statusBytes_ || !entering_ ||
-        !enteringBoxes_ || !enteringIndex_ || !mergeScratch_ || !active_[0] || !active_[1] ||
-        !activeSlot_ || !maxRank_ || !enteringPairs_ || !table_.Init(maxPairs))
+    if (!reps_ || !repBlock_ || !dynamicWords_ || !freeIds_ || !statusBytes_ || !entering_ || !enteringBoxes_ ||
+        !enteringIndex_ || !mergeScratch_ || !active_[0] || !active_[1] || !activeSlot_ || !maxRank_ ||
+        !enteringPairs_ || !table_.Init(maxPairs))
         return false;
     enteringPairCapacity_ = maxPairs;
     size_ = maxModels;

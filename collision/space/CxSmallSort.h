@@ -20,19 +20,15 @@
 
 struct CxSmallSortRep;
 
-enum CxEndPointKind : uint8_t {
-    kCxMin = 0,
-    kCxMax = 1,
-    kCxSentinel = 255
-};
+enum CxEndPointKind : uint8_t { kCxMin = 0, kCxMax = 1, kCxSentinel = 255 };
 
 struct CxEndPoint {
     CxEndPoint *next;
     CxEndPoint *previous;
-    PxReal value;          // length
-    CxSmallSortRep *rep;   // null for sentinels
-    int id;                // the rep's id, read without touching the rep
-    uint8_t kind;          // CxEndPointKind
+    PxReal value;        // length
+    CxSmallSortRep *rep; // null for sentinels
+    int id;              // the rep's id, read without touching the rep
+    uint8_t kind;        // CxEndPointKind
 };
 
 inline void CxEndPointLinkAfter(CxEndPoint *end, CxEndPoint *after)
@@ -60,9 +56,9 @@ struct CxSmallSortRep {
 
 // Bits of the four-bit pair status.
 enum : uint8_t {
-    kCxCountMask = 3,   // axes on which the two intervals overlap
-    kCxDisabled = 4,    // the pair may not begin
-    kCxChanged = 8      // the pair changed state in the current update
+    kCxCountMask = 3, // axes on which the two intervals overlap
+    kCxDisabled = 4,  // the pair may not begin
+    kCxChanged = 8    // the pair changed state in the current update
 };
 
 class CxSmallSort final : public CxSpace {
@@ -159,13 +155,13 @@ private:
 
     uint8_t axisMask_ = 0;
     uint8_t axisCount_ = 0;
-    int axes_[3] = {0, 0, 0};         // the sorted axes, in increasing order
+    int axes_[3] = {0, 0, 0}; // the sorted axes, in increasing order
     int size_ = 0;
     CxSmallSortRep **reps_ = nullptr; // size_ pointers into repBlock_
     CxSmallSortRep *repBlock_ = nullptr;
     uint32_t *dynamicWords_ = nullptr;
     BitArray dynamic_;
-    int *freeIds_ = nullptr;          // stack; the top is handed out next
+    int *freeIds_ = nullptr; // stack; the top is handed out next
     int freeCount_ = 0;
     CxPairLinkHashTable table_;
     uint8_t *statusBytes_ = nullptr;
@@ -187,19 +183,19 @@ private:
     // current group (in update order, with their boxes), and the work
     // space of placing them, all allocated with the space.
     struct EnteringPair {
-        int mover;       // the model whose move begins the pair (model 1)
+        int mover; // the model whose move begins the pair (model 1)
         int other;
     };
     int unplacedCount_ = 0;
     int enteringCount_ = 0;
-    int *entering_ = nullptr;          // ids, in update order
-    PxReal *enteringBoxes_ = nullptr;  // per entering model: min xyz, max xyz
-    int *enteringIndex_ = nullptr;     // per id: place in entering_, -1 for others
+    int *entering_ = nullptr;             // ids, in update order
+    PxReal *enteringBoxes_ = nullptr;     // per entering model: min xyz, max xyz
+    int *enteringIndex_ = nullptr;        // per id: place in entering_, -1 for others
     CxEndPoint **mergeScratch_ = nullptr; // 2 per model
     int *active_[2] = {nullptr, nullptr}; // open intervals of a sweep: entering, placed
     int activeCount_[2] = {0, 0};
-    int *activeSlot_ = nullptr;        // per id: its place in its open set
-    int *maxRank_ = nullptr;           // per id: rank of its max on the last axis
+    int *activeSlot_ = nullptr;             // per id: its place in its open set
+    int *maxRank_ = nullptr;                // per id: rank of its max on the last axis
     EnteringPair *enteringPairs_ = nullptr; // up to the pair capacity
     int enteringPairCount_ = 0;
     int enteringPairCapacity_ = 0;

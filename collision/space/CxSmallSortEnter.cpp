@@ -62,8 +62,7 @@ bool CxSmallSort::EnteringAtTop() const
 {
     for (int k = 0; k < axisCount_; ++k) {
         int found = 0;
-        for (const CxEndPoint *end = high_[axes_[k]].previous; end->rep && !end->rep->placed;
-             end = end->previous)
+        for (const CxEndPoint *end = high_[axes_[k]].previous; end->rep && !end->rep->placed; end = end->previous)
             ++found;
         if (found != 2 * unplacedCount_) return false;
     }
@@ -95,8 +94,7 @@ void CxSmallSort::UpdateAllEntering(PxReal time)
             // unplaced ones: the rest enter one by one.
             for (int k = 0; k < axisCount_; ++k) {
                 const CxEndPoint *ends = rep->ends[axes_[k]];
-                if (ends[kCxMin].value == DBL_MAX || (!wasPlaced && ends[kCxMax].value == DBL_MAX))
-                    atTop = false;
+                if (ends[kCxMin].value == DBL_MAX || (!wasPlaced && ends[kCxMax].value == DBL_MAX)) atTop = false;
             }
         }
     }

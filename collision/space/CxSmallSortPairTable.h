@@ -8,13 +8,13 @@
 
 // Links of a bucket's circular list.
 struct CxLinkHead {
-    CxLinkHead *next;     // null while the link is in no bucket
+    CxLinkHead *next; // null while the link is in no bucket
     CxLinkHead *previous;
 };
 
 struct CxKeyLink {
-    CxLinkHead bucket;    // first member: a head converts to its link
-    uint32_t key;         // (lower id << 16) | higher id
+    CxLinkHead bucket; // first member: a head converts to its link
+    uint32_t key;      // (lower id << 16) | higher id
     CxPairNode node;
 };
 

@@ -15,8 +15,7 @@
 
 // The handle type. Spaces derive from it so that a CdxSpaceID converts to
 // the space object with a checked static cast.
-struct CdxSpace {
-};
+struct CdxSpace {};
 
 // One pair record in the space's lists: the two model ids (id1 < id2;
 // id1 is -1 once a model of the pair was removed) and the pair handed to
@@ -26,7 +25,7 @@ struct CxPairNode {
     CxPairNode *previous;
     int id1;
     int id2;
-    uint8_t list;           // CxPairList: which list holds the node
+    uint8_t list; // CxPairList: which list holds the node
     CdxModelPair pair;
 };
 
@@ -47,15 +46,15 @@ class CxSpace : public CdxSpace {
 public:
     // Frees the space; the object is gone afterwards.
     virtual void Delete() = 0;
-    virtual int GetSize() const = 0;                // model slots
-    virtual void SetInc(int increment) = 0;         // stored only: nothing grows
+    virtual int GetSize() const = 0;        // model slots
+    virtual void SetInc(int increment) = 0; // stored only: nothing grows
     virtual int GetMaxPairCount() const = 0;
-    virtual int GetFree() const = 0;                // free slots
+    virtual int GetFree() const = 0; // free slots
     // A slot for data (dynamic); fatal error 25 when none is free.
     virtual int Insert(void *data) = 0;
     virtual void Remove(int id) = 0;
-    virtual void SetData(void *data) = 0;           // user data of the space
-    virtual void *GetRepData(int id) const = 0;     // data of slot id, null if free
+    virtual void SetData(void *data) = 0;       // user data of the space
+    virtual void *GetRepData(int id) const = 0; // data of slot id, null if free
     virtual void *GetData() const = 0;
     virtual void SetDynamic(int id, bool dynamic) = 0;
     virtual bool GetDynamic(int id) const = 0;

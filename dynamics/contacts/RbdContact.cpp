@@ -29,8 +29,10 @@ RbdContactData *contactOf(RbdContactID c, const char *function)
 
 void copyOrZero(PxVector3 out, const PxVector3 value)
 {
-    if (value) PxV3Copy(out, value);
-    else PxV3Zero(out);
+    if (value)
+        PxV3Copy(out, value);
+    else
+        PxV3Zero(out);
 }
 
 } // namespace
@@ -71,8 +73,8 @@ void RbdContactSetNormal(RbdContactID c, PxReal x, PxReal y, PxReal z)
     PxReal length = PxV3Length(normal);
     // A normal that underflows or overflows when squared has no usable direction.
     if (!(length > 0.0) || !isfinite(length)) {
-        PxWarning(RBD_MESSAGE_LEVEL, "RbdContactSetNormal: the normal (%g, %g, %g) has no direction; unchanged.\n",
-                  x, y, z);
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdContactSetNormal: the normal (%g, %g, %g) has no direction; unchanged.\n", x,
+                  y, z);
         return;
     }
     PxV3Scale(contact->normal, normal, 1.0 / length);

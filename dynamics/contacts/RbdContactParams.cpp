@@ -29,10 +29,20 @@ int32_t checkedModel(int32_t model)
 // option bit a set value raises.
 enum Check { NON_NEGATIVE, FINITE, UNIT_INTERVAL };
 enum RealParam {
-    RESTITUTION, RESTITUTION_THRESHOLD, SOFTNESS, MAX_ADHESIVE_FORCE,
-    PRIMARY_FRICTION, SECONDARY_FRICTION, FRICTION,
-    PRIMARY_SLIP, SECONDARY_SLIP, PRIMARY_SLIDE, SECONDARY_SLIDE,
-    PRIMARY_COEFFICIENT, SECONDARY_COEFFICIENT, COEFFICIENT
+    RESTITUTION,
+    RESTITUTION_THRESHOLD,
+    SOFTNESS,
+    MAX_ADHESIVE_FORCE,
+    PRIMARY_FRICTION,
+    SECONDARY_FRICTION,
+    FRICTION,
+    PRIMARY_SLIP,
+    SECONDARY_SLIP,
+    PRIMARY_SLIDE,
+    SECONDARY_SLIDE,
+    PRIMARY_COEFFICIENT,
+    SECONDARY_COEFFICIENT,
+    COEFFICIENT
 };
 
 struct RealParamInfo {
@@ -180,47 +190,104 @@ int32_t RbdContactParamsGetFrictionModel(const RbdContactParams *p)
     return p->primaryFrictionModel == p->secondaryFrictionModel ? p->primaryFrictionModel : -1;
 }
 
-void RbdContactParamsSetRestitution(RbdContactParams *p, PxReal restitution) { setReal(p, RESTITUTION, restitution); }
-PxReal RbdContactParamsGetRestitution(const RbdContactParams *p) { return getReal(p, RESTITUTION); }
+void RbdContactParamsSetRestitution(RbdContactParams *p, PxReal restitution)
+{
+    setReal(p, RESTITUTION, restitution);
+}
+PxReal RbdContactParamsGetRestitution(const RbdContactParams *p)
+{
+    return getReal(p, RESTITUTION);
+}
 
 void RbdContactParamsSetRestitutionThreshold(RbdContactParams *p, PxReal threshold)
 {
     setReal(p, RESTITUTION_THRESHOLD, threshold);
 }
-PxReal RbdContactParamsGetRestitutionThreshold(const RbdContactParams *p) { return getReal(p, RESTITUTION_THRESHOLD); }
+PxReal RbdContactParamsGetRestitutionThreshold(const RbdContactParams *p)
+{
+    return getReal(p, RESTITUTION_THRESHOLD);
+}
 
-void RbdContactParamsSetSoftness(RbdContactParams *p, PxReal softness) { setReal(p, SOFTNESS, softness); }
-PxReal RbdContactParamsGetSoftness(const RbdContactParams *p) { return getReal(p, SOFTNESS); }
+void RbdContactParamsSetSoftness(RbdContactParams *p, PxReal softness)
+{
+    setReal(p, SOFTNESS, softness);
+}
+PxReal RbdContactParamsGetSoftness(const RbdContactParams *p)
+{
+    return getReal(p, SOFTNESS);
+}
 
-void RbdContactParamsSetMaxAdhesiveForce(RbdContactParams *p, PxReal force) { setReal(p, MAX_ADHESIVE_FORCE, force); }
-PxReal RbdContactParamsGetMaxAdhesiveForce(const RbdContactParams *p) { return getReal(p, MAX_ADHESIVE_FORCE); }
+void RbdContactParamsSetMaxAdhesiveForce(RbdContactParams *p, PxReal force)
+{
+    setReal(p, MAX_ADHESIVE_FORCE, force);
+}
+PxReal RbdContactParamsGetMaxAdhesiveForce(const RbdContactParams *p)
+{
+    return getReal(p, MAX_ADHESIVE_FORCE);
+}
 
 void RbdContactParamsSetPrimaryFriction(RbdContactParams *p, PxReal friction)
 {
     setReal(p, PRIMARY_FRICTION, friction);
 }
-PxReal RbdContactParamsGetPrimaryFriction(const RbdContactParams *p) { return getReal(p, PRIMARY_FRICTION); }
+PxReal RbdContactParamsGetPrimaryFriction(const RbdContactParams *p)
+{
+    return getReal(p, PRIMARY_FRICTION);
+}
 
 void RbdContactParamsSetSecondaryFriction(RbdContactParams *p, PxReal friction)
 {
     setReal(p, SECONDARY_FRICTION, friction);
 }
-PxReal RbdContactParamsGetSecondaryFriction(const RbdContactParams *p) { return getReal(p, SECONDARY_FRICTION); }
+PxReal RbdContactParamsGetSecondaryFriction(const RbdContactParams *p)
+{
+    return getReal(p, SECONDARY_FRICTION);
+}
 
-void RbdContactParamsSetFriction(RbdContactParams *p, PxReal friction) { setReal(p, FRICTION, friction); }
-PxReal RbdContactParamsGetFriction(const RbdContactParams *p) { return getReal(p, FRICTION); }
+void RbdContactParamsSetFriction(RbdContactParams *p, PxReal friction)
+{
+    setReal(p, FRICTION, friction);
+}
+PxReal RbdContactParamsGetFriction(const RbdContactParams *p)
+{
+    return getReal(p, FRICTION);
+}
 
-void RbdContactParamsSetPrimarySlip(RbdContactParams *p, PxReal slip) { setReal(p, PRIMARY_SLIP, slip); }
-PxReal RbdContactParamsGetPrimarySlip(const RbdContactParams *p) { return getReal(p, PRIMARY_SLIP); }
+void RbdContactParamsSetPrimarySlip(RbdContactParams *p, PxReal slip)
+{
+    setReal(p, PRIMARY_SLIP, slip);
+}
+PxReal RbdContactParamsGetPrimarySlip(const RbdContactParams *p)
+{
+    return getReal(p, PRIMARY_SLIP);
+}
 
-void RbdContactParamsSetSecondarySlip(RbdContactParams *p, PxReal slip) { setReal(p, SECONDARY_SLIP, slip); }
-PxReal RbdContactParamsGetSecondarySlip(const RbdContactParams *p) { return getReal(p, SECONDARY_SLIP); }
+void RbdContactParamsSetSecondarySlip(RbdContactParams *p, PxReal slip)
+{
+    setReal(p, SECONDARY_SLIP, slip);
+}
+PxReal RbdContactParamsGetSecondarySlip(const RbdContactParams *p)
+{
+    return getReal(p, SECONDARY_SLIP);
+}
 
-void RbdContactParamsSetPrimarySlide(RbdContactParams *p, PxReal slide) { setReal(p, PRIMARY_SLIDE, slide); }
-PxReal RbdContactParamsGetPrimarySlide(const RbdContactParams *p) { return getReal(p, PRIMARY_SLIDE); }
+void RbdContactParamsSetPrimarySlide(RbdContactParams *p, PxReal slide)
+{
+    setReal(p, PRIMARY_SLIDE, slide);
+}
+PxReal RbdContactParamsGetPrimarySlide(const RbdContactParams *p)
+{
+    return getReal(p, PRIMARY_SLIDE);
+}
 
-void RbdContactParamsSetSecondarySlide(RbdContactParams *p, PxReal slide) { setReal(p, SECONDARY_SLIDE, slide); }
-PxReal RbdContactParamsGetSecondarySlide(const RbdContactParams *p) { return getReal(p, SECONDARY_SLIDE); }
+void RbdContactParamsSetSecondarySlide(RbdContactParams *p, PxReal slide)
+{
+    setReal(p, SECONDARY_SLIDE, slide);
+}
+PxReal RbdContactParamsGetSecondarySlide(const RbdContactParams *p)
+{
+    return getReal(p, SECONDARY_SLIDE);
+}
 
 void RbdContactParamsSetPrimaryFrictionCoefficient(RbdContactParams *p, PxReal mu)
 {
@@ -240,5 +307,11 @@ PxReal RbdContactParamsGetSecondaryFrictionCoefficient(const RbdContactParams *p
     return getReal(p, SECONDARY_COEFFICIENT);
 }
 
-void RbdContactParamsSetFrictionCoefficient(RbdContactParams *p, PxReal mu) { setReal(p, COEFFICIENT, mu); }
-PxReal RbdContactParamsGetFrictionCoefficient(const RbdContactParams *p) { return getReal(p, COEFFICIENT); }
+void RbdContactParamsSetFrictionCoefficient(RbdContactParams *p, PxReal mu)
+{
+    setReal(p, COEFFICIENT, mu);
+}
+PxReal RbdContactParamsGetFrictionCoefficient(const RbdContactParams *p)
+{
+    return getReal(p, COEFFICIENT);
+}

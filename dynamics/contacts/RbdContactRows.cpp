@@ -18,7 +18,7 @@ void standardTangent(const PxVector3 n, PxVector3 t)
     }
 }
 
-enum { ONE_DIRECTION = 1, TWO_DIRECTIONS = 2 };  // contact types with friction
+enum { ONE_DIRECTION = 1, TWO_DIRECTIONS = 2 }; // contact types with friction
 enum { PROPORTIONAL_FRICTION = 1 };             // friction model bounded by mu x normal force
 
 // A vector derived from `direction` that keeps less than this fraction of
@@ -87,23 +87,15 @@ struct FrictionSettings {
 
 FrictionSettings primarySettings(const RbdContactParams *p)
 {
-    return {p->primaryFrictionModel,
-            p->primaryFriction,
-            p->primaryFrictionCoefficient,
-            RBD_CONTACT_PRIMARY_SLIP,
-            p->primarySlip,
-            RBD_CONTACT_PRIMARY_SLIDE,
+    return {p->primaryFrictionModel,  p->primaryFriction, p->primaryFrictionCoefficient,
+            RBD_CONTACT_PRIMARY_SLIP, p->primarySlip,     RBD_CONTACT_PRIMARY_SLIDE,
             p->primarySlide};
 }
 
 FrictionSettings secondarySettings(const RbdContactParams *p)
 {
-    return {p->secondaryFrictionModel,
-            p->secondaryFriction,
-            p->secondaryFrictionCoefficient,
-            RBD_CONTACT_SECONDARY_SLIP,
-            p->secondarySlip,
-            RBD_CONTACT_SECONDARY_SLIDE,
+    return {p->secondaryFrictionModel,  p->secondaryFriction, p->secondaryFrictionCoefficient,
+            RBD_CONTACT_SECONDARY_SLIP, p->secondarySlip,     RBD_CONTACT_SECONDARY_SLIDE,
             p->secondarySlide};
 }
 
@@ -150,8 +142,7 @@ int RbdContactFrictionDirections(const RbdContactData *contact, PxVector3 t1, Px
         standardTangent(n, t1);
         PxV3Cross(t2, n, t1);
         return 2;
-    default:
-        return 0;
+    default: return 0;
     }
 }
 

@@ -53,8 +53,7 @@ void RbdAngular3SetStiffness(RbdConstraintID c, PxReal stiffness)
 
 PxReal RbdAngular3GetStiffness(RbdConstraintID c)
 {
-    return RbdConstraintCheckType(c, RBD_TYPE_ANGULAR3, "RbdAngular3GetStiffness") ? c->data.angular3.stiffness
-                                                                                   : 0.0;
+    return RbdConstraintCheckType(c, RBD_TYPE_ANGULAR3, "RbdAngular3GetStiffness") ? c->data.angular3.stiffness : 0.0;
 }
 
 void RbdAngular3SetDamping(RbdConstraintID c, PxReal damping)

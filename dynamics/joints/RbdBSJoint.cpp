@@ -3,7 +3,9 @@
 
 namespace {
 
-void resetData(RbdBaseConstraint *) {}
+void resetData(RbdBaseConstraint *)
+{
+}
 
 const RbdConstraintTypeInfo TYPE = {RBD_TYPE_BSJOINT, 3, 0, 3, RbdBclAddBSJoint, nullptr, nullptr, resetData};
 

@@ -66,10 +66,10 @@ void setAxes(RbdBaseConstraint *c, const PxVector3 steering, const PxVector3 hin
 struct WheelState {
     PxReal suspensionHeight; // (p1 - p0) . a0
     PxReal suspensionRate;
-    PxReal steeringAngle;    // of the hinge axis s1 about a0, from s0
-    PxReal steeringRate;     // a0 . (w1 - w0)
-    PxReal hingeAngle;       // of the wheel's a1 about s1, from a0
-    PxReal hingeRate;        // s1 . (w1 - w0)
+    PxReal steeringAngle; // of the hinge axis s1 about a0, from s0
+    PxReal steeringRate;  // a0 . (w1 - w0)
+    PxReal hingeAngle;    // of the wheel's a1 about s1, from a0
+    PxReal hingeRate;     // s1 . (w1 - w0)
 };
 
 // Jacobian of the suspension height (p1 - p0) . a0: the negated linear row along a0.
@@ -372,8 +372,10 @@ void RbdBclAddCarWheel(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdB
     RbdBclSetAngularRow(list, row + 4, c, minusSteering);
     list->lo[row + 4] = -wheel->steeringMotorMaxForce;
     list->hi[row + 4] = wheel->steeringMotorMaxForce;
-    if (wheel->steeringLock) list->phi[row + 4] = state.steeringAngle - wheel->steeringAngle;
-    else list->c[row + 4] = wheel->steeringMotorVelocity;
+    if (wheel->steeringLock)
+        list->phi[row + 4] = state.steeringAngle - wheel->steeringAngle;
+    else
+        list->c[row + 4] = wheel->steeringMotorVelocity;
 
     int32_t rows = 5;
     if (wheel->hingeMotorMaxForce > HINGE_MOTOR_MIN_FORCE) {

@@ -88,8 +88,7 @@ void RbdConeLimitSetDamping(RbdConstraintID c, PxReal damping)
 
 PxReal RbdConeLimitGetDamping(RbdConstraintID c)
 {
-    return RbdConstraintCheckType(c, RBD_TYPE_CONELIMIT, "RbdConeLimitGetDamping") ? c->data.coneLimit.damping
-                                                                                   : 0.0;
+    return RbdConstraintCheckType(c, RBD_TYPE_CONELIMIT, "RbdConeLimitGetDamping") ? c->data.coneLimit.damping : 0.0;
 }
 
 void RbdBclAddConeLimit(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBclParameters *parameters)

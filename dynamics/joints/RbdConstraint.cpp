@@ -20,16 +20,20 @@ void linkNode(RbdBody *body, RbdConstraintNode *node)
 
 void unlinkNode(RbdBody *body, RbdConstraintNode *node)
 {
-    if (node->prev) node->prev->next = node->next;
-    else body->constraints = node->next;
+    if (node->prev)
+        node->prev->next = node->next;
+    else
+        body->constraints = node->next;
     if (node->next) node->next->prev = node->prev;
 }
 
 void unlinkFromWorld(RbdBaseConstraint *c)
 {
     RbdWorld *world = c->world;
-    if (c->prev) c->prev->next = c->next;
-    else world->firstEnabledConstraint = c->next;
+    if (c->prev)
+        c->prev->next = c->next;
+    else
+        world->firstEnabledConstraint = c->next;
     if (c->next) c->next->prev = c->prev;
     c->next = c->prev = nullptr;
     world->enabledConstraints--;

@@ -30,8 +30,10 @@ bool isContact(const RbdBaseConstraint *c)
 // A direction or point given in a body's reference frame, in world coordinates.
 void bodyDirectionToWorld(const RbdBody *body, const PxVector3 v, PxVector3 out)
 {
-    if (body) PxV3MulTMDir(out, v, body->transform);
-    else PxV3Copy(out, v);
+    if (body)
+        PxV3MulTMDir(out, v, body->transform);
+    else
+        PxV3Copy(out, v);
 }
 
 void setBodyAxesWorld(RbdBaseConstraint *c, int i, const PxVector3 primary, const PxVector3 secondary)
@@ -46,8 +48,10 @@ void setBodyAxesWorld(RbdBaseConstraint *c, int i, const PxVector3 primary, cons
 
 void setBodyPositionWorld(RbdBaseConstraint *c, int i, const PxVector3 position)
 {
-    if (c->comTransform[i]) PxV3MulTMInverse(c->attachment[i][3], position, c->comTransform[i]);
-    else PxV3Copy(c->attachment[i][3], position);
+    if (c->comTransform[i])
+        PxV3MulTMInverse(c->attachment[i][3], position, c->comTransform[i]);
+    else
+        PxV3Copy(c->attachment[i][3], position);
 }
 
 } // namespace
@@ -56,8 +60,10 @@ void RbdNormalizeAxis(PxVector3 axis)
 {
     PxReal lengthSquared = PxV3LengthSquared(axis);
     if (fabs(lengthSquared - 1.0) < 1e-7) return;
-    if (lengthSquared == 0.0) PxV3Set(axis, 1.0, 0.0, 0.0);
-    else PxV3Scale(axis, axis, 1.0 / sqrt(lengthSquared));
+    if (lengthSquared == 0.0)
+        PxV3Set(axis, 1.0, 0.0, 0.0);
+    else
+        PxV3Scale(axis, axis, 1.0 / sqrt(lengthSquared));
 }
 
 void RbdMakeFrame(const PxVector3 primary, const PxVector3 secondary, PxMatrix4 frame)
@@ -120,8 +126,10 @@ void RbdConstraintGetPosition(RbdConstraintID c, PxVector3 out)
 {
     PxV3Zero(out);
     if (!RbdCheckConstraint(c, "RbdConstraintGetPosition")) return;
-    if (isContact(c)) PxV3Copy(out, c->data.contact.position);
-    else RbdConstraintBodyGetPosition(c, 1, out);
+    if (isContact(c))
+        PxV3Copy(out, c->data.contact.position);
+    else
+        RbdConstraintBodyGetPosition(c, 1, out);
 }
 
 void RbdConstraintSetAxis(RbdConstraintID c, PxReal x, PxReal y, PxReal z)
@@ -212,8 +220,10 @@ void RbdConstraintBodyGetPosition(RbdConstraintID c, int32_t bodyIndex, PxVector
 {
     PxV3Zero(out);
     if (!RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintBodyGetPosition")) return;
-    if (c->comTransform[bodyIndex]) PxV3MulTM(out, c->attachment[bodyIndex][3], c->comTransform[bodyIndex]);
-    else PxV3Copy(out, c->attachment[bodyIndex][3]);
+    if (c->comTransform[bodyIndex])
+        PxV3MulTM(out, c->attachment[bodyIndex][3], c->comTransform[bodyIndex]);
+    else
+        PxV3Copy(out, c->attachment[bodyIndex][3]);
 }
 
 void RbdConstraintBodySetPositionRel(RbdConstraintID c, int32_t bodyIndex, const PxVector3 position)
@@ -223,8 +233,10 @@ void RbdConstraintBodySetPositionRel(RbdConstraintID c, int32_t bodyIndex, const
         return;
     PxVector3 world;
     const RbdBody *body = c->body[bodyIndex];
-    if (body) PxV3MulTM(world, position, body->transform);
-    else PxV3Copy(world, position);
+    if (body)
+        PxV3MulTM(world, position, body->transform);
+    else
+        PxV3Copy(world, position);
     setBodyPositionWorld(c, bodyIndex, world);
 }
 
@@ -257,12 +269,18 @@ void convert(const RbdBody *from, const PxVector3 v, const RbdBody *to, PxVector
     const PxReal(*fromFrame)[4] = bodyFrame(from, com);
     const PxReal(*toFrame)[4] = bodyFrame(to, com);
     PxVector3 world;
-    if (!fromFrame) PxV3Copy(world, v);
-    else if (point) PxV3MulTM(world, v, fromFrame);
-    else PxV3MulTMDir(world, v, fromFrame);
-    if (!toFrame) PxV3Copy(out, world);
-    else if (point) PxV3MulTMInverse(out, world, toFrame);
-    else PxV3MulTMDirInverse(out, world, toFrame);
+    if (!fromFrame)
+        PxV3Copy(world, v);
+    else if (point)
+        PxV3MulTM(world, v, fromFrame);
+    else
+        PxV3MulTMDir(world, v, fromFrame);
+    if (!toFrame)
+        PxV3Copy(out, world);
+    else if (point)
+        PxV3MulTMInverse(out, world, toFrame);
+    else
+        PxV3MulTMDirInverse(out, world, toFrame);
 }
 
 } // namespace

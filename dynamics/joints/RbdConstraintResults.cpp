@@ -42,15 +42,13 @@ RbdLimit *limitOf(RbdBaseConstraint *c)
 void RbdConstraintGetForce(RbdConstraintID c, int32_t bodyIndex, PxVector3 out)
 {
     PxV3Zero(out);
-    if (RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintGetForce"))
-        PxV3Copy(out, c->force[bodyIndex]);
+    if (RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintGetForce")) PxV3Copy(out, c->force[bodyIndex]);
 }
 
 void RbdConstraintGetTorque(RbdConstraintID c, int32_t bodyIndex, PxVector3 out)
 {
     PxV3Zero(out);
-    if (RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintGetTorque"))
-        PxV3Copy(out, c->torque[bodyIndex]);
+    if (RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintGetTorque")) PxV3Copy(out, c->torque[bodyIndex]);
 }
 
 int32_t RbdConstraintDOFGetCount(RbdConstraintID c)

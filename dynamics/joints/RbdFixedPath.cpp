@@ -15,8 +15,10 @@ const RbdConstraintTypeInfo TYPE = {RBD_TYPE_FIXEDPATH, 3, 0, 3, RbdBclAddFixedP
 // Path velocity of attachment i in world coordinates.
 void pathVelocityWorld(const RbdBaseConstraint *c, int i, PxVector3 out)
 {
-    if (c->comTransform[i]) PxV3MulTMDir(out, c->data.fixedPath.velocity[i], c->comTransform[i]);
-    else PxV3Copy(out, c->data.fixedPath.velocity[i]);
+    if (c->comTransform[i])
+        PxV3MulTMDir(out, c->data.fixedPath.velocity[i], c->comTransform[i]);
+    else
+        PxV3Copy(out, c->data.fixedPath.velocity[i]);
 }
 
 } // namespace
@@ -69,6 +71,7 @@ void RbdBclAddFixedPath(RbdLcsConstraints *list, RbdBaseConstraint *c, const Rbd
     for (int k = 0; k < 3; ++k) list->c[row + k] = u1[k] - u0[k];
     // Advance the attachment points along their paths over this step.
     const PxReal h = parameters->stepSize;
-    for (int i = 0; i < 2; ++i) PxV3AddScaled(c->attachment[i][3], c->attachment[i][3], c->data.fixedPath.velocity[i], h);
+    for (int i = 0; i < 2; ++i)
+        PxV3AddScaled(c->attachment[i][3], c->attachment[i][3], c->data.fixedPath.velocity[i], h);
     RbdBclEndConstraint(list, c, 3);
 }

@@ -58,8 +58,10 @@ void RbdBclAddHinge(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBclP
     RbdBclFrames f;
     RbdBclFormWorldFrames(c, &f);
     RbdLimit *limit = &c->data.hinge.limit;
-    if (limit->calculatePosition) measureAngle(c, &f, limit);
-    else RbdBclClearLimitState(limit);
+    if (limit->calculatePosition)
+        measureAngle(c, &f, limit);
+    else
+        RbdBclClearLimitState(limit);
 
     RbdBclAddSphericalRowsWorld(list, row, c, &f);
     // Rows 3 and 4 keep a0 perpendicular to s1 and t1. Their errors are

@@ -38,22 +38,34 @@ void RbdSingleLimitSetStop(RbdSingleLimit *single, PxReal stop)
 {
     if (single) single->stop = stop;
 }
-PxReal RbdSingleLimitGetStop(const RbdSingleLimit *single) { return single ? single->stop : 0.0; }
+PxReal RbdSingleLimitGetStop(const RbdSingleLimit *single)
+{
+    return single ? single->stop : 0.0;
+}
 void RbdSingleLimitSetStiffness(RbdSingleLimit *single, PxReal stiffness)
 {
     if (single) single->stiffness = fabs(stiffness);
 }
-PxReal RbdSingleLimitGetStiffness(const RbdSingleLimit *single) { return single ? single->stiffness : 0.0; }
+PxReal RbdSingleLimitGetStiffness(const RbdSingleLimit *single)
+{
+    return single ? single->stiffness : 0.0;
+}
 void RbdSingleLimitSetDamping(RbdSingleLimit *single, PxReal damping)
 {
     if (single) single->damping = fabs(damping);
 }
-PxReal RbdSingleLimitGetDamping(const RbdSingleLimit *single) { return single ? single->damping : 0.0; }
+PxReal RbdSingleLimitGetDamping(const RbdSingleLimit *single)
+{
+    return single ? single->damping : 0.0;
+}
 void RbdSingleLimitSetRestitution(RbdSingleLimit *single, PxReal restitution)
 {
     if (single) single->restitution = clampUnit(restitution);
 }
-PxReal RbdSingleLimitGetRestitution(const RbdSingleLimit *single) { return single ? single->restitution : 0.0; }
+PxReal RbdSingleLimitGetRestitution(const RbdSingleLimit *single)
+{
+    return single ? single->restitution : 0.0;
+}
 
 void RbdLimitReset(RbdLimit *limit)
 {
@@ -111,7 +123,10 @@ void RbdLimitActivateLimits(RbdLimit *limit, int on)
     updateCalculatePosition(limit);
 }
 
-int RbdLimitIsActive(const RbdLimit *limit) { return limit ? limit->active : 0; }
+int RbdLimitIsActive(const RbdLimit *limit)
+{
+    return limit ? limit->active : 0;
+}
 
 void RbdLimitSetLimitedForceMotor(RbdLimit *limit, PxReal velocity, PxReal maxForce)
 {
@@ -136,9 +151,18 @@ void RbdLimitActivateMotor(RbdLimit *limit, int on)
     updateCalculatePosition(limit);
 }
 
-int RbdLimitIsMotorized(const RbdLimit *limit) { return limit ? limit->motorized : 0; }
-PxReal RbdLimitGetMotorDesiredVelocity(const RbdLimit *limit) { return limit ? limit->motorDesiredVelocity : 0.0; }
-PxReal RbdLimitGetMotorMaxForce(const RbdLimit *limit) { return limit ? limit->motorMaxForce : 0.0; }
+int RbdLimitIsMotorized(const RbdLimit *limit)
+{
+    return limit ? limit->motorized : 0;
+}
+PxReal RbdLimitGetMotorDesiredVelocity(const RbdLimit *limit)
+{
+    return limit ? limit->motorDesiredVelocity : 0.0;
+}
+PxReal RbdLimitGetMotorMaxForce(const RbdLimit *limit)
+{
+    return limit ? limit->motorMaxForce : 0.0;
+}
 
 void RbdLimitSetMotorSoftness(RbdLimit *limit, PxReal epsilon, PxReal gamma)
 {
@@ -170,7 +194,10 @@ void RbdLimitActivateLock(RbdLimit *limit, int on)
     updateCalculatePosition(limit);
 }
 
-int RbdLimitIsLocked(const RbdLimit *limit) { return limit ? limit->locked : 0; }
+int RbdLimitIsLocked(const RbdLimit *limit)
+{
+    return limit ? limit->locked : 0;
+}
 
 void RbdLimitSetLockSoftness(RbdLimit *limit, PxReal epsilon, PxReal gamma)
 {
@@ -184,10 +211,22 @@ void RbdLimitSetPosition(RbdLimit *limit, PxReal p)
     if (limit) limit->positionOffset = p - limit->rawPosition;
 }
 
-PxReal RbdLimitGetPosition(const RbdLimit *limit) { return limit ? limit->rawPosition + limit->positionOffset : 0.0; }
-PxReal RbdLimitGetVelocity(const RbdLimit *limit) { return limit ? limit->velocity : 0.0; }
-PxReal RbdLimitGetOvershoot(const RbdLimit *limit) { return limit ? limit->overshoot : 0.0; }
-int RbdLimitPositionIsCalculated(const RbdLimit *limit) { return limit ? limit->calculatePosition : 0; }
+PxReal RbdLimitGetPosition(const RbdLimit *limit)
+{
+    return limit ? limit->rawPosition + limit->positionOffset : 0.0;
+}
+PxReal RbdLimitGetVelocity(const RbdLimit *limit)
+{
+    return limit ? limit->velocity : 0.0;
+}
+PxReal RbdLimitGetOvershoot(const RbdLimit *limit)
+{
+    return limit ? limit->overshoot : 0.0;
+}
+int RbdLimitPositionIsCalculated(const RbdLimit *limit)
+{
+    return limit ? limit->calculatePosition : 0;
+}
 
 void RbdLimitCalculatePosition(RbdLimit *limit, int force)
 {
@@ -200,9 +239,12 @@ void RbdLimitController(RbdLimit *limit, PxReal desiredPosition, PxReal band, Px
     RbdLimitCalculatePosition(limit, 1);
     PxReal error = RbdLimitGetPosition(limit) - desiredPosition;
     PxReal velocity;
-    if (error < -band) velocity = maxVelocity;
-    else if (error > band) velocity = -maxVelocity;
-    else velocity = band > 0.0 ? -maxVelocity * error / band : 0.0; // band 0: error is exactly 0 here
+    if (error < -band)
+        velocity = maxVelocity;
+    else if (error > band)
+        velocity = -maxVelocity;
+    else
+        velocity = band > 0.0 ? -maxVelocity * error / band : 0.0; // band 0: error is exactly 0 here
     RbdLimitSetLimitedForceMotor(limit, velocity, maxForce);
 }
 
@@ -231,9 +273,12 @@ void RbdBclCalculateLimitPositionAndOvershoot(RbdLimit *limit, int rotational)
     limit->overshoot = 0.0;
     if (!limit->active) return;
     PxReal position = limit->rawPosition + limit->positionOffset;
-    if (position < limit->lower.stop) limit->overshoot = position - limit->lower.stop;
-    else if (position > limit->upper.stop) limit->overshoot = position - limit->upper.stop;
-    else limit->bounceActive = 0;
+    if (position < limit->lower.stop)
+        limit->overshoot = position - limit->lower.stop;
+    else if (position > limit->upper.stop)
+        limit->overshoot = position - limit->upper.stop;
+    else
+        limit->bounceActive = 0;
 }
 
 namespace {

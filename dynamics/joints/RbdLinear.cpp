@@ -3,7 +3,9 @@
 
 namespace {
 
-void resetData(RbdBaseConstraint *) {}
+void resetData(RbdBaseConstraint *)
+{
+}
 
 const RbdConstraintTypeInfo LINEAR1 = {RBD_TYPE_LINEAR1, 1, 0, 1, RbdBclAddLinear1, nullptr, nullptr, resetData};
 const RbdConstraintTypeInfo LINEAR2 = {RBD_TYPE_LINEAR2, 2, 0, 2, RbdBclAddLinear2, nullptr, nullptr, resetData};

@@ -63,8 +63,10 @@ void attachmentAxes(const RbdBaseConstraint *c, int i, PxMatrix3 axes)
     PxQuaternionToMatrix3(local, c->data.rpro.attachmentQuaternion[i]);
     const RbdBody *body = c->body[i];
     for (int k = 0; k < 3; ++k) {
-        if (body) PxV3MulTMDir(axes[k], local[k], body->transform);
-        else PxV3Copy(axes[k], local[k]);
+        if (body)
+            PxV3MulTMDir(axes[k], local[k], body->transform);
+        else
+            PxV3Copy(axes[k], local[k]);
     }
 }
 

@@ -110,8 +110,7 @@ void RbdBclAddSpring(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBcl
         spring->actuationRow = 0;
     } else {
         spring->actuationRow = -1;
-        for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col)
-            *RbdBclJacobianEntry(list, row, col) = jacobian[col];
+        for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) *RbdBclJacobianEntry(list, row, col) = jacobian[col];
         list->phi[row] = spring->length - spring->naturalLength;
         RbdBclSoftenRow(list, row, spring->stiffness, spring->damping, parameters);
     }

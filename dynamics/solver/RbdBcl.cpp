@@ -147,8 +147,9 @@ int32_t RbdBclBeginConstraint(RbdLcsConstraints *list, int32_t maxRows)
     int32_t first = list->rowCount;
     // Room for the rows and for the padding that ends the partition.
     if (roundUpToTile(first + maxRows) > list->maxRows || list->constraintCount >= list->maxConstraints) {
-        PxWarning(RBD_MESSAGE_LEVEL, "RbdBclBeginConstraint: the row list is full (%d rows, %d constraints); "
-                                     "constraint skipped.\n",
+        PxWarning(RBD_MESSAGE_LEVEL,
+                  "RbdBclBeginConstraint: the row list is full (%d rows, %d constraints); "
+                  "constraint skipped.\n",
                   (int)list->maxRows, (int)list->maxConstraints);
         return -1;
     }

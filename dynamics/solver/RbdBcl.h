@@ -19,8 +19,8 @@
 #include "joints/RbdConstraintRecord.h"
 
 enum {
-    RBD_TILE_ROWS = 4,          // rows per Jacobian tile
-    RBD_JACOBIAN_COLUMNS = 12,  // body 0 linear, body 0 angular, body 1 linear, body 1 angular
+    RBD_TILE_ROWS = 4,         // rows per Jacobian tile
+    RBD_JACOBIAN_COLUMNS = 12, // body 0 linear, body 0 angular, body 1 linear, body 1 angular
     RBD_TILE_SIZE = RBD_TILE_ROWS * RBD_JACOBIAN_COLUMNS,
     RBD_ROWS_PER_CONSTRAINT = 10 // row capacity per constraint of a world
 };
@@ -36,39 +36,39 @@ struct RbdBclParameters {
 };
 
 struct RbdLcsConstraints {
-    void *storage;                    // one 64-byte aligned block behind all arrays
-    int32_t maxRows;                  // rows the row arrays hold (multiple of 12)
-    int32_t maxConstraints;           // entries of the constraint arrays
-    int32_t rowCount;                 // rows stored; ended partitions padded to whole tiles
-    int32_t constraintCount;          // constraints recorded
-    int32_t partitionCount;           // partitions ended since the list was emptied
+    void *storage;           // one 64-byte aligned block behind all arrays
+    int32_t maxRows;         // rows the row arrays hold (multiple of 12)
+    int32_t maxConstraints;  // entries of the constraint arrays
+    int32_t rowCount;        // rows stored; ended partitions padded to whole tiles
+    int32_t constraintCount; // constraints recorded
+    int32_t partitionCount;  // partitions ended since the list was emptied
     // The current partition (after RbdBclEndPartition: the partition just ended).
-    int32_t partitionRowStart;        // its first row, a multiple of 4
-    int32_t partitionRowCount;        // rows its constraints added
-    int32_t partitionPaddedRowCount;  // partitionRowCount rounded up to 4, set when it ends
+    int32_t partitionRowStart;       // its first row, a multiple of 4
+    int32_t partitionRowCount;       // rows its constraints added
+    int32_t partitionPaddedRowCount; // partitionRowCount rounded up to 4, set when it ends
     int32_t partitionConstraintStart;
     int32_t partitionConstraintCount;
-    int32_t frictionRowCount;         // rows with frictionIndex >= 0, counted by RbdBclEndConstraint
-    int32_t bounceCount;              // rows with a non-zero bounce, counted by RbdBclEndConstraint
+    int32_t frictionRowCount; // rows with frictionIndex >= 0, counted by RbdBclEndConstraint
+    int32_t bounceCount;      // rows with a non-zero bounce, counted by RbdBclEndConstraint
     // Row arrays (maxRows entries, 64-byte aligned). Jacobian entry
     // (row, col) lives at jacobian[(row / 4) * 48 + col * 4 + row % 4].
-    PxReal *jacobian;                 // (maxRows / 4) tiles of 4 x 12
-    PxReal *phi;                      // position error
-    PxReal *c;                        // target of J v
-    PxReal *lo;                       // lower bound of the row force (-RBD_REAL_MAX: none)
-    PxReal *hi;                       // upper bound (RBD_REAL_MAX: none)
-    PxReal *lambda;                   // solution (impulse)
-    PxReal *rowEpsilon;               // softness addition to the world epsilon
-    PxReal *rowGamma;                 // stabilisation addition to the world gamma
-    PxReal *mu;                       // friction coefficient of a proportional friction row
-    PxReal *bounce;                   // bounce velocity copied from the target, 0 for none
-    int32_t *state;                   // LCP state word
-    int32_t *frictionIndex;           // row index (in this list) of the normal row bounding this row, -1 for none
+    PxReal *jacobian;       // (maxRows / 4) tiles of 4 x 12
+    PxReal *phi;            // position error
+    PxReal *c;              // target of J v
+    PxReal *lo;             // lower bound of the row force (-RBD_REAL_MAX: none)
+    PxReal *hi;             // upper bound (RBD_REAL_MAX: none)
+    PxReal *lambda;         // solution (impulse)
+    PxReal *rowEpsilon;     // softness addition to the world epsilon
+    PxReal *rowGamma;       // stabilisation addition to the world gamma
+    PxReal *mu;             // friction coefficient of a proportional friction row
+    PxReal *bounce;         // bounce velocity copied from the target, 0 for none
+    int32_t *state;         // LCP state word
+    int32_t *frictionIndex; // row index (in this list) of the normal row bounding this row, -1 for none
     // Constraint arrays (maxConstraints entries).
     RbdBaseConstraint **constraints;
     int32_t *constraintRowCount;
     int32_t *constraintFirstRow;
-    int32_t *constraintBody[2];       // body index in the partition, -1 for the world or a frozen body
+    int32_t *constraintBody[2]; // body index in the partition, -1 for the world or a frozen body
 };
 
 // Storage. A list for maxConstraints holds 10 rows per constraint, rounded up
@@ -109,12 +109,12 @@ void RbdBclGetJacobian(const RbdLcsConstraints *list, int32_t row, PxReal out[RB
 
 // Attachment frames of a constraint in world coordinates.
 struct RbdBclFrames {
-    PxVector3 p[2];        // attachment positions
-    PxVector3 a[2];        // primary axes
-    PxVector3 s[2];        // secondary axes
-    PxVector3 t[2];        // third axes
-    PxVector3 r[2];        // p[i] - comPosition(body i); zero for the world
-    PxVector3 com[2];      // centre-of-mass positions; origin for the world
+    PxVector3 p[2];   // attachment positions
+    PxVector3 a[2];   // primary axes
+    PxVector3 s[2];   // secondary axes
+    PxVector3 t[2];   // third axes
+    PxVector3 r[2];   // p[i] - comPosition(body i); zero for the world
+    PxVector3 com[2]; // centre-of-mass positions; origin for the world
 };
 void RbdBclFormWorldFrames(const RbdBaseConstraint *constraint, RbdBclFrames *frames);
 // Velocities of body i seen by the rows (zero for the world or a frozen body).
@@ -134,8 +134,7 @@ void RbdBclSetAngularRow(RbdLcsConstraints *list, int32_t row, const RbdBaseCons
 // 1 / (h k + d) - h epsilon and h k / (h k + d) - gamma. A stiffness of
 // RBD_REAL_MAX is rigid and adds nothing; with k = d = 0 the row is
 // bounded to [0, 0] and exerts no force.
-void RbdBclSoftenRow(RbdLcsConstraints *list, int32_t row, PxReal k, PxReal d,
-                     const RbdBclParameters *parameters);
+void RbdBclSoftenRow(RbdLcsConstraints *list, int32_t row, PxReal k, PxReal d, const RbdBclParameters *parameters);
 // An orientation row for axes u0, w0 fixed in body 0 and u1, w1 fixed in
 // body 1: phi = (u0 . w1 - w0 . u1) / 2, angular column
 // g = (u0 x w1 - w0 x u1) / 2 (returned in g). Three such rows about the
@@ -158,8 +157,7 @@ void RbdBclCalculateLimitPositionAndOvershoot(RbdLimit *limit, int rotational);
 // Fills row `row` from the limit when it needs one, with the joint's Jacobian
 // (12 columns, body 1 already negated). Returns 1 when the row was added.
 int RbdBclSetSingleAxisActuation(RbdLcsConstraints *list, int32_t row, RbdLimit *limit,
-                                 const PxReal jacobian[RBD_JACOBIAN_COLUMNS],
-                                 const RbdBclParameters *parameters);
+                                 const PxReal jacobian[RBD_JACOBIAN_COLUMNS], const RbdBclParameters *parameters);
 // Clears the per-step overshoot state of a limit whose coordinate is not measured.
 void RbdBclClearLimitState(RbdLimit *limit);
 

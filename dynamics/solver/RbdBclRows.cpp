@@ -12,8 +12,10 @@ void RbdBclFormWorldFrames(const RbdBaseConstraint *c, RbdBclFrames *frames)
         PxV3Copy(frames->s[i], world[1]);
         PxV3Copy(frames->t[i], world[2]);
         PxV3Copy(frames->p[i], world[3]);
-        if (c->comTransform[i]) PxV3Copy(frames->com[i], c->comTransform[i][3]);
-        else PxV3Zero(frames->com[i]);
+        if (c->comTransform[i])
+            PxV3Copy(frames->com[i], c->comTransform[i][3]);
+        else
+            PxV3Zero(frames->com[i]);
         PxV3Sub(frames->r[i], frames->p[i], frames->com[i]);
     }
 }

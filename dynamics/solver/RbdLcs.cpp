@@ -36,7 +36,8 @@ Choice checkStepParameters(const RbdLcsParameters &p)
     if (p.cpu_resources != 0)
         PxWarning(12, "RbdLcsStep: no such CPU resource: will use default : %d\n", p.cpu_resources);
     if (p.linear_solver < 0 || p.linear_solver >= lcs::kLinearSolverCount) {
-        PxFatalError(12, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n", p.linear_solver);
+        PxFatalError(12, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n",
+                     p.linear_solver);
         choice.linearSolver = 1;
     }
     choice.ok = 1;
@@ -45,8 +46,10 @@ Choice checkStepParameters(const RbdLcsParameters &p)
 
 void report(Severity severity, const char *format, int value)
 {
-    if (severity == kFatal) PxFatalError(12, format, value);
-    else PxWarning(12, format, value);
+    if (severity == kFatal)
+        PxFatalError(12, format, value);
+    else
+        PxWarning(12, format, value);
 }
 
 // The checks of the two halves; lcpSeverity says how an unknown LCP solver is reported.
@@ -84,8 +87,8 @@ int checkInputs(const RbdLcsBody *bodies, int bodyCount, const RbdLcsParameters 
     return 1;
 }
 
-lcs::WorldStepper *prepare(const Choice &choice, RbdLcsConstraints *constraints, RbdLcsBody *bodies,
-                           int bodyCount, const RbdLcsParameters &parameters)
+lcs::WorldStepper *prepare(const Choice &choice, RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
+                           const RbdLcsParameters &parameters)
 {
     lcs::WorldStepper *stepper = lcs::stepperEntry(choice.stepper).stepper;
     stepper->initialize();

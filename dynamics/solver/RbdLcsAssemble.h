@@ -42,8 +42,10 @@ void assembleProducts(const SparseMatrixMap *map, const int32_t *pos, const PxRe
                         // Two ends of one constraint on one body meet twice on the diagonal.
                         if (e1 != e2 && i == j) v += v;
                         int q = pos[j];
-                        if (p >= q) add(p, q, v);
-                        else add(q, p, v);
+                        if (p >= q)
+                            add(p, q, v);
+                        else
+                            add(q, p, v);
                     }
                 }
             }

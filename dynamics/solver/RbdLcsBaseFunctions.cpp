@@ -45,9 +45,15 @@ void mulM3V(PxVector3 out, const PxReal m[3][3], const PxVector3 v)
 // [a]x, the matrix of a x (.).
 void crossMatrix(PxReal out[3][3], const PxVector3 a)
 {
-    out[0][0] = 0.0;   out[0][1] = -a[2]; out[0][2] = a[1];
-    out[1][0] = a[2];  out[1][1] = 0.0;   out[1][2] = -a[0];
-    out[2][0] = -a[1]; out[2][1] = a[0];  out[2][2] = 0.0;
+    out[0][0] = 0.0;
+    out[0][1] = -a[2];
+    out[0][2] = a[1];
+    out[1][0] = a[2];
+    out[1][1] = 0.0;
+    out[1][2] = -a[0];
+    out[2][0] = -a[1];
+    out[2][1] = a[0];
+    out[2][2] = 0.0;
 }
 
 bool isUnbounded(PxReal bound)
@@ -99,8 +105,7 @@ void BaseFunctions::build_stabilized_inverse_mass(int bodyCount, RbdLcsBody *con
         invM[b].invMass = body->invMass;
         // -[L]x I^-1 [L]x is positive semi-definite, so stiff is invertible
         // whenever I is; fall back to the plain inverse for a massless body.
-        if (!invert3(stiff, invM[b].invInertia))
-            memcpy(invM[b].invInertia, body->invInertiaWorld, sizeof(PxMatrix3));
+        if (!invert3(stiff, invM[b].invInertia)) memcpy(invM[b].invInertia, body->invInertiaWorld, sizeof(PxMatrix3));
     }
 }
 
@@ -132,7 +137,8 @@ void BaseFunctions::multiplyJacobianAndInverseMatrix(const PartitionRows &rows, 
             int col = 6 * side;
             for (int r = 0; r < layout.rows[c]; ++r) {
                 int row = layout.firstRow[c] + r;
-                for (int k = 0; k < 3; ++k) JMinv[tileIndex(row, col + k)] = m.invMass * rows.J[tileIndex(row, col + k)];
+                for (int k = 0; k < 3; ++k)
+                    JMinv[tileIndex(row, col + k)] = m.invMass * rows.J[tileIndex(row, col + k)];
                 // The inverse inertia is symmetric: (J_ang I^-1)_k = (I^-1 J_ang)_k.
                 for (int k = 0; k < 3; ++k) {
                     PxReal s = 0.0;
@@ -160,10 +166,10 @@ void BaseFunctions::compute_rhs(const PartitionRows &rows, RbdLcsBody *const *bo
                 int col = 6 * side;
                 const RbdLcsBody *b = bodies[body];
                 for (int k = 0; k < 3; ++k) {
-                    value -= rows.J[tileIndex(row, col + k)] * b->linearVelocity[k]
-                           + rows.J[tileIndex(row, col + 3 + k)] * b->angularVelocity[k];
-                    value -= h * (JMinv[tileIndex(row, col + k)] * load[body].force[k]
-                                  + JMinv[tileIndex(row, col + 3 + k)] * load[body].torque[k]);
+                    value -= rows.J[tileIndex(row, col + k)] * b->linearVelocity[k] +
+                             rows.J[tileIndex(row, col + 3 + k)] * b->angularVelocity[k];
+                    value -= h * (JMinv[tileIndex(row, col + k)] * load[body].force[k] +
+                                  JMinv[tileIndex(row, col + 3 + k)] * load[body].torque[k]);
                 }
             }
             rhs[row] = value;
@@ -259,10 +265,8 @@ void BaseFunctions::updateQuaternion(int bodyCount, RbdLcsBody *const *bodies, P
         if (method == 1) {
             // q += h/2 (0, w) q
             const PxReal *w = body->angularVelocity;
-            PxReal dq[4] = {-(w[0] * q[1] + w[1] * q[2] + w[2] * q[3]),
-                            w[0] * q[0] + w[1] * q[3] - w[2] * q[2],
-                            w[1] * q[0] + w[2] * q[1] - w[0] * q[3],
-                            w[2] * q[0] + w[0] * q[2] - w[1] * q[1]};
+            PxReal dq[4] = {-(w[0] * q[1] + w[1] * q[2] + w[2] * q[3]), w[0] * q[0] + w[1] * q[3] - w[2] * q[2],
+                            w[1] * q[0] + w[2] * q[1] - w[0] * q[3], w[2] * q[0] + w[0] * q[2] - w[1] * q[1]};
             for (int k = 0; k < 4; ++k) q[k] += 0.5 * h * dq[k];
         } else {
             PxVector3 w;

@@ -12,8 +12,8 @@ namespace lcs {
 
 // One block of the block-diagonal inverse mass matrix "inv M".
 struct BodyInverseMass {
-    PxReal invMass;            // 1/kg
-    PxReal invInertia[3][3];   // world frame, 1/(kg m^2)
+    PxReal invMass;          // 1/kg
+    PxReal invInertia[3][3]; // world frame, 1/(kg m^2)
 };
 
 // Force and torque acting on a body during the step (N, N m; world frame).
@@ -26,13 +26,13 @@ struct BodyLoad {
 // the partition (pointers already offset to its first row).
 struct PartitionRows {
     ConstraintLayout layout;
-    const PxReal *J;           // (padded rows / 4) tiles
-    const PxReal *phi, *c;     // (rows) error and target velocity
-    PxReal *lo, *hi, *lambda;  // (rows)
+    const PxReal *J;          // (padded rows / 4) tiles
+    const PxReal *phi, *c;    // (rows) error and target velocity
+    PxReal *lo, *hi, *lambda; // (rows)
     const PxReal *rowEpsilon, *rowGamma;
     const PxReal *mu;
     int32_t *state;
-    int32_t *frictionRef;      // partition-relative normal row, -1 for none
+    int32_t *frictionRef; // partition-relative normal row, -1 for none
     int frictionCount;
 };
 
@@ -54,8 +54,8 @@ public:
     void multiplyJacobianAndInverseMatrix(const PartitionRows &rows, const BodyInverseMass *invM,
                                           PxReal *JMinv) const;
     // rhs = c - (gamma + rowGamma) / h phi - J v - h J M^-1 f.
-    void compute_rhs(const PartitionRows &rows, RbdLcsBody *const *bodies, const PxReal *JMinv,
-                     const BodyLoad *load, const RbdLcsParameters &parameters, PxReal *rhs) const;
+    void compute_rhs(const PartitionRows &rows, RbdLcsBody *const *bodies, const PxReal *JMinv, const BodyLoad *load,
+                     const RbdLcsParameters &parameters, PxReal *rhs) const;
     // Finite bounds times factor; +-RBD_REAL_MAX stays.
     void scale_bounds(PartitionRows &rows, PxReal factor) const;
     // Row impulses to forces: J^T lambda / h on the bodies of each row, added

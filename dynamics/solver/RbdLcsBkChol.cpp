@@ -20,13 +20,16 @@ namespace {
 enum { kT = 4, kTile = 16 }; // tile side and reals per tile
 
 // Element (r, c) of a tile.
-inline int ix(int r, int c) { return c * kT + r; }
+inline int ix(int r, int c)
+{
+    return c * kT + r;
+}
 
 // The tiles of a lower envelope: tile row I stores tiles minTile[I] .. I.
 struct TileEnvelope {
-    int T = 0;                   // tile rows
-    int32_t *minTile = nullptr;  // "NC" (T): first stored tile column of each tile row
-    size_t *offset = nullptr;    // "NR" (T + 1): tiles stored before tile row I
+    int T = 0;                  // tile rows
+    int32_t *minTile = nullptr; // "NC" (T): first stored tile column of each tile row
+    size_t *offset = nullptr;   // "NR" (T + 1): tiles stored before tile row I
 
     PxReal *tile(PxReal *store, int I, int J) const
     {
@@ -107,7 +110,11 @@ private:
     {
         assembleProducts(map, pos_, JMinv, J, [this](int p, int q, PxReal v) { addAt(p, q, v); });
     }
-    void setAt(int p, int q, PxReal v) override { *at(p, q) = v; mirror(p, q); }
+    void setAt(int p, int q, PxReal v) override
+    {
+        *at(p, q) = v;
+        mirror(p, q);
+    }
     void addAt(int p, int q, PxReal v) override
     {
         PxReal *e = at(p, q);
@@ -168,10 +175,13 @@ private:
     // The factor of the free rows of an LCP subproblem, in caller storage.
     TileEnvelope H_;
     const PxReal *heldL_ = nullptr;
-    PxReal *heldRsD_ = nullptr;    // (n)
+    PxReal *heldRsD_ = nullptr; // (n)
 };
 
-size_t tileRowsFor(int n) { return static_cast<size_t>(n / kT); }
+size_t tileRowsFor(int n)
+{
+    return static_cast<size_t>(n / kT);
+}
 
 } // namespace
 
@@ -181,9 +191,8 @@ size_t bkCholMemoryRequired(int n)
     size_t tiles = T * (T + 1) / 2; // a full lower triangle in the worst case
     size_t envelope = PoolAlignedCost(sizeof(int32_t) * T) + PoolAlignedCost(sizeof(size_t) * (T + 1));
     size_t reals = PoolAlignedCost(sizeof(PxReal) * static_cast<size_t>(n));
-    return 3 * envelope + PoolAlignedCost(sizeof(int32_t) * T) + 3 * PoolAlignedCost(sizeof(PxReal) * kTile * tiles)
-         + 3 * reals
-         + LCPMatrix::inverseMemoryRequired(n);
+    return 3 * envelope + PoolAlignedCost(sizeof(int32_t) * T) + 3 * PoolAlignedCost(sizeof(PxReal) * kTile * tiles) +
+           3 * reals + LCPMatrix::inverseMemoryRequired(n);
 }
 
 int bkChol::allocateStorage(const int32_t *rowStart)
@@ -191,11 +200,13 @@ int bkChol::allocateStorage(const int32_t *rowStart)
     size_t T = static_cast<size_t>(n_ / kT);
     for (TileEnvelope *env : {&A_, &C_, &H_}) {
         env->minTile = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * T), kPoolAlignment, "NC"));
-        env->offset = static_cast<size_t *>(PoolAllocAligned(PoolRound(sizeof(size_t) * (T + 1)), kPoolAlignment, "NR"));
+        env->offset = static_cast<size_t *>(
+            PoolAllocAligned(PoolRound(sizeof(size_t) * (T + 1)), kPoolAlignment, "NR"));
         if (!env->minTile || !env->offset) return 0;
     }
     A_.shape(rowStart, n_);
-    lastReach_ = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * T), kPoolAlignment, "last reach"));
+    lastReach_ = static_cast<int32_t *>(
+        PoolAllocAligned(PoolRound(sizeof(int32_t) * T), kPoolAlignment, "last reach"));
     if (!lastReach_) return 0;
     for (int P = 0; P < A_.T; ++P) lastReach_[P] = P;
     for (int I = 0; I < A_.T; ++I)
@@ -251,8 +262,7 @@ static void subtractProducts(PxReal S[kTile], const PxReal *LI, const PxReal *LJ
 
 // Off-diagonal tiles of strip I: L_IJ = (A_IJ - sum_K L_IK L_JK^T) L_JJ^-T.
 // load(S, I, J) gives tile (I, J) of the matrix being factored.
-template <typename Load>
-int vc_strip_Cholesky(const TileEnvelope &E, PxReal *L, const PxReal *rsD, int I, Load &load)
+template <typename Load> int vc_strip_Cholesky(const TileEnvelope &E, PxReal *L, const PxReal *rsD, int I, Load &load)
 {
     for (int J = E.minTile[I]; J < I; ++J) {
         PxReal S[kTile];
@@ -273,8 +283,7 @@ int vc_strip_Cholesky(const TileEnvelope &E, PxReal *L, const PxReal *rsD, int I
 }
 
 // Diagonal tile of strip I: L_II L_II^T = A_II - sum_K L_IK L_IK^T.
-template <typename Load>
-int vc_dstrip_Cholesky(const TileEnvelope &E, PxReal *L, PxReal *rsD, int I, Load &load)
+template <typename Load> int vc_dstrip_Cholesky(const TileEnvelope &E, PxReal *L, PxReal *rsD, int I, Load &load)
 {
     PxReal S[kTile];
     load(S, I, I);
@@ -285,7 +294,8 @@ int vc_dstrip_Cholesky(const TileEnvelope &E, PxReal *L, PxReal *rsD, int I, Loa
         PxReal d = S[ix(c, c)];
         for (int m = 0; m < c; ++m) d -= LII[ix(c, m)] * LII[ix(c, m)];
         if (!(d > 0.0)) {
-            PxFatalError(12, "Kelmar toolkits internals: Cholesky factorizer in vc_dstrip_Cholesky: the system matrix is not positive definite.\n");
+            PxFatalError(12, "Kelmar toolkits internals: Cholesky factorizer in vc_dstrip_Cholesky: the system "
+                             "matrix is not positive definite.\n");
             return 0;
         }
         PxReal lcc = sqrt(d);
@@ -301,8 +311,7 @@ int vc_dstrip_Cholesky(const TileEnvelope &E, PxReal *L, PxReal *rsD, int I, Loa
 }
 
 // Tile rows from firstTile on; the rows before it hold their factor already.
-template <typename Load>
-int factorTiles(const TileEnvelope &E, PxReal *L, PxReal *rsD, Load load, int firstTile = 0)
+template <typename Load> int factorTiles(const TileEnvelope &E, PxReal *L, PxReal *rsD, Load load, int firstTile = 0)
 {
     for (int I = firstTile; I < E.T; ++I)
         if (!vc_strip_Cholesky(E, L, rsD, I, load) || !vc_dstrip_Cholesky(E, L, rsD, I, load)) return 0;
@@ -312,9 +321,7 @@ int factorTiles(const TileEnvelope &E, PxReal *L, PxReal *rsD, Load load, int fi
 int bkChol::factor(const ActiveRows *rows)
 {
     if (!rows) {
-        auto whole = [this](PxReal S[kTile], int I, int J) {
-            memcpy(S, A_.tile(NZ_, I, J), sizeof(PxReal) * kTile);
-        };
+        auto whole = [this](PxReal S[kTile], int I, int J) { memcpy(S, A_.tile(NZ_, I, J), sizeof(PxReal) * kTile); };
         return factorTiles(A_, inverse_, rsD_, whole);
     }
     auto compact = [this, rows](PxReal S[kTile], int I, int J) { loadCompact(S, I, J, *rows); };
@@ -350,8 +357,10 @@ void bkChol::loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) 
         for (int r = 0; r < kT; ++r) {
             int p = rowPos[r], q = colPos[c];
             PxReal v;
-            if (p < 0 || q < 0) v = I == J && r == c ? 1.0 : 0.0;
-            else v = p >= q ? element(NZ_, p, q) : element(NZ_, q, p);
+            if (p < 0 || q < 0)
+                v = I == J && r == c ? 1.0 : 0.0;
+            else
+                v = p >= q ? element(NZ_, p, q) : element(NZ_, q, p);
             S[ix(r, c)] = v;
         }
 }

@@ -21,20 +21,20 @@ namespace lcs {
 
 namespace {
 
-const PxReal kNearBound = 1e-9;       // of the tolerance: a row this close to a bound is at it
-const PxReal kDescent = 1e-12;        // of |f|: a jump must lower f by more than this
-const PxReal kProximal = 1e-2;        // rho, of the average diagonal of A
-const int kRecoverySweeps = 200;      // projected Gauss-Seidel sweeps of a recovery at most
-const int kSweepsBetweenChecks = 10;  // sweeps between two tests of the tolerance
-const int kRecoveryIterations = 4;    // descent steps of a recovery, in the pivoting's maxIterations
+const PxReal kNearBound = 1e-9;      // of the tolerance: a row this close to a bound is at it
+const PxReal kDescent = 1e-12;       // of |f|: a jump must lower f by more than this
+const PxReal kProximal = 1e-2;       // rho, of the average diagonal of A
+const int kRecoverySweeps = 200;     // projected Gauss-Seidel sweeps of a recovery at most
+const int kSweepsBetweenChecks = 10; // sweeps between two tests of the tolerance
+const int kRecoveryIterations = 4;   // descent steps of a recovery, in the pivoting's maxIterations
 
 struct DescentWork {
     LcpWork lcp;
-    PxReal *g;          // (np) gradient A x - q at the iterate
-    PxReal *target;     // (np) minimiser on the current face
-    PxReal *trial;      // (np) a trial point
-    PxReal *gTrial;     // (np) the gradient there
-    PxReal *qProximal;  // (np) q + rho x
+    PxReal *g;         // (np) gradient A x - q at the iterate
+    PxReal *target;    // (np) minimiser on the current face
+    PxReal *trial;     // (np) a trial point
+    PxReal *gTrial;    // (np) the gradient there
+    PxReal *qProximal; // (np) q + rho x
 };
 
 int allocateDescentWork(DescentWork &work, int np)
@@ -75,8 +75,8 @@ int32_t outwardState(PxReal x, PxReal g, PxReal lo, PxReal hi, PxReal near)
     return kLcpFree;
 }
 
-void holdOutwardRows(const PxReal *x, const PxReal *g, const PxReal *lo, const PxReal *hi, int32_t *state,
-                     int n, PxReal near)
+void holdOutwardRows(const PxReal *x, const PxReal *g, const PxReal *lo, const PxReal *hi, int32_t *state, int n,
+                     PxReal near)
 {
     for (int i = 0; i < n; ++i)
         if (!(state[i] & kLcpFixed)) state[i] = outwardState(x[i], g[i], lo[i], hi[i], near);
@@ -84,8 +84,8 @@ void holdOutwardRows(const PxReal *x, const PxReal *g, const PxReal *lo, const P
 
 // The point solves the LCP within the tolerance: every row not fixed has
 // |g| within it, or sits at a bound (within it) with g pushing outwards.
-int solvedWithin(const PxReal *x, const PxReal *g, const PxReal *lo, const PxReal *hi, const int32_t *state,
-                 int n, PxReal tolerance)
+int solvedWithin(const PxReal *x, const PxReal *g, const PxReal *lo, const PxReal *hi, const int32_t *state, int n,
+                 PxReal tolerance)
 {
     for (int i = 0; i < n; ++i) {
         if ((state[i] & kLcpFixed) || fabs(g[i]) <= tolerance) continue;
@@ -105,8 +105,8 @@ PxReal reachOf(PxReal x, PxReal target, PxReal lo, PxReal hi)
     return 1.0;
 }
 
-PxReal firstReach(const PxReal *x, const PxReal *target, const PxReal *lo, const PxReal *hi,
-                  const int32_t *state, int n)
+PxReal firstReach(const PxReal *x, const PxReal *target, const PxReal *lo, const PxReal *hi, const int32_t *state,
+                  int n)
 {
     PxReal alpha = 1.0;
     for (int i = 0; i < n; ++i)
@@ -238,8 +238,8 @@ int descend(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const Px
 
 } // namespace
 
-int descent_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
-                       int32_t *state, int n, const RbdLcsLCPSolverParameters &params)
+int descent_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
+                       int n, const RbdLcsLCPSolverParameters &params)
 {
     if (!PushPoolFrame()) return -1;
     DescentWork work;

@@ -38,10 +38,10 @@ void LCPMatrix::destroy()
 size_t LCPMatrix::inverseMemoryRequired(int n)
 {
     size_t un = static_cast<size_t>(n);
-    return PoolAlignedCost(sizeof(PxReal) * un * un) + PoolAlignedCost(sizeof(int32_t) * un)
-         + PoolAlignedCost(sizeof(PxReal) * un)          // pivots
-         + 10 * PoolAlignedCost(sizeof(int32_t) * un)    // order, envelope and factor tables
-         + PoolAlignedCost(sizeof(PxReal) * 2 * un);     // substitution scratch
+    return PoolAlignedCost(sizeof(PxReal) * un * un) + PoolAlignedCost(sizeof(int32_t) * un) +
+           PoolAlignedCost(sizeof(PxReal) * un)         // pivots
+           + 10 * PoolAlignedCost(sizeof(int32_t) * un) // order, envelope and factor tables
+           + PoolAlignedCost(sizeof(PxReal) * 2 * un);  // substitution scratch
 }
 
 namespace {
@@ -69,8 +69,8 @@ int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
     heldFactored_ = orderTable(un, "held factor positions");
     heldFactoredCount_ = -1;
     scratch_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * 2 * un, kPoolAlignment, "order scratch"));
-    if (!pos_ || !rowAt_ || !rowStart_ || !factorRow_ || !factorIndex_ || !activePosition_ || !activeStart_
-        || !mark_ || !compactPosition_ || !heldFactored_ || !scratch_)
+    if (!pos_ || !rowAt_ || !rowStart_ || !factorRow_ || !factorIndex_ || !activePosition_ || !activeStart_ ||
+        !mark_ || !compactPosition_ || !heldFactored_ || !scratch_)
         return 0;
     memset(mark_, 0, sizeof(int32_t) * un);
     identityOrder_ = !(map->position && map->rowAt);
@@ -112,15 +112,19 @@ int LCPMatrix::allocateInverse(int n)
 void LCPMatrix::setElement(int i, int j, PxReal v)
 {
     int p = pos_[i], q = pos_[j];
-    if (p >= q) setAt(p, q, v);
-    else setAt(q, p, v);
+    if (p >= q)
+        setAt(p, q, v);
+    else
+        setAt(q, p, v);
 }
 
 void LCPMatrix::addElement(int i, int j, PxReal v)
 {
     int p = pos_[i], q = pos_[j];
-    if (p >= q) addAt(p, q, v);
-    else addAt(q, p, v);
+    if (p >= q)
+        addAt(p, q, v);
+    else
+        addAt(q, p, v);
 }
 
 PxReal LCPMatrix::getElement(int i, int j) const
@@ -515,8 +519,10 @@ void LCPMatrix::calcJinvMJT(const PxReal *JMinv, const PxReal *J, const PxReal *
     reset_sparse_maps();
     assemble(JMinv, J, map);
     for (int i = 0; i < n_; ++i) {
-        if (i < layout->rowCount) addElement(i, i, epsilon_ + rowEpsilon[i] / h_);
-        else setElement(i, i, 1.0);
+        if (i < layout->rowCount)
+            addElement(i, i, epsilon_ + rowEpsilon[i] / h_);
+        else
+            setElement(i, i, 1.0);
     }
     clearInverse();
 }

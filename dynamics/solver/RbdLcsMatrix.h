@@ -49,8 +49,7 @@ public:
     // entry (row, col) at [row / 4 * 48 + col * 4 + row % 4]); rowEpsilon
     // (n) is each row's softness addition. The diagonal gets
     // epsilon + rowEpsilon / h; padding rows get 1.
-    void calcJinvMJT(const PxReal *JMinv, const PxReal *J, const PxReal *rowEpsilon,
-                     const SparseMatrixMap *map);
+    void calcJinvMJT(const PxReal *JMinv, const PxReal *J, const PxReal *rowEpsilon, const SparseMatrixMap *map);
     // P A P^T = L L^T. Returns 1 on success, 0 when the factor could not be
     // formed. Records each row's pivot for getDiagInv.
     int factorize();
@@ -79,8 +78,8 @@ public:
     // costs some 24 multiply-adds a row, far fewer than the stored envelope
     // of a wide island. bodyScratch: 6 x map->bodyCount reals. The arrays
     // must outlive the matrix's use; destroy and calcJinvMJT forget them.
-    void keepJacobian(const PxReal *JMinv, const PxReal *J, const PxReal *rowEpsilon,
-                      const SparseMatrixMap *map, PxReal *bodyScratch);
+    void keepJacobian(const PxReal *JMinv, const PxReal *J, const PxReal *rowEpsilon, const SparseMatrixMap *map,
+                      PxReal *bodyScratch);
     // Adds rho to the stored diagonal of the rows i < count (rho < 0 takes
     // it off again). Every factor is formed anew when next needed; products
     // (multiply) and the pivots (getDiagInv) keep to the unshifted matrix.
@@ -89,8 +88,8 @@ public:
     // each row not fixed (no kLcpFixed bit in state) in turn takes the value
     // that zeroes its (A x - q)_i, clipped to [lo_i, hi_i]. Every update
     // lowers 1/2 x'Ax - q'x, so x stays in the box and only improves.
-    void projectedGaussSeidel(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
-                              const int32_t *state, int count, int sweeps) const;
+    void projectedGaussSeidel(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, const int32_t *state,
+                              int count, int sweeps) const;
     // x (n) := A^-1 x, in place. columns: right-hand sides stored one after
     // the other, each n long.
     void solve(PxReal *x, int columns);
@@ -129,7 +128,11 @@ public:
     static void solve_dense(const PxReal *m, PxReal *x, int n);
 
     // The softness epsilon and step h given by the stepper's setup.
-    void setSoftness(PxReal epsilon, PxReal h) { epsilon_ = epsilon; h_ = h; }
+    void setSoftness(PxReal epsilon, PxReal h)
+    {
+        epsilon_ = epsilon;
+        h_ = h;
+    }
     PxReal getEpsilon() const { return epsilon_; }
     int size() const { return n_; }
 
@@ -140,10 +143,10 @@ public:
 protected:
     // The rows of a compact factor: some positions of the whole matrix, in order.
     struct ActiveRows {
-        const int32_t *position;  // (count) positions, increasing
-        const int32_t *start;     // (padded count) first factor index coupled to each index
-        int count;                // factor rows with a matrix row
-        int padded;               // count rounded up to 4; the extra rows are identity rows
+        const int32_t *position; // (count) positions, increasing
+        const int32_t *start;    // (padded count) first factor index coupled to each index
+        int count;               // factor rows with a matrix row
+        int padded;              // count rounded up to 4; the extra rows are identity rows
     };
     // Scheme storage for the envelope rowStart (by position) of size n_.
     virtual int allocateStorage(const int32_t *rowStart) = 0;
@@ -188,26 +191,26 @@ protected:
     void selectWholeFactor();
     void clearInverse();
 
-    int n_ = 0;                     // padded size
+    int n_ = 0; // padded size
     PxReal epsilon_ = 0.0;
     PxReal h_ = 1.0;
-    PxReal *Ainv_ = nullptr;        // "Ainv" (n x n): column j at Ainv_ + j n
+    PxReal *Ainv_ = nullptr;           // "Ainv" (n x n): column j at Ainv_ + j n
     int32_t *column_solved_ = nullptr; // "column_solved" (n): 1 once column j is in Ainv
-    PxReal *pivot_ = nullptr;       // (n) L(i, i) of the whole matrix, by row
-    int32_t *pos_ = nullptr;        // (n) position of each row
-    int32_t *rowAt_ = nullptr;      // (n) row at each position
-    int32_t *rowStart_ = nullptr;   // (n) envelope: first position coupled to each position
-    int identityOrder_ = 1;         // the elimination order is the row order
+    PxReal *pivot_ = nullptr;          // (n) L(i, i) of the whole matrix, by row
+    int32_t *pos_ = nullptr;           // (n) position of each row
+    int32_t *rowAt_ = nullptr;         // (n) row at each position
+    int32_t *rowStart_ = nullptr;      // (n) envelope: first position coupled to each position
+    int identityOrder_ = 1;            // the elimination order is the row order
     // The factor in use: factorRow_ (n) is the row of each factor index (-1
     // for the identity padding of a compact factor), factorIndex_ (n) the
     // factor index of each row (-1 for a row taken out).
     int32_t *factorRow_ = nullptr;
     int32_t *factorIndex_ = nullptr;
-    int factorSize_ = 0;            // padded size of the factor in use
-    int compact_ = 0;               // the factor in use is a compact one
-    int wholeFactored_ = 0;         // the whole matrix's factor is formed
-    int factorValid_ = 0;           // the factor in use is formed
-    int pending_ = 0;               // the compact factor in use is still to be formed
+    int factorSize_ = 0;                 // padded size of the factor in use
+    int compact_ = 0;                    // the factor in use is a compact one
+    int wholeFactored_ = 0;              // the whole matrix's factor is formed
+    int factorValid_ = 0;                // the factor in use is formed
+    int pending_ = 0;                    // the compact factor in use is still to be formed
     int32_t *compactPosition_ = nullptr; // (n) positions of the compact factor's rows
     int compactCount_ = 0;
     // Scratch of the compact factors and of the substitutions.
@@ -215,15 +218,15 @@ protected:
     int32_t *activeStart_ = nullptr;    // (n) its envelope in its own indices
     int32_t *mark_ = nullptr;           // (n) zero between calls
     PxReal *scratch_ = nullptr;         // (2 n) vectors in positions
-    PxReal diagonalShift_ = 0.0;    // added to the stored diagonal of rows < shiftCount_
+    PxReal diagonalShift_ = 0.0;        // added to the stored diagonal of rows < shiftCount_
     int shiftCount_ = 0;
     // The factors of A kept by keepJacobian (null JMinv: none).
     struct KeptJacobian {
-        const PxReal *JMinv = nullptr;       // 4-row tiles of J M^-1
-        const PxReal *J = nullptr;           // 4-row tiles of J
-        const PxReal *rowEpsilon = nullptr;  // (rows) softness additions
+        const PxReal *JMinv = nullptr;      // 4-row tiles of J M^-1
+        const PxReal *J = nullptr;          // 4-row tiles of J
+        const PxReal *rowEpsilon = nullptr; // (rows) softness additions
         const SparseMatrixMap *map = nullptr;
-        PxReal *bodyScratch = nullptr;       // (6 x bodies) M^-1 J^T x
+        PxReal *bodyScratch = nullptr; // (6 x bodies) M^-1 J^T x
     } kept_;
     // The kept route: u (6 x bodies) = M^-1 J^T x, and out = A x from u.
     void bodyProducts(const PxReal *x, PxReal *u) const;
@@ -231,15 +234,15 @@ protected:
     void multiplyThroughJacobian(const PxReal *x, PxReal *out) const;
     // Products with `rows` rows of A cost less through the kept Jacobian.
     int throughJacobianIsCheaper(int rows) const;
-    void sweepThroughJacobian(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
-                              const int32_t *state, int count, int sweeps) const;
+    void sweepThroughJacobian(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, const int32_t *state,
+                              int count, int sweeps) const;
     // The held rows of the last heldRowsCost and the compact rows it left.
     const int32_t *held_ = nullptr;
     int heldCount_ = 0;
     ActiveRows free_ = {nullptr, nullptr, 0, 0};
-    int heldReuse_ = 0;                  // rows of free_ whose factor stands in storage
+    int heldReuse_ = 0; // rows of free_ whose factor stands in storage
     // The free rows of the factor kept in heldStorage_ (-1 count: none).
-    int32_t *heldFactored_ = nullptr;    // (n) their positions
+    int32_t *heldFactored_ = nullptr; // (n) their positions
     int heldFactoredCount_ = -1;
     const PxReal *heldStorage_ = nullptr;
     // The compact envelope of the positions activePosition_ (count of them)

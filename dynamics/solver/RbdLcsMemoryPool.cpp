@@ -9,12 +9,12 @@ namespace {
 
 // The one workspace of the process: solves run one at a time.
 struct MemoryPool {
-    uintptr_t start = 0;  // first usable byte (16-byte aligned)
-    uintptr_t top = 0;    // next free byte
-    uintptr_t end = 0;    // one past the last byte
+    uintptr_t start = 0; // first usable byte (16-byte aligned)
+    uintptr_t top = 0;   // next free byte
+    uintptr_t end = 0;   // one past the last byte
     uintptr_t frames[kPoolFrameDepth] = {};
     int frameCount = 0;
-    size_t peak = 0;      // largest top - start seen since InitPool
+    size_t peak = 0; // largest top - start seen since InitPool
 };
 
 MemoryPool gPool;
@@ -41,7 +41,8 @@ void InitPool(void *memory, size_t size)
 void *PoolAllocAligned(size_t size, size_t alignment, const char *name)
 {
     if (size % 16u != 0) {
-        PxFatalError(12, "PoolAlloc: allocating %s of size %d. Size must be a multiple of 16 bytes (remainder = %d).\n",
+        PxFatalError(12,
+                     "PoolAlloc: allocating %s of size %d. Size must be a multiple of 16 bytes (remainder = %d).\n",
                      name, static_cast<int>(size), static_cast<int>(size % 16u));
         return nullptr;
     }
@@ -51,7 +52,9 @@ void *PoolAllocAligned(size_t size, size_t alignment, const char *name)
     if (first > gPool.end || size > gPool.end - first) {
         // Positions are printed as offsets from the workspace start: they
         // say how much was missing and fit 32 bits on every platform.
-        PxFatalError(12, "Lcs error:Memory pool size exceeded when allocating %s of size %d\nPool ends at %08x\nIf memory were allocated, pool would end at %08x\n",
+        PxFatalError(12,
+                     "Lcs error:Memory pool size exceeded when allocating %s of size %d\nPool ends at %08x\nIf "
+                     "memory were allocated, pool would end at %08x\n",
                      name, static_cast<int>(size), static_cast<unsigned>(gPool.end - gPool.start),
                      static_cast<unsigned>(first - gPool.start + size));
         return nullptr;

@@ -33,11 +33,17 @@ size_t PoolUsed();
 size_t PoolPeakUsed();
 
 // Size rounded up to the pool's granule of 16 bytes.
-inline size_t PoolRound(size_t bytes) { return (bytes + 15u) & ~static_cast<size_t>(15u); }
+inline size_t PoolRound(size_t bytes)
+{
+    return (bytes + 15u) & ~static_cast<size_t>(15u);
+}
 
 // Worst-case bytes one PoolAllocAligned(bytes, kPoolAlignment) can consume:
 // the rounded size plus the largest gap alignment can leave before it.
-inline size_t PoolAlignedCost(size_t bytes) { return PoolRound(bytes) + (kPoolAlignment - 16); }
+inline size_t PoolAlignedCost(size_t bytes)
+{
+    return PoolRound(bytes) + (kPoolAlignment - 16);
+}
 
 // Bytes InitPool may skip to reach a 16-byte boundary.
 enum { kPoolStartSlack = 16 };

@@ -146,9 +146,9 @@ void markDegenerateRows(const LCPMatrix &A, const PxReal *lo, const PxReal *hi, 
 size_t lcpSolverMemoryRequired(int n)
 {
     size_t un = static_cast<size_t>(n);
-    return PoolAlignedCost(sizeof(uint32_t) * kMaxCycleKeys) + 4 * PoolAlignedCost(sizeof(PxReal) * un)
-         + PoolAlignedCost(sizeof(int32_t) * un) + PoolAlignedCost(sizeof(PxReal) * un * un)
-         + PoolAlignedCost(sizeof(PxReal) * un);
+    return PoolAlignedCost(sizeof(uint32_t) * kMaxCycleKeys) + 4 * PoolAlignedCost(sizeof(PxReal) * un) +
+           PoolAlignedCost(sizeof(int32_t) * un) + PoolAlignedCost(sizeof(PxReal) * un * un) +
+           PoolAlignedCost(sizeof(PxReal) * un);
 }
 
 int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
@@ -256,7 +256,8 @@ int solve_lcp_system(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters para
                      LCPSolverFunction solver)
 {
     if (!PushPoolFrame()) return -1;
-    PxReal *guess = static_cast<PxReal *>(PoolAllocAlignedZeroed(lcpGuessBytes(A.size()), kPoolAlignment, "lcp guess"));
+    PxReal *guess = static_cast<PxReal *>(
+        PoolAllocAlignedZeroed(lcpGuessBytes(A.size()), kPoolAlignment, "lcp guess"));
     int result = -1;
     if (guess) {
         result = solveRecovered(A, rows, params, rhs, solver, guess);

@@ -19,8 +19,8 @@ enum {
     kLcpFree = 0x00,
     kLcpAtLower = 0x02,
     kLcpAtUpper = 0x04,
-    kLcpFixed = 0x10,   // never changes again in this solve
-    kLcpAtZero = 0x20,  // held at 0
+    kLcpFixed = 0x10,  // never changes again in this solve
+    kLcpAtZero = 0x20, // held at 0
     kLcpDegenerate = kLcpFixed | kLcpAtZero
 };
 
@@ -29,14 +29,12 @@ enum {
 // iteration count, negative when it stopped without converging (x then holds
 // the last iterate). Needs lcpSolverMemoryRequired(A.size(), ...) of
 // workspace, which it releases before returning.
-typedef int (*LCPSolverFunction)(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo,
-                                 const PxReal *hi, int32_t *state, int n,
-                                 const RbdLcsLCPSolverParameters &params);
+typedef int (*LCPSolverFunction)(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                                 int32_t *state, int n, const RbdLcsLCPSolverParameters &params);
 
 // Block principal pivoting with cycle detection.
-int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo,
-                            const PxReal *hi, int32_t *state, int n,
-                            const RbdLcsLCPSolverParameters &params);
+int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                            int32_t *state, int n, const RbdLcsLCPSolverParameters &params);
 
 // A primal active-set descent on the same LCP, for a symmetric positive
 // definite A: starts from x (clipped to the bounds), keeps every iterate
@@ -47,8 +45,8 @@ int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxRe
 // again before it returns): each step minimises f + rho/2 |y - x|^2 on its
 // face, which keeps rows that depend on each other from making the step
 // wild, while the answer is still the minimiser of f.
-int descent_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
-                       int32_t *state, int n, const RbdLcsLCPSolverParameters &params);
+int descent_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
+                       int n, const RbdLcsLCPSolverParameters &params);
 
 // The table of LCP solvers, selected by the solver-function parameter.
 enum { kLcpSolverCount = 2 };
@@ -63,13 +61,13 @@ size_t lcpSolverMemoryRequired(int n);
 
 // The rows of a partition as solve_lcp_system reads and writes them.
 struct LcpRows {
-    int n;                       // rows in use
-    PxReal *lo, *hi;             // (n) bounds of the unknowns (impulses)
-    PxReal *lambda;              // (n) the solution
-    int32_t *state;              // (n) LCP state words
-    const int32_t *frictionRef;  // (n) normal row bounding this row, -1 for none
-    const PxReal *mu;            // (n) friction coefficient of such rows
-    int frictionCount;           // rows whose bounds follow a normal row
+    int n;                      // rows in use
+    PxReal *lo, *hi;            // (n) bounds of the unknowns (impulses)
+    PxReal *lambda;             // (n) the solution
+    int32_t *state;             // (n) LCP state words
+    const int32_t *frictionRef; // (n) normal row bounding this row, -1 for none
+    const PxReal *mu;           // (n) friction coefficient of such rows
+    int frictionCount;          // rows whose bounds follow a normal row
 };
 
 // Bounds of every friction row: +-|mu lambda_n| from its normal row's
@@ -87,8 +85,8 @@ size_t lcpSystemMemoryRequired(int n);
 // starting guess. Returns the (last) result: negative when even the
 // recovery did not converge (lambda then holds a point inside the bounds
 // that is no worse than the guess).
-int solve_lcp_system(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params,
-                     const PxReal *rhs, LCPSolverFunction solver);
+int solve_lcp_system(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
+                     LCPSolverFunction solver);
 
 } // namespace lcs
 

@@ -12,18 +12,21 @@ int32_t *intArray(size_t count, const char *name)
     return static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * count), kPoolAlignment, name));
 }
 
-size_t intArrayCost(size_t count) { return PoolAlignedCost(sizeof(int32_t) * count); }
+size_t intArrayCost(size_t count)
+{
+    return PoolAlignedCost(sizeof(int32_t) * count);
+}
 
 // Scratch of the ordering: all released when it ends.
 struct OrderScratch {
-    int32_t *rank;      // (bodyCount) place of each body in the order, -1 before it has one
-    int32_t *degree;    // (bodyCount) constraint ends on each body
-    int32_t *queue;     // (bodyCount) bodies in breadth-first order
-    int32_t *level;     // (bodyCount) breadth-first distance while a start body is sought
-    int32_t *sorted;    // (constraintCount) constraints in their new order
-    int32_t *spare;     // (constraintCount) the previous pass of the sort
-    int32_t *count;     // (bodyCount + 2) bucket counts of the sort
-    int32_t *first;     // (constraintCount) new first position of each constraint
+    int32_t *rank;         // (bodyCount) place of each body in the order, -1 before it has one
+    int32_t *degree;       // (bodyCount) constraint ends on each body
+    int32_t *queue;        // (bodyCount) bodies in breadth-first order
+    int32_t *level;        // (bodyCount) breadth-first distance while a start body is sought
+    int32_t *sorted;       // (constraintCount) constraints in their new order
+    int32_t *spare;        // (constraintCount) the previous pass of the sort
+    int32_t *count;        // (bodyCount + 2) bucket counts of the sort
+    int32_t *first;        // (constraintCount) new first position of each constraint
     int32_t *packingStart; // (paddedRowCount) the envelope in the packing order
 };
 
@@ -89,8 +92,7 @@ int peripheralBody(const SparseMatrixMap *map, const OrderScratch &s, int seed, 
 }
 
 // Stable counting sort of s.spare into s.sorted by key (0 .. buckets - 1).
-template <typename Key>
-void countingSort(const OrderScratch &s, int constraints, int buckets, Key key)
+template <typename Key> void countingSort(const OrderScratch &s, int constraints, int buckets, Key key)
 {
     for (int k = 0; k <= buckets; ++k) s.count[k] = 0;
     for (int k = 0; k < constraints; ++k) ++s.count[key(s.spare[k]) + 1];
@@ -128,25 +130,26 @@ size_t RbdSparseMatrixMapMemoryRequired(int bodyCount, int rowCount)
 {
     size_t bodies = static_cast<size_t>(bodyCount), rows = static_cast<size_t>(rowCount);
     size_t padded = (rows + 3u) & ~static_cast<size_t>(3u);
-    size_t map = PoolAlignedCost(sizeof(SparseMatrixMap)) + 2 * intArrayCost(bodies) + intArrayCost(2u * rows)
-               + 3 * intArrayCost(padded);
-    size_t scratch = 4 * intArrayCost(bodies) + intArrayCost(bodies + 2) + 3 * intArrayCost(rows) + intArrayCost(padded);
+    size_t map = PoolAlignedCost(sizeof(SparseMatrixMap)) + 2 * intArrayCost(bodies) + intArrayCost(2u * rows) +
+                 3 * intArrayCost(padded);
+    size_t scratch = 4 * intArrayCost(bodies) + intArrayCost(bodies + 2) + 3 * intArrayCost(rows) +
+                     intArrayCost(padded);
     return map + scratch;
 }
 
 SparseMatrixMap *RbdSparseMatrixMapCreate(int bodyCount, const ConstraintLayout *layout)
 {
     for (int c = 0; c < layout->constraintCount; ++c) {
-        if (layout->rows[c] < 1 || layout->firstRow[c] < 0
-            || layout->firstRow[c] + layout->rows[c] > layout->rowCount) {
-            PxWarning(12, "Lcs: constraint %d has rows %d .. %d outside the %d rows of its partition\n",
-                      c, layout->firstRow[c], layout->firstRow[c] + layout->rows[c] - 1, layout->rowCount);
+        if (layout->rows[c] < 1 || layout->firstRow[c] < 0 ||
+            layout->firstRow[c] + layout->rows[c] > layout->rowCount) {
+            PxWarning(12, "Lcs: constraint %d has rows %d .. %d outside the %d rows of its partition\n", c,
+                      layout->firstRow[c], layout->firstRow[c] + layout->rows[c] - 1, layout->rowCount);
             return nullptr;
         }
         for (int side = 0; side < 2; ++side) {
             if (layout->bodies[2 * c + side] >= bodyCount) {
-                PxWarning(12, "Lcs: constraint %d names body %d of a partition of %d bodies\n",
-                          c, layout->bodies[2 * c + side], bodyCount);
+                PxWarning(12, "Lcs: constraint %d names body %d of a partition of %d bodies\n", c,
+                          layout->bodies[2 * c + side], bodyCount);
                 return nullptr;
             }
         }
@@ -203,8 +206,8 @@ int RbdSparseMatrixMapReorder(SparseMatrixMap *map)
     s.spare = intArray(cs, "constraint order spare");
     s.first = intArray(cs, "constraint first positions");
     s.packingStart = intArray(padded, "packing envelope");
-    if (!s.packingStart || !s.rank || !s.degree || !s.queue || !s.level || !s.count || !s.sorted || !s.spare
-        || !s.first) {
+    if (!s.packingStart || !s.rank || !s.degree || !s.queue || !s.level || !s.count || !s.sorted || !s.spare ||
+        !s.first) {
         PopPoolFrame();
         return 0;
     }

@@ -14,12 +14,12 @@ namespace lcs {
 // The constraint table of a packed partition as the solver reads it.
 struct ConstraintLayout {
     int32_t constraintCount;
-    int32_t rowCount;          // rows in use
-    int32_t paddedRowCount;    // rowCount rounded up to a multiple of 4
-    const int32_t *firstRow;   // (constraintCount) index of each constraint's first row
-    const int32_t *rows;       // (constraintCount) rows of each constraint, >= 1
-    const int32_t *bodies;     // (2 x constraintCount) partition body index of side 0
-                               // and side 1, -1 for the world or a frozen body
+    int32_t rowCount;        // rows in use
+    int32_t paddedRowCount;  // rowCount rounded up to a multiple of 4
+    const int32_t *firstRow; // (constraintCount) index of each constraint's first row
+    const int32_t *rows;     // (constraintCount) rows of each constraint, >= 1
+    const int32_t *bodies;   // (2 x constraintCount) partition body index of side 0
+                             // and side 1, -1 for the world or a frozen body
 };
 
 struct SparseMatrixMap {

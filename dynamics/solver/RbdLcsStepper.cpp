@@ -13,33 +13,35 @@ namespace lcs {
 
 namespace {
 
-template <typename T>
-T *poolArray(size_t count, const char *name)
+template <typename T> T *poolArray(size_t count, const char *name)
 {
     return static_cast<T *>(PoolAllocAligned(PoolRound(sizeof(T) * count), kPoolAlignment, name));
 }
 
-int roundUp4(int n) { return (n + 3) & ~3; }
+int roundUp4(int n)
+{
+    return (n + 3) & ~3;
+}
 
 } // namespace
 
 size_t stepperMemoryRequired(int rowCount, int bodyCount)
 {
     size_t bodies = static_cast<size_t>(bodyCount > 0 ? bodyCount : 0);
-    size_t total = kPoolStartSlack + PoolAlignedCost(sizeof(RbdLcsBody *) * bodies)
-                 + PoolAlignedCost(sizeof(BodyInverseMass) * bodies) + PoolAlignedCost(sizeof(BodyLoad) * bodies);
+    size_t total = kPoolStartSlack + PoolAlignedCost(sizeof(RbdLcsBody *) * bodies) +
+                   PoolAlignedCost(sizeof(BodyInverseMass) * bodies) + PoolAlignedCost(sizeof(BodyLoad) * bodies);
     if (rowCount <= 0) return total;
     size_t rows = static_cast<size_t>(rowCount);
     int np = roundUp4(rowCount);
     size_t padded = static_cast<size_t>(np);
-    total += PoolAlignedCost(sizeof(int32_t) * rows)        // constraint first rows
-           + PoolAlignedCost(sizeof(int32_t) * 2 * rows)    // constraint bodies
-           + PoolAlignedCost(sizeof(int32_t) * rows)        // friction references
-           + PoolAlignedCost(sizeof(PxReal) * kTileColumns * padded) // jmvectorstore
-           + PoolAlignedCost(sizeof(PxReal) * padded)       // rhs
-           + PoolAlignedCost(sizeof(PxReal) * 6 * bodies)   // body products
-           + RbdSparseMatrixMapMemoryRequired(bodyCount, rowCount) + matrixMemoryRequired(np)
-           + lcpSystemMemoryRequired(np);
+    total += PoolAlignedCost(sizeof(int32_t) * rows)                   // constraint first rows
+             + PoolAlignedCost(sizeof(int32_t) * 2 * rows)             // constraint bodies
+             + PoolAlignedCost(sizeof(int32_t) * rows)                 // friction references
+             + PoolAlignedCost(sizeof(PxReal) * kTileColumns * padded) // jmvectorstore
+             + PoolAlignedCost(sizeof(PxReal) * padded)                // rhs
+             + PoolAlignedCost(sizeof(PxReal) * 6 * bodies)            // body products
+             + RbdSparseMatrixMapMemoryRequired(bodyCount, rowCount) + matrixMemoryRequired(np) +
+             lcpSystemMemoryRequired(np);
     return total;
 }
 
@@ -95,9 +97,11 @@ int WorldStepper::packRows(PartitionRows &rows)
     int rowStart = list->partitionRowStart, n = list->partitionRowCount;
     int cStart = list->partitionConstraintStart, cCount = list->partitionConstraintCount;
     int np = roundUp4(n);
-    if (rowStart % RBD_TILE_ROWS != 0 || rowStart < 0 || rowStart + np > list->maxRows || cStart < 0
-        || cCount < 0 || cStart + cCount > list->maxConstraints || cCount > n) {
-        PxWarning(12, "RbdLcsStep: the row list's partition (rows %d + %d, constraints %d + %d) does not fit its arrays (%d rows, %d constraints)\n",
+    if (rowStart % RBD_TILE_ROWS != 0 || rowStart < 0 || rowStart + np > list->maxRows || cStart < 0 || cCount < 0 ||
+        cStart + cCount > list->maxConstraints || cCount > n) {
+        PxWarning(12,
+                  "RbdLcsStep: the row list's partition (rows %d + %d, constraints %d + %d) does not fit its arrays "
+                  "(%d rows, %d constraints)\n",
                   rowStart, n, cStart, cCount, list->maxRows, list->maxConstraints);
         return 0;
     }
@@ -140,8 +144,7 @@ int WorldStepper::packRows(PartitionRows &rows)
     rows.frictionRef = frictionRef;
     // Padding rows of the last tile carry a zero Jacobian.
     for (int i = n; i < np; ++i)
-        for (int col = 0; col < kTileColumns; ++col)
-            list->jacobian[tileIndex(rowStart + i, col)] = 0.0;
+        for (int col = 0; col < kTileColumns; ++col) list->jacobian[tileIndex(rowStart + i, col)] = 0.0;
     return 1;
 }
 
@@ -189,16 +192,18 @@ int WorldStepper::solveForces(const ForceModel &model)
         if (factored) {
             fn_->compute_rhs(rows, bodies_, JMinv, load, parameters_, rhs);
             fn_->scale_bounds(rows, parameters_.stepsize);
-            LcpRows lcp = {rowCount, rows.lo, rows.hi, rows.lambda, rows.state, rows.frictionRef, rows.mu,
-                           rows.frictionCount};
+            LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
+                           rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
             lcpResult_ = solve_lcp_system(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
             fn_->scale_bounds(rows, 1.0 / parameters_.stepsize);
         } else {
-            PxWarning(12, "RbdLcsStep: the system matrix could not be factored; the partition moves without constraint forces\n");
+            PxWarning(12, "RbdLcsStep: the system matrix could not be factored; the partition moves without "
+                          "constraint forces\n");
             memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(rowCount));
         }
-        RbdBaseConstraint *const *records =
-            constraints_->constraints ? constraints_->constraints + constraints_->partitionConstraintStart : nullptr;
+        RbdBaseConstraint *const *records = constraints_->constraints
+                                                ? constraints_->constraints + constraints_->partitionConstraintStart
+                                                : nullptr;
         fn_->calcJtConstraintForces(rows, records, parameters_.stepsize, model.lambdaIsForce, load);
         matrix_->destroy();
     } else if (model.nonInertialFirst) {

@@ -39,10 +39,10 @@ public:
 protected:
     // What sets the models apart while forces are formed.
     struct ForceModel {
-        int stabilizedInertia;   // inverse inertia of I - h^2 [L]x I^-1 [L]x
-        int nonInertialFirst;    // gyroscopic torque before the solve
-        int stabilizationAfter;  // L x w after the solve
-        int lambdaIsForce;       // rows report forces instead of impulses
+        int stabilizedInertia;  // inverse inertia of I - h^2 [L]x I^-1 [L]x
+        int nonInertialFirst;   // gyroscopic torque before the solve
+        int stabilizationAfter; // L x w after the solve
+        int lambdaIsForce;      // rows report forces instead of impulses
     };
     int solveForces(const ForceModel &model);
     void integrateBase();
@@ -56,9 +56,9 @@ protected:
     LCPSolverFunction lcpSolver_ = nullptr;
     LCPMatrix *matrix_ = nullptr;
     const BaseFunctions *fn_ = nullptr;
-    RbdLcsBody **bodies_ = nullptr;   // (bodyCount) the partition's bodies by index
+    RbdLcsBody **bodies_ = nullptr; // (bodyCount) the partition's bodies by index
     int lcpResult_ = 0;
-    int forcesReady_ = 0;             // get_forces completed: accelerations are valid
+    int forcesReady_ = 0; // get_forces completed: accelerations are valid
 
 private:
     int collectBodies();

@@ -15,14 +15,14 @@ namespace lcs {
 // Temporaries of one solve, all taken from the workspace.
 struct LcpWork {
     StateHashTable table;
-    PxReal *x0;        // (n) unconstrained solution A^-1 q
-    PxReal *xp;        // (n) the iterate, padded for the matrix
-    PxReal *w;         // (n) A x, on the clamped rows only
-    int32_t *clamped;  // (n) rows whose state is not free
-    PxReal *sub;       // (n x n) principal submatrix of A^-1, then its factor; or the
-                       // factor of a subproblem solved directly, kept between iterations
-    PxReal *wC;        // (n) w on the clamped rows
-    int haveX0;        // x0 is solved (for the q it was solved with)
+    PxReal *x0;       // (n) unconstrained solution A^-1 q
+    PxReal *xp;       // (n) the iterate, padded for the matrix
+    PxReal *w;        // (n) A x, on the clamped rows only
+    int32_t *clamped; // (n) rows whose state is not free
+    PxReal *sub;      // (n x n) principal submatrix of A^-1, then its factor; or the
+                      // factor of a subproblem solved directly, kept between iterations
+    PxReal *wC;       // (n) w on the clamped rows
+    int haveX0;       // x0 is solved (for the q it was solved with)
 };
 
 // Takes the temporaries for padded size n and a cycle table of `keys` keys.

@@ -17,8 +17,8 @@ namespace {
 // The rows of a lower envelope: row i stores columns minCol[i] .. i.
 struct RowEnvelope {
     int n = 0;
-    int32_t *minCol = nullptr;   // (n) "min_col": first stored column of each row
-    size_t *offset = nullptr;    // (n + 1) elements stored before row i
+    int32_t *minCol = nullptr; // (n) "min_col": first stored column of each row
+    size_t *offset = nullptr;  // (n + 1) elements stored before row i
 
     void shape(const int32_t *start, int size)
     {
@@ -115,7 +115,7 @@ private:
     // The factor of the free rows of an LCP subproblem, in caller storage.
     RowEnvelope H_;
     const PxReal *heldL_ = nullptr;
-    PxReal *heldDiag_ = nullptr;    // (n)
+    PxReal *heldDiag_ = nullptr; // (n)
 };
 
 } // namespace
@@ -125,22 +125,23 @@ size_t vbCholMemoryRequired(int n)
     size_t un = static_cast<size_t>(n);
     size_t elements = un * (un + 1) / 2; // a full lower triangle in the worst case
     size_t envelope = PoolAlignedCost(sizeof(int32_t) * un) + PoolAlignedCost(sizeof(size_t) * (un + 1));
-    return 3 * envelope + PoolAlignedCost(sizeof(int32_t) * un) + 3 * PoolAlignedCost(sizeof(PxReal) * elements)
-         + 3 * PoolAlignedCost(sizeof(PxReal) * un)
-         + LCPMatrix::inverseMemoryRequired(n);
+    return 3 * envelope + PoolAlignedCost(sizeof(int32_t) * un) + 3 * PoolAlignedCost(sizeof(PxReal) * elements) +
+           3 * PoolAlignedCost(sizeof(PxReal) * un) + LCPMatrix::inverseMemoryRequired(n);
 }
 
 int vbChol::allocateStorage(const int32_t *rowStart)
 {
     size_t un = static_cast<size_t>(n_);
     for (RowEnvelope *env : {&A_, &C_, &H_}) {
-        env->minCol = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "min_col"));
+        env->minCol = static_cast<int32_t *>(
+            PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "min_col"));
         env->offset = static_cast<size_t *>(
             PoolAllocAligned(PoolRound(sizeof(size_t) * (un + 1)), kPoolAlignment, "row offsets"));
         if (!env->minCol || !env->offset) return 0;
     }
     A_.shape(rowStart, n_);
-    lastReach_ = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "last reach"));
+    lastReach_ = static_cast<int32_t *>(
+        PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "last reach"));
     if (!lastReach_) return 0;
     for (int j = 0; j < n_; ++j) lastReach_[j] = j;
     for (int i = 0; i < n_; ++i)
@@ -204,7 +205,8 @@ int vbChol::factorRows(const RowEnvelope &E, PxReal *L, PxReal *diag, Load load,
         PxReal d = load(i, i);
         for (int k = E.minCol[i]; k < i; ++k) d -= Li[k] * Li[k];
         if (!(d > 0.0)) {
-            PxWarning(12, "Kelmar internals: Cholesky Factorizer matrix is not positive definite: check your masses and inertia tensors\n");
+            PxWarning(12, "Kelmar internals: Cholesky Factorizer matrix is not positive definite: check your masses "
+                          "and inertia tensors\n");
             // Keep going with the softness as pivot; the LCP then treats the
             // row as degenerate. Without softness there is nothing to go on.
             if (!(epsilon_ > 0.0)) return 0;

@@ -69,8 +69,7 @@ bool metBefore(const RbdBaseConstraint *c, const RbdBody *walked)
 {
     for (const RbdBody *other : c->body) {
         if (!other || other == walked || !isAdded(other)) continue;
-        if (other->partitionIndex == walked->partitionIndex &&
-            other->partitionBodyIndex < walked->partitionBodyIndex)
+        if (other->partitionIndex == walked->partitionIndex && other->partitionBodyIndex < walked->partitionBodyIndex)
             return true;
     }
     return false;
@@ -81,8 +80,10 @@ void appendConstraintBodies(RbdPartitionOutput *out, int32_t p, const RbdBaseCon
     for (RbdBody *other : c->body) {
         if (!other || other == walked || isAdded(other)) continue;
         // A frozen body is immovable for its constraints and joins no island.
-        if (other->frozen) other->partitionIndex = -1;
-        else appendBody(out, p, other);
+        if (other->frozen)
+            other->partitionIndex = -1;
+        else
+            appendBody(out, p, other);
     }
 }
 
@@ -137,8 +138,8 @@ void unmarkOutput(RbdPartitionOutput *out)
 
 } // namespace
 
-void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *out,
-                         RbdAfterPartitionFunction afterPartition, void *arg)
+void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *out, RbdAfterPartitionFunction afterPartition,
+                         void *arg)
 {
     if (!out) return;
     clearOutput(out);

@@ -3,8 +3,7 @@
 #include <kelmar/RbdLcs.h>
 #include "step/RbdPartition.h"
 
-int32_t RbdPackPartition(RbdPartitionOutput *out, int32_t p, PxReal h, const RbdWorld *world,
-                         RbdLcsConstraints *rows)
+int32_t RbdPackPartition(RbdPartitionOutput *out, int32_t p, PxReal h, const RbdWorld *world, RbdLcsConstraints *rows)
 {
     RbdBody **bodies = out->bodies + out->bodyStart[p];
     for (int32_t k = 0; k < out->bodyCount[p]; ++k) RbdBodyPrepareForStep(bodies[k], h, world->gravity);

@@ -40,12 +40,8 @@ void partitionWorld(RbdWorld *world)
     case AUTO_DISABLE_ON:
         RbdUpdatePartitions(world->firstEnabledBody, out, RbdAutoDisableLastPartition, &world->thresholds);
         break;
-    case AUTO_DISABLE_SINGLE_ISLAND:
-        RbdMakeSinglePartition(world->firstEnabledBody, out, nullptr, nullptr);
-        break;
-    default:
-        RbdUpdatePartitions(world->firstEnabledBody, out, nullptr, nullptr);
-        break;
+    case AUTO_DISABLE_SINGLE_ISLAND: RbdMakeSinglePartition(world->firstEnabledBody, out, nullptr, nullptr); break;
+    default: RbdUpdatePartitions(world->firstEnabledBody, out, nullptr, nullptr); break;
     }
 }
 

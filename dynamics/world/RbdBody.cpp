@@ -17,8 +17,10 @@ void linkBody(RbdWorld *world, RbdBody *body)
 
 void unlinkBody(RbdWorld *world, RbdBody *body)
 {
-    if (body->prev) body->prev->next = body->next;
-    else world->firstBody = body->next;
+    if (body->prev)
+        body->prev->next = body->next;
+    else
+        world->firstBody = body->next;
     if (body->next) body->next->prev = body->prev;
     body->next = body->prev = nullptr;
     world->totalBodies--;
@@ -178,8 +180,10 @@ void RbdBodyDisable(RbdBodyID body)
 {
     if (!RbdCheckBody(body, "RbdBodyDisable") || body->enabledTime < 0) return;
     RbdWorld *world = body->world;
-    if (body->prevEnabled) body->prevEnabled->nextEnabled = body->nextEnabled;
-    else world->firstEnabledBody = body->nextEnabled;
+    if (body->prevEnabled)
+        body->prevEnabled->nextEnabled = body->nextEnabled;
+    else
+        world->firstEnabledBody = body->nextEnabled;
     if (body->nextEnabled) body->nextEnabled->prevEnabled = body->prevEnabled;
     body->nextEnabled = body->prevEnabled = nullptr;
     body->enabledTime = -1;

@@ -21,8 +21,10 @@ bool checkFiniteVector(const PxVector3 v, const char *function)
 
 void copyOrZero(PxVector3 out, const RbdBody *body, const PxReal *value, const char *function)
 {
-    if (RbdCheckBody(body, function)) PxV3Copy(out, value);
-    else PxV3Zero(out);
+    if (RbdCheckBody(body, function))
+        PxV3Copy(out, value);
+    else
+        PxV3Zero(out);
 }
 
 } // namespace
@@ -101,8 +103,8 @@ PxReal RbdBodyGetKineticEnergy(RbdBodyID body)
     const RbdLcsBody *lcs = &body->lcs;
     PxVector3 angularMomentum;
     PxV3MulM3T(angularMomentum, lcs->angularVelocity, lcs->inertiaWorld); // I w
-    return 0.5 * (lcs->mass * PxV3LengthSquared(lcs->linearVelocity) +
-                  PxV3Dot(lcs->angularVelocity, angularMomentum));
+    return 0.5 *
+           (lcs->mass * PxV3LengthSquared(lcs->linearVelocity) + PxV3Dot(lcs->angularVelocity, angularMomentum));
 }
 
 void RbdBodyAddForce(RbdBodyID body, PxReal x, PxReal y, PxReal z)
@@ -121,8 +123,7 @@ void RbdBodyAddTorque(RbdBodyID body, PxReal x, PxReal y, PxReal z)
 
 void RbdBodyAddForceAtPosition(RbdBodyID body, const PxVector3 force, const PxVector3 position)
 {
-    if (!RbdCheckBody(body, "RbdBodyAddForceAtPosition") ||
-        !checkFiniteVector(force, "RbdBodyAddForceAtPosition") ||
+    if (!RbdCheckBody(body, "RbdBodyAddForceAtPosition") || !checkFiniteVector(force, "RbdBodyAddForceAtPosition") ||
         !checkFiniteVector(position, "RbdBodyAddForceAtPosition"))
         return;
     PxV3Add(body->lcs.force, body->lcs.force, force);
@@ -167,8 +168,7 @@ void RbdBodyGetTorque(RbdBodyID body, PxVector3 out)
 
 void RbdBodySetFastSpinAxis(RbdBodyID body, PxReal x, PxReal y, PxReal z)
 {
-    if (!RbdCheckBody(body, "RbdBodySetFastSpinAxis") || !RbdCheckFinite3(x, y, z, "RbdBodySetFastSpinAxis"))
-        return;
+    if (!RbdCheckBody(body, "RbdBodySetFastSpinAxis") || !RbdCheckFinite3(x, y, z, "RbdBodySetFastSpinAxis")) return;
     PxVector3 axis = {x, y, z};
     if (PxV3Normalize(axis) == 0.0) PxV3Set(axis, 1.0, 0.0, 0.0);
     PxV3Copy(body->lcs.fastSpinAxis, axis);

@@ -84,16 +84,20 @@ void RbdBodyUpdateWorldInertia(RbdBody *body)
 
 void RbdBodyUpdateComFromTransform(RbdBody *body)
 {
-    if (body->useComOffset) PxMatrix4TMCompound(body->lcs.comTransform, body->transform, body->comRelativeTransform);
-    else PxM4Copy(body->lcs.comTransform, body->transform);
+    if (body->useComOffset)
+        PxMatrix4TMCompound(body->lcs.comTransform, body->transform, body->comRelativeTransform);
+    else
+        PxM4Copy(body->lcs.comTransform, body->transform);
     PxQuaternionFromTM(body->lcs.quaternion, body->lcs.comTransform);
     RbdBodyUpdateWorldInertia(body);
 }
 
 void RbdBodyUpdateTransformFromCom(RbdBody *body)
 {
-    if (body->useComOffset) PxMatrix4TMCompound(body->transform, body->lcs.comTransform, body->comRelativeInverse);
-    else PxM4Copy(body->transform, body->lcs.comTransform);
+    if (body->useComOffset)
+        PxMatrix4TMCompound(body->transform, body->lcs.comTransform, body->comRelativeInverse);
+    else
+        PxM4Copy(body->transform, body->lcs.comTransform);
 }
 
 void RbdBodySetPosition(RbdBodyID body, PxReal x, PxReal y, PxReal z)
@@ -150,8 +154,10 @@ void RbdBodySetTransformAndUpdateConstraintAttachments(RbdBodyID body, const PxM
 
 void RbdBodyGetTransform(RbdBodyID body, PxMatrix4 out)
 {
-    if (RbdCheckBody(body, "RbdBodyGetTransform")) PxM4Copy(out, body->transform);
-    else PxM4Identity(out);
+    if (RbdCheckBody(body, "RbdBodyGetTransform"))
+        PxM4Copy(out, body->transform);
+    else
+        PxM4Identity(out);
 }
 
 const PxReal (*RbdBodyGetTransformPtr(RbdBodyID body))[4]
@@ -161,8 +167,10 @@ const PxReal (*RbdBodyGetTransformPtr(RbdBodyID body))[4]
 
 void RbdBodyGetPosition(RbdBodyID body, PxVector3 out)
 {
-    if (RbdCheckBody(body, "RbdBodyGetPosition")) PxV3Copy(out, body->transform[3]);
-    else PxV3Zero(out);
+    if (RbdCheckBody(body, "RbdBodyGetPosition"))
+        PxV3Copy(out, body->transform[3]);
+    else
+        PxV3Zero(out);
 }
 
 void RbdBodyGetOrientation(RbdBodyID body, PxMatrix3 out)
@@ -182,15 +190,18 @@ void RbdBodyGetQuaternion(RbdBodyID body, PxQuaternion out)
     }
     // Without a centre-of-mass offset the solver's quaternion is the
     // reference frame's, exactly as it was set or integrated.
-    if (body->useComOffset) PxQuaternionFromTM(out, body->transform);
+    if (body->useComOffset)
+        PxQuaternionFromTM(out, body->transform);
     else
         for (int i = 0; i < 4; ++i) out[i] = body->lcs.quaternion[i];
 }
 
 void RbdBodyGetCenterOfMassPosition(RbdBodyID body, PxVector3 out)
 {
-    if (RbdCheckBody(body, "RbdBodyGetCenterOfMassPosition")) PxV3Copy(out, RbdBodyComPosition(body));
-    else PxV3Zero(out);
+    if (RbdCheckBody(body, "RbdBodyGetCenterOfMassPosition"))
+        PxV3Copy(out, RbdBodyComPosition(body));
+    else
+        PxV3Zero(out);
 }
 
 const PxReal (*RbdBodyGetCenterOfMassTransformPtr(RbdBodyID body))[4]
@@ -216,6 +227,8 @@ void RbdBodySetCenterOfMassRelativeTransform(RbdBodyID body, const PxMatrix4 tm)
 
 void RbdBodyGetCenterOfMassRelativeTransform(RbdBodyID body, PxMatrix4 out)
 {
-    if (RbdCheckBody(body, "RbdBodyGetCenterOfMassRelativeTransform")) PxM4Copy(out, body->comRelativeTransform);
-    else PxM4Identity(out);
+    if (RbdCheckBody(body, "RbdBodyGetCenterOfMassRelativeTransform"))
+        PxM4Copy(out, body->comRelativeTransform);
+    else
+        PxM4Identity(out);
 }

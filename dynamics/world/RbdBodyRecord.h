@@ -19,37 +19,40 @@ struct RbdConstraintNode {
 };
 
 struct RbdBody {
-    int32_t typeTag;                 // RBD_BODY_TAG while alive, -1 once destroyed
-    int32_t solverRecordSize;        // sizeof(RbdLcsBody)
-    PxMatrix4 transform;             // reference frame in world coordinates
-    PxMatrix4 comRelativeTransform;  // centre-of-mass frame relative to the reference frame
-    PxMatrix4 comRelativeInverse;    // its inverse
-    int32_t useComOffset;            // comRelativeTransform differs from identity
-    PxVector3 linearImpulse;         // accumulated, applied over the next step (N s)
-    PxVector3 angularImpulse;        // N m s
+    int32_t typeTag;                // RBD_BODY_TAG while alive, -1 once destroyed
+    int32_t solverRecordSize;       // sizeof(RbdLcsBody)
+    PxMatrix4 transform;            // reference frame in world coordinates
+    PxMatrix4 comRelativeTransform; // centre-of-mass frame relative to the reference frame
+    PxMatrix4 comRelativeInverse;   // its inverse
+    int32_t useComOffset;           // comRelativeTransform differs from identity
+    PxVector3 linearImpulse;        // accumulated, applied over the next step (N s)
+    PxVector3 angularImpulse;       // N m s
     int32_t impulsePending;
-    RbdLcsBody lcs;                  // solver record: mass, inertia, velocities, comTransform
-    RbdWorld *world;                 // null for a body made in a caller's pool
-    RbdBody *next;                   // body list, newest first
+    RbdLcsBody lcs;  // solver record: mass, inertia, velocities, comTransform
+    RbdWorld *world; // null for a body made in a caller's pool
+    RbdBody *next;   // body list, newest first
     RbdBody *prev;
-    RbdBody *nextEnabled;            // enabled list, most recently enabled first
+    RbdBody *nextEnabled; // enabled list, most recently enabled first
     RbdBody *prevEnabled;
     void *userData;
-    int32_t partitionIndex;          // island of the current step, -1 outside
-    int32_t partitionBodyIndex;      // index in its island's body list, -1 outside
-    int32_t partitionMark;           // scratch mark of the partitioner, -1 by default
-    PxReal linearVelocityDamping;    // force per velocity (N s/m)
-    PxReal angularVelocityDamping;   // torque per angular velocity (N m s)
-    RbdConstraintNode *constraints;  // enabled constraints attached to this body
-    int32_t enabledTime;             // -1 disabled, else steps since enabled
+    int32_t partitionIndex;         // island of the current step, -1 outside
+    int32_t partitionBodyIndex;     // index in its island's body list, -1 outside
+    int32_t partitionMark;          // scratch mark of the partitioner, -1 by default
+    PxReal linearVelocityDamping;   // force per velocity (N s/m)
+    PxReal angularVelocityDamping;  // torque per angular velocity (N m s)
+    RbdConstraintNode *constraints; // enabled constraints attached to this body
+    int32_t enabledTime;            // -1 disabled, else steps since enabled
     int32_t frozen;
-    PxReal safeTime;                 // longest step allowed in safe-time mode (s)
+    PxReal safeTime;                    // longest step allowed in safe-time mode (s)
     RbdBaseConstraint *wheelConstraint; // the car wheel whose wheel this body is, or null
-    void *model;                     // the collision model following the body, or null
+    void *model;                        // the collision model following the body, or null
 };
 
 // Centre-of-mass position, row 3 of the centre-of-mass frame.
-inline const PxReal *RbdBodyComPosition(const RbdBody *body) { return body->lcs.comTransform[3]; }
+inline const PxReal *RbdBodyComPosition(const RbdBody *body)
+{
+    return body->lcs.comTransform[3];
+}
 
 // Rebuilds the centre-of-mass frame (and quaternion and world inertia) from transform.
 void RbdBodyUpdateComFromTransform(RbdBody *body);

@@ -5,8 +5,10 @@
 void RbdBodyPrepareForStep(RbdBody *body, PxReal h, const PxVector3 gravity)
 {
     RbdLcsBody *lcs = &body->lcs;
-    if (body->constraints) lcs->flags |= RBD_LCS_BODY_CONSTRAINED;
-    else lcs->flags &= ~RBD_LCS_BODY_CONSTRAINED;
+    if (body->constraints)
+        lcs->flags |= RBD_LCS_BODY_CONSTRAINED;
+    else
+        lcs->flags &= ~RBD_LCS_BODY_CONSTRAINED;
     body->enabledTime++;
     // torque += -angularDamping w ; force += -linearDamping v + m g
     PxV3AddScaled(lcs->torque, lcs->torque, lcs->angularVelocity, -body->angularVelocityDamping);

@@ -157,13 +157,12 @@ int RbdWorldUpdateCapacities(RbdWorld *world)
     if (!RbdCheckWorld(world)) return 0;
     if (world->changeCount == 0) return 1;
     int32_t maxBodies = world->totalBodies > world->maxBodies ? world->totalBodies : world->maxBodies;
-    int32_t maxConstraints =
-        world->totalConstraints > world->maxConstraints ? world->totalConstraints : world->maxConstraints;
+    int32_t maxConstraints = world->totalConstraints > world->maxConstraints ? world->totalConstraints
+                                                                             : world->maxConstraints;
     if (maxBodies != world->maxBodies || maxConstraints != world->maxConstraints) {
         if (maxConstraints > INT32_MAX / (2 * RBD_ROWS_PER_CONSTRAINT) ||
             !resizeStepStorage(world, maxBodies, maxConstraints)) {
-            PxWarning(RBD_MESSAGE_LEVEL,
-                      "RbdWorldUpdateCapacities: cannot grow to %d bodies and %d constraints.\n",
+            PxWarning(RBD_MESSAGE_LEVEL, "RbdWorldUpdateCapacities: cannot grow to %d bodies and %d constraints.\n",
                       (int)maxBodies, (int)maxConstraints);
             return 0;
         }

@@ -21,11 +21,26 @@ bool checkCount(int32_t value, int32_t minimum, const char *function)
 
 } // namespace
 
-int32_t RbdWorldGetMaxBodies(RbdWorldID world) { return RbdCheckWorld(world) ? world->maxBodies : 0; }
-int32_t RbdWorldGetMaxConstraints(RbdWorldID world) { return RbdCheckWorld(world) ? world->maxConstraints : 0; }
-int32_t RbdWorldGetTotalBodies(RbdWorldID world) { return RbdCheckWorld(world) ? world->totalBodies : 0; }
-int32_t RbdWorldGetEnabledBodies(RbdWorldID world) { return RbdCheckWorld(world) ? world->enabledBodies : 0; }
-int32_t RbdWorldGetTotalConstraints(RbdWorldID world) { return RbdCheckWorld(world) ? world->totalConstraints : 0; }
+int32_t RbdWorldGetMaxBodies(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->maxBodies : 0;
+}
+int32_t RbdWorldGetMaxConstraints(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->maxConstraints : 0;
+}
+int32_t RbdWorldGetTotalBodies(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->totalBodies : 0;
+}
+int32_t RbdWorldGetEnabledBodies(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->enabledBodies : 0;
+}
+int32_t RbdWorldGetTotalConstraints(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->totalConstraints : 0;
+}
 int32_t RbdWorldGetEnabledConstraints(RbdWorldID world)
 {
     return RbdCheckWorld(world) ? world->enabledConstraints : 0;
@@ -39,21 +54,29 @@ void RbdWorldSetGravity(RbdWorldID world, PxReal x, PxReal y, PxReal z)
 
 void RbdWorldGetGravity(RbdWorldID world, PxVector3 out)
 {
-    if (RbdCheckWorld(world)) PxV3Copy(out, world->gravity);
-    else PxV3Zero(out);
+    if (RbdCheckWorld(world))
+        PxV3Copy(out, world->gravity);
+    else
+        PxV3Zero(out);
 }
 
 void RbdWorldSetEpsilon(RbdWorldID world, PxReal epsilon)
 {
     if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(epsilon, "RbdWorldSetEpsilon")) world->epsilon = epsilon;
 }
-PxReal RbdWorldGetEpsilon(RbdWorldID world) { return RbdCheckWorld(world) ? world->epsilon : 0.0; }
+PxReal RbdWorldGetEpsilon(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->epsilon : 0.0;
+}
 
 void RbdWorldSetGamma(RbdWorldID world, PxReal gamma)
 {
     if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(gamma, "RbdWorldSetGamma")) world->gamma = gamma;
 }
-PxReal RbdWorldGetGamma(RbdWorldID world) { return RbdCheckWorld(world) ? world->gamma : 0.0; }
+PxReal RbdWorldGetGamma(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->gamma : 0.0;
+}
 
 void RbdWorldSetGammaWithRefTimeStep(RbdWorldID world, PxReal gamma, PxReal refTimeStep, PxReal timeStep)
 {
@@ -65,7 +88,10 @@ void RbdWorldSetTimeStep(RbdWorldID world, PxReal timeStep)
 {
     if (RbdCheckWorld(world) && checkPositive(timeStep, "RbdWorldSetTimeStep")) world->timeStep = timeStep;
 }
-PxReal RbdWorldGetTimeStep(RbdWorldID world) { return RbdCheckWorld(world) ? world->timeStep : 0.0; }
+PxReal RbdWorldGetTimeStep(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->timeStep : 0.0;
+}
 
 void RbdWorldSetAutoDisable(RbdWorldID world, int32_t mode)
 {
@@ -76,7 +102,10 @@ void RbdWorldSetAutoDisable(RbdWorldID world, int32_t mode)
     }
     world->autoDisable = mode;
 }
-int32_t RbdWorldGetAutoDisable(RbdWorldID world) { return RbdCheckWorld(world) ? world->autoDisable : 0; }
+int32_t RbdWorldGetAutoDisable(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->autoDisable : 0;
+}
 
 void RbdWorldSetAutoDisableVelocityThreshold(RbdWorldID world, PxReal threshold)
 {
@@ -89,7 +118,8 @@ PxReal RbdWorldGetAutoDisableVelocityThreshold(RbdWorldID world)
 }
 void RbdWorldSetAutoDisableAngularVelocityThreshold(RbdWorldID world, PxReal threshold)
 {
-    if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(threshold, "RbdWorldSetAutoDisableAngularVelocityThreshold"))
+    if (RbdCheckWorld(world) &&
+        RbdCheckFiniteNonNegative(threshold, "RbdWorldSetAutoDisableAngularVelocityThreshold"))
         world->thresholds.angularVelocity = threshold;
 }
 PxReal RbdWorldGetAutoDisableAngularVelocityThreshold(RbdWorldID world)
@@ -129,7 +159,10 @@ void RbdWorldSetSafeTimeMode(RbdWorldID world, int32_t on)
 {
     if (RbdCheckWorld(world)) world->safeTimeMode = on ? 1 : 0;
 }
-int32_t RbdWorldGetSafeTimeMode(RbdWorldID world) { return RbdCheckWorld(world) ? world->safeTimeMode : 0; }
+int32_t RbdWorldGetSafeTimeMode(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->safeTimeMode : 0;
+}
 
 int32_t RbdWorldSetIntegrationModel(RbdWorldID world, int32_t model)
 {

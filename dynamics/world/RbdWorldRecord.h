@@ -12,55 +12,55 @@ struct RbdBaseConstraint;
 
 // Auto-disable thresholds; the four reals are compared with squared magnitudes.
 struct RbdAutoDisableThresholds {
-    PxReal velocity;             // (m/s)^2
-    PxReal angularVelocity;      // (rad/s)^2
-    PxReal acceleration;         // (m/s^2)^2
-    PxReal angularAcceleration;  // (rad/s^2)^2
-    int32_t aliveWindow;         // steps a newly enabled body stays awake
+    PxReal velocity;            // (m/s)^2
+    PxReal angularVelocity;     // (rad/s)^2
+    PxReal acceleration;        // (m/s^2)^2
+    PxReal angularAcceleration; // (rad/s^2)^2
+    int32_t aliveWindow;        // steps a newly enabled body stays awake
 };
 
 // The islands of one step, rebuilt every step. Sized by the capacities:
 // at most maxBodies islands, each with at least one body.
 struct RbdPartitionOutput {
-    RbdBody **bodies;                 // (maxBodies) island after island
-    int32_t *bodyStart;               // (maxBodies) first entry of island p in bodies
-    int32_t *bodyCount;               // (maxBodies)
-    RbdBaseConstraint **constraints;  // (maxConstraints) island after island
-    int32_t *constraintStart;         // (maxBodies)
-    int32_t *constraintCount;         // (maxBodies)
+    RbdBody **bodies;                // (maxBodies) island after island
+    int32_t *bodyStart;              // (maxBodies) first entry of island p in bodies
+    int32_t *bodyCount;              // (maxBodies)
+    RbdBaseConstraint **constraints; // (maxConstraints) island after island
+    int32_t *constraintStart;        // (maxBodies)
+    int32_t *constraintCount;        // (maxBodies)
     int32_t partitionCount;
     int32_t totalBodies;
     int32_t totalConstraints;
 };
 
 struct RbdWorld {
-    int32_t maxBodies;                // capacities; grown by the step
+    int32_t maxBodies; // capacities; grown by the step
     int32_t maxConstraints;
-    PxPool bodyPool;                  // RbdBody records
-    PxPool constraintPool;            // "world constraintPool": RbdBaseConstraint records
-    PxPool nodePool;                  // "world cNodePool": 2 x maxConstraints RbdConstraintNode
-    PxChunk chunk;                    // the solver's workspace
-    RbdBody *firstBody;               // body list, newest first
+    PxPool bodyPool;       // RbdBody records
+    PxPool constraintPool; // "world constraintPool": RbdBaseConstraint records
+    PxPool nodePool;       // "world cNodePool": 2 x maxConstraints RbdConstraintNode
+    PxChunk chunk;         // the solver's workspace
+    RbdBody *firstBody;    // body list, newest first
     int32_t totalBodies;
-    RbdBody *firstEnabledBody;        // enabled list, most recently enabled first
+    RbdBody *firstEnabledBody; // enabled list, most recently enabled first
     int32_t enabledBodies;
     RbdBaseConstraint *firstEnabledConstraint; // most recently enabled first
     int32_t totalConstraints;
     int32_t enabledConstraints;
-    int32_t changeCount;              // insertions since the last step
-    PxReal timeStep;                  // s
+    int32_t changeCount; // insertions since the last step
+    PxReal timeStep;     // s
     PxReal epsilon;
     PxReal gamma;
-    PxVector3 gravity;                // m/s^2
-    int32_t autoDisable;              // 0 off, 1 on, 2 single island
+    PxVector3 gravity;   // m/s^2
+    int32_t autoDisable; // 0 off, 1 on, 2 single island
     int32_t safeTimeMode;
     RbdAutoDisableThresholds thresholds;
     RbdLcsParameters parameters;
     RbdBodyCallback bodyEnabled;
     RbdBodyCallback bodyDisabled;
-    RbdPartitionOutput partitions;    // per-step island storage
-    RbdLcsConstraints rows;           // per-step row storage
-    const char *version;              // toolkit version, for the file writer
+    RbdPartitionOutput partitions; // per-step island storage
+    RbdLcsConstraints rows;        // per-step row storage
+    const char *version;           // toolkit version, for the file writer
 };
 
 // Raises the capacities to the current counts when bodies or constraints
@@ -70,6 +70,5 @@ struct RbdWorld {
 int RbdWorldUpdateCapacities(RbdWorld *world);
 // Reallocates the per-step storage for the current capacities.
 int RbdWorldResize(RbdWorld *world);
-
 
 #endif

@@ -34,8 +34,8 @@ int parseNamedColor(PxXMLInput *input, const char *text, int limit, float rgba[4
 int parseNumericColor(PxXMLInput *input, const char *text, int limit, float rgba[4])
 {
     int found;
-    pxxml::ScanResult result =
-        pxxml::scanValues<float>(text, limit, reinterpret_cast<char *>(rgba), &found, pxxml::scanFloat);
+    pxxml::ScanResult result = pxxml::scanValues<float>(text, limit, reinterpret_cast<char *>(rgba), &found,
+                                                        pxxml::scanFloat);
     if (result == pxxml::kScanInvalid) return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, kInvalid);
     if (found < 3)
         return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "only %d from 3 values specified for RGB color\n",
@@ -57,7 +57,7 @@ int checkRange(PxXMLInput *input, float rgba[4])
     return bad;
 }
 
-}  // namespace
+} // namespace
 
 PxXMLColorLookup PxXMLSetColorLookup(PxXMLColorLookup lookup)
 {

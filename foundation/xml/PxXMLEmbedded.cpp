@@ -37,7 +37,7 @@ int readStartTag(PxXMLInput *input, PxXMLElement *element)
     return PX_XML_OK;
 }
 
-}  // namespace
+} // namespace
 
 PxXMLElement *CreateParser(PxStream *stream, const char *rootName)
 {

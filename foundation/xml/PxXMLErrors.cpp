@@ -56,7 +56,7 @@ int recordFileName(PxXMLErrorCollection *c)
     return append(c, "in file \"") && append(c, copy) && append(c, "\":\n");
 }
 
-}  // namespace
+} // namespace
 
 int PxXMLDefaultErrorHandler(PxXMLInput *input, int severity, int code, const char *format, ...)
 {

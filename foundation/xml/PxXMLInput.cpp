@@ -137,4 +137,4 @@ long unreadCount(const PxXMLInput *input)
     return buffered + input->pushbackCount;
 }
 
-}  // namespace pxxml
+} // namespace pxxml

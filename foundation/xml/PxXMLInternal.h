@@ -21,14 +21,22 @@ inline bool isBlank(int c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
-inline bool isLetter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-inline bool isDigit(int c) { return c >= '0' && c <= '9'; }
-inline bool isIdentifierChar(int c) { return isLetter(c) || isDigit(c) || c == '_'; }
+inline bool isLetter(int c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+inline bool isDigit(int c)
+{
+    return c >= '0' && c <= '9';
+}
+inline bool isIdentifierChar(int c)
+{
+    return isLetter(c) || isDigit(c) || c == '_';
+}
 
 // Passes one message to the input's error handler and returns its code, so
 // that call sites can write `return report(...)`.
-template <typename... Args>
-int report(PxXMLInput *input, int severity, int code, const char *format, Args... args)
+template <typename... Args> int report(PxXMLInput *input, int severity, int code, const char *format, Args... args)
 {
     PxXMLErrorHandler handler = input->errorHandler ? input->errorHandler : PxXMLDefaultErrorHandler;
     handler(input, severity, code, format, args...);
@@ -55,6 +63,6 @@ int readTagBody(PxXMLInput *input, int first, char *buffer, int size, const char
 // attribute text, and recognises the <TAG/> form.
 void splitTag(PxXMLElement *element);
 
-}  // namespace pxxml
+} // namespace pxxml
 
 #endif

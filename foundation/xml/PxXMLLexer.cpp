@@ -74,7 +74,7 @@ const char *valueToInsert(PxXMLInput *input, const char *name, int n, const char
     return value;
 }
 
-}  // namespace
+} // namespace
 
 namespace pxxml {
 
@@ -142,7 +142,7 @@ int substituteVariables(PxXMLInput *input, const char *text, char *buffer, int s
         bool ok;
         if (value) {
             bool negate = p > text && p[-1] == '!';
-            if (negate) --out.length;  // the '!' was copied just before
+            if (negate) --out.length; // the '!' was copied just before
             const char *insert = valueToInsert(input, p, n, value, negate);
             ok = out.put(insert, strlen(insert));
         } else {
@@ -175,7 +175,7 @@ void splitTag(PxXMLElement *element)
     element->attributes = dropspace(blank + 1);
 }
 
-}  // namespace pxxml
+} // namespace pxxml
 
 int readNextTag(PxXMLInput *input, char *buffer, int size)
 {

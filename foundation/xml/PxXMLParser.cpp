@@ -57,8 +57,7 @@ int skipElement(PxXMLElement *element)
     int level = 1;
     for (;;) {
         int code = readNextTag(input, tag, sizeof tag);
-        if (code == PX_XML_END_OF_FILE)
-            return element->depth == 0 ? PX_XML_OK : missingClosingTag(element);
+        if (code == PX_XML_END_OF_FILE) return element->depth == 0 ? PX_XML_OK : missingClosingTag(element);
         if (code != PX_XML_OK || element->depth == 0) continue;
         if (closes(tag, element->name)) {
             if (--level == 0) return PX_XML_OK;
@@ -150,8 +149,8 @@ Outcome expectClosingTag(PxXMLElement *element, PxXMLElement *child, char *tag, 
     return Outcome{kReturn, code == PX_XML_OK ? PX_XML_STRUCTURE_ERROR : code};
 }
 
-Outcome callValueParser(PxXMLElement *element, PxXMLHandler *entry, PxXMLElement *child, void *userData,
-                        char *tag, int size)
+Outcome callValueParser(PxXMLElement *element, PxXMLHandler *entry, PxXMLElement *child, void *userData, char *tag,
+                        int size)
 {
     PxXMLInput *input = element->input;
     entry->wasCalled = 1;
@@ -191,7 +190,7 @@ Outcome handleChild(PxXMLElement *element, PxXMLHandler *handlers, void *userDat
     return callValueParser(element, entry, &child, userData, tag, size);
 }
 
-}  // namespace
+} // namespace
 
 int PxXMLElementProcess(PxXMLElement *element, PxXMLHandler *handlers, void *userData)
 {

@@ -14,8 +14,7 @@ namespace pxxml {
 // PX_XML_TEXT_SIZE bytes). Returns PX_XML_OK, or the code the parser
 // returns at once: PX_XML_LIMIT without input or when the entry gives no
 // place to put the value (reported), else the reading's own failure.
-int beginValue(PxXMLInput *input, PxXMLHandler *entry, void *userData, char *text, char **out,
-               char **value);
+int beginValue(PxXMLInput *input, PxXMLHandler *entry, void *userData, char *text, char **out, char **value);
 
 const char *skipBlanks(const char *p);
 
@@ -60,6 +59,6 @@ ScanResult scanValues(const char *text, int count, char *out, int *found, Scan s
     return kScanComplete;
 }
 
-}  // namespace pxxml
+} // namespace pxxml
 
 #endif

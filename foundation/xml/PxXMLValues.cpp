@@ -14,8 +14,7 @@ using pxxml::report;
 
 namespace pxxml {
 
-int beginValue(PxXMLInput *input, PxXMLHandler *entry, void *userData, char *text, char **out,
-               char **value)
+int beginValue(PxXMLInput *input, PxXMLHandler *entry, void *userData, char *text, char **out, char **value)
 {
     if (!input) return PX_XML_LIMIT;
     if (!entry || !userData) {
@@ -41,7 +40,7 @@ const char *nextValue(const char *p)
         q = skipBlanks(q + 1);
         return *q == '\0' || *q == ',' ? 0 : q;
     }
-    if (q == p && *q != '\0') return 0;  // glued to the value before
+    if (q == p && *q != '\0') return 0; // glued to the value before
     return q;
 }
 
@@ -106,7 +105,7 @@ bool scanFloat(const char *p, char **end, float *value)
     return true;
 }
 
-}  // namespace pxxml
+} // namespace pxxml
 
 namespace {
 
@@ -130,7 +129,7 @@ template <typename T, typename Scan>
 int parseArray(PxXMLInput *input, PxXMLHandler *entry, void *userData, const char *countMessage,
                const char *invalidMessage, Scan scan)
 {
-    if (entry && entry->count <= 0) userData = 0;  // no room for any value
+    if (entry && entry->count <= 0) userData = 0; // no room for any value
     char text[PX_XML_TEXT_SIZE];
     char *out, *values;
     int code = pxxml::beginValue(input, entry, userData, text, &out, &values);
@@ -138,8 +137,7 @@ int parseArray(PxXMLInput *input, PxXMLHandler *entry, void *userData, const cha
     int found;
     switch (pxxml::scanValues<T>(values, entry->count, out, &found, scan)) {
     case pxxml::kScanComplete: return PX_XML_OK;
-    case pxxml::kScanShort:
-        return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, countMessage, entry->count, found);
+    case pxxml::kScanShort: return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, countMessage, entry->count, found);
     default: return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, invalidMessage);
     }
 }
@@ -158,7 +156,7 @@ bool storeString(const char *begin, const char *end, char *slot, int size)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int PxXMLParseString(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 {
@@ -192,8 +190,7 @@ int PxXMLParseStringArray(PxXMLInput *input, PxXMLHandler *entry, void *userData
         piece = comma + 1;
     }
     if (found < entry->count)
-        return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "expected %d strings, found %d\n", entry->count,
-                      found);
+        return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "expected %d strings, found %d\n", entry->count, found);
     return PX_XML_OK;
 }
 
@@ -204,8 +201,7 @@ int PxXMLParseInt(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 
 int PxXMLParseUInt(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 {
-    return parseSingle<unsigned int>(input, entry, userData, "expected unsigned int, found %s\n",
-                                     pxxml::scanUInt);
+    return parseSingle<unsigned int>(input, entry, userData, "expected unsigned int, found %s\n", pxxml::scanUInt);
 }
 
 int PxXMLParseIntArray(PxXMLInput *input, PxXMLHandler *entry, void *userData)
@@ -249,6 +245,6 @@ int PxXMLParseDoubleArray(PxXMLInput *input, PxXMLHandler *entry, void *userData
 
 int PxXMLParseFloatArray(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 {
-    return parseArray<float>(input, entry, userData, "expected %d floats, found %d\n",
-                             "float array data invalid\n", pxxml::scanFloat);
+    return parseArray<float>(input, entry, userData, "expected %d floats, found %d\n", "float array data invalid\n",
+                             pxxml::scanFloat);
 }

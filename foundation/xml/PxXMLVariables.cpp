@@ -51,8 +51,10 @@ int find(const PxXMLVariables *table, const char *name, int n)
         int mid = lo + (hi - lo) / 2;
         int c = compareName(name, n, table->entries[mid].name);
         if (c == 0) return mid;
-        if (c < 0) hi = mid - 1;
-        else lo = mid + 1;
+        if (c < 0)
+            hi = mid - 1;
+        else
+            lo = mid + 1;
     }
     return -lo - 1;
 }
@@ -76,7 +78,7 @@ bool reserve(PxXMLVariables *table)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int PxXMLInputSetVariable(PxXMLInput *input, const char *name, const char *value)
 {
@@ -140,4 +142,4 @@ void destroyVariables(PxXMLInput *input)
     input->variables = 0;
 }
 
-}  // namespace pxxml
+} // namespace pxxml

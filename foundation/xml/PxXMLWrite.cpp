@@ -136,8 +136,8 @@ int writeTagLine(const char *function, const char *open, const char *tag, PxStre
 }
 
 // <tag[ attributes]>value</tag> one level deeper than the current indent.
-int writeValue(const char *function, const char *tag, PxStream *stream, const char *attributes,
-               const char *format, va_list args)
+int writeValue(const char *function, const char *tag, PxStream *stream, const char *attributes, const char *format,
+               va_list args)
 {
     if (!checkTag(function, tag) || !validStream(function, stream)) return 0;
     if (attributes && hasMarkup(attributes, 0)) {
@@ -165,7 +165,7 @@ int writeValue(const char *function, const char *tag, PxStream *stream, const ch
     return emit(function, line, stream);
 }
 
-}  // namespace
+} // namespace
 
 int PxXMLWriteStartTag(const char *tag, PxStream *stream)
 {

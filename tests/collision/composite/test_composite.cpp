@@ -56,7 +56,10 @@ int BoxGapX(CdxModelPair *pair, const CdxDistanceRequest *, CdxDistanceResult *r
     return 1;
 }
 
-CdxContact *ContactsOf(CdxIntersectResult &result) { return result.contacts; }
+CdxContact *ContactsOf(CdxIntersectResult &result)
+{
+    return result.contacts;
+}
 
 } // namespace
 
@@ -64,10 +67,7 @@ class CdxCompositeTest : public CdxTest {
 protected:
     // Element i: a box of half-extents 0.5 whose world placement lands in
     // elementTm_[i].
-    CdxModelID Element(int i, PxReal hx = 0.5)
-    {
-        return Model(TestBoxCreate(hx, 0.5, 0.5), &elementTm_[i]);
-    }
+    CdxModelID Element(int i, PxReal hx = 0.5) { return Model(TestBoxCreate(hx, 0.5, 0.5), &elementTm_[i]); }
     CdxIntersectResult Intersect(CdxModelID a, CdxModelID b, int capacity)
     {
         CdxModelPairReset(&pair_, a, b);
@@ -282,11 +282,13 @@ TEST_F(CdxCompositeTest, MassOfRandomlyTurnedBoxesMatchesABruteForceSum)
     std::vector<std::pair<PxReal, std::array<PxReal, 3>>> points;
     for (int e = 0; e < 3; ++e) {
         CdxModelID element = CdxCompositeModelGetElement(composite, e);
-        PxReal cellMass = CdxModelGetDensity(element) * 8 * half[e][0] * half[e][1] * half[e][2] / (cells * cells * cells);
+        PxReal cellMass = CdxModelGetDensity(element) * 8 * half[e][0] * half[e][1] * half[e][2] /
+                          (cells * cells * cells);
         for (int i = 0; i < cells; ++i)
             for (int j = 0; j < cells; ++j)
                 for (int k = 0; k < cells; ++k) {
-                    PxVector3 local = {(2 * (i + 0.5) / cells - 1) * half[e][0], (2 * (j + 0.5) / cells - 1) * half[e][1],
+                    PxVector3 local = {(2 * (i + 0.5) / cells - 1) * half[e][0],
+                                       (2 * (j + 0.5) / cells - 1) * half[e][1],
                                        (2 * (k + 0.5) / cells - 1) * half[e][2]};
                     PxVector3 p;
                     PxV3MulTM(p, local, relative_[e]);
@@ -528,7 +530,8 @@ TEST_F(CdxCompositeTest, RegistrationCoversEveryTypeInBothOrders)
 {
     CdxGeometryTypeID composite = CdxCompositeGetTypeId();
     for (CdxGeometryTypeID type = 0; type <= composite; ++type) {
-        EXPECT_EQ(CdxCompositeGenericIntersect, CdxInteractionTableGetElementPtr(composite, type)->interactions.intersectFn);
+        EXPECT_EQ(CdxCompositeGenericIntersect,
+                  CdxInteractionTableGetElementPtr(composite, type)->interactions.intersectFn);
         EXPECT_EQ(0, CdxInteractionTableGetElementPtr(composite, type)->swapped);
         EXPECT_EQ(type != composite, CdxInteractionTableGetElementPtr(type, composite)->swapped);
     }

@@ -34,7 +34,8 @@ std::vector<CdxContact> Simplify(std::vector<CdxContact> candidates, int budget,
                                  const PxReal *normal = kUp)
 {
     std::vector<CdxContact> out(std::max(budget, 1));
-    int count = CdxContactSimplify(normal, candidates.data(), static_cast<int>(candidates.size()), out.data(), budget, option);
+    int count = CdxContactSimplify(normal, candidates.data(), static_cast<int>(candidates.size()), out.data(), budget,
+                                   option);
     out.resize(count);
     return out;
 }
@@ -53,7 +54,8 @@ PxReal Cross(const Point &o, const Point &a, const Point &b)
 PxReal HullArea(std::vector<Point> points)
 {
     if (points.size() < 3) return 0.0;
-    std::sort(points.begin(), points.end(), [](const Point &a, const Point &b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    std::sort(points.begin(), points.end(),
+              [](const Point &a, const Point &b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
     std::vector<Point> hull(2 * points.size());
     size_t k = 0;
     for (size_t i = 0; i < points.size(); ++i) {
@@ -129,9 +131,10 @@ Cloud RandomCloud(std::mt19937 &random, int n)
 
 int DeepestIndex(const std::vector<CdxContact> &contacts)
 {
-    return static_cast<int>(std::min_element(contacts.begin(), contacts.end(), [](const CdxContact &a, const CdxContact &b) {
-                                return a.separation < b.separation;
-                            }) - contacts.begin());
+    return static_cast<int>(
+        std::min_element(contacts.begin(), contacts.end(),
+                         [](const CdxContact &a, const CdxContact &b) { return a.separation < b.separation; }) -
+        contacts.begin());
 }
 
 } // namespace

@@ -327,7 +327,8 @@ TEST(CdxModelPairContainer, OddSizeSplitsAtTheRoundedDownHalf)
 
     CdxModelPairContainerReset(&container);
     EXPECT_EQ(0, CdxModelPairContainerGetHelloCount(&container) + CdxModelPairContainerGetStayingCount(&container) +
-                     CdxModelPairContainerGetGoodbyeCount(&container) + CdxModelPairContainerGetFrozenCount(&container));
+                     CdxModelPairContainerGetGoodbyeCount(&container) +
+                     CdxModelPairContainerGetFrozenCount(&container));
 
     CdxModelPairContainer *made = CdxModelPairContainerCreate(10);
     ASSERT_NE(nullptr, made);

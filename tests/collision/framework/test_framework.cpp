@@ -27,7 +27,9 @@ const ExpectedRow kExpectedRows[] = {
     {4, 0, "object not of correct derived type: expecting object of type "},
     {5, 0, "Allocation failed for object of type: "},
     {6, 0, "Assertion failed: "},
-    {7, 1, "Invalid use of CdxModelSetTransform(),: This CdxModel's transform is automatically updated from a RbdBody transform "},
+    {7, 1,
+     "Invalid use of CdxModelSetTransform(),: This CdxModel's transform is automatically updated from a RbdBody "
+     "transform "},
     {8, 0, "Invalid CdxModelID."},
     {9, 0, "Invalid CdxSpaceID."},
     {10, 0, "Invalid CdxGeometryID."},
@@ -44,22 +46,40 @@ const ExpectedRow kExpectedRows[] = {
     {21, 0, "Failed to register new geometry type. Ensure sufficient number of geometries in CdxInit()."},
     {22, 0, "Invalid Intersect Result. Output contact array pointer must exist."},
     {23, 0, "Invalid Intersect Request (%s),."},
-    {24, 0, "Out of memory for CdxModelPairs in CdxSpace. Resizing not implemented. Please use a larger number of pairs in CdxAxisSortCreate."},
-    {25, 0, "Out of memory for CdxModels in CdxSpace. Resizing not implemented. Please use a larger number of models in CdxAxisSortCreate."},
+    {24, 0,
+     "Out of memory for CdxModelPairs in CdxSpace. Resizing not implemented. Please use a larger number of pairs in "
+     "CdxAxisSortCreate."},
+    {25, 0,
+     "Out of memory for CdxModels in CdxSpace. Resizing not implemented. Please use a larger number of models in "
+     "CdxAxisSortCreate."},
     {26, 1, "Ran out of memory for PairData objects."},
-    {27, 1, "Ran out of contact in pool, a larger buffer can be set using the function CdxIntersectSetContactBufferSize(size), "},
+    {27, 1,
+     "Ran out of contact in pool, a larger buffer can be set using the function "
+     "CdxIntersectSetContactBufferSize(size), "},
     {28, 1, "No memory for adding more triangles - CdxTriangleMeshAddTriangle(),"},
     {29, 1, "CdxTriangleMeshAddTriangle(): degenerate triangle ignored! "},
     {30, 1, "TriangleMesh has no triangles, cannot build triangle mesh."},
     {31, 0, "TriangleMesh is not built - the function CdxTriangleMeshBuild(mesh), shoud be called."},
-    {32, 1, "No intersection function available for this pair combination. Pair will be ignored. This could also be due to an invalid Request for the given pair: "},
+    {32, 1,
+     "No intersection function available for this pair combination. Pair will be ignored. This could also be due to "
+     "an invalid Request for the given pair: "},
     {33, 1, "Invalid Request "},
-    {34, 1, "Attempt to register an interaction involving an unregistered geometry type. Interaction ignored. Pair combination was "},
-    {35, 1, "Attempt to find an interaction involving an unregistered geometry type. Empty interaction will be used for debug version, but release version will produce undefined behaviour."},
+    {34, 1,
+     "Attempt to register an interaction involving an unregistered geometry type. Interaction ignored. Pair "
+     "combination was "},
+    {35, 1,
+     "Attempt to find an interaction involving an unregistered geometry type. Empty interaction will be used for "
+     "debug version, but release version will produce undefined behaviour."},
     {36, 1, "Unimplemented case in CdxSafeTime in "},
-    {37, 1, "Attempt to register an interaction involving an invalid geometry type. Failure to register geometry type before registering interactions?"},
-    {38, 1, "Attempt to use a state-modification function while CdxSpaceIsChanging() is false. Call CdxSpaceBeginChanges() first. Function name: "},
-    {39, 1, "Attempt to use a state-query function while CdxSpaceIsChanging() is true. Call CdxSpaceEndChanges() first. Function name: "},
+    {37, 1,
+     "Attempt to register an interaction involving an invalid geometry type. Failure to register geometry type "
+     "before registering interactions?"},
+    {38, 1,
+     "Attempt to use a state-modification function while CdxSpaceIsChanging() is false. Call CdxSpaceBeginChanges() "
+     "first. Function name: "},
+    {39, 1,
+     "Attempt to use a state-query function while CdxSpaceIsChanging() is true. Call CdxSpaceEndChanges() first. "
+     "Function name: "},
     {40, 1, "CdxModelDestroy: model being destroyed while still in an CdxSpace."},
     {41, 1, "CdxBoxBox: internal error due to invalid transform."},
     {42, 1, "CdxGeometryGetMassProperties: Inertia tensor matrix is non-symmetric."},
@@ -67,8 +87,14 @@ const ExpectedRow kExpectedRows[] = {
 };
 
 std::vector<int> gTermOrder;
-void FirstAction() { gTermOrder.push_back(1); }
-void SecondAction() { gTermOrder.push_back(2); }
+void FirstAction()
+{
+    gTermOrder.push_back(1);
+}
+void SecondAction()
+{
+    gTermOrder.push_back(2);
+}
 
 // A geometry type whose inertia comes back lopsided.
 int16_t LopsidedMass(CdxGeometryID, PxMatrix4 com, PxMatrix3 inertia, PxReal *volume)
@@ -87,8 +113,14 @@ CdxInteractions *Chooser(CdxModelPair *, int *swapped)
     return &gChosen;
 }
 
-int DummyIntersect(CdxModelPair *, CdxIntersectResult *) { return 1; }
-int DummyDistance(CdxModelPair *, CdxDistanceResult *) { return 1; }
+int DummyIntersect(CdxModelPair *, CdxIntersectResult *)
+{
+    return 1;
+}
+int DummyDistance(CdxModelPair *, CdxDistanceResult *)
+{
+    return 1;
+}
 
 } // namespace
 
@@ -197,8 +229,8 @@ TEST_F(CdxTest, TypesAreNumberedInRegistrationOrderAndKnownByName)
 
 TEST_F(CdxTest, MassPropertiesComeBackWithSymmetricInertia)
 {
-    CdxGeometryTypeID type = CdxGeometryRegisterType("Lopsided", nullptr, nullptr, nullptr, nullptr,
-                                                     nullptr, LopsidedMass);
+    CdxGeometryTypeID type = CdxGeometryRegisterType("Lopsided", nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                     LopsidedMass);
     CdxGeometry geometry;
     CdxGeometryInitObject(&geometry, type);
     PxMatrix4 com;
@@ -356,8 +388,7 @@ TEST_F(CdxTest, ErrorsAreReportedWithPrefixTextAndNewlineBySeverity)
     CdxError(nullptr, CdxErrMeshDegenerateTriangle, "\n[(0, 0, 0)] area 0");
     CdxError(nullptr, CdxErrWarning, "plain warning");
     ASSERT_EQ(2u, warnings.size());
-    EXPECT_EQ("Cdx: CdxTriangleMeshAddTriangle(): degenerate triangle ignored! \n[(0, 0, 0)] area 0\n",
-              warnings[0]);
+    EXPECT_EQ("Cdx: CdxTriangleMeshAddTriangle(): degenerate triangle ignored! \n[(0, 0, 0)] area 0\n", warnings[0]);
     EXPECT_EQ("Cdx: plain warning\n", warnings[1]);
 
     const CdxErrorDescription custom[] = {

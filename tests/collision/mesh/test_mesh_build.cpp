@@ -14,8 +14,7 @@ namespace {
 
 // Every node's box holds the vertices of every triangle below it; returns
 // the triangles met (each must be met once).
-void CheckSubtree(const CxTriangleMesh *mesh, const BVNode *node, std::multiset<int> *seen,
-                  std::vector<int> *under)
+void CheckSubtree(const CxTriangleMesh *mesh, const BVNode *node, std::multiset<int> *seen, std::vector<int> *under)
 {
     std::vector<int> mine;
     if (node->triangle >= 0) {
@@ -43,8 +42,7 @@ void CheckSubtree(const CxTriangleMesh *mesh, const BVNode *node, std::multiset<
         for (int k = 0; k < 3; ++k) {
             PxVector3 d;
             PxV3Sub(d, CxMeshVertex(mesh, t, k), box.centre);
-            for (int i = 0; i < 3; ++i)
-                EXPECT_LE(std::fabs(PxV3Dot(d, box.axes[i])), box.halfExtents[i] + 1e-9);
+            for (int i = 0; i < 3; ++i) EXPECT_LE(std::fabs(PxV3Dot(d, box.axes[i])), box.halfExtents[i] + 1e-9);
         }
     under->insert(under->end(), mine.begin(), mine.end());
 }
@@ -61,7 +59,7 @@ void AddRandomSoup(Mesh *mesh, Random *random, int count, double half, double si
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(MeshTest, TheTypeIsRegisteredAsCxTriangleMeshWithPairsAgainstEachPrimitive)
 {
@@ -69,8 +67,8 @@ TEST_F(MeshTest, TheTypeIsRegisteredAsCxTriangleMeshWithPairsAgainstEachPrimitiv
     EXPECT_STREQ("CxTriangleMesh", CdxGeometryGetTypeNameFromId(6));
     EXPECT_STREQ("CxTriangleMesh", CdxTriangleMeshGetTypeName());
     EXPECT_EQ(6, CdxTriangleMeshRegisterType()) << "registering again keeps the number";
-    CdxGeometryTypeID others[] = {CdxTriangleMeshGetTypeId(), CdxPlaneGetTypeId(),
-                                  CdxSphereGetTypeId(), CdxBoxGetTypeId(), CdxCylinderGetTypeId()};
+    CdxGeometryTypeID others[] = {CdxTriangleMeshGetTypeId(), CdxPlaneGetTypeId(), CdxSphereGetTypeId(),
+                                  CdxBoxGetTypeId(), CdxCylinderGetTypeId()};
     CdxIntersectFn functions[] = {CdxTriangleMeshTriangleMeshIntersect, CdxTriangleMeshPlaneIntersect,
                                   CdxTriangleMeshSphereIntersect, CdxTriangleMeshBoxIntersect,
                                   CdxTriangleMeshCylinderIntersect};
@@ -246,8 +244,7 @@ TEST_F(MeshTest, UnbalancedSplitsShiftTheSplitValueOrAlternate)
     for (int k = 0; k < 3; ++k)
         shifted.Triangle(shifted.Vertex({4, 0.01 * k, 0}), shifted.Vertex({10, 0.01 * k, 0}),
                          shifted.Vertex({7, 0.01 * k + 0.001, 0}));
-    shifted.Triangle(shifted.Vertex({0, 0, 0}), shifted.Vertex({10, 0.02, 0}),
-                     shifted.Vertex({5, 0.03, 0}));
+    shifted.Triangle(shifted.Vertex({0, 0, 0}), shifted.Vertex({10, 0.02, 0}), shifted.Vertex({5, 0.03, 0}));
     shifted.Build();
     const BVNode *root = CxTriangleMeshRecord(shifted.geometry)->tree->root();
     ASSERT_EQ(-1, root->triangle);
@@ -412,7 +409,7 @@ void ExpectRefused(const PxMatrix4 com, const PxMatrix3 I, PxReal volume)
         for (int j = 0; j < 4; ++j) EXPECT_EQ(i == j ? 1.0 : 0.0, com[i][j]) << i << j;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(MeshTest, OpenAndFlatMeshesAreRefusedMassPropertiesInsideOutOnesKeepThem)
 {

@@ -53,7 +53,7 @@ CdxModelPair PairOf(CdxModelID a, CdxModelID b)
     return pair;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(MeshTest, TheDescentFindsExactlyTheCrossingTrianglePairs)
 {
@@ -95,8 +95,7 @@ TEST_F(MeshTest, TheDescentFindsExactlyTheCrossingTrianglePairs)
         for (const CdxContact &c : contacts) {
             EXPECT_LE(c.separation, 0.0);
             EXPECT_NEAR(1.0, Norm(ToVec(c.normal)), 1e-9);
-            EXPECT_EQ(1u, expected.count({(int)c.element1, (int)c.element2}))
-                << "a contact names a crossing pair";
+            EXPECT_EQ(1u, expected.count({(int)c.element1, (int)c.element2})) << "a contact names a crossing pair";
         }
     }
     EXPECT_GT(touching, 3);
@@ -198,8 +197,7 @@ TEST_F(MeshTest, CullingKeepsAtMostTheCapacityAndMergesNearbyContacts)
         EXPECT_GE(2 * up, contacts.size()) << "most contacts point out of the floor";
         for (size_t i = 0; i < contacts.size(); ++i)
             for (size_t j = i + 1; j < contacts.size(); ++j)
-                EXPECT_GE(Norm(Sub(ToVec(contacts[i].position), ToVec(contacts[j].position))),
-                          0.1 - 1e-12);
+                EXPECT_GE(Norm(Sub(ToVec(contacts[i].position), ToVec(contacts[j].position))), 0.1 - 1e-12);
         EXPECT_GT(normal[2], 0.999) << "from the floor (model 2) up to the slab";
     }
 }

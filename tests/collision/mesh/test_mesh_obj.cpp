@@ -10,7 +10,10 @@ using namespace meshtest;
 
 namespace {
 
-std::string TempPath(const std::string &name) { return ::testing::TempDir() + "kelmar_mesh_" + name; }
+std::string TempPath(const std::string &name)
+{
+    return ::testing::TempDir() + "kelmar_mesh_" + name;
+}
 
 std::string WriteFile(const std::string &name, const std::string &text)
 {
@@ -38,14 +41,14 @@ std::vector<std::array<Vec, 3>> Triangles(CdxGeometryID mesh)
     return out;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(MeshTest, WritingAndReadingGivesTheSameTrianglesOverSharedVertices)
 {
     Random random(23);
     Mesh &mesh = NewMesh();
     AddIcosphere(&mesh, 1.0, 2);
-    for (Vec &v : mesh.vertices) v = Add(v, Mul(random.InBox(1.0), 1e-3));  // no round numbers
+    for (Vec &v : mesh.vertices) v = Add(v, Mul(random.InBox(1.0), 1e-3)); // no round numbers
     mesh.Build();
     std::string path = TempPath("round.obj");
     ASSERT_EQ(1, CdxuTriangleMeshWriteToObj(mesh.geometry, path.c_str()));
@@ -84,30 +87,28 @@ TEST_F(MeshTest, TheWriterWritesVerticesThenFacesWithFullPrecision)
 
     EXPECT_EQ(0, CdxuTriangleMeshWriteToObj(mesh, "/nonexistent-directory/mesh.obj"));
     ASSERT_FALSE(warnings.empty());
-    EXPECT_EQ("CdxuTriangleMeshWriteToObj: Cannot open file /nonexistent-directory/mesh.obj.\n",
-              warnings.back());
+    EXPECT_EQ("CdxuTriangleMeshWriteToObj: Cannot open file /nonexistent-directory/mesh.obj.\n", warnings.back());
 }
 
 TEST_F(MeshTest, TheReaderFansPolygonsAndIgnoresWhatIsNotGeometry)
 {
-    std::string path = WriteFile("polygons.obj",
-                                 "# a unit square and a pentagon\r\n"
-                                 "mtllib nothing.mtl\n"
-                                 "o square\n"
-                                 "v 0 0 0\r\n"
-                                 "v 1 0 0\n"
-                                 "v\t1 1 0\n"
-                                 "  v 0 1 0 1.0\n"
-                                 "vn 0 0 1\n"
-                                 "vt 0.5 0.5\n"
-                                 "s off\n"
-                                 "f 1/1/1 2/2/1 3/3/1 4//1\n"
-                                 "v 0 0 1\n"
-                                 "v 1 0 1\n"
-                                 "v 2 1 1\n"
-                                 "v 1 2 1\n"
-                                 "v 0 1 1\n"
-                                 "f -5 -4 -3 -2 -1\n");
+    std::string path = WriteFile("polygons.obj", "# a unit square and a pentagon\r\n"
+                                                 "mtllib nothing.mtl\n"
+                                                 "o square\n"
+                                                 "v 0 0 0\r\n"
+                                                 "v 1 0 0\n"
+                                                 "v\t1 1 0\n"
+                                                 "  v 0 1 0 1.0\n"
+                                                 "vn 0 0 1\n"
+                                                 "vt 0.5 0.5\n"
+                                                 "s off\n"
+                                                 "f 1/1/1 2/2/1 3/3/1 4//1\n"
+                                                 "v 0 0 1\n"
+                                                 "v 1 0 1\n"
+                                                 "v 2 1 1\n"
+                                                 "v 1 2 1\n"
+                                                 "v 0 1 1\n"
+                                                 "f -5 -4 -3 -2 -1\n");
     CdxGeometryID mesh = CdxuTriangleMeshCreateFromObj(path.c_str());
     ASSERT_NE(nullptr, mesh);
     Own(mesh);
@@ -127,7 +128,7 @@ TEST_F(MeshTest, TheReaderNamesTheLineOfAMalformedFileAndKeepsNothing)
 {
     struct Case {
         std::string text;
-        std::string message;  // %s stands for the file's path
+        std::string message; // %s stands for the file's path
     };
     const Case cases[] = {
         {"v 0 0 0\nv 1 2\n", "CdxuTriangleMeshCreateFromObj: Vertex incomplete: v 1 2\nFile %s, line 2.\n"},
@@ -179,9 +180,8 @@ TEST_F(MeshTest, VerticesAreSharedByValueWithNegativeAndPositiveZeroEqual)
 
     // A file repeating a corner's coordinates under a new number still
     // shares it: the square's two triangles meet along an edge.
-    std::string path = WriteFile("repeat.obj",
-                                 "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 0 0\nv 1 1 0\nv -0 1 0\n"
-                                 "f 1 2 3\nf 4 5 6\n");
+    std::string path = WriteFile("repeat.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 0 0\nv 1 1 0\nv -0 1 0\n"
+                                               "f 1 2 3\nf 4 5 6\n");
     CdxGeometryID mesh = CdxuTriangleMeshCreateFromObj(path.c_str());
     ASSERT_NE(nullptr, mesh);
     Own(mesh);

@@ -17,11 +17,11 @@ const CdxRequest kTouchOnly = {0, 0};
 void ExpectSameDirection(const Vec &expected, const Vec &actual, double tolerance)
 {
     EXPECT_NEAR(1.0, Dot(expected, actual) / (Norm(expected) * Norm(actual)), tolerance)
-        << "expected (" << expected[0] << ", " << expected[1] << ", " << expected[2] << "), got ("
-        << actual[0] << ", " << actual[1] << ", " << actual[2] << ")";
+        << "expected (" << expected[0] << ", " << expected[1] << ", " << expected[2] << "), got (" << actual[0]
+        << ", " << actual[1] << ", " << actual[2] << ")";
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(MeshTest, ABoxMeshOnAPlaneReachesAsDeepAsTheBoxWithThePlaneNormal)
 {
@@ -114,8 +114,7 @@ TEST_F(MeshTest, ABoxMeshAgainstASphereAnswersLikeTheBoxAtFacesEdgesCornersAndIn
         // Centres around the box from 0.05 inside a face to 0.3 outside.
         Vec local = random.InBox(1.0);
         for (int k = 0; k < 3; ++k) local[k] *= half[k] + 0.3;
-        bool inside = std::fabs(local[0]) < half[0] && std::fabs(local[1]) < half[1] &&
-                      std::fabs(local[2]) < half[2];
+        bool inside = std::fabs(local[0]) < half[0] && std::fabs(local[1]) < half[1] && std::fabs(local[2]) < half[2];
         if (inside) {
             // Only just inside, well away from the other faces.
             int axis = round % 3;
@@ -246,8 +245,8 @@ TEST_F(MeshTest, BudgetsOfZeroReportTouchOnlyAndDefaultsLimitTheContacts)
     Mesh &mesh = NewMesh();
     AddBox(&mesh, {1, 1, 1}, 4);
     mesh.Build();
-    CdxGeometryID box = CdxBoxCreate(3, 3, 1), plane = CdxPlaneCreate(),
-                  cylinder = CdxCylinderCreate(1.5, 1), sphere = CdxSphereCreate(0.5);
+    CdxGeometryID box = CdxBoxCreate(3, 3, 1), plane = CdxPlaneCreate(), cylinder = CdxCylinderCreate(1.5, 1),
+                  sphere = CdxSphereCreate(0.5);
     for (CdxGeometryID g : {box, plane, cylinder, sphere}) Own(g);
     CdxModelID meshModel = Place(mesh.geometry, Translation(0, 0, 0.95));
     CdxModelID others[] = {Place(box, Translation(0, 0, -0.5)), Place(plane, Translation(0, 0, 0)),
@@ -306,25 +305,24 @@ TEST_F(MeshTest, DegenerateAndDeepInputGivesFiniteAnswers)
     Random random(99);
     Mesh &soup = NewMesh();
     int a = soup.Vertex({0, 0, 0}), b = soup.Vertex({1, 0, 0}), c = soup.Vertex({2, 0, 0});
-    soup.Triangle(a, b, c);  // collinear: no area
-    soup.Triangle(a, a, b);  // a repeated corner
+    soup.Triangle(a, b, c); // collinear: no area
+    soup.Triangle(a, a, b); // a repeated corner
     soup.Triangle(a, b, soup.Vertex({0, 1, 0}));
-    soup.Triangle(a, b, soup.Vertex({0, 1, 0}));  // a duplicate of the one before
+    soup.Triangle(a, b, soup.Vertex({0, 1, 0})); // a duplicate of the one before
     for (int k = 0; k < 30; ++k)
-        soup.Triangle(soup.Vertex(random.InBox(1)), soup.Vertex(random.InBox(1)),
-                      soup.Vertex(random.InBox(1)));
+        soup.Triangle(soup.Vertex(random.InBox(1)), soup.Vertex(random.InBox(1)), soup.Vertex(random.InBox(1)));
     soup.geometry = CdxTriangleMeshCreate(8);
     CdxTriangleMeshSetMinAreaThreshold(soup.geometry, 0.0);
     for (const auto &t : soup.triangles)
-        ASSERT_EQ(1, CdxTriangleMeshAddTriangle(soup.geometry, soup.vertices[t[0]].data(),
-                                                soup.vertices[t[1]].data(), soup.vertices[t[2]].data()));
+        ASSERT_EQ(1, CdxTriangleMeshAddTriangle(soup.geometry, soup.vertices[t[0]].data(), soup.vertices[t[1]].data(),
+                                                soup.vertices[t[2]].data()));
     ASSERT_EQ(1, CdxTriangleMeshBuild(soup.geometry));
     Mesh &cube = NewMesh();
     AddBox(&cube, {1, 1, 1}, 2);
     cube.Build();
 
-    CdxGeometryID others[] = {CdxSphereCreate(0.4), CdxBoxCreate(0.5, 0.7, 0.3),
-                              CdxCylinderCreate(0.3, 0.8), CdxPlaneCreate()};
+    CdxGeometryID others[] = {CdxSphereCreate(0.4), CdxBoxCreate(0.5, 0.7, 0.3), CdxCylinderCreate(0.3, 0.8),
+                              CdxPlaneCreate()};
     for (CdxGeometryID g : others) Own(g);
     for (CdxGeometryID meshGeometry : {soup.geometry, cube.geometry}) {
         CdxModelID meshModel = Place(meshGeometry, Translation(0, 0, 0));

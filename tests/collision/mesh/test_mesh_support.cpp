@@ -19,7 +19,7 @@ void AddGridTriangles(Mesh *mesh, const std::vector<int> &grid, int n)
         }
 }
 
-}  // namespace
+} // namespace
 
 int Mesh::Vertex(const Vec &p)
 {
@@ -29,12 +29,10 @@ int Mesh::Vertex(const Vec &p)
 
 CdxGeometryID Mesh::Build()
 {
-    geometry = CdxTriangleMeshCreateWithOptions(capacity > 0 ? capacity : (int)triangles.size(),
-                                                &options);
+    geometry = CdxTriangleMeshCreateWithOptions(capacity > 0 ? capacity : (int)triangles.size(), &options);
     CdxTriangleMeshSetOBBStartDepth(geometry, obbStartDepth);
     for (const auto &t : triangles)
-        CdxTriangleMeshAddTriangle(geometry, vertices[t[0]].data(), vertices[t[1]].data(),
-                                   vertices[t[2]].data());
+        CdxTriangleMeshAddTriangle(geometry, vertices[t[0]].data(), vertices[t[1]].data(), vertices[t[2]].data());
     CdxTriangleMeshBuild(geometry);
     return geometry;
 }
@@ -63,13 +61,12 @@ void AddBox(Mesh *mesh, const Vec &half, int n, const Vec &centre)
 void AddIcosphere(Mesh *mesh, double radius, int subdivisions)
 {
     const double t = (1.0 + std::sqrt(5.0)) / 2.0;
-    std::vector<Vec> points = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0},
-                               {0, -1, t}, {0, 1, t}, {0, -1, -t}, {0, 1, -t},
-                               {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}};
-    std::vector<std::array<int, 3>> faces = {
-        {0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11}, {1, 5, 9}, {5, 11, 4},
-        {11, 10, 2}, {10, 7, 6}, {7, 1, 8},  {3, 9, 4},  {3, 4, 2},   {3, 2, 6}, {3, 6, 8},
-        {3, 8, 9},  {4, 9, 5},  {2, 4, 11}, {6, 2, 10}, {8, 6, 7},   {9, 8, 1}};
+    std::vector<Vec> points = {{-1, t, 0},  {1, t, 0},  {-1, -t, 0}, {1, -t, 0}, {0, -1, t},  {0, 1, t},
+                               {0, -1, -t}, {0, 1, -t}, {t, 0, -1},  {t, 0, 1},  {-t, 0, -1}, {-t, 0, 1}};
+    std::vector<std::array<int, 3>> faces = {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11},
+                                             {1, 5, 9},  {5, 11, 4}, {11, 10, 2}, {10, 7, 6}, {7, 1, 8},
+                                             {3, 9, 4},  {3, 4, 2},  {3, 2, 6},   {3, 6, 8},  {3, 8, 9},
+                                             {4, 9, 5},  {2, 4, 11}, {6, 2, 10},  {8, 6, 7},  {9, 8, 1}};
     for (Vec &p : points) p = Mul(p, 1.0 / Norm(p));
     for (int level = 0; level < subdivisions; ++level) {
         std::map<std::pair<int, int>, int> middles;
@@ -112,8 +109,7 @@ void AddFloor(Mesh *mesh, double half, int n, double height)
     std::vector<int> grid((n + 1) * (n + 1));
     for (int i = 0; i <= n; ++i)
         for (int j = 0; j <= n; ++j)
-            grid[i * (n + 1) + j] =
-                mesh->Vertex({half * (2.0 * i / n - 1.0), half * (2.0 * j / n - 1.0), height});
+            grid[i * (n + 1) + j] = mesh->Vertex({half * (2.0 * i / n - 1.0), half * (2.0 * j / n - 1.0), height});
     AddGridTriangles(mesh, grid, n);
 }
 
@@ -153,4 +149,4 @@ bool AllFinite(const std::vector<CdxContact> &contacts, const Vec &normal)
     return finite;
 }
 
-}  // namespace meshtest
+} // namespace meshtest

@@ -22,7 +22,7 @@ struct Mesh {
     CdxGeometryID geometry = nullptr;
     int options = 0;
     int obbStartDepth = 0;
-    int capacity = 0;  // 0: the number of triangles
+    int capacity = 0; // 0: the number of triangles
 
     int Vertex(const Vec &p);
     void Triangle(int a, int b, int c) { triangles.push_back({a, b, c}); }
@@ -54,6 +54,6 @@ private:
 
 bool AllFinite(const std::vector<CdxContact> &contacts, const Vec &normal);
 
-}  // namespace meshtest
+} // namespace meshtest
 
 #endif

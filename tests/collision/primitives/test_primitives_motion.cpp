@@ -36,8 +36,7 @@ double TriangleDistance(const Vec &p, const Vec &a, const Vec &b, const Vec &c)
     Vec n = Cross(Sub(b, a), Sub(c, a));
     n = Mul(n, 1.0 / Norm(n));
     Vec foot = Sub(p, Mul(n, Dot(Sub(p, a), n)));
-    bool inside = Dot(Cross(Sub(b, a), Sub(foot, a)), n) >= 0 &&
-                  Dot(Cross(Sub(c, b), Sub(foot, b)), n) >= 0 &&
+    bool inside = Dot(Cross(Sub(b, a), Sub(foot, a)), n) >= 0 && Dot(Cross(Sub(c, b), Sub(foot, b)), n) >= 0 &&
                   Dot(Cross(Sub(a, c), Sub(foot, c)), n) >= 0;
     if (inside) return std::fabs(Dot(Sub(p, a), n));
     return std::min({SegmentDistance(p, a, b), SegmentDistance(p, b, c), SegmentDistance(p, c, a)});
@@ -102,7 +101,7 @@ protected:
     CdxModelID listModel = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(PrimitiveTest, SpheresMeetAfterTheirGapOverTheirClosingSpeed)
 {
@@ -118,10 +117,10 @@ TEST_F(PrimitiveTest, SpheresMeetAfterTheirGapOverTheirClosingSpeed)
     int found;
     EXPECT_DOUBLE_EQ(1.0, SafeTime(a, b, 5.0, &found));
     EXPECT_EQ(1, found);
-    mb.linear[0] = 2.0;  // leaving: the negative of the time they would take
+    mb.linear[0] = 2.0; // leaving: the negative of the time they would take
     EXPECT_DOUBLE_EQ(-1.0, SafeTime(a, b, 5.0, &found));
     EXPECT_EQ(0, found);
-    mb.linear[0] = 1e-4;  // moving less than 0.001 in the step
+    mb.linear[0] = 1e-4; // moving less than 0.001 in the step
     EXPECT_EQ(5.0, SafeTime(a, b, 5.0, &found));
     EXPECT_EQ(0, found);
     // Through the dispatcher, which needs both velocities of both models.
@@ -156,7 +155,7 @@ TEST_F(PrimitiveTest, SafeTimesOfSphereAndBoxAgainstAPlaneAndABox)
     CdxModelSetAngularVelocityPtr(box, fall.angular);
     EXPECT_DOUBLE_EQ(0.5, SafeTime(box, plane, 1.0, &found));
     EXPECT_EQ(1, found);
-    EXPECT_EQ(0.25, SafeTime(box, plane, 0.25, &found));  // beyond the step
+    EXPECT_EQ(0.25, SafeTime(box, plane, 0.25, &found)); // beyond the step
     EXPECT_EQ(0, found);
 
     // Box and sphere: the sphere is taken as a cube of half-extent
@@ -180,8 +179,8 @@ TEST_F(PrimitiveTest, MovingBoxesEnterWhenTheLastAxisCloses)
     PxReal time;
     PxVector3 normal;
     ASSERT_EQ(1, CdxMovingBoxBoxIntersect(r, a.tm, still, r, b.tm, left, 3.0, &time, normal));
-    EXPECT_DOUBLE_EQ(1.5, time);  // gap 3 at speed 2
-    EXPECT_EQ(-1.0, normal[0]);   // from B towards A
+    EXPECT_DOUBLE_EQ(1.5, time); // gap 3 at speed 2
+    EXPECT_EQ(-1.0, normal[0]);  // from B towards A
     EXPECT_EQ(0, CdxMovingBoxBoxIntersect(r, a.tm, still, r, b.tm, up, 3.0, &time, normal));
     // Turned 45 degrees, box B reaches out sqrt(2)/2 along x.
     Pose turned = AxisAngle({0, 0, 1}, M_PI / 4, {4, 0, 0});
@@ -240,10 +239,10 @@ TEST_F(TriangleListTest, SphereOnTheFloorTouchesWithTheFaceNormal)
     // that also lies within the sphere; triangles are tested one by one.
     ASSERT_EQ(2u, contacts.size());
     EXPECT_NEAR(-0.05, contacts[0].separation, 1e-12);
-    EXPECT_EQ(1.0, contacts[0].normal[2]);  // from the list towards the sphere
+    EXPECT_EQ(1.0, contacts[0].normal[2]); // from the list towards the sphere
     EXPECT_NEAR(10.3, contacts[0].position[0], 1e-12);
-    EXPECT_EQ(0x0203, contacts[0].dims);     // faces first
-    EXPECT_EQ(0, contacts[0].element2);      // the first triangle
+    EXPECT_EQ(0x0203, contacts[0].dims); // faces first
+    EXPECT_EQ(0, contacts[0].element2);  // the first triangle
     EXPECT_EQ(0x0103, contacts[1].dims);
     EXPECT_EQ(1, contacts[1].element2);
     EXPECT_GT(normal[2], 0.99);
@@ -281,7 +280,8 @@ TEST_F(TriangleListTest, SphereSeparationIsTheDistanceToTheNearestTriangle)
         std::vector<Vec> v;
         for (auto &p : floor.vertices) v.push_back(ToVec(p.data()));
         double truth = std::min(TriangleDistance(local, v[0], v[1], v[2]),
-                                TriangleDistance(local, v[1], v[3], v[2])) - 0.3;
+                                TriangleDistance(local, v[1], v[3], v[2])) -
+                       0.3;
         std::vector<CdxContact> contacts;
         int touch = Intersect(sphere, listModel, &contacts);
         ASSERT_EQ(truth <= 2 * CdxModelGetDefaultContactTolerance(), touch == 1) << "trial " << trial;
@@ -303,7 +303,7 @@ TEST_F(TriangleListTest, BoxAndCylinderRestOnTheFloorLikeOnAPlane)
     ASSERT_GE(contacts.size(), 4u);
     for (const CdxContact &c : contacts) {
         EXPECT_NEAR(-0.1, c.separation, 1e-9);
-        EXPECT_NEAR(-0.1, c.position[2], 1e-9);  // on the box's bottom face
+        EXPECT_NEAR(-0.1, c.position[2], 1e-9); // on the box's bottom face
         EXPECT_LE(std::fabs(c.position[0] - 10.2), 0.5 + 1e-9);
         EXPECT_EQ(0x0202, c.dims);
     }
@@ -350,8 +350,8 @@ TEST_F(TriangleListTest, BoxAgainstATriangleAgreesWithTheSeparatingAxisTest)
         Move(box, pose);
         std::vector<Vec> corners, axes = {Cross(Sub(tri[1], tri[0]), Sub(tri[2], tri[0]))};
         for (int c = 0; c < 8; ++c)
-            corners.push_back(pose.ToWorld({(c & 1) ? half[0] : -half[0], (c & 2) ? half[1] : -half[1],
-                                            (c & 4) ? half[2] : -half[2]}));
+            corners.push_back(pose.ToWorld(
+                {(c & 1) ? half[0] : -half[0], (c & 2) ? half[1] : -half[1], (c & 4) ? half[2] : -half[2]}));
         for (int i = 0; i < 3; ++i) {
             axes.push_back(pose.Axis(i));
             for (int e = 0; e < 3; ++e) axes.push_back(Cross(pose.Axis(i), Sub(tri[(e + 1) % 3], tri[e])));

@@ -15,7 +15,7 @@ bool HasContactAt(const std::vector<CdxContact> &contacts, const Vec &p, double 
     return false;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(PrimitiveTest, UnitSpheres1999ApartTouchAtTheMidpoint)
 {
@@ -29,7 +29,7 @@ TEST_F(PrimitiveTest, UnitSpheres1999ApartTouchAtTheMidpoint)
     ASSERT_EQ(1u, contacts.size());
     EXPECT_NEAR(-0.001, contacts[0].separation, 1e-12);
     EXPECT_NEAR(0.9995, contacts[0].position[0], 1e-12);
-    EXPECT_EQ(-1.0, contacts[0].normal[0]);  // from b towards a
+    EXPECT_EQ(-1.0, contacts[0].normal[0]); // from b towards a
     EXPECT_EQ(0x0303, contacts[0].dims);
     // Apart by more than the summed tolerances: no touch.
     Move(b, Translation(2.0101, 0, 0));
@@ -165,7 +165,7 @@ TEST_F(PrimitiveTest, HelloPutsTheBoxFirstWhenTheSphereCameFirst)
     CdxModelPair pair;
     ASSERT_EQ(1, Intersect(sphere, box, &contacts, nullptr, nullptr, 64, &pair));
     EXPECT_EQ(box, pair.model1);
-    EXPECT_EQ(-1.0, contacts[0].normal[2]);  // from the sphere towards the box
+    EXPECT_EQ(-1.0, contacts[0].normal[2]); // from the sphere towards the box
 }
 
 TEST_F(PrimitiveTest, TheBudgetLimitsContactsButNotTheTouch)
@@ -244,7 +244,7 @@ TEST_F(PrimitiveTest, ConeAgainstSphereAtTheApexTheSideAndTheBase)
     EXPECT_EQ(0x0302, contacts[0].dims);
     // Beside the side line along its outward normal: touching within the
     // tolerance at 0.005, apart at 0.2.
-    Vec foot = {0.5, 0.0, 0.5};  // on the side: radius 0.5 at z = 0.5
+    Vec foot = {0.5, 0.0, 0.5}; // on the side: radius 0.5 at z = 0.5
     Vec outward = Mul(Vec{2.0, 0.0, 1.0}, 1.0 / std::sqrt(5.0));
     Vec centre = Add(foot, Mul(outward, 0.255));
     Move(sphere, Translation(centre[0], centre[1], centre[2]));
@@ -301,8 +301,7 @@ TEST_F(PrimitiveTest, UprightCylinderStandsOnAPlaneOnItsRim)
 TEST_F(PrimitiveTest, CylinderLyingOnABoxTouchesAlongALine)
 {
     CdxModelID box = Place(CdxBoxCreate(4, 4, 2), Identity());
-    CdxModelID cylinder =
-        Place(CdxCylinderCreate(0.5, 2.0), AxisAngle({0, 1, 0}, M_PI / 2, {0.3, 0.2, 1.45}));
+    CdxModelID cylinder = Place(CdxCylinderCreate(0.5, 2.0), AxisAngle({0, 1, 0}, M_PI / 2, {0.3, 0.2, 1.45}));
     std::vector<CdxContact> contacts;
     Vec normal;
     ASSERT_EQ(1, Intersect(box, cylinder, &contacts, &normal));
@@ -316,7 +315,7 @@ TEST_F(PrimitiveTest, CylinderLyingOnABoxTouchesAlongALine)
     for (const CdxContact &c : contacts) {
         EXPECT_NEAR(1.0, c.position[2], 1e-9);
         EXPECT_LE(std::fabs(c.position[1] - 0.2), std::sqrt(0.25 - 0.45 * 0.45) + 1e-9);
-        EXPECT_EQ(0x0302, c.dims);  // box face, cylinder side
+        EXPECT_EQ(0x0302, c.dims); // box face, cylinder side
     }
     // Standing on its cap: contacts around the rim.
     Move(cylinder, Translation(0.3, 0.2, 1.95));
@@ -355,15 +354,15 @@ TEST_F(PrimitiveTest, ConeTouchTestsReportNoContacts)
     CdxModelID other = Place(CdxConeCreatePointed(2.0, 1.0), AxisAngle({1, 0, 0}, M_PI, {0, 0, 2.9}));
     CdxModelID cylinder = Place(CdxCylinderCreate(0.5, 1.0), Translation(1.45, 0, -0.2));
     std::vector<CdxContact> contacts;
-    EXPECT_EQ(1, Intersect(cone, box, &contacts));  // the apex pokes into the box
+    EXPECT_EQ(1, Intersect(cone, box, &contacts)); // the apex pokes into the box
     EXPECT_TRUE(contacts.empty());
-    EXPECT_EQ(1, Intersect(cone, other, &contacts));  // apex on apex
+    EXPECT_EQ(1, Intersect(cone, other, &contacts)); // apex on apex
     EXPECT_EQ(1, Intersect(cone, cylinder, &contacts));
     Move(box, Translation(0, 0, 2.1));
     EXPECT_EQ(0, Intersect(cone, box, &contacts));
     Move(other, AxisAngle({1, 0, 0}, M_PI, {0, 0, 3.1}));
     EXPECT_EQ(0, Intersect(cone, other, &contacts));
-    Move(cylinder, Translation(1.6, 0, 1.0));  // beside the slanted side
+    Move(cylinder, Translation(1.6, 0, 1.0)); // beside the slanted side
     EXPECT_EQ(0, Intersect(cone, cylinder, &contacts));
 }
 

@@ -15,9 +15,9 @@ const double kInf = std::numeric_limits<double>::infinity();
 
 struct Solid {
     enum Kind { Sphere, Box, Plane, Cylinder, Cone } kind;
-    Vec half = {0, 0, 0};  // box
-    double r = 0, hh = 0;  // sphere / cylinder radius, cylinder half-height
-    double rb = 0, zb = 0, rt = 0, zt = 0;  // cone
+    Vec half = {0, 0, 0};                  // box
+    double r = 0, hh = 0;                  // sphere / cylinder radius, cylinder half-height
+    double rb = 0, zb = 0, rt = 0, zt = 0; // cone
 
     CdxGeometryID Create() const
     {
@@ -47,7 +47,7 @@ struct Solid {
         case Box: return BoxSurface(pose, half, spacing);
         case Cylinder: return CylinderSurface(pose, r, hh, spacing);
         case Cone: return ConeSurface(pose, rb, zb, rt, zt, spacing);
-        case Sphere: return ConeSurface(pose, r, 0, r, 0, spacing);  // a great circle only
+        case Sphere: return ConeSurface(pose, r, 0, r, 0, spacing); // a great circle only
         case Plane: break;
         }
         return {};
@@ -79,10 +79,29 @@ struct Solid {
     }
 };
 
-Solid MakeSphere(double r) { Solid s{Solid::Sphere}; s.r = r; return s; }
-Solid MakeBox(const Vec &half) { Solid s{Solid::Box}; s.half = half; return s; }
-Solid MakePlane() { return Solid{Solid::Plane}; }
-Solid MakeCylinder(double r, double hh) { Solid s{Solid::Cylinder}; s.r = r; s.hh = hh; return s; }
+Solid MakeSphere(double r)
+{
+    Solid s{Solid::Sphere};
+    s.r = r;
+    return s;
+}
+Solid MakeBox(const Vec &half)
+{
+    Solid s{Solid::Box};
+    s.half = half;
+    return s;
+}
+Solid MakePlane()
+{
+    return Solid{Solid::Plane};
+}
+Solid MakeCylinder(double r, double hh)
+{
+    Solid s{Solid::Cylinder};
+    s.r = r;
+    s.hh = hh;
+    return s;
+}
 Solid MakeCone(double height, double rb, double rt)
 {
     Solid s{Solid::Cone};
@@ -102,8 +121,8 @@ double BestSep(const Solid &a, const Pose &pa, const Solid &b, const Pose &pb, c
 }
 
 struct Bounds {
-    double lower = -kInf;  // <= signed distance (from separating directions)
-    double upper = kInf;   // >= signed distance (from surface samples)
+    double lower = -kInf; // <= signed distance (from separating directions)
+    double upper = kInf;  // >= signed distance (from surface samples)
 };
 
 Vec Gradient(const Solid &s, const Pose &pose, const Vec &p)
@@ -202,24 +221,26 @@ protected:
             Vec p = ToVec(c.position);
             EXPECT_LE(std::fabs(solidA.Sd(p, PA())), deepest + 1e-7);
             EXPECT_LE(std::fabs(solidB.Sd(p, PB())), deepest + 1e-7)
-                << "kinds " << solidA.kind << solidB.kind << " contact sep " << c.separation << " count " << contacts.size();
+                << "kinds " << solidA.kind << solidB.kind << " contact sep " << c.separation << " count "
+                << contacts.size();
         }
     }
 
     Solid solidA, solidB;
     CdxModelID modelA = nullptr, modelB = nullptr;
-    double tolerance = 0.001;  // each; the pair's eps is twice this
+    double tolerance = 0.001; // each; the pair's eps is twice this
 };
 
-}  // namespace
+} // namespace
 
 // Sphere against every solid: the separation is the signed distance of the
 // centre minus the radius, exactly, at every depth.
 TEST_F(RandomPairTest, SphereSeparationsAreExactDistances)
 {
     Random random(101);
-    const Solid others[] = {MakeSphere(0.6), MakePlane(), MakeBox({0.5, 0.3, 0.7}),
-                            MakeCylinder(0.4, 0.6), MakeCone(1.4, 0.6, 0.0), MakeCone(1.2, 0.5, 0.25)};
+    const Solid others[] = {MakeSphere(0.6),          MakePlane(),
+                            MakeBox({0.5, 0.3, 0.7}), MakeCylinder(0.4, 0.6),
+                            MakeCone(1.4, 0.6, 0.0),  MakeCone(1.2, 0.5, 0.25)};
     for (const Solid &other : others) {
         Setup(other, MakeSphere(0.35));
         int touching = 0, apart = 0;
@@ -272,7 +293,8 @@ TEST_F(RandomPairTest, SolidsOnAPlaneReachExactlyTheirLowestPoint)
                 for (int k = 0; k < 3600; ++k) {
                     double t = 2 * M_PI * k / 3600;
                     for (double z : {-0.6, 0.6})
-                        lowest = std::min(lowest, SdPlane(PA().ToWorld({0.4 * std::cos(t), 0.4 * std::sin(t), z}), PB()));
+                        lowest = std::min(lowest,
+                                          SdPlane(PA().ToWorld({0.4 * std::cos(t), 0.4 * std::sin(t), z}), PB()));
                 }
             }
             std::vector<CdxContact> contacts;
@@ -402,7 +424,8 @@ TEST_F(RandomPairTest, SwappingTheModelsFlipsNormalsAndKeepsSeparations)
             for (const CdxContact &c : ba) EXPECT_NEAR(-1.0, Dot(ToVec(c.normal), nab), tol);
         }
     }
-    const Solid firsts[] = {MakeBox({0.5, 0.3, 0.7}), MakeCylinder(0.4, 0.6), MakeCone(1.2, 0.5, 0.0), MakeBox({0.5, 0.3, 0.7})};
+    const Solid firsts[] = {MakeBox({0.5, 0.3, 0.7}), MakeCylinder(0.4, 0.6), MakeCone(1.2, 0.5, 0.0),
+                            MakeBox({0.5, 0.3, 0.7})};
     const Solid seconds[] = {MakeSphere(0.4), MakePlane(), MakeSphere(0.4), MakeCylinder(0.3, 0.5)};
     for (int k = 0; k < 4; ++k) {
         Setup(firsts[k], seconds[k]);
@@ -427,14 +450,11 @@ TEST_F(RandomPairTest, ATinyMoveChangesSeparationsByAtMostTheMove)
     struct Case {
         Solid a, b;
     };
-    const Case cases[] = {{MakeSphere(0.5), MakeSphere(0.4)},
-                          {MakeSphere(0.5), MakePlane()},
-                          {MakeBox({0.5, 0.3, 0.7}), MakeSphere(0.4)},
-                          {MakeCylinder(0.4, 0.6), MakeSphere(0.4)},
-                          {MakeCone(1.2, 0.5, 0.0), MakeSphere(0.4)},
-                          {MakeBox({0.5, 0.3, 0.7}), MakePlane()},
-                          {MakeCylinder(0.4, 0.6), MakePlane()},
-                          {MakeBox({0.5, 0.3, 0.7}), MakeBox({0.4, 0.6, 0.2})}};
+    const Case cases[] = {
+        {MakeSphere(0.5), MakeSphere(0.4)},          {MakeSphere(0.5), MakePlane()},
+        {MakeBox({0.5, 0.3, 0.7}), MakeSphere(0.4)}, {MakeCylinder(0.4, 0.6), MakeSphere(0.4)},
+        {MakeCone(1.2, 0.5, 0.0), MakeSphere(0.4)},  {MakeBox({0.5, 0.3, 0.7}), MakePlane()},
+        {MakeCylinder(0.4, 0.6), MakePlane()},       {MakeBox({0.5, 0.3, 0.7}), MakeBox({0.4, 0.6, 0.2})}};
     const double step = 1e-4;
     for (const Case &c : cases) {
         Setup(c.a, c.b);
@@ -460,8 +480,8 @@ TEST_F(RandomPairTest, ATinyMoveChangesSeparationsByAtMostTheMove)
 TEST_F(RandomPairTest, DeepPenetrationsGiveFiniteAnswers)
 {
     Random random(707);
-    const Solid solids[] = {MakeSphere(0.5), MakeBox({0.5, 0.3, 0.7}), MakePlane(),
-                            MakeCylinder(0.4, 0.6), MakeCone(1.2, 0.5, 0.0)};
+    const Solid solids[] = {MakeSphere(0.5), MakeBox({0.5, 0.3, 0.7}), MakePlane(), MakeCylinder(0.4, 0.6),
+                            MakeCone(1.2, 0.5, 0.0)};
     for (const Solid &a : solids)
         for (const Solid &b : solids) {
             if (a.kind == Solid::Plane && b.kind == Solid::Plane) continue;
@@ -470,8 +490,7 @@ TEST_F(RandomPairTest, DeepPenetrationsGiveFiniteAnswers)
                 Pose2(&random, 0.05);
                 std::vector<CdxContact> contacts;
                 Vec normal;
-                EXPECT_EQ(1, Intersect(modelA, modelB, &contacts, &normal))
-                    << "kinds " << a.kind << b.kind;
+                EXPECT_EQ(1, Intersect(modelA, modelB, &contacts, &normal)) << "kinds " << a.kind << b.kind;
                 for (const CdxContact &c : contacts) {
                     ASSERT_TRUE(Finite(c)) << "kinds " << a.kind << b.kind;
                     EXPECT_NEAR(1.0, Norm(ToVec(c.normal)), 1e-9);

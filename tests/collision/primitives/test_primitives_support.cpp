@@ -39,9 +39,12 @@ void Disc(const Pose &pose, double r, double z, double spacing, std::vector<Vec>
     for (int i = 1; i <= rings; ++i) Ring(pose, r * i / rings, z, spacing, out);
 }
 
-}  // namespace
+} // namespace
 
-double SdSphere(const Vec &p, const Pose &pose, double r) { return Norm(Sub(p, pose.Origin())) - r; }
+double SdSphere(const Vec &p, const Pose &pose, double r)
+{
+    return Norm(Sub(p, pose.Origin())) - r;
+}
 
 double SdBox(const Vec &p, const Pose &pose, const Vec &half)
 {
@@ -55,7 +58,10 @@ double SdBox(const Vec &p, const Pose &pose, const Vec &half)
     return outside2 > 0.0 ? std::sqrt(outside2) : inside;
 }
 
-double SdPlane(const Vec &p, const Pose &pose) { return Dot(Sub(p, pose.Origin()), pose.Axis(2)); }
+double SdPlane(const Vec &p, const Pose &pose)
+{
+    return Dot(Sub(p, pose.Origin()), pose.Axis(2));
+}
 
 double SdCylinder(const Vec &p, const Pose &pose, double r, double halfHeight)
 {
@@ -67,8 +73,7 @@ double SdCone(const Vec &p, const Pose &pose, double rb, double zb, double rt, d
 {
     Vec q = pose.ToLocal(p);
     double rho = std::hypot(q[0], q[1]), z = q[2];
-    double d = std::min({SegmentDistance2D(rho, z, 0.0, zb, rb, zb),
-                         SegmentDistance2D(rho, z, rb, zb, rt, zt),
+    double d = std::min({SegmentDistance2D(rho, z, 0.0, zb, rb, zb), SegmentDistance2D(rho, z, rb, zb, rt, zt),
                          SegmentDistance2D(rho, z, rt, zt, 0.0, zt)});
     bool inside = z >= zb && z <= zt && rho <= rb + (rt - rb) * (z - zb) / (zt - zb);
     return inside ? -d : d;
@@ -99,8 +104,7 @@ std::vector<Vec> CylinderSurface(const Pose &pose, double r, double halfHeight, 
     return ConeSurface(pose, r, -halfHeight, r, halfHeight, spacing);
 }
 
-std::vector<Vec> ConeSurface(const Pose &pose, double rb, double zb, double rt, double zt,
-                             double spacing)
+std::vector<Vec> ConeSurface(const Pose &pose, double rb, double zb, double rt, double zt, double spacing)
 {
     std::vector<Vec> out;
     int levels = std::max(1, (int)std::ceil((zt - zb) / spacing));

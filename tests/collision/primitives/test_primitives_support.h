@@ -18,8 +18,7 @@ double SdCone(const Vec &p, const Pose &pose, double rb, double zb, double rt, d
 // roughly the given spacing.
 std::vector<Vec> BoxSurface(const Pose &pose, const Vec &half, double spacing);
 std::vector<Vec> CylinderSurface(const Pose &pose, double r, double halfHeight, double spacing);
-std::vector<Vec> ConeSurface(const Pose &pose, double rb, double zb, double rt, double zt,
-                             double spacing);
+std::vector<Vec> ConeSurface(const Pose &pose, double rb, double zb, double rt, double zt, double spacing);
 
 // The library running with the six primitive types and their pairs;
 // warnings are collected.

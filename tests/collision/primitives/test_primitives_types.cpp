@@ -11,8 +11,7 @@ namespace {
 // Volume and inertia per unit mass about the centroid of a solid given by
 // its signed distance, by midpoint integration over a grid of the box
 // [-half, half]^3.
-template <typename Sd>
-void GridMass(Sd sd, double half, int n, double *volume, Vec *centroid, Vec *inertia)
+template <typename Sd> void GridMass(Sd sd, double half, int n, double *volume, Vec *centroid, Vec *inertia)
 {
     double h = 2.0 * half / n, cell = h * h * h;
     double v = 0.0;
@@ -30,16 +29,15 @@ void GridMass(Sd sd, double half, int n, double *volume, Vec *centroid, Vec *ine
     Vec c = Mul(first, 1.0 / v);
     for (const Vec &p : inside) {
         Vec d = Sub(p, c);
-        second = Add(second, Mul({d[1] * d[1] + d[2] * d[2], d[0] * d[0] + d[2] * d[2],
-                                  d[0] * d[0] + d[1] * d[1]}, cell));
+        second = Add(second,
+                     Mul({d[1] * d[1] + d[2] * d[2], d[0] * d[0] + d[2] * d[2], d[0] * d[0] + d[1] * d[1]}, cell));
     }
     *volume = v;
     *centroid = c;
     *inertia = Mul(second, 1.0 / v);
 }
 
-void ExpectMass(CdxGeometryID geometry, double volume, const Vec &centroid, const Vec &inertia,
-                double relative)
+void ExpectMass(CdxGeometryID geometry, double volume, const Vec &centroid, const Vec &inertia, double relative)
 {
     PxMatrix4 com;
     PxMatrix3 I;
@@ -52,12 +50,11 @@ void ExpectMass(CdxGeometryID geometry, double volume, const Vec &centroid, cons
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(PrimitiveTest, TypesRegisterInOrderUnderTheirNames)
 {
-    const char *names[6] = {"CdxSphere", "CdxBox", "CdxPlane", "CdxCylinder", "CdxCone",
-                            "CdxTriangleList"};
+    const char *names[6] = {"CdxSphere", "CdxBox", "CdxPlane", "CdxCylinder", "CdxCone", "CdxTriangleList"};
     for (int id = 0; id < 6; ++id) EXPECT_STREQ(names[id], CdxGeometryGetTypeNameFromId(id));
     EXPECT_EQ(0, CdxSphereGetTypeId());
     EXPECT_EQ(1, CdxBoxGetTypeId());
@@ -94,7 +91,7 @@ TEST_F(PrimitiveTest, ParametersAreStoredAsHalvesAndReadBackAsGiven)
     Pose lifted = AxisAngle({1, 0, 0}, M_PI / 2, {0, 0, 5});
     PxVector3 top, bottom;
     CdxCylinderGetEndCenters(cylinder, lifted.tm, top, bottom);
-    EXPECT_NEAR(-0.5, top[1], 1e-15);  // local z turned onto -y
+    EXPECT_NEAR(-0.5, top[1], 1e-15); // local z turned onto -y
     EXPECT_NEAR(0.5, bottom[1], 1e-15);
     EXPECT_EQ(5.0, top[2]);
 
@@ -132,7 +129,7 @@ TEST_F(PrimitiveTest, BadParametersAreRefusedWithAWarning)
     ASSERT_EQ(4u, warnings.size());
     EXPECT_EQ("Cdx: CdxSphereCreate: the radius must be zero or positive\n", warnings[0]);
     CdxGeometryID box = CdxBoxCreate(1.0, 1.0, 1.0);
-    CdxSphereSetRadius(box, 1.0);  // not a sphere
+    CdxSphereSetRadius(box, 1.0); // not a sphere
     EXPECT_EQ(5u, warnings.size());
     EXPECT_EQ(0.0, CdxSphereGetRadius(box));
     CdxGeometryDestroy(box);
@@ -155,17 +152,15 @@ TEST_F(PrimitiveTest, CreationBeforeRegistrationFails)
 TEST_F(PrimitiveTest, BoundsAreTheSupportPointsOfRandomPoses)
 {
     Random random(11);
-    CdxGeometryID geometries[] = {CdxSphereCreate(0.7), CdxBoxCreate(0.4, 1.0, 1.6),
-                                  CdxCylinderCreate(0.5, 1.2), CdxConeCreate(1.5, 0.6, 0.2),
-                                  CdxConeCreatePointed(1.0, 0.4)};
+    CdxGeometryID geometries[] = {CdxSphereCreate(0.7), CdxBoxCreate(0.4, 1.0, 1.6), CdxCylinderCreate(0.5, 1.2),
+                                  CdxConeCreate(1.5, 0.6, 0.2), CdxConeCreatePointed(1.0, 0.4)};
     for (int trial = 0; trial < 50; ++trial) {
         Pose pose = random.RandomPose(random.InBox(3.0));
-        std::vector<std::vector<Vec>> surfaces = {
-            {},
-            BoxSurface(pose, {0.2, 0.5, 0.8}, 0.2),
-            CylinderSurface(pose, 0.5, 0.6, 0.2),
-            ConeSurface(pose, 0.6, -0.375, 0.2, 1.125, 0.2),
-            ConeSurface(pose, 0.4, -0.25, 0.0, 0.75, 0.2)};
+        std::vector<std::vector<Vec>> surfaces = {{},
+                                                  BoxSurface(pose, {0.2, 0.5, 0.8}, 0.2),
+                                                  CylinderSurface(pose, 0.5, 0.6, 0.2),
+                                                  ConeSurface(pose, 0.6, -0.375, 0.2, 1.125, 0.2),
+                                                  ConeSurface(pose, 0.4, -0.25, 0.0, 0.75, 0.2)};
         for (int g = 0; g < 5; ++g) {
             PxVector3 min, max;
             ASSERT_EQ(1, CdxGeometryGetAABB(geometries[g], pose.tm, min, max));
@@ -255,23 +250,22 @@ TEST_F(PrimitiveTest, MassPropertiesMatchGridIntegration)
     ExpectMass(box, 1.0, {0, 0, 0}, {(0.25 + 0.0625) / 3, (1 + 0.0625) / 3, (1 + 0.25) / 3}, 1e-12);
 
     CdxGeometryID cylinder = CdxCylinderCreate(0.8, 2.0);
-    GridMass([](const Vec &p) { return SdCylinder(p, Identity(), 0.8, 1.0); }, half, n, &volume,
-             &centroid, &inertia);
+    GridMass([](const Vec &p) { return SdCylinder(p, Identity(), 0.8, 1.0); }, half, n, &volume, &centroid, &inertia);
     ExpectMass(cylinder, volume, {0, 0, 0}, inertia, 0.03);
     ExpectMass(cylinder, M_PI * 0.64 * 2.0, {0, 0, 0}, {0.16 + 4.0 / 12, 0.16 + 4.0 / 12, 0.32}, 1e-12);
 
     // A pointed cone's origin is its centroid.
     CdxGeometryID cone = CdxConeCreatePointed(2.0, 1.0);
-    GridMass([](const Vec &p) { return SdCone(p, Identity(), 1.0, -0.5, 0.0, 1.5); }, 1.6, n,
-             &volume, &centroid, &inertia);
+    GridMass([](const Vec &p) { return SdCone(p, Identity(), 1.0, -0.5, 0.0, 1.5); }, 1.6, n, &volume, &centroid,
+             &inertia);
     EXPECT_NEAR(0.0, centroid[2], 0.02);
     ExpectMass(cone, volume, {0, 0, 0}, inertia, 0.03);
     ExpectMass(cone, M_PI * 2.0 / 3.0, {0, 0, 0}, {0.15 + 0.15, 0.15 + 0.15, 0.3}, 1e-12);
 
     // A cut cone has its centre of mass above the origin.
     CdxGeometryID frustum = CdxConeCreate(2.0, 1.0, 0.5);
-    GridMass([](const Vec &p) { return SdCone(p, Identity(), 1.0, -0.5, 0.5, 1.5); }, 1.6, n,
-             &volume, &centroid, &inertia);
+    GridMass([](const Vec &p) { return SdCone(p, Identity(), 1.0, -0.5, 0.5, 1.5); }, 1.6, n, &volume, &centroid,
+             &inertia);
     ExpectMass(frustum, volume, centroid, inertia, 0.03);
 
     CdxGeometryID plane = CdxPlaneCreate();
@@ -292,13 +286,13 @@ TEST_F(PrimitiveTest, LineSegmentsHitTheFirstSurfacePoint)
     std::vector<Solid> solids = {
         {CdxSphereCreate(0.8), [](const Vec &p, const Pose &q) { return SdSphere(p, q, 0.8); }},
         {CdxBoxCreate(1.0, 1.4, 0.6),
-         [](const Vec &p, const Pose &q) { return SdBox(p, q, {0.5, 0.7, 0.3}); }},
-        {CdxCylinderCreate(0.5, 1.6),
-         [](const Vec &p, const Pose &q) { return SdCylinder(p, q, 0.5, 0.8); }},
+         [](const Vec &p, const Pose &q) {
+             return SdBox(p, q, {0.5, 0.7, 0.3});
+         }},
+        {CdxCylinderCreate(0.5, 1.6), [](const Vec &p, const Pose &q) { return SdCylinder(p, q, 0.5, 0.8); }},
         {CdxConeCreatePointed(1.6, 0.7),
          [](const Vec &p, const Pose &q) { return SdCone(p, q, 0.7, -0.4, 0.0, 1.2); }},
-        {CdxConeCreate(1.6, 0.7, 0.3),
-         [](const Vec &p, const Pose &q) { return SdCone(p, q, 0.7, -0.4, 0.3, 1.2); }},
+        {CdxConeCreate(1.6, 0.7, 0.3), [](const Vec &p, const Pose &q) { return SdCone(p, q, 0.7, -0.4, 0.3, 1.2); }},
         {CdxPlaneCreate(), [](const Vec &p, const Pose &q) { return SdPlane(p, q); }}};
     int hits = 0, misses = 0;
     for (Solid &solid : solids) {
@@ -310,7 +304,7 @@ TEST_F(PrimitiveTest, LineSegmentsHitTheFirstSurfacePoint)
             Move(model, pose);
             Vec p0 = Add(pose.Origin(), Mul(random.UnitVector(), random.Uniform(1.5, 3.0)));
             Vec p1 = Add(pose.Origin(), random.InBox(1.0));
-            if (trial % 3 == 0) p1 = Add(p0, Mul(Sub(p1, p0), 0.4));  // often short of it
+            if (trial % 3 == 0) p1 = Add(p0, Mul(Sub(p1, p0), 0.4)); // often short of it
             CdxLineSegResult result = {};
             int hit = fn(model, p0.data(), p1.data(), &result);
             if (hit) {
@@ -322,14 +316,12 @@ TEST_F(PrimitiveTest, LineSegmentsHitTheFirstSurfacePoint)
                 // Outward: a step along the normal leaves, a step against it enters.
                 EXPECT_GT(solid.sd(Add(point, Mul(n, 1e-4)), pose), 0.0);
                 EXPECT_LT(solid.sd(Sub(point, Mul(n, 1e-4)), pose), 0.0);
-                if (solid.sd(p0, pose) < 0.0) continue;  // started inside the plane's half-space
-                for (int k = 0; k < 50; ++k)
-                    EXPECT_GT(solid.sd(Add(p0, Mul(Sub(point, p0), k / 50.0)), pose), -1e-9);
+                if (solid.sd(p0, pose) < 0.0) continue; // started inside the plane's half-space
+                for (int k = 0; k < 50; ++k) EXPECT_GT(solid.sd(Add(p0, Mul(Sub(point, p0), k / 50.0)), pose), -1e-9);
             } else {
                 ++misses;
-                if (solid.geometry == solids.back().geometry) continue;  // a plane is met only where crossed
-                for (int k = 0; k <= 50; ++k)
-                    EXPECT_GT(solid.sd(Add(p0, Mul(Sub(p1, p0), k / 50.0)), pose), -1e-9);
+                if (solid.geometry == solids.back().geometry) continue; // a plane is met only where crossed
+                for (int k = 0; k <= 50; ++k) EXPECT_GT(solid.sd(Add(p0, Mul(Sub(p1, p0), k / 50.0)), pose), -1e-9);
             }
         }
     }
@@ -351,11 +343,11 @@ TEST_F(PrimitiveTest, BoxLineSegmentTellsTheFaceHit)
     const PxVector3 above = {0.2, 0.1, 5.0}, below = {0.2, 0.1, -5.0};
     CdxLineSegResult result = {};
     ASSERT_EQ(1, CdxBoxLineSegIntersect(box, above, below, &result));
-    EXPECT_EQ(2, CdxBoxLineSegGetLastFace());  // +z
+    EXPECT_EQ(2, CdxBoxLineSegGetLastFace()); // +z
     EXPECT_DOUBLE_EQ(3.0, result.distance);
     EXPECT_EQ(1.0, result.normal[2]);
     ASSERT_EQ(1, CdxBoxLineSegIntersect(box, below, above, &result));
-    EXPECT_EQ(5, CdxBoxLineSegGetLastFace());  // -z
+    EXPECT_EQ(5, CdxBoxLineSegGetLastFace()); // -z
     EXPECT_DOUBLE_EQ(5.0, result.distance);
     const PxVector3 asideAbove = {3.0, 0.0, 5.0}, asideBelow = {3.0, 0.0, -5.0};
     EXPECT_EQ(0, CdxBoxLineSegIntersect(box, asideAbove, asideBelow, &result));

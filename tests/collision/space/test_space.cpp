@@ -28,8 +28,7 @@ std::set<ModelPairKey> Pairs(std::initializer_list<ModelPairKey> keys)
 // The space's node around a pair record it handed out.
 const CxPairNode *NodeOf(const CdxModelPair *pair)
 {
-    return reinterpret_cast<const CxPairNode *>(reinterpret_cast<const char *>(pair) -
-                                                offsetof(CxPairNode, pair));
+    return reinterpret_cast<const CxPairNode *>(reinterpret_cast<const char *>(pair) - offsetof(CxPairNode, pair));
 }
 
 } // namespace
@@ -660,8 +659,7 @@ protected:
         CdxSpacePairIteratorBegin(spaces_[s], &iterator);
         EXPECT_EQ(0, CdxSpaceGetPairsIncludingFrozen(spaces_[s], &iterator, container));
         auto take = [this](std::vector<NumberPair> &out, CdxModelPair **pairs, int count) {
-            for (int k = 0; k < count; ++k)
-                out.emplace_back(NumberOf(pairs[k]->model1), NumberOf(pairs[k]->model2));
+            for (int k = 0; k < count; ++k) out.emplace_back(NumberOf(pairs[k]->model1), NumberOf(pairs[k]->model2));
         };
         int count;
         CdxModelPair **pairs = CdxModelPairContainerGetGoodbyeArray(container, &count);

@@ -16,20 +16,20 @@
 
 namespace {
 
-const int kModelCount = 320;      // models made; most are in the space
+const int kModelCount = 320; // models made; most are in the space
 const int kInitiallyInside = 260;
 const int kUpdates = 300;
-const PxReal kRoom = 20.0;        // models wander in [0, kRoom]^3
-const PxReal kGrid = 0.25;        // exact binary steps: faces often touch exactly
+const PxReal kRoom = 20.0; // models wander in [0, kRoom]^3
+const PxReal kGrid = 0.25; // exact binary steps: faces often touch exactly
 
 struct Mover {
     CdxModelID model;
-    PxVector3 velocity;           // length per update
-    PxVector3 spin;               // Euler angle rates of a rotating box
+    PxVector3 velocity; // length per update
+    PxVector3 spin;     // Euler angle rates of a rotating box
     PxVector3 angles;
     bool rotating;
     bool frozen;
-    bool sorted;                  // updated since it entered the space
+    bool sorted; // updated since it entered the space
 };
 
 struct WorldBox {
@@ -233,9 +233,9 @@ protected:
         std::set<ModelPairKey> nearby;
         std::set<ModelPairKey> expected = Expected(nearby);
         std::set<ModelPairKey> listed = Union(Union(t.hello, t.staying), t.frozen);
-        ASSERT_EQ(expected, listed) << "update " << update << "\n missing: "
-                                    << Describe(Minus(expected, listed), names_) << "\n extra: "
-                                    << Describe(Minus(listed, expected), names_);
+        ASSERT_EQ(expected, listed) << "update " << update
+                                    << "\n missing: " << Describe(Minus(expected, listed), names_)
+                                    << "\n extra: " << Describe(Minus(listed, expected), names_);
         EXPECT_EQ(Minus(listed, previous_), t.hello) << "update " << update;
         EXPECT_EQ(Minus(previous_, listed), t.goodbye) << "update " << update;
         for (const ModelPairKey &key : t.frozen)
@@ -247,7 +247,8 @@ protected:
         for (const ModelPairKey &key : Union(t.staying, t.frozen)) EXPECT_EQ(records_[key], t.records.at(key));
         for (const ModelPairKey &key : t.goodbye) records_.erase(key);
         for (const ModelPairKey &key : t.hello) records_[key] = t.records.at(key);
-        for (const ModelPairKey &key : listed) EXPECT_EQ(t.records.at(key), CdxSpaceGetModelPair(key.second, key.first));
+        for (const ModelPairKey &key : listed)
+            EXPECT_EQ(t.records.at(key), CdxSpaceGetModelPair(key.second, key.first));
         SpotCheckNearby(nearby);
         previous_ = listed;
         coverage_.hello += static_cast<int>(t.hello.size());

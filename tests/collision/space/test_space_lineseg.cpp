@@ -20,9 +20,9 @@ const PxReal kGroundHeight = -5.0;
 struct Shape {
     CdxModelID model;
     enum Kind { kBall, kBox, kGround, kPair } kind;
-    PxReal radius;         // ball, and each ball of the pair
-    PxVector3 half;        // box
-    PxVector3 offset;      // pair: its balls at centre +- offset
+    PxReal radius;    // ball, and each ball of the pair
+    PxVector3 half;   // box
+    PxVector3 offset; // pair: its balls at centre +- offset
 };
 
 // Entry parameter t in [0, 1] of p0 + t d into a ball, or -1.
@@ -88,7 +88,11 @@ protected:
                 s.radius = CdxSphereGetRadius(CdxModelGetGeometry(s.model));
                 shapes_.push_back(s);
             } else {
-                Shape s{Box(uniform(0.3, 1.5), uniform(0.3, 1.5), uniform(0.3, 1.5), x, y, z), Shape::kBox, 0, {0, 0, 0}, {0, 0, 0}};
+                Shape s{Box(uniform(0.3, 1.5), uniform(0.3, 1.5), uniform(0.3, 1.5), x, y, z),
+                        Shape::kBox,
+                        0,
+                        {0, 0, 0},
+                        {0, 0, 0}};
                 PxV3Copy(s.half, CdxBoxGetRadii(CdxModelGetGeometry(s.model)));
                 PxMatrix3 rotation;
                 PxMatrix3FromEulerAngles(rotation, uniform(0, 6.3), uniform(0, 6.3), uniform(0, 6.3));
@@ -103,7 +107,8 @@ protected:
         // and one of a type without a segment function.
         outsider_ = Ball(100, 10, 10, 10);
         ASSERT_EQ(1, CdxSpaceInsertModel(space_, Model(nullptr)));
-        CdxGeometryTypeID blob = CdxGeometryRegisterType("Blob", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+        CdxGeometryTypeID blob = CdxGeometryRegisterType("Blob", nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                         nullptr);
         CdxGeometryInitObject(&blob_, blob);
         ASSERT_EQ(1, CdxSpaceInsertModel(space_, Model(&blob_)));
     }
@@ -117,14 +122,10 @@ protected:
         const PxReal(*tm)[4] = *CdxModelGetTransformPtr(s.model);
         PxVector3 centre = {tm[3][0], tm[3][1], tm[3][2]};
         switch (s.kind) {
-        case Shape::kBall:
-            return BallEntry(p0, d, centre, s.radius);
-        case Shape::kBox:
-            return BoxEntry(p0, p1, tm, s.half);
-        case Shape::kGround:
-            return GroundEntry(p0, p1);
-        case Shape::kPair:
-            break;
+        case Shape::kBall: return BallEntry(p0, d, centre, s.radius);
+        case Shape::kBox: return BoxEntry(p0, p1, tm, s.half);
+        case Shape::kGround: return GroundEntry(p0, p1);
+        case Shape::kPair: break;
         }
         PxReal best = -1;
         for (int side = 0; side < 2; ++side) {
@@ -258,7 +259,8 @@ TEST_F(LineSegScene, TheFirstHitIsTheNearestAmongTheModelsTheFilterAccepts)
                 nearestElement = element;
             }
             CdxLineSegResult hit;
-            int found = filtered ? CdxSpaceGetLineSegFirstEnabledIntersection(space_, p0, p1, RejectListed, &rejected, &hit)
+            int found = filtered ? CdxSpaceGetLineSegFirstEnabledIntersection(space_, p0, p1, RejectListed, &rejected,
+                                                                              &hit)
                                  : CdxSpaceGetLineSegFirstIntersection(space_, p0, p1, &hit);
             ASSERT_EQ(nearest != nullptr, found != 0) << "segment " << segment;
             if (!nearest) {

@@ -147,13 +147,13 @@ TEST(RbdConstraint, EachCreatorMakesItsTypeWithItsRowBuilderNameAndRowCount)
         int32_t maxRows;
     };
     const Expected types[] = {
-        {RbdBSJointCreate, 0, "RbdBclBSJOINT", 3},       {RbdHingeCreate, 1, "RbdBclHINGE", 6},
-        {RbdPrismaticCreate, 2, "RbdBclPRISMATIC", 6},   {RbdCarWheelCreate, 3, "RbdBclCARWHEEL", 6},
-        {RbdContactCreate, 4, "RbdBclCONTACT", 3},
-        {RbdFixedPathCreate, 5, "RbdBclFIXEDPATH", 3},   {RbdRPROJointCreate, 6, "RbdBclRPROJOINT", 6},
-        {RbdUniversalCreate, 7, "RbdBclUNIVERSAL", 4},   {RbdLinear1Create, 8, "RbdBclLINEAR1", 1},
-        {RbdLinear2Create, 9, "RbdBclLINEAR2", 2},       {RbdAngular3Create, 10, "RbdBclANGULAR3", 3},
-        {RbdSpringCreate, 11, "RbdBclSPRING", 1},        {RbdConeLimitCreate, 12, "RbdBclCONELIMIT", 1},
+        {RbdBSJointCreate, 0, "RbdBclBSJOINT", 3},      {RbdHingeCreate, 1, "RbdBclHINGE", 6},
+        {RbdPrismaticCreate, 2, "RbdBclPRISMATIC", 6},  {RbdCarWheelCreate, 3, "RbdBclCARWHEEL", 6},
+        {RbdContactCreate, 4, "RbdBclCONTACT", 3},      {RbdFixedPathCreate, 5, "RbdBclFIXEDPATH", 3},
+        {RbdRPROJointCreate, 6, "RbdBclRPROJOINT", 6},  {RbdUniversalCreate, 7, "RbdBclUNIVERSAL", 4},
+        {RbdLinear1Create, 8, "RbdBclLINEAR1", 1},      {RbdLinear2Create, 9, "RbdBclLINEAR2", 2},
+        {RbdAngular3Create, 10, "RbdBclANGULAR3", 3},   {RbdSpringCreate, 11, "RbdBclSPRING", 1},
+        {RbdConeLimitCreate, 12, "RbdBclCONELIMIT", 1},
     };
     World world(1, 13);
     for (const Expected &type : types) {

@@ -33,9 +33,9 @@ struct Scene {
 
 struct JointCase {
     const char *name;
-    int32_t rows;                                   // rows expected at the test poses
-    std::vector<int32_t> checkedRows;               // rows with an error (the rest are velocity targets)
-    std::vector<Poses> poses;                       // where the rows hold
+    int32_t rows;                     // rows expected at the test poses
+    std::vector<int32_t> checkedRows; // rows with an error (the rest are velocity targets)
+    std::vector<Poses> poses;         // where the rows hold
     std::function<RbdConstraintID(Scene &, Rng &)> make;
     std::function<void(Scene &, Rng &)> freeMotion; // a motion the joint allows
 };
@@ -81,48 +81,77 @@ void steerAndRoll(Scene &s, Rng &rng)
     rotateBodyAbout(mover(s), centre, hinge, uniform(rng, -3.0, 3.0));
 }
 
-void noMotion(Scene &, Rng &) {}
+void noMotion(Scene &, Rng &)
+{
+}
 
 std::vector<JointCase> jointCases()
 {
     const std::vector<Poses> anywhere = {Poses::Random, Poses::Consistent};
     const std::vector<Poses> consistent = {Poses::Consistent};
     std::vector<JointCase> cases;
-    cases.push_back({"ball and socket", 3, {0, 1, 2}, anywhere,
-                     [](Scene &s, Rng &) { return jointAt(s, RbdBSJointCreate); }, noMotion});
-    cases.push_back({"hinge", 5, {0, 1, 2, 3, 4}, anywhere,
-                     [](Scene &s, Rng &) { return jointAt(s, RbdHingeCreate); }, rotateAboutAxis});
-    cases.push_back({"hinge beyond its upper stop", 6, {0, 1, 2, 3, 4, 5}, consistent,
+    cases.push_back({"ball and socket",
+                     3,
+                     {0, 1, 2},
+                     anywhere,
+                     [](Scene &s, Rng &) { return jointAt(s, RbdBSJointCreate); },
+                     noMotion});
+    cases.push_back({"hinge",
+                     5,
+                     {0, 1, 2, 3, 4},
+                     anywhere,
+                     [](Scene &s, Rng &) { return jointAt(s, RbdHingeCreate); },
+                     rotateAboutAxis});
+    cases.push_back({"hinge beyond its upper stop",
+                     6,
+                     {0, 1, 2, 3, 4, 5},
+                     consistent,
                      [](Scene &s, Rng &) {
                          RbdConstraintID c = jointAt(s, RbdHingeCreate);
                          setStops(RbdConstraintGetLimit(c), -1.0, -0.5); // the first reading is 0
                          return c;
                      },
                      rotateAboutAxis});
-    cases.push_back({"hinge below its lower stop", 6, {0, 1, 2, 3, 4, 5}, consistent,
+    cases.push_back({"hinge below its lower stop",
+                     6,
+                     {0, 1, 2, 3, 4, 5},
+                     consistent,
                      [](Scene &s, Rng &) {
                          RbdConstraintID c = jointAt(s, RbdHingeCreate);
                          setStops(RbdConstraintGetLimit(c), 0.5, 1.0);
                          return c;
                      },
                      rotateAboutAxis});
-    cases.push_back({"locked hinge", 6, {0, 1, 2, 3, 4, 5}, consistent,
+    cases.push_back({"locked hinge",
+                     6,
+                     {0, 1, 2, 3, 4, 5},
+                     consistent,
                      [](Scene &s, Rng &) {
                          RbdConstraintID c = jointAt(s, RbdHingeCreate);
                          RbdLimitSetLock(RbdConstraintGetLimit(c), 0.3, 10.0);
                          return c;
                      },
                      rotateAboutAxis});
-    cases.push_back({"prismatic", 5, {0, 1, 2, 3, 4}, anywhere,
-                     [](Scene &s, Rng &) { return jointAt(s, RbdPrismaticCreate); }, slideAlongAxis});
-    cases.push_back({"prismatic below its lower stop", 6, {0, 1, 2, 3, 4, 5}, anywhere,
+    cases.push_back({"prismatic",
+                     5,
+                     {0, 1, 2, 3, 4},
+                     anywhere,
+                     [](Scene &s, Rng &) { return jointAt(s, RbdPrismaticCreate); },
+                     slideAlongAxis});
+    cases.push_back({"prismatic below its lower stop",
+                     6,
+                     {0, 1, 2, 3, 4, 5},
+                     anywhere,
                      [](Scene &s, Rng &) {
                          RbdConstraintID c = jointAt(s, RbdPrismaticCreate);
                          setStops(RbdConstraintGetLimit(c), 0.5, 1.0);
                          return c;
                      },
                      slideAlongAxis});
-    cases.push_back({"locked prismatic", 6, {0, 1, 2, 3, 4, 5}, anywhere,
+    cases.push_back({"locked prismatic",
+                     6,
+                     {0, 1, 2, 3, 4, 5},
+                     anywhere,
                      [](Scene &s, Rng &) {
                          RbdConstraintID c = jointAt(s, RbdPrismaticCreate);
                          RbdLimitSetLock(RbdConstraintGetLimit(c), -0.2, 5.0);
@@ -138,7 +167,10 @@ std::vector<JointCase> jointCases()
         return c;
     };
     cases.push_back({"car wheel", 5, {0, 1, 2, 3}, anywhere, carWheel, steerAndRoll});
-    cases.push_back({"car wheel with soft suspension and locked steering", 5, {0, 1, 2, 3, 4}, consistent,
+    cases.push_back({"car wheel with soft suspension and locked steering",
+                     5,
+                     {0, 1, 2, 3, 4},
+                     consistent,
                      [carWheel](Scene &s, Rng &rng) {
                          RbdConstraintID c = carWheel(s, rng);
                          RbdCarWheelSetSuspension(c, 100.0, 2.0, 0.01, -1.0, 1.0, 0.1);
@@ -146,16 +178,26 @@ std::vector<JointCase> jointCases()
                          return c;
                      },
                      steerAndRoll});
-    cases.push_back({"car wheel with hinge motor", 6, {0, 1, 2, 3}, anywhere,
+    cases.push_back({"car wheel with hinge motor",
+                     6,
+                     {0, 1, 2, 3},
+                     anywhere,
                      [carWheel](Scene &s, Rng &rng) {
                          RbdConstraintID c = carWheel(s, rng);
                          RbdCarWheelSetHingeLimitedForceMotor(c, 2.0, 1.0);
                          return c;
                      },
                      steerAndRoll});
-    cases.push_back({"fixed path", 3, {0, 1, 2}, anywhere,
-                     [](Scene &s, Rng &) { return jointAt(s, RbdFixedPathCreate); }, noMotion});
-    cases.push_back({"RPRO joint", 6, {0, 1, 2, 3, 4, 5}, anywhere,
+    cases.push_back({"fixed path",
+                     3,
+                     {0, 1, 2},
+                     anywhere,
+                     [](Scene &s, Rng &) { return jointAt(s, RbdFixedPathCreate); },
+                     noMotion});
+    cases.push_back({"RPRO joint",
+                     6,
+                     {0, 1, 2, 3, 4, 5},
+                     anywhere,
                      [](Scene &s, Rng &rng) {
                          RbdConstraintID c = jointAt(s, RbdRPROJointCreate);
                          PxQuaternion q;
@@ -168,7 +210,10 @@ std::vector<JointCase> jointCases()
                          return c;
                      },
                      noMotion});
-    cases.push_back({"universal joint", 4, {0, 1, 2, 3}, anywhere,
+    cases.push_back({"universal joint",
+                     4,
+                     {0, 1, 2, 3},
+                     anywhere,
                      [](Scene &s, Rng &rng) {
                          RbdConstraintID c = jointAt(s, RbdUniversalCreate);
                          PxVector3 axis;
@@ -177,25 +222,42 @@ std::vector<JointCase> jointCases()
                          return c;
                      },
                      noMotion});
-    cases.push_back({"linear-1", 1, {0}, anywhere,
+    cases.push_back({"linear-1",
+                     1,
+                     {0},
+                     anywhere,
                      [](Scene &s, Rng &) {
                          RbdConstraintID c = jointAt(s, RbdLinear1Create);
                          RbdLinear1SetPosition(c, s.anchor[0], s.anchor[1], s.anchor[2]);
                          return c;
                      },
                      noMotion});
-    cases.push_back({"linear-2", 2, {0, 1}, anywhere,
-                     [](Scene &s, Rng &) { return jointAt(s, RbdLinear2Create); }, slideAlongAxis});
-    cases.push_back({"angular-3", 3, {0, 1, 2}, anywhere,
-                     [](Scene &s, Rng &) { return jointAt(s, RbdAngular3Create); }, noMotion});
-    cases.push_back({"angular-3 with rotation", 2, {0, 1}, anywhere,
+    cases.push_back({"linear-2",
+                     2,
+                     {0, 1},
+                     anywhere,
+                     [](Scene &s, Rng &) { return jointAt(s, RbdLinear2Create); },
+                     slideAlongAxis});
+    cases.push_back({"angular-3",
+                     3,
+                     {0, 1, 2},
+                     anywhere,
+                     [](Scene &s, Rng &) { return jointAt(s, RbdAngular3Create); },
+                     noMotion});
+    cases.push_back({"angular-3 with rotation",
+                     2,
+                     {0, 1},
+                     anywhere,
                      [](Scene &s, Rng &) {
                          RbdConstraintID c = jointAt(s, RbdAngular3Create);
                          RbdAngular3EnableRotation(c, 1);
                          return c;
                      },
                      rotateAboutAxis});
-    cases.push_back({"spring", 1, {0}, anywhere,
+    cases.push_back({"spring",
+                     1,
+                     {0},
+                     anywhere,
                      [](Scene &s, Rng &) {
                          RbdConstraintID c = jointAt(s, RbdSpringCreate);
                          PxVector3 offset = {0.3, -0.2, 0.4};
@@ -207,7 +269,10 @@ std::vector<JointCase> jointCases()
                          return c;
                      },
                      noMotion});
-    cases.push_back({"spring beyond its length limit", 1, {0}, anywhere,
+    cases.push_back({"spring beyond its length limit",
+                     1,
+                     {0},
+                     anywhere,
                      [](Scene &s, Rng &) {
                          RbdConstraintID c = jointAt(s, RbdSpringCreate);
                          PxVector3 offset = {0.3, -0.2, 0.4};
@@ -217,7 +282,10 @@ std::vector<JointCase> jointCases()
                          return c;
                      },
                      noMotion});
-    cases.push_back({"cone limit outside its cone", 1, {0}, {Poses::Random},
+    cases.push_back({"cone limit outside its cone",
+                     1,
+                     {0},
+                     {Poses::Random},
                      [](Scene &s, Rng &) {
                          RbdConstraintID c = jointAt(s, RbdConeLimitCreate);
                          RbdConeLimitSetHalfAngle(c, 0.02);
@@ -249,8 +317,7 @@ RowSample sampleRows(RbdLcsConstraints *list, RbdConstraintID c, int32_t *rows)
 }
 
 // Builds the rows at the bodies' poses moved for time dt.
-std::vector<PxReal> phiAfter(RbdLcsConstraints *list, const Scene &s, const std::vector<RbdBodyID> &moving,
-                             PxReal dt)
+std::vector<PxReal> phiAfter(RbdLcsConstraints *list, const Scene &s, const std::vector<RbdBodyID> &moving, PxReal dt)
 {
     std::vector<std::vector<PxReal>> saved;
     for (RbdBodyID body : moving) {
@@ -271,8 +338,10 @@ std::vector<PxReal> phiAfter(RbdLcsConstraints *list, const Scene &s, const std:
 
 void checkCase(const JointCase &jc, Partner partner, Poses poses, unsigned seed)
 {
-    SCOPED_TRACE(std::string(jc.name) + (partner == Partner::Body ? " to a body" :
-                                         partner == Partner::World ? " to the world" : " to a frozen body") +
+    SCOPED_TRACE(std::string(jc.name) +
+                 (partner == Partner::Body    ? " to a body"
+                  : partner == Partner::World ? " to the world"
+                                              : " to a frozen body") +
                  (poses == Poses::Random ? ", random poses" : ", consistent poses") + ", seed " +
                  std::to_string(seed));
     Rng rng(seed);
@@ -324,7 +393,8 @@ void checkCase(const JointCase &jc, Partner partner, Poses poses, unsigned seed)
     if (partner != Partner::Body) {
         // The world and a frozen body are immovable: their columns stay zero.
         for (int32_t r = 0; r < rows; ++r)
-            for (int32_t col = 6; col < RBD_JACOBIAN_COLUMNS; ++col) EXPECT_EQ(at.jacobian[r][col], 0.0) << "row " << r;
+            for (int32_t col = 6; col < RBD_JACOBIAN_COLUMNS; ++col)
+                EXPECT_EQ(at.jacobian[r][col], 0.0) << "row " << r;
     }
     RbdBclDestroyConstraintRowList(&list);
     RbdWorldDestroy(s.world);

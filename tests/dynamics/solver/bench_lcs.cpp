@@ -86,8 +86,9 @@ void BM_ContactLayer(benchmark::State &state)
     RowList rows(18 * count);
     for (int i = 0; i < count; ++i) {
         for (int k = 0; k < 4; ++k)
-            addContactRows(rows, bodies, Contact{{i, -1}, {k & 1 ? 0.45 : -0.45, -0.5, k & 2 ? 0.45 : -0.45},
-                                                 {0.0, 1.0, 0.0}, 0.5});
+            addContactRows(
+                rows, bodies,
+                Contact{{i, -1}, {k & 1 ? 0.45 : -0.45, -0.5, k & 2 ? 0.45 : -0.45}, {0.0, 1.0, 0.0}, 0.5});
         if (i % side != side - 1)
             addContactRows(rows, bodies, Contact{{i, i + 1}, {0.5, 0.0, 0.0}, {-1.0, 0.0, 0.0}, 0.3});
         if (i / side != side - 1)

@@ -52,7 +52,8 @@ TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
     InitPool(memory.data(), 256);
     EXPECT_EQ(PoolAlloc(20, "odd block"), nullptr);
     ASSERT_EQ(log.fatals.size(), 1u);
-    EXPECT_EQ(log.fatals[0], "PoolAlloc: allocating odd block of size 20. Size must be a multiple of 16 bytes (remainder = 4).\n");
+    EXPECT_EQ(log.fatals[0],
+              "PoolAlloc: allocating odd block of size 20. Size must be a multiple of 16 bytes (remainder = 4).\n");
     uintptr_t start = (reinterpret_cast<uintptr_t>(memory.data()) + 15) & ~static_cast<uintptr_t>(15);
     size_t usable = reinterpret_cast<uintptr_t>(memory.data()) + 256 - start;
     EXPECT_NE(PoolAlloc(64, "first"), nullptr);
@@ -60,7 +61,8 @@ TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
     ASSERT_EQ(log.fatals.size(), 2u);
     char expected[256];
     snprintf(expected, sizeof expected,
-             "Lcs error:Memory pool size exceeded when allocating too big of size 256\nPool ends at %08x\nIf memory were allocated, pool would end at %08x\n",
+             "Lcs error:Memory pool size exceeded when allocating too big of size 256\nPool ends at %08x\nIf memory "
+             "were allocated, pool would end at %08x\n",
              static_cast<unsigned>(usable), static_cast<unsigned>(64 + 256));
     EXPECT_EQ(log.fatals[1], expected);
     EXPECT_EQ(PoolUsed(), 64u) << "a refused block takes nothing";
@@ -99,7 +101,7 @@ struct RandomIsland {
     std::vector<PxReal> invMass;
     std::vector<PxReal> invInertia; // 9 per body, symmetric
     std::vector<int32_t> firstRow, rows, bodyOf;
-    Vec J;        // tiles
+    Vec J; // tiles
     Vec rowEps;
     ConstraintLayout layout;
 
@@ -168,7 +170,8 @@ struct RandomIsland {
                     for (int k = 0; k < 3; ++k) {
                         out[tileIndex(i, 6 * side + k)] = invMass[b] * J[tileIndex(i, 6 * side + k)];
                         PxReal s = 0.0;
-                        for (int l = 0; l < 3; ++l) s += invInertia[9 * b + 3 * k + l] * J[tileIndex(i, 6 * side + 3 + l)];
+                        for (int l = 0; l < 3; ++l)
+                            s += invInertia[9 * b + 3 * k + l] * J[tileIndex(i, 6 * side + 3 + l)];
                         out[tileIndex(i, 6 * side + 3 + k)] = s;
                     }
                 }
@@ -199,10 +202,12 @@ struct RandomIsland {
         for (int i = 0; i < n; ++i)
             for (int j = 0; j < n; ++j) {
                 PxReal s = 0.0;
-                for (int k = 0; k < dof; ++k) s += fullMinv[static_cast<size_t>(i) * dof + k] * full[static_cast<size_t>(j) * dof + k];
+                for (int k = 0; k < dof; ++k)
+                    s += fullMinv[static_cast<size_t>(i) * dof + k] * full[static_cast<size_t>(j) * dof + k];
                 A[static_cast<size_t>(i) * n + j] = s;
             }
-        for (int i = 0; i < n; ++i) A[static_cast<size_t>(i) * n + i] += i < layout.rowCount ? eps + rowEps[i] / h : 1.0;
+        for (int i = 0; i < n; ++i)
+            A[static_cast<size_t>(i) * n + i] += i < layout.rowCount ? eps + rowEps[i] / h : 1.0;
         return A;
     }
 };
@@ -212,8 +217,8 @@ LCPMatrix &formMatrix(const RandomIsland &island, int which, std::vector<unsigne
                       SparseMatrixMap **mapOut = nullptr)
 {
     int np = island.layout.paddedRowCount;
-    memory.assign(RbdSparseMatrixMapMemoryRequired(island.bodies, island.layout.rowCount) + matrixMemoryRequired(np)
-                      + lcpSystemMemoryRequired(np) + 64,
+    memory.assign(RbdSparseMatrixMapMemoryRequired(island.bodies, island.layout.rowCount) + matrixMemoryRequired(np) +
+                      lcpSystemMemoryRequired(np) + 64,
                   0);
     InitPool(memory.data(), memory.size());
     SparseMatrixMap *map = RbdSparseMatrixMapCreate(island.bodies, &island.layout);
@@ -399,7 +404,8 @@ TEST(LcsFactorisation, BlockAndVariableBandFactorsAgreeAndKeepAChainBanded)
     LCPMatrix &vb = formMatrix(island, 1, m1, 1e-6, 0.01);
     ASSERT_TRUE(vb.factorize());
     for (int i = 0; i < n; ++i)
-        for (int j = 0; j <= i; ++j) ASSERT_NEAR(vb.getElementFactor(i, j), L0[static_cast<size_t>(i) * n + j], 1e-10);
+        for (int j = 0; j <= i; ++j)
+            ASSERT_NEAR(vb.getElementFactor(i, j), L0[static_cast<size_t>(i) * n + j], 1e-10);
     vb.destroy();
 }
 
@@ -415,11 +421,13 @@ TEST(LcsFactorisation, NonPositiveDefiniteMatricesAreReportedBySchemeWithTheirMe
         if (which == 0) {
             EXPECT_FALSE(A.factorize());
             ASSERT_EQ(log.fatals.size(), 1u);
-            EXPECT_EQ(log.fatals[0], "Kelmar toolkits internals: Cholesky factorizer in vc_dstrip_Cholesky: the system matrix is not positive definite.\n");
+            EXPECT_EQ(log.fatals[0], "Kelmar toolkits internals: Cholesky factorizer in vc_dstrip_Cholesky: the "
+                                     "system matrix is not positive definite.\n");
         } else {
             EXPECT_TRUE(A.factorize()) << "vbChol goes on with epsilon as the pivot";
             ASSERT_GE(log.warnings.size(), 1u);
-            EXPECT_EQ(log.warnings[0], "Kelmar internals: Cholesky Factorizer matrix is not positive definite: check your masses and inertia tensors\n");
+            EXPECT_EQ(log.warnings[0], "Kelmar internals: Cholesky Factorizer matrix is not positive definite: check "
+                                       "your masses and inertia tensors\n");
             EXPECT_NEAR(A.getDiagInv(1), sqrt(1e-6), 1e-15);
         }
         A.destroy();
@@ -475,9 +483,12 @@ bool bruteForceLcp(const Vec &A, const Vec &q, const Vec &lo, const Vec &hi, int
         Vec x(n, 0.0);
         std::vector<int> freeRows;
         for (int i = 0; i < n; ++i) {
-            if (st[i] == 1) x[i] = lo[i];
-            else if (st[i] == 2) x[i] = hi[i];
-            else freeRows.push_back(i);
+            if (st[i] == 1)
+                x[i] = lo[i];
+            else if (st[i] == 2)
+                x[i] = hi[i];
+            else
+                freeRows.push_back(i);
         }
         int m = static_cast<int>(freeRows.size());
         Vec sub(static_cast<size_t>(m) * m), rhs(m);
@@ -495,9 +506,12 @@ bool bruteForceLcp(const Vec &A, const Vec &q, const Vec &lo, const Vec &hi, int
             for (int j = 0; j < n; ++j) w += A[i * n + j] * x[j];
             bool pinned = lo[i] == 0.0 && hi[i] == 0.0;
             if (pinned) continue;
-            if (st[i] == 0) ok = x[i] >= lo[i] - tol && x[i] <= hi[i] + tol;
-            else if (st[i] == 1) ok = w >= -tol;
-            else ok = w <= tol;
+            if (st[i] == 0)
+                ok = x[i] >= lo[i] - tol && x[i] <= hi[i] + tol;
+            else if (st[i] == 1)
+                ok = w >= -tol;
+            else
+                ok = w <= tol;
         }
         if (ok) {
             best = x;
@@ -508,7 +522,8 @@ bool bruteForceLcp(const Vec &A, const Vec &q, const Vec &lo, const Vec &hi, int
 }
 
 // A dense, symmetric positive definite matrix in factorisation `which`.
-LCPMatrix &denseMatrix(const Vec &A, int n, int which, std::vector<unsigned char> &memory, std::vector<int32_t> &start)
+LCPMatrix &denseMatrix(const Vec &A, int n, int which, std::vector<unsigned char> &memory,
+                       std::vector<int32_t> &start)
 {
     int np = (n + 3) / 4 * 4;
     memory.assign(matrixMemoryRequired(np) + lcpSystemMemoryRequired(np) + 64, 0);
@@ -554,11 +569,26 @@ struct RandomLcp {
         for (int i = 0; i < n; ++i) {
             q[i] = 2.0 * g(rng);
             switch (kind(rng)) {
-            case 0: lo[i] = -kInf; hi[i] = kInf; break;          // bilateral
-            case 1: lo[i] = 0.0; hi[i] = kInf; break;            // contact-like
-            case 2: lo[i] = -kInf; hi[i] = 0.0; break;           // one-sided from above
-            case 3: lo[i] = 0.0; hi[i] = 0.0; break;             // both zero
-            default: lo[i] = -0.5 * fabs(g(rng)); hi[i] = 0.5 * fabs(g(rng)); break; // box
+            case 0:
+                lo[i] = -kInf;
+                hi[i] = kInf;
+                break; // bilateral
+            case 1:
+                lo[i] = 0.0;
+                hi[i] = kInf;
+                break; // contact-like
+            case 2:
+                lo[i] = -kInf;
+                hi[i] = 0.0;
+                break; // one-sided from above
+            case 3:
+                lo[i] = 0.0;
+                hi[i] = 0.0;
+                break; // both zero
+            default:
+                lo[i] = -0.5 * fabs(g(rng));
+                hi[i] = 0.5 * fabs(g(rng));
+                break; // box
             }
         }
     }
@@ -602,7 +632,11 @@ TEST(LcsSolver, FrictionRowsTiedToNormalRowsFollowTheTwoPassRescaling)
         Vec mu(n, 0.0);
         std::uniform_real_distribution<PxReal> coefficient(0.1, 1.0);
         for (int i = 0; i < n; ++i) {
-            if (i % 3 == 0) { lcp.lo[i] = 0.0; lcp.hi[i] = kInf; continue; }
+            if (i % 3 == 0) {
+                lcp.lo[i] = 0.0;
+                lcp.hi[i] = kInf;
+                continue;
+            }
             ref[i] = i - i % 3;
             mu[i] = (trial % 7 == 0) ? 0.0 : coefficient(rng);
             lcp.lo[i] = lcp.hi[i] = 0.0;
@@ -612,7 +646,10 @@ TEST(LcsSolver, FrictionRowsTiedToNormalRowsFollowTheTwoPassRescaling)
         ASSERT_TRUE(bruteForceLcp(lcp.A, lcp.q, lcp.lo, lcp.hi, n, pass1));
         Vec lo2 = lcp.lo, hi2 = lcp.hi;
         for (int i = 0; i < n; ++i)
-            if (ref[i] >= 0) { hi2[i] = fabs(mu[i] * pass1[ref[i]]); lo2[i] = -hi2[i]; }
+            if (ref[i] >= 0) {
+                hi2[i] = fabs(mu[i] * pass1[ref[i]]);
+                lo2[i] = -hi2[i];
+            }
         ASSERT_TRUE(bruteForceLcp(lcp.A, lcp.q, lo2, hi2, n, pass2));
 
         std::vector<unsigned char> memory;
@@ -622,7 +659,8 @@ TEST(LcsSolver, FrictionRowsTiedToNormalRowsFollowTheTwoPassRescaling)
         std::vector<int32_t> state(n, 0);
         int frictionCount = 0;
         for (int r : ref) frictionCount += r >= 0;
-        LcpRows rows = {n, lcp.lo.data(), lcp.hi.data(), lambda.data(), state.data(), ref.data(), mu.data(), frictionCount};
+        LcpRows rows = {n,          lcp.lo.data(), lcp.hi.data(), lambda.data(), state.data(),
+                        ref.data(), mu.data(),     frictionCount};
         EXPECT_GT(solve_lcp_system(M, rows, tightParameters(), lcp.q.data(), cycle_detect_lcp_solver), 0);
         for (int i = 0; i < n; ++i) {
             EXPECT_NEAR(lambda[i], pass2[i], 1e-6) << "row " << i << " of trial " << trial;
@@ -648,11 +686,10 @@ TEST(LcsSolver, TheDescentReachesTheBruteForceSolutionFromAnyStart)
         Vec x(lcp.n);
         for (PxReal &v : x) v = trial % 3 == 0 ? 0.0 : g(rng); // far outside the box, too
         std::vector<int32_t> state(lcp.n, 0);
-        int result = descent_lcp_solver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(),
-                                        lcp.n, tightParameters());
+        int result = descent_lcp_solver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(), lcp.n,
+                                        tightParameters());
         EXPECT_GT(result, 0) << "trial " << trial;
-        for (int i = 0; i < lcp.n; ++i)
-            EXPECT_NEAR(x[i], expected[i], 1e-6) << "row " << i << " of trial " << trial;
+        for (int i = 0; i < lcp.n; ++i) EXPECT_NEAR(x[i], expected[i], 1e-6) << "row " << i << " of trial " << trial;
         M.destroy();
     }
 }
@@ -742,23 +779,23 @@ TEST(LcsSolver, ABoxLandingOnDependentContactsGetsTheLcpSolutionEvenWhereThePivo
             std::vector<int32_t> state(box.n, 0);
             int frictionCount = 2 * box.n / 3;
             BoxOnContacts rows = box;
-            LcpRows lcp = {box.n, rows.lo.data(), rows.hi.data(), lambda.data(), state.data(), rows.ref.data(),
-                           rows.mu.data(), frictionCount};
+            LcpRows lcp = {box.n,        rows.lo.data(),  rows.hi.data(), lambda.data(),
+                           state.data(), rows.ref.data(), rows.mu.data(), frictionCount};
             RbdLcsLCPSolverParameters params = lcstest::defaultParameters(0.01).lcp;
             cycle_detect_lcp_solver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(),
                                     box.n, params);
             scale_box_lcp_data(lcp);
             params.warmStart = 1;
-            if (cycle_detect_lcp_solver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(),
-                                        state.data(), box.n, params) < 0)
+            if (cycle_detect_lcp_solver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(),
+                                        box.n, params) < 0)
                 ++pivotingFailures;
 
             // The whole system: both passes, recovered where they fail.
             std::fill(lambda.begin(), lambda.end(), 0.0);
             std::fill(state.begin(), state.end(), 0);
             rows = box;
-            lcp = {box.n, rows.lo.data(), rows.hi.data(), lambda.data(), state.data(), rows.ref.data(),
-                   rows.mu.data(), frictionCount};
+            lcp = {box.n,        rows.lo.data(),  rows.hi.data(), lambda.data(),
+                   state.data(), rows.ref.data(), rows.mu.data(), frictionCount};
             EXPECT_GT(solve_lcp_system(M, lcp, params, box.q.data(), cycle_detect_lcp_solver), 0)
                 << "trial " << trial << " solver " << which;
             BoxOnContacts solved = rows; // the bounds of the second pass
@@ -799,8 +836,9 @@ TEST(LcsSolver, ARowWithoutJacobianIsFixedAtZeroByTheDegeneracyFilter)
         EXPECT_NEAR(M.getDiagInv(1), sqrt(eps), 1e-15);
         Vec x(3);
         std::vector<int32_t> state(3, 0);
-        EXPECT_GT(cycle_detect_lcp_solver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 3,
-                                          tightParameters()), 0);
+        EXPECT_GT(
+            cycle_detect_lcp_solver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 3, tightParameters()),
+            0);
         EXPECT_EQ(state[1], kLcpDegenerate);
         EXPECT_EQ(x[1], 0.0);
         // The other rows solve their own 2x2 system exactly.

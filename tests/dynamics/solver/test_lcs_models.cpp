@@ -14,9 +14,9 @@ using namespace lcstest;
 namespace {
 
 struct SpinDrift {
-    PxReal energy;      // largest |KE / KE0 - 1|
-    PxReal momentum;    // largest |L - L0| / |L0|
-    int flips;          // times the middle axis turned over (tumbling)
+    PxReal energy;   // largest |KE / KE0 - 1|
+    PxReal momentum; // largest |L - L0| / |L0|
+    int flips;       // times the middle axis turned over (tumbling)
     bool finite;
 };
 

@@ -60,13 +60,17 @@ struct ScrambledIsland {
             int x = k % nx, z = (k / nx) % nz, y = k / (nx * nz);
             int below = y > 0 ? slot[k - nx * nz] : -1;
             for (int c = 0; c < (y == 0 ? 4 : 2); ++c)
-                contacts.push_back(Contact{{slot[k], below}, {c & 1 ? 0.4 : -0.4, -0.5, c & 2 ? 0.4 : -0.4},
-                                           {0.0, 1.0, 0.0}, 0.5});
+                contacts.push_back(
+                    Contact{{slot[k], below}, {c & 1 ? 0.4 : -0.4, -0.5, c & 2 ? 0.4 : -0.4}, {0.0, 1.0, 0.0}, 0.5});
             if (x > 0 && rng() % 3 != 0)
                 contacts.push_back(Contact{{slot[k], slot[k - 1]}, {-0.5, 0.0, 0.0}, {1.0, 0.0, 0.0}, 0.4});
             if (z > 0 && rng() % 7 == 0) {
-                Joint j = {{slot[k], slot[k - nx]}, {{0.0, 0.0, -0.5}, {0.0, 0.0, 0.5}}, true, {1.0, 0.0, 0.0},
-                           {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
+                Joint j = {{slot[k], slot[k - nx]},
+                           {{0.0, 0.0, -0.5}, {0.0, 0.0, 0.5}},
+                           true,
+                           {1.0, 0.0, 0.0},
+                           {0.0, 1.0, 0.0},
+                           {0.0, 0.0, 1.0}};
                 hinges.push_back(j);
             }
         }
@@ -119,8 +123,8 @@ struct Packed {
                     int i = firstRow[c] + r;
                     for (int k = 0; k < 3; ++k) {
                         JMinv[tileIndex(i, 6 * side + k)] = bodies[b].invMass * J[tileIndex(i, 6 * side + k)];
-                        JMinv[tileIndex(i, 6 * side + 3 + k)] =
-                            bodies[b].invInertiaWorld[k][k] * J[tileIndex(i, 6 * side + 3 + k)];
+                        JMinv[tileIndex(i, 6 * side + 3 + k)] = bodies[b].invInertiaWorld[k][k] *
+                                                                J[tileIndex(i, 6 * side + 3 + k)];
                     }
                 }
             }
@@ -134,9 +138,9 @@ struct Packed {
                     int b = bodyOf[2 * c + side];
                     if (b < 0) continue;
                     for (int k = 0; k < 3; ++k)
-                        q[i] -= J[tileIndex(i, 6 * side + k)] * bodies[b].linearVelocity[k]
-                              + J[tileIndex(i, 6 * side + 3 + k)] * bodies[b].angularVelocity[k]
-                              + h * JMinv[tileIndex(i, 6 * side + k)] * bodies[b].force[k];
+                        q[i] -= J[tileIndex(i, 6 * side + k)] * bodies[b].linearVelocity[k] +
+                                J[tileIndex(i, 6 * side + 3 + k)] * bodies[b].angularVelocity[k] +
+                                h * JMinv[tileIndex(i, 6 * side + k)] * bodies[b].force[k];
                 }
             }
         lo.assign(list.lo, list.lo + n);
@@ -192,8 +196,8 @@ struct Formed {
 
     Formed(const Packed &packed, int which, bool reorder)
     {
-        memory.assign(RbdSparseMatrixMapMemoryRequired(packed.bodyCount, packed.n) + matrixMemoryRequired(packed.np)
-                          + lcpSolverMemoryRequired(packed.np) + 64,
+        memory.assign(RbdSparseMatrixMapMemoryRequired(packed.bodyCount, packed.n) + matrixMemoryRequired(packed.np) +
+                          lcpSolverMemoryRequired(packed.np) + 64,
                       0);
         InitPool(memory.data(), memory.size());
         map = RbdSparseMatrixMapCreate(packed.bodyCount, &packed.layout);
@@ -293,10 +297,13 @@ TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambl
     }
     for (int i = 0; i < 144; ++i) {
         for (int k = 0; k < 4; ++k)
-            addContactRows(layerRows, layer,
-                           Contact{{i, -1}, {k & 1 ? 0.45 : -0.45, -0.5, k & 2 ? 0.45 : -0.45}, {0.0, 1.0, 0.0}, 0.5});
-        if (i % 12 != 11) addContactRows(layerRows, layer, Contact{{i, i + 1}, {0.5, 0.0, 0.0}, {-1.0, 0.0, 0.0}, 0.3});
-        if (i / 12 != 11) addContactRows(layerRows, layer, Contact{{i, i + 12}, {0.0, 0.0, 0.5}, {0.0, 0.0, -1.0}, 0.3});
+            addContactRows(
+                layerRows, layer,
+                Contact{{i, -1}, {k & 1 ? 0.45 : -0.45, -0.5, k & 2 ? 0.45 : -0.45}, {0.0, 1.0, 0.0}, 0.5});
+        if (i % 12 != 11)
+            addContactRows(layerRows, layer, Contact{{i, i + 1}, {0.5, 0.0, 0.0}, {-1.0, 0.0, 0.0}, 0.3});
+        if (i / 12 != 11)
+            addContactRows(layerRows, layer, Contact{{i, i + 12}, {0.0, 0.0, 0.5}, {0.0, 0.0, -1.0}, 0.3});
     }
     Packed grid(layerRows, layer, 0.01);
     Formed gridPacked(grid, 0, false);
@@ -374,8 +381,14 @@ TEST(LcsOrder, ImpulsesAndFinalStatesAreTheSameWithAndWithoutReordering)
             Vec lo = packed.lo, hi = packed.hi;
             lambda[reorder].assign(n, 0.0);
             state[reorder].assign(n, 0);
-            LcpRows rows = {n, lo.data(), hi.data(), lambda[reorder].data(), state[reorder].data(),
-                            packed.frictionRef.data(), packed.mu.data(), packed.frictionCount()};
+            LcpRows rows = {n,
+                            lo.data(),
+                            hi.data(),
+                            lambda[reorder].data(),
+                            state[reorder].data(),
+                            packed.frictionRef.data(),
+                            packed.mu.data(),
+                            packed.frictionCount()};
             // The pivoting's two passes on their own: a solve it gives up on
             // would be recovered by sweeps whose order follows the factor's.
             RbdLcsLCPSolverParameters params = defaultParameters(0.01).lcp;
@@ -548,8 +561,10 @@ TEST(LcsOrder, SubproblemsSolvedDirectlyHoldTheirRowsAndAgreeWithTheRouteThrough
                     PxReal w = -packed.q[i];
                     for (int j = 0; j < np; ++j)
                         if (!(j < n && (state[j] & kLcpFixed))) w += dense[static_cast<size_t>(i) * np + j] * x[j];
-                    ASSERT_LT(fabs(w), 1e-9 * largest) << "free row " << i << ", trial " << trial << ", round " << round;
-                    ASSERT_NEAR(x[i], reference[i], 1e-7 * largest) << "row " << i << ", trial " << trial << ", round " << round;
+                    ASSERT_LT(fabs(w), 1e-9 * largest)
+                        << "free row " << i << ", trial " << trial << ", round " << round;
+                    ASSERT_NEAR(x[i], reference[i], 1e-7 * largest)
+                        << "row " << i << ", trial " << trial << ", round " << round;
                 }
             }
         }
@@ -589,8 +604,14 @@ TEST(LcsOrder, BothFactorisationsSolveAStackWithRedundantContactsAlike)
         Vec lo = packed.lo, hi = packed.hi;
         lambda[which].assign(packed.np, 0.0);
         state[which].assign(packed.np, kLcpFree);
-        LcpRows lcp{n, lo.data(), hi.data(), lambda[which].data(), state[which].data(), packed.frictionRef.data(),
-                    packed.mu.data(), packed.frictionCount()};
+        LcpRows lcp{n,
+                    lo.data(),
+                    hi.data(),
+                    lambda[which].data(),
+                    state[which].data(),
+                    packed.frictionRef.data(),
+                    packed.mu.data(),
+                    packed.frictionCount()};
         int result = solve_lcp_system(*formed.A, lcp, defaultParameters(0.01).lcp, packed.q.data(),
                                       cycle_detect_lcp_solver);
         EXPECT_GT(result, 0) << "solver " << which << " converges";

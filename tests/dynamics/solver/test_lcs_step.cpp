@@ -157,7 +157,8 @@ TEST(LcsStep, TwoJointedBodiesKeepTheirTotalMomentum)
     PxV3Set(bodies[0].linearVelocity, 0.0, 1.0, 0.0);
     PxV3Set(bodies[1].angularVelocity, 0.5, 0.0, 2.0);
     chainBodies(bodies);
-    std::vector<Joint> joints = {Joint{{0, 1}, {{0.5, 0.0, 0.0}, {-0.5, 0.0, 0.0}}, false, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}}};
+    std::vector<Joint> joints = {
+        Joint{{0, 1}, {{0.5, 0.0, 0.0}, {-0.5, 0.0, 0.0}}, false, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}}};
     RowList rows(4);
     auto momentum = [&](PxVector3 P, PxVector3 Lo) {
         PxV3Zero(P);
@@ -247,7 +248,8 @@ TEST(LcsStep, ABoxOnASteeperInclineSlidesWithKineticAcceleration)
     PxReal friction = 0.0, normal = 0.0;
     for (int c = 0; c < 4; ++c) {
         const PxReal *lambda = box.rows.list.lambda + 3 * c;
-        EXPECT_NEAR(fabs(lambda[2]), box.rows.list.hi[3 * c + 2] * h, 1e-12) << "bounds are forces again after the solve";
+        EXPECT_NEAR(fabs(lambda[2]), box.rows.list.hi[3 * c + 2] * h, 1e-12)
+            << "bounds are forces again after the solve";
         friction += fabs(lambda[1]) + fabs(lambda[2]);
         normal += lambda[0];
     }
@@ -261,7 +263,8 @@ TEST(LcsStep, TheVintageModelReportsRowForcesInsteadOfImpulses)
     for (int step = 0; step < 20; ++step) stable.step(p);
     p.stepper_model = 1;
     for (int step = 0; step < 20; ++step) vintage.step(p);
-    for (int c = 0; c < 4; ++c) EXPECT_NEAR(vintage.rows.list.lambda[3 * c], stable.rows.list.lambda[3 * c] / 0.01, 1e-6);
+    for (int c = 0; c < 4; ++c)
+        EXPECT_NEAR(vintage.rows.list.lambda[3 * c], stable.rows.list.lambda[3 * c] / 0.01, 1e-6);
 }
 
 TEST(LcsStep, RowsWithBothBoundsZeroCarryNothing)
@@ -322,7 +325,8 @@ PxReal worstChainError(PxReal h)
         EXPECT_GT(stepOnce(&rows, bodies, defaultParameters(h)), 0);
         for (int i = 0; i < rows.list.rowCount; ++i) worst = fmax(worst, fabs(rows.list.phi[i]));
     }
-    for (RbdLcsBody &b : bodies) EXPECT_LT(fabs(b.comTransform[3][2]), 1e-9) << "the hinges keep the chain in its plane";
+    for (RbdLcsBody &b : bodies)
+        EXPECT_LT(fabs(b.comTransform[3][2]), 1e-9) << "the hinges keep the chain in its plane";
     return worst;
 }
 

@@ -115,8 +115,8 @@ public:
         list.maxRows = rows_;
         list.maxConstraints = rows_;
         list.jacobian = jacobian_.data();
-        PxReal **fields[9] = {&list.phi, &list.c, &list.lo, &list.hi, &list.lambda, &list.rowEpsilon,
-                              &list.rowGamma, &list.mu, &list.bounce};
+        PxReal **fields[9] = {&list.phi,        &list.c,        &list.lo, &list.hi,    &list.lambda,
+                              &list.rowEpsilon, &list.rowGamma, &list.mu, &list.bounce};
         for (int k = 0; k < 9; ++k) *fields[k] = reals_.data() + k * n;
         list.state = ints_.data();
         list.frictionIndex = ints_.data() + n;
@@ -192,13 +192,19 @@ inline void pointRow(PxReal J[12], const PxVector3 u, const PxVector3 p, const P
         PxVector3 r, rxu;
         PxV3Sub(r, p, c0);
         PxV3Cross(rxu, r, u);
-        for (int k = 0; k < 3; ++k) { J[k] = u[k]; J[3 + k] = rxu[k]; }
+        for (int k = 0; k < 3; ++k) {
+            J[k] = u[k];
+            J[3 + k] = rxu[k];
+        }
     }
     if (c1) {
         PxVector3 r, rxu;
         PxV3Sub(r, p, c1);
         PxV3Cross(rxu, r, u);
-        for (int k = 0; k < 3; ++k) { J[6 + k] = -u[k]; J[9 + k] = -rxu[k]; }
+        for (int k = 0; k < 3; ++k) {
+            J[6 + k] = -u[k];
+            J[9 + k] = -rxu[k];
+        }
     }
 }
 
@@ -236,21 +242,25 @@ namespace lcstest {
 struct Joint {
     int body[2];
     PxVector3 anchor[2];
-    bool hinge;            // 3 spherical rows, plus 2 angular rows about axis
-    PxVector3 axis0;       // hinge axis in body 0
-    PxVector3 s1, t1;      // two directions perpendicular to the axis in body 1
+    bool hinge;       // 3 spherical rows, plus 2 angular rows about axis
+    PxVector3 axis0;  // hinge axis in body 0
+    PxVector3 s1, t1; // two directions perpendicular to the axis in body 1
 };
 
 inline void worldPoint(PxVector3 out, const std::vector<RbdLcsBody> &bodies, int b, const PxVector3 local)
 {
-    if (b < 0) PxV3Copy(out, local);
-    else PxV3MulTM(out, local, bodies[b].comTransform);
+    if (b < 0)
+        PxV3Copy(out, local);
+    else
+        PxV3MulTM(out, local, bodies[b].comTransform);
 }
 
 inline void worldDir(PxVector3 out, const std::vector<RbdLcsBody> &bodies, int b, const PxVector3 local)
 {
-    if (b < 0) PxV3Copy(out, local);
-    else PxV3MulTMDir(out, local, bodies[b].comTransform);
+    if (b < 0)
+        PxV3Copy(out, local);
+    else
+        PxV3MulTMDir(out, local, bodies[b].comTransform);
 }
 
 // Rows of the joints for the bodies' current poses; every row's Jacobian is
@@ -262,8 +272,10 @@ inline void buildJointRows(RowList &rows, const std::vector<RbdLcsBody> &bodies,
         PxVector3 p[2], r[2];
         for (int s = 0; s < 2; ++s) {
             worldPoint(p[s], bodies, j.body[s], j.anchor[s]);
-            if (j.body[s] >= 0) PxV3Sub(r[s], p[s], bodies[j.body[s]].comTransform[3]);
-            else PxV3Zero(r[s]);
+            if (j.body[s] >= 0)
+                PxV3Sub(r[s], p[s], bodies[j.body[s]].comTransform[3]);
+            else
+                PxV3Zero(r[s]);
         }
         rows.begin(j.body[0], j.body[1]);
         for (int k = 0; k < 3; ++k) {
@@ -274,7 +286,10 @@ inline void buildJointRows(RowList &rows, const std::vector<RbdLcsBody> &bodies,
                 if (j.body[s] < 0) continue;
                 PxReal sign = s == 0 ? 1.0 : -1.0;
                 PxV3Cross(rxe, r[s], e);
-                for (int m = 0; m < 3; ++m) { J[6 * s + m] = sign * e[m]; J[6 * s + 3 + m] = sign * rxe[m]; }
+                for (int m = 0; m < 3; ++m) {
+                    J[6 * s + m] = sign * e[m];
+                    J[6 * s + 3 + m] = sign * rxe[m];
+                }
             }
             rows.addRow(J, p[0][k] - p[1][k]);
         }
@@ -307,7 +322,7 @@ inline void makeHingeChain(int links, std::vector<RbdLcsBody> &bodies, std::vect
     for (int i = 0; i < links; ++i) {
         makeBody(bodies[i], 1.0, 0.01, 1.0 / 12.0, 1.0 / 12.0);
         bodies[i].comTransform[3][0] = i + 0.5;
-        Joint j = {{i, i - 1}, {{-0.5, 0.0, 0.0}, {0.5, 0.0, 0.0}}, true, {0.0, 0.0, 1.0}, {1.0, 0.0, 0.0},
+        Joint j = {{i, i - 1},     {{-0.5, 0.0, 0.0}, {0.5, 0.0, 0.0}}, true, {0.0, 0.0, 1.0}, {1.0, 0.0, 0.0},
                    {0.0, 1.0, 0.0}};
         if (i == 0) PxV3Zero(j.anchor[1]);
         joints.push_back(j);
@@ -320,8 +335,8 @@ inline void makeHingeChain(int links, std::vector<RbdLcsBody> &bodies, std::vect
 // tied to it with coefficient mu.
 struct Contact {
     int body[2];
-    PxVector3 local;       // contact point in body 0's centre-of-mass frame
-    PxVector3 normal;      // world, from body 1 towards body 0
+    PxVector3 local;  // contact point in body 0's centre-of-mass frame
+    PxVector3 normal; // world, from body 1 towards body 0
     PxReal mu;
 };
 
@@ -330,8 +345,10 @@ inline void addContactRows(RowList &rows, const std::vector<RbdLcsBody> &bodies,
     PxVector3 p, t1, t2;
     worldPoint(p, bodies, c.body[0], c.local);
     const PxReal *n = c.normal;
-    if (fabs(n[0]) > fabs(n[1])) PxV3Set(t1, n[2], 0.0, -n[0]);
-    else PxV3Set(t1, 0.0, -n[2], n[1]);
+    if (fabs(n[0]) > fabs(n[1]))
+        PxV3Set(t1, n[2], 0.0, -n[0]);
+    else
+        PxV3Set(t1, 0.0, -n[2], n[1]);
     PxV3Normalize(t1);
     PxV3Cross(t2, n, t1);
     const PxReal *c0 = bodies[c.body[0]].comTransform[3];

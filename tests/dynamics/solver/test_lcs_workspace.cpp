@@ -132,12 +132,36 @@ TEST(LcsWorkspace, AStepThatDoesNotFitStopsWithTheOverflowMessage)
 
 // Allocation table entries that count their calls.
 int gHeapCalls = 0;
-void *countingCreate(size_t size) { ++gHeapCalls; return MallocCreate(size); }
-void *countingCreateZeroed(size_t size) { ++gHeapCalls; return Calloc(size); }
-void *countingCreateAligned(size_t size, int alignment) { ++gHeapCalls; return MallocCreateAligned(size, alignment); }
-void countingDestroy(void *p) { ++gHeapCalls; MallocDestroy(p); }
-void countingDestroyAligned(void *p) { ++gHeapCalls; MallocDestroyAligned(p); }
-void *countingResize(void *p, size_t size) { ++gHeapCalls; return MallocResize(p, size); }
+void *countingCreate(size_t size)
+{
+    ++gHeapCalls;
+    return MallocCreate(size);
+}
+void *countingCreateZeroed(size_t size)
+{
+    ++gHeapCalls;
+    return Calloc(size);
+}
+void *countingCreateAligned(size_t size, int alignment)
+{
+    ++gHeapCalls;
+    return MallocCreateAligned(size, alignment);
+}
+void countingDestroy(void *p)
+{
+    ++gHeapCalls;
+    MallocDestroy(p);
+}
+void countingDestroyAligned(void *p)
+{
+    ++gHeapCalls;
+    MallocDestroyAligned(p);
+}
+void *countingResize(void *p, size_t size)
+{
+    ++gHeapCalls;
+    return MallocResize(p, size);
+}
 
 TEST(LcsWorkspace, ASolveTakesNothingFromTheAllocationTable)
 {
@@ -159,7 +183,7 @@ TEST(LcsWorkspace, ASolveTakesNothingFromTheAllocationTable)
     p.workspace = ws.memory();
     p.workspaceSize = ws.size();
     PxMemoryAPIType saved = PxMemoryAPI;
-    PxMemoryAPI = PxMemoryAPIType{countingCreate, countingCreateZeroed, countingCreateAligned,
+    PxMemoryAPI = PxMemoryAPIType{countingCreate,  countingCreateZeroed,   countingCreateAligned,
                                   countingDestroy, countingDestroyAligned, countingResize};
     gHeapCalls = 0;
     for (int model = 0; model < RBD_LCS_STEPPER_COUNT; ++model) {

@@ -299,10 +299,22 @@ public:
     {
         count() = 0;
         original() = saved_;
-        PxMemoryAPI.create = [](size_t n) { ++count(); return original().create(n); };
-        PxMemoryAPI.createZeroed = [](size_t n) { ++count(); return original().createZeroed(n); };
-        PxMemoryAPI.createAligned = [](size_t n, int a) { ++count(); return original().createAligned(n, a); };
-        PxMemoryAPI.resize = [](void *p, size_t n) { ++count(); return original().resize(p, n); };
+        PxMemoryAPI.create = [](size_t n) {
+            ++count();
+            return original().create(n);
+        };
+        PxMemoryAPI.createZeroed = [](size_t n) {
+            ++count();
+            return original().createZeroed(n);
+        };
+        PxMemoryAPI.createAligned = [](size_t n, int a) {
+            ++count();
+            return original().createAligned(n, a);
+        };
+        PxMemoryAPI.resize = [](void *p, size_t n) {
+            ++count();
+            return original().resize(p, n);
+        };
     }
     ~AllocationCounter() { PxMemoryAPI = saved_; }
     static int &count()

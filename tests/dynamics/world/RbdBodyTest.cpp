@@ -11,8 +11,14 @@ using namespace rbdtest;
 namespace {
 
 std::vector<std::pair<char, RbdBodyID>> events;
-void onEnabled(RbdBodyID body) { events.push_back({'+', body}); }
-void onDisabled(RbdBodyID body) { events.push_back({'-', body}); }
+void onEnabled(RbdBodyID body)
+{
+    events.push_back({'+', body});
+}
+void onDisabled(RbdBodyID body)
+{
+    events.push_back({'-', body});
+}
 
 } // namespace
 

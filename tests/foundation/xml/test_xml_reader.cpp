@@ -33,7 +33,10 @@ struct Scene {
     std::vector<int> depths;
 };
 
-Scene *SceneOf(PxXMLElement *element) { return static_cast<Scene *>(PxXMLInputGetUserData(element->input)); }
+Scene *SceneOf(PxXMLElement *element)
+{
+    return static_cast<Scene *>(PxXMLInputGetUserData(element->input));
+}
 
 int HandleBody(PxXMLElement *element)
 {
@@ -60,15 +63,19 @@ int HandleSkipped(PxXMLElement *element)
     return PX_XML_SKIP_ELEMENT;
 }
 
-PxXMLHandler bodiesTable[] = {PX_XML_ELEMENT("BODY", HandleBody), PX_XML_ELEMENT("LATER", HandleSkipped),
-                              PX_XML_END};
+PxXMLHandler bodiesTable[] = {PX_XML_ELEMENT("BODY", HandleBody), PX_XML_ELEMENT("LATER", HandleSkipped), PX_XML_END};
 
-int HandleBodies(PxXMLElement *element) { return PxXMLElementProcess(element, bodiesTable, nullptr); }
+int HandleBodies(PxXMLElement *element)
+{
+    return PxXMLElementProcess(element, bodiesTable, nullptr);
+}
 
-PxXMLHandler pxTable[] = {PX_XML_ELEMENT("BODIES", HandleBodies), PX_XML_ELEMENT("JOINTS", HandleBodies),
-                          PX_XML_END};
+PxXMLHandler pxTable[] = {PX_XML_ELEMENT("BODIES", HandleBodies), PX_XML_ELEMENT("JOINTS", HandleBodies), PX_XML_END};
 
-int HandlePx(PxXMLElement *element) { return PxXMLElementProcess(element, pxTable, nullptr); }
+int HandlePx(PxXMLElement *element)
+{
+    return PxXMLElementProcess(element, pxTable, nullptr);
+}
 
 PxXMLHandler rootTable[] = {PX_XML_ELEMENT("PX", HandlePx), PX_XML_END};
 
@@ -135,7 +142,7 @@ std::vector<std::string> DescribeAll(const XmlDoc &doc)
     return all;
 }
 
-}  // namespace
+} // namespace
 
 TEST(XmlReader, HandlerTablesFillStructureFieldsAndCallElementFunctions)
 {
@@ -225,7 +232,7 @@ TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
         const char *text;
         int result;
         std::vector<std::string> messages;
-        int values;  // <V> values parsed
+        int values; // <V> values parsed
     };
     const Case cases[] = {
         // A '>' in element text; the read value is dropped, the rest goes on.
@@ -242,22 +249,20 @@ TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
         // The value's element is opened again: the second one is read too.
         {"<PX><V>1<V>2</V></PX>", PX_XML_OK, {"2/1 1:12 closing tag V does not match opening tag V\n"}, 2},
         // The parent closes right after the value.
-        {"<PX><V>1</PX><PX><V>3</V></PX>", PX_XML_OK,
-         {"2/1 1:14 closing tag /PX does not match opening tag V\n"}, 2},
+        {"<PX><V>1</PX><PX><V>3</V></PX>", PX_XML_OK, {"2/1 1:14 closing tag /PX does not match opening tag V\n"}, 2},
         // End of file inside a tag, a comment and an element.
-        {"<PX><V>1</V", PX_XML_END_OF_FILE,
-         {"2/1 1:12 found EOF inside tag\n"},
-         1},
-        {"<PX>\n<!-- never closed\n", PX_XML_END_OF_FILE,
-         {"2/1 3:1 found EOF in comment\n"}, 0},
+        {"<PX><V>1</V", PX_XML_END_OF_FILE, {"2/1 1:12 found EOF inside tag\n"}, 1},
+        {"<PX>\n<!-- never closed\n", PX_XML_END_OF_FILE, {"2/1 3:1 found EOF in comment\n"}, 0},
         {"<PX>\n<V>1</V>\n", PX_XML_END_OF_FILE, {"2/3 3:1 found EOF, missing closing tag </PX>\n"}, 1},
         // A '<' inside a tag: the '>' was forgotten.
-        {"<PX>\n<V 1\n<V>2</V></PX>", PX_XML_STRUCTURE_ERROR,
+        {"<PX>\n<V 1\n<V>2</V></PX>",
+         PX_XML_STRUCTURE_ERROR,
          {"2/1 3:1 unexpected '<' inside tag\n", "1/5 3:4 unknown tag 'V'\n",
           "2/1 3:14 unexpected closing tag, found PX\n"},
          0},
         // A tag without a name.
-        {"<PX>< V>2</V></PX>", PX_XML_STRUCTURE_ERROR,
+        {"<PX>< V>2</V></PX>",
+         PX_XML_STRUCTURE_ERROR,
          {"2/1 1:9 missing tag name in < V>\n", "2/1 1:14 closing tag V doesn't match opening tag PX\n",
           "2/1 1:19 unexpected closing tag, found PX\n"},
          0},
@@ -329,7 +334,7 @@ int HandleNested(PxXMLElement *element)
     return PxXMLElementProcess(element, nestedTable, nullptr);
 }
 
-}  // namespace
+} // namespace
 
 TEST(XmlReader, NestingDeeperThanTheLimitIsSkippedWhole)
 {
@@ -369,7 +374,7 @@ int ConsumeAndFail(PxXMLElement *element)
     return PX_XML_BAD_VALUE;
 }
 
-}  // namespace
+} // namespace
 
 TEST(XmlReader, ElementCodesAreRecordedAndPostFunctionsRunOnlyAfterGoodValues)
 {
@@ -429,7 +434,7 @@ TEST(XmlReader, HandlerEntriesAreFoundByNameUntilTheFirstNamelessEntry)
 TEST(XmlReader, LinesAndColumnsStayRightAcrossBufferRefills)
 {
     std::string text = "<PX>\n";
-    for (int i = 0; i < 700; ++i) text += "<V>" + std::to_string(i) + "</V>\n";  // well past 4096 bytes
+    for (int i = 0; i < 700; ++i) text += "<V>" + std::to_string(i) + "</V>\n"; // well past 4096 bytes
     text += "  <V>7>8</V>\n</PX>\n";
     XmlDoc doc(text);
     Values values{};
@@ -477,7 +482,7 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
     EXPECT_EQ(PxXMLInputSetVariable(input, "seven", " 0x1A "), 1);
     EXPECT_EQ(PxXMLInputSetVariable(input, "word", "yes"), 1);
     EXPECT_EQ(PxXMLInputSetVariable(input, "arm_len", "4"), 1);
-    EXPECT_EQ(PxXMLInputSetVariable(input, "arm_len", "1"), 1);  // replaces
+    EXPECT_EQ(PxXMLInputSetVariable(input, "arm_len", "1"), 1); // replaces
     EXPECT_EQ(PxXMLInputSetVariable(input, "2bad", "1"), 0);
     EXPECT_EQ(PxXMLInputSetVariable(input, "bad-name", "1"), 0);
     EXPECT_EQ(PxXMLInputSetVariable(input, "", "1"), 0);
@@ -509,7 +514,8 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
     // The x of 0x10 is part of a number, not the variable x.
     EXPECT_EQ(out.h, 16);
     EXPECT_STREQ(out.s, "x_pos 0 1 0 0 yes !unknown");
-    EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"1/0 1:88 variable value word = yes cannot be inverted\n"}));
+    EXPECT_EQ(DescribeAll(doc),
+              (std::vector<std::string>{"1/0 1:88 variable value word = yes cannot be inverted\n"}));
 }
 
 TEST(XmlReader, SubstitutionThatOutgrowsTheTextBufferIsRefused)
@@ -666,7 +672,7 @@ int ReadVariable(PxXMLElement *element)
     return PxXMLElementProcess(element, nullptr, nullptr);
 }
 
-}  // namespace
+} // namespace
 
 TEST(XmlReader, ElementFunctionsReadingTheirOwnTextGetNoneFromAnEmptyElement)
 {

@@ -75,6 +75,6 @@ private:
     std::vector<XmlMessage> messages_;
 };
 
-}  // namespace pxtest
+} // namespace pxtest
 
 #endif

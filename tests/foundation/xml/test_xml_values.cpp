@@ -51,8 +51,8 @@ template <typename T>
     Result r;
     const T value = ParseOne<T>(parser, text, initial, &r);
     if (value == initial && r.code == PX_XML_BAD_VALUE && r.messages == message) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "'" << text << "': stored " << value << ", code " << r.code
-                                         << ", messages '" << r.messages << "'";
+    return ::testing::AssertionFailure()
+           << "'" << text << "': stored " << value << ", code " << r.code << ", messages '" << r.messages << "'";
 }
 
 int ColorNamed(const char *name, float rgba[4])
@@ -76,7 +76,7 @@ private:
 
 const double kQuarterTurn = 1.5707963267948966;
 
-}  // namespace
+} // namespace
 
 TEST(XmlValues, IntegersFollowCBaseRulesAndRefuseGarbageAndOverflow)
 {
@@ -90,7 +90,7 @@ TEST(XmlValues, IntegersFollowCBaseRulesAndRefuseGarbageAndOverflow)
     EXPECT_EQ(ParseOne<int>(PxXMLParseInt, "-2147483648", 0), -2147483647 - 1);
     EXPECT_TRUE(Refused<int>(PxXMLParseInt, "2147483648", 5, "expected int, found 2147483648\n"));
     EXPECT_TRUE(Refused<int>(PxXMLParseInt, "12abc", 5, "found garbage after data\n"));
-    EXPECT_TRUE(Refused<int>(PxXMLParseInt, "08", 5, "found garbage after data\n"));  // 8 is no octal digit
+    EXPECT_TRUE(Refused<int>(PxXMLParseInt, "08", 5, "found garbage after data\n")); // 8 is no octal digit
     EXPECT_TRUE(Refused<int>(PxXMLParseInt, " abc ", 5, "expected int, found abc\n"));
     EXPECT_TRUE(Refused<int>(PxXMLParseInt, "", 5, "expected int, found \n"));
 
@@ -149,7 +149,8 @@ TEST(XmlValues, RealsTakeBlanksDegreesAndRefuseUnitsAndNonFiniteValues)
     EXPECT_TRUE(Refused<double>(PxXMLParseDouble, "one", 7.0, "Expected double, found one\n"));
     EXPECT_TRUE(Refused<float>(PxXMLParseFloat, "one", 7.0f, "Expected float, found one\n"));
     for (const char *text : {"1e999", "nan", "-inf", "infinity"})
-        EXPECT_TRUE(Refused<PxReal>(PxXMLParsePxReal, text, 7.0, std::string("Expected PxReal, found ") + text + "\n"));
+        EXPECT_TRUE(
+            Refused<PxReal>(PxXMLParsePxReal, text, 7.0, std::string("Expected PxReal, found ") + text + "\n"));
     EXPECT_TRUE(Refused<float>(PxXMLParseFloat, "1e39", 7.0f, "Expected float, found 1e39\n"));
 }
 
@@ -245,7 +246,7 @@ TEST(XmlValues, ColoursAreNamesWithOptionalAlphaOrThreeToFourNumbersInRange)
     };
     expectColor("red", 4, 1, 0, 0, 1);
     expectColor(" light blue , 0.25", 4, 0.5f, 0, 1, 0.25f);
-    expectColor("red, 0.25", 3, 1, 0, 0, 1);  // no alpha read with a count of 3
+    expectColor("red, 0.25", 3, 1, 0, 0, 1); // no alpha read with a count of 3
     expectColor("0.25 0.5 0.75", 4, 0.25f, 0.5f, 0.75f, 1);
     expectColor("0.25, 0.5, 0.75, 0.5", 4, 0.25f, 0.5f, 0.75f, 0.5f);
     expectColor("0.25 0.5 0.75 0.5", 3, 0.25f, 0.5f, 0.75f, 1);
@@ -260,7 +261,8 @@ TEST(XmlValues, ColoursAreNamesWithOptionalAlphaOrThreeToFourNumbersInRange)
     float out[4] = {9, 9, 9, 9};
     r = Parse(PxXMLParseColor, "1.5 0 -0.5", out, 4);
     EXPECT_EQ(r.code, PX_XML_BAD_VALUE);
-    EXPECT_EQ(r.messages, "invalid color value 1.500000 (only [0..1])\ninvalid color value -0.500000 (only [0..1])\n");
+    EXPECT_EQ(r.messages,
+              "invalid color value 1.500000 (only [0..1])\ninvalid color value -0.500000 (only [0..1])\n");
     EXPECT_EQ(out[0], -1.0f);
     EXPECT_EQ(out[1], 0.0f);
     EXPECT_EQ(out[2], -1.0f);
@@ -270,10 +272,9 @@ TEST(XmlValues, ColoursAreNamesWithOptionalAlphaOrThreeToFourNumbersInRange)
 TEST(XmlValues, ParsersWithNowhereToStoreReportItAndLeaveTheReaderInStep)
 {
     using Parser = PxXMLValueParser;
-    const Parser parsers[] = {PxXMLParseString,      PxXMLParseStringArray, PxXMLParseInt,
-                              PxXMLParseUInt,        PxXMLParseIntArray,    PxXMLParseUIntArray,
-                              PxXMLParsePxReal,      PxXMLParseDouble,      PxXMLParseFloat,
-                              PxXMLParsePxRealArray, PxXMLParseDoubleArray, PxXMLParseFloatArray,
+    const Parser parsers[] = {PxXMLParseString,   PxXMLParseStringArray, PxXMLParseInt,         PxXMLParseUInt,
+                              PxXMLParseIntArray, PxXMLParseUIntArray,   PxXMLParsePxReal,      PxXMLParseDouble,
+                              PxXMLParseFloat,    PxXMLParsePxRealArray, PxXMLParseDoubleArray, PxXMLParseFloatArray,
                               PxXMLParseColor};
     for (Parser parser : parsers) {
         Result r = Parse(parser, "1", nullptr, 4, 4);

@@ -67,7 +67,7 @@ private:
     int top_;
 };
 
-}  // namespace
+} // namespace
 
 TEST(XmlWriter, AValueIsOneWholeLineAtItsIndentPlusOneAndLeavesTheIndent)
 {
@@ -167,7 +167,10 @@ struct Loaded {
     char version[8];
 };
 
-Loaded *LoadedOf(PxXMLElement *element) { return static_cast<Loaded *>(PxXMLInputGetUserData(element->input)); }
+Loaded *LoadedOf(PxXMLElement *element)
+{
+    return static_cast<Loaded *>(PxXMLInputGetUserData(element->input));
+}
 
 int ReadBody(PxXMLElement *element)
 {
@@ -216,7 +219,7 @@ void WriteBody(const Body &b, PxStream *s)
     PxXMLWriteEndTag("BODY", s);
 }
 
-}  // namespace
+} // namespace
 
 TEST(XmlWriter, RandomBodiesWrittenAndReadBackAreBitForBitTheSame)
 {
