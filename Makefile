@@ -1,26 +1,34 @@
-# The two everyday commands. `make test` sets up what is missing, builds and
-# runs the whole suite, then does the same again under AddressSanitizer and
-# UndefinedBehaviorSanitizer in a build folder of its own.
+# The two everyday commands. `make test` sets up what is missing, checks the
+# formatting, builds and runs the whole suite with warnings as errors, then
+# does the same again under AddressSanitizer and UndefinedBehaviorSanitizer
+# in a build folder of its own, and prints how long it all took.
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: test test-plain test-asan deps
+.PHONY: test test-plain test-asan deps format format-check
 
 deps:
 	tools/setup-deps.sh
 
-test: deps
-	$(MAKE) test-plain
-	$(MAKE) test-asan
+test:
+	@start=$$(date +%s); \
+	$(MAKE) --no-print-directory deps && \
+	$(MAKE) --no-print-directory format-check && \
+	$(MAKE) --no-print-directory test-plain && \
+	$(MAKE) --no-print-directory test-asan; \
+	rc=$$?; t=$$(( $$(date +%s) - start )); \
+	if [ $$rc -eq 0 ]; then verdict="passed in"; else verdict="FAILED after"; fi; \
+	echo "make test: $$verdict $$((t / 60)) min $$((t % 60)) s"; \
+	exit $$rc
 
 test-plain:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELMAR_WERROR=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-asan:
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" "-DCMAKE_C_FLAGS_DEBUG=-g -O1" -DKELMAR_SANITIZE=ON -DKELMAR_BENCH=OFF
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" "-DCMAKE_C_FLAGS_DEBUG=-g -O1" -DKELMAR_SANITIZE=ON -DKELMAR_BENCH=OFF -DKELMAR_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
@@ -57,3 +65,27 @@ bench-peers: deps
 	cmake --build $(BENCH_BUILD) --target bench_scenes -j $(JOBS)
 	REPS=$(BENCH_REPS) TIMEOUT=$(BENCH_TIMEOUT) JOBS=$(JOBS) \
 	  bench/bench-peers.sh $(BENCH_BUILD)/bench/bench_scenes $(PEERS) $(PEERS_BUILD)
+
+# `make format` formats every C and C++ source of the project in place with
+# the root .clang-format; `make format-check` lists the files that are not
+# formatted and fails if there is any (`make test` runs it first).
+CLANG_FORMAT ?= clang-format
+FORMAT_DIRS := foundation dynamics collision bridge fileformat kelmar grasp graphics host python \
+               tools bench tests include examples
+FORMAT_FILES = $(shell find $(wildcard $(FORMAT_DIRS)) -type f \( -name '*.c' -o -name '*.cc' \
+                 -o -name '*.cpp' -o -name '*.h' -o -name '*.hpp' \) | LC_ALL=C sort)
+
+format:
+	@$(CLANG_FORMAT) -i $(FORMAT_FILES)
+	@echo "format: $(words $(FORMAT_FILES)) files formatted"
+
+format-check:
+	@bad=$$(for f in $(FORMAT_FILES); do \
+	  $(CLANG_FORMAT) --dry-run --Werror "$$f" >/dev/null 2>&1 || echo "$$f"; \
+	done); \
+	if [ -n "$$bad" ]; then \
+	  echo "format-check: these files are not formatted (run make format):"; \
+	  echo "$$bad" | sed 's/^/  /'; \
+	  exit 1; \
+	fi; \
+	echo "format-check: $(words $(FORMAT_FILES)) files formatted"

@@ -255,6 +255,6 @@ void BM_MeshMesh(benchmark::State &state)
 }
 BENCHMARK(BM_MeshMesh)->Arg(0)->Arg(1)->Arg(2);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

@@ -19,7 +19,10 @@ PxReal gNormal[3] = {0, 0, 1};
 CdxUserTriangle gTriangles[2] = {{{gCorners[0], gCorners[1], gCorners[2]}, gNormal},
                                  {{gCorners[0], gCorners[2], gCorners[3]}, gNormal}};
 
-int FloorCallback(CdxModelPair *, const PxVector3, PxReal) { return 2; }
+int FloorCallback(CdxModelPair *, const PxVector3, PxReal)
+{
+    return 2;
+}
 
 CdxGeometryID Create(Shape shape)
 {
@@ -41,7 +44,7 @@ CdxGeometryID Create(Shape shape)
 // A rotation about a fixed skew axis by angle, at height z.
 void Tilted(PxMatrix4 tm, double angle, double z)
 {
-    const double k[3] = {0.48, 0.6, 0.64};  // unit
+    const double k[3] = {0.48, 0.6, 0.64}; // unit
     double c = std::cos(angle), s = std::sin(angle);
     for (int i = 0; i < 3; ++i) {
         double e[3] = {0, 0, 0};
@@ -108,8 +111,11 @@ void RunPair(benchmark::State &state, Shape first, Shape second)
     CdxTerm();
 }
 
-#define PAIR(name, a, b)                                                         \
-    void name(benchmark::State &state) { RunPair(state, a, b); }                 \
+#define PAIR(name, a, b)                                                                                             \
+    void name(benchmark::State &state)                                                                               \
+    {                                                                                                                \
+        RunPair(state, a, b);                                                                                        \
+    }                                                                                                                \
     BENCHMARK(name)->Arg(1)->Arg(0)
 
 PAIR(SphereSphere, Sphere, Sphere);
@@ -130,6 +136,6 @@ PAIR(SphereTriangleList, Sphere, List);
 PAIR(BoxTriangleList, Box, List);
 PAIR(CylinderTriangleList, Cylinder, List);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

@@ -79,7 +79,8 @@ const ksim::SceneInfo *benchmarkScene(int number)
 void usage(const char *program)
 {
     fprintf(stderr,
-            "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver bkchol|vbchol] [--tolerance T]\n"
+            "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver bkchol|vbchol] "
+            "[--tolerance T]\n"
             "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
             "  --solver: the factorisation under the LCP solver (default bkchol, the world's default);\n"
             "  --tolerance: the LCP solver's tolerance (default the world's, 0.001)\n",
@@ -201,8 +202,8 @@ void runScene(int number, const Settings &s)
     for (int rep = 0; rep < s.reps && why.empty(); ++rep) {
         const Shared r = runOnce(*info, s, why);
         const double us = r.stepsDone ? 1e6 * r.seconds / r.stepsDone : 0.0;
-        fprintf(stderr, "# %s %s S%d rep %d: %d steps, %.1f us/step%s%s\n", engine.c_str(), solverName(s).c_str(), number, rep + 1,
-                r.stepsDone, us, why.empty() ? "" : "  ", why.c_str());
+        fprintf(stderr, "# %s %s S%d rep %d: %d steps, %.1f us/step%s%s\n", engine.c_str(), solverName(s).c_str(),
+                number, rep + 1, r.stepsDone, us, why.empty() ? "" : "  ", why.c_str());
         if (!why.empty()) {
             char more[96];
             snprintf(more, sizeof more, " (%f us/step over completed steps)", us);
@@ -227,8 +228,9 @@ void runScene(int number, const Settings &s)
             snprintf(b, sizeof b, "%s%.1f", k ? "," : "", perStep[k]);
             reps += b;
         }
-        printf("%-10s %-10s S%d  steps/s=%9.1f  us/step=%10.1f  [reps %s]  %s%s\n", engine.c_str(), solverName(s).c_str(), number,
-               1e6 / median, median, reps.c_str(), figures.c_str(), differ ? "  (metrics differ between reps!)" : "");
+        printf("%-10s %-10s S%d  steps/s=%9.1f  us/step=%10.1f  [reps %s]  %s%s\n", engine.c_str(),
+               solverName(s).c_str(), number, 1e6 / median, median, reps.c_str(), figures.c_str(),
+               differ ? "  (metrics differ between reps!)" : "");
     }
     fflush(stdout);
 }
@@ -239,11 +241,12 @@ void header(const Settings &s)
     std::unique_ptr<ksim::Scene> probe = ksim::buildStack();
     RbdWorldID world = probe->world();
     fprintf(stderr,
-            "# kelmar | universe step, pivoting LCP solver on the %s, tolerance %g | epsilon=%g gamma=%g | friction: 2 directions, "
+            "# kelmar | universe step, pivoting LCP solver on the %s, tolerance %g | epsilon=%g gamma=%g | friction: "
+            "2 directions, "
             "proportional, mu=0.5 | dt=%g s, %d steps, reps=%d, timeout=%.0f s | sleep=%s\n",
             RbdLcsLinearSolverDescription(s.linearSolver),
-            s.tolerance > 0.0 ? s.tolerance : RbdWorldLCPGetTolerance(world), RbdWorldGetEpsilon(world), RbdWorldGetGamma(world),
-            ksim::kBenchStep, s.steps, s.reps, s.timeout, s.sleep ? "on" : "off");
+            s.tolerance > 0.0 ? s.tolerance : RbdWorldLCPGetTolerance(world), RbdWorldGetEpsilon(world),
+            RbdWorldGetGamma(world), ksim::kBenchStep, s.steps, s.reps, s.timeout, s.sleep ? "on" : "off");
 }
 
 } // namespace

@@ -44,12 +44,12 @@ void RegisterInitialResponses(SbxBridge *bridge)
 {
     SbxBridgeRegisterResponse(bridge, SbxBodyResponseID, SbxBodyResponseID, SbxResponseStart_Body_Body,
                               SbxResponse_Body_Body, SbxResponseEnd_Body_Body, nullptr, nullptr);
-    SbxBridgeRegisterResponse(bridge, SbxSensorResponseID, SbxBodyResponseID, SbxResponseStart_Sensor_Body,
+    SbxBridgeRegisterResponse(bridge, SbxSensorResponseID, SbxBodyResponseID, SbxResponseStart_Sensor_Body, nullptr,
+                              nullptr, nullptr, nullptr);
+    SbxBridgeRegisterResponse(bridge, SbxSensorResponseID, SbxSensorResponseID, SbxResponseStart_Sensor_Sensor,
                               nullptr, nullptr, nullptr, nullptr);
-    SbxBridgeRegisterResponse(bridge, SbxSensorResponseID, SbxSensorResponseID,
-                              SbxResponseStart_Sensor_Sensor, nullptr, nullptr, nullptr, nullptr);
-    SbxBridgeRegisterResponse(bridge, SbxSensorResponseID, SbxPSResponseID, SbxResponseStart_Sensor_PS,
-                              nullptr, nullptr, nullptr, nullptr);
+    SbxBridgeRegisterResponse(bridge, SbxSensorResponseID, SbxPSResponseID, SbxResponseStart_Sensor_PS, nullptr,
+                              nullptr, nullptr, nullptr);
 }
 
 void DestroyResponseTable(SbxBridge *bridge)
@@ -74,8 +74,7 @@ extern "C" {
 SbxBridgeID SbxBridgeCreate(int materialCount)
 {
     if (materialCount < 1) {
-        PxWarning(SBX_MESSAGE_LEVEL, "SbxBridgeCreate: the material count must be at least 1 (%d).\n",
-                  materialCount);
+        PxWarning(SBX_MESSAGE_LEVEL, "SbxBridgeCreate: the material count must be at least 1 (%d).\n", materialCount);
         return nullptr;
     }
     SbxBridge *bridge = static_cast<SbxBridge *>(PxMemoryAPI.createZeroed(sizeof(SbxBridge)));
@@ -108,8 +107,7 @@ int SbxBridgeSetModelPairBufferSize(SbxBridgeID bridge, int size)
     // Goodbye and hello pairs share the lower half, staying and frozen pairs
     // the upper one: each half needs room for one pair to make progress.
     if (size < 2) {
-        PxWarning(SBX_MESSAGE_LEVEL, "SbxBridgeSetModelPairBufferSize: the size must be at least 2 (%d).\n",
-                  size);
+        PxWarning(SBX_MESSAGE_LEVEL, "SbxBridgeSetModelPairBufferSize: the size must be at least 2 (%d).\n", size);
         return 0;
     }
     CdxModelPairContainer *pairs = CdxModelPairContainerCreate(size);
@@ -133,12 +131,11 @@ int SbxBridgeSetContactBufferSize(SbxBridgeID bridge, int size)
 {
     if (!SbxCheckBridge(bridge, "SbxBridgeSetContactBufferSize")) return 0;
     if (size < 1) {
-        PxWarning(SBX_MESSAGE_LEVEL, "SbxBridgeSetContactBufferSize: the size must be at least 1 (%d).\n",
-                  size);
+        PxWarning(SBX_MESSAGE_LEVEL, "SbxBridgeSetContactBufferSize: the size must be at least 1 (%d).\n", size);
         return 0;
     }
-    CdxContact *contacts =
-        static_cast<CdxContact *>(PxMemoryAPI.create(sizeof(CdxContact) * static_cast<size_t>(size)));
+    CdxContact *contacts = static_cast<CdxContact *>(
+        PxMemoryAPI.create(sizeof(CdxContact) * static_cast<size_t>(size)));
     if (!contacts) return 0;
     PxMemoryAPI.destroy(bridge->contacts);
     bridge->contacts = contacts;

@@ -14,8 +14,7 @@ bool ValidMaterial(const SbxBridge *bridge, int m)
 // The pair of two ids inside the table, else null.
 SbxMaterialPair *ExistingPair(SbxBridge *bridge, int m1, int m2, const char *function)
 {
-    if (!SbxCheckBridge(bridge, function) || !ValidMaterial(bridge, m1) || !ValidMaterial(bridge, m2))
-        return nullptr;
+    if (!SbxCheckBridge(bridge, function) || !ValidMaterial(bridge, m1) || !ValidMaterial(bridge, m2)) return nullptr;
     return &bridge->materialPairs[SbxPairIndex(m1, m2, bridge->materialCount)];
 }
 

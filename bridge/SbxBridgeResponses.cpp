@@ -32,8 +32,8 @@ bool GrowResponseTable(SbxBridge *bridge)
 {
     const int oldSize = bridge->responseTableSize;
     const int newSize = oldSize + 1;
-    SbxResponse **fresh =
-        static_cast<SbxResponse **>(PxMemoryAPI.createZeroed(sizeof(SbxResponse *) * static_cast<size_t>(newSize)));
+    SbxResponse **fresh = static_cast<SbxResponse **>(
+        PxMemoryAPI.createZeroed(sizeof(SbxResponse *) * static_cast<size_t>(newSize)));
     if (!fresh) return false;
     for (int other = 0; other < newSize; ++other) {
         fresh[other] = SbxResponseEntryCreate();
@@ -114,8 +114,7 @@ int SbxBridgeGetNewResponseIDFromTemplateID(SbxBridgeID bridge, int templateID)
     if (!SbxCheckBridge(bridge, "SbxBridgeGetNewResponseIDFromTemplateID")) return -1;
     if (templateID < 0 || templateID >= bridge->responseIdsUsed) {
         PxWarning(SBX_MESSAGE_LEVEL,
-                  "SbxBridgeGetNewResponseIDFromTemplateID: template id %d has not been handed out.\n",
-                  templateID);
+                  "SbxBridgeGetNewResponseIDFromTemplateID: template id %d has not been handed out.\n", templateID);
         return -1;
     }
     const int id = SbxBridgeGetNewResponseID(bridge);
@@ -131,9 +130,8 @@ int SbxBridgeGetNewResponseIDFromTemplateID(SbxBridgeID bridge, int templateID)
     return id;
 }
 
-int SbxBridgeRegisterResponse(SbxBridgeID bridge, int id1, int id2, SbxResponseStartFn start,
-                              SbxResponseFn response, SbxResponseEndFn end, const CdxRequest *request,
-                              void *user)
+int SbxBridgeRegisterResponse(SbxBridgeID bridge, int id1, int id2, SbxResponseStartFn start, SbxResponseFn response,
+                              SbxResponseEndFn end, const CdxRequest *request, void *user)
 {
     SbxResponse *entry = EntryFor(bridge, id1, id2, "SbxBridgeRegisterResponse");
     if (!entry) return 0;
@@ -186,12 +184,11 @@ void SbxBridgeSetIntersectActiveCB(SbxBridgeID bridge, int id1, int id2, SbxInte
 
 SbxIntersectPairCB SbxBridgeGetIntersectActiveCB(SbxBridgeID bridge, int id1, int id2, void **data)
 {
-    return SbxReadCallback(EntryFor(bridge, id1, id2, "SbxBridgeGetIntersectActiveCB"), &SbxResponse::intersectActiveCB,
-                           &SbxResponse::intersectActiveData, data);
+    return SbxReadCallback(EntryFor(bridge, id1, id2, "SbxBridgeGetIntersectActiveCB"),
+                           &SbxResponse::intersectActiveCB, &SbxResponse::intersectActiveData, data);
 }
 
-void SbxBridgeSetIntersectInactiveCB(SbxBridgeID bridge, int id1, int id2, SbxIntersectInactiveCB fn,
-                                     void *data)
+void SbxBridgeSetIntersectInactiveCB(SbxBridgeID bridge, int id1, int id2, SbxIntersectInactiveCB fn, void *data)
 {
     SbxResponse *entry = EntryFor(bridge, id1, id2, "SbxBridgeSetIntersectInactiveCB");
     if (!entry) return;

@@ -103,8 +103,7 @@ void WalkPairs(SbxBridge *bridge, CdxSpaceID space, const char *function, Read r
         CdxModelPairContainerReset(bridge->pairs);
         more = read(iterator);
         if (more && SectionTotal(bridge->pairs) == 0) {
-            PxWarning(SBX_MESSAGE_LEVEL, "%s: the space reports more pairs but none fit the container.\n",
-                      function);
+            PxWarning(SBX_MESSAGE_LEVEL, "%s: the space reports more pairs but none fit the container.\n", function);
             more = 0;
         }
         handle();

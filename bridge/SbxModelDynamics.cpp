@@ -52,8 +52,7 @@ void Unlink(CdxModelID model, RbdBodyID body)
 {
     if (CdxModelGetReferenceTransformPtr(model) == TransformOf(body))
         CdxModelSetReferenceTransformPtr(model, nullptr);
-    if (CdxModelGetLinearVelocityPtr(model) == LinearVelocityOf(body))
-        CdxModelSetLinearVelocityPtr(model, nullptr);
+    if (CdxModelGetLinearVelocityPtr(model) == LinearVelocityOf(body)) CdxModelSetLinearVelocityPtr(model, nullptr);
     if (CdxModelGetAngularVelocityPtr(model) == AngularVelocityOf(body))
         CdxModelSetAngularVelocityPtr(model, nullptr);
     if (RbdBodyGetModel(body) == model) RbdBodySetModel(body, nullptr);
@@ -115,8 +114,7 @@ void CdxModelSetBody(CdxModelID model, RbdBodyID body)
     RbdBodyID old = static_cast<RbdBodyID>(CdxModelGetBodyData(model));
     if (body && body == old) return;
     if (body && RbdBodyGetModel(body) && RbdBodyGetModel(body) != model) {
-        PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL, "%s: the body already has a model; unlink that one first.\n",
-                  function);
+        PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL, "%s: the body already has a model; unlink that one first.\n", function);
         return;
     }
     if (old) Unlink(model, old);
@@ -149,8 +147,7 @@ int SbxAutoSetMassProperties(RbdBodyID body, CdxModelID model, PxReal density)
     if (!SbxCheckArgument(body, function, "body") || !SbxCheckArgument(model, function, "model")) return 0;
     if (!DensityIsValid(model, density)) return 0;
     CdxModelSetDensity(model, density);
-    if (CdxModelIsComposite(model) && density > 0.0)
-        SbxCompositeSpreadDensity(CdxModelGetGeometry(model), density);
+    if (CdxModelIsComposite(model) && density > 0.0) SbxCompositeSpreadDensity(CdxModelGetGeometry(model), density);
 
     PxMatrix4 comFrame;
     PxMatrix3 inertia;
@@ -169,8 +166,7 @@ int SbxAutoSetMassProperties(RbdBodyID body, CdxModelID model, PxReal density)
     // A frame left from earlier mass properties must not outlive them.
     PxMatrix4 current;
     RbdBodyGetCenterOfMassRelativeTransform(body, current);
-    if (!PxMatrix4IsIdentity(comFrame, kComIdentityTolerance) ||
-        !PxMatrix4IsIdentity(current, kComIdentityTolerance))
+    if (!PxMatrix4IsIdentity(comFrame, kComIdentityTolerance) || !PxMatrix4IsIdentity(current, kComIdentityTolerance))
         RbdBodySetCenterOfMassRelativeTransform(body, comFrame);
     return 1;
 }

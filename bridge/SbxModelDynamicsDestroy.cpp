@@ -51,8 +51,7 @@ void SbxFixedModelDestroy(SbxUniverseID universe, CdxModelID model)
     const char *function = "SbxFixedModelDestroy";
     if (!SbxCheckModelOfUniverse(universe, model, function)) return;
     if (CdxModelGetBody(model)) {
-        PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL, "%s: the model has a body; use SbxModelAndBodyDestroy.\n",
-                  function);
+        PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL, "%s: the model has a body; use SbxModelAndBodyDestroy.\n", function);
         return;
     }
     Destroy(universe, model);

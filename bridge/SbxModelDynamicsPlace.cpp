@@ -29,8 +29,8 @@ CdxModelID SbxModelCreateOn(CdxGeometryID geometry, const char *function)
         PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL, "%s: the geometry is null or of no registered type.\n", function);
         return nullptr;
     }
-    CdxModelID model =
-        IsComposite(geometry) ? CdxCompositeModelCreateFromCompositeGeometry(geometry) : CdxModelCreate(geometry);
+    CdxModelID model = IsComposite(geometry) ? CdxCompositeModelCreateFromCompositeGeometry(geometry)
+                                             : CdxModelCreate(geometry);
     if (!model) PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL, "%s: no memory for the model.\n", function);
     return model;
 }

@@ -11,8 +11,7 @@
 namespace {
 
 // A model reading the caller's transform, in the universe's space.
-CdxModelID CreateInSpace(SbxUniverse *universe, CdxGeometryID geometry, PxMatrix4 *transform,
-                         const char *function)
+CdxModelID CreateInSpace(SbxUniverse *universe, CdxGeometryID geometry, PxMatrix4 *transform, const char *function)
 {
     if (!SbxCheckUniverse(universe, function) || !SbxCheckTransform(*transform, function)) return nullptr;
     CdxModelID model = SbxModelCreateOn(geometry, function);

@@ -85,7 +85,8 @@ RbdContactID MatchContacts(SbxBridge *bridge, CdxIntersectResult *result, RbdWor
         ConvertCollisionContact(&materials->params, collision, contact);
         // A dropped collision contact leaves its dynamics contact under the
         // cursor for the next one.
-        if (materials->perContactCB && !materials->perContactCB(result, collision, contact, materials->perContactData))
+        if (materials->perContactCB &&
+            !materials->perContactCB(result, collision, contact, materials->perContactData))
             continue;
         kept = contact;
         cursor = RbdContactGetNext(contact);

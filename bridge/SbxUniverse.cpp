@@ -43,8 +43,8 @@ bool SizesAreValid(const SbxUniverseSizes &sizes)
     PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL,
               "SbxUniverseCreate: bad sizes (%d bodies, %d constraints, %d geometry types, %d models, "
               "%d model pairs, %d materials): %s.\n",
-              sizes.bodies, sizes.constraints, sizes.geometryTypes, sizes.models, sizes.modelPairs,
-              sizes.materials, problem);
+              sizes.bodies, sizes.constraints, sizes.geometryTypes, sizes.models, sizes.modelPairs, sizes.materials,
+              problem);
     return false;
 }
 

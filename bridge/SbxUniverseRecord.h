@@ -11,7 +11,7 @@ enum { SBX_UNIVERSE_MESSAGE_LEVEL = 3 };
 struct SbxUniverse {
     SbxUniverseSizes sizes;
     RbdWorldID world;
-    CdxSpaceID space;  // sort-and-sweep over all three axes
+    CdxSpaceID space; // sort-and-sweep over all three axes
     SbxBridgeID bridge;
     int32_t stepMethod; // SbxUniverseStepPlain or SbxUniverseStepPath
 };

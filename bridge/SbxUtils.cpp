@@ -50,11 +50,11 @@ void SbxModelPairDestroyContacts(CdxModelPair *pair)
     SbxSetPairContacts(pair, RbdContactInvalidID);
 }
 
-void ConvertCollisionContact(const RbdContactParams *params, const CdxContact *collisionContact,
-                             RbdContactID contact)
+void ConvertCollisionContact(const RbdContactParams *params, const CdxContact *collisionContact, RbdContactID contact)
 {
     if (!collisionContact || !contact) {
-        PxWarning(SBX_MESSAGE_LEVEL, "ConvertCollisionContact: null %s.\n", contact ? "collision contact" : "contact");
+        PxWarning(SBX_MESSAGE_LEVEL, "ConvertCollisionContact: null %s.\n",
+                  contact ? "collision contact" : "contact");
         return;
     }
     const PxReal *p = collisionContact->position;

@@ -1,6 +1,9 @@
 # kelmar_add_library(<name> SOURCES ... [DEPENDS ...] [LINKS ...])
 # Declares one toolkit library Kelmar::<name>: public headers come from
-# include/kelmar, private ones from the library's own folder.
+# include/kelmar, private ones from the library's own folder, which is the
+# private include directory: a private header in a subfolder is included
+# with its subfolder ("solver/RbdLcsMatrix.h"). Sources are found
+# recursively by each library's file(GLOB_RECURSE ... CONFIGURE_DEPENDS).
 function(kelmar_add_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;LINKS" ${ARGN})
   add_library(${name} ${ARG_SOURCES})

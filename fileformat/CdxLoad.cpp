@@ -38,7 +38,8 @@ void addElement(PxLoadContext *context, const PxfPendingModel &p, const PxfEleme
     PxMatrix4 rel;
     PxfMatrix4FromReals(rel, ref.relTm);
     if (!element) {
-        PXF_PROBLEM(context, at, "Composite model '%s' refers to non-existent element model '%s'. Element not added.\n",
+        PXF_PROBLEM(context, at,
+                    "Composite model '%s' refers to non-existent element model '%s'. Element not added.\n",
                     p.entry->id, ref.modelId);
         return;
     }
@@ -60,7 +61,8 @@ void addElement(PxLoadContext *context, const PxfPendingModel &p, const PxfEleme
     for (int j = 0; j < 3; ++j) storage->relative[3][j] *= context->scale;
     CdxModelID model = static_cast<CdxModelID>(element->object);
     if (CdxCompositeModelAddElement(composite, model, &storage->relative)) return;
-    PXF_PROBLEM(context, at, "Composite model '%s' cannot take element '%s' (ELEMENT_MAX_COUNT %d). Model not created.\n",
+    PXF_PROBLEM(context, at,
+                "Composite model '%s' cannot take element '%s' (ELEMENT_MAX_COUNT %d). Model not created.\n",
                 p.entry->id, ref.modelId, CdxCompositeModelGetElementMaxCount(composite));
     discardModel(context, element);
 }
@@ -80,7 +82,8 @@ void dropOrphans(PxLoadContext *context)
         const PxfPendingModel &p = context->pending[i];
         if (!p.entry || !p.entry->string1 || CdxModelGetParent(static_cast<CdxModelID>(p.entry->object))) continue;
         const PxfPosition at = {p.line, p.column};
-        PXF_PROBLEM(context, at, "Composite child model '%s' is not an element of composite '%s'. Model not created.\n",
+        PXF_PROBLEM(context, at,
+                    "Composite child model '%s' is not an element of composite '%s'. Model not created.\n",
                     p.entry->id, p.entry->string1);
         discardModel(context, p.entry);
     }
@@ -95,7 +98,8 @@ void complete(PxLoadContext *context, const PxfPendingModel &p)
     if (p.setMassProperties && body) {
         const PxReal density = CdxModelIsComposite(model) ? 0.0 : CdxModelGetDensity(model);
         if (!SbxAutoSetMassProperties(body, model, density))
-            PXF_PROBLEM(context, at, "Model '%s': its geometry gives no mass properties for its body.\n", p.entry->id);
+            PXF_PROBLEM(context, at, "Model '%s': its geometry gives no mass properties for its body.\n",
+                        p.entry->id);
     }
     if (!context->space) return;
     if (!CdxSpaceInsertModel(context->space, model)) {
@@ -118,7 +122,8 @@ void disablePairs(PxLoadContext *context)
             continue;
         }
         if (!CdxSpaceDisablePair(static_cast<CdxModelID>(a->object), static_cast<CdxModelID>(b->object)))
-            PXF_PROBLEM(context, at, "The pair of models '%s' and '%s' cannot be disabled.\n", pair.ids[0], pair.ids[1]);
+            PXF_PROBLEM(context, at, "The pair of models '%s' and '%s' cannot be disabled.\n", pair.ids[0],
+                        pair.ids[1]);
     }
 }
 
@@ -142,7 +147,8 @@ int loadRequest(PxXMLElement *element)
     const CdxRequest request = {r.contactMaxCount, r.faceNormalsFirst};
     if (PxfBadEntry(t) || !PxXMLHandlerWasCalled(t, "REQUEST_IDS") || r.contactMaxCount < 0 ||
         !CdxuRequestTableSetRequest(r.ids[0], r.ids[1], &request))
-        PXF_PROBLEM(context, at, "<REQUEST> for request ids %d,%d is invalid. Request not set.\n", r.ids[0], r.ids[1]);
+        PXF_PROBLEM(context, at, "<REQUEST> for request ids %d,%d is invalid. Request not set.\n", r.ids[0],
+                    r.ids[1]);
     return code;
 }
 

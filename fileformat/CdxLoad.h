@@ -7,9 +7,9 @@
 
 // What a loaded model reads, owned by its entry of the load context.
 struct PxfModelStorage {
-    PxMatrix4 transform;    // the model's world transform (fixed models, elements, offsets from bodies)
-    PxMatrix4 relative;     // offset from its body, or placement in its composite
-    PxVector3 zeroLinear;   // velocities of models without bodies: at rest
+    PxMatrix4 transform;  // the model's world transform (fixed models, elements, offsets from bodies)
+    PxMatrix4 relative;   // offset from its body, or placement in its composite
+    PxVector3 zeroLinear; // velocities of models without bodies: at rest
     PxVector3 zeroAngular;
 };
 

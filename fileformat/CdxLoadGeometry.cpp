@@ -17,10 +17,10 @@ struct GeometryRecord {
     PxReal radius, dims[3], height, length, lowerRadius, upperRadius;
     int vertexCount, triangleCount;
     char objFile[PX_XML_TEXT_SIZE];
-    PxReal v[3];              // the vertex being read
-    int t[3];                 // the triangle being read
-    PxReal *vertices;         // vertexCount x 3, read so far: verticesRead
-    int *triangles;           // triangleCount x 3, read so far: trianglesRead
+    PxReal v[3];      // the vertex being read
+    int t[3];         // the triangle being read
+    PxReal *vertices; // vertexCount x 3, read so far: verticesRead
+    int *triangles;   // triangleCount x 3, read so far: trianglesRead
     int verticesRead, trianglesRead;
 };
 
@@ -32,7 +32,8 @@ int appendVertex(void *userData, PxXMLElement *child, void *)
     R *r = static_cast<R *>(userData);
     if (!r->vertices || r->verticesRead == r->vertexCount) {
         PxXMLInput *input = PxXMLElementGetInput(child);
-        input->errorHandler(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "more <V> than <VERTEX_COUNT> %d\n", r->vertexCount);
+        input->errorHandler(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "more <V> than <VERTEX_COUNT> %d\n",
+                            r->vertexCount);
         return PX_XML_BAD_VALUE;
     }
     memcpy(r->vertices + 3 * r->verticesRead++, r->v, sizeof r->v);
@@ -258,13 +259,10 @@ int loadGeometry(PxXMLElement *element)
 
 int PxfLoadGeometries(PxXMLElement *element)
 {
-    PxXMLHandler t[] = {PX_XML_ELEMENT("SPHERE", loadGeometry),
-                        PX_XML_ELEMENT("BOX", loadGeometry),
-                        PX_XML_ELEMENT("PLANE", loadGeometry),
-                        PX_XML_ELEMENT("CYLINDER", loadGeometry),
-                        PX_XML_ELEMENT("CONE", loadGeometry),
-                        PX_XML_ELEMENT("COMPOSITE_GEOMETRY", loadGeometry),
-                        PX_XML_ELEMENT("TRIANGLE_MESH", loadGeometry),
-                        PX_XML_END};
+    PxXMLHandler t[] = {
+        PX_XML_ELEMENT("SPHERE", loadGeometry),        PX_XML_ELEMENT("BOX", loadGeometry),
+        PX_XML_ELEMENT("PLANE", loadGeometry),         PX_XML_ELEMENT("CYLINDER", loadGeometry),
+        PX_XML_ELEMENT("CONE", loadGeometry),          PX_XML_ELEMENT("COMPOSITE_GEOMETRY", loadGeometry),
+        PX_XML_ELEMENT("TRIANGLE_MESH", loadGeometry), PX_XML_END};
     return PxXMLElementProcess(element, t, PxfContextOf(element));
 }

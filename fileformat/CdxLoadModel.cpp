@@ -19,8 +19,8 @@ struct ModelRecord {
     char id[PXF_ID_SIZE], geometryId[PXF_ID_SIZE], bodyId[PXF_ID_SIZE], inComposite[PXF_ID_SIZE];
     int responseId, frozen, materialId, requestId, setMass, maxCount;
     PxReal relTm[16], tm[16], density;
-    PxfElementRef element;          // the ELEMENT being read
-    PxfElementRef *elements;        // a composite's ELEMENTS
+    PxfElementRef element;   // the ELEMENT being read
+    PxfElementRef *elements; // a composite's ELEMENTS
     int elementCount, elementCapacity;
 };
 
@@ -72,7 +72,8 @@ CdxGeometryID findGeometry(PxLoadContext *context, PxfPosition at, const R &r, b
     if (r.geometryId[0] && PxLoadContextMakeFullID(context, r.geometryId, fullId, sizeof fullId))
         *geometryEntry = PxLoadContextLookupEntry(context, fullId, PX_KIND_GEOMETRY);
     if (!r.geometryId[0]) {
-        PXF_PROBLEM(context, at, "Model '%s' invalid. You must supply a valid geometry ID. Model not created.\n", r.id);
+        PXF_PROBLEM(context, at, "Model '%s' invalid. You must supply a valid geometry ID. Model not created.\n",
+                    r.id);
         return nullptr;
     }
     if (!*geometryEntry) {
@@ -84,7 +85,8 @@ CdxGeometryID findGeometry(PxLoadContext *context, PxfPosition at, const R &r, b
     // geometry to MODEL elements.
     const bool isComposite = (*geometryEntry)->integer != 0;
     if (isComposite != composite || (composite && (*geometryEntry)->object)) {
-        PXF_PROBLEM(context, at, "Model '%s' invalid. You must supply a valid geometry ID. Model not created.\n", r.id);
+        PXF_PROBLEM(context, at, "Model '%s' invalid. You must supply a valid geometry ID. Model not created.\n",
+                    r.id);
         return nullptr;
     }
     return composite ? nullptr : static_cast<CdxGeometryID>((*geometryEntry)->object);
@@ -102,15 +104,17 @@ bool placementValid(PxLoadContext *context, PxfPosition at, const PxXMLHandler *
                     "created.\n",
                     r.id);
     else if (!element && !body && !tm)
-        PXF_PROBLEM(context, at, "Model '%s' invalid. Must specify either a <BODY_ID> or a <TM> tag. Model not created.\n",
-                    r.id);
+        PXF_PROBLEM(context, at,
+                    "Model '%s' invalid. Must specify either a <BODY_ID> or a <TM> tag. Model not created.\n", r.id);
     else if (body && tm)
-        PXF_PROBLEM(context, at, "Model '%s' invalid. <BODY_ID> and <TM> tags are mutually exclusive. Model not created.\n",
-                    r.id);
+        PXF_PROBLEM(context, at,
+                    "Model '%s' invalid. <BODY_ID> and <TM> tags are mutually exclusive. Model not created.\n", r.id);
     else if (tm && (PxfMatrix4FromReals(m, r.tm), !PxMatrix4IsTM(m, PXF_TM_TOLERANCE)))
         PXF_PROBLEM(context, at, "Model '%s' contains an invalid transformation matrix. Model not created.\n", r.id);
-    else if (PxXMLHandlerWasCalled(t, "REL_TM") && (PxfMatrix4FromReals(m, r.relTm), !PxMatrix4IsTM(m, PXF_TM_TOLERANCE)))
-        PXF_PROBLEM(context, at, "Model '%s' contains an invalid relative transform matrix. Model not created.\n", r.id);
+    else if (PxXMLHandlerWasCalled(t, "REL_TM") &&
+             (PxfMatrix4FromReals(m, r.relTm), !PxMatrix4IsTM(m, PXF_TM_TOLERANCE)))
+        PXF_PROBLEM(context, at, "Model '%s' contains an invalid relative transform matrix. Model not created.\n",
+                    r.id);
     else
         return true;
     return false;
@@ -138,13 +142,15 @@ bool modelIsValid(PxLoadContext *context, PxfPosition at, const PxXMLHandler *t,
                     "A model was encountered without an <ID> field. You must supply each model with a unique integer "
                     "ID. Model not created.\n");
     else if (bad)
-        PXF_PROBLEM(context, at, "Model '%s' contains an invalid <%s> element. Model not created.\n", r.id, bad->name);
+        PXF_PROBLEM(context, at, "Model '%s' contains an invalid <%s> element. Model not created.\n", r.id,
+                    bad->name);
     else if (!PxfFullID(context, at, r.id, fullId))
         return false;
     else if (CdxModelLookup(context, fullId))
         PXF_PROBLEM(context, at, "Duplicate ID '%s' detected. Model not created.\n", r.id);
     else if (!(r.density > 0.0))
-        PXF_PROBLEM(context, at, "Model '%s' has a density of %g; it must be > 0. Model not created.\n", r.id, r.density);
+        PXF_PROBLEM(context, at, "Model '%s' has a density of %g; it must be > 0. Model not created.\n", r.id,
+                    r.density);
     else if (r.materialId < 0 || (context->bridge && r.materialId >= materials))
         PXF_PROBLEM(context, at, "Model '%s' refers to material %d, which does not exist. Model not created.\n", r.id,
                     r.materialId);
@@ -250,8 +256,14 @@ int loadModel(PxXMLElement *element, bool composite)
     return code;
 }
 
-int loadPlainModel(PxXMLElement *element) { return loadModel(element, false); }
-int loadCompositeModel(PxXMLElement *element) { return loadModel(element, true); }
+int loadPlainModel(PxXMLElement *element)
+{
+    return loadModel(element, false);
+}
+int loadCompositeModel(PxXMLElement *element)
+{
+    return loadModel(element, true);
+}
 
 struct PairRecord {
     char ids[2][PXF_ID_SIZE];

@@ -206,7 +206,8 @@ int CdxSpaceHashInsertAll(PxSaveContext *context, CdxSpaceID space)
         autoName(id, sizeof id, "AUTO_MODEL", index, CdxModelGetName(model));
         ok &= CdxModelHashInsert(context, model, id) != nullptr;
         autoName(id, sizeof id, "AUTO_GEOM", index, CdxModelGetName(model));
-        if (CdxModelGetGeometry(model)) ok &= CdxGeometryHashInsert(context, CdxModelGetGeometry(model), id) != nullptr;
+        if (CdxModelGetGeometry(model))
+            ok &= CdxGeometryHashInsert(context, CdxModelGetGeometry(model), id) != nullptr;
         if (CdxModelIsComposite(model)) ok &= CdxSubModelHashInsert(context, model);
         ++index;
     }

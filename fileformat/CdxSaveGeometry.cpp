@@ -14,8 +14,7 @@ int open(const char *tag, const char *id, PxStream *s)
 
 int writeSphere(CdxGeometryID g, const char *id, PxStream *s)
 {
-    return open("SPHERE", id, s) && PxfWriteReal("RADIUS", s, CdxSphereGetRadius(g)) &&
-           PxXMLWriteEndTag("SPHERE", s);
+    return open("SPHERE", id, s) && PxfWriteReal("RADIUS", s, CdxSphereGetRadius(g)) && PxXMLWriteEndTag("SPHERE", s);
 }
 
 int writeBox(CdxGeometryID g, const char *id, PxStream *s)

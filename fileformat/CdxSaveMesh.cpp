@@ -23,9 +23,9 @@ int comparePointers(const void *a, const void *b)
 
 // The vertices of a mesh as the triangles share them.
 struct VertexTable {
-    PxHash *hash;       // vertex pointer -> its slot in index
-    PxReal **vertices;  // distinct vertices, first use first
-    int *index;         // index of vertices[k] is k, kept where the hash can point at it
+    PxHash *hash;      // vertex pointer -> its slot in index
+    PxReal **vertices; // distinct vertices, first use first
+    int *index;        // index of vertices[k] is k, kept where the hash can point at it
     int count;
 };
 
@@ -95,8 +95,8 @@ int PxfWriteTriangleMesh(CdxGeometryID mesh, const char *id, PxStream *s)
 {
     const int triangles = CdxTriangleMeshGetTriangleCount(mesh);
     VertexTable table;
-    int *corners = static_cast<int *>(PxMemoryAPI.create(3 * static_cast<size_t>(triangles > 0 ? triangles : 1) *
-                                                         sizeof(int)));
+    int *corners = static_cast<int *>(
+        PxMemoryAPI.create(3 * static_cast<size_t>(triangles > 0 ? triangles : 1) * sizeof(int)));
     const bool ready = tableInit(&table, triangles > 0 ? triangles : 1) && corners &&
                        collect(mesh, &table, corners, triangles);
     int ok = 0;

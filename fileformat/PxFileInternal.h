@@ -35,11 +35,11 @@ struct PxSaveContext {
 // section: composites get their elements, then models join the space.
 struct PxfPendingModel {
     PxLoadEntry *entry;
-    struct PxfElementRef *elements;  // a composite's ELEMENTS, owned until the end of the section
+    struct PxfElementRef *elements; // a composite's ELEMENTS, owned until the end of the section
     int elementCount;
-    int frozen;                 // freeze in the space once inserted
-    int setMassProperties;      // body mass properties from the model (composites: after their elements)
-    int line, column;           // where the model's element began, for messages
+    int frozen;            // freeze in the space once inserted
+    int setMassProperties; // body mass properties from the model (composites: after their elements)
+    int line, column;      // where the model's element began, for messages
 };
 
 struct PxLoadContext {
@@ -68,13 +68,13 @@ struct PxLoadContext {
     // Files being read, outermost first (canonical names).
     char *fileStack[PXF_MAX_IMPORT_DEPTH];
     int fileDepth;
-    PxXMLInput *input;          // the input being read
-    const char *fileName;       // its name as given
-    int sawApps;                // the current file had a PX_APPS element
+    PxXMLInput *input;    // the input being read
+    const char *fileName; // its name as given
+    int sawApps;          // the current file had a PX_APPS element
 
     int errors;
     int warnings;
-    int readerErrors;           // errors the reader reported in the current file
+    int readerErrors; // errors the reader reported in the current file
     char lastReaderError[PX_XML_ERROR_STRING_SIZE];
 
     // Targets of the sections.
@@ -154,7 +154,8 @@ void PxfRealsFromFile(PxReal *values, int count);
 int PxfParseReals(PxXMLInput *input, PxXMLHandler *entry, void *userData);
 #define PXF_REALS(name, type, field, count) PX_XML_VALUE((name), PxfParseReals, offsetof(type, field), (count))
 #define PXF_INT(name, type, field) PX_XML_VALUE((name), PxXMLParseInt, offsetof(type, field), 1)
-#define PXF_TEXT(name, type, field) PX_XML_VALUE((name), PxXMLParseString, offsetof(type, field), sizeof(((type *)0)->field))
+#define PXF_TEXT(name, type, field)                                                                                  \
+    PX_XML_VALUE((name), PxXMLParseString, offsetof(type, field), sizeof(((type *)0)->field))
 // The value of attribute name="..." in an element's attribute text into
 // out; 1 when present.
 int PxfAttribute(const PxXMLElement *element, const char *name, char *out, int size);
@@ -195,8 +196,8 @@ struct PxfParamsRecord {
     PxReal slip1, slip2, slide1, slide2;
     PxReal restitution, restitutionThreshold, softness, adhesive;
     PxXMLHandler table[20];
-    int read;                   // the element was met
-    int bad;                    // it held a bad value or word
+    int read; // the element was met
+    int bad;  // it held a bad value or word
 };
 void PxfParamsRecordInit(PxfParamsRecord *record);
 // Element function of CONTACT_PARAMS: fills the context's current params record.

@@ -43,9 +43,18 @@ int loadSection(PxXMLElement *element, int section)
     return PX_XML_SKIP_ELEMENT;
 }
 
-int loadRbd(PxXMLElement *element) { return loadSection(element, PXF_SECTION_RBD); }
-int loadCdx(PxXMLElement *element) { return loadSection(element, PXF_SECTION_CDX); }
-int loadSbx(PxXMLElement *element) { return loadSection(element, PXF_SECTION_SBX); }
+int loadRbd(PxXMLElement *element)
+{
+    return loadSection(element, PXF_SECTION_RBD);
+}
+int loadCdx(PxXMLElement *element)
+{
+    return loadSection(element, PXF_SECTION_CDX);
+}
+int loadSbx(PxXMLElement *element)
+{
+    return loadSection(element, PXF_SECTION_SBX);
+}
 
 int loadCore(PxXMLElement *element)
 {
@@ -226,14 +235,13 @@ int loadPxFile(PxXMLElement *element)
     ImportRecord r;
     memset(&r, 0, sizeof r);
     r.scale = 1.0;
-    PxXMLHandler table[] = {
-        PX_XML_VALUE("ID", PxXMLParseString, offsetof(ImportRecord, id), PXF_ID_SIZE),
-        PX_XML_VALUE("NAME", PxXMLParseString, offsetof(ImportRecord, name), PX_XML_TEXT_SIZE),
-        PX_XML_VALUE("TM", PxXMLParsePxRealArray, offsetof(ImportRecord, tm), 16),
-        PX_XML_VALUE("POS", PxXMLParsePxRealArray, offsetof(ImportRecord, pos), 3),
-        PX_XML_VALUE("ROT", PxXMLParsePxRealArray, offsetof(ImportRecord, rot), 3),
-        PX_XML_VALUE("SCALE", PxXMLParsePxReal, offsetof(ImportRecord, scale), 1),
-        PX_XML_END};
+    PxXMLHandler table[] = {PX_XML_VALUE("ID", PxXMLParseString, offsetof(ImportRecord, id), PXF_ID_SIZE),
+                            PX_XML_VALUE("NAME", PxXMLParseString, offsetof(ImportRecord, name), PX_XML_TEXT_SIZE),
+                            PX_XML_VALUE("TM", PxXMLParsePxRealArray, offsetof(ImportRecord, tm), 16),
+                            PX_XML_VALUE("POS", PxXMLParsePxRealArray, offsetof(ImportRecord, pos), 3),
+                            PX_XML_VALUE("ROT", PxXMLParsePxRealArray, offsetof(ImportRecord, rot), 3),
+                            PX_XML_VALUE("SCALE", PxXMLParsePxReal, offsetof(ImportRecord, scale), 1),
+                            PX_XML_END};
     const PxReal identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     memcpy(r.tm, identity, sizeof identity);
     const int code = PxXMLElementProcess(element, table, &r);

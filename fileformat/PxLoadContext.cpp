@@ -99,7 +99,7 @@ PxfPosition PxfPositionOf(const PxXMLElement *element)
 
 // The three lines of a load message, then the context's handler.
 static void announce(PxLoadContext *context, PxfPosition position, int severity, const char *source, int sourceLine,
-              const char *message)
+                     const char *message)
 {
     PxInfo(PXF_LOAD_LEVEL, "(%s line %d): \n", PxShortenPath(source), sourceLine);
     PxInfo(PXF_LOAD_LEVEL, "%s", message);

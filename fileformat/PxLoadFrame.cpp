@@ -31,7 +31,8 @@ void PxfFramePoint(const PxfFrame &frame, const PxReal in[3], PxVector3 out)
 {
     PxVector3 scaled = {in[0] * frame.scale, in[1] * frame.scale, in[2] * frame.scale};
     for (int j = 0; j < 3; ++j)
-        out[j] = scaled[0] * frame.tm[0][j] + scaled[1] * frame.tm[1][j] + scaled[2] * frame.tm[2][j] + frame.tm[3][j];
+        out[j] = scaled[0] * frame.tm[0][j] + scaled[1] * frame.tm[1][j] + scaled[2] * frame.tm[2][j] +
+                 frame.tm[3][j];
 }
 
 void PxfFrameVector(const PxfFrame &frame, const PxReal in[3], PxVector3 out)

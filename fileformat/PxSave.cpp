@@ -136,8 +136,8 @@ int PxfWriteContactParams(PxStream *stream, const RbdContactParams *p)
         ok &= writeFriction(stream, p->primaryFrictionModel, p->primaryFriction, p->primaryFrictionCoefficient,
                             "FRICTION_MODEL1", "FRICTION1", "FRICTION_COEFF1", 0);
     if (p->type == 2)
-        ok &= writeFriction(stream, p->secondaryFrictionModel, p->secondaryFriction,
-                            p->secondaryFrictionCoefficient, "FRICTION_MODEL2", "FRICTION2", "FRICTION_COEFF2", 1);
+        ok &= writeFriction(stream, p->secondaryFrictionModel, p->secondaryFriction, p->secondaryFrictionCoefficient,
+                            "FRICTION_MODEL2", "FRICTION2", "FRICTION_COEFF2", 1);
     ok &= writeOptionalParams(stream, p);
     ok &= PxXMLWriteEndTag("CONTACT_PARAMS", stream);
     PxXMLDeIndent();

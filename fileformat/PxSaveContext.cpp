@@ -68,8 +68,8 @@ PxSaveEntry **PxfSaveEntriesOfKind(PxSaveContext *context, int kind, int *count)
     *count = 0;
     const int population = PxHashPopulation(context->hash);
     if (population == 0) return nullptr;
-    PxSaveEntry **entries =
-        static_cast<PxSaveEntry **>(PxMemoryAPI.create(sizeof(PxSaveEntry *) * static_cast<size_t>(population)));
+    PxSaveEntry **entries = static_cast<PxSaveEntry **>(
+        PxMemoryAPI.create(sizeof(PxSaveEntry *) * static_cast<size_t>(population)));
     if (!entries) return nullptr;
     PxHashIterator it;
     PxHashInitIterator(&it, context->hash);

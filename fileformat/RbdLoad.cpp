@@ -86,7 +86,8 @@ int loadWorld(PxXMLElement *element)
     if (context->fileDepth > 1) return code;
     applyWorld(context->world, t, r);
     char fullId[PXF_FULL_ID_SIZE];
-    if (r.id[0] && PxfFullID(context, at, r.id, fullId)) PxLoadHashInsert(context, fullId, context->world, PX_KIND_WORLD);
+    if (r.id[0] && PxfFullID(context, at, r.id, fullId))
+        PxLoadHashInsert(context, fullId, context->world, PX_KIND_WORLD);
     return code;
 }
 
@@ -195,13 +196,13 @@ int loadBody(PxXMLElement *element)
     memcpy(r.com, identity, sizeof identity);
     typedef BodyRecord R;
     PxXMLHandler t[] = {PXF_TEXT("ID", R, id),           PXF_INT("ENABLED", R, enabled),
-                        PXF_INT("FROZEN", R, frozen),     PXF_REALS("POS", R, pos, 3),
-                        PXF_REALS("QUAT", R, quat, 4),    PXF_REALS("ROT", R, rot, 3),
-                        PXF_REALS("MASS", R, mass, 1),    PXF_REALS("MOI", R, moi, 6),
-                        PXF_REALS("FORCE", R, force, 3),  PXF_REALS("TORQUE", R, torque, 3),
-                        PXF_REALS("VEL", R, vel, 3),      PXF_REALS("ANGVEL", R, angvel, 3),
-                        PXF_REALS("DAMP", R, damp, 2),    PXF_REALS("FASTSPIN", R, fastspin, 3),
-                        PXF_REALS("COM", R, com, 16),     PX_XML_END};
+                        PXF_INT("FROZEN", R, frozen),    PXF_REALS("POS", R, pos, 3),
+                        PXF_REALS("QUAT", R, quat, 4),   PXF_REALS("ROT", R, rot, 3),
+                        PXF_REALS("MASS", R, mass, 1),   PXF_REALS("MOI", R, moi, 6),
+                        PXF_REALS("FORCE", R, force, 3), PXF_REALS("TORQUE", R, torque, 3),
+                        PXF_REALS("VEL", R, vel, 3),     PXF_REALS("ANGVEL", R, angvel, 3),
+                        PXF_REALS("DAMP", R, damp, 2),   PXF_REALS("FASTSPIN", R, fastspin, 3),
+                        PXF_REALS("COM", R, com, 16),    PX_XML_END};
     const int code = PxXMLElementProcess(element, t, &r);
     char fullId[PXF_FULL_ID_SIZE];
     if (!bodyIsValid(context, at, t, r) || !PxfFullID(context, at, r.id, fullId)) return code;

@@ -42,19 +42,29 @@ typedef LimitRecord L;
 
 int loadLimit(PxXMLElement *element);
 
-const PxXMLHandler kLimitTable[] = {
-    PXF_INT("INDEX", L, index),           PXF_INT("ACTIVE", L, active),
-    PXF_REALS("LO_STOP", L, loStop, 1),   PXF_REALS("LO_STIFF", L, loStiff, 1),
-    PXF_REALS("LO_DAMP", L, loDamp, 1),   PXF_REALS("LO_REST", L, loRest, 1),
-    PXF_REALS("UP_STOP", L, upStop, 1),   PXF_REALS("UP_STIFF", L, upStiff, 1),
-    PXF_REALS("UP_DAMP", L, upDamp, 1),   PXF_REALS("UP_REST", L, upRest, 1),
-    PXF_INT("LOCKED", L, locked),         PXF_INT("CALC_POS", L, calcPos),
-    PXF_REALS("MAX_FORCE", L, maxForce, 1), PXF_REALS("MAXFORCE", L, maxForce, 1),
-    PXF_REALS("POS_LOCK", L, posLock, 1), PXF_REALS("POS", L, pos, 1),
-    PXF_INT("POWERED", L, powered),       PXF_REALS("DESVEL", L, desVel, 1),
-    PXF_REALS("STIFF_THRESH", L, stiffThresh, 1), PX_XML_END};
+const PxXMLHandler kLimitTable[] = {PXF_INT("INDEX", L, index),
+                                    PXF_INT("ACTIVE", L, active),
+                                    PXF_REALS("LO_STOP", L, loStop, 1),
+                                    PXF_REALS("LO_STIFF", L, loStiff, 1),
+                                    PXF_REALS("LO_DAMP", L, loDamp, 1),
+                                    PXF_REALS("LO_REST", L, loRest, 1),
+                                    PXF_REALS("UP_STOP", L, upStop, 1),
+                                    PXF_REALS("UP_STIFF", L, upStiff, 1),
+                                    PXF_REALS("UP_DAMP", L, upDamp, 1),
+                                    PXF_REALS("UP_REST", L, upRest, 1),
+                                    PXF_INT("LOCKED", L, locked),
+                                    PXF_INT("CALC_POS", L, calcPos),
+                                    PXF_REALS("MAX_FORCE", L, maxForce, 1),
+                                    PXF_REALS("MAXFORCE", L, maxForce, 1),
+                                    PXF_REALS("POS_LOCK", L, posLock, 1),
+                                    PXF_REALS("POS", L, pos, 1),
+                                    PXF_INT("POWERED", L, powered),
+                                    PXF_REALS("DESVEL", L, desVel, 1),
+                                    PXF_REALS("STIFF_THRESH", L, stiffThresh, 1),
+                                    PX_XML_END};
 
-const PxXMLHandler kCommon[] = {PXF_TEXT("ID", R, id), PX_XML_STRINGS("BODY_IDS", offsetof(R, bodyIds), 2, PXF_ID_SIZE),
+const PxXMLHandler kCommon[] = {PXF_TEXT("ID", R, id),
+                                PX_XML_STRINGS("BODY_IDS", offsetof(R, bodyIds), 2, PXF_ID_SIZE),
                                 PXF_INT("ENABLED", R, enabled), PX_XML_END};
 
 const PxXMLHandler kLimitEntry = PX_XML_ELEMENT("LIMIT", loadLimit);
@@ -63,23 +73,40 @@ const PxXMLHandler kBSJoint[] = {PXF_REALS("POS", R, pos, 3), PX_XML_END};
 const PxXMLHandler kHinge[] = {PXF_REALS("POS", R, pos, 3), PXF_REALS("AXIS", R, axis, 3), kLimitEntry, PX_XML_END};
 const PxXMLHandler kPrismatic[] = {PXF_REALS("AXIS", R, axis, 3), PXF_REALS("POS", R, pos, 3), kLimitEntry,
                                    PX_XML_END};
-const PxXMLHandler kCarWheel[] = {
-    PXF_REALS("POS", R, pos, 3),        PXF_REALS("S_AXIS", R, sAxis, 3),   PXF_INT("S_LOCK", R, sLock),
-    PXF_REALS("S_DESVEL", R, sDesvel, 1), PXF_REALS("S_MAXFORCE", R, sMaxforce, 1), PXF_REALS("S_ANGLE", R, sAngle, 1),
-    PXF_REALS("H_AXIS", R, hAxis, 3),   PXF_REALS("H_DESVEL", R, hDesvel, 1), PXF_REALS("H_MAXFORCE", R, hMaxforce, 1),
-    PXF_REALS("SUSP_LOLIM", R, suspLo, 1), PXF_REALS("SUSP_HILIM", R, suspHi, 1),
-    PXF_REALS("SUSP_SOFT", R, suspSoft, 1), PXF_REALS("SUSP_REF", R, suspRef, 1),
-    PXF_REALS("SUSP_KP", R, suspKp, 1), PXF_REALS("SUSP_KD", R, suspKd, 1), PX_XML_END};
-const PxXMLHandler kContact[] = {PXF_REALS("POS", R, pos, 3), PXF_REALS("NORMAL", R, normal, 3),
-                                 PXF_REALS("PENETRATION", R, penetration, 1), PXF_REALS("DIR", R, dir, 3),
-                                 PX_XML_ELEMENT("CONTACT_PARAMS", PxfLoadContactParams), PX_XML_END};
+const PxXMLHandler kCarWheel[] = {PXF_REALS("POS", R, pos, 3),
+                                  PXF_REALS("S_AXIS", R, sAxis, 3),
+                                  PXF_INT("S_LOCK", R, sLock),
+                                  PXF_REALS("S_DESVEL", R, sDesvel, 1),
+                                  PXF_REALS("S_MAXFORCE", R, sMaxforce, 1),
+                                  PXF_REALS("S_ANGLE", R, sAngle, 1),
+                                  PXF_REALS("H_AXIS", R, hAxis, 3),
+                                  PXF_REALS("H_DESVEL", R, hDesvel, 1),
+                                  PXF_REALS("H_MAXFORCE", R, hMaxforce, 1),
+                                  PXF_REALS("SUSP_LOLIM", R, suspLo, 1),
+                                  PXF_REALS("SUSP_HILIM", R, suspHi, 1),
+                                  PXF_REALS("SUSP_SOFT", R, suspSoft, 1),
+                                  PXF_REALS("SUSP_REF", R, suspRef, 1),
+                                  PXF_REALS("SUSP_KP", R, suspKp, 1),
+                                  PXF_REALS("SUSP_KD", R, suspKd, 1),
+                                  PX_XML_END};
+const PxXMLHandler kContact[] = {PXF_REALS("POS", R, pos, 3),
+                                 PXF_REALS("NORMAL", R, normal, 3),
+                                 PXF_REALS("PENETRATION", R, penetration, 1),
+                                 PXF_REALS("DIR", R, dir, 3),
+                                 PX_XML_ELEMENT("CONTACT_PARAMS", PxfLoadContactParams),
+                                 PX_XML_END};
 const PxXMLHandler kFixedPath[] = {PXF_REALS("POS1", R, pos1, 3), PXF_REALS("POS2", R, pos2, 3),
                                    PXF_REALS("VEL1", R, vel1, 3), PXF_REALS("VEL2", R, vel2, 3), PX_XML_END};
-const PxXMLHandler kRPROJoint[] = {
-    PXF_REALS("POS1", R, pos1, 3),       PXF_REALS("POS2", R, pos2, 3),          PXF_REALS("QUAT1", R, quat1, 4),
-    PXF_REALS("QUAT2", R, quat2, 4),     PXF_REALS("REL_QUAT", R, relQuat, 4), PXF_REALS("REL_ANGVEL", R, relAngvel, 3),
-    PXF_REALS("REL_VEL", R, relVel, 3),  PXF_REALS("LINEAR_STRENGTH", R, linStrength, 3),
-    PXF_REALS("ANGULAR_STRENGTH", R, angStrength, 3), PX_XML_END};
+const PxXMLHandler kRPROJoint[] = {PXF_REALS("POS1", R, pos1, 3),
+                                   PXF_REALS("POS2", R, pos2, 3),
+                                   PXF_REALS("QUAT1", R, quat1, 4),
+                                   PXF_REALS("QUAT2", R, quat2, 4),
+                                   PXF_REALS("REL_QUAT", R, relQuat, 4),
+                                   PXF_REALS("REL_ANGVEL", R, relAngvel, 3),
+                                   PXF_REALS("REL_VEL", R, relVel, 3),
+                                   PXF_REALS("LINEAR_STRENGTH", R, linStrength, 3),
+                                   PXF_REALS("ANGULAR_STRENGTH", R, angStrength, 3),
+                                   PX_XML_END};
 const PxXMLHandler kUniversal[] = {PXF_REALS("POS", R, pos, 3), PXF_REALS("AXIS1", R, axis1, 3),
                                    PXF_REALS("AXIS2", R, axis2, 3), PX_XML_END};
 const PxXMLHandler kLinear1[] = {PXF_REALS("POS", R, pos, 3), PXF_REALS("AXIS", R, axis, 3), PX_XML_END};
@@ -94,9 +121,9 @@ const PxXMLHandler kSpring[] = {PXF_REALS("POS1", R, pos1, 3),
                                 PXF_REALS("DAMPING", R, damping, 1),
                                 kLimitEntry,
                                 PX_XML_END};
-const PxXMLHandler kConeLimit[] = {PXF_REALS("AXIS1", R, axis1, 3), PXF_REALS("AXIS2", R, axis2, 3),
+const PxXMLHandler kConeLimit[] = {PXF_REALS("AXIS1", R, axis1, 3),          PXF_REALS("AXIS2", R, axis2, 3),
                                    PXF_REALS("HALF_ANGLE", R, halfAngle, 1), PXF_REALS("STIFFNESS", R, stiffness, 1),
-                                   PXF_REALS("DAMPING", R, damping, 1), PX_XML_END};
+                                   PXF_REALS("DAMPING", R, damping, 1),      PX_XML_END};
 
 // What a type's element is read into and how the record becomes a constraint.
 struct Apply {
@@ -352,8 +379,8 @@ bool findBodies(PxLoadContext *context, PxfPosition at, const ConstraintRecord &
         if (PxLoadContextMakeFullID(context, r.bodyIds[i], fullId, sizeof fullId))
             bodies[i] = RbdBodyLookup(context, fullId);
         if (!bodies[i]) {
-            PXF_PROBLEM(context, at, "Constraint '%s' refers to non-existent body '%s'. Constraint not created.\n", r.id,
-                        r.bodyIds[i]);
+            PXF_PROBLEM(context, at, "Constraint '%s' refers to non-existent body '%s'. Constraint not created.\n",
+                        r.id, r.bodyIds[i]);
             return false;
         }
     }
@@ -368,9 +395,10 @@ bool constraintIsValid(PxLoadContext *context, PxfPosition at, const PxXMLHandle
 {
     const PxXMLHandler *bad = PxfBadEntry(t);
     if (!PxXMLHandlerWasCalled(t, "ID") || !r.id[0])
-        PXF_PROBLEM(context, at,
-                    "All constraints must have an <ID> containing a unique string amongst constraints. Constraint not "
-                    "created.\n");
+        PXF_PROBLEM(
+            context, at,
+            "All constraints must have an <ID> containing a unique string amongst constraints. Constraint not "
+            "created.\n");
     else if (bad)
         PXF_PROBLEM(context, at, "Constraint '%s' contains an invalid <%s> element. Constraint not created.\n", r.id,
                     bad->name);
@@ -429,19 +457,58 @@ int loadConstraint(PxXMLElement *element, const TypeInfo &type)
     return code;
 }
 
-int loadBSJoint(PxXMLElement *e) { return loadConstraint(e, kBSJointInfo); }
-int loadHinge(PxXMLElement *e) { return loadConstraint(e, kHingeInfo); }
-int loadPrismatic(PxXMLElement *e) { return loadConstraint(e, kPrismaticInfo); }
-int loadCarWheel(PxXMLElement *e) { return loadConstraint(e, kCarWheelInfo); }
-int loadContact(PxXMLElement *e) { return loadConstraint(e, kContactInfo); }
-int loadFixedPath(PxXMLElement *e) { return loadConstraint(e, kFixedPathInfo); }
-int loadRPROJoint(PxXMLElement *e) { return loadConstraint(e, kRPROJointInfo); }
-int loadUniversal(PxXMLElement *e) { return loadConstraint(e, kUniversalInfo); }
-int loadLinear1(PxXMLElement *e) { return loadConstraint(e, kLinear1Info); }
-int loadLinear2(PxXMLElement *e) { return loadConstraint(e, kLinear2Info); }
-int loadAngular3(PxXMLElement *e) { return loadConstraint(e, kAngular3Info); }
-int loadSpring(PxXMLElement *e) { return loadConstraint(e, kSpringInfo); }
-int loadConeLimit(PxXMLElement *e) { return loadConstraint(e, kConeLimitInfo); }
+int loadBSJoint(PxXMLElement *e)
+{
+    return loadConstraint(e, kBSJointInfo);
+}
+int loadHinge(PxXMLElement *e)
+{
+    return loadConstraint(e, kHingeInfo);
+}
+int loadPrismatic(PxXMLElement *e)
+{
+    return loadConstraint(e, kPrismaticInfo);
+}
+int loadCarWheel(PxXMLElement *e)
+{
+    return loadConstraint(e, kCarWheelInfo);
+}
+int loadContact(PxXMLElement *e)
+{
+    return loadConstraint(e, kContactInfo);
+}
+int loadFixedPath(PxXMLElement *e)
+{
+    return loadConstraint(e, kFixedPathInfo);
+}
+int loadRPROJoint(PxXMLElement *e)
+{
+    return loadConstraint(e, kRPROJointInfo);
+}
+int loadUniversal(PxXMLElement *e)
+{
+    return loadConstraint(e, kUniversalInfo);
+}
+int loadLinear1(PxXMLElement *e)
+{
+    return loadConstraint(e, kLinear1Info);
+}
+int loadLinear2(PxXMLElement *e)
+{
+    return loadConstraint(e, kLinear2Info);
+}
+int loadAngular3(PxXMLElement *e)
+{
+    return loadConstraint(e, kAngular3Info);
+}
+int loadSpring(PxXMLElement *e)
+{
+    return loadConstraint(e, kSpringInfo);
+}
+int loadConeLimit(PxXMLElement *e)
+{
+    return loadConstraint(e, kConeLimitInfo);
+}
 
 } // namespace
 

@@ -186,7 +186,8 @@ int writeAngular3(RbdConstraintID c, PxStream *s)
 int writeSpring(RbdConstraintID c, PxStream *s)
 {
     int ok = writeBodyPositions(c, s) && PxfWriteReal("NATURAL_LENGTH", s, RbdSpringGetNaturalLength(c));
-    ok &= PxfWriteReal("STIFFNESS", s, RbdSpringGetStiffness(c)) && PxfWriteReal("DAMPING", s, RbdSpringGetDamping(c));
+    ok &= PxfWriteReal("STIFFNESS", s, RbdSpringGetStiffness(c)) &&
+          PxfWriteReal("DAMPING", s, RbdSpringGetDamping(c));
     return ok && writeLimit(RbdConstraintGetLimit(c), s);
 }
 
@@ -208,11 +209,21 @@ struct TypeEntry {
 
 // Indexed by the constraint type number.
 const TypeEntry kTypes[RBD_TYPE_COUNT] = {
-    {"BSJOINT", writeBSJoint},     {"HINGE", writeHinge},       {"PRISMATIC", writePrismatic},
-    {"CARWHEEL", writeCarWheel},   {"CONTACT", writeContact},   {"FIXEDPATH", writeFixedPath},
-    {"RPROJOINT", writeRPROJoint}, {"UNIVERSAL", writeUniversal}, {"LINEAR1", writeLinear1},
-    {"LINEAR2", writeLinear2},     {"ANGULAR3", writeAngular3}, {"SPRING", writeSpring},
-    {"CONELIMIT", writeConeLimit}, {nullptr, nullptr},          {nullptr, nullptr},
+    {"BSJOINT", writeBSJoint},
+    {"HINGE", writeHinge},
+    {"PRISMATIC", writePrismatic},
+    {"CARWHEEL", writeCarWheel},
+    {"CONTACT", writeContact},
+    {"FIXEDPATH", writeFixedPath},
+    {"RPROJOINT", writeRPROJoint},
+    {"UNIVERSAL", writeUniversal},
+    {"LINEAR1", writeLinear1},
+    {"LINEAR2", writeLinear2},
+    {"ANGULAR3", writeAngular3},
+    {"SPRING", writeSpring},
+    {"CONELIMIT", writeConeLimit},
+    {nullptr, nullptr},
+    {nullptr, nullptr},
 };
 
 int writeBodyIds(PxSaveContext *context, RbdConstraintID c, PxStream *s)

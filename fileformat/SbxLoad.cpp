@@ -32,8 +32,8 @@ int loadMaterialPair(PxXMLElement *element)
     if (PxfBadEntry(t) || !PxXMLHandlerWasCalled(t, "MATERIAL_IDS"))
         PXF_PROBLEM(context, at, "<MATERIAL_PAIR> contains an invalid or no <MATERIAL_IDS>. Pair not set.\n");
     else if (!target)
-        PXF_PROBLEM(context, at, "Material pair %d,%d is outside the bridge's %d materials. Pair not set.\n", r.ids[0],
-                    r.ids[1], SbxBridgeGetMaterialCount(context->bridge));
+        PXF_PROBLEM(context, at, "Material pair %d,%d is outside the bridge's %d materials. Pair not set.\n",
+                    r.ids[0], r.ids[1], SbxBridgeGetMaterialCount(context->bridge));
     else if (PxfParamsFromRecord(context, at, &r.params, &params))
         *target = params;
     return code;
@@ -46,12 +46,12 @@ int loadMaterialTable(PxXMLElement *element)
     char *end = nullptr;
     const long size = PxfAttribute(element, "size", text, sizeof text) ? strtol(text, &end, 10) : -1;
     if (size < 0 || !end || *end) {
-        PXF_PROBLEM(context, PxfPositionOf(element), "<MATERIAL_TABLE> needs a size=\"n\" attribute. Table not loaded.\n");
+        PXF_PROBLEM(context, PxfPositionOf(element),
+                    "<MATERIAL_TABLE> needs a size=\"n\" attribute. Table not loaded.\n");
         return PX_XML_SKIP_ELEMENT;
     }
     // Materials below the table's size are in use from now on.
-    while (SbxBridgeGetMaterialsUsed(context->bridge) < size && SbxBridgeGetNewMaterial(context->bridge) != 0) {
-    }
+    while (SbxBridgeGetMaterialsUsed(context->bridge) < size && SbxBridgeGetNewMaterial(context->bridge) != 0) {}
     PxXMLHandler t[] = {PX_XML_ELEMENT("MATERIAL_PAIR", loadMaterialPair), PX_XML_END};
     return PxXMLElementProcess(element, t, context);
 }

@@ -36,12 +36,10 @@ int saveKindOf(const PxLoadEntry *entry)
     case PX_KIND_BODY:
     case PX_KIND_CONSTRAINT:
     case PX_KIND_GEOMETRY:
-    case PX_KIND_BRIDGE:
-        return entry->kind;
+    case PX_KIND_BRIDGE: return entry->kind;
     case PX_KIND_MODEL:
         return CdxModelGetParent(static_cast<CdxModelID>(entry->object)) ? PX_KIND_ELEMENT : PX_KIND_MODEL;
-    default:
-        return -1;
+    default: return -1;
     }
 }
 
@@ -107,13 +105,13 @@ int PxSaveContextInsertLoaded(PxSaveContext *saveContext, PxLoadContext *loadCon
     PxHashInitIterator(&it, loaded);
     while (const PxLoadEntry *entry = static_cast<const PxLoadEntry *>(PxHashGetDatum(&it))) {
         const int kind = saveKindOf(entry);
-        if (kind >= 0 && entry->object) ok &= PxSaveHashInsert(saveContext, entry->object, entry->id, kind) != nullptr;
+        if (kind >= 0 && entry->object)
+            ok &= PxSaveHashInsert(saveContext, entry->object, entry->id, kind) != nullptr;
     }
     return ok;
 }
 
-int SbxUniverseSaveFile(SbxUniverseID universe, const char *fileName, PxLoadContext *loaded,
-                        unsigned int options)
+int SbxUniverseSaveFile(SbxUniverseID universe, const char *fileName, PxLoadContext *loaded, unsigned int options)
 {
     if (!universe || !fileName) {
         PxWarning(PXF_MISUSE_LEVEL, "SbxUniverseSaveFile: needs a universe and a file name.\n");

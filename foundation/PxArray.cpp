@@ -19,7 +19,7 @@ int Reallocate(PxArray *array, int capacity)
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 int PxArrayInit(PxArray *array, int capacity, int elementSize)
 {
@@ -42,7 +42,8 @@ void *PxArrayGrow(PxArray *array, int n)
         if (capacity > INT_MAX) capacity = newSize;
         if (!Reallocate(array, static_cast<int>(capacity))) return nullptr;
     }
-    char *first = static_cast<char *>(array->data) + static_cast<size_t>(array->size) * static_cast<size_t>(array->elementSize);
+    char *first = static_cast<char *>(array->data) +
+                  static_cast<size_t>(array->size) * static_cast<size_t>(array->elementSize);
     array->size = newSize;
     return first;
 }

@@ -49,7 +49,7 @@ void ReleaseOwned(PxChunk *chunk)
     chunk->isAuto = 0;
 }
 
-}  // namespace
+} // namespace
 
 void PxChunkInit(PxChunk *chunk)
 {
@@ -123,7 +123,8 @@ void *PxChunkGetMem(PxChunk *chunk, size_t bytes)
         const bool sizeOverflows = total < bytes;
         void *memory = sizeOverflows ? nullptr : PxMemoryAPI.resize(chunk->memory, total);
         if (memory == nullptr) {
-            PxFatalError(3, "PxChunkGetMem: Could not allocate memory to resize PxChunk: old size = %d new size = %d\n",
+            PxFatalError(3,
+                         "PxChunkGetMem: Could not allocate memory to resize PxChunk: old size = %d new size = %d\n",
                          static_cast<int>(chunk->size), static_cast<int>(bytes));
             return nullptr;
         }

@@ -44,7 +44,7 @@ int gSearchCount = kBuiltinCount;
 // Appends an owned entry; the entry is freed when the list cannot grow.
 void AppendEntry(char *entry)
 {
-    const size_t slots = static_cast<size_t>(gSearchCount) + 2;  // new entry + terminator
+    const size_t slots = static_cast<size_t>(gSearchCount) + 2; // new entry + terminator
     const char **list = static_cast<const char **>(PxMemoryAPI.create(slots * sizeof(char *)));
     if (list == nullptr) {
         PxMemoryAPI.destroy(entry);
@@ -78,7 +78,7 @@ char *JoinDirectory(const char *base, const char *tail)
     return entry;
 }
 
-}  // namespace
+} // namespace
 
 const char *PxGetDefaultFileLocation(int i)
 {

@@ -56,7 +56,7 @@ PxHashNode **FindLink(const void *key, PxHash *hash)
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 unsigned int PxHashString(const void *key, unsigned int size)
 {
@@ -120,7 +120,7 @@ void *PxHashInsert(void *key, void *datum, PxHash *hash)
         const int order = hash->keyCompareFunc(key, current->key);
         if (order == 0) return current->datum;
         ++hash->collisions;
-        if (order < 0) break;  // only at the chain head: insert before it
+        if (order < 0) break; // only at the chain head: insert before it
         link = &current->next;
         if (*link == nullptr || hash->keyCompareFunc(key, (*link)->key) < 0) break;
     }

@@ -38,8 +38,7 @@ void RotationInverseSecond(PxMatrix3 r, const PxMatrix4 a, const PxMatrix4 b)
 
 PxReal Determinant3(const PxMatrix3 m)
 {
-    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
-           m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
            m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
 }
 
@@ -79,7 +78,7 @@ void Perpendicular(PxVector3 axis, const PxVector3 a)
     if (PxV3Normalize(axis) == 0.0) PxV3Set(axis, 1.0, 0.0, 0.0);
 }
 
-}  // namespace
+} // namespace
 
 void PxMatrix4TMCompound(PxMatrix4 out, const PxMatrix4 a, const PxMatrix4 b)
 {
@@ -138,8 +137,8 @@ void PxMatrix4TMGetEulerAngles(const PxMatrix4 tm, PxVector3 angles)
 // (column-vector form). Every axis row of tm is carried through it, which
 // turns the frame about w in the parent frame: row i of out = D (row i)^T,
 // the same motion PxQuaternionFiniteRotation gives the TM's quaternion.
-void PxMatrix4TMUpdateFromVelocities(PxMatrix4 out, PxReal tolerance, PxReal h, const PxVector3 v,
-                                     const PxVector3 w, const PxMatrix4 tm)
+void PxMatrix4TMUpdateFromVelocities(PxMatrix4 out, PxReal tolerance, PxReal h, const PxVector3 v, const PxVector3 w,
+                                     const PxMatrix4 tm)
 {
     PxMatrix4 result;
     PxM4Copy(result, tm);
@@ -216,33 +215,60 @@ void PxMatrix3InvertTo3x4(const PxMatrix3 m, PxReal row0[4], PxReal row1[4], PxR
     const PxReal c12 = m[0][2] * m[0][1] - m[0][0] * m[1][2];
     const PxReal c22 = m[0][0] * m[1][1] - m[0][1] * m[0][1];
     const PxReal s = 1.0 / (m[0][0] * c00 + m[0][1] * c01 + m[0][2] * c02);
-    row0[0] = c00 * s; row0[1] = c01 * s; row0[2] = c02 * s; row0[3] = 0.0;
-    row1[0] = c01 * s; row1[1] = c11 * s; row1[2] = c12 * s; row1[3] = 0.0;
-    row2[0] = c02 * s; row2[1] = c12 * s; row2[2] = c22 * s; row2[3] = 0.0;
+    row0[0] = c00 * s;
+    row0[1] = c01 * s;
+    row0[2] = c02 * s;
+    row0[3] = 0.0;
+    row1[0] = c01 * s;
+    row1[1] = c11 * s;
+    row1[2] = c12 * s;
+    row1[3] = 0.0;
+    row2[0] = c02 * s;
+    row2[1] = c12 * s;
+    row2[2] = c22 * s;
+    row2[3] = 0.0;
 }
 
 void PxMatrix3MakeRotationX(PxMatrix3 m, PxReal angle)
 {
     const PxReal c = std::cos(angle), s = std::sin(angle);
-    m[0][0] = 1.0; m[0][1] = 0.0; m[0][2] = 0.0;
-    m[1][0] = 0.0; m[1][1] = c;   m[1][2] = -s;
-    m[2][0] = 0.0; m[2][1] = s;   m[2][2] = c;
+    m[0][0] = 1.0;
+    m[0][1] = 0.0;
+    m[0][2] = 0.0;
+    m[1][0] = 0.0;
+    m[1][1] = c;
+    m[1][2] = -s;
+    m[2][0] = 0.0;
+    m[2][1] = s;
+    m[2][2] = c;
 }
 
 void PxMatrix3MakeRotationY(PxMatrix3 m, PxReal angle)
 {
     const PxReal c = std::cos(angle), s = std::sin(angle);
-    m[0][0] = c;   m[0][1] = 0.0; m[0][2] = -s;
-    m[1][0] = 0.0; m[1][1] = 1.0; m[1][2] = 0.0;
-    m[2][0] = s;   m[2][1] = 0.0; m[2][2] = c;
+    m[0][0] = c;
+    m[0][1] = 0.0;
+    m[0][2] = -s;
+    m[1][0] = 0.0;
+    m[1][1] = 1.0;
+    m[1][2] = 0.0;
+    m[2][0] = s;
+    m[2][1] = 0.0;
+    m[2][2] = c;
 }
 
 void PxMatrix3MakeRotationZ(PxMatrix3 m, PxReal angle)
 {
     const PxReal c = std::cos(angle), s = std::sin(angle);
-    m[0][0] = c;   m[0][1] = -s;  m[0][2] = 0.0;
-    m[1][0] = s;   m[1][1] = c;   m[1][2] = 0.0;
-    m[2][0] = 0.0; m[2][1] = 0.0; m[2][2] = 1.0;
+    m[0][0] = c;
+    m[0][1] = -s;
+    m[0][2] = 0.0;
+    m[1][0] = s;
+    m[1][1] = c;
+    m[1][2] = 0.0;
+    m[2][0] = 0.0;
+    m[2][1] = 0.0;
+    m[2][2] = 1.0;
 }
 
 void PxMatrix3FromEulerAngles(PxMatrix3 m, PxReal a, PxReal b, PxReal c)
@@ -420,11 +446,35 @@ void PxHSVtoRGB(float h, float s, float v, float rgb[3])
     const float t = v * (1.0f - s * (1.0f - f));
     const int sector = sectorValue >= 0.0f && sectorValue < 6.0f ? static_cast<int>(sectorValue) : 5;
     switch (sector) {
-    case 0: rgb[0] = v; rgb[1] = t; rgb[2] = p; break;
-    case 1: rgb[0] = q; rgb[1] = v; rgb[2] = p; break;
-    case 2: rgb[0] = p; rgb[1] = v; rgb[2] = t; break;
-    case 3: rgb[0] = p; rgb[1] = q; rgb[2] = v; break;
-    case 4: rgb[0] = t; rgb[1] = p; rgb[2] = v; break;
-    default: rgb[0] = v; rgb[1] = p; rgb[2] = q; break;
+    case 0:
+        rgb[0] = v;
+        rgb[1] = t;
+        rgb[2] = p;
+        break;
+    case 1:
+        rgb[0] = q;
+        rgb[1] = v;
+        rgb[2] = p;
+        break;
+    case 2:
+        rgb[0] = p;
+        rgb[1] = v;
+        rgb[2] = t;
+        break;
+    case 3:
+        rgb[0] = p;
+        rgb[1] = q;
+        rgb[2] = v;
+        break;
+    case 4:
+        rgb[0] = t;
+        rgb[1] = p;
+        rgb[2] = v;
+        break;
+    default:
+        rgb[0] = v;
+        rgb[1] = p;
+        rgb[2] = q;
+        break;
     }
 }

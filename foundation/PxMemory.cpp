@@ -15,10 +15,10 @@ constexpr size_t kPadWordSize = sizeof(uint32_t);
 // Alignment used when none is asked for: what malloc itself guarantees.
 constexpr int kDefaultAlignment = static_cast<int>(alignof(std::max_align_t));
 
-}  // namespace
+} // namespace
 
-PxMemoryAPIType PxMemoryAPI = {MallocCreate, Calloc, MallocCreateAligned,
-                               MallocDestroy, MallocDestroyAligned, MallocResize};
+PxMemoryAPIType PxMemoryAPI = {MallocCreate,         Calloc,      MallocCreateAligned, MallocDestroy,
+                               MallocDestroyAligned, MallocResize};
 
 void *MallocCreate(size_t size)
 {

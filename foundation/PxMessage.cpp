@@ -14,8 +14,8 @@ constexpr size_t kMessageBufferSize = 5000;
 
 // Shows the prefix and then the message as two separate pieces, but only
 // when the channel's threshold admits the message's level.
-void ShowFiltered(int channelLevel, PxShowFunction show, const char *prefixFormat, int level,
-                  const char *format, va_list args)
+void ShowFiltered(int channelLevel, PxShowFunction show, const char *prefixFormat, int level, const char *format,
+                  va_list args)
 {
     if (channelLevel < level || show == nullptr) return;
     char buffer[kMessageBufferSize];
@@ -25,7 +25,7 @@ void ShowFiltered(int channelLevel, PxShowFunction show, const char *prefixForma
     show(level, buffer);
 }
 
-}  // namespace
+} // namespace
 
 int PxInfoLevel = 0;
 int PxWarningLevel = 0;
@@ -82,14 +82,38 @@ void PxFatalError(int level, const char *format, ...)
     va_end(args);
 }
 
-PxMessageHandler PxSetInfoHandler(PxMessageHandler handler) { return std::exchange(PxInfoHandler, handler); }
-PxMessageHandler PxSetWarningHandler(PxMessageHandler handler) { return std::exchange(PxWarningHandler, handler); }
-PxMessageHandler PxSetFatalErrorHandler(PxMessageHandler handler) { return std::exchange(PxFatalErrorHandler, handler); }
-PxMessageHandler PxSetDebugHandler(PxMessageHandler handler) { return std::exchange(PxDebugHandler, handler); }
-PxShowFunction PxSetInfoShow(PxShowFunction show) { return std::exchange(PxInfoShow, show); }
-PxShowFunction PxSetWarningShow(PxShowFunction show) { return std::exchange(PxWarningShow, show); }
-PxShowFunction PxSetFatalErrorShow(PxShowFunction show) { return std::exchange(PxFatalErrorShow, show); }
-PxShowFunction PxSetDebugShow(PxShowFunction show) { return std::exchange(PxDebugShow, show); }
+PxMessageHandler PxSetInfoHandler(PxMessageHandler handler)
+{
+    return std::exchange(PxInfoHandler, handler);
+}
+PxMessageHandler PxSetWarningHandler(PxMessageHandler handler)
+{
+    return std::exchange(PxWarningHandler, handler);
+}
+PxMessageHandler PxSetFatalErrorHandler(PxMessageHandler handler)
+{
+    return std::exchange(PxFatalErrorHandler, handler);
+}
+PxMessageHandler PxSetDebugHandler(PxMessageHandler handler)
+{
+    return std::exchange(PxDebugHandler, handler);
+}
+PxShowFunction PxSetInfoShow(PxShowFunction show)
+{
+    return std::exchange(PxInfoShow, show);
+}
+PxShowFunction PxSetWarningShow(PxShowFunction show)
+{
+    return std::exchange(PxWarningShow, show);
+}
+PxShowFunction PxSetFatalErrorShow(PxShowFunction show)
+{
+    return std::exchange(PxFatalErrorShow, show);
+}
+PxShowFunction PxSetDebugShow(PxShowFunction show)
+{
+    return std::exchange(PxDebugShow, show);
+}
 
 void PxHandlerInfo(int level, const char *format, va_list args)
 {

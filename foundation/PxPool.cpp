@@ -12,9 +12,9 @@ namespace {
 
 // Header at the start of every block; the structures follow it.
 struct PoolBlock {
-    PoolBlock *next;  // older block
-    char *first;      // first structure, aligned
-    char *end;        // one past the last structure
+    PoolBlock *next; // older block
+    char *first;     // first structure, aligned
+    char *end;       // one past the last structure
 };
 
 // Slack kept in every block beyond header, alignment and structures.
@@ -84,15 +84,15 @@ void *PopFreeList(PxPool *pool)
     return structure;
 }
 
-}  // namespace
+} // namespace
 
 int PxPoolInit(PxPool *pool, int count, int structSize, int alignment)
 {
     return PxPoolInitResizable(pool, count, structSize, 0, 2.0f, alignment);
 }
 
-int PxPoolInitResizable(PxPool *pool, int count, int structSize, int growthIncrement,
-                        float growthFactor, int alignment)
+int PxPoolInitResizable(PxPool *pool, int count, int structSize, int growthIncrement, float growthFactor,
+                        int alignment)
 {
     if (pool == nullptr) return 0;
     pool->name = "";
@@ -106,8 +106,8 @@ int PxPoolInitResizable(PxPool *pool, int count, int structSize, int growthIncre
     pool->alignment = 0;
     pool->structSize = kMinStructSize;
     if (alignment < 0 || structSize < 0) {
-        PxWarning(3, "PxPoolInit(%s): Negative alignment (%d) or structure size (%d).\n", pool->name,
-                  alignment, structSize);
+        PxWarning(3, "PxPoolInit(%s): Negative alignment (%d) or structure size (%d).\n", pool->name, alignment,
+                  structSize);
         return 0;
     }
     if (alignment % static_cast<int>(sizeof(unsigned int)) != 0)

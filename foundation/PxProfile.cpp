@@ -22,14 +22,14 @@
 namespace {
 
 struct Section {
-    char *name;            // owned copy
-    int depth;             // starts not yet ended; only the outermost is timed
-    uint64_t start;        // counter at the outermost start
-    uint64_t frameCycles;  // accumulated in the frame in progress
+    char *name;           // owned copy
+    int depth;            // starts not yet ended; only the outermost is timed
+    uint64_t start;       // counter at the outermost start
+    uint64_t frameCycles; // accumulated in the frame in progress
     int frameCalls;
-    int frameCount0;       // starts with flag 0 in the frame in progress
-    int frameCount1;       // starts with a non-zero flag
-    uint64_t totalCycles;  // over all completed frames
+    int frameCount0;      // starts with flag 0 in the frame in progress
+    int frameCount1;      // starts with a non-zero flag
+    uint64_t totalCycles; // over all completed frames
 };
 
 // One section's figures in one completed frame.
@@ -43,13 +43,13 @@ struct Sample {
 };
 
 struct Profile {
-    PxArray sections;      // Section, in order of first use
-    PxArray samples;       // Sample, frame by frame
-    PxArray frameCycles;   // uint64_t per completed frame
-    int frames;            // completed frames
+    PxArray sections;    // Section, in order of first use
+    PxArray samples;     // Sample, frame by frame
+    PxArray frameCycles; // uint64_t per completed frame
+    int frames;          // completed frames
     int inFrame;
     uint64_t frameStart;
-    uint64_t startCounter;  // for calibrating the counter against wall time
+    uint64_t startCounter; // for calibrating the counter against wall time
     std::chrono::steady_clock::time_point startTime;
 };
 
@@ -61,8 +61,9 @@ uint64_t ReadCounter()
 #if PX_PROFILE_TSC
     return __rdtsc();
 #else
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-        std::chrono::steady_clock::now().time_since_epoch()).count());
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 #endif
 }
 
@@ -110,7 +111,7 @@ void FreeProfile()
 // time-stamp counter, else the rate measured since timing started.
 double CounterMHz()
 {
-    if (!PX_PROFILE_TSC) return 1000.0;  // the fallback counter counts nanoseconds
+    if (!PX_PROFILE_TSC) return 1000.0; // the fallback counter counts nanoseconds
     double mhz = 0.0;
     FILE *cpuinfo = std::fopen("/proc/cpuinfo", "r");
     if (cpuinfo != nullptr) {
@@ -122,8 +123,8 @@ double CounterMHz()
         std::fclose(cpuinfo);
     }
     if (mhz > 0.0) return mhz;
-    const double elapsedUs = std::chrono::duration<double, std::micro>(
-        std::chrono::steady_clock::now() - gProfile.startTime).count();
+    const double elapsedUs =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - gProfile.startTime).count();
     const double ticks = static_cast<double>(ReadCounter() - gProfile.startCounter);
     return elapsedUs > 0.0 ? ticks / elapsedUs : 1.0;
 }
@@ -161,8 +162,8 @@ int WriteDataFile()
         for (int s = 0; s < gProfile.sections.size; ++s) {
             if (next < gProfile.samples.size && samples[next].frame == frame && samples[next].section == s) {
                 const Sample &sample = samples[next++];
-                std::fprintf(data, " %llu %d %d %d", static_cast<unsigned long long>(sample.cycles),
-                             sample.calls, sample.count0, sample.count1);
+                std::fprintf(data, " %llu %d %d %d", static_cast<unsigned long long>(sample.cycles), sample.calls,
+                             sample.count0, sample.count1);
             } else {
                 std::fprintf(data, " 0 0 0 0");
             }
@@ -200,7 +201,7 @@ void WriteGnuplotFiles()
     if (!ok) PxWarning(3, "PxProfileOutputResults: Could not write the gnuplot files.\n");
 }
 
-}  // namespace
+} // namespace
 
 void PxProfileStartTiming(void)
 {
@@ -258,7 +259,8 @@ void PxProfileEndFrame(void)
         if (section->frameCalls > 0) {
             Sample *sample = static_cast<Sample *>(PxArrayGrow(&gProfile.samples, 1));
             if (sample != nullptr)
-                *sample = Sample{gProfile.frames, i, section->frameCycles, section->frameCalls,
+                *sample = Sample{gProfile.frames,      i,
+                                 section->frameCycles, section->frameCalls,
                                  section->frameCount0, section->frameCount1};
         }
         section->totalCycles += section->frameCycles;

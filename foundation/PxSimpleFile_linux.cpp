@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr mode_t kCreatePermissions = 0640;  // owner read/write, group read
+constexpr mode_t kCreatePermissions = 0640; // owner read/write, group read
 constexpr size_t kMaxPath = 4096;
 
 // open() flags of a mode code, -1 for a code raw files do not support.
@@ -27,7 +27,7 @@ int OpenFlags(int mode)
     }
 }
 
-}  // namespace
+} // namespace
 
 int PxOpen(const char *path, int mode)
 {
@@ -47,9 +47,7 @@ long PxLseek(int fd, long offset, int origin)
     case 0: whence = SEEK_SET; break;
     case 1: whence = SEEK_CUR; break;
     case 2: whence = SEEK_END; break;
-    default:
-        PxFatalError(3, "Invalid origin parameter passed to PxLseek().\n");
-        return -1;
+    default: PxFatalError(3, "Invalid origin parameter passed to PxLseek().\n"); return -1;
     }
     return static_cast<long>(lseek(fd, static_cast<off_t>(offset), whence));
 }
@@ -75,7 +73,7 @@ int PxOpenWithSearch(const char *name, int mode)
 {
     if (name == nullptr) return -1;
     int fd = PxOpen(name, mode);
-    if (OpenFlags(mode) < 0) return fd;  // reported once, not once per entry
+    if (OpenFlags(mode) < 0) return fd; // reported once, not once per entry
     char path[kMaxPath];
     for (int i = 0; fd < 0 && PxGetDefaultFileLocation(i) != nullptr; ++i) {
         const int length = std::snprintf(path, sizeof path, "%s%s", PxGetDefaultFileLocation(i), name);

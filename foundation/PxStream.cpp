@@ -64,7 +64,7 @@ void FreeStream(PxStream *stream)
     PxMemoryAPI.destroy(stream);
 }
 
-}  // namespace
+} // namespace
 
 PxStream *PxStreamOpen(const char *name, int mode)
 {

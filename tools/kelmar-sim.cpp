@@ -30,7 +30,10 @@ int failed(const std::string &what)
     return 1;
 }
 
-std::string cannotWrite(const std::string &path) { return "cannot write '" + path + "': " + strerror(errno); }
+std::string cannotWrite(const std::string &path)
+{
+    return "cannot write '" + path + "': " + strerror(errno);
+}
 
 // Finds out before a long run whether the picture can be written at all.
 bool writable(const std::string &path)

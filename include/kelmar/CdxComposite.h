@@ -26,8 +26,7 @@ CdxGeometryID CdxCompositeGeometryCreate(int maxElements);
 /* Appends the element with its placement (not owned). Returns 0 and adds
  * nothing when the composite is full, the element has no transform
  * pointer to receive its placement, or is already an element. */
-int CdxCompositeGeometryAddElement(CdxGeometryID geometry, CdxModelID element,
-                                   PxMatrix4 *relativeTransform);
+int CdxCompositeGeometryAddElement(CdxGeometryID geometry, CdxModelID element, PxMatrix4 *relativeTransform);
 /* Removes element index, keeping the order of the others; clears its
  * relative transform. 0 for an index out of range. */
 int CdxCompositeGeometryRemoveElement(CdxGeometryID geometry, int index);
@@ -56,8 +55,8 @@ void CdxCompositeDestroy(CdxGeometryID geometry);
  * composite reports a solid sphere of its bounding radius r: inertia
  * 0.4 r^2, volume and mass 4/3 pi r^3. Returns 0 when the geometry is not
  * composite or the total mass is not positive. */
-int16_t CdxCompositeGetMassPropertiesAndMass(CdxGeometryID geometry, PxMatrix4 comTransform,
-                                             PxMatrix3 inertia, PxReal *volume, PxReal *mass);
+int16_t CdxCompositeGetMassPropertiesAndMass(CdxGeometryID geometry, PxMatrix4 comTransform, PxMatrix3 inertia,
+                                             PxReal *volume, PxReal *mass);
 
 /* A model on a new composite geometry; null on failure. */
 CdxModelID CdxCompositeModelCreate(int maxElements);
@@ -91,11 +90,9 @@ int CdxCompositeGenericApproximateDistance(CdxModelPair *pair, const CdxDistance
 /* Nearest element hit (result element = the element, or the element hit
  * inside a composite element). The filtered form skips elements the
  * filter rejects. */
-int CdxCompositeLineSegment(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                            CdxLineSegResult *result);
-int CdxCompositeLineSegmentFiltered(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                                    CdxModelFilterFn filter, void *filterData,
-                                    CdxLineSegResult *result);
+int CdxCompositeLineSegment(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result);
+int CdxCompositeLineSegmentFiltered(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxModelFilterFn filter,
+                                    void *filterData, CdxLineSegResult *result);
 
 /* Registers the composite intersect for (composite, t) for every type t
  * registered so far, and the composite line-segment function. */

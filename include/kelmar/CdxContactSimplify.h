@@ -18,8 +18,8 @@ extern int gCdxContactSimplifyDeepestFirst;
  * option nonzero (a request's requestOption) prefers contacts on faces:
  * the deepest is sought among contacts on a face of model 1 first, and
  * face contacts are written first. */
-int CdxContactSimplify(const PxVector3 normal, CdxContact *candidates, int candidateCount,
-                       CdxContact *out, int maxOut, int option);
+int CdxContactSimplify(const PxVector3 normal, CdxContact *candidates, int candidateCount, CdxContact *out,
+                       int maxOut, int option);
 
 /* Reduces into result: budget = min(result capacity, contactMaxCount of the
  * pair's request, or of defaultRequest when the result has no pair or the

@@ -19,8 +19,8 @@ void CdxGoodbyeEach(CdxModelPairContainer *container);
  * the next pair to visit; returns 0 when every pair is done. resultCount
  * and contactsUsed receive what this call wrote. */
 int CdxIntersectEach(CdxModelPairContainer *container, CdxModelPairContainerIterator *iterator,
-                     CdxIntersectResult *results, int resultCapacity, int *resultCount,
-                     CdxContact *contactBuffer, int contactCapacity, int *contactsUsed);
+                     CdxIntersectResult *results, int resultCapacity, int *resultCount, CdxContact *contactBuffer,
+                     int contactCapacity, int *contactsUsed);
 
 PX_EXTERN_C_END
 

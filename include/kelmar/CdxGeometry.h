@@ -16,11 +16,9 @@ PX_EXTERN_C_BEGIN
 typedef void (*CdxGeometryDestroyFn)(CdxGeometryID geometry);
 /* World box of the geometry placed by transform; also refreshes the
  * geometry's cached bounds. */
-typedef void (*CdxGeometryGetAABBFn)(CdxGeometryID geometry, const PxMatrix4 transform,
-                                     PxVector3 min, PxVector3 max);
+typedef void (*CdxGeometryGetAABBFn)(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min, PxVector3 max);
 /* The box in the world x-y plane only: x-min, x-max, y-min, y-max. */
-typedef void (*CdxGeometryGetXYAABBFn)(CdxGeometryID geometry, const PxMatrix4 transform,
-                                       PxReal out[4]);
+typedef void (*CdxGeometryGetXYAABBFn)(CdxGeometryID geometry, const PxMatrix4 transform, PxReal out[4]);
 /* Bounding sphere in the geometry's own frame. */
 typedef void (*CdxGeometryGetBSphereFn)(CdxGeometryID geometry, PxVector3 centre, PxReal *radius);
 /* Point of the placed geometry farthest along the world direction. */
@@ -29,23 +27,21 @@ typedef void (*CdxGeometryMaximumPointFn)(CdxGeometryID geometry, const PxMatrix
 /* Centre-of-mass frame in the geometry frame, inertia per unit mass (about
  * the centre of mass, in the axes of that frame) and volume. Returns 1
  * when computed, 0 when the geometry has no mass properties. */
-typedef int16_t (*CdxGeometryGetMassPropertiesFn)(CdxGeometryID geometry, PxMatrix4 relTransform,
-                                                  PxMatrix3 inertia, PxReal *volume);
+typedef int16_t (*CdxGeometryGetMassPropertiesFn)(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia,
+                                                  PxReal *volume);
 
 /* Registers a type and returns its number (the count before the call).
  * Past the capacity given to CdxInit this is fatal error 21. */
 CdxGeometryTypeID CdxGeometryRegisterType(const char *name, CdxGeometryDestroyFn destroy,
-                                          CdxGeometryGetAABBFn getAABB,
-                                          CdxGeometryGetXYAABBFn getXYAABB,
-                                          CdxGeometryGetBSphereFn getBSphere,
-                                          CdxGeometryMaximumPointFn maximumPoint,
+                                          CdxGeometryGetAABBFn getAABB, CdxGeometryGetXYAABBFn getXYAABB,
+                                          CdxGeometryGetBSphereFn getBSphere, CdxGeometryMaximumPointFn maximumPoint,
                                           CdxGeometryGetMassPropertiesFn getMassProperties);
 CdxGeometryTypeID CdxGeometryGetRegisteredTypeCount(void);
 /* Forgets every registered type (count 0); the interaction table stays. */
 void CdxGeometryResetTypes(void);
-int CdxGeometryTypeIsRegistered(CdxGeometryTypeID id);  /* id != -1 */
-int CdxGeometryTypeIdIsValid(CdxGeometryTypeID id);     /* 0 <= id < count */
-int CdxGeometryIsValid(CdxGeometryID geometry);          /* non-null, valid type */
+int CdxGeometryTypeIsRegistered(CdxGeometryTypeID id); /* id != -1 */
+int CdxGeometryTypeIdIsValid(CdxGeometryTypeID id);    /* 0 <= id < count */
+int CdxGeometryIsValid(CdxGeometryID geometry);        /* non-null, valid type */
 /* The registered name, or "UnknownGeometryType". */
 const char *CdxGeometryGetTypeName(CdxGeometryID geometry);
 const char *CdxGeometryGetTypeNameFromId(CdxGeometryTypeID id);
@@ -60,16 +56,15 @@ PxReal *CdxGeometryGetBounds(CdxGeometryID geometry);
 /* Dispatchers through the type's functions. Each returns 1 when the type
  * function ran, 0 for an invalid geometry or a type without that function. */
 int CdxGeometryDestroy(CdxGeometryID geometry);
-int CdxGeometryGetAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min,
-                       PxVector3 max);
+int CdxGeometryGetAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min, PxVector3 max);
 int CdxGeometryGetXYAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxReal out[4]);
 int CdxGeometryGetBSphere(CdxGeometryID geometry, PxVector3 centre, PxReal *radius);
-int CdxGeometryMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform,
-                            const PxVector3 direction, PxVector3 point);
+int CdxGeometryMaximumPoint(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 direction,
+                            PxVector3 point);
 /* The type's status (0 when it cannot run); afterwards the inertia is made
  * symmetric by replacing each off-diagonal pair with its mean. */
-int16_t CdxGeometryGetMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform,
-                                     PxMatrix3 inertia, PxReal *volume);
+int16_t CdxGeometryGetMassProperties(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia,
+                                     PxReal *volume);
 
 PX_EXTERN_C_END
 

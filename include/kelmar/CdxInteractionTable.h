@@ -15,7 +15,7 @@ PX_EXTERN_C_BEGIN
 /* One entry; the entry of model-1 type a and model-2 type b is at
  * a + b x N for the type capacity N. */
 typedef struct CdxInteractionTableElement {
-    int swapped;                 /* 1: functions registered for (b, a) */
+    int swapped; /* 1: functions registered for (b, a) */
     CdxInteractions interactions;
     CdxGetInteractionsFn getInteractionsFn; /* when set, replaces interactions */
 } CdxInteractionTableElement;
@@ -27,16 +27,13 @@ void CdxInteractionsCopy(const CdxInteractions *from, CdxInteractions *to);
  * swapped. Returns 0 and writes nothing when a type is not registered
  * (warning 34) or interactions is null. */
 int CdxInteractionTableSetElement(CdxGeometryTypeID typeA, CdxGeometryTypeID typeB,
-                                  const CdxInteractions *interactions,
-                                  CdxGetInteractionsFn getInteractionsFn);
+                                  const CdxInteractions *interactions, CdxGetInteractionsFn getInteractionsFn);
 /* The entry itself, for replacing a function in place; null when a type
  * number is outside the capacity. */
-CdxInteractionTableElement *CdxInteractionTableGetElementPtr(CdxGeometryTypeID typeA,
-                                                             CdxGeometryTypeID typeB);
+CdxInteractionTableElement *CdxInteractionTableGetElementPtr(CdxGeometryTypeID typeA, CdxGeometryTypeID typeB);
 /* Set the distance (slot 4) or approximate-distance (slot 5) function of
  * (a, b) and, for a != b, of (b, a). 0 for an unregistered type. */
-int CdxInteractionTableRegisterDistanceFn(CdxGeometryTypeID a, CdxGeometryTypeID b,
-                                          CdxDistanceFn fn);
+int CdxInteractionTableRegisterDistanceFn(CdxGeometryTypeID a, CdxGeometryTypeID b, CdxDistanceFn fn);
 int CdxInteractionTableRegisterApproximateDistanceFn(CdxGeometryTypeID a, CdxGeometryTypeID b,
                                                      CdxApproximateDistanceFn fn);
 /* The interactions of the pair's current model order; *swapped tells

@@ -41,8 +41,7 @@ void CdxDistanceRequestInit(CdxDistanceRequest *request);
  * the return is 0. */
 int CdxDistance(CdxModelPair *pair, CdxDistanceResult *result);
 /* The approximate-distance function only. */
-int CdxApproximateDistance(CdxModelPair *pair, const CdxDistanceRequest *request,
-                           CdxDistanceResult *result);
+int CdxApproximateDistance(CdxModelPair *pair, const CdxDistanceRequest *request, CdxDistanceResult *result);
 
 void CdxSetHelloCallback(CdxHelloCallback fn, void *data);
 CdxHelloCallback CdxGetHelloCallback(void);

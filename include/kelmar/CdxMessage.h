@@ -9,11 +9,7 @@
 
 PX_EXTERN_C_BEGIN
 
-enum {
-    CdxSeverityFatal = 0,
-    CdxSeverityWarning = 1,
-    CdxSeverityInfo = 2
-};
+enum { CdxSeverityFatal = 0, CdxSeverityWarning = 1, CdxSeverityInfo = 2 };
 
 /* Codes of the core table. */
 enum {
@@ -64,8 +60,8 @@ enum {
 
 typedef struct CdxErrorDescription {
     uint16_t code;
-    int16_t severity;  /* CdxSeverity... */
-    int16_t repeat;    /* 0 or less: never reported; 1: reported with a note
+    int16_t severity; /* CdxSeverity... */
+    int16_t repeat;   /* 0 or less: never reported; 1: reported with a note
                           that it will not be repeated */
     const char *message;
 } CdxErrorDescription;

@@ -63,8 +63,7 @@ int CdxModelGetSpaceId(CdxModelID model);
  * keeps its own update function. */
 void CdxModelSetRelativeTransformPtrs(CdxModelID model, PxMatrix4 *relative, PxMatrix4 *reference,
                                       PxMatrix4 *transform);
-void CdxModelGetRelativeTransformPtrs(CdxModelID model, PxMatrix4 **relative,
-                                      PxMatrix4 **reference);
+void CdxModelGetRelativeTransformPtrs(CdxModelID model, PxMatrix4 **relative, PxMatrix4 **reference);
 /* The update function of a model with a relative transform. */
 void CdxModelCompoundTransforms(CdxModelID model);
 /* The frame the model follows: the reference transform when the model has
@@ -100,8 +99,8 @@ int CdxModelMoveTo(CdxModelID model, const PxMatrix4 newTransform, PxReal timeSt
  * form the simulation bridge hands to the body). With a relative transform
  * the tensor is turned into the reference axes and the centre carried
  * through it. Returns the geometry's status, 0 without geometry. */
-int16_t CdxModelGetMassProperties(CdxModelID model, PxMatrix4 comTransform, PxMatrix3 inertia,
-                                  PxReal *volume, PxReal *mass);
+int16_t CdxModelGetMassProperties(CdxModelID model, PxMatrix4 comTransform, PxMatrix3 inertia, PxReal *volume,
+                                  PxReal *mass);
 
 PX_EXTERN_C_END
 

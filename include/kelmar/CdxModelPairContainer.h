@@ -16,21 +16,21 @@
 PX_EXTERN_C_BEGIN
 
 typedef struct CdxModelPairContainer {
-    CdxModelPair **array;  /* size pair pointers */
+    CdxModelPair **array; /* size pair pointers */
     int size;
-    int goodbyeFirst;      /* always 0 */
+    int goodbyeFirst; /* always 0 */
     int goodbyeEnd;
     int helloFirst;
-    int helloEnd;          /* always size/2 */
+    int helloEnd; /* always size/2 */
     int stayingEnd;
     int frozenFirst;
-    int frozenEnd;         /* always size */
+    int frozenEnd; /* always size */
 } CdxModelPairContainer;
 
 /* Walks the staying pairs from the top, then the hello pairs. */
 typedef struct CdxModelPairContainerIterator {
     CdxModelPairContainer *container;
-    int next;              /* one above the next pair to visit */
+    int next; /* one above the next pair to visit */
 } CdxModelPairContainerIterator;
 
 /* A container and its array of size (>= 0) pointers in one allocation;
@@ -60,8 +60,7 @@ int CdxModelPairContainerAddStaying(CdxModelPairContainer *container, CdxModelPa
 int CdxModelPairContainerAddFrozen(CdxModelPairContainer *container, CdxModelPair *pair);
 
 /* Starts at the top of the staying section. */
-void CdxModelPairContainerIteratorInit(CdxModelPairContainerIterator *iterator,
-                                       CdxModelPairContainer *container);
+void CdxModelPairContainerIteratorInit(CdxModelPairContainerIterator *iterator, CdxModelPairContainer *container);
 
 PX_EXTERN_C_END
 

@@ -60,7 +60,7 @@ CdxGeometryTypeID CdxSphereGetTypeId(void); /* -1 before registration */
 /* ---- Box: created from full lengths, stored as half-extents ---- */
 CdxGeometryID CdxBoxCreate(PxReal dx, PxReal dy, PxReal dz);
 void CdxBoxSetDimensions(CdxGeometryID box, PxReal dx, PxReal dy, PxReal dz);
-void CdxBoxGetDimensions(CdxGeometryID box, PxVector3 lengths);  /* full lengths */
+void CdxBoxGetDimensions(CdxGeometryID box, PxVector3 lengths); /* full lengths */
 const PxReal *CdxBoxGetRadii(CdxGeometryID box);                /* the three half-extents */
 PxReal CdxBoxGetBSphereRadius(CdxGeometryID box);
 CdxGeometryTypeID CdxBoxRegisterType(void);
@@ -71,8 +71,7 @@ CdxGeometryID CdxPlaneCreate(void);
 /* The local z axis in the world; +z when transform is null. */
 void CdxPlaneGetNormal(CdxGeometryID plane, const PxMatrix4 transform, PxVector3 normal);
 /* Signed distance of a world point from the plane along its normal. */
-PxReal CdxPlaneGetDistanceToPoint(CdxGeometryID plane, const PxMatrix4 transform,
-                                  const PxVector3 point);
+PxReal CdxPlaneGetDistanceToPoint(CdxGeometryID plane, const PxMatrix4 transform, const PxVector3 point);
 CdxGeometryTypeID CdxPlaneRegisterType(void);
 CdxGeometryTypeID CdxPlaneGetTypeId(void);
 
@@ -82,11 +81,10 @@ void CdxCylinderSetRadius(CdxGeometryID cylinder, PxReal radius);
 void CdxCylinderSetHeight(CdxGeometryID cylinder, PxReal height);
 void CdxCylinderSetGeometricalParameters(CdxGeometryID cylinder, PxReal radius, PxReal height);
 PxReal CdxCylinderGetRadius(CdxGeometryID cylinder);
-PxReal CdxCylinderGetHeight(CdxGeometryID cylinder);     /* 2 x half-height */
+PxReal CdxCylinderGetHeight(CdxGeometryID cylinder); /* 2 x half-height */
 PxReal CdxCylinderGetHalfHeight(CdxGeometryID cylinder);
 /* World centres of the two caps: origin +- halfHeight x local z axis. */
-void CdxCylinderGetEndCenters(CdxGeometryID cylinder, const PxMatrix4 transform, PxVector3 top,
-                              PxVector3 bottom);
+void CdxCylinderGetEndCenters(CdxGeometryID cylinder, const PxMatrix4 transform, PxVector3 top, PxVector3 bottom);
 CdxGeometryTypeID CdxCylinderRegisterType(void);
 CdxGeometryTypeID CdxCylinderGetTypeId(void);
 
@@ -94,12 +92,11 @@ CdxGeometryTypeID CdxCylinderGetTypeId(void);
  * (0: a pointed cone with its apex there) ---- */
 CdxGeometryID CdxConeCreate(PxReal height, PxReal radius, PxReal upperRadius);
 CdxGeometryID CdxConeCreatePointed(PxReal height, PxReal radius);
-void CdxConeSetGeometricalParameters(CdxGeometryID cone, PxReal height, PxReal radius,
-                                     PxReal upperRadius);
-PxReal CdxConeGetLength(CdxGeometryID cone);       /* upper + lower height */
-PxReal CdxConeGetLowerRadius(CdxGeometryID cone);  /* base radius */
+void CdxConeSetGeometricalParameters(CdxGeometryID cone, PxReal height, PxReal radius, PxReal upperRadius);
+PxReal CdxConeGetLength(CdxGeometryID cone);      /* upper + lower height */
+PxReal CdxConeGetLowerRadius(CdxGeometryID cone); /* base radius */
 PxReal CdxConeGetUpperRadius(CdxGeometryID cone);
-PxReal CdxConeGetZOffset(CdxGeometryID cone);      /* (upper + lower height) / 4 */
+PxReal CdxConeGetZOffset(CdxGeometryID cone); /* (upper + lower height) / 4 */
 CdxGeometryTypeID CdxConeRegisterType(void);
 CdxGeometryTypeID CdxConeGetTypeId(void);
 
@@ -121,15 +118,12 @@ typedef int (*CdxTriangleListCallback)(CdxModelPair *pair, const PxVector3 centr
 
 /* dx, dy, dz: full lengths of a box around all triangles (centred on the
  * list's origin), used for bounds and mass. Null when callback is null. */
-CdxGeometryID CdxTriangleListCreate(PxReal dx, PxReal dy, PxReal dz,
-                                    CdxTriangleListCallback callback);
+CdxGeometryID CdxTriangleListCreate(PxReal dx, PxReal dy, PxReal dz, CdxTriangleListCallback callback);
 void CdxTriangleListSetBBDimensions(CdxGeometryID list, PxReal dx, PxReal dy, PxReal dz);
 /* The callback's output array (capacity triangles) and a word for the
  * caller. */
-void CdxTriangleListSetList(CdxGeometryID list, CdxUserTriangle *triangles, int capacity,
-                            void *userData);
-void CdxTriangleListGetList(CdxGeometryID list, CdxUserTriangle **triangles, int *capacity,
-                            void **userData);
+void CdxTriangleListSetList(CdxGeometryID list, CdxUserTriangle *triangles, int capacity, void *userData);
+void CdxTriangleListGetList(CdxGeometryID list, CdxUserTriangle **triangles, int *capacity, void **userData);
 /* Writes the unit normal (b - a) x (c - b) normalised, or (1, 0, 0) for a
  * degenerate triangle, into *normal. 0 when the triangle has no normal
  * pointer. */
@@ -165,8 +159,7 @@ int CdxBoxBoxSafeTime(CdxModelPair *pair, PxReal maximumTime, CdxSafeTimeResult 
 int CdxBoxPlaneSafeTime(CdxModelPair *pair, PxReal maximumTime, CdxSafeTimeResult *result);
 int CdxBoxSphereSafeTime(CdxModelPair *pair, PxReal maximumTime, CdxSafeTimeResult *result);
 int CdxBoxCylinderSafeTime(CdxModelPair *pair, PxReal maximumTime, CdxSafeTimeResult *result);
-int CdxCylinderCylinderSafeTime(CdxModelPair *pair, PxReal maximumTime,
-                                CdxSafeTimeResult *result);
+int CdxCylinderCylinderSafeTime(CdxModelPair *pair, PxReal maximumTime, CdxSafeTimeResult *result);
 int CdxCylinderSphereSafeTime(CdxModelPair *pair, PxReal maximumTime, CdxSafeTimeResult *result);
 
 /* Boxes A and B keep their orientation and move with constant linear
@@ -174,24 +167,18 @@ int CdxCylinderSphereSafeTime(CdxModelPair *pair, PxReal maximumTime, CdxSafeTim
  * keeps them apart for the whole interval, else 1 with *time the latest
  * entry time over the 15 axes and normal that axis (unit, from B towards
  * A; zero when the boxes overlap at the start). */
-int CdxMovingBoxBoxIntersect(const PxVector3 radiiA, const PxMatrix4 transformA,
-                             const PxVector3 velocityA, const PxVector3 radiiB,
-                             const PxMatrix4 transformB, const PxVector3 velocityB, PxReal T,
+int CdxMovingBoxBoxIntersect(const PxVector3 radiiA, const PxMatrix4 transformA, const PxVector3 velocityA,
+                             const PxVector3 radiiB, const PxMatrix4 transformB, const PxVector3 velocityB, PxReal T,
                              PxReal *time, PxVector3 normal);
 
 /* Line segments p0..p1 (world): 1 on a hit with the point, the outward
  * surface normal there and the distance from p0 in the result. A segment
  * starting inside reports where it leaves the solid. */
-int CdxSphereLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                              CdxLineSegResult *result);
-int CdxBoxLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                           CdxLineSegResult *result);
-int CdxPlaneLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                             CdxLineSegResult *result);
-int CdxCylinderLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                                CdxLineSegResult *result);
-int CdxConeLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                            CdxLineSegResult *result);
+int CdxSphereLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result);
+int CdxBoxLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result);
+int CdxPlaneLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result);
+int CdxCylinderLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result);
+int CdxConeLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result);
 /* The face of the box the last CdxBoxLineSegIntersect hit: 0..2 the
  * +x, +y, +z faces, 3..5 the -x, -y, -z faces, -1 after a miss. */
 int CdxBoxLineSegGetLastFace(void);

@@ -36,12 +36,7 @@
 PX_EXTERN_C_BEGIN
 
 /* Axes a space sorts on (a mask of these). */
-enum {
-    CdxXAxis = 1,
-    CdxYAxis = 2,
-    CdxZAxis = 4,
-    CdxAllAxes = 7
-};
+enum { CdxXAxis = 1, CdxYAxis = 2, CdxZAxis = 4, CdxAllAxes = 7 };
 
 /* World box of a model (lengths), covering its motion over the next time
  * units when the function looks ahead; returns 0 when the model has no box
@@ -144,14 +139,12 @@ void CdxSpacePairIteratorBegin(CdxSpaceID space, CdxSpacePairIterator *iterator)
  * ...IncludingFrozen, put in the frozen section. Returns 1 when a section
  * filled up before its list was exhausted: handle the container, reset
  * it and call again with the same iterator. */
-int CdxSpaceGetPairs(CdxSpaceID space, CdxSpacePairIterator *iterator,
-                     CdxModelPairContainer *container);
+int CdxSpaceGetPairs(CdxSpaceID space, CdxSpacePairIterator *iterator, CdxModelPairContainer *container);
 int CdxSpaceGetPairsIncludingFrozen(CdxSpaceID space, CdxSpacePairIterator *iterator,
                                     CdxModelPairContainer *container);
 /* Hello and goodbye pairs only, at most one goodbye per call; returns 1
  * while either list has pairs left: call until it returns 0. */
-int CdxSpaceGetTransitions(CdxSpaceID space, CdxSpacePairIterator *iterator,
-                           CdxModelPairContainer *container);
+int CdxSpaceGetTransitions(CdxSpaceID space, CdxSpacePairIterator *iterator, CdxModelPairContainer *container);
 
 /* ---- Line-segment queries (p0 to p1, world) through the per-type
  * line-segment functions; models of types without one are skipped. ---- */
@@ -160,12 +153,11 @@ int CdxSpaceGetTransitions(CdxSpaceID space, CdxSpacePairIterator *iterator,
 int CdxSpaceGetLineSegIntersections(CdxSpaceID space, const PxVector3 p0, const PxVector3 p1,
                                     CdxLineSegResult *results, int capacity);
 /* The hit nearest to p0; 1 when there is one. */
-int CdxSpaceGetLineSegFirstIntersection(CdxSpaceID space, const PxVector3 p0,
-                                        const PxVector3 p1, CdxLineSegResult *result);
+int CdxSpaceGetLineSegFirstIntersection(CdxSpaceID space, const PxVector3 p0, const PxVector3 p1,
+                                        CdxLineSegResult *result);
 /* As above among the models (and composite elements) the filter accepts. */
-int CdxSpaceGetLineSegFirstEnabledIntersection(CdxSpaceID space, const PxVector3 p0,
-                                               const PxVector3 p1, CdxModelFilterFn filter,
-                                               void *filterData, CdxLineSegResult *result);
+int CdxSpaceGetLineSegFirstEnabledIntersection(CdxSpaceID space, const PxVector3 p0, const PxVector3 p1,
+                                               CdxModelFilterFn filter, void *filterData, CdxLineSegResult *result);
 
 PX_EXTERN_C_END
 

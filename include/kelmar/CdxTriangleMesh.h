@@ -56,8 +56,7 @@ CdxGeometryID CdxTriangleMeshCreate(int maxTriangles);
 CdxGeometryID CdxTriangleMeshCreateWithOptions(int maxTriangles, const int *options);
 /* Runs the destroy callback, then frees the mesh (never the vertices). */
 void CdxTriangleMeshDestroy(CdxGeometryID mesh);
-void CdxTriangleMeshSetDestroyCallback(CdxGeometryID mesh, CdxTriangleMeshDestroyCallback fn,
-                                       void *data);
+void CdxTriangleMeshSetDestroyCallback(CdxGeometryID mesh, CdxTriangleMeshDestroyCallback fn, void *data);
 
 /* Adds the triangle a, b, c (pointers to three reals each, kept, not
  * copied: they must live as long as the mesh). The capacity doubles when
@@ -95,8 +94,7 @@ PxReal *CdxTriangleMeshGetVertexArray(CdxGeometryID mesh, int *vertexCount);
 int CdxTriangleMeshGetTriangleCount(CdxGeometryID mesh);
 /* The three vertex pointers of triangle index; 0 for an index out of
  * range. */
-int CdxTriangleMeshGetTriangleVertexPtrs(CdxGeometryID mesh, int index, PxReal **a, PxReal **b,
-                                         PxReal **c);
+int CdxTriangleMeshGetTriangleVertexPtrs(CdxGeometryID mesh, int index, PxReal **a, PxReal **b, PxReal **c);
 /* Unit normal of triangle index (built meshes only; null otherwise). */
 const PxReal *CdxTriangleMeshGetTriangleNormalPtr(CdxGeometryID mesh, int index);
 int CdxTriangleMeshGetTriangleNormal(CdxGeometryID mesh, int index, PxVector3 normal);
@@ -105,8 +103,7 @@ int *CdxTriangleMeshGetAuxData(CdxGeometryID mesh);
 /* 1 when the built mesh is closed (see above). */
 int CdxTriangleMeshIsClosed(CdxGeometryID mesh);
 /* World box of the mesh placed by transform (null: identity). */
-void CdxTriangleMeshGetAABB(CdxGeometryID mesh, const PxMatrix4 transform, PxVector3 min,
-                            PxVector3 max);
+void CdxTriangleMeshGetAABB(CdxGeometryID mesh, const PxMatrix4 transform, PxVector3 min, PxVector3 max);
 /* Bounding sphere in the mesh frame. */
 void CdxTriangleMeshGetBSphere(CdxGeometryID mesh, PxVector3 centre, PxReal *radius);
 /* Volume, centre-of-mass frame (identity rotation, the centre as
@@ -114,8 +111,8 @@ void CdxTriangleMeshGetBSphere(CdxGeometryID mesh, PxVector3 centre, PxReal *rad
  * volume a closed mesh encloses. Returns 0 (volume 0) when the mesh is
  * unbuilt, not closed (an open surface bounds no solid, and the sum of its
  * tetrahedra would depend on where they meet) or encloses no volume. */
-int16_t CdxTriangleMeshGetMassProperties(CdxGeometryID mesh, PxMatrix4 relTransform,
-                                         PxMatrix3 inertia, PxReal *volume);
+int16_t CdxTriangleMeshGetMassProperties(CdxGeometryID mesh, PxMatrix4 relTransform, PxMatrix3 inertia,
+                                         PxReal *volume);
 
 /* ---- Pair functions (registered by CdxTriangleMeshRegisterInteractions) ---- */
 
@@ -134,8 +131,7 @@ int CdxTriangleMeshCylinderIntersect(CdxModelPair *pair, CdxIntersectResult *res
 /* Nearest hit of the segment p0..p1 (world) with the mesh: point, the
  * face normal (the outward one of a closed mesh, else the one facing p0)
  * and the distance from p0. */
-int IxTriangleMeshLineSegment(CdxModelID model, const PxVector3 p0, const PxVector3 p1,
-                              CdxLineSegResult *result);
+int IxTriangleMeshLineSegment(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result);
 
 /* ---- Diagnostics (the pair's models must be a mesh and, for the first
  * two, a second mesh; model order as in the pair) ---- */
@@ -143,17 +139,15 @@ int IxTriangleMeshLineSegment(CdxModelID model, const PxVector3 p0, const PxVect
 /* Writes up to capacity index pairs {triangle of model 1, triangle of
  * model 2} of crossing triangles into pairs (2 x capacity ints); returns
  * how many crossing pairs there are (possibly more than written). */
-int CdxTriangleMeshTriangleMeshGetIntersectingTriangles(CdxModelPair *pair, int *pairs,
-                                                        int capacity);
+int CdxTriangleMeshTriangleMeshGetIntersectingTriangles(CdxModelPair *pair, int *pairs, int capacity);
 /* The closest triangles of two meshes and their distance (0 when they
  * cross). Returns 0 when a model is not a built mesh. */
-int CdxTriangleMeshTriangleMeshGetClosestTriangles(CdxModelPair *pair, int *triangle1,
-                                                   int *triangle2, PxReal *distance);
+int CdxTriangleMeshTriangleMeshGetClosestTriangles(CdxModelPair *pair, int *triangle1, int *triangle2,
+                                                   PxReal *distance);
 /* Model 1 a mesh, model 2 a sphere, box, cylinder or plane: writes up to
  * capacity indices of the triangles that touch the primitive within the
  * summed tolerances; returns how many touch. */
-int CdxTriangleMeshPrimitiveGetIntersectingTriangle(CdxModelPair *pair, int *triangles,
-                                                    int capacity);
+int CdxTriangleMeshPrimitiveGetIntersectingTriangle(CdxModelPair *pair, int *triangles, int capacity);
 
 /* ---- Wavefront OBJ files ---- */
 

@@ -34,13 +34,13 @@ enum {
 
 /* One contact point. */
 typedef struct CdxContact {
-    PxVector3 position;  /* world */
-    PxVector3 normal;    /* world, unit, from model 2 towards model 1 */
-    PxReal separation;   /* negative when penetrating */
-    uint16_t dims;       /* feature dimensions: low byte model 1, high byte model 2 */
-    intptr_t element1;   /* sub-element of model 1 (triangle index, or the
+    PxVector3 position; /* world */
+    PxVector3 normal;   /* world, unit, from model 2 towards model 1 */
+    PxReal separation;  /* negative when penetrating */
+    uint16_t dims;      /* feature dimensions: low byte model 1, high byte model 2 */
+    intptr_t element1;  /* sub-element of model 1 (triangle index, or the
                             CdxModelID of a composite's element), else 0 */
-    intptr_t element2;   /* the same for model 2 */
+    intptr_t element2;  /* the same for model 2 */
 } CdxContact;
 
 /* What a pair may report. */
@@ -65,11 +65,9 @@ typedef void (*CdxGoodbyeFn)(struct CdxModelPair *pair);
 typedef int (*CdxIntersectFn)(struct CdxModelPair *pair, struct CdxIntersectResult *result);
 /* Earliest time of impact within maximumTime (time units of the caller's
  * velocities); returns nonzero when an impact time was found. */
-typedef int (*CdxSafeTimeFn)(struct CdxModelPair *pair, PxReal maximumTime,
-                             struct CdxSafeTimeResult *result);
+typedef int (*CdxSafeTimeFn)(struct CdxModelPair *pair, PxReal maximumTime, struct CdxSafeTimeResult *result);
 typedef int (*CdxDistanceFn)(struct CdxModelPair *pair, struct CdxDistanceResult *result);
-typedef int (*CdxApproximateDistanceFn)(struct CdxModelPair *pair,
-                                        const struct CdxDistanceRequest *request,
+typedef int (*CdxApproximateDistanceFn)(struct CdxModelPair *pair, const struct CdxDistanceRequest *request,
                                         struct CdxDistanceResult *result);
 
 /* The six pair functions of one ordered type pair, in table order. */
@@ -94,16 +92,16 @@ typedef void (*CdxModelUpdateFn)(CdxModelID model);
 /* Two models that may touch. Allocate with CdxModelPairCreate or embed and
  * reset with CdxModelPairReset. */
 typedef struct CdxModelPair {
-    CdxModelID model1;       /* after hello: the order the pair functions expect */
+    CdxModelID model1; /* after hello: the order the pair functions expect */
     CdxModelID model2;
-    CdxRequest *request;     /* the current default request at creation */
+    CdxRequest *request; /* the current default request at creation */
     void *userData;
     void *reserved;
     CdxIntersectFn intersectFn; /* copied from the interaction table by hello */
     CdxSafeTimeFn safeTimeFn;
     CdxGoodbyeFn goodbyeFn;
-    void *responseData;      /* owned by the simulation bridge */
-    int flags;               /* CdxModelPairWasIntersecting */
+    void *responseData; /* owned by the simulation bridge */
+    int flags;          /* CdxModelPairWasIntersecting */
 } CdxModelPair;
 
 enum { CdxModelPairWasIntersecting = 1 };
@@ -111,18 +109,18 @@ enum { CdxModelPairWasIntersecting = 1 };
 /* Output of an intersection test. The caller owns the record and the
  * contact array and sets contacts and contactCapacity before the call. */
 typedef struct CdxIntersectResult {
-    CdxModelPair *pair;      /* set by the dispatcher */
-    CdxContact *contacts;    /* caller-owned array of contactCapacity entries */
+    CdxModelPair *pair;   /* set by the dispatcher */
+    CdxContact *contacts; /* caller-owned array of contactCapacity entries */
     int contactCapacity;
-    int contactCount;        /* contacts written */
-    int touch;               /* nonzero when the models touch within tolerance */
-    PxVector3 normal;        /* representative normal, from model 2 towards model 1 */
+    int contactCount; /* contacts written */
+    int touch;        /* nonzero when the models touch within tolerance */
+    PxVector3 normal; /* representative normal, from model 2 towards model 1 */
     void *reserved;
 } CdxIntersectResult;
 
 typedef struct CdxSafeTimeResult {
     CdxModelPair *pair;
-    PxReal safeTime;         /* time units of the models' velocities */
+    PxReal safeTime; /* time units of the models' velocities */
 } CdxSafeTimeResult;
 
 /* Limits for approximate distance functions: a function may stop refining
@@ -137,19 +135,19 @@ typedef struct CdxDistanceRequest {
 
 typedef struct CdxDistanceResult {
     CdxModelPair *pair;
-    PxReal lowerBound;       /* distance >= lowerBound */
-    PxReal upperBound;       /* distance <= upperBound */
-    intptr_t element1;       /* sub-element of model 1 that gave the bounds, else 0 */
-    intptr_t element2;       /* the same for model 2 */
+    PxReal lowerBound; /* distance >= lowerBound */
+    PxReal upperBound; /* distance <= upperBound */
+    intptr_t element1; /* sub-element of model 1 that gave the bounds, else 0 */
+    intptr_t element2; /* the same for model 2 */
 } CdxDistanceResult;
 
 /* Hit of a line segment p0..p1 with a model. */
 typedef struct CdxLineSegResult {
     CdxModelID model;
-    PxVector3 point;         /* world */
-    PxVector3 normal;        /* world surface normal at the hit */
-    PxReal distance;         /* from p0 along the segment */
-    CdxModelID element;      /* composite element hit, else null */
+    PxVector3 point;    /* world */
+    PxVector3 normal;   /* world surface normal at the hit */
+    PxReal distance;    /* from p0 along the segment */
+    CdxModelID element; /* composite element hit, else null */
 } CdxLineSegResult;
 
 /* Returns 1 on a hit and fills result's point, normal and distance. */

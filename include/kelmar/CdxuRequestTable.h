@@ -11,7 +11,7 @@ PX_EXTERN_C_BEGIN
 /* Triangular: the entry of ids (a, b), i = min, j = max, is at
  * j + i x n - i(i+1)/2 of n(n+1)/2 entries. */
 typedef struct CdxuRequestTable {
-    int size;              /* n, the number of request ids */
+    int size; /* n, the number of request ids */
     CdxRequest *requests;
 } CdxuRequestTable;
 

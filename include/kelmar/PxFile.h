@@ -78,16 +78,15 @@ typedef struct PxSaveContext PxSaveContext;
 /* One named object of a save context (the datum of its hash). */
 typedef struct PxSaveEntry {
     void *object;
-    char *id;   /* owned */
-    int kind;   /* PxFileKind */
+    char *id; /* owned */
+    int kind; /* PxFileKind */
 } PxSaveEntry;
 
 /* Writes one section (the RBD, CDX or SBX element) to stream; 1 on success. */
 typedef int (*PxSaveWriter)(PxSaveContext *context, PxStream *stream);
 /* Writes a geometry of a type the collision writer does not know: returns
  * 1 when it wrote the geometry's element, 0 when the type is not its own. */
-typedef int (*PxSaveGeometryWriter)(PxSaveContext *context, CdxGeometryID geometry, const char *id,
-                                    PxStream *stream);
+typedef int (*PxSaveGeometryWriter)(PxSaveContext *context, CdxGeometryID geometry, const char *id, PxStream *stream);
 /* Writes the content of the USER_APPS element; 1 on success. */
 typedef int (*PxSaveUserWriter)(PxSaveContext *context, PxStream *stream, void *data);
 
@@ -154,21 +153,21 @@ int SbxWriteXML(PxSaveContext *context, PxStream *stream);
 enum {
     PX_LOAD_BODIES_DISABLED = 1,
     PX_LOAD_CONSTRAINTS_DISABLED = 2,
-    PX_LOAD_IGNORE_FORCES = 4,     /* FORCE and TORQUE */
-    PX_LOAD_IGNORE_VELOCITIES = 8  /* VEL and ANGVEL: bodies start at rest */
+    PX_LOAD_IGNORE_FORCES = 4,    /* FORCE and TORQUE */
+    PX_LOAD_IGNORE_VELOCITIES = 8 /* VEL and ANGVEL: bodies start at rest */
 };
 
 typedef struct PxLoadContext PxLoadContext;
 
 /* One loaded object (the datum of the context's hash). */
 typedef struct PxLoadEntry {
-    int kind;        /* PxFileKind: kinds of different objects may share an ID */
-    char *id;        /* full ID, owned */
+    int kind; /* PxFileKind: kinds of different objects may share an ID */
+    char *id; /* full ID, owned */
     void *object;
-    char *string1;   /* model: the composite it is an element of, else null */
-    char *string2;   /* unused, null */
-    int integer;     /* geometry: 1 for a composite geometry (freed with its model) */
-    void *storage;   /* owned data the object reads (model transforms) */
+    char *string1; /* model: the composite it is an element of, else null */
+    char *string2; /* unused, null */
+    int integer;   /* geometry: 1 for a composite geometry (freed with its model) */
+    void *storage; /* owned data the object reads (model transforms) */
 } PxLoadEntry;
 
 /* Element function of a section (the element given is RBD, CDX or SBX). */
@@ -268,8 +267,7 @@ int SbxLoadXML(PxXMLElement *element);
 PxLoadContext *SbxUniverseLoadFile(SbxUniverseID universe, const char *fileName, unsigned int options);
 /* Names every unnamed object of the universe (after the names of loaded,
  * when it is not null) and writes the file. 1 on success. */
-int SbxUniverseSaveFile(SbxUniverseID universe, const char *fileName, PxLoadContext *loaded,
-                        unsigned int options);
+int SbxUniverseSaveFile(SbxUniverseID universe, const char *fileName, PxLoadContext *loaded, unsigned int options);
 /* Names every object of a load context in a save context with its full ID,
  * so that a loaded scene is saved under the names it was loaded with. */
 int PxSaveContextInsertLoaded(PxSaveContext *saveContext, PxLoadContext *loadContext);

@@ -18,19 +18,19 @@ typedef struct PxHashNode {
 } PxHashNode;
 
 typedef struct PxHash {
-    unsigned int size;          /* buckets, fixed at creation */
+    unsigned int size; /* buckets, fixed at creation */
     int population;
     PxHashFunc hashFunc;
     PxHashKeyCompareFunc keyCompareFunc;
-    PxHashFreeFunc keyFreeFunc;      /* may be null */
-    PxHashFreeFunc datumFreeFunc;    /* may be null */
-    PxHashNode **buckets;       /* size chain heads */
-    int collisions;             /* non-matching key comparisons made by inserts */
+    PxHashFreeFunc keyFreeFunc;   /* may be null */
+    PxHashFreeFunc datumFreeFunc; /* may be null */
+    PxHashNode **buckets;         /* size chain heads */
+    int collisions;               /* non-matching key comparisons made by inserts */
 } PxHash;
 
 typedef struct PxHashIterator {
     PxHash *hash;
-    PxHashNode *node;           /* current node, null before the first call */
+    PxHashNode *node; /* current node, null before the first call */
     unsigned int bucket;
 } PxHashIterator;
 

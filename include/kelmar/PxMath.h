@@ -19,8 +19,8 @@ void PxMatrix4TMGetEulerAngles(const PxMatrix4 tm, PxVector3 angles);
  * velocity w (rad/s), both in the parent frame: t + h v, and the frame turned
  * by h|w| about w, as PxQuaternionFiniteRotation turns the TM's quaternion.
  * Below tolerance (for h or |w|) the rotation is copied. */
-void PxMatrix4TMUpdateFromVelocities(PxMatrix4 out, PxReal tolerance, PxReal h,
-                                     const PxVector3 v, const PxVector3 w, const PxMatrix4 tm);
+void PxMatrix4TMUpdateFromVelocities(PxMatrix4 out, PxReal tolerance, PxReal h, const PxVector3 v, const PxVector3 w,
+                                     const PxMatrix4 tm);
 int PxMatrix4IsIdentity(const PxMatrix4 m, PxReal tol);
 int PxMatrix4IsTM(const PxMatrix4 tm, PxReal tol);
 

@@ -36,21 +36,21 @@ int PxMemoryCheckMemory(void);
 /* Fixed-size structure pool. Blocks grow by
  * newCount = (int)(structCount * growthFactor + 0.5) + growthIncrement. */
 typedef struct PxPool {
-    int structSize;        /* bytes per structure, >= 4, multiple of alignment */
-    int structCount;       /* structures in the newest block */
-    const char *name;      /* for messages */
-    void *blocks;          /* newest block first; header: next, first, end */
-    char *nextFree;        /* bump pointer into the newest block */
-    void *freeList;        /* returned structures, linked through their first word */
+    int structSize;   /* bytes per structure, >= 4, multiple of alignment */
+    int structCount;  /* structures in the newest block */
+    const char *name; /* for messages */
+    void *blocks;     /* newest block first; header: next, first, end */
+    char *nextFree;   /* bump pointer into the newest block */
+    void *freeList;   /* returned structures, linked through their first word */
     float growthFactor;
     int growthIncrement;
-    int alignment;         /* 0 = none */
-    int used;              /* structures handed out and not returned */
+    int alignment; /* 0 = none */
+    int used;      /* structures handed out and not returned */
 } PxPool;
 
 int PxPoolInit(PxPool *pool, int count, int structSize, int alignment);
-int PxPoolInitResizable(PxPool *pool, int count, int structSize, int growthIncrement,
-                        float growthFactor, int alignment);
+int PxPoolInitResizable(PxPool *pool, int count, int structSize, int growthIncrement, float growthFactor,
+                        int alignment);
 void PxPoolSetResizable(PxPool *pool, int growthIncrement, float growthFactor);
 void PxPoolSetPoolName(PxPool *pool, const char *name); /* kept, not copied: must outlive the pool */
 void *PxPoolGetStruct(PxPool *pool);
@@ -71,13 +71,13 @@ struct PxChunk;
 typedef void (*PxChunkOverflowCB)(struct PxChunk *chunk, void *memory, size_t size, size_t needed);
 
 typedef struct PxChunk {
-    void *memory;          /* the allocation */
-    char *alignedMemory;   /* first aligned byte */
-    size_t size;           /* bytes allocated */
-    size_t usableSize;     /* bytes from alignedMemory on */
-    size_t maxUsed;        /* largest request seen */
+    void *memory;        /* the allocation */
+    char *alignedMemory; /* first aligned byte */
+    size_t size;         /* bytes allocated */
+    size_t usableSize;   /* bytes from alignedMemory on */
+    size_t maxUsed;      /* largest request seen */
     int alignment;
-    int isAuto;            /* 1 when the chunk owns and may grow its memory */
+    int isAuto; /* 1 when the chunk owns and may grow its memory */
     PxChunkOverflowCB overflowCallback;
 } PxChunk;
 
@@ -94,9 +94,9 @@ void PxChunkDestroy(PxChunk *chunk);
 /* Growable array of fixed-size elements. */
 typedef struct PxArray {
     void *data;
-    int size;          /* elements in use */
+    int size; /* elements in use */
     int capacity;
-    int elementSize;   /* bytes */
+    int elementSize; /* bytes */
 } PxArray;
 
 int PxArrayInit(PxArray *array, int capacity, int elementSize);

@@ -9,15 +9,15 @@ PX_EXTERN_C_BEGIN
 
 /* Mode codes shared by streams and raw files. */
 enum {
-    PX_MODE_READ = 0,          /* "r" */
-    PX_MODE_WRITE = 1,         /* "w" */
-    PX_MODE_WRITE_BINARY = 2,  /* "wb" */
-    PX_MODE_APPEND = 3,        /* "a+" */
-    PX_MODE_READ_BINARY = 4    /* "rb" */
+    PX_MODE_READ = 0,         /* "r" */
+    PX_MODE_WRITE = 1,        /* "w" */
+    PX_MODE_WRITE_BINARY = 2, /* "wb" */
+    PX_MODE_APPEND = 3,       /* "a+" */
+    PX_MODE_READ_BINARY = 4   /* "rb" */
 };
 
 typedef struct PxStream {
-    char *name;   /* owned copy of the name it was opened with */
+    char *name; /* owned copy of the name it was opened with */
     FILE *file;
 } PxStream;
 

@@ -16,7 +16,7 @@
 /* Every toolkit quantity is a PxReal unless stated otherwise. */
 typedef double PxReal;
 
-typedef PxReal PxVector3[3];    /* x, y, z */
+typedef PxReal PxVector3[3]; /* x, y, z */
 typedef PxReal PxVector4[4];
 typedef PxReal PxQuaternion[4]; /* w, x, y, z: scalar first */
 typedef PxReal PxMatrix3[3][3]; /* row-major, [i][j] */

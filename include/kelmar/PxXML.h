@@ -31,67 +31,58 @@ enum {
     PX_XML_STRUCTURE_ERROR = 1, /* mismatched or stray tags, unexpected '>', EOF inside a tag */
     PX_XML_BAD_VALUE = 2,
     PX_XML_END_OF_FILE = 3,
-    PX_XML_LIMIT = 4,           /* buffer overflow, nowhere to store */
-    PX_XML_UNKNOWN_TAG = 5,     /* reported only */
-    PX_XML_SKIP_ELEMENT = 6     /* returned by an element function: skip my content */
+    PX_XML_LIMIT = 4,       /* buffer overflow, nowhere to store */
+    PX_XML_UNKNOWN_TAG = 5, /* reported only */
+    PX_XML_SKIP_ELEMENT = 6 /* returned by an element function: skip my content */
 };
 
 /* Severities passed to an error handler. */
-enum {
-    PX_XML_PLAIN = 0,
-    PX_XML_WARNING = 1,
-    PX_XML_ERROR = 2
-};
+enum { PX_XML_PLAIN = 0, PX_XML_WARNING = 1, PX_XML_ERROR = 2 };
 
 /* Handler table entry types. */
-enum {
-    PX_XML_ELEMENT_HANDLER = 0,
-    PX_XML_VALUE_HANDLER = 1,
-    PX_XML_END_OF_TABLE = 2
-};
+enum { PX_XML_ELEMENT_HANDLER = 0, PX_XML_VALUE_HANDLER = 1, PX_XML_END_OF_TABLE = 2 };
 
-#define PX_XML_BUFFER_SIZE 4096   /* bytes read from the stream at a time */
+#define PX_XML_BUFFER_SIZE 4096 /* bytes read from the stream at a time */
 #define PX_XML_PUSHBACK_SIZE 4
 #define PX_XML_ERROR_STRING_SIZE 1280
 #define PX_XML_NAME_SIZE 1024
-#define PX_XML_TAG_SIZE 256       /* a tag holds at most 255 characters */
-#define PX_XML_TEXT_SIZE 1024     /* element text holds at most 1023 characters */
-#define PX_XML_MAX_DEPTH 200      /* deeper nesting is refused */
+#define PX_XML_TAG_SIZE 256   /* a tag holds at most 255 characters */
+#define PX_XML_TEXT_SIZE 1024 /* element text holds at most 1023 characters */
+#define PX_XML_MAX_DEPTH 200  /* deeper nesting is refused */
 
 struct PxXMLInput;
 struct PxXMLHandler;
 struct PxXMLVariables;
 
-typedef int (*PxXMLErrorHandler)(struct PxXMLInput *input, int severity, int code,
-                                 const char *format, ...);
+typedef int (*PxXMLErrorHandler)(struct PxXMLInput *input, int severity, int code, const char *format, ...);
 
 /* One file being read. */
 typedef struct PxXMLInput {
     unsigned char buffer[PX_XML_BUFFER_SIZE];
-    int position;                 /* next byte of buffer to read */
-    int fill;                     /* valid bytes in buffer */
+    int position;                                 /* next byte of buffer to read */
+    int fill;                                     /* valid bytes in buffer */
     unsigned char pushback[PX_XML_PUSHBACK_SIZE]; /* last pushed, first read */
     int pushbackCount;
-    PxStream *stream;             /* not owned */
-    int line;                     /* 1-based */
-    int column;                   /* 1-based */
+    PxStream *stream; /* not owned */
+    int line;         /* 1-based */
+    int column;       /* 1-based */
     int eof;
     void *userData;
     struct PxXMLVariables *variables;
     char errorString[PX_XML_ERROR_STRING_SIZE];
     PxXMLErrorHandler errorHandler;
     void *errorHandlerData;
-    int previousColumn;           /* column before the last newline, for pushback */
-    int emptyElement;             /* the value being parsed came from <TAG/> */
+    int previousColumn; /* column before the last newline, for pushback */
+    int emptyElement;   /* the value being parsed came from <TAG/> */
 } PxXMLInput;
 
 /* One open element; lives on the stack of the call that processes it. */
 typedef struct PxXMLElement {
-    char name[PX_XML_NAME_SIZE];  /* the tag name; the attribute text follows its terminator */
+    char name[PX_XML_NAME_SIZE]; /* the tag name; the attribute text follows its terminator */
     PxXMLInput *input;
-    int depth;                    /* 0 for the virtual root */
-    const char *attributes;       /* trimmed text after the name, null when the tag had none */
-    int isEmpty;                  /* written as <TAG/>: no content and no closing tag */
+    int depth;              /* 0 for the virtual root */
+    const char *attributes; /* trimmed text after the name, null when the tag had none */
+    int isEmpty;            /* written as <TAG/>: no content and no closing tag */
 } PxXMLElement;
 
 /* Generic function pointer of a handler entry; it is called through the
@@ -104,27 +95,38 @@ typedef int (*PxXMLPostFunction)(void *userData, PxXMLElement *child, void *inpu
 /* One entry of a handler table; a table ends with an entry of type
  * PX_XML_END_OF_TABLE. */
 typedef struct PxXMLHandler {
-    const char *name;             /* tag name, compared case-sensitively */
-    int type;                     /* PX_XML_ELEMENT_HANDLER, _VALUE_HANDLER or _END_OF_TABLE */
-    PxXMLFunction function;       /* PxXMLElementFunction or PxXMLValueParser */
-    size_t offset;                /* byte offset of the value in userData */
-    int count;                    /* values in an array, or bytes of a string buffer */
-    int elementSize;              /* bytes per string of a string array */
-    int wasCalled;                /* set when the tag was met */
-    int error;                    /* last code returned for the tag */
+    const char *name;               /* tag name, compared case-sensitively */
+    int type;                       /* PX_XML_ELEMENT_HANDLER, _VALUE_HANDLER or _END_OF_TABLE */
+    PxXMLFunction function;         /* PxXMLElementFunction or PxXMLValueParser */
+    size_t offset;                  /* byte offset of the value in userData */
+    int count;                      /* values in an array, or bytes of a string buffer */
+    int elementSize;                /* bytes per string of a string array */
+    int wasCalled;                  /* set when the tag was met */
+    int error;                      /* last code returned for the tag */
     PxXMLPostFunction postFunction; /* optional, after a successful value parse */
 } PxXMLHandler;
 
-#define PX_XML_ELEMENT(name, function) \
-    { (name), PX_XML_ELEMENT_HANDLER, (PxXMLFunction)(function), 0, 0, 0, 0, 0, 0 }
-#define PX_XML_VALUE(name, parser, offset, count) \
-    { (name), PX_XML_VALUE_HANDLER, (PxXMLFunction)(parser), (offset), (count), 0, 0, 0, 0 }
-#define PX_XML_VALUE_POST(name, parser, offset, count, post) \
-    { (name), PX_XML_VALUE_HANDLER, (PxXMLFunction)(parser), (offset), (count), 0, 0, 0, (post) }
-#define PX_XML_STRINGS(name, offset, count, elementSize) \
-    { (name), PX_XML_VALUE_HANDLER, (PxXMLFunction)(PxXMLParseStringArray), (offset), (count), \
-      (elementSize), 0, 0, 0 }
-#define PX_XML_END { 0, PX_XML_END_OF_TABLE, 0, 0, 0, 0, 0, 0, 0 }
+#define PX_XML_ELEMENT(name, function)                                                                               \
+    {                                                                                                                \
+        (name), PX_XML_ELEMENT_HANDLER, (PxXMLFunction)(function), 0, 0, 0, 0, 0, 0                                  \
+    }
+#define PX_XML_VALUE(name, parser, offset, count)                                                                    \
+    {                                                                                                                \
+        (name), PX_XML_VALUE_HANDLER, (PxXMLFunction)(parser), (offset), (count), 0, 0, 0, 0                         \
+    }
+#define PX_XML_VALUE_POST(name, parser, offset, count, post)                                                         \
+    {                                                                                                                \
+        (name), PX_XML_VALUE_HANDLER, (PxXMLFunction)(parser), (offset), (count), 0, 0, 0, (post)                    \
+    }
+#define PX_XML_STRINGS(name, offset, count, elementSize)                                                             \
+    {                                                                                                                \
+        (name), PX_XML_VALUE_HANDLER, (PxXMLFunction)(PxXMLParseStringArray), (offset), (count), (elementSize), 0,   \
+            0, 0                                                                                                     \
+    }
+#define PX_XML_END                                                                                                   \
+    {                                                                                                                \
+        0, PX_XML_END_OF_TABLE, 0, 0, 0, 0, 0, 0, 0                                                                  \
+    }
 
 /* Input. Destroying an input frees its variables but not its stream. */
 PxXMLInput *PxXMLInputCreate(PxStream *stream);
@@ -145,19 +147,18 @@ int PxXMLInputGetVariableCount(const PxXMLInput *input);
 
 /* Formats the message into the input's error string and, when data (a FILE*)
  * is not null, prints "<Warning|Error> in line L, pos C: message". */
-int PxXMLDefaultErrorHandler(PxXMLInput *input, int severity, int code, const char *format, ...)
-    PX_XML_PRINTF(4, 5);
+int PxXMLDefaultErrorHandler(PxXMLInput *input, int severity, int code, const char *format, ...) PX_XML_PRINTF(4, 5);
 
 /* Collects the messages of a whole load into one growing text; its data is a
  * PxXMLErrorCollection. Set fileName before each file so that the text says
  * which file a message belongs to. */
 typedef struct PxXMLErrorCollection {
-    char *text;                   /* null until the first message */
-    int length;                   /* characters in text */
-    int capacity;                 /* bytes allocated */
-    int growth;                   /* the text grows by whole steps of this many bytes */
-    const char *fileName;         /* the file now being read, set by the caller */
-    char *recordedFileName;       /* the file named last in text (owned) */
+    char *text;             /* null until the first message */
+    int length;             /* characters in text */
+    int capacity;           /* bytes allocated */
+    int growth;             /* the text grows by whole steps of this many bytes */
+    const char *fileName;   /* the file now being read, set by the caller */
+    char *recordedFileName; /* the file named last in text (owned) */
 } PxXMLErrorCollection;
 
 void PxXMLErrorCollectionInit(PxXMLErrorCollection *collection, int growth);
@@ -216,8 +217,7 @@ PxXMLColorLookup PxXMLSetColorLookup(PxXMLColorLookup lookup);
 /* Writer. Each call writes one line to stream, or to PxInfo at level 0 when
  * stream is null; returns 1 when the whole line was written, else 0. */
 int PxXMLWriteStartTag(const char *tag, PxStream *stream);
-int PxXMLWriteStartTagAttrib(const char *tag, PxStream *stream, const char *format, ...)
-    PX_XML_PRINTF(3, 4);
+int PxXMLWriteStartTagAttrib(const char *tag, PxStream *stream, const char *format, ...) PX_XML_PRINTF(3, 4);
 int PxXMLWriteEndTag(const char *tag, PxStream *stream);
 int PxXMLWrite(const char *tag, PxStream *stream, const char *format, ...) PX_XML_PRINTF(3, 4);
 int PxXMLWriteAttrib(const char *tag, PxStream *stream, const char *attributes, const char *format, ...)

@@ -43,10 +43,10 @@ PxReal RbdCarWheelGetHingeMotorMaxForce(RbdConstraintID c);
 
 /* Suspension: stiffness kp (N/m) and damping kd (N s/m) about the reference
  * height, stops at the low and high heights (m) with softness limitSoftness. */
-void RbdCarWheelSetSuspension(RbdConstraintID c, PxReal kp, PxReal kd, PxReal limitSoftness,
-                              PxReal lowLimit, PxReal highLimit, PxReal reference);
-void RbdCarWheelGetSuspension(RbdConstraintID c, PxReal *kp, PxReal *kd, PxReal *limitSoftness,
-                              PxReal *lowLimit, PxReal *highLimit, PxReal *reference);
+void RbdCarWheelSetSuspension(RbdConstraintID c, PxReal kp, PxReal kd, PxReal limitSoftness, PxReal lowLimit,
+                              PxReal highLimit, PxReal reference);
+void RbdCarWheelGetSuspension(RbdConstraintID c, PxReal *kp, PxReal *kd, PxReal *limitSoftness, PxReal *lowLimit,
+                              PxReal *highLimit, PxReal *reference);
 
 /* Measured from the current poses and velocities. */
 PxReal RbdCarWheelGetHingeAngle(RbdConstraintID c);

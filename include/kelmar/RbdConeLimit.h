@@ -18,7 +18,7 @@ void RbdConeLimitSetHalfAngle(RbdConstraintID c, PxReal halfAngle); /* rad, 0..p
 PxReal RbdConeLimitGetHalfAngle(RbdConstraintID c);
 void RbdConeLimitSetStiffness(RbdConstraintID c, PxReal stiffness); /* N m/rad */
 PxReal RbdConeLimitGetStiffness(RbdConstraintID c);
-void RbdConeLimitSetDamping(RbdConstraintID c, PxReal damping);     /* N m s/rad */
+void RbdConeLimitSetDamping(RbdConstraintID c, PxReal damping); /* N m s/rad */
 PxReal RbdConeLimitGetDamping(RbdConstraintID c);
 
 PX_EXTERN_C_END

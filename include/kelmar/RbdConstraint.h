@@ -60,9 +60,9 @@ void RbdConstraintSetLimit(RbdConstraintID c, const RbdLimit *limit);
 
 /* Attachment geometry. SetPosition and SetAxis act on both bodies. */
 void RbdConstraintSetPosition(RbdConstraintID c, PxReal x, PxReal y, PxReal z);
-void RbdConstraintGetPosition(RbdConstraintID c, PxVector3 out);   /* body 1's attachment */
+void RbdConstraintGetPosition(RbdConstraintID c, PxVector3 out); /* body 1's attachment */
 void RbdConstraintSetAxis(RbdConstraintID c, PxReal x, PxReal y, PxReal z);
-void RbdConstraintGetAxis(RbdConstraintID c, PxVector3 out);       /* body 1's primary axis */
+void RbdConstraintGetAxis(RbdConstraintID c, PxVector3 out); /* body 1's primary axis */
 void RbdConstraintSetAxes(RbdConstraintID c, const PxVector3 primary, const PxVector3 secondary);
 void RbdConstraintGetAxes(RbdConstraintID c, PxVector3 primary, PxVector3 secondary);
 void RbdConstraintBodySetAxes(RbdConstraintID c, int32_t bodyIndex, const PxVector3 primary,

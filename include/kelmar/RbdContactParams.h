@@ -20,19 +20,19 @@ enum RbdContactOption {
 };
 
 typedef struct RbdContactParams {
-    int32_t type;                   /* 0 frictionless, 1 one direction, 2 two directions */
-    int32_t primaryFrictionModel;   /* 0 box, 1 proportional to the normal force */
+    int32_t type;                 /* 0 frictionless, 1 one direction, 2 two directions */
+    int32_t primaryFrictionModel; /* 0 box, 1 proportional to the normal force */
     int32_t secondaryFrictionModel;
-    int32_t options;                /* RbdContactOption bits */
+    int32_t options; /* RbdContactOption bits */
     PxReal restitution;
-    PxReal restitutionThreshold;    /* approach speed below which nothing bounces (m/s) */
+    PxReal restitutionThreshold; /* approach speed below which nothing bounces (m/s) */
     PxReal softness;
-    PxReal maxAdhesiveForce;        /* N */
-    PxReal primaryFriction;         /* box bound (N) */
+    PxReal maxAdhesiveForce; /* N */
+    PxReal primaryFriction;  /* box bound (N) */
     PxReal primarySlip;
     PxReal secondaryFriction;
     PxReal secondarySlip;
-    PxReal primarySlide;            /* target sliding velocity (m/s) */
+    PxReal primarySlide; /* target sliding velocity (m/s) */
     PxReal secondarySlide;
     PxReal primaryFrictionCoefficient;
     PxReal secondaryFrictionCoefficient;

@@ -26,18 +26,18 @@ typedef struct RbdLimit {
     PxReal rawPosition;        /* measured coordinate, unwrapped for rotations */
     PxReal lockPosition;       /* raw coordinate a lock holds */
     int32_t locked;
-    PxReal previousPosition;   /* rawPosition of the previous measurement */
-    PxReal positionOffset;     /* reported position = rawPosition + positionOffset */
-    PxReal velocity;           /* d(position)/dt measured with the coordinate */
+    PxReal previousPosition; /* rawPosition of the previous measurement */
+    PxReal positionOffset;   /* reported position = rawPosition + positionOffset */
+    PxReal velocity;         /* d(position)/dt measured with the coordinate */
     RbdSingleLimit lower;
     RbdSingleLimit upper;
     int32_t motorized;
     PxReal motorDesiredVelocity;
-    PxReal motorMaxForce;      /* bound of the motor or lock row, >= 0 */
-    PxReal motorEpsilon;       /* softness addition of the motor row */
-    PxReal motorGamma;         /* stabilisation addition of the motor row */
-    PxReal lockEpsilon;        /* softness addition of the lock row */
-    PxReal lockGamma;          /* stabilisation addition of the lock row */
+    PxReal motorMaxForce; /* bound of the motor or lock row, >= 0 */
+    PxReal motorEpsilon;  /* softness addition of the motor row */
+    PxReal motorGamma;    /* stabilisation addition of the motor row */
+    PxReal lockEpsilon;   /* softness addition of the lock row */
+    PxReal lockGamma;     /* stabilisation addition of the lock row */
 } RbdLimit;
 
 /* Single stops. The setters store |stiffness|, |damping| and clamp restitution to [0, 1]. */
@@ -86,8 +86,7 @@ void RbdLimitCalculatePosition(RbdLimit *limit, int force);
 
 /* Saturated proportional position servo on the motor: velocity
  * -maxVelocity * (position - desiredPosition) / band, clipped to +-maxVelocity. */
-void RbdLimitController(RbdLimit *limit, PxReal desiredPosition, PxReal band,
-                        PxReal maxVelocity, PxReal maxForce);
+void RbdLimitController(RbdLimit *limit, PxReal desiredPosition, PxReal band, PxReal maxVelocity, PxReal maxForce);
 
 PX_EXTERN_C_END
 

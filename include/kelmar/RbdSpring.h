@@ -13,11 +13,11 @@ PX_EXTERN_C_BEGIN
 RbdConstraintID RbdSpringCreate(RbdWorldID world);
 RbdConstraintID RbdSpringCreateInPool(PxPool *pool);
 void RbdSpringReset(RbdConstraintID c);
-void RbdSpringSetNaturalLength(RbdConstraintID c, PxReal length);   /* m */
+void RbdSpringSetNaturalLength(RbdConstraintID c, PxReal length); /* m */
 PxReal RbdSpringGetNaturalLength(RbdConstraintID c);
-void RbdSpringSetStiffness(RbdConstraintID c, PxReal stiffness);    /* N/m */
+void RbdSpringSetStiffness(RbdConstraintID c, PxReal stiffness); /* N/m */
 PxReal RbdSpringGetStiffness(RbdConstraintID c);
-void RbdSpringSetDamping(RbdConstraintID c, PxReal damping);        /* N s/m */
+void RbdSpringSetDamping(RbdConstraintID c, PxReal damping); /* N s/m */
 PxReal RbdSpringGetDamping(RbdConstraintID c);
 /* Length measured by the last row build (m). */
 PxReal RbdSpringGetLength(RbdConstraintID c);

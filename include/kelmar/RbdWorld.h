@@ -25,13 +25,13 @@ int32_t RbdWorldGetEnabledConstraints(RbdWorldID world);
 
 void RbdWorldSetGravity(RbdWorldID world, PxReal x, PxReal y, PxReal z); /* m/s^2 */
 void RbdWorldGetGravity(RbdWorldID world, PxVector3 out);
-void RbdWorldSetEpsilon(RbdWorldID world, PxReal epsilon);               /* >= 0 */
+void RbdWorldSetEpsilon(RbdWorldID world, PxReal epsilon); /* >= 0 */
 PxReal RbdWorldGetEpsilon(RbdWorldID world);
-void RbdWorldSetGamma(RbdWorldID world, PxReal gamma);                   /* >= 0 */
+void RbdWorldSetGamma(RbdWorldID world, PxReal gamma); /* >= 0 */
 PxReal RbdWorldGetGamma(RbdWorldID world);
 /* gamma x timeStep / refTimeStep: a gamma tuned for refTimeStep used at timeStep. */
 void RbdWorldSetGammaWithRefTimeStep(RbdWorldID world, PxReal gamma, PxReal refTimeStep, PxReal timeStep);
-void RbdWorldSetTimeStep(RbdWorldID world, PxReal timeStep);             /* s, > 0 */
+void RbdWorldSetTimeStep(RbdWorldID world, PxReal timeStep); /* s, > 0 */
 PxReal RbdWorldGetTimeStep(RbdWorldID world);
 
 /* 0 off, 1 on, 2 single-island mode. */

@@ -87,9 +87,8 @@ int SbxBridgeGetNewResponseIDFromTemplateID(SbxBridgeID bridge, int templateID);
 /* Fills the entry of (id1, id2): start, response, end, request (copied;
  * null: the collision library's default request) and user data. The
  * transition callbacks stay. 1, or 0 for an id out of the table. */
-int SbxBridgeRegisterResponse(SbxBridgeID bridge, int id1, int id2, SbxResponseStartFn start,
-                              SbxResponseFn response, SbxResponseEndFn end,
-                              const CdxRequest *request, void *user);
+int SbxBridgeRegisterResponse(SbxBridgeID bridge, int id1, int id2, SbxResponseStartFn start, SbxResponseFn response,
+                              SbxResponseEndFn end, const CdxRequest *request, void *user);
 SbxResponse *SbxBridgeGetResponse(SbxBridgeID bridge, int id1, int id2);
 SbxResponse *SbxBridgeGetResponseFromModels(SbxBridgeID bridge, CdxModelID model1, CdxModelID model2);
 /* 1 when the response function of (id1, id2) is that of (id1, id1). */
@@ -102,8 +101,7 @@ void SbxBridgeSetIntersectActiveCB(SbxBridgeID bridge, int id1, int id2, SbxInte
 SbxIntersectPairCB SbxBridgeGetIntersectActiveCB(SbxBridgeID bridge, int id1, int id2, void **data);
 /* While any entry has an inactive callback, the bridge also reads the
  * pairs of two frozen models and calls it for them every step. */
-void SbxBridgeSetIntersectInactiveCB(SbxBridgeID bridge, int id1, int id2, SbxIntersectInactiveCB fn,
-                                     void *data);
+void SbxBridgeSetIntersectInactiveCB(SbxBridgeID bridge, int id1, int id2, SbxIntersectInactiveCB fn, void *data);
 SbxIntersectInactiveCB SbxBridgeGetIntersectInactiveCB(SbxBridgeID bridge, int id1, int id2, void **data);
 void SbxBridgeSetDisjointCB(SbxBridgeID bridge, int id1, int id2, SbxDisjointCB fn, void *data);
 SbxDisjointCB SbxBridgeGetDisjointCB(SbxBridgeID bridge, int id1, int id2, void **data);
@@ -122,13 +120,11 @@ void SbxBridgeUpdateTransitions(SbxBridgeID bridge, CdxSpaceID space, RbdWorldID
 /* Goodbye pairs: disjoint callback (for pairs that were touching), end
  * response, then the pair's goodbye; hello pairs: start response, or a
  * plain hello when the entry has none. */
-void SbxHandleTransitions(CdxModelPairContainer *pairs, CdxSpaceID space, RbdWorldID world,
-                          SbxBridgeID bridge);
+void SbxHandleTransitions(CdxModelPairContainer *pairs, CdxSpaceID space, RbdWorldID world, SbxBridgeID bridge);
 /* Hello and staying pairs: intersection into the contact buffer, the
  * response, then the intersect-new, intersect-active or disjoint callback;
  * frozen pairs: the intersect-inactive callback. */
-void SbxHandleCollisions(CdxModelPairContainer *pairs, CdxSpaceID space, RbdWorldID world,
-                         SbxBridgeID bridge);
+void SbxHandleCollisions(CdxModelPairContainer *pairs, CdxSpaceID space, RbdWorldID world, SbxBridgeID bridge);
 
 PX_EXTERN_C_END
 

@@ -30,19 +30,15 @@ typedef struct SbxResponse SbxResponse; /* one entry of the response table */
 /* Response ids every bridge knows from creation. Models with a dynamics
  * body answer as bodies, sensor models as sensors; "PS" is a third class
  * of models that only sensors respond to. */
-enum {
-    SbxBodyResponseID = 0,
-    SbxSensorResponseID = 1,
-    SbxPSResponseID = 2
-};
+enum { SbxBodyResponseID = 0, SbxSensorResponseID = 1, SbxPSResponseID = 2 };
 
 /* Response functions. */
-typedef void (*SbxResponseStartFn)(SbxBridgeID bridge, CdxModelPair *pair, CdxSpaceID space,
-                                   RbdWorldID world, SbxResponse *entry);
-typedef void (*SbxResponseFn)(SbxBridgeID bridge, CdxModelPair *pair, CdxIntersectResult *result,
-                              CdxSpaceID space, RbdWorldID world, void *user);
-typedef void (*SbxResponseEndFn)(SbxBridgeID bridge, CdxModelPair *pair, CdxSpaceID space,
-                                 RbdWorldID world, void *user);
+typedef void (*SbxResponseStartFn)(SbxBridgeID bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID world,
+                                   SbxResponse *entry);
+typedef void (*SbxResponseFn)(SbxBridgeID bridge, CdxModelPair *pair, CdxIntersectResult *result, CdxSpaceID space,
+                              RbdWorldID world, void *user);
+typedef void (*SbxResponseEndFn)(SbxBridgeID bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID world,
+                                 void *user);
 
 /* Transition callbacks of a response entry. contacts is the head of the
  * pair's contact list (null for pairs without bodies). The intersect
@@ -55,8 +51,8 @@ typedef void (*SbxDisjointCB)(CdxModelPair *pair, void *data);
 /* Material-pair callbacks, run by the body-body response. */
 /* Once per collision contact, after it was copied into contact; 0 drops
  * the collision contact (its dynamics contact is used for the next one). */
-typedef int (*SbxPerContactCB)(CdxIntersectResult *result, CdxContact *collisionContact,
-                               RbdContactID contact, void *data);
+typedef int (*SbxPerContactCB)(CdxIntersectResult *result, CdxContact *collisionContact, RbdContactID contact,
+                               void *data);
 /* Once per pair after all contacts; 0 destroys every contact of the pair. */
 typedef int (*SbxPerPairCB)(CdxIntersectResult *result, RbdContactID firstContact, void *data);
 /* First, for touching pairs only; its result is not used. */
@@ -75,8 +71,8 @@ CdxRequest *SbxResponseGetRequest(SbxResponse *entry);
 /* ---- Built-in responses ---- */
 
 /* Says hello to the pair and empties its contact list. */
-void SbxResponseStart_Body_Body(SbxBridgeID bridge, CdxModelPair *pair, CdxSpaceID space,
-                                RbdWorldID world, SbxResponse *entry);
+void SbxResponseStart_Body_Body(SbxBridgeID bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID world,
+                                SbxResponse *entry);
 /* Makes the pair's dynamics contacts match the collision contacts of the
  * result one to one: existing contacts are reused in order, missing ones
  * created (model 1's body as body 0) and surplus ones destroyed. Each gets
@@ -85,20 +81,19 @@ void SbxResponseStart_Body_Body(SbxBridgeID bridge, CdxModelPair *pair, CdxSpace
  * material of the element that produced the contact). In safe-time mode a
  * pair without contacts limits both bodies' safe times; a car wheel's
  * contacts get its rolling direction as friction direction. */
-void SbxResponse_Body_Body(SbxBridgeID bridge, CdxModelPair *pair, CdxIntersectResult *result,
-                           CdxSpaceID space, RbdWorldID world, void *user);
+void SbxResponse_Body_Body(SbxBridgeID bridge, CdxModelPair *pair, CdxIntersectResult *result, CdxSpaceID space,
+                           RbdWorldID world, void *user);
 /* Destroys every contact of the pair when either model has a body. */
-void SbxResponseEnd_Body_Body(SbxBridgeID bridge, CdxModelPair *pair, CdxSpaceID space,
-                              RbdWorldID world, void *user);
+void SbxResponseEnd_Body_Body(SbxBridgeID bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID world, void *user);
 /* Sensor starts: hello with the entry's request and an empty contact list,
  * so sensors see intersection results through the callbacks but never get
  * contacts. */
-void SbxResponseStart_Sensor_Body(SbxBridgeID bridge, CdxModelPair *pair, CdxSpaceID space,
-                                  RbdWorldID world, SbxResponse *entry);
-void SbxResponseStart_Sensor_Sensor(SbxBridgeID bridge, CdxModelPair *pair, CdxSpaceID space,
-                                    RbdWorldID world, SbxResponse *entry);
-void SbxResponseStart_Sensor_PS(SbxBridgeID bridge, CdxModelPair *pair, CdxSpaceID space,
-                                RbdWorldID world, SbxResponse *entry);
+void SbxResponseStart_Sensor_Body(SbxBridgeID bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID world,
+                                  SbxResponse *entry);
+void SbxResponseStart_Sensor_Sensor(SbxBridgeID bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID world,
+                                    SbxResponse *entry);
+void SbxResponseStart_Sensor_PS(SbxBridgeID bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID world,
+                                SbxResponse *entry);
 
 /* ---- Contacts of a pair ---- */
 

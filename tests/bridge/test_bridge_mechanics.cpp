@@ -59,10 +59,7 @@ protected:
         RbdBodyGetAngularVelocity(bodyOf(model), w);
         return PxV3Length(v) + PxV3Length(w);
     }
-    int groundContacts(CdxModelID model)
-    {
-        return SbxModelPairGetContactCount(CdxSpaceGetModelPair(model, ground));
-    }
+    int groundContacts(CdxModelID model) { return SbxModelPairGetContactCount(CdxSpaceGetModelPair(model, ground)); }
     // Steps h count times, watching model after its first settleSteps.
     Track watch(CdxModelID model, PxReal h, int count, int settleSteps)
     {
@@ -91,7 +88,6 @@ protected:
     }
     CdxModelID ground = nullptr;
 };
-
 
 TEST_F(Mechanics, ABallDroppedFromOneMetreLandsAfterTheFreeFallTimeAndRestsOnThePlaneThenSleeps)
 {

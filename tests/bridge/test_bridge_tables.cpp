@@ -9,11 +9,23 @@ using namespace sbxtest;
 
 namespace {
 
-int dropAll(CdxIntersectResult *, CdxContact *, RbdContactID, void *) { return 0; }
-int keepPair(CdxIntersectResult *, RbdContactID, void *) { return 1; }
-void noteIntersect(CdxIntersectResult *, void *) {}
-void noteInactive(CdxModelPair *, RbdContactID, void *) {}
-void customStart(SbxBridgeID, CdxModelPair *, CdxSpaceID, RbdWorldID, SbxResponse *) {}
+int dropAll(CdxIntersectResult *, CdxContact *, RbdContactID, void *)
+{
+    return 0;
+}
+int keepPair(CdxIntersectResult *, RbdContactID, void *)
+{
+    return 1;
+}
+void noteIntersect(CdxIntersectResult *, void *)
+{
+}
+void noteInactive(CdxModelPair *, RbdContactID, void *)
+{
+}
+void customStart(SbxBridgeID, CdxModelPair *, CdxSpaceID, RbdWorldID, SbxResponse *)
+{
+}
 
 bool sameParams(const RbdContactParams &a, const RbdContactParams &b)
 {
@@ -173,8 +185,8 @@ TEST_F(BridgeTables, AnIdFromATemplateMeetsEveryIdAndItselfAsTheTemplateDoes)
     EXPECT_EQ(SbxResponseGetResponseFn(SbxBridgeGetResponse(bridge, bodyCopy, 0)), SbxResponse_Body_Body);
     EXPECT_EQ(SbxResponseGetResponseFn(SbxBridgeGetResponse(bridge, bodyCopy, bodyCopy)), SbxResponse_Body_Body);
     EXPECT_EQ(SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, bodyCopy, 1)), SbxResponseStart_Sensor_Body);
-    EXPECT_EQ(SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, bodyCopy, sensorCopy)),
-              SbxResponseStart_Sensor_Body) << "the body template met the sensor copy as a sensor";
+    EXPECT_EQ(SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, bodyCopy, sensorCopy)), SbxResponseStart_Sensor_Body)
+        << "the body template met the sensor copy as a sensor";
     EXPECT_NE(SbxBridgeGetResponse(bridge, bodyCopy, 0), SbxBridgeGetResponse(bridge, 0, 0)) << "a copy";
 
     EXPECT_TRUE(SbxBridgeResponseIDOfSameType(bridge, bodyCopy, 0));

@@ -103,10 +103,22 @@ struct Events {
     int news = 0, actives = 0, disjoints = 0, inactives = 0;
 };
 
-void countNew(CdxIntersectResult *, RbdContactID, void *data) { ++static_cast<Events *>(data)->news; }
-void countActive(CdxIntersectResult *, RbdContactID, void *data) { ++static_cast<Events *>(data)->actives; }
-void countDisjoint(CdxModelPair *, void *data) { ++static_cast<Events *>(data)->disjoints; }
-void countInactive(CdxModelPair *, RbdContactID, void *data) { ++static_cast<Events *>(data)->inactives; }
+void countNew(CdxIntersectResult *, RbdContactID, void *data)
+{
+    ++static_cast<Events *>(data)->news;
+}
+void countActive(CdxIntersectResult *, RbdContactID, void *data)
+{
+    ++static_cast<Events *>(data)->actives;
+}
+void countDisjoint(CdxModelPair *, void *data)
+{
+    ++static_cast<Events *>(data)->disjoints;
+}
+void countInactive(CdxModelPair *, RbdContactID, void *data)
+{
+    ++static_cast<Events *>(data)->inactives;
+}
 
 TEST_F(BridgeUpdate, ASensorWatchesABallPassThroughWithoutTouchingIt)
 {

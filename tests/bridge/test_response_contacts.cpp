@@ -65,8 +65,8 @@ TEST_F(ResponseContacts, ThreeCollisionContactsGiveThreeContactsAndTwoTheNextSte
     expectContactIs(second[0], two[0]);
     expectContactIs(second[1], two[1]);
 
-    scriptContacts({scriptContact(0, 0, 0, 0), scriptContact(1, 0, 0, 0), scriptContact(2, 0, 0, 0),
-                    scriptContact(3, 0, 0, 0)});
+    scriptContacts(
+        {scriptContact(0, 0, 0, 0), scriptContact(1, 0, 0, 0), scriptContact(2, 0, 0, 0), scriptContact(3, 0, 0, 0)});
     runStaying(pair);
     std::vector<RbdContactID> third = listOf(SbxModelPairGetContacts(pair));
     ASSERT_EQ(third.size(), 4u);
@@ -141,7 +141,8 @@ TEST_F(ResponseContacts, AMaterialOutsideTheTableIsReportedOnceAndReadsAsMateria
     runHello(pair);
     runStaying(pair);
     ASSERT_EQ(warnings.texts.size(), 1u);
-    EXPECT_EQ(warnings.texts[0], "SbxBridge: material id 9 is outside the table of 4 materials; material 0 is used.\n");
+    EXPECT_EQ(warnings.texts[0],
+              "SbxBridge: material id 9 is outside the table of 4 materials; material 0 is used.\n");
     EXPECT_EQ(RbdContactParamsGetType(RbdContactGetParams(SbxModelPairGetContacts(pair))), 1);
 }
 
@@ -160,7 +161,10 @@ int dropAtX(CdxIntersectResult *, CdxContact *collision, RbdContactID contact, v
     return collision->position[0] != d->dropX;
 }
 
-int dropEvery(CdxIntersectResult *, CdxContact *, RbdContactID, void *) { return 0; }
+int dropEvery(CdxIntersectResult *, CdxContact *, RbdContactID, void *)
+{
+    return 0;
+}
 
 struct PairVerdict {
     int keep = 1;
@@ -228,7 +232,10 @@ void onActive(CdxIntersectResult *, RbdContactID contacts, void *data)
     t->listSizes.push_back(static_cast<int>(listOf(contacts).size()));
 }
 
-void onDisjoint(CdxModelPair *, void *data) { static_cast<Transitions *>(data)->events.push_back("disjoint"); }
+void onDisjoint(CdxModelPair *, void *data)
+{
+    static_cast<Transitions *>(data)->events.push_back("disjoint");
+}
 
 void onTouch(CdxIntersectResult *result, void *data)
 {
@@ -265,8 +272,8 @@ TEST_F(ResponseContacts, IntersectCallbacksSeeThisStepsContactsAndDisjointComesO
     runStaying(pair);
     runGoodbye(pair);
     runGoodbye(pair);
-    const std::vector<std::string> expected = {"touch",    "new",   "touch",    "active",
-                                               "disjoint", "touch", "new",      "disjoint"};
+    const std::vector<std::string> expected = {"touch",    "new",   "touch", "active",
+                                               "disjoint", "touch", "new",   "disjoint"};
     EXPECT_EQ(t.events, expected);
     EXPECT_EQ(t.listSizes, (std::vector<int>{2, 3, 1})) << "the lists hold the step's contacts";
     EXPECT_EQ(RbdWorldGetTotalConstraints(world), 0);

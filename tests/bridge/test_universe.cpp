@@ -169,8 +169,8 @@ TEST(Universe, BadSizesAreRefusedWithAWarningAndStartNothing)
     Warnings warnings;
     const int live = SbxUniverseGetLiveCount();
     const SbxUniverseSizes bad[] = {
-        {-1, 10, 7, 10, 10, 1}, {10, -1, 7, 10, 10, 1}, {10, 10, 5, 10, 10, 1}, {10, 10, 7, 0, 10, 1},
-        {10, 10, 7, 65537, 10, 1}, {10, 10, 7, 10, 1, 1}, {10, 10, 7, 10, 10, 0},
+        {-1, 10, 7, 10, 10, 1},    {10, -1, 7, 10, 10, 1}, {10, 10, 5, 10, 10, 1}, {10, 10, 7, 0, 10, 1},
+        {10, 10, 7, 65537, 10, 1}, {10, 10, 7, 10, 1, 1},  {10, 10, 7, 10, 10, 0},
     };
     for (const SbxUniverseSizes &sizes : bad) {
         EXPECT_EQ(SbxUniverseCreate(sizes), nullptr);
@@ -279,8 +279,7 @@ TEST_F(UniverseTest, EachStepMethodTimesCollisionAndDynamics)
         fclose(out);
         EXPECT_NE(table.find("\nCollision "), std::string::npos) << table;
         EXPECT_NE(table.find("\nDynamics "), std::string::npos) << table;
-        EXPECT_EQ(table.find("CdxSpacePathUpdate") != std::string::npos, method == SbxUniverseStepPath)
-            << table;
+        EXPECT_EQ(table.find("CdxSpacePathUpdate") != std::string::npos, method == SbxUniverseStepPath) << table;
     }
 }
 

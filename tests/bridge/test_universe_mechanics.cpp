@@ -71,10 +71,7 @@ protected:
         return model;
     }
     // Friction in both directions for every pair of default materials.
-    void frictional()
-    {
-        SbxBridgeGetContactParams(SbxUniverseGetBridge(universe), 0, 0)->type = 2;
-    }
+    void frictional() { SbxBridgeGetContactParams(SbxUniverseGetBridge(universe), 0, 0)->type = 2; }
     void steps(int count)
     {
         for (int n = 0; n < count; ++n) SbxUniverseStep(universe, kH);
@@ -94,7 +91,10 @@ protected:
     }
     static bool awake(CdxModelID model) { return RbdBodyIsEnabled(CdxModelGetBody(model)); }
     // Contacts of the (unordered) pair of two models.
-    static int contacts(CdxModelID a, CdxModelID b) { return SbxModelPairGetContactCount(CdxSpaceGetModelPair(a, b)); }
+    static int contacts(CdxModelID a, CdxModelID b)
+    {
+        return SbxModelPairGetContactCount(CdxSpaceGetModelPair(a, b));
+    }
     static int constraintsOf(CdxModelID model)
     {
         int count = 0;

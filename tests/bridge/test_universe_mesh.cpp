@@ -84,10 +84,10 @@ Shape boxShape(PxReal hx, PxReal hy, PxReal hz, int cells = 1)
         s.addTriangle(c0, top(0, i), top(0, i + 1));         // -x
         s.addTriangle(c1, top(cells, i + 1), top(cells, i)); // +x
     }
-    s.addTriangle(c0, c1, top(cells, 0));         // -y
-    s.addTriangle(c2, top(cells, cells), c3);     // +y
-    s.addTriangle(c0, top(0, cells), c2);         // -x
-    s.addTriangle(c1, c3, top(cells, cells));     // +x
+    s.addTriangle(c0, c1, top(cells, 0));     // -y
+    s.addTriangle(c2, top(cells, cells), c3); // +y
+    s.addTriangle(c0, top(0, cells), c2);     // -x
+    s.addTriangle(c1, c3, top(cells, cells)); // +x
     return s;
 }
 
@@ -101,7 +101,7 @@ Shape sphereShape(PxReal radius, const PxVector3 centre, int levels)
         PxVector3 p;
     };
     std::vector<Point> unit;
-    const PxReal corners[12][3] = {{-1, t, 0}, {1, t, 0},  {-1, -t, 0}, {1, -t, 0}, {0, -1, t}, {0, 1, t},
+    const PxReal corners[12][3] = {{-1, t, 0},  {1, t, 0},  {-1, -t, 0}, {1, -t, 0}, {0, -1, t},  {0, 1, t},
                                    {0, -1, -t}, {0, 1, -t}, {t, 0, -1},  {t, 0, 1},  {-t, 0, -1}, {-t, 0, 1}};
     auto push = [&unit](const PxReal *p) {
         Point u;
@@ -110,9 +110,9 @@ Shape sphereShape(PxReal radius, const PxVector3 centre, int levels)
         return static_cast<int>(unit.size()) - 1;
     };
     for (const PxReal *c : corners) push(c);
-    std::vector<int> faces = {0, 11, 5, 0, 5, 1,  0, 1, 7,   0, 7, 10, 0, 10, 11, 1, 5, 9, 5, 11, 4,
-                              11, 10, 2, 10, 7, 6, 7, 1, 8,  3, 9, 4, 3, 4, 2,   3, 2, 6, 3, 6, 8,
-                              3, 8, 9,  4, 9, 5,  2, 4, 11, 6, 2, 10, 8, 6, 7,   9, 8, 1};
+    std::vector<int> faces = {0, 11, 5,  0, 5,  1, 0, 1, 7, 0, 7,  10, 0, 10, 11, 1, 5, 9, 5, 11,
+                              4, 11, 10, 2, 10, 7, 6, 7, 1, 8, 3,  9,  4, 3,  4,  2, 3, 2, 6, 3,
+                              6, 8,  3,  8, 9,  4, 9, 5, 2, 4, 11, 6,  2, 10, 8,  6, 7, 9, 8, 1};
     for (int level = 0; level < levels; ++level) {
         std::map<std::pair<int, int>, int> middle;
         auto split = [&](int a, int b) {
@@ -261,7 +261,10 @@ protected:
         RbdBodyGetOrientation(CdxModelGetBody(model), r);
         return acos(fmin(1.0, fabs(r[2][2])));
     }
-    static int contacts(CdxModelID a, CdxModelID b) { return SbxModelPairGetContactCount(CdxSpaceGetModelPair(a, b)); }
+    static int contacts(CdxModelID a, CdxModelID b)
+    {
+        return SbxModelPairGetContactCount(CdxSpaceGetModelPair(a, b));
+    }
 
     SbxUniverseID universe = nullptr;
     RbdWorldID world = nullptr;

@@ -1,7 +1,7 @@
 #include "CdxTestShapes.h"
 
-#include "CdxGeometryRecord.h"
-#include "CdxModelRecord.h"
+#include "framework/CdxGeometryRecord.h"
+#include "framework/CdxModelRecord.h"
 
 #include <kelmar/PxMath.h>
 #include <kelmar/PxMemory.h>
@@ -28,8 +28,14 @@ struct TestBall {
 CdxGeometryTypeID gBoxType = -1;
 CdxGeometryTypeID gBallType = -1;
 
-TestBox *Box(CdxGeometryID g) { return reinterpret_cast<TestBox *>(g); }
-TestBall *Ball(CdxGeometryID g) { return reinterpret_cast<TestBall *>(g); }
+TestBox *Box(CdxGeometryID g)
+{
+    return reinterpret_cast<TestBox *>(g);
+}
+TestBall *Ball(CdxGeometryID g)
+{
+    return reinterpret_cast<TestBall *>(g);
+}
 
 void Origin(const PxReal (*tm)[4], PxVector3 out)
 {
@@ -201,8 +207,14 @@ int BoxBoxIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     return 1;
 }
 
-void BoxBoxHello(CdxModelPair *) { ++gTestShapeCounters.hello; }
-void BoxBoxGoodbye(CdxModelPair *) { ++gTestShapeCounters.goodbye; }
+void BoxBoxHello(CdxModelPair *)
+{
+    ++gTestShapeCounters.hello;
+}
+void BoxBoxGoodbye(CdxModelPair *)
+{
+    ++gTestShapeCounters.goodbye;
+}
 
 // Time until the box centres, closing at their relative speed, are one
 // unit apart; a fixed figure easy to check.
@@ -288,8 +300,14 @@ void TestShapesRegister()
     CdxInteractionTableSetElement(gBoxType, gBallType, &boxBall, nullptr);
 }
 
-CdxGeometryTypeID TestBoxTypeId() { return gBoxType; }
-CdxGeometryTypeID TestBallTypeId() { return gBallType; }
+CdxGeometryTypeID TestBoxTypeId()
+{
+    return gBoxType;
+}
+CdxGeometryTypeID TestBallTypeId()
+{
+    return gBallType;
+}
 
 CdxGeometryID TestBoxCreate(PxReal hx, PxReal hy, PxReal hz)
 {

@@ -9,7 +9,10 @@ Vec Pose::ToWorldDirection(const Vec &local) const
     return Add(Add(Mul(Axis(0), local[0]), Mul(Axis(1), local[1])), Mul(Axis(2), local[2]));
 }
 
-Vec Pose::ToWorld(const Vec &local) const { return Add(ToWorldDirection(local), Origin()); }
+Vec Pose::ToWorld(const Vec &local) const
+{
+    return Add(ToWorldDirection(local), Origin());
+}
 
 Vec Pose::ToLocal(const Vec &world) const
 {
@@ -79,7 +82,10 @@ Pose Random::RandomPose(const Vec &origin)
     return pose;
 }
 
-Pose Random::TurnedPose(const Vec &origin) { return AxisAngle(UnitVector(), Uniform(0.0, 2.0 * M_PI), origin); }
+Pose Random::TurnedPose(const Vec &origin)
+{
+    return AxisAngle(UnitVector(), Uniform(0.0, 2.0 * M_PI), origin);
+}
 
 double Deepest(const std::vector<CdxContact> &contacts)
 {
@@ -119,8 +125,8 @@ void PairTest::DestroyPlaced()
     geometries_.clear();
 }
 
-int PairTest::Intersect(CdxModelID model1, CdxModelID model2, std::vector<CdxContact> *contacts,
-                        Vec *normal, const CdxRequest *request, int capacity, CdxModelPair *pairOut)
+int PairTest::Intersect(CdxModelID model1, CdxModelID model2, std::vector<CdxContact> *contacts, Vec *normal,
+                        const CdxRequest *request, int capacity, CdxModelPair *pairOut)
 {
     CdxModelPair pair;
     CdxModelPairReset(&pair, model1, model2);

@@ -21,16 +21,34 @@
 
 using Vec = std::array<double, 3>;
 
-inline Vec Add(const Vec &a, const Vec &b) { return {a[0] + b[0], a[1] + b[1], a[2] + b[2]}; }
-inline Vec Sub(const Vec &a, const Vec &b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
-inline Vec Mul(const Vec &a, double s) { return {a[0] * s, a[1] * s, a[2] * s}; }
-inline double Dot(const Vec &a, const Vec &b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-inline double Norm(const Vec &a) { return std::sqrt(Dot(a, a)); }
+inline Vec Add(const Vec &a, const Vec &b)
+{
+    return {a[0] + b[0], a[1] + b[1], a[2] + b[2]};
+}
+inline Vec Sub(const Vec &a, const Vec &b)
+{
+    return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+inline Vec Mul(const Vec &a, double s)
+{
+    return {a[0] * s, a[1] * s, a[2] * s};
+}
+inline double Dot(const Vec &a, const Vec &b)
+{
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+inline double Norm(const Vec &a)
+{
+    return std::sqrt(Dot(a, a));
+}
 inline Vec Cross(const Vec &a, const Vec &b)
 {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
-inline Vec ToVec(const PxReal *p) { return {p[0], p[1], p[2]}; }
+inline Vec ToVec(const PxReal *p)
+{
+    return {p[0], p[1], p[2]};
+}
 
 // A pose the test owns: rows 0..2 the local axes, row 3 the origin.
 struct Pose {
@@ -84,9 +102,8 @@ protected:
     // Hello, intersect and goodbye on a fresh pair (model1, model2) with
     // the given request (null: the pair type's own default) and contact
     // capacity. Returns touch; contacts and normal in the out-parameters.
-    int Intersect(CdxModelID model1, CdxModelID model2, std::vector<CdxContact> *contacts,
-                  Vec *normal = nullptr, const CdxRequest *request = nullptr, int capacity = 64,
-                  CdxModelPair *pairOut = nullptr);
+    int Intersect(CdxModelID model1, CdxModelID model2, std::vector<CdxContact> *contacts, Vec *normal = nullptr,
+                  const CdxRequest *request = nullptr, int capacity = 64, CdxModelPair *pairOut = nullptr);
 
 private:
     std::deque<Pose> poses_;

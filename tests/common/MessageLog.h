@@ -70,7 +70,10 @@ private:
     {
         collector(kWarnings)->warnings.push_back(format(fmt, args));
     }
-    static void onFatal(int, const char *fmt, va_list args) { collector(kFatals)->fatals.push_back(format(fmt, args)); }
+    static void onFatal(int, const char *fmt, va_list args)
+    {
+        collector(kFatals)->fatals.push_back(format(fmt, args));
+    }
     static void onInfo(int, const char *fmt, va_list args) { collector(kInfos)->infos.push_back(format(fmt, args)); }
 
     int channels_;

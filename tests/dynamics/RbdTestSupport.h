@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 #include <vector>
-#include "RbdInternal.h"
+#include "world/RbdInternal.h"
 #include "common/MessageLog.h"
 #include "test_step_support.h"
 

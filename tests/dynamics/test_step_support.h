@@ -45,8 +45,7 @@ inline RbdBodyID makeBall(RbdWorldID world, PxReal m, PxReal r, PxReal x, PxReal
 }
 
 // An enabled box body of mass m and full edge lengths (sx, sy, sz) at (x, y, z).
-inline RbdBodyID makeBox(RbdWorldID world, PxReal m, PxReal sx, PxReal sy, PxReal sz, PxReal x, PxReal y,
-                         PxReal z)
+inline RbdBodyID makeBox(RbdWorldID world, PxReal m, PxReal sx, PxReal sy, PxReal sz, PxReal x, PxReal y, PxReal z)
 {
     RbdBodyID body = RbdBodyCreate(world);
     RbdBodySetMass(body, m);

@@ -235,9 +235,17 @@ std::string format(const char *f, va_list args)
     return text;
 }
 
-void onInfo(int, const char *f, va_list args) { current()->info.push_back(format(f, args)); }
-void onFatal(int, const char *f, va_list args) { current()->fatal.push_back(format(f, args)); }
-void onWarning(int, const char *, va_list) {}
+void onInfo(int, const char *f, va_list args)
+{
+    current()->info.push_back(format(f, args));
+}
+void onFatal(int, const char *f, va_list args)
+{
+    current()->fatal.push_back(format(f, args));
+}
+void onWarning(int, const char *, va_list)
+{
+}
 
 int onPositioned(PxXMLInput *input, int severity, int code, const char *f, ...)
 {
@@ -373,9 +381,18 @@ void Messages::watch(PxLoadContext *context)
     PxLoadContextSetErrorHandler(context, onPositioned, nullptr);
 }
 
-bool Messages::infoHas(const std::string &text) const { return contains(info, text); }
-bool Messages::positionedHas(const std::string &text) const { return contains(positioned, text); }
-bool Messages::fatalHas(const std::string &text) const { return contains(fatal, text); }
+bool Messages::infoHas(const std::string &text) const
+{
+    return contains(info, text);
+}
+bool Messages::positionedHas(const std::string &text) const
+{
+    return contains(positioned, text);
+}
+bool Messages::fatalHas(const std::string &text) const
+{
+    return contains(fatal, text);
+}
 
 std::string Messages::all() const
 {

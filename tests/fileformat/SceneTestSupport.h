@@ -39,7 +39,7 @@ struct Scene {
     PxReal meshVertices[8][3];
     std::vector<CdxGeometryID> geometries;
     std::vector<CdxModelID> elements;
-    std::vector<CdxModelID> models;      // top-level models
+    std::vector<CdxModelID> models; // top-level models
     int materials[3];
 };
 void buildScene(Scene *scene);

@@ -16,8 +16,7 @@ TEST(ExampleScene, PendulumAndBoxesLoadsAndTheCrateComesToRestOnTheFloor)
     CollisionLibrary library;
     Messages messages;
     SbxUniverseID universe = makeUniverse();
-    PxLoadContext *scene =
-        SbxUniverseLoadFile(universe, KELMAR_EXAMPLE_SCENES "pendulum_and_boxes.px", 0);
+    PxLoadContext *scene = SbxUniverseLoadFile(universe, KELMAR_EXAMPLE_SCENES "pendulum_and_boxes.px", 0);
     ASSERT_NE(scene, nullptr) << messages.all();
     EXPECT_EQ(RbdWorldGetTotalBodies(SbxUniverseGetWorld(universe)), 6);
     EXPECT_EQ(CdxSpaceGetModelCount(SbxUniverseGetSpace(universe)), 4);
@@ -47,7 +46,8 @@ TEST(ExampleScene, EverySceneSeedLoadsWholeOrLeavesNothingBehind)
         CollisionLibrary library;
         Messages messages;
         SbxUniverseID universe = makeUniverse();
-        PxLoadContext *scene = SbxUniverseLoadFile(universe, (std::string(KELMAR_SCENE_CORPUS) + seeds[i]).c_str(), 0);
+        PxLoadContext *scene = SbxUniverseLoadFile(universe, (std::string(KELMAR_SCENE_CORPUS) + seeds[i]).c_str(),
+                                                   0);
         EXPECT_EQ(scene != nullptr, good[i]) << seeds[i] << "\n" << messages.all();
         if (!scene) {
             EXPECT_EQ(RbdWorldGetTotalBodies(SbxUniverseGetWorld(universe)), 0) << seeds[i];

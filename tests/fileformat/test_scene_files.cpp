@@ -53,10 +53,11 @@ TEST_F(SmallWorld, FileStartsWithTheHeaderAndABodyKeepsItsFirstNameWhileUnnamedO
     EXPECT_STREQ(RbdBodyHashInsert(context, arm, "second"), "first");
     RbdWorldHashInsertAll(context, world);
     const std::string text = save("world.px");
-    EXPECT_EQ(text.rfind("<?xml version=\"1.0\"?>\n<!DOCTYPE PX SYSTEM \"px.dtd\">\n<PX file_format_version=\"1.4\">\n"
-                         "\t<CORE>\n\t\t<RBD>\n",
-                         0),
-              0u);
+    EXPECT_EQ(
+        text.rfind("<?xml version=\"1.0\"?>\n<!DOCTYPE PX SYSTEM \"px.dtd\">\n<PX file_format_version=\"1.4\">\n"
+                   "\t<CORE>\n\t\t<RBD>\n",
+                   0),
+        0u);
     EXPECT_NE(text.find("\t\t\t\t\t<BODY_IDS>first,WORLD</BODY_IDS>\n"), std::string::npos);
     EXPECT_NE(text.find("\t\t\t\t\t<POS>0.5,0,0</POS>\n"), std::string::npos);
     // A limit that is neither active nor powered is not written.
@@ -184,7 +185,8 @@ TEST_F(Files, AFileImportedTwiceGivesTwoPlacedScaledCopiesWithPrefixedNames)
 
 TEST_F(Files, AFileImportingItselfStopsWithTheRecursionMessage)
 {
-    const std::string self = "<PX>\n<IMPORT>\n<PX_FILE><ID>again</ID><NAME>self.px</NAME></PX_FILE>\n</IMPORT>\n</PX>\n";
+    const std::string self =
+        "<PX>\n<IMPORT>\n<PX_FILE><ID>again</ID><NAME>self.px</NAME></PX_FILE>\n</IMPORT>\n</PX>\n";
     EXPECT_EQ(load("self.px", self), 0);
     EXPECT_TRUE(messages.fatalHas("You tried to open '")) << messages.all();
     EXPECT_TRUE(messages.fatalHas("self.px' twice. Check your <IMPORT> hierarchy for infinite recursion.\n"));
@@ -201,12 +203,13 @@ TEST_F(Files, BadImportsAreRefusedWithTheirMessages)
                               "<PX_FILE><ID>e</ID><NAME>missing.px</NAME></PX_FILE>\n"
                               "</IMPORT>\n<IMPORT></IMPORT>\n</PX>\n";
     EXPECT_EQ(load("imports.px", scene), 0);
-    for (const char *message :
-         {"<PX_FILE> element cannot have an <ID> containing a full stop. File 'part.px' not imported.\n",
-          "<NAME> element 'part' must include extension. Currently only .px files are supported. File not imported.\n",
-          "Currently only .px are supported. File not imported.\n",
-          "<PX_FILE> element must have an <ID> element. File 'part.px' not imported.\n",
-          "File missing.px not found.\n", "<IMPORT> section doesn't contain a <PX_FILE> element. Nothing imported.\n"})
+    for (
+        const char *message :
+        {"<PX_FILE> element cannot have an <ID> containing a full stop. File 'part.px' not imported.\n",
+         "<NAME> element 'part' must include extension. Currently only .px files are supported. File not imported.\n",
+         "Currently only .px are supported. File not imported.\n",
+         "<PX_FILE> element must have an <ID> element. File 'part.px' not imported.\n",
+         "File missing.px not found.\n", "<IMPORT> section doesn't contain a <PX_FILE> element. Nothing imported.\n"})
         EXPECT_TRUE(messages.infoHas(message)) << message << messages.all();
     EXPECT_EQ(bodies(), 0);
 }
@@ -224,12 +227,12 @@ TEST_F(Files, MissingReferencesAreReportedWithTheirPositionAndNothingHalfBuiltRe
                               "<MODEL><ID>m</ID><GEOMETRY_ID>none</GEOMETRY_ID><BODY_ID>b1</BODY_ID></MODEL>\n"
                               "</MODELS>\n</CDX>\n</CORE>\n</PX>\n";
     EXPECT_EQ(load("refs.px", scene), 0);
-    for (const char *message : {"Duplicate body ID 'b1' detected. Body not created.\n",
-                                "A body cannot have an <ID> of 'WORLD'.",
-                                "Constraint 'h' refers to non-existent body 'nobody'. Constraint not created.\n",
-                                "Constraint 'j' must have a <BODY_IDS> element. Constraint not created.\n",
-                                "Model 'm' refers to non-existent geometry 'none'. Model not created.\n",
-                                "This was generated while parsing "})
+    for (const char *message :
+         {"Duplicate body ID 'b1' detected. Body not created.\n", "A body cannot have an <ID> of 'WORLD'.",
+          "Constraint 'h' refers to non-existent body 'nobody'. Constraint not created.\n",
+          "Constraint 'j' must have a <BODY_IDS> element. Constraint not created.\n",
+          "Model 'm' refers to non-existent geometry 'none'. Model not created.\n",
+          "This was generated while parsing "})
         EXPECT_TRUE(messages.infoHas(message)) << message << messages.all();
     for (const char *message :
          {"Error line 6, pos 7: Duplicate body ID 'b1'", "Error line 10, pos 8: Constraint 'h' refers"})
@@ -264,7 +267,8 @@ TEST_F(Files, AWholeFileLoadsIntoAUniverseOrNothingDoes)
                                                        "<MODEL><ID>x</ID><GEOMETRY_ID>g</GEOMETRY_ID></MODEL>\n");
     writeFile(dir + "bad.px", bad);
     EXPECT_EQ(SbxUniverseLoadFile(universe, (dir + "bad.px").c_str(), 0), nullptr);
-    EXPECT_TRUE(messages.infoHas("Model 'x' invalid. Must specify either a <BODY_ID> or a <TM> tag. Model not created.\n"));
+    EXPECT_TRUE(
+        messages.infoHas("Model 'x' invalid. Must specify either a <BODY_ID> or a <TM> tag. Model not created.\n"));
     EXPECT_EQ(bodies(), 0);
     EXPECT_EQ(CdxSpaceGetModelCount(SbxUniverseGetSpace(universe)), 0);
     PxLoadContext *whole = SbxUniverseLoadFile(universe, (dir + "good.px").c_str(), 0);

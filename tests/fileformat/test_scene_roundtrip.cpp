@@ -62,11 +62,30 @@ TEST_F(RoundTrip, SavingTheLoadedSceneGivesTheSameFile)
     ASSERT_NE(loaded, nullptr) << messages.all();
     const std::string second = saveUniverse(copy, dir + "second.px", loaded);
     EXPECT_EQ(first, second);
-    for (const char *element : {"<BSJOINT>", "<HINGE>", "<PRISMATIC>", "<CARWHEEL>", "<FIXEDPATH>", "<RPROJOINT>",
-                                "<UNIVERSAL>", "<LINEAR1>", "<LINEAR2>", "<ANGULAR3>", "<SPRING>", "<CONELIMIT>",
-                                "<LIMIT>", "<POWERED>1</POWERED>", "<LOCKED>1</LOCKED>", "<TRIANGLE_MESH>",
-                                "<COMPOSITE>", "<COMPOSITE_GEOMETRY>", "<ELEMENTS>", "<CYLINDER>", "<SPHERE>",
-                                "<PLANE>", "<NO_INTERACTION>", "<MATERIAL_TABLE size=\"4\">",
+    for (const char *element : {"<BSJOINT>",
+                                "<HINGE>",
+                                "<PRISMATIC>",
+                                "<CARWHEEL>",
+                                "<FIXEDPATH>",
+                                "<RPROJOINT>",
+                                "<UNIVERSAL>",
+                                "<LINEAR1>",
+                                "<LINEAR2>",
+                                "<ANGULAR3>",
+                                "<SPRING>",
+                                "<CONELIMIT>",
+                                "<LIMIT>",
+                                "<POWERED>1</POWERED>",
+                                "<LOCKED>1</LOCKED>",
+                                "<TRIANGLE_MESH>",
+                                "<COMPOSITE>",
+                                "<COMPOSITE_GEOMETRY>",
+                                "<ELEMENTS>",
+                                "<CYLINDER>",
+                                "<SPHERE>",
+                                "<PLANE>",
+                                "<NO_INTERACTION>",
+                                "<MATERIAL_TABLE size=\"4\">",
                                 "<FRICTION_MODEL1>SCALED_BOX</FRICTION_MODEL1>"})
         EXPECT_NE(first.find(element), std::string::npos) << element;
 }

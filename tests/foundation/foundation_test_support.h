@@ -110,10 +110,10 @@ public:
     struct State {
         int creates = 0;
         int zeroedCreates = 0;
-        int destroys = 0;   // non-null pointers only
+        int destroys = 0; // non-null pointers only
         int resizes = 0;
         int failAfter = -1;
-        std::vector<size_t> sizes;  // every successful create/createZeroed/resize
+        std::vector<size_t> sizes; // every successful create/createZeroed/resize
     };
     static State &state()
     {
@@ -158,6 +158,6 @@ private:
     PxMemoryAPIType old_;
 };
 
-}  // namespace pxtest
+} // namespace pxtest
 
 #endif

@@ -43,7 +43,7 @@ void RefuseToHelp(PxChunk *, void *, size_t, size_t)
     ++gOverflow.calls;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Chunk, AnOwnedChunkGrowsToTheLargestRequestAndStaysAligned)
 {
@@ -55,7 +55,8 @@ TEST(Chunk, AnOwnedChunkGrowsToTheLargestRequestAndStaysAligned)
     EXPECT_EQ(chunk.isAuto, 1);
     EXPECT_EQ(chunk.size, 164u);
     EXPECT_TRUE(IsAligned(chunk.alignedMemory, 64));
-    EXPECT_EQ(chunk.usableSize, chunk.size - static_cast<size_t>(chunk.alignedMemory - static_cast<char *>(chunk.memory)));
+    EXPECT_EQ(chunk.usableSize,
+              chunk.size - static_cast<size_t>(chunk.alignedMemory - static_cast<char *>(chunk.memory)));
     EXPECT_GE(chunk.usableSize, 100u);
 
     void *small = PxChunkGetMem(&chunk, 50);
@@ -83,7 +84,7 @@ TEST(Chunk, AUserChunkWithoutCallbackRefusesLargeRequestsButRecordsThem)
     alignas(64) char buffer[256];
     PxChunk chunk;
     PxChunkInit(&chunk);
-    PxChunkSetUser(&chunk, buffer + 1, 255, 16);  // misaligned on purpose
+    PxChunkSetUser(&chunk, buffer + 1, 255, 16); // misaligned on purpose
     EXPECT_EQ(chunk.isAuto, 0);
     EXPECT_TRUE(IsAligned(chunk.alignedMemory, 16));
     EXPECT_EQ(chunk.alignedMemory, buffer + 16);
@@ -93,7 +94,7 @@ TEST(Chunk, AUserChunkWithoutCallbackRefusesLargeRequestsButRecordsThem)
     EXPECT_EQ(PxChunkGetMem(&chunk, 1000), nullptr);
     EXPECT_EQ(PxChunkGetMaxUsed(&chunk), 1000u);
     EXPECT_EQ(PxChunkGetOverflowCB(&chunk), nullptr);
-    PxChunkDestroy(&chunk);  // does not free the caller's buffer (ASan would object)
+    PxChunkDestroy(&chunk); // does not free the caller's buffer (ASan would object)
 }
 
 TEST(Chunk, TheOverflowCallbackIsAskedForSixteenMoreBytesAndMayReplaceTheBuffer)

@@ -52,7 +52,8 @@ std::vector<std::string> Iterate(PxHash *hash)
     std::vector<std::string> order;
     PxHashIterator it;
     PxHashInitIterator(&it, hash);
-    for (void *d = PxHashGetDatum(&it); d != nullptr; d = PxHashGetDatum(&it)) order.push_back(static_cast<char *>(d));
+    for (void *d = PxHashGetDatum(&it); d != nullptr; d = PxHashGetDatum(&it))
+        order.push_back(static_cast<char *>(d));
     return order;
 }
 
@@ -61,7 +62,7 @@ char *Text(const char *s)
     return const_cast<char *>(s);
 }
 
-}  // namespace
+} // namespace
 
 TEST(Hash, StringHashIsTimes33PlusSignedBytesModuloSize)
 {
@@ -87,7 +88,7 @@ TEST(Hash, ChainsStaySortedAndADuplicateKeyKeepsTheFirstDatum)
     EXPECT_EQ(Iterate(hash), (std::vector<std::string>{"alpha", "bravo", "charlie", "delta", "echo"}));
 
     char other[] = "another datum";
-    std::string key = "charlie";  // equal text, different pointer
+    std::string key = "charlie"; // equal text, different pointer
     EXPECT_STREQ(static_cast<char *>(PxHashInsert(Text(key.c_str()), other, hash)), "charlie");
     EXPECT_EQ(PxHashPopulation(hash), 5);
     EXPECT_STREQ(static_cast<char *>(PxHashLookup("charlie", hash)), "charlie");
@@ -99,15 +100,15 @@ TEST(Hash, CollisionsCountOneForEveryChainNodeAnInsertWalksPast)
     PxHash *hash = PxHashCreate(1);
     ASSERT_NE(hash, nullptr);
     PxHashInsert(Text("b"), Text("b"), hash);
-    PxHashInsert(Text("d"), Text("d"), hash);  // passes b
+    PxHashInsert(Text("d"), Text("d"), hash); // passes b
     EXPECT_EQ(hash->collisions, 1);
-    PxHashInsert(Text("c"), Text("c"), hash);  // after b, before d
+    PxHashInsert(Text("c"), Text("c"), hash); // after b, before d
     EXPECT_EQ(hash->collisions, 2);
-    PxHashInsert(Text("e"), Text("e"), hash);  // passes b, c, d
+    PxHashInsert(Text("e"), Text("e"), hash); // passes b, c, d
     EXPECT_EQ(hash->collisions, 5);
-    PxHashInsert(Text("a"), Text("a"), hash);  // new head
+    PxHashInsert(Text("a"), Text("a"), hash); // new head
     EXPECT_EQ(hash->collisions, 6);
-    PxHashInsert(Text("c"), Text("x"), hash);  // passes a, b, then matches
+    PxHashInsert(Text("c"), Text("x"), hash); // passes a, b, then matches
     EXPECT_EQ(hash->collisions, 8);
     PxHashDestroy(hash);
 }
@@ -199,7 +200,7 @@ TEST(Hash, CreationAndInsertionFailuresReturnNull)
     EXPECT_EQ(PxHashCreate(0), nullptr);
     EXPECT_EQ(PxHashCreate(0x40000000u), nullptr);
     {
-        CountingAllocator failing(1);  // the table, but not its buckets
+        CountingAllocator failing(1); // the table, but not its buckets
         EXPECT_EQ(PxHashCreate(16), nullptr);
         EXPECT_EQ(CountingAllocator::state().destroys, 1) << "the partly built table is freed";
     }

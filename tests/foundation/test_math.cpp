@@ -44,7 +44,10 @@ struct Rng {
         PxV3Set(v, normal(engine), normal(engine), normal(engine));
         PxV3Normalize(v);
     }
-    void vector(PxVector3 v, PxReal range) { PxV3Set(v, uniform(-range, range), uniform(-range, range), uniform(-range, range)); }
+    void vector(PxVector3 v, PxReal range)
+    {
+        PxV3Set(v, uniform(-range, range), uniform(-range, range), uniform(-range, range));
+    }
     // A random rigid transform.
     void tm(PxMatrix4 m)
     {
@@ -69,8 +72,7 @@ void RotateByQuaternion(PxVector3 out, const PxQuaternion q, const PxVector3 v)
 }
 
 // Element-wise comparison of two N x N matrices.
-template <int N>
-::testing::AssertionResult NearMatrix(const PxReal a[N][N], const PxReal b[N][N], PxReal tol)
+template <int N>::testing::AssertionResult NearMatrix(const PxReal a[N][N], const PxReal b[N][N], PxReal tol)
 {
     for (int i = 0; i < N; ++i)
         for (int j = 0; j < N; ++j)
@@ -132,13 +134,13 @@ PxReal WrapAngle(PxReal a)
     return std::atan2(std::sin(a), std::cos(a));
 }
 
-}  // namespace
+} // namespace
 
 TEST(Transform, AChildTranslatedAlongZSitsAtTheParentOriginPlusTheParentZAxis)
 {
     PxMatrix4 parent, child, world;
     PxMatrix3 r;
-    PxMatrix3MakeRotationX(r, kPi / 2);  // as TM rows: x = (1,0,0), y = (0,0,-1), z = (0,1,0)
+    PxMatrix3MakeRotationX(r, kPi / 2); // as TM rows: x = (1,0,0), y = (0,0,-1), z = (0,1,0)
     MakeTM(parent, r, 1.0, 2.0, 3.0);
     PxM4Identity(child);
     child[3][2] = 1.0;
@@ -424,7 +426,7 @@ TEST(Matrix, IdentityAndTMChecksUseRelativeTolerances)
     EXPECT_FALSE(PxMatrix4IsTM(tm, 1e-7));
     EXPECT_TRUE(PxMatrix4IsTM(tm, 1e-5));
     tm[0][3] = 0.0;
-    tm[3][0] = 123.0;  // translation is free
+    tm[3][0] = 123.0; // translation is free
     EXPECT_TRUE(PxMatrix4IsTM(tm, 1e-14));
     EXPECT_FALSE(PxMatrix4IsIdentity(tm, 1e-14));
 
@@ -518,7 +520,8 @@ TEST(Matrix, SymmetricTableResizeCopiesEveryEntryToTheSamePlace)
     int *fresh = static_cast<int *>(PxSymUpperDiagonalResize(2, 0, static_cast<int>(sizeof(int)), nullptr));
     ASSERT_NE(fresh, nullptr);
     EXPECT_EQ(fresh[0] + fresh[1] + fresh[2], 0);
-    EXPECT_EQ(PxSymUpperDiagonalResize(0, 2, static_cast<int>(sizeof(int)), fresh), nullptr) << "a side of 0 is refused";
+    EXPECT_EQ(PxSymUpperDiagonalResize(0, 2, static_cast<int>(sizeof(int)), fresh), nullptr)
+        << "a side of 0 is refused";
     PxMemoryAPI.destroy(fresh);
 }
 

@@ -24,7 +24,7 @@ TEST(Memory, AlignedBlocksAreAlignedWritableAndFreedThroughTheirPad)
             std::memcpy(&pad, block - sizeof pad, sizeof pad);
             EXPECT_GE(pad, 4u) << "the pad word must lie inside the allocation";
             EXPECT_LE(pad, 4u + effective);
-            std::memset(block, 0xab, size);  // ASan checks the whole block is ours
+            std::memset(block, 0xab, size); // ASan checks the whole block is ours
             MallocDestroyAligned(block);
         }
     }

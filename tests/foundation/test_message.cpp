@@ -28,7 +28,7 @@ void RecordingHandler(int level, const char *format, va_list args)
     gHandlerText = buffer;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Message, ChannelsShowPrefixThenTextOnlyUpToTheirLevel)
 {

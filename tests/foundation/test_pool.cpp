@@ -22,7 +22,7 @@ char *Get(PxPool *pool)
     return static_cast<char *>(PxPoolGetStruct(pool));
 }
 
-}  // namespace
+} // namespace
 
 TEST(Pool, APoolOfOneGrowsInBlocksOf1Then2Then4)
 {
@@ -77,7 +77,7 @@ TEST(Pool, ReturnedStructuresAreReusedLastInFirstOut)
     EXPECT_EQ(PxPoolGetUsed(&pool), 1);
     EXPECT_EQ(Get(&pool), c);
     EXPECT_EQ(Get(&pool), a);
-    char *d = Get(&pool);  // from the bump pointer again
+    char *d = Get(&pool); // from the bump pointer again
     EXPECT_TRUE(d != a && d != b && d != c);
     EXPECT_EQ(PxPoolGetUsed(&pool), 4);
 
@@ -133,7 +133,7 @@ TEST(Pool, InSteadyStateGetAndPutNeverCallTheAllocationTable)
     CountingAllocator counter;
     ASSERT_EQ(PxPoolInit(&pool, 4, kStructSize, 16), 1);
     std::vector<void *> live;
-    for (int i = 0; i < 20; ++i) live.push_back(PxPoolGetStruct(&pool));  // warm up: 4 + 8 + 16
+    for (int i = 0; i < 20; ++i) live.push_back(PxPoolGetStruct(&pool)); // warm up: 4 + 8 + 16
     const int callsAfterWarmUp = CountingAllocator::allocationCalls();
     for (void *p : live) PxPoolPutStruct(&pool, p);
     for (int round = 0; round < 1000; ++round) {

@@ -59,7 +59,7 @@ void RunFrames()
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST(Profile, HooksDoNothingUntilTimingStarts)
 {
@@ -89,8 +89,10 @@ TEST(Profile, SectionsAreAveragedOverFramesInATextTable)
     PxProfileStartFrame();
     PxProfileEndFrame();
     EXPECT_EQ(MessageCapture::joined("warning"),
-              "PxWarning{3}: PxProfileEndSectionFn: You tried to stop inner which you hadn't started, which is a bit silly.\n"
-              "PxWarning{3}: PxProfileEndSectionFn: You tried to stop unknown which you hadn't started, which is a bit silly.\n"
+              "PxWarning{3}: PxProfileEndSectionFn: You tried to stop inner which you hadn't started, which is a bit "
+              "silly.\n"
+              "PxWarning{3}: PxProfileEndSectionFn: You tried to stop unknown which you hadn't started, which is a "
+              "bit silly.\n"
               "PxWarning{3}: PxProfileStartFrame: A frame is already running; this start is ignored.\n");
 
     FILE *out = std::tmpfile();
@@ -137,8 +139,9 @@ TEST(Profile, GnuplotFilesHoldOneLinePerFrameWithCallsAndFlagCounts)
     for (int frame = 0; frame < 3; ++frame) {
         int index = -1, calls[2], count0[2], count1[2];
         unsigned long long frameCycles = 0, cycles[2];
-        ASSERT_EQ(std::sscanf(rows[frame].c_str(), "%d %llu %llu %d %d %d %llu %d %d %d", &index, &frameCycles, &cycles[0],
-                              &calls[0], &count0[0], &count1[0], &cycles[1], &calls[1], &count0[1], &count1[1]),
+        ASSERT_EQ(std::sscanf(rows[frame].c_str(), "%d %llu %llu %d %d %d %llu %d %d %d", &index, &frameCycles,
+                              &cycles[0], &calls[0], &count0[0], &count1[0], &cycles[1], &calls[1], &count0[1],
+                              &count1[1]),
                   10)
             << rows[frame];
         EXPECT_EQ(index, frame);
@@ -158,7 +161,8 @@ TEST(Profile, GnuplotFilesHoldOneLinePerFrameWithCallsAndFlagCounts)
     EXPECT_NE(ReadFile("count0Plot.gpt").find("using 1:5 title \"outer\""), std::string::npos);
     EXPECT_NE(ReadFile("count1Plot.gpt").find("using 1:10 title \"inner\""), std::string::npos);
 
-    for (const char *file : {"PxProfile.dat", "cyclePlot.gpt", "timesCalledPlot.gpt", "count0Plot.gpt", "count1Plot.gpt"})
+    for (const char *file :
+         {"PxProfile.dat", "cyclePlot.gpt", "timesCalledPlot.gpt", "count0Plot.gpt", "count1Plot.gpt"})
         std::remove(file);
     ASSERT_EQ(chdir(cwd), 0);
     rmdir(dir.data());

@@ -72,7 +72,7 @@ void CountingFatalHandler(int, const char *, va_list)
     ++gFatalCalls;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Stream, TextAndBinaryStreamsRoundTrip)
 {
@@ -206,14 +206,26 @@ TEST(RawFile, WithAReturningFatalHandlerBadArgumentsFailOnce)
 
 TEST(FileSearch, TheBuiltInListHasTwentyEntriesInOrder)
 {
-    const char *const expected[20] = {
-        "Resources/", "../Resources/", "../../Resources/", "../../../Resources/",
-        "../../../../Resources/", "../bin/Resources/", "../../bin/Resources/",
-        "../../../bin/Resources/", "../../../../bin/Resources/", "../../../../demos/Resources/",
-        "Resources/px_files/", "../Resources/px_files/", "../../Resources/px_files/",
-        "../../../Resources/px_files/", "../../../../Resources/px_files/", "../bin/Resources/px_files/",
-        "../../bin/Resources/px_files/", "../../../bin/Resources/px_files/",
-        "../../../../bin/Resources/px_files/", "../../../../demos/Resources/px_files/"};
+    const char *const expected[20] = {"Resources/",
+                                      "../Resources/",
+                                      "../../Resources/",
+                                      "../../../Resources/",
+                                      "../../../../Resources/",
+                                      "../bin/Resources/",
+                                      "../../bin/Resources/",
+                                      "../../../bin/Resources/",
+                                      "../../../../bin/Resources/",
+                                      "../../../../demos/Resources/",
+                                      "Resources/px_files/",
+                                      "../Resources/px_files/",
+                                      "../../Resources/px_files/",
+                                      "../../../Resources/px_files/",
+                                      "../../../../Resources/px_files/",
+                                      "../bin/Resources/px_files/",
+                                      "../../bin/Resources/px_files/",
+                                      "../../../bin/Resources/px_files/",
+                                      "../../../../bin/Resources/px_files/",
+                                      "../../../../demos/Resources/px_files/"};
     for (int i = 0; i < 20; ++i) {
         ASSERT_NE(PxGetDefaultFileLocation(i), nullptr) << i;
         EXPECT_STREQ(PxGetDefaultFileLocation(i), expected[i]) << i;

@@ -31,10 +31,16 @@ struct Fields {
 
 int handleNested(PxXMLElement *element);
 
-int skipMe(PxXMLElement *) { return PX_XML_SKIP_ELEMENT; }
+int skipMe(PxXMLElement *)
+{
+    return PX_XML_SKIP_ELEMENT;
+}
 
 // Fails without reading its content, so the parent meets it.
-int failEarly(PxXMLElement *) { return PX_XML_BAD_VALUE; }
+int failEarly(PxXMLElement *)
+{
+    return PX_XML_BAD_VALUE;
+}
 
 int checkPost(void *userData, PxXMLElement *child, void *)
 {
@@ -88,7 +94,7 @@ int lookupColor(const char *name, float rgba[4])
         rgba[1] = rgba[2] = 0.0f;
         return 1;
     }
-    if (strcmp(name, "bright") == 0) {  // a lookup that returns out-of-range values
+    if (strcmp(name, "bright") == 0) { // a lookup that returns out-of-range values
         rgba[0] = rgba[1] = rgba[2] = 2.0f;
         return 1;
     }
@@ -134,7 +140,7 @@ void readEmbedded(FILE *file)
     PxStreamDestroy(stream);
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {

@@ -89,7 +89,10 @@ std::string attribute(const std::string &tag, const std::string &name)
     return tag.substr(begin, tag.find('"', begin) - begin);
 }
 
-double number(const std::string &tag, const std::string &name) { return std::stod(attribute(tag, name)); }
+double number(const std::string &tag, const std::string &name)
+{
+    return std::stod(attribute(tag, name));
+}
 
 struct Circle {
     double x, y, r;
@@ -261,8 +264,8 @@ TEST(SimTrajectory, TheTrajectoryHoldsEveryBodyAtTheRecordedStepsWithItsState)
 
 TEST(SimOptions, AGoodCommandLineIsReadInFull)
 {
-    const char *argv[] = {"kelmar-sim", "stack",   "--steps", "20",      "--dt=0.005", "--sleep", "off",
-                          "--csv",      "a.csv",   "--svg=b.svg", "--csv-every", "5", "--quiet"};
+    const char *argv[] = {"kelmar-sim", "stack", "--steps",     "20",          "--dt=0.005", "--sleep", "off",
+                          "--csv",      "a.csv", "--svg=b.svg", "--csv-every", "5",          "--quiet"};
     ksim::Options o;
     ASSERT_EQ(ksim::parseOptions(13, argv, o), "");
     EXPECT_EQ(o.scene, "stack");
@@ -382,8 +385,8 @@ TEST(SimPlanar, TheHullOfRandomPointsIsConvexAndHoldsThemAll)
         EXPECT_GT(ksim::twiceArea(hull), 0.0);
         for (size_t k = 0; k < hull.size(); ++k) {
             const ksim::Point2 a = hull[k], b = hull[(k + 1) % hull.size()];
-            EXPECT_TRUE(std::any_of(points.begin(), points.end(),
-                                    [&](ksim::Point2 p) { return p.x == a.x && p.y == a.y; }));
+            EXPECT_TRUE(
+                std::any_of(points.begin(), points.end(), [&](ksim::Point2 p) { return p.x == a.x && p.y == a.y; }));
             for (const ksim::Point2 &p : points)
                 EXPECT_GE((b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x), -1e-9);
         }

@@ -89,9 +89,9 @@ TEST(SimProgram, ARunEndsWithASummaryAndWritesThePictureAndTheTrajectory)
 
 TEST(SimProgram, OutputsThatCannotBeWrittenOrFilesThatCannotBeReadEndWithStatusOne)
 {
-    for (const char *arguments : {"stack --steps 1 --quiet --svg /nonexistent/dir/a.svg",
-                                  "stack --steps 1 --quiet --csv /nonexistent/dir/a.csv",
-                                  "--file /nonexistent/dir/scene.xml"}) {
+    for (const char *arguments :
+         {"stack --steps 1 --quiet --svg /nonexistent/dir/a.svg",
+          "stack --steps 1 --quiet --csv /nonexistent/dir/a.csv", "--file /nonexistent/dir/scene.xml"}) {
         const Outcome o = run(arguments);
         EXPECT_EQ(o.status, 1) << arguments;
         EXPECT_NE(o.err.find("kelmar-sim: cannot "), std::string::npos) << arguments << ": " << o.err;

@@ -141,30 +141,28 @@ std::string parseOptions(int argc, const char *const *argv, Options &o)
 
 std::string usageText()
 {
-    std::string text =
-        "usage: kelmar-sim [options] SCENE\n"
-        "       kelmar-sim [options] --file SCENE.xml\n"
-        "Runs a scene through the simulation universe and prints a summary.\n"
-        "\n"
-        "scenes:\n";
+    std::string text = "usage: kelmar-sim [options] SCENE\n"
+                       "       kelmar-sim [options] --file SCENE.xml\n"
+                       "Runs a scene through the simulation universe and prints a summary.\n"
+                       "\n"
+                       "scenes:\n";
     for (const SceneInfo &info : builtinScenes()) {
         std::string name = info.name;
         name.resize(10, ' ');
         text += "  " + name + info.summary + "\n";
     }
-    text +=
-        "\n"
-        "options:\n"
-        "  --file PATH       run a toolkit scene file instead of a built-in scene\n"
-        "  --steps N         number of steps (default: 1000, showcase 600)\n"
-        "  --dt SECONDS      time step (default 0.01)\n"
-        "  --sleep on|off    let resting bodies fall asleep (default on)\n"
-        "  --csv FILE        write the trajectory of every body as CSV\n"
-        "  --csv-every N     one trajectory row per body every N steps (default 10)\n"
-        "  --svg FILE        write a side and a top view of the final state as SVG\n"
-        "  --quiet           no progress lines\n"
-        "  --list            list the scenes and exit\n"
-        "  -h, --help        show this text\n";
+    text += "\n"
+            "options:\n"
+            "  --file PATH       run a toolkit scene file instead of a built-in scene\n"
+            "  --steps N         number of steps (default: 1000, showcase 600)\n"
+            "  --dt SECONDS      time step (default 0.01)\n"
+            "  --sleep on|off    let resting bodies fall asleep (default on)\n"
+            "  --csv FILE        write the trajectory of every body as CSV\n"
+            "  --csv-every N     one trajectory row per body every N steps (default 10)\n"
+            "  --svg FILE        write a side and a top view of the final state as SVG\n"
+            "  --quiet           no progress lines\n"
+            "  --list            list the scenes and exit\n"
+            "  -h, --help        show this text\n";
     return text;
 }
 

@@ -16,12 +16,12 @@ namespace {
 
 using Vec3 = std::array<double, 3>;
 
-const int kRimPoints = 32;              // points on a cylinder's or cone's rim
-const double kPanelWidth = 560.0;       // px, at most
-const double kPanelHeight = 420.0;      // px, at most
+const int kRimPoints = 32;                                 // points on a cylinder's or cone's rim
+const double kPanelWidth = 560.0;                          // px, at most
+const double kPanelHeight = 420.0;                         // px, at most
 const double kMargin = 40.0, kGap = 40.0, kCaption = 50.0; // px
-const double kShortestSpan = 0.5;       // m: a panel shows at least this much
-const double kMarkerRadius = 4.0;       // px
+const double kShortestSpan = 0.5;                          // m: a panel shows at least this much
+const double kMarkerRadius = 4.0;                          // px
 
 // A shape reduced to what its views need. A Marker is a body without a
 // shape, drawn as a small ring of fixed size at its position.
@@ -90,8 +90,8 @@ void describe(const Scene &scene, const Drawable &d, std::vector<Piece> &out)
     } else if (type == CdxBoxGetTypeId()) {
         const PxReal *r = CdxBoxGetRadii(d.geometry);
         for (int corner = 0; corner < 8; ++corner)
-            piece.points.push_back(toWorld(tm, (corner & 1 ? r[0] : -r[0]), (corner & 2 ? r[1] : -r[1]),
-                                           (corner & 4 ? r[2] : -r[2])));
+            piece.points.push_back(
+                toWorld(tm, (corner & 1 ? r[0] : -r[0]), (corner & 2 ? r[1] : -r[1]), (corner & 4 ? r[2] : -r[2])));
     } else if (type == CdxCylinderGetTypeId()) {
         const double r = CdxCylinderGetRadius(d.geometry), half = CdxCylinderGetHalfHeight(d.geometry);
         addRim(piece.points, tm, r, -half);
@@ -115,7 +115,8 @@ void describe(const Scene &scene, const Drawable &d, std::vector<Piece> &out)
         PxVector3 lo, hi;
         if (!CdxGeometryGetAABB(d.geometry, tm, lo, hi)) return;
         for (int corner = 0; corner < 8; ++corner)
-            piece.points.push_back({corner & 1 ? hi[0] : lo[0], corner & 2 ? hi[1] : lo[1], corner & 4 ? hi[2] : lo[2]});
+            piece.points.push_back(
+                {corner & 1 ? hi[0] : lo[0], corner & 2 ? hi[1] : lo[1], corner & 4 ? hi[2] : lo[2]});
     }
     out.push_back(piece);
 }
@@ -176,7 +177,8 @@ const char *fillOf(const Piece &p)
 
 std::string styleOf(const Piece &p)
 {
-    if (p.role == Role::Sensor) return "fill=\"none\" stroke=\"#1f9a45\" stroke-width=\"1.5\" stroke-dasharray=\"5,3\"";
+    if (p.role == Role::Sensor)
+        return "fill=\"none\" stroke=\"#1f9a45\" stroke-width=\"1.5\" stroke-dasharray=\"5,3\"";
     return std::string("fill=\"") + fillOf(p) + "\" fill-opacity=\"0.9\" stroke=\"#1e2a38\" stroke-width=\"0.8\"";
 }
 
@@ -184,11 +186,16 @@ std::string escaped(const std::string &text)
 {
     std::string out;
     for (char c : text) {
-        if (c == '&') out += "&amp;";
-        else if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else if (c == '"') out += "&quot;";
-        else out += c;
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c == '"')
+            out += "&quot;";
+        else
+            out += c;
     }
     return out;
 }
@@ -206,8 +213,8 @@ public:
     void draw(const std::vector<Piece> &pieces, std::string &svg) const
     {
         char line[256];
-        snprintf(line, sizeof line, "<g class=\"view\">\n<text x=\"%.2f\" y=\"%.2f\" font-size=\"13\">%s</text>\n", left_,
-                 top_ - 8.0, view_.label);
+        snprintf(line, sizeof line, "<g class=\"view\">\n<text x=\"%.2f\" y=\"%.2f\" font-size=\"13\">%s</text>\n",
+                 left_, top_ - 8.0, view_.label);
         svg += line;
         snprintf(line, sizeof line,
                  "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"#fbfbf8\" stroke=\"#c8c8c8\"/>\n",
@@ -278,10 +285,9 @@ private:
     void plane(const Piece &p, std::string &svg) const
     {
         const Point2 n = {p.normal[view_.h], -p.normal[view_.v]}; // screen y grows downwards
-        const std::vector<Point2> frame = {onScreen(region_.lo[view_.h], region_.lo[view_.v]),
-                                           onScreen(region_.hi[view_.h], region_.lo[view_.v]),
-                                           onScreen(region_.hi[view_.h], region_.hi[view_.v]),
-                                           onScreen(region_.lo[view_.h], region_.hi[view_.v])};
+        const std::vector<Point2> frame = {
+            onScreen(region_.lo[view_.h], region_.lo[view_.v]), onScreen(region_.hi[view_.h], region_.lo[view_.v]),
+            onScreen(region_.hi[view_.h], region_.hi[view_.v]), onScreen(region_.lo[view_.h], region_.hi[view_.v])};
         const std::string shade = "fill=\"#d8cfbf\" fill-opacity=\"0.6\" stroke=\"none\"";
         if (hypot(n.x, n.y) < 1e-9) {
             polygon(frame, shade, svg);
@@ -296,9 +302,10 @@ private:
             if (fabs(((q.x - origin.x) * n.x + (q.y - origin.y) * n.y) / length) < 1e-6) trace.push_back(q);
         if (trace.size() >= 2) {
             char text[200];
-            snprintf(text, sizeof text,
-                     "<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"#6b5a3e\" stroke-width=\"1.5\"/>\n",
-                     trace.front().x, trace.front().y, trace.back().x, trace.back().y);
+            snprintf(
+                text, sizeof text,
+                "<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"#6b5a3e\" stroke-width=\"1.5\"/>\n",
+                trace.front().x, trace.front().y, trace.back().x, trace.back().y);
             svg += text;
         }
     }

@@ -6,16 +6,21 @@ namespace ksim {
 
 namespace {
 
-double cross(Point2 o, Point2 a, Point2 b) { return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x); }
+double cross(Point2 o, Point2 a, Point2 b)
+{
+    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
 
 } // namespace
 
 // Andrew's monotone chain.
 std::vector<Point2> convexHull(std::vector<Point2> points)
 {
-    std::sort(points.begin(), points.end(), [](Point2 a, Point2 b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
-    points.erase(std::unique(points.begin(), points.end(), [](Point2 a, Point2 b) { return a.x == b.x && a.y == b.y; }),
-                 points.end());
+    std::sort(points.begin(), points.end(),
+              [](Point2 a, Point2 b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    points.erase(
+        std::unique(points.begin(), points.end(), [](Point2 a, Point2 b) { return a.x == b.x && a.y == b.y; }),
+        points.end());
     if (points.size() < 3) return points;
     std::vector<Point2> hull(2 * points.size());
     size_t k = 0;

@@ -9,7 +9,9 @@ const double kRedrawInterval = 0.1; // s
 
 } // namespace
 
-Progress::Progress(FILE *out, bool terminal, int total) : out_(out), terminal_(terminal), total_(total) {}
+Progress::Progress(FILE *out, bool terminal, int total) : out_(out), terminal_(terminal), total_(total)
+{
+}
 
 void Progress::update(int done, double seconds, int awake)
 {
@@ -42,8 +44,8 @@ void Progress::finish()
 void Progress::show(int done, double seconds, int awake)
 {
     const double rate = seconds > 0.0 ? done / seconds : 0.0;
-    fprintf(out_, "step %d/%d (%3d%%)  %.0f steps/s  %d awake", done, total_,
-            static_cast<int>(100LL * done / total_), rate, awake);
+    fprintf(out_, "step %d/%d (%3d%%)  %.0f steps/s  %d awake", done, total_, static_cast<int>(100LL * done / total_),
+            rate, awake);
 }
 
 } // namespace ksim

@@ -43,8 +43,8 @@ void pointOf(const BodyState &state, const PxVector3 local, PxVector3 world)
     PxV3Add(world, turned, state.position);
 }
 
-StackJudgement judgeStack(const std::vector<BodyState> &boxes, const std::vector<PxReal> &startZ,
-                          PxReal standZ, PxReal standXY)
+StackJudgement judgeStack(const std::vector<BodyState> &boxes, const std::vector<PxReal> &startZ, PxReal standZ,
+                          PxReal standXY)
 {
     StackJudgement j = {0.0, 0.0, !boxes.empty()};
     for (size_t k = 0; k < boxes.size() && k < startZ.size(); ++k) {
@@ -66,8 +66,8 @@ int countTouching(const std::vector<BodyState> &balls, PxReal radius, PxReal wal
     for (size_t i = 0; i < n; ++i) {
         const PxReal *c = balls[i].position;
         if (c[2] - radius <= tolerance) touching[i] = 1;
-        if (wallInner > 0.0 && (wallInner - fabs(c[0]) - radius <= tolerance ||
-                                wallInner - fabs(c[1]) - radius <= tolerance))
+        if (wallInner > 0.0 &&
+            (wallInner - fabs(c[0]) - radius <= tolerance || wallInner - fabs(c[1]) - radius <= tolerance))
             touching[i] = 1;
     }
     std::vector<size_t> order(n);

@@ -41,8 +41,8 @@ struct StackJudgement {
     PxReal topDz;
     bool stands;
 };
-StackJudgement judgeStack(const std::vector<BodyState> &boxes, const std::vector<PxReal> &startZ,
-                          PxReal standZ, PxReal standXY);
+StackJudgement judgeStack(const std::vector<BodyState> &boxes, const std::vector<PxReal> &startZ, PxReal standZ,
+                          PxReal standXY);
 
 // Balls of one radius on the ground z = 0, inside walls whose inner faces
 // are at |x| = |y| = wallInner (0: no walls). A ball touches something

@@ -136,7 +136,10 @@ void Scene::report(RbdBodyID body, const std::string &name, CdxGeometryID shape)
     loose_.push_back({body, shape});
 }
 
-void Scene::report(RbdBodyID body, const std::string &name) { bodies_.push_back({body, name}); }
+void Scene::report(RbdBodyID body, const std::string &name)
+{
+    bodies_.push_back({body, name});
+}
 
 std::vector<RbdBodyID> Scene::bodyIds() const
 {
@@ -189,8 +192,8 @@ std::vector<RbdBodyID> Scene::shapeless() const
     std::vector<RbdBodyID> out;
     for (const NamedBody &b : bodies_) {
         if (RbdBodyGetModel(b.body)) continue;
-        const bool drawn =
-            std::any_of(loose_.begin(), loose_.end(), [&](const Loose &l) { return l.body == b.body; });
+        const bool drawn = std::any_of(loose_.begin(), loose_.end(),
+                                       [&](const Loose &l) { return l.body == b.body; });
         if (!drawn) out.push_back(b.body);
     }
     return out;

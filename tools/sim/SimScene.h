@@ -72,8 +72,8 @@ public:
 
     // A dynamic body on geometry at density, placed at position with the
     // quaternion q (w, x, y, z), reported under name.
-    CdxModelID body(CdxGeometryID geometry, PxReal density, const PxVector3 position,
-                    const PxQuaternion q, const std::string &name);
+    CdxModelID body(CdxGeometryID geometry, PxReal density, const PxVector3 position, const PxQuaternion q,
+                    const std::string &name);
     // A body of the world without a collision model, reported under name
     // and drawn as shape.
     void report(RbdBodyID body, const std::string &name, CdxGeometryID shape);

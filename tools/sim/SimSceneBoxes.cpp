@@ -50,8 +50,8 @@ std::unique_ptr<Scene> buildBoxes()
                 const int n = i + kPerSide * j + kPerSide * kPerSide * k;
                 const PxReal angle = M_PI / 8.0 * (n % 8), s = sin(0.5 * angle);
                 const PxQuaternion q = {cos(0.5 * angle), s * axis[0], s * axis[1], s * axis[2]};
-                const PxVector3 at = {-1.8 + kSpacing * i + latticeJitterX(n), -1.8 + kSpacing * j + latticeJitterY(n),
-                                      0.3 + kSpacing * k};
+                const PxVector3 at = {-1.8 + kSpacing * i + latticeJitterX(n),
+                                      -1.8 + kSpacing * j + latticeJitterY(n), 0.3 + kSpacing * k};
                 scene->body(cube, kDensity, at, q, "box" + std::to_string(n));
             }
     scene->judge = judge;

@@ -15,7 +15,7 @@ namespace ksim {
 namespace {
 
 const int kLinks = 50;
-const PxReal kLength = 0.4, kWidth = 0.1; // m
+const PxReal kLength = 0.4, kWidth = 0.1;  // m
 const PxReal kDensity = 1000.0;            // kg/m^3
 const PxVector3 kOrigin = {0.0, 0.0, 0.0}; // where hinge 0 holds link 0
 
@@ -31,8 +31,9 @@ Figures judge(const Scene &scene, const GapWatch &watch)
     const PxReal tip = states.empty() ? 0.0 : states.back().position[2];
     char words[256], summary[256];
     snprintf(words, sizeof words, "gap_end=%.3e m gap_max=%.3e m tip_z=%.3f", gap, watch.largest, tip);
-    snprintf(summary, sizeof summary, "chain gap: hinges %.3g mm apart at the end, %.3g mm at most; tip at z = %.2f m",
-             1000.0 * gap, 1000.0 * watch.largest, tip);
+    snprintf(summary, sizeof summary,
+             "chain gap: hinges %.3g mm apart at the end, %.3g mm at most; tip at z = %.2f m", 1000.0 * gap,
+             1000.0 * watch.largest, tip);
     return {words, summary};
 }
 

@@ -11,11 +11,11 @@ namespace ksim {
 namespace {
 
 const int kPerSide = 10;
-const PxReal kRadius = 0.1;       // m
-const PxReal kDensity = 1000.0;   // kg/m^3
-const PxReal kSpacing = 0.25;     // m between lattice points
-const PxReal kWallInner = 1.5;    // m
-const PxReal kTouching = 0.002;   // m: a surface this close counts as touching
+const PxReal kRadius = 0.1;     // m
+const PxReal kDensity = 1000.0; // kg/m^3
+const PxReal kSpacing = 0.25;   // m between lattice points
+const PxReal kWallInner = 1.5;  // m
+const PxReal kTouching = 0.002; // m: a surface this close counts as touching
 
 Figures judge(const Scene &scene)
 {
@@ -27,8 +27,9 @@ Figures judge(const Scene &scene)
     char words[256], summary[256];
     snprintf(words, sizeof words, "in_contact=%d/%d escaped=%d vmax=%.3f ncp=%d", touching, n, escaped,
              largestSpeed(states), contacts);
-    snprintf(summary, sizeof summary, "bodies in contact: %d of %d balls touch the ground, a wall or a ball; %d escaped",
-             touching, n, escaped);
+    snprintf(summary, sizeof summary,
+             "bodies in contact: %d of %d balls touch the ground, a wall or a ball; %d escaped", touching, n,
+             escaped);
     return {words, summary};
 }
 
@@ -62,8 +63,8 @@ std::unique_ptr<Scene> buildPile()
         for (int j = 0; j < kPerSide; ++j)
             for (int i = 0; i < kPerSide; ++i) {
                 const int n = i + kPerSide * j + kPerSide * kPerSide * k;
-                const PxVector3 at = {-1.125 + kSpacing * i + latticeJitterX(n), -1.125 + kSpacing * j + latticeJitterY(n),
-                                      0.3 + kSpacing * k};
+                const PxVector3 at = {-1.125 + kSpacing * i + latticeJitterX(n),
+                                      -1.125 + kSpacing * j + latticeJitterY(n), 0.3 + kSpacing * k};
                 scene->body(ball, kDensity, at, unturned, "ball" + std::to_string(n));
             }
     scene->judge = judge;

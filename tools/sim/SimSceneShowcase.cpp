@@ -39,7 +39,10 @@ struct Watch {
     std::vector<RbdBodyID> links;
 };
 
-PxReal pendulumGap(const std::vector<RbdBodyID> &links) { return chainGap(readStates(links), kLinkPitch, kPivot); }
+PxReal pendulumGap(const std::vector<RbdBodyID> &links)
+{
+    return chainGap(readStates(links), kLinkPitch, kPivot);
+}
 
 Figures judge(const Scene &scene, const Watch &watch)
 {
@@ -48,8 +51,8 @@ Figures judge(const Scene &scene, const Watch &watch)
     const int n = static_cast<int>(bodies.size());
     const PxReal gap = pendulumGap(watch.links);
     char words[256], summary[300];
-    snprintf(words, sizeof words, "in_contact=%d/%d sensor_entries=%d gap_end=%.3e m gap_max=%.3e m ncp=%d",
-             touching, n, watch.sensorEntries, gap, watch.largestGap, countContacts(scene.world()));
+    snprintf(words, sizeof words, "in_contact=%d/%d sensor_entries=%d gap_end=%.3e m gap_max=%.3e m ncp=%d", touching,
+             n, watch.sensorEntries, gap, watch.largestGap, countContacts(scene.world()));
     snprintf(summary, sizeof summary,
              "bodies in contact: %d of %d; the sensor gate saw %d bodies enter; pendulum hinges %.3g mm apart at "
              "the end, %.3g mm at most",
@@ -68,7 +71,10 @@ PxMatrix4 *placed(Scene &scene, PxReal x, PxReal y, PxReal z)
 // A ramp from (-4, y, 1.2) down to (-1.5, y, 0) for |y| <= 0.6, facing up.
 const PxReal kRampTopX = -4.0, kRampFootX = -1.5, kRampTop = 1.2, kRampHalfWidth = 0.6;
 
-PxReal rampHeight(PxReal x) { return kRampTop * (kRampFootX - x) / (kRampFootX - kRampTopX); }
+PxReal rampHeight(PxReal x)
+{
+    return kRampTop * (kRampFootX - x) / (kRampFootX - kRampTopX);
+}
 
 void addRamp(Scene &scene)
 {
@@ -153,7 +159,8 @@ void addPendulum(Scene &scene, Watch &watch)
 {
     const PxReal postRadius = 0.05;
     CdxGeometryID post = scene.keep(CdxCylinderCreate(postRadius, kPivot[2]));
-    scene.own(SbxFixedModelCreate(scene.universe(), post, placed(scene, kPivot[0], kPivot[1] + 0.3, 0.5 * kPivot[2])));
+    scene.own(
+        SbxFixedModelCreate(scene.universe(), post, placed(scene, kPivot[0], kPivot[1] + 0.3, 0.5 * kPivot[2])));
     CdxGeometryID rod = scene.keep(CdxBoxCreate(kLinkLength, 0.08, 0.08));
     CdxModelID previousModel = nullptr;
     RbdBodyID previous = nullptr;
@@ -190,7 +197,9 @@ std::unique_ptr<Scene> buildShowcase()
     addStackAndPusher(*scene);
     addConeAndDumbbell(*scene);
     addPendulum(*scene, *watch);
-    scene->afterStep = [watch](Scene &) { watch->largestGap = std::max(watch->largestGap, pendulumGap(watch->links)); };
+    scene->afterStep = [watch](Scene &) {
+        watch->largestGap = std::max(watch->largestGap, pendulumGap(watch->links));
+    };
     scene->judge = [watch](const Scene &s) { return judge(s, *watch); };
     scene->description = "a ramp, rollers and a sensor gate, a pushed stack, a cone, a dumbbell and a pendulum";
     return scene;

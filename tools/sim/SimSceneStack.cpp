@@ -12,13 +12,16 @@ namespace ksim {
 namespace {
 
 const int kBoxes = 10;
-const PxReal kEdge = 1.0;    // m
-const PxReal kMass = 1.0;    // kg: density 1 kg/m^3 for a 1 m^3 cube
+const PxReal kEdge = 1.0;      // m
+const PxReal kMass = 1.0;      // kg: density 1 kg/m^3 for a 1 m^3 cube
 const PxReal kOverlap = 0.001; // m
 // The stack stands while every box keeps within these of its start.
 const PxReal kStandZ = 0.1, kStandXY = 0.5; // m
 
-PxReal startHeight(int k) { return 0.5 * kEdge - kOverlap + k * (kEdge - kOverlap); }
+PxReal startHeight(int k)
+{
+    return 0.5 * kEdge - kOverlap + k * (kEdge - kOverlap);
+}
 
 Figures judge(const Scene &scene)
 {

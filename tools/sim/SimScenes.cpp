@@ -12,8 +12,7 @@ const std::vector<SceneInfo> &builtinScenes()
         {"pile", "S2: 1000 balls of 0.1 m dropped between four walls", 2, kBenchSteps, buildPile},
         {"chain", "S3: 50 hinged links falling from the horizontal, no collisions", 3, kBenchSteps, buildChain},
         {"boxes", "S4: 500 tilted 0.2 m cubes dropped on the ground", 4, kBenchSteps, buildBoxes},
-        {"showcase", "every shape, a composite, a sensor, a kinematic pusher and a pendulum", 0, 600,
-         buildShowcase},
+        {"showcase", "every shape, a composite, a sensor, a kinematic pusher and a pendulum", 0, 600, buildShowcase},
     };
     return scenes;
 }
@@ -25,9 +24,15 @@ const SceneInfo *findScene(const std::string &name)
     return nullptr;
 }
 
-void setSleeping(Scene &scene, bool on) { RbdWorldSetAutoDisable(scene.world(), on ? 1 : 0); }
+void setSleeping(Scene &scene, bool on)
+{
+    RbdWorldSetAutoDisable(scene.world(), on ? 1 : 0);
+}
 
-void useGravity(Scene &scene, PxReal g) { RbdWorldSetGravity(scene.world(), 0.0, 0.0, -g); }
+void useGravity(Scene &scene, PxReal g)
+{
+    RbdWorldSetGravity(scene.world(), 0.0, 0.0, -g);
+}
 
 void useFriction(Scene &scene, PxReal mu)
 {
@@ -53,14 +58,20 @@ CdxModelID addFixedBox(Scene &scene, const PxVector3 centre, const PxVector3 hal
     return scene.own(SbxFixedModelCreate(scene.universe(), box, scene.pose(tm)));
 }
 
-PxReal latticeJitterX(int n) { return 0.004 * ((7 * n) % 11 - 5); }
-PxReal latticeJitterY(int n) { return 0.004 * ((13 * n) % 11 - 5); }
+PxReal latticeJitterX(int n)
+{
+    return 0.004 * ((7 * n) % 11 - 5);
+}
+PxReal latticeJitterY(int n)
+{
+    return 0.004 * ((13 * n) % 11 - 5);
+}
 
 SbxUniverseSizes sizesFor(int bodies, int models, int pairsPerModel)
 {
     const int primitiveAndCompositeTypes = 7;
-    SbxUniverseSizes sizes = {bodies, 8 * bodies + 16, primitiveAndCompositeTypes, models,
-                              models * pairsPerModel + 16, 4};
+    SbxUniverseSizes sizes = {
+        bodies, 8 * bodies + 16, primitiveAndCompositeTypes, models, models * pairsPerModel + 16, 4};
     return sizes;
 }
 

@@ -23,8 +23,8 @@ const int kBenchSteps = 1000;
 
 struct SceneInfo {
     const char *name;
-    const char *summary;    // one line for the scene list
-    int benchmark;          // 1..4 for the benchmark scenes S1..S4, 0 otherwise
+    const char *summary; // one line for the scene list
+    int benchmark;       // 1..4 for the benchmark scenes S1..S4, 0 otherwise
     int defaultSteps;
     std::unique_ptr<Scene> (*build)();
 };

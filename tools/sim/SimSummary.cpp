@@ -51,10 +51,11 @@ std::string summaryText(const Scene &scene, const RunResult &run, PxReal dt, con
     if (!figures.words.empty()) line(out, "figures", figures.words);
     if (!outputs.picture.empty())
         line(out, "picture",
-             outputs.picture + format(" (side and top view, to scale: 1 m = %.1f px)", outputs.pictureInfo.pixelsPerMetre));
+             outputs.picture +
+                 format(" (side and top view, to scale: 1 m = %.1f px)", outputs.pictureInfo.pixelsPerMetre));
     if (!outputs.trajectory.empty())
-        line(out, "trajectory", outputs.trajectory + format(" (%ld rows of %zu bodies)", outputs.trajectoryRows,
-                                                            scene.bodies().size()));
+        line(out, "trajectory",
+             outputs.trajectory + format(" (%ld rows of %zu bodies)", outputs.trajectoryRows, scene.bodies().size()));
     return out;
 }
 

@@ -4,7 +4,10 @@ namespace ksim {
 
 const char *const kTrajectoryHeader = "step,time,body,name,x,y,z,qw,qx,qy,qz,vx,vy,vz,wx,wy,wz,awake";
 
-Trajectory::~Trajectory() { close(); }
+Trajectory::~Trajectory()
+{
+    close();
+}
 
 bool Trajectory::open(const std::string &path)
 {
@@ -46,8 +49,8 @@ void Trajectory::record(const Scene &scene)
         RbdBodyGetAngularVelocity(b, w);
         fprintf(file_, "%d,%.9g,%zu,", scene.stepsDone(), scene.time(), k);
         writeName(file_, bodies[k].name);
-        fprintf(file_, ",%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%d\n", p[0], p[1], p[2], q[0],
-                q[1], q[2], q[3], v[0], v[1], v[2], w[0], w[1], w[2], RbdBodyIsEnabled(b) ? 1 : 0);
+        fprintf(file_, ",%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%d\n", p[0], p[1], p[2],
+                q[0], q[1], q[2], q[3], v[0], v[1], v[2], w[0], w[1], w[2], RbdBodyIsEnabled(b) ? 1 : 0);
         ++rows_;
     }
 }

@@ -1,0 +1,323 @@
+// Composite geometry: the type, its records, element placement and the
+// per-type functions (boxes, sphere, support point, mass, destruction).
+#include "composite/CdxCompositeRecord.h"
+
+#include <kelmar/CdxComposite.h>
+#include <kelmar/CdxFrame.h>
+#include <kelmar/PxMath.h>
+#include <kelmar/PxMemory.h>
+#include <kelmar/PxVector.h>
+
+#include <algorithm>
+#include <cfloat>
+
+namespace {
+
+CdxGeometryTypeID gCompositeTypeId = -1;
+
+void ForgetType()
+{
+    gCompositeTypeId = -1;
+}
+
+CdxCompositeGeometry *Record(CdxGeometry *geometry)
+{
+    return CdxCompositeFromGeometry(geometry);
+}
+
+bool IsElement(const CdxCompositeGeometry *c, const CdxModel *model)
+{
+    return std::find(c->elements, c->elements + c->elementCount, model) != c->elements + c->elementCount;
+}
+
+// The element stops following the composite.
+void Release(CdxModel *element)
+{
+    element->parent = nullptr;
+    element->relativeTransform = nullptr;
+    element->referenceTransform = nullptr;
+}
+
+// Element i's world transform = transform o relative (identity transform
+// when null). Elements without transform storage are left alone.
+bool PlaceOne(CdxCompositeGeometry *c, int i, const PxReal (*transform)[4])
+{
+    CdxModel *element = c->elements[i];
+    const PxMatrix4 *relative = c->relativeTransforms[i];
+    if (!element->transform || !relative) return false;
+    if (transform)
+        PxMatrix4TMCompound(*element->transform, transform, *relative);
+    else
+        PxM4Copy(*element->transform, *relative);
+    return true;
+}
+
+const PxReal (*PlacedTransform(const CdxModel *element))[4]
+{
+    return *element->transform;
+}
+
+void WriteCachedBounds(CdxGeometry *geometry, const PxVector3 min, const PxVector3 max)
+{
+    for (int axis = 0; axis < 3; ++axis) {
+        geometry->bounds[2 * axis] = min[axis];
+        geometry->bounds[2 * axis + 1] = max[axis];
+    }
+}
+
+void Origin(const PxReal (*transform)[4], PxVector3 origin)
+{
+    if (transform)
+        PxV3Set(origin, transform[3][0], transform[3][1], transform[3][2]);
+    else
+        PxV3Zero(origin);
+}
+
+void DestroyFn(CdxGeometryID geometry)
+{
+    CdxCompositeDestroy(geometry);
+}
+
+// Union of the placed elements' boxes; an empty composite reports the
+// point box at its origin.
+void GetAABBFn(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min, PxVector3 max)
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    PxV3Set(min, DBL_MAX, DBL_MAX, DBL_MAX);
+    PxV3Set(max, -DBL_MAX, -DBL_MAX, -DBL_MAX);
+    bool any = false;
+    for (int i = 0; i < c->elementCount; ++i) {
+        PxVector3 elementMin, elementMax;
+        if (!PlaceOne(c, i, transform) ||
+            !CdxGeometryGetAABB(c->elements[i]->geometry, PlacedTransform(c->elements[i]), elementMin, elementMax))
+            continue;
+        for (int axis = 0; axis < 3; ++axis) {
+            min[axis] = std::min(min[axis], elementMin[axis]);
+            max[axis] = std::max(max[axis], elementMax[axis]);
+        }
+        any = true;
+    }
+    if (!any) {
+        Origin(transform, min);
+        PxV3Copy(max, min);
+    }
+    WriteCachedBounds(geometry, min, max);
+}
+
+void GetXYAABBFn(CdxGeometryID geometry, const PxMatrix4 transform, PxReal out[4])
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    PxReal box[4] = {DBL_MAX, -DBL_MAX, DBL_MAX, -DBL_MAX};
+    bool any = false;
+    for (int i = 0; i < c->elementCount; ++i) {
+        PxReal element[4];
+        if (!PlaceOne(c, i, transform) ||
+            !CdxGeometryGetXYAABB(c->elements[i]->geometry, PlacedTransform(c->elements[i]), element))
+            continue;
+        box[0] = std::min(box[0], element[0]);
+        box[1] = std::max(box[1], element[1]);
+        box[2] = std::min(box[2], element[2]);
+        box[3] = std::max(box[3], element[3]);
+        any = true;
+    }
+    if (!any) {
+        PxVector3 origin;
+        Origin(transform, origin);
+        box[0] = box[1] = origin[0];
+        box[2] = box[3] = origin[1];
+    }
+    std::copy(box, box + 4, out);
+}
+
+void GetBSphereFn(CdxGeometryID geometry, PxVector3 centre, PxReal *radius)
+{
+    PxV3Zero(centre);
+    *radius = Record(geometry)->bSphereRadius;
+}
+
+// The farthest of the elements' support points; the composite origin when
+// it has none.
+void MaximumPointFn(CdxGeometryID geometry, const PxMatrix4 transform, const PxVector3 direction, PxVector3 point)
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    PxReal farthest = -DBL_MAX;
+    Origin(transform, point);
+    for (int i = 0; i < c->elementCount; ++i) {
+        PxVector3 candidate;
+        if (!PlaceOne(c, i, transform) ||
+            !CdxGeometryMaximumPoint(c->elements[i]->geometry, PlacedTransform(c->elements[i]), direction, candidate))
+            continue;
+        PxReal along = PxV3Dot(candidate, direction);
+        if (along > farthest) {
+            farthest = along;
+            PxV3Copy(point, candidate);
+        }
+    }
+}
+
+int16_t GetMassPropertiesFn(CdxGeometryID geometry, PxMatrix4 relTransform, PxMatrix3 inertia, PxReal *volume)
+{
+    PxReal mass;
+    return CdxCompositeGetMassPropertiesAndMass(geometry, relTransform, inertia, volume, &mass);
+}
+
+} // namespace
+
+CdxCompositeGeometry *CdxCompositeFromGeometry(CdxGeometry *geometry)
+{
+    if (!geometry || gCompositeTypeId < 0 || geometry->typeId != gCompositeTypeId) return nullptr;
+    return reinterpret_cast<CdxCompositeGeometry *>(geometry);
+}
+
+extern "C" {
+
+CdxGeometryTypeID CdxCompositeRegisterType(void)
+{
+    if (gCompositeTypeId >= 0) return gCompositeTypeId;
+    if (!CdxIsInitialized()) return -1;
+    gCompositeTypeId = CdxGeometryRegisterType("CdxComposite", DestroyFn, GetAABBFn, GetXYAABBFn, GetBSphereFn,
+                                               MaximumPointFn, GetMassPropertiesFn);
+    // Type numbers are handed out again after the next CdxInit.
+    if (gCompositeTypeId >= 0) CdxRegisterTermAction(ForgetType);
+    return gCompositeTypeId;
+}
+
+CdxGeometryTypeID CdxCompositeGetTypeId(void)
+{
+    return gCompositeTypeId;
+}
+
+CdxGeometryID CdxCompositeGeometryCreate(int maxElements)
+{
+    if (gCompositeTypeId < 0 || maxElements < 0) return nullptr;
+    size_t slots = static_cast<size_t>(maxElements > 0 ? maxElements : 1);
+    CdxCompositeGeometry *c = static_cast<CdxCompositeGeometry *>(
+        PxMemoryAPI.createZeroed(sizeof(CdxCompositeGeometry)));
+    CdxModel **elements = static_cast<CdxModel **>(PxMemoryAPI.createZeroed(slots * sizeof(CdxModel *)));
+    PxMatrix4 **relatives = static_cast<PxMatrix4 **>(PxMemoryAPI.createZeroed(slots * sizeof(PxMatrix4 *)));
+    if (!c || !elements || !relatives) {
+        PxMemoryAPI.destroy(c);
+        PxMemoryAPI.destroy(elements);
+        PxMemoryAPI.destroy(relatives);
+        return nullptr;
+    }
+    CdxGeometryInitObject(&c->header, gCompositeTypeId);
+    c->maxElementCount = maxElements;
+    c->elementCount = 0;
+    c->elements = elements;
+    c->relativeTransforms = relatives;
+    c->bSphereRadius = 0.0;
+    std::fill(c->reserved, c->reserved + 4, 0.0);
+    return &c->header;
+}
+
+int CdxCompositeGeometryAddElement(CdxGeometryID geometry, CdxModelID element, PxMatrix4 *relativeTransform)
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    if (!c || !element || !relativeTransform || !element->transform) return 0;
+    if (c->elementCount >= c->maxElementCount || element->parent || IsElement(c, element)) return 0;
+    c->elements[c->elementCount] = element;
+    c->relativeTransforms[c->elementCount] = relativeTransform;
+    ++c->elementCount;
+    element->relativeTransform = relativeTransform;
+    CdxCompositeGeometryRebuild(geometry);
+    return 1;
+}
+
+int CdxCompositeGeometryRemoveElement(CdxGeometryID geometry, int index)
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    if (!c || index < 0 || index >= c->elementCount) return 0;
+    c->elements[index]->relativeTransform = nullptr;
+    std::copy(c->elements + index + 1, c->elements + c->elementCount, c->elements + index);
+    std::copy(c->relativeTransforms + index + 1, c->relativeTransforms + c->elementCount,
+              c->relativeTransforms + index);
+    --c->elementCount;
+    CdxCompositeGeometryRebuild(geometry);
+    return 1;
+}
+
+int CdxCompositeGeometryGetElement(CdxGeometryID geometry, int index, CdxModelID *element,
+                                   PxMatrix4 **relativeTransform)
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    bool valid = c && index >= 0 && index < c->elementCount;
+    if (element) *element = valid ? c->elements[index] : nullptr;
+    if (relativeTransform) *relativeTransform = valid ? c->relativeTransforms[index] : nullptr;
+    return valid;
+}
+
+CdxModelID CdxCompositeGeometryGetModel(CdxGeometryID geometry, int index)
+{
+    CdxModelID element = nullptr;
+    CdxCompositeGeometryGetElement(geometry, index, &element, nullptr);
+    return element;
+}
+
+int CdxCompositeGeometryGetElementCount(CdxGeometryID geometry)
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    return c ? c->elementCount : 0;
+}
+
+int CdxCompositeGeometryGetElementMaxCount(CdxGeometryID geometry)
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    return c ? c->maxElementCount : 0;
+}
+
+void CdxCompositeGeometryBuild(CdxGeometryID geometry)
+{
+    CdxCompositeGeometryRebuild(geometry);
+}
+
+void CdxCompositeGeometryRebuild(CdxGeometryID geometry)
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    if (!c) return;
+    PxReal radius = 0.0;
+    for (int i = 0; i < c->elementCount; ++i) {
+        PxVector3 centre, placed;
+        PxReal elementRadius;
+        if (!CdxGeometryGetBSphere(c->elements[i]->geometry, centre, &elementRadius)) continue;
+        PxV3MulTM(placed, centre, *c->relativeTransforms[i]);
+        radius = std::max(radius, PxV3Length(placed) + elementRadius);
+    }
+    c->bSphereRadius = radius;
+}
+
+PxReal CdxCompositeGeometryGetBSphereRadius(CdxGeometryID geometry)
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    return c ? c->bSphereRadius : 0.0;
+}
+
+void CdxCompositeGeometryDecompose(CdxGeometryID geometry)
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    if (!c) return;
+    for (int i = 0; i < c->elementCount; ++i) Release(c->elements[i]);
+    c->elementCount = 0;
+    c->bSphereRadius = 0.0;
+}
+
+void CdxCompositeGeometryUpdateTransform(CdxGeometryID geometry, const PxMatrix4 transform)
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    if (!c) return;
+    for (int i = 0; i < c->elementCount; ++i)
+        if (PlaceOne(c, i, transform) && Record(c->elements[i]->geometry))
+            CdxCompositeGeometryUpdateTransform(c->elements[i]->geometry, PlacedTransform(c->elements[i]));
+}
+
+void CdxCompositeDestroy(CdxGeometryID geometry)
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    if (!c) return;
+    CdxCompositeGeometryDecompose(geometry);
+    PxMemoryAPI.destroy(c->elements);
+    PxMemoryAPI.destroy(c->relativeTransforms);
+    PxMemoryAPI.destroy(c);
+}
+
+} // extern "C"

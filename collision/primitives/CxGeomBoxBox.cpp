@@ -1,0 +1,226 @@
+// Box-box separating axes and edge clipping, all in box 1's frame: box 2
+// has rotation R (R[i][j] = axis i of box 1 . axis j of box 2, so column j
+// is box 2's axis j) and centre t.
+#include "primitives/CxGeomBoxBox.h"
+
+#include <float.h>
+
+namespace {
+
+// An axis counts as perpendicular to a normal when |cos| is below this.
+const PxReal kPerpendicularCos = 0.0001;
+// Edge pairs nearer to parallel than this (squared sine) are skipped even
+// with a zero tolerance: their cross product is lost in rounding.
+const PxReal kParallelSin2 = 1e-14;
+
+struct Relative {
+    PxReal R[3][3];
+    PxVector3 t;
+};
+
+void relativePose(const PxMatrix4 tm1, const PxMatrix4 tm2, Relative *rel)
+{
+    PxVector3 d;
+    for (int k = 0; k < 3; ++k) d[k] = tm2[3][k] - tm1[3][k];
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) rel->R[i][j] = PxV3Dot(tm1[i], tm2[j]);
+        rel->t[i] = PxV3Dot(tm1[i], d);
+    }
+}
+
+void column(const PxReal R[3][3], int j, PxVector3 out)
+{
+    PxV3Set(out, R[0][j], R[1][j], R[2][j]);
+}
+
+// Projection radius of box 1 (identity axes) and box 2 (columns of R) on L.
+PxReal radius1(const PxVector3 r1, const PxVector3 L)
+{
+    return r1[0] * fabs(L[0]) + r1[1] * fabs(L[1]) + r1[2] * fabs(L[2]);
+}
+
+PxReal radius2(const PxVector3 r2, const PxReal R[3][3], const PxVector3 L)
+{
+    PxReal sum = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        PxVector3 axis;
+        column(R, k, axis);
+        sum += r2[k] * fabs(PxV3Dot(L, axis));
+    }
+    return sum;
+}
+
+struct Best {
+    PxReal separation;
+    int code;
+};
+
+} // namespace
+
+int CxBoxFeatureDim(const PxReal axes[3][3], const PxVector3 normal)
+{
+    int perpendicular = 0;
+    for (int i = 0; i < 3; ++i)
+        if (fabs(PxV3Dot(axes[i], normal)) < kPerpendicularCos) ++perpendicular;
+    return perpendicular;
+}
+
+int CxBoxBoxSeparatingAxis(const PxVector3 r1, const PxMatrix4 tm1, const PxVector3 r2, const PxMatrix4 tm2,
+                           PxReal eps, CxBoxBoxAxis *axis)
+{
+    Relative rel;
+    relativePose(tm1, tm2, &rel);
+    const PxReal(*R)[3] = rel.R;
+    const PxReal *t = rel.t;
+    Best best = {-DBL_MAX, -1};
+
+    // Face axes of box 1: |t_i| - (r1_i + sum_j r2_j |R_ij|).
+    for (int i = 0; i < 3; ++i) {
+        PxReal s = fabs(t[i]) - (r1[i] + r2[0] * fabs(R[i][0]) + r2[1] * fabs(R[i][1]) + r2[2] * fabs(R[i][2]));
+        if (s > best.separation) best = {s, i};
+        if (best.separation > eps) return 0;
+    }
+    // Face axes of box 2: |t . b_j| - (sum_i r1_i |R_ij| + r2_j).
+    for (int j = 0; j < 3; ++j) {
+        PxReal tb = t[0] * R[0][j] + t[1] * R[1][j] + t[2] * R[2][j];
+        PxReal s = fabs(tb) - (r1[0] * fabs(R[0][j]) + r1[1] * fabs(R[1][j]) + r1[2] * fabs(R[2][j]) + r2[j]);
+        if (s > best.separation) best = {s, 3 + j};
+        if (best.separation > eps) return 0;
+    }
+    // Edge axes e_i x b_j, unnormalised, of squared length 1 - R_ij^2.
+    PxReal parallelLimit = fmax(10.0 * eps * eps, kParallelSin2);
+    for (int i = 0; i < 3; ++i) {
+        PxVector3 e = {0.0, 0.0, 0.0};
+        e[i] = 1.0;
+        for (int j = 0; j < 3; ++j) {
+            PxReal length2 = 1.0 - R[i][j] * R[i][j];
+            if (length2 < parallelLimit) continue;
+            PxVector3 b, L;
+            column(R, j, b);
+            PxV3Cross(L, e, b);
+            PxReal s = fabs(PxV3Dot(t, L)) - (radius1(r1, L) + radius2(r2, R, L));
+            if (s > 0.0 && s * s > 10.0 * eps * eps * length2) return 0;
+            PxReal normalised = s / sqrt(length2);
+            if (normalised > best.separation) best = {normalised, 6 + 3 * i + j};
+        }
+    }
+
+    axis->separation = best.separation;
+    if (best.code < 3) {
+        int i = best.code;
+        PxV3Zero(axis->normal);
+        axis->normal[i] = t[i] > 0.0 ? -1.0 : 1.0;
+        axis->offset = -r1[i] - best.separation;
+        PxReal box2Axes[3][3];
+        PxM3Transpose(box2Axes, R);
+        axis->dims = 2 | (CxBoxFeatureDim(box2Axes, axis->normal) << 8);
+    } else if (best.code < 6) {
+        int j = best.code - 3;
+        PxVector3 b;
+        column(R, j, b);
+        PxReal tb = PxV3Dot(t, b);
+        PxV3Scale(axis->normal, b, tb > 0.0 ? -1.0 : 1.0);
+        axis->offset = r2[j] - fabs(tb);
+        PxReal identity[3][3];
+        PxM3Identity(identity);
+        axis->dims = CxBoxFeatureDim(identity, axis->normal) | (2 << 8);
+    } else {
+        int i = (best.code - 6) / 3, j = (best.code - 6) % 3;
+        PxVector3 e = {0.0, 0.0, 0.0}, b, L;
+        e[i] = 1.0;
+        column(R, j, b);
+        PxV3Cross(L, e, b);
+        PxReal length = sqrt(1.0 - R[i][j] * R[i][j]);
+        PxReal tL = PxV3Dot(t, L);
+        // Oriented from box 2 towards box 1, that is against t.
+        PxV3Scale(axis->normal, L, (tL > 0.0 ? -1.0 : 1.0) / length);
+        axis->offset = (radius2(r2, R, L) - fabs(tL)) / length;
+        axis->dims = 0x0101;
+    }
+    axis->code = best.code;
+    return 1;
+}
+
+int CxSegmentClipAgainstBox(const PxVector3 centre, const PxVector3 half, const PxVector3 radii, PxReal *s0,
+                            PxReal *s1)
+{
+    *s0 = -1.0;
+    *s1 = 1.0;
+    for (int k = 0; k < 3; ++k) {
+        if (half[k] == 0.0) {
+            if (fabs(centre[k]) > radii[k]) return 0;
+            continue;
+        }
+        PxReal a = (-radii[k] - centre[k]) / half[k], b = (radii[k] - centre[k]) / half[k];
+        if (a > b) {
+            PxReal swap = a;
+            a = b;
+            b = swap;
+        }
+        if (a > *s0) *s0 = a;
+        if (b < *s1) *s1 = b;
+        if (*s0 > *s1) return 0;
+    }
+    return 1;
+}
+
+int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], const PxVector3 radii,
+                             const PxVector3 fixed, PxVector3 *points, int count)
+{
+    for (int j = 0; j < 3; ++j) {
+        int k = (j + 1) % 3, l = (j + 2) % 3;
+        PxVector3 half;
+        PxV3Scale(half, axes[j], radii[j]);
+        for (int corner = 0; corner < 4; ++corner) {
+            PxReal sk = (corner & 1) ? radii[k] : -radii[k];
+            PxReal sl = (corner & 2) ? radii[l] : -radii[l];
+            PxVector3 c;
+            PxV3AddScaled(c, centre, axes[k], sk);
+            PxV3AddScaled(c, c, axes[l], sl);
+            PxReal s0, s1;
+            if (!CxSegmentClipAgainstBox(c, half, fixed, &s0, &s1)) continue;
+            // Edges along the first axis give both ends, so every vertex
+            // inside appears once; the others give only the cut ends.
+            if (j == 0 || s0 > -1.0) PxV3AddScaled(points[count++], c, half, s0);
+            if (j == 0 || s1 < 1.0) PxV3AddScaled(points[count++], c, half, s1);
+        }
+    }
+    return count;
+}
+
+int CxBoxBoxCandidates(const PxVector3 r1, const PxMatrix4 tm1, const PxVector3 r2, const PxMatrix4 tm2,
+                       const CxBoxBoxAxis *axis, PxVector3 points[CxBoxBoxMaxCandidates],
+                       PxReal separations[CxBoxBoxMaxCandidates])
+{
+    Relative rel;
+    relativePose(tm1, tm2, &rel);
+    PxVector3 raw[CxBoxBoxMaxCandidates];
+
+    // Box 2's edges in box 1's frame: axes are the columns of R.
+    PxReal axes2[3][3];
+    PxM3Transpose(axes2, rel.R);
+    int count = CxBoxEdgesClipAgainstBox(rel.t, axes2, r2, r1, raw, 0);
+
+    // Box 1's edges in box 2's frame: centre -t R, axes the rows of R.
+    PxVector3 centre1;
+    PxV3MulM3(centre1, rel.t, rel.R);
+    PxV3Scale(centre1, centre1, -1.0);
+    int first = count;
+    count = CxBoxEdgesClipAgainstBox(centre1, rel.R, r1, r2, raw, count);
+    for (int k = first; k < count; ++k) {
+        // Back to box 1's frame: p = t + p' R^T.
+        PxVector3 back;
+        PxV3MulM3T(back, raw[k], rel.R);
+        PxV3Add(raw[k], back, rel.t);
+    }
+
+    int kept = 0;
+    for (int k = 0; k < count; ++k) {
+        PxReal separation = PxV3Dot(raw[k], axis->normal) - axis->offset;
+        if (separation < 0.01 * axis->separation) {
+            PxV3Copy(points[kept], raw[k]);
+            separations[kept++] = separation;
+        }
+    }
+    return kept;
+}

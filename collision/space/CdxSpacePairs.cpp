@@ -1,0 +1,106 @@
+// Reading a space's transitions into a pair container, resumable through
+// the pair iterator when a section fills up.
+#include "space/CxSpace.h"
+
+#include <kelmar/CdxModelPairContainer.h>
+
+namespace {
+
+CxSpace *SpaceOf(CdxSpaceID space)
+{
+    return static_cast<CxSpace *>(space);
+}
+
+bool Frozen(CxSpace *space, const CxPairNode *node)
+{
+    return !space->GetDynamic(node->id1) && !space->GetDynamic(node->id2);
+}
+
+// Stores the positions in the iterator and in the space, which moves them
+// on should their nodes leave the lists before the next call.
+void Note(CxSpace *space, CdxSpacePairIterator *iterator, CxPairNode *hello, CxPairNode *staying, CxPairNode *goodbye)
+{
+    iterator->helloNext = hello;
+    iterator->stayingNext = staying;
+    iterator->goodbyeNext = goodbye;
+    space->NoteReading(kCxListNew, hello);
+    space->NoteReading(kCxListOverlap, staying);
+    space->NoteReading(kCxListOld, goodbye);
+}
+
+// Appends from node on while the section takes them; returns where it
+// stopped (the sentinel when the list is exhausted).
+template <typename Add>
+CxPairNode *Append(CxPairNode *node, CxPairNode *sentinel, CdxModelPairContainer *container, Add add)
+{
+    while (node != sentinel && add(container, &node->pair)) node = node->next;
+    return node;
+}
+
+// Staying pairs; those of two frozen models are skipped or go to the
+// frozen section.
+CxPairNode *AppendStaying(CxSpace *space, CxPairNode *node, CdxModelPairContainer *container, bool includeFrozen)
+{
+    CxPairNode *sentinel = space->GetPairOverlapList();
+    for (; node != sentinel; node = node->next) {
+        if (!Frozen(space, node)) {
+            if (!CdxModelPairContainerAddStaying(container, &node->pair)) break;
+        } else if (includeFrozen) {
+            if (!CdxModelPairContainerAddFrozen(container, &node->pair)) break;
+        }
+    }
+    return node;
+}
+
+int FillPairs(CdxSpaceID space, CdxSpacePairIterator *iterator, CdxModelPairContainer *container, bool includeFrozen)
+{
+    if (!space || !iterator || !container) return 0;
+    CxSpace *s = SpaceOf(space);
+    CxPairNode *goodbye = Append(s->ResumeReading(kCxListOld, iterator->goodbyeNext), s->GetOldPairOverlapList(),
+                                 container, CdxModelPairContainerAddGoodbye);
+    CxPairNode *staying = AppendStaying(s, s->ResumeReading(kCxListOverlap, iterator->stayingNext), container,
+                                        includeFrozen);
+    CxPairNode *hello = Append(s->ResumeReading(kCxListNew, iterator->helloNext), s->GetNewPairOverlapList(),
+                               container, CdxModelPairContainerAddHello);
+    Note(s, iterator, hello, staying, goodbye);
+    return goodbye != s->GetOldPairOverlapList() || staying != s->GetPairOverlapList() ||
+           hello != s->GetNewPairOverlapList();
+}
+
+} // namespace
+
+extern "C" {
+
+void CdxSpacePairIteratorBegin(CdxSpaceID space, CdxSpacePairIterator *iterator)
+{
+    if (!space || !iterator) return;
+    CxSpace *s = SpaceOf(space);
+    Note(s, iterator, s->GetNewPairOverlapList()->next, s->GetPairOverlapList()->next,
+         s->GetOldPairOverlapList()->next);
+}
+
+int CdxSpaceGetPairs(CdxSpaceID space, CdxSpacePairIterator *iterator, CdxModelPairContainer *container)
+{
+    return FillPairs(space, iterator, container, false);
+}
+
+int CdxSpaceGetPairsIncludingFrozen(CdxSpaceID space, CdxSpacePairIterator *iterator,
+                                    CdxModelPairContainer *container)
+{
+    return FillPairs(space, iterator, container, true);
+}
+
+int CdxSpaceGetTransitions(CdxSpaceID space, CdxSpacePairIterator *iterator, CdxModelPairContainer *container)
+{
+    if (!space || !iterator || !container) return 0;
+    CxSpace *s = SpaceOf(space);
+    CxPairNode *goodbyeEnd = s->GetOldPairOverlapList();
+    CxPairNode *goodbye = s->ResumeReading(kCxListOld, iterator->goodbyeNext);
+    if (goodbye != goodbyeEnd && CdxModelPairContainerAddGoodbye(container, &goodbye->pair)) goodbye = goodbye->next;
+    CxPairNode *hello = Append(s->ResumeReading(kCxListNew, iterator->helloNext), s->GetNewPairOverlapList(),
+                               container, CdxModelPairContainerAddHello);
+    Note(s, iterator, hello, s->ResumeReading(kCxListOverlap, iterator->stayingNext), goodbye);
+    return goodbye != goodbyeEnd || hello != s->GetNewPairOverlapList();
+}
+
+} // extern "C"

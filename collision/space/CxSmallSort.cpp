@@ -1,0 +1,180 @@
+// The sort-and-sweep space: construction, model slots and freezing.
+#include "space/CxSmallSort.h"
+
+#include <kelmar/CdxMessage.h>
+#include <kelmar/PxMemory.h>
+
+#include <cfloat>
+#include <new>
+
+namespace {
+
+// Ids must fit the 16-bit halves of a pair key.
+const int kMaxModels = 65536;
+
+void InitSentinels(CxEndPoint *low, CxEndPoint *high)
+{
+    *low = CxEndPoint{high, nullptr, -DBL_MAX, nullptr, -1, kCxSentinel};
+    *high = CxEndPoint{nullptr, low, DBL_MAX, nullptr, -1, kCxSentinel};
+}
+
+} // namespace
+
+CxSmallSort *CxSmallSort::New(int axisMask, int maxModels, int maxPairs)
+{
+    if (axisMask < 1 || axisMask > CdxAllAxes || maxModels < 1 || maxModels > kMaxModels || maxPairs < 1)
+        return nullptr;
+    void *memory = PxMemoryAPI.create(sizeof(CxSmallSort));
+    if (!memory) return nullptr;
+    CxSmallSort *space = new (memory) CxSmallSort();
+    space->axisMask_ = static_cast<uint8_t>(axisMask);
+    for (int axis = 0; axis < 3; ++axis)
+        if (axisMask & (1 << axis)) space->axes_[space->axisCount_++] = axis;
+    if (!space->Allocate(maxModels, maxPairs)) {
+        space->Delete();
+        return nullptr;
+    }
+    space->InitLists();
+    return space;
+}
+
+bool CxSmallSort::Allocate(int maxModels, int maxPairs)
+{
+    size_t n = static_cast<size_t>(maxModels);
+    uint64_t pairCount = static_cast<uint64_t>(n) * (n - 1) / 2;
+    reps_ = static_cast<CxSmallSortRep **>(PxMemoryAPI.create(n * sizeof(CxSmallSortRep *)));
+    repBlock_ = static_cast<CxSmallSortRep *>(PxMemoryAPI.createZeroed(n * sizeof(CxSmallSortRep)));
+    dynamicWords_ = static_cast<uint32_t *>(
+        PxMemoryAPI.createZeroed(BitArray::WordCount(maxModels) * sizeof(uint32_t)));
+    freeIds_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    // At least one byte so that a one-model space has a status block too.
+    statusBytes_ = static_cast<uint8_t *>(PxMemoryAPI.createZeroed(NibbleArray::ByteCount(pairCount) + 1));
+    // Work space for placing many new models at once.
+    entering_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    enteringBoxes_ = static_cast<PxReal *>(PxMemoryAPI.create(6 * n * sizeof(PxReal)));
+    enteringIndex_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    mergeScratch_ = static_cast<CxEndPoint **>(PxMemoryAPI.create(2 * n * sizeof(CxEndPoint *)));
+    active_[0] = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    active_[1] = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    activeSlot_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    maxRank_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    enteringPairs_ = static_cast<EnteringPair *>(
+        PxMemoryAPI.create(static_cast<size_t>(maxPairs) * sizeof(EnteringPair)));
+    if (!reps_ || !repBlock_ || !dynamicWords_ || !freeIds_ || !statusBytes_ || !entering_ || !enteringBoxes_ ||
+        !enteringIndex_ || !mergeScratch_ || !active_[0] || !active_[1] || !activeSlot_ || !maxRank_ ||
+        !enteringPairs_ || !table_.Init(maxPairs))
+        return false;
+    enteringPairCapacity_ = maxPairs;
+    size_ = maxModels;
+    for (int k = 0; k < maxModels; ++k) {
+        reps_[k] = &repBlock_[k];
+        reps_[k]->id = -1;
+        // Ids are handed out 0, 1, 2, ...: the stack holds N-1 at the bottom.
+        freeIds_[k] = maxModels - 1 - k;
+        enteringIndex_[k] = -1;
+    }
+    freeCount_ = maxModels;
+    dynamic_.Init(dynamicWords_, maxModels);
+    status_.Init(statusBytes_);
+    return true;
+}
+
+void CxSmallSort::InitLists()
+{
+    for (int axis = 0; axis < 3; ++axis) InitSentinels(&low_[axis], &high_[axis]);
+    for (int list = 0; list < kListCount; ++list) {
+        lists_[list].next = lists_[list].previous = &lists_[list];
+        lists_[list].id1 = lists_[list].id2 = -1;
+        lists_[list].list = static_cast<uint8_t>(list);
+    }
+}
+
+void CxSmallSort::Release()
+{
+    table_.Term();
+    PxMemoryAPI.destroy(reps_);
+    PxMemoryAPI.destroy(repBlock_);
+    PxMemoryAPI.destroy(dynamicWords_);
+    PxMemoryAPI.destroy(freeIds_);
+    PxMemoryAPI.destroy(statusBytes_);
+    PxMemoryAPI.destroy(entering_);
+    PxMemoryAPI.destroy(enteringBoxes_);
+    PxMemoryAPI.destroy(enteringIndex_);
+    PxMemoryAPI.destroy(mergeScratch_);
+    PxMemoryAPI.destroy(active_[0]);
+    PxMemoryAPI.destroy(active_[1]);
+    PxMemoryAPI.destroy(activeSlot_);
+    PxMemoryAPI.destroy(maxRank_);
+    PxMemoryAPI.destroy(enteringPairs_);
+}
+
+void CxSmallSort::Delete()
+{
+    Release();
+    this->~CxSmallSort();
+    PxMemoryAPI.destroy(this);
+}
+
+bool CxSmallSort::ValidID(int id) const
+{
+    return id >= 0 && id < size_ && reps_[id]->id == id;
+}
+
+void *CxSmallSort::GetRepData(int id) const
+{
+    return ValidID(id) ? reps_[id]->data : nullptr;
+}
+
+int CxSmallSort::Insert(void *data)
+{
+    if (freeCount_ == 0) {
+        CdxError(nullptr, CdxErrSpaceModelsFull, nullptr);
+        return -1;
+    }
+    int id = freeIds_[--freeCount_];
+    CxSmallSortRep *rep = reps_[id];
+    rep->id = id;
+    rep->data = data;
+    rep->placed = 0;
+    ++unplacedCount_;
+    // The new box sits at the top of every list and enters the sort, from
+    // above, at the model's first update.
+    for (int k = 0; k < axisCount_; ++k) {
+        int axis = axes_[k];
+        for (int side = kCxMin; side <= kCxMax; ++side) {
+            CxEndPoint *end = &rep->ends[axis][side];
+            *end = CxEndPoint{nullptr, nullptr, DBL_MAX, rep, id, static_cast<uint8_t>(side)};
+            CxEndPointLinkAfter(end, high_[axis].previous);
+        }
+    }
+    SetDynamic(id, true);
+    return id;
+}
+
+void CxSmallSort::Remove(int id)
+{
+    if (!ValidID(id)) return;
+    SetDynamic(id, false);
+    CxSmallSortRep *rep = reps_[id];
+    if (!rep->placed) --unplacedCount_;
+    for (int k = 0; k < axisCount_; ++k) {
+        CxEndPointUnlink(&rep->ends[axes_[k]][kCxMin]);
+        CxEndPointUnlink(&rep->ends[axes_[k]][kCxMax]);
+    }
+    ForgetPairsOf(id);
+    freeIds_[freeCount_++] = id;
+    rep->id = -1;
+    rep->data = nullptr;
+}
+
+void CxSmallSort::SetDynamic(int id, bool dynamic)
+{
+    if (!ValidID(id)) return;
+    dynamic_.Set(id, dynamic);
+    reps_[id]->dynamic = dynamic ? 1 : 0;
+}
+
+bool CxSmallSort::GetDynamic(int id) const
+{
+    return ValidID(id) && reps_[id]->dynamic;
+}

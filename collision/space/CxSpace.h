@@ -1,0 +1,102 @@
+// The broad-phase interface behind the CdxSpace handle. Private to the
+// collision library.
+//
+// A space keeps model slots (ids 0..size-1) holding a data pointer each,
+// sorts their boxes and keeps pair records for the pairs whose boxes
+// overlap, in four lists read by the CdxSpace functions:
+//   new list       pairs that began overlapping in the current update (hello)
+//   overlap list   pairs that went on overlapping (staying)
+//   old list       pairs that ended (goodbye)
+//   removed list   pairs that lost a model and await the next UpdateEnd
+#ifndef KELMAR_COLLISION_CXSPACE_H
+#define KELMAR_COLLISION_CXSPACE_H
+
+#include <kelmar/CdxSpace.h>
+
+// The handle type. Spaces derive from it so that a CdxSpaceID converts to
+// the space object with a checked static cast.
+struct CdxSpace {};
+
+// One pair record in the space's lists: the two model ids (id1 < id2;
+// id1 is -1 once a model of the pair was removed) and the pair handed to
+// the dispatch functions.
+struct CxPairNode {
+    CxPairNode *next;
+    CxPairNode *previous;
+    int id1;
+    int id2;
+    uint8_t list; // CxPairList: which list holds the node
+    CdxModelPair pair;
+};
+
+enum CxPairList : uint8_t {
+    kCxListNone,
+    kCxListNew,
+    kCxListOverlap,
+    kCxListOld,
+    kCxListPendingEnable,
+    kCxListPendingDisable,
+    kCxListRemoved
+};
+
+// Bounding sphere of a model: world centre and radius; 1 when written.
+typedef int (*CxBSphereFn)(CdxModelID model, PxVector3 centre, PxReal *radius);
+
+class CxSpace : public CdxSpace {
+public:
+    // Frees the space; the object is gone afterwards.
+    virtual void Delete() = 0;
+    virtual int GetSize() const = 0;        // model slots
+    virtual void SetInc(int increment) = 0; // stored only: nothing grows
+    virtual int GetMaxPairCount() const = 0;
+    virtual int GetFree() const = 0; // free slots
+    // A slot for data (dynamic); fatal error 25 when none is free.
+    virtual int Insert(void *data) = 0;
+    virtual void Remove(int id) = 0;
+    virtual void SetData(void *data) = 0;       // user data of the space
+    virtual void *GetRepData(int id) const = 0; // data of slot id, null if free
+    virtual void *GetData() const = 0;
+    virtual void SetDynamic(int id, bool dynamic) = 0;
+    virtual bool GetDynamic(int id) const = 0;
+    virtual void SetAABBUpdateFn(CdxSpaceAABBFn fn) = 0;
+    // Stored only: nothing in the space reads bounding spheres.
+    virtual void SetBSphereUpdateFn(CxBSphereFn fn) = 0;
+    // One model's update with its own bracket; 0 without a box function.
+    virtual int Update(int id, PxReal time) = 0;
+    virtual void UpdateBegin() = 0;
+    virtual void UpdateEnd() = 0;
+    // Unbracketed updates, for callers inside a bracket.
+    virtual int UpdateSingle(int id, PxReal time) = 0;
+    virtual int UpdateAll(PxReal time) = 0;
+    virtual bool ValidID(int id) const = 0;
+    // List sentinels: a list runs from sentinel->next back to the sentinel.
+    virtual CxPairNode *GetNewPairOverlapList() = 0;
+    virtual CxPairNode *GetPairOverlapList() = 0;
+    virtual CxPairNode *GetOldPairOverlapList() = 0;
+    virtual CxPairNode *GetRemovedPairList() = 0;
+    virtual int SetPairOverlapEnabled(int a, int b, bool enable) = 0;
+    virtual bool GetPairOverlapEnabled(int a, int b) const = 0;
+    // True when the two boxes overlap on every sorted axis.
+    virtual bool GetPairOverlapStatus(int a, int b) const = 0;
+    virtual CdxModelPair *GetPair(int a, int b) = 0;
+    virtual bool IsChanging() const = 0;
+    virtual CdxSpaceAABBFn GetAABBUpdateFn() const = 0;
+    // Reading a list in batches while the reader's callbacks change the
+    // space (removing a model, disabling a pair): the space keeps the
+    // position it last handed out per list and moves it on when its node
+    // leaves the list. ResumeReading returns where to go on from position;
+    // NoteReading records where a batch stopped.
+    virtual CxPairNode *ResumeReading(int list, void *position) = 0;
+    virtual void NoteReading(int list, CxPairNode *position) = 0;
+
+protected:
+    CxSpace() = default;
+    ~CxSpace() = default;
+};
+
+// Takes a model that is being destroyed out of its space: the space frees
+// its slot, and the pairs that end with it (goodbye at the next UpdateEnd,
+// or already ended in this update) no longer point at the model.
+void CxSpaceRemoveDestroyedModel(CdxModelID model);
+
+#endif

@@ -1,0 +1,155 @@
+// Contacts: the contact type of the constraint table, creation and reset,
+// and the accessors of position, normal, penetration, friction direction,
+// parameters, chain link and user value.
+#include <math.h>
+#include <string.h>
+#include <kelmar/RbdContact.h>
+#include "contacts/RbdContactRows.h"
+
+namespace {
+
+void resetContactData(RbdBaseConstraint *c)
+{
+    RbdContactData *contact = &c->data.contact;
+    memset(contact, 0, sizeof(*contact));
+    PxV3Set(contact->normal, 0.0, 1.0, 0.0);
+    PxV3Set(contact->direction, 1.0, 0.0, 0.0);
+    RbdContactParamsReset(&contact->params);
+}
+
+// A contact removes one degree of freedom (along its normal) and limits none.
+const RbdConstraintTypeInfo kContactType = {
+    RBD_TYPE_CONTACT, 3, 0, 1, RbdBclAddContact, nullptr, RbdContactSetNormal, resetContactData,
+};
+
+RbdContactData *contactOf(RbdContactID c, const char *function)
+{
+    return RbdConstraintCheckType(c, RBD_TYPE_CONTACT, function) ? &c->data.contact : nullptr;
+}
+
+void copyOrZero(PxVector3 out, const PxVector3 value)
+{
+    if (value)
+        PxV3Copy(out, value);
+    else
+        PxV3Zero(out);
+}
+
+} // namespace
+
+RbdContactID RbdContactCreate(RbdWorldID world)
+{
+    return RbdConstraintCreateOfType(world, nullptr, &kContactType, "RbdContactCreate");
+}
+
+RbdContactID RbdContactCreateInPool(PxPool *pool)
+{
+    if (!pool) return nullptr;
+    return RbdConstraintCreateOfType(nullptr, pool, &kContactType, "RbdContactCreateInPool");
+}
+
+void RbdContactReset(RbdContactID c)
+{
+    RbdConstraintResetOfType(c, &kContactType, "RbdContactReset");
+}
+
+void RbdContactSetPosition(RbdContactID c, PxReal x, PxReal y, PxReal z)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactSetPosition");
+    if (contact && RbdCheckFinite3(x, y, z, "RbdContactSetPosition")) PxV3Set(contact->position, x, y, z);
+}
+
+void RbdContactGetPosition(RbdContactID c, PxVector3 out)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactGetPosition");
+    copyOrZero(out, contact ? contact->position : nullptr);
+}
+
+void RbdContactSetNormal(RbdContactID c, PxReal x, PxReal y, PxReal z)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactSetNormal");
+    if (!contact || !RbdCheckFinite3(x, y, z, "RbdContactSetNormal")) return;
+    PxVector3 normal = {x, y, z};
+    PxReal length = PxV3Length(normal);
+    // A normal that underflows or overflows when squared has no usable direction.
+    if (!(length > 0.0) || !isfinite(length)) {
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdContactSetNormal: the normal (%g, %g, %g) has no direction; unchanged.\n", x,
+                  y, z);
+        return;
+    }
+    PxV3Scale(contact->normal, normal, 1.0 / length);
+}
+
+void RbdContactGetNormal(RbdContactID c, PxVector3 out)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactGetNormal");
+    copyOrZero(out, contact ? contact->normal : nullptr);
+}
+
+void RbdContactSetPenetration(RbdContactID c, PxReal penetration)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactSetPenetration");
+    if (contact && RbdCheckFinite3(penetration, 0.0, 0.0, "RbdContactSetPenetration"))
+        contact->penetration = penetration;
+}
+
+PxReal RbdContactGetPenetration(RbdContactID c)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactGetPenetration");
+    return contact ? contact->penetration : 0.0;
+}
+
+void RbdContactSetDirection(RbdContactID c, PxReal x, PxReal y, PxReal z)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactSetDirection");
+    if (!contact || !RbdCheckFinite3(x, y, z, "RbdContactSetDirection")) return;
+    PxV3Set(contact->direction, x, y, z);
+    contact->params.options |= RBD_CONTACT_DIRECTION;
+}
+
+void RbdContactGetDirection(RbdContactID c, PxVector3 out)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactGetDirection");
+    copyOrZero(out, contact ? contact->direction : nullptr);
+}
+
+void RbdContactSetParams(RbdContactID c, const RbdContactParams *params)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactSetParams");
+    if (contact && params) contact->params = *params;
+}
+
+RbdContactParams *RbdContactGetParams(RbdContactID c)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactGetParams");
+    return contact ? &contact->params : nullptr;
+}
+
+void RbdContactSetNext(RbdContactID c, RbdContactID next)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactSetNext");
+    if (!contact) return;
+    if (next == c) {
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdContactSetNext: a contact cannot follow itself; unchanged.\n");
+        return;
+    }
+    contact->next = next;
+}
+
+RbdContactID RbdContactGetNext(RbdContactID c)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactGetNext");
+    return contact ? contact->next : nullptr;
+}
+
+void RbdContactSetUserValue(RbdContactID c, PxReal value)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactSetUserValue");
+    if (contact) contact->userValue = value;
+}
+
+PxReal RbdContactGetUserValue(RbdContactID c)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactGetUserValue");
+    return contact ? contact->userValue : 0.0;
+}

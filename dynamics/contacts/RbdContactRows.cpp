@@ -1,0 +1,170 @@
+// The contact row builder: a one-sided normal row and up to two friction
+// rows at the contact point, with box or proportional friction, adhesion,
+// softness, slip, slide and restitution.
+#include <math.h>
+#include "contacts/RbdContactRows.h"
+
+namespace {
+
+// The standard perpendicular of a unit normal, from its two largest components.
+void standardTangent(const PxVector3 n, PxVector3 t)
+{
+    if (fabs(n[0]) > fabs(n[1])) {
+        PxReal norm = sqrt(n[0] * n[0] + n[2] * n[2]);
+        PxV3Set(t, n[2] / norm, 0.0, -n[0] / norm);
+    } else {
+        PxReal norm = sqrt(n[1] * n[1] + n[2] * n[2]);
+        PxV3Set(t, 0.0, -n[2] / norm, n[1] / norm);
+    }
+}
+
+enum { ONE_DIRECTION = 1, TWO_DIRECTIONS = 2 }; // contact types with friction
+enum { PROPORTIONAL_FRICTION = 1 };             // friction model bounded by mu x normal force
+
+// A vector derived from `direction` that keeps less than this fraction of
+// its length has no reliable direction left.
+const PxReal DEGENERATE_FRACTION = 1e-9;
+
+// t = direction - (direction . n) n, normalised; false when nothing is left.
+bool projectOntoPlane(const PxVector3 direction, const PxVector3 n, PxVector3 t)
+{
+    PxV3AddScaled(t, direction, n, -PxV3Dot(direction, n));
+    return PxV3Normalize(t) > DEGENERATE_FRACTION * PxV3Length(direction);
+}
+
+// A row with direction u at the contact point p: it measures the velocity
+// of body 0's material point at p relative to body 1's along u,
+//   J v = u . (v0 + w0 x (p - com0)) - u . (v1 + w1 x (p - com1)),
+// so the angular columns are (p - com0) x u and -((p - com1) x u).
+void setContactRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c, const PxVector3 u)
+{
+    const PxReal *p = c->data.contact.position;
+    for (int i = 0; i < 2; ++i) {
+        if (!c->solverBody[i]) continue;
+        PxReal sign = i == 0 ? 1.0 : -1.0;
+        PxVector3 arm, linear, angular;
+        PxV3Sub(arm, p, c->comTransform[i][3]);
+        PxV3Cross(angular, arm, u);
+        PxV3Scale(angular, angular, sign);
+        PxV3Scale(linear, u, sign);
+        RbdBclSetJacobian3(list, row, i == 0 ? RBD_J_LINEAR0 : RBD_J_LINEAR1, linear);
+        RbdBclSetJacobian3(list, row, i == 0 ? RBD_J_ANGULAR0 : RBD_J_ANGULAR1, angular);
+    }
+}
+
+void setNormalRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c)
+{
+    const RbdContactData *contact = &c->data.contact;
+    const RbdContactParams *params = &contact->params;
+    setContactRow(list, row, c, contact->normal);
+    list->phi[row] = -contact->penetration;
+    list->lo[row] = params->options & RBD_CONTACT_ADHESION ? -params->maxAdhesiveForce : 0.0;
+    list->hi[row] = RBD_REAL_MAX;
+    if (params->options & RBD_CONTACT_SOFTNESS) list->rowEpsilon[row] = params->softness;
+}
+
+// Restitution: an approach faster than the threshold leaves at restitution
+// times the approach speed. vn is measured with the velocities before the step.
+void setBounce(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c)
+{
+    const RbdContactParams *params = &c->data.contact.params;
+    if (!(params->options & RBD_CONTACT_RESTITUTION)) return;
+    PxReal vn = RbdBclRowVelocity(list, row, c);
+    if (vn >= -params->restitutionThreshold) return;
+    list->c[row] = -params->restitution * vn;
+    list->bounce[row] = list->c[row];
+}
+
+struct FrictionSettings {
+    int32_t model;
+    PxReal friction;
+    PxReal coefficient;
+    int32_t slipBit;
+    PxReal slip;
+    int32_t slideBit;
+    PxReal slide;
+};
+
+FrictionSettings primarySettings(const RbdContactParams *p)
+{
+    return {p->primaryFrictionModel,  p->primaryFriction, p->primaryFrictionCoefficient,
+            RBD_CONTACT_PRIMARY_SLIP, p->primarySlip,     RBD_CONTACT_PRIMARY_SLIDE,
+            p->primarySlide};
+}
+
+FrictionSettings secondarySettings(const RbdContactParams *p)
+{
+    return {p->secondaryFrictionModel,  p->secondaryFriction, p->secondaryFrictionCoefficient,
+            RBD_CONTACT_SECONDARY_SLIP, p->secondarySlip,     RBD_CONTACT_SECONDARY_SLIDE,
+            p->secondarySlide};
+}
+
+// A friction row along t. Box friction bounds the force by +-friction; the
+// proportional model starts at [0, 0] and names its normal row, whose
+// impulse the solver uses to set the bounds to +-mu lambda_n.
+void setFrictionRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, const RbdBaseConstraint *c,
+                    const PxVector3 t, const FrictionSettings &s)
+{
+    const int32_t options = c->data.contact.params.options;
+    setContactRow(list, row, c, t);
+    if (s.model == PROPORTIONAL_FRICTION) {
+        list->lo[row] = list->hi[row] = 0.0;
+        list->frictionIndex[row] = normalRow;
+        list->mu[row] = s.coefficient;
+    } else {
+        list->lo[row] = -s.friction;
+        list->hi[row] = s.friction;
+    }
+    if (options & s.slipBit) list->rowEpsilon[row] = s.slip;
+    if (options & s.slideBit) list->c[row] = s.slide;
+}
+
+} // namespace
+
+int RbdContactFrictionDirections(const RbdContactData *contact, PxVector3 t1, PxVector3 t2)
+{
+    const PxReal *n = contact->normal;
+    switch (contact->params.type) {
+    case ONE_DIRECTION:
+        if (!projectOntoPlane(contact->direction, n, t1)) PxV3Set(t1, 1.0, 0.0, 0.0);
+        return 1;
+    case TWO_DIRECTIONS:
+        // With a direction: t2 = direction x n and t1 = n x t2, the direction
+        // projected onto the contact plane. A direction along the normal
+        // leaves no plane component, and the standard tangent is used.
+        if (contact->params.options & RBD_CONTACT_DIRECTION) {
+            PxV3Cross(t2, contact->direction, n);
+            if (PxV3Normalize(t2) > DEGENERATE_FRACTION * PxV3Length(contact->direction)) {
+                PxV3Cross(t1, n, t2);
+                return 2;
+            }
+        }
+        standardTangent(n, t1);
+        PxV3Cross(t2, n, t1);
+        return 2;
+    default: return 0;
+    }
+}
+
+void RbdBclAddContact(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBclParameters *parameters)
+{
+    (void)parameters;
+    if (!c->solverBody[0] && !c->solverBody[1]) {
+        RbdBclEndConstraint(list, c, 0);
+        return;
+    }
+    PxVector3 t[2];
+    int directions = RbdContactFrictionDirections(&c->data.contact, t[0], t[1]);
+    int32_t rowCount = 1 + directions;
+    int32_t first = RbdBclBeginConstraint(list, rowCount);
+    if (first < 0) {
+        RbdBclEndConstraint(list, c, 0);
+        return;
+    }
+    setNormalRow(list, first, c);
+    setBounce(list, first, c);
+    const RbdContactParams *params = &c->data.contact.params;
+    if (directions > 0) setFrictionRow(list, first + 1, first, c, t[0], primarySettings(params));
+    if (directions > 1) setFrictionRow(list, first + 2, first, c, t[1], secondarySettings(params));
+    RbdBclEndConstraint(list, c, rowCount);
+}

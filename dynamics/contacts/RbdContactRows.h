@@ -1,0 +1,18 @@
+// The contact type's record functions and row builder, shared by the
+// contact files and the tests.
+#ifndef KELMAR_DYNAMICS_RBDCONTACTROWS_H
+#define KELMAR_DYNAMICS_RBDCONTACTROWS_H
+
+#include "world/RbdInternal.h"
+
+// Rows of one contact: the normal row, then one friction row per friction
+// direction (type 1: one, type 2: two). A contact whose bodies are both
+// immovable (the world or frozen) adds no rows.
+void RbdBclAddContact(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBclParameters *parameters);
+
+// The friction directions of a contact of type 1 or 2 (unit vectors,
+// perpendicular to the normal and, for type 2, to each other). Returns the
+// number of directions written: 0, 1 or 2.
+int RbdContactFrictionDirections(const RbdContactData *contact, PxVector3 t1, PxVector3 t2);
+
+#endif

@@ -1,0 +1,194 @@
+// The row list: storage, partitions, and the start and end of each
+// constraint's rows.
+#include <string.h>
+#include "world/RbdInternal.h"
+
+namespace {
+
+const size_t ROW_ALIGNMENT = 64;
+
+size_t alignUp(size_t bytes)
+{
+    return (bytes + ROW_ALIGNMENT - 1) / ROW_ALIGNMENT * ROW_ALIGNMENT;
+}
+
+int32_t roundUpToTile(int32_t rows)
+{
+    return (rows + RBD_TILE_ROWS - 1) / RBD_TILE_ROWS * RBD_TILE_ROWS;
+}
+
+// Carves one array of count elements out of the block at *cursor.
+template <typename T> T *carve(char **cursor, int32_t count)
+{
+    T *array = (T *)*cursor;
+    *cursor += alignUp((size_t)count * sizeof(T));
+    return array;
+}
+
+size_t storageBytes(int32_t maxRows, int32_t maxConstraints)
+{
+    size_t rowReals = alignUp((size_t)maxRows * sizeof(PxReal));
+    size_t rowInts = alignUp((size_t)maxRows * sizeof(int32_t));
+    size_t constraintInts = alignUp((size_t)maxConstraints * sizeof(int32_t));
+    return alignUp((size_t)maxRows * RBD_JACOBIAN_COLUMNS * sizeof(PxReal)) + 9 * rowReals + 2 * rowInts +
+           alignUp((size_t)maxConstraints * sizeof(RbdBaseConstraint *)) + 4 * constraintInts;
+}
+
+// A padding row: no Jacobian, no error, bounds [0, 0] so its force stays 0.
+void setPaddingRow(RbdLcsConstraints *list, int32_t row)
+{
+    RbdBclClearRow(list, row);
+    list->lo[row] = list->hi[row] = 0.0;
+}
+
+int32_t bodyIndexOf(const RbdBaseConstraint *c, int i)
+{
+    return c->solverBody[i] ? c->body[i]->partitionBodyIndex : -1;
+}
+
+} // namespace
+
+int32_t RbdBclRowCapacity(int32_t maxConstraints)
+{
+    int32_t rows = RBD_ROWS_PER_CONSTRAINT * maxConstraints;
+    return (rows + 11) / 12 * 12;
+}
+
+int RbdBclCreateConstraintRowList(RbdLcsConstraints *list, int32_t maxConstraints)
+{
+    memset(list, 0, sizeof(*list));
+    if (maxConstraints <= 0) return 1;
+    int32_t maxRows = RbdBclRowCapacity(maxConstraints);
+    char *block = (char *)PxMemoryAPI.createAligned(storageBytes(maxRows, maxConstraints), (int)ROW_ALIGNMENT);
+    if (!block) {
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdBclCreateConstraintRowList: no memory for %d rows.\n", (int)maxRows);
+        return 0;
+    }
+    list->storage = block;
+    list->maxRows = maxRows;
+    list->maxConstraints = maxConstraints;
+    char *cursor = block;
+    list->jacobian = carve<PxReal>(&cursor, maxRows * RBD_JACOBIAN_COLUMNS);
+    list->phi = carve<PxReal>(&cursor, maxRows);
+    list->c = carve<PxReal>(&cursor, maxRows);
+    list->lo = carve<PxReal>(&cursor, maxRows);
+    list->hi = carve<PxReal>(&cursor, maxRows);
+    list->lambda = carve<PxReal>(&cursor, maxRows);
+    list->rowEpsilon = carve<PxReal>(&cursor, maxRows);
+    list->rowGamma = carve<PxReal>(&cursor, maxRows);
+    list->mu = carve<PxReal>(&cursor, maxRows);
+    list->bounce = carve<PxReal>(&cursor, maxRows);
+    list->state = carve<int32_t>(&cursor, maxRows);
+    list->frictionIndex = carve<int32_t>(&cursor, maxRows);
+    list->constraints = carve<RbdBaseConstraint *>(&cursor, maxConstraints);
+    list->constraintRowCount = carve<int32_t>(&cursor, maxConstraints);
+    list->constraintFirstRow = carve<int32_t>(&cursor, maxConstraints);
+    list->constraintBody[0] = carve<int32_t>(&cursor, maxConstraints);
+    list->constraintBody[1] = carve<int32_t>(&cursor, maxConstraints);
+    RbdBclInitConstraintRowList(list);
+    return 1;
+}
+
+void RbdBclDestroyConstraintRowList(RbdLcsConstraints *list)
+{
+    if (list->storage) PxMemoryAPI.destroyAligned(list->storage);
+    memset(list, 0, sizeof(*list));
+}
+
+void RbdBclInitConstraintRowList(RbdLcsConstraints *list)
+{
+    list->rowCount = 0;
+    list->constraintCount = 0;
+    list->partitionCount = 0;
+    RbdBclStartPartition(list);
+}
+
+void RbdBclStartPartition(RbdLcsConstraints *list)
+{
+    list->rowCount = roundUpToTile(list->rowCount);
+    list->partitionRowStart = list->rowCount;
+    list->partitionRowCount = 0;
+    list->partitionPaddedRowCount = 0;
+    list->partitionConstraintStart = list->constraintCount;
+    list->partitionConstraintCount = 0;
+    list->frictionRowCount = 0;
+    list->bounceCount = 0;
+}
+
+void RbdBclEndPartition(RbdLcsConstraints *list)
+{
+    int32_t padded = roundUpToTile(list->partitionRowCount);
+    for (int32_t row = list->partitionRowStart + list->partitionRowCount; row < list->partitionRowStart + padded;
+         ++row)
+        setPaddingRow(list, row);
+    list->partitionPaddedRowCount = padded;
+    list->rowCount = list->partitionRowStart + padded;
+    list->partitionCount++;
+}
+
+void RbdBclClearRow(RbdLcsConstraints *list, int32_t row)
+{
+    for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) *RbdBclJacobianEntry(list, row, col) = 0.0;
+    list->phi[row] = 0.0;
+    list->c[row] = 0.0;
+    list->lo[row] = -RBD_REAL_MAX;
+    list->hi[row] = RBD_REAL_MAX;
+    list->lambda[row] = 0.0;
+    list->rowEpsilon[row] = 0.0;
+    list->rowGamma[row] = 0.0;
+    list->mu[row] = 0.0;
+    list->bounce[row] = 0.0;
+    list->state[row] = 0;
+    list->frictionIndex[row] = -1;
+}
+
+int32_t RbdBclBeginConstraint(RbdLcsConstraints *list, int32_t maxRows)
+{
+    int32_t first = list->rowCount;
+    // Room for the rows and for the padding that ends the partition.
+    if (roundUpToTile(first + maxRows) > list->maxRows || list->constraintCount >= list->maxConstraints) {
+        PxWarning(RBD_MESSAGE_LEVEL,
+                  "RbdBclBeginConstraint: the row list is full (%d rows, %d constraints); "
+                  "constraint skipped.\n",
+                  (int)list->maxRows, (int)list->maxConstraints);
+        return -1;
+    }
+    for (int32_t row = first; row < first + maxRows; ++row) RbdBclClearRow(list, row);
+    return first;
+}
+
+void RbdBclEndConstraint(RbdLcsConstraints *list, RbdBaseConstraint *constraint, int32_t rowCount)
+{
+    if (rowCount <= 0) return;
+    int32_t first = list->rowCount;
+    for (int32_t i = 0; i < rowCount; ++i) {
+        int32_t row = first + i;
+        if (i < RBD_CONSTRAINT_MAX_ROWS) {
+            list->rowEpsilon[row] += constraint->rowEpsilon[i];
+            list->rowGamma[row] += constraint->rowGamma[i];
+        }
+        if (i < RBD_CONSTRAINT_LAMBDA_COUNT) constraint->phi[i] = list->phi[row];
+        if (list->frictionIndex[row] >= 0) list->frictionRowCount++;
+        if (list->bounce[row] != 0.0) list->bounceCount++;
+    }
+    int32_t k = list->constraintCount;
+    list->constraints[k] = constraint;
+    list->constraintRowCount[k] = rowCount;
+    list->constraintFirstRow[k] = first;
+    list->constraintBody[0][k] = bodyIndexOf(constraint, 0);
+    list->constraintBody[1][k] = bodyIndexOf(constraint, 1);
+    list->constraintCount++;
+    list->partitionConstraintCount++;
+    list->rowCount += rowCount;
+    list->partitionRowCount += rowCount;
+}
+
+void RbdBclSetJacobian3(RbdLcsConstraints *list, int32_t row, int32_t group, const PxVector3 v)
+{
+    for (int32_t k = 0; k < 3; ++k) *RbdBclJacobianEntry(list, row, group + k) = v[k];
+}
+
+void RbdBclGetJacobian(const RbdLcsConstraints *list, int32_t row, PxReal out[RBD_JACOBIAN_COLUMNS])
+{
+    for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) out[col] = RbdBclGetJacobianEntry(list, row, col);
+}

@@ -1,0 +1,151 @@
+// The solver's public entry points: parameter checks, then the chosen
+// stepper with the chosen LCP solver and factorisation.
+#include <kelmar/RbdLcs.h>
+
+#include <kelmar/PxMessage.h>
+#include "solver/RbdBcl.h"
+#include "solver/RbdLcsMatrix.h"
+#include "solver/RbdLcsStepper.h"
+
+namespace {
+
+const lcs::BaseFunctions gBaseFunctions;
+
+// Indices after checking; valid only when ok is set.
+struct Choice {
+    int ok;
+    int stepper;
+    int lcpSolver;
+    int linearSolver;
+};
+
+enum Severity { kWarn, kFatal };
+
+// The checks of RbdLcsStep, in their order and with their messages.
+Choice checkStepParameters(const RbdLcsParameters &p)
+{
+    Choice choice = {0, p.stepper_model, p.lcp.solverFunction, p.linear_solver};
+    if (p.stepper_model < 0 || p.stepper_model >= lcs::kStepperCount) {
+        PxFatalError(12, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n", p.stepper_model);
+        return choice;
+    }
+    if (p.lcp.solverFunction < 0 || p.lcp.solverFunction >= lcs::kLcpSolverCount) {
+        PxWarning(12, "RbdLcsStep: no such lcp solver : %d.  Reverting to default.\n", p.lcp.solverFunction);
+        choice.lcpSolver = 1;
+    }
+    if (p.cpu_resources != 0)
+        PxWarning(12, "RbdLcsStep: no such CPU resource: will use default : %d\n", p.cpu_resources);
+    if (p.linear_solver < 0 || p.linear_solver >= lcs::kLinearSolverCount) {
+        PxFatalError(12, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n",
+                     p.linear_solver);
+        choice.linearSolver = 1;
+    }
+    choice.ok = 1;
+    return choice;
+}
+
+void report(Severity severity, const char *format, int value)
+{
+    if (severity == kFatal)
+        PxFatalError(12, format, value);
+    else
+        PxWarning(12, format, value);
+}
+
+// The checks of the two halves; lcpSeverity says how an unknown LCP solver is reported.
+Choice checkHalfParameters(const RbdLcsParameters &p, Severity lcpSeverity)
+{
+    Choice choice = {0, p.stepper_model, p.lcp.solverFunction, p.linear_solver};
+    if (p.stepper_model < 0 || p.stepper_model >= lcs::kStepperCount) {
+        PxFatalError(12, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n", p.stepper_model);
+        return choice;
+    }
+    if (p.lcp.solverFunction < 0 || p.lcp.solverFunction >= lcs::kLcpSolverCount) {
+        report(lcpSeverity, "RbdLcsStep: no such lcp solver : %d\n", p.lcp.solverFunction);
+        choice.lcpSolver = 1;
+    }
+    if (p.cpu_resources != 0) report(kWarn, "RbdLcsStep: no such CPU resource : %d\n", p.cpu_resources);
+    if (p.linear_solver < 0 || p.linear_solver >= lcs::kLinearSolverCount) {
+        report(kWarn, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n", p.linear_solver);
+        choice.linearSolver = 1;
+    }
+    choice.ok = 1;
+    return choice;
+}
+
+// Inputs that would make the step meaningless.
+int checkInputs(const RbdLcsBody *bodies, int bodyCount, const RbdLcsParameters &p)
+{
+    if (bodyCount < 0 || (bodyCount > 0 && !bodies)) {
+        PxWarning(12, "RbdLcsStep: no bodies to step (count %d)\n", bodyCount);
+        return 0;
+    }
+    if (!(p.stepsize > 0.0)) {
+        PxWarning(12, "RbdLcsStep: the step size must be positive: %g\n", p.stepsize);
+        return 0;
+    }
+    return 1;
+}
+
+lcs::WorldStepper *prepare(const Choice &choice, RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
+                           const RbdLcsParameters &parameters)
+{
+    lcs::WorldStepper *stepper = lcs::stepperEntry(choice.stepper).stepper;
+    stepper->initialize();
+    stepper->setup(bodyCount, constraints, parameters, bodies, lcs::lcpSolver(choice.lcpSolver),
+                   lcs::linearSolver(choice.linearSolver).matrix, &gBaseFunctions);
+    return stepper;
+}
+
+} // namespace
+
+extern "C" int RbdLcsStep(RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
+                          const RbdLcsParameters *parameters)
+{
+    if (!parameters) return 0;
+    Choice choice = checkStepParameters(*parameters);
+    if (!choice.ok || !checkInputs(bodies, bodyCount, *parameters)) return 0;
+    lcs::WorldStepper *stepper = prepare(choice, constraints, bodies, bodyCount, *parameters);
+    stepper->step();
+    return stepper->lcpResult();
+}
+
+extern "C" int RbdLcsAddConstraintForces(RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
+                                         const RbdLcsParameters *parameters)
+{
+    if (!parameters) return 0;
+    Choice choice = checkHalfParameters(*parameters, kFatal);
+    if (!choice.ok || !checkInputs(bodies, bodyCount, *parameters)) return 0;
+    lcs::WorldStepper *stepper = prepare(choice, constraints, bodies, bodyCount, *parameters);
+    stepper->get_forces();
+    return stepper->lcpResult();
+}
+
+extern "C" void RbdLcsIntegrateSystem(RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
+                                      const RbdLcsParameters *parameters)
+{
+    if (!parameters) return;
+    Choice choice = checkHalfParameters(*parameters, kWarn);
+    if (!choice.ok || !checkInputs(bodies, bodyCount, *parameters)) return;
+    prepare(choice, constraints, bodies, bodyCount, *parameters)->integrate();
+}
+
+extern "C" size_t RbdLcsMemoryRequired(int rowCount, int bodyCount)
+{
+    return lcs::stepperMemoryRequired(rowCount, bodyCount);
+}
+
+extern "C" const char *RbdLcsStepperName(int index)
+{
+    return index >= 0 && index < lcs::kStepperCount ? lcs::stepperEntry(index).name : nullptr;
+}
+
+extern "C" const char *RbdLcsStepperDescription(int index)
+{
+    return index >= 0 && index < lcs::kStepperCount ? lcs::stepperEntry(index).description : nullptr;
+}
+
+extern "C" const char *RbdLcsLinearSolverDescription(int index)
+{
+    return index >= 0 && index < lcs::kLinearSolverCount ? lcs::linearSolver(index).description : nullptr;
+}

@@ -1,0 +1,302 @@
+#include "solver/RbdLcsBaseFunctions.h"
+
+#include <math.h>
+#include <string.h>
+#include <kelmar/PxMath.h>
+#include <kelmar/PxMessage.h>
+#include <kelmar/PxVector.h>
+#include <kelmar/RbdTypes.h>
+#include "joints/RbdConstraintRecord.h"
+#include "solver/RbdLcsTiles.h"
+
+namespace lcs {
+
+namespace {
+
+// Inverse of a symmetric positive definite 3x3 by cofactors; 0 when singular.
+int invert3(const PxReal m[3][3], PxReal out[3][3])
+{
+    PxReal c00 = m[1][1] * m[2][2] - m[1][2] * m[2][1];
+    PxReal c01 = m[1][2] * m[2][0] - m[1][0] * m[2][2];
+    PxReal c02 = m[1][0] * m[2][1] - m[1][1] * m[2][0];
+    PxReal det = m[0][0] * c00 + m[0][1] * c01 + m[0][2] * c02;
+    if (det == 0.0 || !isfinite(det)) return 0;
+    PxReal inv = 1.0 / det;
+    out[0][0] = c00 * inv;
+    out[1][0] = c01 * inv;
+    out[2][0] = c02 * inv;
+    out[0][1] = (m[0][2] * m[2][1] - m[0][1] * m[2][2]) * inv;
+    out[1][1] = (m[0][0] * m[2][2] - m[0][2] * m[2][0]) * inv;
+    out[2][1] = (m[0][1] * m[2][0] - m[0][0] * m[2][1]) * inv;
+    out[0][2] = (m[0][1] * m[1][2] - m[0][2] * m[1][1]) * inv;
+    out[1][2] = (m[0][2] * m[1][0] - m[0][0] * m[1][2]) * inv;
+    out[2][2] = (m[0][0] * m[1][1] - m[0][1] * m[1][0]) * inv;
+    return 1;
+}
+
+// out = M v for a 3x3 M acting on a column vector.
+void mulM3V(PxVector3 out, const PxReal m[3][3], const PxVector3 v)
+{
+    PxVector3 r;
+    for (int i = 0; i < 3; ++i) r[i] = m[i][0] * v[0] + m[i][1] * v[1] + m[i][2] * v[2];
+    PxV3Copy(out, r);
+}
+
+// [a]x, the matrix of a x (.).
+void crossMatrix(PxReal out[3][3], const PxVector3 a)
+{
+    out[0][0] = 0.0;
+    out[0][1] = -a[2];
+    out[0][2] = a[1];
+    out[1][0] = a[2];
+    out[1][1] = 0.0;
+    out[1][2] = -a[0];
+    out[2][0] = -a[1];
+    out[2][1] = a[0];
+    out[2][2] = 0.0;
+}
+
+bool isUnbounded(PxReal bound)
+{
+    return bound >= RBD_REAL_MAX || bound <= -RBD_REAL_MAX;
+}
+
+} // namespace
+
+void BaseFunctions::update_inertia_tensor(RbdLcsBody *body) const
+{
+    PxMatrix3 R, RT, tmp;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) R[i][j] = body->comTransform[i][j];
+    PxM3Transpose(RT, R);
+    PxM3Mul(tmp, RT, body->inertiaBody);
+    PxM3Mul(body->inertiaWorld, tmp, R);
+    PxM3Mul(tmp, RT, body->invInertiaBody);
+    PxM3Mul(body->invInertiaWorld, tmp, R);
+}
+
+void BaseFunctions::update_momentum(RbdLcsBody *body) const
+{
+    PxV3Scale(body->linearMomentum, body->linearVelocity, body->mass);
+    mulM3V(body->angularMomentum, body->inertiaWorld, body->angularVelocity);
+}
+
+void BaseFunctions::build_inverse_mass(int bodyCount, RbdLcsBody *const *bodies, BodyInverseMass *invM) const
+{
+    for (int b = 0; b < bodyCount; ++b) {
+        invM[b].invMass = bodies[b]->invMass;
+        memcpy(invM[b].invInertia, bodies[b]->invInertiaWorld, sizeof(PxMatrix3));
+    }
+}
+
+void BaseFunctions::build_stabilized_inverse_mass(int bodyCount, RbdLcsBody *const *bodies,
+                                                  const RbdLcsParameters &parameters, PxReal scale,
+                                                  BodyInverseMass *invM) const
+{
+    PxReal h2 = parameters.stepsize * parameters.stepsize;
+    for (int b = 0; b < bodyCount; ++b) {
+        const RbdLcsBody *body = bodies[b];
+        PxMatrix3 Lx, tmp, LIL, stiff;
+        crossMatrix(Lx, body->angularMomentum);
+        PxM3Mul(tmp, Lx, body->invInertiaWorld);
+        PxM3Mul(LIL, tmp, Lx);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) stiff[i][j] = body->inertiaWorld[i][j] - scale * h2 * LIL[i][j];
+        invM[b].invMass = body->invMass;
+        // -[L]x I^-1 [L]x is positive semi-definite, so stiff is invertible
+        // whenever I is; fall back to the plain inverse for a massless body.
+        if (!invert3(stiff, invM[b].invInertia)) memcpy(invM[b].invInertia, body->invInertiaWorld, sizeof(PxMatrix3));
+    }
+}
+
+void BaseFunctions::add_non_inertial_forces(int bodyCount, RbdLcsBody *const *bodies, PxReal scale,
+                                            BodyLoad *load) const
+{
+    for (int b = 0; b < bodyCount; ++b) {
+        PxVector3 gyro;
+        PxV3Cross(gyro, bodies[b]->angularMomentum, bodies[b]->angularVelocity);
+        PxV3AddScaled(load[b].torque, load[b].torque, gyro, scale);
+    }
+}
+
+void BaseFunctions::add_stabilization_term(int bodyCount, RbdLcsBody *const *bodies, BodyLoad *load) const
+{
+    add_non_inertial_forces(bodyCount, bodies, 1.0, load);
+}
+
+void BaseFunctions::multiplyJacobianAndInverseMatrix(const PartitionRows &rows, const BodyInverseMass *invM,
+                                                     PxReal *JMinv) const
+{
+    const ConstraintLayout &layout = rows.layout;
+    memset(JMinv, 0, sizeof(PxReal) * kTileColumns * static_cast<size_t>(layout.paddedRowCount));
+    for (int c = 0; c < layout.constraintCount; ++c) {
+        for (int side = 0; side < 2; ++side) {
+            int body = layout.bodies[2 * c + side];
+            if (body < 0) continue;
+            const BodyInverseMass &m = invM[body];
+            int col = 6 * side;
+            for (int r = 0; r < layout.rows[c]; ++r) {
+                int row = layout.firstRow[c] + r;
+                for (int k = 0; k < 3; ++k)
+                    JMinv[tileIndex(row, col + k)] = m.invMass * rows.J[tileIndex(row, col + k)];
+                // The inverse inertia is symmetric: (J_ang I^-1)_k = (I^-1 J_ang)_k.
+                for (int k = 0; k < 3; ++k) {
+                    PxReal s = 0.0;
+                    for (int l = 0; l < 3; ++l) s += m.invInertia[k][l] * rows.J[tileIndex(row, col + 3 + l)];
+                    JMinv[tileIndex(row, col + 3 + k)] = s;
+                }
+            }
+        }
+    }
+}
+
+void BaseFunctions::compute_rhs(const PartitionRows &rows, RbdLcsBody *const *bodies, const PxReal *JMinv,
+                                const BodyLoad *load, const RbdLcsParameters &parameters, PxReal *rhs) const
+{
+    const ConstraintLayout &layout = rows.layout;
+    PxReal h = parameters.stepsize;
+    memset(rhs, 0, sizeof(PxReal) * static_cast<size_t>(layout.paddedRowCount));
+    for (int c = 0; c < layout.constraintCount; ++c) {
+        for (int r = 0; r < layout.rows[c]; ++r) {
+            int row = layout.firstRow[c] + r;
+            PxReal value = rows.c[row] - (parameters.gamma + rows.rowGamma[row]) / h * rows.phi[row];
+            for (int side = 0; side < 2; ++side) {
+                int body = layout.bodies[2 * c + side];
+                if (body < 0) continue;
+                int col = 6 * side;
+                const RbdLcsBody *b = bodies[body];
+                for (int k = 0; k < 3; ++k) {
+                    value -= rows.J[tileIndex(row, col + k)] * b->linearVelocity[k] +
+                             rows.J[tileIndex(row, col + 3 + k)] * b->angularVelocity[k];
+                    value -= h * (JMinv[tileIndex(row, col + k)] * load[body].force[k] +
+                                  JMinv[tileIndex(row, col + 3 + k)] * load[body].torque[k]);
+                }
+            }
+            rhs[row] = value;
+        }
+    }
+}
+
+void BaseFunctions::scale_bounds(PartitionRows &rows, PxReal factor) const
+{
+    for (int i = 0; i < rows.layout.rowCount; ++i) {
+        if (!isUnbounded(rows.lo[i])) rows.lo[i] *= factor;
+        if (!isUnbounded(rows.hi[i])) rows.hi[i] *= factor;
+    }
+}
+
+void BaseFunctions::calcJtConstraintForces(PartitionRows &rows, RbdBaseConstraint *const *constraints, PxReal h,
+                                           int lambdaIsForce, BodyLoad *load) const
+{
+    const ConstraintLayout &layout = rows.layout;
+    for (int c = 0; c < layout.constraintCount; ++c) {
+        for (int side = 0; side < 2; ++side) {
+            PxVector3 force = {0.0, 0.0, 0.0}, torque = {0.0, 0.0, 0.0};
+            int col = 6 * side;
+            for (int r = 0; r < layout.rows[c]; ++r) {
+                int row = layout.firstRow[c] + r;
+                PxReal f = rows.lambda[row] / h;
+                for (int k = 0; k < 3; ++k) {
+                    force[k] += rows.J[tileIndex(row, col + k)] * f;
+                    torque[k] += rows.J[tileIndex(row, col + 3 + k)] * f;
+                }
+            }
+            int body = layout.bodies[2 * c + side];
+            if (body >= 0) {
+                PxV3Add(load[body].force, load[body].force, force);
+                PxV3Add(load[body].torque, load[body].torque, torque);
+            }
+            if (constraints && constraints[c]) {
+                PxV3Copy(constraints[c]->force[side], force);
+                PxV3Copy(constraints[c]->torque[side], torque);
+            }
+        }
+    }
+    if (lambdaIsForce)
+        for (int i = 0; i < layout.rowCount; ++i) rows.lambda[i] /= h;
+}
+
+void BaseFunctions::body_update_forces(int bodyCount, RbdLcsBody *const *bodies, const BodyInverseMass *invM,
+                                       const BodyLoad *load) const
+{
+    for (int b = 0; b < bodyCount; ++b) {
+        PxV3Scale(bodies[b]->linearAcceleration, load[b].force, invM[b].invMass);
+        mulM3V(bodies[b]->angularAcceleration, invM[b].invInertia, load[b].torque);
+    }
+}
+
+void BaseFunctions::updateVelocity(int bodyCount, RbdLcsBody *const *bodies, PxReal h) const
+{
+    for (int b = 0; b < bodyCount; ++b) {
+        RbdLcsBody *body = bodies[b];
+        PxV3AddScaled(body->linearVelocity, body->linearVelocity, body->linearAcceleration, h);
+        PxV3AddScaled(body->angularVelocity, body->angularVelocity, body->angularAcceleration, h);
+    }
+}
+
+void BaseFunctions::multiInverseMatrix(RbdLcsBody *body, PxReal h) const
+{
+    PxVector3 L, gyro, dw;
+    mulM3V(L, body->inertiaWorld, body->angularVelocity);
+    PxV3Cross(gyro, L, body->angularVelocity);
+    mulM3V(dw, body->invInertiaWorld, gyro);
+    PxV3AddScaled(body->angularVelocity, body->angularVelocity, dw, h);
+}
+
+void BaseFunctions::updatePosition(int bodyCount, RbdLcsBody *const *bodies, PxReal h) const
+{
+    for (int b = 0; b < bodyCount; ++b) {
+        RbdLcsBody *body = bodies[b];
+        for (int k = 0; k < 3; ++k)
+            body->comTransform[3][k] += h * body->linearVelocity[k] + 0.5 * h * h * body->linearAcceleration[k];
+        body->comTransform[3][3] = 1.0;
+    }
+}
+
+void BaseFunctions::updateQuaternion(int bodyCount, RbdLcsBody *const *bodies, PxReal h, int method) const
+{
+    if (method < 1 || method > 3) {
+        PxFatalError(12, "\n ++ RbdLcs:: updateQuaternion:: No such method : %d \n++", method);
+        return;
+    }
+    for (int b = 0; b < bodyCount; ++b) {
+        RbdLcsBody *body = bodies[b];
+        PxReal *q = body->quaternion;
+        if (method == 1) {
+            // q += h/2 (0, w) q
+            const PxReal *w = body->angularVelocity;
+            PxReal dq[4] = {-(w[0] * q[1] + w[1] * q[2] + w[2] * q[3]), w[0] * q[0] + w[1] * q[3] - w[2] * q[2],
+                            w[1] * q[0] + w[2] * q[1] - w[0] * q[3], w[2] * q[0] + w[0] * q[2] - w[1] * q[1]};
+            for (int k = 0; k < 4; ++k) q[k] += 0.5 * h * dq[k];
+        } else {
+            PxVector3 w;
+            PxV3Copy(w, body->angularVelocity);
+            if (method == 2 && (body->flags & RBD_LCS_BODY_FAST_SPIN)) {
+                // Spin about the wheel axis as one rotation of its own, so that
+                // its large angle does not mix with the small remaining one.
+                PxVector3 spin;
+                PxV3Scale(spin, body->fastSpinAxis, PxV3Dot(w, body->fastSpinAxis));
+                PxQuaternionFiniteRotation(q, spin, h);
+                PxV3Sub(w, w, spin);
+            }
+            PxQuaternionFiniteRotation(q, w, h);
+        }
+        PxReal norm = sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+        if (norm > 0.0)
+            for (int k = 0; k < 4; ++k) q[k] /= norm;
+    }
+}
+
+void BaseFunctions::updateRotation(int bodyCount, RbdLcsBody *const *bodies) const
+{
+    for (int b = 0; b < bodyCount; ++b) {
+        RbdLcsBody *body = bodies[b];
+        PxMatrix3 R;
+        PxQuaternionToMatrix3(R, body->quaternion);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) body->comTransform[i][j] = R[i][j];
+        update_inertia_tensor(body);
+    }
+}
+
+} // namespace lcs

@@ -1,0 +1,86 @@
+// The per-body and per-row vector operations the steppers are made of.
+#ifndef KELMAR_DYNAMICS_RBDLCSBASEFUNCTIONS_H
+#define KELMAR_DYNAMICS_RBDLCSBASEFUNCTIONS_H
+
+#include <kelmar/PxTypes.h>
+#include "solver/RbdLcsTypes.h"
+#include "solver/RbdLcsSparseMap.h"
+
+struct RbdBaseConstraint;
+
+namespace lcs {
+
+// One block of the block-diagonal inverse mass matrix "inv M".
+struct BodyInverseMass {
+    PxReal invMass;          // 1/kg
+    PxReal invInertia[3][3]; // world frame, 1/(kg m^2)
+};
+
+// Force and torque acting on a body during the step (N, N m; world frame).
+struct BodyLoad {
+    PxVector3 force;
+    PxVector3 torque;
+};
+
+// The partition as the steppers see it: bodies by index, and the rows of
+// the partition (pointers already offset to its first row).
+struct PartitionRows {
+    ConstraintLayout layout;
+    const PxReal *J;          // (padded rows / 4) tiles
+    const PxReal *phi, *c;    // (rows) error and target velocity
+    PxReal *lo, *hi, *lambda; // (rows)
+    const PxReal *rowEpsilon, *rowGamma;
+    const PxReal *mu;
+    int32_t *state;
+    int32_t *frictionRef; // partition-relative normal row, -1 for none
+    int frictionCount;
+};
+
+class BaseFunctions {
+public:
+    // I_world = R^T I_body R and its inverse, R the rotation rows of comTransform.
+    void update_inertia_tensor(RbdLcsBody *body) const;
+    // p = m v, L = I w.
+    void update_momentum(RbdLcsBody *body) const;
+    void build_inverse_mass(int bodyCount, RbdLcsBody *const *bodies, BodyInverseMass *invM) const;
+    // Inverse inertia of I - scale h^2 [L]x I^-1 [L]x: stiffer for fast spin.
+    void build_stabilized_inverse_mass(int bodyCount, RbdLcsBody *const *bodies, const RbdLcsParameters &parameters,
+                                       PxReal scale, BodyInverseMass *invM) const;
+    // The gyroscopic torque L x w (= -w x L of Euler's equations), times scale.
+    void add_non_inertial_forces(int bodyCount, RbdLcsBody *const *bodies, PxReal scale, BodyLoad *load) const;
+    // The vintage model's L x w, added after the solve.
+    void add_stabilization_term(int bodyCount, RbdLcsBody *const *bodies, BodyLoad *load) const;
+    // JMinv (tiles like J) = J M^-1 row by row.
+    void multiplyJacobianAndInverseMatrix(const PartitionRows &rows, const BodyInverseMass *invM,
+                                          PxReal *JMinv) const;
+    // rhs = c - (gamma + rowGamma) / h phi - J v - h J M^-1 f.
+    void compute_rhs(const PartitionRows &rows, RbdLcsBody *const *bodies, const PxReal *JMinv, const BodyLoad *load,
+                     const RbdLcsParameters &parameters, PxReal *rhs) const;
+    // Finite bounds times factor; +-RBD_REAL_MAX stays.
+    void scale_bounds(PartitionRows &rows, PxReal factor) const;
+    // Row impulses to forces: J^T lambda / h on the bodies of each row, added
+    // to load and, when the constraint records are given, stored per
+    // constraint and body. With lambdaIsForce each row's lambda is replaced
+    // by lambda / h.
+    void calcJtConstraintForces(PartitionRows &rows, RbdBaseConstraint *const *constraints, PxReal h,
+                                int lambdaIsForce, BodyLoad *load) const;
+    // a = M^-1 (f + f_constraint).
+    void body_update_forces(int bodyCount, RbdLcsBody *const *bodies, const BodyInverseMass *invM,
+                            const BodyLoad *load) const;
+
+    void updateVelocity(int bodyCount, RbdLcsBody *const *bodies, PxReal h) const;
+    // w += h I^-1 (L x w) with L = I w at the current w: a further explicit
+    // gyroscopic step of length h.
+    void multiInverseMatrix(RbdLcsBody *body, PxReal h) const;
+    void updatePosition(int bodyCount, RbdLcsBody *const *bodies, PxReal h) const;
+    // 1: first-order q += h/2 (0, w) q; 2: exact finite rotation with the
+    // fast-spin split; 3: exact finite rotation of the whole w. Any other
+    // method is fatal.
+    void updateQuaternion(int bodyCount, RbdLcsBody *const *bodies, PxReal h, int method) const;
+    // Rotation rows from the quaternion, then the world inertia.
+    void updateRotation(int bodyCount, RbdLcsBody *const *bodies) const;
+};
+
+} // namespace lcs
+
+#endif

@@ -1,0 +1,426 @@
+// bkChol, "block cholesky with no assembler": A and its factor are kept as
+// 4x4 tiles of the envelope (in elimination-order positions), tile row I
+// holding the tiles from minTile[I] to the diagonal, and factored strip by
+// strip (4 rows at a time). A tile is stored column by column, so that the
+// products of the factorisation, the bulk of the work, are sums of outer
+// products of contiguous tile columns.
+#include <math.h>
+#include <string.h>
+#include <initializer_list>
+#include <kelmar/PxMessage.h>
+#include "solver/RbdLcsAssemble.h"
+#include "solver/RbdLcsMatrix.h"
+#include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsSparseMap.h"
+
+namespace lcs {
+
+namespace {
+
+enum { kT = 4, kTile = 16 }; // tile side and reals per tile
+
+// Element (r, c) of a tile.
+inline int ix(int r, int c)
+{
+    return c * kT + r;
+}
+
+// The tiles of a lower envelope: tile row I stores tiles minTile[I] .. I.
+struct TileEnvelope {
+    int T = 0;                  // tile rows
+    int32_t *minTile = nullptr; // "NC" (T): first stored tile column of each tile row
+    size_t *offset = nullptr;   // "NR" (T + 1): tiles stored before tile row I
+
+    PxReal *tile(PxReal *store, int I, int J) const
+    {
+        return store + (offset[I] + static_cast<size_t>(J - minTile[I])) * kTile;
+    }
+    const PxReal *tile(const PxReal *store, int I, int J) const
+    {
+        return store + (offset[I] + static_cast<size_t>(J - minTile[I])) * kTile;
+    }
+    // Tile rows from the envelope start (first coupled index) of each of the
+    // 4 T indices.
+    void shape(const int32_t *start, int n)
+    {
+        T = n / kT;
+        offset[0] = 0;
+        for (int I = 0; I < T; ++I) {
+            int first = I;
+            for (int r = 0; r < kT; ++r) {
+                int s = start[kT * I + r] / kT;
+                if (s < first) first = s;
+            }
+            minTile[I] = first;
+            offset[I + 1] = offset[I] + static_cast<size_t>(I - first + 1);
+        }
+    }
+    size_t tiles() const { return offset[T]; }
+};
+
+// L y = x in place over the factor (E, L, 1 / diagonal rs), for x zero
+// before index `first`.
+void forwardTiles(const TileEnvelope &E, const PxReal *Lstore, const PxReal *rs, PxReal *x, int first)
+{
+    int firstTile = first / kT;
+    for (int I = firstTile; I < E.T; ++I) {
+        PxReal *xI = x + kT * I;
+        int J0 = E.minTile[I] > firstTile ? E.minTile[I] : firstTile;
+        const PxReal *L = E.tile(Lstore, I, J0);
+        for (int J = J0; J < I; ++J, L += kTile) {
+            const PxReal *xJ = x + kT * J;
+            for (int c = 0; c < kT; ++c)
+                for (int r = 0; r < kT; ++r) xI[r] -= L[ix(r, c)] * xJ[c];
+        }
+        for (int c = 0; c < kT; ++c) {
+            xI[c] *= rs[kT * I + c];
+            for (int r = c + 1; r < kT; ++r) xI[r] -= L[ix(r, c)] * xI[c];
+        }
+    }
+}
+
+// L^T x = y in place.
+void backwardTiles(const TileEnvelope &E, const PxReal *Lstore, const PxReal *rs, PxReal *x)
+{
+    for (int I = E.T - 1; I >= 0; --I) {
+        PxReal *xI = x + kT * I;
+        const PxReal *L = E.tile(Lstore, I, I);
+        for (int r = kT - 1; r >= 0; --r) {
+            PxReal s = xI[r];
+            for (int m = r + 1; m < kT; ++m) s -= L[ix(m, r)] * xI[m];
+            xI[r] = s * rs[kT * I + r];
+        }
+        L = E.tile(Lstore, I, E.minTile[I]);
+        for (int J = E.minTile[I]; J < I; ++J, L += kTile) {
+            PxReal *xJ = x + kT * J;
+            for (int c = 0; c < kT; ++c)
+                xJ[c] -= L[ix(0, c)] * xI[0] + L[ix(1, c)] * xI[1] + L[ix(2, c)] * xI[2] + L[ix(3, c)] * xI[3];
+        }
+    }
+}
+
+class bkChol : public LCPMatrix {
+public:
+    void destroy() override;
+    void reset_sparse_maps() override;
+
+private:
+    int allocateStorage(const int32_t *rowStart) override;
+    void assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMap *map) override
+    {
+        assembleProducts(map, pos_, JMinv, J, [this](int p, int q, PxReal v) { addAt(p, q, v); });
+    }
+    void setAt(int p, int q, PxReal v) override
+    {
+        *at(p, q) = v;
+        mirror(p, q);
+    }
+    void addAt(int p, int q, PxReal v) override
+    {
+        PxReal *e = at(p, q);
+        *e += v;
+        if (tileOf(p) == tileOf(q) && p != q) *at(q, p) = *e;
+    }
+    PxReal getAt(int p, int q) const override { return element(NZ_, p, q); }
+    PxReal getFactorAt(int p, int q) const override { return element(inverse_, p, q); }
+    void shapeCompact(const ActiveRows &rows) override;
+    int factor(const ActiveRows *rows) override;
+    void useWholeFactor() override;
+    PxReal factorDiagonal(int p) const override { return 1.0 / rsD_[p]; }
+    void multiplyOrdered(const PxReal *x, PxReal *out) const override;
+    PxReal dotRow(int p, const PxReal *x) const override;
+    void axpyRow(int p, PxReal a, PxReal *y) const override;
+    void forward(PxReal *x, int first) const override { forwardTiles(*env_, L_, rs_, x, first); }
+    void backward(PxReal *x) const override { backwardTiles(*env_, L_, rs_, x); }
+    double factorElements() const override { return kTile * static_cast<double>(env_->tiles()); }
+    double matrixElements() const override { return kTile * static_cast<double>(A_.tiles()); }
+    int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow) override;
+    void solveHeld(PxReal *x) const override
+    {
+        forwardTiles(H_, heldL_, heldRsD_, x, 0);
+        backwardTiles(H_, heldL_, heldRsD_, x);
+    }
+    // Tile (I, J) of the compact matrix of rows, gathered from A; the
+    // padding up to a whole tile is identity.
+    void loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) const;
+
+    // Positions are never negative: unsigned shifts and masks find the tile.
+    static int tileOf(int p) { return static_cast<int>(static_cast<unsigned>(p) >> 2); }
+    static int inTile(int p) { return static_cast<int>(static_cast<unsigned>(p) & 3u); }
+    PxReal *at(int p, int q) { return A_.tile(NZ_, tileOf(p), tileOf(q)) + ix(inTile(p), inTile(q)); }
+    // Diagonal tiles are kept whole so that their Cholesky reads plain rows.
+    void mirror(int p, int q)
+    {
+        if (tileOf(p) == tileOf(q) && p != q) *at(q, p) = *at(p, q);
+    }
+    // Element (p, q), p >= q, of tiles stored in A's envelope; 0 outside it.
+    PxReal element(const PxReal *store, int p, int q) const
+    {
+        if (tileOf(q) < A_.minTile[tileOf(p)]) return 0.0;
+        return A_.tile(store, tileOf(p), tileOf(q))[ix(inTile(p), inTile(q))];
+    }
+
+    TileEnvelope A_;               // envelope of A and of the whole factor
+    int32_t *lastReach_ = nullptr; // (T) last tile row storing a tile in each tile column
+    PxReal *NZ_ = nullptr;         // "NZ": the tiles of A
+    PxReal *inverse_ = nullptr;    // "inverse": the tiles of the whole factor L
+    PxReal *rsD_ = nullptr;        // "rsD" (n): 1 / L(p, p) of the whole factor
+    TileEnvelope C_;               // envelope of the compact factor
+    PxReal *compactL_ = nullptr;   // its tiles (room for a whole lower triangle)
+    PxReal *compactRsD_ = nullptr; // (n) its 1 / L(k, k)
+    // The factor the substitutions use.
+    const TileEnvelope *env_ = nullptr;
+    const PxReal *L_ = nullptr;
+    const PxReal *rs_ = nullptr;
+    // The factor of the free rows of an LCP subproblem, in caller storage.
+    TileEnvelope H_;
+    const PxReal *heldL_ = nullptr;
+    PxReal *heldRsD_ = nullptr; // (n)
+};
+
+size_t tileRowsFor(int n)
+{
+    return static_cast<size_t>(n / kT);
+}
+
+} // namespace
+
+size_t bkCholMemoryRequired(int n)
+{
+    size_t T = tileRowsFor(n);
+    size_t tiles = T * (T + 1) / 2; // a full lower triangle in the worst case
+    size_t envelope = PoolAlignedCost(sizeof(int32_t) * T) + PoolAlignedCost(sizeof(size_t) * (T + 1));
+    size_t reals = PoolAlignedCost(sizeof(PxReal) * static_cast<size_t>(n));
+    return 3 * envelope + PoolAlignedCost(sizeof(int32_t) * T) + 3 * PoolAlignedCost(sizeof(PxReal) * kTile * tiles) +
+           3 * reals + LCPMatrix::inverseMemoryRequired(n);
+}
+
+int bkChol::allocateStorage(const int32_t *rowStart)
+{
+    size_t T = static_cast<size_t>(n_ / kT);
+    for (TileEnvelope *env : {&A_, &C_, &H_}) {
+        env->minTile = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * T), kPoolAlignment, "NC"));
+        env->offset = static_cast<size_t *>(
+            PoolAllocAligned(PoolRound(sizeof(size_t) * (T + 1)), kPoolAlignment, "NR"));
+        if (!env->minTile || !env->offset) return 0;
+    }
+    A_.shape(rowStart, n_);
+    lastReach_ = static_cast<int32_t *>(
+        PoolAllocAligned(PoolRound(sizeof(int32_t) * T), kPoolAlignment, "last reach"));
+    if (!lastReach_) return 0;
+    for (int P = 0; P < A_.T; ++P) lastReach_[P] = P;
+    for (int I = 0; I < A_.T; ++I)
+        for (int P = A_.minTile[I]; P < I; ++P)
+            if (I > lastReach_[P]) lastReach_[P] = I;
+    size_t bytes = sizeof(PxReal) * kTile * A_.tiles();
+    NZ_ = static_cast<PxReal *>(PoolAllocAligned(bytes, kPoolAlignment, "NZ"));
+    inverse_ = static_cast<PxReal *>(PoolAllocAligned(bytes, kPoolAlignment, "inverse"));
+    rsD_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * T * kT, kPoolAlignment, "rsD"));
+    compactL_ = static_cast<PxReal *>(
+        PoolAllocAligned(sizeof(PxReal) * kTile * (T * (T + 1) / 2), kPoolAlignment, "compact factor"));
+    compactRsD_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * T * kT, kPoolAlignment, "compact rsD"));
+    heldRsD_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * T * kT, kPoolAlignment, "held rsD"));
+    if (!NZ_ || !inverse_ || !rsD_ || !compactL_ || !compactRsD_ || !heldRsD_) return 0;
+    return 1;
+}
+
+void bkChol::destroy()
+{
+    LCPMatrix::destroy();
+    A_ = TileEnvelope();
+    C_ = TileEnvelope();
+    H_ = TileEnvelope();
+    NZ_ = inverse_ = rsD_ = compactL_ = compactRsD_ = heldRsD_ = nullptr;
+    lastReach_ = nullptr;
+    env_ = nullptr;
+    L_ = rs_ = heldL_ = nullptr;
+}
+
+void bkChol::reset_sparse_maps()
+{
+    memset(NZ_, 0, sizeof(PxReal) * kTile * A_.tiles());
+}
+
+void bkChol::useWholeFactor()
+{
+    env_ = &A_;
+    L_ = inverse_;
+    rs_ = rsD_;
+}
+
+// S -= sum over K of L_IK L_JK^T for count tiles of each tile row: column k
+// of L_IK times column k of L_JK, summed apart and taken off S at the end.
+static void subtractProducts(PxReal S[kTile], const PxReal *LI, const PxReal *LJ, int count)
+{
+    PxReal sum[kTile] = {0.0};
+    for (int K = 0; K < count; ++K, LI += kTile, LJ += kTile)
+        for (int k = 0; k < kT; ++k)
+            for (int c = 0; c < kT; ++c)
+                for (int r = 0; r < kT; ++r) sum[ix(r, c)] += LI[ix(r, k)] * LJ[ix(c, k)];
+    for (int e = 0; e < kTile; ++e) S[e] -= sum[e];
+}
+
+// Off-diagonal tiles of strip I: L_IJ = (A_IJ - sum_K L_IK L_JK^T) L_JJ^-T.
+// load(S, I, J) gives tile (I, J) of the matrix being factored.
+template <typename Load> int vc_strip_Cholesky(const TileEnvelope &E, PxReal *L, const PxReal *rsD, int I, Load &load)
+{
+    for (int J = E.minTile[I]; J < I; ++J) {
+        PxReal S[kTile];
+        load(S, I, J);
+        int K0 = E.minTile[I] > E.minTile[J] ? E.minTile[I] : E.minTile[J];
+        subtractProducts(S, E.tile(L, I, K0), E.tile(L, J, K0), J - K0);
+        const PxReal *LJJ = E.tile(L, J, J);
+        PxReal *LIJ = E.tile(L, I, J);
+        // Column by column: column c of L_IJ takes off its earlier columns.
+        for (int c = 0; c < kT; ++c) {
+            for (int r = 0; r < kT; ++r) LIJ[ix(r, c)] = S[ix(r, c)];
+            for (int m = 0; m < c; ++m)
+                for (int r = 0; r < kT; ++r) LIJ[ix(r, c)] -= LIJ[ix(r, m)] * LJJ[ix(c, m)];
+            for (int r = 0; r < kT; ++r) LIJ[ix(r, c)] *= rsD[kT * J + c];
+        }
+    }
+    return 1;
+}
+
+// Diagonal tile of strip I: L_II L_II^T = A_II - sum_K L_IK L_IK^T.
+template <typename Load> int vc_dstrip_Cholesky(const TileEnvelope &E, PxReal *L, PxReal *rsD, int I, Load &load)
+{
+    PxReal S[kTile];
+    load(S, I, I);
+    subtractProducts(S, E.tile(L, I, E.minTile[I]), E.tile(L, I, E.minTile[I]), I - E.minTile[I]);
+    PxReal *LII = E.tile(L, I, I);
+    memset(LII, 0, sizeof(PxReal) * kTile);
+    for (int c = 0; c < kT; ++c) {
+        PxReal d = S[ix(c, c)];
+        for (int m = 0; m < c; ++m) d -= LII[ix(c, m)] * LII[ix(c, m)];
+        if (!(d > 0.0)) {
+            PxFatalError(12, "Kelmar toolkits internals: Cholesky factorizer in vc_dstrip_Cholesky: the system "
+                             "matrix is not positive definite.\n");
+            return 0;
+        }
+        PxReal lcc = sqrt(d);
+        LII[ix(c, c)] = lcc;
+        rsD[kT * I + c] = 1.0 / lcc;
+        for (int r = c + 1; r < kT; ++r) {
+            PxReal s = S[ix(r, c)];
+            for (int m = 0; m < c; ++m) s -= LII[ix(r, m)] * LII[ix(c, m)];
+            LII[ix(r, c)] = s / lcc;
+        }
+    }
+    return 1;
+}
+
+// Tile rows from firstTile on; the rows before it hold their factor already.
+template <typename Load> int factorTiles(const TileEnvelope &E, PxReal *L, PxReal *rsD, Load load, int firstTile = 0)
+{
+    for (int I = firstTile; I < E.T; ++I)
+        if (!vc_strip_Cholesky(E, L, rsD, I, load) || !vc_dstrip_Cholesky(E, L, rsD, I, load)) return 0;
+    return 1;
+}
+
+int bkChol::factor(const ActiveRows *rows)
+{
+    if (!rows) {
+        auto whole = [this](PxReal S[kTile], int I, int J) { memcpy(S, A_.tile(NZ_, I, J), sizeof(PxReal) * kTile); };
+        return factorTiles(A_, inverse_, rsD_, whole);
+    }
+    auto compact = [this, rows](PxReal S[kTile], int I, int J) { loadCompact(S, I, J, *rows); };
+    return factorTiles(C_, compactL_, compactRsD_, compact);
+}
+
+void bkChol::shapeCompact(const ActiveRows &rows)
+{
+    C_.shape(rows.start, rows.padded);
+    env_ = &C_;
+    L_ = compactL_;
+    rs_ = compactRsD_;
+}
+
+int bkChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow)
+{
+    H_.shape(rows.start, rows.padded);
+    heldL_ = storage;
+    auto compact = [this, &rows](PxReal S[kTile], int I, int J) { loadCompact(S, I, J, rows); };
+    return factorTiles(H_, storage, heldRsD_, compact, firstRow / kT);
+}
+
+void bkChol::loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) const
+{
+    // Positions of the tile's rows and columns, -1 for the identity padding.
+    int rowPos[kT], colPos[kT];
+    for (int r = 0; r < kT; ++r) {
+        int k = kT * I + r, l = kT * J + r;
+        rowPos[r] = k < rows.count ? rows.position[k] : -1;
+        colPos[r] = l < rows.count ? rows.position[l] : -1;
+    }
+    for (int c = 0; c < kT; ++c)
+        for (int r = 0; r < kT; ++r) {
+            int p = rowPos[r], q = colPos[c];
+            PxReal v;
+            if (p < 0 || q < 0)
+                v = I == J && r == c ? 1.0 : 0.0;
+            else
+                v = p >= q ? element(NZ_, p, q) : element(NZ_, q, p);
+            S[ix(r, c)] = v;
+        }
+}
+
+void bkChol::multiplyOrdered(const PxReal *x, PxReal *out) const
+{
+    memset(out, 0, sizeof(PxReal) * static_cast<size_t>(n_));
+    for (int I = 0; I < A_.T; ++I) {
+        const PxReal *A = A_.tile(NZ_, I, A_.minTile[I]);
+        PxReal *outI = out + kT * I;
+        const PxReal *xI = x + kT * I;
+        for (int J = A_.minTile[I]; J <= I; ++J, A += kTile) {
+            const PxReal *xJ = x + kT * J;
+            for (int c = 0; c < kT; ++c)
+                for (int r = 0; r < kT; ++r) outI[r] += A[ix(r, c)] * xJ[c];
+            if (J == I) continue; // the diagonal tile is stored whole
+            PxReal *outJ = out + kT * J;
+            for (int c = 0; c < kT; ++c)
+                outJ[c] += A[ix(0, c)] * xI[0] + A[ix(1, c)] * xI[1] + A[ix(2, c)] * xI[2] + A[ix(3, c)] * xI[3];
+        }
+    }
+}
+
+// Row p is tile row P's row r up to the diagonal tile (stored whole), then
+// column r of tile column P in the tile rows below that store it.
+PxReal bkChol::dotRow(int p, const PxReal *x) const
+{
+    int P = tileOf(p), r = inTile(p);
+    PxReal s = 0.0;
+    const PxReal *A = A_.tile(NZ_, P, A_.minTile[P]);
+    for (int J = A_.minTile[P]; J <= P; ++J, A += kTile) {
+        const PxReal *xJ = x + kT * J;
+        s += A[ix(r, 0)] * xJ[0] + A[ix(r, 1)] * xJ[1] + A[ix(r, 2)] * xJ[2] + A[ix(r, 3)] * xJ[3];
+    }
+    for (int I = P + 1; I <= lastReach_[P]; ++I) {
+        if (A_.minTile[I] > P) continue;
+        const PxReal *B = A_.tile(NZ_, I, P);
+        const PxReal *xI = x + kT * I;
+        s += B[ix(0, r)] * xI[0] + B[ix(1, r)] * xI[1] + B[ix(2, r)] * xI[2] + B[ix(3, r)] * xI[3];
+    }
+    return s;
+}
+
+void bkChol::axpyRow(int p, PxReal a, PxReal *y) const
+{
+    int P = tileOf(p), r = inTile(p);
+    const PxReal *A = A_.tile(NZ_, P, A_.minTile[P]);
+    for (int J = A_.minTile[P]; J <= P; ++J, A += kTile)
+        for (int c = 0; c < kT; ++c) y[kT * J + c] += a * A[ix(r, c)];
+    for (int I = P + 1; I <= lastReach_[P]; ++I) {
+        if (A_.minTile[I] > P) continue;
+        const PxReal *B = A_.tile(NZ_, I, P);
+        for (int k = 0; k < kT; ++k) y[kT * I + k] += a * B[ix(k, r)];
+    }
+}
+
+LCPMatrix &bkCholInstance()
+{
+    static bkChol instance;
+    return instance;
+}
+
+} // namespace lcs

@@ -1,0 +1,588 @@
+#include "solver/RbdLcsMatrix.h"
+
+#include <math.h>
+#include <string.h>
+#include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsSolver.h"
+#include "solver/RbdLcsSparseMap.h"
+#include "solver/RbdLcsTiles.h"
+
+namespace lcs {
+
+void LCPMatrix::destroy()
+{
+    n_ = 0;
+    diagonalShift_ = 0.0;
+    shiftCount_ = 0;
+    kept_ = KeptJacobian();
+    Ainv_ = nullptr;
+    column_solved_ = nullptr;
+    pivot_ = nullptr;
+    pos_ = rowAt_ = rowStart_ = nullptr;
+    factorRow_ = factorIndex_ = nullptr;
+    activePosition_ = activeStart_ = mark_ = compactPosition_ = heldFactored_ = nullptr;
+    heldFactoredCount_ = -1;
+    heldStorage_ = nullptr;
+    compactCount_ = 0;
+    pending_ = 0;
+    scratch_ = nullptr;
+    held_ = nullptr;
+    heldCount_ = 0;
+    free_ = ActiveRows{nullptr, nullptr, 0, 0};
+    identityOrder_ = 1;
+    factorSize_ = 0;
+    compact_ = 0;
+    wholeFactored_ = factorValid_ = 0;
+}
+
+size_t LCPMatrix::inverseMemoryRequired(int n)
+{
+    size_t un = static_cast<size_t>(n);
+    return PoolAlignedCost(sizeof(PxReal) * un * un) + PoolAlignedCost(sizeof(int32_t) * un) +
+           PoolAlignedCost(sizeof(PxReal) * un)         // pivots
+           + 10 * PoolAlignedCost(sizeof(int32_t) * un) // order, envelope and factor tables
+           + PoolAlignedCost(sizeof(PxReal) * 2 * un);  // substitution scratch
+}
+
+namespace {
+
+int32_t *orderTable(size_t count, const char *name)
+{
+    return static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * count), kPoolAlignment, name));
+}
+
+} // namespace
+
+int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
+{
+    n_ = n;
+    size_t un = static_cast<size_t>(n);
+    pos_ = orderTable(un, "positions");
+    rowAt_ = orderTable(un, "rows at positions");
+    rowStart_ = orderTable(un, "envelope starts");
+    factorRow_ = orderTable(un, "factor rows");
+    factorIndex_ = orderTable(un, "factor indices");
+    activePosition_ = orderTable(un, "active positions");
+    activeStart_ = orderTable(un, "active envelope");
+    mark_ = orderTable(un, "row marks");
+    compactPosition_ = orderTable(un, "compact positions");
+    heldFactored_ = orderTable(un, "held factor positions");
+    heldFactoredCount_ = -1;
+    scratch_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * 2 * un, kPoolAlignment, "order scratch"));
+    if (!pos_ || !rowAt_ || !rowStart_ || !factorRow_ || !factorIndex_ || !activePosition_ || !activeStart_ ||
+        !mark_ || !compactPosition_ || !heldFactored_ || !scratch_)
+        return 0;
+    memset(mark_, 0, sizeof(int32_t) * un);
+    identityOrder_ = !(map->position && map->rowAt);
+    for (int i = 0; i < n; ++i) {
+        pos_[i] = identityOrder_ ? i : map->position[i];
+        rowAt_[i] = identityOrder_ ? i : map->rowAt[i];
+        rowStart_[i] = map->rowStart[i];
+    }
+    wholeFactored_ = factorValid_ = pending_ = 0;
+    if (!allocateStorage(rowStart_)) return 0;
+    selectWholeFactor();
+    return allocateInverse(n);
+}
+
+void LCPMatrix::selectWholeFactor()
+{
+    compact_ = 0;
+    factorSize_ = n_;
+    for (int p = 0; p < n_; ++p) {
+        factorRow_[p] = rowAt_[p];
+        factorIndex_[rowAt_[p]] = p;
+    }
+    useWholeFactor();
+}
+
+int LCPMatrix::allocateInverse(int n)
+{
+    size_t un = static_cast<size_t>(n);
+    // The inverse is never cleared: column_solved says which columns hold data.
+    Ainv_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un * un, kPoolAlignment, "Ainv"));
+    column_solved_ = static_cast<int32_t *>(
+        PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "column_solved"));
+    pivot_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "pivots"));
+    if (!Ainv_ || !column_solved_ || !pivot_) return 0;
+    clearInverse();
+    return 1;
+}
+
+void LCPMatrix::setElement(int i, int j, PxReal v)
+{
+    int p = pos_[i], q = pos_[j];
+    if (p >= q)
+        setAt(p, q, v);
+    else
+        setAt(q, p, v);
+}
+
+void LCPMatrix::addElement(int i, int j, PxReal v)
+{
+    int p = pos_[i], q = pos_[j];
+    if (p >= q)
+        addAt(p, q, v);
+    else
+        addAt(q, p, v);
+}
+
+PxReal LCPMatrix::getElement(int i, int j) const
+{
+    int p = pos_[i], q = pos_[j];
+    return p >= q ? getAt(p, q) : getAt(q, p);
+}
+
+PxReal LCPMatrix::getElementFactor(int i, int j) const
+{
+    int p = pos_[i], q = pos_[j];
+    return q > p ? 0.0 : getFactorAt(p, q);
+}
+
+int LCPMatrix::factorize()
+{
+    selectWholeFactor();
+    clearInverse();
+    pending_ = 0;
+    wholeFactored_ = factorValid_ = factor(nullptr);
+    if (!wholeFactored_) return 0;
+    if (diagonalShift_ == 0.0)
+        for (int p = 0; p < n_; ++p) pivot_[rowAt_[p]] = factorDiagonal(p);
+    return 1;
+}
+
+void LCPMatrix::shiftDiagonal(PxReal rho, int count)
+{
+    for (int i = 0; i < count; ++i) addElement(i, i, rho);
+    diagonalShift_ += rho;
+    shiftCount_ = diagonalShift_ == 0.0 ? 0 : count;
+    clearInverse();
+    wholeFactored_ = factorValid_ = pending_ = 0;
+    heldFactoredCount_ = -1;
+}
+
+int LCPMatrix::factorizeWithFixedRows(const int32_t *state, int count)
+{
+    return selectFixedRows(state, count) && ensureFactor();
+}
+
+int LCPMatrix::selectFixedRows(const int32_t *state, int count)
+{
+    int m = 0, changed = 0;
+    for (int p = 0; p < n_; ++p) {
+        int row = rowAt_[p];
+        int fixed = row < count && (state[row] & kLcpFixed);
+        if (!fixed) activePosition_[m++] = p;
+        if (fixed != (factorIndex_[row] < 0)) changed = 1;
+    }
+    // The factor in use may already leave out exactly these rows; after a
+    // shift of the diagonal it is formed again.
+    if (!changed) {
+        if (pending_ || factorValid_) return 1;
+        if (!compact_) return factorize();
+        pending_ = 1;
+        return 1;
+    }
+    clearInverse();
+    pending_ = 0;
+    if (m == n_) {
+        // Nothing fixed: the whole matrix's factor is still there.
+        selectWholeFactor();
+        if (!wholeFactored_) return factorize();
+        factorValid_ = 1;
+        return factorValid_;
+    }
+    ActiveRows rows = compactRows(m);
+    for (int i = 0; i < n_; ++i) factorIndex_[i] = -1;
+    for (int k = 0; k < rows.padded; ++k) {
+        factorRow_[k] = k < m ? rowAt_[activePosition_[k]] : -1;
+        if (k < m) factorIndex_[factorRow_[k]] = k;
+    }
+    memcpy(compactPosition_, activePosition_, sizeof(int32_t) * static_cast<size_t>(m));
+    compactCount_ = m;
+    factorSize_ = rows.padded;
+    compact_ = 1;
+    shapeCompact(rows);
+    pending_ = 1;
+    factorValid_ = 0;
+    return 1;
+}
+
+int LCPMatrix::ensureFactor()
+{
+    if (!pending_) return factorValid_;
+    pending_ = 0;
+    ActiveRows rows = {compactPosition_, nullptr, compactCount_, factorSize_};
+    factorValid_ = factor(&rows);
+    return factorValid_;
+}
+
+LCPMatrix::ActiveRows LCPMatrix::compactRows(int count)
+{
+    // Each active row's envelope starts at the first active position at or
+    // after its own envelope start; mark_ holds, for the moment, the index
+    // of the first active position at or after each position.
+    int padded = (count + 3) & ~3;
+    for (int p = n_ - 1, k = count; p >= 0; --p) {
+        if (k > 0 && activePosition_[k - 1] == p) --k;
+        mark_[p] = k;
+    }
+    for (int k = 0; k < count; ++k) activeStart_[k] = mark_[rowStart_[activePosition_[k]]];
+    for (int k = count; k < padded; ++k) activeStart_[k] = k;
+    memset(mark_, 0, sizeof(int32_t) * static_cast<size_t>(n_));
+    return ActiveRows{activePosition_, activeStart_, count, padded};
+}
+
+double LCPMatrix::heldRowsCost(const int32_t *held, int count)
+{
+    held_ = held;
+    heldCount_ = count;
+    for (int a = 0; a < count; ++a) mark_[held[a]] = 1;
+    int m = 0;
+    for (int p = 0; p < n_; ++p) {
+        int row = rowAt_[p];
+        if (factorIndex_[row] >= 0 && !mark_[row]) activePosition_[m++] = p;
+    }
+    for (int a = 0; a < count; ++a) mark_[held[a]] = 0;
+    free_ = compactRows(m);
+    // The kept factor serves up to the first free row that differs (a
+    // factor row depends on the rows before it only), from a whole tile on.
+    heldReuse_ = 0;
+    if (heldFactoredCount_ >= 0) {
+        int same = m < heldFactoredCount_ ? m : heldFactoredCount_;
+        while (heldReuse_ < same && heldFactored_[heldReuse_] == free_.position[heldReuse_]) ++heldReuse_;
+        heldReuse_ &= ~3;
+    }
+    // A row of width w costs w^2 / 2 to factor and 2 w to substitute; the
+    // right-hand side costs one product with A.
+    double cost = 2.0 * matrixElements();
+    for (int k = 0; k < free_.padded; ++k) {
+        double w = k - free_.start[k] + 1;
+        cost += (k >= heldReuse_ ? 0.5 * w * w : 0.0) + 2.0 * w;
+    }
+    return cost;
+}
+
+int LCPMatrix::solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *storage)
+{
+    // y = A_:H x_H: column by column of the held rows (y by positions), or
+    // as A times x kept on the held rows only, through the Jacobian (y by
+    // rows), whichever is cheaper. The shifted diagonal never enters: only
+    // the free rows of y are read.
+    PxReal *z = scratch_, *y = scratch_ + n_;
+    const int byRows = throughJacobianIsCheaper(heldCount_);
+    if (byRows) {
+        memset(z, 0, sizeof(PxReal) * static_cast<size_t>(n_));
+        for (int a = 0; a < heldCount_; ++a) z[held_[a]] = x[held_[a]];
+        multiplyThroughJacobian(z, y);
+    } else {
+        memset(y, 0, sizeof(PxReal) * static_cast<size_t>(n_));
+        for (int a = 0; a < heldCount_; ++a) axpyRow(pos_[held_[a]], x[held_[a]], y);
+    }
+    // z becomes q_F - A_FH x_H in the compact indices (identity padding 0).
+    for (int k = 0; k < free_.padded; ++k) {
+        if (k >= free_.count) {
+            z[k] = 0.0;
+            continue;
+        }
+        int p = free_.position[k], row = rowAt_[p];
+        z[k] = (row < qCount ? q[row] : 0.0) - y[byRows ? row : p];
+    }
+    int reuse = storage == heldStorage_ ? heldReuse_ : 0;
+    heldFactoredCount_ = -1;
+    if (!factorHeld(free_, storage, reuse)) return 0;
+    memcpy(heldFactored_, free_.position, sizeof(int32_t) * static_cast<size_t>(free_.count));
+    heldFactoredCount_ = free_.count;
+    heldStorage_ = storage;
+    solveHeld(z);
+    for (int row = 0; row < n_; ++row)
+        if (factorIndex_[row] < 0) x[row] = 0.0;
+    for (int k = 0; k < free_.count; ++k) x[rowAt_[free_.position[k]]] = z[k];
+    return 1;
+}
+
+void LCPMatrix::keepJacobian(const PxReal *JMinv, const PxReal *J, const PxReal *rowEpsilon,
+                             const SparseMatrixMap *map, PxReal *bodyScratch)
+{
+    kept_.JMinv = JMinv;
+    kept_.J = J;
+    kept_.rowEpsilon = rowEpsilon;
+    kept_.map = map;
+    kept_.bodyScratch = bodyScratch;
+}
+
+// Row i of J M^-1 on side s is J_i M_b^-1 (1 x 6) for the side's body b;
+// M_b^-1 is symmetric, so its transpose is the column M_b^-1 J_i^T.
+void LCPMatrix::bodyProducts(const PxReal *x, PxReal *u) const
+{
+    const ConstraintLayout *layout = kept_.map->layout;
+    memset(u, 0, sizeof(PxReal) * 6 * static_cast<size_t>(kept_.map->bodyCount));
+    for (int c = 0; c < layout->constraintCount; ++c)
+        for (int side = 0; side < 2; ++side) {
+            int body = layout->bodies[2 * c + side];
+            if (body < 0) continue;
+            PxReal *ub = u + 6 * body;
+            for (int r = 0; r < layout->rows[c]; ++r) {
+                int i = layout->firstRow[c] + r;
+                const PxReal *a = kept_.JMinv + tileIndex(i, 6 * side);
+                for (int k = 0; k < 6; ++k) ub[k] += a[4 * k] * x[i];
+            }
+        }
+}
+
+// (A x)_i = J_i u + (epsilon + rowEpsilon_i / h) x_i, with u = M^-1 J^T x.
+PxReal LCPMatrix::rowProduct(int row, int constraint, const PxReal *x, const PxReal *u) const
+{
+    const ConstraintLayout *layout = kept_.map->layout;
+    PxReal v = (epsilon_ + kept_.rowEpsilon[row] / h_) * x[row];
+    for (int side = 0; side < 2; ++side) {
+        int body = layout->bodies[2 * constraint + side];
+        if (body < 0) continue;
+        const PxReal *j = kept_.J + tileIndex(row, 6 * side);
+        const PxReal *ub = u + 6 * body;
+        for (int k = 0; k < 6; ++k) v += j[4 * k] * ub[k];
+    }
+    return v;
+}
+
+void LCPMatrix::multiplyThroughJacobian(const PxReal *x, PxReal *out) const
+{
+    const ConstraintLayout *layout = kept_.map->layout;
+    bodyProducts(x, kept_.bodyScratch);
+    for (int c = 0; c < layout->constraintCount; ++c)
+        for (int r = 0; r < layout->rows[c]; ++r) {
+            int i = layout->firstRow[c] + r;
+            out[i] = rowProduct(i, c, x, kept_.bodyScratch);
+        }
+    for (int i = layout->rowCount; i < n_; ++i) out[i] = x[i]; // padding rows: 1 on the diagonal
+}
+
+void LCPMatrix::multiply(const PxReal *x, PxReal *out) const
+{
+    if (kept_.JMinv) {
+        multiplyThroughJacobian(x, out);
+        return;
+    }
+    if (identityOrder_) {
+        multiplyOrdered(x, out);
+    } else {
+        PxReal *xs = scratch_, *ys = scratch_ + n_;
+        for (int p = 0; p < n_; ++p) xs[p] = x[rowAt_[p]];
+        multiplyOrdered(xs, ys);
+        for (int p = 0; p < n_; ++p) out[rowAt_[p]] = ys[p];
+    }
+    for (int i = 0; i < shiftCount_; ++i) out[i] -= diagonalShift_ * x[i];
+}
+
+int LCPMatrix::throughJacobianIsCheaper(int rows) const
+{
+    // A stored row costs its width twice (the row up to the diagonal and the
+    // column below it); the Jacobian route costs some 36 multiply-adds a row
+    // of the whole matrix, whatever the count.
+    if (!kept_.JMinv || n_ == 0) return 0;
+    double width = 2.0 * matrixElements() / n_;
+    return rows * width > 36.0 * n_;
+}
+
+void LCPMatrix::multiplyRows(const PxReal *x, const int32_t *rows, int count, PxReal *out) const
+{
+    if (throughJacobianIsCheaper(count)) {
+        multiplyThroughJacobian(x, scratch_);
+        for (int a = 0; a < count; ++a) out[rows[a]] = scratch_[rows[a]];
+        return;
+    }
+    const PxReal *xs = x;
+    if (!identityOrder_) {
+        for (int p = 0; p < n_; ++p) scratch_[p] = x[rowAt_[p]];
+        xs = scratch_;
+    }
+    for (int a = 0; a < count; ++a) out[rows[a]] = dotRow(pos_[rows[a]], xs);
+}
+
+// Sequential form: u = M^-1 J^T x follows every row update, so a row costs
+// two short products with its Jacobian.
+void LCPMatrix::sweepThroughJacobian(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                                     const int32_t *state, int count, int sweeps) const
+{
+    const ConstraintLayout *layout = kept_.map->layout;
+    PxReal *u = kept_.bodyScratch;
+    for (int i = 0; i < count; ++i)
+        if (state[i] & kLcpFixed) x[i] = 0.0;
+    bodyProducts(x, u);
+    for (int sweep = 0; sweep < sweeps; ++sweep)
+        for (int c = 0; c < layout->constraintCount; ++c)
+            for (int r = 0; r < layout->rows[c]; ++r) {
+                int i = layout->firstRow[c] + r;
+                if (i >= count || (state[i] & kLcpFixed)) continue;
+                PxReal value = x[i] - (rowProduct(i, c, x, u) - q[i]) / getElement(i, i);
+                value = value < lo[i] ? lo[i] : (value > hi[i] ? hi[i] : value);
+                PxReal change = value - x[i];
+                x[i] = value;
+                if (change == 0.0) continue;
+                for (int side = 0; side < 2; ++side) {
+                    int body = layout->bodies[2 * c + side];
+                    if (body < 0) continue;
+                    const PxReal *a = kept_.JMinv + tileIndex(i, 6 * side);
+                    for (int k = 0; k < 6; ++k) u[6 * body + k] += a[4 * k] * change;
+                }
+            }
+}
+
+void LCPMatrix::projectedGaussSeidel(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                                     const int32_t *state, int count, int sweeps) const
+{
+    if (kept_.JMinv) {
+        sweepThroughJacobian(x, q, lo, hi, state, count, sweeps);
+        return;
+    }
+    // The sweeps run in positions, where the rows of A are stored.
+    PxReal *xs = scratch_;
+    for (int p = 0; p < n_; ++p) {
+        int row = rowAt_[p];
+        xs[p] = row < count && !(state[row] & kLcpFixed) ? x[row] : 0.0;
+    }
+    for (int sweep = 0; sweep < sweeps; ++sweep) {
+        for (int p = 0; p < n_; ++p) {
+            int row = rowAt_[p];
+            if (row >= count || (state[row] & kLcpFixed)) continue;
+            PxReal value = xs[p] - (dotRow(p, xs) - q[row]) / getAt(p, p);
+            xs[p] = value < lo[row] ? lo[row] : (value > hi[row] ? hi[row] : value);
+        }
+    }
+    for (int p = 0; p < n_; ++p)
+        if (rowAt_[p] < count) x[rowAt_[p]] = xs[p];
+}
+
+void LCPMatrix::solve(PxReal *x, int columns)
+{
+    if (!ensureFactor()) return;
+    for (int k = 0; k < columns; ++k, x += n_) {
+        if (identityOrder_ && !compact_) {
+            forward(x, 0);
+            backward(x);
+            continue;
+        }
+        // Rows outside the factor keep their value: they are identity rows.
+        PxReal *t = scratch_;
+        for (int f = 0; f < factorSize_; ++f) t[f] = factorRow_[f] >= 0 ? x[factorRow_[f]] : 0.0;
+        forward(t, 0);
+        backward(t);
+        for (int f = 0; f < factorSize_; ++f)
+            if (factorRow_[f] >= 0) x[factorRow_[f]] = t[f];
+    }
+}
+
+void LCPMatrix::solveUnit(PxReal *x, int column)
+{
+    if (!ensureFactor()) return;
+    memset(x, 0, sizeof(PxReal) * static_cast<size_t>(n_));
+    int index = factorIndex_[column];
+    if (index < 0) {
+        x[column] = 1.0;
+        return;
+    }
+    if (identityOrder_ && !compact_) {
+        x[column] = 1.0;
+        forward(x, column);
+        backward(x);
+        return;
+    }
+    PxReal *t = scratch_;
+    memset(t, 0, sizeof(PxReal) * static_cast<size_t>(factorSize_));
+    t[index] = 1.0;
+    forward(t, index);
+    backward(t);
+    for (int f = 0; f < factorSize_; ++f)
+        if (factorRow_[f] >= 0) x[factorRow_[f]] = t[f];
+}
+
+void LCPMatrix::clearInverse()
+{
+    if (column_solved_) memset(column_solved_, 0, sizeof(int32_t) * static_cast<size_t>(n_));
+}
+
+const PxReal *LCPMatrix::inverseColumn(int j)
+{
+    PxReal *column = Ainv_ + static_cast<size_t>(j) * static_cast<size_t>(n_);
+    if (!column_solved_[j]) {
+        solveUnit(column, j);
+        column_solved_[j] = 1;
+    }
+    return column;
+}
+
+void LCPMatrix::calcJinvMJT(const PxReal *JMinv, const PxReal *J, const PxReal *rowEpsilon,
+                            const SparseMatrixMap *map)
+{
+    const ConstraintLayout *layout = map->layout;
+    kept_ = KeptJacobian();
+    reset_sparse_maps();
+    assemble(JMinv, J, map);
+    for (int i = 0; i < n_; ++i) {
+        if (i < layout->rowCount)
+            addElement(i, i, epsilon_ + rowEpsilon[i] / h_);
+        else
+            setElement(i, i, 1.0);
+    }
+    clearInverse();
+}
+
+int LCPMatrix::factor_dense(PxReal *m, int n)
+{
+    for (int j = 0; j < n; ++j) {
+        PxReal *rowj = m + static_cast<size_t>(j) * n;
+        PxReal d = rowj[j];
+        for (int k = 0; k < j; ++k) d -= rowj[k] * rowj[k];
+        if (!(d > 0.0)) return 0;
+        PxReal ljj = sqrt(d);
+        rowj[j] = ljj;
+        for (int i = j + 1; i < n; ++i) {
+            PxReal *rowi = m + static_cast<size_t>(i) * n;
+            PxReal s = rowi[j];
+            for (int k = 0; k < j; ++k) s -= rowi[k] * rowj[k];
+            rowi[j] = s / ljj;
+        }
+    }
+    return 1;
+}
+
+void LCPMatrix::solve_dense(const PxReal *m, PxReal *x, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        const PxReal *rowi = m + static_cast<size_t>(i) * n;
+        PxReal s = x[i];
+        for (int k = 0; k < i; ++k) s -= rowi[k] * x[k];
+        x[i] = s / rowi[i];
+    }
+    for (int i = n - 1; i >= 0; --i) {
+        PxReal s = x[i];
+        for (int k = i + 1; k < n; ++k) s -= m[static_cast<size_t>(k) * n + i] * x[k];
+        x[i] = s / m[static_cast<size_t>(i) * n + i];
+    }
+}
+
+} // namespace lcs
+
+namespace lcs {
+
+LCPMatrix &bkCholInstance();
+LCPMatrix &vbCholInstance();
+size_t bkCholMemoryRequired(int n);
+size_t vbCholMemoryRequired(int n);
+
+const LinearSolverEntry &linearSolver(int index)
+{
+    static const LinearSolverEntry table[kLinearSolverCount] = {
+        {&bkCholInstance(), "block cholesky with no assembler"},
+        {&vbCholInstance(), "variable bandwith cholesky"},
+    };
+    return table[index];
+}
+
+size_t matrixMemoryRequired(int n)
+{
+    size_t bk = bkCholMemoryRequired(n), vb = vbCholMemoryRequired(n);
+    return bk > vb ? bk : vb;
+}
+
+} // namespace lcs

@@ -1,0 +1,267 @@
+// The system matrix A = J M^-1 J^T + diag(softness) of one partition, its
+// Cholesky factor, and a lazily filled dense inverse. Two storage schemes
+// share this interface: bkChol (4x4 tiles) and vbChol (one row at a time).
+//
+// Rows are factored in an elimination order chosen by the sparse map (the
+// packing order when the map has none): position p of that order holds row
+// rowAt[p]. Both schemes keep only the envelope of A below the diagonal, in
+// positions: position p from the first position it is coupled to. The
+// Cholesky factor of a matrix never fills outside its envelope, so a chain
+// (banded) costs time linear in its length, and a good order keeps wide
+// islands cheap. Everything public speaks of rows; positions stay inside.
+//
+// Rows the LCP fixes at zero are taken out of the factor rather than kept
+// as identity rows: the principal submatrix of the remaining rows is
+// factored on its own ("compact" factor), with a smaller envelope, while
+// the factor of the whole matrix is kept for when no row is fixed.
+#ifndef KELMAR_DYNAMICS_RBDLCSMATRIX_H
+#define KELMAR_DYNAMICS_RBDLCSMATRIX_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <kelmar/PxTypes.h>
+
+namespace lcs {
+
+struct SparseMatrixMap;
+
+class LCPMatrix {
+public:
+    virtual ~LCPMatrix() {}
+    // Takes the storage for a padded size n (multiple of 4) from the workspace,
+    // shaped by the envelope and elimination order recorded in map. Returns 0
+    // when it does not fit.
+    int allocate(int n, const SparseMatrixMap *map);
+    // Forgets the storage (it belongs to the workspace).
+    virtual void destroy();
+    // Clears every stored element, the factor and the solved columns.
+    virtual void reset_sparse_maps() = 0;
+    // A(i, j) = A(j, i) = v for rows i and j inside the envelope.
+    void setElement(int i, int j, PxReal v);
+    void addElement(int i, int j, PxReal v);
+    // A(i, j) for any rows i, j: 0 outside the envelope.
+    PxReal getElement(int i, int j) const;
+    // The Cholesky factor of the whole matrix in the elimination order,
+    // P A P^T = L L^T, addressed by rows: L(position(i), position(j)), 0 when
+    // j comes after i in the order or lies outside the envelope.
+    PxReal getElementFactor(int i, int j) const;
+    // Forms A from the rows: JMinv and J are 4-row tiles (48 reals each,
+    // entry (row, col) at [row / 4 * 48 + col * 4 + row % 4]); rowEpsilon
+    // (n) is each row's softness addition. The diagonal gets
+    // epsilon + rowEpsilon / h; padding rows get 1.
+    void calcJinvMJT(const PxReal *JMinv, const PxReal *J, const PxReal *rowEpsilon, const SparseMatrixMap *map);
+    // P A P^T = L L^T. Returns 1 on success, 0 when the factor could not be
+    // formed. Records each row's pivot for getDiagInv.
+    int factorize();
+    // Makes the solves act on the rows i < count whose state word has
+    // kLcpFixed decoupled: those rows and columns taken from the identity,
+    // so that every solve gives them 0 for a 0 right-hand side and the other
+    // rows see them as held at 0. Without fixed rows the factor of the whole
+    // matrix serves again, without refactoring. getDiagInv keeps reporting
+    // the pivots of the whole matrix. Returns 0 when a factor fails.
+    int factorizeWithFixedRows(const int32_t *state, int count);
+    // The same in two halves: selectFixedRows decides which rows the factor
+    // leaves out (0 when the whole factor it falls back on failed), and the
+    // compact factor is formed by ensureFactor, or by the first solve, only
+    // if something asks for it. ensureFactor returns 0 when it fails; the
+    // solves then leave their vectors as they are.
+    int selectFixedRows(const int32_t *state, int count);
+    int ensureFactor();
+    // out (n) = A x (n).
+    void multiply(const PxReal *x, PxReal *out) const;
+    // out[i] = (A x)[i] for the `count` rows listed in rows only; the other
+    // entries of out stay as they are.
+    void multiplyRows(const PxReal *x, const int32_t *rows, int count, PxReal *out) const;
+    // Keeps the factors A was formed from (as given to calcJinvMJT, which
+    // must have been called with them) for products with A: then
+    //   A x = J (M^-1 J^T x) + diag(epsilon + rowEpsilon / h) x
+    // costs some 24 multiply-adds a row, far fewer than the stored envelope
+    // of a wide island. bodyScratch: 6 x map->bodyCount reals. The arrays
+    // must outlive the matrix's use; destroy and calcJinvMJT forget them.
+    void keepJacobian(const PxReal *JMinv, const PxReal *J, const PxReal *rowEpsilon, const SparseMatrixMap *map,
+                      PxReal *bodyScratch);
+    // Adds rho to the stored diagonal of the rows i < count (rho < 0 takes
+    // it off again). Every factor is formed anew when next needed; products
+    // (multiply) and the pivots (getDiagInv) keep to the unshifted matrix.
+    void shiftDiagonal(PxReal rho, int count);
+    // Projected Gauss-Seidel sweeps on the box LCP of the rows i < count:
+    // each row not fixed (no kLcpFixed bit in state) in turn takes the value
+    // that zeroes its (A x - q)_i, clipped to [lo_i, hi_i]. Every update
+    // lowers 1/2 x'Ax - q'x, so x stays in the box and only improves.
+    void projectedGaussSeidel(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, const int32_t *state,
+                              int count, int sweeps) const;
+    // x (n) := A^-1 x, in place. columns: right-hand sides stored one after
+    // the other, each n long.
+    void solve(PxReal *x, int columns);
+    // Column j of A^-1 into x (n).
+    void solveUnit(PxReal *x, int column);
+    // L(i, i) of the whole matrix for row i: the square root of its pivot.
+    // A row without Jacobian keeps only the softness epsilon as pivot.
+    PxReal getDiagInv(int i) const { return pivot_[i]; }
+
+    // Column j of A^-1 (n), solved the first time it is asked for.
+    const PxReal *inverseColumn(int j);
+    int columnSolved(int j) const { return column_solved_[j]; }
+    // Multiply-adds of one column of A^-1 with the factor in use.
+    double columnCost() const { return 2.0 * factorElements(); }
+
+    // The LCP's subproblem solved directly: with the rows `held` (count
+    // rows, increasing) held at given values and the fixed rows at 0, the
+    // other rows F solve A_FF x_F = q_F - A_FH x_H, through a factor of A_FF
+    // of their own. heldRowsCost prepares this for the held rows and
+    // returns its multiply-adds, to be weighed against the route through
+    // columns of A^-1, which gives the same x.
+    double heldRowsCost(const int32_t *held, int count);
+    // After heldRowsCost with the same rows: x (n) holds the held values on
+    // the held rows and receives the solution on the others. q has qCount
+    // rows (0 beyond). storage: n x n reals for the factor of A_FF. Returns
+    // 0 when that factor fails. The factor is kept in storage: the next
+    // call refactors only from the first row whose free set differs, unless
+    // forgetHeldFactor was called in between (storage used for else).
+    int solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *storage);
+    void forgetHeldFactor() { heldFactoredCount_ = -1; }
+
+    // Small dense symmetric positive definite systems: m is n x n, row-major.
+    // factor_dense replaces its lower triangle by the Cholesky factor and
+    // returns 0 when a pivot is not positive; solve_dense solves m x = b in place.
+    static int factor_dense(PxReal *m, int n);
+    static void solve_dense(const PxReal *m, PxReal *x, int n);
+
+    // The softness epsilon and step h given by the stepper's setup.
+    void setSoftness(PxReal epsilon, PxReal h)
+    {
+        epsilon_ = epsilon;
+        h_ = h;
+    }
+    PxReal getEpsilon() const { return epsilon_; }
+    int size() const { return n_; }
+
+    // Workspace bytes the storage shared by both schemes needs for padded
+    // size n: the inverse cache, the pivots and the order tables.
+    static size_t inverseMemoryRequired(int n);
+
+protected:
+    // The rows of a compact factor: some positions of the whole matrix, in order.
+    struct ActiveRows {
+        const int32_t *position; // (count) positions, increasing
+        const int32_t *start;    // (padded count) first factor index coupled to each index
+        int count;               // factor rows with a matrix row
+        int padded;              // count rounded up to 4; the extra rows are identity rows
+    };
+    // Scheme storage for the envelope rowStart (by position) of size n_.
+    virtual int allocateStorage(const int32_t *rowStart) = 0;
+    // Adds J M^-1 J^T (rows as in calcJinvMJT) into the stored envelope.
+    virtual void assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMap *map) = 0;
+    // Element (p, q), p >= q, positions inside the envelope.
+    virtual void setAt(int p, int q, PxReal v) = 0;
+    virtual void addAt(int p, int q, PxReal v) = 0;
+    // Element (p, q), p >= q; 0 outside the stored envelope.
+    virtual PxReal getAt(int p, int q) const = 0;
+    virtual PxReal getFactorAt(int p, int q) const = 0;
+    // Shapes the compact factor's envelope from rows.start and makes it the
+    // one the substitutions use; factor(&rows) then forms it (rows.start is
+    // no longer read), factor(nullptr) forms the whole matrix's.
+    virtual void shapeCompact(const ActiveRows &rows) = 0;
+    virtual int factor(const ActiveRows *rows) = 0;
+    // Makes the substitutions use the factor of the whole matrix again.
+    virtual void useWholeFactor() = 0;
+    // L(p, p) of the whole matrix's factor.
+    virtual PxReal factorDiagonal(int p) const = 0;
+    // out = A x in positions.
+    virtual void multiplyOrdered(const PxReal *x, PxReal *out) const = 0;
+    // Row p of A times x, and y += a times row p (= column p), in positions.
+    virtual PxReal dotRow(int p, const PxReal *x) const = 0;
+    virtual void axpyRow(int p, PxReal a, PxReal *y) const = 0;
+    // L y = x and L^T x = y in place over the factor in use, in its
+    // indices; x is zero before index `first`.
+    virtual void forward(PxReal *x, int first) const = 0;
+    virtual void backward(PxReal *x) const = 0;
+    // Stored elements of the factor in use, and of A.
+    virtual double factorElements() const = 0;
+    virtual double matrixElements() const = 0;
+    // A factor of the compact matrix of rows into storage, apart from the
+    // factor in use, and a solve with it in place (in its indices). Rows
+    // before firstRow (a multiple of 4) hold their factor from the last call
+    // already.
+    virtual int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow) = 0;
+    virtual void solveHeld(PxReal *x) const = 0;
+    // Storage shared by both schemes: the dense inverse cache, the pivots and the order.
+    int allocateInverse(int n);
+    // The substitutions use the whole matrix's factor, by every position.
+    void selectWholeFactor();
+    void clearInverse();
+
+    int n_ = 0; // padded size
+    PxReal epsilon_ = 0.0;
+    PxReal h_ = 1.0;
+    PxReal *Ainv_ = nullptr;           // "Ainv" (n x n): column j at Ainv_ + j n
+    int32_t *column_solved_ = nullptr; // "column_solved" (n): 1 once column j is in Ainv
+    PxReal *pivot_ = nullptr;          // (n) L(i, i) of the whole matrix, by row
+    int32_t *pos_ = nullptr;           // (n) position of each row
+    int32_t *rowAt_ = nullptr;         // (n) row at each position
+    int32_t *rowStart_ = nullptr;      // (n) envelope: first position coupled to each position
+    int identityOrder_ = 1;            // the elimination order is the row order
+    // The factor in use: factorRow_ (n) is the row of each factor index (-1
+    // for the identity padding of a compact factor), factorIndex_ (n) the
+    // factor index of each row (-1 for a row taken out).
+    int32_t *factorRow_ = nullptr;
+    int32_t *factorIndex_ = nullptr;
+    int factorSize_ = 0;                 // padded size of the factor in use
+    int compact_ = 0;                    // the factor in use is a compact one
+    int wholeFactored_ = 0;              // the whole matrix's factor is formed
+    int factorValid_ = 0;                // the factor in use is formed
+    int pending_ = 0;                    // the compact factor in use is still to be formed
+    int32_t *compactPosition_ = nullptr; // (n) positions of the compact factor's rows
+    int compactCount_ = 0;
+    // Scratch of the compact factors and of the substitutions.
+    int32_t *activePosition_ = nullptr; // (n) positions of a compact factor's rows
+    int32_t *activeStart_ = nullptr;    // (n) its envelope in its own indices
+    int32_t *mark_ = nullptr;           // (n) zero between calls
+    PxReal *scratch_ = nullptr;         // (2 n) vectors in positions
+    PxReal diagonalShift_ = 0.0;        // added to the stored diagonal of rows < shiftCount_
+    int shiftCount_ = 0;
+    // The factors of A kept by keepJacobian (null JMinv: none).
+    struct KeptJacobian {
+        const PxReal *JMinv = nullptr;      // 4-row tiles of J M^-1
+        const PxReal *J = nullptr;          // 4-row tiles of J
+        const PxReal *rowEpsilon = nullptr; // (rows) softness additions
+        const SparseMatrixMap *map = nullptr;
+        PxReal *bodyScratch = nullptr; // (6 x bodies) M^-1 J^T x
+    } kept_;
+    // The kept route: u (6 x bodies) = M^-1 J^T x, and out = A x from u.
+    void bodyProducts(const PxReal *x, PxReal *u) const;
+    PxReal rowProduct(int row, int constraint, const PxReal *x, const PxReal *u) const;
+    void multiplyThroughJacobian(const PxReal *x, PxReal *out) const;
+    // Products with `rows` rows of A cost less through the kept Jacobian.
+    int throughJacobianIsCheaper(int rows) const;
+    void sweepThroughJacobian(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, const int32_t *state,
+                              int count, int sweeps) const;
+    // The held rows of the last heldRowsCost and the compact rows it left.
+    const int32_t *held_ = nullptr;
+    int heldCount_ = 0;
+    ActiveRows free_ = {nullptr, nullptr, 0, 0};
+    int heldReuse_ = 0; // rows of free_ whose factor stands in storage
+    // The free rows of the factor kept in heldStorage_ (-1 count: none).
+    int32_t *heldFactored_ = nullptr; // (n) their positions
+    int heldFactoredCount_ = -1;
+    const PxReal *heldStorage_ = nullptr;
+    // The compact envelope of the positions activePosition_ (count of them)
+    // into activeStart_; returns free_-like rows.
+    ActiveRows compactRows(int count);
+};
+
+// One instance of each factorisation exists; the linear-solver parameter
+// selects one by index.
+enum { kLinearSolverCount = 2 };
+struct LinearSolverEntry {
+    LCPMatrix *matrix;
+    const char *description;
+};
+const LinearSolverEntry &linearSolver(int index);
+// Workspace bytes the largest of the factorisations needs for padded size n
+// (A, its factors, the envelope tables, the order and the inverse cache).
+size_t matrixMemoryRequired(int n);
+
+} // namespace lcs
+
+#endif

@@ -1,0 +1,29 @@
+// Default solver parameters of a world.
+#include "solver/RbdLcsTypes.h"
+
+int32_t RbdLcsQueryCPUResources(void)
+{
+    return 0;
+}
+
+void RbdLcsParametersReset(RbdLcsParameters *parameters)
+{
+    parameters->stepsize = 0.015;
+    parameters->epsilon = 1e-6;
+    parameters->gamma = 0.12;
+    parameters->stepper_model = 2;
+    parameters->stepper_options = 0;
+    parameters->lcp.solverFunction = 1;
+    parameters->lcp.maxIterations = 35;
+    parameters->lcp.maxBlockIterations = 20;
+    parameters->lcp.maxCycleSize1 = 10;
+    parameters->lcp.maxCycleSize2 = 3;
+    parameters->lcp.tolerance = 0.001;
+    parameters->lcp.degeneracyFilter = 1.01;
+    parameters->lcp.cycleDetection = 1;
+    parameters->lcp.warmStart = 0;
+    parameters->workspace = nullptr;
+    parameters->workspaceSize = 0;
+    parameters->cpu_resources = RbdLcsQueryCPUResources();
+    parameters->linear_solver = 0;
+}

@@ -1,0 +1,274 @@
+#include "solver/RbdLcsSolver.h"
+
+#include <math.h>
+#include <string.h>
+#include "solver/RbdLcsHash.h"
+#include "solver/RbdLcsMatrix.h"
+#include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsSubproblem.h"
+
+namespace lcs {
+
+namespace {
+
+// x0 = A^-1 q with the fixed rows at 0, solved the first time it is needed:
+// a subproblem solved directly never needs it, nor the factor it takes.
+// Returns 0 when that factor fails.
+int unconstrainedSolution(LCPMatrix &A, LcpWork &work, const PxReal *q, const int32_t *state, int n)
+{
+    if (work.haveX0) return 1;
+    if (!A.ensureFactor()) return 0;
+    memset(work.x0, 0, sizeof(PxReal) * static_cast<size_t>(A.size()));
+    memcpy(work.x0, q, sizeof(PxReal) * static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        if (state[i] & kLcpFixed) work.x0[i] = 0.0;
+    A.solve(work.x0, 1);
+    work.haveX0 = 1;
+    return 1;
+}
+
+uint32_t hashStates(const int32_t *state, int n)
+{
+    return jenkins_hash(state, sizeof(int32_t) * static_cast<size_t>(n), 0);
+}
+
+// The bound a clamped (not fixed) row is held at.
+PxReal clampedValue(int32_t state, PxReal lo, PxReal hi)
+{
+    return (state & kLcpAtLower) ? lo : hi;
+}
+
+// Principal submatrix of A^-1 on the m clamped rows, columns solved on demand.
+void build_principal_submatrix(LCPMatrix &A, const int32_t *clamped, int m, PxReal *sub)
+{
+    for (int b = 0; b < m; ++b) {
+        const PxReal *column = A.inverseColumn(clamped[b]);
+        for (int a = 0; a < m; ++a) sub[static_cast<size_t>(a) * m + b] = column[clamped[a]];
+    }
+}
+
+// Multiply-adds of the route through A^-1: the columns not yet solved, the
+// dense factor of the m x m submatrix and the update of x (n).
+double columnRouteCost(const LCPMatrix &A, const int32_t *clamped, int m, int n)
+{
+    int missing = 0;
+    for (int a = 0; a < m; ++a) missing += !A.columnSolved(clamped[a]);
+    double dm = m;
+    return missing * A.columnCost() + dm * dm * dm / 3.0 + dm * dm + dm * n;
+}
+
+int32_t newState(int32_t old, PxReal x, PxReal w, PxReal lo, PxReal hi, PxReal tolerance)
+{
+    if (x < lo - tolerance) return kLcpAtLower;
+    if (x > hi + tolerance) return kLcpAtUpper;
+    if (old == kLcpAtLower && w > -tolerance) return kLcpAtLower;
+    if (old == kLcpAtUpper && w < tolerance) return kLcpAtUpper;
+    return kLcpFree;
+}
+
+} // namespace
+
+int allocateWork(LcpWork &work, int n, int keys)
+{
+    size_t un = static_cast<size_t>(n);
+    work.table.keys = static_cast<uint32_t *>(
+        PoolAllocAligned(PoolRound(sizeof(uint32_t) * static_cast<size_t>(keys)), kPoolAlignment, "hash keys"));
+    work.table.count = 0;
+    work.table.capacity = keys;
+    work.x0 = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x0"));
+    work.xp = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x"));
+    work.w = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp w"));
+    work.clamped = static_cast<int32_t *>(
+        PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "lcp clamped"));
+    work.sub = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un * un, kPoolAlignment, "lcp submatrix"));
+    work.wC = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp wC"));
+    work.haveX0 = 0;
+    return work.table.keys && work.x0 && work.xp && work.w && work.clamped && work.sub && work.wC;
+}
+
+// The clamped rows take their bounds and the free rows the values that make
+// w = A x - q vanish on them. Two routes give this x; the cheaper is taken:
+// - through A^-1: with x = A^-1 (q + w) and w = 0 on free rows, the clamped
+//   rows' w solves (A^-1)_CC w_C = x_C - x0_C, and then x = x0 + (A^-1)_:C w_C
+//   (columns of A^-1 are solved once and kept while the factor stands);
+// - directly: A_FF x_F = q_F - A_FC x_C with a factor of A_FF of its own,
+//   cheaper when many rows are clamped.
+// Returns 0 when a factor fails.
+int solve_principal_subproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal *q, const PxReal *lo,
+                               const PxReal *hi, const int32_t *state, PxReal *x, int n)
+{
+    int np = A.size();
+    if (m == 0) {
+        if (!unconstrainedSolution(A, work, q, state, n)) return 0;
+        memcpy(x, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
+        return 1;
+    }
+    if (A.heldRowsCost(work.clamped, m) < columnRouteCost(A, work.clamped, m, np)) {
+        for (int a = 0; a < m; ++a) {
+            int row = work.clamped[a];
+            x[row] = clampedValue(state[row], lo[row], hi[row]);
+        }
+        return A.solveHeldRows(x, q, n, work.sub);
+    }
+    if (!unconstrainedSolution(A, work, q, state, n)) return 0;
+    memcpy(x, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
+    A.forgetHeldFactor(); // its storage takes the dense submatrix now
+    build_principal_submatrix(A, work.clamped, m, work.sub);
+    if (!LCPMatrix::factor_dense(work.sub, m)) return 0;
+    for (int a = 0; a < m; ++a) {
+        int row = work.clamped[a];
+        work.wC[a] = clampedValue(state[row], lo[row], hi[row]) - work.x0[row];
+    }
+    LCPMatrix::solve_dense(work.sub, work.wC, m);
+    for (int b = 0; b < m; ++b) {
+        const PxReal *column = A.inverseColumn(work.clamped[b]);
+        PxReal wb = work.wC[b];
+        for (int i = 0; i < np; ++i) x[i] += wb * column[i];
+    }
+    for (int a = 0; a < m; ++a) {
+        int row = work.clamped[a];
+        x[row] = clampedValue(state[row], lo[row], hi[row]);
+    }
+    return 1;
+}
+
+void markDegenerateRows(const LCPMatrix &A, const PxReal *lo, const PxReal *hi, int32_t *state, int n,
+                        const RbdLcsLCPSolverParameters &params)
+{
+    PxReal threshold = sqrt(A.getEpsilon()) * params.degeneracyFilter;
+    for (int i = 0; i < n; ++i) {
+        int dependent = A.getDiagInv(i) < threshold;
+        int pinned = fabs(lo[i]) < params.tolerance && fabs(hi[i]) < params.tolerance;
+        if (dependent || pinned) state[i] = kLcpDegenerate;
+    }
+}
+
+size_t lcpSolverMemoryRequired(int n)
+{
+    size_t un = static_cast<size_t>(n);
+    return PoolAlignedCost(sizeof(uint32_t) * kMaxCycleKeys) + 4 * PoolAlignedCost(sizeof(PxReal) * un) +
+           PoolAlignedCost(sizeof(int32_t) * un) + PoolAlignedCost(sizeof(PxReal) * un * un) +
+           PoolAlignedCost(sizeof(PxReal) * un);
+}
+
+int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                            int32_t *state, int n, const RbdLcsLCPSolverParameters &params)
+{
+    int np = A.size();
+    if (!PushPoolFrame()) return -1;
+    int keys = params.maxIterations + 1;
+    if (keys > kMaxCycleKeys) keys = kMaxCycleKeys;
+    if (keys < 1) keys = 1;
+    LcpWork work;
+    if (!allocateWork(work, np, keys)) {
+        PopPoolFrame();
+        return -1;
+    }
+    if (!params.warmStart)
+        for (int i = 0; i < n; ++i) state[i] = kLcpFree;
+    markDegenerateRows(A, lo, hi, state, n, params);
+    // Fixed rows are decoupled from the factor, so every solve below holds
+    // them at 0 and they never enter the clamped subproblem. The factor
+    // without them is formed when a solve first needs it; a failure then
+    // ends the solve like a failed subproblem.
+    if (!A.selectFixedRows(state, n)) {
+        PopPoolFrame();
+        return -1;
+    }
+    A.forgetHeldFactor(); // the storage it lived in is this solve's own
+    if (params.maxIterations <= 0) {
+        // No iteration: the answer is the unconstrained solution.
+        if (unconstrainedSolution(A, work, q, state, n))
+            memcpy(work.xp, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
+        else
+            memset(work.xp, 0, sizeof(PxReal) * static_cast<size_t>(np));
+    }
+    hashTableSeenOrInsert(&work.table, hashStates(state, n));
+
+    int result = -params.maxIterations;
+    int singlePivot = 0, cycleSinglePivot = 0, stepsInCycleMode = 0;
+    for (int k = 0; k < params.maxIterations; ++k) {
+        int m = 0;
+        for (int i = 0; i < n; ++i)
+            if (state[i] != kLcpFree && !(state[i] & kLcpFixed)) work.clamped[m++] = i;
+        if (!solve_principal_subproblem(A, work, m, q, lo, hi, state, work.xp, n)) {
+            result = -(k + 1);
+            break;
+        }
+        // w = A x - q is read on the clamped rows only: a free row's new
+        // state depends on its x alone.
+        A.multiplyRows(work.xp, work.clamped, m, work.w);
+        int changed = 0;
+        for (int i = 0; i < n; ++i) {
+            if (state[i] & kLcpFixed) continue;
+            PxReal w = state[i] == kLcpFree ? 0.0 : work.w[i] - q[i];
+            int32_t s = newState(state[i], work.xp[i], w, lo[i], hi[i], params.tolerance);
+            if (s == state[i]) continue;
+            state[i] = s;
+            ++changed;
+            if (singlePivot) break;
+        }
+        if (changed == 0) {
+            result = k + 1;
+            break;
+        }
+        if (params.cycleDetection && hashTableSeenOrInsert(&work.table, hashStates(state, n))) {
+            if (singlePivot) {
+                result = -(k + 1);
+                break;
+            }
+            // A repeated active set: change one row at a time for a while.
+            singlePivot = cycleSinglePivot = 1;
+            stepsInCycleMode = 0;
+            work.table.count = 0;
+            hashTableSeenOrInsert(&work.table, hashStates(state, n));
+        } else if (cycleSinglePivot && ++stepsInCycleMode >= 5) {
+            singlePivot = cycleSinglePivot = 0;
+            work.table.count = 0;
+        }
+        if (k > params.maxBlockIterations) singlePivot = 1;
+    }
+    memcpy(x, work.xp, sizeof(PxReal) * static_cast<size_t>(n));
+    PopPoolFrame();
+    return result;
+}
+
+LCPSolverFunction lcpSolver(int index)
+{
+    // Both indices name the pivoting solver; new solvers go beside it here.
+    static const LCPSolverFunction table[kLcpSolverCount] = {cycle_detect_lcp_solver, cycle_detect_lcp_solver};
+    return table[index];
+}
+
+void scale_box_lcp_data(LcpRows &rows)
+{
+    for (int i = 0; i < rows.n; ++i) {
+        int normal = rows.frictionRef[i];
+        if (normal < 0) continue;
+        PxReal bound = fabs(rows.mu[i] * rows.lambda[normal]);
+        rows.lo[i] = -bound;
+        rows.hi[i] = bound;
+        rows.state[i] = kLcpFree;
+    }
+}
+
+int solve_lcp_system(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
+                     LCPSolverFunction solver)
+{
+    if (!PushPoolFrame()) return -1;
+    PxReal *guess = static_cast<PxReal *>(
+        PoolAllocAlignedZeroed(lcpGuessBytes(A.size()), kPoolAlignment, "lcp guess"));
+    int result = -1;
+    if (guess) {
+        result = solveRecovered(A, rows, params, rhs, solver, guess);
+        if (rows.frictionCount > 0) {
+            params.warmStart = 1;
+            scale_box_lcp_data(rows);
+            result = solveRecovered(A, rows, params, rhs, solver, guess);
+        }
+    }
+    PopPoolFrame();
+    return result;
+}
+
+} // namespace lcs

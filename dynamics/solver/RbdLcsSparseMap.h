@@ -1,0 +1,67 @@
+// The block-sparse structure of J M^-1 J^T for one partition: which
+// constraints touch which body, an elimination order of the rows, and from
+// that the envelope of every row (the first row it is coupled to, counted in
+// the elimination order). Two rows are coupled exactly when their
+// constraints share a body.
+#ifndef KELMAR_DYNAMICS_RBDLCSSPARSEMAP_H
+#define KELMAR_DYNAMICS_RBDLCSSPARSEMAP_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+namespace lcs {
+
+// The constraint table of a packed partition as the solver reads it.
+struct ConstraintLayout {
+    int32_t constraintCount;
+    int32_t rowCount;        // rows in use
+    int32_t paddedRowCount;  // rowCount rounded up to a multiple of 4
+    const int32_t *firstRow; // (constraintCount) index of each constraint's first row
+    const int32_t *rows;     // (constraintCount) rows of each constraint, >= 1
+    const int32_t *bodies;   // (2 x constraintCount) partition body index of side 0
+                             // and side 1, -1 for the world or a frozen body
+};
+
+struct SparseMatrixMap {
+    const ConstraintLayout *layout;
+    int32_t bodyCount;
+    // "head pointers" (bodyCount): first constraint end on the body, -1 for none.
+    // An end e is side e % 2 of constraint e / 2.
+    int32_t *head;
+    // "next pointers" (2 x constraintCount): the next end on the same body.
+    int32_t *next;
+    // "min col" (paddedRowCount), by position p in the elimination order:
+    // the first position coupled to the row at p (<= p).
+    int32_t *rowStart;
+    // The elimination order, both null for the packing order itself.
+    // "position" (paddedRowCount): the position of row i; "row at"
+    // (paddedRowCount): the row at position p. A constraint's rows keep
+    // consecutive positions in their own order; padding rows stay last.
+    int32_t *position = nullptr;
+    int32_t *rowAt = nullptr;
+    // "body first rows" (bodyCount): scratch of the envelope computation.
+    int32_t *bodyFirst = nullptr;
+};
+
+// Workspace bytes of a map for bodyCount bodies and rowCount rows (there are
+// never more constraints than rows), the scratch of the ordering included.
+size_t RbdSparseMatrixMapMemoryRequired(int bodyCount, int rowCount);
+// Takes the map's arrays from the workspace; null when they do not fit or
+// the layout names a body outside 0 .. bodyCount - 1.
+SparseMatrixMap *RbdSparseMatrixMapCreate(int bodyCount, const ConstraintLayout *layout);
+// Links every constraint end into its body's list and computes the envelope
+// in the packing order.
+void RbdSparseMatrixMapBuild(SparseMatrixMap *map);
+// After RbdSparseMatrixMapBuild: chooses an elimination order with a small
+// envelope (reverse Cuthill-McKee over the bodies, constraints following
+// their later body) and recomputes the envelope in it; the packing order
+// stays when that order would not make the factor cheaper. Returns 0 when
+// the workspace cannot hold the order, leaving the packing order.
+int RbdSparseMatrixMapReorder(SparseMatrixMap *map);
+// Sum over the rows of their envelope widths (p - rowStart[p] + 1): the
+// storage a row-by-row factor of the map's matrix needs.
+size_t RbdSparseMatrixMapEnvelopeSize(const SparseMatrixMap *map);
+
+} // namespace lcs
+
+#endif

@@ -1,0 +1,241 @@
+#include "solver/RbdLcsStepper.h"
+
+#include <string.h>
+#include <kelmar/PxMessage.h>
+#include <kelmar/PxVector.h>
+#include "solver/RbdBcl.h"
+#include "solver/RbdLcsMatrix.h"
+#include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsSparseMap.h"
+#include "solver/RbdLcsTiles.h"
+
+namespace lcs {
+
+namespace {
+
+template <typename T> T *poolArray(size_t count, const char *name)
+{
+    return static_cast<T *>(PoolAllocAligned(PoolRound(sizeof(T) * count), kPoolAlignment, name));
+}
+
+int roundUp4(int n)
+{
+    return (n + 3) & ~3;
+}
+
+} // namespace
+
+size_t stepperMemoryRequired(int rowCount, int bodyCount)
+{
+    size_t bodies = static_cast<size_t>(bodyCount > 0 ? bodyCount : 0);
+    size_t total = kPoolStartSlack + PoolAlignedCost(sizeof(RbdLcsBody *) * bodies) +
+                   PoolAlignedCost(sizeof(BodyInverseMass) * bodies) + PoolAlignedCost(sizeof(BodyLoad) * bodies);
+    if (rowCount <= 0) return total;
+    size_t rows = static_cast<size_t>(rowCount);
+    int np = roundUp4(rowCount);
+    size_t padded = static_cast<size_t>(np);
+    total += PoolAlignedCost(sizeof(int32_t) * rows)                   // constraint first rows
+             + PoolAlignedCost(sizeof(int32_t) * 2 * rows)             // constraint bodies
+             + PoolAlignedCost(sizeof(int32_t) * rows)                 // friction references
+             + PoolAlignedCost(sizeof(PxReal) * kTileColumns * padded) // jmvectorstore
+             + PoolAlignedCost(sizeof(PxReal) * padded)                // rhs
+             + PoolAlignedCost(sizeof(PxReal) * 6 * bodies)            // body products
+             + RbdSparseMatrixMapMemoryRequired(bodyCount, rowCount) + matrixMemoryRequired(np) +
+             lcpSystemMemoryRequired(np);
+    return total;
+}
+
+void WorldStepper::initialize()
+{
+    lcpResult_ = 0;
+    forcesReady_ = 0;
+    bodies_ = nullptr;
+}
+
+void WorldStepper::setup(int bodyCount, RbdLcsConstraints *constraints, const RbdLcsParameters &parameters,
+                         RbdLcsBody *bodies, LCPSolverFunction lcpSolver, LCPMatrix *matrix,
+                         const BaseFunctions *baseFunctions)
+{
+    bodyCount_ = bodyCount;
+    constraints_ = constraints;
+    parameters_ = parameters;
+    firstBody_ = bodies;
+    lcpSolver_ = lcpSolver;
+    matrix_ = matrix;
+    fn_ = baseFunctions;
+    bodies_ = nullptr;
+    forcesReady_ = 0;
+}
+
+void WorldStepper::step()
+{
+    initialize();
+    if (get_forces()) integrate();
+}
+
+int WorldStepper::collectBodies()
+{
+    bodies_ = poolArray<RbdLcsBody *>(static_cast<size_t>(bodyCount_), "bodies");
+    if (!bodies_ && bodyCount_ > 0) return 0;
+    RbdLcsBody *body = firstBody_;
+    for (int b = 0; b < bodyCount_; ++b, body = body->next) {
+        if (!body) {
+            PxWarning(12, "RbdLcsStep: the partition's body chain ends after %d of %d bodies\n", b, bodyCount_);
+            bodies_ = nullptr;
+            return 0;
+        }
+        bodies_[b] = body;
+    }
+    return 1;
+}
+
+// The partition just ended in the row list, with its rows and constraints
+// renumbered from 0.
+int WorldStepper::packRows(PartitionRows &rows)
+{
+    RbdLcsConstraints *list = constraints_;
+    int rowStart = list->partitionRowStart, n = list->partitionRowCount;
+    int cStart = list->partitionConstraintStart, cCount = list->partitionConstraintCount;
+    int np = roundUp4(n);
+    if (rowStart % RBD_TILE_ROWS != 0 || rowStart < 0 || rowStart + np > list->maxRows || cStart < 0 || cCount < 0 ||
+        cStart + cCount > list->maxConstraints || cCount > n) {
+        PxWarning(12,
+                  "RbdLcsStep: the row list's partition (rows %d + %d, constraints %d + %d) does not fit its arrays "
+                  "(%d rows, %d constraints)\n",
+                  rowStart, n, cStart, cCount, list->maxRows, list->maxConstraints);
+        return 0;
+    }
+    int32_t *firstRow = poolArray<int32_t>(static_cast<size_t>(n), "constraint first rows");
+    int32_t *bodies = poolArray<int32_t>(2 * static_cast<size_t>(n), "constraint bodies");
+    int32_t *frictionRef = poolArray<int32_t>(static_cast<size_t>(n), "friction references");
+    if (!firstRow || !bodies || !frictionRef) return 0;
+    for (int c = 0; c < cCount; ++c) {
+        firstRow[c] = list->constraintFirstRow[cStart + c] - rowStart;
+        bodies[2 * c] = list->constraintBody[0][cStart + c];
+        bodies[2 * c + 1] = list->constraintBody[1][cStart + c];
+    }
+    rows.frictionCount = 0;
+    for (int i = 0; i < n; ++i) {
+        int ref = list->frictionIndex[rowStart + i];
+        frictionRef[i] = ref < 0 ? -1 : ref - rowStart;
+        if (ref < 0) continue;
+        if (frictionRef[i] >= n) {
+            PxWarning(12, "RbdLcsStep: friction row %d follows row %d outside its partition\n", i, ref);
+            return 0;
+        }
+        ++rows.frictionCount;
+    }
+    rows.layout.constraintCount = cCount;
+    rows.layout.rowCount = n;
+    rows.layout.paddedRowCount = np;
+    rows.layout.firstRow = firstRow;
+    rows.layout.rows = list->constraintRowCount + cStart;
+    rows.layout.bodies = bodies;
+    rows.J = list->jacobian + static_cast<size_t>(rowStart / kTileRows) * kTileSize;
+    rows.phi = list->phi + rowStart;
+    rows.c = list->c + rowStart;
+    rows.lo = list->lo + rowStart;
+    rows.hi = list->hi + rowStart;
+    rows.lambda = list->lambda + rowStart;
+    rows.rowEpsilon = list->rowEpsilon + rowStart;
+    rows.rowGamma = list->rowGamma + rowStart;
+    rows.mu = list->mu + rowStart;
+    rows.state = list->state + rowStart;
+    rows.frictionRef = frictionRef;
+    // Padding rows of the last tile carry a zero Jacobian.
+    for (int i = n; i < np; ++i)
+        for (int col = 0; col < kTileColumns; ++col) list->jacobian[tileIndex(rowStart + i, col)] = 0.0;
+    return 1;
+}
+
+int WorldStepper::solveForces(const ForceModel &model)
+{
+    InitPool(parameters_.workspace, parameters_.workspaceSize);
+    forcesReady_ = 0;
+    lcpResult_ = 0;
+    if (!collectBodies()) return 0;
+    size_t bodyCount = static_cast<size_t>(bodyCount_);
+    BodyInverseMass *invM = poolArray<BodyInverseMass>(bodyCount, "inv M");
+    BodyLoad *load = poolArray<BodyLoad>(bodyCount, "body loads");
+    if (bodyCount_ > 0 && (!invM || !load)) return 0;
+    for (int b = 0; b < bodyCount_; ++b) {
+        fn_->update_inertia_tensor(bodies_[b]);
+        fn_->update_momentum(bodies_[b]);
+        PxV3Copy(load[b].force, bodies_[b]->force);
+        PxV3Copy(load[b].torque, bodies_[b]->torque);
+    }
+    if (model.stabilizedInertia)
+        fn_->build_stabilized_inverse_mass(bodyCount_, bodies_, parameters_, 1.0, invM);
+    else
+        fn_->build_inverse_mass(bodyCount_, bodies_, invM);
+
+    int rowCount = constraints_ ? constraints_->partitionRowCount : 0;
+    if (rowCount > 0) {
+        PartitionRows rows;
+        if (!packRows(rows)) return 0;
+        int np = rows.layout.paddedRowCount;
+        PxReal *JMinv = poolArray<PxReal>(static_cast<size_t>(kTileColumns) * np, "jmvectorstore");
+        PxReal *rhs = poolArray<PxReal>(static_cast<size_t>(np), "rhs");
+        SparseMatrixMap *map = RbdSparseMatrixMapCreate(bodyCount_, &rows.layout);
+        if (!JMinv || !rhs || !map) return 0;
+        RbdSparseMatrixMapBuild(map);
+        // A failed reordering leaves the packing order, which is just slower.
+        RbdSparseMatrixMapReorder(map);
+        fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
+        if (!matrix_->allocate(np, map)) return 0;
+        matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
+        matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);
+        PxReal *bodyScratch = poolArray<PxReal>(6 * bodyCount, "body products");
+        if (bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
+        int factored = matrix_->factorize();
+        if (model.nonInertialFirst) fn_->add_non_inertial_forces(bodyCount_, bodies_, 1.0, load);
+        if (factored) {
+            fn_->compute_rhs(rows, bodies_, JMinv, load, parameters_, rhs);
+            fn_->scale_bounds(rows, parameters_.stepsize);
+            LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
+                           rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
+            lcpResult_ = solve_lcp_system(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
+            fn_->scale_bounds(rows, 1.0 / parameters_.stepsize);
+        } else {
+            PxWarning(12, "RbdLcsStep: the system matrix could not be factored; the partition moves without "
+                          "constraint forces\n");
+            memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(rowCount));
+        }
+        RbdBaseConstraint *const *records = constraints_->constraints
+                                                ? constraints_->constraints + constraints_->partitionConstraintStart
+                                                : nullptr;
+        fn_->calcJtConstraintForces(rows, records, parameters_.stepsize, model.lambdaIsForce, load);
+        matrix_->destroy();
+    } else if (model.nonInertialFirst) {
+        fn_->add_non_inertial_forces(bodyCount_, bodies_, 1.0, load);
+    }
+    if (model.stabilizationAfter) fn_->add_stabilization_term(bodyCount_, bodies_, load);
+    fn_->body_update_forces(bodyCount_, bodies_, invM, load);
+    forcesReady_ = 1;
+    return 1;
+}
+
+int WorldStepper::ensureBodies()
+{
+    if (bodies_) return 1;
+    // Integration on its own: the accelerations are those the bodies hold.
+    InitPool(parameters_.workspace, parameters_.workspaceSize);
+    return collectBodies();
+}
+
+void WorldStepper::integrate()
+{
+    integrateBase();
+}
+
+void WorldStepper::integrateBase()
+{
+    if (!ensureBodies()) return;
+    PxReal h = parameters_.stepsize;
+    fn_->updateVelocity(bodyCount_, bodies_, h);
+    fn_->updatePosition(bodyCount_, bodies_, h);
+    fn_->updateQuaternion(bodyCount_, bodies_, h, 2);
+    fn_->updateRotation(bodyCount_, bodies_);
+}
+
+} // namespace lcs

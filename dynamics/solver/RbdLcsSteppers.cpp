@@ -1,0 +1,56 @@
+// The three integration models and their table.
+#include "solver/RbdLcsStepper.h"
+
+namespace lcs {
+
+// Gyroscopic torque before the solve, plain inverse inertia, and after the
+// velocity update a further half step of the gyroscopic term: cheap, and it
+// adds energy to fast tumbling bodies.
+int SimpleStepper::get_forces()
+{
+    return solveForces(ForceModel{0, 1, 0, 0});
+}
+
+void SimpleStepper::integrate()
+{
+    if (!ensureBodies()) return;
+    PxReal h = parameters_.stepsize;
+    fn_->updateVelocity(bodyCount_, bodies_, h);
+    for (int b = 0; b < bodyCount_; ++b) fn_->multiInverseMatrix(bodies_[b], 0.5 * h);
+    fn_->updatePosition(bodyCount_, bodies_, h);
+    fn_->updateQuaternion(bodyCount_, bodies_, h, 2);
+    fn_->updateRotation(bodyCount_, bodies_);
+}
+
+// The constraint solve sees no gyroscopic torque; L x w joins the body's
+// torque only when its acceleration is formed. Its rows report forces.
+int lcs_model::get_forces()
+{
+    return solveForces(ForceModel{0, 0, 1, 1});
+}
+
+// Gyroscopic torque before the solve through the stabilised inverse inertia.
+int StableStepper::get_forces()
+{
+    return solveForces(ForceModel{1, 1, 0, 0});
+}
+
+void StableStepper::integrate()
+{
+    integrateBase();
+}
+
+const StepperEntry &stepperEntry(int index)
+{
+    static SimpleStepper simple;
+    static lcs_model vintage;
+    static StableStepper stable;
+    static const StepperEntry table[kStepperCount] = {
+        {&simple, "SimpleStepper", "simple model: not so stable with non-inertial forces"},
+        {&vintage, "lcs_model", "vintage lcs model: very stable but without non-inertial forces"},
+        {&stable, "StableStepper", "stable rotational model: very stable with non-inertial forces"},
+    };
+    return table[index];
+}
+
+} // namespace lcs

@@ -1,0 +1,57 @@
+// What the LCP solvers share: their temporaries, the subproblem of a held
+// set of rows, the degenerate-row filter, and the recovery of a solve that
+// did not converge.
+#ifndef KELMAR_DYNAMICS_RBDLCSSUBPROBLEM_H
+#define KELMAR_DYNAMICS_RBDLCSSUBPROBLEM_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <kelmar/PxTypes.h>
+#include "solver/RbdLcsHash.h"
+#include "solver/RbdLcsSolver.h"
+
+namespace lcs {
+
+// Temporaries of one solve, all taken from the workspace.
+struct LcpWork {
+    StateHashTable table;
+    PxReal *x0;       // (n) unconstrained solution A^-1 q
+    PxReal *xp;       // (n) the iterate, padded for the matrix
+    PxReal *w;        // (n) A x, on the clamped rows only
+    int32_t *clamped; // (n) rows whose state is not free
+    PxReal *sub;      // (n x n) principal submatrix of A^-1, then its factor; or the
+                      // factor of a subproblem solved directly, kept between iterations
+    PxReal *wC;       // (n) w on the clamped rows
+    int haveX0;       // x0 is solved (for the q it was solved with)
+};
+
+// Takes the temporaries for padded size n and a cycle table of `keys` keys.
+int allocateWork(LcpWork &work, int n, int keys);
+
+// x (n) for the m rows listed in work.clamped held at their bounds (state
+// kLcpAtLower: lo, kLcpAtUpper: hi) and the fixed rows at 0: the other rows
+// take the values that make A x - q vanish on them. Returns 0 when a factor
+// fails.
+int solve_principal_subproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal *q, const PxReal *lo,
+                               const PxReal *hi, const int32_t *state, PxReal *x, int n);
+
+// Fixes at zero (kLcpDegenerate) the rows whose pivot is below
+// sqrt(epsilon) x degeneracyFilter and those whose bounds are both within
+// the tolerance of 0.
+void markDegenerateRows(const LCPMatrix &A, const PxReal *lo, const PxReal *hi, int32_t *state, int n,
+                        const RbdLcsLCPSolverParameters &params);
+
+// One solve of the rows with the given solver, from the states and the
+// lambda the rows hold (lambda is the guess the recovery may start from).
+// A solve that fails is recovered; the result is the solver's count, or
+// the recovery's (negative when it did not converge either). guess:
+// lcpGuessBytes(A.size()) of workspace.
+int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters &params, const PxReal *q,
+                   LCPSolverFunction solver, PxReal *guess);
+size_t lcpGuessBytes(int n);
+// Workspace bytes of a recovery for padded size n, beyond the guess.
+size_t recoveryMemoryRequired(int n);
+
+} // namespace lcs
+
+#endif

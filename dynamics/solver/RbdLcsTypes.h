@@ -1,0 +1,71 @@
+// The solver's records: its view of a body and its parameters. Bodies embed
+// an RbdLcsBody; the world keeps one RbdLcsParameters and hands a copy to
+// each partition's solve.
+#ifndef KELMAR_DYNAMICS_RBDLCSTYPES_H
+#define KELMAR_DYNAMICS_RBDLCSTYPES_H
+
+#include <stddef.h>
+#include <kelmar/PxTypes.h>
+
+// Bits of RbdLcsBody::flags.
+enum {
+    RBD_LCS_BODY_FAST_SPIN = 0x01,   // fastSpinAxis is in use
+    RBD_LCS_BODY_CONSTRAINED = 0x02, // the body has at least one attached constraint
+    RBD_LCS_BODY_FROZEN = 0x10       // frozen: immovable for its constraints
+};
+
+struct RbdLcsBody {
+    PxReal invMass;         // 1 / mass (1/kg)
+    int32_t flags;          // RBD_LCS_BODY_* bits
+    PxVector3 force;        // external force accumulated for this step (N, world)
+    PxVector3 torque;       // external torque about the centre of mass (N m, world)
+    PxMatrix3 inertiaWorld; // inertia tensor about the centre of mass, world frame (kg m^2)
+    PxMatrix3 invInertiaWorld;
+    PxMatrix3 inertiaBody; // the same in the centre-of-mass frame
+    PxMatrix3 invInertiaBody;
+    PxReal mass;                   // kg
+    PxVector3 linearVelocity;      // of the centre of mass (m/s, world)
+    PxVector3 angularVelocity;     // rad/s, world
+    PxQuaternion quaternion;       // orientation of comTransform (w, x, y, z)
+    PxVector3 linearAcceleration;  // of the last step (m/s^2)
+    PxVector3 angularAcceleration; // of the last step (rad/s^2)
+    PxVector3 linearMomentum;      // m v, filled by the solver
+    PxVector3 angularMomentum;     // I w, filled by the solver
+    PxVector3 fastSpinAxis;        // unit axis, world
+    PxMatrix4 comTransform;        // centre-of-mass frame in world coordinates; row 3 is comPosition
+    RbdLcsBody *next;              // next solver body of the partition
+};
+
+struct RbdLcsLCPSolverParameters {
+    int32_t solverFunction; // 0 and 1: the pivoting solver
+    int32_t maxIterations;
+    int32_t maxBlockIterations;
+    int32_t maxCycleSize1; // carried, not read by the solver
+    int32_t maxCycleSize2; // carried, not read by the solver
+    PxReal tolerance;
+    PxReal degeneracyFilter;
+    int32_t cycleDetection;
+    int32_t warmStart;
+};
+
+struct RbdLcsParameters {
+    PxReal stepsize;       // h (s)
+    PxReal epsilon;        // world softness
+    PxReal gamma;          // world stabilisation
+    int32_t stepper_model; // 0 simple, 1 lcs, 2 stable
+    int32_t stepper_options;
+    RbdLcsLCPSolverParameters lcp;
+    void *workspace;      // memory for one solve
+    size_t workspaceSize; // bytes
+    int32_t cpu_resources;
+    int32_t linear_solver; // 0 block Cholesky, 1 variable-bandwidth Cholesky
+};
+
+// The CPU resources the solver can use on this platform: always 0.
+int32_t RbdLcsQueryCPUResources(void);
+// The defaults of a new world: h 0.015, epsilon 1e-6, gamma 0.12, stable
+// stepper, LCP solver 1 with 35 / 20 iterations, cycle sizes 10 and 3,
+// tolerance 0.001, degeneracy filter 1.01, block Cholesky.
+void RbdLcsParametersReset(RbdLcsParameters *parameters);
+
+#endif

@@ -1,0 +1,204 @@
+// Partitioning of the enabled bodies into islands (breadth-first over
+// constraints), single-island mode, and auto-disable of resting islands.
+#include "step/RbdPartition.h"
+
+namespace {
+
+// partitionMark of a body appended to an island during the current
+// partitioning; every other body carries UNMARKED.
+const int32_t ADDED = 1;
+const int32_t UNMARKED = -1;
+
+bool isAdded(const RbdBody *body)
+{
+    return body->partitionMark == ADDED;
+}
+
+void clearOutput(RbdPartitionOutput *out)
+{
+    out->partitionCount = 0;
+    out->totalBodies = 0;
+    out->totalConstraints = 0;
+}
+
+void startPartition(RbdPartitionOutput *out, int32_t p)
+{
+    out->bodyStart[p] = out->totalBodies;
+    out->bodyCount[p] = 0;
+    out->constraintStart[p] = out->totalConstraints;
+    out->constraintCount[p] = 0;
+}
+
+// Appends a body to island p and chains the previous body's solver record to it.
+void appendBody(RbdPartitionOutput *out, int32_t p, RbdBody *body)
+{
+    int32_t index = out->bodyCount[p];
+    if (index > 0) out->bodies[out->bodyStart[p] + index - 1]->lcs.next = &body->lcs;
+    body->lcs.next = nullptr;
+    out->bodies[out->totalBodies++] = body;
+    out->bodyCount[p]++;
+    body->partitionIndex = p;
+    body->partitionBodyIndex = index;
+    body->partitionMark = ADDED;
+}
+
+void appendConstraint(RbdPartitionOutput *out, int32_t p, RbdBaseConstraint *c)
+{
+    out->constraints[out->totalConstraints++] = c;
+    out->constraintCount[p]++;
+}
+
+// A constraint whose body was destroyed before it cannot be stepped: its
+// solver references point into a returned pool record.
+bool refersToDestroyedBody(const RbdBaseConstraint *c)
+{
+    for (const RbdBody *body : c->body) {
+        if (body && body->typeTag != RBD_BODY_TAG) {
+            PxWarning(RBD_MESSAGE_LEVEL, "RbdWorldStep: a %s refers to a destroyed body; it is not stepped.\n",
+                      RbdBclJointNames[c->typeId]);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Every constraint is met once from each of its island bodies. It was
+// appended when it was met from whichever of them was walked first, and
+// bodies are walked in the order of their index in the island.
+bool metBefore(const RbdBaseConstraint *c, const RbdBody *walked)
+{
+    for (const RbdBody *other : c->body) {
+        if (!other || other == walked || !isAdded(other)) continue;
+        if (other->partitionIndex == walked->partitionIndex && other->partitionBodyIndex < walked->partitionBodyIndex)
+            return true;
+    }
+    return false;
+}
+
+void appendConstraintBodies(RbdPartitionOutput *out, int32_t p, const RbdBaseConstraint *c, const RbdBody *walked)
+{
+    for (RbdBody *other : c->body) {
+        if (!other || other == walked || isAdded(other)) continue;
+        // A frozen body is immovable for its constraints and joins no island.
+        if (other->frozen)
+            other->partitionIndex = -1;
+        else
+            appendBody(out, p, other);
+    }
+}
+
+void walkBody(RbdPartitionOutput *out, int32_t p, RbdBody *body)
+{
+    for (RbdConstraintNode *node = body->constraints; node; node = node->next) {
+        RbdBaseConstraint *c = node->constraint;
+        if (metBefore(c, body) || refersToDestroyedBody(c)) continue;
+        appendConstraint(out, p, c);
+        appendConstraintBodies(out, p, c, body);
+    }
+    // A sleeping body jointed or touching an island body wakes with it.
+    if (body->enabledTime < 0) RbdBodyEnable(body);
+}
+
+void buildPartition(RbdPartitionOutput *out, int32_t p, RbdBody *seed)
+{
+    startPartition(out, p);
+    appendBody(out, p, seed);
+    for (int32_t k = 0; k < out->bodyCount[p]; ++k) walkBody(out, p, out->bodies[out->bodyStart[p] + k]);
+}
+
+RbdBody *nextSeed(RbdBody *body)
+{
+    while (body && (isAdded(body) || body->frozen)) body = body->nextEnabled;
+    return body;
+}
+
+void forgetBodies(RbdBody **bodies, int32_t count)
+{
+    for (int32_t k = 0; k < count; ++k) {
+        bodies[k]->partitionMark = UNMARKED;
+        bodies[k]->partitionBodyIndex = -1;
+    }
+}
+
+// Runs the callback of island p; an island it removed leaves the output,
+// and its bodies, still stored past the output's end, are unmarked.
+void finishPartition(RbdPartitionOutput *out, int32_t p, RbdAfterPartitionFunction afterPartition, void *arg)
+{
+    out->partitionCount++;
+    if (!afterPartition) return;
+    int32_t start = out->bodyStart[p], count = out->bodyCount[p];
+    afterPartition(out, arg);
+    if (out->partitionCount == p) forgetBodies(out->bodies + start, count);
+}
+
+void unmarkOutput(RbdPartitionOutput *out)
+{
+    for (int32_t k = 0; k < out->totalBodies; ++k) out->bodies[k]->partitionMark = UNMARKED;
+}
+
+} // namespace
+
+void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *out, RbdAfterPartitionFunction afterPartition,
+                         void *arg)
+{
+    if (!out) return;
+    clearOutput(out);
+    RbdBody *seed = nextSeed(firstEnabledBody);
+    while (seed) {
+        int32_t p = out->partitionCount;
+        buildPartition(out, p, seed);
+        // The next seed is found before the callback, which may disable
+        // (and unlink) the bodies of this island, the seed among them.
+        RbdBody *next = nextSeed(seed->nextEnabled);
+        finishPartition(out, p, afterPartition, arg);
+        seed = next;
+    }
+    unmarkOutput(out);
+}
+
+void RbdMakeSinglePartition(RbdBody *firstEnabledBody, RbdPartitionOutput *out,
+                            RbdAfterPartitionFunction afterPartition, void *arg)
+{
+    if (!out) return;
+    clearOutput(out);
+    if (!firstEnabledBody) return;
+    startPartition(out, 0);
+    for (RbdBody *body = firstEnabledBody; body; body = body->nextEnabled) appendBody(out, 0, body);
+    for (RbdBaseConstraint *c = firstEnabledBody->world->firstEnabledConstraint; c; c = c->next)
+        if (!refersToDestroyedBody(c)) appendConstraint(out, 0, c);
+    finishPartition(out, 0, afterPartition, arg);
+    unmarkOutput(out);
+}
+
+int RbdBodyIsMovingTest(const RbdBody *body, const RbdAutoDisableThresholds *thresholds)
+{
+    const RbdLcsBody *lcs = &body->lcs;
+    if (PxV3LengthSquared(lcs->linearVelocity) > thresholds->velocity) return 1;
+    if (PxV3LengthSquared(lcs->angularVelocity) > thresholds->angularVelocity) return 1;
+    if (PxV3LengthSquared(lcs->linearAcceleration) > thresholds->acceleration) return 1;
+    if (PxV3LengthSquared(lcs->angularAcceleration) > thresholds->angularAcceleration) return 1;
+    // A body is never put to sleep in its first aliveWindow steps after being enabled.
+    return body->enabledTime < thresholds->aliveWindow;
+}
+
+void RbdAutoDisableLastPartition(RbdPartitionOutput *out, void *arg)
+{
+    const RbdAutoDisableThresholds *thresholds = (const RbdAutoDisableThresholds *)arg;
+    int32_t p = out->partitionCount - 1;
+    if (p < 0 || !thresholds) return;
+    RbdBody **bodies = out->bodies + out->bodyStart[p];
+    for (int32_t k = 0; k < out->bodyCount[p]; ++k)
+        if (RbdBodyIsMovingTest(bodies[k], thresholds)) return;
+    for (int32_t k = 0; k < out->bodyCount[p]; ++k) {
+        RbdBodyDisable(bodies[k]);
+        RbdBodyResetForces(bodies[k]);
+    }
+    out->partitionCount--;
+    out->totalBodies -= out->bodyCount[p];
+    out->totalConstraints -= out->constraintCount[p];
+}
+
+void RbdClearPartitionIndices(RbdPartitionOutput *out)
+{
+    if (out) forgetBodies(out->bodies, out->totalBodies);
+}

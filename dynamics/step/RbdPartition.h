@@ -1,0 +1,51 @@
+// Islands of a step: partitioning of the enabled bodies, auto-disable of
+// resting islands, and the packing of an island into solver rows and the
+// unpacking of the results.
+#ifndef KELMAR_DYNAMICS_RBDPARTITION_H
+#define KELMAR_DYNAMICS_RBDPARTITION_H
+
+#include "world/RbdInternal.h"
+
+// Called after each island is complete; it may remove that island (the
+// last one of output) from the output.
+typedef void (*RbdAfterPartitionFunction)(RbdPartitionOutput *output, void *arg);
+
+// Islands by breadth-first search from each enabled body that is in no
+// island yet: bodies are appended in the order they are reached, each
+// enabled constraint reached from an island's bodies is appended once to
+// that island, disabled bodies reached through a constraint are enabled,
+// frozen bodies are left out (partition index -1). Each body's solver
+// record is chained to the next body of its island. The output's arrays
+// must hold every enabled body and constraint of the world.
+void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *output,
+                         RbdAfterPartitionFunction afterPartition, void *arg);
+// One island of every enabled body, in enabled-list order, and every
+// enabled constraint of the body's world, in the world's list order.
+void RbdMakeSinglePartition(RbdBody *firstEnabledBody, RbdPartitionOutput *output,
+                            RbdAfterPartitionFunction afterPartition, void *arg);
+
+// The afterPartition of auto-disable mode 1; arg is the world's
+// RbdAutoDisableThresholds. When no body of the newest island is moving,
+// its bodies are disabled, their forces zeroed, and the island removed.
+void RbdAutoDisableLastPartition(RbdPartitionOutput *output, void *arg);
+// Moving: |v|^2, |w|^2, |a|^2 or |alpha|^2 above its threshold, or enabled
+// for fewer than aliveWindow steps.
+int RbdBodyIsMovingTest(const RbdBody *body, const RbdAutoDisableThresholds *thresholds);
+
+// Prepares the bodies of island p for a step of h seconds (gravity,
+// damping, pending impulses) and builds the rows of its constraints with
+// the world's epsilon and gamma into `rows`, as the one partition of the
+// list. Returns the number of rows built (padding excluded).
+int32_t RbdPackPartition(RbdPartitionOutput *output, int32_t p, PxReal h, const RbdWorld *world,
+                         RbdLcsConstraints *rows);
+// After the solver: the bodies' reference frames from their centre-of-mass
+// frames, and each constraint's per-row results (row impulse / h, or the
+// row force as it stands for integration model 1), at most
+// RBD_CONSTRAINT_LAMBDA_COUNT rows, followed by RBD_LAMBDA_END_MARKER.
+void RbdUnpackPartition(const RbdLcsConstraints *rows, int32_t p, RbdPartitionOutput *output,
+                        const RbdLcsParameters *parameters);
+// Forgets the island membership of every body of the output (index in
+// island -1), so that no stale index is read by a later step.
+void RbdClearPartitionIndices(RbdPartitionOutput *output);
+
+#endif

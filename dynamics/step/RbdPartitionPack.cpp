@@ -1,0 +1,40 @@
+// Packing an island into solver rows, and writing the solver's results
+// back into its bodies and constraints.
+#include <kelmar/RbdLcs.h>
+#include "step/RbdPartition.h"
+
+int32_t RbdPackPartition(RbdPartitionOutput *out, int32_t p, PxReal h, const RbdWorld *world, RbdLcsConstraints *rows)
+{
+    RbdBody **bodies = out->bodies + out->bodyStart[p];
+    for (int32_t k = 0; k < out->bodyCount[p]; ++k) RbdBodyPrepareForStep(bodies[k], h, world->gravity);
+
+    RbdBclInitConstraintRowList(rows);
+    if (out->constraintCount[p] == 0) return 0;
+    const RbdBclParameters parameters = {h, world->epsilon, world->gamma};
+    RbdBaseConstraint **constraints = out->constraints + out->constraintStart[p];
+    RbdBclStartPartition(rows);
+    for (int32_t k = 0; k < out->constraintCount[p]; ++k)
+        constraints[k]->rowBuilder(rows, constraints[k], &parameters);
+    RbdBclEndPartition(rows);
+    return rows->partitionRowCount;
+}
+
+void RbdUnpackPartition(const RbdLcsConstraints *rows, int32_t p, RbdPartitionOutput *out,
+                        const RbdLcsParameters *parameters)
+{
+    RbdBody **bodies = out->bodies + out->bodyStart[p];
+    for (int32_t k = 0; k < out->bodyCount[p]; ++k) RbdBodyUpdateTransformFromCom(bodies[k]);
+
+    // The solver leaves row impulses, except the vintage model, whose rows
+    // already hold forces.
+    PxReal scale = parameters->stepper_model == RBD_LCS_VINTAGE_STEPPER ? 1.0 : 1.0 / parameters->stepsize;
+    for (int32_t k = 0; k < rows->partitionConstraintCount; ++k) {
+        int32_t index = rows->partitionConstraintStart + k;
+        RbdBaseConstraint *c = rows->constraints[index];
+        int32_t first = rows->constraintFirstRow[index];
+        int32_t count = rows->constraintRowCount[index];
+        if (count > RBD_CONSTRAINT_LAMBDA_COUNT) count = RBD_CONSTRAINT_LAMBDA_COUNT;
+        for (int32_t r = 0; r < count; ++r) c->lambda[r] = rows->lambda[first + r] * scale;
+        if (count < RBD_CONSTRAINT_LAMBDA_COUNT) c->lambda[count] = RBD_LAMBDA_END_MARKER;
+    }
+}

@@ -1,0 +1,131 @@
+// The world step: capacities, islands, one solve per island with its own
+// step size in safe-time mode, and the force reset that makes forces act
+// for one step only.
+#include <float.h>
+#include <math.h>
+#include <kelmar/RbdLcs.h>
+#include <kelmar/RbdStep.h>
+#include "step/RbdPartition.h"
+
+namespace {
+
+enum { AUTO_DISABLE_OFF = 0, AUTO_DISABLE_ON = 1, AUTO_DISABLE_SINGLE_ISLAND = 2 };
+
+// Default stabilisation per second of step: gamma = 8 h.
+const PxReal GAMMA_PER_STEP = 8.0;
+
+bool checkStepSize(PxReal h)
+{
+    if (isfinite(h) && h > 0.0) return true;
+    PxWarning(RBD_MESSAGE_LEVEL, "RbdWorldStep: the step size must be positive and finite (%g); no step.\n", h);
+    return false;
+}
+
+// Capacities raised to the counts; false when the per-step storage still
+// cannot hold every body and constraint.
+bool ensureCapacities(RbdWorld *world)
+{
+    if (RbdWorldUpdateCapacities(world) && world->totalBodies <= world->maxBodies &&
+        world->totalConstraints <= world->maxConstraints)
+        return true;
+    PxWarning(RBD_MESSAGE_LEVEL, "RbdWorldStep: no storage for %d bodies and %d constraints; no step.\n",
+              (int)world->totalBodies, (int)world->totalConstraints);
+    return false;
+}
+
+void partitionWorld(RbdWorld *world)
+{
+    RbdPartitionOutput *out = &world->partitions;
+    switch (world->autoDisable) {
+    case AUTO_DISABLE_ON:
+        RbdUpdatePartitions(world->firstEnabledBody, out, RbdAutoDisableLastPartition, &world->thresholds);
+        break;
+    case AUTO_DISABLE_SINGLE_ISLAND: RbdMakeSinglePartition(world->firstEnabledBody, out, nullptr, nullptr); break;
+    default: RbdUpdatePartitions(world->firstEnabledBody, out, nullptr, nullptr); break;
+    }
+}
+
+PxReal smallestSafeTime(const RbdPartitionOutput *out, int32_t p)
+{
+    PxReal smallest = DBL_MAX;
+    for (int32_t k = 0; k < out->bodyCount[p]; ++k) {
+        PxReal safeTime = out->bodies[out->bodyStart[p] + k]->safeTime;
+        if (safeTime < smallest) smallest = safeTime;
+    }
+    return smallest;
+}
+
+// The step of island p given the step of the island before it. In
+// safe-time mode a positive safe time shorter than that step shortens it
+// (a safe time of 0 means "unknown"), and gamma follows the step.
+PxReal partitionStepSize(RbdWorld *world, int32_t p, PxReal hp)
+{
+    if (!world->safeTimeMode) return hp;
+    PxReal safeTime = smallestSafeTime(&world->partitions, p);
+    if (safeTime > 0.0 && safeTime <= hp) hp = safeTime;
+    world->gamma = GAMMA_PER_STEP * hp;
+    return hp;
+}
+
+void stepPartition(RbdWorld *world, int32_t p, PxReal hp)
+{
+    RbdPartitionOutput *out = &world->partitions;
+    int32_t rowCount = RbdPackPartition(out, p, hp, world, &world->rows);
+    world->timeStep = hp;
+    RbdLcsParameters *parameters = &world->parameters;
+    parameters->stepsize = hp;
+    parameters->epsilon = world->epsilon;
+    parameters->gamma = world->gamma;
+    size_t size = RbdLcsMemoryRequired(rowCount, world->totalBodies);
+    void *workspace = PxChunkGetMem(&world->chunk, size);
+    if (!workspace) {
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdWorldStep: no solver workspace of %lu bytes; island %d is not stepped.\n",
+                  (unsigned long)size, (int)p);
+        return;
+    }
+    parameters->workspace = workspace;
+    parameters->workspaceSize = size;
+    RbdBody *first = out->bodies[out->bodyStart[p]];
+    RbdLcsStep(&world->rows, &first->lcs, out->bodyCount[p], parameters);
+    RbdUnpackPartition(&world->rows, p, out, parameters);
+}
+
+// Forces act for one step only; safe times are estimated anew for each step.
+void endStep(RbdWorld *world)
+{
+    for (RbdBody *body = world->firstEnabledBody; body; body = body->nextEnabled) {
+        RbdBodyResetForces(body);
+        if (world->safeTimeMode) body->safeTime = DBL_MAX;
+    }
+    RbdClearPartitionIndices(&world->partitions);
+}
+
+} // namespace
+
+void RbdWorldStep(RbdWorldID world, PxReal h)
+{
+    if (!RbdCheckWorld(world) || !checkStepSize(h)) return;
+    world->timeStep = h;
+    const PxReal gamma = world->gamma;
+    if (!ensureCapacities(world)) return;
+    partitionWorld(world);
+    PxReal hp = h;
+    for (int32_t p = 0; p < world->partitions.partitionCount; ++p) {
+        hp = partitionStepSize(world, p, hp);
+        stepPartition(world, p, hp);
+    }
+    endStep(world);
+    world->gamma = gamma;
+    world->timeStep = h;
+}
+
+void RbdWorldStepOne(RbdWorldID world)
+{
+    if (RbdCheckWorld(world)) RbdWorldStep(world, world->timeStep);
+}
+
+void RbdWorldResetForces(RbdWorldID world)
+{
+    if (!RbdCheckWorld(world)) return;
+    for (RbdBody *body = world->firstBody; body; body = body->next) RbdBodyResetForces(body);
+}

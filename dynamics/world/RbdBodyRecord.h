@@ -1,0 +1,67 @@
+// The body record behind an RbdBodyID.
+#ifndef KELMAR_DYNAMICS_RBDBODYRECORD_H
+#define KELMAR_DYNAMICS_RBDBODYRECORD_H
+
+#include <kelmar/RbdTypes.h>
+#include "solver/RbdLcsTypes.h"
+
+struct RbdWorld;
+struct RbdBaseConstraint;
+
+enum { RBD_BODY_TAG = 100, RBD_DESTROYED_TAG = -1 };
+
+// One entry of a body's constraint list; each enabled constraint owns one
+// node per non-null body, taken from the world's node pool.
+struct RbdConstraintNode {
+    RbdConstraintNode *next;
+    RbdConstraintNode *prev;
+    RbdBaseConstraint *constraint;
+};
+
+struct RbdBody {
+    int32_t typeTag;                // RBD_BODY_TAG while alive, -1 once destroyed
+    int32_t solverRecordSize;       // sizeof(RbdLcsBody)
+    PxMatrix4 transform;            // reference frame in world coordinates
+    PxMatrix4 comRelativeTransform; // centre-of-mass frame relative to the reference frame
+    PxMatrix4 comRelativeInverse;   // its inverse
+    int32_t useComOffset;           // comRelativeTransform differs from identity
+    PxVector3 linearImpulse;        // accumulated, applied over the next step (N s)
+    PxVector3 angularImpulse;       // N m s
+    int32_t impulsePending;
+    RbdLcsBody lcs;  // solver record: mass, inertia, velocities, comTransform
+    RbdWorld *world; // null for a body made in a caller's pool
+    RbdBody *next;   // body list, newest first
+    RbdBody *prev;
+    RbdBody *nextEnabled; // enabled list, most recently enabled first
+    RbdBody *prevEnabled;
+    void *userData;
+    int32_t partitionIndex;         // island of the current step, -1 outside
+    int32_t partitionBodyIndex;     // index in its island's body list, -1 outside
+    int32_t partitionMark;          // scratch mark of the partitioner, -1 by default
+    PxReal linearVelocityDamping;   // force per velocity (N s/m)
+    PxReal angularVelocityDamping;  // torque per angular velocity (N m s)
+    RbdConstraintNode *constraints; // enabled constraints attached to this body
+    int32_t enabledTime;            // -1 disabled, else steps since enabled
+    int32_t frozen;
+    PxReal safeTime;                    // longest step allowed in safe-time mode (s)
+    RbdBaseConstraint *wheelConstraint; // the car wheel whose wheel this body is, or null
+    void *model;                        // the collision model following the body, or null
+};
+
+// Centre-of-mass position, row 3 of the centre-of-mass frame.
+inline const PxReal *RbdBodyComPosition(const RbdBody *body)
+{
+    return body->lcs.comTransform[3];
+}
+
+// Rebuilds the centre-of-mass frame (and quaternion and world inertia) from transform.
+void RbdBodyUpdateComFromTransform(RbdBody *body);
+// Rebuilds transform from the centre-of-mass frame, as after a solver step.
+void RbdBodyUpdateTransformFromCom(RbdBody *body);
+// World inertia tensors from the body-frame ones and the current rotation.
+void RbdBodyUpdateWorldInertia(RbdBody *body);
+// The per-body preparation before a partition solve: constraint flag,
+// enabledTime + 1, damping, gravity (m/s^2) and pending impulses over step h (s).
+void RbdBodyPrepareForStep(RbdBody *body, PxReal h, const PxVector3 gravity);
+
+#endif

@@ -1,0 +1,74 @@
+// The world record behind an RbdWorldID and the per-step storage it owns.
+#ifndef KELMAR_DYNAMICS_RBDWORLDRECORD_H
+#define KELMAR_DYNAMICS_RBDWORLDRECORD_H
+
+#include <kelmar/PxMemory.h>
+#include <kelmar/RbdTypes.h>
+#include "solver/RbdLcsTypes.h"
+#include "solver/RbdBcl.h"
+
+struct RbdBody;
+struct RbdBaseConstraint;
+
+// Auto-disable thresholds; the four reals are compared with squared magnitudes.
+struct RbdAutoDisableThresholds {
+    PxReal velocity;            // (m/s)^2
+    PxReal angularVelocity;     // (rad/s)^2
+    PxReal acceleration;        // (m/s^2)^2
+    PxReal angularAcceleration; // (rad/s^2)^2
+    int32_t aliveWindow;        // steps a newly enabled body stays awake
+};
+
+// The islands of one step, rebuilt every step. Sized by the capacities:
+// at most maxBodies islands, each with at least one body.
+struct RbdPartitionOutput {
+    RbdBody **bodies;                // (maxBodies) island after island
+    int32_t *bodyStart;              // (maxBodies) first entry of island p in bodies
+    int32_t *bodyCount;              // (maxBodies)
+    RbdBaseConstraint **constraints; // (maxConstraints) island after island
+    int32_t *constraintStart;        // (maxBodies)
+    int32_t *constraintCount;        // (maxBodies)
+    int32_t partitionCount;
+    int32_t totalBodies;
+    int32_t totalConstraints;
+};
+
+struct RbdWorld {
+    int32_t maxBodies; // capacities; grown by the step
+    int32_t maxConstraints;
+    PxPool bodyPool;       // RbdBody records
+    PxPool constraintPool; // "world constraintPool": RbdBaseConstraint records
+    PxPool nodePool;       // "world cNodePool": 2 x maxConstraints RbdConstraintNode
+    PxChunk chunk;         // the solver's workspace
+    RbdBody *firstBody;    // body list, newest first
+    int32_t totalBodies;
+    RbdBody *firstEnabledBody; // enabled list, most recently enabled first
+    int32_t enabledBodies;
+    RbdBaseConstraint *firstEnabledConstraint; // most recently enabled first
+    int32_t totalConstraints;
+    int32_t enabledConstraints;
+    int32_t changeCount; // insertions since the last step
+    PxReal timeStep;     // s
+    PxReal epsilon;
+    PxReal gamma;
+    PxVector3 gravity;   // m/s^2
+    int32_t autoDisable; // 0 off, 1 on, 2 single island
+    int32_t safeTimeMode;
+    RbdAutoDisableThresholds thresholds;
+    RbdLcsParameters parameters;
+    RbdBodyCallback bodyEnabled;
+    RbdBodyCallback bodyDisabled;
+    RbdPartitionOutput partitions; // per-step island storage
+    RbdLcsConstraints rows;        // per-step row storage
+    const char *version;           // toolkit version, for the file writer
+};
+
+// Raises the capacities to the current counts when bodies or constraints
+// were inserted since the last call and reallocates the per-step storage if
+// either grew; clears the change counter. Returns 0 (capacities unchanged,
+// warning) when memory is short. Called at the start of every step.
+int RbdWorldUpdateCapacities(RbdWorld *world);
+// Reallocates the per-step storage for the current capacities.
+int RbdWorldResize(RbdWorld *world);
+
+#endif

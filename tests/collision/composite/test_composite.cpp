@@ -1,0 +1,555 @@
+// Composite geometries and models: placement, bounds, mass, the merged pair
+// test, distance and line segments.
+#include "collision/CdxTestFixture.h"
+
+#include "composite/CdxCompositeRecord.h"
+#include "framework/CdxModelRecord.h"
+
+#include <kelmar/PxVector.h>
+
+#include <cmath>
+#include <array>
+#include <random>
+#include <set>
+
+namespace {
+
+const PxReal kTight = 1e-12;
+
+// Ray against a test ball: first crossing of the segment with the sphere.
+int BallLineSegment(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result)
+{
+    PxReal r;
+    PxVector3 centre, d, m;
+    CdxGeometryGetBSphere(CdxModelGetGeometry(model), centre, &r);
+    const PxReal(*tm)[4] = *CdxModelGetTransformPtr(model);
+    PxV3Set(centre, tm[3][0], tm[3][1], tm[3][2]);
+    PxV3Sub(d, p1, p0);
+    PxReal length = PxV3Normalize(d);
+    PxV3Sub(m, p0, centre);
+    PxReal b = PxV3Dot(m, d), c = PxV3Dot(m, m) - r * r;
+    PxReal disc = b * b - c;
+    if (disc < 0.0) return 0;
+    PxReal t = -b - std::sqrt(disc);
+    if (t < 0.0 || t > length) return 0;
+    PxV3AddScaled(result->point, p0, d, t);
+    PxV3Sub(result->normal, result->point, centre);
+    PxV3Scale(result->normal, result->normal, 1.0 / r);
+    result->distance = t;
+    return 1;
+}
+
+int SkipModel(CdxModelID model, void *skipped)
+{
+    return model != skipped;
+}
+
+// Box-box approximate distance: gap between the x faces.
+int BoxGapX(CdxModelPair *pair, const CdxDistanceRequest *, CdxDistanceResult *result)
+{
+    PxReal x1 = (*CdxModelGetTransformPtr(pair->model1))[3][0];
+    PxReal x2 = (*CdxModelGetTransformPtr(pair->model2))[3][0];
+    PxReal gap = std::fabs(x1 - x2) - 2.0; // unit half-extents
+    result->lowerBound = gap - 0.5;
+    result->upperBound = gap + 0.5;
+    result->element2 = 7;
+    return 1;
+}
+
+CdxContact *ContactsOf(CdxIntersectResult &result)
+{
+    return result.contacts;
+}
+
+} // namespace
+
+class CdxCompositeTest : public CdxTest {
+protected:
+    // Element i: a box of half-extents 0.5 whose world placement lands in
+    // elementTm_[i].
+    CdxModelID Element(int i, PxReal hx = 0.5) { return Model(TestBoxCreate(hx, 0.5, 0.5), &elementTm_[i]); }
+    CdxIntersectResult Intersect(CdxModelID a, CdxModelID b, int capacity)
+    {
+        CdxModelPairReset(&pair_, a, b);
+        CdxHello(&pair_);
+        CdxIntersectResult result = {};
+        result.contacts = contacts_;
+        result.contactCapacity = capacity;
+        CdxIntersect(&pair_, &result);
+        return result;
+    }
+    PxMatrix4 elementTm_[6];
+    PxMatrix4 relative_[6];
+    CdxModelPair pair_;
+    CdxContact contacts_[32];
+};
+
+TEST_F(CdxCompositeTest, ElementsArePlacedByTheCompositeTransformThenTheirOffsets)
+{
+    PxMatrix4 tm;
+    TestRotationZ(tm, M_PI / 2, 1, 0, 0);
+    CdxModelID composite = CdxCompositeModelCreate(3);
+    ASSERT_NE(nullptr, composite);
+    EXPECT_TRUE(CdxModelIsComposite(composite));
+    EXPECT_EQ(CdxCompositeModelUpdateTransform, CdxModelGetUpdateCallback(composite));
+    EXPECT_STREQ("CdxComposite", CdxGeometryGetTypeName(CdxModelGetGeometry(composite)));
+    CdxModelSetTransformPtr(composite, &tm);
+    CdxModelID a = Element(0), b = Element(1);
+    TestTranslation(relative_[0], 1, 0, 0);
+    TestRotationZ(relative_[1], M_PI / 2, 0, 0, 2);
+    ASSERT_EQ(1, CdxCompositeModelAddElement(composite, a, &relative_[0]));
+    ASSERT_EQ(1, CdxCompositeModelAddElement(composite, b, &relative_[1]));
+    EXPECT_EQ(2, CdxCompositeModelGetElementCount(composite));
+    EXPECT_EQ(3, CdxCompositeModelGetElementMaxCount(composite));
+    EXPECT_EQ(composite, CdxModelGetParent(a));
+    EXPECT_EQ(&tm, CdxModelGetReferenceTransformPtr(a));
+    EXPECT_EQ(&relative_[1], CdxCompositeModelGetElementRelativeTransformPtr(composite, 1));
+    EXPECT_EQ(b, CdxCompositeModelGetElement(composite, 1));
+
+    CdxModelUpdate(composite);
+    // Offset (1, 0, 0) along the composite's x axis, which points along +y.
+    EXPECT_NEAR(1.0, elementTm_[0][3][0], kTight);
+    EXPECT_NEAR(1.0, elementTm_[0][3][1], kTight);
+    EXPECT_NEAR(-1.0, elementTm_[1][0][0], kTight) << "two quarter turns: x axis along -x";
+    EXPECT_NEAR(2.0, elementTm_[1][3][2], kTight);
+
+    // An element must have somewhere to put its placement, may be added
+    // once, and a composite cannot hold itself.
+    CdxModelID homeless = Model(TestBoxCreate(1, 1, 1), nullptr);
+    EXPECT_EQ(0, CdxCompositeModelAddElement(composite, homeless, &relative_[2]));
+    EXPECT_EQ(0, CdxCompositeModelAddElement(composite, a, &relative_[2]));
+    EXPECT_EQ(0, CdxCompositeModelAddElement(composite, composite, &relative_[2]));
+    CdxModelID c = Element(2);
+    TestTranslation(relative_[2], 0, 0, 0);
+    ASSERT_EQ(1, CdxCompositeModelAddElement(composite, c, &relative_[2]));
+    EXPECT_EQ(0, CdxCompositeModelAddElement(composite, Element(3), &relative_[3])) << "full";
+
+    ASSERT_EQ(1, CdxCompositeModelRemoveElement(composite, 0));
+    EXPECT_EQ(nullptr, CdxModelGetParent(a));
+    PxMatrix4 *relative = &tm;
+    CdxModelGetRelativeTransformPtrs(a, &relative, nullptr);
+    EXPECT_EQ(nullptr, relative);
+    EXPECT_EQ(b, CdxCompositeModelGetElement(composite, 0)) << "the others keep their order";
+    EXPECT_EQ(c, CdxCompositeModelGetElement(composite, 1));
+    EXPECT_EQ(0, CdxCompositeModelRemoveElement(composite, 2));
+
+    // Following a new transform pointer takes the elements along.
+    PxMatrix4 moved;
+    TestTranslation(moved, 0, 0, 10);
+    CdxModelSetTransformPtr(composite, &moved);
+    EXPECT_EQ(&moved, CdxModelGetReferenceTransformPtr(b));
+    CdxModelUpdate(composite);
+    EXPECT_NEAR(10.0, elementTm_[2][3][2], kTight);
+
+    CdxCompositeModelDecompose(composite);
+    EXPECT_EQ(0, CdxCompositeModelGetElementCount(composite));
+    EXPECT_EQ(nullptr, CdxModelGetParent(b));
+    CdxModelDestroy(composite);
+}
+
+TEST_F(CdxCompositeTest, ACompositeOffsetFromItsBodyPlacesElementsFromTheOffsetPose)
+{
+    PxMatrix4 body, offset, world;
+    TestRotationZ(body, M_PI / 2, 0, 0, 1);
+    TestTranslation(offset, 2, 0, 0);
+    CdxModelID composite = CdxCompositeModelCreate(1);
+    CdxModelSetRelativeTransformPtrs(composite, &offset, &body, &world);
+    EXPECT_TRUE(CdxModelIsComposite(composite)) << "an offset does not change what the model is";
+    TestTranslation(relative_[0], 1, 0, 0);
+    ASSERT_EQ(1, CdxCompositeModelAddElement(composite, Element(0), &relative_[0]));
+    CdxModelUpdate(composite);
+    // Three units along the body's x axis, which points along +y.
+    EXPECT_NEAR(0.0, elementTm_[0][3][0], kTight);
+    EXPECT_NEAR(3.0, elementTm_[0][3][1], kTight);
+    EXPECT_NEAR(1.0, elementTm_[0][3][2], kTight);
+    CdxCompositeModelDecompose(composite);
+    CdxModelDestroy(composite);
+}
+
+TEST_F(CdxCompositeTest, NestedCompositesPlaceTheirElementsRecursively)
+{
+    PxMatrix4 outerTm, innerTm;
+    TestRotationZ(outerTm, M_PI / 2, 0, 0, 0);
+    CdxModelID outer = CdxCompositeModelCreate(1);
+    CdxModelID inner = CdxCompositeModelCreate(1);
+    CdxModelSetTransformPtr(outer, &outerTm);
+    CdxModelSetTransformPtr(inner, &innerTm);
+    TestTranslation(relative_[0], 1, 0, 0);
+    TestTranslation(relative_[1], 1, 0, 0);
+    ASSERT_EQ(1, CdxCompositeModelAddElement(inner, Element(0), &relative_[0]));
+    ASSERT_EQ(1, CdxCompositeModelAddElement(outer, inner, &relative_[1]));
+    EXPECT_EQ(0, CdxCompositeModelAddElement(inner, outer, &relative_[2])) << "no cycles";
+    CdxModelUpdate(outer);
+    EXPECT_NEAR(2.0, elementTm_[0][3][1], kTight) << "two units along the outer x axis (+y)";
+    PxVector3 min, max;
+    ASSERT_EQ(1, CdxModelGetAABB(outer, min, max));
+    EXPECT_NEAR(1.5, min[1], kTight);
+    EXPECT_NEAR(2.5, max[1], kTight);
+    EXPECT_NEAR(-0.5, min[0], kTight);
+    CdxModelDestroy(outer);
+    CdxModelDestroy(inner);
+}
+
+TEST_F(CdxCompositeTest, BoundsAreTheUnionOfTheElementsAndTheSphereCoversThem)
+{
+    PxMatrix4 tm;
+    TestTranslation(tm, 0, 0, 1);
+    CdxModelID composite = CdxCompositeModelCreate(2);
+    CdxModelSetTransformPtr(composite, &tm);
+    PxVector3 min, max;
+    ASSERT_EQ(1, CdxModelGetAABB(composite, min, max));
+    EXPECT_EQ(min[2], 1.0) << "an empty composite is a point at its origin";
+    EXPECT_EQ(max[2], 1.0);
+    TestTranslation(relative_[0], -2, 0, 0);
+    TestTranslation(relative_[1], 2, 0, 0);
+    CdxCompositeModelAddElement(composite, Element(0), &relative_[0]);
+    CdxCompositeModelAddElement(composite, Element(1, 1.0), &relative_[1]);
+    CdxCompositeModelBuild(composite);
+    ASSERT_EQ(1, CdxModelGetAABB(composite, min, max));
+    EXPECT_NEAR(-2.5, min[0], kTight);
+    EXPECT_NEAR(3.0, max[0], kTight);
+    EXPECT_NEAR(0.5, min[2], kTight);
+    const PxReal *cached = CdxGeometryGetBounds(CdxModelGetGeometry(composite));
+    EXPECT_EQ(max[0], cached[1]);
+    PxVector3 centre;
+    PxReal radius;
+    ASSERT_EQ(1, CdxModelGetBSphere(composite, centre, &radius));
+    EXPECT_NEAR(2.0 + std::sqrt(1.5), radius, kTight) << "the farther element reaches 2 + its own radius";
+    EXPECT_NEAR(1.0, centre[2], kTight);
+    PxReal xy[4];
+    ASSERT_EQ(1, CdxGeometryGetXYAABB(CdxModelGetGeometry(composite), tm, xy));
+    EXPECT_NEAR(-2.5, xy[0], kTight);
+    EXPECT_NEAR(3.0, xy[1], kTight);
+    PxVector3 direction = {1, 0, 0}, point;
+    ASSERT_EQ(1, CdxGeometryMaximumPoint(CdxModelGetGeometry(composite), tm, direction, point));
+    EXPECT_NEAR(3.0, point[0], kTight);
+    CdxModelDestroy(composite);
+}
+
+TEST_F(CdxCompositeTest, MassOfTwoCubesMatchesAnalyticAndPointMassSums)
+{
+    // Unit cubes at x = 0 (density 1) and x = 2 (density 3): total mass 4,
+    // centre of mass at x = 1.5; about it
+    //   Ixx = 4 (1/6), Iyy = Izz = 4 (1/6) + 1 (1.5^2) + 3 (0.5^2) = 11/3;
+    // the composite reports them divided by the total mass.
+    CdxModelID composite = CdxCompositeModelCreate(2);
+    CdxModelID light = Element(0), heavy = Element(1);
+    CdxModelSetDensity(heavy, 3.0);
+    TestTranslation(relative_[0], 0, 0, 0);
+    TestTranslation(relative_[1], 2, 0, 0);
+    CdxCompositeModelAddElement(composite, light, &relative_[0]);
+    CdxCompositeModelAddElement(composite, heavy, &relative_[1]);
+    PxMatrix4 com;
+    PxMatrix3 inertia;
+    PxReal volume, mass;
+    ASSERT_EQ(1, CdxModelGetMassProperties(composite, com, inertia, &volume, &mass));
+    EXPECT_NEAR(4.0, mass, kTight);
+    EXPECT_NEAR(2.0, volume, kTight);
+    EXPECT_NEAR(1.5, com[3][0], kTight);
+    EXPECT_NEAR(1.0, com[0][0], kTight);
+    EXPECT_NEAR(1.0 / 6.0, inertia[0][0], kTight);
+    EXPECT_NEAR(11.0 / 12.0, inertia[1][1], kTight);
+    EXPECT_NEAR(11.0 / 12.0, inertia[2][2], kTight);
+    EXPECT_NEAR(0.0, inertia[0][1], kTight);
+
+    // The per-type function gives the same tensor per unit mass.
+    PxMatrix3 perUnitMass;
+    ASSERT_EQ(1, CdxGeometryGetMassProperties(CdxModelGetGeometry(composite), com, perUnitMass, &volume));
+    EXPECT_NEAR(inertia[1][1], perUnitMass[1][1], kTight);
+
+    CdxCompositeModelDecompose(composite);
+    CdxModelDestroy(composite);
+}
+
+TEST_F(CdxCompositeTest, MassOfRandomlyTurnedBoxesMatchesABruteForceSum)
+{
+    // Each element is cut into a grid of point masses; summing those about
+    // their common centre gives the tensor independently.
+    std::mt19937 random(20240605);
+    std::uniform_real_distribution<PxReal> unit(0.0, 1.0);
+    CdxModelID composite = CdxCompositeModelCreate(3);
+    PxReal half[3][3];
+    for (int e = 0; e < 3; ++e) {
+        for (int k = 0; k < 3; ++k) half[e][k] = 0.2 + unit(random);
+        CdxModelID element = Model(TestBoxCreate(half[e][0], half[e][1], half[e][2]), &elementTm_[e]);
+        CdxModelSetDensity(element, 0.5 + 2 * unit(random));
+        TestRotationZ(relative_[e], 2 * M_PI * unit(random), 3 * unit(random), 3 * unit(random), unit(random));
+        ASSERT_EQ(1, CdxCompositeModelAddElement(composite, element, &relative_[e]));
+    }
+    const int cells = 24;
+    PxReal totalMass = 0.0;
+    PxVector3 weighted = {0, 0, 0};
+    std::vector<std::pair<PxReal, std::array<PxReal, 3>>> points;
+    for (int e = 0; e < 3; ++e) {
+        CdxModelID element = CdxCompositeModelGetElement(composite, e);
+        PxReal cellMass = CdxModelGetDensity(element) * 8 * half[e][0] * half[e][1] * half[e][2] /
+                          (cells * cells * cells);
+        for (int i = 0; i < cells; ++i)
+            for (int j = 0; j < cells; ++j)
+                for (int k = 0; k < cells; ++k) {
+                    PxVector3 local = {(2 * (i + 0.5) / cells - 1) * half[e][0],
+                                       (2 * (j + 0.5) / cells - 1) * half[e][1],
+                                       (2 * (k + 0.5) / cells - 1) * half[e][2]};
+                    PxVector3 p;
+                    PxV3MulTM(p, local, relative_[e]);
+                    points.push_back({cellMass, {p[0], p[1], p[2]}});
+                    totalMass += cellMass;
+                    PxV3AddScaled(weighted, weighted, p, cellMass);
+                }
+    }
+    PxVector3 centre;
+    PxV3Scale(centre, weighted, 1.0 / totalMass);
+    PxMatrix3 expected = {};
+    for (const auto &[m, p] : points) {
+        PxVector3 d = {p[0] - centre[0], p[1] - centre[1], p[2] - centre[2]};
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) expected[r][c] += m * ((r == c ? PxV3Dot(d, d) : 0.0) - d[r] * d[c]);
+    }
+    PxMatrix4 com;
+    PxMatrix3 inertia;
+    PxReal volume, mass;
+    ASSERT_EQ(1, CdxModelGetMassProperties(composite, com, inertia, &volume, &mass));
+    EXPECT_NEAR(totalMass, mass, 1e-9);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(centre[k], com[3][k], 1e-9);
+    // The grid misses each cell's own spread: (cell size)^2 / 12 per axis.
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) EXPECT_NEAR(expected[r][c] / totalMass, inertia[r][c], 2e-3) << r << c;
+    CdxCompositeModelDecompose(composite);
+    CdxModelDestroy(composite);
+}
+
+TEST_F(CdxCompositeTest, AnEmptyCompositeWeighsAsASolidSphereOfItsBoundingRadius)
+{
+    CdxModelID composite = CdxCompositeModelCreate(1);
+    CdxCompositeFromGeometry(CdxModelGetGeometry(composite))->bSphereRadius = 2.0;
+    PxMatrix4 com;
+    PxMatrix3 inertia;
+    PxReal volume, mass;
+    ASSERT_EQ(1, CdxModelGetMassProperties(composite, com, inertia, &volume, &mass));
+    EXPECT_NEAR(4.1887902047863905 * 8, volume, 1e-12);
+    EXPECT_EQ(volume, mass);
+    EXPECT_NEAR(1.6, inertia[0][0], 1e-12);
+    EXPECT_NEAR(1.6, inertia[2][2], 1e-12);
+    EXPECT_EQ(0.0, com[3][0]);
+    CdxModelDestroy(composite);
+}
+
+TEST_F(CdxCompositeTest, TwoBoxesOnAFloorGiveContactsNamingTheirElementAndPointingUp)
+{
+    PxMatrix4 floorTm, tm;
+    TestTranslation(floorTm, 0, 0, -1);
+    TestTranslation(tm, 0, 0, 0.45); // elements 0.05 deep in the floor
+    CdxModelID floor = Model(TestBoxCreate(10, 10, 1), &floorTm);
+    CdxModelID composite = CdxCompositeModelCreate(2);
+    CdxModelSetTransformPtr(composite, &tm);
+    TestTranslation(relative_[0], -1, 0, 0);
+    TestTranslation(relative_[1], 1, 0, 0);
+    CdxModelID left = Element(0), right = Element(1);
+    CdxCompositeModelAddElement(composite, left, &relative_[0]);
+    CdxCompositeModelAddElement(composite, right, &relative_[1]);
+
+    // Floor first: hello turns the pair round so the composite is model 1.
+    CdxIntersectResult result = Intersect(floor, composite, 32);
+    EXPECT_EQ(composite, pair_.model1);
+    ASSERT_EQ(1, result.touch);
+    EXPECT_NEAR(1.0, result.normal[2], kTight);
+    ASSERT_EQ(4, result.contactCount) << "the default request's budget";
+    std::set<intptr_t> elements;
+    for (int i = 0; i < result.contactCount; ++i) {
+        const CdxContact &contact = ContactsOf(result)[i];
+        EXPECT_NEAR(1.0, contact.normal[2], kTight) << "from the floor to the composite";
+        EXPECT_NEAR(-0.05, contact.separation, kTight);
+        CdxModelID element = reinterpret_cast<CdxModelID>(contact.element1);
+        EXPECT_TRUE(element == left || element == right);
+        EXPECT_EQ(element == left ? -1.5 : 1.5, contact.position[0]) << "the outer corners remain";
+        EXPECT_EQ(0, contact.element2);
+        elements.insert(contact.element1);
+    }
+    EXPECT_EQ(2u, elements.size()) << "both boxes rest on the floor";
+
+    // Lifted clear of the floor, nothing touches.
+    TestTranslation(tm, 0, 0, 1);
+    result = Intersect(composite, floor, 32);
+    EXPECT_EQ(0, result.touch);
+    EXPECT_EQ(0, result.contactCount);
+    CdxCompositeModelDecompose(composite);
+    CdxModelDestroy(composite);
+}
+
+TEST_F(CdxCompositeTest, ElementsSeenAsModel2TurnTheirNormalsTowardsTheComposite)
+{
+    // Balls only pair as (box, ball): each element's local pair is turned
+    // round, so its normals first point into the ball and are turned back.
+    PxMatrix4 floorTm, tm, ballTm[2];
+    TestTranslation(floorTm, 0, 0, -1);
+    TestTranslation(tm, 0, 0, 0.9);
+    CdxModelID floor = Model(TestBoxCreate(10, 10, 1), &floorTm);
+    CdxModelID composite = CdxCompositeModelCreate(2);
+    CdxModelSetTransformPtr(composite, &tm);
+    CdxModelID balls[2];
+    for (int i = 0; i < 2; ++i) {
+        balls[i] = Model(TestBallCreate(1.0), &ballTm[i]);
+        TestTranslation(relative_[i], 3.0 * i, 0, 0);
+        CdxCompositeModelAddElement(composite, balls[i], &relative_[i]);
+    }
+    CdxIntersectResult result = Intersect(composite, floor, 32);
+    ASSERT_EQ(1, result.touch);
+    ASSERT_EQ(2, result.contactCount);
+    EXPECT_NEAR(1.0, result.normal[2], kTight);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_NEAR(1.0, contacts_[i].normal[2], kTight);
+        EXPECT_NEAR(-0.1, contacts_[i].separation, kTight);
+        EXPECT_EQ(reinterpret_cast<intptr_t>(balls[contacts_[i].position[0] > 1.5]), contacts_[i].element1);
+    }
+    CdxCompositeModelDecompose(composite);
+    CdxModelDestroy(composite);
+}
+
+TEST_F(CdxCompositeTest, CompositesAgainstCompositesAndEmptyCompositesNeverTouch)
+{
+    PxMatrix4 lowTm, highTm;
+    TestTranslation(lowTm, 0, 0, 0);
+    TestTranslation(highTm, 0, 0, 0.9);
+    CdxModelID low = CdxCompositeModelCreate(1), high = CdxCompositeModelCreate(1);
+    CdxModelSetTransformPtr(low, &lowTm);
+    CdxModelSetTransformPtr(high, &highTm);
+    TestTranslation(relative_[0], 0, 0, 0);
+    TestTranslation(relative_[1], 0, 0, 0);
+    CdxModelID lowBox = Element(0), highBox = Element(1);
+    CdxCompositeModelAddElement(low, lowBox, &relative_[0]);
+    CdxCompositeModelAddElement(high, highBox, &relative_[1]);
+    CdxIntersectResult result = Intersect(high, low, 32);
+    ASSERT_EQ(1, result.touch);
+    ASSERT_EQ(4, result.contactCount);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(1.0, contacts_[i].normal[2], kTight) << "from the low composite up";
+        EXPECT_EQ(reinterpret_cast<intptr_t>(highBox), contacts_[i].element1);
+        EXPECT_EQ(reinterpret_cast<intptr_t>(lowBox), contacts_[i].element2);
+    }
+    CdxModelID empty = CdxCompositeModelCreate(1);
+    CdxModelSetTransformPtr(empty, &lowTm);
+    result = Intersect(high, empty, 32);
+    EXPECT_EQ(0, result.touch);
+    for (CdxModelID m : {low, high, empty}) {
+        CdxCompositeModelDecompose(m);
+        CdxModelDestroy(m);
+    }
+}
+
+TEST_F(CdxCompositeTest, RequestBudgetAndIntersectAtApplyToComposites)
+{
+    PxMatrix4 floorTm, tm;
+    TestTranslation(floorTm, 0, 0, -1);
+    TestTranslation(tm, 0, 0, 1.45);
+    PxVector3 v = {0, 0, -1}, w = {0, 0, 0};
+    CdxModelID floor = Model(TestBoxCreate(10, 10, 1), &floorTm);
+    CdxModelID composite = CdxCompositeModelCreate(2);
+    CdxModelSetTransformPtr(composite, &tm);
+    CdxModelSetLinearVelocityPtr(composite, v);
+    CdxModelSetAngularVelocityPtr(composite, w);
+    TestTranslation(relative_[0], -1, 0, 0);
+    TestTranslation(relative_[1], 1, 0, 0);
+    CdxCompositeModelAddElement(composite, Element(0), &relative_[0]);
+    CdxCompositeModelAddElement(composite, Element(1), &relative_[1]);
+    CdxModelPairReset(&pair_, composite, floor);
+    CdxRequest two = {2, 0};
+    CdxHelloWithRequest(&pair_, &two);
+    CdxIntersectResult result = {};
+    result.contacts = contacts_;
+    result.contactCapacity = 32;
+    CdxIntersect(&pair_, &result);
+    EXPECT_EQ(0, result.touch) << "one unit above the floor now";
+    ASSERT_EQ(1, CdxIntersectAt(&pair_, &result, 1.0));
+    EXPECT_EQ(1, result.touch) << "one second later it has landed";
+    EXPECT_EQ(2, result.contactCount);
+    EXPECT_NEAR(1.45, elementTm_[0][3][2], kTight) << "the elements are back at the present pose";
+    CdxCompositeModelDecompose(composite);
+    CdxModelDestroy(composite);
+}
+
+TEST_F(CdxCompositeTest, LineSegmentsHitTheNearestAcceptedElement)
+{
+    ASSERT_EQ(1, CdxLineSegRegisterInteraction(TestBallTypeId(), BallLineSegment));
+    EXPECT_EQ(CdxCompositeLineSegment, CdxLineSegGetIntersectFnPtr(CdxCompositeGetTypeId()));
+    PxMatrix4 tm, ballTm[2];
+    TestTranslation(tm, 0, 0, 0);
+    CdxModelID composite = CdxCompositeModelCreate(2);
+    CdxModelSetTransformPtr(composite, &tm);
+    CdxModelID balls[2];
+    for (int i = 0; i < 2; ++i) {
+        balls[i] = Model(TestBallCreate(1.0), &ballTm[i]);
+        TestTranslation(relative_[i], 5.0 - 3.0 * i, 0, 0);
+        CdxCompositeModelAddElement(composite, balls[i], &relative_[i]);
+    }
+    PxVector3 p0 = {-10, 0, 0}, p1 = {10, 0, 0};
+    CdxLineSegResult hit = {};
+    ASSERT_EQ(1, CdxLineSegGetIntersectFnPtr(CdxCompositeGetTypeId())(composite, p0, p1, &hit));
+    EXPECT_EQ(balls[1], hit.model);
+    EXPECT_EQ(balls[1], hit.element);
+    EXPECT_NEAR(11.0, hit.distance, kTight) << "ball at x = 2 is entered at x = 1";
+    EXPECT_NEAR(-1.0, hit.normal[0], kTight);
+    ASSERT_EQ(1, CdxCompositeLineSegmentFiltered(composite, p0, p1, SkipModel, balls[1], &hit));
+    EXPECT_EQ(balls[0], hit.element);
+    EXPECT_NEAR(14.0, hit.distance, kTight);
+    PxVector3 away = {-10, 5, 0}, far = {10, 5, 0};
+    EXPECT_EQ(0, CdxCompositeLineSegment(composite, away, far, &hit));
+    CdxCompositeModelDecompose(composite);
+    CdxModelDestroy(composite);
+}
+
+TEST_F(CdxCompositeTest, ApproximateDistanceKeepsTheSmallestBoundsOverTheElements)
+{
+    ASSERT_EQ(1, CdxInteractionTableRegisterApproximateDistanceFn(TestBoxTypeId(), TestBoxTypeId(), BoxGapX));
+    CdxCompositeGenericRegisterDistance();
+    PxMatrix4 tm, otherTm;
+    TestTranslation(tm, 0, 0, 0);
+    TestTranslation(otherTm, 10, 0, 0);
+    CdxModelID other = Model(TestBoxCreate(1, 1, 1), &otherTm);
+    CdxModelID composite = CdxCompositeModelCreate(2);
+    CdxModelSetTransformPtr(composite, &tm);
+    CdxModelID near = Model(TestBoxCreate(1, 1, 1), &elementTm_[0]);
+    CdxModelID far = Model(TestBoxCreate(1, 1, 1), &elementTm_[1]);
+    TestTranslation(relative_[0], 4, 0, 0);
+    TestTranslation(relative_[1], -4, 0, 0);
+    CdxCompositeModelAddElement(composite, far, &relative_[1]);
+    CdxCompositeModelAddElement(composite, near, &relative_[0]);
+    CdxModelPair pair;
+    CdxModelPairReset(&pair, other, composite);
+    CdxDistanceResult result;
+    ASSERT_EQ(1, CdxDistance(&pair, &result));
+    EXPECT_EQ(&pair, result.pair);
+    EXPECT_NEAR(3.5, result.lowerBound, kTight) << "gap 4 to the near element, less 0.5";
+    EXPECT_NEAR(4.5, result.upperBound, kTight);
+    EXPECT_EQ(reinterpret_cast<intptr_t>(near), result.element2) << "in the caller's order";
+    EXPECT_EQ(7, result.element1);
+    CdxCompositeModelDecompose(composite);
+    CdxModelDestroy(composite);
+}
+
+TEST_F(CdxCompositeTest, RegistrationCoversEveryTypeInBothOrders)
+{
+    CdxGeometryTypeID composite = CdxCompositeGetTypeId();
+    for (CdxGeometryTypeID type = 0; type <= composite; ++type) {
+        EXPECT_EQ(CdxCompositeGenericIntersect,
+                  CdxInteractionTableGetElementPtr(composite, type)->interactions.intersectFn);
+        EXPECT_EQ(0, CdxInteractionTableGetElementPtr(composite, type)->swapped);
+        EXPECT_EQ(type != composite, CdxInteractionTableGetElementPtr(type, composite)->swapped);
+    }
+    EXPECT_EQ(composite, CdxCompositeRegisterType()) << "registering again keeps the number";
+}
+
+TEST_F(CdxCompositeTest, DestroyingACompositeReleasesItsElements)
+{
+    CdxGeometryID geometry = CdxCompositeGeometryCreate(2);
+    CdxModelID element = Element(0);
+    TestTranslation(relative_[0], 0, 1, 0);
+    ASSERT_EQ(1, CdxCompositeGeometryAddElement(geometry, element, &relative_[0]));
+    EXPECT_EQ(1, CdxCompositeGeometryGetElementCount(geometry));
+    CdxModelID model = CdxCompositeModelCreateFromCompositeGeometry(geometry);
+    ASSERT_NE(nullptr, model);
+    EXPECT_EQ(model, CdxModelGetParent(element)) << "the model adopts the geometry's elements";
+    CdxModelDestroy(model);
+    EXPECT_EQ(nullptr, CdxModelGetParent(element));
+    EXPECT_EQ(nullptr, CdxCompositeGeometryCreate(-1));
+    EXPECT_EQ(nullptr, CdxCompositeModelCreateFromCompositeGeometry(CdxModelGetGeometry(element)));
+}

@@ -1,0 +1,433 @@
+// Pairs and their dispatch: hello with model exchange, intersection now and
+// ahead in time, safe time, proximity and distance; the pair container and
+// the batch functions over it.
+#include "collision/CdxTestFixture.h"
+
+#include <kelmar/PxVector.h>
+
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+// A few boxes stacked so that every neighbour pair touches (penetration 0.1).
+struct Stack {
+    PxMatrix4 tm[6];
+};
+
+int gDistanceCalls;
+CdxModelID gDistanceModel1;
+int RecordingDistance(CdxModelPair *pair, CdxDistanceResult *result)
+{
+    ++gDistanceCalls;
+    gDistanceModel1 = pair->model1;
+    result->lowerBound = 1.0;
+    result->upperBound = 2.0;
+    result->element1 = 11;
+    result->element2 = 22;
+    return 1;
+}
+
+int ApproximateDistance(CdxModelPair *, const CdxDistanceRequest *request, CdxDistanceResult *result)
+{
+    result->lowerBound = request->lowerThreshold;
+    result->upperBound = request->upperThreshold;
+    return 1;
+}
+
+} // namespace
+
+TEST_F(CdxTest, PairsStartEmptyAndKeepTheirFlagsApart)
+{
+    PxMatrix4 tm;
+    TestTranslation(tm, 0, 0, 0);
+    CdxModelID a = Model(TestBoxCreate(1, 1, 1), &tm), b = Model(TestBoxCreate(1, 1, 1), &tm);
+    CdxModelPair *pair = CdxModelPairCreate(a, b);
+    ASSERT_NE(nullptr, pair);
+    CdxModelID m1, m2;
+    CdxModelPairGetModels(pair, &m1, &m2);
+    EXPECT_EQ(a, m1);
+    EXPECT_EQ(b, m2);
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), CdxModelPairGetRequestPtr(pair));
+    EXPECT_EQ(nullptr, CdxModelPairGetUserData(pair));
+    EXPECT_EQ(nullptr, CdxModelPairGetResponseData(pair));
+    EXPECT_EQ(nullptr, pair->intersectFn);
+    EXPECT_EQ(0, pair->flags);
+    int data = 0;
+    CdxModelPairSetUserData(pair, &data);
+    CdxModelPairSetResponseData(pair, &m1);
+    EXPECT_EQ(&data, CdxModelPairGetUserData(pair));
+    EXPECT_EQ(&m1, CdxModelPairGetResponseData(pair));
+    pair->flags = 0x6;
+    CdxModelPairSetWasIntersecting(pair, 1);
+    EXPECT_EQ(0x7, pair->flags);
+    EXPECT_EQ(1, CdxModelPairGetWasIntersecting(pair));
+    CdxModelPairSetWasIntersecting(pair, 0);
+    EXPECT_EQ(0x6, pair->flags) << "only bit 0 changes";
+    CdxModelPairReset(pair, b, a);
+    EXPECT_EQ(0, pair->flags);
+    EXPECT_EQ(nullptr, pair->userData);
+    EXPECT_EQ(b, pair->model1);
+    CdxModelPairDestroy(pair);
+}
+
+TEST_F(CdxTest, HelloPutsTheModelsInRegisteredOrderSoNormalsPointFromBallToBox)
+{
+    // Box at the origin, ball of radius 1 resting 0.05 deep on its top face,
+    // given to the pair as model 1.
+    PxMatrix4 boxTm, ballTm;
+    TestTranslation(boxTm, 0, 0, 0);
+    TestTranslation(ballTm, 0.2, 0.3, 1.95);
+    CdxModelID box = Model(TestBoxCreate(1, 1, 1), &boxTm);
+    CdxModelID ball = Model(TestBallCreate(1.0), &ballTm);
+    CdxModelPair pair;
+    CdxModelPairReset(&pair, ball, box);
+    EXPECT_EQ(1, CdxHello(&pair));
+    EXPECT_EQ(box, pair.model1);
+    EXPECT_EQ(ball, pair.model2);
+    CdxContact contacts[4];
+    CdxIntersectResult result = {};
+    result.contacts = contacts;
+    result.contactCapacity = 4;
+    ASSERT_EQ(1, CdxIntersect(&pair, &result));
+    EXPECT_EQ(&pair, result.pair);
+    EXPECT_EQ(1, result.touch);
+    ASSERT_EQ(1, result.contactCount);
+    EXPECT_NEAR(-1.0, contacts[0].normal[2], 1e-12) << "from the ball (model 2) down to the box";
+    EXPECT_NEAR(-0.05, contacts[0].separation, 1e-12);
+    EXPECT_NEAR(1.0, contacts[0].position[2], 1e-12);
+
+    // The same type twice is registered once and never exchanged.
+    PxMatrix4 upperTm;
+    TestTranslation(upperTm, 0, 0, 1.9);
+    CdxModelID upper = Model(TestBoxCreate(1, 1, 1), &upperTm);
+    CdxModelPair same;
+    CdxModelPairReset(&same, upper, box);
+    CdxHello(&same);
+    EXPECT_EQ(upper, same.model1);
+    EXPECT_EQ(1, gTestShapeCounters.hello);
+    CdxGoodbye(&same);
+    EXPECT_EQ(1, gTestShapeCounters.goodbye);
+    CdxIntersect(&same, &result);
+    ASSERT_EQ(4, result.contactCount);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(1.0, contacts[i].normal[2]) << "from the lower box up to the upper one";
+        EXPECT_NEAR(-0.1, contacts[i].separation, 1e-12);
+        EXPECT_NEAR(0.9, contacts[i].position[2], 1e-12) << "on the upper box's bottom face";
+    }
+}
+
+TEST_F(CdxTest, PairsOfUnregisteredTypesNeverTouchAndReportNothing)
+{
+    PxMatrix4 tm;
+    TestTranslation(tm, 0, 0, 0);
+    PxVector3 v = {1, 0, 0}, w = {0, 0, 0};
+    CdxModelID a = Model(TestBallCreate(1.0), &tm), b = Model(TestBallCreate(1.0), &tm);
+    CdxModelSetLinearVelocityPtr(a, v);
+    CdxModelSetAngularVelocityPtr(a, w);
+    CdxModelPair pair;
+    CdxModelPairReset(&pair, a, b);
+    EXPECT_EQ(0, CdxHello(&pair));
+    CdxContact contact;
+    CdxIntersectResult result = {};
+    result.contacts = &contact;
+    result.contactCapacity = 1;
+    result.touch = 5;
+    result.contactCount = 5;
+    EXPECT_EQ(0, CdxIntersect(&pair, &result));
+    EXPECT_EQ(0, result.touch);
+    EXPECT_EQ(0, result.contactCount);
+    CdxSafeTimeResult safe;
+    EXPECT_EQ(0, CdxSafeTime(&pair, 0.25, &safe));
+    EXPECT_EQ(0.25, safe.safeTime);
+    CdxDistanceResult distance;
+    EXPECT_EQ(0, CdxDistance(&pair, &distance));
+    EXPECT_EQ(DBL_MAX, distance.lowerBound);
+    EXPECT_EQ(DBL_MAX, distance.upperBound);
+    EXPECT_EQ(1, CdxNearby(&pair)) << "the boxes still overlap";
+    CdxGoodbye(&pair);
+    EXPECT_EQ(0, gTestShapeCounters.goodbye);
+}
+
+TEST_F(CdxTest, BoxesTouchWithinTheSummedTolerancesOnly)
+{
+    PxMatrix4 lowTm, highTm;
+    TestTranslation(lowTm, 0, 0, 0);
+    CdxModelID low = Model(TestBoxCreate(1, 1, 1), &lowTm), high = Model(TestBoxCreate(1, 1, 1), &highTm);
+    CdxModelSetContactTolerance(low, 0.005);
+    CdxModelSetContactTolerance(high, 0.005);
+    CdxModelPair pair;
+    CdxModelPairReset(&pair, high, low);
+    CdxHello(&pair);
+    CdxContact contacts[4];
+    CdxIntersectResult result = {};
+    result.contacts = contacts;
+    result.contactCapacity = 4;
+    TestTranslation(highTm, 0, 0, 2.009);
+    CdxIntersect(&pair, &result);
+    EXPECT_EQ(1, result.touch) << "gap 0.009 within 0.01";
+    TestTranslation(highTm, 0, 0, 2.011);
+    CdxIntersect(&pair, &result);
+    EXPECT_EQ(0, result.touch) << "gap 0.011 beyond 0.01";
+
+    // A null contact array is a touch-only query.
+    TestTranslation(highTm, 0, 0, 1.9);
+    result.contacts = nullptr;
+    result.contactCapacity = 4;
+    CdxIntersect(&pair, &result);
+    EXPECT_EQ(1, result.touch);
+    EXPECT_EQ(0, result.contactCapacity);
+    EXPECT_EQ(0, result.contactCount);
+}
+
+TEST_F(CdxTest, IntersectAtLooksAheadAlongTheVelocitiesAndPutsTheModelsBack)
+{
+    // Box 1 one unit above box 2's top face, falling at 1 unit per second.
+    PxMatrix4 fallingTm, floorTm;
+    TestTranslation(fallingTm, 0, 0, 3);
+    TestTranslation(floorTm, 0, 0, 0);
+    PxVector3 v = {0, 0, -1}, w = {0, 0, 0};
+    CdxModelID falling = Model(TestBoxCreate(1, 1, 1), &fallingTm);
+    CdxModelID floor = Model(TestBoxCreate(1, 1, 1), &floorTm);
+    CdxModelSetLinearVelocityPtr(falling, v);
+    CdxModelSetAngularVelocityPtr(falling, w);
+    CdxModelPair pair;
+    CdxModelPairReset(&pair, falling, floor);
+    CdxHello(&pair);
+    CdxContact contacts[4];
+    CdxIntersectResult result = {};
+    result.contacts = contacts;
+    result.contactCapacity = 4;
+    ASSERT_EQ(1, CdxIntersectAt(&pair, &result, 0.5));
+    EXPECT_EQ(0, result.touch);
+    ASSERT_EQ(1, CdxIntersectAt(&pair, &result, 1.25));
+    EXPECT_EQ(1, result.touch);
+    EXPECT_NEAR(-0.25, contacts[0].separation, 1e-12);
+    EXPECT_EQ(&fallingTm, CdxModelGetTransformPtr(falling));
+    EXPECT_EQ(&floorTm, CdxModelGetTransformPtr(floor));
+    EXPECT_EQ(3.0, fallingTm[3][2]) << "the model itself did not move";
+}
+
+TEST_F(CdxTest, SafeTimeNeedsBothModelsVelocities)
+{
+    PxMatrix4 tm1, tm2;
+    TestTranslation(tm1, 0, 0, 0);
+    TestTranslation(tm2, 5, 0, 0);
+    PxVector3 v1 = {3, 0, 0}, v2 = {-1, 0, 0}, w = {0, 0, 0};
+    CdxModelID a = Model(TestBoxCreate(1, 1, 1), &tm1), b = Model(TestBoxCreate(1, 1, 1), &tm2);
+    CdxModelPair pair;
+    CdxModelPairReset(&pair, a, b);
+    CdxHello(&pair);
+    CdxSafeTimeResult safe;
+    EXPECT_EQ(1, CdxSafeTime(&pair, 2.0, &safe)) << "a function exists";
+    EXPECT_EQ(2.0, safe.safeTime) << "but without velocities it is not asked";
+    CdxModelSetLinearVelocityPtr(a, v1);
+    CdxModelSetAngularVelocityPtr(a, w);
+    CdxModelSetLinearVelocityPtr(b, v2);
+    EXPECT_EQ(1, CdxSafeTime(&pair, 2.0, &safe));
+    EXPECT_EQ(2.0, safe.safeTime);
+    CdxModelSetAngularVelocityPtr(b, w);
+    EXPECT_EQ(1, CdxSafeTime(&pair, 2.0, &safe));
+    EXPECT_EQ(&pair, safe.pair);
+    EXPECT_NEAR(0.25, safe.safeTime, 1e-12) << "the test function's 1 / closing speed";
+}
+
+TEST_F(CdxTest, NearbyMeansOverlappingBoxesOnAllAxesTouchingIncluded)
+{
+    PxMatrix4 tm1, tm2;
+    TestTranslation(tm1, 0, 0, 0);
+    CdxModelID a = Model(TestBoxCreate(1, 1, 1), &tm1), b = Model(TestBallCreate(1.0), &tm2);
+    CdxModelPair pair;
+    CdxModelPairReset(&pair, a, b);
+    TestTranslation(tm2, 2, 2, 2);
+    EXPECT_EQ(1, CdxNearby(&pair)) << "corner on corner";
+    TestTranslation(tm2, 2, 2, 2.001);
+    EXPECT_EQ(0, CdxNearby(&pair));
+    TestTranslation(tm2, 0, -1.5, 0);
+    EXPECT_EQ(1, CdxNearby(&pair));
+    CdxModelPairReset(&pair, a, Model(nullptr, &tm2));
+    EXPECT_EQ(0, CdxNearby(&pair)) << "a model without geometry is nowhere";
+}
+
+TEST_F(CdxTest, DistanceSeesTheRegisteredOrderAndReportsInTheCallersOrder)
+{
+    PxMatrix4 tm;
+    TestTranslation(tm, 0, 0, 0);
+    CdxModelID box = Model(TestBoxCreate(1, 1, 1), &tm), ball = Model(TestBallCreate(1.0), &tm);
+    ASSERT_EQ(1, CdxInteractionTableRegisterDistanceFn(TestBoxTypeId(), TestBallTypeId(), RecordingDistance));
+    CdxModelPair pair;
+    CdxModelPairReset(&pair, ball, box);
+    CdxDistanceResult result;
+    gDistanceCalls = 0;
+    ASSERT_EQ(1, CdxDistance(&pair, &result));
+    EXPECT_EQ(1, gDistanceCalls);
+    EXPECT_EQ(box, gDistanceModel1) << "the function sees the box first";
+    EXPECT_EQ(ball, pair.model1) << "the caller's pair is left as it was";
+    EXPECT_EQ(&pair, result.pair);
+    EXPECT_EQ(22, result.element1) << "elements come back in the caller's order";
+    EXPECT_EQ(11, result.element2);
+    EXPECT_EQ(1.0, result.lowerBound);
+
+    // With only an approximate function, the default distance request is used.
+    CdxInteractionTableRegisterDistanceFn(TestBoxTypeId(), TestBallTypeId(), nullptr);
+    CdxInteractionTableRegisterApproximateDistanceFn(TestBoxTypeId(), TestBallTypeId(), ApproximateDistance);
+    ASSERT_EQ(1, CdxDistance(&pair, &result));
+    EXPECT_EQ(0.0, result.lowerBound);
+    EXPECT_EQ(DBL_MAX, result.upperBound);
+    CdxDistanceRequest request = {0.5, 3.0, 0.0};
+    ASSERT_EQ(1, CdxApproximateDistance(&pair, &request, &result));
+    EXPECT_EQ(0.5, result.lowerBound);
+    EXPECT_EQ(3.0, result.upperBound);
+}
+
+TEST(CdxModelPairContainer, OddSizeSplitsAtTheRoundedDownHalf)
+{
+    CdxModelPair *array[7];
+    CdxModelPair pairs[7];
+    CdxModelPairContainer container;
+    CdxModelPairContainerInit(&container, array, 7);
+    EXPECT_EQ(0, container.goodbyeFirst);
+    EXPECT_EQ(0, container.goodbyeEnd);
+    EXPECT_EQ(3, container.helloFirst);
+    EXPECT_EQ(3, container.helloEnd);
+    EXPECT_EQ(3, container.stayingEnd);
+    EXPECT_EQ(7, container.frozenFirst);
+    EXPECT_EQ(7, container.frozenEnd);
+
+    // Lower half: goodbyes upwards, hellos downwards, three places in all.
+    EXPECT_EQ(1, CdxModelPairContainerAddGoodbye(&container, &pairs[0]));
+    EXPECT_EQ(1, CdxModelPairContainerAddHello(&container, &pairs[1]));
+    EXPECT_EQ(1, CdxModelPairContainerAddHello(&container, &pairs[2]));
+    EXPECT_EQ(0, CdxModelPairContainerAddHello(&container, &pairs[3]));
+    EXPECT_EQ(0, CdxModelPairContainerAddGoodbye(&container, &pairs[3]));
+    // Upper half: staying upwards, frozen downwards, four places.
+    EXPECT_EQ(1, CdxModelPairContainerAddStaying(&container, &pairs[3]));
+    EXPECT_EQ(1, CdxModelPairContainerAddStaying(&container, &pairs[4]));
+    EXPECT_EQ(1, CdxModelPairContainerAddFrozen(&container, &pairs[5]));
+    EXPECT_EQ(1, CdxModelPairContainerAddFrozen(&container, &pairs[6]));
+    EXPECT_EQ(0, CdxModelPairContainerAddFrozen(&container, &pairs[0]));
+
+    int count = -1;
+    EXPECT_EQ(&array[0], CdxModelPairContainerGetGoodbyeArray(&container, &count));
+    EXPECT_EQ(1, count);
+    CdxModelPair **hello = CdxModelPairContainerGetHelloArray(&container, &count);
+    EXPECT_EQ(2, count);
+    EXPECT_EQ(&pairs[2], hello[0]) << "the last hello added comes first";
+    EXPECT_EQ(&pairs[1], hello[1]);
+    CdxModelPair **staying = CdxModelPairContainerGetStayingArray(&container, &count);
+    EXPECT_EQ(2, count);
+    EXPECT_EQ(&pairs[3], staying[0]);
+    CdxModelPair **frozen = CdxModelPairContainerGetFrozenArray(&container, &count);
+    EXPECT_EQ(2, count);
+    EXPECT_EQ(&pairs[6], frozen[0]);
+    EXPECT_EQ(1, CdxModelPairContainerGetGoodbyeCount(&container));
+    EXPECT_EQ(2, CdxModelPairContainerGetHelloCount(&container));
+    EXPECT_EQ(2, CdxModelPairContainerGetStayingCount(&container));
+    EXPECT_EQ(2, CdxModelPairContainerGetFrozenCount(&container));
+
+    CdxModelPairContainerReset(&container);
+    EXPECT_EQ(0, CdxModelPairContainerGetHelloCount(&container) + CdxModelPairContainerGetStayingCount(&container) +
+                     CdxModelPairContainerGetGoodbyeCount(&container) +
+                     CdxModelPairContainerGetFrozenCount(&container));
+
+    CdxModelPairContainer *made = CdxModelPairContainerCreate(10);
+    ASSERT_NE(nullptr, made);
+    EXPECT_EQ(10, made->size);
+    EXPECT_EQ(5, made->helloEnd);
+    EXPECT_EQ(10, made->frozenEnd);
+    CdxModelPairContainerDestroy(made);
+    EXPECT_EQ(nullptr, CdxModelPairContainerCreate(-1));
+}
+
+class CdxEachTest : public CdxTest {
+protected:
+    // Six boxes in a column, each pair of neighbours 0.1 deep in each other:
+    // five touching pairs, each answering four contacts.
+    void SetUp() override
+    {
+        CdxTest::SetUp();
+        for (int i = 0; i < 6; ++i) {
+            TestTranslation(tm_[i], 0, 0, 1.9 * i);
+            models_[i] = Model(TestBoxCreate(1, 1, 1), &tm_[i]);
+        }
+        for (int i = 0; i < 5; ++i) CdxModelPairReset(&pairs_[i], models_[i + 1], models_[i]);
+        CdxModelPairContainerInit(&container_, array_, 16);
+        // Pairs 0 and 1 are new, 2, 3 and 4 stay.
+        for (int i = 0; i < 2; ++i) CdxModelPairContainerAddHello(&container_, &pairs_[i]);
+        for (int i = 2; i < 5; ++i) CdxModelPairContainerAddStaying(&container_, &pairs_[i]);
+        CdxHelloEach(&container_);
+        for (int i = 2; i < 5; ++i) CdxHello(&pairs_[i]);
+    }
+    PxMatrix4 tm_[6];
+    CdxModelID models_[6];
+    CdxModelPair pairs_[5];
+    CdxModelPair *array_[16];
+    CdxModelPairContainer container_;
+};
+
+TEST_F(CdxEachTest, HelloAndGoodbyeEachVisitTheirSections)
+{
+    EXPECT_EQ(5, gTestShapeCounters.hello) << "two from HelloEach, three by hand";
+    EXPECT_NE(nullptr, pairs_[0].intersectFn);
+    CdxModelPairContainerAddGoodbye(&container_, &pairs_[4]);
+    CdxModelPairContainerAddGoodbye(&container_, &pairs_[3]);
+    CdxGoodbyeEach(&container_);
+    EXPECT_EQ(2, gTestShapeCounters.goodbye);
+}
+
+TEST_F(CdxEachTest, IntersectEachWalksStayingThenHelloPairsAndResumesWhereItStopped)
+{
+    CdxModelPairContainerIterator iterator;
+    CdxModelPairContainerIteratorInit(&iterator, &container_);
+    EXPECT_EQ(container_.stayingEnd, iterator.next);
+    CdxIntersectResult results[8];
+    CdxContact buffer[10];
+    int resultCount = -1, used = -1;
+    // Ten contacts hold two pairs of four; the third needs four but finds two.
+    EXPECT_EQ(1, CdxIntersectEach(&container_, &iterator, results, 8, &resultCount, buffer, 10, &used));
+    EXPECT_EQ(2, resultCount);
+    EXPECT_EQ(8, used);
+    EXPECT_EQ(&pairs_[4], results[0].pair) << "the top staying pair first";
+    EXPECT_EQ(&pairs_[3], results[1].pair);
+    EXPECT_EQ(buffer, results[0].contacts);
+    EXPECT_EQ(buffer + 4, results[1].contacts);
+    EXPECT_EQ(6, results[1].contactCapacity) << "the room left when the pair ran";
+    // A result array of two stops after two pairs.
+    EXPECT_EQ(1, CdxIntersectEach(&container_, &iterator, results, 2, &resultCount, buffer, 10, &used));
+    EXPECT_EQ(2, resultCount);
+    EXPECT_EQ(&pairs_[2], results[0].pair);
+    EXPECT_EQ(&pairs_[0], results[1].pair) << "then the hello pairs, the first added on top";
+    EXPECT_EQ(0, CdxIntersectEach(&container_, &iterator, results, 8, &resultCount, buffer, 10, &used));
+    EXPECT_EQ(1, resultCount);
+    EXPECT_EQ(&pairs_[1], results[0].pair);
+    EXPECT_EQ(1, results[0].touch);
+    EXPECT_EQ(4, used);
+    EXPECT_EQ(0, CdxIntersectEach(&container_, &iterator, results, 8, &resultCount, buffer, 10, &used));
+    EXPECT_EQ(0, resultCount) << "done stays done";
+    EXPECT_EQ(0, used);
+}
+
+TEST_F(CdxEachTest, IntersectEachWithTooSmallABufferDoesNotAdvance)
+{
+    CdxModelPairContainerIterator iterator;
+    CdxModelPairContainerIteratorInit(&iterator, &container_);
+    int start = iterator.next;
+    CdxIntersectResult results[8];
+    CdxContact buffer[3];
+    int resultCount = -1, used = -1;
+    EXPECT_EQ(1, CdxIntersectEach(&container_, &iterator, results, 8, &resultCount, buffer, 3, &used));
+    EXPECT_EQ(0, resultCount);
+    EXPECT_EQ(0, used);
+    EXPECT_EQ(start, iterator.next);
+    EXPECT_EQ(0, gTestShapeCounters.boxBoxCalls);
+
+    // Pairs asking for no contacts pass through a buffer of none.
+    CdxRequest touchOnly = {0, 0};
+    for (CdxModelPair &pair : pairs_) pair.request = &touchOnly;
+    EXPECT_EQ(0, CdxIntersectEach(&container_, &iterator, results, 8, &resultCount, nullptr, 0, &used));
+    EXPECT_EQ(5, resultCount);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(1, results[i].touch);
+        EXPECT_EQ(0, results[i].contactCount);
+    }
+}

@@ -1,0 +1,423 @@
+// Start and stop, the type registry, the interaction table, the request
+// table and the numbered messages.
+#include "collision/CdxTestFixture.h"
+
+#include "framework/CdxGeometryRecord.h"
+#include "framework/CdxModelRecord.h"
+
+#include <kelmar/PxVector.h>
+
+#include <algorithm>
+
+#include <cstring>
+
+namespace {
+
+struct ExpectedRow {
+    int code;
+    int severity;
+    const char *message;
+};
+
+// The message table as the interface documents it, row by row.
+const ExpectedRow kExpectedRows[] = {
+    {0, 0, ""},
+    {1, 1, ""},
+    {3, 0, "Function called with null pointer as argument "},
+    {4, 0, "object not of correct derived type: expecting object of type "},
+    {5, 0, "Allocation failed for object of type: "},
+    {6, 0, "Assertion failed: "},
+    {7, 1,
+     "Invalid use of CdxModelSetTransform(),: This CdxModel's transform is automatically updated from a RbdBody "
+     "transform "},
+    {8, 0, "Invalid CdxModelID."},
+    {9, 0, "Invalid CdxSpaceID."},
+    {10, 0, "Invalid CdxGeometryID."},
+    {11, 0, "Invalid CdxSpacePairID."},
+    {12, 0, "Invalid CdxModelPair pointer."},
+    {13, 0, "Invalid CdxIntersectResult pointer."},
+    {14, 0, "CdxModelPair contains null model pointer(s),."},
+    {15, 0, "Invalid CdxDtBridgeID."},
+    {16, 0, "Invalid CdxRwWorldID."},
+    {17, 0, "Invalid CdxRwBSPID."},
+    {18, 0, "Expected non null transform pointer."},
+    {19, 0, "SpaceUpdate called on unbuilt space.  Invoke SpaceBuild(),"},
+    {20, 0, "Attempt to SetBody(), without Initializing dynamics bridge (BridgeInit(),),"},
+    {21, 0, "Failed to register new geometry type. Ensure sufficient number of geometries in CdxInit()."},
+    {22, 0, "Invalid Intersect Result. Output contact array pointer must exist."},
+    {23, 0, "Invalid Intersect Request (%s),."},
+    {24, 0,
+     "Out of memory for CdxModelPairs in CdxSpace. Resizing not implemented. Please use a larger number of pairs in "
+     "CdxAxisSortCreate."},
+    {25, 0,
+     "Out of memory for CdxModels in CdxSpace. Resizing not implemented. Please use a larger number of models in "
+     "CdxAxisSortCreate."},
+    {26, 1, "Ran out of memory for PairData objects."},
+    {27, 1,
+     "Ran out of contact in pool, a larger buffer can be set using the function "
+     "CdxIntersectSetContactBufferSize(size), "},
+    {28, 1, "No memory for adding more triangles - CdxTriangleMeshAddTriangle(),"},
+    {29, 1, "CdxTriangleMeshAddTriangle(): degenerate triangle ignored! "},
+    {30, 1, "TriangleMesh has no triangles, cannot build triangle mesh."},
+    {31, 0, "TriangleMesh is not built - the function CdxTriangleMeshBuild(mesh), shoud be called."},
+    {32, 1,
+     "No intersection function available for this pair combination. Pair will be ignored. This could also be due to "
+     "an invalid Request for the given pair: "},
+    {33, 1, "Invalid Request "},
+    {34, 1,
+     "Attempt to register an interaction involving an unregistered geometry type. Interaction ignored. Pair "
+     "combination was "},
+    {35, 1,
+     "Attempt to find an interaction involving an unregistered geometry type. Empty interaction will be used for "
+     "debug version, but release version will produce undefined behaviour."},
+    {36, 1, "Unimplemented case in CdxSafeTime in "},
+    {37, 1,
+     "Attempt to register an interaction involving an invalid geometry type. Failure to register geometry type "
+     "before registering interactions?"},
+    {38, 1,
+     "Attempt to use a state-modification function while CdxSpaceIsChanging() is false. Call CdxSpaceBeginChanges() "
+     "first. Function name: "},
+    {39, 1,
+     "Attempt to use a state-query function while CdxSpaceIsChanging() is true. Call CdxSpaceEndChanges() first. "
+     "Function name: "},
+    {40, 1, "CdxModelDestroy: model being destroyed while still in an CdxSpace."},
+    {41, 1, "CdxBoxBox: internal error due to invalid transform."},
+    {42, 1, "CdxGeometryGetMassProperties: Inertia tensor matrix is non-symmetric."},
+    {43, 0, "No error"},
+};
+
+std::vector<int> gTermOrder;
+void FirstAction()
+{
+    gTermOrder.push_back(1);
+}
+void SecondAction()
+{
+    gTermOrder.push_back(2);
+}
+
+// A geometry type whose inertia comes back lopsided.
+int16_t LopsidedMass(CdxGeometryID, PxMatrix4 com, PxMatrix3 inertia, PxReal *volume)
+{
+    PxM4Identity(com);
+    PxReal values[3][3] = {{1, 2, 4}, {0, 1, 6}, {2, 8, 1}};
+    std::memcpy(inertia, values, sizeof values);
+    *volume = 3.0;
+    return 7;
+}
+
+CdxInteractions gChosen;
+CdxInteractions *Chooser(CdxModelPair *, int *swapped)
+{
+    *swapped = 0;
+    return &gChosen;
+}
+
+int DummyIntersect(CdxModelPair *, CdxIntersectResult *)
+{
+    return 1;
+}
+int DummyDistance(CdxModelPair *, CdxDistanceResult *)
+{
+    return 1;
+}
+
+} // namespace
+
+TEST(CdxFrame, InitStartsTheLibraryOnceAndTermStopsItForTheNextInit)
+{
+    EXPECT_FALSE(CdxIsInitialized());
+    EXPECT_EQ(0, CdxInit(0, 10)) << "a registry without room is refused";
+    EXPECT_EQ(0, CdxInit(4, 0)) << "a pool without room is refused";
+    ASSERT_EQ(1, CdxInit(4, 10));
+    EXPECT_EQ(0, CdxInit(4, 10)) << "already running";
+    EXPECT_EQ(0.004999999888241291, CdxModelGetDefaultContactTolerance());
+    EXPECT_STREQ("2.1.(build 655)", CdxGetVersionString());
+    EXPECT_EQ(0, CdxGeometryGetRegisteredTypeCount());
+    EXPECT_EQ(nullptr, CdxGetHelloCallback());
+    CdxRequest *request = CdxGetDefaultRequestPtr();
+    EXPECT_EQ(4, request->contactMaxCount);
+    EXPECT_EQ(0, request->requestOption);
+    CdxModelSetDefaultContactTolerance(0.25);
+    CdxModelID model = CdxModelCreate(nullptr);
+    EXPECT_EQ(0.25, CdxModelGetContactTolerance(model));
+    CdxModelDestroy(model);
+
+    gTermOrder.clear();
+    EXPECT_EQ(1, CdxRegisterTermAction(FirstAction));
+    EXPECT_EQ(1, CdxRegisterTermAction(SecondAction));
+    CdxTerm();
+    EXPECT_FALSE(CdxIsInitialized());
+    EXPECT_EQ((std::vector<int>{2, 1}), gTermOrder) << "term actions run newest first";
+    EXPECT_EQ(nullptr, CdxModelCreate(nullptr));
+    EXPECT_EQ(0, CdxRegisterTermAction(FirstAction));
+
+    ASSERT_EQ(1, CdxInit(4, 10)) << "the library starts again after term";
+    EXPECT_EQ(0.004999999888241291, CdxModelGetDefaultContactTolerance());
+    CdxTerm();
+    EXPECT_EQ((std::vector<int>{2, 1}), gTermOrder) << "actions of the first run are gone";
+}
+
+TEST(CdxFrame, ConvertBoundsSplitsInterleavedBoxIntoCorners)
+{
+    const PxReal bounds[6] = {-1, 1, -2, 2, -3, 3};
+    PxVector3 min, max;
+    CdxConvertBounds(bounds, min, max);
+    EXPECT_EQ(-1, min[0]);
+    EXPECT_EQ(-2, min[1]);
+    EXPECT_EQ(-3, min[2]);
+    EXPECT_EQ(1, max[0]);
+    EXPECT_EQ(2, max[1]);
+    EXPECT_EQ(3, max[2]);
+}
+
+TEST_F(CdxTest, DefaultRequestPointerSwitchesAndNewPairsFollowIt)
+{
+    CdxRequest mine = {9, 1};
+    CdxSetDefaultRequestPtr(&mine);
+    CdxModelPair pair;
+    CdxModelPairReset(&pair, nullptr, nullptr);
+    EXPECT_EQ(&mine, pair.request);
+    CdxSetDefaultRequestPtr(nullptr);
+    EXPECT_EQ(4, CdxGetDefaultRequestPtr()->contactMaxCount);
+    CdxRequest copy;
+    CdxRequestCopy(&mine, &copy);
+    EXPECT_EQ(9, copy.contactMaxCount);
+    EXPECT_EQ(1, copy.requestOption);
+    CdxRequestInit(&copy);
+    EXPECT_EQ(4, copy.contactMaxCount);
+    EXPECT_EQ(0, copy.requestOption);
+}
+
+TEST_F(CdxTest, TypesAreNumberedInRegistrationOrderAndKnownByName)
+{
+    EXPECT_EQ(0, TestBoxTypeId());
+    EXPECT_EQ(1, TestBallTypeId());
+    EXPECT_EQ(2, CdxCompositeGetTypeId());
+    EXPECT_EQ(3, CdxGeometryGetRegisteredTypeCount());
+    EXPECT_STREQ("TestBox", CdxGeometryGetTypeNameFromId(0));
+    EXPECT_STREQ("CdxComposite", CdxGeometryGetTypeNameFromId(2));
+    EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeNameFromId(-1));
+    EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeNameFromId(3));
+    EXPECT_FALSE(CdxGeometryTypeIsRegistered(-1));
+    EXPECT_TRUE(CdxGeometryTypeIsRegistered(5));
+    EXPECT_TRUE(CdxGeometryTypeIdIsValid(2));
+    EXPECT_FALSE(CdxGeometryTypeIdIsValid(3));
+
+    CdxGeometryID ball = TestBallCreate(1.0);
+    EXPECT_TRUE(CdxGeometryIsValid(ball));
+    EXPECT_FALSE(CdxGeometryIsValid(nullptr));
+    EXPECT_STREQ("TestBall", CdxGeometryGetTypeName(ball));
+    EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeName(nullptr));
+    PxMatrix4 tm;
+    TestTranslation(tm, 1, 2, 3);
+    PxVector3 min, max;
+    ASSERT_TRUE(CdxGeometryGetAABB(ball, tm, min, max));
+    const PxReal *bounds = CdxGeometryGetBounds(ball);
+    EXPECT_EQ(0.0, bounds[0]) << "x-min of a unit ball at x = 1";
+    EXPECT_EQ(4.0, bounds[5]) << "z-max of a unit ball at z = 3";
+    PxReal xy[4];
+    EXPECT_FALSE(CdxGeometryGetXYAABB(ball, tm, xy)) << "the ball type has no x-y box";
+    CdxGeometryResetMBounds(ball);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(0.0, bounds[i]);
+    EXPECT_EQ(1, CdxGeometryDestroy(ball));
+    EXPECT_EQ(1, gTestShapeCounters.destroyed);
+
+    CdxGeometryResetTypes();
+    EXPECT_EQ(0, CdxGeometryGetRegisteredTypeCount());
+}
+
+TEST_F(CdxTest, MassPropertiesComeBackWithSymmetricInertia)
+{
+    CdxGeometryTypeID type = CdxGeometryRegisterType("Lopsided", nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                     LopsidedMass);
+    CdxGeometry geometry;
+    CdxGeometryInitObject(&geometry, type);
+    PxMatrix4 com;
+    PxMatrix3 inertia;
+    PxReal volume;
+    EXPECT_EQ(7, CdxGeometryGetMassProperties(&geometry, com, inertia, &volume)) << "the type's status";
+    EXPECT_EQ(1.0, inertia[0][1]);
+    EXPECT_EQ(1.0, inertia[1][0]);
+    EXPECT_EQ(3.0, inertia[0][2]);
+    EXPECT_EQ(3.0, inertia[2][0]);
+    EXPECT_EQ(7.0, inertia[1][2]);
+    EXPECT_EQ(7.0, inertia[2][1]);
+    EXPECT_EQ(1.0, inertia[2][2]);
+    EXPECT_EQ(0, CdxGeometryDestroy(&geometry)) << "no destroy function registered";
+}
+
+TEST_F(CdxTest, RegisteringPastTheCapacityIsFatalError21)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            for (int i = 0; i < kTypeCapacity + 1; ++i)
+                CdxGeometryRegisterType("Extra", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+        },
+        "Cdx: Failed to register new geometry type\\. Ensure sufficient number of geometries in "
+        "CdxInit\\(\\)\\. in CdxGeometryRegisterType\\.");
+}
+
+TEST_F(CdxTest, InteractionTableHoldsBothOrdersOfARegisteredPair)
+{
+    const int n = kTypeCapacity;
+    CdxGeometryTypeID box = TestBoxTypeId(), ball = TestBallTypeId();
+    CdxInteractionTableElement *boxBall = CdxInteractionTableGetElementPtr(box, ball);
+    CdxInteractionTableElement *ballBox = CdxInteractionTableGetElementPtr(ball, box);
+    CdxInteractionTableElement *origin = CdxInteractionTableGetElementPtr(0, 0);
+    EXPECT_EQ(box + ball * n, boxBall - origin) << "entry (a, b) at a + b N";
+    EXPECT_EQ(ball + box * n, ballBox - origin);
+    EXPECT_EQ(0, boxBall->swapped);
+    EXPECT_EQ(1, ballBox->swapped);
+    EXPECT_NE(nullptr, boxBall->interactions.intersectFn);
+    EXPECT_EQ(boxBall->interactions.intersectFn, ballBox->interactions.intersectFn);
+    EXPECT_EQ(0, CdxInteractionTableGetElementPtr(box, box)->swapped);
+    EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(ball, ball)->interactions.intersectFn);
+    EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(n, 0));
+
+    EXPECT_EQ(1, CdxInteractionTableRegisterDistanceFn(ball, box, DummyDistance));
+    EXPECT_EQ(DummyDistance, boxBall->interactions.distanceFn);
+    EXPECT_EQ(DummyDistance, ballBox->interactions.distanceFn);
+
+    CdxInteractions none;
+    CdxInteractionsInit(&none);
+    none.intersectFn = DummyIntersect;
+    EXPECT_EQ(0, CdxInteractionTableSetElement(box, 6, &none, nullptr));
+    ASSERT_EQ(1u, warnings.size());
+    EXPECT_EQ("Cdx: Attempt to register an interaction involving an unregistered geometry type. "
+              "Interaction ignored. Pair combination was (0, 6).\n",
+              warnings[0]);
+    EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(box, 6)->interactions.intersectFn);
+
+    EXPECT_EQ(nullptr, CdxLineSegGetIntersectFnPtr(ball));
+    EXPECT_EQ(0, CdxLineSegRegisterInteraction(-1, nullptr));
+}
+
+TEST_F(CdxTest, RunTimeChoiceReplacesTheFixedInteractions)
+{
+    PxMatrix4 tm;
+    TestTranslation(tm, 0, 0, 0);
+    CdxModelID ball = Model(TestBallCreate(1.0), &tm);
+    CdxModelID box = Model(TestBoxCreate(1, 1, 1), &tm);
+    CdxInteractionsInit(&gChosen);
+    gChosen.intersectFn = DummyIntersect;
+    CdxInteractions empty;
+    CdxInteractionsInit(&empty);
+    ASSERT_EQ(1, CdxInteractionTableSetElement(TestBoxTypeId(), TestBallTypeId(), &empty, Chooser));
+    CdxModelPair pair;
+    CdxModelPairReset(&pair, ball, box);
+    int swapped = -1;
+    EXPECT_EQ(&gChosen, CdxInteractionTableGetInteractions(&pair, &swapped));
+    EXPECT_EQ(0, swapped) << "the chooser may overrule the entry's order";
+    CdxHello(&pair);
+    EXPECT_EQ(ball, pair.model1);
+    EXPECT_EQ(DummyIntersect, pair.intersectFn);
+}
+
+TEST_F(CdxTest, RequestTableIsTriangularAndPicksTheRequestOfEachNewPair)
+{
+    const int n = 4;
+    CdxRequest fill = {2, 0};
+    EXPECT_EQ(0, CdxuRequestTableGetSize());
+    EXPECT_EQ(0, CdxuRequestTableEnable()) << "nothing to enable yet";
+    ASSERT_EQ(1, CdxuRequestTableInit(n, &fill));
+    EXPECT_EQ(n, CdxuRequestTableGetSize());
+    CdxRequest *base = CdxuRequestTableGet()->requests;
+    for (int a = 0; a < n; ++a)
+        for (int b = 0; b < n; ++b) {
+            int i = std::min(a, b), j = std::max(a, b);
+            EXPECT_EQ(j + i * n - i * (i + 1) / 2, CdxuRequestTableGetRequestPtr(a, b) - base);
+            EXPECT_EQ(2, CdxuRequestTableGetRequestPtr(a, b)->contactMaxCount);
+        }
+    EXPECT_EQ(nullptr, CdxuRequestTableGetRequestPtr(0, n));
+    EXPECT_EQ(nullptr, CdxuRequestTableGetRequestPtr(-1, 0));
+    CdxRequest special = {7, 1};
+    EXPECT_EQ(1, CdxuRequestTableSetRequest(3, 1, &special));
+    EXPECT_EQ(0, CdxuRequestTableSetRequest(3, 9, &special));
+    EXPECT_EQ(7, CdxuRequestTableGetRequestPtr(1, 3)->contactMaxCount);
+
+    PxMatrix4 tm;
+    TestTranslation(tm, 0, 0, 0);
+    CdxModelID m1 = Model(TestBoxCreate(1, 1, 1), &tm);
+    CdxModelID m2 = Model(TestBoxCreate(1, 1, 1), &tm);
+    CdxModelSetRequestID(m1, 1);
+    CdxModelSetRequestID(m2, 3);
+    CdxModelPair pair;
+    CdxModelPairReset(&pair, m1, m2);
+    CdxRequest read;
+    ASSERT_EQ(1, CdxuRequestTableGetRequest(&pair, &read));
+    EXPECT_EQ(7, read.contactMaxCount);
+    EXPECT_EQ(1, read.requestOption);
+
+    ASSERT_EQ(1, CdxuRequestTableEnable());
+    EXPECT_EQ(CdxuHelloRequestTableCB, CdxGetHelloCallback());
+    CdxHello(&pair);
+    EXPECT_EQ(CdxuRequestTableGetRequestPtr(3, 1), pair.request);
+    CdxModelPair withRequest;
+    CdxModelPairReset(&withRequest, m1, m2);
+    CdxHelloWithRequest(&withRequest, &fill);
+    EXPECT_EQ(&fill, withRequest.request) << "an explicit request skips the callback";
+    CdxuRequestTableDisable();
+    EXPECT_EQ(nullptr, CdxGetHelloCallback());
+    CdxModelPairReset(&pair, m1, m2);
+    CdxHello(&pair);
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), pair.request);
+
+    CdxuRequestTableEnable();
+    CdxuRequestTableTerm();
+    EXPECT_EQ(0, CdxuRequestTableGetSize());
+    EXPECT_EQ(nullptr, CdxGetHelloCallback()) << "the table's callback leaves with the table";
+}
+
+TEST_F(CdxTest, MessageTableHoldsEveryRowWithItsSeverityAndText)
+{
+    size_t rows = sizeof kExpectedRows / sizeof kExpectedRows[0];
+    for (size_t i = 0; i < rows; ++i) {
+        SCOPED_TRACE(kExpectedRows[i].code);
+        EXPECT_EQ(kExpectedRows[i].code, gCdxCoreErrorList[i].code);
+        EXPECT_EQ(kExpectedRows[i].severity, gCdxCoreErrorList[i].severity);
+        EXPECT_EQ(5, gCdxCoreErrorList[i].repeat);
+        EXPECT_STREQ(kExpectedRows[i].message, gCdxCoreErrorList[i].message);
+    }
+    EXPECT_EQ(CdxErrNoError, gCdxCoreErrorList[rows - 1].code) << "the table ends at code 43";
+}
+
+TEST_F(CdxTest, ErrorsAreReportedWithPrefixTextAndNewlineBySeverity)
+{
+    CdxError(nullptr, CdxErrMeshDegenerateTriangle, "\n[(0, 0, 0)] area 0");
+    CdxError(nullptr, CdxErrWarning, "plain warning");
+    ASSERT_EQ(2u, warnings.size());
+    EXPECT_EQ("Cdx: CdxTriangleMeshAddTriangle(): degenerate triangle ignored! \n[(0, 0, 0)] area 0\n", warnings[0]);
+    EXPECT_EQ("Cdx: plain warning\n", warnings[1]);
+
+    const CdxErrorDescription custom[] = {
+        {7, CdxSeverityInfo, 1, "Once: "},
+        {8, CdxSeverityInfo, 0, "Silent"},
+        {9, CdxSeverityWarning, -2, "Silent too"},
+        {43, CdxSeverityFatal, 5, "No error"},
+    };
+    CdxError(custom, 7, "note");
+    CdxError(custom, 8, "note");
+    CdxError(custom, 9, "note");
+    ASSERT_EQ(1u, infos.size());
+    EXPECT_EQ("Cdx: Once: note\n[This message will not be repeated again!]\n", infos[0]);
+    EXPECT_EQ(2u, warnings.size()) << "repeat settings of 0 or less report nothing";
+
+    std::string longText(600, 'x');
+    CdxError(nullptr, CdxErrWarning, longText.c_str());
+    ASSERT_EQ(3u, warnings.size());
+    EXPECT_EQ(511u, warnings[2].size()) << "cut to the 512-character buffer";
+    EXPECT_EQ('\n', warnings[2].back());
+}
+
+TEST_F(CdxTest, FatalErrorsAndUnknownCodesEndTheProcess)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(CdxError(nullptr, CdxErrSpaceModelsFull, nullptr),
+                 "Cdx: Out of memory for CdxModels in CdxSpace\\. Resizing not implemented\\. "
+                 "Please use a larger number of models in CdxAxisSortCreate\\.");
+    // Code 2 has no row: the search stops at the last row, which is fatal
+    // and whose message is not used.
+    EXPECT_DEATH(CdxError(nullptr, 2, "lost"), "Cdx: lost\n");
+}

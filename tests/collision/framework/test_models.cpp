@@ -1,0 +1,249 @@
+// Models: records from the pool, fields, transforms, boxes, spheres, moves
+// and mass properties.
+#include "collision/CdxTestFixture.h"
+
+#include "framework/CdxModelRecord.h"
+
+#include <kelmar/PxMath.h>
+#include <kelmar/PxVector.h>
+
+#include <cmath>
+#include <set>
+
+namespace {
+
+const PxReal kTight = 1e-12;
+
+void ExpectPoint(const PxReal *p, PxReal x, PxReal y, PxReal z, PxReal tolerance = kTight)
+{
+    EXPECT_NEAR(x, p[0], tolerance);
+    EXPECT_NEAR(y, p[1], tolerance);
+    EXPECT_NEAR(z, p[2], tolerance);
+}
+
+} // namespace
+
+TEST_F(CdxTest, NewModelsStartWithEveryFieldAtItsInitialValue)
+{
+    CdxGeometryID box = TestBoxCreate(1, 1, 1);
+    CdxModelID model = Model(box, nullptr);
+    ASSERT_NE(nullptr, model);
+    EXPECT_EQ(box, CdxModelGetGeometry(model));
+    EXPECT_EQ(nullptr, CdxModelGetTransformPtr(model));
+    EXPECT_EQ(nullptr, CdxModelGetLinearVelocityPtr(model));
+    EXPECT_EQ(nullptr, CdxModelGetAngularVelocityPtr(model));
+    EXPECT_EQ(nullptr, CdxModelGetParent(model));
+    EXPECT_EQ(0.004999999888241291, CdxModelGetContactTolerance(model));
+    EXPECT_EQ(nullptr, CdxModelGetUserData(model));
+    EXPECT_EQ(nullptr, model->reserved);
+    EXPECT_EQ(nullptr, CdxModelGetSpace(model));
+    EXPECT_EQ(-1, CdxModelGetSpaceId(model));
+    EXPECT_EQ(nullptr, CdxModelGetUpdateCallback(model));
+    PxMatrix4 *relative = &model->transform[0], *reference = relative;
+    CdxModelGetRelativeTransformPtrs(model, &relative, &reference);
+    EXPECT_EQ(nullptr, relative);
+    EXPECT_EQ(nullptr, reference);
+    EXPECT_EQ(nullptr, CdxModelGetBodyData(model));
+    EXPECT_EQ(1.0, CdxModelGetDensity(model));
+    EXPECT_EQ(0, CdxModelGetMaterialID(model));
+    EXPECT_EQ(0, CdxModelGetRequestID(model));
+    EXPECT_EQ(0, CdxModelGetResponseID(model));
+    EXPECT_EQ(nullptr, CdxModelGetName(model));
+    EXPECT_FALSE(CdxModelIsComposite(model));
+}
+
+TEST_F(CdxTest, AccessorsReadBackWhatWasSetAndIgnoreNullModels)
+{
+    CdxModelID model = Model(nullptr, nullptr);
+    PxMatrix4 tm;
+    PxVector3 v, w;
+    int user = 0, body = 0;
+    CdxModelSetTransformPtr(model, &tm);
+    CdxModelSetLinearVelocityPtr(model, v);
+    CdxModelSetAngularVelocityPtr(model, w);
+    CdxModelSetUserData(model, &user);
+    CdxModelSetName(model, "left finger");
+    CdxModelSetBodyData(model, &body);
+    CdxModelSetMaterialID(model, 3);
+    CdxModelSetRequestID(model, 4);
+    CdxModelSetResponseID(model, 5);
+    CdxModelSetUpdateCallback(model, CdxModelCompoundTransforms);
+    CdxModelSetDensity(model, 7.5);
+    CdxModelSetContactTolerance(model, 0.01);
+    EXPECT_EQ(&tm, CdxModelGetTransformPtr(model));
+    EXPECT_EQ(v, CdxModelGetLinearVelocityPtr(model));
+    EXPECT_EQ(w, CdxModelGetAngularVelocityPtr(model));
+    EXPECT_EQ(&user, CdxModelGetUserData(model));
+    EXPECT_STREQ("left finger", CdxModelGetName(model));
+    EXPECT_EQ(&body, CdxModelGetBodyData(model));
+    EXPECT_EQ(3, CdxModelGetMaterialID(model));
+    EXPECT_EQ(4, CdxModelGetRequestID(model));
+    EXPECT_EQ(5, CdxModelGetResponseID(model));
+    EXPECT_EQ(CdxModelCompoundTransforms, CdxModelGetUpdateCallback(model));
+    EXPECT_EQ(7.5, CdxModelGetDensity(model));
+    EXPECT_EQ(0.01, CdxModelGetContactTolerance(model));
+
+    CdxModelSetDensity(nullptr, 3.0);
+    EXPECT_EQ(0.0, CdxModelGetDensity(nullptr));
+    EXPECT_EQ(nullptr, CdxModelGetGeometry(nullptr));
+    PxVector3 min, max;
+    EXPECT_EQ(0, CdxModelGetAABB(model, min, max)) << "no geometry, no box";
+    EXPECT_EQ(0, CdxModelGetAABB(nullptr, min, max));
+}
+
+TEST_F(CdxTest, PoolGrowsPastItsFirstBlockAndReusesReturnedModels)
+{
+    std::set<CdxModelID> seen;
+    std::vector<CdxModelID> models;
+    for (int i = 0; i < 5 * kModelCapacity; ++i) {
+        CdxModelID model = CdxModelCreate(nullptr);
+        ASSERT_NE(nullptr, model);
+        models.push_back(model);
+        seen.insert(model);
+    }
+    EXPECT_EQ(models.size(), seen.size()) << "every model is a record of its own";
+    CdxModelID last = models.back();
+    CdxModelDestroy(last);
+    models.pop_back();
+    EXPECT_EQ(last, CdxModelCreate(nullptr)) << "the returned record comes back first";
+    models.push_back(last);
+    for (CdxModelID model : models) CdxModelDestroy(model);
+}
+
+TEST_F(CdxTest, RelativeTransformPlacesTheModelInItsReferenceFrame)
+{
+    // Body turned 90 degrees about z at (1, 2, 3); the model sits one unit
+    // along the body's y axis, which now points along world -x.
+    PxMatrix4 body, offset, world;
+    TestRotationZ(body, M_PI / 2, 1, 2, 3);
+    TestTranslation(offset, 0, 1, 0);
+    CdxModelID model = Model(TestBoxCreate(0.5, 0.5, 0.5), nullptr);
+    CdxModelSetRelativeTransformPtrs(model, &offset, &body, &world);
+    EXPECT_EQ(CdxModelCompoundTransforms, CdxModelGetUpdateCallback(model));
+    EXPECT_EQ(&body, CdxModelGetReferenceTransformPtr(model));
+    CdxModelUpdate(model);
+    ExpectPoint(world[3], 0, 2, 3);
+    ExpectPoint(world[0], 0, 1, 0); // the model's x axis is the body's
+
+    PxVector3 min, max;
+    TestTranslation(body, 10, 0, 0);
+    ASSERT_EQ(1, CdxModelGetAABB(model, min, max)) << "the box query updates first";
+    ExpectPoint(min, 9.5, 0.5, -0.5);
+
+    PxMatrix4 otherBody;
+    TestTranslation(otherBody, 0, 0, 5);
+    CdxModelSetReferenceTransformPtr(model, &otherBody);
+    EXPECT_EQ(&otherBody, CdxModelGetReferenceTransformPtr(model));
+    EXPECT_EQ(&world, CdxModelGetTransformPtr(model));
+
+    CdxModelSetRelativeTransformPtrs(model, nullptr, nullptr, &world);
+    EXPECT_EQ(nullptr, CdxModelGetUpdateCallback(model));
+    CdxModelSetReferenceTransformPtr(model, &otherBody);
+    EXPECT_EQ(&otherBody, CdxModelGetTransformPtr(model)) << "without an offset the model follows directly";
+}
+
+TEST_F(CdxTest, BoxOfATurnedModelCoversItsRotatedCorners)
+{
+    PxMatrix4 tm;
+    TestRotationZ(tm, M_PI / 4, 1, 0, 0);
+    CdxModelID model = Model(TestBoxCreate(1, 1, 2), &tm);
+    PxVector3 min, max;
+    ASSERT_EQ(1, CdxModelGetAABB(model, min, max));
+    ExpectPoint(min, 1 - std::sqrt(2.0), -std::sqrt(2.0), -2);
+    ExpectPoint(max, 1 + std::sqrt(2.0), std::sqrt(2.0), 2);
+    const PxReal *bounds = CdxGeometryGetBounds(CdxModelGetGeometry(model));
+    EXPECT_NEAR(max[0], bounds[1], kTight) << "the cached bounds follow";
+    PxVector3 pathMin, pathMax;
+    ASSERT_EQ(1, CdxModelGetAABB_PathCompatible(model, pathMin, pathMax, 3.0));
+    ExpectPoint(pathMin, min[0], min[1], min[2]);
+}
+
+TEST_F(CdxTest, PathBoxSweepsOverTheMotionAhead)
+{
+    PxMatrix4 tm;
+    TestTranslation(tm, 0, 0, 0);
+    PxVector3 v = {2, 0, -1}, w = {0, 0, 0};
+    CdxModelID model = Model(TestBallCreate(0.5), &tm);
+    PxVector3 min, max;
+    ASSERT_EQ(1, CdxModelGetPathAABB(model, min, max, 3.0));
+    ExpectPoint(max, 0.5, 0.5, 0.5); // without velocities only the present box
+    CdxModelSetLinearVelocityPtr(model, v);
+    CdxModelSetAngularVelocityPtr(model, w);
+    ASSERT_EQ(1, CdxModelGetPathAABB(model, min, max, 3.0));
+    ExpectPoint(min, -0.5, -0.5, -3.5);
+    ExpectPoint(max, 6.5, 0.5, 0.5);
+}
+
+TEST_F(CdxTest, BoundingSphereMovesWithTheModelButIsNotRotated)
+{
+    PxMatrix4 tm;
+    TestRotationZ(tm, 1.0, 4, 5, 6);
+    CdxModelID model = Model(TestBoxCreate(1, 2, 2), &tm);
+    PxVector3 centre;
+    PxReal radius;
+    ASSERT_EQ(1, CdxModelGetBSphere(model, centre, &radius));
+    ExpectPoint(centre, 4, 5, 6);
+    EXPECT_NEAR(3.0, radius, kTight);
+}
+
+TEST_F(CdxTest, MoveToWritesTheVelocitiesOfTheMove)
+{
+    PxMatrix4 tm, target;
+    TestTranslation(tm, 1, 1, 1);
+    CdxModelID model = Model(TestBallCreate(1.0), &tm);
+    PxVector3 v = {9, 9, 9}, w = {9, 9, 9};
+    const PxReal dt = 0.05, angle = 0.1;
+    TestRotationZ(target, angle, 1.5, 1, 0.9);
+    EXPECT_EQ(1, CdxModelMoveTo(model, target, dt)) << "without velocities only the pose moves";
+    ExpectPoint(w, 9, 9, 9);
+    ExpectPoint(tm[3], 1.5, 1, 0.9);
+
+    CdxModelSetLinearVelocityPtr(model, v);
+    CdxModelSetAngularVelocityPtr(model, w);
+    TestRotationZ(target, 2 * angle, 2.0, 1, 0.8);
+    ASSERT_EQ(1, CdxModelMoveTo(model, target, dt));
+    ExpectPoint(v, 10, 0, -2);
+    // (2 / dt) sin(angle / 2) about +z: close to angle / dt for small turns.
+    ExpectPoint(w, 0, 0, 2 / dt * std::sin(angle / 2));
+    ExpectPoint(tm[0], std::cos(2 * angle), std::sin(2 * angle), 0);
+
+    // Turning back the long way round is reported as the short turn.
+    TestRotationZ(target, 2 * angle - 1.9 * M_PI, 2.0, 1, 0.8);
+    ASSERT_EQ(1, CdxModelMoveTo(model, target, dt));
+    ExpectPoint(w, 0, 0, 2 / dt * std::sin(0.1 * M_PI / 2), 1e-9);
+
+    PxVector3 before = {w[0], w[1], w[2]};
+    ASSERT_EQ(1, CdxModelMoveTo(model, target, 1e-8));
+    ExpectPoint(w, before[0], before[1], before[2]);
+
+    CdxModelID loose = Model(nullptr, nullptr);
+    EXPECT_EQ(0, CdxModelMoveTo(loose, target, dt)) << "a model without a frame cannot move";
+}
+
+TEST_F(CdxTest, MassOfABoxIsItsDensityTimesVolumeWithInertiaTurnedByTheOffset)
+{
+    // A 1 x 2 x 3 box of density 2, offset by (1, 0, 0) and turned 90
+    // degrees about z: its long x-y side now runs along x.
+    PxMatrix4 body, offset, world;
+    TestTranslation(body, 0, 0, 0);
+    TestRotationZ(offset, M_PI / 2, 1, 0, 0);
+    CdxModelID model = Model(TestBoxCreate(0.5, 1.0, 1.5), nullptr);
+    CdxModelSetRelativeTransformPtrs(model, &offset, &body, &world);
+    CdxModelSetDensity(model, 2.0);
+    PxMatrix4 com;
+    PxMatrix3 inertia;
+    PxReal volume, mass;
+    ASSERT_EQ(1, CdxModelGetMassProperties(model, com, inertia, &volume, &mass));
+    EXPECT_NEAR(6.0, volume, kTight);
+    EXPECT_NEAR(12.0, mass, kTight);
+    ExpectPoint(com[3], 1, 0, 0);
+    // Local inertia per unit mass: xx (1 + 2.25)/3, yy (0.25 + 2.25)/3,
+    // zz (0.25 + 1)/3; the quarter turn exchanges xx and yy.
+    EXPECT_NEAR(12.0 * 2.5 / 3, inertia[0][0], 1e-12);
+    EXPECT_NEAR(12.0 * 3.25 / 3, inertia[1][1], 1e-12);
+    EXPECT_NEAR(12.0 * 1.25 / 3, inertia[2][2], 1e-12);
+    EXPECT_NEAR(0.0, inertia[0][1], 1e-12);
+    EXPECT_EQ(inertia[0][1], inertia[1][0]);
+
+    EXPECT_EQ(0, CdxModelGetMassProperties(Model(nullptr, nullptr), com, inertia, &volume, &mass));
+}

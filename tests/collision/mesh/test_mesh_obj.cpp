@@ -1,0 +1,197 @@
+// Meshes in Wavefront OBJ files: round trips, the writer's exact text,
+// what the reader accepts, and its messages for files it cannot use.
+#include "test_mesh_support.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+using namespace meshtest;
+
+namespace {
+
+std::string TempPath(const std::string &name)
+{
+    return ::testing::TempDir() + "kelmar_mesh_" + name;
+}
+
+std::string WriteFile(const std::string &name, const std::string &text)
+{
+    std::string path = TempPath(name);
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::array<Vec, 3>> Triangles(CdxGeometryID mesh)
+{
+    std::vector<std::array<Vec, 3>> out;
+    for (int t = 0; t < CdxTriangleMeshGetTriangleCount(mesh); ++t) {
+        PxReal *a, *b, *c;
+        CdxTriangleMeshGetTriangleVertexPtrs(mesh, t, &a, &b, &c);
+        out.push_back({ToVec(a), ToVec(b), ToVec(c)});
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(MeshTest, WritingAndReadingGivesTheSameTrianglesOverSharedVertices)
+{
+    Random random(23);
+    Mesh &mesh = NewMesh();
+    AddIcosphere(&mesh, 1.0, 2);
+    for (Vec &v : mesh.vertices) v = Add(v, Mul(random.InBox(1.0), 1e-3)); // no round numbers
+    mesh.Build();
+    std::string path = TempPath("round.obj");
+    ASSERT_EQ(1, CdxuTriangleMeshWriteToObj(mesh.geometry, path.c_str()));
+    CdxGeometryID read = CdxuTriangleMeshCreateFromObj(path.c_str());
+    ASSERT_NE(nullptr, read);
+    Own(read);
+    EXPECT_EQ(1, CdxTriangleMeshIsBuilt(read));
+    EXPECT_EQ(Triangles(mesh.geometry), Triangles(read)) << "every coordinate exactly";
+    int vertexCount = 0;
+    PxReal *vertices = CdxTriangleMeshGetVertexArray(read, &vertexCount);
+    EXPECT_NE(nullptr, vertices);
+    EXPECT_EQ((int)mesh.vertices.size(), vertexCount) << "equal corners are one vertex";
+    EXPECT_EQ(1, CdxTriangleMeshIsClosed(read));
+    std::remove(path.c_str());
+}
+
+TEST_F(MeshTest, TheWriterWritesVerticesThenFacesWithFullPrecision)
+{
+    PxReal a[3] = {0, 0, 0}, b[3] = {1, 0, 0}, c[3] = {0.1, 1, 0}, d[3] = {0, 0, -2.5};
+    CdxGeometryID mesh = CdxTriangleMeshCreate(2);
+    Own(mesh);
+    CdxTriangleMeshAddTriangle(mesh, a, b, c);
+    PxReal copyOfA[3] = {0, 0, 0};
+    CdxTriangleMeshAddTriangle(mesh, copyOfA, d, b);
+    std::string path = TempPath("exact.obj");
+    ASSERT_EQ(1, CdxuTriangleMeshWriteToObj(mesh, path.c_str()));
+    EXPECT_EQ("# 2 triangles\n"
+              "v 0 0 0\n"
+              "v 1 0 0\n"
+              "v 0.10000000000000001 1 0\n"
+              "v 0 0 -2.5\n"
+              "f 1 2 3\n"
+              "f 1 4 2\n",
+              ReadFile(path));
+    std::remove(path.c_str());
+
+    EXPECT_EQ(0, CdxuTriangleMeshWriteToObj(mesh, "/nonexistent-directory/mesh.obj"));
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_EQ("CdxuTriangleMeshWriteToObj: Cannot open file /nonexistent-directory/mesh.obj.\n", warnings.back());
+}
+
+TEST_F(MeshTest, TheReaderFansPolygonsAndIgnoresWhatIsNotGeometry)
+{
+    std::string path = WriteFile("polygons.obj", "# a unit square and a pentagon\r\n"
+                                                 "mtllib nothing.mtl\n"
+                                                 "o square\n"
+                                                 "v 0 0 0\r\n"
+                                                 "v 1 0 0\n"
+                                                 "v\t1 1 0\n"
+                                                 "  v 0 1 0 1.0\n"
+                                                 "vn 0 0 1\n"
+                                                 "vt 0.5 0.5\n"
+                                                 "s off\n"
+                                                 "f 1/1/1 2/2/1 3/3/1 4//1\n"
+                                                 "v 0 0 1\n"
+                                                 "v 1 0 1\n"
+                                                 "v 2 1 1\n"
+                                                 "v 1 2 1\n"
+                                                 "v 0 1 1\n"
+                                                 "f -5 -4 -3 -2 -1\n");
+    CdxGeometryID mesh = CdxuTriangleMeshCreateFromObj(path.c_str());
+    ASSERT_NE(nullptr, mesh);
+    Own(mesh);
+    auto triangles = Triangles(mesh);
+    ASSERT_EQ(5u, triangles.size()) << "a quad gives 2 triangles, a pentagon 3";
+    std::array<Vec, 3> first = {Vec{0, 0, 0}, Vec{1, 0, 0}, Vec{1, 1, 0}};
+    std::array<Vec, 3> second = {Vec{0, 0, 0}, Vec{1, 1, 0}, Vec{0, 1, 0}};
+    std::array<Vec, 3> last = {Vec{0, 0, 1}, Vec{1, 2, 1}, Vec{0, 1, 1}};
+    EXPECT_EQ(first, triangles[0]);
+    EXPECT_EQ(second, triangles[1]);
+    EXPECT_EQ(last, triangles[4]);
+    EXPECT_TRUE(fatals.empty());
+    std::remove(path.c_str());
+}
+
+TEST_F(MeshTest, TheReaderNamesTheLineOfAMalformedFileAndKeepsNothing)
+{
+    struct Case {
+        std::string text;
+        std::string message; // %s stands for the file's path
+    };
+    const Case cases[] = {
+        {"v 0 0 0\nv 1 2\n", "CdxuTriangleMeshCreateFromObj: Vertex incomplete: v 1 2\nFile %s, line 2.\n"},
+        {"v 0 0 0\nv 1 x 2\n", "CdxuTriangleMeshCreateFromObj: Vertex incomplete: v 1 x 2\nFile %s, line 2.\n"},
+        {"v 0 0 nan\n", "CdxuTriangleMeshCreateFromObj: Vertex not finite: v 0 0 nan\nFile %s, line 1.\n"},
+        {"v 0 0 0\nv 1 0 0\nv 0 1 0\n# comment\nf 1 2\n",
+         "CdxuTriangleMeshCreateFromObj: Face incomplete: f 1 2\nFile %s, line 5.\n"},
+        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n",
+         "CdxuTriangleMeshCreateFromObj: Face index out of range: f 1 2 4\nFile %s, line 4.\n"},
+        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 0\n",
+         "CdxuTriangleMeshCreateFromObj: Face index out of range: f 1 2 0\nFile %s, line 4.\n"},
+        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 two 3\n",
+         "CdxuTriangleMeshCreateFromObj: Face index not a number: f 1 two 3\nFile %s, line 4.\n"},
+    };
+    int number = 0;
+    for (const Case &c : cases) {
+        std::string path = WriteFile("bad" + std::to_string(number++) + ".obj", c.text);
+        fatals.clear();
+        EXPECT_EQ(nullptr, CdxuTriangleMeshCreateFromObj(path.c_str())) << c.text;
+        ASSERT_EQ(1u, fatals.size()) << c.text;
+        char expected[512];
+        std::snprintf(expected, sizeof expected, c.message.c_str(), path.c_str());
+        EXPECT_EQ(expected, fatals[0]);
+        std::remove(path.c_str());
+    }
+
+    warnings.clear();
+    EXPECT_EQ(nullptr, CdxuTriangleMeshCreateFromObj("no-such-mesh.obj"));
+    ASSERT_EQ(1u, warnings.size());
+    EXPECT_EQ("CdxuTriangleMeshCreateFromObj: Cannot open file no-such-mesh.obj.\n", warnings[0]);
+
+    // Vertices only: nothing to build.
+    std::string path = WriteFile("empty.obj", "v 0 0 0\nv 1 0 0\n");
+    warnings.clear();
+    EXPECT_EQ(nullptr, CdxuTriangleMeshCreateFromObj(path.c_str()));
+    ASSERT_EQ(1u, warnings.size());
+    EXPECT_EQ("Cdx: TriangleMesh has no triangles, cannot build triangle mesh.\n", warnings[0]);
+    std::remove(path.c_str());
+}
+
+TEST_F(MeshTest, VerticesAreSharedByValueWithNegativeAndPositiveZeroEqual)
+{
+    PxReal a[3] = {0.0, -0.0, 1.5}, b[3] = {-0.0, 0.0, 1.5}, c[3] = {0.0, 0.0, 1.25};
+    EXPECT_EQ(0, CdxuTriangleMeshCompareVectors(a, b));
+    EXPECT_EQ(CdxuTriangleMeshVectorHashFn(a, 1021), CdxuTriangleMeshVectorHashFn(b, 1021));
+    EXPECT_GT(CdxuTriangleMeshCompareVectors(a, c), 0);
+    EXPECT_LT(CdxuTriangleMeshCompareVectors(c, a), 0);
+    EXPECT_LT(CdxuTriangleMeshVectorHashFn(c, 7), 7u);
+
+    // A file repeating a corner's coordinates under a new number still
+    // shares it: the square's two triangles meet along an edge.
+    std::string path = WriteFile("repeat.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 0 0\nv 1 1 0\nv -0 1 0\n"
+                                               "f 1 2 3\nf 4 5 6\n");
+    CdxGeometryID mesh = CdxuTriangleMeshCreateFromObj(path.c_str());
+    ASSERT_NE(nullptr, mesh);
+    Own(mesh);
+    int vertexCount = 0;
+    CdxTriangleMeshGetVertexArray(mesh, &vertexCount);
+    EXPECT_EQ(4, vertexCount);
+    PxReal *a0, *b0, *c0, *a1, *b1, *c1;
+    CdxTriangleMeshGetTriangleVertexPtrs(mesh, 0, &a0, &b0, &c0);
+    CdxTriangleMeshGetTriangleVertexPtrs(mesh, 1, &a1, &b1, &c1);
+    EXPECT_EQ(a0, a1);
+    EXPECT_EQ(c0, b1);
+    std::remove(path.c_str());
+}

@@ -1,0 +1,370 @@
+// The six primitive geometries: registration, parameters, bounds, support
+// points, mass properties and line-segment hits.
+#include "test_primitives_support.h"
+
+#include <cfloat>
+#include <cmath>
+#include <functional>
+
+namespace {
+
+// Volume and inertia per unit mass about the centroid of a solid given by
+// its signed distance, by midpoint integration over a grid of the box
+// [-half, half]^3.
+template <typename Sd> void GridMass(Sd sd, double half, int n, double *volume, Vec *centroid, Vec *inertia)
+{
+    double h = 2.0 * half / n, cell = h * h * h;
+    double v = 0.0;
+    Vec first = {0, 0, 0}, second = {0, 0, 0};
+    std::vector<Vec> inside;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            for (int k = 0; k < n; ++k) {
+                Vec p = {-half + (i + 0.5) * h, -half + (j + 0.5) * h, -half + (k + 0.5) * h};
+                if (sd(p) > 0.0) continue;
+                v += cell;
+                first = Add(first, Mul(p, cell));
+                inside.push_back(p);
+            }
+    Vec c = Mul(first, 1.0 / v);
+    for (const Vec &p : inside) {
+        Vec d = Sub(p, c);
+        second = Add(second,
+                     Mul({d[1] * d[1] + d[2] * d[2], d[0] * d[0] + d[2] * d[2], d[0] * d[0] + d[1] * d[1]}, cell));
+    }
+    *volume = v;
+    *centroid = c;
+    *inertia = Mul(second, 1.0 / v);
+}
+
+void ExpectMass(CdxGeometryID geometry, double volume, const Vec &centroid, const Vec &inertia, double relative)
+{
+    PxMatrix4 com;
+    PxMatrix3 I;
+    PxReal v = 0.0;
+    ASSERT_EQ(1, CdxGeometryGetMassProperties(geometry, com, I, &v));
+    EXPECT_NEAR(volume, v, relative * volume);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(centroid[k], com[3][k], relative);
+        EXPECT_NEAR(inertia[k], I[k][k], relative * inertia[k]);
+    }
+}
+
+} // namespace
+
+TEST_F(PrimitiveTest, TypesRegisterInOrderUnderTheirNames)
+{
+    const char *names[6] = {"CdxSphere", "CdxBox", "CdxPlane", "CdxCylinder", "CdxCone", "CdxTriangleList"};
+    for (int id = 0; id < 6; ++id) EXPECT_STREQ(names[id], CdxGeometryGetTypeNameFromId(id));
+    EXPECT_EQ(0, CdxSphereGetTypeId());
+    EXPECT_EQ(1, CdxBoxGetTypeId());
+    EXPECT_EQ(2, CdxPlaneGetTypeId());
+    EXPECT_EQ(3, CdxCylinderGetTypeId());
+    EXPECT_EQ(4, CdxConeGetTypeId());
+    EXPECT_EQ(5, CdxTriangleListGetTypeId());
+    EXPECT_EQ(6, CdxPrimitivesGetTypeCount());
+    // Registering again keeps the numbers.
+    EXPECT_EQ(1, CdxBoxRegisterType());
+    EXPECT_EQ(6, CdxGeometryGetRegisteredTypeCount());
+}
+
+TEST_F(PrimitiveTest, ParametersAreStoredAsHalvesAndReadBackAsGiven)
+{
+    CdxGeometryID box = CdxBoxCreate(2.0, 4.0, 6.0);
+    const PxReal *radii = CdxBoxGetRadii(box);
+    EXPECT_EQ(1.0, radii[0]);
+    EXPECT_EQ(2.0, radii[1]);
+    EXPECT_EQ(3.0, radii[2]);
+    EXPECT_DOUBLE_EQ(std::sqrt(14.0), CdxBoxGetBSphereRadius(box));
+    CdxBoxSetDimensions(box, 1.0, 1.0, 2.0);
+    PxVector3 lengths;
+    CdxBoxGetDimensions(box, lengths);
+    EXPECT_EQ(2.0, lengths[2]);
+    EXPECT_DOUBLE_EQ(std::sqrt(1.5), CdxBoxGetBSphereRadius(box));
+
+    CdxGeometryID cylinder = CdxCylinderCreate(0.5, 3.0);
+    EXPECT_EQ(1.5, CdxCylinderGetHalfHeight(cylinder));
+    EXPECT_EQ(3.0, CdxCylinderGetHeight(cylinder));
+    CdxCylinderSetGeometricalParameters(cylinder, 2.0, 1.0);
+    EXPECT_EQ(2.0, CdxCylinderGetRadius(cylinder));
+    EXPECT_EQ(0.5, CdxCylinderGetHalfHeight(cylinder));
+    Pose lifted = AxisAngle({1, 0, 0}, M_PI / 2, {0, 0, 5});
+    PxVector3 top, bottom;
+    CdxCylinderGetEndCenters(cylinder, lifted.tm, top, bottom);
+    EXPECT_NEAR(-0.5, top[1], 1e-15); // local z turned onto -y
+    EXPECT_NEAR(0.5, bottom[1], 1e-15);
+    EXPECT_EQ(5.0, top[2]);
+
+    CdxGeometryID cone = CdxConeCreatePointed(2.0, 1.0);
+    EXPECT_EQ(2.0, CdxConeGetLength(cone));
+    EXPECT_EQ(0.5, CdxConeGetZOffset(cone));
+    EXPECT_EQ(1.0, CdxConeGetLowerRadius(cone));
+    EXPECT_EQ(0.0, CdxConeGetUpperRadius(cone));
+
+    CdxGeometryID sphere = CdxSphereCreate(0.25);
+    CdxSphereSetRadius(sphere, 0.75);
+    EXPECT_EQ(0.75, CdxSphereGetRadius(sphere));
+
+    CdxGeometryID plane = CdxPlaneCreate();
+    Pose tilted = AxisAngle({1, 0, 0}, M_PI / 2, {0, 0, 1});
+    PxVector3 normal;
+    CdxPlaneGetNormal(plane, tilted.tm, normal);
+    EXPECT_NEAR(-1.0, normal[1], 1e-15);
+    CdxPlaneGetNormal(plane, nullptr, normal);
+    EXPECT_EQ(1.0, normal[2]);
+    const PxVector3 point = {3.0, -2.0, 7.0};
+    EXPECT_NEAR(2.0, CdxPlaneGetDistanceToPoint(plane, tilted.tm, point), 1e-12);
+    EXPECT_EQ(7.0, CdxPlaneGetDistanceToPoint(plane, nullptr, point));
+
+    for (CdxGeometryID g : {box, cylinder, cone, sphere, plane}) CdxGeometryDestroy(g);
+}
+
+TEST_F(PrimitiveTest, BadParametersAreRefusedWithAWarning)
+{
+    EXPECT_EQ(nullptr, CdxSphereCreate(-1.0));
+    EXPECT_EQ(nullptr, CdxBoxCreate(1.0, -1.0, 1.0));
+    EXPECT_EQ(nullptr, CdxCylinderCreate(1.0, NAN));
+    EXPECT_EQ(nullptr, CdxConeCreate(1.0, 1.0, -0.5));
+    EXPECT_EQ(nullptr, CdxTriangleListCreate(1.0, 1.0, 1.0, nullptr));
+    ASSERT_EQ(4u, warnings.size());
+    EXPECT_EQ("Cdx: CdxSphereCreate: the radius must be zero or positive\n", warnings[0]);
+    CdxGeometryID box = CdxBoxCreate(1.0, 1.0, 1.0);
+    CdxSphereSetRadius(box, 1.0); // not a sphere
+    EXPECT_EQ(5u, warnings.size());
+    EXPECT_EQ(0.0, CdxSphereGetRadius(box));
+    CdxGeometryDestroy(box);
+}
+
+TEST_F(PrimitiveTest, CreationBeforeRegistrationFails)
+{
+    CdxTerm();
+    ASSERT_EQ(1, CdxInit(8, 4));
+    EXPECT_EQ(-1, CdxSphereGetTypeId());
+    EXPECT_EQ(nullptr, CdxSphereCreate(1.0));
+    ASSERT_EQ(1u, warnings.size());
+    EXPECT_EQ("Cdx: CdxSphereCreate: the geometry type is not registered\n", warnings[0]);
+    CdxSphereBoxPlaneRegisterTypes();
+    EXPECT_EQ(3, CdxGeometryGetRegisteredTypeCount());
+}
+
+// Every support point lies on the AABB's matching face, every sampled
+// surface point inside the AABB, for random poses.
+TEST_F(PrimitiveTest, BoundsAreTheSupportPointsOfRandomPoses)
+{
+    Random random(11);
+    CdxGeometryID geometries[] = {CdxSphereCreate(0.7), CdxBoxCreate(0.4, 1.0, 1.6), CdxCylinderCreate(0.5, 1.2),
+                                  CdxConeCreate(1.5, 0.6, 0.2), CdxConeCreatePointed(1.0, 0.4)};
+    for (int trial = 0; trial < 50; ++trial) {
+        Pose pose = random.RandomPose(random.InBox(3.0));
+        std::vector<std::vector<Vec>> surfaces = {{},
+                                                  BoxSurface(pose, {0.2, 0.5, 0.8}, 0.2),
+                                                  CylinderSurface(pose, 0.5, 0.6, 0.2),
+                                                  ConeSurface(pose, 0.6, -0.375, 0.2, 1.125, 0.2),
+                                                  ConeSurface(pose, 0.4, -0.25, 0.0, 0.75, 0.2)};
+        for (int g = 0; g < 5; ++g) {
+            PxVector3 min, max;
+            ASSERT_EQ(1, CdxGeometryGetAABB(geometries[g], pose.tm, min, max));
+            const PxReal *bounds = CdxGeometryGetBounds(geometries[g]);
+            for (int k = 0; k < 3; ++k) {
+                EXPECT_EQ(min[k], bounds[2 * k]);
+                EXPECT_EQ(max[k], bounds[2 * k + 1]);
+                PxVector3 up = {0, 0, 0}, down = {0, 0, 0}, hi, lo;
+                up[k] = 1.0;
+                down[k] = -1.0;
+                CdxGeometryMaximumPoint(geometries[g], pose.tm, up, hi);
+                CdxGeometryMaximumPoint(geometries[g], pose.tm, down, lo);
+                EXPECT_NEAR(max[k], hi[k], 1e-9) << "geometry " << g << " axis " << k;
+                EXPECT_NEAR(min[k], lo[k], 1e-9) << "geometry " << g << " axis " << k;
+            }
+            for (const Vec &p : surfaces[g])
+                for (int k = 0; k < 3; ++k) {
+                    EXPECT_GE(p[k], min[k] - 1e-9);
+                    EXPECT_LE(p[k], max[k] + 1e-9);
+                }
+        }
+    }
+    for (CdxGeometryID g : geometries) CdxGeometryDestroy(g);
+}
+
+TEST_F(PrimitiveTest, SupportPointsFollowTheStatedRules)
+{
+    CdxGeometryID box = CdxBoxCreate(2.0, 4.0, 6.0);
+    const PxVector3 alongX = {1.0, 0.0, 0.0};
+    PxVector3 point;
+    // Zero components leave the point midway on those axes.
+    CdxGeometryMaximumPoint(box, nullptr, alongX, point);
+    EXPECT_EQ(1.0, point[0]);
+    EXPECT_EQ(0.0, point[1]);
+    EXPECT_EQ(0.0, point[2]);
+    // The cylinder treats components below 1e-4 as zero: the cap centre.
+    CdxGeometryID cylinder = CdxCylinderCreate(1.0, 2.0);
+    const PxVector3 nearlyUp = {5e-5, 0.0, 1.0};
+    CdxGeometryMaximumPoint(cylinder, nullptr, nearlyUp, point);
+    EXPECT_EQ(0.0, point[0]);
+    EXPECT_EQ(1.0, point[2]);
+    const PxVector3 tilted = {1e-3, 0.0, 1.0};
+    CdxGeometryMaximumPoint(cylinder, nullptr, tilted, point);
+    EXPECT_EQ(1.0, point[0]);
+    // A pointed cone's apex wins upwards, its base rim sideways.
+    CdxGeometryID cone = CdxConeCreatePointed(4.0, 1.0);
+    const PxVector3 up = {0.0, 0.0, 1.0}, side = {0.0, 1.0, -0.1};
+    CdxGeometryMaximumPoint(cone, nullptr, up, point);
+    EXPECT_EQ(3.0, point[2]);
+    EXPECT_EQ(0.0, point[0]);
+    CdxGeometryMaximumPoint(cone, nullptr, side, point);
+    EXPECT_EQ(-1.0, point[2]);
+    EXPECT_EQ(1.0, point[1]);
+    for (CdxGeometryID g : {box, cylinder, cone}) CdxGeometryDestroy(g);
+}
+
+TEST_F(PrimitiveTest, PlaneBoundsEndAtTheOriginOnlyWhenAxisAligned)
+{
+    CdxGeometryID plane = CdxPlaneCreate();
+    PxVector3 min, max;
+    CdxGeometryGetAABB(plane, nullptr, min, max);
+    EXPECT_EQ(0.0, max[2]);
+    EXPECT_EQ(-DBL_MAX, min[2]);
+    EXPECT_EQ(DBL_MAX, max[0]);
+    Pose facingMinusX = AxisAngle({0, 1, 0}, -M_PI / 2, {2.0, 0.0, 0.0});
+    CdxGeometryGetAABB(plane, facingMinusX.tm, min, max);
+    EXPECT_EQ(2.0, min[0]);
+    EXPECT_EQ(DBL_MAX, max[0]);
+    EXPECT_EQ(DBL_MAX, max[2]);
+    Pose slanted = AxisAngle({0, 1, 0}, 0.01, {0.0, 0.0, 1.0});
+    CdxGeometryGetAABB(plane, slanted.tm, min, max);
+    EXPECT_EQ(DBL_MAX, max[2]);
+    CdxGeometryDestroy(plane);
+}
+
+TEST_F(PrimitiveTest, MassPropertiesMatchGridIntegration)
+{
+    const double half = 1.2;
+    const int n = 90;
+    double volume;
+    Vec centroid, inertia;
+
+    CdxGeometryID sphere = CdxSphereCreate(1.0);
+    ExpectMass(sphere, 4.0 / 3.0 * M_PI, {0, 0, 0}, {0.4, 0.4, 0.4}, 1e-12);
+
+    CdxGeometryID box = CdxBoxCreate(2.0, 1.0, 0.5);
+    ExpectMass(box, 1.0, {0, 0, 0}, {(0.25 + 0.0625) / 3, (1 + 0.0625) / 3, (1 + 0.25) / 3}, 1e-12);
+
+    CdxGeometryID cylinder = CdxCylinderCreate(0.8, 2.0);
+    GridMass([](const Vec &p) { return SdCylinder(p, Identity(), 0.8, 1.0); }, half, n, &volume, &centroid, &inertia);
+    ExpectMass(cylinder, volume, {0, 0, 0}, inertia, 0.03);
+    ExpectMass(cylinder, M_PI * 0.64 * 2.0, {0, 0, 0}, {0.16 + 4.0 / 12, 0.16 + 4.0 / 12, 0.32}, 1e-12);
+
+    // A pointed cone's origin is its centroid.
+    CdxGeometryID cone = CdxConeCreatePointed(2.0, 1.0);
+    GridMass([](const Vec &p) { return SdCone(p, Identity(), 1.0, -0.5, 0.0, 1.5); }, 1.6, n, &volume, &centroid,
+             &inertia);
+    EXPECT_NEAR(0.0, centroid[2], 0.02);
+    ExpectMass(cone, volume, {0, 0, 0}, inertia, 0.03);
+    ExpectMass(cone, M_PI * 2.0 / 3.0, {0, 0, 0}, {0.15 + 0.15, 0.15 + 0.15, 0.3}, 1e-12);
+
+    // A cut cone has its centre of mass above the origin.
+    CdxGeometryID frustum = CdxConeCreate(2.0, 1.0, 0.5);
+    GridMass([](const Vec &p) { return SdCone(p, Identity(), 1.0, -0.5, 0.5, 1.5); }, 1.6, n, &volume, &centroid,
+             &inertia);
+    ExpectMass(frustum, volume, centroid, inertia, 0.03);
+
+    CdxGeometryID plane = CdxPlaneCreate();
+    ExpectMass(plane, 1.0, {0, 0, 0}, {1, 1, 1}, 1e-12);
+    for (CdxGeometryID g : {sphere, box, cylinder, cone, frustum, plane}) CdxGeometryDestroy(g);
+}
+
+// Random segments against each solid: a hit lies on the surface with the
+// outward normal there and nothing of the solid before it; a miss passes
+// only outside points.
+TEST_F(PrimitiveTest, LineSegmentsHitTheFirstSurfacePoint)
+{
+    Random random(7);
+    struct Solid {
+        CdxGeometryID geometry;
+        std::function<double(const Vec &, const Pose &)> sd;
+    };
+    std::vector<Solid> solids = {
+        {CdxSphereCreate(0.8), [](const Vec &p, const Pose &q) { return SdSphere(p, q, 0.8); }},
+        {CdxBoxCreate(1.0, 1.4, 0.6),
+         [](const Vec &p, const Pose &q) {
+             return SdBox(p, q, {0.5, 0.7, 0.3});
+         }},
+        {CdxCylinderCreate(0.5, 1.6), [](const Vec &p, const Pose &q) { return SdCylinder(p, q, 0.5, 0.8); }},
+        {CdxConeCreatePointed(1.6, 0.7),
+         [](const Vec &p, const Pose &q) { return SdCone(p, q, 0.7, -0.4, 0.0, 1.2); }},
+        {CdxConeCreate(1.6, 0.7, 0.3), [](const Vec &p, const Pose &q) { return SdCone(p, q, 0.7, -0.4, 0.3, 1.2); }},
+        {CdxPlaneCreate(), [](const Vec &p, const Pose &q) { return SdPlane(p, q); }}};
+    int hits = 0, misses = 0;
+    for (Solid &solid : solids) {
+        CdxModelID model = Place(solid.geometry, Identity());
+        CdxLineSegIntersectFn fn = CdxLineSegGetIntersectFnPtr(CdxGeometryGetTypeId(solid.geometry));
+        ASSERT_NE(nullptr, fn);
+        for (int trial = 0; trial < 300; ++trial) {
+            Pose pose = random.RandomPose(random.InBox(0.3));
+            Move(model, pose);
+            Vec p0 = Add(pose.Origin(), Mul(random.UnitVector(), random.Uniform(1.5, 3.0)));
+            Vec p1 = Add(pose.Origin(), random.InBox(1.0));
+            if (trial % 3 == 0) p1 = Add(p0, Mul(Sub(p1, p0), 0.4)); // often short of it
+            CdxLineSegResult result = {};
+            int hit = fn(model, p0.data(), p1.data(), &result);
+            if (hit) {
+                ++hits;
+                Vec point = ToVec(result.point), n = ToVec(result.normal);
+                EXPECT_NEAR(0.0, solid.sd(point, pose), 1e-9);
+                EXPECT_NEAR(Norm(Sub(point, p0)), result.distance, 1e-9);
+                EXPECT_NEAR(1.0, Norm(n), 1e-9);
+                // Outward: a step along the normal leaves, a step against it enters.
+                EXPECT_GT(solid.sd(Add(point, Mul(n, 1e-4)), pose), 0.0);
+                EXPECT_LT(solid.sd(Sub(point, Mul(n, 1e-4)), pose), 0.0);
+                if (solid.sd(p0, pose) < 0.0) continue; // started inside the plane's half-space
+                for (int k = 0; k < 50; ++k) EXPECT_GT(solid.sd(Add(p0, Mul(Sub(point, p0), k / 50.0)), pose), -1e-9);
+            } else {
+                ++misses;
+                if (solid.geometry == solids.back().geometry) continue; // a plane is met only where crossed
+                for (int k = 0; k <= 50; ++k) EXPECT_GT(solid.sd(Add(p0, Mul(Sub(p1, p0), k / 50.0)), pose), -1e-9);
+            }
+        }
+    }
+    EXPECT_GT(hits, 500);
+    EXPECT_GT(misses, 300);
+    // A segment starting inside reports where it leaves.
+    CdxModelID sphere = Place(CdxSphereCreate(1.0), Identity());
+    const PxVector3 inside = {0, 0, 0}, outside = {0, 0, 3};
+    CdxLineSegResult result = {};
+    ASSERT_EQ(1, CdxSphereLineSegIntersect(sphere, inside, outside, &result));
+    EXPECT_EQ(1.0, result.point[2]);
+    EXPECT_EQ(1.0, result.distance);
+    EXPECT_EQ(0, CdxSphereLineSegIntersect(sphere, inside, inside, &result));
+}
+
+TEST_F(PrimitiveTest, BoxLineSegmentTellsTheFaceHit)
+{
+    CdxModelID box = Place(CdxBoxCreate(2.0, 2.0, 2.0), Translation(0, 0, 1));
+    const PxVector3 above = {0.2, 0.1, 5.0}, below = {0.2, 0.1, -5.0};
+    CdxLineSegResult result = {};
+    ASSERT_EQ(1, CdxBoxLineSegIntersect(box, above, below, &result));
+    EXPECT_EQ(2, CdxBoxLineSegGetLastFace()); // +z
+    EXPECT_DOUBLE_EQ(3.0, result.distance);
+    EXPECT_EQ(1.0, result.normal[2]);
+    ASSERT_EQ(1, CdxBoxLineSegIntersect(box, below, above, &result));
+    EXPECT_EQ(5, CdxBoxLineSegGetLastFace()); // -z
+    EXPECT_DOUBLE_EQ(5.0, result.distance);
+    const PxVector3 asideAbove = {3.0, 0.0, 5.0}, asideBelow = {3.0, 0.0, -5.0};
+    EXPECT_EQ(0, CdxBoxLineSegIntersect(box, asideAbove, asideBelow, &result));
+    EXPECT_EQ(-1, CdxBoxLineSegGetLastFace());
+}
+
+TEST_F(PrimitiveTest, UserTriangleNormalIsTheUnitCrossProduct)
+{
+    PxReal a[3] = {0, 0, 0}, b[3] = {2, 0, 0}, c[3] = {2, 3, 0}, n[3] = {0, 0, 0};
+    CdxUserTriangle triangle = {{a, b, c}, n};
+    ASSERT_EQ(1, CdxUserTriangleComputeNormal(&triangle));
+    EXPECT_EQ(0.0, n[0]);
+    EXPECT_EQ(1.0, n[2]);
+    PxReal d[3] = {4, 0, 0};
+    CdxUserTriangle flat = {{a, b, d}, n};
+    ASSERT_EQ(1, CdxUserTriangleComputeNormal(&flat));
+    EXPECT_EQ(1.0, n[0]);
+    CdxUserTriangle none = {{a, b, c}, nullptr};
+    EXPECT_EQ(0, CdxUserTriangleComputeNormal(&none));
+}

@@ -1,0 +1,814 @@
+// Collision spaces: creation, model slots, the hello-staying-goodbye cycle,
+// touching boxes, removal, freezing, pair filtering, reading while the
+// reader changes the space, swept updates, destroying a model still in a
+// space, the capacity errors, and many models entering at once (the same
+// lists and pairs as one by one, in time that grows like N log N).
+#include "test_space_support.h"
+
+#include "space/CxSpace.h"
+
+#include <kelmar/PxVector.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <random>
+
+namespace {
+
+const std::set<ModelPairKey> kNone;
+
+std::set<ModelPairKey> Pairs(std::initializer_list<ModelPairKey> keys)
+{
+    return std::set<ModelPairKey>(keys);
+}
+
+// The space's node around a pair record it handed out.
+const CxPairNode *NodeOf(const CdxModelPair *pair)
+{
+    return reinterpret_cast<const CxPairNode *>(reinterpret_cast<const char *>(pair) - offsetof(CxPairNode, pair));
+}
+
+} // namespace
+
+TEST_F(SpaceTest, CreationRefusesBadAxisMasksAndCapacities)
+{
+    EXPECT_EQ(nullptr, Space(0, 10, 10));
+    EXPECT_EQ(nullptr, Space(8, 10, 10));
+    EXPECT_EQ(nullptr, Space(CdxAllAxes, 0, 10));
+    EXPECT_EQ(nullptr, Space(CdxAllAxes, 65537, 10));
+    EXPECT_EQ(nullptr, Space(CdxAllAxes, 10, 0));
+    CdxSpaceID space = Space(CdxAllAxes, 1, 1);
+    ASSERT_NE(nullptr, space);
+    EXPECT_TRUE(CdxSpaceIsChanging(space)) << "a new space is inside an update bracket";
+    EXPECT_EQ(0, CdxSpaceGetModelCount(space));
+    CdxSpaceSetUserData(space, &warnings);
+    EXPECT_EQ(&warnings, CdxSpaceGetUserData(space));
+}
+
+TEST_F(SpaceTest, IdsAreHandedOutInOrderAndAFreedIdIsReusedFirst)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 8, 8);
+    CdxSpaceID other = Space(CdxAllAxes, 8, 8);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 5, 0, 0), c = Ball(1, 10, 0, 0), d = Ball(1, 15, 0, 0);
+    ASSERT_EQ(1, CdxSpaceInsertModel(space, a));
+    ASSERT_EQ(1, CdxSpaceInsertModel(space, b));
+    ASSERT_EQ(1, CdxSpaceInsertModel(space, c));
+    EXPECT_EQ(0, CdxModelGetSpaceId(a));
+    EXPECT_EQ(1, CdxModelGetSpaceId(b));
+    EXPECT_EQ(2, CdxModelGetSpaceId(c));
+    EXPECT_EQ(space, CdxModelGetSpace(b));
+    EXPECT_EQ(1, CdxSpaceInsertModel(space, b)) << "already in this space";
+    EXPECT_EQ(0, CdxSpaceInsertModel(other, b)) << "in another space";
+    EXPECT_EQ(1, CdxModelGetSpaceId(b));
+
+    ASSERT_EQ(1, CdxSpaceRemoveModel(b));
+    EXPECT_EQ(nullptr, CdxModelGetSpace(b));
+    EXPECT_EQ(-1, CdxModelGetSpaceId(b));
+    EXPECT_EQ(0, CdxSpaceRemoveModel(b)) << "in no space any more";
+    EXPECT_EQ(2, CdxSpaceGetModelCount(space));
+    ASSERT_EQ(1, CdxSpaceInsertModel(space, d));
+    EXPECT_EQ(1, CdxModelGetSpaceId(d));
+
+    std::vector<CdxModelID> walked;
+    CdxSpaceModelIterator iterator;
+    CdxSpaceModelIteratorBegin(space, &iterator);
+    CdxModelID model = nullptr;
+    while (CdxSpaceGetModel(space, &iterator, &model)) walked.push_back(model);
+    EXPECT_EQ((std::vector<CdxModelID>{a, d, c}), walked) << "models in id order";
+}
+
+TEST_F(SpaceTest, OverlappingBoxesSayHelloThenStayThenSayGoodbyeWithOneRecord)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID box = Box(1, 1, 1, 0, 0, 0);
+    CdxModelID ball = Ball(0.5, 3, 0, 0);
+    CdxSpaceInsertModel(space, box);
+    CdxSpaceInsertModel(space, ball);
+    Transitions t = Step(space);
+    EXPECT_EQ(kNone, t.hello) << "1 + 0.5 < 3: apart";
+    EXPECT_FALSE(CdxSpacePairIsNearby(box, ball));
+
+    MoveTo(ball, 1.4, 0.2, -0.3);
+    t = Step(space);
+    ModelPairKey key = PairKey(box, ball);
+    EXPECT_EQ(Pairs({key}), t.hello);
+    EXPECT_EQ(kNone, t.staying);
+    CdxModelPair *record = t.records[key];
+    EXPECT_EQ(record, CdxSpaceGetModelPair(ball, box));
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), CdxModelPairGetRequestPtr(record));
+    EXPECT_TRUE(CdxSpacePairIsNearby(box, ball));
+
+    MoveTo(ball, 1.3, 0, 0);
+    t = Step(space);
+    EXPECT_EQ(Pairs({key}), t.staying);
+    EXPECT_EQ(kNone, t.hello);
+    EXPECT_EQ(record, t.records[key]) << "a staying pair keeps its record";
+
+    MoveTo(ball, 4, 0, 0);
+    CdxSpaceUpdateAll(space);
+    CdxSpaceEndChanges(space);
+    t = Read(space, 64, true);
+    EXPECT_EQ(Pairs({key}), t.goodbye);
+    EXPECT_EQ(record, t.records[key]);
+    EXPECT_EQ(record, CdxSpaceGetModelPair(box, ball)) << "readable until the next bracket";
+    CdxSpaceBeginChanges(space);
+    EXPECT_EQ(nullptr, CdxSpaceGetModelPair(box, ball));
+    EXPECT_TRUE(Step(space).records.empty());
+}
+
+TEST_F(SpaceTest, BoxesThatOnlyTouchNeverPairFromEitherSide)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID fixed = Box(1, 1, 1, 0, 0, 0);
+    CdxModelID mover = Box(1, 1, 1, 5, 0, 0);
+    CdxSpaceInsertModel(space, fixed);
+    CdxSpaceInsertModel(space, mover);
+    Step(space);
+    // Approach until the faces meet at x = 1.
+    MoveTo(mover, 2, 0, 0);
+    EXPECT_EQ(kNone, Step(space).hello);
+    EXPECT_FALSE(CdxSpacePairIsNearby(fixed, mover));
+    // Overlap by a hair, then back to touching.
+    MoveTo(mover, 2 - 1.0 / 1024, 0, 0);
+    EXPECT_EQ(Pairs({PairKey(fixed, mover)}), Step(space).hello);
+    MoveTo(mover, 2, 0, 0);
+    EXPECT_EQ(Pairs({PairKey(fixed, mover)}), Step(space).goodbye) << "touching from inside";
+    // Touching on the other side and on a corner, coming from far away.
+    MoveTo(mover, -2, 0, 0);
+    EXPECT_EQ(kNone, Step(space).hello);
+    MoveTo(mover, -2, 2, 2);
+    EXPECT_EQ(kNone, Step(space).hello);
+    // Moving the other box's max down onto the touching value.
+    MoveTo(mover, -1.5, 0, 0);
+    EXPECT_EQ(1u, Step(space).hello.size());
+    MoveTo(mover, -2, 0, 0);
+    EXPECT_EQ(1u, Step(space).goodbye.size());
+    EXPECT_FALSE(CdxSpacePairIsNearby(fixed, mover));
+}
+
+TEST_F(SpaceTest, APairThatBeginsAndEndsInOneBracketIsNeverReported)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 5, 0, 0);
+    CdxSpaceInsertModel(space, a);
+    CdxSpaceInsertModel(space, b);
+    Step(space);
+    MoveTo(b, 1, 0, 0);
+    CdxSpaceUpdateModel(b);
+    EXPECT_TRUE(CdxSpacePairIsNearby(a, b));
+    MoveTo(b, 5, 0, 0);
+    Transitions t = Step(space);
+    EXPECT_TRUE(t.records.empty());
+
+    // The reverse: an established pair that parts and meets again stays.
+    MoveTo(b, 1, 0, 0);
+    CdxModelPair *record = Step(space).records[PairKey(a, b)];
+    MoveTo(b, 5, 0, 0);
+    CdxSpaceUpdateModel(b);
+    MoveTo(b, 1.5, 0, 0);
+    t = Step(space);
+    EXPECT_EQ(Pairs({PairKey(a, b)}), t.staying);
+    EXPECT_EQ(record, t.records[PairKey(a, b)]);
+    EXPECT_TRUE(t.hello.empty() && t.goodbye.empty());
+}
+
+TEST_F(SpaceTest, ARemovedModelEndsItsPairsWithAReadableGoodbye)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 1, 0, 0), c = Ball(1, 0, 1, 0);
+    CdxSpaceInsertModel(space, a);
+    CdxSpaceInsertModel(space, b);
+    EXPECT_EQ(1u, Step(space).hello.size());
+
+    // c meets a and b in this bracket but leaves before anyone saw it.
+    CdxSpaceInsertModel(space, c);
+    CdxSpaceUpdateModel(c);
+    EXPECT_TRUE(CdxSpacePairIsNearby(a, c));
+    CdxSpaceRemoveModel(c);
+    CdxSpaceRemoveModel(b);
+    CdxSpaceEndChanges(space);
+    Transitions t = Read(space, 64, true);
+    EXPECT_EQ(Pairs({PairKey(a, b)}), t.goodbye);
+    EXPECT_TRUE(t.hello.empty());
+    const CdxModelPair *record = t.records[PairKey(a, b)];
+    EXPECT_EQ(-1, NodeOf(record)->id1) << "the pair lost a model";
+    EXPECT_EQ(PairKey(a, b), PairKey(record));
+    CdxSpaceBeginChanges(space);
+
+    // The freed id is reused; the new model starts with no pairs.
+    CdxSpaceInsertModel(space, c);
+    EXPECT_EQ(1, CdxModelGetSpaceId(c));
+    EXPECT_FALSE(CdxSpacePairIsNearby(a, c));
+    EXPECT_EQ(Pairs({PairKey(a, c)}), Step(space).hello);
+}
+
+// Destroying a model that is still in a space warns and takes it out: the
+// space no longer lists it, its pair ends with a goodbye that no longer
+// names it, and the pool record, handed out again, starts outside every
+// space and pairs only where its new box says.
+TEST_F(SpaceTest, DestroyingAModelStillInASpaceWarnsAndTakesItOut)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), c = Ball(1, 0, 1, 0);
+    CdxSpaceInsertModel(space, a);
+    CdxSpaceInsertModel(space, c);
+    PxMatrix4 nearA, farAway;
+    PxM4Identity(nearA);
+    PxM4Identity(farAway);
+    nearA[3][0] = 1.0;
+    farAway[3][0] = 100.0;
+    CdxGeometryID ball = CdxSphereCreate(1);
+    CdxModelID b = CdxModelCreate(ball);
+    CdxModelSetTransformPtr(b, &nearA);
+    CdxSpaceInsertModel(space, b);
+    EXPECT_EQ(3u, Step(space).hello.size());
+    EXPECT_EQ(Pairs({PairKey(a, b), PairKey(a, c), PairKey(b, c)}), Step(space).staying);
+
+    CdxModelDestroy(b);
+    ASSERT_EQ(1u, warnings.size());
+    EXPECT_EQ("Cdx: CdxModelDestroy: model being destroyed while still in an CdxSpace.\n", warnings[0]);
+    EXPECT_EQ(2, CdxSpaceGetModelCount(space));
+    std::vector<CdxModelID> listed;
+    CdxSpaceModelIterator iterator;
+    CdxSpaceModelIteratorBegin(space, &iterator);
+    CdxModelID model = nullptr;
+    while (CdxSpaceGetModel(space, &iterator, &model)) listed.push_back(model);
+    EXPECT_EQ((std::vector<CdxModelID>{a, c}), listed);
+
+    // Its two pairs end; their records name only the model that stays.
+    CdxSpaceUpdateAll(space);
+    CdxSpaceEndChanges(space);
+    Transitions t = Read(space, 64, true);
+    EXPECT_EQ(Pairs({PairKey(a, c)}), t.staying);
+    ASSERT_EQ(2u, t.goodbye.size());
+    std::set<CdxModelID> remaining;
+    for (const ModelPairKey &key : t.goodbye) {
+        const CdxModelPair *record = t.records[key];
+        EXPECT_TRUE(record->model1 == nullptr || record->model2 == nullptr);
+        EXPECT_NE(b, record->model1);
+        EXPECT_NE(b, record->model2);
+        remaining.insert(record->model1 ? record->model1 : record->model2);
+    }
+    EXPECT_EQ((std::set<CdxModelID>{a, c}), remaining);
+    CdxSpaceBeginChanges(space);
+
+    // The pool hands the record out again, outside any space; placed far
+    // away it meets nothing, and its slot is free for it.
+    CdxModelID again = CdxModelCreate(ball);
+    ASSERT_EQ(b, again) << "the returned record comes back first";
+    EXPECT_EQ(nullptr, CdxModelGetSpace(again));
+    EXPECT_EQ(-1, CdxModelGetSpaceId(again));
+    CdxModelSetTransformPtr(again, &farAway);
+    ASSERT_EQ(1, CdxSpaceInsertModel(space, again));
+    EXPECT_EQ(2, CdxModelGetSpaceId(again)) << "the freed id";
+    t = Step(space);
+    EXPECT_TRUE(t.hello.empty());
+    EXPECT_TRUE(t.goodbye.empty());
+    EXPECT_EQ(Pairs({PairKey(a, c)}), t.staying);
+    CdxSpaceRemoveModel(again);
+    CdxModelDestroy(again);
+    CdxGeometryDestroy(ball);
+    EXPECT_EQ(1u, warnings.size()) << "a model out of its space goes quietly";
+}
+
+TEST_F(SpaceTest, DisablingAndEnablingAPairOutsideTheBracketShowsAtTheNextUpdate)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 1, 0, 0);
+    CdxSpaceInsertModel(space, a);
+    CdxSpaceInsertModel(space, b);
+    ModelPairKey key = PairKey(a, b);
+    EXPECT_EQ(Pairs({key}), Step(space).hello);
+
+    // Outside the bracket: the goodbye waits for the next update.
+    CdxSpaceEndChanges(space);
+    EXPECT_EQ(1, CdxSpaceDisablePair(a, b));
+    EXPECT_FALSE(CdxSpacePairIsEnabled(a, b));
+    CdxSpaceBeginChanges(space);
+    Transitions t = Step(space);
+    EXPECT_EQ(Pairs({key}), t.goodbye);
+    EXPECT_TRUE(Step(space).records.empty()) << "a disabled pair does not begin";
+    EXPECT_TRUE(CdxSpacePairIsNearby(a, b)) << "still overlapping";
+
+    CdxSpaceEndChanges(space);
+    EXPECT_EQ(1, CdxSpaceEnablePair(b, a));
+    CdxSpaceBeginChanges(space);
+    t = Step(space);
+    EXPECT_EQ(Pairs({key}), t.hello);
+    EXPECT_EQ(b, t.records[key]->model1) << "model 1 is the first model named";
+
+    // Undone before the next update: nothing to report.
+    CdxSpaceEndChanges(space);
+    CdxSpaceDisablePair(a, b);
+    CdxSpaceEnablePair(a, b);
+    CdxSpaceBeginChanges(space);
+    t = Step(space);
+    EXPECT_EQ(Pairs({key}), t.staying);
+    EXPECT_TRUE(t.hello.empty() && t.goodbye.empty());
+}
+
+TEST_F(SpaceTest, DisablingAndEnablingInsideTheBracketShowsAtItsEnd)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 1, 0, 0), far = Ball(1, 9, 0, 0);
+    CdxSpaceInsertModel(space, a);
+    CdxSpaceInsertModel(space, b);
+    CdxSpaceInsertModel(space, far);
+    Step(space);
+    ModelPairKey key = PairKey(a, b);
+    CdxSpaceDisablePair(a, b);
+    EXPECT_EQ(Pairs({key}), Step(space).goodbye);
+    CdxSpaceEnablePair(a, b);
+    EXPECT_EQ(Pairs({key}), Step(space).hello);
+    // Disabled and enabled in one bracket: it just stays.
+    CdxSpaceDisablePair(a, b);
+    CdxSpaceEnablePair(a, b);
+    EXPECT_EQ(Pairs({key}), Step(space).staying);
+
+    // A pair that is not nearby only remembers the setting.
+    CdxSpaceDisablePair(a, far);
+    MoveTo(far, 1, 1, 0);
+    Transitions t = Step(space);
+    EXPECT_EQ(Pairs({key}), t.staying);
+    EXPECT_EQ(Pairs({PairKey(b, far)}), t.hello);
+    EXPECT_TRUE(CdxSpacePairIsNearby(a, far));
+    EXPECT_EQ(0, CdxSpaceDisablePair(a, a));
+    EXPECT_EQ(0, CdxSpaceEnablePair(a, nullptr));
+}
+
+TEST_F(SpaceTest, FrozenModelsKeepTheirBoxAndTheirPairsGoToTheFrozenSection)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID a = Box(1, 1, 1, 0, 0, 0), b = Box(1, 1, 1, 1.5, 0, 0), c = Ball(1, 8, 0, 0);
+    for (CdxModelID m : {a, b, c}) CdxSpaceInsertModel(space, m);
+    Step(space);
+    CdxSpaceFreezeModel(a);
+    CdxSpaceFreezeModel(b);
+    EXPECT_TRUE(CdxSpaceModelIsFrozen(a));
+    EXPECT_FALSE(CdxSpaceModelIsFrozen(c));
+    ModelPairKey key = PairKey(a, b);
+    Transitions t = Step(space, 64, false);
+    EXPECT_TRUE(t.records.empty()) << "two frozen models are not read as staying";
+    t = Step(space, 64, true);
+    EXPECT_EQ(Pairs({key}), t.frozen);
+
+    // A frozen model's box is not refreshed by updates.
+    MoveTo(a, 20, 0, 0);
+    Step(space);
+    EXPECT_TRUE(CdxSpacePairIsNearby(a, b));
+    // A dynamic model still meets and leaves a frozen one.
+    MoveTo(c, 2, 0, 0);
+    EXPECT_EQ(Pairs({PairKey(b, c)}), Step(space).hello);
+    CdxSpaceUnfreezeModel(a);
+    t = Step(space);
+    EXPECT_EQ(Pairs({key}), t.goodbye);
+    EXPECT_EQ(Pairs({PairKey(b, c)}), t.staying);
+}
+
+TEST_F(SpaceTest, TransitionsComeOneGoodbyeAtATimeWithAllHellosThatFit)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 8, 16);
+    CdxModelID centre = Ball(1, 0, 0, 0);
+    std::vector<CdxModelID> leaving, arriving;
+    CdxSpaceInsertModel(space, centre);
+    for (int k = 0; k < 3; ++k) {
+        leaving.push_back(Ball(1, 0, 0.5 * k, 0));
+        arriving.push_back(Ball(1, 10, 0.5 * k, 0));
+        CdxSpaceInsertModel(space, leaving.back());
+        CdxSpaceInsertModel(space, arriving.back());
+    }
+    Step(space);
+    for (int k = 0; k < 3; ++k) {
+        MoveTo(leaving[k], 30, 3.0 * k, 0);
+        MoveTo(arriving[k], 0.5, 0.5 * k, 0.5);
+    }
+    CdxSpaceUpdateAll(space);
+    CdxSpaceEndChanges(space);
+    CdxModelPairContainer *container = CdxModelPairContainerCreate(64);
+    CdxSpacePairIterator iterator;
+    CdxSpacePairIteratorBegin(space, &iterator);
+    std::vector<int> goodbyes, hellos;
+    int more = 1;
+    while (more) {
+        CdxModelPairContainerReset(container);
+        more = CdxSpaceGetTransitions(space, &iterator, container);
+        goodbyes.push_back(CdxModelPairContainerGetGoodbyeCount(container));
+        hellos.push_back(CdxModelPairContainerGetHelloCount(container));
+        EXPECT_EQ(0, CdxModelPairContainerGetStayingCount(container));
+    }
+    // 6 goodbyes (the leaving ones part from the centre and from each
+    // other), 3 hellos (the arriving ones meet the centre).
+    EXPECT_EQ((std::vector<int>{1, 1, 1, 1, 1, 1}), goodbyes);
+    EXPECT_EQ((std::vector<int>{3, 0, 0, 0, 0, 0}), hellos);
+    CdxModelPairContainerDestroy(container);
+    CdxSpaceBeginChanges(space);
+}
+
+TEST_F(SpaceTest, ASingleAxisSpacePairsModelsWhoseIntervalsOverlapOnThatAxis)
+{
+    CdxSpaceID space = Space(CdxYAxis, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 50, 1.5, -50), c = Ball(1, 0, 2, 0);
+    for (CdxModelID m : {a, b, c}) CdxSpaceInsertModel(space, m);
+    Transitions t = Step(space);
+    EXPECT_EQ(Pairs({PairKey(a, b), PairKey(b, c)}), t.hello) << "a and c only touch at y = 1";
+}
+
+TEST_F(SpaceTest, ASweptUpdateCatchesAModelThatWillPassThroughAnother)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID wall = Box(0.1, 5, 5, 0, 0, 0);
+    CdxModelID bullet = Ball(0.1, -2, 0, 0);
+    PxVector3 velocity = {400, 0, 0}, spin = {0, 0, 0};
+    CdxModelSetLinearVelocityPtr(bullet, velocity);
+    CdxModelSetAngularVelocityPtr(bullet, spin);
+    CdxSpaceInsertModel(space, wall);
+    CdxSpaceInsertModel(space, bullet);
+    EXPECT_TRUE(Step(space).records.empty()) << "the boxes now are apart";
+    ASSERT_EQ(1, CdxSpacePathUpdateAll(space, 0.01));
+    CdxSpaceEndChanges(space);
+    EXPECT_EQ(Pairs({PairKey(wall, bullet)}), Read(space, 16, true).hello)
+        << "within 0.01 it covers 4: through the wall";
+    CdxSpaceBeginChanges(space);
+    EXPECT_EQ(Pairs({PairKey(wall, bullet)}), Step(space).goodbye) << "the plain box again";
+}
+
+TEST_F(SpaceTest, UpdatesOutsideTheBracketAreRefusedWithWarning38)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0);
+    CdxSpaceInsertModel(space, a);
+    CdxSpaceEndChanges(space);
+    EXPECT_EQ(0, CdxSpaceUpdateAll(space));
+    EXPECT_EQ(0, CdxSpaceUpdateModel(a));
+    EXPECT_EQ(0, CdxSpacePathUpdateAll(space, 1.0));
+    ASSERT_EQ(3u, warnings.size());
+    EXPECT_EQ("Cdx: Attempt to use a state-modification function while CdxSpaceIsChanging() is "
+              "false. Call CdxSpaceBeginChanges() first. Function name: CdxSpaceUpdateAll\n",
+              warnings[0]);
+    EXPECT_NE(std::string::npos, warnings[1].find("Function name: CdxSpaceUpdateModel\n"));
+    CdxSpaceBeginChanges(space);
+    EXPECT_EQ(1, CdxSpaceUpdateAll(space));
+}
+
+TEST_F(SpaceTest, NaNBoxesAreIgnoredAndInfiniteOnesStayInsideTheLists)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
+    CdxModelID ground = Plane(0);
+    CdxModelID low = Ball(1, 3, 4, 0.5), high = Ball(1, -7, 2, 5);
+    for (CdxModelID m : {ground, low, high}) CdxSpaceInsertModel(space, m);
+    EXPECT_EQ(Pairs({PairKey(ground, low)}), Step(space).hello);
+
+    // A NaN in the transform gives a NaN box: the model keeps its old one.
+    Transform(low)[3][0] = std::numeric_limits<PxReal>::quiet_NaN();
+    Transform(high)[3][0] = -std::numeric_limits<PxReal>::infinity();
+    Transitions t = Step(space);
+    EXPECT_EQ(Pairs({PairKey(ground, low)}), t.staying);
+    EXPECT_TRUE(t.hello.empty() && t.goodbye.empty());
+    // Back from minus infinity, the lists still sort.
+    MoveTo(low, 3, 4, 0.5);
+    MoveTo(high, 0, 0, 0.5);
+    EXPECT_EQ(Pairs({PairKey(ground, high)}), Step(space).hello);
+    MoveTo(high, 0, 0, 5);
+    EXPECT_EQ(Pairs({PairKey(ground, high)}), Step(space).goodbye);
+}
+
+TEST_F(SpaceTest, DestroyingASpaceLetsItsModelsGo)
+{
+    CdxSpaceID space = CdxSpaceAxisSortCreate(CdxAllAxes, 4, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 1, 0, 0);
+    CdxSpaceInsertModel(space, a);
+    CdxSpaceInsertModel(space, b);
+    Step(space);
+    CdxSpaceDestroy(space);
+    EXPECT_EQ(nullptr, CdxModelGetSpace(a));
+    EXPECT_EQ(-1, CdxModelGetSpaceId(b));
+    EXPECT_EQ(0, CdxSpaceRemoveModel(a));
+}
+
+TEST_F(SpaceTest, RunningOutOfModelSlotsIsFatalError25)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CdxSpaceID space = Space(CdxAllAxes, 2, 4);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 0, 0, 0), c = Ball(1, 0, 0, 0);
+    EXPECT_DEATH(
+        {
+            PxSetFatalErrorShow(PxShowStderr);
+            for (CdxModelID m : {a, b, c}) CdxSpaceInsertModel(space, m);
+        },
+        "Cdx: Out of memory for CdxModels in CdxSpace\\. Resizing not implemented\\. Please use a "
+        "larger number of models in CdxAxisSortCreate\\.\n");
+}
+
+TEST_F(SpaceTest, RunningOutOfPairRecordsIsFatalError24)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CdxSpaceID space = Space(CdxAllAxes, 3, 2);
+    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 0.5, 0, 0), c = Ball(1, 1, 0, 0);
+    for (CdxModelID m : {a, b, c}) CdxSpaceInsertModel(space, m);
+    EXPECT_DEATH(
+        {
+            PxSetFatalErrorShow(PxShowStderr);
+            CdxSpaceUpdateAll(space);
+        },
+        "Cdx: Out of memory for CdxModelPairs in CdxSpace\\. Resizing not implemented\\. Please "
+        "use a larger number of pairs in CdxAxisSortCreate\\.\n");
+}
+
+TEST_F(SpaceTest, ChangesMadeWhileReadingInBatchesNeitherLoseNorRepeatPairs)
+{
+    const int kBalls = 12;
+    CdxSpaceID space = Space(CdxAllAxes, kBalls, kBalls * kBalls);
+    std::vector<CdxModelID> balls;
+    for (int k = 0; k < kBalls; ++k) {
+        balls.push_back(Ball(1, 0.1 * k, 0, 0));
+        CdxSpaceInsertModel(space, balls.back());
+    }
+    Transitions first = Step(space);
+    ASSERT_EQ(66u, first.hello.size());
+    CdxSpaceUpdateAll(space);
+    CdxSpaceEndChanges(space);
+
+    // A reader's callbacks disable the next pair it would read and take
+    // out a model while it reads in batches of three staying pairs.
+    CdxModelPairContainer *container = CdxModelPairContainerCreate(6);
+    CdxSpacePairIterator iterator;
+    CdxSpacePairIteratorBegin(space, &iterator);
+    std::set<ModelPairKey> read;
+    ModelPairKey disabled;
+    CdxModelID removed = balls[5];
+    int calls = 0, more = 1;
+    while (more && calls < 100) {
+        CdxModelPairContainerReset(container);
+        more = CdxSpaceGetPairs(space, &iterator, container);
+        int count;
+        CdxModelPair **pairs = CdxModelPairContainerGetStayingArray(container, &count);
+        for (int k = 0; k < count; ++k) EXPECT_TRUE(read.insert(PairKey(pairs[k])).second);
+        if (++calls == 2) {
+            const CxPairNode *next = static_cast<const CxPairNode *>(iterator.stayingNext);
+            disabled = PairKey(&next->pair);
+            CdxSpaceDisablePair(disabled.first, disabled.second);
+        }
+        if (calls == 4) CdxSpaceRemoveModel(removed);
+    }
+    CdxModelPairContainerDestroy(container);
+    ASSERT_EQ(0, more);
+    EXPECT_EQ(0u, read.count(disabled));
+    for (const ModelPairKey &key : first.hello)
+        EXPECT_TRUE(read.count(key) || key == disabled || key.first == removed || key.second == removed);
+    CdxSpaceBeginChanges(space);
+
+    // Next update: the disabled pair and the removed model's pairs end.
+    Transitions t = Step(space);
+    EXPECT_EQ(12u, t.goodbye.size());
+    EXPECT_EQ(1u, t.goodbye.count(disabled));
+    EXPECT_EQ(54u, t.staying.size());
+}
+
+namespace {
+
+// A pair as the numbers of its model 1 and model 2.
+using NumberPair = std::pair<int, int>;
+
+// One update's sections in the order the space lists them.
+struct InOrder {
+    std::vector<NumberPair> goodbye, hello, staying, frozen;
+    bool operator==(const InOrder &o) const
+    {
+        return goodbye == o.goodbye && hello == o.hello && staying == o.staying && frozen == o.frozen;
+    }
+};
+
+std::ostream &operator<<(std::ostream &out, const InOrder &t)
+{
+    auto list = [&out](const char *name, const std::vector<NumberPair> &pairs) {
+        out << name << ":";
+        for (const NumberPair &p : pairs) out << " (" << p.first << "," << p.second << ")";
+        out << "\n";
+    };
+    list("goodbye", t.goodbye);
+    list("hello", t.hello);
+    list("staying", t.staying);
+    list("frozen", t.frozen);
+    return out;
+}
+
+// Two spaces with the same models (twin models read the same transforms):
+// the first sorts new models in with one update of all, the second moves
+// them in one at a time in id order. Both must end up alike in everything
+// the space reports, now and after later moves.
+class TwinSpaces : public SpaceTest {
+protected:
+    void Make(int axisMask, int count, bool dynamicPlane)
+    {
+        std::mt19937 rng(11);
+        auto grid = [&rng](int steps) { return 0.25 * std::uniform_int_distribution<int>(0, steps)(rng); };
+        for (int s = 0; s < 2; ++s) spaces_[s] = Space(axisMask, count + 4, 20000);
+        // The ground is sorted in before the others arrive.
+        AddTwin(Plane(0.0), Plane(0.0));
+        for (int s = 0; s < 2; ++s) {
+            CdxSpaceUpdateModel(models_[s].back());
+            CdxSpaceFreezeModel(models_[s].back());
+        }
+        for (int k = 0; k < count; ++k) {
+            if (dynamicPlane && k == count / 2) {
+                AddTwin(Plane(0.5), Plane(0.5)); // a plane that is not frozen enters one by one
+                continue;
+            }
+            PxReal x = grid(24), y = grid(24), z = grid(8);
+            if (k % 3 == 0) {
+                PxReal r = 0.25 + grid(3);
+                AddTwin(Ball(r, x, y, z), Ball(r, x, y, z));
+            } else {
+                // Half extents on the grid (some flat) so that faces meet and
+                // end points share values.
+                PxReal hx = grid(4), hy = 0.25 + grid(3), hz = k % 7 == 0 ? 0.0 : 0.25 + grid(2);
+                AddTwin(Box(hx, hy, hz, x, y, z), Box(hx, hy, hz, x, y, z));
+            }
+        }
+    }
+
+    void AddTwin(CdxModelID a, CdxModelID b)
+    {
+        CdxModelSetTransformPtr(b, CdxModelGetTransformPtr(a));
+        for (int s = 0; s < 2; ++s) {
+            CdxModelID m = s == 0 ? a : b;
+            number_[m] = static_cast<int>(models_[s].size());
+            models_[s].push_back(m);
+            CdxSpaceInsertModel(spaces_[s], m);
+        }
+    }
+
+    // The first update: all at once, and one at a time in id order.
+    void FirstUpdate()
+    {
+        ASSERT_EQ(1, CdxSpaceUpdateAll(spaces_[0]));
+        CdxSpaceModelIterator iterator;
+        CdxSpaceModelIteratorBegin(spaces_[1], &iterator);
+        CdxModelID model;
+        while (CdxSpaceGetModel(spaces_[1], &iterator, &model)) CdxSpaceUpdateModel(model);
+    }
+
+    InOrder ReadInOrder(int s)
+    {
+        InOrder t;
+        CdxModelPairContainer *container = CdxModelPairContainerCreate(40000);
+        CdxSpacePairIterator iterator;
+        CdxSpacePairIteratorBegin(spaces_[s], &iterator);
+        EXPECT_EQ(0, CdxSpaceGetPairsIncludingFrozen(spaces_[s], &iterator, container));
+        auto take = [this](std::vector<NumberPair> &out, CdxModelPair **pairs, int count) {
+            for (int k = 0; k < count; ++k) out.emplace_back(NumberOf(pairs[k]->model1), NumberOf(pairs[k]->model2));
+        };
+        int count;
+        CdxModelPair **pairs = CdxModelPairContainerGetGoodbyeArray(container, &count);
+        take(t.goodbye, pairs, count);
+        pairs = CdxModelPairContainerGetHelloArray(container, &count);
+        take(t.hello, pairs, count);
+        pairs = CdxModelPairContainerGetStayingArray(container, &count);
+        take(t.staying, pairs, count);
+        pairs = CdxModelPairContainerGetFrozenArray(container, &count);
+        take(t.frozen, pairs, count);
+        CdxModelPairContainerDestroy(container);
+        return t;
+    }
+
+    int NumberOf(CdxModelID model) const { return model ? number_.at(model) : -1; }
+
+    // Ends both brackets, compares what both report and opens the next.
+    void Compare(const char *when)
+    {
+        for (CdxSpaceID space : spaces_) CdxSpaceEndChanges(space);
+        InOrder a = ReadInOrder(0), b = ReadInOrder(1);
+        EXPECT_EQ(b, a) << when;
+        hellos_ += a.hello.size();
+        const size_t n = models_[0].size();
+        for (size_t i = 0; i < n; ++i)
+            for (size_t j = i + 1; j < n; ++j) {
+                ASSERT_EQ(CdxSpacePairIsNearby(models_[1][i], models_[1][j]),
+                          CdxSpacePairIsNearby(models_[0][i], models_[0][j]))
+                    << when << ": " << i << ", " << j;
+                ASSERT_EQ(CdxSpacePairIsEnabled(models_[1][i], models_[1][j]),
+                          CdxSpacePairIsEnabled(models_[0][i], models_[0][j]))
+                    << when << ": " << i << ", " << j;
+            }
+        for (CdxSpaceID space : spaces_) CdxSpaceBeginChanges(space);
+    }
+
+    // Later updates move every model by whole grid steps: the order of
+    // equal end points left by the first update decides the pairs'
+    // models and order from now on.
+    void Wander(int updates)
+    {
+        std::mt19937 rng(5);
+        std::uniform_int_distribution<int> step(-1, 1);
+        for (int u = 0; u < updates; ++u) {
+            for (size_t k = 1; k < models_[0].size(); ++k) {
+                PxReal(*tm)[4] = Transform(models_[0][k]);
+                for (int axis = 0; axis < 3; ++axis) tm[3][axis] += 0.25 * step(rng);
+            }
+            for (CdxSpaceID space : spaces_) ASSERT_EQ(1, CdxSpaceUpdateAll(space));
+            Compare("a later update");
+        }
+    }
+
+    void Run(int axisMask, bool dynamicPlane)
+    {
+        Make(axisMask, 300, dynamicPlane);
+        // Waiting models: one sorted in early (so that the others enter in
+        // two groups), one frozen, one whose box is not a number yet, and
+        // pairs disabled before their models arrived.
+        for (int s = 0; s < 2; ++s) {
+            CdxSpaceUpdateModel(models_[s][100]);
+            CdxSpaceFreezeModel(models_[s][7]);
+            CdxSpaceDisablePair(models_[s][1], models_[s][2]);
+            CdxSpaceDisablePair(models_[s][40], models_[s][200]);
+        }
+        PxReal(*waiting)[4] = Transform(models_[0][30]);
+        PxReal x = waiting[3][0];
+        waiting[3][0] = std::nan("");
+        FirstUpdate();
+        Compare("the first update");
+        waiting[3][0] = x;
+        for (int s = 0; s < 2; ++s) CdxSpaceUnfreezeModel(models_[s][7]);
+        Wander(12);
+        EXPECT_GT(hellos_, 500u) << "the scene is crowded enough to test something";
+    }
+
+    CdxSpaceID spaces_[2] = {nullptr, nullptr};
+    std::vector<CdxModelID> models_[2];
+    std::map<CdxModelID, int> number_;
+    size_t hellos_ = 0;
+};
+
+} // namespace
+
+TEST_F(TwinSpaces, ModelsEnteringTogetherEndAsIfTheyEnteredOneByOne)
+{
+    Run(CdxAllAxes, false);
+}
+
+TEST_F(TwinSpaces, ModelsEnteringBesideAMovingPlaneEndAsIfTheyEnteredOneByOne)
+{
+    Run(CdxAllAxes, true);
+}
+
+TEST_F(TwinSpaces, ModelsEnteringASpaceOfOneAxisEndAsIfTheyEnteredOneByOne)
+{
+    Run(CdxYAxis, false);
+}
+
+TEST_F(TwinSpaces, ModelsEnteringASpaceOfTwoAxesEndAsIfTheyEnteredOneByOne)
+{
+    Run(CdxXAxis | CdxZAxis, false);
+}
+
+// Small balls on a diagonal, apart from each other, inside one large box,
+// inserted in random order: one by one, each would pass half of those
+// already sorted (N^2 / 4 passes); together they cost a sort. Sixteen
+// times as many models take 20 to 40 times as long (memory slows the
+// larger space), not 256 times or more. (Each ball pairs only with the
+// box, so the pair statuses the update writes lie together and their
+// memory costs nothing worth measuring.)
+TEST_F(SpaceTest, TheFirstUpdateOfManyModelsTakesTimeThatGrowsLikeNLogN)
+{
+    auto firstUpdate = [this](int count) {
+        std::vector<int> order(static_cast<size_t>(count - 1));
+        for (int k = 0; k < count - 1; ++k) order[static_cast<size_t>(k)] = k;
+        std::shuffle(order.begin(), order.end(), std::mt19937(3));
+        double best = 1e30;
+        for (int trial = 0; trial < 3; ++trial) {
+            CdxSpaceID space = CdxSpaceAxisSortCreate(CdxAllAxes, count, 2 * count);
+            std::vector<PxMatrix4> poses(static_cast<size_t>(count));
+            std::vector<CdxModelID> models;
+            CdxGeometryID ball = CdxSphereCreate(0.4), box = CdxBoxCreate(2.0 * count, 2.0 * count, 2.0 * count);
+            PxM4Identity(poses.back());
+            models.push_back(CdxModelCreate(box));
+            CdxModelSetTransformPtr(models.back(), &poses.back());
+            CdxSpaceInsertModel(space, models.back());
+            for (int k : order) {
+                PxMatrix4 &pose = poses[static_cast<size_t>(k)];
+                PxM4Identity(pose);
+                PxV3Set(pose[3], k, k, k);
+                models.push_back(CdxModelCreate(ball));
+                CdxModelSetTransformPtr(models.back(), &pose);
+                CdxSpaceInsertModel(space, models.back());
+            }
+            auto start = std::chrono::steady_clock::now();
+            CdxSpaceUpdateAll(space);
+            std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            best = std::min(best, took.count());
+            CdxSpaceEndChanges(space);
+            Transitions t = Read(space, 4096, true);
+            EXPECT_EQ(static_cast<size_t>(count - 1), t.hello.size()) << "each ball meets the box alone";
+            CdxSpaceDestroy(space);
+            for (CdxModelID model : models) CdxModelDestroy(model);
+            CdxGeometryDestroy(ball);
+            CdxGeometryDestroy(box);
+        }
+        return best;
+    };
+    double few = firstUpdate(1000), many = firstUpdate(16000);
+    EXPECT_LT(many / few, 100.0) << "1000 models: " << few << " s, 16000 models: " << many << " s";
+}

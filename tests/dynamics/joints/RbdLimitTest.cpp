@@ -1,0 +1,382 @@
+// Joint limits: stops, motor, lock and controller; the joint coordinate
+// across steps; the actuation row; and the agreement in sign of a joint's
+// position, velocity and actuation row.
+#include <gtest/gtest.h>
+
+#include <math.h>
+#include "dynamics/RbdTestSupport.h"
+
+using namespace rbdtest;
+
+namespace {
+
+const RbdBclParameters PARAMETERS = {0.01, 1e-6, 0.12};
+const PxReal LARGEST = 1.7976931348623157e308;
+
+// A hinge of body 0 to the world about z through the origin, or a
+// prismatic joint along z, and the rows it builds.
+struct LimitedJoint : testing::Test {
+    RbdWorldID world = RbdWorldCreate(2, 2);
+    RbdBodyID body = RbdBodyCreate(world);
+    RbdConstraintID c = nullptr;
+    RbdLimit *limit = nullptr;
+    RbdLcsConstraints list;
+    const PxVector3 origin = {0.0, 0.0, 0.0};
+    const PxVector3 zAxis = {0.0, 0.0, 1.0};
+
+    void SetUp() override { ASSERT_TRUE(RbdBclCreateConstraintRowList(&list, 2)); }
+    void TearDown() override
+    {
+        RbdBclDestroyConstraintRowList(&list);
+        RbdWorldDestroy(world);
+    }
+    void make(RbdConstraintID (*create)(RbdWorldID))
+    {
+        c = create(world);
+        RbdConstraintSetBodies(c, body, nullptr);
+        RbdConstraintSetPosition(c, 0.0, 0.0, 0.0);
+        RbdConstraintSetAxis(c, 0.0, 0.0, 1.0);
+        RbdConstraintEnable(c);
+        limit = RbdConstraintGetLimit(c);
+    }
+    int32_t build() { return buildRows(&list, c, PARAMETERS); }
+    // Turns the hinge by angle in steps small enough to follow it, measuring after each.
+    void turn(PxReal angle)
+    {
+        const int steps = (int)ceil(fabs(angle) / 0.5);
+        for (int i = 0; i < steps; ++i) {
+            rotateBodyAbout(body, origin, zAxis, angle / steps);
+            build();
+        }
+    }
+};
+
+} // namespace
+
+TEST(RbdLimit, StopSettersStoreMagnitudesAndCrossingStopsArePulledTogether)
+{
+    RbdSingleLimit single;
+    RbdSingleLimitReset(&single);
+    EXPECT_EQ(RbdSingleLimitGetStop(&single), 0.0);
+    EXPECT_EQ(RbdSingleLimitGetStiffness(&single), LARGEST);
+    EXPECT_EQ(RbdSingleLimitGetDamping(&single), 0.0);
+    EXPECT_EQ(RbdSingleLimitGetRestitution(&single), 1.0);
+    RbdSingleLimitSetStiffness(&single, -40.0);
+    RbdSingleLimitSetDamping(&single, -2.0);
+    RbdSingleLimitSetRestitution(&single, 1.5);
+    EXPECT_EQ(RbdSingleLimitGetStiffness(&single), 40.0);
+    EXPECT_EQ(RbdSingleLimitGetDamping(&single), 2.0);
+    EXPECT_EQ(RbdSingleLimitGetRestitution(&single), 1.0);
+    RbdSingleLimitSetRestitution(&single, -0.5);
+    EXPECT_EQ(RbdSingleLimitGetRestitution(&single), 0.0);
+
+    RbdLimit limit;
+    RbdLimitReset(&limit);
+    EXPECT_EQ(limit.lower.stop, -LARGEST);
+    EXPECT_EQ(limit.upper.stop, LARGEST);
+    EXPECT_FALSE(RbdLimitIsActive(&limit));
+    RbdSingleLimit stop = {2.0, -10.0, -1.0, 3.0};
+    RbdLimitSetUpperLimit(&limit, &stop);
+    stop.stop = 3.0;
+    RbdLimitSetLowerLimit(&limit, &stop); // above the upper stop: the upper stop follows
+    RbdSingleLimit lower, upper;
+    RbdLimitGetLowerLimit(&limit, &lower);
+    RbdLimitGetUpperLimit(&limit, &upper);
+    EXPECT_EQ(lower.stop, 3.0);
+    EXPECT_EQ(upper.stop, 3.0);
+    EXPECT_EQ(lower.stiffness, 10.0);
+    EXPECT_EQ(lower.damping, 1.0);
+    EXPECT_EQ(lower.restitution, 1.0);
+    stop.stop = -1.0;
+    RbdLimitSetUpperLimit(&limit, &stop); // below the lower stop: the lower stop follows
+    EXPECT_EQ(limit.lower.stop, -1.0);
+}
+
+TEST(RbdLimit, MotorAndLockTakeTurnsAndDecideWhetherThePositionIsMeasured)
+{
+    RbdLimit limit;
+    RbdLimitReset(&limit);
+    EXPECT_FALSE(RbdLimitPositionIsCalculated(&limit));
+    RbdLimitSetLimitedForceMotor(&limit, 1.5, -20.0);
+    EXPECT_TRUE(RbdLimitIsMotorized(&limit));
+    EXPECT_EQ(RbdLimitGetMotorMaxForce(&limit), 20.0);
+    EXPECT_EQ(RbdLimitGetMotorDesiredVelocity(&limit), 1.5);
+    EXPECT_TRUE(RbdLimitPositionIsCalculated(&limit));
+    RbdLimitSetLock(&limit, 0.3, 10.0);
+    EXPECT_TRUE(RbdLimitIsLocked(&limit));
+    EXPECT_FALSE(RbdLimitIsMotorized(&limit));
+    EXPECT_EQ(RbdLimitGetMotorDesiredVelocity(&limit), 0.0);
+    EXPECT_EQ(limit.lockPosition, 0.3);
+    EXPECT_EQ(RbdLimitGetMotorMaxForce(&limit), 10.0);
+    RbdLimitActivateMotor(&limit, 1);
+    EXPECT_FALSE(RbdLimitIsLocked(&limit));
+    RbdLimitActivateLock(&limit, 1);
+    EXPECT_FALSE(RbdLimitIsMotorized(&limit));
+    RbdLimitSetLock(&limit, 0.3, 0.0); // a lock without force is inactive
+    EXPECT_FALSE(RbdLimitIsLocked(&limit));
+    RbdLimitSetLimitedForceMotor(&limit, 1.0, 0.0);
+    EXPECT_FALSE(RbdLimitIsMotorized(&limit));
+    RbdLimitActivateLimits(&limit, 0);
+    EXPECT_FALSE(RbdLimitPositionIsCalculated(&limit));
+    RbdLimitCalculatePosition(&limit, 1);
+    EXPECT_TRUE(RbdLimitPositionIsCalculated(&limit));
+    RbdLimitCalculatePosition(&limit, 0);
+    EXPECT_FALSE(RbdLimitPositionIsCalculated(&limit));
+}
+
+TEST(RbdLimit, TheControllerIsASaturatedProportionalServo)
+{
+    RbdLimit limit;
+    RbdLimitReset(&limit);
+    limit.rawPosition = 1.05; // reads 1.05 with no offset
+    RbdLimitController(&limit, 1.0, 0.1, 2.0, 7.0);
+    EXPECT_DOUBLE_EQ(RbdLimitGetMotorDesiredVelocity(&limit), -1.0);
+    EXPECT_EQ(RbdLimitGetMotorMaxForce(&limit), 7.0);
+    EXPECT_TRUE(RbdLimitPositionIsCalculated(&limit));
+    RbdLimitController(&limit, 1.5, 0.1, 2.0, 7.0);
+    EXPECT_EQ(RbdLimitGetMotorDesiredVelocity(&limit), 2.0);
+    RbdLimitController(&limit, 0.0, 0.1, 2.0, 7.0);
+    EXPECT_EQ(RbdLimitGetMotorDesiredVelocity(&limit), -2.0);
+    RbdLimitController(&limit, 1.05, 0.0, 2.0, 7.0);
+    EXPECT_EQ(RbdLimitGetMotorDesiredVelocity(&limit), 0.0);
+}
+
+TEST(RbdLimit, TheFirstMeasurementReadsAsTheOffsetSetBeforeIt)
+{
+    RbdLimit limit;
+    RbdLimitReset(&limit);
+    RbdLimitSetPosition(&limit, 1.5);
+    limit.rawPosition = 0.4;
+    RbdBclCalculateLimitPositionAndOvershoot(&limit, 0);
+    EXPECT_DOUBLE_EQ(RbdLimitGetPosition(&limit), 1.5);
+    limit.rawPosition = 0.5;
+    RbdBclCalculateLimitPositionAndOvershoot(&limit, 0);
+    EXPECT_DOUBLE_EQ(RbdLimitGetPosition(&limit), 1.6);
+    RbdLimitSetPosition(&limit, -2.0);
+    EXPECT_DOUBLE_EQ(RbdLimitGetPosition(&limit), -2.0);
+    // A rotation measured just across pi continues past it.
+    limit.rawPosition = 3.0;
+    RbdBclCalculateLimitPositionAndOvershoot(&limit, 1);
+    limit.rawPosition = -3.0;
+    RbdBclCalculateLimitPositionAndOvershoot(&limit, 1);
+    EXPECT_NEAR(limit.rawPosition, 2.0 * M_PI - 3.0, 1e-15);
+    EXPECT_EQ(limit.previousPosition, limit.rawPosition);
+}
+
+TEST_F(LimitedJoint, AfterTenFullTurnsAHingeReadsTwentyPi)
+{
+    make(RbdHingeCreate);
+    RbdLimitCalculatePosition(limit, 1);
+    build();
+    turn(20.0 * M_PI);
+    EXPECT_NEAR(RbdLimitGetPosition(limit), 20.0 * M_PI, 1e-9);
+    turn(-21.0 * M_PI);
+    EXPECT_NEAR(RbdLimitGetPosition(limit), -M_PI, 1e-9);
+}
+
+TEST_F(LimitedJoint, AHingePastItsStopGetsOneRowPushingItBack)
+{
+    make(RbdHingeCreate);
+    setStops(limit, -0.5, 0.5);
+    EXPECT_EQ(build(), 5);
+    turn(0.7);
+    ASSERT_EQ(build(), 6);
+    EXPECT_NEAR(RbdLimitGetPosition(limit), 0.7, 1e-12);
+    EXPECT_NEAR(list.phi[5], 0.2, 1e-12);
+    EXPECT_NEAR(RbdLimitGetOvershoot(limit), 0.2, 1e-12);
+    EXPECT_EQ(list.lo[5], -LARGEST);
+    EXPECT_EQ(list.hi[5], 0.0);
+    EXPECT_EQ(c->data.hinge.actuationRow, 5);
+    turn(-1.4);
+    ASSERT_EQ(build(), 6);
+    EXPECT_NEAR(list.phi[5], -0.2, 1e-12);
+    EXPECT_EQ(list.lo[5], 0.0);
+    EXPECT_EQ(list.hi[5], LARGEST);
+    // The row's force is the hinge's motor torque once the step has stored it.
+    c->lambda[5] = 3.5;
+    EXPECT_EQ(RbdHingeGetMotorTorque(c), 3.5);
+    turn(0.7);
+    EXPECT_EQ(build(), 5);
+    EXPECT_EQ(RbdHingeGetMotorTorque(c), 0.0);
+}
+
+TEST_F(LimitedJoint, AHardStopReversesAnOutwardJointAndLetsAnInwardOneGo)
+{
+    make(RbdHingeCreate);
+    setStops(limit, -0.5, 0.5); // default restitution 1
+    build();
+    turn(0.7);
+    RbdBodySetAngularVelocity(body, 0.0, 0.0, 2.0); // moving further out
+    ASSERT_EQ(build(), 6);
+    EXPECT_DOUBLE_EQ(RbdLimitGetVelocity(limit), 2.0);
+    EXPECT_DOUBLE_EQ(list.c[5], -2.0);
+    EXPECT_DOUBLE_EQ(list.bounce[5], -2.0);
+    EXPECT_EQ(list.bounceCount, 1);
+    // The bounce dominates when |bounce h| exceeds |gamma overshoot| = 0.024.
+    EXPECT_EQ(limit->bounceActive, 0);
+    RbdBodySetAngularVelocity(body, 0.0, 0.0, 3.0);
+    build();
+    EXPECT_EQ(limit->bounceActive, 1);
+    RbdBodySetAngularVelocity(body, 0.0, 0.0, -2.0); // already coming back
+    build();
+    EXPECT_EQ(list.c[5], 0.0);
+    EXPECT_NEAR(list.phi[5], 0.2, 1e-12);
+    RbdSingleLimit soft = {0.5, 100.0, 1.0, 0.0};
+    RbdLimitSetUpperLimit(limit, &soft);
+    build();
+    EXPECT_DOUBLE_EQ(list.rowEpsilon[5], 1.0 / 2.0 - 0.01 * 1e-6);
+    EXPECT_DOUBLE_EQ(list.rowGamma[5], 0.5 - 0.12);
+    soft.stiffness = 0.0; // a stop without stiffness is off
+    RbdLimitSetUpperLimit(limit, &soft);
+    EXPECT_EQ(build(), 5);
+}
+
+TEST_F(LimitedJoint, AMotorTakesOverOnlyWhenItDrivesBackInside)
+{
+    make(RbdHingeCreate);
+    setStops(limit, -0.5, 0.5);
+    build();
+    turn(0.7);
+    RbdLimitSetLimitedForceMotor(limit, -1.0, 8.0);
+    ASSERT_EQ(build(), 6);
+    EXPECT_EQ(list.c[5], -1.0);
+    EXPECT_EQ(list.phi[5], 0.0);
+    EXPECT_EQ(list.lo[5], -8.0);
+    EXPECT_EQ(list.hi[5], 8.0);
+    RbdLimitSetLimitedForceMotor(limit, 1.0, 8.0);
+    ASSERT_EQ(build(), 6);
+    EXPECT_NEAR(list.phi[5], 0.2, 1e-12);
+    EXPECT_EQ(list.lo[5], -LARGEST);
+    EXPECT_EQ(list.hi[5], 0.0);
+    RbdLimitSetMotorSoftness(limit, 0.3, 0.4);
+    turn(-0.7); // inside again: the motor has the row
+    build();
+    EXPECT_EQ(list.c[5], 1.0);
+    EXPECT_EQ(list.rowEpsilon[5], 0.3);
+    EXPECT_EQ(list.rowGamma[5], 0.4);
+}
+
+TEST_F(LimitedJoint, ALockHoldsTheRawCoordinateWithBoundedForce)
+{
+    make(RbdPrismaticCreate);
+    RbdLimitSetLock(limit, 0.3, 10.0);
+    PxVector3 offset = {0.0, 0.0, 0.1};
+    translateBody(body, offset);
+    ASSERT_EQ(build(), 6);
+    EXPECT_NEAR(limit->rawPosition, 0.1, 1e-15);
+    EXPECT_NEAR(list.phi[5], 0.1 - 0.3, 1e-15);
+    EXPECT_EQ(list.c[5], 0.0);
+    EXPECT_EQ(list.lo[5], -10.0);
+    EXPECT_EQ(list.hi[5], 10.0);
+    RbdLimitSetLock(limit, 0.3, 0.0);
+    EXPECT_EQ(build(), 5);
+    // A lock does not override a violated stop.
+    RbdLimitSetLock(limit, 0.3, 10.0);
+    setStops(limit, -1.0, -0.5);
+    ASSERT_EQ(build(), 6);
+    EXPECT_EQ(list.hi[5], 0.0);
+    EXPECT_EQ(list.lo[5], -LARGEST);
+}
+
+namespace {
+
+// Turns or slides a joint at a known rate and checks that its reported
+// position, its velocity and its actuation row's J v all agree with it.
+void expectCoordinateRate(RbdLcsConstraints *list, RbdConstraintID c, int32_t actuationRow, PxReal rate,
+                          const std::function<void(PxReal)> &advance)
+{
+    RbdLimit *limit = RbdConstraintGetLimit(c);
+    RbdLimitSetLimitedForceMotor(limit, 1.0, 5.0); // the motor keeps the actuation row present
+    buildRows(list, c, PARAMETERS);
+    PxReal start = RbdLimitGetPosition(limit);
+    const PxReal dt = 0.01;
+    for (int i = 0; i < 10; ++i) {
+        advance(dt);
+        buildRows(list, c, PARAMETERS);
+        EXPECT_NEAR(RbdLimitGetVelocity(limit), rate, 1e-12);
+        EXPECT_NEAR(RbdBclRowVelocity(list, actuationRow, c), rate, 1e-12);
+    }
+    EXPECT_NEAR(RbdLimitGetPosition(limit) - start, 10 * dt * rate, 1e-9);
+}
+
+} // namespace
+
+TEST_F(LimitedJoint, HingePositionVelocityAndRowAgreeInSign)
+{
+    make(RbdHingeCreate);
+    RbdBodySetAngularVelocity(body, 0.0, 0.0, 0.7);
+    expectCoordinateRate(&list, c, 5, 0.7, [&](PxReal dt) { rotateBodyAbout(body, origin, zAxis, 0.7 * dt); });
+    // Body 1 turning the other way is the same relative motion.
+    RbdBodyID other = RbdBodyCreate(world);
+    RbdConstraintSetBodies(c, body, other);
+    RbdBodySetAngularVelocity(body, 0.0, 0.0, 0.0);
+    RbdBodySetAngularVelocity(other, 0.0, 0.0, -0.3);
+    const PxVector3 down = {0.0, 0.0, -1.0};
+    expectCoordinateRate(&list, c, 5, 0.3, [&](PxReal dt) { rotateBodyAbout(other, origin, down, 0.3 * dt); });
+}
+
+TEST_F(LimitedJoint, PrismaticPositionVelocityAndRowAgreeInSign)
+{
+    make(RbdPrismaticCreate);
+    RbdBodySetLinearVelocity(body, 0.0, 0.0, -0.4);
+    expectCoordinateRate(&list, c, 5, -0.4, [&](PxReal dt) {
+        PxVector3 step = {0.0, 0.0, -0.4 * dt};
+        translateBody(body, step);
+    });
+}
+
+TEST_F(LimitedJoint, SpringLengthVelocityAndRowAgreeInSign)
+{
+    c = RbdSpringCreate(world);
+    RbdConstraintSetBodies(c, body, nullptr);
+    const PxVector3 end0 = {0.0, 0.0, 0.0}, end1 = {0.0, -1.0, 0.0};
+    RbdConstraintBodySetPosition(c, 0, end0);
+    RbdConstraintBodySetPosition(c, 1, end1);
+    RbdSpringSetStiffness(c, 10.0);
+    RbdBodySetLinearVelocity(body, 0.0, 0.25, 0.0); // moving away from the anchor
+    expectCoordinateRate(&list, c, 0, 0.25, [&](PxReal dt) {
+        PxVector3 step = {0.0, 0.25 * dt, 0.0};
+        translateBody(body, step);
+    });
+    EXPECT_NEAR(RbdSpringGetLength(c), 1.0 + 0.025, 1e-12);
+}
+
+TEST_F(LimitedJoint, CarWheelAnglesAndTheirRowsAgreeInSign)
+{
+    RbdBodyID wheel = RbdBodyCreate(world);
+    c = RbdCarWheelCreate(world);
+    RbdConstraintSetBodies(c, body, wheel);
+    RbdCarWheelSetPosition(c, 0.0, 0.0, 0.0);
+    RbdCarWheelSetSteeringAxis(c, 0.0, 1.0, 0.0);
+    RbdCarWheelSetHingeAxis(c, 1.0, 0.0, 0.0);
+    RbdCarWheelSetHingeLimitedForceMotor(c, 5.0, 2.0);
+    const PxVector3 up = {0.0, 1.0, 0.0};
+    // The wheel steers at 0.4 rad/s, spins at 3 rad/s and rises at 0.1 m/s.
+    PxReal steering = 0.0, spin = 0.0;
+    for (int i = 0; i < 10; ++i) {
+        PxVector3 hinge, w, rise = {0.0, 0.001, 0.0};
+        RbdCarWheelGetHingeAxis(c, hinge);
+        PxV3Scale(w, hinge, 3.0);
+        PxV3AddScaled(w, w, up, 0.4);
+        RbdBodySetAngularVelocity(wheel, w[0], w[1], w[2]);
+        RbdBodySetLinearVelocity(wheel, 0.0, 0.1, 0.0);
+        EXPECT_NEAR(RbdCarWheelGetSteeringAngleRate(c), 0.4, 1e-12);
+        EXPECT_NEAR(RbdCarWheelGetHingeAngleRate(c), 3.0, 1e-12);
+        EXPECT_NEAR(RbdCarWheelGetSuspensionRate(c), 0.1, 1e-12);
+        ASSERT_EQ(buildRows(&list, c, PARAMETERS), 6);
+        EXPECT_NEAR(RbdBclRowVelocity(&list, 4, c), 0.4, 1e-12);
+        EXPECT_NEAR(RbdBclRowVelocity(&list, 5, c), 3.0, 1e-12);
+        EXPECT_NEAR(RbdBclRowVelocity(&list, 0, c), 0.1, 1e-12);
+        PxVector3 centre;
+        RbdCarWheelGetPosition(c, centre);
+        rotateBodyAbout(wheel, centre, up, 0.004);
+        RbdCarWheelGetHingeAxis(c, hinge);
+        rotateBodyAbout(wheel, centre, hinge, 0.03);
+        translateBody(wheel, rise);
+        steering += 0.004;
+        spin += 0.03;
+    }
+    EXPECT_NEAR(RbdCarWheelGetSteeringAngle(c), steering, 1e-12);
+    EXPECT_NEAR(RbdCarWheelGetHingeAngle(c), spin, 1e-12);
+    EXPECT_NEAR(RbdCarWheelGetSuspensionHeight(c), 0.01, 1e-12);
+}

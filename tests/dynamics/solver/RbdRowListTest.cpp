@@ -1,0 +1,301 @@
+// The row list: tile layout, partitions and padding, the per-constraint
+// record, row counts of every type in each situation, and row contents.
+#include <gtest/gtest.h>
+
+#include <math.h>
+#include "dynamics/RbdTestSupport.h"
+
+using namespace rbdtest;
+
+namespace {
+
+const RbdBclParameters PARAMETERS = {0.01, 1e-6, 0.12};
+
+struct RowFixture : testing::Test {
+    RbdWorldID world = RbdWorldCreate(4, 8);
+    RbdBodyID a = RbdBodyCreate(world);
+    RbdBodyID b = RbdBodyCreate(world);
+    RbdLcsConstraints list;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(RbdBclCreateConstraintRowList(&list, 8));
+        RbdBodySetPosition(b, 0.0, 1.0, 0.0);
+    }
+    void TearDown() override
+    {
+        RbdBclDestroyConstraintRowList(&list);
+        RbdWorldDestroy(world);
+    }
+    RbdConstraintID joint(RbdConstraintID (*create)(RbdWorldID), RbdBodyID body1)
+    {
+        RbdConstraintID c = create(world);
+        RbdConstraintSetBodies(c, a, body1);
+        RbdConstraintSetPosition(c, 0.0, 0.5, 0.0);
+        RbdConstraintSetAxis(c, 0.0, 0.0, 1.0);
+        RbdConstraintEnable(c);
+        return c;
+    }
+    int32_t rows(RbdConstraintID c) { return buildRows(&list, c, PARAMETERS); }
+};
+
+} // namespace
+
+TEST_F(RowFixture, JacobiansLieInTilesOfFourRowsColumnByColumn)
+{
+    // A ball joint of a body at the origin to the world at (0, 0.5, 0):
+    // row k holds e_k for the linear part and row k of -[r]x, r = (0, 0.5, 0).
+    RbdConstraintID ball = joint(RbdBSJointCreate, nullptr);
+    RbdConstraintID hinge = joint(RbdHingeCreate, b);
+    RbdBclInitConstraintRowList(&list);
+    RbdBclStartPartition(&list);
+    ball->rowBuilder(&list, ball, &PARAMETERS);
+    hinge->rowBuilder(&list, hinge, &PARAMETERS);
+    RbdBclEndPartition(&list);
+    const PxReal *tiles = list.jacobian;
+    auto entry = [&](int row, int col) { return tiles[(row / 4) * 48 + col * 4 + row % 4]; };
+    EXPECT_EQ(entry(0, 0), 1.0);
+    EXPECT_EQ(entry(1, 1), 1.0);
+    EXPECT_EQ(entry(2, 2), 1.0);
+    EXPECT_EQ(entry(0, 5), -0.5); // (w x r)_x = -w_z r_y
+    EXPECT_EQ(entry(2, 3), 0.5);  // (w x r)_z = w_x r_y
+    EXPECT_EQ(entry(1, 3) + entry(1, 4) + entry(1, 5), 0.0);
+    for (int col = 6; col < 12; ++col) EXPECT_EQ(entry(1, col), 0.0);
+    // The hinge starts at row 3, so its rows cross into the second tile.
+    EXPECT_EQ(list.constraintFirstRow[1], 3);
+    EXPECT_EQ(entry(3, 0), 1.0);  // its first spherical row, x
+    EXPECT_EQ(entry(4, 1), 1.0);  // y, in tile 1
+    EXPECT_EQ(entry(4, 7), -1.0); // body 1's linear part is negated
+    EXPECT_EQ(tiles[48 + 7 * 4 + 0], -1.0);
+    RbdConstraintDestroy(hinge);
+}
+
+TEST_F(RowFixture, PartitionsArePaddedToWholeTilesWithInertRows)
+{
+    RbdConstraintID ball = joint(RbdBSJointCreate, b), plane = joint(RbdLinear1Create, b),
+                    hinge = joint(RbdHingeCreate, nullptr);
+    a->partitionBodyIndex = 0;
+    b->partitionBodyIndex = 1;
+    RbdBclInitConstraintRowList(&list);
+    RbdBclStartPartition(&list);
+    for (RbdConstraintID c : {ball, plane, hinge}) c->rowBuilder(&list, c, &PARAMETERS);
+    RbdBclEndPartition(&list);
+    EXPECT_EQ(list.partitionRowCount, 9);
+    EXPECT_EQ(list.partitionPaddedRowCount, 12);
+    EXPECT_EQ(list.rowCount, 12);
+    EXPECT_EQ(list.partitionConstraintCount, 3);
+    for (int row = 9; row < 12; ++row) {
+        PxReal j[12];
+        RbdBclGetJacobian(&list, row, j);
+        for (PxReal x : j) EXPECT_EQ(x, 0.0);
+        EXPECT_EQ(list.lo[row], 0.0);
+        EXPECT_EQ(list.hi[row], 0.0);
+        EXPECT_EQ(list.phi[row], 0.0);
+        EXPECT_EQ(list.frictionIndex[row], -1);
+    }
+    EXPECT_EQ(list.constraints[2], hinge);
+    EXPECT_EQ(list.constraintRowCount[2], 5);
+    EXPECT_EQ(list.constraintFirstRow[2], 4);
+    EXPECT_EQ(list.constraintBody[0][0], 0);
+    EXPECT_EQ(list.constraintBody[1][0], 1);
+    EXPECT_EQ(list.constraintBody[1][2], -1); // the world
+    // The next partition starts on a tile boundary.
+    RbdBclStartPartition(&list);
+    EXPECT_EQ(list.partitionRowStart, 12);
+    ball->rowBuilder(&list, ball, &PARAMETERS);
+    RbdBclEndPartition(&list);
+    EXPECT_EQ(list.partitionPaddedRowCount, 4);
+    EXPECT_EQ(list.partitionConstraintStart, 3);
+    EXPECT_EQ(list.constraintFirstRow[3], 12);
+    EXPECT_EQ(list.partitionCount, 2);
+}
+
+TEST_F(RowFixture, EndingAConstraintAddsItsRowAdditionsAndKeepsItsErrors)
+{
+    RbdConstraintID hinge = joint(RbdHingeCreate, b);
+    RbdConstraintDOFSetEpsilon(hinge, 1, 0.5);
+    RbdConstraintDOFSetGamma(hinge, 4, -0.1);
+    RbdBodySetPosition(a, 0.0, 0.0, 0.25); // the hinge opens by 0.25 along z
+    ASSERT_EQ(rows(hinge), 5);
+    EXPECT_EQ(list.rowEpsilon[1], 0.5);
+    EXPECT_EQ(list.rowGamma[4], -0.1);
+    EXPECT_EQ(list.rowEpsilon[0], 0.0);
+    EXPECT_EQ(RbdConstraintDOFGetPhi(hinge, 2), 0.25);
+    for (int row = 0; row < 5; ++row) {
+        EXPECT_EQ(list.lo[row], -1.7976931348623157e308);
+        EXPECT_EQ(list.hi[row], 1.7976931348623157e308);
+        EXPECT_EQ(list.c[row], 0.0);
+    }
+    // A body frozen or missing has no index in the partition.
+    RbdBodyFreeze(b);
+    rows(hinge);
+    EXPECT_EQ(list.constraintBody[1][0], -1);
+}
+
+// Row counts at stops, lock and plain poses of every type are checked with
+// their Jacobians; here the switches between them.
+TEST_F(RowFixture, MotorsLocksAndConesAddTheirRowOnlyWhileTheyAct)
+{
+    RbdConstraintID hinge = joint(RbdHingeCreate, b);
+    RbdLimit *limit = RbdConstraintGetLimit(hinge);
+    setStops(limit, -1.0, 1.0);
+    EXPECT_EQ(rows(hinge), 5); // inside its stops
+    RbdLimitActivateLimits(limit, 0);
+    RbdLimitSetLimitedForceMotor(limit, 1.0, 5.0);
+    EXPECT_EQ(rows(hinge), 6);
+    RbdLimitSetLock(limit, 0.0, 5.0);
+    EXPECT_EQ(rows(hinge), 6);
+    RbdLimitActivateLock(limit, 0);
+    EXPECT_EQ(rows(hinge), 5);
+
+    RbdConstraintID wheel = joint(RbdCarWheelCreate, b);
+    RbdCarWheelSetHingeLimitedForceMotor(wheel, 3.0, 0.0001);
+    EXPECT_EQ(rows(wheel), 5);
+    RbdCarWheelSetHingeLimitedForceMotor(wheel, 3.0, 0.0002);
+    EXPECT_EQ(rows(wheel), 6);
+
+    RbdConstraintID cone = joint(RbdConeLimitCreate, b);
+    RbdConeLimitSetHalfAngle(cone, 0.3);
+    EXPECT_EQ(rows(cone), 0); // the axes coincide: inside the cone
+    EXPECT_EQ(list.constraintCount, 0);
+    EXPECT_EQ(list.rowCount, 0);
+    RbdConeLimitSetAxis(cone, 1, 0.0, 1.0, 1.0); // 45 degrees apart
+    EXPECT_EQ(rows(cone), 1);
+    EXPECT_NEAR(list.phi[0], 0.3 - M_PI / 4, 1e-12);
+    EXPECT_EQ(list.lo[0], 0.0);
+}
+
+TEST_F(RowFixture, SpringsAndSoftStopsCarrySpringDamperSoftness)
+{
+    RbdConstraintID spring = joint(RbdSpringCreate, b);
+    const PxVector3 end0 = {0.0, 0.0, 0.0}, end1 = {0.0, 1.0, 0.0};
+    RbdConstraintBodySetPosition(spring, 0, end0);
+    RbdConstraintBodySetPosition(spring, 1, end1);
+    RbdSpringSetStiffness(spring, 50.0);
+    RbdSpringSetDamping(spring, 0.5);
+    RbdSpringSetNaturalLength(spring, 0.4);
+    ASSERT_EQ(rows(spring), 1);
+    EXPECT_EQ(RbdSpringGetLength(spring), 1.0);
+    EXPECT_DOUBLE_EQ(list.phi[0], 0.6);
+    // softness 1 / (h k + d) = 1, error reduction h k / (h k + d) = 0.5, as additions
+    EXPECT_DOUBLE_EQ(list.rowEpsilon[0], 1.0 - 0.01 * 1e-6);
+    EXPECT_DOUBLE_EQ(list.rowGamma[0], 0.5 - 0.12);
+    // The solver's diagonal term epsilon + rowEpsilon / h is 1 / (h (h k + d)).
+    EXPECT_DOUBLE_EQ(PARAMETERS.epsilon + list.rowEpsilon[0] / PARAMETERS.stepSize, 100.0);
+    // A spring without stiffness or damping exerts nothing.
+    RbdSpringSetStiffness(spring, 0.0);
+    RbdSpringSetDamping(spring, 0.0);
+    rows(spring);
+    EXPECT_EQ(list.lo[0], 0.0);
+    EXPECT_EQ(list.hi[0], 0.0);
+    // Setters act on springs only.
+    WarningCapture warnings;
+    RbdConstraintID hinge = joint(RbdHingeCreate, b);
+    RbdSpringSetStiffness(hinge, 3.0);
+    EXPECT_TRUE(warnings.contains("RbdSpringSetStiffness: the constraint is a RbdBclHINGE, not a RbdBclSPRING."));
+}
+
+TEST_F(RowFixture, AFullListSkipsTheConstraintWithAWarning)
+{
+    RbdLcsConstraints small;
+    ASSERT_TRUE(RbdBclCreateConstraintRowList(&small, 1)); // 12 rows, 1 constraint
+    RbdConstraintID hinge = joint(RbdHingeCreate, b);
+    WarningCapture warnings;
+    RbdBclInitConstraintRowList(&small);
+    RbdBclStartPartition(&small);
+    hinge->rowBuilder(&small, hinge, &PARAMETERS);
+    hinge->rowBuilder(&small, hinge, &PARAMETERS);
+    RbdBclEndPartition(&small);
+    EXPECT_EQ(small.constraintCount, 1);
+    EXPECT_EQ(small.partitionRowCount, 5);
+    EXPECT_TRUE(warnings.contains("the row list is full"));
+    RbdBclDestroyConstraintRowList(&small);
+}
+
+TEST_F(RowFixture, AFixedPathAtRestIsABallJointAndItsPointsTravelTheirPaths)
+{
+    Rng rng(21);
+    randomBodyTransform(rng, 1.0, a);
+    RbdConstraintID ball = joint(RbdBSJointCreate, b), path = joint(RbdFixedPathCreate, b);
+    RbdBodySetPosition(a, 0.2, 0.1, 0.0); // open both joints a little
+    ASSERT_EQ(rows(ball), 3);
+    std::vector<PxReal> ballRows(list.jacobian, list.jacobian + 48), ballPhi(list.phi, list.phi + 3);
+    ASSERT_EQ(rows(path), 3);
+    EXPECT_EQ(std::vector<PxReal>(list.jacobian, list.jacobian + 48), ballRows);
+    EXPECT_EQ(std::vector<PxReal>(list.phi, list.phi + 3), ballPhi);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(list.c[k], 0.0);
+
+    // A path of body 0 to the world: the target is -u (world), and the body
+    // moving at that velocity keeps its travelling point on the anchor.
+    RbdConstraintID slider = joint(RbdFixedPathCreate, nullptr);
+    RbdFixedPathSetVelocity(slider, 0, 0.0, 0.0, 1.0);
+    PxVector3 u;
+    const PxVector3 pathVelocity = {0.0, 0.0, 1.0};
+    PxV3MulTMDir(u, pathVelocity, RbdBodyGetCenterOfMassTransformPtr(a));
+    PxVector3 start;
+    RbdConstraintBodyGetPosition(slider, 1, start);
+    RbdConstraintBodySetPosition(slider, 0, start); // joint closed
+    ASSERT_EQ(rows(slider), 3);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(list.c[k], -u[k], 1e-15);
+    RbdBodySetLinearVelocity(a, list.c[0], list.c[1], list.c[2]);
+    moveBodyRigidly(a, PARAMETERS.stepSize);
+    rows(slider);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(list.phi[k], 0.0, 1e-14);
+}
+
+TEST_F(RowFixture, RPROStrengthsBoundTheRowsAndZeroSwitchesARowOff)
+{
+    RbdConstraintID rpro = joint(RbdRPROJointCreate, b);
+    const PxVector3 linearStrength = {5.0, 0.0, 7.0}, angularStrength = {1.0, 2.0, 0.0}, velocity = {0.0, 0.0, 2.0};
+    RbdRPROJointSetLinearStrength(rpro, linearStrength);
+    RbdRPROJointSetAngularStrength(rpro, angularStrength);
+    RbdRPROJointSetRelativeLinearVelocity(rpro, velocity);
+    ASSERT_EQ(rows(rpro), 6);
+    EXPECT_EQ(list.hi[0], 5.0);
+    EXPECT_EQ(list.lo[2], -7.0);
+    EXPECT_EQ(list.hi[4], 2.0);
+    for (int row : {1, 5}) {
+        PxReal j[12];
+        RbdBclGetJacobian(&list, row, j);
+        for (PxReal x : j) EXPECT_EQ(x, 0.0);
+        EXPECT_EQ(list.lo[row], 0.0);
+        EXPECT_EQ(list.hi[row], 0.0);
+    }
+    // Point 1 should move away from point 0 at 2 along z: d(p0 - p1)/dt = -2.
+    EXPECT_EQ(list.c[2], -2.0);
+}
+
+TEST_F(RowFixture, CarWheelSuspensionAndSteeringRowsFollowTheirSettings)
+{
+    RbdConstraintID wheel = joint(RbdCarWheelCreate, b);
+    RbdCarWheelSetSteeringAxis(wheel, 0.0, 1.0, 0.0);
+    RbdCarWheelSetHingeAxis(wheel, 1.0, 0.0, 0.0);
+    RbdCarWheelSetSuspension(wheel, 100.0, 10.0, 0.02, -0.1, 0.1, 0.0);
+    RbdBodySetPosition(b, 0.0, 1.05, 0.0); // wheel 0.05 up the steering axis
+    EXPECT_NEAR(RbdCarWheelGetSuspensionHeight(wheel), 0.05, 1e-15);
+    ASSERT_EQ(rows(wheel), 5);
+    EXPECT_NEAR(list.phi[0], 0.05, 1e-15);
+    EXPECT_DOUBLE_EQ(list.rowEpsilon[0], 1.0 / 11.0 - 0.01 * 1e-6);
+    EXPECT_DOUBLE_EQ(list.rowGamma[0], 1.0 / 11.0 - 0.12);
+    RbdBodySetPosition(b, 0.0, 1.3, 0.0); // beyond the high limit
+    rows(wheel);
+    EXPECT_NEAR(list.phi[0], 0.2, 1e-15);
+    EXPECT_EQ(list.lo[0], -1.7976931348623157e308);
+    EXPECT_EQ(list.hi[0], 0.0);
+    EXPECT_EQ(list.rowEpsilon[0], 0.02);
+
+    RbdCarWheelSetSteeringLimitedForceMotor(wheel, 0.5, 30.0);
+    rows(wheel);
+    EXPECT_EQ(list.c[4], 0.5);
+    EXPECT_EQ(list.hi[4], 30.0);
+    const PxVector3 centre = {0.0, 1.3, 0.0}, up = {0.0, 1.0, 0.0};
+    rotateBodyAbout(b, centre, up, 0.25);
+    RbdCarWheelSetSteeringAngle(wheel, 0.1);
+    EXPECT_EQ(RbdCarWheelGetSteeringLock(wheel), 1);
+    EXPECT_NEAR(RbdCarWheelGetSteeringAngle(wheel), 0.25, 1e-14);
+    rows(wheel);
+    EXPECT_EQ(list.c[4], 0.0);
+    EXPECT_NEAR(list.phi[4], 0.15, 1e-14);
+    RbdCarWheelSetSteeringLock(wheel, 1);
+    EXPECT_EQ(RbdCarWheelGetSteeringMotorMaxForce(wheel), 1.7976931348623157e308);
+}

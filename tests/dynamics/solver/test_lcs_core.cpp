@@ -1,0 +1,880 @@
+// The solver's numerical core: workspace, state hash, both factorisations
+// against dense arithmetic, and the LCP solver against brute-force
+// enumeration of active sets.
+#include <gtest/gtest.h>
+
+#include <math.h>
+
+#include <random>
+#include <vector>
+
+#include "solver/RbdLcsHash.h"
+#include "solver/RbdLcsMatrix.h"
+#include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsSolver.h"
+#include "solver/RbdLcsSparseMap.h"
+#include "solver/RbdLcsTiles.h"
+#include "test_lcs_support.h"
+
+using namespace lcs;
+using lcstest::MessageLog;
+
+namespace {
+
+typedef std::vector<PxReal> Vec;
+
+TEST(LcsWorkspace, BumpsAlignsAndReleasesFramesWithinCallerMemory)
+{
+    std::vector<unsigned char> memory(4096 + 64);
+    void *base = memory.data() + 3; // deliberately misaligned
+    InitPool(base, 4096);
+    char *a = static_cast<char *>(PoolAlloc(32, "a"));
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 16, 0u) << "the pool starts on a 16-byte boundary";
+    char *b = static_cast<char *>(PoolAllocAligned(16, 64, "b"));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % 64, 0u);
+    EXPECT_GE(b, a + 32);
+    size_t before = PoolUsed();
+    ASSERT_TRUE(PushPoolFrame());
+    EXPECT_NE(PoolAllocAlignedZeroed(1024, 64, "scratch"), nullptr);
+    EXPECT_GT(PoolUsed(), before + 1000);
+    PopPoolFrame();
+    EXPECT_EQ(PoolUsed(), before) << "popping a frame frees everything allocated since the push";
+    EXPECT_GE(PoolPeakUsed(), before + 1024) << "the peak remembers the released frame";
+    char *c = static_cast<char *>(PoolAlloc(16, "c"));
+    EXPECT_EQ(c, reinterpret_cast<char *>(PoolAlloc(0, "empty")) - 16);
+}
+
+TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
+{
+    MessageLog log;
+    std::vector<unsigned char> memory(256);
+    InitPool(memory.data(), 256);
+    EXPECT_EQ(PoolAlloc(20, "odd block"), nullptr);
+    ASSERT_EQ(log.fatals.size(), 1u);
+    EXPECT_EQ(log.fatals[0],
+              "PoolAlloc: allocating odd block of size 20. Size must be a multiple of 16 bytes (remainder = 4).\n");
+    uintptr_t start = (reinterpret_cast<uintptr_t>(memory.data()) + 15) & ~static_cast<uintptr_t>(15);
+    size_t usable = reinterpret_cast<uintptr_t>(memory.data()) + 256 - start;
+    EXPECT_NE(PoolAlloc(64, "first"), nullptr);
+    EXPECT_EQ(PoolAlloc(256, "too big"), nullptr);
+    ASSERT_EQ(log.fatals.size(), 2u);
+    char expected[256];
+    snprintf(expected, sizeof expected,
+             "Lcs error:Memory pool size exceeded when allocating too big of size 256\nPool ends at %08x\nIf memory "
+             "were allocated, pool would end at %08x\n",
+             static_cast<unsigned>(usable), static_cast<unsigned>(64 + 256));
+    EXPECT_EQ(log.fatals[1], expected);
+    EXPECT_EQ(PoolUsed(), 64u) << "a refused block takes nothing";
+}
+
+TEST(LcsHash, Lookup2HashesStateWordsAsBytes)
+{
+    int32_t states[9] = {0, 2, 4, 0x30, 0, 0, 2, 0, 4};
+    uint32_t h = jenkins_hash(states, sizeof states, 0);
+    EXPECT_EQ(h, jenkins_hash(states, sizeof states, 0)) << "deterministic";
+    states[8] = 2;
+    EXPECT_NE(h, jenkins_hash(states, sizeof states, 0)) << "the tail bytes count";
+    states[8] = 4;
+    states[0] = 2;
+    EXPECT_NE(h, jenkins_hash(states, sizeof states, 0)) << "the first block counts";
+    states[0] = 0;
+    int32_t shorter[8] = {0, 2, 4, 0x30, 0, 0, 2, 0};
+    EXPECT_NE(jenkins_hash(shorter, sizeof shorter, 0), jenkins_hash(states, 8 * sizeof(int32_t) + 1, 0))
+        << "the length is folded in";
+    // A byte-wise key equal to the little-endian words hashes the same.
+    unsigned char bytes[8] = {2, 0, 0, 0, 0x30, 0, 0, 0};
+    int32_t words[2] = {2, 0x30};
+    EXPECT_EQ(jenkins_hash(bytes, 8, 0), jenkins_hash(words, 8, 0));
+
+    uint32_t keys[3];
+    StateHashTable table = {keys, 0, 3};
+    EXPECT_EQ(hashTableSeenOrInsert(&table, 7), 0);
+    EXPECT_EQ(hashTableSeenOrInsert(&table, 7), 1);
+    EXPECT_EQ(table.count, 1) << "a key already present is not inserted twice";
+}
+
+// A random island: bodies with random mass and inertia, constraints of 1 to
+// 6 rows between random pairs (or the world), random Jacobians.
+struct RandomIsland {
+    int bodies = 0;
+    std::vector<PxReal> invMass;
+    std::vector<PxReal> invInertia; // 9 per body, symmetric
+    std::vector<int32_t> firstRow, rows, bodyOf;
+    Vec J; // tiles
+    Vec rowEps;
+    ConstraintLayout layout;
+
+    RandomIsland(std::mt19937 &rng, int bodyCount, int constraintCount, bool chain)
+    {
+        std::uniform_real_distribution<PxReal> u(-1.0, 1.0), pos(0.5, 2.0);
+        std::uniform_int_distribution<int> rowsDist(1, 6), bodyDist(-1, bodyCount - 1);
+        bodies = bodyCount;
+        for (int b = 0; b < bodyCount; ++b) {
+            invMass.push_back(1.0 / pos(rng));
+            // R diag(1/I) R^T with a random rotation-ish mixing: A^T A + d I.
+            PxReal m[3][3];
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j) m[i][j] = 0.3 * u(rng);
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j) {
+                    PxReal s = (i == j) ? pos(rng) * 0 + 1.0 / pos(rng) : 0.0;
+                    for (int k = 0; k < 3; ++k) s += m[k][i] * m[k][j];
+                    invInertia.push_back(s);
+                }
+            // Symmetrise (the diagonal term was drawn per element).
+            PxReal *I = &invInertia[9 * b];
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < i; ++j) I[3 * i + j] = I[3 * j + i];
+        }
+        int row = 0;
+        for (int c = 0; c < constraintCount; ++c) {
+            int b0 = chain ? c % bodyCount : bodyDist(rng);
+            int b1 = chain ? (c == 0 ? -1 : (c - 1) % bodyCount) : bodyDist(rng);
+            if (b0 < 0) b0 = (b1 + 1) % bodyCount;
+            if (b1 == b0) b1 = -1;
+            firstRow.push_back(row);
+            rows.push_back(rowsDist(rng));
+            bodyOf.push_back(b0);
+            bodyOf.push_back(b1);
+            row += rows.back();
+        }
+        int np = (row + 3) / 4 * 4;
+        J.assign(static_cast<size_t>(np) * 12, 0.0);
+        rowEps.assign(static_cast<size_t>(np), 0.0);
+        for (int c = 0; c < constraintCount; ++c)
+            for (int r = 0; r < rows[c]; ++r) {
+                int i = firstRow[c] + r;
+                for (int col = 0; col < 12; ++col)
+                    if (col < 6 || bodyOf[2 * c + 1] >= 0) J[tileIndex(i, col)] = u(rng);
+                rowEps[i] = (r == 0 && c % 3 == 0) ? 0.01 : 0.0; // some soft rows
+            }
+        layout.constraintCount = constraintCount;
+        layout.rowCount = row;
+        layout.paddedRowCount = np;
+        layout.firstRow = firstRow.data();
+        layout.rows = rows.data();
+        layout.bodies = bodyOf.data();
+    }
+
+    // J M^-1 with dense arithmetic, row by row.
+    Vec jminv() const
+    {
+        Vec out(J.size(), 0.0);
+        for (int c = 0; c < layout.constraintCount; ++c)
+            for (int side = 0; side < 2; ++side) {
+                int b = bodyOf[2 * c + side];
+                if (b < 0) continue;
+                for (int r = 0; r < rows[c]; ++r) {
+                    int i = firstRow[c] + r;
+                    for (int k = 0; k < 3; ++k) {
+                        out[tileIndex(i, 6 * side + k)] = invMass[b] * J[tileIndex(i, 6 * side + k)];
+                        PxReal s = 0.0;
+                        for (int l = 0; l < 3; ++l)
+                            s += invInertia[9 * b + 3 * k + l] * J[tileIndex(i, 6 * side + 3 + l)];
+                        out[tileIndex(i, 6 * side + 3 + k)] = s;
+                    }
+                }
+            }
+        return out;
+    }
+
+    // Dense A = J M^-1 J^T + diag(eps + rowEps / h), 1 on padding rows,
+    // formed over the full body-space Jacobian.
+    Vec denseA(PxReal eps, PxReal h) const
+    {
+        int n = layout.paddedRowCount, dof = 6 * bodies;
+        Vec full(static_cast<size_t>(n) * dof, 0.0), fullMinv(full.size(), 0.0);
+        Vec jm = jminv();
+        for (int c = 0; c < layout.constraintCount; ++c)
+            for (int side = 0; side < 2; ++side) {
+                int b = bodyOf[2 * c + side];
+                if (b < 0) continue;
+                for (int r = 0; r < rows[c]; ++r) {
+                    int i = firstRow[c] + r;
+                    for (int k = 0; k < 6; ++k) {
+                        full[static_cast<size_t>(i) * dof + 6 * b + k] += J[tileIndex(i, 6 * side + k)];
+                        fullMinv[static_cast<size_t>(i) * dof + 6 * b + k] += jm[tileIndex(i, 6 * side + k)];
+                    }
+                }
+            }
+        Vec A(static_cast<size_t>(n) * n, 0.0);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                PxReal s = 0.0;
+                for (int k = 0; k < dof; ++k)
+                    s += fullMinv[static_cast<size_t>(i) * dof + k] * full[static_cast<size_t>(j) * dof + k];
+                A[static_cast<size_t>(i) * n + j] = s;
+            }
+        for (int i = 0; i < n; ++i)
+            A[static_cast<size_t>(i) * n + i] += i < layout.rowCount ? eps + rowEps[i] / h : 1.0;
+        return A;
+    }
+};
+
+// Forms the island's matrix in factorisation `which` inside a fresh workspace.
+LCPMatrix &formMatrix(const RandomIsland &island, int which, std::vector<unsigned char> &memory, PxReal eps, PxReal h,
+                      SparseMatrixMap **mapOut = nullptr)
+{
+    int np = island.layout.paddedRowCount;
+    memory.assign(RbdSparseMatrixMapMemoryRequired(island.bodies, island.layout.rowCount) + matrixMemoryRequired(np) +
+                      lcpSystemMemoryRequired(np) + 64,
+                  0);
+    InitPool(memory.data(), memory.size());
+    SparseMatrixMap *map = RbdSparseMatrixMapCreate(island.bodies, &island.layout);
+    EXPECT_NE(map, nullptr);
+    RbdSparseMatrixMapBuild(map);
+    LCPMatrix &A = *linearSolver(which).matrix;
+    EXPECT_TRUE(A.allocate(np, map));
+    A.setSoftness(eps, h);
+    Vec jm = island.jminv();
+    A.calcJinvMJT(jm.data(), island.J.data(), island.rowEps.data(), map);
+    if (mapOut) *mapOut = map;
+    return A;
+}
+
+TEST(LcsFactorisation, BothSchemesFactorAndInvertRandomIslandsExactly)
+{
+    std::mt19937 rng(20240611);
+    const PxReal eps = 1e-6, h = 0.01;
+    for (int trial = 0; trial < 24; ++trial) {
+        bool chain = trial % 2 == 0;
+        RandomIsland island(rng, 2 + trial % 5, 2 + trial % 7, chain);
+        int n = island.layout.paddedRowCount;
+        Vec dense = island.denseA(eps, h);
+        for (int which = 0; which < kLinearSolverCount; ++which) {
+            std::vector<unsigned char> memory;
+            LCPMatrix &A = formMatrix(island, which, memory, eps, h);
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < n; ++j)
+                    ASSERT_NEAR(A.getElement(i, j), dense[static_cast<size_t>(i) * n + j], 1e-12)
+                        << "A(" << i << "," << j << ") of solver " << which << ", trial " << trial;
+            ASSERT_TRUE(A.factorize());
+            // L L^T reproduces A.
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j <= i; ++j) {
+                    PxReal s = 0.0;
+                    for (int k = 0; k <= j; ++k) s += A.getElementFactor(i, k) * A.getElementFactor(j, k);
+                    ASSERT_NEAR(s, dense[static_cast<size_t>(i) * n + j], 1e-9);
+                }
+            // solve gives A x = b; each solved column of the inverse gives A c = e_j.
+            Vec b(n), x(n), Ax(n);
+            for (int i = 0; i < n; ++i) b[i] = sin(1.0 + i);
+            x = b;
+            A.solve(x.data(), 1);
+            A.multiply(x.data(), Ax.data());
+            for (int i = 0; i < n; ++i) ASSERT_NEAR(Ax[i], b[i], 1e-8);
+            for (int j = 0; j < n; j += 3) {
+                const PxReal *column = A.inverseColumn(j);
+                A.multiply(column, Ax.data());
+                for (int i = 0; i < n; ++i) ASSERT_NEAR(Ax[i], i == j ? 1.0 : 0.0, 1e-8);
+            }
+            A.destroy();
+        }
+    }
+}
+
+TEST(LcsFactorisation, ProductsThroughTheJacobianAndAShiftedDiagonalKeepToTheStoredMatrix)
+{
+    std::mt19937 rng(77);
+    const PxReal eps = 1e-6, h = 0.01, rho = 0.25;
+    for (int trial = 0; trial < 8; ++trial) {
+        RandomIsland island(rng, 2 + trial % 4, 3 + trial % 5, trial % 2 == 0);
+        int n = island.layout.paddedRowCount, rows = island.layout.rowCount;
+        for (int which = 0; which < kLinearSolverCount; ++which) {
+            std::vector<unsigned char> memory;
+            SparseMatrixMap *map = nullptr;
+            LCPMatrix &A = formMatrix(island, which, memory, eps, h, &map);
+            ASSERT_TRUE(A.factorize());
+            Vec x(n, 0.0), stored(n), kept(n), b(n);
+            for (int i = 0; i < rows; ++i) x[i] = cos(0.7 * i + trial);
+            A.multiply(x.data(), stored.data());
+            Vec jm = island.jminv();
+            Vec bodyScratch(6 * static_cast<size_t>(island.bodies));
+            A.keepJacobian(jm.data(), island.J.data(), island.rowEps.data(), map, bodyScratch.data());
+            A.multiply(x.data(), kept.data());
+            for (int i = 0; i < n; ++i) ASSERT_NEAR(kept[i], stored[i], 1e-12) << "row " << i;
+
+            // Projected Gauss-Seidel lowers 1/2 x'Ax - q'x and stays in the box.
+            Vec q(n, 0.0), lo(n, -0.05), hi(n, 0.05), g(n);
+            std::vector<int32_t> state(n, 0);
+            for (int i = 0; i < rows; ++i) q[i] = sin(1.3 * i + trial);
+            auto f = [&](const Vec &y) {
+                A.multiply(y.data(), g.data());
+                PxReal v = 0.0;
+                for (int i = 0; i < rows; ++i) v += y[i] * (0.5 * g[i] - q[i]);
+                return v;
+            };
+            Vec y(n, 0.0);
+            PxReal before = f(y);
+            for (int sweep = 0; sweep < 5; ++sweep) {
+                A.projectedGaussSeidel(y.data(), q.data(), lo.data(), hi.data(), state.data(), rows, 1);
+                PxReal after = f(y);
+                EXPECT_LE(after, before + 1e-15);
+                before = after;
+            }
+            for (int i = 0; i < rows; ++i) EXPECT_TRUE(y[i] >= -0.05 && y[i] <= 0.05);
+
+            // With rho on the diagonal the solves give (A + rho I)^-1 b and
+            // the products still A x; taken off again, A^-1 b.
+            for (int i = 0; i < n; ++i) b[i] = i < rows ? sin(2.0 + i) : 0.0;
+            A.shiftDiagonal(rho, rows);
+            std::vector<int32_t> none(n, 0);
+            ASSERT_TRUE(A.factorizeWithFixedRows(none.data(), rows));
+            Vec z = b, back(n);
+            A.solve(z.data(), 1);
+            A.multiply(z.data(), back.data());
+            for (int i = 0; i < rows; ++i) ASSERT_NEAR(back[i] + rho * z[i], b[i], 1e-9) << "row " << i;
+            A.multiply(x.data(), kept.data());
+            for (int i = 0; i < n; ++i) ASSERT_NEAR(kept[i], stored[i], 1e-12) << "products keep to A";
+            A.shiftDiagonal(-rho, rows);
+            ASSERT_TRUE(A.factorizeWithFixedRows(none.data(), rows));
+            z = b;
+            A.solve(z.data(), 1);
+            A.multiply(z.data(), back.data());
+            for (int i = 0; i < rows; ++i) ASSERT_NEAR(back[i], b[i], 1e-8) << "row " << i;
+            A.destroy();
+        }
+    }
+}
+
+TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
+{
+    // Two bodies under sixteen constraints: every row couples with every
+    // other, so the products of many rows take the Jacobian's route.
+    std::mt19937 rng(515);
+    const PxReal eps = 1e-6, h = 0.01;
+    RandomIsland island(rng, 2, 16, false);
+    int n = island.layout.paddedRowCount, rows = island.layout.rowCount;
+    ASSERT_GT(rows, 40);
+    std::vector<int32_t> held, all;
+    for (int i = 0; i < rows; ++i) {
+        all.push_back(i);
+        if (i % 7 != 3) held.push_back(i);
+    }
+    Vec x[2], w[2];
+    for (int route = 0; route < 2; ++route) {
+        std::vector<unsigned char> memory;
+        SparseMatrixMap *map = nullptr;
+        LCPMatrix &A = formMatrix(island, 0, memory, eps, h, &map);
+        ASSERT_TRUE(A.factorize());
+        Vec jm = island.jminv(), bodyScratch(12);
+        if (route == 1) A.keepJacobian(jm.data(), island.J.data(), island.rowEps.data(), map, bodyScratch.data());
+        Vec q(n, 0.0), storage(static_cast<size_t>(n) * n);
+        x[route].assign(n, 0.0);
+        w[route].assign(n, 0.0);
+        for (int i = 0; i < rows; ++i) {
+            q[i] = sin(0.9 * i);
+            x[route][i] = cos(0.4 * i); // the held rows' values
+        }
+        A.heldRowsCost(held.data(), static_cast<int>(held.size()));
+        ASSERT_TRUE(A.solveHeldRows(x[route].data(), q.data(), rows, storage.data()));
+        A.multiplyRows(x[route].data(), all.data(), rows, w[route].data());
+        for (int i = 0; i < rows; ++i) {
+            if (i % 7 == 3) {
+                EXPECT_NEAR(w[route][i], q[i], 1e-8) << "free row " << i << " of route " << route;
+            }
+        }
+        A.destroy();
+    }
+    for (int i = 0; i < rows; ++i) {
+        EXPECT_NEAR(x[1][i], x[0][i], 1e-9) << "row " << i;
+        EXPECT_NEAR(w[1][i], w[0][i], 1e-9) << "row " << i;
+    }
+}
+
+TEST(LcsFactorisation, BlockAndVariableBandFactorsAgreeAndKeepAChainBanded)
+{
+    std::mt19937 rng(7);
+    // A chain of 30 bodies: every row couples only to its neighbours' rows.
+    RandomIsland island(rng, 30, 30, true);
+    std::vector<unsigned char> m0, m1;
+    LCPMatrix &bk = formMatrix(island, 0, m0, 1e-6, 0.01);
+    ASSERT_TRUE(bk.factorize());
+    int n = island.layout.paddedRowCount;
+    int far = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < i; ++j)
+            if (bk.getElementFactor(i, j) != 0.0 && i - j > 24) ++far;
+    EXPECT_EQ(far, 0) << "fill-in stays inside the chain's band";
+    Vec L0(static_cast<size_t>(n) * n);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j <= i; ++j) L0[static_cast<size_t>(i) * n + j] = bk.getElementFactor(i, j);
+    bk.destroy();
+    LCPMatrix &vb = formMatrix(island, 1, m1, 1e-6, 0.01);
+    ASSERT_TRUE(vb.factorize());
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j <= i; ++j)
+            ASSERT_NEAR(vb.getElementFactor(i, j), L0[static_cast<size_t>(i) * n + j], 1e-10);
+    vb.destroy();
+}
+
+TEST(LcsFactorisation, NonPositiveDefiniteMatricesAreReportedBySchemeWithTheirMessages)
+{
+    std::mt19937 rng(3);
+    RandomIsland island(rng, 3, 3, true);
+    for (int which = 0; which < kLinearSolverCount; ++which) {
+        MessageLog log;
+        std::vector<unsigned char> memory;
+        LCPMatrix &A = formMatrix(island, which, memory, 1e-6, 0.01);
+        A.setElement(1, 1, -5.0);
+        if (which == 0) {
+            EXPECT_FALSE(A.factorize());
+            ASSERT_EQ(log.fatals.size(), 1u);
+            EXPECT_EQ(log.fatals[0], "Kelmar toolkits internals: Cholesky factorizer in vc_dstrip_Cholesky: the "
+                                     "system matrix is not positive definite.\n");
+        } else {
+            EXPECT_TRUE(A.factorize()) << "vbChol goes on with epsilon as the pivot";
+            ASSERT_GE(log.warnings.size(), 1u);
+            EXPECT_EQ(log.warnings[0], "Kelmar internals: Cholesky Factorizer matrix is not positive definite: check "
+                                       "your masses and inertia tensors\n");
+            EXPECT_NEAR(A.getDiagInv(1), sqrt(1e-6), 1e-15);
+        }
+        A.destroy();
+    }
+}
+
+// ---- LCP against brute force ------------------------------------------------
+
+const PxReal kInf = RBD_REAL_MAX;
+
+// Dense Gaussian elimination with partial pivoting; a (m x m) is overwritten.
+bool denseSolve(Vec a, Vec &b, int m)
+{
+    for (int k = 0; k < m; ++k) {
+        int p = k;
+        for (int i = k + 1; i < m; ++i)
+            if (fabs(a[i * m + k]) > fabs(a[p * m + k])) p = i;
+        if (fabs(a[p * m + k]) < 1e-14) return false;
+        for (int j = 0; j < m; ++j) std::swap(a[k * m + j], a[p * m + j]);
+        std::swap(b[k], b[p]);
+        for (int i = k + 1; i < m; ++i) {
+            PxReal f = a[i * m + k] / a[k * m + k];
+            for (int j = k; j < m; ++j) a[i * m + j] -= f * a[k * m + j];
+            b[i] -= f * b[k];
+        }
+    }
+    for (int i = m - 1; i >= 0; --i) {
+        for (int j = i + 1; j < m; ++j) b[i] -= a[i * m + j] * b[j];
+        b[i] /= a[i * m + i];
+    }
+    return true;
+}
+
+// The unique solution of the box LCP (A symmetric positive definite), found
+// by trying every assignment of free / at lower / at upper to the rows.
+// Rows with both bounds 0 are held at 0.
+bool bruteForceLcp(const Vec &A, const Vec &q, const Vec &lo, const Vec &hi, int n, Vec &best)
+{
+    const PxReal tol = 1e-9;
+    int combos = 1;
+    for (int i = 0; i < n; ++i) combos *= 3;
+    for (int code = 0; code < combos; ++code) {
+        std::vector<int> st(n);
+        int c = code;
+        bool ok = true;
+        for (int i = 0; i < n; ++i, c /= 3) {
+            st[i] = c % 3; // 0 free, 1 lower, 2 upper
+            bool pinned = lo[i] == 0.0 && hi[i] == 0.0;
+            if (pinned && st[i] != 1) ok = false;
+            if ((st[i] == 1 && lo[i] <= -kInf) || (st[i] == 2 && hi[i] >= kInf)) ok = false;
+        }
+        if (!ok) continue;
+        Vec x(n, 0.0);
+        std::vector<int> freeRows;
+        for (int i = 0; i < n; ++i) {
+            if (st[i] == 1)
+                x[i] = lo[i];
+            else if (st[i] == 2)
+                x[i] = hi[i];
+            else
+                freeRows.push_back(i);
+        }
+        int m = static_cast<int>(freeRows.size());
+        Vec sub(static_cast<size_t>(m) * m), rhs(m);
+        for (int a = 0; a < m; ++a) {
+            int i = freeRows[a];
+            rhs[a] = q[i];
+            for (int j = 0; j < n; ++j)
+                if (st[j] != 0) rhs[a] -= A[i * n + j] * x[j];
+            for (int b = 0; b < m; ++b) sub[a * m + b] = A[i * n + freeRows[b]];
+        }
+        if (m > 0 && !denseSolve(sub, rhs, m)) continue;
+        for (int a = 0; a < m; ++a) x[freeRows[a]] = rhs[a];
+        for (int i = 0; i < n && ok; ++i) {
+            PxReal w = -q[i];
+            for (int j = 0; j < n; ++j) w += A[i * n + j] * x[j];
+            bool pinned = lo[i] == 0.0 && hi[i] == 0.0;
+            if (pinned) continue;
+            if (st[i] == 0)
+                ok = x[i] >= lo[i] - tol && x[i] <= hi[i] + tol;
+            else if (st[i] == 1)
+                ok = w >= -tol;
+            else
+                ok = w <= tol;
+        }
+        if (ok) {
+            best = x;
+            return true;
+        }
+    }
+    return false;
+}
+
+// A dense, symmetric positive definite matrix in factorisation `which`.
+LCPMatrix &denseMatrix(const Vec &A, int n, int which, std::vector<unsigned char> &memory,
+                       std::vector<int32_t> &start)
+{
+    int np = (n + 3) / 4 * 4;
+    memory.assign(matrixMemoryRequired(np) + lcpSystemMemoryRequired(np) + 64, 0);
+    InitPool(memory.data(), memory.size());
+    start.assign(np, 0);
+    for (int i = n; i < np; ++i) start[i] = i; // padding rows stand alone
+    SparseMatrixMap map = {nullptr, 0, nullptr, nullptr, start.data()};
+    LCPMatrix &M = *linearSolver(which).matrix;
+    EXPECT_TRUE(M.allocate(np, &map));
+    M.setSoftness(1e-6, 0.01);
+    M.reset_sparse_maps();
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j <= i; ++j) M.setElement(i, j, A[i * n + j]);
+    for (int i = n; i < np; ++i) M.setElement(i, i, 1.0);
+    EXPECT_TRUE(M.factorize());
+    return M;
+}
+
+RbdLcsLCPSolverParameters tightParameters()
+{
+    RbdLcsLCPSolverParameters p = lcstest::defaultParameters(0.01).lcp;
+    p.tolerance = 1e-9;
+    p.maxIterations = 200;
+    p.maxBlockIterations = 100;
+    return p;
+}
+
+struct RandomLcp {
+    int n;
+    Vec A, q, lo, hi;
+    RandomLcp(std::mt19937 &rng, int size) : n(size), A(size * size), q(size), lo(size), hi(size)
+    {
+        std::normal_distribution<PxReal> g(0.0, 1.0);
+        std::uniform_int_distribution<int> kind(0, 5);
+        Vec B(size * size);
+        for (PxReal &v : B) v = g(rng);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                PxReal s = i == j ? 0.1 : 0.0;
+                for (int k = 0; k < n; ++k) s += B[i * n + k] * B[j * n + k];
+                A[i * n + j] = s;
+            }
+        for (int i = 0; i < n; ++i) {
+            q[i] = 2.0 * g(rng);
+            switch (kind(rng)) {
+            case 0:
+                lo[i] = -kInf;
+                hi[i] = kInf;
+                break; // bilateral
+            case 1:
+                lo[i] = 0.0;
+                hi[i] = kInf;
+                break; // contact-like
+            case 2:
+                lo[i] = -kInf;
+                hi[i] = 0.0;
+                break; // one-sided from above
+            case 3:
+                lo[i] = 0.0;
+                hi[i] = 0.0;
+                break; // both zero
+            default:
+                lo[i] = -0.5 * fabs(g(rng));
+                hi[i] = 0.5 * fabs(g(rng));
+                break; // box
+            }
+        }
+    }
+};
+
+TEST(LcsSolver, RandomMixedLcpsUpToEightRowsMatchBruteForceEnumeration)
+{
+    std::mt19937 rng(1234);
+    for (int trial = 0; trial < 120; ++trial) {
+        RandomLcp lcp(rng, 1 + trial % 8);
+        Vec expected;
+        ASSERT_TRUE(bruteForceLcp(lcp.A, lcp.q, lcp.lo, lcp.hi, lcp.n, expected)) << "trial " << trial;
+        for (int which = 0; which < kLinearSolverCount; ++which) {
+            std::vector<unsigned char> memory;
+            std::vector<int32_t> start;
+            LCPMatrix &M = denseMatrix(lcp.A, lcp.n, which, memory, start);
+            Vec x(lcp.n, 0.0);
+            std::vector<int32_t> state(lcp.n, 0);
+            int result = cycle_detect_lcp_solver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(),
+                                                 state.data(), lcp.n, tightParameters());
+            EXPECT_GT(result, 0) << "trial " << trial;
+            for (int i = 0; i < lcp.n; ++i) {
+                EXPECT_NEAR(x[i], expected[i], 1e-6) << "row " << i << " of trial " << trial << " solver " << which;
+                if (lcp.lo[i] == 0.0 && lcp.hi[i] == 0.0) {
+                    EXPECT_EQ(state[i], kLcpDegenerate);
+                }
+            }
+            M.destroy();
+        }
+    }
+}
+
+TEST(LcsSolver, FrictionRowsTiedToNormalRowsFollowTheTwoPassRescaling)
+{
+    std::mt19937 rng(99);
+    for (int trial = 0; trial < 60; ++trial) {
+        // Two or three contacts of normal + one or two friction rows each.
+        RandomLcp lcp(rng, 6 + trial % 3);
+        int n = lcp.n;
+        std::vector<int32_t> ref(n, -1);
+        Vec mu(n, 0.0);
+        std::uniform_real_distribution<PxReal> coefficient(0.1, 1.0);
+        for (int i = 0; i < n; ++i) {
+            if (i % 3 == 0) {
+                lcp.lo[i] = 0.0;
+                lcp.hi[i] = kInf;
+                continue;
+            }
+            ref[i] = i - i % 3;
+            mu[i] = (trial % 7 == 0) ? 0.0 : coefficient(rng);
+            lcp.lo[i] = lcp.hi[i] = 0.0;
+        }
+        // Expected: pass 1 with friction bounds [0, 0], then +-mu lambda_n.
+        Vec pass1, pass2;
+        ASSERT_TRUE(bruteForceLcp(lcp.A, lcp.q, lcp.lo, lcp.hi, n, pass1));
+        Vec lo2 = lcp.lo, hi2 = lcp.hi;
+        for (int i = 0; i < n; ++i)
+            if (ref[i] >= 0) {
+                hi2[i] = fabs(mu[i] * pass1[ref[i]]);
+                lo2[i] = -hi2[i];
+            }
+        ASSERT_TRUE(bruteForceLcp(lcp.A, lcp.q, lo2, hi2, n, pass2));
+
+        std::vector<unsigned char> memory;
+        std::vector<int32_t> start;
+        LCPMatrix &M = denseMatrix(lcp.A, n, trial % 2, memory, start);
+        Vec lambda(n, 0.0);
+        std::vector<int32_t> state(n, 0);
+        int frictionCount = 0;
+        for (int r : ref) frictionCount += r >= 0;
+        LcpRows rows = {n,          lcp.lo.data(), lcp.hi.data(), lambda.data(), state.data(),
+                        ref.data(), mu.data(),     frictionCount};
+        EXPECT_GT(solve_lcp_system(M, rows, tightParameters(), lcp.q.data(), cycle_detect_lcp_solver), 0);
+        for (int i = 0; i < n; ++i) {
+            EXPECT_NEAR(lambda[i], pass2[i], 1e-6) << "row " << i << " of trial " << trial;
+            if (ref[i] >= 0) {
+                EXPECT_NEAR(lcp.hi[i], hi2[i], 1e-6) << "the bounds follow the normal row";
+            }
+        }
+        M.destroy();
+    }
+}
+
+TEST(LcsSolver, TheDescentReachesTheBruteForceSolutionFromAnyStart)
+{
+    std::mt19937 rng(4321);
+    std::normal_distribution<PxReal> g(0.0, 3.0);
+    for (int trial = 0; trial < 80; ++trial) {
+        RandomLcp lcp(rng, 1 + trial % 8);
+        Vec expected;
+        ASSERT_TRUE(bruteForceLcp(lcp.A, lcp.q, lcp.lo, lcp.hi, lcp.n, expected)) << "trial " << trial;
+        std::vector<unsigned char> memory;
+        std::vector<int32_t> start;
+        LCPMatrix &M = denseMatrix(lcp.A, lcp.n, trial % 2, memory, start);
+        Vec x(lcp.n);
+        for (PxReal &v : x) v = trial % 3 == 0 ? 0.0 : g(rng); // far outside the box, too
+        std::vector<int32_t> state(lcp.n, 0);
+        int result = descent_lcp_solver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(), lcp.n,
+                                        tightParameters());
+        EXPECT_GT(result, 0) << "trial " << trial;
+        for (int i = 0; i < lcp.n; ++i) EXPECT_NEAR(x[i], expected[i], 1e-6) << "row " << i << " of trial " << trial;
+        M.destroy();
+    }
+}
+
+// One 1 kg box (inertia 1/6) on `contacts` points of its bottom face, each
+// with a normal and two friction rows: 3 x contacts rows for 6 degrees of
+// freedom, so the rows depend on each other. It arrives tumbling: q is
+// -J v for a random velocity, plus the push of the penetration.
+struct BoxOnContacts {
+    int n;
+    Vec A, q, lo, hi, mu;
+    std::vector<int32_t> ref;
+    BoxOnContacts(std::mt19937 &rng, int contacts) : n(3 * contacts)
+    {
+        std::uniform_real_distribution<PxReal> u(-1.0, 1.0);
+        const PxReal eps = 1e-6, invInertia = 6.0;
+        Vec J(static_cast<size_t>(n) * 6, 0.0);
+        const PxReal shift[2] = {0.3 * u(rng), 0.3 * u(rng)}; // a tilted box's centre is off its contacts
+        for (int c = 0; c < contacts; ++c) {
+            // Corners and edge points of the face z = -0.5, slightly tilted.
+            PxReal p[3] = {0.5 * u(rng) + shift[0], 0.5 * u(rng) + shift[1], -0.5 + 0.01 * u(rng)};
+            PxReal dirs[3][3] = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}};
+            for (int r = 0; r < 3; ++r) {
+                PxReal *row = &J[static_cast<size_t>(3 * c + r) * 6];
+                const PxReal *d = dirs[r];
+                for (int k = 0; k < 3; ++k) row[k] = d[k];
+                row[3] = p[1] * d[2] - p[2] * d[1];
+                row[4] = p[2] * d[0] - p[0] * d[2];
+                row[5] = p[0] * d[1] - p[1] * d[0];
+            }
+        }
+        A.assign(static_cast<size_t>(n) * n, 0.0);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                PxReal s = i == j ? eps : 0.0;
+                for (int k = 0; k < 6; ++k) s += J[i * 6 + k] * J[j * 6 + k] * (k < 3 ? 1.0 : invInertia);
+                A[static_cast<size_t>(i) * n + j] = s;
+            }
+        PxReal v[6];
+        for (int k = 0; k < 6; ++k) v[k] = 3.0 * u(rng);
+        v[2] = -2.0 - fabs(u(rng)); // landing
+        q.assign(n, 0.0);
+        lo.assign(n, 0.0);
+        hi.assign(n, 0.0);
+        mu.assign(n, 0.0);
+        ref.assign(n, -1);
+        for (int i = 0; i < n; ++i) {
+            for (int k = 0; k < 6; ++k) q[i] -= J[i * 6 + k] * v[k];
+            if (i % 3 == 0) {
+                q[i] += 0.12 * 0.002 / 0.01; // gamma / h x 2 mm of penetration
+                hi[i] = kInf;
+            } else {
+                ref[i] = i - i % 3;
+                mu[i] = 0.5;
+            }
+        }
+    }
+};
+
+// Every row satisfies its complementarity condition within tol.
+void expectSolves(const BoxOnContacts &box, const Vec &x, PxReal tol, int trial)
+{
+    for (int i = 0; i < box.n; ++i) {
+        PxReal w = -box.q[i];
+        for (int j = 0; j < box.n; ++j) w += box.A[static_cast<size_t>(i) * box.n + j] * x[j];
+        EXPECT_GE(x[i], box.lo[i] - tol) << "row " << i << " of trial " << trial << " inside its bounds";
+        EXPECT_LE(x[i], box.hi[i] + tol) << "row " << i << " of trial " << trial;
+        bool atLower = x[i] <= box.lo[i] + tol && w > -tol;
+        bool atUpper = x[i] >= box.hi[i] - tol && w < tol;
+        EXPECT_TRUE(fabs(w) <= tol || atLower || atUpper)
+            << "row " << i << " of trial " << trial << ": x " << x[i] << ", w " << w;
+    }
+}
+
+TEST(LcsSolver, ABoxLandingOnDependentContactsGetsTheLcpSolutionEvenWhereThePivotingFails)
+{
+    std::mt19937 rng(2026);
+    int pivotingFailures = 0;
+    for (int trial = 0; trial < 60; ++trial) {
+        BoxOnContacts box(rng, 4 + trial % 3);
+        // The pivoting alone, second pass, with the bounds the first pass gives.
+        for (int which = 0; which < kLinearSolverCount; ++which) {
+            std::vector<unsigned char> memory;
+            std::vector<int32_t> start;
+            LCPMatrix &M = denseMatrix(box.A, box.n, which, memory, start);
+            Vec lambda(box.n, 0.0);
+            std::vector<int32_t> state(box.n, 0);
+            int frictionCount = 2 * box.n / 3;
+            BoxOnContacts rows = box;
+            LcpRows lcp = {box.n,        rows.lo.data(),  rows.hi.data(), lambda.data(),
+                           state.data(), rows.ref.data(), rows.mu.data(), frictionCount};
+            RbdLcsLCPSolverParameters params = lcstest::defaultParameters(0.01).lcp;
+            cycle_detect_lcp_solver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(),
+                                    box.n, params);
+            scale_box_lcp_data(lcp);
+            params.warmStart = 1;
+            if (cycle_detect_lcp_solver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(),
+                                        box.n, params) < 0)
+                ++pivotingFailures;
+
+            // The whole system: both passes, recovered where they fail.
+            std::fill(lambda.begin(), lambda.end(), 0.0);
+            std::fill(state.begin(), state.end(), 0);
+            rows = box;
+            lcp = {box.n,        rows.lo.data(),  rows.hi.data(), lambda.data(),
+                   state.data(), rows.ref.data(), rows.mu.data(), frictionCount};
+            EXPECT_GT(solve_lcp_system(M, lcp, params, box.q.data(), cycle_detect_lcp_solver), 0)
+                << "trial " << trial << " solver " << which;
+            BoxOnContacts solved = rows; // the bounds of the second pass
+            solved.q = box.q;
+            expectSolves(solved, lambda, params.tolerance, trial);
+            M.destroy();
+        }
+    }
+    EXPECT_GT(pivotingFailures, 0) << "some of these boxes defeat the pivoting on its own";
+}
+
+TEST(LcsSolver, FrictionBoundsAreZeroForAZeroNormalImpulseAndSymmetricForANegativeOne)
+{
+    PxReal lambda[4] = {0.0, 0.0, -2.0, 0.0};
+    PxReal lo[4] = {0.0, 0.0, -kInf, 0.0}, hi[4] = {kInf, 0.0, kInf, 0.0}, mu[4] = {0.0, 0.5, 0.0, 0.5};
+    int32_t state[4] = {0, 0x30, 0, 0x30}, ref[4] = {-1, 0, -1, 2};
+    LcpRows rows = {4, lo, hi, lambda, state, ref, mu, 2};
+    scale_box_lcp_data(rows);
+    EXPECT_EQ(lo[1], 0.0);
+    EXPECT_EQ(hi[1], 0.0);
+    EXPECT_EQ(lo[3], -1.0) << "mu lambda_n with lambda_n < 0";
+    EXPECT_EQ(hi[3], 1.0);
+    EXPECT_EQ(state[3], kLcpFree) << "rescaled rows start free";
+}
+
+TEST(LcsSolver, ARowWithoutJacobianIsFixedAtZeroByTheDegeneracyFilter)
+{
+    // Row 1 has a zero Jacobian (a switched-off row): all that is left of it
+    // in A = J M^-1 J^T + eps I is eps, so its pivot is sqrt(eps). Its target
+    // is large: solved freely it would take q / eps.
+    const PxReal eps = 1e-6;
+    Vec A = {2.0 + eps, 0.0, 1.0, 0.0, eps, 0.0, 1.0, 0.0, 3.0 + eps};
+    Vec q = {1.0, 1.0, 0.5}, lo(3, -kInf), hi(3, kInf);
+    for (int which = 0; which < kLinearSolverCount; ++which) {
+        std::vector<unsigned char> memory;
+        std::vector<int32_t> start;
+        LCPMatrix &M = denseMatrix(A, 3, which, memory, start);
+        EXPECT_NEAR(M.getDiagInv(1), sqrt(eps), 1e-15);
+        Vec x(3);
+        std::vector<int32_t> state(3, 0);
+        EXPECT_GT(
+            cycle_detect_lcp_solver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 3, tightParameters()),
+            0);
+        EXPECT_EQ(state[1], kLcpDegenerate);
+        EXPECT_EQ(x[1], 0.0);
+        // The other rows solve their own 2x2 system exactly.
+        EXPECT_NEAR(A[0] * x[0] + A[2] * x[2], q[0], 1e-9);
+        EXPECT_NEAR(A[6] * x[0] + A[8] * x[2], q[2], 1e-9);
+        M.destroy();
+    }
+}
+
+TEST(LcsSolver, ARepeatingActiveSetSwitchesToSinglePivotAndARepeatThereFails)
+{
+    // A row whose lower bound lies above its upper bound can never settle:
+    // at lo it violates hi, at hi it violates lo.
+    Vec A = {1.0, 0.2, 0.2, 1.0}, q = {0.0, 1.0}, lo = {1.0, -kInf}, hi = {-1.0, kInf};
+    std::vector<unsigned char> memory;
+    std::vector<int32_t> start;
+    LCPMatrix &M = denseMatrix(A, 2, 0, memory, start);
+    Vec x(2);
+    std::vector<int32_t> state(2, 0);
+    RbdLcsLCPSolverParameters p = lcstest::defaultParameters(0.01).lcp;
+    int withDetection = cycle_detect_lcp_solver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p);
+    EXPECT_LT(withDetection, 0);
+    EXPECT_GT(withDetection, -p.maxIterations) << "the cycle is caught before the iterations run out";
+    p.cycleDetection = 0;
+    EXPECT_EQ(cycle_detect_lcp_solver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p),
+              -p.maxIterations);
+    EXPECT_TRUE(x[0] == 1.0 || x[0] == -1.0) << "the last iterate is kept";
+    M.destroy();
+}
+
+TEST(LcsSolver, SolverTableOffersThePivotingSolverAtBothIndices)
+{
+    EXPECT_EQ(lcpSolver(0), &cycle_detect_lcp_solver);
+    EXPECT_EQ(lcpSolver(1), &cycle_detect_lcp_solver);
+    EXPECT_STREQ(linearSolver(0).description, "block cholesky with no assembler");
+    EXPECT_STREQ(linearSolver(1).description, "variable bandwith cholesky");
+}
+
+} // namespace

@@ -1,0 +1,632 @@
+// The elimination order of the solver's matrix: the order is a permutation
+// that keeps constraints whole and covers every coupling, shrinks the
+// envelope of scrambled islands, and changes nothing but rounding in the
+// factors, the solves and the impulses. Rows fixed by the LCP are factored
+// apart without disturbing the factor of the whole matrix, and the LCP's
+// subproblem solved directly agrees with the route through A^-1.
+#include <gtest/gtest.h>
+
+#include <math.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "solver/RbdLcsMatrix.h"
+#include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsSolver.h"
+#include "solver/RbdLcsSparseMap.h"
+#include "solver/RbdLcsTiles.h"
+#include "test_lcs_support.h"
+
+using namespace lcs;
+using namespace lcstest;
+
+namespace {
+
+typedef std::vector<PxReal> Vec;
+
+// An island of boxes on a jittered grid, ny layers of nx x nz: contacts with
+// the ground or the box below and with some side neighbours (a normal row
+// and two friction rows tied to it), and a few hinges between neighbours.
+// Bodies and constraints are numbered in a shuffled order, as no packing
+// would number them.
+struct ScrambledIsland {
+    std::vector<RbdLcsBody> bodies;
+    RowList rows;
+
+    ScrambledIsland(std::mt19937 &rng, int nx, int nz, int ny) : rows(60 * nx * nz * ny)
+    {
+        int count = nx * nz * ny;
+        std::vector<int> slot(count);
+        for (int i = 0; i < count; ++i) slot[i] = i;
+        std::shuffle(slot.begin(), slot.end(), rng);
+        std::uniform_real_distribution<PxReal> u(-1.0, 1.0);
+        bodies.assign(count, RbdLcsBody());
+        for (int k = 0; k < count; ++k) {
+            int x = k % nx, z = (k / nx) % nz, y = k / (nx * nz);
+            RbdLcsBody &b = bodies[slot[k]];
+            makeBody(b, 1.0 + 0.5 * u(rng), 0.15 + 0.02 * u(rng), 0.17, 0.16 + 0.02 * u(rng));
+            PxV3Set(b.comTransform[3], x + 0.02 * u(rng), y + 0.5, z + 0.02 * u(rng));
+            PxV3Set(b.linearVelocity, 0.1 * u(rng), -0.05 + 0.1 * u(rng), 0.1 * u(rng));
+            PxV3Set(b.angularVelocity, u(rng), u(rng), u(rng));
+            PxV3Set(b.force, 0.0, -9.81 * b.mass, 0.0);
+        }
+        chainBodies(bodies);
+        // Constraint descriptions first, shuffled, then their rows.
+        std::vector<Contact> contacts;
+        std::vector<Joint> hinges;
+        for (int k = 0; k < count; ++k) {
+            int x = k % nx, z = (k / nx) % nz, y = k / (nx * nz);
+            int below = y > 0 ? slot[k - nx * nz] : -1;
+            for (int c = 0; c < (y == 0 ? 4 : 2); ++c)
+                contacts.push_back(
+                    Contact{{slot[k], below}, {c & 1 ? 0.4 : -0.4, -0.5, c & 2 ? 0.4 : -0.4}, {0.0, 1.0, 0.0}, 0.5});
+            if (x > 0 && rng() % 3 != 0)
+                contacts.push_back(Contact{{slot[k], slot[k - 1]}, {-0.5, 0.0, 0.0}, {1.0, 0.0, 0.0}, 0.4});
+            if (z > 0 && rng() % 7 == 0) {
+                Joint j = {{slot[k], slot[k - nx]},
+                           {{0.0, 0.0, -0.5}, {0.0, 0.0, 0.5}},
+                           true,
+                           {1.0, 0.0, 0.0},
+                           {0.0, 1.0, 0.0},
+                           {0.0, 0.0, 1.0}};
+                hinges.push_back(j);
+            }
+        }
+        std::shuffle(contacts.begin(), contacts.end(), rng);
+        for (const Contact &c : contacts) addContactRows(rows, bodies, c);
+        std::vector<Joint> one(1);
+        RowList jointRows(5);
+        for (const Joint &h : hinges) {
+            // buildJointRows clears its list, so each hinge is built apart and appended.
+            one[0] = h;
+            buildJointRows(jointRows, bodies, one);
+            rows.begin(h.body[0], h.body[1]);
+            for (int r = 0; r < jointRows.list.rowCount; ++r) {
+                PxReal J[12];
+                for (int col = 0; col < 12; ++col) J[col] = RbdBclGetJacobianEntry(&jointRows.list, r, col);
+                rows.addRow(J, jointRows.list.phi[r]);
+            }
+            rows.end();
+        }
+    }
+};
+
+// The pieces the solver works on, formed from a row list as the stepper does.
+struct Packed {
+    int n = 0, np = 0, bodyCount = 0;
+    std::vector<int32_t> firstRow, rowCounts, bodyOf, frictionRef;
+    Vec J, JMinv, rowEps, q, lo, hi, mu;
+    ConstraintLayout layout;
+
+    Packed(const RowList &rows, const std::vector<RbdLcsBody> &bodies, PxReal h)
+    {
+        const RbdLcsConstraints &list = rows.list;
+        n = list.rowCount;
+        np = (n + 3) / 4 * 4;
+        bodyCount = static_cast<int>(bodies.size());
+        for (int c = 0; c < list.constraintCount; ++c) {
+            firstRow.push_back(list.constraintFirstRow[c]);
+            rowCounts.push_back(list.constraintRowCount[c]);
+            bodyOf.push_back(list.constraintBody[0][c]);
+            bodyOf.push_back(list.constraintBody[1][c]);
+        }
+        J.assign(list.jacobian, list.jacobian + static_cast<size_t>(np) * 12);
+        JMinv.assign(J.size(), 0.0);
+        rowEps.assign(list.rowEpsilon, list.rowEpsilon + np);
+        for (int c = 0; c < list.constraintCount; ++c)
+            for (int side = 0; side < 2; ++side) {
+                int b = bodyOf[2 * c + side];
+                if (b < 0) continue;
+                for (int r = 0; r < rowCounts[c]; ++r) {
+                    int i = firstRow[c] + r;
+                    for (int k = 0; k < 3; ++k) {
+                        JMinv[tileIndex(i, 6 * side + k)] = bodies[b].invMass * J[tileIndex(i, 6 * side + k)];
+                        JMinv[tileIndex(i, 6 * side + 3 + k)] = bodies[b].invInertiaWorld[k][k] *
+                                                                J[tileIndex(i, 6 * side + 3 + k)];
+                    }
+                }
+            }
+        // rhs = -J v - h J M^-1 f, bounds as impulses.
+        q.assign(np, 0.0);
+        for (int c = 0; c < list.constraintCount; ++c)
+            for (int r = 0; r < rowCounts[c]; ++r) {
+                int i = firstRow[c] + r;
+                q[i] = -0.12 / h * list.phi[i];
+                for (int side = 0; side < 2; ++side) {
+                    int b = bodyOf[2 * c + side];
+                    if (b < 0) continue;
+                    for (int k = 0; k < 3; ++k)
+                        q[i] -= J[tileIndex(i, 6 * side + k)] * bodies[b].linearVelocity[k] +
+                                J[tileIndex(i, 6 * side + 3 + k)] * bodies[b].angularVelocity[k] +
+                                h * JMinv[tileIndex(i, 6 * side + k)] * bodies[b].force[k];
+                }
+            }
+        lo.assign(list.lo, list.lo + n);
+        hi.assign(list.hi, list.hi + n);
+        for (int i = 0; i < n; ++i) {
+            if (lo[i] > -RBD_REAL_MAX) lo[i] *= h;
+            if (hi[i] < RBD_REAL_MAX) hi[i] *= h;
+        }
+        mu.assign(list.mu, list.mu + n);
+        frictionRef.assign(list.frictionIndex, list.frictionIndex + n);
+        layout = {list.constraintCount, n, np, firstRow.data(), rowCounts.data(), bodyOf.data()};
+    }
+    int frictionCount() const
+    {
+        return static_cast<int>(std::count_if(frictionRef.begin(), frictionRef.end(), [](int r) { return r >= 0; }));
+    }
+
+    // Dense A = J M^-1 J^T + eps, 1 on padding rows, by rows.
+    Vec denseA(PxReal eps) const
+    {
+        int dof = 6 * bodyCount;
+        Vec full(static_cast<size_t>(np) * dof, 0.0), fullMinv(full.size(), 0.0);
+        for (int c = 0; c < layout.constraintCount; ++c)
+            for (int side = 0; side < 2; ++side) {
+                int b = bodyOf[2 * c + side];
+                if (b < 0) continue;
+                for (int r = 0; r < rowCounts[c]; ++r) {
+                    int i = firstRow[c] + r;
+                    for (int k = 0; k < 6; ++k) {
+                        full[static_cast<size_t>(i) * dof + 6 * b + k] += J[tileIndex(i, 6 * side + k)];
+                        fullMinv[static_cast<size_t>(i) * dof + 6 * b + k] += JMinv[tileIndex(i, 6 * side + k)];
+                    }
+                }
+            }
+        Vec A(static_cast<size_t>(np) * np, 0.0);
+        for (int i = 0; i < np; ++i)
+            for (int j = 0; j < np; ++j) {
+                PxReal s = (i == j) ? (i < n ? eps : 1.0) : 0.0;
+                for (int k = 0; k < dof; ++k)
+                    s += fullMinv[static_cast<size_t>(i) * dof + k] * full[static_cast<size_t>(j) * dof + k];
+                A[static_cast<size_t>(i) * np + j] = s;
+            }
+        return A;
+    }
+};
+
+// A workspace holding a map, a matrix and an LCP solve; the matrix formed
+// in factorisation `which`, in the packing order or reordered.
+struct Formed {
+    std::vector<unsigned char> memory;
+    SparseMatrixMap *map = nullptr;
+    LCPMatrix *A = nullptr;
+
+    Formed(const Packed &packed, int which, bool reorder)
+    {
+        memory.assign(RbdSparseMatrixMapMemoryRequired(packed.bodyCount, packed.n) + matrixMemoryRequired(packed.np) +
+                          lcpSolverMemoryRequired(packed.np) + 64,
+                      0);
+        InitPool(memory.data(), memory.size());
+        map = RbdSparseMatrixMapCreate(packed.bodyCount, &packed.layout);
+        EXPECT_NE(map, nullptr);
+        RbdSparseMatrixMapBuild(map);
+        if (reorder) {
+            EXPECT_TRUE(RbdSparseMatrixMapReorder(map));
+        }
+        A = linearSolver(which).matrix;
+        EXPECT_TRUE(A->allocate(packed.np, map));
+        A->setSoftness(1e-6, 0.01);
+        A->calcJinvMJT(packed.JMinv.data(), packed.J.data(), packed.rowEps.data(), map);
+    }
+    ~Formed() { A->destroy(); }
+};
+
+// Rows i and j are coupled when their constraints share a body.
+bool coupled(const Packed &packed, const std::vector<int> &constraintOf, int i, int j)
+{
+    int a = constraintOf[i], b = constraintOf[j];
+    if (a == b) return true;
+    for (int s = 0; s < 2; ++s)
+        for (int t = 0; t < 2; ++t) {
+            int ba = packed.bodyOf[2 * a + s], bb = packed.bodyOf[2 * b + t];
+            if (ba >= 0 && ba == bb) return true;
+        }
+    return false;
+}
+
+TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambledEnvelopes)
+{
+    std::mt19937 rng(41);
+    for (int trial = 0; trial < 6; ++trial) {
+        ScrambledIsland island(rng, 2 + trial % 3, 3, 1 + trial % 2);
+        Packed packed(island.rows, island.bodies, 0.01);
+        Formed formed(packed, 0, true);
+        const SparseMatrixMap &map = *formed.map;
+        ASSERT_NE(map.position, nullptr) << "a scrambled island is reordered";
+        std::vector<int> constraintOf(packed.n, -1), seen(packed.np, 0);
+        for (int c = 0; c < packed.layout.constraintCount; ++c) {
+            int p0 = map.position[packed.firstRow[c]];
+            for (int r = 0; r < packed.rowCounts[c]; ++r) {
+                constraintOf[packed.firstRow[c] + r] = c;
+                EXPECT_EQ(map.position[packed.firstRow[c] + r], p0 + r) << "a constraint's rows stay together";
+            }
+        }
+        for (int i = 0; i < packed.np; ++i) {
+            ASSERT_GE(map.position[i], 0);
+            ASSERT_LT(map.position[i], packed.np);
+            EXPECT_EQ(map.rowAt[map.position[i]], i);
+            seen[map.position[i]]++;
+            if (i >= packed.n) {
+                EXPECT_EQ(map.position[i], i) << "padding rows stay last";
+            }
+        }
+        for (int p = 0; p < packed.np; ++p) EXPECT_EQ(seen[p], 1);
+        for (int i = 0; i < packed.n; ++i)
+            for (int j = 0; j < packed.n; ++j) {
+                int p = map.position[i], q = map.position[j];
+                if (q <= p && coupled(packed, constraintOf, i, j)) {
+                    ASSERT_LE(map.rowStart[p], q) << "rows " << i << " and " << j << " are coupled";
+                }
+            }
+    }
+    // A chain of 80 bodies whose hinges are packed in a random order: the
+    // reordered envelope is the chain's band again (a hinge's 5 rows reach
+    // at most its two neighbours' rows back).
+    std::vector<RbdLcsBody> bodies;
+    std::vector<Joint> joints;
+    makeHingeChain(80, bodies, joints);
+    std::shuffle(joints.begin(), joints.end(), rng);
+    RowList rows(400);
+    buildJointRows(rows, bodies, joints);
+    Packed chain(rows, bodies, 0.01);
+    Formed packedOrder(chain, 0, false);
+    size_t scrambled = RbdSparseMatrixMapEnvelopeSize(packedOrder.map);
+    Formed reordered(chain, 0, true);
+    int widest = 0;
+    for (int p = 0; p < chain.np; ++p) widest = std::max(widest, p - reordered.map->rowStart[p]);
+    EXPECT_LT(widest, 15);
+    EXPECT_GT(scrambled, 10 * RbdSparseMatrixMapEnvelopeSize(reordered.map));
+    // The same chain packed link after link is banded already: its packing
+    // order stays.
+    makeHingeChain(80, bodies, joints);
+    buildJointRows(rows, bodies, joints);
+    Packed banded(rows, bodies, 0.01);
+    Formed kept(banded, 0, true);
+    EXPECT_EQ(kept.map->position, nullptr);
+    EXPECT_EQ(kept.map->rowAt, nullptr);
+    // A 12 x 12 layer of boxes packed row by row, as a breadth-first walk
+    // would: the order takes less than half of that envelope.
+    std::vector<RbdLcsBody> layer(144);
+    RowList layerRows(144 * 18);
+    for (int i = 0; i < 144; ++i) {
+        makeBody(layer[i], 1.0, 1.0 / 6, 1.0 / 6, 1.0 / 6);
+        PxV3Set(layer[i].comTransform[3], i % 12, 0.5, i / 12);
+    }
+    for (int i = 0; i < 144; ++i) {
+        for (int k = 0; k < 4; ++k)
+            addContactRows(
+                layerRows, layer,
+                Contact{{i, -1}, {k & 1 ? 0.45 : -0.45, -0.5, k & 2 ? 0.45 : -0.45}, {0.0, 1.0, 0.0}, 0.5});
+        if (i % 12 != 11)
+            addContactRows(layerRows, layer, Contact{{i, i + 1}, {0.5, 0.0, 0.0}, {-1.0, 0.0, 0.0}, 0.3});
+        if (i / 12 != 11)
+            addContactRows(layerRows, layer, Contact{{i, i + 12}, {0.0, 0.0, 0.5}, {0.0, 0.0, -1.0}, 0.3});
+    }
+    Packed grid(layerRows, layer, 0.01);
+    Formed gridPacked(grid, 0, false);
+    size_t rowByRow = RbdSparseMatrixMapEnvelopeSize(gridPacked.map);
+    Formed gridOrdered(grid, 0, true);
+    EXPECT_LT(2 * RbdSparseMatrixMapEnvelopeSize(gridOrdered.map), rowByRow);
+}
+
+TEST(LcsOrder, FactorsInTheEliminationOrderReproduceTheMatrixAndSolveItByRows)
+{
+    std::mt19937 rng(77);
+    for (int trial = 0; trial < 6; ++trial) {
+        ScrambledIsland island(rng, 2 + trial % 2, 2, 1 + trial % 3);
+        Packed packed(island.rows, island.bodies, 0.01);
+        int np = packed.np;
+        Vec dense = packed.denseA(1e-6);
+        for (int which = 0; which < kLinearSolverCount; ++which) {
+            Formed formed(packed, which, true);
+            LCPMatrix &A = *formed.A;
+            for (int i = 0; i < np; ++i)
+                for (int j = 0; j < np; ++j)
+                    ASSERT_NEAR(A.getElement(i, j), dense[static_cast<size_t>(i) * np + j], 1e-12);
+            ASSERT_TRUE(A.factorize());
+            // P A P^T = L L^T: summed over every row k in between.
+            for (int i = 0; i < np; ++i)
+                for (int j = 0; j <= i; ++j) {
+                    PxReal s = 0.0;
+                    for (int k = 0; k < np; ++k) s += A.getElementFactor(i, k) * A.getElementFactor(j, k);
+                    ASSERT_NEAR(s, dense[static_cast<size_t>(i) * np + j], 1e-9) << "trial " << trial;
+                }
+            Vec b(np), x(np), Ax(np);
+            for (int i = 0; i < np; ++i) b[i] = cos(0.3 * i);
+            // Products with A, whole and on every third row, against dense arithmetic.
+            std::vector<int32_t> some;
+            for (int i = trial % 3; i < np; i += 3) some.push_back(i);
+            Vec part(np, -7.0);
+            A.multiply(b.data(), Ax.data());
+            A.multiplyRows(b.data(), some.data(), static_cast<int>(some.size()), part.data());
+            for (int i = 0; i < np; ++i) {
+                PxReal expected = 0.0;
+                for (int j = 0; j < np; ++j) expected += dense[static_cast<size_t>(i) * np + j] * b[j];
+                ASSERT_NEAR(Ax[i], expected, 1e-10);
+                ASSERT_NEAR(part[i], (i - trial % 3) % 3 == 0 ? expected : -7.0, 1e-10) << "row " << i;
+            }
+            x = b;
+            A.solve(x.data(), 1);
+            A.multiply(x.data(), Ax.data());
+            for (int i = 0; i < np; ++i) ASSERT_NEAR(Ax[i], b[i], 1e-8);
+            for (int j = 0; j < np; j += 5) {
+                A.multiply(A.inverseColumn(j), Ax.data());
+                for (int i = 0; i < np; ++i) ASSERT_NEAR(Ax[i], i == j ? 1.0 : 0.0, 1e-8);
+            }
+        }
+    }
+}
+
+TEST(LcsOrder, ImpulsesAndFinalStatesAreTheSameWithAndWithoutReordering)
+{
+    // The pivoting runs by rows either way; only the factor's rounding
+    // differs. The softness (1e-6) of redundant contact rows makes A's
+    // condition number reach 1e7, so rounding of 1e-16 may grow to 1e-9 of
+    // the largest impulse: they must agree to 1e-7 of it, and every row must
+    // end in the same state after the same number of iterations.
+    std::mt19937 rng(2024);
+    for (int trial = 0; trial < 16; ++trial) {
+        ScrambledIsland island(rng, 2 + trial % 3, 2 + trial % 2, 1 + trial % 3);
+        Packed packed(island.rows, island.bodies, 0.01);
+        int n = packed.n;
+        Vec lambda[2];
+        std::vector<int32_t> state[2];
+        int result[2];
+        for (int reorder = 0; reorder < 2; ++reorder) {
+            Formed formed(packed, trial % 2, reorder == 1);
+            ASSERT_TRUE(formed.A->factorize());
+            Vec lo = packed.lo, hi = packed.hi;
+            lambda[reorder].assign(n, 0.0);
+            state[reorder].assign(n, 0);
+            LcpRows rows = {n,
+                            lo.data(),
+                            hi.data(),
+                            lambda[reorder].data(),
+                            state[reorder].data(),
+                            packed.frictionRef.data(),
+                            packed.mu.data(),
+                            packed.frictionCount()};
+            // The pivoting's two passes on their own: a solve it gives up on
+            // would be recovered by sweeps whose order follows the factor's.
+            RbdLcsLCPSolverParameters params = defaultParameters(0.01).lcp;
+            cycle_detect_lcp_solver(*formed.A, rows.lambda, packed.q.data(), rows.lo, rows.hi, rows.state, n, params);
+            scale_box_lcp_data(rows);
+            params.warmStart = 1;
+            result[reorder] = cycle_detect_lcp_solver(*formed.A, rows.lambda, packed.q.data(), rows.lo, rows.hi,
+                                                      rows.state, n, params);
+        }
+        EXPECT_EQ(result[0], result[1]) << "trial " << trial;
+        PxReal largest = 0.0;
+        for (PxReal v : lambda[0]) largest = std::max(largest, fabs(v));
+        ASSERT_GT(largest, 0.0);
+        for (int i = 0; i < n; ++i) {
+            EXPECT_NEAR(lambda[1][i], lambda[0][i], 1e-7 * largest) << "row " << i << " of trial " << trial;
+            EXPECT_EQ(state[1][i], state[0][i]) << "row " << i << " of trial " << trial;
+        }
+    }
+}
+
+// Largest |M x - b| over the rows `active` of the dense matrix M (np x np),
+// x and b given on those rows, relative to 1 + the largest |x|: solving is
+// backward stable, so this stays near rounding however ill-conditioned M is.
+PxReal relativeResidual(const Vec &M, int np, const std::vector<int> &active, const Vec &x, const Vec &b)
+{
+    PxReal worst = 0.0, largest = 0.0;
+    for (PxReal v : x) largest = std::max(largest, fabs(v));
+    for (size_t a = 0; a < active.size(); ++a) {
+        PxReal r = -b[a];
+        for (size_t c = 0; c < active.size(); ++c) r += M[static_cast<size_t>(active[a]) * np + active[c]] * x[c];
+        worst = std::max(worst, fabs(r));
+    }
+    return worst / (1.0 + largest);
+}
+
+TEST(LcsOrder, FixedRowsAreFactoredApartAndTheWholeFactorServesAgainWithoutThem)
+{
+    std::mt19937 rng(5);
+    for (int trial = 0; trial < 8; ++trial) {
+        ScrambledIsland island(rng, 3, 2, 1 + trial % 2);
+        Packed packed(island.rows, island.bodies, 0.01);
+        int n = packed.n, np = packed.np;
+        Vec dense = packed.denseA(1e-6);
+        for (int which = 0; which < kLinearSolverCount; ++which) {
+            Formed formed(packed, which, trial % 4 != 3);
+            LCPMatrix &A = *formed.A;
+            ASSERT_TRUE(A.factorize());
+            Vec pivots(n), whole(np), b(np);
+            for (int i = 0; i < n; ++i) pivots[i] = A.getDiagInv(i);
+            for (int i = 0; i < np; ++i) b[i] = sin(1.0 + 0.7 * i);
+            whole = b;
+            A.solve(whole.data(), 1);
+            for (int round = 0; round < 2; ++round) {
+                // Every friction row fixed, as in a first pass, or a random third of the rows.
+                std::vector<int32_t> state(n, kLcpFree);
+                for (int i = 0; i < n; ++i)
+                    if (round == 0 ? packed.frictionRef[i] >= 0 : rng() % 3 == 0) state[i] = kLcpDegenerate;
+                ASSERT_TRUE(A.factorizeWithFixedRows(state.data(), n));
+                std::vector<int> active;
+                for (int i = 0; i < np; ++i)
+                    if (i >= n || !(state[i] & kLcpFixed)) active.push_back(i);
+                int m = static_cast<int>(active.size());
+                Vec x = b, xActive(m), bActive(m), columnActive(m), unit(m, 0.0);
+                A.solve(x.data(), 1);
+                for (int i = 0; i < n; ++i)
+                    if (state[i] & kLcpFixed) {
+                        EXPECT_EQ(x[i], b[i]) << "a fixed row is an identity row";
+                    }
+                const PxReal *column = A.inverseColumn(active[m / 2]);
+                for (int a = 0; a < m; ++a) {
+                    xActive[a] = x[active[a]];
+                    bActive[a] = b[active[a]];
+                    columnActive[a] = column[active[a]];
+                }
+                unit[m / 2] = 1.0;
+                EXPECT_LT(relativeResidual(dense, np, active, xActive, bActive), 1e-12) << "trial " << trial;
+                EXPECT_LT(relativeResidual(dense, np, active, columnActive, unit), 1e-12) << "trial " << trial;
+                for (int i = 0; i < n; ++i) {
+                    if (state[i] & kLcpFixed) {
+                        EXPECT_EQ(column[i], 0.0);
+                    }
+                    EXPECT_EQ(A.getDiagInv(i), pivots[i]) << "the pivots stay those of the whole matrix";
+                }
+            }
+            std::vector<int32_t> none(n, kLcpFree);
+            ASSERT_TRUE(A.factorizeWithFixedRows(none.data(), n));
+            Vec x = b;
+            A.solve(x.data(), 1);
+            for (int i = 0; i < np; ++i) EXPECT_EQ(x[i], whole[i]) << "the whole factor was kept as it was";
+        }
+    }
+}
+
+TEST(LcsOrder, SubproblemsSolvedDirectlyHoldTheirRowsAndAgreeWithTheRouteThroughTheInverse)
+{
+    // A sequence of subproblems as an LCP meets them: a quarter of the rows
+    // held, then one or two rows changing at a time, so that each factor is
+    // built on the rows the previous one left standing.
+    std::mt19937 rng(808);
+    for (int trial = 0; trial < 8; ++trial) {
+        ScrambledIsland island(rng, 3, 2, 1 + trial % 2);
+        Packed packed(island.rows, island.bodies, 0.01);
+        int n = packed.n, np = packed.np;
+        Vec dense = packed.denseA(1e-6);
+        for (int which = 0; which < kLinearSolverCount; ++which) {
+            Formed formed(packed, which, trial % 3 != 2);
+            LCPMatrix &A = *formed.A;
+            ASSERT_TRUE(A.factorize());
+            // Friction rows fixed in odd trials.
+            std::vector<int32_t> state(n, kLcpFree);
+            for (int i = 0; i < n; ++i)
+                if (trial % 2 == 1 && packed.frictionRef[i] >= 0) state[i] = kLcpDegenerate;
+            ASSERT_TRUE(A.factorizeWithFixedRows(state.data(), n));
+            std::vector<char> isHeld(np, 0);
+            Vec values(np, 0.0), storage(static_cast<size_t>(np) * np, 0.0);
+            for (int i = 0; i < n; ++i) {
+                values[i] = 0.1 * static_cast<PxReal>(rng() % 21) - 1.0;
+                isHeld[i] = !(state[i] & kLcpFixed) && rng() % 4 == 0;
+            }
+            for (int round = 0; round < 6; ++round) {
+                if (round > 0)
+                    for (int change = 0; change < 1 + round % 2; ++change) {
+                        int i = static_cast<int>(rng() % n);
+                        if (!(state[i] & kLcpFixed)) isHeld[i] = !isHeld[i];
+                    }
+                if (round == 4) {
+                    // Storage used for something else in between must be forgotten.
+                    A.forgetHeldFactor();
+                    std::fill(storage.begin(), storage.end(), 1e300);
+                }
+                std::vector<int32_t> held;
+                Vec x(np, 0.0);
+                for (int i = 0; i < n; ++i)
+                    if (isHeld[i]) {
+                        held.push_back(i);
+                        x[i] = values[i];
+                    }
+                int m = static_cast<int>(held.size());
+                ASSERT_GT(m, 0);
+                EXPECT_GT(A.heldRowsCost(held.data(), m), 0.0);
+                ASSERT_TRUE(A.solveHeldRows(x.data(), packed.q.data(), n, storage.data()));
+                // The same x through A^-1: x0 = A^-1 q, then the held rows' w.
+                Vec x0(np, 0.0);
+                for (int i = 0; i < n; ++i)
+                    if (!(state[i] & kLcpFixed)) x0[i] = packed.q[i];
+                A.solve(x0.data(), 1);
+                Vec sub(static_cast<size_t>(m) * m), wC(m), reference = x0;
+                for (int b = 0; b < m; ++b) {
+                    const PxReal *column = A.inverseColumn(held[b]);
+                    for (int a = 0; a < m; ++a) sub[static_cast<size_t>(a) * m + b] = column[held[a]];
+                    wC[b] = values[held[b]] - x0[held[b]];
+                }
+                ASSERT_TRUE(LCPMatrix::factor_dense(sub.data(), m));
+                LCPMatrix::solve_dense(sub.data(), wC.data(), m);
+                for (int b = 0; b < m; ++b) {
+                    const PxReal *column = A.inverseColumn(held[b]);
+                    for (int i = 0; i < np; ++i) reference[i] += wC[b] * column[i];
+                }
+                PxReal largest = 1.0;
+                for (PxReal v : reference) largest = std::max(largest, fabs(v));
+                for (int i = 0; i < n; ++i) {
+                    if (state[i] & kLcpFixed) {
+                        EXPECT_EQ(x[i], 0.0) << "fixed rows stay at 0";
+                        continue;
+                    }
+                    if (isHeld[i]) {
+                        EXPECT_EQ(x[i], values[i]) << "held rows keep their values";
+                        continue;
+                    }
+                    PxReal w = -packed.q[i];
+                    for (int j = 0; j < np; ++j)
+                        if (!(j < n && (state[j] & kLcpFixed))) w += dense[static_cast<size_t>(i) * np + j] * x[j];
+                    ASSERT_LT(fabs(w), 1e-9 * largest)
+                        << "free row " << i << ", trial " << trial << ", round " << round;
+                    ASSERT_NEAR(x[i], reference[i], 1e-7 * largest)
+                        << "row " << i << ", trial " << trial << ", round " << round;
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+
+TEST(LcsOrder, BothFactorisationsSolveAStackWithRedundantContactsAlike)
+{
+    // Three unit boxes stacked on the ground, four coplanar corner contacts
+    // per face: each face's normal rows have one dependent combination and
+    // its friction rows five, so several pivots sit just above sqrt(epsilon).
+    // The boxes rock and the top one lifts off, so that the LCP clamps
+    // normal rows at zero, fixes their pinned friction rows and pivots.
+    std::vector<RbdLcsBody> bodies(3);
+    RowList rows(36);
+    for (int b = 0; b < 3; ++b) {
+        makeBody(bodies[b], 1.0, 1.0 / 6, 1.0 / 6, 1.0 / 6);
+        PxV3Set(bodies[b].comTransform[3], 0.0, 0.5 + 0.999 * b, 0.0);
+        PxV3Set(bodies[b].force, 0.0, -9.81, 0.0);
+    }
+    PxV3Set(bodies[1].angularVelocity, 0.0, 0.0, 0.6);
+    PxV3Set(bodies[2].linearVelocity, 0.05, 0.3, 0.0);
+    chainBodies(bodies);
+    for (int b = 0; b < 3; ++b)
+        for (int c = 0; c < 4; ++c)
+            addContactRows(rows, bodies,
+                           Contact{{b, b - 1}, {c & 1 ? 0.5 : -0.5, -0.5, c & 2 ? 0.5 : -0.5}, {0.0, 1.0, 0.0}, 0.5});
+    Packed packed(rows, bodies, 0.01);
+    int n = packed.n;
+    Vec lambda[2];
+    std::vector<int32_t> state[2];
+    for (int which = 0; which < kLinearSolverCount; ++which) {
+        Formed formed(packed, which, true);
+        ASSERT_TRUE(formed.A->factorize());
+        Vec lo = packed.lo, hi = packed.hi;
+        lambda[which].assign(packed.np, 0.0);
+        state[which].assign(packed.np, kLcpFree);
+        LcpRows lcp{n,
+                    lo.data(),
+                    hi.data(),
+                    lambda[which].data(),
+                    state[which].data(),
+                    packed.frictionRef.data(),
+                    packed.mu.data(),
+                    packed.frictionCount()};
+        int result = solve_lcp_system(*formed.A, lcp, defaultParameters(0.01).lcp, packed.q.data(),
+                                      cycle_detect_lcp_solver);
+        EXPECT_GT(result, 0) << "solver " << which << " converges";
+        int fixed = 0, atBound = 0;
+        for (int i = 0; i < n; ++i) {
+            fixed += (state[which][i] & kLcpFixed) != 0;
+            atBound += state[which][i] == kLcpAtLower || state[which][i] == kLcpAtUpper;
+        }
+        EXPECT_GT(fixed, 0) << "the lifted box's pinned friction rows are fixed";
+        EXPECT_GT(atBound, 0) << "rows starting free were pivoted onto their bounds";
+    }
+    // The impulses are of order 0.1 N s; the dependent rows' share is set by
+    // the softness, which both factors resolve to the same rounding.
+    for (int i = 0; i < n; ++i) {
+        EXPECT_EQ(state[0][i], state[1][i]) << "row " << i;
+        EXPECT_NEAR(lambda[0][i], lambda[1][i], 1e-9) << "row " << i;
+    }
+}

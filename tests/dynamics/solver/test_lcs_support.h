@@ -1,0 +1,370 @@
+// Helpers of the solver tests: message capture, a workspace with guard bytes,
+// and partitions built by hand as the packing would build them.
+#ifndef KELMAR_TESTS_TEST_LCS_SUPPORT_H
+#define KELMAR_TESTS_TEST_LCS_SUPPORT_H
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include <kelmar/PxMessage.h>
+#include <kelmar/PxVector.h>
+#include <kelmar/RbdLcs.h>
+#include "solver/RbdBcl.h"
+#include "solver/RbdLcsTypes.h"
+
+namespace lcstest {
+
+// Collects warning and fatal messages (the fatal handler returns) while alive.
+class MessageLog {
+public:
+    MessageLog()
+    {
+        log() = this;
+        oldWarning_ = PxSetWarningHandler(&MessageLog::onWarning);
+        oldFatal_ = PxSetFatalErrorHandler(&MessageLog::onFatal);
+    }
+    ~MessageLog()
+    {
+        PxSetWarningHandler(oldWarning_);
+        PxSetFatalErrorHandler(oldFatal_);
+        log() = nullptr;
+    }
+    std::vector<std::string> warnings, fatals;
+
+private:
+    static MessageLog *&log()
+    {
+        static MessageLog *current = nullptr;
+        return current;
+    }
+    static std::string format(const char *fmt, va_list args)
+    {
+        char text[1024];
+        vsnprintf(text, sizeof text, fmt, args);
+        return text;
+    }
+    static void onWarning(int, const char *fmt, va_list args) { log()->warnings.push_back(format(fmt, args)); }
+    static void onFatal(int, const char *fmt, va_list args) { log()->fatals.push_back(format(fmt, args)); }
+    PxMessageHandler oldWarning_, oldFatal_;
+};
+
+// A workspace of exactly `size` bytes followed by guard bytes, at an address
+// that is 16-byte aligned but not 64-byte aligned (the worst case).
+class GuardedWorkspace {
+public:
+    explicit GuardedWorkspace(size_t size) : size_(size), storage_(size + 64 + kGuard + 64)
+    {
+        uintptr_t base = reinterpret_cast<uintptr_t>(storage_.data());
+        uintptr_t aligned = ((base + 63) & ~static_cast<uintptr_t>(63)) + 16;
+        memory_ = reinterpret_cast<unsigned char *>(aligned);
+        memset(memory_ + size_, kPattern, kGuard);
+    }
+    void *memory() { return memory_; }
+    size_t size() const { return size_; }
+    bool guardIntact() const
+    {
+        for (size_t i = 0; i < kGuard; ++i)
+            if (memory_[size_ + i] != kPattern) return false;
+        return true;
+    }
+
+private:
+    enum { kGuard = 256, kPattern = 0xA5 };
+    size_t size_;
+    std::vector<unsigned char> storage_;
+    unsigned char *memory_;
+};
+
+// A solver body at rest at the origin with mass m and a diagonal inertia.
+inline void makeBody(RbdLcsBody &b, PxReal mass, PxReal ix, PxReal iy, PxReal iz)
+{
+    memset(&b, 0, sizeof b);
+    b.mass = mass;
+    b.invMass = 1.0 / mass;
+    PxReal I[3] = {ix, iy, iz};
+    for (int i = 0; i < 3; ++i) {
+        b.inertiaBody[i][i] = b.inertiaWorld[i][i] = I[i];
+        b.invInertiaBody[i][i] = b.invInertiaWorld[i][i] = 1.0 / I[i];
+    }
+    b.quaternion[0] = 1.0;
+    PxM4Identity(b.comTransform);
+    PxV3Set(b.fastSpinAxis, 0.0, 1.0, 0.0);
+}
+
+inline void chainBodies(std::vector<RbdLcsBody> &bodies)
+{
+    for (size_t i = 0; i < bodies.size(); ++i) bodies[i].next = i + 1 < bodies.size() ? &bodies[i + 1] : nullptr;
+}
+
+// A row list of one partition with room for maxRows rows, filled constraint
+// by constraint.
+class RowList {
+public:
+    explicit RowList(int maxRows) : rows_((maxRows + 11) / 12 * 12)
+    {
+        memset(&list, 0, sizeof list);
+        size_t n = static_cast<size_t>(rows_);
+        jacobian_.assign(n * 12, 0.0);
+        reals_.assign(9 * n, 0.0);
+        ints_.assign(2 * n, 0);
+        cints_.assign(4 * n, 0);
+        list.maxRows = rows_;
+        list.maxConstraints = rows_;
+        list.jacobian = jacobian_.data();
+        PxReal **fields[9] = {&list.phi,        &list.c,        &list.lo, &list.hi,    &list.lambda,
+                              &list.rowEpsilon, &list.rowGamma, &list.mu, &list.bounce};
+        for (int k = 0; k < 9; ++k) *fields[k] = reals_.data() + k * n;
+        list.state = ints_.data();
+        list.frictionIndex = ints_.data() + n;
+        list.constraintRowCount = cints_.data();
+        list.constraintFirstRow = cints_.data() + n;
+        list.constraintBody[0] = cints_.data() + 2 * n;
+        list.constraintBody[1] = cints_.data() + 3 * n;
+        clear();
+    }
+    // Empties the list (one partition starting at row 0).
+    void clear()
+    {
+        list.rowCount = list.constraintCount = 0;
+        list.partitionRowStart = list.partitionRowCount = list.partitionPaddedRowCount = 0;
+        list.partitionConstraintStart = list.partitionConstraintCount = 0;
+        list.frictionRowCount = 0;
+        for (int i = 0; i < rows_; ++i) list.frictionIndex[i] = -1;
+    }
+    // Starts a constraint between partition bodies b0 and b1 (-1: world);
+    // returns the first row index.
+    int begin(int b0, int b1)
+    {
+        int c = list.constraintCount;
+        list.constraintFirstRow[c] = list.rowCount;
+        list.constraintBody[0][c] = b0;
+        list.constraintBody[1][c] = b1;
+        list.constraintRowCount[c] = 0;
+        return list.rowCount;
+    }
+    // Adds a bilateral row with the given 12 Jacobian columns.
+    int addRow(const PxReal J[12], PxReal phi = 0.0, PxReal lo = -RBD_REAL_MAX, PxReal hi = RBD_REAL_MAX)
+    {
+        int row = list.rowCount++;
+        for (int col = 0; col < 12; ++col) *RbdBclJacobianEntry(&list, row, col) = J[col];
+        list.phi[row] = phi;
+        list.c[row] = 0.0;
+        list.lo[row] = lo;
+        list.hi[row] = hi;
+        list.rowEpsilon[row] = list.rowGamma[row] = list.mu[row] = 0.0;
+        list.frictionIndex[row] = -1;
+        list.constraintRowCount[list.constraintCount]++;
+        return row;
+    }
+    void end()
+    {
+        list.constraintCount++;
+        list.partitionRowCount = list.rowCount;
+        list.partitionConstraintCount = list.constraintCount;
+        list.partitionPaddedRowCount = (list.rowCount + 3) / 4 * 4;
+    }
+    // Ties a friction row's bounds to a normal row through mu.
+    void tieFriction(int row, int normalRow, PxReal mu)
+    {
+        list.frictionIndex[row] = normalRow;
+        list.mu[row] = mu;
+        list.lo[row] = list.hi[row] = 0.0;
+        list.frictionRowCount++;
+    }
+    RbdLcsConstraints list;
+
+private:
+    int rows_;
+    std::vector<PxReal> jacobian_, reals_;
+    std::vector<int32_t> ints_, cints_;
+};
+
+// Jacobian of a row acting along direction u at world point p on bodies with
+// centres of mass c0 and c1 (null: world): (u, r0 x u, -u, -(r1 x u)).
+inline void pointRow(PxReal J[12], const PxVector3 u, const PxVector3 p, const PxReal *c0, const PxReal *c1)
+{
+    memset(J, 0, 12 * sizeof(PxReal));
+    if (c0) {
+        PxVector3 r, rxu;
+        PxV3Sub(r, p, c0);
+        PxV3Cross(rxu, r, u);
+        for (int k = 0; k < 3; ++k) {
+            J[k] = u[k];
+            J[3 + k] = rxu[k];
+        }
+    }
+    if (c1) {
+        PxVector3 r, rxu;
+        PxV3Sub(r, p, c1);
+        PxV3Cross(rxu, r, u);
+        for (int k = 0; k < 3; ++k) {
+            J[6 + k] = -u[k];
+            J[9 + k] = -rxu[k];
+        }
+    }
+}
+
+// Defaults of a world's solver parameters with step h.
+inline RbdLcsParameters defaultParameters(PxReal h)
+{
+    RbdLcsParameters p;
+    memset(&p, 0, sizeof p);
+    p.stepsize = h;
+    p.epsilon = 1e-6;
+    p.gamma = 0.12;
+    p.stepper_model = 2;
+    p.lcp.solverFunction = 1;
+    p.lcp.maxIterations = 35;
+    p.lcp.maxBlockIterations = 20;
+    p.lcp.maxCycleSize1 = 10;
+    p.lcp.maxCycleSize2 = 3;
+    p.lcp.tolerance = 0.001;
+    p.lcp.degeneracyFilter = 1.01;
+    p.lcp.cycleDetection = 1;
+    p.lcp.warmStart = 0;
+    p.linear_solver = 0;
+    return p;
+}
+
+} // namespace lcstest
+
+#endif
+
+namespace lcstest {
+
+// A joint description rebuilt into rows every step, as a row builder would:
+// anchors and axes are fixed in the bodies' centre-of-mass frames (in world
+// coordinates for the world, index -1).
+struct Joint {
+    int body[2];
+    PxVector3 anchor[2];
+    bool hinge;       // 3 spherical rows, plus 2 angular rows about axis
+    PxVector3 axis0;  // hinge axis in body 0
+    PxVector3 s1, t1; // two directions perpendicular to the axis in body 1
+};
+
+inline void worldPoint(PxVector3 out, const std::vector<RbdLcsBody> &bodies, int b, const PxVector3 local)
+{
+    if (b < 0)
+        PxV3Copy(out, local);
+    else
+        PxV3MulTM(out, local, bodies[b].comTransform);
+}
+
+inline void worldDir(PxVector3 out, const std::vector<RbdLcsBody> &bodies, int b, const PxVector3 local)
+{
+    if (b < 0)
+        PxV3Copy(out, local);
+    else
+        PxV3MulTMDir(out, local, bodies[b].comTransform);
+}
+
+// Rows of the joints for the bodies' current poses; every row's Jacobian is
+// the time derivative of its error.
+inline void buildJointRows(RowList &rows, const std::vector<RbdLcsBody> &bodies, const std::vector<Joint> &joints)
+{
+    rows.clear();
+    for (const Joint &j : joints) {
+        PxVector3 p[2], r[2];
+        for (int s = 0; s < 2; ++s) {
+            worldPoint(p[s], bodies, j.body[s], j.anchor[s]);
+            if (j.body[s] >= 0)
+                PxV3Sub(r[s], p[s], bodies[j.body[s]].comTransform[3]);
+            else
+                PxV3Zero(r[s]);
+        }
+        rows.begin(j.body[0], j.body[1]);
+        for (int k = 0; k < 3; ++k) {
+            PxVector3 e = {0.0, 0.0, 0.0}, rxe;
+            e[k] = 1.0;
+            PxReal J[12] = {0};
+            for (int s = 0; s < 2; ++s) {
+                if (j.body[s] < 0) continue;
+                PxReal sign = s == 0 ? 1.0 : -1.0;
+                PxV3Cross(rxe, r[s], e);
+                for (int m = 0; m < 3; ++m) {
+                    J[6 * s + m] = sign * e[m];
+                    J[6 * s + 3 + m] = sign * rxe[m];
+                }
+            }
+            rows.addRow(J, p[0][k] - p[1][k]);
+        }
+        if (j.hinge) {
+            PxVector3 a0, dirs[2];
+            worldDir(a0, bodies, j.body[0], j.axis0);
+            worldDir(dirs[0], bodies, j.body[1], j.s1);
+            worldDir(dirs[1], bodies, j.body[1], j.t1);
+            for (int k = 0; k < 2; ++k) {
+                PxVector3 g;
+                PxV3Cross(g, a0, dirs[k]);
+                PxReal J[12] = {0};
+                for (int m = 0; m < 3; ++m) {
+                    if (j.body[0] >= 0) J[3 + m] = g[m];
+                    if (j.body[1] >= 0) J[9 + m] = -g[m];
+                }
+                rows.addRow(J, PxV3Dot(a0, dirs[k]));
+            }
+        }
+        rows.end();
+    }
+}
+
+// A chain of `links` bars of length 1 along +x, hinged about z to each
+// other and the first to the world at the origin.
+inline void makeHingeChain(int links, std::vector<RbdLcsBody> &bodies, std::vector<Joint> &joints)
+{
+    bodies.assign(links, RbdLcsBody());
+    joints.clear();
+    for (int i = 0; i < links; ++i) {
+        makeBody(bodies[i], 1.0, 0.01, 1.0 / 12.0, 1.0 / 12.0);
+        bodies[i].comTransform[3][0] = i + 0.5;
+        Joint j = {{i, i - 1},     {{-0.5, 0.0, 0.0}, {0.5, 0.0, 0.0}}, true, {0.0, 0.0, 1.0}, {1.0, 0.0, 0.0},
+                   {0.0, 1.0, 0.0}};
+        if (i == 0) PxV3Zero(j.anchor[1]);
+        joints.push_back(j);
+    }
+    chainBodies(bodies);
+}
+
+// A contact between body b and the ground plane y = 0 (or between two
+// bodies) at a body-fixed point: normal row [0, inf) plus two friction rows
+// tied to it with coefficient mu.
+struct Contact {
+    int body[2];
+    PxVector3 local;  // contact point in body 0's centre-of-mass frame
+    PxVector3 normal; // world, from body 1 towards body 0
+    PxReal mu;
+};
+
+inline void addContactRows(RowList &rows, const std::vector<RbdLcsBody> &bodies, const Contact &c)
+{
+    PxVector3 p, t1, t2;
+    worldPoint(p, bodies, c.body[0], c.local);
+    const PxReal *n = c.normal;
+    if (fabs(n[0]) > fabs(n[1]))
+        PxV3Set(t1, n[2], 0.0, -n[0]);
+    else
+        PxV3Set(t1, 0.0, -n[2], n[1]);
+    PxV3Normalize(t1);
+    PxV3Cross(t2, n, t1);
+    const PxReal *c0 = bodies[c.body[0]].comTransform[3];
+    const PxReal *c1 = c.body[1] >= 0 ? bodies[c.body[1]].comTransform[3] : nullptr;
+    // Separation from the plane y = 0; two bodies are taken as just touching.
+    PxReal separation = c1 ? 0.0 : PxV3Dot(p, n);
+    rows.begin(c.body[0], c.body[1]);
+    PxReal J[12];
+    pointRow(J, n, p, c0, c1);
+    int normal = rows.addRow(J, separation, 0.0, RBD_REAL_MAX);
+    const PxReal *dirs[2] = {t1, t2};
+    for (int k = 0; k < 2; ++k) {
+        pointRow(J, dirs[k], p, c0, c1);
+        rows.tieFriction(rows.addRow(J), normal, c.mu);
+    }
+    rows.end();
+}
+
+} // namespace lcstest

@@ -1,0 +1,197 @@
+// The workspace a solve needs: RbdLcsMemoryRequired is always enough, and a
+// solve takes nothing from the heap.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include <kelmar/PxMemory.h>
+#include "solver/RbdLcsMemoryPool.h"
+#include "test_lcs_support.h"
+
+using namespace lcstest;
+
+namespace {
+
+// One island shape: bodies and the rows of their constraints.
+struct Island {
+    std::vector<RbdLcsBody> bodies;
+    RowList rows{1};
+    explicit Island(int maxRows) : rows(maxRows) {}
+};
+
+// Steps the island with every model and factorisation, each time with a
+// workspace of exactly RbdLcsMemoryRequired bytes, and checks that nothing
+// ran past it.
+void checkFits(Island &island, const char *shape)
+{
+    int n = island.rows.list.partitionRowCount, bodyCount = static_cast<int>(island.bodies.size());
+    size_t required = RbdLcsMemoryRequired(n, bodyCount);
+    RbdLcsConstraints saved = island.rows.list;
+    for (int model = 0; model < RBD_LCS_STEPPER_COUNT; ++model)
+        for (int solver = 0; solver < RBD_LINEAR_SOLVER_COUNT; ++solver) {
+            MessageLog log;
+            GuardedWorkspace ws(required);
+            RbdLcsParameters p = defaultParameters(0.01);
+            p.stepper_model = model;
+            p.linear_solver = solver;
+            p.workspace = ws.memory();
+            p.workspaceSize = ws.size();
+            RbdLcsStep(&island.rows.list, island.bodies.data(), bodyCount, &p);
+            EXPECT_TRUE(log.fatals.empty()) << shape << ": " << (log.fatals.empty() ? "" : log.fatals[0]);
+            EXPECT_TRUE(ws.guardIntact()) << shape;
+            EXPECT_LE(lcs::PoolPeakUsed(), required) << shape;
+            island.rows.list = saved;
+        }
+}
+
+TEST(LcsWorkspace, MemoryRequiredIsEnoughForIslandsOfManyShapesAndSizes)
+{
+    std::mt19937 rng(5);
+    // Free bodies, no rows.
+    {
+        Island island(1);
+        island.bodies.assign(7, RbdLcsBody());
+        for (RbdLcsBody &b : island.bodies) makeBody(b, 1.0, 1.0, 1.0, 1.0);
+        chainBodies(island.bodies);
+        checkFits(island, "free bodies");
+    }
+    // Hinge chains: banded.
+    for (int links : {1, 2, 7, 33, 50}) {
+        Island island(5 * links);
+        std::vector<Joint> joints;
+        makeHingeChain(links, island.bodies, joints);
+        buildJointRows(island.rows, island.bodies, joints);
+        checkFits(island, "chain");
+    }
+    // Stars: one hub touched by every contact, so every row couples to every
+    // other and the matrix is dense.
+    for (int spokes : {1, 5, 17, 40}) {
+        Island island(3 * spokes);
+        island.bodies.assign(spokes + 1, RbdLcsBody());
+        for (RbdLcsBody &b : island.bodies) makeBody(b, 1.0, 0.2, 0.2, 0.2);
+        for (int k = 1; k <= spokes; ++k) {
+            island.bodies[k].comTransform[3][0] = cos(k);
+            island.bodies[k].comTransform[3][2] = sin(k);
+        }
+        chainBodies(island.bodies);
+        for (int k = 1; k <= spokes; ++k)
+            addContactRows(island.rows, island.bodies,
+                           Contact{{0, k}, {0.5 * cos(k), 0.0, 0.5 * sin(k)}, {-cos(k), 0.0, -sin(k)}, 0.4});
+        checkFits(island, "star");
+    }
+    // Random islands: 1 to 6 rows per constraint between random bodies or
+    // the world, some rows pinned at zero, some friction rows.
+    std::uniform_real_distribution<PxReal> u(-1.0, 1.0);
+    for (int trial = 0; trial < 30; ++trial) {
+        int bodyCount = 1 + static_cast<int>(rng() % 25), constraints = 1 + static_cast<int>(rng() % 40);
+        Island island(6 * constraints);
+        island.bodies.assign(bodyCount, RbdLcsBody());
+        for (RbdLcsBody &b : island.bodies) makeBody(b, 0.5 + u(rng) * 0.4, 0.3, 0.4, 0.5);
+        chainBodies(island.bodies);
+        for (int c = 0; c < constraints; ++c) {
+            int b0 = static_cast<int>(rng() % bodyCount);
+            int b1 = static_cast<int>(rng() % (bodyCount + 1)) - 1;
+            if (b1 == b0) b1 = -1;
+            island.rows.begin(b0, b1);
+            int count = 1 + static_cast<int>(rng() % 6);
+            int first = island.rows.list.rowCount;
+            for (int r = 0; r < count; ++r) {
+                PxReal J[12];
+                for (int k = 0; k < 12; ++k) J[k] = (k >= 6 && b1 < 0) ? 0.0 : u(rng);
+                int row = island.rows.addRow(J, 0.01 * u(rng), r == 0 ? 0.0 : -RBD_REAL_MAX);
+                if (rng() % 7 == 0) island.rows.list.lo[row] = island.rows.list.hi[row] = 0.0;
+                if (r > 0 && rng() % 3 == 0) island.rows.tieFriction(row, first, 0.5);
+            }
+            island.rows.end();
+        }
+        checkFits(island, "random");
+    }
+}
+
+TEST(LcsWorkspace, AStepThatDoesNotFitStopsWithTheOverflowMessage)
+{
+    Island island(60);
+    std::vector<Joint> joints;
+    makeHingeChain(12, island.bodies, joints);
+    buildJointRows(island.rows, island.bodies, joints);
+    size_t required = RbdLcsMemoryRequired(island.rows.list.partitionRowCount, 12);
+    MessageLog log;
+    GuardedWorkspace ws(required / 2);
+    RbdLcsParameters p = defaultParameters(0.01);
+    p.workspace = ws.memory();
+    p.workspaceSize = ws.size();
+    PxVector3 before;
+    PxV3Copy(before, island.bodies[5].comTransform[3]);
+    RbdLcsStep(&island.rows.list, island.bodies.data(), 12, &p);
+    ASSERT_FALSE(log.fatals.empty());
+    EXPECT_EQ(log.fatals[0].rfind("Lcs error:Memory pool size exceeded when allocating ", 0), 0u) << log.fatals[0];
+    EXPECT_TRUE(ws.guardIntact());
+    EXPECT_EQ(island.bodies[5].comTransform[3][0], before[0]) << "no half-done step";
+}
+
+// Allocation table entries that count their calls.
+int gHeapCalls = 0;
+void *countingCreate(size_t size)
+{
+    ++gHeapCalls;
+    return MallocCreate(size);
+}
+void *countingCreateZeroed(size_t size)
+{
+    ++gHeapCalls;
+    return Calloc(size);
+}
+void *countingCreateAligned(size_t size, int alignment)
+{
+    ++gHeapCalls;
+    return MallocCreateAligned(size, alignment);
+}
+void countingDestroy(void *p)
+{
+    ++gHeapCalls;
+    MallocDestroy(p);
+}
+void countingDestroyAligned(void *p)
+{
+    ++gHeapCalls;
+    MallocDestroyAligned(p);
+}
+void *countingResize(void *p, size_t size)
+{
+    ++gHeapCalls;
+    return MallocResize(p, size);
+}
+
+TEST(LcsWorkspace, ASolveTakesNothingFromTheAllocationTable)
+{
+    Island island(200);
+    island.bodies.assign(30, RbdLcsBody());
+    for (int i = 0; i < 30; ++i) {
+        makeBody(island.bodies[i], 1.0, 1.0 / 6, 1.0 / 6, 1.0 / 6);
+        PxV3Set(island.bodies[i].comTransform[3], (i % 6) * 1.0, 0.5, (i / 6) * 1.0);
+        PxV3Set(island.bodies[i].force, 0.0, -9.81, 0.0);
+    }
+    chainBodies(island.bodies);
+    for (int i = 0; i < 30; ++i) {
+        addContactRows(island.rows, island.bodies, Contact{{i, -1}, {0.0, -0.5, 0.0}, {0.0, 1.0, 0.0}, 0.5});
+        if (i % 6 != 5)
+            addContactRows(island.rows, island.bodies, Contact{{i, i + 1}, {0.5, 0.0, 0.0}, {-1.0, 0.0, 0.0}, 0.5});
+    }
+    GuardedWorkspace ws(RbdLcsMemoryRequired(island.rows.list.partitionRowCount, 30));
+    RbdLcsParameters p = defaultParameters(0.01);
+    p.workspace = ws.memory();
+    p.workspaceSize = ws.size();
+    PxMemoryAPIType saved = PxMemoryAPI;
+    PxMemoryAPI = PxMemoryAPIType{countingCreate,  countingCreateZeroed,   countingCreateAligned,
+                                  countingDestroy, countingDestroyAligned, countingResize};
+    gHeapCalls = 0;
+    for (int model = 0; model < RBD_LCS_STEPPER_COUNT; ++model) {
+        p.stepper_model = model;
+        EXPECT_GT(RbdLcsStep(&island.rows.list, island.bodies.data(), 30, &p), 0);
+    }
+    PxMemoryAPI = saved;
+    EXPECT_EQ(gHeapCalls, 0);
+}
+
+} // namespace

@@ -1,0 +1,259 @@
+// Whole world steps of free and touching bodies: free fall by the
+// integrator's rule, one-step forces and impulses, resting contacts,
+// restitution, friction and slide, and the per-row results of a step.
+#include <gtest/gtest.h>
+
+#include <math.h>
+
+#include <string>
+#include <vector>
+
+#include "world/RbdInternal.h"
+#include "dynamics/test_step_support.h"
+
+using namespace steptest;
+
+namespace {
+
+TEST(StepMotion, AFallingBodyFollowsTheIntegratorsRuleAndANeverEnabledBodyStaysPut)
+{
+    World world;
+    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+    RbdBodyID falling = makeBall(world, 2.0, 0.1, 1.0, 5.0, -1.0);
+    RbdBodyID idle = RbdBodyCreate(world);
+    RbdBodySetPosition(idle, 3.0, 4.0, 5.0);
+    const PxReal h = 0.01;
+    for (int n = 1; n <= 100; ++n) {
+        RbdWorldStep(world, h);
+        // v_n = -g h n; x_n = sum of h v_k + h^2 g / 2 = -g h^2 n (n + 2) / 2
+        EXPECT_NEAR(velocityOf(falling, 1), -kG * h * n, 1e-12 * n);
+        EXPECT_NEAR(positionOf(falling, 1), 5.0 - kG * h * h * n * (n + 2) / 2.0, 1e-12 * n);
+    }
+    EXPECT_EQ(positionOf(falling, 0), 1.0);
+    EXPECT_EQ(positionOf(falling, 2), -1.0);
+    EXPECT_EQ(positionOf(idle, 1), 4.0);
+    EXPECT_EQ(velocityOf(idle, 1), 0.0);
+    EXPECT_FALSE(RbdBodyIsEnabled(idle));
+    EXPECT_EQ(RbdBodyGetEnabledTime(falling), 100) << "one count per step taken";
+}
+
+TEST(StepMotion, AForceAndAnImpulseEachActInOneStepOnly)
+{
+    World world;
+    const PxReal h = 0.02, m = 4.0, r = 0.5;
+    RbdBodyID body = makeBall(world, m, r, 0.0, 0.0, 0.0);
+    RbdBodyAddForce(body, 8.0, 0.0, 0.0);
+    RbdWorldStep(world, h);
+    EXPECT_NEAR(velocityOf(body, 0), 8.0 / m * h, 1e-15);
+    PxVector3 f;
+    RbdBodyGetForce(body, f);
+    EXPECT_EQ(PxV3Length(f), 0.0) << "forces are zeroed after the step";
+    RbdWorldStep(world, h);
+    EXPECT_NEAR(velocityOf(body, 0), 8.0 / m * h, 1e-15);
+
+    // An impulse J at a point off the centre: dv = J / m, dw = I^-1 (r x J).
+    const PxVector3 impulse = {0.0, 0.0, 3.0}, point = {0.0, 0.2, 0.0};
+    RbdBodySetLinearVelocity(body, 0.0, 0.0, 0.0);
+    RbdBodyAddImpulseAtPosition(body, impulse, point);
+    RbdWorldStep(world, h);
+    PxVector3 w;
+    RbdBodyGetAngularVelocity(body, w);
+    const PxReal inertia = 0.4 * m * r * r;
+    EXPECT_NEAR(velocityOf(body, 2), 3.0 / m, 1e-14);
+    EXPECT_NEAR(w[0], 0.2 * 3.0 / inertia, 1e-14);
+    RbdWorldStep(world, h);
+    RbdWorldStep(world, h);
+    RbdBodyGetAngularVelocity(body, w);
+    EXPECT_NEAR(velocityOf(body, 2), 3.0 / m, 1e-14);
+    EXPECT_NEAR(w[0], 0.2 * 3.0 / inertia, 1e-14);
+}
+
+// Under both integration models (2, the default, and the vintage 1) the
+// row forces a step reports are forces, not impulses.
+TEST(StepMotion, ABallOnAContactRestsWithoutSinkingOrJitteringAndCarriesItsWeight)
+{
+    for (int model : {2, 1}) {
+        SCOPED_TRACE("integration model " + std::to_string(model));
+        World world;
+        RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+        RbdWorldSetIntegrationModel(world, model);
+        const PxReal m = 3.0, r = 0.5, h = 0.01;
+        RbdBodyID ball = makeBall(world, m, r, 0.2, r, -0.4);
+        RbdContactID c = makeGroundContact(world, ball, resetParams());
+        PxReal lowest = r, highest = r;
+        for (int n = 0; n < 1000; ++n) {
+            updateSphereOnGround(c, ball, r);
+            RbdWorldStep(world, h);
+            lowest = fmin(lowest, positionOf(ball, 1));
+            highest = fmax(highest, positionOf(ball, 1));
+        }
+        EXPECT_GT(lowest, r - 1e-5) << "no sinking";
+        EXPECT_LT(highest, r + 1e-9) << "no lift";
+        PxVector3 v;
+        RbdBodyGetLinearVelocity(ball, v);
+        EXPECT_LT(PxV3Length(v), 1e-6) << "no jitter";
+        EXPECT_NEAR(RbdConstraintDOFGetLambda(c, 0), m * kG, 1e-6 * m * kG) << "the normal force is the weight";
+        EXPECT_EQ(RbdConstraintDOFGetLambda(c, 1), RBD_LAMBDA_END_MARKER) << "one row, then the end marker";
+        PxVector3 f;
+        RbdConstraintGetForce(c, 0, f);
+        EXPECT_NEAR(f[1], m * kG, 1e-6 * m * kG);
+        EXPECT_NEAR(positionOf(ball, 0), 0.2, 1e-12);
+    }
+}
+
+TEST(StepMotion, RestitutionOneHalfHalvesTheApproachSpeedAndASlowApproachDoesNotBounce)
+{
+    World world;
+    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+    const PxReal r = 0.1, h = 0.005;
+    RbdBodyID ball = makeBall(world, 1.5, r, 0.0, r, 0.0);
+    RbdBodySetLinearVelocity(ball, 0.0, -2.0, 0.0);
+    RbdContactParams params = resetParams();
+    RbdContactParamsSetRestitution(&params, 0.5);
+    RbdContactID c = makeGroundContact(world, ball, params);
+    updateSphereOnGround(c, ball, r);
+    RbdWorldStep(world, h);
+    const PxReal bounce = velocityOf(ball, 1);
+    EXPECT_NEAR(bounce, 1.0, 1e-5);
+    // Flying up: the contact separates and exerts nothing.
+    for (int n = 0; n < 10; ++n) {
+        updateSphereOnGround(c, ball, r);
+        RbdWorldStep(world, h);
+    }
+    EXPECT_NEAR(velocityOf(ball, 1), bounce - 10 * kG * h, 1e-12);
+    EXPECT_EQ(RbdConstraintDOFGetLambda(c, 0), 0.0);
+
+    RbdBodySetPosition(ball, 0.0, r, 0.0);
+    RbdBodySetLinearVelocity(ball, 0.0, -0.0005, 0.0);
+    updateSphereOnGround(c, ball, r);
+    RbdWorldStep(world, h);
+    EXPECT_NEAR(velocityOf(ball, 1), 0.0, 1e-6) << "slower than the 0.001 m/s threshold: it stops";
+}
+
+struct SlidingBox {
+    static constexpr PxReal kSize = 0.4;
+    explicit SlidingBox(const RbdContactParams &params, PxReal gravity = kG)
+        : world(2, 8), box(makeBox(world, 1.0, kSize, kSize, kSize, 0.0, 0.5 * kSize, 0.0)),
+          ground(world, box, kSize, kSize, kSize, params)
+    {
+        RbdWorldSetGravity(world, 0.0, -gravity, 0.0);
+    }
+    void step(PxReal h)
+    {
+        ground.update();
+        RbdWorldStep(world, h);
+    }
+    World world;
+    RbdBodyID box;
+    BoxOnGround ground;
+};
+
+TEST(StepMotion, ProportionalFrictionStopsASlidingBlockAfterTheKinematicDistance)
+{
+    const PxReal mu = 0.5, v0 = 2.0, h = 0.001;
+    SlidingBox s(proportionalFriction(mu));
+    RbdBodySetLinearVelocity(s.box, v0, 0.0, 0.0);
+    int steps = 0;
+    while (velocityOf(s.box, 0) > 1e-9 && steps < 2000) {
+        s.step(h);
+        ++steps;
+    }
+    for (int n = 0; n < 100; ++n) s.step(h);
+    const PxReal expected = v0 * v0 / (2.0 * mu * kG);
+    EXPECT_NEAR(positionOf(s.box, 0), expected, 0.01 * expected) << "v^2 / (2 mu g) = 0.4077 m";
+    EXPECT_NEAR(steps * h, v0 / (mu * kG), 0.01 * v0 / (mu * kG));
+    EXPECT_LT(fabs(velocityOf(s.box, 0)), 1e-6) << "and it stays stopped";
+    EXPECT_NEAR(positionOf(s.box, 1), 0.5 * SlidingBox::kSize, 1e-4) << "without tipping or sinking";
+}
+
+TEST(StepMotion, WithoutNormalForceProportionalFrictionExertsNothing)
+{
+    SlidingBox s(proportionalFriction(1.0), 0.0);
+    RbdBodySetLinearVelocity(s.box, 1.0, 0.0, 0.5);
+    s.step(0.01);
+    EXPECT_EQ(velocityOf(s.box, 0), 1.0);
+    EXPECT_EQ(velocityOf(s.box, 2), 0.5);
+}
+
+TEST(StepMotion, BoxFrictionDeceleratesByItsForceBound)
+{
+    RbdContactParams params = resetParams();
+    RbdContactParamsSetType(&params, 2);
+    RbdContactParamsSetFriction(&params, 0.5);
+    SlidingBox s(params);
+    RbdBodySetLinearVelocity(s.box, 3.0, 0.0, 0.0);
+    const PxReal h = 0.01;
+    for (int n = 1; n <= 10; ++n) {
+        s.step(h);
+        EXPECT_NEAR(velocityOf(s.box, 0), 3.0 - 4 * 0.5 * h * n, 1e-9) << "four contacts of 0.5 N on 1 kg";
+    }
+}
+
+TEST(StepMotion, ASlideCarriesABlockAtItsVelocityLikeAConveyor)
+{
+    // The secondary friction direction of the normal +y is +x.
+    const PxReal mu = 0.5, slide = 0.7, h = 0.01;
+    RbdContactParams params = proportionalFriction(mu);
+    RbdContactParamsSetSecondarySlide(&params, slide);
+    SlidingBox s(params);
+    s.step(h);
+    EXPECT_NEAR(velocityOf(s.box, 0), mu * kG * h, 1e-6) << "accelerated by sliding friction first";
+    for (int n = 0; n < 50; ++n) s.step(h);
+    EXPECT_NEAR(velocityOf(s.box, 0), slide, 1e-6);
+    EXPECT_NEAR(velocityOf(s.box, 2), 0.0, 1e-9);
+    EXPECT_NEAR(positionOf(s.box, 1), 0.5 * SlidingBox::kSize, 1e-4);
+}
+
+TEST(StepMotion, AStackOfBoxesOnContactsBetweenThemRestsWithEveryBoxAtItsHeight)
+{
+    const PxReal size = 0.5, half = 0.25;
+    const int height = 5;
+    World world(height, 4 * height);
+    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+    const RbdContactParams params = proportionalFriction(0.6);
+    std::vector<RbdBodyID> boxes;
+    std::vector<RbdContactID> contacts;
+    const PxReal signs[4][2] = {{-1, -1}, {-1, 1}, {1, -1}, {1, 1}};
+    for (int k = 0; k < height; ++k) {
+        boxes.push_back(makeBox(world, 1.0, size, size, size, 0.0, size * (k + 0.5), 0.0));
+        for (int corner = 0; corner < 4; ++corner) {
+            // Body 0 is the upper box; the normal points from the lower one to it.
+            RbdContactID c = RbdContactCreate(world);
+            RbdConstraintSetBodies(c, boxes[k], k > 0 ? boxes[k - 1] : nullptr);
+            RbdContactSetParams(c, &params);
+            RbdConstraintEnable(c);
+            contacts.push_back(c);
+        }
+    }
+    auto updateContacts = [&]() {
+        for (int k = 0; k < height; ++k) {
+            PxMatrix4 tm;
+            RbdBodyGetTransform(boxes[k], tm);
+            PxReal top = k > 0 ? positionOf(boxes[k - 1], 1) + half : 0.0;
+            for (int corner = 0; corner < 4; ++corner) {
+                const PxVector3 local = {half * signs[corner][0], -half, half * signs[corner][1]};
+                PxVector3 p;
+                PxV3MulTM(p, local, tm);
+                RbdContactSetPosition(contacts[4 * k + corner], p[0], top, p[2]);
+                RbdContactSetPenetration(contacts[4 * k + corner], top - p[1]);
+            }
+        }
+    };
+    for (int n = 0; n < 500; ++n) {
+        updateContacts();
+        RbdWorldStep(world, 0.01);
+    }
+    for (int k = 0; k < height; ++k) {
+        EXPECT_NEAR(positionOf(boxes[k], 1), size * (k + 0.5), 1e-4) << "box " << k;
+        EXPECT_NEAR(positionOf(boxes[k], 0), 0.0, 1e-9);
+        PxVector3 v;
+        RbdBodyGetLinearVelocity(boxes[k], v);
+        EXPECT_LT(PxV3Length(v), 1e-6);
+    }
+    // The four ground contacts carry the whole stack.
+    PxReal load = 0.0;
+    for (int corner = 0; corner < 4; ++corner) load += RbdConstraintDOFGetLambda(contacts[corner], 0);
+    EXPECT_NEAR(load, height * kG, 1e-6 * height * kG);
+}
+
+} // namespace

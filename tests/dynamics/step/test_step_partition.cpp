@@ -1,0 +1,365 @@
+// Islands of the world step: partitioning, frozen and sleeping bodies,
+// auto-disable and waking, single-island mode, safe-time steps, capacity
+// growth, and a step that allocates nothing once capacities are reached.
+#include <gtest/gtest.h>
+
+#include <float.h>
+#include <math.h>
+
+#include <set>
+#include <vector>
+
+#include "world/RbdInternal.h"
+#include "dynamics/test_step_support.h"
+
+using namespace steptest;
+
+namespace {
+
+RbdConstraintID ballJoint(RbdWorldID world, RbdBodyID a, RbdBodyID b, PxReal x, PxReal y, PxReal z)
+{
+    RbdConstraintID joint = RbdBSJointCreate(world);
+    RbdConstraintSetBodies(joint, a, b);
+    RbdConstraintSetPosition(joint, x, y, z);
+    RbdConstraintEnable(joint);
+    return joint;
+}
+
+RbdContactID bodyContact(RbdWorldID world, RbdBodyID a, RbdBodyID b)
+{
+    RbdContactID c = RbdContactCreate(world);
+    RbdConstraintSetBodies(c, a, b);
+    RbdConstraintEnable(c);
+    return c;
+}
+
+// Each island's solver records are chained in island order and end with null.
+void expectChainedIslands(const RbdPartitionOutput &out)
+{
+    for (int32_t p = 0; p < out.partitionCount; ++p) {
+        RbdBody **bodies = out.bodies + out.bodyStart[p];
+        for (int32_t k = 0; k < out.bodyCount[p]; ++k) {
+            EXPECT_EQ(bodies[k]->partitionIndex, p);
+            const RbdLcsBody *next = k + 1 < out.bodyCount[p] ? &bodies[k + 1]->lcs : nullptr;
+            EXPECT_EQ(bodies[k]->lcs.next, next);
+        }
+    }
+}
+
+TEST(StepPartition, UntouchingGroupsFormSeparateIslandsAndAJointBetweenThemMergesThem)
+{
+    World world(8, 8);
+    RbdBodyID a1 = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0), a2 = makeBall(world, 1.0, 0.1, 1.0, 0.0, 0.0);
+    RbdBodyID b1 = makeBall(world, 1.0, 0.1, 5.0, 0.0, 0.0), b2 = makeBall(world, 1.0, 0.1, 5.0, 0.2, 0.0);
+    RbdBodyID lone = makeBall(world, 1.0, 0.1, 9.0, 0.0, 0.0);
+    ballJoint(world, a1, a2, 0.5, 0.0, 0.0);
+    bodyContact(world, b2, b1);
+    RbdWorldStep(world, 0.01);
+    const RbdPartitionOutput &out = world.id->partitions;
+    EXPECT_EQ(out.partitionCount, 3);
+    EXPECT_EQ(out.totalBodies, 5);
+    EXPECT_EQ(out.totalConstraints, 2) << "each constraint packed once";
+    EXPECT_EQ(RbdBodyGetPartition(a1), RbdBodyGetPartition(a2));
+    EXPECT_EQ(RbdBodyGetPartition(b1), RbdBodyGetPartition(b2));
+    std::set<int32_t> islands = {RbdBodyGetPartition(a1), RbdBodyGetPartition(b1), RbdBodyGetPartition(lone)};
+    EXPECT_EQ(islands, (std::set<int32_t>{0, 1, 2}));
+    expectChainedIslands(out);
+
+    RbdConstraintID bridge = RbdHingeCreate(world);
+    RbdConstraintSetBodies(bridge, a2, b1);
+    RbdConstraintSetPosition(bridge, 3.0, 0.0, 0.0);
+    RbdConstraintEnable(bridge);
+    RbdWorldStep(world, 0.01);
+    EXPECT_EQ(out.partitionCount, 2);
+    EXPECT_EQ(out.totalConstraints, 3);
+    for (RbdBodyID body : {a2, b1, b2}) EXPECT_EQ(RbdBodyGetPartition(body), RbdBodyGetPartition(a1));
+    EXPECT_NE(RbdBodyGetPartition(lone), RbdBodyGetPartition(a1));
+    int32_t merged = RbdBodyGetPartition(a1);
+    EXPECT_EQ(out.bodyCount[merged], 4);
+    EXPECT_EQ(out.constraintCount[merged], 3);
+    expectChainedIslands(out);
+}
+
+TEST(StepPartition, AFrozenBodyJoinsNoIslandAndHoldsItsJointsAsImmovable)
+{
+    World world(4, 4);
+    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+    RbdBodyID anchor = makeBall(world, 1.0, 0.1, 0.0, 2.0, 0.0);
+    RbdBodyID left = makeBall(world, 1.0, 0.1, -1.0, 2.0, 0.0), right = makeBall(world, 1.0, 0.1, 1.0, 2.0, 0.0);
+    ballJoint(world, left, anchor, 0.0, 2.0, 0.0);
+    ballJoint(world, right, anchor, 0.0, 2.0, 0.0);
+    RbdBodyFreeze(anchor);
+    for (int n = 0; n < 100; ++n) RbdWorldStep(world, 0.005);
+    EXPECT_EQ(RbdBodyGetPartition(anchor), -1);
+    EXPECT_FALSE(RbdBodyIsEnabled(anchor)) << "never woken by partitioning";
+    EXPECT_EQ(world.id->partitions.partitionCount, 2) << "a frozen body does not connect islands";
+    EXPECT_EQ(positionOf(anchor, 1), 2.0);
+    PxVector3 p;
+    RbdBodyGetPosition(left, p);
+    p[1] -= 2.0;
+    EXPECT_NEAR(PxV3Length(p), 1.0, 1e-3) << "the bob swings about the frozen anchor";
+    EXPECT_LT(p[1], -0.5);
+}
+
+TEST(StepPartition, ADisabledBodyJointedToAnEnabledOneWakesAndJoinsItsIsland)
+{
+    World world(4, 4);
+    RbdBodyID awake = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0);
+    static int enabledCalls;
+    enabledCalls = 0;
+    RbdWorldSetBodyEnabledCallback(world, [](RbdBodyID) { ++enabledCalls; });
+    RbdBodyID asleep = RbdBodyCreate(world);
+    RbdBodySetPosition(asleep, 1.0, 0.0, 0.0);
+    ballJoint(world, awake, asleep, 0.5, 0.0, 0.0);
+    EXPECT_FALSE(RbdBodyIsEnabled(asleep));
+    RbdWorldStep(world, 0.01);
+    EXPECT_TRUE(RbdBodyIsEnabled(asleep));
+    EXPECT_EQ(enabledCalls, 1);
+    EXPECT_EQ(RbdBodyGetPartition(asleep), RbdBodyGetPartition(awake));
+    EXPECT_EQ(RbdBodyGetEnabledTime(asleep), 1) << "stepped in the step that woke it";
+}
+
+// Two jointed bodies at rest without gravity, auto-disable on.
+struct RestingPair {
+    RestingPair() : world(4, 4)
+    {
+        RbdWorldSetAutoDisable(world, 1);
+        RbdWorldSetBodyDisabledCallback(world, [](RbdBodyID) { ++disabledCalls(); });
+        disabledCalls() = 0;
+        a = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0);
+        b = makeBall(world, 1.0, 0.1, 1.0, 0.0, 0.0);
+        ballJoint(world, a, b, 0.5, 0.0, 0.0);
+    }
+    static int &disabledCalls()
+    {
+        static int calls = 0;
+        return calls;
+    }
+    void step(int count)
+    {
+        for (int n = 0; n < count; ++n) RbdWorldStep(world, 0.01);
+    }
+    World world;
+    RbdBodyID a, b;
+};
+
+TEST(StepPartition, ARestingIslandSleepsAfterItsAliveWindowAndWakesWhenABodyInItIsEnabled)
+{
+    RestingPair r;
+    const int window = RbdWorldGetAutoDisableAliveWindow(r.world);
+    ASSERT_EQ(window, 10);
+    r.step(window);
+    EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b)) << "awake for its first 10 steps";
+    r.step(1);
+    EXPECT_FALSE(RbdBodyIsEnabled(r.a) || RbdBodyIsEnabled(r.b)) << "the island sleeps as a whole";
+    EXPECT_EQ(RestingPair::disabledCalls(), 2);
+    EXPECT_EQ(r.world.id->partitions.partitionCount, 0);
+    EXPECT_EQ(RbdBodyGetPartition(r.a), -1);
+
+    RbdBodyAddForce(r.b, 1.0, 0.0, 0.0);
+    r.step(5);
+    EXPECT_EQ(positionOf(r.b, 0), 1.0) << "a sleeping island is not stepped";
+    RbdBodyEnable(r.a);
+    r.step(1);
+    EXPECT_TRUE(RbdBodyIsEnabled(r.b)) << "woken through the joint";
+    EXPECT_EQ(RbdBodyGetPartition(r.a), RbdBodyGetPartition(r.b));
+}
+
+TEST(StepPartition, ASleepingIslandWakesWhenSomethingIsJointedToItAndANewBodyKeepsItAwake)
+{
+    RestingPair r;
+    r.step(11);
+    ASSERT_FALSE(RbdBodyIsEnabled(r.a));
+    RbdBodyID newcomer = makeBall(r.world, 1.0, 0.1, -1.0, 0.0, 0.0);
+    ballJoint(r.world, newcomer, r.a, -0.5, 0.0, 0.0);
+    r.step(1);
+    EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
+    // The woken bodies and the newcomer all restart their alive windows.
+    r.step(9);
+    EXPECT_TRUE(RbdBodyIsEnabled(newcomer));
+    r.step(1);
+    EXPECT_FALSE(RbdBodyIsEnabled(newcomer) || RbdBodyIsEnabled(r.a) || RbdBodyIsEnabled(r.b));
+}
+
+TEST(StepPartition, AMovingBodyKeepsItsIslandAwake)
+{
+    RestingPair r;
+    // 0.2 m/s is well above the velocity threshold (0.02 on the square).
+    RbdBodySetLinearVelocity(r.a, 0.0, 0.0, 0.2);
+    RbdBodySetLinearVelocity(r.b, 0.0, 0.0, 0.2);
+    r.step(30);
+    EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
+    EXPECT_NEAR(positionOf(r.a, 2), 30 * 0.01 * 0.2, 1e-9);
+}
+
+TEST(StepPartition, SingleIslandModePutsEveryEnabledBodyAndConstraintIntoOneIsland)
+{
+    World world(4, 4);
+    RbdWorldSetAutoDisable(world, 2);
+    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+    RbdBodyID first = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0);
+    RbdBodyID second = makeBall(world, 1.0, 0.1, 5.0, 0.0, 0.0);
+    RbdBodyID anchor = RbdBodyCreate(world);
+    RbdBodySetPosition(anchor, 5.0, 1.0, 0.0);
+    ballJoint(world, second, anchor, 5.0, 1.0, 0.0);
+    for (int n = 0; n < 20; ++n) RbdWorldStep(world, 0.01);
+    const RbdPartitionOutput &out = world.id->partitions;
+    EXPECT_EQ(out.partitionCount, 1);
+    EXPECT_EQ(out.totalConstraints, 1);
+    EXPECT_EQ(out.bodies[0], second) << "enabled-list order: the most recently enabled first";
+    EXPECT_EQ(out.bodies[1], first);
+    expectChainedIslands(out);
+    EXPECT_FALSE(RbdBodyIsEnabled(anchor)) << "this mode wakes nobody; a disabled body holds as immovable";
+    EXPECT_EQ(positionOf(anchor, 1), 1.0);
+    EXPECT_NEAR(positionOf(second, 1), 0.0, 1e-3);
+    EXPECT_LT(positionOf(first, 1), -0.1) << "while the other body falls";
+}
+
+TEST(StepPartition, InSafeTimeModeAnIslandStepsByItsShortestSafeTimeWithGammaFollowing)
+{
+    World world(4, 4);
+    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+    RbdWorldSetSafeTimeMode(world, 1);
+    RbdBodyID later = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0);
+    RbdBodyID first = makeBall(world, 1.0, 0.1, 5.0, 0.0, 0.0); // enabled last: island 0
+    const PxReal gamma = RbdWorldGetGamma(world);
+    RbdBodySetSafeTime(later, 0.004);
+    RbdWorldStep(world, 0.01);
+    EXPECT_NEAR(velocityOf(first, 1), -kG * 0.01, 1e-15);
+    EXPECT_NEAR(velocityOf(later, 1), -kG * 0.004, 1e-15);
+    EXPECT_NEAR(world.id->parameters.stepsize, 0.004, 1e-18);
+    EXPECT_NEAR(world.id->parameters.gamma, 8.0 * 0.004, 1e-15) << "0.032 for that island";
+    EXPECT_EQ(RbdWorldGetGamma(world), gamma) << "restored after the step";
+    EXPECT_EQ(RbdWorldGetTimeStep(world), 0.01);
+    EXPECT_EQ(RbdBodyGetSafeTime(later), DBL_MAX) << "safe times are estimated anew for each step";
+
+    // A short step carries over to the islands after it; a safe time of 0 is ignored.
+    RbdBodySetLinearVelocity(first, 0.0, 0.0, 0.0);
+    RbdBodySetLinearVelocity(later, 0.0, 0.0, 0.0);
+    RbdBodySetSafeTime(first, 0.004);
+    RbdBodySetSafeTime(later, 0.0);
+    RbdWorldStep(world, 0.01);
+    EXPECT_NEAR(velocityOf(first, 1), -kG * 0.004, 1e-15);
+    EXPECT_NEAR(velocityOf(later, 1), -kG * 0.004, 1e-15);
+
+    RbdWorldSetSafeTimeMode(world, 0);
+    RbdBodySetSafeTime(first, 0.004);
+    RbdBodySetLinearVelocity(first, 0.0, 0.0, 0.0);
+    RbdWorldStep(world, 0.01);
+    EXPECT_NEAR(velocityOf(first, 1), -kG * 0.01, 1e-15) << "safe times count only in safe-time mode";
+}
+
+TEST(StepPartition, StepOneUsesTheWorldsTimeStepAndBadStepSizesAreRefused)
+{
+    World world(2, 2);
+    RbdWorldStep(world, 0.01);
+    EXPECT_EQ(world.id->partitions.partitionCount, 0) << "an empty world steps without effect";
+    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+    RbdBodyID ball = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0);
+    RbdWorldSetTimeStep(world, 0.01);
+    RbdWorldStepOne(world);
+    EXPECT_NEAR(velocityOf(ball, 1), -kG * 0.01, 1e-15);
+    Messages log;
+    RbdWorldStep(world, 0.0);
+    RbdWorldStep(world, -0.01);
+    RbdWorldStep(world, NAN);
+    EXPECT_NEAR(velocityOf(ball, 1), -kG * 0.01, 1e-15);
+    ASSERT_EQ(log.warnings.size(), 3u);
+    EXPECT_EQ(log.warnings[0], "RbdWorldStep: the step size must be positive and finite (0); no step.\n");
+    RbdWorldStep(nullptr, 0.01);
+    RbdWorldStepOne(nullptr);
+    EXPECT_EQ(log.warnings.size(), 3u) << "a null world is ignored silently";
+}
+
+TEST(StepPartition, CapacitiesGrowToTheCountsAtTheNextStep)
+{
+    World world(1, 1);
+    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+    std::vector<RbdBodyID> links;
+    std::vector<RbdConstraintID> joints;
+    for (int k = 0; k < 6; ++k) links.push_back(makeBall(world, 1.0, 0.1, 0.5 * (k + 1), 0.0, 0.0));
+    joints.push_back(ballJoint(world, links[0], nullptr, 0.0, 0.0, 0.0));
+    for (int k = 1; k < 6; ++k) joints.push_back(ballJoint(world, links[k - 1], links[k], 0.5 * k + 0.25, 0.0, 0.0));
+    for (int n = 0; n < 100; ++n) RbdWorldStep(world, 0.005);
+    EXPECT_EQ(RbdWorldGetMaxBodies(world), 6);
+    EXPECT_EQ(RbdWorldGetMaxConstraints(world), 6);
+    EXPECT_LT(positionOf(links[5], 1), -1.0) << "the chain has swung down";
+    for (RbdConstraintID joint : joints) {
+        PxVector3 p, q;
+        RbdConstraintBodyGetPosition(joint, 0, p);
+        RbdConstraintBodyGetPosition(joint, 1, q);
+        EXPECT_LT(PxV3Distance(p, q), 5e-3) << "the chain holds together while it swings";
+    }
+}
+
+// Counts allocations made through the toolkit's allocation table.
+class AllocationCounter {
+public:
+    AllocationCounter() : saved_(PxMemoryAPI)
+    {
+        count() = 0;
+        original() = saved_;
+        PxMemoryAPI.create = [](size_t n) {
+            ++count();
+            return original().create(n);
+        };
+        PxMemoryAPI.createZeroed = [](size_t n) {
+            ++count();
+            return original().createZeroed(n);
+        };
+        PxMemoryAPI.createAligned = [](size_t n, int a) {
+            ++count();
+            return original().createAligned(n, a);
+        };
+        PxMemoryAPI.resize = [](void *p, size_t n) {
+            ++count();
+            return original().resize(p, n);
+        };
+    }
+    ~AllocationCounter() { PxMemoryAPI = saved_; }
+    static int &count()
+    {
+        static int allocations = 0;
+        return allocations;
+    }
+
+private:
+    static PxMemoryAPIType &original()
+    {
+        static PxMemoryAPIType table;
+        return table;
+    }
+    PxMemoryAPIType saved_;
+};
+
+TEST(StepPartition, AStepAllocatesNothingOnceCapacitiesAreReached)
+{
+    World world(2, 2);
+    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+    RbdWorldSetAutoDisable(world, 1);
+    RbdBodyID previous = nullptr;
+    for (int k = 0; k < 8; ++k) {
+        RbdBodyID link = makeBox(world, 1.0, 0.4, 0.1, 0.1, 0.4 * k + 0.2, 3.0, 0.0);
+        RbdConstraintID hinge = RbdHingeCreate(world);
+        RbdConstraintSetBodies(hinge, link, previous);
+        RbdConstraintSetPosition(hinge, 0.4 * k, 3.0, 0.0);
+        RbdConstraintSetAxis(hinge, 0.0, 0.0, 1.0);
+        RbdConstraintEnable(hinge);
+        previous = link;
+    }
+    RbdBodyID box = makeBox(world, 1.0, 0.5, 0.5, 0.5, 0.0, 0.25, 0.0);
+    BoxOnGround ground(world, box, 0.5, 0.5, 0.5, proportionalFriction(0.5));
+    for (int n = 0; n < 5; ++n) {
+        ground.update();
+        RbdWorldStep(world, 0.01);
+    }
+    AllocationCounter counter;
+    for (int n = 0; n < 100; ++n) {
+        ground.update();
+        RbdWorldStep(world, 0.01);
+    }
+    EXPECT_EQ(AllocationCounter::count(), 0);
+    EXPECT_GT(RbdWorldGetMaxMemoryPoolUsed(world), 0u) << "the solver worked in the world's workspace";
+}
+
+} // namespace

@@ -1,0 +1,685 @@
+// The XML reader: tags, attributes, comments, handler tables, structure
+// errors with their exact messages, line and column, and the error handlers.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/foundation_test_support.h"
+#include "kelmar/Px.h"
+#include "test_xml_support.h"
+
+using pxtest::XmlDoc;
+using pxtest::XmlMessage;
+
+namespace {
+
+struct Body {
+    char id[32];
+    char attributes[64];
+    int hadAttributes;
+    PxReal pos[3];
+    PxReal mass;
+    int enabled;
+};
+
+struct Scene {
+    Body bodies[4];
+    int count;
+    int skipped;
+    std::vector<int> depths;
+};
+
+Scene *SceneOf(PxXMLElement *element)
+{
+    return static_cast<Scene *>(PxXMLInputGetUserData(element->input));
+}
+
+int HandleBody(PxXMLElement *element)
+{
+    Scene *scene = SceneOf(element);
+    if (scene->count == 4) return PX_XML_SKIP_ELEMENT;
+    Body *body = &scene->bodies[scene->count++];
+    std::memset(body, 0, sizeof *body);
+    body->hadAttributes = element->attributes != nullptr;
+    if (element->attributes) std::snprintf(body->attributes, sizeof body->attributes, "%s", element->attributes);
+    scene->depths.push_back(element->depth);
+    PxXMLHandler table[] = {
+        PX_XML_VALUE("ID", PxXMLParseString, offsetof(Body, id), sizeof body->id),
+        PX_XML_VALUE("POS", PxXMLParsePxRealArray, offsetof(Body, pos), 3),
+        PX_XML_VALUE("MASS", PxXMLParsePxReal, offsetof(Body, mass), 1),
+        PX_XML_VALUE("ENABLED", PxXMLParseInt, offsetof(Body, enabled), 1),
+        PX_XML_END,
+    };
+    return PxXMLElementProcess(element, table, body);
+}
+
+int HandleSkipped(PxXMLElement *element)
+{
+    ++SceneOf(element)->skipped;
+    return PX_XML_SKIP_ELEMENT;
+}
+
+PxXMLHandler bodiesTable[] = {PX_XML_ELEMENT("BODY", HandleBody), PX_XML_ELEMENT("LATER", HandleSkipped), PX_XML_END};
+
+int HandleBodies(PxXMLElement *element)
+{
+    return PxXMLElementProcess(element, bodiesTable, nullptr);
+}
+
+PxXMLHandler pxTable[] = {PX_XML_ELEMENT("BODIES", HandleBodies), PX_XML_ELEMENT("JOINTS", HandleBodies), PX_XML_END};
+
+int HandlePx(PxXMLElement *element)
+{
+    return PxXMLElementProcess(element, pxTable, nullptr);
+}
+
+PxXMLHandler rootTable[] = {PX_XML_ELEMENT("PX", HandlePx), PX_XML_END};
+
+void ResetTable(PxXMLHandler *table)
+{
+    for (PxXMLHandler *h = table; h->type != PX_XML_END_OF_TABLE; ++h) h->wasCalled = h->error = 0;
+}
+
+int ProcessScene(XmlDoc &doc, Scene *scene)
+{
+    PxXMLInputSetUserData(doc.input(), scene);
+    ResetTable(rootTable);
+    ResetTable(pxTable);
+    ResetTable(bodiesTable);
+    return doc.process(rootTable);
+}
+
+// <PX> with <V> real values, and <C> containers whose children are unknown.
+struct Values {
+    PxReal v;
+    int count;
+};
+
+int ParseCountedReal(PxXMLInput *input, PxXMLHandler *entry, void *userData)
+{
+    ++static_cast<Values *>(userData)->count;
+    return PxXMLParsePxReal(input, entry, userData);
+}
+
+int HandleOpaque(PxXMLElement *element)
+{
+    PxXMLHandler none[] = {PX_XML_END};
+    return PxXMLElementProcess(element, none, nullptr);
+}
+
+PxXMLHandler valuesTable[] = {PX_XML_VALUE("V", ParseCountedReal, offsetof(Values, v), 1),
+                              PX_XML_ELEMENT("C", HandleOpaque), PX_XML_END};
+
+int HandleValues(PxXMLElement *element)
+{
+    return PxXMLElementProcess(element, valuesTable, PxXMLInputGetUserData(element->input));
+}
+
+PxXMLHandler valuesRoot[] = {PX_XML_ELEMENT("PX", HandleValues), PX_XML_END};
+
+int ProcessValues(XmlDoc &doc, Values *values)
+{
+    PxXMLInputSetUserData(doc.input(), values);
+    ResetTable(valuesRoot);
+    ResetTable(valuesTable);
+    return doc.process(valuesRoot);
+}
+
+std::string Describe(const XmlMessage &m)
+{
+    return std::to_string(m.severity) + "/" + std::to_string(m.code) + " " + std::to_string(m.line) + ":" +
+           std::to_string(m.column) + " " + m.text;
+}
+
+std::vector<std::string> DescribeAll(const XmlDoc &doc)
+{
+    std::vector<std::string> all;
+    for (const XmlMessage &m : doc.messages()) all.push_back(Describe(m));
+    return all;
+}
+
+} // namespace
+
+TEST(XmlReader, HandlerTablesFillStructureFieldsAndCallElementFunctions)
+{
+    XmlDoc doc("<?xml version=\"1.0\"?>\n"
+               "<!DOCTYPE PX SYSTEM \"px.dtd\">\n"
+               "<PX>\n"
+               "  <BODIES>\n"
+               "    <BODY  first body  >\n"
+               "      <ID> arm </ID>\n"
+               "      <POS>1, 2.5, -3</POS>\n"
+               "      <MASS>2</MASS>\n"
+               "    </BODY>\n"
+               "    <BODY>\n"
+               "      <ENABLED>1</ENABLED>\n"
+               "      <MASS>0.5</MASS>\n"
+               "    </BODY>\n"
+               "    <LATER><BODY><MASS>9</MASS></BODY></LATER>\n"
+               "  </BODIES>\n"
+               "</PX>\n");
+    Scene scene{};
+    EXPECT_EQ(ProcessScene(doc, &scene), PX_XML_OK);
+    EXPECT_TRUE(doc.messages().empty()) << doc.allText();
+    ASSERT_EQ(scene.count, 2);
+    EXPECT_STREQ(scene.bodies[0].id, "arm");
+    EXPECT_STREQ(scene.bodies[0].attributes, "first body");
+    EXPECT_EQ(scene.bodies[0].pos[0], 1.0);
+    EXPECT_EQ(scene.bodies[0].pos[1], 2.5);
+    EXPECT_EQ(scene.bodies[0].pos[2], -3.0);
+    EXPECT_EQ(scene.bodies[0].mass, 2.0);
+    EXPECT_EQ(scene.bodies[1].hadAttributes, 0);
+    EXPECT_EQ(scene.bodies[1].enabled, 1);
+    EXPECT_EQ(scene.bodies[1].mass, 0.5);
+    // The skipped element's BODY was never handed to HandleBody.
+    EXPECT_EQ(scene.skipped, 1);
+    EXPECT_EQ(scene.depths, (std::vector<int>{3, 3}));
+    EXPECT_EQ(PxXMLHandlerWasCalled(rootTable, "PX"), 1);
+    EXPECT_EQ(PxXMLHandlerWasCalled(pxTable, "BODIES"), 1);
+    EXPECT_EQ(PxXMLHandlerWasCalled(pxTable, "JOINTS"), 0);
+    EXPECT_EQ(PxXMLHandlerWasCalled(pxTable, "NOT_THERE"), 0);
+    EXPECT_EQ(PxXMLHandlerGetError(bodiesTable, "LATER"), PX_XML_OK);
+}
+
+TEST(XmlReader, SelfClosingElementsHaveNoContentAndNeedNoClosingTag)
+{
+    XmlDoc doc("<PX><BODIES><BODY box/><BODY/><BODY><MASS/></BODY></BODIES></PX>");
+    Scene scene{};
+    EXPECT_EQ(ProcessScene(doc, &scene), PX_XML_OK);
+    ASSERT_EQ(scene.count, 3);
+    EXPECT_STREQ(scene.bodies[0].attributes, "box");
+    EXPECT_EQ(scene.bodies[1].hadAttributes, 0);
+    // An empty value is reported like any missing number.
+    EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"2/2 1:44 Expected PxReal, found \n"}));
+}
+
+TEST(XmlReader, CommentsAndProcessingInstructionsAreSkippedEverywhere)
+{
+    XmlDoc doc("<!-- header <!-- nested --> still in the header -->\n"
+               "<?xml version=\"1.0\"?>\n"
+               "<PX>\n"
+               "<?app some instruction?>\n"
+               "<!-- <V>99</V> -->\n"
+               "<V>4<!-- a comment inside the value -->2</V>\n"
+               "</PX>\n");
+    Values values{};
+    EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
+    EXPECT_TRUE(doc.messages().empty()) << doc.allText();
+    EXPECT_EQ(values.count, 1);
+    EXPECT_EQ(values.v, 42.0);
+}
+
+TEST(XmlReader, UnknownTagIsSkippedWholeWithNestedNamesakesAndSiblingsStillRead)
+{
+    XmlDoc doc("<PX>\n"
+               "  <EXTRA><EXTRA><V>1</V></EXTRA><EXTRA/><V>2</V></EXTRA>\n"
+               "  <V>3</V>\n"
+               "</PX>\n");
+    Values values{};
+    EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
+    EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"1/5 2:10 unknown tag 'EXTRA'\n"}));
+    EXPECT_EQ(values.count, 1);
+    EXPECT_EQ(values.v, 3.0);
+}
+
+TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
+{
+    struct Case {
+        const char *text;
+        int result;
+        std::vector<std::string> messages;
+        int values; // <V> values parsed
+    };
+    const Case cases[] = {
+        // A '>' in element text; the read value is dropped, the rest goes on.
+        {"<PX>\n  <V>1>2</V>\n  <V>5</V>\n</PX>", PX_XML_OK, {"2/1 2:8 unexpected '>'\n"}, 2},
+        // A closing tag that closes something else ends the element.
+        {"<PX>\n<C>\n</B>\n</PX>", PX_XML_OK, {"2/1 3:5 closing tag B doesn't match opening tag C\n"}, 0},
+        // A stray closing tag at the top level.
+        {"<PX></PX>\n</PX>", PX_XML_STRUCTURE_ERROR, {"2/1 2:6 unexpected closing tag, found PX\n"}, 0},
+        // The tag after a value is not its closing tag: skip to the parent's end.
+        {"<PX>\n<V>1<C></C></V>\n<V>2</V>\n</PX>\n<PX><V>7</V></PX>",
+         PX_XML_OK,
+         {"2/1 2:8 closing tag C does not match opening tag V\n"},
+         2},
+        // The value's element is opened again: the second one is read too.
+        {"<PX><V>1<V>2</V></PX>", PX_XML_OK, {"2/1 1:12 closing tag V does not match opening tag V\n"}, 2},
+        // The parent closes right after the value.
+        {"<PX><V>1</PX><PX><V>3</V></PX>", PX_XML_OK, {"2/1 1:14 closing tag /PX does not match opening tag V\n"}, 2},
+        // End of file inside a tag, a comment and an element.
+        {"<PX><V>1</V", PX_XML_END_OF_FILE, {"2/1 1:12 found EOF inside tag\n"}, 1},
+        {"<PX>\n<!-- never closed\n", PX_XML_END_OF_FILE, {"2/1 3:1 found EOF in comment\n"}, 0},
+        {"<PX>\n<V>1</V>\n", PX_XML_END_OF_FILE, {"2/3 3:1 found EOF, missing closing tag </PX>\n"}, 1},
+        // A '<' inside a tag: the '>' was forgotten.
+        {"<PX>\n<V 1\n<V>2</V></PX>",
+         PX_XML_STRUCTURE_ERROR,
+         {"2/1 3:1 unexpected '<' inside tag\n", "1/5 3:4 unknown tag 'V'\n",
+          "2/1 3:14 unexpected closing tag, found PX\n"},
+         0},
+        // A tag without a name.
+        {"<PX>< V>2</V></PX>",
+         PX_XML_STRUCTURE_ERROR,
+         {"2/1 1:9 missing tag name in < V>\n", "2/1 1:14 closing tag V doesn't match opening tag PX\n",
+          "2/1 1:19 unexpected closing tag, found PX\n"},
+         0},
+    };
+    for (const Case &c : cases) {
+        XmlDoc doc(c.text);
+        Values values{};
+        EXPECT_EQ(ProcessValues(doc, &values), c.result) << c.text;
+        EXPECT_EQ(DescribeAll(doc), c.messages) << c.text;
+        EXPECT_EQ(values.count, c.values) << c.text;
+    }
+}
+
+TEST(XmlReader, NullBytesInTagsAndTextAreReportedNotTruncated)
+{
+    const std::string inTag("<PX><V\0>1</V></PX>", 19);
+    const std::string inText("<PX><V>1\0 2</V><V>3</V></PX>", 29);
+    {
+        XmlDoc doc(inTag);
+        Values values{};
+        ProcessValues(doc, &values);
+        ASSERT_FALSE(doc.messages().empty());
+        EXPECT_EQ(Describe(doc.messages()[0]), "2/1 1:8 unexpected null character\n");
+        EXPECT_EQ(values.count, 0);
+    }
+    {
+        XmlDoc doc(inText);
+        Values values{};
+        EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
+        EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"2/1 1:10 unexpected null character\n"}));
+        // The damaged value is not stored; the next one is.
+        EXPECT_EQ(values.count, 2);
+        EXPECT_EQ(values.v, 3.0);
+    }
+}
+
+TEST(XmlReader, OverlongTagsAndTextAreRefusedWithTheirMessages)
+{
+    {
+        XmlDoc doc("<PX><" + std::string(300, 'A') + ">1</A></PX>");
+        Values values{};
+        // PX stops at the refused tag; the top level then meets the stray </A>.
+        EXPECT_EQ(ProcessValues(doc, &values), PX_XML_STRUCTURE_ERROR);
+        EXPECT_EQ(PxXMLHandlerGetError(valuesRoot, "PX"), PX_XML_LIMIT);
+        ASSERT_FALSE(doc.messages().empty());
+        // 4 + 1 + 256 characters read when the 256th tag character is refused.
+        EXPECT_EQ(Describe(doc.messages()[0]), "2/4 1:262 internal error: buffer overflow (tag too long)\n");
+    }
+    {
+        XmlDoc doc("<PX><V>" + std::string(2000, '1') + "</V><V>5</V></PX>");
+        Values values{};
+        EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
+        EXPECT_EQ(DescribeAll(doc),
+                  (std::vector<std::string>{"2/4 1:1032 internal error: buffer overflow (data too long)\n"}));
+        EXPECT_EQ(values.count, 2);
+        EXPECT_EQ(values.v, 5.0);
+    }
+}
+
+namespace {
+
+int HandleNested(PxXMLElement *element);
+PxXMLHandler nestedTable[] = {PX_XML_ELEMENT("N", HandleNested), PX_XML_END};
+int maxDepthSeen = 0;
+
+int HandleNested(PxXMLElement *element)
+{
+    if (element->depth > maxDepthSeen) maxDepthSeen = element->depth;
+    return PxXMLElementProcess(element, nestedTable, nullptr);
+}
+
+} // namespace
+
+TEST(XmlReader, NestingDeeperThanTheLimitIsSkippedWhole)
+{
+    std::string text;
+    for (int i = 0; i < 300; ++i) text += "<N>";
+    for (int i = 0; i < 300; ++i) text += "</N>";
+    text += "<N></N>";
+    XmlDoc doc(text);
+    maxDepthSeen = 0;
+    EXPECT_EQ(doc.process(nestedTable), PX_XML_OK);
+    ASSERT_EQ(doc.messages().size(), 1u);
+    EXPECT_EQ(Describe(doc.messages()[0]), "2/4 1:604 elements nested deeper than 200 levels\n");
+    EXPECT_EQ(maxDepthSeen, PX_XML_MAX_DEPTH);
+}
+
+namespace {
+
+struct Recorded {
+    PxReal value;
+    int posts;
+    void *inputUserData;
+    std::string childName;
+};
+
+int PostAccept(void *userData, PxXMLElement *child, void *inputUserData)
+{
+    Recorded *r = static_cast<Recorded *>(userData);
+    ++r->posts;
+    r->inputUserData = inputUserData;
+    r->childName = child->name;
+    return r->value > 0 ? PX_XML_OK : PX_XML_BAD_VALUE;
+}
+
+int ConsumeAndFail(PxXMLElement *element)
+{
+    HandleOpaque(element);
+    return PX_XML_BAD_VALUE;
+}
+
+} // namespace
+
+TEST(XmlReader, ElementCodesAreRecordedAndPostFunctionsRunOnlyAfterGoodValues)
+{
+    XmlDoc doc("<BAD><X/></BAD><R>-2</R><R>oops</R><AFTER>1</AFTER>");
+    Recorded recorded{};
+    int marker = 0;
+    PxXMLInputSetUserData(doc.input(), &marker);
+    PxXMLHandler table[] = {
+        PX_XML_ELEMENT("BAD", ConsumeAndFail),
+        PX_XML_VALUE_POST("R", PxXMLParsePxReal, offsetof(Recorded, value), 1, PostAccept),
+        PX_XML_VALUE("AFTER", PxXMLParsePxReal, offsetof(Recorded, value), 1),
+        PX_XML_END,
+    };
+    PxXMLElement root{};
+    root.input = doc.input();
+    EXPECT_EQ(PxXMLElementProcess(&root, table, &recorded), PX_XML_OK);
+    EXPECT_EQ(PxXMLHandlerGetError(table, "BAD"), PX_XML_BAD_VALUE);
+    // -2 parsed, so the post function ran and refused it; "oops" did not parse.
+    EXPECT_EQ(recorded.posts, 1);
+    EXPECT_EQ(recorded.inputUserData, &marker);
+    EXPECT_EQ(recorded.childName, "R");
+    EXPECT_EQ(PxXMLHandlerGetError(table, "R"), PX_XML_BAD_VALUE);
+    EXPECT_EQ(PxXMLHandlerWasCalled(table, "AFTER"), 1);
+    EXPECT_EQ(recorded.value, 1.0);
+}
+
+TEST(XmlReader, HandlerEntriesAreFoundByNameUntilTheFirstNamelessEntry)
+{
+    PxXMLHandler table[] = {
+        {"A", PX_XML_ELEMENT_HANDLER, nullptr, 0, 0, 0, 1, 2, nullptr},
+        {nullptr, PX_XML_ELEMENT_HANDLER, nullptr, 0, 0, 0, 1, 3, nullptr},
+        {"B", PX_XML_ELEMENT_HANDLER, nullptr, 0, 0, 0, 1, 4, nullptr},
+        PX_XML_END,
+    };
+    EXPECT_EQ(PxXMLHandlerWasCalled(table, "A"), 1);
+    EXPECT_EQ(PxXMLHandlerGetError(table, "A"), 2);
+    EXPECT_EQ(PxXMLHandlerWasCalled(table, "B"), 0);
+    EXPECT_EQ(PxXMLHandlerGetError(table, "B"), 0);
+    EXPECT_EQ(PxXMLHandlerWasCalled(nullptr, "A"), 0);
+
+    pxtest::CountingAllocator allocator;
+    PxXMLHandler entry;
+    char name[] = "SOLID";
+    ASSERT_EQ(PxXMLElementHandlerCreate(&entry, name, HandleOpaque), 1);
+    name[0] = 'X';
+    EXPECT_STREQ(entry.name, "SOLID");
+    EXPECT_EQ(entry.type, PX_XML_ELEMENT_HANDLER);
+    EXPECT_EQ(entry.wasCalled, 0);
+    PxXMLElementHandlerDestroy(&entry);
+    EXPECT_EQ(entry.name, nullptr);
+    EXPECT_EQ(allocator.state().destroys, 1);
+
+    allocator.failFromNowOn();
+    EXPECT_EQ(PxXMLElementHandlerCreate(&entry, "SOLID", HandleOpaque), 0);
+}
+
+TEST(XmlReader, LinesAndColumnsStayRightAcrossBufferRefills)
+{
+    std::string text = "<PX>\n";
+    for (int i = 0; i < 700; ++i) text += "<V>" + std::to_string(i) + "</V>\n"; // well past 4096 bytes
+    text += "  <V>7>8</V>\n</PX>\n";
+    XmlDoc doc(text);
+    Values values{};
+    EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
+    EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"2/1 702:8 unexpected '>'\n"}));
+    EXPECT_EQ(values.count, 701);
+    EXPECT_EQ(values.v, 699.0);
+}
+
+TEST(XmlReader, BadArgumentsAreRefusedWithoutCrashing)
+{
+    pxtest::MessageCapture capture;
+    EXPECT_EQ(PxXMLInputCreate(nullptr), nullptr);
+    EXPECT_EQ(PxXMLElementProcess(nullptr, nullptr, nullptr), PX_XML_LIMIT);
+    EXPECT_EQ(PxXMLInputProcess(nullptr, nullptr), PX_XML_LIMIT);
+    XmlDoc doc("<A>1</A>");
+    EXPECT_EQ(readNextTag(doc.input(), nullptr, 10), PX_XML_LIMIT);
+    EXPECT_EQ(doc.allText(), "Nowhere to put parsed data!\n");
+    // A table entry without a function is reported and its element skipped.
+    PxXMLHandler table[] = {{"A", PX_XML_VALUE_HANDLER, nullptr, 0, 1, 0, 0, 0, nullptr}, PX_XML_END};
+    EXPECT_EQ(doc.process(table), PX_XML_OK);
+    EXPECT_EQ(doc.messages().back().text, "no handler function for tag 'A'\n");
+    // With no table every element is unknown.
+    XmlDoc other("<A>1</A>");
+    EXPECT_EQ(other.process(nullptr), PX_XML_OK);
+    EXPECT_EQ(other.allText(), "unknown tag 'A'\n");
+    // Allocation failure.
+    pxtest::CountingAllocator failing(0);
+    FILE *file = std::tmpfile();
+    PxStream *stream = PxStreamCreate(file);
+    if (stream) {
+        EXPECT_EQ(PxXMLInputCreate(stream), nullptr);
+    }
+    PxStreamDestroy(stream);
+    std::fclose(file);
+}
+
+TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
+{
+    XmlDoc doc("<L>len</L><P>len, arm_len, 3</P><H>0x10</H><S>x_pos !x !zero zero !seven !word !unknown</S>");
+    PxXMLInput *input = doc.input();
+    EXPECT_EQ(PxXMLInputSetVariable(input, "len", "2.5"), 1);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "x", "5"), 1);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "zero", "0"), 1);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "seven", " 0x1A "), 1);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "word", "yes"), 1);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "arm_len", "4"), 1);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "arm_len", "1"), 1); // replaces
+    EXPECT_EQ(PxXMLInputSetVariable(input, "2bad", "1"), 0);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "bad-name", "1"), 0);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "", "1"), 0);
+    EXPECT_EQ(PxXMLInputSetVariable(input, "ok", nullptr), 0);
+    EXPECT_EQ(PxXMLInputGetVariableCount(input), 6);
+    EXPECT_STREQ(PxXMLInputGetVariable(input, "arm_len"), "1");
+    EXPECT_EQ(PxXMLInputGetVariable(input, "arm"), nullptr);
+
+    struct Out {
+        PxReal l;
+        PxReal p[3];
+        int h;
+        char s[128];
+    } out{};
+    PxXMLHandler table[] = {
+        PX_XML_VALUE("L", PxXMLParsePxReal, offsetof(Out, l), 1),
+        PX_XML_VALUE("P", PxXMLParsePxRealArray, offsetof(Out, p), 3),
+        PX_XML_VALUE("H", PxXMLParseInt, offsetof(Out, h), 1),
+        PX_XML_VALUE("S", PxXMLParseString, offsetof(Out, s), sizeof out.s),
+        PX_XML_END,
+    };
+    PxXMLElement root{};
+    root.input = input;
+    EXPECT_EQ(PxXMLElementProcess(&root, table, &out), PX_XML_OK);
+    EXPECT_EQ(out.l, 2.5);
+    EXPECT_EQ(out.p[0], 2.5);
+    EXPECT_EQ(out.p[1], 1.0);
+    EXPECT_EQ(out.p[2], 3.0);
+    // The x of 0x10 is part of a number, not the variable x.
+    EXPECT_EQ(out.h, 16);
+    EXPECT_STREQ(out.s, "x_pos 0 1 0 0 yes !unknown");
+    EXPECT_EQ(DescribeAll(doc),
+              (std::vector<std::string>{"1/0 1:88 variable value word = yes cannot be inverted\n"}));
+}
+
+TEST(XmlReader, SubstitutionThatOutgrowsTheTextBufferIsRefused)
+{
+    XmlDoc doc("<S>big big</S>");
+    PxXMLInputSetVariable(doc.input(), "big", std::string(600, 'b').c_str());
+    char s[2048] = "unchanged";
+    PxXMLHandler table[] = {PX_XML_VALUE("S", PxXMLParseString, 0, sizeof s), PX_XML_END};
+    PxXMLElement root{};
+    root.input = doc.input();
+    EXPECT_EQ(PxXMLElementProcess(&root, table, s), PX_XML_OK);
+    EXPECT_EQ(PxXMLHandlerGetError(table, "S"), PX_XML_LIMIT);
+    EXPECT_EQ(doc.allText(), "internal error: buffer overflow (data too long)\n");
+    EXPECT_STREQ(s, "unchanged");
+}
+
+TEST(XmlReader, DefaultHandlerPrintsSeverityLineAndColumn)
+{
+    FILE *out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    XmlDoc doc("<PX>\n<V>1>2</V><W>3</W></PX>", false);
+    PxXMLInputSetErrorHandler(doc.input(), PxXMLDefaultErrorHandler, out);
+    Values values{};
+    ProcessValues(doc, &values);
+    PxXMLDefaultErrorHandler(doc.input(), PX_XML_PLAIN, 0, "plain %d\n", 7);
+    std::rewind(out);
+    char text[512] = {0};
+    size_t n = std::fread(text, 1, sizeof text - 1, out);
+    text[n] = '\0';
+    EXPECT_STREQ(text, "Error in line 2, pos 6: unexpected '>'\n"
+                       "Warning in line 2, pos 14: unknown tag 'W'\n"
+                       "plain 7\n");
+    std::fclose(out);
+
+    PxXMLInputSetErrorHandler(doc.input(), nullptr, nullptr);
+    EXPECT_EQ(doc.input()->errorHandler, PxXMLDefaultErrorHandler);
+    EXPECT_EQ(doc.input()->errorHandlerData, static_cast<void *>(stderr));
+    // With no file the message is only kept in the error string.
+    PxXMLInputSetErrorHandler(doc.input(), PxXMLDefaultErrorHandler, nullptr);
+    EXPECT_EQ(PxXMLDefaultErrorHandler(doc.input(), PX_XML_ERROR, 2, "kept %s\n", "here"), 2);
+    EXPECT_STREQ(PxXMLInputGetErrorString(doc.input()), "kept here\n");
+
+    // When processing fails, the error string holds the message behind it.
+    XmlDoc stray("<PX></PX></PX>", false);
+    PxXMLInputSetErrorHandler(stray.input(), PxXMLDefaultErrorHandler, nullptr);
+    EXPECT_EQ(ProcessValues(stray, &values), PX_XML_STRUCTURE_ERROR);
+    EXPECT_STREQ(PxXMLInputGetErrorString(stray.input()), "unexpected closing tag, found PX\n");
+}
+
+TEST(XmlReader, CumulatingHandlerCollectsAllFilesInWholeGrowthSteps)
+{
+    PxXMLErrorCollection collection;
+    PxXMLErrorCollectionInit(&collection, 16);
+    const char *files[] = {"a.px", "a.px", "b.px"};
+    const char *texts[] = {"<X/>", "<PX><V>1>2</V></PX>", "<PX>\n</Q></PX>"};
+    for (int i = 0; i < 3; ++i) {
+        XmlDoc doc(texts[i], false);
+        PxXMLInputSetErrorHandler(doc.input(), PxXMLCummulatingErrorHandler, &collection);
+        collection.fileName = files[i];
+        Values values{};
+        ProcessValues(doc, &values);
+        EXPECT_EQ(collection.capacity % 16, 0);
+        EXPECT_GT(collection.capacity, collection.length);
+    }
+    ASSERT_NE(collection.text, nullptr);
+    EXPECT_STREQ(collection.text, "in file \"a.px\":\n"
+                                  "   Warning in line 1, pos 5: unknown tag 'X'\n"
+                                  "   Error in line 1, pos 10: unexpected '>'\n"
+                                  "in file \"b.px\":\n"
+                                  "   Error in line 2, pos 5: closing tag Q doesn't match opening tag PX\n"
+                                  "   Error in line 2, pos 10: unexpected closing tag, found PX\n");
+    EXPECT_EQ(collection.length, static_cast<int>(std::strlen(collection.text)));
+    PxXMLErrorCollectionTerm(&collection);
+    EXPECT_EQ(collection.text, nullptr);
+    EXPECT_EQ(collection.length, 0);
+}
+
+TEST(XmlReader, EmbeddedElementIsReadAndTheFileLeftJustAfterItOrRefusedUntouched)
+{
+    const char text[] = "  \n<ROBOT  arm >\n<V>1.5</V>\n</ROBOT>\nTAIL\n";
+    FILE *file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    std::fputs(text, file);
+    std::rewind(file);
+    PxStream *stream = PxStreamCreate(file);
+
+    // Another root name: nothing is consumed.
+    EXPECT_EQ(CreateParser(stream, "CAMERA"), nullptr);
+    EXPECT_EQ(std::ftell(file), 0L);
+
+    PxXMLElement *robot = CreateParser(stream, "ROBOT");
+    ASSERT_NE(robot, nullptr);
+    EXPECT_STREQ(robot->name, "ROBOT");
+    EXPECT_STREQ(robot->attributes, "arm");
+    EXPECT_EQ(robot->depth, 1);
+    Values values{};
+    EXPECT_EQ(PxXMLElementProcess(robot, valuesTable, &values), PX_XML_OK);
+    EXPECT_EQ(values.v, 1.5);
+    DestroyParser(robot);
+    char line[64];
+    ASSERT_NE(std::fgets(line, sizeof line, file), nullptr);
+    EXPECT_STREQ(line, "\n");
+    ASSERT_NE(std::fgets(line, sizeof line, file), nullptr);
+    EXPECT_STREQ(line, "TAIL\n");
+    PxStreamDestroy(stream);
+
+    // An overlong tag is reported on stderr and nothing is consumed.
+    std::rewind(file);
+    std::fputs(("<ROBOT " + std::string(400, 'a') + ">").c_str(), file);
+    std::rewind(file);
+    stream = PxStreamCreate(file);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(CreateParser(stream, "ROBOT"), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error in line 1, pos 258: buffer overflow (tag too long)\n");
+    EXPECT_EQ(std::ftell(file), 0L);
+    PxStreamDestroy(stream);
+    std::fclose(file);
+}
+
+TEST(XmlReader, TextIsReadUpToTheNextTagWhichIsLeftForTheTagReader)
+{
+    XmlDoc doc("<V> 1 <!-- c --> 2 </V >tail");
+    char buffer[PX_XML_TAG_SIZE];
+    ASSERT_EQ(readNextTag(doc.input(), buffer, sizeof buffer), PX_XML_OK);
+    EXPECT_STREQ(buffer, "V");
+    ASSERT_EQ(readToNextTag(doc.input(), buffer, sizeof buffer), PX_XML_OK);
+    EXPECT_STREQ(buffer, " 1  2 ");
+    // The '<' was given back: the column points at it again.
+    EXPECT_EQ(PxXMLInputGetColumn(doc.input()), 20);
+    ASSERT_EQ(readNextTag(doc.input(), buffer, sizeof buffer), PX_XML_OK);
+    EXPECT_STREQ(buffer, "/V ");
+    EXPECT_EQ(readNextTag(doc.input(), buffer, sizeof buffer), PX_XML_END_OF_FILE);
+    EXPECT_TRUE(doc.messages().empty());
+
+    char text[] = " \t a b \n ";
+    EXPECT_STREQ(dropspace(text), "a b");
+    EXPECT_STREQ(text, " \t a b");
+    char blank[] = "  ";
+    EXPECT_STREQ(dropspace(blank), "");
+    EXPECT_EQ(dropspace(nullptr), nullptr);
+}
+
+namespace {
+
+std::vector<std::string> variableTexts;
+
+// Reads its own text, as a handler of <VAR name>value</VAR> does.
+int ReadVariable(PxXMLElement *element)
+{
+    char text[PX_XML_TEXT_SIZE];
+    int code = readToNextTag(element->input, text, sizeof text);
+    variableTexts.push_back(std::string(element->attributes ? element->attributes : "") + "=" + text);
+    if (code != PX_XML_OK) return code;
+    return PxXMLElementProcess(element, nullptr, nullptr);
+}
+
+} // namespace
+
+TEST(XmlReader, ElementFunctionsReadingTheirOwnTextGetNoneFromAnEmptyElement)
+{
+    XmlDoc doc("<VAR a>1</VAR><VAR b/> sibling text <VAR c>3</VAR>");
+    PxXMLHandler table[] = {PX_XML_ELEMENT("VAR", ReadVariable), PX_XML_END};
+    variableTexts.clear();
+    EXPECT_EQ(doc.process(table), PX_XML_OK);
+    EXPECT_EQ(variableTexts, (std::vector<std::string>{"a=1", "b=", "c=3"}));
+    EXPECT_TRUE(doc.messages().empty()) << doc.allText();
+}
