@@ -7,8 +7,8 @@
 
 int main()
 {
-    kelmar::Universe universe;                 // capacities and materials by default
-    kelmar::Scene scene;                       // a scene filled by code
+    kelmar::Universe universe; // capacities and materials by default
+    kelmar::Scene scene;       // a scene filled by code
     universe.AddScene(&scene);
     RbdWorldSetGravity(universe.GetWorld(), 0, 0, -981); // scenes set their gravity
     kelmar::AddGround(&scene, universe.GetMaterialId("wood"));
@@ -16,7 +16,7 @@ int main()
     kelmar::SolidSpec block;
     block.name = "block";
     block.material = universe.GetMaterialId("wood");
-    block.pose = pose;                         // 20 cm up
+    block.pose = pose; // 20 cm up
     kelmar::Solid *solid = kelmar::AddBox(&scene, 10, 10, 10, block);
     for (int i = 0; i < 100; ++i) universe.step(); // 5 s of 0.05 s
     double p[3];

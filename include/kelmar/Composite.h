@@ -10,14 +10,14 @@
 namespace kelmar {
 
 struct CompositeElem {
-    CdxModelID model = nullptr;   // one part's model, owned
-    double relTM[4][4];           // placement in the composite's frame (cm)
+    CdxModelID model = nullptr; // one part's model, owned
+    double relTM[4][4];         // placement in the composite's frame (cm)
     double comOffset[3] = {0, 0, 0};
     const Graphics *graphics = nullptr;
-    bool excluded = false;        // graphics only: no collision, no mass
-    double worldTM[4][4];         // the part's world placement, read by its model
+    bool excluded = false; // graphics only: no collision, no mass
+    double worldTM[4][4];  // the part's world placement, read by its model
     int material = 0;
-    double density = 0.001;       // kg/cm^3
+    double density = 0.001; // kg/cm^3
 };
 
 class Composite : public Solid {
@@ -26,10 +26,10 @@ public:
     ~Composite() override;
 
     // False once the composite is built. density < 0: the material's.
-    bool AddComponent(CdxGeometryID geometry, const Graphics *graphics, bool excluded,
-                      const double relTM[4][4], int material, double density);
-    bool Build(const Scene *scene, bool frozen, int material, double mass, const double *inertia,
-               bool enabled, const double *comOffset);
+    bool AddComponent(CdxGeometryID geometry, const Graphics *graphics, bool excluded, const double relTM[4][4],
+                      int material, double density);
+    bool Build(const Scene *scene, bool frozen, int material, double mass, const double *inertia, bool enabled,
+               const double *comOffset);
 
     void draw(unsigned int flags) const override;
     void saveStatus(PxStream *stream) const override;

@@ -38,9 +38,8 @@ public:
     virtual void PrepareDrawing(unsigned int flags) = 0;
     virtual void FinishDrawing(unsigned int flags) = 0;
     // One object: base then relative transform (either may be null).
-    virtual void DrawObject(const GraphicsPrimitive &primitive, const double (*base)[4],
-                            const double (*relative)[4], const DrawMaterial &material,
-                            const char *texture, unsigned int flags) = 0;
+    virtual void DrawObject(const GraphicsPrimitive &primitive, const double (*base)[4], const double (*relative)[4],
+                            const DrawMaterial &material, const char *texture, unsigned int flags) = 0;
     // Immediate drawing in a base transform (null: world).
     virtual void DrawLine(const double *from, const double *to, const float rgba[4]) = 0;
     virtual void DrawArrow(const double (*base)[4], double length, double width, const float rgba[4]) = 0;

@@ -30,12 +30,12 @@ class Scene {
 public:
     // Scene option bits.
     enum Option : unsigned int {
-        kCreateDisabled = 0x01,     // solids of the file start with their bodies disabled
-        kJointsDisabled = 0x02,     // joints start disabled
-        kIgnoreForces = 0x04,       // initial forces and torques of solids are ignored
-        kIgnoreVelocities = 0x08,   // initial velocities of solids are ignored
-        kStatusPose = 0x10,         // status of solids: pose and velocities
-        kStatusAppearance = 0x20    // status of solids: colour and options
+        kCreateDisabled = 0x01,   // solids of the file start with their bodies disabled
+        kJointsDisabled = 0x02,   // joints start disabled
+        kIgnoreForces = 0x04,     // initial forces and torques of solids are ignored
+        kIgnoreVelocities = 0x08, // initial velocities of solids are ignored
+        kStatusPose = 0x10,       // status of solids: pose and velocities
+        kStatusAppearance = 0x20  // status of solids: colour and options
     };
 
     // placement: transform of everything the file places (null: identity; a
@@ -106,8 +106,7 @@ public:
 
     // Transform of the named solid, or null for world coordinates (with a
     // message unless the name is empty or "WORLD").
-    const double (*GetSolidTransform(const char *solidName, const char *referrerKind,
-                                     const char *referrerName))[4];
+    const double (*GetSolidTransform(const char *solidName, const char *referrerKind, const char *referrerName))[4];
     GraphicsPrimitive *GraphicsPrimFromGeometry(const char *name);
     static GraphicsPrimitive *CreateGraphicsPrimFromGeometry(CdxGeometryID geometry);
 
@@ -152,8 +151,8 @@ private:
     void DestroyGeometries();
     void DestroyGraphics();
 
-    std::string idPrefix_;      // "" or identifiers each followed by "."
-    std::string fullId_;        // buffer of GetFullId
+    std::string idPrefix_; // "" or identifiers each followed by "."
+    std::string fullId_;   // buffer of GetFullId
     int depth_ = 0;
     int defaultIdCounter_ = 0;
     double scale_ = 1.0;

@@ -12,12 +12,12 @@ class Scene;
 class Solid;
 
 struct SolidSpec {
-    const char *name = "";           // empty: a generated name
+    const char *name = ""; // empty: a generated name
     int material = 0;
-    double density = -1;             // < 0: the material's
-    double mass = 0;                 // > 0 replaces the mass (kg)
+    double density = -1; // < 0: the material's
+    double mass = 0;     // > 0 replaces the mass (kg)
     const double (*pose)[4] = nullptr;
-    bool fixed = false;              // no body: the solid never moves by itself
+    bool fixed = false; // no body: the solid never moves by itself
     bool frozen = false;
     bool enabled = true;
 };

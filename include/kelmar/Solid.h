@@ -19,8 +19,8 @@ public:
     enum Option : unsigned int {
         kDrawContacts = 0x01,
         kDrawForces = 0x02,
-        kDrawInertia = 0x04,  // centre of mass and inertia ellipsoid
-        kInteractable = 0x08  // can be picked with the mouse
+        kDrawInertia = 0x04, // centre of mass and inertia ellipsoid
+        kInteractable = 0x08 // can be picked with the mouse
     };
 
     Solid() = default;
@@ -32,9 +32,9 @@ public:
     // (kg) replaces the mass with the inertia scaled along; inertia (Ixx,
     // Ixy, Ixz, Iyy, Iyz, Izz, kg cm^2) replaces the tensor, and only then
     // does comOffset (cm) move the centre of mass. frozen: the body is held.
-    bool CreateFromGeometry(const Scene *scene, CdxGeometryID geometry, bool frozen, bool noCollision,
-                            int material, double density, double mass, const double *inertia,
-                            bool enabled, const double *comOffset);
+    bool CreateFromGeometry(const Scene *scene, CdxGeometryID geometry, bool frozen, bool noCollision, int material,
+                            double density, double mass, const double *inertia, bool enabled,
+                            const double *comOffset);
 
     // A fixed solid: a model at the initial transform, held still in the
     // space, and no body (it is not part of any island).

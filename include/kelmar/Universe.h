@@ -44,11 +44,11 @@ enum tContactParameter {
     kDynamicFriction = 5,      // secondary coefficient
     kPrimaryFrictionForce = 6, // box limits (kg cm/s^2)
     kSecondaryFrictionForce = 7,
-    kFrictionForces = 8        // both limits; read back as the primary one
+    kFrictionForces = 8 // both limits; read back as the primary one
 };
 
 struct MaterialData {
-    std::string name;  // empty: unnamed (display name is the index)
+    std::string name; // empty: unnamed (display name is the index)
     bool named = false;
     double density = 0.001; // kg/cm^3
     double unused = 0.1;
@@ -76,12 +76,11 @@ public:
         kScaledBox = 0x08,         // keep the normal-force friction model
         kWireframe = 0x10,
         kCullBackFaces = 0x20,
-        kPause = 0x40              // step() does nothing
+        kPause = 0x40 // step() does nothing
     };
 
     // Arguments below 1 take the defaults 100, 100, 100, 1200 and 7.
-    Universe(int maxBodies = 0, int maxConstraints = 0, int maxModels = 0, int maxPairs = 0,
-             int numMaterials = 0);
+    Universe(int maxBodies = 0, int maxConstraints = 0, int maxModels = 0, int maxPairs = 0, int numMaterials = 0);
     virtual ~Universe();
     Universe(const Universe &) = delete;
     Universe &operator=(const Universe &) = delete;

@@ -76,7 +76,7 @@ int MaterialOf(const Universe *universe, const char *text)
     char *end = nullptr;
     const long index = std::strtol(text, &end, 10);
     return end != text && *end == '\0' && index >= 0 && index < universe->GetNumMaterials() ? static_cast<int>(index)
-                                                                                              : -1;
+                                                                                            : -1;
 }
 
 void ApplyBody(Solid *solid, const Scene *scene, const PxXMLHandler *body, const BodyValues &b)
@@ -165,7 +165,7 @@ int LoadSolid(PxXMLElement *element)
                id.c_str());
         return result;
     }
-    const double (*reference)[4] = v.relto[0] ? scene->GetSolidTransform(v.relto, "solid", id.c_str()) : nullptr;
+    const double(*reference)[4] = v.relto[0] ? scene->GetSolidTransform(v.relto, "solid", id.c_str()) : nullptr;
     double pose[4][4];
     GenerateTransform(input, handlers, id.c_str(), v.transform, scene->GetScale(),
                       reference ? reference : scene->GetPlacement(), pose);
@@ -173,8 +173,9 @@ int LoadSolid(PxXMLElement *element)
     solid->SetInitialTM(pose);
     const double s = scene->GetScale();
     const PxXMLHandler *b = body.handlers[0].name ? body.handlers : nullptr;
-    const bool enabled = b && Given(b, "ENABLED") ? body.enabled != 0 && v.dynamic && !v.frozen
-                                                  : !(scene->options & Scene::kCreateDisabled) && v.dynamic && !v.frozen;
+    const bool enabled = b && Given(b, "ENABLED")
+                             ? body.enabled != 0 && v.dynamic && !v.frozen
+                             : !(scene->options & Scene::kCreateDisabled) && v.dynamic && !v.frozen;
     double moi[6];
     for (int i = 0; i < 6; ++i) moi[i] = body.moi[i] * s * s * s * s * s;
     double com[3] = {body.com[0] * s, body.com[1] * s, body.com[2] * s};

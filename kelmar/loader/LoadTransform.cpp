@@ -32,10 +32,11 @@ bool GenerateTransform(PxXMLInput *input, const PxXMLHandler *handlers, const ch
         for (int i = 0; i < 16; ++i) local[i / 4][i % 4] = spec.tm[i];
         for (int k = 0; k < 3; ++k) local[3][k] *= scale;
         if (!IsRigidTM(local, 1e-5)) {
-            Report(input,
-                   "Transform of object '%s' is not valid. POS, ROT, QUAT, EULER will override the default (identity) "
-                   "transform.\n",
-                   id);
+            Report(
+                input,
+                "Transform of object '%s' is not valid. POS, ROT, QUAT, EULER will override the default (identity) "
+                "transform.\n",
+                id);
             PxM4Identity(local);
         } else {
             given = false; // taken whole

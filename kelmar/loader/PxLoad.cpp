@@ -28,7 +28,8 @@ int HandleWorld(PxXMLElement *element)
     PxXMLInput *input = PxXMLElementGetInput(element);
     Universe *universe = scene ? scene->GetUniverse() : nullptr;
     if (!universe) {
-        input->errorHandler(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "Universe not yet defined! Ignoring material data\n");
+        input->errorHandler(input, PX_XML_ERROR, PX_XML_BAD_VALUE,
+                            "Universe not yet defined! Ignoring material data\n");
         return PX_XML_SKIP_ELEMENT;
     }
     return universe->loadStatus(element);

@@ -159,7 +159,8 @@ bool Scene::load(const char *name)
     messages.fileName = name;
     PxXMLInput *input = CreateXMLInput(stream);
     PxXMLInputSetErrorHandler(input, PxXMLCummulatingErrorHandler, &messages);
-    for (const auto &variable : variables_) PxXMLInputSetVariable(input, variable.first.c_str(), variable.second.c_str());
+    for (const auto &variable : variables_)
+        PxXMLInputSetVariable(input, variable.first.c_str(), variable.second.c_str());
     PxLoad(this, input);
     const bool clean = messages.length == 0;
     if (!clean) Error(0, "Error(s) occured during parsing: \n%s", messages.text);

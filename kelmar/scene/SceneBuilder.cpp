@@ -33,7 +33,8 @@ Solid *AddSolid(Scene *scene, CdxGeometryID geometry, const SolidSpec &spec)
     float color[4] = {1, 1, 1, 1};
     if (const Universe *universe = scene->GetUniverse()) universe->GetMaterialColor(solid->GetMaterial(), color);
     GraphicsPrimitive *primitive = Scene::CreateGraphicsPrimFromGeometry(geometry);
-    if (primitive && !scene->InsertGP("", primitive)) solid->SetGraphics(new Graphics(primitive, color, solid->GetTM()));
+    if (primitive && !scene->InsertGP("", primitive))
+        solid->SetGraphics(new Graphics(primitive, color, solid->GetTM()));
     CdxModelSetName(solid->GetModel(), solid->GetName());
     return solid;
 }

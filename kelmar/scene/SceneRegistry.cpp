@@ -215,8 +215,7 @@ const char *Scene::GetName(const Joint *joint) const
     return joints_.KeyOf(joint);
 }
 
-const double (*Scene::GetSolidTransform(const char *solidName, const char *referrerKind,
-                                        const char *referrerName))[4]
+const double (*Scene::GetSolidTransform(const char *solidName, const char *referrerKind, const char *referrerName))[4]
 {
     if (!solidName || !*solidName || std::string(solidName) == "WORLD") return nullptr;
     const Solid *solid = LookupSolid(solidName);

@@ -52,8 +52,8 @@ bool Composite::AddComponent(CdxGeometryID geometry, const Graphics *graphics, b
 // The composite model's mass properties combine the parts (inertia summed
 // per unit mass about the common centre of mass); a given mass scales the
 // whole tensor along, so mass and inertia stay those of one shape.
-bool Composite::Build(const Scene *owner, bool frozen, int material, double mass, const double *inertia,
-                      bool enabled, const double *comOffset)
+bool Composite::Build(const Scene *owner, bool frozen, int material, double mass, const double *inertia, bool enabled,
+                      const double *comOffset)
 {
     scene = const_cast<Scene *>(owner);
     built_ = true;

@@ -45,7 +45,7 @@ bool Solid::AttachBody(bool frozen, bool enabled)
     PxM4Identity(identity);
     RbdBodySetTransform(body_, ownTM_ ? ownTM_ : identity);
     FreeOwnTM();
-    tm_ = const_cast<double (*)[4]>(RbdBodyGetTransformPtr(body_));
+    tm_ = const_cast<double(*)[4]>(RbdBodyGetTransformPtr(body_));
     RbdBodySetUserData(body_, this);
     if (enabled)
         RbdBodyEnable(body_);

@@ -88,7 +88,9 @@ ContactList *Solid::GetContacts(const Solid *other) const
     return list;
 }
 
-ContactList::ContactList(const Solid *s) : solid(s), body(s ? s->GetBody() : nullptr) {}
+ContactList::ContactList(const Solid *s) : solid(s), body(s ? s->GetBody() : nullptr)
+{
+}
 
 void ContactList::add(RbdContactID contact, int bodyIndex)
 {

@@ -21,9 +21,9 @@ const float kSticking[4] = {0, 0.8f, 0, 1};
 const float kSliding[4] = {0.9f, 0, 0, 1};
 const float kForce[4] = {1, 0.6f, 0, 1};
 const float kInertia[4] = {0.6f, 0, 0.6f, 0.8f};
-const double kComRadius = 0.1;        // cm
-const double kForceScale = 0.01;      // cm per kg cm/s^2
-const double kMaxConeHeight = 10000;  // cm
+const double kComRadius = 0.1;       // cm
+const double kForceScale = 0.01;     // cm per kg cm/s^2
+const double kMaxConeHeight = 10000; // cm
 
 // A frame at point whose x axis is direction (unit).
 void FrameAlong(double tm[4][4], const double *point, const double *direction)
@@ -99,7 +99,7 @@ void Solid::DrawInertia() const
     double inertia[3][3], d[3], v[3][3], tm[4][4];
     RbdBodyGetInertiaTensor(body_, inertia);
     SymmetricEigen(inertia, d, v);
-    const double (*com)[4] = RbdBodyGetCenterOfMassTransformPtr(body_);
+    const double(*com)[4] = RbdBodyGetCenterOfMassTransformPtr(body_);
     PxM4Identity(tm);
     for (int i = 0; i < 3; ++i) {
         double axis[3];

@@ -170,7 +170,7 @@ std::vector<Solid *> AttachedSolids(RbdBodyID body)
             auto &out = *static_cast<std::pair<RbdBodyID, std::vector<Solid *> *> *>(arg);
             if (RbdConstraintGetTypeId(c) == RBD_TYPE_CONTACT) return;
             RbdBodyID other = RbdConstraintGetBody(c, 0) == out.first ? RbdConstraintGetBody(c, 1)
-                                                                       : RbdConstraintGetBody(c, 0);
+                                                                      : RbdConstraintGetBody(c, 0);
             Solid *solid = other ? static_cast<Solid *>(RbdBodyGetUserData(other)) : nullptr;
             if (solid) out.second->push_back(solid);
         },

@@ -30,15 +30,14 @@ const double Universe::kDefaultEpsilon = 1e-5;
 const double Universe::kDefaultGamma = 0.2;
 const double Universe::kDefaultTimeStep = 0.05;
 
-BadMaterial::BadMaterial(int i) : std::out_of_range("bad material index " + std::to_string(i)), index(i) {}
+BadMaterial::BadMaterial(int i) : std::out_of_range("bad material index " + std::to_string(i)), index(i)
+{
+}
 
 Universe::Universe(int maxBodies, int maxConstraints, int maxModels, int maxPairs, int numMaterials)
-    : maxBodies_(maxBodies < 1 ? 100 : maxBodies),
-      maxConstraints_(maxConstraints < 1 ? 100 : maxConstraints),
-      maxModels_(maxModels < 1 ? 100 : maxModels),
-      maxPairs_(maxPairs < 1 ? 1200 : maxPairs),
-      numMaterials_(numMaterials < 1 ? 7 : numMaterials),
-      materials_(static_cast<size_t>(numMaterials_))
+    : maxBodies_(maxBodies < 1 ? 100 : maxBodies), maxConstraints_(maxConstraints < 1 ? 100 : maxConstraints),
+      maxModels_(maxModels < 1 ? 100 : maxModels), maxPairs_(maxPairs < 1 ? 1200 : maxPairs),
+      numMaterials_(numMaterials < 1 ? 7 : numMaterials), materials_(static_cast<size_t>(numMaterials_))
 {
     InstallColorLookup();
     CDX::Init(maxModels_);

@@ -239,20 +239,20 @@ int LoadMaterialPairStatus(PxXMLElement *element)
     PxXMLInput *input = PxXMLElementGetInput(element);
     PairValues v = {};
     v.mu[0] = v.mu[1] = v.forces[0] = v.forces[1] = -1.0;
-    PxXMLHandler handlers[] = {PX_XML_STRINGS("IDS", offsetof(PairValues, ids), 2, kTextSize),
-                               PX_XML_VALUE("RESTITUTION", PxXMLParseDouble, offsetof(PairValues, restitution), 1),
-                               PX_XML_VALUE("SOFTNESS", PxXMLParseDouble, offsetof(PairValues, softness), 1),
-                               PX_XML_VALUE("MINSPEED", PxXMLParseDouble, offsetof(PairValues, minSpeed), 1),
-                               PX_XML_VALUE("MU", PxXMLParseDoubleArray, offsetof(PairValues, mu), 2),
-                               PX_XML_VALUE("STATIC_MU", PxXMLParseDouble, offsetof(PairValues, mu), 1),
-                               PX_XML_VALUE("DYNAMIC_MU", PxXMLParseDouble, offsetof(PairValues, mu) + sizeof(double), 1),
-                               PX_XML_VALUE("FRICTION", PxXMLParseDoubleArray, offsetof(PairValues, mu), 2),
-                               PX_XML_VALUE("STATIC_FRICTION", PxXMLParseDouble, offsetof(PairValues, mu), 1),
-                               PX_XML_VALUE("DYNAMIC_FRICTION", PxXMLParseDouble,
-                                            offsetof(PairValues, mu) + sizeof(double), 1),
-                               PX_XML_VALUE("FORCE", PxXMLParseDouble, offsetof(PairValues, forces), 1),
-                               PX_XML_VALUE("FORCES", PxXMLParseDoubleArray, offsetof(PairValues, forces), 2),
-                               PX_XML_END};
+    PxXMLHandler handlers[] = {
+        PX_XML_STRINGS("IDS", offsetof(PairValues, ids), 2, kTextSize),
+        PX_XML_VALUE("RESTITUTION", PxXMLParseDouble, offsetof(PairValues, restitution), 1),
+        PX_XML_VALUE("SOFTNESS", PxXMLParseDouble, offsetof(PairValues, softness), 1),
+        PX_XML_VALUE("MINSPEED", PxXMLParseDouble, offsetof(PairValues, minSpeed), 1),
+        PX_XML_VALUE("MU", PxXMLParseDoubleArray, offsetof(PairValues, mu), 2),
+        PX_XML_VALUE("STATIC_MU", PxXMLParseDouble, offsetof(PairValues, mu), 1),
+        PX_XML_VALUE("DYNAMIC_MU", PxXMLParseDouble, offsetof(PairValues, mu) + sizeof(double), 1),
+        PX_XML_VALUE("FRICTION", PxXMLParseDoubleArray, offsetof(PairValues, mu), 2),
+        PX_XML_VALUE("STATIC_FRICTION", PxXMLParseDouble, offsetof(PairValues, mu), 1),
+        PX_XML_VALUE("DYNAMIC_FRICTION", PxXMLParseDouble, offsetof(PairValues, mu) + sizeof(double), 1),
+        PX_XML_VALUE("FORCE", PxXMLParseDouble, offsetof(PairValues, forces), 1),
+        PX_XML_VALUE("FORCES", PxXMLParseDoubleArray, offsetof(PairValues, forces), 2),
+        PX_XML_END};
     const int result = PxXMLElementProcess(element, handlers, &v);
     if (!PairReferences(element, handlers, v)) {
         Report(input, PX_XML_ERROR, "Material properties ignored because no <IDS> specified\n.");
@@ -260,7 +260,8 @@ int LoadMaterialPairStatus(PxXMLElement *element)
     }
     const int a = MaterialReference(u, v.ids[0]), b = MaterialReference(u, v.ids[1]);
     if (a < 0 || b < 0) {
-        Report(input, PX_XML_ERROR, "Unknown material '%s', material properties ignored.\n", a < 0 ? v.ids[0] : v.ids[1]);
+        Report(input, PX_XML_ERROR, "Unknown material '%s', material properties ignored.\n",
+               a < 0 ? v.ids[0] : v.ids[1]);
         return result;
     }
     const Scene *scene = GetScene(input);
@@ -269,8 +270,8 @@ int LoadMaterialPairStatus(PxXMLElement *element)
     ApplyPairValues(u, a, b, handlers, v, message);
     ApplyPairForces(u, a, b, handlers, v, scale * scale * scale, message);
     ApplyPairCoefficients(u, a, b, handlers, v, message);
-    const bool deprecated =
-        Called(handlers, "STATIC_FRICTION") || Called(handlers, "DYNAMIC_FRICTION") || Called(handlers, "FRICTION");
+    const bool deprecated = Called(handlers, "STATIC_FRICTION") || Called(handlers, "DYNAMIC_FRICTION") ||
+                            Called(handlers, "FRICTION");
     if (deprecated && ReadsNamedFile(input))
         message = "Deprecated use of <STATIC|DYNAMIC_FRICTION>. Use <STATIC|DYNAMIC_MU instead.\n";
     if (message) Report(input, PX_XML_WARNING, "%s for material pair %s, %s\n", message, v.ids[0], v.ids[1]);

@@ -96,7 +96,8 @@ int Universe::loadStatus(PxXMLElement *element)
     if (Given(handlers, "ACC_THRESH")) RbdWorldSetAutoDisableAccelerationThreshold(world_, v.acceleration);
     if (Given(handlers, "ANGACC_THRESH"))
         RbdWorldSetAutoDisableAngularAccelerationThreshold(world_, v.angularAcceleration);
-    if (Given(handlers, "ALIVE_WINDOW")) RbdWorldSetAutoDisableAliveWindow(world_, static_cast<int32_t>(v.aliveWindow));
+    if (Given(handlers, "ALIVE_WINDOW"))
+        RbdWorldSetAutoDisableAliveWindow(world_, static_cast<int32_t>(v.aliveWindow));
     if (Given(handlers, "OPTIONS")) SetOptions(v.options);
     if (Given(handlers, "TIMESTEP")) timeStep = v.timeStep;
     PxXMLInputSetUserData(input, previous);

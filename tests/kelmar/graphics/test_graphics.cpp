@@ -84,7 +84,9 @@ TEST(Graphics, ColourNamesAndGeneratedColours)
         const char *name;
         float r, g, b;
     };
-    const Row rows[] = {{"red", 1, 0, 0}, {"Dark Green", 0, 100 / 255.0f, 0}, {"NAVY", 0, 0, 128 / 255.0f},
+    const Row rows[] = {{"red", 1, 0, 0},
+                        {"Dark Green", 0, 100 / 255.0f, 0},
+                        {"NAVY", 0, 0, 128 / 255.0f},
                         {"gray", 190 / 255.0f, 190 / 255.0f, 190 / 255.0f}};
     for (const Row &row : rows) {
         float rgba[4];

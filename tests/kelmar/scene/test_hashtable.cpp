@@ -26,14 +26,18 @@ TEST(Hashtable, AgreesWithMapOverRandomInsertsLookupsAndRemovals)
         const int k = keyOf(rng);
         const std::string key = "k" + std::to_string(k);
         switch (op(rng)) {
-        case 0: case 1: case 2: case 3: {
+        case 0:
+        case 1:
+        case 2:
+        case 3: {
             int *existing = table.Insert(key.c_str(), &values[static_cast<size_t>(k)]);
             auto it = truth.find(key);
             ASSERT_EQ(existing, it == truth.end() ? nullptr : it->second) << key;
             truth.emplace(key, &values[static_cast<size_t>(k)]);
             break;
         }
-        case 4: case 5: {
+        case 4:
+        case 5: {
             ASSERT_EQ(table.Remove(key.c_str()), truth.erase(key) == 1) << key;
             break;
         }

@@ -60,9 +60,11 @@ TEST(Materials, EveryMessageOfMaterialAndMaterialPairIsExact)
         {"<MATERIAL><NUM>9</NUM></MATERIAL>", "E:Material number 9 ignored because it is out of range (0..6)\n"},
         {"<MATERIAL><DENSITY>1</DENSITY></MATERIAL>", "E:Material properties ignored because no <ID> specified\n."},
         {"<MATERIAL><ID>steel</ID></MATERIAL>", "E:Material name 'steel' unknown, material stuff ignored\n"},
-        {"<MATERIAL wood><DENSITY>-2</DENSITY></MATERIAL>", "E:Density -2.000 of material 'wood' invalid and ignored.\n"},
+        {"<MATERIAL wood><DENSITY>-2</DENSITY></MATERIAL>",
+         "E:Density -2.000 of material 'wood' invalid and ignored.\n"},
         {"<MATERIALPAIR><MU>1, 1</MU></MATERIALPAIR>", "E:Material properties ignored because no <IDS> specified\n."},
-        {"<MATERIALPAIR><IDS>wood, cheese</IDS></MATERIALPAIR>", "E:Unknown material 'cheese', material properties ignored.\n"},
+        {"<MATERIALPAIR><IDS>wood, cheese</IDS></MATERIALPAIR>",
+         "E:Unknown material 'cheese', material properties ignored.\n"},
         {"<MATERIALPAIR><IDS>wood, 7</IDS></MATERIALPAIR>", "E:Unknown material '7', material properties ignored.\n"},
         {"<MATERIALPAIR><IDS>wood, 3</IDS><RESTITUTION>2</RESTITUTION></MATERIALPAIR>",
          "W:Invalid restitution ignored for material pair wood, 3\n"},
@@ -145,7 +147,8 @@ TEST(Materials, BadIndexThrowsAndChangesNothing)
         expectBad([&] { u.SetContactParameter(bad, 0, kelmar::kSoftness, 0.5); });
     }
     for (int i = 0; i < 9; ++i)
-        EXPECT_EQ(u.GetContactParameter(i, 0, kelmar::kSoftness), i < 7 ? u.GetContactParameter(i, 0, kelmar::kSoftness) : 0.0001);
+        EXPECT_EQ(u.GetContactParameter(i, 0, kelmar::kSoftness),
+                  i < 7 ? u.GetContactParameter(i, 0, kelmar::kSoftness) : 0.0001);
 }
 
 TEST(Universe, PauseStopsTheClockAndASecondUniverseGrowsTheCollisionLibrary)

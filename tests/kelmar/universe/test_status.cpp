@@ -59,8 +59,8 @@ void LoadText(kelmar::Universe &universe, kelmar::Scene &scene, const std::strin
 void ExpectSamePoses(kelmar::Scene &a, kelmar::Scene &b)
 {
     for (const char *name : {"b1", "b2", "s1"}) {
-        const double (*ta)[4] = a.LookupSolid(name)->GetTM();
-        const double (*tb)[4] = b.LookupSolid(name)->GetTM();
+        const double(*ta)[4] = a.LookupSolid(name)->GetTM();
+        const double(*tb)[4] = b.LookupSolid(name)->GetTM();
         for (int i = 0; i < 16; ++i) EXPECT_EQ(ta[i / 4][i % 4], tb[i / 4][i % 4]) << name << " element " << i;
     }
 }
