@@ -10,10 +10,11 @@ class Scene;
 
 // Reads the elements of a scene file into scene; true without reader error.
 bool PxLoad(Scene *scene, PxXMLInput *input);
-// The scene an input reads into (set by Scene::CreateXMLInput), or null.
+// The scene an input reads into (set by Scene::CreateXMLInput; the input
+// carries it), or null.
 Scene *GetScene(const PxXMLInput *input);
 Scene *GetScene(const PxXMLElement *element);
-void SetInputScene(const PxXMLInput *input, Scene *scene);
+void SetInputScene(PxXMLInput *input, Scene *scene);
 
 } // namespace kelmar
 

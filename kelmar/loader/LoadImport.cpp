@@ -1,0 +1,209 @@
+// IMPORT: another scene file read into this scene under the naming scope
+// ID, placed by its transform (relative to a RELTO solid), scaled by SCALE
+// and given its own variables. Scope, placement, scale and the message
+// file name are restored on every way out; an import that fails takes back
+// everything it registered.
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <kelmar/PxVector.h>
+#include <kelmar/Scene.h>
+#include <kelmar/SceneLoader.h>
+
+#include "LoadElements.h"
+
+namespace kelmar {
+
+namespace {
+
+const int kTextSize = 256;
+
+struct ImportValues {
+    char id[kTextSize];
+    char name[kTextSize];
+    double scale;
+    TransformSpec transform;
+    std::vector<std::pair<std::string, std::string>> *variables;
+};
+
+// VAR children: identifier = name, content = value, handed to the file.
+int LoadImportVariable(PxXMLElement *element)
+{
+    auto *variables = static_cast<std::vector<std::pair<std::string, std::string>> *>(
+        PxXMLInputGetUserData(PxXMLElementGetInput(element)));
+    const std::string value = ReadElementText(element);
+    if (element->attributes && *element->attributes) variables->emplace_back(element->attributes, value);
+    return PX_XML_SKIP_ELEMENT;
+}
+
+// The file an IMPORT names: ".px" added when missing; "./name" beside the
+// importing file.
+std::string FileNameOf(const Scene &scene, const char *name)
+{
+    std::string file = name;
+    if (file.size() < 3 || file.compare(file.size() - 3, 3, ".px") != 0) file += ".px";
+    if (file.compare(0, 2, "./") != 0) return file;
+    const std::string current = scene.CurrentFile();
+    const size_t slash = current.rfind('/');
+    return slash == std::string::npos ? file : current.substr(0, slash + 1) + file.substr(2);
+}
+
+int CountingHandler(PxXMLInput *input, int severity, int code, const char *format, ...);
+
+// Counts the errors of an imported file on their way to the importer's handler.
+struct ErrorCount {
+    PxXMLErrorHandler handler;
+    void *data;
+    int errors;
+};
+
+// The message collection an input's messages end in, through the counters
+// of the imports in between; null when they go elsewhere.
+PxXMLErrorCollection *CollectionOf(PxXMLErrorHandler handler, void *data)
+{
+    while (handler == CountingHandler) {
+        const ErrorCount *count = static_cast<const ErrorCount *>(data);
+        handler = count->handler;
+        data = count->data;
+    }
+    return handler == PxXMLCummulatingErrorHandler ? static_cast<PxXMLErrorCollection *>(data) : nullptr;
+}
+
+// Scene state an import changes, put back by the destructor.
+class ImportScope {
+public:
+    ImportScope(Scene &scene, PxXMLInput *input) : scene_(scene), input_(input), scale_(scene.GetScale())
+    {
+        PxM4Copy(placement_, scene.GetPlacement());
+    }
+    ~ImportScope()
+    {
+        if (pushed_) scene_.PopId();
+        if (messages_) messages_->fileName = previousFile_;
+        scene_.SetScale(scale_);
+        scene_.SetPlacement(placement_);
+    }
+    void Enter(const char *id, const double placement[4][4], double scale)
+    {
+        scene_.SetPlacement(placement);
+        scene_.SetScale(scale_ * scale);
+        scene_.PushId(id);
+        pushed_ = true;
+    }
+    // Messages of the imported file say which file they belong to.
+    void NameMessagesAfter(const char *file)
+    {
+        messages_ = CollectionOf(input_->errorHandler, input_->errorHandlerData);
+        if (!messages_) return;
+        previousFile_ = messages_->fileName;
+        messages_->fileName = file;
+    }
+
+private:
+    Scene &scene_;
+    PxXMLInput *input_;
+    double scale_;
+    double placement_[4][4];
+    bool pushed_ = false;
+    PxXMLErrorCollection *messages_ = nullptr;
+    const char *previousFile_ = nullptr;
+};
+
+int CountingHandler(PxXMLInput *input, int severity, int code, const char *format, ...)
+{
+    ErrorCount *count = static_cast<ErrorCount *>(input->errorHandlerData);
+    char text[PX_XML_ERROR_STRING_SIZE];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (severity == PX_XML_ERROR) ++count->errors;
+    input->errorHandlerData = count->data;
+    const int result = count->handler(input, severity, code, "%s", text);
+    input->errorHandlerData = count;
+    return result;
+}
+
+// Reads the opened file into the scene; true when it read without errors.
+bool ReadImported(Scene &scene, PxXMLInput *importer, PxStream *stream, const ImportValues &v)
+{
+    PxXMLInput *input = scene.CreateXMLInput(stream);
+    if (!input) {
+        LoadError(importer, "couldn't create parser for file '%s'.\n", stream->name);
+        return false;
+    }
+    ErrorCount count = {importer->errorHandler, importer->errorHandlerData, 0};
+    PxXMLInputSetErrorHandler(input, CountingHandler, &count);
+    for (const auto &variable : *v.variables)
+        PxXMLInputSetVariable(input, variable.first.c_str(), variable.second.c_str());
+    const bool read = PxLoad(&scene, input);
+    PxXMLInputDestroy(input);
+    return read && count.errors == 0;
+}
+
+void Import(Scene &scene, PxXMLInput *input, const PxXMLHandler *handlers, const ImportValues &v)
+{
+    const std::string file = FileNameOf(scene, v.name);
+    double placement[4][4];
+    const double(*relTo)[4] = v.transform.relTo[0] ? scene.GetSolidTransform(v.transform.relTo, "IMPORT", v.id)
+                                                   : nullptr;
+    GenerateTransform(input, handlers, "scene base transform", v.transform, scene.GetScale(),
+                      relTo ? relTo : scene.GetPlacement(), placement);
+    PxStream *stream = scene.StreamOpenWithSearch(file.c_str(), PX_MODE_READ);
+    if (!stream) {
+        LoadError(input, "Imported file '%s' not found.\n", file.c_str());
+        return;
+    }
+    ImportScope scope(scene, input);
+    scope.Enter(v.id, placement, Given(handlers, "SCALE") ? v.scale : 1.0);
+    scope.NameMessagesAfter(stream->name);
+    const std::string prefix = scene.GetIdPrefix();
+    const Scene::ScopeContents before = scene.ListScope(prefix);
+    const bool read = ReadImported(scene, input, stream, v);
+    PxStreamClose(stream);
+    if (!read) scene.DestroyScope(prefix, before);
+}
+
+} // namespace
+
+int LoadImport(PxXMLElement *element)
+{
+    Scene *scene = GetScene(element);
+    PxXMLInput *input = PxXMLElementGetInput(element);
+    std::vector<std::pair<std::string, std::string>> variables;
+    ImportValues v = {};
+    v.variables = &variables;
+    SetDefaultID(v.id, element->attributes, kTextSize);
+    PxXMLHandler handlers[] = {PX_XML_VALUE("ID", PxXMLParseString, offsetof(ImportValues, id), kTextSize),
+                               PX_XML_VALUE("NAME", PxXMLParseString, offsetof(ImportValues, name), kTextSize),
+                               PX_XML_VALUE("SCALE", PxXMLParseDouble, offsetof(ImportValues, scale), 1),
+                               PX_XML_ELEMENT("VAR", LoadImportVariable),
+                               KELMAR_TRANSFORM_TAGS(ImportValues, transform),
+                               PX_XML_END};
+    void *previous = PxXMLInputGetUserData(input);
+    PxXMLInputSetUserData(input, &variables);
+    const int result = PxXMLElementProcess(element, handlers, &v);
+    PxXMLInputSetUserData(input, previous);
+    if (!scene) return result;
+    if (!v.id[0]) {
+        LoadError(input, "<IMPORT> element must have an <ID> element.\n");
+        return result;
+    }
+    if (std::strchr(v.id, '.')) {
+        LoadError(input, "<IMPORT> element cannot have an <ID> containing a dot\n");
+        return result;
+    }
+    if (!v.name[0]) {
+        LoadError(input, "<IMPORT> element must have an <NAME> element.\n");
+        return result;
+    }
+    Import(*scene, input, handlers, v);
+    return result;
+}
+
+} // namespace kelmar
