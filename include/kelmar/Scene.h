@@ -62,6 +62,10 @@ public:
     void destroy();
     // Reads a scene file into the scene; true when it read without messages.
     bool load(const char *fileName);
+    // Errors and notes (warnings) of the last load; a file that could not be
+    // opened or read to its end counts as an error.
+    int GetLoadErrorCount() const { return loadErrors_; }
+    int GetLoadWarningCount() const { return loadWarnings_; }
 
     // ---- Naming ----
     void PushId(const char *id);
@@ -185,6 +189,8 @@ private:
     Universe *universe_ = nullptr;
     std::string fileName_;
     std::string tmpStatusFile_;
+    int loadErrors_ = 0;
+    int loadWarnings_ = 0;
 };
 
 // Parses "name = value" lines; the first definition of a name wins.

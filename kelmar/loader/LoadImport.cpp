@@ -3,8 +3,6 @@
 // and given its own variables. Scope, placement, scale and the message
 // file name are restored on every way out; an import that fails takes back
 // everything it registered.
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -53,27 +51,6 @@ std::string FileNameOf(const Scene &scene, const char *name)
     return slash == std::string::npos ? file : current.substr(0, slash + 1) + file.substr(2);
 }
 
-int CountingHandler(PxXMLInput *input, int severity, int code, const char *format, ...);
-
-// Counts the errors of an imported file on their way to the importer's handler.
-struct ErrorCount {
-    PxXMLErrorHandler handler;
-    void *data;
-    int errors;
-};
-
-// The message collection an input's messages end in, through the counters
-// of the imports in between; null when they go elsewhere.
-PxXMLErrorCollection *CollectionOf(PxXMLErrorHandler handler, void *data)
-{
-    while (handler == CountingHandler) {
-        const ErrorCount *count = static_cast<const ErrorCount *>(data);
-        handler = count->handler;
-        data = count->data;
-    }
-    return handler == PxXMLCummulatingErrorHandler ? static_cast<PxXMLErrorCollection *>(data) : nullptr;
-}
-
 // Scene state an import changes, put back by the destructor.
 class ImportScope {
 public:
@@ -98,7 +75,7 @@ public:
     // Messages of the imported file say which file they belong to.
     void NameMessagesAfter(const char *file)
     {
-        messages_ = CollectionOf(input_->errorHandler, input_->errorHandlerData);
+        messages_ = MessageCollectionOf(input_);
         if (!messages_) return;
         previousFile_ = messages_->fileName;
         messages_->fileName = file;
@@ -114,21 +91,6 @@ private:
     const char *previousFile_ = nullptr;
 };
 
-int CountingHandler(PxXMLInput *input, int severity, int code, const char *format, ...)
-{
-    ErrorCount *count = static_cast<ErrorCount *>(input->errorHandlerData);
-    char text[PX_XML_ERROR_STRING_SIZE];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    if (severity == PX_XML_ERROR) ++count->errors;
-    input->errorHandlerData = count->data;
-    const int result = count->handler(input, severity, code, "%s", text);
-    input->errorHandlerData = count;
-    return result;
-}
-
 // Reads the opened file into the scene; true when it read without errors.
 bool ReadImported(Scene &scene, PxXMLInput *importer, PxStream *stream, const ImportValues &v)
 {
@@ -137,8 +99,8 @@ bool ReadImported(Scene &scene, PxXMLInput *importer, PxStream *stream, const Im
         LoadError(importer, "couldn't create parser for file '%s'.\n", stream->name);
         return false;
     }
-    ErrorCount count = {importer->errorHandler, importer->errorHandlerData, 0};
-    PxXMLInputSetErrorHandler(input, CountingHandler, &count);
+    MessageCount count = {importer->errorHandler, importer->errorHandlerData, 0, 0};
+    PxXMLInputSetErrorHandler(input, CountingErrorHandler, &count);
     for (const auto &variable : *v.variables)
         PxXMLInputSetVariable(input, variable.first.c_str(), variable.second.c_str());
     const bool read = PxLoad(&scene, input);

@@ -103,6 +103,8 @@ CdxGeometryID MakeMeshFromObj(const char *file, double scale, bool flip, bool me
     CdxGeometryID read = CdxuTriangleMeshCreateFromObj(file);
     PxSetFatalErrorHandler(previous);
     if (!read) return nullptr;
+    // Unchanged, the mesh as read is kept (and its tree is not built twice).
+    if (scale == 1.0 && !flip && !(merge && eps > 0)) return read;
     int count = 0;
     const PxReal *base = CdxTriangleMeshGetVertexArray(read, &count);
     std::vector<PxReal> vertices(base, base + 3 * count);
