@@ -11,7 +11,7 @@ namespace krun {
 struct Options {
     std::string scene;
     int steps = 200;
-    double dt = 0; // s; 0: the scene's time step
+    double dt = 0;                                       // s; 0: the scene's time step
     std::vector<std::pair<std::string, double>> targets; // --set JOINT=VALUE (rad or cm)
     std::vector<std::pair<std::string, std::string>> variables;
     std::string statusFile;

@@ -56,7 +56,8 @@ void printSummary(FILE *out, const char *sceneFile, kelmar::Universe &universe, 
     fprintf(out, "  bodies     %d (%d awake), collision models %d, solids and robots %d\n", countBodies(world),
             countAwakeBodies(universe), CdxSpaceGetModelCount(universe.GetSpace()), scene.ObjectCount());
     fprintf(out, "  joints     %d, %zu with a position:\n", scene.JointCount(), joints.size());
-    for (const MeasuredJoint &joint : joints) fprintf(out, "    %-28s %10.4f\n", joint.name.c_str(), positionOf(joint));
+    for (const MeasuredJoint &joint : joints)
+        fprintf(out, "    %-28s %10.4f\n", joint.name.c_str(), positionOf(joint));
     printRobots(out, scene);
     fprintf(out, "  contacts   %d\n", countContacts(world));
     fprintf(out, "  simulated  %.3f s in %d steps of %g s\n", f.simulated, f.steps, universe.timeStep);
