@@ -31,6 +31,13 @@ int Record(PxXMLInput *input, int severity, int, const char *format, ...)
 
 } // namespace
 
+std::string WriteTempScene(const std::string &text)
+{
+    const std::string path = WriteTempFile(text);
+    const std::string scene = path + ".px";
+    return std::rename(path.c_str(), scene.c_str()) == 0 ? scene : path;
+}
+
 std::string ExamplePath(const std::string &name)
 {
     return std::string(KELMAR_EXAMPLES_DIR) + "/" + name;
@@ -77,7 +84,7 @@ bool Probe::Read(const std::string &path)
 
 bool Probe::ReadText(const std::string &text)
 {
-    const std::string path = WriteTempFile(text);
+    const std::string path = WriteTempScene(text);
     const bool read = Read(path);
     std::remove(path.c_str());
     return read;

@@ -16,6 +16,9 @@ struct Message {
     bool operator==(const Message &other) const { return severity == other.severity && text == other.text; }
 };
 
+// A temporary scene file (name ending in ".px") holding text.
+std::string WriteTempScene(const std::string &text);
+
 // Where the example scenes are.
 std::string ExamplePath(const std::string &name);
 
