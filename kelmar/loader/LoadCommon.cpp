@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
+
+#include <kelmar/PxStream.h>
 
 #include <kelmar/Scene.h>
 #include <kelmar/Universe.h>
@@ -50,6 +53,13 @@ std::string ReadElementText(PxXMLElement *element)
     char text[PX_XML_TEXT_SIZE];
     if (readToNextTag(PxXMLElementGetInput(element), text, sizeof text) != PX_XML_OK) return "";
     return dropspace(text);
+}
+
+bool IsRegularFile(const char *name)
+{
+    const char *located = PxGetFileLocation(name);
+    struct stat info;
+    return located && stat(located, &info) == 0 && S_ISREG(info.st_mode);
 }
 
 void SetDefaultID(char *id, const char *text, size_t size)

@@ -39,6 +39,10 @@ bool Given(const PxXMLHandler *handlers, const char *tag);
 // closing tag; the caller then returns PX_XML_SKIP_ELEMENT.
 std::string ReadElementText(PxXMLElement *element);
 
+// True when name, or the file the search list finds for it, is a regular
+// file (not a folder, a device or a pipe that would never end).
+bool IsRegularFile(const char *name);
+
 // Copies non-empty attribute text as the default ID (size bytes).
 void SetDefaultID(char *id, const char *text, size_t size = 256);
 

@@ -1,6 +1,8 @@
 // GEOMETRIES: spheres, boxes, cylinders, planes, pyramids and OBJ meshes
 // (lengths times the scene scale), registered under their IDs.
+#include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include <kelmar/CdxGeometry.h>
@@ -15,6 +17,7 @@ namespace kelmar {
 namespace {
 
 const int kIdSize = 256;
+const int kMaxFaces = 1024;
 
 struct GeometryValues {
     char id[kIdSize];
@@ -45,10 +48,35 @@ std::string ResolveBesideFile(const Scene &scene, const char *name)
 CdxGeometryID MakeMesh(Scene &scene, PxXMLInput *input, const PxXMLHandler *handlers, const GeometryValues &v)
 {
     const std::string file = ResolveBesideFile(scene, v.file);
+    if (!IsRegularFile(file.c_str())) {
+        LoadError(input, "Can't open triangle mesh from file '%s'\n", v.file);
+        return nullptr;
+    }
     const double scale = scene.GetScale() * (Given(handlers, "SCALE") ? v.scale : 1.0);
     CdxGeometryID mesh = MakeMeshFromObj(file.c_str(), scale, v.flip != 0, v.merge != 0, v.eps);
     if (!mesh) LoadError(input, "Can't open triangle mesh from file '%s'\n", v.file);
     return mesh;
+}
+
+bool Positive(std::initializer_list<double> lengths)
+{
+    for (double x : lengths)
+        if (!(x > 0) || !std::isfinite(x)) return false;
+    return true;
+}
+
+// Every length a shape is made from must be a finite number > 0 (the top of
+// a pyramid may be a point), and a pyramid has 3 to kMaxFaces sides.
+bool SizeIsValid(const std::string &k, const PxXMLHandler *handlers, const GeometryValues &v)
+{
+    const bool byParams = Given(handlers, "PARAMS");
+    if (k == "SPHERE") return Positive({v.radius});
+    if (k == "BOX") return Positive({v.dims[0], v.dims[1], v.dims[2]});
+    if (k == "CYLINDER") return byParams ? Positive({v.params[0], v.params[1]}) : Positive({v.radius, v.height});
+    if (k == "PYRAMID")
+        return Positive({v.radius, v.height, v.topRadius + 1}) && v.faces >= 3 && v.faces <= kMaxFaces;
+    if (k == "MESH") return !Given(handlers, "SCALE") || Positive({v.scale});
+    return true;
 }
 
 CdxGeometryID MakeGeometry(Scene &scene, PxXMLInput *input, const char *kind, const PxXMLHandler *handlers,
@@ -90,6 +118,10 @@ int LoadGeometry(PxXMLElement *element)
     const int result = PxXMLElementProcess(element, handlers, &v);
     if (!scene) return result;
     const std::string id = v.id[0] ? std::string(v.id) : scene->MakeDefaultId("GEOM");
+    if (!SizeIsValid(element->name, handlers, v)) {
+        LoadError(input, "Geometry '%s' has an invalid size. Geometry not created.\n", id.c_str());
+        return result;
+    }
     CdxGeometryID geometry = MakeGeometry(*scene, input, element->name, handlers, v);
     if (!geometry) return result;
     if (scene->InsertGeometry(id.c_str(), geometry)) {

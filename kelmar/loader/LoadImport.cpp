@@ -4,7 +4,9 @@
 // file name are restored on every way out; an import that fails takes back
 // everything it registered.
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,6 +51,17 @@ std::string FileNameOf(const Scene &scene, const char *name)
     const std::string current = scene.CurrentFile();
     const size_t slash = current.rfind('/');
     return slash == std::string::npos ? file : current.substr(0, slash + 1) + file.substr(2);
+}
+
+// The scene opens the file (a host may find files its own way); only a
+// regular file is read, never a folder, device or pipe that would not end.
+PxStream *OpenRegularFile(Scene &scene, const char *name)
+{
+    PxStream *stream = scene.StreamOpenWithSearch(name, PX_MODE_READ);
+    struct stat info;
+    if (!stream || (stream->file && fstat(fileno(stream->file), &info) == 0 && S_ISREG(info.st_mode))) return stream;
+    PxStreamClose(stream);
+    return nullptr;
 }
 
 // Scene state an import changes, put back by the destructor.
@@ -116,7 +129,7 @@ void Import(Scene &scene, PxXMLInput *input, const PxXMLHandler *handlers, const
                                                    : nullptr;
     GenerateTransform(input, handlers, "scene base transform", v.transform, scene.GetScale(),
                       relTo ? relTo : scene.GetPlacement(), placement);
-    PxStream *stream = scene.StreamOpenWithSearch(file.c_str(), PX_MODE_READ);
+    PxStream *stream = OpenRegularFile(scene, file.c_str());
     if (!stream) {
         LoadError(input, "Imported file '%s' not found.\n", file.c_str());
         return;
