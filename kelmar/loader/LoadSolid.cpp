@@ -134,7 +134,7 @@ Composite *MakeComposite(Making &m, std::vector<Graphics *> &partGraphics)
     auto composite = std::make_unique<Composite>();
     for (const PartValues &values : m.record.parts) {
         PartRecord part = {};
-        if (!MakePart(m.scene, m.input, values, m.id.c_str(), part)) continue;
+        if (!MakePart(m.scene, m.input, values, m.id.c_str(), m.material, m.density, part)) continue;
         if (composite->AddComponent(part.geometry, part.graphics, part.excluded, part.relTM, part.material,
                                     part.density) &&
             part.graphics)

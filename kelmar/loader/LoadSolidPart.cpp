@@ -102,7 +102,8 @@ bool PartGraphics(Scene &scene, PxXMLInput *input, const PartValues &p, const ch
 
 } // namespace
 
-bool MakePart(Scene &scene, PxXMLInput *input, const PartValues &p, const char *id, PartRecord &out)
+bool MakePart(Scene &scene, PxXMLInput *input, const PartValues &p, const char *id, int material, double density,
+              PartRecord &out)
 {
     out.geometry = p.geometry[0] ? scene.LookupGeometry(p.geometry) : nullptr;
     if (!p.geometry[0]) {
@@ -119,8 +120,8 @@ bool MakePart(Scene &scene, PxXMLInput *input, const PartValues &p, const char *
         LoadError(input, "No Transform specified for solid part of '%s', part omitted.\n", id);
         return false;
     }
-    out.density = p.density;
-    CheckDensityAndMaterial(p.handlers, input, &scene, id, out.density, -1, out.material, p.material, -1);
+    out.density = Given(p.handlers, "DENSITY") ? p.density : density;
+    CheckDensityAndMaterial(p.handlers, input, &scene, id, out.density, density, out.material, p.material, material);
     GenerateTransform(input, transformTags, id, p.transform, scene.GetScale(), nullptr, out.relTM);
     out.excluded = p.noCollision != 0;
     return PartGraphics(scene, input, p, id, out.material, out.graphics);
