@@ -26,13 +26,15 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "building the scene reader fuzzer failed:\n${output}")
 endif()
 
-# The seeds: every example scene and malformed file (not the meshes).
+# The seeds: every example scene and malformed file (not the meshes); the
+# fuzzer's imports read them from there too.
 file(MAKE_DIRECTORY ${WORK_DIR}/corpus ${WORK_DIR}/seeds)
 file(GLOB seeds ${SOURCE_DIR}/examples/*.px ${SOURCE_DIR}/examples/malformed/*.px)
 file(COPY ${seeds} DESTINATION ${WORK_DIR}/seeds)
 
 execute_process(
-  COMMAND ${build}/tests/fuzz/scene_reader_fuzzer -max_total_time=${SECONDS} -timeout=10 -rss_limit_mb=2048
+  COMMAND ${CMAKE_COMMAND} -E env KELMAR_FUZZ_SCENES=${WORK_DIR}/seeds
+          ${build}/tests/fuzz/scene_reader_fuzzer -max_total_time=${SECONDS} -timeout=10 -rss_limit_mb=2048
           -max_len=16384 -dict=${DICTIONARY} -artifact_prefix=${WORK_DIR}/ -print_final_stats=1 -close_fd_mask=3
           ${WORK_DIR}/corpus ${WORK_DIR}/seeds
   WORKING_DIRECTORY ${WORK_DIR}

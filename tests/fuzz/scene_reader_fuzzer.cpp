@@ -6,6 +6,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -16,7 +17,16 @@
 
 namespace {
 
-// Imports may open the example scenes, by their file name, and nothing else.
+// The folder imports are read from: KELMAR_FUZZ_SCENES (the seed copies,
+// without the large mesh, so that runs stay fast), else the examples.
+std::string SceneFolder()
+{
+    const char *folder = getenv("KELMAR_FUZZ_SCENES");
+    return folder && *folder ? folder : KELMAR_EXAMPLES_DIR;
+}
+
+// Imports may open the scenes of that folder, by their file name, and
+// nothing else.
 class FuzzScene : public kelmar::Scene {
 public:
     void Error(int, const char *, ...) const override {}
@@ -25,8 +35,9 @@ public:
     {
         const std::string given = name;
         const std::string base = given.substr(given.rfind('/') + 1);
+        static const std::string folder = SceneFolder();
         for (const char *dir : {"/", "/malformed/"}) {
-            const std::string path = std::string(KELMAR_EXAMPLES_DIR) + dir + base;
+            const std::string path = folder + dir + base;
             struct stat info;
             if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return PxStreamOpen(path.c_str(), mode);
         }
