@@ -7,6 +7,7 @@
 #include <kelmar/CdxModel.h>
 #include <kelmar/Composite.h>
 #include <kelmar/Graphics.h>
+#include <kelmar/RbdBody.h>
 #include <kelmar/Scene.h>
 #include <kelmar/SceneLoader.h>
 #include <kelmar/Solid.h>
@@ -182,10 +183,12 @@ void ApplyFlags(Making &m, Solid &solid)
         else
             solid.ClearOptions(Solid::kDrawContacts);
     }
-    if (v.dynamic && !v.frozen)
-        solid.UnFreeze();
-    else
+    // Unfreezing wakes a body; a new body is not frozen, and one the file
+    // wants asleep stays asleep.
+    if (!(v.dynamic && !v.frozen))
         solid.Freeze();
+    else if (solid.GetBody() && RbdBodyIsFrozen(solid.GetBody()))
+        solid.UnFreeze();
 }
 
 void Build(Making &m)
