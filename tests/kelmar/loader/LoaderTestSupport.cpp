@@ -51,14 +51,6 @@ void RecordingScene::Error(int, const char *format, ...) const
     va_end(args);
 }
 
-void RecordingScene::Warning(int, const char *format, ...) const
-{
-    va_list args;
-    va_start(args, format);
-    messages.push_back({1, Format(format, args)});
-    va_end(args);
-}
-
 Probe::Probe()
 {
     universe.AddScene(&scene);
@@ -100,11 +92,6 @@ int Probe::Bodies() const
 int Probe::Models() const
 {
     return CdxSpaceGetModelCount(universe.GetSpace());
-}
-
-void Position(const kelmar::Solid &solid, double p[3])
-{
-    solid.GetPosition(p);
 }
 
 } // namespace kelmartest

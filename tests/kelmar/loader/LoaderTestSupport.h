@@ -26,7 +26,6 @@ class RecordingScene : public kelmar::Scene {
 public:
     using kelmar::Scene::Scene;
     void Error(int code, const char *format, ...) const override;
-    void Warning(int code, const char *format, ...) const override;
     mutable std::vector<Message> messages;
 };
 
@@ -46,9 +45,6 @@ public:
     kelmar::Universe universe{200, 200, 200, 4000};
     RecordingScene scene;
 };
-
-// The position (cm) and one row of a solid's rotation.
-void Position(const kelmar::Solid &solid, double p[3]);
 
 } // namespace kelmartest
 
