@@ -110,18 +110,6 @@ TEST(Import, ScopePlacementAndScaleAreRestoredOnEveryWayOut)
     }
 }
 
-// A failed import takes back its solids, bodies, models and geometries, and
-// the importer goes on.
-TEST(Import, AFailedImportLeavesNothingBehind)
-{
-    Probe probe;
-    probe.ReadText(ImportOf("broken_part.px", ""));
-    EXPECT_EQ(probe.scene.ObjectCount(), 0);
-    EXPECT_EQ(probe.Bodies(), 0);
-    EXPECT_EQ(probe.Models(), 0);
-    EXPECT_EQ(probe.scene.LookupGeometry("part.ball_shape", false), nullptr);
-}
-
 // VAR children reach the imported file; DEFAULT_VAR there does not override
 // them; the NAMEs "x" and "x.px" are one file.
 TEST(Import, VariablesReachTheImportedFileAndNamesGetTheirExtension)
