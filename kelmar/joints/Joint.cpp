@@ -103,6 +103,24 @@ void Joint::Enable(bool on)
         RbdConstraintDisable(constraint_);
 }
 
+Solid *Joint::GetSolid(int index) const
+{
+    RbdBodyID body = constraint_ ? RbdConstraintGetBody(constraint_, index) : nullptr;
+    return body ? static_cast<Solid *>(RbdBodyGetUserData(body)) : nullptr;
+}
+
+// Rows are the frame's axes in the reference frame, row 3 its origin:
+// theta turns y and z about x, then alpha tilts x and z about the turned
+// y; the origin lies d along x plus a along the turned y.
+void Joint::CreateDHTransform(double tm[4][4], double d, double theta, double a, double alpha)
+{
+    const double ct = std::cos(theta), st = std::sin(theta), ca = std::cos(alpha), sa = std::sin(alpha);
+    const double rows[4][4] = {
+        {ca, st * sa, -ct * sa, 0}, {0, ct, st, 0}, {sa, -st * ca, ct * ca, 0}, {d, a * ct, a * st, 1}};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) tm[i][j] = rows[i][j];
+}
+
 void Joint::EnableBodies()
 {
     for (int i = 0; i < 2; ++i) {
