@@ -86,6 +86,10 @@ public:
     double GetPosition();
     double GetSpeed();
     bool IsAutoLocked() const { return autoLocked; }
+    // The joint was placed at position (not moved there by the dynamics):
+    // the next measurement continues from it, so a hinge placed more than
+    // half a turn away still reads the angle it was placed at.
+    void SetMeasuredPosition(double position);
     RbdLimit *GetRbdLimit() const { return limit; }
     Joint *GetJoint() const { return joint_; }
 

@@ -188,6 +188,13 @@ double Limit::GetSpeed()
     return speed;
 }
 
+void Limit::SetMeasuredPosition(double p)
+{
+    if (!limit) return;
+    limit->rawPosition = limit->previousPosition = RawOf(p);
+    valid = 0;
+}
+
 double Limit::TimeStep() const
 {
     const Universe *universe = joint_ ? joint_->GetUniverse() : nullptr;

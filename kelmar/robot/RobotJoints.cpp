@@ -112,14 +112,17 @@ void Robot::_SetJointKinematically(double value, bool skipKinematicChildren)
     target = value;
     if (!joint || !solid) return;
     const int own = jointReversed ? 1 : 0;
-    double q = limit->FitIntoLimits(value, true);
-    if (jointReversed) q = -q;
+    // The joint reads raw angle + offset; the frames carry the raw angle.
+    const double fitted = limit->FitIntoLimits(value, true);
+    const double raw = fitted - limit->GetRbdLimit()->positionOffset;
+    const double q = jointReversed ? -raw : raw;
     double parentFrame[4][4], motion[4][4], wanted[4][4], current[4][4], delta[4][4], moved[4][4];
     joint->GetTM(1 - own, parentFrame);
     JointMotion(RbdConstraintGetTypeId(joint->GetConstraint()) == RBD_TYPE_HINGE, q, motion);
     PxMatrix4TMCompound(wanted, parentFrame, motion);
     joint->GetTM(own, current);
     PxMatrix4TMCompoundInverseSecond(delta, wanted, current);
+    limit->SetMeasuredPosition(fitted);
     if (PxMatrix4IsIdentity(delta, 1e-7)) return;
     PxMatrix4TMCompound(moved, delta, solid->GetTM());
     NormalizeTM(moved);
