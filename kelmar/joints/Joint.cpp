@@ -9,6 +9,7 @@
 #include <kelmar/RbdConstraint.h>
 #include <kelmar/Scene.h>
 #include <kelmar/Solid.h>
+#include <kelmar/Transform.h>
 
 namespace kelmar {
 
@@ -56,14 +57,15 @@ void Joint::GetAxis(double *axis) const
     RbdConstraintGetAxis(constraint_, axis);
 }
 
-// Each attachment frame is kept in its body's frame: frame = tm o body^-1.
+// Each attachment frame is kept in its body's frame: with row-vector
+// frames, world = local x body, so local = tm x body^-1.
 void Joint::SetTM(double tm[4][4])
 {
     for (int i = 0; i < 2; ++i) {
         RbdBodyID body = RbdConstraintGetBody(constraint_, i);
         double local[4][4];
         if (body)
-            PxMatrix4TMCompoundInverseSecond(local, tm, RbdBodyGetTransformPtr(body));
+            FrameInBody(local, tm, RbdBodyGetTransformPtr(body));
         else
             PxM4Copy(local, tm);
         RbdConstraintBodySetPositionRel(constraint_, i, local[3]);

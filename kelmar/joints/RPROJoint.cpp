@@ -55,7 +55,7 @@ void RPROJoint::SetAttachmentOrientations(const double (*tm)[4])
         double local[4][4];
         PxM4Identity(local);
         if (body)
-            PxMatrix4TMCompoundRotationInverseSecond(local, frame, RbdBodyGetTransformPtr(body));
+            FrameInBody(local, frame, RbdBodyGetTransformPtr(body));
         else
             PxM4Copy(local, frame);
         PxQuaternion q;
