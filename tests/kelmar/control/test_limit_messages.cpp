@@ -36,7 +36,8 @@ std::string Said(Rig &rig, kelmar::Limit *l, const std::function<void(kelmar::Li
 TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
 {
     const MessageCase cases[] = {
-        {"locked joint refuses every move", [](Rig &r, kelmar::Limit *l) {
+        {"locked joint refuses every move",
+         [](Rig &r, kelmar::Limit *l) {
              return Said(r, l, [](kelmar::Limit *l) {
                  l->SetLock(true);
                  l->SetValueOpt(0.5, 1);
@@ -46,8 +47,10 @@ TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
                  l->SetSpeed(1);
                  if (l->Moveable()) std::fputs("moveable!\n", stderr);
              });
-         }, "j: cannot move locked joint!\n"},
-        {"unlocking re-arms the lock message", [](Rig &r, kelmar::Limit *l) {
+         },
+         "j: cannot move locked joint!\n"},
+        {"unlocking re-arms the lock message",
+         [](Rig &r, kelmar::Limit *l) {
              return Said(r, l, [](kelmar::Limit *l) {
                  l->SetLock(true);
                  l->SetValueOpt(0.5, 1);
@@ -56,16 +59,20 @@ TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
                  l->SetLock(true);
                  l->SetSpeed(1);
              });
-         }, "j: cannot move locked joint!\nj: cannot move locked joint!\n"},
-        {"out-of-range target clamped once", [](Rig &r, kelmar::Limit *l) {
+         },
+         "j: cannot move locked joint!\nj: cannot move locked joint!\n"},
+        {"out-of-range target clamped once",
+         [](Rig &r, kelmar::Limit *l) {
              return Said(r, l, [](kelmar::Limit *l) {
                  l->SetLimits(1, -1);
                  l->SetValueOpt(7, 1);
                  l->SetValueCtrl(7, 1);
                  if (l->FitIntoLimits(7, true) != 1) std::fputs("not clamped!\n", stderr);
              });
-         }, "j: value  7.00 out of range [-1.00,  1.00]\n"},
-        {"a target in range re-arms the range message", [](Rig &r, kelmar::Limit *l) {
+         },
+         "j: value  7.00 out of range [-1.00,  1.00]\n"},
+        {"a target in range re-arms the range message",
+         [](Rig &r, kelmar::Limit *l) {
              return Said(r, l, [](kelmar::Limit *l) {
                  l->SetLimits(-1, 1);
                  l->SetValueOpt(7, 1);
@@ -73,8 +80,10 @@ TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
                  l->SetValueOptTrial(-3.25, 1);
                  if (l->FitIntoLimits(-9, false) != -1) std::fputs("not clamped!\n", stderr);
              });
-         }, "j: value  7.00 out of range [-1.00,  1.00]\nj: value -3.25 out of range [-1.00,  1.00]\n"},
-        {"unknown controller type in a file", [](Rig &r, kelmar::Limit *) {
+         },
+         "j: value  7.00 out of range [-1.00,  1.00]\nj: value -3.25 out of range [-1.00,  1.00]\n"},
+        {"unknown controller type in a file",
+         [](Rig &r, kelmar::Limit *) {
              std::string all;
              for (const std::string &m :
                   r.Load("<HINGE k><SOLID_IDS>wheel, WORLD</SOLID_IDS><LIMIT><CONTROLLER FUZZY><PARAMS>2</PARAMS>"
@@ -83,7 +92,8 @@ TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
              kelmar::Limit *k = r.limit("k");
              if (!k || k->maxSpeed != 3 || std::string(k->GetControllerType()) != "LINEAR") all += "changed!\n";
              return all;
-         }, "E:Unknown controller type, ignored.\n"},
+         },
+         "E:Unknown controller type, ignored.\n"},
     };
     for (const MessageCase &c : cases) {
         Rig rig(std::string(kWheel) + kHinge);

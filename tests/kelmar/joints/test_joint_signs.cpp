@@ -34,24 +34,38 @@ const char *kSolids = R"(<WORLD><TIMESTEP>0.01</TIMESTEP></WORLD>
 const double kAxis[3] = {1.0 / 3, 2.0 / 3, 2.0 / 3};
 
 const SignCase kCases[] = {
-    {"HingeArmFirst", "<HINGE j><SOLID_IDS>arm, WORLD</SOLID_IDS><POS>10, 0, 0</POS><AXIS>1, 2, 2</AXIS></HINGE>",
-     true, {kAxis[0], kAxis[1], kAxis[2]}, false},
-    {"HingeArmSecond", "<HINGE j><SOLID_IDS>base, arm</SOLID_IDS><POS>10, 0, 0</POS><AXIS>1, 2, 2</AXIS></HINGE>",
-     true, {kAxis[0], kAxis[1], kAxis[2]}, true},
+    {"HingeArmFirst",
+     "<HINGE j><SOLID_IDS>arm, WORLD</SOLID_IDS><POS>10, 0, 0</POS><AXIS>1, 2, 2</AXIS></HINGE>",
+     true,
+     {kAxis[0], kAxis[1], kAxis[2]},
+     false},
+    {"HingeArmSecond",
+     "<HINGE j><SOLID_IDS>base, arm</SOLID_IDS><POS>10, 0, 0</POS><AXIS>1, 2, 2</AXIS></HINGE>",
+     true,
+     {kAxis[0], kAxis[1], kAxis[2]},
+     true},
     {"PrismaticArmFirst",
-     "<PRISMATIC j><SOLID_IDS>arm, WORLD</SOLID_IDS><POS>10, 0, 0</POS><AXIS>1, 2, 2</AXIS></PRISMATIC>", false,
-     {kAxis[0], kAxis[1], kAxis[2]}, false},
+     "<PRISMATIC j><SOLID_IDS>arm, WORLD</SOLID_IDS><POS>10, 0, 0</POS><AXIS>1, 2, 2</AXIS></PRISMATIC>",
+     false,
+     {kAxis[0], kAxis[1], kAxis[2]},
+     false},
     {"PrismaticArmSecond",
-     "<PRISMATIC j><SOLID_IDS>base, arm</SOLID_IDS><POS>10, 0, 0</POS><AXIS>1, 2, 2</AXIS></PRISMATIC>", false,
-     {kAxis[0], kAxis[1], kAxis[2]}, true},
+     "<PRISMATIC j><SOLID_IDS>base, arm</SOLID_IDS><POS>10, 0, 0</POS><AXIS>1, 2, 2</AXIS></PRISMATIC>",
+     false,
+     {kAxis[0], kAxis[1], kAxis[2]},
+     true},
     {"SpringArmFirst",
      "<SPRING j><SOLID_IDS>arm, WORLD</SOLID_IDS><POS1>0, 0, 0</POS1><POS2>0, 0, 0</POS2>"
      "<STIFFNESS>0</STIFFNESS><DAMPING>0</DAMPING></SPRING>",
-     false, {1, 0, 0}, false},
+     false,
+     {1, 0, 0},
+     false},
     {"SpringArmSecond",
      "<SPRING j><SOLID_IDS>base, arm</SOLID_IDS><POS1>0, 0, 0</POS1><POS2>0, 0, 0</POS2>"
      "<STIFFNESS>0</STIFFNESS><DAMPING>0</DAMPING></SPRING>",
-     false, {-1, 0, 0}, true},
+     false,
+     {-1, 0, 0},
+     true},
 };
 
 class JointSign : public testing::TestWithParam<SignCase> {
