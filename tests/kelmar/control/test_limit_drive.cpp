@@ -172,27 +172,4 @@ TEST(Stops, ALockHoldsATenthOfItsForce)
     EXPECT_GT(drift, 0.0); // it is held by a force, not by freezing
 }
 
-// Resting under the controller, the joint locks itself; the next move
-// releases that lock without a message.
-TEST(Stops, AnAutomaticLockIsReleasedByTheNextMove)
-{
-    Rig rig(kWheel);
-    kelmar::Limit *limit = rig.limit("j");
-    limit->SetController(new kelmar::LinearController(50));
-    for (int k = 0; k < 300 && !limit->IsAutoLocked(); ++k) {
-        limit->SetValueCtrl(0.3, 1.0);
-        rig.Steps(1);
-    }
-    ASSERT_TRUE(limit->IsAutoLocked());
-    EXPECT_TRUE(RbdLimitIsLocked(limit->GetRbdLimit()));
-    const std::string said = StandardError([&] {
-        for (int k = 0; k < 100; ++k) {
-            limit->SetValueOpt(-0.2, 1.0);
-            rig.Steps(1);
-        }
-    });
-    EXPECT_EQ(said, "");
-    EXPECT_NEAR(limit->GetPosition(), -0.2, 1e-3);
-}
-
 } // namespace

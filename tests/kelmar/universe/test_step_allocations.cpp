@@ -37,11 +37,8 @@ void *Allocate(std::size_t size)
 
 } // namespace
 
+// The standard's array forms call these.
 void *operator new(std::size_t size)
-{
-    return Allocate(size);
-}
-void *operator new[](std::size_t size)
 {
     return Allocate(size);
 }
@@ -49,15 +46,7 @@ void operator delete(void *p) noexcept
 {
     Release(p);
 }
-void operator delete[](void *p) noexcept
-{
-    Release(p);
-}
 void operator delete(void *p, std::size_t) noexcept
-{
-    Release(p);
-}
-void operator delete[](void *p, std::size_t) noexcept
 {
     Release(p);
 }
