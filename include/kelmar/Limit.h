@@ -26,7 +26,8 @@ class Joint;
 class Limit {
 public:
     // joint: the joint this limit drives (its name, bodies and universe);
-    // limit: its constraint's dynamics limit (not owned).
+    // limit: its constraint's dynamics limit (not owned; null: a spare one,
+    // so that a joint without constraint can still be commanded harmlessly).
     Limit(Joint *joint, RbdLimit *limit);
     virtual ~Limit();
     Limit(const Limit &) = delete;
@@ -138,6 +139,7 @@ protected:
 
 private:
     Joint *joint_;
+    RbdLimit spare_; // stands in for the limit of a joint whose constraint could not be made
 };
 
 } // namespace kelmar

@@ -14,7 +14,8 @@
 
 namespace kelmar {
 
-Limit::Limit(Joint *joint, RbdLimit *rbdLimit) : limit(rbdLimit), controller(new LinearController(0.8)), joint_(joint)
+Limit::Limit(Joint *joint, RbdLimit *rbdLimit)
+    : limit(rbdLimit ? rbdLimit : &spare_), controller(new LinearController(0.8)), joint_(joint)
 {
     Reset();
 }
@@ -30,7 +31,6 @@ Limit::~Limit()
 // still reads the value it was set to.
 void Limit::Reset()
 {
-    if (!limit) return;
     RbdLimitReset(limit);
     RbdSingleLimit stop;
     RbdSingleLimitReset(&stop);
@@ -190,7 +190,6 @@ double Limit::GetSpeed()
 
 void Limit::SetMeasuredPosition(double p)
 {
-    if (!limit) return;
     limit->rawPosition = limit->previousPosition = RawOf(p);
     valid = 0;
 }

@@ -27,7 +27,7 @@ void Hinge::AddTags(std::vector<PxXMLHandler> &handlers) const
 // axis0 . (w0 - w1), with the velocities the step ended with.
 void Hinge::ComputePositionAndSpeed()
 {
-    if (!constraint_ || !limit) return;
+    if (!constraint_) return;
     PxVector3 axis, secondary, w0 = {0, 0, 0}, w1 = {0, 0, 0};
     RbdConstraintBodyGetAxes(constraint_, 0, axis, secondary);
     RbdBodyID body0 = RbdConstraintGetBody(constraint_, 0), body1 = RbdConstraintGetBody(constraint_, 1);

@@ -27,7 +27,7 @@ void Prismatic::AddTags(std::vector<PxXMLHandler> &handlers) const
 // when the last step began.
 void Prismatic::ComputePositionAndSpeed()
 {
-    if (!constraint_ || !limit) return;
+    if (!constraint_) return;
     PxVector3 axis, secondary, p1, v;
     RbdConstraintBodyGetAxes(constraint_, 0, axis, secondary);
     RbdConstraintBodyGetPosition(constraint_, 1, p1);

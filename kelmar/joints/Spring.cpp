@@ -77,7 +77,7 @@ void Spring::draw(unsigned int flags) const
 // body 1), u the unit vector from p1 to p0.
 void Spring::ComputePositionAndSpeed()
 {
-    if (!constraint_ || !limit) return;
+    if (!constraint_) return;
     PxVector3 p0, p1, u, v;
     RbdConstraintBodyGetPosition(constraint_, 0, p0);
     RbdConstraintBodyGetPosition(constraint_, 1, p1);
