@@ -63,7 +63,9 @@ public:
     void _SetJointKinematically(double value, bool skipKinematicChildren);
     // The joint's value: the target for a kinematic joint, else its position.
     double _GetJoint();
-    // The joint's motor speed (through Limit::SetSpeed); used to stop fingers.
+    // Runs the node's joint motor at speed (Limit::SetSpeed, so within its
+    // stops and refused while locked). Grasps stop a finger with speed 0
+    // from its node down (ForAllJoints(&Robot::_SetJointSpeed, 0.0)).
     void _SetJointSpeed(double speed);
     // Neither body of the joint is a live dynamic body.
     bool IsKinematic() const;
@@ -103,7 +105,8 @@ public:
     // type 0: every contact of the robot's solids; else those against solids of that type.
     ContactList *GetContacts(int type) const;
     ContactList *GetContacts(const Solid *other) const;
-    // The contacts of one node's solid.
+    // The contacts of one node's solid (empty for a virtual solid), as a
+    // grasp reads the contacts of one finger link: type as above.
     static ContactList *GetContacts(const Robot *node, int type);
     // visit(contact, side of the robot's solid, that solid, data) for every contact.
     void ForAllContacts(void (*visit)(RbdContactID, int, Solid *, void *), void *data) const;
