@@ -27,26 +27,60 @@ void Release(void *p)
     std::free(p);
 }
 
-void *Allocate(std::size_t size)
+void *AllocateOrNull(std::size_t size) noexcept
 {
     if (gCounting) ++gStandard;
-    void *p = std::malloc(size ? size : 1);
+    return std::malloc(size ? size : 1);
+}
+
+void *Allocate(std::size_t size)
+{
+    void *p = AllocateOrNull(size);
     if (!p) throw std::bad_alloc();
     return p;
 }
 
 } // namespace
 
-// The standard's array forms call these.
+// Every form, so that no allocation bypasses the count and no block is
+// released by a different allocator than the one that made it.
 void *operator new(std::size_t size)
 {
     return Allocate(size);
+}
+void *operator new[](std::size_t size)
+{
+    return Allocate(size);
+}
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept
+{
+    return AllocateOrNull(size);
+}
+void *operator new[](std::size_t size, const std::nothrow_t &) noexcept
+{
+    return AllocateOrNull(size);
 }
 void operator delete(void *p) noexcept
 {
     Release(p);
 }
+void operator delete[](void *p) noexcept
+{
+    Release(p);
+}
 void operator delete(void *p, std::size_t) noexcept
+{
+    Release(p);
+}
+void operator delete[](void *p, std::size_t) noexcept
+{
+    Release(p);
+}
+void operator delete(void *p, const std::nothrow_t &) noexcept
+{
+    Release(p);
+}
+void operator delete[](void *p, const std::nothrow_t &) noexcept
 {
     Release(p);
 }
