@@ -50,7 +50,7 @@ public:
     virtual void GetTM(int body, double tm[4][4]) const;
 
     // The common part of reading a joint element: name, solids, placement
-    // (a transform spec, or DH parameters relative to a joint), axis,
+    // (transform tags, or DH parameters relative to a joint), axis,
     // registration, enabling. For a joint that already has its bodies (a
     // status record) only GRAPHICS is taken. Reports through the input;
     // false when the joint was not made.

@@ -96,7 +96,7 @@ bool Joint::FindSolids(PxXMLInput *input, const PxXMLHandler *handlers, const Jo
 }
 
 // The joint's world frame: DH parameters on the reference joint's second
-// attachment frame, or the transform spec relative to the RELTO solid (or
+// attachment frame, or the transform tags relative to the RELTO solid (or
 // the scene placement).
 bool Joint::Place(PxXMLInput *input, const PxXMLHandler *handlers, const JointElement &v, double tm[4][4])
 {

@@ -1,5 +1,5 @@
 // Joint elements of scene files: every message of a failed element, the
-// placement of joints (transform spec, default axis, DH on a reference
+// placement of joints (transform tags, default axis, DH on a reference
 // joint), spring lengths, the relative pose of RPRO joints, linear joints
 // holding their point, and what a status reload may change.
 #include <gtest/gtest.h>
