@@ -1,6 +1,7 @@
 // The scene-file reader's top level: the root element PX, the elements a
-// scene file is made of, and the scene an input reads into (carried by the
-// input itself, so that imports nest without shared state).
+// scene file is made of (ROBOT, CAMERA and CAMHEAD also beside PX, at the
+// root), and the scene an input reads into (carried by the input itself,
+// so that imports nest without shared state).
 #include <kelmar/SceneLoader.h>
 
 #include <climits>
@@ -11,6 +12,7 @@
 #include <kelmar/Transform.h>
 
 #include "LoadElements.h"
+#include "LoadJoints.h"
 
 namespace kelmar {
 
@@ -27,6 +29,14 @@ int HandleRoot(PxXMLElement *element)
                                PX_XML_ELEMENT("GRAPHICPRIMS", LoadGraphicPrims),
                                PX_XML_ELEMENT("GRAPHICS", LoadGraphics),
                                PX_XML_ELEMENT("SOLID", LoadSolid),
+                               PX_XML_ELEMENT("HINGE", LoadHinge),
+                               PX_XML_ELEMENT("PRISMATIC", LoadPrismatic),
+                               PX_XML_ELEMENT("SPRING", LoadSpring),
+                               PX_XML_ELEMENT("BSJOINT", LoadBSJoint),
+                               PX_XML_ELEMENT("RPROJOINT", LoadRPROJoint),
+                               PX_XML_ELEMENT("LINEAR1", LoadLinear1),
+                               PX_XML_ELEMENT("LINEAR2", LoadLinear2),
+                               PX_XML_ELEMENT("ROBOT", LoadRobot),
                                PX_XML_ELEMENT("NOCOLLISION", LoadNoCollision),
                                PX_XML_ELEMENT("REMOVE", LoadRemove),
                                PX_XML_ELEMENT("CAMERA", LoadCamera),
@@ -75,8 +85,8 @@ bool PxLoad(Scene *scene, PxXMLInput *input)
     }
     Scene *previous = GetScene(input);
     SetInputScene(input, scene);
-    PxXMLHandler root[] = {PX_XML_ELEMENT("PX", HandleRoot), PX_XML_ELEMENT("CAMERA", LoadCamera),
-                           PX_XML_ELEMENT("CAMHEAD", LoadCamera), PX_XML_END};
+    PxXMLHandler root[] = {PX_XML_ELEMENT("PX", HandleRoot), PX_XML_ELEMENT("ROBOT", LoadRobot),
+                           PX_XML_ELEMENT("CAMERA", LoadCamera), PX_XML_ELEMENT("CAMHEAD", LoadCamera), PX_XML_END};
     const int result = PxXMLInputProcess(input, root);
     SetInputScene(input, previous ? previous : scene);
     scene->PopFile();
