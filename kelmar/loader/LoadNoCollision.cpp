@@ -1,5 +1,6 @@
 // NOCOLLISION: collisions switched off between every solid of one group
-// and every solid of another ("a b, c d": a and b each with c and d).
+// and every solid of another ("a b, c d": a and b each with c and d), and
+// between the adjacent links of the robots it names or defines.
 #include <sstream>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include <kelmar/Solid.h>
 
 #include "LoadElements.h"
+#include "LoadJoints.h"
 
 namespace kelmar {
 

@@ -1,11 +1,12 @@
 // REMOVE: objects and joints that an imported file made and this file does
 // not want. Each is unregistered and deleted; a solid takes the joints that
-// hold it along.
+// hold it and the robots it belongs to along.
 #include <string>
 #include <vector>
 
 #include <kelmar/Joint.h>
 #include <kelmar/RbdConstraint.h>
+#include <kelmar/Robot.h>
 #include <kelmar/Scene.h>
 #include <kelmar/SceneLoader.h>
 #include <kelmar/Solid.h>
@@ -23,8 +24,30 @@ std::string NameOf(PxXMLElement *element)
     return element->attributes && *element->attributes ? std::string(element->attributes) : text;
 }
 
+// A robot holds its solids and joints: one that loses either goes with it.
+template <class Uses> void DeleteRobotsThat(Scene &scene, Uses uses)
+{
+    std::vector<Robot *> robots;
+    scene.ForEachObject([&](const char *, Object *object) {
+        Robot *robot = dynamic_cast<Robot *>(object);
+        if (robot && uses(*robot)) robots.push_back(robot);
+    });
+    for (Robot *robot : robots) {
+        scene.RemoveObject(robot);
+        delete robot;
+    }
+}
+
+bool HoldsJoint(Robot &robot, const Joint *joint)
+{
+    bool holds = false;
+    robot.ForEachJointNode([&](Robot *node) { holds = holds || node->joint == joint; });
+    return holds;
+}
+
 void DeleteJoint(Scene &scene, Joint *joint)
 {
+    DeleteRobotsThat(scene, [&](Robot &robot) { return HoldsJoint(robot, joint); });
     scene.RemoveJoint(joint);
     delete joint;
 }
@@ -42,18 +65,29 @@ void DeleteJointsOf(Scene &scene, const Solid &solid)
     for (Joint *joint : held) DeleteJoint(scene, joint);
 }
 
-// OBJECT: anything registered; SOLID: a solid.
-int RemoveObject(PxXMLElement *element, const char *kind, bool solidOnly)
+enum class Kind { kAny, kSolid, kRobot };
+
+bool IsOfKind(Object *object, Kind kind)
+{
+    if (kind == Kind::kSolid) return dynamic_cast<Solid *>(object) != nullptr;
+    if (kind == Kind::kRobot) return dynamic_cast<Robot *>(object) != nullptr;
+    return object != nullptr;
+}
+
+// OBJECT: anything registered; SOLID: a solid; ROBOT: a robot.
+int RemoveObject(PxXMLElement *element, const char *word, Kind kind)
 {
     Scene *scene = GetScene(element);
     const std::string name = NameOf(element);
     Object *object = scene ? scene->LookupObject(scene->GetFullId(name.c_str()), false) : nullptr;
-    Solid *solid = dynamic_cast<Solid *>(object);
-    if (!object || (solidOnly && !solid)) {
-        LoadError(PxXMLElementGetInput(element), "%s '%s' to be removed is not found\n", kind, name.c_str());
+    if (!object || !IsOfKind(object, kind)) {
+        LoadError(PxXMLElementGetInput(element), "%s '%s' to be removed is not found\n", word, name.c_str());
         return PX_XML_SKIP_ELEMENT;
     }
-    if (solid) DeleteJointsOf(*scene, *solid);
+    if (Solid *solid = dynamic_cast<Solid *>(object)) {
+        DeleteJointsOf(*scene, *solid);
+        DeleteRobotsThat(*scene, [&](Robot &robot) { return robot.IsPart(solid); });
+    }
     scene->RemoveObject(object);
     delete object;
     return PX_XML_SKIP_ELEMENT;
@@ -61,12 +95,17 @@ int RemoveObject(PxXMLElement *element, const char *kind, bool solidOnly)
 
 int RemoveAnyObject(PxXMLElement *element)
 {
-    return RemoveObject(element, "Object", false);
+    return RemoveObject(element, "Object", Kind::kAny);
 }
 
 int RemoveSolid(PxXMLElement *element)
 {
-    return RemoveObject(element, "Solid", true);
+    return RemoveObject(element, "Solid", Kind::kSolid);
+}
+
+int RemoveRobot(PxXMLElement *element)
+{
+    return RemoveObject(element, "Robot", Kind::kRobot);
 }
 
 int RemoveJoint(PxXMLElement *element)
@@ -86,7 +125,8 @@ int RemoveJoint(PxXMLElement *element)
 int LoadRemove(PxXMLElement *element)
 {
     PxXMLHandler handlers[] = {PX_XML_ELEMENT("OBJECT", RemoveAnyObject), PX_XML_ELEMENT("SOLID", RemoveSolid),
-                               PX_XML_ELEMENT("JOINT", RemoveJoint), PX_XML_END};
+                               PX_XML_ELEMENT("ROBOT", RemoveRobot), PX_XML_ELEMENT("JOINT", RemoveJoint),
+                               PX_XML_END};
     return PxXMLElementProcess(element, handlers, nullptr);
 }
 

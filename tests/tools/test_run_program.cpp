@@ -124,4 +124,24 @@ TEST(RunProgram, WritesItsOutputsWhenTheRunEnds)
     for (const std::string &path : {scene, status, csv}) unlink(path.c_str());
 }
 
+// --set drives a joint to its target through the run; the CSV follows it.
+// A joint the scene does not have is a load error.
+TEST(RunProgram, SetDrivesJointsToTheirTargets)
+{
+    const std::string csv = scratch("hand.csv");
+    const Outcome o = run(example("hand3.px") + " --steps 60 --set finger2_mid=0.4 --csv " + csv);
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("robots     1: robot (9 joints)"), std::string::npos) << o.out;
+    const std::string text = slurp(csv);
+    const size_t header = text.find('\n'), lastRow = text.rfind('\n', text.size() - 2);
+    const std::string names = text.substr(0, header), last = text.substr(lastRow + 1);
+    int column = 0;
+    for (size_t at = 0; at < names.find("finger2_mid"); ++at) column += names[at] == ',';
+    size_t start = 0;
+    for (int c = 0; c < column; ++c) start = last.find(',', start) + 1;
+    EXPECT_NEAR(std::stod(last.substr(start)), 0.4, 1e-3) << names << "\n" << last;
+    EXPECT_EQ(run(example("hand3.px") + " --set thumb=1").status, 1);
+    unlink(csv.c_str());
+}
+
 } // namespace

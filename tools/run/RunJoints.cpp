@@ -1,8 +1,8 @@
-// Joints with a position: those whose constraint carries a limit.
+// Joints with a position: those that are a Limit (hinges, prismatic joints,
+// springs), read and driven through it.
 #include "RunJoints.h"
 
-#include <kelmar/RbdConstraint.h>
-#include <kelmar/RbdLimit.h>
+#include <algorithm>
 
 namespace krun {
 
@@ -10,14 +10,14 @@ std::vector<MeasuredJoint> measuredJoints(kelmar::Scene &scene)
 {
     std::vector<MeasuredJoint> joints;
     scene.ForEachJoint([&](const char *name, kelmar::Joint *joint) {
-        if (joint->GetConstraint() && RbdConstraintGetLimit(joint->GetConstraint())) joints.push_back({name, joint});
+        if (joint->GetLimit()) joints.push_back({name, joint});
     });
     return joints;
 }
 
 double positionOf(const MeasuredJoint &joint)
 {
-    return RbdLimitGetPosition(RbdConstraintGetLimit(joint.joint->GetConstraint()));
+    return joint.joint->GetLimit()->GetPosition();
 }
 
 std::vector<Target> bindTargets(kelmar::Scene &scene, const std::vector<std::pair<std::string, double>> &targets,
@@ -26,21 +26,20 @@ std::vector<Target> bindTargets(kelmar::Scene &scene, const std::vector<std::pai
     std::vector<Target> bound;
     const std::vector<MeasuredJoint> joints = measuredJoints(scene);
     for (const auto &target : targets) {
-        bool found = false;
-        for (const MeasuredJoint &joint : joints)
-            if (joint.name == target.first) {
-                bound.push_back({joint, target.second});
-                found = true;
-            }
-        if (!found) problem = "--set: no joint '" + target.first + "' with a position in the scene";
+        auto named = [&](const MeasuredJoint &joint) { return joint.name == target.first; };
+        const auto found = std::find_if(joints.begin(), joints.end(), named);
+        if (found == joints.end())
+            problem = "--set: no joint '" + target.first + "' with a position in the scene";
+        else
+            bound.push_back({*found, target.second});
     }
-    if (problem.empty() && !bound.empty()) problem = "--set: driving joints needs the joint classes";
     return bound;
 }
 
+// SetValueOpt drives at full speed toward the target, braking in time.
 void driveTargets(const std::vector<Target> &targets)
 {
-    (void)targets;
+    for (const Target &target : targets) target.joint.joint->GetLimit()->SetValueOpt(target.value, 1.0);
 }
 
 } // namespace krun

@@ -32,8 +32,9 @@ void printRobots(FILE *out, kelmar::Scene &scene)
     std::string names;
     int count = 0;
     scene.ForEachObject([&](const char *name, kelmar::Object *object) {
-        if (dynamic_cast<kelmar::Solid *>(object)) return;
-        names += (count++ ? ", " : "") + std::string(name);
+        const auto *robot = dynamic_cast<const kelmar::Robot *>(object);
+        if (!robot) return;
+        names += (count++ ? ", " : "") + std::string(name) + " (" + std::to_string(robot->numJoints) + " joints)";
     });
     fprintf(out, "  robots     %d%s%s\n", count, count ? ": " : "", names.c_str());
 }

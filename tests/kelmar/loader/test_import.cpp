@@ -153,4 +153,20 @@ TEST(Import, RemoveInsideAnImportRemovesTheScopedSolid)
     EXPECT_EQ(probe.Models(), 2);
 }
 
+// Removing a finger's middle link takes the two joints that hold it and
+// the hand's robot along; the rest of the hand stays.
+TEST(Import, RemovingALinkTakesItsJointsAndRobotAlong)
+{
+    Probe probe;
+    probe.ReadText("<PX><IMPORT h><NAME>" + kelmartest::ExamplePath("hand3.px") +
+                   "</NAME></IMPORT><REMOVE><SOLID>h.finger1_middle</SOLID></REMOVE></PX>");
+    EXPECT_TRUE(probe.scene.messages.empty());
+    EXPECT_EQ(probe.scene.JointCount(), 10 - 2);
+    EXPECT_EQ(probe.scene.LookupJoint("h.finger1_mid", false), nullptr);
+    EXPECT_NE(probe.scene.LookupJoint("h.finger1", false), nullptr);
+    EXPECT_EQ(probe.scene.LookupObject("h.robot", false), nullptr);
+    EXPECT_EQ(probe.scene.ObjectCount(), 9);
+    EXPECT_EQ(probe.Bodies(), 9);
+}
+
 } // namespace

@@ -114,6 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {2, "Solid 'ghost' to be removed is not found\n"},
                      {2, "Object 'ghost' to be removed is not found\n"},
                      {2, "Joint 'hinge' to be removed is not found\n"},
+                     {2, "Robot 'nobot' to be removed is not found\n"},
                      {1, "<CAMERA> skipped: simulated cameras are not supported yet\n"}},
                     1}));
 
