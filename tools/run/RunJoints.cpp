@@ -12,6 +12,8 @@ std::vector<MeasuredJoint> measuredJoints(kelmar::Scene &scene)
     scene.ForEachJoint([&](const char *name, kelmar::Joint *joint) {
         if (joint->GetLimit()) joints.push_back({name, joint});
     });
+    std::sort(joints.begin(), joints.end(),
+              [](const MeasuredJoint &a, const MeasuredJoint &b) { return a.name < b.name; });
     return joints;
 }
 

@@ -1,5 +1,5 @@
 // The joints kelmar-run reads and drives: those with a position of their
-// own (hinges, prismatic joints, springs), in the scene's registry order.
+// own (hinges, prismatic joints, springs), by name.
 #ifndef KELMAR_TOOLS_RUNJOINTS_H
 #define KELMAR_TOOLS_RUNJOINTS_H
 

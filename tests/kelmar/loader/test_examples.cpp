@@ -164,7 +164,8 @@ namespace {
 void DH(double out[4][4], double d, double theta, double a, double alpha)
 {
     const double ct = std::cos(theta), st = std::sin(theta), ca = std::cos(alpha), sa = std::sin(alpha);
-    const double rows[4][4] = {{ca, st * sa, -ct * sa, 0}, {0, ct, st, 0}, {sa, -st * ca, ct * ca, 0}, {d, a * ct, a * st, 1}};
+    const double rows[4][4] = {
+        {ca, st * sa, -ct * sa, 0}, {0, ct, st, 0}, {sa, -st * ca, ct * ca, 0}, {d, a * ct, a * st, 1}};
     std::memcpy(out, rows, sizeof rows);
 }
 
@@ -233,9 +234,11 @@ TEST(Examples, TheArmHoldsTheHandAtItsFlange)
 
     double open[3];
     for (int f = 0; f < 3; ++f)
-        open[f] = HorizontalDistance(g.scene.LookupSolid(("arm.hand.finger" + std::to_string(f + 1) + "_distal").c_str()), palm);
+        open[f] = HorizontalDistance(
+            g.scene.LookupSolid(("arm.hand.finger" + std::to_string(f + 1) + "_distal").c_str()), palm);
     for (int i = 0; i < 100; ++i) {
-        for (int f = 1; f <= 3; ++f) g.scene.LookupJoint(("arm.hand.finger" + std::to_string(f)).c_str())->GetLimit()->SetValueOpt(0.3, 1);
+        for (int f = 1; f <= 3; ++f)
+            g.scene.LookupJoint(("arm.hand.finger" + std::to_string(f)).c_str())->GetLimit()->SetValueOpt(0.3, 1);
         g.universe.step();
     }
     for (int f = 0; f < 3; ++f) {
