@@ -4,6 +4,7 @@
 #include <string.h>
 #include <kelmar/PxMath.h>
 #include <kelmar/PxMessage.h>
+#include "solver/RbdLcsTypes.h"
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdTypes.h>
 #include "joints/RbdConstraintRecord.h"
@@ -256,7 +257,7 @@ void BaseFunctions::updatePosition(int bodyCount, RbdLcsBody *const *bodies, PxR
 void BaseFunctions::updateQuaternion(int bodyCount, RbdLcsBody *const *bodies, PxReal h, int method) const
 {
     if (method < 1 || method > 3) {
-        PxFatalError(12, "\n ++ RbdLcs:: updateQuaternion:: No such method : %d \n++", method);
+        PxFatalError(RBD_MESSAGE_LEVEL, "\n ++ RbdLcs:: updateQuaternion:: No such method : %d \n++", method);
         return;
     }
     for (int b = 0; b < bodyCount; ++b) {

@@ -37,15 +37,15 @@ struct DescentWork {
     PxReal *qProximal; // (np) q + rho x
 };
 
-int allocateDescentWork(DescentWork &work, int np)
+int allocateDescentWork(MemoryPool &pool, DescentWork &work, int np)
 {
     size_t bytes = sizeof(PxReal) * static_cast<size_t>(np);
-    if (!allocateWork(work.lcp, np, 1)) return 0;
-    work.g = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "descent g"));
-    work.target = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "descent target"));
-    work.trial = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "descent trial"));
-    work.gTrial = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "descent trial g"));
-    work.qProximal = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "descent proximal q"));
+    if (!allocateWork(pool, work.lcp, np, 1)) return 0;
+    work.g = static_cast<PxReal *>(pool.allocAlignedZeroed(bytes, kPoolAlignment, "descent g"));
+    work.target = static_cast<PxReal *>(pool.allocAlignedZeroed(bytes, kPoolAlignment, "descent target"));
+    work.trial = static_cast<PxReal *>(pool.allocAlignedZeroed(bytes, kPoolAlignment, "descent trial"));
+    work.gTrial = static_cast<PxReal *>(pool.allocAlignedZeroed(bytes, kPoolAlignment, "descent trial g"));
+    work.qProximal = static_cast<PxReal *>(pool.allocAlignedZeroed(bytes, kPoolAlignment, "descent proximal q"));
     return work.g && work.target && work.trial && work.gTrial && work.qProximal;
 }
 
@@ -241,10 +241,10 @@ int descend(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const Px
 int descent_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
                        int n, const RbdLcsLCPSolverParameters &params)
 {
-    if (!PushPoolFrame()) return -1;
+    if (!A.pool().pushFrame()) return -1;
     DescentWork work;
-    if (!allocateDescentWork(work, A.size())) {
-        PopPoolFrame();
+    if (!allocateDescentWork(A.pool(), work, A.size())) {
+        A.pool().popFrame();
         return -1;
     }
     if (!params.warmStart)
@@ -259,7 +259,7 @@ int descent_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *l
         result = descend(A, x, q, lo, hi, state, n, params, rho, work);
     }
     if (rho > 0.0) A.shiftDiagonal(-rho, n);
-    PopPoolFrame();
+    A.pool().popFrame();
     return result;
 }
 
@@ -291,13 +291,13 @@ int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters 
     size_t rowBytes = sizeof(PxReal) * static_cast<size_t>(rows.n);
     memcpy(guess, rows.lambda, rowBytes);
     int result = solver(A, rows.lambda, q, rows.lo, rows.hi, rows.state, rows.n, params);
-    if (result >= 0 || !PushPoolFrame()) return result;
+    if (result >= 0 || !A.pool().pushFrame()) return result;
     // The products read whole padded vectors; lambda has the rows only.
     size_t bytes = sizeof(PxReal) * static_cast<size_t>(A.size());
-    PxReal *g = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "recovery g"));
-    PxReal *point = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "recovery point"));
+    PxReal *g = static_cast<PxReal *>(A.pool().allocAlignedZeroed(bytes, kPoolAlignment, "recovery g"));
+    PxReal *point = static_cast<PxReal *>(A.pool().allocAlignedZeroed(bytes, kPoolAlignment, "recovery point"));
     if (!g || !point) {
-        PopPoolFrame();
+        A.pool().popFrame();
         return result;
     }
     for (int i = 0; i < rows.n; ++i) {
@@ -313,7 +313,7 @@ int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters 
         if (!solvedWithin(point, g, rows.lo, rows.hi, rows.state, rows.n, params.tolerance)) continue;
         holdOutwardRows(point, g, rows.lo, rows.hi, rows.state, rows.n, params.tolerance);
         memcpy(rows.lambda, point, rowBytes);
-        PopPoolFrame();
+        A.pool().popFrame();
         return sweeps / kSweepsBetweenChecks;
     }
     memcpy(rows.lambda, point, rowBytes);
@@ -321,7 +321,7 @@ int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters 
     descent.warmStart = 1;
     descent.maxIterations = params.maxIterations * kRecoveryIterations;
     result = descent_lcp_solver(A, rows.lambda, q, rows.lo, rows.hi, rows.state, rows.n, descent);
-    PopPoolFrame();
+    A.pool().popFrame();
     return result;
 }
 

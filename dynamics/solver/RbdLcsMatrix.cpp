@@ -2,10 +2,12 @@
 
 #include <math.h>
 #include <string.h>
+#include "solver/RbdLcsBkChol.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSolver.h"
 #include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsTiles.h"
+#include "solver/RbdLcsVbChol.h"
 
 namespace lcs {
 
@@ -16,7 +18,7 @@ void LCPMatrix::destroy()
     shiftCount_ = 0;
     kept_ = KeptJacobian();
     Ainv_ = nullptr;
-    column_solved_ = nullptr;
+    columnSolved_ = nullptr;
     pivot_ = nullptr;
     pos_ = rowAt_ = rowStart_ = nullptr;
     factorRow_ = factorIndex_ = nullptr;
@@ -44,31 +46,23 @@ size_t LCPMatrix::inverseMemoryRequired(int n)
            + PoolAlignedCost(sizeof(PxReal) * 2 * un);  // substitution scratch
 }
 
-namespace {
-
-int32_t *orderTable(size_t count, const char *name)
-{
-    return static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * count), kPoolAlignment, name));
-}
-
-} // namespace
-
 int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
 {
+    pool_ = map->pool;
     n_ = n;
     size_t un = static_cast<size_t>(n);
-    pos_ = orderTable(un, "positions");
-    rowAt_ = orderTable(un, "rows at positions");
-    rowStart_ = orderTable(un, "envelope starts");
-    factorRow_ = orderTable(un, "factor rows");
-    factorIndex_ = orderTable(un, "factor indices");
-    activePosition_ = orderTable(un, "active positions");
-    activeStart_ = orderTable(un, "active envelope");
-    mark_ = orderTable(un, "row marks");
-    compactPosition_ = orderTable(un, "compact positions");
-    heldFactored_ = orderTable(un, "held factor positions");
+    pos_ = pool_->array<int32_t>(un, "positions");
+    rowAt_ = pool_->array<int32_t>(un, "rows at positions");
+    rowStart_ = pool_->array<int32_t>(un, "envelope starts");
+    factorRow_ = pool_->array<int32_t>(un, "factor rows");
+    factorIndex_ = pool_->array<int32_t>(un, "factor indices");
+    activePosition_ = pool_->array<int32_t>(un, "active positions");
+    activeStart_ = pool_->array<int32_t>(un, "active envelope");
+    mark_ = pool_->array<int32_t>(un, "row marks");
+    compactPosition_ = pool_->array<int32_t>(un, "compact positions");
+    heldFactored_ = pool_->array<int32_t>(un, "held factor positions");
     heldFactoredCount_ = -1;
-    scratch_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * 2 * un, kPoolAlignment, "order scratch"));
+    scratch_ = pool_->array<PxReal>(2 * un, "order scratch");
     if (!pos_ || !rowAt_ || !rowStart_ || !factorRow_ || !factorIndex_ || !activePosition_ || !activeStart_ ||
         !mark_ || !compactPosition_ || !heldFactored_ || !scratch_)
         return 0;
@@ -100,11 +94,10 @@ int LCPMatrix::allocateInverse(int n)
 {
     size_t un = static_cast<size_t>(n);
     // The inverse is never cleared: column_solved says which columns hold data.
-    Ainv_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un * un, kPoolAlignment, "Ainv"));
-    column_solved_ = static_cast<int32_t *>(
-        PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "column_solved"));
-    pivot_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "pivots"));
-    if (!Ainv_ || !column_solved_ || !pivot_) return 0;
+    Ainv_ = pool_->array<PxReal>(un * un, "Ainv");
+    columnSolved_ = pool_->array<int32_t>(un, "column_solved");
+    pivot_ = pool_->array<PxReal>(un, "pivots");
+    if (!Ainv_ || !columnSolved_ || !pivot_) return 0;
     clearInverse();
     return 1;
 }
@@ -498,15 +491,15 @@ void LCPMatrix::solveUnit(PxReal *x, int column)
 
 void LCPMatrix::clearInverse()
 {
-    if (column_solved_) memset(column_solved_, 0, sizeof(int32_t) * static_cast<size_t>(n_));
+    if (columnSolved_) memset(columnSolved_, 0, sizeof(int32_t) * static_cast<size_t>(n_));
 }
 
 const PxReal *LCPMatrix::inverseColumn(int j)
 {
     PxReal *column = Ainv_ + static_cast<size_t>(j) * static_cast<size_t>(n_);
-    if (!column_solved_[j]) {
+    if (!columnSolved_[j]) {
         solveUnit(column, j);
-        column_solved_[j] = 1;
+        columnSolved_[j] = 1;
     }
     return column;
 }
@@ -561,22 +554,11 @@ void LCPMatrix::solve_dense(const PxReal *m, PxReal *x, int n)
     }
 }
 
-} // namespace lcs
-
-namespace lcs {
-
-LCPMatrix &bkCholInstance();
-LCPMatrix &vbCholInstance();
-size_t bkCholMemoryRequired(int n);
-size_t vbCholMemoryRequired(int n);
-
-const LinearSolverEntry &linearSolver(int index)
+const char *linearSolverDescription(int index)
 {
-    static const LinearSolverEntry table[kLinearSolverCount] = {
-        {&bkCholInstance(), "block cholesky with no assembler"},
-        {&vbCholInstance(), "variable bandwith cholesky"},
-    };
-    return table[index];
+    static const char *const descriptions[kLinearSolverCount] = {"block cholesky with no assembler",
+                                                                 "variable bandwith cholesky"};
+    return descriptions[index];
 }
 
 size_t matrixMemoryRequired(int n)

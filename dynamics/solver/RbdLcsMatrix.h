@@ -24,14 +24,18 @@
 namespace lcs {
 
 struct SparseMatrixMap;
+class MemoryPool;
 
 class LCPMatrix {
 public:
     virtual ~LCPMatrix() {}
-    // Takes the storage for a padded size n (multiple of 4) from the workspace,
-    // shaped by the envelope and elimination order recorded in map. Returns 0
-    // when it does not fit.
+    // Takes the storage for a padded size n (multiple of 4) from the map's
+    // workspace, shaped by the envelope and elimination order recorded in
+    // map. Returns 0 when it does not fit.
     int allocate(int n, const SparseMatrixMap *map);
+    // The workspace of the storage, which the LCP solvers share for their
+    // temporaries (valid after allocate).
+    MemoryPool &pool() const { return *pool_; }
     // Forgets the storage (it belongs to the workspace).
     virtual void destroy();
     // Clears every stored element, the factor and the solved columns.
@@ -101,7 +105,7 @@ public:
 
     // Column j of A^-1 (n), solved the first time it is asked for.
     const PxReal *inverseColumn(int j);
-    int columnSolved(int j) const { return column_solved_[j]; }
+    int columnSolved(int j) const { return columnSolved_[j]; }
     // Multiply-adds of one column of A^-1 with the factor in use.
     double columnCost() const { return 2.0 * factorElements(); }
 
@@ -191,16 +195,17 @@ protected:
     void selectWholeFactor();
     void clearInverse();
 
+    MemoryPool *pool_ = nullptr;
     int n_ = 0; // padded size
     PxReal epsilon_ = 0.0;
     PxReal h_ = 1.0;
-    PxReal *Ainv_ = nullptr;           // "Ainv" (n x n): column j at Ainv_ + j n
-    int32_t *column_solved_ = nullptr; // "column_solved" (n): 1 once column j is in Ainv
-    PxReal *pivot_ = nullptr;          // (n) L(i, i) of the whole matrix, by row
-    int32_t *pos_ = nullptr;           // (n) position of each row
-    int32_t *rowAt_ = nullptr;         // (n) row at each position
-    int32_t *rowStart_ = nullptr;      // (n) envelope: first position coupled to each position
-    int identityOrder_ = 1;            // the elimination order is the row order
+    PxReal *Ainv_ = nullptr;          // "Ainv" (n x n): column j at Ainv_ + j n
+    int32_t *columnSolved_ = nullptr; // "column_solved" (n): 1 once column j is in Ainv
+    PxReal *pivot_ = nullptr;         // (n) L(i, i) of the whole matrix, by row
+    int32_t *pos_ = nullptr;          // (n) position of each row
+    int32_t *rowAt_ = nullptr;        // (n) row at each position
+    int32_t *rowStart_ = nullptr;     // (n) envelope: first position coupled to each position
+    int identityOrder_ = 1;           // the elimination order is the row order
     // The factor in use: factorRow_ (n) is the row of each factor index (-1
     // for the identity padding of a compact factor), factorIndex_ (n) the
     // factor index of each row (-1 for a row taken out).
@@ -250,14 +255,10 @@ protected:
     ActiveRows compactRows(int count);
 };
 
-// One instance of each factorisation exists; the linear-solver parameter
-// selects one by index.
+// The factorisations, selected by the linear-solver parameter: 0 BkChol,
+// 1 VbChol. Each solver context holds one of each.
 enum { kLinearSolverCount = 2 };
-struct LinearSolverEntry {
-    LCPMatrix *matrix;
-    const char *description;
-};
-const LinearSolverEntry &linearSolver(int index);
+const char *linearSolverDescription(int index);
 // Workspace bytes the largest of the factorisations needs for padded size n
 // (A, its factors, the envelope tables, the order and the inverse cache).
 size_t matrixMemoryRequired(int n);

@@ -68,20 +68,20 @@ int32_t newState(int32_t old, PxReal x, PxReal w, PxReal lo, PxReal hi, PxReal t
 
 } // namespace
 
-int allocateWork(LcpWork &work, int n, int keys)
+int allocateWork(MemoryPool &pool, LcpWork &work, int n, int keys)
 {
     size_t un = static_cast<size_t>(n);
     work.table.keys = static_cast<uint32_t *>(
-        PoolAllocAligned(PoolRound(sizeof(uint32_t) * static_cast<size_t>(keys)), kPoolAlignment, "hash keys"));
+        pool.allocAligned(PoolRound(sizeof(uint32_t) * static_cast<size_t>(keys)), kPoolAlignment, "hash keys"));
     work.table.count = 0;
     work.table.capacity = keys;
-    work.x0 = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x0"));
-    work.xp = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x"));
-    work.w = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp w"));
+    work.x0 = static_cast<PxReal *>(pool.allocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x0"));
+    work.xp = static_cast<PxReal *>(pool.allocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x"));
+    work.w = static_cast<PxReal *>(pool.allocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp w"));
     work.clamped = static_cast<int32_t *>(
-        PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "lcp clamped"));
-    work.sub = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un * un, kPoolAlignment, "lcp submatrix"));
-    work.wC = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp wC"));
+        pool.allocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "lcp clamped"));
+    work.sub = static_cast<PxReal *>(pool.allocAligned(sizeof(PxReal) * un * un, kPoolAlignment, "lcp submatrix"));
+    work.wC = static_cast<PxReal *>(pool.allocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp wC"));
     work.haveX0 = 0;
     return work.table.keys && work.x0 && work.xp && work.w && work.clamped && work.sub && work.wC;
 }
@@ -155,13 +155,13 @@ int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxRe
                             int32_t *state, int n, const RbdLcsLCPSolverParameters &params)
 {
     int np = A.size();
-    if (!PushPoolFrame()) return -1;
+    if (!A.pool().pushFrame()) return -1;
     int keys = params.maxIterations + 1;
     if (keys > kMaxCycleKeys) keys = kMaxCycleKeys;
     if (keys < 1) keys = 1;
     LcpWork work;
-    if (!allocateWork(work, np, keys)) {
-        PopPoolFrame();
+    if (!allocateWork(A.pool(), work, np, keys)) {
+        A.pool().popFrame();
         return -1;
     }
     if (!params.warmStart)
@@ -172,7 +172,7 @@ int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxRe
     // without them is formed when a solve first needs it; a failure then
     // ends the solve like a failed subproblem.
     if (!A.selectFixedRows(state, n)) {
-        PopPoolFrame();
+        A.pool().popFrame();
         return -1;
     }
     A.forgetHeldFactor(); // the storage it lived in is this solve's own
@@ -229,7 +229,7 @@ int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxRe
         if (k > params.maxBlockIterations) singlePivot = 1;
     }
     memcpy(x, work.xp, sizeof(PxReal) * static_cast<size_t>(n));
-    PopPoolFrame();
+    A.pool().popFrame();
     return result;
 }
 
@@ -255,9 +255,9 @@ void scale_box_lcp_data(LcpRows &rows)
 int solve_lcp_system(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
                      LCPSolverFunction solver)
 {
-    if (!PushPoolFrame()) return -1;
+    if (!A.pool().pushFrame()) return -1;
     PxReal *guess = static_cast<PxReal *>(
-        PoolAllocAlignedZeroed(lcpGuessBytes(A.size()), kPoolAlignment, "lcp guess"));
+        A.pool().allocAlignedZeroed(lcpGuessBytes(A.size()), kPoolAlignment, "lcp guess"));
     int result = -1;
     if (guess) {
         result = solveRecovered(A, rows, params, rhs, solver, guess);
@@ -267,7 +267,7 @@ int solve_lcp_system(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters para
             result = solveRecovered(A, rows, params, rhs, solver, guess);
         }
     }
-    PopPoolFrame();
+    A.pool().popFrame();
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include <string.h>
 #include <kelmar/PxMessage.h>
+#include "solver/RbdLcsTypes.h"
 #include <kelmar/PxVector.h>
 #include "solver/RbdBcl.h"
 #include "solver/RbdLcsMatrix.h"
@@ -12,11 +13,6 @@
 namespace lcs {
 
 namespace {
-
-template <typename T> T *poolArray(size_t count, const char *name)
-{
-    return static_cast<T *>(PoolAllocAligned(PoolRound(sizeof(T) * count), kPoolAlignment, name));
-}
 
 int roundUp4(int n)
 {
@@ -54,7 +50,7 @@ void WorldStepper::initialize()
 
 void WorldStepper::setup(int bodyCount, RbdLcsConstraints *constraints, const RbdLcsParameters &parameters,
                          RbdLcsBody *bodies, LCPSolverFunction lcpSolver, LCPMatrix *matrix,
-                         const BaseFunctions *baseFunctions)
+                         const BaseFunctions *baseFunctions, MemoryPool *pool)
 {
     bodyCount_ = bodyCount;
     constraints_ = constraints;
@@ -63,6 +59,7 @@ void WorldStepper::setup(int bodyCount, RbdLcsConstraints *constraints, const Rb
     lcpSolver_ = lcpSolver;
     matrix_ = matrix;
     fn_ = baseFunctions;
+    pool_ = pool;
     bodies_ = nullptr;
     forcesReady_ = 0;
 }
@@ -70,7 +67,7 @@ void WorldStepper::setup(int bodyCount, RbdLcsConstraints *constraints, const Rb
 void WorldStepper::step()
 {
     initialize();
-    if (get_forces()) integrate();
+    if (getForces()) integrate();
 }
 
 int WorldStepper::collectBodies()
@@ -80,7 +77,8 @@ int WorldStepper::collectBodies()
     RbdLcsBody *body = firstBody_;
     for (int b = 0; b < bodyCount_; ++b, body = body->next) {
         if (!body) {
-            PxWarning(12, "RbdLcsStep: the partition's body chain ends after %d of %d bodies\n", b, bodyCount_);
+            PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: the partition's body chain ends after %d of %d bodies\n", b,
+                      bodyCount_);
             bodies_ = nullptr;
             return 0;
         }
@@ -99,7 +97,7 @@ int WorldStepper::packRows(PartitionRows &rows)
     int np = roundUp4(n);
     if (rowStart % RBD_TILE_ROWS != 0 || rowStart < 0 || rowStart + np > list->maxRows || cStart < 0 || cCount < 0 ||
         cStart + cCount > list->maxConstraints || cCount > n) {
-        PxWarning(12,
+        PxWarning(RBD_MESSAGE_LEVEL,
                   "RbdLcsStep: the row list's partition (rows %d + %d, constraints %d + %d) does not fit its arrays "
                   "(%d rows, %d constraints)\n",
                   rowStart, n, cStart, cCount, list->maxRows, list->maxConstraints);
@@ -120,7 +118,8 @@ int WorldStepper::packRows(PartitionRows &rows)
         frictionRef[i] = ref < 0 ? -1 : ref - rowStart;
         if (ref < 0) continue;
         if (frictionRef[i] >= n) {
-            PxWarning(12, "RbdLcsStep: friction row %d follows row %d outside its partition\n", i, ref);
+            PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: friction row %d follows row %d outside its partition\n", i,
+                      ref);
             return 0;
         }
         ++rows.frictionCount;
@@ -150,7 +149,7 @@ int WorldStepper::packRows(PartitionRows &rows)
 
 int WorldStepper::solveForces(const ForceModel &model)
 {
-    InitPool(parameters_.workspace, parameters_.workspaceSize);
+    pool_->init(parameters_.workspace, parameters_.workspaceSize);
     forcesReady_ = 0;
     lcpResult_ = 0;
     if (!collectBodies()) return 0;
@@ -176,7 +175,7 @@ int WorldStepper::solveForces(const ForceModel &model)
         int np = rows.layout.paddedRowCount;
         PxReal *JMinv = poolArray<PxReal>(static_cast<size_t>(kTileColumns) * np, "jmvectorstore");
         PxReal *rhs = poolArray<PxReal>(static_cast<size_t>(np), "rhs");
-        SparseMatrixMap *map = RbdSparseMatrixMapCreate(bodyCount_, &rows.layout);
+        SparseMatrixMap *map = RbdSparseMatrixMapCreate(*pool_, bodyCount_, &rows.layout);
         if (!JMinv || !rhs || !map) return 0;
         RbdSparseMatrixMapBuild(map);
         // A failed reordering leaves the packing order, which is just slower.
@@ -197,8 +196,9 @@ int WorldStepper::solveForces(const ForceModel &model)
             lcpResult_ = solve_lcp_system(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
             fn_->scale_bounds(rows, 1.0 / parameters_.stepsize);
         } else {
-            PxWarning(12, "RbdLcsStep: the system matrix could not be factored; the partition moves without "
-                          "constraint forces\n");
+            PxWarning(RBD_MESSAGE_LEVEL,
+                      "RbdLcsStep: the system matrix could not be factored; the partition moves without "
+                      "constraint forces\n");
             memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(rowCount));
         }
         RbdBaseConstraint *const *records = constraints_->constraints
@@ -219,7 +219,7 @@ int WorldStepper::ensureBodies()
 {
     if (bodies_) return 1;
     // Integration on its own: the accelerations are those the bodies hold.
-    InitPool(parameters_.workspace, parameters_.workspaceSize);
+    pool_->init(parameters_.workspace, parameters_.workspaceSize);
     return collectBodies();
 }
 

@@ -8,6 +8,7 @@
 #include <stdint.h>
 #include <kelmar/PxTypes.h>
 #include "solver/RbdLcsHash.h"
+#include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSolver.h"
 
 namespace lcs {
@@ -26,7 +27,7 @@ struct LcpWork {
 };
 
 // Takes the temporaries for padded size n and a cycle table of `keys` keys.
-int allocateWork(LcpWork &work, int n, int keys);
+int allocateWork(MemoryPool &pool, LcpWork &work, int n, int keys);
 
 // x (n) for the m rows listed in work.clamped held at their bounds (state
 // kLcpAtLower: lo, kLcpAtUpper: hi) and the fixed rows at 0: the other rows

@@ -7,6 +7,9 @@
 #include <stddef.h>
 #include <kelmar/PxTypes.h>
 
+// Message level of dynamics and solver problems.
+enum { RBD_MESSAGE_LEVEL = 12 };
+
 // Bits of RbdLcsBody::flags.
 enum {
     RBD_LCS_BODY_FAST_SPIN = 0x01,   // fastSpinAxis is in use

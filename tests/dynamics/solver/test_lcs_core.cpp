@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "solver/RbdLcsContext.h"
 #include "solver/RbdLcsHash.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
@@ -23,41 +24,50 @@ namespace {
 
 typedef std::vector<PxReal> Vec;
 
+// The matrices of these tests live in one context, as a world's do.
+Context &context()
+{
+    static Context shared;
+    return shared;
+}
+
 TEST(LcsWorkspace, BumpsAlignsAndReleasesFramesWithinCallerMemory)
 {
     std::vector<unsigned char> memory(4096 + 64);
     void *base = memory.data() + 3; // deliberately misaligned
-    InitPool(base, 4096);
-    char *a = static_cast<char *>(PoolAlloc(32, "a"));
+    MemoryPool pool;
+    pool.init(base, 4096);
+    char *a = static_cast<char *>(pool.alloc(32, "a"));
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 16, 0u) << "the pool starts on a 16-byte boundary";
-    char *b = static_cast<char *>(PoolAllocAligned(16, 64, "b"));
+    char *b = static_cast<char *>(pool.allocAligned(16, 64, "b"));
     EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % 64, 0u);
     EXPECT_GE(b, a + 32);
-    size_t before = PoolUsed();
-    ASSERT_TRUE(PushPoolFrame());
-    EXPECT_NE(PoolAllocAlignedZeroed(1024, 64, "scratch"), nullptr);
-    EXPECT_GT(PoolUsed(), before + 1000);
-    PopPoolFrame();
-    EXPECT_EQ(PoolUsed(), before) << "popping a frame frees everything allocated since the push";
-    EXPECT_GE(PoolPeakUsed(), before + 1024) << "the peak remembers the released frame";
-    char *c = static_cast<char *>(PoolAlloc(16, "c"));
-    EXPECT_EQ(c, reinterpret_cast<char *>(PoolAlloc(0, "empty")) - 16);
+    size_t before = pool.used();
+    ASSERT_TRUE(pool.pushFrame());
+    EXPECT_NE(pool.allocAlignedZeroed(1024, 64, "scratch"), nullptr);
+    EXPECT_GT(pool.used(), before + 1000);
+    pool.popFrame();
+    EXPECT_EQ(pool.used(), before) << "popping a frame frees everything allocated since the push";
+    EXPECT_GE(pool.peakUsed(), before + 1024) << "the peak remembers the released frame";
+    char *c = static_cast<char *>(pool.alloc(16, "c"));
+    EXPECT_EQ(c, reinterpret_cast<char *>(pool.alloc(0, "empty")) - 16);
 }
 
 TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
 {
     MessageLog log;
     std::vector<unsigned char> memory(256);
-    InitPool(memory.data(), 256);
-    EXPECT_EQ(PoolAlloc(20, "odd block"), nullptr);
+    MemoryPool pool;
+    pool.init(memory.data(), 256);
+    EXPECT_EQ(pool.alloc(20, "odd block"), nullptr);
     ASSERT_EQ(log.fatals.size(), 1u);
     EXPECT_EQ(log.fatals[0],
               "PoolAlloc: allocating odd block of size 20. Size must be a multiple of 16 bytes (remainder = 4).\n");
     uintptr_t start = (reinterpret_cast<uintptr_t>(memory.data()) + 15) & ~static_cast<uintptr_t>(15);
     size_t usable = reinterpret_cast<uintptr_t>(memory.data()) + 256 - start;
-    EXPECT_NE(PoolAlloc(64, "first"), nullptr);
-    EXPECT_EQ(PoolAlloc(256, "too big"), nullptr);
+    EXPECT_NE(pool.alloc(64, "first"), nullptr);
+    EXPECT_EQ(pool.alloc(256, "too big"), nullptr);
     ASSERT_EQ(log.fatals.size(), 2u);
     char expected[256];
     snprintf(expected, sizeof expected,
@@ -65,7 +75,7 @@ TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
              "were allocated, pool would end at %08x\n",
              static_cast<unsigned>(usable), static_cast<unsigned>(64 + 256));
     EXPECT_EQ(log.fatals[1], expected);
-    EXPECT_EQ(PoolUsed(), 64u) << "a refused block takes nothing";
+    EXPECT_EQ(pool.used(), 64u) << "a refused block takes nothing";
 }
 
 TEST(LcsHash, Lookup2HashesStateWordsAsBytes)
@@ -220,11 +230,11 @@ LCPMatrix &formMatrix(const RandomIsland &island, int which, std::vector<unsigne
     memory.assign(RbdSparseMatrixMapMemoryRequired(island.bodies, island.layout.rowCount) + matrixMemoryRequired(np) +
                       lcpSystemMemoryRequired(np) + 64,
                   0);
-    InitPool(memory.data(), memory.size());
-    SparseMatrixMap *map = RbdSparseMatrixMapCreate(island.bodies, &island.layout);
+    context().pool().init(memory.data(), memory.size());
+    SparseMatrixMap *map = RbdSparseMatrixMapCreate(context().pool(), island.bodies, &island.layout);
     EXPECT_NE(map, nullptr);
     RbdSparseMatrixMapBuild(map);
-    LCPMatrix &A = *linearSolver(which).matrix;
+    LCPMatrix &A = context().matrix(which);
     EXPECT_TRUE(A.allocate(np, map));
     A.setSoftness(eps, h);
     Vec jm = island.jminv();
@@ -527,11 +537,11 @@ LCPMatrix &denseMatrix(const Vec &A, int n, int which, std::vector<unsigned char
 {
     int np = (n + 3) / 4 * 4;
     memory.assign(matrixMemoryRequired(np) + lcpSystemMemoryRequired(np) + 64, 0);
-    InitPool(memory.data(), memory.size());
+    context().pool().init(memory.data(), memory.size());
     start.assign(np, 0);
     for (int i = n; i < np; ++i) start[i] = i; // padding rows stand alone
-    SparseMatrixMap map = {nullptr, 0, nullptr, nullptr, start.data()};
-    LCPMatrix &M = *linearSolver(which).matrix;
+    SparseMatrixMap map = {&context().pool(), nullptr, 0, nullptr, nullptr, start.data()};
+    LCPMatrix &M = context().matrix(which);
     EXPECT_TRUE(M.allocate(np, &map));
     M.setSoftness(1e-6, 0.01);
     M.reset_sparse_maps();
@@ -873,8 +883,8 @@ TEST(LcsSolver, SolverTableOffersThePivotingSolverAtBothIndices)
 {
     EXPECT_EQ(lcpSolver(0), &cycle_detect_lcp_solver);
     EXPECT_EQ(lcpSolver(1), &cycle_detect_lcp_solver);
-    EXPECT_STREQ(linearSolver(0).description, "block cholesky with no assembler");
-    EXPECT_STREQ(linearSolver(1).description, "variable bandwith cholesky");
+    EXPECT_STREQ(linearSolverDescription(0), "block cholesky with no assembler");
+    EXPECT_STREQ(linearSolverDescription(1), "variable bandwith cholesky");
 }
 
 } // namespace

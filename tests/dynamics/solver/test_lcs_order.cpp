@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "solver/RbdLcsContext.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSolver.h"
@@ -191,6 +192,7 @@ struct Packed {
 // in factorisation `which`, in the packing order or reordered.
 struct Formed {
     std::vector<unsigned char> memory;
+    Context context;
     SparseMatrixMap *map = nullptr;
     LCPMatrix *A = nullptr;
 
@@ -199,14 +201,14 @@ struct Formed {
         memory.assign(RbdSparseMatrixMapMemoryRequired(packed.bodyCount, packed.n) + matrixMemoryRequired(packed.np) +
                           lcpSolverMemoryRequired(packed.np) + 64,
                       0);
-        InitPool(memory.data(), memory.size());
-        map = RbdSparseMatrixMapCreate(packed.bodyCount, &packed.layout);
+        context.pool().init(memory.data(), memory.size());
+        map = RbdSparseMatrixMapCreate(context.pool(), packed.bodyCount, &packed.layout);
         EXPECT_NE(map, nullptr);
         RbdSparseMatrixMapBuild(map);
         if (reorder) {
             EXPECT_TRUE(RbdSparseMatrixMapReorder(map));
         }
-        A = linearSolver(which).matrix;
+        A = &context.matrix(which);
         EXPECT_TRUE(A->allocate(packed.np, map));
         A->setSoftness(1e-6, 0.01);
         A->calcJinvMJT(packed.JMinv.data(), packed.J.data(), packed.rowEps.data(), map);

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include <kelmar/PxMemory.h>
-#include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsContext.h"
+#include "solver/RbdLcsStep.h"
 #include "test_lcs_support.h"
 
 using namespace lcstest;
@@ -37,10 +38,11 @@ void checkFits(Island &island, const char *shape)
             p.linear_solver = solver;
             p.workspace = ws.memory();
             p.workspaceSize = ws.size();
-            RbdLcsStep(&island.rows.list, island.bodies.data(), bodyCount, &p);
+            lcs::Context context;
+            lcs::step(context, &island.rows.list, island.bodies.data(), bodyCount, &p);
             EXPECT_TRUE(log.fatals.empty()) << shape << ": " << (log.fatals.empty() ? "" : log.fatals[0]);
             EXPECT_TRUE(ws.guardIntact()) << shape;
-            EXPECT_LE(lcs::PoolPeakUsed(), required) << shape;
+            EXPECT_LE(context.pool().peakUsed(), required) << shape;
             island.rows.list = saved;
         }
 }
