@@ -83,6 +83,24 @@ int CdxReserveModels(int modelCapacity)
     return PxPoolReserve(&gCdxFramework->modelPool, modelCapacity);
 }
 
+int CdxReserveGeometryTypes(int geometryTypeCapacity)
+{
+    if (!gCdxFramework || geometryTypeCapacity < 1 || geometryTypeCapacity > kMaxTypeCapacity) return 0;
+    // The table first: a registry that grew alone would accept types whose
+    // pairs have no entry.
+    return CdxInteractionTableGrow(geometryTypeCapacity) && CdxGeometryGrow(geometryTypeCapacity);
+}
+
+int CdxGetGeometryTypeCapacity(void)
+{
+    return gCdxFramework ? gCdxGeometryRegistry.capacity : 0;
+}
+
+int CdxGetModelCount(void)
+{
+    return gCdxFramework ? PxPoolGetUsed(&gCdxFramework->modelPool) : 0;
+}
+
 int CdxGetModelCapacity(void)
 {
     return gCdxFramework ? PxPoolGetCapacity(&gCdxFramework->modelPool) : 0;
