@@ -271,7 +271,7 @@ size_t lcpGuessBytes(int n)
 size_t recoveryMemoryRequired(int n)
 {
     size_t vector = PoolAlignedCost(sizeof(PxReal) * static_cast<size_t>(n));
-    return 2 * vector + lcpSolverMemoryRequired(n) + 5 * vector;
+    return 3 * vector + lcpSolverMemoryRequired(n) + 5 * vector;
 }
 
 size_t lcpSystemMemoryRequired(int n)
@@ -296,7 +296,8 @@ int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters 
     size_t bytes = sizeof(PxReal) * static_cast<size_t>(A.size());
     PxReal *g = static_cast<PxReal *>(A.pool().allocAlignedZeroed(bytes, kPoolAlignment, "recovery g"));
     PxReal *point = static_cast<PxReal *>(A.pool().allocAlignedZeroed(bytes, kPoolAlignment, "recovery point"));
-    if (!g || !point) {
+    PxReal *sweepScratch = static_cast<PxReal *>(A.pool().allocAligned(bytes, kPoolAlignment, "sweep scratch"));
+    if (!g || !point || !sweepScratch) {
         A.pool().popFrame();
         return result;
     }
@@ -308,7 +309,7 @@ int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters 
         memcpy(point, guess, rowBytes);
     markDegenerateRows(A, rows.lo, rows.hi, rows.state, rows.n, params);
     for (int sweeps = kSweepsBetweenChecks; sweeps <= kRecoverySweeps; sweeps += kSweepsBetweenChecks) {
-        A.projectedGaussSeidel(point, q, rows.lo, rows.hi, rows.state, rows.n, kSweepsBetweenChecks);
+        projectedGaussSeidel(A, point, q, rows.lo, rows.hi, rows.state, rows.n, kSweepsBetweenChecks, sweepScratch);
         objectiveAndGradient(A, point, q, rows.n, g);
         if (!solvedWithin(point, g, rows.lo, rows.hi, rows.state, rows.n, params.tolerance)) continue;
         holdOutwardRows(point, g, rows.lo, rows.hi, rows.state, rows.n, params.tolerance);

@@ -392,60 +392,6 @@ void LCPMatrix::multiplyRows(const PxReal *x, const int32_t *rows, int count, Px
     for (int a = 0; a < count; ++a) out[rows[a]] = dotRow(pos_[rows[a]], xs);
 }
 
-// Sequential form: u = M^-1 J^T x follows every row update, so a row costs
-// two short products with its Jacobian.
-void LCPMatrix::sweepThroughJacobian(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
-                                     const int32_t *state, int count, int sweeps) const
-{
-    const ConstraintLayout *layout = kept_.map->layout;
-    PxReal *u = kept_.bodyScratch;
-    for (int i = 0; i < count; ++i)
-        if (state[i] & kLcpFixed) x[i] = 0.0;
-    bodyProducts(x, u);
-    for (int sweep = 0; sweep < sweeps; ++sweep)
-        for (int c = 0; c < layout->constraintCount; ++c)
-            for (int r = 0; r < layout->rows[c]; ++r) {
-                int i = layout->firstRow[c] + r;
-                if (i >= count || (state[i] & kLcpFixed)) continue;
-                PxReal value = x[i] - (rowProduct(i, c, x, u) - q[i]) / getElement(i, i);
-                value = value < lo[i] ? lo[i] : (value > hi[i] ? hi[i] : value);
-                PxReal change = value - x[i];
-                x[i] = value;
-                if (change == 0.0) continue;
-                for (int side = 0; side < 2; ++side) {
-                    int body = layout->bodies[2 * c + side];
-                    if (body < 0) continue;
-                    const PxReal *a = kept_.JMinv + tileIndex(i, 6 * side);
-                    for (int k = 0; k < 6; ++k) u[6 * body + k] += a[4 * k] * change;
-                }
-            }
-}
-
-void LCPMatrix::projectedGaussSeidel(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
-                                     const int32_t *state, int count, int sweeps) const
-{
-    if (kept_.JMinv) {
-        sweepThroughJacobian(x, q, lo, hi, state, count, sweeps);
-        return;
-    }
-    // The sweeps run in positions, where the rows of A are stored.
-    PxReal *xs = scratch_;
-    for (int p = 0; p < n_; ++p) {
-        int row = rowAt_[p];
-        xs[p] = row < count && !(state[row] & kLcpFixed) ? x[row] : 0.0;
-    }
-    for (int sweep = 0; sweep < sweeps; ++sweep) {
-        for (int p = 0; p < n_; ++p) {
-            int row = rowAt_[p];
-            if (row >= count || (state[row] & kLcpFixed)) continue;
-            PxReal value = xs[p] - (dotRow(p, xs) - q[row]) / getAt(p, p);
-            xs[p] = value < lo[row] ? lo[row] : (value > hi[row] ? hi[row] : value);
-        }
-    }
-    for (int p = 0; p < n_; ++p)
-        if (rowAt_[p] < count) x[rowAt_[p]] = xs[p];
-}
-
 void LCPMatrix::solve(PxReal *x, int columns)
 {
     if (!ensureFactor()) return;

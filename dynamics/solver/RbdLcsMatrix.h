@@ -88,12 +88,25 @@ public:
     // it off again). Every factor is formed anew when next needed; products
     // (multiply) and the pivots (getDiagInv) keep to the unshifted matrix.
     void shiftDiagonal(PxReal rho, int count);
-    // Projected Gauss-Seidel sweeps on the box LCP of the rows i < count:
-    // each row not fixed (no kLcpFixed bit in state) in turn takes the value
-    // that zeroes its (A x - q)_i, clipped to [lo_i, hi_i]. Every update
-    // lowers 1/2 x'Ax - q'x, so x stays in the box and only improves.
-    void projectedGaussSeidel(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, const int32_t *state,
-                              int count, int sweeps) const;
+    // For sweeps over the rows in elimination order: the row at position p,
+    // row p of A (in positions) times x (in positions), and A(p, p).
+    int rowAtPosition(int p) const { return rowAt_[p]; }
+    PxReal positionRowDot(int p, const PxReal *x) const { return dotRow(p, x); }
+    PxReal positionDiagonal(int p) const { return getAt(p, p); }
+    // The factors of A kept by keepJacobian (null JMinv: none).
+    struct KeptJacobian {
+        const PxReal *JMinv = nullptr;      // 4-row tiles of J M^-1
+        const PxReal *J = nullptr;          // 4-row tiles of J
+        const PxReal *rowEpsilon = nullptr; // (rows) softness additions
+        const SparseMatrixMap *map = nullptr;
+        PxReal *bodyScratch = nullptr; // (6 x bodies) M^-1 J^T x
+    };
+    // The kept factors, or null when products go through the stored matrix.
+    const KeptJacobian *keptJacobian() const { return kept_.JMinv ? &kept_ : nullptr; }
+    // The kept route: u (6 x bodies) = M^-1 J^T x, and (A x)_row from u for
+    // a row of constraint.
+    void bodyProducts(const PxReal *x, PxReal *u) const;
+    PxReal rowProduct(int row, int constraint, const PxReal *x, const PxReal *u) const;
     // x (n) := A^-1 x, in place. columns: right-hand sides stored one after
     // the other, each n long.
     void solve(PxReal *x, int columns);
@@ -225,22 +238,10 @@ protected:
     PxReal *scratch_ = nullptr;         // (2 n) vectors in positions
     PxReal diagonalShift_ = 0.0;        // added to the stored diagonal of rows < shiftCount_
     int shiftCount_ = 0;
-    // The factors of A kept by keepJacobian (null JMinv: none).
-    struct KeptJacobian {
-        const PxReal *JMinv = nullptr;      // 4-row tiles of J M^-1
-        const PxReal *J = nullptr;          // 4-row tiles of J
-        const PxReal *rowEpsilon = nullptr; // (rows) softness additions
-        const SparseMatrixMap *map = nullptr;
-        PxReal *bodyScratch = nullptr; // (6 x bodies) M^-1 J^T x
-    } kept_;
-    // The kept route: u (6 x bodies) = M^-1 J^T x, and out = A x from u.
-    void bodyProducts(const PxReal *x, PxReal *u) const;
-    PxReal rowProduct(int row, int constraint, const PxReal *x, const PxReal *u) const;
+    KeptJacobian kept_;
     void multiplyThroughJacobian(const PxReal *x, PxReal *out) const;
     // Products with `rows` rows of A cost less through the kept Jacobian.
     int throughJacobianIsCheaper(int rows) const;
-    void sweepThroughJacobian(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, const int32_t *state,
-                              int count, int sweeps) const;
     // The held rows of the last heldRowsCost and the compact rows it left.
     const int32_t *held_ = nullptr;
     int heldCount_ = 0;

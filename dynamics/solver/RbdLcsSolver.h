@@ -74,6 +74,14 @@ struct LcpRows {
 // solution; [0, 0] when that is zero or mu is 0. The rows become free.
 void scale_box_lcp_data(LcpRows &rows);
 
+// Projected Gauss-Seidel sweeps on the box LCP of the rows i < count of
+// the formed matrix A: each row not fixed (no kLcpFixed bit in state) in
+// turn takes the value that zeroes its (A x - q)_i, clipped to
+// [lo_i, hi_i]. Every update lowers 1/2 x'Ax - q'x, so x stays in the box
+// and only improves. scratch: A.size() reals.
+void projectedGaussSeidel(const LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                          const int32_t *state, int count, int sweeps, PxReal *scratch);
+
 // Workspace bytes solve_lcp_system needs for padded size n: the solver's,
 // and the vectors of a recovery from a failed solve.
 size_t lcpSystemMemoryRequired(int n);

@@ -315,10 +315,11 @@ TEST(LcsFactorisation, ProductsThroughTheJacobianAndAShiftedDiagonalKeepToTheSto
                 for (int i = 0; i < rows; ++i) v += y[i] * (0.5 * g[i] - q[i]);
                 return v;
             };
-            Vec y(n, 0.0);
+            Vec y(n, 0.0), scratch(n);
             PxReal before = f(y);
             for (int sweep = 0; sweep < 5; ++sweep) {
-                A.projectedGaussSeidel(y.data(), q.data(), lo.data(), hi.data(), state.data(), rows, 1);
+                projectedGaussSeidel(A, y.data(), q.data(), lo.data(), hi.data(), state.data(), rows, 1,
+                                     scratch.data());
                 PxReal after = f(y);
                 EXPECT_LE(after, before + 1e-15);
                 before = after;
