@@ -25,10 +25,10 @@ enum Severity { kWarn, kFatal };
 // The checks of RbdLcsStep, in their order and with their messages.
 Choice checkStepParameters(const RbdLcsParameters &p)
 {
-    Choice choice = {0, p.stepper_model, p.lcp.solverFunction, p.linear_solver};
-    if (p.stepper_model < 0 || p.stepper_model >= lcs::kStepperCount) {
+    Choice choice = {0, p.stepperModel, p.lcp.solverFunction, p.linearSolver};
+    if (p.stepperModel < 0 || p.stepperModel >= lcs::kStepperCount) {
         PxFatalError(RBD_MESSAGE_LEVEL, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n",
-                     p.stepper_model);
+                     p.stepperModel);
         return choice;
     }
     if (p.lcp.solverFunction < 0 || p.lcp.solverFunction >= lcs::kLcpSolverCount) {
@@ -36,11 +36,11 @@ Choice checkStepParameters(const RbdLcsParameters &p)
                   p.lcp.solverFunction);
         choice.lcpSolver = 1;
     }
-    if (p.cpu_resources != 0)
-        PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: no such CPU resource: will use default : %d\n", p.cpu_resources);
-    if (p.linear_solver < 0 || p.linear_solver >= lcs::kLinearSolverCount) {
+    if (p.cpuResources != 0)
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: no such CPU resource: will use default : %d\n", p.cpuResources);
+    if (p.linearSolver < 0 || p.linearSolver >= lcs::kLinearSolverCount) {
         PxFatalError(RBD_MESSAGE_LEVEL, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n",
-                     p.linear_solver);
+                     p.linearSolver);
         choice.linearSolver = 1;
     }
     choice.ok = 1;
@@ -58,19 +58,19 @@ void report(Severity severity, const char *format, int value)
 // The checks of the two halves; lcpSeverity says how an unknown LCP solver is reported.
 Choice checkHalfParameters(const RbdLcsParameters &p, Severity lcpSeverity)
 {
-    Choice choice = {0, p.stepper_model, p.lcp.solverFunction, p.linear_solver};
-    if (p.stepper_model < 0 || p.stepper_model >= lcs::kStepperCount) {
+    Choice choice = {0, p.stepperModel, p.lcp.solverFunction, p.linearSolver};
+    if (p.stepperModel < 0 || p.stepperModel >= lcs::kStepperCount) {
         PxFatalError(RBD_MESSAGE_LEVEL, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n",
-                     p.stepper_model);
+                     p.stepperModel);
         return choice;
     }
     if (p.lcp.solverFunction < 0 || p.lcp.solverFunction >= lcs::kLcpSolverCount) {
         report(lcpSeverity, "RbdLcsStep: no such lcp solver : %d\n", p.lcp.solverFunction);
         choice.lcpSolver = 1;
     }
-    if (p.cpu_resources != 0) report(kWarn, "RbdLcsStep: no such CPU resource : %d\n", p.cpu_resources);
-    if (p.linear_solver < 0 || p.linear_solver >= lcs::kLinearSolverCount) {
-        report(kWarn, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n", p.linear_solver);
+    if (p.cpuResources != 0) report(kWarn, "RbdLcsStep: no such CPU resource : %d\n", p.cpuResources);
+    if (p.linearSolver < 0 || p.linearSolver >= lcs::kLinearSolverCount) {
+        report(kWarn, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n", p.linearSolver);
         choice.linearSolver = 1;
     }
     choice.ok = 1;

@@ -135,7 +135,7 @@ void BkChol::destroy()
     L_ = rs_ = heldL_ = nullptr;
 }
 
-void BkChol::reset_sparse_maps()
+void BkChol::resetSparseMaps()
 {
     memset(NZ_, 0, sizeof(PxReal) * kTile * A_.tiles());
 }
@@ -161,7 +161,7 @@ static void subtractProducts(PxReal S[kTile], const PxReal *LI, const PxReal *LJ
 
 // Off-diagonal tiles of strip I: L_IJ = (A_IJ - sum_K L_IK L_JK^T) L_JJ^-T.
 // load(S, I, J) gives tile (I, J) of the matrix being factored.
-template <typename Load> int vc_strip_Cholesky(const TileEnvelope &E, PxReal *L, const PxReal *rsD, int I, Load &load)
+template <typename Load> int stripCholesky(const TileEnvelope &E, PxReal *L, const PxReal *rsD, int I, Load &load)
 {
     for (int J = E.minTile[I]; J < I; ++J) {
         PxReal S[kTile];
@@ -182,7 +182,7 @@ template <typename Load> int vc_strip_Cholesky(const TileEnvelope &E, PxReal *L,
 }
 
 // Diagonal tile of strip I: L_II L_II^T = A_II - sum_K L_IK L_IK^T.
-template <typename Load> int vc_dstrip_Cholesky(const TileEnvelope &E, PxReal *L, PxReal *rsD, int I, Load &load)
+template <typename Load> int diagonalStripCholesky(const TileEnvelope &E, PxReal *L, PxReal *rsD, int I, Load &load)
 {
     PxReal S[kTile];
     load(S, I, I);
@@ -214,7 +214,7 @@ template <typename Load> int vc_dstrip_Cholesky(const TileEnvelope &E, PxReal *L
 template <typename Load> int factorTiles(const TileEnvelope &E, PxReal *L, PxReal *rsD, Load load, int firstTile = 0)
 {
     for (int I = firstTile; I < E.T; ++I)
-        if (!vc_strip_Cholesky(E, L, rsD, I, load) || !vc_dstrip_Cholesky(E, L, rsD, I, load)) return 0;
+        if (!stripCholesky(E, L, rsD, I, load) || !diagonalStripCholesky(E, L, rsD, I, load)) return 0;
     return 1;
 }
 

@@ -57,7 +57,7 @@ struct TileEnvelope {
 class BkChol : public LCPMatrix {
 public:
     void destroy() override;
-    void reset_sparse_maps() override;
+    void resetSparseMaps() override;
 
 private:
     int allocateStorage(const int32_t *rowStart) override;

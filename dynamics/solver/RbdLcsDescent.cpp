@@ -205,8 +205,7 @@ int descend(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const Px
         // The face's minimiser of f(y) + rho/2 |y - x|^2: (A + rho I) y = q + rho x.
         for (int i = 0; i < n; ++i) work.qProximal[i] = q[i] + rho * x[i];
         work.lcp.haveX0 = 0;
-        if (!solve_principal_subproblem(A, work.lcp, m, work.qProximal, lo, hi, state, work.target, n))
-            return -(k + 1);
+        if (!solvePrincipalSubproblem(A, work.lcp, m, work.qProximal, lo, hi, state, work.target, n)) return -(k + 1);
         // The jump: the minimiser clipped to the box, when it lowers f.
         for (int i = 0; i < n; ++i)
             work.trial[i] = (state[i] & kLcpFixed) ? 0.0 : clipped(work.target[i], lo[i], hi[i]);
@@ -238,8 +237,8 @@ int descend(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const Px
 
 } // namespace
 
-int descent_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
-                       int n, const RbdLcsLCPSolverParameters &params)
+int descentLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
+                     int n, const RbdLcsLCPSolverParameters &params)
 {
     if (!A.pool().pushFrame()) return -1;
     DescentWork work;
@@ -321,7 +320,7 @@ int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters 
     RbdLcsLCPSolverParameters descent = params;
     descent.warmStart = 1;
     descent.maxIterations = params.maxIterations * kRecoveryIterations;
-    result = descent_lcp_solver(A, rows.lambda, q, rows.lo, rows.hi, rows.state, rows.n, descent);
+    result = descentLcpSolver(A, rows.lambda, q, rows.lo, rows.hi, rows.state, rows.n, descent);
     A.pool().popFrame();
     return result;
 }

@@ -455,7 +455,7 @@ void LCPMatrix::calcJinvMJT(const PxReal *JMinv, const PxReal *J, const PxReal *
 {
     const ConstraintLayout *layout = map->layout;
     kept_ = KeptJacobian();
-    reset_sparse_maps();
+    resetSparseMaps();
     assemble(JMinv, J, map);
     for (int i = 0; i < n_; ++i) {
         if (i < layout->rowCount)
@@ -466,7 +466,7 @@ void LCPMatrix::calcJinvMJT(const PxReal *JMinv, const PxReal *J, const PxReal *
     clearInverse();
 }
 
-int LCPMatrix::factor_dense(PxReal *m, int n)
+int LCPMatrix::factorDense(PxReal *m, int n)
 {
     for (int j = 0; j < n; ++j) {
         PxReal *rowj = m + static_cast<size_t>(j) * n;
@@ -485,7 +485,7 @@ int LCPMatrix::factor_dense(PxReal *m, int n)
     return 1;
 }
 
-void LCPMatrix::solve_dense(const PxReal *m, PxReal *x, int n)
+void LCPMatrix::solveDense(const PxReal *m, PxReal *x, int n)
 {
     for (int i = 0; i < n; ++i) {
         const PxReal *rowi = m + static_cast<size_t>(i) * n;

@@ -39,7 +39,7 @@ public:
     // Forgets the storage (it belongs to the workspace).
     virtual void destroy();
     // Clears every stored element, the factor and the solved columns.
-    virtual void reset_sparse_maps() = 0;
+    virtual void resetSparseMaps() = 0;
     // A(i, j) = A(j, i) = v for rows i and j inside the envelope.
     void setElement(int i, int j, PxReal v);
     void addElement(int i, int j, PxReal v);
@@ -139,10 +139,10 @@ public:
     void forgetHeldFactor() { heldFactoredCount_ = -1; }
 
     // Small dense symmetric positive definite systems: m is n x n, row-major.
-    // factor_dense replaces its lower triangle by the Cholesky factor and
-    // returns 0 when a pivot is not positive; solve_dense solves m x = b in place.
-    static int factor_dense(PxReal *m, int n);
-    static void solve_dense(const PxReal *m, PxReal *x, int n);
+    // factorDense replaces its lower triangle by the Cholesky factor and
+    // returns 0 when a pivot is not positive; solveDense solves m x = b in place.
+    static int factorDense(PxReal *m, int n);
+    static void solveDense(const PxReal *m, PxReal *x, int n);
 
     // The softness epsilon and step h given by the stepper's setup.
     void setSoftness(PxReal epsilon, PxReal h)

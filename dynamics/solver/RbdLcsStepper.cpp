@@ -158,15 +158,15 @@ int WorldStepper::solveForces(const ForceModel &model)
     BodyLoad *load = poolArray<BodyLoad>(bodyCount, "body loads");
     if (bodyCount_ > 0 && (!invM || !load)) return 0;
     for (int b = 0; b < bodyCount_; ++b) {
-        fn_->update_inertia_tensor(bodies_[b]);
-        fn_->update_momentum(bodies_[b]);
+        fn_->updateInertiaTensor(bodies_[b]);
+        fn_->updateMomentum(bodies_[b]);
         PxV3Copy(load[b].force, bodies_[b]->force);
         PxV3Copy(load[b].torque, bodies_[b]->torque);
     }
     if (model.stabilizedInertia)
-        fn_->build_stabilized_inverse_mass(bodyCount_, bodies_, parameters_, 1.0, invM);
+        fn_->buildStabilizedInverseMass(bodyCount_, bodies_, parameters_, 1.0, invM);
     else
-        fn_->build_inverse_mass(bodyCount_, bodies_, invM);
+        fn_->buildInverseMass(bodyCount_, bodies_, invM);
 
     int rowCount = constraints_ ? constraints_->partitionRowCount : 0;
     if (rowCount > 0) {
@@ -187,14 +187,14 @@ int WorldStepper::solveForces(const ForceModel &model)
         PxReal *bodyScratch = poolArray<PxReal>(6 * bodyCount, "body products");
         if (bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
         int factored = matrix_->factorize();
-        if (model.nonInertialFirst) fn_->add_non_inertial_forces(bodyCount_, bodies_, 1.0, load);
+        if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
         if (factored) {
-            fn_->compute_rhs(rows, bodies_, JMinv, load, parameters_, rhs);
-            fn_->scale_bounds(rows, parameters_.stepsize);
+            fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
+            fn_->scaleBounds(rows, parameters_.stepsize);
             LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
                            rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
-            lcpResult_ = solve_lcp_system(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
-            fn_->scale_bounds(rows, 1.0 / parameters_.stepsize);
+            lcpResult_ = solveLcpSystem(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
+            fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
         } else {
             PxWarning(RBD_MESSAGE_LEVEL,
                       "RbdLcsStep: the system matrix could not be factored; the partition moves without "
@@ -207,10 +207,10 @@ int WorldStepper::solveForces(const ForceModel &model)
         fn_->calcJtConstraintForces(rows, records, parameters_.stepsize, model.lambdaIsForce, load);
         matrix_->destroy();
     } else if (model.nonInertialFirst) {
-        fn_->add_non_inertial_forces(bodyCount_, bodies_, 1.0, load);
+        fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
     }
-    if (model.stabilizationAfter) fn_->add_stabilization_term(bodyCount_, bodies_, load);
-    fn_->body_update_forces(bodyCount_, bodies_, invM, load);
+    if (model.stabilizationAfter) fn_->addStabilizationTerm(bodyCount_, bodies_, load);
+    fn_->bodyUpdateForces(bodyCount_, bodies_, invM, load);
     forcesReady_ = 1;
     return 1;
 }

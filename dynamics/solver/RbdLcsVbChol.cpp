@@ -108,7 +108,7 @@ void VbChol::destroy()
     L_ = D_ = heldL_ = nullptr;
 }
 
-void VbChol::reset_sparse_maps()
+void VbChol::resetSparseMaps()
 {
     memset(Avalues_, 0, sizeof(PxReal) * A_.offset[n_]);
 }

@@ -33,7 +33,7 @@ struct RowEnvelope {
 class VbChol : public LCPMatrix {
 public:
     void destroy() override;
-    void reset_sparse_maps() override;
+    void resetSparseMaps() override;
 
 private:
     int allocateStorage(const int32_t *rowStart) override;

@@ -26,7 +26,7 @@ void RbdUnpackPartition(const RbdLcsConstraints *rows, int32_t p, RbdPartitionOu
 
     // The solver leaves row impulses, except the vintage model, whose rows
     // already hold forces.
-    PxReal scale = parameters->stepper_model == RBD_LCS_VINTAGE_STEPPER ? 1.0 : 1.0 / parameters->stepsize;
+    PxReal scale = parameters->stepperModel == RBD_LCS_VINTAGE_STEPPER ? 1.0 : 1.0 / parameters->stepsize;
     for (int32_t k = 0; k < rows->partitionConstraintCount; ++k) {
         int32_t index = rows->partitionConstraintStart + k;
         RbdBaseConstraint *c = rows->constraints[index];

@@ -81,21 +81,21 @@ TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
 TEST(LcsHash, Lookup2HashesStateWordsAsBytes)
 {
     int32_t states[9] = {0, 2, 4, 0x30, 0, 0, 2, 0, 4};
-    uint32_t h = jenkins_hash(states, sizeof states, 0);
-    EXPECT_EQ(h, jenkins_hash(states, sizeof states, 0)) << "deterministic";
+    uint32_t h = jenkinsHash(states, sizeof states, 0);
+    EXPECT_EQ(h, jenkinsHash(states, sizeof states, 0)) << "deterministic";
     states[8] = 2;
-    EXPECT_NE(h, jenkins_hash(states, sizeof states, 0)) << "the tail bytes count";
+    EXPECT_NE(h, jenkinsHash(states, sizeof states, 0)) << "the tail bytes count";
     states[8] = 4;
     states[0] = 2;
-    EXPECT_NE(h, jenkins_hash(states, sizeof states, 0)) << "the first block counts";
+    EXPECT_NE(h, jenkinsHash(states, sizeof states, 0)) << "the first block counts";
     states[0] = 0;
     int32_t shorter[8] = {0, 2, 4, 0x30, 0, 0, 2, 0};
-    EXPECT_NE(jenkins_hash(shorter, sizeof shorter, 0), jenkins_hash(states, 8 * sizeof(int32_t) + 1, 0))
+    EXPECT_NE(jenkinsHash(shorter, sizeof shorter, 0), jenkinsHash(states, 8 * sizeof(int32_t) + 1, 0))
         << "the length is folded in";
     // A byte-wise key equal to the little-endian words hashes the same.
     unsigned char bytes[8] = {2, 0, 0, 0, 0x30, 0, 0, 0};
     int32_t words[2] = {2, 0x30};
-    EXPECT_EQ(jenkins_hash(bytes, 8, 0), jenkins_hash(words, 8, 0));
+    EXPECT_EQ(jenkinsHash(bytes, 8, 0), jenkinsHash(words, 8, 0));
 
     uint32_t keys[3];
     StateHashTable table = {keys, 0, 3};
@@ -545,7 +545,7 @@ LCPMatrix &denseMatrix(const Vec &A, int n, int which, std::vector<unsigned char
     LCPMatrix &M = context().matrix(which);
     EXPECT_TRUE(M.allocate(np, &map));
     M.setSoftness(1e-6, 0.01);
-    M.reset_sparse_maps();
+    M.resetSparseMaps();
     for (int i = 0; i < n; ++i)
         for (int j = 0; j <= i; ++j) M.setElement(i, j, A[i * n + j]);
     for (int i = n; i < np; ++i) M.setElement(i, i, 1.0);
@@ -618,8 +618,8 @@ TEST(LcsSolver, RandomMixedLcpsUpToEightRowsMatchBruteForceEnumeration)
             LCPMatrix &M = denseMatrix(lcp.A, lcp.n, which, memory, start);
             Vec x(lcp.n, 0.0);
             std::vector<int32_t> state(lcp.n, 0);
-            int result = cycle_detect_lcp_solver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(),
-                                                 state.data(), lcp.n, tightParameters());
+            int result = cycleDetectLcpSolver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(),
+                                              lcp.n, tightParameters());
             EXPECT_GT(result, 0) << "trial " << trial;
             for (int i = 0; i < lcp.n; ++i) {
                 EXPECT_NEAR(x[i], expected[i], 1e-6) << "row " << i << " of trial " << trial << " solver " << which;
@@ -672,7 +672,7 @@ TEST(LcsSolver, FrictionRowsTiedToNormalRowsFollowTheTwoPassRescaling)
         for (int r : ref) frictionCount += r >= 0;
         LcpRows rows = {n,          lcp.lo.data(), lcp.hi.data(), lambda.data(), state.data(),
                         ref.data(), mu.data(),     frictionCount};
-        EXPECT_GT(solve_lcp_system(M, rows, tightParameters(), lcp.q.data(), cycle_detect_lcp_solver), 0);
+        EXPECT_GT(solveLcpSystem(M, rows, tightParameters(), lcp.q.data(), cycleDetectLcpSolver), 0);
         for (int i = 0; i < n; ++i) {
             EXPECT_NEAR(lambda[i], pass2[i], 1e-6) << "row " << i << " of trial " << trial;
             if (ref[i] >= 0) {
@@ -697,8 +697,8 @@ TEST(LcsSolver, TheDescentReachesTheBruteForceSolutionFromAnyStart)
         Vec x(lcp.n);
         for (PxReal &v : x) v = trial % 3 == 0 ? 0.0 : g(rng); // far outside the box, too
         std::vector<int32_t> state(lcp.n, 0);
-        int result = descent_lcp_solver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(), lcp.n,
-                                        tightParameters());
+        int result = descentLcpSolver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(), lcp.n,
+                                      tightParameters());
         EXPECT_GT(result, 0) << "trial " << trial;
         for (int i = 0; i < lcp.n; ++i) EXPECT_NEAR(x[i], expected[i], 1e-6) << "row " << i << " of trial " << trial;
         M.destroy();
@@ -793,12 +793,12 @@ TEST(LcsSolver, ABoxLandingOnDependentContactsGetsTheLcpSolutionEvenWhereThePivo
             LcpRows lcp = {box.n,        rows.lo.data(),  rows.hi.data(), lambda.data(),
                            state.data(), rows.ref.data(), rows.mu.data(), frictionCount};
             RbdLcsLCPSolverParameters params = lcstest::defaultParameters(0.01).lcp;
-            cycle_detect_lcp_solver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(),
-                                    box.n, params);
-            scale_box_lcp_data(lcp);
+            cycleDetectLcpSolver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(), box.n,
+                                 params);
+            scaleBoxLcpData(lcp);
             params.warmStart = 1;
-            if (cycle_detect_lcp_solver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(),
-                                        box.n, params) < 0)
+            if (cycleDetectLcpSolver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(),
+                                     box.n, params) < 0)
                 ++pivotingFailures;
 
             // The whole system: both passes, recovered where they fail.
@@ -807,7 +807,7 @@ TEST(LcsSolver, ABoxLandingOnDependentContactsGetsTheLcpSolutionEvenWhereThePivo
             rows = box;
             lcp = {box.n,        rows.lo.data(),  rows.hi.data(), lambda.data(),
                    state.data(), rows.ref.data(), rows.mu.data(), frictionCount};
-            EXPECT_GT(solve_lcp_system(M, lcp, params, box.q.data(), cycle_detect_lcp_solver), 0)
+            EXPECT_GT(solveLcpSystem(M, lcp, params, box.q.data(), cycleDetectLcpSolver), 0)
                 << "trial " << trial << " solver " << which;
             BoxOnContacts solved = rows; // the bounds of the second pass
             solved.q = box.q;
@@ -824,7 +824,7 @@ TEST(LcsSolver, FrictionBoundsAreZeroForAZeroNormalImpulseAndSymmetricForANegati
     PxReal lo[4] = {0.0, 0.0, -kInf, 0.0}, hi[4] = {kInf, 0.0, kInf, 0.0}, mu[4] = {0.0, 0.5, 0.0, 0.5};
     int32_t state[4] = {0, 0x30, 0, 0x30}, ref[4] = {-1, 0, -1, 2};
     LcpRows rows = {4, lo, hi, lambda, state, ref, mu, 2};
-    scale_box_lcp_data(rows);
+    scaleBoxLcpData(rows);
     EXPECT_EQ(lo[1], 0.0);
     EXPECT_EQ(hi[1], 0.0);
     EXPECT_EQ(lo[3], -1.0) << "mu lambda_n with lambda_n < 0";
@@ -848,8 +848,7 @@ TEST(LcsSolver, ARowWithoutJacobianIsFixedAtZeroByTheDegeneracyFilter)
         Vec x(3);
         std::vector<int32_t> state(3, 0);
         EXPECT_GT(
-            cycle_detect_lcp_solver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 3, tightParameters()),
-            0);
+            cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 3, tightParameters()), 0);
         EXPECT_EQ(state[1], kLcpDegenerate);
         EXPECT_EQ(x[1], 0.0);
         // The other rows solve their own 2x2 system exactly.
@@ -870,11 +869,11 @@ TEST(LcsSolver, ARepeatingActiveSetSwitchesToSinglePivotAndARepeatThereFails)
     Vec x(2);
     std::vector<int32_t> state(2, 0);
     RbdLcsLCPSolverParameters p = lcstest::defaultParameters(0.01).lcp;
-    int withDetection = cycle_detect_lcp_solver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p);
+    int withDetection = cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p);
     EXPECT_LT(withDetection, 0);
     EXPECT_GT(withDetection, -p.maxIterations) << "the cycle is caught before the iterations run out";
     p.cycleDetection = 0;
-    EXPECT_EQ(cycle_detect_lcp_solver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p),
+    EXPECT_EQ(cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p),
               -p.maxIterations);
     EXPECT_TRUE(x[0] == 1.0 || x[0] == -1.0) << "the last iterate is kept";
     M.destroy();
@@ -882,8 +881,8 @@ TEST(LcsSolver, ARepeatingActiveSetSwitchesToSinglePivotAndARepeatThereFails)
 
 TEST(LcsSolver, SolverTableOffersThePivotingSolverAtBothIndices)
 {
-    EXPECT_EQ(lcpSolver(0), &cycle_detect_lcp_solver);
-    EXPECT_EQ(lcpSolver(1), &cycle_detect_lcp_solver);
+    EXPECT_EQ(lcpSolver(0), &cycleDetectLcpSolver);
+    EXPECT_EQ(lcpSolver(1), &cycleDetectLcpSolver);
     EXPECT_STREQ(linearSolverDescription(0), "block cholesky with no assembler");
     EXPECT_STREQ(linearSolverDescription(1), "variable bandwith cholesky");
 }

@@ -34,8 +34,8 @@ void checkFits(Island &island, const char *shape)
             MessageLog log;
             GuardedWorkspace ws(required);
             RbdLcsParameters p = defaultParameters(0.01);
-            p.stepper_model = model;
-            p.linear_solver = solver;
+            p.stepperModel = model;
+            p.linearSolver = solver;
             p.workspace = ws.memory();
             p.workspaceSize = ws.size();
             lcs::Context context;
@@ -189,7 +189,7 @@ TEST(LcsWorkspace, ASolveTakesNothingFromTheAllocationTable)
                                   countingDestroy, countingDestroyAligned, countingResize};
     gHeapCalls = 0;
     for (int model = 0; model < RBD_LCS_STEPPER_COUNT; ++model) {
-        p.stepper_model = model;
+        p.stepperModel = model;
         EXPECT_GT(RbdLcsStep(&island.rows.list, island.bodies.data(), 30, &p), 0);
     }
     PxMemoryAPI = saved;
