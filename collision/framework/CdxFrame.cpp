@@ -15,8 +15,8 @@ namespace {
 const PxReal kDefaultContactTolerance = static_cast<PxReal>(0.005f);
 const int kMaxTypeCapacity = 32767; // type numbers are signed 16-bit
 
+// The library's default request, a constant {4, 0} that pairs point at.
 CdxRequest gDefaultRequest = {4, 0};
-CdxRequest *gCurrentDefaultRequest = &gDefaultRequest;
 
 void FreeFramework()
 {
@@ -63,7 +63,6 @@ int CdxInit(int geometryTypeCapacity, int modelCapacity)
         FreeFramework();
         return 0;
     }
-    CdxSetHelloCallback(nullptr, nullptr);
     return 1;
 }
 
@@ -161,17 +160,11 @@ void CdxRequestCopy(const CdxRequest *from, CdxRequest *to)
 void CdxRequestDefaultInit(void)
 {
     CdxRequestInit(&gDefaultRequest);
-    gCurrentDefaultRequest = &gDefaultRequest;
 }
 
 CdxRequest *CdxGetDefaultRequestPtr(void)
 {
-    return gCurrentDefaultRequest;
-}
-
-void CdxSetDefaultRequestPtr(CdxRequest *request)
-{
-    gCurrentDefaultRequest = request ? request : &gDefaultRequest;
+    return &gDefaultRequest;
 }
 
 } // extern "C"

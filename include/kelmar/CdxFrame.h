@@ -59,12 +59,12 @@ void CdxConvertBounds(const PxReal bounds[6], PxVector3 min, PxVector3 max);
 /* Requests: CdxRequestInit sets {4, 0}. */
 void CdxRequestInit(CdxRequest *request);
 void CdxRequestCopy(const CdxRequest *from, CdxRequest *to);
-/* Resets the library's own default request to {4, 0} and makes it current. */
+/* Resets the library's own default request to {4, 0}. */
 void CdxRequestDefaultInit(void);
-/* The request new pairs point at. */
+/* The library's own default request: the one new pairs point at unless
+ * their space names another (CdxSpaceSetDefaultRequestPtr), and the one
+ * pair tests fall back on for a pair without request. */
 CdxRequest *CdxGetDefaultRequestPtr(void);
-/* Null restores the library's own default request. */
-void CdxSetDefaultRequestPtr(CdxRequest *request);
 
 PX_EXTERN_C_END
 
