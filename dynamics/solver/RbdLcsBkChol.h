@@ -54,7 +54,7 @@ struct TileEnvelope {
     size_t tiles() const { return offset[T]; }
 };
 
-class BkChol : public LCPMatrix {
+class BkChol final : public LCPMatrix {
 public:
     void destroy() override;
     void resetSparseMaps() override;

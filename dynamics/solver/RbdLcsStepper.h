@@ -68,18 +68,18 @@ private:
     int packRows(PartitionRows &rows);
 };
 
-class SimpleStepper : public WorldStepper {
+class SimpleStepper final : public WorldStepper {
 public:
     int getForces() override;
     void integrate() override;
 };
 
-class VintageStepper : public WorldStepper {
+class VintageStepper final : public WorldStepper {
 public:
     int getForces() override;
 };
 
-class StableStepper : public WorldStepper {
+class StableStepper final : public WorldStepper {
 public:
     int getForces() override;
     void integrate() override;

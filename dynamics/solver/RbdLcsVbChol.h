@@ -30,7 +30,7 @@ struct RowEnvelope {
     const PxReal *row(const PxReal *store, int i) const { return store + offset[i] - minCol[i]; }
 };
 
-class VbChol : public LCPMatrix {
+class VbChol final : public LCPMatrix {
 public:
     void destroy() override;
     void resetSparseMaps() override;
