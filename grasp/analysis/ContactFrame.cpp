@@ -44,7 +44,8 @@ void ContactFrameOf(RbdContactID contact, const Solid *target, bool flip, Contac
 
 void TargetRotation(const Solid *target, double rotation[3][3])
 {
-    const double(*tm)[4] = target->GetBody() ? RbdBodyGetCenterOfMassTransformPtr(target->GetBody()) : target->GetTM();
+    const double(*tm)[4] = target->GetBody() ? RbdBodyGetCenterOfMassTransformPtr(target->GetBody())
+                                             : target->GetTM();
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) rotation[i][j] = tm[i][j];
 }

@@ -21,7 +21,7 @@ namespace orb {
 
 namespace {
 
-const double kDeadBand = 0.01;  // rad, and the sine of the side test
+const double kDeadBand = 0.01;    // rad, and the sine of the side test
 const double kInsideStops = 0.01; // rad
 
 // p (world) in the palm's frame, x and y only, normalised; (1, 0) when zero.

@@ -19,8 +19,8 @@ namespace kelmar {
 
 namespace {
 
-const double kTiny = 1e-7;       // cm: a lever this short gives no direction
-const double kSmallTurn = 0.01;  // rad: turns below this are left out
+const double kTiny = 1e-7;      // cm: a lever this short gives no direction
+const double kSmallTurn = 0.01; // rad: turns below this are left out
 
 void Across(const double v[3], const double axis[3], double out[3])
 {

@@ -76,7 +76,8 @@ bool GraspBallWrap2_Orb::plan(Robot *node, Plan &p)
         if (type == 1 && p.joints[f] > 0) p.target[f][0] = orb::AimFirstJoint(centre, h.palm, finger);
         if (type == 0 || type == 2)
             orb::CloseOnSphere(p.target[f], centre, radii[f], type == 0 ? centre : nullptr, h.palm, finger);
-        for (int k = 0; k < p.joints[f]; ++k) largest = std::max(largest, std::fabs(p.target[f][k] - p.current[f][k]));
+        for (int k = 0; k < p.joints[f]; ++k)
+            largest = std::max(largest, std::fabs(p.target[f][k] - p.current[f][k]));
     }
     for (int f = 0; f < p.fingers; ++f)
         for (int k = 0; k < p.joints[f]; ++k)

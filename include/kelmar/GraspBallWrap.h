@@ -24,8 +24,8 @@ public:
 
     Robot *robot = nullptr;
     Solid *target = nullptr;
-    double radius = 0;           // cm
-    double tolerance = 0;        // rad
+    double radius = 0;            // cm
+    double tolerance = 0;         // rad
     double centre[3] = {0, 0, 0}; // cm, world
 
 private:

@@ -56,7 +56,7 @@ public:
 
     Robot *robot = nullptr;
     int type = 0;
-    double centre[3] = {0, 0, 0};  // cm, world
+    double centre[3] = {0, 0, 0};   // cm, world
     double radii[kMaxFingers] = {}; // cm
 };
 

@@ -82,8 +82,8 @@ HandMadeContacts::~HandMadeContacts()
     for (RbdContactID c : made_) RbdConstraintDestroy(c);
 }
 
-RbdContactID HandMadeContacts::Add(RbdBodyID body0, RbdBodyID body1, const double position[3],
-                                   const double normal[3], int frictionType, double mu)
+RbdContactID HandMadeContacts::Add(RbdBodyID body0, RbdBodyID body1, const double position[3], const double normal[3],
+                                   int frictionType, double mu)
 {
     RbdContactID c = RbdContactCreate(world_);
     RbdConstraintSetBodies(c, body0, body1);

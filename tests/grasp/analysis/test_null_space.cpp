@@ -67,8 +67,8 @@ void Unit(std::mt19937 &random, double v[3])
 
 void AddColumn(RandomMap &m, const double r[3], const double f[3])
 {
-    const double w[6] = {f[0], f[1], f[2], r[1] * f[2] - r[2] * f[1], r[2] * f[0] - r[0] * f[2],
-                         r[0] * f[1] - r[1] * f[0]};
+    const double w[6] = {
+        f[0], f[1], f[2], r[1] * f[2] - r[2] * f[1], r[2] * f[0] - r[0] * f[2], r[0] * f[1] - r[1] * f[0]};
     for (double v : w) m.g.push_back(static_cast<float>(v));
     ++m.columns;
 }
@@ -113,7 +113,8 @@ double LargestResidual(const std::vector<float> &g, const std::vector<float> &n,
         for (int i = 0; i < kRows; ++i) {
             double sum = 0;
             for (int j = 0; j < columns; ++j)
-                sum += static_cast<double>(g[static_cast<size_t>(j * kRows + i)]) * n[static_cast<size_t>(j * nullity + k)];
+                sum += static_cast<double>(g[static_cast<size_t>(j * kRows + i)]) *
+                       n[static_cast<size_t>(j * nullity + k)];
             worst = std::max(worst, std::fabs(sum) / std::sqrt(length));
         }
     }
