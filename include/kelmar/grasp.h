@@ -7,6 +7,8 @@
 
 #include <kelmar/GraspBallWrap.h>
 #include <kelmar/GraspBallWrap2_Orb.h>
+#include <kelmar/GraspContactBased.h>
+#include <kelmar/GraspContactBased0.h>
 #include <kelmar/GraspMap.h>
 #include <kelmar/GraspOutput.h>
 
