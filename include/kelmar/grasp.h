@@ -9,7 +9,9 @@
 #include <kelmar/GraspBallWrap2_Orb.h>
 #include <kelmar/GraspContactBased.h>
 #include <kelmar/GraspContactBased0.h>
+#include <kelmar/GraspManifold.h>
 #include <kelmar/GraspMap.h>
 #include <kelmar/GraspOutput.h>
+#include <kelmar/GraspShadowSOMGrasp.h>
 
 #endif
