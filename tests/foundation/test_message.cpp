@@ -129,3 +129,27 @@ TEST(Message, AnInstalledFatalHandlerDecidesAndTheLineStillGoesToStdout)
     EXPECT_EQ(gHandlerLevel, 12);
     EXPECT_EQ(gHandlerText, "solver diverged\n");
 }
+
+TEST(Message, RepeatsOfOneKindAreCutAfterTwentyThenCountedAtPowersOfTen)
+{
+    MessageCapture capture;
+    LevelGuard warningLevel(PxWarningLevel, 0);
+    const long before = PxMessageGetCount(PX_CHANNEL_WARNING);
+    for (int i = 0; i < 1000; ++i) PxWarning(0, "triangle %d ignored\n", i);
+    PxWarning(0, "another kind\n");
+    EXPECT_EQ(PxMessageGetCount(PX_CHANNEL_WARNING) - before, 1001);
+    const std::string shown = MessageCapture::joined("warning");
+    EXPECT_NE(shown.find("PxWarning{0}: triangle 19 ignored\n"), std::string::npos);
+    EXPECT_EQ(shown.find("PxWarning{0}: triangle 20 ignored\n"), std::string::npos);
+    const std::string tail = "PxWarning{0}: more messages like \"triangle 20 ignored\" follow; they are counted, "
+                             "not shown\n"
+                             "PxWarning{0}: 100 messages like \"triangle 99 ignored\" so far\n"
+                             "PxWarning{0}: 1000 messages like \"triangle 999 ignored\" so far\n"
+                             "PxWarning{0}: another kind\n";
+    EXPECT_EQ(shown.substr(shown.size() - tail.size()), tail);
+    PxMessageFlushRepeats();
+    EXPECT_EQ(MessageCapture::pieces().back().text,
+              "1000 messages like \"triangle 0 ignored\" in all, 980 of them not shown\n");
+    PxWarning(0, "triangle %d ignored\n", 1000);
+    EXPECT_EQ(MessageCapture::pieces().back().text, "triangle 1000 ignored\n") << "the flush starts kinds afresh";
+}
