@@ -97,13 +97,14 @@ PxfPosition PxfPositionOf(const PxXMLElement *element)
     return position;
 }
 
-// The three lines of a load message, then the context's handler.
+// The three lines of a load message, then the context's handler. The
+// lines go as one message, so that repeats of one problem are cut short
+// together.
 static void announce(PxLoadContext *context, PxfPosition position, int severity, const char *source, int sourceLine,
                      const char *message)
 {
-    PxInfo(PXF_LOAD_LEVEL, "(%s line %d): \n", PxShortenPath(source), sourceLine);
-    PxInfo(PXF_LOAD_LEVEL, "%s", message);
-    PxInfo(PXF_LOAD_LEVEL, "This was generated while parsing %s\n\n", context->fileName ? context->fileName : "");
+    PxInfo(PXF_LOAD_LEVEL, "(%s line %d): \n%sThis was generated while parsing %s\n\n", PxShortenPath(source),
+           sourceLine, message, context->fileName ? context->fileName : "");
     reportAt(context, position, severity, message);
 }
 

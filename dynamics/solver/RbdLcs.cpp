@@ -21,56 +21,38 @@ struct Choice {
 
 enum Severity { kWarn, kFatal };
 
-// The checks of RbdLcsStep, in their order and with their messages.
+// The checks of RbdLcsStep and of its two halves, in their order and with
+// their messages. Parameters come from the caller, so a bad one is refused
+// (an unknown stepper) or replaced by the default, never fatal.
+Choice checkParameters(const RbdLcsParameters &p, const char *unknownLcpSolver, const char *unknownCpu)
+{
+    Choice choice = {0, p.stepper_model, p.lcp.solverFunction, p.linear_solver};
+    if (p.stepper_model < 0 || p.stepper_model >= lcs::kStepperCount) {
+        PxWarning(12, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n", p.stepper_model);
+        return choice;
+    }
+    if (p.lcp.solverFunction < 0 || p.lcp.solverFunction >= lcs::kLcpSolverCount) {
+        PxWarning(12, unknownLcpSolver, p.lcp.solverFunction);
+        choice.lcpSolver = 1;
+    }
+    if (p.cpu_resources != 0) PxWarning(12, unknownCpu, p.cpu_resources);
+    if (p.linear_solver < 0 || p.linear_solver >= lcs::kLinearSolverCount) {
+        PxWarning(12, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n", p.linear_solver);
+        choice.linearSolver = 1;
+    }
+    choice.ok = 1;
+    return choice;
+}
+
 Choice checkStepParameters(const RbdLcsParameters &p)
 {
-    Choice choice = {0, p.stepper_model, p.lcp.solverFunction, p.linear_solver};
-    if (p.stepper_model < 0 || p.stepper_model >= lcs::kStepperCount) {
-        PxFatalError(12, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n", p.stepper_model);
-        return choice;
-    }
-    if (p.lcp.solverFunction < 0 || p.lcp.solverFunction >= lcs::kLcpSolverCount) {
-        PxWarning(12, "RbdLcsStep: no such lcp solver : %d.  Reverting to default.\n", p.lcp.solverFunction);
-        choice.lcpSolver = 1;
-    }
-    if (p.cpu_resources != 0)
-        PxWarning(12, "RbdLcsStep: no such CPU resource: will use default : %d\n", p.cpu_resources);
-    if (p.linear_solver < 0 || p.linear_solver >= lcs::kLinearSolverCount) {
-        PxFatalError(12, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n",
-                     p.linear_solver);
-        choice.linearSolver = 1;
-    }
-    choice.ok = 1;
-    return choice;
+    return checkParameters(p, "RbdLcsStep: no such lcp solver : %d.  Reverting to default.\n",
+                           "RbdLcsStep: no such CPU resource: will use default : %d\n");
 }
 
-void report(Severity severity, const char *format, int value)
+Choice checkHalfParameters(const RbdLcsParameters &p)
 {
-    if (severity == kFatal)
-        PxFatalError(12, format, value);
-    else
-        PxWarning(12, format, value);
-}
-
-// The checks of the two halves; lcpSeverity says how an unknown LCP solver is reported.
-Choice checkHalfParameters(const RbdLcsParameters &p, Severity lcpSeverity)
-{
-    Choice choice = {0, p.stepper_model, p.lcp.solverFunction, p.linear_solver};
-    if (p.stepper_model < 0 || p.stepper_model >= lcs::kStepperCount) {
-        PxFatalError(12, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n", p.stepper_model);
-        return choice;
-    }
-    if (p.lcp.solverFunction < 0 || p.lcp.solverFunction >= lcs::kLcpSolverCount) {
-        report(lcpSeverity, "RbdLcsStep: no such lcp solver : %d\n", p.lcp.solverFunction);
-        choice.lcpSolver = 1;
-    }
-    if (p.cpu_resources != 0) report(kWarn, "RbdLcsStep: no such CPU resource : %d\n", p.cpu_resources);
-    if (p.linear_solver < 0 || p.linear_solver >= lcs::kLinearSolverCount) {
-        report(kWarn, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n", p.linear_solver);
-        choice.linearSolver = 1;
-    }
-    choice.ok = 1;
-    return choice;
+    return checkParameters(p, "RbdLcsStep: no such lcp solver : %d\n", "RbdLcsStep: no such CPU resource : %d\n");
 }
 
 // Inputs that would make the step meaningless.
@@ -114,7 +96,7 @@ extern "C" int RbdLcsAddConstraintForces(RbdLcsConstraints *constraints, RbdLcsB
                                          const RbdLcsParameters *parameters)
 {
     if (!parameters) return 0;
-    Choice choice = checkHalfParameters(*parameters, kFatal);
+    Choice choice = checkHalfParameters(*parameters);
     if (!choice.ok || !checkInputs(bodies, bodyCount, *parameters)) return 0;
     lcs::WorldStepper *stepper = prepare(choice, constraints, bodies, bodyCount, *parameters);
     stepper->get_forces();
@@ -125,7 +107,7 @@ extern "C" void RbdLcsIntegrateSystem(RbdLcsConstraints *constraints, RbdLcsBody
                                       const RbdLcsParameters *parameters)
 {
     if (!parameters) return;
-    Choice choice = checkHalfParameters(*parameters, kWarn);
+    Choice choice = checkHalfParameters(*parameters);
     if (!choice.ok || !checkInputs(bodies, bodyCount, *parameters)) return;
     prepare(choice, constraints, bodies, bodyCount, *parameters)->integrate();
 }

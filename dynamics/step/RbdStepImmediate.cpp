@@ -87,6 +87,7 @@ void stepPartition(RbdWorld *world, int32_t p, PxReal hp)
     parameters->workspaceSize = size;
     RbdBody *first = out->bodies[out->bodyStart[p]];
     RbdLcsStep(&world->rows, &first->lcs, out->bodyCount[p], parameters);
+    RbdGuardPartition(world, out, p);
     RbdUnpackPartition(&world->rows, p, out, parameters);
 }
 
@@ -117,6 +118,7 @@ void RbdWorldStep(RbdWorldID world, PxReal h)
     endStep(world);
     world->gamma = gamma;
     world->timeStep = h;
+    ++world->stepCount;
 }
 
 void RbdWorldStepOne(RbdWorldID world)
