@@ -35,8 +35,9 @@ test-asan:
 
 # `make run` builds the scene runner in Release and runs the showcase scene,
 # writing its picture and trajectory into the run's build folder.
-# `make bench` runs the four benchmark scenes through the toolkit (median of
-# BENCH_REPS runs, BENCH_TIMEOUT seconds of wall clock per run at most);
+# `make bench` runs the four benchmark scenes through the toolkit and the
+# hand scene S5 through the robot layer (median of BENCH_REPS runs,
+# BENCH_TIMEOUT seconds of wall clock per run at most);
 # `make bench-peers` also installs and runs the peer engines' suite from
 # PEERS and prints both side by side.
 RUN_BUILD ?= build-run
@@ -56,13 +57,14 @@ run: deps
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=ON
-	cmake --build $(BENCH_BUILD) --target bench_scenes -j $(JOBS)
+	cmake --build $(BENCH_BUILD) --target bench_scenes bench_hand -j $(JOBS)
 	$(BENCH_BUILD)/bench/bench_scenes --reps $(BENCH_REPS) --timeout $(BENCH_TIMEOUT)
+	$(BENCH_BUILD)/bench/bench_hand --reps $(BENCH_REPS) --timeout $(BENCH_TIMEOUT)
 
 bench-peers: deps
 	tools/setup-deps.sh libode-dev libbullet-dev libmujoco-dev libqhull-dev pkg-config
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=ON
-	cmake --build $(BENCH_BUILD) --target bench_scenes -j $(JOBS)
+	cmake --build $(BENCH_BUILD) --target bench_scenes bench_hand -j $(JOBS)
 	REPS=$(BENCH_REPS) TIMEOUT=$(BENCH_TIMEOUT) JOBS=$(JOBS) \
 	  bench/bench-peers.sh $(BENCH_BUILD)/bench/bench_scenes $(PEERS) $(PEERS_BUILD)
 

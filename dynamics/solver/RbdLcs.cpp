@@ -3,13 +3,14 @@
 #include <kelmar/RbdLcs.h>
 
 #include <kelmar/PxMessage.h>
+#include "solver/RbdLcsTypes.h"
 #include "solver/RbdBcl.h"
-#include "solver/RbdLcsMatrix.h"
-#include "solver/RbdLcsStepper.h"
+#include "solver/RbdLcsContext.h"
+#include "solver/RbdLcsStep.h"
 
 namespace {
 
-const lcs::BaseFunctions gBaseFunctions;
+const lcs::BaseFunctions kBaseFunctions;
 
 // Indices after checking; valid only when ok is set.
 struct Choice {
@@ -19,25 +20,25 @@ struct Choice {
     int linearSolver;
 };
 
-enum Severity { kWarn, kFatal };
-
 // The checks of RbdLcsStep and of its two halves, in their order and with
 // their messages. Parameters come from the caller, so a bad one is refused
 // (an unknown stepper) or replaced by the default, never fatal.
 Choice checkParameters(const RbdLcsParameters &p, const char *unknownLcpSolver, const char *unknownCpu)
 {
-    Choice choice = {0, p.stepper_model, p.lcp.solverFunction, p.linear_solver};
-    if (p.stepper_model < 0 || p.stepper_model >= lcs::kStepperCount) {
-        PxWarning(12, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n", p.stepper_model);
+    Choice choice = {0, p.stepperModel, p.lcp.solverFunction, p.linearSolver};
+    if (p.stepperModel < 0 || p.stepperModel >= lcs::kStepperCount) {
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n",
+                  p.stepperModel);
         return choice;
     }
     if (p.lcp.solverFunction < 0 || p.lcp.solverFunction >= lcs::kLcpSolverCount) {
-        PxWarning(12, unknownLcpSolver, p.lcp.solverFunction);
+        PxWarning(RBD_MESSAGE_LEVEL, unknownLcpSolver, p.lcp.solverFunction);
         choice.lcpSolver = 1;
     }
-    if (p.cpu_resources != 0) PxWarning(12, unknownCpu, p.cpu_resources);
-    if (p.linear_solver < 0 || p.linear_solver >= lcs::kLinearSolverCount) {
-        PxWarning(12, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n", p.linear_solver);
+    if (p.cpuResources != 0) PxWarning(RBD_MESSAGE_LEVEL, unknownCpu, p.cpuResources);
+    if (p.linearSolver < 0 || p.linearSolver >= lcs::kLinearSolverCount) {
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n",
+                  p.linearSolver);
         choice.linearSolver = 1;
     }
     choice.ok = 1;
@@ -59,37 +60,44 @@ Choice checkHalfParameters(const RbdLcsParameters &p)
 int checkInputs(const RbdLcsBody *bodies, int bodyCount, const RbdLcsParameters &p)
 {
     if (bodyCount < 0 || (bodyCount > 0 && !bodies)) {
-        PxWarning(12, "RbdLcsStep: no bodies to step (count %d)\n", bodyCount);
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: no bodies to step (count %d)\n", bodyCount);
         return 0;
     }
     if (!(p.stepsize > 0.0)) {
-        PxWarning(12, "RbdLcsStep: the step size must be positive: %g\n", p.stepsize);
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: the step size must be positive: %g\n", p.stepsize);
         return 0;
     }
     return 1;
 }
 
-lcs::WorldStepper *prepare(const Choice &choice, RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
-                           const RbdLcsParameters &parameters)
+lcs::WorldStepper &prepare(lcs::Context &context, const Choice &choice, RbdLcsConstraints *constraints,
+                           RbdLcsBody *bodies, int bodyCount, const RbdLcsParameters &parameters)
 {
-    lcs::WorldStepper *stepper = lcs::stepperEntry(choice.stepper).stepper;
-    stepper->initialize();
-    stepper->setup(bodyCount, constraints, parameters, bodies, lcs::lcpSolver(choice.lcpSolver),
-                   lcs::linearSolver(choice.linearSolver).matrix, &gBaseFunctions);
+    lcs::WorldStepper &stepper = context.stepper(choice.stepper);
+    stepper.initialize();
+    stepper.setup(bodyCount, constraints, parameters, bodies, lcs::lcpSolver(choice.lcpSolver),
+                  &context.matrix(choice.linearSolver), &kBaseFunctions, &context.pool());
     return stepper;
 }
 
 } // namespace
 
-extern "C" int RbdLcsStep(RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
-                          const RbdLcsParameters *parameters)
+int lcs::step(Context &context, RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
+              const RbdLcsParameters *parameters)
 {
     if (!parameters) return 0;
     Choice choice = checkStepParameters(*parameters);
     if (!choice.ok || !checkInputs(bodies, bodyCount, *parameters)) return 0;
-    lcs::WorldStepper *stepper = prepare(choice, constraints, bodies, bodyCount, *parameters);
-    stepper->step();
-    return stepper->lcpResult();
+    lcs::WorldStepper &stepper = prepare(context, choice, constraints, bodies, bodyCount, *parameters);
+    stepper.step();
+    return stepper.lcpResult();
+}
+
+extern "C" int RbdLcsStep(RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
+                          const RbdLcsParameters *parameters)
+{
+    lcs::Context context;
+    return lcs::step(context, constraints, bodies, bodyCount, parameters);
 }
 
 extern "C" int RbdLcsAddConstraintForces(RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
@@ -98,9 +106,10 @@ extern "C" int RbdLcsAddConstraintForces(RbdLcsConstraints *constraints, RbdLcsB
     if (!parameters) return 0;
     Choice choice = checkHalfParameters(*parameters);
     if (!choice.ok || !checkInputs(bodies, bodyCount, *parameters)) return 0;
-    lcs::WorldStepper *stepper = prepare(choice, constraints, bodies, bodyCount, *parameters);
-    stepper->get_forces();
-    return stepper->lcpResult();
+    lcs::Context context;
+    lcs::WorldStepper &stepper = prepare(context, choice, constraints, bodies, bodyCount, *parameters);
+    stepper.getForces();
+    return stepper.lcpResult();
 }
 
 extern "C" void RbdLcsIntegrateSystem(RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
@@ -109,7 +118,8 @@ extern "C" void RbdLcsIntegrateSystem(RbdLcsConstraints *constraints, RbdLcsBody
     if (!parameters) return;
     Choice choice = checkHalfParameters(*parameters);
     if (!choice.ok || !checkInputs(bodies, bodyCount, *parameters)) return;
-    prepare(choice, constraints, bodies, bodyCount, *parameters)->integrate();
+    lcs::Context context;
+    prepare(context, choice, constraints, bodies, bodyCount, *parameters).integrate();
 }
 
 extern "C" size_t RbdLcsMemoryRequired(int rowCount, int bodyCount)
@@ -119,15 +129,15 @@ extern "C" size_t RbdLcsMemoryRequired(int rowCount, int bodyCount)
 
 extern "C" const char *RbdLcsStepperName(int index)
 {
-    return index >= 0 && index < lcs::kStepperCount ? lcs::stepperEntry(index).name : nullptr;
+    return index >= 0 && index < lcs::kStepperCount ? lcs::stepperName(index).name : nullptr;
 }
 
 extern "C" const char *RbdLcsStepperDescription(int index)
 {
-    return index >= 0 && index < lcs::kStepperCount ? lcs::stepperEntry(index).description : nullptr;
+    return index >= 0 && index < lcs::kStepperCount ? lcs::stepperName(index).description : nullptr;
 }
 
 extern "C" const char *RbdLcsLinearSolverDescription(int index)
 {
-    return index >= 0 && index < lcs::kLinearSolverCount ? lcs::linearSolver(index).description : nullptr;
+    return index >= 0 && index < lcs::kLinearSolverCount ? lcs::linearSolverDescription(index) : nullptr;
 }

@@ -197,31 +197,31 @@ int32_t RbdWorldSetIntegrationModel(RbdWorldID world, int32_t model)
 {
     if (!RbdCheckWorld(world)) return 0;
     if (!checkChoice(model, RBD_LCS_STEPPER_COUNT, "RbdWorldSetIntegrationModel"))
-        return world->parameters.stepper_model;
-    return std::exchange(world->parameters.stepper_model, model);
+        return world->parameters.stepperModel;
+    return std::exchange(world->parameters.stepperModel, model);
 }
 int32_t RbdWorldGetIntegrationModel(RbdWorldID world)
 {
-    return RbdCheckWorld(world) ? world->parameters.stepper_model : 0;
+    return RbdCheckWorld(world) ? world->parameters.stepperModel : 0;
 }
 int32_t RbdWorldSetLinearSolver(RbdWorldID world, int32_t solver)
 {
     if (!RbdCheckWorld(world)) return 0;
     if (!checkChoice(solver, RBD_LINEAR_SOLVER_COUNT, "RbdWorldSetLinearSolver"))
-        return world->parameters.linear_solver;
-    return std::exchange(world->parameters.linear_solver, solver);
+        return world->parameters.linearSolver;
+    return std::exchange(world->parameters.linearSolver, solver);
 }
 int32_t RbdWorldGetLinearSolver(RbdWorldID world)
 {
-    return RbdCheckWorld(world) ? world->parameters.linear_solver : 0;
+    return RbdCheckWorld(world) ? world->parameters.linearSolver : 0;
 }
 int32_t RbdWorldSetStepperOptions(RbdWorldID world, int32_t options)
 {
-    return RbdCheckWorld(world) ? std::exchange(world->parameters.stepper_options, options) : 0;
+    return RbdCheckWorld(world) ? std::exchange(world->parameters.stepperOptions, options) : 0;
 }
 int32_t RbdWorldGetStepperOptions(RbdWorldID world)
 {
-    return RbdCheckWorld(world) ? world->parameters.stepper_options : 0;
+    return RbdCheckWorld(world) ? world->parameters.stepperOptions : 0;
 }
 
 void RbdWorldLCPSetSolverFunction(RbdWorldID world, int32_t function)

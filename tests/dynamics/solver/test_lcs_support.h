@@ -220,7 +220,7 @@ inline RbdLcsParameters defaultParameters(PxReal h)
     p.gamma = 0.12;
     p.maxCorrectingVelocity = RBD_DEFAULT_MAX_CORRECTING_VELOCITY;
     p.maxCorrectingRate = RBD_DEFAULT_MAX_CORRECTING_RATE;
-    p.stepper_model = 2;
+    p.stepperModel = 2;
     p.lcp.solverFunction = 1;
     p.lcp.maxIterations = 35;
     p.lcp.maxBlockIterations = 20;
@@ -230,7 +230,7 @@ inline RbdLcsParameters defaultParameters(PxReal h)
     p.lcp.degeneracyFilter = 1.01;
     p.lcp.cycleDetection = 1;
     p.lcp.warmStart = 0;
-    p.linear_solver = 0;
+    p.linearSolver = 0;
     return p;
 }
 
