@@ -27,7 +27,7 @@ void discardModel(PxLoadContext *context, PxLoadEntry *entry)
     for (int i = 0; i < context->pendingCount; ++i)
         if (context->pending[i].entry == entry) context->pending[i].entry = nullptr;
     CdxModelDestroy(static_cast<CdxModelID>(entry->object));
-    PxHashDelete(entry, context->hash);
+    PxfDeleteEntry(context, entry);
 }
 
 void addElement(PxLoadContext *context, const PxfPendingModel &p, const PxfElementRef &ref)
@@ -140,7 +140,7 @@ int loadRequest(PxXMLElement *element)
     RequestRecord r;
     memset(&r, 0, sizeof r);
     r.contactMaxCount = 4;
-    PxXMLHandler t[] = {PX_XML_VALUE("REQUEST_IDS", PxXMLParseIntArray, offsetof(RequestRecord, ids), 2),
+    PxXMLHandler t[] = {PX_XML_VALUE("REQUEST_IDS", PxXMLParseIntArrayExact, offsetof(RequestRecord, ids), 2),
                         PXF_INT("CONTACT_MAX_COUNT", RequestRecord, contactMaxCount),
                         PXF_INT("FACE_NORMALS_FIRST", RequestRecord, faceNormalsFirst), PX_XML_END};
     const int code = PxXMLElementProcess(element, t, &r);

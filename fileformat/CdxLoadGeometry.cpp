@@ -68,13 +68,13 @@ int loadList(PxXMLElement *element, PxXMLHandler *table, bool vertices)
 
 int loadVertices(PxXMLElement *element)
 {
-    PxXMLHandler table[] = {PX_XML_VALUE_POST("V", PxfParseReals, offsetof(R, v), 3, appendVertex), PX_XML_END};
+    PxXMLHandler table[] = {PX_XML_VALUE_POST("V", PxfParseMagnitude, offsetof(R, v), 3, appendVertex), PX_XML_END};
     return loadList(element, table, true);
 }
 
 int loadTriangles(PxXMLElement *element)
 {
-    PxXMLHandler table[] = {PX_XML_VALUE_POST("T", PxXMLParseIntArray, offsetof(R, t), 3, appendTriangle),
+    PxXMLHandler table[] = {PX_XML_VALUE_POST("T", PxXMLParseIntArrayExact, offsetof(R, t), 3, appendTriangle),
                             PX_XML_END};
     return loadList(element, table, false);
 }
@@ -186,7 +186,7 @@ CdxGeometryID makePrimitive(const char *kind, const R &r, PxReal s)
     return nullptr;
 }
 
-bool geometryIsValid(PxLoadContext *context, PxfPosition at, const char *kind, const PxXMLHandler *t, const R &r,
+bool geometryIsValid(PxLoadContext *context, PxfPosition at, const char *kind, PxXMLHandler *t, const R &r,
                      char *fullId)
 {
     const PxXMLHandler *bad = PxfBadEntry(t);
@@ -226,12 +226,12 @@ int loadGeometry(PxXMLElement *element)
     R r;
     memset(&r, 0, sizeof r);
     PxXMLHandler t[] = {PXF_TEXT("ID", R, id),
-                        PXF_REALS("RADIUS", R, radius, 1),
-                        PXF_REALS("DIMS", R, dims, 3),
-                        PXF_REALS("HEIGHT", R, height, 1),
-                        PXF_REALS("LENGTH", R, length, 1),
-                        PXF_REALS("L_RADIUS", R, lowerRadius, 1),
-                        PXF_REALS("U_RADIUS", R, upperRadius, 1),
+                        PXF_CHECKED("RADIUS", PxfParseLength, R, radius, 1),
+                        PXF_CHECKED("DIMS", PxfParseLength, R, dims, 3),
+                        PXF_CHECKED("HEIGHT", PxfParseLength, R, height, 1),
+                        PXF_CHECKED("LENGTH", PxfParseLength, R, length, 1),
+                        PXF_CHECKED("L_RADIUS", PxfParseLength, R, lowerRadius, 1),
+                        PXF_CHECKED("U_RADIUS", PxfParseNonNegative, R, upperRadius, 1),
                         PXF_INT("VERTEX_COUNT", R, vertexCount),
                         PXF_INT("TRIANGLE_COUNT", R, triangleCount),
                         PX_XML_ELEMENT("VERTICES", loadVertices),
