@@ -24,13 +24,34 @@ struct Kind {
 
 Kind gKinds[kKinds];
 
-// FNV-1a over the text without its digits, with the channel folded in; never 0.
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Where a number starts: a digit, or a sign or point before one.
+bool StartsNumber(const char *c)
+{
+    return IsDigit(c[0]) || ((c[0] == '-' || c[0] == '+' || c[0] == '.') && IsDigit(c[1]));
+}
+
+bool InNumber(char c)
+{
+    return IsDigit(c) || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+';
+}
+
+// FNV-1a over the text without its numbers (signs, points and exponents
+// included), with the channel folded in; never 0.
 uint64_t KeyOf(int channel, const char *text)
 {
     uint64_t h = 1469598103934665603ull ^ static_cast<uint64_t>(channel + 1);
-    for (const char *c = text; *c != '\0'; ++c) {
-        if (*c >= '0' && *c <= '9') continue;
+    for (const char *c = text; *c != '\0';) {
+        if (StartsNumber(c)) {
+            while (InNumber(*c)) ++c;
+            continue;
+        }
         h = (h ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
+        ++c;
     }
     return h != 0 ? h : 1;
 }
