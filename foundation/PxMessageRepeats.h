@@ -10,10 +10,10 @@ namespace pxmessage {
 
 // What a default handler does with one formatted message.
 enum class Verdict {
-    Show,         // one of the first messages of its kind
-    ShowCutNote,  // the first one not shown: say that the rest are counted
-    ShowCount,    // not shown, but its count reached a power of ten: say so
-    Hide          // counted only
+    Show,        // one of the first messages of its kind
+    ShowCutNote, // the first one not shown: say that the rest are counted
+    ShowCount,   // not shown, but its count reached a power of ten: say so
+    Hide         // counted only
 };
 
 // Counts text (already formatted) for its channel and says whether to show it.

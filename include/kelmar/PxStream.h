@@ -23,7 +23,7 @@ typedef struct PxStream {
 
 PxStream *PxStreamOpen(const char *name, int mode);
 PxStream *PxStreamOpenWithSearch(const char *name, int mode);
-PxStream *PxStreamCreate(FILE *file);   /* wraps an open file as "file pointer" */
+PxStream *PxStreamCreate(FILE *file); /* wraps an open file as "file pointer" */
 /* Reads size bytes of memory (which must outlive the stream) under name, as
  * if they were a file of that name; close with PxStreamClose. */
 PxStream *PxStreamOpenMemory(const char *name, const void *bytes, size_t size);
