@@ -22,7 +22,12 @@ struct GeometryRecord {
     PxReal *vertices; // vertexCount x 3, read so far: verticesRead
     int *triangles;   // triangleCount x 3, read so far: trianglesRead
     int verticesRead, trianglesRead;
+    int vertexRoom, triangleRoom; // entries the arrays were made for (a count may change after)
 };
+
+// Counts beyond this are refused: a file's count must not make the loader
+// ask for gigabytes before a single vertex is read.
+const int kMostListEntries = 1 << 24;
 
 typedef GeometryRecord R;
 
@@ -30,7 +35,7 @@ typedef GeometryRecord R;
 int appendVertex(void *userData, PxXMLElement *child, void *)
 {
     R *r = static_cast<R *>(userData);
-    if (!r->vertices || r->verticesRead == r->vertexCount) {
+    if (!r->vertices || r->verticesRead >= r->vertexRoom || r->verticesRead >= r->vertexCount) {
         PxXMLInput *input = PxXMLElementGetInput(child);
         input->errorHandler(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "more <V> than <VERTEX_COUNT> %d\n",
                             r->vertexCount);
@@ -43,7 +48,7 @@ int appendVertex(void *userData, PxXMLElement *child, void *)
 int appendTriangle(void *userData, PxXMLElement *child, void *)
 {
     R *r = static_cast<R *>(userData);
-    if (!r->triangles || r->trianglesRead == r->triangleCount) {
+    if (!r->triangles || r->trianglesRead >= r->triangleRoom || r->trianglesRead >= r->triangleCount) {
         PxXMLInput *input = PxXMLElementGetInput(child);
         input->errorHandler(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "more <T> than <TRIANGLE_COUNT> %d\n",
                             r->triangleCount);
@@ -58,10 +63,15 @@ int loadList(PxXMLElement *element, PxXMLHandler *table, bool vertices)
 {
     R *r = static_cast<R *>(PxfContextOf(element)->current);
     const int count = vertices ? r->vertexCount : r->triangleCount;
-    if (count > 0 && vertices && !r->vertices)
+    const bool sized = count > 0 && count <= kMostListEntries;
+    if (sized && vertices && !r->vertices) {
         r->vertices = static_cast<PxReal *>(PxMemoryAPI.create(3 * sizeof(PxReal) * static_cast<size_t>(count)));
-    if (count > 0 && !vertices && !r->triangles)
+        r->vertexRoom = r->vertices ? count : 0;
+    }
+    if (sized && !vertices && !r->triangles) {
         r->triangles = static_cast<int *>(PxMemoryAPI.create(3 * sizeof(int) * static_cast<size_t>(count)));
+        r->triangleRoom = r->triangles ? count : 0;
+    }
     const int code = PxXMLElementProcess(element, table, r);
     return PxfBadEntry(table) ? PX_XML_BAD_VALUE : code;
 }

@@ -166,6 +166,19 @@ TEST_F(Imports, ACycleAndAChainTooDeepFailTheLoadWithTheirOwnMessages)
     EXPECT_TRUE(messages.fatal.empty());
 }
 
+// The vertex list is made for the count read before it: a larger count
+// after it does not let more vertices in (the fuzzer found them written
+// past its end).
+TEST_F(Imports, AMeshCountRaisedAfterItsListLetsNoMoreVerticesIn)
+{
+    EXPECT_EQ(load("mesh.px", "<PX><CORE><CDX><GEOMETRIES><TRIANGLE_MESH><ID>t</ID><VERTEX_COUNT>1</VERTEX_COUNT>"
+                              "<VERTICES><V>0,0,0</V></VERTICES><VERTEX_COUNT>3</VERTEX_COUNT><VERTICES><V>1,0,0</V>"
+                              "<V>0,1,0</V></VERTICES><TRIANGLE_COUNT>1</TRIANGLE_COUNT><TRIANGLES><T>0,1,2</T>"
+                              "</TRIANGLES></TRIANGLE_MESH></GEOMETRIES></CDX></CORE></PX>\n"),
+              PX_LOAD_FAILED);
+    EXPECT_TRUE(messages.positionedHas("more <V> than <VERTEX_COUNT> 3")) << messages.all();
+}
+
 TEST_F(Imports, AFileOfAnUnknownFormatVersionLoadsNothing)
 {
     EXPECT_EQ(load("new.px", "<PX file_format_version=\"2.0\">\n<CORE><RBD><BODIES><BODY><ID>b</ID></BODY></BODIES>"
