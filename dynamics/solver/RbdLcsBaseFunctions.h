@@ -30,6 +30,7 @@ struct PartitionRows {
     const PxReal *phi, *c;    // (rows) error and target velocity
     PxReal *lo, *hi, *lambda; // (rows)
     const PxReal *rowEpsilon, *rowGamma;
+    const int32_t *correction; // RbdBclCorrection per row
     const PxReal *mu;
     int32_t *state;
     int32_t *frictionRef; // partition-relative normal row, -1 for none

@@ -212,6 +212,12 @@ int PxXMLParseFloat(PxXMLInput *input, PxXMLHandler *entry, void *userData);
 int PxXMLParsePxRealArray(PxXMLInput *input, PxXMLHandler *entry, void *userData);
 int PxXMLParseDoubleArray(PxXMLInput *input, PxXMLHandler *entry, void *userData);
 int PxXMLParseFloatArray(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+/* The array parsers ignore values beyond count; these refuse them ("expected
+ * %d PxReals, found more\n", "expected %d ints, found more\n", "expected %d
+ * strings, found more\n", code 2) after storing the first count. */
+int PxXMLParsePxRealArrayExact(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+int PxXMLParseIntArrayExact(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+int PxXMLParseStringArrayExact(PxXMLInput *input, PxXMLHandler *entry, void *userData);
 /* Stores four floats (red, green, blue, alpha); count 3 reads no alpha. */
 int PxXMLParseColor(PxXMLInput *input, PxXMLHandler *entry, void *userData);
 

@@ -297,6 +297,9 @@ void buildScene(Scene *s)
     RbdWorldID w = SbxUniverseGetWorld(s->universe);
     RbdWorldSetGravity(w, 0, 0, -9.81);
     RbdWorldSetTimeStep(w, 0.01);
+    // Not the defaults, so that saving them again shows they were read.
+    RbdWorldSetMaxCorrectingVelocity(w, 0.5);
+    RbdWorldSetMaxCorrectingRate(w, 6.0);
     setMaterials(s, SbxUniverseGetBridge(s->universe));
     addModels(s);
     addHingeChain(w);

@@ -183,16 +183,6 @@ TEST_F(Files, AFileImportedTwiceGivesTwoPlacedScaledCopiesWithPrefixedNames)
     EXPECT_EQ(CdxModelGetSpace(model), SbxUniverseGetSpace(universe));
 }
 
-TEST_F(Files, AFileImportingItselfStopsWithTheRecursionMessage)
-{
-    const std::string self =
-        "<PX>\n<IMPORT>\n<PX_FILE><ID>again</ID><NAME>self.px</NAME></PX_FILE>\n</IMPORT>\n</PX>\n";
-    EXPECT_EQ(load("self.px", self), 0);
-    EXPECT_TRUE(messages.fatalHas("You tried to open '")) << messages.all();
-    EXPECT_TRUE(messages.fatalHas("self.px' twice. Check your <IMPORT> hierarchy for infinite recursion.\n"));
-    EXPECT_TRUE(messages.infoHas("Error loading self.px.\n"));
-}
-
 TEST_F(Files, BadImportsAreRefusedWithTheirMessages)
 {
     const std::string scene = "<PX>\n<IMPORT>\n"

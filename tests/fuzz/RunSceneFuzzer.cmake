@@ -14,7 +14,7 @@ execute_process(
   COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${build} -G Ninja
           -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_COMPILER=${CLANGXX} -DCMAKE_C_COMPILER=${CLANGC}
           "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_C_FLAGS=${flags}"
-          -DKELMAR_FUZZ_TARGETS=ON -DKELMAR_BENCH=OFF -DKELMAR_WERROR=OFF
+          -DKELMAR_FUZZ_TARGETS=ON -DKELMAR_TESTS=ON -DKELMAR_BENCH=OFF -DKELMAR_WERROR=OFF
   RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "configuring the scene reader fuzzer failed:\n${output}")

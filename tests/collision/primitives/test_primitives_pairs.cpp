@@ -81,10 +81,14 @@ TEST_F(PrimitiveTest, StackedBoxesTouchAtTheCornersOfTheLowerTopFace)
     }
     for (double x : {-1.0, 1.0})
         for (double y : {-1.0, 1.0}) EXPECT_TRUE(HasContactAt(contacts, {x, y, 1.0}));
-    // Within tolerance but not penetrating: touching, with no contacts.
+    // Apart within the tolerance: the same four corners, with the gap as
+    // their separation (a stack lifted by a hair keeps its contacts).
     Move(upper, Translation(0, 0, 2.005));
     ASSERT_EQ(1, Intersect(lower, upper, &contacts));
-    EXPECT_TRUE(contacts.empty());
+    ASSERT_EQ(4u, contacts.size());
+    for (const CdxContact &c : contacts) EXPECT_NEAR(0.005, c.separation, 1e-12);
+    for (double x : {-1.0, 1.0})
+        for (double y : {-1.0, 1.0}) EXPECT_TRUE(HasContactAt(contacts, {x, y, 1.0}, 0.002));
     Move(upper, Translation(0, 0, 2.02));
     EXPECT_EQ(0, Intersect(lower, upper, &contacts));
 }
@@ -119,8 +123,14 @@ TEST_F(PrimitiveTest, BoxResting01IntoAPlaneTouchesAtItsFourBottomCorners)
     }
     for (double x : {-1.0, 1.0})
         for (double y : {-1.0, 1.0}) EXPECT_TRUE(HasContactAt(contacts, {x, y, -0.1}, 1e-12));
-    // Above the plane within tolerance: no candidate below it, no touch.
+    // Above the plane within the tolerance: its four lowest corners, with
+    // the gap as their separation.
     Move(box, Translation(0, 0, 1.005));
+    ASSERT_EQ(1, Intersect(box, plane, &contacts));
+    ASSERT_EQ(4u, contacts.size());
+    for (double x : {-1.0, 1.0})
+        for (double y : {-1.0, 1.0}) EXPECT_TRUE(HasContactAt(contacts, {x, y, 0.005}, 1e-12));
+    Move(box, Translation(0, 0, 1.02));
     EXPECT_EQ(0, Intersect(box, plane, &contacts));
     // Standing on an edge: edge contacts, dims 1 for the box.
     Move(box, AxisAngle({1, 0, 0}, M_PI / 4, {0, 0, std::sqrt(2.0) - 0.1}));

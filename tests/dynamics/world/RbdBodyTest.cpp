@@ -337,5 +337,7 @@ TEST(RbdBody, CopyIsNotProvidedAndSaysSo)
 {
     World world(1, 1);
     RbdBodyID body = RbdBodyCreate(world);
-    EXPECT_EXIT(RbdBodyCopy(body), testing::ExitedWithCode(1), "RbdBodyCopy: NOT YET IMPLEMENTED.");
+    WarningCapture warnings;
+    EXPECT_EQ(RbdBodyCopy(body), nullptr);
+    EXPECT_TRUE(warnings.contains("RbdBodyCopy: NOT YET IMPLEMENTED."));
 }
