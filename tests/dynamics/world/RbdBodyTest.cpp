@@ -103,7 +103,8 @@ static std::vector<double> State(RbdBodyID body)
     RbdBodyGetLinearVelocity(body, v);
     RbdBodyGetAngularVelocity(body, w);
     RbdBodyGetForce(body, f);
-    for (int i = 0; i < 3; ++i) row.insert(row.end(), {inertia[i][0], inertia[i][1], inertia[i][2], v[i], w[i], f[i]});
+    for (int i = 0; i < 3; ++i)
+        row.insert(row.end(), {inertia[i][0], inertia[i][1], inertia[i][2], v[i], w[i], f[i]});
     for (int i = 0; i < 4; ++i) row.insert(row.end(), {tm[i][0], tm[i][1], tm[i][2], tm[i][3]});
     return row;
 }
