@@ -104,6 +104,13 @@ def read_mutations(path):
     return mutations
 
 
+def copy_fresh(origin, target):
+    """Copies with a new modification time: a copied file must look newer
+    than what was built from the copy it replaces, whenever it was edited."""
+    shutil.copyfile(origin, target)
+    shutil.copymode(origin, target)
+
+
 def sync_tree(src):
     """Mirrors the working tree's toolkit folders into src, writing only the
     files that differ so that the incremental build stays incremental."""
@@ -113,7 +120,7 @@ def sync_tree(src):
         if os.path.isfile(origin):
             os.makedirs(os.path.dirname(target), exist_ok=True)
             if not os.path.exists(target) or not filecmp.cmp(origin, target, shallow=False):
-                shutil.copy2(origin, target)
+                copy_fresh(origin, target)
             continue
         wanted = set()
         for dirpath, dirnames, filenames in os.walk(origin):
@@ -125,7 +132,7 @@ def sync_tree(src):
                 wanted.add(path)
                 a, b = os.path.join(ROOT, path), os.path.join(src, path)
                 if not os.path.exists(b) or not filecmp.cmp(a, b, shallow=False):
-                    shutil.copy2(a, b)
+                    copy_fresh(a, b)
         for dirpath, _, filenames in os.walk(target):
             for name in filenames:
                 path = os.path.relpath(os.path.join(dirpath, name), src)
