@@ -12,7 +12,9 @@ working tree itself is never written to.
 
 A mutant is caught when a test executable fails, crashes or runs past its
 time limit (reported as "timeout"); it survives when all of them pass. A
-mutant that does not compile is reported and not counted. The closing line
+mutant that does not compile is reported and not counted; neither is one
+marked equivalent (with the reason no test can tell it from the original)
+while it survives. The closing line
 is "caught N of M".
 
 Usage: tools/mutate/mutate.py [--only ID ...] [--list] [--results FILE]
@@ -52,6 +54,7 @@ class Mutation:
         self.find = None
         self.replace = None
         self.note = ""
+        self.equivalent = ""
 
 
 def unescape(text):
@@ -87,6 +90,8 @@ def read_mutations(path):
                 current.replace = unescape(value)
             elif key == "note":
                 current.note = value.strip()
+            elif key == "equivalent":
+                current.equivalent = value.strip()
             else:
                 sys.exit(f"{path}:{number}: unknown key '{key}'")
     seen = set()
@@ -263,6 +268,8 @@ def main():
                 verdict, detail = "no-build", "the mutant does not compile"
             else:
                 verdict, detail = run_tests(build_dir, m.tests, limits, log)
+                if verdict == "survived" and m.equivalent:
+                    verdict, detail = "equivalent", m.equivalent
         finally:
             with open(path, "w", encoding="utf-8") as f:
                 f.write(original)
@@ -280,7 +287,8 @@ def main():
     summary = (f"caught {len(caught)} of {len(counted)} "
                f"(timeouts {sum(1 for r in rows if r[1] == 'timeout')}, "
                f"stale {sum(1 for r in rows if r[1] == 'stale')}, "
-               f"not building {sum(1 for r in rows if r[1] == 'no-build')}) "
+               f"not building {sum(1 for r in rows if r[1] == 'no-build')}, "
+               f"equivalent {sum(1 for r in rows if r[1] == 'equivalent')}) "
                f"in {(time.monotonic() - started) / 60:.1f} min")
     survivors = [m.ident for m, verdict, _ in rows if verdict == "survived"]
     print("\n".join(lines))
