@@ -174,11 +174,12 @@ def first_failure(output):
     return ""
 
 
-def run_tests(build_dir, tests, limits, log):
+def run_tests(build_dir, tests, limits, log, gtest_filter=None):
     """Returns (verdict, detail): verdict is 'survived', 'caught' or 'timeout'."""
     for t in tests:
         exe = os.path.join(build_dir, TEST_DIRS[t], t)
-        rc, out, _ = run([exe, "--gtest_fail_fast", "--gtest_brief=1"], timeout=limits[t], log=log)
+        extra = ["--gtest_filter=" + gtest_filter] if gtest_filter else []
+        rc, out, _ = run([exe, "--gtest_fail_fast", "--gtest_brief=1"] + extra, timeout=limits[t], log=log)
         if rc is None:
             return "timeout", f"{t} past {limits[t]:.0f} s"
         if rc != 0:
@@ -196,6 +197,8 @@ def main():
     parser.add_argument("--work", default=os.path.join(ROOT, "build-mutate"), help="scratch folder")
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--results", default=None, help="also write the table to this file")
+    parser.add_argument("--gtest-filter", default=None,
+                        help="run only these tests against each mutant (to see which tests catch it)")
     args = parser.parse_args()
 
     mutations = read_mutations(MUTATIONS)
@@ -267,7 +270,7 @@ def main():
             if not ok:
                 verdict, detail = "no-build", "the mutant does not compile"
             else:
-                verdict, detail = run_tests(build_dir, m.tests, limits, log)
+                verdict, detail = run_tests(build_dir, m.tests, limits, log, args.gtest_filter)
                 if verdict == "survived" and m.equivalent:
                     verdict, detail = "equivalent", m.equivalent
         finally:
