@@ -15,6 +15,7 @@
 #include <kelmar/Rbd.h>
 #include <kelmar/Sbx.h>
 
+#include "bridge/test_bridge_support.h"
 #include "bridge/test_universe_support.h"
 
 namespace {
@@ -342,30 +343,7 @@ TEST_F(UniverseMechanics, MovingAFixedSupportAwayLetsWhatRestedOnItFall)
 }
 
 // Counts the toolkit's allocations while alive.
-class AllocationCounter {
-public:
-    AllocationCounter() : saved_(PxMemoryAPI)
-    {
-        count() = 0;
-        PxMemoryAPI.create = [](size_t size) { return ++count(), MallocCreate(size); };
-        PxMemoryAPI.createZeroed = [](size_t size) { return ++count(), Calloc(size); };
-        PxMemoryAPI.createAligned = [](size_t size, int alignment) {
-            return ++count(), MallocCreateAligned(size, alignment);
-        };
-        PxMemoryAPI.resize = [](void *pointer, size_t size) { return ++count(), MallocResize(pointer, size); };
-    }
-    ~AllocationCounter() { PxMemoryAPI = saved_; }
-    AllocationCounter(const AllocationCounter &) = delete;
-    AllocationCounter &operator=(const AllocationCounter &) = delete;
-    static int &count()
-    {
-        static int allocations = 0;
-        return allocations;
-    }
-
-private:
-    PxMemoryAPIType saved_;
-};
+using sbxtest::AllocationCounter;
 
 // Once a scene's contacts and islands have reached their sizes, steps of
 // either method allocate nothing: a stack settling, a ball rolling off it.
@@ -382,11 +360,11 @@ TEST_F(UniverseMechanics, StepsAllocateNothingOnceCapacitiesAreReached)
         steps(300);
         AllocationCounter counter;
         steps(100);
-        EXPECT_EQ(AllocationCounter::count(), 0) << "step method " << method;
+        EXPECT_EQ(counter.allocations(), 0) << "step method " << method;
     }
     AllocationCounter counter; // and it does count
     CdxGeometryDestroy(CdxSphereCreate(1.0));
-    EXPECT_EQ(AllocationCounter::count(), 1);
+    EXPECT_EQ(counter.allocations(), 1);
 }
 
 // A small ball at 50 m/s crosses a 2 cm slab within one plain step; the
