@@ -32,9 +32,20 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 MUTATIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "mutations.txt")
 
-# What the scratch copy needs to configure and build the test executables.
-COPIED = ["CMakeLists.txt", "cmake", "include", "foundation", "dynamics", "collision", "bridge", "fileformat",
-          "kelmar", "tools", "examples", "tests"]
+# What the scratch copy needs to configure and build: the top-level files
+# and every folder the build reads (each library's folder has its own
+# CMakeLists.txt).
+def copied_entries():
+    entries = ["CMakeLists.txt", "cmake", "include", "examples", "tests"]
+    for name in sorted(os.listdir(ROOT)):
+        path = os.path.join(ROOT, name)
+        if name in entries or name.startswith((".", "build")) or not os.path.isdir(path):
+            continue
+        if os.path.isfile(os.path.join(path, "CMakeLists.txt")):
+            entries.append(name)
+    return entries
+
+
 # Where each test executable lands in the build folder.
 TEST_DIRS = {
     "foundation_tests": "tests/foundation",
@@ -119,7 +130,7 @@ def copy_fresh(origin, target):
 def sync_tree(src):
     """Mirrors the working tree's toolkit folders into src, writing only the
     files that differ so that the incremental build stays incremental."""
-    for entry in COPIED:
+    for entry in copied_entries():
         origin = os.path.join(ROOT, entry)
         target = os.path.join(src, entry)
         if os.path.isfile(origin):
