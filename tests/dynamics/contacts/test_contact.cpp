@@ -3,7 +3,6 @@
 // the constraint table.
 #include <gtest/gtest.h>
 
-#include "world/RbdInternal.h"
 #include "dynamics/test_step_support.h"
 
 using namespace steptest;
