@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: test test-plain test-asan deps format format-check
+.PHONY: test test-plain test-asan deps format format-check mutate
 
 deps:
 	tools/setup-deps.sh
@@ -93,3 +93,13 @@ format-check:
 	  exit 1; \
 	fi; \
 	echo "format-check: $(words $(FORMAT_FILES)) files formatted"
+
+# `make mutate` measures how strong the toolkit's tests are: it applies each
+# small fault listed in tools/mutate/mutations.txt to a scratch copy of the
+# sources (build-mutate/src, never the working tree), rebuilds the named test
+# executable in build-mutate/build, runs it, and prints which faults the
+# tests catch ("caught N of M"). Not part of `make test`. MUTATE_ARGS passes
+# options on, e.g. MUTATE_ARGS="--only hinge-angle-sign".
+MUTATE_ARGS ?=
+mutate:
+	nice python3 tools/mutate/mutate.py --jobs $(JOBS) $(MUTATE_ARGS)
