@@ -1,0 +1,119 @@
+// Camera contexts: one EGL context and one pbuffer surface each.
+#include <kelmar/OffscreenContext.h>
+
+#include <GL/glx.h>
+
+#include <kelmar/GLBackend.h>
+
+#include "context/EglDisplay.h"
+
+namespace kelmar {
+
+namespace {
+
+bool SizeAllowed(int width, int height, const EglDisplay &d, std::string *error)
+{
+    if (width > 0 && height > 0 && width <= d.maxWidth && height <= d.maxHeight) return true;
+    if (error)
+        *error = "image size " + std::to_string(width) + " x " + std::to_string(height) +
+                 " is outside what an off-screen surface allows (1 x 1 to " + std::to_string(d.maxWidth) + " x " +
+                 std::to_string(d.maxHeight) + ")";
+    return false;
+}
+
+} // namespace
+
+void *CurrentContextKey()
+{
+    EGLContext egl = eglGetCurrentContext();
+    if (egl != EGL_NO_CONTEXT) return egl;
+    return glXGetCurrentContext();
+}
+
+bool OffscreenContext::MaxSize(int *width, int *height, std::string *error)
+{
+    const EglDisplay &d = GetEglDisplay();
+    if (d.display == EGL_NO_DISPLAY) {
+        if (error) *error = d.error;
+        return false;
+    }
+    *width = d.maxWidth;
+    *height = d.maxHeight;
+    return true;
+}
+
+std::unique_ptr<OffscreenContext> OffscreenContext::Create(int width, int height, std::string *error)
+{
+    const EglDisplay &d = GetEglDisplay();
+    if (d.display == EGL_NO_DISPLAY) {
+        if (error) *error = d.error;
+        return nullptr;
+    }
+    if (!SizeAllowed(width, height, d, error)) return nullptr;
+    // No attributes: Mesa then gives its newest compatibility profile.
+    EGLContext context = eglCreateContext(d.display, d.config, EGL_NO_CONTEXT, nullptr);
+    if (context == EGL_NO_CONTEXT) {
+        if (error) *error = "eglCreateContext failed with " + EglErrorText(eglGetError());
+        return nullptr;
+    }
+    std::unique_ptr<OffscreenContext> result(new OffscreenContext());
+    result->context_ = context;
+    if (!result->MakeSurface(width, height, error)) return nullptr;
+    return result;
+}
+
+OffscreenContext::~OffscreenContext()
+{
+    const EglDisplay &d = GetEglDisplay();
+    if (context_ && MakeCurrent()) GLBackend::Instance().ForgetContext(context_);
+    if (eglGetCurrentContext() == context_) eglMakeCurrent(d.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (surface_) eglDestroySurface(d.display, surface_);
+    if (context_) eglDestroyContext(d.display, context_);
+}
+
+bool OffscreenContext::MakeSurface(int width, int height, std::string *error)
+{
+    const EglDisplay &d = GetEglDisplay();
+    if (!SizeAllowed(width, height, d, error)) return false;
+    const EGLint attributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    EGLSurface surface = eglCreatePbufferSurface(d.display, d.config, attributes);
+    if (surface == EGL_NO_SURFACE) {
+        if (error)
+            *error = "eglCreatePbufferSurface(" + std::to_string(width) + " x " + std::to_string(height) +
+                     ") failed with " + EglErrorText(eglGetError());
+        return false;
+    }
+    if (surface_) {
+        if (eglGetCurrentSurface(EGL_DRAW) == surface_)
+            eglMakeCurrent(d.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        eglDestroySurface(d.display, surface_);
+    }
+    surface_ = surface;
+    width_ = width;
+    height_ = height;
+    return true;
+}
+
+bool OffscreenContext::Resize(int width, int height, std::string *error)
+{
+    if (width == width_ && height == height_) return true;
+    return MakeSurface(width, height, error);
+}
+
+bool OffscreenContext::MakeCurrent()
+{
+    const EglDisplay &d = GetEglDisplay();
+    if (eglGetCurrentContext() == context_ && eglGetCurrentSurface(EGL_DRAW) == surface_) return true;
+    // A GLX context (a viewer's window) current on this thread refuses
+    // eglMakeCurrent with EGL_BAD_ACCESS.
+    if (Display *x = glXGetCurrentDisplay()) glXMakeCurrent(x, None, nullptr);
+    return eglMakeCurrent(d.display, surface_, surface_, context_) == EGL_TRUE;
+}
+
+void OffscreenContext::Release()
+{
+    if (eglGetCurrentContext() == context_)
+        eglMakeCurrent(GetEglDisplay().display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+}
+
+} // namespace kelmar
