@@ -2,6 +2,7 @@
 // corners of boxes, the orientation of rows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include <kelmar/CameraMath.h>
@@ -42,6 +43,70 @@ TEST(Pinhole, SphereOnTheAxisIsADiscOfThePredictedRadius)
         EXPECT_NEAR((box[0] + box[1] + 1) / 2.0, c.width / 2.0, 1.0);
         EXPECT_NEAR((box[2] + box[3] + 1) / 2.0, c.height / 2.0, 1.0);
     }
+}
+
+} // namespace
+
+namespace {
+
+// The near face of a box ahead of the camera: its corners land where the
+// pinhole puts them, with world +x to the right and +y up, and rows counted
+// from the bottom of the picture.
+TEST(Pinhole, BoxCornersLandOnThePredictedPixels)
+{
+    struct Case {
+        double centre[3], size[3];
+    } cases[] = {{{6, 3, 0}, {4, 2, 2}}, {{-8, -5, -10}, {3, 5, 1}}, {{2, -7, 5}, {6, 3, 4}}};
+    const int width = 320, height = 240;
+    const double eye[3] = {0, 0, 60};
+    for (const Case &c : cases) {
+        graphicstest::World world;
+        world.Box(c.size[0], c.size[1], c.size[2], c.centre, kWhite);
+        kelmar::VirtualCamera camera(width, height, &world.universe);
+        double pose[4][4];
+        graphicstest::LookDownZ(pose, eye);
+        const graphicstest::Picture picture = graphicstest::Take(camera, pose);
+        int box[4];
+        ASSERT_TRUE(picture.Bounds(box));
+        // The outline's extremes are corners (near or far ones), each at
+        // w/2 + f x / z, h/2 + f y / z.
+        const double f = kelmar::CameraFocalLength(30, height);
+        double extent[4] = {1e9, -1e9, 1e9, -1e9};
+        for (int k = 0; k < 8; ++k) {
+            double corner[3], pixel[2];
+            for (int axis = 0; axis < 3; ++axis)
+                corner[axis] = c.centre[axis] + (k >> axis & 1 ? 0.5 : -0.5) * c.size[axis];
+            const double column = width / 2.0 + f * corner[0] / (eye[2] - corner[2]);
+            const double row = height / 2.0 + f * corner[1] / (eye[2] - corner[2]);
+            extent[0] = std::min(extent[0], column), extent[1] = std::max(extent[1], column);
+            extent[2] = std::min(extent[2], row), extent[3] = std::max(extent[3], row);
+            ASSERT_TRUE(kelmar::CameraProject(pose, 30, width, height, corner, pixel));
+            EXPECT_NEAR(pixel[0], column, 1e-9);
+            EXPECT_NEAR(pixel[1], row, 1e-9);
+        }
+        EXPECT_NEAR(box[0], extent[0], 1.0);
+        EXPECT_NEAR(box[1] + 1, extent[1], 1.0);
+        EXPECT_NEAR(box[2], extent[2], 1.0);
+        EXPECT_NEAR(box[3] + 1, extent[3], 1.0);
+    }
+}
+
+// Rows come bottom-up: a box above the axis fills rows of the second half
+// of the buffer; the real aspect ratio keeps a square square in a wide
+// picture.
+TEST(Pinhole, RowsComeBottomUpAndSquaresStaySquare)
+{
+    graphicstest::World world;
+    const double above[3] = {0, 8, 0}, eye[3] = {0, 0, 80};
+    world.Box(6, 6, 1, above, kWhite);
+    kelmar::VirtualCamera camera(400, 200, &world.universe);
+    double pose[4][4];
+    graphicstest::LookDownZ(pose, eye);
+    const graphicstest::Picture picture = graphicstest::Take(camera, pose);
+    int box[4];
+    ASSERT_TRUE(picture.Bounds(box));
+    EXPECT_GT(box[2], 100);
+    EXPECT_NEAR(box[1] - box[0], box[3] - box[2], 1);
 }
 
 } // namespace
