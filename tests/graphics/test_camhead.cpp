@@ -124,8 +124,9 @@ TEST(CamHead, LensesClampTheirZoomAndWindowsStayInThePicture)
         int xs, ys, xo, yo;
         bool ok;
         int x, y;
-    } cases[] = {{320, 240, -2, 0, true, 233, 168}, {786, 576, 0, 0, true, 0, 0}, {100, 100, 686, 476, true, 686, 476},
-                 {100, 100, 687, 0, false, 0, 0},   {0, 10, 0, 0, false, 0, 0},   {800, 10, -2, 0, false, 0, 0}};
+    } cases[] = {{320, 240, -2, 0, true, 233, 168},    {786, 576, 0, 0, true, 0, 0},
+                 {100, 100, 686, 476, true, 686, 476}, {100, 100, 687, 0, false, 0, 0},
+                 {0, 10, 0, 0, false, 0, 0},           {800, 10, -2, 0, false, 0, 0}};
     for (const Case &c : cases) {
         ASSERT_TRUE(head.InitImgSrv(786, 576, 0, 0));
         EXPECT_EQ(head.InitImgSrv(c.xs, c.ys, c.xo, c.yo), c.ok) << c.xs << " " << c.xo;
