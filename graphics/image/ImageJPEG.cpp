@@ -91,6 +91,10 @@ bool Compress(FILE *f, const unsigned char *rgb, int width, int height, int qual
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    // At high quality colours keep their full resolution too.
+    if (quality >= 90)
+        for (int c = 0; c < info.num_components; ++c)
+            info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
         JSAMPROW row = const_cast<unsigned char *>(rgb + static_cast<size_t>(info.next_scanline) * width * 3);

@@ -75,7 +75,8 @@ bool loadPPM(const char *file, std::vector<unsigned char> &rgb, int &width, int 
     if (maxValue < 1 || maxValue > 65535) return Fail(error, file, "bad maximum value in the header (1 to 65535)");
     std::vector<unsigned char> bytes(static_cast<size_t>(w) * h * 3);
     for (unsigned char &b : bytes)
-        if (!ReadSample(f.get(), text, maxValue, &b)) return Fail(error, file, "ends before its last pixel");
+        if (!ReadSample(f.get(), text, maxValue, &b))
+            return Fail(error, file, "pixel data ends early or holds a sample above the maximum value");
     rgb.swap(bytes);
     width = static_cast<int>(w);
     height = static_cast<int>(h);
