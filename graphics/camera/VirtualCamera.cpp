@@ -52,16 +52,13 @@ void VirtualCamera::GetSize(int *width, int *height) const
 
 bool VirtualCamera::SetSize(int width, int height)
 {
+    // Without any context the size is kept: rendering will say why it fails.
     std::string why;
-    if (width < 1 || height < 1)
-        return Fail("invalid image size " + std::to_string(width) + " x " + std::to_string(height));
-    if (context_ && !context_->Resize(width, height, &why)) return Fail(why);
-    int maxWidth = 0, maxHeight = 0;
-    if (!context_ && OffscreenContext::MaxSize(&maxWidth, &maxHeight, nullptr) &&
-        (width > maxWidth || height > maxHeight))
-        return Fail("image size " + std::to_string(width) + " x " + std::to_string(height) +
-                    " is larger than an off-screen surface allows (" + std::to_string(maxWidth) + " x " +
-                    std::to_string(maxHeight) + ")");
+    int maxWidth, maxHeight;
+    const bool haveDisplay = OffscreenContext::MaxSize(&maxWidth, &maxHeight, nullptr);
+    if (width < 1 || height < 1 || haveDisplay)
+        if (context_ ? !context_->Resize(width, height, &why) : !OffscreenContext::CheckSize(width, height, &why))
+            return Fail(why);
     width_ = width;
     height_ = height;
     return true;

@@ -17,7 +17,7 @@ bool SizeAllowed(int width, int height, const EglDisplay &d, std::string *error)
     if (error)
         *error = "image size " + std::to_string(width) + " x " + std::to_string(height) +
                  " is outside what an off-screen surface allows (1 x 1 to " + std::to_string(d.maxWidth) + " x " +
-                 std::to_string(d.maxHeight) + ")";
+                 std::to_string(d.maxHeight) + " pixels)";
     return false;
 }
 
@@ -40,6 +40,16 @@ bool OffscreenContext::MaxSize(int *width, int *height, std::string *error)
     *width = d.maxWidth;
     *height = d.maxHeight;
     return true;
+}
+
+bool OffscreenContext::CheckSize(int width, int height, std::string *error)
+{
+    const EglDisplay &d = GetEglDisplay();
+    if (d.display == EGL_NO_DISPLAY) {
+        if (error) *error = d.error;
+        return false;
+    }
+    return SizeAllowed(width, height, d, error);
 }
 
 std::unique_ptr<OffscreenContext> OffscreenContext::Create(int width, int height, std::string *error)

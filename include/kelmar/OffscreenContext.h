@@ -32,6 +32,8 @@ public:
     void *key() const { return context_; }
     // The largest surface the driver allows.
     static bool MaxSize(int *width, int *height, std::string *error);
+    // Whether a surface of that size can be had; else false and why.
+    static bool CheckSize(int width, int height, std::string *error);
 
 private:
     OffscreenContext() = default;
