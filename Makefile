@@ -31,12 +31,14 @@ test-asan:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" "-DCMAKE_C_FLAGS_DEBUG=-g -O1" -DKELMAR_SANITIZE=ON -DKELMAR_BENCH=OFF -DKELMAR_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-mesa.supp \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 # `make run` builds the scene runner in Release and runs the showcase scene,
 # writing its picture and trajectory into the run's build folder.
 # `make bench` runs the four benchmark scenes through the toolkit (median of
-# BENCH_REPS runs, BENCH_TIMEOUT seconds of wall clock per run at most);
+# BENCH_REPS runs, BENCH_TIMEOUT seconds of wall clock per run at most) and
+# the camera pictures per second (when the graphics library is built);
 # `make bench-peers` also installs and runs the peer engines' suite from
 # PEERS and prints both side by side.
 RUN_BUILD ?= build-run
@@ -58,6 +60,10 @@ bench: deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=ON
 	cmake --build $(BENCH_BUILD) --target bench_scenes -j $(JOBS)
 	$(BENCH_BUILD)/bench/bench_scenes --reps $(BENCH_REPS) --timeout $(BENCH_TIMEOUT)
+	@if cmake --build $(BENCH_BUILD) --target help | grep -q bench_cameras; then \
+	  cmake --build $(BENCH_BUILD) --target bench_cameras -j $(JOBS) && \
+	  $(BENCH_BUILD)/bench/bench_cameras; \
+	fi
 
 bench-peers: deps
 	tools/setup-deps.sh libode-dev libbullet-dev libmujoco-dev libqhull-dev pkg-config
