@@ -24,6 +24,7 @@ int Kind(const char *file)
     std::fclose(f);
     if (n == 2 && magic[0] == 'P' && (magic[1] == '6' || magic[1] == '3')) return 'P';
     if (n == 2 && magic[0] == 0xFF && magic[1] == 0xD8) return 'J';
+    if (n == 2 && magic[0] == 0x89 && magic[1] == 'P') return 'N';
     return 0;
 }
 
@@ -45,8 +46,10 @@ std::shared_ptr<const Image> Image::New(const char *file, std::string *error)
         break;
     case 'P': ok = loadPPM(file, image->rgb, image->width, image->height, error); break;
     case 'J': ok = loadJPEG(file, image->rgb, image->width, image->height, error); break;
+    case 'N': ok = loadPNG(file, image->rgb, image->width, image->height, error); break;
     default:
-        if (error) *error = std::string("image file '") + file + "' is neither a PPM (P6, P3) nor a JPEG picture";
+        if (error)
+            *error = std::string("image file '") + file + "' is neither a PPM (P6, P3), a JPEG nor a PNG picture";
     }
     if (!ok) return nullptr;
     Cache()[file] = image;

@@ -109,7 +109,7 @@ TEST(Textures, BadPictureFilesAreRefusedWithTheirReason)
          "PPM file '%s': pixel data ends early or holds a sample above the maximum value"},
         {"badtext.ppm", "P3\n1 1\n255\n1 2 300\n",
          "PPM file '%s': pixel data ends early or holds a sample above the maximum value"},
-        {"gray.pgm", "P5\n1 1\n255\nx", "image file '%s' is neither a PPM (P6, P3) nor a JPEG picture"},
+        {"gray.pgm", "P5\n1 1\n255\nx", "image file '%s' is neither a PPM (P6, P3), a JPEG nor a PNG picture"},
     };
     for (const Case &c : cases) {
         const std::string path = graphicstest::TempPath(c.name);
