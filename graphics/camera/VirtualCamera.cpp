@@ -93,9 +93,18 @@ void VirtualCamera::SetBackground(const float rgb[3])
     for (int i = 0; i < 3; ++i) background_[i] = std::min(std::max(rgb[i], 0.0f), 1.0f);
 }
 
+// The context is current only while the camera paints and reads: a
+// viewer's GLX context cannot be made current while it is.
+bool VirtualCamera::Render()
+{
+    const bool ok = Paint();
+    if (context_) context_->Release();
+    return ok;
+}
+
 // One white light at the eye (directional along the view), ambient white
 // as well, so that an object's ambient colour shows in full.
-bool VirtualCamera::Render()
+bool VirtualCamera::Paint()
 {
     OffscreenContext *context = GetContext();
     if (!context) return false;
@@ -166,7 +175,12 @@ bool VirtualCamera::GetImage1(const double pose[4][4], std::vector<unsigned char
 {
     if (!CheckWindow(x, y, w, h)) return false;
     if (w == 0 || h == 0) return true;
-    return RenderForImage(pose) && ReadPixels(x, y, w, h, rgb);
+    PxM4Copy(pose_, pose);
+    renderingForImage_ = true;
+    const bool ok = Paint() && ReadPixels(x, y, w, h, rgb);
+    renderingForImage_ = false;
+    if (context_) context_->Release();
+    return ok;
 }
 
 bool VirtualCamera::GetImage3(const double pose[4][4], std::vector<unsigned char> &r, std::vector<unsigned char> &g,

@@ -76,7 +76,7 @@ OffscreenContext::~OffscreenContext()
 {
     const EglDisplay &d = GetEglDisplay();
     if (context_ && MakeCurrent()) GLBackend::Instance().ForgetContext(context_);
-    if (eglGetCurrentContext() == context_) eglMakeCurrent(d.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    Release();
     if (surface_) eglDestroySurface(d.display, surface_);
     if (context_) eglDestroyContext(d.display, context_);
 }
@@ -114,16 +114,32 @@ bool OffscreenContext::MakeCurrent()
 {
     const EglDisplay &d = GetEglDisplay();
     if (eglGetCurrentContext() == context_ && eglGetCurrentSurface(EGL_DRAW) == surface_) return true;
-    // A GLX context (a viewer's window) current on this thread refuses
-    // eglMakeCurrent with EGL_BAD_ACCESS.
-    if (Display *x = glXGetCurrentDisplay()) glXMakeCurrent(x, None, nullptr);
+    previous_ = Previous();
+    if (Display *x = glXGetCurrentDisplay()) {
+        previous_.display = x;
+        previous_.glx = glXGetCurrentContext();
+        previous_.draw = glXGetCurrentDrawable();
+        previous_.read = glXGetCurrentReadDrawable();
+        glXMakeCurrent(x, None, nullptr);
+    }
+    previous_.egl = eglGetCurrentContext();
+    previous_.eglDraw = eglGetCurrentSurface(EGL_DRAW);
+    previous_.eglRead = eglGetCurrentSurface(EGL_READ);
     return eglMakeCurrent(d.display, surface_, surface_, context_) == EGL_TRUE;
 }
 
 void OffscreenContext::Release()
 {
-    if (eglGetCurrentContext() == context_)
-        eglMakeCurrent(GetEglDisplay().display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (eglGetCurrentContext() != context_) return;
+    const EglDisplay &d = GetEglDisplay();
+    if (previous_.egl != EGL_NO_CONTEXT && previous_.egl != context_)
+        eglMakeCurrent(d.display, previous_.eglDraw, previous_.eglRead, previous_.egl);
+    else
+        eglMakeCurrent(d.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (previous_.glx)
+        glXMakeContextCurrent(static_cast<Display *>(previous_.display), previous_.draw, previous_.read,
+                              static_cast<GLXContext>(previous_.glx));
+    previous_ = Previous();
 }
 
 } // namespace kelmar

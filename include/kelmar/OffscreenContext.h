@@ -22,8 +22,10 @@ public:
     // Replaces the surface by one of the new size, keeping the context and
     // with it what the backend cached; false (and the old size) on failure.
     bool Resize(int width, int height, std::string *error);
-    // Releases whatever context is current on this thread (EGL or GLX)
-    // first: the two cannot both be current.
+    // Makes the context current on this thread. Whatever was current
+    // before (a viewer's GLX context, another EGL context) is released
+    // first, since EGL and GLX refuse to be current together, and is made
+    // current again by Release.
     bool MakeCurrent();
     void Release();
     int width() const { return width_; }
@@ -41,6 +43,13 @@ private:
 
     void *context_ = nullptr;
     void *surface_ = nullptr;
+    // What was current before MakeCurrent (GLX display, drawables and
+    // context; EGL context and surfaces).
+    struct Previous {
+        void *display = nullptr, *glx = nullptr;
+        unsigned long draw = 0, read = 0;
+        void *egl = nullptr, *eglDraw = nullptr, *eglRead = nullptr;
+    } previous_;
     int width_ = 0, height_ = 0;
 };
 

@@ -63,6 +63,8 @@ public:
 
 protected:
     bool Fail(const std::string &message);
+    // Render without releasing the context (the pixels are still to be read).
+    bool Paint();
     bool ReadPixels(int x, int y, int w, int h, std::vector<unsigned char> &rgb);
     bool CheckWindow(int x, int y, int &w, int &h);
 
