@@ -3,6 +3,9 @@
 # does the same again under AddressSanitizer and UndefinedBehaviorSanitizer
 # in a build folder of its own, and prints how long it all took.
 JOBS ?= $(shell nproc)
+# Tests labelled x11 (a viewer's GLX context) run under a virtual X server;
+# everything else, cameras included, runs without one (EGL).
+XVFB ?= xvfb-run -a -s "-screen 0 1280x1024x24"
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
@@ -25,14 +28,18 @@ test:
 test-plain:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELMAR_WERROR=ON
 	cmake --build $(BUILD) -j $(JOBS)
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -LE x11
+	$(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L x11
 
 test-asan:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" "-DCMAKE_C_FLAGS_DEBUG=-g -O1" -DKELMAR_SANITIZE=ON -DKELMAR_BENCH=OFF -DKELMAR_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-mesa.supp \
-	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE x11
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-mesa.supp \
+	  $(XVFB) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L x11
 
 # `make run` builds the scene runner in Release and runs the showcase scene,
 # writing its picture and trajectory into the run's build folder.
