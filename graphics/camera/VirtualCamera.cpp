@@ -159,15 +159,21 @@ bool VirtualCamera::CheckWindow(int x, int y, int &w, int &h)
 }
 
 // What was drawn is read from the surface drawn to (a pbuffer's only
-// buffer), packed without row padding.
+// buffer), packed without row padding. Mesa reads four bytes a pixel
+// faster than three, so the pixels come as RGBA and are packed here.
 bool VirtualCamera::ReadPixels(int x, int y, int w, int h, std::vector<unsigned char> &rgb)
 {
     while (glGetError() != GL_NO_ERROR) {}
-    rgb.resize(static_cast<size_t>(w) * h * 3);
+    const size_t pixels = static_cast<size_t>(w) * h;
+    scratch_.resize(pixels * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, y, w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    glReadPixels(x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, scratch_.data());
     const GLenum code = glGetError();
     if (code != GL_NO_ERROR) return Fail("reading the picture back failed with OpenGL error " + std::to_string(code));
+    rgb.resize(pixels * 3);
+    const unsigned char *from = scratch_.data();
+    unsigned char *to = rgb.data();
+    for (size_t i = 0; i < pixels; ++i, from += 4, to += 3) to[0] = from[0], to[1] = from[1], to[2] = from[2];
     return true;
 }
 

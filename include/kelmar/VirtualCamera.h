@@ -78,6 +78,7 @@ private:
     Universe *drawable_;
     std::unique_ptr<OffscreenContext> context_;
     std::string error_, reported_;
+    std::vector<unsigned char> scratch_; // RGBA read back
 };
 
 } // namespace kelmar
