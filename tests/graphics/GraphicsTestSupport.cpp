@@ -1,5 +1,6 @@
 #include "GraphicsTestSupport.h"
 
+#include <cstdlib>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -46,6 +47,23 @@ bool Picture::Bounds(int box[4]) const
             any = true;
         }
     return any;
+}
+
+int Picture::Count(int r, int g, int b, int tolerance) const
+{
+    int n = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3)
+        n += std::abs(rgb[i] - r) <= tolerance && std::abs(rgb[i + 1] - g) <= tolerance &&
+             std::abs(rgb[i + 2] - b) <= tolerance;
+    return n;
+}
+
+Picture Take(kelmar::KelmarCamera &camera)
+{
+    Picture picture;
+    camera.GetSize(&picture.width, &picture.height);
+    EXPECT_TRUE(camera.GetImage1(picture.rgb)) << camera.GetError();
+    return picture;
 }
 
 Picture Take(kelmar::VirtualCamera &camera, const double pose[4][4])
@@ -95,6 +113,22 @@ kelmar::Solid *World::Box(double dx, double dy, double dz, const double *positio
     for (int k = 0; k < 3; ++k) pose[3][k] = position[k];
     spec.pose = pose;
     return Placed(kelmar::AddBox(&scene, dx, dy, dz, spec), position, rgba);
+}
+
+kelmar::KelmarCamera *World::Camera(const char *name, int width, int height, const double pose[4][4])
+{
+    auto *camera = new kelmar::KelmarCamera(&scene, width, height);
+    EXPECT_EQ(scene.InsertObject(name, camera), nullptr);
+    camera->SetRelTM(pose);
+    return camera;
+}
+
+Picture World::Look(const double *eye, int width, int height)
+{
+    kelmar::VirtualCamera camera(width, height, &universe);
+    double pose[4][4];
+    LookDownZ(pose, eye);
+    return Take(camera, pose);
 }
 
 std::string TempPath(const char *name)

@@ -8,6 +8,7 @@
 
 #include <kelmar/kelmar.h>
 #include <kelmar/PxVector.h>
+#include <kelmar/KelmarCamera.h>
 #include <kelmar/VirtualCamera.h>
 
 namespace graphicstest {
@@ -26,9 +27,12 @@ struct Picture {
     int CountColumn(int column) const;
     // The bounding box of lit pixels {min column, max column, min row, max row}; false when empty.
     bool Bounds(int box[4]) const;
+    // Pixels within tolerance of a colour.
+    int Count(int r, int g, int b, int tolerance = 0) const;
 };
 
 Picture Take(kelmar::VirtualCamera &camera, const double pose[4][4]);
+Picture Take(kelmar::KelmarCamera &camera);
 
 // A universe with one scene, for the cameras to look at.
 struct World {
@@ -38,6 +42,10 @@ struct World {
     ~World();
     kelmar::Solid *Sphere(double radius, const double *position, const float rgba[4]);
     kelmar::Solid *Box(double dx, double dy, double dz, const double *position, const float rgba[4]);
+    // A scene camera at pose (relative to the solid named, if any).
+    kelmar::KelmarCamera *Camera(const char *name, int width, int height, const double pose[4][4]);
+    // A picture from eye looking down -z.
+    Picture Look(const double *eye, int width, int height);
 };
 
 std::string TempPath(const char *name);

@@ -37,31 +37,21 @@ double CentreColumn(const Picture &picture)
 TEST(Cameras, AttachedCameraFollowsItsSolid)
 {
     graphicstest::World world;
-    const double origin[3] = {0, 0, 0}, above[3] = {0, 0, 70};
-    world.Box(4, 4, 4, origin, kWhite);
+    const double origin[3] = {0, 0, 0}, above[3] = {0, 0, 70}, offset[3] = {0, 0, -2}, moved[3] = {10, 0, 70};
     const float hidden[4] = {1, 1, 1, 0};
+    world.Box(4, 4, 4, origin, kWhite);
     kelmar::Solid *carrier = world.Box(1, 1, 1, above, hidden);
-    kelmar::KelmarCamera *camera = new kelmar::KelmarCamera(&world.scene, 200, 150);
-    ASSERT_EQ(world.scene.InsertObject("cam", camera), nullptr);
+    double relative[4][4];
+    graphicstest::LookDownZ(relative, offset);
+    kelmar::KelmarCamera *camera = world.Camera("cam", 200, 150, relative);
     EXPECT_FALSE(camera->AttachTo("nothing"));
     ASSERT_TRUE(camera->AttachTo(world.scene.GetName(carrier)));
-    double relative[4][4];
-    const double offset[3] = {0, 0, -2};
-    graphicstest::LookDownZ(relative, offset);
-    camera->SetRelTM(relative);
-    std::vector<unsigned char> rgb;
-    ASSERT_TRUE(camera->GetImage1(rgb)) << camera->GetError();
-    const double before = CentreColumn(Picture{200, 150, rgb});
-    const double moved[3] = {10, 0, 70};
+    const double before = CentreColumn(graphicstest::Take(*camera));
     carrier->SetPosition(moved);
     const double(*tm)[4] = camera->GetCurrentTM();
-    EXPECT_DOUBLE_EQ(tm[3][0], 10);
-    EXPECT_DOUBLE_EQ(tm[3][2], 68);
-    EXPECT_DOUBLE_EQ(tm[2][2], -1);
-    ASSERT_TRUE(camera->GetImage1(rgb));
-    const double after = CentreColumn(Picture{200, 150, rgb});
+    EXPECT_EQ(std::vector<double>(tm[2], tm[4]), std::vector<double>({0, 0, -1, 0, 10, 0, 68, 1}));
     const double f = kelmar::CameraFocalLength(30, 150), depth = 68 - 2;
-    EXPECT_NEAR(after - before, -f * 10 / depth, 1.0);
+    EXPECT_NEAR(CentreColumn(graphicstest::Take(*camera)) - before, -f * 10 / depth, 1.0);
 }
 
 // Camera a looks at nothing: its own cone would fill its picture. Camera b
@@ -69,24 +59,15 @@ TEST(Cameras, AttachedCameraFollowsItsSolid)
 TEST(Cameras, ACameraNeverPaintsItself)
 {
     graphicstest::World world;
-    auto *a = new kelmar::KelmarCamera(&world.scene, 64, 64);
-    auto *b = new kelmar::KelmarCamera(&world.scene, 64, 64);
-    world.scene.InsertObject("a", a);
-    world.scene.InsertObject("b", b);
     double pose[4][4];
     const double at[3] = {0, 0, 0}, side[4][4] = {{0, 0, -1, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {-40, 0, -2.5, 1}};
     graphicstest::LookDownZ(pose, at);
-    a->SetRelTM(pose);
-    b->SetRelTM(side);
-    std::vector<unsigned char> rgb;
+    kelmar::KelmarCamera *a = world.Camera("a", 64, 64, pose), *b = world.Camera("b", 64, 64, side);
     int box[4];
-    ASSERT_TRUE(a->GetImage1(rgb));
-    EXPECT_FALSE((Picture{64, 64, rgb}.Bounds(box)));
-    ASSERT_TRUE(b->GetImage1(rgb));
-    EXPECT_TRUE((Picture{64, 64, rgb}.Bounds(box)));
+    EXPECT_FALSE(graphicstest::Take(*a).Bounds(box));
+    EXPECT_TRUE(graphicstest::Take(*b).Bounds(box));
     a->SetVisible(false);
-    ASSERT_TRUE(b->GetImage1(rgb));
-    EXPECT_FALSE((Picture{64, 64, rgb}.Bounds(box)));
+    EXPECT_FALSE(graphicstest::Take(*b).Bounds(box));
 }
 
 // A window of the picture is that block of the whole picture; the planes
@@ -166,7 +147,7 @@ TEST(Cameras, BadRequestsFailWithTheirReason)
 }
 
 // Saved and loaded through the scene's status file, cameras and heads come
-// back as they were.
+// back as they were (reset in between).
 TEST(Cameras, StatusRoundTrips)
 {
     graphicstest::World world;
@@ -174,50 +155,44 @@ TEST(Cameras, StatusRoundTrips)
     auto *head = new kelmar::KelmarCamHead(&world.scene);
     world.scene.InsertObject("cam", camera);
     world.scene.InsertObject("head", head);
-    double pose[4][4];
+    double pose[4][4], identity[4][4];
     const double q[4] = {0.9, 0.1, -0.3, 0.2}, at[3] = {1.5, -2.25, 7};
     kelmar::TMFromQuaternion(pose, q, at);
-    camera->SetRelTM(pose);
-    camera->SetViewAngle(42.5f);
-    const float grey[3] = {0.25f, 0.5f, 0.75f};
-    camera->SetBackground(grey);
-    camera->SetVisible(false);
-    head->SetHeadTM(pose);
-    const float joints[4] = {10, -20, 3.5f, 4.25f};
-    head->SetJoints(joints);
-    head->SetViewAngles(12, 50);
+    PxM4Identity(identity);
+    const float grey[3] = {0.25f, 0.5f, 0.75f}, black[3] = {0, 0, 0}, joints[4] = {10, -20, 3.5f, 4.25f};
+    auto set = [&](const double(*tm)[4], float angle, const float *background, bool visible, const float *j,
+                   float left, float right) {
+        camera->SetRelTM(tm);
+        camera->SetViewAngle(angle);
+        camera->SetBackground(background);
+        camera->SetVisible(visible);
+        head->SetHeadTM(tm);
+        head->SetJoints(j);
+        head->SetViewAngles(left, right);
+    };
+    set(pose, 42.5f, grey, false, joints, 12, 50);
     const std::string path = graphicstest::TempPath("status.xml");
     FILE *file = std::fopen(path.c_str(), "w");
     world.scene.saveStatus(file);
     std::fclose(file);
-    double identity[4][4];
-    PxM4Identity(identity);
-    camera->SetRelTM(identity);
-    camera->SetViewAngle(30);
-    const float black[3] = {0, 0, 0};
-    camera->SetBackground(black);
-    camera->SetVisible(true);
-    head->SetHeadTM(identity);
-    head->Home();
-    head->SetViewAngles(45, 45);
+    const float zero[4] = {0, 0, 0, 0};
+    set(identity, 30, black, true, zero, 45, 45);
     file = std::fopen(path.c_str(), "r");
     world.scene.loadStatus(file);
     std::fclose(file);
     std::remove(path.c_str());
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            EXPECT_EQ(camera->GetRelTM()[i][j], pose[i][j]);
-            EXPECT_EQ(head->GetHeadTM()[i][j], pose[i][j]);
-        }
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(camera->GetRelTM()[i / 4][i % 4], pose[i / 4][i % 4]);
+        EXPECT_EQ(head->GetHeadTM()[i / 4][i % 4], pose[i / 4][i % 4]);
+    }
     float background[3], back[4];
     camera->GetBackground(background);
+    head->GetJoints(back);
     EXPECT_EQ(camera->GetViewAngle(), 42.5f);
     EXPECT_EQ(std::vector<float>(background, background + 3), std::vector<float>(grey, grey + 3));
     EXPECT_FALSE(camera->IsVisible());
-    head->GetJoints(back);
     for (int i = 0; i < 4; ++i) EXPECT_NEAR(back[i], joints[i], 1e-4);
-    EXPECT_EQ(head->GetLeftViewAngle(), 12);
-    EXPECT_EQ(head->GetRightViewAngle(), 50);
+    EXPECT_EQ(head->GetLeftViewAngle() * 100 + head->GetRightViewAngle(), 1250);
 }
 
 // Two worlds stepped alike, one photographed every step by a camera and a
