@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <random>
 
+#include <kelmar/CameraFilm.h>
 #include <kelmar/CameraMath.h>
 #include <kelmar/FrameRecorder.h>
 #include <kelmar/Image.h>
@@ -83,6 +84,43 @@ TEST(Frames, OverviewPosesSeeTheWholeBox)
             EXPECT_LE(pixel[1], height);
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// Filming every second step of five: frames 0, 2 and 4 and a contact sheet,
+// from a named camera and from the overview; an unknown camera is refused.
+TEST(Frames, FilmsOfANamedCameraAndTheOverview)
+{
+    graphicstest::World world;
+    const double at[3] = {0, 0, 0}, eye[3] = {0, 0, 40};
+    const float white[4] = {1, 1, 1, 1};
+    world.Sphere(4, at, white);
+    double pose[4][4];
+    graphicstest::LookDownZ(pose, eye);
+    world.Camera("eye", 80, 60, pose);
+    const std::string dir = graphicstest::TempPath("film");
+    for (const char *name : {"eye", ""}) {
+        kelmar::CameraFilm film(&world.universe, dir, name, 2, 64, 48);
+        ASSERT_TRUE(film.Open()) << film.GetError();
+        for (int step = 0; step < 5; ++step) ASSERT_TRUE(film.Step(step)) << film.GetError();
+        ASSERT_TRUE(film.Finish()) << film.GetError();
+        EXPECT_EQ(film.FrameCount(), 3);
+        std::vector<unsigned char> rgb;
+        int w = 0, h = 0;
+        const std::string last = dir + "/" + (*name ? name : "overview") + "_000004.png";
+        ASSERT_TRUE(kelmar::loadPNG(last.c_str(), rgb, w, h, nullptr));
+        EXPECT_EQ(w * 1000 + h, *name ? 80060 : 64048);
+        EXPECT_GT(graphicstest::Picture({w, h, rgb}).Count(0, 0, 0), 0);     // background around
+        EXPECT_LT(graphicstest::Picture({w, h, rgb}).Count(0, 0, 0), w * h); // and the ball
+        EXPECT_EQ(std::system(("rm -r " + dir).c_str()), 0);
+    }
+    kelmar::CameraFilm unknown(&world.universe, dir, "nobody", 1);
+    EXPECT_FALSE(unknown.Open());
+    EXPECT_EQ(unknown.GetError(), "no camera named 'nobody' in the scenes");
+    std::remove(dir.c_str());
 }
 
 } // namespace
