@@ -83,6 +83,16 @@ void VirtualCamera::SetViewAngleLimits(float lower, float upper)
     SetViewAngle(viewAngle_);
 }
 
+void VirtualCamera::SetZoom(float zoom)
+{
+    viewAngle_ = upperLimit_ - std::min(std::max(zoom, 0.0f), 1.0f) * (upperLimit_ - lowerLimit_);
+}
+
+float VirtualCamera::GetZoom() const
+{
+    return upperLimit_ > lowerLimit_ ? (upperLimit_ - viewAngle_) / (upperLimit_ - lowerLimit_) : 0.0f;
+}
+
 void VirtualCamera::GetBackground(float rgb[3]) const
 {
     std::copy(background_, background_ + 3, rgb);

@@ -46,6 +46,10 @@ public:
     void GetViewAngleLimits(float *lower, float *upper) const;
     // Limits are sorted and kept within (0, 180) degrees; the angle follows.
     void SetViewAngleLimits(float lower, float upper);
+    // A zoom lens: 0 the upper view-angle limit, 1 the lower one, linear
+    // in between (clamped to [0, 1]).
+    void SetZoom(float zoom);
+    float GetZoom() const;
     void GetBackground(float rgb[3]) const;
     void SetBackground(const float rgb[3]);
     bool IsVisible() const { return visible_; }

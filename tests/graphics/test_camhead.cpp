@@ -2,6 +2,7 @@
 // lenses and windows, and disparities read back from rendered pairs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -88,7 +89,7 @@ TEST(CamHead, PointsOnTheAxisAndParallelEyes)
     EXPECT_NEAR(head.GetJoint(kelmar::KelmarCamHead::kTilt), 85, 1e-4);
 }
 
-TEST(CamHead, LensesClampTheirZoomAndWindowsStayInThePicture)
+TEST(CamHead, LensesAndZoomsClampAndWindowsStayInThePicture)
 {
     kelmar::Scene scene;
     kelmar::KelmarCamHead head(&scene);
@@ -98,6 +99,12 @@ TEST(CamHead, LensesClampTheirZoomAndWindowsStayInThePicture)
     head.SetLens(0.5f, 0, 0.25f, 0);
     EXPECT_FLOAT_EQ(head.GetLeftViewAngle(), 32.5f);
     EXPECT_FLOAT_EQ(head.GetRightViewAngle(), 46.25f);
+    kelmar::VirtualCamera camera(8, 8); // limits 2 and 60
+    for (float zoom : {-1.0f, 0.0f, 0.25f, 1.0f, 3.0f}) {
+        camera.SetZoom(zoom);
+        EXPECT_FLOAT_EQ(camera.GetViewAngle(), 60 - std::min(std::max(zoom, 0.0f), 1.0f) * 58);
+        EXPECT_FLOAT_EQ(camera.GetZoom(), std::min(std::max(zoom, 0.0f), 1.0f));
+    }
     int x, y, w, h;
     struct Case {
         int xs, ys, xo, yo;
