@@ -43,9 +43,10 @@ test-asan:
 
 # `make run` builds the scene runner in Release and runs the showcase scene,
 # writing its picture and trajectory into the run's build folder.
-# `make bench` runs the four benchmark scenes through the toolkit (median of
-# BENCH_REPS runs, BENCH_TIMEOUT seconds of wall clock per run at most) and
-# the camera pictures per second (when the graphics library is built);
+# `make bench` runs the four benchmark scenes through the toolkit and the
+# hand scene S5 through the robot layer (median of BENCH_REPS runs,
+# BENCH_TIMEOUT seconds of wall clock per run at most), and the camera
+# pictures per second (when the graphics library is built);
 # `make bench-peers` also installs and runs the peer engines' suite from
 # PEERS and prints both side by side.
 RUN_BUILD ?= build-run
@@ -65,8 +66,9 @@ run: deps
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=ON
-	cmake --build $(BENCH_BUILD) --target bench_scenes -j $(JOBS)
+	cmake --build $(BENCH_BUILD) --target bench_scenes bench_hand -j $(JOBS)
 	$(BENCH_BUILD)/bench/bench_scenes --reps $(BENCH_REPS) --timeout $(BENCH_TIMEOUT)
+	$(BENCH_BUILD)/bench/bench_hand --reps $(BENCH_REPS) --timeout $(BENCH_TIMEOUT)
 	@if cmake --build $(BENCH_BUILD) --target help | grep -q bench_cameras; then \
 	  cmake --build $(BENCH_BUILD) --target bench_cameras -j $(JOBS) && \
 	  $(BENCH_BUILD)/bench/bench_cameras; \
@@ -75,7 +77,7 @@ bench: deps
 bench-peers: deps
 	tools/setup-deps.sh libode-dev libbullet-dev libmujoco-dev libqhull-dev pkg-config
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=ON
-	cmake --build $(BENCH_BUILD) --target bench_scenes -j $(JOBS)
+	cmake --build $(BENCH_BUILD) --target bench_scenes bench_hand -j $(JOBS)
 	REPS=$(BENCH_REPS) TIMEOUT=$(BENCH_TIMEOUT) JOBS=$(JOBS) \
 	  bench/bench-peers.sh $(BENCH_BUILD)/bench/bench_scenes $(PEERS) $(PEERS_BUILD)
 

@@ -6,7 +6,10 @@
 # ratio kelmar / peer. kelmar runs with the world's default factorisation
 # under its LCP solver (block Cholesky) and, on S1 and S3, also with the
 # variable-bandwidth Cholesky and with a tight LCP tolerance (1e-9 instead
-# of the world's 0.001). Every result line is also kept in a file.
+# of the world's 0.001). Scene S5 (a hand holding a ball) is run through
+# the robot layer by bench_hand, next to BENCH_SCENES, with the peers'
+# velocity servo and with the robot's time-optimal approach. Every result
+# line is also kept in a file.
 #
 # usage: bench/bench-peers.sh BENCH_SCENES PEERS_DIR PEERS_BUILD
 #        bench/bench-peers.sh --table RESULTS_FILE   (the tables of a kept file)
@@ -23,7 +26,9 @@ set -euo pipefail
 table() {
   echo "Time per step (median of the repetitions) and quality, kelmar beside each peer of the same run."
   echo "bkchol/peer, vbchol/peer: kelmar's time with the block or the variable-bandwidth Cholesky"
-  echo "under its LCP solver over the peer's (bk@1e-09/peer: block Cholesky, LCP tolerance 1e-9); above 1 kelmar is slower. DNF: not finished within its time limit; its time is"
+  echo "under its LCP solver over the peer's (bk@1e-09/peer: block Cholesky, LCP tolerance 1e-9); above 1 kelmar is slower."
+  echo "rate/peer, opt/peer (S5): the robot layer with the peers' velocity servo, or with its time-optimal approach."
+  echo "DNF: not finished within its time limit; its time is"
   echo "the mean over the steps it did (the first, easiest steps), marked ~. Lines marked +sleep"
   echo "ran with sleeping on and are compared with kelmar+sleep."
   sed -e 's/= */=/g' "$1" | awk '
@@ -50,20 +55,23 @@ table() {
     if ($1 == "kelmar" group) {
       if (!((group, $2) in column)) { column[group, $2] = ++columns[group]; label[group, columns[group]] = $2 }
       c = column[group, $2]; mine[group, c, scene] = us; mineState[group, c, scene] = state
+      present[group, c, scene] = 1
     }
   }
   END {
-    split("stack pile chain boxes", title, " ")
-    for (s = 1; s <= 4; ++s) {
+    split("stack pile chain boxes hand", title, " ")
+    for (s = 1; s <= 5; ++s) {
+      if (!count[s]) continue
       printf "\nS%d %s\n", s, title[s]
       printf "  %-22s %14s", "engine solver", "us/step"
-      for (c = 1; c <= columns[""]; ++c) printf " %12s", substr(label["", c], 5) "/peer"
+      for (c = 1; c <= columns[""]; ++c) if (present["", c, s]) printf " %12s", substr(label["", c], index(label["", c], "-") + 1) "/peer"
       printf "  quality\n"
       for (pass = 1; pass <= 2; ++pass) for (n = 1; n <= count[s]; ++n) {
         if ((pass == 1) != (name[s, n] ~ /^kelmar/)) continue
         t = time[s, n]; mark = (status[s, n] == "dnf") ? "~" : ""; g = groupOf[s, n]
         printf "  %-22s %14s", name[s, n], mark sprintf("%.1f", t)
         for (c = 1; c <= columns[""]; ++c) {
+          if (!present["", c, s]) continue
           ratio = "-"
           if (name[s, n] !~ /^kelmar/ && mine[g, c, s] != "" && t + 0 > 0) {
             partial = (status[s, n] == "dnf" || mineState[g, c, s] == "dnf") ? "~" : ""
@@ -89,6 +97,7 @@ if [ $# -ne 3 ]; then
   exit 2
 fi
 bench=$1 peers=$2 build=$3
+hand=$(dirname "$bench")/bench_hand
 REPS=${REPS:-3} TIMEOUT=${TIMEOUT:-120} DNF_TIMEOUT=${DNF_TIMEOUT:-60}
 LONG=${LONG:-0} SLEEP=${SLEEP:-0} JOBS=${JOBS:-2}
 
@@ -123,16 +132,20 @@ run() {
 run "$TIMEOUT"     "$bench"
 run "$TIMEOUT"     "$bench" --solver vbchol --scene 13
 run "$TIMEOUT"     "$bench" --tolerance 1e-9 --scene 13
-run "$TIMEOUT"     "$build/peer_ode" --solver step --scene 13
+if [ -x "$hand" ]; then
+  run "$TIMEOUT"   "$hand" --servo rate
+  run "$TIMEOUT"   "$hand" --servo opt
+fi
+run "$TIMEOUT"     "$build/peer_ode" --solver step --scene 135
 run "$DNF_TIMEOUT" "$build/peer_ode" --solver step --scene 24
 run "$TIMEOUT"     "$build/peer_ode" --solver quick
 run "$TIMEOUT"     "$build/peer_bullet_f64"
 run "$TIMEOUT"     "$build/peer_bullet_f32"
-run "$TIMEOUT"     "$build/peer_mujoco" --solver newton --scene 13
+run "$TIMEOUT"     "$build/peer_mujoco" --solver newton --scene 135
 if [ "$LONG" = 1 ]; then
   run 900 "$build/peer_mujoco" --solver newton --scene 4
 fi
-run "$TIMEOUT"     "$build/peer_mujoco" --solver pgs --scene 134
+run "$TIMEOUT"     "$build/peer_mujoco" --solver pgs --scene 1345
 run "$TIMEOUT"     "$build/peer_mujoco" --solver newton-eq --scene 3
 if [ "$SLEEP" = 1 ]; then
   run "$TIMEOUT" "$bench" --sleep --scene 124

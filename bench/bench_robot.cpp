@@ -1,6 +1,9 @@
 // The robot layer's step against the toolkit universe's step on the same
-// bodies: 100 resting boxes on a plane, awake (auto-disable off) and asleep.
+// bodies: 100 resting boxes on a plane, awake (auto-disable off) and asleep;
+// and commanding a 24-joint hand with one joint vector.
 #include <benchmark/benchmark.h>
+
+#include <vector>
 
 #include <kelmar/Cdx.h>
 #include <kelmar/Px.h>
@@ -84,8 +87,58 @@ void ToolkitStep(benchmark::State &state)
     SbxUniverseDestroy(universe);
 }
 
+// A frozen palm with six fingers of four links on hinges: 24 joints.
+// Argument 0: the links are dynamic and every joint is driven by its
+// time-optimal approach, with fresh readings as after a step; 1: the links
+// are frozen and every joint is set by placing its link.
+void RobotSetJointVector(benchmark::State &state)
+{
+    const bool kinematic = state.range(0) != 0;
+    kelmar::Universe universe(40, 100, 40, 200);
+    kelmar::Scene scene;
+    universe.AddScene(&scene);
+    kelmar::SolidSpec palmSpec;
+    palmSpec.frozen = true;
+    kelmar::Solid *palm = kelmar::AddBox(&scene, 10, 10, 2, palmSpec);
+    std::vector<kelmar::Joint *> joints;
+    for (int f = 0; f < 6; ++f) {
+        const kelmar::Solid *parent = palm;
+        for (int k = 0; k < 4; ++k) {
+            double tm[4][4];
+            PxM4Identity(tm);
+            tm[3][0] = 1.5 * f - 4;
+            tm[3][2] = -2.0 - 2.0 * k;
+            kelmar::SolidSpec spec;
+            spec.pose = tm;
+            spec.frozen = kinematic;
+            kelmar::Solid *link = kelmar::AddBox(&scene, 1, 1, 2, spec);
+            auto *hinge = new kelmar::Hinge(&scene);
+            const kelmar::Solid *pair[2] = {link, parent};
+            hinge->SetSolids(pair);
+            const double anchor[3] = {tm[3][0], 0, tm[3][2] + 1};
+            hinge->SetPosition(anchor);
+            scene.InsertJoint("", hinge);
+            joints.push_back(hinge);
+            parent = link;
+        }
+    }
+    kelmar::Robot *hand = new kelmar::Robot(nullptr, palm, 1000);
+    scene.InsertObject("hand", hand);
+    double values[2][24];
+    for (int i = 0; i < 24; ++i) values[0][i] = 0.01 * i, values[1][i] = -0.02 * i;
+    universe.step();
+    int k = 0;
+    for (auto _ : state) {
+        for (kelmar::Joint *joint : joints) joint->Update();
+        hand->SetJoints(values[++k & 1], 1.0f);
+    }
+    state.counters["joints"] = hand->numJoints;
+    universe.DelScene(&scene);
+}
+
 } // namespace
 
+BENCHMARK(RobotSetJointVector)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 // Argument: auto-disable (0: every box stays awake, 1: they fall asleep).
 BENCHMARK(ToolkitStep)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(RobotLayerStep)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

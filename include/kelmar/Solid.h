@@ -60,8 +60,9 @@ public:
     // Moves in steps of at most maxStep (cm) and maxRotation (summed squared
     // quaternion differences), stepping the universe between them.
     void SetTMstepwise(const double tm[4][4], double maxStep, double maxRotation);
-    // Moves the solid and, rigidly with it, every solid jointed to it.
-    void SetTMAndUpdateAttachments(const double tm[4][4]);
+    // Moves the solid and, rigidly with it, every solid jointed to it
+    // (except notBackTo, which the walk does not enter).
+    void SetTMAndUpdateAttachments(const double tm[4][4], const Solid *notBackTo = nullptr);
     void SetPosition(const double *position);
     void GetPosition(double *position) const;
     void SetQuaternion(const double *q); // w, x, y, z; normalised first

@@ -11,6 +11,9 @@ void NormalizeTM(double tm[4][4]);
 void NormalizeQuaternion(double q[4]);
 // out = a o b (b first: p' = (p b) a... as PxMatrix4TMCompound).
 void CompoundTM(double out[4][4], const double a[4][4], const double b[4][4]);
+// The frame world (a TM in world coordinates) expressed in the frame
+// body: local x body = world, so local = world x body^-1.
+void FrameInBody(double local[4][4], const double world[4][4], const double body[4][4]);
 // TM from a quaternion and a position.
 void TMFromQuaternion(double tm[4][4], const double q[4], const double *position);
 bool IsRigidTM(const double tm[4][4], double tolerance);

@@ -1,6 +1,7 @@
 // The scene-file reader's top level: the root element PX and the elements
-// this reader knows (WORLD, GEOMETRIES, SOLID); others are reported as
-// unknown by the XML reader and skipped.
+// this reader knows (WORLD, GEOMETRIES, SOLID, the joints, ROBOT); others
+// are reported as unknown by the XML reader and skipped. ROBOT is also
+// read beside PX, at the root.
 #include <kelmar/SceneLoader.h>
 
 #include <map>
@@ -10,6 +11,7 @@
 #include <kelmar/Universe.h>
 
 #include "LoadElements.h"
+#include "LoadJoints.h"
 
 namespace kelmar {
 
@@ -39,9 +41,13 @@ int HandleRoot(PxXMLElement *element);
 
 PxXMLHandler *TopLevelHandlers()
 {
-    static PxXMLHandler handlers[] = {PX_XML_ELEMENT("WORLD", HandleWorld),
-                                      PX_XML_ELEMENT("GEOMETRIES", LoadGeometries),
-                                      PX_XML_ELEMENT("SOLID", LoadSolid), PX_XML_END};
+    static PxXMLHandler handlers[] = {
+        PX_XML_ELEMENT("WORLD", HandleWorld),       PX_XML_ELEMENT("GEOMETRIES", LoadGeometries),
+        PX_XML_ELEMENT("SOLID", LoadSolid),         PX_XML_ELEMENT("HINGE", LoadHinge),
+        PX_XML_ELEMENT("PRISMATIC", LoadPrismatic), PX_XML_ELEMENT("SPRING", LoadSpring),
+        PX_XML_ELEMENT("BSJOINT", LoadBSJoint),     PX_XML_ELEMENT("RPROJOINT", LoadRPROJoint),
+        PX_XML_ELEMENT("LINEAR1", LoadLinear1),     PX_XML_ELEMENT("LINEAR2", LoadLinear2),
+        PX_XML_ELEMENT("ROBOT", LoadRobot),         PX_XML_END};
     for (PxXMLHandler *h = handlers; h->type != PX_XML_END_OF_TABLE; ++h) h->wasCalled = h->error = 0;
     return handlers;
 }
@@ -85,7 +91,7 @@ bool PxLoad(Scene *scene, PxXMLInput *input)
     }
     Scene *previous = GetScene(input);
     SetInputScene(input, scene);
-    PxXMLHandler root[] = {PX_XML_ELEMENT("PX", HandleRoot), PX_XML_END};
+    PxXMLHandler root[] = {PX_XML_ELEMENT("PX", HandleRoot), PX_XML_ELEMENT("ROBOT", LoadRobot), PX_XML_END};
     const int result = PxXMLInputProcess(input, root);
     SetInputScene(input, previous ? previous : scene);
     scene->PopFile();

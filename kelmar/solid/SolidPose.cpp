@@ -182,7 +182,7 @@ unsigned int gMovePass = 0;
 
 } // namespace
 
-void Solid::SetTMAndUpdateAttachments(const double tm[4][4])
+void Solid::SetTMAndUpdateAttachments(const double tm[4][4], const Solid *notBackTo)
 {
     if (!tm_) {
         SetTM(tm);
@@ -193,6 +193,7 @@ void Solid::SetTMAndUpdateAttachments(const double tm[4][4])
     SetTM(tm);
     if (!body_ || PxMatrix4IsIdentity(delta, 1e-7)) return;
     movePass_ = ++gMovePass;
+    if (notBackTo) const_cast<Solid *>(notBackTo)->movePass_ = movePass_;
     MoveAttachments(delta, this, movePass_);
 }
 

@@ -36,6 +36,14 @@ void CompoundTM(double out[4][4], const double a[4][4], const double b[4][4])
     PxMatrix4TMCompound(out, a, b);
 }
 
+void FrameInBody(double local[4][4], const double world[4][4], const double body[4][4])
+{
+    double inverse[4][4];
+    PxM4Copy(inverse, body);
+    PxMatrix4TMInvert(inverse);
+    PxMatrix4TMCompound(local, inverse, world); // world applied to the body's inverse: inverse o world
+}
+
 void TMFromQuaternion(double tm[4][4], const double q[4], const double *position)
 {
     double unit[4] = {q[0], q[1], q[2], q[3]};

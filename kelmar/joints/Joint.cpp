@@ -9,6 +9,7 @@
 #include <kelmar/RbdConstraint.h>
 #include <kelmar/Scene.h>
 #include <kelmar/Solid.h>
+#include <kelmar/Transform.h>
 
 namespace kelmar {
 
@@ -56,14 +57,15 @@ void Joint::GetAxis(double *axis) const
     RbdConstraintGetAxis(constraint_, axis);
 }
 
-// Each attachment frame is kept in its body's frame: frame = tm o body^-1.
+// Each attachment frame is kept in its body's frame: with row-vector
+// frames, world = local x body, so local = tm x body^-1.
 void Joint::SetTM(double tm[4][4])
 {
     for (int i = 0; i < 2; ++i) {
         RbdBodyID body = RbdConstraintGetBody(constraint_, i);
         double local[4][4];
         if (body)
-            PxMatrix4TMCompoundInverseSecond(local, tm, RbdBodyGetTransformPtr(body));
+            FrameInBody(local, tm, RbdBodyGetTransformPtr(body));
         else
             PxM4Copy(local, tm);
         RbdConstraintBodySetPositionRel(constraint_, i, local[3]);
@@ -101,6 +103,24 @@ void Joint::Enable(bool on)
         RbdConstraintEnable(constraint_);
     else
         RbdConstraintDisable(constraint_);
+}
+
+Solid *Joint::GetSolid(int index) const
+{
+    RbdBodyID body = constraint_ ? RbdConstraintGetBody(constraint_, index) : nullptr;
+    return body ? static_cast<Solid *>(RbdBodyGetUserData(body)) : nullptr;
+}
+
+// Rows are the frame's axes in the reference frame, row 3 its origin:
+// theta turns y and z about x, then alpha tilts x and z about the turned
+// y; the origin lies d along x plus a along the turned y.
+void Joint::CreateDHTransform(double tm[4][4], double d, double theta, double a, double alpha)
+{
+    const double ct = std::cos(theta), st = std::sin(theta), ca = std::cos(alpha), sa = std::sin(alpha);
+    const double rows[4][4] = {
+        {ca, st * sa, -ct * sa, 0}, {0, ct, st, 0}, {sa, -st * ca, ct * ca, 0}, {d, a * ct, a * st, 1}};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) tm[i][j] = rows[i][j];
 }
 
 void Joint::EnableBodies()

@@ -1,0 +1,210 @@
+// Limits: construction, stops, controller, the lock and range checks and
+// the readings of position and speed.
+#include <kelmar/Limit.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cstdio>
+
+#include <kelmar/Joint.h>
+#include <kelmar/LinearController.h>
+#include <kelmar/RbdConstraint.h>
+#include <kelmar/RbdWorld.h>
+#include <kelmar/Universe.h>
+
+namespace kelmar {
+
+Limit::Limit(Joint *joint, RbdLimit *rbdLimit)
+    : limit(rbdLimit ? rbdLimit : &spare_), controller(new LinearController(0.8)), joint_(joint)
+{
+    Reset();
+}
+
+Limit::~Limit()
+{
+    delete controller;
+}
+
+// The coordinate is measured from the pose in which the joint was made
+// (both attachment frames together), not from wherever the joint happens
+// to be at its first step: so a joint set kinematically before any step
+// still reads the value it was set to.
+void Limit::Reset()
+{
+    RbdLimitReset(limit);
+    RbdSingleLimit stop;
+    RbdSingleLimitReset(&stop);
+    RbdSingleLimitSetDamping(&stop, 0.1);
+    RbdSingleLimitSetRestitution(&stop, 0.5);
+    RbdSingleLimitSetStop(&stop, -DBL_MAX);
+    RbdLimitSetLowerLimit(limit, &stop);
+    RbdSingleLimitSetStop(&stop, DBL_MAX);
+    RbdLimitSetUpperLimit(limit, &stop);
+    RbdLimitActivateLimits(limit, 1);
+    RbdLimitCalculatePosition(limit, 1);
+    limit->offsetInitialised = 1;
+}
+
+void Limit::SetLimits(double a, double b)
+{
+    RbdSingleLimit stop;
+    RbdLimitGetLowerLimit(limit, &stop);
+    RbdSingleLimitSetStop(&stop, std::min(a, b));
+    RbdLimitSetLowerLimit(limit, &stop);
+    RbdLimitGetUpperLimit(limit, &stop);
+    RbdSingleLimitSetStop(&stop, std::max(a, b));
+    RbdLimitSetUpperLimit(limit, &stop);
+}
+
+void Limit::GetLimits(double &lower, double &upper) const
+{
+    lower = limit->lower.stop;
+    upper = limit->upper.stop;
+}
+
+void Limit::GetLimits(float &lower, float &upper) const
+{
+    lower = static_cast<float>(limit->lower.stop);
+    upper = static_cast<float>(limit->upper.stop);
+}
+
+void Limit::SetLimitParams(double loStiffness, double loDamping, double loRestitution, double upStiffness,
+                           double upDamping, double upRestitution)
+{
+    RbdSingleLimitSetStiffness(&limit->lower, loStiffness);
+    RbdSingleLimitSetDamping(&limit->lower, loDamping);
+    RbdSingleLimitSetRestitution(&limit->lower, loRestitution);
+    RbdSingleLimitSetStiffness(&limit->upper, upStiffness);
+    RbdSingleLimitSetDamping(&limit->upper, upDamping);
+    RbdSingleLimitSetRestitution(&limit->upper, upRestitution);
+}
+
+void Limit::GetLimitParams(double &loStiffness, double &loDamping, double &loRestitution, double &upStiffness,
+                           double &upDamping, double &upRestitution) const
+{
+    loStiffness = limit->lower.stiffness;
+    loDamping = limit->lower.damping;
+    loRestitution = limit->lower.restitution;
+    upStiffness = limit->upper.stiffness;
+    upDamping = limit->upper.damping;
+    upRestitution = limit->upper.restitution;
+}
+
+void Limit::GetLimitParams(float &loStiffness, float &loDamping, float &loRestitution, float &upStiffness,
+                           float &upDamping, float &upRestitution) const
+{
+    double p[6];
+    GetLimitParams(p[0], p[1], p[2], p[3], p[4], p[5]);
+    float *out[6] = {&loStiffness, &loDamping, &loRestitution, &upStiffness, &upDamping, &upRestitution};
+    for (int i = 0; i < 6; ++i) *out[i] = static_cast<float>(p[i]);
+}
+
+void Limit::SetController(Controller *c)
+{
+    if (c == controller) return;
+    delete controller;
+    controller = c ? c : new LinearController(1.0);
+}
+
+bool Limit::SetControllerType(const char *type)
+{
+    Controller *c = CreateController(type);
+    if (c) SetController(c);
+    return c != nullptr;
+}
+
+const char *Limit::GetControllerType() const
+{
+    return controller->TypeName();
+}
+
+// ---- Checks ----
+
+const char *Limit::JointName() const
+{
+    const char *name = joint_ ? joint_->GetName() : nullptr;
+    return name ? name : "";
+}
+
+bool Limit::LockCheck()
+{
+    if (RbdLimitIsLocked(limit) && !autoLocked) {
+        if (warnLock) std::fprintf(stderr, "%s: cannot move locked joint!\n", JointName());
+        warnLock = false;
+        return false;
+    }
+    warnLock = true;
+    return true;
+}
+
+double Limit::RangeCheck(double value, bool warn)
+{
+    const double lower = limit->lower.stop, upper = limit->upper.stop;
+    if (value >= lower && value <= upper) {
+        warnRange = true;
+        return value;
+    }
+    if (warnRange && warn) {
+        std::fprintf(stderr, "%s: value %5.2f out of range [%5.2f, %5.2f]\n", JointName(), value, lower, upper);
+        warnRange = false;
+    }
+    return std::min(std::max(value, lower), upper);
+}
+
+double Limit::FitIntoLimits(double value, bool warn)
+{
+    return RangeCheck(value, warn);
+}
+
+bool Limit::Moveable()
+{
+    return LockCheck();
+}
+
+// ---- Readings ----
+
+void Limit::StoreReading(double newPosition, double newSpeed)
+{
+    previousSpeed = speed;
+    speed = newSpeed;
+    position = newPosition;
+    valid |= 1;
+}
+
+void Limit::UpToDate()
+{
+    if (!(valid & 1)) ComputePositionAndSpeed();
+}
+
+double Limit::GetPosition()
+{
+    UpToDate();
+    return position;
+}
+
+double Limit::GetSpeed()
+{
+    UpToDate();
+    return speed;
+}
+
+void Limit::SetMeasuredPosition(double p)
+{
+    limit->rawPosition = limit->previousPosition = RawOf(p);
+    valid = 0;
+}
+
+double Limit::TimeStep() const
+{
+    const Universe *universe = joint_ ? joint_->GetUniverse() : nullptr;
+    if (universe) return universe->timeStep;
+    RbdConstraintID c = joint_ ? joint_->GetConstraint() : nullptr;
+    return c ? RbdWorldGetTimeStep(RbdConstraintGetWorld(c)) : 0.01;
+}
+
+double Limit::RawOf(double p) const
+{
+    return p - limit->positionOffset;
+}
+
+} // namespace kelmar

@@ -1,0 +1,60 @@
+// The common tags of joint elements and the message helpers of their reading.
+#include "JointElement.h"
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdio>
+#include <iterator>
+
+namespace kelmar {
+
+bool Given(const PxXMLHandler *handlers, const char *tag)
+{
+    return PxXMLHandlerWasCalled(handlers, tag) && PxXMLHandlerGetError(handlers, tag) == PX_XML_OK;
+}
+
+namespace {
+
+void Report(PxXMLInput *input, int severity, const char *format, va_list args)
+{
+    char text[PX_XML_ERROR_STRING_SIZE];
+    std::vsnprintf(text, sizeof text, format, args);
+    input->errorHandler(input, severity, PX_XML_BAD_VALUE, "%s", text);
+}
+
+} // namespace
+
+void ReportError(PxXMLInput *input, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    Report(input, PX_XML_ERROR, format, args);
+    va_end(args);
+}
+
+void ReportWarning(PxXMLInput *input, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    Report(input, PX_XML_WARNING, format, args);
+    va_end(args);
+}
+
+void AppendCommonTags(std::vector<PxXMLHandler> &h)
+{
+    const PxXMLHandler common[] = {
+        PX_XML_VALUE("ID", PxXMLParseString, offsetof(JointElement, id), kJointNameSize),
+        PX_XML_STRINGS("SOLID_IDS", offsetof(JointElement, solids), 2, kJointNameSize),
+        PX_XML_VALUE("ENABLED", PxXMLParseUInt, offsetof(JointElement, enabled), 1),
+        PX_XML_VALUE("GRAPHICS", PxXMLParseUInt, offsetof(JointElement, graphics), 1),
+        PX_XML_VALUE("RELTO", PxXMLParseString, offsetof(JointElement, relTo), kJointNameSize),
+        PX_XML_VALUE("TM", PxXMLParseDoubleArray, offsetof(JointElement, transform.tm), 16),
+        PX_XML_VALUE("POS", PxXMLParseDoubleArray, offsetof(JointElement, transform.pos), 3),
+        PX_XML_VALUE("ROT", PxXMLParseDoubleArray, offsetof(JointElement, transform.rot), 9),
+        PX_XML_VALUE("QUAT", PxXMLParseDoubleArray, offsetof(JointElement, transform.quat), 4),
+        PX_XML_VALUE("EULER", PxXMLParseDoubleArray, offsetof(JointElement, transform.euler), 3),
+        PX_XML_VALUE("DH", PxXMLParseDoubleArray, offsetof(JointElement, dh), 4)};
+    h.insert(h.end(), std::begin(common), std::end(common));
+}
+
+} // namespace kelmar
