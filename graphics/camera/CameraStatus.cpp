@@ -12,6 +12,7 @@
 #include <kelmar/Transform.h>
 
 namespace kelmar {
+namespace camera {
 
 void WriteReals(const char *tag, PxStream *stream, const double *values, int count)
 {
@@ -27,6 +28,11 @@ bool Given(const PxXMLHandler *handlers, const char *tag)
         if (std::strcmp(h->name, tag) == 0) return h->wasCalled && h->error == PX_XML_OK;
     return false;
 }
+
+} // namespace camera
+
+using camera::Given;
+using camera::WriteReals;
 
 namespace {
 

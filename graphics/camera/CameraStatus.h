@@ -6,11 +6,13 @@
 #include <kelmar/PxXML.h>
 
 namespace kelmar {
+namespace camera {
 
 // "a, b, c" with the shortest text that reads back to each value.
 void WriteReals(const char *tag, PxStream *stream, const double *values, int count);
 bool Given(const PxXMLHandler *handlers, const char *tag);
 
+} // namespace camera
 } // namespace kelmar
 
 #endif

@@ -17,6 +17,8 @@
 
 namespace kelmar {
 
+using camera::Given;
+
 namespace {
 
 const int kText = 256;
