@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <map>
 
+#include <kelmar/PxStream.h>
+
 namespace kelmar {
 
 namespace {
@@ -38,15 +40,19 @@ std::shared_ptr<const Image> Image::New(const char *file, std::string *error)
     }
     auto it = Cache().find(file);
     if (it != Cache().end()) return it->second;
+    // As named, else through the file search list (scene runners add the
+    // scene's folder, so that a scene's pictures lie beside it).
+    const char *found = PxGetFileLocation(file);
+    const std::string path = found ? found : file;
     auto image = std::make_shared<Image>();
     bool ok = false;
-    switch (Kind(file)) {
+    switch (Kind(path.c_str())) {
     case -1:
         if (error) *error = std::string("image file '") + file + "' cannot be opened";
         break;
-    case 'P': ok = loadPPM(file, image->rgb, image->width, image->height, error); break;
-    case 'J': ok = loadJPEG(file, image->rgb, image->width, image->height, error); break;
-    case 'N': ok = loadPNG(file, image->rgb, image->width, image->height, error); break;
+    case 'P': ok = loadPPM(path.c_str(), image->rgb, image->width, image->height, error); break;
+    case 'J': ok = loadJPEG(path.c_str(), image->rgb, image->width, image->height, error); break;
+    case 'N': ok = loadPNG(path.c_str(), image->rgb, image->width, image->height, error); break;
     default:
         if (error)
             *error = std::string("image file '") + file + "' is neither a PPM (P6, P3), a JPEG nor a PNG picture";

@@ -5,11 +5,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include <kelmar/CameraMath.h>
 #include <kelmar/GLBackend.h>
 #include <kelmar/Image.h>
+#include <kelmar/PxStream.h>
 
 #include "GraphicsTestSupport.h"
 
@@ -91,8 +93,15 @@ TEST(Textures, TexelsLandOnThePredictedPixels)
         EXPECT_EQ(plain.At(80, 80)[0], 255); // white again
         EXPECT_EQ(plain.At(80, 80)[1], 255);
     }
+    // A bare name is found through the file search list.
+    const std::string dir = graphicstest::TempPath("pictures");
+    ASSERT_EQ(std::system(("mkdir -p " + dir + " && mv " + jpeg + " " + dir + "/searched.jpg").c_str()), 0);
+    PxFileSearchPathAdd(dir.c_str());
+    Plate searched;
+    ASSERT_TRUE(searched.graphics->SetTexture("searched.jpg"));
+    ExpectTexels(searched.Look(), 3);
     std::remove(ppm.c_str());
-    std::remove(jpeg.c_str());
+    EXPECT_EQ(std::system(("rm -r " + dir).c_str()), 0);
 }
 
 // Each bad file: its message, no texture, and the plain colour in the picture.
