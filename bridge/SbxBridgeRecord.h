@@ -62,6 +62,9 @@ struct SbxBridge {
     // Set while the bridge walks a space's pairs: the container and the
     // space's iterator are in use and a nested walk would corrupt them.
     int walking;
+    // The step the contacts are made for, while SbxBridgeUpdateContacts
+    // runs; null otherwise.
+    const RbdStepInfo *step;
 };
 
 // Index of the unordered pair (a, b) in a packed upper-triangular table of

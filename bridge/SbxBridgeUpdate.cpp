@@ -10,6 +10,7 @@
 #include <kelmar/CdxModelPair.h>
 #include <kelmar/CdxSpace.h>
 #include <kelmar/PxMessage.h>
+#include <kelmar/RbdWorld.h>
 
 namespace {
 
@@ -112,6 +113,20 @@ void WalkPairs(SbxBridge *bridge, CdxSpaceID space, const char *function, Read r
     bridge->walking = 0;
 }
 
+void HandleCollisions(CdxModelPairContainer *pairs, CdxSpaceID space, RbdWorldID world, SbxBridgeID bridge)
+{
+    // Pairs new in this update touch for the first time now as well.
+    int count = 0;
+    CdxModelPair **hellos = CdxModelPairContainerGetHelloArray(pairs, &count);
+    for (int k = 0; k < count; ++k) Collide(bridge, hellos[k], space, world);
+    CdxModelPair **staying = CdxModelPairContainerGetStayingArray(pairs, &count);
+    for (int k = 0; k < count; ++k) Collide(bridge, staying[k], space, world);
+
+    if (bridge->inactiveCallbackCount <= 0) return;
+    CdxModelPair **frozen = CdxModelPairContainerGetFrozenArray(pairs, &count);
+    for (int k = 0; k < count; ++k) ReportFrozen(bridge, frozen[k]);
+}
+
 } // namespace
 
 extern "C" {
@@ -144,23 +159,27 @@ void SbxHandleTransitions(CdxModelPairContainer *pairs, CdxSpaceID space, RbdWor
 void SbxHandleCollisions(CdxModelPairContainer *pairs, CdxSpaceID space, RbdWorldID world, SbxBridgeID bridge)
 {
     if (!CheckArguments(bridge, pairs, "SbxHandleCollisions", "pair container")) return;
-    // Pairs new in this update touch for the first time now as well.
-    int count = 0;
-    CdxModelPair **hellos = CdxModelPairContainerGetHelloArray(pairs, &count);
-    for (int k = 0; k < count; ++k) Collide(bridge, hellos[k], space, world);
-    CdxModelPair **staying = CdxModelPairContainerGetStayingArray(pairs, &count);
-    for (int k = 0; k < count; ++k) Collide(bridge, staying[k], space, world);
-
-    if (bridge->inactiveCallbackCount <= 0) return;
-    CdxModelPair **frozen = CdxModelPairContainerGetFrozenArray(pairs, &count);
-    for (int k = 0; k < count; ++k) ReportFrozen(bridge, frozen[k]);
+    if (bridge->step) {
+        HandleCollisions(pairs, space, world, bridge);
+        return;
+    }
+    // Called on its own: the contacts are for a step of the world's.
+    const RbdStepInfo step = {RbdWorldGetTimeStep(world), RbdWorldGetSafeTimeMode(world)};
+    bridge->step = &step;
+    HandleCollisions(pairs, space, world, bridge);
+    bridge->step = nullptr;
 }
 
-void SbxBridgeUpdateContacts(SbxBridgeID bridge, CdxSpaceID space, RbdWorldID world)
+void SbxBridgeUpdateContactsForStep(SbxBridgeID bridge, CdxSpaceID space, RbdWorldID world, const RbdStepInfo *step)
 {
     const char *function = "SbxBridgeUpdateContacts";
     if (!CheckArguments(bridge, space, function, "space")) return;
+    if (!step) {
+        PxWarning(SBX_MESSAGE_LEVEL, "%s: null step.\n", function);
+        return;
+    }
     CdxModelPairContainer *pairs = bridge->pairs;
+    bridge->step = step;
     WalkPairs(
         bridge, space, function,
         [&](CdxSpacePairIterator &iterator) {
@@ -171,6 +190,18 @@ void SbxBridgeUpdateContacts(SbxBridgeID bridge, CdxSpaceID space, RbdWorldID wo
             SbxHandleTransitions(pairs, space, world, bridge);
             SbxHandleCollisions(pairs, space, world, bridge);
         });
+    bridge->step = nullptr;
+}
+
+void SbxBridgeUpdateContacts(SbxBridgeID bridge, CdxSpaceID space, RbdWorldID world)
+{
+    const RbdStepInfo step = {RbdWorldGetTimeStep(world), RbdWorldGetSafeTimeMode(world)};
+    SbxBridgeUpdateContactsForStep(bridge, space, world, &step);
+}
+
+const RbdStepInfo *SbxBridgeGetStep(SbxBridgeID bridge)
+{
+    return bridge ? bridge->step : nullptr;
 }
 
 void SbxBridgeUpdateTransitions(SbxBridgeID bridge, CdxSpaceID space, RbdWorldID world)

@@ -115,7 +115,7 @@ CdxModelID SbxCompositeModelAndBodyCreate(SbxUniverseID universe, int elementCou
     }
     if (CdxCompositeGetTypeId() < 0) {
         PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL,
-                  "%s: composites are not registered; create the first universe with room for one more "
+                  "%s: composites are not registered; create a universe with room for one more "
                   "geometry type than the primitives.\n",
                   function);
         return nullptr;

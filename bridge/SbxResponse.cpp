@@ -123,9 +123,8 @@ void EstimateSafeTime(CdxModelPair *pair, PxReal step, CdxSafeTimeResult *estima
 // A pair that does not touch yet may not meet within the step: each body's
 // safe time becomes at most the pair's time to impact. A negative estimate
 // is the time since two receding models were closest; they cannot meet.
-void LimitSafeTimes(CdxModelPair *pair, RbdWorldID world, const PairSides &s)
+void LimitSafeTimes(CdxModelPair *pair, PxReal step, const PairSides &s)
 {
-    const PxReal step = RbdWorldGetTimeStep(world);
     CdxSafeTimeResult estimate;
     estimate.pair = pair;
     estimate.safeTime = step;
@@ -244,7 +243,8 @@ void SbxResponse_Body_Body(SbxBridgeID bridge, CdxModelPair *pair, CdxIntersectR
 
     RbdContactID head = MatchContacts(bridge, result, world, s, SbxPairContacts(pair));
     SbxSetPairContacts(pair, head);
-    if (result->contactCount == 0 && RbdWorldGetSafeTimeMode(world)) LimitSafeTimes(pair, world, s);
+    const RbdStepInfo *step = SbxBridgeGetStep(bridge);
+    if (result->contactCount == 0 && step && step->safeTimeMode) LimitSafeTimes(pair, step->h, s);
     OrientWheelFriction(head, s);
     if (materials->perPairCB && !materials->perPairCB(result, head, materials->perPairData)) {
         SbxModelPairDestroyContacts(pair);

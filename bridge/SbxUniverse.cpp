@@ -1,10 +1,13 @@
 // Universe life: the world, the space and the bridge, and the process-wide
-// count of universes that keeps the collision library running.
+// count of universes that keeps the collision library running and large
+// enough for all of them.
 #include "SbxUniverseRecord.h"
 
 #include <kelmar/CdxComposite.h>
 #include <kelmar/CdxFrame.h>
 #include <kelmar/CdxGeometry.h>
+#include <kelmar/CdxInteractionTable.h>
+#include <kelmar/CdxInteractions.h>
 #include <kelmar/CdxPrimitives.h>
 #include <kelmar/CdxSpace.h>
 #include <kelmar/CdxTriangleMesh.h>
@@ -19,12 +22,15 @@ namespace {
 const int kMaxGeometryTypes = 32767;
 const int kMaxModels = 65536;
 
-// Universes alive in the process.
-int gLiveUniverses = 0;
-// Type capacity the collision library was started with by a universe, or 0
-// while it is stopped or was started by someone else (whose library then
-// stays running when the last universe goes).
-int gStartedTypeCapacity = 0;
+// The collision library is shared by every universe of the process (its
+// type registry and model pool are process-wide): these count what the
+// universes alive ask of it.
+struct LiveUniverses {
+    int count;
+    int models;   // sum of their model counts
+    bool started; // a universe started the library (else someone else runs it)
+};
+LiveUniverses gLive = {0, 0, false};
 
 bool SizesAreValid(const SbxUniverseSizes &sizes)
 {
@@ -53,7 +59,7 @@ bool SizesAreValid(const SbxUniverseSizes &sizes)
 void RegisterComposites()
 {
     if (CdxCompositeGetTypeId() >= 0) return;
-    if (CdxGeometryGetRegisteredTypeCount() >= gStartedTypeCapacity) return;
+    if (CdxGeometryGetRegisteredTypeCount() >= CdxGetGeometryTypeCapacity()) return;
     CdxCompositeRegisterType();
     CdxCompositeGenericRegisterInteractions();
     CdxCompositeLineSegRegisterInteraction();
@@ -61,49 +67,73 @@ void RegisterComposites()
 
 // Triangle meshes when the registry has room for them and still for
 // composites, which keep the first place after the primitives. Meshes go
-// before composites so that the composite pair functions cover them too.
+// before composites so that the composite pair functions cover them too; a
+// mesh type that comes after the composites (a larger universe grew the
+// registry) gets its composite pair here.
 void RegisterMeshes()
 {
     if (CdxTriangleMeshGetTypeId() >= 0) return;
-    if (CdxGeometryGetRegisteredTypeCount() + 2 > gStartedTypeCapacity) return;
-    CdxTriangleMeshRegisterType();
+    const CdxGeometryTypeID composite = CdxCompositeGetTypeId();
+    const int room = composite >= 0 ? 1 : 2;
+    if (CdxGeometryGetRegisteredTypeCount() + room > CdxGetGeometryTypeCapacity()) return;
+    const CdxGeometryTypeID mesh = CdxTriangleMeshRegisterType();
     CdxTriangleMeshRegisterInteractions();
+    if (composite < 0 || mesh < 0) return;
+    CdxInteractions interactions;
+    CdxInteractionsInit(&interactions);
+    interactions.intersectFn = CdxCompositeGenericIntersect;
+    CdxInteractionTableSetElement(composite, mesh, &interactions, nullptr);
 }
 
-// Starts the collision library unless it runs already, and registers the
-// primitive types and pairs when nobody did. Pairs are registered only
-// together with their types, so that pair functions a program replaced
-// stay replaced when a further universe is made.
-bool StartCollisionLibrary(const SbxUniverseSizes &sizes)
+// Starts the collision library, or grows the running one in place for a
+// universe larger than the ones before: room for the models of every
+// universe alive, and for the universe's type count. Stopping and starting
+// it again would free the models of the universes alive.
+bool GrowCollisionLibrary(const SbxUniverseSizes &sizes)
 {
+    const int models = gLive.models + sizes.models;
     if (!CdxIsInitialized()) {
-        if (!CdxInit(sizes.geometryTypes, sizes.models)) return false;
-        gStartedTypeCapacity = sizes.geometryTypes;
+        if (!CdxInit(sizes.geometryTypes, models)) return false;
+        gLive.started = true;
+    } else if (!CdxReserveGeometryTypes(sizes.geometryTypes) || !CdxReserveModels(models)) {
+        return false;
     }
-    if (CdxSphereGetTypeId() >= 0) return true;
-    CdxPrimitivesRegisterTypes();
-    CdxPrimitivesRegisterInteractions();
-    if (gStartedTypeCapacity > 0) {
-        RegisterMeshes();
-        RegisterComposites();
-    }
+    gLive.models = models;
     return true;
 }
 
-// The last universe stops the library it started.
-void Uncount()
+// Registers the primitive types and pairs when nobody did, then meshes and
+// composites when the registry has room for them. Pairs are registered only
+// together with their types, so that pair functions a program replaced stay
+// replaced when a further universe is made.
+void RegisterTypes()
 {
-    --gLiveUniverses;
-    if (gLiveUniverses > 0 || gStartedTypeCapacity == 0) return;
+    if (CdxSphereGetTypeId() < 0) {
+        CdxPrimitivesRegisterTypes();
+        CdxPrimitivesRegisterInteractions();
+    }
+    RegisterMeshes();
+    RegisterComposites();
+}
+
+// The last universe stops the library it started, unless models of someone
+// else's (a robot-layer universe) still live in it.
+void Uncount(const SbxUniverseSizes &sizes)
+{
+    --gLive.count;
+    gLive.models -= sizes.models;
+    if (gLive.count > 0 || !gLive.started) return;
+    gLive.models = 0;
+    if (CdxGetModelCount() > 0) return;
     CdxTerm();
-    gStartedTypeCapacity = 0;
+    gLive.started = false;
 }
 
 void DestroyParts(SbxUniverse *universe)
 {
     if (universe->world) RbdWorldDestroy(universe->world);
     if (universe->space) CdxSpaceDestroy(universe->space);
-    Uncount();
+    if (universe->counted) Uncount(universe->sizes);
     if (universe->bridge) SbxBridgeDestroy(universe->bridge);
     PxMemoryAPI.destroy(universe);
 }
@@ -113,7 +143,10 @@ bool CreateParts(SbxUniverse *universe, const SbxUniverseSizes &sizes)
     universe->world = RbdWorldCreate(sizes.bodies, sizes.constraints);
     if (!universe->world) return false;
     RbdWorldSetAutoDisable(universe->world, 1);
-    if (!StartCollisionLibrary(sizes)) return false;
+    if (!GrowCollisionLibrary(sizes)) return false;
+    universe->counted = true;
+    ++gLive.count;
+    RegisterTypes();
     universe->space = CdxSpaceAxisSortCreate(CdxAllAxes, sizes.models, sizes.modelPairs);
     if (!universe->space) return false;
     universe->bridge = SbxBridgeCreate(sizes.materials);
@@ -144,12 +177,8 @@ extern "C" {
 SbxUniverseID SbxUniverseCreate(SbxUniverseSizes sizes)
 {
     if (!SizesAreValid(sizes)) return nullptr;
-    ++gLiveUniverses;
     SbxUniverse *universe = static_cast<SbxUniverse *>(PxMemoryAPI.createZeroed(sizeof(SbxUniverse)));
-    if (!universe) {
-        Uncount();
-        return nullptr;
-    }
+    if (!universe) return nullptr;
     universe->sizes = sizes;
     universe->stepMethod = SbxUniverseStepPlain;
     if (!CreateParts(universe, sizes)) {
@@ -174,7 +203,7 @@ void SbxUniverseDestroy(SbxUniverseID universe)
 
 int SbxUniverseGetLiveCount(void)
 {
-    return gLiveUniverses;
+    return gLive.count;
 }
 
 RbdWorldID SbxUniverseGetWorld(SbxUniverseID universe)

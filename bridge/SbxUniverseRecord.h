@@ -14,6 +14,7 @@ struct SbxUniverse {
     CdxSpaceID space; // sort-and-sweep over all three axes
     SbxBridgeID bridge;
     int32_t stepMethod; // SbxUniverseStepPlain or SbxUniverseStepPath
+    bool counted;       // its models are counted in the collision library's room
 };
 
 // False with a level-3 warning naming the caller when universe is null.

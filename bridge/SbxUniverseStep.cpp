@@ -13,34 +13,24 @@
 
 namespace {
 
-// Boxes at the current poses; every island takes the whole step.
-void StepPlain(SbxUniverse *universe, PxReal h)
+// Collision then dynamics for one step, both halves reading the same step
+// record. The plain step takes the boxes at the current poses and every
+// island takes the whole step; the path step sweeps the boxes over the
+// step, so that pairs that will meet within it are found now, the bridge
+// estimates their times of impact within it, and the world shortens the
+// islands concerned.
+void StepWith(SbxUniverse *universe, const RbdStepInfo &step)
 {
     PxProfileStartSectionFn("Collision", 0);
-    CdxSpaceUpdateAll(universe->space);
-    SbxBridgeUpdateContacts(universe->bridge, universe->space, universe->world);
+    if (step.safeTimeMode)
+        CdxSpacePathUpdateAll(universe->space, step.h);
+    else
+        CdxSpaceUpdateAll(universe->space);
+    SbxBridgeUpdateContactsForStep(universe->bridge, universe->space, universe->world, &step);
     PxProfileEndSectionFn("Collision");
 
     PxProfileStartSectionFn("Dynamics", 0);
-    RbdWorldSetSafeTimeMode(universe->world, 0);
-    RbdWorldStep(universe->world, h);
-    PxProfileEndSectionFn("Dynamics");
-}
-
-// Boxes swept over the step, so that pairs that will meet within it are
-// found now; the bridge estimates their times of impact from the world's
-// time step and the world shortens the islands concerned.
-void StepPath(SbxUniverse *universe, PxReal h)
-{
-    PxProfileStartSectionFn("Collision", 0);
-    CdxSpacePathUpdateAll(universe->space, h);
-    RbdWorldSetSafeTimeMode(universe->world, 1);
-    RbdWorldSetTimeStep(universe->world, h);
-    SbxBridgeUpdateContacts(universe->bridge, universe->space, universe->world);
-    PxProfileEndSectionFn("Collision");
-
-    PxProfileStartSectionFn("Dynamics", 0);
-    RbdWorldStep(universe->world, h);
+    RbdWorldStepWith(universe->world, &step);
     PxProfileEndSectionFn("Dynamics");
 }
 
@@ -55,10 +45,8 @@ void SbxUniverseStep(SbxUniverseID universe, PxReal h)
         PxWarning(SBX_UNIVERSE_MESSAGE_LEVEL, "SbxUniverseStep: the step %g must be > 0; not stepped.\n", h);
         return;
     }
-    if (universe->stepMethod == SbxUniverseStepPath)
-        StepPath(universe, h);
-    else
-        StepPlain(universe, h);
+    const RbdStepInfo step = {h, universe->stepMethod == SbxUniverseStepPath ? 1 : 0};
+    StepWith(universe, step);
 }
 
 } // extern "C"

@@ -146,7 +146,7 @@ int loadRequest(PxXMLElement *element)
     const int code = PxXMLElementProcess(element, t, &r);
     const CdxRequest request = {r.contactMaxCount, r.faceNormalsFirst};
     if (PxfBadEntry(t) || !PxXMLHandlerWasCalled(t, "REQUEST_IDS") || r.contactMaxCount < 0 ||
-        !CdxuRequestTableSetRequest(r.ids[0], r.ids[1], &request))
+        !CdxuRequestTableSetRequest(CdxSpaceGetRequestTable(context->space), r.ids[0], r.ids[1], &request))
         PXF_PROBLEM(context, at, "<REQUEST> for request ids %d,%d is invalid. Request not set.\n", r.ids[0],
                     r.ids[1]);
     return code;
@@ -159,14 +159,18 @@ int loadRequestTable(PxXMLElement *element)
     char text[32];
     char *end = nullptr;
     const long size = PxfAttribute(element, "size", text, sizeof text) ? strtol(text, &end, 10) : 0;
-    if (size < 1 || size > 4096 || !end || *end || !CdxuRequestTableInit(static_cast<int>(size), nullptr)) {
+    CdxuRequestTable *table = nullptr;
+    if (size >= 1 && size <= 4096 && end && !*end && context->space)
+        table = CdxuRequestTableCreate(static_cast<int>(size), nullptr);
+    if (!table) {
         PXF_PROBLEM(context, at, "<REQUEST_TABLE> needs a size=\"n\" attribute of 1 to 4096. Table not loaded.\n");
         return PX_XML_SKIP_ELEMENT;
     }
+    // The table is the space's: it takes effect for the pairs of this
+    // universe only.
+    CdxSpaceSetRequestTable(context->space, table);
     PxXMLHandler t[] = {PX_XML_ELEMENT("REQUEST", loadRequest), PX_XML_END};
-    const int code = PxXMLElementProcess(element, t, context);
-    CdxuRequestTableEnable();
-    return code;
+    return PxXMLElementProcess(element, t, context);
 }
 
 } // namespace

@@ -126,15 +126,15 @@ int writeGeometries(PxSaveContext *context, PxStream *s)
     return ok;
 }
 
-int writeRequestTable(PxStream *s)
+int writeRequestTable(CdxuRequestTable *table, PxStream *s)
 {
-    if (CdxGetHelloCallback() != CdxuHelloRequestTableCB) return 1;
-    const int size = CdxuRequestTableGetSize();
+    if (!table) return 1;
+    const int size = CdxuRequestTableGetSize(table);
     int ok = PxXMLWriteStartTagAttrib("REQUEST_TABLE", s, "size=\"%d\"", size);
     PxXMLIndent();
     for (int i = 0; i < size; ++i) {
         for (int j = 0; j <= i; ++j) {
-            const CdxRequest *request = CdxuRequestTableGetRequestPtr(i, j);
+            const CdxRequest *request = CdxuRequestTableGetRequestPtr(table, i, j);
             ok &= PxXMLWriteStartTag("REQUEST", s);
             ok &= PxXMLWrite("REQUEST_IDS", s, "%d,%d", i, j);
             ok &= PxfWriteInt("CONTACT_MAX_COUNT", s, request->contactMaxCount);
@@ -197,6 +197,7 @@ int CdxSpaceHashInsertAll(PxSaveContext *context, CdxSpaceID space)
         PxWarning(PXF_MISUSE_LEVEL, "CdxSpaceHashInsertAll: needs a context and a space.\n");
         return 0;
     }
+    context->space = space;
     int ok = 1, index = 0;
     CdxSpaceModelIterator it;
     CdxSpaceModelIteratorBegin(space, &it);
@@ -221,7 +222,7 @@ int CdxWriteXML(PxSaveContext *context, PxStream *stream)
     PxXMLIndent();
     ok &= writeGeometries(context, stream);
     ok &= writeModels(context, stream);
-    ok &= writeRequestTable(stream);
+    ok &= writeRequestTable(CdxSpaceGetRequestTable(context->space), stream);
     PxXMLDeIndent();
     ok &= PxXMLWriteEndTag("CDX", stream);
     return ok;

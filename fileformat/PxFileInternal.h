@@ -29,6 +29,7 @@ struct PxSaveContext {
     void *userData;
     unsigned int options;
     PxHash *hash;
+    CdxSpaceID space; // the space whose models were inserted, for its request table
 };
 
 // A model made by a CDX section that still waits for the end of the

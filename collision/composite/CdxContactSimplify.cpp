@@ -11,8 +11,6 @@
 
 #include <cfloat>
 
-int gCdxContactSimplifyDeepestFirst = 1;
-
 namespace {
 
 // Single-precision thresholds widened to double.
@@ -280,7 +278,7 @@ int WriteOutput(const Reduction &r, const CdxContact *deepest, CdxContact *out, 
 int Reduce(const PxReal *normal, CdxContact *candidates, int n, CdxContact *out, int m, int option,
            CdxContactLink *links)
 {
-    if (gCdxContactSimplifyDeepestFirst) DeepestFirst(candidates, n, option);
+    DeepestFirst(candidates, n, option);
     const CdxContact deepest = candidates[0];
     Reduction r;
     r.normal = normal;
@@ -310,7 +308,7 @@ int Reduce(const PxReal *normal, CdxContact *candidates, int n, CdxContact *out,
         UpdateHull(r, &candidates[i]);
         if (r.hull.count > m) DropSmallest(r);
     }
-    if (gCdxContactSimplifyDeepestFirst) KeepDeepest(r, deepest, m);
+    KeepDeepest(r, deepest, m);
     return WriteOutput(r, &deepest, out, option);
 }
 

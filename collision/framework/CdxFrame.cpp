@@ -15,8 +15,8 @@ namespace {
 const PxReal kDefaultContactTolerance = static_cast<PxReal>(0.005f);
 const int kMaxTypeCapacity = 32767; // type numbers are signed 16-bit
 
+// The library's default request, a constant {4, 0} that pairs point at.
 CdxRequest gDefaultRequest = {4, 0};
-CdxRequest *gCurrentDefaultRequest = &gDefaultRequest;
 
 void FreeFramework()
 {
@@ -63,7 +63,6 @@ int CdxInit(int geometryTypeCapacity, int modelCapacity)
         FreeFramework();
         return 0;
     }
-    CdxSetHelloCallback(nullptr, nullptr);
     return 1;
 }
 
@@ -81,6 +80,24 @@ int CdxReserveModels(int modelCapacity)
 {
     if (!gCdxFramework || modelCapacity < 1) return 0;
     return PxPoolReserve(&gCdxFramework->modelPool, modelCapacity);
+}
+
+int CdxReserveGeometryTypes(int geometryTypeCapacity)
+{
+    if (!gCdxFramework || geometryTypeCapacity < 1 || geometryTypeCapacity > kMaxTypeCapacity) return 0;
+    // The table first: a registry that grew alone would accept types whose
+    // pairs have no entry.
+    return CdxInteractionTableGrow(geometryTypeCapacity) && CdxGeometryGrow(geometryTypeCapacity);
+}
+
+int CdxGetGeometryTypeCapacity(void)
+{
+    return gCdxFramework ? gCdxGeometryRegistry.capacity : 0;
+}
+
+int CdxGetModelCount(void)
+{
+    return gCdxFramework ? PxPoolGetUsed(&gCdxFramework->modelPool) : 0;
 }
 
 int CdxGetModelCapacity(void)
@@ -143,17 +160,11 @@ void CdxRequestCopy(const CdxRequest *from, CdxRequest *to)
 void CdxRequestDefaultInit(void)
 {
     CdxRequestInit(&gDefaultRequest);
-    gCurrentDefaultRequest = &gDefaultRequest;
 }
 
 CdxRequest *CdxGetDefaultRequestPtr(void)
 {
-    return gCurrentDefaultRequest;
-}
-
-void CdxSetDefaultRequestPtr(CdxRequest *request)
-{
-    gCurrentDefaultRequest = request ? request : &gDefaultRequest;
+    return &gDefaultRequest;
 }
 
 } // extern "C"

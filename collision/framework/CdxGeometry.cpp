@@ -5,6 +5,8 @@
 #include <kelmar/CdxMessage.h>
 #include <kelmar/PxMemory.h>
 
+#include <algorithm>
+
 CdxGeometryRegistry gCdxGeometryRegistry = {0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
 namespace {
@@ -45,7 +47,11 @@ int ValidType(const CdxGeometry *geometry)
 
 int CdxGeometryInit(int capacity)
 {
-    CdxGeometryRegistry &r = gCdxGeometryRegistry;
+    return CdxGeometryInitRegistry(gCdxGeometryRegistry, capacity);
+}
+
+int CdxGeometryInitRegistry(CdxGeometryRegistry &r, int capacity)
+{
     r.destroy = AllocateTable<CdxGeometryDestroyFn>(capacity);
     r.getAABB = AllocateTable<CdxGeometryGetAABBFn>(capacity);
     r.getXYAABB = AllocateTable<CdxGeometryGetXYAABBFn>(capacity);
@@ -60,6 +66,26 @@ int CdxGeometryInit(int capacity)
     }
     r.capacity = static_cast<CdxGeometryTypeID>(capacity);
     r.count = 0;
+    return 1;
+}
+
+int CdxGeometryGrow(int capacity)
+{
+    CdxGeometryRegistry &r = gCdxGeometryRegistry;
+    if (capacity <= r.capacity) return 1;
+    CdxGeometryRegistry grown = r;
+    if (!CdxGeometryInitRegistry(grown, capacity)) return 0;
+    const size_t count = static_cast<size_t>(r.count);
+    std::copy(r.destroy, r.destroy + count, grown.destroy);
+    std::copy(r.getAABB, r.getAABB + count, grown.getAABB);
+    std::copy(r.getXYAABB, r.getXYAABB + count, grown.getXYAABB);
+    std::copy(r.getBSphere, r.getBSphere + count, grown.getBSphere);
+    std::copy(r.maximumPoint, r.maximumPoint + count, grown.maximumPoint);
+    std::copy(r.getMassProperties, r.getMassProperties + count, grown.getMassProperties);
+    std::copy(r.name, r.name + count, grown.name);
+    grown.count = r.count;
+    FreeTables(r);
+    r = grown;
     return 1;
 }
 

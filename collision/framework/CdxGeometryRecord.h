@@ -30,6 +30,12 @@ extern CdxGeometryRegistry gCdxGeometryRegistry;
 
 // Creates the registry for capacity types (CdxInit); 0 when memory is short.
 int CdxGeometryInit(int capacity);
+// Fresh empty arrays for capacity types into r; 0 (nothing allocated) when
+// memory is short.
+int CdxGeometryInitRegistry(CdxGeometryRegistry &r, int capacity);
+// Room for capacity types, the registered ones kept under their numbers;
+// 0 (registry unchanged) when memory is short. Never shrinks.
+int CdxGeometryGrow(int capacity);
 // Frees it: capacity and count 0 (CdxTerm).
 void CdxGeometryTerm(void);
 

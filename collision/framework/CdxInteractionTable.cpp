@@ -9,19 +9,19 @@
 
 #include <cstdio>
 
-CdxInteractionTable gCdxInteractionTable = {0, nullptr, nullptr};
+CdxInteractionTable gCdxInteractionTable = {
+    0, nullptr, nullptr, {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}};
 
 namespace {
 
 // What a pair of unknown or unregistered types gets: no functions at all.
-CdxInteractions gNoInteractions;
-
 // Handed out as a writable record, so it is cleared each time in case a
 // caller wrote to it.
 CdxInteractions *NoInteractions()
 {
-    gNoInteractions = CdxInteractions{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-    return &gNoInteractions;
+    CdxInteractions *none = &gCdxInteractionTable.none;
+    *none = CdxInteractions{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    return none;
 }
 
 bool InTable(int type)
@@ -56,18 +56,26 @@ void WriteEntry(int typeA, int typeB, int swapped, const CdxInteractions *intera
     entry->getInteractionsFn = getInteractionsFn;
 }
 
-} // namespace
+void FreeTable(CdxInteractionTable &t)
+{
+    PxMemoryAPI.destroy(t.elements);
+    PxMemoryAPI.destroy(t.lineSegFns);
+    t.elements = nullptr;
+    t.lineSegFns = nullptr;
+    t.typeCapacity = 0;
+}
 
-int CdxInteractionTableInit(int typeCapacity)
+// All entries zero, all line-segment functions null; 0 (nothing left
+// allocated) when memory is short.
+int InitTable(CdxInteractionTable &t, int typeCapacity)
 {
     size_t entries = static_cast<size_t>(typeCapacity) * static_cast<size_t>(typeCapacity);
-    CdxInteractionTable &t = gCdxInteractionTable;
     t.elements = static_cast<CdxInteractionTableElement *>(
         PxMemoryAPI.createZeroed(entries * sizeof(CdxInteractionTableElement)));
     t.lineSegFns = static_cast<CdxLineSegIntersectFn *>(
         PxMemoryAPI.createZeroed(static_cast<size_t>(typeCapacity) * sizeof(CdxLineSegIntersectFn)));
     if (!t.elements || !t.lineSegFns) {
-        CdxInteractionTableTerm();
+        FreeTable(t);
         return 0;
     }
     for (size_t i = 0; i < entries; ++i) {
@@ -80,14 +88,33 @@ int CdxInteractionTableInit(int typeCapacity)
     return 1;
 }
 
-void CdxInteractionTableTerm(void)
+} // namespace
+
+int CdxInteractionTableInit(int typeCapacity)
+{
+    return InitTable(gCdxInteractionTable, typeCapacity);
+}
+
+int CdxInteractionTableGrow(int typeCapacity)
 {
     CdxInteractionTable &t = gCdxInteractionTable;
-    PxMemoryAPI.destroy(t.elements);
-    PxMemoryAPI.destroy(t.lineSegFns);
-    t.elements = nullptr;
-    t.lineSegFns = nullptr;
-    t.typeCapacity = 0;
+    if (typeCapacity <= t.typeCapacity) return 1;
+    CdxInteractionTable grown = {};
+    if (!InitTable(grown, typeCapacity)) return 0;
+    // Entry (a, b) moves from a + b N to a + b N'.
+    const int n = t.typeCapacity;
+    for (int b = 0; b < n; ++b)
+        for (int a = 0; a < n; ++a) grown.elements[a + b * typeCapacity] = t.elements[a + b * n];
+    for (int type = 0; type < n; ++type) grown.lineSegFns[type] = t.lineSegFns[type];
+    FreeTable(t);
+    grown.none = t.none;
+    t = grown;
+    return 1;
+}
+
+void CdxInteractionTableTerm(void)
+{
+    FreeTable(gCdxInteractionTable);
 }
 
 extern "C" {

@@ -1,8 +1,10 @@
 // Pair dispatch: hello and goodbye, intersection (now and ahead in time),
 // safe time, box proximity and distance.
 #include "framework/CdxModelRecord.h"
+#include "space/CxSpace.h"
 
 #include <kelmar/CdxComposite.h>
+#include <kelmar/CdxFrame.h>
 #include <kelmar/CdxInteractionTable.h>
 #include <kelmar/CdxInteractions.h>
 #include <kelmar/PxMath.h>
@@ -13,15 +15,19 @@
 
 namespace {
 
-CdxHelloCallback gHelloCallback = nullptr;
-void *gHelloCallbackData = nullptr;
-
 // Below this speed or time the velocity prediction keeps the rotation.
 const PxReal kPredictionThreshold = 0.0001;
 
 bool HasModels(const CdxModelPair *pair)
 {
     return pair && pair->model1 && pair->model2;
+}
+
+// The space the pair's models are in, if any.
+const CdxSpace *PairSpace(const CdxModelPair *pair)
+{
+    if (pair->model1 && pair->model1->space) return pair->model1->space;
+    return pair->model2 ? pair->model2->space : nullptr;
 }
 
 bool HasVelocities(const CdxModel *model)
@@ -90,7 +96,8 @@ extern "C" {
 int CdxHello(CdxModelPair *pair)
 {
     if (!pair) return 0;
-    if (gHelloCallback) gHelloCallback(pair, gHelloCallbackData);
+    const CdxSpace *space = PairSpace(pair);
+    if (space && space->helloCallback) space->helloCallback(pair, space->helloData);
     return HelloWithoutCallback(pair);
 }
 
@@ -193,20 +200,27 @@ int CdxApproximateDistance(CdxModelPair *pair, const CdxDistanceRequest *request
     return InRegisteredOrder(pair, swapped, result, [&](CdxModelPair *p) { return approximate(p, used, result); });
 }
 
-void CdxSetHelloCallback(CdxHelloCallback fn, void *data)
+void CdxSpaceSetHelloCallback(CdxSpaceID space, CdxHelloCallback fn, void *data)
 {
-    gHelloCallback = fn;
-    gHelloCallbackData = data;
+    if (!space) return;
+    space->helloCallback = fn;
+    space->helloData = data;
 }
 
-CdxHelloCallback CdxGetHelloCallback(void)
+CdxHelloCallback CdxSpaceGetHelloCallback(CdxSpaceID space, void **data)
 {
-    return gHelloCallback;
+    if (data) *data = space ? space->helloData : nullptr;
+    return space ? space->helloCallback : nullptr;
 }
 
-void *CdxGetHelloCallbackData(void)
+void CdxSpaceSetDefaultRequestPtr(CdxSpaceID space, CdxRequest *request)
 {
-    return gHelloCallbackData;
+    if (space) space->defaultRequest = request;
+}
+
+CdxRequest *CdxSpaceGetDefaultRequestPtr(CdxSpaceID space)
+{
+    return space && space->defaultRequest ? space->defaultRequest : CdxGetDefaultRequestPtr();
 }
 
 } // extern "C"

@@ -1,5 +1,8 @@
 // Model pairs: creation, reset and accessors.
+#include "framework/CdxModelRecord.h"
+
 #include <kelmar/CdxFrame.h>
+#include <kelmar/CdxSpace.h>
 #include <kelmar/CdxModelPair.h>
 #include <kelmar/PxMemory.h>
 
@@ -23,7 +26,7 @@ void CdxModelPairReset(CdxModelPair *pair, CdxModelID model1, CdxModelID model2)
     *pair = CdxModelPair{};
     pair->model1 = model1;
     pair->model2 = model2;
-    pair->request = CdxGetDefaultRequestPtr();
+    pair->request = CdxSpaceGetDefaultRequestPtr(model1 ? model1->space : nullptr);
 }
 
 void CdxModelPairGetModels(const CdxModelPair *pair, CdxModelID *model1, CdxModelID *model2)

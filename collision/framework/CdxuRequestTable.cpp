@@ -1,22 +1,16 @@
-// Requests per pair of request ids, chosen for each new pair by the hello
-// callback.
+// Requests per pair of request ids, chosen for each new pair of a space by
+// the hello callback the table installs in it.
 #include "framework/CdxModelRecord.h"
+#include "space/CxSpace.h"
 
 #include <kelmar/CdxFrame.h>
-#include <kelmar/CdxInteractions.h>
+#include <kelmar/CdxSpace.h>
 #include <kelmar/CdxuRequestTable.h>
 #include <kelmar/PxMemory.h>
 
 #include <algorithm>
 
 namespace {
-
-CdxuRequestTable gTable = {0, nullptr};
-
-bool ValidId(int id)
-{
-    return id >= 0 && id < gTable.size;
-}
 
 // Entry (a, b) of the triangular table: i = min, j = max,
 // index = j + i n - i(i+1)/2.
@@ -32,73 +26,58 @@ CdxRequest *Entry(CdxuRequestTable *table, int a, int b)
 
 extern "C" {
 
-int CdxuRequestTableInit(int n, const CdxRequest *defaultRequest)
+CdxuRequestTable *CdxuRequestTableCreate(int n, const CdxRequest *fill)
 {
-    if (n < 1) return 0;
+    if (n < 1) return nullptr;
     size_t entries = static_cast<size_t>(n) * static_cast<size_t>(n + 1) / 2;
+    CdxuRequestTable *table = static_cast<CdxuRequestTable *>(PxMemoryAPI.create(sizeof(CdxuRequestTable)));
     CdxRequest *requests = static_cast<CdxRequest *>(PxMemoryAPI.create(entries * sizeof(CdxRequest)));
-    if (!requests) return 0;
-    CdxRequest fill;
-    CdxRequestInit(&fill);
-    CdxRequestCopy(defaultRequest, &fill);
-    std::fill(requests, requests + entries, fill);
-    PxMemoryAPI.destroy(gTable.requests);
-    gTable.requests = requests;
-    gTable.size = n;
-    return 1;
+    if (!table || !requests) {
+        PxMemoryAPI.destroy(table);
+        PxMemoryAPI.destroy(requests);
+        return nullptr;
+    }
+    CdxRequest value;
+    CdxRequestInit(&value);
+    CdxRequestCopy(fill, &value);
+    std::fill(requests, requests + entries, value);
+    table->requests = requests;
+    table->size = n;
+    return table;
 }
 
-void CdxuRequestTableTerm(void)
+void CdxuRequestTableDestroy(CdxuRequestTable *table)
 {
-    if (CdxGetHelloCallback() == CdxuHelloRequestTableCB && CdxGetHelloCallbackData() == &gTable)
-        CdxuRequestTableDisable();
-    PxMemoryAPI.destroy(gTable.requests);
-    gTable.requests = nullptr;
-    gTable.size = 0;
+    if (!table) return;
+    PxMemoryAPI.destroy(table->requests);
+    PxMemoryAPI.destroy(table);
 }
 
-int CdxuRequestTableGetSize(void)
+int CdxuRequestTableGetSize(const CdxuRequestTable *table)
 {
-    return gTable.size;
+    return table ? table->size : 0;
 }
 
-CdxuRequestTable *CdxuRequestTableGet(void)
+CdxRequest *CdxuRequestTableGetRequestPtr(CdxuRequestTable *table, int a, int b)
 {
-    return gTable.requests ? &gTable : nullptr;
+    return Entry(table, a, b);
 }
 
-CdxRequest *CdxuRequestTableGetRequestPtr(int a, int b)
+int CdxuRequestTableSetRequest(CdxuRequestTable *table, int a, int b, const CdxRequest *request)
 {
-    return ValidId(a) && ValidId(b) ? Entry(&gTable, a, b) : nullptr;
-}
-
-int CdxuRequestTableSetRequest(int a, int b, const CdxRequest *request)
-{
-    CdxRequest *entry = CdxuRequestTableGetRequestPtr(a, b);
+    CdxRequest *entry = Entry(table, a, b);
     if (!entry || !request) return 0;
     CdxRequestCopy(request, entry);
     return 1;
 }
 
-int CdxuRequestTableGetRequest(const CdxModelPair *pair, CdxRequest *request)
+int CdxuRequestTableGetRequest(CdxuRequestTable *table, const CdxModelPair *pair, CdxRequest *request)
 {
     if (!pair || !pair->model1 || !pair->model2 || !request) return 0;
-    const CdxRequest *entry = CdxuRequestTableGetRequestPtr(pair->model1->requestId, pair->model2->requestId);
+    const CdxRequest *entry = Entry(table, pair->model1->requestId, pair->model2->requestId);
     if (!entry) return 0;
     CdxRequestCopy(entry, request);
     return 1;
-}
-
-int CdxuRequestTableEnable(void)
-{
-    if (!gTable.requests) return 0;
-    CdxSetHelloCallback(CdxuHelloRequestTableCB, &gTable);
-    return 1;
-}
-
-void CdxuRequestTableDisable(void)
-{
-    CdxSetHelloCallback(nullptr, nullptr);
 }
 
 void CdxuHelloRequestTableCB(CdxModelPair *pair, void *table)
@@ -107,6 +86,19 @@ void CdxuHelloRequestTableCB(CdxModelPair *pair, void *table)
     CdxRequest *entry = Entry(static_cast<CdxuRequestTable *>(table), pair->model1->requestId,
                               pair->model2->requestId);
     if (entry) pair->request = entry;
+}
+
+void CdxSpaceSetRequestTable(CdxSpaceID space, CdxuRequestTable *table)
+{
+    if (!space || table == space->requestTable) return;
+    CdxuRequestTableDestroy(space->requestTable);
+    space->requestTable = table;
+    CdxSpaceSetHelloCallback(space, table ? CdxuHelloRequestTableCB : nullptr, table);
+}
+
+CdxuRequestTable *CdxSpaceGetRequestTable(CdxSpaceID space)
+{
+    return space ? space->requestTable : nullptr;
 }
 
 } // extern "C"

@@ -10,8 +10,7 @@ namespace {
 
 const CdxRequest kSphereRequest = {4, 1};
 const CdxRequest kConvexRequest = {8, 1};
-// Candidates gathered over all triangles before reduction.
-const int kBufferSize = 1000;
+const int kBufferSize = CX_TRIANGLE_LIST_CANDIDATES;
 
 // The triangles the callback wrote for the pair (at most the array's
 // capacity); 0 when the list has none.
@@ -61,7 +60,7 @@ int convexAgainstList(CdxModelPair *pair, CdxIntersectResult *result, const CxPa
     CdxTriangleListRecord *list = CxTriangleListRecord(p->model2->geometry);
     if (!list) return CxPairNoTouch(result);
     int triangles = fetchTriangles(pair, p, list, boundingRadius);
-    static CdxContact buffer[kBufferSize];
+    CdxContact *buffer = list->candidates;
     int count = 0, touched = 0;
     PxVector3 normalSum = {0.0, 0.0, 0.0};
     for (int i = 0; i < triangles; ++i) {
@@ -87,7 +86,7 @@ int CdxSphereTriangleListIntersect(CdxModelPair *pair, CdxIntersectResult *resul
     CdxTriangleListRecord *list = CxTriangleListRecord(p.model2->geometry);
     if (!sphere || !list) return CxPairNoTouch(result);
     int triangles = fetchTriangles(pair, &p, list, sphere->radius);
-    static CdxContact buffer[kBufferSize];
+    CdxContact *buffer = list->candidates;
     int count = 0;
     PxVector3 normalSum = {0.0, 0.0, 0.0};
     for (int i = 0; i < triangles && count < kBufferSize; ++i) {

@@ -27,9 +27,6 @@ struct BVTransform {
     void applyDirection(PxVector3 out, const PxVector3 d) const;
 };
 
-// Tighter fits on or off for the whole process (on initially).
-extern int gCxObbFitTighter;
-
 // Fits boxes to triangles of a mesh.
 struct ObbFinder {
     // Box around the triangles indices[0..count) of mesh. One triangle gives

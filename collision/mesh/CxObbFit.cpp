@@ -5,8 +5,6 @@
 
 #include <float.h>
 
-int gCxObbFitTighter = 1;
-
 namespace {
 
 // Cyclic Jacobi: stop when the off-diagonal part is this small relative
@@ -267,5 +265,5 @@ void ObbFinder::process(const CxTriangleMesh *mesh, CxObb *box, const int *indic
         PxV3Cross(box->axes[1], box->axes[2], box->axes[0]);
         CxObbFitExtents(mesh, box, indices, count);
     }
-    if (fitTighter && gCxObbFitTighter && count >= kTighterMinimum) CdxObbFitTighter(mesh, box, indices, count);
+    if (fitTighter && count >= kTighterMinimum) CdxObbFitTighter(mesh, box, indices, count);
 }

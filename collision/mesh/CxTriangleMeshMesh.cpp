@@ -10,8 +10,6 @@ namespace {
 // Edge directions shorter than this give no edge-edge normal.
 const PxReal kZeroLength = 1e-14;
 
-unsigned int gStamp = 0;
-
 // The triangle's corners and unit normal in A's frame.
 void triangleInA(const CxMeshMeshQuery *q, const CxTriangleMesh *mesh, int t, int fromB, PxVector3 v[3], PxVector3 n)
 {
@@ -149,27 +147,20 @@ void CollideNode(CxMeshMeshQuery *q, const BVNode *na, const BVNode *nb)
 
 } // namespace
 
-unsigned int CxTriangleMeshNextStamp(void)
+void CxTriangleMeshRefit(CxTriangleMesh *mesh)
 {
-    return ++gStamp;
-}
-
-void CxTriangleMeshRefitForStamp(CxTriangleMesh *mesh, unsigned int stamp)
-{
-    if (mesh->tree->refitStamp == stamp) return;
     CxTriangleMeshComputeNormals(mesh);
     CxTriangleMeshComputeBounds(mesh);
     mesh->tree->refit();
-    mesh->tree->refitStamp = stamp;
 }
 
 void CxMeshMeshQueryInit(CxMeshMeshQuery *q, CxTriangleMesh *a, const PxReal tmA[4][4], CxTriangleMesh *b,
                          const PxReal tmB[4][4], PxReal eps)
 {
-    unsigned int stamp = CxTriangleMeshNextStamp();
+    // Deformable pairs: each tree refitted once, also when a mesh meets itself.
     if (a->tree->obbStartDepth > 0 && b->tree->obbStartDepth > 0) {
-        CxTriangleMeshRefitForStamp(a, stamp);
-        CxTriangleMeshRefitForStamp(b, stamp);
+        CxTriangleMeshRefit(a);
+        if (b != a) CxTriangleMeshRefit(b);
     }
     q->a = a;
     q->b = b;

@@ -35,7 +35,6 @@ struct BVTree {
     int *indices;                   // permuted triangle indices (option bit 1), else null
     BVNodeTriangles *nodeTriangles; // per node (option bit 1), else null
     int depth;                      // deepest level (root 0)
-    unsigned int refitStamp;        // call stamp of the last refit (deformable pairs)
 
     // Allocates the nodes for mesh; 0 when memory is short.
     int setMesh(CxTriangleMesh *mesh);
@@ -136,9 +135,7 @@ void CxTriangleMeshComputeNormals(CxTriangleMesh *mesh);
 // The local box of all vertices and a bounding sphere centred on it.
 void CxTriangleMeshComputeBounds(CxTriangleMesh *mesh);
 
-// Advances the call stamp of the pair descents and returns it.
-unsigned int CxTriangleMeshNextStamp(void);
-// Refits a tree once per stamp (deformable descent).
-void CxTriangleMeshRefitForStamp(CxTriangleMesh *mesh, unsigned int stamp);
+// Normals, bounds and tree boxes anew from the vertices (deformable descent).
+void CxTriangleMeshRefit(CxTriangleMesh *mesh);
 
 #endif

@@ -5,9 +5,6 @@
 
 namespace {
 
-// Face of the last line-segment hit (0..2 +x, +y, +z; 3..5 -x, -y, -z).
-int gLastFace = -1;
-
 void boxAABB(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min, PxVector3 max)
 {
     CxPrimitiveBoxBounds(geometry, transform, CxBoxRecord(geometry)->radii, min, max);
@@ -102,16 +99,10 @@ CdxGeometryTypeID CdxBoxGetTypeId(void)
     return gCdxBoxTypeId;
 }
 
-int CdxBoxLineSegGetLastFace(void)
-{
-    return gLastFace;
-}
-
 // Slab test in the box frame: the segment enters through the face of the
 // latest entry and leaves through the face of the earliest exit.
 int CdxBoxLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result)
 {
-    gLastFace = -1;
     if (!model || !result) return 0;
     CdxBoxRecord *box = CxBoxRecord(model->geometry);
     if (!box) return 0;
@@ -149,6 +140,7 @@ int CdxBoxLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3
     PxV3AddScaled(local, start, u, t);
     PxV3MulTM(point, local, tm);
     PxV3MulTMDir(normal, localNormal, tm);
-    gLastFace = face;
-    return CxLineSegHit(model, result, point, normal, t * PxV3Distance(p1, p0));
+    CxLineSegHit(model, result, point, normal, t * PxV3Distance(p1, p0));
+    result->face = face;
+    return 1;
 }

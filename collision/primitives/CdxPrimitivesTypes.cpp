@@ -166,6 +166,7 @@ int CxLineSegHit(CdxModelID model, CdxLineSegResult *result, const PxVector3 poi
     PxV3Copy(result->point, point);
     PxV3Copy(result->normal, normal);
     result->distance = distance;
+    result->face = -1;
     return 1;
 }
 

@@ -39,6 +39,10 @@ struct CdxConeRecord {
     PxReal sinHalfAngle; // of the side against the axis; 1 for a flat cone
 };
 
+// Candidate contacts gathered over all triangles of one pair test before
+// they are reduced.
+enum { CX_TRIANGLE_LIST_CANDIDATES = 1000 };
+
 struct CdxTriangleListRecord {
     CdxGeometry header;
     PxVector3 radii; // half-extents of the caller's bounding box
@@ -47,6 +51,9 @@ struct CdxTriangleListRecord {
     int capacity;
     void *userData;
     CdxTriangleListCallback callback;
+    // Scratch of the list's pair tests, which run one at a time: the list's
+    // own, so that tests of different lists (and universes) share nothing.
+    CdxContact candidates[CX_TRIANGLE_LIST_CANDIDATES];
 };
 
 // Type numbers, -1 until registered.

@@ -4,6 +4,7 @@
 #include "space/CxSmallSort.h"
 
 #include <kelmar/CdxMessage.h>
+#include <kelmar/CdxuRequestTable.h>
 #include <kelmar/PxMisc.h>
 
 namespace {
@@ -78,6 +79,7 @@ void CdxSpaceDestroy(CdxSpaceID space)
         model->space = nullptr;
         model->spaceId = -1;
     }
+    CdxuRequestTableDestroy(space->requestTable);
     s->Delete();
 }
 

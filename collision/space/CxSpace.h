@@ -14,8 +14,16 @@
 #include <kelmar/CdxSpace.h>
 
 // The handle type. Spaces derive from it so that a CdxSpaceID converts to
-// the space object with a checked static cast.
-struct CdxSpace {};
+// the space object with a checked static cast. It holds what the space's
+// pairs start with: their default request and the hello callback (a
+// request table's, which the space then owns). Each space has its own, so
+// universes never see each other's.
+struct CdxSpace {
+    CdxRequest *defaultRequest = nullptr; // null: the library's own {4, 0}
+    CdxHelloCallback helloCallback = nullptr;
+    void *helloData = nullptr;
+    CdxuRequestTable *requestTable = nullptr; // owned
+};
 
 // One pair record in the space's lists: the two model ids (id1 < id2;
 // id1 is -1 once a model of the pair was removed) and the pair handed to

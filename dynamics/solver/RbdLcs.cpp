@@ -3,13 +3,14 @@
 #include <kelmar/RbdLcs.h>
 
 #include <kelmar/PxMessage.h>
+#include "solver/RbdLcsTypes.h"
 #include "solver/RbdBcl.h"
-#include "solver/RbdLcsMatrix.h"
-#include "solver/RbdLcsStepper.h"
+#include "solver/RbdLcsContext.h"
+#include "solver/RbdLcsStep.h"
 
 namespace {
 
-const lcs::BaseFunctions gBaseFunctions;
+const lcs::BaseFunctions kBaseFunctions;
 
 // Indices after checking; valid only when ok is set.
 struct Choice {
@@ -24,20 +25,22 @@ enum Severity { kWarn, kFatal };
 // The checks of RbdLcsStep, in their order and with their messages.
 Choice checkStepParameters(const RbdLcsParameters &p)
 {
-    Choice choice = {0, p.stepper_model, p.lcp.solverFunction, p.linear_solver};
-    if (p.stepper_model < 0 || p.stepper_model >= lcs::kStepperCount) {
-        PxFatalError(12, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n", p.stepper_model);
+    Choice choice = {0, p.stepperModel, p.lcp.solverFunction, p.linearSolver};
+    if (p.stepperModel < 0 || p.stepperModel >= lcs::kStepperCount) {
+        PxFatalError(RBD_MESSAGE_LEVEL, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n",
+                     p.stepperModel);
         return choice;
     }
     if (p.lcp.solverFunction < 0 || p.lcp.solverFunction >= lcs::kLcpSolverCount) {
-        PxWarning(12, "RbdLcsStep: no such lcp solver : %d.  Reverting to default.\n", p.lcp.solverFunction);
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: no such lcp solver : %d.  Reverting to default.\n",
+                  p.lcp.solverFunction);
         choice.lcpSolver = 1;
     }
-    if (p.cpu_resources != 0)
-        PxWarning(12, "RbdLcsStep: no such CPU resource: will use default : %d\n", p.cpu_resources);
-    if (p.linear_solver < 0 || p.linear_solver >= lcs::kLinearSolverCount) {
-        PxFatalError(12, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n",
-                     p.linear_solver);
+    if (p.cpuResources != 0)
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: no such CPU resource: will use default : %d\n", p.cpuResources);
+    if (p.linearSolver < 0 || p.linearSolver >= lcs::kLinearSolverCount) {
+        PxFatalError(RBD_MESSAGE_LEVEL, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n",
+                     p.linearSolver);
         choice.linearSolver = 1;
     }
     choice.ok = 1;
@@ -47,26 +50,27 @@ Choice checkStepParameters(const RbdLcsParameters &p)
 void report(Severity severity, const char *format, int value)
 {
     if (severity == kFatal)
-        PxFatalError(12, format, value);
+        PxFatalError(RBD_MESSAGE_LEVEL, format, value);
     else
-        PxWarning(12, format, value);
+        PxWarning(RBD_MESSAGE_LEVEL, format, value);
 }
 
 // The checks of the two halves; lcpSeverity says how an unknown LCP solver is reported.
 Choice checkHalfParameters(const RbdLcsParameters &p, Severity lcpSeverity)
 {
-    Choice choice = {0, p.stepper_model, p.lcp.solverFunction, p.linear_solver};
-    if (p.stepper_model < 0 || p.stepper_model >= lcs::kStepperCount) {
-        PxFatalError(12, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n", p.stepper_model);
+    Choice choice = {0, p.stepperModel, p.lcp.solverFunction, p.linearSolver};
+    if (p.stepperModel < 0 || p.stepperModel >= lcs::kStepperCount) {
+        PxFatalError(RBD_MESSAGE_LEVEL, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n",
+                     p.stepperModel);
         return choice;
     }
     if (p.lcp.solverFunction < 0 || p.lcp.solverFunction >= lcs::kLcpSolverCount) {
         report(lcpSeverity, "RbdLcsStep: no such lcp solver : %d\n", p.lcp.solverFunction);
         choice.lcpSolver = 1;
     }
-    if (p.cpu_resources != 0) report(kWarn, "RbdLcsStep: no such CPU resource : %d\n", p.cpu_resources);
-    if (p.linear_solver < 0 || p.linear_solver >= lcs::kLinearSolverCount) {
-        report(kWarn, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n", p.linear_solver);
+    if (p.cpuResources != 0) report(kWarn, "RbdLcsStep: no such CPU resource : %d\n", p.cpuResources);
+    if (p.linearSolver < 0 || p.linearSolver >= lcs::kLinearSolverCount) {
+        report(kWarn, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n", p.linearSolver);
         choice.linearSolver = 1;
     }
     choice.ok = 1;
@@ -77,37 +81,44 @@ Choice checkHalfParameters(const RbdLcsParameters &p, Severity lcpSeverity)
 int checkInputs(const RbdLcsBody *bodies, int bodyCount, const RbdLcsParameters &p)
 {
     if (bodyCount < 0 || (bodyCount > 0 && !bodies)) {
-        PxWarning(12, "RbdLcsStep: no bodies to step (count %d)\n", bodyCount);
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: no bodies to step (count %d)\n", bodyCount);
         return 0;
     }
     if (!(p.stepsize > 0.0)) {
-        PxWarning(12, "RbdLcsStep: the step size must be positive: %g\n", p.stepsize);
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: the step size must be positive: %g\n", p.stepsize);
         return 0;
     }
     return 1;
 }
 
-lcs::WorldStepper *prepare(const Choice &choice, RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
-                           const RbdLcsParameters &parameters)
+lcs::WorldStepper &prepare(lcs::Context &context, const Choice &choice, RbdLcsConstraints *constraints,
+                           RbdLcsBody *bodies, int bodyCount, const RbdLcsParameters &parameters)
 {
-    lcs::WorldStepper *stepper = lcs::stepperEntry(choice.stepper).stepper;
-    stepper->initialize();
-    stepper->setup(bodyCount, constraints, parameters, bodies, lcs::lcpSolver(choice.lcpSolver),
-                   lcs::linearSolver(choice.linearSolver).matrix, &gBaseFunctions);
+    lcs::WorldStepper &stepper = context.stepper(choice.stepper);
+    stepper.initialize();
+    stepper.setup(bodyCount, constraints, parameters, bodies, lcs::lcpSolver(choice.lcpSolver),
+                  &context.matrix(choice.linearSolver), &kBaseFunctions, &context.pool());
     return stepper;
 }
 
 } // namespace
 
-extern "C" int RbdLcsStep(RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
-                          const RbdLcsParameters *parameters)
+int lcs::step(Context &context, RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
+              const RbdLcsParameters *parameters)
 {
     if (!parameters) return 0;
     Choice choice = checkStepParameters(*parameters);
     if (!choice.ok || !checkInputs(bodies, bodyCount, *parameters)) return 0;
-    lcs::WorldStepper *stepper = prepare(choice, constraints, bodies, bodyCount, *parameters);
-    stepper->step();
-    return stepper->lcpResult();
+    lcs::WorldStepper &stepper = prepare(context, choice, constraints, bodies, bodyCount, *parameters);
+    stepper.step();
+    return stepper.lcpResult();
+}
+
+extern "C" int RbdLcsStep(RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
+                          const RbdLcsParameters *parameters)
+{
+    lcs::Context context;
+    return lcs::step(context, constraints, bodies, bodyCount, parameters);
 }
 
 extern "C" int RbdLcsAddConstraintForces(RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
@@ -116,9 +127,10 @@ extern "C" int RbdLcsAddConstraintForces(RbdLcsConstraints *constraints, RbdLcsB
     if (!parameters) return 0;
     Choice choice = checkHalfParameters(*parameters, kFatal);
     if (!choice.ok || !checkInputs(bodies, bodyCount, *parameters)) return 0;
-    lcs::WorldStepper *stepper = prepare(choice, constraints, bodies, bodyCount, *parameters);
-    stepper->get_forces();
-    return stepper->lcpResult();
+    lcs::Context context;
+    lcs::WorldStepper &stepper = prepare(context, choice, constraints, bodies, bodyCount, *parameters);
+    stepper.getForces();
+    return stepper.lcpResult();
 }
 
 extern "C" void RbdLcsIntegrateSystem(RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
@@ -127,7 +139,8 @@ extern "C" void RbdLcsIntegrateSystem(RbdLcsConstraints *constraints, RbdLcsBody
     if (!parameters) return;
     Choice choice = checkHalfParameters(*parameters, kWarn);
     if (!choice.ok || !checkInputs(bodies, bodyCount, *parameters)) return;
-    prepare(choice, constraints, bodies, bodyCount, *parameters)->integrate();
+    lcs::Context context;
+    prepare(context, choice, constraints, bodies, bodyCount, *parameters).integrate();
 }
 
 extern "C" size_t RbdLcsMemoryRequired(int rowCount, int bodyCount)
@@ -137,15 +150,15 @@ extern "C" size_t RbdLcsMemoryRequired(int rowCount, int bodyCount)
 
 extern "C" const char *RbdLcsStepperName(int index)
 {
-    return index >= 0 && index < lcs::kStepperCount ? lcs::stepperEntry(index).name : nullptr;
+    return index >= 0 && index < lcs::kStepperCount ? lcs::stepperName(index).name : nullptr;
 }
 
 extern "C" const char *RbdLcsStepperDescription(int index)
 {
-    return index >= 0 && index < lcs::kStepperCount ? lcs::stepperEntry(index).description : nullptr;
+    return index >= 0 && index < lcs::kStepperCount ? lcs::stepperName(index).description : nullptr;
 }
 
 extern "C" const char *RbdLcsLinearSolverDescription(int index)
 {
-    return index >= 0 && index < lcs::kLinearSolverCount ? lcs::linearSolver(index).description : nullptr;
+    return index >= 0 && index < lcs::kLinearSolverCount ? lcs::linearSolverDescription(index) : nullptr;
 }

@@ -4,6 +4,7 @@
 #include <string.h>
 #include <kelmar/PxMath.h>
 #include <kelmar/PxMessage.h>
+#include "solver/RbdLcsTypes.h"
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdTypes.h>
 #include "joints/RbdConstraintRecord.h"
@@ -63,7 +64,7 @@ bool isUnbounded(PxReal bound)
 
 } // namespace
 
-void BaseFunctions::update_inertia_tensor(RbdLcsBody *body) const
+void BaseFunctions::updateInertiaTensor(RbdLcsBody *body) const
 {
     PxMatrix3 R, RT, tmp;
     for (int i = 0; i < 3; ++i)
@@ -75,13 +76,13 @@ void BaseFunctions::update_inertia_tensor(RbdLcsBody *body) const
     PxM3Mul(body->invInertiaWorld, tmp, R);
 }
 
-void BaseFunctions::update_momentum(RbdLcsBody *body) const
+void BaseFunctions::updateMomentum(RbdLcsBody *body) const
 {
     PxV3Scale(body->linearMomentum, body->linearVelocity, body->mass);
     mulM3V(body->angularMomentum, body->inertiaWorld, body->angularVelocity);
 }
 
-void BaseFunctions::build_inverse_mass(int bodyCount, RbdLcsBody *const *bodies, BodyInverseMass *invM) const
+void BaseFunctions::buildInverseMass(int bodyCount, RbdLcsBody *const *bodies, BodyInverseMass *invM) const
 {
     for (int b = 0; b < bodyCount; ++b) {
         invM[b].invMass = bodies[b]->invMass;
@@ -89,9 +90,9 @@ void BaseFunctions::build_inverse_mass(int bodyCount, RbdLcsBody *const *bodies,
     }
 }
 
-void BaseFunctions::build_stabilized_inverse_mass(int bodyCount, RbdLcsBody *const *bodies,
-                                                  const RbdLcsParameters &parameters, PxReal scale,
-                                                  BodyInverseMass *invM) const
+void BaseFunctions::buildStabilizedInverseMass(int bodyCount, RbdLcsBody *const *bodies,
+                                               const RbdLcsParameters &parameters, PxReal scale,
+                                               BodyInverseMass *invM) const
 {
     PxReal h2 = parameters.stepsize * parameters.stepsize;
     for (int b = 0; b < bodyCount; ++b) {
@@ -109,8 +110,7 @@ void BaseFunctions::build_stabilized_inverse_mass(int bodyCount, RbdLcsBody *con
     }
 }
 
-void BaseFunctions::add_non_inertial_forces(int bodyCount, RbdLcsBody *const *bodies, PxReal scale,
-                                            BodyLoad *load) const
+void BaseFunctions::addNonInertialForces(int bodyCount, RbdLcsBody *const *bodies, PxReal scale, BodyLoad *load) const
 {
     for (int b = 0; b < bodyCount; ++b) {
         PxVector3 gyro;
@@ -119,9 +119,9 @@ void BaseFunctions::add_non_inertial_forces(int bodyCount, RbdLcsBody *const *bo
     }
 }
 
-void BaseFunctions::add_stabilization_term(int bodyCount, RbdLcsBody *const *bodies, BodyLoad *load) const
+void BaseFunctions::addStabilizationTerm(int bodyCount, RbdLcsBody *const *bodies, BodyLoad *load) const
 {
-    add_non_inertial_forces(bodyCount, bodies, 1.0, load);
+    addNonInertialForces(bodyCount, bodies, 1.0, load);
 }
 
 void BaseFunctions::multiplyJacobianAndInverseMatrix(const PartitionRows &rows, const BodyInverseMass *invM,
@@ -150,8 +150,8 @@ void BaseFunctions::multiplyJacobianAndInverseMatrix(const PartitionRows &rows, 
     }
 }
 
-void BaseFunctions::compute_rhs(const PartitionRows &rows, RbdLcsBody *const *bodies, const PxReal *JMinv,
-                                const BodyLoad *load, const RbdLcsParameters &parameters, PxReal *rhs) const
+void BaseFunctions::computeRhs(const PartitionRows &rows, RbdLcsBody *const *bodies, const PxReal *JMinv,
+                               const BodyLoad *load, const RbdLcsParameters &parameters, PxReal *rhs) const
 {
     const ConstraintLayout &layout = rows.layout;
     PxReal h = parameters.stepsize;
@@ -177,7 +177,7 @@ void BaseFunctions::compute_rhs(const PartitionRows &rows, RbdLcsBody *const *bo
     }
 }
 
-void BaseFunctions::scale_bounds(PartitionRows &rows, PxReal factor) const
+void BaseFunctions::scaleBounds(PartitionRows &rows, PxReal factor) const
 {
     for (int i = 0; i < rows.layout.rowCount; ++i) {
         if (!isUnbounded(rows.lo[i])) rows.lo[i] *= factor;
@@ -216,8 +216,8 @@ void BaseFunctions::calcJtConstraintForces(PartitionRows &rows, RbdBaseConstrain
         for (int i = 0; i < layout.rowCount; ++i) rows.lambda[i] /= h;
 }
 
-void BaseFunctions::body_update_forces(int bodyCount, RbdLcsBody *const *bodies, const BodyInverseMass *invM,
-                                       const BodyLoad *load) const
+void BaseFunctions::bodyUpdateForces(int bodyCount, RbdLcsBody *const *bodies, const BodyInverseMass *invM,
+                                     const BodyLoad *load) const
 {
     for (int b = 0; b < bodyCount; ++b) {
         PxV3Scale(bodies[b]->linearAcceleration, load[b].force, invM[b].invMass);
@@ -256,7 +256,7 @@ void BaseFunctions::updatePosition(int bodyCount, RbdLcsBody *const *bodies, PxR
 void BaseFunctions::updateQuaternion(int bodyCount, RbdLcsBody *const *bodies, PxReal h, int method) const
 {
     if (method < 1 || method > 3) {
-        PxFatalError(12, "\n ++ RbdLcs:: updateQuaternion:: No such method : %d \n++", method);
+        PxFatalError(RBD_MESSAGE_LEVEL, "\n ++ RbdLcs:: updateQuaternion:: No such method : %d \n++", method);
         return;
     }
     for (int b = 0; b < bodyCount; ++b) {
@@ -295,7 +295,7 @@ void BaseFunctions::updateRotation(int bodyCount, RbdLcsBody *const *bodies) con
         PxQuaternionToMatrix3(R, body->quaternion);
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j) body->comTransform[i][j] = R[i][j];
-        update_inertia_tensor(body);
+        updateInertiaTensor(body);
     }
 }
 

@@ -39,25 +39,25 @@ struct PartitionRows {
 class BaseFunctions {
 public:
     // I_world = R^T I_body R and its inverse, R the rotation rows of comTransform.
-    void update_inertia_tensor(RbdLcsBody *body) const;
+    void updateInertiaTensor(RbdLcsBody *body) const;
     // p = m v, L = I w.
-    void update_momentum(RbdLcsBody *body) const;
-    void build_inverse_mass(int bodyCount, RbdLcsBody *const *bodies, BodyInverseMass *invM) const;
+    void updateMomentum(RbdLcsBody *body) const;
+    void buildInverseMass(int bodyCount, RbdLcsBody *const *bodies, BodyInverseMass *invM) const;
     // Inverse inertia of I - scale h^2 [L]x I^-1 [L]x: stiffer for fast spin.
-    void build_stabilized_inverse_mass(int bodyCount, RbdLcsBody *const *bodies, const RbdLcsParameters &parameters,
-                                       PxReal scale, BodyInverseMass *invM) const;
+    void buildStabilizedInverseMass(int bodyCount, RbdLcsBody *const *bodies, const RbdLcsParameters &parameters,
+                                    PxReal scale, BodyInverseMass *invM) const;
     // The gyroscopic torque L x w (= -w x L of Euler's equations), times scale.
-    void add_non_inertial_forces(int bodyCount, RbdLcsBody *const *bodies, PxReal scale, BodyLoad *load) const;
+    void addNonInertialForces(int bodyCount, RbdLcsBody *const *bodies, PxReal scale, BodyLoad *load) const;
     // The vintage model's L x w, added after the solve.
-    void add_stabilization_term(int bodyCount, RbdLcsBody *const *bodies, BodyLoad *load) const;
+    void addStabilizationTerm(int bodyCount, RbdLcsBody *const *bodies, BodyLoad *load) const;
     // JMinv (tiles like J) = J M^-1 row by row.
     void multiplyJacobianAndInverseMatrix(const PartitionRows &rows, const BodyInverseMass *invM,
                                           PxReal *JMinv) const;
     // rhs = c - (gamma + rowGamma) / h phi - J v - h J M^-1 f.
-    void compute_rhs(const PartitionRows &rows, RbdLcsBody *const *bodies, const PxReal *JMinv, const BodyLoad *load,
-                     const RbdLcsParameters &parameters, PxReal *rhs) const;
+    void computeRhs(const PartitionRows &rows, RbdLcsBody *const *bodies, const PxReal *JMinv, const BodyLoad *load,
+                    const RbdLcsParameters &parameters, PxReal *rhs) const;
     // Finite bounds times factor; +-RBD_REAL_MAX stays.
-    void scale_bounds(PartitionRows &rows, PxReal factor) const;
+    void scaleBounds(PartitionRows &rows, PxReal factor) const;
     // Row impulses to forces: J^T lambda / h on the bodies of each row, added
     // to load and, when the constraint records are given, stored per
     // constraint and body. With lambdaIsForce each row's lambda is replaced
@@ -65,8 +65,8 @@ public:
     void calcJtConstraintForces(PartitionRows &rows, RbdBaseConstraint *const *constraints, PxReal h,
                                 int lambdaIsForce, BodyLoad *load) const;
     // a = M^-1 (f + f_constraint).
-    void body_update_forces(int bodyCount, RbdLcsBody *const *bodies, const BodyInverseMass *invM,
-                            const BodyLoad *load) const;
+    void bodyUpdateForces(int bodyCount, RbdLcsBody *const *bodies, const BodyInverseMass *invM,
+                          const BodyLoad *load) const;
 
     void updateVelocity(int bodyCount, RbdLcsBody *const *bodies, PxReal h) const;
     // w += h I^-1 (L x w) with L = I w at the current w: a further explicit

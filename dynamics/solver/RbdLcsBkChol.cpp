@@ -8,55 +8,15 @@
 #include <string.h>
 #include <initializer_list>
 #include <kelmar/PxMessage.h>
+#include "solver/RbdLcsTypes.h"
 #include "solver/RbdLcsAssemble.h"
-#include "solver/RbdLcsMatrix.h"
+#include "solver/RbdLcsBkChol.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSparseMap.h"
 
 namespace lcs {
 
 namespace {
-
-enum { kT = 4, kTile = 16 }; // tile side and reals per tile
-
-// Element (r, c) of a tile.
-inline int ix(int r, int c)
-{
-    return c * kT + r;
-}
-
-// The tiles of a lower envelope: tile row I stores tiles minTile[I] .. I.
-struct TileEnvelope {
-    int T = 0;                  // tile rows
-    int32_t *minTile = nullptr; // "NC" (T): first stored tile column of each tile row
-    size_t *offset = nullptr;   // "NR" (T + 1): tiles stored before tile row I
-
-    PxReal *tile(PxReal *store, int I, int J) const
-    {
-        return store + (offset[I] + static_cast<size_t>(J - minTile[I])) * kTile;
-    }
-    const PxReal *tile(const PxReal *store, int I, int J) const
-    {
-        return store + (offset[I] + static_cast<size_t>(J - minTile[I])) * kTile;
-    }
-    // Tile rows from the envelope start (first coupled index) of each of the
-    // 4 T indices.
-    void shape(const int32_t *start, int n)
-    {
-        T = n / kT;
-        offset[0] = 0;
-        for (int I = 0; I < T; ++I) {
-            int first = I;
-            for (int r = 0; r < kT; ++r) {
-                int s = start[kT * I + r] / kT;
-                if (s < first) first = s;
-            }
-            minTile[I] = first;
-            offset[I + 1] = offset[I] + static_cast<size_t>(I - first + 1);
-        }
-    }
-    size_t tiles() const { return offset[T]; }
-};
 
 // L y = x in place over the factor (E, L, 1 / diagonal rs), for x zero
 // before index `first`.
@@ -99,91 +59,33 @@ void backwardTiles(const TileEnvelope &E, const PxReal *Lstore, const PxReal *rs
     }
 }
 
-class bkChol : public LCPMatrix {
-public:
-    void destroy() override;
-    void reset_sparse_maps() override;
-
-private:
-    int allocateStorage(const int32_t *rowStart) override;
-    void assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMap *map) override
-    {
-        assembleProducts(map, pos_, JMinv, J, [this](int p, int q, PxReal v) { addAt(p, q, v); });
-    }
-    void setAt(int p, int q, PxReal v) override
-    {
-        *at(p, q) = v;
-        mirror(p, q);
-    }
-    void addAt(int p, int q, PxReal v) override
-    {
-        PxReal *e = at(p, q);
-        *e += v;
-        if (tileOf(p) == tileOf(q) && p != q) *at(q, p) = *e;
-    }
-    PxReal getAt(int p, int q) const override { return element(NZ_, p, q); }
-    PxReal getFactorAt(int p, int q) const override { return element(inverse_, p, q); }
-    void shapeCompact(const ActiveRows &rows) override;
-    int factor(const ActiveRows *rows) override;
-    void useWholeFactor() override;
-    PxReal factorDiagonal(int p) const override { return 1.0 / rsD_[p]; }
-    void multiplyOrdered(const PxReal *x, PxReal *out) const override;
-    PxReal dotRow(int p, const PxReal *x) const override;
-    void axpyRow(int p, PxReal a, PxReal *y) const override;
-    void forward(PxReal *x, int first) const override { forwardTiles(*env_, L_, rs_, x, first); }
-    void backward(PxReal *x) const override { backwardTiles(*env_, L_, rs_, x); }
-    double factorElements() const override { return kTile * static_cast<double>(env_->tiles()); }
-    double matrixElements() const override { return kTile * static_cast<double>(A_.tiles()); }
-    int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow) override;
-    void solveHeld(PxReal *x) const override
-    {
-        forwardTiles(H_, heldL_, heldRsD_, x, 0);
-        backwardTiles(H_, heldL_, heldRsD_, x);
-    }
-    // Tile (I, J) of the compact matrix of rows, gathered from A; the
-    // padding up to a whole tile is identity.
-    void loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) const;
-
-    // Positions are never negative: unsigned shifts and masks find the tile.
-    static int tileOf(int p) { return static_cast<int>(static_cast<unsigned>(p) >> 2); }
-    static int inTile(int p) { return static_cast<int>(static_cast<unsigned>(p) & 3u); }
-    PxReal *at(int p, int q) { return A_.tile(NZ_, tileOf(p), tileOf(q)) + ix(inTile(p), inTile(q)); }
-    // Diagonal tiles are kept whole so that their Cholesky reads plain rows.
-    void mirror(int p, int q)
-    {
-        if (tileOf(p) == tileOf(q) && p != q) *at(q, p) = *at(p, q);
-    }
-    // Element (p, q), p >= q, of tiles stored in A's envelope; 0 outside it.
-    PxReal element(const PxReal *store, int p, int q) const
-    {
-        if (tileOf(q) < A_.minTile[tileOf(p)]) return 0.0;
-        return A_.tile(store, tileOf(p), tileOf(q))[ix(inTile(p), inTile(q))];
-    }
-
-    TileEnvelope A_;               // envelope of A and of the whole factor
-    int32_t *lastReach_ = nullptr; // (T) last tile row storing a tile in each tile column
-    PxReal *NZ_ = nullptr;         // "NZ": the tiles of A
-    PxReal *inverse_ = nullptr;    // "inverse": the tiles of the whole factor L
-    PxReal *rsD_ = nullptr;        // "rsD" (n): 1 / L(p, p) of the whole factor
-    TileEnvelope C_;               // envelope of the compact factor
-    PxReal *compactL_ = nullptr;   // its tiles (room for a whole lower triangle)
-    PxReal *compactRsD_ = nullptr; // (n) its 1 / L(k, k)
-    // The factor the substitutions use.
-    const TileEnvelope *env_ = nullptr;
-    const PxReal *L_ = nullptr;
-    const PxReal *rs_ = nullptr;
-    // The factor of the free rows of an LCP subproblem, in caller storage.
-    TileEnvelope H_;
-    const PxReal *heldL_ = nullptr;
-    PxReal *heldRsD_ = nullptr; // (n)
-};
-
 size_t tileRowsFor(int n)
 {
     return static_cast<size_t>(n / kT);
 }
 
 } // namespace
+
+void BkChol::assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMap *map)
+{
+    assembleProducts(map, pos_, JMinv, J, [this](int p, int q, PxReal v) { addAt(p, q, v); });
+}
+
+void BkChol::forward(PxReal *x, int first) const
+{
+    forwardTiles(*env_, L_, rs_, x, first);
+}
+
+void BkChol::backward(PxReal *x) const
+{
+    backwardTiles(*env_, L_, rs_, x);
+}
+
+void BkChol::solveHeld(PxReal *x) const
+{
+    forwardTiles(H_, heldL_, heldRsD_, x, 0);
+    backwardTiles(H_, heldL_, heldRsD_, x);
+}
 
 size_t bkCholMemoryRequired(int n)
 {
@@ -195,36 +97,33 @@ size_t bkCholMemoryRequired(int n)
            3 * reals + LCPMatrix::inverseMemoryRequired(n);
 }
 
-int bkChol::allocateStorage(const int32_t *rowStart)
+int BkChol::allocateStorage(const int32_t *rowStart)
 {
     size_t T = static_cast<size_t>(n_ / kT);
     for (TileEnvelope *env : {&A_, &C_, &H_}) {
-        env->minTile = static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * T), kPoolAlignment, "NC"));
-        env->offset = static_cast<size_t *>(
-            PoolAllocAligned(PoolRound(sizeof(size_t) * (T + 1)), kPoolAlignment, "NR"));
+        env->minTile = pool_->array<int32_t>(T, "NC");
+        env->offset = pool_->array<size_t>(T + 1, "NR");
         if (!env->minTile || !env->offset) return 0;
     }
     A_.shape(rowStart, n_);
-    lastReach_ = static_cast<int32_t *>(
-        PoolAllocAligned(PoolRound(sizeof(int32_t) * T), kPoolAlignment, "last reach"));
+    lastReach_ = pool_->array<int32_t>(T, "last reach");
     if (!lastReach_) return 0;
     for (int P = 0; P < A_.T; ++P) lastReach_[P] = P;
     for (int I = 0; I < A_.T; ++I)
         for (int P = A_.minTile[I]; P < I; ++P)
             if (I > lastReach_[P]) lastReach_[P] = I;
     size_t bytes = sizeof(PxReal) * kTile * A_.tiles();
-    NZ_ = static_cast<PxReal *>(PoolAllocAligned(bytes, kPoolAlignment, "NZ"));
-    inverse_ = static_cast<PxReal *>(PoolAllocAligned(bytes, kPoolAlignment, "inverse"));
-    rsD_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * T * kT, kPoolAlignment, "rsD"));
-    compactL_ = static_cast<PxReal *>(
-        PoolAllocAligned(sizeof(PxReal) * kTile * (T * (T + 1) / 2), kPoolAlignment, "compact factor"));
-    compactRsD_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * T * kT, kPoolAlignment, "compact rsD"));
-    heldRsD_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * T * kT, kPoolAlignment, "held rsD"));
+    NZ_ = static_cast<PxReal *>(pool_->allocAligned(bytes, kPoolAlignment, "NZ"));
+    inverse_ = static_cast<PxReal *>(pool_->allocAligned(bytes, kPoolAlignment, "inverse"));
+    rsD_ = pool_->array<PxReal>(T * kT, "rsD");
+    compactL_ = pool_->array<PxReal>(kTile * (T * (T + 1) / 2), "compact factor");
+    compactRsD_ = pool_->array<PxReal>(T * kT, "compact rsD");
+    heldRsD_ = pool_->array<PxReal>(T * kT, "held rsD");
     if (!NZ_ || !inverse_ || !rsD_ || !compactL_ || !compactRsD_ || !heldRsD_) return 0;
     return 1;
 }
 
-void bkChol::destroy()
+void BkChol::destroy()
 {
     LCPMatrix::destroy();
     A_ = TileEnvelope();
@@ -236,12 +135,12 @@ void bkChol::destroy()
     L_ = rs_ = heldL_ = nullptr;
 }
 
-void bkChol::reset_sparse_maps()
+void BkChol::resetSparseMaps()
 {
     memset(NZ_, 0, sizeof(PxReal) * kTile * A_.tiles());
 }
 
-void bkChol::useWholeFactor()
+void BkChol::useWholeFactor()
 {
     env_ = &A_;
     L_ = inverse_;
@@ -262,7 +161,7 @@ static void subtractProducts(PxReal S[kTile], const PxReal *LI, const PxReal *LJ
 
 // Off-diagonal tiles of strip I: L_IJ = (A_IJ - sum_K L_IK L_JK^T) L_JJ^-T.
 // load(S, I, J) gives tile (I, J) of the matrix being factored.
-template <typename Load> int vc_strip_Cholesky(const TileEnvelope &E, PxReal *L, const PxReal *rsD, int I, Load &load)
+template <typename Load> int stripCholesky(const TileEnvelope &E, PxReal *L, const PxReal *rsD, int I, Load &load)
 {
     for (int J = E.minTile[I]; J < I; ++J) {
         PxReal S[kTile];
@@ -283,7 +182,7 @@ template <typename Load> int vc_strip_Cholesky(const TileEnvelope &E, PxReal *L,
 }
 
 // Diagonal tile of strip I: L_II L_II^T = A_II - sum_K L_IK L_IK^T.
-template <typename Load> int vc_dstrip_Cholesky(const TileEnvelope &E, PxReal *L, PxReal *rsD, int I, Load &load)
+template <typename Load> int diagonalStripCholesky(const TileEnvelope &E, PxReal *L, PxReal *rsD, int I, Load &load)
 {
     PxReal S[kTile];
     load(S, I, I);
@@ -294,8 +193,9 @@ template <typename Load> int vc_dstrip_Cholesky(const TileEnvelope &E, PxReal *L
         PxReal d = S[ix(c, c)];
         for (int m = 0; m < c; ++m) d -= LII[ix(c, m)] * LII[ix(c, m)];
         if (!(d > 0.0)) {
-            PxFatalError(12, "Kelmar toolkits internals: Cholesky factorizer in vc_dstrip_Cholesky: the system "
-                             "matrix is not positive definite.\n");
+            PxFatalError(RBD_MESSAGE_LEVEL,
+                         "Kelmar toolkits internals: Cholesky factorizer in vc_dstrip_Cholesky: the system "
+                         "matrix is not positive definite.\n");
             return 0;
         }
         PxReal lcc = sqrt(d);
@@ -314,11 +214,11 @@ template <typename Load> int vc_dstrip_Cholesky(const TileEnvelope &E, PxReal *L
 template <typename Load> int factorTiles(const TileEnvelope &E, PxReal *L, PxReal *rsD, Load load, int firstTile = 0)
 {
     for (int I = firstTile; I < E.T; ++I)
-        if (!vc_strip_Cholesky(E, L, rsD, I, load) || !vc_dstrip_Cholesky(E, L, rsD, I, load)) return 0;
+        if (!stripCholesky(E, L, rsD, I, load) || !diagonalStripCholesky(E, L, rsD, I, load)) return 0;
     return 1;
 }
 
-int bkChol::factor(const ActiveRows *rows)
+int BkChol::factor(const ActiveRows *rows)
 {
     if (!rows) {
         auto whole = [this](PxReal S[kTile], int I, int J) { memcpy(S, A_.tile(NZ_, I, J), sizeof(PxReal) * kTile); };
@@ -328,7 +228,7 @@ int bkChol::factor(const ActiveRows *rows)
     return factorTiles(C_, compactL_, compactRsD_, compact);
 }
 
-void bkChol::shapeCompact(const ActiveRows &rows)
+void BkChol::shapeCompact(const ActiveRows &rows)
 {
     C_.shape(rows.start, rows.padded);
     env_ = &C_;
@@ -336,7 +236,7 @@ void bkChol::shapeCompact(const ActiveRows &rows)
     rs_ = compactRsD_;
 }
 
-int bkChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow)
+int BkChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow)
 {
     H_.shape(rows.start, rows.padded);
     heldL_ = storage;
@@ -344,7 +244,7 @@ int bkChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow)
     return factorTiles(H_, storage, heldRsD_, compact, firstRow / kT);
 }
 
-void bkChol::loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) const
+void BkChol::loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) const
 {
     // Positions of the tile's rows and columns, -1 for the identity padding.
     int rowPos[kT], colPos[kT];
@@ -365,7 +265,7 @@ void bkChol::loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) 
         }
 }
 
-void bkChol::multiplyOrdered(const PxReal *x, PxReal *out) const
+void BkChol::multiplyOrdered(const PxReal *x, PxReal *out) const
 {
     memset(out, 0, sizeof(PxReal) * static_cast<size_t>(n_));
     for (int I = 0; I < A_.T; ++I) {
@@ -386,7 +286,7 @@ void bkChol::multiplyOrdered(const PxReal *x, PxReal *out) const
 
 // Row p is tile row P's row r up to the diagonal tile (stored whole), then
 // column r of tile column P in the tile rows below that store it.
-PxReal bkChol::dotRow(int p, const PxReal *x) const
+PxReal BkChol::dotRow(int p, const PxReal *x) const
 {
     int P = tileOf(p), r = inTile(p);
     PxReal s = 0.0;
@@ -404,7 +304,7 @@ PxReal bkChol::dotRow(int p, const PxReal *x) const
     return s;
 }
 
-void bkChol::axpyRow(int p, PxReal a, PxReal *y) const
+void BkChol::axpyRow(int p, PxReal a, PxReal *y) const
 {
     int P = tileOf(p), r = inTile(p);
     const PxReal *A = A_.tile(NZ_, P, A_.minTile[P]);
@@ -415,12 +315,6 @@ void bkChol::axpyRow(int p, PxReal a, PxReal *y) const
         const PxReal *B = A_.tile(NZ_, I, P);
         for (int k = 0; k < kT; ++k) y[kT * I + k] += a * B[ix(k, r)];
     }
-}
-
-LCPMatrix &bkCholInstance()
-{
-    static bkChol instance;
-    return instance;
 }
 
 } // namespace lcs

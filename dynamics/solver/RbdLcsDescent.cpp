@@ -37,15 +37,15 @@ struct DescentWork {
     PxReal *qProximal; // (np) q + rho x
 };
 
-int allocateDescentWork(DescentWork &work, int np)
+int allocateDescentWork(MemoryPool &pool, DescentWork &work, int np)
 {
     size_t bytes = sizeof(PxReal) * static_cast<size_t>(np);
-    if (!allocateWork(work.lcp, np, 1)) return 0;
-    work.g = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "descent g"));
-    work.target = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "descent target"));
-    work.trial = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "descent trial"));
-    work.gTrial = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "descent trial g"));
-    work.qProximal = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "descent proximal q"));
+    if (!allocateWork(pool, work.lcp, np, 1)) return 0;
+    work.g = static_cast<PxReal *>(pool.allocAlignedZeroed(bytes, kPoolAlignment, "descent g"));
+    work.target = static_cast<PxReal *>(pool.allocAlignedZeroed(bytes, kPoolAlignment, "descent target"));
+    work.trial = static_cast<PxReal *>(pool.allocAlignedZeroed(bytes, kPoolAlignment, "descent trial"));
+    work.gTrial = static_cast<PxReal *>(pool.allocAlignedZeroed(bytes, kPoolAlignment, "descent trial g"));
+    work.qProximal = static_cast<PxReal *>(pool.allocAlignedZeroed(bytes, kPoolAlignment, "descent proximal q"));
     return work.g && work.target && work.trial && work.gTrial && work.qProximal;
 }
 
@@ -205,8 +205,7 @@ int descend(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const Px
         // The face's minimiser of f(y) + rho/2 |y - x|^2: (A + rho I) y = q + rho x.
         for (int i = 0; i < n; ++i) work.qProximal[i] = q[i] + rho * x[i];
         work.lcp.haveX0 = 0;
-        if (!solve_principal_subproblem(A, work.lcp, m, work.qProximal, lo, hi, state, work.target, n))
-            return -(k + 1);
+        if (!solvePrincipalSubproblem(A, work.lcp, m, work.qProximal, lo, hi, state, work.target, n)) return -(k + 1);
         // The jump: the minimiser clipped to the box, when it lowers f.
         for (int i = 0; i < n; ++i)
             work.trial[i] = (state[i] & kLcpFixed) ? 0.0 : clipped(work.target[i], lo[i], hi[i]);
@@ -238,13 +237,13 @@ int descend(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const Px
 
 } // namespace
 
-int descent_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
-                       int n, const RbdLcsLCPSolverParameters &params)
+int descentLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
+                     int n, const RbdLcsLCPSolverParameters &params)
 {
-    if (!PushPoolFrame()) return -1;
+    if (!A.pool().pushFrame()) return -1;
     DescentWork work;
-    if (!allocateDescentWork(work, A.size())) {
-        PopPoolFrame();
+    if (!allocateDescentWork(A.pool(), work, A.size())) {
+        A.pool().popFrame();
         return -1;
     }
     if (!params.warmStart)
@@ -259,7 +258,7 @@ int descent_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *l
         result = descend(A, x, q, lo, hi, state, n, params, rho, work);
     }
     if (rho > 0.0) A.shiftDiagonal(-rho, n);
-    PopPoolFrame();
+    A.pool().popFrame();
     return result;
 }
 
@@ -271,7 +270,7 @@ size_t lcpGuessBytes(int n)
 size_t recoveryMemoryRequired(int n)
 {
     size_t vector = PoolAlignedCost(sizeof(PxReal) * static_cast<size_t>(n));
-    return 2 * vector + lcpSolverMemoryRequired(n) + 5 * vector;
+    return 3 * vector + lcpSolverMemoryRequired(n) + 5 * vector;
 }
 
 size_t lcpSystemMemoryRequired(int n)
@@ -291,13 +290,14 @@ int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters 
     size_t rowBytes = sizeof(PxReal) * static_cast<size_t>(rows.n);
     memcpy(guess, rows.lambda, rowBytes);
     int result = solver(A, rows.lambda, q, rows.lo, rows.hi, rows.state, rows.n, params);
-    if (result >= 0 || !PushPoolFrame()) return result;
+    if (result >= 0 || !A.pool().pushFrame()) return result;
     // The products read whole padded vectors; lambda has the rows only.
     size_t bytes = sizeof(PxReal) * static_cast<size_t>(A.size());
-    PxReal *g = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "recovery g"));
-    PxReal *point = static_cast<PxReal *>(PoolAllocAlignedZeroed(bytes, kPoolAlignment, "recovery point"));
-    if (!g || !point) {
-        PopPoolFrame();
+    PxReal *g = static_cast<PxReal *>(A.pool().allocAlignedZeroed(bytes, kPoolAlignment, "recovery g"));
+    PxReal *point = static_cast<PxReal *>(A.pool().allocAlignedZeroed(bytes, kPoolAlignment, "recovery point"));
+    PxReal *sweepScratch = static_cast<PxReal *>(A.pool().allocAligned(bytes, kPoolAlignment, "sweep scratch"));
+    if (!g || !point || !sweepScratch) {
+        A.pool().popFrame();
         return result;
     }
     for (int i = 0; i < rows.n; ++i) {
@@ -308,20 +308,20 @@ int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters 
         memcpy(point, guess, rowBytes);
     markDegenerateRows(A, rows.lo, rows.hi, rows.state, rows.n, params);
     for (int sweeps = kSweepsBetweenChecks; sweeps <= kRecoverySweeps; sweeps += kSweepsBetweenChecks) {
-        A.projectedGaussSeidel(point, q, rows.lo, rows.hi, rows.state, rows.n, kSweepsBetweenChecks);
+        projectedGaussSeidel(A, point, q, rows.lo, rows.hi, rows.state, rows.n, kSweepsBetweenChecks, sweepScratch);
         objectiveAndGradient(A, point, q, rows.n, g);
         if (!solvedWithin(point, g, rows.lo, rows.hi, rows.state, rows.n, params.tolerance)) continue;
         holdOutwardRows(point, g, rows.lo, rows.hi, rows.state, rows.n, params.tolerance);
         memcpy(rows.lambda, point, rowBytes);
-        PopPoolFrame();
+        A.pool().popFrame();
         return sweeps / kSweepsBetweenChecks;
     }
     memcpy(rows.lambda, point, rowBytes);
     RbdLcsLCPSolverParameters descent = params;
     descent.warmStart = 1;
     descent.maxIterations = params.maxIterations * kRecoveryIterations;
-    result = descent_lcp_solver(A, rows.lambda, q, rows.lo, rows.hi, rows.state, rows.n, descent);
-    PopPoolFrame();
+    result = descentLcpSolver(A, rows.lambda, q, rows.lo, rows.hi, rows.state, rows.n, descent);
+    A.pool().popFrame();
     return result;
 }
 

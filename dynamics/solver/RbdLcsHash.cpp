@@ -45,7 +45,7 @@ inline uint32_t word(const uint8_t *k)
 
 } // namespace
 
-uint32_t jenkins_hash(const void *key, size_t length, uint32_t initval)
+uint32_t jenkinsHash(const void *key, size_t length, uint32_t initval)
 {
     const uint8_t *k = static_cast<const uint8_t *>(key);
     uint32_t a = 0x9e3779b9u, b = 0x9e3779b9u, c = initval;

@@ -9,7 +9,7 @@ namespace lcs {
 
 // Bob Jenkins' 1996 lookup2 hash of length bytes: golden-ratio start
 // 0x9e3779b9, 12-byte blocks, the length folded into the last block.
-uint32_t jenkins_hash(const void *key, size_t length, uint32_t initval);
+uint32_t jenkinsHash(const void *key, size_t length, uint32_t initval);
 
 // The keys seen since the table was last emptied; taken from the workspace.
 struct StateHashTable {

@@ -2,10 +2,12 @@
 
 #include <math.h>
 #include <string.h>
+#include "solver/RbdLcsBkChol.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSolver.h"
 #include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsTiles.h"
+#include "solver/RbdLcsVbChol.h"
 
 namespace lcs {
 
@@ -16,7 +18,7 @@ void LCPMatrix::destroy()
     shiftCount_ = 0;
     kept_ = KeptJacobian();
     Ainv_ = nullptr;
-    column_solved_ = nullptr;
+    columnSolved_ = nullptr;
     pivot_ = nullptr;
     pos_ = rowAt_ = rowStart_ = nullptr;
     factorRow_ = factorIndex_ = nullptr;
@@ -44,31 +46,23 @@ size_t LCPMatrix::inverseMemoryRequired(int n)
            + PoolAlignedCost(sizeof(PxReal) * 2 * un);  // substitution scratch
 }
 
-namespace {
-
-int32_t *orderTable(size_t count, const char *name)
-{
-    return static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * count), kPoolAlignment, name));
-}
-
-} // namespace
-
 int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
 {
+    pool_ = map->pool;
     n_ = n;
     size_t un = static_cast<size_t>(n);
-    pos_ = orderTable(un, "positions");
-    rowAt_ = orderTable(un, "rows at positions");
-    rowStart_ = orderTable(un, "envelope starts");
-    factorRow_ = orderTable(un, "factor rows");
-    factorIndex_ = orderTable(un, "factor indices");
-    activePosition_ = orderTable(un, "active positions");
-    activeStart_ = orderTable(un, "active envelope");
-    mark_ = orderTable(un, "row marks");
-    compactPosition_ = orderTable(un, "compact positions");
-    heldFactored_ = orderTable(un, "held factor positions");
+    pos_ = pool_->array<int32_t>(un, "positions");
+    rowAt_ = pool_->array<int32_t>(un, "rows at positions");
+    rowStart_ = pool_->array<int32_t>(un, "envelope starts");
+    factorRow_ = pool_->array<int32_t>(un, "factor rows");
+    factorIndex_ = pool_->array<int32_t>(un, "factor indices");
+    activePosition_ = pool_->array<int32_t>(un, "active positions");
+    activeStart_ = pool_->array<int32_t>(un, "active envelope");
+    mark_ = pool_->array<int32_t>(un, "row marks");
+    compactPosition_ = pool_->array<int32_t>(un, "compact positions");
+    heldFactored_ = pool_->array<int32_t>(un, "held factor positions");
     heldFactoredCount_ = -1;
-    scratch_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * 2 * un, kPoolAlignment, "order scratch"));
+    scratch_ = pool_->array<PxReal>(2 * un, "order scratch");
     if (!pos_ || !rowAt_ || !rowStart_ || !factorRow_ || !factorIndex_ || !activePosition_ || !activeStart_ ||
         !mark_ || !compactPosition_ || !heldFactored_ || !scratch_)
         return 0;
@@ -100,11 +94,10 @@ int LCPMatrix::allocateInverse(int n)
 {
     size_t un = static_cast<size_t>(n);
     // The inverse is never cleared: column_solved says which columns hold data.
-    Ainv_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un * un, kPoolAlignment, "Ainv"));
-    column_solved_ = static_cast<int32_t *>(
-        PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "column_solved"));
-    pivot_ = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "pivots"));
-    if (!Ainv_ || !column_solved_ || !pivot_) return 0;
+    Ainv_ = pool_->array<PxReal>(un * un, "Ainv");
+    columnSolved_ = pool_->array<int32_t>(un, "column_solved");
+    pivot_ = pool_->array<PxReal>(un, "pivots");
+    if (!Ainv_ || !columnSolved_ || !pivot_) return 0;
     clearInverse();
     return 1;
 }
@@ -399,60 +392,6 @@ void LCPMatrix::multiplyRows(const PxReal *x, const int32_t *rows, int count, Px
     for (int a = 0; a < count; ++a) out[rows[a]] = dotRow(pos_[rows[a]], xs);
 }
 
-// Sequential form: u = M^-1 J^T x follows every row update, so a row costs
-// two short products with its Jacobian.
-void LCPMatrix::sweepThroughJacobian(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
-                                     const int32_t *state, int count, int sweeps) const
-{
-    const ConstraintLayout *layout = kept_.map->layout;
-    PxReal *u = kept_.bodyScratch;
-    for (int i = 0; i < count; ++i)
-        if (state[i] & kLcpFixed) x[i] = 0.0;
-    bodyProducts(x, u);
-    for (int sweep = 0; sweep < sweeps; ++sweep)
-        for (int c = 0; c < layout->constraintCount; ++c)
-            for (int r = 0; r < layout->rows[c]; ++r) {
-                int i = layout->firstRow[c] + r;
-                if (i >= count || (state[i] & kLcpFixed)) continue;
-                PxReal value = x[i] - (rowProduct(i, c, x, u) - q[i]) / getElement(i, i);
-                value = value < lo[i] ? lo[i] : (value > hi[i] ? hi[i] : value);
-                PxReal change = value - x[i];
-                x[i] = value;
-                if (change == 0.0) continue;
-                for (int side = 0; side < 2; ++side) {
-                    int body = layout->bodies[2 * c + side];
-                    if (body < 0) continue;
-                    const PxReal *a = kept_.JMinv + tileIndex(i, 6 * side);
-                    for (int k = 0; k < 6; ++k) u[6 * body + k] += a[4 * k] * change;
-                }
-            }
-}
-
-void LCPMatrix::projectedGaussSeidel(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
-                                     const int32_t *state, int count, int sweeps) const
-{
-    if (kept_.JMinv) {
-        sweepThroughJacobian(x, q, lo, hi, state, count, sweeps);
-        return;
-    }
-    // The sweeps run in positions, where the rows of A are stored.
-    PxReal *xs = scratch_;
-    for (int p = 0; p < n_; ++p) {
-        int row = rowAt_[p];
-        xs[p] = row < count && !(state[row] & kLcpFixed) ? x[row] : 0.0;
-    }
-    for (int sweep = 0; sweep < sweeps; ++sweep) {
-        for (int p = 0; p < n_; ++p) {
-            int row = rowAt_[p];
-            if (row >= count || (state[row] & kLcpFixed)) continue;
-            PxReal value = xs[p] - (dotRow(p, xs) - q[row]) / getAt(p, p);
-            xs[p] = value < lo[row] ? lo[row] : (value > hi[row] ? hi[row] : value);
-        }
-    }
-    for (int p = 0; p < n_; ++p)
-        if (rowAt_[p] < count) x[rowAt_[p]] = xs[p];
-}
-
 void LCPMatrix::solve(PxReal *x, int columns)
 {
     if (!ensureFactor()) return;
@@ -498,15 +437,15 @@ void LCPMatrix::solveUnit(PxReal *x, int column)
 
 void LCPMatrix::clearInverse()
 {
-    if (column_solved_) memset(column_solved_, 0, sizeof(int32_t) * static_cast<size_t>(n_));
+    if (columnSolved_) memset(columnSolved_, 0, sizeof(int32_t) * static_cast<size_t>(n_));
 }
 
 const PxReal *LCPMatrix::inverseColumn(int j)
 {
     PxReal *column = Ainv_ + static_cast<size_t>(j) * static_cast<size_t>(n_);
-    if (!column_solved_[j]) {
+    if (!columnSolved_[j]) {
         solveUnit(column, j);
-        column_solved_[j] = 1;
+        columnSolved_[j] = 1;
     }
     return column;
 }
@@ -516,7 +455,7 @@ void LCPMatrix::calcJinvMJT(const PxReal *JMinv, const PxReal *J, const PxReal *
 {
     const ConstraintLayout *layout = map->layout;
     kept_ = KeptJacobian();
-    reset_sparse_maps();
+    resetSparseMaps();
     assemble(JMinv, J, map);
     for (int i = 0; i < n_; ++i) {
         if (i < layout->rowCount)
@@ -527,7 +466,7 @@ void LCPMatrix::calcJinvMJT(const PxReal *JMinv, const PxReal *J, const PxReal *
     clearInverse();
 }
 
-int LCPMatrix::factor_dense(PxReal *m, int n)
+int LCPMatrix::factorDense(PxReal *m, int n)
 {
     for (int j = 0; j < n; ++j) {
         PxReal *rowj = m + static_cast<size_t>(j) * n;
@@ -546,7 +485,7 @@ int LCPMatrix::factor_dense(PxReal *m, int n)
     return 1;
 }
 
-void LCPMatrix::solve_dense(const PxReal *m, PxReal *x, int n)
+void LCPMatrix::solveDense(const PxReal *m, PxReal *x, int n)
 {
     for (int i = 0; i < n; ++i) {
         const PxReal *rowi = m + static_cast<size_t>(i) * n;
@@ -561,22 +500,11 @@ void LCPMatrix::solve_dense(const PxReal *m, PxReal *x, int n)
     }
 }
 
-} // namespace lcs
-
-namespace lcs {
-
-LCPMatrix &bkCholInstance();
-LCPMatrix &vbCholInstance();
-size_t bkCholMemoryRequired(int n);
-size_t vbCholMemoryRequired(int n);
-
-const LinearSolverEntry &linearSolver(int index)
+const char *linearSolverDescription(int index)
 {
-    static const LinearSolverEntry table[kLinearSolverCount] = {
-        {&bkCholInstance(), "block cholesky with no assembler"},
-        {&vbCholInstance(), "variable bandwith cholesky"},
-    };
-    return table[index];
+    static const char *const descriptions[kLinearSolverCount] = {"block cholesky with no assembler",
+                                                                 "variable bandwith cholesky"};
+    return descriptions[index];
 }
 
 size_t matrixMemoryRequired(int n)

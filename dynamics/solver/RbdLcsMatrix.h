@@ -24,18 +24,22 @@
 namespace lcs {
 
 struct SparseMatrixMap;
+class MemoryPool;
 
 class LCPMatrix {
 public:
     virtual ~LCPMatrix() {}
-    // Takes the storage for a padded size n (multiple of 4) from the workspace,
-    // shaped by the envelope and elimination order recorded in map. Returns 0
-    // when it does not fit.
+    // Takes the storage for a padded size n (multiple of 4) from the map's
+    // workspace, shaped by the envelope and elimination order recorded in
+    // map. Returns 0 when it does not fit.
     int allocate(int n, const SparseMatrixMap *map);
+    // The workspace of the storage, which the LCP solvers share for their
+    // temporaries (valid after allocate).
+    MemoryPool &pool() const { return *pool_; }
     // Forgets the storage (it belongs to the workspace).
     virtual void destroy();
     // Clears every stored element, the factor and the solved columns.
-    virtual void reset_sparse_maps() = 0;
+    virtual void resetSparseMaps() = 0;
     // A(i, j) = A(j, i) = v for rows i and j inside the envelope.
     void setElement(int i, int j, PxReal v);
     void addElement(int i, int j, PxReal v);
@@ -84,12 +88,25 @@ public:
     // it off again). Every factor is formed anew when next needed; products
     // (multiply) and the pivots (getDiagInv) keep to the unshifted matrix.
     void shiftDiagonal(PxReal rho, int count);
-    // Projected Gauss-Seidel sweeps on the box LCP of the rows i < count:
-    // each row not fixed (no kLcpFixed bit in state) in turn takes the value
-    // that zeroes its (A x - q)_i, clipped to [lo_i, hi_i]. Every update
-    // lowers 1/2 x'Ax - q'x, so x stays in the box and only improves.
-    void projectedGaussSeidel(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, const int32_t *state,
-                              int count, int sweeps) const;
+    // For sweeps over the rows in elimination order: the row at position p,
+    // row p of A (in positions) times x (in positions), and A(p, p).
+    int rowAtPosition(int p) const { return rowAt_[p]; }
+    PxReal positionRowDot(int p, const PxReal *x) const { return dotRow(p, x); }
+    PxReal positionDiagonal(int p) const { return getAt(p, p); }
+    // The factors of A kept by keepJacobian (null JMinv: none).
+    struct KeptJacobian {
+        const PxReal *JMinv = nullptr;      // 4-row tiles of J M^-1
+        const PxReal *J = nullptr;          // 4-row tiles of J
+        const PxReal *rowEpsilon = nullptr; // (rows) softness additions
+        const SparseMatrixMap *map = nullptr;
+        PxReal *bodyScratch = nullptr; // (6 x bodies) M^-1 J^T x
+    };
+    // The kept factors, or null when products go through the stored matrix.
+    const KeptJacobian *keptJacobian() const { return kept_.JMinv ? &kept_ : nullptr; }
+    // The kept route: u (6 x bodies) = M^-1 J^T x, and (A x)_row from u for
+    // a row of constraint.
+    void bodyProducts(const PxReal *x, PxReal *u) const;
+    PxReal rowProduct(int row, int constraint, const PxReal *x, const PxReal *u) const;
     // x (n) := A^-1 x, in place. columns: right-hand sides stored one after
     // the other, each n long.
     void solve(PxReal *x, int columns);
@@ -101,7 +118,7 @@ public:
 
     // Column j of A^-1 (n), solved the first time it is asked for.
     const PxReal *inverseColumn(int j);
-    int columnSolved(int j) const { return column_solved_[j]; }
+    int columnSolved(int j) const { return columnSolved_[j]; }
     // Multiply-adds of one column of A^-1 with the factor in use.
     double columnCost() const { return 2.0 * factorElements(); }
 
@@ -122,10 +139,10 @@ public:
     void forgetHeldFactor() { heldFactoredCount_ = -1; }
 
     // Small dense symmetric positive definite systems: m is n x n, row-major.
-    // factor_dense replaces its lower triangle by the Cholesky factor and
-    // returns 0 when a pivot is not positive; solve_dense solves m x = b in place.
-    static int factor_dense(PxReal *m, int n);
-    static void solve_dense(const PxReal *m, PxReal *x, int n);
+    // factorDense replaces its lower triangle by the Cholesky factor and
+    // returns 0 when a pivot is not positive; solveDense solves m x = b in place.
+    static int factorDense(PxReal *m, int n);
+    static void solveDense(const PxReal *m, PxReal *x, int n);
 
     // The softness epsilon and step h given by the stepper's setup.
     void setSoftness(PxReal epsilon, PxReal h)
@@ -191,16 +208,17 @@ protected:
     void selectWholeFactor();
     void clearInverse();
 
+    MemoryPool *pool_ = nullptr;
     int n_ = 0; // padded size
     PxReal epsilon_ = 0.0;
     PxReal h_ = 1.0;
-    PxReal *Ainv_ = nullptr;           // "Ainv" (n x n): column j at Ainv_ + j n
-    int32_t *column_solved_ = nullptr; // "column_solved" (n): 1 once column j is in Ainv
-    PxReal *pivot_ = nullptr;          // (n) L(i, i) of the whole matrix, by row
-    int32_t *pos_ = nullptr;           // (n) position of each row
-    int32_t *rowAt_ = nullptr;         // (n) row at each position
-    int32_t *rowStart_ = nullptr;      // (n) envelope: first position coupled to each position
-    int identityOrder_ = 1;            // the elimination order is the row order
+    PxReal *Ainv_ = nullptr;          // "Ainv" (n x n): column j at Ainv_ + j n
+    int32_t *columnSolved_ = nullptr; // "column_solved" (n): 1 once column j is in Ainv
+    PxReal *pivot_ = nullptr;         // (n) L(i, i) of the whole matrix, by row
+    int32_t *pos_ = nullptr;          // (n) position of each row
+    int32_t *rowAt_ = nullptr;        // (n) row at each position
+    int32_t *rowStart_ = nullptr;     // (n) envelope: first position coupled to each position
+    int identityOrder_ = 1;           // the elimination order is the row order
     // The factor in use: factorRow_ (n) is the row of each factor index (-1
     // for the identity padding of a compact factor), factorIndex_ (n) the
     // factor index of each row (-1 for a row taken out).
@@ -220,22 +238,10 @@ protected:
     PxReal *scratch_ = nullptr;         // (2 n) vectors in positions
     PxReal diagonalShift_ = 0.0;        // added to the stored diagonal of rows < shiftCount_
     int shiftCount_ = 0;
-    // The factors of A kept by keepJacobian (null JMinv: none).
-    struct KeptJacobian {
-        const PxReal *JMinv = nullptr;      // 4-row tiles of J M^-1
-        const PxReal *J = nullptr;          // 4-row tiles of J
-        const PxReal *rowEpsilon = nullptr; // (rows) softness additions
-        const SparseMatrixMap *map = nullptr;
-        PxReal *bodyScratch = nullptr; // (6 x bodies) M^-1 J^T x
-    } kept_;
-    // The kept route: u (6 x bodies) = M^-1 J^T x, and out = A x from u.
-    void bodyProducts(const PxReal *x, PxReal *u) const;
-    PxReal rowProduct(int row, int constraint, const PxReal *x, const PxReal *u) const;
+    KeptJacobian kept_;
     void multiplyThroughJacobian(const PxReal *x, PxReal *out) const;
     // Products with `rows` rows of A cost less through the kept Jacobian.
     int throughJacobianIsCheaper(int rows) const;
-    void sweepThroughJacobian(PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, const int32_t *state,
-                              int count, int sweeps) const;
     // The held rows of the last heldRowsCost and the compact rows it left.
     const int32_t *held_ = nullptr;
     int heldCount_ = 0;
@@ -250,14 +256,10 @@ protected:
     ActiveRows compactRows(int count);
 };
 
-// One instance of each factorisation exists; the linear-solver parameter
-// selects one by index.
+// The factorisations, selected by the linear-solver parameter: 0 BkChol,
+// 1 VbChol. Each solver context holds one of each.
 enum { kLinearSolverCount = 2 };
-struct LinearSolverEntry {
-    LCPMatrix *matrix;
-    const char *description;
-};
-const LinearSolverEntry &linearSolver(int index);
+const char *linearSolverDescription(int index);
 // Workspace bytes the largest of the factorisations needs for padded size n
 // (A, its factors, the envelope tables, the order and the inverse cache).
 size_t matrixMemoryRequired(int n);

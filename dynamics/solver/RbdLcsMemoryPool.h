@@ -1,5 +1,7 @@
-// The solver's workspace: one bump allocator over the memory the caller hands
+// The solver's workspace: a bump allocator over the memory the caller hands
 // to a solve, with a small stack of frames. Nothing here touches the heap.
+// Each solver context has its own, so solves of different worlds never
+// share one.
 #ifndef KELMAR_DYNAMICS_RBDLCSMEMORYPOOL_H
 #define KELMAR_DYNAMICS_RBDLCSMEMORYPOOL_H
 
@@ -14,23 +16,35 @@ enum { kPoolFrameDepth = 4 };
 // never straddle one.
 enum { kPoolAlignment = 64 };
 
-// Starts a new workspace over memory (size bytes); forgets every frame.
-void InitPool(void *memory, size_t size);
-// size (bytes) must be a multiple of 16. Returns null after the fatal
-// message when the size is bad or the workspace is exhausted.
-void *PoolAlloc(size_t size, const char *name);
-void *PoolAllocAligned(size_t size, size_t alignment, const char *name);
-void *PoolAllocAlignedZeroed(size_t size, size_t alignment, const char *name);
-// Individual blocks are never freed; frames release them.
-void PoolFreeAligned(void *pointer);
-// Saves the current top; PopPoolFrame returns to it, releasing everything
-// allocated since. Returns 0 (after a warning) when the stack is full.
-int PushPoolFrame();
-void PopPoolFrame();
-// Bytes handed out since InitPool, padding included, and the largest value
-// this ever reached: the measure RbdLcsMemoryRequired is checked against.
-size_t PoolUsed();
-size_t PoolPeakUsed();
+class MemoryPool {
+public:
+    // Starts a new workspace over memory (size bytes); forgets every frame.
+    void init(void *memory, size_t size);
+    // size (bytes) must be a multiple of 16. Returns null after the fatal
+    // message when the size is bad or the workspace is exhausted.
+    void *alloc(size_t size, const char *name) { return allocAligned(size, 1, name); }
+    void *allocAligned(size_t size, size_t alignment, const char *name);
+    void *allocAlignedZeroed(size_t size, size_t alignment, const char *name);
+    // count elements of T on a cache line, the size rounded to the granule.
+    template <typename T> T *array(size_t count, const char *name);
+    // Saves the current top; popFrame returns to it, releasing everything
+    // allocated since. Returns 0 (after a warning) when the stack is full.
+    int pushFrame();
+    void popFrame();
+    // Bytes handed out since init, padding included, and the largest value
+    // this reached since init: the measure RbdLcsMemoryRequired is checked
+    // against.
+    size_t used() const { return top_ - start_; }
+    size_t peakUsed() const { return peak_; }
+
+private:
+    uintptr_t start_ = 0; // first usable byte (16-byte aligned)
+    uintptr_t top_ = 0;   // next free byte
+    uintptr_t end_ = 0;   // one past the last byte
+    uintptr_t frames_[kPoolFrameDepth] = {};
+    int frameCount_ = 0;
+    size_t peak_ = 0;
+};
 
 // Size rounded up to the pool's granule of 16 bytes.
 inline size_t PoolRound(size_t bytes)
@@ -38,14 +52,19 @@ inline size_t PoolRound(size_t bytes)
     return (bytes + 15u) & ~static_cast<size_t>(15u);
 }
 
-// Worst-case bytes one PoolAllocAligned(bytes, kPoolAlignment) can consume:
+template <typename T> T *MemoryPool::array(size_t count, const char *name)
+{
+    return static_cast<T *>(allocAligned(PoolRound(sizeof(T) * count), kPoolAlignment, name));
+}
+
+// Worst-case bytes one allocAligned(bytes, kPoolAlignment) can consume:
 // the rounded size plus the largest gap alignment can leave before it.
 inline size_t PoolAlignedCost(size_t bytes)
 {
     return PoolRound(bytes) + (kPoolAlignment - 16);
 }
 
-// Bytes InitPool may skip to reach a 16-byte boundary.
+// Bytes init may skip to reach a 16-byte boundary.
 enum { kPoolStartSlack = 16 };
 
 } // namespace lcs

@@ -11,8 +11,8 @@ void RbdLcsParametersReset(RbdLcsParameters *parameters)
     parameters->stepsize = 0.015;
     parameters->epsilon = 1e-6;
     parameters->gamma = 0.12;
-    parameters->stepper_model = 2;
-    parameters->stepper_options = 0;
+    parameters->stepperModel = 2;
+    parameters->stepperOptions = 0;
     parameters->lcp.solverFunction = 1;
     parameters->lcp.maxIterations = 35;
     parameters->lcp.maxBlockIterations = 20;
@@ -24,6 +24,6 @@ void RbdLcsParametersReset(RbdLcsParameters *parameters)
     parameters->lcp.warmStart = 0;
     parameters->workspace = nullptr;
     parameters->workspaceSize = 0;
-    parameters->cpu_resources = RbdLcsQueryCPUResources();
-    parameters->linear_solver = 0;
+    parameters->cpuResources = RbdLcsQueryCPUResources();
+    parameters->linearSolver = 0;
 }

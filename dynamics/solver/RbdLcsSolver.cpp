@@ -29,7 +29,7 @@ int unconstrainedSolution(LCPMatrix &A, LcpWork &work, const PxReal *q, const in
 
 uint32_t hashStates(const int32_t *state, int n)
 {
-    return jenkins_hash(state, sizeof(int32_t) * static_cast<size_t>(n), 0);
+    return jenkinsHash(state, sizeof(int32_t) * static_cast<size_t>(n), 0);
 }
 
 // The bound a clamped (not fixed) row is held at.
@@ -39,7 +39,7 @@ PxReal clampedValue(int32_t state, PxReal lo, PxReal hi)
 }
 
 // Principal submatrix of A^-1 on the m clamped rows, columns solved on demand.
-void build_principal_submatrix(LCPMatrix &A, const int32_t *clamped, int m, PxReal *sub)
+void buildPrincipalSubmatrix(LCPMatrix &A, const int32_t *clamped, int m, PxReal *sub)
 {
     for (int b = 0; b < m; ++b) {
         const PxReal *column = A.inverseColumn(clamped[b]);
@@ -68,20 +68,20 @@ int32_t newState(int32_t old, PxReal x, PxReal w, PxReal lo, PxReal hi, PxReal t
 
 } // namespace
 
-int allocateWork(LcpWork &work, int n, int keys)
+int allocateWork(MemoryPool &pool, LcpWork &work, int n, int keys)
 {
     size_t un = static_cast<size_t>(n);
     work.table.keys = static_cast<uint32_t *>(
-        PoolAllocAligned(PoolRound(sizeof(uint32_t) * static_cast<size_t>(keys)), kPoolAlignment, "hash keys"));
+        pool.allocAligned(PoolRound(sizeof(uint32_t) * static_cast<size_t>(keys)), kPoolAlignment, "hash keys"));
     work.table.count = 0;
     work.table.capacity = keys;
-    work.x0 = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x0"));
-    work.xp = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x"));
-    work.w = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp w"));
+    work.x0 = static_cast<PxReal *>(pool.allocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x0"));
+    work.xp = static_cast<PxReal *>(pool.allocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp x"));
+    work.w = static_cast<PxReal *>(pool.allocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp w"));
     work.clamped = static_cast<int32_t *>(
-        PoolAllocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "lcp clamped"));
-    work.sub = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un * un, kPoolAlignment, "lcp submatrix"));
-    work.wC = static_cast<PxReal *>(PoolAllocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp wC"));
+        pool.allocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "lcp clamped"));
+    work.sub = static_cast<PxReal *>(pool.allocAligned(sizeof(PxReal) * un * un, kPoolAlignment, "lcp submatrix"));
+    work.wC = static_cast<PxReal *>(pool.allocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp wC"));
     work.haveX0 = 0;
     return work.table.keys && work.x0 && work.xp && work.w && work.clamped && work.sub && work.wC;
 }
@@ -94,8 +94,8 @@ int allocateWork(LcpWork &work, int n, int keys)
 // - directly: A_FF x_F = q_F - A_FC x_C with a factor of A_FF of its own,
 //   cheaper when many rows are clamped.
 // Returns 0 when a factor fails.
-int solve_principal_subproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal *q, const PxReal *lo,
-                               const PxReal *hi, const int32_t *state, PxReal *x, int n)
+int solvePrincipalSubproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                             const int32_t *state, PxReal *x, int n)
 {
     int np = A.size();
     if (m == 0) {
@@ -113,13 +113,13 @@ int solve_principal_subproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal 
     if (!unconstrainedSolution(A, work, q, state, n)) return 0;
     memcpy(x, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
     A.forgetHeldFactor(); // its storage takes the dense submatrix now
-    build_principal_submatrix(A, work.clamped, m, work.sub);
-    if (!LCPMatrix::factor_dense(work.sub, m)) return 0;
+    buildPrincipalSubmatrix(A, work.clamped, m, work.sub);
+    if (!LCPMatrix::factorDense(work.sub, m)) return 0;
     for (int a = 0; a < m; ++a) {
         int row = work.clamped[a];
         work.wC[a] = clampedValue(state[row], lo[row], hi[row]) - work.x0[row];
     }
-    LCPMatrix::solve_dense(work.sub, work.wC, m);
+    LCPMatrix::solveDense(work.sub, work.wC, m);
     for (int b = 0; b < m; ++b) {
         const PxReal *column = A.inverseColumn(work.clamped[b]);
         PxReal wb = work.wC[b];
@@ -151,17 +151,17 @@ size_t lcpSolverMemoryRequired(int n)
            PoolAlignedCost(sizeof(PxReal) * un);
 }
 
-int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
-                            int32_t *state, int n, const RbdLcsLCPSolverParameters &params)
+int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
+                         int n, const RbdLcsLCPSolverParameters &params)
 {
     int np = A.size();
-    if (!PushPoolFrame()) return -1;
+    if (!A.pool().pushFrame()) return -1;
     int keys = params.maxIterations + 1;
     if (keys > kMaxCycleKeys) keys = kMaxCycleKeys;
     if (keys < 1) keys = 1;
     LcpWork work;
-    if (!allocateWork(work, np, keys)) {
-        PopPoolFrame();
+    if (!allocateWork(A.pool(), work, np, keys)) {
+        A.pool().popFrame();
         return -1;
     }
     if (!params.warmStart)
@@ -172,7 +172,7 @@ int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxRe
     // without them is formed when a solve first needs it; a failure then
     // ends the solve like a failed subproblem.
     if (!A.selectFixedRows(state, n)) {
-        PopPoolFrame();
+        A.pool().popFrame();
         return -1;
     }
     A.forgetHeldFactor(); // the storage it lived in is this solve's own
@@ -191,7 +191,7 @@ int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxRe
         int m = 0;
         for (int i = 0; i < n; ++i)
             if (state[i] != kLcpFree && !(state[i] & kLcpFixed)) work.clamped[m++] = i;
-        if (!solve_principal_subproblem(A, work, m, q, lo, hi, state, work.xp, n)) {
+        if (!solvePrincipalSubproblem(A, work, m, q, lo, hi, state, work.xp, n)) {
             result = -(k + 1);
             break;
         }
@@ -229,18 +229,18 @@ int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxRe
         if (k > params.maxBlockIterations) singlePivot = 1;
     }
     memcpy(x, work.xp, sizeof(PxReal) * static_cast<size_t>(n));
-    PopPoolFrame();
+    A.pool().popFrame();
     return result;
 }
 
 LCPSolverFunction lcpSolver(int index)
 {
     // Both indices name the pivoting solver; new solvers go beside it here.
-    static const LCPSolverFunction table[kLcpSolverCount] = {cycle_detect_lcp_solver, cycle_detect_lcp_solver};
+    static const LCPSolverFunction table[kLcpSolverCount] = {cycleDetectLcpSolver, cycleDetectLcpSolver};
     return table[index];
 }
 
-void scale_box_lcp_data(LcpRows &rows)
+void scaleBoxLcpData(LcpRows &rows)
 {
     for (int i = 0; i < rows.n; ++i) {
         int normal = rows.frictionRef[i];
@@ -252,22 +252,22 @@ void scale_box_lcp_data(LcpRows &rows)
     }
 }
 
-int solve_lcp_system(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
-                     LCPSolverFunction solver)
+int solveLcpSystem(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
+                   LCPSolverFunction solver)
 {
-    if (!PushPoolFrame()) return -1;
+    if (!A.pool().pushFrame()) return -1;
     PxReal *guess = static_cast<PxReal *>(
-        PoolAllocAlignedZeroed(lcpGuessBytes(A.size()), kPoolAlignment, "lcp guess"));
+        A.pool().allocAlignedZeroed(lcpGuessBytes(A.size()), kPoolAlignment, "lcp guess"));
     int result = -1;
     if (guess) {
         result = solveRecovered(A, rows, params, rhs, solver, guess);
         if (rows.frictionCount > 0) {
             params.warmStart = 1;
-            scale_box_lcp_data(rows);
+            scaleBoxLcpData(rows);
             result = solveRecovered(A, rows, params, rhs, solver, guess);
         }
     }
-    PopPoolFrame();
+    A.pool().popFrame();
     return result;
 }
 

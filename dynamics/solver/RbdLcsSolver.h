@@ -33,8 +33,8 @@ typedef int (*LCPSolverFunction)(LCPMatrix &A, PxReal *x, const PxReal *q, const
                                  int32_t *state, int n, const RbdLcsLCPSolverParameters &params);
 
 // Block principal pivoting with cycle detection.
-int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
-                            int32_t *state, int n, const RbdLcsLCPSolverParameters &params);
+int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
+                         int n, const RbdLcsLCPSolverParameters &params);
 
 // A primal active-set descent on the same LCP, for a symmetric positive
 // definite A: starts from x (clipped to the bounds), keeps every iterate
@@ -45,8 +45,8 @@ int cycle_detect_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxRe
 // again before it returns): each step minimises f + rho/2 |y - x|^2 on its
 // face, which keeps rows that depend on each other from making the step
 // wild, while the answer is still the minimiser of f.
-int descent_lcp_solver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
-                       int n, const RbdLcsLCPSolverParameters &params);
+int descentLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
+                     int n, const RbdLcsLCPSolverParameters &params);
 
 // The table of LCP solvers, selected by the solver-function parameter.
 enum { kLcpSolverCount = 2 };
@@ -59,7 +59,7 @@ enum { kMaxCycleKeys = 4096 };
 // Workspace bytes any of the LCP solvers needs for padded size n.
 size_t lcpSolverMemoryRequired(int n);
 
-// The rows of a partition as solve_lcp_system reads and writes them.
+// The rows of a partition as solveLcpSystem reads and writes them.
 struct LcpRows {
     int n;                      // rows in use
     PxReal *lo, *hi;            // (n) bounds of the unknowns (impulses)
@@ -72,9 +72,17 @@ struct LcpRows {
 
 // Bounds of every friction row: +-|mu lambda_n| from its normal row's
 // solution; [0, 0] when that is zero or mu is 0. The rows become free.
-void scale_box_lcp_data(LcpRows &rows);
+void scaleBoxLcpData(LcpRows &rows);
 
-// Workspace bytes solve_lcp_system needs for padded size n: the solver's,
+// Projected Gauss-Seidel sweeps on the box LCP of the rows i < count of
+// the formed matrix A: each row not fixed (no kLcpFixed bit in state) in
+// turn takes the value that zeroes its (A x - q)_i, clipped to
+// [lo_i, hi_i]. Every update lowers 1/2 x'Ax - q'x, so x stays in the box
+// and only improves. scratch: A.size() reals.
+void projectedGaussSeidel(const LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                          const int32_t *state, int count, int sweeps, PxReal *scratch);
+
+// Workspace bytes solveLcpSystem needs for padded size n: the solver's,
 // and the vectors of a recovery from a failed solve.
 size_t lcpSystemMemoryRequired(int n);
 
@@ -85,8 +93,8 @@ size_t lcpSystemMemoryRequired(int n);
 // starting guess. Returns the (last) result: negative when even the
 // recovery did not converge (lambda then holds a point inside the bounds
 // that is no worse than the guess).
-int solve_lcp_system(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
-                     LCPSolverFunction solver);
+int solveLcpSystem(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
+                   LCPSolverFunction solver);
 
 } // namespace lcs
 

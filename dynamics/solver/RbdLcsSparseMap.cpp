@@ -1,15 +1,16 @@
 #include "solver/RbdLcsSparseMap.h"
 
 #include <kelmar/PxMessage.h>
+#include "solver/RbdLcsTypes.h"
 #include "solver/RbdLcsMemoryPool.h"
 
 namespace lcs {
 
 namespace {
 
-int32_t *intArray(size_t count, const char *name)
+int32_t *intArray(MemoryPool &pool, size_t count, const char *name)
 {
-    return static_cast<int32_t *>(PoolAllocAligned(PoolRound(sizeof(int32_t) * count), kPoolAlignment, name));
+    return pool.array<int32_t>(count, name);
 }
 
 size_t intArrayCost(size_t count)
@@ -137,35 +138,36 @@ size_t RbdSparseMatrixMapMemoryRequired(int bodyCount, int rowCount)
     return map + scratch;
 }
 
-SparseMatrixMap *RbdSparseMatrixMapCreate(int bodyCount, const ConstraintLayout *layout)
+SparseMatrixMap *RbdSparseMatrixMapCreate(MemoryPool &pool, int bodyCount, const ConstraintLayout *layout)
 {
     for (int c = 0; c < layout->constraintCount; ++c) {
         if (layout->rows[c] < 1 || layout->firstRow[c] < 0 ||
             layout->firstRow[c] + layout->rows[c] > layout->rowCount) {
-            PxWarning(12, "Lcs: constraint %d has rows %d .. %d outside the %d rows of its partition\n", c,
+            PxWarning(RBD_MESSAGE_LEVEL,
+                      "Lcs: constraint %d has rows %d .. %d outside the %d rows of its partition\n", c,
                       layout->firstRow[c], layout->firstRow[c] + layout->rows[c] - 1, layout->rowCount);
             return nullptr;
         }
         for (int side = 0; side < 2; ++side) {
             if (layout->bodies[2 * c + side] >= bodyCount) {
-                PxWarning(12, "Lcs: constraint %d names body %d of a partition of %d bodies\n", c,
+                PxWarning(RBD_MESSAGE_LEVEL, "Lcs: constraint %d names body %d of a partition of %d bodies\n", c,
                           layout->bodies[2 * c + side], bodyCount);
                 return nullptr;
             }
         }
     }
-    SparseMatrixMap *map = static_cast<SparseMatrixMap *>(
-        PoolAllocAligned(PoolRound(sizeof(SparseMatrixMap)), kPoolAlignment, "sparse map"));
+    SparseMatrixMap *map = pool.array<SparseMatrixMap>(1, "sparse map");
     if (!map) return nullptr;
+    map->pool = &pool;
     size_t padded = static_cast<size_t>(layout->paddedRowCount);
     map->layout = layout;
     map->bodyCount = bodyCount;
-    map->head = intArray(static_cast<size_t>(bodyCount), "head pointers");
-    map->next = intArray(2u * static_cast<size_t>(layout->constraintCount), "next pointers");
-    map->rowStart = intArray(padded, "min col");
+    map->head = intArray(pool, static_cast<size_t>(bodyCount), "head pointers");
+    map->next = intArray(pool, 2u * static_cast<size_t>(layout->constraintCount), "next pointers");
+    map->rowStart = intArray(pool, padded, "min col");
     map->position = nullptr;
     map->rowAt = nullptr;
-    map->bodyFirst = intArray(static_cast<size_t>(bodyCount), "body first rows");
+    map->bodyFirst = intArray(pool, static_cast<size_t>(bodyCount), "body first rows");
     if (!map->head || !map->next || !map->rowStart || !map->bodyFirst) return nullptr;
     return map;
 }
@@ -188,27 +190,28 @@ void RbdSparseMatrixMapBuild(SparseMatrixMap *map)
 
 int RbdSparseMatrixMapReorder(SparseMatrixMap *map)
 {
+    MemoryPool &pool = *map->pool;
     const ConstraintLayout *layout = map->layout;
     int bodyCount = map->bodyCount, constraints = layout->constraintCount;
     size_t bodies = static_cast<size_t>(bodyCount), cs = static_cast<size_t>(constraints);
     size_t padded = static_cast<size_t>(layout->paddedRowCount);
     // The order itself lives as long as the map; its scratch only as long as this call.
-    int32_t *position = intArray(padded, "position");
-    int32_t *rowAt = intArray(padded, "row at");
-    if (!position || !rowAt || !PushPoolFrame()) return 0;
+    int32_t *position = intArray(pool, padded, "position");
+    int32_t *rowAt = intArray(pool, padded, "row at");
+    if (!position || !rowAt || !pool.pushFrame()) return 0;
     OrderScratch s;
-    s.rank = intArray(bodies, "body rank");
-    s.degree = intArray(bodies, "body degree");
-    s.queue = intArray(bodies, "body queue");
-    s.level = intArray(bodies, "body level");
-    s.count = intArray(bodies + 2, "order buckets");
-    s.sorted = intArray(cs, "constraint order");
-    s.spare = intArray(cs, "constraint order spare");
-    s.first = intArray(cs, "constraint first positions");
-    s.packingStart = intArray(padded, "packing envelope");
+    s.rank = intArray(pool, bodies, "body rank");
+    s.degree = intArray(pool, bodies, "body degree");
+    s.queue = intArray(pool, bodies, "body queue");
+    s.level = intArray(pool, bodies, "body level");
+    s.count = intArray(pool, bodies + 2, "order buckets");
+    s.sorted = intArray(pool, cs, "constraint order");
+    s.spare = intArray(pool, cs, "constraint order spare");
+    s.first = intArray(pool, cs, "constraint first positions");
+    s.packingStart = intArray(pool, padded, "packing envelope");
     if (!s.packingStart || !s.rank || !s.degree || !s.queue || !s.level || !s.count || !s.sorted || !s.spare ||
         !s.first) {
-        PopPoolFrame();
+        pool.popFrame();
         return 0;
     }
     for (int b = 0; b < bodyCount; ++b) {
@@ -255,7 +258,7 @@ int RbdSparseMatrixMapReorder(SparseMatrixMap *map)
             int row = layout->firstRow[c] + r;
             if (position[row] >= 0) {
                 // Two constraints claim one row: keep the packing order.
-                PopPoolFrame();
+                pool.popFrame();
                 return 0;
             }
             position[row] = next++;
@@ -275,7 +278,7 @@ int RbdSparseMatrixMapReorder(SparseMatrixMap *map)
     } else {
         for (int p = 0; p < layout->paddedRowCount; ++p) map->rowStart[p] = s.packingStart[p];
     }
-    PopPoolFrame();
+    pool.popFrame();
     return 1;
 }
 

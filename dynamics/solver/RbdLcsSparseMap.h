@@ -8,6 +8,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include "solver/RbdLcsMemoryPool.h"
 
 namespace lcs {
 
@@ -23,6 +24,7 @@ struct ConstraintLayout {
 };
 
 struct SparseMatrixMap {
+    MemoryPool *pool; // the workspace the map's arrays come from
     const ConstraintLayout *layout;
     int32_t bodyCount;
     // "head pointers" (bodyCount): first constraint end on the body, -1 for none.
@@ -46,9 +48,9 @@ struct SparseMatrixMap {
 // Workspace bytes of a map for bodyCount bodies and rowCount rows (there are
 // never more constraints than rows), the scratch of the ordering included.
 size_t RbdSparseMatrixMapMemoryRequired(int bodyCount, int rowCount);
-// Takes the map's arrays from the workspace; null when they do not fit or
+// Takes the map's arrays from pool; null when they do not fit or
 // the layout names a body outside 0 .. bodyCount - 1.
-SparseMatrixMap *RbdSparseMatrixMapCreate(int bodyCount, const ConstraintLayout *layout);
+SparseMatrixMap *RbdSparseMatrixMapCreate(MemoryPool &pool, int bodyCount, const ConstraintLayout *layout);
 // Links every constraint end into its body's list and computes the envelope
 // in the packing order.
 void RbdSparseMatrixMapBuild(SparseMatrixMap *map);

@@ -2,6 +2,7 @@
 
 #include <string.h>
 #include <kelmar/PxMessage.h>
+#include "solver/RbdLcsTypes.h"
 #include <kelmar/PxVector.h>
 #include "solver/RbdBcl.h"
 #include "solver/RbdLcsMatrix.h"
@@ -12,11 +13,6 @@
 namespace lcs {
 
 namespace {
-
-template <typename T> T *poolArray(size_t count, const char *name)
-{
-    return static_cast<T *>(PoolAllocAligned(PoolRound(sizeof(T) * count), kPoolAlignment, name));
-}
 
 int roundUp4(int n)
 {
@@ -54,7 +50,7 @@ void WorldStepper::initialize()
 
 void WorldStepper::setup(int bodyCount, RbdLcsConstraints *constraints, const RbdLcsParameters &parameters,
                          RbdLcsBody *bodies, LCPSolverFunction lcpSolver, LCPMatrix *matrix,
-                         const BaseFunctions *baseFunctions)
+                         const BaseFunctions *baseFunctions, MemoryPool *pool)
 {
     bodyCount_ = bodyCount;
     constraints_ = constraints;
@@ -63,6 +59,7 @@ void WorldStepper::setup(int bodyCount, RbdLcsConstraints *constraints, const Rb
     lcpSolver_ = lcpSolver;
     matrix_ = matrix;
     fn_ = baseFunctions;
+    pool_ = pool;
     bodies_ = nullptr;
     forcesReady_ = 0;
 }
@@ -70,7 +67,7 @@ void WorldStepper::setup(int bodyCount, RbdLcsConstraints *constraints, const Rb
 void WorldStepper::step()
 {
     initialize();
-    if (get_forces()) integrate();
+    if (getForces()) integrate();
 }
 
 int WorldStepper::collectBodies()
@@ -80,7 +77,8 @@ int WorldStepper::collectBodies()
     RbdLcsBody *body = firstBody_;
     for (int b = 0; b < bodyCount_; ++b, body = body->next) {
         if (!body) {
-            PxWarning(12, "RbdLcsStep: the partition's body chain ends after %d of %d bodies\n", b, bodyCount_);
+            PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: the partition's body chain ends after %d of %d bodies\n", b,
+                      bodyCount_);
             bodies_ = nullptr;
             return 0;
         }
@@ -99,7 +97,7 @@ int WorldStepper::packRows(PartitionRows &rows)
     int np = roundUp4(n);
     if (rowStart % RBD_TILE_ROWS != 0 || rowStart < 0 || rowStart + np > list->maxRows || cStart < 0 || cCount < 0 ||
         cStart + cCount > list->maxConstraints || cCount > n) {
-        PxWarning(12,
+        PxWarning(RBD_MESSAGE_LEVEL,
                   "RbdLcsStep: the row list's partition (rows %d + %d, constraints %d + %d) does not fit its arrays "
                   "(%d rows, %d constraints)\n",
                   rowStart, n, cStart, cCount, list->maxRows, list->maxConstraints);
@@ -120,7 +118,8 @@ int WorldStepper::packRows(PartitionRows &rows)
         frictionRef[i] = ref < 0 ? -1 : ref - rowStart;
         if (ref < 0) continue;
         if (frictionRef[i] >= n) {
-            PxWarning(12, "RbdLcsStep: friction row %d follows row %d outside its partition\n", i, ref);
+            PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: friction row %d follows row %d outside its partition\n", i,
+                      ref);
             return 0;
         }
         ++rows.frictionCount;
@@ -150,7 +149,7 @@ int WorldStepper::packRows(PartitionRows &rows)
 
 int WorldStepper::solveForces(const ForceModel &model)
 {
-    InitPool(parameters_.workspace, parameters_.workspaceSize);
+    pool_->init(parameters_.workspace, parameters_.workspaceSize);
     forcesReady_ = 0;
     lcpResult_ = 0;
     if (!collectBodies()) return 0;
@@ -159,15 +158,15 @@ int WorldStepper::solveForces(const ForceModel &model)
     BodyLoad *load = poolArray<BodyLoad>(bodyCount, "body loads");
     if (bodyCount_ > 0 && (!invM || !load)) return 0;
     for (int b = 0; b < bodyCount_; ++b) {
-        fn_->update_inertia_tensor(bodies_[b]);
-        fn_->update_momentum(bodies_[b]);
+        fn_->updateInertiaTensor(bodies_[b]);
+        fn_->updateMomentum(bodies_[b]);
         PxV3Copy(load[b].force, bodies_[b]->force);
         PxV3Copy(load[b].torque, bodies_[b]->torque);
     }
     if (model.stabilizedInertia)
-        fn_->build_stabilized_inverse_mass(bodyCount_, bodies_, parameters_, 1.0, invM);
+        fn_->buildStabilizedInverseMass(bodyCount_, bodies_, parameters_, 1.0, invM);
     else
-        fn_->build_inverse_mass(bodyCount_, bodies_, invM);
+        fn_->buildInverseMass(bodyCount_, bodies_, invM);
 
     int rowCount = constraints_ ? constraints_->partitionRowCount : 0;
     if (rowCount > 0) {
@@ -176,7 +175,7 @@ int WorldStepper::solveForces(const ForceModel &model)
         int np = rows.layout.paddedRowCount;
         PxReal *JMinv = poolArray<PxReal>(static_cast<size_t>(kTileColumns) * np, "jmvectorstore");
         PxReal *rhs = poolArray<PxReal>(static_cast<size_t>(np), "rhs");
-        SparseMatrixMap *map = RbdSparseMatrixMapCreate(bodyCount_, &rows.layout);
+        SparseMatrixMap *map = RbdSparseMatrixMapCreate(*pool_, bodyCount_, &rows.layout);
         if (!JMinv || !rhs || !map) return 0;
         RbdSparseMatrixMapBuild(map);
         // A failed reordering leaves the packing order, which is just slower.
@@ -188,17 +187,18 @@ int WorldStepper::solveForces(const ForceModel &model)
         PxReal *bodyScratch = poolArray<PxReal>(6 * bodyCount, "body products");
         if (bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
         int factored = matrix_->factorize();
-        if (model.nonInertialFirst) fn_->add_non_inertial_forces(bodyCount_, bodies_, 1.0, load);
+        if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
         if (factored) {
-            fn_->compute_rhs(rows, bodies_, JMinv, load, parameters_, rhs);
-            fn_->scale_bounds(rows, parameters_.stepsize);
+            fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
+            fn_->scaleBounds(rows, parameters_.stepsize);
             LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
                            rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
-            lcpResult_ = solve_lcp_system(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
-            fn_->scale_bounds(rows, 1.0 / parameters_.stepsize);
+            lcpResult_ = solveLcpSystem(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
+            fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
         } else {
-            PxWarning(12, "RbdLcsStep: the system matrix could not be factored; the partition moves without "
-                          "constraint forces\n");
+            PxWarning(RBD_MESSAGE_LEVEL,
+                      "RbdLcsStep: the system matrix could not be factored; the partition moves without "
+                      "constraint forces\n");
             memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(rowCount));
         }
         RbdBaseConstraint *const *records = constraints_->constraints
@@ -207,10 +207,10 @@ int WorldStepper::solveForces(const ForceModel &model)
         fn_->calcJtConstraintForces(rows, records, parameters_.stepsize, model.lambdaIsForce, load);
         matrix_->destroy();
     } else if (model.nonInertialFirst) {
-        fn_->add_non_inertial_forces(bodyCount_, bodies_, 1.0, load);
+        fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
     }
-    if (model.stabilizationAfter) fn_->add_stabilization_term(bodyCount_, bodies_, load);
-    fn_->body_update_forces(bodyCount_, bodies_, invM, load);
+    if (model.stabilizationAfter) fn_->addStabilizationTerm(bodyCount_, bodies_, load);
+    fn_->bodyUpdateForces(bodyCount_, bodies_, invM, load);
     forcesReady_ = 1;
     return 1;
 }
@@ -219,7 +219,7 @@ int WorldStepper::ensureBodies()
 {
     if (bodies_) return 1;
     // Integration on its own: the accelerations are those the bodies hold.
-    InitPool(parameters_.workspace, parameters_.workspaceSize);
+    pool_->init(parameters_.workspace, parameters_.workspaceSize);
     return collectBodies();
 }
 

@@ -1,10 +1,11 @@
 // Integration models ("steppers"): each advances one partition by one step.
-// step() = initialize(), get_forces(), integrate(). One instance of each
-// exists for the program; they are selected by the stepper-model parameter.
+// step() = initialize(), getForces(), integrate(). Each solver context holds
+// one of each; the stepper-model parameter selects one.
 #ifndef KELMAR_DYNAMICS_RBDLCSSTEPPER_H
 #define KELMAR_DYNAMICS_RBDLCSSTEPPER_H
 
 #include "solver/RbdLcsBaseFunctions.h"
+#include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSolver.h"
 #include "solver/RbdLcsTypes.h"
 
@@ -20,14 +21,14 @@ public:
     // Clears what the previous call left.
     virtual void initialize();
     // Everything one call works on. bodies is the first solver body of the
-    // partition; the rest follow through RbdLcsBody::next.
+    // partition; the rest follow through RbdLcsBody::next. Temporaries come
+    // from pool, over the parameters' workspace.
     virtual void setup(int bodyCount, RbdLcsConstraints *constraints, const RbdLcsParameters &parameters,
                        RbdLcsBody *bodies, LCPSolverFunction lcpSolver, LCPMatrix *matrix,
-                       const BaseFunctions *baseFunctions);
-    virtual void check_collisions() {}
+                       const BaseFunctions *baseFunctions, MemoryPool *pool);
     // Constraint forces and the bodies' accelerations. Returns 0 when the
     // step could not be prepared (bad input, workspace too small).
-    virtual int get_forces() = 0;
+    virtual int getForces() = 0;
     // Velocities, positions, orientations and world inertia.
     virtual void integrate();
     virtual void step();
@@ -46,7 +47,7 @@ protected:
     };
     int solveForces(const ForceModel &model);
     void integrateBase();
-    // The body index exists (after get_forces, or collected now). 0 on failure.
+    // The body index exists (after getForces, or collected now). 0 on failure.
     int ensureBodies();
 
     int bodyCount_ = 0;
@@ -56,39 +57,42 @@ protected:
     LCPSolverFunction lcpSolver_ = nullptr;
     LCPMatrix *matrix_ = nullptr;
     const BaseFunctions *fn_ = nullptr;
+    MemoryPool *pool_ = nullptr;
     RbdLcsBody **bodies_ = nullptr; // (bodyCount) the partition's bodies by index
     int lcpResult_ = 0;
-    int forcesReady_ = 0; // get_forces completed: accelerations are valid
+    int forcesReady_ = 0; // getForces completed: accelerations are valid
 
 private:
+    template <typename T> T *poolArray(size_t count, const char *name) { return pool_->array<T>(count, name); }
     int collectBodies();
     int packRows(PartitionRows &rows);
 };
 
-class SimpleStepper : public WorldStepper {
+class SimpleStepper final : public WorldStepper {
 public:
-    int get_forces() override;
+    int getForces() override;
     void integrate() override;
 };
 
-class lcs_model : public WorldStepper {
+class VintageStepper final : public WorldStepper {
 public:
-    int get_forces() override;
+    int getForces() override;
 };
 
-class StableStepper : public WorldStepper {
+class StableStepper final : public WorldStepper {
 public:
-    int get_forces() override;
+    int getForces() override;
     void integrate() override;
 };
 
+// The models by stepper-model index: 0 SimpleStepper, 1 VintageStepper
+// (named "lcs_model"), 2 StableStepper.
 enum { kStepperCount = 3 };
-struct StepperEntry {
-    WorldStepper *stepper;
+struct StepperName {
     const char *name;
     const char *description;
 };
-const StepperEntry &stepperEntry(int index);
+const StepperName &stepperName(int index);
 
 // Workspace bytes one call needs for rowCount rows and bodyCount bodies.
 size_t stepperMemoryRequired(int rowCount, int bodyCount);

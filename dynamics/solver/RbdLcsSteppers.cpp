@@ -6,7 +6,7 @@ namespace lcs {
 // Gyroscopic torque before the solve, plain inverse inertia, and after the
 // velocity update a further half step of the gyroscopic term: cheap, and it
 // adds energy to fast tumbling bodies.
-int SimpleStepper::get_forces()
+int SimpleStepper::getForces()
 {
     return solveForces(ForceModel{0, 1, 0, 0});
 }
@@ -24,13 +24,13 @@ void SimpleStepper::integrate()
 
 // The constraint solve sees no gyroscopic torque; L x w joins the body's
 // torque only when its acceleration is formed. Its rows report forces.
-int lcs_model::get_forces()
+int VintageStepper::getForces()
 {
     return solveForces(ForceModel{0, 0, 1, 1});
 }
 
 // Gyroscopic torque before the solve through the stabilised inverse inertia.
-int StableStepper::get_forces()
+int StableStepper::getForces()
 {
     return solveForces(ForceModel{1, 1, 0, 0});
 }
@@ -40,17 +40,14 @@ void StableStepper::integrate()
     integrateBase();
 }
 
-const StepperEntry &stepperEntry(int index)
+const StepperName &stepperName(int index)
 {
-    static SimpleStepper simple;
-    static lcs_model vintage;
-    static StableStepper stable;
-    static const StepperEntry table[kStepperCount] = {
-        {&simple, "SimpleStepper", "simple model: not so stable with non-inertial forces"},
-        {&vintage, "lcs_model", "vintage lcs model: very stable but without non-inertial forces"},
-        {&stable, "StableStepper", "stable rotational model: very stable with non-inertial forces"},
+    static const StepperName names[kStepperCount] = {
+        {"SimpleStepper", "simple model: not so stable with non-inertial forces"},
+        {"lcs_model", "vintage lcs model: very stable but without non-inertial forces"},
+        {"StableStepper", "stable rotational model: very stable with non-inertial forces"},
     };
-    return table[index];
+    return names[index];
 }
 
 } // namespace lcs

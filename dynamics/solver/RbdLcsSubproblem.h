@@ -8,6 +8,7 @@
 #include <stdint.h>
 #include <kelmar/PxTypes.h>
 #include "solver/RbdLcsHash.h"
+#include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSolver.h"
 
 namespace lcs {
@@ -26,14 +27,14 @@ struct LcpWork {
 };
 
 // Takes the temporaries for padded size n and a cycle table of `keys` keys.
-int allocateWork(LcpWork &work, int n, int keys);
+int allocateWork(MemoryPool &pool, LcpWork &work, int n, int keys);
 
 // x (n) for the m rows listed in work.clamped held at their bounds (state
 // kLcpAtLower: lo, kLcpAtUpper: hi) and the fixed rows at 0: the other rows
 // take the values that make A x - q vanish on them. Returns 0 when a factor
 // fails.
-int solve_principal_subproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal *q, const PxReal *lo,
-                               const PxReal *hi, const int32_t *state, PxReal *x, int n);
+int solvePrincipalSubproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                             const int32_t *state, PxReal *x, int n);
 
 // Fixes at zero (kLcpDegenerate) the rows whose pivot is below
 // sqrt(epsilon) x degeneracyFilter and those whose bounds are both within

@@ -7,6 +7,9 @@
 #include <stddef.h>
 #include <kelmar/PxTypes.h>
 
+// Message level of dynamics and solver problems.
+enum { RBD_MESSAGE_LEVEL = 12 };
+
 // Bits of RbdLcsBody::flags.
 enum {
     RBD_LCS_BODY_FAST_SPIN = 0x01,   // fastSpinAxis is in use
@@ -49,16 +52,16 @@ struct RbdLcsLCPSolverParameters {
 };
 
 struct RbdLcsParameters {
-    PxReal stepsize;       // h (s)
-    PxReal epsilon;        // world softness
-    PxReal gamma;          // world stabilisation
-    int32_t stepper_model; // 0 simple, 1 lcs, 2 stable
-    int32_t stepper_options;
+    PxReal stepsize;      // h (s)
+    PxReal epsilon;       // world softness
+    PxReal gamma;         // world stabilisation
+    int32_t stepperModel; // 0 simple, 1 lcs, 2 stable
+    int32_t stepperOptions;
     RbdLcsLCPSolverParameters lcp;
     void *workspace;      // memory for one solve
     size_t workspaceSize; // bytes
-    int32_t cpu_resources;
-    int32_t linear_solver; // 0 block Cholesky, 1 variable-bandwidth Cholesky
+    int32_t cpuResources;
+    int32_t linearSolver; // 0 block Cholesky, 1 variable-bandwidth Cholesky
 };
 
 // The CPU resources the solver can use on this platform: always 0.

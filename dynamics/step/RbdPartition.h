@@ -32,12 +32,12 @@ void RbdAutoDisableLastPartition(RbdPartitionOutput *output, void *arg);
 // for fewer than aliveWindow steps.
 int RbdBodyIsMovingTest(const RbdBody *body, const RbdAutoDisableThresholds *thresholds);
 
-// Prepares the bodies of island p for a step of h seconds (gravity,
-// damping, pending impulses) and builds the rows of its constraints with
-// the world's epsilon and gamma into `rows`, as the one partition of the
+// Prepares the bodies of island p for the island's step (gravity,
+// damping, pending impulses) and builds the rows of its constraints with the
+// island's step, epsilon and gamma into `rows`, as the one partition of the
 // list. Returns the number of rows built (padding excluded).
-int32_t RbdPackPartition(RbdPartitionOutput *output, int32_t p, PxReal h, const RbdWorld *world,
-                         RbdLcsConstraints *rows);
+int32_t RbdPackPartition(RbdPartitionOutput *output, int32_t p, const RbdBclParameters *island,
+                         const PxVector3 gravity, RbdLcsConstraints *rows);
 // After the solver: the bodies' reference frames from their centre-of-mass
 // frames, and each constraint's per-row results (row impulse / h, or the
 // row force as it stands for integration model 1), at most

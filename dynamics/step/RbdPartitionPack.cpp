@@ -3,18 +3,17 @@
 #include <kelmar/RbdLcs.h>
 #include "step/RbdPartition.h"
 
-int32_t RbdPackPartition(RbdPartitionOutput *out, int32_t p, PxReal h, const RbdWorld *world, RbdLcsConstraints *rows)
+int32_t RbdPackPartition(RbdPartitionOutput *out, int32_t p, const RbdBclParameters *island, const PxVector3 gravity,
+                         RbdLcsConstraints *rows)
 {
     RbdBody **bodies = out->bodies + out->bodyStart[p];
-    for (int32_t k = 0; k < out->bodyCount[p]; ++k) RbdBodyPrepareForStep(bodies[k], h, world->gravity);
+    for (int32_t k = 0; k < out->bodyCount[p]; ++k) RbdBodyPrepareForStep(bodies[k], island->stepSize, gravity);
 
     RbdBclInitConstraintRowList(rows);
     if (out->constraintCount[p] == 0) return 0;
-    const RbdBclParameters parameters = {h, world->epsilon, world->gamma};
     RbdBaseConstraint **constraints = out->constraints + out->constraintStart[p];
     RbdBclStartPartition(rows);
-    for (int32_t k = 0; k < out->constraintCount[p]; ++k)
-        constraints[k]->rowBuilder(rows, constraints[k], &parameters);
+    for (int32_t k = 0; k < out->constraintCount[p]; ++k) constraints[k]->rowBuilder(rows, constraints[k], island);
     RbdBclEndPartition(rows);
     return rows->partitionRowCount;
 }
@@ -27,7 +26,7 @@ void RbdUnpackPartition(const RbdLcsConstraints *rows, int32_t p, RbdPartitionOu
 
     // The solver leaves row impulses, except the vintage model, whose rows
     // already hold forces.
-    PxReal scale = parameters->stepper_model == RBD_LCS_VINTAGE_STEPPER ? 1.0 : 1.0 / parameters->stepsize;
+    PxReal scale = parameters->stepperModel == RBD_LCS_VINTAGE_STEPPER ? 1.0 : 1.0 / parameters->stepsize;
     for (int32_t k = 0; k < rows->partitionConstraintCount; ++k) {
         int32_t index = rows->partitionConstraintStart + k;
         RbdBaseConstraint *c = rows->constraints[index];

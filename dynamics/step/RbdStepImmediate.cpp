@@ -1,10 +1,13 @@
 // The world step: capacities, islands, one solve per island with its own
 // step size in safe-time mode, and the force reset that makes forces act
-// for one step only.
+// for one step only. The step travels down as one record (RbdStepInfo, then
+// each island's RbdBclParameters); nothing of it is parked in the world for
+// others to read back.
 #include <float.h>
 #include <math.h>
 #include <kelmar/RbdLcs.h>
 #include <kelmar/RbdStep.h>
+#include "solver/RbdLcsStep.h"
 #include "step/RbdPartition.h"
 
 namespace {
@@ -55,27 +58,28 @@ PxReal smallestSafeTime(const RbdPartitionOutput *out, int32_t p)
     return smallest;
 }
 
-// The step of island p given the step of the island before it. In
-// safe-time mode a positive safe time shorter than that step shortens it
-// (a safe time of 0 means "unknown"), and gamma follows the step.
-PxReal partitionStepSize(RbdWorld *world, int32_t p, PxReal hp)
+// The step of island p: the whole step, or in safe-time mode the island's
+// smallest positive safe time when that is shorter (a safe time of 0 means
+// "unknown"), with a gamma that follows the island's step. Each island is
+// judged on its own, so one shortened island leaves the others whole.
+RbdBclParameters islandStep(const RbdWorld *world, const RbdStepInfo &step, int32_t p)
 {
-    if (!world->safeTimeMode) return hp;
+    RbdBclParameters island = {step.h, world->epsilon, world->gamma};
+    if (!step.safeTimeMode) return island;
     PxReal safeTime = smallestSafeTime(&world->partitions, p);
-    if (safeTime > 0.0 && safeTime <= hp) hp = safeTime;
-    world->gamma = GAMMA_PER_STEP * hp;
-    return hp;
+    if (safeTime > 0.0 && safeTime <= step.h) island.stepSize = safeTime;
+    island.gamma = GAMMA_PER_STEP * island.stepSize;
+    return island;
 }
 
-void stepPartition(RbdWorld *world, int32_t p, PxReal hp)
+void stepPartition(RbdWorld *world, int32_t p, const RbdBclParameters &island)
 {
     RbdPartitionOutput *out = &world->partitions;
-    int32_t rowCount = RbdPackPartition(out, p, hp, world, &world->rows);
-    world->timeStep = hp;
-    RbdLcsParameters *parameters = &world->parameters;
-    parameters->stepsize = hp;
-    parameters->epsilon = world->epsilon;
-    parameters->gamma = world->gamma;
+    int32_t rowCount = RbdPackPartition(out, p, &island, world->gravity, &world->rows);
+    RbdLcsParameters parameters = world->parameters;
+    parameters.stepsize = island.stepSize;
+    parameters.epsilon = island.epsilon;
+    parameters.gamma = island.gamma;
     size_t size = RbdLcsMemoryRequired(rowCount, world->totalBodies);
     void *workspace = PxChunkGetMem(&world->chunk, size);
     if (!workspace) {
@@ -83,40 +87,41 @@ void stepPartition(RbdWorld *world, int32_t p, PxReal hp)
                   (unsigned long)size, (int)p);
         return;
     }
-    parameters->workspace = workspace;
-    parameters->workspaceSize = size;
+    parameters.workspace = workspace;
+    parameters.workspaceSize = size;
     RbdBody *first = out->bodies[out->bodyStart[p]];
-    RbdLcsStep(&world->rows, &first->lcs, out->bodyCount[p], parameters);
-    RbdUnpackPartition(&world->rows, p, out, parameters);
+    lcs::step(*world->solver, &world->rows, &first->lcs, out->bodyCount[p], &parameters);
+    RbdUnpackPartition(&world->rows, p, out, &parameters);
 }
 
 // Forces act for one step only; safe times are estimated anew for each step.
-void endStep(RbdWorld *world)
+void endStep(RbdWorld *world, const RbdStepInfo &step)
 {
     for (RbdBody *body = world->firstEnabledBody; body; body = body->nextEnabled) {
         RbdBodyResetForces(body);
-        if (world->safeTimeMode) body->safeTime = DBL_MAX;
+        if (step.safeTimeMode) body->safeTime = DBL_MAX;
     }
     RbdClearPartitionIndices(&world->partitions);
 }
 
 } // namespace
 
-void RbdWorldStep(RbdWorldID world, PxReal h)
+void RbdWorldStepWith(RbdWorldID world, const RbdStepInfo *step)
 {
-    if (!RbdCheckWorld(world) || !checkStepSize(h)) return;
-    world->timeStep = h;
-    const PxReal gamma = world->gamma;
+    if (!RbdCheckWorld(world) || !step || !checkStepSize(step->h)) return;
+    world->timeStep = step->h;
     if (!ensureCapacities(world)) return;
     partitionWorld(world);
-    PxReal hp = h;
-    for (int32_t p = 0; p < world->partitions.partitionCount; ++p) {
-        hp = partitionStepSize(world, p, hp);
-        stepPartition(world, p, hp);
-    }
-    endStep(world);
-    world->gamma = gamma;
-    world->timeStep = h;
+    for (int32_t p = 0; p < world->partitions.partitionCount; ++p)
+        stepPartition(world, p, islandStep(world, *step, p));
+    endStep(world, *step);
+}
+
+void RbdWorldStep(RbdWorldID world, PxReal h)
+{
+    if (!RbdCheckWorld(world)) return;
+    const RbdStepInfo step = {h, world->safeTimeMode};
+    RbdWorldStepWith(world, &step);
 }
 
 void RbdWorldStepOne(RbdWorldID world)

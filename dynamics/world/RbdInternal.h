@@ -28,9 +28,6 @@ bool RbdCheckFiniteNonNegative(PxReal value, const char *function);
 // False, with a warning, unless all three components are finite.
 bool RbdCheckFinite3(PxReal x, PxReal y, PxReal z, const char *function);
 
-// Message level of dynamics problems.
-enum { RBD_MESSAGE_LEVEL = 12 };
-
 const PxReal RBD_PI = 3.14159265358979323846;
 
 #endif

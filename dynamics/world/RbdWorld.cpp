@@ -1,6 +1,7 @@
 // World life: creation with its pools, chunk and per-step storage, reset,
 // destruction, and capacity growth at the start of a step.
 #include <string.h>
+#include "solver/RbdLcsContext.h"
 #include "world/RbdInternal.h"
 
 namespace {
@@ -116,6 +117,11 @@ RbdWorldID RbdWorldCreate(int32_t maxBodies, int32_t maxConstraints)
     }
     PxChunkInit(&world->chunk);
     PxChunkSetAuto(&world->chunk, 1024, 16);
+    world->solver = lcs::createContext();
+    if (!world->solver) {
+        RbdWorldDestroy(world);
+        return nullptr;
+    }
     world->timeStep = 0.015;
     world->safeTimeMode = 0;
     world->version = PxToolkitVersionString();
@@ -143,6 +149,7 @@ void RbdWorldDestroy(RbdWorldID world)
     PxPoolTerm(&world->constraintPool);
     PxPoolTerm(&world->nodePool);
     PxChunkDestroy(&world->chunk);
+    lcs::destroyContext(world->solver);
     PxMemoryAPI.destroy(world);
 }
 

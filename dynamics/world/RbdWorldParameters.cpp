@@ -166,27 +166,27 @@ int32_t RbdWorldGetSafeTimeMode(RbdWorldID world)
 
 int32_t RbdWorldSetIntegrationModel(RbdWorldID world, int32_t model)
 {
-    return RbdCheckWorld(world) ? std::exchange(world->parameters.stepper_model, model) : 0;
+    return RbdCheckWorld(world) ? std::exchange(world->parameters.stepperModel, model) : 0;
 }
 int32_t RbdWorldGetIntegrationModel(RbdWorldID world)
 {
-    return RbdCheckWorld(world) ? world->parameters.stepper_model : 0;
+    return RbdCheckWorld(world) ? world->parameters.stepperModel : 0;
 }
 int32_t RbdWorldSetLinearSolver(RbdWorldID world, int32_t solver)
 {
-    return RbdCheckWorld(world) ? std::exchange(world->parameters.linear_solver, solver) : 0;
+    return RbdCheckWorld(world) ? std::exchange(world->parameters.linearSolver, solver) : 0;
 }
 int32_t RbdWorldGetLinearSolver(RbdWorldID world)
 {
-    return RbdCheckWorld(world) ? world->parameters.linear_solver : 0;
+    return RbdCheckWorld(world) ? world->parameters.linearSolver : 0;
 }
 int32_t RbdWorldSetStepperOptions(RbdWorldID world, int32_t options)
 {
-    return RbdCheckWorld(world) ? std::exchange(world->parameters.stepper_options, options) : 0;
+    return RbdCheckWorld(world) ? std::exchange(world->parameters.stepperOptions, options) : 0;
 }
 int32_t RbdWorldGetStepperOptions(RbdWorldID world)
 {
-    return RbdCheckWorld(world) ? world->parameters.stepper_options : 0;
+    return RbdCheckWorld(world) ? world->parameters.stepperOptions : 0;
 }
 
 void RbdWorldLCPSetSolverFunction(RbdWorldID world, int32_t function)

@@ -9,6 +9,9 @@
 
 struct RbdBody;
 struct RbdBaseConstraint;
+namespace lcs {
+class Context;
+}
 
 // Auto-disable thresholds; the four reals are compared with squared magnitudes.
 struct RbdAutoDisableThresholds {
@@ -40,6 +43,7 @@ struct RbdWorld {
     PxPool constraintPool; // "world constraintPool": RbdBaseConstraint records
     PxPool nodePool;       // "world cNodePool": 2 x maxConstraints RbdConstraintNode
     PxChunk chunk;         // the solver's workspace
+    lcs::Context *solver;  // the solver's allocator, models and factorisations
     RbdBody *firstBody;    // body list, newest first
     int32_t totalBodies;
     RbdBody *firstEnabledBody; // enabled list, most recently enabled first
@@ -48,7 +52,7 @@ struct RbdWorld {
     int32_t totalConstraints;
     int32_t enabledConstraints;
     int32_t changeCount; // insertions since the last step
-    PxReal timeStep;     // s
+    PxReal timeStep;     // s, of the last step (RbdWorldStepOne repeats it)
     PxReal epsilon;
     PxReal gamma;
     PxVector3 gravity;   // m/s^2

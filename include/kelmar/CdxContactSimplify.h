@@ -8,9 +8,6 @@
 
 PX_EXTERN_C_BEGIN
 
-/* Put the deepest candidate first (1 at start). */
-extern int gCdxContactSimplifyDeepestFirst;
-
 /* Writes at most maxOut of the candidateCount candidates to out (whole
  * copies, never new points) and returns how many. normal is the pair's
  * normal (unit, 3 reals); the spread is measured in the plane across it.

@@ -26,6 +26,17 @@ void CdxTerm(void);
 int CdxReserveModels(int modelCapacity);
 /* Models the library has room for without allocating (0 when stopped). */
 int CdxGetModelCapacity(void);
+/* Models alive (created and not destroyed); 0 when stopped. */
+int CdxGetModelCount(void);
+
+/* Makes room for geometryTypeCapacity types (1..32767) in the registry and
+ * the interaction table, every registered type keeping its number and every
+ * pair its functions, so that a running library takes more types without
+ * being stopped. 1 (also when there is room already), or 0 when the library
+ * is not running, the capacity is out of range or memory is short. */
+int CdxReserveGeometryTypes(int geometryTypeCapacity);
+/* Types the registry has room for (0 when stopped). */
+int CdxGetGeometryTypeCapacity(void);
 
 /* 1 between CdxInit and CdxTerm. */
 int CdxIsInitialized(void);
@@ -48,12 +59,12 @@ void CdxConvertBounds(const PxReal bounds[6], PxVector3 min, PxVector3 max);
 /* Requests: CdxRequestInit sets {4, 0}. */
 void CdxRequestInit(CdxRequest *request);
 void CdxRequestCopy(const CdxRequest *from, CdxRequest *to);
-/* Resets the library's own default request to {4, 0} and makes it current. */
+/* Resets the library's own default request to {4, 0}. */
 void CdxRequestDefaultInit(void);
-/* The request new pairs point at. */
+/* The library's own default request: the one new pairs point at unless
+ * their space names another (CdxSpaceSetDefaultRequestPtr), and the one
+ * pair tests fall back on for a pair without request. */
 CdxRequest *CdxGetDefaultRequestPtr(void);
-/* Null restores the library's own default request. */
-void CdxSetDefaultRequestPtr(CdxRequest *request);
 
 PX_EXTERN_C_END
 

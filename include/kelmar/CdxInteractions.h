@@ -43,10 +43,6 @@ int CdxDistance(CdxModelPair *pair, CdxDistanceResult *result);
 /* The approximate-distance function only. */
 int CdxApproximateDistance(CdxModelPair *pair, const CdxDistanceRequest *request, CdxDistanceResult *result);
 
-void CdxSetHelloCallback(CdxHelloCallback fn, void *data);
-CdxHelloCallback CdxGetHelloCallback(void);
-void *CdxGetHelloCallbackData(void);
-
 PX_EXTERN_C_END
 
 #endif

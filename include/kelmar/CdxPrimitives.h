@@ -179,9 +179,6 @@ int CdxBoxLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3
 int CdxPlaneLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result);
 int CdxCylinderLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result);
 int CdxConeLineSegIntersect(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result);
-/* The face of the box the last CdxBoxLineSegIntersect hit: 0..2 the
- * +x, +y, +z faces, 3..5 the -x, -y, -z faces, -1 after a miss. */
-int CdxBoxLineSegGetLastFace(void);
 
 PX_EXTERN_C_END
 

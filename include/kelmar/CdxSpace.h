@@ -159,6 +159,25 @@ int CdxSpaceGetLineSegFirstIntersection(CdxSpaceID space, const PxVector3 p0, co
 int CdxSpaceGetLineSegFirstEnabledIntersection(CdxSpaceID space, const PxVector3 p0, const PxVector3 p1,
                                                CdxModelFilterFn filter, void *filterData, CdxLineSegResult *result);
 
+/* ---- How the space's pairs start ---- */
+
+/* The request new pairs of the space point at; null (the start) for the
+ * library's own default. The caller keeps the request alive. */
+void CdxSpaceSetDefaultRequestPtr(CdxSpaceID space, CdxRequest *request);
+/* The space's default request, or the library's (also for a null space). */
+CdxRequest *CdxSpaceGetDefaultRequestPtr(CdxSpaceID space);
+/* Called by CdxHello, with data, for every pair whose models are in the
+ * space, before the pair's functions are looked up (e.g. to pick a
+ * request); null for none (the start). */
+void CdxSpaceSetHelloCallback(CdxSpaceID space, CdxHelloCallback fn, void *data);
+CdxHelloCallback CdxSpaceGetHelloCallback(CdxSpaceID space, void **data);
+/* Gives the space a request table (or none, for null): the space owns it
+ * from then on and destroys it with itself or when it gets another, and
+ * its pairs start with the table's requests (CdxuHelloRequestTableCB
+ * becomes the space's hello callback, cleared again with null). */
+void CdxSpaceSetRequestTable(CdxSpaceID space, struct CdxuRequestTable *table);
+struct CdxuRequestTable *CdxSpaceGetRequestTable(CdxSpaceID space);
+
 PX_EXTERN_C_END
 
 #endif

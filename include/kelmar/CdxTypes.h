@@ -148,6 +148,8 @@ typedef struct CdxLineSegResult {
     PxVector3 normal;   /* world surface normal at the hit */
     PxReal distance;    /* from p0 along the segment */
     CdxModelID element; /* composite element hit, else null */
+    int face;           /* box face hit: 0..2 the +x, +y, +z faces, 3..5 the
+                           -x, -y, -z faces; -1 for other shapes */
 } CdxLineSegResult;
 
 /* Returns 1 on a hit and fills result's point, normal and distance. */

@@ -1,6 +1,6 @@
-/* A table of requests per pair of request ids, installed as the hello
- * callback so that every new pair answers the request of its two models'
- * request ids. */
+/* A table of requests per pair of request ids. Given to a space, it
+ * becomes the space's hello callback, so that every new pair of the space
+ * answers the request of its two models' request ids. */
 #ifndef KELMAR_CDXUREQUESTTABLE_H
 #define KELMAR_CDXUREQUESTTABLE_H
 
@@ -15,24 +15,18 @@ typedef struct CdxuRequestTable {
     CdxRequest *requests;
 } CdxuRequestTable;
 
-/* Makes the one table for n (>= 1) ids, every entry a copy of
- * defaultRequest (null: {4, 0}); replaces an existing table. 1, or 0 when
- * n is not positive or memory is short. */
-int CdxuRequestTableInit(int n, const CdxRequest *defaultRequest);
-/* Frees the table (and disables it when it is the hello callback). */
-void CdxuRequestTableTerm(void);
-int CdxuRequestTableGetSize(void); /* 0 without table */
-CdxuRequestTable *CdxuRequestTableGet(void);
-/* The entry of ids (a, b); null without table or for an id outside 0..n-1. */
-CdxRequest *CdxuRequestTableGetRequestPtr(int a, int b);
+/* A table for n (>= 1) ids, every entry a copy of fill (null: {4, 0});
+ * null when n is not positive or memory is short. */
+CdxuRequestTable *CdxuRequestTableCreate(int n, const CdxRequest *fill);
+/* Frees a table no space owns (a space frees its own). Null is ignored. */
+void CdxuRequestTableDestroy(CdxuRequestTable *table);
+int CdxuRequestTableGetSize(const CdxuRequestTable *table); /* 0 for null */
+/* The entry of ids (a, b); null for an id outside 0..n-1. */
+CdxRequest *CdxuRequestTableGetRequestPtr(CdxuRequestTable *table, int a, int b);
 /* Copies both words into entry (a, b); 0 when there is no such entry. */
-int CdxuRequestTableSetRequest(int a, int b, const CdxRequest *request);
+int CdxuRequestTableSetRequest(CdxuRequestTable *table, int a, int b, const CdxRequest *request);
 /* Copies the entry of the pair's two models' request ids; 0 when none. */
-int CdxuRequestTableGetRequest(const CdxModelPair *pair, CdxRequest *request);
-/* Installs CdxuHelloRequestTableCB as the hello callback; 0 without table. */
-int CdxuRequestTableEnable(void);
-/* Clears the hello callback. */
-void CdxuRequestTableDisable(void);
+int CdxuRequestTableGetRequest(CdxuRequestTable *table, const CdxModelPair *pair, CdxRequest *request);
 /* Points the pair's request at the entry of its models' request ids (left
  * as it is when there is none). table is a CdxuRequestTable. */
 void CdxuHelloRequestTableCB(CdxModelPair *pair, void *table);

@@ -14,7 +14,7 @@ struct RbdLcsConstraints;
 struct RbdLcsBody;
 struct RbdLcsParameters;
 
-/* Integration models (the stepper_model parameter). */
+/* Integration models (the stepperModel parameter). */
 enum RbdLcsStepperModel {
     RBD_LCS_SIMPLE_STEPPER = 0,
     RBD_LCS_VINTAGE_STEPPER = 1,
@@ -22,7 +22,7 @@ enum RbdLcsStepperModel {
     RBD_LCS_STEPPER_COUNT = 3
 };
 
-/* Factorisations of the system matrix (the linear_solver parameter). */
+/* Factorisations of the system matrix (the linearSolver parameter). */
 enum RbdLinearSolver {
     RBD_LINEAR_SOLVER_BLOCK_CHOLESKY = 0,
     RBD_LINEAR_SOLVER_VARIABLE_BANDWIDTH_CHOLESKY = 1,

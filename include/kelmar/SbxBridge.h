@@ -31,6 +31,7 @@
 #include "CdxModelPairContainer.h"
 #include "RbdTypes.h"
 #include "RbdContactParams.h"
+#include "RbdStep.h"
 #include "SbxResponse.h"
 
 PX_EXTERN_C_BEGIN
@@ -112,8 +113,15 @@ int SbxBridgeGetInactiveCallbackCount(SbxBridgeID bridge);
 
 /* Ends the space's change bracket, reads its pairs in container-sized
  * chunks, handles the transitions and collisions of each chunk, and opens
- * the next bracket. */
+ * the next bracket. The contacts are made for the coming step: in its
+ * safe-time mode a pair that does not touch yet limits the safe times of
+ * its bodies to its time of impact within step->h. */
+void SbxBridgeUpdateContactsForStep(SbxBridgeID bridge, CdxSpaceID space, RbdWorldID world, const RbdStepInfo *step);
+/* The same for a step of the world's time step in its safe-time mode. */
 void SbxBridgeUpdateContacts(SbxBridgeID bridge, CdxSpaceID space, RbdWorldID world);
+/* The step the bridge is making contacts for, while it does (inside a
+ * response), else null. */
+const RbdStepInfo *SbxBridgeGetStep(SbxBridgeID bridge);
 /* The same for hello and goodbye pairs only: run after models were removed
  * so that their pairs end at once. */
 void SbxBridgeUpdateTransitions(SbxBridgeID bridge, CdxSpaceID space, RbdWorldID world);

@@ -73,14 +73,18 @@ enum {
 /* ---- Universe ---- */
 
 /* A world (auto-disable on, gravity 0), a space over all three axes and a
- * bridge with a model-pair buffer of sizes.modelPairs. The first universe
- * starts the collision library with sizes.geometryTypes types and
- * sizes.models models and registers the primitives, composites when
- * there is room for one more type, and triangle meshes when there is room
- * for two more (meshes then take the type after the primitives and
- * composites the next, so that composites meet meshes too); the last one
- * destroyed stops it. Types someone registered before are left as they
- * are. Null for bad sizes or when memory is short. */
+ * bridge with a model-pair buffer of sizes.modelPairs. The collision
+ * library, shared by all universes, is started by the first one and grown
+ * in place by every later one that is larger, so that it has room for
+ * sizes.geometryTypes types and for the models of every universe alive
+ * (the models alive stay where they are). The primitives are registered,
+ * composites when there is room for one more type, and triangle meshes
+ * when there is room for two more (meshes then take the type after the
+ * primitives and composites the next, so that composites meet meshes too;
+ * meshes that come later still meet composites). The last universe
+ * destroyed stops the library it started, unless models live in it. Types
+ * someone registered before are left as they are. Null for bad sizes or
+ * when memory is short. */
 SbxUniverseID SbxUniverseCreate(SbxUniverseSizes sizes);
 /* Destroys the world (with its bodies and contacts), the space and the
  * bridge. Destroy the models first. */
@@ -90,7 +94,8 @@ int SbxUniverseGetLiveCount(void);
 
 /* One step of h seconds (> 0): the space is updated and the bridge makes
  * the contacts of the current poses (profile section "Collision"), then the
- * world steps (section "Dynamics"). */
+ * world steps (section "Dynamics"). Both halves read one RbdStepInfo: h,
+ * and safe-time mode for the path step method. */
 void SbxUniverseStep(SbxUniverseID universe, PxReal h);
 
 RbdWorldID SbxUniverseGetWorld(SbxUniverseID universe);

@@ -236,7 +236,7 @@ TEST(Universe, ALibraryStartedByTheProgramStaysRunningAfterItsUniverses)
 }
 
 // Without room for composites they are refused; a universe destroyed with
-// models still in it says so.
+// models still in it says so, and the collision library stays for them.
 TEST(Universe, WithoutRoomForCompositesTheyAreRefused)
 {
     Warnings warnings;
@@ -251,10 +251,14 @@ TEST(Universe, WithoutRoomForCompositesTheyAreRefused)
     CdxGeometryID plane = CdxPlaneCreate();
     PxMatrix4 pose;
     identity(pose);
-    ASSERT_NE(SbxFixedModelCreate(u, plane, &pose), nullptr);
-    CdxGeometryDestroy(plane);
+    CdxModelID left = SbxFixedModelCreate(u, plane, &pose);
+    ASSERT_NE(left, nullptr);
     SbxUniverseDestroy(u);
     EXPECT_TRUE(warnings.saw("SbxUniverseDestroy: 1 models are still in the space"));
+    EXPECT_TRUE(CdxIsInitialized()) << "a model outlives its universe";
+    CdxModelDestroy(left);
+    CdxGeometryDestroy(plane);
+    CdxTerm();
 }
 
 // Both step methods time their collision and dynamics phases; the path

@@ -134,7 +134,6 @@ TEST(CdxFrame, InitStartsTheLibraryOnceAndTermStopsItForTheNextInit)
     EXPECT_EQ(0.004999999888241291, CdxModelGetDefaultContactTolerance());
     EXPECT_STREQ("2.1.(build 655)", CdxGetVersionString());
     EXPECT_EQ(0, CdxGeometryGetRegisteredTypeCount());
-    EXPECT_EQ(nullptr, CdxGetHelloCallback());
     CdxRequest *request = CdxGetDefaultRequestPtr();
     EXPECT_EQ(4, request->contactMaxCount);
     EXPECT_EQ(0, request->requestOption);
@@ -171,14 +170,43 @@ TEST(CdxFrame, ConvertBoundsSplitsInterleavedBoxIntoCorners)
     EXPECT_EQ(3, max[2]);
 }
 
-TEST_F(CdxTest, DefaultRequestPointerSwitchesAndNewPairsFollowIt)
+void CountHello(CdxModelPair *, void *count)
 {
+    ++*static_cast<int *>(count);
+}
+
+// What a pair starts with belongs to the space of its models: a default
+// request and a hello callback given to one space leave another's pairs
+// with the library's default and no callback.
+TEST_F(CdxTest, EachSpaceHasItsOwnDefaultRequestAndHelloCallback)
+{
+    CdxSpaceID spaces[2] = {CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4), CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4)};
+    PxMatrix4 tm;
+    TestTranslation(tm, 0, 0, 0);
+    CdxModelID models[2];
+    for (int k = 0; k < 2; ++k) {
+        models[k] = Model(TestBoxCreate(1, 1, 1), &tm);
+        ASSERT_TRUE(CdxSpaceInsertModel(spaces[k], models[k]));
+    }
     CdxRequest mine = {9, 1};
-    CdxSetDefaultRequestPtr(&mine);
-    CdxModelPair pair;
-    CdxModelPairReset(&pair, nullptr, nullptr);
-    EXPECT_EQ(&mine, pair.request);
-    CdxSetDefaultRequestPtr(nullptr);
+    int hellos = 0;
+    CdxSpaceSetDefaultRequestPtr(spaces[0], &mine);
+    CdxSpaceSetHelloCallback(spaces[0], CountHello, &hellos);
+    CdxModelPair pairs[2];
+    for (int k = 0; k < 2; ++k) {
+        CdxModelPairReset(&pairs[k], models[k], models[k]);
+        CdxHello(&pairs[k]);
+    }
+    EXPECT_EQ(&mine, pairs[0].request);
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), pairs[1].request);
+    EXPECT_EQ(1, hellos) << "only the first space's pair";
+    void *data = nullptr;
+    EXPECT_EQ(nullptr, CdxSpaceGetHelloCallback(spaces[1], &data));
+    EXPECT_EQ(nullptr, data);
+    CdxSpaceSetDefaultRequestPtr(spaces[0], nullptr);
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), CdxSpaceGetDefaultRequestPtr(spaces[0]));
+    for (CdxSpaceID space : spaces) CdxSpaceDestroy(space);
+
     EXPECT_EQ(4, CdxGetDefaultRequestPtr()->contactMaxCount);
     CdxRequest copy;
     CdxRequestCopy(&mine, &copy);
@@ -315,27 +343,27 @@ TEST_F(CdxTest, RunTimeChoiceReplacesTheFixedInteractions)
     EXPECT_EQ(DummyIntersect, pair.intersectFn);
 }
 
-TEST_F(CdxTest, RequestTableIsTriangularAndPicksTheRequestOfEachNewPair)
+TEST_F(CdxTest, RequestTableIsTriangularAndPicksTheRequestOfEachNewPairOfItsSpace)
 {
     const int n = 4;
     CdxRequest fill = {2, 0};
-    EXPECT_EQ(0, CdxuRequestTableGetSize());
-    EXPECT_EQ(0, CdxuRequestTableEnable()) << "nothing to enable yet";
-    ASSERT_EQ(1, CdxuRequestTableInit(n, &fill));
-    EXPECT_EQ(n, CdxuRequestTableGetSize());
-    CdxRequest *base = CdxuRequestTableGet()->requests;
+    EXPECT_EQ(nullptr, CdxuRequestTableCreate(0, &fill));
+    CdxuRequestTable *table = CdxuRequestTableCreate(n, &fill);
+    ASSERT_NE(nullptr, table);
+    EXPECT_EQ(n, CdxuRequestTableGetSize(table));
+    CdxRequest *base = table->requests;
     for (int a = 0; a < n; ++a)
         for (int b = 0; b < n; ++b) {
             int i = std::min(a, b), j = std::max(a, b);
-            EXPECT_EQ(j + i * n - i * (i + 1) / 2, CdxuRequestTableGetRequestPtr(a, b) - base);
-            EXPECT_EQ(2, CdxuRequestTableGetRequestPtr(a, b)->contactMaxCount);
+            EXPECT_EQ(j + i * n - i * (i + 1) / 2, CdxuRequestTableGetRequestPtr(table, a, b) - base);
+            EXPECT_EQ(2, CdxuRequestTableGetRequestPtr(table, a, b)->contactMaxCount);
         }
-    EXPECT_EQ(nullptr, CdxuRequestTableGetRequestPtr(0, n));
-    EXPECT_EQ(nullptr, CdxuRequestTableGetRequestPtr(-1, 0));
+    EXPECT_EQ(nullptr, CdxuRequestTableGetRequestPtr(table, 0, n));
+    EXPECT_EQ(nullptr, CdxuRequestTableGetRequestPtr(table, -1, 0));
     CdxRequest special = {7, 1};
-    EXPECT_EQ(1, CdxuRequestTableSetRequest(3, 1, &special));
-    EXPECT_EQ(0, CdxuRequestTableSetRequest(3, 9, &special));
-    EXPECT_EQ(7, CdxuRequestTableGetRequestPtr(1, 3)->contactMaxCount);
+    EXPECT_EQ(1, CdxuRequestTableSetRequest(table, 3, 1, &special));
+    EXPECT_EQ(0, CdxuRequestTableSetRequest(table, 3, 9, &special));
+    EXPECT_EQ(7, CdxuRequestTableGetRequestPtr(table, 1, 3)->contactMaxCount);
 
     PxMatrix4 tm;
     TestTranslation(tm, 0, 0, 0);
@@ -346,28 +374,33 @@ TEST_F(CdxTest, RequestTableIsTriangularAndPicksTheRequestOfEachNewPair)
     CdxModelPair pair;
     CdxModelPairReset(&pair, m1, m2);
     CdxRequest read;
-    ASSERT_EQ(1, CdxuRequestTableGetRequest(&pair, &read));
+    ASSERT_EQ(1, CdxuRequestTableGetRequest(table, &pair, &read));
     EXPECT_EQ(7, read.contactMaxCount);
     EXPECT_EQ(1, read.requestOption);
 
-    ASSERT_EQ(1, CdxuRequestTableEnable());
-    EXPECT_EQ(CdxuHelloRequestTableCB, CdxGetHelloCallback());
+    CdxSpaceID space = CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4);
+    ASSERT_TRUE(CdxSpaceInsertModel(space, m1));
+    ASSERT_TRUE(CdxSpaceInsertModel(space, m2));
     CdxHello(&pair);
-    EXPECT_EQ(CdxuRequestTableGetRequestPtr(3, 1), pair.request);
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), pair.request) << "no table in the space yet";
+    CdxSpaceSetRequestTable(space, table);
+    void *data = nullptr;
+    EXPECT_EQ(CdxuHelloRequestTableCB, CdxSpaceGetHelloCallback(space, &data));
+    EXPECT_EQ(table, data);
+    CdxModelPairReset(&pair, m1, m2);
+    CdxHello(&pair);
+    EXPECT_EQ(CdxuRequestTableGetRequestPtr(table, 3, 1), pair.request);
     CdxModelPair withRequest;
     CdxModelPairReset(&withRequest, m1, m2);
     CdxHelloWithRequest(&withRequest, &fill);
     EXPECT_EQ(&fill, withRequest.request) << "an explicit request skips the callback";
-    CdxuRequestTableDisable();
-    EXPECT_EQ(nullptr, CdxGetHelloCallback());
+    CdxSpaceSetRequestTable(space, nullptr);
+    EXPECT_EQ(nullptr, CdxSpaceGetHelloCallback(space, nullptr)) << "the table's callback leaves with the table";
     CdxModelPairReset(&pair, m1, m2);
     CdxHello(&pair);
     EXPECT_EQ(CdxGetDefaultRequestPtr(), pair.request);
-
-    CdxuRequestTableEnable();
-    CdxuRequestTableTerm();
-    EXPECT_EQ(0, CdxuRequestTableGetSize());
-    EXPECT_EQ(nullptr, CdxGetHelloCallback()) << "the table's callback leaves with the table";
+    CdxSpaceSetRequestTable(space, CdxuRequestTableCreate(2, nullptr));
+    CdxSpaceDestroy(space); // and its table with it (the sanitizer build checks)
 }
 
 TEST_F(CdxTest, MessageTableHoldsEveryRowWithItsSeverityAndText)

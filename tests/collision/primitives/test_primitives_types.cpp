@@ -343,15 +343,17 @@ TEST_F(PrimitiveTest, BoxLineSegmentTellsTheFaceHit)
     const PxVector3 above = {0.2, 0.1, 5.0}, below = {0.2, 0.1, -5.0};
     CdxLineSegResult result = {};
     ASSERT_EQ(1, CdxBoxLineSegIntersect(box, above, below, &result));
-    EXPECT_EQ(2, CdxBoxLineSegGetLastFace()); // +z
+    EXPECT_EQ(2, result.face); // +z
     EXPECT_DOUBLE_EQ(3.0, result.distance);
     EXPECT_EQ(1.0, result.normal[2]);
     ASSERT_EQ(1, CdxBoxLineSegIntersect(box, below, above, &result));
-    EXPECT_EQ(5, CdxBoxLineSegGetLastFace()); // -z
+    EXPECT_EQ(5, result.face); // -z
     EXPECT_DOUBLE_EQ(5.0, result.distance);
     const PxVector3 asideAbove = {3.0, 0.0, 5.0}, asideBelow = {3.0, 0.0, -5.0};
     EXPECT_EQ(0, CdxBoxLineSegIntersect(box, asideAbove, asideBelow, &result));
-    EXPECT_EQ(-1, CdxBoxLineSegGetLastFace());
+    CdxModelID ball = Place(CdxSphereCreate(1.0), Identity());
+    ASSERT_EQ(1, CdxSphereLineSegIntersect(ball, above, below, &result));
+    EXPECT_EQ(-1, result.face) << "no face on a sphere";
 }
 
 TEST_F(PrimitiveTest, UserTriangleNormalIsTheUnitCrossProduct)

@@ -33,7 +33,7 @@ void BM_HingeChain(benchmark::State &state)
     RowList rows(5 * links);
     buildJointRows(rows, bodies, joints);
     RbdLcsParameters p = defaultParameters(0.01);
-    p.linear_solver = static_cast<int>(state.range(1));
+    p.linearSolver = static_cast<int>(state.range(1));
     Workspace ws;
     ws.bind(p, rows.list.rowCount, links);
     for (auto _ : state) {
@@ -50,7 +50,7 @@ void solveRepeatedly(benchmark::State &state, RowList &rows, std::vector<RbdLcsB
 {
     int count = static_cast<int>(bodies.size()), n = rows.list.rowCount;
     RbdLcsParameters p = defaultParameters(0.01);
-    p.linear_solver = linearSolver;
+    p.linearSolver = linearSolver;
     Workspace ws;
     ws.bind(p, n, count);
     std::vector<PxReal> lo(rows.list.lo, rows.list.lo + n), hi(rows.list.hi, rows.list.hi + n);

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "solver/RbdLcsContext.h"
 #include "solver/RbdLcsHash.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
@@ -23,41 +24,50 @@ namespace {
 
 typedef std::vector<PxReal> Vec;
 
+// The matrices of these tests live in one context, as a world's do.
+Context &context()
+{
+    static Context shared;
+    return shared;
+}
+
 TEST(LcsWorkspace, BumpsAlignsAndReleasesFramesWithinCallerMemory)
 {
     std::vector<unsigned char> memory(4096 + 64);
     void *base = memory.data() + 3; // deliberately misaligned
-    InitPool(base, 4096);
-    char *a = static_cast<char *>(PoolAlloc(32, "a"));
+    MemoryPool pool;
+    pool.init(base, 4096);
+    char *a = static_cast<char *>(pool.alloc(32, "a"));
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 16, 0u) << "the pool starts on a 16-byte boundary";
-    char *b = static_cast<char *>(PoolAllocAligned(16, 64, "b"));
+    char *b = static_cast<char *>(pool.allocAligned(16, 64, "b"));
     EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % 64, 0u);
     EXPECT_GE(b, a + 32);
-    size_t before = PoolUsed();
-    ASSERT_TRUE(PushPoolFrame());
-    EXPECT_NE(PoolAllocAlignedZeroed(1024, 64, "scratch"), nullptr);
-    EXPECT_GT(PoolUsed(), before + 1000);
-    PopPoolFrame();
-    EXPECT_EQ(PoolUsed(), before) << "popping a frame frees everything allocated since the push";
-    EXPECT_GE(PoolPeakUsed(), before + 1024) << "the peak remembers the released frame";
-    char *c = static_cast<char *>(PoolAlloc(16, "c"));
-    EXPECT_EQ(c, reinterpret_cast<char *>(PoolAlloc(0, "empty")) - 16);
+    size_t before = pool.used();
+    ASSERT_TRUE(pool.pushFrame());
+    EXPECT_NE(pool.allocAlignedZeroed(1024, 64, "scratch"), nullptr);
+    EXPECT_GT(pool.used(), before + 1000);
+    pool.popFrame();
+    EXPECT_EQ(pool.used(), before) << "popping a frame frees everything allocated since the push";
+    EXPECT_GE(pool.peakUsed(), before + 1024) << "the peak remembers the released frame";
+    char *c = static_cast<char *>(pool.alloc(16, "c"));
+    EXPECT_EQ(c, reinterpret_cast<char *>(pool.alloc(0, "empty")) - 16);
 }
 
 TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
 {
     MessageLog log;
     std::vector<unsigned char> memory(256);
-    InitPool(memory.data(), 256);
-    EXPECT_EQ(PoolAlloc(20, "odd block"), nullptr);
+    MemoryPool pool;
+    pool.init(memory.data(), 256);
+    EXPECT_EQ(pool.alloc(20, "odd block"), nullptr);
     ASSERT_EQ(log.fatals.size(), 1u);
     EXPECT_EQ(log.fatals[0],
               "PoolAlloc: allocating odd block of size 20. Size must be a multiple of 16 bytes (remainder = 4).\n");
     uintptr_t start = (reinterpret_cast<uintptr_t>(memory.data()) + 15) & ~static_cast<uintptr_t>(15);
     size_t usable = reinterpret_cast<uintptr_t>(memory.data()) + 256 - start;
-    EXPECT_NE(PoolAlloc(64, "first"), nullptr);
-    EXPECT_EQ(PoolAlloc(256, "too big"), nullptr);
+    EXPECT_NE(pool.alloc(64, "first"), nullptr);
+    EXPECT_EQ(pool.alloc(256, "too big"), nullptr);
     ASSERT_EQ(log.fatals.size(), 2u);
     char expected[256];
     snprintf(expected, sizeof expected,
@@ -65,27 +75,27 @@ TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
              "were allocated, pool would end at %08x\n",
              static_cast<unsigned>(usable), static_cast<unsigned>(64 + 256));
     EXPECT_EQ(log.fatals[1], expected);
-    EXPECT_EQ(PoolUsed(), 64u) << "a refused block takes nothing";
+    EXPECT_EQ(pool.used(), 64u) << "a refused block takes nothing";
 }
 
 TEST(LcsHash, Lookup2HashesStateWordsAsBytes)
 {
     int32_t states[9] = {0, 2, 4, 0x30, 0, 0, 2, 0, 4};
-    uint32_t h = jenkins_hash(states, sizeof states, 0);
-    EXPECT_EQ(h, jenkins_hash(states, sizeof states, 0)) << "deterministic";
+    uint32_t h = jenkinsHash(states, sizeof states, 0);
+    EXPECT_EQ(h, jenkinsHash(states, sizeof states, 0)) << "deterministic";
     states[8] = 2;
-    EXPECT_NE(h, jenkins_hash(states, sizeof states, 0)) << "the tail bytes count";
+    EXPECT_NE(h, jenkinsHash(states, sizeof states, 0)) << "the tail bytes count";
     states[8] = 4;
     states[0] = 2;
-    EXPECT_NE(h, jenkins_hash(states, sizeof states, 0)) << "the first block counts";
+    EXPECT_NE(h, jenkinsHash(states, sizeof states, 0)) << "the first block counts";
     states[0] = 0;
     int32_t shorter[8] = {0, 2, 4, 0x30, 0, 0, 2, 0};
-    EXPECT_NE(jenkins_hash(shorter, sizeof shorter, 0), jenkins_hash(states, 8 * sizeof(int32_t) + 1, 0))
+    EXPECT_NE(jenkinsHash(shorter, sizeof shorter, 0), jenkinsHash(states, 8 * sizeof(int32_t) + 1, 0))
         << "the length is folded in";
     // A byte-wise key equal to the little-endian words hashes the same.
     unsigned char bytes[8] = {2, 0, 0, 0, 0x30, 0, 0, 0};
     int32_t words[2] = {2, 0x30};
-    EXPECT_EQ(jenkins_hash(bytes, 8, 0), jenkins_hash(words, 8, 0));
+    EXPECT_EQ(jenkinsHash(bytes, 8, 0), jenkinsHash(words, 8, 0));
 
     uint32_t keys[3];
     StateHashTable table = {keys, 0, 3};
@@ -220,11 +230,11 @@ LCPMatrix &formMatrix(const RandomIsland &island, int which, std::vector<unsigne
     memory.assign(RbdSparseMatrixMapMemoryRequired(island.bodies, island.layout.rowCount) + matrixMemoryRequired(np) +
                       lcpSystemMemoryRequired(np) + 64,
                   0);
-    InitPool(memory.data(), memory.size());
-    SparseMatrixMap *map = RbdSparseMatrixMapCreate(island.bodies, &island.layout);
+    context().pool().init(memory.data(), memory.size());
+    SparseMatrixMap *map = RbdSparseMatrixMapCreate(context().pool(), island.bodies, &island.layout);
     EXPECT_NE(map, nullptr);
     RbdSparseMatrixMapBuild(map);
-    LCPMatrix &A = *linearSolver(which).matrix;
+    LCPMatrix &A = context().matrix(which);
     EXPECT_TRUE(A.allocate(np, map));
     A.setSoftness(eps, h);
     Vec jm = island.jminv();
@@ -305,10 +315,11 @@ TEST(LcsFactorisation, ProductsThroughTheJacobianAndAShiftedDiagonalKeepToTheSto
                 for (int i = 0; i < rows; ++i) v += y[i] * (0.5 * g[i] - q[i]);
                 return v;
             };
-            Vec y(n, 0.0);
+            Vec y(n, 0.0), scratch(n);
             PxReal before = f(y);
             for (int sweep = 0; sweep < 5; ++sweep) {
-                A.projectedGaussSeidel(y.data(), q.data(), lo.data(), hi.data(), state.data(), rows, 1);
+                projectedGaussSeidel(A, y.data(), q.data(), lo.data(), hi.data(), state.data(), rows, 1,
+                                     scratch.data());
                 PxReal after = f(y);
                 EXPECT_LE(after, before + 1e-15);
                 before = after;
@@ -527,14 +538,14 @@ LCPMatrix &denseMatrix(const Vec &A, int n, int which, std::vector<unsigned char
 {
     int np = (n + 3) / 4 * 4;
     memory.assign(matrixMemoryRequired(np) + lcpSystemMemoryRequired(np) + 64, 0);
-    InitPool(memory.data(), memory.size());
+    context().pool().init(memory.data(), memory.size());
     start.assign(np, 0);
     for (int i = n; i < np; ++i) start[i] = i; // padding rows stand alone
-    SparseMatrixMap map = {nullptr, 0, nullptr, nullptr, start.data()};
-    LCPMatrix &M = *linearSolver(which).matrix;
+    SparseMatrixMap map = {&context().pool(), nullptr, 0, nullptr, nullptr, start.data()};
+    LCPMatrix &M = context().matrix(which);
     EXPECT_TRUE(M.allocate(np, &map));
     M.setSoftness(1e-6, 0.01);
-    M.reset_sparse_maps();
+    M.resetSparseMaps();
     for (int i = 0; i < n; ++i)
         for (int j = 0; j <= i; ++j) M.setElement(i, j, A[i * n + j]);
     for (int i = n; i < np; ++i) M.setElement(i, i, 1.0);
@@ -607,8 +618,8 @@ TEST(LcsSolver, RandomMixedLcpsUpToEightRowsMatchBruteForceEnumeration)
             LCPMatrix &M = denseMatrix(lcp.A, lcp.n, which, memory, start);
             Vec x(lcp.n, 0.0);
             std::vector<int32_t> state(lcp.n, 0);
-            int result = cycle_detect_lcp_solver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(),
-                                                 state.data(), lcp.n, tightParameters());
+            int result = cycleDetectLcpSolver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(),
+                                              lcp.n, tightParameters());
             EXPECT_GT(result, 0) << "trial " << trial;
             for (int i = 0; i < lcp.n; ++i) {
                 EXPECT_NEAR(x[i], expected[i], 1e-6) << "row " << i << " of trial " << trial << " solver " << which;
@@ -661,7 +672,7 @@ TEST(LcsSolver, FrictionRowsTiedToNormalRowsFollowTheTwoPassRescaling)
         for (int r : ref) frictionCount += r >= 0;
         LcpRows rows = {n,          lcp.lo.data(), lcp.hi.data(), lambda.data(), state.data(),
                         ref.data(), mu.data(),     frictionCount};
-        EXPECT_GT(solve_lcp_system(M, rows, tightParameters(), lcp.q.data(), cycle_detect_lcp_solver), 0);
+        EXPECT_GT(solveLcpSystem(M, rows, tightParameters(), lcp.q.data(), cycleDetectLcpSolver), 0);
         for (int i = 0; i < n; ++i) {
             EXPECT_NEAR(lambda[i], pass2[i], 1e-6) << "row " << i << " of trial " << trial;
             if (ref[i] >= 0) {
@@ -686,8 +697,8 @@ TEST(LcsSolver, TheDescentReachesTheBruteForceSolutionFromAnyStart)
         Vec x(lcp.n);
         for (PxReal &v : x) v = trial % 3 == 0 ? 0.0 : g(rng); // far outside the box, too
         std::vector<int32_t> state(lcp.n, 0);
-        int result = descent_lcp_solver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(), lcp.n,
-                                        tightParameters());
+        int result = descentLcpSolver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(), lcp.n,
+                                      tightParameters());
         EXPECT_GT(result, 0) << "trial " << trial;
         for (int i = 0; i < lcp.n; ++i) EXPECT_NEAR(x[i], expected[i], 1e-6) << "row " << i << " of trial " << trial;
         M.destroy();
@@ -782,12 +793,12 @@ TEST(LcsSolver, ABoxLandingOnDependentContactsGetsTheLcpSolutionEvenWhereThePivo
             LcpRows lcp = {box.n,        rows.lo.data(),  rows.hi.data(), lambda.data(),
                            state.data(), rows.ref.data(), rows.mu.data(), frictionCount};
             RbdLcsLCPSolverParameters params = lcstest::defaultParameters(0.01).lcp;
-            cycle_detect_lcp_solver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(),
-                                    box.n, params);
-            scale_box_lcp_data(lcp);
+            cycleDetectLcpSolver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(), box.n,
+                                 params);
+            scaleBoxLcpData(lcp);
             params.warmStart = 1;
-            if (cycle_detect_lcp_solver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(),
-                                        box.n, params) < 0)
+            if (cycleDetectLcpSolver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(),
+                                     box.n, params) < 0)
                 ++pivotingFailures;
 
             // The whole system: both passes, recovered where they fail.
@@ -796,7 +807,7 @@ TEST(LcsSolver, ABoxLandingOnDependentContactsGetsTheLcpSolutionEvenWhereThePivo
             rows = box;
             lcp = {box.n,        rows.lo.data(),  rows.hi.data(), lambda.data(),
                    state.data(), rows.ref.data(), rows.mu.data(), frictionCount};
-            EXPECT_GT(solve_lcp_system(M, lcp, params, box.q.data(), cycle_detect_lcp_solver), 0)
+            EXPECT_GT(solveLcpSystem(M, lcp, params, box.q.data(), cycleDetectLcpSolver), 0)
                 << "trial " << trial << " solver " << which;
             BoxOnContacts solved = rows; // the bounds of the second pass
             solved.q = box.q;
@@ -813,7 +824,7 @@ TEST(LcsSolver, FrictionBoundsAreZeroForAZeroNormalImpulseAndSymmetricForANegati
     PxReal lo[4] = {0.0, 0.0, -kInf, 0.0}, hi[4] = {kInf, 0.0, kInf, 0.0}, mu[4] = {0.0, 0.5, 0.0, 0.5};
     int32_t state[4] = {0, 0x30, 0, 0x30}, ref[4] = {-1, 0, -1, 2};
     LcpRows rows = {4, lo, hi, lambda, state, ref, mu, 2};
-    scale_box_lcp_data(rows);
+    scaleBoxLcpData(rows);
     EXPECT_EQ(lo[1], 0.0);
     EXPECT_EQ(hi[1], 0.0);
     EXPECT_EQ(lo[3], -1.0) << "mu lambda_n with lambda_n < 0";
@@ -837,8 +848,7 @@ TEST(LcsSolver, ARowWithoutJacobianIsFixedAtZeroByTheDegeneracyFilter)
         Vec x(3);
         std::vector<int32_t> state(3, 0);
         EXPECT_GT(
-            cycle_detect_lcp_solver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 3, tightParameters()),
-            0);
+            cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 3, tightParameters()), 0);
         EXPECT_EQ(state[1], kLcpDegenerate);
         EXPECT_EQ(x[1], 0.0);
         // The other rows solve their own 2x2 system exactly.
@@ -859,11 +869,11 @@ TEST(LcsSolver, ARepeatingActiveSetSwitchesToSinglePivotAndARepeatThereFails)
     Vec x(2);
     std::vector<int32_t> state(2, 0);
     RbdLcsLCPSolverParameters p = lcstest::defaultParameters(0.01).lcp;
-    int withDetection = cycle_detect_lcp_solver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p);
+    int withDetection = cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p);
     EXPECT_LT(withDetection, 0);
     EXPECT_GT(withDetection, -p.maxIterations) << "the cycle is caught before the iterations run out";
     p.cycleDetection = 0;
-    EXPECT_EQ(cycle_detect_lcp_solver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p),
+    EXPECT_EQ(cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p),
               -p.maxIterations);
     EXPECT_TRUE(x[0] == 1.0 || x[0] == -1.0) << "the last iterate is kept";
     M.destroy();
@@ -871,10 +881,10 @@ TEST(LcsSolver, ARepeatingActiveSetSwitchesToSinglePivotAndARepeatThereFails)
 
 TEST(LcsSolver, SolverTableOffersThePivotingSolverAtBothIndices)
 {
-    EXPECT_EQ(lcpSolver(0), &cycle_detect_lcp_solver);
-    EXPECT_EQ(lcpSolver(1), &cycle_detect_lcp_solver);
-    EXPECT_STREQ(linearSolver(0).description, "block cholesky with no assembler");
-    EXPECT_STREQ(linearSolver(1).description, "variable bandwith cholesky");
+    EXPECT_EQ(lcpSolver(0), &cycleDetectLcpSolver);
+    EXPECT_EQ(lcpSolver(1), &cycleDetectLcpSolver);
+    EXPECT_STREQ(linearSolverDescription(0), "block cholesky with no assembler");
+    EXPECT_STREQ(linearSolverDescription(1), "variable bandwith cholesky");
 }
 
 } // namespace

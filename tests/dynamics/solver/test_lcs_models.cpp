@@ -35,7 +35,7 @@ SpinDrift spinAboutIntermediateAxis(int model, PxReal w, PxReal h, int steps)
     makeBody(bodies[0], 1.0, 1.0, 2.0, 3.0);
     PxV3Set(bodies[0].angularVelocity, 0.01, w, 0.01);
     RbdLcsParameters p = defaultParameters(h);
-    p.stepper_model = model;
+    p.stepperModel = model;
     GuardedWorkspace ws(RbdLcsMemoryRequired(0, 1));
     p.workspace = ws.memory();
     p.workspaceSize = ws.size();
@@ -95,7 +95,7 @@ TEST(LcsModels, ABodySpinningAboutAPrincipalAxisKeepsSpinningUnderEveryModel)
         makeBody(bodies[0], 1.0, 1.0, 2.0, 3.0);
         PxV3Set(bodies[0].angularVelocity, 0.0, 0.0, 4.0);
         RbdLcsParameters p = defaultParameters(0.01);
-        p.stepper_model = model;
+        p.stepperModel = model;
         GuardedWorkspace ws(RbdLcsMemoryRequired(0, 1));
         p.workspace = ws.memory();
         p.workspaceSize = ws.size();

@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "solver/RbdLcsContext.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSolver.h"
@@ -191,6 +192,7 @@ struct Packed {
 // in factorisation `which`, in the packing order or reordered.
 struct Formed {
     std::vector<unsigned char> memory;
+    Context context;
     SparseMatrixMap *map = nullptr;
     LCPMatrix *A = nullptr;
 
@@ -199,14 +201,14 @@ struct Formed {
         memory.assign(RbdSparseMatrixMapMemoryRequired(packed.bodyCount, packed.n) + matrixMemoryRequired(packed.np) +
                           lcpSolverMemoryRequired(packed.np) + 64,
                       0);
-        InitPool(memory.data(), memory.size());
-        map = RbdSparseMatrixMapCreate(packed.bodyCount, &packed.layout);
+        context.pool().init(memory.data(), memory.size());
+        map = RbdSparseMatrixMapCreate(context.pool(), packed.bodyCount, &packed.layout);
         EXPECT_NE(map, nullptr);
         RbdSparseMatrixMapBuild(map);
         if (reorder) {
             EXPECT_TRUE(RbdSparseMatrixMapReorder(map));
         }
-        A = linearSolver(which).matrix;
+        A = &context.matrix(which);
         EXPECT_TRUE(A->allocate(packed.np, map));
         A->setSoftness(1e-6, 0.01);
         A->calcJinvMJT(packed.JMinv.data(), packed.J.data(), packed.rowEps.data(), map);
@@ -392,11 +394,11 @@ TEST(LcsOrder, ImpulsesAndFinalStatesAreTheSameWithAndWithoutReordering)
             // The pivoting's two passes on their own: a solve it gives up on
             // would be recovered by sweeps whose order follows the factor's.
             RbdLcsLCPSolverParameters params = defaultParameters(0.01).lcp;
-            cycle_detect_lcp_solver(*formed.A, rows.lambda, packed.q.data(), rows.lo, rows.hi, rows.state, n, params);
-            scale_box_lcp_data(rows);
+            cycleDetectLcpSolver(*formed.A, rows.lambda, packed.q.data(), rows.lo, rows.hi, rows.state, n, params);
+            scaleBoxLcpData(rows);
             params.warmStart = 1;
-            result[reorder] = cycle_detect_lcp_solver(*formed.A, rows.lambda, packed.q.data(), rows.lo, rows.hi,
-                                                      rows.state, n, params);
+            result[reorder] = cycleDetectLcpSolver(*formed.A, rows.lambda, packed.q.data(), rows.lo, rows.hi,
+                                                   rows.state, n, params);
         }
         EXPECT_EQ(result[0], result[1]) << "trial " << trial;
         PxReal largest = 0.0;
@@ -541,8 +543,8 @@ TEST(LcsOrder, SubproblemsSolvedDirectlyHoldTheirRowsAndAgreeWithTheRouteThrough
                     for (int a = 0; a < m; ++a) sub[static_cast<size_t>(a) * m + b] = column[held[a]];
                     wC[b] = values[held[b]] - x0[held[b]];
                 }
-                ASSERT_TRUE(LCPMatrix::factor_dense(sub.data(), m));
-                LCPMatrix::solve_dense(sub.data(), wC.data(), m);
+                ASSERT_TRUE(LCPMatrix::factorDense(sub.data(), m));
+                LCPMatrix::solveDense(sub.data(), wC.data(), m);
                 for (int b = 0; b < m; ++b) {
                     const PxReal *column = A.inverseColumn(held[b]);
                     for (int i = 0; i < np; ++i) reference[i] += wC[b] * column[i];
@@ -612,8 +614,8 @@ TEST(LcsOrder, BothFactorisationsSolveAStackWithRedundantContactsAlike)
                     packed.frictionRef.data(),
                     packed.mu.data(),
                     packed.frictionCount()};
-        int result = solve_lcp_system(*formed.A, lcp, defaultParameters(0.01).lcp, packed.q.data(),
-                                      cycle_detect_lcp_solver);
+        int result = solveLcpSystem(*formed.A, lcp, defaultParameters(0.01).lcp, packed.q.data(),
+                                    cycleDetectLcpSolver);
         EXPECT_GT(result, 0) << "solver " << which << " converges";
         int fixed = 0, atBound = 0;
         for (int i = 0; i < n; ++i) {

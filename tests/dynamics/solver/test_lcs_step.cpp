@@ -37,18 +37,18 @@ TEST(LcsStep, ParameterChecksReportTheirMessagesAndFallBack)
     RbdLcsParameters p = defaultParameters(0.1);
     {
         MessageLog log;
-        p.stepper_model = 3;
+        p.stepperModel = 3;
         stepOnce(nullptr, bodies, p);
         ASSERT_EQ(log.fatals.size(), 1u);
         EXPECT_EQ(log.fatals[0], "RbdLcsStep : no such model number parameters.stepper_model = : 3\n");
         EXPECT_EQ(bodies[0].comTransform[3][0], 0.0) << "nothing is stepped";
     }
-    p.stepper_model = 2;
+    p.stepperModel = 2;
     {
         MessageLog log;
         p.lcp.solverFunction = 4;
-        p.cpu_resources = 2;
-        p.linear_solver = 5;
+        p.cpuResources = 2;
+        p.linearSolver = 5;
         stepOnce(nullptr, bodies, p);
         ASSERT_EQ(log.warnings.size(), 2u);
         EXPECT_EQ(log.warnings[0], "RbdLcsStep: no such lcp solver : 4.  Reverting to default.\n");
@@ -261,7 +261,7 @@ TEST(LcsStep, TheVintageModelReportsRowForcesInsteadOfImpulses)
     BoxOnIncline stable(0.0, 0.5), vintage(0.0, 0.5);
     RbdLcsParameters p = defaultParameters(0.01);
     for (int step = 0; step < 20; ++step) stable.step(p);
-    p.stepper_model = 1;
+    p.stepperModel = 1;
     for (int step = 0; step < 20; ++step) vintage.step(p);
     for (int c = 0; c < 4; ++c)
         EXPECT_NEAR(vintage.rows.list.lambda[3 * c], stable.rows.list.lambda[3 * c] / 0.01, 1e-6);
@@ -287,7 +287,7 @@ TEST(LcsStep, BlockAndVariableBandCholeskyGiveTheSameImpulses)
         std::vector<PxReal> lambdas[2];
         for (int which = 0; which < 2; ++which) {
             RbdLcsParameters p = defaultParameters(0.01);
-            p.linear_solver = which;
+            p.linearSolver = which;
             if (island == 0) {
                 std::vector<RbdLcsBody> bodies;
                 std::vector<Joint> joints;

@@ -216,7 +216,7 @@ inline RbdLcsParameters defaultParameters(PxReal h)
     p.stepsize = h;
     p.epsilon = 1e-6;
     p.gamma = 0.12;
-    p.stepper_model = 2;
+    p.stepperModel = 2;
     p.lcp.solverFunction = 1;
     p.lcp.maxIterations = 35;
     p.lcp.maxBlockIterations = 20;
@@ -226,7 +226,7 @@ inline RbdLcsParameters defaultParameters(PxReal h)
     p.lcp.degeneracyFilter = 1.01;
     p.lcp.cycleDetection = 1;
     p.lcp.warmStart = 0;
-    p.linear_solver = 0;
+    p.linearSolver = 0;
     return p;
 }
 

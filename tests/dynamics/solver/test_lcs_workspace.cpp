@@ -6,7 +6,8 @@
 #include <vector>
 
 #include <kelmar/PxMemory.h>
-#include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsContext.h"
+#include "solver/RbdLcsStep.h"
 #include "test_lcs_support.h"
 
 using namespace lcstest;
@@ -33,14 +34,15 @@ void checkFits(Island &island, const char *shape)
             MessageLog log;
             GuardedWorkspace ws(required);
             RbdLcsParameters p = defaultParameters(0.01);
-            p.stepper_model = model;
-            p.linear_solver = solver;
+            p.stepperModel = model;
+            p.linearSolver = solver;
             p.workspace = ws.memory();
             p.workspaceSize = ws.size();
-            RbdLcsStep(&island.rows.list, island.bodies.data(), bodyCount, &p);
+            lcs::Context context;
+            lcs::step(context, &island.rows.list, island.bodies.data(), bodyCount, &p);
             EXPECT_TRUE(log.fatals.empty()) << shape << ": " << (log.fatals.empty() ? "" : log.fatals[0]);
             EXPECT_TRUE(ws.guardIntact()) << shape;
-            EXPECT_LE(lcs::PoolPeakUsed(), required) << shape;
+            EXPECT_LE(context.pool().peakUsed(), required) << shape;
             island.rows.list = saved;
         }
 }
@@ -187,7 +189,7 @@ TEST(LcsWorkspace, ASolveTakesNothingFromTheAllocationTable)
                                   countingDestroy, countingDestroyAligned, countingResize};
     gHeapCalls = 0;
     for (int model = 0; model < RBD_LCS_STEPPER_COUNT; ++model) {
-        p.stepper_model = model;
+        p.stepperModel = model;
         EXPECT_GT(RbdLcsStep(&island.rows.list, island.bodies.data(), 30, &p), 0);
     }
     PxMemoryAPI = saved;

@@ -215,7 +215,9 @@ TEST(StepPartition, SingleIslandModePutsEveryEnabledBodyAndConstraintIntoOneIsla
     EXPECT_LT(positionOf(first, 1), -0.1) << "while the other body falls";
 }
 
-TEST(StepPartition, InSafeTimeModeAnIslandStepsByItsShortestSafeTimeWithGammaFollowing)
+// Each island takes its own step: a shortened island leaves the others
+// whole, whichever comes first, and a safe time of 0 is ignored.
+TEST(StepPartition, InSafeTimeModeEachIslandStepsByItsOwnShortestSafeTime)
 {
     World world(4, 4);
     RbdWorldSetGravity(world, 0.0, -kG, 0.0);
@@ -223,30 +225,40 @@ TEST(StepPartition, InSafeTimeModeAnIslandStepsByItsShortestSafeTimeWithGammaFol
     RbdBodyID later = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0);
     RbdBodyID first = makeBall(world, 1.0, 0.1, 5.0, 0.0, 0.0); // enabled last: island 0
     const PxReal gamma = RbdWorldGetGamma(world);
-    RbdBodySetSafeTime(later, 0.004);
-    RbdWorldStep(world, 0.01);
-    EXPECT_NEAR(velocityOf(first, 1), -kG * 0.01, 1e-15);
-    EXPECT_NEAR(velocityOf(later, 1), -kG * 0.004, 1e-15);
-    EXPECT_NEAR(world.id->parameters.stepsize, 0.004, 1e-18);
-    EXPECT_NEAR(world.id->parameters.gamma, 8.0 * 0.004, 1e-15) << "0.032 for that island";
-    EXPECT_EQ(RbdWorldGetGamma(world), gamma) << "restored after the step";
+    struct Case {
+        PxReal firstSafeTime, laterSafeTime; // s
+        PxReal firstStep, laterStep;         // s, the step each island takes
+    };
+    const Case cases[] = {
+        {DBL_MAX, 0.004, 0.01, 0.004}, // the second island shortened
+        {0.004, DBL_MAX, 0.004, 0.01}, // the first shortened, the second whole
+        {0.004, 0.0, 0.004, 0.01},     // 0: unknown, not a step of 0
+        {0.002, 0.006, 0.002, 0.006},  // both shortened, each to its own
+        {0.02, DBL_MAX, 0.01, 0.01},   // never lengthened
+    };
+    for (const Case &c : cases) {
+        RbdBodySetLinearVelocity(first, 0.0, 0.0, 0.0);
+        RbdBodySetLinearVelocity(later, 0.0, 0.0, 0.0);
+        RbdBodySetSafeTime(first, c.firstSafeTime);
+        RbdBodySetSafeTime(later, c.laterSafeTime);
+        RbdWorldStep(world, 0.01);
+        EXPECT_NEAR(velocityOf(first, 1), -kG * c.firstStep, 1e-15) << c.firstSafeTime << " " << c.laterSafeTime;
+        EXPECT_NEAR(velocityOf(later, 1), -kG * c.laterStep, 1e-15) << c.firstSafeTime << " " << c.laterSafeTime;
+        EXPECT_EQ(RbdBodyGetSafeTime(later), DBL_MAX) << "safe times are estimated anew for each step";
+    }
+    EXPECT_EQ(RbdWorldGetGamma(world), gamma) << "an island's gamma is its own, not the world's";
     EXPECT_EQ(RbdWorldGetTimeStep(world), 0.01);
-    EXPECT_EQ(RbdBodyGetSafeTime(later), DBL_MAX) << "safe times are estimated anew for each step";
-
-    // A short step carries over to the islands after it; a safe time of 0 is ignored.
-    RbdBodySetLinearVelocity(first, 0.0, 0.0, 0.0);
-    RbdBodySetLinearVelocity(later, 0.0, 0.0, 0.0);
-    RbdBodySetSafeTime(first, 0.004);
-    RbdBodySetSafeTime(later, 0.0);
-    RbdWorldStep(world, 0.01);
-    EXPECT_NEAR(velocityOf(first, 1), -kG * 0.004, 1e-15);
-    EXPECT_NEAR(velocityOf(later, 1), -kG * 0.004, 1e-15);
 
     RbdWorldSetSafeTimeMode(world, 0);
     RbdBodySetSafeTime(first, 0.004);
     RbdBodySetLinearVelocity(first, 0.0, 0.0, 0.0);
     RbdWorldStep(world, 0.01);
     EXPECT_NEAR(velocityOf(first, 1), -kG * 0.01, 1e-15) << "safe times count only in safe-time mode";
+    const RbdStepInfo shortened = {0.01, 1};
+    RbdBodySetSafeTime(first, 0.004);
+    RbdBodySetLinearVelocity(first, 0.0, 0.0, 0.0);
+    RbdWorldStepWith(world, &shortened);
+    EXPECT_NEAR(velocityOf(first, 1), -kG * 0.004, 1e-15) << "the step's mode, not the world's";
 }
 
 TEST(StepPartition, StepOneUsesTheWorldsTimeStepAndBadStepSizesAreRefused)

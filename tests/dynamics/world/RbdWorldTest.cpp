@@ -43,7 +43,7 @@ TEST(RbdWorld, ANewWorldHasTheStatedDefaults)
     EXPECT_EQ(RbdWorldLCPGetMaxCycleSize2(world), 3);
     EXPECT_EQ(RbdWorldLCPGetTolerance(world), 0.001);
     EXPECT_EQ(RbdWorldLCPGetDegeneracyFilter(world), 1.01);
-    EXPECT_EQ(world->parameters.cpu_resources, 0);
+    EXPECT_EQ(world->parameters.cpuResources, 0);
     EXPECT_STREQ(RbdWorldGetVersionString(world), "2.1.(build 655)");
     EXPECT_STREQ(world->constraintPool.name, "world constraintPool");
     EXPECT_STREQ(world->nodePool.name, "world cNodePool");

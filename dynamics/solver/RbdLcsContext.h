@@ -1,0 +1,38 @@
+// What a solve works with besides its inputs and its memory: the workspace
+// allocator over that memory, the three integration models and the two
+// factorisations. All of it is state of one call at a time, so a world
+// keeps one context for its islands and two worlds never share one; the
+// solver's entry points without a world make one for the call.
+#ifndef KELMAR_DYNAMICS_RBDLCSCONTEXT_H
+#define KELMAR_DYNAMICS_RBDLCSCONTEXT_H
+
+#include "solver/RbdLcsBkChol.h"
+#include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsStepper.h"
+#include "solver/RbdLcsVbChol.h"
+
+namespace lcs {
+
+class Context {
+public:
+    // By the stepper-model and linear-solver indices (checked by the caller).
+    WorldStepper &stepper(int index);
+    LCPMatrix &matrix(int index);
+    MemoryPool &pool() { return pool_; }
+
+private:
+    MemoryPool pool_;
+    SimpleStepper simple_;
+    VintageStepper vintage_;
+    StableStepper stable_;
+    BkChol blocks_;
+    VbChol rows_;
+};
+
+// A context from the toolkit's allocator, for a world; null when memory is short.
+Context *createContext();
+void destroyContext(Context *context);
+
+} // namespace lcs
+
+#endif
