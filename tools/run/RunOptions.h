@@ -1,0 +1,30 @@
+// The command line of kelmar-run.
+#ifndef KELMAR_TOOLS_RUNOPTIONS_H
+#define KELMAR_TOOLS_RUNOPTIONS_H
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace krun {
+
+struct Options {
+    std::string scene;
+    int steps = 200;
+    double dt = 0;                                       // s; 0: the scene's time step
+    std::vector<std::pair<std::string, double>> targets; // --set JOINT=VALUE (rad or cm)
+    std::vector<std::pair<std::string, std::string>> variables;
+    std::string statusFile;
+    std::string csvFile;
+    int csvEvery = 1;
+    bool quiet = false;
+    bool help = false;
+};
+
+// Fills options; returns an empty text, or what is wrong with the line.
+std::string parseOptions(int argc, char **argv, Options &options);
+std::string usageText();
+
+} // namespace krun
+
+#endif
