@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include <kelmar/CameraLoader.h>
+#include <kelmar/GraphicsSetup.h>
 #include <kelmar/KelmarCamHead.h>
 #include <kelmar/KelmarCamera.h>
 
@@ -121,6 +122,36 @@ TEST(CameraElements, BadElementsAreReportedAndMakeNothing)
         EXPECT_EQ(gMessages[0], c.message);
         EXPECT_EQ(world.scene.ObjectCount(), c.objects) << c.text;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The example scene through the scene reader: its cameras are made (none
+// skipped), the wrist camera rides on the arm's flange, the head's joints
+// fixate the ball, and the textures are found beside the scene.
+TEST(CameraElements, TheExampleSceneLoadsItsCameras)
+{
+    kelmar::InstallGraphics();
+    PxFileSearchPathAdd(KELMAR_EXAMPLES_DIR);
+    kelmar::Universe universe;
+    kelmar::Scene scene(KELMAR_EXAMPLES_DIR "/camhead.px");
+    testing::internal::CaptureStderr();
+    universe.AddScene(&scene);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    auto *wrist = dynamic_cast<kelmar::KelmarCamera *>(scene.LookupObject("arm_cam"));
+    auto *head = dynamic_cast<kelmar::KelmarCamHead *>(scene.LookupObject("head"));
+    ASSERT_TRUE(wrist && head && scene.LookupObject("overview"));
+    EXPECT_EQ(wrist->GetAttachedSolid(), scene.LookupSolid("arm.flange"));
+    double fixed[3], world[3], ball[3];
+    ASSERT_TRUE(head->GetFixPoint(fixed));
+    kelmar::ConvertPosition(head->GetHeadTM(), fixed, world);
+    scene.LookupSolid("ball")->GetPosition(ball);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(world[k], ball[k], 0.1);
+    EXPECT_STREQ(scene.LookupSolid("crate")->GetGraphics()->GetTexture(), "textures/tiles.ppm");
+    EXPECT_STREQ(scene.LookupSolid("table")->GetGraphics()->GetTexture(), "textures/wood.jpg");
+    universe.DelScene(&scene);
 }
 
 } // namespace
