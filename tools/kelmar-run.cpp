@@ -14,6 +14,7 @@
 #include <kelmar/PxStream.h>
 #include <kelmar/kelmar.h>
 
+#include "RunImages.h"
 #include "RunJoints.h"
 #include "RunOptions.h"
 #include "RunOutput.h"
@@ -87,6 +88,7 @@ int main(int argc, char **argv)
         return problem.empty() ? 0 : 2;
     }
     searchBesideScene(o.scene);
+    krun::installGraphics();
     kelmar::Universe universe(1000, 1000, 1000, 20000);
     RunScene scene(o.scene.c_str(), variableText(o), o.quiet);
     const Clock::time_point loadStart = Clock::now();
@@ -104,11 +106,15 @@ int main(int argc, char **argv)
     if (!o.csvFile.empty() && !csv.open(o.csvFile)) return failed(cannotWrite(o.csvFile));
     if (!o.statusFile.empty() && !status.open(o.statusFile)) return failed(cannotWrite(o.statusFile));
     if (csv.file()) krun::writeCsvHeader(csv.file(), joints);
+    krun::Film film;
+    std::string filmProblem;
+    if (!film.open(universe, o, filmProblem)) return failed(filmProblem);
 
     ksim::Progress progress(stderr, isatty(fileno(stderr)) != 0, o.steps);
     const Clock::time_point start = Clock::now();
     for (int step = 0; step < o.steps; ++step) {
         if (csv.file() && step % o.csvEvery == 0) krun::writeCsvRow(csv.file(), universe.time, joints);
+        if (!film.shoot(step, filmProblem)) return failed(filmProblem);
         krun::driveTargets(targets);
         universe.step();
         progress.update(step + 1, secondsSince(start), krun::countAwakeBodies(universe));
@@ -116,9 +122,11 @@ int main(int argc, char **argv)
     figures.wall = secondsSince(start);
     progress.finish();
     if (csv.file()) krun::writeCsvRow(csv.file(), universe.time, joints);
+    if (!film.shoot(o.steps, filmProblem) || !film.finish(filmProblem)) return failed(filmProblem);
     figures.steps = o.steps;
     figures.simulated = universe.time;
     krun::printSummary(stdout, o.scene.c_str(), universe, scene, joints, figures);
+    if (!film.summary().empty()) fprintf(stdout, "  images     %s\n", film.summary().c_str());
     if (status.file()) krun::writeStatus(status.file(), universe, scene);
     if (csv.file() && !csv.commit()) return failed(cannotWrite(o.csvFile));
     if (status.file() && !status.commit()) return failed(cannotWrite(o.statusFile));

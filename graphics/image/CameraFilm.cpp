@@ -30,7 +30,7 @@ Object *FindCamera(Universe *universe, const std::string &name)
 CameraFilm::CameraFilm(Universe *universe, const std::string &directory, const std::string &camera, int every,
                        int width, int height)
     : universe_(universe), directory_(directory), name_(camera), every_(every < 1 ? 1 : every), width_(width),
-      height_(height), recorder_(directory, camera.empty() ? "overview" : camera)
+      height_(height), recorder_(directory, camera.empty() ? "everything" : camera)
 {
 }
 

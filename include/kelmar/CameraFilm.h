@@ -20,7 +20,8 @@ class VirtualCamera;
 class CameraFilm {
 public:
     // camera: the full name of a camera object, or empty for the overview
-    // (width x height pixels). every: steps between frames (>= 1).
+    // (width x height pixels, files "everything_NNNNNN.png"). every: steps
+    // between frames (>= 1).
     CameraFilm(Universe *universe, const std::string &directory, const std::string &camera, int every,
                int width = 640, int height = 480);
     ~CameraFilm();

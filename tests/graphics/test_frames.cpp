@@ -110,7 +110,7 @@ TEST(Frames, FilmsOfANamedCameraAndTheOverview)
         EXPECT_EQ(film.FrameCount(), 3);
         std::vector<unsigned char> rgb;
         int w = 0, h = 0;
-        const std::string last = dir + "/" + (*name ? name : "overview") + "_000004.png";
+        const std::string last = dir + "/" + (*name ? name : "everything") + "_000004.png";
         ASSERT_TRUE(kelmar::loadPNG(last.c_str(), rgb, w, h, nullptr));
         EXPECT_EQ(w * 1000 + h, *name ? 80060 : 64048);
         EXPECT_GT(graphicstest::Picture({w, h, rgb}).Count(0, 0, 0), 0);     // background around

@@ -48,6 +48,8 @@ std::string takeOption(const std::string &option, const char *value, Options &o)
     if (option == "--dt") return toReal(value, o.dt) && o.dt > 0 ? "" : "--dt needs a time step > 0 (s)";
     if (option == "--status") return (o.statusFile = value).empty() ? "--status needs a file name" : "";
     if (option == "--csv") return (o.csvFile = value).empty() ? "--csv needs a file name" : "";
+    if (option == "--images") return (o.imagesDir = value).empty() ? "--images needs a folder" : "";
+    if (option == "--camera") return (o.camera = value).empty() ? "--camera needs a camera's name" : "";
     if (option == "--var") {
         if (!split(value, name, text)) return "--var needs NAME=VALUE";
         o.variables.emplace_back(name, text);
@@ -60,7 +62,8 @@ std::string takeOption(const std::string &option, const char *value, Options &o)
 
 bool takesValue(const std::string &option)
 {
-    for (const char *known : {"--steps", "--every", "--dt", "--status", "--csv", "--var", "--set"})
+    for (const char *known :
+         {"--steps", "--every", "--dt", "--status", "--csv", "--var", "--set", "--images", "--camera"})
         if (option == known) return true;
     return false;
 }
@@ -90,6 +93,7 @@ std::string parseOptions(int argc, char **argv, Options &o)
     if (o.help) return "";
     if (o.scene.empty()) return "no scene file given";
     if (!o.statusFile.empty() && o.statusFile == o.csvFile) return "--status and --csv name the same file";
+    if (!o.camera.empty() && o.imagesDir.empty()) return "--camera needs --images";
     return "";
 }
 
@@ -103,7 +107,9 @@ std::string usageText()
            "  --var NAME=VALUE   a variable of the scene file (repeatable)\n"
            "  --status FILE      write the final UNIVERSE and SCENE status\n"
            "  --csv FILE         write the joint positions over time\n"
-           "  --every N          one CSV row every N steps (default 1)\n"
+           "  --every N          one CSV row and one frame every N steps (default 1)\n"
+           "  --images DIR       write camera frames (PNG) and a contact sheet into DIR\n"
+           "  --camera NAME      the camera to film (default: a view of everything)\n"
            "  --quiet            do not show the loader's warnings (errors are always shown)\n"
            "Exit status: 0 done, 1 the scene did not load or an output could not be written, 2 bad command line.\n";
 }

@@ -16,7 +16,9 @@ struct Options {
     std::vector<std::pair<std::string, std::string>> variables;
     std::string statusFile;
     std::string csvFile;
-    int csvEvery = 1;
+    int csvEvery = 1;      // steps between CSV rows and between frames
+    std::string imagesDir; // --images: frames and a contact sheet go here
+    std::string camera;    // --camera: the camera filmed (empty: an overview)
     bool quiet = false;
     bool help = false;
 };
