@@ -16,6 +16,7 @@
 #include <kelmar/kelmar.h>
 
 #include "RunGrasp.h"
+#include "RunImages.h"
 #include "RunJoints.h"
 #include "RunOptions.h"
 #include "RunOutput.h"
@@ -89,6 +90,7 @@ int main(int argc, char **argv)
         return problem.empty() ? 0 : 2;
     }
     searchBesideScene(o.scene);
+    krun::installGraphics();
     kelmar::Universe universe(1000, 1000, 1000, 20000);
     RunScene scene(o.scene.c_str(), variableText(o), o.quiet);
     const Clock::time_point loadStart = Clock::now();
@@ -111,11 +113,15 @@ int main(int argc, char **argv)
     if (!o.csvFile.empty() && !csv.open(o.csvFile)) return failed(cannotWrite(o.csvFile));
     if (!o.statusFile.empty() && !status.open(o.statusFile)) return failed(cannotWrite(o.statusFile));
     if (csv.file()) krun::writeCsvHeader(csv.file(), joints);
+    krun::Film film;
+    std::string filmProblem;
+    if (!film.open(universe, o, filmProblem)) return failed(filmProblem);
 
     ksim::Progress progress(stderr, isatty(fileno(stderr)) != 0, o.steps);
     const Clock::time_point start = Clock::now();
     for (int step = 0; step < o.steps; ++step) {
         if (csv.file() && step % o.csvEvery == 0) krun::writeCsvRow(csv.file(), universe.time, joints);
+        if (!film.shoot(step, filmProblem)) return failed(filmProblem);
         krun::driveTargets(targets);
         if (grasp) grasp->before();
         universe.step();
@@ -125,10 +131,12 @@ int main(int argc, char **argv)
     figures.wall = secondsSince(start);
     progress.finish();
     if (csv.file()) krun::writeCsvRow(csv.file(), universe.time, joints);
+    if (!film.shoot(o.steps, filmProblem) || !film.finish(filmProblem)) return failed(filmProblem);
     figures.steps = o.steps;
     figures.simulated = universe.time;
     krun::printSummary(stdout, o.scene.c_str(), universe, scene, joints, figures);
     if (grasp) grasp->printSummary(stdout);
+    if (!film.summary().empty()) fprintf(stdout, "  images     %s\n", film.summary().c_str());
     if (status.file()) krun::writeStatus(status.file(), universe, scene);
     if (csv.file() && !csv.commit()) return failed(cannotWrite(o.csvFile));
     if (status.file() && !status.commit()) return failed(cannotWrite(o.statusFile));

@@ -15,6 +15,10 @@ bool PxLoad(Scene *scene, PxXMLInput *input);
 Scene *GetScene(const PxXMLInput *input);
 Scene *GetScene(const PxXMLElement *element);
 void SetInputScene(PxXMLInput *input, Scene *scene);
+// The readers of the CAMERA and CAMHEAD elements, which belong to the
+// graphics library (kelmar::InstallGraphics hands them in); null: the
+// elements are skipped with a note.
+void SetCameraElementHandlers(PxXMLElementFunction camera, PxXMLElementFunction head);
 
 // A message handler that counts messages by severity on their way to
 // another handler (its data is a MessageCount).

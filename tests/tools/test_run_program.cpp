@@ -60,7 +60,7 @@ TEST(RunProgram, BadCommandLinesExitWithStatusTwoAndTheUsage)
          {std::string(""), scene + " " + scene, scene + " --steps", scene + " --steps -1", scene + " --dt 0",
           scene + " --dt nan", scene + " --set shoulder", scene + " --set =1", scene + " --set a=b",
           scene + " --var novalue", scene + " --every 0", scene + " --frobnicate",
-          scene + " --status same.xml --csv same.xml"}) {
+          scene + " --status same.xml --csv same.xml", scene + " --camera head", scene + " --images"}) {
         const Outcome o = run(arguments);
         EXPECT_EQ(o.status, 2) << arguments;
         EXPECT_EQ(o.err.rfind("kelmar-run: ", 0), 0u) << arguments << ": " << o.err;
@@ -142,6 +142,34 @@ TEST(RunProgram, SetDrivesJointsToTheirTargets)
     EXPECT_NEAR(std::stod(last.substr(start)), 0.4, 1e-3) << names << "\n" << last;
     EXPECT_EQ(run(example("hand3.px") + " --set thumb=1").status, 1);
     unlink(csv.c_str());
+}
+
+// --images films a camera every --every steps and once at the end, and
+// writes a contact sheet; an unknown camera ends the run before it starts.
+TEST(RunProgram, ImagesFilmACameraOfTheScene)
+{
+    const std::string dir = scratch("frames");
+    const Outcome o = run(example("camhead.px") + " --steps 20 --every 10 --quiet --images " + dir +
+                          " --camera head");
+#ifdef KELMAR_RUN_IMAGES
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(
+        o.out.find("  images     3 frames of head in " + dir + ", contact sheet " + dir + "/contact_sheet.png\n"),
+        std::string::npos)
+        << o.out;
+    for (const char *file : {"/head_000000.png", "/head_000010.png", "/head_000020.png", "/contact_sheet.png"}) {
+        EXPECT_TRUE(exists(dir + file)) << file;
+        unlink((dir + file).c_str());
+    }
+    const Outcome nobody = run(example("camhead.px") + " --steps 2 --images " + dir + " --camera nobody");
+    EXPECT_EQ(nobody.status, 1);
+    EXPECT_NE(nobody.err.find("kelmar-run: no camera named 'nobody' in the scenes\n"), std::string::npos)
+        << nobody.err;
+    rmdir(dir.c_str());
+#else
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("kelmar-run: --images needs the graphics library"), std::string::npos) << o.err;
+#endif
 }
 
 } // namespace

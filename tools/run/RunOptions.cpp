@@ -59,6 +59,8 @@ std::string takeOption(const std::string &option, const char *value, Options &o)
     if (option == "--som") return (o.somFile = value).empty() ? "--som needs a file name" : "";
     if (option == "--radius")
         return toReal(value, o.graspRadius) && o.graspRadius > 0 ? "" : "--radius needs a length > 0 (cm)";
+    if (option == "--images") return (o.imagesDir = value).empty() ? "--images needs a folder" : "";
+    if (option == "--camera") return (o.camera = value).empty() ? "--camera needs a camera's name" : "";
     if (option == "--var") {
         if (!split(value, name, text)) return "--var needs NAME=VALUE";
         o.variables.emplace_back(name, text);
@@ -72,7 +74,7 @@ std::string takeOption(const std::string &option, const char *value, Options &o)
 bool takesValue(const std::string &option)
 {
     for (const char *known : {"--steps", "--every", "--dt", "--status", "--csv", "--var", "--set", "--grasp",
-                              "--robot", "--target", "--som", "--radius"})
+                              "--robot", "--target", "--som", "--radius", "--images", "--camera"})
         if (option == known) return true;
     return false;
 }
@@ -103,6 +105,7 @@ std::string parseOptions(int argc, char **argv, Options &o)
     if (o.scene.empty()) return "no scene file given";
     if (!o.statusFile.empty() && o.statusFile == o.csvFile) return "--status and --csv name the same file";
     if (o.grasp == "som" && o.somFile.empty()) return "--grasp som needs --som FILE";
+    if (!o.camera.empty() && o.imagesDir.empty()) return "--camera needs --images";
     return "";
 }
 
@@ -116,7 +119,6 @@ std::string usageText()
            "  --var NAME=VALUE   a variable of the scene file (repeatable)\n"
            "  --status FILE      write the final UNIVERSE and SCENE status\n"
            "  --csv FILE         write the joint positions over time\n"
-           "  --every N          one CSV row every N steps (default 1)\n"
            "  --grasp KIND       run a grasp controller on the hand every step: ballwrap, orb,\n"
            "                     contact, contact0 or som; the summary reports the grasp\n"
            "  --robot NAME       the hand (default: the first robot with a palm)\n"
@@ -124,6 +126,9 @@ std::string usageText()
            "  --radius CM        ballwrap, orb: link centre lines' distance from the target's centre\n"
            "                     (default 4.7: a 4 cm ball and links 1.6 cm wide, pressing 1 mm)\n"
            "  --som FILE         som: the map, 24 joint values a node\n"
+           "  --every N          one CSV row and one frame every N steps (default 1)\n"
+           "  --images DIR       write camera frames (PNG) and a contact sheet into DIR\n"
+           "  --camera NAME      the camera to film (default: a view of everything)\n"
            "  --quiet            do not show the loader's warnings (errors are always shown)\n"
            "Exit status: 0 done, 1 the scene did not load or an output could not be written, 2 bad command line.\n";
 }

@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {2, "Object 'ghost' to be removed is not found\n"},
                      {2, "Joint 'hinge' to be removed is not found\n"},
                      {2, "Robot 'nobot' to be removed is not found\n"},
-                     {1, "<CAMERA> skipped: simulated cameras are not supported yet\n"}},
+                     {1, "<CAMERA> skipped: no camera library is installed\n"}},
                     1}));
 
 } // namespace
