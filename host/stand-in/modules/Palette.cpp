@@ -1,5 +1,7 @@
 // A module's descriptor: the version record "Pax_V_of_<module>" and the
 // folder "gsFolder_<module>", whose icons join the palette.
+#include <dlfcn.h>
+
 #include <cstring>
 
 #include "StandIn.h"
@@ -31,9 +33,8 @@ std::string BaseName(const std::string &file)
     return dot == std::string::npos ? base : base.substr(0, dot);
 }
 
-bool VersionFits(void *module, const std::string &base)
+bool VersionFits(const DfxVersionRecord *version, const std::string &base)
 {
-    auto *version = static_cast<const DfxVersionRecord *>(dfx_dlsym(module, ("Pax_V_of_" + base).c_str()));
     if (!version) {
         Emit(DFX_ERROR, "module " + base + ": no version record Pax_V_of_" + base + "\n");
         return false;
@@ -46,24 +47,42 @@ bool VersionFits(void *module, const std::string &base)
     return fits;
 }
 
+void AddIcons(const DfxFolder *folder, void *module)
+{
+    for (const DfxIconEntry *e = folder->icons; e->folder && *e->folder; ++e)
+        if (e->icon && !FindIcon(e->label)) Icons().push_back({e->folder, e->label, e->icon, module});
+}
+
 } // namespace
+
+bool AddFolder(const DfxVersionRecord *version, const DfxFolder *folder, const std::string &module)
+{
+    if (!VersionFits(version, module)) return false;
+    if (!folder || !folder->icons) {
+        Emit(DFX_ERROR, "module " + module + ": no folder gsFolder_" + module + "\n");
+        return false;
+    }
+    AddIcons(folder, nullptr);
+    return true;
+}
 
 bool LoadModule(const std::string &file)
 {
     void *module = dfx_dlopen(file.c_str());
     if (!module) {
-        Emit(DFX_ERROR, "cannot load module " + file + "\n");
+        const char *why = dlerror();
+        Emit(DFX_ERROR, "cannot load module " + file + ": " + (why ? why : "not found") + "\n");
         return false;
     }
     const std::string base = BaseName(file);
-    auto *folder = static_cast<const DfxFolder *>(dfx_dlsym(module, ("gsFolder_" + base).c_str()));
-    if (!VersionFits(module, base) || !folder || !folder->icons) {
+    const auto *version = static_cast<const DfxVersionRecord *>(dfx_dlsym(module, ("Pax_V_of_" + base).c_str()));
+    const auto *folder = static_cast<const DfxFolder *>(dfx_dlsym(module, ("gsFolder_" + base).c_str()));
+    if (!VersionFits(version, base) || !folder || !folder->icons) {
         if (!folder) Emit(DFX_ERROR, "module " + base + ": no folder gsFolder_" + base + "\n");
         dfx_dlclose(module);
         return false;
     }
-    for (const DfxIconEntry *e = folder->icons; e->folder && *e->folder; ++e)
-        if (e->icon && !FindIcon(e->label)) Icons().push_back({e->folder, e->label, e->icon, module});
+    AddIcons(folder, module);
     Loaded().push_back(module);
     return true;
 }

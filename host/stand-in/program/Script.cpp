@@ -120,6 +120,26 @@ struct Reader {
         return f;
     }
 
+    // Directories given in a dialog are taken from the script's folder, as
+    // a user would pick them in the dialog.
+    std::vector<std::string> Directories(const std::string &label, std::vector<std::string> values) const
+    {
+        const Icon *icon = FindIcon(label);
+        std::vector<DialogField> fields;
+        if (!icon || !ParseDialog(icon->def->dialog, fields)) return values;
+        size_t next = 0;
+        for (const DialogField &field : fields) {
+            if (next >= values.size()) break;
+            if (values[next] == "-") {
+                ++next;
+                continue;
+            }
+            if (field.type == 'D') values[next] = Path(values[next]);
+            next += static_cast<size_t>(field.count);
+        }
+        return values;
+    }
+
     bool Payload()
     {
         DfxUnit *unit = Unit(words[1]);
@@ -173,7 +193,9 @@ struct Reader {
         DfxUnit *unit = nullptr;
         int port = -1;
         if (!PortOf(words[1], true, unit, port)) return false;
-        if (context.out) *context.out << words[1] << " = " << OutputText(unit, port) << "\n";
+        std::string text = OutputText(unit, port);
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        if (context.out) *context.out << words[1] << " = " << text << "\n";
         return true;
     }
     bool Program(std::vector<DfxUnit *> &stack)
@@ -203,8 +225,8 @@ bool Reader::Command(std::vector<DfxUnit *> &stack)
     if (c == "unit") {
         if (!Want(3, 1000, "unit LABEL NAME|- VALUES...")) return false;
         const std::string name = words[2] == "-" ? "" : words[2];
-        return CreateUnit(context.program, words[1], name, Rest(3)) ? true
-                                                                    : Fail("unit " + words[1] + " not created");
+        const std::vector<std::string> values = Directories(words[1], Rest(3));
+        return CreateUnit(context.program, words[1], name, values) ? true : Fail("unit " + words[1] + " not created");
     }
     if (c == "name")
         return Want(3, 3, "name UNIT NEWNAME") && (unit = Unit(words[1])) && (Rename(unit, words[2]), true);

@@ -74,6 +74,9 @@ void *OpenModule(const std::string &name);
 // A loaded module's descriptor: its version record checked, its folder's
 // icons in the palette. False with an error message otherwise.
 bool LoadModule(const std::string &file);
+// The same for a module linked into the host itself: its version record
+// and folder as the module exports them.
+bool AddFolder(const DfxVersionRecord *version, const DfxFolder *folder, const std::string &module);
 // Closes every module loaded (no unit of theirs may be left).
 void UnloadModules();
 struct Icon {
