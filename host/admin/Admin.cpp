@@ -130,6 +130,7 @@ void DfxKelmarAdmin::UnRegister(DfxScene *scene)
 {
     if (!scene || !scene->registered_) return;
     TakeOut(scene);
+    poses_.erase(scene);
     Remove(scenes_, scene);
     --numScenes_;
     scene->registered_ = false;

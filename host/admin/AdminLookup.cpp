@@ -29,23 +29,24 @@ template <class T> T *DfxKelmarAdmin::OfUnit(const std::list<T *> &list, const D
     return nullptr;
 }
 
-// The named units of one level with the label, and below in its programs.
+// The named units of one level with the label first, then the program
+// units below it.
 template <class T>
 T *DfxKelmarAdmin::SearchLevel(const std::list<T *> &list, const char *label, const char *name, DfxUnit *level,
                                bool searchProgUnits)
 {
     for (int i = 0; i < dfx_unit_child_count(level); ++i) {
         DfxUnit *child = dfx_unit_child(level, i);
-        if (dfx_unit_is_program(child)) {
-            T *found = searchProgUnits ? SearchLevel(list, label, name, child, true) : nullptr;
-            if (found) return found;
-            continue;
-        }
         if (std::strcmp(dfx_unit_name(child), name) != 0 || std::strcmp(dfx_unit_label(child), label) != 0) continue;
         T *item = OfUnit(list, child);
         if (item && std::strcmp(item->Name(), name) == 0) return item;
         if (std::strcmp(label, "universe") == 0)
             dfx_warning("DfxKelmarAdmin: named universe unit (%s) with invalid universe!\n", name);
+    }
+    for (int i = 0; searchProgUnits && i < dfx_unit_child_count(level); ++i) {
+        DfxUnit *child = dfx_unit_child(level, i);
+        T *found = dfx_unit_is_program(child) ? SearchLevel(list, label, name, child, true) : nullptr;
+        if (found) return found;
     }
     return nullptr;
 }

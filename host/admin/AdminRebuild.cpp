@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include <kelmar/Scene.h>
 #include <kelmar/Solid.h>
 
 #include "objects/DfxObject.h"
@@ -27,6 +28,46 @@ void ForgetPickingIn(Scene *scene)
 const unsigned int kSaveAll = 48;
 
 } // namespace
+
+void DfxKelmarAdmin::KeepPoses(DfxScene *scene)
+{
+    auto &poses = poses_[scene];
+    poses.clear();
+    scene->ForEachObject([&](const char *name, Object *object) {
+        const auto *solid = dynamic_cast<const Solid *>(object);
+        if (!solid || !solid->GetTM()) return;
+        const double(*tm)[4] = solid->GetTM();
+        poses[name].assign(&tm[0][0], &tm[0][0] + 16);
+    });
+}
+
+void DfxKelmarAdmin::RestorePoses(DfxScene *scene)
+{
+    const auto kept = poses_.find(scene);
+    if (kept == poses_.end()) return;
+    for (const auto &pose : kept->second) {
+        Solid *solid = scene->LookupSolid(pose.first.c_str(), false);
+        double tm[4][4];
+        for (int i = 0; i < 16; ++i) tm[i / 4][i % 4] = pose.second[static_cast<size_t>(i)];
+        if (solid) solid->SetTM(tm);
+    }
+    poses_.erase(kept);
+}
+
+void DfxKelmarAdmin::SaveToTmp(DfxScene *scene, unsigned int flags)
+{
+    scene->saveStatusToTmp(flags);
+    if (flags & Scene::kStatusPose)
+        KeepPoses(scene);
+    else
+        poses_.erase(scene);
+}
+
+void DfxKelmarAdmin::LoadFromTmp(DfxScene *scene)
+{
+    scene->loadStatusFromTmp();
+    RestorePoses(scene);
+}
 
 bool DfxKelmarAdmin::Rename(DfxScene *scene, const char *name)
 {
@@ -78,11 +119,11 @@ void DfxKelmarAdmin::Reset(DfxScene *scene, unsigned int flags)
     Universe *universe = scene ? scene->GetUniverse() : nullptr;
     if (!universe) return;
     ForgetPickingIn(scene);
-    scene->saveStatusToTmp(flags);
+    SaveToTmp(scene, flags);
     UnResolveSceneObjects(scene);
     scene->create(universe);
     ResolveSceneObjects(scene);
-    scene->loadStatusFromTmp();
+    LoadFromTmp(scene);
     NextSimulationGeneration();
 }
 
@@ -118,7 +159,7 @@ void DfxKelmarAdmin::DestroyAllScenes()
     for (DfxScene *scene : std::list<DfxScene *>(scenes_)) {
         if (!scene->GetUniverse()) continue;
         ForgetPickingIn(scene);
-        scene->saveStatusToTmp(kSaveAll);
+        SaveToTmp(scene, kSaveAll);
         TakeOut(scene);
     }
     NextSimulationGeneration();
@@ -130,7 +171,7 @@ void DfxKelmarAdmin::RecreateAllScenes()
 {
     for (DfxScene *scene : std::list<DfxScene *>(scenes_)) AddToUniverse(scene);
     for (DfxScene *scene : scenes_)
-        if (scene->GetUniverse()) scene->loadStatusFromTmp();
+        if (scene->GetUniverse()) LoadFromTmp(scene);
     BindWaitingObjects();
     NextSimulationGeneration();
 }
@@ -138,13 +179,13 @@ void DfxKelmarAdmin::RecreateAllScenes()
 void DfxKelmarAdmin::SaveAllScenes()
 {
     for (DfxScene *scene : scenes_)
-        if (scene->GetUniverse()) scene->saveStatusToTmp(kSaveAll);
+        if (scene->GetUniverse()) SaveToTmp(scene, kSaveAll);
 }
 
 void DfxKelmarAdmin::LoadAllScenes()
 {
     for (DfxScene *scene : scenes_)
-        if (scene->GetUniverse()) scene->loadStatusFromTmp();
+        if (scene->GetUniverse()) LoadFromTmp(scene);
     NextSimulationGeneration();
 }
 

@@ -13,7 +13,9 @@
 #define KELMAR_HOST_DFXKELMARADMIN_H
 
 #include <list>
+#include <map>
 #include <string>
+#include <vector>
 
 #include <dfx/dfx.h>
 
@@ -112,6 +114,12 @@ private:
     void TakeOut(DfxScene *scene);
     void BindWaitingObjects();
     void InstallViewHandlers();
+    // The text status carries orientations to 15 digits; a rebuild inside
+    // the process puts every solid back on its exact transform as well.
+    void KeepPoses(DfxScene *scene);
+    void RestorePoses(DfxScene *scene);
+    void SaveToTmp(DfxScene *scene, unsigned int flags);
+    void LoadFromTmp(DfxScene *scene);
 
     std::list<DfxUniverse *> universes_;
     std::list<DfxScene *> scenes_;
@@ -119,6 +127,7 @@ private:
     std::list<Consumer> consumers_;
     int numUniverses_ = 0, numScenes_ = 0, numObjects_ = 0, numConsumers_ = 0;
     bool viewHandlersTried_ = false;
+    std::map<const DfxScene *, std::map<std::string, std::vector<double>>> poses_;
 };
 
 DfxKelmarAdmin &TheAdmin();

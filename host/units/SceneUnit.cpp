@@ -87,7 +87,7 @@ DfxUnit *scene(const char *universeName, const char *fileName, const double tran
         dfx_warning("%S: failed to create scene!", host);
         return nullptr;
     }
-    DfxUnit *unit = dfx_unit_new(host, "scene", made->Name(), &kHooks, made.get());
+    DfxUnit *unit = dfx_unit_new(host, "scene", name, &kHooks, made.get());
     DfxScene *s = made.release();
     TheAdmin().SetHostUnit(s, unit);
     TheAdmin().ResolveSceneObjects(s);

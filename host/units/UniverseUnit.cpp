@@ -71,7 +71,7 @@ DfxUnit *universe(int nBodies, int nConstraints, int nModels, int nModelPairs, D
         dfx_warning("%S: failed to create unit!", host);
         return nullptr;
     }
-    DfxUnit *unit = dfx_unit_new(host, "universe", made->Name(), &kHooks, made.get());
+    DfxUnit *unit = dfx_unit_new(host, "universe", name, &kHooks, made.get());
     DfxUniverse *u = made.release();
     TheAdmin().SetHostUnit(u, unit);
     rebuild.Finish();

@@ -1,5 +1,6 @@
-// Programs in text, one command a line ('#' starts a comment, "..." quotes
-// a token with \" \\ \n escapes):
+// Programs in text, one command a line. A word starting with '#' starts a
+// comment, unless a digit follows ("#2" is a unit); "..." quotes a word,
+// with \" \\ \n escapes:
 //   module FILE                 load a module (its icons join the palette)
 //   search DIR                  add a directory to the file search list
 //   program NAME ... end        a program unit inside the current one
@@ -13,12 +14,14 @@
 //   run N                       run the cycle N times
 //   print UNIT.OUT              write an output's value
 //   reset | init                send the reset or init command to every unit
-//   payload UNIT N              N bytes follow the line: the unit's saved data
+//   payload UNIT N              N bytes follow the line: the unit's saved data,
+//                               read into it once the program's units exist
 //   save FILE | load FILE       save the program, load one into it
 //   key C | ray EX EY EZ DX DY DZ | mouse click|press|move|release X Y
 //                               play into the 3-D view module "solid.so"
 // UNIT is a path from the current program: "arm", "arm.step",
 // "universe.Set:Gravity", "#2" for its third unit.
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <istream>
@@ -48,14 +51,15 @@ bool Tokens(const std::string &line, std::vector<std::string> &tokens)
     tokens.clear();
     for (size_t i = 0; i < line.size();) {
         const char c = line[i];
-        if (c == '#') break;
+        const bool numbered = i + 1 < line.size() && std::isdigit(static_cast<unsigned char>(line[i + 1]));
+        if (c == '#' && !numbered) break; // "#2" is a unit; "# ..." a comment
         if (c == ' ' || c == '\t' || c == '\r') {
             ++i;
             continue;
         }
         std::string token;
         if (c != '"') {
-            while (i < line.size() && !std::strchr(" \t\r#", line[i])) token += line[i++];
+            while (i < line.size() && !std::strchr(" \t\r", line[i])) token += line[i++];
         } else {
             for (++i; i < line.size() && line[i] != '"'; ++i) {
                 if (line[i] == '\\' && i + 1 < line.size())
@@ -74,6 +78,7 @@ struct Reader {
     std::istream &in;
     ScriptContext &context;
     std::vector<std::string> words;
+    std::vector<std::pair<DfxUnit *, std::string>> pending; // saved data to load
 
     bool Fail(const std::string &why)
     {
@@ -140,6 +145,8 @@ struct Reader {
         return values;
     }
 
+    // Saved data is read into its unit once the program's units all exist
+    // (a scene's state names solids that units after it make).
     bool Payload()
     {
         DfxUnit *unit = Unit(words[1]);
@@ -148,13 +155,26 @@ struct Reader {
         std::string bytes(static_cast<size_t>(size), '\0');
         if (size > 0 && !in.read(&bytes[0], size)) return Fail("payload ends early");
         in.ignore(1, '\n');
-        if (!unit->hooks.load) return true;
-        FILE *file = fmemopen(size > 0 ? &bytes[0] : nullptr, static_cast<size_t>(size > 0 ? size : 1), "r");
-        if (!file) return Fail("payload cannot be read");
-        const bool ok = AtBoundary(unit, "load", [&] { unit->hooks.load(file, unit); });
-        std::fclose(file);
-        return ok ? true : Fail("loading '" + words[1] + "' failed");
+        pending.emplace_back(unit, std::move(bytes));
+        return true;
     }
+    bool LoadPending()
+    {
+        std::vector<std::pair<DfxUnit *, std::string>> now;
+        now.swap(pending);
+        for (auto &p : now) {
+            DfxUnit *unit = p.first;
+            if (!IsLive(unit) || !unit->hooks.load) continue;
+            std::string &bytes = p.second;
+            FILE *file = bytes.empty() ? nullptr : fmemopen(&bytes[0], bytes.size(), "r");
+            if (!bytes.empty() && !file) return Fail("saved data cannot be read");
+            const bool ok = !file || AtBoundary(unit, "load", [&] { unit->hooks.load(file, unit); });
+            if (file) std::fclose(file);
+            if (!ok) return Fail("loading '" + UnitPath(unit) + "' failed");
+        }
+        return true;
+    }
+
     bool Connect()
     {
         DfxUnit *from = nullptr, *to = nullptr;
@@ -207,6 +227,7 @@ struct Reader {
     bool End(std::vector<DfxUnit *> &stack)
     {
         if (stack.empty()) return Fail("'end' without 'program'");
+        if (!LoadPending()) return false;
         context.program = stack.back();
         stack.pop_back();
         return true;
@@ -269,7 +290,7 @@ bool Reader::Command(std::vector<DfxUnit *> &stack)
 bool RunScript(std::istream &in, ScriptContext &context)
 {
     if (!context.program) context.program = Root();
-    Reader reader{in, context, {}};
+    Reader reader{in, context, {}, {}};
     std::vector<DfxUnit *> stack;
     std::string line;
     while (!context.failed && std::getline(in, line)) {
@@ -281,6 +302,7 @@ bool RunScript(std::istream &in, ScriptContext &context)
         if (!reader.words.empty()) reader.Command(stack);
     }
     while (!stack.empty()) reader.End(stack);
+    if (!context.failed) reader.LoadPending();
     return !context.failed;
 }
 
