@@ -109,6 +109,8 @@ void NoteDestroyed(DfxUnit *unit);
 // Dialog values from given ones; false (and why) for a value that does not fit.
 bool FillDialog(DfxDialog &dialog, const std::vector<std::string> &given, std::string &why);
 const DfxType *BuiltinType(char kind);
+// The host's own units ("value").
+void AddHostIcons(std::vector<Icon> &icons);
 std::string Quote(const std::string &token);
 
 } // namespace dfx

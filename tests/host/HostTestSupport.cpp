@@ -1,9 +1,42 @@
 #include "HostTestSupport.h"
 
+#include "progaux/HostTypes.h"
+
 extern "C" const DfxFolder gsFolder_kelmar;
 extern "C" const DfxVersionRecord Pax_V_of_kelmar;
 
 namespace hosttest {
+
+std::vector<Recorded> recorded;
+
+namespace {
+
+void Record(DfxUnit *unit)
+{
+    const auto *contact = static_cast<const kelmar::HostContact *>(dfx_in_object(unit, 0, kelmar::ContactType()));
+    Recorded r = {"", dfx_in_text(unit, 1), dfx_in_text(unit, 2), {0, 0, 0}};
+    if (contact) {
+        r.description = dfx::Describe(kelmar::ContactType(), contact);
+        for (int i = 0; i < 3; ++i) r.position[i] = contact->position[i];
+    }
+    recorded.push_back(r);
+}
+
+DfxUnit *MakeRecorder(DfxUnit *host, const DfxDialog *dialog)
+{
+    const DfxUnitHooks hooks = {Record, nullptr, nullptr, nullptr, nullptr};
+    DfxUnit *unit = dfx_unit_new(host, "recorder", dfx_dialog_unit_name(dialog), &hooks, nullptr);
+    dfx_unit_add_input(unit, "contact", kelmar::ContactType());
+    dfx_unit_add_input(unit, "solid1", dfx_type("text"));
+    dfx_unit_add_input(unit, "solid2", dfx_type("text"));
+    return unit;
+}
+
+const DfxIconDef kRecorder = {MakeRecorder, nullptr, "", "", "recorder", "test"};
+const DfxIconEntry kIcons[] = {{"test", "recorder", &kRecorder}, {"", "", nullptr}};
+const DfxFolder kFolder = {"test", kIcons};
+
+} // namespace
 
 std::string DataFile(const char *name)
 {
@@ -14,10 +47,12 @@ void HostTest::SetUp()
 {
     static const bool added = [] {
         dfx::AddModulePath(KELMAR_HOST_MODULE_DIR);
-        return dfx::AddFolder(&Pax_V_of_kelmar, &gsFolder_kelmar, "kelmar");
+        return dfx::AddFolder(&Pax_V_of_kelmar, &gsFolder_kelmar, "kelmar") &&
+               dfx::AddFolder(&Pax_V_of_kelmar, &kFolder, "test");
     }();
     ASSERT_TRUE(added);
     dfx::ClearLastException();
+    recorded.clear();
     program = dfx::NewProgram(nullptr, "test");
 }
 

@@ -44,6 +44,14 @@ public:
     dfx::CaptureDiagnostics diagnostics;
 };
 
+// A unit of the test folder: "recorder" records, each time it runs, its
+// inputs "contact" (vx.Contact), "solid1" and "solid2" (texts).
+struct Recorded {
+    std::string description, solid1, solid2;
+    double position[3];
+};
+extern std::vector<Recorded> recorded;
+
 // Every solid of a scene by name: its transform as 16 reals.
 std::map<std::string, std::vector<double>> Poses(kelmar::Scene *scene);
 

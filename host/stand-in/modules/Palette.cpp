@@ -12,9 +12,14 @@ namespace dfx {
 
 namespace {
 
+// The host's own icons come first.
 std::vector<Icon> &Icons()
 {
-    static std::vector<Icon> icons;
+    static std::vector<Icon> icons = [] {
+        std::vector<Icon> own;
+        AddHostIcons(own);
+        return own;
+    }();
     return icons;
 }
 

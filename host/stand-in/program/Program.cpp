@@ -235,13 +235,16 @@ std::string OutputText(DfxUnit *unit, int output)
     }
     if (value.type && value.type->builtin == 't') text = value.text;
     if (value.type && value.type->builtin == 'b') text = std::to_string(value.bytes.size()) + " bytes";
-    if (value.object) {
-        char described[1024] = "";
-        if (value.type->describe)
-            AtBoundary(unit, "describe", [&] { value.type->describe(value.object, described, sizeof described); });
-        text = described[0] ? described : "<" + value.type->name + ">";
-    }
+    if (value.object) text = Describe(value.type, value.object);
     return text;
+}
+
+std::string Describe(const DfxType *type, const void *value)
+{
+    if (!type || !value) return "";
+    char described[1024] = "";
+    if (type->describe) AtBoundary(nullptr, "describe", [&] { type->describe(value, described, sizeof described); });
+    return described[0] ? described : "<" + type->name + ">";
 }
 
 std::vector<float> OutputFloats(DfxUnit *unit, int output)

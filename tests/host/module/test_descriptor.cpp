@@ -89,7 +89,9 @@ const std::vector<Entry> &Entries()
 TEST_F(Module, ItsFolderHoldsItsIconsInOrderWithTheirDialogs)
 {
     ASSERT_TRUE(loaded);
-    const std::vector<dfx::Icon> &palette = dfx::Palette();
+    std::vector<dfx::Icon> palette;
+    for (const dfx::Icon &icon : dfx::Palette())
+        if (icon.folder == "kelmar") palette.push_back(icon);
     ASSERT_EQ(Entries().size(), palette.size());
     for (size_t i = 0; i < palette.size(); ++i) {
         const Entry &entry = Entries()[i];

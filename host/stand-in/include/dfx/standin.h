@@ -84,6 +84,7 @@ struct Icon {
     const DfxIconDef *def;
     void *module; // the module's handle
 };
+// The host's own icons (folder "host": "value") and those of the modules.
 const std::vector<Icon> &Palette();
 const Icon *FindIcon(const std::string &label);
 // The caption and glyph an icon draws, as text.
@@ -133,6 +134,8 @@ bool Execute(DfxUnit *unit);
 bool RunCycles(DfxUnit *program, int cycles);
 // An output's value in text ("3", "0 0 -981", a type's description).
 std::string OutputText(DfxUnit *unit, int output);
+// A value of a declared type described by the type's own function.
+std::string Describe(const DfxType *type, const void *value);
 // Output values read back as numbers (ints and floats).
 std::vector<float> OutputFloats(DfxUnit *unit, int output);
 void *OutputObject(DfxUnit *unit, int output);
