@@ -8,12 +8,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
 #include <kelmar/PxStream.h>
 #include <kelmar/kelmar.h>
 
+#include "RunGrasp.h"
 #include "RunJoints.h"
 #include "RunOptions.h"
 #include "RunOutput.h"
@@ -100,6 +102,11 @@ int main(int argc, char **argv)
     const std::vector<krun::Target> targets = krun::bindTargets(scene, o.targets, bindProblem);
     if (!bindProblem.empty()) return failed(bindProblem);
     const std::vector<krun::MeasuredJoint> joints = krun::measuredJoints(scene);
+    std::unique_ptr<krun::GraspRun> grasp;
+    if (!o.grasp.empty()) {
+        grasp.reset(new krun::GraspRun(scene, o, bindProblem));
+        if (!bindProblem.empty()) return failed(bindProblem);
+    }
     krun::Output csv, status;
     if (!o.csvFile.empty() && !csv.open(o.csvFile)) return failed(cannotWrite(o.csvFile));
     if (!o.statusFile.empty() && !status.open(o.statusFile)) return failed(cannotWrite(o.statusFile));
@@ -110,7 +117,9 @@ int main(int argc, char **argv)
     for (int step = 0; step < o.steps; ++step) {
         if (csv.file() && step % o.csvEvery == 0) krun::writeCsvRow(csv.file(), universe.time, joints);
         krun::driveTargets(targets);
+        if (grasp) grasp->before();
         universe.step();
+        if (grasp) grasp->after(step, universe.time);
         progress.update(step + 1, secondsSince(start), krun::countAwakeBodies(universe));
     }
     figures.wall = secondsSince(start);
@@ -119,6 +128,7 @@ int main(int argc, char **argv)
     figures.steps = o.steps;
     figures.simulated = universe.time;
     krun::printSummary(stdout, o.scene.c_str(), universe, scene, joints, figures);
+    if (grasp) grasp->printSummary(stdout);
     if (status.file()) krun::writeStatus(status.file(), universe, scene);
     if (csv.file() && !csv.commit()) return failed(cannotWrite(o.csvFile));
     if (status.file() && !status.commit()) return failed(cannotWrite(o.statusFile));

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, and only those that are
 # missing, without asking. Extra package names may be given as arguments.
 set -euo pipefail
-wanted=(g++ cmake ninja-build make libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format ccache "$@")
+wanted=(g++ cmake ninja-build make libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format ccache liblapack-dev "$@")
 missing=()
 for pkg in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")

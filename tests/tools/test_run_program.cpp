@@ -145,3 +145,18 @@ TEST(RunProgram, SetDrivesJointsToTheirTargets)
 }
 
 } // namespace
+
+// --grasp runs a controller on the hand: the ball wrap closes all three
+// fingertips on the ball on its stand (so it is not held yet); bad grasp
+// options are refused.
+TEST(RunProgram, GraspReportsTheClosedHand)
+{
+    const Outcome o = run(example("hand_ball.px") + " --grasp ballwrap --steps 120");
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("  grasp      ballwrap with hand.robot on ball: closed after "), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("fingertips in contact: 3 of 3\n  grasp map  rank 6 of 6"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("  held       no: 3 of 3 fingertips in contact"), std::string::npos) << o.out;
+    EXPECT_EQ(run(example("hand_ball.px") + " --grasp fist").status, 2);
+    EXPECT_EQ(run(example("hand_ball.px") + " --grasp som").status, 2);
+    EXPECT_EQ(run(example("hand_ball.px") + " --grasp orb --target nothing").status, 1);
+}

@@ -48,6 +48,17 @@ std::string takeOption(const std::string &option, const char *value, Options &o)
     if (option == "--dt") return toReal(value, o.dt) && o.dt > 0 ? "" : "--dt needs a time step > 0 (s)";
     if (option == "--status") return (o.statusFile = value).empty() ? "--status needs a file name" : "";
     if (option == "--csv") return (o.csvFile = value).empty() ? "--csv needs a file name" : "";
+    if (option == "--grasp") {
+        o.grasp = value;
+        for (const char *kind : {"ballwrap", "orb", "contact", "contact0", "som"})
+            if (o.grasp == kind) return "";
+        return "--grasp needs ballwrap, orb, contact, contact0 or som";
+    }
+    if (option == "--robot") return (o.graspRobot = value).empty() ? "--robot needs a robot's name" : "";
+    if (option == "--target") return (o.graspTarget = value).empty() ? "--target needs a solid's name" : "";
+    if (option == "--som") return (o.somFile = value).empty() ? "--som needs a file name" : "";
+    if (option == "--radius")
+        return toReal(value, o.graspRadius) && o.graspRadius > 0 ? "" : "--radius needs a length > 0 (cm)";
     if (option == "--var") {
         if (!split(value, name, text)) return "--var needs NAME=VALUE";
         o.variables.emplace_back(name, text);
@@ -60,7 +71,8 @@ std::string takeOption(const std::string &option, const char *value, Options &o)
 
 bool takesValue(const std::string &option)
 {
-    for (const char *known : {"--steps", "--every", "--dt", "--status", "--csv", "--var", "--set"})
+    for (const char *known : {"--steps", "--every", "--dt", "--status", "--csv", "--var", "--set", "--grasp",
+                              "--robot", "--target", "--som", "--radius"})
         if (option == known) return true;
     return false;
 }
@@ -90,6 +102,7 @@ std::string parseOptions(int argc, char **argv, Options &o)
     if (o.help) return "";
     if (o.scene.empty()) return "no scene file given";
     if (!o.statusFile.empty() && o.statusFile == o.csvFile) return "--status and --csv name the same file";
+    if (o.grasp == "som" && o.somFile.empty()) return "--grasp som needs --som FILE";
     return "";
 }
 
@@ -104,6 +117,13 @@ std::string usageText()
            "  --status FILE      write the final UNIVERSE and SCENE status\n"
            "  --csv FILE         write the joint positions over time\n"
            "  --every N          one CSV row every N steps (default 1)\n"
+           "  --grasp KIND       run a grasp controller on the hand every step: ballwrap, orb,\n"
+           "                     contact, contact0 or som; the summary reports the grasp\n"
+           "  --robot NAME       the hand (default: the first robot with a palm)\n"
+           "  --target NAME      the object to grasp (default: the first solid named ...ball)\n"
+           "  --radius CM        ballwrap, orb: link centre lines' distance from the target's centre\n"
+           "                     (default 4.7: a 4 cm ball and links 1.6 cm wide, pressing 1 mm)\n"
+           "  --som FILE         som: the map, 24 joint values a node\n"
            "  --quiet            do not show the loader's warnings (errors are always shown)\n"
            "Exit status: 0 done, 1 the scene did not load or an output could not be written, 2 bad command line.\n";
 }

@@ -17,6 +17,11 @@ struct Options {
     std::string statusFile;
     std::string csvFile;
     int csvEvery = 1;
+    std::string grasp;        // ballwrap, orb, contact, contact0 or som; empty: none
+    std::string graspRobot;   // the hand (default: the first robot that branches)
+    std::string graspTarget;  // the object (default: a solid named ...ball)
+    double graspRadius = 4.7; // cm: ball wraps keep the link centre lines this far from the target's centre
+    std::string somFile;      // the SOM grasp's map (24 values a node)
     bool quiet = false;
     bool help = false;
 };
