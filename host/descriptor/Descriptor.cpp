@@ -91,6 +91,21 @@ void _fun2_ContactIt(DfxIconCanvas *c)
     dfx_icon_caption(c, "ContactIt");
 }
 
+void _fun2_grasp(DfxIconCanvas *c)
+{
+    dfx_icon_circle(c, 16, 16, 7);
+    dfx_icon_box(c, 2, 12, 9, 19);
+    dfx_icon_box(c, 23, 12, 29, 19);
+    dfx_icon_caption(c, "grasp");
+}
+
+void _fun2_nullspace(DfxIconCanvas *c)
+{
+    dfx_icon_box(c, 4, 4, 27, 27);
+    dfx_icon_circle(c, 16, 16, 2);
+    dfx_icon_caption(c, "nullspace");
+}
+
 // ---- Icon definitions ----
 #define KELMAR_ICON(symbol, label, dialog)                                                                           \
     extern const DfxIconDef ICONDEF_##symbol = {_fun1_##symbol, _fun2_##symbol, dialog,                              \
@@ -108,6 +123,8 @@ KELMAR_ICON(cylinder, "cylinder", kDialogCylinder)
 KELMAR_ICON(robot, "robot", kDialogRobot)
 KELMAR_ICON(robot_ref, "robot|ref", kDialogRobotRef)
 KELMAR_ICON(ContactIt, "ContactIt", kDialogNone)
+KELMAR_ICON(grasp, "grasp", kDialogNone)
+KELMAR_ICON(nullspace, "nullspace", kDialogNone)
 
 #undef KELMAR_ICON
 
@@ -123,6 +140,8 @@ extern const DfxIconEntry gasIconsOfFolder_kelmar[] = {{"kelmar", "universe", &I
                                                        {"kelmar", "robot", &ICONDEF_robot},
                                                        {"kelmar", "robot|ref", &ICONDEF_robot_ref},
                                                        {"kelmar", "ContactIt", &ICONDEF_ContactIt},
+                                                       {"kelmar", "grasp", &ICONDEF_grasp},
+                                                       {"kelmar", "nullspace", &ICONDEF_nullspace},
                                                        {"", "", nullptr}};
 
 extern const DfxFolder gsFolder_kelmar = {"kelmar", gasIconsOfFolder_kelmar};

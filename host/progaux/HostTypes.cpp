@@ -17,6 +17,8 @@ namespace kelmar {
 
 namespace {
 
+long gSerial = 0;
+
 void *CopySolidRef(const void *value, DfxUnit *unit)
 {
     return static_cast<const DfxSolid *>(value)->Copy(unit);
@@ -80,7 +82,7 @@ void DescribeContact(const void *value, char *text, int size)
 } // namespace
 
 HostContactList::HostContactList(ContactList *l, const char *solidName)
-    : list(l), generation(SimulationGeneration()), solid(solidName ? solidName : "")
+    : list(l), generation(SimulationGeneration()), serial(++gSerial), solid(solidName ? solidName : "")
 {
 }
 

@@ -27,6 +27,7 @@ struct HostContactList {
 
     ContactList *list; // owned
     long generation;
+    long serial; // tells lists apart, whatever their address
     std::string solid;
 };
 

@@ -1,5 +1,7 @@
 #include "HostTestSupport.h"
 
+#include <cstdio>
+
 #include "progaux/HostTypes.h"
 
 extern "C" const DfxFolder gsFolder_kelmar;
@@ -89,6 +91,19 @@ DfxUnit *HostTest::At(const std::string &path)
     DfxUnit *unit = dfx::Find(program, path);
     EXPECT_NE(nullptr, unit) << path;
     return unit;
+}
+
+void HostTest::Feed(const std::string &path, const std::string &input, const std::vector<double> &numbers)
+{
+    std::string text;
+    char number[32];
+    for (double n : numbers) {
+        std::snprintf(number, sizeof number, "%.9g ", n);
+        text += number;
+    }
+    DfxUnit *value = Make("value", "", {text});
+    DfxUnit *to = At(path);
+    ASSERT_TRUE(dfx::Connect(value, 0, to, dfx::InputPort(to, input))) << path << "." << input;
 }
 
 void HostTest::Run(const std::string &path, int times)

@@ -38,6 +38,9 @@ public:
     // Executes a unit or method by path ("universe.step") n times.
     void Run(const std::string &path, int times = 1);
     DfxUnit *At(const std::string &path);
+    // A "value" unit holding numbers (written to 9 digits, exact for
+    // floats), connected to the input of the unit or method at path.
+    void Feed(const std::string &path, const std::string &input, const std::vector<double> &numbers);
     template <class T> T *Object(const std::string &path) { return static_cast<T *>(dfx_unit_data(At(path))); }
 
     DfxUnit *program = nullptr;

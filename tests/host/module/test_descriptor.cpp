@@ -82,6 +82,8 @@ const std::vector<Entry> &Entries()
          "ss",
          {"scene", ""}},
         {"ContactIt", "", "", {}},
+        {"grasp", "", "", {}},
+        {"nullspace", "", "", {}},
     };
     return entries;
 }

@@ -24,19 +24,6 @@ public:
         MakeUniverse();
         MakeScene("scene");
     }
-    // A "value" unit holding numbers, connected to path's input.
-    void Feed(const std::string &path, const std::string &input, const std::vector<double> &numbers)
-    {
-        std::string text;
-        char number[32];
-        for (double n : numbers) {
-            std::snprintf(number, sizeof number, "%.9g ", n);
-            text += number;
-        }
-        DfxUnit *value = Make("value", "", {text});
-        DfxUnit *to = At(path);
-        ASSERT_TRUE(dfx::Connect(value, 0, to, dfx::InputPort(to, input)));
-    }
     std::vector<float> Out(const std::string &path, int output = 0) { return dfx::OutputFloats(At(path), output); }
     // Runs path and expects the host exception id with text.
     void ExpectRaise(const std::string &path, const std::string &id, const std::string &text)
