@@ -276,5 +276,37 @@ TEST_F(Units, ABoxLivesInItsSceneWhileItsUnitDoes)
     EXPECT_EQ(nullptr, scene->LookupSolid("crate"));
 }
 
+// A backend that notes the passes it is asked for and what each draws.
+class PassRecorder : public kelmar::DrawBackend {
+public:
+    void PrepareDrawing(unsigned int flags) override { passes.push_back({flags, 0}); }
+    void FinishDrawing(unsigned int) override {}
+    void DrawObject(const kelmar::GraphicsPrimitive &, const double (*)[4], const double (*)[4],
+                    const kelmar::DrawMaterial &, const char *, unsigned int) override
+    {
+        ++passes.back().second;
+    }
+    void DrawLine(const double *, const double *, const float *) override {}
+    void DrawArrow(const double (*)[4], double, double, const float *) override {}
+    void DrawCone(const double (*)[4], double, double, const float *) override {}
+    void DrawSphere(const double (*)[4], double, const float *) override {}
+    std::vector<std::pair<unsigned int, int>> passes;
+};
+
+// The host's draw asks for both passes, the opaque one first, each with
+// the universe's drawing options (graphics and textures by default).
+TEST_F(Units, DrawPaintsTheOpaquePassThenTheTranslucentOne)
+{
+    Blocks();
+    PassRecorder recorder;
+    kelmar::DrawBackend *previous = kelmar::SetDrawBackend(&recorder);
+    Run("universe.draw");
+    kelmar::SetDrawBackend(previous);
+    ASSERT_EQ(2u, recorder.passes.size());
+    EXPECT_EQ(0x01u | 0x02u | 0x04u, recorder.passes[0].first);
+    EXPECT_EQ(0x01u | 0x02u | 0x08u, recorder.passes[1].first);
+    EXPECT_EQ(6, recorder.passes[0].second + recorder.passes[1].second) << "the six solids of the file, once each";
+}
+
 } // namespace
 } // namespace hosttest
