@@ -14,6 +14,7 @@
 #include <pybind11/stl.h>
 
 #include <dfx/standin.h>
+#include <kelmar/PxStream.h>
 
 #include "script/ScriptCall.h"
 #include "script/ScriptTables.h"
@@ -195,7 +196,11 @@ PYBIND11_MODULE(_kelmar, m)
     m.def("invoke", &Invoke, "Runs an entry function: (name, self, signature, args, OUT marker).");
     m.def("set_error_factory", [](py::object factory) { gErrorFactory = std::move(factory); });
     m.def(
-        "add_search_path", [](const std::string &dir) { dfx::AddSearchPath(dir); },
-        "Adds a folder where scene files and the files they import are looked for.");
+        "add_search_path",
+        [](const std::string &dir) {
+            dfx::AddSearchPath(dir);          // scene files and their imports
+            PxFileSearchPathAdd(dir.c_str()); // textures and meshes
+        },
+        "Adds a folder where scene files, the files they import, textures and meshes are looked for.");
     m.add_object("_cleanup", py::capsule([] { gErrorFactory = py::object(); }));
 }
