@@ -1,0 +1,48 @@
+"""Camera pictures from Python: the same pixels kelmar-run films, rows top
+first, and planes that are the picture's channels."""
+import os
+import subprocess
+
+import numpy as np
+import pytest
+
+from conftest import EXAMPLES
+
+kelmar_module = pytest.importorskip("kelmar")
+pytestmark = pytest.mark.skipif(not kelmar_module.has_cameras, reason="built without the graphics library")
+STEPS = 10
+
+
+@pytest.fixture
+def camera(kelmar):
+    universe = kelmar.Universe("cameras", 1000, 1000, 1000, 20000)  # kelmar-run's sizes
+    scene = kelmar.Scene("cams", "cameras", os.path.join(EXAMPLES, "camhead.px"))
+    yield universe, kelmar.KelmarCamera("cams", "arm_cam")
+    del scene, universe
+
+
+def test_a_picture_equals_the_frame_kelmar_run_writes_for_the_step(camera, tmp_path):
+    PIL = pytest.importorskip("PIL.Image")
+    run = os.environ.get("KELMAR_RUN")
+    if not run:
+        pytest.skip("KELMAR_RUN names no kelmar-run")
+    subprocess.run([run, os.path.join(EXAMPLES, "camhead.px"), "--steps", str(STEPS), "--every", str(STEPS),
+                    "--images", str(tmp_path), "--camera", "arm_cam", "--quiet"], check=True, capture_output=True)
+    universe, cam = camera
+    for _ in range(STEPS):
+        universe.step()
+    frame = np.asarray(PIL.open(tmp_path / ("arm_cam_%06d.png" % STEPS)))
+    picture = cam.GetImage1()
+    assert picture.dtype == np.uint8 and picture.shape == frame.shape == (240, 320, 3)
+    assert np.array_equal(picture, frame)
+
+
+def test_the_three_planes_are_the_pictures_channels_and_the_pose_is_rigid(kelmar, camera):
+    universe, cam = camera
+    picture = cam.GetImage1()
+    planes = cam.GetImage3()
+    assert all(np.array_equal(plane, picture[:, :, k]) for k, plane in enumerate(planes))
+    pose = cam.GetTM()
+    assert pose.shape == (4, 4) and np.allclose(pose[:3, :3] @ pose[:3, :3].T, np.eye(3), atol=1e-6)
+    cam.SetTM(pose)
+    assert np.allclose(cam.GetTM(), pose)
