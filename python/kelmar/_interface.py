@@ -69,58 +69,69 @@ class HostObject:
         return "<kelmar.%s at 0x%x>" % (type(self).__name__, self._handle)
 
 
-def _fits(param, value):
+_MISSING = object()
+_INTS = (numbers.Integral, np.integer)
+_REALS = (numbers.Real, np.floating, np.integer)
+
+
+def _fits(letter, cls, value):
     if value is None:
-        return param.letter in ARRAYS + "so"
+        return letter in ARRAYS + "so"
     if value is OUT:
-        return param.letter in ARRAYS
-    letter = param.letter
+        return letter in ARRAYS
     if letter == "i":
-        return isinstance(value, (numbers.Integral, np.integer))
+        return isinstance(value, _INTS)
     if letter == "f":
-        return isinstance(value, (numbers.Real, np.floating, np.integer))
+        return isinstance(value, _REALS)
     if letter in ARRAYS:
         return not isinstance(value, (str, bytes, HostObject)) and hasattr(value, "__len__")
     if letter == "s":
         return isinstance(value, str)
     if letter == "o":
-        target = _CLASSES.get(param.cls.split(".")[-1])
-        return isinstance(value, target or HostObject)
+        return isinstance(value, _CLASSES.get(cls.split(".")[-1], HostObject))
     return False
 
 
-def _bind(decl, args, kwargs):
-    """The argument list for decl (None when the arguments do not fit)."""
-    params = decl.params
-    if len(args) > len(params) or any(p.letter == "?" for p in params):
-        return None
-    bound = list(args) + [None] * (len(params) - len(args))
-    given = [True] * len(args) + [False] * (len(params) - len(args))
-    for key, value in kwargs.items():
-        index = next((i for i, p in enumerate(params) if p.name == key), None)
-        if index is None or given[index]:
+class _Call:
+    """A declaration ready to be called: its entry, signature, and what
+    each parameter left out becomes (its default, OUT, or nothing)."""
+
+    def __init__(self, decl):
+        self.decl, self.entry, self.signature = decl, decl.entry, decl.signature
+        self.params = [(p.letter, p.cls) for p in decl.params]
+        self.names = [p.name for p in decl.params]
+        self.fill = [p.default if p.has_default else OUT if p.letter in ARRAYS else _MISSING for p in decl.params]
+        self.callable = all(letter != "?" for letter, _ in self.params)
+        self.adopt = decl.result[6:].split(".")[-1] if decl.result.startswith("class ") else None
+        self.void = decl.result == "void" or decl.kind == "constructor"
+
+    def bind(self, args, kwargs):
+        """The argument list (object handles for objects), or None when the arguments do not fit."""
+        n = len(self.params)
+        if len(args) > n or not self.callable:
             return None
-        bound[index], given[index] = value, True
-    for i, p in enumerate(params):
-        if given[i]:
-            if not _fits(p, bound[i]):
+        bound = list(args) + self.fill[len(args):]
+        for key, value in kwargs.items():
+            index = self.names.index(key) if key in self.names else -1
+            if index < len(args):
                 return None
-        elif p.has_default:
-            bound[i] = p.default
-        elif p.letter in ARRAYS:
-            bound[i] = OUT
-        else:
-            return None
-    return bound
+            bound[index] = value
+        for i, (letter, cls) in enumerate(self.params):
+            value = bound[i]
+            if value is _MISSING or (i < len(args) or self.names[i] in kwargs) and not _fits(letter, cls, value):
+                return None
+            if isinstance(value, HostObject):
+                bound[i] = value._handle
+        return bound
 
-
-def _result(decl, value, outs):
-    if decl.result.startswith("class ") and isinstance(value, tuple):
-        value = _CLASSES[value[0]]._adopt(value[1])
-    outs = [_picture(a) for a in outs]
-    if decl.result == "void" or decl.kind == "constructor":
-        return None if not outs else outs[0] if len(outs) == 1 else tuple(outs)
-    return value if not outs else (value,) + tuple(outs)
+    def result(self, value, outs):
+        if outs:
+            outs = [_picture(a) for a in outs]
+        if self.adopt and isinstance(value, tuple):
+            value = _CLASSES[value[0]]._adopt(value[1])
+        if self.void:
+            return None if not outs else outs[0] if len(outs) == 1 else tuple(outs)
+        return value if not outs else (value,) + tuple(outs)
 
 
 def _picture(array):
@@ -130,20 +141,30 @@ def _picture(array):
     return array
 
 
-def _dispatch(decls, handle, args, kwargs, what):
-    for decl in decls:
-        bound = _bind(decl, args, kwargs)
+def _dispatch(calls, handle, args, kwargs, what):
+    for call in calls:
+        bound = call.bind(args, kwargs)
         if bound is not None:
-            bound = [a._handle if isinstance(a, HostObject) else a for a in bound]
-            made, value, outs = _kelmar.invoke(decl.entry, handle, decl.signature, bound, OUT)
-            return made, _result(decl, value, outs)
+            made, value, outs = _kelmar.invoke(call.entry, handle, call.signature, bound, OUT)
+            return made, call.result(value, outs)
     raise TypeError("%s: no declaration fits the arguments; declared:\n  %s"
-                    % (what, "\n  ".join(d.text for d in decls)))
+                    % (what, "\n  ".join(c.decl.text for c in calls)))
 
 
 def _method(name, decls, cls_name):
-    def method(self, *args, **kwargs):
-        return _dispatch(decls, self._handle, args, kwargs, "%s.%s" % (cls_name, name))[1]
+    calls, what = [_Call(d) for d in decls], "%s.%s" % (cls_name, name)
+    invoke, first = _kelmar.invoke, calls[0]
+    if len(calls) == 1 and not first.params and first.callable:  # the common getter: no arguments to bind
+        entry, result = first.entry, first.result
+
+        def method(self, *args, **kwargs):
+            if args or kwargs:
+                return _dispatch(calls, self._handle, args, kwargs, what)[1]
+            _, value, outs = invoke(entry, self._handle, "", (), OUT)
+            return result(value, outs)
+    else:
+        def method(self, *args, **kwargs):
+            return _dispatch(calls, self._handle, args, kwargs, what)[1]
 
     method.__name__ = name
     method.__qualname__ = "%s.%s" % (cls_name, name)
@@ -152,8 +173,10 @@ def _method(name, decls, cls_name):
 
 
 def _field(decl):
+    calls = [_Call(decl)]
+
     def get(self):
-        return _dispatch([decl], self._handle, (), {}, decl.name)[1]
+        return _dispatch(calls, self._handle, (), {}, decl.name)[1]
 
     return property(get, doc=_doc([decl]))
 
@@ -176,7 +199,7 @@ def _make_class(table):
     extends = next((d.extends for d in decls if d.kind == "extends"), None)
     base = _CLASSES.get(extends, HostObject)
     members = {"__doc__": _class_doc(name, decls), "_declarations": decls}
-    members["_constructors"] = [d for d in decls if d.kind == "constructor"]
+    members["_constructors"] = [_Call(d) for d in decls if d.kind == "constructor"]
     destructor = next((d for d in decls if d.kind == "destructor"), None)
     if destructor:
         members["_destructor"] = destructor.entry
@@ -189,7 +212,7 @@ def _make_class(table):
     for mname, overloads in methods.items():
         members[mname] = _method(mname, overloads, name)
     cls = type(name, (base,), members)
-    cls.__init__.__doc__ = _doc(members["_constructors"])
+    cls.__init__.__doc__ = _doc([c.decl for c in members["_constructors"]])
     cls.__module__ = "kelmar"
     _CLASSES[name] = cls
     return cls
@@ -205,8 +228,8 @@ def _make_functions(table):
             functions.setdefault(d.name, []).append(d)
     made = {}
     for fname, decls in functions.items():
-        def function(*args, _decls=decls, _name=fname, **kwargs):
-            return _dispatch(_decls, 0, args, kwargs, _name)[1]
+        def function(*args, _calls=[_Call(d) for d in decls], _name=fname, **kwargs):
+            return _dispatch(_calls, 0, args, kwargs, _name)[1]
 
         function.__name__ = fname
         function.__doc__ = _doc(decls)
