@@ -25,6 +25,7 @@ EntryList JointEntries();
 EntryList RobotEntries();
 EntryList GraspEntries();
 EntryList CameraEntries();
+EntryList CamHeadEntries();
 EntryList FreeFunctionEntries();
 
 } // namespace script

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <kelmar/Limit.h>
+#include <kelmar/RbdLimit.h>
 #include <kelmar/Robot.h>
 #include <kelmar/Scene.h>
 #include <kelmar/Solid.h>
@@ -288,6 +289,23 @@ void SetLocksEvery(KelmarCall *c)
     for (int i = 0; i < R(c)->numJoints; ++i) SetLock(Node(c, i, kSetLocks), lock);
 }
 
+bool Locked(Robot *node)
+{
+    return RbdLimitIsLocked(node->limit->GetRbdLimit()) != 0;
+}
+
+void GetLocks(KelmarCall *c)
+{
+    const int n = R(c)->numJoints;
+    int *out = OutInts(c, 0, "Robot:GetLocks", n);
+    for (int i = 0; i < n; ++i) out[i] = Locked(Node(c, i, "Robot:GetLocks"));
+}
+
+void GetLockOne(KelmarCall *c)
+{
+    ReturnInt(c, Locked(Node(c, Int(c, 0, "Robot:GetLock"), "Robot:GetLock")));
+}
+
 void SetLockOne(KelmarCall *c)
 {
     const int index = Int(c, 0, kSetLock), lock = Int(c, 1, kSetLock);
@@ -345,6 +363,32 @@ void CheckLimit(KelmarCall *c)
     node->limit->GetLimits(lower, upper);
     const double value = Real(c, 1, label);
     ReturnInt(c, value >= lower && value <= upper);
+}
+
+// ---- Frames: a joint's attachment frames (world), those asked for ----
+void GetTMs(KelmarCall *c)
+{
+    const char *label = "Robot:GetTMs";
+    const int joint = Int(c, 0, label);
+    Node(c, joint, label);
+    double first[4][4], second[4][4];
+    R(c)->GetTMs(joint, first, second);
+    if (c->args[1].kind != KELMAR_NONE) PutTransform(c, 1, label, first);
+    if (c->argc > 2 && c->args[2].kind != KELMAR_NONE) PutTransform(c, 2, label, second);
+}
+
+// The same along the tree (the parent side's frame, then the node's), and
+// the joint's value.
+void GetTMsAndValue(KelmarCall *c)
+{
+    const char *label = "Robot:GetTMs";
+    const int joint = Int(c, 0, label);
+    Node(c, joint, label);
+    double first[4][4], second[4][4], value = 0;
+    R(c)->GetTMs(joint, first, second, &value, true);
+    PutTransform(c, 1, label, first);
+    PutTransform(c, 2, label, second);
+    PutReals(c, 3, label, &value, 1);
 }
 
 // ---- Solids, controllers, contacts ----
@@ -421,6 +465,10 @@ const NamedEntry kEntries[] = {
     {"Robot_GetJointSpeed", GetOne<kSpeed, kGetJointSpeed>},
     {"Robot_SetLocks", SetLocks},
     {"Robot_SetLock", SetLockOne},
+    {"Robot_GetLocks", GetLocks},
+    {"Robot_GetLock", GetLockOne},
+    {"Robot_GetTMs", GetTMs},
+    {"Robot_1_GetTMs", GetTMsAndValue},
     {"Robot_SetLimits", SetLimits},
     {"Robot_SetLimit", SetLimit},
     {"Robot_GetLimits", GetLimits},
