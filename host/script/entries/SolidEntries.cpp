@@ -5,6 +5,7 @@
 #include <string>
 
 #include <kelmar/ContactList.h>
+#include <kelmar/Graphics.h>
 #include <kelmar/PxMath.h>
 #include <kelmar/RbdBody.h>
 #include <kelmar/Solid.h>
@@ -387,6 +388,17 @@ void SetColorName(KelmarCall *c)
     S(c)->SetColor(name, static_cast<float>(Real(c, 1, "Solid:SetColor")));
 }
 
+// RGBA in 0..1; a solid drawn without graphics has no colour to set.
+void SetColor(KelmarCall *c)
+{
+    double rgba[4];
+    Reals(c, 0, "Solid:SetColor", 4, rgba);
+    Graphics *graphics = S(c)->GetGraphics();
+    const float color[4] = {static_cast<float>(rgba[0]), static_cast<float>(rgba[1]), static_cast<float>(rgba[2]),
+                            static_cast<float>(rgba[3])};
+    if (graphics) graphics->SetColor(color);
+}
+
 // ---- Contacts, as a new list ----
 void Contacts(KelmarCall *c, ContactList *list)
 {
@@ -416,6 +428,7 @@ const NamedEntry kEntries[] = {
     {"Cylinder", NewCylinder},
     {"FREE_Cylinder", Free},
     {"SolidText_SetColor", SetColorName},
+    {"Solid_SetColor", SetColor},
     {"Solid_PosToWorld", PosToWorld},
     {"Solid_PosFromWorld", PosFromWorld},
     {"Solid_SetOptions", SetOptions},
