@@ -70,3 +70,22 @@ def test_the_heads_left_eye_sees_what_kelmar_run_films_of_the_head(kelmar, tmp_p
     with pytest.raises(kelmar.BadIndex):
         head.GetJoint(4)
     del scene, universe
+
+
+def test_a_camera_of_the_scripts_own_follows_its_solid_and_its_scene(kelmar):
+    universe = kelmar.Universe("own", 1000, 1000, 1000, 20000)
+    scene = kelmar.Scene("own", "own", os.path.join(EXAMPLES, "camhead.px"))
+    reference = kelmar.KelmarCamera("own", "arm_cam")
+    pose = reference.GetTM()  # the file's camera: relative to the flange
+    made = kelmar.KelmarCamera("own", "arm.flange", 160, 120, pose)
+    assert np.allclose(made.GetTM(), pose, atol=1e-6)
+    picture = made.GetImage1()
+    assert picture.shape == (120, 160, 3) and picture.std() > 10
+    with pytest.raises(kelmar.BadArgument):
+        kelmar.KelmarCamera("own", "arm.flange", 0, 120)
+    del scene
+    with pytest.raises(kelmar.UnresolvedObject):
+        made.GetImage1()
+    scene = kelmar.Scene("own", "own", os.path.join(EXAMPLES, "camhead.px"))  # made again when the scene returns
+    assert np.array_equal(made.GetImage1(), picture)
+    del scene, universe

@@ -6,6 +6,7 @@
 #ifdef KELMAR_HOST_CAMERAS
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include <kelmar/KelmarCamera.h>
@@ -33,6 +34,24 @@ void NewRef(KelmarCall *c)
 {
     const char *label = "KelmarCamera:KelmarCamera";
     auto *camera = new DfxKelmarCamera(Text(c, 1, label), Text(c, 0, label), nullptr);
+    TheAdmin().Register(camera);
+    c->self = camera;
+}
+
+// A camera of the script's own on a solid, width x height pixels, at TM
+// relative to the solid (the solid's frame without one).
+void NewOwn(KelmarCall *c)
+{
+    const char *label = "KelmarCamera:KelmarCamera";
+    const char *scene = Text(c, 0, label), *solid = Text(c, 1, label);
+    const int width = Int(c, 2, label), height = Int(c, 3, label);
+    if (width < 1 || height < 1)
+        prog_throw(kHostExceptionIds[kBadArgValue], "%s: a picture of %d x %d pixels\n", label, width, height);
+    double pose[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    if (c->argc > 4 && c->args[4].kind != KELMAR_NONE) Transform(c, 4, label, pose);
+    static int made = 0;
+    const std::string name = "camera_" + std::to_string(++made);
+    auto *camera = new DfxKelmarCamera(name.c_str(), scene, nullptr, solid, width, height, pose);
     TheAdmin().Register(camera);
     c->self = camera;
 }
@@ -108,6 +127,7 @@ void GetZoom(KelmarCall *c)
 }
 
 const NamedEntry kEntries[] = {
+    {"CameraCreate_KelmarCamera", NewOwn},
     {"CameraRef_KelmarCamera", NewRef},
     {"Camera_FREE_KelmarCamera", Free},
     {"Camera_GetImage1", GetImage1},
