@@ -1,10 +1,5 @@
 // Script entries of KelmarCamera: pictures, pose and zoom of a named camera
 // of a scene. Pictures keep the frame buffer's order: rows bottom-up.
-// Without the graphics library there are no camera entries.
-#include "script/ScriptEntries.h"
-
-#ifdef KELMAR_HOST_CAMERAS
-
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -12,8 +7,10 @@
 #include <kelmar/KelmarCamera.h>
 
 #include "admin/DfxKelmarAdmin.h"
-#include "objects/DfxKelmarCamera.h"
+#include "cameras/DfxKelmarCamera.h"
+#include "cameras/Cameras.h"
 #include "progaux/HostErrors.h"
+#include "script/ScriptEntries.h"
 
 namespace kelmar {
 namespace script {
@@ -147,12 +144,3 @@ EntryList CameraEntries()
 
 } // namespace script
 } // namespace kelmar
-
-#else
-
-kelmar::script::EntryList kelmar::script::CameraEntries()
-{
-    return {nullptr, 0};
-}
-
-#endif

@@ -1,6 +1,6 @@
 // A stereo camera head of a scene as the host's scripts see it: the name
 // of a head the scene file defines, bound to that kelmar::KelmarCamHead
-// whenever the scene is loaded. Built only with the graphics library.
+// whenever the scene is loaded.
 #ifndef KELMAR_HOST_DFXKELMARCAMHEAD_H
 #define KELMAR_HOST_DFXKELMARCAMHEAD_H
 

@@ -1,7 +1,5 @@
 // A named camera of a scene, bound and unbound with the scene.
-#ifdef KELMAR_HOST_CAMERAS
-
-#include "objects/DfxKelmarCamera.h"
+#include "cameras/DfxKelmarCamera.h"
 
 #include <cstring>
 
@@ -76,5 +74,3 @@ KelmarCamera *DfxKelmarCamera::Require() const
 }
 
 } // namespace kelmar
-
-#endif

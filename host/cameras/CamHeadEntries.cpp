@@ -1,19 +1,16 @@
 // Script entries of KelmarCamHead: the four joints of a named stereo head
 // (degrees), where its eyes meet, its lenses and its pictures, delivered
-// as colour planes of its read-out window with rows bottom-up. Without the
-// graphics library there are no camera-head entries.
-#include "script/ScriptEntries.h"
-
-#ifdef KELMAR_HOST_CAMERAS
-
+// as colour planes of its read-out window with rows bottom-up.
 #include <algorithm>
 #include <vector>
 
 #include <kelmar/KelmarCamHead.h>
 
 #include "admin/DfxKelmarAdmin.h"
-#include "objects/DfxKelmarCamHead.h"
+#include "cameras/DfxKelmarCamHead.h"
+#include "cameras/Cameras.h"
 #include "progaux/HostErrors.h"
+#include "script/ScriptEntries.h"
 
 namespace kelmar {
 namespace script {
@@ -231,12 +228,3 @@ EntryList CamHeadEntries()
 
 } // namespace script
 } // namespace kelmar
-
-#else
-
-kelmar::script::EntryList kelmar::script::CamHeadEntries()
-{
-    return {nullptr, 0};
-}
-
-#endif

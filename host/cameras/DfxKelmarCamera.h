@@ -2,7 +2,7 @@
 // the scene file defines, bound to that kelmar::KelmarCamera whenever the
 // scene is loaded; or a camera of its own, made in the scene (attached to
 // a solid) whenever the scene is loaded and taken out again before the
-// scene is rebuilt or goes. Built only with the graphics library.
+// scene is rebuilt or goes.
 #ifndef KELMAR_HOST_DFXKELMARCAMERA_H
 #define KELMAR_HOST_DFXKELMARCAMERA_H
 

@@ -1,7 +1,5 @@
 // A named camera head of a scene, bound and unbound with the scene.
-#ifdef KELMAR_HOST_CAMERAS
-
-#include "objects/DfxKelmarCamHead.h"
+#include "cameras/DfxKelmarCamHead.h"
 
 #include <kelmar/KelmarCamHead.h>
 
@@ -36,5 +34,3 @@ KelmarCamHead *DfxKelmarCamHead::Require() const
 }
 
 } // namespace kelmar
-
-#endif
