@@ -2,6 +2,7 @@
 // (degrees), where its eyes meet, its lenses and its pictures, delivered
 // as colour planes of its read-out window with rows bottom-up.
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include <kelmar/KelmarCamHead.h>
@@ -31,6 +32,16 @@ void NewRef(KelmarCall *c)
 {
     const char *label = "KelmarCamHead:KelmarCamHead";
     auto *head = new DfxKelmarCamHead(Text(c, 1, label), Text(c, 0, label), nullptr);
+    TheAdmin().Register(head);
+    c->self = head;
+}
+
+// A head of the script's own in the scene.
+void NewOwn(KelmarCall *c)
+{
+    static int made = 0;
+    const std::string name = "camhead_" + std::to_string(++made);
+    auto *head = new DfxKelmarCamHead(name.c_str(), Text(c, 0, "KelmarCamHead:KelmarCamHead"), nullptr, true);
     TheAdmin().Register(head);
     c->self = head;
 }
@@ -196,6 +207,7 @@ void GetStereo(KelmarCall *c)
 }
 
 const NamedEntry kEntries[] = {
+    {"KelmarCamHeadCreate_KelmarCamHead", NewOwn},
     {"KelmarCamHeadRef_KelmarCamHead", NewRef},
     {"KelmarCamHead_FREE_KelmarCamHead", Free},
     {"KelmarCamHead_NumJoints", NumJoints},

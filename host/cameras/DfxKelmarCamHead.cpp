@@ -15,9 +15,11 @@ DfxKelmarCamHead::~DfxKelmarCamHead()
 
 bool DfxKelmarCamHead::NewScene(DfxScene *scene)
 {
+    Unmake();
     head_ = nullptr;
     scene_ = nullptr;
     if (!scene) return true;
+    if (makes_) return Make(scene);
     head_ = dynamic_cast<KelmarCamHead *>(scene->LookupObject(Name(), false));
     if (!head_) {
         scene->Warning(0, "camhead '%s' not found in scene\n", Name());
@@ -25,6 +27,30 @@ bool DfxKelmarCamHead::NewScene(DfxScene *scene)
     }
     scene_ = scene;
     return true;
+}
+
+bool DfxKelmarCamHead::Make(DfxScene *scene)
+{
+    static const double kIdentity[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    auto *head = new KelmarCamHead(scene);
+    head->SetImageSize(kWidth, kHeight);
+    head->SetHeadTM(scene->GetPlacement() ? scene->GetPlacement() : kIdentity);
+    if (scene->InsertObject(Name(), head)) {
+        scene->Warning(0, "camhead '%s' already exists in scene\n", Name());
+        delete head;
+        return false;
+    }
+    head_ = head;
+    scene_ = scene;
+    return true;
+}
+
+void DfxKelmarCamHead::Unmake()
+{
+    if (!makes_ || !head_) return;
+    if (scene_) scene_->RemoveObject(head_);
+    delete head_;
+    head_ = nullptr;
 }
 
 KelmarCamHead *DfxKelmarCamHead::Require() const

@@ -89,3 +89,21 @@ def test_a_camera_of_the_scripts_own_follows_its_solid_and_its_scene(kelmar):
     scene = kelmar.Scene("own", "own", os.path.join(EXAMPLES, "camhead.px"))  # made again when the scene returns
     assert np.array_equal(made.GetImage1(), picture)
     del scene, universe
+
+
+def test_a_head_of_the_scripts_own_looks_where_it_is_told(kelmar):
+    universe = kelmar.Universe("heads_own")
+    scene = kelmar.Scene("heads_own", "heads_own", os.path.join(EXAMPLES, "hand_ball.px"))
+    head = kelmar.KelmarCamHead("heads_own")
+    head.SetJoints([10, -20, 3, -3])
+    assert np.allclose(head.GetJoints(), [10, -20, 3, -3], atol=1e-4)
+    point = np.array([5.0, -10.0, 80.0])  # head coordinates, cm: ahead along z
+    head.SetFixPoint(point, 0)
+    assert np.allclose(head.GetFixPoint(), point, atol=0.05)  # the optical axes meet there
+    red, green, blue = head.GetLeftImg_RGB()
+    assert red.shape == green.shape == blue.shape == (576, 786)
+    del scene
+    with pytest.raises(kelmar.UnresolvedObject) as raised:
+        head.GetJoints()
+    assert raised.value.id == "badobj:camhead"
+    del universe
