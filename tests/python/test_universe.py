@@ -54,3 +54,20 @@ def test_each_grasp_controller_brings_every_fingertip_onto_the_ball(kelmar, worl
     contacts = hand.GetContacts(ball)
     touching = {contacts.Get(i).Name(0) for i in range(contacts.Num())}
     assert {"hand.finger%d_distal" % f for f in (1, 2, 3)} <= touching
+
+
+def test_the_som_projection_is_the_nearest_node_of_the_map(kelmar):
+    universe = kelmar.Universe("som")
+    scene = kelmar.Scene("som", "som", os.path.join(EXAMPLES, "hand24.px"))
+    grasp = kelmar.GraspShadowSOMGrasp(kelmar.Robot("som", "robot"))
+    with pytest.raises(kelmar.BadOperation):
+        grasp.getCurrSOMProjection()  # no map yet
+    nodes = np.loadtxt(os.path.join(EXAMPLES, "hand24_som.txt"))
+    assert grasp.loadSOM(os.path.join(EXAMPLES, "hand24_som.txt"), "map", len(nodes), 24) == 1
+    assert grasp.setActiveSOM("map") == 1
+    rng = np.random.default_rng(3)
+    for posture in list(nodes[::5]) + [n + rng.normal(0, 0.02, 24) for n in nodes[::3]]:
+        nearest = nodes[np.argmin(np.linalg.norm(nodes - posture, axis=1))]  # brute force, all joints
+        projected = grasp.getSOMProjection(prJoints=posture, pfProjMask=np.zeros(15))
+        assert np.allclose(projected, nearest, atol=1e-6)
+    del scene, universe
