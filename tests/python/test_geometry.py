@@ -103,3 +103,19 @@ def test_a_resting_balls_contacts_carry_its_weight_and_push_it_away(kelmar, worl
     assert np.allclose(carried, [0, 0, weight], rtol=0.02, atol=0.02 * weight)
     with pytest.raises(kelmar.BadArgument):
         kelmar.QuaternionForRotation(vector1=[0, 0, 0], vector2=[1, 0, 0])
+
+
+def test_a_balls_inertia_and_a_force_set_for_each_step(kelmar, world):
+    universe, _, name = world
+    ball = kelmar.SolidRef(name, "ball")
+    mass, radius = ball.GetMass(), 4.0
+    assert np.allclose(ball.GetInertia(), (0.4 * mass * radius ** 2 * np.eye(3)).ravel(), rtol=1e-5)
+    ball.SetPosition([60, 60, 100])  # in free flight, away from the hand
+    ball.AddForce([9, 9, 9])  # replaced, not added to
+    steps, dt, push = 10, universe.GetTimeStep(), 100.0  # cm/s^2
+    for _ in range(steps):
+        ball.SetForce([mass * push, 0, 0])
+        universe.step()
+    assert np.allclose(ball.GetLinearVelocity(), [push * steps * dt, 0, -981 * steps * dt], rtol=1e-4)
+    ball.SetInertia(np.diag([1.0, 2.0, 3.0]).ravel())
+    assert np.allclose(ball.GetInertia(), np.diag([1.0, 2.0, 3.0]).ravel())
