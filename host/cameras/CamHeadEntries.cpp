@@ -163,6 +163,15 @@ void InitImgSrv(KelmarCall *c)
         prog_throw(kHostExceptionIds[kBadArgValue], "%s: the window lies outside the picture\n", label);
 }
 
+// The simulated head reaches its joints at once: bounds on their
+// accelerations (degrees/s^2, one a joint) are checked and have no effect.
+void SetAccelerations(KelmarCall *c)
+{
+    double bounds[KelmarCamHead::kNumJoints];
+    Reals(c, 0, "KelmarCamHead:SetAccelerations", KelmarCamHead::kNumJoints, bounds);
+    H(c);
+}
+
 // ---- Pictures: one eye's window as three planes from argument first ----
 void Planes(KelmarCall *c, int first, const std::vector<unsigned char> &rgb, const char *label)
 {
@@ -229,6 +238,7 @@ const NamedEntry kEntries[] = {
     {"KelmarCamHead_GetStereoImg_RGB", GetStereo},
     {"KelmarCamHead_SetFixPoint", SetFixPoint},
     {"KelmarCamHead_GetFixPoint", GetFixPoint},
+    {"KelmarCamHead_SetAccelerations", SetAccelerations},
 };
 
 } // namespace
