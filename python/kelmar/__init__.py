@@ -38,6 +38,9 @@ Errors: a host exception becomes ``kelmar.HostError`` or a subclass
 and the exact ``.message``. A declaration whose entry function this build
 lacks raises ``MissingEntry`` (a NotImplementedError).
 
+``kelmar.quiet_grasps()`` silences the grasp controllers' progress lines. Calls
+hold the interpreter lock: the simulation runs on one thread at a time.
+
 The extension module is ``kelmar._kelmar``; ``python3 -m kelmar scene.px``
 runs a scene from the command line (``--help``).
 """
@@ -48,6 +51,7 @@ from .errors import (BadArgument, BadDimension, BadIndex, BadMaterial, BadOperat
                      UnresolvedObject)
 
 add_search_path = _kelmar.add_search_path
+quiet_grasps = _kelmar.quiet_grasps
 has_cameras = _kelmar.has_cameras
 
 CLASSES, CONSTANTS, FUNCTIONS = build()
@@ -56,5 +60,5 @@ globals().update(CONSTANTS)
 globals().update(FUNCTIONS)
 
 __all__ = (["OUT", "HostObject", "HostError", "BadArgument", "BadDimension", "BadIndex", "BadMaterial",
-            "BadOperation", "UnresolvedObject", "MissingEntry", "add_search_path", "has_cameras"]
+            "BadOperation", "UnresolvedObject", "MissingEntry", "add_search_path", "quiet_grasps", "has_cameras"]
            + list(CLASSES) + list(CONSTANTS) + list(FUNCTIONS))

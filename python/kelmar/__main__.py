@@ -61,6 +61,7 @@ def film(camera, directory, name, step):
 
 def run(o, out=sys.stdout):
     kelmar.add_search_path(os.path.dirname(os.path.abspath(o.scene)))
+    kelmar.quiet_grasps()  # their progress lines would drown the summary
     universe = kelmar.Universe("universe", 1000, 1000, 1000, 20000)
     scene = kelmar.Scene("scene", "universe", o.scene, None, 1.0, "\n".join(v.replace("=", " = ", 1) for v in o.var))
     target = kelmar.SolidRef("scene", o.target)

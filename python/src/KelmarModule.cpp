@@ -14,6 +14,7 @@
 #include <pybind11/stl.h>
 
 #include <dfx/standin.h>
+#include <kelmar/GraspOutput.h>
 #include <kelmar/PxStream.h>
 
 #include "script/ScriptCall.h"
@@ -205,5 +206,8 @@ PYBIND11_MODULE(_kelmar, m)
             PxFileSearchPathAdd(dir.c_str()); // textures and meshes
         },
         "Adds a folder where scene files, the files they import, textures and meshes are looked for.");
+    m.def(
+        "quiet_grasps", [] { kelmar::GraspSilence(); },
+        "Silences the grasp controllers' progress lines (their default is standard output).");
     m.add_object("_cleanup", py::capsule([] { gErrorFactory = py::object(); }));
 }
