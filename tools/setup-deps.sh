@@ -9,6 +9,10 @@ graphics=(libgl-dev libegl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0 lib
           xvfb xauth)
 wanted=(g++ cmake ninja-build make libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format ccache liblapack-dev pkg-config
         "${graphics[@]}" "$@")
+# The sweep layer (kelmar.batch): Python's headers and pybind11 for its
+# native trial, Dask's distributed scheduler, matplotlib for its plots and
+# pytest for its tests, all for the system interpreter /usr/bin/python3.
+wanted+=(python3-dev pybind11-dev python3-distributed python3-matplotlib python3-pytest)
 missing=()
 for pkg in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
