@@ -39,6 +39,8 @@ def test_a_file_cut_off_mid_row_loses_only_that_row_and_takes_more(tmp_path, cut
     with table.Writer(path, []) as w:
         w.add(ROWS[1])
     assert kb.read_csv(path)[1][1]["error"] == ROWS[1]["error"]
+    with pytest.raises(ValueError, match="has other columns than these rows"):
+        table.Writer(path, ["id", "error"])
 
 
 def test_a_trial_carries_its_scene_and_imports(tmp_path):
@@ -59,6 +61,8 @@ def test_success_rates_by_value_and_by_bin():
     grid = [{"r": r, "held": h, "error": ""} for r, h in [("3", "0"), ("3", "1"), ("4", "1"), ("4", "1")]]
     grid.append({"r": "3", "held": "", "error": "did not load"})
     assert plot.rates(grid, "r", "held") == [(3.0, 0.5, 2), (4.0, 1.0, 2)]
+    named = [dict(g, r={"3": "rubber", "4": "wood"}[g["r"]]) for g in grid]
+    assert plot.rates(named, "r", "held") == [("rubber", 0.5, 2), ("wood", 1.0, 2)]
     draws = [{"x": str(i / 10), "held": str(int(i < 50)), "error": ""} for i in range(100)]
     binned = plot.rates(draws, "x", "held")
     assert [round(x, 3) for x, _, _ in binned] == [round(0.495 + 0.99 * k, 3) for k in range(10)]

@@ -40,7 +40,11 @@ def main(argv=None, on_row=None, client=None):
     todo = pending(s.trials, csv_path)
     print(f"kelmar.batch: {len(s.trials)} trials, {len(s.trials) - len(todo)} done before, {len(todo)} to run",
           file=sys.stderr)
-    with table.Writer(csv_path, table.columns([trial.row(t) for t in s.trials[:1]])) as out:
+    try:
+        out = table.Writer(csv_path, table.columns([trial.row(t) for t in s.trials[:1]]))
+    except ValueError as e:
+        sys.exit(f"kelmar.batch: {e} (--fresh starts a new file)")
+    with out:
         rows = runner.run(todo, client=client, scheduler=a.scheduler, workers=a.workers, serial=a.serial,
                           on_row=lambda row: (out.add(row), on_row and on_row(row)))
     plot.plot(table.read(csv_path)[1], s.swept, s.success, os.path.join(a.out, "success.png"))

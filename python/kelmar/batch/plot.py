@@ -1,7 +1,8 @@
 """Success rate against each swept variable, one panel a variable, as PNG.
 
-A variable with few distinct values (a grid) is shown value by value; one
-with many (random draws) in ten bins of equal width. Rows with an error
+A variable with few distinct values (a grid) or with texts for values is
+shown value by value; one with many numbers (random draws) in ten bins of
+equal width. Rows with an error
 are left out of the rates: they say nothing about the grasp.
 """
 
@@ -18,11 +19,21 @@ def succeeded(row, measure):
     return bool(value)
 
 
+def _number(text):
+    try:
+        return float(text)
+    except ValueError:
+        return None
+
+
 def _groups(rows, name):
-    """{x: [successes]} over the variable's values or bins."""
-    values = [float(r[name]) for r in rows]
+    """{x: [rows]} over the variable's values or bins; texts (material
+    names, say) stay as they are."""
+    values = [_number(r[name]) for r in rows]
+    if None in values:
+        values = [r[name] for r in rows]
     distinct = sorted(set(values))
-    if len(distinct) <= BINS:
+    if len(distinct) <= BINS or isinstance(distinct[0], str):
         key = {v: v for v in distinct}.get
     else:
         lo, width = distinct[0], (distinct[-1] - distinct[0]) / BINS

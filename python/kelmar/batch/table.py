@@ -42,6 +42,8 @@ class Writer:
     def __init__(self, path, fields):
         self._path = path
         before, rows = read(path) if os.path.exists(path) else ([], [])
+        if before and fields and before != list(fields):
+            raise ValueError(f"{path} has other columns than these rows: {', '.join(before)}")
         self._fields = before or list(fields)
         partial = f"{path}.{os.getpid()}.part"
         with open(partial, "w", newline="", encoding="utf-8") as f:
