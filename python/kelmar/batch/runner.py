@@ -71,16 +71,18 @@ def _collected(client, trials, on_row, show):
     return rows
 
 
-def _done(row, on_row, lines):
+def _done(r, on_row, lines):
     if lines:
-        lines.add(failed=bool(row["error"]))
+        lines.add(failed=bool(r["error"]))
     if on_row:
-        on_row(row)
+        on_row(r)
 
 
 def _show(progress):
     if progress is None:
         return "bar" if sys.stdout.isatty() else "lines"
+    if progress not in ("bar", "lines", False):
+        raise ValueError(f"progress is 'bar', 'lines', False or None, not {progress!r}")
     return progress
 
 
