@@ -9,6 +9,7 @@
 
     [params]                     # optional controller parameters
     radius = 4.7                 # cm (ball wraps); robot, target: names
+    som_file = "hand24_som.txt"  # the som grasp's map, beside the scene (sent with it)
 
     [set]                        # variables with one value
     ball_z = 8.5
@@ -34,7 +35,7 @@ import tomllib
 from .trial import MEASURES, Trial, variable_text
 
 _KEYS = {"scene", "controller", "steps", "success", "measures", "files", "params", "set", "grid", "random"}
-_PARAMS = {"radius": (int, float), "robot": str, "target": str}
+_PARAMS = {"radius": (int, float), "robot": str, "target": str, "som_file": str}
 
 
 class SweepError(ValueError):
@@ -102,7 +103,7 @@ def _settings(doc):
             settings[key] = value
     unknown = set(_table(doc, "params")) - set(_PARAMS)
     if unknown:
-        raise SweepError(f"unknown params: {', '.join(sorted(unknown))} (radius, robot, target)")
+        raise SweepError(f"unknown params: {', '.join(sorted(unknown))} ({', '.join(_PARAMS)})")
     for key in ("controller", "steps"):
         if key in doc:
             settings[key] = doc[key]

@@ -51,6 +51,7 @@ class Trial:
     radius: float = 4.7  # cm: what the ball wraps keep around the object's centre
     robot: str = ""  # the hand (empty: the first robot that branches)
     target: str = ""  # the object (empty: the solid whose name ends in "ball")
+    som_file: str = ""  # the som grasp's map: its name among files (extra_files of from_file)
     measures: tuple = MEASURES
 
     def __post_init__(self):
@@ -71,6 +72,8 @@ class Trial:
     @classmethod
     def from_file(cls, scene, variables=None, extra_files=(), **settings):
         """A trial of the scene file at that path; variables: {name: value}."""
+        if settings.get("som_file"):
+            extra_files = list(extra_files) + [os.path.join(os.path.dirname(scene), settings["som_file"])]
         name, files = scenefiles.collect(scene, extra_files)
         pairs = tuple((n, variable_text(v)) for n, v in (variables or {}).items())
         return cls(scene=name, files=files, variables=pairs, **settings)
@@ -88,8 +91,9 @@ def _measured(trial):
     from . import _trial  # the native module; loaded where the trial runs
 
     path = os.path.join(scenefiles.materialise(trial.files), trial.scene)
+    som = os.path.join(os.path.dirname(path), trial.som_file) if trial.som_file else ""
     variables = [tuple(v) for v in trial.variables]
-    return _trial.run(path, variables, trial.controller, trial.steps, trial.radius, trial.robot, trial.target)
+    return _trial.run(path, variables, trial.controller, trial.steps, trial.radius, trial.robot, trial.target, som)
 
 
 def row(trial, error="", measured=None):

@@ -28,7 +28,8 @@ py::dict Measures(const kbatch::TrialResult &r)
 }
 
 py::dict Run(const std::string &scene, const std::vector<std::pair<std::string, std::string>> &variables,
-             const std::string &grasp, int steps, double radius, const std::string &robot, const std::string &target)
+             const std::string &grasp, int steps, double radius, const std::string &robot, const std::string &target,
+             const std::string &somFile)
 {
     kbatch::TrialSpec spec;
     spec.scene = scene;
@@ -38,6 +39,7 @@ py::dict Run(const std::string &scene, const std::vector<std::pair<std::string, 
     spec.radius = radius;
     spec.robot = robot;
     spec.target = target;
+    spec.somFile = somFile;
     kbatch::TrialResult r;
     {
         py::gil_scoped_release released;
@@ -53,7 +55,7 @@ PYBIND11_MODULE(_trial, m)
 {
     m.doc() = "One grasp trial in a universe of its own (the native part of kelmar.batch).";
     m.def("run", &Run, py::arg("scene"), py::arg("variables"), py::arg("grasp"), py::arg("steps"),
-          py::arg("radius") = 4.7, py::arg("robot") = "", py::arg("target") = "",
+          py::arg("radius") = 4.7, py::arg("robot") = "", py::arg("target") = "", py::arg("som_file") = "",
           "Loads the scene file with the (name, value) variables, steps it with the grasp controller and returns "
           "the grasp's measures; raises RuntimeError with the loader's messages when the scene does not load.");
 }
