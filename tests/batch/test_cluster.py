@@ -6,7 +6,7 @@ import signal
 import subprocess
 
 import kelmar.batch as kb
-from conftest import REPO, without_wall_time
+from conftest import REPO, SCENE, without_wall_time
 from kelmar.batch import scenefiles
 
 
@@ -40,11 +40,13 @@ def _kelmar_run_messages(path):
     return done.stderr.rsplit("kelmar-run: ", 1)[0]
 
 
-def test_broken_scene_gives_a_row_with_the_loaders_message(tmp_path, trials, serial_rows, client):
+def test_broken_scene_or_missing_target_gives_a_row_with_the_message(tmp_path, trials, serial_rows, client):
     broken = tmp_path / "broken.px"
     broken.write_text("<PX>\n<SOLID s><POS>1, 2</POS></SOLID>\n")
     bad = kb.Trial.from_file(str(broken), controller="contact", steps=60)
-    rows = kb.run(trials[:3] + [bad] + trials[3:6], client=client, progress=False)
+    unbound = kb.Trial.from_file(SCENE, controller="orb", target="nothing", steps=60)
+    rows = kb.run(trials[:3] + [bad] + trials[3:6] + [unbound], client=client, progress=False)
+    assert rows.pop()["error"] == "no target to grasp (--target NAME)"
     loaded_from = os.path.join(scenefiles.materialise(bad.files), bad.scene)
     assert rows[3]["error"] == _kelmar_run_messages(loaded_from).strip()
     assert "expected 3 doubles, found 2" in rows[3]["error"]
