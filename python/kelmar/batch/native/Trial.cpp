@@ -44,46 +44,46 @@ private:
     mutable std::string messages_;
 };
 
-std::string VariableText(const TrialSpec &spec)
+std::string VariableText(const TrialSettings &trial)
 {
     std::string text;
-    for (const auto &v : spec.variables) text += v.first + " = " + v.second + "\n";
+    for (const auto &v : trial.variables) text += v.first + " = " + v.second + "\n";
     return text;
 }
 
-krun::Options GraspOptions(const TrialSpec &spec)
+krun::Options GraspOptions(const TrialSettings &trial)
 {
     krun::Options o;
-    o.grasp = spec.grasp;
-    o.graspRobot = spec.robot;
-    o.graspTarget = spec.target;
-    o.graspRadius = spec.radius;
-    o.somFile = spec.somFile;
+    o.grasp = trial.grasp;
+    o.graspRobot = trial.robot;
+    o.graspTarget = trial.target;
+    o.graspRadius = trial.radius;
+    o.somFile = trial.somFile;
     return o;
 }
 
-std::string Checked(const TrialSpec &spec)
+std::string Checked(const TrialSettings &trial)
 {
-    if (spec.steps < 0) return "a negative number of steps";
+    if (trial.steps < 0) return "a negative number of steps";
     static const char *const kinds[] = {"ballwrap", "orb", "contact", "contact0", "som"};
     for (const char *kind : kinds)
-        if (spec.grasp == kind) return "";
-    return "no grasp controller '" + spec.grasp + "' (ballwrap, orb, contact, contact0 or som)";
+        if (trial.grasp == kind) return "";
+    return "no grasp controller '" + trial.grasp + "' (ballwrap, orb, contact, contact0 or som)";
 }
 
 // Loads, binds and steps; the universe and scene live only for this call.
-void Run(const TrialSpec &spec, TrialResult &r)
+void Run(const TrialSettings &trial, TrialResult &r)
 {
     kelmar::Universe universe(1000, 1000, 1000, 20000);
-    QuietScene scene(spec.scene.c_str(), VariableText(spec));
+    QuietScene scene(trial.scene.c_str(), VariableText(trial));
     universe.AddScene(&scene);
     if (scene.GetLoadErrorCount() > 0) {
-        r.error = scene.messages().empty() ? "'" + spec.scene + "' did not load" : scene.messages();
+        r.error = scene.messages().empty() ? "'" + trial.scene + "' did not load" : scene.messages();
         universe.DelScene(&scene);
         return;
     }
-    std::unique_ptr<krun::GraspRun> grasp(new krun::GraspRun(scene, GraspOptions(spec), r.error));
-    for (int step = 0; r.error.empty() && step < spec.steps; ++step) {
+    std::unique_ptr<krun::GraspRun> grasp(new krun::GraspRun(scene, GraspOptions(trial), r.error));
+    for (int step = 0; r.error.empty() && step < trial.steps; ++step) {
         grasp->before();
         universe.step();
         grasp->after(step, universe.time);
@@ -96,12 +96,12 @@ void Run(const TrialSpec &spec, TrialResult &r)
 
 } // namespace
 
-TrialResult RunTrial(const TrialSpec &spec)
+TrialResult RunTrial(const TrialSettings &trial)
 {
     const auto start = std::chrono::steady_clock::now();
     TrialResult r;
-    r.error = Checked(spec);
-    if (r.error.empty()) Run(spec, r);
+    r.error = Checked(trial);
+    if (r.error.empty()) Run(trial, r);
     r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return r;
 }

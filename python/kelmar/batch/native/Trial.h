@@ -13,7 +13,7 @@
 
 namespace kbatch {
 
-struct TrialSpec {
+struct TrialSettings {
     std::string scene; // path of the scene file; "./" imports are read beside it
     std::vector<std::pair<std::string, std::string>> variables; // VAR name, value
     std::string grasp = "ballwrap";                             // ballwrap, orb, contact, contact0 or som
@@ -31,7 +31,7 @@ struct TrialResult {
     double wall = 0;      // s of wall clock spent loading and stepping
 };
 
-TrialResult RunTrial(const TrialSpec &spec);
+TrialResult RunTrial(const TrialSettings &trial);
 
 } // namespace kbatch
 

@@ -31,19 +31,19 @@ py::dict Run(const std::string &scene, const std::vector<std::pair<std::string, 
              const std::string &grasp, int steps, double radius, const std::string &robot, const std::string &target,
              const std::string &somFile)
 {
-    kbatch::TrialSpec spec;
-    spec.scene = scene;
-    spec.variables = variables;
-    spec.grasp = grasp;
-    spec.steps = steps;
-    spec.radius = radius;
-    spec.robot = robot;
-    spec.target = target;
-    spec.somFile = somFile;
+    kbatch::TrialSettings trial;
+    trial.scene = scene;
+    trial.variables = variables;
+    trial.grasp = grasp;
+    trial.steps = steps;
+    trial.radius = radius;
+    trial.robot = robot;
+    trial.target = target;
+    trial.somFile = somFile;
     kbatch::TrialResult r;
     {
         py::gil_scoped_release released;
-        r = kbatch::RunTrial(spec);
+        r = kbatch::RunTrial(trial);
     }
     if (!r.error.empty()) throw std::runtime_error(r.error);
     return Measures(r);
