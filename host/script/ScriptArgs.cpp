@@ -27,10 +27,16 @@ void *Array(KelmarCall *c, int k, const char *label, int n, int kind)
     return a.data;
 }
 
+// Where n results go: the caller's array of length n, or one allocated for
+// them; an omitted (NULL) array has no room for them.
 void *Out(KelmarCall *c, int k, const char *label, int n, int kind, int size)
 {
     KelmarArg &a = Arg(c, k, label, "an array");
-    if (a.kind != KELMAR_OUT) return Array(c, k, label, n, kind);
+    if (a.kind != KELMAR_OUT) {
+        void *data = Array(c, k, label, n, kind);
+        if (!data) RequireDim(label, k, 0, n);
+        return data;
+    }
     a.data = c->allocate ? c->allocate(c, k, n, size) : nullptr;
     if (!a.data) prog_throw(kHostExceptionIds[kBadOpArray], "%s: no room for %d results\n", label, n);
     a.kind = kind;

@@ -24,9 +24,11 @@ EntryList SolidEntries();
 EntryList JointEntries();
 EntryList RobotEntries();
 EntryList GraspEntries();
-EntryList CameraEntries();
-EntryList CamHeadEntries();
 EntryList FreeFunctionEntries();
+
+// Entries beyond the module's own (the cameras, see cameras/Cameras.h);
+// an entry of a name already known replaces it.
+void AddEntries(EntryList list);
 
 } // namespace script
 } // namespace kelmar

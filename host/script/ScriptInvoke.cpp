@@ -20,14 +20,14 @@ Registry MakeRegistry()
 {
     Registry registry;
     for (EntryList list : {UniverseEntries(), SceneEntries(), ContactEntries(), SolidEntries(), JointEntries(),
-                           RobotEntries(), GraspEntries(), CameraEntries(), CamHeadEntries(), FreeFunctionEntries()})
+                           RobotEntries(), GraspEntries(), FreeFunctionEntries()})
         for (int i = 0; i < list.count; ++i) registry.emplace(list.entries[i].name, list.entries[i].entry);
     return registry;
 }
 
-const Registry &TheRegistry()
+Registry &TheRegistry()
 {
-    static const Registry registry = MakeRegistry();
+    static Registry registry = MakeRegistry();
     return registry;
 }
 
@@ -43,6 +43,11 @@ void Run(void *data)
 }
 
 } // namespace
+
+void AddEntries(EntryList list)
+{
+    for (int i = 0; i < list.count; ++i) TheRegistry()[list.entries[i].name] = list.entries[i].entry;
+}
 
 } // namespace script
 } // namespace kelmar

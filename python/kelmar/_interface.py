@@ -16,6 +16,7 @@ Calling convention on the Python side:
   apart by the arguments given: the first declaration they fit is called.
 """
 
+import inspect
 import numbers
 
 import numpy as np
@@ -169,6 +170,8 @@ def _method(name, decls, cls_name):
     method.__name__ = name
     method.__qualname__ = "%s.%s" % (cls_name, name)
     method.__doc__ = _doc(decls)
+    if len(calls) == 1:
+        method.__signature__ = _signature(calls, True)
     return method
 
 
@@ -179,6 +182,20 @@ def _field(decl):
         return _dispatch(calls, self._handle, (), {}, decl.name)[1]
 
     return property(get, doc=_doc([decl]))
+
+
+def _signature(calls, method):
+    """The first declaration's parameters, for help(); outputs default to OUT."""
+    params = [inspect.Parameter("self", inspect.Parameter.POSITIONAL_ONLY)] if method else []
+    for name, fill in zip(calls[0].names, calls[0].fill):
+        if not name or any(p.name == name for p in params):
+            return None
+        default = inspect.Parameter.empty if fill is _MISSING else fill
+        params.append(inspect.Parameter(name, inspect.Parameter.POSITIONAL_OR_KEYWORD, default=default))
+    try:
+        return inspect.Signature(params)
+    except ValueError:  # an output before a required input: no Python signature says that
+        return None
 
 
 def _doc(decls):

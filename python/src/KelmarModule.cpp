@@ -21,6 +21,8 @@
 
 #ifdef KELMAR_HOST_CAMERAS
 #include <kelmar/GraphicsSetup.h>
+
+#include "cameras/Cameras.h"
 #endif
 
 namespace py = pybind11;
@@ -185,6 +187,7 @@ PYBIND11_MODULE(_kelmar, m)
     m.doc() = "The script interface of kelmar: declaration tables, constants and calls.";
 #ifdef KELMAR_HOST_CAMERAS
     kelmar::InstallGraphics();
+    kelmar::script::AddCameraEntries();
     m.attr("has_cameras") = true;
 #else
     m.attr("has_cameras") = false;

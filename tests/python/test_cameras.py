@@ -62,11 +62,48 @@ def test_the_heads_left_eye_sees_what_kelmar_run_films_of_the_head(kelmar, tmp_p
         universe.step()
     left = np.stack(head.GetLeftImg_RGB(), axis=2).astype(int)
     frame = np.asarray(PIL.open(tmp_path / "head_000003.png")).astype(int)
-    # The head's renders differ by a unit in a pixel or two from one call to
-    # the next; anything more is a different picture.
+    # The head's renders differ by a unit in a few values from one call to
+    # the next; a different view would change many more.
     assert left.shape == frame.shape == (300, 400, 3)
-    assert np.abs(left - frame).max() <= 1 and np.count_nonzero(left - frame) <= 4
+    assert np.abs(left - frame).max() <= 1 and np.count_nonzero(left - frame) < 1e-3 * frame.size
     assert head.GetJoints().shape == (4,) and len(head.GetStereoImg_RGB()) == 6
     with pytest.raises(kelmar.BadIndex):
         head.GetJoint(4)
     del scene, universe
+
+
+def test_a_camera_of_the_scripts_own_follows_its_solid_and_its_scene(kelmar):
+    universe = kelmar.Universe("own", 1000, 1000, 1000, 20000)
+    scene = kelmar.Scene("own", "own", os.path.join(EXAMPLES, "camhead.px"))
+    reference = kelmar.KelmarCamera("own", "arm_cam")
+    pose = reference.GetTM()  # the file's camera: relative to the flange
+    made = kelmar.KelmarCamera("own", "arm.flange", 160, 120, pose)
+    assert np.allclose(made.GetTM(), pose, atol=1e-6)
+    picture = made.GetImage1()
+    assert picture.shape == (120, 160, 3) and picture.std() > 10
+    with pytest.raises(kelmar.BadArgument):
+        kelmar.KelmarCamera("own", "arm.flange", 0, 120)
+    del scene
+    with pytest.raises(kelmar.UnresolvedObject):
+        made.GetImage1()
+    scene = kelmar.Scene("own", "own", os.path.join(EXAMPLES, "camhead.px"))  # made again when the scene returns
+    assert np.array_equal(made.GetImage1(), picture)
+    del scene, universe
+
+
+def test_a_head_of_the_scripts_own_looks_where_it_is_told(kelmar):
+    universe = kelmar.Universe("heads_own")
+    scene = kelmar.Scene("heads_own", "heads_own", os.path.join(EXAMPLES, "hand_ball.px"))
+    head = kelmar.KelmarCamHead("heads_own")
+    head.SetJoints([10, -20, 3, -3])
+    assert np.allclose(head.GetJoints(), [10, -20, 3, -3], atol=1e-4)
+    point = np.array([5.0, -10.0, 80.0])  # head coordinates, cm: ahead along z
+    head.SetFixPoint(point, 0)
+    assert np.allclose(head.GetFixPoint(), point, atol=0.05)  # the optical axes meet there
+    red, green, blue = head.GetLeftImg_RGB()
+    assert red.shape == green.shape == blue.shape == (576, 786)
+    del scene
+    with pytest.raises(kelmar.UnresolvedObject) as raised:
+        head.GetJoints()
+    assert raised.value.id == "badobj:camhead"
+    del universe

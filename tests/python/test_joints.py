@@ -60,3 +60,26 @@ def test_joint_failures(kelmar, hinges, call, id, message):
     with pytest.raises(kelmar.HostError) as raised:
         call(hinges)
     assert (raised.value.id, raised.value.message) == (id, message.replace("%s", hinges[4]))
+
+
+def test_a_hanging_fingers_joints_carry_the_weight_of_the_links_below_them(kelmar, hinges):
+    universe, hand, _, _, name = hinges
+    for _ in range(55):
+        universe.step()
+    links = ["hand.finger1_proximal", "hand.finger1_middle", "hand.finger1_distal"]
+    weights = [kelmar.SolidRef(name, link).GetMass() * 981 for link in links]  # kg cm/s^2
+    forces = hand.GetJointForces().reshape(-1, 3)
+    for joint in range(3):  # finger 1's joints, palm outwards
+        below = sum(weights[joint:])
+        assert np.allclose(hand.GetJointForce(joint), [0, 0, below], atol=0.01 * below)
+        assert np.allclose(forces[joint], hand.GetJointForce(joint))
+
+
+def test_the_rpro_mount_reads_the_strengths_its_file_gives(kelmar, world):
+    mount = kelmar.RPROJoint(world[2], "hand.mount")
+    assert np.allclose(mount.GetLinearStrength(), [1e7] * 3) and np.allclose(mount.GetAngularStrength(), [1e8] * 3)
+    assert np.allclose(mount.GetRelativeQuaternion(), [1, 0, 0, 0])
+    mount.SetLinearStrength([1, 2, 3])
+    assert np.allclose(mount.GetLinearStrength(), [1, 2, 3])
+    with pytest.raises(kelmar.UnresolvedObject):  # a hinge is no spring
+        kelmar.Spring(world[2], "hand.finger1").SetLength(3.0)

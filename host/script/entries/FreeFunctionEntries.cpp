@@ -122,12 +122,22 @@ void EulerFromQuaternion(KelmarCall *c)
     PutReals(c, 0, label, euler, 3);
 }
 
+// A direction of any length, as a unit vector.
+void Direction(KelmarCall *c, int k, const char *label, double v[3])
+{
+    Reals(c, k, label, 3, v);
+    const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (length == 0) prog_throw(kHostExceptionIds[kBadArgValue], "%s: a zero vector has no direction\n", label);
+    for (int i = 0; i < 3; ++i) v[i] /= length;
+}
+
+// The shortest turn that takes the direction of vector1 onto vector2's.
 void QuaternionForRotation(KelmarCall *c)
 {
     const char *label = "vx:QuaternionForRotation";
     double a[3], b[3], q[4];
-    Reals(c, 1, label, 3, a);
-    Reals(c, 2, label, 3, b);
+    Direction(c, 1, label, a);
+    Direction(c, 2, label, b);
     PxQuaternionForRotation(q, a, b);
     PutReals(c, 0, label, q, 4);
 }

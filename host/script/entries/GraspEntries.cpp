@@ -266,6 +266,55 @@ void SomReset(KelmarCall *c)
     Self<Som>(c)->grasp.reset();
 }
 
+// Postures are 24 joint values; masks name the finger segments in contact,
+// 5 fingers x 3 segments, palm outwards (nonzero: in contact).
+const int kSomJoints = GraspShadowSOMGrasp::kJoints;
+const int kSomSegments = GraspShadowSOMGrasp::kFingers * GraspShadowSOMGrasp::kSegments;
+
+void Segments(KelmarCall *c, int k, const char *label, bool segments[][GraspShadowSOMGrasp::kSegments])
+{
+    double mask[kSomSegments];
+    Reals(c, k, label, kSomSegments, mask);
+    for (int i = 0; i < kSomSegments; ++i)
+        segments[i / GraspShadowSOMGrasp::kSegments][i % GraspShadowSOMGrasp::kSegments] = mask[i] != 0;
+}
+
+// Without an active map there is nothing to project onto.
+void RequireMap(bool ok, const char *label)
+{
+    if (!ok) prog_throw(kHostExceptionIds[kBadOpObject], "%s: no active map\n", label);
+}
+
+void SomProjection(KelmarCall *c)
+{
+    const char *label = "GraspShadowSOMGrasp:getSOMProjection";
+    double posture[kSomJoints], out[kSomJoints];
+    bool segments[GraspShadowSOMGrasp::kFingers][GraspShadowSOMGrasp::kSegments];
+    Reals(c, 1, label, kSomJoints, posture);
+    Segments(c, 2, label, segments);
+    RequireMap(Self<Som>(c)->grasp.getSOMProjection(out, posture, segments), label);
+    PutReals(c, 0, label, out, kSomJoints);
+}
+
+void SomCurrentProjection(KelmarCall *c)
+{
+    const char *label = "GraspShadowSOMGrasp:getCurrSOMProjection";
+    double out[kSomJoints];
+    RequireMap(Bound<GraspShadowSOMGrasp>(c).getCurrSOMProjection(out), label);
+    PutReals(c, 0, label, out, kSomJoints);
+}
+
+void SomTarget(KelmarCall *c)
+{
+    const char *label = "GraspShadowSOMGrasp:computeTarget";
+    double posture[kSomJoints], target[kSomJoints];
+    bool segments[GraspShadowSOMGrasp::kFingers][GraspShadowSOMGrasp::kSegments];
+    Reals(c, 1, label, kSomJoints, posture);
+    Segments(c, 2, label, segments);
+    Self<Som>(c)->grasp.computeTarget(target, posture, segments);
+    PutReals(c, 0, label, target, kSomJoints);
+}
+
 const NamedEntry kEntries[] = {
     {"GraspBallWrap_GraspBallWrap", NewBallWrap},
     {"GraspBallWrap_FREE_GraspBallWrap", Free<GraspBallWrap>},
@@ -304,6 +353,9 @@ const NamedEntry kEntries[] = {
     {"GraspShadowSOMGrasp_setGraspGamma", SomSetGamma},
     {"GraspShadowSOMGrasp_setGraspEpsilon", SomSetEpsilon},
     {"GraspShadowSOMGrasp_reset", SomReset},
+    {"GraspShadowSOMGrasp_getSOMProjection", SomProjection},
+    {"GraspShadowSOMGrasp_getCurrSOMProjection", SomCurrentProjection},
+    {"GraspShadowSOMGrasp_computeTarget", SomTarget},
 };
 
 } // namespace

@@ -9,6 +9,9 @@
 #include <kelmar/RPROJoint.h>
 #include <kelmar/RbdConstraint.h>
 #include <kelmar/RbdLimit.h>
+#include <kelmar/RbdRPROJoint.h>
+#include <kelmar/RbdSpring.h>
+#include <kelmar/Spring.h>
 
 #include "admin/DfxKelmarAdmin.h"
 #include "objects/DfxObject.h"
@@ -316,6 +319,58 @@ void GetRelativePosition(KelmarCall *c)
     PutReals(c, 0, "RPROJoint:GetRelativePosition", p, 3);
 }
 
+// Quaternion (w, x, y, z) and 3-vector settings of the RPRO constraint.
+RbdConstraintID RproConstraint(KelmarCall *c)
+{
+    return Rpro(c)->GetConstraint();
+}
+
+template <void (*Set)(RbdConstraintID, const PxReal *), int N, const char *Label> void RproSet(KelmarCall *c)
+{
+    double v[N];
+    Reals(c, 0, Label, N, v);
+    if (RproConstraint(c)) Set(RproConstraint(c), v);
+}
+
+template <void (*Get)(RbdConstraintID, PxReal *), int N, const char *Label> void RproGet(KelmarCall *c)
+{
+    double v[N] = {};
+    if (RproConstraint(c)) Get(RproConstraint(c), v);
+    PutReals(c, 0, Label, v, N);
+}
+
+constexpr char kSetRelativeQuaternion[] = "RPROJoint:SetRelativeQuaternion";
+constexpr char kGetRelativeQuaternion[] = "RPROJoint:GetRelativeQuaternion";
+constexpr char kSetRelativeAngularVelocity[] = "RPROJoint:SetRelativeAngularVelocity";
+constexpr char kGetRelativeAngularVelocity[] = "RPROJoint:GetRelativeAngularVelocity";
+constexpr char kSetLinearStrength[] = "RPROJoint:SetLinearStrength";
+constexpr char kGetLinearStrength[] = "RPROJoint:GetLinearStrength";
+constexpr char kSetAngularStrength[] = "RPROJoint:SetAngularStrength";
+constexpr char kGetAngularStrength[] = "RPROJoint:GetAngularStrength";
+
+// ---- Spring: each setter returns the value it replaces ----
+RbdConstraintID SpringConstraint(KelmarCall *c)
+{
+    auto *spring = dynamic_cast<Spring *>(J(c));
+    if (!spring || !spring->GetConstraint())
+        Raise(kBadObjJoint, kJointNotResolved, Ref(c)->Name(), Ref(c)->SceneName());
+    return spring->GetConstraint();
+}
+
+template <void (*Set)(RbdConstraintID, PxReal), PxReal (*Get)(RbdConstraintID), const char *Label>
+void SpringSet(KelmarCall *c)
+{
+    const double value = Real(c, 0, Label);
+    RbdConstraintID spring = SpringConstraint(c);
+    const double previous = Get(spring);
+    Set(spring, value);
+    ReturnFloat(c, previous);
+}
+
+constexpr char kSetLength[] = "Spring:SetLength";
+constexpr char kSetStiffness[] = "Spring:SetStiffness";
+constexpr char kSetDamping[] = "Spring:SetDamping";
+
 const NamedEntry kEntries[] = {
     {"Ref_Joint", New<DfxJointRef::kBallAndSocket>},
     {"Ref_FREE_Joint", Free},
@@ -373,6 +428,19 @@ const NamedEntry kEntries[] = {
     {"Limit_1_SetLimitParams", SetLimitParamsSix},
     {"RPROJoint_SetRelativePosition", SetRelativePosition},
     {"RPROJoint_GetRelativePosition", GetRelativePosition},
+    {"RPROJoint_SetRelativeQuaternion", RproSet<RbdRPROJointSetRelativeQuaternion, 4, kSetRelativeQuaternion>},
+    {"RPROJoint_GetRelativeQuaternion", RproGet<RbdRPROJointGetRelativeQuaternion, 4, kGetRelativeQuaternion>},
+    {"RPROJoint_SetRelativeAngularVelocity",
+     RproSet<RbdRPROJointSetRelativeAngularVelocity, 3, kSetRelativeAngularVelocity>},
+    {"RPROJoint_GetRelativeAngularVelocity",
+     RproGet<RbdRPROJointGetRelativeAngularVelocity, 3, kGetRelativeAngularVelocity>},
+    {"RPROJoint_SetLinearStrength", RproSet<RbdRPROJointSetLinearStrength, 3, kSetLinearStrength>},
+    {"RPROJoint_GetLinearStrength", RproGet<RbdRPROJointGetLinearStrength, 3, kGetLinearStrength>},
+    {"RPROJoint_SetAngularStrength", RproSet<RbdRPROJointSetAngularStrength, 3, kSetAngularStrength>},
+    {"RPROJoint_GetAngularStrength", RproGet<RbdRPROJointGetAngularStrength, 3, kGetAngularStrength>},
+    {"Spring_SetLength", SpringSet<RbdSpringSetNaturalLength, RbdSpringGetNaturalLength, kSetLength>},
+    {"Spring_SetStiffness", SpringSet<RbdSpringSetStiffness, RbdSpringGetStiffness, kSetStiffness>},
+    {"Spring_SetDamping", SpringSet<RbdSpringSetDamping, RbdSpringGetDamping, kSetDamping>},
 };
 
 } // namespace

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include <kelmar/Joint.h>
 #include <kelmar/Limit.h>
+#include <kelmar/RbdConstraint.h>
 #include <kelmar/RbdLimit.h>
 #include <kelmar/Robot.h>
 #include <kelmar/Scene.h>
@@ -214,6 +216,10 @@ constexpr char kSetLock[] = "Robot:SetLock";
 constexpr char kSetLocks[] = "Robot:SetLocks";
 constexpr char kGetLowerLimit[] = "Robot:GetLowerLimit";
 constexpr char kGetUpperLimit[] = "Robot:GetUpperLimit";
+constexpr char kGetJointForces[] = "Robot:GetJointForces";
+constexpr char kGetJointForce[] = "Robot:GetJointForce";
+constexpr char kGetJointTorques[] = "Robot:GetJointTorques";
+constexpr char kGetJointTorque[] = "Robot:GetJointTorque";
 
 // A vector of one value per joint, in joint order.
 template <const PerJoint &Q, const char *Label> void SetAll(KelmarCall *c)
@@ -391,6 +397,30 @@ void GetTMsAndValue(KelmarCall *c)
     PutReals(c, 3, label, &value, 1);
 }
 
+// ---- What a joint's constraint exerts on the node's solid (world; 3 reals a joint) ----
+using ConstraintRead = void (*)(RbdConstraintID, int32_t, PxVector3);
+
+void Exerted(Robot *node, ConstraintRead read, float *out)
+{
+    PxVector3 v = {0, 0, 0};
+    RbdConstraintID constraint = node->joint->GetConstraint();
+    if (constraint) read(constraint, node->jointReversed ? 1 : 0, v);
+    for (int i = 0; i < 3; ++i) out[i] = static_cast<float>(v[i]);
+}
+
+template <ConstraintRead Read, const char *Label> void ExertedAll(KelmarCall *c)
+{
+    const int n = R(c)->numJoints;
+    float *out = OutFloats(c, 0, Label, 3 * n);
+    for (int i = 0; i < n; ++i) Exerted(Node(c, i, Label), Read, out + 3 * i);
+}
+
+template <ConstraintRead Read, const char *Label> void ExertedOne(KelmarCall *c)
+{
+    Robot *node = Node(c, Int(c, 0, Label), Label);
+    Exerted(node, Read, OutFloats(c, 1, Label, 3));
+}
+
 // ---- Solids, controllers, contacts ----
 void Freeze(KelmarCall *c)
 {
@@ -468,6 +498,10 @@ const NamedEntry kEntries[] = {
     {"Robot_GetLocks", GetLocks},
     {"Robot_GetLock", GetLockOne},
     {"Robot_GetTMs", GetTMs},
+    {"Robot_GetJointForces", ExertedAll<RbdConstraintGetForce, kGetJointForces>},
+    {"Robot_GetJointForce", ExertedOne<RbdConstraintGetForce, kGetJointForce>},
+    {"Robot_GetJointTorques", ExertedAll<RbdConstraintGetTorque, kGetJointTorques>},
+    {"Robot_GetJointTorque", ExertedOne<RbdConstraintGetTorque, kGetJointTorque>},
     {"Robot_1_GetTMs", GetTMsAndValue},
     {"Robot_SetLimits", SetLimits},
     {"Robot_SetLimit", SetLimit},

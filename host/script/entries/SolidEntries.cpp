@@ -5,6 +5,7 @@
 #include <string>
 
 #include <kelmar/ContactList.h>
+#include <kelmar/Graphics.h>
 #include <kelmar/PxMath.h>
 #include <kelmar/RbdBody.h>
 #include <kelmar/Solid.h>
@@ -315,6 +316,45 @@ void AddImpulseAtPosition(KelmarCall *c)
     AtPosition(c, RbdBodyAddImpulseAtPosition, "Solid:AddImpulseAtPosition");
 }
 
+// The force (torque) the body is given for the next step becomes the one
+// passed: the difference to what it has gathered so far is added.
+void SetGathered(KelmarCall *c, void (*read)(RbdBodyID, PxVector3), void (*add)(RbdBodyID, PxReal, PxReal, PxReal),
+                 const char *label)
+{
+    double wanted[3];
+    Reals(c, 0, label, 3, wanted);
+    RbdBodyID body = Body(c, label);
+    PxVector3 now;
+    read(body, now);
+    add(body, wanted[0] - now[0], wanted[1] - now[1], wanted[2] - now[2]);
+}
+
+void SetForce(KelmarCall *c)
+{
+    SetGathered(c, RbdBodyGetForce, RbdBodyAddForce, "Solid:SetForce");
+}
+
+void SetTorque(KelmarCall *c)
+{
+    SetGathered(c, RbdBodyGetTorque, RbdBodyAddTorque, "Solid:SetTorque");
+}
+
+// The inertia tensor about the centre of mass in the body's frame, 3 x 3
+// row by row (kg cm^2).
+void SetInertia(KelmarCall *c)
+{
+    PxMatrix3 inertia;
+    Reals(c, 0, "Solid:SetInertia", 9, &inertia[0][0]);
+    RbdBodySetInertiaTensor(Body(c, "Solid:SetInertia"), inertia);
+}
+
+void GetInertia(KelmarCall *c)
+{
+    PxMatrix3 inertia;
+    RbdBodyGetInertiaTensor(Body(c, "Solid:GetInertia"), inertia);
+    PutReals(c, 0, "Solid:GetInertia", &inertia[0][0], 9);
+}
+
 void ResetForces(KelmarCall *c)
 {
     RbdBodyResetForces(Body(c, "Solid:ResetForces"));
@@ -387,6 +427,17 @@ void SetColorName(KelmarCall *c)
     S(c)->SetColor(name, static_cast<float>(Real(c, 1, "Solid:SetColor")));
 }
 
+// RGBA in 0..1; a solid drawn without graphics has no colour to set.
+void SetColor(KelmarCall *c)
+{
+    double rgba[4];
+    Reals(c, 0, "Solid:SetColor", 4, rgba);
+    Graphics *graphics = S(c)->GetGraphics();
+    const float color[4] = {static_cast<float>(rgba[0]), static_cast<float>(rgba[1]), static_cast<float>(rgba[2]),
+                            static_cast<float>(rgba[3])};
+    if (graphics) graphics->SetColor(color);
+}
+
 // ---- Contacts, as a new list ----
 void Contacts(KelmarCall *c, ContactList *list)
 {
@@ -416,6 +467,7 @@ const NamedEntry kEntries[] = {
     {"Cylinder", NewCylinder},
     {"FREE_Cylinder", Free},
     {"SolidText_SetColor", SetColorName},
+    {"Solid_SetColor", SetColor},
     {"Solid_PosToWorld", PosToWorld},
     {"Solid_PosFromWorld", PosFromWorld},
     {"Solid_SetOptions", SetOptions},
@@ -441,6 +493,10 @@ const NamedEntry kEntries[] = {
     {"Solid_SetMass", SetMass},
     {"Solid_GetMass", GetMass},
     {"Solid_ResetForces", ResetForces},
+    {"Solid_SetForce", SetForce},
+    {"Solid_SetTorque", SetTorque},
+    {"Solid_SetInertia", SetInertia},
+    {"Solid_GetInertia", GetInertia},
     {"Solid_AddForce", Vector<RbdBodyAddForce, kAddForce>},
     {"Solid_AddForceAtPosition", AddForceAtPosition},
     {"Solid_AddImpulse", Vector<RbdBodyAddImpulse, kAddImpulse>},

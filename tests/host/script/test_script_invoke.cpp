@@ -110,6 +110,8 @@ TEST_F(ScriptInvoke, FailuresReturnTheirIdentifierAndExactText)
         {"Universe_SetGravity", Call(universe), 1,
          "badarg:value Universe:SetGravity: argument #0 must be an array\n"},
         {"Universe_Fly", Call(universe), -1, "kelmar:noentry no entry function 'Universe_Fly'\n"},
+        {"Solid_GetPosition", Call(ball).None(), 1,
+         "badarg:array:dim Solid:GetPosition: dim of array arg #0 must be 3\n"},
     };
     const std::vector<float> gravity = Gravity();
     for (const Case &c : cases) {

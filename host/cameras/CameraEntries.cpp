@@ -1,18 +1,16 @@
 // Script entries of KelmarCamera: pictures, pose and zoom of a named camera
 // of a scene. Pictures keep the frame buffer's order: rows bottom-up.
-// Without the graphics library there are no camera entries.
-#include "script/ScriptEntries.h"
-
-#ifdef KELMAR_HOST_CAMERAS
-
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include <kelmar/KelmarCamera.h>
 
 #include "admin/DfxKelmarAdmin.h"
-#include "objects/DfxKelmarCamera.h"
+#include "cameras/DfxKelmarCamera.h"
+#include "cameras/Cameras.h"
 #include "progaux/HostErrors.h"
+#include "script/ScriptEntries.h"
 
 namespace kelmar {
 namespace script {
@@ -33,6 +31,24 @@ void NewRef(KelmarCall *c)
 {
     const char *label = "KelmarCamera:KelmarCamera";
     auto *camera = new DfxKelmarCamera(Text(c, 1, label), Text(c, 0, label), nullptr);
+    TheAdmin().Register(camera);
+    c->self = camera;
+}
+
+// A camera of the script's own on a solid, width x height pixels, at TM
+// relative to the solid (the solid's frame without one).
+void NewOwn(KelmarCall *c)
+{
+    const char *label = "KelmarCamera:KelmarCamera";
+    const char *scene = Text(c, 0, label), *solid = Text(c, 1, label);
+    const int width = Int(c, 2, label), height = Int(c, 3, label);
+    if (width < 1 || height < 1)
+        prog_throw(kHostExceptionIds[kBadArgValue], "%s: a picture of %d x %d pixels\n", label, width, height);
+    double pose[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    if (c->argc > 4 && c->args[4].kind != KELMAR_NONE) Transform(c, 4, label, pose);
+    static int made = 0;
+    const std::string name = "camera_" + std::to_string(++made);
+    auto *camera = new DfxKelmarCamera(name.c_str(), scene, nullptr, solid, width, height, pose);
     TheAdmin().Register(camera);
     c->self = camera;
 }
@@ -108,6 +124,7 @@ void GetZoom(KelmarCall *c)
 }
 
 const NamedEntry kEntries[] = {
+    {"CameraCreate_KelmarCamera", NewOwn},
     {"CameraRef_KelmarCamera", NewRef},
     {"Camera_FREE_KelmarCamera", Free},
     {"Camera_GetImage1", GetImage1},
@@ -127,12 +144,3 @@ EntryList CameraEntries()
 
 } // namespace script
 } // namespace kelmar
-
-#else
-
-kelmar::script::EntryList kelmar::script::CameraEntries()
-{
-    return {nullptr, 0};
-}
-
-#endif

@@ -1,19 +1,17 @@
 // Script entries of KelmarCamHead: the four joints of a named stereo head
 // (degrees), where its eyes meet, its lenses and its pictures, delivered
-// as colour planes of its read-out window with rows bottom-up. Without the
-// graphics library there are no camera-head entries.
-#include "script/ScriptEntries.h"
-
-#ifdef KELMAR_HOST_CAMERAS
-
+// as colour planes of its read-out window with rows bottom-up.
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include <kelmar/KelmarCamHead.h>
 
 #include "admin/DfxKelmarAdmin.h"
-#include "objects/DfxKelmarCamHead.h"
+#include "cameras/DfxKelmarCamHead.h"
+#include "cameras/Cameras.h"
 #include "progaux/HostErrors.h"
+#include "script/ScriptEntries.h"
 
 namespace kelmar {
 namespace script {
@@ -34,6 +32,16 @@ void NewRef(KelmarCall *c)
 {
     const char *label = "KelmarCamHead:KelmarCamHead";
     auto *head = new DfxKelmarCamHead(Text(c, 1, label), Text(c, 0, label), nullptr);
+    TheAdmin().Register(head);
+    c->self = head;
+}
+
+// A head of the script's own in the scene.
+void NewOwn(KelmarCall *c)
+{
+    static int made = 0;
+    const std::string name = "camhead_" + std::to_string(++made);
+    auto *head = new DfxKelmarCamHead(name.c_str(), Text(c, 0, "KelmarCamHead:KelmarCamHead"), nullptr, true);
     TheAdmin().Register(head);
     c->self = head;
 }
@@ -155,6 +163,15 @@ void InitImgSrv(KelmarCall *c)
         prog_throw(kHostExceptionIds[kBadArgValue], "%s: the window lies outside the picture\n", label);
 }
 
+// The simulated head reaches its joints at once: bounds on their
+// accelerations (degrees/s^2, one a joint) are checked and have no effect.
+void SetAccelerations(KelmarCall *c)
+{
+    double bounds[KelmarCamHead::kNumJoints];
+    Reals(c, 0, "KelmarCamHead:SetAccelerations", KelmarCamHead::kNumJoints, bounds);
+    H(c);
+}
+
 // ---- Pictures: one eye's window as three planes from argument first ----
 void Planes(KelmarCall *c, int first, const std::vector<unsigned char> &rgb, const char *label)
 {
@@ -199,6 +216,7 @@ void GetStereo(KelmarCall *c)
 }
 
 const NamedEntry kEntries[] = {
+    {"KelmarCamHeadCreate_KelmarCamHead", NewOwn},
     {"KelmarCamHeadRef_KelmarCamHead", NewRef},
     {"KelmarCamHead_FREE_KelmarCamHead", Free},
     {"KelmarCamHead_NumJoints", NumJoints},
@@ -220,6 +238,7 @@ const NamedEntry kEntries[] = {
     {"KelmarCamHead_GetStereoImg_RGB", GetStereo},
     {"KelmarCamHead_SetFixPoint", SetFixPoint},
     {"KelmarCamHead_GetFixPoint", GetFixPoint},
+    {"KelmarCamHead_SetAccelerations", SetAccelerations},
 };
 
 } // namespace
@@ -231,12 +250,3 @@ EntryList CamHeadEntries()
 
 } // namespace script
 } // namespace kelmar
-
-#else
-
-kelmar::script::EntryList kelmar::script::CamHeadEntries()
-{
-    return {nullptr, 0};
-}
-
-#endif
