@@ -29,6 +29,7 @@ def test_killing_a_worker_mid_sweep_loses_no_trial(trials, serial_rows, client):
 
     rows = kb.run(trials, client=client, on_row=kill_after_five, progress=False)
     assert without_wall_time(rows) == without_wall_time(serial_rows)
+    client.wait_for_workers(2, timeout=60)  # the nanny's new worker, for the tests after this one
     assert pids[0] not in client.run(os.getpid).values()  # the kill did happen
 
 
