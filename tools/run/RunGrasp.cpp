@@ -1,6 +1,7 @@
 #include "RunGrasp.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -145,6 +146,55 @@ void GraspRun::PalmFrame(double point[3]) const
     for (int i = 0; i < 3; ++i) point[i] = out[i];
 }
 
+int GraspRun::Tips() const
+{
+    int tips = 0;
+    for (int f = 0; f < palm_->numChildren; ++f) {
+        bool tip = false;
+        FingerContacts(f, &tip);
+        tips += tip ? 1 : 0;
+    }
+    return tips;
+}
+
+bool GraspRun::OnlyHandTouches() const
+{
+    kelmar::ContactList *list = target_->GetContacts(0);
+    bool only = list->count > 0;
+    for (const auto &e : list->entries) {
+        const kelmar::Solid *other = OtherSolid(e.contact, e.bodyIndex);
+        only &= other && hand_->IsPart(other);
+    }
+    delete list;
+    return only;
+}
+
+GraspVerdict GraspRun::verdict() const
+{
+    GraspVerdict v;
+    v.closed = closedStep_ >= 0;
+    v.tips = Tips();
+    v.fingers = palm_->numChildren;
+    v.held = OnlyHandTouches() && v.tips >= 2;
+    double p[3];
+    target_->GetPosition(p);
+    v.lift = p[2] - startZ_;
+    PalmFrame(p);
+    const double d[3] = {p[0] - closedIn_[0], p[1] - closedIn_[1], p[2] - closedIn_[2]};
+    v.slip = v.closed ? 10 * std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]) : 0;
+    const std::string name = target_->GetName();
+    v.target = name.substr(name.rfind('.') + 1);
+    return v;
+}
+
+std::string verdictLine(const GraspVerdict &v)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, "%s %s: %d of %d fingertips in contact, lifted %.1f cm, slip %.1f mm",
+                  v.target.c_str(), v.held ? "held" : "not held", v.tips, v.fingers, v.lift, v.slip);
+    return text;
+}
+
 void GraspRun::printSummary(FILE *out)
 {
     std::fprintf(out, "  grasp      %s with %s on %s: ", kind_.c_str(), hand_->GetName(), target_->GetName());
@@ -152,23 +202,15 @@ void GraspRun::printSummary(FILE *out)
         std::fprintf(out, "the hand did not close\n");
     else
         std::fprintf(out, "closed after %d steps (%.3f s)\n", closedStep_ + 1, closedTime_);
-    int tips = 0, fingers = palm_->numChildren;
     std::fprintf(out, "  fingers   ");
-    for (int f = 0; f < fingers; ++f) {
-        bool tip = false;
-        std::fprintf(out, " %d:%d", f, FingerContacts(f, &tip));
-        tips += tip ? 1 : 0;
-    }
-    std::fprintf(out, " contacts with the target; fingertips in contact: %d of %d\n", tips, fingers);
-    kelmar::ContactList all(target_), withHand(target_);
+    for (int f = 0; f < palm_->numChildren; ++f) std::fprintf(out, " %d:%d", f, FingerContacts(f, nullptr));
+    const GraspVerdict v = verdict();
+    std::fprintf(out, " contacts with the target; fingertips in contact: %d of %d\n", v.tips, v.fingers);
+    kelmar::ContactList withHand(target_);
     kelmar::ContactList *list = target_->GetContacts(0);
-    bool onlyHand = list->count > 0;
     for (const auto &e : list->entries) {
         const kelmar::Solid *other = OtherSolid(e.contact, e.bodyIndex);
-        if (other && hand_->IsPart(other))
-            withHand.add(e.contact, e.bodyIndex);
-        else
-            onlyHand = false;
+        if (other && hand_->IsPart(other)) withHand.add(e.contact, e.bodyIndex);
     }
     delete list;
     kelmar::Grasp grasp(target_, &withHand);
@@ -178,17 +220,8 @@ void GraspRun::printSummary(FILE *out)
     const int nullity = columns > 0 ? kelmar::Grasp::ComputeNullSpace(n, 6, columns, 1e-5f) : 0;
     std::fprintf(out, "  grasp map  rank %d of 6 (%d columns), %d internal-force directions\n", columns - nullity,
                  columns, nullity);
-    double p[3];
-    target_->GetPosition(p);
-    const double lift = p[2] - startZ_;
-    PalmFrame(p);
-    const double slip = closedStep_ < 0
-                            ? 0
-                            : 10 * std::sqrt(std::pow(p[0] - closedIn_[0], 2) + std::pow(p[1] - closedIn_[1], 2) +
-                                             std::pow(p[2] - closedIn_[2], 2));
-    const bool held = onlyHand && tips >= 2;
     std::fprintf(out, "  held       %s: %d of %d fingertips in contact, lifted %.1f cm, slip %.1f mm\n",
-                 held ? "yes" : "no", tips, fingers, lift, slip);
+                 v.held ? "yes" : "no", v.tips, v.fingers, v.lift, v.slip);
 }
 
 } // namespace krun

@@ -17,6 +17,20 @@
 
 namespace krun {
 
+// What the simulation says of a grasp at the end of a run.
+struct GraspVerdict {
+    bool closed = false; // the hand came to rest touching the target
+    bool held = false;   // only the hand touches the target, with two fingertips or more
+    int tips = 0;        // fingertips touching the target
+    int fingers = 0;     // fingers of the hand
+    double lift = 0;     // cm the target rose since the start
+    double slip = 0;     // mm the target moved in the palm's frame since the hand closed
+    std::string target;  // the target's own name (the last part of its scene name)
+};
+
+// "ball held: 3 of 3 fingertips in contact, lifted 5.0 cm, slip 0.3 mm".
+std::string verdictLine(const GraspVerdict &verdict);
+
 class GraspRun {
 public:
     // Binds the hand and the target; an empty problem when it could.
@@ -26,9 +40,12 @@ public:
     void before();
     void after(int step, double time);
     void printSummary(FILE *out);
+    GraspVerdict verdict() const;
 
 private:
     bool Closed();
+    int Tips() const;
+    bool OnlyHandTouches() const;
     int FingerContacts(int finger, bool *tip) const;
     void PalmFrame(double point[3]) const;
 
