@@ -41,8 +41,13 @@ test-asan:
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-mesa.supp \
 	  $(XVFB) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L x11
 
-# `make run` builds the scene runner in Release and runs the showcase scene,
-# writing its picture and trajectory into the run's build folder.
+# `make run` is the grasp demo: the arm of examples/grasp_ball.px lowers the
+# open hand over the ball, the ball-wrap controller closes it and the arm
+# lifts, in the phases of examples/grasp_ball.phases. Without a display it
+# runs headless through kelmar-run (Release, in build-run/) and writes the
+# demo camera's frames, a contact sheet, the joint positions as CSV and SVG
+# and the final status into build-run/demo/, ending with a verdict line.
+# `make showcase` runs the toolkit's own showcase scene through kelmar-sim.
 # `make bench` runs the four benchmark scenes through the toolkit and the
 # hand scene S5 through the robot layer (median of BENCH_REPS runs,
 # BENCH_TIMEOUT seconds of wall clock per run at most), then times the scene
@@ -57,9 +62,20 @@ BENCH_TIMEOUT ?= 120
 PEERS ?= ../shared/peers
 PEERS_BUILD ?= build-peers
 
-.PHONY: run bench bench-peers
+DEMO ?= $(RUN_BUILD)/demo
+DEMO_ARGS = examples/grasp_ball.px --phases examples/grasp_ball.phases --grasp ballwrap
+
+.PHONY: run showcase bench bench-peers
 
 run: deps
+	cmake -S . -B $(RUN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=OFF
+	cmake --build $(RUN_BUILD) --target kelmar-run -j $(JOBS)
+	@rm -rf $(DEMO) && mkdir -p $(DEMO)
+	$(RUN_BUILD)/tools/kelmar-run $(DEMO_ARGS) --camera demo --images $(DEMO) --every 50 \
+	  --csv $(DEMO)/joints.csv --plot $(DEMO)/joints.svg --status $(DEMO)/status.xml --quiet
+	@echo "Frames and contact sheet: $(CURDIR)/$(DEMO)/ (open joints.svg in a web browser)"
+
+showcase: deps
 	cmake -S . -B $(RUN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=OFF
 	cmake --build $(RUN_BUILD) --target kelmar-sim -j $(JOBS)
 	$(RUN_BUILD)/tools/kelmar-sim showcase --svg $(RUN_BUILD)/showcase.svg --csv $(RUN_BUILD)/showcase.csv
