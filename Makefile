@@ -103,7 +103,7 @@ bench-peers: deps
 # the root .clang-format; `make format-check` lists the files that are not
 # formatted and fails if there is any (`make test` runs it first).
 CLANG_FORMAT ?= clang-format
-FORMAT_DIRS := foundation dynamics collision bridge fileformat kelmar grasp graphics host python \
+FORMAT_DIRS := foundation dynamics collision bridge fileformat kelmar grasp graphics viewer host python \
                tools bench tests include examples
 FORMAT_FILES = $(shell find $(wildcard $(FORMAT_DIRS)) -type f \( -name '*.c' -o -name '*.cc' \
                  -o -name '*.cpp' -o -name '*.h' -o -name '*.hpp' \) | LC_ALL=C sort)
