@@ -43,8 +43,9 @@ test-asan:
 
 # `make run` is the grasp demo: the arm of examples/grasp_ball.px lowers the
 # open hand over the ball, the ball-wrap controller closes it and the arm
-# lifts, in the phases of examples/grasp_ball.phases. Without a display it
-# runs headless through kelmar-run (Release, in build-run/) and writes the
+# lifts, in the phases of examples/grasp_ball.phases. With a display it
+# opens kelmar-view on it; without one (or when the viewer cannot be built
+# or finds no display) it runs headless through kelmar-run (Release, in build-run/) and writes the
 # demo camera's frames, a contact sheet, the joint positions as CSV and SVG
 # and the final status into build-run/demo/, ending with a verdict line.
 # `make showcase` runs the toolkit's own showcase scene through kelmar-sim.
@@ -70,10 +71,12 @@ DEMO_ARGS = examples/grasp_ball.px --phases examples/grasp_ball.phases --grasp b
 run: deps
 	cmake -S . -B $(RUN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=OFF
 	cmake --build $(RUN_BUILD) --target kelmar-run -j $(JOBS)
-	@rm -rf $(DEMO) && mkdir -p $(DEMO)
+	@if [ -n "$$DISPLAY" ] && cmake --build $(RUN_BUILD) --target kelmar-view -j $(JOBS) && \
+	  $(RUN_BUILD)/tools/kelmar-view $(DEMO_ARGS); then exit 0; fi; \
+	rm -rf $(DEMO) && mkdir -p $(DEMO) && \
 	$(RUN_BUILD)/tools/kelmar-run $(DEMO_ARGS) --camera demo --images $(DEMO) --every 50 \
-	  --csv $(DEMO)/joints.csv --plot $(DEMO)/joints.svg --status $(DEMO)/status.xml --quiet
-	@echo "Frames and contact sheet: $(CURDIR)/$(DEMO)/ (open joints.svg in a web browser)"
+	  --csv $(DEMO)/joints.csv --plot $(DEMO)/joints.svg --status $(DEMO)/status.xml --quiet && \
+	echo "Frames and contact sheet: $(CURDIR)/$(DEMO)/ (open joints.svg in a web browser)"
 
 showcase: deps
 	cmake -S . -B $(RUN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=OFF

@@ -7,8 +7,10 @@ set -euo pipefail
 # virtual X server for the tests of a viewer's GLX context.
 graphics=(libgl-dev libegl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0 libjpeg-dev libpng-dev libx11-dev
           xvfb xauth)
+# The interactive viewer, kelmar-view: VTK 9 (it brings Qt and more with it).
+viewer=(libvtk9-dev)
 wanted=(g++ cmake ninja-build make libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format ccache liblapack-dev pkg-config
-        "${graphics[@]}" "$@")
+        "${graphics[@]}" "${viewer[@]}" "$@")
 missing=()
 for pkg in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")

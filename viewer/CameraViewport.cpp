@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include <vtkCamera.h>
 #include <vtkImageActor.h>
 #include <vtkImageData.h>
 #include <vtkImageMapper3D.h>
@@ -57,7 +58,10 @@ bool CameraViewport::Refresh()
     const size_t size = static_cast<size_t>(image_->GetNumberOfPoints()) * 3;
     std::memcpy(pixels, rgb_.data(), std::min(size, rgb_.size()));
     image_->Modified();
+    // The picture fills the viewport's height.
+    renderer_->GetActiveCamera()->ParallelProjectionOn();
     renderer_->ResetCamera();
+    renderer_->GetActiveCamera()->SetParallelScale(0.5 * image_->GetDimensions()[1]);
     return true;
 }
 
