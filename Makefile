@@ -53,7 +53,8 @@ test-asan:
 # hand scene S5 through the robot layer (median of BENCH_REPS runs,
 # BENCH_TIMEOUT seconds of wall clock per run at most), then times the scene
 # reader on the grasp scene (load and reload, each < 50 ms) and measures the
-# camera pictures per second (when the graphics library is built);
+# camera pictures per second (when the graphics library is built) and the
+# viewer's frames per second under Xvfb (when the viewer is built);
 # `make bench-peers` also installs and runs the peer engines' suite from
 # PEERS and prints both side by side.
 RUN_BUILD ?= build-run
@@ -93,6 +94,10 @@ bench: deps
 	@if cmake --build $(BENCH_BUILD) --target help | grep -q bench_cameras; then \
 	  cmake --build $(BENCH_BUILD) --target bench_cameras -j $(JOBS) && \
 	  $(BENCH_BUILD)/bench/bench_cameras; \
+	fi
+	@if cmake --build $(BENCH_BUILD) --target help | grep -q bench_viewer; then \
+	  cmake --build $(BENCH_BUILD) --target bench_viewer -j $(JOBS) && \
+	  $(XVFB) $(BENCH_BUILD)/bench/bench_viewer; \
 	fi
 
 bench-peers: deps

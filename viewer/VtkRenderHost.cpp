@@ -8,6 +8,9 @@ namespace kelmar {
 VtkRenderHost::VtkRenderHost(int width, int height, bool offScreen) : window_(vtkSmartPointer<vtkRenderWindow>::New())
 {
     window_->SetSize(width, height);
+    // VTK asks for 8 samples a pixel by default: Mesa's software renderer
+    // then shades every pixel eight times (measured: 4.5 times slower).
+    window_->SetMultiSamples(0);
     window_->SetOffScreenRendering(offScreen ? 1 : 0);
     window_->AddRenderer(renderer_);
     interactor_->SetRenderWindow(window_);
