@@ -8,10 +8,11 @@
 #include <vector>
 
 #include <vtkNew.h>
+#include <vtkRenderWindow.h>
+#include <vtkSmartPointer.h>
 
 class vtkImageActor;
 class vtkImageData;
-class vtkRenderWindow;
 class vtkRenderer;
 
 namespace kelmar {
@@ -32,7 +33,7 @@ public:
 
 private:
     KelmarCamera *camera_ = nullptr;
-    vtkRenderWindow *window_ = nullptr;
+    vtkSmartPointer<vtkRenderWindow> window_; // kept alive until the viewport leaves it
     vtkNew<vtkRenderer> renderer_;
     vtkNew<vtkImageData> image_;
     vtkNew<vtkImageActor> actor_;
