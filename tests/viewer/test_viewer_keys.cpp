@@ -47,7 +47,7 @@ TEST_F(ViewedScene, SInPauseStepsOnceAndKeepsTheOptions)
     EXPECT_DOUBLE_EQ(universe->time, t + universe->timeStep);
 }
 
-TEST_F(ViewedScene, KeysToggleTheirUniverseOptionsAndProjection)
+TEST_F(ViewedScene, KeysToggleTheirUniverseOptionsAndTheCamera)
 {
     const struct {
         char key;
@@ -66,6 +66,14 @@ TEST_F(ViewedScene, KeysToggleTheirUniverseOptionsAndProjection)
     const int parallel = camera->GetParallelProjection();
     Key('o');
     EXPECT_NE(camera->GetParallelProjection(), parallel);
+    // 'r' aims the camera at the middle of everything drawn (the viewer's bounds).
+    const double eye[3] = {500, 500, 500}, away[3] = {400, 400, 400};
+    Look(eye, away);
+    Key('r');
+    double focal[3];
+    camera->GetFocalPoint(focal);
+    const double *b = viewer->GetBounds();
+    for (int axis = 0; axis < 3; ++axis) EXPECT_NEAR(focal[axis], 0.5 * (b[2 * axis] + b[2 * axis + 1]), 1e-6);
 }
 
 // 'f', 'c', 'm' toggle the drawing options of the solid under the
@@ -159,7 +167,8 @@ TEST_F(ViewedScene, HPrintsTheKeyListAndQOrEDoNotExit)
     EXPECT_EQ(exits, 0);
 }
 
-// With a step callback the style steps on its timer, unless paused.
+// With a step callback the style steps on its timer, unless paused; the
+// pointer entering and leaving the window starts and stops the timer.
 TEST_F(ViewedScene, TheTimerStepsThroughTheCallbackUnlessPaused)
 {
     int calls = 0;
@@ -179,8 +188,15 @@ TEST_F(ViewedScene, TheTimerStepsThroughTheCallbackUnlessPaused)
     EXPECT_EQ(calls, 1);
     Key('s'); // one step by hand, through the callback as well
     EXPECT_EQ(calls, 2);
-    viewer->GetStyle()->StopStepping();
+    // The pointer leaving the window stops the timer, entering starts it.
+    interactor->InvokeEvent(vtkCommand::LeaveEvent);
     EXPECT_FALSE(viewer->GetStyle()->IsStepping());
+    interactor->InvokeEvent(vtkCommand::EnterEvent);
+    EXPECT_TRUE(viewer->GetStyle()->IsStepping());
+    viewer->GetStyle()->SetStepWhilePointerOutside(true);
+    interactor->InvokeEvent(vtkCommand::LeaveEvent);
+    EXPECT_TRUE(viewer->GetStyle()->IsStepping());
+    viewer->GetStyle()->StopStepping();
 }
 
 } // namespace
