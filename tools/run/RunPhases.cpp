@@ -96,6 +96,7 @@ Schedule::Schedule(kelmar::Scene &scene, const std::vector<Phase> &phases, doubl
         end += std::max(1, static_cast<int>(std::lround(phases_[i].seconds / dt)));
         ends_.push_back(end);
         active_.push_back(bindTargets(scene, targetsUpTo(phases_, i), problem, "phase " + phases_[i].name));
+        if (!problem.empty()) return; // named where it first appears
     }
 }
 
