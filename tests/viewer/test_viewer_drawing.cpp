@@ -7,6 +7,7 @@
 #include <vtkInteractorStyleTrackballCamera.h>
 #include <vtkRenderer.h>
 
+#include "CameraViewport.h"
 #include "ViewerTestSupport.h"
 
 namespace {
@@ -83,6 +84,25 @@ TEST_F(ViewedScene, MovingToAnotherRendererHandsTheStyleOver)
     EXPECT_DOUBLE_EQ(background[0], 0.9);
     EXPECT_DOUBLE_EQ(background[2], 0.9);
     viewer->SetRender(host.get());
+}
+
+// The scene camera "demo" in the upper right corner: its own background
+// (0.2, 0.2, 0.25) there, the viewer's grey below it; an unknown camera
+// is refused by name.
+TEST_F(ViewedScene, ACameraViewportShowsTheCamerasPicture)
+{
+    kelmar::CameraViewport missing;
+    EXPECT_FALSE(missing.Open(universe.get(), "nobody", host->GetWindow()));
+    EXPECT_EQ(missing.GetError(), "no camera named 'nobody' in the scene");
+    kelmar::CameraViewport camera;
+    ASSERT_TRUE(camera.Open(universe.get(), "demo", host->GetWindow()));
+    ASSERT_TRUE(camera.Refresh()) << camera.GetError();
+    const std::vector<unsigned char> pixels = Pixels();
+    const double corner[2] = {kWidth - 40, kHeight - 12}, below[2] = {kWidth - 40, 0.6 * kHeight};
+    const Rgb dark = PixelAt(pixels, corner), grey = PixelAt(pixels, below);
+    EXPECT_NEAR(dark.r, 51, 2);
+    EXPECT_NEAR(dark.b, 64, 2);
+    EXPECT_NEAR(grey.r, 230, 2);
 }
 
 } // namespace
