@@ -2,7 +2,9 @@
 // with the viewer's mouse and keys; optionally a grasp controller and a
 // phase file (as kelmar-run runs them) and a scene camera's live picture.
 // Without a display it says so and exits with status 2.
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -44,6 +46,7 @@ struct Demo {
     kelmar::ViewerOverlay overlay;
     kelmar::CameraViewport camera;
     bool showCamera = false;
+    int stepsPerFrame = 1;
     long steps = 0;
     Clock::time_point start = Clock::now();
 
@@ -56,7 +59,7 @@ struct Demo {
         universe->step();
         if (grasping) grasp->after(step, universe->time);
         ++steps;
-        if (showCamera) camera.Refresh();
+        if (showCamera && steps % stepsPerFrame == 0) camera.Refresh();
     }
     void Frame()
     {
@@ -162,6 +165,9 @@ int main(int argc, char **argv)
     kelmar::vtkInteractorStyleKelmar *style = viewer->GetStyle();
     style->SetStepCallback(&Demo::StepCallback, &demo);
     style->SetStepWhilePointerOutside(true);
+    // 20 ms of simulated time a frame: real time at 50 frames per second.
+    demo.stepsPerFrame = std::max(1, static_cast<int>(std::lround(0.02 / universe.timeStep)));
+    style->SetStepsPerTick(demo.stepsPerFrame);
     if (!o.screenshot.empty()) {
         for (int i = 0; i < o.steps; ++i) demo.Step();
         std::string error;

@@ -22,8 +22,7 @@ namespace {
 
 const float kPriority = 1.0f; // above the camera styles' 0
 const unsigned long kEvents[] = {vtkCommand::LeftButtonPressEvent, vtkCommand::LeftButtonReleaseEvent,
-                                 vtkCommand::MouseMoveEvent,       vtkCommand::EnterEvent,
-                                 vtkCommand::LeaveEvent,           vtkCommand::TimerEvent};
+                                 vtkCommand::MouseMoveEvent, vtkCommand::EnterEvent, vtkCommand::LeaveEvent};
 
 } // namespace
 
@@ -31,11 +30,22 @@ void vtkInteractorStyleKelmar::SetInteractor(vtkRenderWindowInteractor *interact
 {
     if (interactor == Interactor) return;
     StopStepping();
+    if (Interactor) Interactor->RemoveObserver(timerCommand_);
     SetPriority(kPriority);
     Superclass::SetInteractor(interactor); // observes the key events, and hands the interactor on
     SetCurrentStyleToTrackballCamera();
     if (!interactor) return;
     for (unsigned long event : kEvents) interactor->AddObserver(event, EventCallbackCommand, kPriority);
+    timerCommand_->SetCallback(&vtkInteractorStyleKelmar::TimerFired);
+    timerCommand_->SetClientData(this);
+    interactor->AddObserver(vtkCommand::TimerEvent, timerCommand_, kPriority);
+}
+
+void vtkInteractorStyleKelmar::TimerFired(vtkObject *, unsigned long, void *self, void *timerId)
+{
+    auto *style = static_cast<vtkInteractorStyleKelmar *>(self);
+    style->firedTimerId_ = timerId ? *static_cast<int *>(timerId) : -1;
+    style->OnTimer();
 }
 
 void vtkInteractorStyleKelmar::SetStepCallback(StepCallback callback, void *argument)
@@ -114,10 +124,10 @@ void vtkInteractorStyleKelmar::OnLeftButtonUp()
 
 void vtkInteractorStyleKelmar::OnTimer()
 {
-    if (!Interactor || timerId_ < 0 || Interactor->GetTimerEventId() != timerId_) return;
-    Handled();
+    if (!Interactor || timerId_ < 0 || firedTimerId_ != timerId_) return;
+    timerCommand_->SetAbortFlag(1);
     if (!universe_ || (universe_->GetOptions() & Universe::kPause)) return;
-    StepOnce();
+    for (int i = 0; i < stepsPerTick_; ++i) StepOnce();
     RenderWindow();
 }
 

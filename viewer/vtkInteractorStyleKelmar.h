@@ -13,7 +13,9 @@
 
 #include <cstdio>
 
+#include <vtkCallbackCommand.h>
 #include <vtkInteractorStyleSwitch.h>
+#include <vtkNew.h>
 
 namespace kelmar {
 
@@ -34,6 +36,9 @@ public:
     Universe *GetUniverse() const { return universe_; }
     void SetStepCallback(StepCallback callback, void *argument);
     void SetStepWhilePointerOutside(bool on) { stepOutside_ = on; }
+    // Simulation steps a timer tick makes (at least 1), so that short
+    // steps still keep pace with the clock at the frame rate rendering allows.
+    void SetStepsPerTick(int steps) { stepsPerTick_ = steps < 1 ? 1 : steps; }
     // Starts or stops the repeating step timer (period in ms).
     void StartStepping(unsigned long periodMs = 10);
     void StopStepping();
@@ -64,6 +69,9 @@ protected:
 private:
     vtkInteractorStyleKelmar(const vtkInteractorStyleKelmar &) = delete;
     void operator=(const vtkInteractorStyleKelmar &) = delete;
+    // The timer's own observer: it learns which timer fired (X's
+    // interactor tells only through the event's data).
+    static void TimerFired(vtkObject *, unsigned long, void *self, void *timerId);
     bool HandleKey(int key);
     bool ToggleSolidOption(unsigned int option);
     void MarkSolidUnderPointer();
@@ -76,8 +84,11 @@ private:
     StepCallback step_ = nullptr;
     void *stepArgument_ = nullptr;
     int timerId_ = -1;
+    int firedTimerId_ = -1; // the timer of the event being handled
+    vtkNew<vtkCallbackCommand> timerCommand_;
     unsigned long periodMs_ = 10;
     bool stepOutside_ = false;
+    int stepsPerTick_ = 1;
     int state_ = 0;
     FILE *help_ = stdout;
 };

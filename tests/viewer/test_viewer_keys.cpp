@@ -178,16 +178,20 @@ TEST_F(ViewedScene, TheTimerStepsThroughTheCallbackUnlessPaused)
     // The timer's event as the interactor sends it.
     auto tick = [&] {
         int id = viewer->GetStyle()->GetStepTimerId();
-        interactor->SetTimerEventId(id);
         interactor->InvokeEvent(vtkCommand::TimerEvent, &id);
     };
     tick();
     EXPECT_EQ(calls, 1);
+    viewer->GetStyle()->SetStepsPerTick(3);
+    tick();
+    EXPECT_EQ(calls, 4);
+    viewer->GetStyle()->SetStepsPerTick(1);
     Key('p');
     tick();
-    EXPECT_EQ(calls, 1);
-    Key('s'); // one step by hand, through the callback as well
-    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(calls, 4);
+    viewer->GetStyle()->SetStepsPerTick(5);
+    Key('s'); // exactly one step by hand, through the callback as well
+    EXPECT_EQ(calls, 5);
     // The pointer leaving the window stops the timer, entering starts it.
     interactor->InvokeEvent(vtkCommand::LeaveEvent);
     EXPECT_FALSE(viewer->GetStyle()->IsStepping());
