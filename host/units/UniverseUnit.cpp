@@ -5,6 +5,7 @@
 
 #include "admin/DfxKelmarAdmin.h"
 #include "objects/DfxUniverse.h"
+#include "progaux/ToolkitWarnings.h"
 #include "progaux/UnitSupport.h"
 #include "units/UniverseMethods.h"
 #include "units/Units.h"
@@ -65,6 +66,7 @@ const DfxUnitHooks kHooks = {nullptr, ctrl_universe, save_universe, load_univers
 DfxUnit *universe(int nBodies, int nConstraints, int nModels, int nModelPairs, DfxUnit *host, const char *name)
 {
     if (!CheckHost(host)) return nullptr;
+    ShowToolkitWarningsInHost();
     SceneRebuild rebuild;
     std::unique_ptr<DfxUniverse> made(new DfxUniverse(name, nBodies, nConstraints, nModels, nModelPairs, host));
     if (!made->IsRegistered()) {
