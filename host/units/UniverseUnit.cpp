@@ -3,6 +3,8 @@
 // taken out first, and put back with its state afterwards.
 #include <memory>
 
+#include <kelmar/GraphicsSetup.h>
+
 #include "admin/DfxKelmarAdmin.h"
 #include "objects/DfxUniverse.h"
 #include "progaux/ToolkitWarnings.h"
@@ -67,6 +69,7 @@ DfxUnit *universe(int nBodies, int nConstraints, int nModels, int nModelPairs, D
 {
     if (!CheckHost(host)) return nullptr;
     ShowToolkitWarningsInHost();
+    InstallGraphics();
     SceneRebuild rebuild;
     std::unique_ptr<DfxUniverse> made(new DfxUniverse(name, nBodies, nConstraints, nModels, nModelPairs, host));
     if (!made->IsRegistered()) {
