@@ -53,9 +53,7 @@ TEST(Program, RunsThroughTheLoadedModule)
     }
     float x, y, z, joint0, joint1;
     ASSERT_EQ(3, std::sscanf(printed["ball.GetPosition.position"].c_str(), "%f %f %f", &x, &y, &z));
-    // It falls asleep with its last millimetre of overlap partly corrected
-    // (penetration is pushed out at no more than 8 depths per second).
-    EXPECT_NEAR(3.0, z, 0.1) << "the ball (radius 3) lies on the floor";
+    EXPECT_NEAR(3.0, z, 0.05) << "the ball (radius 3) lies on the floor";
     ASSERT_EQ(2, std::sscanf(printed["arm.GetJoints.values"].c_str(), "%f %f", &joint0, &joint1));
     EXPECT_NEAR(0.4, joint0, 1e-3);
     EXPECT_NEAR(0.2, joint1, 1e-3);
