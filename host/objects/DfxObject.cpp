@@ -8,7 +8,8 @@
 #include <kelmar/Solid.h>
 
 #include "admin/DfxKelmarAdmin.h"
-#include "objects/DfxCamera.h"
+#include "cameras/DfxKelmarCamHead.h"
+#include "cameras/DfxKelmarCamera.h"
 #include "objects/DfxScene.h"
 #include "progaux/HostErrors.h"
 

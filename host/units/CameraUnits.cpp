@@ -8,7 +8,8 @@
 #include <kelmar/KelmarCamHead.h>
 #include <kelmar/KelmarCamera.h>
 
-#include "objects/DfxCamera.h"
+#include "cameras/DfxKelmarCamHead.h"
+#include "cameras/DfxKelmarCamera.h"
 #include "progaux/HostErrors.h"
 #include "progaux/UnitSupport.h"
 #include "units/ObjectUnits.h"
@@ -219,8 +220,9 @@ DfxUnit *_fun1_camera(DfxUnit *host, const DfxDialog *dialog)
     if (width < 1 || height < 1)
         prog_throw(kHostExceptionIds[kBadArgValue], "camera: image size %d x %d is not positive\n", width, height);
     const char *name = dfx_dialog_unit_name(dialog);
+    static const double kOnTheSolid[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
     auto *camera = new DfxKelmarCamera(name, dfx_dialog_text(dialog, 0), nullptr, dfx_dialog_text(dialog, 1), width,
-                                       height);
+                                       height, kOnTheSolid);
     return CameraUnit(host, "camera", name, camera, true);
 }
 

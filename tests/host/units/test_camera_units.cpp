@@ -135,9 +135,8 @@ TEST_F(CameraUnits, ANameThatIsNoCameraStaysUnresolved)
     Cameras();
     Make("camera|ref", "wrong", {"scene", "ball"});
     Make("CamHead|ref", "nohead", {"scene", "eye"});
-    EXPECT_EQ(
-        (std::vector<std::string>{"camera 'ball' not found in scene\n", "camera head 'eye' not found in scene\n"}),
-        diagnostics.Texts(DFX_WARNING));
+    EXPECT_EQ((std::vector<std::string>{"camera 'ball' not found in scene\n", "camhead 'eye' not found in scene\n"}),
+              diagnostics.Texts(DFX_WARNING));
     EXPECT_FALSE(dfx::Execute(At("wrong.GetTM")));
     EXPECT_EQ("badobj:camera", dfx::LastException().id);
     EXPECT_EQ("camera 'ball' not yet resolved in scene 'scene'\n", dfx::LastException().text);
