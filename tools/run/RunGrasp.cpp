@@ -1,6 +1,7 @@
 #include "RunGrasp.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -143,6 +144,29 @@ void GraspRun::PalmFrame(double point[3]) const
     PxMatrix4TMInvert(inverse);
     kelmar::ConvertPosition(inverse, point, out);
     for (int i = 0; i < 3; ++i) point[i] = out[i];
+}
+
+GraspVerdict GraspRun::verdict() const
+{
+    const GraspMeasures m = measure();
+    GraspVerdict v;
+    v.closed = m.closedStep >= 0;
+    v.held = m.held;
+    v.tips = m.tips;
+    v.fingers = static_cast<int>(m.fingerContacts.size());
+    v.lift = m.lift;
+    v.slip = m.slip;
+    const std::string name = target_->GetName();
+    v.target = name.substr(name.rfind('.') + 1);
+    return v;
+}
+
+std::string verdictLine(const GraspVerdict &v)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, "%s %s: %d of %d fingertips in contact, lifted %.1f cm, slip %.1f mm",
+                  v.target.c_str(), v.held ? "held" : "not held", v.tips, v.fingers, v.lift, v.slip);
+    return text;
 }
 
 GraspMeasures GraspRun::measure() const

@@ -31,6 +31,20 @@ struct GraspMeasures {
     std::vector<double> joints;      // the hand's joint vector (rad, cm for sliders)
 };
 
+// What the simulation says of a grasp at the end of a run.
+struct GraspVerdict {
+    bool closed = false; // the hand came to rest touching the target
+    bool held = false;   // only the hand touches the target, with two fingertips or more
+    int tips = 0;        // fingertips touching the target
+    int fingers = 0;     // fingers of the hand
+    double lift = 0;     // cm the target rose since the start
+    double slip = 0;     // mm the target moved in the palm's frame since the hand closed
+    std::string target;  // the target's own name (the last part of its scene name)
+};
+
+// "ball held: 3 of 3 fingertips in contact, lifted 5.0 cm, slip 0.3 mm".
+std::string verdictLine(const GraspVerdict &verdict);
+
 class GraspRun {
 public:
     // Binds the hand and the target; an empty problem when it could.
@@ -40,6 +54,7 @@ public:
     void before();
     void after(int step, double time);
     GraspMeasures measure() const;
+    GraspVerdict verdict() const; // measure() for the one-line verdict
     void printSummary(FILE *out) const;
 
 private:
