@@ -83,8 +83,12 @@ CdxGeometryID findGeometry(PxLoadContext *context, PxfPosition at, const R &r, b
     }
     // A composite geometry belongs to exactly one COMPOSITE; every other
     // geometry to MODEL elements.
+    // No entry comes back with a refusal: a composite made on a plain
+    // geometry's entry would leave that entry holding the composite's
+    // geometry, to be destroyed again after its model.
     const bool isComposite = (*geometryEntry)->integer != 0;
     if (isComposite != composite || (composite && (*geometryEntry)->object)) {
+        *geometryEntry = nullptr;
         PXF_PROBLEM(context, at, "Model '%s' invalid. You must supply a valid geometry ID. Model not created.\n",
                     r.id);
         return nullptr;

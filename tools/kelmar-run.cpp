@@ -12,6 +12,7 @@
 #include <string>
 #include <unistd.h>
 
+#include <kelmar/PxMessage.h>
 #include <kelmar/PxStream.h>
 #include <kelmar/kelmar.h>
 
@@ -91,6 +92,9 @@ void searchBesideScene(const std::string &scene)
 
 int main(int argc, char **argv)
 {
+    // Every warning the toolkit gives is shown: a refused value, a frozen
+    // body or a skipped island changes what the run means.
+    PxWarningLevel = 100;
     krun::Options o;
     const std::string problem = krun::parseOptions(argc, argv, o);
     if (!problem.empty() || o.help) {

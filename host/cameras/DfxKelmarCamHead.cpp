@@ -35,6 +35,7 @@ bool DfxKelmarCamHead::Make(DfxScene *scene)
     auto *head = new KelmarCamHead(scene);
     head->SetImageSize(kWidth, kHeight);
     head->SetHeadTM(scene->GetPlacement() ? scene->GetPlacement() : kIdentity);
+    head->SetJoints(joints_);
     if (scene->InsertObject(Name(), head)) {
         scene->Warning(0, "camhead '%s' already exists in scene\n", Name());
         delete head;
@@ -45,9 +46,11 @@ bool DfxKelmarCamHead::Make(DfxScene *scene)
     return true;
 }
 
+// The head made next keeps the joints this one was turned to last.
 void DfxKelmarCamHead::Unmake()
 {
     if (!makes_ || !head_) return;
+    head_->GetJoints(joints_);
     if (scene_) scene_->RemoveObject(head_);
     delete head_;
     head_ = nullptr;

@@ -31,6 +31,7 @@ private:
 
     KelmarCamHead *head_ = nullptr;
     bool makes_;
+    float joints_[4] = {0, 0, 0, 0}; // degrees, of the head made last
 };
 
 } // namespace kelmar

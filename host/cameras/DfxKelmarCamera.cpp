@@ -59,9 +59,11 @@ bool DfxKelmarCamera::Make(DfxScene *scene)
     return true;
 }
 
+// The camera made next keeps the pose this one was given last.
 void DfxKelmarCamera::Unmake()
 {
     if (!makes_ || !camera_) return;
+    std::memcpy(pose_, camera_->GetRelTM(), sizeof pose_);
     if (scene_) scene_->RemoveObject(camera_);
     delete camera_;
     camera_ = nullptr;

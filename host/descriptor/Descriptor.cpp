@@ -91,6 +91,36 @@ void _fun2_ContactIt(DfxIconCanvas *c)
     dfx_icon_caption(c, "ContactIt");
 }
 
+void _fun2_camera(DfxIconCanvas *c)
+{
+    dfx_icon_box(c, 4, 10, 21, 23);
+    dfx_icon_circle(c, 25, 16, 4);
+    dfx_icon_caption(c, "camera");
+}
+
+void _fun2_camera_ref(DfxIconCanvas *c)
+{
+    dfx_icon_box(c, 4, 10, 21, 23);
+    dfx_icon_circle(c, 25, 16, 4);
+    dfx_icon_caption(c, "camera ref");
+}
+
+void _fun2_CamHead(DfxIconCanvas *c)
+{
+    dfx_icon_box(c, 6, 18, 25, 27);
+    dfx_icon_circle(c, 10, 10, 5);
+    dfx_icon_circle(c, 22, 10, 5);
+    dfx_icon_caption(c, "CamHead");
+}
+
+void _fun2_CamHead_ref(DfxIconCanvas *c)
+{
+    dfx_icon_box(c, 6, 18, 25, 27);
+    dfx_icon_circle(c, 10, 10, 5);
+    dfx_icon_circle(c, 22, 10, 5);
+    dfx_icon_caption(c, "CamHead ref");
+}
+
 void _fun2_grasp(DfxIconCanvas *c)
 {
     dfx_icon_circle(c, 16, 16, 7);
@@ -123,6 +153,10 @@ KELMAR_ICON(cylinder, "cylinder", kDialogCylinder)
 KELMAR_ICON(robot, "robot", kDialogRobot)
 KELMAR_ICON(robot_ref, "robot|ref", kDialogRobotRef)
 KELMAR_ICON(ContactIt, "ContactIt", kDialogNone)
+KELMAR_ICON(camera, "camera", kDialogCamera)
+KELMAR_ICON(camera_ref, "camera|ref", kDialogCameraRef)
+KELMAR_ICON(CamHead, "CamHead", kDialogCamHead)
+KELMAR_ICON(CamHead_ref, "CamHead|ref", kDialogCamHeadRef)
 KELMAR_ICON(grasp, "grasp", kDialogNone)
 KELMAR_ICON(nullspace, "nullspace", kDialogNone)
 
@@ -140,6 +174,10 @@ extern const DfxIconEntry gasIconsOfFolder_kelmar[] = {{"kelmar", "universe", &I
                                                        {"kelmar", "robot", &ICONDEF_robot},
                                                        {"kelmar", "robot|ref", &ICONDEF_robot_ref},
                                                        {"kelmar", "ContactIt", &ICONDEF_ContactIt},
+                                                       {"kelmar", "camera", &ICONDEF_camera},
+                                                       {"kelmar", "camera|ref", &ICONDEF_camera_ref},
+                                                       {"kelmar", "CamHead", &ICONDEF_CamHead},
+                                                       {"kelmar", "CamHead|ref", &ICONDEF_CamHead_ref},
                                                        {"kelmar", "grasp", &ICONDEF_grasp},
                                                        {"kelmar", "nullspace", &ICONDEF_nullspace},
                                                        {"", "", nullptr}};

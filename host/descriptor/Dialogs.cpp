@@ -27,6 +27,11 @@ const char kDialogRobot[] = " create robot %n " KELMAR_SCENE_NAME "%0:1::20s%lba
                             "%0:1::20s%lbasis~solid %n %0:1:1000:8i%lmaximum~depth %n";
 const char kDialogRobotRef[] = " reference robot %n " KELMAR_SCENE_NAME "%0:1::20s%lrobot~name %n";
 
+const char kDialogCamera[] = " create camera %n " KELMAR_SCENE_NAME "%0:1::20s%lsolid~name %n "
+                             "%0:2:400,300:8i%limage~size %n";
+const char kDialogCameraRef[] = " reference camera %n " KELMAR_SCENE_NAME "%0:1::20s%lcamera~name %n";
+const char kDialogCamHead[] = " create camera head %n " KELMAR_SCENE_NAME;
+const char kDialogCamHeadRef[] = " reference camera head %n " KELMAR_SCENE_NAME "%0:1::20s%lcamera~head~name %n";
 const char kDialogSetOptions[] = " toggle universe options %n %0:1:1:22b%lshow~graphic~objects %n "
                                  "%0:1:1:22b%lshow~textures %n %0:1:0:22b%ldraw~wireframes %n "
                                  "%0:1:0:22b%lcull~back~faces %n %0:1:0:22b%lpause %n "

@@ -17,6 +17,10 @@ extern const char kDialogSphere[];
 extern const char kDialogCylinder[];
 extern const char kDialogRobot[];
 extern const char kDialogRobotRef[];
+extern const char kDialogCamera[];
+extern const char kDialogCameraRef[];
+extern const char kDialogCamHead[];
+extern const char kDialogCamHeadRef[];
 
 // Methods of the universe unit.
 extern const char kDialogSetOptions[];

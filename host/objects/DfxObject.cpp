@@ -8,6 +8,8 @@
 #include <kelmar/Solid.h>
 
 #include "admin/DfxKelmarAdmin.h"
+#include "cameras/DfxKelmarCamHead.h"
+#include "cameras/DfxKelmarCamera.h"
 #include "objects/DfxScene.h"
 #include "progaux/HostErrors.h"
 
@@ -40,6 +42,8 @@ const char *DfxObject::Kind() const
     if (dynamic_cast<const DfxSolid *>(this)) return "solid";
     if (dynamic_cast<const DfxJoint *>(this)) return "joint";
     if (dynamic_cast<const DfxRobot *>(this)) return "robot";
+    if (dynamic_cast<const DfxKelmarCamera *>(this)) return "camera";
+    if (dynamic_cast<const DfxKelmarCamHead *>(this)) return "camera head";
     return "object";
 }
 

@@ -26,6 +26,10 @@ DfxUnit *_fun1_cylinder(DfxUnit *host, const DfxDialog *dialog);
 DfxUnit *_fun1_robot(DfxUnit *host, const DfxDialog *dialog);
 DfxUnit *_fun1_robot_ref(DfxUnit *host, const DfxDialog *dialog);
 DfxUnit *_fun1_ContactIt(DfxUnit *host, const DfxDialog *dialog);
+DfxUnit *_fun1_camera(DfxUnit *host, const DfxDialog *dialog);
+DfxUnit *_fun1_camera_ref(DfxUnit *host, const DfxDialog *dialog);
+DfxUnit *_fun1_CamHead(DfxUnit *host, const DfxDialog *dialog);
+DfxUnit *_fun1_CamHead_ref(DfxUnit *host, const DfxDialog *dialog);
 DfxUnit *_fun1_grasp(DfxUnit *host, const DfxDialog *dialog);
 DfxUnit *_fun1_nullspace(DfxUnit *host, const DfxDialog *dialog);
 }

@@ -3,8 +3,11 @@
 // taken out first, and put back with its state afterwards.
 #include <memory>
 
+#include <kelmar/GraphicsSetup.h>
+
 #include "admin/DfxKelmarAdmin.h"
 #include "objects/DfxUniverse.h"
+#include "progaux/ToolkitWarnings.h"
 #include "progaux/UnitSupport.h"
 #include "units/UniverseMethods.h"
 #include "units/Units.h"
@@ -65,6 +68,8 @@ const DfxUnitHooks kHooks = {nullptr, ctrl_universe, save_universe, load_univers
 DfxUnit *universe(int nBodies, int nConstraints, int nModels, int nModelPairs, DfxUnit *host, const char *name)
 {
     if (!CheckHost(host)) return nullptr;
+    ShowToolkitWarningsInHost();
+    InstallGraphics();
     SceneRebuild rebuild;
     std::unique_ptr<DfxUniverse> made(new DfxUniverse(name, nBodies, nConstraints, nModels, nModelPairs, host));
     if (!made->IsRegistered()) {

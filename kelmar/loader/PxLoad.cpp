@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include <kelmar/PxMessage.h>
 #include <kelmar/Scene.h>
 #include <kelmar/Transform.h>
 
@@ -18,25 +19,42 @@ namespace kelmar {
 
 namespace {
 
+// The toolkit refuses a value it cannot take (a mass out of its range, a
+// singular inertia) with a warning of its own and keeps the old one. The
+// element that handed the value on says so at its place, so that the load
+// counts it and ends with warnings instead of looking clean.
+template <PxXMLElementFunction Load> int NotingRefusals(PxXMLElement *element)
+{
+    const long before = PxMessageGetCount(PX_CHANNEL_WARNING);
+    const int result = Load(element);
+    const long refused = PxMessageGetCount(PX_CHANNEL_WARNING) - before;
+    if (refused > 0)
+        LoadWarning(PxXMLElementGetInput(element),
+                    "<%s%s%s>: the toolkit refused or adjusted %ld of its values (its warnings say which).\n",
+                    element->name, element->attributes ? " " : "", element->attributes ? element->attributes : "",
+                    refused);
+    return result;
+}
+
 int HandleRoot(PxXMLElement *element)
 {
     PxXMLHandler handlers[] = {PX_XML_ELEMENT("COLOR", LoadDefaultColor),
                                PX_XML_ELEMENT("VAR", LoadVariable),
                                PX_XML_ELEMENT("DEFAULT_VAR", LoadDefaultVariable),
                                PX_XML_ELEMENT("IMPORT", LoadImport),
-                               PX_XML_ELEMENT("WORLD", LoadWorld),
+                               PX_XML_ELEMENT("WORLD", NotingRefusals<LoadWorld>),
                                PX_XML_ELEMENT("GEOMETRIES", LoadGeometries),
                                PX_XML_ELEMENT("GRAPHICPRIMS", LoadGraphicPrims),
                                PX_XML_ELEMENT("GRAPHICS", LoadGraphics),
-                               PX_XML_ELEMENT("SOLID", LoadSolid),
-                               PX_XML_ELEMENT("HINGE", LoadHinge),
-                               PX_XML_ELEMENT("PRISMATIC", LoadPrismatic),
-                               PX_XML_ELEMENT("SPRING", LoadSpring),
-                               PX_XML_ELEMENT("BSJOINT", LoadBSJoint),
-                               PX_XML_ELEMENT("RPROJOINT", LoadRPROJoint),
-                               PX_XML_ELEMENT("LINEAR1", LoadLinear1),
-                               PX_XML_ELEMENT("LINEAR2", LoadLinear2),
-                               PX_XML_ELEMENT("ROBOT", LoadRobot),
+                               PX_XML_ELEMENT("SOLID", NotingRefusals<LoadSolid>),
+                               PX_XML_ELEMENT("HINGE", NotingRefusals<LoadHinge>),
+                               PX_XML_ELEMENT("PRISMATIC", NotingRefusals<LoadPrismatic>),
+                               PX_XML_ELEMENT("SPRING", NotingRefusals<LoadSpring>),
+                               PX_XML_ELEMENT("BSJOINT", NotingRefusals<LoadBSJoint>),
+                               PX_XML_ELEMENT("RPROJOINT", NotingRefusals<LoadRPROJoint>),
+                               PX_XML_ELEMENT("LINEAR1", NotingRefusals<LoadLinear1>),
+                               PX_XML_ELEMENT("LINEAR2", NotingRefusals<LoadLinear2>),
+                               PX_XML_ELEMENT("ROBOT", NotingRefusals<LoadRobot>),
                                PX_XML_ELEMENT("NOCOLLISION", LoadNoCollision),
                                PX_XML_ELEMENT("REMOVE", LoadRemove),
                                PX_XML_ELEMENT("CAMERA", LoadCamera),

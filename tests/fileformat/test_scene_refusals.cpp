@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <kelmar/CdxPrimitives.h>
+
 #include "SceneTestSupport.h"
 
 using namespace scenetest;
@@ -177,6 +179,41 @@ TEST_F(Imports, AMeshCountRaisedAfterItsListLetsNoMoreVerticesIn)
                               "</TRIANGLES></TRIANGLE_MESH></GEOMETRIES></CDX></CORE></PX>\n"),
               PX_LOAD_FAILED);
     EXPECT_TRUE(messages.positionedHas("more <V> than <VERTEX_COUNT> 3")) << messages.all();
+}
+
+// A composite model must name a composite geometry of its own: one that
+// names a plain geometry, or a composite geometry another composite took,
+// is refused and leaves that geometry as it was (the fuzzer found the
+// plain one's entry left holding the composite's geometry, which was then
+// destroyed twice).
+TEST_F(Imports, ACompositeOnAGeometryNotItsOwnIsRefusedAndTheGeometryKept)
+{
+    const std::string composite =
+        "<COMPOSITE><ID>%s</ID><GEOMETRY_ID>%s</GEOMETRY_ID><TM>1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1"
+        "</TM><ELEMENT_MAX_COUNT>2</ELEMENT_MAX_COUNT></COMPOSITE>";
+    auto model = [&](const std::string &id, const std::string &geometry) {
+        std::string text = composite;
+        text.replace(text.find("%s"), 2, id);
+        text.replace(text.find("%s"), 2, geometry);
+        return text;
+    };
+    EXPECT_EQ(load("composite.px", "<PX><CORE><CDX><GEOMETRIES><PLANE><ID>floor</ID></PLANE><COMPOSITE_GEOMETRY>"
+                                   "<ID>shape</ID></COMPOSITE_GEOMETRY></GEOMETRIES><MODELS>" +
+                                       model("a", "floor") + model("b", "shape") + model("c", "shape") +
+                                       "</MODELS></CDX></CORE></PX>\n"),
+              PX_LOAD_FAILED);
+    for (const char *refused : {"a", "c"})
+        EXPECT_TRUE(messages.infoHas(std::string("Model '") + refused +
+                                     "' invalid. You must supply a valid geometry ID. Model not created.\n"))
+            << messages.all();
+    EXPECT_EQ(CdxModelLookup(context, "a"), nullptr);
+    EXPECT_EQ(CdxModelLookup(context, "c"), nullptr);
+    CdxModelID b = CdxModelLookup(context, "b");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(CdxGeometryLookup(context, "shape"), CdxModelGetGeometry(b));
+    CdxGeometryID floor = CdxGeometryLookup(context, "floor");
+    ASSERT_NE(floor, nullptr);
+    EXPECT_EQ(CdxGeometryGetTypeId(floor), CdxPlaneGetTypeId());
 }
 
 TEST_F(Imports, AFileOfAnUnknownFormatVersionLoadsNothing)

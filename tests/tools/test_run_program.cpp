@@ -103,6 +103,26 @@ TEST(RunProgram, WarningsAreShownButDoNotStopTheRun)
     unlink(scene.c_str());
 }
 
+// A value the toolkit refuses is shown with the toolkit's own reason and
+// at the element that gave it; the run goes on. --quiet leaves the notes
+// out, not the toolkit's reasons.
+TEST(RunProgram, ValuesTheToolkitRefusesAreShown)
+{
+    const std::string scene = scratch("heavy.px");
+    std::ofstream(scene) << "<PX>\n<GEOMETRIES><SPHERE s><RADIUS>1</RADIUS></SPHERE></GEOMETRIES>\n"
+                            "<SOLID ball><GEOMETRY_ID>s</GEOMETRY_ID><DENSITY>1e12</DENSITY></SOLID>\n</PX>\n";
+    const Outcome o = run(scene + " --steps 3"), quiet = run(scene + " --steps 3 --quiet");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(quiet.err.find("RbdBodySetMass: mass"), std::string::npos) << quiet.err;
+    EXPECT_NE(o.err.find("RbdBodySetMass: mass 4.18879e+12 is outside 1e-06 .. 1e+06 kg; ignored.\n"),
+              std::string::npos)
+        << o.err;
+    EXPECT_NE(o.err.find("Warning in line 3, pos 72: <SOLID ball>: the toolkit refused or adjusted 2 of its values"),
+              std::string::npos)
+        << o.err;
+    unlink(scene.c_str());
+}
+
 // The status file holds UNIVERSE then SCENE; the CSV one row per step and
 // one at the end; --var reaches the file (without it the radius is no
 // number); --dt sets the step.

@@ -31,9 +31,14 @@ std::map<std::string, Opened> &OpenedModules()
     return opened;
 }
 
+// A module is never unmapped, as a host keeps its modules for the whole
+// session: kelmar.so holds the toolkit's process-wide state (its type
+// registry, file search list, message tables) in its own globals, which
+// cannot be handed back, and unmapping them turned that state into leaks.
+// Closing a module only forgets it; opening it again finds the same code.
 void *TryOpen(const std::string &path)
 {
-    return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
 }
 
 void *Open(const std::string &name)

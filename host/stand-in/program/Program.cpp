@@ -259,6 +259,12 @@ void *OutputObject(DfxUnit *unit, int output)
     return unit->outputs[static_cast<size_t>(output)]->value.object;
 }
 
+std::vector<unsigned char> OutputBytes(DfxUnit *unit, int output)
+{
+    if (!IsLive(unit) || output < 0 || static_cast<size_t>(output) >= unit->outputs.size()) return {};
+    return unit->outputs[static_cast<size_t>(output)]->value.bytes;
+}
+
 std::string TreeText(const DfxUnit *unit)
 {
     std::string out;

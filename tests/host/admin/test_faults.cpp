@@ -85,6 +85,10 @@ TEST_F(Faults, CreatingAnyUnitLeavesNothingHalfMade)
         {"world_to_local", {}},
         {"local_to_world", {}},
         {"ContactIt", {}},
+        {"camera", {"scene", "ball", "8", "6"}},
+        {"camera|ref", {"scene", "eye"}},
+        {"CamHead", {"scene"}},
+        {"CamHead|ref", {"scene", "head"}},
     };
     for (const auto &unit : units) {
         SCOPED_TRACE(unit.first);
@@ -102,11 +106,14 @@ TEST_F(Faults, RunningAnyMethodLeavesNothingBehind)
     World();
     Make("robot|ref", "arm", {"scene", "arm"});
     Make("ContactIt", "it");
+    Make("camera", "wrist", {"scene", "ball", "8", "6"});
+    Make("CamHead", "eyes", {"scene"});
     ASSERT_TRUE(dfx::Connect(At("ball.GetContacts"), 0, At("it"), 0));
     dfx::SetSuccessor(At("it"), At("ball.GetPosition"));
     Object<kelmar::DfxUniverse>("universe")->SetMarkedSolid(Object<DfxScene>("scene")->LookupSolid("ball"));
     for (const char *method : {"universe.Get:Marked", "universe.Get:Gravity", "universe.Set:Gravity", "ball.GetTM",
-                               "ball.GetContacts", "crate.GetPosition", "arm.GetJoints", "arm.GetContacts", "it"}) {
+                               "ball.GetContacts", "crate.GetPosition", "arm.GetJoints", "arm.GetContacts", "it",
+                               "wrist.GetImage3", "wrist.GetTM", "eyes.GetJoints"}) {
         SCOPED_TRACE(method);
         DfxUnit *unit = At(method);
         EXPECT_GE(TryEveryPoint([&] { return dfx::Execute(unit); }), 1);

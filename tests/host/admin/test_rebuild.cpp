@@ -70,6 +70,19 @@ TEST_F(Rebuild, ResettingScenesWithRestoreKeepsTheirState)
     EXPECT_EQ(before, Poses(Scene()));
 }
 
+TEST_F(Rebuild, SavedStatesComeBackWithoutARebuild)
+{
+    Moving();
+    const auto saved = Poses(Scene());
+    kelmar::TheAdmin().SaveAllScenes();
+    Run("universe.step", 10);
+    ASSERT_NE(saved, Poses(Scene()));
+    Mark();
+    kelmar::TheAdmin().LoadAllScenes();
+    EXPECT_FALSE(Rebuilt());
+    EXPECT_EQ(saved, Poses(Scene()));
+}
+
 // Reloading from the files puts every solid of the file where the file
 // says; the crate keeps the pose it had when it was taken out.
 TEST_F(Rebuild, AUniverseResetReloadsTheFiles)

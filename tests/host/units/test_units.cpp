@@ -276,6 +276,17 @@ TEST_F(Units, ABoxLivesInItsSceneWhileItsUnitDoes)
     EXPECT_EQ(nullptr, scene->LookupSolid("crate"));
 }
 
+// A box too heavy for the toolkit: its refusal reaches the host's
+// diagnostics whole, once, although its level hides it on standard error.
+TEST_F(Units, TheToolkitsWarningsReachTheHost)
+{
+    Blocks();
+    Make("box", "giant", {"scene", "1e4", "1e4", "1e4", "metal", "1"});
+    const std::vector<std::string> warnings = diagnostics.Texts(DFX_WARNING);
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_EQ("PxWarning{12}: RbdBodySetMass: mass 7.8e+09 is outside 1e-06 .. 1e+06 kg; ignored.\n", warnings[0]);
+}
+
 // A backend that notes the passes it is asked for and what each draws.
 class PassRecorder : public kelmar::DrawBackend {
 public:

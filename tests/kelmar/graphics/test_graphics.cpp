@@ -2,6 +2,7 @@
 // pick line; colour names and generated default colours.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,12 +13,14 @@ namespace {
 struct Recorder : kelmar::DrawBackend {
     std::vector<std::string> calls;
     std::vector<float> alphas;
+    std::vector<std::string> textures;
     void PrepareDrawing(unsigned int flags) override { calls.push_back("prepare " + std::to_string(flags)); }
     void FinishDrawing(unsigned int) override { calls.push_back("finish"); }
     void DrawObject(const kelmar::GraphicsPrimitive &p, const double (*base)[4], const double (*)[4],
-                    const kelmar::DrawMaterial &m, const char *, unsigned int) override
+                    const kelmar::DrawMaterial &m, const char *texture, unsigned int) override
     {
         calls.push_back("object " + std::to_string(p.kind()) + (base ? " placed" : ""));
+        textures.push_back(texture ? texture : "");
         alphas.push_back(m.ambient[3]);
         EXPECT_EQ(m.back[1], 1.0f); // back faces green
     }
@@ -76,6 +79,24 @@ TEST(Graphics, MarkingTurnsASolidGreenAndBackWithItsAlpha)
     box->GetGraphics()->GetColor(c);
     EXPECT_EQ(std::vector<float>(c, c + 4), (std::vector<float>{1.0f, 0.89f, 0.87f, 0.5f}));
     universe.DelScene(&scene);
+}
+
+// A mesh takes no texture: the request is refused with its message, and
+// the mesh is still drawn, untextured, where textures are shown.
+TEST(Graphics, AMeshRefusesATextureAndStillDraws)
+{
+    Recorder recorder;
+    kelmar::DrawBackend *previous = kelmar::SetDrawBackend(&recorder);
+    std::unique_ptr<kelmar::GraphicsPrimitive> mesh(kelmar::GraphicsPrimitive::Mesh(nullptr));
+    const float grey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    kelmar::Graphics graphics(mesh.get(), grey);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(graphics.SetTexture("wood.jpg"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "No textures on meshes supported.\n");
+    EXPECT_EQ(graphics.GetTexture(), nullptr);
+    graphics.draw(kelmar::kDrawOpaquePass | kelmar::kDrawTexture);
+    EXPECT_EQ(recorder.textures, std::vector<std::string>{""});
+    kelmar::SetDrawBackend(previous);
 }
 
 TEST(Graphics, ColourNamesAndGeneratedColours)

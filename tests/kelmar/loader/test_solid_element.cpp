@@ -72,6 +72,27 @@ TEST(SolidElement, DefaultsOptionsAndInvisibleSolids)
     EXPECT_TRUE(probe.scene.messages.empty());
 }
 
+// A density too large for the toolkit's mass range: the toolkit keeps the
+// body's mass and inertia, and the solid's element says so as a load
+// warning, so that the load does not pass for a clean one.
+TEST(SolidElement, ValuesTheToolkitRefusesAreALoadWarningAtTheSolid)
+{
+    const std::string text = OneSolid("<DENSITY>1e12</DENSITY>");
+    kelmartest::Probe probe;
+    probe.ReadText(text);
+    ASSERT_EQ(probe.scene.messages.size(), 1u);
+    EXPECT_EQ(probe.scene.messages[0],
+              (kelmartest::Message{1, "<SOLID s>: the toolkit refused or adjusted 2 of its values (its warnings say "
+                                      "which).\n"}));
+    EXPECT_LE(RbdBodyGetMass(probe.SolidNamed("s")->GetBody()), 1e6);
+    kelmar::Universe universe{10, 10, 10, 100};
+    kelmartest::RecordingScene loaded(kelmartest::WriteTempScene(text).c_str());
+    universe.AddScene(&loaded);
+    EXPECT_EQ(loaded.GetLoadWarningCount(), 1);
+    EXPECT_EQ(loaded.GetLoadErrorCount(), 0);
+    universe.DelScene(&loaded);
+}
+
 // VEL and ANGVEL are given in the solid's frame and scaled with lengths;
 // the scene option 0x08 ignores them.
 TEST(SolidElement, InitialVelocitiesTurnWithThePlacement)

@@ -139,6 +139,7 @@ std::string Describe(const DfxType *type, const void *value);
 // Output values read back as numbers (ints and floats).
 std::vector<float> OutputFloats(DfxUnit *unit, int output);
 void *OutputObject(DfxUnit *unit, int output);
+std::vector<unsigned char> OutputBytes(DfxUnit *unit, int output);
 // Live units of the whole tree, and the tree as indented text (names,
 // labels, ports, sub-units), for checks that nothing was left behind.
 int UnitCount();
