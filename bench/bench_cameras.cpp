@@ -43,20 +43,20 @@ struct GraspScene {
     void BuildStandIn()
     {
         kelmar::AddGround(&scene, 3);
-        Place(kelmar::AddSphere(&scene, 4, Spec()), 0, 0, 4);
-        Place(kelmar::AddBox(&scene, 12, 12, 3, Spec()), 0, 0, 16);
+        Place(kelmar::AddSphere(&scene, 4, FixedSolid()), 0, 0, 4);
+        Place(kelmar::AddBox(&scene, 12, 12, 3, FixedSolid()), 0, 0, 16);
         for (int finger = 0; finger < 3; ++finger)
             for (int link = 0; link < 3; ++link) {
                 const double angle = finger * 2.094, radius = 6 - link;
-                Place(kelmar::AddCylinder(&scene, 1, 4, Spec()), radius * std::cos(angle), radius * std::sin(angle),
-                      13 - 4 * link);
+                Place(kelmar::AddCylinder(&scene, 1, 4, FixedSolid()), radius * std::cos(angle),
+                      radius * std::sin(angle), 13 - 4 * link);
             }
     }
-    static kelmar::SolidSpec Spec()
+    static kelmar::SolidSpec FixedSolid()
     {
-        kelmar::SolidSpec spec;
-        spec.fixed = true;
-        return spec;
+        kelmar::SolidSpec desc;
+        desc.fixed = true;
+        return desc;
     }
     static void Place(kelmar::Solid *solid, double x, double y, double z)
     {

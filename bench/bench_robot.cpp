@@ -40,10 +40,10 @@ void RobotLayerStep(benchmark::State &state)
     for (int i = 0; i < kBoxes; ++i) {
         double tm[4][4];
         Pose(i, tm);
-        kelmar::SolidSpec spec;
-        spec.material = 3;
-        spec.pose = tm;
-        kelmar::AddBox(&scene, 4, 4, 4, spec);
+        kelmar::SolidSpec desc;
+        desc.material = 3;
+        desc.pose = tm;
+        kelmar::AddBox(&scene, 4, 4, 4, desc);
     }
     Settle(100, [&] { universe.step(); });
     for (auto _ : state) universe.step();
@@ -108,10 +108,10 @@ void RobotSetJointVector(benchmark::State &state)
             PxM4Identity(tm);
             tm[3][0] = 1.5 * f - 4;
             tm[3][2] = -2.0 - 2.0 * k;
-            kelmar::SolidSpec spec;
-            spec.pose = tm;
-            spec.frozen = kinematic;
-            kelmar::Solid *link = kelmar::AddBox(&scene, 1, 1, 2, spec);
+            kelmar::SolidSpec desc;
+            desc.pose = tm;
+            desc.frozen = kinematic;
+            kelmar::Solid *link = kelmar::AddBox(&scene, 1, 1, 2, desc);
             auto *hinge = new kelmar::Hinge(&scene);
             const kelmar::Solid *pair[2] = {link, parent};
             hinge->SetSolids(pair);

@@ -53,9 +53,9 @@ int main(int argc, char **argv)
     const char *colours[] = {"firebrick", "steelblue", "gold", "seagreen"};
     for (int i = 0; i < 4; ++i) {
         double pose[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {-15.0 + 10 * i, 8.0 - 4 * i, 4, 1}};
-        kelmar::SolidSpec spec;
-        spec.pose = pose;
-        Add(kelmar::AddBox(&scene, 6, 6, 8, spec), colours[i]);
+        kelmar::SolidSpec desc;
+        desc.pose = pose;
+        Add(kelmar::AddBox(&scene, 6, 6, 8, desc), colours[i]);
     }
     double high[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, -4, 30, 1}};
     kelmar::SolidSpec ballSpec;

@@ -23,10 +23,10 @@ struct SolidSpec {
 };
 
 // Registers geometry under name (scene-owned) and makes a solid on it.
-Solid *AddSolid(Scene *scene, CdxGeometryID geometry, const SolidSpec &spec);
-Solid *AddBox(Scene *scene, double dx, double dy, double dz, const SolidSpec &spec);
-Solid *AddSphere(Scene *scene, double radius, const SolidSpec &spec);
-Solid *AddCylinder(Scene *scene, double radius, double height, const SolidSpec &spec);
+Solid *AddSolid(Scene *scene, CdxGeometryID geometry, const SolidSpec &desc);
+Solid *AddBox(Scene *scene, double dx, double dy, double dz, const SolidSpec &desc);
+Solid *AddSphere(Scene *scene, double radius, const SolidSpec &desc);
+Solid *AddCylinder(Scene *scene, double radius, double height, const SolidSpec &desc);
 // A fixed plane z = 0 of the pose's frame (solid below).
 Solid *AddGround(Scene *scene, int material, const double (*pose)[4] = nullptr);
 

@@ -75,12 +75,12 @@ struct TransformSpec {
 // Fills out (relative to reference, null: none) from the tags given, in the
 // order of precedence TM, then POS with ROT, else QUAT, else EULER; lengths
 // times scale. True when any transform tag was given.
-bool GenerateTransform(PxXMLInput *input, const PxXMLHandler *handlers, const char *id, const TransformSpec &spec,
+bool GenerateTransform(PxXMLInput *input, const PxXMLHandler *handlers, const char *id, const TransformSpec &desc,
                        double scale, const double (*reference)[4], double out[4][4]);
 
 // The placement of an element in world coordinates: its transform relative
 // to its RELTO solid, or else to the scene placement.
-bool PlaceElement(Scene *scene, PxXMLInput *input, const PxXMLHandler *handlers, const TransformSpec &spec,
+bool PlaceElement(Scene *scene, PxXMLInput *input, const PxXMLHandler *handlers, const TransformSpec &desc,
                   const char *referrerKind, const char *id, double out[4][4]);
 
 // ---- Geometry builders ----

@@ -13,20 +13,20 @@
 
 namespace kelmar {
 
-Solid *AddSolid(Scene *scene, CdxGeometryID geometry, const SolidSpec &spec)
+Solid *AddSolid(Scene *scene, CdxGeometryID geometry, const SolidSpec &desc)
 {
     if (!scene || !geometry || scene->InsertGeometry("", geometry)) return nullptr;
     Solid *solid = new Solid;
-    if (spec.pose) solid->SetInitialTM(spec.pose);
-    const bool created = spec.fixed ? solid->CreateFixed(scene, geometry, spec.material)
-                                    : solid->CreateFromGeometry(scene, geometry, spec.frozen, false, spec.material,
-                                                                spec.density, spec.mass, nullptr,
-                                                                spec.enabled && !spec.frozen, nullptr);
+    if (desc.pose) solid->SetInitialTM(desc.pose);
+    const bool created = desc.fixed ? solid->CreateFixed(scene, geometry, desc.material)
+                                    : solid->CreateFromGeometry(scene, geometry, desc.frozen, false, desc.material,
+                                                                desc.density, desc.mass, nullptr,
+                                                                desc.enabled && !desc.frozen, nullptr);
     if (!created) {
         delete solid;
         return nullptr;
     }
-    if (scene->InsertObject(spec.name, solid)) {
+    if (scene->InsertObject(desc.name, solid)) {
         delete solid;
         return nullptr;
     }
@@ -39,29 +39,29 @@ Solid *AddSolid(Scene *scene, CdxGeometryID geometry, const SolidSpec &spec)
     return solid;
 }
 
-Solid *AddBox(Scene *scene, double dx, double dy, double dz, const SolidSpec &spec)
+Solid *AddBox(Scene *scene, double dx, double dy, double dz, const SolidSpec &desc)
 {
-    return AddSolid(scene, CdxBoxCreate(dx, dy, dz), spec);
+    return AddSolid(scene, CdxBoxCreate(dx, dy, dz), desc);
 }
 
-Solid *AddSphere(Scene *scene, double radius, const SolidSpec &spec)
+Solid *AddSphere(Scene *scene, double radius, const SolidSpec &desc)
 {
-    return AddSolid(scene, CdxSphereCreate(radius), spec);
+    return AddSolid(scene, CdxSphereCreate(radius), desc);
 }
 
-Solid *AddCylinder(Scene *scene, double radius, double height, const SolidSpec &spec)
+Solid *AddCylinder(Scene *scene, double radius, double height, const SolidSpec &desc)
 {
-    return AddSolid(scene, CdxCylinderCreate(radius, height), spec);
+    return AddSolid(scene, CdxCylinderCreate(radius, height), desc);
 }
 
 Solid *AddGround(Scene *scene, int material, const double (*pose)[4])
 {
-    SolidSpec spec;
-    spec.name = "ground";
-    spec.material = material;
-    spec.pose = pose;
-    spec.fixed = true;
-    return AddSolid(scene, CdxPlaneCreate(), spec);
+    SolidSpec desc;
+    desc.name = "ground";
+    desc.material = material;
+    desc.pose = pose;
+    desc.fixed = true;
+    return AddSolid(scene, CdxPlaneCreate(), desc);
 }
 
 } // namespace kelmar

@@ -95,24 +95,24 @@ kelmar::Solid *Placed(kelmar::Solid *solid, const double *position, const float 
 
 kelmar::Solid *World::Sphere(double radius, const double *position, const float rgba[4])
 {
-    kelmar::SolidSpec spec;
-    spec.fixed = true;
+    kelmar::SolidSpec desc;
+    desc.fixed = true;
     double pose[4][4];
     PxM4Identity(pose);
     for (int k = 0; k < 3; ++k) pose[3][k] = position[k];
-    spec.pose = pose;
-    return Placed(kelmar::AddSphere(&scene, radius, spec), position, rgba);
+    desc.pose = pose;
+    return Placed(kelmar::AddSphere(&scene, radius, desc), position, rgba);
 }
 
 kelmar::Solid *World::Box(double dx, double dy, double dz, const double *position, const float rgba[4])
 {
-    kelmar::SolidSpec spec;
-    spec.fixed = true;
+    kelmar::SolidSpec desc;
+    desc.fixed = true;
     double pose[4][4];
     PxM4Identity(pose);
     for (int k = 0; k < 3; ++k) pose[3][k] = position[k];
-    spec.pose = pose;
-    return Placed(kelmar::AddBox(&scene, dx, dy, dz, spec), position, rgba);
+    desc.pose = pose;
+    return Placed(kelmar::AddBox(&scene, dx, dy, dz, desc), position, rgba);
 }
 
 kelmar::KelmarCamera *World::Camera(const char *name, int width, int height, const double pose[4][4])

@@ -209,10 +209,10 @@ TEST(Cameras, DrawingNeverChangesTheSimulation)
             double pose[4][4];
             const double q[4] = {1, 0.1 * i, 0.2, 0}, at[3] = {3.0 * i - 4, 0.5 * i, 3 + 4.0 * i};
             kelmar::TMFromQuaternion(pose, q, at);
-            kelmar::SolidSpec spec;
-            spec.pose = pose;
-            solids.push_back(i % 2 ? kelmar::AddSphere(&w.scene, 1.5, spec)
-                                   : kelmar::AddBox(&w.scene, 3, 2, 2, spec));
+            kelmar::SolidSpec desc;
+            desc.pose = pose;
+            solids.push_back(i % 2 ? kelmar::AddSphere(&w.scene, 1.5, desc)
+                                   : kelmar::AddBox(&w.scene, 3, 2, 2, desc));
         }
         return solids;
     };

@@ -95,8 +95,8 @@ TEST(Passes, MarkAndPickLineShowInThePicture)
 {
     graphicstest::World world;
     const float white[4] = {1, 1, 1, 1};
-    kelmar::SolidSpec spec;
-    kelmar::Solid *ball = kelmar::AddSphere(&world.scene, 5, spec);
+    kelmar::SolidSpec desc;
+    kelmar::Solid *ball = kelmar::AddSphere(&world.scene, 5, desc);
     ball->GetGraphics()->SetColor(white);
     world.universe.SetMarkedSolid(ball);
     EXPECT_GT(Look(world).Count(0, 255, 0), 1000);
@@ -122,13 +122,13 @@ TEST(Passes, ContactsAndInertiaAreDrawnOnRequest)
     kelmar::SolidSpec frozen;
     frozen.frozen = true;
     kelmar::Solid *floor = kelmar::AddSolid(&world.scene, CdxPlaneCreate(), frozen);
-    kelmar::SolidSpec spec;
+    kelmar::SolidSpec desc;
     double pose[4][4];
     const double start[3] = {0, 0, 2};
     PxM4Identity(pose);
     PxV3Copy(pose[3], start);
-    spec.pose = pose;
-    kelmar::Solid *ball = kelmar::AddSphere(&world.scene, 2, spec);
+    desc.pose = pose;
+    kelmar::Solid *ball = kelmar::AddSphere(&world.scene, 2, desc);
     for (int i = 0; i < 20; ++i) world.universe.step();
     ASSERT_GT(std::unique_ptr<kelmar::ContactList>(ball->GetContacts(0))->entries.size(), 0u);
     const float none[4] = {1, 1, 1, 0};

@@ -102,16 +102,16 @@ struct Reader {
         return unit;
     }
     // "unit.method.port": the unit part and the port by name or number.
-    bool PortOf(const std::string &spec, bool output, DfxUnit *&unit, int &port)
+    bool PortOf(const std::string &path, bool output, DfxUnit *&unit, int &port)
     {
-        const size_t dot = spec.rfind('.');
-        if (dot == std::string::npos) return Fail("'" + spec + "' names no port");
-        if (!(unit = Unit(spec.substr(0, dot)))) return false;
-        const std::string name = spec.substr(dot + 1);
+        const size_t dot = path.rfind('.');
+        if (dot == std::string::npos) return Fail("'" + path + "' names no port");
+        if (!(unit = Unit(path.substr(0, dot)))) return false;
+        const std::string name = path.substr(dot + 1);
         port = output ? OutputPort(unit, name) : InputPort(unit, name);
         if (port < 0 && !name.empty() && name.find_first_not_of("0123456789") == std::string::npos)
             port = std::atoi(name.c_str());
-        return port >= 0 ? true : Fail("'" + spec + "' names no port");
+        return port >= 0 ? true : Fail("'" + path + "' names no port");
     }
     std::vector<std::string> Rest(size_t from) const
     {

@@ -65,9 +65,9 @@ TEST(ViewerAndCameras, BothContextsDrawWithTheirOwnCaches)
     kelmar::Universe universe;
     kelmar::Scene scene;
     universe.AddScene(&scene);
-    kelmar::SolidSpec spec;
-    spec.fixed = true;
-    kelmar::AddSphere(&scene, 5, spec);
+    kelmar::SolidSpec desc;
+    desc.fixed = true;
+    kelmar::AddSphere(&scene, 5, desc);
     const double pose[4][4] = {{-1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -1, 0}, {0, 0, 60, 1}};
     const int seen = ViewerPicture(universe, pose);
     EXPECT_GT(seen, 100);

@@ -38,9 +38,9 @@ double InertiaXX(const kelmar::Solid *s)
 TEST(Solid, MassAndInertiaStayThoseOfOneShape)
 {
     World w;
-    kelmar::SolidSpec spec;
-    spec.material = kWood;
-    kelmar::Solid *box = kelmar::AddBox(&w.scene, 10, 20, 30, spec);
+    kelmar::SolidSpec desc;
+    desc.material = kWood;
+    kelmar::Solid *box = kelmar::AddBox(&w.scene, 10, 20, 30, desc);
     const double m = 0.0008 * 6000;
     EXPECT_NEAR(RbdBodyGetMass(box->GetBody()), m, 1e-12);
     EXPECT_NEAR(InertiaXX(box), m * (400 + 900) / 12, 1e-9);
@@ -48,9 +48,9 @@ TEST(Solid, MassAndInertiaStayThoseOfOneShape)
     EXPECT_NEAR(RbdBodyGetMass(box->GetBody()), 0.0078 * 6000, 1e-9);
     EXPECT_NEAR(InertiaXX(box), 0.0078 * 6000 * 1300 / 12, 1e-6);
     EXPECT_FALSE(box->SetMaterial(7));
-    spec.mass = 2.0;
-    spec.material = 99; // out of the table: material 0
-    kelmar::Solid *given = kelmar::AddBox(&w.scene, 10, 20, 30, spec);
+    desc.mass = 2.0;
+    desc.material = 99; // out of the table: material 0
+    kelmar::Solid *given = kelmar::AddBox(&w.scene, 10, 20, 30, desc);
     EXPECT_EQ(given->GetMaterial(), 0);
     EXPECT_NEAR(InertiaXX(given) / RbdBodyGetMass(given->GetBody()), 1300.0 / 12, 1e-9);
 }
@@ -65,9 +65,9 @@ TEST(Solid, AttachmentsOfAClosedLoopMoveRigidlyAndTheWalkEnds)
     for (int i = 0; i < 4; ++i) {
         double tm[4][4];
         PoseAboutY(tm, 0, centres[i]);
-        kelmar::SolidSpec spec;
-        spec.pose = tm;
-        bars[i] = kelmar::AddBox(&w.scene, 2, 2, 2, spec);
+        kelmar::SolidSpec desc;
+        desc.pose = tm;
+        bars[i] = kelmar::AddBox(&w.scene, 2, 2, 2, desc);
     }
     for (int i = 0; i < 4; ++i) {
         kelmar::Joint *joint = new kelmar::Joint(&w.scene, RbdBSJointCreate(w.universe.GetWorld()));
@@ -94,8 +94,8 @@ TEST(Solid, AttachmentsOfAClosedLoopMoveRigidlyAndTheWalkEnds)
 TEST(Solid, StepwiseMoveStepsTheUniverseBetweenSubSteps)
 {
     World w;
-    kelmar::SolidSpec spec;
-    kelmar::Solid *box = kelmar::AddBox(&w.scene, 2, 2, 2, spec);
+    kelmar::SolidSpec desc;
+    kelmar::Solid *box = kelmar::AddBox(&w.scene, 2, 2, 2, desc);
     double target[4][4];
     const double to[3] = {1, 0, 0};
     PoseAboutY(target, 0, to);
@@ -119,10 +119,10 @@ TEST(Solid, ContactListsSeeTheRestingBoxFromItsSide)
     double tm[4][4];
     const double at[3] = {0, 0, 4.999};
     PoseAboutY(tm, 0, at);
-    kelmar::SolidSpec spec;
-    spec.pose = tm;
-    spec.material = kWood;
-    kelmar::Solid *box = kelmar::AddBox(&w.scene, 10, 10, 10, spec);
+    kelmar::SolidSpec desc;
+    desc.pose = tm;
+    desc.material = kWood;
+    kelmar::Solid *box = kelmar::AddBox(&w.scene, 10, 10, 10, desc);
     for (int i = 0; i < 20; ++i) w.universe.step();
     std::unique_ptr<kelmar::ContactList> all(box->GetContacts(0)), typed(box->GetContacts(3)),
         other(box->GetContacts(5)), byGround(box->GetContacts(ground));

@@ -30,11 +30,11 @@ struct Slope {
         kelmar::AddGround(&scene, kWood, plane);
         const double centre[3] = {5.0 * std::sin(theta), 0, 5.0 * std::cos(theta) - 0.001};
         PoseAboutY(block, theta, centre);
-        kelmar::SolidSpec spec;
-        spec.name = "block";
-        spec.material = kWood;
-        spec.pose = block;
-        solid = kelmar::AddBox(&scene, 10, 10, 10, spec);
+        kelmar::SolidSpec desc;
+        desc.name = "block";
+        desc.material = kWood;
+        desc.pose = block;
+        solid = kelmar::AddBox(&scene, 10, 10, 10, desc);
     }
     ~Slope() { universe.DelScene(&scene); }
     void Run(double seconds)

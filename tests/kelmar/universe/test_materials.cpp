@@ -157,8 +157,8 @@ TEST(Universe, PauseStopsTheClockAndASecondUniverseGrowsTheCollisionLibrary)
     kelmar::Scene a;
     first.AddScene(&a);
     RbdWorldSetGravity(first.GetWorld(), 0, 0, -kelmartest::kGravity);
-    kelmar::SolidSpec spec;
-    kelmar::Solid *ball = kelmar::AddSphere(&a, 1, spec);
+    kelmar::SolidSpec desc;
+    kelmar::Solid *ball = kelmar::AddSphere(&a, 1, desc);
     first.AddOptions(Universe::kPause);
     first.step();
     EXPECT_EQ(first.time, 0.0);
@@ -170,7 +170,7 @@ TEST(Universe, PauseStopsTheClockAndASecondUniverseGrowsTheCollisionLibrary)
         EXPECT_GE(CdxGetModelCapacity(), before);
         kelmar::Scene b;
         second.AddScene(&b);
-        kelmar::AddSphere(&b, 1, spec);
+        kelmar::AddSphere(&b, 1, desc);
         second.step();
         first.step();
         second.DelScene(&b);
@@ -181,7 +181,7 @@ TEST(Universe, PauseStopsTheClockAndASecondUniverseGrowsTheCollisionLibrary)
     kelmar::Scene c;
     alone.AddScene(&c);
     RbdWorldSetGravity(alone.GetWorld(), 0, 0, -kelmartest::kGravity);
-    kelmar::Solid *twin = kelmar::AddSphere(&c, 1, spec);
+    kelmar::Solid *twin = kelmar::AddSphere(&c, 1, desc);
     alone.step();
     alone.step();
     double p[3], q[3];

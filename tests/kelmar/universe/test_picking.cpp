@@ -22,10 +22,10 @@ struct Picked {
         RbdWorldSetAutoDisable(universe.GetWorld(), 0);
         universe.timeStep = 0.002;
         universe.AddScene(&scene);
-        kelmar::SolidSpec spec;
-        spec.name = "ball";
-        spec.mass = 1.0;
-        ball = kelmar::AddSphere(&scene, 5, spec);
+        kelmar::SolidSpec desc;
+        desc.name = "ball";
+        desc.mass = 1.0;
+        ball = kelmar::AddSphere(&scene, 5, desc);
     }
     ~Picked() { universe.DelScene(&scene); }
     // The ray runs down the z axis: the grabbed point is the ball's top,
