@@ -45,6 +45,8 @@ struct Settings {
     bool sleep = false;
     double tolerance = 0.0; // the LCP tolerance; 0: the world's default
     int linearSolver = RBD_LINEAR_SOLVER_BLOCK_CHOLESKY;
+    int sweeps = 0;     // sweeps of the iterative solver; 0: the world's default
+    int largeRows = -1; // rows above which an island is solved iteratively; -1: the world's default
 };
 
 // What a child reports through shared memory; progress is written after
@@ -113,6 +115,11 @@ bool parse(int argc, char **argv, Settings &s)
             if (name != "bkchol" && name != "vbchol") return false;
             s.linearSolver = name == "bkchol" ? RBD_LINEAR_SOLVER_BLOCK_CHOLESKY
                                               : RBD_LINEAR_SOLVER_VARIABLE_BANDWIDTH_CHOLESKY;
+        } else if ((a == "--sweeps" || a == "--large-rows") && hasValue) {
+            char *end;
+            const long n = strtol(argv[++i], &end, 10);
+            if (*end || n < 0 || n > 100000000) return false;
+            (a == "--sweeps" ? s.sweeps : s.largeRows) = static_cast<int>(n);
         } else if (a == "--tolerance" && hasValue) {
             char *end;
             s.tolerance = strtod(argv[++i], &end);
@@ -137,6 +144,8 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     ksim::setSleeping(*scene, s.sleep);
     RbdWorldSetLinearSolver(scene->world(), s.linearSolver);
     if (s.tolerance > 0.0) RbdWorldLCPSetTolerance(scene->world(), s.tolerance);
+    if (s.sweeps > 0) RbdWorldLCPSetIterations(scene->world(), s.sweeps);
+    if (s.largeRows >= 0) RbdWorldLCPSetLargeIslandRows(scene->world(), s.largeRows);
     for (int k = 0; k < s.steps; ++k) {
         const Clock::time_point start = Clock::now();
         scene->step(ksim::kBenchStep);

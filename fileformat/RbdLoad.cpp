@@ -18,6 +18,7 @@ struct WorldRecord {
     PxReal epsilon, gamma, velThresh, angvelThresh, accThresh, angaccThresh, timeStep, degeneracy, tolerance;
     int aliveWindow, autoDisable, integrationModel, linearSolver, stepperOptions;
     int blockIterations, iterations, cycleSize1, cycleSize2, solverFunction;
+    int largeIslandSolver, largeIslandRows, sweeps;
 };
 
 // Sets each parameter the file gives.
@@ -44,6 +45,9 @@ void applyWorld(RbdWorldID w, const PxXMLHandler *t, const WorldRecord &r)
     if (PxXMLHandlerWasCalled(t, "LCP_DEGENERACY_FILTER")) RbdWorldLCPSetDegeneracyFilter(w, r.degeneracy);
     if (PxXMLHandlerWasCalled(t, "LCP_TOLERANCE")) RbdWorldLCPSetTolerance(w, r.tolerance);
     if (PxXMLHandlerWasCalled(t, "LCP_SOLVER_FUNCTION")) RbdWorldLCPSetSolverFunction(w, r.solverFunction);
+    if (PxXMLHandlerWasCalled(t, "LCP_LARGE_ISLAND_SOLVER")) RbdWorldLCPSetLargeIslandSolver(w, r.largeIslandSolver);
+    if (PxXMLHandlerWasCalled(t, "LCP_LARGE_ISLAND_ROWS")) RbdWorldLCPSetLargeIslandRows(w, r.largeIslandRows);
+    if (PxXMLHandlerWasCalled(t, "LCP_ITERATIONS")) RbdWorldLCPSetIterations(w, r.sweeps);
 }
 
 int loadWorld(PxXMLElement *element)
@@ -74,6 +78,9 @@ int loadWorld(PxXMLElement *element)
                         PXF_REALS("LCP_DEGENERACY_FILTER", R, degeneracy, 1),
                         PXF_REALS("LCP_TOLERANCE", R, tolerance, 1),
                         PXF_INT("LCP_SOLVER_FUNCTION", R, solverFunction),
+                        PXF_INT("LCP_LARGE_ISLAND_SOLVER", R, largeIslandSolver),
+                        PXF_INT("LCP_LARGE_ISLAND_ROWS", R, largeIslandRows),
+                        PXF_INT("LCP_ITERATIONS", R, sweeps),
                         PX_XML_END};
     const int code = PxXMLElementProcess(element, t, &r);
     const PxXMLHandler *bad = PxfBadEntry(t);

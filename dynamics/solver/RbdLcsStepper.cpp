@@ -5,6 +5,7 @@
 #include "solver/RbdLcsTypes.h"
 #include <kelmar/PxVector.h>
 #include "solver/RbdBcl.h"
+#include "solver/RbdLcsIterative.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSparseMap.h"
@@ -21,7 +22,7 @@ int roundUp4(int n)
 
 } // namespace
 
-size_t stepperMemoryRequired(int rowCount, int bodyCount)
+size_t stepperMemoryRequired(int rowCount, int bodyCount, const RbdLcsLCPSolverParameters &params)
 {
     size_t bodies = static_cast<size_t>(bodyCount > 0 ? bodyCount : 0);
     size_t total = kPoolStartSlack + PoolAlignedCost(sizeof(RbdLcsBody *) * bodies) +
@@ -35,10 +36,10 @@ size_t stepperMemoryRequired(int rowCount, int bodyCount)
              + PoolAlignedCost(sizeof(int32_t) * rows)                 // friction references
              + PoolAlignedCost(sizeof(PxReal) * kTileColumns * padded) // jmvectorstore
              + PoolAlignedCost(sizeof(PxReal) * padded)                // rhs
-             + PoolAlignedCost(sizeof(PxReal) * 6 * bodies)            // body products
-             + RbdSparseMatrixMapMemoryRequired(bodyCount, rowCount) + matrixMemoryRequired(np) +
-             lcpSystemMemoryRequired(np);
-    return total;
+             + PoolAlignedCost(sizeof(PxReal) * 6 * bodies);           // body products
+    if (islandIsLarge(rowCount, params)) return total + iterativeMemoryRequired(rowCount, bodyCount);
+    return total + RbdSparseMatrixMapMemoryRequired(bodyCount, rowCount) + matrixMemoryRequired(np) +
+           lcpSystemMemoryRequired(np);
 }
 
 void WorldStepper::initialize()
@@ -175,43 +176,68 @@ int WorldStepper::solveForces(const ForceModel &model)
         int np = rows.layout.paddedRowCount;
         PxReal *JMinv = poolArray<PxReal>(static_cast<size_t>(kTileColumns) * np, "jmvectorstore");
         PxReal *rhs = poolArray<PxReal>(static_cast<size_t>(np), "rhs");
-        SparseMatrixMap *map = RbdSparseMatrixMapCreate(*pool_, bodyCount_, &rows.layout);
-        if (!JMinv || !rhs || !map) return 0;
-        RbdSparseMatrixMapBuild(map);
-        // A failed reordering leaves the packing order, which is just slower.
-        RbdSparseMatrixMapReorder(map);
+        if (!JMinv || !rhs) return 0;
         fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
-        if (!matrix_->allocate(np, map)) return 0;
-        matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
-        matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);
-        PxReal *bodyScratch = poolArray<PxReal>(6 * bodyCount, "body products");
-        if (bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
-        int factored = matrix_->factorize();
-        if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
-        if (factored) {
-            fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
-            fn_->scaleBounds(rows, parameters_.stepsize);
-            LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
-                           rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
-            lcpResult_ = solveLcpSystem(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
-            fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
-        } else {
-            PxWarning(RBD_MESSAGE_LEVEL,
-                      "RbdLcsStep: the system matrix could not be factored; the partition moves without "
-                      "constraint forces\n");
-            memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(rowCount));
-        }
         RbdBaseConstraint *const *records = constraints_->constraints
                                                 ? constraints_->constraints + constraints_->partitionConstraintStart
                                                 : nullptr;
+        int solved = islandIsLarge(rowCount, parameters_.lcp)
+                         ? solveIteratively(model, rows, JMinv, rhs, records, load)
+                         : solvePivoting(model, rows, JMinv, rhs, load);
+        if (!solved) return 0;
         fn_->calcJtConstraintForces(rows, records, parameters_.stepsize, model.lambdaIsForce, load);
-        matrix_->destroy();
     } else if (model.nonInertialFirst) {
         fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
     }
     if (model.stabilizationAfter) fn_->addStabilizationTerm(bodyCount_, bodies_, load);
     fn_->bodyUpdateForces(bodyCount_, bodies_, invM, load);
     forcesReady_ = 1;
+    return 1;
+}
+
+int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, const PxReal *JMinv, PxReal *rhs,
+                                BodyLoad *load)
+{
+    int rowCount = rows.layout.rowCount, np = rows.layout.paddedRowCount;
+    SparseMatrixMap *map = RbdSparseMatrixMapCreate(*pool_, bodyCount_, &rows.layout);
+    if (!map) return 0;
+    RbdSparseMatrixMapBuild(map);
+    // A failed reordering leaves the packing order, which is just slower.
+    RbdSparseMatrixMapReorder(map);
+    if (!matrix_->allocate(np, map)) return 0;
+    matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
+    matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);
+    PxReal *bodyScratch = poolArray<PxReal>(6 * static_cast<size_t>(bodyCount_), "body products");
+    if (bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
+    int factored = matrix_->factorize();
+    if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
+    if (factored) {
+        fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
+        fn_->scaleBounds(rows, parameters_.stepsize);
+        LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
+                       rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
+        lcpResult_ = solveLcpSystem(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
+        fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
+    } else {
+        PxWarning(RBD_MESSAGE_LEVEL,
+                  "RbdLcsStep: the system matrix could not be factored; the partition moves without "
+                  "constraint forces\n");
+        memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(rowCount));
+    }
+    matrix_->destroy();
+    return 1;
+}
+
+int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows, const PxReal *JMinv, PxReal *rhs,
+                                   RbdBaseConstraint *const *records, BodyLoad *load)
+{
+    if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
+    fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
+    PxReal h = parameters_.stepsize;
+    fn_->scaleBounds(rows, h);
+    IterativeInput input = {JMinv, rhs, parameters_.epsilon, h, bodyCount_, records};
+    lcpResult_ = lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
+    fn_->scaleBounds(rows, 1.0 / h);
     return 1;
 }
 

@@ -25,8 +25,9 @@ Figures judge(const Scene &scene)
     const int contacts = countContacts(scene.world());
     const int n = static_cast<int>(states.size());
     char words[256], summary[256];
-    snprintf(words, sizeof words, "in_contact=%d/%d escaped=%d vmax=%.3f ncp=%d", touching, n, escaped,
-             largestSpeed(states), contacts);
+    snprintf(words, sizeof words, "in_contact=%d/%d escaped=%d vmax=%.3f ncp=%d ke_max=%.1e pen_max=%.4f", touching,
+             n, escaped, largestSpeed(states), contacts, largestKineticEnergy(scene.bodyIds()),
+             deepestContact(scene.world()));
     snprintf(summary, sizeof summary,
              "bodies in contact: %d of %d balls touch the ground, a wall or a ball; %d escaped", touching, n,
              escaped);
