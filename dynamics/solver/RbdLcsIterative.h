@@ -18,18 +18,19 @@ namespace lcs {
 
 // What one iterative solve reads besides the rows.
 struct IterativeInput {
-    const PxReal *JMinv; // J M^-1 in 4-row tiles, as the rows' Jacobian
-    const PxReal *rhs;   // (rows) q = c - (gamma / h) phi - J v - h J M^-1 f
-    PxReal epsilon;      // world softness
-    PxReal h;            // step (s)
-    int bodyCount;       // bodies of the island
+    RbdLcsBody *const *bodies;   // (bodyCount) the island's bodies
+    const BodyInverseMass *invM; // (bodyCount)
+    const BodyLoad *load;        // (bodyCount) forces and torques of the step
+    int bodyCount;
+    PxReal h;              // step (s)
+    PxReal epsilon, gamma; // world softness and stabilisation
     // The island's constraint records, in row-list order (null: no warm
     // start): each row starts from its constraint's impulse of the last step.
     RbdBaseConstraint *const *records;
 };
 
-// Solves the island's box LCP (bounds already scaled to impulses) into
-// rows.lambda. Friction rows that follow a normal row are held within
+// Solves the island's box LCP into rows.lambda (impulses), with the rows'
+// right-hand sides and bounds formed as the pivoting path forms them. Friction rows that follow a normal row are held within
 // +-mu times that row's impulse as it stands. Sweeps until no impulse
 // changes by more than its row's tolerance (RbdLcsTolerance.h, as for the
 // pivoting solver) or params.iterations sweeps are done.

@@ -31,14 +31,14 @@ size_t stepperMemoryRequired(int rowCount, int bodyCount, const RbdLcsLCPSolverP
     size_t rows = static_cast<size_t>(rowCount);
     int np = roundUp4(rowCount);
     size_t padded = static_cast<size_t>(np);
-    total += PoolAlignedCost(sizeof(int32_t) * rows)                   // constraint first rows
-             + PoolAlignedCost(sizeof(int32_t) * 2 * rows)             // constraint bodies
-             + PoolAlignedCost(sizeof(int32_t) * rows)                 // friction references
-             + PoolAlignedCost(sizeof(PxReal) * kTileColumns * padded) // jmvectorstore
-             + PoolAlignedCost(sizeof(PxReal) * padded)                // rhs
-             + PoolAlignedCost(sizeof(PxReal) * 6 * bodies);           // body products
+    total += PoolAlignedCost(sizeof(int32_t) * rows)       // constraint first rows
+             + PoolAlignedCost(sizeof(int32_t) * 2 * rows) // constraint bodies
+             + PoolAlignedCost(sizeof(int32_t) * rows);    // friction references
     if (islandIsLarge(rowCount, params)) return total + iterativeMemoryRequired(rowCount, bodyCount);
-    return total + RbdSparseMatrixMapMemoryRequired(bodyCount, rowCount) + matrixMemoryRequired(np) +
+    return total + PoolAlignedCost(sizeof(PxReal) * kTileColumns * padded) // jmvectorstore
+           + PoolAlignedCost(sizeof(PxReal) * padded)                      // rhs
+           + PoolAlignedCost(sizeof(PxReal) * 6 * bodies)                  // body products
+           + RbdSparseMatrixMapMemoryRequired(bodyCount, rowCount) + matrixMemoryRequired(np) +
            lcpSystemMemoryRequired(np);
 }
 
@@ -173,17 +173,11 @@ int WorldStepper::solveForces(const ForceModel &model)
     if (rowCount > 0) {
         PartitionRows rows;
         if (!packRows(rows)) return 0;
-        int np = rows.layout.paddedRowCount;
-        PxReal *JMinv = poolArray<PxReal>(static_cast<size_t>(kTileColumns) * np, "jmvectorstore");
-        PxReal *rhs = poolArray<PxReal>(static_cast<size_t>(np), "rhs");
-        if (!JMinv || !rhs) return 0;
-        fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
         RbdBaseConstraint *const *records = constraints_->constraints
                                                 ? constraints_->constraints + constraints_->partitionConstraintStart
                                                 : nullptr;
-        int solved = islandIsLarge(rowCount, parameters_.lcp)
-                         ? solveIteratively(model, rows, JMinv, rhs, records, load)
-                         : solvePivoting(model, rows, JMinv, rhs, load);
+        int solved = islandIsLarge(rowCount, parameters_.lcp) ? solveIteratively(model, rows, invM, records, load)
+                                                              : solvePivoting(model, rows, invM, load);
         if (!solved) return 0;
         fn_->calcJtConstraintForces(rows, records, parameters_.stepsize, model.lambdaIsForce, load);
     } else if (model.nonInertialFirst) {
@@ -195,12 +189,15 @@ int WorldStepper::solveForces(const ForceModel &model)
     return 1;
 }
 
-int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, const PxReal *JMinv, PxReal *rhs,
+int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                                 BodyLoad *load)
 {
     int rowCount = rows.layout.rowCount, np = rows.layout.paddedRowCount;
+    PxReal *JMinv = poolArray<PxReal>(static_cast<size_t>(kTileColumns) * np, "jmvectorstore");
+    PxReal *rhs = poolArray<PxReal>(static_cast<size_t>(np), "rhs");
     SparseMatrixMap *map = RbdSparseMatrixMapCreate(*pool_, bodyCount_, &rows.layout);
-    if (!map) return 0;
+    if (!JMinv || !rhs || !map) return 0;
+    fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
     RbdSparseMatrixMapBuild(map);
     // A failed reordering leaves the packing order, which is just slower.
     RbdSparseMatrixMapReorder(map);
@@ -228,16 +225,13 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     return 1;
 }
 
-int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows, const PxReal *JMinv, PxReal *rhs,
+int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                                    RbdBaseConstraint *const *records, BodyLoad *load)
 {
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
-    fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
-    PxReal h = parameters_.stepsize;
-    fn_->scaleBounds(rows, h);
-    IterativeInput input = {JMinv, rhs, parameters_.epsilon, h, bodyCount_, records};
+    IterativeInput input = {bodies_,           invM,   load, bodyCount_, parameters_.stepsize, parameters_.epsilon,
+                            parameters_.gamma, records};
     lcpResult_ = lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
-    fn_->scaleBounds(rows, 1.0 / h);
     return 1;
 }
 

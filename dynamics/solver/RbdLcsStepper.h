@@ -47,10 +47,10 @@ protected:
         int lambdaIsForce;      // rows report forces instead of impulses
     };
     int solveForces(const ForceModel &model);
-    // The rows' impulses, J M^-1 given, by pivoting on the formed matrix or
-    // by sweeps over the rows (a large island); 0 when the workspace is short.
-    int solvePivoting(const ForceModel &model, PartitionRows &rows, const PxReal *JMinv, PxReal *rhs, BodyLoad *load);
-    int solveIteratively(const ForceModel &model, PartitionRows &rows, const PxReal *JMinv, PxReal *rhs,
+    // The rows' impulses, by pivoting on the formed matrix or by sweeps over
+    // the rows (a large island); 0 when the workspace is short.
+    int solvePivoting(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM, BodyLoad *load);
+    int solveIteratively(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                          RbdBaseConstraint *const *records, BodyLoad *load);
     void integrateBase();
     // The body index exists (after getForces, or collected now). 0 on failure.
