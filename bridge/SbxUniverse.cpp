@@ -3,11 +3,14 @@
 // enough for all of them.
 #include "SbxUniverseRecord.h"
 
+#include <math.h>
+
 #include <kelmar/CdxComposite.h>
 #include <kelmar/CdxFrame.h>
 #include <kelmar/CdxGeometry.h>
 #include <kelmar/CdxInteractionTable.h>
 #include <kelmar/CdxInteractions.h>
+#include <kelmar/CdxModel.h>
 #include <kelmar/CdxPrimitives.h>
 #include <kelmar/CdxSpace.h>
 #include <kelmar/CdxTriangleMesh.h>
@@ -149,6 +152,7 @@ bool CreateParts(SbxUniverse *universe, const SbxUniverseSizes &sizes)
     RegisterTypes();
     universe->space = CdxSpaceAxisSortCreate(CdxAllAxes, sizes.models, sizes.modelPairs);
     if (!universe->space) return false;
+    CdxSpaceSetAABBFn(universe->space, SbxModelGetTouchingAABB);
     universe->bridge = SbxBridgeCreate(sizes.materials);
     if (!universe->bridge) return false;
     if (!SbxBridgeSetModelPairBufferSize(universe->bridge, sizes.modelPairs)) return false;
@@ -157,6 +161,21 @@ bool CreateParts(SbxUniverse *universe, const SbxUniverseSizes &sizes)
 }
 
 } // namespace
+
+// A thousandth of the box's largest extent on every side.
+static const PxReal kTouchingMargin = 1e-3;
+
+int SbxModelGetTouchingAABB(CdxModelID model, PxVector3 min, PxVector3 max, PxReal time)
+{
+    if (!CdxModelGetAABB_PathCompatible(model, min, max, time)) return 0;
+    const PxReal size = fmax(max[0] - min[0], fmax(max[1] - min[1], max[2] - min[2]));
+    const PxReal grow = isfinite(size) ? kTouchingMargin * size : 0.0;
+    for (int i = 0; i < 3; ++i) {
+        min[i] -= grow;
+        max[i] += grow;
+    }
+    return 1;
+}
 
 bool SbxCheckUniverse(const SbxUniverse *universe, const char *function)
 {

@@ -1,25 +1,44 @@
 # kelmar_add_library(<name> SOURCES ... [DEPENDS ...] [LINKS ...])
-# Declares one toolkit library Kelmar::<name>: public headers come from
-# include/kelmar, private ones from the library's own folder, which is the
-# private include directory: a private header in a subfolder is included
-# with its subfolder ("solver/RbdLcsMatrix.h"). Sources are found
-# recursively by each library's file(GLOB_RECURSE ... CONFIGURE_DEPENDS).
+# Declares one toolkit library in two forms built from one set of objects:
+# Kelmar::<name>, static (what the tests, tools and benchmarks link), and
+# Kelmar::<name>_shared, shared (for the Python package and other programs
+# that load the toolkit at run time); both are installed, as libkelmar<name>.a
+# and libkelmar<name>.so. Public headers come from include/kelmar, private
+# ones from the library's own folder, which is the private include
+# directory: a private header in a subfolder is included with its
+# subfolder ("solver/RbdLcsMatrix.h"). Sources are found recursively by each
+# library's file(GLOB_RECURSE ... CONFIGURE_DEPENDS). DEPENDS names static
+# targets (Kelmar::Px); the shared form depends on their shared forms.
 function(kelmar_add_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;LINKS" ${ARGN})
-  add_library(${name} ${ARG_SOURCES})
+  add_library(${name}_objects OBJECT ${ARG_SOURCES})
+  set_target_properties(${name}_objects PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  target_include_directories(${name}_objects
+    PRIVATE ${PROJECT_SOURCE_DIR}/include ${CMAKE_CURRENT_SOURCE_DIR})
+
+  add_library(${name} STATIC $<TARGET_OBJECTS:${name}_objects>)
+  add_library(${name}_shared SHARED $<TARGET_OBJECTS:${name}_objects>)
   add_library(Kelmar::${name} ALIAS ${name})
-  target_include_directories(${name}
-    PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
-           $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
-    PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  add_library(Kelmar::${name}_shared ALIAS ${name}_shared)
+  foreach(form ${name} ${name}_shared)
+    target_include_directories(${form}
+      PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+             $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+    set_target_properties(${form} PROPERTIES EXPORT_NAME ${form} OUTPUT_NAME kelmar${name})
+    if(ARG_LINKS)
+      target_link_libraries(${form} PRIVATE ${ARG_LINKS})
+    endif()
+  endforeach()
+  set_target_properties(${name}_shared PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
   foreach(dep IN LISTS ARG_DEPENDS)
     target_link_libraries(${name} PUBLIC ${dep})
+    target_link_libraries(${name}_shared PUBLIC ${dep}_shared)
   endforeach()
-  if(ARG_LINKS)
-    target_link_libraries(${name} PRIVATE ${ARG_LINKS})
-  endif()
-  set_target_properties(${name} PROPERTIES EXPORT_NAME ${name} OUTPUT_NAME kelmar${name})
-  install(TARGETS ${name} EXPORT KelmarTargets
+  # The libraries are C++ behind C interfaces: a program linked by the C
+  # compiler (project(x C)) needs the C++ runtime and the maths library in
+  # the static form's link interface. The shared form records them itself.
+  target_link_libraries(${name} INTERFACE stdc++ m)
+  install(TARGETS ${name} ${name}_shared EXPORT KelmarTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 endfunction()

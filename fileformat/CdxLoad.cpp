@@ -27,7 +27,7 @@ void discardModel(PxLoadContext *context, PxLoadEntry *entry)
     for (int i = 0; i < context->pendingCount; ++i)
         if (context->pending[i].entry == entry) context->pending[i].entry = nullptr;
     CdxModelDestroy(static_cast<CdxModelID>(entry->object));
-    PxHashDelete(entry, context->hash);
+    PxfDeleteEntry(context, entry);
 }
 
 void addElement(PxLoadContext *context, const PxfPendingModel &p, const PxfElementRef &ref)
@@ -89,8 +89,9 @@ void dropOrphans(PxLoadContext *context)
     }
 }
 
-// A top-level model: mass properties for its body, then the space.
-void complete(PxLoadContext *context, const PxfPendingModel &p)
+// A top-level model: mass properties for its body, then the space; false
+// when it could not join the space.
+bool complete(PxLoadContext *context, const PxfPendingModel &p)
 {
     const PxfPosition at = {p.line, p.column};
     CdxModelID model = static_cast<CdxModelID>(p.entry->object);
@@ -101,13 +102,29 @@ void complete(PxLoadContext *context, const PxfPendingModel &p)
             PXF_PROBLEM(context, at, "Model '%s': its geometry gives no mass properties for its body.\n",
                         p.entry->id);
     }
-    if (!context->space) return;
-    if (!CdxSpaceInsertModel(context->space, model)) {
-        PXF_PROBLEM(context, at, "Model '%s' cannot join the collision space.\n", p.entry->id);
-        return;
+    if (!context->space) return false;
+    if (CdxSpaceInsertModel(context->space, model)) return true;
+    PXF_PROBLEM(context, at, "Model '%s' cannot join the collision space.\n", p.entry->id);
+    return false;
+}
+
+// Models placed one by one would each travel the space's sorted lists
+// (quadratic in a large file): they are all inserted, then placed together
+// by one update, and frozen once they have their boxes.
+void placeInSpace(PxLoadContext *context)
+{
+    bool inserted = false;
+    for (int i = 0; i < context->pendingCount; ++i) {
+        PxfPendingModel &p = context->pending[i];
+        if (p.entry && !p.entry->string1 && !complete(context, p)) p.frozen = 0;
+        inserted = inserted || (p.entry && !p.entry->string1);
     }
-    if (CdxSpaceIsChanging(context->space)) CdxSpaceUpdateModel(model);
-    if (p.frozen) CdxSpaceFreezeModel(model);
+    if (!context->space || !inserted) return;
+    if (CdxSpaceIsChanging(context->space)) CdxSpaceUpdateAll(context->space);
+    for (int i = 0; i < context->pendingCount; ++i) {
+        const PxfPendingModel &p = context->pending[i];
+        if (p.entry && !p.entry->string1 && p.frozen) CdxSpaceFreezeModel(static_cast<CdxModelID>(p.entry->object));
+    }
 }
 
 void disablePairs(PxLoadContext *context)
@@ -140,7 +157,7 @@ int loadRequest(PxXMLElement *element)
     RequestRecord r;
     memset(&r, 0, sizeof r);
     r.contactMaxCount = 4;
-    PxXMLHandler t[] = {PX_XML_VALUE("REQUEST_IDS", PxXMLParseIntArray, offsetof(RequestRecord, ids), 2),
+    PxXMLHandler t[] = {PX_XML_VALUE("REQUEST_IDS", PxXMLParseIntArrayExact, offsetof(RequestRecord, ids), 2),
                         PXF_INT("CONTACT_MAX_COUNT", RequestRecord, contactMaxCount),
                         PXF_INT("FACE_NORMALS_FIRST", RequestRecord, faceNormalsFirst), PX_XML_END};
     const int code = PxXMLElementProcess(element, t, &r);
@@ -179,10 +196,7 @@ void PxfResolveModels(PxLoadContext *context)
 {
     addElements(context);
     dropOrphans(context);
-    for (int i = 0; i < context->pendingCount; ++i) {
-        const PxfPendingModel &p = context->pending[i];
-        if (p.entry && !p.entry->string1) complete(context, p);
-    }
+    placeInSpace(context);
     disablePairs(context);
     for (int i = 0; i < context->pendingCount; ++i) PxMemoryAPI.destroy(context->pending[i].elements);
     context->pendingCount = 0;

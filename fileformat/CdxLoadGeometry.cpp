@@ -22,7 +22,12 @@ struct GeometryRecord {
     PxReal *vertices; // vertexCount x 3, read so far: verticesRead
     int *triangles;   // triangleCount x 3, read so far: trianglesRead
     int verticesRead, trianglesRead;
+    int vertexRoom, triangleRoom; // entries the arrays were made for (a count may change after)
 };
+
+// Counts beyond this are refused: a file's count must not make the loader
+// ask for gigabytes before a single vertex is read.
+const int kMostListEntries = 1 << 24;
 
 typedef GeometryRecord R;
 
@@ -30,7 +35,7 @@ typedef GeometryRecord R;
 int appendVertex(void *userData, PxXMLElement *child, void *)
 {
     R *r = static_cast<R *>(userData);
-    if (!r->vertices || r->verticesRead == r->vertexCount) {
+    if (!r->vertices || r->verticesRead >= r->vertexRoom || r->verticesRead >= r->vertexCount) {
         PxXMLInput *input = PxXMLElementGetInput(child);
         input->errorHandler(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "more <V> than <VERTEX_COUNT> %d\n",
                             r->vertexCount);
@@ -43,7 +48,7 @@ int appendVertex(void *userData, PxXMLElement *child, void *)
 int appendTriangle(void *userData, PxXMLElement *child, void *)
 {
     R *r = static_cast<R *>(userData);
-    if (!r->triangles || r->trianglesRead == r->triangleCount) {
+    if (!r->triangles || r->trianglesRead >= r->triangleRoom || r->trianglesRead >= r->triangleCount) {
         PxXMLInput *input = PxXMLElementGetInput(child);
         input->errorHandler(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "more <T> than <TRIANGLE_COUNT> %d\n",
                             r->triangleCount);
@@ -58,23 +63,28 @@ int loadList(PxXMLElement *element, PxXMLHandler *table, bool vertices)
 {
     R *r = static_cast<R *>(PxfContextOf(element)->current);
     const int count = vertices ? r->vertexCount : r->triangleCount;
-    if (count > 0 && vertices && !r->vertices)
+    const bool sized = count > 0 && count <= kMostListEntries;
+    if (sized && vertices && !r->vertices) {
         r->vertices = static_cast<PxReal *>(PxMemoryAPI.create(3 * sizeof(PxReal) * static_cast<size_t>(count)));
-    if (count > 0 && !vertices && !r->triangles)
+        r->vertexRoom = r->vertices ? count : 0;
+    }
+    if (sized && !vertices && !r->triangles) {
         r->triangles = static_cast<int *>(PxMemoryAPI.create(3 * sizeof(int) * static_cast<size_t>(count)));
+        r->triangleRoom = r->triangles ? count : 0;
+    }
     const int code = PxXMLElementProcess(element, table, r);
     return PxfBadEntry(table) ? PX_XML_BAD_VALUE : code;
 }
 
 int loadVertices(PxXMLElement *element)
 {
-    PxXMLHandler table[] = {PX_XML_VALUE_POST("V", PxfParseReals, offsetof(R, v), 3, appendVertex), PX_XML_END};
+    PxXMLHandler table[] = {PX_XML_VALUE_POST("V", PxfParseMagnitude, offsetof(R, v), 3, appendVertex), PX_XML_END};
     return loadList(element, table, true);
 }
 
 int loadTriangles(PxXMLElement *element)
 {
-    PxXMLHandler table[] = {PX_XML_VALUE_POST("T", PxXMLParseIntArray, offsetof(R, t), 3, appendTriangle),
+    PxXMLHandler table[] = {PX_XML_VALUE_POST("T", PxXMLParseIntArrayExact, offsetof(R, t), 3, appendTriangle),
                             PX_XML_END};
     return loadList(element, table, false);
 }
@@ -186,7 +196,7 @@ CdxGeometryID makePrimitive(const char *kind, const R &r, PxReal s)
     return nullptr;
 }
 
-bool geometryIsValid(PxLoadContext *context, PxfPosition at, const char *kind, const PxXMLHandler *t, const R &r,
+bool geometryIsValid(PxLoadContext *context, PxfPosition at, const char *kind, PxXMLHandler *t, const R &r,
                      char *fullId)
 {
     const PxXMLHandler *bad = PxfBadEntry(t);
@@ -226,12 +236,12 @@ int loadGeometry(PxXMLElement *element)
     R r;
     memset(&r, 0, sizeof r);
     PxXMLHandler t[] = {PXF_TEXT("ID", R, id),
-                        PXF_REALS("RADIUS", R, radius, 1),
-                        PXF_REALS("DIMS", R, dims, 3),
-                        PXF_REALS("HEIGHT", R, height, 1),
-                        PXF_REALS("LENGTH", R, length, 1),
-                        PXF_REALS("L_RADIUS", R, lowerRadius, 1),
-                        PXF_REALS("U_RADIUS", R, upperRadius, 1),
+                        PXF_CHECKED("RADIUS", PxfParseLength, R, radius, 1),
+                        PXF_CHECKED("DIMS", PxfParseLength, R, dims, 3),
+                        PXF_CHECKED("HEIGHT", PxfParseLength, R, height, 1),
+                        PXF_CHECKED("LENGTH", PxfParseLength, R, length, 1),
+                        PXF_CHECKED("L_RADIUS", PxfParseLength, R, lowerRadius, 1),
+                        PXF_CHECKED("U_RADIUS", PxfParseNonNegative, R, upperRadius, 1),
                         PXF_INT("VERTEX_COUNT", R, vertexCount),
                         PXF_INT("TRIANGLE_COUNT", R, triangleCount),
                         PX_XML_ELEMENT("VERTICES", loadVertices),

@@ -93,7 +93,7 @@ CdxGeometryID findGeometry(PxLoadContext *context, PxfPosition at, const R &r, b
 }
 
 // Where the model stands; false (reported) for a wrong combination.
-bool placementValid(PxLoadContext *context, PxfPosition at, const PxXMLHandler *t, const R &r)
+bool placementValid(PxLoadContext *context, PxfPosition at, PxXMLHandler *t, const R &r)
 {
     const bool body = PxXMLHandlerWasCalled(t, "BODY_ID"), tm = PxXMLHandlerWasCalled(t, "TM");
     const bool element = PxXMLHandlerWasCalled(t, "IN_COMPOSITE");
@@ -133,7 +133,7 @@ RbdBodyID findBody(PxLoadContext *context, PxfPosition at, const R &r)
     return body;
 }
 
-bool modelIsValid(PxLoadContext *context, PxfPosition at, const PxXMLHandler *t, const R &r, char *fullId)
+bool modelIsValid(PxLoadContext *context, PxfPosition at, PxXMLHandler *t, const R &r, char *fullId)
 {
     const PxXMLHandler *bad = PxfBadEntry(t);
     const int materials = context->bridge ? SbxBridgeGetMaterialCount(context->bridge) : 0;
@@ -186,7 +186,7 @@ void place(PxLoadContext *context, CdxModelID m, PxfModelStorage *storage, const
     }
 }
 
-void makeModel(PxLoadContext *context, PxfPosition at, R &r, const PxXMLHandler *t, bool composite)
+void makeModel(PxLoadContext *context, PxfPosition at, R &r, PxXMLHandler *t, bool composite)
 {
     char fullId[PXF_FULL_ID_SIZE];
     PxLoadEntry *geometryEntry = nullptr;
@@ -206,7 +206,7 @@ void makeModel(PxLoadContext *context, PxfPosition at, R &r, const PxXMLHandler 
     }
     entry->storage = storage;
     for (int i = 0; i < 4; ++i) storage->transform[i][i] = storage->relative[i][i] = 1.0;
-    if (composite) geometryEntry->object = CdxModelGetGeometry(m);
+    if (composite) PxfSetEntryObject(context, geometryEntry, CdxModelGetGeometry(m));
     CdxModelSetMaterialID(m, r.materialId);
     CdxModelSetRequestID(m, r.requestId);
     CdxModelSetDensity(m, r.density);

@@ -55,9 +55,12 @@ struct PxLoadContext {
     void *userData;
     PxLoadGraphicMaker graphicMaker;
     void *graphicData;
+    PxLoadFileOpener opener; // opens imported files instead of the file system, when set
+    void *openerData;
     PxXMLErrorHandler errorHandler;
     void *errorData;
-    PxHash *hash;
+    PxHash *hash;     // entries by kind and full ID; grows with its population
+    PxHash *byObject; // the same entries by kind and object, for lookups by object
 
     // Placement of the file being read (imports change it for their file).
     PxMatrix4 transform;
@@ -141,9 +144,9 @@ void PxfLoadNotice(PxLoadContext *context, PxfPosition position, const char *sou
     ;
 #define PXF_NOTICE(context, position, ...) PxfLoadNotice((context), (position), __FILE__, __LINE__, __VA_ARGS__)
 // After a table was processed: the first entry the reader found a bad
-// value in, or null. Also maps the largest double written to the file
-// back to itself in the real arrays of the record (see PxfRealFromFile).
-const PxXMLHandler *PxfBadEntry(const PxXMLHandler *table);
+// value in, or null. Entries whose value a check refused (PXF_REFUSED,
+// reported already) are settled first: they count as not given.
+const PxXMLHandler *PxfBadEntry(PxXMLHandler *table);
 // Reals read from a file: the largest finite double is written as
 // 1.797693e+308, which reads back smaller; values at or beyond it (and
 // infinities) become the largest double again, keeping hard stops and
@@ -154,9 +157,40 @@ void PxfRealsFromFile(PxReal *values, int count);
 // largest double restored (PxfRealFromFile) and "nan" refused.
 int PxfParseReals(PxXMLInput *input, PxXMLHandler *entry, void *userData);
 #define PXF_REALS(name, type, field, count) PX_XML_VALUE((name), PxfParseReals, offsetof(type, field), (count))
+
+// ---- checked values (PxLoadChecks.cpp) ----
+// Code of a value a check refused: not an error of the file's structure.
+const int PXF_REFUSED = 7;
+// What the toolkit can simulate, in the file's units.
+const PxReal PXF_SHORTEST_LENGTH = 1e-6;
+const PxReal PXF_LONGEST_LENGTH = 1e6;
+const PxReal PXF_LARGEST_MAGNITUDE = 1e9; // components of positions, velocities, forces, gravity
+// Value parsers that read like PxfParseReals, then refuse (a warning at the
+// element, PXF_REFUSED, the record's previous bytes put back) values that
+// are not finite, not > 0, not >= 0 (the largest double stays allowed), not
+// in [0, 1], not a mass the solver holds (RBD_MASS_MIN .. RBD_MASS_MAX), not
+// an inertia tensor (RbdInertiaTensorProblem), not a length in
+// PXF_SHORTEST_LENGTH .. PXF_LONGEST_LENGTH, beyond PXF_LARGEST_MAGNITUDE, or
+// a zero axis.
+int PxfParseFinite(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+int PxfParsePositive(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+int PxfParseNonNegative(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+int PxfParseUnit(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+int PxfParseMass(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+int PxfParseInertia(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+int PxfParseLength(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+int PxfParseMagnitude(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+int PxfParseAxis(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+#define PXF_CHECKED(name, parser, type, field, count) PX_XML_VALUE((name), (parser), offsetof(type, field), (count))
 #define PXF_INT(name, type, field) PX_XML_VALUE((name), PxXMLParseInt, offsetof(type, field), 1)
 #define PXF_TEXT(name, type, field)                                                                                  \
     PX_XML_VALUE((name), PxXMLParseString, offsetof(type, field), sizeof(((type *)0)->field))
+// The libraries' own checks, behind the loader's: the warnings they gave
+// while an object was made are a value they refused or adjusted, which the
+// load reports as a warning of its own at the object's element.
+long PxfWarningMark(void);
+void PxfNoteLibraryWarnings(PxLoadContext *context, PxfPosition position, const char *kind, const char *id,
+                            long mark);
 // The value of attribute name="..." in an element's attribute text into
 // out; 1 when present.
 int PxfAttribute(const PxXMLElement *element, const char *name, char *out, int size);
@@ -166,6 +200,13 @@ int PxfFullID(PxLoadContext *context, PxfPosition position, const char *id, char
 void PxfContextRotation(const PxLoadContext *context, PxMatrix3 out);
 // Scale factor of the current file.
 PxReal PxfScale(const PxLoadContext *context);
+// Changes the object of an entry, keeping the lookup by object in step
+// (entries' objects change only through here).
+void PxfSetEntryObject(PxLoadContext *context, PxLoadEntry *entry, void *object);
+// The entry of an object of a kind, or null.
+PxLoadEntry *PxfEntryOfObject(PxLoadContext *context, const void *object, int kind);
+// Forgets an entry entirely (both tables) and frees it.
+void PxfDeleteEntry(PxLoadContext *context, PxLoadEntry *entry);
 // Records a model made by the CDX section; 0 when memory is short.
 int PxfAddPendingModel(PxLoadContext *context, const PxfPendingModel &model);
 

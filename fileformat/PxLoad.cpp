@@ -90,9 +90,29 @@ int loadUserApps(PxXMLElement *element)
 
 int loadImport(PxXMLElement *element);
 
+// Versions 1.0 to 1.4 share the elements this reader knows; a file written
+// in another could mean something else by them.
+bool versionKnown(const char *version)
+{
+    char *end = nullptr;
+    const long major = strtol(version, &end, 10);
+    if (end == version || major != 1 || *end != '.') return false;
+    const char *minorText = end + 1;
+    const long minor = strtol(minorText, &end, 10);
+    return end != minorText && *end == '\0' && minor >= 0 && minor <= 4;
+}
+
 int loadPx(PxXMLElement *element)
 {
     PxLoadContext *context = PxfContextOf(element);
+    char version[32];
+    if (PxfAttribute(element, "file_format_version", version, sizeof version) && !versionKnown(version)) {
+        PXF_PROBLEM(context, PxfPositionOf(element),
+                    "File format version '%s' is not one this reader knows (1.0 to %s). Nothing loaded from this "
+                    "file.\n",
+                    version, PxXMLGetVersion());
+        return PX_XML_SKIP_ELEMENT;
+    }
     PxXMLHandler table[] = {PX_XML_ELEMENT("CORE", loadCore), PX_XML_ELEMENT("IMPORT", loadImport),
                             PX_XML_ELEMENT("PX_APPS", loadApps), PX_XML_ELEMENT("USER_APPS", loadUserApps),
                             PX_XML_END};
@@ -111,7 +131,7 @@ struct ImportRecord {
 };
 
 // The checks of a PX_FILE element that keep it from being imported.
-bool importIsValid(PxLoadContext *context, PxfPosition at, const PxXMLHandler *table, const ImportRecord &r)
+bool importIsValid(PxLoadContext *context, PxfPosition at, PxXMLHandler *table, const ImportRecord &r)
 {
     const bool hasId = PxXMLHandlerWasCalled(table, "ID") && r.id[0];
     const bool hasName = PxXMLHandlerWasCalled(table, "NAME") && r.name[0];
@@ -182,6 +202,7 @@ PxStream *openIn(const char *directory, const char *name)
 // importing file, then along the search list.
 PxStream *openImport(PxLoadContext *context, const char *name)
 {
+    if (context->opener) return context->opener(name, context->openerData);
     const bool relative = name[0] != '/';
     PxStream *stream = nullptr;
     if (relative && context->workingDirectory) stream = openIn(context->workingDirectory, name);
@@ -237,9 +258,9 @@ int loadPxFile(PxXMLElement *element)
     r.scale = 1.0;
     PxXMLHandler table[] = {PX_XML_VALUE("ID", PxXMLParseString, offsetof(ImportRecord, id), PXF_ID_SIZE),
                             PX_XML_VALUE("NAME", PxXMLParseString, offsetof(ImportRecord, name), PX_XML_TEXT_SIZE),
-                            PX_XML_VALUE("TM", PxXMLParsePxRealArray, offsetof(ImportRecord, tm), 16),
-                            PX_XML_VALUE("POS", PxXMLParsePxRealArray, offsetof(ImportRecord, pos), 3),
-                            PX_XML_VALUE("ROT", PxXMLParsePxRealArray, offsetof(ImportRecord, rot), 3),
+                            PX_XML_VALUE("TM", PxfParseFinite, offsetof(ImportRecord, tm), 16),
+                            PX_XML_VALUE("POS", PxfParseMagnitude, offsetof(ImportRecord, pos), 3),
+                            PX_XML_VALUE("ROT", PxfParseFinite, offsetof(ImportRecord, rot), 3),
                             PX_XML_VALUE("SCALE", PxXMLParsePxReal, offsetof(ImportRecord, scale), 1),
                             PX_XML_END};
     const PxReal identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -278,6 +299,24 @@ bool isOpen(const PxLoadContext *context, const char *canonical)
 {
     for (int i = 0; i < context->fileDepth; ++i)
         if (strcmp(context->fileStack[i], canonical) == 0) return true;
+    return false;
+}
+
+// A file already being read would import itself for ever; nesting deeper
+// than the stack is refused too, and said to be what it is. Both are
+// problems of the file, reported at the importing element: the load fails,
+// the caller's process goes on.
+bool mayOpen(PxLoadContext *context, const char *canonical, const char *name)
+{
+    const PxfPosition at = {context->input ? context->input->line : 0, context->input ? context->input->column : 0};
+    if (isOpen(context, canonical)) {
+        PXF_PROBLEM(context, at,
+                    "You tried to open '%s' twice. Check your <IMPORT> hierarchy for infinite recursion.\n", name);
+        return false;
+    }
+    if (context->fileDepth < PXF_MAX_IMPORT_DEPTH) return true;
+    PXF_PROBLEM(context, at, "Imports nest more than %d files deep at '%s'. File not imported.\n",
+                PXF_MAX_IMPORT_DEPTH, name);
     return false;
 }
 
@@ -333,27 +372,23 @@ int PxLoad(PxLoadContext *context, PxStream *stream)
 {
     if (!context) {
         PxWarning(PXF_MISUSE_LEVEL, "Invalid load context.\n");
-        return 0;
+        return PX_LOAD_FAILED;
     }
     if (!stream || !stream->file) {
         PxWarning(PXF_MISUSE_LEVEL, "Invalid stream.\n");
-        return 0;
+        return PX_LOAD_FAILED;
     }
     if (!PxMatrix4IsTM(context->transform, PXF_TM_TOLERANCE)) {
         PxWarning(PXF_MISUSE_LEVEL, "Invalid transformation.\n");
-        return 0;
+        return PX_LOAD_FAILED;
     }
     char *canonical = canonicalName(stream->name ? stream->name : "");
-    if (!canonical) return 0;
-    if (isOpen(context, canonical) || context->fileDepth == PXF_MAX_IMPORT_DEPTH) {
-        ++context->errors;
+    if (!canonical) return PX_LOAD_FAILED;
+    if (!mayOpen(context, canonical, stream->name)) {
         PxMemoryAPI.destroy(canonical);
-        PxFatalError(PXF_LOAD_LEVEL,
-                     "You tried to open '%s' twice. Check your <IMPORT> hierarchy for infinite recursion.\n",
-                     stream->name);
-        return 0;
+        return PX_LOAD_FAILED;
     }
-    const int errorsBefore = context->errors;
+    const int errorsBefore = context->errors, warningsBefore = context->warnings;
     const FileState saved = {context->input, context->fileName, context->readerErrors, context->sawApps};
     context->fileStack[context->fileDepth++] = canonical;
     context->fileName = stream->name;
@@ -366,7 +401,8 @@ int PxLoad(PxLoadContext *context, PxStream *stream)
     context->fileName = saved.fileName;
     context->readerErrors = saved.readerErrors;
     context->sawApps = saved.sawApps;
-    return parsed && context->errors == errorsBefore;
+    if (!parsed || context->errors != errorsBefore) return PX_LOAD_FAILED;
+    return context->warnings == warningsBefore ? PX_LOAD_DONE : PX_LOAD_DONE_WITH_WARNINGS;
 }
 
 } // extern "C"

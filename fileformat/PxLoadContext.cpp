@@ -1,6 +1,7 @@
 // The load context: placement of the file being read, the table of loaded
 // objects by kind and full ID, and the reporting of load problems.
 #include <math.h>
+#include <stdint.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -26,6 +27,31 @@ int compareEntries(const void *a, const void *b)
     const PxLoadEntry *x = static_cast<const PxLoadEntry *>(a), *y = static_cast<const PxLoadEntry *>(b);
     if (x->kind != y->kind) return x->kind < y->kind ? -1 : 1;
     return strcmp(x->id, y->id);
+}
+
+// The object table: the key is the entry itself, compared by kind and
+// object address.
+unsigned int hashObject(const void *key, unsigned int size)
+{
+    const PxLoadEntry *entry = static_cast<const PxLoadEntry *>(key);
+    const uintptr_t address = reinterpret_cast<uintptr_t>(entry->object);
+    return static_cast<unsigned int>((address >> 4) * 2654435761u + static_cast<unsigned int>(entry->kind)) % size;
+}
+
+int compareObjects(const void *a, const void *b)
+{
+    const PxLoadEntry *x = static_cast<const PxLoadEntry *>(a), *y = static_cast<const PxLoadEntry *>(b);
+    if (x->kind != y->kind) return x->kind < y->kind ? -1 : 1;
+    const uintptr_t p = reinterpret_cast<uintptr_t>(x->object), q = reinterpret_cast<uintptr_t>(y->object);
+    return p < q ? -1 : (p > q ? 1 : 0);
+}
+
+// A table never rehashes by itself: it is given four times the buckets
+// whenever its chains grow past two entries on average, so that a file of
+// 100,000 bodies is read in time proportional to its size.
+void keepChainsShort(PxHash *hash)
+{
+    if (static_cast<unsigned int>(PxHashPopulation(hash)) > 2 * hash->size) PxHashResize(hash, 4 * hash->size + 1);
 }
 
 void destroyEntry(void *datum)
@@ -69,13 +95,8 @@ void reportAt(PxLoadContext *context, PxfPosition position, int severity, const 
 
 const char *lookupString(PxLoadContext *context, const void *object, int kind)
 {
-    if (!context || !object) return nullptr;
-    PxHashIterator it;
-    PxHashInitIterator(&it, context->hash);
-    while (const PxLoadEntry *entry = static_cast<const PxLoadEntry *>(PxHashGetDatum(&it))) {
-        if (entry->kind == kind && entry->object == object) return entry->id;
-    }
-    return nullptr;
+    const PxLoadEntry *entry = PxfEntryOfObject(context, object, kind);
+    return entry ? entry->id : nullptr;
 }
 
 void *lookupObject(PxLoadContext *context, const char *fullId, int kind)
@@ -97,13 +118,14 @@ PxfPosition PxfPositionOf(const PxXMLElement *element)
     return position;
 }
 
-// The three lines of a load message, then the context's handler.
+// The three lines of a load message, then the context's handler. The
+// lines go as one message, so that repeats of one problem are cut short
+// together.
 static void announce(PxLoadContext *context, PxfPosition position, int severity, const char *source, int sourceLine,
                      const char *message)
 {
-    PxInfo(PXF_LOAD_LEVEL, "(%s line %d): \n", PxShortenPath(source), sourceLine);
-    PxInfo(PXF_LOAD_LEVEL, "%s", message);
-    PxInfo(PXF_LOAD_LEVEL, "This was generated while parsing %s\n\n", context->fileName ? context->fileName : "");
+    PxInfo(PXF_LOAD_LEVEL, "(%s line %d): \n%sThis was generated while parsing %s\n\n", PxShortenPath(source),
+           sourceLine, message, context->fileName ? context->fileName : "");
     reportAt(context, position, severity, message);
 }
 
@@ -131,8 +153,13 @@ void PxfLoadNotice(PxLoadContext *context, PxfPosition position, const char *sou
     announce(context, position, PX_XML_WARNING, source, sourceLine, message);
 }
 
-const PxXMLHandler *PxfBadEntry(const PxXMLHandler *table)
+const PxXMLHandler *PxfBadEntry(PxXMLHandler *table)
 {
+    for (PxXMLHandler *h = table; h->type != PX_XML_END_OF_TABLE; ++h) {
+        if (h->error != PXF_REFUSED) continue;
+        h->wasCalled = 0;
+        h->error = PX_XML_OK;
+    }
     for (const PxXMLHandler *h = table; h->type != PX_XML_END_OF_TABLE; ++h)
         if (h->wasCalled && h->error != PX_XML_OK) return h;
     return nullptr;
@@ -155,7 +182,7 @@ void PxfRealsFromFile(PxReal *values, int count)
 int PxfParseReals(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 {
     const int code = entry->count == 1 ? PxXMLParsePxReal(input, entry, userData)
-                                       : PxXMLParsePxRealArray(input, entry, userData);
+                                       : PxXMLParsePxRealArrayExact(input, entry, userData);
     PxReal *values = reinterpret_cast<PxReal *>(static_cast<char *>(userData) + entry->offset);
     for (int i = 0; i < entry->count; ++i) {
         if (isnan(values[i])) {
@@ -166,6 +193,21 @@ int PxfParseReals(PxXMLInput *input, PxXMLHandler *entry, void *userData)
         values[i] = PxfRealFromFile(values[i]);
     }
     return code;
+}
+
+long PxfWarningMark(void)
+{
+    return PxMessageGetCount(PX_CHANNEL_WARNING);
+}
+
+void PxfNoteLibraryWarnings(PxLoadContext *context, PxfPosition position, const char *kind, const char *id, long mark)
+{
+    const long count = PxMessageGetCount(PX_CHANNEL_WARNING) - mark;
+    if (count > 0)
+        PXF_NOTICE(context, position,
+                   "%s '%s': the toolkit refused or adjusted %ld of its values (its warnings say "
+                   "which).\n",
+                   kind, id, count);
 }
 
 int PxfAttribute(const PxXMLElement *element, const char *name, char *out, int size)
@@ -204,6 +246,29 @@ PxReal PxfScale(const PxLoadContext *context)
     return context->scale;
 }
 
+PxLoadEntry *PxfEntryOfObject(PxLoadContext *context, const void *object, int kind)
+{
+    if (!context || !object) return nullptr;
+    PxLoadEntry key;
+    memset(&key, 0, sizeof key);
+    key.kind = kind;
+    key.object = const_cast<void *>(object);
+    return static_cast<PxLoadEntry *>(PxHashLookup(&key, context->byObject));
+}
+
+void PxfSetEntryObject(PxLoadContext *context, PxLoadEntry *entry, void *object)
+{
+    if (entry->object && PxHashLookup(entry, context->byObject) == entry) PxHashDelete(entry, context->byObject);
+    entry->object = object;
+    if (object && PxHashInsert(entry, entry, context->byObject)) keepChainsShort(context->byObject);
+}
+
+void PxfDeleteEntry(PxLoadContext *context, PxLoadEntry *entry)
+{
+    PxfSetEntryObject(context, entry, nullptr);
+    PxHashDelete(entry, context->hash);
+}
+
 int PxfAddPendingModel(PxLoadContext *context, const PxfPendingModel &model)
 {
     if (context->pendingCount == context->pendingCapacity) {
@@ -224,10 +289,15 @@ PxLoadContext *PxLoadContextCreate(void)
     PxLoadContext *context = static_cast<PxLoadContext *>(PxMemoryAPI.createZeroed(sizeof(PxLoadContext)));
     if (!context) return nullptr;
     context->hash = PxHashCreate(kLoadHashSize);
-    if (!context->hash) {
+    context->byObject = PxHashCreate(kLoadHashSize);
+    if (!context->hash || !context->byObject) {
+        PxHashDestroy(context->hash);
+        PxHashDestroy(context->byObject);
         PxMemoryAPI.destroy(context);
         return nullptr;
     }
+    PxHashSetHashFunc(context->byObject, hashObject);
+    PxHashSetKeyCompareFunc(context->byObject, compareObjects);
     PxHashSetHashFunc(context->hash, hashEntry);
     PxHashSetKeyCompareFunc(context->hash, compareEntries);
     PxHashSetDatumFreeFunc(context->hash, destroyEntry);
@@ -241,6 +311,7 @@ PxLoadContext *PxLoadContextCreate(void)
 void PxLoadContextDestroy(PxLoadContext *context)
 {
     if (!context) return;
+    PxHashDestroy(context->byObject);
     PxHashDestroy(context->hash);
     for (int i = 0; i < context->fileDepth; ++i) PxMemoryAPI.destroy(context->fileStack[i]);
     PxMemoryAPI.destroy(context->workingDirectory);
@@ -341,6 +412,13 @@ void PxLoadContextSetGraphicMaker(PxLoadContext *context, PxLoadGraphicMaker fn,
     context->graphicData = data;
 }
 
+void PxLoadContextSetFileOpener(PxLoadContext *context, PxLoadFileOpener fn, void *data)
+{
+    if (!context) return;
+    context->opener = fn;
+    context->openerData = data;
+}
+
 void PxLoadContextSetErrorHandler(PxLoadContext *context, PxXMLErrorHandler handler, void *data)
 {
     if (!context) return;
@@ -392,13 +470,14 @@ PxLoadEntry *PxLoadHashInsert(PxLoadContext *context, const char *fullId, void *
     PxLoadEntry *entry = static_cast<PxLoadEntry *>(PxMemoryAPI.createZeroed(sizeof(PxLoadEntry)));
     if (!entry) return nullptr;
     entry->kind = kind;
-    entry->object = object;
     entry->id = copyText(fullId);
     if (!entry->id || PxHashInsert(entry, entry, context->hash) != entry) {
         destroyEntry(entry);
         PxFatalError(PXF_LOAD_LEVEL, "Memory allocation failed!.\n");
         return nullptr;
     }
+    keepChainsShort(context->hash);
+    PxfSetEntryObject(context, entry, object);
     return entry;
 }
 

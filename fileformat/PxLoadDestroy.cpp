@@ -19,20 +19,10 @@ void forEach(PxLoadContext *context, int kind, EntryAction action)
         if (entry->kind == kind && entry->object) action(context, entry);
 }
 
-void destroyConstraint(PxLoadContext *, PxLoadEntry *entry)
+void destroyConstraint(PxLoadContext *context, PxLoadEntry *entry)
 {
     RbdConstraintDestroy(static_cast<RbdConstraintID>(entry->object));
-    entry->object = nullptr;
-}
-
-// The entry of an object of a kind, found by the object.
-PxLoadEntry *entryOf(PxLoadContext *context, const void *object, int kind)
-{
-    PxHashIterator it;
-    PxHashInitIterator(&it, context->hash);
-    while (PxLoadEntry *entry = static_cast<PxLoadEntry *>(PxHashGetDatum(&it)))
-        if (entry->kind == kind && entry->object == object) return entry;
-    return nullptr;
+    PxfSetEntryObject(context, entry, nullptr);
 }
 
 // A model of the space, with its body in a universe (whose bridge ends the
@@ -44,42 +34,42 @@ void destroyTopModel(PxLoadContext *context, PxLoadEntry *entry)
     RbdBodyID body = CdxModelGetBody(model);
     if (context->universe && CdxModelGetSpace(model)) {
         SbxModelDestroy(context->universe, model);
-        PxLoadEntry *bodyEntry = body ? entryOf(context, body, PX_KIND_BODY) : nullptr;
-        if (bodyEntry) bodyEntry->object = nullptr;
+        PxLoadEntry *bodyEntry = body ? PxfEntryOfObject(context, body, PX_KIND_BODY) : nullptr;
+        if (bodyEntry) PxfSetEntryObject(context, bodyEntry, nullptr);
     } else {
         if (CdxModelGetSpace(model)) CdxSpaceRemoveModel(model);
         if (body) CdxModelSetBody(model, nullptr);
         CdxModelDestroy(model);
     }
-    entry->object = nullptr;
+    PxfSetEntryObject(context, entry, nullptr);
 }
 
 // Composite elements first, so that no composite is left holding an
 // element that went before it.
-void destroyCompositeElement(PxLoadContext *, PxLoadEntry *entry)
+void destroyCompositeElement(PxLoadContext *context, PxLoadEntry *entry)
 {
     if (!CdxModelIsComposite(static_cast<CdxModelID>(entry->object))) return;
     CdxModelDestroy(static_cast<CdxModelID>(entry->object));
-    entry->object = nullptr;
+    PxfSetEntryObject(context, entry, nullptr);
 }
 
-void destroyElement(PxLoadContext *, PxLoadEntry *entry)
+void destroyElement(PxLoadContext *context, PxLoadEntry *entry)
 {
     CdxModelDestroy(static_cast<CdxModelID>(entry->object));
-    entry->object = nullptr;
+    PxfSetEntryObject(context, entry, nullptr);
 }
 
-void destroyBody(PxLoadContext *, PxLoadEntry *entry)
+void destroyBody(PxLoadContext *context, PxLoadEntry *entry)
 {
     RbdBodyDestroy(static_cast<RbdBodyID>(entry->object));
-    entry->object = nullptr;
+    PxfSetEntryObject(context, entry, nullptr);
 }
 
 // Composite geometries went with their models.
-void destroyGeometry(PxLoadContext *, PxLoadEntry *entry)
+void destroyGeometry(PxLoadContext *context, PxLoadEntry *entry)
 {
     if (!entry->integer) CdxGeometryDestroy(static_cast<CdxGeometryID>(entry->object));
-    entry->object = nullptr;
+    PxfSetEntryObject(context, entry, nullptr);
 }
 
 } // namespace
@@ -95,6 +85,7 @@ void PxLoadContextDestroyObjects(PxLoadContext *context)
     forEach(context, PX_KIND_MODEL, destroyElement);
     forEach(context, PX_KIND_BODY, destroyBody);
     forEach(context, PX_KIND_GEOMETRY, destroyGeometry);
+    PxHashReset(context->byObject);
     PxHashReset(context->hash);
 }
 

@@ -16,6 +16,7 @@ struct WorldRecord {
     char id[PXF_ID_SIZE];
     PxReal gravity[3];
     PxReal epsilon, gamma, velThresh, angvelThresh, accThresh, angaccThresh, timeStep, degeneracy, tolerance;
+    PxReal maxCorrectingVelocity, maxCorrectingRate;
     int aliveWindow, autoDisable, integrationModel, linearSolver, stepperOptions;
     int blockIterations, iterations, cycleSize1, cycleSize2, solverFunction;
     int largeIslandSolver, largeIslandRows, sweeps;
@@ -48,6 +49,8 @@ void applyWorld(RbdWorldID w, const PxXMLHandler *t, const WorldRecord &r)
     if (PxXMLHandlerWasCalled(t, "LCP_LARGE_ISLAND_SOLVER")) RbdWorldLCPSetLargeIslandSolver(w, r.largeIslandSolver);
     if (PxXMLHandlerWasCalled(t, "LCP_LARGE_ISLAND_ROWS")) RbdWorldLCPSetLargeIslandRows(w, r.largeIslandRows);
     if (PxXMLHandlerWasCalled(t, "LCP_ITERATIONS")) RbdWorldLCPSetIterations(w, r.sweeps);
+    if (PxXMLHandlerWasCalled(t, "MAX_CORRECTING_VEL")) RbdWorldSetMaxCorrectingVelocity(w, r.maxCorrectingVelocity);
+    if (PxXMLHandlerWasCalled(t, "MAX_CORRECTING_RATE")) RbdWorldSetMaxCorrectingRate(w, r.maxCorrectingRate);
 }
 
 int loadWorld(PxXMLElement *element)
@@ -58,29 +61,31 @@ int loadWorld(PxXMLElement *element)
     memset(&r, 0, sizeof r);
     typedef WorldRecord R;
     PxXMLHandler t[] = {PXF_TEXT("ID", R, id),
-                        PXF_REALS("GRAVITY", R, gravity, 3),
-                        PXF_REALS("EPSILON", R, epsilon, 1),
-                        PXF_REALS("GAMMA", R, gamma, 1),
-                        PXF_REALS("VEL_THRESH", R, velThresh, 1),
-                        PXF_REALS("ANGVEL_THRESH", R, angvelThresh, 1),
-                        PXF_REALS("ACC_THRESH", R, accThresh, 1),
-                        PXF_REALS("ANGACC_THRESH", R, angaccThresh, 1),
+                        PXF_CHECKED("GRAVITY", PxfParseMagnitude, R, gravity, 3),
+                        PXF_CHECKED("EPSILON", PxfParseNonNegative, R, epsilon, 1),
+                        PXF_CHECKED("GAMMA", PxfParseNonNegative, R, gamma, 1),
+                        PXF_CHECKED("VEL_THRESH", PxfParseNonNegative, R, velThresh, 1),
+                        PXF_CHECKED("ANGVEL_THRESH", PxfParseNonNegative, R, angvelThresh, 1),
+                        PXF_CHECKED("ACC_THRESH", PxfParseNonNegative, R, accThresh, 1),
+                        PXF_CHECKED("ANGACC_THRESH", PxfParseNonNegative, R, angaccThresh, 1),
                         PXF_INT("ALIVE_WINDOW", R, aliveWindow),
                         PXF_INT("AUTO_DISABLE", R, autoDisable),
                         PXF_INT("INTEGRATION_MODEL", R, integrationModel),
                         PXF_INT("LINEAR_SOLVER", R, linearSolver),
                         PXF_INT("STEPPER_OPTIONS", R, stepperOptions),
-                        PXF_REALS("TIME_STEP", R, timeStep, 1),
+                        PXF_CHECKED("TIME_STEP", PxfParsePositive, R, timeStep, 1),
                         PXF_INT("LCP_MAX_BLOCK_ITERATIONS", R, blockIterations),
                         PXF_INT("LCP_MAX_ITERATIONS", R, iterations),
                         PXF_INT("LCP_MAX_CYCLE_SIZE1", R, cycleSize1),
                         PXF_INT("LCP_MAX_CYCLE_SIZE2", R, cycleSize2),
-                        PXF_REALS("LCP_DEGENERACY_FILTER", R, degeneracy, 1),
-                        PXF_REALS("LCP_TOLERANCE", R, tolerance, 1),
+                        PXF_CHECKED("LCP_DEGENERACY_FILTER", PxfParseNonNegative, R, degeneracy, 1),
+                        PXF_CHECKED("LCP_TOLERANCE", PxfParseNonNegative, R, tolerance, 1),
                         PXF_INT("LCP_SOLVER_FUNCTION", R, solverFunction),
                         PXF_INT("LCP_LARGE_ISLAND_SOLVER", R, largeIslandSolver),
                         PXF_INT("LCP_LARGE_ISLAND_ROWS", R, largeIslandRows),
                         PXF_INT("LCP_ITERATIONS", R, sweeps),
+                        PXF_CHECKED("MAX_CORRECTING_VEL", PxfParsePositive, R, maxCorrectingVelocity, 1),
+                        PXF_CHECKED("MAX_CORRECTING_RATE", PxfParsePositive, R, maxCorrectingRate, 1),
                         PX_XML_END};
     const int code = PxXMLElementProcess(element, t, &r);
     const PxXMLHandler *bad = PxfBadEntry(t);
@@ -91,7 +96,9 @@ int loadWorld(PxXMLElement *element)
     // The importing file owns the world: an imported file's parameters do not
     // change it.
     if (context->fileDepth > 1) return code;
+    const long mark = PxfWarningMark();
     applyWorld(context->world, t, r);
+    PxfNoteLibraryWarnings(context, at, "World", r.id, mark);
     char fullId[PXF_FULL_ID_SIZE];
     if (r.id[0] && PxfFullID(context, at, r.id, fullId))
         PxLoadHashInsert(context, fullId, context->world, PX_KIND_WORLD);
@@ -106,7 +113,7 @@ struct BodyRecord {
 };
 
 // The checks that keep a body from being made; true when it may be.
-bool bodyIsValid(PxLoadContext *context, PxfPosition at, const PxXMLHandler *t, const BodyRecord &r)
+bool bodyIsValid(PxLoadContext *context, PxfPosition at, PxXMLHandler *t, const BodyRecord &r)
 {
     const PxXMLHandler *bad = PxfBadEntry(t);
     PxMatrix4 com;
@@ -202,14 +209,22 @@ int loadBody(PxXMLElement *element)
     const PxReal identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     memcpy(r.com, identity, sizeof identity);
     typedef BodyRecord R;
-    PxXMLHandler t[] = {PXF_TEXT("ID", R, id),           PXF_INT("ENABLED", R, enabled),
-                        PXF_INT("FROZEN", R, frozen),    PXF_REALS("POS", R, pos, 3),
-                        PXF_REALS("QUAT", R, quat, 4),   PXF_REALS("ROT", R, rot, 3),
-                        PXF_REALS("MASS", R, mass, 1),   PXF_REALS("MOI", R, moi, 6),
-                        PXF_REALS("FORCE", R, force, 3), PXF_REALS("TORQUE", R, torque, 3),
-                        PXF_REALS("VEL", R, vel, 3),     PXF_REALS("ANGVEL", R, angvel, 3),
-                        PXF_REALS("DAMP", R, damp, 2),   PXF_REALS("FASTSPIN", R, fastspin, 3),
-                        PXF_REALS("COM", R, com, 16),    PX_XML_END};
+    PxXMLHandler t[] = {PXF_TEXT("ID", R, id),
+                        PXF_INT("ENABLED", R, enabled),
+                        PXF_INT("FROZEN", R, frozen),
+                        PXF_CHECKED("POS", PxfParseMagnitude, R, pos, 3),
+                        PXF_CHECKED("QUAT", PxfParseAxis, R, quat, 4),
+                        PXF_CHECKED("ROT", PxfParseFinite, R, rot, 3),
+                        PXF_CHECKED("MASS", PxfParseMass, R, mass, 1),
+                        PXF_CHECKED("MOI", PxfParseInertia, R, moi, 6),
+                        PXF_CHECKED("FORCE", PxfParseMagnitude, R, force, 3),
+                        PXF_CHECKED("TORQUE", PxfParseMagnitude, R, torque, 3),
+                        PXF_CHECKED("VEL", PxfParseMagnitude, R, vel, 3),
+                        PXF_CHECKED("ANGVEL", PxfParseMagnitude, R, angvel, 3),
+                        PXF_CHECKED("DAMP", PxfParseNonNegative, R, damp, 2),
+                        PXF_CHECKED("FASTSPIN", PxfParseFinite, R, fastspin, 3),
+                        PXF_CHECKED("COM", PxfParseFinite, R, com, 16),
+                        PX_XML_END};
     const int code = PxXMLElementProcess(element, t, &r);
     char fullId[PXF_FULL_ID_SIZE];
     if (!bodyIsValid(context, at, t, r) || !PxfFullID(context, at, r.id, fullId)) return code;
@@ -224,6 +239,7 @@ int loadBody(PxXMLElement *element)
                     r.id);
         return code;
     }
+    const long mark = PxfWarningMark();
     setMassProperties(b, r, t, frame.scale);
     setPose(b, r, t, frame);
     setMotion(b, r, frame, context->options);
@@ -234,6 +250,8 @@ int loadBody(PxXMLElement *element)
     }
     if (r.enabled && !(context->options & PX_LOAD_BODIES_DISABLED)) RbdBodyEnable(b);
     if (r.frozen) RbdBodyFreeze(b);
+    PxfNoteLibraryWarnings(context, at, "Body", r.id, mark);
+    RbdBodySetName(b, fullId);
     PxLoadHashInsert(context, fullId, b, PX_KIND_BODY);
     return code;
 }

@@ -45,89 +45,102 @@ int loadLimit(PxXMLElement *element);
 const PxXMLHandler kLimitTable[] = {PXF_INT("INDEX", L, index),
                                     PXF_INT("ACTIVE", L, active),
                                     PXF_REALS("LO_STOP", L, loStop, 1),
-                                    PXF_REALS("LO_STIFF", L, loStiff, 1),
-                                    PXF_REALS("LO_DAMP", L, loDamp, 1),
-                                    PXF_REALS("LO_REST", L, loRest, 1),
+                                    PXF_CHECKED("LO_STIFF", PxfParseNonNegative, L, loStiff, 1),
+                                    PXF_CHECKED("LO_DAMP", PxfParseNonNegative, L, loDamp, 1),
+                                    PXF_CHECKED("LO_REST", PxfParseUnit, L, loRest, 1),
                                     PXF_REALS("UP_STOP", L, upStop, 1),
-                                    PXF_REALS("UP_STIFF", L, upStiff, 1),
-                                    PXF_REALS("UP_DAMP", L, upDamp, 1),
-                                    PXF_REALS("UP_REST", L, upRest, 1),
+                                    PXF_CHECKED("UP_STIFF", PxfParseNonNegative, L, upStiff, 1),
+                                    PXF_CHECKED("UP_DAMP", PxfParseNonNegative, L, upDamp, 1),
+                                    PXF_CHECKED("UP_REST", PxfParseUnit, L, upRest, 1),
                                     PXF_INT("LOCKED", L, locked),
                                     PXF_INT("CALC_POS", L, calcPos),
-                                    PXF_REALS("MAX_FORCE", L, maxForce, 1),
-                                    PXF_REALS("MAXFORCE", L, maxForce, 1),
+                                    PXF_CHECKED("MAX_FORCE", PxfParseNonNegative, L, maxForce, 1),
+                                    PXF_CHECKED("MAXFORCE", PxfParseNonNegative, L, maxForce, 1),
                                     PXF_REALS("POS_LOCK", L, posLock, 1),
                                     PXF_REALS("POS", L, pos, 1),
                                     PXF_INT("POWERED", L, powered),
                                     PXF_REALS("DESVEL", L, desVel, 1),
-                                    PXF_REALS("STIFF_THRESH", L, stiffThresh, 1),
+                                    PXF_CHECKED("STIFF_THRESH", PxfParseNonNegative, L, stiffThresh, 1),
                                     PX_XML_END};
 
 const PxXMLHandler kCommon[] = {PXF_TEXT("ID", R, id),
-                                PX_XML_STRINGS("BODY_IDS", offsetof(R, bodyIds), 2, PXF_ID_SIZE),
-                                PXF_INT("ENABLED", R, enabled), PX_XML_END};
+                                {"BODY_IDS", PX_XML_VALUE_HANDLER, (PxXMLFunction)PxXMLParseStringArrayExact,
+                                 offsetof(R, bodyIds), 2, PXF_ID_SIZE, 0, 0, 0},
+                                PXF_INT("ENABLED", R, enabled),
+                                PX_XML_END};
 
 const PxXMLHandler kLimitEntry = PX_XML_ELEMENT("LIMIT", loadLimit);
 
-const PxXMLHandler kBSJoint[] = {PXF_REALS("POS", R, pos, 3), PX_XML_END};
-const PxXMLHandler kHinge[] = {PXF_REALS("POS", R, pos, 3), PXF_REALS("AXIS", R, axis, 3), kLimitEntry, PX_XML_END};
-const PxXMLHandler kPrismatic[] = {PXF_REALS("AXIS", R, axis, 3), PXF_REALS("POS", R, pos, 3), kLimitEntry,
-                                   PX_XML_END};
-const PxXMLHandler kCarWheel[] = {PXF_REALS("POS", R, pos, 3),
-                                  PXF_REALS("S_AXIS", R, sAxis, 3),
+const PxXMLHandler kBSJoint[] = {PXF_CHECKED("POS", PxfParseMagnitude, R, pos, 3), PX_XML_END};
+const PxXMLHandler kHinge[] = {PXF_CHECKED("POS", PxfParseMagnitude, R, pos, 3),
+                               PXF_CHECKED("AXIS", PxfParseAxis, R, axis, 3), kLimitEntry, PX_XML_END};
+const PxXMLHandler kPrismatic[] = {PXF_CHECKED("AXIS", PxfParseAxis, R, axis, 3),
+                                   PXF_CHECKED("POS", PxfParseMagnitude, R, pos, 3), kLimitEntry, PX_XML_END};
+const PxXMLHandler kCarWheel[] = {PXF_CHECKED("POS", PxfParseMagnitude, R, pos, 3),
+                                  PXF_CHECKED("S_AXIS", PxfParseAxis, R, sAxis, 3),
                                   PXF_INT("S_LOCK", R, sLock),
                                   PXF_REALS("S_DESVEL", R, sDesvel, 1),
-                                  PXF_REALS("S_MAXFORCE", R, sMaxforce, 1),
+                                  PXF_CHECKED("S_MAXFORCE", PxfParseNonNegative, R, sMaxforce, 1),
                                   PXF_REALS("S_ANGLE", R, sAngle, 1),
-                                  PXF_REALS("H_AXIS", R, hAxis, 3),
+                                  PXF_CHECKED("H_AXIS", PxfParseAxis, R, hAxis, 3),
                                   PXF_REALS("H_DESVEL", R, hDesvel, 1),
-                                  PXF_REALS("H_MAXFORCE", R, hMaxforce, 1),
+                                  PXF_CHECKED("H_MAXFORCE", PxfParseNonNegative, R, hMaxforce, 1),
                                   PXF_REALS("SUSP_LOLIM", R, suspLo, 1),
                                   PXF_REALS("SUSP_HILIM", R, suspHi, 1),
-                                  PXF_REALS("SUSP_SOFT", R, suspSoft, 1),
+                                  PXF_CHECKED("SUSP_SOFT", PxfParseNonNegative, R, suspSoft, 1),
                                   PXF_REALS("SUSP_REF", R, suspRef, 1),
-                                  PXF_REALS("SUSP_KP", R, suspKp, 1),
-                                  PXF_REALS("SUSP_KD", R, suspKd, 1),
+                                  PXF_CHECKED("SUSP_KP", PxfParseNonNegative, R, suspKp, 1),
+                                  PXF_CHECKED("SUSP_KD", PxfParseNonNegative, R, suspKd, 1),
                                   PX_XML_END};
-const PxXMLHandler kContact[] = {PXF_REALS("POS", R, pos, 3),
-                                 PXF_REALS("NORMAL", R, normal, 3),
+const PxXMLHandler kContact[] = {PXF_CHECKED("POS", PxfParseMagnitude, R, pos, 3),
+                                 PXF_CHECKED("NORMAL", PxfParseAxis, R, normal, 3),
                                  PXF_REALS("PENETRATION", R, penetration, 1),
-                                 PXF_REALS("DIR", R, dir, 3),
+                                 PXF_CHECKED("DIR", PxfParseAxis, R, dir, 3),
                                  PX_XML_ELEMENT("CONTACT_PARAMS", PxfLoadContactParams),
                                  PX_XML_END};
-const PxXMLHandler kFixedPath[] = {PXF_REALS("POS1", R, pos1, 3), PXF_REALS("POS2", R, pos2, 3),
-                                   PXF_REALS("VEL1", R, vel1, 3), PXF_REALS("VEL2", R, vel2, 3), PX_XML_END};
-const PxXMLHandler kRPROJoint[] = {PXF_REALS("POS1", R, pos1, 3),
-                                   PXF_REALS("POS2", R, pos2, 3),
-                                   PXF_REALS("QUAT1", R, quat1, 4),
-                                   PXF_REALS("QUAT2", R, quat2, 4),
-                                   PXF_REALS("REL_QUAT", R, relQuat, 4),
-                                   PXF_REALS("REL_ANGVEL", R, relAngvel, 3),
-                                   PXF_REALS("REL_VEL", R, relVel, 3),
-                                   PXF_REALS("LINEAR_STRENGTH", R, linStrength, 3),
-                                   PXF_REALS("ANGULAR_STRENGTH", R, angStrength, 3),
+const PxXMLHandler kFixedPath[] = {PXF_CHECKED("POS1", PxfParseMagnitude, R, pos1, 3),
+                                   PXF_CHECKED("POS2", PxfParseMagnitude, R, pos2, 3),
+                                   PXF_CHECKED("VEL1", PxfParseMagnitude, R, vel1, 3),
+                                   PXF_CHECKED("VEL2", PxfParseMagnitude, R, vel2, 3), PX_XML_END};
+const PxXMLHandler kRPROJoint[] = {PXF_CHECKED("POS1", PxfParseMagnitude, R, pos1, 3),
+                                   PXF_CHECKED("POS2", PxfParseMagnitude, R, pos2, 3),
+                                   PXF_CHECKED("QUAT1", PxfParseAxis, R, quat1, 4),
+                                   PXF_CHECKED("QUAT2", PxfParseAxis, R, quat2, 4),
+                                   PXF_CHECKED("REL_QUAT", PxfParseAxis, R, relQuat, 4),
+                                   PXF_CHECKED("REL_ANGVEL", PxfParseMagnitude, R, relAngvel, 3),
+                                   PXF_CHECKED("REL_VEL", PxfParseMagnitude, R, relVel, 3),
+                                   PXF_CHECKED("LINEAR_STRENGTH", PxfParseNonNegative, R, linStrength, 3),
+                                   PXF_CHECKED("ANGULAR_STRENGTH", PxfParseNonNegative, R, angStrength, 3),
                                    PX_XML_END};
-const PxXMLHandler kUniversal[] = {PXF_REALS("POS", R, pos, 3), PXF_REALS("AXIS1", R, axis1, 3),
-                                   PXF_REALS("AXIS2", R, axis2, 3), PX_XML_END};
-const PxXMLHandler kLinear1[] = {PXF_REALS("POS", R, pos, 3), PXF_REALS("AXIS", R, axis, 3), PX_XML_END};
-const PxXMLHandler kLinear2[] = {PXF_REALS("POS", R, pos, 3), PXF_REALS("DIR", R, dir, 3), PX_XML_END};
-const PxXMLHandler kAngular3[] = {PXF_REALS("AXIS", R, axis, 3), PXF_INT("ROT_ENABLED", R, rotEnabled),
-                                  PXF_REALS("STIFFNESS", R, stiffness, 1), PXF_REALS("DAMPING", R, damping, 1),
-                                  PX_XML_END};
-const PxXMLHandler kSpring[] = {PXF_REALS("POS1", R, pos1, 3),
-                                PXF_REALS("POS2", R, pos2, 3),
-                                PXF_REALS("NATURAL_LENGTH", R, naturalLength, 1),
-                                PXF_REALS("STIFFNESS", R, stiffness, 1),
-                                PXF_REALS("DAMPING", R, damping, 1),
+const PxXMLHandler kUniversal[] = {PXF_CHECKED("POS", PxfParseMagnitude, R, pos, 3),
+                                   PXF_CHECKED("AXIS1", PxfParseAxis, R, axis1, 3),
+                                   PXF_CHECKED("AXIS2", PxfParseAxis, R, axis2, 3), PX_XML_END};
+const PxXMLHandler kLinear1[] = {PXF_CHECKED("POS", PxfParseMagnitude, R, pos, 3),
+                                 PXF_CHECKED("AXIS", PxfParseAxis, R, axis, 3), PX_XML_END};
+const PxXMLHandler kLinear2[] = {PXF_CHECKED("POS", PxfParseMagnitude, R, pos, 3),
+                                 PXF_CHECKED("DIR", PxfParseAxis, R, dir, 3), PX_XML_END};
+const PxXMLHandler kAngular3[] = {PXF_CHECKED("AXIS", PxfParseAxis, R, axis, 3),
+                                  PXF_INT("ROT_ENABLED", R, rotEnabled),
+                                  PXF_CHECKED("STIFFNESS", PxfParseNonNegative, R, stiffness, 1),
+                                  PXF_CHECKED("DAMPING", PxfParseNonNegative, R, damping, 1), PX_XML_END};
+const PxXMLHandler kSpring[] = {PXF_CHECKED("POS1", PxfParseMagnitude, R, pos1, 3),
+                                PXF_CHECKED("POS2", PxfParseMagnitude, R, pos2, 3),
+                                PXF_CHECKED("NATURAL_LENGTH", PxfParseNonNegative, R, naturalLength, 1),
+                                PXF_CHECKED("STIFFNESS", PxfParseNonNegative, R, stiffness, 1),
+                                PXF_CHECKED("DAMPING", PxfParseNonNegative, R, damping, 1),
                                 kLimitEntry,
                                 PX_XML_END};
-const PxXMLHandler kConeLimit[] = {PXF_REALS("AXIS1", R, axis1, 3),          PXF_REALS("AXIS2", R, axis2, 3),
-                                   PXF_REALS("HALF_ANGLE", R, halfAngle, 1), PXF_REALS("STIFFNESS", R, stiffness, 1),
-                                   PXF_REALS("DAMPING", R, damping, 1),      PX_XML_END};
+const PxXMLHandler kConeLimit[] = {PXF_CHECKED("AXIS1", PxfParseAxis, R, axis1, 3),
+                                   PXF_CHECKED("AXIS2", PxfParseAxis, R, axis2, 3),
+                                   PXF_CHECKED("HALF_ANGLE", PxfParseNonNegative, R, halfAngle, 1),
+                                   PXF_CHECKED("STIFFNESS", PxfParseNonNegative, R, stiffness, 1),
+                                   PXF_CHECKED("DAMPING", PxfParseNonNegative, R, damping, 1),
+                                   PX_XML_END};
 
 // What a type's element is read into and how the record becomes a constraint.
 struct Apply {
     PxLoadContext *context;
+    PxfPosition at;
     RbdConstraintID c;
     const ConstraintRecord &r;
     const PxXMLHandler *t;
@@ -163,15 +176,31 @@ void setBodyPositions(const Apply &a)
     RbdConstraintBodySetPosition(a.c, 1, p1);
 }
 
+// Stops above each other are refused, with their stiffness, damping and
+// restitution: the limit keeps its stops (no stops by default). Equal stops
+// hold the joint.
+void applyStops(const Apply &a, RbdLimit *limit, bool lengths)
+{
+    const LimitRecord &l = a.r.limit;
+    if (l.loStop > l.upStop) {
+        PXF_NOTICE(a.context, a.at,
+                   "Constraint '%s' has a <LO_STOP> of %g above its <UP_STOP> of %g. The stops are refused; the "
+                   "previous ones are kept.\n",
+                   a.r.id, l.loStop, l.upStop);
+        return;
+    }
+    const RbdSingleLimit lo = {lengths ? a.length(l.loStop) : l.loStop, l.loStiff, l.loDamp, l.loRest};
+    const RbdSingleLimit up = {lengths ? a.length(l.upStop) : l.upStop, l.upStiff, l.upDamp, l.upRest};
+    RbdLimitSetLowerLimit(limit, &lo);
+    RbdLimitSetUpperLimit(limit, &up);
+}
+
 void applyLimit(const Apply &a, bool lengths)
 {
     const LimitRecord &l = a.r.limit;
     RbdLimit *limit = RbdConstraintGetLimit(a.c);
     if (!limit || !l.read) return;
-    const RbdSingleLimit lo = {lengths ? a.length(l.loStop) : l.loStop, l.loStiff, l.loDamp, l.loRest};
-    const RbdSingleLimit up = {lengths ? a.length(l.upStop) : l.upStop, l.upStiff, l.upDamp, l.upRest};
-    RbdLimitSetLowerLimit(limit, &lo);
-    RbdLimitSetUpperLimit(limit, &up);
+    applyStops(a, limit, lengths);
     RbdLimitActivateLimits(limit, l.active);
     if (l.powered) RbdLimitSetLimitedForceMotor(limit, l.desVel, l.maxForce);
     if (l.locked) RbdLimitSetLock(limit, lengths ? a.length(l.posLock) : l.posLock, l.maxForce);
@@ -384,13 +413,18 @@ bool findBodies(PxLoadContext *context, PxfPosition at, const ConstraintRecord &
             return false;
         }
     }
+    if (bodies[0] && bodies[0] == bodies[1]) {
+        PXF_PROBLEM(context, at, "Constraint '%s' joins body '%s' to itself. Constraint not created.\n", r.id,
+                    r.bodyIds[0]);
+        return false;
+    }
     if (bodies[0] || bodies[1]) return true;
     PXF_PROBLEM(context, at, "Constraint '%s' joins the world to itself. Constraint not created.\n", r.id);
     return false;
 }
 
 // The checks before anything is made; true when the constraint may be made.
-bool constraintIsValid(PxLoadContext *context, PxfPosition at, const PxXMLHandler *t, const ConstraintRecord &r,
+bool constraintIsValid(PxLoadContext *context, PxfPosition at, PxXMLHandler *t, const ConstraintRecord &r,
                        char *fullId)
 {
     const PxXMLHandler *bad = PxfBadEntry(t);
@@ -414,7 +448,7 @@ bool constraintIsValid(PxLoadContext *context, PxfPosition at, const PxXMLHandle
 }
 
 void makeConstraint(PxLoadContext *context, PxXMLElement *element, PxfPosition at, const TypeInfo &type,
-                    const ConstraintRecord &r, const PxXMLHandler *t)
+                    const ConstraintRecord &r, PxXMLHandler *t)
 {
     char fullId[PXF_FULL_ID_SIZE];
     RbdBodyID bodies[2];
@@ -428,12 +462,14 @@ void makeConstraint(PxLoadContext *context, PxXMLElement *element, PxfPosition a
         PXF_PROBLEM(context, at, "Constraint '%s' could not be created: the world has no room left.\n", r.id);
         return;
     }
+    const long mark = PxfWarningMark();
     RbdConstraintSetBodies(c, bodies[0], bodies[1]);
-    const Apply apply = {context, c, r, t, frame};
+    const Apply apply = {context, at, c, r, t, frame};
     if (type.apply)
         type.apply(apply);
     else
         applyContact(apply, params);
+    PxfNoteLibraryWarnings(context, at, "Constraint", r.id, mark);
     if (r.enabled && !(context->options & PX_LOAD_CONSTRAINTS_DISABLED)) RbdConstraintEnable(c);
     PxLoadHashInsert(context, fullId, c, PX_KIND_CONSTRAINT);
 }

@@ -48,6 +48,8 @@ int writeWorld(const PxSaveEntry *entry, PxStream *s)
     ok &= PxfWriteReal("ACC_THRESH", s, RbdWorldGetAutoDisableAccelerationThreshold(w));
     ok &= PxfWriteReal("ANGACC_THRESH", s, RbdWorldGetAutoDisableAngularAccelerationThreshold(w));
     ok &= writeWorldSolver(w, s);
+    ok &= PxfWriteReal("MAX_CORRECTING_VEL", s, RbdWorldGetMaxCorrectingVelocity(w));
+    ok &= PxfWriteReal("MAX_CORRECTING_RATE", s, RbdWorldGetMaxCorrectingRate(w));
     ok &= PxXMLWriteEndTag("WORLD", s);
     return ok;
 }

@@ -22,7 +22,7 @@ int loadMaterialPair(PxXMLElement *element)
     MaterialPairRecord r;
     memset(&r, 0, sizeof r);
     PxfParamsRecordInit(&r.params);
-    PxXMLHandler t[] = {PX_XML_VALUE("MATERIAL_IDS", PxXMLParseIntArray, offsetof(MaterialPairRecord, ids), 2),
+    PxXMLHandler t[] = {PX_XML_VALUE("MATERIAL_IDS", PxXMLParseIntArrayExact, offsetof(MaterialPairRecord, ids), 2),
                         PX_XML_ELEMENT("CONTACT_PARAMS", PxfLoadContactParams), PX_XML_END};
     context->params = &r.params;
     const int code = PxXMLElementProcess(element, t, &r);
@@ -48,6 +48,13 @@ int loadMaterialTable(PxXMLElement *element)
     if (size < 0 || !end || *end) {
         PXF_PROBLEM(context, PxfPositionOf(element),
                     "<MATERIAL_TABLE> needs a size=\"n\" attribute. Table not loaded.\n");
+        return PX_XML_SKIP_ELEMENT;
+    }
+    const int capacity = SbxBridgeGetMaterialCount(context->bridge);
+    if (size > capacity) {
+        PXF_PROBLEM(context, PxfPositionOf(element),
+                    "<MATERIAL_TABLE> size %ld is more than the bridge's %d materials. Table not loaded.\n", size,
+                    capacity);
         return PX_XML_SKIP_ELEMENT;
     }
     // Materials below the table's size are in use from now on.

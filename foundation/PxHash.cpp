@@ -187,6 +187,30 @@ void *PxHashGetDatum(PxHashIterator *iterator)
     return node->datum;
 }
 
+// Nodes move, keys and data stay: each node is linked into its new chain
+// at its place in key order.
+int PxHashResize(PxHash *hash, unsigned int size)
+{
+    if (hash == nullptr || size == 0 || size > kMaxBuckets) return 0;
+    PxHashNode **buckets = static_cast<PxHashNode **>(PxMemoryAPI.createZeroed(size * sizeof(PxHashNode *)));
+    if (buckets == nullptr) return 0;
+    PxHashNode **old = hash->buckets;
+    const unsigned int oldSize = hash->size;
+    hash->buckets = buckets;
+    hash->size = size;
+    for (unsigned int bucket = 0; bucket < oldSize; ++bucket) {
+        for (PxHashNode *node = old[bucket], *next; node != nullptr; node = next) {
+            next = node->next;
+            PxHashNode **link = &buckets[BucketOf(hash, node->key)];
+            while (*link != nullptr && hash->keyCompareFunc(node->key, (*link)->key) > 0) link = &(*link)->next;
+            node->next = *link;
+            *link = node;
+        }
+    }
+    PxMemoryAPI.destroy(old);
+    return 1;
+}
+
 void PxHashReset(PxHash *hash)
 {
     if (hash == nullptr) return;

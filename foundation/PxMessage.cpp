@@ -7,22 +7,47 @@
 #include <cstring>
 #include <utility>
 
+#include "PxMessageRepeats.h"
+
 namespace {
 
 // Every formatted piece is cut at this many characters (terminator included).
 constexpr size_t kMessageBufferSize = 5000;
 
+// Messages given to each channel, shown or not.
+long gCounts[4];
+
+void Count(int channel)
+{
+    ++gCounts[channel];
+}
+
 // Shows the prefix and then the message as two separate pieces, but only
-// when the channel's threshold admits the message's level.
-void ShowFiltered(int channelLevel, PxShowFunction show, const char *prefixFormat, int level, const char *format,
-                  va_list args)
+// when the channel's threshold admits the message's level, and only the
+// first few messages of a kind; later ones are counted and their count is
+// shown at every power of ten.
+void ShowFiltered(int channel, int channelLevel, PxShowFunction show, const char *prefixFormat, int level,
+                  const char *format, va_list args)
 {
     if (channelLevel < level || show == nullptr) return;
-    char buffer[kMessageBufferSize];
-    std::snprintf(buffer, sizeof buffer, prefixFormat, level);
-    show(level, buffer);
+    char prefix[64], buffer[kMessageBufferSize];
+    std::snprintf(prefix, sizeof prefix, prefixFormat, level);
     std::vsnprintf(buffer, sizeof buffer, format != nullptr ? format : "", args);
-    show(level, buffer);
+    long count = 0;
+    const pxmessage::Verdict verdict = pxmessage::NoteRepeat(channel, buffer, &count);
+    if (verdict == pxmessage::Verdict::Hide) return;
+    show(level, prefix);
+    if (verdict == pxmessage::Verdict::Show) {
+        show(level, buffer);
+        return;
+    }
+    char sample[64], note[160];
+    pxmessage::SampleOf(buffer, sample, sizeof sample);
+    if (verdict == pxmessage::Verdict::ShowCutNote)
+        std::snprintf(note, sizeof note, "more messages like \"%s\" follow; they are counted, not shown\n", sample);
+    else
+        std::snprintf(note, sizeof note, "%ld messages like \"%s\" so far\n", count, sample);
+    show(level, note);
 }
 
 } // namespace
@@ -45,6 +70,7 @@ PxShowFunction PxDebugShow = PxShowStderr;
 // A null handler silences its channel.
 void PxInfo(int level, const char *format, ...)
 {
+    Count(PX_CHANNEL_INFO);
     if (PxInfoHandler == nullptr) return;
     va_list args;
     va_start(args, format);
@@ -54,6 +80,7 @@ void PxInfo(int level, const char *format, ...)
 
 void PxWarning(int level, const char *format, ...)
 {
+    Count(PX_CHANNEL_WARNING);
     if (PxWarningHandler == nullptr) return;
     va_list args;
     va_start(args, format);
@@ -63,6 +90,7 @@ void PxWarning(int level, const char *format, ...)
 
 void PxDebug(int level, const char *format, ...)
 {
+    Count(PX_CHANNEL_DEBUG);
     if (PxDebugHandler == nullptr) return;
     va_list args;
     va_start(args, format);
@@ -74,6 +102,7 @@ void PxDebug(int level, const char *format, ...)
 // ends the process.
 void PxFatalError(int level, const char *format, ...)
 {
+    Count(PX_CHANNEL_FATAL);
     std::fputs("PxFatalError\n", stdout);
     PxMessageHandler handler = PxFatalErrorHandler != nullptr ? PxFatalErrorHandler : PxHandlerFatalError;
     va_list args;
@@ -117,17 +146,17 @@ PxShowFunction PxSetDebugShow(PxShowFunction show)
 
 void PxHandlerInfo(int level, const char *format, va_list args)
 {
-    ShowFiltered(PxInfoLevel, PxInfoShow, "PxInfo{%d}: ", level, format, args);
+    ShowFiltered(PX_CHANNEL_INFO, PxInfoLevel, PxInfoShow, "PxInfo{%d}: ", level, format, args);
 }
 
 void PxHandlerWarning(int level, const char *format, va_list args)
 {
-    ShowFiltered(PxWarningLevel, PxWarningShow, "PxWarning{%d}: ", level, format, args);
+    ShowFiltered(PX_CHANNEL_WARNING, PxWarningLevel, PxWarningShow, "PxWarning{%d}: ", level, format, args);
 }
 
 void PxHandlerDebug(int level, const char *format, va_list args)
 {
-    ShowFiltered(PxDebugLevel, PxDebugShow, "PxDebug{%d}: ", level, format, args);
+    ShowFiltered(PX_CHANNEL_DEBUG, PxDebugLevel, PxDebugShow, "PxDebug{%d}: ", level, format, args);
 }
 
 // The fatal channel ignores its level: both pieces go to standard output
@@ -154,6 +183,11 @@ void PxShowStderr(int, const char *text)
 void PxShowStdout(int, const char *text)
 {
     if (text != nullptr) std::fputs(text, stdout);
+}
+
+long PxMessageGetCount(int channel)
+{
+    return channel >= 0 && channel < 4 ? gCounts[channel] : 0;
 }
 
 const char *PxShortenPath(const char *path)

@@ -33,7 +33,8 @@ int PxOpen(const char *path, int mode)
 {
     const int flags = OpenFlags(mode);
     if (flags < 0) {
-        PxFatalError(3, "Invalid mode parameter passed to PxOpen().\n");
+        // A bad argument is the caller's mistake: refused, not fatal.
+        PxWarning(3, "Invalid mode parameter passed to PxOpen().\n");
         return -1;
     }
     if (path == nullptr) return -1;
@@ -47,7 +48,7 @@ long PxLseek(int fd, long offset, int origin)
     case 0: whence = SEEK_SET; break;
     case 1: whence = SEEK_CUR; break;
     case 2: whence = SEEK_END; break;
-    default: PxFatalError(3, "Invalid origin parameter passed to PxLseek().\n"); return -1;
+    default: PxWarning(3, "Invalid origin parameter passed to PxLseek().\n"); return -1;
     }
     return static_cast<long>(lseek(fd, static_cast<off_t>(offset), whence));
 }

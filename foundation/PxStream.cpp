@@ -94,6 +94,15 @@ PxStream *PxStreamCreate(FILE *file)
     return Wrap(file, "file pointer", false);
 }
 
+// fmemopen only reads the bytes in mode "r", so the cast is safe.
+PxStream *PxStreamOpenMemory(const char *name, const void *bytes, size_t size)
+{
+    if (name == nullptr || (bytes == nullptr && size > 0)) return nullptr;
+    static char empty = '\0';
+    FILE *file = fmemopen(size > 0 ? const_cast<void *>(bytes) : &empty, size, "r");
+    return file != nullptr ? Wrap(file, name, true) : nullptr;
+}
+
 void PxStreamDestroy(PxStream *stream)
 {
     if (stream != nullptr) FreeStream(stream);

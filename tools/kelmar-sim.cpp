@@ -2,7 +2,8 @@
 // simulation universe, shows progress, and ends with a summary; optionally
 // writes the trajectory (CSV) and a picture of the final state (SVG).
 // Exit status: 0 done, 1 the run could not be made or its files written,
-// 2 a bad command line.
+// 2 a bad command line, 3 the run was not sound (a body's state stopped
+// being finite).
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -11,7 +12,11 @@
 #include <memory>
 #include <string>
 
+#include <kelmar/PxFile.h>
+#include <kelmar/PxMessage.h>
+
 #include "SimOptions.h"
+#include "SimOutputFile.h"
 #include "SimPicture.h"
 #include "SimProgress.h"
 #include "SimRun.h"
@@ -35,12 +40,12 @@ std::string cannotWrite(const std::string &path)
     return "cannot write '" + path + "': " + strerror(errno);
 }
 
-// Finds out before a long run whether the picture can be written at all.
+// Finds out before a long run whether the picture can be written at all,
+// without touching a file of that name.
 bool writable(const std::string &path)
 {
-    FILE *file = fopen(path.c_str(), "w");
-    if (!file) return false;
-    return fclose(file) == 0;
+    ksim::OutputFile probe;
+    return probe.open(path);
 }
 
 void listScenes()
@@ -52,6 +57,9 @@ void listScenes()
 
 int main(int argc, char **argv)
 {
+    // Every warning the toolkit gives is shown: a refused value, a frozen
+    // body or a skipped island changes what the run means.
+    PxWarningLevel = 100;
     ksim::Options options;
     const std::string problem = ksim::parseOptions(argc, argv, options);
     if (!problem.empty()) {
@@ -69,9 +77,10 @@ int main(int argc, char **argv)
 
     std::unique_ptr<ksim::Scene> scene;
     int steps = options.steps;
+    ksim::Outputs outputs;
     if (!options.file.empty()) {
         std::string error;
-        scene = ksim::loadSceneFile(options.file, &error);
+        scene = ksim::loadSceneFile(options.file, &error, &outputs.loadWarnings);
         if (!scene) return failed(error);
         if (steps < 0) steps = kFileSceneSteps;
     } else {
@@ -82,7 +91,6 @@ int main(int argc, char **argv)
     }
     ksim::setSleeping(*scene, options.sleeping);
 
-    ksim::Outputs outputs;
     ksim::Trajectory trajectory;
     if (!options.csv.empty() && !trajectory.open(options.csv)) return failed(cannotWrite(options.csv));
     if (!options.svg.empty() && !writable(options.svg)) return failed(cannotWrite(options.svg));
@@ -100,5 +108,6 @@ int main(int argc, char **argv)
         outputs.picture = options.svg;
     }
     fputs(ksim::summaryText(*scene, run, options.dt, outputs).c_str(), stdout);
-    return 0;
+    PxMessageFlushRepeats();
+    return ksim::countUnsound(*scene) > 0 ? 3 : 0;
 }

@@ -2,7 +2,13 @@
 # Installs the Debian packages the build needs, and only those that are
 # missing, without asking. Extra package names may be given as arguments.
 set -euo pipefail
-wanted=(g++ cmake ninja-build make libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format ccache "$@")
+# The graphics library: OpenGL, EGL and GLU headers, Mesa's drivers (the
+# cameras render through surfaceless EGL with llvmpipe), JPEG and PNG; a
+# virtual X server for the tests of a viewer's GLX context.
+graphics=(libgl-dev libegl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0 libjpeg-dev libpng-dev libx11-dev
+          xvfb xauth)
+wanted=(g++ cmake ninja-build make libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format ccache liblapack-dev pkg-config
+        "${graphics[@]}" "$@")
 missing=()
 for pkg in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")

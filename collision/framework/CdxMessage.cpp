@@ -54,10 +54,12 @@ extern "C" const CdxErrorDescription gCdxCoreErrorList[] = {
      "Failed to register new geometry type. Ensure sufficient number of geometries in CdxInit()."},
     {22, CdxSeverityFatal, kRepeat, "Invalid Intersect Result. Output contact array pointer must exist."},
     {23, CdxSeverityFatal, kRepeat, "Invalid Intersect Request (%s),."},
-    {24, CdxSeverityFatal, kRepeat,
+    // A full space refuses the model or the pair (its callers see the
+    // failure): more models than room is a scene's size, not a fault.
+    {24, CdxSeverityWarning, kRepeat,
      "Out of memory for CdxModelPairs in CdxSpace. Resizing not implemented. Please use a larger "
      "number of pairs in CdxAxisSortCreate."},
-    {25, CdxSeverityFatal, kRepeat,
+    {25, CdxSeverityWarning, kRepeat,
      "Out of memory for CdxModels in CdxSpace. Resizing not implemented. Please use a larger "
      "number of models in CdxAxisSortCreate."},
     {26, CdxSeverityWarning, kRepeat, "Ran out of memory for PairData objects."},

@@ -30,6 +30,27 @@ int edgeCandidates(const PxVector3 centre, const PxReal axes[3][3], const PxVect
     return count;
 }
 
+// Within this fraction of its mean half edge a box counts as just touching
+// the plane.
+const PxReal kTouchFraction = 1e-4;
+
+// The corners of a box just touching the plane or above it within the
+// contact tolerance that are no higher than highest. Without them a resting
+// box that the solver lifts by a hair would lose some or all of its
+// contacts and fall freely for a step.
+int lowCorners(const PxVector3 centre, const PxReal axes[3][3], const PxVector3 r, PxReal highest,
+               PxVector3 points[kMaxCandidates])
+{
+    int count = 0;
+    for (int corner = 0; corner < 8; ++corner) {
+        PxVector3 c;
+        PxV3Copy(c, centre);
+        for (int i = 0; i < 3; ++i) PxV3AddScaled(c, c, axes[i], (corner >> i & 1) ? r[i] : -r[i]);
+        if (c[2] <= highest) PxV3Copy(points[count++], c);
+    }
+    return count;
+}
+
 } // namespace
 
 int CdxBoxPlaneIntersect(CdxModelPair *pair, CdxIntersectResult *result)
@@ -54,9 +75,14 @@ int CdxBoxPlaneIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     PxReal separation = centre[2] - reach;
     if (separation > p.eps) return CxPairNoTouch(result);
 
+    // Just touching: the lowest corners.
+    const PxReal slack = kTouchFraction * (r[0] + r[1] + r[2]) / 3.0;
+    const bool touching = separation > -slack;
+    const PxReal keepBelow = touching ? separation + slack : 0.01 * separation;
     PxVector3 points[kMaxCandidates];
-    int count = edgeCandidates(centre, axes, r, points);
+    int count = touching ? lowCorners(centre, axes, r, keepBelow, points) : edgeCandidates(centre, axes, r, points);
     if (count == 0) return CxPairNoTouch(result);
     CdxContact candidates[kMaxCandidates];
-    return CxPlanePairContacts(&p, points, count, separation, lying | (2 << 8), candidates, result, &kDefaultRequest);
+    return CxPlanePairContacts(&p, points, count, keepBelow + 1e-300, lying | (2 << 8), candidates, result,
+                               &kDefaultRequest);
 }

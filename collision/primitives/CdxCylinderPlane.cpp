@@ -73,5 +73,6 @@ int CdxCylinderPlaneIntersect(CdxModelPair *pair, CdxIntersectResult *result)
 
     int low = az2 > kStanding2 ? 2 : (az2 < 1.0 - kStanding2 ? 3 : 1);
     CdxContact candidates[kMaxCandidates];
-    return CxPlanePairContacts(&p, points, count, separation, low | (2 << 8), candidates, result, &kDefaultRequest);
+    return CxPlanePairContacts(&p, points, count, 0.01 * separation, low | (2 << 8), candidates, result,
+                               &kDefaultRequest);
 }

@@ -70,13 +70,13 @@ int CxAddPartBelowPlane(const PxVector3 origin, const PxVector3 step, PxReal lo,
     return count;
 }
 
-int CxPlanePairContacts(const CxPair *p, const PxVector3 *points, int count, PxReal separation, int dims,
+int CxPlanePairContacts(const CxPair *p, const PxVector3 *points, int count, PxReal keepBelow, int dims,
                         CdxContact *candidates, CdxIntersectResult *result, const CdxRequest *typeDefault)
 {
     const PxReal *normal = p->tm2[2];
     int kept = 0;
     for (int k = 0; k < count; ++k) {
-        if (!(points[k][2] < 0.01 * separation)) continue;
+        if (!(points[k][2] < keepBelow)) continue;
         PxVector3 position;
         PxV3MulTM(position, points[k], p->tm2);
         CxContactSet(&candidates[kept++], position, normal, points[k][2], dims);

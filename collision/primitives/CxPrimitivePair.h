@@ -42,11 +42,11 @@ int CxPairSingleContact(CdxModelPair *pair, CdxIntersectResult *result, const Cd
 int CxAddPartBelowPlane(const PxVector3 origin, const PxVector3 step, PxReal lo, PxReal hi, int bothEnds,
                         PxVector3 *points, int count);
 
-// Plane pairs: the candidate points (plane frame) lower than 0.01 x the
-// separation become contacts at their world positions with the plane's
-// normal, written to candidates (room for count) and reduced into the
-// result. Returns 1 (touch).
-int CxPlanePairContacts(const CxPair *p, const PxVector3 *points, int count, PxReal separation, int dims,
+// Plane pairs: the candidate points (plane frame) lower than keepBelow
+// (0.01 x the separation, for a shape that is well into the plane) become
+// contacts at their world positions with the plane's normal, written to
+// candidates (room for count) and reduced into the result. Returns 1 (touch).
+int CxPlanePairContacts(const CxPair *p, const PxVector3 *points, int count, PxReal keepBelow, int dims,
                         CdxContact *candidates, CdxIntersectResult *result, const CdxRequest *typeDefault);
 
 // A convex shape in world coordinates for a sphere, box, cylinder or cone

@@ -58,6 +58,7 @@ void setNormalRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint 
     const RbdContactParams *params = &contact->params;
     setContactRow(list, row, c, contact->normal);
     list->phi[row] = -contact->penetration;
+    list->correction[row] = RBD_CORRECTION_PENETRATION;
     list->lo[row] = params->options & RBD_CONTACT_ADHESION ? -params->maxAdhesiveForce : 0.0;
     list->hi[row] = RBD_REAL_MAX;
     if (params->options & RBD_CONTACT_SOFTNESS) list->rowEpsilon[row] = params->softness;

@@ -379,6 +379,7 @@ void RbdBclAddCarWheel(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdB
     RbdBclSetAngularRow(list, row + 4, c, minusSteering);
     list->lo[row + 4] = -wheel->steeringMotorMaxForce;
     list->hi[row + 4] = wheel->steeringMotorMaxForce;
+    list->correction[row + 4] = RBD_CORRECTION_DRIVEN;
     if (wheel->steeringLock)
         list->phi[row + 4] = state.steeringAngle - wheel->steeringAngle;
     else

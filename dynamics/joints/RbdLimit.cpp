@@ -15,6 +15,13 @@ void updateCalculatePosition(RbdLimit *limit)
     limit->calculatePosition = limit->active || limit->motorized || limit->locked;
 }
 
+bool checkStop(PxReal stop, const char *function)
+{
+    if (!isnan(stop)) return true;
+    PxWarning(RBD_MESSAGE_LEVEL, "%s: the stop is not a number; ignored.\n", function);
+    return false;
+}
+
 void copySingle(RbdSingleLimit *to, const RbdSingleLimit *from)
 {
     to->stop = from->stop;
@@ -92,18 +99,33 @@ void RbdLimitReset(RbdLimit *limit)
     limit->lockEpsilon = limit->lockGamma = 0.0;
 }
 
+// Stops are set one at a time, so one that crosses the other takes it
+// along; that is said, since a caller who meant a range has it reversed.
 void RbdLimitSetLowerLimit(RbdLimit *limit, const RbdSingleLimit *lower)
 {
-    if (!limit || !lower) return;
+    if (!limit || !lower || !checkStop(lower->stop, "RbdLimitSetLowerLimit")) return;
     copySingle(&limit->lower, lower);
-    if (limit->upper.stop < limit->lower.stop) limit->upper.stop = limit->lower.stop;
+    if (limit->upper.stop >= limit->lower.stop) return;
+    PxWarning(RBD_MESSAGE_LEVEL,
+              "RbdLimitSetLowerLimit: the lower stop %g is above the upper stop %g, which moves to it.\n",
+              limit->lower.stop, limit->upper.stop);
+    limit->upper.stop = limit->lower.stop;
 }
 
 void RbdLimitSetUpperLimit(RbdLimit *limit, const RbdSingleLimit *upper)
 {
-    if (!limit || !upper) return;
+    if (!limit || !upper || !checkStop(upper->stop, "RbdLimitSetUpperLimit")) return;
     copySingle(&limit->upper, upper);
-    if (limit->lower.stop > limit->upper.stop) limit->lower.stop = limit->upper.stop;
+    if (limit->lower.stop <= limit->upper.stop) return;
+    PxWarning(RBD_MESSAGE_LEVEL,
+              "RbdLimitSetUpperLimit: the upper stop %g is below the lower stop %g, which moves to it.\n",
+              limit->upper.stop, limit->lower.stop);
+    limit->lower.stop = limit->upper.stop;
+}
+
+int RbdLimitStopsCoincide(const RbdLimit *limit)
+{
+    return limit && limit->lower.stop == limit->upper.stop;
 }
 
 void RbdLimitGetLowerLimit(const RbdLimit *limit, RbdSingleLimit *out)
@@ -273,7 +295,10 @@ void RbdBclCalculateLimitPositionAndOvershoot(RbdLimit *limit, int rotational)
     limit->overshoot = 0.0;
     if (!limit->active) return;
     PxReal position = limit->rawPosition + limit->positionOffset;
-    if (position < limit->lower.stop)
+    // Equal stops hold the coordinate at the stop from both sides, every step.
+    if (RbdLimitStopsCoincide(limit))
+        limit->overshoot = position - limit->lower.stop;
+    else if (position < limit->lower.stop)
         limit->overshoot = position - limit->lower.stop;
     else if (position > limit->upper.stop)
         limit->overshoot = position - limit->upper.stop;
@@ -283,13 +308,22 @@ void RbdBclCalculateLimitPositionAndOvershoot(RbdLimit *limit, int rotational)
 
 namespace {
 
-// The stop row: holds the violated stop, one-sided. Returns whether it is used.
+// The stop row: holds the violated stop, one-sided; equal stops hold the
+// coordinate two-sided, without bounce, even when it is exactly at the
+// stop. Returns whether the row is used.
 bool setStopRow(RbdLcsConstraints *list, int32_t row, RbdLimit *limit, const RbdBclParameters *parameters)
 {
     const bool lowerViolated = limit->overshoot < 0.0;
     const RbdSingleLimit *stop = lowerViolated ? &limit->lower : &limit->upper;
-    if (limit->overshoot == 0.0 || !(stop->stiffness > 0.0)) return false;
+    const bool locked = limit->active && RbdLimitStopsCoincide(limit);
+    if ((limit->overshoot == 0.0 && !locked) || !(stop->stiffness > 0.0)) return false;
     list->phi[row] = limit->overshoot;
+    if (locked) {
+        if (stop->stiffness < RBD_REAL_MAX) RbdBclSoftenRow(list, row, stop->stiffness, stop->damping, parameters);
+        list->lo[row] = -RBD_REAL_MAX;
+        list->hi[row] = RBD_REAL_MAX;
+        return true;
+    }
     if (stop->stiffness >= RBD_REAL_MAX) {
         // Hard stop: an outward (or resting) joint bounces back with the stop's restitution.
         const PxReal h = parameters->stepSize;
@@ -313,6 +347,7 @@ bool setStopRow(RbdLcsConstraints *list, int32_t row, RbdLimit *limit, const Rbd
 bool driveTakesOver(const RbdLimit *limit, bool stopUsed)
 {
     if (!stopUsed) return true;
+    if (RbdLimitStopsCoincide(limit)) return false; // nothing to drive between equal stops
     return limit->motorDesiredVelocity != 0.0 && limit->motorDesiredVelocity * limit->overshoot < 0.0;
 }
 
@@ -348,5 +383,6 @@ int RbdBclSetSingleAxisActuation(RbdLcsConstraints *list, int32_t row, RbdLimit 
     }
     for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) *RbdBclJacobianEntry(list, row, col) = jacobian[col];
     if (drive && driveTakesOver(limit, stopUsed)) setDriveRow(list, row, limit);
+    list->correction[row] = RBD_CORRECTION_DRIVEN;
     return 1;
 }

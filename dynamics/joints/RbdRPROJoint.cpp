@@ -230,5 +230,8 @@ void RbdBclAddRPROJoint(RbdLcsConstraints *list, RbdBaseConstraint *c, const Rbd
         applyStrength(list, row + k, rpro->linearStrength[k]);
         applyStrength(list, row + 3 + k, rpro->angularStrength[k]);
     }
+    // The joint drives towards the relative pose the program set, bounded by
+    // its strengths, not by the correction bound of joint errors.
+    for (int k = 0; k < 6; ++k) list->correction[row + k] = RBD_CORRECTION_DRIVEN;
     RbdBclEndConstraint(list, c, 6);
 }

@@ -30,7 +30,7 @@ size_t storageBytes(int32_t maxRows, int32_t maxConstraints)
     size_t rowReals = alignUp((size_t)maxRows * sizeof(PxReal));
     size_t rowInts = alignUp((size_t)maxRows * sizeof(int32_t));
     size_t constraintInts = alignUp((size_t)maxConstraints * sizeof(int32_t));
-    return alignUp((size_t)maxRows * RBD_JACOBIAN_COLUMNS * sizeof(PxReal)) + 9 * rowReals + 2 * rowInts +
+    return alignUp((size_t)maxRows * RBD_JACOBIAN_COLUMNS * sizeof(PxReal)) + 9 * rowReals + 3 * rowInts +
            alignUp((size_t)maxConstraints * sizeof(RbdBaseConstraint *)) + 4 * constraintInts;
 }
 
@@ -80,6 +80,7 @@ int RbdBclCreateConstraintRowList(RbdLcsConstraints *list, int32_t maxConstraint
     list->bounce = carve<PxReal>(&cursor, maxRows);
     list->state = carve<int32_t>(&cursor, maxRows);
     list->frictionIndex = carve<int32_t>(&cursor, maxRows);
+    list->correction = carve<int32_t>(&cursor, maxRows);
     list->constraints = carve<RbdBaseConstraint *>(&cursor, maxConstraints);
     list->constraintRowCount = carve<int32_t>(&cursor, maxConstraints);
     list->constraintFirstRow = carve<int32_t>(&cursor, maxConstraints);
@@ -141,6 +142,7 @@ void RbdBclClearRow(RbdLcsConstraints *list, int32_t row)
     list->bounce[row] = 0.0;
     list->state[row] = 0;
     list->frictionIndex[row] = -1;
+    list->correction[row] = RBD_CORRECTION_JOINT;
 }
 
 int32_t RbdBclBeginConstraint(RbdLcsConstraints *list, int32_t maxRows)

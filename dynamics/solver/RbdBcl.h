@@ -25,6 +25,13 @@ enum {
     RBD_ROWS_PER_CONSTRAINT = 10 // row capacity per constraint of a world
 };
 
+// What bounds the speed at which a hard row's error is corrected: the
+// world's maximum joint-correcting velocity (the default), its maximum
+// penetration-correcting velocity (contact normals), or only the row's
+// force bounds (rows that drive towards a position the program chose:
+// stops, motors, locks, a locked steering).
+enum RbdBclCorrection { RBD_CORRECTION_JOINT = 0, RBD_CORRECTION_PENETRATION = 1, RBD_CORRECTION_DRIVEN = 2 };
+
 // Jacobian column groups.
 enum { RBD_J_LINEAR0 = 0, RBD_J_ANGULAR0 = 3, RBD_J_LINEAR1 = 6, RBD_J_ANGULAR1 = 9 };
 
@@ -64,6 +71,7 @@ struct RbdLcsConstraints {
     PxReal *bounce;         // bounce velocity copied from the target, 0 for none
     int32_t *state;         // LCP state word
     int32_t *frictionIndex; // row index (in this list) of the normal row bounding this row, -1 for none
+    int32_t *correction;    // RbdBclCorrection: how fast the row's error may be corrected
     // Constraint arrays (maxConstraints entries).
     RbdBaseConstraint **constraints;
     int32_t *constraintRowCount;

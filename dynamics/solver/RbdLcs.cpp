@@ -20,61 +20,40 @@ struct Choice {
     int linearSolver;
 };
 
-enum Severity { kWarn, kFatal };
+// The checks of RbdLcsStep and of its two halves, in their order and with
+// their messages. Parameters come from the caller, so a bad one is refused
+// (an unknown stepper) or replaced by the default, never fatal.
+Choice checkParameters(const RbdLcsParameters &p, const char *unknownLcpSolver, const char *unknownCpu)
+{
+    Choice choice = {0, p.stepperModel, p.lcp.solverFunction, p.linearSolver};
+    if (p.stepperModel < 0 || p.stepperModel >= lcs::kStepperCount) {
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n",
+                  p.stepperModel);
+        return choice;
+    }
+    if (p.lcp.solverFunction < 0 || p.lcp.solverFunction >= lcs::kLcpSolverCount) {
+        PxWarning(RBD_MESSAGE_LEVEL, unknownLcpSolver, p.lcp.solverFunction);
+        choice.lcpSolver = 1;
+    }
+    if (p.cpuResources != 0) PxWarning(RBD_MESSAGE_LEVEL, unknownCpu, p.cpuResources);
+    if (p.linearSolver < 0 || p.linearSolver >= lcs::kLinearSolverCount) {
+        PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n",
+                  p.linearSolver);
+        choice.linearSolver = 1;
+    }
+    choice.ok = 1;
+    return choice;
+}
 
-// The checks of RbdLcsStep, in their order and with their messages.
 Choice checkStepParameters(const RbdLcsParameters &p)
 {
-    Choice choice = {0, p.stepperModel, p.lcp.solverFunction, p.linearSolver};
-    if (p.stepperModel < 0 || p.stepperModel >= lcs::kStepperCount) {
-        PxFatalError(RBD_MESSAGE_LEVEL, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n",
-                     p.stepperModel);
-        return choice;
-    }
-    if (p.lcp.solverFunction < 0 || p.lcp.solverFunction >= lcs::kLcpSolverCount) {
-        PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: no such lcp solver : %d.  Reverting to default.\n",
-                  p.lcp.solverFunction);
-        choice.lcpSolver = 1;
-    }
-    if (p.cpuResources != 0)
-        PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: no such CPU resource: will use default : %d\n", p.cpuResources);
-    if (p.linearSolver < 0 || p.linearSolver >= lcs::kLinearSolverCount) {
-        PxFatalError(RBD_MESSAGE_LEVEL, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n",
-                     p.linearSolver);
-        choice.linearSolver = 1;
-    }
-    choice.ok = 1;
-    return choice;
+    return checkParameters(p, "RbdLcsStep: no such lcp solver : %d.  Reverting to default.\n",
+                           "RbdLcsStep: no such CPU resource: will use default : %d\n");
 }
 
-void report(Severity severity, const char *format, int value)
+Choice checkHalfParameters(const RbdLcsParameters &p)
 {
-    if (severity == kFatal)
-        PxFatalError(RBD_MESSAGE_LEVEL, format, value);
-    else
-        PxWarning(RBD_MESSAGE_LEVEL, format, value);
-}
-
-// The checks of the two halves; lcpSeverity says how an unknown LCP solver is reported.
-Choice checkHalfParameters(const RbdLcsParameters &p, Severity lcpSeverity)
-{
-    Choice choice = {0, p.stepperModel, p.lcp.solverFunction, p.linearSolver};
-    if (p.stepperModel < 0 || p.stepperModel >= lcs::kStepperCount) {
-        PxFatalError(RBD_MESSAGE_LEVEL, "RbdLcsStep : no such model number parameters.stepper_model = : %d\n",
-                     p.stepperModel);
-        return choice;
-    }
-    if (p.lcp.solverFunction < 0 || p.lcp.solverFunction >= lcs::kLcpSolverCount) {
-        report(lcpSeverity, "RbdLcsStep: no such lcp solver : %d\n", p.lcp.solverFunction);
-        choice.lcpSolver = 1;
-    }
-    if (p.cpuResources != 0) report(kWarn, "RbdLcsStep: no such CPU resource : %d\n", p.cpuResources);
-    if (p.linearSolver < 0 || p.linearSolver >= lcs::kLinearSolverCount) {
-        report(kWarn, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n", p.linearSolver);
-        choice.linearSolver = 1;
-    }
-    choice.ok = 1;
-    return choice;
+    return checkParameters(p, "RbdLcsStep: no such lcp solver : %d\n", "RbdLcsStep: no such CPU resource : %d\n");
 }
 
 // Inputs that would make the step meaningless.
@@ -125,7 +104,7 @@ extern "C" int RbdLcsAddConstraintForces(RbdLcsConstraints *constraints, RbdLcsB
                                          const RbdLcsParameters *parameters)
 {
     if (!parameters) return 0;
-    Choice choice = checkHalfParameters(*parameters, kFatal);
+    Choice choice = checkHalfParameters(*parameters);
     if (!choice.ok || !checkInputs(bodies, bodyCount, *parameters)) return 0;
     lcs::Context context;
     lcs::WorldStepper &stepper = prepare(context, choice, constraints, bodies, bodyCount, *parameters);
@@ -137,7 +116,7 @@ extern "C" void RbdLcsIntegrateSystem(RbdLcsConstraints *constraints, RbdLcsBody
                                       const RbdLcsParameters *parameters)
 {
     if (!parameters) return;
-    Choice choice = checkHalfParameters(*parameters, kWarn);
+    Choice choice = checkHalfParameters(*parameters);
     if (!choice.ok || !checkInputs(bodies, bodyCount, *parameters)) return;
     lcs::Context context;
     prepare(context, choice, constraints, bodies, bodyCount, *parameters).integrate();

@@ -8,6 +8,7 @@
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdTypes.h>
 #include "joints/RbdConstraintRecord.h"
+#include "solver/RbdBcl.h"
 #include "solver/RbdLcsTiles.h"
 
 namespace lcs {
@@ -63,6 +64,28 @@ bool isUnbounded(PxReal bound)
 }
 
 } // namespace
+
+// Rows with a
+// gamma of their own are springs and driven rows are bounded by their
+// forces. A hard row corrects its error at no more than the maximum
+// correcting velocity; a penetration also at no more than the maximum
+// correcting rate times its depth, so that stacked contacts, whose
+// corrections add up, do not launch what rests on them however short the
+// step. A contact whose bodies are still apart (within the contact
+// tolerance) lets them close the whole gap in this step, and no faster.
+PxReal correctingVelocity(const PartitionRows &rows, int row, const RbdLcsParameters &parameters)
+{
+    const PxReal h = parameters.stepsize, phi = rows.phi[row];
+    const int32_t kind = rows.correction[row];
+    if (rows.rowGamma[row] != 0.0 || kind == RBD_CORRECTION_DRIVEN)
+        return (parameters.gamma + rows.rowGamma[row]) / h * phi;
+    if (kind == RBD_CORRECTION_PENETRATION && phi > 0.0) return phi / h;
+    PxReal rate = parameters.gamma / h;
+    if (kind == RBD_CORRECTION_PENETRATION && rate > parameters.maxCorrectingRate)
+        rate = parameters.maxCorrectingRate;
+    const PxReal velocity = rate * phi, most = parameters.maxCorrectingVelocity;
+    return velocity > most ? most : (velocity < -most ? -most : velocity);
+}
 
 void BaseFunctions::updateInertiaTensor(RbdLcsBody *body) const
 {
@@ -159,7 +182,7 @@ void BaseFunctions::computeRhs(const PartitionRows &rows, RbdLcsBody *const *bod
     for (int c = 0; c < layout.constraintCount; ++c) {
         for (int r = 0; r < layout.rows[c]; ++r) {
             int row = layout.firstRow[c] + r;
-            PxReal value = rows.c[row] - (parameters.gamma + rows.rowGamma[row]) / h * rows.phi[row];
+            PxReal value = rows.c[row] - correctingVelocity(rows, row, parameters);
             for (int side = 0; side < 2; ++side) {
                 int body = layout.bodies[2 * c + side];
                 if (body < 0) continue;

@@ -30,11 +30,16 @@ struct PartitionRows {
     const PxReal *phi, *c;    // (rows) error and target velocity
     PxReal *lo, *hi, *lambda; // (rows)
     const PxReal *rowEpsilon, *rowGamma;
+    const int32_t *correction; // RbdBclCorrection per row
     const PxReal *mu;
     int32_t *state;
     int32_t *frictionRef; // partition-relative normal row, -1 for none
     int frictionCount;
 };
+
+// The row's stabilisation term (gamma + rowGamma) phi / h, bounded for hard
+// rows (m/s, rad/s for angular rows); both solvers' right-hand sides use it.
+PxReal correctingVelocity(const PartitionRows &rows, int row, const RbdLcsParameters &parameters);
 
 class BaseFunctions {
 public:

@@ -192,12 +192,7 @@ template <typename Load> int diagonalStripCholesky(const TileEnvelope &E, PxReal
     for (int c = 0; c < kT; ++c) {
         PxReal d = S[ix(c, c)];
         for (int m = 0; m < c; ++m) d -= LII[ix(c, m)] * LII[ix(c, m)];
-        if (!(d > 0.0)) {
-            PxFatalError(RBD_MESSAGE_LEVEL,
-                         "Kelmar toolkits internals: Cholesky factorizer in vc_dstrip_Cholesky: the system "
-                         "matrix is not positive definite.\n");
-            return 0;
-        }
+        if (!(d > 0.0)) return 0; // not positive definite: the stepper reports it
         PxReal lcc = sqrt(d);
         LII[ix(c, c)] = lcc;
         rsD[kT * I + c] = 1.0 / lcc;

@@ -22,16 +22,17 @@ struct IterativeInput {
     const BodyInverseMass *invM; // (bodyCount)
     const BodyLoad *load;        // (bodyCount) forces and torques of the step
     int bodyCount;
-    PxReal h;              // step (s)
-    PxReal epsilon, gamma; // world softness and stabilisation
+    // Step (s), world softness and stabilisation, and the bounds of error
+    // correction, as the pivoting path has them.
+    const RbdLcsParameters *parameters;
     // The island's constraint records, in row-list order (null: no warm
     // start): each row starts from its constraint's impulse of the last step.
     RbdBaseConstraint *const *records;
 };
 
 // Solves the island's box LCP into rows.lambda (impulses), with the rows'
-// right-hand sides and bounds formed as the pivoting path forms them. Friction rows that follow a normal row are held within
-// +-mu times that row's impulse as it stands. Sweeps until no impulse
+// right-hand sides and bounds formed as the pivoting path forms them.
+// Friction rows that follow a normal row are held within +-mu times that row's impulse as it stands. Sweeps until no impulse
 // changes by more than its row's tolerance (RbdLcsTolerance.h, as for the
 // pivoting solver) or params.iterations sweeps are done.
 // Returns the sweeps taken, negative when the tolerance was not reached,

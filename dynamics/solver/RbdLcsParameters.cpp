@@ -1,5 +1,6 @@
 // Default solver parameters of a world.
 #include <kelmar/RbdLcs.h>
+#include <kelmar/RbdWorld.h>
 #include "solver/RbdLcsTypes.h"
 
 int32_t RbdLcsQueryCPUResources(void)
@@ -12,6 +13,8 @@ void RbdLcsParametersReset(RbdLcsParameters *parameters)
     parameters->stepsize = 0.015;
     parameters->epsilon = 1e-6;
     parameters->gamma = 0.12;
+    parameters->maxCorrectingVelocity = RBD_DEFAULT_MAX_CORRECTING_VELOCITY;
+    parameters->maxCorrectingRate = RBD_DEFAULT_MAX_CORRECTING_RATE;
     parameters->stepperModel = 2;
     parameters->stepperOptions = 0;
     parameters->lcp.solverFunction = 1;

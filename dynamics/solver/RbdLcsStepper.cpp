@@ -139,6 +139,7 @@ int WorldStepper::packRows(PartitionRows &rows)
     rows.lambda = list->lambda + rowStart;
     rows.rowEpsilon = list->rowEpsilon + rowStart;
     rows.rowGamma = list->rowGamma + rowStart;
+    rows.correction = list->correction + rowStart;
     rows.mu = list->mu + rowStart;
     rows.state = list->state + rowStart;
     rows.frictionRef = frictionRef;
@@ -206,21 +207,24 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);
     PxReal *bodyScratch = poolArray<PxReal>(6 * static_cast<size_t>(bodyCount_), "body products");
     if (bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
-    int factored = matrix_->factorize();
-    if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
-    if (factored) {
-        fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
-        fn_->scaleBounds(rows, parameters_.stepsize);
-        LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
-                       rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
-        lcpResult_ = solveLcpSystem(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
-        fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
-    } else {
+    if (!matrix_->factorize()) {
+        // Moving without the constraint forces would tear joints and
+        // let bodies fall through what holds them: the island waits.
         PxWarning(RBD_MESSAGE_LEVEL,
-                  "RbdLcsStep: the system matrix could not be factored; the partition moves without "
-                  "constraint forces\n");
+                  "RbdLcsStep: the system matrix of a partition of %d bodies and %d rows is not positive "
+                  "definite (extreme masses, inertias or sizes?); the partition is not stepped\n",
+                  bodyCount_, rowCount);
         memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(rowCount));
+        matrix_->destroy();
+        return 0;
     }
+    if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
+    fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
+    fn_->scaleBounds(rows, parameters_.stepsize);
+    LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
+                   rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
+    lcpResult_ = solveLcpSystem(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
+    fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
     matrix_->destroy();
     return 1;
 }
@@ -229,8 +233,7 @@ int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows,
                                    RbdBaseConstraint *const *records, BodyLoad *load)
 {
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
-    IterativeInput input = {bodies_,           invM,   load, bodyCount_, parameters_.stepsize, parameters_.epsilon,
-                            parameters_.gamma, records};
+    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records};
     lcpResult_ = lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
     return 1;
 }

@@ -55,9 +55,15 @@ struct RbdLcsLCPSolverParameters {
 };
 
 struct RbdLcsParameters {
-    PxReal stepsize;      // h (s)
-    PxReal epsilon;       // world softness
-    PxReal gamma;         // world stabilisation
+    PxReal stepsize; // h (s)
+    PxReal epsilon;  // world softness
+    PxReal gamma;    // world stabilisation
+    // Bounds of the correction of hard rows' errors, whose stabilisation
+    // gamma phi / h grows without bound as h shrinks, and so would the
+    // energy it adds: the largest speed (m/s, rad/s for angular rows) and,
+    // for penetration, the largest rate (1/s: speed per depth).
+    PxReal maxCorrectingVelocity;
+    PxReal maxCorrectingRate;
     int32_t stepperModel; // 0 simple, 1 lcs, 2 stable
     int32_t stepperOptions;
     RbdLcsLCPSolverParameters lcp;
@@ -69,7 +75,9 @@ struct RbdLcsParameters {
 
 // The CPU resources the solver can use on this platform: always 0.
 int32_t RbdLcsQueryCPUResources(void);
-// The defaults of a new world: h 0.015, epsilon 1e-6, gamma 0.12, stable
+// The defaults of a new world: h 0.015, epsilon 1e-6, gamma 0.12, maximum
+// correcting velocity and rate RBD_DEFAULT_MAX_CORRECTING_VELOCITY and
+// RBD_DEFAULT_MAX_CORRECTING_RATE, stable
 // stepper, LCP solver 1 with 35 / 20 iterations, cycle sizes 10 and 3,
 // tolerance 0.001, degeneracy filter 1.01, block Cholesky; islands of more
 // than RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS rows solved iteratively with at most

@@ -44,6 +44,10 @@ int32_t RbdPackPartition(RbdPartitionOutput *output, int32_t p, const RbdBclPara
 // RBD_CONSTRAINT_LAMBDA_COUNT rows, followed by RBD_LAMBDA_END_MARKER.
 void RbdUnpackPartition(const RbdLcsConstraints *rows, int32_t p, RbdPartitionOutput *output,
                         const RbdLcsParameters *parameters);
+// After the solver, before unpacking: every body of island p whose state
+// is not finite is put back at its pose before the step, at rest, frozen,
+// counted in the world and reported once with its name and the step.
+void RbdGuardPartition(RbdWorld *world, RbdPartitionOutput *output, int32_t p);
 // Forgets the island membership of every body of the output (index in
 // island -1), so that no stale index is read by a later step.
 void RbdClearPartitionIndices(RbdPartitionOutput *output);

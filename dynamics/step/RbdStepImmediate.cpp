@@ -91,6 +91,7 @@ void stepPartition(RbdWorld *world, int32_t p, const RbdBclParameters &island)
     parameters.workspaceSize = size;
     RbdBody *first = out->bodies[out->bodyStart[p]];
     lcs::step(*world->solver, &world->rows, &first->lcs, out->bodyCount[p], &parameters);
+    RbdGuardPartition(world, out, p);
     RbdUnpackPartition(&world->rows, p, out, &parameters);
 }
 
@@ -115,6 +116,7 @@ void RbdWorldStepWith(RbdWorldID world, const RbdStepInfo *step)
     for (int32_t p = 0; p < world->partitions.partitionCount; ++p)
         stepPartition(world, p, islandStep(world, *step, p));
     endStep(world, *step);
+    ++world->stepCount;
 }
 
 void RbdWorldStep(RbdWorldID world, PxReal h)

@@ -79,10 +79,12 @@ RbdBodyID RbdBodyCreateInPool(PxPool *pool)
     return record ? initRecord(record, nullptr) : nullptr;
 }
 
+// A missing feature is the caller's to work around, not a reason to end
+// the caller's process.
 RbdBodyID RbdBodyCopy(RbdBodyID body)
 {
     (void)body;
-    PxFatalError(RBD_MESSAGE_LEVEL, "RbdBodyCopy: NOT YET IMPLEMENTED.\n");
+    PxWarning(RBD_MESSAGE_LEVEL, "RbdBodyCopy: NOT YET IMPLEMENTED.\n");
     return nullptr;
 }
 
@@ -133,6 +135,7 @@ void RbdBodyDestroy(RbdBodyID body)
                                      "they refer to a destroyed body until they are destroyed.\n");
     RbdBodyDisable(body);
     unlinkBody(world, body);
+    RbdBodySetName(body, nullptr);
     body->typeTag = RBD_DESTROYED_TAG;
     PxPoolPutStruct(&world->bodyPool, body);
 }
@@ -142,6 +145,7 @@ void RbdBodyDestroyInPool(RbdBodyID body, PxPool *pool)
     if (!RbdCheckBody(body, "RbdBodyDestroyInPool") || !pool) return;
     RbdBodyDisable(body);
     if (body->world) unlinkBody(body->world, body);
+    RbdBodySetName(body, nullptr);
     body->typeTag = RBD_DESTROYED_TAG;
     PxPoolPutStruct(pool, body);
 }
@@ -223,4 +227,24 @@ void RbdBodyUnFreeze(RbdBodyID body)
 int RbdBodyIsFrozen(RbdBodyID body)
 {
     return RbdCheckBody(body, "RbdBodyIsFrozen") && body->frozen;
+}
+
+int RbdBodySetName(RbdBodyID body, const char *name)
+{
+    if (!RbdCheckBody(body, "RbdBodySetName")) return 0;
+    char *copy = nullptr;
+    if (name) {
+        const size_t n = strlen(name) + 1;
+        copy = (char *)PxMemoryAPI.create(n);
+        if (!copy) return 0;
+        memcpy(copy, name, n);
+    }
+    PxMemoryAPI.destroy(body->name);
+    body->name = copy;
+    return 1;
+}
+
+const char *RbdBodyGetName(RbdBodyID body)
+{
+    return RbdCheckBody(body, "RbdBodyGetName") ? body->name : nullptr;
 }

@@ -4,25 +4,16 @@
 
 namespace {
 
-bool checkMass(PxReal mass, const char *function)
-{
-    if (isfinite(mass) && mass > 0.0) return true;
-    PxWarning(RBD_MESSAGE_LEVEL, "%s: mass %g is not positive; ignored.\n", function, mass);
-    return false;
-}
-
 // Stores a body-frame tensor and its inverse, then the world copies.
 bool storeInertia(RbdBody *body, const PxReal inertia[3][3], const char *function)
 {
+    if (const char *problem = RbdInertiaTensorProblem(inertia)) {
+        PxWarning(RBD_MESSAGE_LEVEL, "%s: the tensor is refused: %s.\n", function, problem);
+        return false;
+    }
     PxMatrix3 inverse;
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) {
-            if (!isfinite(inertia[i][j])) {
-                PxWarning(RBD_MESSAGE_LEVEL, "%s: the tensor is not finite; ignored.\n", function);
-                return false;
-            }
-            inverse[i][j] = inertia[i][j];
-        }
+        for (int j = 0; j < 3; ++j) inverse[i][j] = inertia[i][j];
     if (!PxMatrix3Invert(inverse)) {
         PxWarning(RBD_MESSAGE_LEVEL, "%s: the tensor is singular; ignored.\n", function);
         return false;
@@ -40,7 +31,7 @@ bool storeInertia(RbdBody *body, const PxReal inertia[3][3], const char *functio
 
 void RbdBodySetMass(RbdBodyID body, PxReal mass)
 {
-    if (!RbdCheckBody(body, "RbdBodySetMass") || !checkMass(mass, "RbdBodySetMass")) return;
+    if (!RbdCheckBody(body, "RbdBodySetMass") || !RbdCheckMass(mass, "RbdBodySetMass")) return;
     body->lcs.mass = mass;
     body->lcs.invMass = 1.0 / mass;
 }
@@ -48,7 +39,7 @@ void RbdBodySetMass(RbdBodyID body, PxReal mass)
 void RbdBodySetMassAndScaleInertiaTensor(RbdBodyID body, PxReal mass)
 {
     if (!RbdCheckBody(body, "RbdBodySetMassAndScaleInertiaTensor")) return;
-    if (!checkMass(mass, "RbdBodySetMassAndScaleInertiaTensor")) return;
+    if (!RbdCheckMass(mass, "RbdBodySetMassAndScaleInertiaTensor")) return;
     PxReal scale = mass * body->lcs.invMass;
     PxMatrix3 inertia;
     for (int i = 0; i < 3; ++i)

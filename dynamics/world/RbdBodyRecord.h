@@ -46,6 +46,7 @@ struct RbdBody {
     PxReal safeTime;                    // longest step allowed in safe-time mode (s)
     RbdBaseConstraint *wheelConstraint; // the car wheel whose wheel this body is, or null
     void *model;                        // the collision model following the body, or null
+    char *name;                         // owned copy for messages, or null
 };
 
 // Centre-of-mass position, row 3 of the centre-of-mass frame.

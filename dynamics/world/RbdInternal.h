@@ -25,6 +25,8 @@ bool RbdCheckConstraintBody(const RbdBaseConstraint *constraint, int32_t index, 
 bool RbdCheckNonNegative(PxReal value, const char *function);
 // The same, and also for an infinite value.
 bool RbdCheckFiniteNonNegative(PxReal value, const char *function);
+// False, with a warning, for a mass outside RBD_MASS_MIN .. RBD_MASS_MAX.
+bool RbdCheckMass(PxReal mass, const char *function);
 // False, with a warning, unless all three components are finite.
 bool RbdCheckFinite3(PxReal x, PxReal y, PxReal z, const char *function);
 

@@ -2,6 +2,7 @@
 #include <math.h>
 #include <utility>
 #include <kelmar/RbdLcs.h>
+#include "solver/RbdLcsSolver.h"
 #include "world/RbdInternal.h"
 
 namespace {
@@ -10,6 +11,14 @@ bool checkPositive(PxReal value, const char *function)
 {
     if (isfinite(value) && value > 0.0) return true;
     PxWarning(RBD_MESSAGE_LEVEL, "%s: %g is not a finite value > 0; ignored.\n", function, value);
+    return false;
+}
+
+// An index into one of the solver's tables (count entries).
+bool checkChoice(int32_t value, int32_t count, const char *function)
+{
+    if (value >= 0 && value < count) return true;
+    PxWarning(RBD_MESSAGE_LEVEL, "%s: %d is not from 0 to %d; ignored.\n", function, (int)value, (int)count - 1);
     return false;
 }
 
@@ -77,6 +86,25 @@ void RbdWorldSetGamma(RbdWorldID world, PxReal gamma)
 PxReal RbdWorldGetGamma(RbdWorldID world)
 {
     return RbdCheckWorld(world) ? world->gamma : 0.0;
+}
+
+void RbdWorldSetMaxCorrectingVelocity(RbdWorldID world, PxReal velocity)
+{
+    if (RbdCheckWorld(world) && checkPositive(velocity, "RbdWorldSetMaxCorrectingVelocity"))
+        world->parameters.maxCorrectingVelocity = velocity;
+}
+PxReal RbdWorldGetMaxCorrectingVelocity(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->parameters.maxCorrectingVelocity : 0.0;
+}
+void RbdWorldSetMaxCorrectingRate(RbdWorldID world, PxReal rate)
+{
+    if (RbdCheckWorld(world) && checkPositive(rate, "RbdWorldSetMaxCorrectingRate"))
+        world->parameters.maxCorrectingRate = rate;
+}
+PxReal RbdWorldGetMaxCorrectingRate(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->parameters.maxCorrectingRate : 0.0;
 }
 
 void RbdWorldSetGammaWithRefTimeStep(RbdWorldID world, PxReal gamma, PxReal refTimeStep, PxReal timeStep)
@@ -167,7 +195,10 @@ int32_t RbdWorldGetSafeTimeMode(RbdWorldID world)
 
 int32_t RbdWorldSetIntegrationModel(RbdWorldID world, int32_t model)
 {
-    return RbdCheckWorld(world) ? std::exchange(world->parameters.stepperModel, model) : 0;
+    if (!RbdCheckWorld(world)) return 0;
+    if (!checkChoice(model, RBD_LCS_STEPPER_COUNT, "RbdWorldSetIntegrationModel"))
+        return world->parameters.stepperModel;
+    return std::exchange(world->parameters.stepperModel, model);
 }
 int32_t RbdWorldGetIntegrationModel(RbdWorldID world)
 {
@@ -175,7 +206,10 @@ int32_t RbdWorldGetIntegrationModel(RbdWorldID world)
 }
 int32_t RbdWorldSetLinearSolver(RbdWorldID world, int32_t solver)
 {
-    return RbdCheckWorld(world) ? std::exchange(world->parameters.linearSolver, solver) : 0;
+    if (!RbdCheckWorld(world)) return 0;
+    if (!checkChoice(solver, RBD_LINEAR_SOLVER_COUNT, "RbdWorldSetLinearSolver"))
+        return world->parameters.linearSolver;
+    return std::exchange(world->parameters.linearSolver, solver);
 }
 int32_t RbdWorldGetLinearSolver(RbdWorldID world)
 {
@@ -192,7 +226,8 @@ int32_t RbdWorldGetStepperOptions(RbdWorldID world)
 
 void RbdWorldLCPSetSolverFunction(RbdWorldID world, int32_t function)
 {
-    if (RbdCheckWorld(world)) world->parameters.lcp.solverFunction = function;
+    if (RbdCheckWorld(world) && checkChoice(function, lcs::kLcpSolverCount, "RbdWorldLCPSetSolverFunction"))
+        world->parameters.lcp.solverFunction = function;
 }
 int32_t RbdWorldLCPGetSolverFunction(RbdWorldID world)
 {
@@ -334,6 +369,15 @@ PxChunkOverflowCB RbdWorldGetMemoryPoolOverflowCB(RbdWorldID world)
 size_t RbdWorldGetMaxMemoryPoolUsed(RbdWorldID world)
 {
     return RbdCheckWorld(world) ? PxChunkGetMaxUsed(&world->chunk) : 0;
+}
+
+long RbdWorldGetStepCount(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->stepCount : 0;
+}
+int32_t RbdWorldGetNonFiniteBodyCount(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->nonFiniteBodies : 0;
 }
 
 const char *RbdWorldGetVersionString(RbdWorldID world)

@@ -65,6 +65,8 @@ struct RbdWorld {
     RbdPartitionOutput partitions; // per-step island storage
     RbdLcsConstraints rows;        // per-step row storage
     const char *version;           // toolkit version, for the file writer
+    long stepCount;                // steps taken
+    int32_t nonFiniteBodies;       // bodies frozen because their state stopped being finite
 };
 
 // Raises the capacities to the current counts when bodies or constraints

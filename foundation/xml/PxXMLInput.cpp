@@ -47,6 +47,16 @@ void *PxXMLInputGetUserData(const PxXMLInput *input)
     return input ? input->userData : 0;
 }
 
+void PxXMLInputSetScene(PxXMLInput *input, void *scene)
+{
+    if (input) input->scene = scene;
+}
+
+void *PxXMLInputGetScene(const PxXMLInput *input)
+{
+    return input ? input->scene : 0;
+}
+
 const char *PxXMLInputGetErrorString(const PxXMLInput *input)
 {
     return input ? input->errorString : "";

@@ -36,12 +36,13 @@ inline bool endsValue(const char *p)
     return *p == '\0' || *p == ',' || isBlank(static_cast<unsigned char>(*p));
 }
 
-enum ScanResult { kScanComplete, kScanShort, kScanInvalid };
+enum ScanResult { kScanComplete, kScanShort, kScanInvalid, kScanExtra };
 
 // Scans up to count values separated as nextValue describes, storing each
-// as it is found; *found receives the number stored.
+// as it is found; *found receives the number stored. With exact, more
+// values after the count make the result kScanExtra.
 template <typename T, typename Scan>
-ScanResult scanValues(const char *text, int count, char *out, int *found, Scan scan)
+ScanResult scanValues(const char *text, int count, char *out, int *found, Scan scan, bool exact = false)
 {
     const char *p = skipBlanks(text);
     *found = 0;
@@ -52,7 +53,10 @@ ScanResult scanValues(const char *text, int count, char *out, int *found, Scan s
         if (!scan(p, &end, &value)) return kScanInvalid;
         memcpy(out + static_cast<size_t>(*found) * sizeof(T), &value, sizeof(T));
         ++*found;
-        if (*found == count) return endsValue(end) ? kScanComplete : kScanInvalid;
+        if (*found == count) {
+            if (!endsValue(end)) return kScanInvalid;
+            return exact && *skipBlanks(end) != '\0' ? kScanExtra : kScanComplete;
+        }
         p = nextValue(end);
         if (!p) return kScanInvalid;
     }

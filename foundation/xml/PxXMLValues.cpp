@@ -125,9 +125,16 @@ int parseSingle(PxXMLInput *input, PxXMLHandler *entry, void *userData, const ch
     return PX_XML_OK;
 }
 
+// The messages of one array parser; extra is null for a parser that
+// ignores values beyond its count.
+struct ArrayMessages {
+    const char *count;
+    const char *invalid;
+    const char *extra;
+};
+
 template <typename T, typename Scan>
-int parseArray(PxXMLInput *input, PxXMLHandler *entry, void *userData, const char *countMessage,
-               const char *invalidMessage, Scan scan)
+int parseArray(PxXMLInput *input, PxXMLHandler *entry, void *userData, const ArrayMessages &messages, Scan scan)
 {
     if (entry && entry->count <= 0) userData = 0; // no room for any value
     char text[PX_XML_TEXT_SIZE];
@@ -135,14 +142,17 @@ int parseArray(PxXMLInput *input, PxXMLHandler *entry, void *userData, const cha
     int code = pxxml::beginValue(input, entry, userData, text, &out, &values);
     if (code != PX_XML_OK) return code;
     int found;
-    switch (pxxml::scanValues<T>(values, entry->count, out, &found, scan)) {
+    switch (pxxml::scanValues<T>(values, entry->count, out, &found, scan, messages.extra != nullptr)) {
     case pxxml::kScanComplete: return PX_XML_OK;
-    case pxxml::kScanShort: return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, countMessage, entry->count, found);
-    default: return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, invalidMessage);
+    case pxxml::kScanShort: return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, messages.count, entry->count, found);
+    case pxxml::kScanExtra: return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, messages.extra, entry->count);
+    default: return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, messages.invalid);
     }
 }
 
 const char *const kTooLong = "string data greater than max of %d\n";
+const ArrayMessages kIntMessages = {"expected %d ints, found %d\n", "int array data invalid\n", nullptr};
+const ArrayMessages kRealMessages = {"expected %d PxReals, found %d\n", "PxReal array data invalid\n", nullptr};
 
 // Copies the trimmed piece [begin, end) into a slot of size bytes.
 bool storeString(const char *begin, const char *end, char *slot, int size)
@@ -170,7 +180,11 @@ int PxXMLParseString(PxXMLInput *input, PxXMLHandler *entry, void *userData)
     return PX_XML_OK;
 }
 
-int PxXMLParseStringArray(PxXMLInput *input, PxXMLHandler *entry, void *userData)
+namespace {
+
+// Splits the text at ',' into count trimmed strings; with exact, a further
+// piece is refused.
+int parseStrings(PxXMLInput *input, PxXMLHandler *entry, void *userData, bool exact)
 {
     if (entry && (entry->count <= 0 || entry->elementSize <= 0)) userData = 0;
     char text[PX_XML_TEXT_SIZE];
@@ -186,12 +200,26 @@ int PxXMLParseStringArray(PxXMLInput *input, PxXMLHandler *entry, void *userData
         if (!storeString(piece, end, slot, entry->elementSize))
             return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, kTooLong, entry->elementSize - 1);
         ++found;
+        piece = comma ? comma + 1 : nullptr;
         if (!comma) break;
-        piece = comma + 1;
     }
     if (found < entry->count)
         return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "expected %d strings, found %d\n", entry->count, found);
+    if (exact && piece)
+        return report(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "expected %d strings, found more\n", entry->count);
     return PX_XML_OK;
+}
+
+} // namespace
+
+int PxXMLParseStringArray(PxXMLInput *input, PxXMLHandler *entry, void *userData)
+{
+    return parseStrings(input, entry, userData, false);
+}
+
+int PxXMLParseStringArrayExact(PxXMLInput *input, PxXMLHandler *entry, void *userData)
+{
+    return parseStrings(input, entry, userData, true);
 }
 
 int PxXMLParseInt(PxXMLInput *input, PxXMLHandler *entry, void *userData)
@@ -206,14 +234,19 @@ int PxXMLParseUInt(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 
 int PxXMLParseIntArray(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 {
-    return parseArray<int>(input, entry, userData, "expected %d ints, found %d\n", "int array data invalid\n",
-                           pxxml::scanInt);
+    return parseArray<int>(input, entry, userData, kIntMessages, pxxml::scanInt);
+}
+
+int PxXMLParseIntArrayExact(PxXMLInput *input, PxXMLHandler *entry, void *userData)
+{
+    const ArrayMessages exact = {kIntMessages.count, kIntMessages.invalid, "expected %d ints, found more\n"};
+    return parseArray<int>(input, entry, userData, exact, pxxml::scanInt);
 }
 
 int PxXMLParseUIntArray(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 {
-    return parseArray<unsigned int>(input, entry, userData, "expected %d ints, found %d\n",
-                                    "unsigned int array data invalid\n", pxxml::scanUInt);
+    const ArrayMessages messages = {"expected %d ints, found %d\n", "unsigned int array data invalid\n", nullptr};
+    return parseArray<unsigned int>(input, entry, userData, messages, pxxml::scanUInt);
 }
 
 int PxXMLParsePxReal(PxXMLInput *input, PxXMLHandler *entry, void *userData)
@@ -233,18 +266,23 @@ int PxXMLParseFloat(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 
 int PxXMLParsePxRealArray(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 {
-    return parseArray<PxReal>(input, entry, userData, "expected %d PxReals, found %d\n",
-                              "PxReal array data invalid\n", pxxml::scanDouble);
+    return parseArray<PxReal>(input, entry, userData, kRealMessages, pxxml::scanDouble);
+}
+
+int PxXMLParsePxRealArrayExact(PxXMLInput *input, PxXMLHandler *entry, void *userData)
+{
+    const ArrayMessages exact = {kRealMessages.count, kRealMessages.invalid, "expected %d PxReals, found more\n"};
+    return parseArray<PxReal>(input, entry, userData, exact, pxxml::scanDouble);
 }
 
 int PxXMLParseDoubleArray(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 {
-    return parseArray<double>(input, entry, userData, "expected %d doubles, found %d\n",
-                              "double array data invalid\n", pxxml::scanDouble);
+    const ArrayMessages messages = {"expected %d doubles, found %d\n", "double array data invalid\n", nullptr};
+    return parseArray<double>(input, entry, userData, messages, pxxml::scanDouble);
 }
 
 int PxXMLParseFloatArray(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 {
-    return parseArray<float>(input, entry, userData, "expected %d floats, found %d\n", "float array data invalid\n",
-                             pxxml::scanFloat);
+    const ArrayMessages messages = {"expected %d floats, found %d\n", "float array data invalid\n", nullptr};
+    return parseArray<float>(input, entry, userData, messages, pxxml::scanFloat);
 }

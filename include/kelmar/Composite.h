@@ -13,9 +13,9 @@ struct CompositeElem {
     CdxModelID model = nullptr; // one part's model, owned
     double relTM[4][4];         // placement in the composite's frame (cm)
     double comOffset[3] = {0, 0, 0};
-    const Graphics *graphics = nullptr;
-    bool excluded = false; // graphics only: no collision, no mass
-    double worldTM[4][4];  // the part's world placement, read by its model
+    const Graphics *graphics = nullptr; // owned by the composite
+    bool excluded = false;              // graphics only: no collision, no mass
+    double worldTM[4][4];               // the part's world placement, read by its model
     int material = 0;
     double density = 0.001; // kg/cm^3
 };
@@ -25,7 +25,8 @@ public:
     Composite() = default;
     ~Composite() override;
 
-    // False once the composite is built. density < 0: the material's.
+    // False once the composite is built. density < 0: the material's. The
+    // composite owns graphics from now on (also when it returns false).
     bool AddComponent(CdxGeometryID geometry, const Graphics *graphics, bool excluded, const double relTM[4][4],
                       int material, double density);
     bool Build(const Scene *scene, bool frozen, int material, double mass, const double *inertia, bool enabled,

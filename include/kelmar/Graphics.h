@@ -40,11 +40,28 @@ public:
     // One object: base then relative transform (either may be null).
     virtual void DrawObject(const GraphicsPrimitive &primitive, const double (*base)[4], const double (*relative)[4],
                             const DrawMaterial &material, const char *texture, unsigned int flags) = 0;
-    // Immediate drawing in a base transform (null: world).
+    // Immediate drawing in a base transform (null: world; it may scale, as
+    // an inertia ellipsoid's does). Arrows and cones lie along the base's x
+    // axis: an arrow from the origin to x = length, a cone with its apex at
+    // the origin and its base of radius at x = height (cm).
     virtual void DrawLine(const double *from, const double *to, const float rgba[4]) = 0;
     virtual void DrawArrow(const double (*base)[4], double length, double width, const float rgba[4]) = 0;
     virtual void DrawCone(const double (*base)[4], double radius, double height, const float rgba[4]) = 0;
     virtual void DrawSphere(const double (*base)[4], double radius, const float rgba[4]) = 0;
+    // A flat dx by dy rectangle centred in the base's x-y plane.
+    virtual void DrawRect(const double (*base)[4], double dx, double dy, const float rgba[4])
+    {
+        (void)base, (void)dx, (void)dy, (void)rgba;
+    }
+    // Whether a texture file can be shown; a refused file leaves the object
+    // untextured (the backend says why).
+    virtual bool PrepareTexture(const char *file)
+    {
+        (void)file;
+        return true;
+    }
+    // The primitive is being deleted: drop what was cached for it.
+    virtual void ForgetPrimitive(const GraphicsPrimitive &primitive) { (void)primitive; }
 };
 
 DrawBackend *GetDrawBackend();
@@ -64,7 +81,8 @@ public:
     const DrawMaterial &GetMaterial() const { return material_; }
     void SetBaseTM(const double (*base)[4]);
     void SetRelTM(const double (*relative)[4]);
-    // Refused for meshes (message on standard error); false then.
+    // Refused for meshes (message on standard error) and for files the
+    // backend cannot show; false then, and the object is untextured.
     bool SetTexture(const char *file);
     const char *GetTexture() const { return texture_.empty() ? nullptr : texture_.c_str(); }
     bool IsVisible() const;
@@ -102,6 +120,7 @@ void DrawLine(const double *from, const double *to, const float rgba[4]);
 void DrawArrow(const double (*base)[4], double length, double width, const float rgba[4]);
 void DrawCone(const double (*base)[4], double radius, double height, const float rgba[4]);
 void DrawSphere(const double (*base)[4], double radius, const float rgba[4]);
+void DrawRect(const double (*base)[4], double dx, double dy, const float rgba[4]);
 
 } // namespace kelmar
 

@@ -1,5 +1,6 @@
 // Drawable shapes: a kind and its parameters (cm). The drawing backend
-// turns them into draw calls; the display-list slots are the backend's.
+// turns them into draw calls and may cache them per graphics context, keyed
+// on the serial number (never reused, unlike an address).
 #ifndef KELMAR_GRAPHICSPRIMITIVE_H
 #define KELMAR_GRAPHICSPRIMITIVE_H
 
@@ -25,7 +26,10 @@ public:
     };
 
     GraphicsPrimitive(Kind kind, const double *parameters, int count);
-    virtual ~GraphicsPrimitive() = default;
+    // Tells the drawing backend, which drops what it cached for the shape.
+    virtual ~GraphicsPrimitive();
+    GraphicsPrimitive(const GraphicsPrimitive &) = delete;
+    GraphicsPrimitive &operator=(const GraphicsPrimitive &) = delete;
 
     static GraphicsPrimitive *Sphere(double radius);
     static GraphicsPrimitive *Box(double dx, double dy, double dz);
@@ -45,17 +49,19 @@ public:
     int parameterCount() const { return count_; }
     CdxGeometryID mesh() const { return mesh_; }
     bool IsVisible() const { return kind_ != kNoGraphics; }
+    unsigned long serial() const { return serial_; }
 
-    // The backend's cache: the context a display list was made in and its id.
-    bool useDisplayList = false;
-    void *listContext = nullptr;
-    unsigned int listId = 0;
+    // Whether the backend may record the shape once per context and replay
+    // it (shapes never change after construction, so it is on; turn it off
+    // for a mesh whose vertices are moved by its owner).
+    bool useDisplayList = true;
 
 private:
     Kind kind_;
     double parameters_[8] = {0, 0, 0, 0, 0, 0, 0, 0};
     int count_ = 0;
     CdxGeometryID mesh_ = nullptr;
+    unsigned long serial_;
 };
 
 } // namespace kelmar

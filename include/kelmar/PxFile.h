@@ -208,6 +208,11 @@ void PxLoadContextSetRenderHandler(PxLoadContext *context, PxLoadUserHandler han
 void PxLoadContextSetCoreDoneCallback(PxLoadContext *context, PxLoadDoneCallback fn, void *data);
 void PxLoadContextSetAppsDoneCallback(PxLoadContext *context, PxLoadDoneCallback fn, void *data);
 void PxLoadContextSetGraphicMaker(PxLoadContext *context, PxLoadGraphicMaker fn, void *data);
+/* Opens an imported file by its name as written in the importing file;
+ * null when there is none. With an opener set, imports are opened by it
+ * alone (a file set held in memory, an archive). */
+typedef PxStream *(*PxLoadFileOpener)(const char *name, void *data);
+void PxLoadContextSetFileOpener(PxLoadContext *context, PxLoadFileOpener fn, void *data);
 /* Message sink of the reader and of load problems (null: the reader's
  * default, standard error). */
 void PxLoadContextSetErrorHandler(PxLoadContext *context, PxXMLErrorHandler handler, void *data);
@@ -241,9 +246,15 @@ const char *RbdConstraintLookupStringID(PxLoadContext *context, RbdConstraintID 
 const char *CdxModelLookupStringID(PxLoadContext *context, CdxModelID model);
 const char *CdxGeometryLookupStringID(PxLoadContext *context, CdxGeometryID geometry);
 
+/* Results of the loads below: failure (a bad argument, a reader error, an
+ * object refused: nothing of the file should be used), success, and success
+ * with warnings (values refused or adjusted, elements skipped; the
+ * context's warning count says how many, the messages which). */
+enum { PX_LOAD_FAILED = 0, PX_LOAD_DONE = 1, PX_LOAD_DONE_WITH_WARNINGS = 2 };
+
 /* Reads a document. The stream's name names the file in messages and in
- * the check for recursive imports. 1 when everything loaded, 0 for a bad
- * argument, a reader error or any object refused. */
+ * the check for recursive imports; an import cycle and imports nested too
+ * deep are load errors (the load fails, nothing ends the process). */
 int PxLoad(PxLoadContext *context, PxStream *stream);
 /* Bodies and constraints into world. */
 int RbdWorldLoad(RbdWorldID world, PxStream *stream, PxLoadContext *context);

@@ -1,5 +1,6 @@
-/* Chained hash table with a fixed bucket count; each chain is kept sorted
- * by the key comparison. Keys and data are caller pointers. */
+/* Chained hash table whose bucket count changes only when asked; each
+ * chain is kept sorted by the key comparison. Keys and data are caller
+ * pointers. */
 #ifndef KELMAR_PXHASH_H
 #define KELMAR_PXHASH_H
 
@@ -18,7 +19,7 @@ typedef struct PxHashNode {
 } PxHashNode;
 
 typedef struct PxHash {
-    unsigned int size; /* buckets, fixed at creation */
+    unsigned int size; /* buckets: set at creation, changed by PxHashResize */
     int population;
     PxHashFunc hashFunc;
     PxHashKeyCompareFunc keyCompareFunc;
@@ -51,6 +52,10 @@ int PxHashPopulation(const PxHash *hash);
 void PxHashInitIterator(PxHashIterator *iterator, PxHash *hash);
 /* Next datum in bucket order, then key order; null (and a reset iterator) at the end. */
 void *PxHashGetDatum(PxHashIterator *iterator);
+/* Moves every entry into a new array of size buckets (for a table that
+ * outgrew the size it was made with); 1, or 0 with the table unchanged when
+ * the size is 0 or too large or memory is short. */
+int PxHashResize(PxHash *hash, unsigned int size);
 void PxHashReset(PxHash *hash);
 void PxHashDestroy(PxHash *hash);
 

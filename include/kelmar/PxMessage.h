@@ -54,6 +54,21 @@ void PxHandlerFatalError(int level, const char *format, va_list args);
 void PxShowStderr(int level, const char *text);
 void PxShowStdout(int level, const char *text);
 
+/* Channels, for the message counts. */
+enum { PX_CHANNEL_INFO = 0, PX_CHANNEL_WARNING = 1, PX_CHANNEL_DEBUG = 2, PX_CHANNEL_FATAL = 3 };
+/* Messages given to a channel since the process started, shown or not,
+ * whatever handler is installed: a front end compares the count before and
+ * after a call to learn whether the call warned. */
+long PxMessageGetCount(int channel);
+
+/* The default info, warning and debug handlers show the first
+ * PX_MESSAGE_REPEATS_SHOWN messages of one kind (the same text once its
+ * digits are left out), then a note that the rest are counted, then the
+ * count at every power of ten. PxMessageFlushRepeats shows the final count
+ * of every kind that was cut short and starts all kinds afresh. */
+#define PX_MESSAGE_REPEATS_SHOWN 20
+void PxMessageFlushRepeats(void);
+
 /* The part of path after its last '/', or the whole string. */
 const char *PxShortenPath(const char *path);
 

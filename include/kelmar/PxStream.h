@@ -23,7 +23,10 @@ typedef struct PxStream {
 
 PxStream *PxStreamOpen(const char *name, int mode);
 PxStream *PxStreamOpenWithSearch(const char *name, int mode);
-PxStream *PxStreamCreate(FILE *file);   /* wraps an open file as "file pointer" */
+PxStream *PxStreamCreate(FILE *file); /* wraps an open file as "file pointer" */
+/* Reads size bytes of memory (which must outlive the stream) under name, as
+ * if they were a file of that name; close with PxStreamClose. */
+PxStream *PxStreamOpenMemory(const char *name, const void *bytes, size_t size);
 void PxStreamDestroy(PxStream *stream); /* frees the wrapper, leaves the file open */
 void PxStreamClose(PxStream *stream);
 size_t PxStreamRead(void *buffer, size_t size, size_t count, PxStream *stream);

@@ -74,6 +74,7 @@ typedef struct PxXMLInput {
     void *errorHandlerData;
     int previousColumn; /* column before the last newline, for pushback */
     int emptyElement;   /* the value being parsed came from <TAG/> */
+    void *scene;        /* what the whole input reads into (the robot layer's scene); the reader never reads it */
 } PxXMLInput;
 
 /* One open element; lives on the stack of the call that processes it. */
@@ -133,6 +134,11 @@ PxXMLInput *PxXMLInputCreate(PxStream *stream);
 void PxXMLInputDestroy(PxXMLInput *input);
 void PxXMLInputSetUserData(PxXMLInput *input, void *userData);
 void *PxXMLInputGetUserData(const PxXMLInput *input);
+/* The scene an input reads into: unlike the user data, which handlers swap
+ * for their own records while they read an element, it stays for the whole
+ * input. */
+void PxXMLInputSetScene(PxXMLInput *input, void *scene);
+void *PxXMLInputGetScene(const PxXMLInput *input);
 const char *PxXMLInputGetErrorString(const PxXMLInput *input);
 int PxXMLInputGetLine(const PxXMLInput *input);
 int PxXMLInputGetColumn(const PxXMLInput *input);
@@ -206,6 +212,12 @@ int PxXMLParseFloat(PxXMLInput *input, PxXMLHandler *entry, void *userData);
 int PxXMLParsePxRealArray(PxXMLInput *input, PxXMLHandler *entry, void *userData);
 int PxXMLParseDoubleArray(PxXMLInput *input, PxXMLHandler *entry, void *userData);
 int PxXMLParseFloatArray(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+/* The array parsers ignore values beyond count; these refuse them ("expected
+ * %d PxReals, found more\n", "expected %d ints, found more\n", "expected %d
+ * strings, found more\n", code 2) after storing the first count. */
+int PxXMLParsePxRealArrayExact(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+int PxXMLParseIntArrayExact(PxXMLInput *input, PxXMLHandler *entry, void *userData);
+int PxXMLParseStringArrayExact(PxXMLInput *input, PxXMLHandler *entry, void *userData);
 /* Stores four floats (red, green, blue, alpha); count 3 reads no alpha. */
 int PxXMLParseColor(PxXMLInput *input, PxXMLHandler *entry, void *userData);
 

@@ -33,13 +33,32 @@ int32_t RbdBodyGetEnabledTime(RbdBodyID body);
 void RbdBodyFreeze(RbdBodyID body);
 void RbdBodyUnFreeze(RbdBodyID body);
 int RbdBodyIsFrozen(RbdBodyID body);
+/* A name for messages (copied; null forgets it); 0 when memory is short. */
+int RbdBodySetName(RbdBodyID body, const char *name);
+const char *RbdBodyGetName(RbdBodyID body);
 
-/* Mass (kg, > 0). SetMass leaves the inertia tensor as it is. */
+/* Masses the solver holds stiff against the default softness (kg): a
+ * heavier body sinks into what it rests on, a lighter one under a body of
+ * ordinary mass is pushed through. */
+#define RBD_MASS_MIN 1e-6
+#define RBD_MASS_MAX 1e6
+/* Principal moments of inertia accepted (kg m^2). */
+#define RBD_INERTIA_MIN 1e-12
+#define RBD_INERTIA_MAX 1e12
+
+/* Mass (kg, RBD_MASS_MIN .. RBD_MASS_MAX; others are refused with a
+ * warning). SetMass leaves the inertia tensor as it is. */
 void RbdBodySetMass(RbdBodyID body, PxReal mass);
 /* Scales the inertia tensor by mass / oldMass, then sets the mass. */
 void RbdBodySetMassAndScaleInertiaTensor(RbdBodyID body, PxReal mass);
 PxReal RbdBodyGetMass(RbdBodyID body);
-/* Inertia tensor about the centre of mass in its own frame (kg m^2, 3 x 3). */
+/* Why a tensor cannot be a body's inertia, or null when it can: it must be
+ * finite and symmetric, its principal moments within RBD_INERTIA_MIN ..
+ * RBD_INERTIA_MAX, and none larger than the sum of the other two (the
+ * triangle inequality every rigid body's moments obey). */
+const char *RbdInertiaTensorProblem(const PxMatrix3 inertia);
+/* Inertia tensor about the centre of mass in its own frame (kg m^2, 3 x 3);
+ * a tensor with a problem is refused with a warning that names it. */
 void RbdBodySetInertiaTensor(RbdBodyID body, const PxMatrix3 inertia);
 void RbdBodySetSphericalInertiaTensor(RbdBodyID body, PxReal inertia);
 void RbdBodyGetInertiaTensor(RbdBodyID body, PxMatrix3 out);

@@ -52,9 +52,13 @@ void RbdSingleLimitSetRestitution(RbdSingleLimit *single, PxReal restitution);
 PxReal RbdSingleLimitGetRestitution(const RbdSingleLimit *single);
 
 void RbdLimitReset(RbdLimit *limit);
-/* Copy a stop in; crossing stops are pulled together. */
+/* Copy a stop in (a stop that is not a number is refused); crossing stops
+ * are pulled together, with a warning. */
 void RbdLimitSetLowerLimit(RbdLimit *limit, const RbdSingleLimit *lower);
 void RbdLimitSetUpperLimit(RbdLimit *limit, const RbdSingleLimit *upper);
+/* Equal stops: an active limit then holds the joint at the stop from both
+ * sides, like a lock without force bound, and no motor moves it. */
+int RbdLimitStopsCoincide(const RbdLimit *limit);
 void RbdLimitGetLowerLimit(const RbdLimit *limit, RbdSingleLimit *out);
 void RbdLimitGetUpperLimit(const RbdLimit *limit, RbdSingleLimit *out);
 void RbdLimitActivateLimits(RbdLimit *limit, int on);

@@ -29,6 +29,28 @@ void RbdWorldSetEpsilon(RbdWorldID world, PxReal epsilon); /* >= 0 */
 PxReal RbdWorldGetEpsilon(RbdWorldID world);
 void RbdWorldSetGamma(RbdWorldID world, PxReal gamma); /* >= 0 */
 PxReal RbdWorldGetGamma(RbdWorldID world);
+/* Steps the world has taken. */
+long RbdWorldGetStepCount(RbdWorldID world);
+/* Bodies whose pose or velocity stopped being finite in a step: each is
+ * reported once (name, step) and frozen at its last finite pose. */
+int32_t RbdWorldGetNonFiniteBodyCount(RbdWorldID world);
+/* Bounds of the solver's error correction (> 0; RbdWorldReset restores the
+ * defaults). A hard row's error phi (penetration, joint separation and
+ * misalignment) is corrected at the speed gamma phi / h, which would grow
+ * without bound as the step h shrinks, and with it the energy it adds.
+ * It is corrected at no more than the maximum correcting velocity (m/s,
+ * rad/s for angular rows), and a penetration at no more than the maximum
+ * correcting rate (1/s) times its depth: stacked contacts add their
+ * corrections up, so that ten boxes resting 1 mm into each other would
+ * launch the top one at ten times the speed of one. The default rate is
+ * that of the default gamma at the default step, 0.12 / 0.015 s. Soft rows
+ * and the rows of stops, motors and locks are bounded by neither. */
+#define RBD_DEFAULT_MAX_CORRECTING_VELOCITY 1.0
+#define RBD_DEFAULT_MAX_CORRECTING_RATE 8.0
+void RbdWorldSetMaxCorrectingVelocity(RbdWorldID world, PxReal velocity);
+PxReal RbdWorldGetMaxCorrectingVelocity(RbdWorldID world);
+void RbdWorldSetMaxCorrectingRate(RbdWorldID world, PxReal rate);
+PxReal RbdWorldGetMaxCorrectingRate(RbdWorldID world);
 /* gamma x timeStep / refTimeStep: a gamma tuned for refTimeStep used at timeStep. */
 void RbdWorldSetGammaWithRefTimeStep(RbdWorldID world, PxReal gamma, PxReal refTimeStep, PxReal timeStep);
 void RbdWorldSetTimeStep(RbdWorldID world, PxReal timeStep); /* s, > 0 */
@@ -73,10 +95,11 @@ void RbdWorldLCPSetMaxCycleSize1(RbdWorldID world, int32_t size);
 int32_t RbdWorldLCPGetMaxCycleSize1(RbdWorldID world);
 void RbdWorldLCPSetMaxCycleSize2(RbdWorldID world, int32_t size);
 int32_t RbdWorldLCPGetMaxCycleSize2(RbdWorldID world);
-/* The tolerance is a fraction (default 0.001): an island's impulses may be
- * off by it times the island's impulse scale, the largest impulse any row
- * would take on its own, so it means the same in every unit system and for
- * light and heavy bodies alike. */
+/* The tolerance is a fraction (default 0.001): each row's impulse may be
+ * off by it times the row's own impulse scale, the impulse the row would
+ * take on its own (at least a thousandth of the island's largest), so it
+ * means the same in every unit system and for light and heavy bodies
+ * alike. */
 void RbdWorldLCPSetTolerance(RbdWorldID world, PxReal tolerance);
 PxReal RbdWorldLCPGetTolerance(RbdWorldID world);
 void RbdWorldLCPSetDegeneracyFilter(RbdWorldID world, PxReal filter);

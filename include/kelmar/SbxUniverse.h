@@ -86,6 +86,12 @@ enum {
  * someone registered before are left as they are. Null for bad sizes or
  * when memory is short. */
 SbxUniverseID SbxUniverseCreate(SbxUniverseSizes sizes);
+/* The box function of a universe's space: the model's box grown on every
+ * side by a thousandth of its largest extent, so that bodies resting on
+ * each other keep their pair (and their contacts) when the solver lifts one
+ * by a hair, instead of losing it and falling freely for a step. Spaces
+ * made for the bridge by other means can use it too (CdxSpaceSetAABBFn). */
+int SbxModelGetTouchingAABB(CdxModelID model, PxVector3 min, PxVector3 max, PxReal time);
 /* Destroys the world (with its bodies and contacts), the space and the
  * bridge. Destroy the models first. */
 void SbxUniverseDestroy(SbxUniverseID universe);

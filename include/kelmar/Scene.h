@@ -7,6 +7,7 @@
 #define KELMAR_SCENE_H
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,10 @@ public:
     void destroy();
     // Reads a scene file into the scene; true when it read without messages.
     bool load(const char *fileName);
+    // Errors and notes (warnings) of the last load; a file that could not be
+    // opened or read to its end counts as an error.
+    int GetLoadErrorCount() const { return loadErrors_; }
+    int GetLoadWarningCount() const { return loadWarnings_; }
 
     // ---- Naming ----
     void PushId(const char *id);
@@ -72,6 +77,9 @@ public:
     bool PushFile(const char *name);
     void PopFile();
     const char *CurrentFile() const { return files_.empty() ? "" : files_.back().c_str(); }
+    // Files being read: 1 in the top-level file, more inside imports.
+    int GetNumFiles() const { return static_cast<int>(files_.size()); }
+    int GetDepth() const { return depth_; }
     const std::string &GetIdPrefix() const { return idPrefix_; }
 
     // ---- Registries ----
@@ -103,6 +111,16 @@ public:
     int JointCount() const { return joints_.Count(); }
     template <class F> void ForEachObject(F visit) const { objects_.ForEach(visit); }
     template <class F> void ForEachJoint(F visit) const { joints_.ForEach(visit); }
+
+    // What the registries hold under names beginning with prefix (objects,
+    // joints, graphics, geometries, primitives).
+    struct ScopeContents {
+        std::set<std::string> names[5];
+    };
+    ScopeContents ListScope(const std::string &prefix) const;
+    // Unregisters and deletes what is registered under prefix now and was
+    // not in before: an import that failed leaves nothing behind.
+    void DestroyScope(const std::string &prefix, const ScopeContents &before);
 
     // Transform of the named solid, or null for world coordinates (with a
     // message unless the name is empty or "WORLD").
@@ -171,6 +189,8 @@ private:
     Universe *universe_ = nullptr;
     std::string fileName_;
     std::string tmpStatusFile_;
+    int loadErrors_ = 0;
+    int loadWarnings_ = 0;
 };
 
 // Parses "name = value" lines; the first definition of a name wins.

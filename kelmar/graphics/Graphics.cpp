@@ -92,7 +92,9 @@ bool Graphics::SetTexture(const char *file)
         std::fprintf(stderr, "No textures on meshes supported.\n");
         return false;
     }
-    if (file) texture_ = file;
+    if (!file) return true;
+    if (gBackend && !gBackend->PrepareTexture(file)) return false;
+    texture_ = file;
     return true;
 }
 
@@ -170,6 +172,11 @@ void DrawCone(const double (*base)[4], double radius, double height, const float
 void DrawSphere(const double (*base)[4], double radius, const float rgba[4])
 {
     if (gBackend) gBackend->DrawSphere(base, radius, rgba);
+}
+
+void DrawRect(const double (*base)[4], double dx, double dy, const float rgba[4])
+{
+    if (gBackend) gBackend->DrawRect(base, dx, dy, rgba);
 }
 
 } // namespace kelmar

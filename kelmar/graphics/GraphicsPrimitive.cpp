@@ -1,12 +1,24 @@
 // Primitive shapes and their parameters.
 #include <kelmar/GraphicsPrimitive.h>
 
+#include <kelmar/Graphics.h>
+
 namespace kelmar {
 
-GraphicsPrimitive::GraphicsPrimitive(Kind kind, const double *parameters, int count) : kind_(kind)
+namespace {
+unsigned long gNextSerial = 1;
+}
+
+GraphicsPrimitive::GraphicsPrimitive(Kind kind, const double *parameters, int count)
+    : kind_(kind), serial_(gNextSerial++)
 {
     count_ = count < 0 ? 0 : (count > 8 ? 8 : count);
     for (int i = 0; i < count_; ++i) parameters_[i] = parameters[i];
+}
+
+GraphicsPrimitive::~GraphicsPrimitive()
+{
+    if (DrawBackend *backend = GetDrawBackend()) backend->ForgetPrimitive(*this);
 }
 
 GraphicsPrimitive *GraphicsPrimitive::Sphere(double radius)

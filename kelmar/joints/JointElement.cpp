@@ -8,10 +8,7 @@
 
 namespace kelmar {
 
-bool Given(const PxXMLHandler *handlers, const char *tag)
-{
-    return PxXMLHandlerWasCalled(handlers, tag) && PxXMLHandlerGetError(handlers, tag) == PX_XML_OK;
-}
+// Given() is the scene reader's (loader/LoadCommon.cpp).
 
 namespace {
 

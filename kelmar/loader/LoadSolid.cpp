@@ -1,106 +1,220 @@
-// SOLID: a solid on a registered geometry with its material, appearance,
-// placement and initial body state. Lengths are multiplied by the scene
-// scale s, masses by s^3 and inertias by s^5.
-#include <cstddef>
-#include <cstdlib>
+// SOLID: a solid on a registered geometry, or a composite of PARTs, with
+// its material, appearance, placement and initial body state.
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include <kelmar/CdxModel.h>
+#include <kelmar/Composite.h>
 #include <kelmar/Graphics.h>
-#include <kelmar/GraphicsPrimitive.h>
-#include <kelmar/PxVector.h>
 #include <kelmar/RbdBody.h>
 #include <kelmar/Scene.h>
 #include <kelmar/SceneLoader.h>
 #include <kelmar/Solid.h>
-#include <kelmar/Universe.h>
 
-#include "LoadElements.h"
+#include "LoadSolidGraphics.h"
+#include "LoadSolidPart.h"
 
 namespace kelmar {
 
 namespace {
 
-const int kTextSize = 256;
+int LoadSolidAppearance(PxXMLElement *element)
+{
+    SolidRecord *record = static_cast<SolidRecord *>(PxXMLInputGetUserData(PxXMLElementGetInput(element)));
+    return ReadAppearance(element, record->appearance);
+}
 
-struct BodyValues {
-    unsigned int enabled;
-    double mass;
+// Everything a solid's creation needs besides the values read.
+struct Making {
+    Scene &scene;
+    PxXMLInput *input;
+    const PxXMLHandler *handlers;
+    SolidRecord &record;
+    std::string id;
+    int material;
+    double density;
+    double pose[4][4];
+};
+
+bool NameIsFree(Making &m)
+{
+    if (m.id == "WORLD") {
+        LoadError(m.input, "A solid cannot have an <ID> of 'WORLD'.This is a reserved word. Solid not created.\n");
+        return false;
+    }
+    if (!m.scene.LookupObject(m.scene.GetFullId(m.id.c_str()), false)) return true;
+    LoadError(m.input, "Duplicate solid ID '%s' detected. Solid not created.\n", m.id.c_str());
+    return false;
+}
+
+// The geometry of a simple solid, or null with its message (also when the
+// solid is a composite: then the parts are used).
+CdxGeometryID ShapeOf(Making &m)
+{
+    const SolidValues &v = m.record.values;
+    const bool composite = !m.record.parts.empty();
+    if (composite && v.geometry[0])
+        LoadWarning(m.input, "Defined both geometry and parts for solid '%s', using parts only!\n", m.id.c_str());
+    if (composite) return nullptr;
+    if (!v.geometry[0]) {
+        LoadError(m.input, "Neither geometry nor parts specified for solid '%s'. Solid not created.\n", m.id.c_str());
+        return nullptr;
+    }
+    CdxGeometryID geometry = m.scene.LookupGeometry(v.geometry);
+    if (!geometry)
+        LoadError(m.input, "Geometry '%s' specified for solid '%s'is not created yet. Solid not created.\n",
+                  v.geometry, m.id.c_str());
+    return geometry;
+}
+
+AppearanceRequest RequestOf(const Making &m)
+{
+    const SolidValues &v = m.record.values;
+    const AppearanceValues &a = m.record.appearance;
+    const bool composite = !m.record.parts.empty();
+    return {a.read && a.primitive[0] ? a.primitive : v.primitive,
+            composite ? "" : v.geometry,
+            a.read && a.texture[0] ? a.texture : v.texture,
+            a.read && Given(a.handlers, "COLOR") ? a.color
+            : Given(m.handlers, "COLOR")         ? v.color
+                                                 : nullptr,
+            m.material,
+            "solid",
+            m.id.c_str()};
+}
+
+// The solid's primitive; false when it needs one and none can be made.
+bool PrimitiveOf(Making &m, GraphicsPrimitive *&primitive)
+{
+    primitive = nullptr;
+    if (std::strcmp(m.record.values.primitive, "NOGRAPHICS") == 0) return true;
+    const AppearanceRequest request = RequestOf(m);
+    primitive = ChoosePrimitive(m.scene, m.input, request);
+    if (primitive || !request.geometry[0]) return true;
+    LoadError(m.input, "No GraphicsPrimitive could be created for solid '%s'. Solid not created.\n", m.id.c_str());
+    return false;
+}
+
+// Mass properties given in BODY, scaled: mass s^3, inertia s^5, offset s.
+struct MassValues {
+    double mass = 0;
     double moi[6];
     double com[3];
-    double vel[3], angvel[3];
-    PxXMLHandler handlers[7];
+    const double *inertia = nullptr;
 };
 
-struct SolidValues {
-    char id[kTextSize], material[kTextSize], geometry[kTextSize], relto[kTextSize];
-    double density;
-    float color[4];
-    unsigned int frozen, dynamic, noCollision, interactable;
-    int collisionType;
-    TransformSpec transform;
-};
-
-bool Given(const PxXMLHandler *handlers, const char *tag)
+MassValues MassOf(Making &m)
 {
-    return PxXMLHandlerWasCalled(handlers, tag) && PxXMLHandlerGetError(handlers, tag) == PX_XML_OK;
+    const BodyValues &b = m.record.body;
+    const double s = m.scene.GetScale(), s3 = s * s * s;
+    MassValues mass;
+    if (!b.read) return mass;
+    if (Given(b.handlers, "MASS")) mass.mass = b.mass * s3;
+    for (int i = 0; i < 6; ++i) mass.moi[i] = b.moi[i] * s3 * s * s;
+    for (int i = 0; i < 3; ++i) mass.com[i] = Given(b.handlers, "COM") ? b.com[i] * s : 0.0;
+    if (Given(b.handlers, "MOI")) mass.inertia = mass.moi;
+    if (Given(b.handlers, "COM") && !mass.inertia)
+        LoadWarning(m.input, "You have to supply an inertia tensor in order to use an COM offset for solid '%s'\n",
+                    m.id.c_str());
+    return mass;
 }
 
-int LoadBody(PxXMLElement *element)
+bool Enabled(const Making &m)
 {
-    BodyValues *v = static_cast<BodyValues *>(PxXMLInputGetUserData(PxXMLElementGetInput(element)));
-    PxXMLHandler handlers[] = {PX_XML_VALUE("ENABLED", PxXMLParseUInt, offsetof(BodyValues, enabled), 1),
-                               PX_XML_VALUE("MASS", PxXMLParseDouble, offsetof(BodyValues, mass), 1),
-                               PX_XML_VALUE("MOI", PxXMLParseDoubleArray, offsetof(BodyValues, moi), 6),
-                               PX_XML_VALUE("COM", PxXMLParseDoubleArray, offsetof(BodyValues, com), 3),
-                               PX_XML_VALUE("VEL", PxXMLParseDoubleArray, offsetof(BodyValues, vel), 3),
-                               PX_XML_VALUE("ANGVEL", PxXMLParseDoubleArray, offsetof(BodyValues, angvel), 3),
-                               PX_XML_END};
-    const int result = PxXMLElementProcess(element, handlers, v);
-    std::memcpy(v->handlers, handlers, sizeof handlers);
-    return result;
+    const SolidValues &v = m.record.values;
+    const BodyValues &b = m.record.body;
+    const bool dynamic = v.dynamic && !v.frozen;
+    if (b.read && Given(b.handlers, "ENABLED")) return dynamic && b.enabled;
+    return dynamic && !(m.scene.options & Scene::kCreateDisabled);
 }
 
-void Report(PxXMLInput *input, const char *format, const char *a, const char *b = "")
+// A composite of the usable parts, or null with its message.
+Composite *MakeComposite(Making &m, std::vector<Graphics *> &partGraphics)
 {
-    input->errorHandler(input, PX_XML_ERROR, PX_XML_BAD_VALUE, format, a, b);
-}
-
-// The material named by text (a name or an index within the table), else -1.
-int MaterialOf(const Universe *universe, const char *text)
-{
-    if (!universe || !text[0]) return -1;
-    const int byName = universe->GetMaterialId(text);
-    if (byName >= 0) return byName;
-    char *end = nullptr;
-    const long index = std::strtol(text, &end, 10);
-    return end != text && *end == '\0' && index >= 0 && index < universe->GetNumMaterials() ? static_cast<int>(index)
-                                                                                            : -1;
-}
-
-void ApplyBody(Solid *solid, const Scene *scene, const PxXMLHandler *body, const BodyValues &b)
-{
-    RbdBodyID id = solid->GetBody();
-    if (!id) return;
-    const double s = scene->GetScale();
-    double v[3];
-    if (!(scene->options & Scene::kIgnoreVelocities)) {
-        if (Given(body, "VEL")) {
-            PxV3MulTMDir(v, b.vel, scene->GetPlacement());
-            RbdBodySetLinearVelocity(id, s * v[0], s * v[1], s * v[2]);
-        }
-        if (Given(body, "ANGVEL")) {
-            PxV3MulTMDir(v, b.angvel, scene->GetPlacement());
-            RbdBodySetAngularVelocity(id, v[0], v[1], v[2]);
-        }
+    auto composite = std::make_unique<Composite>();
+    for (const PartValues &values : m.record.parts) {
+        PartRecord part = {};
+        if (!MakePart(m.scene, m.input, values, m.id.c_str(), m.material, m.density, part)) continue;
+        if (composite->AddComponent(part.geometry, part.graphics, part.excluded, part.relTM, part.material,
+                                    part.density) &&
+            part.graphics)
+            partGraphics.push_back(part.graphics);
     }
+    if (composite->GetNumParts() > 0) return composite.release();
+    LoadError(m.input, "No <PART>s specified for composite '%s', solid not created\n", m.id.c_str());
+    return nullptr;
 }
 
-Graphics *MakeGraphics(Scene *scene, Solid *solid, const char *geometryName, const float color[4])
+// Creates the solid's model and body at its pose; null with the message.
+Solid *Create(Making &m, CdxGeometryID geometry, std::vector<Graphics *> &partGraphics)
 {
-    GraphicsPrimitive *primitive = scene->GraphicsPrimFromGeometry(geometryName);
-    return primitive ? new Graphics(primitive, color, solid->GetTM()) : nullptr;
+    const SolidValues &v = m.record.values;
+    const MassValues mass = MassOf(m);
+    double com[3] = {mass.com[0], mass.com[1], mass.com[2]};
+    std::unique_ptr<Solid> solid(geometry ? new Solid : MakeComposite(m, partGraphics));
+    if (!solid) return nullptr;
+    solid->SetInitialTM(m.pose);
+    const bool made = geometry
+                          ? solid->CreateFromGeometry(&m.scene, geometry, v.frozen != 0, v.noCollision != 0,
+                                                      m.material, m.density, mass.mass, mass.inertia, Enabled(m), com)
+                          : static_cast<Composite *>(solid.get())
+                                ->Build(&m.scene, v.frozen != 0, m.material, mass.mass, mass.inertia, Enabled(m),
+                                        com);
+    if (made) return solid.release();
+    LoadError(m.input, "Couldn't create solid '%s'. Try to increase pool size\n", m.id.c_str());
+    return nullptr;
+}
+
+// Collision type, option bits and freezing as the element says.
+void ApplyFlags(Making &m, Solid &solid)
+{
+    const SolidValues &v = m.record.values;
+    solid.type = v.collisionType;
+    if (Given(m.handlers, "INTERACTABLE")) {
+        if (v.interactable)
+            solid.SetOptions(Solid::kInteractable);
+        else
+            solid.ClearOptions(Solid::kInteractable);
+    }
+    if (Given(m.handlers, "DRAWCONTACTS")) {
+        if (v.drawContacts)
+            solid.SetOptions(Solid::kDrawContacts);
+        else
+            solid.ClearOptions(Solid::kDrawContacts);
+    }
+    // Unfreezing wakes a body; a new body is not frozen, and one the file
+    // wants asleep stays asleep.
+    if (!(v.dynamic && !v.frozen))
+        solid.Freeze();
+    else if (solid.GetBody() && RbdBodyIsFrozen(solid.GetBody()))
+        solid.UnFreeze();
+}
+
+void Build(Making &m)
+{
+    if (!NameIsFree(m)) return;
+    const SolidValues &v = m.record.values;
+    m.density = v.density;
+    CheckDensityAndMaterial(m.handlers, m.input, &m.scene, m.id.c_str(), m.density, -1, m.material, v.material, -1);
+    CdxGeometryID geometry = ShapeOf(m);
+    if (!geometry && m.record.parts.empty()) return;
+    PlaceElement(&m.scene, m.input, m.handlers, v.transform, "solid", m.id.c_str(), m.pose);
+    GraphicsPrimitive *primitive = nullptr;
+    if (!PrimitiveOf(m, primitive)) return;
+    std::vector<Graphics *> partGraphics;
+    Solid *solid = Create(m, geometry, partGraphics);
+    if (!solid) return;
+    ApplyBody(*solid, m.scene, m.record.body);
+    ApplyFlags(m, *solid);
+    for (Graphics *graphics : partGraphics) graphics->SetBaseTM(solid->GetTM());
+    if (primitive) {
+        Graphics *graphics = MakeAppearance(m.scene, m.input, primitive, RequestOf(m), m.record.appearance);
+        graphics->SetBaseTM(solid->GetTM());
+        solid->SetGraphics(graphics);
+    }
+    m.scene.InsertObject(m.id.c_str(), solid);
+    if (solid->GetModel()) CdxModelSetName(solid->GetModel(), solid->GetName());
 }
 
 } // namespace
@@ -109,99 +223,37 @@ int LoadSolid(PxXMLElement *element)
 {
     Scene *scene = GetScene(element);
     PxXMLInput *input = PxXMLElementGetInput(element);
-    SolidValues v = {};
+    auto record = std::make_unique<SolidRecord>();
+    SolidValues &v = record->values;
     v.dynamic = 1;
     v.density = -1;
-    BodyValues body = {};
-    if (element->attributes) std::strncpy(v.id, element->attributes, kTextSize - 1);
+    SetDefaultID(v.id, element->attributes, kSolidTextSize);
     PxXMLHandler handlers[] = {
-        PX_XML_VALUE("ID", PxXMLParseString, offsetof(SolidValues, id), kTextSize),
-        PX_XML_VALUE("MATERIAL", PxXMLParseString, offsetof(SolidValues, material), kTextSize),
-        PX_XML_VALUE("GEOMETRY_ID", PxXMLParseString, offsetof(SolidValues, geometry), kTextSize),
-        PX_XML_VALUE("RELTO", PxXMLParseString, offsetof(SolidValues, relto), kTextSize),
+        PX_XML_VALUE("ID", PxXMLParseString, offsetof(SolidValues, id), kSolidTextSize),
+        PX_XML_VALUE("MATERIAL", PxXMLParseString, offsetof(SolidValues, material), kSolidTextSize),
         PX_XML_VALUE("DENSITY", PxXMLParseDouble, offsetof(SolidValues, density), 1),
         PX_XML_VALUE("COLOR", PxXMLParseColor, offsetof(SolidValues, color), 4),
+        PX_XML_VALUE("TEXTURE", PxXMLParseString, offsetof(SolidValues, texture), kSolidTextSize),
+        PX_XML_VALUE("COLLISION_TYPE", PxXMLParseInt, offsetof(SolidValues, collisionType), 1),
+        PX_XML_VALUE("GEOMETRY_ID", PxXMLParseString, offsetof(SolidValues, geometry), kSolidTextSize),
+        PX_XML_VALUE("GRAPHICSPRIM", PxXMLParseString, offsetof(SolidValues, primitive), kSolidTextSize),
         PX_XML_VALUE("FROZEN", PxXMLParseUInt, offsetof(SolidValues, frozen), 1),
         PX_XML_VALUE("DYNAMIC", PxXMLParseUInt, offsetof(SolidValues, dynamic), 1),
-        PX_XML_VALUE("NOCOLLISION", PxXMLParseUInt, offsetof(SolidValues, noCollision), 1),
         PX_XML_VALUE("INTERACTABLE", PxXMLParseUInt, offsetof(SolidValues, interactable), 1),
-        PX_XML_VALUE("COLLISION_TYPE", PxXMLParseInt, offsetof(SolidValues, collisionType), 1),
-        PX_XML_VALUE("TM", PxXMLParseDoubleArray, offsetof(SolidValues, transform.tm), 16),
-        PX_XML_VALUE("POS", PxXMLParseDoubleArray, offsetof(SolidValues, transform.pos), 3),
-        PX_XML_VALUE("ROT", PxXMLParseDoubleArray, offsetof(SolidValues, transform.rot), 9),
-        PX_XML_VALUE("QUAT", PxXMLParseDoubleArray, offsetof(SolidValues, transform.quat), 4),
-        PX_XML_VALUE("EULER", PxXMLParseDoubleArray, offsetof(SolidValues, transform.euler), 3),
-        PX_XML_ELEMENT("BODY", LoadBody),
+        PX_XML_VALUE("DRAWCONTACTS", PxXMLParseUInt, offsetof(SolidValues, drawContacts), 1),
+        PX_XML_VALUE("NOCOLLISION", PxXMLParseUInt, offsetof(SolidValues, noCollision), 1),
+        PX_XML_ELEMENT("PART", LoadSolidPart),
+        PX_XML_ELEMENT("BODY", LoadSolidBody),
+        PX_XML_ELEMENT("GRAPHICS", LoadSolidAppearance),
+        KELMAR_TRANSFORM_TAGS(SolidValues, transform),
         PX_XML_END};
     void *previous = PxXMLInputGetUserData(input);
-    PxXMLInputSetUserData(input, &body);
+    PxXMLInputSetUserData(input, record.get());
     const int result = PxXMLElementProcess(element, handlers, &v);
     PxXMLInputSetUserData(input, previous);
     if (!scene) return result;
-    const Universe *universe = scene->GetUniverse();
-    const std::string id = v.id[0] ? std::string(v.id) : scene->MakeDefaultId("OBJ");
-    if (id == "WORLD") {
-        Report(input, "A solid cannot have an <ID> of 'WORLD'.This is a reserved word. Solid not created.\n", "");
-        return result;
-    }
-    if (scene->LookupObject(scene->GetFullId(id.c_str()), false)) {
-        Report(input, "Duplicate solid ID '%s' detected. Solid not created.\n", id.c_str());
-        return result;
-    }
-    if (Given(handlers, "DENSITY") && v.density <= 0) {
-        Report(input, "Invalid density specified for solid '%s'. Using default value.\n", id.c_str());
-        v.density = -1;
-    }
-    int material = MaterialOf(universe, v.material);
-    if (v.material[0] && material < 0)
-        Report(input, "Unknown material '%s' for solid '%s', using default material\n", v.material, id.c_str());
-    CdxGeometryID geometry = v.geometry[0] ? scene->LookupGeometry(v.geometry) : nullptr;
-    if (!v.geometry[0]) {
-        Report(input, "Neither geometry nor parts specified for solid '%s'. Solid not created.\n", id.c_str());
-        return result;
-    }
-    if (!geometry) {
-        Report(input, "Geometry '%s' specified for solid '%s'is not created yet. Solid not created.\n", v.geometry,
-               id.c_str());
-        return result;
-    }
-    const double(*reference)[4] = v.relto[0] ? scene->GetSolidTransform(v.relto, "solid", id.c_str()) : nullptr;
-    double pose[4][4];
-    GenerateTransform(input, handlers, id.c_str(), v.transform, scene->GetScale(),
-                      reference ? reference : scene->GetPlacement(), pose);
-    Solid *solid = new Solid;
-    solid->SetInitialTM(pose);
-    const double s = scene->GetScale();
-    const PxXMLHandler *b = body.handlers[0].name ? body.handlers : nullptr;
-    const bool enabled = b && Given(b, "ENABLED")
-                             ? body.enabled != 0 && v.dynamic && !v.frozen
-                             : !(scene->options & Scene::kCreateDisabled) && v.dynamic && !v.frozen;
-    double moi[6];
-    for (int i = 0; i < 6; ++i) moi[i] = body.moi[i] * s * s * s * s * s;
-    double com[3] = {body.com[0] * s, body.com[1] * s, body.com[2] * s};
-    const double mass = b && Given(b, "MASS") ? body.mass * s * s * s : 0.0;
-    if (!solid->CreateFromGeometry(scene, geometry, v.frozen != 0, v.noCollision != 0, material, v.density, mass,
-                                   b && Given(b, "MOI") ? moi : nullptr, enabled, com)) {
-        Report(input, "Couldn't create solid '%s'. Try to increase pool size\n", id.c_str());
-        delete solid;
-        return result;
-    }
-    if (b) ApplyBody(solid, scene, b, body);
-    solid->type = v.collisionType;
-    if (Given(handlers, "INTERACTABLE")) {
-        if (v.interactable)
-            solid->SetOptions(Solid::kInteractable);
-        else
-            solid->ClearOptions(Solid::kInteractable);
-    }
-    float color[4];
-    if (Given(handlers, "COLOR"))
-        std::memcpy(color, v.color, sizeof color);
-    else if (universe)
-        universe->GetMaterialColor(material < 0 ? 0 : material, color);
-    solid->SetGraphics(MakeGraphics(scene, solid, v.geometry, color));
-    scene->InsertObject(id.c_str(), solid);
-    if (solid->GetModel()) CdxModelSetName(solid->GetModel(), solid->GetName());
+    Making m{*scene, input, handlers, *record, v.id[0] ? std::string(v.id) : scene->MakeDefaultId("OBJ"), -1, -1, {}};
+    Build(m);
     return result;
 }
 

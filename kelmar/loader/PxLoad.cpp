@@ -1,14 +1,15 @@
-// The scene-file reader's top level: the root element PX and the elements
-// this reader knows (WORLD, GEOMETRIES, SOLID, the joints, ROBOT); others
-// are reported as unknown by the XML reader and skipped. ROBOT is also
-// read beside PX, at the root.
+// The scene-file reader's top level: the root element PX, the elements a
+// scene file is made of (ROBOT, CAMERA and CAMHEAD also beside PX, at the
+// root), and the scene an input reads into (carried by the input itself,
+// so that imports nest without shared state).
 #include <kelmar/SceneLoader.h>
 
-#include <map>
+#include <climits>
+#include <cstdlib>
+#include <string>
 
 #include <kelmar/Scene.h>
 #include <kelmar/Transform.h>
-#include <kelmar/Universe.h>
 
 #include "LoadElements.h"
 #include "LoadJoints.h"
@@ -17,52 +18,48 @@ namespace kelmar {
 
 namespace {
 
-std::map<const PxXMLInput *, Scene *> &InputScenes()
-{
-    static std::map<const PxXMLInput *, Scene *> scenes;
-    return scenes;
-}
-
-// WORLD belongs to the top-level file: imported files cannot change the universe.
-int HandleWorld(PxXMLElement *element)
-{
-    Scene *scene = GetScene(element);
-    PxXMLInput *input = PxXMLElementGetInput(element);
-    Universe *universe = scene ? scene->GetUniverse() : nullptr;
-    if (!universe) {
-        input->errorHandler(input, PX_XML_ERROR, PX_XML_BAD_VALUE,
-                            "Universe not yet defined! Ignoring material data\n");
-        return PX_XML_SKIP_ELEMENT;
-    }
-    return universe->loadStatus(element);
-}
-
-int HandleRoot(PxXMLElement *element);
-
-PxXMLHandler *TopLevelHandlers()
-{
-    static PxXMLHandler handlers[] = {
-        PX_XML_ELEMENT("WORLD", HandleWorld),       PX_XML_ELEMENT("GEOMETRIES", LoadGeometries),
-        PX_XML_ELEMENT("SOLID", LoadSolid),         PX_XML_ELEMENT("HINGE", LoadHinge),
-        PX_XML_ELEMENT("PRISMATIC", LoadPrismatic), PX_XML_ELEMENT("SPRING", LoadSpring),
-        PX_XML_ELEMENT("BSJOINT", LoadBSJoint),     PX_XML_ELEMENT("RPROJOINT", LoadRPROJoint),
-        PX_XML_ELEMENT("LINEAR1", LoadLinear1),     PX_XML_ELEMENT("LINEAR2", LoadLinear2),
-        PX_XML_ELEMENT("ROBOT", LoadRobot),         PX_XML_END};
-    for (PxXMLHandler *h = handlers; h->type != PX_XML_END_OF_TABLE; ++h) h->wasCalled = h->error = 0;
-    return handlers;
-}
-
 int HandleRoot(PxXMLElement *element)
 {
-    return PxXMLElementProcess(element, TopLevelHandlers(), nullptr);
+    PxXMLHandler handlers[] = {PX_XML_ELEMENT("COLOR", LoadDefaultColor),
+                               PX_XML_ELEMENT("VAR", LoadVariable),
+                               PX_XML_ELEMENT("DEFAULT_VAR", LoadDefaultVariable),
+                               PX_XML_ELEMENT("IMPORT", LoadImport),
+                               PX_XML_ELEMENT("WORLD", LoadWorld),
+                               PX_XML_ELEMENT("GEOMETRIES", LoadGeometries),
+                               PX_XML_ELEMENT("GRAPHICPRIMS", LoadGraphicPrims),
+                               PX_XML_ELEMENT("GRAPHICS", LoadGraphics),
+                               PX_XML_ELEMENT("SOLID", LoadSolid),
+                               PX_XML_ELEMENT("HINGE", LoadHinge),
+                               PX_XML_ELEMENT("PRISMATIC", LoadPrismatic),
+                               PX_XML_ELEMENT("SPRING", LoadSpring),
+                               PX_XML_ELEMENT("BSJOINT", LoadBSJoint),
+                               PX_XML_ELEMENT("RPROJOINT", LoadRPROJoint),
+                               PX_XML_ELEMENT("LINEAR1", LoadLinear1),
+                               PX_XML_ELEMENT("LINEAR2", LoadLinear2),
+                               PX_XML_ELEMENT("ROBOT", LoadRobot),
+                               PX_XML_ELEMENT("NOCOLLISION", LoadNoCollision),
+                               PX_XML_ELEMENT("REMOVE", LoadRemove),
+                               PX_XML_ELEMENT("CAMERA", LoadCamera),
+                               PX_XML_ELEMENT("CAMHEAD", LoadCamera),
+                               PX_XML_END};
+    return PxXMLElementProcess(element, handlers, nullptr);
+}
+
+// The name a file is kept under on the scene's file stack: its real path
+// when it can be found, so that two names of one file are one file.
+std::string FileKey(const PxXMLInput *input)
+{
+    const char *name = input->stream && input->stream->name ? input->stream->name : "";
+    const char *located = PxGetFileLocation(name);
+    char path[PATH_MAX];
+    return located && realpath(located, path) ? std::string(path) : std::string(name);
 }
 
 } // namespace
 
 Scene *GetScene(const PxXMLInput *input)
 {
-    auto it = InputScenes().find(input);
-    return it == InputScenes().end() ? nullptr : it->second;
+    return static_cast<Scene *>(PxXMLInputGetScene(input));
 }
 
 Scene *GetScene(const PxXMLElement *element)
@@ -70,28 +67,26 @@ Scene *GetScene(const PxXMLElement *element)
     return GetScene(PxXMLElementGetInput(element));
 }
 
-void SetInputScene(const PxXMLInput *input, Scene *scene)
+void SetInputScene(PxXMLInput *input, Scene *scene)
 {
-    if (scene)
-        InputScenes()[input] = scene;
-    else
-        InputScenes().erase(input);
+    PxXMLInputSetScene(input, scene);
 }
 
 bool PxLoad(Scene *scene, PxXMLInput *input)
 {
     if (!IsRigidTM(scene->GetPlacement(), 1e-7)) {
-        input->errorHandler(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "Invalid basis transformation\n");
+        LoadError(input, "Invalid basis transformation\n");
         return false;
     }
-    const char *name = input->stream && input->stream->name ? input->stream->name : "";
-    if (!scene->PushFile(name)) {
-        input->errorHandler(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "Cyclic import of file '%s'\n", name);
+    const std::string file = FileKey(input);
+    if (!scene->PushFile(file.c_str())) {
+        LoadError(input, "Cyclic import of file '%s'\n", file.c_str());
         return false;
     }
     Scene *previous = GetScene(input);
     SetInputScene(input, scene);
-    PxXMLHandler root[] = {PX_XML_ELEMENT("PX", HandleRoot), PX_XML_ELEMENT("ROBOT", LoadRobot), PX_XML_END};
+    PxXMLHandler root[] = {PX_XML_ELEMENT("PX", HandleRoot), PX_XML_ELEMENT("ROBOT", LoadRobot),
+                           PX_XML_ELEMENT("CAMERA", LoadCamera), PX_XML_ELEMENT("CAMHEAD", LoadCamera), PX_XML_END};
     const int result = PxXMLInputProcess(input, root);
     SetInputScene(input, previous ? previous : scene);
     scene->PopFile();

@@ -147,8 +147,10 @@ PxXMLInput *Scene::CreateXMLInput(PxStream *stream)
 
 bool Scene::load(const char *name)
 {
+    loadErrors_ = loadWarnings_ = 0;
     PxStream *stream = StreamOpenWithSearch(name, PX_MODE_READ);
     if (!stream) {
+        ++loadErrors_;
         Error(0, "Error opening file '%s'\n", name);
         return false;
     }
@@ -157,15 +159,17 @@ bool Scene::load(const char *name)
     PxXMLErrorCollection messages;
     PxXMLErrorCollectionInit(&messages, 4096);
     messages.fileName = name;
+    MessageCount count = {PxXMLCummulatingErrorHandler, &messages, 0, 0};
     PxXMLInput *input = CreateXMLInput(stream);
-    PxXMLInputSetErrorHandler(input, PxXMLCummulatingErrorHandler, &messages);
+    PxXMLInputSetErrorHandler(input, CountingErrorHandler, &count);
     for (const auto &variable : variables_)
         PxXMLInputSetVariable(input, variable.first.c_str(), variable.second.c_str());
-    PxLoad(this, input);
+    if (!PxLoad(this, input) && count.errors == 0) ++count.errors;
+    loadErrors_ = count.errors;
+    loadWarnings_ = count.warnings;
     const bool clean = messages.length == 0;
     if (!clean) Error(0, "Error(s) occured during parsing: \n%s", messages.text);
     if (space_) CdxSpaceBuild(space_);
-    SetInputScene(input, nullptr);
     PxXMLInputDestroy(input);
     PxStreamClose(stream);
     PxXMLErrorCollectionTerm(&messages);

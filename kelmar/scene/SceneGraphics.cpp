@@ -8,9 +8,11 @@
 
 namespace kelmar {
 
+// The primitive of a geometry is registered under the geometry's name in
+// the current scope, so every solid on that geometry shares it.
 GraphicsPrimitive *Scene::GraphicsPrimFromGeometry(const char *name)
 {
-    GraphicsPrimitive *primitive = LookupGP(name, false);
+    GraphicsPrimitive *primitive = LookupGP(Scoped(name).c_str(), false);
     if (primitive) return primitive;
     CdxGeometryID geometry = LookupGeometry(name);
     primitive = geometry ? CreateGraphicsPrimFromGeometry(geometry) : nullptr;

@@ -26,7 +26,10 @@ Composite::~Composite()
 bool Composite::AddComponent(CdxGeometryID geometry, const Graphics *graphics, bool excluded,
                              const double relTM[4][4], int material, double density)
 {
-    if (built_) return false;
+    if (built_) {
+        delete graphics;
+        return false;
+    }
     CompositeElem *part = new CompositeElem;
     if (relTM)
         std::memcpy(part->relTM, relTM, sizeof part->relTM);
@@ -40,6 +43,7 @@ bool Composite::AddComponent(CdxGeometryID geometry, const Graphics *graphics, b
     if (!excluded) {
         part->model = CdxModelCreate(geometry);
         if (!part->model) {
+            delete graphics;
             delete part;
             return false;
         }
@@ -98,6 +102,7 @@ void Composite::DeleteParts()
 {
     for (CompositeElem *part : parts_) {
         if (part->model) CdxModelDestroy(part->model);
+        delete part->graphics;
         delete part;
     }
     parts_.clear();

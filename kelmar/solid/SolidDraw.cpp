@@ -39,7 +39,8 @@ void FrameAlong(double tm[4][4], const double *point, const double *direction)
 }
 
 // Eigen decomposition of a symmetric 3x3 by Jacobi rotations: values in d,
-// vectors as the rows of v.
+// vectors as the rows of v. A few sweeps converge to machine precision for
+// a 3x3, so the ellipsoid needs no LAPACK (dsyev_) and no Fortran runtime.
 void SymmetricEigen(double a[3][3], double d[3], double v[3][3])
 {
     PxM3Identity(v);

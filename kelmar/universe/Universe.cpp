@@ -66,6 +66,9 @@ void Universe::Init()
     time = 0.0;
     RbdWorldSetEpsilon(world_, kDefaultEpsilon);
     RbdWorldSetGamma(world_, kDefaultGamma);
+    // The toolkit's bound on error correction is 1 length unit per second:
+    // 1 m/s in metres, here in centimetres the same speed is 100.
+    RbdWorldSetMaxCorrectingVelocity(world_, 100.0);
     timeStep = kDefaultTimeStep;
     for (Scene *scene : scenes_) scene->create(this);
 }

@@ -167,13 +167,6 @@ CdxSpaceID BridgeTest::makeSpace(int maxModels, int maxPairs)
     return space;
 }
 
-void BridgeTest::step(PxReal h)
-{
-    CdxSpaceUpdateAll(space);
-    SbxBridgeUpdateContacts(bridge, space, world);
-    RbdWorldStep(world, h);
-}
-
 CdxModelPair *BridgeTest::makePair(CdxModelID model1, CdxModelID model2)
 {
     pairs_.push_back(CdxModelPairCreate(model1, model2));

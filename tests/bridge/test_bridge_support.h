@@ -13,6 +13,7 @@
 
 #include <kelmar/Cdx.h>
 #include <kelmar/CdxSpace.h>
+#include <kelmar/PxMemory.h>
 #include <kelmar/PxMessage.h>
 #include <kelmar/PxVector.h>
 #include <kelmar/Rbd.h>
@@ -21,8 +22,6 @@
 #include "common/MessageLog.h"
 
 namespace sbxtest {
-
-const PxReal kG = 9.81;
 
 // Collects warnings while alive.
 class Warnings : public testsupport::MessageLog {
@@ -90,8 +89,6 @@ protected:
     // A space for the test's models (destroyed with the test), linked to
     // the world so that sleeping bodies freeze their models.
     CdxSpaceID makeSpace(int maxModels, int maxPairs);
-    // One step as the simulation runs it: update the space, contacts, step.
-    void step(PxReal h);
 
     // A pair of two models, owned by the test.
     CdxModelPair *makePair(CdxModelID model1, CdxModelID model2);
@@ -115,6 +112,39 @@ private:
         PxMatrix4 m;
     };
     std::deque<Transform> transforms_;
+};
+
+// Counts the toolkit's allocations while alive.
+class AllocationCounter {
+public:
+    AllocationCounter() : saved_(PxMemoryAPI)
+    {
+        original() = saved_;
+        count() = 0;
+        PxMemoryAPI.create = [](size_t size) { return ++count(), original().create(size); };
+        PxMemoryAPI.createZeroed = [](size_t size) { return ++count(), original().createZeroed(size); };
+        PxMemoryAPI.createAligned = [](size_t size, int alignment) {
+            return ++count(), original().createAligned(size, alignment);
+        };
+        PxMemoryAPI.resize = [](void *pointer, size_t size) { return ++count(), original().resize(pointer, size); };
+    }
+    ~AllocationCounter() { PxMemoryAPI = saved_; }
+    AllocationCounter(const AllocationCounter &) = delete;
+    AllocationCounter &operator=(const AllocationCounter &) = delete;
+    int allocations() const { return count(); }
+
+private:
+    static int &count()
+    {
+        static int n = 0;
+        return n;
+    }
+    static PxMemoryAPIType &original()
+    {
+        static PxMemoryAPIType api;
+        return api;
+    }
+    PxMemoryAPIType saved_;
 };
 
 } // namespace sbxtest

@@ -110,20 +110,9 @@ TEST_F(BridgeTables, ANewBridgeHasBodySensorAndPSResponses)
         EXPECT_EQ(SbxResponseGetResponseFn(sensor), nullptr) << "sensors never make contacts";
         EXPECT_EQ(SbxResponseGetEndFn(sensor), nullptr);
     }
-    const std::pair<int, int> empty[] = {{0, 2}, {2, 2}, {3, 0}, {3, 1}, {3, 2}, {3, 3}};
-    for (const auto &ids : empty) {
-        SbxResponse *entry = SbxBridgeGetResponse(bridge, ids.first, ids.second);
-        ASSERT_NE(entry, nullptr);
-        EXPECT_EQ(SbxResponseGetStartFn(entry), nullptr);
-        EXPECT_EQ(SbxResponseGetResponseFn(entry), nullptr);
-    }
+    EXPECT_EQ(SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, 2, 2)), nullptr) << "PS meets PS: nothing";
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            CdxRequest *request = SbxResponseGetRequest(SbxBridgeGetResponse(bridge, i, j));
-            EXPECT_EQ(request->contactMaxCount, 4);
-            EXPECT_EQ(request->requestOption, 0);
-            EXPECT_EQ(SbxBridgeGetResponse(bridge, i, j), SbxBridgeGetResponse(bridge, j, i));
-        }
+        for (int j = 0; j < 4; ++j) EXPECT_EQ(SbxBridgeGetResponse(bridge, i, j), SbxBridgeGetResponse(bridge, j, i));
     EXPECT_EQ(SbxBridgeGetResponse(bridge, 4, 0), nullptr);
     EXPECT_EQ(SbxBridgeGetResponse(bridge, -1, 0), nullptr);
 

@@ -167,39 +167,6 @@ TEST_F(BridgeUpdate, SleepingPairsAreReadOnlyWhileAnInactiveCallbackExists)
 
 namespace {
 
-// Counts the toolkit's allocations while alive.
-class AllocationCounter {
-public:
-    AllocationCounter() : saved_(PxMemoryAPI)
-    {
-        original() = saved_;
-        count() = 0;
-        PxMemoryAPI.create = [](size_t size) { return ++count(), original().create(size); };
-        PxMemoryAPI.createZeroed = [](size_t size) { return ++count(), original().createZeroed(size); };
-        PxMemoryAPI.createAligned = [](size_t size, int alignment) {
-            return ++count(), original().createAligned(size, alignment);
-        };
-        PxMemoryAPI.resize = [](void *pointer, size_t size) { return ++count(), original().resize(pointer, size); };
-    }
-    ~AllocationCounter() { PxMemoryAPI = saved_; }
-    AllocationCounter(const AllocationCounter &) = delete;
-    AllocationCounter &operator=(const AllocationCounter &) = delete;
-    int allocations() const { return count(); }
-
-private:
-    static int &count()
-    {
-        static int n = 0;
-        return n;
-    }
-    static PxMemoryAPIType &original()
-    {
-        static PxMemoryAPIType api;
-        return api;
-    }
-    PxMemoryAPIType saved_;
-};
-
 TEST_F(BridgeUpdate, OnceThePoolsHaveGrownMakingAndEndingContactsAllocatesNothing)
 {
     CdxModelID ground = groundPlane();

@@ -104,32 +104,47 @@ TEST_F(ResponseContacts, ContactsTakeTheParametersOfTheirMaterialsAndCompositeEl
     for (RbdContactID c : listOf(SbxModelPairGetContacts(pair)))
         EXPECT_EQ(memcmp(RbdContactGetParams(c), oneTwo, sizeof(RbdContactParams)), 0);
 
-    // A composite body of a material-1 and a material-3 element against b.
-    CdxModelID elementOne = fixedModelAt(sphere(0.2), 0, 0, 0);
-    CdxModelID elementThree = fixedModelAt(sphere(0.2), 0, 0, 0);
-    CdxModelSetMaterialID(elementOne, 1);
-    CdxModelSetMaterialID(elementThree, 3);
-    CdxModelID composite = CdxCompositeModelCreate(2);
-    PxMatrix4 *left = newTransform(), *right = newTransform();
-    (*left)[3][0] = -0.3;
-    (*right)[3][0] = 0.3;
-    ASSERT_TRUE(CdxCompositeModelAddElement(composite, elementOne, left));
-    ASSERT_TRUE(CdxCompositeModelAddElement(composite, elementThree, right));
-    CdxModelSetTransformPtr(composite, newTransform());
-    CdxModelSetMaterialID(composite, 0);
-    RbdBodyID compositeBody = RbdBodyCreate(world);
-    RbdBodyEnable(compositeBody);
-    CdxModelSetBodyData(composite, compositeBody);
-    CdxModelPair *mixed = makePair(composite, b);
-    scriptContacts({scriptContact(-0.3, 0, 0, 0, reinterpret_cast<intptr_t>(elementOne)),
-                    scriptContact(0.3, 0, 0, 0, reinterpret_cast<intptr_t>(elementThree))});
-    runHello(mixed);
-    std::vector<RbdContactID> contacts = listOf(SbxModelPairGetContacts(mixed));
-    ASSERT_EQ(contacts.size(), 2u);
-    EXPECT_EQ(memcmp(RbdContactGetParams(contacts[0]), oneTwo, sizeof(RbdContactParams)), 0);
-    EXPECT_EQ(memcmp(RbdContactGetParams(contacts[1]), threeTwo, sizeof(RbdContactParams)), 0);
-    runGoodbye(mixed);
-    CdxModelDestroy(composite);
+    // A composite body of a material-1 and a material-3 element against b,
+    // the composite as model 1 and, with the pair test registered the other
+    // way round, as model 2.
+    for (bool compositeSecond : {false, true}) {
+        SCOPED_TRACE(compositeSecond ? "composite second" : "composite first");
+        if (compositeSecond) {
+            CdxInteractions scripted;
+            CdxInteractionsInit(&scripted);
+            scripted.intersectFn = scriptedIntersect;
+            CdxInteractionTableSetElement(CdxSphereGetTypeId(), CdxCompositeGetTypeId(), &scripted, nullptr);
+        }
+        CdxModelID elementOne = fixedModelAt(sphere(0.2), 0, 0, 0);
+        CdxModelID elementThree = fixedModelAt(sphere(0.2), 0, 0, 0);
+        CdxModelSetMaterialID(elementOne, 1);
+        CdxModelSetMaterialID(elementThree, 3);
+        CdxModelID composite = CdxCompositeModelCreate(2);
+        PxMatrix4 *left = newTransform(), *right = newTransform();
+        (*left)[3][0] = -0.3;
+        (*right)[3][0] = 0.3;
+        ASSERT_TRUE(CdxCompositeModelAddElement(composite, elementOne, left));
+        ASSERT_TRUE(CdxCompositeModelAddElement(composite, elementThree, right));
+        CdxModelSetTransformPtr(composite, newTransform());
+        CdxModelSetMaterialID(composite, 0);
+        RbdBodyID compositeBody = RbdBodyCreate(world);
+        RbdBodyEnable(compositeBody);
+        CdxModelSetBodyData(composite, compositeBody);
+        CdxModelPair *mixed = makePair(composite, b);
+        const intptr_t one = reinterpret_cast<intptr_t>(elementOne), three = reinterpret_cast<intptr_t>(elementThree);
+        if (compositeSecond)
+            scriptContacts({scriptContact(-0.3, 0, 0, 0, 0, one), scriptContact(0.3, 0, 0, 0, 0, three)});
+        else
+            scriptContacts({scriptContact(-0.3, 0, 0, 0, one), scriptContact(0.3, 0, 0, 0, three)});
+        runHello(mixed);
+        ASSERT_EQ(mixed->model2 == composite, compositeSecond);
+        std::vector<RbdContactID> contacts = listOf(SbxModelPairGetContacts(mixed));
+        ASSERT_EQ(contacts.size(), 2u);
+        EXPECT_EQ(memcmp(RbdContactGetParams(contacts[0]), oneTwo, sizeof(RbdContactParams)), 0);
+        EXPECT_EQ(memcmp(RbdContactGetParams(contacts[1]), threeTwo, sizeof(RbdContactParams)), 0);
+        runGoodbye(mixed);
+        CdxModelDestroy(composite);
+    }
 }
 
 TEST_F(ResponseContacts, AMaterialOutsideTheTableIsReportedOnceAndReadsAsMaterialZero)

@@ -3,166 +3,37 @@
 // mass properties from geometry, the model-body link, models without
 // bodies, and freezing.
 #include <math.h>
-#include <stdarg.h>
 #include <stdio.h>
 
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
-#include <kelmar/Cdx.h>
-#include <kelmar/PxMath.h>
 #include <kelmar/PxMessage.h>
 #include <kelmar/PxMisc.h>
-#include <kelmar/PxVector.h>
-#include <kelmar/Rbd.h>
-#include <kelmar/Sbx.h>
+
+#include "bridge/test_universe_support.h"
+#include "common/MessageLog.h"
 
 namespace {
+
+using sbxtest::translation;
+using Warnings = testsupport::MessageLog;
 
 const PxReal kPi = 3.14159265358979323846;
 
 // Room for the six primitives and composites.
 const SbxUniverseSizes kSizes = {20, 100, 7, 32, 64, 3};
 
-// Collects warnings while alive.
-class Warnings {
-public:
-    Warnings() : saved_(PxSetWarningHandler(&Warnings::onWarning)) { log() = this; }
-    ~Warnings()
-    {
-        PxSetWarningHandler(saved_);
-        log() = nullptr;
-    }
-    Warnings(const Warnings &) = delete;
-    Warnings &operator=(const Warnings &) = delete;
-    bool saw(const std::string &part) const
-    {
-        for (const std::string &text : texts)
-            if (text.find(part) != std::string::npos) return true;
-        return false;
-    }
-    std::vector<std::string> texts;
-
-private:
-    static Warnings *&log()
-    {
-        static Warnings *current = nullptr;
-        return current;
-    }
-    static void onWarning(int, const char *format, va_list args)
-    {
-        char text[1024];
-        vsnprintf(text, sizeof text, format, args);
-        log()->texts.push_back(text);
-    }
-    PxMessageHandler saved_;
-};
-
 void identity(PxMatrix4 m)
 {
     PxM4Identity(m);
 }
 
-void translation(PxMatrix4 m, PxReal x, PxReal y, PxReal z)
-{
-    PxM4Identity(m);
-    PxV3Set(m[3], x, y, z);
-}
-
-// A universe with gravity along -z and the geometries of the test, which
-// go before the universe (the last universe stops the collision library).
-class UniverseTest : public ::testing::Test {
+class UniverseTest : public sbxtest::UniverseFixture {
 protected:
-    void SetUp() override
-    {
-        universe = SbxUniverseCreate(kSizes);
-        ASSERT_NE(universe, nullptr);
-        world = SbxUniverseGetWorld(universe);
-        space = SbxUniverseGetSpace(universe);
-        RbdWorldSetGravity(world, 0.0, 0.0, -9.81);
-    }
-    void TearDown() override
-    {
-        for (CdxModelID model : models) SbxModelDestroy(universe, model);
-        for (CdxGeometryID geometry : geometries) CdxGeometryDestroy(geometry);
-        SbxUniverseDestroy(universe);
-        EXPECT_FALSE(CdxIsInitialized());
-    }
-    CdxGeometryID keep(CdxGeometryID geometry)
-    {
-        EXPECT_NE(geometry, nullptr);
-        geometries.push_back(geometry);
-        return geometry;
-    }
-    CdxModelID own(CdxModelID model)
-    {
-        EXPECT_NE(model, nullptr);
-        models.push_back(model);
-        return model;
-    }
-    CdxModelID body(CdxGeometryID geometry, PxReal density, PxReal x, PxReal y, PxReal z)
-    {
-        CdxModelID model = own(SbxModelAndBodyCreate(universe, geometry, density));
-        RbdBodySetPosition(CdxModelGetBody(model), x, y, z);
-        return model;
-    }
-    static PxReal height(CdxModelID model)
-    {
-        PxVector3 p;
-        RbdBodyGetPosition(CdxModelGetBody(model), p);
-        return p[2];
-    }
-
-    SbxUniverseID universe = nullptr;
-    RbdWorldID world = nullptr;
-    CdxSpaceID space = nullptr;
-    std::vector<CdxModelID> models;
-    std::vector<CdxGeometryID> geometries;
+    UniverseTest() : UniverseFixture(kSizes) {}
 };
-
-TEST(Universe, ANewUniverseHasAutoDisableNoGravityThePlainStepAndItsSizes)
-{
-    const SbxUniverseSizes sizes = {5, 7, 8, 9, 11, 4};
-    SbxUniverseID u = SbxUniverseCreate(sizes);
-    ASSERT_NE(u, nullptr);
-    RbdWorldID world = SbxUniverseGetWorld(u);
-    ASSERT_NE(world, nullptr);
-    EXPECT_EQ(RbdWorldGetAutoDisable(world), 1);
-    PxVector3 gravity;
-    RbdWorldGetGravity(world, gravity);
-    EXPECT_EQ(gravity[0], 0.0);
-    EXPECT_EQ(gravity[1], 0.0);
-    EXPECT_EQ(gravity[2], 0.0);
-    EXPECT_EQ(RbdWorldGetMaxBodies(world), 5);
-    EXPECT_EQ(RbdWorldGetMaxConstraints(world), 7);
-    EXPECT_EQ(SbxUniverseGetStepMethod(u), SbxUniverseStepPlain);
-    EXPECT_EQ(RbdWorldGetBodyDisabledCallback(world), &FreezeModelFromBody);
-    EXPECT_EQ(RbdWorldGetBodyEnabledCallback(world), &UnfreezeModelFromBody);
-
-    const SbxUniverseSizes kept = SbxUniverseGetSizes(u);
-    EXPECT_EQ(kept.bodies, 5);
-    EXPECT_EQ(kept.constraints, 7);
-    EXPECT_EQ(kept.geometryTypes, 8);
-    EXPECT_EQ(kept.models, 9);
-    EXPECT_EQ(kept.modelPairs, 11);
-    EXPECT_EQ(kept.materials, 4);
-
-    SbxBridgeID bridge = SbxUniverseGetBridge(u);
-    ASSERT_NE(bridge, nullptr);
-    EXPECT_EQ(SbxBridgeGetMaterialCount(bridge), 4);
-    EXPECT_EQ(SbxBridgeGetModelPairBufferSize(bridge), 11);
-    ASSERT_NE(SbxUniverseGetSpace(u), nullptr);
-    EXPECT_TRUE(CdxIsInitialized());
-    // The primitives and the composite type are registered.
-    EXPECT_GE(CdxSphereGetTypeId(), 0);
-    EXPECT_GE(CdxBoxGetTypeId(), 0);
-    EXPECT_GE(CdxPlaneGetTypeId(), 0);
-    EXPECT_GE(CdxCompositeGetTypeId(), 0);
-    SbxUniverseDestroy(u);
-    EXPECT_FALSE(CdxIsInitialized());
-}
 
 TEST(Universe, BadSizesAreRefusedWithAWarningAndStartNothing)
 {
@@ -177,8 +48,8 @@ TEST(Universe, BadSizesAreRefusedWithAWarningAndStartNothing)
         EXPECT_EQ(SbxUniverseGetLiveCount(), live);
         EXPECT_FALSE(CdxIsInitialized());
     }
-    EXPECT_EQ(warnings.texts.size(), sizeof bad / sizeof bad[0]);
-    EXPECT_TRUE(warnings.saw("SbxUniverseCreate: bad sizes (10 bodies, 10 constraints, 5 geometry types"));
+    EXPECT_EQ(warnings.warnings.size(), sizeof bad / sizeof bad[0]);
+    EXPECT_TRUE(warnings.warned("SbxUniverseCreate: bad sizes (10 bodies, 10 constraints, 5 geometry types"));
 }
 
 TEST(Universe, TheCollisionLibraryRunsWhileAnyUniverseLives)
@@ -200,7 +71,7 @@ TEST(Universe, TheCollisionLibraryRunsWhileAnyUniverseLives)
     {
         Warnings warnings;
         SbxModelDestroy(first, dropped);
-        EXPECT_TRUE(warnings.saw("SbxModelDestroy: the model belongs to another universe.\n"));
+        EXPECT_TRUE(warnings.warned("SbxModelDestroy: the model belongs to another universe.\n"));
         EXPECT_EQ(CdxModelGetSpace(dropped), SbxUniverseGetSpace(second));
     }
     SbxUniverseDestroy(first);
@@ -245,7 +116,7 @@ TEST(Universe, WithoutRoomForCompositesTheyAreRefused)
     ASSERT_NE(u, nullptr);
     EXPECT_LT(CdxCompositeGetTypeId(), 0);
     EXPECT_EQ(SbxCompositeModelAndBodyCreate(u, 2, 1.0), nullptr);
-    EXPECT_TRUE(warnings.saw("composites are not registered"));
+    EXPECT_TRUE(warnings.warned("composites are not registered"));
     EXPECT_EQ(RbdWorldGetTotalBodies(SbxUniverseGetWorld(u)), 0);
 
     CdxGeometryID plane = CdxPlaneCreate();
@@ -254,7 +125,7 @@ TEST(Universe, WithoutRoomForCompositesTheyAreRefused)
     CdxModelID left = SbxFixedModelCreate(u, plane, &pose);
     ASSERT_NE(left, nullptr);
     SbxUniverseDestroy(u);
-    EXPECT_TRUE(warnings.saw("SbxUniverseDestroy: 1 models are still in the space"));
+    EXPECT_TRUE(warnings.warned("SbxUniverseDestroy: 1 models are still in the space"));
     EXPECT_TRUE(CdxIsInitialized()) << "a model outlives its universe";
     CdxModelDestroy(left);
     CdxGeometryDestroy(plane);
@@ -265,7 +136,7 @@ TEST(Universe, WithoutRoomForCompositesTheyAreRefused)
 // method's swept update shows as its own section inside "Collision".
 TEST_F(UniverseTest, EachStepMethodTimesCollisionAndDynamics)
 {
-    body(keep(CdxSphereCreate(0.1)), 100.0, 0.0, 0.0, 1.0);
+    dropped(keep(CdxSphereCreate(0.1)), 0.0, 0.0, 1.0, 100.0);
     for (int method : {SbxUniverseStepPlain, SbxUniverseStepPath}) {
         SbxUniverseSetStepMethod(universe, method);
         PxProfileStartTiming();
@@ -308,14 +179,14 @@ TEST_F(UniverseTest, BadArgumentsAreRefusedWithWarningsAndMakeNothing)
     EXPECT_EQ(SbxKinematicModelCreate(universe, box, &sheared, nullptr, nullptr), nullptr);
     EXPECT_EQ(SbxSensorCompositeModelCreate(universe, box, &pose), nullptr);
     EXPECT_EQ(SbxModelIsFrozen(nullptr), 0);
-    EXPECT_EQ(warnings.texts.size(), 14u);
-    EXPECT_TRUE(warnings.saw("SbxUniverseStep: null universe.\n"));
-    EXPECT_TRUE(warnings.saw("SbxUniverseStep: the step 0 must be > 0"));
-    EXPECT_TRUE(warnings.saw("SbxUniverseSetStepMethod: unknown step method 2"));
-    EXPECT_TRUE(warnings.saw("SbxModelAndBodyCreate: a body of density 0 on this geometry has no positive mass"));
-    EXPECT_TRUE(warnings.saw("SbxFixedModelCreate: null transform.\n"));
-    EXPECT_TRUE(warnings.saw("SbxKinematicModelCreate: the transform is not a rotation"));
-    EXPECT_TRUE(warnings.saw("SbxSensorCompositeModelCreate: the geometry is not a composite.\n"));
+    EXPECT_EQ(warnings.warnings.size(), 14u);
+    EXPECT_TRUE(warnings.warned("SbxUniverseStep: null universe.\n"));
+    EXPECT_TRUE(warnings.warned("SbxUniverseStep: the step 0 must be > 0"));
+    EXPECT_TRUE(warnings.warned("SbxUniverseSetStepMethod: unknown step method 2"));
+    EXPECT_TRUE(warnings.warned("SbxModelAndBodyCreate: a body of density 0 on this geometry has no positive mass"));
+    EXPECT_TRUE(warnings.warned("SbxFixedModelCreate: null transform.\n"));
+    EXPECT_TRUE(warnings.warned("SbxKinematicModelCreate: the transform is not a rotation"));
+    EXPECT_TRUE(warnings.warned("SbxSensorCompositeModelCreate: the geometry is not a composite.\n"));
     EXPECT_EQ(CdxSpaceGetModelCount(space), 0);
     EXPECT_EQ(RbdWorldGetTotalBodies(world), 0);
 }
@@ -324,7 +195,7 @@ TEST_F(UniverseTest, BadArgumentsAreRefusedWithWarningsAndMakeNothing)
 // through which model and body see each other.
 TEST_F(UniverseTest, ABodyGetsTheMassAndInertiaOfItsGeometryAndIsLinkedToItsModel)
 {
-    CdxModelID crate = body(keep(CdxBoxCreate(1.0, 2.0, 3.0)), 500.0, 0.0, 0.0, 0.0);
+    CdxModelID crate = dropped(keep(CdxBoxCreate(1.0, 2.0, 3.0)), 0.0, 0.0, 0.0, 500.0);
     RbdBodyID b = CdxModelGetBody(crate);
     ASSERT_NE(b, nullptr);
     const PxReal m = 500.0 * 6.0;
@@ -335,7 +206,7 @@ TEST_F(UniverseTest, ABodyGetsTheMassAndInertiaOfItsGeometryAndIsLinkedToItsMode
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) EXPECT_NEAR(inertia[i][j], expected[i][j], 1e-9 * m) << i << j;
 
-    CdxModelID ball = body(keep(CdxSphereCreate(0.5)), 1000.0, 3.0, 0.0, 0.0);
+    CdxModelID ball = dropped(keep(CdxSphereCreate(0.5)), 3.0, 0.0, 0.0, 1000.0);
     const PxReal ballMass = 1000.0 * 4.0 / 3.0 * kPi * 0.125;
     EXPECT_NEAR(RbdBodyGetMass(CdxModelGetBody(ball)), ballMass, 1e-9 * ballMass);
     RbdBodyGetInertiaTensor(CdxModelGetBody(ball), inertia);
@@ -378,7 +249,7 @@ TEST_F(UniverseTest, ACompositeBodyHasItsCentreOfMassBetweenItsElementsAndTheirS
     RbdBodyID b = CdxModelGetBody(composite);
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(SbxCompositeModelAndBodyBuild(universe, composite), 0);
-    EXPECT_TRUE(warnings.saw("SbxAutoSetMassProperties: the model's geometry has no mass properties"));
+    EXPECT_TRUE(warnings.warned("SbxAutoSetMassProperties: the model's geometry has no mass properties"));
     EXPECT_FALSE(RbdBodyIsEnabled(b));
     EXPECT_EQ(CdxModelGetSpace(composite), nullptr);
     ASSERT_TRUE(CdxCompositeModelAddElement(composite, left, &leftAt));
@@ -427,7 +298,7 @@ TEST_F(UniverseTest, UnlinkingClearsThePointersBetweenModelAndBody)
     CdxModelSetBody(model, first);
     CdxModelSetBody(other, first);
     EXPECT_EQ(CdxModelGetBody(other), nullptr);
-    EXPECT_TRUE(warnings.saw("CdxModelSetBody: the body already has a model"));
+    EXPECT_TRUE(warnings.warned("CdxModelSetBody: the body already has a model"));
     CdxModelSetBody(model, second);
     EXPECT_EQ(RbdBodyGetModel(first), nullptr);
     EXPECT_EQ(RbdBodyGetModel(second), model);
@@ -448,7 +319,7 @@ TEST_F(UniverseTest, UnlinkingClearsThePointersBetweenModelAndBody)
 TEST_F(UniverseTest, ResettingDynamicsPutsTheBodyAtRestAtTheOrigin)
 {
     Warnings warnings;
-    CdxModelID crate = body(keep(CdxBoxCreate(1.0, 1.0, 1.0)), 10.0, 1.0, 2.0, 3.0);
+    CdxModelID crate = dropped(keep(CdxBoxCreate(1.0, 1.0, 1.0)), 1.0, 2.0, 3.0, 10.0);
     RbdBodyID b = CdxModelGetBody(crate);
     RbdBodySetQuaternion(b, 0.6, 0.8, 0.0, 0.0);
     RbdBodySetLinearVelocity(b, 1.0, 1.0, 1.0);
@@ -462,14 +333,14 @@ TEST_F(UniverseTest, ResettingDynamicsPutsTheBodyAtRestAtTheOrigin)
     RbdBodyGetAngularVelocity(b, w);
     EXPECT_EQ(PxV3Length(v), 0.0);
     EXPECT_EQ(PxV3Length(w), 0.0);
-    EXPECT_TRUE(warnings.texts.empty());
+    EXPECT_TRUE(warnings.warnings.empty());
 
     PxMatrix4 groundPose;
     identity(groundPose);
     CdxModelID ground = own(SbxFixedModelCreate(universe, keep(CdxPlaneCreate()), &groundPose));
     CdxModelDynamicsReset(ground);
-    ASSERT_EQ(warnings.texts.size(), 1u);
-    EXPECT_EQ(warnings.texts[0], "Resetting dynamics on CdxModel with no dynamics.\n");
+    ASSERT_EQ(warnings.warnings.size(), 1u);
+    EXPECT_EQ(warnings.warnings[0], "Resetting dynamics on CdxModel with no dynamics.\n");
 }
 
 // A composite sensor made from a caller's composite geometry places its
@@ -500,7 +371,7 @@ TEST_F(UniverseTest, ACompositeSensorPlacesItsElements)
 // reverses both, also for a body that was asleep when it was frozen.
 TEST_F(UniverseTest, FreezingAModelFreezesItsBodyAndItsPlaceInTheSpace)
 {
-    CdxModelID crate = body(keep(CdxBoxCreate(1.0, 1.0, 1.0)), 10.0, 0.0, 0.0, 3.0);
+    CdxModelID crate = dropped(keep(CdxBoxCreate(1.0, 1.0, 1.0)), 0.0, 0.0, 3.0, 10.0);
     RbdBodyID b = CdxModelGetBody(crate);
     for (bool asleep : {false, true}) {
         if (asleep) RbdBodyDisable(b);

@@ -1,5 +1,8 @@
 #include "SceneTestSupport.h"
 
+#include <kelmar/PxMath.h>
+#include <kelmar/PxVector.h>
+
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -114,6 +117,12 @@ void addHingeChain(RbdWorldID w)
     RbdBodyID pend = freeBody(w, 0, -2, 2), bob = freeBody(w, 0, -2, 1.5);
     PxMatrix3 inertia;
     RbdMakeInertiaTensorBox(2.0, 0.1, 0.1, 1.0, inertia);
+    // Turned off the body's axes, so that the tensor is full.
+    PxMatrix3 turn, turnT, half;
+    PxMatrix3FromEulerAngles(turn, 0.3, -0.2, 0.5);
+    PxM3Transpose(turnT, turn);
+    PxM3Mul(half, turnT, inertia);
+    PxM3Mul(inertia, half, turn);
     RbdBodySetMass(pend, 2.0);
     RbdBodySetInertiaTensor(pend, inertia);
     RbdConstraintID hinge = RbdHingeCreate(w);
@@ -297,6 +306,9 @@ void buildScene(Scene *s)
     RbdWorldID w = SbxUniverseGetWorld(s->universe);
     RbdWorldSetGravity(w, 0, 0, -9.81);
     RbdWorldSetTimeStep(w, 0.01);
+    // Not the defaults, so that saving them again shows they were read.
+    RbdWorldSetMaxCorrectingVelocity(w, 0.5);
+    RbdWorldSetMaxCorrectingRate(w, 6.0);
     setMaterials(s, SbxUniverseGetBridge(s->universe));
     addModels(s);
     addHingeChain(w);

@@ -54,6 +54,9 @@ public:
         oldWarning_ = PxSetWarningShow(ShowWarning);
         oldDebug_ = PxSetDebugShow(ShowDebug);
         oldFatal_ = PxSetFatalErrorShow(ShowFatal);
+        // Earlier tests' messages must not count against this one's.
+        PxMessageFlushRepeats();
+        pieces().clear();
     }
     ~MessageCapture()
     {

@@ -214,3 +214,21 @@ TEST(Hash, CreationAndInsertionFailuresReturnNull)
     EXPECT_EQ(PxHashLookup("key", hash), nullptr);
     PxHashDestroy(hash);
 }
+
+TEST(Hash, ResizeKeepsEveryEntryAndEveryChainInKeyOrder)
+{
+    PxHash *hash = PxHashCreate(3);
+    std::vector<std::string> keys;
+    for (int i = 0; i < 500; ++i) keys.push_back("k" + std::to_string((i * 7919) % 1000));
+    for (std::string &k : keys) PxHashInsert(Text(k.c_str()), Text(k.c_str()), hash);
+    ASSERT_EQ(PxHashResize(hash, 101), 1);
+    EXPECT_EQ(hash->size, 101u);
+    EXPECT_EQ(PxHashPopulation(hash), 500);
+    for (std::string &k : keys) EXPECT_EQ(PxHashLookup(k.c_str(), hash), static_cast<void *>(Text(k.c_str())));
+    for (unsigned int b = 0; b < hash->size; ++b)
+        for (PxHashNode *n = hash->buckets[b]; n && n->next; n = n->next)
+            EXPECT_LT(std::strcmp(static_cast<char *>(n->key), static_cast<char *>(n->next->key)), 0);
+    EXPECT_EQ(PxHashResize(hash, 0), 0);
+    EXPECT_EQ(hash->size, 101u);
+    PxHashDestroy(hash);
+}

@@ -65,7 +65,7 @@ TEST(Message, LongMessagesAreCutAt5000Characters)
     EXPECT_EQ(MessageCapture::pieces()[1].text, std::string(4999, 'x'));
 }
 
-TEST(Message, SettersInstallTheNewPointerAndReturnThePrevious)
+TEST(Message, AnInstalledWarningHandlerGetsTheLevelAndTheFormattedText)
 {
     PxMessageHandler previous = PxSetWarningHandler(RecordingHandler);
     EXPECT_EQ(previous, &PxHandlerWarning);
@@ -75,13 +75,6 @@ TEST(Message, SettersInstallTheNewPointerAndReturnThePrevious)
     EXPECT_EQ(gHandlerCalls, 1);
     EXPECT_EQ(gHandlerLevel, 7);
     EXPECT_EQ(gHandlerText, "level 7 message\n");
-
-    PxShowFunction show = PxSetInfoShow(PxShowStdout);
-    EXPECT_EQ(show, &PxShowStderr);
-    EXPECT_EQ(PxSetInfoShow(show), &PxShowStdout);
-    EXPECT_EQ(PxSetDebugHandler(PxHandlerDebug), &PxHandlerDebug);
-    EXPECT_EQ(PxSetInfoHandler(PxHandlerInfo), &PxHandlerInfo);
-    EXPECT_EQ(PxSetDebugShow(PxShowStderr), &PxShowStderr);
 }
 
 TEST(Message, ShowFunctionsWriteTextUnchanged)
@@ -128,4 +121,37 @@ TEST(Message, AnInstalledFatalHandlerDecidesAndTheLineStillGoesToStdout)
     EXPECT_EQ(gHandlerCalls, 1);
     EXPECT_EQ(gHandlerLevel, 12);
     EXPECT_EQ(gHandlerText, "solver diverged\n");
+}
+
+TEST(Message, RepeatsOfOneKindAreCutAfterTwentyThenCountedAtPowersOfTen)
+{
+    MessageCapture capture;
+    LevelGuard warningLevel(PxWarningLevel, 0);
+    const long before = PxMessageGetCount(PX_CHANNEL_WARNING);
+    for (int i = 0; i < 1000; ++i) PxWarning(0, "triangle %d ignored\n", i);
+    for (int i = 0; i < 50; ++i) PxWarning(0, "corner (%g, %g) area %g\n", -1.5e-3 * i, 2.0 + i, 1e-20 * i);
+    PxWarning(0, "another kind\n");
+    EXPECT_EQ(PxMessageGetCount(PX_CHANNEL_WARNING) - before, 1051);
+    const std::string shown = MessageCapture::joined("warning");
+    EXPECT_NE(shown.find("PxWarning{0}: triangle 19 ignored\n"), std::string::npos);
+    EXPECT_EQ(shown.find("PxWarning{0}: triangle 20 ignored\n"), std::string::npos);
+    for (const char *line : {"PxWarning{0}: more messages like \"triangle 20 ignored\" follow; they are counted, "
+                             "not shown\n",
+                             "PxWarning{0}: 100 messages like \"triangle 99 ignored\" so far\n",
+                             "PxWarning{0}: 1000 messages like \"triangle 999 ignored\" so far\n",
+                             "PxWarning{0}: corner (-0.0285, 21) area 1.9e-19\n",
+                             "PxWarning{0}: more messages like \"corner (-0.03, 22) area 2e-19\" follow; they are "
+                             "counted, not shown\n"})
+        EXPECT_NE(shown.find(line), std::string::npos) << line;
+    EXPECT_EQ(shown.find("PxWarning{0}: corner (-0.03, 22)"), std::string::npos);
+    EXPECT_EQ(shown.substr(shown.size() - 27), "PxWarning{0}: another kind\n");
+    PxMessageFlushRepeats();
+    const std::string flushed = MessageCapture::joined("warning");
+    EXPECT_NE(flushed.find("1000 messages like \"triangle 0 ignored\" in all, 980 of them not shown\n"),
+              std::string::npos);
+    EXPECT_NE(flushed.find("50 messages like \"corner (-0, 2) area 0\" in all, 30 of them not shown\n"),
+              std::string::npos)
+        << "numbers with signs, points and exponents are one kind";
+    PxWarning(0, "triangle %d ignored\n", 1000);
+    EXPECT_EQ(MessageCapture::pieces().back().text, "triangle 1000 ignored\n") << "the flush starts kinds afresh";
 }

@@ -11,7 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "foundation_test_support.h"
 #include "kelmar/Px.h"
+
+using pxtest::LevelGuard;
+using pxtest::MessageCapture;
 
 namespace {
 
@@ -64,12 +68,6 @@ void WriteText(const std::string &path, const char *text)
     ASSERT_NE(file, nullptr);
     std::fputs(text, file);
     std::fclose(file);
-}
-
-int gFatalCalls = 0;
-void CountingFatalHandler(int, const char *, va_list)
-{
-    ++gFatalCalls;
 }
 
 } // namespace
@@ -181,55 +179,30 @@ TEST(RawFile, WriteSeekReadAndReadWrite)
     EXPECT_LT(PxOpen((dir.path() + "/missing").c_str(), PX_MODE_READ_BINARY), 0);
 }
 
-TEST(RawFileDeathTest, BadModeAndOriginAreFatal)
+TEST(RawFile, BadModesAndOriginsAreRefusedWithOneWarningEach)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(PxOpen("whatever", 7), testing::ExitedWithCode(1),
-                "PxFatalError\\{3\\}: Invalid mode parameter passed to PxOpen\\(\\)\\.");
-    EXPECT_EXIT(PxOpen("whatever", PX_MODE_WRITE_BINARY), testing::ExitedWithCode(1),
-                "Invalid mode parameter passed to PxOpen\\(\\)\\.");
-    EXPECT_EXIT(PxLseek(0, 0, 3), testing::ExitedWithCode(1), "Invalid origin parameter passed to PxLseek\\(\\)\\.");
-}
-
-TEST(RawFile, WithAReturningFatalHandlerBadArgumentsFailOnce)
-{
-    PxMessageHandler previous = PxSetFatalErrorHandler(CountingFatalHandler);
-    gFatalCalls = 0;
-    testing::internal::CaptureStdout();
-    EXPECT_LT(PxOpen("whatever", -1), 0);
+    MessageCapture capture;
+    LevelGuard level(PxWarningLevel, 3);
+    const long before = PxMessageGetCount(PX_CHANNEL_WARNING);
+    EXPECT_LT(PxOpen("whatever", 7), 0);
     EXPECT_LT(PxOpenWithSearch("whatever", 5), 0);
     EXPECT_LT(PxLseek(0, 0, -1), 0);
-    testing::internal::GetCapturedStdout();
-    PxSetFatalErrorHandler(previous);
-    EXPECT_EQ(gFatalCalls, 3) << "a bad mode is reported once, not once per search entry";
+    EXPECT_EQ(PxMessageGetCount(PX_CHANNEL_WARNING) - before, 3) << "a bad mode is reported once, not per entry";
+    EXPECT_EQ(MessageCapture::joined("warning"), "PxWarning{3}: Invalid mode parameter passed to PxOpen().\n"
+                                                 "PxWarning{3}: Invalid mode parameter passed to PxOpen().\n"
+                                                 "PxWarning{3}: Invalid origin parameter passed to PxLseek().\n");
 }
 
+// Twenty built-in places, each a folder: ten Resources/ folders, then
+// their px_files/ subfolders in the same order.
 TEST(FileSearch, TheBuiltInListHasTwentyEntriesInOrder)
 {
-    const char *const expected[20] = {"Resources/",
-                                      "../Resources/",
-                                      "../../Resources/",
-                                      "../../../Resources/",
-                                      "../../../../Resources/",
-                                      "../bin/Resources/",
-                                      "../../bin/Resources/",
-                                      "../../../bin/Resources/",
-                                      "../../../../bin/Resources/",
-                                      "../../../../demos/Resources/",
-                                      "Resources/px_files/",
-                                      "../Resources/px_files/",
-                                      "../../Resources/px_files/",
-                                      "../../../Resources/px_files/",
-                                      "../../../../Resources/px_files/",
-                                      "../bin/Resources/px_files/",
-                                      "../../bin/Resources/px_files/",
-                                      "../../../bin/Resources/px_files/",
-                                      "../../../../bin/Resources/px_files/",
-                                      "../../../../demos/Resources/px_files/"};
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 10; ++i) {
         ASSERT_NE(PxGetDefaultFileLocation(i), nullptr) << i;
-        EXPECT_STREQ(PxGetDefaultFileLocation(i), expected[i]) << i;
+        ASSERT_NE(PxGetDefaultFileLocation(i + 10), nullptr) << i;
+        EXPECT_EQ(std::string(PxGetDefaultFileLocation(i)) + "px_files/", PxGetDefaultFileLocation(i + 10)) << i;
     }
+    EXPECT_STREQ(PxGetDefaultFileLocation(0), "Resources/");
     EXPECT_EQ(PxGetDefaultFileLocation(-1), nullptr);
     EXPECT_GE(SearchListLength(), 20);
 
@@ -298,4 +271,23 @@ TEST(FileSearch, RelativeDefaultsAreAddedUnderTheBaseInBuiltInOrder)
     const char *location = PxGetFileLocation(name.c_str());
     ASSERT_NE(location, nullptr);
     EXPECT_EQ(std::string(location), base + "/Resources/px_files/" + name);
+}
+
+TEST(Stream, MemoryReadsLikeAFileOfItsNameAndTheEmptyTextIsAtItsEndAtOnce)
+{
+    const char text[] = "<PX>\nline two\n";
+    PxStream *stream = PxStreamOpenMemory("scene.px", text, sizeof text - 1);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_STREQ(stream->name, "scene.px");
+    char line[32];
+    ASSERT_NE(PxStreamReadLine(line, sizeof line, stream), nullptr);
+    EXPECT_STREQ(line, "<PX>\n");
+    EXPECT_EQ(PxStreamRead(line, 1, sizeof line, stream), 9u);
+    EXPECT_EQ(PxStreamRead(line, 1, sizeof line, stream), 0u);
+    PxStreamClose(stream);
+    PxStream *empty = PxStreamOpenMemory("empty.px", nullptr, 0);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(PxStreamRead(line, 1, sizeof line, empty), 0u);
+    PxStreamClose(empty);
+    EXPECT_EQ(PxStreamOpenMemory(nullptr, text, 3), nullptr);
 }

@@ -302,7 +302,10 @@ TEST(SimOptions, ABadCommandLineIsRefusedWithWhatIsWrong)
         {{"stack", "--sleep", "maybe"}, "--sleep wants 'on' or 'off'"},
         {{"stack", "--csv-every", "0"}, "--csv-every wants"},
         {{"stack", "--svg="}, "--svg wants a file name"},
-        {{"stack", "--file", "x.xml"}, "not both"},
+        {{"stack", "--file", "x.px"}, "not both"},
+        {{"stack", "--dt", "1e-300"}, "--dt wants a time step in seconds from 1e-06 to 1"},
+        {{"stack", "--csv", "out", "--svg", "out"}, "--csv and --svg name the same file 'out'"},
+        {{"--file", "s.px", "--svg", "s.px"}, "an output would overwrite the scene file 's.px'"},
     };
     for (const auto &c : cases) {
         std::vector<const char *> argv = {"kelmar-sim"};
@@ -369,6 +372,26 @@ TEST(SimSummary, TheSummaryCountsBodiesAndContactsAndReportsTheirKineticEnergy)
     const size_t contacts = text.find("contacts   ");
     ASSERT_NE(contacts, std::string::npos) << text;
     EXPECT_EQ(std::stoi(text.substr(contacts + 11)), ksim::countContacts(scene->world()));
+}
+
+// A body whose state overflows makes the run unsound: the summary says
+// so and judges nothing (a stack with a body frozen in the air does not
+// "stand").
+TEST(SimSummary, ARunWithABodyThatStoppedBeingFiniteIsNotSoundAndNotJudged)
+{
+    auto stack = ksim::buildStack();
+    stack->step(0.01);
+    for (int k = 0; k < 2; ++k) RbdBodyAddForce(stack->bodies().back().body, 1e308, 1e308, 1e308); // inf
+    const ksim::RunResult run = ksim::runScene(*stack, 3, 0.01, nullptr, 1, nullptr);
+    // Through their contacts the whole island's state goes with it.
+    EXPECT_EQ(ksim::countUnsound(*stack), 10);
+    const std::string text = ksim::summaryText(*stack, run, 0.01, ksim::Outputs());
+    EXPECT_NE(text.find("soundness  NOT SOUND: 10 bodies stopped having a finite pose or velocity"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("quality    not judged: the run is not sound"), std::string::npos) << text;
+    EXPECT_EQ(text.find("the stack stands"), std::string::npos) << text;
+    EXPECT_EQ(text.find("nan"), std::string::npos) << text;
 }
 
 // Hulls of random point sets (seeded): convex, counter-clockwise, made of

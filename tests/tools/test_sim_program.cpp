@@ -45,9 +45,10 @@ Outcome run(const std::string &arguments)
 
 TEST(SimProgram, BadCommandLinesExitWithStatusTwoAndTheUsageAndRunNothing)
 {
-    for (const char *arguments : {"", "tower", "stack pile", "stack --steps", "stack --steps -3", "stack --dt 0",
-                                  "stack --dt=inf", "stack --sleep sometimes", "stack --frobnicate",
-                                  "stack --file scene.xml", "--csv-every 0 stack", "'' stack"}) {
+    for (const char *arguments :
+         {"", "tower", "stack pile", "stack --steps", "stack --steps -3", "stack --dt 0", "stack --dt=inf",
+          "stack --sleep sometimes", "stack --frobnicate", "stack --file scene.px", "stack --dt 1e-300",
+          "stack --csv a --svg a", "--csv-every 0 stack", "'' stack"}) {
         const Outcome o = run(arguments);
         EXPECT_EQ(o.status, 2) << arguments;
         EXPECT_EQ(o.err.rfind("kelmar-sim: ", 0), 0u) << arguments << ": " << o.err;
@@ -84,6 +85,26 @@ TEST(SimProgram, ARunEndsWithASummaryAndWritesThePictureAndTheTrajectory)
     EXPECT_NE(picture.find("</svg>"), std::string::npos);
     EXPECT_EQ(std::count(trajectory.begin(), trajectory.end(), '\n'), 31);
     unlink(svg.c_str());
+    unlink(csv.c_str());
+}
+
+// A run that cannot be made leaves the files it would have written as they
+// were; one that completes replaces them whole.
+TEST(SimProgram, OutputsAppearOnlyWhenCompleteAndAFailedRunLeavesOldOnesAlone)
+{
+    const std::string csv = scratch("kept.csv");
+    {
+        std::ofstream old(csv);
+        old << "old\n";
+    }
+    const Outcome failed = run("stack --steps 2 --quiet --csv " + csv + " --svg /nonexistent/dir/a.svg");
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(slurp(csv), "old\n");
+    EXPECT_NE(access((csv + ".part").c_str(), F_OK), 0) << "no temporary file is left";
+    const Outcome done = run("stack --steps 2 --quiet --csv " + csv);
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(slurp(csv).rfind("step,time,body", 0), 0u);
+    EXPECT_NE(access((csv + ".part").c_str(), F_OK), 0);
     unlink(csv.c_str());
 }
 

@@ -4,6 +4,7 @@
 #include <math.h>
 #include <stdlib.h>
 
+#include "SimOutputFile.h"
 #include "SimScenes.h"
 
 namespace ksim {
@@ -11,7 +12,8 @@ namespace ksim {
 namespace {
 
 const long kMostSteps = 100000000;
-const PxReal kLongestStep = 1.0; // s
+const PxReal kLongestStep = 1.0;   // s
+const PxReal kShortestStep = 1e-6; // s: shorter steps only add rounding
 
 bool wholeNumber(const std::string &text, long lowest, long highest, long &out)
 {
@@ -74,8 +76,8 @@ std::string option(const std::string &name, const std::string &text, Options &o)
         o.steps = static_cast<int>(steps);
     } else if (name == "--dt") {
         PxReal dt;
-        if (!realNumber(text, dt) || dt <= 0.0 || dt > kLongestStep)
-            return "--dt wants a time step in seconds above 0 and at most 1, not '" + text + "'";
+        if (!realNumber(text, dt) || dt < kShortestStep || dt > kLongestStep)
+            return "--dt wants a time step in seconds from 1e-06 to 1, not '" + text + "'";
         o.dt = dt;
     } else if (name == "--sleep") {
         if (text != "on" && text != "off") return "--sleep wants 'on' or 'off', not '" + text + "'";
@@ -135,6 +137,11 @@ std::string parseOptions(int argc, const char *const *argv, Options &o)
     }
     if (o.action == Action::List) return "";
     if (!o.scene.empty() && !o.file.empty()) return "a scene name or --file, not both";
+    if (!o.csv.empty() && !o.svg.empty() && sameFile(o.csv, o.svg))
+        return "--csv and --svg name the same file '" + o.csv + "'";
+    for (const std::string *output : {&o.csv, &o.svg})
+        if (!output->empty() && !o.file.empty() && sameFile(*output, o.file))
+            return "an output would overwrite the scene file '" + o.file + "'";
     if (o.scene.empty() && o.file.empty()) return "which scene? (the scenes: " + sceneNames() + ", or --file)";
     return "";
 }
@@ -142,7 +149,7 @@ std::string parseOptions(int argc, const char *const *argv, Options &o)
 std::string usageText()
 {
     std::string text = "usage: kelmar-sim [options] SCENE\n"
-                       "       kelmar-sim [options] --file SCENE.xml\n"
+                       "       kelmar-sim [options] --file SCENE.px\n"
                        "Runs a scene through the simulation universe and prints a summary.\n"
                        "\n"
                        "scenes:\n";
@@ -153,9 +160,9 @@ std::string usageText()
     }
     text += "\n"
             "options:\n"
-            "  --file PATH       run a toolkit scene file instead of a built-in scene\n"
+            "  --file PATH       run a toolkit scene file (.px) instead of a built-in scene\n"
             "  --steps N         number of steps (default: 1000, showcase 600)\n"
-            "  --dt SECONDS      time step (default 0.01)\n"
+            "  --dt SECONDS      time step, 1e-06 to 1 (default 0.01)\n"
             "  --sleep on|off    let resting bodies fall asleep (default on)\n"
             "  --csv FILE        write the trajectory of every body as CSV\n"
             "  --csv-every N     one trajectory row per body every N steps (default 10)\n"

@@ -8,6 +8,7 @@
 
 #include <kelmar/PxVector.h>
 
+#include "SimOutputFile.h"
 #include "SimPlanar.h"
 
 namespace ksim {
@@ -22,6 +23,16 @@ const double kPanelHeight = 420.0;                         // px, at most
 const double kMargin = 40.0, kGap = 40.0, kCaption = 50.0; // px
 const double kShortestSpan = 0.5;                          // m: a panel shows at least this much
 const double kMarkerRadius = 4.0;                          // px
+// A sans-serif character is about this wide for its font size (generous,
+// so that text sized by it fits).
+const double kCharWidth = 0.6;
+const char *const kLegend = "blue: bodies (pale: asleep; rings: bodies without a shape); grey: fixed; orange: "
+                            "kinematic; dashed green: sensors";
+
+double textWidth(const std::string &text, double fontSize)
+{
+    return kCharWidth * fontSize * static_cast<double>(text.size());
+}
 
 // A shape reduced to what its views need. A Marker is a body without a
 // shape, drawn as a small ring of fixed size at its position.
@@ -341,22 +352,29 @@ std::string pictureSvg(const Scene &scene, PictureInfo *info)
     const double spanZ = region.hi[2] - region.lo[2];
     const double scale = std::min({kPanelWidth / spanX, kPanelHeight / spanZ, kPanelHeight / spanY});
     const double top = kMargin + 10.0;
+    // A narrow scene's panels are narrower than their labels: each column is
+    // as wide as the wider of its panel and its label, the picture as wide
+    // as its widest line, and the legend has a line of its own.
+    char text[512];
+    snprintf(text, sizeof text, "%s after %d steps, t = %.3f s", escaped(scene.name()).c_str(), scene.stepsDone(),
+             scene.time());
+    const std::string caption = text;
     const Panel side(kSide, region, scale, kMargin, top);
-    const Panel above(kTop, region, scale, kMargin + side.width() + kGap, top);
-    const int width = static_cast<int>(ceil(kMargin + side.width() + kGap + above.width() + kMargin));
-    const int height = static_cast<int>(ceil(top + std::max(side.height(), above.height()) + kCaption));
+    const double sideColumn = std::max(side.width(), textWidth(kSide.label, 13.0));
+    const Panel above(kTop, region, scale, kMargin + sideColumn + kGap, top);
+    const double aboveColumn = std::max(above.width(), textWidth(kTop.label, 13.0));
+    const double widest = std::max(
+        {sideColumn + kGap + aboveColumn, textWidth("kelmar-sim: " + caption, 15.0), textWidth(kLegend, 12.0)});
+    const int width = static_cast<int>(ceil(kMargin + widest + kMargin));
+    const int height = static_cast<int>(ceil(top + std::max(side.height(), above.height()) + kCaption + 20.0));
 
     std::string svg;
-    char text[512];
     snprintf(text, sizeof text,
              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
              "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
              "font-family=\"sans-serif\">\n",
              width, height, width, height);
     svg += text;
-    snprintf(text, sizeof text, "%s after %d steps, t = %.3f s", escaped(scene.name()).c_str(), scene.stepsDone(),
-             scene.time());
-    const std::string caption = text;
     svg += "<title>" + caption + "</title>\n";
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     snprintf(text, sizeof text, "<text x=\"%.2f\" y=\"20\" font-size=\"15\">kelmar-sim: %s</text>\n", kMargin,
@@ -372,10 +390,8 @@ std::string pictureSvg(const Scene &scene, PictureInfo *info)
              "stroke-width=\"3\"/>\n<text id=\"scale-label\" x=\"%.2f\" y=\"%.2f\" font-size=\"12\">%g m</text>\n",
              kMargin, barY, kMargin + bar * scale, barY, kMargin + bar * scale + 8.0, barY + 4.0, bar);
     svg += text;
-    snprintf(text, sizeof text,
-             "<text x=\"%.2f\" y=\"%.2f\" font-size=\"12\">blue: bodies (pale: asleep; rings: bodies "
-             "without a shape); grey: fixed; orange: kinematic; dashed green: sensors</text>\n",
-             kMargin + bar * scale + 60.0, barY + 4.0);
+    snprintf(text, sizeof text, "<text id=\"legend\" x=\"%.2f\" y=\"%.2f\" font-size=\"12\">%s</text>\n", kMargin,
+             barY + 24.0, kLegend);
     svg += text;
     svg += "</svg>\n";
     if (info) *info = {scale, width, height};
@@ -385,10 +401,10 @@ std::string pictureSvg(const Scene &scene, PictureInfo *info)
 bool writePicture(const Scene &scene, const std::string &path, PictureInfo *info)
 {
     const std::string svg = pictureSvg(scene, info);
-    FILE *file = fopen(path.c_str(), "w");
-    if (!file) return false;
-    const bool written = fwrite(svg.data(), 1, svg.size(), file) == svg.size();
-    return fclose(file) == 0 && written;
+    OutputFile out;
+    if (!out.open(path)) return false;
+    if (fwrite(svg.data(), 1, svg.size(), out.file()) != svg.size()) return false;
+    return out.commit();
 }
 
 } // namespace ksim

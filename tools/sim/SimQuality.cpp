@@ -49,7 +49,8 @@ StackJudgement judgeStack(const std::vector<BodyState> &boxes, const std::vector
     StackJudgement j = {0.0, 0.0, !boxes.empty()};
     for (size_t k = 0; k < boxes.size() && k < startZ.size(); ++k) {
         const PxReal *p = boxes[k].position;
-        if (fabs(p[2] - startZ[k]) > standZ || hypot(p[0], p[1]) > standXY) j.stands = false;
+        // Written so that a position that is not a number does not stand.
+        if (!(fabs(p[2] - startZ[k]) <= standZ) || !(hypot(p[0], p[1]) <= standXY)) j.stands = false;
     }
     if (!boxes.empty() && startZ.size() >= boxes.size()) {
         const PxReal *top = boxes.back().position;

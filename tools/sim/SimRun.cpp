@@ -1,5 +1,7 @@
 #include "SimRun.h"
 
+#include <math.h>
+
 #include <chrono>
 
 namespace ksim {
@@ -20,6 +22,26 @@ RunResult runScene(Scene &scene, int steps, PxReal dt, Trajectory *trajectory, i
     }
     if (progress) progress->finish();
     return result;
+}
+
+static bool finiteState(RbdBodyID body)
+{
+    PxVector3 p, v, w;
+    PxQuaternion q;
+    RbdBodyGetPosition(body, p);
+    RbdBodyGetLinearVelocity(body, v);
+    RbdBodyGetAngularVelocity(body, w);
+    RbdBodyGetQuaternion(body, q);
+    for (int i = 0; i < 3; ++i)
+        if (!isfinite(p[i]) || !isfinite(v[i]) || !isfinite(w[i]) || !isfinite(q[i])) return false;
+    return isfinite(q[3]);
+}
+
+int countUnsound(const Scene &scene)
+{
+    int unsound = RbdWorldGetNonFiniteBodyCount(scene.world());
+    for (const NamedBody &named : scene.bodies()) unsound += finiteState(named.body) ? 0 : 1;
+    return unsound;
 }
 
 WorldCounts countWorld(RbdWorldID world)

@@ -25,6 +25,11 @@ struct WorldCounts {
 };
 WorldCounts countWorld(RbdWorldID world);
 
+// Bodies whose state stopped being finite: those the world froze for it
+// and reported bodies whose pose or velocity is not finite now. A run with
+// any is not sound, whatever its figures say.
+int countUnsound(const Scene &scene);
+
 } // namespace ksim
 
 #endif

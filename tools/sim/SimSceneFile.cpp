@@ -43,7 +43,7 @@ void registerMeshes()
 
 } // namespace
 
-std::unique_ptr<Scene> loadSceneFile(const std::string &path, std::string *error)
+std::unique_ptr<Scene> loadSceneFile(const std::string &path, std::string *error, int *warnings)
 {
     auto scene = std::make_unique<Scene>(path, fileSizes());
     if (!scene->valid()) {
@@ -56,6 +56,7 @@ std::unique_ptr<Scene> loadSceneFile(const std::string &path, std::string *error
         *error = "cannot load the scene file '" + path + "' (the reader's messages above say why)";
         return nullptr;
     }
+    if (warnings) *warnings = PxLoadContextGetWarningCount(loaded);
     scene->teardown = [loaded]() {
         PxLoadContextDestroyObjects(loaded);
         PxLoadContextDestroy(loaded);

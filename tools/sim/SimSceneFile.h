@@ -10,8 +10,9 @@
 
 namespace ksim {
 
-// The scene of the file at path, or null with *error saying why.
-std::unique_ptr<Scene> loadSceneFile(const std::string &path, std::string *error);
+// The scene of the file at path, or null with *error saying why. With
+// warnings, when given, receives the number of warnings of the load.
+std::unique_ptr<Scene> loadSceneFile(const std::string &path, std::string *error, int *warnings = nullptr);
 
 } // namespace ksim
 

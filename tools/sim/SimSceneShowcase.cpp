@@ -112,7 +112,13 @@ void addSensorGate(Scene &scene, Watch &watch)
     addFixedBox(scene, bumperAt, bumperHalf);
     SbxBridgeSetIntersectNewCB(
         scene.bridge(), SbxSensorResponseID, SbxBodyResponseID,
-        [](CdxIntersectResult *, RbdContactID, void *data) { ++static_cast<Watch *>(data)->sensorEntries; }, &watch);
+        [](CdxIntersectResult *result, RbdContactID, void *data) {
+            // The gate stands on the ground, which touches it but is no body.
+            CdxModelID a, b;
+            CdxModelPairGetModels(result->pair, &a, &b);
+            if (CdxModelGetBody(a) || CdxModelGetBody(b)) ++static_cast<Watch *>(data)->sensorEntries;
+        },
+        &watch);
 }
 
 void addStackAndPusher(Scene &scene)

@@ -46,8 +46,20 @@ std::string summaryText(const Scene &scene, const RunResult &run, PxReal dt, con
     line(out, "bodies", bodies);
     line(out, "contacts", format("%d", countContacts(scene.world())));
     line(out, "energy", format("kinetic %.6g J", counts.kineticEnergy));
+    if (outputs.loadWarnings > 0)
+        line(out, "load",
+             format("%d warnings: values refused or adjusted (the messages above say which)", outputs.loadWarnings));
+    const int unsound = countUnsound(scene);
+    if (unsound > 0)
+        line(out, "soundness",
+             format("NOT SOUND: %d bodies stopped having a finite pose or velocity (frozen where they were last "
+                    "finite)",
+                    unsound));
     const Figures figures = scene.figures();
-    if (!figures.summary.empty()) line(out, "quality", figures.summary);
+    if (unsound > 0)
+        line(out, "quality", "not judged: the run is not sound");
+    else if (!figures.summary.empty())
+        line(out, "quality", figures.summary);
     if (!figures.words.empty()) line(out, "figures", figures.words);
     if (!outputs.picture.empty())
         line(out, "picture",

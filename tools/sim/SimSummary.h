@@ -15,6 +15,7 @@ struct Outputs {
     PictureInfo pictureInfo;
     std::string trajectory;
     long trajectoryRows = 0;
+    int loadWarnings = 0; // a scene file's load ended with warnings
 };
 
 std::string summaryText(const Scene &scene, const RunResult &run, PxReal dt, const Outputs &outputs);

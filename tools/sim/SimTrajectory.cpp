@@ -4,18 +4,13 @@ namespace ksim {
 
 const char *const kTrajectoryHeader = "step,time,body,name,x,y,z,qw,qx,qy,qz,vx,vy,vz,wx,wy,wz,awake";
 
-Trajectory::~Trajectory()
-{
-    close();
-}
+Trajectory::~Trajectory() = default;
 
 bool Trajectory::open(const std::string &path)
 {
-    close();
-    file_ = fopen(path.c_str(), "w");
-    if (!file_) return false;
+    if (!out_.open(path)) return false;
     rows_ = 0;
-    fprintf(file_, "%s\n", kTrajectoryHeader);
+    fprintf(out_.file(), "%s\n", kTrajectoryHeader);
     return true;
 }
 
@@ -37,6 +32,7 @@ static void writeName(FILE *file, const std::string &name)
 
 void Trajectory::record(const Scene &scene)
 {
+    FILE *file_ = out_.file();
     if (!file_) return;
     const std::vector<NamedBody> &bodies = scene.bodies();
     for (size_t k = 0; k < bodies.size(); ++k) {
@@ -57,11 +53,7 @@ void Trajectory::record(const Scene &scene)
 
 bool Trajectory::close()
 {
-    if (!file_) return true;
-    const bool good = !ferror(file_);
-    const bool closed = fclose(file_) == 0;
-    file_ = nullptr;
-    return good && closed;
+    return !out_.file() || out_.commit();
 }
 
 } // namespace ksim

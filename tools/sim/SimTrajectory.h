@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "SimOutputFile.h"
 #include "SimScene.h"
 
 namespace ksim {
@@ -22,17 +23,18 @@ public:
     Trajectory(const Trajectory &) = delete;
     Trajectory &operator=(const Trajectory &) = delete;
 
-    // Creates the file and writes the header; false (with errno) when the
-    // file cannot be made.
+    // Creates the file (under a temporary name until close) and writes the
+    // header; false (with errno) when the file cannot be made.
     bool open(const std::string &path);
     // One row per body of the scene at its current time.
     void record(const Scene &scene);
-    // Closes the file; false when anything could not be written.
+    // Closes the file and gives it its name; false when anything could not
+    // be written. A trajectory never closed leaves no file behind.
     bool close();
     long rows() const { return rows_; }
 
 private:
-    FILE *file_ = nullptr;
+    OutputFile out_;
     long rows_ = 0;
 };
 

@@ -139,12 +139,19 @@ int DeepestIndex(const std::vector<CdxContact> &contacts)
 
 } // namespace
 
-TEST(CdxContactSimplify, TwoCandidatesAtOnePlaceBecomeOneContactForAnyBudget)
+TEST(CdxContactSimplify, TwoCandidatesAtOnePlaceWithOneNormalBecomeOneContactForAnyBudget)
 {
     for (int budget = 1; budget <= 6; ++budget) {
         std::vector<CdxContact> out = Simplify({At(1, 1, -0.1), At(1, 1.005, -0.2)}, budget);
         ASSERT_EQ(1u, out.size());
         EXPECT_EQ(-0.2, out[0].separation) << "the deeper one";
+    }
+    // At one place but facing other ways they are two contacts.
+    const PxReal others[2][3] = {{1, 0, 0}, {0, 0, -1}};
+    for (const PxReal *other : others) {
+        CdxContact turned = At(1, 1.005, -0.2);
+        PxV3Copy(turned.normal, other);
+        EXPECT_EQ(2u, Simplify({At(1, 1, -0.1), turned}, 2).size());
     }
     EXPECT_TRUE(Simplify({}, 4).empty());
     EXPECT_TRUE(Simplify({At(0, 0, 0)}, 0).empty());

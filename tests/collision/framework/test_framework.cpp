@@ -46,10 +46,10 @@ const ExpectedRow kExpectedRows[] = {
     {21, 0, "Failed to register new geometry type. Ensure sufficient number of geometries in CdxInit()."},
     {22, 0, "Invalid Intersect Result. Output contact array pointer must exist."},
     {23, 0, "Invalid Intersect Request (%s),."},
-    {24, 0,
+    {24, 1,
      "Out of memory for CdxModelPairs in CdxSpace. Resizing not implemented. Please use a larger number of pairs in "
      "CdxAxisSortCreate."},
-    {25, 0,
+    {25, 1,
      "Out of memory for CdxModels in CdxSpace. Resizing not implemented. Please use a larger number of models in "
      "CdxAxisSortCreate."},
     {26, 1, "Ran out of memory for PairData objects."},
@@ -447,9 +447,8 @@ TEST_F(CdxTest, ErrorsAreReportedWithPrefixTextAndNewlineBySeverity)
 TEST_F(CdxTest, FatalErrorsAndUnknownCodesEndTheProcess)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_DEATH(CdxError(nullptr, CdxErrSpaceModelsFull, nullptr),
-                 "Cdx: Out of memory for CdxModels in CdxSpace\\. Resizing not implemented\\. "
-                 "Please use a larger number of models in CdxAxisSortCreate\\.");
+    EXPECT_DEATH(CdxError(nullptr, CdxErrMeshNotBuilt, nullptr),
+                 "Cdx: TriangleMesh is not built - the function CdxTriangleMeshBuild\\(mesh\\), shoud be called\\.");
     // Code 2 has no row: the search stops at the last row, which is fatal
     // and whose message is not used.
     EXPECT_DEATH(CdxError(nullptr, 2, "lost"), "Cdx: lost\n");

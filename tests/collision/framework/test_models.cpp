@@ -2,8 +2,6 @@
 // and mass properties.
 #include "collision/CdxTestFixture.h"
 
-#include "framework/CdxModelRecord.h"
-
 #include <kelmar/PxMath.h>
 #include <kelmar/PxVector.h>
 
@@ -23,66 +21,9 @@ void ExpectPoint(const PxReal *p, PxReal x, PxReal y, PxReal z, PxReal tolerance
 
 } // namespace
 
-TEST_F(CdxTest, NewModelsStartWithEveryFieldAtItsInitialValue)
-{
-    CdxGeometryID box = TestBoxCreate(1, 1, 1);
-    CdxModelID model = Model(box, nullptr);
-    ASSERT_NE(nullptr, model);
-    EXPECT_EQ(box, CdxModelGetGeometry(model));
-    EXPECT_EQ(nullptr, CdxModelGetTransformPtr(model));
-    EXPECT_EQ(nullptr, CdxModelGetLinearVelocityPtr(model));
-    EXPECT_EQ(nullptr, CdxModelGetAngularVelocityPtr(model));
-    EXPECT_EQ(nullptr, CdxModelGetParent(model));
-    EXPECT_EQ(0.004999999888241291, CdxModelGetContactTolerance(model));
-    EXPECT_EQ(nullptr, CdxModelGetUserData(model));
-    EXPECT_EQ(nullptr, model->reserved);
-    EXPECT_EQ(nullptr, CdxModelGetSpace(model));
-    EXPECT_EQ(-1, CdxModelGetSpaceId(model));
-    EXPECT_EQ(nullptr, CdxModelGetUpdateCallback(model));
-    PxMatrix4 *relative = &model->transform[0], *reference = relative;
-    CdxModelGetRelativeTransformPtrs(model, &relative, &reference);
-    EXPECT_EQ(nullptr, relative);
-    EXPECT_EQ(nullptr, reference);
-    EXPECT_EQ(nullptr, CdxModelGetBodyData(model));
-    EXPECT_EQ(1.0, CdxModelGetDensity(model));
-    EXPECT_EQ(0, CdxModelGetMaterialID(model));
-    EXPECT_EQ(0, CdxModelGetRequestID(model));
-    EXPECT_EQ(0, CdxModelGetResponseID(model));
-    EXPECT_EQ(nullptr, CdxModelGetName(model));
-    EXPECT_FALSE(CdxModelIsComposite(model));
-}
-
-TEST_F(CdxTest, AccessorsReadBackWhatWasSetAndIgnoreNullModels)
+TEST_F(CdxTest, NullModelsAndModelsWithoutGeometryHaveNoBox)
 {
     CdxModelID model = Model(nullptr, nullptr);
-    PxMatrix4 tm;
-    PxVector3 v, w;
-    int user = 0, body = 0;
-    CdxModelSetTransformPtr(model, &tm);
-    CdxModelSetLinearVelocityPtr(model, v);
-    CdxModelSetAngularVelocityPtr(model, w);
-    CdxModelSetUserData(model, &user);
-    CdxModelSetName(model, "left finger");
-    CdxModelSetBodyData(model, &body);
-    CdxModelSetMaterialID(model, 3);
-    CdxModelSetRequestID(model, 4);
-    CdxModelSetResponseID(model, 5);
-    CdxModelSetUpdateCallback(model, CdxModelCompoundTransforms);
-    CdxModelSetDensity(model, 7.5);
-    CdxModelSetContactTolerance(model, 0.01);
-    EXPECT_EQ(&tm, CdxModelGetTransformPtr(model));
-    EXPECT_EQ(v, CdxModelGetLinearVelocityPtr(model));
-    EXPECT_EQ(w, CdxModelGetAngularVelocityPtr(model));
-    EXPECT_EQ(&user, CdxModelGetUserData(model));
-    EXPECT_STREQ("left finger", CdxModelGetName(model));
-    EXPECT_EQ(&body, CdxModelGetBodyData(model));
-    EXPECT_EQ(3, CdxModelGetMaterialID(model));
-    EXPECT_EQ(4, CdxModelGetRequestID(model));
-    EXPECT_EQ(5, CdxModelGetResponseID(model));
-    EXPECT_EQ(CdxModelCompoundTransforms, CdxModelGetUpdateCallback(model));
-    EXPECT_EQ(7.5, CdxModelGetDensity(model));
-    EXPECT_EQ(0.01, CdxModelGetContactTolerance(model));
-
     CdxModelSetDensity(nullptr, 3.0);
     EXPECT_EQ(0.0, CdxModelGetDensity(nullptr));
     EXPECT_EQ(nullptr, CdxModelGetGeometry(nullptr));

@@ -1,160 +1,287 @@
 // Primitive pairs in hand-made configurations whose answer is known
-// exactly: contact counts, positions, normals, separations, dims and the
-// request budget.
+// exactly, as one table: touch, contact counts, positions, normals,
+// separations and dims; then the model order and the request budget.
 #include "test_primitives_support.h"
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <string>
 
 namespace {
 
-bool HasContactAt(const std::vector<CdxContact> &contacts, const Vec &p, double tol = 1e-9)
+bool HasContactAt(const std::vector<CdxContact> &contacts, const Vec &p, double tol)
 {
     for (const CdxContact &c : contacts)
         if (Norm(Sub(ToVec(c.position), p)) < tol) return true;
     return false;
 }
 
-} // namespace
+// What a pair must answer; unset fields are not checked.
+struct Answer {
+    int touch = 1;
+    int count = -1;               // -1: any number
+    double separation = NAN;      // of every contact, or of the deepest
+    bool deepestOnly = false;     // separation is the deepest one's
+    Vec normal = {0, 0, 0};       // of every contact
+    Vec resultNormal = {0, 0, 0}; // the pair's summed normal
+    int dims = -1;                // of every contact
+    std::vector<Vec> points;      // contacts that must be there
+    double tol = 1e-12;
+    std::function<void(const CdxContact &)> each; // further checks of every contact
 
-TEST_F(PrimitiveTest, UnitSpheres1999ApartTouchAtTheMidpoint)
+    Answer &Count(int n) { return count = n, *this; }
+    Answer &Sep(double s) { return separation = s, *this; }
+    Answer &Deepest(double s) { return separation = s, deepestOnly = true, *this; }
+    Answer &Normal(const Vec &n) { return normal = n, *this; }
+    Answer &ResultNormal(const Vec &n) { return resultNormal = n, *this; }
+    Answer &Dims(int d) { return dims = d, *this; }
+    Answer &At(const Vec &p) { return points.push_back(p), *this; }
+    Answer &Tol(double t) { return tol = t, *this; }
+    Answer &Each(std::function<void(const CdxContact &)> f) { return each = std::move(f), *this; }
+};
+Answer Touch()
 {
-    CdxModelID a = Place(CdxSphereCreate(1.0), Translation(0, 0, 0));
-    CdxModelID b = Place(CdxSphereCreate(1.0), Translation(1.999, 0, 0));
-    CdxModelSetContactTolerance(a, 0.005);
-    CdxModelSetContactTolerance(b, 0.005);
-    std::vector<CdxContact> contacts;
-    Vec normal;
-    ASSERT_EQ(1, Intersect(a, b, &contacts, &normal));
-    ASSERT_EQ(1u, contacts.size());
-    EXPECT_NEAR(-0.001, contacts[0].separation, 1e-12);
-    EXPECT_NEAR(0.9995, contacts[0].position[0], 1e-12);
-    EXPECT_EQ(-1.0, contacts[0].normal[0]); // from b towards a
-    EXPECT_EQ(0x0303, contacts[0].dims);
-    // Apart by more than the summed tolerances: no touch.
-    Move(b, Translation(2.0101, 0, 0));
-    EXPECT_EQ(0, Intersect(a, b, &contacts));
-    EXPECT_TRUE(contacts.empty());
-    // Coincident centres: the normal is +z.
-    Move(b, Translation(0, 0, 0));
-    ASSERT_EQ(1, Intersect(a, b, &contacts));
-    EXPECT_EQ(1.0, contacts[0].normal[2]);
-    EXPECT_EQ(-2.0, contacts[0].separation);
+    return Answer();
+}
+Answer TouchWithoutContacts()
+{
+    return Answer().Count(0);
+}
+Answer Apart()
+{
+    Answer a;
+    a.touch = 0;
+    a.count = 0;
+    return a;
 }
 
-TEST_F(PrimitiveTest, SphereOnATiltedPlaneTouchesAtItsLowestPoint)
+CdxGeometryID Sphere(double r)
 {
+    return CdxSphereCreate(r);
+}
+CdxGeometryID Box(double x, double y, double z)
+{
+    return CdxBoxCreate(x, y, z);
+}
+CdxGeometryID Cylinder(double r, double h)
+{
+    return CdxCylinderCreate(r, h);
+}
+CdxGeometryID Cone()
+{
+    return CdxConeCreatePointed(2.0, 1.0); // height 2, radius 1: the base 0.5 below the origin
+}
+
+class PrimitivePairs : public PrimitiveTest {
+protected:
+    void Check(const std::string &name, CdxGeometryID a, const Pose &poseA, CdxGeometryID b, const Pose &poseB,
+               const Answer &want, int budget = 0)
+    {
+        SCOPED_TRACE(name);
+        CdxModelID m1 = Place(a, poseA), m2 = Place(b, poseB);
+        const CdxRequest request = {budget, 0};
+        std::vector<CdxContact> contacts;
+        Vec normal;
+        ASSERT_EQ(want.touch, Intersect(m1, m2, &contacts, &normal, budget > 0 ? &request : nullptr));
+        if (want.count >= 0) {
+            ASSERT_EQ(static_cast<size_t>(want.count), contacts.size());
+        } else {
+            ASSERT_FALSE(contacts.empty());
+        }
+        const bool sepGiven = !std::isnan(want.separation);
+        if (sepGiven && want.deepestOnly) {
+            EXPECT_NEAR(want.separation, Deepest(contacts), want.tol);
+        }
+        if (Norm(want.resultNormal) > 0) {
+            EXPECT_NEAR(0.0, Norm(Sub(normal, want.resultNormal)), want.tol);
+        }
+        for (const CdxContact &c : contacts) {
+            if (sepGiven && !want.deepestOnly) {
+                EXPECT_NEAR(want.separation, c.separation, want.tol);
+            }
+            if (Norm(want.normal) > 0) {
+                EXPECT_NEAR(0.0, Norm(Sub(ToVec(c.normal), want.normal)), want.tol);
+            }
+            if (want.dims >= 0) {
+                EXPECT_EQ(want.dims, c.dims);
+            }
+            if (want.each) want.each(c);
+        }
+        for (const Vec &p : want.points)
+            EXPECT_TRUE(HasContactAt(contacts, p, want.tol)) << p[0] << ", " << p[1] << ", " << p[2];
+    }
+};
+
+} // namespace
+
+TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
+{
+    const double r2 = std::sqrt(2.0), r3 = std::sqrt(3.0);
+    // Spheres: normals point from model 2 towards model 1.
+    Check("unit spheres 1.999 apart", Sphere(1), Identity(), Sphere(1), Translation(1.999, 0, 0),
+          Touch().Count(1).Sep(-0.001).Normal({-1, 0, 0}).Dims(0x0303).At({0.9995, 0, 0}));
+    // The point divides the centres' segment in the ratio of the radii.
+    Check("spheres of radii 1 and 0.5 overlapping by 0.1", Sphere(1), Translation(1, 0, 0), Sphere(0.5),
+          Translation(2.4, 0, 0), Touch().Count(1).Sep(-0.1).Normal({-1, 0, 0}).At({1.0 / 3.0 + 1.6, 0, 0}));
+    Check("spheres past the summed tolerances", Sphere(1), Identity(), Sphere(1), Translation(2.0101, 0, 0), Apart());
+    Check("spheres on one centre", Sphere(1), Identity(), Sphere(1), Identity(),
+          Touch().Count(1).Sep(-2.0).Normal({0, 0, 1}));
+
+    // Sphere and planes.
     Pose tilted = AxisAngle({1, 0, 0}, 0.3, {0, 0, 1});
-    CdxModelID plane = Place(CdxPlaneCreate(), tilted);
-    Vec n = tilted.Axis(2);
-    Vec centre = Add(tilted.Origin(), Mul(n, 0.45));
-    CdxModelID sphere = Place(CdxSphereCreate(0.5), Translation(centre[0], centre[1], centre[2]));
-    std::vector<CdxContact> contacts;
-    ASSERT_EQ(1, Intersect(sphere, plane, &contacts));
-    ASSERT_EQ(1u, contacts.size());
-    EXPECT_NEAR(-0.05, contacts[0].separation, 1e-12);
-    EXPECT_NEAR(0.0, Norm(Sub(ToVec(contacts[0].position), Sub(centre, Mul(n, 0.5)))), 1e-12);
-    EXPECT_NEAR(1.0, Dot(ToVec(contacts[0].normal), n), 1e-12);
-    EXPECT_EQ(0x0203, contacts[0].dims);
-    // A plane model without a transform is z = 0 facing +z.
+    Vec n = tilted.Axis(2), centre = Add(tilted.Origin(), Mul(n, 0.45));
+    Check("sphere sunk 0.05 into a tilted plane", Sphere(0.5), Translation(centre[0], centre[1], centre[2]),
+          CdxPlaneCreate(), tilted, Touch().Count(1).Sep(-0.05).Normal(n).Dims(0x0203).At(Sub(centre, Mul(n, 0.5))));
+
+    // Boxes.
+    Check("box stacked 0.1 into another", Box(2, 2, 2), Identity(), Box(2, 2, 2), Translation(0, 0, 1.9),
+          Touch()
+              .Count(4)
+              .Sep(-0.1)
+              .Normal({0, 0, -1})
+              .ResultNormal({0, 0, -1})
+              .Dims(0x0202)
+              .At({-1, -1, 1})
+              .At({-1, 1, 1})
+              .At({1, -1, 1})
+              .At({1, 1, 1}));
+    // Apart within the tolerance: the same corners with the gap as their
+    // separation, so a stack lifted by a hair keeps its contacts.
+    Check("stacked boxes within the tolerance", Box(2, 2, 2), Identity(), Box(2, 2, 2), Translation(0, 0, 2.005),
+          Touch().Count(4).Sep(0.005).Tol(1e-9).At({-1, -1, 1}).At({-1, 1, 1}).At({1, -1, 1}).At({1, 1, 1}));
+    Check("stacked boxes apart", Box(2, 2, 2), Identity(), Box(2, 2, 2), Translation(0, 0, 2.02), Apart());
+    // Box 2 turned 45 degrees about y so that its edge crosses box 1's top
+    // edge (box 1 turned 45 degrees about x) from above.
+    Check("crossed edges", Box(2, 2, 2), AxisAngle({1, 0, 0}, M_PI / 4, {0, 0, 0}), Box(2, 2, 2),
+          AxisAngle({0, 1, 0}, M_PI / 4, {0, 0, r2 * 2 - 0.05}),
+          Touch().Deepest(-0.05).ResultNormal({0, 0, -1}).Dims(0x0101).Tol(1e-9));
+    Check("box 0.1 into a plane", Box(2, 2, 2), Translation(0, 0, 0.9), CdxPlaneCreate(), Identity(),
+          Touch()
+              .Count(4)
+              .Sep(-0.1)
+              .Normal({0, 0, 1})
+              .Dims(0x0202)
+              .At({-1, -1, -0.1})
+              .At({-1, 1, -0.1})
+              .At({1, -1, -0.1})
+              .At({1, 1, -0.1}));
+    Check("box over a plane within the tolerance", Box(2, 2, 2), Translation(0, 0, 1.005), CdxPlaneCreate(),
+          Identity(),
+          Touch().Count(4).Sep(0.005).Tol(1e-9).At({-1, -1, 0.005}).At({-1, 1, 0.005}).At({1, -1, 0.005}).At({1, 1, 0.005}));
+    Check("box over a plane past the tolerance", Box(2, 2, 2), Translation(0, 0, 1.02), CdxPlaneCreate(), Identity(),
+          Apart());
+    Check("box on an edge on a plane", Box(2, 2, 2), AxisAngle({1, 0, 0}, M_PI / 4, {0, 0, r2 - 0.1}),
+          CdxPlaneCreate(), Identity(), Touch().Count(2).Sep(-0.1).Normal({0, 0, 1}).Dims(0x0201));
+    Check("box turned about z on a plane", Box(2, 4, 2), AxisAngle({0, 0, 1}, 0.7, {3, 1, 0.95}), CdxPlaneCreate(),
+          Identity(), Touch().Count(4).Sep(-0.05).Normal({0, 0, 1}).Dims(0x0202));
+
+    // Sphere and box: face, edge, vertex, and a centre inside.
+    Check("sphere on a box face", Box(2, 2, 2), Identity(), Sphere(0.5), Translation(0, 0, 1.4),
+          Touch().Count(1).Sep(-0.1).Normal({0, 0, -1}).Dims(0x0302).At({0, 0, 0.9}));
+    Check("sphere on a box edge", Box(2, 2, 2), Identity(), Sphere(0.5), Translation(1.3, 0, 1.3),
+          Touch().Count(1).Sep(std::sqrt(0.18) - 0.5).Normal({-1 / r2, 0, -1 / r2}).Dims(0x0301));
+    Check("sphere on a box vertex", Box(2, 2, 2), Identity(), Sphere(0.5), Translation(1.2, 1.2, 1.2),
+          Touch().Count(1).Sep(std::sqrt(0.12) - 0.5).Normal({-1 / r3, -1 / r3, -1 / r3}).Dims(0x0300));
+    Check("sphere centre inside a box, nearest the -y face", Box(2, 2, 2), Identity(), Sphere(0.5),
+          Translation(0.1, -0.7, 0.2), Touch().Count(1).Sep(0.7 - 1.0 - 0.5).Normal({0, 1, 0}).Dims(0x0302));
+    Check("sphere centre inside a box, nearest the +x face", Box(2, 2, 2), Identity(), Sphere(0.5),
+          Translation(0.8, 0.1, -0.2), Touch().Count(1).Sep(-0.2 - 0.5).Normal({-1, 0, 0}).Dims(0x0302));
+
+    // Cones on a plane: rim contacts 120 degrees apart, a side line, the apex.
+    Check("cone on its base", Cone(), Translation(0, 0, 0.45), CdxPlaneCreate(), Identity(),
+          Touch().Count(3).Dims(0x0202).At({1.0, 0.0, -0.05}).At({-0.5, r3 / 2, -0.05}).At({-0.5, -r3 / 2, -0.05}),
+          3);
+    Check("cone on its base, default budget", Cone(), Translation(0, 0, 0.45), CdxPlaneCreate(), Identity(),
+          Touch().Count(2).At({1.0, 0.0, -0.05}));
+    // The side makes the angle atan(r / h) with the axis; turned by 90
+    // degrees plus that, the side on local +x lies level.
+    Pose lying = AxisAngle({0, 1, 0}, M_PI / 2 + std::atan(0.5), {0, 0, 0});
+    Vec apex = lying.ToWorld({0, 0, 1.5}), rim = lying.ToWorld({1.0, 0, -0.5});
+    lying.SetOrigin({0, 0, -std::min(apex[2], rim[2]) - 0.01});
+    Check("cone lying on a side line", Cone(), lying, CdxPlaneCreate(), Identity(),
+          Touch().Count(2).Sep(-0.01).Tol(1e-9));
+    Check("cone on its apex", Cone(), AxisAngle({1, 0, 0}, M_PI, {0, 0, 1.49}), CdxPlaneCreate(), Identity(),
+          Touch().Count(1).Sep(-0.01).Dims(0x0200));
+
+    // Cone and sphere: apex, base, beside the side line within the
+    // tolerance and apart.
+    Check("sphere on a cone's apex", Cone(), Identity(), Sphere(0.25), Translation(0, 0, 1.7),
+          Touch().Count(1).Sep(-0.05).Normal({0, 0, -1}).Dims(0x0300));
+    Check("sphere under a cone's base", Cone(), Identity(), Sphere(0.25), Translation(0.3, 0.0, -0.7),
+          Touch().Count(1).Sep(-0.05).Normal({0, 0, 1}).Dims(0x0302));
+    const Vec foot = {0.5, 0.0, 0.5}, outward = Mul(Vec{2.0, 0.0, 1.0}, 1.0 / std::sqrt(5.0));
+    const Vec near = Add(foot, Mul(outward, 0.255)), far = Add(foot, Mul(outward, 0.45));
+    Check("sphere beside a cone's side", Cone(), Identity(), Sphere(0.25), Translation(near[0], near[1], near[2]),
+          Touch().Count(1).Sep(0.005).Normal(Mul(outward, -1.0)).Dims(0x0303));
+    Check("sphere off a cone's side", Cone(), Identity(), Sphere(0.25), Translation(far[0], far[1], far[2]), Apart());
+
+    // Cylinder and sphere: cap, side, rim.
+    Check("sphere on a cylinder's cap", Cylinder(1, 2), Identity(), Sphere(0.5), Translation(0.2, 0.1, 1.4),
+          Touch().Count(1).Sep(-0.1).Normal({0, 0, -1}).Dims(0x0302).At({0.2, 0.1, 0.9}));
+    Check("sphere at a cylinder's side", Cylinder(1, 2), Identity(), Sphere(0.5), Translation(0.0, -1.4, 0.3),
+          Touch().Count(1).Sep(-0.1).Normal({0, 1, 0}).Dims(0x0303).At({0, -0.9, 0.3}));
+    Check("sphere at a cylinder's rim", Cylinder(1, 2), Identity(), Sphere(0.5), Translation(1.3, 0.0, -1.3),
+          Touch().Count(1).Sep(std::sqrt(0.18) - 0.5).Normal({-1 / r2, 0, 1 / r2}).Dims(0x0301));
+
+    // Cylinders on a plane and a box, and side by side.
+    Check("upright cylinder on a plane", Cylinder(1, 2), Translation(0, 0, 0.95), CdxPlaneCreate(), Identity(),
+          Touch().Count(4).Sep(-0.05).Dims(0x0202).Each(
+              [](const CdxContact &c) { EXPECT_NEAR(1.0, std::hypot(c.position[0], c.position[1]), 1e-12); }));
+    Check("cylinder lying on a plane", Cylinder(1, 2), AxisAngle({1, 0, 0}, M_PI / 2, {0, 0, 0.95}), CdxPlaneCreate(),
+          Identity(), Touch().Count(2).Sep(-0.05).Dims(0x0203).At({0, -1, -0.05}).At({0, 1, -0.05}));
+    Check("cylinder tipped past level on a plane", Cylinder(1, 2), AxisAngle({1, 0, 0}, M_PI - 0.5, {0, 0, 1}),
+          CdxPlaneCreate(), Identity(),
+          Touch().Deepest(1.0 - std::sin(0.5) - std::cos(0.5)).Normal({0, 0, 1}).Tol(1e-9));
+    // The line's ends, and possibly points of the thin strip of overlap
+    // beside it, all on the box's top face.
+    Check("cylinder lying on a box", Box(4, 4, 2), Identity(), Cylinder(0.5, 2),
+          AxisAngle({0, 1, 0}, M_PI / 2, {0.3, 0.2, 1.45}),
+          Touch()
+              .Deepest(-0.05)
+              .ResultNormal({0, 0, -1})
+              .Dims(0x0302)
+              .At({-0.7, 0.2, 1.0})
+              .At({1.3, 0.2, 1.0})
+              .Tol(1e-9)
+              .Each([](const CdxContact &c) {
+                  EXPECT_NEAR(1.0, c.position[2], 1e-9);
+                  EXPECT_LE(std::fabs(c.position[1] - 0.2), std::sqrt(0.25 - 0.45 * 0.45) + 1e-9);
+              }));
+    Check("cylinder standing on a box", Box(4, 4, 2), Identity(), Cylinder(0.5, 2), Translation(0.3, 0.2, 1.95),
+          Touch().Count(4).Sep(-0.05).Dims(0x0202).Tol(1e-9).Each([](const CdxContact &c) {
+              EXPECT_NEAR(0.5, std::hypot(c.position[0] - 0.3, c.position[1] - 0.2), 1e-9);
+          }));
+    Check("parallel cylinders side by side", Cylinder(0.5, 2), Identity(), Cylinder(0.5, 2),
+          Translation(0.98, 0, 0.5),
+          Touch().Count(2).Sep(-0.02).ResultNormal({-1, 0, 0}).Tol(1e-9).Each([](const CdxContact &c) {
+              EXPECT_TRUE(std::fabs(c.position[2] + 0.5) < 1e-9 || std::fabs(c.position[2] - 1.0) < 1e-9);
+          }));
+    Check("parallel cylinders 0.03 apart", Cylinder(0.5, 2), Identity(), Cylinder(0.5, 2), Translation(1.03, 0, 0.5),
+          Apart());
+
+    // The cone's touch tests report touch and no contacts.
+    Check("cone apex in a box", Cone(), Identity(), Box(1, 1, 1), Translation(0, 0, 1.9), TouchWithoutContacts());
+    Check("cone apex under a box", Cone(), Identity(), Box(1, 1, 1), Translation(0, 0, 2.1), Apart());
+    Check("cone apex on apex", Cone(), Identity(), Cone(), AxisAngle({1, 0, 0}, M_PI, {0, 0, 2.9}),
+          TouchWithoutContacts());
+    Check("cone apexes apart", Cone(), Identity(), Cone(), AxisAngle({1, 0, 0}, M_PI, {0, 0, 3.1}), Apart());
+    Check("cylinder at a cone's base rim", Cone(), Identity(), Cylinder(0.5, 1), Translation(1.45, 0, -0.2),
+          TouchWithoutContacts());
+    Check("cylinder beside a cone's side", Cone(), Identity(), Cylinder(0.5, 1), Translation(1.6, 0, 1.0), Apart());
+    Check("planes never touch", CdxPlaneCreate(), Identity(), CdxPlaneCreate(), Identity(), Apart());
+}
+
+// A plane model without a transform is z = 0 facing +z.
+TEST_F(PrimitiveTest, APlaneWithoutTransformIsTheGround)
+{
     CdxModelID ground = Place(CdxPlaneCreate(), Identity());
     CdxModelSetTransformPtr(ground, nullptr);
-    Move(sphere, Translation(3, 4, 0.4));
+    CdxModelID sphere = Place(CdxSphereCreate(0.5), Translation(3, 4, 0.4));
+    std::vector<CdxContact> contacts;
     ASSERT_EQ(1, Intersect(sphere, ground, &contacts));
     EXPECT_NEAR(-0.1, contacts[0].separation, 1e-12);
     EXPECT_EQ(1.0, contacts[0].normal[2]);
-}
-
-TEST_F(PrimitiveTest, StackedBoxesTouchAtTheCornersOfTheLowerTopFace)
-{
-    CdxModelID lower = Place(CdxBoxCreate(2, 2, 2), Identity());
-    CdxModelID upper = Place(CdxBoxCreate(2, 2, 2), Translation(0, 0, 1.9));
-    std::vector<CdxContact> contacts;
-    Vec normal;
-    ASSERT_EQ(1, Intersect(lower, upper, &contacts, &normal));
-    ASSERT_EQ(4u, contacts.size());
-    EXPECT_EQ(-1.0, normal[2]);
-    for (const CdxContact &c : contacts) {
-        EXPECT_NEAR(-0.1, c.separation, 1e-12);
-        EXPECT_EQ(0x0202, c.dims);
-        EXPECT_EQ(-1.0, c.normal[2]);
-    }
-    for (double x : {-1.0, 1.0})
-        for (double y : {-1.0, 1.0}) EXPECT_TRUE(HasContactAt(contacts, {x, y, 1.0}));
-    // Within tolerance but not penetrating: touching, with no contacts.
-    Move(upper, Translation(0, 0, 2.005));
-    ASSERT_EQ(1, Intersect(lower, upper, &contacts));
-    EXPECT_TRUE(contacts.empty());
-    Move(upper, Translation(0, 0, 2.02));
-    EXPECT_EQ(0, Intersect(lower, upper, &contacts));
-}
-
-TEST_F(PrimitiveTest, CrossedEdgesOfTwoBoxesGiveAnEdgeContact)
-{
-    // Box 2 is turned 45 degrees about x and about z so that one of its
-    // edges, along y' , crosses box 1's top edge along x from above.
-    CdxModelID box1 = Place(CdxBoxCreate(2, 2, 2), AxisAngle({1, 0, 0}, M_PI / 4, {0, 0, 0}));
-    Pose pose2 = AxisAngle({0, 1, 0}, M_PI / 4, {0, 0, std::sqrt(2.0) * 2 - 0.05});
-    CdxModelID box2 = Place(CdxBoxCreate(2, 2, 2), pose2);
-    std::vector<CdxContact> contacts;
-    Vec normal;
-    ASSERT_EQ(1, Intersect(box1, box2, &contacts, &normal));
-    ASSERT_FALSE(contacts.empty());
-    EXPECT_NEAR(-1.0, normal[2], 1e-12);
-    EXPECT_NEAR(-0.05, Deepest(contacts), 1e-9);
-    EXPECT_EQ(0x0101, contacts[0].dims);
-}
-
-TEST_F(PrimitiveTest, BoxResting01IntoAPlaneTouchesAtItsFourBottomCorners)
-{
-    CdxModelID plane = Place(CdxPlaneCreate(), Identity());
-    CdxModelID box = Place(CdxBoxCreate(2, 2, 2), Translation(0, 0, 0.9));
-    std::vector<CdxContact> contacts;
-    ASSERT_EQ(1, Intersect(box, plane, &contacts));
-    ASSERT_EQ(4u, contacts.size());
-    for (const CdxContact &c : contacts) {
-        EXPECT_NEAR(-0.1, c.separation, 1e-12);
-        EXPECT_EQ(1.0, c.normal[2]);
-        EXPECT_EQ(0x0202, c.dims);
-    }
-    for (double x : {-1.0, 1.0})
-        for (double y : {-1.0, 1.0}) EXPECT_TRUE(HasContactAt(contacts, {x, y, -0.1}, 1e-12));
-    // Above the plane within tolerance: no candidate below it, no touch.
-    Move(box, Translation(0, 0, 1.005));
-    EXPECT_EQ(0, Intersect(box, plane, &contacts));
-    // Standing on an edge: edge contacts, dims 1 for the box.
-    Move(box, AxisAngle({1, 0, 0}, M_PI / 4, {0, 0, std::sqrt(2.0) - 0.1}));
-    ASSERT_EQ(1, Intersect(box, plane, &contacts));
-    ASSERT_EQ(2u, contacts.size());
-    EXPECT_EQ(0x0201, contacts[0].dims);
-    EXPECT_NEAR(-0.1, contacts[0].separation, 1e-12);
-}
-
-TEST_F(PrimitiveTest, SphereAgainstBoxFaceEdgeVertexAndInside)
-{
-    CdxModelID box = Place(CdxBoxCreate(2, 2, 2), Identity());
-    CdxModelID sphere = Place(CdxSphereCreate(0.5), Translation(0, 0, 1.4));
-    std::vector<CdxContact> contacts;
-    ASSERT_EQ(1, Intersect(box, sphere, &contacts));
-    EXPECT_NEAR(-0.1, contacts[0].separation, 1e-12);
-    EXPECT_EQ(-1.0, contacts[0].normal[2]);
-    EXPECT_EQ(0x0302, contacts[0].dims);
-    EXPECT_NEAR(0.9, contacts[0].position[2], 1e-12);
-    // Over an edge and over a vertex.
-    Move(sphere, Translation(1.3, 0, 1.3));
-    ASSERT_EQ(1, Intersect(box, sphere, &contacts));
-    EXPECT_NEAR(std::sqrt(0.18) - 0.5, contacts[0].separation, 1e-12);
-    EXPECT_EQ(0x0301, contacts[0].dims);
-    Move(sphere, Translation(1.2, 1.2, 1.2));
-    ASSERT_EQ(1, Intersect(box, sphere, &contacts));
-    EXPECT_NEAR(std::sqrt(0.12) - 0.5, contacts[0].separation, 1e-12);
-    EXPECT_EQ(0x0300, contacts[0].dims);
-    // Centre inside: out through the nearest face (the -y face here).
-    Move(sphere, Translation(0.1, -0.7, 0.2));
-    ASSERT_EQ(1, Intersect(box, sphere, &contacts));
-    EXPECT_EQ(1.0, contacts[0].normal[1]);
-    EXPECT_NEAR(0.7 - 1.0 - 0.5, contacts[0].separation, 1e-12);
-    EXPECT_EQ(0x0302, contacts[0].dims);
 }
 
 TEST_F(PrimitiveTest, HelloPutsTheBoxFirstWhenTheSphereCameFirst)
@@ -166,6 +293,9 @@ TEST_F(PrimitiveTest, HelloPutsTheBoxFirstWhenTheSphereCameFirst)
     ASSERT_EQ(1, Intersect(sphere, box, &contacts, nullptr, nullptr, 64, &pair));
     EXPECT_EQ(box, pair.model1);
     EXPECT_EQ(-1.0, contacts[0].normal[2]); // from the sphere towards the box
+    CdxModelID other = Place(CdxPlaneCreate(), Identity());
+    CdxModelPairReset(&pair, other, Place(CdxPlaneCreate(), Identity()));
+    EXPECT_EQ(0, CdxHello(&pair)) << "no plane-plane pair";
 }
 
 TEST_F(PrimitiveTest, TheBudgetLimitsContactsButNotTheTouch)
@@ -188,191 +318,4 @@ TEST_F(PrimitiveTest, TheBudgetLimitsContactsButNotTheTouch)
     EXPECT_EQ(3u, contacts.size());
     EXPECT_EQ(1, Intersect(box, plane, &contacts, nullptr, &many, 0));
     EXPECT_TRUE(contacts.empty());
-}
-
-TEST_F(PrimitiveTest, ConeOnItsBaseGivesRimContacts120DegreesApart)
-{
-    CdxModelID plane = Place(CdxPlaneCreate(), Identity());
-    // Height 2, radius 1: the base is 0.5 below the origin.
-    CdxModelID cone = Place(CdxConeCreatePointed(2.0, 1.0), Translation(0, 0, 0.45));
-    std::vector<CdxContact> contacts;
-    CdxRequest three = {3, 0};
-    ASSERT_EQ(1, Intersect(cone, plane, &contacts, nullptr, &three));
-    ASSERT_EQ(3u, contacts.size());
-    EXPECT_TRUE(HasContactAt(contacts, {1.0, 0.0, -0.05}, 1e-12));
-    EXPECT_TRUE(HasContactAt(contacts, {-0.5, std::sqrt(3.0) / 2, -0.05}, 1e-12));
-    EXPECT_TRUE(HasContactAt(contacts, {-0.5, -std::sqrt(3.0) / 2, -0.05}, 1e-12));
-    for (const CdxContact &c : contacts) EXPECT_EQ(0x0202, c.dims);
-    // The default request {2, 0} keeps the first two.
-    ASSERT_EQ(1, Intersect(cone, plane, &contacts));
-    ASSERT_EQ(2u, contacts.size());
-    EXPECT_NEAR(1.0, contacts[0].position[0], 1e-12);
-    EXPECT_NEAR(-0.5, contacts[1].position[0], 1e-12);
-    // Lying on a side line: its two ends. The side makes the angle
-    // atan(r / h) with the axis; turned by 90 deg plus that, the side on
-    // local +x lies level.
-    double tilt = M_PI / 2 + std::atan(0.5);
-    Pose lying = AxisAngle({0, 1, 0}, tilt, {0, 0, 0});
-    Vec apex = lying.ToWorld({0, 0, 1.5}), rim = lying.ToWorld({1.0, 0, -0.5});
-    lying.SetOrigin({0, 0, -std::min(apex[2], rim[2]) - 0.01});
-    Move(cone, lying);
-    ASSERT_EQ(1, Intersect(cone, plane, &contacts));
-    ASSERT_EQ(2u, contacts.size());
-    EXPECT_NEAR(-0.01, contacts[0].separation, 1e-9);
-    EXPECT_NEAR(-0.01, contacts[1].separation, 1e-9);
-    // Standing on its apex: one vertex contact.
-    Move(cone, AxisAngle({1, 0, 0}, M_PI, {0, 0, 1.49}));
-    ASSERT_EQ(1, Intersect(cone, plane, &contacts));
-    ASSERT_EQ(1u, contacts.size());
-    EXPECT_NEAR(-0.01, contacts[0].separation, 1e-12);
-    EXPECT_EQ(0x0200, contacts[0].dims);
-}
-
-TEST_F(PrimitiveTest, ConeAgainstSphereAtTheApexTheSideAndTheBase)
-{
-    CdxModelID cone = Place(CdxConeCreatePointed(2.0, 1.0), Identity());
-    CdxModelID sphere = Place(CdxSphereCreate(0.25), Translation(0, 0, 1.7));
-    std::vector<CdxContact> contacts;
-    ASSERT_EQ(1, Intersect(cone, sphere, &contacts));
-    EXPECT_NEAR(-0.05, contacts[0].separation, 1e-12);
-    EXPECT_EQ(-1.0, contacts[0].normal[2]);
-    EXPECT_EQ(0x0300, contacts[0].dims);
-    Move(sphere, Translation(0.3, 0.0, -0.7));
-    ASSERT_EQ(1, Intersect(cone, sphere, &contacts));
-    EXPECT_NEAR(-0.05, contacts[0].separation, 1e-12);
-    EXPECT_EQ(1.0, contacts[0].normal[2]);
-    EXPECT_EQ(0x0302, contacts[0].dims);
-    // Beside the side line along its outward normal: touching within the
-    // tolerance at 0.005, apart at 0.2.
-    Vec foot = {0.5, 0.0, 0.5}; // on the side: radius 0.5 at z = 0.5
-    Vec outward = Mul(Vec{2.0, 0.0, 1.0}, 1.0 / std::sqrt(5.0));
-    Vec centre = Add(foot, Mul(outward, 0.255));
-    Move(sphere, Translation(centre[0], centre[1], centre[2]));
-    ASSERT_EQ(1, Intersect(cone, sphere, &contacts));
-    EXPECT_NEAR(0.005, contacts[0].separation, 1e-12);
-    EXPECT_NEAR(-outward[0], contacts[0].normal[0], 1e-12);
-    EXPECT_EQ(0x0303, contacts[0].dims);
-    centre = Add(foot, Mul(outward, 0.45));
-    Move(sphere, Translation(centre[0], centre[1], centre[2]));
-    EXPECT_EQ(0, Intersect(cone, sphere, &contacts));
-}
-
-TEST_F(PrimitiveTest, CylinderAgainstSphereAtTheCapTheSideAndTheRim)
-{
-    CdxModelID cylinder = Place(CdxCylinderCreate(1.0, 2.0), Identity());
-    CdxModelID sphere = Place(CdxSphereCreate(0.5), Translation(0.2, 0.1, 1.4));
-    std::vector<CdxContact> contacts;
-    ASSERT_EQ(1, Intersect(cylinder, sphere, &contacts));
-    EXPECT_NEAR(-0.1, contacts[0].separation, 1e-12);
-    EXPECT_EQ(-1.0, contacts[0].normal[2]);
-    EXPECT_EQ(0x0302, contacts[0].dims);
-    Move(sphere, Translation(0.0, -1.4, 0.3));
-    ASSERT_EQ(1, Intersect(cylinder, sphere, &contacts));
-    EXPECT_NEAR(-0.1, contacts[0].separation, 1e-12);
-    EXPECT_NEAR(1.0, contacts[0].normal[1], 1e-12);
-    EXPECT_EQ(0x0303, contacts[0].dims);
-    Move(sphere, Translation(1.3, 0.0, -1.3));
-    ASSERT_EQ(1, Intersect(cylinder, sphere, &contacts));
-    EXPECT_NEAR(std::sqrt(0.18) - 0.5, contacts[0].separation, 1e-12);
-    EXPECT_EQ(0x0301, contacts[0].dims);
-}
-
-TEST_F(PrimitiveTest, UprightCylinderStandsOnAPlaneOnItsRim)
-{
-    CdxModelID plane = Place(CdxPlaneCreate(), Identity());
-    CdxModelID cylinder = Place(CdxCylinderCreate(1.0, 2.0), Translation(0, 0, 0.95));
-    std::vector<CdxContact> contacts;
-    ASSERT_EQ(1, Intersect(cylinder, plane, &contacts));
-    ASSERT_EQ(4u, contacts.size());
-    for (const CdxContact &c : contacts) {
-        EXPECT_NEAR(-0.05, c.separation, 1e-12);
-        EXPECT_NEAR(1.0, std::hypot(c.position[0], c.position[1]), 1e-12);
-        EXPECT_EQ(0x0202, c.dims);
-    }
-    // Lying: two contacts at the ends of the lowest side line.
-    Move(cylinder, AxisAngle({1, 0, 0}, M_PI / 2, {0, 0, 0.95}));
-    ASSERT_EQ(1, Intersect(cylinder, plane, &contacts));
-    ASSERT_EQ(2u, contacts.size());
-    EXPECT_NEAR(-0.05, contacts[0].separation, 1e-12);
-    EXPECT_EQ(0x0203, contacts[0].dims);
-    EXPECT_NEAR(2.0, std::fabs(contacts[0].position[1] - contacts[1].position[1]), 1e-12);
-}
-
-TEST_F(PrimitiveTest, CylinderLyingOnABoxTouchesAlongALine)
-{
-    CdxModelID box = Place(CdxBoxCreate(4, 4, 2), Identity());
-    CdxModelID cylinder = Place(CdxCylinderCreate(0.5, 2.0), AxisAngle({0, 1, 0}, M_PI / 2, {0.3, 0.2, 1.45}));
-    std::vector<CdxContact> contacts;
-    Vec normal;
-    ASSERT_EQ(1, Intersect(box, cylinder, &contacts, &normal));
-    EXPECT_NEAR(-1.0, normal[2], 1e-9);
-    ASSERT_GE(contacts.size(), 2u);
-    // The line's ends, and possibly points of the thin strip of overlap
-    // beside it, all on the box's top face.
-    EXPECT_TRUE(HasContactAt(contacts, {-0.7, 0.2, 1.0}, 1e-9));
-    EXPECT_TRUE(HasContactAt(contacts, {1.3, 0.2, 1.0}, 1e-9));
-    EXPECT_NEAR(-0.05, Deepest(contacts), 1e-9);
-    for (const CdxContact &c : contacts) {
-        EXPECT_NEAR(1.0, c.position[2], 1e-9);
-        EXPECT_LE(std::fabs(c.position[1] - 0.2), std::sqrt(0.25 - 0.45 * 0.45) + 1e-9);
-        EXPECT_EQ(0x0302, c.dims); // box face, cylinder side
-    }
-    // Standing on its cap: contacts around the rim.
-    Move(cylinder, Translation(0.3, 0.2, 1.95));
-    ASSERT_EQ(1, Intersect(box, cylinder, &contacts));
-    EXPECT_EQ(4u, contacts.size());
-    for (const CdxContact &c : contacts) {
-        EXPECT_NEAR(-0.05, c.separation, 1e-9);
-        EXPECT_NEAR(0.5, std::hypot(c.position[0] - 0.3, c.position[1] - 0.2), 1e-9);
-        EXPECT_EQ(0x0202, c.dims);
-    }
-}
-
-TEST_F(PrimitiveTest, ParallelCylindersSideBySideTouchAlongTheirOverlap)
-{
-    CdxModelID a = Place(CdxCylinderCreate(0.5, 2.0), Identity());
-    CdxModelID b = Place(CdxCylinderCreate(0.5, 2.0), Translation(0.98, 0, 0.5));
-    std::vector<CdxContact> contacts;
-    Vec normal;
-    ASSERT_EQ(1, Intersect(a, b, &contacts, &normal));
-    EXPECT_NEAR(-1.0, normal[0], 1e-9);
-    ASSERT_EQ(2u, contacts.size());
-    for (const CdxContact &c : contacts) EXPECT_NEAR(-0.02, c.separation, 1e-9);
-    std::vector<double> z = {contacts[0].position[2], contacts[1].position[2]};
-    std::sort(z.begin(), z.end());
-    EXPECT_NEAR(-0.5, z[0], 1e-9);
-    EXPECT_NEAR(1.0, z[1], 1e-9);
-    // Apart by 0.03: no touch with the default tolerances (0.01 in all).
-    Move(b, Translation(1.03, 0, 0.5));
-    EXPECT_EQ(0, Intersect(a, b, &contacts));
-}
-
-TEST_F(PrimitiveTest, ConeTouchTestsReportNoContacts)
-{
-    CdxModelID cone = Place(CdxConeCreatePointed(2.0, 1.0), Identity());
-    CdxModelID box = Place(CdxBoxCreate(1, 1, 1), Translation(0, 0, 1.9));
-    CdxModelID other = Place(CdxConeCreatePointed(2.0, 1.0), AxisAngle({1, 0, 0}, M_PI, {0, 0, 2.9}));
-    CdxModelID cylinder = Place(CdxCylinderCreate(0.5, 1.0), Translation(1.45, 0, -0.2));
-    std::vector<CdxContact> contacts;
-    EXPECT_EQ(1, Intersect(cone, box, &contacts)); // the apex pokes into the box
-    EXPECT_TRUE(contacts.empty());
-    EXPECT_EQ(1, Intersect(cone, other, &contacts)); // apex on apex
-    EXPECT_EQ(1, Intersect(cone, cylinder, &contacts));
-    Move(box, Translation(0, 0, 2.1));
-    EXPECT_EQ(0, Intersect(cone, box, &contacts));
-    Move(other, AxisAngle({1, 0, 0}, M_PI, {0, 0, 3.1}));
-    EXPECT_EQ(0, Intersect(cone, other, &contacts));
-    Move(cylinder, Translation(1.6, 0, 1.0)); // beside the slanted side
-    EXPECT_EQ(0, Intersect(cone, cylinder, &contacts));
-}
-
-TEST_F(PrimitiveTest, PlanesDoNotTouchPlanes)
-{
-    CdxModelID a = Place(CdxPlaneCreate(), Identity());
-    CdxModelID b = Place(CdxPlaneCreate(), Identity());
-    std::vector<CdxContact> contacts;
-    EXPECT_EQ(0, Intersect(a, b, &contacts));
-    CdxModelPair pair;
-    CdxModelPairReset(&pair, a, b);
-    EXPECT_EQ(0, CdxHello(&pair));
 }

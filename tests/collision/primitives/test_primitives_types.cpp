@@ -68,26 +68,17 @@ TEST_F(PrimitiveTest, TypesRegisterInOrderUnderTheirNames)
     EXPECT_EQ(6, CdxGeometryGetRegisteredTypeCount());
 }
 
-TEST_F(PrimitiveTest, ParametersAreStoredAsHalvesAndReadBackAsGiven)
+// Derived quantities follow the parameters: bounding spheres, cylinder end
+// centres and plane normals and distances under a pose.
+TEST_F(PrimitiveTest, BoundingSpheresEndCentresAndPlaneDistancesFollowTheParameters)
 {
     CdxGeometryID box = CdxBoxCreate(2.0, 4.0, 6.0);
-    const PxReal *radii = CdxBoxGetRadii(box);
-    EXPECT_EQ(1.0, radii[0]);
-    EXPECT_EQ(2.0, radii[1]);
-    EXPECT_EQ(3.0, radii[2]);
     EXPECT_DOUBLE_EQ(std::sqrt(14.0), CdxBoxGetBSphereRadius(box));
     CdxBoxSetDimensions(box, 1.0, 1.0, 2.0);
-    PxVector3 lengths;
-    CdxBoxGetDimensions(box, lengths);
-    EXPECT_EQ(2.0, lengths[2]);
     EXPECT_DOUBLE_EQ(std::sqrt(1.5), CdxBoxGetBSphereRadius(box));
 
     CdxGeometryID cylinder = CdxCylinderCreate(0.5, 3.0);
-    EXPECT_EQ(1.5, CdxCylinderGetHalfHeight(cylinder));
-    EXPECT_EQ(3.0, CdxCylinderGetHeight(cylinder));
     CdxCylinderSetGeometricalParameters(cylinder, 2.0, 1.0);
-    EXPECT_EQ(2.0, CdxCylinderGetRadius(cylinder));
-    EXPECT_EQ(0.5, CdxCylinderGetHalfHeight(cylinder));
     Pose lifted = AxisAngle({1, 0, 0}, M_PI / 2, {0, 0, 5});
     PxVector3 top, bottom;
     CdxCylinderGetEndCenters(cylinder, lifted.tm, top, bottom);
@@ -96,14 +87,7 @@ TEST_F(PrimitiveTest, ParametersAreStoredAsHalvesAndReadBackAsGiven)
     EXPECT_EQ(5.0, top[2]);
 
     CdxGeometryID cone = CdxConeCreatePointed(2.0, 1.0);
-    EXPECT_EQ(2.0, CdxConeGetLength(cone));
-    EXPECT_EQ(0.5, CdxConeGetZOffset(cone));
-    EXPECT_EQ(1.0, CdxConeGetLowerRadius(cone));
-    EXPECT_EQ(0.0, CdxConeGetUpperRadius(cone));
-
-    CdxGeometryID sphere = CdxSphereCreate(0.25);
-    CdxSphereSetRadius(sphere, 0.75);
-    EXPECT_EQ(0.75, CdxSphereGetRadius(sphere));
+    EXPECT_EQ(0.5, CdxConeGetZOffset(cone)) << "the centroid of a pointed cone is a quarter up";
 
     CdxGeometryID plane = CdxPlaneCreate();
     Pose tilted = AxisAngle({1, 0, 0}, M_PI / 2, {0, 0, 1});
@@ -116,7 +100,7 @@ TEST_F(PrimitiveTest, ParametersAreStoredAsHalvesAndReadBackAsGiven)
     EXPECT_NEAR(2.0, CdxPlaneGetDistanceToPoint(plane, tilted.tm, point), 1e-12);
     EXPECT_EQ(7.0, CdxPlaneGetDistanceToPoint(plane, nullptr, point));
 
-    for (CdxGeometryID g : {box, cylinder, cone, sphere, plane}) CdxGeometryDestroy(g);
+    for (CdxGeometryID g : {box, cylinder, cone, plane}) CdxGeometryDestroy(g);
 }
 
 TEST_F(PrimitiveTest, BadParametersAreRefusedWithAWarning)

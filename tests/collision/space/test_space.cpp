@@ -1,11 +1,12 @@
-// Collision spaces: creation, model slots, the hello-staying-goodbye cycle,
-// touching boxes, removal, freezing, pair filtering, reading while the
-// reader changes the space, swept updates, destroying a model still in a
-// space, the capacity errors, and many models entering at once (the same
-// lists and pairs as one by one, in time that grows like N log N).
+// Collision spaces: creation, model slots, the hello-staying-goodbye cycle
+// of one pair record, removal, reading while the reader changes the space,
+// swept updates, destroying a model still in a space, the capacity errors,
+// and many models entering at once (the same lists and pairs as one by
+// one). Touching boxes, freezing and pair filtering over many updates are
+// the brute-force test's.
 #include "test_space_support.h"
 
-#include "space/CxSpace.h"
+#include "space/CxSpace.h" // the iterator's next pair, to disable it while reading
 
 #include <kelmar/PxVector.h>
 
@@ -22,12 +23,6 @@ const std::set<ModelPairKey> kNone;
 std::set<ModelPairKey> Pairs(std::initializer_list<ModelPairKey> keys)
 {
     return std::set<ModelPairKey>(keys);
-}
-
-// The space's node around a pair record it handed out.
-const CxPairNode *NodeOf(const CdxModelPair *pair)
-{
-    return reinterpret_cast<const CxPairNode *>(reinterpret_cast<const char *>(pair) - offsetof(CxPairNode, pair));
 }
 
 } // namespace
@@ -118,36 +113,6 @@ TEST_F(SpaceTest, OverlappingBoxesSayHelloThenStayThenSayGoodbyeWithOneRecord)
     EXPECT_TRUE(Step(space).records.empty());
 }
 
-TEST_F(SpaceTest, BoxesThatOnlyTouchNeverPairFromEitherSide)
-{
-    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
-    CdxModelID fixed = Box(1, 1, 1, 0, 0, 0);
-    CdxModelID mover = Box(1, 1, 1, 5, 0, 0);
-    CdxSpaceInsertModel(space, fixed);
-    CdxSpaceInsertModel(space, mover);
-    Step(space);
-    // Approach until the faces meet at x = 1.
-    MoveTo(mover, 2, 0, 0);
-    EXPECT_EQ(kNone, Step(space).hello);
-    EXPECT_FALSE(CdxSpacePairIsNearby(fixed, mover));
-    // Overlap by a hair, then back to touching.
-    MoveTo(mover, 2 - 1.0 / 1024, 0, 0);
-    EXPECT_EQ(Pairs({PairKey(fixed, mover)}), Step(space).hello);
-    MoveTo(mover, 2, 0, 0);
-    EXPECT_EQ(Pairs({PairKey(fixed, mover)}), Step(space).goodbye) << "touching from inside";
-    // Touching on the other side and on a corner, coming from far away.
-    MoveTo(mover, -2, 0, 0);
-    EXPECT_EQ(kNone, Step(space).hello);
-    MoveTo(mover, -2, 2, 2);
-    EXPECT_EQ(kNone, Step(space).hello);
-    // Moving the other box's max down onto the touching value.
-    MoveTo(mover, -1.5, 0, 0);
-    EXPECT_EQ(1u, Step(space).hello.size());
-    MoveTo(mover, -2, 0, 0);
-    EXPECT_EQ(1u, Step(space).goodbye.size());
-    EXPECT_FALSE(CdxSpacePairIsNearby(fixed, mover));
-}
-
 TEST_F(SpaceTest, APairThatBeginsAndEndsInOneBracketIsNeverReported)
 {
     CdxSpaceID space = Space(CdxAllAxes, 4, 4);
@@ -193,7 +158,6 @@ TEST_F(SpaceTest, ARemovedModelEndsItsPairsWithAReadableGoodbye)
     EXPECT_EQ(Pairs({PairKey(a, b)}), t.goodbye);
     EXPECT_TRUE(t.hello.empty());
     const CdxModelPair *record = t.records[PairKey(a, b)];
-    EXPECT_EQ(-1, NodeOf(record)->id1) << "the pair lost a model";
     EXPECT_EQ(PairKey(a, b), PairKey(record));
     CdxSpaceBeginChanges(space);
 
@@ -271,100 +235,6 @@ TEST_F(SpaceTest, DestroyingAModelStillInASpaceWarnsAndTakesItOut)
     CdxModelDestroy(again);
     CdxGeometryDestroy(ball);
     EXPECT_EQ(1u, warnings.size()) << "a model out of its space goes quietly";
-}
-
-TEST_F(SpaceTest, DisablingAndEnablingAPairOutsideTheBracketShowsAtTheNextUpdate)
-{
-    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
-    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 1, 0, 0);
-    CdxSpaceInsertModel(space, a);
-    CdxSpaceInsertModel(space, b);
-    ModelPairKey key = PairKey(a, b);
-    EXPECT_EQ(Pairs({key}), Step(space).hello);
-
-    // Outside the bracket: the goodbye waits for the next update.
-    CdxSpaceEndChanges(space);
-    EXPECT_EQ(1, CdxSpaceDisablePair(a, b));
-    EXPECT_FALSE(CdxSpacePairIsEnabled(a, b));
-    CdxSpaceBeginChanges(space);
-    Transitions t = Step(space);
-    EXPECT_EQ(Pairs({key}), t.goodbye);
-    EXPECT_TRUE(Step(space).records.empty()) << "a disabled pair does not begin";
-    EXPECT_TRUE(CdxSpacePairIsNearby(a, b)) << "still overlapping";
-
-    CdxSpaceEndChanges(space);
-    EXPECT_EQ(1, CdxSpaceEnablePair(b, a));
-    CdxSpaceBeginChanges(space);
-    t = Step(space);
-    EXPECT_EQ(Pairs({key}), t.hello);
-    EXPECT_EQ(b, t.records[key]->model1) << "model 1 is the first model named";
-
-    // Undone before the next update: nothing to report.
-    CdxSpaceEndChanges(space);
-    CdxSpaceDisablePair(a, b);
-    CdxSpaceEnablePair(a, b);
-    CdxSpaceBeginChanges(space);
-    t = Step(space);
-    EXPECT_EQ(Pairs({key}), t.staying);
-    EXPECT_TRUE(t.hello.empty() && t.goodbye.empty());
-}
-
-TEST_F(SpaceTest, DisablingAndEnablingInsideTheBracketShowsAtItsEnd)
-{
-    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
-    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 1, 0, 0), far = Ball(1, 9, 0, 0);
-    CdxSpaceInsertModel(space, a);
-    CdxSpaceInsertModel(space, b);
-    CdxSpaceInsertModel(space, far);
-    Step(space);
-    ModelPairKey key = PairKey(a, b);
-    CdxSpaceDisablePair(a, b);
-    EXPECT_EQ(Pairs({key}), Step(space).goodbye);
-    CdxSpaceEnablePair(a, b);
-    EXPECT_EQ(Pairs({key}), Step(space).hello);
-    // Disabled and enabled in one bracket: it just stays.
-    CdxSpaceDisablePair(a, b);
-    CdxSpaceEnablePair(a, b);
-    EXPECT_EQ(Pairs({key}), Step(space).staying);
-
-    // A pair that is not nearby only remembers the setting.
-    CdxSpaceDisablePair(a, far);
-    MoveTo(far, 1, 1, 0);
-    Transitions t = Step(space);
-    EXPECT_EQ(Pairs({key}), t.staying);
-    EXPECT_EQ(Pairs({PairKey(b, far)}), t.hello);
-    EXPECT_TRUE(CdxSpacePairIsNearby(a, far));
-    EXPECT_EQ(0, CdxSpaceDisablePair(a, a));
-    EXPECT_EQ(0, CdxSpaceEnablePair(a, nullptr));
-}
-
-TEST_F(SpaceTest, FrozenModelsKeepTheirBoxAndTheirPairsGoToTheFrozenSection)
-{
-    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
-    CdxModelID a = Box(1, 1, 1, 0, 0, 0), b = Box(1, 1, 1, 1.5, 0, 0), c = Ball(1, 8, 0, 0);
-    for (CdxModelID m : {a, b, c}) CdxSpaceInsertModel(space, m);
-    Step(space);
-    CdxSpaceFreezeModel(a);
-    CdxSpaceFreezeModel(b);
-    EXPECT_TRUE(CdxSpaceModelIsFrozen(a));
-    EXPECT_FALSE(CdxSpaceModelIsFrozen(c));
-    ModelPairKey key = PairKey(a, b);
-    Transitions t = Step(space, 64, false);
-    EXPECT_TRUE(t.records.empty()) << "two frozen models are not read as staying";
-    t = Step(space, 64, true);
-    EXPECT_EQ(Pairs({key}), t.frozen);
-
-    // A frozen model's box is not refreshed by updates.
-    MoveTo(a, 20, 0, 0);
-    Step(space);
-    EXPECT_TRUE(CdxSpacePairIsNearby(a, b));
-    // A dynamic model still meets and leaves a frozen one.
-    MoveTo(c, 2, 0, 0);
-    EXPECT_EQ(Pairs({PairKey(b, c)}), Step(space).hello);
-    CdxSpaceUnfreezeModel(a);
-    t = Step(space);
-    EXPECT_EQ(Pairs({key}), t.goodbye);
-    EXPECT_EQ(Pairs({PairKey(b, c)}), t.staying);
 }
 
 TEST_F(SpaceTest, TransitionsComeOneGoodbyeAtATimeWithAllHellosThatFit)
@@ -487,33 +357,26 @@ TEST_F(SpaceTest, DestroyingASpaceLetsItsModelsGo)
     EXPECT_EQ(0, CdxSpaceRemoveModel(a));
 }
 
-TEST_F(SpaceTest, RunningOutOfModelSlotsIsFatalError25)
+// A full space refuses the model or the pair with warning 25 or 24 (a
+// scene's size, not a fault): the call fails and the space goes on.
+TEST_F(SpaceTest, AFullSpaceRefusesModelsAndPairsWithWarnings25And24)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     CdxSpaceID space = Space(CdxAllAxes, 2, 4);
     CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 0, 0, 0), c = Ball(1, 0, 0, 0);
-    EXPECT_DEATH(
-        {
-            PxSetFatalErrorShow(PxShowStderr);
-            for (CdxModelID m : {a, b, c}) CdxSpaceInsertModel(space, m);
-        },
-        "Cdx: Out of memory for CdxModels in CdxSpace\\. Resizing not implemented\\. Please use a "
-        "larger number of models in CdxAxisSortCreate\\.\n");
-}
+    for (CdxModelID m : {a, b}) EXPECT_NE(CdxSpaceInsertModel(space, m), 0);
+    EXPECT_EQ(CdxSpaceInsertModel(space, c), 0);
+    EXPECT_EQ(CdxSpaceGetModelCount(space), 2);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], "Cdx: Out of memory for CdxModels in CdxSpace. Resizing not implemented. Please use a "
+                           "larger number of models in CdxAxisSortCreate.\n");
 
-TEST_F(SpaceTest, RunningOutOfPairRecordsIsFatalError24)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    CdxSpaceID space = Space(CdxAllAxes, 3, 2);
-    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 0.5, 0, 0), c = Ball(1, 1, 0, 0);
-    for (CdxModelID m : {a, b, c}) CdxSpaceInsertModel(space, m);
-    EXPECT_DEATH(
-        {
-            PxSetFatalErrorShow(PxShowStderr);
-            CdxSpaceUpdateAll(space);
-        },
-        "Cdx: Out of memory for CdxModelPairs in CdxSpace\\. Resizing not implemented\\. Please "
-        "use a larger number of pairs in CdxAxisSortCreate\\.\n");
+    CdxSpaceID small = Space(CdxAllAxes, 3, 2);
+    CdxModelID d = Ball(1, 0, 0, 0), e = Ball(1, 0.5, 0, 0), f = Ball(1, 1, 0, 0);
+    for (CdxModelID m : {d, e, f}) CdxSpaceInsertModel(small, m);
+    CdxSpaceUpdateAll(small);
+    ASSERT_GE(warnings.size(), 2u);
+    EXPECT_EQ(warnings[1], "Cdx: Out of memory for CdxModelPairs in CdxSpace. Resizing not implemented. Please use a "
+                           "larger number of pairs in CdxAxisSortCreate.\n");
 }
 
 TEST_F(SpaceTest, ChangesMadeWhileReadingInBatchesNeitherLoseNorRepeatPairs)

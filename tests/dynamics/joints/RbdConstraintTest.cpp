@@ -2,6 +2,8 @@
 // both bodies, the type table, degrees of freedom and attachment geometry.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <math.h>
 #include <string.h>
 #include "dynamics/RbdTestSupport.h"
@@ -138,36 +140,23 @@ TEST(RbdConstraint, ConstraintsFromACallersPoolAreNotCounted)
     PxPoolTerm(&pool);
 }
 
-TEST(RbdConstraint, EachCreatorMakesItsTypeWithItsRowBuilderNameAndRowCount)
+// Each creator makes a disabled constraint of its own type.
+TEST(RbdConstraint, EachCreatorMakesADisabledConstraintOfItsOwnType)
 {
-    struct Expected {
-        RbdConstraintID (*create)(RbdWorldID);
-        int32_t typeId;
-        const char *name;
-        int32_t maxRows;
-    };
-    const Expected types[] = {
-        {RbdBSJointCreate, 0, "RbdBclBSJOINT", 3},      {RbdHingeCreate, 1, "RbdBclHINGE", 6},
-        {RbdPrismaticCreate, 2, "RbdBclPRISMATIC", 6},  {RbdCarWheelCreate, 3, "RbdBclCARWHEEL", 6},
-        {RbdContactCreate, 4, "RbdBclCONTACT", 3},      {RbdFixedPathCreate, 5, "RbdBclFIXEDPATH", 3},
-        {RbdRPROJointCreate, 6, "RbdBclRPROJOINT", 6},  {RbdUniversalCreate, 7, "RbdBclUNIVERSAL", 4},
-        {RbdLinear1Create, 8, "RbdBclLINEAR1", 1},      {RbdLinear2Create, 9, "RbdBclLINEAR2", 2},
-        {RbdAngular3Create, 10, "RbdBclANGULAR3", 3},   {RbdSpringCreate, 11, "RbdBclSPRING", 1},
-        {RbdConeLimitCreate, 12, "RbdBclCONELIMIT", 1},
+    RbdConstraintID (*const creators[])(RbdWorldID) = {
+        RbdBSJointCreate,   RbdHingeCreate,     RbdPrismaticCreate, RbdCarWheelCreate, RbdContactCreate,
+        RbdFixedPathCreate, RbdRPROJointCreate, RbdUniversalCreate, RbdLinear1Create,  RbdLinear2Create,
+        RbdAngular3Create,  RbdSpringCreate,    RbdConeLimitCreate,
     };
     World world(1, 13);
-    for (const Expected &type : types) {
-        RbdConstraintID c = type.create(world);
+    std::set<int32_t> types;
+    for (auto create : creators) {
+        RbdConstraintID c = create(world);
         ASSERT_NE(c, nullptr);
-        EXPECT_EQ(RbdConstraintGetTypeId(c), type.typeId);
-        EXPECT_STREQ(RbdBclJointName(type.typeId), type.name);
-        EXPECT_EQ(c->maxRows, type.maxRows) << type.name;
-        EXPECT_EQ(RbdConstraintDOFGetCount(c), 6);
-        EXPECT_FALSE(RbdConstraintIsEnabled(c)) << type.name;
+        types.insert(RbdConstraintGetTypeId(c));
+        EXPECT_FALSE(RbdConstraintIsEnabled(c));
     }
-    EXPECT_STREQ(RbdBclJointNames[13], "RbdBclGEARRATIO");
-    EXPECT_STREQ(RbdBclJointNames[14], "RbdBclUSER");
-    EXPECT_EQ(RbdBclJointName(15), nullptr);
+    EXPECT_EQ(types.size(), 13u);
     EXPECT_EQ(RbdWorldGetTotalConstraints(world), 13);
 }
 
@@ -184,25 +173,13 @@ TEST(RbdConstraint, DegreesOfFreedomAndTheLimitOfLimitedJoints)
     EXPECT_EQ(RbdConstraintDOFGetLimit(spring, 1), RbdConstraintGetLimit(spring));
     EXPECT_EQ(RbdConstraintGetLimit(ball), nullptr);
 
+    // A limit set on a joint is a copy: changing the source later leaves it.
     RbdLimit source;
     RbdLimitReset(&source);
-    RbdSingleLimit stop;
-    RbdSingleLimitReset(&stop);
-    stop.stop = -0.4;
-    RbdLimitSetLowerLimit(&source, &stop);
-    stop.stop = 0.6;
-    RbdLimitSetUpperLimit(&source, &stop);
     RbdLimitActivateLimits(&source, 1);
-    RbdLimitSetLimitedForceMotor(&source, 1.5, 20.0);
     RbdConstraintSetLimit(hinge, &source);
-    const RbdLimit *copy = RbdConstraintGetLimit(hinge);
-    EXPECT_EQ(copy->lower.stop, -0.4);
-    EXPECT_EQ(copy->upper.stop, 0.6);
-    EXPECT_EQ(copy->active, 1);
-    EXPECT_EQ(copy->motorized, 1);
-    EXPECT_EQ(copy->motorDesiredVelocity, 1.5);
-    EXPECT_EQ(copy->motorMaxForce, 20.0);
-    EXPECT_EQ(copy->calculatePosition, 1);
+    RbdLimitActivateLimits(&source, 0);
+    EXPECT_EQ(RbdLimitIsActive(RbdConstraintGetLimit(hinge)), 1);
 
     // Bad degree-of-freedom indices are reported (their values reach the rows: see the row list tests).
     WarningCapture warnings;

@@ -3,6 +3,7 @@
 // position, velocity and actuation row.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <math.h>
 #include "dynamics/RbdTestSupport.h"
 
@@ -301,44 +302,61 @@ void expectCoordinateRate(RbdLcsConstraints *list, RbdConstraintID c, int32_t ac
 
 } // namespace
 
-TEST_F(LimitedJoint, HingePositionVelocityAndRowAgreeInSign)
+// Each joint moved at a known rate by a fresh body: its position, velocity
+// and actuation row agree with the rate in sign and size. The hinge is
+// also turned the other way by body 1, which is the same relative motion.
+TEST_F(LimitedJoint, PositionVelocityAndActuationRowAgreeInSign)
 {
-    make(RbdHingeCreate);
-    RbdBodySetAngularVelocity(body, 0.0, 0.0, 0.7);
-    expectCoordinateRate(&list, c, 5, 0.7, [&](PxReal dt) { rotateBodyAbout(body, origin, zAxis, 0.7 * dt); });
-    // Body 1 turning the other way is the same relative motion.
-    RbdBodyID other = RbdBodyCreate(world);
-    RbdConstraintSetBodies(c, body, other);
-    RbdBodySetAngularVelocity(body, 0.0, 0.0, 0.0);
-    RbdBodySetAngularVelocity(other, 0.0, 0.0, -0.3);
     const PxVector3 down = {0.0, 0.0, -1.0};
-    expectCoordinateRate(&list, c, 5, 0.3, [&](PxReal dt) { rotateBodyAbout(other, origin, down, 0.3 * dt); });
-}
-
-TEST_F(LimitedJoint, PrismaticPositionVelocityAndRowAgreeInSign)
-{
-    make(RbdPrismaticCreate);
-    RbdBodySetLinearVelocity(body, 0.0, 0.0, -0.4);
-    expectCoordinateRate(&list, c, 5, -0.4, [&](PxReal dt) {
-        PxVector3 step = {0.0, 0.0, -0.4 * dt};
-        translateBody(body, step);
-    });
-}
-
-TEST_F(LimitedJoint, SpringLengthVelocityAndRowAgreeInSign)
-{
-    c = RbdSpringCreate(world);
-    RbdConstraintSetBodies(c, body, nullptr);
-    const PxVector3 end0 = {0.0, 0.0, 0.0}, end1 = {0.0, -1.0, 0.0};
-    RbdConstraintBodySetPosition(c, 0, end0);
-    RbdConstraintBodySetPosition(c, 1, end1);
-    RbdSpringSetStiffness(c, 10.0);
-    RbdBodySetLinearVelocity(body, 0.0, 0.25, 0.0); // moving away from the anchor
-    expectCoordinateRate(&list, c, 0, 0.25, [&](PxReal dt) {
-        PxVector3 step = {0.0, 0.25 * dt, 0.0};
-        translateBody(body, step);
-    });
-    EXPECT_NEAR(RbdSpringGetLength(c), 1.0 + 0.025, 1e-12);
+    struct Case {
+        const char *name;
+        RbdConstraintID (*create)(RbdWorldID);
+        int32_t row;
+        PxReal rate;
+        bool byBody1;                                               // a second body moves, body 0 stays
+        std::function<void(LimitedJoint &, RbdBodyID mover)> start; // set up the joint, set the mover's velocity
+        std::function<void(LimitedJoint &, RbdBodyID mover, PxReal dt)> advance;
+    };
+    const Case cases[] = {
+        {"hinge turned by body 0", RbdHingeCreate, 5, 0.7, false,
+         [](LimitedJoint &, RbdBodyID m) { RbdBodySetAngularVelocity(m, 0.0, 0.0, 0.7); },
+         [](LimitedJoint &j, RbdBodyID m, PxReal dt) { rotateBodyAbout(m, j.origin, j.zAxis, 0.7 * dt); }},
+        {"hinge turned back by body 1", RbdHingeCreate, 5, 0.3, true,
+         [](LimitedJoint &j, RbdBodyID m) {
+             RbdConstraintSetBodies(j.c, j.body, m);
+             RbdBodySetAngularVelocity(m, 0.0, 0.0, -0.3);
+         },
+         [&down](LimitedJoint &j, RbdBodyID m, PxReal dt) { rotateBodyAbout(m, j.origin, down, 0.3 * dt); }},
+        {"prismatic", RbdPrismaticCreate, 5, -0.4, false,
+         [](LimitedJoint &, RbdBodyID m) { RbdBodySetLinearVelocity(m, 0.0, 0.0, -0.4); },
+         [](LimitedJoint &, RbdBodyID m, PxReal dt) {
+             PxVector3 step = {0.0, 0.0, -0.4 * dt};
+             translateBody(m, step);
+         }},
+        {"spring moving away from its anchor", RbdSpringCreate, 0, 0.25, false,
+         [](LimitedJoint &j, RbdBodyID m) {
+             const PxVector3 end0 = {0.0, 0.0, 0.0}, end1 = {0.0, -1.0, 0.0};
+             RbdConstraintBodySetPosition(j.c, 0, end0);
+             RbdConstraintBodySetPosition(j.c, 1, end1);
+             RbdSpringSetStiffness(j.c, 10.0);
+             RbdBodySetLinearVelocity(m, 0.0, 0.25, 0.0);
+         },
+         [](LimitedJoint &, RbdBodyID m, PxReal dt) {
+             PxVector3 step = {0.0, 0.25 * dt, 0.0};
+             translateBody(m, step);
+         }},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.name);
+        body = RbdBodyCreate(world);
+        make(k.create);
+        RbdBodyID mover = k.byBody1 ? RbdBodyCreate(world) : body;
+        k.start(*this, mover);
+        expectCoordinateRate(&list, c, k.row, k.rate, [&](PxReal dt) { k.advance(*this, mover, dt); });
+        if (k.create == RbdSpringCreate) {
+            EXPECT_NEAR(RbdSpringGetLength(c), 1.0 + 0.025, 1e-12);
+        }
+    }
 }
 
 TEST_F(LimitedJoint, CarWheelAnglesAndTheirRowsAgreeInSign)

@@ -29,7 +29,7 @@ int stepOnce(RowList *rows, std::vector<RbdLcsBody> &bodies, RbdLcsParameters p)
     return result;
 }
 
-TEST(LcsStep, ParameterChecksReportTheirMessagesAndFallBack)
+TEST(LcsStep, BadParametersAreRefusedOrReplacedWithWarningsNeverFatally)
 {
     std::vector<RbdLcsBody> bodies(1);
     makeBody(bodies[0], 1.0, 1.0, 1.0, 1.0);
@@ -39,8 +39,9 @@ TEST(LcsStep, ParameterChecksReportTheirMessagesAndFallBack)
         MessageLog log;
         p.stepperModel = 3;
         stepOnce(nullptr, bodies, p);
-        ASSERT_EQ(log.fatals.size(), 1u);
-        EXPECT_EQ(log.fatals[0], "RbdLcsStep : no such model number parameters.stepper_model = : 3\n");
+        EXPECT_TRUE(log.fatals.empty());
+        ASSERT_EQ(log.warnings.size(), 1u);
+        EXPECT_EQ(log.warnings[0], "RbdLcsStep : no such model number parameters.stepper_model = : 3\n");
         EXPECT_EQ(bodies[0].comTransform[3][0], 0.0) << "nothing is stepped";
     }
     p.stepperModel = 2;
@@ -50,11 +51,10 @@ TEST(LcsStep, ParameterChecksReportTheirMessagesAndFallBack)
         p.cpuResources = 2;
         p.linearSolver = 5;
         stepOnce(nullptr, bodies, p);
-        ASSERT_EQ(log.warnings.size(), 2u);
-        EXPECT_EQ(log.warnings[0], "RbdLcsStep: no such lcp solver : 4.  Reverting to default.\n");
-        EXPECT_EQ(log.warnings[1], "RbdLcsStep: no such CPU resource: will use default : 2\n");
-        ASSERT_EQ(log.fatals.size(), 1u);
-        EXPECT_EQ(log.fatals[0], "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): 5\n");
+        EXPECT_EQ(log.warnings, (std::vector<std::string>{
+                                    "RbdLcsStep: no such lcp solver : 4.  Reverting to default.\n",
+                                    "RbdLcsStep: no such CPU resource: will use default : 2\n",
+                                    "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): 5\n"}));
         EXPECT_NEAR(bodies[0].comTransform[3][0], 0.1, 1e-15) << "the step goes on with the defaults";
     }
     {
@@ -63,15 +63,12 @@ TEST(LcsStep, ParameterChecksReportTheirMessagesAndFallBack)
         p.workspace = ws.memory();
         p.workspaceSize = ws.size();
         RbdLcsAddConstraintForces(nullptr, bodies.data(), 1, &p);
-        ASSERT_EQ(log.fatals.size(), 1u);
-        EXPECT_EQ(log.fatals[0], "RbdLcsStep: no such lcp solver : 4\n");
-        ASSERT_EQ(log.warnings.size(), 2u);
-        EXPECT_EQ(log.warnings[0], "RbdLcsStep: no such CPU resource : 2\n");
-        EXPECT_EQ(log.warnings[1], "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): 5\n");
         RbdLcsIntegrateSystem(nullptr, bodies.data(), 1, &p);
-        EXPECT_EQ(log.fatals.size(), 1u) << "integration only warns";
-        ASSERT_EQ(log.warnings.size(), 5u);
-        EXPECT_EQ(log.warnings[2], "RbdLcsStep: no such lcp solver : 4\n");
+        EXPECT_TRUE(log.fatals.empty());
+        ASSERT_EQ(log.warnings.size(), 6u);
+        EXPECT_EQ(log.warnings[0], "RbdLcsStep: no such lcp solver : 4\n");
+        EXPECT_EQ(log.warnings[1], "RbdLcsStep: no such CPU resource : 2\n");
+        EXPECT_EQ(log.warnings[5], "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): 5\n");
         EXPECT_NEAR(bodies[0].comTransform[3][0], 0.2, 1e-15);
     }
     {
@@ -79,7 +76,7 @@ TEST(LcsStep, ParameterChecksReportTheirMessagesAndFallBack)
         lcs::BaseFunctions fn;
         RbdLcsBody *b = &bodies[0];
         fn.updateQuaternion(1, &b, 0.1, 4);
-        ASSERT_EQ(log.fatals.size(), 1u);
+        ASSERT_EQ(log.fatals.size(), 1u) << "an integration method only the library chooses: an internal fault";
         EXPECT_EQ(log.fatals[0], "\n ++ RbdLcs:: updateQuaternion:: No such method : 4 \n++");
     }
 }
@@ -146,6 +143,32 @@ TEST(LcsStep, APendulumOnABallJointSwingsWithThePhysicalPendulumPeriod)
     ASSERT_GE(crossings.size(), 5u);
     PxReal period = 2.0 * (crossings.back() - crossings.front()) / (crossings.size() - 1);
     EXPECT_NEAR(period, expected, 0.002 * expected) << "measured " << period << " s, expected " << expected;
+}
+
+// A system matrix that is not positive definite (here a negative softness)
+// cannot be solved: the partition is not stepped at all, rather than moved
+// without its constraint forces, and the step says so.
+TEST(LcsStep, AnIslandWhoseMatrixCannotBeFactoredIsNotSteppedAndWarns)
+{
+    std::vector<RbdLcsBody> bodies(1);
+    makeBody(bodies[0], 1.0, 0.1, 0.1, 0.1);
+    PxV3Set(bodies[0].comTransform[3], 1.0, 0.0, 0.0);
+    PxV3Set(bodies[0].linearVelocity, 0.0, -2.0, 0.0);
+    std::vector<Joint> joints = {
+        Joint{{0, -1}, {{-1.0, 0.0, 0.0}, {0.0, 0.0, 0.0}}, false, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}}};
+    RowList rows(4);
+    buildJointRows(rows, bodies, joints);
+    PxV3Set(bodies[0].force, 0.0, -kG, 0.0);
+    RbdLcsParameters p = defaultParameters(0.01);
+    p.epsilon = -1e3;
+    MessageLog log;
+    stepOnce(&rows, bodies, p);
+    EXPECT_TRUE(log.fatals.empty());
+    ASSERT_EQ(log.warnings.size(), 1u);
+    EXPECT_EQ(log.warnings[0], "RbdLcsStep: the system matrix of a partition of 1 bodies and 3 rows is not positive "
+                               "definite (extreme masses, inertias or sizes?); the partition is not stepped\n");
+    EXPECT_EQ(bodies[0].comTransform[3][0], 1.0);
+    EXPECT_EQ(bodies[0].comTransform[3][1], 0.0) << "the body did not fly off its joint";
 }
 
 TEST(LcsStep, TwoJointedBodiesKeepTheirTotalMomentum)

@@ -13,6 +13,7 @@
 #include <kelmar/PxMessage.h>
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdLcs.h>
+#include <kelmar/RbdWorld.h>
 #include "solver/RbdBcl.h"
 #include "solver/RbdLcsTypes.h"
 
@@ -110,7 +111,7 @@ public:
         size_t n = static_cast<size_t>(rows_);
         jacobian_.assign(n * 12, 0.0);
         reals_.assign(9 * n, 0.0);
-        ints_.assign(2 * n, 0);
+        ints_.assign(3 * n, 0);
         cints_.assign(4 * n, 0);
         list.maxRows = rows_;
         list.maxConstraints = rows_;
@@ -120,6 +121,7 @@ public:
         for (int k = 0; k < 9; ++k) *fields[k] = reals_.data() + k * n;
         list.state = ints_.data();
         list.frictionIndex = ints_.data() + n;
+        list.correction = ints_.data() + 2 * n;
         list.constraintRowCount = cints_.data();
         list.constraintFirstRow = cints_.data() + n;
         list.constraintBody[0] = cints_.data() + 2 * n;
@@ -216,6 +218,8 @@ inline RbdLcsParameters defaultParameters(PxReal h)
     p.stepsize = h;
     p.epsilon = 1e-6;
     p.gamma = 0.12;
+    p.maxCorrectingVelocity = RBD_DEFAULT_MAX_CORRECTING_VELOCITY;
+    p.maxCorrectingRate = RBD_DEFAULT_MAX_CORRECTING_RATE;
     p.stepperModel = 2;
     p.lcp.solverFunction = 1;
     p.lcp.maxIterations = 35;

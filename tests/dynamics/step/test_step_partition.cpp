@@ -33,9 +33,17 @@ RbdContactID bodyContact(RbdWorldID world, RbdBodyID a, RbdBodyID b)
     return c;
 }
 
-// Each island's solver records are chained in island order and end with null.
+// Each island's solver records are chained in island order and end with
+// null, and the totals are the sums over the islands.
 void expectChainedIslands(const RbdPartitionOutput &out)
 {
+    int32_t bodies = 0, constraints = 0;
+    for (int32_t p = 0; p < out.partitionCount; ++p) {
+        bodies += out.bodyCount[p];
+        constraints += out.constraintCount[p];
+    }
+    EXPECT_EQ(out.totalBodies, bodies);
+    EXPECT_EQ(out.totalConstraints, constraints);
     for (int32_t p = 0; p < out.partitionCount; ++p) {
         RbdBody **bodies = out.bodies + out.bodyStart[p];
         for (int32_t k = 0; k < out.bodyCount[p]; ++k) {
@@ -154,6 +162,7 @@ TEST(StepPartition, ARestingIslandSleepsAfterItsAliveWindowAndWakesWhenABodyInIt
     EXPECT_FALSE(RbdBodyIsEnabled(r.a) || RbdBodyIsEnabled(r.b)) << "the island sleeps as a whole";
     EXPECT_EQ(RestingPair::disabledCalls(), 2);
     EXPECT_EQ(r.world.id->partitions.partitionCount, 0);
+    expectChainedIslands(r.world.id->partitions);
     EXPECT_EQ(RbdBodyGetPartition(r.a), -1);
 
     RbdBodyAddForce(r.b, 1.0, 0.0, 0.0);
@@ -181,15 +190,24 @@ TEST(StepPartition, ASleepingIslandWakesWhenSomethingIsJointedToItAndANewBodyKee
     EXPECT_FALSE(RbdBodyIsEnabled(newcomer) || RbdBodyIsEnabled(r.a) || RbdBodyIsEnabled(r.b));
 }
 
-TEST(StepPartition, AMovingBodyKeepsItsIslandAwake)
+// Moving along z, or spinning about the line through both bodies (which
+// the joint allows), keeps the island awake: 0.2 m/s and 0.2 rad/s are well
+// above the thresholds (0.02 and 0.001 on the squares).
+TEST(StepPartition, AMovingOrSpinningBodyKeepsItsIslandAwake)
 {
-    RestingPair r;
-    // 0.2 m/s is well above the velocity threshold (0.02 on the square).
-    RbdBodySetLinearVelocity(r.a, 0.0, 0.0, 0.2);
-    RbdBodySetLinearVelocity(r.b, 0.0, 0.0, 0.2);
-    r.step(30);
-    EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
-    EXPECT_NEAR(positionOf(r.a, 2), 30 * 0.01 * 0.2, 1e-9);
+    for (bool spinning : {false, true}) {
+        SCOPED_TRACE(spinning ? "spinning" : "moving");
+        RestingPair r;
+        for (RbdBodyID body : {r.a, r.b}) {
+            if (spinning)
+                RbdBodySetAngularVelocity(body, 0.2, 0.0, 0.0);
+            else
+                RbdBodySetLinearVelocity(body, 0.0, 0.0, 0.2);
+        }
+        r.step(30);
+        EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
+        EXPECT_NEAR(positionOf(r.a, 2), spinning ? 0.0 : 30 * 0.01 * 0.2, 1e-9);
+    }
 }
 
 TEST(StepPartition, SingleIslandModePutsEveryEnabledBodyAndConstraintIntoOneIsland)

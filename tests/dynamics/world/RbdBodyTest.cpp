@@ -2,6 +2,8 @@
 // inertia, velocities, energy, forces and the per-step preparation.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <float.h>
 #include <math.h>
 #include "dynamics/RbdTestSupport.h"
@@ -87,9 +89,32 @@ TEST(RbdBody, BodiesFromACallersPoolAreNotInsertedAndAnExhaustedPoolGivesNull)
     PxPoolTerm(&pool);
 }
 
+// What a body's getters report, in one row.
+static std::vector<double> State(RbdBodyID body)
+{
+    std::vector<double> row = {RbdBodyGetMass(body), double(RbdBodyIsEnabled(body)),
+                               double(RbdBodyHasFastSpinAxis(body)), RbdBodyGetLinearVelocityDamping(body),
+                               RbdBodyGetSafeTime(body)};
+    PxMatrix3 inertia;
+    RbdBodyGetInertiaTensor(body, inertia);
+    PxMatrix4 tm;
+    RbdBodyGetTransform(body, tm);
+    PxVector3 v, w, f;
+    RbdBodyGetLinearVelocity(body, v);
+    RbdBodyGetAngularVelocity(body, w);
+    RbdBodyGetForce(body, f);
+    for (int i = 0; i < 3; ++i)
+        row.insert(row.end(), {inertia[i][0], inertia[i][1], inertia[i][2], v[i], w[i], f[i]});
+    for (int i = 0; i < 4; ++i) row.insert(row.end(), {tm[i][0], tm[i][1], tm[i][2], tm[i][3]});
+    return row;
+}
+
+// A reset body reads as a new one, disabled, with no user data and no
+// impulse waiting for the next step.
 TEST(RbdBody, ResetRestoresEveryDefaultAndDisables)
 {
-    World world(1, 1);
+    World world(2, 1);
+    RbdBodyID fresh = RbdBodyCreate(world);
     RbdBodyID body = RbdBodyCreate(world);
     RbdBodyEnable(body);
     RbdBodySetMass(body, 5.0);
@@ -105,36 +130,10 @@ TEST(RbdBody, ResetRestoresEveryDefaultAndDisables)
     RbdBodySetUserData(body, world);
     RbdBodySetSafeTime(body, 0.1);
     RbdBodyReset(body);
+    EXPECT_EQ(State(body), State(fresh));
     EXPECT_FALSE(RbdBodyIsEnabled(body));
-    EXPECT_EQ(RbdBodyGetMass(body), 1.0);
-    EXPECT_EQ(body->lcs.invMass, 1.0);
-    PxMatrix3 inertia;
-    RbdBodyGetInertiaTensor(body, inertia);
-    EXPECT_TRUE(inertia[0][0] == 0.4 && inertia[1][1] == 0.4 && inertia[2][2] == 0.4 && inertia[0][1] == 0.0);
-    EXPECT_EQ(body->lcs.invInertiaBody[1][1], 2.5);
-    PxMatrix4 tm;
-    RbdBodyGetTransform(body, tm);
-    EXPECT_TRUE(PxMatrix4IsIdentity(tm, 1e-14));
-    PxQuaternion q;
-    RbdBodyGetQuaternion(body, q);
-    EXPECT_TRUE(q[0] == 1.0 && q[1] == 0.0 && q[2] == 0.0 && q[3] == 0.0);
-    PxVector3 v;
-    RbdBodyGetLinearVelocity(body, v);
-    EXPECT_EQ(PxV3Length(v), 0.0);
-    RbdBodyGetForce(body, v);
-    EXPECT_EQ(PxV3Length(v), 0.0);
-    EXPECT_EQ(body->impulsePending, 0);
-    RbdBodyGetFastSpinAxis(body, v);
-    EXPECT_TRUE(v[0] == 0.0 && v[1] == 1.0 && v[2] == 0.0);
-    EXPECT_FALSE(RbdBodyHasFastSpinAxis(body));
-    EXPECT_EQ(RbdBodyGetLinearVelocityDamping(body), 0.0);
     EXPECT_EQ(RbdBodyGetUserData(body), nullptr);
-    EXPECT_EQ(RbdBodyGetSafeTime(body), DBL_MAX);
-    EXPECT_EQ(body->partitionIndex, -1);
-    EXPECT_EQ(body->partitionBodyIndex, -1);
-    EXPECT_EQ(body->partitionMark, -1);
-    EXPECT_EQ(body->typeTag, 100);
-    EXPECT_EQ(body->solverRecordSize, (int32_t)sizeof(RbdLcsBody));
+    EXPECT_EQ(body->impulsePending, 0);
 }
 
 TEST(RbdBody, AFrozenBodyIgnoresEnableAndIsImmovableForItsConstraints)
@@ -165,21 +164,21 @@ TEST(RbdBody, AFrozenBodyIgnoresEnableAndIsImmovableForItsConstraints)
     EXPECT_EQ(events, (std::vector<std::pair<char, RbdBodyID>>{{'-', body}, {'+', body}}));
 }
 
+// The tensor helpers against the solids' formulas (2/5 m r^2, m (b^2 +
+// c^2) / 12); scaling the mass scales the tensor, setting it does not; the
+// inverse kept is the tensor's; non-positive masses and singular tensors
+// are refused with a warning each.
 TEST(RbdBody, MassAndInertiaFollowTheirSettersAndHelpers)
 {
     World world(1, 1);
     RbdBodyID body = RbdBodyCreate(world);
-    RbdBodySetMassAndScaleInertiaTensor(body, 2.0);
     PxMatrix3 inertia;
+    RbdBodySetMassAndScaleInertiaTensor(body, 2.0);
     RbdBodyGetInertiaTensor(body, inertia);
-    EXPECT_DOUBLE_EQ(RbdBodyGetMass(body), 2.0);
-    EXPECT_DOUBLE_EQ(inertia[0][0], 0.8);
-    EXPECT_DOUBLE_EQ(inertia[2][2], 0.8);
-    EXPECT_DOUBLE_EQ(body->lcs.invInertiaBody[1][1], 1.25);
+    EXPECT_DOUBLE_EQ(inertia[0][0], 0.8) << "twice the unit body's 0.4";
     RbdBodySetMass(body, 4.0);
     RbdBodyGetInertiaTensor(body, inertia);
-    EXPECT_DOUBLE_EQ(inertia[0][0], 0.8); // SetMass leaves the tensor alone
-    EXPECT_EQ(body->lcs.invMass, 0.25);
+    EXPECT_DOUBLE_EQ(inertia[0][0], 0.8);
 
     PxMatrix3 sphere, box;
     RbdMakeInertiaTensorSphere(3.0, 0.5, sphere);
@@ -200,7 +199,8 @@ TEST(RbdBody, MassAndInertiaFollowTheirSettersAndHelpers)
     EXPECT_EQ(RbdBodyGetMass(body), 4.0);
     PxMatrix3 singular = {{1, 0, 0}, {0, 0, 0}, {0, 0, 1}};
     RbdBodySetInertiaTensor(body, singular);
-    EXPECT_EQ(body->lcs.inertiaBody[0][0], 13.0);
+    RbdBodyGetInertiaTensor(body, inertia);
+    EXPECT_EQ(inertia[0][0], 13.0);
     EXPECT_EQ(warnings.messages().size(), 2u);
 }
 
@@ -337,5 +337,7 @@ TEST(RbdBody, CopyIsNotProvidedAndSaysSo)
 {
     World world(1, 1);
     RbdBodyID body = RbdBodyCreate(world);
-    EXPECT_EXIT(RbdBodyCopy(body), testing::ExitedWithCode(1), "RbdBodyCopy: NOT YET IMPLEMENTED.");
+    WarningCapture warnings;
+    EXPECT_EQ(RbdBodyCopy(body), nullptr);
+    EXPECT_TRUE(warnings.contains("RbdBodyCopy: NOT YET IMPLEMENTED."));
 }

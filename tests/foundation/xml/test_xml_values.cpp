@@ -289,3 +289,41 @@ TEST(XmlValues, ParsersWithNowhereToStoreReportItAndLeaveTheReaderInStep)
         EXPECT_EQ(r.messages, "Nowhere to put parsed data!\n");
     }
 }
+
+// The exact parsers of the scene files: one table of texts, each with what
+// a parser of three values makes of it.
+TEST(XmlValues, ExactArraysRefuseValuesBeyondTheirCountAfterStoringTheFirst)
+{
+    struct Case {
+        PxXMLValueParser parser;
+        const char *text;
+        const char *messages;
+    };
+    const Case cases[] = {
+        {PxXMLParsePxRealArrayExact, "1, 2, 3", ""},
+        {PxXMLParsePxRealArrayExact, " 1 2 3 ", ""},
+        {PxXMLParsePxRealArrayExact, "1, 2, 3, 4", "expected 3 PxReals, found more\n"},
+        {PxXMLParsePxRealArrayExact, "1 2 3 x", "expected 3 PxReals, found more\n"},
+        {PxXMLParsePxRealArrayExact, "1 2", "expected 3 PxReals, found 2\n"},
+        {PxXMLParseIntArrayExact, "1,2,3", ""},
+        {PxXMLParseIntArrayExact, "1,2,3,4", "expected 3 ints, found more\n"},
+        {PxXMLParseStringArrayExact, "a, b,c", ""},
+        {PxXMLParseStringArrayExact, "a,b,c,d", "expected 3 strings, found more\n"},
+        {PxXMLParseStringArrayExact, "a,b,c,", "expected 3 strings, found more\n"},
+    };
+    for (const Case &c : cases) {
+        union {
+            PxReal reals[3];
+            int ints[3];
+            char strings[3][8];
+        } out;
+        std::memset(&out, 0, sizeof out);
+        const bool strings = c.parser == PxXMLParseStringArrayExact;
+        const Result r = Parse(c.parser, c.text, &out, 3, strings ? 8 : 0);
+        EXPECT_EQ(r.messages, c.messages) << c.text;
+        EXPECT_EQ(r.code, *c.messages ? PX_XML_BAD_VALUE : PX_XML_OK) << c.text;
+        if (c.parser == PxXMLParsePxRealArrayExact && std::strstr(c.messages, "more")) {
+            EXPECT_EQ(out.reals[2], 3.0) << c.text;
+        }
+    }
+}

@@ -1,4 +1,5 @@
-/* Every umbrella header must compile as C. */
+/* Every umbrella header must compile as C, and a C program can run the
+ * toolkit: a ball dropped on a plane comes to rest on it. */
 #include <kelmar/Px.h>
 #if __has_include(<kelmar/Rbd.h>)
 #include <kelmar/Rbd.h>
@@ -12,16 +13,35 @@
 #if __has_include(<kelmar/PxFile.h>)
 #include <kelmar/PxFile.h>
 #endif
+#include <stdio.h>
 #include <string.h>
 
 int main(void)
 {
-    PxMatrix4 tm;
-    PxHash *hash = PxHashCreate(7);
-    int ok = hash != 0 && strcmp(PxToolkitVersionString(), "2.1.(build 655)") == 0;
-    memset(tm, 0, sizeof tm);
-    tm[0][0] = tm[1][1] = tm[2][2] = tm[3][3] = 1.0;
-    ok = ok && PxMatrix4IsTM(tm, 1e-14);
-    PxHashDestroy(hash);
-    return ok ? 0 : 1;
+    SbxUniverseSizes sizes = {10, 40, 8, 10, 20, 1};
+    SbxUniverseID universe;
+    PxMatrix4 groundPose;
+    CdxGeometryID plane, ball;
+    CdxModelID ground, body;
+    PxVector3 position;
+    int i;
+    if (strcmp(PxToolkitVersionString(), "2.1.(build 655)") != 0) return 1;
+    universe = SbxUniverseCreate(sizes);
+    if (!universe) return 2;
+    RbdWorldSetGravity(SbxUniverseGetWorld(universe), 0, 0, -9.81);
+    PxM4Identity(groundPose);
+    plane = CdxPlaneCreate();
+    ball = CdxSphereCreate(0.1);
+    ground = SbxFixedModelCreate(universe, plane, &groundPose);
+    body = SbxModelAndBodyCreate(universe, ball, 1000.0);
+    RbdBodySetPosition(CdxModelGetBody(body), 0, 0, 0.5);
+    for (i = 0; i < 200; ++i) SbxUniverseStep(universe, 0.01);
+    RbdBodyGetPosition(CdxModelGetBody(body), position);
+    SbxModelDestroy(universe, body);
+    SbxFixedModelDestroy(universe, ground);
+    CdxGeometryDestroy(ball);
+    CdxGeometryDestroy(plane);
+    SbxUniverseDestroy(universe);
+    printf("C: ball rests at z = %g\n", position[2]);
+    return position[2] > 0.09 && position[2] < 0.11 ? 0 : 3;
 }

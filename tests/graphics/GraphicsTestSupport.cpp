@@ -1,0 +1,139 @@
+#include "GraphicsTestSupport.h"
+
+#include <cstdlib>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace graphicstest {
+
+void LookDownZ(double pose[4][4], const double *position)
+{
+    const double rows[4][4] = {
+        {-1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -1, 0}, {position[0], position[1], position[2], 1}};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) pose[i][j] = rows[i][j];
+}
+
+bool Picture::IsBackground(int column, int row) const
+{
+    const unsigned char *p = At(column, row);
+    return p[0] == 0 && p[1] == 0 && p[2] == 0;
+}
+
+int Picture::CountRow(int row) const
+{
+    int n = 0;
+    for (int i = 0; i < width; ++i) n += !IsBackground(i, row);
+    return n;
+}
+
+int Picture::CountColumn(int column) const
+{
+    int n = 0;
+    for (int j = 0; j < height; ++j) n += !IsBackground(column, j);
+    return n;
+}
+
+bool Picture::Bounds(int box[4]) const
+{
+    bool any = false;
+    for (int j = 0; j < height; ++j)
+        for (int i = 0; i < width; ++i) {
+            if (IsBackground(i, j)) continue;
+            if (!any) box[0] = box[1] = i, box[2] = box[3] = j;
+            box[0] = std::min(box[0], i), box[1] = std::max(box[1], i);
+            box[2] = std::min(box[2], j), box[3] = std::max(box[3], j);
+            any = true;
+        }
+    return any;
+}
+
+int Picture::Count(int r, int g, int b, int tolerance) const
+{
+    int n = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3)
+        n += std::abs(rgb[i] - r) <= tolerance && std::abs(rgb[i + 1] - g) <= tolerance &&
+             std::abs(rgb[i + 2] - b) <= tolerance;
+    return n;
+}
+
+Picture Take(kelmar::KelmarCamera &camera)
+{
+    Picture picture;
+    camera.GetSize(&picture.width, &picture.height);
+    EXPECT_TRUE(camera.GetImage1(picture.rgb)) << camera.GetError();
+    return picture;
+}
+
+Picture Take(kelmar::VirtualCamera &camera, const double pose[4][4])
+{
+    Picture picture;
+    camera.GetSize(&picture.width, &picture.height);
+    EXPECT_TRUE(camera.GetImage1(pose, picture.rgb)) << camera.GetError();
+    return picture;
+}
+
+World::World()
+{
+    universe.AddScene(&scene);
+}
+
+World::~World()
+{
+    universe.DelScene(&scene);
+}
+
+namespace {
+kelmar::Solid *Placed(kelmar::Solid *solid, const double *position, const float rgba[4])
+{
+    solid->SetPosition(position);
+    solid->GetGraphics()->SetColor(rgba);
+    return solid;
+}
+} // namespace
+
+kelmar::Solid *World::Sphere(double radius, const double *position, const float rgba[4])
+{
+    kelmar::SolidSpec spec;
+    spec.fixed = true;
+    double pose[4][4];
+    PxM4Identity(pose);
+    for (int k = 0; k < 3; ++k) pose[3][k] = position[k];
+    spec.pose = pose;
+    return Placed(kelmar::AddSphere(&scene, radius, spec), position, rgba);
+}
+
+kelmar::Solid *World::Box(double dx, double dy, double dz, const double *position, const float rgba[4])
+{
+    kelmar::SolidSpec spec;
+    spec.fixed = true;
+    double pose[4][4];
+    PxM4Identity(pose);
+    for (int k = 0; k < 3; ++k) pose[3][k] = position[k];
+    spec.pose = pose;
+    return Placed(kelmar::AddBox(&scene, dx, dy, dz, spec), position, rgba);
+}
+
+kelmar::KelmarCamera *World::Camera(const char *name, int width, int height, const double pose[4][4])
+{
+    auto *camera = new kelmar::KelmarCamera(&scene, width, height);
+    EXPECT_EQ(scene.InsertObject(name, camera), nullptr);
+    camera->SetRelTM(pose);
+    return camera;
+}
+
+Picture World::Look(const double *eye, int width, int height)
+{
+    kelmar::VirtualCamera camera(width, height, &universe);
+    double pose[4][4];
+    LookDownZ(pose, eye);
+    return Take(camera, pose);
+}
+
+std::string TempPath(const char *name)
+{
+    return "/tmp/kelmar_graphics_" + std::to_string(getpid()) + "_" + name;
+}
+
+} // namespace graphicstest

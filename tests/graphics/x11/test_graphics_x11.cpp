@@ -1,0 +1,92 @@
+// A viewer's GLX context (an X pbuffer here) beside a camera's EGL context:
+// the backend draws the same picture in both, each with its own cache, and
+// a camera picture taken while the viewer's context is current puts it
+// back. Needs an X server (run under Xvfb); skipped without one.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glx.h>
+
+#include <kelmar/CameraMath.h>
+#include <kelmar/GLBackend.h>
+#include <kelmar/OffscreenContext.h>
+#include <kelmar/VirtualCamera.h>
+#include <kelmar/kelmar.h>
+
+namespace {
+
+const int kSize = 64;
+
+int LitPixels(const std::vector<unsigned char> &rgb)
+{
+    int lit = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3) lit += rgb[i] > 0;
+    return lit;
+}
+
+// Draws the universe as a viewer's render would, and reads it back.
+int ViewerPicture(kelmar::Universe &universe, const double pose[4][4])
+{
+    double projection[16], view[16];
+    kelmar::CameraProjectionMatrix(30, 1, 1, 1000, projection);
+    kelmar::CameraViewMatrix(pose, view);
+    glViewport(0, 0, kSize, kSize);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixd(projection);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixd(view);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_DEPTH_TEST);
+    universe.draw(kelmar::kDrawOpaquePass);
+    universe.draw(kelmar::kDrawTranslucentPass);
+    std::vector<unsigned char> rgb(kSize * kSize * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kSize, kSize, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return LitPixels(rgb);
+}
+
+TEST(ViewerAndCameras, BothContextsDrawWithTheirOwnCaches)
+{
+    Display *display = XOpenDisplay(nullptr);
+    if (!display) GTEST_SKIP() << "no X server";
+    const int attributes[] = {GLX_DRAWABLE_TYPE, GLX_PBUFFER_BIT, GLX_DEPTH_SIZE, 24, None};
+    const int size[] = {GLX_PBUFFER_WIDTH, kSize, GLX_PBUFFER_HEIGHT, kSize, None};
+    int count = 0;
+    GLXFBConfig *configs = glXChooseFBConfig(display, DefaultScreen(display), attributes, &count);
+    ASSERT_TRUE(configs && count > 0);
+    GLXPbuffer pbuffer = glXCreatePbuffer(display, configs[0], size);
+    GLXContext viewer = glXCreateNewContext(display, configs[0], GLX_RGBA_TYPE, nullptr, True);
+    XFree(configs);
+    ASSERT_TRUE(glXMakeContextCurrent(display, pbuffer, pbuffer, viewer));
+
+    kelmar::GLBackend::Install();
+    kelmar::Universe universe;
+    kelmar::Scene scene;
+    universe.AddScene(&scene);
+    kelmar::SolidSpec spec;
+    spec.fixed = true;
+    kelmar::AddSphere(&scene, 5, spec);
+    const double pose[4][4] = {{-1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -1, 0}, {0, 0, 60, 1}};
+    const int seen = ViewerPicture(universe, pose);
+    EXPECT_GT(seen, 100);
+    kelmar::VirtualCamera camera(kSize, kSize, &universe);
+    std::vector<unsigned char> rgb;
+    ASSERT_TRUE(camera.GetImage1(pose, rgb)) << camera.GetError();
+    EXPECT_EQ(glXGetCurrentContext(), viewer);
+    EXPECT_EQ(LitPixels(rgb), seen);
+    EXPECT_EQ(ViewerPicture(universe, pose), seen);
+    kelmar::GLBackend &backend = kelmar::GLBackend::Instance();
+    EXPECT_EQ(backend.ListCount(viewer), 1);
+    EXPECT_EQ(backend.ListCount(camera.GetContext()->key()), 1);
+
+    backend.ForgetContext(viewer);
+    universe.DelScene(&scene);
+    glXMakeContextCurrent(display, None, None, nullptr);
+    glXDestroyContext(display, viewer);
+    glXDestroyPbuffer(display, pbuffer);
+    XCloseDisplay(display);
+}
+
+} // namespace

@@ -1,0 +1,66 @@
+// Scenes for the grasp tests: a universe with one scene read from
+// scene-file text (the example hands are imported by absolute path), the
+// lines the grasps print, and contacts made by hand for the analysis.
+#ifndef KELMAR_TESTS_GRASP_SUPPORT_H
+#define KELMAR_TESTS_GRASP_SUPPORT_H
+
+#include <string>
+#include <vector>
+
+#include <kelmar/grasp.h>
+#include <kelmar/kelmar.h>
+
+namespace grasptest {
+
+// The example file's path (examples/name).
+std::string Example(const std::string &name);
+
+// A universe with one scene loaded from the elements given (inside <PX>).
+class World {
+public:
+    explicit World(const std::string &elements);
+    ~World();
+    World(const World &) = delete;
+    World &operator=(const World &) = delete;
+
+    void Steps(int n);
+    void SetGravity(double gz); // cm/s^2 along z
+    kelmar::Solid *solid(const char *name);
+    kelmar::Robot *robot(const char *name);
+
+    kelmar::Universe universe{1000, 1000, 1000, 20000};
+    kelmar::Scene *scene = nullptr;
+    int loadErrors = 0;
+
+private:
+    std::string file_;
+};
+
+// Collects the grasps' lines while alive (progress and problem channels apart).
+class Lines {
+public:
+    Lines();
+    ~Lines();
+    std::string progress, problems;
+};
+
+// Contacts on a body made by hand (not enabled, never stepped).
+class HandMadeContacts {
+public:
+    explicit HandMadeContacts(RbdWorldID world) : world_(world) {}
+    ~HandMadeContacts();
+    // A contact at position with the normal (pointing into body 0) and friction type and coefficient.
+    RbdContactID Add(RbdBodyID body0, RbdBodyID body1, const double position[3], const double normal[3],
+                     int frictionType, double mu);
+
+private:
+    RbdWorldID world_;
+    std::vector<RbdContactID> made_;
+};
+
+// True when the solid has a contact with other.
+bool Touches(const kelmar::Solid *solid, const kelmar::Solid *other);
+
+} // namespace grasptest
+
+#endif

@@ -1,0 +1,195 @@
+// The null space against an independent solver: LAPACK's singular value
+// decomposition gives the rank of random 6 x m matrices (full rank and
+// rank-deficient ones); the basis must annihilate the matrix and fill the
+// rest of the column space. A small case checks the layout by hand.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include <kelmar/GraspMap.h>
+
+extern "C" void dgesdd_(const char *jobz, const int *m, const int *n, double *a, const int *lda, double *s, double *u,
+                        const int *ldu, double *vt, const int *ldvt, double *work, const int *lwork, int *iwork,
+                        int *info);
+
+namespace {
+
+const int kRows = 6;
+const float kTolerance = 1e-5f; // float data: rounding leaves about 1e-6 after elimination
+
+// The singular values of a rows x columns matrix stored column by column.
+std::vector<double> SingularValues(const std::vector<float> &matrix, int rows, int columns)
+{
+    std::vector<double> a(matrix.begin(), matrix.end()), s(static_cast<size_t>(std::min(rows, columns)));
+    std::vector<int> iwork(8 * s.size());
+    int lwork = -1, info = 0;
+    double query = 0, unused = 0;
+    const int one = 1;
+    dgesdd_("N", &rows, &columns, a.data(), &rows, s.data(), &unused, &one, &unused, &one, &query, &lwork,
+            iwork.data(), &info);
+    lwork = static_cast<int>(query);
+    std::vector<double> work(static_cast<size_t>(lwork));
+    dgesdd_("N", &rows, &columns, a.data(), &rows, s.data(), &unused, &one, &unused, &one, work.data(), &lwork,
+            iwork.data(), &info);
+    EXPECT_EQ(info, 0);
+    return s;
+}
+
+// Grasp maps of random contacts on a ball of radius 1 cm, with columns
+// (f, r x f) for unit forces f: frictional contacts give three columns
+// (two tangents and the normal), frictionless ones one. Four kinds, three
+// of them rank-deficient by their geometry:
+//   0  frictional contacts anywhere with any normals (rank min(6, m));
+//   1  frictionless contacts whose normals pass through the centre (no
+//      torques: rank <= 3);
+//   2  frictional contacts on the x axis (no torque about it: rank <= 5);
+//   3  frictional contacts all at (1, 0, 0) (rank <= 3).
+// The lines and points lie on axes, so that their zeros are exact in floating
+// point and the rank is not a matter of rounding.
+struct RandomMap {
+    std::vector<float> g; // 6 x columns, column by column
+    int columns = 0;
+};
+
+void Unit(std::mt19937 &random, double v[3])
+{
+    std::normal_distribution<double> normal;
+    double length = 0;
+    while (length < 1e-3) {
+        for (int i = 0; i < 3; ++i) v[i] = normal(random);
+        length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    }
+    for (int i = 0; i < 3; ++i) v[i] /= length;
+}
+
+void AddColumn(RandomMap &m, const double r[3], const double f[3])
+{
+    const double w[6] = {
+        f[0], f[1], f[2], r[1] * f[2] - r[2] * f[1], r[2] * f[0] - r[0] * f[2], r[0] * f[1] - r[1] * f[0]};
+    for (double v : w) m.g.push_back(static_cast<float>(v));
+    ++m.columns;
+}
+
+RandomMap RandomGraspMap(std::mt19937 &random, int kind, int contacts)
+{
+    RandomMap m;
+    const double fixed[3] = {1, 0, 0}, line[3] = {1, 0, 0};
+    std::uniform_real_distribution<double> along(-1.0, 1.0);
+    for (int c = 0; c < contacts && m.columns < 30; ++c) {
+        double r[3], n[3];
+        Unit(random, r);
+        Unit(random, n);
+        if (kind == 1) {
+            for (int i = 0; i < 3; ++i) n[i] = -r[i];
+            AddColumn(m, r, n);
+            continue;
+        }
+        const double t = along(random);
+        for (int i = 0; i < 3; ++i) r[i] = kind == 2 ? t * line[i] : kind == 3 ? fixed[i] : r[i];
+        double a[3], b[3], e[3] = {1, 0, 0};
+        if (std::fabs(n[0]) > 0.9) e[0] = 0, e[1] = 1;
+        a[0] = n[1] * e[2] - n[2] * e[1], a[1] = n[2] * e[0] - n[0] * e[2], a[2] = n[0] * e[1] - n[1] * e[0];
+        const double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
+        for (double &v : a) v /= la;
+        b[0] = n[1] * a[2] - n[2] * a[1], b[1] = n[2] * a[0] - n[0] * a[2], b[2] = n[0] * a[1] - n[1] * a[0];
+        AddColumn(m, r, a);
+        AddColumn(m, r, b);
+        AddColumn(m, r, n);
+    }
+    return m;
+}
+
+// The largest |G n| over the basis vectors n, each scaled to unit length
+// (a basis vector is 1 at its free column, so its length is arbitrary).
+double LargestResidual(const std::vector<float> &g, const std::vector<float> &n, int columns, int nullity)
+{
+    double worst = 0;
+    for (int k = 0; k < nullity; ++k) {
+        double length = 0;
+        for (int j = 0; j < columns; ++j) length += std::pow(n[static_cast<size_t>(j * nullity + k)], 2);
+        for (int i = 0; i < kRows; ++i) {
+            double sum = 0;
+            for (int j = 0; j < columns; ++j)
+                sum += static_cast<double>(g[static_cast<size_t>(j * kRows + i)]) *
+                       n[static_cast<size_t>(j * nullity + k)];
+            worst = std::max(worst, std::fabs(sum) / std::sqrt(length));
+        }
+    }
+    return worst;
+}
+
+// The rank LAPACK sees: singular values above 1e-4 of the largest; -1 when
+// one lies between 1e-6 and 1e-2 of it, where a float matrix's rank is a
+// matter of tolerance (the geometry's zeros are rounding, about 1e-7).
+int LapackRank(const std::vector<float> &g, int columns)
+{
+    const std::vector<double> s = SingularValues(g, kRows, columns);
+    int rank = 0;
+    for (double v : s) {
+        if (v > 1e-6 * s[0] && v < 1e-2 * s[0]) return -1;
+        if (v > 1e-4 * s[0]) ++rank;
+    }
+    return rank;
+}
+
+TEST(NullSpace, RandomGraspMapsAgreeWithLapack)
+{
+    std::mt19937 random(20261206);
+    int deficient = 0, ambiguous = 0;
+    for (int trial = 0; trial < 400; ++trial) {
+        const int kind = trial % 4;
+        RandomMap m = RandomGraspMap(random, kind, 1 + (trial / 4) % 30);
+        const int columns = m.columns;
+        std::vector<float> n = m.g;
+        const int nullity = kelmar::Grasp::ComputeNullSpace(n, kRows, columns, kTolerance);
+        const int expected = LapackRank(m.g, columns);
+        if (expected < 0) {
+            ++ambiguous;
+            continue;
+        }
+        SCOPED_TRACE(testing::Message() << "trial " << trial << ", kind " << kind << ": " << columns
+                                        << " columns of rank " << expected);
+        if (expected < std::min(kRows, columns)) ++deficient;
+        EXPECT_EQ(columns - nullity, expected);
+        ASSERT_EQ(n.size(), static_cast<size_t>(columns * nullity));
+        EXPECT_LT(LargestResidual(m.g, n, columns, nullity), 1e-5);
+        // The basis is independent: read column by column, the stored
+        // vectors form the nullity x columns matrix N^T, whose rank must be nullity.
+        if (nullity > 0) {
+            std::vector<float> basis = n;
+            EXPECT_EQ(kelmar::Grasp::ComputeNullSpace(basis, nullity, columns, kTolerance), columns - nullity);
+        }
+    }
+    EXPECT_GT(deficient, 250); // kinds 1 to 3 are rank-deficient by their geometry
+    EXPECT_LT(ambiguous, 20);
+}
+
+// [1 2 3; 2 4 6]: rank 1, free columns 1 and 2; the vectors are
+// (-2, 1, 0) and (-3, 0, 1), component j of vector k at j * 2 + k.
+TEST(NullSpace, LayoutOfTheBasisVectors)
+{
+    std::vector<float> m = {1, 2, 2, 4, 3, 6};
+    ASSERT_EQ(kelmar::Grasp::ComputeNullSpace(m, 2, 3, 1e-6f), 2);
+    const std::vector<float> expected = {-2, -3, 1, 0, 0, 1};
+    ASSERT_EQ(m.size(), expected.size());
+    for (size_t i = 0; i < m.size(); ++i) EXPECT_NEAR(m[i], expected[i], 1e-6) << i;
+}
+
+// Entries up to the tolerance are zero: a column of them is free.
+TEST(NullSpace, TinyEntriesCountAsZeroAndFullRankLeavesNothing)
+{
+    std::vector<float> m = {1, 0, 1e-7f, 1e-7f, 0, 1};
+    EXPECT_EQ(kelmar::Grasp::ComputeNullSpace(m, 2, 3, 1e-6f), 1);
+    ASSERT_EQ(m.size(), 3u);
+    EXPECT_FLOAT_EQ(m[1], 1.0f);
+    std::vector<float> identity = {1, 0, 0, 1};
+    EXPECT_EQ(kelmar::Grasp::ComputeNullSpace(identity, 2, 2, 1e-6f), 0);
+    EXPECT_TRUE(identity.empty());
+    std::vector<float> empty;
+    EXPECT_EQ(kelmar::Grasp::ComputeNullSpace(empty, 6, 3, 1e-6f), -1);
+}
+
+} // namespace

@@ -1,0 +1,134 @@
+// The contact-based grasps on the example hand and a ball held in place:
+// exploration ends with every fingertip on the ball, a tip contact outside
+// the accepted stretch keeps a finger exploring, the drive step arrives,
+// and the recursive speed grasp keeps each link's force near its limit.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <cmath>
+
+#include <kelmar/PxVector.h>
+#include <kelmar/RbdBody.h>
+#include <kelmar/RbdConstraint.h>
+
+#include "GraspScenes.h"
+#include "GraspTestSupport.h"
+
+namespace {
+
+const char *kTips[3] = {"hand.finger1_distal", "hand.finger2_distal", "hand.finger3_distal"};
+
+int Count(const std::string &text, const std::string &piece)
+{
+    int n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
+
+TEST(ContactBased, ExplorationEndsWithEveryFingertipOnTheBall)
+{
+    grasptest::World w(grasptest::Hand3WithBall(true));
+    ASSERT_EQ(w.loadErrors, 0);
+    kelmar::Solid *ball = w.solid("ball");
+    grasptest::Lines lines;
+    kelmar::GraspContactBased grasp;
+    grasp.init(w.robot("hand.robot"), 0.05, 0.0, 3.2); // anywhere on the 3 cm tip link
+    int steps = 0;
+    bool done = false;
+    while (!done && steps < 400) {
+        done = grasp.explore();
+        w.Steps(1);
+        ++steps;
+    }
+    EXPECT_TRUE(done) << "no end of exploration in 400 steps";
+    EXPECT_EQ(Count(lines.progress, "fertig!\n"), 1);
+    for (int f = 0; f < 3; ++f) {
+        EXPECT_TRUE(grasptest::Touches(w.solid(kTips[f]), ball)) << kTips[f];
+        EXPECT_GE(Count(lines.progress, "Finger " + std::to_string(f) + " fertig.\n"), 1);
+        EXPECT_EQ(grasp.getContactSegment(f), 2);
+    }
+    EXPECT_NE(lines.progress.find("Kontakt mit ball bei y="), std::string::npos);
+    // The drive step holds the explored angles: it reports arrival.
+    bool arrived = false;
+    for (int s = 0; s < 50 && !arrived; ++s) {
+        arrived = grasp.grasp();
+        w.Steps(1);
+    }
+    EXPECT_TRUE(arrived);
+    grasp.reset();
+    EXPECT_EQ(grasp.getContactSegment(0), -1);
+}
+
+// No tip contact is accepted: every finger closes its tip joint on to its
+// upper stop (1.4 rad) and never counts as done; exploration ends only when
+// nothing moves any more.
+TEST(ContactBased, ATipContactOutsideTheAcceptedStretchKeepsExploring)
+{
+    grasptest::World w(grasptest::Hand3WithBall(true));
+    grasptest::Lines lines;
+    kelmar::Robot *hand = w.robot("hand.robot");
+    kelmar::GraspContactBased grasp;
+    grasp.init(hand, 0.05, 5.0, 9.0); // beyond the tip link's end
+    bool done = false;
+    for (int s = 0; s < 400 && !done; ++s) {
+        done = grasp.explore();
+        w.Steps(1);
+    }
+    EXPECT_GT(Count(lines.progress, "INVALID contact.\n"), 0);
+    EXPECT_EQ(Count(lines.progress, "VALID contact.\n"), Count(lines.progress, "INVALID contact.\n"));
+    EXPECT_EQ(lines.progress.find("Finger"), std::string::npos);
+    for (int tip : {2, 5, 8}) EXPECT_DOUBLE_EQ(hand->GetNodeOfJoint(tip)->target, 1.4) << tip;
+}
+
+// The summed force of one link's contacts on the ball, squared.
+double SquaredForceOn(const kelmar::Solid *link, const kelmar::Solid *ball)
+{
+    kelmar::ContactList *list = link->GetContacts(ball);
+    double total[3] = {0, 0, 0};
+    for (const auto &e : list->entries) {
+        double f[3];
+        RbdConstraintGetForce(e.contact, e.bodyIndex, f); // on the link: the same size
+        PxV3Add(total, total, f);
+    }
+    delete list;
+    return PxV3LengthSquared(total);
+}
+
+// Each link's force on the ball (not squared: kg cm/s^2) rises as the
+// links press; a link over the limit backs off, so that no force exceeds
+// the limit by more than the largest rise seen in one step, and once
+// settled the links press far less than without a limit.
+TEST(ContactBased0, ForceStaysWithinOneStepOfTheLimit)
+{
+    const double limit = 150.0; // the motors alone press with about 200 to 270
+    const char *links[9] = {"hand.finger1_proximal", "hand.finger1_middle", "hand.finger1_distal",
+                            "hand.finger2_proximal", "hand.finger2_middle", "hand.finger2_distal",
+                            "hand.finger3_proximal", "hand.finger3_middle", "hand.finger3_distal"};
+    double peak[2] = {0, 0}, rise[2] = {0, 0}, settled[2] = {0, 0};
+    for (int run = 0; run < 2; ++run) {
+        grasptest::World w(grasptest::Hand3WithBall(true));
+        kelmar::Solid *ball = w.solid("ball");
+        kelmar::GraspContactBased0 grasp;
+        grasp.init(w.robot("hand.robot"), ball, run == 0 ? limit * limit : 1e30, 2.0);
+        double previous[9] = {0};
+        int contacts = 0;
+        for (int s = 0; s < 300; ++s) {
+            contacts = grasp.grasp();
+            w.Steps(1);
+            for (int i = 0; i < 9; ++i) {
+                const double f = std::sqrt(SquaredForceOn(w.solid(links[i]), ball));
+                rise[run] = std::max(rise[run], f - previous[i]);
+                peak[run] = std::max(peak[run], f);
+                if (s >= 200) settled[run] += f / 100;
+                previous[i] = f;
+            }
+        }
+        EXPECT_GE(contacts, 3) << "run " << run;
+    }
+    EXPECT_GT(peak[0], limit) << "the limit was never reached: nothing tested";
+    EXPECT_LE(peak[0], limit + rise[0]);
+    EXPECT_LT(settled[0], 0.8 * settled[1]);
+}
+
+} // namespace

@@ -1,0 +1,63 @@
+// The module's tests run it in-process: its folder joins the stand-in's
+// palette, every test gets a program unit of its own and captures the
+// diagnostics, and nothing may be left behind in the unit tree or the
+// administrator when it ends.
+#ifndef KELMAR_TESTS_HOST_SUPPORT_H
+#define KELMAR_TESTS_HOST_SUPPORT_H
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <dfx/standin.h>
+#include <kelmar/kelmar.h>
+
+#include "admin/DfxKelmarAdmin.h"
+#include "objects/DfxObject.h"
+#include "objects/DfxScene.h"
+#include "objects/DfxUniverse.h"
+
+namespace hosttest {
+
+// tests/host/data/<name>
+std::string DataFile(const char *name);
+
+class HostTest : public ::testing::Test {
+public:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A unit of the program from its label and dialog values; fails the
+    // test when it is not made.
+    DfxUnit *Make(const std::string &label, const std::string &name, const std::vector<std::string> &values = {});
+    DfxUnit *MakeUniverse(const std::string &name = "universe", DfxUnit *program = nullptr);
+    // A scene of tests/host/data/blocks.px in the universe named.
+    DfxUnit *MakeScene(const std::string &name, const std::string &universe = "universe", DfxUnit *program = nullptr);
+    // Executes a unit or method by path ("universe.step") n times.
+    void Run(const std::string &path, int times = 1);
+    DfxUnit *At(const std::string &path);
+    // A "value" unit holding numbers (written to 9 digits, exact for
+    // floats), connected to the input of the unit or method at path.
+    void Feed(const std::string &path, const std::string &input, const std::vector<double> &numbers);
+    template <class T> T *Object(const std::string &path) { return static_cast<T *>(dfx_unit_data(At(path))); }
+
+    DfxUnit *program = nullptr;
+    dfx::CaptureDiagnostics diagnostics;
+};
+
+// A unit of the test folder: "recorder" records, each time it runs, its
+// inputs "contact" (vx.Contact), "solid1" and "solid2" (texts).
+struct Recorded {
+    std::string description, solid1, solid2;
+    double position[3];
+};
+extern std::vector<Recorded> recorded;
+
+// Every solid of a scene by name: its transform as 16 reals.
+std::map<std::string, std::vector<double>> Poses(kelmar::Scene *scene);
+
+} // namespace hosttest
+
+#endif

@@ -1,0 +1,167 @@
+// Every message of unit creation, registration and binding, word for word:
+// one table, each row made to happen on its own.
+#include <functional>
+
+#include "HostTestSupport.h"
+#include "units/Units.h"
+
+namespace hosttest {
+namespace {
+
+using kelmar::TheAdmin;
+
+struct Row {
+    const char *what;
+    std::function<void(HostTest &)> cause;
+    int level;
+    std::string text;
+};
+
+class Messages : public HostTest {
+public:
+    DfxUnit *Program() const { return program; }
+    DfxUnit *Create(const std::string &label, const std::string &name, const std::vector<std::string> &values)
+    {
+        return dfx::CreateUnit(program, label, name, values);
+    }
+    void Blocks(const std::string &scene = "scene")
+    {
+        MakeUniverse();
+        MakeScene(scene);
+    }
+    void Clear() { diagnostics.Clear(); }
+    const dfx::CaptureDiagnostics &Captured() const { return diagnostics; }
+};
+
+std::vector<Row> Rows()
+{
+    return {
+        {"a host that is no program unit",
+         [](HostTest &t) {
+             auto &m = static_cast<Messages &>(t);
+             DfxUnit *unit = m.Create("local_to_world", "convert", {});
+             m.Clear();
+             kelmar::universe(0, 0, 0, 0, unit, "x");
+         },
+         DFX_WARNING, "test/convert: illegal host unit!"},
+        {"a scene without a universe name",
+         [](HostTest &t) {
+             static_cast<Messages &>(t).Create("scene", "scene", {"", "", ""});
+         },
+         DFX_WARNING, "test: empty reference to universe unit!"},
+        {"a second scene of the name",
+         [](HostTest &t) {
+             auto &m = static_cast<Messages &>(t);
+             m.Blocks();
+             m.Clear();
+             m.Create("scene", "scene", {"universe"});
+         },
+         DFX_WARNING, "test: failed to create scene!"},
+        {"the same, from the administrator",
+         [](HostTest &t) {
+             auto &m = static_cast<Messages &>(t);
+             m.Blocks();
+             m.Clear();
+             m.Create("scene", "scene", {"universe"});
+         },
+         DFX_ERROR, "scene with name 'scene' already exists\n"},
+        {"a scene object with no universe name",
+         [](HostTest &) { kelmar::DfxScene scene("lonely", "", "", nullptr, 1.0, nullptr, nullptr); }, DFX_WARNING,
+         "scene refers to empty universe name, not registered\n"},
+        {"renaming a scene that is not registered",
+         [](HostTest &) {
+             kelmar::DfxScene scene("lonely", "", "", nullptr, 1.0, nullptr, nullptr);
+             dfx::CaptureDiagnostics quiet;
+             TheAdmin().Rename(&scene, "other");
+             EXPECT_EQ(std::vector<std::string>{"DfxKelmarAdmin: attempt to rename unregistered scene!\n"},
+                       quiet.Texts(DFX_ERROR));
+         },
+         -1, ""},
+        {"an empty universe name where one is needed",
+         [](HostTest &t) {
+             auto &m = static_cast<Messages &>(t);
+             m.Blocks();
+             m.Clear();
+             TheAdmin().Rename(m.Object<kelmar::DfxUniverse>("universe"), "");
+         },
+         DFX_WARNING, "DfxKelmarAdmin: empty name for universe not allowed\n"},
+        {"a universe name with a colon",
+         [](HostTest &t) {
+             auto &m = static_cast<Messages &>(t);
+             m.Blocks();
+             m.Clear();
+             TheAdmin().Rename(m.Object<kelmar::DfxUniverse>("universe"), "a:b");
+         },
+         DFX_WARNING, "DfxKelmarAdmin: name for universe must not contain ':'\n"},
+        {"registering nothing as a universe",
+         [](HostTest &) { TheAdmin().Register(static_cast<kelmar::DfxUniverse *>(nullptr)); }, DFX_ERROR,
+         "DfxKelmarAdmin: attempt to register invalid DfxUniverse!\n"},
+        {"registering nothing as a scene",
+         [](HostTest &) { TheAdmin().Register(static_cast<kelmar::DfxScene *>(nullptr)); }, DFX_ERROR,
+         "DfxKelmarAdmin: attempt to register invalid DfxScene!\n"},
+        {"registering an object twice",
+         [](HostTest &t) {
+             auto &m = static_cast<Messages &>(t);
+             m.Create("solid|ref", "ball", {"scene", "ball"});
+             TheAdmin().Register(m.Object<kelmar::DfxObject>("ball"));
+         },
+         DFX_ERROR, "DfxKelmarAdmin: attempt to register invalid DfxObject!\n"},
+        {"a solid the scene does not have",
+         [](HostTest &t) {
+             auto &m = static_cast<Messages &>(t);
+             m.Blocks();
+             m.Clear();
+             m.Create("solid|ref", "nothing", {"scene", "nothing"});
+         },
+         DFX_WARNING, "solid 'nothing' not found in scene\n"},
+        {"a robot the scene does not have",
+         [](HostTest &t) {
+             auto &m = static_cast<Messages &>(t);
+             m.Blocks();
+             m.Clear();
+             m.Create("robot|ref", "nothing", {"scene", "nothing"});
+         },
+         DFX_WARNING, "robot 'nothing' not found in scene\n"},
+        {"a robot on a joint the scene does not have",
+         [](HostTest &t) {
+             auto &m = static_cast<Messages &>(t);
+             m.Blocks();
+             m.Clear();
+             m.Create("robot", "built", {"scene", "knee", "upper"});
+         },
+         DFX_ERROR, "BaseJoint 'knee' of robot not defined\n"},
+        {"a robot on a solid the scene does not have",
+         [](HostTest &t) {
+             auto &m = static_cast<Messages &>(t);
+             m.Blocks();
+             m.Clear();
+             m.Create("robot", "built", {"scene", "shoulder", "thigh"});
+         },
+         DFX_ERROR, "BaseSolid 'thigh' of robot not defined\n"},
+        {"a solid whose geometry cannot be made",
+         [](HostTest &t) {
+             auto &m = static_cast<Messages &>(t);
+             m.Blocks();
+             m.Clear();
+             m.Create("box", "crate", {"scene", "-1", "1", "1"});
+         },
+         DFX_ERROR, "Couldn't allocate memory for solid.\nObject not created, increase pool size!\n"},
+    };
+}
+
+TEST_F(Messages, EachIsWordForWord)
+{
+    for (const Row &row : Rows()) {
+        SCOPED_TRACE(row.what);
+        dfx::DeleteUnit(program);
+        program = dfx::NewProgram(nullptr, "test");
+        diagnostics.Clear();
+        row.cause(*this);
+        if (row.level < 0) continue;
+        const std::vector<std::string> texts = diagnostics.Texts(row.level);
+        EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), row.text)) << diagnostics.Joined();
+    }
+}
+
+} // namespace
+} // namespace hosttest

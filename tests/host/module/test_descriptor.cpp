@@ -1,0 +1,149 @@
+// kelmar.so as the host loads it: its version record, its folder of icons
+// with their dialogs word for word, the fields and defaults those dialogs
+// declare, and nothing exported beyond the descriptor.
+#include <dlfcn.h>
+
+#include <gtest/gtest.h>
+
+#include <dfx/standin.h>
+
+namespace {
+
+class Module : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dfx::AddModulePath(KELMAR_HOST_MODULE_DIR);
+        loaded = dfx::LoadModule("kelmar.so");
+    }
+    static bool loaded;
+};
+
+bool Module::loaded = false;
+
+const char kButtons[] = " %[%0:1:0:10d %l`Cancel%d%l`Ok%]%H ";
+
+struct Entry {
+    const char *label;
+    const char *dialog;
+    const char *fields;                // types of the value fields, one letter each
+    std::vector<std::string> defaults; // all default values, field after field
+};
+
+const std::vector<Entry> &Entries()
+{
+    static const std::vector<Entry> entries = {
+        {"universe",
+         " create universe %n %0:1:100:8i%lmax.~dynamic~objects %n %0:1:100:8i%lmax.~dynamic~constraints %n "
+         "%0:1:100:8i%lmax.~collision~objects %n %0:1:200:8i%lmax.~collision~pairs %n",
+         "iiii",
+         {"100", "100", "100", "200"}},
+        {"scene",
+         " load scene %n %0:1:universe:20s%luniverse~name %n %0:1:.:30D%ldirectory %n %0:1::30F%l*.px %n "
+         "%0:16:1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1:6m%lbase~transform %n %0:1:1.0:8f%lscale~factor %n "
+         "%0:1::30t%lvariables~(varname~=~value) %n",
+         "sDFmft",
+         {"universe", ".", "",  "1", "0", "0", "0", "0", "1",   "0", "0",
+          "0",        "0", "1", "0", "0", "0", "0", "1", "1.0", ""}},
+        {"solid|ref",
+         " reference solid %n %0:1:scene:20s%lscene~name %n %0:1::20s%lsolid~name %n",
+         "ss",
+         {"scene", ""}},
+        {"world_to_local", "", "", {}},
+        {"local_to_world", "", "", {}},
+        {"joint|ref",
+         " reference joint %n %0:1:scene:20s%lscene~name %n %0:1::20s%ljoint~name %n "
+         "joint type: %0:1:0:16c%lhinge|prismatic|ball-and-socket|spring|rpro~joint %n",
+         "ssc",
+         {"scene", "", "0"}},
+        {"box",
+         " create box %n %0:1:scene:20s%lscene~name %n %0:3:1:8f%lsize %n "
+         "material: %0:1:0:10c%lmetal|glass|plastic|wood|rubber|user|none %n %0:1:0:22b%lfrozen %n",
+         "sfcb",
+         {"scene", "1", "1", "1", "0", "0"}},
+        {"sphere",
+         " create sphere %n %0:1:scene:20s%lscene~name %n %0:1:1:8f%lradius %n "
+         "material: %0:1:0:10c%lmetal|glass|plastic|wood|rubber|user|none %n %0:1:0:22b%lfrozen %n",
+         "sfcb",
+         {"scene", "1", "0", "0"}},
+        {"cylinder",
+         " create cylinder %n %0:1:scene:20s%lscene~name %n %0:1:1:8f%lradius %n %0:1:2:8f%lheight %n "
+         "%0:1::20s%lcylinder~name~in~scene %n "
+         "material: %0:1:0:10c%lmetal|glass|plastic|wood|rubber|user|none %n %0:1:0:22b%lfrozen %n",
+         "sffscb",
+         {"scene", "1", "2", "", "0", "0"}},
+        {"robot",
+         " create robot %n %0:1:scene:20s%lscene~name %n %0:1::20s%lbasis~joint %n %0:1::20s%lbasis~solid %n "
+         "%0:1:1000:8i%lmaximum~depth %n",
+         "sssi",
+         {"scene", "", "", "1000"}},
+        {"robot|ref",
+         " reference robot %n %0:1:scene:20s%lscene~name %n %0:1::20s%lrobot~name %n",
+         "ss",
+         {"scene", ""}},
+        {"ContactIt", "", "", {}},
+        {"grasp", "", "", {}},
+        {"nullspace", "", "", {}},
+    };
+    return entries;
+}
+
+TEST_F(Module, ItsFolderHoldsItsIconsInOrderWithTheirDialogs)
+{
+    ASSERT_TRUE(loaded);
+    std::vector<dfx::Icon> palette;
+    for (const dfx::Icon &icon : dfx::Palette())
+        if (icon.folder == "kelmar") palette.push_back(icon);
+    ASSERT_EQ(Entries().size(), palette.size());
+    for (size_t i = 0; i < palette.size(); ++i) {
+        const Entry &entry = Entries()[i];
+        const dfx::Icon &icon = palette[i];
+        SCOPED_TRACE(entry.label);
+        EXPECT_EQ("kelmar", icon.folder);
+        EXPECT_EQ(entry.label, icon.label);
+        EXPECT_STREQ(entry.label, icon.def->label);
+        EXPECT_STREQ("kelmar.so", icon.def->module);
+        EXPECT_STREQ(kButtons, icon.def->buttons);
+        EXPECT_STREQ(entry.dialog, icon.def->dialog);
+        std::vector<dfx::DialogField> fields;
+        ASSERT_TRUE(dfx::ParseDialog(icon.def->dialog, fields));
+        std::string types;
+        std::vector<std::string> defaults;
+        for (const dfx::DialogField &f : fields) {
+            types += f.type;
+            defaults.insert(defaults.end(), f.defaults.begin(), f.defaults.end());
+        }
+        EXPECT_EQ(entry.fields, types);
+        EXPECT_EQ(entry.defaults, defaults);
+        EXPECT_FALSE(dfx::DrawIcon(icon).empty());
+    }
+}
+
+TEST_F(Module, ItExportsTheDescriptorAndNothingElse)
+{
+    ASSERT_TRUE(loaded);
+    void *module = dfx::OpenModule("kelmar.so");
+    ASSERT_NE(nullptr, module);
+    for (const char *symbol : {"Pax_V_of_kelmar", "gsFolder_kelmar", "gasIconsOfFolder_kelmar", "ICONDEF_universe",
+                               "_fun1_universe", "_fun2_ContactIt"})
+        EXPECT_NE(nullptr, dfx_dlsym(module, symbol)) << symbol;
+    for (const char *symbol : {"_ZN6kelmar8TheAdminEv", "RbdWorldCreate", "PxStreamOpen", "_ZN6kelmar8UniverseD2Ev"})
+        EXPECT_EQ(nullptr, dfx_dlsym(module, symbol)) << symbol;
+    const auto *version = static_cast<const DfxVersionRecord *>(dfx_dlsym(module, "Pax_V_of_kelmar"));
+    EXPECT_STREQ(dfx_version_text, version->built);
+    EXPECT_STREQ(dfx_version_text, version->expected);
+}
+
+TEST(ModuleVersion, AModuleBuiltForAnotherHostIsRefused)
+{
+    const DfxIconEntry none[] = {{"", "", nullptr}};
+    const DfxFolder folder = {"old", none};
+    const DfxVersionRecord version = {"dfx host 0.9", "dfx host 0.9"};
+    dfx::CaptureDiagnostics captured;
+    EXPECT_FALSE(dfx::AddFolder(&version, &folder, "old"));
+    EXPECT_EQ(std::vector<std::string>{"module old was built for host 'dfx host 0.9', this is '" +
+                                       std::string(dfx_version_text) + "'\n"},
+              captured.Texts(DFX_ERROR));
+}
+
+} // namespace

@@ -1,0 +1,251 @@
+// The example scenes: what the grasp scene holds after loading, the
+// objects each on their own material, the bowl's mesh, and a status that
+// carries the whole state into a fresh universe.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <kelmar/CdxModel.h>
+#include <kelmar/CdxTriangleMesh.h>
+#include <kelmar/PxMath.h>
+#include <kelmar/RbdBody.h>
+
+#include "loader/LoaderTestSupport.h"
+
+namespace {
+
+using kelmartest::ExamplePath;
+
+// A universe with the grasp scene loaded by Scene::load, as a host loads it.
+struct GraspScene {
+    GraspScene() : scene(ExamplePath("grasp_ball.px").c_str()) { universe.AddScene(&scene); }
+    ~GraspScene() { universe.DelScene(&scene); }
+    kelmar::Universe universe{1000, 1000, 1000, 20000};
+    kelmartest::RecordingScene scene;
+};
+
+std::string StatusText(const kelmar::Universe &universe, const kelmar::Scene &scene)
+{
+    FILE *file = std::tmpfile();
+    universe.saveStatus(file);
+    scene.saveStatus(file);
+    std::rewind(file);
+    std::string text;
+    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) text += static_cast<char>(c);
+    std::fclose(file);
+    return text;
+}
+
+void Restore(GraspScene &g, const std::string &status)
+{
+    FILE *file = std::tmpfile();
+    std::fputs(status.c_str(), file);
+    std::rewind(file);
+    EXPECT_EQ(g.universe.loadStatus(file), PX_XML_OK);
+    EXPECT_EQ(g.scene.loadStatus(file), PX_XML_OK);
+    std::fclose(file);
+}
+
+TEST(Examples, TheGraspSceneLoadsWithoutErrors)
+{
+    GraspScene g;
+    EXPECT_EQ(g.scene.GetLoadErrorCount(), 0);
+    const kelmar::Solid *ball = g.scene.LookupSolid("objects.ball", false);
+    ASSERT_NE(ball, nullptr);
+    double p[3];
+    ball->GetPosition(p);
+    EXPECT_NEAR(p[0], 30, 1e-12);
+    EXPECT_NEAR(p[2], 70.01 + 4, 1e-12); // resting on the table top at z = 70
+    EXPECT_EQ(ball->GetMaterial(), g.universe.GetMaterialId("rubber"));
+    EXPECT_NE(g.scene.LookupSolid("table", false), nullptr);
+    EXPECT_NE(g.scene.LookupSolid("arm.flange", false), nullptr);
+    EXPECT_NE(g.scene.LookupSolid("arm.hand.finger1_distal", false), nullptr);
+    EXPECT_EQ(g.scene.LookupSolid("arm.hand.finger1_distal", false)->GetMaterial(),
+              g.universe.GetMaterialId("rubber"));
+}
+
+// Six objects, six materials; the ceramic one is the renamed material 5.
+TEST(Examples, EveryObjectHasItsOwnMaterial)
+{
+    GraspScene g;
+    int used[8] = {0};
+    for (const char *name : {"ball", "can", "box", "bowl", "pyramid", "dumbbell"}) {
+        const kelmar::Solid *solid = g.scene.LookupSolid((std::string("objects.") + name).c_str(), false);
+        ASSERT_NE(solid, nullptr) << name;
+        ASSERT_GE(solid->GetMaterial(), 0);
+        ++used[solid->GetMaterial()];
+        EXPECT_GT(RbdBodyGetMass(solid->GetBody()), 0) << name;
+    }
+    for (int m = 0; m < 7; ++m) EXPECT_LE(used[m], 1) << g.universe.GetMaterialName(m);
+    EXPECT_EQ(g.universe.GetMaterialId("ceramic"), 5);
+    EXPECT_EQ(g.scene.LookupSolid("objects.bowl", false)->GetMaterial(), 5);
+}
+
+// The bowl is a closed mesh of 9984 triangles with the mass of its wall;
+// the pyramid a closed mesh with the volume of a pyramid (b h / 3).
+TEST(Examples, TheMeshesAreClosedAndHaveTheirVolumes)
+{
+    GraspScene g;
+    const kelmar::Solid *bowl = g.scene.LookupSolid("objects.bowl", false);
+    CdxGeometryID mesh = CdxModelGetGeometry(bowl->GetModel());
+    EXPECT_EQ(CdxTriangleMeshGetTriangleCount(mesh), 9984);
+    EXPECT_TRUE(CdxTriangleMeshIsClosed(mesh));
+    const kelmar::Solid *pyramid = g.scene.LookupSolid("objects.pyramid", false);
+    CdxGeometryID frustum = CdxModelGetGeometry(pyramid->GetModel());
+    EXPECT_TRUE(CdxTriangleMeshIsClosed(frustum));
+    PxMatrix4 frame;
+    PxMatrix3 inertia;
+    double volume = 0;
+    ASSERT_TRUE(CdxTriangleMeshGetMassProperties(frustum, frame, inertia, &volume));
+    const double base = 2 * 4 * 4; // a square of half-diagonal 4
+    EXPECT_NEAR(volume, base * 6 / 3, 1e-9);
+    EXPECT_NEAR(frame[3][2], -3 + 6 / 4.0, 1e-9); // a quarter of the height above the base
+    EXPECT_NEAR(RbdBodyGetMass(pyramid->GetBody()), 0.0078 * volume, 1e-12);
+}
+
+// The dumbbell: two spheres and a bar in one composite of glass.
+TEST(Examples, TheDumbbellIsOneCompositeOfThreeParts)
+{
+    GraspScene g;
+    const auto *dumbbell = dynamic_cast<const kelmar::Composite *>(g.scene.LookupSolid("objects.dumbbell", false));
+    ASSERT_NE(dumbbell, nullptr);
+    EXPECT_EQ(dumbbell->GetNumParts(), 3);
+    const double spheres = 2 * 4.0 / 3 * M_PI * 1.5 * 1.5 * 1.5, bar = M_PI * 0.6 * 0.6 * 8;
+    EXPECT_NEAR(RbdBodyGetMass(dumbbell->GetBody()), 0.0025 * (spheres + bar), 1e-9);
+}
+
+// Load and save; load the file into a fresh universe and restore the
+// status: the status text is the same.
+TEST(Examples, AStatusCarriesTheLoadedSceneIntoAFreshUniverse)
+{
+    GraspScene first;
+    const std::string saved = StatusText(first.universe, first.scene);
+    GraspScene second;
+    Restore(second, saved);
+    EXPECT_EQ(StatusText(second.universe, second.scene), saved);
+}
+
+// After steps: the restored poses and velocities are the saved ones, and
+// from the first restore on the text no longer changes.
+TEST(Examples, AStatusCarriesASteppedSceneIntoAFreshUniverse)
+{
+    GraspScene first;
+    for (int i = 0; i < 20; ++i) first.universe.step();
+    const std::string saved = StatusText(first.universe, first.scene);
+    GraspScene second, third;
+    Restore(second, saved);
+    const std::string again = StatusText(second.universe, second.scene);
+    Restore(third, again);
+    EXPECT_EQ(StatusText(third.universe, third.scene), again);
+    first.scene.ForEachObject([&](const char *name, kelmar::Object *object) {
+        const auto *a = dynamic_cast<const kelmar::Solid *>(object);
+        const kelmar::Solid *b = second.scene.LookupSolid(name, false);
+        if (!a) return; // a robot
+        ASSERT_NE(b, nullptr) << name;
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) EXPECT_NEAR(a->GetTM()[i][j], b->GetTM()[i][j], 1e-12) << name;
+        if (!a->GetBody()) return;
+        PxVector3 va, vb;
+        RbdBodyGetLinearVelocity(a->GetBody(), va);
+        RbdBodyGetLinearVelocity(b->GetBody(), vb);
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(va[k], vb[k]) << name;
+    });
+}
+
+} // namespace
+
+namespace {
+
+// The transform of Denavit-Hartenberg parameters (rows are axes, the last
+// row the origin; the joint axis is x), written out here on its own.
+void DH(double out[4][4], double d, double theta, double a, double alpha)
+{
+    const double ct = std::cos(theta), st = std::sin(theta), ca = std::cos(alpha), sa = std::sin(alpha);
+    const double rows[4][4] = {
+        {ca, st * sa, -ct * sa, 0}, {0, ct, st, 0}, {sa, -st * ca, ct * ca, 0}, {d, a * ct, a * st, 1}};
+    std::memcpy(out, rows, sizeof rows);
+}
+
+void Times(double out[4][4], const double a[4][4], const double b[4][4])
+{
+    double r[4][4] = {};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            for (int k = 0; k < 4; ++k) r[i][j] += a[i][k] * b[k][j];
+    std::memcpy(out, r, sizeof r);
+}
+
+double HorizontalDistance(const kelmar::Solid *a, const kelmar::Solid *b)
+{
+    double p[3], q[3];
+    a->GetPosition(p);
+    b->GetPosition(q);
+    return std::hypot(p[0] - q[0], p[1] - q[1]);
+}
+
+// The palm's position in the flange's frame (cm).
+void PalmOnFlange(const kelmar::Solid *palm, const kelmar::Solid *flange, double out[3])
+{
+    double world[3], inverse[4][4];
+    palm->GetPosition(world);
+    std::memcpy(inverse, flange->GetTM(), sizeof inverse);
+    PxMatrix4TMInvert(inverse);
+    kelmar::ConvertPosition(inverse, world, out);
+}
+
+// The flange's frame is the product of the waist's file transform (on the
+// table, 70 cm up) and the five DH frames of arm6.px; after 100 steps of the
+// arm holding still every joint still reads zero and the hand hangs where
+// it was put; driven to 0.3, each finger curls towards the hand's axis.
+TEST(Examples, TheArmHoldsTheHandAtItsFlange)
+{
+    GraspScene g;
+    const double h = M_PI / 2;
+    double frame[4][4] = {{0, 0, 1, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 75, 1}}, step[4][4];
+    const double params[5][4] = {{15, 0, 0, -h}, {0, -h, 30, 0}, {0, 0, 0, -h}, {30, 0, 0, h}, {0, -h, 0, h}};
+    for (const auto &p : params) {
+        DH(step, p[0], p[1], p[2], p[3]);
+        Times(frame, step, frame);
+    }
+    double flange[4][4];
+    g.scene.LookupJoint("arm.flange_roll", false)->GetTM(1, flange);
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) EXPECT_NEAR(flange[i][j], frame[i][j], 1e-9) << i << j;
+
+    const kelmar::Solid *palm = g.scene.LookupSolid("arm.hand.palm", false);
+    const kelmar::Solid *flangeSolid = g.scene.LookupSolid("arm.flange", false);
+    double before[3], after[3];
+    PalmOnFlange(palm, flangeSolid, before);
+    for (int i = 0; i < 100; ++i) g.universe.step();
+    PalmOnFlange(palm, flangeSolid, after);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(after[k], before[k], 1e-3);
+    flangeSolid->GetPosition(after);
+    EXPECT_NEAR(after[2], 70 + 46, 0.05); // the arm sags by less than half a millimetre
+    int joints = 0;
+    g.scene.ForEachJoint([&](const char *name, kelmar::Joint *joint) {
+        if (!joint->GetLimit()) return;
+        ++joints;
+        EXPECT_NEAR(joint->GetLimit()->GetPosition(), 0, 2e-3) << name; // undriven fingertips sag about 1 mrad
+    });
+    EXPECT_EQ(joints, 6 + 9);
+
+    double open[3];
+    for (int f = 0; f < 3; ++f)
+        open[f] = HorizontalDistance(
+            g.scene.LookupSolid(("arm.hand.finger" + std::to_string(f + 1) + "_distal").c_str()), palm);
+    for (int i = 0; i < 100; ++i) {
+        for (int f = 1; f <= 3; ++f)
+            g.scene.LookupJoint(("arm.hand.finger" + std::to_string(f)).c_str())->GetLimit()->SetValueOpt(0.3, 1);
+        g.universe.step();
+    }
+    for (int f = 0; f < 3; ++f) {
+        const std::string finger = "arm.hand.finger" + std::to_string(f + 1);
+        EXPECT_NEAR(g.scene.LookupJoint(finger.c_str())->GetLimit()->GetPosition(), 0.3, 1e-2) << finger;
+        EXPECT_LT(HorizontalDistance(g.scene.LookupSolid((finger + "_distal").c_str()), palm), open[f] - 3) << finger;
+    }
+}
+
+} // namespace

@@ -1,0 +1,145 @@
+// kelmar-run: loads a scene description file into a universe, steps it
+// headless with a progress line and ends with a summary; optionally drives
+// joints to targets, writes the joint positions over time (CSV) and the
+// final status. Exit status: 0 done, 1 the scene did not load or an output
+// could not be written, 2 a bad command line.
+#include <cerrno>
+#include <cstdarg>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include <kelmar/PxStream.h>
+#include <kelmar/kelmar.h>
+
+#include "RunGrasp.h"
+#include "RunImages.h"
+#include "RunJoints.h"
+#include "RunOptions.h"
+#include "RunOutput.h"
+#include "RunReport.h"
+#include "SimProgress.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+int failed(const std::string &what)
+{
+    fprintf(stderr, "kelmar-run: %s\n", what.c_str());
+    return 1;
+}
+
+std::string cannotWrite(const std::string &path)
+{
+    return "cannot write '" + path + "': " + strerror(errno);
+}
+
+// The loader's messages go to standard error; notes only when wanted.
+class RunScene : public kelmar::Scene {
+public:
+    RunScene(const char *file, const std::string &variables, bool quiet)
+        : kelmar::Scene(file, nullptr, 1.0, variables.c_str()), quiet_(quiet)
+    {
+    }
+    void Error(int, const char *format, ...) const override
+    {
+        if (quiet_ && GetLoadErrorCount() == 0 && std::strncmp(format, "Error(s) occured", 16) == 0) return;
+        va_list args;
+        va_start(args, format);
+        vfprintf(stderr, format, args);
+        va_end(args);
+    }
+
+private:
+    bool quiet_;
+};
+
+std::string variableText(const krun::Options &o)
+{
+    std::string text;
+    for (const auto &v : o.variables) text += v.first + " = " + v.second + "\n";
+    return text;
+}
+
+// The scene's folder is searched for the files it imports and reads.
+void searchBesideScene(const std::string &scene)
+{
+    const size_t slash = scene.rfind('/');
+    PxFileSearchPathAdd(slash == std::string::npos ? "." : scene.substr(0, slash).c_str());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    krun::Options o;
+    const std::string problem = krun::parseOptions(argc, argv, o);
+    if (!problem.empty() || o.help) {
+        fprintf(problem.empty() ? stdout : stderr, "%s%s%s", problem.empty() ? "" : "kelmar-run: ", problem.c_str(),
+                problem.empty() ? "" : "\n\n");
+        fputs(krun::usageText().c_str(), problem.empty() ? stdout : stderr);
+        return problem.empty() ? 0 : 2;
+    }
+    searchBesideScene(o.scene);
+    krun::installGraphics();
+    kelmar::Universe universe(1000, 1000, 1000, 20000);
+    RunScene scene(o.scene.c_str(), variableText(o), o.quiet);
+    const Clock::time_point loadStart = Clock::now();
+    universe.AddScene(&scene);
+    krun::RunFigures figures;
+    figures.load = secondsSince(loadStart);
+    if (scene.GetLoadErrorCount() > 0) return failed("'" + o.scene + "' did not load");
+    if (o.dt > 0) universe.timeStep = o.dt;
+
+    std::string bindProblem;
+    const std::vector<krun::Target> targets = krun::bindTargets(scene, o.targets, bindProblem);
+    if (!bindProblem.empty()) return failed(bindProblem);
+    const std::vector<krun::MeasuredJoint> joints = krun::measuredJoints(scene);
+    std::unique_ptr<krun::GraspRun> grasp;
+    if (!o.grasp.empty()) {
+        grasp.reset(new krun::GraspRun(scene, o, bindProblem));
+        if (!bindProblem.empty()) return failed(bindProblem);
+    }
+    krun::Output csv, status;
+    if (!o.csvFile.empty() && !csv.open(o.csvFile)) return failed(cannotWrite(o.csvFile));
+    if (!o.statusFile.empty() && !status.open(o.statusFile)) return failed(cannotWrite(o.statusFile));
+    if (csv.file()) krun::writeCsvHeader(csv.file(), joints);
+    krun::Film film;
+    std::string filmProblem;
+    if (!film.open(universe, o, filmProblem)) return failed(filmProblem);
+
+    ksim::Progress progress(stderr, isatty(fileno(stderr)) != 0, o.steps);
+    const Clock::time_point start = Clock::now();
+    for (int step = 0; step < o.steps; ++step) {
+        if (csv.file() && step % o.csvEvery == 0) krun::writeCsvRow(csv.file(), universe.time, joints);
+        if (!film.shoot(step, filmProblem)) return failed(filmProblem);
+        krun::driveTargets(targets);
+        if (grasp) grasp->before();
+        universe.step();
+        if (grasp) grasp->after(step, universe.time);
+        progress.update(step + 1, secondsSince(start), krun::countAwakeBodies(universe));
+    }
+    figures.wall = secondsSince(start);
+    progress.finish();
+    if (csv.file()) krun::writeCsvRow(csv.file(), universe.time, joints);
+    if (!film.shoot(o.steps, filmProblem) || !film.finish(filmProblem)) return failed(filmProblem);
+    figures.steps = o.steps;
+    figures.simulated = universe.time;
+    krun::printSummary(stdout, o.scene.c_str(), universe, scene, joints, figures);
+    if (grasp) grasp->printSummary(stdout);
+    if (!film.summary().empty()) fprintf(stdout, "  images     %s\n", film.summary().c_str());
+    if (status.file()) krun::writeStatus(status.file(), universe, scene);
+    if (csv.file() && !csv.commit()) return failed(cannotWrite(o.csvFile));
+    if (status.file() && !status.commit()) return failed(cannotWrite(o.statusFile));
+    universe.DelScene(&scene);
+    return 0;
+}

@@ -1,0 +1,41 @@
+// An output file written under a temporary name beside its final one and
+// renamed to it only when complete: a run that fails or is killed leaves
+// the final name as it was, never a half-written file.
+#ifndef KELMAR_TOOLS_SIMOUTPUTFILE_H
+#define KELMAR_TOOLS_SIMOUTPUTFILE_H
+
+#include <stdio.h>
+
+#include <string>
+
+namespace ksim {
+
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile &) = delete;
+    OutputFile &operator=(const OutputFile &) = delete;
+
+    // Creates the temporary file (path + ".part"); false (with errno) when
+    // it cannot be made.
+    bool open(const std::string &path);
+    FILE *file() const { return file_; }
+    // Closes the file and renames it to the final name; false when anything
+    // could not be written (the temporary file is removed then).
+    bool commit();
+    // Closes and removes the temporary file, leaving the final name alone.
+    void discard();
+
+private:
+    FILE *file_ = nullptr;
+    std::string path_, part_;
+};
+
+// Whether two paths name the same file (the same text, or both existing
+// and the same file).
+bool sameFile(const std::string &a, const std::string &b);
+
+} // namespace ksim
+
+#endif
