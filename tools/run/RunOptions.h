@@ -22,8 +22,8 @@ struct Options {
     std::string graspTarget;  // the object (default: a solid named ...ball)
     double graspRadius = 4.7; // cm: ball wraps keep the link centre lines this far from the target's centre
     std::string somFile;      // the SOM grasp's map (24 values a node)
-    std::string imagesDir; // --images: frames and a contact sheet go here
-    std::string camera;    // --camera: the camera filmed (empty: an overview)
+    std::string imagesDir;    // --images: frames and a contact sheet go here
+    std::string camera;       // --camera: the camera filmed (empty: an overview)
     bool quiet = false;
     bool help = false;
 };

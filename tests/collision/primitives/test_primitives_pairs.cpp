@@ -168,7 +168,14 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
               .At({1, 1, -0.1}));
     Check("box over a plane within the tolerance", Box(2, 2, 2), Translation(0, 0, 1.005), CdxPlaneCreate(),
           Identity(),
-          Touch().Count(4).Sep(0.005).Tol(1e-9).At({-1, -1, 0.005}).At({-1, 1, 0.005}).At({1, -1, 0.005}).At({1, 1, 0.005}));
+          Touch()
+              .Count(4)
+              .Sep(0.005)
+              .Tol(1e-9)
+              .At({-1, -1, 0.005})
+              .At({-1, 1, 0.005})
+              .At({1, -1, 0.005})
+              .At({1, 1, 0.005}));
     Check("box over a plane past the tolerance", Box(2, 2, 2), Translation(0, 0, 1.02), CdxPlaneCreate(), Identity(),
           Apart());
     Check("box on an edge on a plane", Box(2, 2, 2), AxisAngle({1, 0, 0}, M_PI / 4, {0, 0, r2 - 0.1}),
