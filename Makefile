@@ -41,13 +41,20 @@ test-asan:
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-mesa.supp \
 	  $(XVFB) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L x11
 
-# `make run` builds the scene runner in Release and runs the showcase scene,
-# writing its picture and trajectory into the run's build folder.
+# `make run` is the grasp demo: the arm of examples/grasp_ball.px lowers the
+# open hand over the ball, the ball-wrap controller closes it and the arm
+# lifts, in the phases of examples/grasp_ball.phases. With a display it
+# opens kelmar-view on it; without one (or when the viewer cannot be built
+# or finds no display) it runs headless through kelmar-run (Release, in build-run/) and writes the
+# demo camera's frames, a contact sheet, the joint positions as CSV and SVG
+# and the final status into build-run/demo/, ending with a verdict line.
+# `make showcase` runs the toolkit's own showcase scene through kelmar-sim.
 # `make bench` runs the four benchmark scenes through the toolkit and the
 # hand scene S5 through the robot layer (median of BENCH_REPS runs,
 # BENCH_TIMEOUT seconds of wall clock per run at most), then times the scene
 # reader on the grasp scene (load and reload, each < 50 ms) and measures the
-# camera pictures per second (when the graphics library is built);
+# camera pictures per second (when the graphics library is built) and the
+# viewer's frames per second under Xvfb (when the viewer is built);
 # `make bench-peers` also installs and runs the peer engines' suite from
 # PEERS and prints both side by side.
 RUN_BUILD ?= build-run
@@ -57,9 +64,22 @@ BENCH_TIMEOUT ?= 120
 PEERS ?= ../shared/peers
 PEERS_BUILD ?= build-peers
 
-.PHONY: run bench bench-peers
+DEMO ?= $(RUN_BUILD)/demo
+DEMO_ARGS = examples/grasp_ball.px --phases examples/grasp_ball.phases --grasp ballwrap
+
+.PHONY: run showcase bench bench-peers
 
 run: deps
+	cmake -S . -B $(RUN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=OFF
+	cmake --build $(RUN_BUILD) --target kelmar-run -j $(JOBS)
+	@if [ -n "$$DISPLAY" ] && cmake --build $(RUN_BUILD) --target kelmar-view -j $(JOBS) && \
+	  $(RUN_BUILD)/tools/kelmar-view $(DEMO_ARGS); then exit 0; fi; \
+	rm -rf $(DEMO) && mkdir -p $(DEMO) && \
+	$(RUN_BUILD)/tools/kelmar-run $(DEMO_ARGS) --camera demo --images $(DEMO) --every 50 \
+	  --csv $(DEMO)/joints.csv --plot $(DEMO)/joints.svg --status $(DEMO)/status.xml --quiet && \
+	echo "Frames and contact sheet: $(CURDIR)/$(DEMO)/ (open joints.svg in a web browser)"
+
+showcase: deps
 	cmake -S . -B $(RUN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=OFF
 	cmake --build $(RUN_BUILD) --target kelmar-sim -j $(JOBS)
 	$(RUN_BUILD)/tools/kelmar-sim showcase --svg $(RUN_BUILD)/showcase.svg --csv $(RUN_BUILD)/showcase.csv
@@ -75,6 +95,10 @@ bench: deps
 	  cmake --build $(BENCH_BUILD) --target bench_cameras -j $(JOBS) && \
 	  $(BENCH_BUILD)/bench/bench_cameras; \
 	fi
+	@if cmake --build $(BENCH_BUILD) --target help | grep -q bench_viewer; then \
+	  cmake --build $(BENCH_BUILD) --target bench_viewer -j $(JOBS) && \
+	  $(XVFB) $(BENCH_BUILD)/bench/bench_viewer; \
+	fi
 
 bench-peers: deps
 	tools/setup-deps.sh libode-dev libbullet-dev libmujoco-dev libqhull-dev pkg-config
@@ -87,7 +111,7 @@ bench-peers: deps
 # the root .clang-format; `make format-check` lists the files that are not
 # formatted and fails if there is any (`make test` runs it first).
 CLANG_FORMAT ?= clang-format
-FORMAT_DIRS := foundation dynamics collision bridge fileformat kelmar grasp graphics host python \
+FORMAT_DIRS := foundation dynamics collision bridge fileformat kelmar grasp graphics viewer host python \
                tools bench tests include examples
 FORMAT_FILES = $(shell find $(wildcard $(FORMAT_DIRS)) -type f \( -name '*.c' -o -name '*.cc' \
                  -o -name '*.cpp' -o -name '*.h' -o -name '*.hpp' \) | LC_ALL=C sort)

@@ -20,6 +20,8 @@
 #include "RunJoints.h"
 #include "RunOptions.h"
 #include "RunOutput.h"
+#include "RunPhases.h"
+#include "RunPlot.h"
 #include "RunReport.h"
 #include "SimProgress.h"
 
@@ -70,6 +72,14 @@ std::string variableText(const krun::Options &o)
     return text;
 }
 
+void printPhases(FILE *out, const std::vector<krun::Phase> &phases)
+{
+    fprintf(out, "  phases    ");
+    for (const krun::Phase &phase : phases)
+        fprintf(out, " %s %.2f s%s", phase.name.c_str(), phase.seconds, phase.grasp ? " (grasp)" : "");
+    fputc('\n', out);
+}
+
 // The scene's folder is searched for the files it imports and reads.
 void searchBesideScene(const std::string &scene)
 {
@@ -103,13 +113,24 @@ int main(int argc, char **argv)
     std::string bindProblem;
     const std::vector<krun::Target> targets = krun::bindTargets(scene, o.targets, bindProblem);
     if (!bindProblem.empty()) return failed(bindProblem);
+    std::vector<krun::Phase> phases;
+    std::unique_ptr<krun::Schedule> schedule;
+    if (!o.phasesFile.empty()) {
+        const std::string problem = krun::readPhases(o.phasesFile, phases);
+        if (!problem.empty()) return failed(problem);
+        schedule.reset(new krun::Schedule(scene, phases, universe.timeStep, bindProblem));
+        if (!bindProblem.empty()) return failed(bindProblem);
+        if (!o.stepsGiven) o.steps = schedule->steps();
+    }
     const std::vector<krun::MeasuredJoint> joints = krun::measuredJoints(scene);
     std::unique_ptr<krun::GraspRun> grasp;
     if (!o.grasp.empty()) {
         grasp.reset(new krun::GraspRun(scene, o, bindProblem));
         if (!bindProblem.empty()) return failed(bindProblem);
     }
-    krun::Output csv, status;
+    krun::Output csv, status, plotFile;
+    krun::JointPlot plot(joints, o.plotFile.empty() ? 0 : static_cast<size_t>(o.steps / o.csvEvery + 2));
+    if (!o.plotFile.empty() && !plotFile.open(o.plotFile)) return failed(cannotWrite(o.plotFile));
     if (!o.csvFile.empty() && !csv.open(o.csvFile)) return failed(cannotWrite(o.csvFile));
     if (!o.statusFile.empty() && !status.open(o.statusFile)) return failed(cannotWrite(o.statusFile));
     if (csv.file()) krun::writeCsvHeader(csv.file(), joints);
@@ -121,25 +142,37 @@ int main(int argc, char **argv)
     const Clock::time_point start = Clock::now();
     for (int step = 0; step < o.steps; ++step) {
         if (csv.file() && step % o.csvEvery == 0) krun::writeCsvRow(csv.file(), universe.time, joints);
+        if (plotFile.file() && step % o.csvEvery == 0) plot.sample(universe.time);
         if (!film.shoot(step, filmProblem)) return failed(filmProblem);
+        if (schedule && (step == 0 || schedule->phaseAt(step) != schedule->phaseAt(step - 1)))
+            plot.mark(universe.time, schedule->phase(schedule->phaseAt(step)).name);
+        if (schedule) schedule->drive(step);
         krun::driveTargets(targets);
-        if (grasp) grasp->before();
+        const bool grasping = grasp && (!schedule || schedule->grasping(step));
+        if (grasping) grasp->before();
         universe.step();
-        if (grasp) grasp->after(step, universe.time);
+        if (grasping) grasp->after(step, universe.time);
         progress.update(step + 1, secondsSince(start), krun::countAwakeBodies(universe));
     }
     figures.wall = secondsSince(start);
     progress.finish();
     if (csv.file()) krun::writeCsvRow(csv.file(), universe.time, joints);
+    if (plotFile.file()) {
+        plot.sample(universe.time);
+        plot.write(plotFile.file());
+    }
     if (!film.shoot(o.steps, filmProblem) || !film.finish(filmProblem)) return failed(filmProblem);
     figures.steps = o.steps;
     figures.simulated = universe.time;
     krun::printSummary(stdout, o.scene.c_str(), universe, scene, joints, figures);
+    if (schedule) printPhases(stdout, phases);
     if (grasp) grasp->printSummary(stdout);
     if (!film.summary().empty()) fprintf(stdout, "  images     %s\n", film.summary().c_str());
     if (status.file()) krun::writeStatus(status.file(), universe, scene);
     if (csv.file() && !csv.commit()) return failed(cannotWrite(o.csvFile));
+    if (plotFile.file() && !plotFile.commit()) return failed(cannotWrite(o.plotFile));
     if (status.file() && !status.commit()) return failed(cannotWrite(o.statusFile));
+    if (grasp) fprintf(stdout, "%s\n", krun::verdictLine(grasp->verdict()).c_str());
     universe.DelScene(&scene);
     return 0;
 }

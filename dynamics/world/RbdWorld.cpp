@@ -143,6 +143,8 @@ void RbdWorldReset(RbdWorldID world)
 void RbdWorldDestroy(RbdWorldID world)
 {
     if (!RbdCheckWorld(world)) return;
+    // The pools go whole; the names their bodies own go first.
+    for (RbdBody *body = world->firstBody; body; body = body->next) RbdBodySetName(body, nullptr);
     freePartitionOutput(&world->partitions);
     RbdBclDestroyConstraintRowList(&world->rows);
     PxPoolTerm(&world->bodyPool);

@@ -127,6 +127,11 @@ HostContact *CopyContact(RbdContactID contact)
     copy->penetration = RbdContactGetPenetration(contact);
     const RbdContactParams *params = RbdContactGetParams(contact);
     copy->frictionType = params ? RbdContactParamsGetType(params) : -1;
+    if (!params) return copy;
+    copy->frictionForce[0] = RbdContactParamsGetPrimaryFriction(params);
+    copy->frictionForce[1] = RbdContactParamsGetSecondaryFriction(params);
+    copy->mu[0] = RbdContactParamsGetPrimaryFrictionCoefficient(params);
+    copy->mu[1] = RbdContactParamsGetSecondaryFrictionCoefficient(params);
     return copy;
 }
 

@@ -33,7 +33,8 @@ struct HostContactList {
 
 // One contact, copied: the two solids' names ("WORLD" for the static
 // environment), position, normal and penetration (cm), friction type, and
-// the forces and torques on both bodies.
+// the forces and torques on both bodies, and the friction of its material
+// pair.
 struct HostContact {
     bool valid = false;
     std::string names[2];
@@ -41,6 +42,8 @@ struct HostContact {
     double position[3] = {0, 0, 0}, normal[3] = {0, 0, 0}, direction[3] = {0, 0, 0};
     double penetration = 0;
     int frictionType = -1;
+    double frictionForce[2] = {0, 0}; // the box limits of the two directions (kg cm/s^2)
+    double mu[2] = {0, 0};            // the two friction coefficients
     double force[2][3] = {{0, 0, 0}, {0, 0, 0}}, torque[2][3] = {{0, 0, 0}, {0, 0, 0}};
 };
 // A copy of contact as seen from its bodies.

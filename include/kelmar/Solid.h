@@ -128,7 +128,13 @@ protected:
 
 private:
     void MoveAttachments(const double delta[4][4], const Solid *from, unsigned int pass);
+    void StatusQuaternion(double q[4]) const;
+    void RememberStatusQuaternion(const double q[4]);
     unsigned int movePass_ = 0;
+    // The quaternion a status gave, with the rotation it produced: while
+    // the rotation is unchanged, a status save writes it back unchanged.
+    double statusQuaternion_[4] = {1, 0, 0, 0};
+    double statusRotation_[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
 };
 
 } // namespace kelmar

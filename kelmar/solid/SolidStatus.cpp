@@ -2,7 +2,9 @@
 // options (0x20). Reals are written so that they read back exactly.
 #include <kelmar/Solid.h>
 
+#include <cmath>
 #include <cstddef>
+#include <cstring>
 
 #include <kelmar/Graphics.h>
 #include <kelmar/PxVector.h>
@@ -50,16 +52,13 @@ void Solid::saveStatus(PxStream *stream) const
     if (sceneOptions & Scene::kStatusPose) {
         double p[3], q[4], v[3] = {0, 0, 0}, w[3] = {0, 0, 0};
         GetPosition(p);
-        GetQuaternion(q);
+        StatusQuaternion(q);
         if (body_) {
             RbdBodyGetLinearVelocity(body_, v);
             RbdBodyGetAngularVelocity(body_, w);
         }
         WriteVector("POS", stream, p, 3);
-        // A body with a centre-of-mass frame keeps its orientation as a
-        // matrix: a quaternion read back from it may differ in the 17th
-        // digit, so 15 digits keep a re-saved status identical.
-        PxXMLWrite("QUAT", stream, "%.15g, %.15g, %.15g, %.15g", q[0], q[1], q[2], q[3]);
+        PxXMLWrite("QUAT", stream, "%.17g, %.17g, %.17g, %.17g", q[0], q[1], q[2], q[3]);
         WriteVector("VLIN", stream, v, 3);
         WriteVector("VROT", stream, w, 3);
     }
@@ -75,6 +74,30 @@ void Solid::saveStatus(PxStream *stream) const
 
 // The quaternion is the body's own (a saved unit quaternion), so that the
 // restored pose is the saved one bit for bit.
+// A body keeps its orientation as a matrix, and a quaternion read back
+// from it may differ from the one it was given in the last digit. A saved
+// status loaded and saved again must be the same text (and a universe
+// restored from it the same state), so the quaternion a status gave is
+// written back for as long as the rotation it produced stands.
+void Solid::StatusQuaternion(double q[4]) const
+{
+    bool unchanged = tm_ != nullptr;
+    for (int i = 0; unchanged && i < 9; ++i) unchanged = tm_[i / 3][i % 3] == statusRotation_[i];
+    if (unchanged)
+        std::memcpy(q, statusQuaternion_, sizeof statusQuaternion_);
+    else
+        GetQuaternion(q);
+}
+
+void Solid::RememberStatusQuaternion(const double q[4])
+{
+    std::memcpy(statusQuaternion_, q, sizeof statusQuaternion_);
+    const double norm = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+    if (std::fabs(norm - 1.0) > 1e-12) NormalizeQuaternion(statusQuaternion_);
+    if (!tm_) return;
+    for (int i = 0; i < 9; ++i) statusRotation_[i] = tm_[i / 3][i % 3];
+}
+
 int Solid::loadStatus(PxXMLElement *element)
 {
     loadStatusInit(element);
@@ -97,6 +120,7 @@ int Solid::loadStatus(PxXMLElement *element)
             RbdBodySetQuaternion(body_, v.quaternion[0], v.quaternion[1], v.quaternion[2], v.quaternion[3]);
         else
             SetQuaternion(v.quaternion);
+        RememberStatusQuaternion(v.quaternion);
     }
     if (Given(handlers, "POS")) SetPosition(v.position);
     if (body_ && Given(handlers, "VLIN")) {

@@ -193,26 +193,6 @@ TEST(RawFile, BadModesAndOriginsAreRefusedWithOneWarningEach)
                                                  "PxWarning{3}: Invalid origin parameter passed to PxLseek().\n");
 }
 
-// Twenty built-in places, each a folder: ten Resources/ folders, then
-// their px_files/ subfolders in the same order.
-TEST(FileSearch, TheBuiltInListHasTwentyEntriesInOrder)
-{
-    for (int i = 0; i < 10; ++i) {
-        ASSERT_NE(PxGetDefaultFileLocation(i), nullptr) << i;
-        ASSERT_NE(PxGetDefaultFileLocation(i + 10), nullptr) << i;
-        EXPECT_EQ(std::string(PxGetDefaultFileLocation(i)) + "px_files/", PxGetDefaultFileLocation(i + 10)) << i;
-    }
-    EXPECT_STREQ(PxGetDefaultFileLocation(0), "Resources/");
-    EXPECT_EQ(PxGetDefaultFileLocation(-1), nullptr);
-    EXPECT_GE(SearchListLength(), 20);
-
-    char buffer[16];
-    PxGetExecutableFileName(buffer, sizeof buffer);
-    EXPECT_STREQ(buffer, ".");
-    PxGetExecutablePath(buffer, sizeof buffer);
-    EXPECT_STREQ(buffer, ".");
-}
-
 TEST(FileSearch, AnAddedDirectoryFindsAFileByItsBareName)
 {
     TempDir dir;

@@ -188,3 +188,34 @@ TEST(RunProgram, GraspReportsTheClosedHand)
     EXPECT_EQ(run(example("hand_ball.px") + " --grasp som").status, 2);
     EXPECT_EQ(run(example("hand_ball.px") + " --grasp orb --target nothing").status, 1);
 }
+
+// --phases sets the run's length and when the controller runs; --plot
+// draws the joints that moved with the phases marked; the verdict is the
+// last line. A missing file or an unknown joint ends the run before it starts.
+TEST(RunProgram, PhasesDriveTheRunAndThePlotShowsThem)
+{
+    const std::string phases = scratch("hand.phases"), plot = scratch("hand.svg");
+    std::ofstream(phases) << "# bend one finger, then grasp\nbend 0.1 open hand.finger1=0.3\nwrap 0.2 grasp\n";
+    const Outcome o = run(example("hand_ball.px") + " --grasp ballwrap --phases " + phases + " --plot " + plot);
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("simulated  0.300 s in 60 steps of 0.005 s"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("  phases     bend 0.10 s wrap 0.20 s (grasp)\n"), std::string::npos) << o.out;
+    const size_t last = o.out.rfind('\n', o.out.size() - 2);
+    EXPECT_EQ(o.out.substr(last + 1).rfind("ball not held: 3 of 3 fingertips in contact, lifted ", 0), 0u) << o.out;
+    const std::string svg = slurp(plot);
+    EXPECT_EQ(svg.rfind("<svg xmlns=\"http://www.w3.org/2000/svg\"", 0), 0u);
+    for (const char *text : {">bend</text>", ">wrap</text>", ">hand.finger1</text>", "<polyline", "</svg>\n"})
+        EXPECT_NE(svg.find(text), std::string::npos) << text;
+    EXPECT_EQ(svg.find(">hand.mount</text>"), std::string::npos) << "a joint that never moved is drawn";
+
+    const Outcome missing = run(example("hand_ball.px") + " --phases " + scratch("none.phases"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("kelmar-run: cannot read the phases '"), std::string::npos) << missing.err;
+    std::ofstream(phases) << "bend 0.1 open thumb=1\n";
+    const Outcome unknown = run(example("hand_ball.px") + " --phases " + phases);
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("kelmar-run: phase bend: no joint 'thumb' with a position in the scene"),
+              std::string::npos)
+        << unknown.err;
+    for (const std::string &path : {phases, plot}) unlink(path.c_str());
+}

@@ -1,6 +1,7 @@
 #include "RunGrasp.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -145,22 +146,40 @@ void GraspRun::PalmFrame(double point[3]) const
     for (int i = 0; i < 3; ++i) point[i] = out[i];
 }
 
-void GraspRun::printSummary(FILE *out)
+GraspVerdict GraspRun::verdict() const
 {
-    std::fprintf(out, "  grasp      %s with %s on %s: ", kind_.c_str(), hand_->GetName(), target_->GetName());
-    if (closedStep_ < 0)
-        std::fprintf(out, "the hand did not close\n");
-    else
-        std::fprintf(out, "closed after %d steps (%.3f s)\n", closedStep_ + 1, closedTime_);
-    int tips = 0, fingers = palm_->numChildren;
-    std::fprintf(out, "  fingers   ");
-    for (int f = 0; f < fingers; ++f) {
+    const GraspMeasures m = measure();
+    GraspVerdict v;
+    v.closed = m.closedStep >= 0;
+    v.held = m.held;
+    v.tips = m.tips;
+    v.fingers = static_cast<int>(m.fingerContacts.size());
+    v.lift = m.lift;
+    v.slip = m.slip;
+    const std::string name = target_->GetName();
+    v.target = name.substr(name.rfind('.') + 1);
+    return v;
+}
+
+std::string verdictLine(const GraspVerdict &v)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, "%s %s: %d of %d fingertips in contact, lifted %.1f cm, slip %.1f mm",
+                  v.target.c_str(), v.held ? "held" : "not held", v.tips, v.fingers, v.lift, v.slip);
+    return text;
+}
+
+GraspMeasures GraspRun::measure() const
+{
+    GraspMeasures m;
+    m.closedStep = closedStep_;
+    m.closedTime = closedTime_;
+    for (int f = 0; f < palm_->numChildren; ++f) {
         bool tip = false;
-        std::fprintf(out, " %d:%d", f, FingerContacts(f, &tip));
-        tips += tip ? 1 : 0;
+        m.fingerContacts.push_back(FingerContacts(f, &tip));
+        m.tips += tip ? 1 : 0;
     }
-    std::fprintf(out, " contacts with the target; fingertips in contact: %d of %d\n", tips, fingers);
-    kelmar::ContactList all(target_), withHand(target_);
+    kelmar::ContactList withHand(target_);
     kelmar::ContactList *list = target_->GetContacts(0);
     bool onlyHand = list->count > 0;
     for (const auto &e : list->entries) {
@@ -172,23 +191,38 @@ void GraspRun::printSummary(FILE *out)
     }
     delete list;
     kelmar::Grasp grasp(target_, &withHand);
-    int columns = 0;
-    const double *g = grasp.getGraspMap(columns);
-    std::vector<float> n(g, g + 6 * columns);
-    const int nullity = columns > 0 ? kelmar::Grasp::ComputeNullSpace(n, 6, columns, 1e-5f) : 0;
-    std::fprintf(out, "  grasp map  rank %d of 6 (%d columns), %d internal-force directions\n", columns - nullity,
-                 columns, nullity);
+    const double *g = grasp.getGraspMap(m.columns);
+    std::vector<float> n(g, g + 6 * m.columns);
+    m.rank = m.columns - (m.columns > 0 ? kelmar::Grasp::ComputeNullSpace(n, 6, m.columns, 1e-5f) : 0);
     double p[3];
     target_->GetPosition(p);
-    const double lift = p[2] - startZ_;
+    m.lift = p[2] - startZ_;
     PalmFrame(p);
-    const double slip = closedStep_ < 0
-                            ? 0
-                            : 10 * std::sqrt(std::pow(p[0] - closedIn_[0], 2) + std::pow(p[1] - closedIn_[1], 2) +
-                                             std::pow(p[2] - closedIn_[2], 2));
-    const bool held = onlyHand && tips >= 2;
+    m.slip = closedStep_ < 0 ? 0
+                             : 10 * std::sqrt(std::pow(p[0] - closedIn_[0], 2) + std::pow(p[1] - closedIn_[1], 2) +
+                                              std::pow(p[2] - closedIn_[2], 2));
+    m.held = onlyHand && m.tips >= 2;
+    m.joints.resize(static_cast<size_t>(hand_->numJoints));
+    hand_->GetJoints(m.joints.data());
+    return m;
+}
+
+void GraspRun::printSummary(FILE *out) const
+{
+    const GraspMeasures m = measure();
+    std::fprintf(out, "  grasp      %s with %s on %s: ", kind_.c_str(), hand_->GetName(), target_->GetName());
+    if (m.closedStep < 0)
+        std::fprintf(out, "the hand did not close\n");
+    else
+        std::fprintf(out, "closed after %d steps (%.3f s)\n", m.closedStep + 1, m.closedTime);
+    const int fingers = static_cast<int>(m.fingerContacts.size());
+    std::fprintf(out, "  fingers   ");
+    for (int f = 0; f < fingers; ++f) std::fprintf(out, " %d:%d", f, m.fingerContacts[static_cast<size_t>(f)]);
+    std::fprintf(out, " contacts with the target; fingertips in contact: %d of %d\n", m.tips, fingers);
+    std::fprintf(out, "  grasp map  rank %d of 6 (%d columns), %d internal-force directions\n", m.rank, m.columns,
+                 m.columns - m.rank);
     std::fprintf(out, "  held       %s: %d of %d fingertips in contact, lifted %.1f cm, slip %.1f mm\n",
-                 held ? "yes" : "no", tips, fingers, lift, slip);
+                 m.held ? "yes" : "no", m.tips, fingers, m.lift, m.slip);
 }
 
 } // namespace krun

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <kelmar/grasp.h>
 #include <kelmar/kelmar.h>
@@ -16,6 +17,33 @@
 #include "RunOptions.h"
 
 namespace krun {
+
+// What a grasp came to, as the summary reports it.
+struct GraspMeasures {
+    int closedStep = -1;             // the step the hand closed at; -1: it did not
+    double closedTime = 0;           // s
+    std::vector<int> fingerContacts; // contacts of each finger with the target
+    int tips = 0;                    // fingertips in contact with the target
+    int columns = 0, rank = 0;       // of the grasp map of the hand's contacts
+    bool held = false;               // only the hand touches the target, two tips or more
+    double lift = 0;                 // cm the target rose since the start
+    double slip = 0;                 // mm the target moved in the palm's frame since the hand closed
+    std::vector<double> joints;      // the hand's joint vector (rad, cm for sliders)
+};
+
+// What the simulation says of a grasp at the end of a run.
+struct GraspVerdict {
+    bool closed = false; // the hand came to rest touching the target
+    bool held = false;   // only the hand touches the target, with two fingertips or more
+    int tips = 0;        // fingertips touching the target
+    int fingers = 0;     // fingers of the hand
+    double lift = 0;     // cm the target rose since the start
+    double slip = 0;     // mm the target moved in the palm's frame since the hand closed
+    std::string target;  // the target's own name (the last part of its scene name)
+};
+
+// "ball held: 3 of 3 fingertips in contact, lifted 5.0 cm, slip 0.3 mm".
+std::string verdictLine(const GraspVerdict &verdict);
 
 class GraspRun {
 public:
@@ -25,7 +53,9 @@ public:
     // One controller step (before the universe's step) and its bookkeeping (after).
     void before();
     void after(int step, double time);
-    void printSummary(FILE *out);
+    GraspMeasures measure() const;
+    GraspVerdict verdict() const; // measure() for the one-line verdict
+    void printSummary(FILE *out) const;
 
 private:
     bool Closed();

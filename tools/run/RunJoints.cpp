@@ -23,7 +23,7 @@ double positionOf(const MeasuredJoint &joint)
 }
 
 std::vector<Target> bindTargets(kelmar::Scene &scene, const std::vector<std::pair<std::string, double>> &targets,
-                                std::string &problem)
+                                std::string &problem, const std::string &label)
 {
     std::vector<Target> bound;
     const std::vector<MeasuredJoint> joints = measuredJoints(scene);
@@ -31,7 +31,7 @@ std::vector<Target> bindTargets(kelmar::Scene &scene, const std::vector<std::pai
         auto named = [&](const MeasuredJoint &joint) { return joint.name == target.first; };
         const auto found = std::find_if(joints.begin(), joints.end(), named);
         if (found == joints.end())
-            problem = "--set: no joint '" + target.first + "' with a position in the scene";
+            problem = label + ": no joint '" + target.first + "' with a position in the scene";
         else
             bound.push_back({*found, target.second});
     }

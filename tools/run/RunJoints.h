@@ -26,8 +26,9 @@ struct Target {
     MeasuredJoint joint;
     double value;
 };
+// label: where the targets came from ("--set", a phase file).
 std::vector<Target> bindTargets(kelmar::Scene &scene, const std::vector<std::pair<std::string, double>> &targets,
-                                std::string &problem);
+                                std::string &problem, const std::string &label = "--set");
 // Commands every target once (called before each step).
 void driveTargets(const std::vector<Target> &targets);
 

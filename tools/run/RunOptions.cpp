@@ -43,11 +43,16 @@ std::string takeOption(const std::string &option, const char *value, Options &o)
 {
     std::string name, text;
     double real = 0;
-    if (option == "--steps") return toInt(value, 0, o.steps) ? "" : "--steps needs a whole number >= 0";
+    if (option == "--steps") {
+        o.stepsGiven = true;
+        return toInt(value, 0, o.steps) ? "" : "--steps needs a whole number >= 0";
+    }
     if (option == "--every") return toInt(value, 1, o.csvEvery) ? "" : "--every needs a whole number >= 1";
     if (option == "--dt") return toReal(value, o.dt) && o.dt > 0 ? "" : "--dt needs a time step > 0 (s)";
     if (option == "--status") return (o.statusFile = value).empty() ? "--status needs a file name" : "";
     if (option == "--csv") return (o.csvFile = value).empty() ? "--csv needs a file name" : "";
+    if (option == "--plot") return (o.plotFile = value).empty() ? "--plot needs a file name" : "";
+    if (option == "--phases") return (o.phasesFile = value).empty() ? "--phases needs a file name" : "";
     if (option == "--grasp") {
         o.grasp = value;
         for (const char *kind : {"ballwrap", "orb", "contact", "contact0", "som"})
@@ -73,8 +78,9 @@ std::string takeOption(const std::string &option, const char *value, Options &o)
 
 bool takesValue(const std::string &option)
 {
-    for (const char *known : {"--steps", "--every", "--dt", "--status", "--csv", "--var", "--set", "--grasp",
-                              "--robot", "--target", "--som", "--radius", "--images", "--camera"})
+    for (const char *known :
+         {"--steps", "--every", "--dt", "--status", "--csv", "--var", "--set", "--grasp", "--robot", "--target",
+          "--som", "--radius", "--images", "--camera", "--plot", "--phases"})
         if (option == known) return true;
     return false;
 }
@@ -103,7 +109,10 @@ std::string parseOptions(int argc, char **argv, Options &o)
     }
     if (o.help) return "";
     if (o.scene.empty()) return "no scene file given";
-    if (!o.statusFile.empty() && o.statusFile == o.csvFile) return "--status and --csv name the same file";
+    const std::string &status = o.statusFile, &csv = o.csvFile, &plot = o.plotFile;
+    if (!status.empty() && (status == csv || status == plot))
+        return "--status names the same file as --csv or --plot";
+    if (!csv.empty() && csv == plot) return "--csv and --plot name the same file";
     if (o.grasp == "som" && o.somFile.empty()) return "--grasp som needs --som FILE";
     if (!o.camera.empty() && o.imagesDir.empty()) return "--camera needs --images";
     return "";
@@ -119,6 +128,9 @@ std::string usageText()
            "  --var NAME=VALUE   a variable of the scene file (repeatable)\n"
            "  --status FILE      write the final UNIVERSE and SCENE status\n"
            "  --csv FILE         write the joint positions over time\n"
+           "  --plot FILE        draw the joint positions over time (SVG)\n"
+           "  --phases FILE      run a sequence of phases: joint targets and when the grasp\n"
+           "                     controller runs (its length sets --steps unless given)\n"
            "  --grasp KIND       run a grasp controller on the hand every step: ballwrap, orb,\n"
            "                     contact, contact0 or som; the summary reports the grasp\n"
            "  --robot NAME       the hand (default: the first robot with a palm)\n"

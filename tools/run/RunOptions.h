@@ -11,11 +11,14 @@ namespace krun {
 struct Options {
     std::string scene;
     int steps = 200;
+    bool stepsGiven = false;                             // --steps given: the phases do not set the count
     double dt = 0;                                       // s; 0: the scene's time step
     std::vector<std::pair<std::string, double>> targets; // --set JOINT=VALUE (rad or cm)
     std::vector<std::pair<std::string, std::string>> variables;
     std::string statusFile;
     std::string csvFile;
+    std::string plotFile;     // --plot: the joint positions over time as an SVG picture
+    std::string phasesFile;   // --phases: a sequence of joint targets and grasp phases
     int csvEvery = 1;         // steps between CSV rows and between frames
     std::string grasp;        // ballwrap, orb, contact, contact0 or som; empty: none
     std::string graspRobot;   // the hand (default: the first robot that branches)

@@ -37,26 +37,6 @@ int ApproximateDistance(CdxModelPair *, const CdxDistanceRequest *request, CdxDi
 
 } // namespace
 
-// The was-intersecting flag is bit 0 alone; a reset clears every flag.
-TEST_F(CdxTest, ThePairFlagOfIntersectingLeavesTheOtherFlags)
-{
-    PxMatrix4 tm;
-    TestTranslation(tm, 0, 0, 0);
-    CdxModelID a = Model(TestBoxCreate(1, 1, 1), &tm), b = Model(TestBoxCreate(1, 1, 1), &tm);
-    CdxModelPair *pair = CdxModelPairCreate(a, b);
-    ASSERT_NE(nullptr, pair);
-    pair->flags = 0x6;
-    CdxModelPairSetWasIntersecting(pair, 1);
-    EXPECT_EQ(0x7, pair->flags);
-    EXPECT_EQ(1, CdxModelPairGetWasIntersecting(pair));
-    CdxModelPairSetWasIntersecting(pair, 0);
-    EXPECT_EQ(0x6, pair->flags);
-    CdxModelPairReset(pair, b, a);
-    EXPECT_EQ(0, pair->flags);
-    EXPECT_EQ(b, pair->model1);
-    CdxModelPairDestroy(pair);
-}
-
 TEST_F(CdxTest, HelloPutsTheModelsInRegisteredOrderSoNormalsPointFromBallToBox)
 {
     // Box at the origin, ball of radius 1 resting 0.05 deep on its top face,

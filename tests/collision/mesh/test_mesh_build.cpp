@@ -61,16 +61,6 @@ void AddRandomSoup(Mesh *mesh, Random *random, int count, double half, double si
 
 } // namespace
 
-// The pairs themselves are the mesh pair tests'; here: one number for the
-// type however often it is registered, and no pair with a cone.
-TEST_F(MeshTest, TheTypeKeepsItsNumberAndHasNoPairWithACone)
-{
-    EXPECT_EQ(6, CdxTriangleMeshGetTypeId());
-    EXPECT_STREQ("CxTriangleMesh", CdxGeometryGetTypeNameFromId(6));
-    EXPECT_EQ(6, CdxTriangleMeshRegisterType()) << "registering again keeps the number";
-    EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(6, CdxConeGetTypeId())->interactions.intersectFn);
-}
-
 TEST_F(MeshTest, AddingChecksTheAreaAndGrowsPastTheCapacity)
 {
     // A right triangle with legs 1 and 2e-14 has area exactly 1e-14.

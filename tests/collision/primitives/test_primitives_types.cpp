@@ -1,4 +1,4 @@
-// The six primitive geometries: registration, parameters, bounds, support
+// The six primitive geometries: parameters, bounds, support
 // points, mass properties and line-segment hits.
 #include "test_primitives_support.h"
 
@@ -51,22 +51,6 @@ void ExpectMass(CdxGeometryID geometry, double volume, const Vec &centroid, cons
 }
 
 } // namespace
-
-TEST_F(PrimitiveTest, TypesRegisterInOrderUnderTheirNames)
-{
-    const char *names[6] = {"CdxSphere", "CdxBox", "CdxPlane", "CdxCylinder", "CdxCone", "CdxTriangleList"};
-    for (int id = 0; id < 6; ++id) EXPECT_STREQ(names[id], CdxGeometryGetTypeNameFromId(id));
-    EXPECT_EQ(0, CdxSphereGetTypeId());
-    EXPECT_EQ(1, CdxBoxGetTypeId());
-    EXPECT_EQ(2, CdxPlaneGetTypeId());
-    EXPECT_EQ(3, CdxCylinderGetTypeId());
-    EXPECT_EQ(4, CdxConeGetTypeId());
-    EXPECT_EQ(5, CdxTriangleListGetTypeId());
-    EXPECT_EQ(6, CdxPrimitivesGetTypeCount());
-    // Registering again keeps the numbers.
-    EXPECT_EQ(1, CdxBoxRegisterType());
-    EXPECT_EQ(6, CdxGeometryGetRegisteredTypeCount());
-}
 
 // Derived quantities follow the parameters: bounding spheres, cylinder end
 // centres and plane normals and distances under a pose.

@@ -129,4 +129,33 @@ TEST(LcsModels, AFastSpinAxisIsTurnedAsARotationOfItsOwn)
     EXPECT_NEAR(b->quaternion[3], c1 * s2, 1e-12);
 }
 
+// Each quaternion update turns a body spinning at a constant world rate w
+// about w alone. The first-order update q += h/2 (0, w) q, normalised, is
+// the rotation by 2 atan(h |w| / 2) per step exactly; the finite-rotation
+// updates turn by h |w| per step.
+TEST(LcsModels, EveryQuaternionUpdateTurnsAConstantSpinAboutItsAxis)
+{
+    const PxReal h = 0.01, w[3] = {0.3, -1.1, 0.7};
+    const PxReal rate = sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+    const PxReal q0[4] = {0.5, -0.1, 0.7, sqrt(1.0 - 0.25 - 0.01 - 0.49)};
+    lcs::BaseFunctions fn;
+    for (int method = 1; method <= 3; ++method) {
+        SCOPED_TRACE(method);
+        RbdLcsBody body = {};
+        PxV3Copy(body.angularVelocity, w);
+        for (int k = 0; k < 4; ++k) body.quaternion[k] = q0[k];
+        RbdLcsBody *b = &body;
+        for (int n = 0; n < 100; ++n) fn.updateQuaternion(1, &b, h, method);
+        const PxReal angle = 100 * (method == 1 ? 2.0 * atan(0.5 * h * rate) : h * rate);
+        // r = (cos(angle / 2), sin(angle / 2) w / |w|); expected = r q0.
+        const PxReal c = cos(0.5 * angle), s = sin(0.5 * angle) / rate;
+        const PxReal r[4] = {c, s * w[0], s * w[1], s * w[2]};
+        const PxReal expected[4] = {r[0] * q0[0] - r[1] * q0[1] - r[2] * q0[2] - r[3] * q0[3],
+                                    r[0] * q0[1] + r[1] * q0[0] + r[2] * q0[3] - r[3] * q0[2],
+                                    r[0] * q0[2] + r[2] * q0[0] + r[3] * q0[1] - r[1] * q0[3],
+                                    r[0] * q0[3] + r[3] * q0[0] + r[1] * q0[2] - r[2] * q0[1]};
+        for (int k = 0; k < 4; ++k) EXPECT_NEAR(body.quaternion[k], expected[k], 1e-12) << k;
+    }
+}
+
 } // namespace

@@ -332,12 +332,3 @@ TEST(RbdBody, PreparationAddsGravityDampingAndAnImpulseAsForceOverOneStep)
     RbdBodyPrepareForStep(body, 0.01, gravity);
     EXPECT_EQ(body->lcs.flags & RBD_LCS_BODY_CONSTRAINED, RBD_LCS_BODY_CONSTRAINED);
 }
-
-TEST(RbdBody, CopyIsNotProvidedAndSaysSo)
-{
-    World world(1, 1);
-    RbdBodyID body = RbdBodyCreate(world);
-    WarningCapture warnings;
-    EXPECT_EQ(RbdBodyCopy(body), nullptr);
-    EXPECT_TRUE(warnings.contains("RbdBodyCopy: NOT YET IMPLEMENTED."));
-}

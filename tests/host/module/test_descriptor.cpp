@@ -119,19 +119,21 @@ TEST_F(Module, ItsFolderHoldsItsIconsInOrderWithTheirDialogs)
     }
 }
 
-TEST_F(Module, ItExportsTheDescriptorAndNothingElse)
+TEST_F(Module, ItExportsTheDescriptorAndTheScriptInterfaceAndNothingElse)
 {
     ASSERT_TRUE(loaded);
     void *module = dfx::OpenModule("kelmar.so");
     ASSERT_NE(nullptr, module);
     for (const char *symbol : {"Pax_V_of_kelmar", "gsFolder_kelmar", "gasIconsOfFolder_kelmar", "ICONDEF_universe",
-                               "_fun1_universe", "_fun2_ContactIt"})
+                               "_fun1_universe", "_fun2_ContactIt", "FUNCTIONS_kelmar", "CLASSES_kelmar",
+                               "Universe_c", "KelmarCamHead_c", "const_tUSER", "kelmar_invoke"})
         EXPECT_NE(nullptr, dfx_dlsym(module, symbol)) << symbol;
     for (const char *symbol : {"_ZN6kelmar8TheAdminEv", "RbdWorldCreate", "PxStreamOpen", "_ZN6kelmar8UniverseD2Ev"})
         EXPECT_EQ(nullptr, dfx_dlsym(module, symbol)) << symbol;
     const auto *version = static_cast<const DfxVersionRecord *>(dfx_dlsym(module, "Pax_V_of_kelmar"));
     EXPECT_STREQ(dfx_version_text, version->built);
     EXPECT_STREQ(dfx_version_text, version->expected);
+    EXPECT_EQ(16, *static_cast<const int *>(dfx_dlsym(module, "const_tUSER")));
 }
 
 TEST(ModuleVersion, AModuleBuiltForAnotherHostIsRefused)

@@ -49,6 +49,10 @@ void dfx_error(const char *format, ...);
 /* ---- Exceptions: raises the host exception id with a formatted text;
    the call does not return. ---- */
 void prog_throw(const char *id, const char *format, ...) DFX_NORETURN;
+/* Runs call(data); a host exception raised in it ends the call and is
+   returned (1) with its id and text, cut to the sizes given; 0 otherwise.
+   For a module's own entry points that must not let one escape. */
+int prog_protect(void (*call)(void *), void *data, char *id, int idSize, char *text, int textSize);
 
 /* ---- Files: name as given, then every directory of the search list ---- */
 FILE *dfx_fopen(const char *name, const char *mode);

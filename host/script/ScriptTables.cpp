@@ -1,0 +1,702 @@
+// The module's script interface as the host reads it: the constants and
+// free functions (FUNCTIONS_kelmar), the 22 class descriptors and their
+// list (CLASSES_kelmar), and the constants' data symbols. The host parses
+// each declaration like a prototype and finds the entry function by the
+// name the current prefix line and the declared name make (see
+// ScriptInvoke.h). The texts are the interface: change none of them.
+#include "script/ScriptTables.h"
+
+// clang-format off
+extern "C" {
+extern const int const_tBSJOINT = 0;
+extern const int const_tHINGE = 1;
+extern const int const_tPRISMATIC = 2;
+extern const int const_tCARWHEEL = 3;
+extern const int const_tCONTACT = 4;
+extern const int const_tFIXEDPATH = 5;
+extern const int const_tRPROJOINT = 6;
+extern const int const_tUNIVERSAL = 7;
+extern const int const_tLINEAR1 = 8;
+extern const int const_tLINEAR2 = 9;
+extern const int const_tANGULAR3 = 10;
+extern const int const_tSPRING = 11;
+extern const int const_tCONELIMIT = 12;
+extern const int const_tUSER = 16;
+extern const int const_tFrictionZero = 0;
+extern const int const_tFriction1D = 1;
+extern const int const_tFriction2D = 2;
+extern const int const_tFrictionUnknown = -1;
+extern const int const_optDrawGraphics = 1;
+extern const int const_optDrawTexture = 2;
+extern const int const_optDynamicFriction = 4;
+extern const int const_optKelmarFriction = 8;
+extern const int const_optDrawWireFrame = 16;
+extern const int const_optDrawCullBackFaces = 32;
+extern const int const_optPause = 64;
+extern const int const_optUniverseDrawOptions = 51;
+extern const int const_optDrawOpaque = 4;
+extern const int const_optDrawTranslucent = 8;
+extern const int const_optDrawBoth = 12;
+extern const int const_optDrawContacts = 1;
+extern const int const_optDrawForces = 2;
+extern const int const_optDrawCOM = 4;
+extern const int const_optTransparent = 7;
+extern const int const_optInteractable = 8;
+extern const int const_optDisableBodies = 1;
+extern const int const_optDisableConstraints = 2;
+extern const int const_optDontLoadForces = 4;
+extern const int const_optDontLoadVelocities = 8;
+extern const int const_optSavePositions = 16;
+extern const int const_optSaveParams = 32;
+extern const int const_optSaveAll = 48;
+extern const int const_tAny = 0;
+extern const int const_tObstacle = -1;
+extern const int const_tObject = -2;
+extern const int const_tRobot = -3;
+extern const int const_kContactSoftness = 0;
+extern const int const_kContactRestitution = 1;
+extern const int const_kContactMinVelocity = 2;
+extern const int const_kContactAdhesion = 3;
+extern const int const_kContactStaticMu = 4;
+extern const int const_kContactDynamicMu = 5;
+extern const int const_kContactFriction1 = 6;
+extern const int const_kContactFriction2 = 7;
+extern const int const_kContactFriction = 8;
+
+const char *const FUNCTIONS_kelmar[] = {
+    "const_:",
+    "int tBSJOINT",
+    "int tHINGE",
+    "int tPRISMATIC",
+    "int tCARWHEEL",
+    "int tCONTACT",
+    "int tFIXEDPATH",
+    "int tRPROJOINT",
+    "int tUNIVERSAL",
+    "int tLINEAR1",
+    "int tLINEAR2",
+    "int tANGULAR3",
+    "int tSPRING",
+    "int tCONELIMIT",
+    "int tUSER",
+    "int tFrictionZero",
+    "int tFriction1D",
+    "int tFriction2D",
+    "int tFrictionUnknown",
+    "int optDrawGraphics",
+    "int optDrawTexture",
+    "int optDynamicFriction",
+    "int optKelmarFriction",
+    "int optDrawWireFrame",
+    "int optDrawCullBackFaces",
+    "int optPause",
+    "int optUniverseDrawOptions",
+    "int optDrawOpaque",
+    "int optDrawTranslucent",
+    "int optDrawBoth",
+    "int optDrawContacts",
+    "int optDrawForces",
+    "int optDrawCOM",
+    "int optTransparent",
+    "int optInteractable",
+    "int optDisableBodies",
+    "int optDisableConstraints",
+    "int optDontLoadForces",
+    "int optDontLoadVelocities",
+    "int optSavePositions",
+    "int optSaveParams",
+    "int optSaveAll",
+    "int tAny",
+    "int tObstacle",
+    "int tObject",
+    "int tRobot",
+    "int kContactSoftness",
+    "int kContactRestitution",
+    "int kContactMinVelocity",
+    "int kContactAdhesion",
+    "int kContactStaticMu",
+    "int kContactDynamicMu",
+    "int kContactFriction1",
+    "int kContactFriction2",
+    "int kContactFriction",
+    "Solid_:",
+    "void ConvertVector (float* pFrom, float* pTo, class SolidRef pFrom, class SolidRef pTo, int bPos=1)",
+    "TM_:",
+    "void ConvertVector (float* pFrom, float* pTo, float* TMfrom=NULL, float* TMto=NULL, int bPos=1)",
+    "vx_:",
+    "void DrawArrow (float *pFrom, float *pDir, float *pColor=NULL, float *pBaseTM=NULL, float width=0.05)",
+    "void DrawLine (float *pFrom, float *pTo, float *pColor=NULL, float *pBaseTM=NULL)",
+    "void QuaternionMake (float *q, float *axis, float angle)",
+    "void QuaternionProduct (float *r, float *q, float *p)",
+    "void QuaternionFromTM (float *q, float *TM)",
+    "void QuaternionFromEuler (float *q, float *euler)",
+    "void EulerFromQuaternion (float *euler, float *q)",
+    "void QuaternionForRotation (float *q, float* vector1, float *vector2)",
+    "void TMFromEulerAndPos (float *m4TM, float* v3Euler, float *v3Pos)",
+    "void EulerAndPosFromTM (float *m4TM, float* v3Euler, float *v3Pos)",
+    nullptr};
+
+extern const char *const Universe_c[] = {
+    "Universe (char* pcName, int nBodies=100, int nConstraints=100, int nModels=100, int nModelPairs=1200)",
+    "~Universe ()",
+    "CTRL_Universe()",
+    "SAVE_Universe()",
+    "LOAD_Universe()",
+    "Universe_:",
+    "void rename (char *pcNewName)",
+    "void reset ()",
+    "void resetScenesWithRestore (int iFlags)",
+    "void ResetTime ()",
+    "void step ()",
+    "void draw ()",
+    "class SolidRef marked ()",
+    "void  SetTimeStep (float timestep)",
+    "float GetTimeStep ()",
+    "float GetTime ()",
+    "void  SetGravity (float* Grav)",
+    "void  GetGravity (float* Grav)",
+    "void  SetEpsilon (float  fEpsilon)",
+    "float GetEpsilon ()",
+    "void  SetGamma (float fGamma)",
+    "float GetGamma ()",
+    "void  SetVelocityThreshold(float fMinVel)",
+    "float GetVelocityThreshold()",
+    "void  SetAngularVelocityThreshold(float fMinAngVel)",
+    "float GetAngularVelocityThreshold()",
+    "void  SetAccelerationThreshold(float fMinAcc)",
+    "float GetAccelerationThreshold()",
+    "void  SetAliveSteps(int nAliveSteps)",
+    "int   GetAliveSteps()",
+    "int   GetNumMaterials ()",
+    "int   GetMaterialId (char *pcName)",
+    "void  SetMaterialName (int nId, char *pcName)",
+    "char* GetMaterialName (int nId)",
+    "void  SetMaterialDensity (int nId, float Density)",
+    "float GetMaterialDensity (int nId)",
+    "void  SetContactParameter (int nMat1, int nMat2, int which, float fValue)",
+    "float GetContactParameter (int nMat1, int nMat2, int which)",
+    "void  SetStaticMu (int nMat1, int nMat2, float mu)",
+    "void  SetDynamicMu (int nMat1, int nMat2, float mu)",
+    "float GetStaticMu (int nMat1, int nMat2)",
+    "float GetDynamicMu (int nMat1, int nMat2)",
+    "void  SetFriction1 (int nMat1, int nMat2, float friction)",
+    "void  SetFriction2 (int nMat1, int nMat2, float friction)",
+    "int   CheckOptions (int iOptions)",
+    "void  AddOptions (int iOptions)",
+    "void  ClearOptions (int iOptions)",
+    "void  SetOptions (int iOptions)",
+    "void  ToggleOptions (int iOptions)",
+    "int   GetOptions ()",
+    nullptr};
+
+extern const char *const Scene_c[] = {
+    "Scene (char* pcName, char* pcUniverse, char* pcFileName=NULL, float *pfTransform=NULL, float fScale=1.0, char* pcVars=NULL)",
+    "~Scene ()",
+    "SAVE_Scene()",
+    "LOAD_Scene()",
+    "Scene_:",
+    "void rename (char *pcNewName)",
+    "void reset ()",
+    "int  CheckOptions (int iOptions)",
+    "void SetOptions (int iOptions)",
+    "void AddOptions (int iOptions)",
+    "void ClearOptions (int iOptions)",
+    "void ToggleOptions (int iOptions)",
+    nullptr};
+
+extern const char *const Contact_c[] = {
+    "Contact ()",
+    "~Contact ()",
+    "COPY_Contact ()",
+    "DESCRIBE_Contact ()",
+    "Contact_:",
+    "int    IsValid ()",
+    "char  *Name (int iBodyIndex=0)",
+    "float *Force (int iBodyIndex=0)",
+    "float *Torque (int iBodyIndex=0)",
+    "float *Position",
+    "float *Normal",
+    "float *Direction",
+    "readonly float  Penetration",
+    "readonly int   FrictionType",
+    "readonly float FrictionForce1",
+    "readonly float FrictionForce2",
+    "readonly float Mu1",
+    "readonly float Mu2",
+    nullptr};
+
+extern const char *const ContactList_c[] = {
+    "Create_:",
+    "ContactList ()",
+    ":",
+    "~ContactList ()",
+    "COPY_ContactList ()",
+    "DESCRIBE_ContactList ()",
+    "ContactList_:",
+    "int  Num()",
+    "class Contact Get(int iIndex)",
+    nullptr};
+
+extern const char *const SolidRef_c[] = {
+    "SolidRef (char* pcScene, char *pcName)",
+    "~SolidRef ()",
+    "DESCRIBE_SolidRef ()",
+    "COPY_SolidRef ()",
+    "SolidText_:",
+    "void SetColor (char *pcName, float fA=1)",
+    "Solid_:",
+    "void SetColor (float *pColor)",
+    "int  PosToWorld (float *pLocal, float *pWorld)",
+    "int  PosFromWorld (float *pWorld, float *pLocal)",
+    "void SetOptions (int iOptions)",
+    "void AddOptions (int iOptions)",
+    "void ClearOptions (int iOptions)",
+    "int  CheckOptions (int iOptions)",
+    "void SetType (int iType)",
+    "int  GetType (int iType)",
+    "int  Valid ()",
+    "void Enable (int)",
+    "int  Enabled ()",
+    "void SetPosition (float *pPos)",
+    "void GetPosition (float *pPos)",
+    "void SetQuaternion (float *pfQuat)",
+    "void GetQuaternion (float *pQuat)",
+    "void SetTM (float *pTM)",
+    "void GetTM (float *pTM)",
+    "void SetTMAndUpdateAttachments (float *pfTM)",
+    "void SetTMstepwise (float *pfTM, float fDeltaRot=0.01, float fDeltaPos=0.1)",
+    "void GetCOM (float *pCOMTM)",
+    "void Freeze ()",
+    "void UnFreeze ()",
+    "void  SetMass (float fMass)",
+    "float GetMass ()",
+    "void SetInertia (float *fInertia)",
+    "void GetInertia (float *fInertia)",
+    "void SetForce (float *pForce)",
+    "void SetTorque (float *pTorque)",
+    "void GetForce (float *pForce)",
+    "void GetTorque (float *pTorque)",
+    "void ResetForces ()",
+    "void AddForce (float *pForce)",
+    "void AddForceAtPosition (float *pForce, float *pPos)",
+    "void AddImpulse (float *pImpulse)",
+    "void AddImpulseAtPosition (float *pImpulse, float *pPos)",
+    "void AddTorque (float *pTorque)",
+    "void GetTotalForce (float *pForce)",
+    "void GetTotalTorque (float *pTorque)",
+    "void SetLinearVelocity (float *pLinVel)",
+    "void GetLinearVelocity (float *pLinVel)",
+    "void GetLinearAcceleration (float *pLinAcc)",
+    "void SetAngularVelocity (float *pAngVel)",
+    "void GetAngularVelocity (float *pAngVel)",
+    "void  SetLinearVelocityDamping (float)",
+    "float GetLinearVelocityDamping ()",
+    "void  SetAngularVelocityDamping (float)",
+    "float GetAngularVelocityDamping ()",
+    "Solid_1_:",
+    "class ContactList GetContacts (int iWithType=0)",
+    "Solid_2_:",
+    "class ContactList GetContacts (class SolidRef WithSolid)",
+    "Solid_OBSOLETE_:",
+    "int  GetForces ((*)(int iType, float* Force, float* Torque), int iFilter=-1)",
+    "int  GetContacts ((*)(int iType, float *Force, float* Torque, float *Pos, float *Normal, float *Dir, float FrictionForce1, float FrictionsForce2))",
+    "Solid_1_:",
+    "void SetTM (float *pfEuler, float *pfPos)",
+    "void SetTMAndUpdateAttachments (float *pfEuler, float *pfPos)",
+    "void SetTMstepwise (float *pfEuler, float *pfPos, float fDeltaRot=0.01, float fDeltaPos=0.1)",
+    "void GetTM (float *pfEuler, float *pfPos)",
+    "SolidRef_:",
+    "int Remove ()",
+    nullptr};
+
+extern const char *const Box_c[] = {
+    "EXTENDS vx.SolidRef FROM kelmar",
+    "Box (char* pcScene, float *pfSize, int nMaterial=0, int bFrozen=0)",
+    "~Box ()",
+    "DESCRIBE_Box ()",
+    "COPY_Box ()",
+    "COMPATIBLE_Box ()",
+    nullptr};
+
+extern const char *const Sphere_c[] = {
+    "EXTENDS vx.SolidRef FROM kelmar",
+    "Sphere (char* pcScene, float fRadius, int nMaterial=0, int bFrozen=0)",
+    "~Sphere ()",
+    "DESCRIBE_Sphere ()",
+    "COPY_Sphere ()",
+    "COMPATIBLE_Sphere ()",
+    nullptr};
+
+extern const char *const Cylinder_c[] = {
+    "EXTENDS vx.SolidRef FROM kelmar",
+    "Cylinder (char* pcScene, float fRadius, float fHeight, int nMaterial=0, int bFrozen=0)",
+    "~Cylinder ()",
+    "DESCRIBE_Cylinder ()",
+    "COPY_Cylinder ()",
+    "COMPATIBLE_Cylinder ()",
+    nullptr};
+
+extern const char *const Joint_c[] = {
+    "Ref_:",
+    "Joint (char* pcScene, char* pcRefName)",
+    "~Joint ()",
+    "DESCRIBE_Joint ()",
+    "Joint_:",
+    "int  Valid ()",
+    "void Enable (int)",
+    "int  Enabled ()",
+    "void EnableBodies ()",
+    "void SetTM (float *pTM)",
+    "void GetTM (float *pTM)",
+    "void SetPosition (float *pPos)",
+    "void GetPosition (float *pPos)",
+    "void SetAxis (float *pAxis)",
+    "void GetAxis (float *pAxis)",
+    "void GetForce (int iBodyIndex, float *pForce)",
+    "void GetTorque (int iBodyIndex, float *pTorque)",
+    nullptr};
+
+extern const char *const Hinge_c[] = {
+    "EXTENDS vx.Joint FROM kelmar",
+    "Ref_:",
+    "Hinge (char* pcScene, char* pcRefName)",
+    "~Hinge ()",
+    "Hinge_:",
+    "float GetAngle ()",
+    "Limit_:",
+    "void  LimitEnable (int bEnable)",
+    "int   LimitEnabled ()",
+    "void  MotorEnable (int bEnable)",
+    "int   MotorEnabled ()",
+    "void  SetLimits (float *arLimits)",
+    "void  GetLimits (float *arLimits)",
+    "void  SetLimitParams (float *arParams)",
+    "void  GetLimitParams (float *arParams)",
+    "float GetCurrentInertia ()",
+    "void  SetSpeed (float rSpeed)",
+    "float GetSpeed ()",
+    "float SetValueCtrl (float rValue)",
+    "float SetValueOpt  (float rValue)",
+    "float SetValueOptTrial  (float rValue)",
+    "float SetValue (float rValue)",
+    "float GetValue ()",
+    "void  SetLock (int iLock)",
+    "int   GetLock ()",
+    "void  SetMaxForce  (float rMaxForce)",
+    "float GetMaxForce  ()",
+    "void  SetLockForce (float rLockForce)",
+    "float GetLockForce ()",
+    "void  SetMaxSpeed  (float rMaxSpeed)",
+    "float GetMaxSpeed  ()",
+    "int   SetControllerType (char *pcType)",
+    "char* GetControllerType ()",
+    "void  SetCtrlParams (float *arCtrlParams)",
+    "void  GetCtrlParams (float *arCtrlParams)",
+    "Limit_1_:",
+    "void  SetLimits (float rLower, float rUpper)",
+    "void  SetLimitParams (float rLowerStiffness, float rLowerDamping, float rLowerRestitution, float rUpperStiffness, float rUpperDamping, float rUpperRestitution)",
+    nullptr};
+
+extern const char *const Spring_c[] = {
+    "EXTENDS vx.Joint FROM kelmar",
+    "Ref_:",
+    "Spring (char* pcScene, char* pcRefName)",
+    "~Spring ()",
+    "Spring_:",
+    "float SetLength (float fLength)",
+    "float SetStiffness (float fStiffness)",
+    "float SetDamping (float fDamping)",
+    "Limit_:",
+    "void  LimitEnable (int bEnable)",
+    "int   LimitEnabled ()",
+    "void  SetLimits (float *arLimits)",
+    "void  GetLimits (float *arLimits)",
+    "void  SetLimitParams (float *arParams)",
+    "void  GetLimitParams (float *arParams)",
+    "float SetValueCtrl (float rValue)",
+    "float SetValueOpt  (float rValue)",
+    "float SetValueOptTrial  (float rValue)",
+    "float SetValue (float rValue)",
+    "float GetValue ()",
+    "void  SetLock (int iLock)",
+    "int   GetLock ()",
+    "void  SetMaxForce  (float rMaxForce)",
+    "float GetMaxForce  ()",
+    "void  SetLockForce (float rLockForce)",
+    "float GetLockForce ()",
+    "void  SetMaxSpeed  (float rMaxSpeed)",
+    "float GetMaxSpeed  ()",
+    "Limit_1_:",
+    "void  SetLimits (float rLower, float rUpper)",
+    "void  SetLimitParams (float rLowerStiffness, float rLowerDamping, float rLowerRestitution, float rUpperStiffness, float rUpperDamping, float rUpperRestitution)",
+    nullptr};
+
+extern const char *const Prismatic_c[] = {
+    "EXTENDS vx.Joint FROM kelmar",
+    "Ref_:",
+    "Prismatic (char* pcScene, char* pcRefName)",
+    "~Prismatic ()",
+    "DESCRIBE_Prismatic ()",
+    "Prismatic_:",
+    "float GetDistance ()",
+    "Limit_:",
+    "void  LimitEnable (int bEnable)",
+    "int   LimitEnabled ()",
+    "void  MotorEnable (int bEnable)",
+    "int   MotorEnabled ()",
+    "void  SetLimits (float *arLimits)",
+    "void  GetLimits (float *arLimits)",
+    "void  SetLimitParams (float *arParams)",
+    "void  GetLimitParams (float *arParams)",
+    "float GetCurrentInertia ()",
+    "void  SetSpeed (float rSpeed)",
+    "float GetSpeed ()",
+    "float SetValue (float rValue)",
+    "float GetValue ()",
+    "void  SetLock (int iLock)",
+    "int   GetLock ()",
+    "void  SetMaxForce  (float rMaxForce)",
+    "float GetMaxForce  ()",
+    "void  SetLockForce (float rLockForce)",
+    "float GetLockForce ()",
+    "void  SetMaxSpeed  (float rMaxSpeed)",
+    "float GetMaxSpeed  ()",
+    "int   SetControllerType (char *pcType)",
+    "char* GetControllerType ()",
+    "void  SetCtrlParams (float *arCtrlParams)",
+    "void  GetCtrlParams (float *arCtrlParams)",
+    "Limit_1_:",
+    "void  SetLimits (float rLower, float rUpper)",
+    "void  SetLimitParams (float rLowerStiffness, float rLowerDamping, float rLowerRestitution, float rUpperStiffness, float rUpperDamping, float rUpperRestitution)",
+    nullptr};
+
+extern const char *const RPROJoint_c[] = {
+    "EXTENDS vx.Joint FROM kelmar",
+    "Ref_:",
+    "RPROJoint (char* pcScene, char* pcRefName)",
+    "~RPROJoint ()",
+    "DESCRIBE_RPROJoint ()",
+    "RPROJoint_:",
+    "void SetRelativePosition (float *pos)",
+    "void GetRelativePosition (float *pos)",
+    "void SetRelativeQuaternion (float *q)",
+    "void GetRelativeQuaternion (float *q)",
+    "void SetRelativeAngularVelocity (float *w)",
+    "void GetRelativeAngularVelocity (float *w)",
+    "void SetLinearStrength (float *arForce)",
+    "void GetLinearStrength (float *arForce)",
+    "void SetAngularStrength (float *arForce)",
+    "void GetAngularStrength (float *arForce)",
+    nullptr};
+
+extern const char *const Robot_c[] = {
+    "Robot_ref_:",
+    "Robot (char* pcScene, char* pcRefName)",
+    "Robot_rec_:",
+    "Robot (char* pcScene, char* pcJoint, char* pcSolid, int iMaxDepth=1000)",
+    "Robot_:",
+    "~Robot ()",
+    "class Robot GetNode (int iIndex)",
+    "int NumJoints ()",
+    "int NumNodes ()",
+    "int NumEffectors ()",
+    "int NumSolids ()",
+    "void  SetJoints (float *pfValues)",
+    "void  SetJoint (int iIndex, float fValue)",
+    "void  SetJoints_StepControlled (float *pfValues, float fStepParam)",
+    "void  SetJointsKinematically (float *pfValues)",
+    "void  SetJointKinematically (int iIndex, float fValue)",
+    "void  GetJoints (float *pfValues)",
+    "float GetJoint (int iIndex)",
+    "void  SetJointSpeeds (float *pfSpeeds)",
+    "void  SetJointSpeed (int iIndex, float fValue)",
+    "void  GetJointSpeeds (float *pfSpeeds)",
+    "float GetJointSpeed (int iIndex)",
+    "void  SetLocks (int *pbLock)",
+    "void  SetLock (int iIndex, int bLock)",
+    "void  GetLocks (int *pbLocked)",
+    "int   GetLock (int iIndex)",
+    "void  SetLimits (float *pfLowerLimits, float *pfUpperLimits)",
+    "void  SetLimit (int iIndex, float fLowerLimit, float fUpperLimit)",
+    "void  GetLimits (float *pfLowerLimits, float *pfUpperLimits)",
+    "float GetLowerLimit (int iIndex)",
+    "float GetUpperLimit (int iIndex)",
+    "int   CheckLimits (float *pfValues)",
+    "int   CheckLimit  (int iIndex, float fValue)",
+    "void  SetMaxSpeeds (float *pfMaxSpeeds)",
+    "void  SetMaxSpeed  (int iIndex, float rMaxSpeed)",
+    "void  GetMaxSpeeds (float *pfMaxSpeeds)",
+    "float GetMaxSpeed  (int iIndex)",
+    "void  SetMaxForces (float *pfMaxForces)",
+    "void  SetMaxForce  (int iIndex, float rMaxForce)",
+    "void  GetMaxForces (float *pfMaxForces)",
+    "float GetMaxForce  (int iIndex)",
+    "void  SetLockForces (float *pfLockForces)",
+    "void  SetLockForce  (int iIndex, float rLockForce)",
+    "void  GetLockForces (float *pfLockForces)",
+    "float GetLockForce  (int iIndex)",
+    "void  Freeze (int nStartDepth=0)",
+    "void  UnFreeze (int nStartDepth=0)",
+    "int   NumCtrlParams ()",
+    "void  SetCtrlParams (float *pfCtrlParams)",
+    "void  GetCtrlParams (float *pfCtrlParams)",
+    "void  GetJointForces (float *pfForces)",
+    "void  GetJointForce  (int iIndex, float *pfForces)",
+    "void  GetJointTorques (float *pfTorques)",
+    "void  GetJointTorque  (int iIndex, float *pfTorques)",
+    "void  GetTMs (int iJoint, float *JointTM=0, float *SolidTM=0)",
+    "Robot_1_:",
+    "void  GetTMs (int iJoint, float *JointTM, float *SolidTM, float *prValues)",
+    "Robot_1_:",
+    "void  SetJoints (float fValue)",
+    "void  SetJointsKinematically (float fValue)",
+    "void  SetJointSpeeds (float fSpeed)",
+    "void  SetLocks (int bLock)",
+    "void  SetLimits (float fLowerLimit, float fUpperLimit)",
+    "void  SetMaxSpeeds (float fMaxSpeed)",
+    "void  SetMaxForces (float fMaxForce)",
+    "void  SetLockForces (float fMaxForce)",
+    "Robot_Solid_:",
+    "class ContactList GetContacts (class SolidRef)",
+    "Robot_Type_:",
+    "class ContactList GetContacts (int iWithType=0)",
+    nullptr};
+
+extern const char *const GraspBallWrap_c[] = {
+    "GraspBallWrap_:",
+    "GraspBallWrap (class Robot, class SolidRef, float radius, float threshold)",
+    "~GraspBallWrap ()",
+    "void grasp ()",
+    "void setRadius (float fRadius)",
+    "float getRadius ()",
+    "void setThreshold (float fThreshold)",
+    "float getThreshold ()",
+    nullptr};
+
+extern const char *const GraspContactBased_c[] = {
+    "GraspContactBased_:",
+    "GraspContactBased (class Robot, float fDeltaAngle=0.1,float fContactMinY=1.5, float fContactMaxY=3.5)",
+    "~GraspContactBased ()",
+    "int explore ()",
+    "int grasp()",
+    "void reset ()",
+    nullptr};
+
+extern const char *const GraspBallWrap2_Orb_c[] = {
+    "GraspBallWrap2_Orb_:",
+    "GraspBallWrap2_Orb (class Robot, int eGraspType, float *pfBallPos,float fRad)",
+    "~GraspBallWrap2_Orb ()",
+    "void grasp ()",
+    "void setRadius (float fRadius)",
+    "void setRadii (float *pfRadius, int nFingers)",
+    "float *getRadius ()",
+    "void setBallPos (float *pfBallPos)",
+    "void getBallPos (float *pfBallPos)",
+    "void setGraspType (int iGraspType)",
+    "int  getGraspType ()",
+    nullptr};
+
+extern const char *const GraspContactBased0_c[] = {
+    "GraspContactBased0_:",
+    "GraspContactBased0 (class Robot, class SolidRef, float fMaxContactForce, float fSpeed)",
+    "~GraspContactBased0 ()",
+    "int grasp ()",
+    "void setMaxContactForce (float fMaxContactForce)",
+    "float getMaxContactForce ()",
+    "void setSpeed (float fSpeed)",
+    "float getSpeed ()",
+    nullptr};
+
+extern const char *const GraspShadowSOMGrasp_c[] = {
+    "GraspShadowSOMGrasp_:",
+    "GraspShadowSOMGrasp (class Robot, float fGraspGamma = 0.01,float fE=0.01)",
+    "~GraspShadowSOMGrasp ()",
+    "void grasp ()",
+    "void computeTarget(float* pfTargets, float* prCurr, float* pfProjMask)",
+    "void getSOMProjection(float* pfTargets,float* prJoints,float* pfProjMask)",
+    "void getCurrSOMProjection(float* pfTargets)",
+    "float loadSOM(char *pcFN, char *pcSOM, int nNum, int nDim)",
+    "float setActiveSOM(char *pcSOMName)",
+    "void setGraspGamma(float fG=0.01)",
+    "void setGraspEpsilon(float fE=0.01)",
+    "void getActiveSOMName(char *pcSOMName)",
+    "void reset()",
+    nullptr};
+
+extern const char *const vtkViewer_c[] = {
+    "vtkViewer_:",
+    "vtkViewer (class vtk.CRender, class Universe)",
+    "~vtkViewer ()",
+    nullptr};
+
+extern const char *const KelmarCamera_c[] = {
+    "CameraCreate_:",
+    "KelmarCamera (char *pcScene, char *pcSolid, int nImageWidth, int nImageHeight, float *TM=NULL)",
+    "CameraRef_:",
+    "KelmarCamera (char *pcScene, char *pcCamera)",
+    "Camera_:",
+    "~KelmarCamera ()",
+    "void  GetImage1 (byte *pbRGB)",
+    "void  GetImage3 (byte *pbR, byte *pbG, byte *pbB)",
+    "void  GetTM  (float *TM)",
+    "void  SetTM  (float *TM)",
+    "void  SetZoom  (float fZoom)",
+    "float GetZoom  ()",
+    nullptr};
+
+extern const char *const KelmarCamHead_c[] = {
+    "KelmarCamHeadCreate_:",
+    "KelmarCamHead (char *pcScene)",
+    "KelmarCamHeadRef_:",
+    "KelmarCamHead (char *pcScene, char *pcName)",
+    "KelmarCamHead_:",
+    "~KelmarCamHead ()",
+    "int NumJoints ()",
+    "int NumNodes ()",
+    "int NumEffectors ()",
+    "void  SetJoints (float *pfValues, int bWait=0)",
+    "void  SetJoint (int iIndex, float fValue, int bWait=0)",
+    "void  GetJoints (float *pfValues)",
+    "float GetJoint (int iIndex)",
+    "void  Park ()",
+    "void  Home ()",
+    "void  InitIris ()",
+    "void  InitImgSrv (int xSize,int ySize,int xOffset,int yOffset,float xScale,float yScale,int ColorMode,int FieldMode)",
+    "void  SetLeftIris(int iPercent)",
+    "void  SetRightIris(int iPercent)",
+    "void  SetLens (float flZoom, float fLFocus, float fRZoom, float fLFocus, int wait)",
+    "void  GetLeftImg_RGB (byte *pbR,byte *pbG,byte *pbB)",
+    "void  GetRightImg_RGB (byte *pbR,byte *pbG,byte *pbB)",
+    "void  GetStereoImg_RGB (byte *pbR,byte *pbG,byte *pbB,byte *pbR,byte *pbG,byte *pbB)",
+    "void  SetFixPoint (float *pfValues, int iwait)",
+    "void  GetFixPoint (float* pfValues)",
+    "void  SetAccelerations (float* pfMaxValues)",
+    nullptr};
+
+const char *const *const CLASSES_kelmar[] = {
+    Universe_c,
+    Scene_c,
+    Contact_c,
+    ContactList_c,
+    SolidRef_c,
+    Box_c,
+    Sphere_c,
+    Cylinder_c,
+    Joint_c,
+    Hinge_c,
+    Spring_c,
+    Prismatic_c,
+    RPROJoint_c,
+    Robot_c,
+    GraspBallWrap_c,
+    GraspContactBased_c,
+    GraspBallWrap2_Orb_c,
+    GraspContactBased0_c,
+    GraspShadowSOMGrasp_c,
+    vtkViewer_c,
+    KelmarCamera_c,
+    KelmarCamHead_c,
+    nullptr};
+
+} // extern "C"
+// clang-format on

@@ -1,0 +1,186 @@
+// Script entries of the free functions: vectors between frames, and the
+// quaternion, Euler-angle and transform conversions. Quaternions are
+// w, x, y, z; Euler angles are as the toolkit's matrices take them.
+#include <cmath>
+#include <cstring>
+
+#include <kelmar/PxMath.h>
+#include <kelmar/Solid.h>
+#include <kelmar/Transform.h>
+
+#include "objects/DfxObject.h"
+#include "progaux/HostErrors.h"
+#include "script/ScriptEntries.h"
+
+namespace kelmar {
+namespace script {
+
+namespace {
+
+const double kIdentity[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+
+// v from the frame from into the frame to (world for null); as a position
+// (rotation and translation) or a direction (rotation only).
+void Convert(const double from[4][4], const double to[4][4], bool position, const double v[3], double out[3])
+{
+    double world[3], inverse[4][4];
+    std::memcpy(inverse, to, sizeof inverse);
+    PxMatrix4TMInvert(inverse);
+    if (position) {
+        ConvertPosition(from, v, world);
+        ConvertPosition(inverse, world, out);
+    } else {
+        ConvertVector(from, v, world);
+        ConvertVector(inverse, world, out);
+    }
+}
+
+void FrameOf(KelmarCall *c, int k, const char *label, double tm[4][4])
+{
+    if (!OptionalReals(c, k, label, 16, &tm[0][0])) std::memcpy(tm, kIdentity, sizeof kIdentity);
+}
+
+void ConvertBetweenTMs(KelmarCall *c)
+{
+    const char *label = "TM:ConvertVector";
+    double v[3], from[4][4], to[4][4], out[3];
+    Reals(c, 0, label, 3, v);
+    FrameOf(c, 2, label, from);
+    FrameOf(c, 3, label, to);
+    Convert(from, to, Int(c, 4, label) != 0, v, out);
+    PutReals(c, 1, label, out, 3);
+}
+
+const double (*SolidFrame(KelmarCall *c, int k, const char *label))[4]
+{
+    auto *solid = static_cast<DfxSolid *>(Object(c, k, label));
+    return solid ? solid->Require()->GetTM() : kIdentity;
+}
+
+void ConvertBetweenSolids(KelmarCall *c)
+{
+    const char *label = "Solid:ConvertVector";
+    double v[3], out[3];
+    Reals(c, 0, label, 3, v);
+    Convert(SolidFrame(c, 2, label), SolidFrame(c, 3, label), Int(c, 4, label) != 0, v, out);
+    PutReals(c, 1, label, out, 3);
+}
+
+void QuaternionMake(KelmarCall *c)
+{
+    const char *label = "vx:QuaternionMake";
+    double axis[3];
+    Reals(c, 1, label, 3, axis);
+    const double half = Real(c, 2, label) / 2,
+                 length = std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
+    const double s = length > 0 ? std::sin(half) / length : 0;
+    const double q[4] = {std::cos(half), axis[0] * s, axis[1] * s, axis[2] * s};
+    PutReals(c, 0, label, q, 4);
+}
+
+// r = q p (Hamilton product: p turned first, then q).
+void QuaternionProduct(KelmarCall *c)
+{
+    const char *label = "vx:QuaternionProduct";
+    double q[4], p[4];
+    Reals(c, 1, label, 4, q);
+    Reals(c, 2, label, 4, p);
+    const double r[4] = {
+        q[0] * p[0] - q[1] * p[1] - q[2] * p[2] - q[3] * p[3], q[0] * p[1] + q[1] * p[0] + q[2] * p[3] - q[3] * p[2],
+        q[0] * p[2] - q[1] * p[3] + q[2] * p[0] + q[3] * p[1], q[0] * p[3] + q[1] * p[2] - q[2] * p[1] + q[3] * p[0]};
+    PutReals(c, 0, label, r, 4);
+}
+
+void QuaternionFromTM(KelmarCall *c)
+{
+    const char *label = "vx:QuaternionFromTM";
+    double tm[4][4], q[4];
+    Transform(c, 1, label, tm);
+    PxQuaternionFromTM(q, tm);
+    PutReals(c, 0, label, q, 4);
+}
+
+void QuaternionFromEuler(KelmarCall *c)
+{
+    const char *label = "vx:QuaternionFromEuler";
+    double euler[3], tm[4][4], q[4];
+    const double origin[3] = {0, 0, 0};
+    Reals(c, 1, label, 3, euler);
+    TMFromEulerAndPos(tm, euler, origin);
+    PxQuaternionFromTM(q, tm);
+    PutReals(c, 0, label, q, 4);
+}
+
+void EulerFromQuaternion(KelmarCall *c)
+{
+    const char *label = "vx:EulerFromQuaternion";
+    double q[4], tm[4][4], euler[3], position[3];
+    const double origin[3] = {0, 0, 0};
+    Reals(c, 1, label, 4, q);
+    TMFromQuaternion(tm, q, origin);
+    EulerAndPosFromTM(tm, euler, position);
+    PutReals(c, 0, label, euler, 3);
+}
+
+// A direction of any length, as a unit vector.
+void Direction(KelmarCall *c, int k, const char *label, double v[3])
+{
+    Reals(c, k, label, 3, v);
+    const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (length == 0) prog_throw(kHostExceptionIds[kBadArgValue], "%s: a zero vector has no direction\n", label);
+    for (int i = 0; i < 3; ++i) v[i] /= length;
+}
+
+// The shortest turn that takes the direction of vector1 onto vector2's.
+void QuaternionForRotation(KelmarCall *c)
+{
+    const char *label = "vx:QuaternionForRotation";
+    double a[3], b[3], q[4];
+    Direction(c, 1, label, a);
+    Direction(c, 2, label, b);
+    PxQuaternionForRotation(q, a, b);
+    PutReals(c, 0, label, q, 4);
+}
+
+void TMFromEulerAndPosition(KelmarCall *c)
+{
+    const char *label = "vx:TMFromEulerAndPos";
+    double euler[3], position[3], tm[4][4];
+    Reals(c, 1, label, 3, euler);
+    Reals(c, 2, label, 3, position);
+    TMFromEulerAndPos(tm, euler, position);
+    PutTransform(c, 0, label, tm);
+}
+
+void EulerAndPositionFromTM(KelmarCall *c)
+{
+    const char *label = "vx:EulerAndPosFromTM";
+    double tm[4][4], euler[3], position[3];
+    Transform(c, 0, label, tm);
+    EulerAndPosFromTM(tm, euler, position);
+    PutReals(c, 1, label, euler, 3);
+    PutReals(c, 2, label, position, 3);
+}
+
+const NamedEntry kEntries[] = {
+    {"Solid_ConvertVector", ConvertBetweenSolids},
+    {"TM_ConvertVector", ConvertBetweenTMs},
+    {"vx_QuaternionMake", QuaternionMake},
+    {"vx_QuaternionProduct", QuaternionProduct},
+    {"vx_QuaternionFromTM", QuaternionFromTM},
+    {"vx_QuaternionFromEuler", QuaternionFromEuler},
+    {"vx_EulerFromQuaternion", EulerFromQuaternion},
+    {"vx_QuaternionForRotation", QuaternionForRotation},
+    {"vx_TMFromEulerAndPos", TMFromEulerAndPosition},
+    {"vx_EulerAndPosFromTM", EulerAndPositionFromTM},
+};
+
+} // namespace
+
+EntryList FreeFunctionEntries()
+{
+    return ListOf(kEntries);
+}
+
+} // namespace script
+} // namespace kelmar

@@ -1,0 +1,164 @@
+// The script interface through its one C entry, kelmar_invoke, as a host
+// calls it: objects made and freed by their entries, array lengths checked
+// with the "Class:Method" label, host exceptions returned in the call
+// record with their identifier and exact text, and nothing changed by a
+// call that fails.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "HostTestSupport.h"
+#include "script/ScriptCall.h"
+
+namespace {
+
+// One call record, filled argument by argument.
+class Call {
+public:
+    explicit Call(void *self = nullptr)
+    {
+        std::memset(&call_, 0, sizeof call_);
+        call_.self = self;
+    }
+    Call &Int(int i) { return Add(KELMAR_INT).i = i, *this; }
+    Call &Float(float f) { return Add(KELMAR_FLOAT).f = f, *this; }
+    Call &Text(const char *text) { return Add(KELMAR_TEXT).text = text, *this; }
+    Call &None() { return Add(KELMAR_NONE), *this; }
+    Call &Object(void *object) { return Add(KELMAR_OBJECT).object = object, *this; }
+    Call &Floats(std::vector<float> &values)
+    {
+        KelmarArg &a = Add(KELMAR_FLOATS);
+        a.data = values.data();
+        a.count = static_cast<int>(values.size());
+        return *this;
+    }
+    int Invoke(const char *name) { return kelmar_invoke(name, &call_); }
+    const KelmarCall &Record() const { return call_; }
+    std::string Error() const { return std::string(call_.errorId) + " " + call_.errorText; }
+
+private:
+    KelmarArg &Add(int kind)
+    {
+        KelmarArg &a = call_.args[call_.argc++];
+        a.kind = kind;
+        return a;
+    }
+    KelmarCall call_;
+};
+
+class ScriptInvoke : public hosttest::HostTest {
+public:
+    void SetUp() override
+    {
+        HostTest::SetUp();
+        const std::string scene = hosttest::DataFile("blocks.px");
+        universe = Made(Call().Text("su").Int(100).Int(100).Int(100).Int(1200), "Universe");
+        sceneObject = Made(Call().Text("ss").Text("su").Text(scene.c_str()).None().Float(1).None(), "Scene");
+        ball = Made(Call().Text("ss").Text("ball"), "SolidRef");
+        robot = Made(Call().Text("ss").Text("arm"), "Robot_ref_Robot");
+    }
+    void TearDown() override
+    {
+        Call(robot).Invoke("Robot_FREE_Robot");
+        Call(ball).Invoke("FREE_SolidRef");
+        Call(sceneObject).Invoke("FREE_Scene");
+        Call(universe).Invoke("FREE_Universe");
+        HostTest::TearDown();
+    }
+    void *Made(Call call, const char *constructor)
+    {
+        EXPECT_EQ(0, call.Invoke(constructor)) << call.Error();
+        return call.Record().self;
+    }
+    std::vector<float> Gravity()
+    {
+        std::vector<float> g(3);
+        EXPECT_EQ(0, Call(universe).Floats(g).Invoke("Universe_GetGravity"));
+        return g;
+    }
+
+    void *universe = nullptr, *sceneObject = nullptr, *ball = nullptr, *robot = nullptr;
+};
+
+TEST_F(ScriptInvoke, FailuresReturnTheirIdentifierAndExactText)
+{
+    std::vector<float> two = {0, 0}, skewed = {1, 0.01f, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    int nodes = 0;
+    {
+        Call count(robot);
+        ASSERT_EQ(0, count.Invoke("Robot_NumNodes")) << count.Error();
+        nodes = count.Record().result.i;
+    }
+    const std::string nodeText = "node index (" + std::to_string(nodes) + ") out of range [0, " +
+                                 std::to_string(nodes) + "[\n";
+    struct Case {
+        const char *entry;
+        Call call;
+        int status;
+        std::string error;
+    };
+    void *nowhere = Made(Call().Text("nowhere").Text("lid"), "SolidRef");
+    const Case cases[] = {
+        {"Universe_SetGravity", Call(universe).Floats(two), 1,
+         "badarg:array:dim Universe:SetGravity: dim of array arg #0 must be 3\n"},
+        {"Universe_GetStaticMu", Call(universe).Int(0).Int(99), 1, "badarg:material invalid material index: 99\n"},
+        {"Solid_SetTM", Call(ball).Floats(skewed), 1, "badarg:value Solid:SetTM: transformation matrix is invalid\n"},
+        {"Solid_GetPosition", Call(nowhere).Floats(two), 1,
+         "badobj:solid solid 'lid' not yet resolved in scene 'nowhere'\n"},
+        {"Robot_GetNode", Call(robot).Int(nodes), 1, "badarg:index " + nodeText},
+        {"Contact_Position", Call(nullptr), 1, "badobj:contact contact is invalid\n"},
+        {"Universe_SetGravity", Call(universe), 1,
+         "badarg:value Universe:SetGravity: argument #0 must be an array\n"},
+        {"Universe_Fly", Call(universe), -1, "kelmar:noentry no entry function 'Universe_Fly'\n"},
+        {"Solid_GetPosition", Call(ball).None(), 1,
+         "badarg:array:dim Solid:GetPosition: dim of array arg #0 must be 3\n"},
+    };
+    const std::vector<float> gravity = Gravity();
+    for (const Case &c : cases) {
+        Call call = c.call;
+        EXPECT_EQ(c.status, call.Invoke(c.entry)) << c.entry;
+        EXPECT_EQ(c.error, call.Error()) << c.entry;
+    }
+    EXPECT_EQ(gravity, Gravity());
+    Call(nowhere).Invoke("FREE_SolidRef");
+}
+
+TEST_F(ScriptInvoke, ResultsComeBackNarrowedIntoTheCallersArraysAndCells)
+{
+    std::vector<float> down = {0, 0, -500};
+    ASSERT_EQ(0, Call(universe).Floats(down).Invoke("Universe_SetGravity"));
+    EXPECT_EQ(down, Gravity());
+    std::vector<float> tm(16);
+    Call pose(ball);
+    ASSERT_EQ(0, pose.Floats(tm).Invoke("Solid_GetTM")) << pose.Error();
+    EXPECT_EQ(1.0f, tm[15]);
+    EXPECT_EQ(4, pose.Record().args[0].shape[0]);
+    Call time(universe);
+    ASSERT_EQ(0, time.Invoke("Universe_GetTime"));
+    EXPECT_EQ(KELMAR_FLOAT, time.Record().result.kind);
+    Call list(ball);
+    ASSERT_EQ(0, list.Int(0).Invoke("Solid_1_GetContacts")) << list.Error();
+    ASSERT_EQ(KELMAR_OBJECT, list.Record().result.kind);
+    EXPECT_STREQ("ContactList", list.Record().result.text);
+    EXPECT_EQ(0, Call(list.Record().result.object).Invoke("FREE_ContactList"));
+}
+
+TEST_F(ScriptInvoke, AReferenceMadeBeforeItsSceneWorksOnceTheSceneRegisters)
+{
+    void *early = Made(Call().Text("late").Text("ball"), "SolidRef");
+    std::vector<float> position(3);
+    Call before(early);
+    EXPECT_EQ(1, before.Floats(position).Invoke("Solid_GetPosition"));
+    EXPECT_EQ("badobj:solid solid 'ball' not yet resolved in scene 'late'\n", before.Error());
+    const std::string file = hosttest::DataFile("blocks.px");
+    void *late = Made(Call().Text("late").Text("su").Text(file.c_str()).None().Float(1).None(), "Scene");
+    Call after(early);
+    EXPECT_EQ(0, after.Floats(position).Invoke("Solid_GetPosition")) << after.Error();
+    std::vector<float> expected(3);
+    EXPECT_EQ(0, Call(ball).Floats(expected).Invoke("Solid_GetPosition"));
+    EXPECT_EQ(expected, position); // the same file, so the same place
+    Call(early).Invoke("FREE_SolidRef");
+    Call(late).Invoke("FREE_Scene");
+}
+
+} // namespace

@@ -1,0 +1,106 @@
+"""Failures of calls: each raises its host exception's identifier and exact
+message, as the matching Python class, and changes nothing."""
+import os
+
+import numpy as np
+import pytest
+
+from conftest import EXAMPLES
+
+SKEWED = np.eye(4)
+SKEWED[0, 1] = 0.01  # rows no longer orthonormal
+
+
+def node_count(o):
+    return o["hand"].NumNodes()
+
+
+# (call, identifier, message, class name)
+CASES = [
+    (lambda o: o["universe"].SetGravity([0, 0]), "badarg:array:dim",
+     "Universe:SetGravity: dim of array arg #0 must be 3\n", "BadDimension"),
+    (lambda o: o["ball"].SetPosition([1, 2, 3, 4]), "badarg:array:dim",
+     "Solid:SetPosition: dim of array arg #0 must be 3\n", "BadDimension"),
+    (lambda o: o["ball"].SetQuaternion([1, 0, 0]), "badarg:array:dim",
+     "Solid:SetQuaternion: dim of array arg #0 must be 4\n", "BadDimension"),
+    (lambda o: o["hand"].SetJoints([0.1] * 8), "badarg:array:dim",
+     "Robot:SetJoints: dim of array arg #0 must be 9\n", "BadDimension"),
+    (lambda o: o["ball"].SetTM(SKEWED), "badarg:value", "Solid:SetTM: transformation matrix is invalid\n",
+     "BadArgument"),
+    (lambda o: o["universe"].GetStaticMu(0, 99), "badarg:material", "invalid material index: 99\n", "BadMaterial"),
+    (lambda o: o["universe"].SetMaterialDensity(-1, 1.0), "badarg:material", "invalid material index: -1\n",
+     "BadMaterial"),
+    (lambda o: o["hand"].GetNode(node_count(o)), "badarg:index", "node index (10) out of range [0, 10[\n",
+     "BadIndex"),
+    (lambda o: o["hand"].GetNode(-1), "badarg:index", "node index (-1) out of range [0, 10[\n", "BadIndex"),
+    (lambda o: o["hand"].SetJoint(9, 0.1), "badarg:index", "Robot:SetJoint: index out of range [0,8]\n",
+     "BadIndex"),
+    (lambda o: o["ball"].GetContacts().Get(1), "badarg:index", "ContactList:Get: index out of range [0,0]\n",
+     "BadIndex"),
+    (lambda o: o["kelmar"].Contact().Position, "badobj:contact", "contact is invalid\n", "UnresolvedObject"),
+    (lambda o: o["kelmar"].SolidRef(o["scene"], "no_such").GetTM(), "badobj:solid",
+     "solid 'no_such' not yet resolved in scene '%(scene)s'\n", "UnresolvedObject"),
+    (lambda o: o["kelmar"].Robot("nowhere", "arm").NumJoints(), "badobj:robot",
+     "robot 'arm' not yet resolved in scene 'nowhere'\n", "UnresolvedObject"),
+    (lambda o: o["kelmar"].Hinge("nowhere", "knee").GetAngle(), "badobj:joint",
+     "joint 'knee' not yet resolved in scene 'nowhere'\n", "UnresolvedObject"),
+    (lambda o: o["kelmar"].KelmarCamera("nowhere", "eye").GetZoom(), "badobj:camera",
+     "camera 'eye' not yet resolved in scene 'nowhere'\n", "UnresolvedObject"),
+]
+
+
+@pytest.fixture
+def objects(kelmar, world):
+    universe, scene, name = world
+    for _ in range(2):
+        universe.step()  # the ball rests on its stand: one contact
+    return {"kelmar": kelmar, "universe": universe, "scene": name, "ball": kelmar.SolidRef(name, "ball"),
+            "hand": kelmar.Robot(name, "hand.robot")}
+
+
+@pytest.mark.parametrize("call, id, message, cls", CASES, ids=[c[1] + ":" + c[2][:24] for c in CASES])
+def test_a_failed_call_raises_its_identifier_and_message(kelmar, objects, call, id, message, cls):
+    with pytest.raises(kelmar.HostError) as raised:
+        call(objects)
+    assert (type(raised.value).__name__, raised.value.id) == (cls, id)
+    assert raised.value.message == message % {"scene": objects["scene"]}
+    assert str(raised.value) == raised.value.message.rstrip("\n")
+
+
+def test_nothing_changes_when_a_call_fails(kelmar, objects):
+    universe, ball, hand = objects["universe"], objects["ball"], objects["hand"]
+    gravity, pose, joints = universe.GetGravity(), ball.GetTM(), hand.GetJoints()
+    for call, *_ in CASES[:5]:
+        with pytest.raises(kelmar.HostError):
+            call(objects)
+    assert np.array_equal(universe.GetGravity(), gravity) and np.array_equal(ball.GetTM(), pose)
+    assert np.array_equal(hand.GetJoints(), joints)
+
+
+def test_a_solid_reference_works_once_its_scene_registers(kelmar, world):
+    universe = world[0]
+    universe.rename("later_universe")
+    ref = kelmar.SolidRef("later", "ball")
+    with pytest.raises(kelmar.UnresolvedObject):
+        ref.GetPosition()
+    assert ref.Valid() == 0
+    scene = kelmar.Scene("later", "later_universe", os.path.join(EXAMPLES, "hand_ball.px"))
+    assert ref.Valid() == 1
+    assert np.allclose(ref.GetPosition(), [0, 0, 18.7])
+    del scene
+    with pytest.raises(kelmar.UnresolvedObject):
+        ref.GetPosition()
+
+
+def test_arguments_no_declaration_takes_are_refused_before_the_call(kelmar, objects):
+    for call in (lambda: objects["universe"].SetGravity("down"), lambda: objects["ball"].SetMass([1.0]),
+                 lambda: objects["universe"].SetTimeStep(0.01, 2), lambda: kelmar.SolidRef(objects["scene"])):
+        with pytest.raises(TypeError, match="no declaration fits"):
+            call()
+
+
+def test_a_declaration_without_an_entry_says_so(kelmar, objects):
+    with pytest.raises(kelmar.MissingEntry) as raised:
+        kelmar.DrawLine([0, 0, 0], [1, 1, 1])
+    assert isinstance(raised.value, NotImplementedError)
+    assert raised.value.message == "no entry function 'vx_DrawLine'\n"

@@ -1,0 +1,121 @@
+"""Poses, frames and the free functions against independent mathematics:
+random rigid poses round-trip, frame conversions match matrix algebra,
+quaternions compose like rotations, and contact forces balance."""
+import numpy as np
+import pytest
+
+rng = np.random.default_rng(7)
+
+
+def random_rotation():
+    q, r = np.linalg.qr(rng.normal(size=(3, 3)))
+    q = q * np.sign(np.diag(r))
+    return q if np.linalg.det(q) > 0 else -q
+
+
+def random_pose():
+    """A rigid transform in the interface's layout: axes as rows, translation as the last row."""
+    tm = np.eye(4)
+    tm[:3, :3], tm[3, :3] = random_rotation(), rng.uniform(-20, 20, 3)
+    return tm
+
+
+def to_world(tm, p):  # points are row vectors: p' = p R + t
+    return p @ tm[:3, :3] + tm[3, :3]
+
+
+def rotation_of(q):
+    w, x, y, z = q / np.linalg.norm(q)
+    return np.array([[1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y)],
+                     [2 * (x * y + w * z), 1 - 2 * (x * x + z * z), 2 * (y * z - w * x)],
+                     [2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y)]])
+
+
+def same_rotation(q1, q2):
+    return np.allclose(rotation_of(q1), rotation_of(q2), atol=1e-5)
+
+
+def test_random_poses_round_trip_through_a_solid(kelmar, world):
+    ball = kelmar.SolidRef(world[2], "ball")
+    for _ in range(10):
+        pose = random_pose()
+        ball.SetTM(pose)
+        assert np.allclose(ball.GetTM(), pose, atol=1e-4)
+        local = rng.uniform(-5, 5, 3)
+        world_point = ball.PosToWorld(local)[1]
+        assert np.allclose(world_point, to_world(pose, local), atol=1e-3)
+        assert np.allclose(ball.PosFromWorld(world_point)[1], local, atol=1e-3)
+        q = ball.GetQuaternion()
+        ball.SetQuaternion(q)
+        assert same_rotation(ball.GetQuaternion(), q)
+
+
+def test_conversions_between_frames_follow_matrix_algebra(kelmar):
+    for _ in range(10):
+        a, b, v = random_pose(), random_pose(), rng.uniform(-10, 10, 3)
+        in_b = (to_world(a, v) - b[3, :3]) @ b[:3, :3].T
+        assert np.allclose(kelmar.ConvertVector(v, kelmar.OUT, a, b, 1), in_b, atol=1e-3)
+        direction = v @ a[:3, :3] @ b[:3, :3].T
+        assert np.allclose(kelmar.ConvertVector(v, kelmar.OUT, a, b, 0), direction, atol=1e-3)
+        assert np.allclose(kelmar.ConvertVector(v, kelmar.OUT), v, atol=1e-5)  # world to world
+
+
+def test_quaternions_compose_like_rotations(kelmar):
+    for _ in range(10):
+        axis, angle = rng.normal(size=3), rng.uniform(-3, 3)
+        q = kelmar.QuaternionMake(axis=axis, angle=angle)
+        assert np.linalg.norm(q) == pytest.approx(1, abs=1e-6) and q[0] == pytest.approx(np.cos(angle / 2), abs=1e-6)
+        p = kelmar.QuaternionMake(axis=rng.normal(size=3), angle=rng.uniform(-3, 3))
+        product = kelmar.QuaternionProduct(q=q, p=p)
+        assert np.allclose(rotation_of(product), rotation_of(q) @ rotation_of(p), atol=1e-5)
+        a, b = rng.normal(size=3), rng.normal(size=3)
+        turn = kelmar.QuaternionForRotation(vector1=a, vector2=b)
+        assert np.allclose(rotation_of(turn) @ (a / np.linalg.norm(a)), b / np.linalg.norm(b), atol=1e-4)
+
+
+def test_euler_angles_and_transforms_round_trip(kelmar):
+    for _ in range(10):
+        pose = random_pose()
+        euler, position = kelmar.EulerAndPosFromTM(pose)
+        assert np.allclose(position, pose[3, :3], atol=1e-4)
+        assert np.allclose(kelmar.TMFromEulerAndPos(v3Euler=euler, v3Pos=position), pose, atol=1e-4)
+        q = kelmar.QuaternionFromEuler(euler=euler)
+        assert same_rotation(kelmar.QuaternionFromTM(TM=pose), q)
+        assert same_rotation(kelmar.QuaternionFromEuler(euler=kelmar.EulerFromQuaternion(q=q)), q)
+
+
+def test_a_resting_balls_contacts_carry_its_weight_and_push_it_away(kelmar, world):
+    universe, _, name = world
+    for _ in range(40):
+        universe.step()
+    ball = kelmar.SolidRef(name, "ball")
+    assert np.linalg.norm(ball.GetLinearVelocity()) < 1.0  # cm/s: at rest on its stand
+    contacts = ball.GetContacts()
+    carried = np.zeros(3)
+    for i in range(contacts.Num()):
+        c = contacts.Get(i)
+        side = 0 if c.Name(0) == "ball" else 1
+        carried += c.Force(side)
+        # The normal points from the second body towards the first.
+        towards_first = np.dot(c.Normal, ball.GetPosition() - c.Position) * (1 if side == 0 else -1)
+        assert towards_first > 0 and c.Penetration >= -1e-6
+    weight = ball.GetMass() * 981  # kg cm/s^2
+    assert np.allclose(carried, [0, 0, weight], rtol=0.02, atol=0.02 * weight)
+    with pytest.raises(kelmar.BadArgument):
+        kelmar.QuaternionForRotation(vector1=[0, 0, 0], vector2=[1, 0, 0])
+
+
+def test_a_balls_inertia_and_a_force_set_for_each_step(kelmar, world):
+    universe, _, name = world
+    ball = kelmar.SolidRef(name, "ball")
+    mass, radius = ball.GetMass(), 4.0
+    assert np.allclose(ball.GetInertia(), (0.4 * mass * radius ** 2 * np.eye(3)).ravel(), rtol=1e-5)
+    ball.SetPosition([60, 60, 100])  # in free flight, away from the hand
+    ball.AddForce([9, 9, 9])  # replaced, not added to
+    steps, dt, push = 10, universe.GetTimeStep(), 100.0  # cm/s^2
+    for _ in range(steps):
+        ball.SetForce([mass * push, 0, 0])
+        universe.step()
+    assert np.allclose(ball.GetLinearVelocity(), [push * steps * dt, 0, -981 * steps * dt], rtol=1e-4)
+    ball.SetInertia(np.diag([1.0, 2.0, 3.0]).ravel())
+    assert np.allclose(ball.GetInertia(), np.diag([1.0, 2.0, 3.0]).ravel())
