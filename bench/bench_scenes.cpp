@@ -59,6 +59,7 @@ struct Shared {
     double seconds;
     int finished;
     char figures[256];
+    double rssMB; // peak resident memory of the child
 };
 
 const char *kEngine = "kelmar";
@@ -166,8 +167,8 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     // Peak resident memory of this child (which forked from a small parent).
     struct rusage usage = {};
     getrusage(RUSAGE_SELF, &usage);
-    snprintf(shared->figures, sizeof shared->figures, "%s rss=%.0fMB", scene->figures().words.c_str(),
-             static_cast<double>(usage.ru_maxrss) / 1024.0);
+    shared->rssMB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    snprintf(shared->figures, sizeof shared->figures, "%s", scene->figures().words.c_str());
     shared->finished = 1;
     scene.reset();
     _exit(0);
@@ -229,7 +230,7 @@ void runScene(int number, const Settings &s)
     const ksim::SceneInfo *info = benchmarkScene(number);
     const std::string engine = s.sleep ? std::string(kEngine) + "+sleep" : kEngine;
     std::vector<double> perStep;
-    std::string figures, why;
+    std::string figures, memory, why;
     bool differ = false;
     for (int rep = 0; rep < s.reps && why.empty(); ++rep) {
         const Shared r = runOnce(*info, s, why);
@@ -242,9 +243,12 @@ void runScene(int number, const Settings &s)
             why += more;
             break;
         }
-        if (rep == 0)
+        if (rep == 0) {
             figures = r.figures;
-        else if (figures != r.figures)
+            char rss[32];
+            snprintf(rss, sizeof rss, " rss=%.0fMB", r.rssMB);
+            memory = rss;
+        } else if (figures != r.figures)
             differ = true;
         perStep.push_back(us);
     }
@@ -260,9 +264,9 @@ void runScene(int number, const Settings &s)
             snprintf(b, sizeof b, "%s%.1f", k ? "," : "", perStep[k]);
             reps += b;
         }
-        printf("%-10s %-10s %-3s steps/s=%9.1f  us/step=%10.1f  [reps %s]  %s%s\n", engine.c_str(),
+        printf("%-10s %-10s %-3s steps/s=%9.1f  us/step=%10.1f  [reps %s]  %s%s%s\n", engine.c_str(),
                solverName(s).c_str(), label.c_str(), 1e6 / median, median, reps.c_str(), figures.c_str(),
-               differ ? "  (metrics differ between reps!)" : "");
+               memory.c_str(), differ ? "  (metrics differ between reps!)" : "");
     }
     fflush(stdout);
 }
