@@ -6,10 +6,12 @@
 # ratio kelmar / peer. kelmar runs with the world's default factorisation
 # under its LCP solver (block Cholesky) and, on S1 and S3, also with the
 # variable-bandwidth Cholesky and with a tight LCP tolerance (1e-9 instead
-# of the world's 0.001). Scene S5 (a hand holding a ball) is run through
-# the robot layer by bench_hand, next to BENCH_SCENES, with the peers'
-# velocity servo and with the robot's time-optimal approach. Every result
-# line is also kept in a file.
+# of the world's 0.001), and S2 with 4,000 and 16,000 balls at the same
+# density (S2x4, S2x16; every kelmar line gives its peak memory, rss).
+# Scene S5 (a hand holding a ball) is run through the robot layer by
+# bench_hand, next to BENCH_SCENES, with the peers' velocity servo and
+# with the robot's time-optimal approach. Every result line is also kept
+# in a file.
 #
 # usage: bench/bench-peers.sh BENCH_SCENES PEERS_DIR PEERS_BUILD
 #        bench/bench-peers.sh --table RESULTS_FILE   (the tables of a kept file)
@@ -17,6 +19,7 @@
 #        TIMEOUT=120     wall-clock seconds per run before it counts as not finished
 #        DNF_TIMEOUT=60  the same for ODE's dWorldStep on S2 and S4, which
 #                        cannot finish (one dense LCP per island)
+#        GROW_TIMEOUT=600 the same for kelmar's piles of 4,000 and 16,000 balls
 #        LONG=0          1: also MuJoCo Newton on S4 (about 25 minutes)
 #        SLEEP=0         1: also the runs with sleeping on
 #        JOBS=2          build jobs
@@ -98,7 +101,7 @@ if [ $# -ne 3 ]; then
 fi
 bench=$1 peers=$2 build=$3
 hand=$(dirname "$bench")/bench_hand
-REPS=${REPS:-3} TIMEOUT=${TIMEOUT:-120} DNF_TIMEOUT=${DNF_TIMEOUT:-60}
+REPS=${REPS:-3} TIMEOUT=${TIMEOUT:-120} DNF_TIMEOUT=${DNF_TIMEOUT:-60} GROW_TIMEOUT=${GROW_TIMEOUT:-600}
 LONG=${LONG:-0} SLEEP=${SLEEP:-0} JOBS=${JOBS:-2}
 
 if [ ! -x "$bench" ]; then
@@ -132,6 +135,9 @@ run() {
 run "$TIMEOUT"     "$bench"
 run "$TIMEOUT"     "$bench" --solver vbchol --scene 13
 run "$TIMEOUT"     "$bench" --tolerance 1e-9 --scene 13
+# How the pile's cost grows: 4,000 and 16,000 balls at the same density.
+run "$GROW_TIMEOUT" "$bench" --scene 2 --pile-width 2
+run "$GROW_TIMEOUT" "$bench" --scene 2 --pile-width 4
 if [ -x "$hand" ]; then
   run "$TIMEOUT"   "$hand" --servo rate
   run "$TIMEOUT"   "$hand" --servo opt

@@ -20,6 +20,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,6 +46,9 @@ struct Settings {
     bool sleep = false;
     double tolerance = 0.0; // the LCP tolerance; 0: the world's default
     int linearSolver = RBD_LINEAR_SOLVER_BLOCK_CHOLESKY;
+    int sweeps = 0;     // sweeps of the iterative solver; 0: the world's default
+    int largeRows = -1; // rows above which an island is solved iteratively; -1: the world's default
+    int pileWidth = 1;  // S2 w times as wide (w^2 x 1000 balls): how the cost grows
 };
 
 // What a child reports through shared memory; progress is written after
@@ -55,6 +59,7 @@ struct Shared {
     double seconds;
     int finished;
     char figures[256];
+    double rssMB; // peak resident memory of the child
 };
 
 const char *kEngine = "kelmar";
@@ -80,10 +85,12 @@ void usage(const char *program)
 {
     fprintf(stderr,
             "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver bkchol|vbchol] "
-            "[--tolerance T]\n"
+            "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W]\n"
             "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
             "  --solver: the factorisation under the LCP solver (default bkchol, the world's default);\n"
-            "  --tolerance: the LCP solver's tolerance (default the world's, 0.001)\n",
+            "  --tolerance: the LCP solver's tolerance (default the world's, 0.001);\n"
+            "  --sweeps, --large-rows: the large-island solver's sweeps and row threshold (default the world's);\n"
+            "  --pile-width: S2 W times as wide, W^2 x 1000 balls (reported as S2x4, S2x16, ...)\n",
             program);
 }
 
@@ -113,6 +120,16 @@ bool parse(int argc, char **argv, Settings &s)
             if (name != "bkchol" && name != "vbchol") return false;
             s.linearSolver = name == "bkchol" ? RBD_LINEAR_SOLVER_BLOCK_CHOLESKY
                                               : RBD_LINEAR_SOLVER_VARIABLE_BANDWIDTH_CHOLESKY;
+        } else if (a == "--pile-width" && hasValue) {
+            char *end = nullptr;
+            const long w = strtol(argv[++i], &end, 10);
+            if (*end || w < 1 || w > 8) return false;
+            s.pileWidth = static_cast<int>(w);
+        } else if ((a == "--sweeps" || a == "--large-rows") && hasValue) {
+            char *end;
+            const long n = strtol(argv[++i], &end, 10);
+            if (*end || n < 0 || n > 100000000) return false;
+            (a == "--sweeps" ? s.sweeps : s.largeRows) = static_cast<int>(n);
         } else if (a == "--tolerance" && hasValue) {
             char *end;
             s.tolerance = strtod(argv[++i], &end);
@@ -132,11 +149,14 @@ bool parse(int argc, char **argv, Settings &s)
 // judge (untimed).
 void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
 {
-    std::unique_ptr<ksim::Scene> scene = info.build();
+    const bool wide = info.benchmark == 2 && s.pileWidth > 1;
+    std::unique_ptr<ksim::Scene> scene = wide ? ksim::buildWidePile(s.pileWidth) : info.build();
     if (!scene || !scene->valid()) _exit(3);
     ksim::setSleeping(*scene, s.sleep);
     RbdWorldSetLinearSolver(scene->world(), s.linearSolver);
     if (s.tolerance > 0.0) RbdWorldLCPSetTolerance(scene->world(), s.tolerance);
+    if (s.sweeps > 0) RbdWorldLCPSetIterations(scene->world(), s.sweeps);
+    if (s.largeRows >= 0) RbdWorldLCPSetLargeIslandRows(scene->world(), s.largeRows);
     for (int k = 0; k < s.steps; ++k) {
         const Clock::time_point start = Clock::now();
         scene->step(ksim::kBenchStep);
@@ -144,6 +164,10 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
         shared->stepsDone = k + 1;
         scene->observe();
     }
+    // Peak resident memory of this child (which forked from a small parent).
+    struct rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    shared->rssMB = static_cast<double>(usage.ru_maxrss) / 1024.0;
     snprintf(shared->figures, sizeof shared->figures, "%s", scene->figures().words.c_str());
     shared->finished = 1;
     scene.reset();
@@ -192,32 +216,44 @@ Shared runOnce(const ksim::SceneInfo &info, const Settings &s, std::string &why)
     return report;
 }
 
+// "S2", or "S2x16" for the pile 4 times as wide.
+std::string sceneLabel(int number, const Settings &s)
+{
+    std::string label = "S" + std::to_string(number);
+    if (number == 2 && s.pileWidth > 1) label += "x" + std::to_string(s.pileWidth * s.pileWidth);
+    return label;
+}
+
 void runScene(int number, const Settings &s)
 {
+    const std::string label = sceneLabel(number, s);
     const ksim::SceneInfo *info = benchmarkScene(number);
     const std::string engine = s.sleep ? std::string(kEngine) + "+sleep" : kEngine;
     std::vector<double> perStep;
-    std::string figures, why;
+    std::string figures, memory, why;
     bool differ = false;
     for (int rep = 0; rep < s.reps && why.empty(); ++rep) {
         const Shared r = runOnce(*info, s, why);
         const double us = r.stepsDone ? 1e6 * r.seconds / r.stepsDone : 0.0;
-        fprintf(stderr, "# %s %s S%d rep %d: %d steps, %.1f us/step%s%s\n", engine.c_str(), solverName(s).c_str(),
-                number, rep + 1, r.stepsDone, us, why.empty() ? "" : "  ", why.c_str());
+        fprintf(stderr, "# %s %s %s rep %d: %d steps, %.1f us/step%s%s\n", engine.c_str(), solverName(s).c_str(),
+                label.c_str(), rep + 1, r.stepsDone, us, why.empty() ? "" : "  ", why.c_str());
         if (!why.empty()) {
             char more[96];
             snprintf(more, sizeof more, " (%f us/step over completed steps)", us);
             why += more;
             break;
         }
-        if (rep == 0)
+        if (rep == 0) {
             figures = r.figures;
-        else if (figures != r.figures)
+            char rss[32];
+            snprintf(rss, sizeof rss, " rss=%.0fMB", r.rssMB);
+            memory = rss;
+        } else if (figures != r.figures)
             differ = true;
         perStep.push_back(us);
     }
     if (!why.empty()) {
-        printf("%-10s %-10s S%d  %s\n", engine.c_str(), solverName(s).c_str(), number, why.c_str());
+        printf("%-10s %-10s %-3s %s\n", engine.c_str(), solverName(s).c_str(), label.c_str(), why.c_str());
     } else {
         std::vector<double> sorted = perStep;
         std::sort(sorted.begin(), sorted.end());
@@ -228,9 +264,9 @@ void runScene(int number, const Settings &s)
             snprintf(b, sizeof b, "%s%.1f", k ? "," : "", perStep[k]);
             reps += b;
         }
-        printf("%-10s %-10s S%d  steps/s=%9.1f  us/step=%10.1f  [reps %s]  %s%s\n", engine.c_str(),
-               solverName(s).c_str(), number, 1e6 / median, median, reps.c_str(), figures.c_str(),
-               differ ? "  (metrics differ between reps!)" : "");
+        printf("%-10s %-10s %-3s steps/s=%9.1f  us/step=%10.1f  [reps %s]  %s%s%s\n", engine.c_str(),
+               solverName(s).c_str(), label.c_str(), 1e6 / median, median, reps.c_str(), figures.c_str(),
+               memory.c_str(), differ ? "  (metrics differ between reps!)" : "");
     }
     fflush(stdout);
 }

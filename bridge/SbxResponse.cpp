@@ -134,25 +134,10 @@ void LimitSafeTimes(CdxModelPair *pair, PxReal step, const PairSides &s)
         if (body) RbdBodySetSafeTime(body, std::min(RbdBodyGetSafeTime(body), estimate.safeTime));
 }
 
-struct WheelSearch {
-    RbdBodyID body;
-    bool found;
-};
-
-void FindWheelJoint(RbdConstraintID c, void *arg)
-{
-    WheelSearch *search = static_cast<WheelSearch *>(arg);
-    if (RbdConstraintGetTypeId(c) == RBD_TYPE_CARWHEEL && RbdConstraintGetBody(c, 1) == search->body)
-        search->found = true;
-}
-
 // True for the wheel body of an enabled car-wheel joint.
 bool IsCarWheel(RbdBodyID body)
 {
-    if (!body) return false;
-    WheelSearch search = {body, false};
-    RbdBodyForAllConstraints(body, FindWheelJoint, &search);
-    return search.found;
+    return body && RbdBodyIsCarWheel(body);
 }
 
 void OrientWheelFriction(RbdContactID head, const PairSides &s)

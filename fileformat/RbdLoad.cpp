@@ -19,6 +19,7 @@ struct WorldRecord {
     PxReal maxCorrectingVelocity, maxCorrectingRate;
     int aliveWindow, autoDisable, integrationModel, linearSolver, stepperOptions;
     int blockIterations, iterations, cycleSize1, cycleSize2, solverFunction;
+    int largeIslandSolver, largeIslandRows, sweeps;
 };
 
 // Sets each parameter the file gives.
@@ -45,6 +46,9 @@ void applyWorld(RbdWorldID w, const PxXMLHandler *t, const WorldRecord &r)
     if (PxXMLHandlerWasCalled(t, "LCP_DEGENERACY_FILTER")) RbdWorldLCPSetDegeneracyFilter(w, r.degeneracy);
     if (PxXMLHandlerWasCalled(t, "LCP_TOLERANCE")) RbdWorldLCPSetTolerance(w, r.tolerance);
     if (PxXMLHandlerWasCalled(t, "LCP_SOLVER_FUNCTION")) RbdWorldLCPSetSolverFunction(w, r.solverFunction);
+    if (PxXMLHandlerWasCalled(t, "LCP_LARGE_ISLAND_SOLVER")) RbdWorldLCPSetLargeIslandSolver(w, r.largeIslandSolver);
+    if (PxXMLHandlerWasCalled(t, "LCP_LARGE_ISLAND_ROWS")) RbdWorldLCPSetLargeIslandRows(w, r.largeIslandRows);
+    if (PxXMLHandlerWasCalled(t, "LCP_ITERATIONS")) RbdWorldLCPSetIterations(w, r.sweeps);
     if (PxXMLHandlerWasCalled(t, "MAX_CORRECTING_VEL")) RbdWorldSetMaxCorrectingVelocity(w, r.maxCorrectingVelocity);
     if (PxXMLHandlerWasCalled(t, "MAX_CORRECTING_RATE")) RbdWorldSetMaxCorrectingRate(w, r.maxCorrectingRate);
 }
@@ -77,6 +81,9 @@ int loadWorld(PxXMLElement *element)
                         PXF_CHECKED("LCP_DEGENERACY_FILTER", PxfParseNonNegative, R, degeneracy, 1),
                         PXF_CHECKED("LCP_TOLERANCE", PxfParseNonNegative, R, tolerance, 1),
                         PXF_INT("LCP_SOLVER_FUNCTION", R, solverFunction),
+                        PXF_INT("LCP_LARGE_ISLAND_SOLVER", R, largeIslandSolver),
+                        PXF_INT("LCP_LARGE_ISLAND_ROWS", R, largeIslandRows),
+                        PXF_INT("LCP_ITERATIONS", R, sweeps),
                         PXF_CHECKED("MAX_CORRECTING_VEL", PxfParsePositive, R, maxCorrectingVelocity, 1),
                         PXF_CHECKED("MAX_CORRECTING_RATE", PxfParsePositive, R, maxCorrectingRate, 1),
                         PX_XML_END};

@@ -27,6 +27,9 @@ int writeWorldSolver(RbdWorldID w, PxStream *s)
     ok &= PxfWriteReal("LCP_DEGENERACY_FILTER", s, RbdWorldLCPGetDegeneracyFilter(w));
     ok &= PxfWriteReal("LCP_TOLERANCE", s, RbdWorldLCPGetTolerance(w));
     ok &= PxfWriteInt("LCP_SOLVER_FUNCTION", s, RbdWorldLCPGetSolverFunction(w));
+    ok &= PxfWriteInt("LCP_LARGE_ISLAND_SOLVER", s, RbdWorldLCPGetLargeIslandSolver(w));
+    ok &= PxfWriteInt("LCP_LARGE_ISLAND_ROWS", s, RbdWorldLCPGetLargeIslandRows(w));
+    ok &= PxfWriteInt("LCP_ITERATIONS", s, RbdWorldLCPGetIterations(w));
     return ok;
 }
 

@@ -328,6 +328,13 @@ PxReal RbdCarWheelGetSuspensionRate(RbdConstraintID c)
     return measured(c, "RbdCarWheelGetSuspensionRate", &WheelState::suspensionRate);
 }
 
+int RbdBodyIsCarWheel(RbdBodyID body)
+{
+    if (!RbdCheckBody(body, "RbdBodyIsCarWheel")) return 0;
+    const RbdBaseConstraint *wheel = body->wheelConstraint;
+    return wheel && wheel->typeId == RBD_TYPE_CARWHEEL && wheel->enabled && wheel->body[1] == body;
+}
+
 void RbdCarWheelUpdateWheelFrictionDirection(RbdBodyID wheelBody, RbdContactID firstContact)
 {
     if (!RbdCheckBody(wheelBody, "RbdCarWheelUpdateWheelFrictionDirection")) return;

@@ -129,7 +129,8 @@ void RbdBclEndPartition(RbdLcsConstraints *list)
 
 void RbdBclClearRow(RbdLcsConstraints *list, int32_t row)
 {
-    for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) *RbdBclJacobianEntry(list, row, col) = 0.0;
+    PxReal *jacobian = RbdBclJacobianRow(list->jacobian, row);
+    for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) jacobian[col * RBD_TILE_ROWS] = 0.0;
     list->phi[row] = 0.0;
     list->c[row] = 0.0;
     list->lo[row] = -RBD_REAL_MAX;
@@ -183,11 +184,6 @@ void RbdBclEndConstraint(RbdLcsConstraints *list, RbdBaseConstraint *constraint,
     list->partitionConstraintCount++;
     list->rowCount += rowCount;
     list->partitionRowCount += rowCount;
-}
-
-void RbdBclSetJacobian3(RbdLcsConstraints *list, int32_t row, int32_t group, const PxVector3 v)
-{
-    for (int32_t k = 0; k < 3; ++k) *RbdBclJacobianEntry(list, row, group + k) = v[k];
 }
 
 void RbdBclGetJacobian(const RbdLcsConstraints *list, int32_t row, PxReal out[RBD_JACOBIAN_COLUMNS])

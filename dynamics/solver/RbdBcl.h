@@ -100,16 +100,31 @@ void RbdBclEndConstraint(RbdLcsConstraints *list, RbdBaseConstraint *constraint,
 // Sets a row to the empty bilateral row.
 void RbdBclClearRow(RbdLcsConstraints *list, int32_t row);
 
+// Column 0 of a row's Jacobian; column col lies RBD_TILE_ROWS x col reals
+// further. Rows are never negative: unsigned arithmetic lets the division
+// and remainder become a shift and a mask (row building runs for every
+// contact of every step).
+inline PxReal *RbdBclJacobianRow(PxReal *jacobian, int32_t row)
+{
+    uint32_t r = static_cast<uint32_t>(row);
+    return jacobian + (r / RBD_TILE_ROWS) * RBD_TILE_SIZE + r % RBD_TILE_ROWS;
+}
 inline PxReal *RbdBclJacobianEntry(RbdLcsConstraints *list, int32_t row, int32_t col)
 {
-    return &list->jacobian[(row / RBD_TILE_ROWS) * RBD_TILE_SIZE + col * RBD_TILE_ROWS + row % RBD_TILE_ROWS];
+    return RbdBclJacobianRow(list->jacobian, row) + col * RBD_TILE_ROWS;
 }
 inline PxReal RbdBclGetJacobianEntry(const RbdLcsConstraints *list, int32_t row, int32_t col)
 {
-    return list->jacobian[(row / RBD_TILE_ROWS) * RBD_TILE_SIZE + col * RBD_TILE_ROWS + row % RBD_TILE_ROWS];
+    return RbdBclJacobianRow(list->jacobian, row)[col * RBD_TILE_ROWS];
 }
 // Writes a three-column group (RBD_J_*) of a row.
-void RbdBclSetJacobian3(RbdLcsConstraints *list, int32_t row, int32_t group, const PxVector3 v);
+inline void RbdBclSetJacobian3(RbdLcsConstraints *list, int32_t row, int32_t group, const PxVector3 v)
+{
+    PxReal *entry = RbdBclJacobianEntry(list, row, group);
+    entry[0] = v[0];
+    entry[RBD_TILE_ROWS] = v[1];
+    entry[2 * RBD_TILE_ROWS] = v[2];
+}
 // Reads all 12 columns of a row.
 void RbdBclGetJacobian(const RbdLcsConstraints *list, int32_t row, PxReal out[RBD_JACOBIAN_COLUMNS]);
 

@@ -122,9 +122,16 @@ extern "C" void RbdLcsIntegrateSystem(RbdLcsConstraints *constraints, RbdLcsBody
     prepare(context, choice, constraints, bodies, bodyCount, *parameters).integrate();
 }
 
+extern "C" size_t RbdLcsMemoryRequiredFor(int rowCount, int bodyCount, const RbdLcsParameters *parameters)
+{
+    RbdLcsParameters defaults;
+    RbdLcsParametersReset(&defaults);
+    return lcs::stepperMemoryRequired(rowCount, bodyCount, parameters ? parameters->lcp : defaults.lcp);
+}
+
 extern "C" size_t RbdLcsMemoryRequired(int rowCount, int bodyCount)
 {
-    return lcs::stepperMemoryRequired(rowCount, bodyCount);
+    return RbdLcsMemoryRequiredFor(rowCount, bodyCount, nullptr);
 }
 
 extern "C" const char *RbdLcsStepperName(int index)

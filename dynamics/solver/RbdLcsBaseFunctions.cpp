@@ -15,28 +15,6 @@ namespace lcs {
 
 namespace {
 
-// The row's stabilisation term (gamma + rowGamma) phi / h. Rows with a
-// gamma of their own are springs and driven rows are bounded by their
-// forces. A hard row corrects its error at no more than the maximum
-// correcting velocity; a penetration also at no more than the maximum
-// correcting rate times its depth, so that stacked contacts, whose
-// corrections add up, do not launch what rests on them however short the
-// step. A contact whose bodies are still apart (within the contact
-// tolerance) lets them close the whole gap in this step, and no faster.
-PxReal correctingVelocity(const PartitionRows &rows, int row, const RbdLcsParameters &parameters)
-{
-    const PxReal h = parameters.stepsize, phi = rows.phi[row];
-    const int32_t kind = rows.correction[row];
-    if (rows.rowGamma[row] != 0.0 || kind == RBD_CORRECTION_DRIVEN)
-        return (parameters.gamma + rows.rowGamma[row]) / h * phi;
-    if (kind == RBD_CORRECTION_PENETRATION && phi > 0.0) return phi / h;
-    PxReal rate = parameters.gamma / h;
-    if (kind == RBD_CORRECTION_PENETRATION && rate > parameters.maxCorrectingRate)
-        rate = parameters.maxCorrectingRate;
-    const PxReal velocity = rate * phi, most = parameters.maxCorrectingVelocity;
-    return velocity > most ? most : (velocity < -most ? -most : velocity);
-}
-
 // Inverse of a symmetric positive definite 3x3 by cofactors; 0 when singular.
 int invert3(const PxReal m[3][3], PxReal out[3][3])
 {
@@ -86,6 +64,28 @@ bool isUnbounded(PxReal bound)
 }
 
 } // namespace
+
+// Rows with a
+// gamma of their own are springs and driven rows are bounded by their
+// forces. A hard row corrects its error at no more than the maximum
+// correcting velocity; a penetration also at no more than the maximum
+// correcting rate times its depth, so that stacked contacts, whose
+// corrections add up, do not launch what rests on them however short the
+// step. A contact whose bodies are still apart (within the contact
+// tolerance) lets them close the whole gap in this step, and no faster.
+PxReal correctingVelocity(const PartitionRows &rows, int row, const RbdLcsParameters &parameters)
+{
+    const PxReal h = parameters.stepsize, phi = rows.phi[row];
+    const int32_t kind = rows.correction[row];
+    if (rows.rowGamma[row] != 0.0 || kind == RBD_CORRECTION_DRIVEN)
+        return (parameters.gamma + rows.rowGamma[row]) / h * phi;
+    if (kind == RBD_CORRECTION_PENETRATION && phi > 0.0) return phi / h;
+    PxReal rate = parameters.gamma / h;
+    if (kind == RBD_CORRECTION_PENETRATION && rate > parameters.maxCorrectingRate)
+        rate = parameters.maxCorrectingRate;
+    const PxReal velocity = rate * phi, most = parameters.maxCorrectingVelocity;
+    return velocity > most ? most : (velocity < -most ? -most : velocity);
+}
 
 void BaseFunctions::updateInertiaTensor(RbdLcsBody *body) const
 {

@@ -37,6 +37,10 @@ struct PartitionRows {
     int frictionCount;
 };
 
+// The row's stabilisation term (gamma + rowGamma) phi / h, bounded for hard
+// rows (m/s, rad/s for angular rows); both solvers' right-hand sides use it.
+PxReal correctingVelocity(const PartitionRows &rows, int row, const RbdLcsParameters &parameters);
+
 class BaseFunctions {
 public:
     // I_world = R^T I_body R and its inverse, R the rotation rows of comTransform.

@@ -49,6 +49,15 @@ int allocateDescentWork(MemoryPool &pool, DescentWork &work, int np)
     return work.g && work.target && work.trial && work.gTrial && work.qProximal;
 }
 
+// The smallest of n values (0 for none).
+PxReal smallest(const PxReal *values, int n)
+{
+    PxReal least = n > 0 ? values[0] : 0.0;
+    for (int i = 1; i < n; ++i)
+        if (values[i] < least) least = values[i];
+    return least;
+}
+
 PxReal clipped(PxReal v, PxReal lo, PxReal hi)
 {
     return v < lo ? lo : (v > hi ? hi : v);
@@ -82,15 +91,16 @@ void holdOutwardRows(const PxReal *x, const PxReal *g, const PxReal *lo, const P
         if (!(state[i] & kLcpFixed)) state[i] = outwardState(x[i], g[i], lo[i], hi[i], near);
 }
 
-// The point solves the LCP within the tolerance: every row not fixed has
-// |g| within it, or sits at a bound (within it) with g pushing outwards.
+// The point solves the LCP within the tolerances: every row not fixed has
+// |g| within the velocity tolerance, or sits at a bound (within the impulse
+// tolerance) with g pushing outwards.
 int solvedWithin(const PxReal *x, const PxReal *g, const PxReal *lo, const PxReal *hi, const int32_t *state, int n,
-                 PxReal tolerance)
+                 const Tolerances &t)
 {
     for (int i = 0; i < n; ++i) {
-        if ((state[i] & kLcpFixed) || fabs(g[i]) <= tolerance) continue;
-        if (x[i] <= lo[i] + tolerance && g[i] > 0.0) continue;
-        if (x[i] >= hi[i] - tolerance && g[i] < 0.0) continue;
+        if ((state[i] & kLcpFixed) || fabs(g[i]) <= t.velocity[i]) continue;
+        if (x[i] <= lo[i] + t.impulse[i] && g[i] > 0.0) continue;
+        if (x[i] >= hi[i] - t.impulse[i] && g[i] < 0.0) continue;
         return 0;
     }
     return 1;
@@ -190,15 +200,15 @@ PxReal proximalWeight(const LCPMatrix &A, const int32_t *state, int n)
 // The descent's steps from x, with A's diagonal shifted by rho for the face
 // solves. Returns the steps taken, negative when it stopped unsolved.
 int descend(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state, int n,
-            const RbdLcsLCPSolverParameters &params, PxReal rho, DescentWork &work)
+            const RbdLcsLCPSolverParameters &params, const Tolerances &tolerances, PxReal rho, DescentWork &work)
 {
-    PxReal near = kNearBound * params.tolerance;
+    PxReal near = kNearBound * smallest(tolerances.impulse, n);
     memcpy(work.trial, x, sizeof(PxReal) * static_cast<size_t>(n));
     PxReal f = objectiveAndGradient(A, work.trial, q, n, work.g);
     holdOutwardRows(x, work.g, lo, hi, state, n, near);
     int releaseOne = 0;
     for (int k = 0; k < params.maxIterations; ++k) {
-        if (solvedWithin(x, work.g, lo, hi, state, n, params.tolerance)) return k + 1;
+        if (solvedWithin(x, work.g, lo, hi, state, n, tolerances)) return k + 1;
         int m = 0;
         for (int i = 0; i < n; ++i)
             if (state[i] != kLcpFree && !(state[i] & kLcpFixed)) work.lcp.clamped[m++] = i;
@@ -248,14 +258,16 @@ int descentLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo,
     }
     if (!params.warmStart)
         for (int i = 0; i < n; ++i) state[i] = kLcpFree;
-    markDegenerateRows(A, lo, hi, state, n, params);
+    const Tolerances &tolerances = work.lcp.tolerances;
+    islandTolerances(A, q, n, params.tolerance, work.lcp.tolerances);
+    markDegenerateRows(A, lo, hi, state, n, params.degeneracyFilter, tolerances);
     for (int i = 0; i < n; ++i) x[i] = (state[i] & kLcpFixed) ? 0.0 : clipped(x[i], lo[i], hi[i]);
     PxReal rho = proximalWeight(A, state, n);
     if (rho > 0.0) A.shiftDiagonal(rho, n);
     int result = -1;
     if (A.selectFixedRows(state, n)) {
         A.forgetHeldFactor();
-        result = descend(A, x, q, lo, hi, state, n, params, rho, work);
+        result = descend(A, x, q, lo, hi, state, n, params, tolerances, rho, work);
     }
     if (rho > 0.0) A.shiftDiagonal(-rho, n);
     A.pool().popFrame();
@@ -270,7 +282,7 @@ size_t lcpGuessBytes(int n)
 size_t recoveryMemoryRequired(int n)
 {
     size_t vector = PoolAlignedCost(sizeof(PxReal) * static_cast<size_t>(n));
-    return 3 * vector + lcpSolverMemoryRequired(n) + 5 * vector;
+    return 3 * vector + tolerancesMemoryRequired(n) + lcpSolverMemoryRequired(n) + 5 * vector;
 }
 
 size_t lcpSystemMemoryRequired(int n)
@@ -296,7 +308,8 @@ int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters 
     PxReal *g = static_cast<PxReal *>(A.pool().allocAlignedZeroed(bytes, kPoolAlignment, "recovery g"));
     PxReal *point = static_cast<PxReal *>(A.pool().allocAlignedZeroed(bytes, kPoolAlignment, "recovery point"));
     PxReal *sweepScratch = static_cast<PxReal *>(A.pool().allocAligned(bytes, kPoolAlignment, "sweep scratch"));
-    if (!g || !point || !sweepScratch) {
+    Tolerances tolerances;
+    if (!g || !point || !sweepScratch || !allocateTolerances(A.pool(), rows.n, tolerances)) {
         A.pool().popFrame();
         return result;
     }
@@ -306,12 +319,13 @@ int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters 
     }
     if (objectiveAndGradient(A, guess, q, rows.n, g) < objectiveAndGradient(A, point, q, rows.n, g))
         memcpy(point, guess, rowBytes);
-    markDegenerateRows(A, rows.lo, rows.hi, rows.state, rows.n, params);
+    islandTolerances(A, q, rows.n, params.tolerance, tolerances);
+    markDegenerateRows(A, rows.lo, rows.hi, rows.state, rows.n, params.degeneracyFilter, tolerances);
     for (int sweeps = kSweepsBetweenChecks; sweeps <= kRecoverySweeps; sweeps += kSweepsBetweenChecks) {
         projectedGaussSeidel(A, point, q, rows.lo, rows.hi, rows.state, rows.n, kSweepsBetweenChecks, sweepScratch);
         objectiveAndGradient(A, point, q, rows.n, g);
-        if (!solvedWithin(point, g, rows.lo, rows.hi, rows.state, rows.n, params.tolerance)) continue;
-        holdOutwardRows(point, g, rows.lo, rows.hi, rows.state, rows.n, params.tolerance);
+        if (!solvedWithin(point, g, rows.lo, rows.hi, rows.state, rows.n, tolerances)) continue;
+        holdOutwardRows(point, g, rows.lo, rows.hi, rows.state, rows.n, smallest(tolerances.impulse, rows.n));
         memcpy(rows.lambda, point, rowBytes);
         A.pool().popFrame();
         return sweeps / kSweepsBetweenChecks;

@@ -1,4 +1,5 @@
 // Default solver parameters of a world.
+#include <kelmar/RbdLcs.h>
 #include <kelmar/RbdWorld.h>
 #include "solver/RbdLcsTypes.h"
 
@@ -25,6 +26,9 @@ void RbdLcsParametersReset(RbdLcsParameters *parameters)
     parameters->lcp.degeneracyFilter = 1.01;
     parameters->lcp.cycleDetection = 1;
     parameters->lcp.warmStart = 0;
+    parameters->lcp.largeIslandSolver = RBD_LCP_LARGE_ISLAND_ITERATIVE;
+    parameters->lcp.largeIslandRows = RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS;
+    parameters->lcp.iterations = RBD_LCP_DEFAULT_ITERATIONS;
     parameters->workspace = nullptr;
     parameters->workspaceSize = 0;
     parameters->cpuResources = RbdLcsQueryCPUResources();

@@ -6,6 +6,7 @@
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSubproblem.h"
+#include "solver/RbdLcsTolerance.h"
 
 namespace lcs {
 
@@ -57,12 +58,13 @@ double columnRouteCost(const LCPMatrix &A, const int32_t *clamped, int m, int n)
     return missing * A.columnCost() + dm * dm * dm / 3.0 + dm * dm + dm * n;
 }
 
-int32_t newState(int32_t old, PxReal x, PxReal w, PxReal lo, PxReal hi, PxReal tolerance)
+// With t the row's impulse tolerance and tw its velocity tolerance.
+int32_t newState(int32_t old, PxReal x, PxReal w, PxReal lo, PxReal hi, PxReal t, PxReal tw)
 {
-    if (x < lo - tolerance) return kLcpAtLower;
-    if (x > hi + tolerance) return kLcpAtUpper;
-    if (old == kLcpAtLower && w > -tolerance) return kLcpAtLower;
-    if (old == kLcpAtUpper && w < tolerance) return kLcpAtUpper;
+    if (x < lo - t) return kLcpAtLower;
+    if (x > hi + t) return kLcpAtUpper;
+    if (old == kLcpAtLower && w > -tw) return kLcpAtLower;
+    if (old == kLcpAtUpper && w < tw) return kLcpAtUpper;
     return kLcpFree;
 }
 
@@ -83,7 +85,36 @@ int allocateWork(MemoryPool &pool, LcpWork &work, int n, int keys)
     work.sub = static_cast<PxReal *>(pool.allocAligned(sizeof(PxReal) * un * un, kPoolAlignment, "lcp submatrix"));
     work.wC = static_cast<PxReal *>(pool.allocAligned(sizeof(PxReal) * un, kPoolAlignment, "lcp wC"));
     work.haveX0 = 0;
-    return work.table.keys && work.x0 && work.xp && work.w && work.clamped && work.sub && work.wC;
+    int tolerances = allocateTolerances(pool, n, work.tolerances);
+    return work.table.keys && work.x0 && work.xp && work.w && work.clamped && work.sub && work.wC && tolerances;
+}
+
+int allocateTolerances(MemoryPool &pool, int n, Tolerances &t)
+{
+    size_t bytes = PoolRound(sizeof(PxReal) * static_cast<size_t>(n));
+    t.impulse = static_cast<PxReal *>(pool.allocAligned(bytes, kPoolAlignment, "lcp impulse tolerances"));
+    t.velocity = static_cast<PxReal *>(pool.allocAligned(bytes, kPoolAlignment, "lcp velocity tolerances"));
+    return t.impulse && t.velocity;
+}
+
+size_t tolerancesMemoryRequired(int n)
+{
+    return 2 * PoolAlignedCost(sizeof(PxReal) * static_cast<size_t>(n));
+}
+
+void islandTolerances(const LCPMatrix &A, const PxReal *q, int n, PxReal tolerance, Tolerances &t)
+{
+    PxReal largest = 0.0;
+    for (int i = 0; i < n; ++i) {
+        PxReal diagonal = A.getElement(i, i);
+        t.velocity[i] = diagonal; // kept for the second loop
+        t.impulse[i] = impulseOfRow(q[i], diagonal > 0.0 ? 1.0 / diagonal : 0.0);
+        if (t.impulse[i] > largest) largest = t.impulse[i];
+    }
+    for (int i = 0; i < n; ++i) {
+        t.impulse[i] = rowTolerance(tolerance, t.impulse[i], largest);
+        t.velocity[i] *= t.impulse[i];
+    }
 }
 
 // The clamped rows take their bounds and the free rows the values that make
@@ -133,12 +164,12 @@ int solvePrincipalSubproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal *q
 }
 
 void markDegenerateRows(const LCPMatrix &A, const PxReal *lo, const PxReal *hi, int32_t *state, int n,
-                        const RbdLcsLCPSolverParameters &params)
+                        PxReal degeneracyFilter, const Tolerances &tolerances)
 {
-    PxReal threshold = sqrt(A.getEpsilon()) * params.degeneracyFilter;
+    PxReal threshold = sqrt(A.getEpsilon()) * degeneracyFilter;
     for (int i = 0; i < n; ++i) {
         int dependent = A.getDiagInv(i) < threshold;
-        int pinned = fabs(lo[i]) < params.tolerance && fabs(hi[i]) < params.tolerance;
+        int pinned = fabs(lo[i]) <= tolerances.impulse[i] && fabs(hi[i]) <= tolerances.impulse[i];
         if (dependent || pinned) state[i] = kLcpDegenerate;
     }
 }
@@ -148,7 +179,7 @@ size_t lcpSolverMemoryRequired(int n)
     size_t un = static_cast<size_t>(n);
     return PoolAlignedCost(sizeof(uint32_t) * kMaxCycleKeys) + 4 * PoolAlignedCost(sizeof(PxReal) * un) +
            PoolAlignedCost(sizeof(int32_t) * un) + PoolAlignedCost(sizeof(PxReal) * un * un) +
-           PoolAlignedCost(sizeof(PxReal) * un);
+           PoolAlignedCost(sizeof(PxReal) * un) + tolerancesMemoryRequired(n);
 }
 
 int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
@@ -166,7 +197,9 @@ int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal 
     }
     if (!params.warmStart)
         for (int i = 0; i < n; ++i) state[i] = kLcpFree;
-    markDegenerateRows(A, lo, hi, state, n, params);
+    const Tolerances &tolerances = work.tolerances;
+    islandTolerances(A, q, n, params.tolerance, work.tolerances);
+    markDegenerateRows(A, lo, hi, state, n, params.degeneracyFilter, tolerances);
     // Fixed rows are decoupled from the factor, so every solve below holds
     // them at 0 and they never enter the clamped subproblem. The factor
     // without them is formed when a solve first needs it; a failure then
@@ -202,7 +235,8 @@ int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal 
         for (int i = 0; i < n; ++i) {
             if (state[i] & kLcpFixed) continue;
             PxReal w = state[i] == kLcpFree ? 0.0 : work.w[i] - q[i];
-            int32_t s = newState(state[i], work.xp[i], w, lo[i], hi[i], params.tolerance);
+            int32_t s = newState(state[i], work.xp[i], w, lo[i], hi[i], tolerances.impulse[i],
+                                 tolerances.velocity[i]);
             if (s == state[i]) continue;
             state[i] = s;
             ++changed;

@@ -5,6 +5,7 @@
 #include "solver/RbdLcsTypes.h"
 #include <kelmar/PxVector.h>
 #include "solver/RbdBcl.h"
+#include "solver/RbdLcsIterative.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSparseMap.h"
@@ -21,7 +22,7 @@ int roundUp4(int n)
 
 } // namespace
 
-size_t stepperMemoryRequired(int rowCount, int bodyCount)
+size_t stepperMemoryRequired(int rowCount, int bodyCount, const RbdLcsLCPSolverParameters &params)
 {
     size_t bodies = static_cast<size_t>(bodyCount > 0 ? bodyCount : 0);
     size_t total = kPoolStartSlack + PoolAlignedCost(sizeof(RbdLcsBody *) * bodies) +
@@ -30,15 +31,15 @@ size_t stepperMemoryRequired(int rowCount, int bodyCount)
     size_t rows = static_cast<size_t>(rowCount);
     int np = roundUp4(rowCount);
     size_t padded = static_cast<size_t>(np);
-    total += PoolAlignedCost(sizeof(int32_t) * rows)                   // constraint first rows
-             + PoolAlignedCost(sizeof(int32_t) * 2 * rows)             // constraint bodies
-             + PoolAlignedCost(sizeof(int32_t) * rows)                 // friction references
-             + PoolAlignedCost(sizeof(PxReal) * kTileColumns * padded) // jmvectorstore
-             + PoolAlignedCost(sizeof(PxReal) * padded)                // rhs
-             + PoolAlignedCost(sizeof(PxReal) * 6 * bodies)            // body products
-             + RbdSparseMatrixMapMemoryRequired(bodyCount, rowCount) + matrixMemoryRequired(np) +
-             lcpSystemMemoryRequired(np);
-    return total;
+    total += PoolAlignedCost(sizeof(int32_t) * rows)       // constraint first rows
+             + PoolAlignedCost(sizeof(int32_t) * 2 * rows) // constraint bodies
+             + PoolAlignedCost(sizeof(int32_t) * rows);    // friction references
+    if (islandIsLarge(rowCount, params)) return total + iterativeMemoryRequired(rowCount, bodyCount);
+    return total + PoolAlignedCost(sizeof(PxReal) * kTileColumns * padded) // jmvectorstore
+           + PoolAlignedCost(sizeof(PxReal) * padded)                      // rhs
+           + PoolAlignedCost(sizeof(PxReal) * 6 * bodies)                  // body products
+           + RbdSparseMatrixMapMemoryRequired(bodyCount, rowCount) + matrixMemoryRequired(np) +
+           lcpSystemMemoryRequired(np);
 }
 
 void WorldStepper::initialize()
@@ -173,49 +174,67 @@ int WorldStepper::solveForces(const ForceModel &model)
     if (rowCount > 0) {
         PartitionRows rows;
         if (!packRows(rows)) return 0;
-        int np = rows.layout.paddedRowCount;
-        PxReal *JMinv = poolArray<PxReal>(static_cast<size_t>(kTileColumns) * np, "jmvectorstore");
-        PxReal *rhs = poolArray<PxReal>(static_cast<size_t>(np), "rhs");
-        SparseMatrixMap *map = RbdSparseMatrixMapCreate(*pool_, bodyCount_, &rows.layout);
-        if (!JMinv || !rhs || !map) return 0;
-        RbdSparseMatrixMapBuild(map);
-        // A failed reordering leaves the packing order, which is just slower.
-        RbdSparseMatrixMapReorder(map);
-        fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
-        if (!matrix_->allocate(np, map)) return 0;
-        matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
-        matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);
-        PxReal *bodyScratch = poolArray<PxReal>(6 * bodyCount, "body products");
-        if (bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
-        if (!matrix_->factorize()) {
-            // Moving without the constraint forces would tear joints and
-            // let bodies fall through what holds them: the island waits.
-            PxWarning(RBD_MESSAGE_LEVEL,
-                      "RbdLcsStep: the system matrix of a partition of %d bodies and %d rows is not positive "
-                      "definite (extreme masses, inertias or sizes?); the partition is not stepped\n",
-                      bodyCount_, rowCount);
-            memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(rowCount));
-            matrix_->destroy();
-            return 0;
-        }
-        if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
-        fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
-        fn_->scaleBounds(rows, parameters_.stepsize);
-        LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
-                       rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
-        lcpResult_ = solveLcpSystem(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
-        fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
         RbdBaseConstraint *const *records = constraints_->constraints
                                                 ? constraints_->constraints + constraints_->partitionConstraintStart
                                                 : nullptr;
+        int solved = islandIsLarge(rowCount, parameters_.lcp) ? solveIteratively(model, rows, invM, records, load)
+                                                              : solvePivoting(model, rows, invM, load);
+        if (!solved) return 0;
         fn_->calcJtConstraintForces(rows, records, parameters_.stepsize, model.lambdaIsForce, load);
-        matrix_->destroy();
     } else if (model.nonInertialFirst) {
         fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
     }
     if (model.stabilizationAfter) fn_->addStabilizationTerm(bodyCount_, bodies_, load);
     fn_->bodyUpdateForces(bodyCount_, bodies_, invM, load);
     forcesReady_ = 1;
+    return 1;
+}
+
+int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
+                                BodyLoad *load)
+{
+    int rowCount = rows.layout.rowCount, np = rows.layout.paddedRowCount;
+    PxReal *JMinv = poolArray<PxReal>(static_cast<size_t>(kTileColumns) * np, "jmvectorstore");
+    PxReal *rhs = poolArray<PxReal>(static_cast<size_t>(np), "rhs");
+    SparseMatrixMap *map = RbdSparseMatrixMapCreate(*pool_, bodyCount_, &rows.layout);
+    if (!JMinv || !rhs || !map) return 0;
+    fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
+    RbdSparseMatrixMapBuild(map);
+    // A failed reordering leaves the packing order, which is just slower.
+    RbdSparseMatrixMapReorder(map);
+    if (!matrix_->allocate(np, map)) return 0;
+    matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
+    matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);
+    PxReal *bodyScratch = poolArray<PxReal>(6 * static_cast<size_t>(bodyCount_), "body products");
+    if (bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
+    if (!matrix_->factorize()) {
+        // Moving without the constraint forces would tear joints and
+        // let bodies fall through what holds them: the island waits.
+        PxWarning(RBD_MESSAGE_LEVEL,
+                  "RbdLcsStep: the system matrix of a partition of %d bodies and %d rows is not positive "
+                  "definite (extreme masses, inertias or sizes?); the partition is not stepped\n",
+                  bodyCount_, rowCount);
+        memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(rowCount));
+        matrix_->destroy();
+        return 0;
+    }
+    if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
+    fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
+    fn_->scaleBounds(rows, parameters_.stepsize);
+    LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
+                   rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
+    lcpResult_ = solveLcpSystem(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
+    fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
+    matrix_->destroy();
+    return 1;
+}
+
+int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
+                                   RbdBaseConstraint *const *records, BodyLoad *load)
+{
+    if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
+    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records};
+    lcpResult_ = lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
     return 1;
 }
 

@@ -10,6 +10,7 @@
 #include "solver/RbdLcsTypes.h"
 
 struct RbdLcsConstraints;
+struct RbdBaseConstraint;
 
 namespace lcs {
 
@@ -46,6 +47,11 @@ protected:
         int lambdaIsForce;      // rows report forces instead of impulses
     };
     int solveForces(const ForceModel &model);
+    // The rows' impulses, by pivoting on the formed matrix or by sweeps over
+    // the rows (a large island); 0 when the workspace is short.
+    int solvePivoting(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM, BodyLoad *load);
+    int solveIteratively(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
+                         RbdBaseConstraint *const *records, BodyLoad *load);
     void integrateBase();
     // The body index exists (after getForces, or collected now). 0 on failure.
     int ensureBodies();
@@ -94,8 +100,9 @@ struct StepperName {
 };
 const StepperName &stepperName(int index);
 
-// Workspace bytes one call needs for rowCount rows and bodyCount bodies.
-size_t stepperMemoryRequired(int rowCount, int bodyCount);
+// Workspace bytes one call needs for rowCount rows and bodyCount bodies:
+// linear in the rows for an island solved iteratively under params.
+size_t stepperMemoryRequired(int rowCount, int bodyCount, const RbdLcsLCPSolverParameters &params);
 
 } // namespace lcs
 

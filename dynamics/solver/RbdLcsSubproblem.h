@@ -13,6 +13,14 @@
 
 namespace lcs {
 
+// The solvers' tolerance in each row's units (RbdLcsTolerance.h says why
+// it is a fraction): impulse[i] for row i's impulse and bounds, velocity[i]
+// (= impulse[i] A_ii) for its residual w = A x - q.
+struct Tolerances {
+    PxReal *impulse;  // (n)
+    PxReal *velocity; // (n)
+};
+
 // Temporaries of one solve, all taken from the workspace.
 struct LcpWork {
     StateHashTable table;
@@ -23,7 +31,8 @@ struct LcpWork {
     PxReal *sub;      // (n x n) principal submatrix of A^-1, then its factor; or the
                       // factor of a subproblem solved directly, kept between iterations
     PxReal *wC;       // (n) w on the clamped rows
-    int haveX0;       // x0 is solved (for the q it was solved with)
+    Tolerances tolerances;
+    int haveX0; // x0 is solved (for the q it was solved with)
 };
 
 // Takes the temporaries for padded size n and a cycle table of `keys` keys.
@@ -36,11 +45,18 @@ int allocateWork(MemoryPool &pool, LcpWork &work, int n, int keys);
 int solvePrincipalSubproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal *q, const PxReal *lo, const PxReal *hi,
                              const int32_t *state, PxReal *x, int n);
 
+// Takes the two arrays for n rows from the pool; 0 when they do not fit.
+int allocateTolerances(MemoryPool &pool, int n, Tolerances &t);
+// Workspace bytes of allocateTolerances.
+size_t tolerancesMemoryRequired(int n);
+// Each row's tolerances for the fraction `tolerance` and the right-hand side q.
+void islandTolerances(const LCPMatrix &A, const PxReal *q, int n, PxReal tolerance, Tolerances &t);
+
 // Fixes at zero (kLcpDegenerate) the rows whose pivot is below
 // sqrt(epsilon) x degeneracyFilter and those whose bounds are both within
-// the tolerance of 0.
+// the impulse tolerance of 0.
 void markDegenerateRows(const LCPMatrix &A, const PxReal *lo, const PxReal *hi, int32_t *state, int n,
-                        const RbdLcsLCPSolverParameters &params);
+                        PxReal degeneracyFilter, const Tolerances &tolerances);
 
 // One solve of the rows with the given solver, from the states and the
 // lambda the rows hold (lambda is the guess the recovery may start from).

@@ -45,10 +45,13 @@ struct RbdLcsLCPSolverParameters {
     int32_t maxBlockIterations;
     int32_t maxCycleSize1; // carried, not read by the solver
     int32_t maxCycleSize2; // carried, not read by the solver
-    PxReal tolerance;
+    PxReal tolerance;      // dimensionless: of the island's impulse scale (RbdLcsTolerance.h)
     PxReal degeneracyFilter;
     int32_t cycleDetection;
     int32_t warmStart;
+    int32_t largeIslandSolver; // RbdLargeIslandSolver: what solves islands above largeIslandRows
+    int32_t largeIslandRows;   // rows an island may have and still be solved by pivoting
+    int32_t iterations;        // sweeps of the iterative solver at most
 };
 
 struct RbdLcsParameters {
@@ -76,7 +79,9 @@ int32_t RbdLcsQueryCPUResources(void);
 // correcting velocity and rate RBD_DEFAULT_MAX_CORRECTING_VELOCITY and
 // RBD_DEFAULT_MAX_CORRECTING_RATE, stable
 // stepper, LCP solver 1 with 35 / 20 iterations, cycle sizes 10 and 3,
-// tolerance 0.001, degeneracy filter 1.01, block Cholesky.
+// tolerance 0.001, degeneracy filter 1.01, block Cholesky; islands of more
+// than RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS rows solved iteratively with at most
+// RBD_LCP_DEFAULT_ITERATIONS sweeps.
 void RbdLcsParametersReset(RbdLcsParameters *parameters);
 
 #endif

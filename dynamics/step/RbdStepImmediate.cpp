@@ -80,7 +80,7 @@ void stepPartition(RbdWorld *world, int32_t p, const RbdBclParameters &island)
     parameters.stepsize = island.stepSize;
     parameters.epsilon = island.epsilon;
     parameters.gamma = island.gamma;
-    size_t size = RbdLcsMemoryRequired(rowCount, world->totalBodies);
+    size_t size = RbdLcsMemoryRequiredFor(rowCount, out->bodyCount[p], &parameters);
     void *workspace = PxChunkGetMem(&world->chunk, size);
     if (!workspace) {
         PxWarning(RBD_MESSAGE_LEVEL, "RbdWorldStep: no solver workspace of %lu bytes; island %d is not stepped.\n",

@@ -288,6 +288,40 @@ PxReal RbdWorldLCPGetDegeneracyFilter(RbdWorldID world)
     return RbdCheckWorld(world) ? world->parameters.lcp.degeneracyFilter : 0.0;
 }
 
+void RbdWorldLCPSetLargeIslandSolver(RbdWorldID world, int32_t solver)
+{
+    if (!RbdCheckWorld(world)) return;
+    if (solver != RBD_LCP_LARGE_ISLAND_PIVOTING && solver != RBD_LCP_LARGE_ISLAND_ITERATIVE) {
+        PxWarning(RBD_MESSAGE_LEVEL,
+                  "RbdWorldLCPSetLargeIslandSolver: %d is not 0 (pivoting) or 1 (iterative); ignored.\n",
+                  (int)solver);
+        return;
+    }
+    world->parameters.lcp.largeIslandSolver = solver;
+}
+int32_t RbdWorldLCPGetLargeIslandSolver(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->parameters.lcp.largeIslandSolver : 0;
+}
+void RbdWorldLCPSetLargeIslandRows(RbdWorldID world, int32_t rows)
+{
+    if (RbdCheckWorld(world) && checkCount(rows, 0, "RbdWorldLCPSetLargeIslandRows"))
+        world->parameters.lcp.largeIslandRows = rows;
+}
+int32_t RbdWorldLCPGetLargeIslandRows(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->parameters.lcp.largeIslandRows : 0;
+}
+void RbdWorldLCPSetIterations(RbdWorldID world, int32_t sweeps)
+{
+    if (RbdCheckWorld(world) && checkCount(sweeps, 1, "RbdWorldLCPSetIterations"))
+        world->parameters.lcp.iterations = sweeps;
+}
+int32_t RbdWorldLCPGetIterations(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->parameters.lcp.iterations : 0;
+}
+
 void RbdWorldSetBodyEnabledCallback(RbdWorldID world, RbdBodyCallback callback)
 {
     if (RbdCheckWorld(world)) world->bodyEnabled = callback;

@@ -59,6 +59,9 @@ PxReal RbdCarWheelGetSuspensionRate(RbdConstraintID c);
 /* For the wheel body of a car wheel: points the primary friction of each
  * contact of the chain along the rolling direction (normal x hinge axis). */
 void RbdCarWheelUpdateWheelFrictionDirection(RbdBodyID wheelBody, RbdContactID firstContact);
+/* Whether the body is the wheel (body 1) of an enabled car-wheel joint; it
+ * answers without walking the body's constraints. */
+int RbdBodyIsCarWheel(RbdBodyID body);
 
 PX_EXTERN_C_END
 

@@ -29,6 +29,16 @@ enum RbdLinearSolver {
     RBD_LINEAR_SOLVER_COUNT = 2
 };
 
+/* What solves an island with more rows than the world's large-island
+ * threshold (RbdWorldLCPSetLargeIslandRows): the pivoting solver, exact but
+ * with memory and time that grow with the square of the rows and more, or
+ * projected Gauss-Seidel sweeps, whose memory and time per sweep grow
+ * linearly. Islands up to the threshold are always solved by pivoting. */
+enum RbdLargeIslandSolver { RBD_LCP_LARGE_ISLAND_PIVOTING = 0, RBD_LCP_LARGE_ISLAND_ITERATIVE = 1 };
+/* The defaults of a world: islands of more rows than this are large, and
+ * the iterative solver sweeps at most this many times. */
+enum { RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS = 600, RBD_LCP_DEFAULT_ITERATIONS = 30 };
+
 /* One step of the partition that the row list ended last: its rows
  * (partitionRowStart .. + partitionRowCount) and constraints, and bodyCount
  * solver bodies chained from `bodies` through their `next` links (the
@@ -36,7 +46,7 @@ enum RbdLinearSolver {
  * result in the list's lambda and each constraint's force and torque on its
  * bodies in the constraint record, then integrates the bodies over
  * parameters->stepsize. parameters->workspace must hold
- * RbdLcsMemoryRequired(rows, bodies) bytes. Returns the LCP solver's
+ * RbdLcsMemoryRequiredFor(rows, bodies, parameters) bytes. Returns the LCP solver's
  * iteration count, negative when it stopped without converging (the step
  * then proceeds with its last iterate), 0 without rows. */
 int RbdLcsStep(struct RbdLcsConstraints *constraints, struct RbdLcsBody *bodies, int bodyCount,
@@ -49,9 +59,13 @@ int RbdLcsAddConstraintForces(struct RbdLcsConstraints *constraints, struct RbdL
 void RbdLcsIntegrateSystem(struct RbdLcsConstraints *constraints, struct RbdLcsBody *bodies, int bodyCount,
                            const struct RbdLcsParameters *parameters);
 
-/* Workspace bytes one call needs for a partition of rowCount rows (padding
- * excluded) whose bodies are among bodyCount. Always enough for any
- * partition no larger than that. */
+/* Workspace bytes one call with `parameters` needs for a partition of
+ * rowCount rows (padding excluded) whose bodies are among bodyCount; always
+ * enough for any partition no larger than that. An island solved
+ * iteratively needs memory linear in its rows; one solved by pivoting needs
+ * memory that grows with the square of its rows, which the large-island
+ * threshold bounds. RbdLcsMemoryRequired takes a new world's parameters. */
+size_t RbdLcsMemoryRequiredFor(int rowCount, int bodyCount, const struct RbdLcsParameters *parameters);
 size_t RbdLcsMemoryRequired(int rowCount, int bodyCount);
 
 /* Name and description of stepper model `index`, of linear solver `index`;

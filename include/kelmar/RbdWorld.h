@@ -95,10 +95,25 @@ void RbdWorldLCPSetMaxCycleSize1(RbdWorldID world, int32_t size);
 int32_t RbdWorldLCPGetMaxCycleSize1(RbdWorldID world);
 void RbdWorldLCPSetMaxCycleSize2(RbdWorldID world, int32_t size);
 int32_t RbdWorldLCPGetMaxCycleSize2(RbdWorldID world);
+/* The tolerance is a fraction (default 0.001): each row's impulse may be
+ * off by it times the row's own impulse scale, the impulse the row would
+ * take on its own (at least a thousandth of the island's largest), so it
+ * means the same in every unit system and for light and heavy bodies
+ * alike. */
 void RbdWorldLCPSetTolerance(RbdWorldID world, PxReal tolerance);
 PxReal RbdWorldLCPGetTolerance(RbdWorldID world);
 void RbdWorldLCPSetDegeneracyFilter(RbdWorldID world, PxReal filter);
 PxReal RbdWorldLCPGetDegeneracyFilter(RbdWorldID world);
+/* Large islands: an island of more rows than LargeIslandRows (default 600,
+ * >= 0) is solved by the LargeIslandSolver (an RbdLargeIslandSolver, default
+ * iterative); the iterative solver sweeps at most Iterations times (default
+ * 30, >= 1), fewer when the impulses settle within the tolerance. */
+void RbdWorldLCPSetLargeIslandSolver(RbdWorldID world, int32_t solver);
+int32_t RbdWorldLCPGetLargeIslandSolver(RbdWorldID world);
+void RbdWorldLCPSetLargeIslandRows(RbdWorldID world, int32_t rows);
+int32_t RbdWorldLCPGetLargeIslandRows(RbdWorldID world);
+void RbdWorldLCPSetIterations(RbdWorldID world, int32_t sweeps);
+int32_t RbdWorldLCPGetIterations(RbdWorldID world);
 
 /* Callbacks run after a body joins or leaves the enabled list (null: none). */
 void RbdWorldSetBodyEnabledCallback(RbdWorldID world, RbdBodyCallback callback);

@@ -94,7 +94,7 @@ TEST(SimScenes, ThePileStartsWithAThousandJitteredBallsInsideFourWalls)
         ++walls;
     }
     EXPECT_EQ(walls, 4);
-    EXPECT_EQ(scene->figures().words, "in_contact=0/1000 escaped=0 vmax=0.000 ncp=0");
+    EXPECT_EQ(scene->figures().words, "in_contact=0/1000 escaped=0 vmax=0.000 ncp=0 ke_max=0.0e+00 pen_max=0.0000");
 }
 
 TEST(SimScenes, TheChainStartsAsFiftyFourKilogramLinksAlongXHingedAboutY)
@@ -135,7 +135,7 @@ TEST(SimScenes, TheBoxesStartAsFiveHundredTurnedCubesOfEightKilograms)
     EXPECT_NEAR(q[2], 2.0 * sin(half) / sqrt(14.0), 1e-12);
     EXPECT_NEAR(q[3], 3.0 * sin(half) / sqrt(14.0), 1e-12);
     expectBenchmarkWorld(*scene);
-    EXPECT_EQ(scene->figures().words, "vmax=0.000 below_ground=0 zmin=0.3000 ncp=0");
+    EXPECT_EQ(scene->figures().words, "vmax=0.000 below_ground=0 zmin=0.3000 ncp=0 ke_max=0.0e+00 pen_max=0.0000");
 }
 
 TEST(SimScenes, TheStackStandsAndTheChainHoldsTogetherOverTheirFirstSteps)

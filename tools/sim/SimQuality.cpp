@@ -127,6 +127,39 @@ int countBelowGround(const std::vector<BodyState> &bodies)
     return below;
 }
 
+PxReal largestKineticEnergy(const std::vector<RbdBodyID> &bodies)
+{
+    PxReal largest = 0.0;
+    for (RbdBodyID body : bodies) {
+        const BodyState state = readState(body);
+        PxVector3 w, wBody, Iw;
+        PxMatrix3 inertia;
+        RbdBodyGetAngularVelocity(body, w);
+        RbdBodyGetInertiaTensor(body, inertia);
+        // The inertia is given in the body's frame, whose axes are the rotation's rows.
+        for (int k = 0; k < 3; ++k) wBody[k] = PxV3Dot(state.rotation[k], w);
+        for (int k = 0; k < 3; ++k) Iw[k] = PxV3Dot(inertia[k], wBody);
+        const PxReal energy = 0.5 * RbdBodyGetMass(body) * PxV3LengthSquared(state.velocity) +
+                              0.5 * PxV3Dot(wBody, Iw);
+        largest = std::max(largest, energy);
+    }
+    return largest;
+}
+
+PxReal deepestContact(RbdWorldID world)
+{
+    PxReal deepest = 0.0;
+    RbdWorldForAllConstraints(
+        world,
+        [](RbdConstraintID c, void *d) {
+            if (RbdConstraintGetTypeId(c) != RBD_TYPE_CONTACT) return;
+            PxReal *depth = static_cast<PxReal *>(d);
+            *depth = std::max(*depth, RbdContactGetPenetration(c));
+        },
+        &deepest);
+    return deepest;
+}
+
 int countContacts(RbdWorldID world)
 {
     int count = 0;

@@ -63,6 +63,13 @@ PxReal chainGap(const std::vector<BodyState> &links, PxReal pitch, const PxVecto
 PxReal lowestHeight(const std::vector<BodyState> &bodies);
 int countBelowGround(const std::vector<BodyState> &bodies);
 
+// The largest kinetic energy of one body (J), translation and rotation:
+// below 1e-4 J a body counts as at rest.
+PxReal largestKineticEnergy(const std::vector<RbdBodyID> &bodies);
+// The deepest penetration of an enabled contact of the world (m; 0 when
+// none penetrates).
+PxReal deepestContact(RbdWorldID world);
+
 // Enabled contacts of the world, and bodies with at least one.
 int countContacts(RbdWorldID world);
 int countBodiesInContact(const std::vector<RbdBodyID> &bodies);

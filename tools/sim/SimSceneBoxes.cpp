@@ -23,8 +23,9 @@ Figures judge(const Scene &scene)
     const PxReal lowest = lowestHeight(states);
     const int contacts = countContacts(scene.world());
     char words[256], summary[256];
-    snprintf(words, sizeof words, "vmax=%.3f below_ground=%d zmin=%.4f ncp=%d", largestSpeed(states), below, lowest,
-             contacts);
+    snprintf(words, sizeof words, "vmax=%.3f below_ground=%d zmin=%.4f ncp=%d ke_max=%.1e pen_max=%.4f",
+             largestSpeed(states), below, lowest, contacts, largestKineticEnergy(scene.bodyIds()),
+             deepestContact(scene.world()));
     snprintf(summary, sizeof summary,
              "bodies in contact: %d of %zu boxes touch something; lowest centre at z = %.4f m (0.1 rests on a face), "
              "%d below the ground",

@@ -35,6 +35,8 @@ const SceneInfo *findScene(const std::string &name);
 
 std::unique_ptr<Scene> buildStack();
 std::unique_ptr<Scene> buildPile();
+// The pile w times as wide and as deep, walls included (w^2 x 1000 balls).
+std::unique_ptr<Scene> buildWidePile(int w);
 std::unique_ptr<Scene> buildChain();
 std::unique_ptr<Scene> buildBoxes();
 std::unique_ptr<Scene> buildShowcase();

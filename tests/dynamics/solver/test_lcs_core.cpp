@@ -14,6 +14,7 @@
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSolver.h"
 #include "solver/RbdLcsSparseMap.h"
+#include "solver/RbdLcsSubproblem.h"
 #include "solver/RbdLcsTiles.h"
 #include "test_lcs_support.h"
 
@@ -758,17 +759,19 @@ struct BoxOnContacts {
     }
 };
 
-// Every row satisfies its complementarity condition within tol.
-void expectSolves(const BoxOnContacts &box, const Vec &x, PxReal tol, int trial)
+// Every row satisfies its complementarity condition within the island's
+// tolerances (impulses within t.impulse, residuals within t.velocity).
+void expectSolves(const BoxOnContacts &box, const Vec &x, const Tolerances &t, int trial)
 {
     for (int i = 0; i < box.n; ++i) {
         PxReal w = -box.q[i];
         for (int j = 0; j < box.n; ++j) w += box.A[static_cast<size_t>(i) * box.n + j] * x[j];
-        EXPECT_GE(x[i], box.lo[i] - tol) << "row " << i << " of trial " << trial << " inside its bounds";
-        EXPECT_LE(x[i], box.hi[i] + tol) << "row " << i << " of trial " << trial;
-        bool atLower = x[i] <= box.lo[i] + tol && w > -tol;
-        bool atUpper = x[i] >= box.hi[i] - tol && w < tol;
-        EXPECT_TRUE(fabs(w) <= tol || atLower || atUpper)
+        const PxReal ti = t.impulse[i], tw = t.velocity[i];
+        EXPECT_GE(x[i], box.lo[i] - ti) << "row " << i << " of trial " << trial << " inside its bounds";
+        EXPECT_LE(x[i], box.hi[i] + ti) << "row " << i << " of trial " << trial;
+        bool atLower = x[i] <= box.lo[i] + ti && w > -tw;
+        bool atUpper = x[i] >= box.hi[i] - ti && w < tw;
+        EXPECT_TRUE(fabs(w) <= tw || atLower || atUpper)
             << "row " << i << " of trial " << trial << ": x " << x[i] << ", w " << w;
     }
 }
@@ -809,7 +812,10 @@ TEST(LcsSolver, ABoxLandingOnDependentContactsGetsTheLcpSolutionEvenWhereThePivo
                 << "trial " << trial << " solver " << which;
             BoxOnContacts solved = rows; // the bounds of the second pass
             solved.q = box.q;
-            expectSolves(solved, lambda, params.tolerance, trial);
+            Vec impulse(box.n), velocity(box.n);
+            Tolerances tolerances = {impulse.data(), velocity.data()};
+            islandTolerances(M, box.q.data(), box.n, params.tolerance, tolerances);
+            expectSolves(solved, lambda, tolerances, trial);
             M.destroy();
         }
     }

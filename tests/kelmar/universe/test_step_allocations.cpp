@@ -2,7 +2,8 @@
 // neither from the toolkit's allocation table nor through the standard
 // allocator, which the robot layer uses. The scene has resting and sliding
 // solids with contacts, hinges with stops, PID and linear controllers, a
-// spring, and a robot commanded between the steps.
+// spring, and a robot commanded between the steps; its islands are solved
+// by pivoting, or all of them by the sweeps meant for large islands.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include <kelmar/PxMemory.h>
+#include <kelmar/RbdLcs.h>
+#include <kelmar/RbdWorld.h>
 
 #include "RigTestSupport.h"
 
@@ -133,10 +136,14 @@ const char *kScene = R"(<WORLD><GRAVITY>0, 0, -981</GRAVITY><TIMESTEP>0.005</TIM
 <ROBOT arm><SOLID>l1</SOLID><JOINT>j1</JOINT></ROBOT>
 )";
 
-TEST(StepAllocations, AStepAllocatesNothingOnceTheSceneHasItsSizes)
+// The large-island threshold: the default, or 0 rows (every island is large).
+class StepAllocations : public ::testing::TestWithParam<int> {};
+
+TEST_P(StepAllocations, AStepAllocatesNothingOnceTheSceneHasItsSizes)
 {
     Rig rig(kScene);
     ASSERT_TRUE(rig.messages.empty()) << rig.messages[0];
+    RbdWorldLCPSetLargeIslandRows(rig.universe.GetWorld(), GetParam());
     kelmar::Robot *arm = rig.robot("arm");
     ASSERT_EQ(arm->numJoints, 3);
     const double targets[2][3] = {{0.6, -0.8, 1.0}, {-0.5, 0.9, -1.0}};
@@ -171,5 +178,7 @@ TEST(StepAllocations, AStepAllocatesNothingOnceTheSceneHasItsSizes)
     EXPECT_EQ(gStandard, 2);
     EXPECT_EQ(gToolkit, 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(PivotingAndSweeps, StepAllocations, ::testing::Values(RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS, 0));
 
 } // namespace

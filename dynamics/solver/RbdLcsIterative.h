@@ -1,0 +1,51 @@
+// The iterative solver of large islands: projected Gauss-Seidel on the same
+// rows, bounds, softness and stabilisation as the pivoting solver, without
+// ever forming J M^-1 J^T. Its memory and each sweep's work are linear in
+// the rows, where the pivoting path's matrix and factor grow with their
+// square; the pivoting path keeps the islands small enough to solve exactly.
+#ifndef KELMAR_DYNAMICS_RBDLCSITERATIVE_H
+#define KELMAR_DYNAMICS_RBDLCSITERATIVE_H
+
+#include <stddef.h>
+#include <kelmar/PxTypes.h>
+#include "solver/RbdLcsBaseFunctions.h"
+#include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsTypes.h"
+
+struct RbdBaseConstraint;
+
+namespace lcs {
+
+// What one iterative solve reads besides the rows.
+struct IterativeInput {
+    RbdLcsBody *const *bodies;   // (bodyCount) the island's bodies
+    const BodyInverseMass *invM; // (bodyCount)
+    const BodyLoad *load;        // (bodyCount) forces and torques of the step
+    int bodyCount;
+    // Step (s), world softness and stabilisation, and the bounds of error
+    // correction, as the pivoting path has them.
+    const RbdLcsParameters *parameters;
+    // The island's constraint records, in row-list order (null: no warm
+    // start): each row starts from its constraint's impulse of the last step.
+    RbdBaseConstraint *const *records;
+};
+
+// Solves the island's box LCP into rows.lambda (impulses), with the rows'
+// right-hand sides and bounds formed as the pivoting path forms them.
+// Friction rows that follow a normal row are held within +-mu times that row's impulse as it stands. Sweeps until no impulse
+// changes by more than its row's tolerance (RbdLcsTolerance.h, as for the
+// pivoting solver) or params.iterations sweeps are done.
+// Returns the sweeps taken, negative when the tolerance was not reached,
+// 0 when the workspace was short (lambda then 0).
+int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput &input,
+                     const RbdLcsLCPSolverParameters &params);
+
+// Workspace bytes of solveIteratively for rowCount rows and bodyCount bodies.
+size_t iterativeMemoryRequired(int rowCount, int bodyCount);
+
+// Whether an island of rowCount rows is solved iteratively under params.
+int islandIsLarge(int rowCount, const RbdLcsLCPSolverParameters &params);
+
+} // namespace lcs
+
+#endif

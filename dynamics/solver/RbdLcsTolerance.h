@@ -1,0 +1,44 @@
+// The LCP tolerance is a fraction, not an impulse. A fixed impulse would mean
+// something different in every unit system and for every mass: 0.001 N s
+// is 1 % of a 1 kg box's weight over a 0.01 s step in SI, 0.001 % of it in
+// the robot layer's centimetres, and ten times a 10 g box's. So the solvers
+// measure the tolerance against each row's own scale: the impulse the row
+// would take on its own, |q_i| / A_ii (q_i the velocity the row must
+// remove, A_ii its inverse effective mass). That impulse scales with the
+// masses and with the unit of length exactly as the row's solution does, so
+// the same island in metres or centimetres, or made ten times heavier,
+// stops at the same point; and a light body's rows are judged by its own
+// impulses, not by a heavy neighbour's. A row that has nearly nothing to
+// remove (a friction row at rest) is judged against a thousandth of the
+// island's largest row scale instead, which keeps its decisions clear of
+// rounding. A tolerance t then lets row i's impulse be off by
+// t_i = t x that scale, and its velocity residual by t_i x A_ii.
+#ifndef KELMAR_DYNAMICS_RBDLCSTOLERANCE_H
+#define KELMAR_DYNAMICS_RBDLCSTOLERANCE_H
+
+#include <math.h>
+#include <kelmar/PxTypes.h>
+
+namespace lcs {
+
+// The smallest scale a row is judged against, of the island's largest.
+const PxReal kRowScaleFloor = 1e-3;
+
+// |q| / A_ii for a row, given 1 / A_ii (0 for a row without mass).
+inline PxReal impulseOfRow(PxReal q, PxReal invDiagonal)
+{
+    PxReal impulse = fabs(q) * invDiagonal;
+    return isfinite(impulse) ? impulse : 0.0;
+}
+
+// The impulse tolerance of a row whose own scale is `own` in an island whose
+// largest row scale is `largest`.
+inline PxReal rowTolerance(PxReal tolerance, PxReal own, PxReal largest)
+{
+    PxReal floor = kRowScaleFloor * largest;
+    return tolerance * (own > floor ? own : floor);
+}
+
+} // namespace lcs
+
+#endif
