@@ -98,9 +98,10 @@ int solvedWithin(const PxReal *x, const PxReal *g, const PxReal *lo, const PxRea
                  const Tolerances &t)
 {
     for (int i = 0; i < n; ++i) {
-        if ((state[i] & kLcpFixed) || fabs(g[i]) <= t.velocity[i]) continue;
-        if (x[i] <= lo[i] + t.impulse[i] && g[i] > 0.0) continue;
-        if (x[i] >= hi[i] - t.impulse[i] && g[i] < 0.0) continue;
+        if ((state[i] & kLcpFixed) || fabs(g[i]) <= velocityTolerance(t, i)) continue;
+        PxReal impulse = impulseTolerance(t, i);
+        if (x[i] <= lo[i] + impulse && g[i] > 0.0) continue;
+        if (x[i] >= hi[i] - impulse && g[i] < 0.0) continue;
         return 0;
     }
     return 1;
@@ -200,7 +201,7 @@ PxReal proximalWeight(const LCPMatrix &A, const int32_t *state, int n)
 // The descent's steps from x, with A's diagonal shifted by rho for the face
 // solves. Returns the steps taken, negative when it stopped unsolved.
 int descend(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state, int n,
-            const RbdLcsLCPSolverParameters &params, const Tolerances &tolerances, PxReal rho, DescentWork &work)
+            const RbdLcsLCPSolverParameters &params, Tolerances &tolerances, PxReal rho, DescentWork &work)
 {
     PxReal near = kNearBound * smallest(tolerances.impulse, n);
     memcpy(work.trial, x, sizeof(PxReal) * static_cast<size_t>(n));
@@ -208,6 +209,7 @@ int descend(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const Px
     holdOutwardRows(x, work.g, lo, hi, state, n, near);
     int releaseOne = 0;
     for (int k = 0; k < params.maxIterations; ++k) {
+        followIterate(x, n, params.tolerance, tolerances);
         if (solvedWithin(x, work.g, lo, hi, state, n, tolerances)) return k + 1;
         int m = 0;
         for (int i = 0; i < n; ++i)
@@ -258,8 +260,8 @@ int descentLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo,
     }
     if (!params.warmStart)
         for (int i = 0; i < n; ++i) state[i] = kLcpFree;
-    const Tolerances &tolerances = work.lcp.tolerances;
-    islandTolerances(A, q, n, params.tolerance, work.lcp.tolerances);
+    Tolerances &tolerances = work.lcp.tolerances;
+    islandTolerances(A, q, n, params.tolerance, tolerances);
     markDegenerateRows(A, lo, hi, state, n, params.degeneracyFilter, tolerances);
     for (int i = 0; i < n; ++i) x[i] = (state[i] & kLcpFixed) ? 0.0 : clipped(x[i], lo[i], hi[i]);
     PxReal rho = proximalWeight(A, state, n);
@@ -324,6 +326,7 @@ int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters 
     for (int sweeps = kSweepsBetweenChecks; sweeps <= kRecoverySweeps; sweeps += kSweepsBetweenChecks) {
         projectedGaussSeidel(A, point, q, rows.lo, rows.hi, rows.state, rows.n, kSweepsBetweenChecks, sweepScratch);
         objectiveAndGradient(A, point, q, rows.n, g);
+        followIterate(point, rows.n, params.tolerance, tolerances);
         if (!solvedWithin(point, g, rows.lo, rows.hi, rows.state, rows.n, tolerances)) continue;
         holdOutwardRows(point, g, rows.lo, rows.hi, rows.state, rows.n, smallest(tolerances.impulse, rows.n));
         memcpy(rows.lambda, point, rowBytes);

@@ -93,8 +93,9 @@ int allocateTolerances(MemoryPool &pool, int n, Tolerances &t)
 {
     size_t bytes = PoolRound(sizeof(PxReal) * static_cast<size_t>(n));
     t.impulse = static_cast<PxReal *>(pool.allocAligned(bytes, kPoolAlignment, "lcp impulse tolerances"));
-    t.velocity = static_cast<PxReal *>(pool.allocAligned(bytes, kPoolAlignment, "lcp velocity tolerances"));
-    return t.impulse && t.velocity;
+    t.diagonal = static_cast<PxReal *>(pool.allocAligned(bytes, kPoolAlignment, "lcp tolerance diagonal"));
+    t.carried = 0.0;
+    return t.impulse && t.diagonal;
 }
 
 size_t tolerancesMemoryRequired(int n)
@@ -107,14 +108,17 @@ void islandTolerances(const LCPMatrix &A, const PxReal *q, int n, PxReal toleran
     PxReal largest = 0.0;
     for (int i = 0; i < n; ++i) {
         PxReal diagonal = A.getElement(i, i);
-        t.velocity[i] = diagonal; // kept for the second loop
+        t.diagonal[i] = diagonal;
         t.impulse[i] = impulseOfRow(q[i], diagonal > 0.0 ? 1.0 / diagonal : 0.0);
         if (t.impulse[i] > largest) largest = t.impulse[i];
     }
-    for (int i = 0; i < n; ++i) {
-        t.impulse[i] = rowTolerance(tolerance, t.impulse[i], largest);
-        t.velocity[i] *= t.impulse[i];
-    }
+    for (int i = 0; i < n; ++i) t.impulse[i] = rowTolerance(tolerance, t.impulse[i], largest);
+    t.carried = 0.0;
+}
+
+void followIterate(const PxReal *x, int n, PxReal tolerance, Tolerances &t)
+{
+    t.carried = carriedTolerance(tolerance, x, n);
 }
 
 // The clamped rows take their bounds and the free rows the values that make
@@ -169,7 +173,8 @@ void markDegenerateRows(const LCPMatrix &A, const PxReal *lo, const PxReal *hi, 
     PxReal threshold = sqrt(A.getEpsilon()) * degeneracyFilter;
     for (int i = 0; i < n; ++i) {
         int dependent = A.getDiagInv(i) < threshold;
-        int pinned = fabs(lo[i]) <= tolerances.impulse[i] && fabs(hi[i]) <= tolerances.impulse[i];
+        PxReal t = impulseTolerance(tolerances, i);
+        int pinned = fabs(lo[i]) <= t && fabs(hi[i]) <= t;
         if (dependent || pinned) state[i] = kLcpDegenerate;
     }
 }
@@ -232,11 +237,12 @@ int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal 
         // state depends on its x alone.
         A.multiplyRows(work.xp, work.clamped, m, work.w);
         int changed = 0;
+        followIterate(work.xp, n, params.tolerance, work.tolerances);
         for (int i = 0; i < n; ++i) {
             if (state[i] & kLcpFixed) continue;
             PxReal w = state[i] == kLcpFree ? 0.0 : work.w[i] - q[i];
-            int32_t s = newState(state[i], work.xp[i], w, lo[i], hi[i], tolerances.impulse[i],
-                                 tolerances.velocity[i]);
+            int32_t s = newState(state[i], work.xp[i], w, lo[i], hi[i], impulseTolerance(tolerances, i),
+                                 velocityTolerance(tolerances, i));
             if (s == state[i]) continue;
             state[i] = s;
             ++changed;

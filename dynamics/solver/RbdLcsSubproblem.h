@@ -14,12 +14,22 @@
 namespace lcs {
 
 // The solvers' tolerance in each row's units (RbdLcsTolerance.h says why
-// it is a fraction): impulse[i] for row i's impulse and bounds, velocity[i]
-// (= impulse[i] A_ii) for its residual w = A x - q.
+// it is a fraction): impulseTolerance for row i's impulse and bounds,
+// velocityTolerance (that times A_ii) for its residual w = A x - q.
 struct Tolerances {
-    PxReal *impulse;  // (n)
-    PxReal *velocity; // (n)
+    PxReal *impulse;  // (n) from the row's own scale and the island's largest
+    PxReal *diagonal; // (n) A_ii
+    PxReal carried;   // every row's least: of the largest impulse the iterate carries
 };
+
+inline PxReal impulseTolerance(const Tolerances &t, int i)
+{
+    return t.impulse[i] > t.carried ? t.impulse[i] : t.carried;
+}
+inline PxReal velocityTolerance(const Tolerances &t, int i)
+{
+    return impulseTolerance(t, i) * t.diagonal[i];
+}
 
 // Temporaries of one solve, all taken from the workspace.
 struct LcpWork {
@@ -51,6 +61,9 @@ int allocateTolerances(MemoryPool &pool, int n, Tolerances &t);
 size_t tolerancesMemoryRequired(int n);
 // Each row's tolerances for the fraction `tolerance` and the right-hand side q.
 void islandTolerances(const LCPMatrix &A, const PxReal *q, int n, PxReal tolerance, Tolerances &t);
+// Sets the least tolerance of every row from the impulses of the iterate x
+// (RbdLcsTolerance.h); the solvers call it before each test of an iterate.
+void followIterate(const PxReal *x, int n, PxReal tolerance, Tolerances &t);
 
 // Fixes at zero (kLcpDegenerate) the rows whose pivot is below
 // sqrt(epsilon) x degeneracyFilter and those whose bounds are both within

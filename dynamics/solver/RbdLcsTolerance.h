@@ -13,6 +13,17 @@
 // island's largest row scale instead, which keeps its decisions clear of
 // rounding. A tolerance t then lets row i's impulse be off by
 // t_i = t x that scale, and its velocity residual by t_i x A_ii.
+//
+// A row's own scale can be far below the impulses it carries. In a chain
+// or a hand closing on an object the rows are coupled: a hinge at rest has
+// almost nothing to remove yet holds the links beyond it, and the squeeze of
+// motors at their force bounds is set by the bounds, not by q. There the
+// impulses run to a million times the scales above, and a tolerance drawn from
+// those scales alone asks the pivoting for more digits than a factor of such
+// an island keeps: its decisions then flip on rounding, it cycles and the
+// solve fails, step after step. So no row's tolerance is below the same thousandth
+// of the largest impulse the solver's current iterate carries; that too
+// scales with the masses and the unit of length as the solution does.
 #ifndef KELMAR_DYNAMICS_RBDLCSTOLERANCE_H
 #define KELMAR_DYNAMICS_RBDLCSTOLERANCE_H
 
@@ -37,6 +48,18 @@ inline PxReal rowTolerance(PxReal tolerance, PxReal own, PxReal largest)
 {
     PxReal floor = kRowScaleFloor * largest;
     return tolerance * (own > floor ? own : floor);
+}
+
+// The least impulse tolerance of every row while an iterate x of n rows
+// carries impulses up to max |x_i|.
+inline PxReal carriedTolerance(PxReal tolerance, const PxReal *x, int n)
+{
+    PxReal largest = 0.0;
+    for (int i = 0; i < n; ++i) {
+        PxReal impulse = fabs(x[i]);
+        if (isfinite(impulse) && impulse > largest) largest = impulse;
+    }
+    return tolerance * kRowScaleFloor * largest;
 }
 
 } // namespace lcs
