@@ -187,12 +187,92 @@ size_t lcpSolverMemoryRequired(int n)
            PoolAlignedCost(sizeof(PxReal) * un) + tolerancesMemoryRequired(n);
 }
 
+// Iterations a pivoting solve may add per row of its island. A single pivot
+// changes one row, and on a hand squeezing an object rows leave the held set
+// and come back: one iteration a row still left a fifth of such solves
+// unconverged, two left under one in a hundred (LcsGrip tests).
+const int kIterationsPerRow = 2;
+
+int pivotingIterationLimit(const RbdLcsLCPSolverParameters &params, int n)
+{
+    return params.maxIterations > 0 ? params.maxIterations + kIterationsPerRow * n : params.maxIterations;
+}
+
+namespace {
+
+// Block pivots tried without a new least count of infeasible rows before a
+// single pivot is taken.
+const int kBlockRetries = 3;
+
+// The rows whose state the iterate x (with w on the clamped rows) asks to
+// change: their count, and the first of them in *first.
+int countInfeasible(const LcpWork &work, const PxReal *q, const PxReal *lo, const PxReal *hi, const int32_t *state,
+                    int n, int *first)
+{
+    int count = 0;
+    *first = -1;
+    for (int i = 0; i < n; ++i) {
+        if (state[i] & kLcpFixed) continue;
+        PxReal w = state[i] == kLcpFree ? 0.0 : work.w[i] - q[i];
+        int32_t s = newState(state[i], work.xp[i], w, lo[i], hi[i], impulseTolerance(work.tolerances, i),
+                             velocityTolerance(work.tolerances, i));
+        if (s == state[i]) continue;
+        if (count++ == 0) *first = i;
+    }
+    return count;
+}
+
+// Changes the state of every infeasible row, or of row `only` alone (>= 0).
+void pivot(const LcpWork &work, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state, int n, int only)
+{
+    int from = only >= 0 ? only : 0, to = only >= 0 ? only + 1 : n;
+    for (int i = from; i < to; ++i) {
+        if (state[i] & kLcpFixed) continue;
+        PxReal w = state[i] == kLcpFree ? 0.0 : work.w[i] - q[i];
+        state[i] = newState(state[i], work.xp[i], w, lo[i], hi[i], impulseTolerance(work.tolerances, i),
+                            velocityTolerance(work.tolerances, i));
+    }
+}
+
+// Which pivot the next iteration takes. Block pivots change every
+// infeasible row at once and usually finish in a few iterations, but on an
+// ill-conditioned island (a hand squeezing an object with its motors at
+// their bounds) they can wander from one active set to another without
+// end. So, as Judice and Pires safeguard them, a block pivot is taken while
+// the count of infeasible rows reaches a new least count, or within
+// kBlockRetries iterations of the last one; otherwise one row changes
+// (the first infeasible one, Murty's rule, which cannot cycle in exact
+// arithmetic for a positive definite A) until the count falls below its
+// least again. Every least count is smaller than the last, so block pivots
+// cannot go on without progress.
+struct PivotRule {
+    int least;    // the least count of infeasible rows so far
+    int retries;  // block pivots left without a new least count
+    int single;   // single pivots only from now on
+    int progress; // the last count was a new least
+    // Whether the iteration with `count` infeasible rows takes one row only.
+    int singleFor(int count)
+    {
+        progress = count < least;
+        if (progress) {
+            least = count;
+            retries = kBlockRetries;
+        }
+        if (single) return 1;
+        if (progress) return 0;
+        return retries-- > 0 ? 0 : 1;
+    }
+};
+
+} // namespace
+
 int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
                          int n, const RbdLcsLCPSolverParameters &params)
 {
     int np = A.size();
     if (!A.pool().pushFrame()) return -1;
-    int keys = params.maxIterations + 1;
+    const int limit = pivotingIterationLimit(params, n);
+    int keys = limit + 1;
     if (keys > kMaxCycleKeys) keys = kMaxCycleKeys;
     if (keys < 1) keys = 1;
     LcpWork work;
@@ -202,9 +282,8 @@ int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal 
     }
     if (!params.warmStart)
         for (int i = 0; i < n; ++i) state[i] = kLcpFree;
-    const Tolerances &tolerances = work.tolerances;
     islandTolerances(A, q, n, params.tolerance, work.tolerances);
-    markDegenerateRows(A, lo, hi, state, n, params.degeneracyFilter, tolerances);
+    markDegenerateRows(A, lo, hi, state, n, params.degeneracyFilter, work.tolerances);
     // Fixed rows are decoupled from the factor, so every solve below holds
     // them at 0 and they never enter the clamped subproblem. The factor
     // without them is formed when a solve first needs it; a failure then
@@ -214,7 +293,7 @@ int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal 
         return -1;
     }
     A.forgetHeldFactor(); // the storage it lived in is this solve's own
-    if (params.maxIterations <= 0) {
+    if (limit <= 0) {
         // No iteration: the answer is the unconstrained solution.
         if (unconstrainedSolution(A, work, q, state, n))
             memcpy(work.xp, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
@@ -223,9 +302,9 @@ int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal 
     }
     hashTableSeenOrInsert(&work.table, hashStates(state, n));
 
-    int result = -params.maxIterations;
-    int singlePivot = 0, cycleSinglePivot = 0, stepsInCycleMode = 0;
-    for (int k = 0; k < params.maxIterations; ++k) {
+    int result = -limit;
+    PivotRule rule = {n + 1, kBlockRetries, 0, 0};
+    for (int k = 0; k < limit; ++k) {
         int m = 0;
         for (int i = 0; i < n; ++i)
             if (state[i] != kLcpFree && !(state[i] & kLcpFixed)) work.clamped[m++] = i;
@@ -236,37 +315,29 @@ int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal 
         // w = A x - q is read on the clamped rows only: a free row's new
         // state depends on its x alone.
         A.multiplyRows(work.xp, work.clamped, m, work.w);
-        int changed = 0;
         followIterate(work.xp, n, params.tolerance, work.tolerances);
-        for (int i = 0; i < n; ++i) {
-            if (state[i] & kLcpFixed) continue;
-            PxReal w = state[i] == kLcpFree ? 0.0 : work.w[i] - q[i];
-            int32_t s = newState(state[i], work.xp[i], w, lo[i], hi[i], impulseTolerance(tolerances, i),
-                                 velocityTolerance(tolerances, i));
-            if (s == state[i]) continue;
-            state[i] = s;
-            ++changed;
-            if (singlePivot) break;
-        }
-        if (changed == 0) {
+        int first;
+        int count = countInfeasible(work, q, lo, hi, state, n, &first);
+        if (count == 0) {
             result = k + 1;
             break;
         }
+        if (k > params.maxBlockIterations) rule.single = 1;
+        int single = rule.singleFor(count);
+        pivot(work, q, lo, hi, state, n, single ? first : -1);
+        // Only states since the last new least count can come back in a cycle.
+        if (rule.progress) work.table.count = 0;
         if (params.cycleDetection && hashTableSeenOrInsert(&work.table, hashStates(state, n))) {
-            if (singlePivot) {
+            // A single pivot back to a state seen: rounding decides, not A.
+            if (single) {
                 result = -(k + 1);
                 break;
             }
-            // A repeated active set: change one row at a time for a while.
-            singlePivot = cycleSinglePivot = 1;
-            stepsInCycleMode = 0;
+            // A block pivot back to one: the next pivot is a single one.
+            rule.retries = 0;
             work.table.count = 0;
             hashTableSeenOrInsert(&work.table, hashStates(state, n));
-        } else if (cycleSinglePivot && ++stepsInCycleMode >= 5) {
-            singlePivot = cycleSinglePivot = 0;
-            work.table.count = 0;
         }
-        if (k > params.maxBlockIterations) singlePivot = 1;
     }
     memcpy(x, work.xp, sizeof(PxReal) * static_cast<size_t>(n));
     A.pool().popFrame();

@@ -9,9 +9,11 @@ namespace lcs {
 
 class Context;
 
-// RbdLcsStep with the context's workspace allocator, models and factorisations.
+// RbdLcsStep with the context's workspace allocator, models and
+// factorisations. *fellBack (when given) is set when the pivoting solve
+// failed and sweeps gave the impulses instead.
 int step(Context &context, RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
-         const RbdLcsParameters *parameters);
+         const RbdLcsParameters *parameters, int *fellBack = nullptr);
 
 } // namespace lcs
 

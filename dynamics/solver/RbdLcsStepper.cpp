@@ -34,7 +34,9 @@ size_t stepperMemoryRequired(int rowCount, int bodyCount, const RbdLcsLCPSolverP
     total += PoolAlignedCost(sizeof(int32_t) * rows)       // constraint first rows
              + PoolAlignedCost(sizeof(int32_t) * 2 * rows) // constraint bodies
              + PoolAlignedCost(sizeof(int32_t) * rows);    // friction references
-    if (islandIsLarge(rowCount, params)) return total + iterativeMemoryRequired(rowCount, bodyCount);
+    // A pivoting island also keeps room for the sweeps it falls back on.
+    total += iterativeMemoryRequired(rowCount, bodyCount);
+    if (islandIsLarge(rowCount, params)) return total;
     return total + PoolAlignedCost(sizeof(PxReal) * kTileColumns * padded) // jmvectorstore
            + PoolAlignedCost(sizeof(PxReal) * padded)                      // rhs
            + PoolAlignedCost(sizeof(PxReal) * 6 * bodies)                  // body products
@@ -45,6 +47,7 @@ size_t stepperMemoryRequired(int rowCount, int bodyCount, const RbdLcsLCPSolverP
 void WorldStepper::initialize()
 {
     lcpResult_ = 0;
+    fellBack_ = 0;
     forcesReady_ = 0;
     bodies_ = nullptr;
 }
@@ -154,6 +157,7 @@ int WorldStepper::solveForces(const ForceModel &model)
     pool_->init(parameters_.workspace, parameters_.workspaceSize);
     forcesReady_ = 0;
     lcpResult_ = 0;
+    fellBack_ = 0;
     if (!collectBodies()) return 0;
     size_t bodyCount = static_cast<size_t>(bodyCount_);
     BodyInverseMass *invM = poolArray<BodyInverseMass>(bodyCount, "inv M");
@@ -178,7 +182,7 @@ int WorldStepper::solveForces(const ForceModel &model)
                                                 ? constraints_->constraints + constraints_->partitionConstraintStart
                                                 : nullptr;
         int solved = islandIsLarge(rowCount, parameters_.lcp) ? solveIteratively(model, rows, invM, records, load)
-                                                              : solvePivoting(model, rows, invM, load);
+                                                              : solvePivoting(model, rows, invM, records, load);
         if (!solved) return 0;
         fn_->calcJtConstraintForces(rows, records, parameters_.stepsize, model.lambdaIsForce, load);
     } else if (model.nonInertialFirst) {
@@ -191,7 +195,7 @@ int WorldStepper::solveForces(const ForceModel &model)
 }
 
 int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
-                                BodyLoad *load)
+                                RbdBaseConstraint *const *records, BodyLoad *load)
 {
     int rowCount = rows.layout.rowCount, np = rows.layout.paddedRowCount;
     PxReal *JMinv = poolArray<PxReal>(static_cast<size_t>(kTileColumns) * np, "jmvectorstore");
@@ -226,7 +230,22 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     lcpResult_ = solveLcpSystem(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
     fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
     matrix_->destroy();
+    if (lcpResult_ < 0) fallBack(rows, invM, records, load);
     return 1;
+}
+
+// The last iterate of a failed solve is no answer to step with: on an
+// ill-conditioned island its free rows can carry impulses a hundred times
+// the bounds of its motors, and the bodies leave at that speed. Sweeps
+// from the last step's impulses keep every bounded row within its bounds
+// and only lower the LCP's objective, so the step they give is at worst a
+// little soft. The failure code stays in lcpResult_ for the caller to count.
+void WorldStepper::fallBack(PartitionRows &rows, const BodyInverseMass *invM, RbdBaseConstraint *const *records,
+                            const BodyLoad *load)
+{
+    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records};
+    lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
+    fellBack_ = 1;
 }
 
 int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,

@@ -37,6 +37,8 @@ public:
     // Result of the last LCP solve: its iteration count, negative when it
     // did not converge; 0 when the partition had no rows or no solve ran.
     int lcpResult() const { return lcpResult_; }
+    // The last pivoting solve failed and sweeps gave the impulses instead.
+    int fellBack() const { return fellBack_; }
 
 protected:
     // What sets the models apart while forces are formed.
@@ -49,7 +51,12 @@ protected:
     int solveForces(const ForceModel &model);
     // The rows' impulses, by pivoting on the formed matrix or by sweeps over
     // the rows (a large island); 0 when the workspace is short.
-    int solvePivoting(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM, BodyLoad *load);
+    int solvePivoting(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
+                      RbdBaseConstraint *const *records, BodyLoad *load);
+    // After a failed pivoting solve: projected Gauss-Seidel sweeps on the
+    // same rows from the last step's impulses (RbdLcsIterative.h).
+    void fallBack(PartitionRows &rows, const BodyInverseMass *invM, RbdBaseConstraint *const *records,
+                  const BodyLoad *load);
     int solveIteratively(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                          RbdBaseConstraint *const *records, BodyLoad *load);
     void integrateBase();
@@ -66,6 +73,7 @@ protected:
     MemoryPool *pool_ = nullptr;
     RbdLcsBody **bodies_ = nullptr; // (bodyCount) the partition's bodies by index
     int lcpResult_ = 0;
+    int fellBack_ = 0;
     int forcesReady_ = 0; // getForces completed: accelerations are valid
 
 private:

@@ -72,6 +72,17 @@ RbdBclParameters islandStep(const RbdWorld *world, const RbdStepInfo &step, int3
     return island;
 }
 
+// A program reads the count; one warning says that it has begun, since a
+// hand that fails every step would otherwise print one line a step.
+void countFailedSolve(RbdWorld *world, int32_t bodies, int32_t rows)
+{
+    if (world->failedSolves++ > 0) return;
+    PxWarning(RBD_MESSAGE_LEVEL,
+              "RbdWorldStep: step %ld: the LCP solve of an island of %d bodies and %d rows failed; sweeps from the "
+              "last step's impulses stood in. Later failures are only counted (RbdWorldGetFailedSolveCount).\n",
+              world->stepCount + 1, (int)bodies, (int)rows);
+}
+
 void stepPartition(RbdWorld *world, int32_t p, const RbdBclParameters &island)
 {
     RbdPartitionOutput *out = &world->partitions;
@@ -90,7 +101,9 @@ void stepPartition(RbdWorld *world, int32_t p, const RbdBclParameters &island)
     parameters.workspace = workspace;
     parameters.workspaceSize = size;
     RbdBody *first = out->bodies[out->bodyStart[p]];
-    lcs::step(*world->solver, &world->rows, &first->lcs, out->bodyCount[p], &parameters);
+    int fellBack = 0;
+    lcs::step(*world->solver, &world->rows, &first->lcs, out->bodyCount[p], &parameters, &fellBack);
+    if (fellBack) countFailedSolve(world, out->bodyCount[p], rowCount);
     RbdGuardPartition(world, out, p);
     RbdUnpackPartition(&world->rows, p, out, &parameters);
 }

@@ -380,6 +380,11 @@ int32_t RbdWorldGetNonFiniteBodyCount(RbdWorldID world)
     return RbdCheckWorld(world) ? world->nonFiniteBodies : 0;
 }
 
+int32_t RbdWorldGetFailedSolveCount(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->failedSolves : 0;
+}
+
 const char *RbdWorldGetVersionString(RbdWorldID world)
 {
     return RbdCheckWorld(world) ? world->version : nullptr;

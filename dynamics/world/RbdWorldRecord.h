@@ -67,6 +67,7 @@ struct RbdWorld {
     const char *version;           // toolkit version, for the file writer
     long stepCount;                // steps taken
     int32_t nonFiniteBodies;       // bodies frozen because their state stopped being finite
+    int32_t failedSolves;          // island solves whose pivoting failed (sweeps stood in)
 };
 
 // Raises the capacities to the current counts when bodies or constraints

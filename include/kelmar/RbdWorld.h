@@ -34,6 +34,11 @@ long RbdWorldGetStepCount(RbdWorldID world);
 /* Bodies whose pose or velocity stopped being finite in a step: each is
  * reported once (name, step) and frozen at its last finite pose. */
 int32_t RbdWorldGetNonFiniteBodyCount(RbdWorldID world);
+/* Island solves whose pivoting LCP solve failed (it ran out of iterations or
+ * cycled on rounding): projected Gauss-Seidel sweeps from the last step's
+ * impulses gave that island's impulses instead. The first is reported once
+ * per world; the rest are only counted here. */
+int32_t RbdWorldGetFailedSolveCount(RbdWorldID world);
 /* Bounds of the solver's error correction (> 0; RbdWorldReset restores the
  * defaults). A hard row's error phi (penetration, joint separation and
  * misalignment) is corrected at the speed gamma phi / h, which would grow

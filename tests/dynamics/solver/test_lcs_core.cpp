@@ -876,10 +876,11 @@ TEST(LcsSolver, ARepeatingActiveSetSwitchesToSinglePivotAndARepeatThereFails)
     RbdLcsLCPSolverParameters p = lcstest::defaultParameters(0.01).lcp;
     int withDetection = cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p);
     EXPECT_LT(withDetection, 0);
-    EXPECT_GT(withDetection, -p.maxIterations) << "the cycle is caught before the iterations run out";
+    EXPECT_GT(withDetection, -pivotingIterationLimit(p, 2)) << "the cycle is caught before the iterations run out";
     p.cycleDetection = 0;
+    EXPECT_EQ(pivotingIterationLimit(p, 2), p.maxIterations + 4) << "two iterations a row on the world's limit";
     EXPECT_EQ(cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p),
-              -p.maxIterations);
+              -pivotingIterationLimit(p, 2));
     EXPECT_TRUE(x[0] == 1.0 || x[0] == -1.0) << "the last iterate is kept";
     M.destroy();
 }
