@@ -217,10 +217,14 @@ void startVelocities(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, 
 // costs about one sweep.
 const int kRefreshSweeps = 16;
 
-// One sweep; returns whether every impulse changed by no more than its tolerance.
-int sweepOnce(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u)
+// One sweep; returns whether every impulse changed by no more than its
+// tolerance, or by no more than floor (the least tolerance of every row, as
+// the pivoting has it: RbdLcsTolerance.h). *largest receives the largest
+// impulse the sweep leaves, from which the next sweep's floor follows.
+int sweepOnce(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, float floor, PxReal *largest)
 {
     int settled = 1;
+    PxReal biggest = 0.0;
     for (int i = 0; i < n; ++i) {
         const SweepRow &r = sweep[i];
         SweepVelocity &u0 = u[r.body[0]], &u1 = u[r.body[1]];
@@ -231,14 +235,17 @@ int sweepOnce(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u)
         PxReal old = x[i];
         PxReal next = clip(old + (r.J[kQ][kW] - Ju - r.J[kSoftness][kW] * old) * r.J[kInvDiagonal][kW], lo, hi);
         float change = static_cast<float>(next - old);
+        biggest = fmax(biggest, fabs(next));
         if (change == 0.0f) continue;
         x[i] = next;
         u0.linear += r.MJ[0] * change;
         u0.angular += r.MJ[1] * change;
         u1.linear += r.MJ[2] * change;
         u1.angular += r.MJ[3] * change;
-        if ((change < 0.0f ? -change : change) > r.J[kTolerance][kW]) settled = 0;
+        float magnitude = change < 0.0f ? -change : change;
+        if (magnitude > r.J[kTolerance][kW] && magnitude > floor) settled = 0;
     }
+    *largest = biggest;
     return settled;
 }
 
@@ -273,9 +280,12 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
     setTolerances(sweep, n, params.tolerance);
     warmStart(rows, in, rows.lambda);
     startVelocities(sweep, n, rows.lambda, u, slots);
+    float floor = static_cast<float>(carriedTolerance(params.tolerance, rows.lambda, n));
     for (int k = 0; k < params.iterations; ++k) {
         if (k > 0 && k % kRefreshSweeps == 0) startVelocities(sweep, n, rows.lambda, u, slots);
-        if (sweepOnce(sweep, n, rows.lambda, u)) return k + 1;
+        PxReal largest;
+        if (sweepOnce(sweep, n, rows.lambda, u, floor, &largest)) return k + 1;
+        floor = static_cast<float>(params.tolerance * kRowScaleFloor * largest);
     }
     return -params.iterations;
 }
