@@ -182,9 +182,10 @@ void markDegenerateRows(const LCPMatrix &A, const PxReal *lo, const PxReal *hi, 
 size_t lcpSolverMemoryRequired(int n)
 {
     size_t un = static_cast<size_t>(n);
-    return PoolAlignedCost(sizeof(uint32_t) * kMaxCycleKeys) + 4 * PoolAlignedCost(sizeof(PxReal) * un) +
-           PoolAlignedCost(sizeof(int32_t) * un) + PoolAlignedCost(sizeof(PxReal) * un * un) +
-           PoolAlignedCost(sizeof(PxReal) * un) + tolerancesMemoryRequired(n);
+    return PoolAlignedCost(sizeof(uint32_t) * kMaxCycleKeys) + 5 * PoolAlignedCost(sizeof(PxReal) * un) +
+           PoolAlignedCost(sizeof(int32_t) * un) + PoolAlignedCost(sizeof(int32_t) * un) +
+           PoolAlignedCost(sizeof(PxReal) * un * un) + PoolAlignedCost(sizeof(PxReal) * un) +
+           tolerancesMemoryRequired(n);
 }
 
 // Iterations a pivoting solve may add per row of its island. A single pivot
@@ -264,6 +265,37 @@ struct PivotRule {
     }
 };
 
+// The iterate with the fewest infeasible rows so far and the states it was
+// solved with. A failed solve leaves this one: its last iterate may come
+// from an active set whose free rows depend on each other, with impulses
+// far beyond any bound.
+struct BestIterate {
+    PxReal *x;
+    int32_t *state;
+    int kept;
+    int allocate(MemoryPool &pool, int n)
+    {
+        size_t un = static_cast<size_t>(n);
+        x = static_cast<PxReal *>(pool.allocAligned(PoolRound(sizeof(PxReal) * un), kPoolAlignment, "lcp best x"));
+        state = static_cast<int32_t *>(
+            pool.allocAligned(PoolRound(sizeof(int32_t) * un), kPoolAlignment, "lcp best states"));
+        kept = 0;
+        return x && state;
+    }
+    void keep(const PxReal *iterate, const int32_t *states, int n)
+    {
+        memcpy(x, iterate, sizeof(PxReal) * static_cast<size_t>(n));
+        memcpy(state, states, sizeof(int32_t) * static_cast<size_t>(n));
+        kept = 1;
+    }
+    void restore(PxReal *iterate, int32_t *states, int n) const
+    {
+        if (!kept) return;
+        memcpy(iterate, x, sizeof(PxReal) * static_cast<size_t>(n));
+        memcpy(states, state, sizeof(int32_t) * static_cast<size_t>(n));
+    }
+};
+
 } // namespace
 
 int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
@@ -276,7 +308,8 @@ int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal 
     if (keys > kMaxCycleKeys) keys = kMaxCycleKeys;
     if (keys < 1) keys = 1;
     LcpWork work;
-    if (!allocateWork(A.pool(), work, np, keys)) {
+    BestIterate best;
+    if (!allocateWork(A.pool(), work, np, keys) || !best.allocate(A.pool(), n)) {
         A.pool().popFrame();
         return -1;
     }
@@ -324,6 +357,7 @@ int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal 
         }
         if (k > params.maxBlockIterations) rule.single = 1;
         int single = rule.singleFor(count);
+        if (rule.progress) best.keep(work.xp, state, n);
         pivot(work, q, lo, hi, state, n, single ? first : -1);
         // Only states since the last new least count can come back in a cycle.
         if (rule.progress) work.table.count = 0;
@@ -339,6 +373,7 @@ int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal 
             hashTableSeenOrInsert(&work.table, hashStates(state, n));
         }
     }
+    if (result < 0) best.restore(work.xp, state, n);
     memcpy(x, work.xp, sizeof(PxReal) * static_cast<size_t>(n));
     A.pool().popFrame();
     return result;

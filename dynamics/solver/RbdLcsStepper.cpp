@@ -8,6 +8,7 @@
 #include "solver/RbdLcsIterative.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsSeed.h"
 #include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsTiles.h"
 
@@ -225,14 +226,22 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
     fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
     fn_->scaleBounds(rows, parameters_.stepsize);
+    RbdLcsLCPSolverParameters lcpParameters = parameters_.lcp;
+    if (!lcpParameters.warmStart && seedStates(rows, records, parameters_.stepsize) > 0) lcpParameters.warmStart = 1;
     LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
                    rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
-    lcpResult_ = solveLcpSystem(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
+    lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_);
     fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
     matrix_->destroy();
     if (lcpResult_ < 0) fallBack(rows, invM, records, load);
     return 1;
 }
+
+// Sweeps of a fallback at least. Thirty (the large islands' default) leave
+// a hand's chained links soft enough for a closing five-fingered hand to
+// lose its object; two hundred hold it, and cost less than the pivoting
+// that failed.
+const int kFallbackSweeps = 200;
 
 // The last iterate of a failed solve is no answer to step with: on an
 // ill-conditioned island its free rows can carry impulses a hundred times
@@ -244,7 +253,9 @@ void WorldStepper::fallBack(PartitionRows &rows, const BodyInverseMass *invM, Rb
                             const BodyLoad *load)
 {
     IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records};
-    lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
+    RbdLcsLCPSolverParameters sweeps = parameters_.lcp;
+    if (sweeps.iterations < kFallbackSweeps) sweeps.iterations = kFallbackSweeps;
+    lcs::solveIteratively(*pool_, rows, input, sweeps);
     fellBack_ = 1;
 }
 
