@@ -30,13 +30,6 @@ const double Universe::kDefaultEpsilon = 1e-5;
 const double Universe::kDefaultGamma = 0.2;
 const double Universe::kDefaultTimeStep = 0.05;
 
-namespace {
-
-// Pivoting iterations of a robot universe's LCP solves (see Init).
-const int kLcpIterations = 100;
-
-} // namespace
-
 BadMaterial::BadMaterial(int i) : std::out_of_range("bad material index " + std::to_string(i)), index(i)
 {
 }
@@ -82,14 +75,6 @@ void Universe::Init()
     // a resting object sunk several times deeper (soft contacts settle where
     // the correction balances the weight); they correct at gamma / h.
     RbdWorldSetMaxCorrectingRate(world_, 1e6);
-    // A hand closing on an object forms one island of some two hundred rows
-    // with most finger motors at their force bounds. Within the toolkit's 35
-    // pivoting iterations (and the descent they hand over to) its solve stops
-    // unconverged, and nothing says so: the impulses left miss the rows'
-    // velocities (hinge rows the most) by about 1 cm/s or rad/s every step
-    // and by tens now and then, so the fingers shake and one is thrown off
-    // the object. With 100 the worst row stays within about 0.5.
-    RbdWorldLCPSetMaxIterations(world_, kLcpIterations);
     timeStep = kDefaultTimeStep;
     for (Scene *scene : scenes_) scene->create(this);
 }
