@@ -84,6 +84,10 @@ void RunChild(const Settings &s, Shared *shared)
         scene.Observe(k + 1);
         if (s.trace && (k + 1) % s.trace == 0) fprintf(stderr, "# step %d  %s\n", k + 1, scene.Figures().c_str());
     }
+    // Island solves whose pivoting failed and sweeps stood in: a comment
+    // line, so the figures keep the peers' format.
+    fprintf(stderr, "# kelmar %s S5: %d failed LCP solves\n", ServoName(s),
+            RbdWorldGetFailedSolveCount(scene.Universe().GetWorld()));
     snprintf(shared->figures, sizeof shared->figures, "%s", scene.Figures().c_str());
     shared->finished = 1;
     _exit(0);
