@@ -217,6 +217,14 @@ void startVelocities(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, 
 // costs about one sweep.
 const int kRefreshSweeps = 16;
 
+// The sweeps' floor, of the pivoting's (RbdLcsTolerance.h). A sweep's
+// change to an impulse understates how far the impulse still is from the
+// solution, by the slow rate at which sweeps converge: at the pivoting's
+// floor itself a box resting in a large island sinks by a little more than
+// a millionth of its size in 1000 steps. A tenth keeps it within, and stays
+// some ten times above the rounding of the single-precision sweeps.
+const PxReal kSweepFloor = 0.1;
+
 // One sweep; returns whether every impulse changed by no more than its
 // tolerance, or by no more than floor (the least tolerance of every row, as
 // the pivoting has it: RbdLcsTolerance.h). *largest receives the largest
@@ -280,12 +288,12 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
     setTolerances(sweep, n, params.tolerance);
     warmStart(rows, in, rows.lambda);
     startVelocities(sweep, n, rows.lambda, u, slots);
-    float floor = static_cast<float>(carriedTolerance(params.tolerance, rows.lambda, n));
+    float floor = static_cast<float>(kSweepFloor * carriedTolerance(params.tolerance, rows.lambda, n));
     for (int k = 0; k < params.iterations; ++k) {
         if (k > 0 && k % kRefreshSweeps == 0) startVelocities(sweep, n, rows.lambda, u, slots);
         PxReal largest;
         if (sweepOnce(sweep, n, rows.lambda, u, floor, &largest)) return k + 1;
-        floor = static_cast<float>(params.tolerance * kRowScaleFloor * largest);
+        floor = static_cast<float>(kSweepFloor * params.tolerance * kRowScaleFloor * largest);
     }
     return -params.iterations;
 }

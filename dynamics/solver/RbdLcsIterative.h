@@ -34,9 +34,9 @@ struct IterativeInput {
 // right-hand sides and bounds formed as the pivoting path forms them.
 // Friction rows that follow a normal row are held within +-mu times that row's impulse as it stands. Sweeps until no impulse
 // changes by more than its row's tolerance (RbdLcsTolerance.h, as for the
-// pivoting solver, floor included: no row's tolerance is below a thousandth
-// of the largest impulse the sweeps carry) or params.iterations sweeps are
-// done.
+// pivoting solver, and a floor: no row's tolerance is below a ten-thousandth
+// of the fraction times the largest impulse the sweeps carry) or
+// params.iterations sweeps are done.
 // Returns the sweeps taken, negative when the tolerance was not reached,
 // 0 when the workspace was short (lambda then 0).
 int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput &input,
