@@ -1,8 +1,6 @@
 // Constraints: life in the world's pools and in a caller's, the lists of
-// both bodies, the type table, degrees of freedom and attachment geometry.
+// both bodies, and attachment geometry.
 #include <gtest/gtest.h>
-
-#include <set>
 
 #include <math.h>
 #include <string.h>
@@ -138,54 +136,6 @@ TEST(RbdConstraint, ConstraintsFromACallersPoolAreNotCounted)
     RbdConstraintEnable(nullptr);
     EXPECT_EQ(RbdHingeCreate(nullptr), nullptr);
     PxPoolTerm(&pool);
-}
-
-// Each creator makes a disabled constraint of its own type.
-TEST(RbdConstraint, EachCreatorMakesADisabledConstraintOfItsOwnType)
-{
-    RbdConstraintID (*const creators[])(RbdWorldID) = {
-        RbdBSJointCreate,   RbdHingeCreate,     RbdPrismaticCreate, RbdCarWheelCreate, RbdContactCreate,
-        RbdFixedPathCreate, RbdRPROJointCreate, RbdUniversalCreate, RbdLinear1Create,  RbdLinear2Create,
-        RbdAngular3Create,  RbdSpringCreate,    RbdConeLimitCreate,
-    };
-    World world(1, 13);
-    std::set<int32_t> types;
-    for (auto create : creators) {
-        RbdConstraintID c = create(world);
-        ASSERT_NE(c, nullptr);
-        types.insert(RbdConstraintGetTypeId(c));
-        EXPECT_FALSE(RbdConstraintIsEnabled(c));
-    }
-    EXPECT_EQ(types.size(), 13u);
-    EXPECT_EQ(RbdWorldGetTotalConstraints(world), 13);
-}
-
-TEST(RbdConstraint, DegreesOfFreedomAndTheLimitOfLimitedJoints)
-{
-    World world(1, 3);
-    RbdConstraintID hinge = RbdHingeCreate(world), spring = RbdSpringCreate(world), ball = RbdBSJointCreate(world);
-    EXPECT_EQ(RbdConstraintDOFGetLimitableCount(hinge), 1);
-    EXPECT_EQ(RbdConstraintDOFGetFreeCount(hinge), 6 - 1 - 5);
-    EXPECT_EQ(RbdConstraintDOFGetFreeCount(ball), 3);
-    EXPECT_EQ(RbdConstraintDOFGetLimit(hinge, 6), RbdConstraintGetLimit(hinge));
-    EXPECT_EQ(RbdConstraintDOFGetLimit(hinge, 5), nullptr);
-    EXPECT_EQ(RbdConstraintDOFGetLimit(hinge, 7), nullptr);
-    EXPECT_EQ(RbdConstraintDOFGetLimit(spring, 1), RbdConstraintGetLimit(spring));
-    EXPECT_EQ(RbdConstraintGetLimit(ball), nullptr);
-
-    // A limit set on a joint is a copy: changing the source later leaves it.
-    RbdLimit source;
-    RbdLimitReset(&source);
-    RbdLimitActivateLimits(&source, 1);
-    RbdConstraintSetLimit(hinge, &source);
-    RbdLimitActivateLimits(&source, 0);
-    EXPECT_EQ(RbdLimitIsActive(RbdConstraintGetLimit(hinge)), 1);
-
-    // Bad degree-of-freedom indices are reported (their values reach the rows: see the row list tests).
-    WarningCapture warnings;
-    RbdConstraintDOFSetEpsilon(hinge, 6, 1.0);
-    EXPECT_EQ(RbdConstraintDOFGetLambda(hinge, 7), 0.0);
-    EXPECT_EQ(warnings.messages().size(), 2u);
 }
 
 TEST(RbdConstraint, AxesAreNormalisedAndCompletedToAnOrthonormalFrame)
