@@ -1,6 +1,6 @@
 // What the universe adds to the mechanics, through SbxUniverseStep alone:
 // sleeping bodies freeze their models and wake when hit; kinematic
-// and moved fixed models; a tumbling heap; no allocation once sized.
+// and moved fixed models; the swept step; no allocation once sized.
 // Falls, rests, stacks, sensors and removal are the dynamics, large-island
 // and bridge tests' own.
 #include <math.h>
@@ -79,42 +79,6 @@ TEST_F(UniverseMechanics, ADroppedBallComesToRestFallsAsleepAndWakesWhenHit)
     EXPECT_GT(contacts(ball, hammer), 0);
     // It wakes within two steps of the hit: after a fall of about 0.25 s.
     EXPECT_NEAR(n * kH, sqrt(2.0 * 0.3 / kG), 2 * kH);
-}
-
-// Twenty-seven 0.2 m cubes, each turned its own way, dropped in three
-// layers onto the ground with friction in proportion to the load: they land
-// on edges and corners, tumble and heap up. Their contacts give solver rows
-// that depend on each other, which once made solves stop short and fling
-// boxes off at many m/s; none may move faster than its fall allows.
-TEST_F(UniverseMechanics, TurnedBoxesDroppedInAHeapTumbleWithoutBeingFlungAway)
-{
-    RbdContactParams *params = SbxBridgeGetContactParams(SbxUniverseGetBridge(universe), 0, 0);
-    RbdContactParamsSetType(params, 2);
-    RbdContactParamsSetFrictionModel(params, 1);
-    RbdContactParamsSetFrictionCoefficient(params, 0.5);
-    CdxGeometryID cube = keep(CdxBoxCreate(0.2, 0.2, 0.2));
-    std::vector<CdxModelID> boxes;
-    const PxReal axis[3] = {1.0 / sqrt(14.0), 2.0 / sqrt(14.0), 3.0 / sqrt(14.0)};
-    for (int n = 0; n < 27; ++n) {
-        int i = n % 3, j = n / 3 % 3, k = n / 9;
-        PxReal jitter = 0.004 * ((7 * n) % 11 - 5);
-        CdxModelID box = dropped(cube, -0.25 + 0.25 * i + jitter, -0.25 + 0.25 * j - jitter, 0.3 + 0.25 * k);
-        PxReal a = M_PI / 8.0 * (n % 8);
-        RbdBodySetQuaternion(CdxModelGetBody(box), cos(a / 2), sin(a / 2) * axis[0], sin(a / 2) * axis[1],
-                             sin(a / 2) * axis[2]);
-        boxes.push_back(box);
-    }
-    const PxReal fallSpeed = sqrt(2.0 * kG * 0.8); // from the highest start to the ground
-    PxReal fastest = 0.0;
-    for (int n = 0; n < 300; ++n) {
-        steps(1);
-        for (CdxModelID box : boxes) fastest = std::max(fastest, speed(box));
-    }
-    EXPECT_LT(fastest, fallSpeed + 0.5);
-    for (CdxModelID box : boxes) {
-        EXPECT_GT(height(box), 0.09) << "every box lies on the ground or on others";
-        EXPECT_LT(speed(box), 0.05) << "and has come to rest after 3 s";
-    }
 }
 
 // A kinematic box moving at 1 m/s along x wakes a box asleep on the
