@@ -239,36 +239,6 @@ TEST(LcsStep, RowsWithBothBoundsZeroCarryNothing)
     EXPECT_GT(box.rows.list.lambda[3], 0.0);
 }
 
-TEST(LcsStep, BlockAndVariableBandCholeskyGiveTheSameImpulses)
-{
-    // A hinge chain and a box on an incline, stepped with each factorisation.
-    for (int island = 0; island < 2; ++island) {
-        std::vector<PxReal> lambdas[2];
-        for (int which = 0; which < 2; ++which) {
-            RbdLcsParameters p = defaultParameters(0.01);
-            p.linearSolver = which;
-            if (island == 0) {
-                std::vector<RbdLcsBody> bodies;
-                std::vector<Joint> joints;
-                makeHingeChain(12, bodies, joints);
-                RowList rows(60);
-                for (int step = 0; step < 30; ++step) {
-                    buildJointRows(rows, bodies, joints);
-                    for (RbdLcsBody &b : bodies) PxV3Set(b.force, 0.0, -kG, 0.0);
-                    ASSERT_GT(stepOnce(&rows, bodies, p), 0);
-                }
-                lambdas[which].assign(rows.list.lambda, rows.list.lambda + rows.list.rowCount);
-            } else {
-                BoxOnIncline box(0.3, 0.2);
-                for (int step = 0; step < 30; ++step) ASSERT_GT(box.step(p), 0);
-                lambdas[which].assign(box.rows.list.lambda, box.rows.list.lambda + box.rows.list.rowCount);
-            }
-        }
-        ASSERT_EQ(lambdas[0].size(), lambdas[1].size());
-        for (size_t i = 0; i < lambdas[0].size(); ++i) EXPECT_NEAR(lambdas[0][i], lambdas[1][i], 1e-9) << "row " << i;
-    }
-}
-
 // Worst joint error of a 20-link hinge chain released horizontally and
 // swinging down for 3 s with step h.
 PxReal worstChainError(PxReal h)
