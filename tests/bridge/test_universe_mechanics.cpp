@@ -1,8 +1,8 @@
 // What the universe adds to the mechanics, through SbxUniverseStep alone:
 // sleeping bodies freeze their models and wake when hit; kinematic
-// and moved fixed models; the swept step; no allocation once sized.
-// Falls, rests, stacks, sensors and removal are the dynamics, large-island
-// and bridge tests' own.
+// and moved fixed models; destroying a touching model; the swept step; no
+// allocation once sized. Falls, rests, stacks and sensors are the
+// dynamics, large-island and bridge tests' own.
 #include <math.h>
 
 #include <vector>
@@ -118,6 +118,31 @@ TEST_F(UniverseMechanics, AKinematicModelWakesAndPushesABody)
     EXPECT_TRUE(awake(crate));
     EXPECT_GT(contacts(pusher, crate), 0);
     EXPECT_NEAR(height(crate), 0.5, 0.01);
+}
+
+// Destroying one of two touching boxes destroys their contacts in the same
+// call, before its body goes; the other box then falls onto the table.
+TEST_F(UniverseMechanics, DestroyingATouchingModelEndsItsContactsAtOnce)
+{
+    CdxGeometryID cube = keep(CdxBoxCreate(1.0, 1.0, 1.0));
+    CdxModelID table = fixedAt(cube, 0.0, 0.0, 1.0);
+    CdxModelID lower = dropped(cube, 0.0, 0.0, 2.0);
+    CdxModelID upper = dropped(cube, 0.0, 0.0, 3.0);
+    steps(20);
+    ASSERT_GT(contacts(lower, upper), 0);
+    ASSERT_GT(contacts(lower, table), 0);
+    ASSERT_EQ(RbdWorldGetTotalConstraints(world), contacts(lower, upper) + contacts(lower, table));
+
+    SbxModelAndBodyDestroy(universe, lower);
+    forget(lower);
+    EXPECT_EQ(RbdWorldGetTotalConstraints(world), 0);
+    EXPECT_EQ(RbdWorldGetTotalBodies(world), 1);
+    EXPECT_EQ(CdxSpaceGetModelCount(space), 3);
+    // Losing contacts wakes nothing: the program wakes the upper box.
+    RbdBodyEnable(CdxModelGetBody(upper));
+    steps(100);
+    EXPECT_NEAR(height(upper), 2.0, 0.01);
+    EXPECT_GT(contacts(upper, table), 0);
 }
 
 // Moving a fixed model moves it in the space at once: a box resting on a
