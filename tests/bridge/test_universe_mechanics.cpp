@@ -1,8 +1,8 @@
 // What the universe adds to the mechanics, through SbxUniverseStep alone:
 // sleeping bodies freeze their models and wake when hit; kinematic
-// and moved fixed models; destroying a touching model; the swept step; no
-// allocation once sized. Falls, rests, stacks and sensors are the
-// dynamics, large-island and bridge tests' own.
+// and moved fixed models; a sensor; destroying a touching model; the swept
+// step; no allocation once sized. Falls, rests and stacks are the dynamics
+// and large-island tests' own.
 #include <math.h>
 
 #include <vector>
@@ -118,6 +118,24 @@ TEST_F(UniverseMechanics, AKinematicModelWakesAndPushesABody)
     EXPECT_TRUE(awake(crate));
     EXPECT_GT(contacts(pusher, crate), 0);
     EXPECT_NEAR(height(crate), 0.5, 0.01);
+}
+
+// A ball falls through a sensor exactly as a ball beside it falls through
+// nothing, and the pair never has a contact. (What the sensor's callbacks
+// are told is the bridge tests'.)
+TEST_F(UniverseMechanics, ABallFallsThroughASensorAsThroughNothing)
+{
+    PxMatrix4 sensorPose;
+    translation(sensorPose, 0.0, 0.0, 1.5);
+    CdxModelID sensor = own(SbxSensorModelCreate(universe, keep(CdxBoxCreate(1.0, 1.0, 0.2)), &sensorPose));
+    CdxGeometryID sphere = keep(CdxSphereCreate(0.1));
+    CdxModelID through = dropped(sphere, 0.0, 0.0, 2.0), beside = dropped(sphere, 3.0, 0.0, 2.0);
+    for (int n = 0; n < 50; ++n) {
+        SbxUniverseStep(universe, kH);
+        ASSERT_EQ(height(through), height(beside)) << n;
+        ASSERT_EQ(contacts(sensor, through), 0) << n;
+    }
+    EXPECT_LT(height(through), 1.0) << "it has passed the sensor";
 }
 
 // Destroying one of two touching boxes destroys their contacts in the same
