@@ -1,6 +1,7 @@
-// The contact record and its parameters: the messages of refused input,
-// the normal kept normalised, and life in the constraint table. What the
-// parameters do is the contact rows' and the step's tests.
+// The contact record and its parameters: the friction directions' common
+// setters and getters, the messages of refused input, the normal kept
+// normalised, and life in the constraint table. What the parameters do is
+// the contact rows' and the step's tests.
 #include <gtest/gtest.h>
 
 #include "dynamics/test_step_support.h"
@@ -8,6 +9,29 @@
 using namespace steptest;
 
 namespace {
+
+// The common setters set both friction directions; the common getters read
+// -1 once the directions disagree. A slide is a signed velocity.
+TEST(ContactParams, BothDirectionSettersAgreeAndCommonGettersReportDisagreementAsMinusOne)
+{
+    RbdContactParams p;
+    RbdContactParamsReset(&p);
+    RbdContactParamsSetFrictionModel(&p, 1);
+    RbdContactParamsSetFriction(&p, 3.0);
+    RbdContactParamsSetFrictionCoefficient(&p, 0.6);
+    EXPECT_EQ(RbdContactParamsGetSecondaryFrictionModel(&p), 1);
+    EXPECT_EQ(RbdContactParamsGetSecondaryFriction(&p), 3.0);
+    EXPECT_EQ(RbdContactParamsGetFrictionCoefficient(&p), 0.6);
+    RbdContactParamsSetSecondaryFrictionModel(&p, 0);
+    RbdContactParamsSetSecondaryFriction(&p, 4.0);
+    RbdContactParamsSetSecondaryFrictionCoefficient(&p, 0.5);
+    EXPECT_EQ(RbdContactParamsGetFrictionModel(&p), -1);
+    EXPECT_EQ(RbdContactParamsGetFriction(&p), -1.0);
+    EXPECT_EQ(RbdContactParamsGetFrictionCoefficient(&p), -1.0);
+    EXPECT_EQ(RbdContactParamsGetPrimaryFrictionCoefficient(&p), 0.6);
+    RbdContactParamsSetPrimarySlide(&p, -2.0);
+    EXPECT_EQ(RbdContactParamsGetPrimarySlide(&p), -2.0);
+}
 
 // Every refused value leaves the record as it was and says why, once.
 TEST(ContactParams, RefusedValuesLeaveTheRecordUnchangedWithTheirMessage)
