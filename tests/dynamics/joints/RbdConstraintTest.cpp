@@ -1,5 +1,5 @@
 // Constraints: life in the world's pools and in a caller's, the lists of
-// both bodies, and attachment geometry.
+// both bodies, degrees of freedom and attachment geometry.
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -136,6 +136,34 @@ TEST(RbdConstraint, ConstraintsFromACallersPoolAreNotCounted)
     RbdConstraintEnable(nullptr);
     EXPECT_EQ(RbdHingeCreate(nullptr), nullptr);
     PxPoolTerm(&pool);
+}
+
+TEST(RbdConstraint, DegreesOfFreedomAndTheLimitOfLimitedJoints)
+{
+    World world(1, 3);
+    RbdConstraintID hinge = RbdHingeCreate(world), spring = RbdSpringCreate(world), ball = RbdBSJointCreate(world);
+    EXPECT_EQ(RbdConstraintDOFGetLimitableCount(hinge), 1);
+    EXPECT_EQ(RbdConstraintDOFGetFreeCount(hinge), 6 - 1 - 5);
+    EXPECT_EQ(RbdConstraintDOFGetFreeCount(ball), 3);
+    EXPECT_EQ(RbdConstraintDOFGetLimit(hinge, 6), RbdConstraintGetLimit(hinge));
+    EXPECT_EQ(RbdConstraintDOFGetLimit(hinge, 5), nullptr);
+    EXPECT_EQ(RbdConstraintDOFGetLimit(hinge, 7), nullptr);
+    EXPECT_EQ(RbdConstraintDOFGetLimit(spring, 1), RbdConstraintGetLimit(spring));
+    EXPECT_EQ(RbdConstraintGetLimit(ball), nullptr);
+
+    // A limit set on a joint is a copy: changing the source later leaves it.
+    RbdLimit source;
+    RbdLimitReset(&source);
+    RbdLimitActivateLimits(&source, 1);
+    RbdConstraintSetLimit(hinge, &source);
+    RbdLimitActivateLimits(&source, 0);
+    EXPECT_EQ(RbdLimitIsActive(RbdConstraintGetLimit(hinge)), 1);
+
+    // Bad degree-of-freedom indices are reported (their values reach the rows: see the row list tests).
+    WarningCapture warnings;
+    RbdConstraintDOFSetEpsilon(hinge, 6, 1.0);
+    EXPECT_EQ(RbdConstraintDOFGetLambda(hinge, 7), 0.0);
+    EXPECT_EQ(warnings.messages().size(), 2u);
 }
 
 TEST(RbdConstraint, AxesAreNormalisedAndCompletedToAnOrthonormalFrame)
