@@ -86,6 +86,38 @@ TEST(RbdLimit, StopSettersStoreMagnitudesAndCrossingStopsArePulledTogether)
     EXPECT_EQ(limit.lower.stop, -1.0);
 }
 
+TEST(RbdLimit, MotorAndLockTakeTurnsAndDecideWhetherThePositionIsMeasured)
+{
+    RbdLimit limit;
+    RbdLimitReset(&limit);
+    EXPECT_FALSE(RbdLimitPositionIsCalculated(&limit));
+    RbdLimitSetLimitedForceMotor(&limit, 1.5, -20.0);
+    EXPECT_TRUE(RbdLimitIsMotorized(&limit));
+    EXPECT_EQ(RbdLimitGetMotorMaxForce(&limit), 20.0);
+    EXPECT_EQ(RbdLimitGetMotorDesiredVelocity(&limit), 1.5);
+    EXPECT_TRUE(RbdLimitPositionIsCalculated(&limit));
+    RbdLimitSetLock(&limit, 0.3, 10.0);
+    EXPECT_TRUE(RbdLimitIsLocked(&limit));
+    EXPECT_FALSE(RbdLimitIsMotorized(&limit));
+    EXPECT_EQ(RbdLimitGetMotorDesiredVelocity(&limit), 0.0);
+    EXPECT_EQ(limit.lockPosition, 0.3);
+    EXPECT_EQ(RbdLimitGetMotorMaxForce(&limit), 10.0);
+    RbdLimitActivateMotor(&limit, 1);
+    EXPECT_FALSE(RbdLimitIsLocked(&limit));
+    RbdLimitActivateLock(&limit, 1);
+    EXPECT_FALSE(RbdLimitIsMotorized(&limit));
+    RbdLimitSetLock(&limit, 0.3, 0.0); // a lock without force is inactive
+    EXPECT_FALSE(RbdLimitIsLocked(&limit));
+    RbdLimitSetLimitedForceMotor(&limit, 1.0, 0.0);
+    EXPECT_FALSE(RbdLimitIsMotorized(&limit));
+    RbdLimitActivateLimits(&limit, 0);
+    EXPECT_FALSE(RbdLimitPositionIsCalculated(&limit));
+    RbdLimitCalculatePosition(&limit, 1);
+    EXPECT_TRUE(RbdLimitPositionIsCalculated(&limit));
+    RbdLimitCalculatePosition(&limit, 0);
+    EXPECT_FALSE(RbdLimitPositionIsCalculated(&limit));
+}
+
 TEST(RbdLimit, TheControllerIsASaturatedProportionalServo)
 {
     RbdLimit limit;
