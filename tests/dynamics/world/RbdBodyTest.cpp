@@ -298,3 +298,22 @@ TEST(RbdBody, PreparationAddsGravityDampingAndAnImpulseAsForceOverOneStep)
     RbdBodyPrepareForStep(body, 0.01, gravity);
     EXPECT_EQ(body->lcs.flags & RBD_LCS_BODY_CONSTRAINED, RBD_LCS_BODY_CONSTRAINED);
 }
+
+// The fast spin axis is kept as a unit vector, a zero one as x; clearing it
+// leaves the body without one.
+TEST(RbdBody, AFastSpinAxisIsKeptAsAUnitVector)
+{
+    World world(1, 1);
+    RbdBodyID body = RbdBodyCreate(world);
+    PxVector3 axis;
+    RbdBodySetFastSpinAxis(body, 0.0, 3.0, 4.0);
+    RbdBodyGetFastSpinAxis(body, axis);
+    EXPECT_TRUE(RbdBodyHasFastSpinAxis(body));
+    EXPECT_DOUBLE_EQ(axis[1], 0.6);
+    EXPECT_DOUBLE_EQ(axis[2], 0.8);
+    RbdBodySetFastSpinAxis(body, 0.0, 0.0, 0.0);
+    RbdBodyGetFastSpinAxis(body, axis);
+    EXPECT_EQ(axis[0], 1.0);
+    RbdBodySetNoFastSpinAxis(body);
+    EXPECT_FALSE(RbdBodyHasFastSpinAxis(body));
+}
