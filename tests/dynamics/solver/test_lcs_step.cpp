@@ -192,29 +192,6 @@ TEST(LcsStep, ABoxHeldByFrictionRestsAndItsContactsCarryItsWeight)
     EXPECT_NEAR(normalImpulse, 2.0 * kG * cos(20.0 * M_PI / 180.0) * h, 1e-8) << "lambda holds impulses";
 }
 
-TEST(LcsStep, ABoxOnASteeperInclineSlidesWithKineticAcceleration)
-{
-    // mu = 0.2 < tan(20 deg): a = g (sin 20 - 0.2 cos 20) = 1.5116 m/s^2.
-    const PxReal slope = 20.0 * M_PI / 180.0, mu = 0.2, h = 0.01;
-    BoxOnIncline box(slope, mu);
-    for (int step = 0; step < 100; ++step) ASSERT_GT(box.step(defaultParameters(h)), 0);
-    PxReal expected = kG * (sin(slope) - mu * cos(slope));
-    EXPECT_NEAR(box.bodies[0].linearVelocity[0], expected * 100 * h, 1e-3 * expected);
-    EXPECT_NEAR(box.bodies[0].linearAcceleration[0], expected, 1e-4);
-    EXPECT_LT(fabs(box.bodies[0].linearVelocity[1]), 1e-6) << "it stays on the plane";
-    // The sliding direction's friction rows sit at their bounds; together they
-    // carry mu times the total normal impulse.
-    PxReal friction = 0.0, normal = 0.0;
-    for (int c = 0; c < 4; ++c) {
-        const PxReal *lambda = box.rows.list.lambda + 3 * c;
-        EXPECT_NEAR(fabs(lambda[2]), box.rows.list.hi[3 * c + 2] * h, 1e-12)
-            << "bounds are forces again after the solve";
-        friction += fabs(lambda[1]) + fabs(lambda[2]);
-        normal += lambda[0];
-    }
-    EXPECT_NEAR(friction, mu * normal, 1e-9);
-}
-
 TEST(LcsStep, TheVintageModelReportsRowForcesInsteadOfImpulses)
 {
     BoxOnIncline stable(0.0, 0.5), vintage(0.0, 0.5);
