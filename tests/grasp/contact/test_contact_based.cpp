@@ -5,8 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
 #include <cmath>
+#include <string>
+#include <utility>
 
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdBody.h>
@@ -80,6 +81,31 @@ TEST(ContactBased, ATipContactOutsideTheAcceptedStretchKeepsExploring)
     EXPECT_EQ(lines.progress.find("Finger"), std::string::npos);
     for (int tip : {2, 5, 8}) EXPECT_DOUBLE_EQ(hand->GetNodeOfJoint(tip)->target, 1.4) << tip;
 }
+
+// One exploration step sends each finger's first joint angleStep further
+// and holds the others: the drive step then reports arrival exactly when
+// that is under 0.05 rad, and sets every joint's target either way.
+class DriveStep : public testing::TestWithParam<std::pair<double, bool>> {};
+
+TEST_P(DriveStep, ArrivesWithin005AndSetsEveryJoint)
+{
+    grasptest::World w(grasptest::Hand3WithBall(true));
+    kelmar::Robot *hand = w.robot("hand.robot");
+    grasptest::Lines lines;
+    kelmar::GraspContactBased grasp;
+    grasp.init(hand, GetParam().first, 0.0, 3.2);
+    double current[9];
+    hand->GetJoints(current);
+    grasp.explore();
+    for (int j = 0; j < 9; ++j) hand->GetNodeOfJoint(j)->target = 99;
+    EXPECT_EQ(grasp.grasp(), GetParam().second);
+    for (int j = 0; j < 9; ++j)
+        EXPECT_NEAR(hand->GetNodeOfJoint(j)->target, current[j] + (j % 3 == 0 ? GetParam().first : 0), 1e-12) << j;
+}
+
+INSTANTIATE_TEST_SUITE_P(ContactBased, DriveStep,
+                         testing::Values(std::make_pair(0.01, true), std::make_pair(0.049, true),
+                                         std::make_pair(0.051, false), std::make_pair(0.3, false)));
 
 // The summed force of one link's contacts on the ball, squared.
 double SquaredForceOn(const kelmar::Solid *link, const kelmar::Solid *ball)
