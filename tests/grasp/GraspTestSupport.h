@@ -15,6 +15,11 @@ namespace grasptest {
 // The example file's path (examples/name).
 std::string Example(const std::string &name);
 
+// hand3.px held palm down at the origin (its fingers pointing down), no
+// gravity, a rubber ball of 4 cm radius between the fingers, 10 cm below
+// the palm's mounting face; frozen: the ball is held in place.
+std::string Hand3WithBall(bool frozenBall);
+
 // A universe with one scene loaded from the elements given (inside <PX>).
 class World {
 public:
@@ -24,9 +29,10 @@ public:
     World &operator=(const World &) = delete;
 
     void Steps(int n);
-    void SetGravity(double gz); // cm/s^2 along z
-    kelmar::Solid *solid(const char *name);
-    kelmar::Robot *robot(const char *name);
+    kelmar::Solid *solid(const char *name) { return scene->LookupSolid(name, false); }
+    kelmar::Robot *robot(const char *name) { return dynamic_cast<kelmar::Robot *>(scene->LookupObject(name)); }
+    // hand3's fingertips touching the ball.
+    int TipsOn(const kelmar::Solid *ball);
 
     kelmar::Universe universe{1000, 1000, 1000, 20000};
     kelmar::Scene *scene = nullptr;
@@ -37,12 +43,14 @@ private:
 };
 
 // Collects the grasps' lines while alive (progress and problem channels apart).
-class Lines {
-public:
+struct Lines {
     Lines();
     ~Lines();
     std::string progress, problems;
 };
+
+// Occurrences of piece in text.
+int Count(const std::string &text, const std::string &piece);
 
 // Contacts on a body made by hand (not enabled, never stepped).
 class HandMadeContacts {

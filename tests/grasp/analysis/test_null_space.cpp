@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <kelmar/GraspMap.h>
+#include <kelmar/PxVector.h>
 
 extern "C" void dgesdd_(const char *jobz, const int *m, const int *n, double *a, const int *lda, double *s, double *u,
                         const int *ldu, double *vt, const int *ldvt, double *work, const int *lwork, int *iwork,
@@ -57,44 +58,38 @@ struct RandomMap {
 void Unit(std::mt19937 &random, double v[3])
 {
     std::normal_distribution<double> normal;
-    double length = 0;
-    while (length < 1e-3) {
-        for (int i = 0; i < 3; ++i) v[i] = normal(random);
-        length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    }
-    for (int i = 0; i < 3; ++i) v[i] /= length;
+    do PxV3Set(v, normal(random), normal(random), normal(random));
+    while (PxV3Length(v) < 1e-3);
+    PxV3Scale(v, v, 1 / PxV3Length(v));
 }
 
 void AddColumn(RandomMap &m, const double r[3], const double f[3])
 {
-    const double w[6] = {
-        f[0], f[1], f[2], r[1] * f[2] - r[2] * f[1], r[2] * f[0] - r[0] * f[2], r[0] * f[1] - r[1] * f[0]};
-    for (double v : w) m.g.push_back(static_cast<float>(v));
+    double torque[3];
+    PxV3Cross(torque, r, f);
+    m.g.insert(m.g.end(),
+               {float(f[0]), float(f[1]), float(f[2]), float(torque[0]), float(torque[1]), float(torque[2])});
     ++m.columns;
 }
 
 RandomMap RandomGraspMap(std::mt19937 &random, int kind, int contacts)
 {
     RandomMap m;
-    const double fixed[3] = {1, 0, 0}, line[3] = {1, 0, 0};
     std::uniform_real_distribution<double> along(-1.0, 1.0);
     for (int c = 0; c < contacts && m.columns < 30; ++c) {
-        double r[3], n[3];
+        double r[3], n[3], a[3], b[3], e[3] = {1, 0, 0};
         Unit(random, r);
         Unit(random, n);
         if (kind == 1) {
-            for (int i = 0; i < 3; ++i) n[i] = -r[i];
+            PxV3Scale(n, r, -1);
             AddColumn(m, r, n);
             continue;
         }
-        const double t = along(random);
-        for (int i = 0; i < 3; ++i) r[i] = kind == 2 ? t * line[i] : kind == 3 ? fixed[i] : r[i];
-        double a[3], b[3], e[3] = {1, 0, 0};
-        if (std::fabs(n[0]) > 0.9) e[0] = 0, e[1] = 1;
-        a[0] = n[1] * e[2] - n[2] * e[1], a[1] = n[2] * e[0] - n[0] * e[2], a[2] = n[0] * e[1] - n[1] * e[0];
-        const double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
-        for (double &v : a) v /= la;
-        b[0] = n[1] * a[2] - n[2] * a[1], b[1] = n[2] * a[0] - n[0] * a[2], b[2] = n[0] * a[1] - n[1] * a[0];
+        if (kind >= 2) PxV3Set(r, kind == 2 ? along(random) : 1, 0, 0);
+        if (std::fabs(n[0]) > 0.9) PxV3Set(e, 0, 1, 0);
+        PxV3Cross(a, n, e);
+        PxV3Scale(a, a, 1 / PxV3Length(a));
+        PxV3Cross(b, n, a);
         AddColumn(m, r, a);
         AddColumn(m, r, b);
         AddColumn(m, r, n);
