@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ostream>
 
 #include <kelmar/PxVector.h>
 
@@ -43,6 +44,11 @@ struct TangentCase {
     double beyondTangent; // rad
     double turn;          // rad, expected
 };
+
+std::ostream &operator<<(std::ostream &out, const TangentCase &c)
+{
+    return out << c.beyondTangent << " rad beyond the tangent";
+}
 
 class BallWrapTangent : public testing::TestWithParam<TangentCase> {};
 
