@@ -68,30 +68,18 @@ Picture Take(kelmar::VirtualCamera &camera, const double pose[4][4])
     return picture;
 }
 
-World::World()
-{
-    universe.AddScene(&scene);
-}
-
-World::~World()
-{
-    universe.DelScene(&scene);
-}
-
 namespace {
 
-kelmar::SolidSpec Fixed(double pose[4][4], const double *position)
+// A fixed solid made by add (a pose in, the solid out) at position, coloured.
+template <class Add> kelmar::Solid *Fixed(const double *position, const float rgba[4], Add add)
 {
     kelmar::SolidSpec desc;
-    desc.fixed = true;
+    double pose[4][4];
     PxM4Identity(pose);
     PxV3Copy(pose[3], position);
+    desc.fixed = true;
     desc.pose = pose;
-    return desc;
-}
-
-kelmar::Solid *Coloured(kelmar::Solid *solid, const float rgba[4])
-{
+    kelmar::Solid *solid = add(desc);
     solid->GetGraphics()->SetColor(rgba);
     return solid;
 }
@@ -100,14 +88,12 @@ kelmar::Solid *Coloured(kelmar::Solid *solid, const float rgba[4])
 
 kelmar::Solid *World::Sphere(double radius, const double *position, const float rgba[4])
 {
-    double pose[4][4];
-    return Coloured(kelmar::AddSphere(&scene, radius, Fixed(pose, position)), rgba);
+    return Fixed(position, rgba, [&](const kelmar::SolidSpec &d) { return kelmar::AddSphere(&scene, radius, d); });
 }
 
 kelmar::Solid *World::Box(double dx, double dy, double dz, const double *position, const float rgba[4])
 {
-    double pose[4][4];
-    return Coloured(kelmar::AddBox(&scene, dx, dy, dz, Fixed(pose, position)), rgba);
+    return Fixed(position, rgba, [&](const kelmar::SolidSpec &d) { return kelmar::AddBox(&scene, dx, dy, dz, d); });
 }
 
 kelmar::KelmarCamera *World::Camera(const char *name, int width, int height, const double pose[4][4])

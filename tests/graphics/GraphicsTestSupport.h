@@ -39,8 +39,8 @@ Picture Take(kelmar::KelmarCamera &camera);
 struct World {
     kelmar::Universe universe;
     kelmar::Scene scene;
-    World();
-    ~World();
+    World() { universe.AddScene(&scene); }
+    ~World() { universe.DelScene(&scene); }
     kelmar::Solid *Sphere(double radius, const double *position, const float rgba[4] = kWhite);
     kelmar::Solid *Box(double dx, double dy, double dz, const double *position, const float rgba[4] = kWhite);
     // A scene camera at pose (relative to the solid it is attached to, if any).

@@ -142,27 +142,20 @@ TEST(Cameras, StatusRoundTrips)
     const double q[4] = {0.9, 0.1, -0.3, 0.2}, at[3] = {1.5, -2.25, 7};
     kelmar::TMFromQuaternion(pose, q, at);
     PxM4Identity(identity);
-    const float grey[3] = {0.25f, 0.5f, 0.75f}, black[3] = {0, 0, 0}, joints[4] = {10, -20, 3.5f, 4.25f};
-    const float zero[4] = {0, 0, 0, 0};
-    auto set = [&](const double(*tm)[4], float angle, const float *background, bool visible, const float *j,
-                   float left, float right) {
-        camera->SetRelTM(tm);
-        camera->SetViewAngle(angle);
-        camera->SetBackground(background);
-        camera->SetVisible(visible);
-        head->SetHeadTM(tm);
-        head->SetJoints(j);
-        head->SetViewAngles(left, right);
-    };
+    const float grey[3] = {0.25f, 0.5f, 0.75f}, joints[4] = {10, -20, 3.5f, 4.25f}, zero[4] = {0, 0, 0, 0};
     const std::string path = graphicstest::TempPath("status.xml");
-    set(pose, 42.5f, grey, false, joints, 12, 50);
-    FILE *file = std::fopen(path.c_str(), "w");
-    world.scene.saveStatus(file);
-    std::fclose(file);
-    set(identity, 30, black, true, zero, 45, 45);
-    file = std::fopen(path.c_str(), "r");
-    world.scene.loadStatus(file);
-    std::fclose(file);
+    for (bool save : {true, false}) { // set and save, then reset and load
+        camera->SetRelTM(save ? pose : identity);
+        camera->SetViewAngle(save ? 42.5f : 30);
+        camera->SetBackground(save ? grey : zero);
+        camera->SetVisible(!save);
+        head->SetHeadTM(save ? pose : identity);
+        head->SetJoints(save ? joints : zero);
+        head->SetViewAngles(save ? 12 : 45, save ? 50 : 45);
+        FILE *file = std::fopen(path.c_str(), save ? "w" : "r");
+        save ? world.scene.saveStatus(file) : (void)world.scene.loadStatus(file);
+        std::fclose(file);
+    }
     std::remove(path.c_str());
     for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(camera->GetRelTM()[i / 4][i % 4], pose[i / 4][i % 4]);

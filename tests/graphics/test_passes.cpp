@@ -80,9 +80,10 @@ TEST(Passes, BackFacesCullingAndWireframe)
 TEST(Passes, MarkAndPickLineShowInThePicture)
 {
     graphicstest::World world;
-    const double centre[3] = {0, 0, 0}, from[3] = {0, 0, 50}, to[3] = {0, 0, -50};
+    const double from[3] = {0, 0, 50}, to[3] = {0, 0, -50};
     const double away[3] = {15, 0, 50}, awayTo[3] = {15, 0, -50};
-    kelmar::Solid *ball = world.Sphere(5, centre);
+    kelmar::Solid *ball = kelmar::AddSphere(&world.scene, 5, kelmar::SolidSpec()); // free: it can be picked
+    ball->GetGraphics()->SetColor(graphicstest::kWhite);
     world.universe.SetMarkedSolid(ball);
     EXPECT_GT(Look(world).Count(0, 255, 0), 1000);
     world.universe.SetMarkedSolid(nullptr);
