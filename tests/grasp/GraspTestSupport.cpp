@@ -6,6 +6,7 @@
 #include <memory>
 #include <unistd.h>
 
+#include <kelmar/RbdBody.h>
 #include <kelmar/RbdConstraint.h>
 #include <kelmar/RbdContact.h>
 
@@ -84,22 +85,29 @@ int Count(const std::string &text, const std::string &piece)
     return n;
 }
 
-HandMadeContacts::~HandMadeContacts()
+BallWithContacts::BallWithContacts()
+    : world(R"(<GEOMETRIES><SPHERE ball_shape><RADIUS>4</RADIUS></SPHERE></GEOMETRIES>
+<SOLID ball><GEOMETRY_ID>ball_shape</GEOMETRY_ID><MATERIAL>rubber</MATERIAL><POS>1, 2, 3</POS></SOLID>)"),
+      ball(world.solid("ball")), list(ball)
 {
-    for (RbdContactID c : made_) RbdConstraintDestroy(c);
+    RbdBodyGetCenterOfMassPosition(ball->GetBody(), centre);
 }
 
-RbdContactID HandMadeContacts::Add(RbdBodyID body0, RbdBodyID body1, const double position[3], const double normal[3],
-                                   int frictionType, double mu)
+BallWithContacts::~BallWithContacts()
 {
-    RbdContactID c = RbdContactCreate(world_);
-    RbdConstraintSetBodies(c, body0, body1);
+    for (RbdContactID c : made) RbdConstraintDestroy(c);
+}
+
+void BallWithContacts::Add(const double position[3], const double normal[3], int frictionType, double mu, bool second)
+{
+    RbdContactID c = RbdContactCreate(world.universe.GetWorld());
+    RbdConstraintSetBodies(c, second ? nullptr : ball->GetBody(), second ? ball->GetBody() : nullptr);
     RbdContactSetPosition(c, position[0], position[1], position[2]);
     RbdContactSetNormal(c, normal[0], normal[1], normal[2]);
     RbdContactParamsSetType(RbdContactGetParams(c), frictionType);
     RbdContactParamsSetFrictionCoefficient(RbdContactGetParams(c), mu);
-    made_.push_back(c);
-    return c;
+    made.push_back(c);
+    list.add(c, second ? 1 : 0);
 }
 
 bool Touches(const kelmar::Solid *solid, const kelmar::Solid *other)

@@ -52,18 +52,20 @@ struct Lines {
 // Occurrences of piece in text.
 int Count(const std::string &text, const std::string &piece);
 
-// Contacts on a body made by hand (not enabled, never stepped).
-class HandMadeContacts {
-public:
-    explicit HandMadeContacts(RbdWorldID world) : world_(world) {}
-    ~HandMadeContacts();
-    // A contact at position with the normal (pointing into body 0) and friction type and coefficient.
-    RbdContactID Add(RbdBodyID body0, RbdBodyID body1, const double position[3], const double normal[3],
-                     int frictionType, double mu);
+// A free rubber ball of 4 cm radius at (1, 2, 3) with contacts made by
+// hand (not enabled, never stepped), listed as the ball's.
+struct BallWithContacts {
+    BallWithContacts();
+    ~BallWithContacts();
+    // A contact at position (cm) whose normal points into the ball, with a
+    // friction type and coefficient; second: the ball is its second body.
+    void Add(const double position[3], const double normal[3], int frictionType, double mu, bool second = false);
 
-private:
-    RbdWorldID world_;
-    std::vector<RbdContactID> made_;
+    World world;
+    kelmar::Solid *ball;
+    kelmar::ContactList list;
+    double centre[3]; // of mass, world
+    std::vector<RbdContactID> made;
 };
 
 // True when the solid has a contact with other.
