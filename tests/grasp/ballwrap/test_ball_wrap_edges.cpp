@@ -2,7 +2,8 @@
 // lying along +x and -x, every joint closing downwards (-z): a link already
 // on the tangent is left where it is, a ball around a finger's first joint
 // stops that finger, and the second ball wrap's speed fractions for grasp
-// types 1 and 2 with the geometry each type promises.
+// types 1 and 2 with the geometry each type promises; a finger that
+// branches.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -33,7 +34,17 @@ const char *kTwoFingers = R"(
 <HINGE jc1><SOLID_IDS>c1, palm</SOLID_IDS><POS>-2, 0, 0</POS><AXIS>0, 0, 1</AXIS><LIMIT><STOPS>-1, 1</STOPS></LIMIT></HINGE>
 <HINGE jc2><SOLID_IDS>c2, c1</SOLID_IDS><POS>-4, 0, 0</POS><AXIS>0, -1, 0</AXIS><LIMIT><STOPS>-1, 3</STOPS></LIMIT></HINGE>
 <HINGE jc3><SOLID_IDS>c3, c2</SOLID_IDS><POS>-6, 0, 0</POS><AXIS>0, -1, 0</AXIS><LIMIT><STOPS>-1, 3</STOPS></LIMIT></HINGE>
-<ROBOT hand><SOLID>palm</SOLID></ROBOT>)";
+)";
+const char *kRobot = "<ROBOT hand><SOLID>palm</SOLID></ROBOT>";
+
+// The hand with finger b branching after b1: a second link beside b2.
+const char *kBranch = R"(<SOLID bx><GEOMETRY_ID>b</GEOMETRY_ID><POS>5, 3, 0</POS></SOLID>
+<HINGE jbx><SOLID_IDS>bx, b1</SOLID_IDS><POS>4, 3, 0</POS><AXIS>0, 1, 0</AXIS><LIMIT><STOPS>-1, 3</STOPS></LIMIT></HINGE>)";
+
+std::string Hand(bool branching = false)
+{
+    return std::string(kTwoFingers) + (branching ? kBranch : "") + kRobot;
+}
 
 const int kB1 = 0, kC1 = 3, kC2 = 4; // joint numbers (b1 b2 b3 c1 c2 c3)
 
@@ -54,7 +65,7 @@ class BallWrapTangent : public testing::TestWithParam<TangentCase> {};
 
 TEST_P(BallWrapTangent, FirstLinkTurnsOntoTheTangentOrStays)
 {
-    grasptest::World w(kTwoFingers);
+    grasptest::World w(Hand());
     ASSERT_EQ(w.loadErrors, 0);
     kelmar::Robot *hand = w.robot("hand");
     kelmar::GraspBallWrap wrap;
@@ -76,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(BallWrap, BallWrapTangent,
 // were running; finger c, outside, is driven: c1 to its upper stop.
 TEST(BallWrap, ABallAroundTheFirstJointStopsItsFinger)
 {
-    grasptest::World w(kTwoFingers);
+    grasptest::World w(Hand());
     kelmar::Robot *hand = w.robot("hand");
     hand->ForAllJoints(&kelmar::Robot::_SetJointSpeed, 1.0);
     kelmar::GraspBallWrap wrap;
@@ -115,7 +126,7 @@ void ExpectArriveTogether(const kelmar::GraspBallWrap2_Orb::Plan &p)
 // through its base, in the palm's x-y plane.
 TEST(BallWrap2_Orb, TypeOneTurnsOnlyTheFirstJointsOntoTheGoalLine)
 {
-    grasptest::World w(kTwoFingers);
+    grasptest::World w(Hand());
     kelmar::Robot *hand = w.robot("hand");
     grasptest::Lines lines;
     const double goal[3] = {-5, 2, -3};
@@ -139,7 +150,7 @@ TEST(BallWrap2_Orb, TypeOneTurnsOnlyTheFirstJointsOntoTheGoalLine)
 // sphere's tangent (seen from its anchor, centre and axis in one plane).
 TEST(BallWrap2_Orb, TypeTwoClosesTheLaterJointsOntoTheSphere)
 {
-    grasptest::World w(kTwoFingers);
+    grasptest::World w(Hand());
     kelmar::Robot *hand = w.robot("hand");
     const double centre[3] = {0, 0, -3}, radius = 1.0;
     kelmar::GraspBallWrap2_Orb orb;
@@ -160,6 +171,22 @@ TEST(BallWrap2_Orb, TypeTwoClosesTheLaterJointsOntoTheSphere)
     ASSERT_EQ(orb.grasp(hand), 0);
     EXPECT_EQ(hand->GetNodeOfJoint(kC2)->target, p.target[1][1]);
     EXPECT_EQ(hand->GetNodeOfJoint(kC1)->target, p.current[1][0]);
+}
+
+// A finger that branches: the first branch is taken, after one message per step.
+TEST(Fingers, ABranchingFingerTakesItsFirstBranch)
+{
+    grasptest::World w(Hand(true));
+    ASSERT_EQ(w.loadErrors, 0);
+    grasptest::Lines lines;
+    kelmar::GraspBallWrap2_Orb orb;
+    const double centre[3] = {0, 0, -5};
+    orb.init(w.robot("hand"), 2, centre, 1.0);
+    kelmar::GraspBallWrap2_Orb::Plan plan;
+    ASSERT_TRUE(orb.plan(w.robot("hand"), plan));
+    EXPECT_EQ(lines.problems, "Finger contains branches! Selecting first.\n");
+    ASSERT_EQ(plan.fingers, 2);
+    EXPECT_EQ(plan.joints[0] + plan.joints[1], 6); // b1, b2 (the first branch), b3 and c1 to c3
 }
 
 } // namespace
