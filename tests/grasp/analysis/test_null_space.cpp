@@ -21,24 +21,6 @@ namespace {
 const int kRows = 6;
 const float kTolerance = 1e-5f; // float data: rounding leaves about 1e-6 after elimination
 
-// The singular values of a rows x columns matrix stored column by column.
-std::vector<double> SingularValues(const std::vector<float> &matrix, int rows, int columns)
-{
-    std::vector<double> a(matrix.begin(), matrix.end()), s(static_cast<size_t>(std::min(rows, columns)));
-    std::vector<int> iwork(8 * s.size());
-    int lwork = -1, info = 0;
-    double query = 0, unused = 0;
-    const int one = 1;
-    dgesdd_("N", &rows, &columns, a.data(), &rows, s.data(), &unused, &one, &unused, &one, &query, &lwork,
-            iwork.data(), &info);
-    lwork = static_cast<int>(query);
-    std::vector<double> work(static_cast<size_t>(lwork));
-    dgesdd_("N", &rows, &columns, a.data(), &rows, s.data(), &unused, &one, &unused, &one, work.data(), &lwork,
-            iwork.data(), &info);
-    EXPECT_EQ(info, 0);
-    return s;
-}
-
 // Grasp maps of random contacts on a ball of radius 1 cm, with columns
 // (f, r x f) for unit forces f: frictional contacts give three columns
 // (two tangents and the normal), frictionless ones one. Four kinds, three
@@ -101,28 +83,32 @@ RandomMap RandomGraspMap(std::mt19937 &random, int kind, int contacts)
 // (a basis vector is 1 at its free column, so its length is arbitrary).
 double LargestResidual(const std::vector<float> &g, const std::vector<float> &n, int columns, int nullity)
 {
+    auto N = [&](int j, int k) { return double(n[size_t(j * nullity + k)]); };
     double worst = 0;
     for (int k = 0; k < nullity; ++k) {
         double length = 0;
-        for (int j = 0; j < columns; ++j) length += std::pow(n[static_cast<size_t>(j * nullity + k)], 2);
+        for (int j = 0; j < columns; ++j) length += N(j, k) * N(j, k);
         for (int i = 0; i < kRows; ++i) {
             double sum = 0;
-            for (int j = 0; j < columns; ++j)
-                sum += static_cast<double>(g[static_cast<size_t>(j * kRows + i)]) *
-                       n[static_cast<size_t>(j * nullity + k)];
+            for (int j = 0; j < columns; ++j) sum += double(g[size_t(j * kRows + i)]) * N(j, k);
             worst = std::max(worst, std::fabs(sum) / std::sqrt(length));
         }
     }
     return worst;
 }
 
-// The rank LAPACK sees: singular values above 1e-4 of the largest; -1 when
-// one lies between 1e-6 and 1e-2 of it, where a float matrix's rank is a
-// matter of tolerance (the geometry's zeros are rounding, about 1e-7).
+// The rank LAPACK's singular values give: those above 1e-4 of the largest;
+// -1 when one lies between 1e-6 and 1e-2 of it, where a float matrix's rank
+// is a matter of tolerance (the geometry's zeros are rounding, about 1e-7).
 int LapackRank(const std::vector<float> &g, int columns)
 {
-    const std::vector<double> s = SingularValues(g, kRows, columns);
-    int rank = 0;
+    std::vector<double> a(g.begin(), g.end()), s(size_t(std::min(kRows, columns))), work(1000);
+    std::vector<int> iwork(8 * s.size());
+    int rows = kRows, lwork = int(work.size()), info = 0, one = 1, rank = 0;
+    double unused = 0; // no singular vectors (jobz "N")
+    dgesdd_("N", &rows, &columns, a.data(), &rows, s.data(), &unused, &one, &unused, &one, work.data(), &lwork,
+            iwork.data(), &info);
+    EXPECT_EQ(info, 0);
     for (double v : s) {
         if (v > 1e-6 * s[0] && v < 1e-2 * s[0]) return -1;
         if (v > 1e-4 * s[0]) ++rank;
@@ -168,9 +154,7 @@ TEST(NullSpace, LayoutOfTheBasisVectors)
 {
     std::vector<float> m = {1, 2, 2, 4, 3, 6};
     ASSERT_EQ(kelmar::Grasp::ComputeNullSpace(m, 2, 3, 1e-6f), 2);
-    const std::vector<float> expected = {-2, -3, 1, 0, 0, 1};
-    ASSERT_EQ(m.size(), expected.size());
-    for (size_t i = 0; i < m.size(); ++i) EXPECT_NEAR(m[i], expected[i], 1e-6) << i;
+    EXPECT_EQ(m, std::vector<float>({-2, -3, 1, 0, 0, 1}));
 }
 
 // Entries up to the tolerance are zero: a column of them is free.
