@@ -8,7 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <ostream>
+#include <utility>
 
 #include <kelmar/PxVector.h>
 
@@ -50,18 +50,9 @@ const int kB1 = 0, kC1 = 3, kC2 = 4; // joint numbers (b1 b2 b3 c1 c2 c3)
 
 // The ball's centre at angle phi below the +x axis, seen from b1's anchor
 // (2, 0, 0) at distance 5: b1's link line (along +x) is on the tangent
-// when phi = asin(radius / 5), and must close by phi minus that.
-struct TangentCase {
-    double beyondTangent; // rad
-    double turn;          // rad, expected
-};
-
-std::ostream &operator<<(std::ostream &out, const TangentCase &c)
-{
-    return out << c.beyondTangent << " rad beyond the tangent";
-}
-
-class BallWrapTangent : public testing::TestWithParam<TangentCase> {};
+// when phi = asin(radius / 5), and must close by phi minus that. Cases:
+// (rad beyond the tangent, expected turn).
+class BallWrapTangent : public testing::TestWithParam<std::pair<double, double>> {};
 
 TEST_P(BallWrapTangent, FirstLinkTurnsOntoTheTangentOrStays)
 {
@@ -70,17 +61,18 @@ TEST_P(BallWrapTangent, FirstLinkTurnsOntoTheTangentOrStays)
     kelmar::Robot *hand = w.robot("hand");
     kelmar::GraspBallWrap wrap;
     wrap.init(hand, nullptr, 1.5, 0.05);
-    const double phi = std::asin(1.5 / 5) + GetParam().beyondTangent;
+    const double phi = std::asin(1.5 / 5) + GetParam().first;
     PxV3Set(wrap.centre, 2 + 5 * std::cos(phi), 0, -5 * std::sin(phi));
     kelmar::Robot *b1 = hand->GetNodeOfJoint(kB1);
     const double current = b1->_GetJoint();
     wrap.grasp(hand);
-    EXPECT_NEAR(b1->target, current + GetParam().turn, 1e-9);
+    EXPECT_NEAR(b1->target, current + GetParam().second, 1e-9);
 }
 
 INSTANTIATE_TEST_SUITE_P(BallWrap, BallWrapTangent,
-                         testing::Values(TangentCase{0, 0}, TangentCase{0.009, 0}, TangentCase{-0.3, 0},
-                                         TangentCase{0.05, 0.05}, TangentCase{0.4, 0.4}));
+                         testing::Values(std::make_pair(0.0, 0.0), std::make_pair(0.009, 0.0),
+                                         std::make_pair(-0.3, 0.0), std::make_pair(0.05, 0.05),
+                                         std::make_pair(0.4, 0.4)));
 
 // A ball about b2's anchor that encloses b1's: b1 stops finger b (b2,
 // whose anchor is the centre, gets no command of its own) though its joints
