@@ -51,14 +51,14 @@ TEST(Cameras, AttachedCameraFollowsItsSolid)
 TEST(Cameras, ACameraNeverPaintsItself)
 {
     graphicstest::World world;
-    double pose[4][4], box[4];
+    double pose[4][4], centre[2];
     const double at[3] = {0, 0, 0}, side[4][4] = {{0, 0, -1, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {-40, 0, -2.5, 1}};
     graphicstest::LookDownZ(pose, at);
     kelmar::KelmarCamera *a = world.Camera("a", 64, 64, pose), *b = world.Camera("b", 64, 64, side);
-    EXPECT_FALSE(Take(*a).Centre(box));
-    EXPECT_TRUE(Take(*b).Centre(box));
+    EXPECT_FALSE(Take(*a).Centre(centre));
+    EXPECT_TRUE(Take(*b).Centre(centre));
     a->SetVisible(false);
-    EXPECT_FALSE(Take(*b).Centre(box));
+    EXPECT_FALSE(Take(*b).Centre(centre));
 }
 
 // A window of the picture is that block of the whole picture; the planes

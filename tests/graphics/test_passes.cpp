@@ -106,7 +106,7 @@ TEST(Passes, ContactsAndInertiaAreDrawnOnRequest)
     kelmar::SolidSpec frozen, desc;
     frozen.frozen = true;
     kelmar::Solid *floor = kelmar::AddSolid(&world.scene, CdxPlaneCreate(), frozen);
-    double pose[4][4], box[4], pixel[2];
+    double pose[4][4], centre[2], pixel[2];
     PxM4Identity(pose);
     pose[3][2] = 2;
     desc.pose = pose;
@@ -123,9 +123,9 @@ TEST(Passes, ContactsAndInertiaAreDrawnOnRequest)
     EXPECT_FALSE(graphicstest::Take(camera, side).Bounds(outline));
     ball->SetOptions(kelmar::Solid::kDrawContacts);
     const Picture contacts = graphicstest::Take(camera, side);
-    ASSERT_TRUE(contacts.Centre(box) && contacts.Bounds(outline));
+    ASSERT_TRUE(contacts.Centre(centre) && contacts.Bounds(outline));
     ASSERT_TRUE(kelmar::CameraProject(side, 30, 160, 120, contact, pixel));
-    EXPECT_NEAR(box[0], pixel[0], 3);
+    EXPECT_NEAR(centre[0], pixel[0], 3);
     EXPECT_NEAR(outline[2], pixel[1], 2); // the mark starts at the contact point
     ball->SetOptions(kelmar::Solid::kDrawInertia);
     EXPECT_GT(graphicstest::Take(camera, side).Count(204, 0, 204, 2), 100);
