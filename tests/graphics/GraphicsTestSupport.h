@@ -26,7 +26,7 @@ struct Picture {
     bool IsBackground(int column, int row) const;
     // The bounding box of lit pixels {min column, max column, min row, max row}; false when empty.
     bool Bounds(int box[4]) const;
-    // The middle of that box (pixel edges: the box's own edges), column then row; false when empty.
+    // The middle of that box, from its outer pixel edges: column, then row; false when empty.
     bool Centre(double centre[2]) const;
     // Pixels within tolerance of a colour.
     int Count(int r, int g, int b, int tolerance = 0) const;
