@@ -228,8 +228,10 @@ TEST(XmlReader, UnknownTagIsSkippedWholeWithNestedNamesakesAndSiblingsStillRead)
 
 TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
 {
+    std::string refills = "<PX>\n";
+    for (int i = 0; i < 700; ++i) refills += "<V>" + std::to_string(i) + "</V>\n"; // well past 4096 bytes
     struct Case {
-        const char *text;
+        std::string text;
         int result;
         std::vector<std::string> messages;
         int values; // <V> values parsed
@@ -266,6 +268,19 @@ TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
          {"2/1 1:9 missing tag name in < V>\n", "2/1 1:14 closing tag V doesn't match opening tag PX\n",
           "2/1 1:19 unexpected closing tag, found PX\n"},
          0},
+        // Null bytes in a tag and in text are reported, not taken as ends.
+        {std::string("<PX><V\0>1</V></PX>", 19),
+         PX_XML_STRUCTURE_ERROR,
+         {"2/1 1:8 unexpected null character\n", "2/1 1:14 unexpected closing tag, found V\n"},
+         0},
+        {std::string("<PX><V>1\0 2</V><V>3</V></PX>", 29), PX_XML_OK, {"2/1 1:10 unexpected null character\n"}, 2},
+        // Overlong text is refused and the next value read.
+        {"<PX><V>" + std::string(2000, '1') + "</V><V>5</V></PX>",
+         PX_XML_OK,
+         {"2/4 1:1032 internal error: buffer overflow (data too long)\n"},
+         2},
+        // Lines and columns stay right across buffer refills.
+        {refills + "  <V>7>8</V>\n</PX>\n", PX_XML_OK, {"2/1 702:8 unexpected '>'\n"}, 701},
     };
     for (const Case &c : cases) {
         XmlDoc doc(c.text);
@@ -276,50 +291,16 @@ TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
     }
 }
 
-TEST(XmlReader, NullBytesInTagsAndTextAreReportedNotTruncated)
+TEST(XmlReader, AnOverlongTagStopsItsParentWithTheLimitCode)
 {
-    const std::string inTag("<PX><V\0>1</V></PX>", 19);
-    const std::string inText("<PX><V>1\0 2</V><V>3</V></PX>", 29);
-    {
-        XmlDoc doc(inTag);
-        Values values{};
-        ProcessValues(doc, &values);
-        ASSERT_FALSE(doc.messages().empty());
-        EXPECT_EQ(Describe(doc.messages()[0]), "2/1 1:8 unexpected null character\n");
-        EXPECT_EQ(values.count, 0);
-    }
-    {
-        XmlDoc doc(inText);
-        Values values{};
-        EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
-        EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"2/1 1:10 unexpected null character\n"}));
-        // The damaged value is not stored; the next one is.
-        EXPECT_EQ(values.count, 2);
-        EXPECT_EQ(values.v, 3.0);
-    }
-}
-
-TEST(XmlReader, OverlongTagsAndTextAreRefusedWithTheirMessages)
-{
-    {
-        XmlDoc doc("<PX><" + std::string(300, 'A') + ">1</A></PX>");
-        Values values{};
-        // PX stops at the refused tag; the top level then meets the stray </A>.
-        EXPECT_EQ(ProcessValues(doc, &values), PX_XML_STRUCTURE_ERROR);
-        EXPECT_EQ(PxXMLHandlerGetError(valuesRoot, "PX"), PX_XML_LIMIT);
-        ASSERT_FALSE(doc.messages().empty());
-        // 4 + 1 + 256 characters read when the 256th tag character is refused.
-        EXPECT_EQ(Describe(doc.messages()[0]), "2/4 1:262 internal error: buffer overflow (tag too long)\n");
-    }
-    {
-        XmlDoc doc("<PX><V>" + std::string(2000, '1') + "</V><V>5</V></PX>");
-        Values values{};
-        EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
-        EXPECT_EQ(DescribeAll(doc),
-                  (std::vector<std::string>{"2/4 1:1032 internal error: buffer overflow (data too long)\n"}));
-        EXPECT_EQ(values.count, 2);
-        EXPECT_EQ(values.v, 5.0);
-    }
+    XmlDoc doc("<PX><" + std::string(300, 'A') + ">1</A></PX>");
+    Values values{};
+    // PX stops at the refused tag; the top level then meets the stray </A>.
+    EXPECT_EQ(ProcessValues(doc, &values), PX_XML_STRUCTURE_ERROR);
+    EXPECT_EQ(PxXMLHandlerGetError(valuesRoot, "PX"), PX_XML_LIMIT);
+    ASSERT_FALSE(doc.messages().empty());
+    // 4 + 1 + 256 characters read when the 256th tag character is refused.
+    EXPECT_EQ(Describe(doc.messages()[0]), "2/4 1:262 internal error: buffer overflow (tag too long)\n");
 }
 
 namespace {
@@ -429,19 +410,6 @@ TEST(XmlReader, HandlerEntriesAreFoundByNameUntilTheFirstNamelessEntry)
 
     allocator.failFromNowOn();
     EXPECT_EQ(PxXMLElementHandlerCreate(&entry, "SOLID", HandleOpaque), 0);
-}
-
-TEST(XmlReader, LinesAndColumnsStayRightAcrossBufferRefills)
-{
-    std::string text = "<PX>\n";
-    for (int i = 0; i < 700; ++i) text += "<V>" + std::to_string(i) + "</V>\n"; // well past 4096 bytes
-    text += "  <V>7>8</V>\n</PX>\n";
-    XmlDoc doc(text);
-    Values values{};
-    EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
-    EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"2/1 702:8 unexpected '>'\n"}));
-    EXPECT_EQ(values.count, 701);
-    EXPECT_EQ(values.v, 699.0);
 }
 
 TEST(XmlReader, BadArgumentsAreRefusedWithoutCrashing)
