@@ -66,8 +66,7 @@ TEST_F(MeshTest, AddingChecksTheAreaAndGrowsPastTheCapacity)
 {
     // A right triangle with legs 1 and 2e-14 has area exactly 1e-14.
     PxReal a[3] = {0, 0, 0}, b[3] = {1, 0, 0}, c[3] = {0, 2e-14, 0}, low[3] = {0, 1.9e-14, 0};
-    CdxGeometryID mesh = CdxTriangleMeshCreate(4);
-    Own(mesh);
+    CdxGeometryID mesh = Own(CdxTriangleMeshCreate(4));
     EXPECT_EQ(1e-14, CdxTriangleMeshGetMinAreaThreshold(mesh));
     EXPECT_EQ(1, CdxTriangleMeshAddTriangle(mesh, a, b, c)) << "an area equal to the minimum is kept";
     EXPECT_TRUE(warnings.empty());
@@ -86,15 +85,13 @@ TEST_F(MeshTest, AddingChecksTheAreaAndGrowsPastTheCapacity)
     EXPECT_EQ(0, CdxTriangleMeshGetTriangleVertexPtrs(mesh, 5, &pa, &pb, &pc));
     EXPECT_EQ(0, CdxTriangleMeshAddTriangle(mesh, a, nullptr, big));
 
-    CdxGeometryID tiny = CdxTriangleMeshCreate(0);
-    Own(tiny);
+    CdxGeometryID tiny = Own(CdxTriangleMeshCreate(0));
     EXPECT_EQ(1, CdxTriangleMeshAddTriangle(tiny, a, b, big)) << "a mesh made for none takes one";
 }
 
 TEST_F(MeshTest, BuildingNeedsTrianglesAndComputesNormalsAreasAndFlags)
 {
-    CdxGeometryID empty = CdxTriangleMeshCreate(3);
-    Own(empty);
+    CdxGeometryID empty = Own(CdxTriangleMeshCreate(3));
     warnings.clear();
     EXPECT_EQ(0, CdxTriangleMeshBuild(empty));
     EXPECT_EQ(0, CdxTriangleMeshIsBuilt(empty));
@@ -402,7 +399,6 @@ TEST_F(MeshTest, OpenAndFlatMeshesAreRefusedMassPropertiesInsideOutOnesKeepThem)
     EXPECT_EQ(0, CdxGeometryGetMassProperties(floor.geometry, com, I, &volume));
     ExpectRefused(com, I, volume);
 
-    CdxGeometryID unbuilt = CdxTriangleMeshCreate(1);
-    Own(unbuilt);
+    CdxGeometryID unbuilt = Own(CdxTriangleMeshCreate(1));
     EXPECT_EQ(0, CdxTriangleMeshGetMassProperties(unbuilt, com, I, &volume));
 }

@@ -68,8 +68,7 @@ TEST_F(MeshTest, WritingAndReadingGivesTheSameTrianglesOverSharedVertices)
 TEST_F(MeshTest, TheWriterWritesVerticesThenFacesWithFullPrecision)
 {
     PxReal a[3] = {0, 0, 0}, b[3] = {1, 0, 0}, c[3] = {0.1, 1, 0}, d[3] = {0, 0, -2.5};
-    CdxGeometryID mesh = CdxTriangleMeshCreate(2);
-    Own(mesh);
+    CdxGeometryID mesh = Own(CdxTriangleMeshCreate(2));
     CdxTriangleMeshAddTriangle(mesh, a, b, c);
     PxReal copyOfA[3] = {0, 0, 0};
     CdxTriangleMeshAddTriangle(mesh, copyOfA, d, b);
