@@ -75,29 +75,6 @@ TEST_F(MeshTest, ABoxMeshOnAPlaneReachesAsDeepAsTheBoxWithThePlaneNormal)
     EXPECT_GT(touched, 20);
 }
 
-TEST_F(MeshTest, ATessellatedBallOnAPlaneIsWithinItsTessellationErrorOfTheSphere)
-{
-    Mesh &ball = NewMesh();
-    AddIcosphere(&ball, 1.0, 3);
-    ball.Build();
-    CdxGeometryID plane = Own(CdxPlaneCreate());
-    CdxModelID floorModel = Place(plane, Translation(0, 0, 0));
-    Random random(3);
-    for (int round = 0; round < 20; ++round) {
-        double height = random.Uniform(0.85, 0.99);
-        CdxModelID model = Place(ball.geometry, random.TurnedPose({0, 0, height}));
-        std::vector<CdxContact> contacts;
-        Vec normal;
-        ASSERT_EQ(1, Intersect(model, floorModel, &contacts, &normal));
-        ASSERT_FALSE(contacts.empty());
-        EXPECT_LE(contacts.size(), 3u) << "the mesh-plane default request allows 3";
-        // The corners lie on the sphere, so the mesh is never deeper.
-        EXPECT_GE(Deepest(contacts), height - 1.0 - 1e-12);
-        EXPECT_NEAR(height - 1.0, Deepest(contacts), 0.01);
-        ExpectSameDirection({0, 0, 1}, normal, 1e-12);
-    }
-}
-
 TEST_F(MeshTest, ABoxMeshAgainstASphereAnswersLikeTheBoxAtFacesEdgesCornersAndInside)
 {
     Random random(8);
