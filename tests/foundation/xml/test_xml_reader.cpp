@@ -168,9 +168,8 @@ TEST(XmlReader, HandlerTablesFillStructureFieldsAndCallElementFunctions)
     ASSERT_EQ(scene.count, 2);
     EXPECT_STREQ(scene.bodies[0].id, "arm");
     EXPECT_STREQ(scene.bodies[0].attributes, "first body");
-    EXPECT_EQ(scene.bodies[0].pos[0], 1.0);
-    EXPECT_EQ(scene.bodies[0].pos[1], 2.5);
-    EXPECT_EQ(scene.bodies[0].pos[2], -3.0);
+    EXPECT_EQ(std::vector<PxReal>(scene.bodies[0].pos, scene.bodies[0].pos + 3),
+              (std::vector<PxReal>{1.0, 2.5, -3.0}));
     EXPECT_EQ(scene.bodies[0].mass, 2.0);
     EXPECT_EQ(scene.bodies[1].hadAttributes, 0);
     EXPECT_EQ(scene.bodies[1].enabled, 1);
@@ -476,9 +475,7 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
     root.input = input;
     EXPECT_EQ(PxXMLElementProcess(&root, table, &out), PX_XML_OK);
     EXPECT_EQ(out.l, 2.5);
-    EXPECT_EQ(out.p[0], 2.5);
-    EXPECT_EQ(out.p[1], 1.0);
-    EXPECT_EQ(out.p[2], 3.0);
+    EXPECT_EQ(std::vector<PxReal>(out.p, out.p + 3), (std::vector<PxReal>{2.5, 1.0, 3.0}));
     // The x of 0x10 is part of a number, not the variable x.
     EXPECT_EQ(out.h, 16);
     EXPECT_STREQ(out.s, "x_pos 0 1 0 0 yes !unknown");
