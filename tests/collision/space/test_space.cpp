@@ -605,6 +605,11 @@ struct TwinCase {
     bool dynamicPlane;
 };
 
+std::ostream &operator<<(std::ostream &out, const TwinCase &c)
+{
+    return out << "axes " << c.axisMask << (c.dynamicPlane ? " with a moving plane" : "");
+}
+
 class TwinSpacesOf : public TwinSpaces, public ::testing::WithParamInterface<TwinCase> {};
 
 TEST_P(TwinSpacesOf, ModelsEnteringTogetherEndAsIfTheyEnteredOneByOne)
