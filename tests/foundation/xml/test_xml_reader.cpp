@@ -196,36 +196,7 @@ TEST(XmlReader, SelfClosingElementsHaveNoContentAndNeedNoClosingTag)
     EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"2/2 1:44 Expected PxReal, found \n"}));
 }
 
-TEST(XmlReader, CommentsAndProcessingInstructionsAreSkippedEverywhere)
-{
-    XmlDoc doc("<!-- header <!-- nested --> still in the header -->\n"
-               "<?xml version=\"1.0\"?>\n"
-               "<PX>\n"
-               "<?app some instruction?>\n"
-               "<!-- <V>99</V> -->\n"
-               "<V>4<!-- a comment inside the value -->2</V>\n"
-               "</PX>\n");
-    Values values{};
-    EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
-    EXPECT_TRUE(doc.messages().empty()) << doc.allText();
-    EXPECT_EQ(values.count, 1);
-    EXPECT_EQ(values.v, 42.0);
-}
-
-TEST(XmlReader, UnknownTagIsSkippedWholeWithNestedNamesakesAndSiblingsStillRead)
-{
-    XmlDoc doc("<PX>\n"
-               "  <EXTRA><EXTRA><V>1</V></EXTRA><EXTRA/><V>2</V></EXTRA>\n"
-               "  <V>3</V>\n"
-               "</PX>\n");
-    Values values{};
-    EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
-    EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"1/5 2:10 unknown tag 'EXTRA'\n"}));
-    EXPECT_EQ(values.count, 1);
-    EXPECT_EQ(values.v, 3.0);
-}
-
-TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
+TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
 {
     std::string refills = "<PX>\n";
     for (int i = 0; i < 700; ++i) refills += "<V>" + std::to_string(i) + "</V>\n"; // well past 4096 bytes
@@ -233,11 +204,27 @@ TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
         std::string text;
         int result;
         std::vector<std::string> messages;
-        int values; // <V> values parsed
+        int values;     // <V> values parsed
+        PxReal v = 0.0; // the last one stored
     };
     const Case cases[] = {
+        // Comments (nested ones too) and processing instructions are
+        // skipped everywhere, even inside a value.
+        {"<!-- header <!-- nested --> still in the header -->\n<?xml version=\"1.0\"?>\n<PX>\n"
+         "<?app some instruction?>\n<!-- <V>99</V> -->\n<V>4<!-- a comment inside the value -->2</V>\n</PX>\n",
+         PX_XML_OK,
+         {},
+         1,
+         42.0},
+        // An unknown tag is skipped whole, with nested namesakes; siblings
+        // are still read.
+        {"<PX>\n  <EXTRA><EXTRA><V>1</V></EXTRA><EXTRA/><V>2</V></EXTRA>\n  <V>3</V>\n</PX>\n",
+         PX_XML_OK,
+         {"1/5 2:10 unknown tag 'EXTRA'\n"},
+         1,
+         3.0},
         // A '>' in element text; the read value is dropped, the rest goes on.
-        {"<PX>\n  <V>1>2</V>\n  <V>5</V>\n</PX>", PX_XML_OK, {"2/1 2:8 unexpected '>'\n"}, 2},
+        {"<PX>\n  <V>1>2</V>\n  <V>5</V>\n</PX>", PX_XML_OK, {"2/1 2:8 unexpected '>'\n"}, 2, 5.0},
         // A closing tag that closes something else ends the element.
         {"<PX>\n<C>\n</B>\n</PX>", PX_XML_OK, {"2/1 3:5 closing tag B doesn't match opening tag C\n"}, 0},
         // A stray closing tag at the top level.
@@ -246,15 +233,20 @@ TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
         {"<PX>\n<V>1<C></C></V>\n<V>2</V>\n</PX>\n<PX><V>7</V></PX>",
          PX_XML_OK,
          {"2/1 2:8 closing tag C does not match opening tag V\n"},
-         2},
+         2,
+         7.0},
         // The value's element is opened again: the second one is read too.
-        {"<PX><V>1<V>2</V></PX>", PX_XML_OK, {"2/1 1:12 closing tag V does not match opening tag V\n"}, 2},
+        {"<PX><V>1<V>2</V></PX>", PX_XML_OK, {"2/1 1:12 closing tag V does not match opening tag V\n"}, 2, 2.0},
         // The parent closes right after the value.
-        {"<PX><V>1</PX><PX><V>3</V></PX>", PX_XML_OK, {"2/1 1:14 closing tag /PX does not match opening tag V\n"}, 2},
+        {"<PX><V>1</PX><PX><V>3</V></PX>",
+         PX_XML_OK,
+         {"2/1 1:14 closing tag /PX does not match opening tag V\n"},
+         2,
+         3.0},
         // End of file inside a tag, a comment and an element.
-        {"<PX><V>1</V", PX_XML_END_OF_FILE, {"2/1 1:12 found EOF inside tag\n"}, 1},
+        {"<PX><V>1</V", PX_XML_END_OF_FILE, {"2/1 1:12 found EOF inside tag\n"}, 1, 1.0},
         {"<PX>\n<!-- never closed\n", PX_XML_END_OF_FILE, {"2/1 3:1 found EOF in comment\n"}, 0},
-        {"<PX>\n<V>1</V>\n", PX_XML_END_OF_FILE, {"2/3 3:1 found EOF, missing closing tag </PX>\n"}, 1},
+        {"<PX>\n<V>1</V>\n", PX_XML_END_OF_FILE, {"2/3 3:1 found EOF, missing closing tag </PX>\n"}, 1, 1.0},
         // A '<' inside a tag: the '>' was forgotten.
         {"<PX>\n<V 1\n<V>2</V></PX>",
          PX_XML_STRUCTURE_ERROR,
@@ -272,14 +264,19 @@ TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
          PX_XML_STRUCTURE_ERROR,
          {"2/1 1:8 unexpected null character\n", "2/1 1:14 unexpected closing tag, found V\n"},
          0},
-        {std::string("<PX><V>1\0 2</V><V>3</V></PX>", 29), PX_XML_OK, {"2/1 1:10 unexpected null character\n"}, 2},
+        {std::string("<PX><V>1\0 2</V><V>3</V></PX>", 29),
+         PX_XML_OK,
+         {"2/1 1:10 unexpected null character\n"},
+         2,
+         3.0},
         // Overlong text is refused and the next value read.
         {"<PX><V>" + std::string(2000, '1') + "</V><V>5</V></PX>",
          PX_XML_OK,
          {"2/4 1:1032 internal error: buffer overflow (data too long)\n"},
-         2},
+         2,
+         5.0},
         // Lines and columns stay right across buffer refills.
-        {refills + "  <V>7>8</V>\n</PX>\n", PX_XML_OK, {"2/1 702:8 unexpected '>'\n"}, 701},
+        {refills + "  <V>7>8</V>\n</PX>\n", PX_XML_OK, {"2/1 702:8 unexpected '>'\n"}, 701, 699.0},
     };
     for (const Case &c : cases) {
         XmlDoc doc(c.text);
@@ -287,6 +284,7 @@ TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
         EXPECT_EQ(ProcessValues(doc, &values), c.result) << c.text;
         EXPECT_EQ(DescribeAll(doc), c.messages) << c.text;
         EXPECT_EQ(values.count, c.values) << c.text;
+        EXPECT_EQ(values.v, c.v) << c.text;
     }
 }
 
