@@ -97,9 +97,7 @@ protected:
     {
         CdxModelPairReset(&pair_, a, b);
         CdxHello(&pair_);
-        CdxIntersectResult result = {};
-        result.contacts = contacts_;
-        result.contactCapacity = capacity;
+        CdxIntersectResult result = ResultOn(contacts_, capacity);
         CdxIntersect(&pair_, &result);
         return result;
     }
@@ -418,9 +416,7 @@ TEST_F(CdxCompositeTest, RequestBudgetAndIntersectAtApplyToComposites)
     CdxModelPairReset(&pair_, composite, floor);
     CdxRequest two = {2, 0};
     CdxHelloWithRequest(&pair_, &two);
-    CdxIntersectResult result = {};
-    result.contacts = contacts_;
-    result.contactCapacity = 32;
+    CdxIntersectResult result = ResultOn(contacts_, 32);
     CdxIntersect(&pair_, &result);
     EXPECT_EQ(0, result.touch) << "one unit above the floor now";
     ASSERT_EQ(1, CdxIntersectAt(&pair_, &result, 1.0));
