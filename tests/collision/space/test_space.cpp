@@ -61,12 +61,7 @@ TEST_F(SpaceTest, IdsAreHandedOutInOrderAndAFreedIdIsReusedFirst)
     ASSERT_EQ(1, CdxSpaceInsertModel(space, d));
     EXPECT_EQ(1, CdxModelGetSpaceId(d));
 
-    std::vector<CdxModelID> walked;
-    CdxSpaceModelIterator iterator;
-    CdxSpaceModelIteratorBegin(space, &iterator);
-    CdxModelID model = nullptr;
-    while (CdxSpaceGetModel(space, &iterator, &model)) walked.push_back(model);
-    EXPECT_EQ((std::vector<CdxModelID>{a, d, c}), walked) << "models in id order";
+    EXPECT_EQ((std::vector<CdxModelID>{a, d, c}), ModelsIn(space)) << "models in id order";
 }
 
 TEST_F(SpaceTest, OverlappingBoxesSayHelloThenStayThenSayGoodbyeWithOneRecord)
@@ -189,12 +184,7 @@ TEST_F(SpaceTest, DestroyingAModelStillInASpaceWarnsAndTakesItOut)
     ASSERT_EQ(1u, warnings.size());
     EXPECT_EQ("Cdx: CdxModelDestroy: model being destroyed while still in an CdxSpace.\n", warnings[0]);
     EXPECT_EQ(2, CdxSpaceGetModelCount(space));
-    std::vector<CdxModelID> listed;
-    CdxSpaceModelIterator iterator;
-    CdxSpaceModelIteratorBegin(space, &iterator);
-    CdxModelID model = nullptr;
-    while (CdxSpaceGetModel(space, &iterator, &model)) listed.push_back(model);
-    EXPECT_EQ((std::vector<CdxModelID>{a, c}), listed);
+    EXPECT_EQ((std::vector<CdxModelID>{a, c}), ModelsIn(space));
 
     // Its two pairs end; their records name only the model that stays.
     CdxSpaceUpdateAll(space);
@@ -502,10 +492,7 @@ protected:
     void FirstUpdate()
     {
         ASSERT_EQ(1, CdxSpaceUpdateAll(spaces_[0]));
-        CdxSpaceModelIterator iterator;
-        CdxSpaceModelIteratorBegin(spaces_[1], &iterator);
-        CdxModelID model;
-        while (CdxSpaceGetModel(spaces_[1], &iterator, &model)) CdxSpaceUpdateModel(model);
+        for (CdxModelID model : ModelsIn(spaces_[1])) CdxSpaceUpdateModel(model);
     }
 
     InOrder ReadInOrder(int s)
