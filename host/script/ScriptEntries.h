@@ -25,6 +25,7 @@ EntryList JointEntries();
 EntryList RobotEntries();
 EntryList GraspEntries();
 EntryList FreeFunctionEntries();
+EntryList HookEntries();
 
 // Entries beyond the module's own (the cameras, see cameras/Cameras.h);
 // an entry of a name already known replaces it.

@@ -1,6 +1,7 @@
 // Script entries of the grasp controllers. A controller keeps the host
 // objects of its hand and target, not their robot-layer objects, and takes
 // those afresh at every call: a scene reset rebuilds them.
+#include <cstring>
 #include <memory>
 
 #include <kelmar/grasp.h>
@@ -251,6 +252,22 @@ void SomSetActive(KelmarCall *c)
     ReturnFloat(c, Self<Som>(c)->grasp.setActiveSOM(name) ? 1.0 : 0.0);
 }
 
+// The active map's name, NUL-terminated, into the caller's text buffer
+// (bytes; an OUT one is allocated); also the call's result, for callers
+// without a buffer.
+void SomActiveName(KelmarCall *c)
+{
+    const char *label = "GraspShadowSOMGrasp:getActiveSOMName";
+    const std::string &name = Self<Som>(c)->grasp.getActiveSOM();
+    const int needed = static_cast<int>(name.size()) + 1;
+    const KelmarArg &buffer = c->args[0];
+    if (c->argc > 0 && buffer.kind == KELMAR_BYTES && buffer.count >= needed)
+        std::memcpy(buffer.data, name.c_str(), static_cast<size_t>(needed));
+    else if (c->argc > 0 && buffer.kind != KELMAR_NONE)
+        std::memcpy(OutBytes(c, 0, label, needed), name.c_str(), static_cast<size_t>(needed));
+    ReturnText(c, name.c_str());
+}
+
 void SomSetGamma(KelmarCall *c)
 {
     Self<Som>(c)->grasp.gainA = static_cast<float>(Real(c, 0, "GraspShadowSOMGrasp:setGraspGamma"));
@@ -350,6 +367,7 @@ const NamedEntry kEntries[] = {
     {"GraspShadowSOMGrasp_grasp", SomGrasp},
     {"GraspShadowSOMGrasp_loadSOM", SomLoad},
     {"GraspShadowSOMGrasp_setActiveSOM", SomSetActive},
+    {"GraspShadowSOMGrasp_getActiveSOMName", SomActiveName},
     {"GraspShadowSOMGrasp_setGraspGamma", SomSetGamma},
     {"GraspShadowSOMGrasp_setGraspEpsilon", SomSetEpsilon},
     {"GraspShadowSOMGrasp_reset", SomReset},
