@@ -105,6 +105,9 @@ class _Call:
         self.callable = all(letter != "?" for letter, _ in self.params)
         self.adopt = decl.result[6:].split(".")[-1] if decl.result.startswith("class ") else None
         self.void = decl.result == "void" or decl.kind == "constructor"
+        if decl.result == "void" and decl.name.startswith("get") and self.signature == "s":
+            # "void getActiveSOMName (char *pcSOMName)": the host's text buffer is the result.
+            self.fill, self.void = [None], False
 
     def bind(self, args, kwargs):
         """The argument list (object handles for objects), or None when the arguments do not fit."""
@@ -210,6 +213,42 @@ def _class_doc(name, decls):
     return head + "\n".join("  " + d.text for d in decls)
 
 
+HOOK_NAMES = {"DESCRIBE": "__str__", "COPY": "__copy__", "CTRL": "control", "SAVE": "save_status",
+              "LOAD": "load_status", "COMPATIBLE": "compatible"}
+
+
+def _hook(word, entry):
+    """A hook as a Python method: DESCRIBE is str(), COPY copy.copy(), CTRL
+    control(command), SAVE and LOAD save_status(path) and load_status(path)
+    (True when the status was taken), COMPATIBLE the class method
+    compatible(obj)."""
+    invoke = _kelmar.invoke
+
+    def describe(self):
+        return invoke(entry, self._handle, "", (), OUT)[1]
+
+    def copy(self):
+        cls, handle = invoke(entry, self._handle, "", (), OUT)[1]
+        return _CLASSES[cls]._adopt(handle)
+
+    def control(self, command):
+        invoke(entry, self._handle, "i", (command,), OUT)
+
+    def save_status(self, path):
+        invoke(entry, self._handle, "s", (str(path),), OUT)
+
+    def load_status(self, path):
+        return invoke(entry, self._handle, "s", (str(path),), OUT)[1] == 0
+
+    def compatible(cls, obj):
+        return bool(invoke(entry, obj._handle, "", (), OUT)[1])
+
+    method = {"DESCRIBE": describe, "COPY": copy, "CTRL": control, "SAVE": save_status, "LOAD": load_status,
+              "COMPATIBLE": classmethod(compatible)}[word]
+    getattr(method, "__func__", method).__doc__ = "The class's %s hook.    [entry %s]" % (word, entry)
+    return HOOK_NAMES[word], method
+
+
 def _make_class(table):
     name = class_name(table)
     decls = parse_table(table, name)
@@ -226,6 +265,9 @@ def _make_class(table):
             methods.setdefault(d.name, []).append(d)
         elif d.kind == "field":
             members[d.name] = _field(d)
+        elif d.kind == "hook":
+            pyname, method = _hook(d.name, d.entry)
+            members[pyname] = method
     for mname, overloads in methods.items():
         members[mname] = _method(mname, overloads, name)
     cls = type(name, (base,), members)
