@@ -34,6 +34,10 @@ public:
         MakeUniverse();
         MakeScene("scene");
     }
+    void TearDown() override
+    {
+        if (program) HostTest::TearDown(); // not when skipped
+    }
     kelmar::VtkRenderHost *Host() const
     {
         return static_cast<kelmar::VtkRenderHost *>(static_cast<kelmar::RenderHost *>(dfx_unit_data(render)));
