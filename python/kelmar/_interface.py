@@ -70,6 +70,24 @@ class HostObject:
         return "<kelmar.%s at 0x%x>" % (type(self).__name__, self._handle)
 
 
+class CRender(HostObject):
+    """The host's renderer that vtkViewer is given (a vtk.CRender): an
+    off-screen VTK window of width x height pixels. Needs an X display
+    (RuntimeError otherwise) and a build with the viewer (has_viewer)."""
+
+    def __init__(self, width=400, height=300):
+        self._handle, self._owned, self._keep = _kelmar.render_new(width, height), True, ()
+
+    def __del__(self):
+        if getattr(self, "_owned", False) and self._handle:
+            _kelmar.render_free(self._handle)
+            self._handle = 0
+
+    def picture(self):
+        """The window rendered: (height, width, 3) uint8, row 0 at the top."""
+        return _kelmar.render_picture(self._handle)
+
+
 _MISSING = object()
 _INTS = (numbers.Integral, np.integer)
 _REALS = (numbers.Real, np.floating, np.integer)
@@ -299,6 +317,8 @@ def _make_functions(table):
 def build():
     """(classes, constants, functions) from the module's tables."""
     classes = {}
+    if _kelmar.has_viewer:
+        _CLASSES["CRender"] = CRender  # what "class vtk.CRender" parameters take
     for table in _kelmar.classes():
         cls = _make_class(table)
         classes[cls.__name__] = cls

@@ -1,6 +1,5 @@
 // The "render" unit: a window of the dialog's size (off-screen when asked)
-// with a renderer and an interactor. A renderer that goes takes the
-// viewers out of it first, so that none keeps pointing at it.
+// with a renderer and an interactor.
 #include <dfx/dfx.h>
 #include <dfx/render.h>
 #include <dfx/standin.h>
@@ -8,13 +7,11 @@
 #include <cstdio>
 #include <memory>
 
-#include <vtkPropCollection.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderer.h>
 
 #include "DisplayCheck.h"
 #include "VtkRenderHost.h"
-#include "vtkViewer.h"
 
 namespace dfx {
 
@@ -46,15 +43,10 @@ void PutRender(DfxUnit *unit)
     dfx_out_object(unit, 0, RenderType(), dfx_unit_data(unit), 0);
 }
 
+// The renderer takes the viewers in it out as it goes.
 void RemoveRender(DfxUnit *unit)
 {
-    auto *render = static_cast<kelmar::VtkRenderHost *>(static_cast<kelmar::RenderHost *>(dfx_unit_data(unit)));
-    vtkPropCollection *props = render->GetRenderer()->GetViewProps();
-    for (int i = props->GetNumberOfItems() - 1; i >= 0; --i) {
-        auto *viewer = kelmar::vtkViewer::SafeDownCast(props->GetItemAsObject(i));
-        if (viewer && viewer->GetRender() == render) viewer->SetRender(nullptr);
-    }
-    delete render;
+    delete static_cast<kelmar::VtkRenderHost *>(static_cast<kelmar::RenderHost *>(dfx_unit_data(unit)));
 }
 
 DfxUnit *MakeRender(DfxUnit *host, const DfxDialog *dialog)
