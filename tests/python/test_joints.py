@@ -84,8 +84,3 @@ def test_the_rpro_mount_reads_the_strengths_its_file_gives(kelmar, world):
     with pytest.raises(kelmar.UnresolvedObject):  # a hinge is no spring
         kelmar.Spring(world[2], "hand.finger1").SetLength(3.0)
 
-
-@pytest.mark.parametrize("joint, kind", [("hand.finger1", "Hinge"), ("hand.mount", "RPROJoint")])
-def test_the_generic_joint_binds_every_kind(kelmar, world, joint, kind):
-    generic, typed = kelmar.Joint(world[2], joint), getattr(kelmar, kind)(world[2], joint)
-    assert generic.Valid() == 1 and np.array_equal(generic.GetPosition(), typed.GetPosition())

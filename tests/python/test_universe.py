@@ -81,7 +81,10 @@ def test_the_hooks_describe_copy_reset_and_restore(kelmar, world, tmp_path):
     twin = copy.copy(ball)
     assert type(twin) is kelmar.SolidRef and np.array_equal(twin.GetPosition(), ball.GetPosition())
     assert str(ball) == "solid 'ball' in scene '%s' (resolved)\n" % name and str(kelmar.Contact()) == "invalid contact\n"
-    assert not kelmar.Box.compatible(ball)
+    assert not kelmar.Box.compatible(ball) and kelmar.Box.compatible(kelmar.Box(name, [1, 2, 3]))
+    with pytest.raises(kelmar.BadArgument) as failed:
+        scene.load_status("/nonexistent")
+    assert failed.value.message == "Scene:LOAD: cannot open '/nonexistent'\n"
     scene.save_status(tmp_path / "status.xml")
     ball.SetPosition([5, 5, 5])
     assert scene.load_status(tmp_path / "status.xml") and np.allclose(ball.GetPosition(), [0, 0, 18.7])

@@ -33,11 +33,3 @@ def test_a_viewer_shows_the_universe_until_it_goes(kelmar, renderer):
     assert drawn(renderer.picture()) == 0
     del scene, universe
 
-
-def test_a_viewer_keeps_its_renderer_and_universe(kelmar, renderer):
-    universe = kelmar.Universe("kept")
-    scene = kelmar.Scene("kept", "kept", os.path.join(EXAMPLES, "hand_ball.px"))
-    viewer = kelmar.vtkViewer(renderer, universe)
-    picture = viewer._keep[0].picture()
-    del renderer, universe, scene  # the viewer keeps the renderer and the universe; the scene goes
-    assert drawn(viewer._keep[0].picture()) < drawn(picture)

@@ -1,8 +1,8 @@
-// The vtkViewer unit and the script class vtkViewer in the stand-in's
-// renderer (an off-screen window, which still needs an X display: these
-// tests skip without one). The universe's solids show in the picture, the
+// The vtkViewer unit in the stand-in's renderer (an off-screen window,
+// which still needs an X display: these tests skip without one). The universe's solids show in the picture, the
 // unit's removal takes the viewer out, keys reach the viewer's style, and
 // a program connected after "Simulation|Step" is what the style steps.
+// (The script class is tried from Python: tests/python/test_viewer.py.)
 #include <vector>
 
 #include <vtkCommand.h>
@@ -16,7 +16,6 @@
 #include "DisplayCheck.h"
 #include "HostTestSupport.h"
 #include "VtkRenderHost.h"
-#include "script/CallRecord.h"
 #include "vtk/DfxKelmarViewer.h"
 
 namespace {
@@ -79,7 +78,7 @@ TEST_F(ViewerUnit, TheUniversesSolidsShowUntilTheUnitIsRemoved)
     dfx::DeleteUnit(viewer);
     EXPECT_EQ(0, Props());
     EXPECT_EQ(nullptr, Style()); // the renderer's own style again
-    EXPECT_EQ(0, Drawn()); // the grey it was given, and nothing on it
+    EXPECT_EQ(0, Drawn());       // the grey it was given, and nothing on it
 }
 
 TEST_F(ViewerUnit, KeysReachTheStyleAndStepInPause)
@@ -116,20 +115,6 @@ TEST_F(ViewerUnit, AProgramConnectedAfterTheStepMethodIsWhatTheStyleSteps)
     Key('p');
     Key('s');
     EXPECT_EQ(0, Universe()->time);
-}
-
-TEST_F(ViewerUnit, TheScriptClassJoinsTheRendererItIsGiven)
-{
-    hosttest::Call made;
-    made.Object(static_cast<kelmar::RenderHost *>(Host())).Object(Universe());
-    ASSERT_EQ(0, made.Invoke("vtkViewer_vtkViewer")) << made.Error();
-    auto *viewer = static_cast<kelmar::vtkDfxKelmarViewer *>(made.Record().self);
-    EXPECT_STREQ("vtkDfxKelmarViewer", viewer->GetClassName());
-    EXPECT_EQ(Universe(), viewer->GetUniverse());
-    EXPECT_EQ(1, Props());
-    EXPECT_GT(Drawn(), 0);
-    ASSERT_EQ(0, hosttest::Call(viewer).Invoke("vtkViewer_FREE_vtkViewer"));
-    EXPECT_EQ(0, Props());
 }
 
 TEST_F(ViewerUnit, ARendererThatGoesTakesItsViewerOut)
