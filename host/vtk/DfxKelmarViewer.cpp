@@ -10,11 +10,6 @@ namespace kelmar {
 
 vtkStandardNewMacro(vtkDfxKelmarViewer);
 
-vtkDfxKelmarViewer::~vtkDfxKelmarViewer()
-{
-    TheAdmin().UnRegister(static_cast<DfxUniverseConsumer *>(this));
-}
-
 namespace {
 
 void ExecuteSuccessors(void *method)

@@ -26,7 +26,7 @@ public:
 
 protected:
     vtkDfxKelmarViewer() = default;
-    ~vtkDfxKelmarViewer() override;
+    ~vtkDfxKelmarViewer() override = default; // the consumer leaves the administrator
 
 private:
     vtkDfxKelmarViewer(const vtkDfxKelmarViewer &) = delete;
