@@ -76,6 +76,8 @@ class CRender(HostObject):
     (RuntimeError otherwise) and a build with the viewer (has_viewer)."""
 
     def __init__(self, width=400, height=300):
+        if not _kelmar.has_viewer:
+            raise RuntimeError("this build of kelmar has no viewer (VTK was not found)")
         self._handle, self._owned, self._keep = _kelmar.render_new(width, height), True, ()
 
     def __del__(self):
