@@ -71,6 +71,19 @@ TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
              if (l->FitIntoLimits(-9, false) != -1) std::fputs("not clamped!\n", stderr);
          },
          nullptr, "j: value  7.00 out of range [-1.00,  1.00]\nj: value -3.25 out of range [-1.00,  1.00]\n"},
+        {[](Rig &, kelmar::Limit *l) { // a joint's reading a hair past its stop, handed back, is clamped silently
+             for (int k = 0; k < 50; ++k) l->SetValueOpt(-1.0049, 1);
+             if (l->FitIntoLimits(1.004, true) != 1) std::fputs("not clamped!\n", stderr);
+         },
+         nullptr, ""},
+        {[](Rig &, kelmar::Limit *l) { // targets wandering about a stop say it once at most
+             for (int k = 0; k < 50; ++k) l->SetValueOpt(k % 2 ? 0.999 : 1.004, 1);
+             l->SetValueOpt(1.2, 1);
+             for (int k = 0; k < 50; ++k) l->SetValueOpt(k % 2 ? 1.004 : 1.1, 1);
+             l->SetValueOpt(0.99, 1);
+             l->SetValueOpt(1.006, 1);
+         },
+         nullptr, "j: value  1.20 out of range [-1.00,  1.00]\nj: value  1.01 out of range [-1.00,  1.00]\n"},
         {[](Rig &r, kelmar::Limit *) { // the rest of the element still counts
              kelmar::Limit *k = r.limit("k");
              if (!k || k->maxSpeed != 3 || std::string(k->GetControllerType()) != "LINEAR") std::fputs("!", stderr);
