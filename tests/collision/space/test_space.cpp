@@ -42,7 +42,7 @@ TEST_F(SpaceTest, CreationRefusesBadAxisMasksAndCapacities)
     EXPECT_EQ(&warnings, CdxSpaceGetUserData(space));
 }
 
-TEST_F(SpaceTest, IdsAreHandedOutInOrderAndAFreedIdIsReusedFirst)
+TEST_F(SpaceTest, IdsAreHandedOutInOrderAndTheLowestFreedIdIsReusedFirst)
 {
     CdxSpaceID space = Space(CdxAllAxes, 8, 8);
     CdxSpaceID other = Space(CdxAllAxes, 8, 8);
@@ -72,6 +72,11 @@ TEST_F(SpaceTest, IdsAreHandedOutInOrderAndAFreedIdIsReusedFirst)
     CdxModelID model = nullptr;
     while (CdxSpaceGetModel(space, &iterator, &model)) walked.push_back(model);
     EXPECT_EQ((std::vector<CdxModelID>{a, d, c}), walked) << "models in id order";
+
+    ASSERT_EQ(1, CdxSpaceRemoveModel(a));
+    ASSERT_EQ(1, CdxSpaceRemoveModel(c));
+    ASSERT_EQ(1, CdxSpaceInsertModel(space, c));
+    EXPECT_EQ(0, CdxModelGetSpaceId(c)) << "the lowest free id, whatever the order of removal";
 }
 
 TEST_F(SpaceTest, OverlappingBoxesSayHelloThenStayThenSayGoodbyeWithOneRecord)
