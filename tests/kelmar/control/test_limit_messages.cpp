@@ -10,7 +10,7 @@
 
 #include <kelmar/RbdBody.h>
 
-#include "RigTestSupport.h"
+#include "KelmarTestSupport.h"
 
 namespace {
 
@@ -103,28 +103,6 @@ TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
     }
 }
 
-std::string SaveScene(const kelmar::Scene &scene)
-{
-    FILE *file = std::tmpfile();
-    scene.saveStatus(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
-
-void LoadScene(kelmar::Scene &scene, const std::string &text)
-{
-    FILE *file = std::tmpfile();
-    std::fputs(text.c_str(), file);
-    std::rewind(file);
-    EXPECT_EQ(scene.loadStatus(file), PX_XML_OK);
-    std::fclose(file);
-}
-
 // Stops, bounds, controller, coordinate and lock come back from a saved
 // status into a scene freshly read from the same file, and save again to
 // the same text.
@@ -144,12 +122,12 @@ TEST(LimitStatus, ASavedLimitReadsBackAndSavesTheSameText)
     RbdBodySetAngularVelocity(first.solid("wheel")->GetBody(), 0, 0, 2.0);
     first.Steps(170); // past half a turn, so the angle has been unwrapped
     original->SetLock(true);
-    const std::string saved = SaveScene(first.scene);
+    const std::string saved = StatusText(nullptr, first.scene);
 
     Rig second(std::string(kWheel) + kHinge);
-    LoadScene(second.scene, saved);
+    LoadStatusText(nullptr, second.scene, saved);
     kelmar::Limit *restored = second.limit("j");
-    EXPECT_EQ(SaveScene(second.scene), saved);
+    EXPECT_EQ(StatusText(nullptr, second.scene), saved);
     EXPECT_NEAR(restored->GetPosition(), original->GetPosition(), 1e-12);
     EXPECT_GT(restored->GetPosition(), 3.3);
     EXPECT_TRUE(RbdLimitIsLocked(restored->GetRbdLimit()));

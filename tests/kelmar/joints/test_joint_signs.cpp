@@ -11,7 +11,7 @@
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdBody.h>
 
-#include "RigTestSupport.h"
+#include "KelmarTestSupport.h"
 
 namespace {
 

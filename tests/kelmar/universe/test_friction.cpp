@@ -64,9 +64,9 @@ TEST(Friction, BlockOnTwentyDegreeSlopeStaysPut)
         RbdWorldSetAutoDisable(slope.universe.GetWorld(), autoDisable);
         slope.Run(0.5);
         double before[3], after[3];
-        PositionOf(slope.solid, before);
+        slope.solid->GetPosition(before);
         slope.Run(5.0);
-        PositionOf(slope.solid, after);
+        slope.solid->GetPosition(after);
         EXPECT_LT(PxV3Distance(before, after), 0.01) << "drift in cm, auto-disable " << autoDisable;
     }
 }

@@ -33,30 +33,6 @@ const char *kSceneFile = R"(<PX>
 </PX>
 )";
 
-std::string SaveText(const kelmar::Universe &universe, const kelmar::Scene &scene)
-{
-    FILE *file = std::tmpfile();
-    universe.saveStatus(file);
-    scene.saveStatus(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
-
-void LoadText(kelmar::Universe &universe, kelmar::Scene &scene, const std::string &text)
-{
-    FILE *file = std::tmpfile();
-    std::fputs(text.c_str(), file);
-    std::rewind(file);
-    EXPECT_EQ(universe.loadStatus(file), PX_XML_OK);
-    EXPECT_EQ(scene.loadStatus(file), PX_XML_OK);
-    std::fclose(file);
-}
-
 // The first solid of a whose pose differs from its namesake's in b in any
 // bit ("" when none does).
 std::string FirstDifference(const kelmar::Scene &a, kelmar::Scene &b)
@@ -103,17 +79,17 @@ TEST(Status, SaveLoadSaveIsIdenticalAndBothUniversesRunTheSame)
     Loaded first(file);
     EXPECT_EQ(first.universe.timeStep, 0.01); // the file's step
     first.Run(37);
-    const std::string saved = SaveText(first.universe, first.scene);
+    const std::string saved = StatusText(&first.universe, first.scene);
     Loaded second(file);
-    LoadText(second.universe, second.scene, saved);
-    EXPECT_EQ(SaveText(second.universe, second.scene), saved);
+    LoadStatusText(&second.universe, second.scene, saved);
+    EXPECT_EQ(StatusText(&second.universe, second.scene), saved);
     const std::set<std::string> before = TmpStatusFiles();
     first.universe.ResetScenesWithRestore(kelmar::Scene::kStatusPose | kelmar::Scene::kStatusAppearance);
     EXPECT_EQ(TmpStatusFiles(), before);
     EXPECT_EQ(first.scene.GetTmpStatusFile(), nullptr);
-    EXPECT_EQ(SaveText(first.universe, first.scene), saved);
+    EXPECT_EQ(StatusText(&first.universe, first.scene), saved);
     Loaded third(file);
-    LoadText(third.universe, third.scene, SaveText(second.universe, second.scene));
+    LoadStatusText(&third.universe, third.scene, StatusText(&second.universe, second.scene));
     second.Run(200);
     third.Run(200);
     EXPECT_EQ(FirstDifference(second.scene, third.scene), "");
@@ -146,7 +122,7 @@ TEST(Status, AResetRunsExactlyAsAFreshUniverse)
         EXPECT_GT(reset.scene.ObjectCount(), 10);
         CloseFingers(reset, 20);
         if (flags & kelmar::Scene::kStatusPose)
-            LoadText(fresh.universe, fresh.scene, SaveText(reset.universe, reset.scene));
+            LoadStatusText(&fresh.universe, fresh.scene, StatusText(&reset.universe, reset.scene));
         reset.universe.ResetScenesWithRestore(flags);
         for (int k = 0; k < 40; ++k) {
             CloseFingers(reset, 1);
