@@ -18,19 +18,6 @@ namespace kelmartest {
 
 namespace {
 
-int Collect(PxXMLInput *input, int severity, int code, const char *format, ...)
-{
-    (void)code;
-    char text[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    auto *out = static_cast<std::vector<std::string> *>(input->errorHandlerData);
-    out->push_back(std::string(severity == PX_XML_WARNING ? "W:" : "E:") + text);
-    return 0;
-}
-
 std::string Format(const char *format, va_list args)
 {
     char text[4096];
@@ -48,6 +35,17 @@ int Record(PxXMLInput *input, int severity, int, const char *format, ...)
 }
 
 } // namespace
+
+int CollectMessage(PxXMLInput *input, int severity, int, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    const std::string text = Format(format, args);
+    va_end(args);
+    static_cast<std::vector<std::string> *>(input->errorHandlerData)
+        ->push_back((severity == PX_XML_WARNING ? "W:" : "E:") + text);
+    return 0;
+}
 
 void PoseAboutY(double tm[4][4], double angle, const double *position)
 {
@@ -107,7 +105,7 @@ std::vector<std::string> Rig::Load(const std::string &elements)
     std::rewind(file);
     PxStream *stream = PxStreamCreate(file);
     PxXMLInput *input = scene.CreateXMLInput(stream);
-    PxXMLInputSetErrorHandler(input, Collect, &out);
+    PxXMLInputSetErrorHandler(input, CollectMessage, &out);
     kelmar::PxLoad(&scene, input);
     CdxSpaceBuild(scene.GetSpace());
     kelmar::SetInputScene(input, nullptr);

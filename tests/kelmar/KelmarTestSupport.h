@@ -29,6 +29,9 @@ std::string WriteTempFile(const std::string &text);
 std::string WriteTempScene(const std::string &text);
 // Where the example scenes are.
 std::string ExamplePath(const std::string &name);
+// An XML error handler whose data is a std::vector<std::string>: keeps each
+// message as "E:text" (errors) or "W:text" (warnings).
+int CollectMessage(PxXMLInput *input, int severity, int code, const char *format, ...);
 // What action writes to standard error.
 std::string StandardError(const std::function<void()> &action);
 
