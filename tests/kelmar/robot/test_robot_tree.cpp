@@ -104,6 +104,40 @@ TEST(RobotTree, AFourBarLoopIsCutByDepthAndHoldsStill)
     EXPECT_NEAR(c[1], 10, 0.5);
 }
 
+// Four solids hinged each to each (and the first to the world): every node
+// but the root has two loops to follow, so level k holds 3 * 2^(k-2) nodes
+// and a tree of L levels 3 * 2^(L-1) - 2. Left to the default depth it would
+// never finish; it stops at the deepest level within the node cap instead.
+TEST(RobotTree, ATreeWhoseLoopsDoubleEveryLevelStopsAtTheNodeCap)
+{
+    std::string text = std::string(kHeader);
+    const char *names[] = {"A", "B", "C", "D"};
+    for (int i = 0; i < 4; ++i) {
+        text += Solid(names[i], "link", "<POS>" + std::to_string(5 * i) + ", 0, 0</POS>");
+        text += i == 0 ? Hinge("hA", "A, WORLD") : "";
+        for (int k = 0; k < i; ++k)
+            text += Hinge(std::string("h") + names[k] + names[i], std::string(names[i]) + ", " + names[k]);
+    }
+    const struct {
+        const char *depth;
+        int levels;
+        bool warned;
+    } rows[] = {{"<DEPTH>5</DEPTH>", 5, false}, {"", 12, true}};
+    for (const auto &row : rows) {
+        Rig rig;
+        const std::string err = StandardError([&] {
+            rig.messages = rig.Load(text + "<ROBOT r><SOLID>A</SOLID><JOINT>hA</JOINT>" + row.depth + "</ROBOT>");
+        });
+        ASSERT_TRUE(rig.messages.empty()) << rig.messages[0];
+        const int expected = 3 * (1 << (row.levels - 1)) - 2;
+        EXPECT_EQ(rig.robot("r")->numNodes, expected) << row.levels;
+        EXPECT_LE(expected, kelmar::Robot::kMaxAutoNodes);
+        EXPECT_EQ(err.find("unroll into more than 10000 nodes, the tree stops at depth 12") != std::string::npos,
+                  row.warned)
+            << err;
+    }
+}
+
 const char *kChain = R"(<WORLD><GRAVITY>0, 981, 0</GRAVITY></WORLD>
 <SOLID l1><GEOMETRY_ID>link</GEOMETRY_ID><POS>0, 0, -1.5</POS><NOCOLLISION>1</NOCOLLISION></SOLID>
 <SOLID l2><GEOMETRY_ID>link</GEOMETRY_ID><POS>0, 0, -4.5</POS><NOCOLLISION>1</NOCOLLISION></SOLID>
