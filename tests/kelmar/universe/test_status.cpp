@@ -6,7 +6,6 @@
 #include <set>
 #include <string>
 
-
 #include "KelmarTestSupport.h"
 
 namespace {
