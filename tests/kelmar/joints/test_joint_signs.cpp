@@ -25,6 +25,11 @@ struct SignCase {
     bool reversed;     // the arm is the joint's second body
 };
 
+void PrintTo(const SignCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 const char *kSolids = R"(<WORLD><TIMESTEP>0.01</TIMESTEP></WORLD>
 <GEOMETRIES><BOX cube><DIMS>4, 4, 4</DIMS></BOX></GEOMETRIES>
 <SOLID base><GEOMETRY_ID>cube</GEOMETRY_ID><FROZEN>1</FROZEN><NOCOLLISION>1</NOCOLLISION></SOLID>
