@@ -37,7 +37,7 @@ TEST_F(SpaceTest, CreationRefusesBadAxisMasksAndCapacities)
     EXPECT_TRUE(CdxSpaceIsChanging(space)) << "a new space is inside an update bracket";
 }
 
-TEST_F(SpaceTest, IdsAreHandedOutInOrderAndAFreedIdIsReusedFirst)
+TEST_F(SpaceTest, IdsAreHandedOutInOrderAndTheLowestFreedIdIsReusedFirst)
 {
     CdxSpaceID space = Space(CdxAllAxes, 8, 8);
     CdxSpaceID other = Space(CdxAllAxes, 8, 8);
@@ -62,6 +62,11 @@ TEST_F(SpaceTest, IdsAreHandedOutInOrderAndAFreedIdIsReusedFirst)
     EXPECT_EQ(1, CdxModelGetSpaceId(d));
 
     EXPECT_EQ((std::vector<CdxModelID>{a, d, c}), ModelsIn(space)) << "models in id order";
+
+    ASSERT_EQ(1, CdxSpaceRemoveModel(a));
+    ASSERT_EQ(1, CdxSpaceRemoveModel(c));
+    ASSERT_EQ(1, CdxSpaceInsertModel(space, c));
+    EXPECT_EQ(0, CdxModelGetSpaceId(c)) << "the lowest free id, whatever the order of removal";
 }
 
 TEST_F(SpaceTest, OverlappingBoxesSayHelloThenStayThenSayGoodbyeWithOneRecord)
