@@ -73,25 +73,20 @@ bool metBefore(const RbdBaseConstraint *c, const RbdBody *walked)
     return false;
 }
 
-// Whether other joins the island of walked through c. Under auto-disable a
-// sleeping body stays asleep, immovable, when a slack contact merely
-// touches it from a body awake for a while; a body just woken or enabled
-// (an unfrozen shelf) wakes all it touches, so a waking pile wakes whole.
-bool joins(const RbdBaseConstraint *c, const RbdBody *walked, const RbdBody *other)
+bool sleepsOn(const RbdBody *body)
 {
-    const RbdWorld *world = other->world;
-    if (other->enabledTime >= 0 || world->autoDisable != 1) return true; // 1: on, island by island
-    return walked->enabledTime < world->thresholds.aliveWindow || !RbdConstraintIsSlack(c);
+    return body->world->autoDisable == 1; // on, islands by islands
 }
 
 void appendConstraintBodies(RbdPartitionOutput *out, int32_t p, const RbdBaseConstraint *c, const RbdBody *walked)
 {
     for (RbdBody *other : c->body) {
         if (!other || other == walked || isAdded(other)) continue;
-        // A frozen body is immovable for its constraints and joins no island.
+        // A frozen body is immovable for its constraints and joins no island;
+        // so is a sleeping one that a slack contact merely touches.
         if (other->frozen)
             other->partitionIndex = -1;
-        else if (joins(c, walked, other))
+        else if (other->enabledTime >= 0 || !sleepsOn(other) || !RbdConstraintIsSlack(c))
             appendBody(out, p, other);
     }
 }

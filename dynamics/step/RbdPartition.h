@@ -11,10 +11,9 @@
 const int32_t kPartitionAdded = 1;
 const int32_t kPartitionUnmarked = -1;
 
-// A contact whose bodies do not approach one another and that either
-// carried no force last step (two balls side by side that do not press)
-// or does not slip (a ball spinning under one that rests on it straight
-// above): under auto-disable it binds neither the sleep of the bodies it
+// A contact whose bodies do not overlap, that carried no force last step
+// and whose bodies do not approach (two balls side by side that do not
+// press): under auto-disable it binds neither the sleep of the bodies it
 // touches nor wakes a sleeping one.
 bool RbdConstraintIsSlack(const RbdBaseConstraint *c);
 
@@ -27,8 +26,7 @@ typedef void (*RbdAfterPartitionFunction)(RbdPartitionOutput *output, void *arg)
 // enabled constraint reached from an island's bodies is appended once to
 // that island, disabled bodies reached through a constraint are enabled,
 // frozen bodies are left out (partition index -1), and so are disabled
-// bodies reached under auto-disable only through slack contacts from bodies
-// enabled for aliveWindow steps or more. Each body's solver
+// bodies reached only through a slack contact under auto-disable. Each body's solver
 // record is chained to the next body of its island. The output's arrays
 // must hold every enabled body and constraint of the world.
 void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *output,

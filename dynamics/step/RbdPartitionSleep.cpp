@@ -1,12 +1,10 @@
 // Auto-disable of resting islands, part by part. A pile is one island
-// through every contact of touching bodies, yet a ball may spin on in it
-// for ever (nothing resists a spin about a contact normal): on its own at
-// the pile's foot, touching its neighbours without pressing them, or under
-// a ball that rests on it straight above. Such slack contacts bind nothing
-// here: the ball keeps itself awake, not the pile. The awake part keeps its
-// slack contacts with the sleeping bodies, which it meets as immovable
-// until a contact presses while slipping, or closes, and the partitioning
-// wakes the body.
+// through every contact of touching bodies, yet a ball spinning on its own
+// at the pile's foot (nothing resists a spin about its contact normal)
+// touches its neighbours without pressing them. Such slack contacts bind
+// nothing here: the ball keeps itself awake, not the pile. The awake part
+// keeps its slack contacts with the sleeping bodies, which it meets as
+// immovable until a contact presses and the partitioning wakes the body.
 #include "step/RbdPartition.h"
 
 #include <math.h>
@@ -45,35 +43,22 @@ void pointVelocity(const RbdBody *body, const PxVector3 p, PxVector3 out)
     PxV3Add(out, body->lcs.linearVelocity, turn);
 }
 
-// Velocity (m/s) of body 0's material point at the contact relative to
-// body 1's.
-void relativeVelocity(const RbdBaseConstraint *c, PxVector3 out)
+// Speed (m/s) at which the contact's bodies approach one another along its
+// normal (which points from body 1 towards body 0), negative apart.
+PxReal closingSpeed(const RbdBaseConstraint *c)
 {
+    const RbdContactData &contact = c->data.contact;
     PxVector3 v[2] = {{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}};
     for (int side = 0; side < 2; ++side)
-        if (c->body[side]) pointVelocity(c->body[side], c->data.contact.position, v[side]);
-    PxV3Sub(out, v[0], v[1]);
+        if (c->body[side]) pointVelocity(c->body[side], contact.position, v[side]);
+    return PxV3Dot(v[1], contact.normal) - PxV3Dot(v[0], contact.normal);
 }
 
-// Speeds below the tolerance's fraction of what gravity adds in a step
-// (m/s) are rounding.
-PxReal noiseSpeed(const RbdBaseConstraint *c)
+// A slack contact still closing faster than rounding (the tolerance's
+// fraction of what gravity adds in a step) is about to press.
+bool closing(const RbdBaseConstraint *c)
 {
-    return c->world->parameters.lcp.tolerance * PxV3Length(c->world->gravity) * c->world->timeStep;
-}
-
-// Whether the bodies approach one another along the contact's normal
-// (which points from body 1 towards body 0): it is about to press.
-bool closing(const RbdBaseConstraint *c, const PxVector3 relative)
-{
-    return -PxV3Dot(relative, c->data.contact.normal) > noiseSpeed(c);
-}
-
-// Whether the bodies' points at the contact move against one another.
-bool slipping(const RbdBaseConstraint *c, const PxVector3 relative)
-{
-    PxReal noise = noiseSpeed(c);
-    return PxV3LengthSquared(relative) > noise * noise;
+    return closingSpeed(c) > c->world->parameters.lcp.tolerance * PxV3Length(c->world->gravity) * c->world->timeStep;
 }
 
 bool inIsland(const RbdBody *body, int32_t p)
@@ -86,17 +71,14 @@ bool inIsland(const RbdBody *body, int32_t p)
 // returns how many it marked.
 int32_t wakeBound(const RbdBaseConstraint *c, int32_t p)
 {
-    bool asleep[2], any = false;
-    for (int side = 0; side < 2; ++side) {
-        asleep[side] = inIsland(c->body[side], p) && c->body[side]->partitionMark != kAwake;
-        any = any || asleep[side];
-    }
-    // The slack test is the costly part; most constraints of a pass join
-    // bodies already awake.
-    if (!any || RbdConstraintIsSlack(c)) return 0;
-    for (int side = 0; side < 2; ++side)
-        if (asleep[side]) c->body[side]->partitionMark = kAwake;
-    return asleep[0] + asleep[1];
+    if (RbdConstraintIsSlack(c)) return 0;
+    int32_t marked = 0;
+    for (RbdBody *other : c->body)
+        if (inIsland(other, p) && other->partitionMark != kAwake) {
+            other->partitionMark = kAwake;
+            ++marked;
+        }
+    return marked;
 }
 
 // One pass over the island spreading wakefulness along its bindings.
@@ -182,11 +164,8 @@ void removeLastPartition(RbdPartitionOutput *out, int32_t p)
 
 bool RbdConstraintIsSlack(const RbdBaseConstraint *c)
 {
-    if (c->typeId != RBD_TYPE_CONTACT) return false;
-    PxVector3 relative;
-    relativeVelocity(c, relative);
-    if (closing(c, relative)) return false;
-    return !carriesForce(c) || !slipping(c, relative);
+    if (c->typeId != RBD_TYPE_CONTACT || c->data.contact.penetration > 0.0) return false;
+    return !carriesForce(c) && !closing(c);
 }
 
 void RbdAutoDisableLastPartition(RbdPartitionOutput *out, void *arg)
