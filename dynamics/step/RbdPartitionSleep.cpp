@@ -71,14 +71,17 @@ bool inIsland(const RbdBody *body, int32_t p)
 // returns how many it marked.
 int32_t wakeBound(const RbdBaseConstraint *c, int32_t p)
 {
-    if (RbdConstraintIsSlack(c)) return 0;
-    int32_t marked = 0;
-    for (RbdBody *other : c->body)
-        if (inIsland(other, p) && other->partitionMark != kAwake) {
-            other->partitionMark = kAwake;
-            ++marked;
-        }
-    return marked;
+    bool asleep[2], any = false;
+    for (int side = 0; side < 2; ++side) {
+        asleep[side] = inIsland(c->body[side], p) && c->body[side]->partitionMark != kAwake;
+        any = any || asleep[side];
+    }
+    // The slack test is the costly part; most constraints of a pass join
+    // bodies already awake.
+    if (!any || RbdConstraintIsSlack(c)) return 0;
+    for (int side = 0; side < 2; ++side)
+        if (asleep[side]) c->body[side]->partitionMark = kAwake;
+    return asleep[0] + asleep[1];
 }
 
 // One pass over the island spreading wakefulness along its bindings.
