@@ -52,7 +52,9 @@ test-asan:
 # `make bench` runs the four benchmark scenes through the toolkit and the
 # hand scene S5 through the robot layer (median of BENCH_REPS runs,
 # BENCH_TIMEOUT seconds of wall clock per run at most), then times the scene
-# reader on the grasp scene (load and reload, each < 50 ms) and measures the
+# reader on the grasp scene (load and reload, each < 50 ms), times one
+# ball-wrap call (< 5 us) and a 10-contact grasp map with its null space
+# (< 20 us) on hand_ball.px, and measures the
 # camera pictures per second (when the graphics library is built) and the
 # viewer's frames per second under Xvfb (when the viewer is built);
 # `make bench-peers` also installs and runs the peer engines' suite from
@@ -87,10 +89,11 @@ showcase: deps
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=ON
-	cmake --build $(BENCH_BUILD) --target bench_scenes bench_hand bench_loader -j $(JOBS)
+	cmake --build $(BENCH_BUILD) --target bench_scenes bench_hand bench_loader bench_grasp -j $(JOBS)
 	$(BENCH_BUILD)/bench/bench_scenes --reps $(BENCH_REPS) --timeout $(BENCH_TIMEOUT)
 	$(BENCH_BUILD)/bench/bench_hand --reps $(BENCH_REPS) --timeout $(BENCH_TIMEOUT)
 	$(BENCH_BUILD)/bench/bench_loader
+	$(BENCH_BUILD)/bench/bench_grasp
 	@if cmake --build $(BENCH_BUILD) --target help | grep -q bench_cameras; then \
 	  cmake --build $(BENCH_BUILD) --target bench_cameras -j $(JOBS) && \
 	  $(BENCH_BUILD)/bench/bench_cameras; \

@@ -17,33 +17,37 @@ namespace {
 // What a check says about values: null when they may stand, else why not.
 typedef const char *(*Check)(const PxReal *values, int count);
 
-const char *finite(const PxReal *v, int n)
+// Null when every value passes ok, else why.
+const char *each(const PxReal *v, int n, bool (*ok)(PxReal), const char *why)
 {
     for (int i = 0; i < n; ++i)
-        if (!isfinite(v[i])) return "it must be finite";
+        if (!ok(v[i])) return why;
     return nullptr;
+}
+
+const char *finite(const PxReal *v, int n)
+{
+    return each(
+        v, n, [](PxReal x) { return isfinite(x) != 0; }, "it must be finite");
 }
 
 const char *positive(const PxReal *v, int n)
 {
-    for (int i = 0; i < n; ++i)
-        if (!(v[i] > 0.0) || !isfinite(v[i])) return "it must be finite and > 0";
-    return nullptr;
+    return each(
+        v, n, [](PxReal x) { return x > 0.0 && isfinite(x); }, "it must be finite and > 0");
 }
 
 // Bounds and forces may be the largest double ("no bound").
 const char *nonNegative(const PxReal *v, int n)
 {
-    for (int i = 0; i < n; ++i)
-        if (!(v[i] >= 0.0)) return "it must be >= 0";
-    return nullptr;
+    return each(
+        v, n, [](PxReal x) { return x >= 0.0; }, "it must be >= 0");
 }
 
 const char *unit(const PxReal *v, int n)
 {
-    for (int i = 0; i < n; ++i)
-        if (!(v[i] >= 0.0 && v[i] <= 1.0)) return "it must be from 0 to 1";
-    return nullptr;
+    return each(
+        v, n, [](PxReal x) { return x >= 0.0 && x <= 1.0; }, "it must be from 0 to 1");
 }
 
 const char *mass(const PxReal *v, int)
@@ -61,17 +65,15 @@ const char *inertia(const PxReal *v, int)
 
 const char *length(const PxReal *v, int n)
 {
-    for (int i = 0; i < n; ++i)
-        if (!(v[i] >= PXF_SHORTEST_LENGTH && v[i] <= PXF_LONGEST_LENGTH))
-            return "a length must be from 1e-06 to 1e+06";
-    return nullptr;
+    return each(
+        v, n, [](PxReal x) { return x >= PXF_SHORTEST_LENGTH && x <= PXF_LONGEST_LENGTH; },
+        "a length must be from 1e-06 to 1e+06");
 }
 
 const char *magnitude(const PxReal *v, int n)
 {
-    for (int i = 0; i < n; ++i)
-        if (!(fabs(v[i]) <= PXF_LARGEST_MAGNITUDE)) return "its components must be within +-1e+09";
-    return nullptr;
+    return each(
+        v, n, [](PxReal x) { return fabs(x) <= PXF_LARGEST_MAGNITUDE; }, "its components must be within +-1e+09");
 }
 
 const char *axis(const PxReal *v, int n)

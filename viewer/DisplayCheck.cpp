@@ -7,12 +7,15 @@
 
 namespace kelmar {
 
+// The first connection that opens stays open for the process: an X server
+// resets when its last client leaves (Xvfb under xvfb-run does), and a
+// window opened during the reset finds no display and VTK crashes.
 bool DisplayAvailable()
 {
-    Display *display = XOpenDisplay(nullptr);
-    if (!display) return false;
-    XCloseDisplay(display);
-    return true;
+    static Display *kept = nullptr;
+    if (kept) return true;
+    kept = XOpenDisplay(nullptr);
+    return kept != nullptr;
 }
 
 void PreferCompatibilityContext()

@@ -2,6 +2,9 @@
 #include "VtkRenderHost.h"
 
 #include <vtkInteractorObserver.h>
+#include <vtkPropCollection.h>
+
+#include "vtkViewer.h"
 
 namespace kelmar {
 
@@ -17,8 +20,15 @@ VtkRenderHost::VtkRenderHost(int width, int height, bool offScreen) : window_(vt
     interactor_->SetInteractorStyle(nullptr);
 }
 
+// Viewers still in the renderer leave it first, so that none keeps
+// pointing at a renderer that is gone.
 VtkRenderHost::~VtkRenderHost()
 {
+    vtkPropCollection *props = renderer_->GetViewProps();
+    for (int i = props->GetNumberOfItems() - 1; i >= 0; --i) {
+        auto *viewer = vtkViewer::SafeDownCast(props->GetItemAsObject(i));
+        if (viewer && viewer->GetRender() == this) viewer->SetRender(nullptr);
+    }
     interactor_->SetInteractorStyle(nullptr);
     window_->Finalize();
 }

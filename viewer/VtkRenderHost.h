@@ -1,6 +1,6 @@
 // A RenderHost over one VTK renderer in a window with an interactor: the
-// renderer of kelmar-view and of the viewer's tests. Update renders the
-// window.
+// renderer of kelmar-view, of the host stand-in and of the viewer's tests.
+// Update renders the window; a renderer deleted takes its viewers out.
 #ifndef KELMAR_VIEWER_VTKRENDERHOST_H
 #define KELMAR_VIEWER_VTKRENDERHOST_H
 

@@ -4,7 +4,9 @@
 #include <kelmar/CdxMessage.h>
 #include <kelmar/PxMemory.h>
 
+#include <algorithm>
 #include <cfloat>
+#include <functional>
 #include <new>
 
 namespace {
@@ -69,8 +71,8 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
     for (int k = 0; k < maxModels; ++k) {
         reps_[k] = &repBlock_[k];
         reps_[k]->id = -1;
-        // Ids are handed out 0, 1, 2, ...: the stack holds N-1 at the bottom.
-        freeIds_[k] = maxModels - 1 - k;
+        // Ascending ids form a min-heap: 0, 1, 2, ... are handed out first.
+        freeIds_[k] = k;
         enteringIndex_[k] = -1;
     }
     freeCount_ = maxModels;
@@ -131,6 +133,7 @@ int CxSmallSort::Insert(void *data)
         CdxError(nullptr, CdxErrSpaceModelsFull, nullptr);
         return -1;
     }
+    std::pop_heap(freeIds_, freeIds_ + freeCount_, std::greater<int>());
     int id = freeIds_[--freeCount_];
     CxSmallSortRep *rep = reps_[id];
     rep->id = id;
@@ -163,6 +166,7 @@ void CxSmallSort::Remove(int id)
     }
     ForgetPairsOf(id);
     freeIds_[freeCount_++] = id;
+    std::push_heap(freeIds_, freeIds_ + freeCount_, std::greater<int>());
     rep->id = -1;
     rep->data = nullptr;
 }

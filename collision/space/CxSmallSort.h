@@ -161,7 +161,12 @@ private:
     CxSmallSortRep *repBlock_ = nullptr;
     uint32_t *dynamicWords_ = nullptr;
     BitArray dynamic_;
-    int *freeIds_ = nullptr; // stack; the top is handed out next
+    // Free slot ids as a min-heap: the lowest is handed out next, so the ids
+    // (and with them the order of pairs, contacts and solver rows) do not
+    // depend on the order models were removed in. Models removed and added
+    // again get the ids they would get in a fresh space, and a scene reset
+    // steps exactly as a fresh load.
+    int *freeIds_ = nullptr;
     int freeCount_ = 0;
     CxPairLinkHashTable table_;
     uint8_t *statusBytes_ = nullptr;

@@ -121,6 +121,13 @@ void _fun2_CamHead_ref(DfxIconCanvas *c)
     dfx_icon_caption(c, "CamHead ref");
 }
 
+void _fun2_vtkViewer(DfxIconCanvas *c)
+{
+    dfx_icon_box(c, 2, 4, 29, 23);
+    dfx_icon_circle(c, 16, 13, 5);
+    dfx_icon_caption(c, "vtkViewer");
+}
+
 void _fun2_grasp(DfxIconCanvas *c)
 {
     dfx_icon_circle(c, 16, 16, 7);
@@ -157,6 +164,7 @@ KELMAR_ICON(camera, "camera", kDialogCamera)
 KELMAR_ICON(camera_ref, "camera|ref", kDialogCameraRef)
 KELMAR_ICON(CamHead, "CamHead", kDialogCamHead)
 KELMAR_ICON(CamHead_ref, "CamHead|ref", kDialogCamHeadRef)
+KELMAR_ICON(vtkViewer, "vtkViewer", kDialogVtkViewer)
 KELMAR_ICON(grasp, "grasp", kDialogNone)
 KELMAR_ICON(nullspace, "nullspace", kDialogNone)
 
@@ -178,6 +186,7 @@ extern const DfxIconEntry gasIconsOfFolder_kelmar[] = {{"kelmar", "universe", &I
                                                        {"kelmar", "camera|ref", &ICONDEF_camera_ref},
                                                        {"kelmar", "CamHead", &ICONDEF_CamHead},
                                                        {"kelmar", "CamHead|ref", &ICONDEF_CamHead_ref},
+                                                       {"kelmar", "vtkViewer", &ICONDEF_vtkViewer},
                                                        {"kelmar", "grasp", &ICONDEF_grasp},
                                                        {"kelmar", "nullspace", &ICONDEF_nullspace},
                                                        {"", "", nullptr}};

@@ -32,6 +32,8 @@ const char kDialogCamera[] = " create camera %n " KELMAR_SCENE_NAME "%0:1::20s%l
 const char kDialogCameraRef[] = " reference camera %n " KELMAR_SCENE_NAME "%0:1::20s%lcamera~name %n";
 const char kDialogCamHead[] = " create camera head %n " KELMAR_SCENE_NAME;
 const char kDialogCamHeadRef[] = " reference camera head %n " KELMAR_SCENE_NAME "%0:1::20s%lcamera~head~name %n";
+const char kDialogVtkViewer[] = " create VTK viewer %n %0:1:universe:20s%luniverse~name %n "
+                                "%0:1::20s%lrenderer~unit~name %n";
 const char kDialogSetOptions[] = " toggle universe options %n %0:1:1:22b%lshow~graphic~objects %n "
                                  "%0:1:1:22b%lshow~textures %n %0:1:0:22b%ldraw~wireframes %n "
                                  "%0:1:0:22b%lcull~back~faces %n %0:1:0:22b%lpause %n "

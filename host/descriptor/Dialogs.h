@@ -21,6 +21,7 @@ extern const char kDialogCamera[];
 extern const char kDialogCameraRef[];
 extern const char kDialogCamHead[];
 extern const char kDialogCamHeadRef[];
+extern const char kDialogVtkViewer[];
 
 // Methods of the universe unit.
 extern const char kDialogSetOptions[];

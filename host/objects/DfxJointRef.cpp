@@ -22,6 +22,7 @@ bool IsOfType(const Joint *joint, DfxJointRef::Type type)
     case DfxJointRef::kBallAndSocket: return dynamic_cast<const BSJoint *>(joint) != nullptr;
     case DfxJointRef::kSpring: return dynamic_cast<const Spring *>(joint) != nullptr;
     case DfxJointRef::kRPROJoint: return dynamic_cast<const RPROJoint *>(joint) != nullptr;
+    case DfxJointRef::kAnyJoint: return true;
     default: return false;
     }
 }
@@ -41,6 +42,7 @@ DfxJointRef::~DfxJointRef()
 const char *DfxJointRef::TypeName(Type type)
 {
     static const char *const kNames[kTypes] = {"hinge", "prismatic", "ball-and-socket", "spring", "rpro joint"};
+    if (type == kAnyJoint) return "joint";
     return type >= 0 && type < kTypes ? kNames[type] : "";
 }
 

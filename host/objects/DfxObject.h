@@ -156,10 +156,11 @@ protected:
     Joint *joint_ = nullptr;
 };
 
-// A named joint of a scene of one kind (the dialog's choice).
+// A named joint of a scene of one kind (the dialog's choice), or of any
+// kind (the script class Joint).
 class DfxJointRef : public DfxJoint {
 public:
-    enum Type { kHinge, kPrismatic, kBallAndSocket, kSpring, kRPROJoint, kTypes };
+    enum Type { kHinge, kPrismatic, kBallAndSocket, kSpring, kRPROJoint, kTypes, kAnyJoint = kTypes };
     DfxJointRef(const char *name, const char *sceneName, DfxUnit *unit, Type type);
     ~DfxJointRef() override;
     bool NewScene(DfxScene *scene) override;

@@ -153,4 +153,19 @@ const DfxType *ContactType()
     return type;
 }
 
+void DescribeHostValue(const DfxType *type, const void *value, char *text, int size)
+{
+    if (type == SolidRefType()) DescribeSolidRef(value, text, size);
+    if (type == ContactListType()) DescribeContactList(value, text, size);
+    if (type == ContactType()) DescribeContact(value, text, size);
+}
+
+void *CopyHostValue(const DfxType *type, const void *value)
+{
+    if (type == SolidRefType()) return CopySolidRef(value, nullptr);
+    if (type == ContactListType()) return CopyContactList(value, nullptr);
+    if (type == ContactType()) return CopyContactValue(value, nullptr);
+    return nullptr;
+}
+
 } // namespace kelmar

@@ -54,6 +54,10 @@ std::string SolidNameOf(RbdBodyID body);
 const DfxType *SolidRefType();
 const DfxType *ContactListType();
 const DfxType *ContactType();
+// A value of one of these types described, or copied (the caller owns the
+// copy), by the type's own function, as the host would.
+void DescribeHostValue(const DfxType *type, const void *value, char *text, int size);
+void *CopyHostValue(const DfxType *type, const void *value);
 
 } // namespace kelmar
 

@@ -25,6 +25,9 @@ EntryList JointEntries();
 EntryList RobotEntries();
 EntryList GraspEntries();
 EntryList FreeFunctionEntries();
+EntryList HookEntries();
+// Empty where the module is built without the viewer.
+EntryList ViewerEntries();
 
 // Entries beyond the module's own (the cameras, see cameras/Cameras.h);
 // an entry of a name already known replaces it.

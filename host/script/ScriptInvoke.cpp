@@ -20,7 +20,7 @@ Registry MakeRegistry()
 {
     Registry registry;
     for (EntryList list : {UniverseEntries(), SceneEntries(), ContactEntries(), SolidEntries(), JointEntries(),
-                           RobotEntries(), GraspEntries(), FreeFunctionEntries()})
+                           RobotEntries(), GraspEntries(), FreeFunctionEntries(), HookEntries(), ViewerEntries()})
         for (int i = 0; i < list.count; ++i) registry.emplace(list.entries[i].name, list.entries[i].entry);
     return registry;
 }

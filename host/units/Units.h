@@ -30,6 +30,7 @@ DfxUnit *_fun1_camera(DfxUnit *host, const DfxDialog *dialog);
 DfxUnit *_fun1_camera_ref(DfxUnit *host, const DfxDialog *dialog);
 DfxUnit *_fun1_CamHead(DfxUnit *host, const DfxDialog *dialog);
 DfxUnit *_fun1_CamHead_ref(DfxUnit *host, const DfxDialog *dialog);
+DfxUnit *_fun1_vtkViewer(DfxUnit *host, const DfxDialog *dialog);
 DfxUnit *_fun1_grasp(DfxUnit *host, const DfxDialog *dialog);
 DfxUnit *_fun1_nullspace(DfxUnit *host, const DfxDialog *dialog);
 }

@@ -9,8 +9,9 @@
 // joint measures its position and speed once per step (after the step);
 // the measured position is where the joint stands now, the speed the
 // joint's rate now. Commands refused because the joint is locked or the
-// target is out of range are written to standard error once, and again
-// only after the condition has cleared.
+// target is out of range (past a stop by more than kRangeMargin) are
+// written to standard error once, and again only after the condition has
+// cleared (the joint unlocked, a target within the stops).
 #ifndef KELMAR_LIMIT_H
 #define KELMAR_LIMIT_H
 
@@ -100,6 +101,11 @@ public:
     // Element handlers; the input's user data is the Limit.
     static int Handle_Limit(PxXMLElement *element);
     static int Handle_Controller(PxXMLElement *element);
+
+    // How far past a stop a target may lie before it is reported (rad or
+    // cm): half the last digit the range message prints, so a reported
+    // value never prints as the stop itself.
+    static constexpr double kRangeMargin = 0.005;
 
     double maxForce = 100;     // motor bound
     double maxSpeed = 5;       // speed bound

@@ -32,9 +32,11 @@ public:
     Robot(Joint *joint, Solid *solid, Robot **children, int numChildren);
     // Automatic tree: every hinge or prismatic joint on solid's body other
     // than joint, with a body on its other side, makes a child, down to
-    // depth levels (loops in the joint graph are cut by depth only).
+    // depth levels (loops in the joint graph are cut by depth only, unless
+    // the tree would pass kMaxAutoNodes: then by the deepest level that fits).
     // Children are sorted by their solids' full names.
     Robot(Joint *joint, Solid *solid, int depth, Robot *parent = nullptr);
+    static constexpr int kMaxAutoNodes = 10000;
     // Deep copy of node's tree.
     explicit Robot(const Robot *node);
     ~Robot() override;
@@ -145,6 +147,8 @@ private:
     void Attach(Joint *joint, Solid *solid);
     void AdoptChildren();
     void Count();
+    struct Unrolled {}; // a child of an automatic build whose depth already fits
+    Robot(Joint *joint, Solid *solid, int depth, Robot *parent, Unrolled);
     void AddChildrenFromJoints(int depth);
     bool IsChildJoint(RbdConstraintID c) const;
     void MoveAttached(const double delta[4][4], bool skipKinematicChildren);

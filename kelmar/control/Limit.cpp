@@ -137,6 +137,14 @@ bool Limit::LockCheck()
     return true;
 }
 
+// The range message needs a target clearly past a stop, and it is re-armed
+// only by a target within the stops. Controllers hand back a joint's own
+// reading as a target, and a joint pressed against a stop reads a few
+// milliradians past it (the hand's fingers resting on their lower stops
+// read -0.002): every grasp trial of a sweep printed "value -0.00 out of
+// range [ 0.00, ...]" for each such finger. A target that wanders about a
+// stop by less than the margin is clamped silently and neither prints nor
+// re-arms, so it cannot repeat the message either.
 double Limit::RangeCheck(double value, bool warn)
 {
     const double lower = limit->lower.stop, upper = limit->upper.stop;
@@ -144,7 +152,8 @@ double Limit::RangeCheck(double value, bool warn)
         warnRange = true;
         return value;
     }
-    if (warnRange && warn) {
+    const bool clearlyOut = value < lower - kRangeMargin || value > upper + kRangeMargin;
+    if (clearlyOut && warnRange && warn) {
         std::fprintf(stderr, "%s: value %5.2f out of range [%5.2f, %5.2f]\n", JointName(), value, lower, upper);
         warnRange = false;
     }

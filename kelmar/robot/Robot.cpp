@@ -48,6 +48,45 @@ void CollectCandidate(RbdConstraintID c, void *data)
     if (joint && solid) w.found.emplace_back(joint, solid);
 }
 
+std::vector<std::pair<Joint *, Solid *>> ChildCandidates(RbdBodyID body, RbdConstraintID own)
+{
+    Candidates walk{body, own, {}};
+    RbdBodyForAllConstraints(body, CollectCandidate, &walk);
+    return walk.found;
+}
+
+// The deepest level count, at most depth, whose automatic tree has no more
+// than Robot::kMaxAutoNodes nodes. Loops are unrolled level by level, so a
+// joint graph with two loops through one body doubles the tree at every
+// level: cut only by the default depth of 1000 it would never finish.
+int FittingDepth(RbdBodyID body, RbdConstraintID own, int depth)
+{
+    std::vector<std::pair<RbdBodyID, RbdConstraintID>> level{{body, own}}, next;
+    size_t nodes = 1;
+    for (int d = 1; d < depth && !level.empty(); ++d) {
+        next.clear();
+        for (const auto &[b, c] : level)
+            for (const auto &[j, s] : ChildCandidates(b, c)) next.emplace_back(s->GetBody(), j->GetConstraint());
+        nodes += next.size();
+        if (nodes > static_cast<size_t>(Robot::kMaxAutoNodes)) return d;
+        level.swap(next);
+    }
+    return depth;
+}
+
+int AutoDepth(Joint *joint, Solid *solid, int depth)
+{
+    RbdBodyID body = solid ? solid->GetBody() : nullptr;
+    if (!body) return depth;
+    const int fitting = FittingDepth(body, IsRobotJoint(joint) ? joint->GetConstraint() : nullptr, depth);
+    if (fitting < depth)
+        std::fprintf(stderr,
+                     "Robot::Robot: the loops of the joint graph at '%s' unroll into more than %d nodes, the tree "
+                     "stops at depth %d\n",
+                     NameOf(solid), Robot::kMaxAutoNodes, fitting);
+    return fitting;
+}
+
 } // namespace
 
 Robot::Robot(Joint *j, Solid *s, Robot **kids, int n)
@@ -58,7 +97,11 @@ Robot::Robot(Joint *j, Solid *s, Robot **kids, int n)
     AdoptChildren();
 }
 
-Robot::Robot(Joint *j, Solid *s, int depth, Robot *up)
+Robot::Robot(Joint *j, Solid *s, int depth, Robot *up) : Robot(j, s, AutoDepth(j, s, depth), up, Unrolled{})
+{
+}
+
+Robot::Robot(Joint *j, Solid *s, int depth, Robot *up, Unrolled)
 {
     parent = up;
     Attach(j, s);
@@ -100,10 +143,8 @@ void Robot::AddChildrenFromJoints(int depth)
 {
     RbdBodyID body = solid ? solid->GetBody() : nullptr;
     if (!body) return;
-    Candidates walk{body, joint ? joint->GetConstraint() : nullptr, {}};
-    RbdBodyForAllConstraints(body, CollectCandidate, &walk);
-    for (const auto &candidate : walk.found)
-        children.push_back(new Robot(candidate.first, candidate.second, depth - 1, this));
+    for (const auto &[j, s] : ChildCandidates(body, joint ? joint->GetConstraint() : nullptr))
+        children.push_back(new Robot(j, s, depth - 1, this, Unrolled{}));
     std::stable_sort(children.begin(), children.end(), [](const Robot *a, const Robot *b) {
         return std::strcmp(NameOf(a->solid), NameOf(b->solid)) < 0;
     });

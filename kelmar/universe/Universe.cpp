@@ -146,6 +146,11 @@ void Universe::DelScene(Scene *scene)
     }
 }
 
+// Each scene is read again into the same world, space and bridge and given
+// back its saved status. Nothing of the steps before survives: the contacts
+// went with the models, and the space hands the new models the ids of a
+// fresh load, so the pairs, contacts and solver rows come in the same order
+// and the universe steps bit for bit as a freshly loaded one.
 void Universe::ResetScenesWithRestore(unsigned int flags)
 {
     pickedBody_ = nullptr;

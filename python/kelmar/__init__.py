@@ -38,6 +38,10 @@ Errors: a host exception becomes ``kelmar.HostError`` or a subclass
 and the exact ``.message``. A declaration whose entry function this build
 lacks raises ``MissingEntry`` (a NotImplementedError).
 
+The VTK viewer: ``kelmar.vtkViewer(kelmar.CRender(w, h), universe)`` shows a
+universe in an off-screen window whose ``picture()`` reads it back (needs an X
+display and a build with the viewer, ``has_viewer``).
+
 ``kelmar.quiet_grasps()`` silences the grasp controllers' progress lines. Calls
 hold the interpreter lock: the simulation runs on one thread at a time.
 
@@ -46,13 +50,14 @@ runs a scene from the command line (``--help``).
 """
 
 from . import _kelmar
-from ._interface import OUT, HostObject, build
+from ._interface import OUT, CRender, HostObject, build
 from .errors import (BadArgument, BadDimension, BadIndex, BadMaterial, BadOperation, HostError, MissingEntry,
                      UnresolvedObject)
 
 add_search_path = _kelmar.add_search_path
 quiet_grasps = _kelmar.quiet_grasps
 has_cameras = _kelmar.has_cameras
+has_viewer = _kelmar.has_viewer
 
 CLASSES, CONSTANTS, FUNCTIONS = build()
 globals().update(CLASSES)
@@ -60,5 +65,6 @@ globals().update(CONSTANTS)
 globals().update(FUNCTIONS)
 
 __all__ = (["OUT", "HostObject", "HostError", "BadArgument", "BadDimension", "BadIndex", "BadMaterial",
-            "BadOperation", "UnresolvedObject", "MissingEntry", "add_search_path", "quiet_grasps", "has_cameras"]
+            "BadOperation", "UnresolvedObject", "MissingEntry", "add_search_path", "quiet_grasps", "has_cameras",
+            "has_viewer", "CRender"]
            + list(CLASSES) + list(CONSTANTS) + list(FUNCTIONS))

@@ -57,6 +57,8 @@ class Declaration:
         """The name of the entry function."""
         if self.kind == "destructor":
             return self.prefix + "FREE_" + self.name.lstrip("~")
+        if self.kind == "hook":  # "CTRL_Universe()": the hook word and the class
+            return self.text.strip().split("(")[0].strip()
         return self.prefix + self.name
 
     @property

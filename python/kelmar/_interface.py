@@ -70,6 +70,26 @@ class HostObject:
         return "<kelmar.%s at 0x%x>" % (type(self).__name__, self._handle)
 
 
+class CRender(HostObject):
+    """The host's renderer that vtkViewer is given (a vtk.CRender): an
+    off-screen VTK window of width x height pixels. Needs an X display
+    (RuntimeError otherwise) and a build with the viewer (has_viewer)."""
+
+    def __init__(self, width=400, height=300):
+        if not _kelmar.has_viewer:
+            raise RuntimeError("this build of kelmar has no viewer (VTK was not found)")
+        self._handle, self._owned, self._keep = _kelmar.render_new(width, height), True, ()
+
+    def __del__(self):
+        if getattr(self, "_owned", False) and self._handle:
+            _kelmar.render_free(self._handle)
+            self._handle = 0
+
+    def picture(self):
+        """The window rendered: (height, width, 3) uint8, row 0 at the top."""
+        return _kelmar.render_picture(self._handle)
+
+
 _MISSING = object()
 _INTS = (numbers.Integral, np.integer)
 _REALS = (numbers.Real, np.floating, np.integer)
@@ -105,6 +125,9 @@ class _Call:
         self.callable = all(letter != "?" for letter, _ in self.params)
         self.adopt = decl.result[6:].split(".")[-1] if decl.result.startswith("class ") else None
         self.void = decl.result == "void" or decl.kind == "constructor"
+        if decl.result == "void" and decl.name.startswith("get") and self.signature == "s":
+            # "void getActiveSOMName (char *pcSOMName)": the host's text buffer is the result.
+            self.fill, self.void = [None], False
 
     def bind(self, args, kwargs):
         """The argument list (object handles for objects), or None when the arguments do not fit."""
@@ -210,6 +233,42 @@ def _class_doc(name, decls):
     return head + "\n".join("  " + d.text for d in decls)
 
 
+HOOK_NAMES = {"DESCRIBE": "__str__", "COPY": "__copy__", "CTRL": "control", "SAVE": "save_status",
+              "LOAD": "load_status", "COMPATIBLE": "compatible"}
+
+
+def _hook(word, entry):
+    """A hook as a Python method: DESCRIBE is str(), COPY copy.copy(), CTRL
+    control(command), SAVE and LOAD save_status(path) and load_status(path)
+    (True when the status was taken), COMPATIBLE the class method
+    compatible(obj)."""
+    invoke = _kelmar.invoke
+
+    def describe(self):
+        return invoke(entry, self._handle, "", (), OUT)[1]
+
+    def copy(self):
+        cls, handle = invoke(entry, self._handle, "", (), OUT)[1]
+        return _CLASSES[cls]._adopt(handle)
+
+    def control(self, command):
+        invoke(entry, self._handle, "i", (command,), OUT)
+
+    def save_status(self, path):
+        invoke(entry, self._handle, "s", (str(path),), OUT)
+
+    def load_status(self, path):
+        return invoke(entry, self._handle, "s", (str(path),), OUT)[1] == 0
+
+    def compatible(cls, obj):
+        return bool(invoke(entry, obj._handle, "", (), OUT)[1])
+
+    method = {"DESCRIBE": describe, "COPY": copy, "CTRL": control, "SAVE": save_status, "LOAD": load_status,
+              "COMPATIBLE": classmethod(compatible)}[word]
+    getattr(method, "__func__", method).__doc__ = "The class's %s hook.    [entry %s]" % (word, entry)
+    return HOOK_NAMES[word], method
+
+
 def _make_class(table):
     name = class_name(table)
     decls = parse_table(table, name)
@@ -226,6 +285,9 @@ def _make_class(table):
             methods.setdefault(d.name, []).append(d)
         elif d.kind == "field":
             members[d.name] = _field(d)
+        elif d.kind == "hook":
+            pyname, method = _hook(d.name, d.entry)
+            members[pyname] = method
     for mname, overloads in methods.items():
         members[mname] = _method(mname, overloads, name)
     cls = type(name, (base,), members)
@@ -257,6 +319,8 @@ def _make_functions(table):
 def build():
     """(classes, constants, functions) from the module's tables."""
     classes = {}
+    if _kelmar.has_viewer:
+        _CLASSES["CRender"] = CRender  # what "class vtk.CRender" parameters take
     for table in _kelmar.classes():
         cls = _make_class(table)
         classes[cls.__name__] = cls

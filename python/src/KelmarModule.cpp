@@ -20,6 +20,15 @@
 #include "script/ScriptCall.h"
 #include "script/ScriptTables.h"
 
+#ifdef KELMAR_HOST_VIEWER
+#include <vtkNew.h>
+#include <vtkRenderWindow.h>
+#include <vtkUnsignedCharArray.h>
+
+#include "DisplayCheck.h"
+#include "VtkRenderHost.h"
+#endif
+
 #ifdef KELMAR_HOST_CAMERAS
 #include <kelmar/GraphicsSetup.h>
 
@@ -181,6 +190,40 @@ py::object Invoke(const char *name, uintptr_t self, const std::string &signature
     return py::make_tuple(reinterpret_cast<uintptr_t>(call.self), Result(call.result), outs);
 }
 
+#ifdef KELMAR_HOST_VIEWER
+// The host's renderer for vtkViewer (a vtk.CRender): an off-screen VTK
+// window; its handle is the RenderHost the viewer entries take.
+kelmar::VtkRenderHost *Render(uintptr_t handle)
+{
+    return static_cast<kelmar::VtkRenderHost *>(reinterpret_cast<kelmar::RenderHost *>(handle));
+}
+
+uintptr_t NewRender(int width, int height)
+{
+    if (width < 1 || height < 1) throw py::value_error("a renderer needs a size of at least 1 x 1 pixels");
+    if (!kelmar::DisplayAvailable()) throw std::runtime_error("no X display for a renderer");
+    kelmar::PreferCompatibilityContext();
+    auto *render = new kelmar::VtkRenderHost(width, height, true);
+    return reinterpret_cast<uintptr_t>(static_cast<kelmar::RenderHost *>(render));
+}
+
+// The window rendered and read back: (height, width, 3) uint8, row 0 at the top.
+py::array RenderPicture(uintptr_t handle)
+{
+    vtkRenderWindow *window = Render(handle)->GetWindow();
+    window->Render();
+    const int *size = window->GetSize();
+    vtkNew<vtkUnsignedCharArray> data;
+    window->GetPixelData(0, 0, size[0] - 1, size[1] - 1, 0, data, 0);
+    py::array_t<unsigned char> picture({size[1], size[0], 3});
+    const size_t row = static_cast<size_t>(size[0]) * 3;
+    for (int y = 0; y < size[1]; ++y)
+        std::copy_n(data->GetPointer(0) + row * static_cast<size_t>(size[1] - 1 - y), row,
+                    picture.mutable_data(y, 0, 0));
+    return std::move(picture);
+}
+#endif
+
 } // namespace
 
 PYBIND11_MODULE(_kelmar, m)
@@ -192,6 +235,15 @@ PYBIND11_MODULE(_kelmar, m)
     m.attr("has_cameras") = true;
 #else
     m.attr("has_cameras") = false;
+#endif
+#ifdef KELMAR_HOST_VIEWER
+    m.attr("has_viewer") = true;
+    m.def("render_new", &NewRender, "A renderer (handle) of an off-screen window: (width, height).");
+    m.def(
+        "render_free", [](uintptr_t handle) { delete Render(handle); }, "Deletes a renderer; its viewers leave it.");
+    m.def("render_picture", &RenderPicture, "The renderer's window rendered: (height, width, 3) uint8.");
+#else
+    m.attr("has_viewer") = false;
 #endif
     m.def(
         "functions", [] { return Texts(FUNCTIONS_kelmar); }, "The texts of FUNCTIONS_kelmar.");

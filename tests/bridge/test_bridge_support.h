@@ -19,6 +19,7 @@
 #include <kelmar/Rbd.h>
 #include <kelmar/Sbx.h>
 
+#include "common/AllocationCounter.h"
 #include "common/MessageLog.h"
 
 namespace sbxtest {
@@ -114,38 +115,7 @@ private:
     std::deque<Transform> transforms_;
 };
 
-// Counts the toolkit's allocations while alive.
-class AllocationCounter {
-public:
-    AllocationCounter() : saved_(PxMemoryAPI)
-    {
-        original() = saved_;
-        count() = 0;
-        PxMemoryAPI.create = [](size_t size) { return ++count(), original().create(size); };
-        PxMemoryAPI.createZeroed = [](size_t size) { return ++count(), original().createZeroed(size); };
-        PxMemoryAPI.createAligned = [](size_t size, int alignment) {
-            return ++count(), original().createAligned(size, alignment);
-        };
-        PxMemoryAPI.resize = [](void *pointer, size_t size) { return ++count(), original().resize(pointer, size); };
-    }
-    ~AllocationCounter() { PxMemoryAPI = saved_; }
-    AllocationCounter(const AllocationCounter &) = delete;
-    AllocationCounter &operator=(const AllocationCounter &) = delete;
-    int allocations() const { return count(); }
-
-private:
-    static int &count()
-    {
-        static int n = 0;
-        return n;
-    }
-    static PxMemoryAPIType &original()
-    {
-        static PxMemoryAPIType api;
-        return api;
-    }
-    PxMemoryAPIType saved_;
-};
+using testsupport::AllocationCounter;
 
 } // namespace sbxtest
 

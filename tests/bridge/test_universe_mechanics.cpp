@@ -1,6 +1,8 @@
-// UniverseMechanics end to end through SbxUniverseStep alone: falling, landing,
-// resting, sleeping and waking; frozen, kinematic and sensor models;
-// stacks; destroying a model in contact; the swept step.
+// What the universe adds to the mechanics, through SbxUniverseStep alone:
+// sleeping bodies freeze their models and wake when hit; kinematic
+// and moved fixed models; a sensor; destroying a touching model; the swept
+// step; no allocation once sized. Falls, rests and stacks are the dynamics
+// and large-island tests' own.
 #include <math.h>
 
 #include <vector>
@@ -39,30 +41,9 @@ protected:
     }
     // Friction in both directions for every pair of default materials.
     void frictional() { SbxBridgeGetContactParams(SbxUniverseGetBridge(universe), 0, 0)->type = 2; }
-    static int constraintsOf(CdxModelID model)
-    {
-        int count = 0;
-        RbdBodyForAllConstraints(
-            CdxModelGetBody(model), [](RbdConstraintID, void *n) { ++*static_cast<int *>(n); }, &count);
-        return count;
-    }
 
     CdxModelID ground = nullptr;
 };
-
-// Landing: the first step that ends with the ball's lowest point at or
-// below the ground. Free fall of 1 m takes sqrt(2 / 9.81) = 0.4515 s.
-TEST_F(UniverseMechanics, ABallDroppedFromOneMetreLandsAfterTheFreeFallTimeWithinOneStep)
-{
-    const PxReal radius = 0.1, drop = 1.0;
-    CdxModelID ball = dropped(keep(CdxSphereCreate(radius)), 0.0, 0.0, radius + drop);
-    int n = 0;
-    while (height(ball) > radius && n < 1000) {
-        SbxUniverseStep(universe, kH);
-        ++n;
-    }
-    EXPECT_NEAR(n * kH, sqrt(2.0 * drop / kG), kH);
-}
 
 // Drop, rest on the ground within a millimetre, fall asleep (the model is
 // then frozen in the space), and wake when a second ball lands on top.
@@ -98,107 +79,6 @@ TEST_F(UniverseMechanics, ADroppedBallComesToRestFallsAsleepAndWakesWhenHit)
     EXPECT_GT(contacts(ball, hammer), 0);
     // It wakes within two steps of the hit: after a fall of about 0.25 s.
     EXPECT_NEAR(n * kH, sqrt(2.0 * 0.3 / kG), 2 * kH);
-}
-
-// 1000 awake steps on the ground: the box settles less than 5 mm into it
-// and does not move sideways or turn.
-TEST_F(UniverseMechanics, ABoxRestingOnThePlaneNeitherSinksNorDriftsFor1000Steps)
-{
-    RbdWorldSetAutoDisable(world, 0);
-    CdxModelID crate = dropped(keep(CdxBoxCreate(1.0, 1.0, 1.0)), 0.3, -0.2, 0.5);
-    PxReal lowest = 1e9, highest = -1e9, sideways = 0.0;
-    for (int n = 0; n < 1000; ++n) {
-        SbxUniverseStep(universe, kH);
-        PxVector3 p;
-        position(crate, p);
-        lowest = fmin(lowest, p[2]);
-        highest = fmax(highest, p[2]);
-        sideways = fmax(sideways, hypot(p[0] - 0.3, p[1] + 0.2));
-    }
-    ASSERT_TRUE(awake(crate));
-    EXPECT_GT(lowest, 0.5 - 0.005);
-    EXPECT_LT(highest, 0.5 + 0.001);
-    EXPECT_LT(sideways, 1e-6);
-    PxQuaternion q;
-    RbdBodyGetQuaternion(CdxModelGetBody(crate), q);
-    EXPECT_NEAR(fabs(q[0]), 1.0, 1e-9);
-    EXPECT_EQ(contacts(crate, ground), 4);
-}
-
-// Three unit boxes stacked with friction stay stacked for 5 s to within
-// a centimetre and go to sleep together.
-TEST_F(UniverseMechanics, AStackOfThreeBoxesStands)
-{
-    frictional();
-    CdxGeometryID cube = keep(CdxBoxCreate(1.0, 1.0, 1.0));
-    CdxModelID stack[3];
-    for (int k = 0; k < 3; ++k) stack[k] = dropped(cube, 0.0, 0.0, 0.5 + k, 500.0);
-    steps(500);
-    for (int k = 0; k < 3; ++k) {
-        PxVector3 p;
-        position(stack[k], p);
-        EXPECT_NEAR(p[0], 0.0, 0.01) << k;
-        EXPECT_NEAR(p[1], 0.0, 0.01) << k;
-        EXPECT_NEAR(p[2], 0.5 + k, 0.01) << k;
-        EXPECT_FALSE(awake(stack[k])) << k;
-    }
-    EXPECT_EQ(contacts(stack[0], ground), 4);
-}
-
-// Twenty-seven 0.2 m cubes, each turned its own way, dropped in three
-// layers onto the ground with friction in proportion to the load: they land
-// on edges and corners, tumble and heap up. Their contacts give solver rows
-// that depend on each other, which once made solves stop short and fling
-// boxes off at many m/s; none may move faster than its fall allows.
-TEST_F(UniverseMechanics, TurnedBoxesDroppedInAHeapTumbleWithoutBeingFlungAway)
-{
-    RbdContactParams *params = SbxBridgeGetContactParams(SbxUniverseGetBridge(universe), 0, 0);
-    RbdContactParamsSetType(params, 2);
-    RbdContactParamsSetFrictionModel(params, 1);
-    RbdContactParamsSetFrictionCoefficient(params, 0.5);
-    CdxGeometryID cube = keep(CdxBoxCreate(0.2, 0.2, 0.2));
-    std::vector<CdxModelID> boxes;
-    const PxReal axis[3] = {1.0 / sqrt(14.0), 2.0 / sqrt(14.0), 3.0 / sqrt(14.0)};
-    for (int n = 0; n < 27; ++n) {
-        int i = n % 3, j = n / 3 % 3, k = n / 9;
-        PxReal jitter = 0.004 * ((7 * n) % 11 - 5);
-        CdxModelID box = dropped(cube, -0.25 + 0.25 * i + jitter, -0.25 + 0.25 * j - jitter, 0.3 + 0.25 * k);
-        PxReal a = M_PI / 8.0 * (n % 8);
-        RbdBodySetQuaternion(CdxModelGetBody(box), cos(a / 2), sin(a / 2) * axis[0], sin(a / 2) * axis[1],
-                             sin(a / 2) * axis[2]);
-        boxes.push_back(box);
-    }
-    const PxReal fallSpeed = sqrt(2.0 * kG * 0.8); // from the highest start to the ground
-    PxReal fastest = 0.0;
-    for (int n = 0; n < 300; ++n) {
-        steps(1);
-        for (CdxModelID box : boxes) fastest = std::max(fastest, speed(box));
-    }
-    EXPECT_LT(fastest, fallSpeed + 0.5);
-    for (CdxModelID box : boxes) {
-        EXPECT_GT(height(box), 0.09) << "every box lies on the ground or on others";
-        EXPECT_LT(speed(box), 0.05) << "and has come to rest after 3 s";
-    }
-}
-
-// A frozen box hangs in the air and holds a ball that lands on it; when it
-// is unfrozen, box and ball fall together.
-TEST_F(UniverseMechanics, AFrozenModelHoldsStillAndUnfreezesWithItsBody)
-{
-    CdxModelID shelf = dropped(keep(CdxBoxCreate(1.0, 1.0, 0.2)), 0.0, 0.0, 2.0);
-    SbxModelFreeze(shelf);
-    CdxModelID ball = dropped(keep(CdxSphereCreate(0.1)), 0.0, 0.0, 2.5);
-    steps(200);
-    EXPECT_EQ(height(shelf), 2.0);
-    EXPECT_NEAR(height(ball), 2.2, 0.002);
-    EXPECT_TRUE(SbxModelIsFrozen(shelf));
-
-    SbxModelUnFreeze(shelf);
-    EXPECT_FALSE(SbxModelIsFrozen(shelf));
-    steps(30);
-    // After 0.3 s of free fall the shelf has dropped about g t^2 / 2 = 0.44 m.
-    EXPECT_NEAR(height(shelf), 2.0 - 0.5 * kG * 0.3 * 0.3, 0.05);
-    EXPECT_NEAR(height(ball) - height(shelf), 0.2, 0.01);
 }
 
 // A kinematic box moving at 1 m/s along x wakes a box asleep on the
@@ -241,80 +121,42 @@ TEST_F(UniverseMechanics, AKinematicModelWakesAndPushesABody)
 }
 
 // A ball falls through a sensor exactly as a ball beside it falls through
-// nothing, while the sensor's callbacks report entering, staying and
-// leaving; the pair never has a contact.
-struct SensorLog {
-    int entered = 0, inside = 0, left = 0, contacts = 0;
-};
-
-TEST_F(UniverseMechanics, ASensorReportsABallPassingThroughWithoutPushingIt)
+// nothing, and the pair never has a contact. (What the sensor's callbacks
+// are told is the bridge tests'.)
+TEST_F(UniverseMechanics, ABallFallsThroughASensorAsThroughNothing)
 {
-    SbxBridgeID bridge = SbxUniverseGetBridge(universe);
-    SensorLog log;
-    SbxBridgeSetIntersectNewCB(
-        bridge, SbxSensorResponseID, SbxBodyResponseID,
-        [](CdxIntersectResult *, RbdContactID first, void *data) {
-            static_cast<SensorLog *>(data)->entered++;
-            if (first) static_cast<SensorLog *>(data)->contacts++;
-        },
-        &log);
-    SbxBridgeSetIntersectActiveCB(
-        bridge, SbxSensorResponseID, SbxBodyResponseID,
-        [](CdxIntersectResult *, RbdContactID first, void *data) {
-            static_cast<SensorLog *>(data)->inside++;
-            if (first) static_cast<SensorLog *>(data)->contacts++;
-        },
-        &log);
-    SbxBridgeSetDisjointCB(
-        bridge, SbxSensorResponseID, SbxBodyResponseID,
-        [](CdxModelPair *, void *data) { static_cast<SensorLog *>(data)->left++; }, &log);
-
     PxMatrix4 sensorPose;
     translation(sensorPose, 0.0, 0.0, 1.5);
     CdxModelID sensor = own(SbxSensorModelCreate(universe, keep(CdxBoxCreate(1.0, 1.0, 0.2)), &sensorPose));
     CdxGeometryID sphere = keep(CdxSphereCreate(0.1));
-    CdxModelID through = dropped(sphere, 0.0, 0.0, 2.0);
-    CdxModelID beside = dropped(sphere, 3.0, 0.0, 2.0);
+    CdxModelID through = dropped(sphere, 0.0, 0.0, 2.0), beside = dropped(sphere, 3.0, 0.0, 2.0);
     for (int n = 0; n < 50; ++n) {
         SbxUniverseStep(universe, kH);
         ASSERT_EQ(height(through), height(beside)) << n;
-        ASSERT_EQ(speed(through), speed(beside)) << n;
         ASSERT_EQ(contacts(sensor, through), 0) << n;
     }
-    EXPECT_LT(height(through), 1.0);
-    EXPECT_EQ(log.entered, 1);
-    EXPECT_GE(log.inside, 1);
-    EXPECT_EQ(log.left, 1);
-    EXPECT_EQ(log.contacts, 0);
+    EXPECT_LT(height(through), 1.0) << "it has passed the sensor";
 }
 
 // Destroying one of two touching boxes destroys their contacts in the same
-// call; the other box then falls to the ground.
+// call, before its body goes; the other box then falls onto the table.
 TEST_F(UniverseMechanics, DestroyingATouchingModelEndsItsContactsAtOnce)
 {
-    frictional();
     CdxGeometryID cube = keep(CdxBoxCreate(1.0, 1.0, 1.0));
-    PxMatrix4 tablePose;
-    translation(tablePose, 0.0, 0.0, 1.0);
-    CdxModelID table = own(SbxFixedModelCreate(universe, cube, &tablePose));
+    CdxModelID table = fixedAt(cube, 0.0, 0.0, 1.0);
     CdxModelID lower = dropped(cube, 0.0, 0.0, 2.0);
     CdxModelID upper = dropped(cube, 0.0, 0.0, 3.0);
     steps(20);
     ASSERT_GT(contacts(lower, upper), 0);
     ASSERT_GT(contacts(lower, table), 0);
-    const int between = contacts(lower, upper);
-    const int below = contacts(lower, table);
-    ASSERT_EQ(RbdWorldGetTotalConstraints(world), between + below);
+    ASSERT_EQ(RbdWorldGetTotalConstraints(world), contacts(lower, upper) + contacts(lower, table));
 
     SbxModelAndBodyDestroy(universe, lower);
     forget(lower);
     EXPECT_EQ(RbdWorldGetTotalConstraints(world), 0);
-    EXPECT_EQ(constraintsOf(upper), 0);
     EXPECT_EQ(RbdWorldGetTotalBodies(world), 1);
     EXPECT_EQ(CdxSpaceGetModelCount(space), 3);
-
-    // Nothing holds the upper box now: once woken (losing contacts wakes
-    // nothing), it falls onto the table.
+    // Losing contacts wakes nothing: the program wakes the upper box.
     RbdBodyEnable(CdxModelGetBody(upper));
     steps(100);
     EXPECT_NEAR(height(upper), 2.0, 0.01);

@@ -20,6 +20,14 @@ protected:
     void TearDown() override;
     // Model on geometry placed at transform (owned by the caller).
     CdxModelID Model(CdxGeometryID geometry, PxMatrix4 *transform);
+    // An empty result writing into contacts, which hold capacity.
+    static CdxIntersectResult ResultOn(CdxContact *contacts, int capacity)
+    {
+        CdxIntersectResult result = {};
+        result.contacts = contacts;
+        result.contactCapacity = capacity;
+        return result;
+    }
 
 private:
     std::vector<CdxModelID> models_;

@@ -111,10 +111,11 @@ Pose &PairTest::PoseOf(CdxModelID model)
     return poses_.front();
 }
 
-void PairTest::Own(CdxGeometryID geometry)
+CdxGeometryID PairTest::Own(CdxGeometryID geometry)
 {
     if (std::find(geometries_.begin(), geometries_.end(), geometry) == geometries_.end())
         geometries_.push_back(geometry);
+    return geometry;
 }
 
 void PairTest::DestroyPlaced()

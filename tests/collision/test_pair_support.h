@@ -94,8 +94,9 @@ protected:
     CdxModelID Place(CdxGeometryID geometry, const Pose &pose);
     Pose &PoseOf(CdxModelID model);
     void Move(CdxModelID model, const Pose &pose) { PoseOf(model) = pose; }
-    // A geometry the fixture destroys (once, however often it is given).
-    void Own(CdxGeometryID geometry);
+    // A geometry the fixture destroys (once, however often it is given);
+    // returns it.
+    CdxGeometryID Own(CdxGeometryID geometry);
     // Destroys the placed models, then the owned geometries.
     void DestroyPlaced();
 

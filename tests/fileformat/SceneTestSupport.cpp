@@ -415,4 +415,25 @@ std::string Messages::all() const
     return text;
 }
 
+SceneFiles::SceneFiles()
+{
+    messages.watch(context);
+}
+
+SceneFiles::~SceneFiles()
+{
+    PxLoadContextDestroyObjects(context);
+    PxLoadContextDestroy(context);
+    SbxUniverseDestroy(universe);
+}
+
+int SceneFiles::load(const std::string &name, const std::string &text)
+{
+    writeFile(dir + name, text);
+    PxStream *stream = PxStreamOpen((dir + name).c_str(), PX_MODE_READ);
+    const int result = SbxUniverseLoad(universe, stream, context);
+    PxStreamClose(stream);
+    return result;
+}
+
 } // namespace scenetest

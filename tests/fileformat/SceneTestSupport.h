@@ -79,6 +79,24 @@ private:
     PxMessageHandler savedInfo_, savedFatal_, savedWarning_;
 };
 
+// A universe that files written by hand into a temporary folder load into,
+// with the collision library running and the load's messages collected;
+// the loaded objects are destroyed with it.
+struct SceneFiles {
+    SceneFiles();
+    ~SceneFiles();
+    SceneFiles(const SceneFiles &) = delete;
+    SceneFiles &operator=(const SceneFiles &) = delete;
+    // Writes text into the folder under name and loads it; the load's result.
+    int load(const std::string &name, const std::string &text);
+
+    CollisionLibrary library;
+    Messages messages;
+    std::string dir = makeTempDir();
+    SbxUniverseID universe = makeUniverse();
+    PxLoadContext *context = PxLoadContextCreate();
+};
+
 } // namespace scenetest
 
 #endif

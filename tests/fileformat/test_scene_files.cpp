@@ -117,28 +117,7 @@ TEST(SaveArguments, ANullStreamIsRefused)
 }
 
 // Files written by hand into a temporary folder and loaded into a universe.
-struct Files : testing::Test {
-    CollisionLibrary library;
-    Messages messages;
-    std::string dir = makeTempDir();
-    SbxUniverseID universe = makeUniverse();
-    PxLoadContext *context = PxLoadContextCreate();
-
-    void SetUp() override { messages.watch(context); }
-    void TearDown() override
-    {
-        PxLoadContextDestroyObjects(context);
-        PxLoadContextDestroy(context);
-        SbxUniverseDestroy(universe);
-    }
-    int load(const std::string &name, const std::string &text)
-    {
-        writeFile(dir + name, text);
-        PxStream *stream = PxStreamOpen((dir + name).c_str(), PX_MODE_READ);
-        const int ok = SbxUniverseLoad(universe, stream, context);
-        PxStreamClose(stream);
-        return ok;
-    }
+struct Files : testing::Test, SceneFiles {
     int bodies() { return RbdWorldGetTotalBodies(SbxUniverseGetWorld(universe)); }
 };
 

@@ -104,29 +104,7 @@ void PrintTo(const Case &c, std::ostream *out)
     *out << c.name;
 }
 
-struct Refusals : testing::TestWithParam<Case> {
-    CollisionLibrary library;
-    Messages messages;
-    std::string dir = makeTempDir();
-    SbxUniverseID universe = makeUniverse();
-    PxLoadContext *context = PxLoadContextCreate();
-
-    void SetUp() override { messages.watch(context); }
-    void TearDown() override
-    {
-        PxLoadContextDestroyObjects(context);
-        PxLoadContextDestroy(context);
-        SbxUniverseDestroy(universe);
-    }
-    int load(const std::string &name, const std::string &text)
-    {
-        writeFile(dir + name, text);
-        PxStream *stream = PxStreamOpen((dir + name).c_str(), PX_MODE_READ);
-        const int result = SbxUniverseLoad(universe, stream, context);
-        PxStreamClose(stream);
-        return result;
-    }
-};
+struct Refusals : testing::TestWithParam<Case>, SceneFiles {};
 
 TEST_P(Refusals, AreReportedAtTheirElementAndTheLoadSaysHowItEnded)
 {

@@ -92,12 +92,10 @@ TEST(Stream, TextAndBinaryStreamsRoundTrip)
     PxStream *in = PxStreamOpen(path.c_str(), PX_MODE_READ);
     ASSERT_NE(in, nullptr);
     char line[64];
-    ASSERT_NE(PxStreamReadLine(line, sizeof line, in), nullptr);
-    EXPECT_STREQ(line, "first line\n");
-    ASSERT_NE(PxStreamReadLine(line, sizeof line, in), nullptr);
-    EXPECT_STREQ(line, "second line\n");
-    ASSERT_NE(PxStreamReadLine(line, sizeof line, in), nullptr);
-    EXPECT_STREQ(line, "third\n");
+    for (const char *expected : {"first line\n", "second line\n", "third\n"}) {
+        ASSERT_NE(PxStreamReadLine(line, sizeof line, in), nullptr);
+        EXPECT_STREQ(line, expected);
+    }
     EXPECT_EQ(PxStreamReadLine(line, sizeof line, in), nullptr);
     PxStreamClose(in);
 

@@ -1,5 +1,5 @@
 # Builds the XML reader fuzzer with clang++ (when a source is newer than the
-# binary) and runs it for SECONDS over the seed corpus. New inputs go to a
+# binary) and runs it for SECONDS over the seed corpus from random seed SEED. New inputs go to a
 # working corpus in the build tree; a crash fails the test and leaves its
 # input as WORK_DIR/crash-*.
 if(NOT CLANGXX)
@@ -39,7 +39,7 @@ if(rebuild)
 endif()
 
 execute_process(
-  COMMAND ${binary} -max_total_time=${SECONDS} -timeout=10 -rss_limit_mb=2048 -max_len=12000
+  COMMAND ${binary} -seed=${SEED} -max_total_time=${SECONDS} -timeout=10 -rss_limit_mb=2048 -max_len=12000
           -dict=${DICTIONARY} -artifact_prefix=${WORK_DIR}/ -print_final_stats=1 -close_fd_mask=2
           ${WORK_DIR}/corpus ${SEED_CORPUS}
   RESULT_VARIABLE result)

@@ -11,28 +11,13 @@ void LookDownZ(double pose[4][4], const double *position)
 {
     const double rows[4][4] = {
         {-1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -1, 0}, {position[0], position[1], position[2], 1}};
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) pose[i][j] = rows[i][j];
+    for (int i = 0; i < 16; ++i) pose[i / 4][i % 4] = rows[i / 4][i % 4];
 }
 
 bool Picture::IsBackground(int column, int row) const
 {
     const unsigned char *p = At(column, row);
     return p[0] == 0 && p[1] == 0 && p[2] == 0;
-}
-
-int Picture::CountRow(int row) const
-{
-    int n = 0;
-    for (int i = 0; i < width; ++i) n += !IsBackground(i, row);
-    return n;
-}
-
-int Picture::CountColumn(int column) const
-{
-    int n = 0;
-    for (int j = 0; j < height; ++j) n += !IsBackground(column, j);
-    return n;
 }
 
 bool Picture::Bounds(int box[4]) const
@@ -47,6 +32,15 @@ bool Picture::Bounds(int box[4]) const
             any = true;
         }
     return any;
+}
+
+bool Picture::Centre(double centre[2]) const
+{
+    int box[4];
+    if (!Bounds(box)) return false;
+    centre[0] = (box[0] + box[1] + 1) / 2.0;
+    centre[1] = (box[2] + box[3] + 1) / 2.0;
+    return true;
 }
 
 int Picture::Count(int r, int g, int b, int tolerance) const
@@ -74,45 +68,32 @@ Picture Take(kelmar::VirtualCamera &camera, const double pose[4][4])
     return picture;
 }
 
-World::World()
-{
-    universe.AddScene(&scene);
-}
-
-World::~World()
-{
-    universe.DelScene(&scene);
-}
-
 namespace {
-kelmar::Solid *Placed(kelmar::Solid *solid, const double *position, const float rgba[4])
+
+// A fixed solid made by add (a pose in, the solid out) at position, coloured.
+template <class Add> kelmar::Solid *Fixed(const double *position, const float rgba[4], Add add)
 {
-    solid->SetPosition(position);
+    kelmar::SolidSpec desc;
+    double pose[4][4];
+    PxM4Identity(pose);
+    PxV3Copy(pose[3], position);
+    desc.fixed = true;
+    desc.pose = pose;
+    kelmar::Solid *solid = add(desc);
     solid->GetGraphics()->SetColor(rgba);
     return solid;
 }
+
 } // namespace
 
 kelmar::Solid *World::Sphere(double radius, const double *position, const float rgba[4])
 {
-    kelmar::SolidSpec desc;
-    desc.fixed = true;
-    double pose[4][4];
-    PxM4Identity(pose);
-    for (int k = 0; k < 3; ++k) pose[3][k] = position[k];
-    desc.pose = pose;
-    return Placed(kelmar::AddSphere(&scene, radius, desc), position, rgba);
+    return Fixed(position, rgba, [&](const kelmar::SolidSpec &d) { return kelmar::AddSphere(&scene, radius, d); });
 }
 
 kelmar::Solid *World::Box(double dx, double dy, double dz, const double *position, const float rgba[4])
 {
-    kelmar::SolidSpec desc;
-    desc.fixed = true;
-    double pose[4][4];
-    PxM4Identity(pose);
-    for (int k = 0; k < 3; ++k) pose[3][k] = position[k];
-    desc.pose = pose;
-    return Placed(kelmar::AddBox(&scene, dx, dy, dz, desc), position, rgba);
+    return Fixed(position, rgba, [&](const kelmar::SolidSpec &d) { return kelmar::AddBox(&scene, dx, dy, dz, d); });
 }
 
 kelmar::KelmarCamera *World::Camera(const char *name, int width, int height, const double pose[4][4])
@@ -123,9 +104,10 @@ kelmar::KelmarCamera *World::Camera(const char *name, int width, int height, con
     return camera;
 }
 
-Picture World::Look(const double *eye, int width, int height)
+Picture World::Look(const double *eye, int width, int height, float viewAngle)
 {
     kelmar::VirtualCamera camera(width, height, &universe);
+    camera.SetViewAngle(viewAngle);
     double pose[4][4];
     LookDownZ(pose, eye);
     return Take(camera, pose);

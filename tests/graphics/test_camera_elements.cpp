@@ -1,6 +1,6 @@
 // CAMERA and CAMHEAD elements read into a scene: what each tag sets, the
-// cameras' default IDs, attachment by RELTO, and the messages of bad
-// elements as one table.
+// cameras' default IDs, attachment by RELTO, the messages of bad elements
+// as one table, and the example scene's cameras.
 #include <gtest/gtest.h>
 
 #include <cstdarg>
@@ -46,12 +46,12 @@ void Read(graphicstest::World &world, const std::string &text)
     std::remove(path.c_str());
 }
 
+// In a scene of scale 2; the unnamed ones get "CAM_n" and "CAMHEAD_n".
 TEST(CameraElements, TagsSetTheCamerasUp)
 {
     graphicstest::World world;
-    const float white[4] = {1, 1, 1, 1};
     const double at[3] = {0, 0, 10};
-    kelmar::Solid *carrier = world.Box(2, 2, 2, at, white);
+    kelmar::Solid *carrier = world.Box(2, 2, 2, at);
     world.scene.SetScale(2);
     Read(world, std::string("<CAMERA wrist><RELTO>") + world.scene.GetName(carrier) +
                     "</RELTO><POS>1, 2, 3</POS><QUAT>0, 1, 0, 0</QUAT><SIZE>64, 48</SIZE>"
@@ -63,7 +63,6 @@ TEST(CameraElements, TagsSetTheCamerasUp)
                     "<LEFT_VIEWANGLE>25</LEFT_VIEWANGLE></CAMHEAD>");
     EXPECT_TRUE(gMessages.empty()) << gMessages[0];
     auto *wrist = dynamic_cast<kelmar::KelmarCamera *>(world.scene.LookupObject("wrist"));
-    // The others under generated IDs: "CAM_n" and "CAMHEAD_n".
     kelmar::KelmarCamera *other = nullptr;
     kelmar::KelmarCamHead *head = nullptr;
     world.scene.ForEachObject([&](const char *name, kelmar::Object *object) {
@@ -73,33 +72,29 @@ TEST(CameraElements, TagsSetTheCamerasUp)
     ASSERT_TRUE(wrist && other && head);
     EXPECT_EQ(wrist->GetAttachedSolid(), carrier);
     const double(*relative)[4] = wrist->GetRelTM();
-    EXPECT_EQ(relative[3][0], 2);
-    EXPECT_EQ(relative[3][2], 6);
-    EXPECT_EQ(relative[1][1], -1); // half a turn about x
-    EXPECT_EQ(wrist->GetCurrentTM()[3][2], 16);
-    int w, h;
+    int w, h, x, y, ow, oh;
     wrist->GetSize(&w, &h);
-    EXPECT_EQ(w * 1000 + h, 64048);
-    EXPECT_EQ(wrist->GetViewAngle(), 40);
+    other->GetSize(&ow, &oh);
     float background[3];
     wrist->GetBackground(background);
-    EXPECT_EQ(background[1], 0.25f);
+    // Half a turn about x, moved by twice (1, 2, 3), 16 cm up on the carrier.
+    EXPECT_EQ(std::vector<double>({relative[3][0], relative[3][2], relative[1][1], wrist->GetCurrentTM()[3][2]}),
+              std::vector<double>({2, 6, -1, 16}));
+    EXPECT_EQ(
+        std::vector<double>({double(w), double(h), wrist->GetViewAngle(), background[1], double(ow), double(oh)}),
+        std::vector<double>({64, 48, 40, 0.25, 100, 240}));
     EXPECT_FALSE(wrist->IsVisible());
-    other->GetSize(&w, &h);
-    EXPECT_EQ(w * 1000 + h, 100240);
     EXPECT_EQ(head->GetHeadTM()[3][2], 100);
     EXPECT_EQ(head->GetBaseline(), 24);
     EXPECT_NEAR(head->GetJoint(kelmar::KelmarCamHead::kTilt), 20, 1e-5);
-    int x, y;
     head->GetWindow(&x, &y, &w, &h);
     EXPECT_EQ(std::vector<int>({x, y, w, h}), std::vector<int>({100, 50, 300, 250}));
-    EXPECT_EQ(head->GetLeftViewAngle(), 25);
-    EXPECT_EQ(head->GetRightViewAngle(), 30);
+    EXPECT_EQ(head->GetLeftViewAngle() * 100 + head->GetRightViewAngle(), 2530);
 }
 
 TEST(CameraElements, BadElementsAreReportedAndMakeNothing)
 {
-    struct Case {
+    const struct {
         const char *text, *message;
         int objects;
     } cases[] = {
@@ -113,24 +108,19 @@ TEST(CameraElements, BadElementsAreReportedAndMakeNothing)
         {"<CAMHEAD h><SIZE>100, 100</SIZE><OFFSET>100, 0</OFFSET></CAMHEAD>",
          "1: Camera head 'h': image server window 0 x 100 at (100, 0) is outside the picture of 100 x 100\n", 1},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         graphicstest::World world;
         testing::internal::CaptureStderr();
         Read(world, c.text);
         testing::internal::GetCapturedStderr();
-        ASSERT_EQ(gMessages.size(), 1u) << c.text;
-        EXPECT_EQ(gMessages[0], c.message);
+        EXPECT_EQ(gMessages, std::vector<std::string>({c.message})) << c.text;
         EXPECT_EQ(world.scene.ObjectCount(), c.objects) << c.text;
     }
 }
 
-} // namespace
-
-namespace {
-
-// The example scene through the scene reader: its cameras are made (none
-// skipped), the wrist camera rides on the arm's flange, the head's joints
-// fixate the ball, and the textures are found beside the scene.
+// Through the scene reader: the cameras are made (none skipped), the wrist
+// camera rides on the arm's flange, the head's joints fixate the ball, and
+// the textures are found beside the scene.
 TEST(CameraElements, TheExampleSceneLoadsItsCameras)
 {
     kelmar::InstallGraphics();

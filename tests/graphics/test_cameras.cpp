@@ -18,18 +18,10 @@
 
 #include "GraphicsTestSupport.h"
 
-using graphicstest::Picture;
-
 namespace {
 
-const float kWhite[4] = {1, 1, 1, 1};
-
-double CentreColumn(const Picture &picture)
-{
-    int box[4];
-    EXPECT_TRUE(picture.Bounds(box));
-    return (box[0] + box[1] + 1) / 2.0;
-}
+using graphicstest::Picture;
+using graphicstest::Take;
 
 // The carrier moves 10 cm along +x: the camera's pose is its relative pose
 // compounded with the carrier's, and the target's image moves f 10 / Z
@@ -39,19 +31,19 @@ TEST(Cameras, AttachedCameraFollowsItsSolid)
     graphicstest::World world;
     const double origin[3] = {0, 0, 0}, above[3] = {0, 0, 70}, offset[3] = {0, 0, -2}, moved[3] = {10, 0, 70};
     const float hidden[4] = {1, 1, 1, 0};
-    world.Box(4, 4, 4, origin, kWhite);
+    world.Box(4, 4, 4, origin);
     kelmar::Solid *carrier = world.Box(1, 1, 1, above, hidden);
-    double relative[4][4];
+    double relative[4][4], before[2], after[2];
     graphicstest::LookDownZ(relative, offset);
     kelmar::KelmarCamera *camera = world.Camera("cam", 200, 150, relative);
     EXPECT_FALSE(camera->AttachTo("nothing"));
     ASSERT_TRUE(camera->AttachTo(world.scene.GetName(carrier)));
-    const double before = CentreColumn(graphicstest::Take(*camera));
+    ASSERT_TRUE(Take(*camera).Centre(before));
     carrier->SetPosition(moved);
     const double(*tm)[4] = camera->GetCurrentTM();
     EXPECT_EQ(std::vector<double>(tm[2], tm[4]), std::vector<double>({0, 0, -1, 0, 10, 0, 68, 1}));
-    const double f = kelmar::CameraFocalLength(30, 150), depth = 68 - 2;
-    EXPECT_NEAR(CentreColumn(graphicstest::Take(*camera)) - before, -f * 10 / depth, 1.0);
+    ASSERT_TRUE(Take(*camera).Centre(after));
+    EXPECT_NEAR(after[0] - before[0], -kelmar::CameraFocalLength(30, 150) * 10 / (68 - 2), 1.0);
 }
 
 // Camera a looks at nothing: its own cone would fill its picture. Camera b
@@ -59,15 +51,14 @@ TEST(Cameras, AttachedCameraFollowsItsSolid)
 TEST(Cameras, ACameraNeverPaintsItself)
 {
     graphicstest::World world;
-    double pose[4][4];
+    double pose[4][4], centre[2];
     const double at[3] = {0, 0, 0}, side[4][4] = {{0, 0, -1, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {-40, 0, -2.5, 1}};
     graphicstest::LookDownZ(pose, at);
     kelmar::KelmarCamera *a = world.Camera("a", 64, 64, pose), *b = world.Camera("b", 64, 64, side);
-    int box[4];
-    EXPECT_FALSE(graphicstest::Take(*a).Bounds(box));
-    EXPECT_TRUE(graphicstest::Take(*b).Bounds(box));
+    EXPECT_FALSE(Take(*a).Centre(centre));
+    EXPECT_TRUE(Take(*b).Centre(centre));
     a->SetVisible(false);
-    EXPECT_FALSE(graphicstest::Take(*b).Bounds(box));
+    EXPECT_FALSE(Take(*b).Centre(centre));
 }
 
 // A window of the picture is that block of the whole picture; the planes
@@ -81,26 +72,19 @@ TEST(Cameras, WindowsAndPlanesAgreeWithTheWholePicture)
     kelmar::VirtualCamera camera(120, 90, &world.universe);
     double pose[4][4];
     graphicstest::LookDownZ(pose, eye);
-    const Picture whole = graphicstest::Take(camera, pose);
+    const Picture whole = Take(camera, pose);
     const int x = 30, y = 20, w = 50, h = 40;
-    std::vector<unsigned char> rgb, r, g, b;
+    std::vector<unsigned char> rgb, planes[3], expected, channel[3];
     ASSERT_TRUE(camera.GetImage1(pose, rgb, x, y, w, h));
-    ASSERT_TRUE(camera.GetImage3(pose, r, g, b, x, y, w, h));
-    ASSERT_EQ(rgb.size(), size_t(w * h * 3));
-    ASSERT_EQ(r.size(), size_t(w * h));
-    int lit = 0;
-    for (int j = 0; j < h; ++j)
-        for (int i = 0; i < w; ++i) {
-            const unsigned char *p = whole.At(x + i, y + j);
-            const int k = j * w + i;
-            EXPECT_EQ(rgb[3 * k], p[0]);
-            EXPECT_EQ(rgb[3 * k + 2], p[2]);
-            EXPECT_EQ(r[k], p[0]);
-            EXPECT_EQ(g[k], p[1]);
-            EXPECT_EQ(b[k], p[2]);
-            lit += p[0] != 0;
+    ASSERT_TRUE(camera.GetImage3(pose, planes[0], planes[1], planes[2], x, y, w, h));
+    for (int k = 0; k < w * h; ++k)
+        for (int c = 0; c < 3; ++c) {
+            expected.push_back(whole.At(x + k % w, y + k / w)[c]);
+            channel[c].push_back(expected.back());
         }
-    EXPECT_GT(lit, 100);
+    EXPECT_EQ(rgb, expected);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(planes[c], channel[c]) << "plane " << c;
+    EXPECT_GT(w * h - std::count(channel[0].begin(), channel[0].end(), 0), 100);
     std::vector<unsigned char> untouched(5, 7);
     ASSERT_TRUE(camera.GetImage1(pose, untouched, 0, 0, 120, 0));
     EXPECT_EQ(untouched, std::vector<unsigned char>(5, 7));
@@ -114,12 +98,12 @@ TEST(Cameras, BadRequestsFailWithTheirReason)
     const std::string limit = " is outside what an off-screen surface allows (1 x 1 to " + std::to_string(maxWidth) +
                               " x " + std::to_string(maxHeight) + " pixels)";
     graphicstest::World world;
-    kelmar::VirtualCamera camera(40, 30, &world.universe);
+    kelmar::VirtualCamera camera(40, 30, &world.universe), huge(maxWidth * 2, 10, &world.universe);
     double pose[4][4];
     const double eye[3] = {0, 0, 10};
     graphicstest::LookDownZ(pose, eye);
     std::vector<unsigned char> rgb;
-    struct Case {
+    const struct {
         std::function<bool()> call;
         std::string message;
     } cases[] = {
@@ -131,7 +115,7 @@ TEST(Cameras, BadRequestsFailWithTheirReason)
         {[&] { return camera.SetSize(maxWidth + 1, 10); },
          "image size " + std::to_string(maxWidth + 1) + " x 10" + limit},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         testing::internal::CaptureStderr();
         EXPECT_FALSE(c.call());
         EXPECT_EQ(camera.GetError(), c.message);
@@ -139,7 +123,6 @@ TEST(Cameras, BadRequestsFailWithTheirReason)
         EXPECT_TRUE(camera.GetImage1(pose, rgb)) << c.message;
         EXPECT_EQ(rgb.size(), 40u * 30 * 3);
     }
-    kelmar::VirtualCamera huge(maxWidth * 2, 10, &world.universe);
     testing::internal::CaptureStderr();
     EXPECT_FALSE(huge.GetImage1(pose, rgb));
     testing::internal::GetCapturedStderr();
@@ -159,27 +142,20 @@ TEST(Cameras, StatusRoundTrips)
     const double q[4] = {0.9, 0.1, -0.3, 0.2}, at[3] = {1.5, -2.25, 7};
     kelmar::TMFromQuaternion(pose, q, at);
     PxM4Identity(identity);
-    const float grey[3] = {0.25f, 0.5f, 0.75f}, black[3] = {0, 0, 0}, joints[4] = {10, -20, 3.5f, 4.25f};
-    auto set = [&](const double(*tm)[4], float angle, const float *background, bool visible, const float *j,
-                   float left, float right) {
-        camera->SetRelTM(tm);
-        camera->SetViewAngle(angle);
-        camera->SetBackground(background);
-        camera->SetVisible(visible);
-        head->SetHeadTM(tm);
-        head->SetJoints(j);
-        head->SetViewAngles(left, right);
-    };
-    set(pose, 42.5f, grey, false, joints, 12, 50);
+    const float grey[3] = {0.25f, 0.5f, 0.75f}, joints[4] = {10, -20, 3.5f, 4.25f}, zero[4] = {0, 0, 0, 0};
     const std::string path = graphicstest::TempPath("status.xml");
-    FILE *file = std::fopen(path.c_str(), "w");
-    world.scene.saveStatus(file);
-    std::fclose(file);
-    const float zero[4] = {0, 0, 0, 0};
-    set(identity, 30, black, true, zero, 45, 45);
-    file = std::fopen(path.c_str(), "r");
-    world.scene.loadStatus(file);
-    std::fclose(file);
+    for (bool save : {true, false}) { // set and save, then reset and load
+        camera->SetRelTM(save ? pose : identity);
+        camera->SetViewAngle(save ? 42.5f : 30);
+        camera->SetBackground(save ? grey : zero);
+        camera->SetVisible(!save);
+        head->SetHeadTM(save ? pose : identity);
+        head->SetJoints(save ? joints : zero);
+        head->SetViewAngles(save ? 12 : 45, save ? 50 : 45);
+        FILE *file = std::fopen(path.c_str(), save ? "w" : "r");
+        save ? world.scene.saveStatus(file) : (void)world.scene.loadStatus(file);
+        std::fclose(file);
+    }
     std::remove(path.c_str());
     for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(camera->GetRelTM()[i / 4][i % 4], pose[i / 4][i % 4]);
@@ -201,35 +177,32 @@ TEST(Cameras, DrawingNeverChangesTheSimulation)
 {
     auto build = [](graphicstest::World &w) {
         RbdWorldSetGravity(w.universe.GetWorld(), 0, 0, -981);
-        kelmar::SolidSpec frozen;
-        frozen.frozen = true;
-        kelmar::AddSolid(&w.scene, CdxPlaneCreate(), frozen);
+        kelmar::SolidSpec desc;
+        desc.frozen = true;
+        kelmar::AddSolid(&w.scene, CdxPlaneCreate(), desc);
         std::vector<kelmar::Solid *> solids;
         for (int i = 0; i < 4; ++i) {
             double pose[4][4];
             const double q[4] = {1, 0.1 * i, 0.2, 0}, at[3] = {3.0 * i - 4, 0.5 * i, 3 + 4.0 * i};
             kelmar::TMFromQuaternion(pose, q, at);
-            kelmar::SolidSpec desc;
+            desc = kelmar::SolidSpec();
             desc.pose = pose;
             solids.push_back(i % 2 ? kelmar::AddSphere(&w.scene, 1.5, desc)
                                    : kelmar::AddBox(&w.scene, 3, 2, 2, desc));
+            solids.back()->SetOptions(kelmar::Solid::kDrawContacts | kelmar::Solid::kDrawInertia);
         }
         return solids;
     };
     graphicstest::World plain, seen;
     std::vector<kelmar::Solid *> a = build(plain), b = build(seen);
-    auto *camera = new kelmar::KelmarCamera(&seen.scene, 80, 60);
-    auto *head = new kelmar::KelmarCamHead(&seen.scene);
-    seen.scene.InsertObject("cam", camera);
-    seen.scene.InsertObject("head", head);
-    head->SetImageSize(80, 60);
     double pose[4][4];
     const double eye[3] = {0, 0, 50}, target[3] = {0, 0, 5};
     graphicstest::LookDownZ(pose, eye);
-    camera->SetRelTM(pose);
+    kelmar::KelmarCamera *camera = seen.Camera("cam", 80, 60, pose);
     camera->AttachTo(seen.scene.GetName(b[0]));
-    a[1]->SetOptions(kelmar::Solid::kDrawContacts | kelmar::Solid::kDrawInertia);
-    b[1]->SetOptions(kelmar::Solid::kDrawContacts | kelmar::Solid::kDrawInertia);
+    auto *head = new kelmar::KelmarCamHead(&seen.scene);
+    seen.scene.InsertObject("head", head);
+    head->SetImageSize(80, 60);
     std::vector<unsigned char> rgb, right;
     for (int step = 0; step < 60; ++step) {
         plain.universe.step();
@@ -239,31 +212,26 @@ TEST(Cameras, DrawingNeverChangesTheSimulation)
         ASSERT_TRUE(head->GetStereoImg(rgb, right));
     }
     for (size_t i = 0; i < a.size(); ++i)
-        for (int r = 0; r < 4; ++r)
-            for (int c = 0; c < 4; ++c) EXPECT_EQ(a[i]->GetTM()[r][c], b[i]->GetTM()[r][c]) << i;
+        for (int k = 0; k < 16; ++k) EXPECT_EQ(a[i]->GetTM()[k / 4][k % 4], b[i]->GetTM()[k / 4][k % 4]) << i;
 }
 
-// Two cameras, two contexts: each records the shapes and uploads the
-// texture once; a deleted shape leaves both caches, a deleted camera takes
-// its context's cache along.
+// Two cameras, two contexts: each records the shapes once; a deleted shape
+// leaves both caches, a deleted camera takes its context's cache along.
 TEST(Cameras, EachContextKeepsItsOwnCache)
 {
     graphicstest::World world;
     const double left[3] = {-5, 0, 0}, right[3] = {5, 0, 0}, eye[3] = {0, 0, 50};
-    world.Sphere(3, left, kWhite);
-    world.Box(4, 4, 4, right, kWhite);
+    world.Sphere(3, left);
+    world.Box(4, 4, 4, right);
     kelmar::GraphicsPrimitive *extra = kelmar::GraphicsPrimitive::Cylinder(1, 4);
     world.scene.InsertGP("extra", extra);
-    world.scene.InsertGraphics("extra", new kelmar::Graphics(extra, kWhite));
+    world.scene.InsertGraphics("extra", new kelmar::Graphics(extra, graphicstest::kWhite));
     double pose[4][4];
     graphicstest::LookDownZ(pose, eye);
     auto first = std::make_unique<kelmar::VirtualCamera>(64, 64, &world.universe);
     auto second = std::make_unique<kelmar::VirtualCamera>(32, 32, &world.universe);
     std::vector<unsigned char> rgb;
-    for (int round = 0; round < 3; ++round) {
-        ASSERT_TRUE(first->GetImage1(pose, rgb));
-        ASSERT_TRUE(second->GetImage1(pose, rgb));
-    }
+    for (int round = 0; round < 3; ++round) ASSERT_TRUE(first->GetImage1(pose, rgb) && second->GetImage1(pose, rgb));
     kelmar::GLBackend &backend = kelmar::GLBackend::Instance();
     void *keys[2] = {first->GetContext()->key(), second->GetContext()->key()};
     ASSERT_NE(keys[0], keys[1]);

@@ -1,7 +1,8 @@
-// Frames on disk and their contact sheet read back; overview poses that see
-// random boxes whole.
+// Frames on disk and their contact sheet read back, films of a named camera
+// and of the overview, and overview poses that see random boxes whole.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 
@@ -14,48 +15,42 @@
 
 namespace {
 
-// Frame n: its bottom half in shade 40 n, its top half white (rows bottom-up).
-std::vector<unsigned char> Frame(int n, int width, int height)
+graphicstest::Picture Load(const std::string &file)
 {
-    std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3, 255);
-    for (size_t i = 0; i < rgb.size() / 2; ++i) rgb[i] = static_cast<unsigned char>(40 * n);
-    return rgb;
+    graphicstest::Picture p;
+    EXPECT_TRUE(kelmar::loadPNG(file.c_str(), p.rgb, p.width, p.height, nullptr)) << file;
+    return p;
 }
 
+// Frame n: its bottom half in shade 40 n, its top half white (rows
+// bottom-up in memory, top-down in the file). Thumbnails of 160 x 120 in 2
+// columns and 3 rows, 4 pixels apart.
 TEST(Frames, FramesAndContactSheetReadBack)
 {
-    const std::string dir = graphicstest::TempPath("frames");
+    const std::string dir = graphicstest::TempPath("frames"), sheet = dir + "/sheet.png";
     ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
     kelmar::FrameRecorder recorder(dir, "cam");
+    std::vector<unsigned char> rgb(320 * 240 * 3, 255);
     for (int n = 0; n < 5; ++n) {
-        const std::vector<unsigned char> rgb = Frame(n, 320, 240);
+        std::fill(rgb.begin(), rgb.begin() + rgb.size() / 2, static_cast<unsigned char>(40 * n));
         ASSERT_TRUE(recorder.Record(10 * n, rgb.data(), 320, 240)) << recorder.GetError();
     }
     ASSERT_EQ(recorder.Files().size(), 5u);
     EXPECT_EQ(recorder.Files()[3], dir + "/cam_000030.png");
-    std::vector<unsigned char> rgb;
-    int w = 0, h = 0;
-    ASSERT_TRUE(kelmar::loadPNG(recorder.Files()[3].c_str(), rgb, w, h, nullptr));
-    EXPECT_EQ(w * 1000 + h, 320240);
-    EXPECT_EQ(rgb[0], 255);                 // top row first in the file: white
-    EXPECT_EQ(rgb[rgb.size() - 1], 3 * 40); // bottom row: the shade
-    const std::string sheet = dir + "/sheet.png";
+    const graphicstest::Picture third = Load(recorder.Files()[3]);
+    EXPECT_EQ(std::vector<int>({third.width, third.height, third.rgb[0], third.rgb.back()}),
+              std::vector<int>({320, 240, 255, 3 * 40}));
     ASSERT_TRUE(recorder.WriteContactSheet(sheet, 2));
-    ASSERT_TRUE(kelmar::loadPNG(sheet.c_str(), rgb, w, h, nullptr));
-    // Thumbnails of 160 x 120 in 2 columns and 3 rows, 4 pixels apart.
-    EXPECT_EQ(w, 4 + 2 * 164);
-    EXPECT_EQ(h, 4 + 3 * 124);
-    for (int n = 0; n < 5; ++n) {
+    const graphicstest::Picture s = Load(sheet);
+    ASSERT_EQ(std::vector<int>({s.width, s.height}), std::vector<int>({4 + 2 * 164, 4 + 3 * 124}));
+    for (int n = 0; n < 6; ++n) { // the sixth place shows the sheet's background (40)
         const int left = 4 + (n % 2) * 164, top = 4 + (n / 2) * 124;
-        EXPECT_EQ(rgb[3 * ((top + 10) * w + left + 10)], 255) << n;
-        EXPECT_EQ(rgb[3 * ((top + 110) * w + left + 150)], 40 * n) << n;
+        EXPECT_EQ(s.rgb[3 * ((top + 10) * s.width + left + 10)], n < 5 ? 255 : 40) << n;
+        EXPECT_EQ(s.rgb[3 * ((top + 110) * s.width + left + 150)], n < 5 ? 40 * n : 40) << n;
     }
-    EXPECT_EQ(rgb[3 * ((4 + 2 * 124 + 10) * w + 4 + 164 + 10)], 40); // no sixth frame
-    for (const std::string &file : recorder.Files()) std::remove(file.c_str());
-    std::remove(sheet.c_str());
-    std::remove(dir.c_str());
+    EXPECT_EQ(std::system(("rm -r " + dir).c_str()), 0);
     kelmar::FrameRecorder nowhere("/nonexistent/dir", "cam");
-    EXPECT_FALSE(nowhere.Record(0, Frame(0, 8, 8).data(), 8, 8));
+    EXPECT_FALSE(nowhere.Record(0, rgb.data(), 8, 8));
     EXPECT_EQ(nowhere.GetError(), "PNG file '/nonexistent/dir/cam_000000.png' cannot be written");
     EXPECT_FALSE(nowhere.WriteContactSheet("/tmp/x.png"));
 }
@@ -71,24 +66,16 @@ TEST(Frames, OverviewPosesSeeTheWholeBox)
             b[2 * axis] = c - s / 2, b[2 * axis + 1] = c + s / 2;
         }
         const int width = trial % 2 ? 320 : 200, height = 240;
-        double pose[4][4];
+        double pose[4][4], pixel[2];
         kelmar::OverviewPose(b, 30, double(width) / height, pose);
         EXPECT_TRUE(kelmar::IsRigidTM(pose, 1e-9));
         for (int k = 0; k < 8; ++k) {
             const double corner[3] = {b[k & 1], b[2 + (k >> 1 & 1)], b[4 + (k >> 2 & 1)]};
-            double pixel[2];
             ASSERT_TRUE(kelmar::CameraProject(pose, 30, width, height, corner, pixel));
-            EXPECT_GE(pixel[0], 0);
-            EXPECT_LE(pixel[0], width);
-            EXPECT_GE(pixel[1], 0);
-            EXPECT_LE(pixel[1], height);
+            EXPECT_TRUE(pixel[0] >= 0 && pixel[0] <= width && pixel[1] >= 0 && pixel[1] <= height) << trial;
         }
     }
 }
-
-} // namespace
-
-namespace {
 
 // Filming every second step of five: frames 0, 2 and 4 and a contact sheet,
 // from a named camera and from the overview; an unknown camera is refused.
@@ -96,8 +83,7 @@ TEST(Frames, FilmsOfANamedCameraAndTheOverview)
 {
     graphicstest::World world;
     const double at[3] = {0, 0, 0}, eye[3] = {0, 0, 40};
-    const float white[4] = {1, 1, 1, 1};
-    world.Sphere(4, at, white);
+    world.Sphere(4, at);
     double pose[4][4];
     graphicstest::LookDownZ(pose, eye);
     world.Camera("eye", 80, 60, pose);
@@ -108,13 +94,10 @@ TEST(Frames, FilmsOfANamedCameraAndTheOverview)
         for (int step = 0; step < 5; ++step) ASSERT_TRUE(film.Step(step)) << film.GetError();
         ASSERT_TRUE(film.Finish()) << film.GetError();
         EXPECT_EQ(film.FrameCount(), 3);
-        std::vector<unsigned char> rgb;
-        int w = 0, h = 0;
-        const std::string last = dir + "/" + (*name ? name : "everything") + "_000004.png";
-        ASSERT_TRUE(kelmar::loadPNG(last.c_str(), rgb, w, h, nullptr));
-        EXPECT_EQ(w * 1000 + h, *name ? 80060 : 64048);
-        EXPECT_GT(graphicstest::Picture({w, h, rgb}).Count(0, 0, 0), 0);     // background around
-        EXPECT_LT(graphicstest::Picture({w, h, rgb}).Count(0, 0, 0), w * h); // and the ball
+        const graphicstest::Picture last = Load(dir + "/" + (*name ? name : "everything") + "_000004.png");
+        EXPECT_EQ(last.width * 1000 + last.height, *name ? 80060 : 64048);
+        const int background = last.Count(0, 0, 0);
+        EXPECT_TRUE(background > 0 && background < last.width * last.height) << "background around the ball";
         EXPECT_EQ(std::system(("rm -r " + dir).c_str()), 0);
     }
     kelmar::CameraFilm unknown(&world.universe, dir, "nobody", 1);

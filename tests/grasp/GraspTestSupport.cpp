@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <memory>
 #include <unistd.h>
 
+#include <kelmar/RbdBody.h>
 #include <kelmar/RbdConstraint.h>
 #include <kelmar/RbdContact.h>
-#include <kelmar/RbdWorld.h>
 
 namespace grasptest {
 
@@ -15,16 +17,22 @@ std::string Example(const std::string &name)
     return std::string(KELMAR_EXAMPLES_DIR) + "/" + name;
 }
 
+std::string Hand3WithBall(bool frozenBall)
+{
+    return R"(<WORLD><GRAVITY>0, 0, 0</GRAVITY><TIMESTEP>0.005</TIMESTEP></WORLD>
+<IMPORT hand><NAME>)" +
+           Example("hand3") + R"(</NAME><EULER>3.141592653589793, 0, 0</EULER></IMPORT>
+<GEOMETRIES><SPHERE ball_shape><RADIUS>4</RADIUS></SPHERE></GEOMETRIES>
+<SOLID ball><GEOMETRY_ID>ball_shape</GEOMETRY_ID><MATERIAL>rubber</MATERIAL><POS>0, 0, -11</POS><FROZEN>)" +
+           (frozenBall ? "1" : "0") + "</FROZEN></SOLID>";
+}
+
 World::World(const std::string &elements)
 {
     char path[] = "/tmp/kelmar-grasp-XXXXXX";
-    const int fd = mkstemp(path);
+    close(mkstemp(path));
     file_ = path;
-    const std::string text = "<?xml version=\"1.0\"?>\n<PX>\n" + elements + "\n</PX>\n";
-    if (fd >= 0) {
-        if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) file_.clear();
-        close(fd);
-    }
+    std::ofstream(file_) << "<?xml version=\"1.0\"?>\n<PX>\n" << elements << "\n</PX>\n";
     scene = new kelmar::Scene(file_.c_str());
     universe.AddScene(scene);
     loadErrors = scene->GetLoadErrorCount();
@@ -34,7 +42,7 @@ World::~World()
 {
     universe.DelScene(scene);
     delete scene;
-    if (!file_.empty()) std::remove(file_.c_str());
+    std::remove(file_.c_str());
 }
 
 void World::Steps(int n)
@@ -42,19 +50,12 @@ void World::Steps(int n)
     for (int i = 0; i < n; ++i) universe.step();
 }
 
-void World::SetGravity(double gz)
+int World::TipsOn(const kelmar::Solid *ball)
 {
-    RbdWorldSetGravity(universe.GetWorld(), 0, 0, gz);
-}
-
-kelmar::Solid *World::solid(const char *name)
-{
-    return scene->LookupSolid(name, false);
-}
-
-kelmar::Robot *World::robot(const char *name)
-{
-    return dynamic_cast<kelmar::Robot *>(scene->LookupObject(name));
+    int n = 0;
+    for (const char *tip : {"hand.finger1_distal", "hand.finger2_distal", "hand.finger3_distal"})
+        n += Touches(solid(tip), ball) ? 1 : 0;
+    return n;
 }
 
 namespace {
@@ -77,31 +78,41 @@ Lines::~Lines()
     kelmar::GraspSetSink(nullptr, nullptr);
 }
 
-HandMadeContacts::~HandMadeContacts()
+int Count(const std::string &text, const std::string &piece)
 {
-    for (RbdContactID c : made_) RbdConstraintDestroy(c);
+    int n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
 }
 
-RbdContactID HandMadeContacts::Add(RbdBodyID body0, RbdBodyID body1, const double position[3], const double normal[3],
-                                   int frictionType, double mu)
+BallWithContacts::BallWithContacts()
+    : world(R"(<GEOMETRIES><SPHERE ball_shape><RADIUS>4</RADIUS></SPHERE></GEOMETRIES>
+<SOLID ball><GEOMETRY_ID>ball_shape</GEOMETRY_ID><MATERIAL>rubber</MATERIAL><POS>1, 2, 3</POS></SOLID>)"),
+      ball(world.solid("ball")), list(ball)
 {
-    RbdContactID c = RbdContactCreate(world_);
-    RbdConstraintSetBodies(c, body0, body1);
+    RbdBodyGetCenterOfMassPosition(ball->GetBody(), centre);
+}
+
+BallWithContacts::~BallWithContacts()
+{
+    for (RbdContactID c : made) RbdConstraintDestroy(c);
+}
+
+void BallWithContacts::Add(const double position[3], const double normal[3], int frictionType, double mu, bool second)
+{
+    RbdContactID c = RbdContactCreate(world.universe.GetWorld());
+    RbdConstraintSetBodies(c, second ? nullptr : ball->GetBody(), second ? ball->GetBody() : nullptr);
     RbdContactSetPosition(c, position[0], position[1], position[2]);
     RbdContactSetNormal(c, normal[0], normal[1], normal[2]);
-    RbdContactParams *p = RbdContactGetParams(c);
-    RbdContactParamsSetType(p, frictionType);
-    RbdContactParamsSetFrictionCoefficient(p, mu);
-    made_.push_back(c);
-    return c;
+    RbdContactParamsSetType(RbdContactGetParams(c), frictionType);
+    RbdContactParamsSetFrictionCoefficient(RbdContactGetParams(c), mu);
+    made.push_back(c);
+    list.add(c, second ? 1 : 0);
 }
 
 bool Touches(const kelmar::Solid *solid, const kelmar::Solid *other)
 {
-    kelmar::ContactList *list = solid->GetContacts(other);
-    const bool touching = list->count > 0;
-    delete list;
-    return touching;
+    return std::unique_ptr<kelmar::ContactList>(solid->GetContacts(other))->count > 0;
 }
 
 } // namespace grasptest

@@ -15,6 +15,11 @@ namespace grasptest {
 // The example file's path (examples/name).
 std::string Example(const std::string &name);
 
+// hand3.px held palm down at the origin (its fingers pointing down), no
+// gravity, a rubber ball of 4 cm radius between the fingers, 10 cm below
+// the palm's mounting face; frozen: the ball is held in place.
+std::string Hand3WithBall(bool frozenBall);
+
 // A universe with one scene loaded from the elements given (inside <PX>).
 class World {
 public:
@@ -24,9 +29,10 @@ public:
     World &operator=(const World &) = delete;
 
     void Steps(int n);
-    void SetGravity(double gz); // cm/s^2 along z
-    kelmar::Solid *solid(const char *name);
-    kelmar::Robot *robot(const char *name);
+    kelmar::Solid *solid(const char *name) { return scene->LookupSolid(name, false); }
+    kelmar::Robot *robot(const char *name) { return dynamic_cast<kelmar::Robot *>(scene->LookupObject(name)); }
+    // hand3's fingertips touching the ball.
+    int TipsOn(const kelmar::Solid *ball);
 
     kelmar::Universe universe{1000, 1000, 1000, 20000};
     kelmar::Scene *scene = nullptr;
@@ -37,25 +43,29 @@ private:
 };
 
 // Collects the grasps' lines while alive (progress and problem channels apart).
-class Lines {
-public:
+struct Lines {
     Lines();
     ~Lines();
     std::string progress, problems;
 };
 
-// Contacts on a body made by hand (not enabled, never stepped).
-class HandMadeContacts {
-public:
-    explicit HandMadeContacts(RbdWorldID world) : world_(world) {}
-    ~HandMadeContacts();
-    // A contact at position with the normal (pointing into body 0) and friction type and coefficient.
-    RbdContactID Add(RbdBodyID body0, RbdBodyID body1, const double position[3], const double normal[3],
-                     int frictionType, double mu);
+// Occurrences of piece in text.
+int Count(const std::string &text, const std::string &piece);
 
-private:
-    RbdWorldID world_;
-    std::vector<RbdContactID> made_;
+// A free rubber ball of 4 cm radius at (1, 2, 3) with contacts made by
+// hand (not enabled, never stepped), listed as the ball's.
+struct BallWithContacts {
+    BallWithContacts();
+    ~BallWithContacts();
+    // A contact at position (cm) whose normal points into the ball, with a
+    // friction type and coefficient; second: the ball is its second body.
+    void Add(const double position[3], const double normal[3], int frictionType, double mu, bool second = false);
+
+    World world;
+    kelmar::Solid *ball;
+    kelmar::ContactList list;
+    double centre[3]; // of mass, world
+    std::vector<RbdContactID> made;
 };
 
 // True when the solid has a contact with other.

@@ -1,17 +1,50 @@
 #include "KelmarTestSupport.h"
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include <kelmar/CdxSpace.h>
 #include <kelmar/PxVector.h>
+#include <kelmar/RbdBody.h>
+#include <kelmar/RbdWorld.h>
 
 namespace kelmartest {
 
-void Identity(double tm[4][4])
+namespace {
+
+std::string Format(const char *format, va_list args)
 {
-    PxM4Identity(tm);
+    char text[4096];
+    std::vsnprintf(text, sizeof text, format, args);
+    return text;
+}
+
+int Record(PxXMLInput *input, int severity, int, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    static_cast<std::vector<Message> *>(input->errorHandlerData)->push_back({severity, Format(format, args)});
+    va_end(args);
+    return 0;
+}
+
+} // namespace
+
+int CollectMessage(PxXMLInput *input, int severity, int, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    const std::string text = Format(format, args);
+    va_end(args);
+    static_cast<std::vector<std::string> *>(input->errorHandlerData)
+        ->push_back((severity == PX_XML_WARNING ? "W:" : "E:") + text);
+    return 0;
 }
 
 void PoseAboutY(double tm[4][4], double angle, const double *position)
@@ -25,9 +58,21 @@ void PoseAboutY(double tm[4][4], double angle, const double *position)
     if (position) PxV3Copy(tm[3], position);
 }
 
-void PositionOf(const kelmar::Solid *solid, double p[3])
+void DH(double out[4][4], double d, double theta, double a, double alpha)
 {
-    solid->GetPosition(p);
+    const double ct = std::cos(theta), st = std::sin(theta), ca = std::cos(alpha), sa = std::sin(alpha);
+    const double rows[4][4] = {
+        {ca, st * sa, -ct * sa, 0}, {0, ct, st, 0}, {sa, -st * ca, ct * ca, 0}, {d, a * ct, a * st, 1}};
+    std::memcpy(out, rows, sizeof rows);
+}
+
+void Times(double out[4][4], const double a[4][4], const double b[4][4])
+{
+    double r[4][4] = {};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            for (int k = 0; k < 4; ++k) r[i][j] += a[i][k] * b[k][j];
+    std::memcpy(out, r, sizeof r);
 }
 
 std::string WriteTempFile(const std::string &text)
@@ -39,6 +84,138 @@ std::string WriteTempFile(const std::string &text)
     std::fputs(text.c_str(), file);
     std::fclose(file);
     return path;
+}
+
+Rig::Rig(const std::string &text)
+{
+    universe.AddScene(&scene);
+    if (!text.empty()) messages = Load(text);
+}
+
+Rig::~Rig()
+{
+    universe.DelScene(&scene);
+}
+
+std::vector<std::string> Rig::Load(const std::string &elements)
+{
+    std::vector<std::string> out;
+    FILE *file = std::tmpfile();
+    std::fprintf(file, "<PX>\n%s\n</PX>\n", elements.c_str());
+    std::rewind(file);
+    PxStream *stream = PxStreamCreate(file);
+    PxXMLInput *input = scene.CreateXMLInput(stream);
+    PxXMLInputSetErrorHandler(input, CollectMessage, &out);
+    kelmar::PxLoad(&scene, input);
+    CdxSpaceBuild(scene.GetSpace());
+    kelmar::SetInputScene(input, nullptr);
+    PxXMLInputDestroy(input);
+    PxStreamDestroy(stream);
+    std::fclose(file);
+    return out;
+}
+
+void Rig::Steps(int n)
+{
+    for (int i = 0; i < n; ++i) universe.step();
+}
+
+kelmar::Limit *Rig::limit(const char *name)
+{
+    kelmar::Joint *j = joint(name);
+    return j ? j->GetLimit() : nullptr;
+}
+
+std::string StandardError(const std::function<void()> &action)
+{
+    testing::internal::CaptureStderr();
+    action();
+    return testing::internal::GetCapturedStderr();
+}
+
+std::string WriteTempScene(const std::string &text)
+{
+    const std::string path = WriteTempFile(text);
+    const std::string scene = path + ".px";
+    return std::rename(path.c_str(), scene.c_str()) == 0 ? scene : path;
+}
+
+std::string ExamplePath(const std::string &name)
+{
+    return std::string(KELMAR_EXAMPLES_DIR) + "/" + name;
+}
+
+void RecordingScene::Error(int, const char *format, ...) const
+{
+    va_list args;
+    va_start(args, format);
+    messages.push_back({2, Format(format, args)});
+    va_end(args);
+}
+
+Probe::Probe()
+{
+    universe.AddScene(&scene);
+}
+
+Probe::~Probe()
+{
+    universe.DelScene(&scene);
+}
+
+bool Probe::Read(const std::string &path)
+{
+    PxStream *stream = PxStreamOpen(path.c_str(), PX_MODE_READ);
+    if (!stream) return false;
+    PxXMLInput *input = scene.CreateXMLInput(stream);
+    PxXMLInputSetErrorHandler(input, Record, &scene.messages);
+    const bool read = kelmar::PxLoad(&scene, input);
+    CdxSpaceBuild(universe.GetSpace());
+    PxXMLInputDestroy(input);
+    PxStreamClose(stream);
+    return read;
+}
+
+bool Probe::ReadText(const std::string &text)
+{
+    const std::string path = WriteTempScene(text);
+    const bool read = Read(path);
+    std::remove(path.c_str());
+    return read;
+}
+
+int Probe::Bodies() const
+{
+    int n = 0;
+    for (RbdBodyID b = RbdBodyGetFirst(universe.GetWorld()); b; b = RbdBodyGetNext(b)) ++n;
+    return n;
+}
+
+int Probe::Models() const
+{
+    return CdxSpaceGetModelCount(universe.GetSpace());
+}
+
+std::string StatusText(const kelmar::Universe *universe, const kelmar::Scene &scene)
+{
+    FILE *file = std::tmpfile();
+    if (universe) universe->saveStatus(file);
+    scene.saveStatus(file);
+    std::rewind(file);
+    std::string text;
+    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) text += static_cast<char>(c);
+    std::fclose(file);
+    return text;
+}
+
+void LoadStatusText(kelmar::Universe *universe, kelmar::Scene &scene, const std::string &text)
+{
+    FILE *file = std::tmpfile();
+    std::fputs(text.c_str(), file);
+    std::rewind(file);
+    EXPECT_EQ(universe ? universe->loadStatus(file) : PX_XML_OK, PX_XML_OK);
+    EXPECT_EQ(scene.loadStatus(file), PX_XML_OK);
+    std::fclose(file);
 }
 
 } // namespace kelmartest

@@ -1,9 +1,13 @@
-// Scenes the robot layer's tests build: a tilted wooden slope with a block,
-// and small helpers for poses (cm, kg, s).
+// What the robot layer's tests share (cm, kg, s): poses and temporary files,
+// a Rig (a universe with one scene filled from scene-file text, for joints,
+// limits and robots), a Probe (a universe with a scene that reads files and
+// keeps every message), and status text saved and loaded whole.
 #ifndef KELMAR_TESTS_KELMAR_SUPPORT_H
 #define KELMAR_TESTS_KELMAR_SUPPORT_H
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include <kelmar/kelmar.h>
 
@@ -14,11 +18,81 @@ const int kWood = 3;
 
 // A rotation about y by angle (rad) at position.
 void PoseAboutY(double tm[4][4], double angle, const double *position);
-void Identity(double tm[4][4]);
-// The solid's position (cm).
-void PositionOf(const kelmar::Solid *solid, double p[3]);
+// The transform of Denavit-Hartenberg parameters (rows are axes, the last
+// row the origin; the joint axis is x), written out here on its own.
+void DH(double out[4][4], double d, double theta, double a, double alpha);
+// out = a b (out may be a or b).
+void Times(double out[4][4], const double a[4][4], const double b[4][4]);
 // Writes text into a new temporary file and returns its path.
 std::string WriteTempFile(const std::string &text);
+// The same, with a name ending in ".px".
+std::string WriteTempScene(const std::string &text);
+// Where the example scenes are.
+std::string ExamplePath(const std::string &name);
+// An XML error handler whose data is a std::vector<std::string>: keeps each
+// message as "E:text" (errors) or "W:text" (warnings).
+int CollectMessage(PxXMLInput *input, int severity, int code, const char *format, ...);
+// What action writes to standard error.
+std::string StandardError(const std::function<void()> &action);
+
+// The reader's messages are kept as lines "E:text" (errors) and "W:text"
+// (warnings); standard-error messages of refused joint commands are
+// captured separately.
+class Rig {
+public:
+    // text: elements inside <PX> (read at once; messages in `messages`).
+    explicit Rig(const std::string &text = "");
+    ~Rig();
+    Rig(const Rig &) = delete;
+    Rig &operator=(const Rig &) = delete;
+
+    // Reads more elements into the scene; returns their messages.
+    std::vector<std::string> Load(const std::string &elements);
+    void Steps(int n);
+    kelmar::Solid *solid(const char *name) { return scene.LookupSolid(name); }
+    kelmar::Joint *joint(const char *name) { return scene.LookupJoint(name); }
+    kelmar::Limit *limit(const char *name);
+    kelmar::Robot *robot(const char *name) { return dynamic_cast<kelmar::Robot *>(scene.LookupObject(name)); }
+
+    kelmar::Universe universe;
+    kelmar::Scene scene;
+    std::vector<std::string> messages;
+};
+
+struct Message {
+    int severity; // 1 note, 2 error
+    std::string text;
+    bool operator==(const Message &other) const { return severity == other.severity && text == other.text; }
+};
+
+// Keeps the scene's own errors beside the reader's messages.
+class RecordingScene : public kelmar::Scene {
+public:
+    using kelmar::Scene::Scene;
+    void Error(int code, const char *format, ...) const override;
+    mutable std::vector<Message> messages;
+};
+
+class Probe {
+public:
+    Probe();
+    ~Probe();
+    // Reads path; true when the reader met no structural error.
+    bool Read(const std::string &path);
+    // Reads text written to a temporary file.
+    bool ReadText(const std::string &text);
+    int Bodies() const;
+    int Models() const;
+    kelmar::Solid *SolidNamed(const char *name) { return scene.LookupSolid(name, false); }
+
+    kelmar::Universe universe{200, 200, 200, 4000};
+    RecordingScene scene;
+};
+
+// The status of the universe (when given) followed by the scene's, as text.
+std::string StatusText(const kelmar::Universe *universe, const kelmar::Scene &scene);
+// Loads such text back; both parts must read without error.
+void LoadStatusText(kelmar::Universe *universe, kelmar::Scene &scene, const std::string &text);
 
 } // namespace kelmartest
 

@@ -83,3 +83,4 @@ def test_the_rpro_mount_reads_the_strengths_its_file_gives(kelmar, world):
     assert np.allclose(mount.GetLinearStrength(), [1, 2, 3])
     with pytest.raises(kelmar.UnresolvedObject):  # a hinge is no spring
         kelmar.Spring(world[2], "hand.finger1").SetLength(3.0)
+

@@ -41,8 +41,9 @@ def test_each_class_has_one_method_per_declared_name_with_its_declarations(kelma
         methods = [d for d in cls._declarations if d.kind == "method" and not d.obsolete]
         for d in methods:
             assert " ".join(d.text.split()) in getattr(cls, d.name).__doc__, (cls.__name__, d.text)
-        own = {name for name, value in vars(cls).items() if callable(value) and not name.startswith("_")}
-        assert own == {d.name for d in methods}, cls.__name__
+        own = {name for name, value in vars(cls).items() if callable(value) or isinstance(value, classmethod)}
+        hooks = {kelmar._interface.HOOK_NAMES[d.name] for d in cls._declarations if d.kind == "hook"}
+        assert own - {"__init__"} == {d.name for d in methods} | hooks, cls.__name__
         fields = {name for name, value in vars(cls).items() if isinstance(value, property)}
         assert fields == {d.name for d in cls._declarations if d.kind == "field"}
         assert all(text in cls.__doc__ for text in table)

@@ -1,6 +1,7 @@
 """A universe and its scenes from Python: what the scene file says comes
 back through the material table, the clock follows the steps, a reset puts
 a moved solid back, and every grasp controller closes the hand on the ball."""
+import copy
 import os
 
 import numpy as np
@@ -64,10 +65,31 @@ def test_the_som_projection_is_the_nearest_node_of_the_map(kelmar):
         grasp.getCurrSOMProjection()  # no map yet
     nodes = np.loadtxt(os.path.join(EXAMPLES, "hand24_som.txt"))
     assert grasp.loadSOM(os.path.join(EXAMPLES, "hand24_som.txt"), "map", len(nodes), 24) == 1
-    assert grasp.setActiveSOM("map") == 1
+    assert grasp.getActiveSOMName() == ""
+    assert grasp.setActiveSOM("map") == 1 and grasp.getActiveSOMName() == "map"
     rng = np.random.default_rng(3)
     for posture in list(nodes[::5]) + [n + rng.normal(0, 0.02, 24) for n in nodes[::3]]:
         nearest = nodes[np.argmin(np.linalg.norm(nodes - posture, axis=1))]  # brute force, all joints
         projected = grasp.getSOMProjection(prJoints=posture, pfProjMask=np.zeros(15))
         assert np.allclose(projected, nearest, atol=1e-6)
     del scene, universe
+
+
+def test_the_hooks_describe_copy_reset_and_restore(kelmar, world, tmp_path):
+    universe, scene, name = world
+    ball = kelmar.SolidRef(name, "ball")
+    twin = copy.copy(ball)
+    assert type(twin) is kelmar.SolidRef and np.array_equal(twin.GetPosition(), ball.GetPosition())
+    assert str(ball) == "solid 'ball' in scene '%s' (resolved)\n" % name and str(kelmar.Contact()) == "invalid contact\n"
+    assert not kelmar.Box.compatible(ball) and kelmar.Box.compatible(kelmar.Box(name, [1, 2, 3]))
+    with pytest.raises(kelmar.BadArgument) as failed:
+        scene.load_status("/nonexistent")
+    assert failed.value.message == "Scene:LOAD: cannot open '/nonexistent'\n"
+    scene.save_status(tmp_path / "status.xml")
+    ball.SetPosition([5, 5, 5])
+    assert scene.load_status(tmp_path / "status.xml") and np.allclose(ball.GetPosition(), [0, 0, 18.7])
+    universe.step()
+    universe.control(-52)  # a unit renamed: nothing for a script universe
+    assert universe.GetTime() > 0
+    universe.control(-21)
+    assert universe.GetTime() == 0

@@ -1,56 +1,24 @@
 // kelmar-run as a user runs it: exit statuses, the loader's messages on a
 // load error, the summary, and outputs that appear only when complete.
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "ProgramTestSupport.h"
+
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
+using namespace programtest;
 
-std::string slurp(const std::string &path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string scratch(const std::string &name)
-{
-    return testing::TempDir() + "kelmar-run-" + std::to_string(getpid()) + "-" + name;
-}
-
-bool exists(const std::string &path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
-}
+const Program runner(KELMAR_RUN_PROGRAM);
 
 std::string example(const std::string &name)
 {
     return std::string(KELMAR_EXAMPLES_DIR) + "/" + name;
-}
-
-Outcome run(const std::string &arguments)
-{
-    const std::string out = scratch("stdout"), err = scratch("stderr");
-    const std::string command = std::string(KELMAR_RUN_PROGRAM) + " " + arguments + " >" + out + " 2>" + err;
-    const int raw = system(command.c_str());
-    Outcome o = {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
-    unlink(out.c_str());
-    unlink(err.c_str());
-    return o;
 }
 
 TEST(RunProgram, BadCommandLinesExitWithStatusTwoAndTheUsage)
@@ -61,21 +29,21 @@ TEST(RunProgram, BadCommandLinesExitWithStatusTwoAndTheUsage)
           scene + " --dt nan", scene + " --set shoulder", scene + " --set =1", scene + " --set a=b",
           scene + " --var novalue", scene + " --every 0", scene + " --frobnicate",
           scene + " --status same.xml --csv same.xml", scene + " --camera head", scene + " --images"}) {
-        const Outcome o = run(arguments);
+        const Outcome o = runner.Run(arguments);
         EXPECT_EQ(o.status, 2) << arguments;
         EXPECT_EQ(o.err.rfind("kelmar-run: ", 0), 0u) << arguments << ": " << o.err;
         EXPECT_NE(o.err.find("usage: kelmar-run [options] scene.px"), std::string::npos) << arguments;
         EXPECT_EQ(o.out, "") << arguments;
     }
-    EXPECT_FALSE(exists("same.xml"));
+    EXPECT_FALSE(Exists("same.xml"));
 }
 
 // A scene with errors: status 1, the loader's messages with file, line and
 // column on standard error, and no output file left behind.
 TEST(RunProgram, ALoadErrorExitsWithStatusOneAndTheLoadersMessages)
 {
-    const std::string status = scratch("status.xml");
-    const Outcome o = run(example("malformed/solids.px") + " --status " + status);
+    const std::string status = runner.Scratch("status.xml");
+    const Outcome o = runner.Run(example("malformed/solids.px") + " --status " + status);
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.err.find("Error in line 7, pos 50: Duplicate solid ID 'a' detected. Solid not created.\n"),
               std::string::npos)
@@ -83,21 +51,21 @@ TEST(RunProgram, ALoadErrorExitsWithStatusOneAndTheLoadersMessages)
     EXPECT_NE(o.err.find("Warning in line 8, pos 98: Invalid density specified for solid 'b'"), std::string::npos);
     EXPECT_NE(o.err.find("kelmar-run: '" + example("malformed/solids.px") + "' did not load"), std::string::npos);
     EXPECT_EQ(o.out, "");
-    EXPECT_FALSE(exists(status));
+    EXPECT_FALSE(Exists(status));
 }
 
 // Notes alone do not stop a run; they are shown unless --quiet.
 TEST(RunProgram, WarningsAreShownButDoNotStopTheRun)
 {
-    const std::string scene = scratch("note.px");
+    const std::string scene = runner.Scratch("note.px");
     std::ofstream(scene) << "<PX>\n<GADGET/>\n<GEOMETRIES><SPHERE s><RADIUS>1</RADIUS></SPHERE></GEOMETRIES>\n"
                             "<SOLID ball><GEOMETRY_ID>s</GEOMETRY_ID></SOLID>\n</PX>\n";
-    const Outcome shown = run(scene + " --steps 3");
+    const Outcome shown = runner.Run(scene + " --steps 3");
     EXPECT_EQ(shown.status, 0) << shown.err;
     EXPECT_NE(shown.err.find("Warning in line 2, pos 10: unknown tag 'GADGET'"), std::string::npos) << shown.err;
     EXPECT_NE(shown.out.find("simulated  0.150 s in 3 steps of 0.05 s"), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("bodies     1 (1 awake)"), std::string::npos) << shown.out;
-    const Outcome quiet = run(scene + " --steps 3 --quiet");
+    const Outcome quiet = runner.Run(scene + " --steps 3 --quiet");
     EXPECT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.err.find("GADGET"), std::string::npos) << quiet.err;
     unlink(scene.c_str());
@@ -108,10 +76,10 @@ TEST(RunProgram, WarningsAreShownButDoNotStopTheRun)
 // out, not the toolkit's reasons.
 TEST(RunProgram, ValuesTheToolkitRefusesAreShown)
 {
-    const std::string scene = scratch("heavy.px");
+    const std::string scene = runner.Scratch("heavy.px");
     std::ofstream(scene) << "<PX>\n<GEOMETRIES><SPHERE s><RADIUS>1</RADIUS></SPHERE></GEOMETRIES>\n"
                             "<SOLID ball><GEOMETRY_ID>s</GEOMETRY_ID><DENSITY>1e12</DENSITY></SOLID>\n</PX>\n";
-    const Outcome o = run(scene + " --steps 3"), quiet = run(scene + " --steps 3 --quiet");
+    const Outcome o = runner.Run(scene + " --steps 3"), quiet = runner.Run(scene + " --steps 3 --quiet");
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_NE(quiet.err.find("RbdBodySetMass: mass"), std::string::npos) << quiet.err;
     EXPECT_NE(o.err.find("RbdBodySetMass: mass 4.18879e+12 is outside 1e-06 .. 1e+06 kg; ignored.\n"),
@@ -128,19 +96,20 @@ TEST(RunProgram, ValuesTheToolkitRefusesAreShown)
 // number); --dt sets the step.
 TEST(RunProgram, WritesItsOutputsWhenTheRunEnds)
 {
-    const std::string scene = scratch("var.px"), status = scratch("status.xml"), csv = scratch("joints.csv");
+    const std::string scene = runner.Scratch("var.px"), status = runner.Scratch("status.xml"),
+                      csv = runner.Scratch("joints.csv");
     std::ofstream(scene) << "<PX><GEOMETRIES><SPHERE s><RADIUS>r</RADIUS></SPHERE></GEOMETRIES>"
                             "<SOLID ball><GEOMETRY_ID>s</GEOMETRY_ID></SOLID></PX>\n";
-    EXPECT_EQ(run(scene + " --steps 4").status, 1);
-    const Outcome o = run(scene + " --steps 4 --dt 0.01 --var r=2 --status " + status + " --csv " + csv);
+    EXPECT_EQ(runner.Run(scene + " --steps 4").status, 1);
+    const Outcome o = runner.Run(scene + " --steps 4 --dt 0.01 --var r=2 --status " + status + " --csv " + csv);
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_NE(o.out.find("simulated  0.040 s in 4 steps of 0.01 s"), std::string::npos) << o.out;
-    const std::string text = slurp(status);
+    const std::string text = Slurp(status);
     EXPECT_EQ(text.rfind("<UNIVERSE>\n", 0), 0u) << text;
     EXPECT_NE(text.find("</UNIVERSE>\n<SCENE>\n"), std::string::npos);
     EXPECT_NE(text.find("<TIMESTEP>0.01</TIMESTEP>"), std::string::npos);
     EXPECT_NE(text.find("<OBJECT ball>"), std::string::npos);
-    EXPECT_EQ(slurp(csv), "time\n0.000000\n0.010000\n0.020000\n0.030000\n0.040000\n");
+    EXPECT_EQ(Slurp(csv), "time\n0.000000\n0.010000\n0.020000\n0.030000\n0.040000\n");
     for (const std::string &path : {scene, status, csv}) unlink(path.c_str());
 }
 
@@ -148,11 +117,11 @@ TEST(RunProgram, WritesItsOutputsWhenTheRunEnds)
 // A joint the scene does not have is a load error.
 TEST(RunProgram, SetDrivesJointsToTheirTargets)
 {
-    const std::string csv = scratch("hand.csv");
-    const Outcome o = run(example("hand3.px") + " --steps 60 --set finger2_mid=0.4 --csv " + csv);
+    const std::string csv = runner.Scratch("hand.csv");
+    const Outcome o = runner.Run(example("hand3.px") + " --steps 60 --set finger2_mid=0.4 --csv " + csv);
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_NE(o.out.find("robots     1: robot (9 joints)"), std::string::npos) << o.out;
-    const std::string text = slurp(csv);
+    const std::string text = Slurp(csv);
     const size_t header = text.find('\n'), lastRow = text.rfind('\n', text.size() - 2);
     const std::string names = text.substr(0, header), last = text.substr(lastRow + 1);
     int column = 0;
@@ -160,7 +129,7 @@ TEST(RunProgram, SetDrivesJointsToTheirTargets)
     size_t start = 0;
     for (int c = 0; c < column; ++c) start = last.find(',', start) + 1;
     EXPECT_NEAR(std::stod(last.substr(start)), 0.4, 1e-3) << names << "\n" << last;
-    EXPECT_EQ(run(example("hand3.px") + " --set thumb=1").status, 1);
+    EXPECT_EQ(runner.Run(example("hand3.px") + " --set thumb=1").status, 1);
     unlink(csv.c_str());
 }
 
@@ -168,9 +137,9 @@ TEST(RunProgram, SetDrivesJointsToTheirTargets)
 // writes a contact sheet; an unknown camera ends the run before it starts.
 TEST(RunProgram, ImagesFilmACameraOfTheScene)
 {
-    const std::string dir = scratch("frames");
-    const Outcome o = run(example("camhead.px") + " --steps 20 --every 10 --quiet --images " + dir +
-                          " --camera head");
+    const std::string dir = runner.Scratch("frames");
+    const Outcome o = runner.Run(example("camhead.px") + " --steps 20 --every 10 --quiet --images " + dir +
+                                 " --camera head");
 #ifdef KELMAR_RUN_IMAGES
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_NE(
@@ -178,10 +147,10 @@ TEST(RunProgram, ImagesFilmACameraOfTheScene)
         std::string::npos)
         << o.out;
     for (const char *file : {"/head_000000.png", "/head_000010.png", "/head_000020.png", "/contact_sheet.png"}) {
-        EXPECT_TRUE(exists(dir + file)) << file;
+        EXPECT_TRUE(Exists(dir + file)) << file;
         unlink((dir + file).c_str());
     }
-    const Outcome nobody = run(example("camhead.px") + " --steps 2 --images " + dir + " --camera nobody");
+    const Outcome nobody = runner.Run(example("camhead.px") + " --steps 2 --images " + dir + " --camera nobody");
     EXPECT_EQ(nobody.status, 1);
     EXPECT_NE(nobody.err.find("kelmar-run: no camera named 'nobody' in the scenes\n"), std::string::npos)
         << nobody.err;
@@ -199,14 +168,14 @@ TEST(RunProgram, ImagesFilmACameraOfTheScene)
 // options are refused.
 TEST(RunProgram, GraspReportsTheClosedHand)
 {
-    const Outcome o = run(example("hand_ball.px") + " --grasp ballwrap --steps 120");
+    const Outcome o = runner.Run(example("hand_ball.px") + " --grasp ballwrap --steps 120");
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_NE(o.out.find("  grasp      ballwrap with hand.robot on ball: closed after "), std::string::npos) << o.out;
     EXPECT_NE(o.out.find("fingertips in contact: 3 of 3\n  grasp map  rank 6 of 6"), std::string::npos) << o.out;
     EXPECT_NE(o.out.find("  held       no: 3 of 3 fingertips in contact"), std::string::npos) << o.out;
-    EXPECT_EQ(run(example("hand_ball.px") + " --grasp fist").status, 2);
-    EXPECT_EQ(run(example("hand_ball.px") + " --grasp som").status, 2);
-    EXPECT_EQ(run(example("hand_ball.px") + " --grasp orb --target nothing").status, 1);
+    EXPECT_EQ(runner.Run(example("hand_ball.px") + " --grasp fist").status, 2);
+    EXPECT_EQ(runner.Run(example("hand_ball.px") + " --grasp som").status, 2);
+    EXPECT_EQ(runner.Run(example("hand_ball.px") + " --grasp orb --target nothing").status, 1);
 }
 
 // --phases sets the run's length and when the controller runs; --plot
@@ -214,25 +183,26 @@ TEST(RunProgram, GraspReportsTheClosedHand)
 // last line. A missing file or an unknown joint ends the run before it starts.
 TEST(RunProgram, PhasesDriveTheRunAndThePlotShowsThem)
 {
-    const std::string phases = scratch("hand.phases"), plot = scratch("hand.svg");
+    const std::string phases = runner.Scratch("hand.phases"), plot = runner.Scratch("hand.svg");
     std::ofstream(phases) << "# bend one finger, then grasp\nbend 0.1 open hand.finger1=0.3\nwrap 0.2 grasp\n";
-    const Outcome o = run(example("hand_ball.px") + " --grasp ballwrap --phases " + phases + " --plot " + plot);
+    const Outcome o = runner.Run(example("hand_ball.px") + " --grasp ballwrap --phases " + phases + " --plot " +
+                                 plot);
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_NE(o.out.find("simulated  0.300 s in 60 steps of 0.005 s"), std::string::npos) << o.out;
     EXPECT_NE(o.out.find("  phases     bend 0.10 s wrap 0.20 s (grasp)\n"), std::string::npos) << o.out;
     const size_t last = o.out.rfind('\n', o.out.size() - 2);
     EXPECT_EQ(o.out.substr(last + 1).rfind("ball not held: 3 of 3 fingertips in contact, lifted ", 0), 0u) << o.out;
-    const std::string svg = slurp(plot);
+    const std::string svg = Slurp(plot);
     EXPECT_EQ(svg.rfind("<svg xmlns=\"http://www.w3.org/2000/svg\"", 0), 0u);
     for (const char *text : {">bend</text>", ">wrap</text>", ">hand.finger1</text>", "<polyline", "</svg>\n"})
         EXPECT_NE(svg.find(text), std::string::npos) << text;
     EXPECT_EQ(svg.find(">hand.mount</text>"), std::string::npos) << "a joint that never moved is drawn";
 
-    const Outcome missing = run(example("hand_ball.px") + " --phases " + scratch("none.phases"));
+    const Outcome missing = runner.Run(example("hand_ball.px") + " --phases " + runner.Scratch("none.phases"));
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("kelmar-run: cannot read the phases '"), std::string::npos) << missing.err;
     std::ofstream(phases) << "bend 0.1 open thumb=1\n";
-    const Outcome unknown = run(example("hand_ball.px") + " --phases " + phases);
+    const Outcome unknown = runner.Run(example("hand_ball.px") + " --phases " + phases);
     EXPECT_EQ(unknown.status, 1);
     EXPECT_NE(unknown.err.find("kelmar-run: phase bend: no joint 'thumb' with a position in the scene"),
               std::string::npos)

@@ -1,9 +1,12 @@
-// Script entries of the free functions: vectors between frames, and the
-// quaternion, Euler-angle and transform conversions. Quaternions are
-// w, x, y, z; Euler angles are as the toolkit's matrices take them.
+// Script entries of the free functions: vectors between frames, the
+// quaternion, Euler-angle and transform conversions, and lines and arrows
+// drawn at once (inside a drawing pass, through the graphics backend).
+// Quaternions are w, x, y, z; Euler angles are as the toolkit's matrices
+// take them.
 #include <cmath>
 #include <cstring>
 
+#include <kelmar/Graphics.h>
 #include <kelmar/PxMath.h>
 #include <kelmar/Solid.h>
 #include <kelmar/Transform.h>
@@ -162,6 +165,74 @@ void EulerAndPositionFromTM(KelmarCall *c)
     PutReals(c, 2, label, position, 3);
 }
 
+// ---- Immediate drawing: points in the base frame (world without one) ----
+const float kDefaultInk[4] = {0, 0, 0, 1}; // without a colour: opaque black
+
+void Ink(KelmarCall *c, int k, const char *label, float rgba[4])
+{
+    double given[4];
+    const bool has = OptionalReals(c, k, label, 4, given);
+    for (int i = 0; i < 4; ++i) rgba[i] = has ? static_cast<float>(given[i]) : kDefaultInk[i];
+}
+
+// The base frame, or null for the world (the drawing helpers' convention).
+const double (*BaseFrame(KelmarCall *c, int k, const char *label, double tm[4][4]))[4]
+{
+    return OptionalReals(c, k, label, 16, &tm[0][0]) ? tm : nullptr;
+}
+
+void DrawLineEntry(KelmarCall *c)
+{
+    const char *label = "vx:DrawLine";
+    double from[3], to[3], base[4][4], a[3], b[3];
+    float rgba[4];
+    Reals(c, 0, label, 3, from);
+    Reals(c, 1, label, 3, to);
+    Ink(c, 2, label, rgba);
+    const double(*frame)[4] = BaseFrame(c, 3, label, base);
+    ConvertPosition(frame, from, a);
+    ConvertPosition(frame, to, b);
+    DrawLine(a, b, rgba);
+}
+
+// A frame at p whose x axis is the unit vector x (y and z complete it).
+void FrameAlong(const double x[3], const double p[3], double tm[4][4])
+{
+    const double helper[3] = {std::fabs(x[0]) < 0.9 ? 1.0 : 0.0, std::fabs(x[0]) < 0.9 ? 0.0 : 1.0, 0};
+    double y[3] = {helper[1] * x[2] - helper[2] * x[1], helper[2] * x[0] - helper[0] * x[2],
+                   helper[0] * x[1] - helper[1] * x[0]};
+    const double ny = std::sqrt(y[0] * y[0] + y[1] * y[1] + y[2] * y[2]);
+    for (double &v : y) v /= ny;
+    const double z[3] = {x[1] * y[2] - x[2] * y[1], x[2] * y[0] - x[0] * y[2], x[0] * y[1] - x[1] * y[0]};
+    for (int i = 0; i < 3; ++i) tm[0][i] = x[i], tm[1][i] = y[i], tm[2][i] = z[i], tm[3][i] = p[i];
+    tm[0][3] = tm[1][3] = tm[2][3] = 0;
+    tm[3][3] = 1;
+}
+
+// An arrow from pFrom along pDir (its length the vector's); a zero vector draws nothing.
+void DrawArrowEntry(KelmarCall *c)
+{
+    const char *label = "vx:DrawArrow";
+    double from[3], dir[3], base[4][4], local[4][4], world[4][4];
+    float rgba[4];
+    Reals(c, 0, label, 3, from);
+    Reals(c, 1, label, 3, dir);
+    Ink(c, 2, label, rgba);
+    const double(*frame)[4] = BaseFrame(c, 3, label, base);
+    const double width = Real(c, 4, label);
+    const double length = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
+    if (length == 0) return;
+    for (double &v : dir) v /= length;
+    FrameAlong(dir, from, local);
+    // Row vectors: a point p of the arrow's frame is p local base in the world.
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            world[i][j] = 0;
+            for (int k = 0; k < 4; ++k) world[i][j] += local[i][k] * (frame ? frame[k][j] : kIdentity[k][j]);
+        }
+    DrawArrow(world, length, width, rgba);
+}
+
 const NamedEntry kEntries[] = {
     {"Solid_ConvertVector", ConvertBetweenSolids},
     {"TM_ConvertVector", ConvertBetweenTMs},
@@ -173,6 +244,8 @@ const NamedEntry kEntries[] = {
     {"vx_QuaternionForRotation", QuaternionForRotation},
     {"vx_TMFromEulerAndPos", TMFromEulerAndPosition},
     {"vx_EulerAndPosFromTM", EulerAndPositionFromTM},
+    {"vx_DrawArrow", DrawArrowEntry},
+    {"vx_DrawLine", DrawLineEntry},
 };
 
 } // namespace

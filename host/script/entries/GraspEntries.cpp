@@ -1,6 +1,7 @@
 // Script entries of the grasp controllers. A controller keeps the host
 // objects of its hand and target, not their robot-layer objects, and takes
 // those afresh at every call: a scene reset rebuilds them.
+#include <cstring>
 #include <memory>
 
 #include <kelmar/grasp.h>
@@ -54,43 +55,49 @@ template <class G> void Free(KelmarCall *c)
     delete Self<Held<G>>(c);
 }
 
-// ---- GraspBallWrap ----
-using BallWrap = Held<GraspBallWrap>;
-
-void NewBallWrap(KelmarCall *c)
+template <class G> G &Unbound(KelmarCall *c)
 {
-    const char *label = "GraspBallWrap:GraspBallWrap";
-    std::unique_ptr<BallWrap> held(new BallWrap);
-    held->robot = RobotArg(c, label);
-    held->target = SolidArg(c, 1, label);
-    held->grasp.init(held->robot->Require(), held->target->Require(), Real(c, 2, label), Real(c, 3, label));
+    return Self<Held<G>>(c)->grasp;
+}
+
+// ---- Adapters shared by the controllers of one signature ----
+// (class Robot, class SolidRef, float, float): a hand and a target.
+template <class G, const char *Label> void NewWithTarget(KelmarCall *c)
+{
+    std::unique_ptr<Held<G>> held(new Held<G>);
+    held->robot = RobotArg(c, Label);
+    held->target = SolidArg(c, 1, Label);
+    held->grasp.init(held->robot->Require(), held->target->Require(), Real(c, 2, Label), Real(c, 3, Label));
     c->self = held.release();
 }
 
-void BallWrapGrasp(KelmarCall *c)
+// A method without arguments declared void, on the controller bound as Bind binds it.
+template <class G, class R, R (G::*Method)(), G &(*Bind)(KelmarCall *)> void Do(KelmarCall *c)
 {
-    BoundWithTarget<GraspBallWrap>(c).grasp();
+    (Bind(c).*Method)();
 }
 
-void BallWrapSetRadius(KelmarCall *c)
+// The same, declared int.
+template <class G, class R, R (G::*Method)(), G &(*Bind)(KelmarCall *)> void DoInt(KelmarCall *c)
 {
-    Self<BallWrap>(c)->grasp.radius = Real(c, 0, "GraspBallWrap:setRadius");
+    ReturnInt(c, static_cast<int>((Bind(c).*Method)()));
 }
 
-void BallWrapGetRadius(KelmarCall *c)
+// A float setting of the controller, and reading it back.
+template <class G, class T, T G::*Field, const char *Label> void SetReal(KelmarCall *c)
 {
-    ReturnFloat(c, Self<BallWrap>(c)->grasp.radius);
+    Unbound<G>(c).*Field = static_cast<T>(Real(c, 0, Label));
 }
 
-void BallWrapSetThreshold(KelmarCall *c)
+template <class G, class T, T G::*Field> void GetReal(KelmarCall *c)
 {
-    Self<BallWrap>(c)->grasp.tolerance = Real(c, 0, "GraspBallWrap:setThreshold");
+    ReturnFloat(c, Unbound<G>(c).*Field);
 }
 
-void BallWrapGetThreshold(KelmarCall *c)
-{
-    ReturnFloat(c, Self<BallWrap>(c)->grasp.tolerance);
-}
+// ---- GraspBallWrap ----
+constexpr char kNewBallWrap[] = "GraspBallWrap:GraspBallWrap";
+constexpr char kSetRadius[] = "GraspBallWrap:setRadius";
+constexpr char kSetThreshold[] = "GraspBallWrap:setThreshold";
 
 // ---- GraspContactBased ----
 using ContactBased = Held<GraspContactBased>;
@@ -102,21 +109,6 @@ void NewContactBased(KelmarCall *c)
     held->robot = RobotArg(c, label);
     held->grasp.init(held->robot->Require(), Real(c, 1, label), Real(c, 2, label), Real(c, 3, label));
     c->self = held.release();
-}
-
-void ContactBasedExplore(KelmarCall *c)
-{
-    ReturnInt(c, Bound<GraspContactBased>(c).explore());
-}
-
-void ContactBasedGrasp(KelmarCall *c)
-{
-    ReturnInt(c, Bound<GraspContactBased>(c).grasp());
-}
-
-void ContactBasedReset(KelmarCall *c)
-{
-    Self<ContactBased>(c)->grasp.reset();
 }
 
 // ---- GraspBallWrap2_Orb ----
@@ -131,11 +123,6 @@ void NewOrb(KelmarCall *c)
     Reals(c, 2, label, 3, centre);
     held->grasp.init(held->robot->Require(), Int(c, 1, label), centre, Real(c, 3, label));
     c->self = held.release();
-}
-
-void OrbGrasp(KelmarCall *c)
-{
-    Bound<GraspBallWrap2_Orb>(c).grasp();
 }
 
 void OrbSetRadius(KelmarCall *c)
@@ -183,42 +170,9 @@ void OrbGetGraspType(KelmarCall *c)
 }
 
 // ---- GraspContactBased0 ----
-using ContactBased0 = Held<GraspContactBased0>;
-
-void NewContactBased0(KelmarCall *c)
-{
-    const char *label = "GraspContactBased0:GraspContactBased0";
-    std::unique_ptr<ContactBased0> held(new ContactBased0);
-    held->robot = RobotArg(c, label);
-    held->target = SolidArg(c, 1, label);
-    held->grasp.init(held->robot->Require(), held->target->Require(), Real(c, 2, label), Real(c, 3, label));
-    c->self = held.release();
-}
-
-void ContactBased0Grasp(KelmarCall *c)
-{
-    ReturnInt(c, BoundWithTarget<GraspContactBased0>(c).grasp());
-}
-
-void ContactBased0SetMaxForce(KelmarCall *c)
-{
-    Self<ContactBased0>(c)->grasp.forceLimit = Real(c, 0, "GraspContactBased0:setMaxContactForce");
-}
-
-void ContactBased0GetMaxForce(KelmarCall *c)
-{
-    ReturnFloat(c, Self<ContactBased0>(c)->grasp.forceLimit);
-}
-
-void ContactBased0SetSpeed(KelmarCall *c)
-{
-    Self<ContactBased0>(c)->grasp.speed = Real(c, 0, "GraspContactBased0:setSpeed");
-}
-
-void ContactBased0GetSpeed(KelmarCall *c)
-{
-    ReturnFloat(c, Self<ContactBased0>(c)->grasp.speed);
-}
+constexpr char kNewContactBased0[] = "GraspContactBased0:GraspContactBased0";
+constexpr char kSetMaxContactForce[] = "GraspContactBased0:setMaxContactForce";
+constexpr char kSetSpeed[] = "GraspContactBased0:setSpeed";
 
 // ---- GraspShadowSOMGrasp ----
 using Som = Held<GraspShadowSOMGrasp>;
@@ -230,11 +184,6 @@ void NewSom(KelmarCall *c)
     held->robot = RobotArg(c, label);
     held->grasp.init(held->robot->Require(), static_cast<float>(Real(c, 1, label)), Real(c, 2, label));
     c->self = held.release();
-}
-
-void SomGrasp(KelmarCall *c)
-{
-    Bound<GraspShadowSOMGrasp>(c).grasp();
 }
 
 void SomLoad(KelmarCall *c)
@@ -251,20 +200,24 @@ void SomSetActive(KelmarCall *c)
     ReturnFloat(c, Self<Som>(c)->grasp.setActiveSOM(name) ? 1.0 : 0.0);
 }
 
-void SomSetGamma(KelmarCall *c)
+// The active map's name, NUL-terminated, into the caller's text buffer
+// (bytes; an OUT one is allocated); also the call's result, for callers
+// without a buffer.
+void SomActiveName(KelmarCall *c)
 {
-    Self<Som>(c)->grasp.gainA = static_cast<float>(Real(c, 0, "GraspShadowSOMGrasp:setGraspGamma"));
+    const char *label = "GraspShadowSOMGrasp:getActiveSOMName";
+    const std::string &name = Self<Som>(c)->grasp.getActiveSOM();
+    const int needed = static_cast<int>(name.size()) + 1;
+    const KelmarArg &buffer = c->args[0];
+    if (c->argc > 0 && buffer.kind == KELMAR_BYTES && buffer.count >= needed)
+        std::memcpy(buffer.data, name.c_str(), static_cast<size_t>(needed));
+    else if (c->argc > 0 && buffer.kind != KELMAR_NONE)
+        std::memcpy(OutBytes(c, 0, label, needed), name.c_str(), static_cast<size_t>(needed));
+    ReturnText(c, name.c_str());
 }
 
-void SomSetEpsilon(KelmarCall *c)
-{
-    Self<Som>(c)->grasp.gainB = Real(c, 0, "GraspShadowSOMGrasp:setGraspEpsilon");
-}
-
-void SomReset(KelmarCall *c)
-{
-    Self<Som>(c)->grasp.reset();
-}
+constexpr char kSetGraspGamma[] = "GraspShadowSOMGrasp:setGraspGamma";
+constexpr char kSetGraspEpsilon[] = "GraspShadowSOMGrasp:setGraspEpsilon";
 
 // Postures are 24 joint values; masks name the finger segments in contact,
 // 5 fingers x 3 segments, palm outwards (nonzero: in contact).
@@ -316,21 +269,21 @@ void SomTarget(KelmarCall *c)
 }
 
 const NamedEntry kEntries[] = {
-    {"GraspBallWrap_GraspBallWrap", NewBallWrap},
+    {"GraspBallWrap_GraspBallWrap", NewWithTarget<GraspBallWrap, kNewBallWrap>},
     {"GraspBallWrap_FREE_GraspBallWrap", Free<GraspBallWrap>},
-    {"GraspBallWrap_grasp", BallWrapGrasp},
-    {"GraspBallWrap_setRadius", BallWrapSetRadius},
-    {"GraspBallWrap_getRadius", BallWrapGetRadius},
-    {"GraspBallWrap_setThreshold", BallWrapSetThreshold},
-    {"GraspBallWrap_getThreshold", BallWrapGetThreshold},
+    {"GraspBallWrap_grasp", Do<GraspBallWrap, void, &GraspBallWrap::grasp, BoundWithTarget>},
+    {"GraspBallWrap_setRadius", SetReal<GraspBallWrap, double, &GraspBallWrap::radius, kSetRadius>},
+    {"GraspBallWrap_getRadius", GetReal<GraspBallWrap, double, &GraspBallWrap::radius>},
+    {"GraspBallWrap_setThreshold", SetReal<GraspBallWrap, double, &GraspBallWrap::tolerance, kSetThreshold>},
+    {"GraspBallWrap_getThreshold", GetReal<GraspBallWrap, double, &GraspBallWrap::tolerance>},
     {"GraspContactBased_GraspContactBased", NewContactBased},
     {"GraspContactBased_FREE_GraspContactBased", Free<GraspContactBased>},
-    {"GraspContactBased_explore", ContactBasedExplore},
-    {"GraspContactBased_grasp", ContactBasedGrasp},
-    {"GraspContactBased_reset", ContactBasedReset},
+    {"GraspContactBased_explore", DoInt<GraspContactBased, bool, &GraspContactBased::explore, Bound>},
+    {"GraspContactBased_grasp", DoInt<GraspContactBased, bool, &GraspContactBased::grasp, Bound>},
+    {"GraspContactBased_reset", Do<GraspContactBased, void, &GraspContactBased::reset, Unbound>},
     {"GraspBallWrap2_Orb_GraspBallWrap2_Orb", NewOrb},
     {"GraspBallWrap2_Orb_FREE_GraspBallWrap2_Orb", Free<GraspBallWrap2_Orb>},
-    {"GraspBallWrap2_Orb_grasp", OrbGrasp},
+    {"GraspBallWrap2_Orb_grasp", Do<GraspBallWrap2_Orb, int, &GraspBallWrap2_Orb::grasp, Bound>},
     {"GraspBallWrap2_Orb_setRadius", OrbSetRadius},
     {"GraspBallWrap2_Orb_setRadii", OrbSetRadii},
     {"GraspBallWrap2_Orb_getRadius", OrbGetRadius},
@@ -338,21 +291,25 @@ const NamedEntry kEntries[] = {
     {"GraspBallWrap2_Orb_getBallPos", OrbGetBallPos},
     {"GraspBallWrap2_Orb_setGraspType", OrbSetGraspType},
     {"GraspBallWrap2_Orb_getGraspType", OrbGetGraspType},
-    {"GraspContactBased0_GraspContactBased0", NewContactBased0},
+    {"GraspContactBased0_GraspContactBased0", NewWithTarget<GraspContactBased0, kNewContactBased0>},
     {"GraspContactBased0_FREE_GraspContactBased0", Free<GraspContactBased0>},
-    {"GraspContactBased0_grasp", ContactBased0Grasp},
-    {"GraspContactBased0_setMaxContactForce", ContactBased0SetMaxForce},
-    {"GraspContactBased0_getMaxContactForce", ContactBased0GetMaxForce},
-    {"GraspContactBased0_setSpeed", ContactBased0SetSpeed},
-    {"GraspContactBased0_getSpeed", ContactBased0GetSpeed},
+    {"GraspContactBased0_grasp", DoInt<GraspContactBased0, int, &GraspContactBased0::grasp, BoundWithTarget>},
+    {"GraspContactBased0_setMaxContactForce",
+     SetReal<GraspContactBased0, double, &GraspContactBased0::forceLimit, kSetMaxContactForce>},
+    {"GraspContactBased0_getMaxContactForce", GetReal<GraspContactBased0, double, &GraspContactBased0::forceLimit>},
+    {"GraspContactBased0_setSpeed", SetReal<GraspContactBased0, double, &GraspContactBased0::speed, kSetSpeed>},
+    {"GraspContactBased0_getSpeed", GetReal<GraspContactBased0, double, &GraspContactBased0::speed>},
     {"GraspShadowSOMGrasp_GraspShadowSOMGrasp", NewSom},
     {"GraspShadowSOMGrasp_FREE_GraspShadowSOMGrasp", Free<GraspShadowSOMGrasp>},
-    {"GraspShadowSOMGrasp_grasp", SomGrasp},
+    {"GraspShadowSOMGrasp_grasp", Do<GraspShadowSOMGrasp, bool, &GraspShadowSOMGrasp::grasp, Bound>},
     {"GraspShadowSOMGrasp_loadSOM", SomLoad},
     {"GraspShadowSOMGrasp_setActiveSOM", SomSetActive},
-    {"GraspShadowSOMGrasp_setGraspGamma", SomSetGamma},
-    {"GraspShadowSOMGrasp_setGraspEpsilon", SomSetEpsilon},
-    {"GraspShadowSOMGrasp_reset", SomReset},
+    {"GraspShadowSOMGrasp_getActiveSOMName", SomActiveName},
+    {"GraspShadowSOMGrasp_setGraspGamma",
+     SetReal<GraspShadowSOMGrasp, float, &GraspShadowSOMGrasp::gainA, kSetGraspGamma>},
+    {"GraspShadowSOMGrasp_setGraspEpsilon",
+     SetReal<GraspShadowSOMGrasp, double, &GraspShadowSOMGrasp::gainB, kSetGraspEpsilon>},
+    {"GraspShadowSOMGrasp_reset", Do<GraspShadowSOMGrasp, void, &GraspShadowSOMGrasp::reset, Unbound>},
     {"GraspShadowSOMGrasp_getSOMProjection", SomProjection},
     {"GraspShadowSOMGrasp_getCurrSOMProjection", SomCurrentProjection},
     {"GraspShadowSOMGrasp_computeTarget", SomTarget},

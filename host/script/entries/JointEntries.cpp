@@ -372,7 +372,7 @@ constexpr char kSetStiffness[] = "Spring:SetStiffness";
 constexpr char kSetDamping[] = "Spring:SetDamping";
 
 const NamedEntry kEntries[] = {
-    {"Ref_Joint", New<DfxJointRef::kBallAndSocket>},
+    {"Ref_Joint", New<DfxJointRef::kAnyJoint>},
     {"Ref_FREE_Joint", Free},
     {"Ref_Hinge", New<DfxJointRef::kHinge>},
     {"Ref_FREE_Hinge", Free},

@@ -70,4 +70,9 @@ int dfx_execute_successor(DfxUnit *unit)
     return static_cast<int>(successors.size());
 }
 
+int dfx_successor_count(const DfxUnit *unit)
+{
+    return dfx::IsLive(unit) ? static_cast<int>(unit->successors.size()) : 0;
+}
+
 } // extern "C"

@@ -68,20 +68,45 @@ protected:
     // Element i: a box of half-extents 0.5 whose world placement lands in
     // elementTm_[i].
     CdxModelID Element(int i, PxReal hx = 0.5) { return Model(TestBoxCreate(hx, 0.5, 0.5), &elementTm_[i]); }
+    // A composite with room for capacity elements following tm (one of
+    // frame_, which outlives the test's body); the test's end decomposes
+    // and destroys it.
+    CdxModelID Composite(int capacity, PxMatrix4 *tm)
+    {
+        CdxModelID composite = CdxCompositeModelCreate(capacity);
+        CdxModelSetTransformPtr(composite, tm);
+        composites_.push_back(composite);
+        return composite;
+    }
+    // Adds element in slot i of relative_, offset by (x, y, z); returns it.
+    CdxModelID Add(CdxModelID composite, int i, CdxModelID element, PxReal x, PxReal y, PxReal z)
+    {
+        TestTranslation(relative_[i], x, y, z);
+        EXPECT_EQ(1, CdxCompositeModelAddElement(composite, element, &relative_[i]));
+        return element;
+    }
+    void TearDown() override
+    {
+        for (CdxModelID composite : composites_) {
+            CdxCompositeModelDecompose(composite);
+            CdxModelDestroy(composite);
+        }
+        CdxTest::TearDown();
+    }
     CdxIntersectResult Intersect(CdxModelID a, CdxModelID b, int capacity)
     {
         CdxModelPairReset(&pair_, a, b);
         CdxHello(&pair_);
-        CdxIntersectResult result = {};
-        result.contacts = contacts_;
-        result.contactCapacity = capacity;
+        CdxIntersectResult result = ResultOn(contacts_, capacity);
         CdxIntersect(&pair_, &result);
         return result;
     }
     PxMatrix4 elementTm_[6];
+    PxMatrix4 frame_[2];
     PxMatrix4 relative_[6];
     CdxModelPair pair_;
     CdxContact contacts_[32];
+    std::vector<CdxModelID> composites_;
 };
 
 TEST_F(CdxCompositeTest, ElementsArePlacedByTheCompositeTransformThenTheirOffsets)
@@ -192,18 +217,15 @@ TEST_F(CdxCompositeTest, NestedCompositesPlaceTheirElementsRecursively)
 
 TEST_F(CdxCompositeTest, BoundsAreTheUnionOfTheElementsAndTheSphereCoversThem)
 {
-    PxMatrix4 tm;
+    PxMatrix4 &tm = frame_[0];
     TestTranslation(tm, 0, 0, 1);
-    CdxModelID composite = CdxCompositeModelCreate(2);
-    CdxModelSetTransformPtr(composite, &tm);
+    CdxModelID composite = Composite(2, &tm);
     PxVector3 min, max;
     ASSERT_EQ(1, CdxModelGetAABB(composite, min, max));
     EXPECT_EQ(min[2], 1.0) << "an empty composite is a point at its origin";
     EXPECT_EQ(max[2], 1.0);
-    TestTranslation(relative_[0], -2, 0, 0);
-    TestTranslation(relative_[1], 2, 0, 0);
-    CdxCompositeModelAddElement(composite, Element(0), &relative_[0]);
-    CdxCompositeModelAddElement(composite, Element(1, 1.0), &relative_[1]);
+    Add(composite, 0, Element(0), -2, 0, 0);
+    Add(composite, 1, Element(1, 1.0), 2, 0, 0);
     CdxCompositeModelBuild(composite);
     ASSERT_EQ(1, CdxModelGetAABB(composite, min, max));
     EXPECT_NEAR(-2.5, min[0], kTight);
@@ -223,7 +245,6 @@ TEST_F(CdxCompositeTest, BoundsAreTheUnionOfTheElementsAndTheSphereCoversThem)
     PxVector3 direction = {1, 0, 0}, point;
     ASSERT_EQ(1, CdxGeometryMaximumPoint(CdxModelGetGeometry(composite), tm, direction, point));
     EXPECT_NEAR(3.0, point[0], kTight);
-    CdxModelDestroy(composite);
 }
 
 TEST_F(CdxCompositeTest, MassOfRandomlyTurnedBoxesMatchesABruteForceSum)
@@ -305,17 +326,12 @@ TEST_F(CdxCompositeTest, AnEmptyCompositeWeighsAsASolidSphereOfItsBoundingRadius
 
 TEST_F(CdxCompositeTest, TwoBoxesOnAFloorGiveContactsNamingTheirElementAndPointingUp)
 {
-    PxMatrix4 floorTm, tm;
+    PxMatrix4 floorTm, &tm = frame_[0];
     TestTranslation(floorTm, 0, 0, -1);
     TestTranslation(tm, 0, 0, 0.45); // elements 0.05 deep in the floor
     CdxModelID floor = Model(TestBoxCreate(10, 10, 1), &floorTm);
-    CdxModelID composite = CdxCompositeModelCreate(2);
-    CdxModelSetTransformPtr(composite, &tm);
-    TestTranslation(relative_[0], -1, 0, 0);
-    TestTranslation(relative_[1], 1, 0, 0);
-    CdxModelID left = Element(0), right = Element(1);
-    CdxCompositeModelAddElement(composite, left, &relative_[0]);
-    CdxCompositeModelAddElement(composite, right, &relative_[1]);
+    CdxModelID composite = Composite(2, &tm);
+    CdxModelID left = Add(composite, 0, Element(0), -1, 0, 0), right = Add(composite, 1, Element(1), 1, 0, 0);
 
     // Floor first: hello turns the pair round so the composite is model 1.
     CdxIntersectResult result = Intersect(floor, composite, 32);
@@ -341,26 +357,20 @@ TEST_F(CdxCompositeTest, TwoBoxesOnAFloorGiveContactsNamingTheirElementAndPointi
     result = Intersect(composite, floor, 32);
     EXPECT_EQ(0, result.touch);
     EXPECT_EQ(0, result.contactCount);
-    CdxCompositeModelDecompose(composite);
-    CdxModelDestroy(composite);
 }
 
 TEST_F(CdxCompositeTest, ElementsSeenAsModel2TurnTheirNormalsTowardsTheComposite)
 {
     // Balls only pair as (box, ball): each element's local pair is turned
     // round, so its normals first point into the ball and are turned back.
-    PxMatrix4 floorTm, tm, ballTm[2];
+    PxMatrix4 floorTm, &tm = frame_[0];
     TestTranslation(floorTm, 0, 0, -1);
     TestTranslation(tm, 0, 0, 0.9);
     CdxModelID floor = Model(TestBoxCreate(10, 10, 1), &floorTm);
-    CdxModelID composite = CdxCompositeModelCreate(2);
-    CdxModelSetTransformPtr(composite, &tm);
+    CdxModelID composite = Composite(2, &tm);
     CdxModelID balls[2];
-    for (int i = 0; i < 2; ++i) {
-        balls[i] = Model(TestBallCreate(1.0), &ballTm[i]);
-        TestTranslation(relative_[i], 3.0 * i, 0, 0);
-        CdxCompositeModelAddElement(composite, balls[i], &relative_[i]);
-    }
+    for (int i = 0; i < 2; ++i)
+        balls[i] = Add(composite, i, Model(TestBallCreate(1.0), &elementTm_[i]), 3.0 * i, 0, 0);
     CdxIntersectResult result = Intersect(composite, floor, 32);
     ASSERT_EQ(1, result.touch);
     ASSERT_EQ(2, result.contactCount);
@@ -370,23 +380,15 @@ TEST_F(CdxCompositeTest, ElementsSeenAsModel2TurnTheirNormalsTowardsTheComposite
         EXPECT_NEAR(-0.1, contacts_[i].separation, kTight);
         EXPECT_EQ(reinterpret_cast<intptr_t>(balls[contacts_[i].position[0] > 1.5]), contacts_[i].element1);
     }
-    CdxCompositeModelDecompose(composite);
-    CdxModelDestroy(composite);
 }
 
 TEST_F(CdxCompositeTest, CompositesAgainstCompositesAndEmptyCompositesNeverTouch)
 {
-    PxMatrix4 lowTm, highTm;
+    PxMatrix4 &lowTm = frame_[0], &highTm = frame_[1];
     TestTranslation(lowTm, 0, 0, 0);
     TestTranslation(highTm, 0, 0, 0.9);
-    CdxModelID low = CdxCompositeModelCreate(1), high = CdxCompositeModelCreate(1);
-    CdxModelSetTransformPtr(low, &lowTm);
-    CdxModelSetTransformPtr(high, &highTm);
-    TestTranslation(relative_[0], 0, 0, 0);
-    TestTranslation(relative_[1], 0, 0, 0);
-    CdxModelID lowBox = Element(0), highBox = Element(1);
-    CdxCompositeModelAddElement(low, lowBox, &relative_[0]);
-    CdxCompositeModelAddElement(high, highBox, &relative_[1]);
+    CdxModelID low = Composite(1, &lowTm), high = Composite(1, &highTm);
+    CdxModelID lowBox = Add(low, 0, Element(0), 0, 0, 0), highBox = Add(high, 1, Element(1), 0, 0, 0);
     CdxIntersectResult result = Intersect(high, low, 32);
     ASSERT_EQ(1, result.touch);
     ASSERT_EQ(4, result.contactCount);
@@ -395,61 +397,44 @@ TEST_F(CdxCompositeTest, CompositesAgainstCompositesAndEmptyCompositesNeverTouch
         EXPECT_EQ(reinterpret_cast<intptr_t>(highBox), contacts_[i].element1);
         EXPECT_EQ(reinterpret_cast<intptr_t>(lowBox), contacts_[i].element2);
     }
-    CdxModelID empty = CdxCompositeModelCreate(1);
-    CdxModelSetTransformPtr(empty, &lowTm);
-    result = Intersect(high, empty, 32);
-    EXPECT_EQ(0, result.touch);
-    for (CdxModelID m : {low, high, empty}) {
-        CdxCompositeModelDecompose(m);
-        CdxModelDestroy(m);
-    }
+    result = Intersect(high, Composite(1, &lowTm), 32);
+    EXPECT_EQ(0, result.touch) << "an empty composite";
 }
 
 TEST_F(CdxCompositeTest, RequestBudgetAndIntersectAtApplyToComposites)
 {
-    PxMatrix4 floorTm, tm;
+    PxMatrix4 floorTm, &tm = frame_[0];
     TestTranslation(floorTm, 0, 0, -1);
     TestTranslation(tm, 0, 0, 1.45);
     PxVector3 v = {0, 0, -1}, w = {0, 0, 0};
     CdxModelID floor = Model(TestBoxCreate(10, 10, 1), &floorTm);
-    CdxModelID composite = CdxCompositeModelCreate(2);
-    CdxModelSetTransformPtr(composite, &tm);
+    CdxModelID composite = Composite(2, &tm);
     CdxModelSetLinearVelocityPtr(composite, v);
     CdxModelSetAngularVelocityPtr(composite, w);
-    TestTranslation(relative_[0], -1, 0, 0);
-    TestTranslation(relative_[1], 1, 0, 0);
-    CdxCompositeModelAddElement(composite, Element(0), &relative_[0]);
-    CdxCompositeModelAddElement(composite, Element(1), &relative_[1]);
+    Add(composite, 0, Element(0), -1, 0, 0);
+    Add(composite, 1, Element(1), 1, 0, 0);
     CdxModelPairReset(&pair_, composite, floor);
     CdxRequest two = {2, 0};
     CdxHelloWithRequest(&pair_, &two);
-    CdxIntersectResult result = {};
-    result.contacts = contacts_;
-    result.contactCapacity = 32;
+    CdxIntersectResult result = ResultOn(contacts_, 32);
     CdxIntersect(&pair_, &result);
     EXPECT_EQ(0, result.touch) << "one unit above the floor now";
     ASSERT_EQ(1, CdxIntersectAt(&pair_, &result, 1.0));
     EXPECT_EQ(1, result.touch) << "one second later it has landed";
     EXPECT_EQ(2, result.contactCount);
     EXPECT_NEAR(1.45, elementTm_[0][3][2], kTight) << "the elements are back at the present pose";
-    CdxCompositeModelDecompose(composite);
-    CdxModelDestroy(composite);
 }
 
 TEST_F(CdxCompositeTest, LineSegmentsHitTheNearestAcceptedElement)
 {
     ASSERT_EQ(1, CdxLineSegRegisterInteraction(TestBallTypeId(), BallLineSegment));
     EXPECT_EQ(CdxCompositeLineSegment, CdxLineSegGetIntersectFnPtr(CdxCompositeGetTypeId()));
-    PxMatrix4 tm, ballTm[2];
+    PxMatrix4 &tm = frame_[0];
     TestTranslation(tm, 0, 0, 0);
-    CdxModelID composite = CdxCompositeModelCreate(2);
-    CdxModelSetTransformPtr(composite, &tm);
+    CdxModelID composite = Composite(2, &tm);
     CdxModelID balls[2];
-    for (int i = 0; i < 2; ++i) {
-        balls[i] = Model(TestBallCreate(1.0), &ballTm[i]);
-        TestTranslation(relative_[i], 5.0 - 3.0 * i, 0, 0);
-        CdxCompositeModelAddElement(composite, balls[i], &relative_[i]);
-    }
+    for (int i = 0; i < 2; ++i)
+        balls[i] = Add(composite, i, Model(TestBallCreate(1.0), &elementTm_[i]), 5.0 - 3.0 * i, 0, 0);
     PxVector3 p0 = {-10, 0, 0}, p1 = {10, 0, 0};
     CdxLineSegResult hit = {};
     ASSERT_EQ(1, CdxLineSegGetIntersectFnPtr(CdxCompositeGetTypeId())(composite, p0, p1, &hit));
@@ -462,26 +447,19 @@ TEST_F(CdxCompositeTest, LineSegmentsHitTheNearestAcceptedElement)
     EXPECT_NEAR(14.0, hit.distance, kTight);
     PxVector3 away = {-10, 5, 0}, far = {10, 5, 0};
     EXPECT_EQ(0, CdxCompositeLineSegment(composite, away, far, &hit));
-    CdxCompositeModelDecompose(composite);
-    CdxModelDestroy(composite);
 }
 
 TEST_F(CdxCompositeTest, ApproximateDistanceKeepsTheSmallestBoundsOverTheElements)
 {
     ASSERT_EQ(1, CdxInteractionTableRegisterApproximateDistanceFn(TestBoxTypeId(), TestBoxTypeId(), BoxGapX));
     CdxCompositeGenericRegisterDistance();
-    PxMatrix4 tm, otherTm;
+    PxMatrix4 otherTm, &tm = frame_[0];
     TestTranslation(tm, 0, 0, 0);
     TestTranslation(otherTm, 10, 0, 0);
     CdxModelID other = Model(TestBoxCreate(1, 1, 1), &otherTm);
-    CdxModelID composite = CdxCompositeModelCreate(2);
-    CdxModelSetTransformPtr(composite, &tm);
-    CdxModelID near = Model(TestBoxCreate(1, 1, 1), &elementTm_[0]);
-    CdxModelID far = Model(TestBoxCreate(1, 1, 1), &elementTm_[1]);
-    TestTranslation(relative_[0], 4, 0, 0);
-    TestTranslation(relative_[1], -4, 0, 0);
-    CdxCompositeModelAddElement(composite, far, &relative_[1]);
-    CdxCompositeModelAddElement(composite, near, &relative_[0]);
+    CdxModelID composite = Composite(2, &tm);
+    Add(composite, 1, Model(TestBoxCreate(1, 1, 1), &elementTm_[1]), -4, 0, 0);
+    CdxModelID near = Add(composite, 0, Model(TestBoxCreate(1, 1, 1), &elementTm_[0]), 4, 0, 0);
     CdxModelPair pair;
     CdxModelPairReset(&pair, other, composite);
     CdxDistanceResult result;
@@ -491,8 +469,6 @@ TEST_F(CdxCompositeTest, ApproximateDistanceKeepsTheSmallestBoundsOverTheElement
     EXPECT_NEAR(4.5, result.upperBound, kTight);
     EXPECT_EQ(reinterpret_cast<intptr_t>(near), result.element2) << "in the caller's order";
     EXPECT_EQ(7, result.element1);
-    CdxCompositeModelDecompose(composite);
-    CdxModelDestroy(composite);
 }
 
 TEST_F(CdxCompositeTest, RegistrationCoversEveryTypeInBothOrders)

@@ -10,11 +10,6 @@
 
 namespace {
 
-// A few boxes stacked so that every neighbour pair touches (penetration 0.1).
-struct Stack {
-    PxMatrix4 tm[6];
-};
-
 int gDistanceCalls;
 CdxModelID gDistanceModel1;
 int RecordingDistance(CdxModelPair *pair, CdxDistanceResult *result)
@@ -52,9 +47,7 @@ TEST_F(CdxTest, HelloPutsTheModelsInRegisteredOrderSoNormalsPointFromBallToBox)
     EXPECT_EQ(box, pair.model1);
     EXPECT_EQ(ball, pair.model2);
     CdxContact contacts[4];
-    CdxIntersectResult result = {};
-    result.contacts = contacts;
-    result.contactCapacity = 4;
+    CdxIntersectResult result = ResultOn(contacts, 4);
     ASSERT_EQ(1, CdxIntersect(&pair, &result));
     EXPECT_EQ(&pair, result.pair);
     EXPECT_EQ(1, result.touch);
@@ -95,9 +88,7 @@ TEST_F(CdxTest, PairsOfUnregisteredTypesNeverTouchAndReportNothing)
     CdxModelPairReset(&pair, a, b);
     EXPECT_EQ(0, CdxHello(&pair));
     CdxContact contact;
-    CdxIntersectResult result = {};
-    result.contacts = &contact;
-    result.contactCapacity = 1;
+    CdxIntersectResult result = ResultOn(&contact, 1);
     result.touch = 5;
     result.contactCount = 5;
     EXPECT_EQ(0, CdxIntersect(&pair, &result));
@@ -126,9 +117,7 @@ TEST_F(CdxTest, BoxesTouchWithinTheSummedTolerancesOnly)
     CdxModelPairReset(&pair, high, low);
     CdxHello(&pair);
     CdxContact contacts[4];
-    CdxIntersectResult result = {};
-    result.contacts = contacts;
-    result.contactCapacity = 4;
+    CdxIntersectResult result = ResultOn(contacts, 4);
     TestTranslation(highTm, 0, 0, 2.009);
     CdxIntersect(&pair, &result);
     EXPECT_EQ(1, result.touch) << "gap 0.009 within 0.01";
@@ -161,9 +150,7 @@ TEST_F(CdxTest, IntersectAtLooksAheadAlongTheVelocitiesAndPutsTheModelsBack)
     CdxModelPairReset(&pair, falling, floor);
     CdxHello(&pair);
     CdxContact contacts[4];
-    CdxIntersectResult result = {};
-    result.contacts = contacts;
-    result.contactCapacity = 4;
+    CdxIntersectResult result = ResultOn(contacts, 4);
     ASSERT_EQ(1, CdxIntersectAt(&pair, &result, 0.5));
     EXPECT_EQ(0, result.touch);
     ASSERT_EQ(1, CdxIntersectAt(&pair, &result, 1.25));

@@ -109,9 +109,7 @@ TEST_F(MeshTest, AMeshBoxSunkIntoAnotherGivesItsDepthAndAnUpwardNormal)
     Mesh &upper = NewMesh();
     AddBox(&upper, {0.5, 0.4, 0.3}, 1);
     upper.Build();
-    CdxGeometryID big = CdxBoxCreate(2, 2, 2), small = CdxBoxCreate(1.0, 0.8, 0.6);
-    Own(big);
-    Own(small);
+    CdxGeometryID big = Own(CdxBoxCreate(2, 2, 2)), small = Own(CdxBoxCreate(1.0, 0.8, 0.6));
     for (double yaw : {0.0, 0.4, 1.1}) {
         Pose pose = AxisAngle({0, 0, 1}, yaw, {0.1, -0.2, 1.0 + 0.3 - 0.1});
         CdxModelID top = Place(upper.geometry, pose), bottom = Place(lower.geometry, Translation(0, 0, 0));
@@ -266,8 +264,7 @@ TEST_F(MeshTest, LineSegmentsHitAMeshBoxWhereTheyHitTheBox)
     Mesh &mesh = NewMesh();
     AddBox(&mesh, {0.7, 0.4, 0.5}, 2);
     mesh.Build();
-    CdxGeometryID box = CdxBoxCreate(1.4, 0.8, 1.0);
-    Own(box);
+    CdxGeometryID box = Own(CdxBoxCreate(1.4, 0.8, 1.0));
     Pose pose = random.TurnedPose({0.2, 0.1, -0.3});
     CdxModelID meshModel = Place(mesh.geometry, pose), boxModel = Place(box, pose);
     int hits = 0;

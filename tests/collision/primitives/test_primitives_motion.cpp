@@ -6,9 +6,15 @@
 
 namespace {
 
+// Velocities a model reads through its pointers (so later changes count).
 struct Motion {
     PxVector3 linear = {0, 0, 0};
     PxVector3 angular = {0, 0, 0};
+    void Drive(CdxModelID model)
+    {
+        CdxModelSetLinearVelocityPtr(model, linear);
+        CdxModelSetAngularVelocityPtr(model, angular);
+    }
 };
 
 double SafeTime(CdxModelID m1, CdxModelID m2, double maximum, int *found)
@@ -109,11 +115,8 @@ TEST_F(PrimitiveTest, SpheresMeetAfterTheirGapOverTheirClosingSpeed)
     CdxModelID b = Place(CdxSphereCreate(0.5), Translation(3, 0, 0));
     Motion ma, mb;
     mb.linear[0] = -2.0;
-    for (CdxModelID m : {a, b}) {
-        Motion &motion = m == a ? ma : mb;
-        CdxModelSetLinearVelocityPtr(m, motion.linear);
-        CdxModelSetAngularVelocityPtr(m, motion.angular);
-    }
+    ma.Drive(a);
+    mb.Drive(b);
     int found;
     EXPECT_DOUBLE_EQ(1.0, SafeTime(a, b, 5.0, &found));
     EXPECT_EQ(1, found);
@@ -141,18 +144,15 @@ TEST_F(PrimitiveTest, SafeTimesOfSphereAndBoxAgainstAPlaneAndABox)
     Motion fall, still;
     fall.linear[2] = -3.0;
     CdxModelID plane = Place(CdxPlaneCreate(), Identity());
-    CdxModelSetLinearVelocityPtr(plane, still.linear);
-    CdxModelSetAngularVelocityPtr(plane, still.angular);
+    still.Drive(plane);
     CdxModelID sphere = Place(CdxSphereCreate(0.5), Translation(1, 1, 2));
-    CdxModelSetLinearVelocityPtr(sphere, fall.linear);
-    CdxModelSetAngularVelocityPtr(sphere, fall.angular);
+    fall.Drive(sphere);
     int found;
     EXPECT_DOUBLE_EQ(0.5, SafeTime(sphere, plane, 1.0, &found));
     EXPECT_EQ(1, found);
 
     CdxModelID box = Place(CdxBoxCreate(1, 1, 1), Translation(0, 0, 2.0));
-    CdxModelSetLinearVelocityPtr(box, fall.linear);
-    CdxModelSetAngularVelocityPtr(box, fall.angular);
+    fall.Drive(box);
     EXPECT_DOUBLE_EQ(0.5, SafeTime(box, plane, 1.0, &found));
     EXPECT_EQ(1, found);
     EXPECT_EQ(0.25, SafeTime(box, plane, 0.25, &found)); // beyond the step
@@ -163,8 +163,7 @@ TEST_F(PrimitiveTest, SafeTimesOfSphereAndBoxAgainstAPlaneAndABox)
     Motion towards;
     towards.linear[0] = -1.0;
     CdxModelID target = Place(CdxBoxCreate(1, 1, 1), Translation(0, 5, 0));
-    CdxModelSetLinearVelocityPtr(target, still.linear);
-    CdxModelSetAngularVelocityPtr(target, still.angular);
+    still.Drive(target);
     CdxModelSetLinearVelocityPtr(sphere, towards.linear);
     Move(sphere, Translation(3, 5, 0));
     double half = 2 * 0.5 / (1 + std::sqrt(2.0));
@@ -194,11 +193,9 @@ TEST_F(PrimitiveTest, BoxPlaneSafeTimeIsConservativeUnderRotation)
     Random random(808);
     Motion motion, still;
     CdxModelID plane = Place(CdxPlaneCreate(), Identity());
-    CdxModelSetLinearVelocityPtr(plane, still.linear);
-    CdxModelSetAngularVelocityPtr(plane, still.angular);
+    still.Drive(plane);
     CdxModelID box = Place(CdxBoxCreate(1.0, 0.6, 0.4), Identity());
-    CdxModelSetLinearVelocityPtr(box, motion.linear);
-    CdxModelSetAngularVelocityPtr(box, motion.angular);
+    motion.Drive(box);
     int impacts = 0;
     for (int trial = 0; trial < 300; ++trial) {
         Pose start = random.RandomPose({0, 0, random.Uniform(0.7, 2.0)});

@@ -36,7 +36,7 @@ struct Answer {
     Answer &Normal(const Vec &n) { return normal = n, *this; }
     Answer &ResultNormal(const Vec &n) { return resultNormal = n, *this; }
     Answer &Dims(int d) { return dims = d, *this; }
-    Answer &At(const Vec &p) { return points.push_back(p), *this; }
+    Answer &At(std::initializer_list<Vec> ps) { return points.insert(points.end(), ps), *this; }
     Answer &Tol(double t) { return tol = t, *this; }
     Answer &Each(std::function<void(const CdxContact &)> f) { return each = std::move(f), *this; }
 };
@@ -120,10 +120,10 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
     const double r2 = std::sqrt(2.0), r3 = std::sqrt(3.0);
     // Spheres: normals point from model 2 towards model 1.
     Check("unit spheres 1.999 apart", Sphere(1), Identity(), Sphere(1), Translation(1.999, 0, 0),
-          Touch().Count(1).Sep(-0.001).Normal({-1, 0, 0}).Dims(0x0303).At({0.9995, 0, 0}));
+          Touch().Count(1).Sep(-0.001).Normal({-1, 0, 0}).Dims(0x0303).At({{0.9995, 0, 0}}));
     // The point divides the centres' segment in the ratio of the radii.
     Check("spheres of radii 1 and 0.5 overlapping by 0.1", Sphere(1), Translation(1, 0, 0), Sphere(0.5),
-          Translation(2.4, 0, 0), Touch().Count(1).Sep(-0.1).Normal({-1, 0, 0}).At({1.0 / 3.0 + 1.6, 0, 0}));
+          Translation(2.4, 0, 0), Touch().Count(1).Sep(-0.1).Normal({-1, 0, 0}).At({{1.0 / 3.0 + 1.6, 0, 0}}));
     Check("spheres past the summed tolerances", Sphere(1), Identity(), Sphere(1), Translation(2.0101, 0, 0), Apart());
     Check("spheres on one centre", Sphere(1), Identity(), Sphere(1), Identity(),
           Touch().Count(1).Sep(-2.0).Normal({0, 0, 1}));
@@ -132,7 +132,8 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
     Pose tilted = AxisAngle({1, 0, 0}, 0.3, {0, 0, 1});
     Vec n = tilted.Axis(2), centre = Add(tilted.Origin(), Mul(n, 0.45));
     Check("sphere sunk 0.05 into a tilted plane", Sphere(0.5), Translation(centre[0], centre[1], centre[2]),
-          CdxPlaneCreate(), tilted, Touch().Count(1).Sep(-0.05).Normal(n).Dims(0x0203).At(Sub(centre, Mul(n, 0.5))));
+          CdxPlaneCreate(), tilted,
+          Touch().Count(1).Sep(-0.05).Normal(n).Dims(0x0203).At({Sub(centre, Mul(n, 0.5))}));
 
     // Boxes.
     Check("box stacked 0.1 into another", Box(2, 2, 2), Identity(), Box(2, 2, 2), Translation(0, 0, 1.9),
@@ -142,14 +143,11 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
               .Normal({0, 0, -1})
               .ResultNormal({0, 0, -1})
               .Dims(0x0202)
-              .At({-1, -1, 1})
-              .At({-1, 1, 1})
-              .At({1, -1, 1})
-              .At({1, 1, 1}));
+              .At({{-1, -1, 1}, {-1, 1, 1}, {1, -1, 1}, {1, 1, 1}}));
     // Apart within the tolerance: the same corners with the gap as their
     // separation, so a stack lifted by a hair keeps its contacts.
     Check("stacked boxes within the tolerance", Box(2, 2, 2), Identity(), Box(2, 2, 2), Translation(0, 0, 2.005),
-          Touch().Count(4).Sep(0.005).Tol(1e-9).At({-1, -1, 1}).At({-1, 1, 1}).At({1, -1, 1}).At({1, 1, 1}));
+          Touch().Count(4).Sep(0.005).Tol(1e-9).At({{-1, -1, 1}, {-1, 1, 1}, {1, -1, 1}, {1, 1, 1}}));
     Check("stacked boxes apart", Box(2, 2, 2), Identity(), Box(2, 2, 2), Translation(0, 0, 2.02), Apart());
     // Box 2 turned 45 degrees about y so that its edge crosses box 1's top
     // edge (box 1 turned 45 degrees about x) from above.
@@ -157,25 +155,11 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
           AxisAngle({0, 1, 0}, M_PI / 4, {0, 0, r2 * 2 - 0.05}),
           Touch().Deepest(-0.05).ResultNormal({0, 0, -1}).Dims(0x0101).Tol(1e-9));
     Check("box 0.1 into a plane", Box(2, 2, 2), Translation(0, 0, 0.9), CdxPlaneCreate(), Identity(),
-          Touch()
-              .Count(4)
-              .Sep(-0.1)
-              .Normal({0, 0, 1})
-              .Dims(0x0202)
-              .At({-1, -1, -0.1})
-              .At({-1, 1, -0.1})
-              .At({1, -1, -0.1})
-              .At({1, 1, -0.1}));
+          Touch().Count(4).Sep(-0.1).Normal({0, 0, 1}).Dims(0x0202).At(
+              {{-1, -1, -0.1}, {-1, 1, -0.1}, {1, -1, -0.1}, {1, 1, -0.1}}));
     Check("box over a plane within the tolerance", Box(2, 2, 2), Translation(0, 0, 1.005), CdxPlaneCreate(),
           Identity(),
-          Touch()
-              .Count(4)
-              .Sep(0.005)
-              .Tol(1e-9)
-              .At({-1, -1, 0.005})
-              .At({-1, 1, 0.005})
-              .At({1, -1, 0.005})
-              .At({1, 1, 0.005}));
+          Touch().Count(4).Sep(0.005).Tol(1e-9).At({{-1, -1, 0.005}, {-1, 1, 0.005}, {1, -1, 0.005}, {1, 1, 0.005}}));
     Check("box over a plane past the tolerance", Box(2, 2, 2), Translation(0, 0, 1.02), CdxPlaneCreate(), Identity(),
           Apart());
     Check("box on an edge on a plane", Box(2, 2, 2), AxisAngle({1, 0, 0}, M_PI / 4, {0, 0, r2 - 0.1}),
@@ -185,7 +169,7 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
 
     // Sphere and box: face, edge, vertex, and a centre inside.
     Check("sphere on a box face", Box(2, 2, 2), Identity(), Sphere(0.5), Translation(0, 0, 1.4),
-          Touch().Count(1).Sep(-0.1).Normal({0, 0, -1}).Dims(0x0302).At({0, 0, 0.9}));
+          Touch().Count(1).Sep(-0.1).Normal({0, 0, -1}).Dims(0x0302).At({{0, 0, 0.9}}));
     Check("sphere on a box edge", Box(2, 2, 2), Identity(), Sphere(0.5), Translation(1.3, 0, 1.3),
           Touch().Count(1).Sep(std::sqrt(0.18) - 0.5).Normal({-1 / r2, 0, -1 / r2}).Dims(0x0301));
     Check("sphere on a box vertex", Box(2, 2, 2), Identity(), Sphere(0.5), Translation(1.2, 1.2, 1.2),
@@ -197,10 +181,9 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
 
     // Cones on a plane: rim contacts 120 degrees apart, a side line, the apex.
     Check("cone on its base", Cone(), Translation(0, 0, 0.45), CdxPlaneCreate(), Identity(),
-          Touch().Count(3).Dims(0x0202).At({1.0, 0.0, -0.05}).At({-0.5, r3 / 2, -0.05}).At({-0.5, -r3 / 2, -0.05}),
-          3);
+          Touch().Count(3).Dims(0x0202).At({{1.0, 0.0, -0.05}, {-0.5, r3 / 2, -0.05}, {-0.5, -r3 / 2, -0.05}}), 3);
     Check("cone on its base, default budget", Cone(), Translation(0, 0, 0.45), CdxPlaneCreate(), Identity(),
-          Touch().Count(2).At({1.0, 0.0, -0.05}));
+          Touch().Count(2).At({{1.0, 0.0, -0.05}}));
     // The side makes the angle atan(r / h) with the axis; turned by 90
     // degrees plus that, the side on local +x lies level.
     Pose lying = AxisAngle({0, 1, 0}, M_PI / 2 + std::atan(0.5), {0, 0, 0});
@@ -225,9 +208,9 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
 
     // Cylinder and sphere: cap, side, rim.
     Check("sphere on a cylinder's cap", Cylinder(1, 2), Identity(), Sphere(0.5), Translation(0.2, 0.1, 1.4),
-          Touch().Count(1).Sep(-0.1).Normal({0, 0, -1}).Dims(0x0302).At({0.2, 0.1, 0.9}));
+          Touch().Count(1).Sep(-0.1).Normal({0, 0, -1}).Dims(0x0302).At({{0.2, 0.1, 0.9}}));
     Check("sphere at a cylinder's side", Cylinder(1, 2), Identity(), Sphere(0.5), Translation(0.0, -1.4, 0.3),
-          Touch().Count(1).Sep(-0.1).Normal({0, 1, 0}).Dims(0x0303).At({0, -0.9, 0.3}));
+          Touch().Count(1).Sep(-0.1).Normal({0, 1, 0}).Dims(0x0303).At({{0, -0.9, 0.3}}));
     Check("sphere at a cylinder's rim", Cylinder(1, 2), Identity(), Sphere(0.5), Translation(1.3, 0.0, -1.3),
           Touch().Count(1).Sep(std::sqrt(0.18) - 0.5).Normal({-1 / r2, 0, 1 / r2}).Dims(0x0301));
 
@@ -236,7 +219,7 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
           Touch().Count(4).Sep(-0.05).Dims(0x0202).Each(
               [](const CdxContact &c) { EXPECT_NEAR(1.0, std::hypot(c.position[0], c.position[1]), 1e-12); }));
     Check("cylinder lying on a plane", Cylinder(1, 2), AxisAngle({1, 0, 0}, M_PI / 2, {0, 0, 0.95}), CdxPlaneCreate(),
-          Identity(), Touch().Count(2).Sep(-0.05).Dims(0x0203).At({0, -1, -0.05}).At({0, 1, -0.05}));
+          Identity(), Touch().Count(2).Sep(-0.05).Dims(0x0203).At({{0, -1, -0.05}, {0, 1, -0.05}}));
     Check("cylinder tipped past level on a plane", Cylinder(1, 2), AxisAngle({1, 0, 0}, M_PI - 0.5, {0, 0, 1}),
           CdxPlaneCreate(), Identity(),
           Touch().Deepest(1.0 - std::sin(0.5) - std::cos(0.5)).Normal({0, 0, 1}).Tol(1e-9));
@@ -248,8 +231,7 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
               .Deepest(-0.05)
               .ResultNormal({0, 0, -1})
               .Dims(0x0302)
-              .At({-0.7, 0.2, 1.0})
-              .At({1.3, 0.2, 1.0})
+              .At({{-0.7, 0.2, 1.0}, {1.3, 0.2, 1.0}})
               .Tol(1e-9)
               .Each([](const CdxContact &c) {
                   EXPECT_NEAR(1.0, c.position[2], 1e-9);

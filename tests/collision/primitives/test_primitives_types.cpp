@@ -206,7 +206,6 @@ TEST_F(PrimitiveTest, PlaneBoundsEndAtTheOriginOnlyWhenAxisAligned)
 
 TEST_F(PrimitiveTest, MassPropertiesMatchGridIntegration)
 {
-    const double half = 1.2;
     const int n = 90;
     double volume;
     Vec centroid, inertia;
@@ -218,19 +217,14 @@ TEST_F(PrimitiveTest, MassPropertiesMatchGridIntegration)
     ExpectMass(box, 1.0, {0, 0, 0}, {(0.25 + 0.0625) / 3, (1 + 0.0625) / 3, (1 + 0.25) / 3}, 1e-12);
 
     CdxGeometryID cylinder = CdxCylinderCreate(0.8, 2.0);
-    GridMass([](const Vec &p) { return SdCylinder(p, Identity(), 0.8, 1.0); }, half, n, &volume, &centroid, &inertia);
-    ExpectMass(cylinder, volume, {0, 0, 0}, inertia, 0.03);
     ExpectMass(cylinder, M_PI * 0.64 * 2.0, {0, 0, 0}, {0.16 + 4.0 / 12, 0.16 + 4.0 / 12, 0.32}, 1e-12);
 
     // A pointed cone's origin is its centroid.
     CdxGeometryID cone = CdxConeCreatePointed(2.0, 1.0);
-    GridMass([](const Vec &p) { return SdCone(p, Identity(), 1.0, -0.5, 0.0, 1.5); }, 1.6, n, &volume, &centroid,
-             &inertia);
-    EXPECT_NEAR(0.0, centroid[2], 0.02);
-    ExpectMass(cone, volume, {0, 0, 0}, inertia, 0.03);
     ExpectMass(cone, M_PI * 2.0 / 3.0, {0, 0, 0}, {0.15 + 0.15, 0.15 + 0.15, 0.3}, 1e-12);
 
-    // A cut cone has its centre of mass above the origin.
+    // A cut cone has its centre of mass above the origin (no closed form
+    // here: the grid's integral).
     CdxGeometryID frustum = CdxConeCreate(2.0, 1.0, 0.5);
     GridMass([](const Vec &p) { return SdCone(p, Identity(), 1.0, -0.5, 0.5, 1.5); }, 1.6, n, &volume, &centroid,
              &inertia);

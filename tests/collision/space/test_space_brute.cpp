@@ -197,15 +197,7 @@ protected:
         if (valid) disabled_.insert(key);
     }
 
-    std::vector<CdxModelID> ModelsInside() const
-    {
-        std::vector<CdxModelID> inside;
-        CdxSpaceModelIterator iterator;
-        CdxSpaceModelIteratorBegin(space_, &iterator);
-        CdxModelID model;
-        while (CdxSpaceGetModel(space_, &iterator, &model)) inside.push_back(model);
-        return inside;
-    }
+    std::vector<CdxModelID> ModelsInside() const { return ModelsIn(space_); }
 
     // Every pair of models in the space whose boxes overlap; nearby also
     // gets the disabled ones.

@@ -19,6 +19,16 @@ ModelPairKey PairKey(const CdxModelPair *pair)
     return PairKey(pair->model1, pair->model2);
 }
 
+std::vector<CdxModelID> ModelsIn(CdxSpaceID space)
+{
+    std::vector<CdxModelID> models;
+    CdxSpaceModelIterator iterator;
+    CdxSpaceModelIteratorBegin(space, &iterator);
+    CdxModelID model = nullptr;
+    while (CdxSpaceGetModel(space, &iterator, &model)) models.push_back(model);
+    return models;
+}
+
 void SpaceTest::SetUp()
 {
     ASSERT_EQ(1, CdxInit(kTypeCapacity, kModelCapacity));

@@ -21,6 +21,8 @@
 using ModelPairKey = std::pair<CdxModelID, CdxModelID>;
 ModelPairKey PairKey(CdxModelID a, CdxModelID b);
 ModelPairKey PairKey(const CdxModelPair *pair);
+// The models of a space in the order its model iterator walks them.
+std::vector<CdxModelID> ModelsIn(CdxSpaceID space);
 
 // One update's report, by section; records maps every listed pair to its
 // record.

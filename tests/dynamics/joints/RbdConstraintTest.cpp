@@ -1,8 +1,6 @@
 // Constraints: life in the world's pools and in a caller's, the lists of
-// both bodies, the type table, degrees of freedom and attachment geometry.
+// both bodies, degrees of freedom and attachment geometry.
 #include <gtest/gtest.h>
-
-#include <set>
 
 #include <math.h>
 #include <string.h>
@@ -138,26 +136,6 @@ TEST(RbdConstraint, ConstraintsFromACallersPoolAreNotCounted)
     RbdConstraintEnable(nullptr);
     EXPECT_EQ(RbdHingeCreate(nullptr), nullptr);
     PxPoolTerm(&pool);
-}
-
-// Each creator makes a disabled constraint of its own type.
-TEST(RbdConstraint, EachCreatorMakesADisabledConstraintOfItsOwnType)
-{
-    RbdConstraintID (*const creators[])(RbdWorldID) = {
-        RbdBSJointCreate,   RbdHingeCreate,     RbdPrismaticCreate, RbdCarWheelCreate, RbdContactCreate,
-        RbdFixedPathCreate, RbdRPROJointCreate, RbdUniversalCreate, RbdLinear1Create,  RbdLinear2Create,
-        RbdAngular3Create,  RbdSpringCreate,    RbdConeLimitCreate,
-    };
-    World world(1, 13);
-    std::set<int32_t> types;
-    for (auto create : creators) {
-        RbdConstraintID c = create(world);
-        ASSERT_NE(c, nullptr);
-        types.insert(RbdConstraintGetTypeId(c));
-        EXPECT_FALSE(RbdConstraintIsEnabled(c));
-    }
-    EXPECT_EQ(types.size(), 13u);
-    EXPECT_EQ(RbdWorldGetTotalConstraints(world), 13);
 }
 
 TEST(RbdConstraint, DegreesOfFreedomAndTheLimitOfLimitedJoints)

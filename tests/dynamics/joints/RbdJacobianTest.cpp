@@ -87,214 +87,149 @@ void noMotion(Scene &, Rng &)
 {
 }
 
+using Creator = RbdConstraintID (*)(RbdWorldID);
+using Maker = std::function<RbdConstraintID(Scene &, Rng &)>;
+
+Maker plain(Creator create)
+{
+    return [create](Scene &s, Rng &) { return jointAt(s, create); };
+}
+
+// A joint of the creator with active stops at lower and upper.
+Maker stopped(Creator create, PxReal lower, PxReal upper)
+{
+    return [=](Scene &s, Rng &) {
+        RbdConstraintID c = jointAt(s, create);
+        setStops(RbdConstraintGetLimit(c), lower, upper);
+        return c;
+    };
+}
+
+Maker locked(Creator create, PxReal position, PxReal force)
+{
+    return [=](Scene &s, Rng &) {
+        RbdConstraintID c = jointAt(s, create);
+        RbdLimitSetLock(RbdConstraintGetLimit(c), position, force);
+        return c;
+    };
+}
+
+// The joint of make, then set up further.
+Maker then(Maker make, std::function<void(Scene &, Rng &, RbdConstraintID)> setUp)
+{
+    return [=](Scene &s, Rng &rng) {
+        RbdConstraintID c = make(s, rng);
+        setUp(s, rng, c);
+        return c;
+    };
+}
+
+// Rows 0 to n - 1.
+std::vector<int32_t> firstRows(int32_t n)
+{
+    std::vector<int32_t> rows(n);
+    for (int32_t r = 0; r < n; ++r) rows[r] = r;
+    return rows;
+}
+
+// A car wheel whose hinge axis is random but perpendicular to its steering axis.
+RbdConstraintID carWheel(Scene &s, Rng &rng)
+{
+    RbdConstraintID c = jointAt(s, RbdCarWheelCreate);
+    PxVector3 hinge, perpendicular;
+    randomUnitVector(rng, hinge);
+    PxV3Cross(perpendicular, s.axis, hinge);
+    RbdCarWheelSetHingeAxis(c, perpendicular[0], perpendicular[1], perpendicular[2]);
+    return c;
+}
+
+void randomRelativeOrientation(Scene &, Rng &rng, RbdConstraintID c)
+{
+    PxQuaternion q;
+    for (int k = 0; k < 4; ++k) q[k] = uniform(rng, -1.0, 1.0);
+    RbdRPROJointSetRelativeQuaternion(c, q);
+    for (int k = 0; k < 4; ++k) q[k] = uniform(rng, -1.0, 1.0);
+    RbdRPROJointSetAttachmentQuaternion(c, q, 0);
+    PxVector3 velocity = {0.1, -0.2, 0.3};
+    RbdRPROJointSetRelativeAngularVelocity(c, velocity);
+}
+
+// A spring from the anchor on body 1 to a point off it on body 0.
+void springEnds(Scene &s, Rng &, RbdConstraintID c)
+{
+    PxVector3 offset = {0.3, -0.2, 0.4};
+    PxV3Add(offset, offset, s.anchor);
+    RbdConstraintBodySetPosition(c, 0, offset);
+}
+
 std::vector<JointCase> jointCases()
 {
     const std::vector<Poses> anywhere = {Poses::Random, Poses::Consistent};
     const std::vector<Poses> consistent = {Poses::Consistent};
-    std::vector<JointCase> cases;
-    cases.push_back({"ball and socket",
-                     3,
-                     {0, 1, 2},
-                     anywhere,
-                     [](Scene &s, Rng &) { return jointAt(s, RbdBSJointCreate); },
-                     noMotion});
-    cases.push_back({"hinge",
-                     5,
-                     {0, 1, 2, 3, 4},
-                     anywhere,
-                     [](Scene &s, Rng &) { return jointAt(s, RbdHingeCreate); },
-                     rotateAboutAxis});
-    cases.push_back({"hinge beyond its upper stop",
-                     6,
-                     {0, 1, 2, 3, 4, 5},
-                     consistent,
-                     [](Scene &s, Rng &) {
-                         RbdConstraintID c = jointAt(s, RbdHingeCreate);
-                         setStops(RbdConstraintGetLimit(c), -1.0, -0.5); // the first reading is 0
-                         return c;
-                     },
-                     rotateAboutAxis});
-    cases.push_back({"hinge below its lower stop",
-                     6,
-                     {0, 1, 2, 3, 4, 5},
-                     consistent,
-                     [](Scene &s, Rng &) {
-                         RbdConstraintID c = jointAt(s, RbdHingeCreate);
-                         setStops(RbdConstraintGetLimit(c), 0.5, 1.0);
-                         return c;
-                     },
-                     rotateAboutAxis});
-    cases.push_back({"locked hinge",
-                     6,
-                     {0, 1, 2, 3, 4, 5},
-                     consistent,
-                     [](Scene &s, Rng &) {
-                         RbdConstraintID c = jointAt(s, RbdHingeCreate);
-                         RbdLimitSetLock(RbdConstraintGetLimit(c), 0.3, 10.0);
-                         return c;
-                     },
-                     rotateAboutAxis});
-    cases.push_back({"prismatic",
-                     5,
-                     {0, 1, 2, 3, 4},
-                     anywhere,
-                     [](Scene &s, Rng &) { return jointAt(s, RbdPrismaticCreate); },
-                     slideAlongAxis});
-    cases.push_back({"prismatic below its lower stop",
-                     6,
-                     {0, 1, 2, 3, 4, 5},
-                     anywhere,
-                     [](Scene &s, Rng &) {
-                         RbdConstraintID c = jointAt(s, RbdPrismaticCreate);
-                         setStops(RbdConstraintGetLimit(c), 0.5, 1.0);
-                         return c;
-                     },
-                     slideAlongAxis});
-    cases.push_back({"locked prismatic",
-                     6,
-                     {0, 1, 2, 3, 4, 5},
-                     anywhere,
-                     [](Scene &s, Rng &) {
-                         RbdConstraintID c = jointAt(s, RbdPrismaticCreate);
-                         RbdLimitSetLock(RbdConstraintGetLimit(c), -0.2, 5.0);
-                         return c;
-                     },
-                     slideAlongAxis});
-    auto carWheel = [](Scene &s, Rng &rng) {
-        RbdConstraintID c = jointAt(s, RbdCarWheelCreate);
-        PxVector3 hinge, perpendicular;
-        randomUnitVector(rng, hinge);
-        PxV3Cross(perpendicular, s.axis, hinge);
-        RbdCarWheelSetHingeAxis(c, perpendicular[0], perpendicular[1], perpendicular[2]);
-        return c;
+    const std::vector<Poses> random = {Poses::Random};
+    auto spring = then(plain(RbdSpringCreate), springEnds);
+    return {
+        // The stopped hinge's first reading is 0: beyond -1..-0.5, below 0.5..1.
+        {"ball and socket", 3, firstRows(3), anywhere, plain(RbdBSJointCreate), noMotion},
+        {"hinge", 5, firstRows(5), anywhere, plain(RbdHingeCreate), rotateAboutAxis},
+        {"hinge beyond its upper stop", 6, firstRows(6), consistent, stopped(RbdHingeCreate, -1.0, -0.5),
+         rotateAboutAxis},
+        {"hinge below its lower stop", 6, firstRows(6), consistent, stopped(RbdHingeCreate, 0.5, 1.0),
+         rotateAboutAxis},
+        {"locked hinge", 6, firstRows(6), consistent, locked(RbdHingeCreate, 0.3, 10.0), rotateAboutAxis},
+        {"prismatic", 5, firstRows(5), anywhere, plain(RbdPrismaticCreate), slideAlongAxis},
+        {"prismatic below its lower stop", 6, firstRows(6), anywhere, stopped(RbdPrismaticCreate, 0.5, 1.0),
+         slideAlongAxis},
+        {"locked prismatic", 6, firstRows(6), anywhere, locked(RbdPrismaticCreate, -0.2, 5.0), slideAlongAxis},
+        {"car wheel", 5, firstRows(4), anywhere, carWheel, steerAndRoll},
+        {"car wheel with soft suspension and locked steering", 5, firstRows(5), consistent,
+         then(carWheel,
+              [](Scene &, Rng &, RbdConstraintID c) {
+                  RbdCarWheelSetSuspension(c, 100.0, 2.0, 0.01, -1.0, 1.0, 0.1);
+                  RbdCarWheelSetSteeringAngle(c, 0.2);
+              }),
+         steerAndRoll},
+        {"car wheel with hinge motor", 6, firstRows(4), anywhere,
+         then(carWheel, [](Scene &, Rng &, RbdConstraintID c) { RbdCarWheelSetHingeLimitedForceMotor(c, 2.0, 1.0); }),
+         steerAndRoll},
+        {"fixed path", 3, firstRows(3), anywhere, plain(RbdFixedPathCreate), noMotion},
+        {"RPRO joint", 6, firstRows(6), anywhere, then(plain(RbdRPROJointCreate), randomRelativeOrientation),
+         noMotion},
+        {"universal joint", 4, firstRows(4), anywhere,
+         then(plain(RbdUniversalCreate),
+              [](Scene &, Rng &rng, RbdConstraintID c) {
+                  PxVector3 axis;
+                  randomUnitVector(rng, axis);
+                  RbdUniversalSetAxis(c, 1, axis[0], axis[1], axis[2]);
+              }),
+         noMotion},
+        {"linear-1", 1, firstRows(1), anywhere,
+         then(plain(RbdLinear1Create),
+              [](Scene &s, Rng &, RbdConstraintID c) {
+                  RbdLinear1SetPosition(c, s.anchor[0], s.anchor[1], s.anchor[2]);
+              }),
+         noMotion},
+        {"linear-2", 2, firstRows(2), anywhere, plain(RbdLinear2Create), slideAlongAxis},
+        {"angular-3", 3, firstRows(3), anywhere, plain(RbdAngular3Create), noMotion},
+        {"angular-3 with rotation", 2, firstRows(2), anywhere,
+         then(plain(RbdAngular3Create), [](Scene &, Rng &, RbdConstraintID c) { RbdAngular3EnableRotation(c, 1); }),
+         rotateAboutAxis},
+        {"spring", 1, firstRows(1), anywhere,
+         then(spring,
+              [](Scene &, Rng &, RbdConstraintID c) {
+                  RbdSpringSetStiffness(c, 50.0);
+                  RbdSpringSetDamping(c, 0.5);
+                  RbdSpringSetNaturalLength(c, 0.2);
+              }),
+         noMotion},
+        {"spring beyond its length limit", 1, firstRows(1), anywhere,
+         then(spring, [](Scene &, Rng &, RbdConstraintID c) { setStops(RbdConstraintGetLimit(c), -1.0, -0.2); }),
+         noMotion},
+        {"cone limit outside its cone", 1, firstRows(1), random,
+         then(plain(RbdConeLimitCreate),
+              [](Scene &, Rng &, RbdConstraintID c) { RbdConeLimitSetHalfAngle(c, 0.02); }),
+         noMotion},
     };
-    cases.push_back({"car wheel", 5, {0, 1, 2, 3}, anywhere, carWheel, steerAndRoll});
-    cases.push_back({"car wheel with soft suspension and locked steering",
-                     5,
-                     {0, 1, 2, 3, 4},
-                     consistent,
-                     [carWheel](Scene &s, Rng &rng) {
-                         RbdConstraintID c = carWheel(s, rng);
-                         RbdCarWheelSetSuspension(c, 100.0, 2.0, 0.01, -1.0, 1.0, 0.1);
-                         RbdCarWheelSetSteeringAngle(c, 0.2);
-                         return c;
-                     },
-                     steerAndRoll});
-    cases.push_back({"car wheel with hinge motor",
-                     6,
-                     {0, 1, 2, 3},
-                     anywhere,
-                     [carWheel](Scene &s, Rng &rng) {
-                         RbdConstraintID c = carWheel(s, rng);
-                         RbdCarWheelSetHingeLimitedForceMotor(c, 2.0, 1.0);
-                         return c;
-                     },
-                     steerAndRoll});
-    cases.push_back({"fixed path",
-                     3,
-                     {0, 1, 2},
-                     anywhere,
-                     [](Scene &s, Rng &) { return jointAt(s, RbdFixedPathCreate); },
-                     noMotion});
-    cases.push_back({"RPRO joint",
-                     6,
-                     {0, 1, 2, 3, 4, 5},
-                     anywhere,
-                     [](Scene &s, Rng &rng) {
-                         RbdConstraintID c = jointAt(s, RbdRPROJointCreate);
-                         PxQuaternion q;
-                         for (int k = 0; k < 4; ++k) q[k] = uniform(rng, -1.0, 1.0);
-                         RbdRPROJointSetRelativeQuaternion(c, q);
-                         for (int k = 0; k < 4; ++k) q[k] = uniform(rng, -1.0, 1.0);
-                         RbdRPROJointSetAttachmentQuaternion(c, q, 0);
-                         PxVector3 velocity = {0.1, -0.2, 0.3};
-                         RbdRPROJointSetRelativeAngularVelocity(c, velocity);
-                         return c;
-                     },
-                     noMotion});
-    cases.push_back({"universal joint",
-                     4,
-                     {0, 1, 2, 3},
-                     anywhere,
-                     [](Scene &s, Rng &rng) {
-                         RbdConstraintID c = jointAt(s, RbdUniversalCreate);
-                         PxVector3 axis;
-                         randomUnitVector(rng, axis);
-                         RbdUniversalSetAxis(c, 1, axis[0], axis[1], axis[2]);
-                         return c;
-                     },
-                     noMotion});
-    cases.push_back({"linear-1",
-                     1,
-                     {0},
-                     anywhere,
-                     [](Scene &s, Rng &) {
-                         RbdConstraintID c = jointAt(s, RbdLinear1Create);
-                         RbdLinear1SetPosition(c, s.anchor[0], s.anchor[1], s.anchor[2]);
-                         return c;
-                     },
-                     noMotion});
-    cases.push_back({"linear-2",
-                     2,
-                     {0, 1},
-                     anywhere,
-                     [](Scene &s, Rng &) { return jointAt(s, RbdLinear2Create); },
-                     slideAlongAxis});
-    cases.push_back({"angular-3",
-                     3,
-                     {0, 1, 2},
-                     anywhere,
-                     [](Scene &s, Rng &) { return jointAt(s, RbdAngular3Create); },
-                     noMotion});
-    cases.push_back({"angular-3 with rotation",
-                     2,
-                     {0, 1},
-                     anywhere,
-                     [](Scene &s, Rng &) {
-                         RbdConstraintID c = jointAt(s, RbdAngular3Create);
-                         RbdAngular3EnableRotation(c, 1);
-                         return c;
-                     },
-                     rotateAboutAxis});
-    cases.push_back({"spring",
-                     1,
-                     {0},
-                     anywhere,
-                     [](Scene &s, Rng &) {
-                         RbdConstraintID c = jointAt(s, RbdSpringCreate);
-                         PxVector3 offset = {0.3, -0.2, 0.4};
-                         PxV3Add(offset, offset, s.anchor);
-                         RbdConstraintBodySetPosition(c, 0, offset);
-                         RbdSpringSetStiffness(c, 50.0);
-                         RbdSpringSetDamping(c, 0.5);
-                         RbdSpringSetNaturalLength(c, 0.2);
-                         return c;
-                     },
-                     noMotion});
-    cases.push_back({"spring beyond its length limit",
-                     1,
-                     {0},
-                     anywhere,
-                     [](Scene &s, Rng &) {
-                         RbdConstraintID c = jointAt(s, RbdSpringCreate);
-                         PxVector3 offset = {0.3, -0.2, 0.4};
-                         PxV3Add(offset, offset, s.anchor);
-                         RbdConstraintBodySetPosition(c, 0, offset);
-                         setStops(RbdConstraintGetLimit(c), -1.0, -0.2);
-                         return c;
-                     },
-                     noMotion});
-    cases.push_back({"cone limit outside its cone",
-                     1,
-                     {0},
-                     {Poses::Random},
-                     [](Scene &s, Rng &) {
-                         RbdConstraintID c = jointAt(s, RbdConeLimitCreate);
-                         RbdConeLimitSetHalfAngle(c, 0.02);
-                         return c;
-                     },
-                     noMotion});
-    return cases;
 }
 
 struct RowSample {

@@ -884,12 +884,4 @@ TEST(LcsSolver, ARepeatingActiveSetSwitchesToSinglePivotAndARepeatThereFails)
     M.destroy();
 }
 
-TEST(LcsSolver, SolverTableOffersThePivotingSolverAtBothIndices)
-{
-    EXPECT_EQ(lcpSolver(0), &cycleDetectLcpSolver);
-    EXPECT_EQ(lcpSolver(1), &cycleDetectLcpSolver);
-    EXPECT_STREQ(linearSolverDescription(0), "block cholesky with no assembler");
-    EXPECT_STREQ(linearSolverDescription(1), "variable bandwith cholesky");
-}
-
 } // namespace

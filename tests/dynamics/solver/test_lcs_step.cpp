@@ -81,70 +81,6 @@ TEST(LcsStep, BadParametersAreRefusedOrReplacedWithWarningsNeverFatally)
     }
 }
 
-TEST(LcsStep, StepperAndLinearSolverTablesNameTheirEntries)
-{
-    EXPECT_STREQ(RbdLcsStepperName(0), "SimpleStepper");
-    EXPECT_STREQ(RbdLcsStepperName(1), "lcs_model");
-    EXPECT_STREQ(RbdLcsStepperName(2), "StableStepper");
-    EXPECT_STREQ(RbdLcsStepperDescription(0), "simple model: not so stable with non-inertial forces");
-    EXPECT_STREQ(RbdLcsStepperDescription(1), "vintage lcs model: very stable but without non-inertial forces");
-    EXPECT_STREQ(RbdLcsStepperDescription(2), "stable rotational model: very stable with non-inertial forces");
-    EXPECT_STREQ(RbdLcsLinearSolverDescription(0), "block cholesky with no assembler");
-    EXPECT_STREQ(RbdLcsLinearSolverDescription(1), "variable bandwith cholesky");
-    EXPECT_EQ(RbdLcsStepperName(3), nullptr);
-    EXPECT_EQ(RbdLcsLinearSolverDescription(-1), nullptr);
-}
-
-TEST(LcsStep, AFreeBodyFallsAsTheIntegratorPrescribes)
-{
-    // v(n) = n h g and x(n + 1) = x(n) + h v(n + 1) + h^2 g / 2, so after N
-    // steps the drop is g h^2 (N^2 / 2 + N): the exact g t^2 / 2 plus g h t.
-    std::vector<RbdLcsBody> bodies(1);
-    makeBody(bodies[0], 2.0, 0.3, 0.3, 0.3);
-    bodies[0].comTransform[3][1] = 1.0;
-    const PxReal h = 0.001;
-    int steps = 0;
-    while (bodies[0].comTransform[3][1] > 0.0 && steps < 1000) {
-        PxV3Set(bodies[0].force, 0.0, -kG * bodies[0].mass, 0.0);
-        EXPECT_EQ(stepOnce(nullptr, bodies, defaultParameters(h)), 0);
-        ++steps;
-        PxReal drop = kG * h * h * (0.5 * steps * steps + steps);
-        ASSERT_NEAR(bodies[0].comTransform[3][1], 1.0 - drop, 1e-12);
-    }
-    // Exact: sqrt(2 / 9.81) = 0.4515 s; the integrator lands within one step of it.
-    EXPECT_NEAR(steps * h, 0.4515, 0.0015);
-    EXPECT_NEAR(bodies[0].linearVelocity[1], -kG * steps * h, 1e-9);
-}
-
-TEST(LcsStep, APendulumOnABallJointSwingsWithThePhysicalPendulumPeriod)
-{
-    // A ball of mass 1 and radius 0.1 on a massless rod of length 1 from the
-    // origin: T = 2 pi sqrt(I_pivot / (m g L)), I_pivot = 0.4 m r^2 + m L^2.
-    const PxReal L = 1.0, r = 0.1, h = 0.002, theta0 = 0.05;
-    std::vector<RbdLcsBody> bodies(1);
-    makeBody(bodies[0], 1.0, 0.4 * r * r, 0.4 * r * r, 0.4 * r * r);
-    PxV3Set(bodies[0].comTransform[3], L * sin(theta0), -L * cos(theta0), 0.0);
-    std::vector<Joint> joints(1);
-    joints[0] = Joint{{0, -1}, {{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}}, false, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
-    PxV3Scale(joints[0].anchor[0], bodies[0].comTransform[3], -1.0);
-    RowList rows(8);
-    std::vector<PxReal> crossings;
-    PxReal previousX = bodies[0].comTransform[3][0];
-    for (int step = 1; step <= 6000; ++step) {
-        buildJointRows(rows, bodies, joints);
-        PxV3Set(bodies[0].force, 0.0, -kG, 0.0);
-        ASSERT_GT(stepOnce(&rows, bodies, defaultParameters(h)), 0);
-        PxReal x = bodies[0].comTransform[3][0];
-        if ((x > 0.0) != (previousX > 0.0)) crossings.push_back(step * h - h * x / (x - previousX));
-        previousX = x;
-        ASSERT_NEAR(PxV3Length(bodies[0].comTransform[3]), L, 1e-4) << "the rod keeps its length";
-    }
-    PxReal expected = 2.0 * M_PI * sqrt((0.4 * r * r + L * L) / (kG * L));
-    ASSERT_GE(crossings.size(), 5u);
-    PxReal period = 2.0 * (crossings.back() - crossings.front()) / (crossings.size() - 1);
-    EXPECT_NEAR(period, expected, 0.002 * expected) << "measured " << period << " s, expected " << expected;
-}
-
 // A system matrix that is not positive definite (here a negative softness)
 // cannot be solved: the partition is not stepped at all, rather than moved
 // without its constraint forces, and the step says so.
@@ -256,29 +192,6 @@ TEST(LcsStep, ABoxHeldByFrictionRestsAndItsContactsCarryItsWeight)
     EXPECT_NEAR(normalImpulse, 2.0 * kG * cos(20.0 * M_PI / 180.0) * h, 1e-8) << "lambda holds impulses";
 }
 
-TEST(LcsStep, ABoxOnASteeperInclineSlidesWithKineticAcceleration)
-{
-    // mu = 0.2 < tan(20 deg): a = g (sin 20 - 0.2 cos 20) = 1.5116 m/s^2.
-    const PxReal slope = 20.0 * M_PI / 180.0, mu = 0.2, h = 0.01;
-    BoxOnIncline box(slope, mu);
-    for (int step = 0; step < 100; ++step) ASSERT_GT(box.step(defaultParameters(h)), 0);
-    PxReal expected = kG * (sin(slope) - mu * cos(slope));
-    EXPECT_NEAR(box.bodies[0].linearVelocity[0], expected * 100 * h, 1e-3 * expected);
-    EXPECT_NEAR(box.bodies[0].linearAcceleration[0], expected, 1e-4);
-    EXPECT_LT(fabs(box.bodies[0].linearVelocity[1]), 1e-6) << "it stays on the plane";
-    // The sliding direction's friction rows sit at their bounds; together they
-    // carry mu times the total normal impulse.
-    PxReal friction = 0.0, normal = 0.0;
-    for (int c = 0; c < 4; ++c) {
-        const PxReal *lambda = box.rows.list.lambda + 3 * c;
-        EXPECT_NEAR(fabs(lambda[2]), box.rows.list.hi[3 * c + 2] * h, 1e-12)
-            << "bounds are forces again after the solve";
-        friction += fabs(lambda[1]) + fabs(lambda[2]);
-        normal += lambda[0];
-    }
-    EXPECT_NEAR(friction, mu * normal, 1e-9);
-}
-
 TEST(LcsStep, TheVintageModelReportsRowForcesInsteadOfImpulses)
 {
     BoxOnIncline stable(0.0, 0.5), vintage(0.0, 0.5);
@@ -301,36 +214,6 @@ TEST(LcsStep, RowsWithBothBoundsZeroCarryNothing)
     EXPECT_EQ(box.rows.list.lambda[0], 0.0);
     EXPECT_EQ(box.rows.list.lambda[1], 0.0) << "its friction has no normal force to follow";
     EXPECT_GT(box.rows.list.lambda[3], 0.0);
-}
-
-TEST(LcsStep, BlockAndVariableBandCholeskyGiveTheSameImpulses)
-{
-    // A hinge chain and a box on an incline, stepped with each factorisation.
-    for (int island = 0; island < 2; ++island) {
-        std::vector<PxReal> lambdas[2];
-        for (int which = 0; which < 2; ++which) {
-            RbdLcsParameters p = defaultParameters(0.01);
-            p.linearSolver = which;
-            if (island == 0) {
-                std::vector<RbdLcsBody> bodies;
-                std::vector<Joint> joints;
-                makeHingeChain(12, bodies, joints);
-                RowList rows(60);
-                for (int step = 0; step < 30; ++step) {
-                    buildJointRows(rows, bodies, joints);
-                    for (RbdLcsBody &b : bodies) PxV3Set(b.force, 0.0, -kG, 0.0);
-                    ASSERT_GT(stepOnce(&rows, bodies, p), 0);
-                }
-                lambdas[which].assign(rows.list.lambda, rows.list.lambda + rows.list.rowCount);
-            } else {
-                BoxOnIncline box(0.3, 0.2);
-                for (int step = 0; step < 30; ++step) ASSERT_GT(box.step(p), 0);
-                lambdas[which].assign(box.rows.list.lambda, box.rows.list.lambda + box.rows.list.rowCount);
-            }
-        }
-        ASSERT_EQ(lambdas[0].size(), lambdas[1].size());
-        for (size_t i = 0; i < lambdas[0].size(); ++i) EXPECT_NEAR(lambdas[0][i], lambdas[1][i], 1e-9) << "row " << i;
-    }
 }
 
 // Worst joint error of a 20-link hinge chain released horizontally and

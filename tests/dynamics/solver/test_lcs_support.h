@@ -16,41 +16,14 @@
 #include <kelmar/RbdWorld.h>
 #include "solver/RbdBcl.h"
 #include "solver/RbdLcsTypes.h"
+#include "common/MessageLog.h"
 
 namespace lcstest {
 
 // Collects warning and fatal messages (the fatal handler returns) while alive.
-class MessageLog {
+class MessageLog : public testsupport::MessageLog {
 public:
-    MessageLog()
-    {
-        log() = this;
-        oldWarning_ = PxSetWarningHandler(&MessageLog::onWarning);
-        oldFatal_ = PxSetFatalErrorHandler(&MessageLog::onFatal);
-    }
-    ~MessageLog()
-    {
-        PxSetWarningHandler(oldWarning_);
-        PxSetFatalErrorHandler(oldFatal_);
-        log() = nullptr;
-    }
-    std::vector<std::string> warnings, fatals;
-
-private:
-    static MessageLog *&log()
-    {
-        static MessageLog *current = nullptr;
-        return current;
-    }
-    static std::string format(const char *fmt, va_list args)
-    {
-        char text[1024];
-        vsnprintf(text, sizeof text, fmt, args);
-        return text;
-    }
-    static void onWarning(int, const char *fmt, va_list args) { log()->warnings.push_back(format(fmt, args)); }
-    static void onFatal(int, const char *fmt, va_list args) { log()->fatals.push_back(format(fmt, args)); }
-    PxMessageHandler oldWarning_, oldFatal_;
+    MessageLog() : testsupport::MessageLog(kWarnings | kFatals) {}
 };
 
 // A workspace of exactly `size` bytes followed by guard bytes, at an address

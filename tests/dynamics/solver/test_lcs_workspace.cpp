@@ -8,6 +8,7 @@
 #include <kelmar/PxMemory.h>
 #include "solver/RbdLcsContext.h"
 #include "solver/RbdLcsStep.h"
+#include "common/AllocationCounter.h"
 #include "test_lcs_support.h"
 
 using namespace lcstest;
@@ -132,39 +133,6 @@ TEST(LcsWorkspace, AStepThatDoesNotFitStopsWithTheOverflowMessage)
     EXPECT_EQ(island.bodies[5].comTransform[3][0], before[0]) << "no half-done step";
 }
 
-// Allocation table entries that count their calls.
-int gHeapCalls = 0;
-void *countingCreate(size_t size)
-{
-    ++gHeapCalls;
-    return MallocCreate(size);
-}
-void *countingCreateZeroed(size_t size)
-{
-    ++gHeapCalls;
-    return Calloc(size);
-}
-void *countingCreateAligned(size_t size, int alignment)
-{
-    ++gHeapCalls;
-    return MallocCreateAligned(size, alignment);
-}
-void countingDestroy(void *p)
-{
-    ++gHeapCalls;
-    MallocDestroy(p);
-}
-void countingDestroyAligned(void *p)
-{
-    ++gHeapCalls;
-    MallocDestroyAligned(p);
-}
-void *countingResize(void *p, size_t size)
-{
-    ++gHeapCalls;
-    return MallocResize(p, size);
-}
-
 TEST(LcsWorkspace, ASolveTakesNothingFromTheAllocationTable)
 {
     Island island(200);
@@ -184,16 +152,12 @@ TEST(LcsWorkspace, ASolveTakesNothingFromTheAllocationTable)
     RbdLcsParameters p = defaultParameters(0.01);
     p.workspace = ws.memory();
     p.workspaceSize = ws.size();
-    PxMemoryAPIType saved = PxMemoryAPI;
-    PxMemoryAPI = PxMemoryAPIType{countingCreate,  countingCreateZeroed,   countingCreateAligned,
-                                  countingDestroy, countingDestroyAligned, countingResize};
-    gHeapCalls = 0;
+    testsupport::AllocationCounter counter;
     for (int model = 0; model < RBD_LCS_STEPPER_COUNT; ++model) {
         p.stepperModel = model;
         EXPECT_GT(RbdLcsStep(&island.rows.list, island.bodies.data(), 30, &p), 0);
     }
-    PxMemoryAPI = saved;
-    EXPECT_EQ(gHeapCalls, 0);
+    EXPECT_EQ(counter.allocations() + counter.releases(), 0);
 }
 
 } // namespace

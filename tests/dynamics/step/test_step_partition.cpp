@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "world/RbdInternal.h"
+#include "common/AllocationCounter.h"
 #include "dynamics/test_step_support.h"
 
 using namespace steptest;
@@ -322,46 +323,6 @@ TEST(StepPartition, CapacitiesGrowToTheCountsAtTheNextStep)
     }
 }
 
-// Counts allocations made through the toolkit's allocation table.
-class AllocationCounter {
-public:
-    AllocationCounter() : saved_(PxMemoryAPI)
-    {
-        count() = 0;
-        original() = saved_;
-        PxMemoryAPI.create = [](size_t n) {
-            ++count();
-            return original().create(n);
-        };
-        PxMemoryAPI.createZeroed = [](size_t n) {
-            ++count();
-            return original().createZeroed(n);
-        };
-        PxMemoryAPI.createAligned = [](size_t n, int a) {
-            ++count();
-            return original().createAligned(n, a);
-        };
-        PxMemoryAPI.resize = [](void *p, size_t n) {
-            ++count();
-            return original().resize(p, n);
-        };
-    }
-    ~AllocationCounter() { PxMemoryAPI = saved_; }
-    static int &count()
-    {
-        static int allocations = 0;
-        return allocations;
-    }
-
-private:
-    static PxMemoryAPIType &original()
-    {
-        static PxMemoryAPIType table;
-        return table;
-    }
-    PxMemoryAPIType saved_;
-};
-
 TEST(StepPartition, AStepAllocatesNothingOnceCapacitiesAreReached)
 {
     World world(2, 2);
@@ -383,12 +344,12 @@ TEST(StepPartition, AStepAllocatesNothingOnceCapacitiesAreReached)
         ground.update();
         RbdWorldStep(world, 0.01);
     }
-    AllocationCounter counter;
+    testsupport::AllocationCounter counter;
     for (int n = 0; n < 100; ++n) {
         ground.update();
         RbdWorldStep(world, 0.01);
     }
-    EXPECT_EQ(AllocationCounter::count(), 0);
+    EXPECT_EQ(counter.allocations(), 0);
     EXPECT_GT(RbdWorldGetMaxMemoryPoolUsed(world), 0u) << "the solver worked in the world's workspace";
 }
 

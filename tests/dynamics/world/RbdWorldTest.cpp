@@ -97,8 +97,11 @@ TEST(RbdWorld, CapacitiesGrowToTheCountsOnlyWhenSomethingWasInserted)
     EXPECT_EQ(world->rows.maxConstraints, 2);
     EXPECT_NE(world->partitions.bodies, nullptr);
     EXPECT_EQ(world->changeCount, 0);
-    // Destroying does not shrink, and without insertions nothing is reallocated.
+    // Destroying does not shrink, even with an insertion after it, so nothing
+    // is reallocated.
     RbdBodyDestroy(RbdBodyGetFirst(world));
+    RbdBodyDestroy(RbdBodyGetFirst(world));
+    RbdBodyCreate(world);
     PxReal *rows = world->rows.jacobian;
     ASSERT_TRUE(RbdWorldUpdateCapacities(world));
     EXPECT_EQ(RbdWorldGetMaxBodies(world), 3);

@@ -168,9 +168,8 @@ TEST(XmlReader, HandlerTablesFillStructureFieldsAndCallElementFunctions)
     ASSERT_EQ(scene.count, 2);
     EXPECT_STREQ(scene.bodies[0].id, "arm");
     EXPECT_STREQ(scene.bodies[0].attributes, "first body");
-    EXPECT_EQ(scene.bodies[0].pos[0], 1.0);
-    EXPECT_EQ(scene.bodies[0].pos[1], 2.5);
-    EXPECT_EQ(scene.bodies[0].pos[2], -3.0);
+    EXPECT_EQ(std::vector<PxReal>(scene.bodies[0].pos, scene.bodies[0].pos + 3),
+              (std::vector<PxReal>{1.0, 2.5, -3.0}));
     EXPECT_EQ(scene.bodies[0].mass, 2.0);
     EXPECT_EQ(scene.bodies[1].hadAttributes, 0);
     EXPECT_EQ(scene.bodies[1].enabled, 1);
@@ -197,46 +196,35 @@ TEST(XmlReader, SelfClosingElementsHaveNoContentAndNeedNoClosingTag)
     EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"2/2 1:44 Expected PxReal, found \n"}));
 }
 
-TEST(XmlReader, CommentsAndProcessingInstructionsAreSkippedEverywhere)
+TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
 {
-    XmlDoc doc("<!-- header <!-- nested --> still in the header -->\n"
-               "<?xml version=\"1.0\"?>\n"
-               "<PX>\n"
-               "<?app some instruction?>\n"
-               "<!-- <V>99</V> -->\n"
-               "<V>4<!-- a comment inside the value -->2</V>\n"
-               "</PX>\n");
-    Values values{};
-    EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
-    EXPECT_TRUE(doc.messages().empty()) << doc.allText();
-    EXPECT_EQ(values.count, 1);
-    EXPECT_EQ(values.v, 42.0);
-}
-
-TEST(XmlReader, UnknownTagIsSkippedWholeWithNestedNamesakesAndSiblingsStillRead)
-{
-    XmlDoc doc("<PX>\n"
-               "  <EXTRA><EXTRA><V>1</V></EXTRA><EXTRA/><V>2</V></EXTRA>\n"
-               "  <V>3</V>\n"
-               "</PX>\n");
-    Values values{};
-    EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
-    EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"1/5 2:10 unknown tag 'EXTRA'\n"}));
-    EXPECT_EQ(values.count, 1);
-    EXPECT_EQ(values.v, 3.0);
-}
-
-TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
-{
+    std::string refills = "<PX>\n";
+    for (int i = 0; i < 700; ++i) refills += "<V>" + std::to_string(i) + "</V>\n"; // well past 4096 bytes
     struct Case {
-        const char *text;
+        std::string text;
         int result;
         std::vector<std::string> messages;
-        int values; // <V> values parsed
+        int values;     // <V> values parsed
+        PxReal v = 0.0; // the last one stored
     };
     const Case cases[] = {
+        // Comments (nested ones too) and processing instructions are
+        // skipped everywhere, even inside a value.
+        {"<!-- header <!-- nested --> still in the header -->\n<?xml version=\"1.0\"?>\n<PX>\n"
+         "<?app some instruction?>\n<!-- <V>99</V> -->\n<V>4<!-- a comment inside the value -->2</V>\n</PX>\n",
+         PX_XML_OK,
+         {},
+         1,
+         42.0},
+        // An unknown tag is skipped whole, with nested namesakes; siblings
+        // are still read.
+        {"<PX>\n  <EXTRA><EXTRA><V>1</V></EXTRA><EXTRA/><V>2</V></EXTRA>\n  <V>3</V>\n</PX>\n",
+         PX_XML_OK,
+         {"1/5 2:10 unknown tag 'EXTRA'\n"},
+         1,
+         3.0},
         // A '>' in element text; the read value is dropped, the rest goes on.
-        {"<PX>\n  <V>1>2</V>\n  <V>5</V>\n</PX>", PX_XML_OK, {"2/1 2:8 unexpected '>'\n"}, 2},
+        {"<PX>\n  <V>1>2</V>\n  <V>5</V>\n</PX>", PX_XML_OK, {"2/1 2:8 unexpected '>'\n"}, 2, 5.0},
         // A closing tag that closes something else ends the element.
         {"<PX>\n<C>\n</B>\n</PX>", PX_XML_OK, {"2/1 3:5 closing tag B doesn't match opening tag C\n"}, 0},
         // A stray closing tag at the top level.
@@ -245,15 +233,20 @@ TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
         {"<PX>\n<V>1<C></C></V>\n<V>2</V>\n</PX>\n<PX><V>7</V></PX>",
          PX_XML_OK,
          {"2/1 2:8 closing tag C does not match opening tag V\n"},
-         2},
+         2,
+         7.0},
         // The value's element is opened again: the second one is read too.
-        {"<PX><V>1<V>2</V></PX>", PX_XML_OK, {"2/1 1:12 closing tag V does not match opening tag V\n"}, 2},
+        {"<PX><V>1<V>2</V></PX>", PX_XML_OK, {"2/1 1:12 closing tag V does not match opening tag V\n"}, 2, 2.0},
         // The parent closes right after the value.
-        {"<PX><V>1</PX><PX><V>3</V></PX>", PX_XML_OK, {"2/1 1:14 closing tag /PX does not match opening tag V\n"}, 2},
+        {"<PX><V>1</PX><PX><V>3</V></PX>",
+         PX_XML_OK,
+         {"2/1 1:14 closing tag /PX does not match opening tag V\n"},
+         2,
+         3.0},
         // End of file inside a tag, a comment and an element.
-        {"<PX><V>1</V", PX_XML_END_OF_FILE, {"2/1 1:12 found EOF inside tag\n"}, 1},
+        {"<PX><V>1</V", PX_XML_END_OF_FILE, {"2/1 1:12 found EOF inside tag\n"}, 1, 1.0},
         {"<PX>\n<!-- never closed\n", PX_XML_END_OF_FILE, {"2/1 3:1 found EOF in comment\n"}, 0},
-        {"<PX>\n<V>1</V>\n", PX_XML_END_OF_FILE, {"2/3 3:1 found EOF, missing closing tag </PX>\n"}, 1},
+        {"<PX>\n<V>1</V>\n", PX_XML_END_OF_FILE, {"2/3 3:1 found EOF, missing closing tag </PX>\n"}, 1, 1.0},
         // A '<' inside a tag: the '>' was forgotten.
         {"<PX>\n<V 1\n<V>2</V></PX>",
          PX_XML_STRUCTURE_ERROR,
@@ -266,6 +259,24 @@ TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
          {"2/1 1:9 missing tag name in < V>\n", "2/1 1:14 closing tag V doesn't match opening tag PX\n",
           "2/1 1:19 unexpected closing tag, found PX\n"},
          0},
+        // Null bytes in a tag and in text are reported, not taken as ends.
+        {std::string("<PX><V\0>1</V></PX>", 19),
+         PX_XML_STRUCTURE_ERROR,
+         {"2/1 1:8 unexpected null character\n", "2/1 1:14 unexpected closing tag, found V\n"},
+         0},
+        {std::string("<PX><V>1\0 2</V><V>3</V></PX>", 29),
+         PX_XML_OK,
+         {"2/1 1:10 unexpected null character\n"},
+         2,
+         3.0},
+        // Overlong text is refused and the next value read.
+        {"<PX><V>" + std::string(2000, '1') + "</V><V>5</V></PX>",
+         PX_XML_OK,
+         {"2/4 1:1032 internal error: buffer overflow (data too long)\n"},
+         2,
+         5.0},
+        // Lines and columns stay right across buffer refills.
+        {refills + "  <V>7>8</V>\n</PX>\n", PX_XML_OK, {"2/1 702:8 unexpected '>'\n"}, 701, 699.0},
     };
     for (const Case &c : cases) {
         XmlDoc doc(c.text);
@@ -273,53 +284,20 @@ TEST(XmlReader, StructureErrorsReportExactMessagesWithLineAndColumn)
         EXPECT_EQ(ProcessValues(doc, &values), c.result) << c.text;
         EXPECT_EQ(DescribeAll(doc), c.messages) << c.text;
         EXPECT_EQ(values.count, c.values) << c.text;
+        EXPECT_EQ(values.v, c.v) << c.text;
     }
 }
 
-TEST(XmlReader, NullBytesInTagsAndTextAreReportedNotTruncated)
+TEST(XmlReader, AnOverlongTagStopsItsParentWithTheLimitCode)
 {
-    const std::string inTag("<PX><V\0>1</V></PX>", 19);
-    const std::string inText("<PX><V>1\0 2</V><V>3</V></PX>", 29);
-    {
-        XmlDoc doc(inTag);
-        Values values{};
-        ProcessValues(doc, &values);
-        ASSERT_FALSE(doc.messages().empty());
-        EXPECT_EQ(Describe(doc.messages()[0]), "2/1 1:8 unexpected null character\n");
-        EXPECT_EQ(values.count, 0);
-    }
-    {
-        XmlDoc doc(inText);
-        Values values{};
-        EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
-        EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"2/1 1:10 unexpected null character\n"}));
-        // The damaged value is not stored; the next one is.
-        EXPECT_EQ(values.count, 2);
-        EXPECT_EQ(values.v, 3.0);
-    }
-}
-
-TEST(XmlReader, OverlongTagsAndTextAreRefusedWithTheirMessages)
-{
-    {
-        XmlDoc doc("<PX><" + std::string(300, 'A') + ">1</A></PX>");
-        Values values{};
-        // PX stops at the refused tag; the top level then meets the stray </A>.
-        EXPECT_EQ(ProcessValues(doc, &values), PX_XML_STRUCTURE_ERROR);
-        EXPECT_EQ(PxXMLHandlerGetError(valuesRoot, "PX"), PX_XML_LIMIT);
-        ASSERT_FALSE(doc.messages().empty());
-        // 4 + 1 + 256 characters read when the 256th tag character is refused.
-        EXPECT_EQ(Describe(doc.messages()[0]), "2/4 1:262 internal error: buffer overflow (tag too long)\n");
-    }
-    {
-        XmlDoc doc("<PX><V>" + std::string(2000, '1') + "</V><V>5</V></PX>");
-        Values values{};
-        EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
-        EXPECT_EQ(DescribeAll(doc),
-                  (std::vector<std::string>{"2/4 1:1032 internal error: buffer overflow (data too long)\n"}));
-        EXPECT_EQ(values.count, 2);
-        EXPECT_EQ(values.v, 5.0);
-    }
+    XmlDoc doc("<PX><" + std::string(300, 'A') + ">1</A></PX>");
+    Values values{};
+    // PX stops at the refused tag; the top level then meets the stray </A>.
+    EXPECT_EQ(ProcessValues(doc, &values), PX_XML_STRUCTURE_ERROR);
+    EXPECT_EQ(PxXMLHandlerGetError(valuesRoot, "PX"), PX_XML_LIMIT);
+    ASSERT_FALSE(doc.messages().empty());
+    // 4 + 1 + 256 characters read when the 256th tag character is refused.
+    EXPECT_EQ(Describe(doc.messages()[0]), "2/4 1:262 internal error: buffer overflow (tag too long)\n");
 }
 
 namespace {
@@ -431,19 +409,6 @@ TEST(XmlReader, HandlerEntriesAreFoundByNameUntilTheFirstNamelessEntry)
     EXPECT_EQ(PxXMLElementHandlerCreate(&entry, "SOLID", HandleOpaque), 0);
 }
 
-TEST(XmlReader, LinesAndColumnsStayRightAcrossBufferRefills)
-{
-    std::string text = "<PX>\n";
-    for (int i = 0; i < 700; ++i) text += "<V>" + std::to_string(i) + "</V>\n"; // well past 4096 bytes
-    text += "  <V>7>8</V>\n</PX>\n";
-    XmlDoc doc(text);
-    Values values{};
-    EXPECT_EQ(ProcessValues(doc, &values), PX_XML_OK);
-    EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"2/1 702:8 unexpected '>'\n"}));
-    EXPECT_EQ(values.count, 701);
-    EXPECT_EQ(values.v, 699.0);
-}
-
 TEST(XmlReader, BadArgumentsAreRefusedWithoutCrashing)
 {
     pxtest::MessageCapture capture;
@@ -508,9 +473,7 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
     root.input = input;
     EXPECT_EQ(PxXMLElementProcess(&root, table, &out), PX_XML_OK);
     EXPECT_EQ(out.l, 2.5);
-    EXPECT_EQ(out.p[0], 2.5);
-    EXPECT_EQ(out.p[1], 1.0);
-    EXPECT_EQ(out.p[2], 3.0);
+    EXPECT_EQ(std::vector<PxReal>(out.p, out.p + 3), (std::vector<PxReal>{2.5, 1.0, 3.0}));
     // The x of 0x10 is part of a number, not the variable x.
     EXPECT_EQ(out.h, 16);
     EXPECT_STREQ(out.s, "x_pos 0 1 0 0 yes !unknown");

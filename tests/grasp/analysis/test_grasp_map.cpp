@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include <kelmar/PxVector.h>
@@ -64,18 +65,12 @@ TEST(GraspMap, BallRestingOnAPlane)
 // the line is the wrench point contacts cannot resist (rank 5).
 TEST(GraspMap, AntipodalGraspSqueezesAlongTheLineOfContacts)
 {
-    grasptest::World w(kBallOnPlane);
-    kelmar::Solid *ball = w.solid("ball");
-    double c[3];
-    RbdBodyGetCenterOfMassPosition(ball->GetBody(), c);
-    grasptest::HandMadeContacts made(w.universe.GetWorld());
-    kelmar::ContactList contacts(ball);
-    const double right[3] = {c[0] + 4, c[1], c[2]}, left[3] = {c[0] - 4, c[1], c[2]};
+    grasptest::BallWithContacts b;
+    const double *c = b.centre, right[3] = {c[0] + 4, c[1], c[2]}, left[3] = {c[0] - 4, c[1], c[2]};
     const double inwards[3] = {-1, 0, 0};
-    contacts.add(made.Add(ball->GetBody(), nullptr, right, inwards, 2, 1.0), 0);
-    // The second contact names the ball as its second body: its normal points into the finger.
-    contacts.add(made.Add(nullptr, ball->GetBody(), left, inwards, 2, 1.0), 1);
-    kelmar::Grasp grasp(ball, &contacts);
+    b.Add(right, inwards, 2, 1.0);
+    b.Add(left, inwards, 2, 1.0, true); // the ball is its second body: the normal points into the finger
+    kelmar::Grasp grasp(b.ball, &b.list);
     int columns = 0;
     const double *g = grasp.getGraspMap(columns);
     ASSERT_EQ(columns, 6);
@@ -87,34 +82,27 @@ TEST(GraspMap, AntipodalGraspSqueezesAlongTheLineOfContacts)
     for (int j = 0; j < 6; ++j) EXPECT_NEAR(n[static_cast<size_t>(j)] / n[5], expected[j], 1e-6) << j;
 }
 
-struct ColumnCase {
-    int frictionType;
-    int columns;
-};
-
-class ColumnsPerContact : public testing::TestWithParam<ColumnCase> {};
+// Friction type 0 (none) adds one column, 1 (one direction) none, 2 (two) three.
+class ColumnsPerContact : public testing::TestWithParam<std::pair<int, int>> {};
 
 TEST_P(ColumnsPerContact, FrictionTypeDecides)
 {
-    grasptest::World w(kBallOnPlane);
-    kelmar::Solid *ball = w.solid("ball");
-    grasptest::HandMadeContacts made(w.universe.GetWorld());
-    kelmar::ContactList contacts(ball);
+    grasptest::BallWithContacts b;
     const double p[3] = {0, 0, 0}, up[3] = {0, 0, 1};
-    contacts.add(made.Add(ball->GetBody(), nullptr, p, up, 2, 0.5), 0);
-    contacts.add(made.Add(ball->GetBody(), nullptr, p, up, GetParam().frictionType, 0.5), 0);
-    kelmar::Grasp grasp(ball, &contacts);
+    b.Add(p, up, 2, 0.5);
+    b.Add(p, up, GetParam().first, 0.5);
+    kelmar::Grasp grasp(b.ball, &b.list);
     int columns = -1;
     grasp.getGraspMap(columns);
-    EXPECT_EQ(columns, 3 + GetParam().columns);
+    EXPECT_EQ(columns, 3 + GetParam().second);
     // A new list discards the map: with none, there are no columns.
-    kelmar::ContactList none(ball);
+    kelmar::ContactList none(b.ball);
     grasp.SetContacts(&none);
     EXPECT_EQ(grasp.getGraspMap(columns), nullptr);
     EXPECT_EQ(columns, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(GraspMap, ColumnsPerContact,
-                         testing::Values(ColumnCase{0, 1}, ColumnCase{1, 0}, ColumnCase{2, 3}));
+                         testing::Values(std::make_pair(0, 1), std::make_pair(1, 0), std::make_pair(2, 3)));
 
 } // namespace

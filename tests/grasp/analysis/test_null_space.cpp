@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <kelmar/GraspMap.h>
+#include <kelmar/PxVector.h>
 
 extern "C" void dgesdd_(const char *jobz, const int *m, const int *n, double *a, const int *lda, double *s, double *u,
                         const int *ldu, double *vt, const int *ldvt, double *work, const int *lwork, int *iwork,
@@ -19,24 +20,6 @@ namespace {
 
 const int kRows = 6;
 const float kTolerance = 1e-5f; // float data: rounding leaves about 1e-6 after elimination
-
-// The singular values of a rows x columns matrix stored column by column.
-std::vector<double> SingularValues(const std::vector<float> &matrix, int rows, int columns)
-{
-    std::vector<double> a(matrix.begin(), matrix.end()), s(static_cast<size_t>(std::min(rows, columns)));
-    std::vector<int> iwork(8 * s.size());
-    int lwork = -1, info = 0;
-    double query = 0, unused = 0;
-    const int one = 1;
-    dgesdd_("N", &rows, &columns, a.data(), &rows, s.data(), &unused, &one, &unused, &one, &query, &lwork,
-            iwork.data(), &info);
-    lwork = static_cast<int>(query);
-    std::vector<double> work(static_cast<size_t>(lwork));
-    dgesdd_("N", &rows, &columns, a.data(), &rows, s.data(), &unused, &one, &unused, &one, work.data(), &lwork,
-            iwork.data(), &info);
-    EXPECT_EQ(info, 0);
-    return s;
-}
 
 // Grasp maps of random contacts on a ball of radius 1 cm, with columns
 // (f, r x f) for unit forces f: frictional contacts give three columns
@@ -57,44 +40,38 @@ struct RandomMap {
 void Unit(std::mt19937 &random, double v[3])
 {
     std::normal_distribution<double> normal;
-    double length = 0;
-    while (length < 1e-3) {
-        for (int i = 0; i < 3; ++i) v[i] = normal(random);
-        length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    }
-    for (int i = 0; i < 3; ++i) v[i] /= length;
+    do PxV3Set(v, normal(random), normal(random), normal(random));
+    while (PxV3Length(v) < 1e-3);
+    PxV3Scale(v, v, 1 / PxV3Length(v));
 }
 
 void AddColumn(RandomMap &m, const double r[3], const double f[3])
 {
-    const double w[6] = {
-        f[0], f[1], f[2], r[1] * f[2] - r[2] * f[1], r[2] * f[0] - r[0] * f[2], r[0] * f[1] - r[1] * f[0]};
-    for (double v : w) m.g.push_back(static_cast<float>(v));
+    double torque[3];
+    PxV3Cross(torque, r, f);
+    m.g.insert(m.g.end(),
+               {float(f[0]), float(f[1]), float(f[2]), float(torque[0]), float(torque[1]), float(torque[2])});
     ++m.columns;
 }
 
 RandomMap RandomGraspMap(std::mt19937 &random, int kind, int contacts)
 {
     RandomMap m;
-    const double fixed[3] = {1, 0, 0}, line[3] = {1, 0, 0};
     std::uniform_real_distribution<double> along(-1.0, 1.0);
     for (int c = 0; c < contacts && m.columns < 30; ++c) {
-        double r[3], n[3];
+        double r[3], n[3], a[3], b[3], e[3] = {1, 0, 0};
         Unit(random, r);
         Unit(random, n);
         if (kind == 1) {
-            for (int i = 0; i < 3; ++i) n[i] = -r[i];
+            PxV3Scale(n, r, -1);
             AddColumn(m, r, n);
             continue;
         }
-        const double t = along(random);
-        for (int i = 0; i < 3; ++i) r[i] = kind == 2 ? t * line[i] : kind == 3 ? fixed[i] : r[i];
-        double a[3], b[3], e[3] = {1, 0, 0};
-        if (std::fabs(n[0]) > 0.9) e[0] = 0, e[1] = 1;
-        a[0] = n[1] * e[2] - n[2] * e[1], a[1] = n[2] * e[0] - n[0] * e[2], a[2] = n[0] * e[1] - n[1] * e[0];
-        const double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
-        for (double &v : a) v /= la;
-        b[0] = n[1] * a[2] - n[2] * a[1], b[1] = n[2] * a[0] - n[0] * a[2], b[2] = n[0] * a[1] - n[1] * a[0];
+        if (kind >= 2) PxV3Set(r, kind == 2 ? along(random) : 1, 0, 0);
+        if (std::fabs(n[0]) > 0.9) PxV3Set(e, 0, 1, 0);
+        PxV3Cross(a, n, e);
+        PxV3Scale(a, a, 1 / PxV3Length(a));
+        PxV3Cross(b, n, a);
         AddColumn(m, r, a);
         AddColumn(m, r, b);
         AddColumn(m, r, n);
@@ -106,28 +83,32 @@ RandomMap RandomGraspMap(std::mt19937 &random, int kind, int contacts)
 // (a basis vector is 1 at its free column, so its length is arbitrary).
 double LargestResidual(const std::vector<float> &g, const std::vector<float> &n, int columns, int nullity)
 {
+    auto N = [&](int j, int k) { return double(n[size_t(j * nullity + k)]); };
     double worst = 0;
     for (int k = 0; k < nullity; ++k) {
         double length = 0;
-        for (int j = 0; j < columns; ++j) length += std::pow(n[static_cast<size_t>(j * nullity + k)], 2);
+        for (int j = 0; j < columns; ++j) length += N(j, k) * N(j, k);
         for (int i = 0; i < kRows; ++i) {
             double sum = 0;
-            for (int j = 0; j < columns; ++j)
-                sum += static_cast<double>(g[static_cast<size_t>(j * kRows + i)]) *
-                       n[static_cast<size_t>(j * nullity + k)];
+            for (int j = 0; j < columns; ++j) sum += double(g[size_t(j * kRows + i)]) * N(j, k);
             worst = std::max(worst, std::fabs(sum) / std::sqrt(length));
         }
     }
     return worst;
 }
 
-// The rank LAPACK sees: singular values above 1e-4 of the largest; -1 when
-// one lies between 1e-6 and 1e-2 of it, where a float matrix's rank is a
-// matter of tolerance (the geometry's zeros are rounding, about 1e-7).
+// The rank LAPACK's singular values give: those above 1e-4 of the largest;
+// -1 when one lies between 1e-6 and 1e-2 of it, where a float matrix's rank
+// is a matter of tolerance (the geometry's zeros are rounding, about 1e-7).
 int LapackRank(const std::vector<float> &g, int columns)
 {
-    const std::vector<double> s = SingularValues(g, kRows, columns);
-    int rank = 0;
+    std::vector<double> a(g.begin(), g.end()), s(size_t(std::min(kRows, columns))), work(1000);
+    std::vector<int> iwork(8 * s.size());
+    int rows = kRows, lwork = int(work.size()), info = 0, one = 1, rank = 0;
+    double unused = 0; // no singular vectors (jobz "N")
+    dgesdd_("N", &rows, &columns, a.data(), &rows, s.data(), &unused, &one, &unused, &one, work.data(), &lwork,
+            iwork.data(), &info);
+    EXPECT_EQ(info, 0);
     for (double v : s) {
         if (v > 1e-6 * s[0] && v < 1e-2 * s[0]) return -1;
         if (v > 1e-4 * s[0]) ++rank;
@@ -173,9 +154,7 @@ TEST(NullSpace, LayoutOfTheBasisVectors)
 {
     std::vector<float> m = {1, 2, 2, 4, 3, 6};
     ASSERT_EQ(kelmar::Grasp::ComputeNullSpace(m, 2, 3, 1e-6f), 2);
-    const std::vector<float> expected = {-2, -3, 1, 0, 0, 1};
-    ASSERT_EQ(m.size(), expected.size());
-    for (size_t i = 0; i < m.size(); ++i) EXPECT_NEAR(m[i], expected[i], 1e-6) << i;
+    EXPECT_EQ(m, std::vector<float>({-2, -3, 1, 0, 0, 1}));
 }
 
 // Entries up to the tolerance are zero: a column of them is free.

@@ -23,19 +23,16 @@ std::string Hand24WithCylinder()
 <EULER>0, 1.5707963267948966, 0</EULER><FROZEN>1</FROZEN></SOLID>)";
 }
 
-const char *kFingerLinks[5][4] = {
-    {"hand.f0_thumb_proximal", "hand.f0_thumb_middle", "hand.f0_thumb_distal", "hand.f0_thumb_meta"},
-    {"hand.f1_index_proximal", "hand.f1_index_middle", "hand.f1_index_distal", "hand.f1_index_knuckle"},
-    {"hand.f2_middle_proximal", "hand.f2_middle_middle", "hand.f2_middle_distal", "hand.f2_middle_knuckle"},
-    {"hand.f3_ring_proximal", "hand.f3_ring_middle", "hand.f3_ring_distal", "hand.f3_ring_knuckle"},
-    {"hand.f4_little_proximal", "hand.f4_little_middle", "hand.f4_little_distal", "hand.f4_little_knuckle"}};
-
+// Fingers touching object: any of a finger's links (the thumb's first is
+// its metacarpal, the others' their knuckle).
 int FingersOn(grasptest::World &w, const kelmar::Solid *object)
 {
+    const char *fingers[5] = {"f0_thumb", "f1_index", "f2_middle", "f3_ring", "f4_little"};
     int n = 0;
-    for (const auto &links : kFingerLinks) {
+    for (int f = 0; f < 5; ++f) {
         bool touching = false;
-        for (const char *link : links) touching |= grasptest::Touches(w.solid(link), object);
+        for (const char *link : {"_proximal", "_middle", "_distal", f == 0 ? "_meta" : "_knuckle"})
+            touching |= grasptest::Touches(w.solid(("hand." + std::string(fingers[f]) + link).c_str()), object);
         n += touching ? 1 : 0;
     }
     return n;

@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
+#include <vector>
+
+#include <unistd.h>
 
 #include "GraspTestSupport.h"
 
@@ -14,13 +18,11 @@ TEST(GraspManifold, NearestNodeOverTheMaskAndTiesToTheLaterNode)
 {
     kelmar::GraspManifold map(3, 2);
     const double nodes[3][2] = {{0, 0}, {2, 0}, {2, 5}};
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 2; ++j) map.node(i)[j] = nodes[i][j];
+    for (int k = 0; k < 6; ++k) map.node(k / 2)[k % 2] = nodes[k / 2][k % 2];
     double out[2];
     const double query[2] = {1, 0}; // as far from node 0 as from node 1
     ASSERT_TRUE(map.match(out, query, nullptr));
-    EXPECT_EQ(out[0], 2);
-    EXPECT_EQ(out[1], 0);
+    EXPECT_EQ(std::vector<double>(out, out + 2), std::vector<double>({2, 0}));
     const bool firstOnly[2] = {true, false}; // nodes 1 and 2 tie with node 0 too
     ASSERT_TRUE(map.match(out, query, firstOnly));
     EXPECT_EQ(out[1], 5);
@@ -63,24 +65,13 @@ TEST(SomGrasp, ContactMemoryFollowsTheTable)
     EXPECT_EQ(som.lastTarget[3], -2.0);
 }
 
-std::string TempFile(const std::string &text)
-{
-    char path[] = "/tmp/kelmar-som-XXXXXX";
-    const int fd = mkstemp(path);
-    FILE *f = fdopen(fd, "w");
-    std::fputs(text.c_str(), f);
-    std::fclose(f);
-    return path;
-}
-
-struct BadMap {
-    const char *text; // null: no such file
-    const char *message;
-};
-
+// Map files that are missing, short, long or not numbers; then an unknown map.
 TEST(SomGrasp, MessagesOfBadInput)
 {
-    const BadMap cases[] = {
+    const struct {
+        const char *text; // null: no such file
+        const char *message;
+    } cases[] = {
         {nullptr, "Error loading grasp manifold: Could not open /tmp/kelmar-no-such-map\n"},
         {"1 2 3\n4 5",
          "Error loading grasp manifold: Dimension mismatch. Too few values in somweights-file \"%s\" (5 "
@@ -89,8 +80,9 @@ TEST(SomGrasp, MessagesOfBadInput)
                             "\"%s\" (7 available, 6 expected)\n"},
         {"1 2 x3\n4 5 6", "Error loading grasp manifold: \"x3\" is not a number in somweights-file \"%s\"\n"},
     };
-    for (const BadMap &c : cases) {
-        const std::string file = c.text ? TempFile(c.text) : "/tmp/kelmar-no-such-map";
+    for (const auto &c : cases) {
+        const std::string file = c.text ? "/tmp/kelmar-som-" + std::to_string(getpid()) : "/tmp/kelmar-no-such-map";
+        if (c.text) std::ofstream(file) << c.text;
         char expected[512];
         std::snprintf(expected, sizeof expected, c.message, file.c_str());
         grasptest::Lines lines;
@@ -107,33 +99,6 @@ TEST(SomGrasp, MessagesOfBadInput)
     bool segments[5][3] = {};
     EXPECT_FALSE(som.getSOMProjection(out, posture, segments));
     EXPECT_EQ(lines.problems, "SOM \"power\" undefined.\nNo valid SOM activated.\n");
-}
-
-// A finger that branches: the first branch is taken, after one message per step.
-TEST(Fingers, ABranchingFingerTakesItsFirstBranch)
-{
-    grasptest::World w(R"(
-<GEOMETRIES><BOX b><SIZE>1, 1, 1</SIZE></BOX></GEOMETRIES>
-<SOLID palm><GEOMETRY_ID>b</GEOMETRY_ID><FROZEN>1</FROZEN></SOLID>
-<SOLID a1><GEOMETRY_ID>b</GEOMETRY_ID><POS>3, 0, 0</POS></SOLID>
-<SOLID a2><GEOMETRY_ID>b</GEOMETRY_ID><POS>5, 0, 0</POS></SOLID>
-<SOLID a3><GEOMETRY_ID>b</GEOMETRY_ID><POS>5, 2, 0</POS></SOLID>
-<SOLID c1><GEOMETRY_ID>b</GEOMETRY_ID><POS>-3, 0, 0</POS></SOLID>
-<HINGE ja1><SOLID_IDS>a1, palm</SOLID_IDS><POS>2, 0, 0</POS><AXIS>0, 1, 0</AXIS><LIMIT><STOPS>-1, 1</STOPS></LIMIT></HINGE>
-<HINGE ja2><SOLID_IDS>a2, a1</SOLID_IDS><POS>4, 0, 0</POS><AXIS>0, 1, 0</AXIS><LIMIT><STOPS>-1, 1</STOPS></LIMIT></HINGE>
-<HINGE ja3><SOLID_IDS>a3, a1</SOLID_IDS><POS>4, 1, 0</POS><AXIS>0, 1, 0</AXIS><LIMIT><STOPS>-1, 1</STOPS></LIMIT></HINGE>
-<HINGE jc1><SOLID_IDS>c1, palm</SOLID_IDS><POS>-2, 0, 0</POS><AXIS>0, 1, 0</AXIS><LIMIT><STOPS>-1, 1</STOPS></LIMIT></HINGE>
-<ROBOT hand><SOLID>palm</SOLID></ROBOT>)");
-    ASSERT_EQ(w.loadErrors, 0);
-    grasptest::Lines lines;
-    kelmar::GraspBallWrap2_Orb orb;
-    const double centre[3] = {0, 0, -5};
-    orb.init(w.robot("hand"), 2, centre, 1.0);
-    kelmar::GraspBallWrap2_Orb::Plan plan;
-    ASSERT_TRUE(orb.plan(w.robot("hand"), plan));
-    EXPECT_EQ(lines.problems, "Finger contains branches! Selecting first.\n");
-    ASSERT_EQ(plan.fingers, 2);
-    EXPECT_EQ(plan.joints[0] + plan.joints[1], 3); // a1, a2 (first branch) and c1
 }
 
 } // namespace

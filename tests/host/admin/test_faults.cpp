@@ -89,6 +89,9 @@ TEST_F(Faults, CreatingAnyUnitLeavesNothingHalfMade)
         {"camera|ref", {"scene", "eye"}},
         {"CamHead", {"scene"}},
         {"CamHead|ref", {"scene", "head"}},
+#ifdef KELMAR_HOST_VIEWER
+        {"vtkViewer", {"universe", "nowhere"}},
+#endif
     };
     for (const auto &unit : units) {
         SCOPED_TRACE(unit.first);

@@ -95,6 +95,10 @@ const std::vector<Entry> &Entries()
          " reference camera head %n %0:1:scene:20s%lscene~name %n %0:1::20s%lcamera~head~name %n",
          "ss",
          {"scene", ""}},
+        {"vtkViewer",
+         " create VTK viewer %n %0:1:universe:20s%luniverse~name %n %0:1::20s%lrenderer~unit~name %n",
+         "ss",
+         {"universe", ""}},
         {"grasp", "", "", {}},
         {"nullspace", "", "", {}},
     };

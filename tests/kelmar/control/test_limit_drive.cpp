@@ -7,7 +7,7 @@
 
 #include <kelmar/RbdBody.h>
 
-#include "RigTestSupport.h"
+#include "KelmarTestSupport.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <kelmar/RbdSpring.h>
 #include <kelmar/RbdWorld.h>
 
-#include "RigTestSupport.h"
+#include "KelmarTestSupport.h"
 
 namespace {
 

@@ -11,7 +11,6 @@
 #include <kelmar/RbdBody.h>
 
 #include "KelmarTestSupport.h"
-#include "loader/LoaderTestSupport.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "loader/LoaderTestSupport.h"
+#include "KelmarTestSupport.h"
 
 namespace {
 

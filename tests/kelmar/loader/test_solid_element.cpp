@@ -10,7 +10,7 @@
 #include <kelmar/CdxPrimitives.h>
 #include <kelmar/RbdBody.h>
 
-#include "loader/LoaderTestSupport.h"
+#include "KelmarTestSupport.h"
 
 namespace {
 

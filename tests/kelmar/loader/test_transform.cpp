@@ -11,7 +11,7 @@
 #include <kelmar/PxMath.h>
 #include <kelmar/PxVector.h>
 
-#include "loader/LoaderTestSupport.h"
+#include "KelmarTestSupport.h"
 
 namespace {
 

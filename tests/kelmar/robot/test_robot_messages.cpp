@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "RigTestSupport.h"
+#include "KelmarTestSupport.h"
 
 namespace {
 

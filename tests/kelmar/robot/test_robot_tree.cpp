@@ -12,7 +12,7 @@
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdBody.h>
 
-#include "RigTestSupport.h"
+#include "KelmarTestSupport.h"
 
 namespace {
 
@@ -104,6 +104,40 @@ TEST(RobotTree, AFourBarLoopIsCutByDepthAndHoldsStill)
     EXPECT_NEAR(c[1], 10, 0.5);
 }
 
+// Four solids hinged each to each (and the first to the world): every node
+// but the root has two loops to follow, so level k holds 3 * 2^(k-2) nodes
+// and a tree of L levels 3 * 2^(L-1) - 2. Left to the default depth it would
+// never finish; it stops at the deepest level within the node cap instead.
+TEST(RobotTree, ATreeWhoseLoopsDoubleEveryLevelStopsAtTheNodeCap)
+{
+    std::string text = std::string(kHeader);
+    const char *names[] = {"A", "B", "C", "D"};
+    for (int i = 0; i < 4; ++i) {
+        text += Solid(names[i], "link", "<POS>" + std::to_string(5 * i) + ", 0, 0</POS>");
+        text += i == 0 ? Hinge("hA", "A, WORLD") : "";
+        for (int k = 0; k < i; ++k)
+            text += Hinge(std::string("h") + names[k] + names[i], std::string(names[i]) + ", " + names[k]);
+    }
+    const struct {
+        const char *depth;
+        int levels;
+        bool warned;
+    } rows[] = {{"<DEPTH>5</DEPTH>", 5, false}, {"", 12, true}};
+    for (const auto &row : rows) {
+        Rig rig;
+        const std::string err = StandardError([&] {
+            rig.messages = rig.Load(text + "<ROBOT r><SOLID>A</SOLID><JOINT>hA</JOINT>" + row.depth + "</ROBOT>");
+        });
+        ASSERT_TRUE(rig.messages.empty()) << rig.messages[0];
+        const int expected = 3 * (1 << (row.levels - 1)) - 2;
+        EXPECT_EQ(rig.robot("r")->numNodes, expected) << row.levels;
+        EXPECT_LE(expected, kelmar::Robot::kMaxAutoNodes);
+        EXPECT_EQ(err.find("unroll into more than 10000 nodes, the tree stops at depth 12") != std::string::npos,
+                  row.warned)
+            << err;
+    }
+}
+
 const char *kChain = R"(<WORLD><GRAVITY>0, 981, 0</GRAVITY></WORLD>
 <SOLID l1><GEOMETRY_ID>link</GEOMETRY_ID><POS>0, 0, -1.5</POS><NOCOLLISION>1</NOCOLLISION></SOLID>
 <SOLID l2><GEOMETRY_ID>link</GEOMETRY_ID><POS>0, 0, -4.5</POS><NOCOLLISION>1</NOCOLLISION></SOLID>
@@ -160,43 +194,6 @@ TEST(RobotTree, ContactsOfARobotCarryItsWeight)
 
 // ---- Forward kinematics of a six-joint arm ----
 
-struct Frame {
-    double o[3], x[3], y[3], z[3];
-};
-
-Frame FromTM(const double tm[4][4])
-{
-    Frame f;
-    for (int k = 0; k < 3; ++k) f.x[k] = tm[0][k], f.y[k] = tm[1][k], f.z[k] = tm[2][k], f.o[k] = tm[3][k];
-    return f;
-}
-
-// a cos + b sin of two directions.
-void Mix(double out[3], const double a[3], double ca, const double b[3], double cb)
-{
-    for (int k = 0; k < 3; ++k) out[k] = ca * a[k] + cb * b[k];
-}
-
-// The frame turned by q about its own x axis.
-Frame Turn(const Frame &f, double q)
-{
-    Frame g = f;
-    Mix(g.y, f.y, std::cos(q), f.z, std::sin(q));
-    Mix(g.z, f.y, -std::sin(q), f.z, std::cos(q));
-    return g;
-}
-
-// The next joint's frame from the DH parameters, in this frame's axes.
-Frame Next(const Frame &f, double d, double theta, double a, double alpha)
-{
-    Frame y = Turn(f, theta), g;
-    Mix(g.x, y.x, std::cos(alpha), y.z, -std::sin(alpha));
-    Mix(g.z, y.x, std::sin(alpha), y.z, std::cos(alpha));
-    std::copy(y.y, y.y + 3, g.y);
-    for (int k = 0; k < 3; ++k) g.o[k] = f.o[k] + d * f.x[k] + a * y.y[k];
-    return g;
-}
-
 TEST(RobotKinematics, TheFlangeOfASixJointArmIsTheProductOfItsDhFrames)
 {
     const double dh[5][4] = {{0, 0, 0, -M_PI / 2},
@@ -225,16 +222,18 @@ TEST(RobotKinematics, TheFlangeOfASixJointArmIsTheProductOfItsDhFrames)
         double q[6];
         for (double &value : q) value = angle(random);
         arm->SetJoints(q, 1.0f);
-        Frame truth = Turn(FromTM(base), q[0]);
-        for (int i = 1; i < 6; ++i)
-            truth = Turn(Next(truth, dh[i - 1][0], dh[i - 1][1], dh[i - 1][2], dh[i - 1][3]), q[i]);
-        rig.joint("j6")->GetTM(0, flange);
-        const Frame got = FromTM(flange);
-        for (int k = 0; k < 3; ++k) {
-            EXPECT_NEAR(got.o[k], truth.o[k], 1e-9) << "trial " << trial;
-            EXPECT_NEAR(got.x[k], truth.x[k], 1e-9) << "trial " << trial;
-            EXPECT_NEAR(got.y[k], truth.y[k], 1e-9) << "trial " << trial;
+        double truth[4][4], turn[4][4], link[4][4];
+        DH(turn, 0, q[0], 0, 0);
+        Times(truth, turn, base);
+        for (int i = 1; i < 6; ++i) {
+            DH(link, dh[i - 1][0], dh[i - 1][1], dh[i - 1][2], dh[i - 1][3]);
+            DH(turn, 0, q[i], 0, 0);
+            Times(truth, link, truth);
+            Times(truth, turn, truth);
         }
+        rig.joint("j6")->GetTM(0, flange);
+        for (int r : {0, 1, 3}) // the x and y axes and the origin
+            for (int k = 0; k < 3; ++k) EXPECT_NEAR(flange[r][k], truth[r][k], 1e-9) << "trial " << trial;
         double back[6];
         arm->GetJoints(back);
         for (int i = 0; i < 6; ++i) EXPECT_EQ(back[i], q[i]);

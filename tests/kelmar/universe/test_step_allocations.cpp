@@ -16,7 +16,7 @@
 #include <kelmar/RbdLcs.h>
 #include <kelmar/RbdWorld.h>
 
-#include "RigTestSupport.h"
+#include "KelmarTestSupport.h"
 
 namespace {
 

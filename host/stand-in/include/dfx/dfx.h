@@ -117,6 +117,8 @@ int dfx_unit_add_output(DfxUnit *unit, const char *name, const DfxType *type);
 DfxUnit *dfx_unit_add_method(DfxUnit *unit, const char *path, DfxExecFn exec, const char *dialog);
 /* Executes the unit's successors once; returns how many there are. */
 int dfx_execute_successor(DfxUnit *unit);
+/* How many successors the unit has (0: nothing is connected after it). */
+int dfx_successor_count(const DfxUnit *unit);
 
 /* Inputs. An unconnected input reads the unit's dialog field of the same
    index; with neither, or with a value of another type, the host raises
