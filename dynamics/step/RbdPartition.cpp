@@ -1,13 +1,11 @@
 // Partitioning of the enabled bodies into islands (breadth-first over
-// constraints), single-island mode, and auto-disable of resting islands.
+// constraints) and single-island mode.
 #include "step/RbdPartition.h"
 
 namespace {
 
-// partitionMark of a body appended to an island during the current
-// partitioning; every other body carries UNMARKED.
-const int32_t ADDED = 1;
-const int32_t UNMARKED = -1;
+const int32_t ADDED = kPartitionAdded;
+const int32_t UNMARKED = kPartitionUnmarked;
 
 bool isAdded(const RbdBody *body)
 {
@@ -75,14 +73,20 @@ bool metBefore(const RbdBaseConstraint *c, const RbdBody *walked)
     return false;
 }
 
+bool sleepsOn(const RbdBody *body)
+{
+    return body->world->autoDisable == 1; // on, islands by islands
+}
+
 void appendConstraintBodies(RbdPartitionOutput *out, int32_t p, const RbdBaseConstraint *c, const RbdBody *walked)
 {
     for (RbdBody *other : c->body) {
         if (!other || other == walked || isAdded(other)) continue;
-        // A frozen body is immovable for its constraints and joins no island.
+        // A frozen body is immovable for its constraints and joins no island;
+        // so is a sleeping one that a slack contact merely touches.
         if (other->frozen)
             other->partitionIndex = -1;
-        else
+        else if (other->enabledTime >= 0 || !sleepsOn(other) || !RbdConstraintIsSlack(c))
             appendBody(out, p, other);
     }
 }
@@ -179,23 +183,6 @@ int RbdBodyIsMovingTest(const RbdBody *body, const RbdAutoDisableThresholds *thr
     if (PxV3LengthSquared(lcs->angularAcceleration) > thresholds->angularAcceleration) return 1;
     // A body is never put to sleep in its first aliveWindow steps after being enabled.
     return body->enabledTime < thresholds->aliveWindow;
-}
-
-void RbdAutoDisableLastPartition(RbdPartitionOutput *out, void *arg)
-{
-    const RbdAutoDisableThresholds *thresholds = (const RbdAutoDisableThresholds *)arg;
-    int32_t p = out->partitionCount - 1;
-    if (p < 0 || !thresholds) return;
-    RbdBody **bodies = out->bodies + out->bodyStart[p];
-    for (int32_t k = 0; k < out->bodyCount[p]; ++k)
-        if (RbdBodyIsMovingTest(bodies[k], thresholds)) return;
-    for (int32_t k = 0; k < out->bodyCount[p]; ++k) {
-        RbdBodyDisable(bodies[k]);
-        RbdBodyResetForces(bodies[k]);
-    }
-    out->partitionCount--;
-    out->totalBodies -= out->bodyCount[p];
-    out->totalConstraints -= out->constraintCount[p];
 }
 
 void RbdClearPartitionIndices(RbdPartitionOutput *out)

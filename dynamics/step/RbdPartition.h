@@ -6,6 +6,17 @@
 
 #include "world/RbdInternal.h"
 
+// partitionMark of a body appended to an island during the current
+// partitioning; every other body carries kPartitionUnmarked.
+const int32_t kPartitionAdded = 1;
+const int32_t kPartitionUnmarked = -1;
+
+// A contact whose bodies do not overlap, that carried no force last step
+// and whose bodies do not approach (two balls side by side that do not
+// press): under auto-disable it binds neither the sleep of the bodies it
+// touches nor wakes a sleeping one.
+bool RbdConstraintIsSlack(const RbdBaseConstraint *c);
+
 // Called after each island is complete; it may remove that island (the
 // last one of output) from the output.
 typedef void (*RbdAfterPartitionFunction)(RbdPartitionOutput *output, void *arg);
@@ -14,7 +25,8 @@ typedef void (*RbdAfterPartitionFunction)(RbdPartitionOutput *output, void *arg)
 // island yet: bodies are appended in the order they are reached, each
 // enabled constraint reached from an island's bodies is appended once to
 // that island, disabled bodies reached through a constraint are enabled,
-// frozen bodies are left out (partition index -1). Each body's solver
+// frozen bodies are left out (partition index -1), and so are disabled
+// bodies reached only through a slack contact under auto-disable. Each body's solver
 // record is chained to the next body of its island. The output's arrays
 // must hold every enabled body and constraint of the world.
 void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *output,
@@ -25,8 +37,12 @@ void RbdMakeSinglePartition(RbdBody *firstEnabledBody, RbdPartitionOutput *outpu
                             RbdAfterPartitionFunction afterPartition, void *arg);
 
 // The afterPartition of auto-disable mode 1; arg is the world's
-// RbdAutoDisableThresholds. When no body of the newest island is moving,
-// its bodies are disabled, their forces zeroed, and the island removed.
+// RbdAutoDisableThresholds. The newest island's bodies are bound together
+// by its joints and by its contacts that are not slack; every bound group
+// of which no body is moving is disabled, its bodies stopped and their
+// forces zeroed. A wholly resting island leaves the output; otherwise it
+// keeps its awake bodies and every constraint that touches one, a sleeping
+// body then being immovable for them (outside every island).
 void RbdAutoDisableLastPartition(RbdPartitionOutput *output, void *arg);
 // Moving: |v|^2, |w|^2, |a|^2 or |alpha|^2 above its threshold, or enabled
 // for fewer than aliveWindow steps.

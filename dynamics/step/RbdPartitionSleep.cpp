@@ -1,0 +1,188 @@
+// Auto-disable of resting islands, part by part. A pile is one island
+// through every contact of touching bodies, yet a ball spinning on its own
+// at the pile's foot (nothing resists a spin about its contact normal)
+// touches its neighbours without pressing them. Such slack contacts bind
+// nothing here: the ball keeps itself awake, not the pile. The awake part
+// keeps its slack contacts with the sleeping bodies, which it meets as
+// immovable until a contact presses and the partitioning wakes the body.
+#include "step/RbdPartition.h"
+
+#include <math.h>
+#include <kelmar/PxVector.h>
+
+namespace {
+
+// partitionMark of an island body found awake by the sleep test.
+const int32_t kAwake = 2;
+
+// The weight of the lighter body of a contact (N): the scale against which
+// its force is judged. A world without gravity has none.
+PxReal lighterWeight(const RbdBaseConstraint *c)
+{
+    PxReal mass = HUGE_VAL;
+    for (const RbdBody *body : c->body)
+        if (body && body->lcs.mass < mass) mass = body->lcs.mass;
+    return mass < HUGE_VAL ? mass * PxV3Length(c->world->gravity) : 0.0;
+}
+
+// Whether the contact pushed with more than the LCP tolerance (a fraction)
+// of the lighter body's weight. The solvers leave rounding (1e-14 N and
+// less) in contacts that carry nothing, which must not bind a pile.
+bool carriesForce(const RbdBaseConstraint *c)
+{
+    PxReal noise = c->world->parameters.lcp.tolerance * lighterWeight(c);
+    return PxV3LengthSquared(c->force[0]) > noise * noise || PxV3LengthSquared(c->force[1]) > noise * noise;
+}
+
+// Velocity (m/s) of the material point of body at the world point p.
+void pointVelocity(const RbdBody *body, const PxVector3 p, PxVector3 out)
+{
+    PxVector3 arm, turn;
+    PxV3Sub(arm, p, body->lcs.comTransform[3]);
+    PxV3Cross(turn, body->lcs.angularVelocity, arm);
+    PxV3Add(out, body->lcs.linearVelocity, turn);
+}
+
+// Speed (m/s) at which the contact's bodies approach one another along its
+// normal (which points from body 1 towards body 0), negative apart.
+PxReal closingSpeed(const RbdBaseConstraint *c)
+{
+    const RbdContactData &contact = c->data.contact;
+    PxVector3 v[2] = {{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}};
+    for (int side = 0; side < 2; ++side)
+        if (c->body[side]) pointVelocity(c->body[side], contact.position, v[side]);
+    return PxV3Dot(v[1], contact.normal) - PxV3Dot(v[0], contact.normal);
+}
+
+// A slack contact still closing faster than rounding (the tolerance's
+// fraction of what gravity adds in a step) is about to press.
+bool closing(const RbdBaseConstraint *c)
+{
+    return closingSpeed(c) > c->world->parameters.lcp.tolerance * PxV3Length(c->world->gravity) * c->world->timeStep;
+}
+
+bool inIsland(const RbdBody *body, int32_t p)
+{
+    if (!body || body->partitionIndex != p) return false;
+    return body->partitionMark == kPartitionAdded || body->partitionMark == kAwake;
+}
+
+// Marks the bodies of island p that a constraint binds to an awake one;
+// returns how many it marked.
+int32_t wakeBound(const RbdBaseConstraint *c, int32_t p)
+{
+    bool asleep[2], any = false;
+    for (int side = 0; side < 2; ++side) {
+        asleep[side] = inIsland(c->body[side], p) && c->body[side]->partitionMark != kAwake;
+        any = any || asleep[side];
+    }
+    // The slack test is the costly part; most constraints of a pass join
+    // bodies already awake.
+    if (!any || RbdConstraintIsSlack(c)) return 0;
+    for (int side = 0; side < 2; ++side)
+        if (asleep[side]) c->body[side]->partitionMark = kAwake;
+    return asleep[0] + asleep[1];
+}
+
+// One pass over the island spreading wakefulness along its bindings.
+int32_t spreadOnce(RbdBody *const *bodies, int32_t n, int32_t p)
+{
+    int32_t marked = 0;
+    for (int32_t k = 0; k < n; ++k) {
+        if (bodies[k]->partitionMark != kAwake) continue;
+        for (const RbdConstraintNode *node = bodies[k]->constraints; node; node = node->next)
+            marked += wakeBound(node->constraint, p);
+    }
+    return marked;
+}
+
+// Marks the moving bodies of island p and every body bound to them;
+// returns how many are awake. The island lists its bodies breadth first,
+// so a pass mostly reaches the bodies bound to the ones it marks.
+int32_t markAwake(RbdBody *const *bodies, int32_t n, int32_t p, const RbdAutoDisableThresholds *thresholds)
+{
+    int32_t awake = 0;
+    for (int32_t k = 0; k < n; ++k)
+        if (RbdBodyIsMovingTest(bodies[k], thresholds)) {
+            bodies[k]->partitionMark = kAwake;
+            ++awake;
+        }
+    if (awake == 0) return 0;
+    for (int32_t marked = awake; marked > 0 && awake < n; awake += marked) marked = spreadOnce(bodies, n, p);
+    return awake;
+}
+
+// A sleeping body is at rest: awake neighbours meet it as immovable.
+void putToSleep(RbdBody *body)
+{
+    PxV3Zero(body->lcs.linearVelocity);
+    PxV3Zero(body->lcs.angularVelocity);
+    RbdBodyDisable(body);
+    RbdBodyResetForces(body);
+    body->partitionMark = kPartitionUnmarked;
+    body->partitionBodyIndex = -1;
+}
+
+// Island p keeps its awake bodies in their order, chained anew; the
+// others sleep.
+void keepAwakeBodies(RbdPartitionOutput *out, int32_t p)
+{
+    RbdBody **bodies = out->bodies + out->bodyStart[p];
+    int32_t n = out->bodyCount[p], kept = 0;
+    for (int32_t k = 0; k < n; ++k) {
+        if (bodies[k]->partitionMark != kAwake) {
+            putToSleep(bodies[k]);
+            continue;
+        }
+        bodies[k]->partitionMark = kPartitionAdded;
+        bodies[k]->partitionBodyIndex = kept;
+        bodies[kept++] = bodies[k];
+    }
+    for (int32_t k = 0; k < kept; ++k) bodies[k]->lcs.next = k + 1 < kept ? &bodies[k + 1]->lcs : nullptr;
+    out->totalBodies -= n - kept;
+    out->bodyCount[p] = kept;
+}
+
+// Island p keeps the constraints that touch one of its awake bodies.
+void keepAwakeConstraints(RbdPartitionOutput *out, int32_t p)
+{
+    RbdBaseConstraint **constraints = out->constraints + out->constraintStart[p];
+    int32_t kept = 0;
+    for (int32_t k = 0; k < out->constraintCount[p]; ++k) {
+        RbdBaseConstraint *c = constraints[k];
+        if (inIsland(c->body[0], p) || inIsland(c->body[1], p)) constraints[kept++] = c;
+    }
+    out->totalConstraints -= out->constraintCount[p] - kept;
+    out->constraintCount[p] = kept;
+}
+
+void removeLastPartition(RbdPartitionOutput *out, int32_t p)
+{
+    out->partitionCount--;
+    out->totalBodies -= out->bodyCount[p];
+    out->totalConstraints -= out->constraintCount[p];
+}
+
+} // namespace
+
+bool RbdConstraintIsSlack(const RbdBaseConstraint *c)
+{
+    if (c->typeId != RBD_TYPE_CONTACT || c->data.contact.penetration > 0.0) return false;
+    return !carriesForce(c) && !closing(c);
+}
+
+void RbdAutoDisableLastPartition(RbdPartitionOutput *out, void *arg)
+{
+    const RbdAutoDisableThresholds *thresholds = (const RbdAutoDisableThresholds *)arg;
+    int32_t p = out->partitionCount - 1;
+    if (p < 0 || !thresholds) return;
+    RbdBody **bodies = out->bodies + out->bodyStart[p];
+    int32_t n = out->bodyCount[p], awake = markAwake(bodies, n, p, thresholds);
+    if (awake == 0) {
+        for (int32_t k = 0; k < n; ++k) putToSleep(bodies[k]);
+        removeLastPartition(out, p);
+        return;
+    }
+    keepAwakeBodies(out, p);
+    if (awake < n) keepAwakeConstraints(out, p);
+}
