@@ -112,28 +112,39 @@ TEST(Stream, TextAndBinaryStreamsRoundTrip)
     PxStreamClose(binaryIn);
     EXPECT_EQ(std::memcmp(values, back, sizeof values), 0);
 
+    // A wrapped file is named "file pointer" and stays open after destroy;
+    // memory reads like a file of its name.
+    FILE *file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    PxStream *wrapped = PxStreamCreate(file);
+    EXPECT_STREQ(wrapped->name, "file pointer");
+    EXPECT_EQ(PxStreamWrite("abc", 1, 3, wrapped), 3u);
+    PxStreamDestroy(wrapped);
+    EXPECT_EQ(std::fputs("def\n", file), 1) << "the file must still be open";
+    std::rewind(file);
+    ASSERT_NE(std::fgets(line, sizeof line, file), nullptr);
+    EXPECT_STREQ(line, "abcdef\n");
+    std::fclose(file);
+    const char text2[] = "<PX>\nline two\n";
+    PxStream *memory = PxStreamOpenMemory("scene.px", text2, sizeof text2 - 1);
+    ASSERT_NE(memory, nullptr);
+    EXPECT_STREQ(memory->name, "scene.px");
+    ASSERT_NE(PxStreamReadLine(line, sizeof line, memory), nullptr);
+    EXPECT_STREQ(line, "<PX>\n");
+    EXPECT_EQ(PxStreamRead(line, 1, sizeof line, memory), 9u);
+    EXPECT_EQ(PxStreamRead(line, 1, sizeof line, memory), 0u);
+    PxStreamClose(memory);
+    PxStream *empty = PxStreamOpenMemory("empty.px", nullptr, 0);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(PxStreamRead(line, 1, sizeof line, empty), 0u);
+    PxStreamClose(empty);
+    EXPECT_EQ(PxStreamOpenMemory(nullptr, text2, 3), nullptr);
+
     EXPECT_EQ(PxStreamOpen((dir.path() + "/missing.txt").c_str(), PX_MODE_READ), nullptr);
     EXPECT_EQ(PxStreamOpen(path.c_str(), 9), nullptr);
     EXPECT_EQ(PxStreamRead(back, 1, 1, nullptr), 0u);
     EXPECT_EQ(PxStreamWrite(back, 1, 1, nullptr), 0u);
     PxStreamClose(nullptr);
-}
-
-TEST(Stream, AWrappedFileIsNamedFilePointerAndStaysOpenAfterDestroy)
-{
-    FILE *file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    PxStream *stream = PxStreamCreate(file);
-    ASSERT_NE(stream, nullptr);
-    EXPECT_STREQ(stream->name, "file pointer");
-    EXPECT_EQ(PxStreamWrite("abc", 1, 3, stream), 3u);
-    PxStreamDestroy(stream);
-    EXPECT_EQ(std::fputs("def", file), 1) << "the file must still be open";
-    std::rewind(file);
-    char text[8] = {};
-    EXPECT_EQ(std::fread(text, 1, 7, file), 6u);
-    EXPECT_STREQ(text, "abcdef");
-    std::fclose(file);
 }
 
 TEST(RawFile, WriteSeekReadAndReadWrite)
@@ -191,7 +202,7 @@ TEST(RawFile, BadModesAndOriginsAreRefusedWithOneWarningEach)
                                                  "PxWarning{3}: Invalid origin parameter passed to PxLseek().\n");
 }
 
-TEST(FileSearch, AnAddedDirectoryFindsAFileByItsBareName)
+TEST(FileSearch, AddedDirectoriesAndRelativeDefaultsFindAFileByItsBareName)
 {
     TempDir dir;
     const std::string data = dir.subdir("data");
@@ -228,44 +239,21 @@ TEST(FileSearch, AnAddedDirectoryFindsAFileByItsBareName)
     PxClose(fd);
     EXPECT_LT(PxOpenWithSearch("kelmar_no_such_file.txt", PX_MODE_READ), 0);
     EXPECT_EQ(PxGetFileLocation("kelmar_no_such_file.txt"), nullptr);
-}
 
-TEST(FileSearch, RelativeDefaultsAreAddedUnderTheBaseInBuiltInOrder)
-{
-    TempDir dir;
+    // Relative defaults are added under a base in built-in order.
     const std::string base = dir.path() + "/install";
-    const int before = SearchListLength();
+    const int listed = SearchListLength();
     PxFileSearchPathAddAllRelativeDefaults(base.c_str());
-    ASSERT_EQ(SearchListLength(), before + 20);
+    ASSERT_EQ(SearchListLength(), listed + 20);
     for (int i = 0; i < 20; ++i)
-        EXPECT_EQ(std::string(PxGetDefaultFileLocation(before + i)), base + "/" + PxGetDefaultFileLocation(i));
+        EXPECT_EQ(std::string(PxGetDefaultFileLocation(listed + i)), base + "/" + PxGetDefaultFileLocation(i));
 
     // A file under base/Resources/px_files/ is found by its bare name.
     dir.subdir("install");
     dir.subdir("install/Resources");
     dir.subdir("install/Resources/px_files");
-    const std::string name = "kelmar_relative_probe_" + std::to_string(getpid()) + ".px";
-    WriteText(dir.file("install/Resources/px_files/" + name), "x");
-    const char *location = PxGetFileLocation(name.c_str());
-    ASSERT_NE(location, nullptr);
-    EXPECT_EQ(std::string(location), base + "/Resources/px_files/" + name);
-}
-
-TEST(Stream, MemoryReadsLikeAFileOfItsNameAndTheEmptyTextIsAtItsEndAtOnce)
-{
-    const char text[] = "<PX>\nline two\n";
-    PxStream *stream = PxStreamOpenMemory("scene.px", text, sizeof text - 1);
-    ASSERT_NE(stream, nullptr);
-    EXPECT_STREQ(stream->name, "scene.px");
-    char line[32];
-    ASSERT_NE(PxStreamReadLine(line, sizeof line, stream), nullptr);
-    EXPECT_STREQ(line, "<PX>\n");
-    EXPECT_EQ(PxStreamRead(line, 1, sizeof line, stream), 9u);
-    EXPECT_EQ(PxStreamRead(line, 1, sizeof line, stream), 0u);
-    PxStreamClose(stream);
-    PxStream *empty = PxStreamOpenMemory("empty.px", nullptr, 0);
-    ASSERT_NE(empty, nullptr);
-    EXPECT_EQ(PxStreamRead(line, 1, sizeof line, empty), 0u);
-    PxStreamClose(empty);
-    EXPECT_EQ(PxStreamOpenMemory(nullptr, text, 3), nullptr);
+    const std::string probe = "kelmar_relative_probe_" + std::to_string(getpid()) + ".px";
+    WriteText(dir.file("install/Resources/px_files/" + probe), "x");
+    ASSERT_NE(PxGetFileLocation(probe.c_str()), nullptr);
+    EXPECT_EQ(std::string(PxGetFileLocation(probe.c_str())), base + "/Resources/px_files/" + probe);
 }
