@@ -17,86 +17,12 @@ using pxtest::XmlMessage;
 
 namespace {
 
-struct Body {
-    char id[32];
-    char attributes[64];
-    int hadAttributes;
-    PxReal pos[3];
-    PxReal mass;
-    int enabled;
-};
-
-struct Scene {
-    Body bodies[4];
-    int count;
-    int skipped;
-    std::vector<int> depths;
-};
-
-Scene *SceneOf(PxXMLElement *element)
-{
-    return static_cast<Scene *>(PxXMLInputGetUserData(element->input));
-}
-
-int HandleBody(PxXMLElement *element)
-{
-    Scene *scene = SceneOf(element);
-    if (scene->count == 4) return PX_XML_SKIP_ELEMENT;
-    Body *body = &scene->bodies[scene->count++];
-    std::memset(body, 0, sizeof *body);
-    body->hadAttributes = element->attributes != nullptr;
-    if (element->attributes) std::snprintf(body->attributes, sizeof body->attributes, "%s", element->attributes);
-    scene->depths.push_back(element->depth);
-    PxXMLHandler table[] = {
-        PX_XML_VALUE("ID", PxXMLParseString, offsetof(Body, id), sizeof body->id),
-        PX_XML_VALUE("POS", PxXMLParsePxRealArray, offsetof(Body, pos), 3),
-        PX_XML_VALUE("MASS", PxXMLParsePxReal, offsetof(Body, mass), 1),
-        PX_XML_VALUE("ENABLED", PxXMLParseInt, offsetof(Body, enabled), 1),
-        PX_XML_END,
-    };
-    return PxXMLElementProcess(element, table, body);
-}
-
-int HandleSkipped(PxXMLElement *element)
-{
-    ++SceneOf(element)->skipped;
-    return PX_XML_SKIP_ELEMENT;
-}
-
-PxXMLHandler bodiesTable[] = {PX_XML_ELEMENT("BODY", HandleBody), PX_XML_ELEMENT("LATER", HandleSkipped), PX_XML_END};
-
-int HandleBodies(PxXMLElement *element)
-{
-    return PxXMLElementProcess(element, bodiesTable, nullptr);
-}
-
-PxXMLHandler pxTable[] = {PX_XML_ELEMENT("BODIES", HandleBodies), PX_XML_ELEMENT("JOINTS", HandleBodies), PX_XML_END};
-
-int HandlePx(PxXMLElement *element)
-{
-    return PxXMLElementProcess(element, pxTable, nullptr);
-}
-
-PxXMLHandler rootTable[] = {PX_XML_ELEMENT("PX", HandlePx), PX_XML_END};
-
-void ResetTable(PxXMLHandler *table)
-{
-    for (PxXMLHandler *h = table; h->type != PX_XML_END_OF_TABLE; ++h) h->wasCalled = h->error = 0;
-}
-
-int ProcessScene(XmlDoc &doc, Scene *scene)
-{
-    PxXMLInputSetUserData(doc.input(), scene);
-    ResetTable(rootTable);
-    ResetTable(pxTable);
-    ResetTable(bodiesTable);
-    return doc.process(rootTable);
-}
-
-// <PX> with <V> real values, and <C> containers whose children are unknown.
+// <PX> with <V> real values, <C> containers of more of them (their
+// attributes and depth recorded) and <SKIP> elements skipped by their handler.
 struct Values {
     PxReal v;
     int count;
+    std::string seen;
 };
 
 int ParseCountedReal(PxXMLInput *input, PxXMLHandler *entry, void *userData)
@@ -111,8 +37,23 @@ int HandleOpaque(PxXMLElement *element)
     return PxXMLElementProcess(element, none, nullptr);
 }
 
+int HandleContainer(PxXMLElement *element);
+int HandleSkip(PxXMLElement *element)
+{
+    static_cast<Values *>(PxXMLInputGetUserData(element->input))->seen += "S ";
+    return PX_XML_SKIP_ELEMENT;
+}
+
 PxXMLHandler valuesTable[] = {PX_XML_VALUE("V", ParseCountedReal, offsetof(Values, v), 1),
-                              PX_XML_ELEMENT("C", HandleOpaque), PX_XML_END};
+                              PX_XML_ELEMENT("C", HandleContainer), PX_XML_ELEMENT("SKIP", HandleSkip), PX_XML_END};
+
+int HandleContainer(PxXMLElement *element)
+{
+    Values *values = static_cast<Values *>(PxXMLInputGetUserData(element->input));
+    values->seen += "C[" + std::string(element->attributes ? element->attributes : "-") + "]" +
+                    std::to_string(element->depth) + " ";
+    return PxXMLElementProcess(element, valuesTable, values);
+}
 
 int HandleValues(PxXMLElement *element)
 {
@@ -120,6 +61,11 @@ int HandleValues(PxXMLElement *element)
 }
 
 PxXMLHandler valuesRoot[] = {PX_XML_ELEMENT("PX", HandleValues), PX_XML_END};
+
+void ResetTable(PxXMLHandler *table)
+{
+    for (PxXMLHandler *h = table; h->type != PX_XML_END_OF_TABLE; ++h) h->wasCalled = h->error = 0;
+}
 
 int ProcessValues(XmlDoc &doc, Values *values)
 {
@@ -144,58 +90,6 @@ std::vector<std::string> DescribeAll(const XmlDoc &doc)
 
 } // namespace
 
-TEST(XmlReader, HandlerTablesFillStructureFieldsAndCallElementFunctions)
-{
-    XmlDoc doc("<?xml version=\"1.0\"?>\n"
-               "<!DOCTYPE PX SYSTEM \"px.dtd\">\n"
-               "<PX>\n"
-               "  <BODIES>\n"
-               "    <BODY  first body  >\n"
-               "      <ID> arm </ID>\n"
-               "      <POS>1, 2.5, -3</POS>\n"
-               "      <MASS>2</MASS>\n"
-               "    </BODY>\n"
-               "    <BODY>\n"
-               "      <ENABLED>1</ENABLED>\n"
-               "      <MASS>0.5</MASS>\n"
-               "    </BODY>\n"
-               "    <LATER><BODY><MASS>9</MASS></BODY></LATER>\n"
-               "  </BODIES>\n"
-               "</PX>\n");
-    Scene scene{};
-    EXPECT_EQ(ProcessScene(doc, &scene), PX_XML_OK);
-    EXPECT_TRUE(doc.messages().empty()) << doc.allText();
-    ASSERT_EQ(scene.count, 2);
-    EXPECT_STREQ(scene.bodies[0].id, "arm");
-    EXPECT_STREQ(scene.bodies[0].attributes, "first body");
-    EXPECT_EQ(std::vector<PxReal>(scene.bodies[0].pos, scene.bodies[0].pos + 3),
-              (std::vector<PxReal>{1.0, 2.5, -3.0}));
-    EXPECT_EQ(scene.bodies[0].mass, 2.0);
-    EXPECT_EQ(scene.bodies[1].hadAttributes, 0);
-    EXPECT_EQ(scene.bodies[1].enabled, 1);
-    EXPECT_EQ(scene.bodies[1].mass, 0.5);
-    // The skipped element's BODY was never handed to HandleBody.
-    EXPECT_EQ(scene.skipped, 1);
-    EXPECT_EQ(scene.depths, (std::vector<int>{3, 3}));
-    EXPECT_EQ(PxXMLHandlerWasCalled(rootTable, "PX"), 1);
-    EXPECT_EQ(PxXMLHandlerWasCalled(pxTable, "BODIES"), 1);
-    EXPECT_EQ(PxXMLHandlerWasCalled(pxTable, "JOINTS"), 0);
-    EXPECT_EQ(PxXMLHandlerWasCalled(pxTable, "NOT_THERE"), 0);
-    EXPECT_EQ(PxXMLHandlerGetError(bodiesTable, "LATER"), PX_XML_OK);
-}
-
-TEST(XmlReader, SelfClosingElementsHaveNoContentAndNeedNoClosingTag)
-{
-    XmlDoc doc("<PX><BODIES><BODY box/><BODY/><BODY><MASS/></BODY></BODIES></PX>");
-    Scene scene{};
-    EXPECT_EQ(ProcessScene(doc, &scene), PX_XML_OK);
-    ASSERT_EQ(scene.count, 3);
-    EXPECT_STREQ(scene.bodies[0].attributes, "box");
-    EXPECT_EQ(scene.bodies[1].hadAttributes, 0);
-    // An empty value is reported like any missing number.
-    EXPECT_EQ(DescribeAll(doc), (std::vector<std::string>{"2/2 1:44 Expected PxReal, found \n"}));
-}
-
 TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
 {
     std::string refills = "<PX>\n";
@@ -204,10 +98,21 @@ TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
         std::string text;
         int result;
         std::vector<std::string> messages;
-        int values;     // <V> values parsed
-        PxReal v = 0.0; // the last one stored
+        int values;            // <V> values parsed
+        PxReal v = 0.0;        // the last one stored
+        const char *seen = ""; // containers and skipped elements met
     };
     const Case cases[] = {
+        // Self-closing elements have no content and need no closing tag;
+        // attributes are trimmed; a skipped element's children are not read;
+        // an empty value is reported like any missing number.
+        {"<?xml version=\"1.0\"?>\n<!DOCTYPE PX SYSTEM \"px.dtd\">\n<PX>\n<C  first body  /><C/>\n"
+         "<C><C><V/></C><SKIP><V>9</V></SKIP></C></PX>",
+         PX_XML_OK,
+         {"2/2 5:11 Expected PxReal, found \n"},
+         1,
+         0.0,
+         "C[first body]2 C[-]2 C[-]2 C[-]3 S "},
         // Comments (nested ones too) and processing instructions are
         // skipped everywhere, even inside a value.
         {"<!-- header <!-- nested --> still in the header -->\n<?xml version=\"1.0\"?>\n<PX>\n"
@@ -226,7 +131,12 @@ TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
         // A '>' in element text; the read value is dropped, the rest goes on.
         {"<PX>\n  <V>1>2</V>\n  <V>5</V>\n</PX>", PX_XML_OK, {"2/1 2:8 unexpected '>'\n"}, 2, 5.0},
         // A closing tag that closes something else ends the element.
-        {"<PX>\n<C>\n</B>\n</PX>", PX_XML_OK, {"2/1 3:5 closing tag B doesn't match opening tag C\n"}, 0},
+        {"<PX>\n<C>\n</B>\n</PX>",
+         PX_XML_OK,
+         {"2/1 3:5 closing tag B doesn't match opening tag C\n"},
+         0,
+         0.0,
+         "C[-]2 "},
         // A stray closing tag at the top level.
         {"<PX></PX>\n</PX>", PX_XML_STRUCTURE_ERROR, {"2/1 2:6 unexpected closing tag, found PX\n"}, 0},
         // The tag after a value is not its closing tag: skip to the parent's end.
@@ -285,6 +195,7 @@ TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
         EXPECT_EQ(DescribeAll(doc), c.messages) << c.text;
         EXPECT_EQ(values.count, c.values) << c.text;
         EXPECT_EQ(values.v, c.v) << c.text;
+        EXPECT_EQ(values.seen, c.seen) << c.text;
     }
 }
 
