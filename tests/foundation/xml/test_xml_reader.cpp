@@ -240,7 +240,7 @@ TEST(XmlReader, ElementCodesAreRecordedAndPostFunctionsRunOnlyAfterGoodValues)
     EXPECT_EQ(recorded.value, 1.0);
 }
 
-TEST(XmlReader, HandlerEntriesAreFoundByNameUntilTheFirstNamelessEntry)
+TEST(XmlReader, HandlerEntriesAreFoundByNameAndBadArgumentsAreRefused)
 {
     PxXMLHandler table[] = {
         {"A", PX_XML_ELEMENT_HANDLER, nullptr, 0, 0, 0, 1, 2, nullptr},
@@ -268,10 +268,9 @@ TEST(XmlReader, HandlerEntriesAreFoundByNameUntilTheFirstNamelessEntry)
 
     allocator.failFromNowOn();
     EXPECT_EQ(PxXMLElementHandlerCreate(&entry, "SOLID", HandleOpaque), 0);
-}
+    allocator.state().failAfter = -1;
 
-TEST(XmlReader, BadArgumentsAreRefusedWithoutCrashing)
-{
+    // Bad arguments are refused without crashing.
     pxtest::MessageCapture capture;
     EXPECT_EQ(PxXMLInputCreate(nullptr), nullptr);
     EXPECT_EQ(PxXMLElementProcess(nullptr, nullptr, nullptr), PX_XML_LIMIT);
@@ -280,15 +279,15 @@ TEST(XmlReader, BadArgumentsAreRefusedWithoutCrashing)
     EXPECT_EQ(readNextTag(doc.input(), nullptr, 10), PX_XML_LIMIT);
     EXPECT_EQ(doc.allText(), "Nowhere to put parsed data!\n");
     // A table entry without a function is reported and its element skipped.
-    PxXMLHandler table[] = {{"A", PX_XML_VALUE_HANDLER, nullptr, 0, 1, 0, 0, 0, nullptr}, PX_XML_END};
-    EXPECT_EQ(doc.process(table), PX_XML_OK);
+    PxXMLHandler noFunction[] = {{"A", PX_XML_VALUE_HANDLER, nullptr, 0, 1, 0, 0, 0, nullptr}, PX_XML_END};
+    EXPECT_EQ(doc.process(noFunction), PX_XML_OK);
     EXPECT_EQ(doc.messages().back().text, "no handler function for tag 'A'\n");
     // With no table every element is unknown.
     XmlDoc other("<A>1</A>");
     EXPECT_EQ(other.process(nullptr), PX_XML_OK);
     EXPECT_EQ(other.allText(), "unknown tag 'A'\n");
     // Allocation failure.
-    pxtest::CountingAllocator failing(0);
+    allocator.failFromNowOn();
     FILE *file = std::tmpfile();
     PxStream *stream = PxStreamCreate(file);
     if (stream) {
@@ -302,17 +301,11 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
 {
     XmlDoc doc("<L>len</L><P>len, arm_len, 3</P><H>0x10</H><S>x_pos !x !zero zero !seven !word !unknown</S>");
     PxXMLInput *input = doc.input();
-    EXPECT_EQ(PxXMLInputSetVariable(input, "len", "2.5"), 1);
-    EXPECT_EQ(PxXMLInputSetVariable(input, "x", "5"), 1);
-    EXPECT_EQ(PxXMLInputSetVariable(input, "zero", "0"), 1);
-    EXPECT_EQ(PxXMLInputSetVariable(input, "seven", " 0x1A "), 1);
-    EXPECT_EQ(PxXMLInputSetVariable(input, "word", "yes"), 1);
-    EXPECT_EQ(PxXMLInputSetVariable(input, "arm_len", "4"), 1);
-    EXPECT_EQ(PxXMLInputSetVariable(input, "arm_len", "1"), 1); // replaces
-    EXPECT_EQ(PxXMLInputSetVariable(input, "2bad", "1"), 0);
-    EXPECT_EQ(PxXMLInputSetVariable(input, "bad-name", "1"), 0);
-    EXPECT_EQ(PxXMLInputSetVariable(input, "", "1"), 0);
-    EXPECT_EQ(PxXMLInputSetVariable(input, "ok", nullptr), 0);
+    const char *names[][2] = {{"len", "2.5"},  {"x", "5"},        {"zero", "0"},    {"seven", " 0x1A "},
+                              {"word", "yes"}, {"arm_len", "4"},  {"arm_len", "1"}, // replaces
+                              {"2bad", "1"},   {"bad-name", "1"}, {"", "1"},        {"ok", nullptr}};
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ(PxXMLInputSetVariable(input, names[i][0], names[i][1]), i < 7 ? 1 : 0) << i;
     EXPECT_EQ(PxXMLInputGetVariableCount(input), 6);
     EXPECT_STREQ(PxXMLInputGetVariable(input, "arm_len"), "1");
     EXPECT_EQ(PxXMLInputGetVariable(input, "arm"), nullptr);
