@@ -87,7 +87,8 @@ TEST(XmlWriter, IndentsClampAtZeroAndLinesWithoutAStreamGoToTheInfoChannel)
     Output out;
     const std::string value(5000, 'v');
     EXPECT_EQ(PxXMLWrite("LONG", out.stream(), "%s", value.c_str()), 1);
-    EXPECT_EQ(out.text(), "\t<LONG>" + value + "</LONG>\n");
+    EXPECT_EQ(PxXMLWriteAttrib("E", out.stream(), "", "%d", 3), 1);
+    EXPECT_EQ(out.text(), "\t<LONG>" + value + "</LONG>\n\t<E>3</E>\n") << "no blank for an empty attribute";
     pxtest::MessageCapture capture;
     EXPECT_EQ(PxXMLWrite("A", nullptr, "%d", 1), 1);
     EXPECT_EQ(PxXMLWriteStartTag("B", nullptr), 1);
