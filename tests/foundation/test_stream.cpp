@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,40 +20,30 @@ using pxtest::MessageCapture;
 
 namespace {
 
-// A fresh directory under the test temporary folder, removed with its
-// files at the end of the test.
+// A fresh directory under the test temporary folder, removed with all it
+// holds at the end of the test.
 class TempDir {
 public:
     TempDir()
     {
         std::string pattern = testing::TempDir() + "pxstreamXXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
+        if (mkdtemp(&pattern[0]) != nullptr) path_ = pattern;
     }
     ~TempDir()
     {
-        for (const std::string &file : files_) std::remove(file.c_str());
-        for (auto dir = dirs_.rbegin(); dir != dirs_.rend(); ++dir) rmdir(dir->c_str());
-        rmdir(path_.c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
     }
     const std::string &path() const { return path_; }
-    std::string file(const std::string &name)
+    std::string file(const std::string &name) const { return path_ + "/" + name; }
+    std::string subdir(const std::string &name) const
     {
-        files_.push_back(path_ + "/" + name);
-        return files_.back();
-    }
-    std::string subdir(const std::string &name)
-    {
-        dirs_.push_back(path_ + "/" + name);
-        mkdir(dirs_.back().c_str(), 0700);
-        return dirs_.back();
+        std::filesystem::create_directories(file(name));
+        return file(name);
     }
 
 private:
     std::string path_;
-    std::vector<std::string> files_;
-    std::vector<std::string> dirs_;
 };
 
 int SearchListLength()
@@ -238,8 +229,6 @@ TEST(FileSearch, AddedDirectoriesAndRelativeDefaultsFindAFileByItsBareName)
         EXPECT_EQ(std::string(PxGetDefaultFileLocation(listed + i)), base + "/" + PxGetDefaultFileLocation(i));
 
     // A file under base/Resources/px_files/ is found by its bare name.
-    dir.subdir("install");
-    dir.subdir("install/Resources");
     dir.subdir("install/Resources/px_files");
     const std::string probe = "kelmar_relative_probe_" + std::to_string(getpid()) + ".px";
     WriteText(dir.file("install/Resources/px_files/" + probe), "x");
