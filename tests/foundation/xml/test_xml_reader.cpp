@@ -95,7 +95,7 @@ TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
 {
     std::string refills = "<PX>\n";
     for (int i = 0; i < 700; ++i) refills += "<V>" + std::to_string(i) + "</V>\n"; // well past 4096 bytes
-    // outcome: the code returned, how many <V> were parsed, the last value
+    // outcome: the code returned / the code recorded for <PX>, how many <V> were parsed, the last value
     // stored, and the containers and skipped elements met.
     struct Case {
         std::string text, outcome, messages; // messages as severity/code line:column text
@@ -106,54 +106,55 @@ TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
         // an empty value is reported like any missing number.
         {"<?xml version=\"1.0\"?>\n<!DOCTYPE PX SYSTEM \"px.dtd\">\n<PX>\n<C  first body  /><C/>\n"
          "<C><C><V/></C><SKIP><V>9</V></SKIP></C></PX>",
-         "0 1 0 C[first body]2 C[-]2 C[-]2 C[-]3 S ", "2/2 5:11 Expected PxReal, found \n"},
+         "0/0 1 0 C[first body]2 C[-]2 C[-]2 C[-]3 S ", "2/2 5:11 Expected PxReal, found \n"},
         // Comments (nested ones too) and processing instructions are
         // skipped everywhere, even inside a value.
         {"<!-- header <!-- nested --> still in the header -->\n<?xml version=\"1.0\"?>\n<PX>\n"
          "<?app some instruction?>\n<!-- <V>99</V> -->\n<V>4<!-- a comment inside the value -->2</V>\n</PX>\n",
-         "0 1 42 ", ""},
+         "0/0 1 42 ", ""},
         // An unknown tag is skipped whole, with nested namesakes; siblings are read.
-        {"<PX>\n  <EXTRA><EXTRA><V>1</V></EXTRA><EXTRA/><V>2</V></EXTRA>\n  <V>3</V>\n</PX>\n", "0 1 3 ",
+        {"<PX>\n  <EXTRA><EXTRA><V>1</V></EXTRA><EXTRA/><V>2</V></EXTRA>\n  <V>3</V>\n</PX>\n", "0/0 1 3 ",
          "1/5 2:10 unknown tag 'EXTRA'\n"},
         // A '>' in element text; the read value is dropped, the rest goes on.
-        {"<PX>\n  <V>1>2</V>\n  <V>5</V>\n</PX>", "0 2 5 ", "2/1 2:8 unexpected '>'\n"},
+        {"<PX>\n  <V>1>2</V>\n  <V>5</V>\n</PX>", "0/0 2 5 ", "2/1 2:8 unexpected '>'\n"},
         // A closing tag that closes something else ends the element.
-        {"<PX>\n<C>\n</B>\n</PX>", "0 0 0 C[-]2 ", "2/1 3:5 closing tag B doesn't match opening tag C\n"},
-        {"<PX></PX>\n</PX>", "1 0 0 ", "2/1 2:6 unexpected closing tag, found PX\n"},
+        {"<PX>\n<C>\n</B>\n</PX>", "0/0 0 0 C[-]2 ", "2/1 3:5 closing tag B doesn't match opening tag C\n"},
+        {"<PX></PX>\n</PX>", "1/0 0 0 ", "2/1 2:6 unexpected closing tag, found PX\n"},
         // The tag after a value is not its closing tag: skip to the parent's end.
-        {"<PX>\n<V>1<C></C></V>\n<V>2</V>\n</PX>\n<PX><V>7</V></PX>", "0 2 7 ",
+        {"<PX>\n<V>1<C></C></V>\n<V>2</V>\n</PX>\n<PX><V>7</V></PX>", "0/0 2 7 ",
          "2/1 2:8 closing tag C does not match opening tag V\n"},
         // The value's element is opened again: the second one is read too.
-        {"<PX><V>1<V>2</V></PX>", "0 2 2 ", "2/1 1:12 closing tag V does not match opening tag V\n"},
-        {"<PX><V>1</PX><PX><V>3</V></PX>", "0 2 3 ", "2/1 1:14 closing tag /PX does not match opening tag V\n"},
+        {"<PX><V>1<V>2</V></PX>", "0/0 2 2 ", "2/1 1:12 closing tag V does not match opening tag V\n"},
+        {"<PX><V>1</PX><PX><V>3</V></PX>", "0/0 2 3 ", "2/1 1:14 closing tag /PX does not match opening tag V\n"},
         // End of file inside a tag, a comment and an element.
-        {"<PX><V>1</V", "3 1 1 ", "2/1 1:12 found EOF inside tag\n"},
-        {"<PX>\n<!-- never closed\n", "3 0 0 ", "2/1 3:1 found EOF in comment\n"},
-        {"<PX>\n<V>1</V>\n", "3 1 1 ", "2/3 3:1 found EOF, missing closing tag </PX>\n"},
+        {"<PX><V>1</V", "3/1 1 1 ", "2/1 1:12 found EOF inside tag\n"},
+        {"<PX>\n<!-- never closed\n", "3/1 0 0 ", "2/1 3:1 found EOF in comment\n"},
+        {"<PX>\n<V>1</V>\n", "3/3 1 1 ", "2/3 3:1 found EOF, missing closing tag </PX>\n"},
         // A '<' inside a tag (the '>' was forgotten), and a tag without a name.
-        {"<PX>\n<V 1\n<V>2</V></PX>", "1 0 0 ",
+        {"<PX>\n<V 1\n<V>2</V></PX>", "1/1 0 0 ",
          "2/1 3:1 unexpected '<' inside tag\n1/5 3:4 unknown tag 'V'\n2/1 3:14 unexpected closing tag, found PX\n"},
-        {"<PX>< V>2</V></PX>", "1 0 0 ",
+        {"<PX>< V>2</V></PX>", "1/1 0 0 ",
          "2/1 1:9 missing tag name in < V>\n2/1 1:14 closing tag V doesn't match opening tag PX\n"
          "2/1 1:19 unexpected closing tag, found PX\n"},
         // Null bytes in a tag and in text are reported, not taken as ends.
-        {std::string("<PX><V\0>1</V></PX>", 19), "1 0 0 ",
+        {std::string("<PX><V\0>1</V></PX>", 19), "1/1 0 0 ",
          "2/1 1:8 unexpected null character\n2/1 1:14 unexpected closing tag, found V\n"},
-        {std::string("<PX><V>1\0 2</V><V>3</V></PX>", 29), "0 2 3 ", "2/1 1:10 unexpected null character\n"},
+        {std::string("<PX><V>1\0 2</V><V>3</V></PX>", 29), "0/0 2 3 ", "2/1 1:10 unexpected null character\n"},
         // Overlong text and tags are refused; after text the next value is read.
-        {"<PX><V>" + std::string(2000, '1') + "</V><V>5</V></PX>", "0 2 5 ",
+        {"<PX><V>" + std::string(2000, '1') + "</V><V>5</V></PX>", "0/0 2 5 ",
          "2/4 1:1032 internal error: buffer overflow (data too long)\n"},
-        {"<PX><" + std::string(300, 'A') + ">1</A></PX>", "1 0 0 ",
+        {"<PX><" + std::string(300, 'A') + ">1</A></PX>", "1/4 0 0 ",
          "2/4 1:262 internal error: buffer overflow (tag too long)\n2/1 1:312 unexpected closing tag, found A\n"},
         // Lines and columns stay right across buffer refills.
-        {refills + "  <V>7>8</V>\n</PX>\n", "0 701 699 ", "2/1 702:8 unexpected '>'\n"},
+        {refills + "  <V>7>8</V>\n</PX>\n", "0/0 701 699 ", "2/1 702:8 unexpected '>'\n"},
     };
     for (const Case &c : cases) {
         XmlDoc doc(c.text);
         Values values{};
         const int code = ProcessValues(doc, &values);
         std::ostringstream outcome;
-        outcome << code << " " << values.count << " " << values.v << " " << values.seen;
+        outcome << code << "/" << PxXMLHandlerGetError(valuesRoot, "PX") << " " << values.count << " " << values.v
+                << " " << values.seen;
         EXPECT_EQ(outcome.str(), c.outcome) << c.text;
         std::string messages;
         for (const XmlMessage &m : doc.messages()) messages += Describe(m);
