@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kelmar/PxMemory.h"
@@ -116,8 +117,17 @@ public:
         int destroys = 0; // non-null pointers only
         int resizes = 0;
         int failAfter = -1;
-        std::vector<size_t> sizes; // every successful create/createZeroed/resize
+        std::vector<size_t> sizes;                           // every successful create/createZeroed/resize
+        std::vector<std::pair<const char *, size_t>> blocks; // and the memory it gave
     };
+    // Whether [p, p + size) lies inside one block this table handed out.
+    static bool Owns(const void *p, size_t size)
+    {
+        const char *c = static_cast<const char *>(p);
+        for (const auto &block : state().blocks)
+            if (c >= block.first && c + size <= block.first + block.second) return true;
+        return false;
+    }
     static State &state()
     {
         static State s;
@@ -131,19 +141,24 @@ private:
     {
         return state().failAfter >= 0 && static_cast<int>(state().sizes.size()) >= state().failAfter;
     }
+    static void *Record(void *p, size_t size)
+    {
+        if (p != nullptr) state().blocks.emplace_back(static_cast<const char *>(p), size);
+        return p;
+    }
     static void *Create(size_t size)
     {
         ++state().creates;
         if (ShouldFail()) return nullptr;
         state().sizes.push_back(size);
-        return std::malloc(size);
+        return Record(std::malloc(size), size);
     }
     static void *CreateZeroed(size_t size)
     {
         ++state().zeroedCreates;
         if (ShouldFail()) return nullptr;
         state().sizes.push_back(size);
-        return std::calloc(1, size);
+        return Record(std::calloc(1, size), size);
     }
     static void Destroy(void *pointer)
     {
@@ -155,7 +170,7 @@ private:
         ++state().resizes;
         if (ShouldFail() || size == 0) return nullptr;
         state().sizes.push_back(size);
-        return std::realloc(pointer, size);
+        return Record(std::realloc(pointer, size), size);
     }
 
     PxMemoryAPIType old_;

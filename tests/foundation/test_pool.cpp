@@ -26,6 +26,8 @@ struct Live {
         if (p == nullptr) return ::testing::AssertionFailure() << "pool refused";
         if (alignment > 0 && reinterpret_cast<uintptr_t>(p) % static_cast<uintptr_t>(alignment) != 0)
             return ::testing::AssertionFailure() << "misaligned";
+        if (!CountingAllocator::Owns(p, static_cast<size_t>(size)))
+            return ::testing::AssertionFailure() << "outside every block";
         if (!tags.emplace(p, tag).second) return ::testing::AssertionFailure() << "handed out twice";
         std::memset(p, tag, static_cast<size_t>(size));
         return ::testing::AssertionSuccess();
@@ -59,6 +61,7 @@ TEST(Pool, RandomGetPutAndResetNeverShareOrLoseAStructure)
     };
     for (const Setup &s : {Setup{1, 24, 0}, Setup{3, 20, 16}, Setup{5, 1, 0}, Setup{2, 40, 8}}) {
         std::mt19937 rng(11u);
+        CountingAllocator counter;
         PxPool pool;
         ASSERT_EQ(PxPoolInit(&pool, s.count, s.size, s.alignment), 1);
         ASSERT_GE(pool.structSize, static_cast<int>(sizeof(void *))) << "room for the free-list link";
