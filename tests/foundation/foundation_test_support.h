@@ -1,10 +1,13 @@
-// Test helpers: capture of message pieces through the show functions, and a
-// counting (optionally failing) allocation table. Both restore the previous
-// globals when they go out of scope.
+// Test helpers: a temporary folder, capture of message pieces through the
+// show functions, and a counting (optionally failing) allocation table. Each
+// cleans up or restores the previous globals when it goes out of scope.
 #ifndef KELMAR_TESTS_FOUNDATION_SUPPORT_H
 #define KELMAR_TESTS_FOUNDATION_SUPPORT_H
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -24,6 +27,32 @@ inline std::string ReadFile(const std::string &path)
     text << in.rdbuf();
     return text.str();
 }
+
+// A fresh directory under the test temporary folder, removed with all it
+// holds at the end of the test.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = testing::TempDir() + "pxtestXXXXXX";
+        if (mkdtemp(&pattern[0]) != nullptr) path_ = pattern;
+    }
+    ~TempDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::string &path() const { return path_; }
+    std::string file(const std::string &name) const { return path_ + "/" + name; }
+    std::string subdir(const std::string &name) const
+    {
+        std::filesystem::create_directories(file(name));
+        return file(name);
+    }
+
+private:
+    std::string path_;
+};
 
 // Sets a message channel's level (PxWarningLevel, ...) for one scope.
 class LevelGuard {

@@ -59,9 +59,8 @@ TEST(Profile, SectionsAreReportedPerFrameAsATableAndAsGnuplotFiles)
 
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    std::string pattern = testing::TempDir() + "pxprofileXXXXXX";
-    ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-    ASSERT_EQ(chdir(pattern.c_str()), 0);
+    pxtest::TempDir dir;
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
     PxProfileStartTiming();
     ASSERT_EQ(PxProfileIsTiming(), 1);
     RunFrames();
@@ -120,9 +119,5 @@ TEST(Profile, SectionsAreReportedPerFrameAsATableAndAsGnuplotFiles)
         {"count1Plot.gpt", "using 1:10 title \"inner\""}};
     for (const auto &plot : plots)
         EXPECT_NE(ReadFile(plot.first).find(plot.second), std::string::npos) << plot.second;
-    for (const char *file :
-         {"PxProfile.dat", "cyclePlot.gpt", "timesCalledPlot.gpt", "count0Plot.gpt", "count1Plot.gpt"})
-        std::remove(file);
     ASSERT_EQ(chdir(cwd), 0);
-    rmdir(pattern.c_str());
 }

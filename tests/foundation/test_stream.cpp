@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,34 +16,9 @@
 
 using pxtest::LevelGuard;
 using pxtest::MessageCapture;
+using pxtest::TempDir;
 
 namespace {
-
-// A fresh directory under the test temporary folder, removed with all it
-// holds at the end of the test.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = testing::TempDir() + "pxstreamXXXXXX";
-        if (mkdtemp(&pattern[0]) != nullptr) path_ = pattern;
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string &path() const { return path_; }
-    std::string file(const std::string &name) const { return path_ + "/" + name; }
-    std::string subdir(const std::string &name) const
-    {
-        std::filesystem::create_directories(file(name));
-        return file(name);
-    }
-
-private:
-    std::string path_;
-};
 
 int SearchListLength()
 {
