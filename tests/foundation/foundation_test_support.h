@@ -1,13 +1,17 @@
-// Test helpers: capture of message pieces through the show functions, and a
-// counting (optionally failing) allocation table. Both restore the previous
-// globals when they go out of scope.
+// Test helpers: a temporary folder, capture of message pieces through the
+// show functions, and a counting (optionally failing) allocation table. Each
+// cleans up or restores the previous globals when it goes out of scope.
 #ifndef KELMAR_TESTS_FOUNDATION_SUPPORT_H
 #define KELMAR_TESTS_FOUNDATION_SUPPORT_H
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kelmar/PxMemory.h"
@@ -23,6 +27,32 @@ inline std::string ReadFile(const std::string &path)
     text << in.rdbuf();
     return text.str();
 }
+
+// A fresh directory under the test temporary folder, removed with all it
+// holds at the end of the test.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = testing::TempDir() + "pxtestXXXXXX";
+        if (mkdtemp(&pattern[0]) != nullptr) path_ = pattern;
+    }
+    ~TempDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::string &path() const { return path_; }
+    std::string file(const std::string &name) const { return path_ + "/" + name; }
+    std::string subdir(const std::string &name) const
+    {
+        std::filesystem::create_directories(file(name));
+        return file(name);
+    }
+
+private:
+    std::string path_;
+};
 
 // Sets a message channel's level (PxWarningLevel, ...) for one scope.
 class LevelGuard {
@@ -116,8 +146,17 @@ public:
         int destroys = 0; // non-null pointers only
         int resizes = 0;
         int failAfter = -1;
-        std::vector<size_t> sizes; // every successful create/createZeroed/resize
+        std::vector<size_t> sizes;                           // every successful create/createZeroed/resize
+        std::vector<std::pair<const char *, size_t>> blocks; // and the memory it gave
     };
+    // Whether [p, p + size) lies inside one block this table handed out.
+    static bool Owns(const void *p, size_t size)
+    {
+        const char *c = static_cast<const char *>(p);
+        for (const auto &block : state().blocks)
+            if (c >= block.first && c + size <= block.first + block.second) return true;
+        return false;
+    }
     static State &state()
     {
         static State s;
@@ -131,19 +170,24 @@ private:
     {
         return state().failAfter >= 0 && static_cast<int>(state().sizes.size()) >= state().failAfter;
     }
+    static void *Record(void *p, size_t size)
+    {
+        if (p != nullptr) state().blocks.emplace_back(static_cast<const char *>(p), size);
+        return p;
+    }
     static void *Create(size_t size)
     {
         ++state().creates;
         if (ShouldFail()) return nullptr;
         state().sizes.push_back(size);
-        return std::malloc(size);
+        return Record(std::malloc(size), size);
     }
     static void *CreateZeroed(size_t size)
     {
         ++state().zeroedCreates;
         if (ShouldFail()) return nullptr;
         state().sizes.push_back(size);
-        return std::calloc(1, size);
+        return Record(std::calloc(1, size), size);
     }
     static void Destroy(void *pointer)
     {
@@ -155,7 +199,7 @@ private:
         ++state().resizes;
         if (ShouldFail() || size == 0) return nullptr;
         state().sizes.push_back(size);
-        return std::realloc(pointer, size);
+        return Record(std::realloc(pointer, size), size);
     }
 
     PxMemoryAPIType old_;

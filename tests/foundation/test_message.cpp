@@ -30,42 +30,39 @@ void RecordingHandler(int level, const char *format, va_list args)
 
 } // namespace
 
-TEST(Message, ChannelsShowPrefixThenTextOnlyUpToTheirLevel)
+TEST(Message, ChannelsShowPrefixThenTextOnlyUpToTheirLevelCutAt5000Characters)
 {
     MessageCapture capture;
     LevelGuard warningLevel(PxWarningLevel, 0);
     LevelGuard infoLevel(PxInfoLevel, 0);
     LevelGuard debugLevel(PxDebugLevel, 2);
-
     PxInfo(1, "hidden %d\n", 1);
     PxWarning(1, "hidden too\n");
-    EXPECT_TRUE(MessageCapture::pieces().empty()) << "a level-1 message passed a level-0 channel";
-
+    PxDebug(3, "too deep\n");
+    EXPECT_TRUE(MessageCapture::pieces().empty()) << "a message passed a channel of lower level";
     PxWarning(0, "disk %s is full\n", "A");
-    ASSERT_EQ(MessageCapture::pieces().size(), 2u);
-    EXPECT_EQ(MessageCapture::pieces()[0].channel, "warning");
-    EXPECT_EQ(MessageCapture::pieces()[0].text, "PxWarning{0}: ");
-    EXPECT_EQ(MessageCapture::pieces()[1].text, "disk A is full\n");
-    EXPECT_EQ(MessageCapture::pieces()[1].level, 0);
-
     PxInfo(0, "x=%g\n", 1.5);
     PxDebug(2, "deep\n");
-    PxDebug(3, "too deep\n");
+    ASSERT_EQ(MessageCapture::pieces().size(), 6u);
+    EXPECT_EQ(MessageCapture::pieces()[1].level, 0);
+    EXPECT_EQ(MessageCapture::joined("warning"), "PxWarning{0}: disk A is full\n");
     EXPECT_EQ(MessageCapture::joined("info"), "PxInfo{0}: x=1.5\n");
     EXPECT_EQ(MessageCapture::joined("debug"), "PxDebug{2}: deep\n");
-    EXPECT_EQ(MessageCapture::pieces().size(), 6u);
+    PxWarning(0, "%s", std::string(6000, 'x').c_str());
+    EXPECT_EQ(MessageCapture::pieces().back().text, std::string(4999, 'x'));
+
+    testing::internal::CaptureStdout();
+    PxShowStdout(0, "no newline added");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "no newline added");
+    testing::internal::CaptureStderr();
+    PxShowStderr(5, "line\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "line\n");
+    EXPECT_STREQ(PxShortenPath("/work/main/foundation/PxPool.cpp"), "PxPool.cpp");
+    EXPECT_STREQ(PxShortenPath("PxPool.cpp"), "PxPool.cpp");
+    EXPECT_STREQ(PxShortenPath("dir/"), "");
 }
 
-TEST(Message, LongMessagesAreCutAt5000Characters)
-{
-    MessageCapture capture;
-    const std::string longText(6000, 'x');
-    PxWarning(0, "%s", longText.c_str());
-    ASSERT_EQ(MessageCapture::pieces().size(), 2u);
-    EXPECT_EQ(MessageCapture::pieces()[1].text, std::string(4999, 'x'));
-}
-
-TEST(Message, AnInstalledWarningHandlerGetsTheLevelAndTheFormattedText)
+TEST(Message, InstalledHandlersGetTheLevelAndTextAndAFatalLineStillGoesToStdout)
 {
     PxMessageHandler previous = PxSetWarningHandler(RecordingHandler);
     EXPECT_EQ(previous, &PxHandlerWarning);
@@ -75,23 +72,16 @@ TEST(Message, AnInstalledWarningHandlerGetsTheLevelAndTheFormattedText)
     EXPECT_EQ(gHandlerCalls, 1);
     EXPECT_EQ(gHandlerLevel, 7);
     EXPECT_EQ(gHandlerText, "level 7 message\n");
-}
 
-TEST(Message, ShowFunctionsWriteTextUnchanged)
-{
+    previous = PxSetFatalErrorHandler(RecordingHandler);
     testing::internal::CaptureStdout();
-    PxShowStdout(0, "no newline added");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "no newline added");
-    testing::internal::CaptureStderr();
-    PxShowStderr(5, "line\n");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "line\n");
-}
-
-TEST(Message, ShortenPathKeepsThePartAfterTheLastSlash)
-{
-    EXPECT_STREQ(PxShortenPath("/work/main/foundation/PxPool.cpp"), "PxPool.cpp");
-    EXPECT_STREQ(PxShortenPath("PxPool.cpp"), "PxPool.cpp");
-    EXPECT_STREQ(PxShortenPath("dir/"), "");
+    PxFatalError(12, "solver %s\n", "diverged");
+    const std::string out = testing::internal::GetCapturedStdout();
+    PxSetFatalErrorHandler(previous);
+    EXPECT_EQ(out, "PxFatalError\n");
+    EXPECT_EQ(gHandlerCalls, 2);
+    EXPECT_EQ(gHandlerLevel, 12);
+    EXPECT_EQ(gHandlerText, "solver diverged\n");
 }
 
 TEST(MessageDeathTest, FatalErrorWritesToStdoutAndStderrThenExitsWithStatus1)
@@ -107,20 +97,6 @@ TEST(MessageDeathTest, FatalErrorWritesToStdoutAndStderrThenExitsWithStatus1)
         testing::ExitedWithCode(1), "PxFatalError\\{3\\}: pool contacts is broken");
     EXPECT_EQ(ReadFile(outPath), "PxFatalError\nPxFatalError{3}: \npool contacts is broken\n\n");
     std::remove(outPath.c_str());
-}
-
-TEST(Message, AnInstalledFatalHandlerDecidesAndTheLineStillGoesToStdout)
-{
-    PxMessageHandler previous = PxSetFatalErrorHandler(RecordingHandler);
-    gHandlerCalls = 0;
-    testing::internal::CaptureStdout();
-    PxFatalError(12, "solver %s\n", "diverged");
-    const std::string out = testing::internal::GetCapturedStdout();
-    PxSetFatalErrorHandler(previous);
-    EXPECT_EQ(out, "PxFatalError\n");
-    EXPECT_EQ(gHandlerCalls, 1);
-    EXPECT_EQ(gHandlerLevel, 12);
-    EXPECT_EQ(gHandlerText, "solver diverged\n");
 }
 
 TEST(Message, RepeatsOfOneKindAreCutAfterTwentyThenCountedAtPowersOfTen)
