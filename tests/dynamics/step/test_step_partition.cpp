@@ -152,62 +152,52 @@ struct RestingPair {
     RbdBodyID a, b;
 };
 
-TEST(StepPartition, ARestingIslandSleepsAfterItsAliveWindowAndWakesWhenABodyInItIsEnabled)
+// A resting island sleeps as a whole after its alive window of 10 steps
+// unless a body in it moves along z or spins about the line through both
+// bodies (which the joint allows; 0.2 m/s and 0.2 rad/s are well above
+// the thresholds, 0.02 and 0.001 on the squares). Asleep it is not
+// stepped; enabling one body, or jointing a new one to it, wakes all, and
+// the woken bodies and the newcomer restart their windows.
+TEST(StepPartition, AnIslandSleepsAsAWholeAfterItsAliveWindowUnlessItMovesAndWakesAsAWhole)
 {
-    RestingPair r;
-    const int window = RbdWorldGetAutoDisableAliveWindow(r.world);
-    ASSERT_EQ(window, 10);
-    r.step(window);
-    EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b)) << "awake for its first 10 steps";
-    r.step(1);
-    EXPECT_FALSE(RbdBodyIsEnabled(r.a) || RbdBodyIsEnabled(r.b)) << "the island sleeps as a whole";
-    EXPECT_EQ(RestingPair::disabledCalls(), 2);
-    EXPECT_EQ(r.world.id->partitions.partitionCount, 0);
-    expectChainedIslands(r.world.id->partitions);
-    EXPECT_EQ(RbdBodyGetPartition(r.a), -1);
-
-    RbdBodyAddForce(r.b, 1.0, 0.0, 0.0);
-    r.step(5);
-    EXPECT_EQ(positionOf(r.b, 0), 1.0) << "a sleeping island is not stepped";
-    RbdBodyEnable(r.a);
-    r.step(1);
-    EXPECT_TRUE(RbdBodyIsEnabled(r.b)) << "woken through the joint";
-    EXPECT_EQ(RbdBodyGetPartition(r.a), RbdBodyGetPartition(r.b));
-}
-
-TEST(StepPartition, ASleepingIslandWakesWhenSomethingIsJointedToItAndANewBodyKeepsItAwake)
-{
-    RestingPair r;
-    r.step(11);
-    ASSERT_FALSE(RbdBodyIsEnabled(r.a));
-    RbdBodyID newcomer = makeBall(r.world, 1.0, 0.1, -1.0, 0.0, 0.0);
-    ballJoint(r.world, newcomer, r.a, -0.5, 0.0, 0.0);
-    r.step(1);
-    EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
-    // The woken bodies and the newcomer all restart their alive windows.
-    r.step(9);
-    EXPECT_TRUE(RbdBodyIsEnabled(newcomer));
-    r.step(1);
-    EXPECT_FALSE(RbdBodyIsEnabled(newcomer) || RbdBodyIsEnabled(r.a) || RbdBodyIsEnabled(r.b));
-}
-
-// Moving along z, or spinning about the line through both bodies (which
-// the joint allows), keeps the island awake: 0.2 m/s and 0.2 rad/s are well
-// above the thresholds (0.02 and 0.001 on the squares).
-TEST(StepPartition, AMovingOrSpinningBodyKeepsItsIslandAwake)
-{
-    for (bool spinning : {false, true}) {
-        SCOPED_TRACE(spinning ? "spinning" : "moving");
+    for (const char *motion : {"moving", "spinning", "resting"}) {
+        SCOPED_TRACE(motion);
         RestingPair r;
+        ASSERT_EQ(RbdWorldGetAutoDisableAliveWindow(r.world), 10);
         for (RbdBodyID body : {r.a, r.b}) {
-            if (spinning)
-                RbdBodySetAngularVelocity(body, 0.2, 0.0, 0.0);
-            else
-                RbdBodySetLinearVelocity(body, 0.0, 0.0, 0.2);
+            if (motion[0] == 's') RbdBodySetAngularVelocity(body, 0.2, 0.0, 0.0);
+            if (motion[0] == 'm') RbdBodySetLinearVelocity(body, 0.0, 0.0, 0.2);
         }
-        r.step(30);
-        EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
-        EXPECT_NEAR(positionOf(r.a, 2), spinning ? 0.0 : 30 * 0.01 * 0.2, 1e-9);
+        r.step(10);
+        EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b)) << "awake for its first 10 steps";
+        r.step(motion[0] == 'r' ? 1 : 20);
+        EXPECT_NEAR(positionOf(r.a, 2), motion[0] == 'm' ? 30 * 0.01 * 0.2 : 0.0, 1e-9);
+        if (motion[0] != 'r') {
+            EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
+            continue;
+        }
+        EXPECT_FALSE(RbdBodyIsEnabled(r.a) || RbdBodyIsEnabled(r.b)) << "the island sleeps as a whole";
+        EXPECT_EQ(RestingPair::disabledCalls(), 2);
+        EXPECT_EQ(r.world.id->partitions.partitionCount, 0);
+        expectChainedIslands(r.world.id->partitions);
+        EXPECT_EQ(RbdBodyGetPartition(r.a), -1);
+
+        RbdBodyAddForce(r.b, 1.0, 0.0, 0.0);
+        r.step(5);
+        EXPECT_EQ(positionOf(r.b, 0), 1.0) << "a sleeping island is not stepped";
+        RbdBodyEnable(r.a);
+        r.step(1);
+        EXPECT_TRUE(RbdBodyIsEnabled(r.b)) << "woken through the joint";
+        EXPECT_EQ(RbdBodyGetPartition(r.a), RbdBodyGetPartition(r.b));
+        r.step(10);
+        ASSERT_FALSE(RbdBodyIsEnabled(r.a));
+
+        RbdBodyID newcomer = makeBall(r.world, 1.0, 0.1, -1.0, 0.0, 0.0);
+        ballJoint(r.world, newcomer, r.a, -0.5, 0.0, 0.0);
+        r.step(10);
+        EXPECT_TRUE(RbdBodyIsEnabled(newcomer) && RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
+        r.step(1);
+        EXPECT_FALSE(RbdBodyIsEnabled(newcomer) || RbdBodyIsEnabled(r.a) || RbdBodyIsEnabled(r.b));
     }
 }
 
