@@ -127,6 +127,11 @@ TEST_F(BridgeContacts, RandomHistoriesKeepExactlyTheAcceptedContactsAndReportEac
             } else {
                 scriptContacts(contacts);
                 what == 0 ? runHello(pair) : runStaying(pair);
+                if (sensor && what == 0) {
+                    EXPECT_EQ(CdxModelPairGetRequestPtr(pair),
+                              SbxResponseGetRequest(SbxBridgeGetResponse(bridge, SbxSensorResponseID, 0)))
+                        << "a sensor's pair asks what its response entry asks";
+                }
                 if (!contacts.empty()) {
                     if (!sensor) expected.push_back("touch");
                     expected.push_back((touching ? "active" : "new") + std::to_string(kept.size()));
