@@ -6,6 +6,8 @@
 #include <float.h>
 #include <math.h>
 
+#include <algorithm>
+#include <random>
 #include <set>
 #include <vector>
 
@@ -55,38 +57,76 @@ void expectChainedIslands(const RbdPartitionOutput &out)
     }
 }
 
-TEST(StepPartition, UntouchingGroupsFormSeparateIslandsAndAJointBetweenThemMergesThem)
+// Random worlds of up to nine bodies, some frozen, joined by random joints
+// and contacts (some to the world), grown by more between two steps: the
+// islands are the groups that brute force finds through the constraints
+// between unfrozen bodies, each constraint packed once, in the island of
+// its unfrozen bodies; frozen bodies join none and connect nothing.
+TEST(StepPartition, IslandsAreTheConnectedGroupsOfRandomWorlds)
 {
-    World world(8, 8);
-    RbdBodyID a1 = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0), a2 = makeBall(world, 1.0, 0.1, 1.0, 0.0, 0.0);
-    RbdBodyID b1 = makeBall(world, 1.0, 0.1, 5.0, 0.0, 0.0), b2 = makeBall(world, 1.0, 0.1, 5.0, 0.2, 0.0);
-    RbdBodyID lone = makeBall(world, 1.0, 0.1, 9.0, 0.0, 0.0);
-    ballJoint(world, a1, a2, 0.5, 0.0, 0.0);
-    bodyContact(world, b2, b1);
-    RbdWorldStep(world, 0.01);
-    const RbdPartitionOutput &out = world.id->partitions;
-    EXPECT_EQ(out.partitionCount, 3);
-    EXPECT_EQ(out.totalBodies, 5);
-    EXPECT_EQ(out.totalConstraints, 2) << "each constraint packed once";
-    EXPECT_EQ(RbdBodyGetPartition(a1), RbdBodyGetPartition(a2));
-    EXPECT_EQ(RbdBodyGetPartition(b1), RbdBodyGetPartition(b2));
-    std::set<int32_t> islands = {RbdBodyGetPartition(a1), RbdBodyGetPartition(b1), RbdBodyGetPartition(lone)};
-    EXPECT_EQ(islands, (std::set<int32_t>{0, 1, 2}));
-    expectChainedIslands(out);
-
-    RbdConstraintID bridge = RbdHingeCreate(world);
-    RbdConstraintSetBodies(bridge, a2, b1);
-    RbdConstraintSetPosition(bridge, 3.0, 0.0, 0.0);
-    RbdConstraintEnable(bridge);
-    RbdWorldStep(world, 0.01);
-    EXPECT_EQ(out.partitionCount, 2);
-    EXPECT_EQ(out.totalConstraints, 3);
-    for (RbdBodyID body : {a2, b1, b2}) EXPECT_EQ(RbdBodyGetPartition(body), RbdBodyGetPartition(a1));
-    EXPECT_NE(RbdBodyGetPartition(lone), RbdBodyGetPartition(a1));
-    int32_t merged = RbdBodyGetPartition(a1);
-    EXPECT_EQ(out.bodyCount[merged], 4);
-    EXPECT_EQ(out.constraintCount[merged], 3);
-    expectChainedIslands(out);
+    std::mt19937 rng(3);
+    auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    for (int trial = 0; trial < 30; ++trial) {
+        SCOPED_TRACE(trial);
+        World world(2, 2);
+        const int n = 3 + pick(7);
+        std::vector<RbdBodyID> bodies;
+        std::vector<bool> frozen;
+        for (int k = 0; k < n; ++k) bodies.push_back(makeBall(world, 1.0, 0.1, 0.5 * k, 0.0, 0.0));
+        for (int k = 0; k < n; ++k) {
+            frozen.push_back(pick(5) == 0);
+            if (frozen.back()) RbdBodyFreeze(bodies[k]);
+        }
+        std::vector<std::pair<int, int>> edges; // -1: the world
+        for (int round = 0; round < 2; ++round) {
+            for (int e = pick(n + 1); e > 0; --e) {
+                const int i = pick(n), j = pick(n + 1) - 1;
+                if (i == j) continue;
+                RbdBodyID other = j < 0 ? nullptr : bodies[j];
+                if (pick(2)) {
+                    ballJoint(world, bodies[i], other, 0.25 * (i + std::max(j, 0)), 0.0, 0.0);
+                } else {
+                    bodyContact(world, bodies[i], other);
+                }
+                edges.push_back({i, j});
+            }
+            RbdWorldStep(world, 0.01);
+            // Brute force: label each unfrozen body by the smallest body it reaches.
+            std::vector<int> group(n);
+            for (int k = 0; k < n; ++k) group[k] = k;
+            for (bool changed = true; changed;) {
+                changed = false;
+                for (auto [i, j] : edges)
+                    if (j >= 0 && !frozen[i] && !frozen[j] && group[i] != group[j]) {
+                        group[i] = group[j] = std::min(group[i], group[j]);
+                        changed = true;
+                    }
+            }
+            std::set<int> groups;
+            int constraints = 0;
+            for (int k = 0; k < n; ++k)
+                if (!frozen[k]) groups.insert(group[k]);
+            for (auto [i, j] : edges) constraints += !frozen[i] || (j >= 0 && !frozen[j]);
+            const RbdPartitionOutput &out = world.id->partitions;
+            EXPECT_EQ(out.partitionCount, static_cast<int32_t>(groups.size()));
+            EXPECT_EQ(out.totalConstraints, constraints) << "each constraint packed once";
+            std::vector<int32_t> islandConstraints(out.partitionCount, 0);
+            for (auto [i, j] : edges) {
+                const int k = frozen[i] ? j : i;
+                if (k >= 0 && !frozen[k]) ++islandConstraints[RbdBodyGetPartition(bodies[k])];
+            }
+            for (int32_t p = 0; p < out.partitionCount; ++p) EXPECT_EQ(out.constraintCount[p], islandConstraints[p]);
+            for (int i = 0; i < n; ++i) {
+                EXPECT_EQ(RbdBodyGetPartition(bodies[i]) < 0, frozen[i]);
+                for (int j = 0; j < n; ++j) {
+                    const bool together = !frozen[i] && !frozen[j] && group[i] == group[j];
+                    EXPECT_EQ(RbdBodyGetPartition(bodies[i]) == RbdBodyGetPartition(bodies[j]) && !frozen[i],
+                              together);
+                }
+            }
+            expectChainedIslands(out);
+        }
+    }
 }
 
 TEST(StepPartition, AFrozenBodyJoinsNoIslandAndHoldsItsJointsAsImmovable)
