@@ -1,5 +1,5 @@
-// The bridge's tables: materials and their pair records and callbacks,
-// response ids, templates, registration, transition callbacks and buffers.
+// The bridge's tables: materials and their pair records, response ids and
+// their templates, the inactive-callback count; and the refusals.
 #include "test_bridge_support.h"
 
 #include <cstring>
@@ -13,13 +13,6 @@ int dropAll(CdxIntersectResult *, CdxContact *, RbdContactID, void *)
 {
     return 0;
 }
-int keepPair(CdxIntersectResult *, RbdContactID, void *)
-{
-    return 1;
-}
-void noteIntersect(CdxIntersectResult *, void *)
-{
-}
 void noteInactive(CdxModelPair *, RbdContactID, void *)
 {
 }
@@ -27,192 +20,133 @@ void customStart(SbxBridgeID, CdxModelPair *, CdxSpaceID, RbdWorldID, SbxRespons
 {
 }
 
-bool sameParams(const RbdContactParams &a, const RbdContactParams &b)
-{
-    return memcmp(&a, &b, sizeof a) == 0;
-}
-
 using BridgeTables = BridgeTest;
 
-TEST_F(BridgeTables, MaterialZeroExistsAndABridgeForTwoMaterialsHandsOutOneMore)
-{
-    SbxBridgeID two = SbxBridgeCreate(2);
-    EXPECT_EQ(SbxBridgeGetMaterialsUsed(two), 1);
-    EXPECT_EQ(SbxBridgeGetNewMaterial(two), 1);
-    EXPECT_EQ(SbxBridgeGetNewMaterial(two), 0) << "all used";
-    EXPECT_EQ(SbxBridgeGetNewMaterial(two), 0);
-    EXPECT_EQ(SbxBridgeGetMaterialsUsed(two), 2);
-    SbxBridgeDestroy(two);
-}
-
-TEST_F(BridgeTables, EveryUnorderedMaterialPairHasItsOwnDefaultParameterRecord)
+// For bridges of 1 to 5 materials: ids are handed out up to the count,
+// each unordered pair has one record of its own (seen from both orders,
+// edited in place, starting at the defaults) and one set of callbacks, and
+// ids outside the table read as nothing.
+TEST_F(BridgeTables, EveryUnorderedMaterialPairHasItsOwnRecordAndCallbacks)
 {
     RbdContactParams defaults;
     RbdContactParamsReset(&defaults);
-    std::set<RbdContactParams *> records;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            RbdContactParams *record = SbxBridgeGetContactParams(bridge, i, j);
-            ASSERT_NE(record, nullptr);
-            EXPECT_EQ(record, SbxBridgeGetContactParams(bridge, j, i)) << i << "," << j;
-            EXPECT_TRUE(sameParams(*record, defaults));
-            records.insert(record);
-        }
-    EXPECT_EQ(records.size(), 10u) << "4 x 5 / 2 unordered pairs";
-
-    RbdContactParamsSetType(SbxBridgeGetContactParams(bridge, 3, 1), 2);
-    EXPECT_EQ(RbdContactParamsGetType(SbxBridgeGetContactParams(bridge, 1, 3)), 2) << "edited in place";
-    EXPECT_EQ(RbdContactParamsGetType(SbxBridgeGetContactParams(bridge, 1, 1)), 0);
-
-    EXPECT_EQ(SbxBridgeGetContactParams(bridge, 4, 0), nullptr);
-    EXPECT_EQ(SbxBridgeGetContactParams(bridge, 0, -1), nullptr);
+    for (int n = 1; n <= 5; ++n) {
+        SbxBridgeID b = SbxBridgeCreate(n);
+        for (int k = 1; k < n; ++k) EXPECT_EQ(SbxBridgeGetNewMaterial(b), k);
+        EXPECT_EQ(SbxBridgeGetNewMaterial(b), 0) << "all used";
+        EXPECT_EQ(SbxBridgeGetMaterialsUsed(b), n);
+        std::set<RbdContactParams *> records;
+        int tag[5][5];
+        for (int i = 0; i < n; ++i)
+            for (int j = i; j < n; ++j) {
+                RbdContactParams *record = SbxBridgeGetContactParams(b, j, i);
+                ASSERT_NE(record, nullptr);
+                EXPECT_EQ(memcmp(record, &defaults, sizeof defaults), 0);
+                RbdContactParamsSetFriction(record, 10 * i + j);
+                SbxBridgeSetPerContactCB(b, j, i, dropAll, &tag[i][j]);
+                records.insert(record);
+            }
+        EXPECT_EQ(records.size(), static_cast<size_t>(n * (n + 1) / 2));
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                EXPECT_EQ(RbdContactParamsGetFriction(SbxBridgeGetContactParams(b, i, j)),
+                          10 * std::min(i, j) + std::max(i, j));
+                void *data = nullptr;
+                EXPECT_EQ(SbxBridgeGetPerContactCB(b, i, j, &data), dropAll);
+                EXPECT_EQ(data, &tag[std::min(i, j)][std::max(i, j)]);
+            }
+        void *data = &tag;
+        EXPECT_EQ(SbxBridgeGetContactParams(b, n, 0), nullptr);
+        EXPECT_EQ(SbxBridgeGetContactParams(b, 0, -1), nullptr);
+        SbxBridgeSetPerPairCB(b, n, 0, nullptr, nullptr); // ignored
+        EXPECT_EQ(SbxBridgeGetPerContactCB(b, 0, n, &data), nullptr);
+        EXPECT_EQ(data, nullptr);
+        SbxBridgeDestroy(b);
+    }
 }
 
-TEST_F(BridgeTables, MaterialCallbacksAreSymmetricAndIdsOutOfRangeAreIgnored)
+// The responses of a new bridge (body, sensor, PS; one id to spare), the
+// same from both orders; ids made from a template meet every id as the
+// template does; the table grows keeping its entries where they were.
+TEST_F(BridgeTables, ResponseIdsFromTemplatesMeetEveryIdAsTheirTemplatesAndTheTableGrowsInPlace)
 {
-    int data = 0;
-    SbxBridgeSetPerContactCB(bridge, 2, 1, dropAll, &data);
-    SbxBridgeSetPerPairCB(bridge, 0, 3, keepPair, &data);
-    SbxBridgeSetIntersectCB(bridge, 2, 2, noteIntersect, &data);
-    void *read = nullptr;
-    EXPECT_EQ(SbxBridgeGetPerContactCB(bridge, 1, 2, &read), dropAll);
-    EXPECT_EQ(read, &data);
-    EXPECT_EQ(SbxBridgeGetPerPairCB(bridge, 3, 0, &read), keepPair);
-    EXPECT_EQ(SbxBridgeGetIntersectCB(bridge, 2, 2, nullptr), noteIntersect);
-    EXPECT_EQ(SbxBridgeGetPerContactCB(bridge, 1, 1, &read), nullptr);
-    EXPECT_EQ(read, nullptr);
-
-    SbxBridgeSetPerContactCB(bridge, 4, 1, dropAll, &data);
-    EXPECT_EQ(SbxBridgeGetPerContactCB(bridge, 4, 1, &read), nullptr);
-    EXPECT_EQ(read, nullptr);
-    SbxBridgeSetPerContactCB(bridge, 2, 1, nullptr, nullptr);
-    EXPECT_EQ(SbxBridgeGetPerContactCB(bridge, 1, 2, nullptr), nullptr) << "cleared";
-}
-
-TEST_F(BridgeTables, ANewBridgeHasBodySensorAndPSResponses)
-{
+    struct Entry {
+        int id1, id2;
+        SbxResponseStartFn start;
+        SbxResponseFn response;
+    };
+    const Entry entries[] = {
+        {0, 0, SbxResponseStart_Body_Body, SbxResponse_Body_Body},
+        {1, 0, SbxResponseStart_Sensor_Body, nullptr},
+        {1, 1, SbxResponseStart_Sensor_Sensor, nullptr},
+        {2, 1, SbxResponseStart_Sensor_PS, nullptr},
+        {2, 2, nullptr, nullptr},
+    };
     EXPECT_EQ(SbxBridgeGetResponseTableSize(bridge), 4);
     EXPECT_EQ(SbxBridgeGetResponseIDsUsed(bridge), 3);
-    SbxResponse *bodyBody = SbxBridgeGetResponse(bridge, SbxBodyResponseID, SbxBodyResponseID);
-    EXPECT_EQ(SbxResponseGetStartFn(bodyBody), SbxResponseStart_Body_Body);
-    EXPECT_EQ(SbxResponseGetResponseFn(bodyBody), SbxResponse_Body_Body);
-    EXPECT_EQ(SbxResponseGetEndFn(bodyBody), SbxResponseEnd_Body_Body);
-    EXPECT_EQ(SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, 0, 1)), SbxResponseStart_Sensor_Body);
-    EXPECT_EQ(SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, 1, 1)), SbxResponseStart_Sensor_Sensor);
-    EXPECT_EQ(SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, 2, 1)), SbxResponseStart_Sensor_PS);
-    for (int id : {0, 1, 2}) {
-        SbxResponse *sensor = SbxBridgeGetResponse(bridge, 1, id);
-        EXPECT_EQ(SbxResponseGetResponseFn(sensor), nullptr) << "sensors never make contacts";
-        EXPECT_EQ(SbxResponseGetEndFn(sensor), nullptr);
-    }
-    EXPECT_EQ(SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, 2, 2)), nullptr) << "PS meets PS: nothing";
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) EXPECT_EQ(SbxBridgeGetResponse(bridge, i, j), SbxBridgeGetResponse(bridge, j, i));
+    for (const Entry &e : entries)
+        for (SbxResponse *r :
+             {SbxBridgeGetResponse(bridge, e.id1, e.id2), SbxBridgeGetResponse(bridge, e.id2, e.id1)}) {
+            EXPECT_EQ(SbxResponseGetStartFn(r), e.start) << e.id1 << e.id2;
+            EXPECT_EQ(SbxResponseGetResponseFn(r), e.response) << e.id1 << e.id2;
+            EXPECT_EQ(SbxResponseGetEndFn(r) != nullptr, e.response != nullptr) << e.id1 << e.id2;
+        }
     EXPECT_EQ(SbxBridgeGetResponse(bridge, 4, 0), nullptr);
     EXPECT_EQ(SbxBridgeGetResponse(bridge, -1, 0), nullptr);
+
+    int user = 0;
+    const CdxRequest wide = {9, 1};
+    ASSERT_EQ(SbxBridgeRegisterResponse(bridge, 2, 1, customStart, nullptr, nullptr, &wide, &user), 1);
+    EXPECT_EQ(SbxBridgeRegisterResponse(bridge, 6, 0, customStart, nullptr, nullptr, nullptr, nullptr), 0);
+    SbxResponse *registered = SbxBridgeGetResponse(bridge, 1, 2);
+    SbxBridgeSetIntersectInactiveCB(bridge, 0, 0, noteInactive, nullptr);
+    SbxBridgeSetIntersectInactiveCB(bridge, 0, 0, noteInactive, &user);
+    SbxBridgeSetIntersectInactiveCB(bridge, 9, 1, noteInactive, nullptr);
+    EXPECT_EQ(SbxBridgeGetInactiveCallbackCount(bridge), 1) << "replacing is not adding; out of range is ignored";
+
+    // Templates: body, sensor, the body copy, a fresh id, and body again.
+    const int templates[] = {SbxBodyResponseID, SbxSensorResponseID, 3, -1, SbxBodyResponseID};
+    for (int t : templates) {
+        const int id = t < 0 ? SbxBridgeGetNewResponseID(bridge) : SbxBridgeGetNewResponseIDFromTemplateID(bridge, t);
+        ASSERT_EQ(id, SbxBridgeGetResponseIDsUsed(bridge) - 1);
+        ASSERT_GE(SbxBridgeGetResponseTableSize(bridge), id + 1);
+        for (int other = 0; other <= id; ++other) {
+            SbxResponse *made = SbxBridgeGetResponse(bridge, id, other);
+            const int as = other == id ? t : other;
+            EXPECT_EQ(SbxResponseGetStartFn(made),
+                      t < 0 ? nullptr : SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, t, as)))
+                << id << " meets " << other;
+            EXPECT_EQ(SbxResponseGetRequest(made)->contactMaxCount,
+                      t < 0 ? 4 : SbxResponseGetRequest(SbxBridgeGetResponse(bridge, t, as))->contactMaxCount);
+            if (t >= 0) {
+                EXPECT_NE(made, SbxBridgeGetResponse(bridge, t, as)) << "a copy";
+            }
+        }
+        if (t >= 0) {
+            EXPECT_TRUE(SbxBridgeResponseIDOfSameType(bridge, id, t));
+        }
+    }
+    EXPECT_EQ(SbxBridgeGetResponseIDsUsed(bridge), 8);
+    EXPECT_FALSE(SbxBridgeResponseIDOfSameType(bridge, 0, 1));
+    EXPECT_EQ(SbxBridgeGetNewResponseIDFromTemplateID(bridge, 9), -1) << "not handed out";
+    int inactive = 0;
+    for (int i = 0; i < 8; ++i)
+        for (int j = i; j < 8; ++j) inactive += SbxBridgeGetIntersectInactiveCB(bridge, i, j, nullptr) != nullptr;
+    EXPECT_EQ(inactive, 10) << "body and its three copies meet each other and themselves with it";
+    EXPECT_EQ(SbxBridgeGetInactiveCallbackCount(bridge), inactive);
+    EXPECT_EQ(SbxBridgeGetResponse(bridge, 2, 1), registered) << "entries keep their addresses";
+    EXPECT_EQ(SbxResponseGetStartFn(registered), customStart);
+    EXPECT_EQ(SbxResponseGetUserData(registered), &user);
+    EXPECT_EQ(SbxResponseGetRequest(registered)->contactMaxCount, 9);
 
     // Models answer by their response ids.
     CdxModelID a = CdxModelCreate(nullptr), b = CdxModelCreate(nullptr);
     CdxModelSetResponseID(b, SbxSensorResponseID);
     EXPECT_EQ(SbxBridgeGetResponseFromModels(bridge, a, b), SbxBridgeGetResponse(bridge, 1, 0));
-    CdxModelSetResponseID(a, 7);
+    CdxModelSetResponseID(a, 17);
     EXPECT_EQ(SbxBridgeGetResponseFromModels(bridge, a, b), nullptr);
     CdxModelDestroy(a);
     CdxModelDestroy(b);
-}
-
-TEST_F(BridgeTables, NewResponseIdsFillTheTableThenGrowItKeepingEveryEntry)
-{
-    int user = 0;
-    const CdxRequest wide = {9, 1};
-    ASSERT_EQ(SbxBridgeRegisterResponse(bridge, 2, 1, customStart, nullptr, nullptr, &wide, &user), 1);
-    SbxResponse *before = SbxBridgeGetResponse(bridge, 1, 2);
-
-    EXPECT_EQ(SbxBridgeGetNewResponseID(bridge), 3);
-    EXPECT_EQ(SbxBridgeGetResponseTableSize(bridge), 4) << "id 3 was room left";
-    EXPECT_EQ(SbxBridgeGetNewResponseID(bridge), 4);
-    EXPECT_EQ(SbxBridgeGetResponseTableSize(bridge), 5);
-    EXPECT_EQ(SbxBridgeGetNewResponseID(bridge), 5);
-    EXPECT_EQ(SbxBridgeGetResponseTableSize(bridge), 6);
-    EXPECT_EQ(SbxBridgeGetResponseIDsUsed(bridge), 6);
-
-    SbxResponse *after = SbxBridgeGetResponse(bridge, 2, 1);
-    EXPECT_EQ(after, before) << "entries keep their addresses";
-    EXPECT_EQ(SbxResponseGetStartFn(after), customStart);
-    EXPECT_EQ(SbxResponseGetUserData(after), &user);
-    EXPECT_EQ(SbxResponseGetRequest(after)->contactMaxCount, 9);
-    EXPECT_EQ(SbxResponseGetRequest(after)->requestOption, 1);
-    EXPECT_EQ(SbxResponseGetResponseFn(SbxBridgeGetResponse(bridge, 0, 0)), SbxResponse_Body_Body);
-    for (int id = 0; id <= 5; ++id) {
-        SbxResponse *fresh = SbxBridgeGetResponse(bridge, 5, id);
-        ASSERT_NE(fresh, nullptr);
-        EXPECT_EQ(SbxResponseGetStartFn(fresh), nullptr);
-        EXPECT_EQ(SbxResponseGetRequest(fresh)->contactMaxCount, 4);
-    }
-
-    EXPECT_EQ(SbxBridgeRegisterResponse(bridge, 6, 0, customStart, nullptr, nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(SbxBridgeRegisterResponse(bridge, 0, -1, customStart, nullptr, nullptr, nullptr, nullptr), 0);
-}
-
-TEST_F(BridgeTables, AnIdFromATemplateMeetsEveryIdAndItselfAsTheTemplateDoes)
-{
-    const int sensorCopy = SbxBridgeGetNewResponseIDFromTemplateID(bridge, SbxSensorResponseID);
-    EXPECT_EQ(sensorCopy, 3);
-    EXPECT_EQ(SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, sensorCopy, 0)), SbxResponseStart_Sensor_Body);
-    EXPECT_EQ(SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, sensorCopy, 1)), SbxResponseStart_Sensor_Sensor);
-    EXPECT_EQ(SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, sensorCopy, 2)), SbxResponseStart_Sensor_PS);
-    EXPECT_EQ(SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, sensorCopy, sensorCopy)),
-              SbxResponseStart_Sensor_Sensor);
-
-    const int bodyCopy = SbxBridgeGetNewResponseIDFromTemplateID(bridge, SbxBodyResponseID);
-    EXPECT_EQ(bodyCopy, 4);
-    EXPECT_EQ(SbxResponseGetResponseFn(SbxBridgeGetResponse(bridge, bodyCopy, 0)), SbxResponse_Body_Body);
-    EXPECT_EQ(SbxResponseGetResponseFn(SbxBridgeGetResponse(bridge, bodyCopy, bodyCopy)), SbxResponse_Body_Body);
-    EXPECT_EQ(SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, bodyCopy, 1)), SbxResponseStart_Sensor_Body);
-    EXPECT_EQ(SbxResponseGetStartFn(SbxBridgeGetResponse(bridge, bodyCopy, sensorCopy)), SbxResponseStart_Sensor_Body)
-        << "the body template met the sensor copy as a sensor";
-    EXPECT_NE(SbxBridgeGetResponse(bridge, bodyCopy, 0), SbxBridgeGetResponse(bridge, 0, 0)) << "a copy";
-
-    EXPECT_TRUE(SbxBridgeResponseIDOfSameType(bridge, bodyCopy, 0));
-    EXPECT_TRUE(SbxBridgeResponseIDOfSameType(bridge, 0, bodyCopy));
-    EXPECT_FALSE(SbxBridgeResponseIDOfSameType(bridge, 0, 1));
-    EXPECT_FALSE(SbxBridgeResponseIDOfSameType(bridge, 0, 9));
-
-    EXPECT_EQ(SbxBridgeGetNewResponseIDFromTemplateID(bridge, 5), -1) << "not handed out";
-    EXPECT_EQ(SbxBridgeGetResponseIDsUsed(bridge), 5);
-}
-
-TEST_F(BridgeTables, EntriesWithAnInactiveCallbackAreCounted)
-{
-    int data = 0;
-    void *read = nullptr;
-    EXPECT_EQ(SbxBridgeGetInactiveCallbackCount(bridge), 0);
-    SbxBridgeSetIntersectInactiveCB(bridge, 0, 0, noteInactive, &data);
-    SbxBridgeSetIntersectInactiveCB(bridge, 0, 0, noteInactive, nullptr);
-    EXPECT_EQ(SbxBridgeGetInactiveCallbackCount(bridge), 1) << "replacing is not adding";
-    SbxBridgeSetIntersectInactiveCB(bridge, 2, 1, noteInactive, nullptr);
-    EXPECT_EQ(SbxBridgeGetInactiveCallbackCount(bridge), 2);
-    SbxBridgeSetIntersectInactiveCB(bridge, 9, 1, noteInactive, nullptr);
-    EXPECT_EQ(SbxBridgeGetInactiveCallbackCount(bridge), 2) << "out of range: ignored";
-    EXPECT_EQ(SbxBridgeGetIntersectInactiveCB(bridge, 9, 1, &read), nullptr);
-
-    // A copy of the body template meets id 0 and itself with the callback.
-    SbxBridgeGetNewResponseIDFromTemplateID(bridge, 0);
-    EXPECT_EQ(SbxBridgeGetInactiveCallbackCount(bridge), 4);
-    SbxBridgeSetIntersectInactiveCB(bridge, 0, 0, nullptr, nullptr);
-    SbxBridgeSetIntersectInactiveCB(bridge, 1, 1, nullptr, nullptr);
-    EXPECT_EQ(SbxBridgeGetInactiveCallbackCount(bridge), 3) << "clearing an empty entry changes nothing";
-}
-
-TEST_F(BridgeTables, BuffersStartAt100PairsAnd500ContactsAndTakeUsableSizes)
-{
-    EXPECT_EQ(SbxBridgeGetModelPairBufferSize(bridge), 100);
-    EXPECT_EQ(SbxBridgeGetContactBufferSize(bridge), 500);
-    EXPECT_EQ(SbxBridgeGetModelPairContainer(bridge)->size, 100);
-    EXPECT_EQ(SbxBridgeSetModelPairBufferSize(bridge, 7), 1);
-    EXPECT_EQ(SbxBridgeGetModelPairContainer(bridge)->size, 7);
-    EXPECT_EQ(SbxBridgeSetContactBufferSize(bridge, 3), 1);
-    EXPECT_EQ(SbxBridgeGetContactBufferSize(bridge), 3);
 }
 
 // Each refused call gives its empty answer, changes nothing and says why in

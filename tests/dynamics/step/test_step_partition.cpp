@@ -6,6 +6,8 @@
 #include <float.h>
 #include <math.h>
 
+#include <algorithm>
+#include <random>
 #include <set>
 #include <vector>
 
@@ -55,38 +57,76 @@ void expectChainedIslands(const RbdPartitionOutput &out)
     }
 }
 
-TEST(StepPartition, UntouchingGroupsFormSeparateIslandsAndAJointBetweenThemMergesThem)
+// Random worlds of up to nine bodies, some frozen, joined by random joints
+// and contacts (some to the world), grown by more between two steps: the
+// islands are the groups that brute force finds through the constraints
+// between unfrozen bodies, each constraint packed once, in the island of
+// its unfrozen bodies; frozen bodies join none and connect nothing.
+TEST(StepPartition, IslandsAreTheConnectedGroupsOfRandomWorlds)
 {
-    World world(8, 8);
-    RbdBodyID a1 = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0), a2 = makeBall(world, 1.0, 0.1, 1.0, 0.0, 0.0);
-    RbdBodyID b1 = makeBall(world, 1.0, 0.1, 5.0, 0.0, 0.0), b2 = makeBall(world, 1.0, 0.1, 5.0, 0.2, 0.0);
-    RbdBodyID lone = makeBall(world, 1.0, 0.1, 9.0, 0.0, 0.0);
-    ballJoint(world, a1, a2, 0.5, 0.0, 0.0);
-    bodyContact(world, b2, b1);
-    RbdWorldStep(world, 0.01);
-    const RbdPartitionOutput &out = world.id->partitions;
-    EXPECT_EQ(out.partitionCount, 3);
-    EXPECT_EQ(out.totalBodies, 5);
-    EXPECT_EQ(out.totalConstraints, 2) << "each constraint packed once";
-    EXPECT_EQ(RbdBodyGetPartition(a1), RbdBodyGetPartition(a2));
-    EXPECT_EQ(RbdBodyGetPartition(b1), RbdBodyGetPartition(b2));
-    std::set<int32_t> islands = {RbdBodyGetPartition(a1), RbdBodyGetPartition(b1), RbdBodyGetPartition(lone)};
-    EXPECT_EQ(islands, (std::set<int32_t>{0, 1, 2}));
-    expectChainedIslands(out);
-
-    RbdConstraintID bridge = RbdHingeCreate(world);
-    RbdConstraintSetBodies(bridge, a2, b1);
-    RbdConstraintSetPosition(bridge, 3.0, 0.0, 0.0);
-    RbdConstraintEnable(bridge);
-    RbdWorldStep(world, 0.01);
-    EXPECT_EQ(out.partitionCount, 2);
-    EXPECT_EQ(out.totalConstraints, 3);
-    for (RbdBodyID body : {a2, b1, b2}) EXPECT_EQ(RbdBodyGetPartition(body), RbdBodyGetPartition(a1));
-    EXPECT_NE(RbdBodyGetPartition(lone), RbdBodyGetPartition(a1));
-    int32_t merged = RbdBodyGetPartition(a1);
-    EXPECT_EQ(out.bodyCount[merged], 4);
-    EXPECT_EQ(out.constraintCount[merged], 3);
-    expectChainedIslands(out);
+    std::mt19937 rng(3);
+    auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    for (int trial = 0; trial < 30; ++trial) {
+        SCOPED_TRACE(trial);
+        World world(2, 2);
+        const int n = 3 + pick(7);
+        std::vector<RbdBodyID> bodies;
+        std::vector<bool> frozen;
+        for (int k = 0; k < n; ++k) bodies.push_back(makeBall(world, 1.0, 0.1, 0.5 * k, 0.0, 0.0));
+        for (int k = 0; k < n; ++k) {
+            frozen.push_back(pick(5) == 0);
+            if (frozen.back()) RbdBodyFreeze(bodies[k]);
+        }
+        std::vector<std::pair<int, int>> edges; // -1: the world
+        for (int round = 0; round < 2; ++round) {
+            for (int e = pick(n + 1); e > 0; --e) {
+                const int i = pick(n), j = pick(n + 1) - 1;
+                if (i == j) continue;
+                RbdBodyID other = j < 0 ? nullptr : bodies[j];
+                if (pick(2)) {
+                    ballJoint(world, bodies[i], other, 0.25 * (i + std::max(j, 0)), 0.0, 0.0);
+                } else {
+                    bodyContact(world, bodies[i], other);
+                }
+                edges.push_back({i, j});
+            }
+            RbdWorldStep(world, 0.01);
+            // Brute force: label each unfrozen body by the smallest body it reaches.
+            std::vector<int> group(n);
+            for (int k = 0; k < n; ++k) group[k] = k;
+            for (bool changed = true; changed;) {
+                changed = false;
+                for (auto [i, j] : edges)
+                    if (j >= 0 && !frozen[i] && !frozen[j] && group[i] != group[j]) {
+                        group[i] = group[j] = std::min(group[i], group[j]);
+                        changed = true;
+                    }
+            }
+            std::set<int> groups;
+            int constraints = 0;
+            for (int k = 0; k < n; ++k)
+                if (!frozen[k]) groups.insert(group[k]);
+            for (auto [i, j] : edges) constraints += !frozen[i] || (j >= 0 && !frozen[j]);
+            const RbdPartitionOutput &out = world.id->partitions;
+            EXPECT_EQ(out.partitionCount, static_cast<int32_t>(groups.size()));
+            EXPECT_EQ(out.totalConstraints, constraints) << "each constraint packed once";
+            std::vector<int32_t> islandConstraints(out.partitionCount, 0);
+            for (auto [i, j] : edges) {
+                const int k = frozen[i] ? j : i;
+                if (k >= 0 && !frozen[k]) ++islandConstraints[RbdBodyGetPartition(bodies[k])];
+            }
+            for (int32_t p = 0; p < out.partitionCount; ++p) EXPECT_EQ(out.constraintCount[p], islandConstraints[p]);
+            for (int i = 0; i < n; ++i) {
+                EXPECT_EQ(RbdBodyGetPartition(bodies[i]) < 0, frozen[i]);
+                for (int j = 0; j < n; ++j) {
+                    const bool together = !frozen[i] && !frozen[j] && group[i] == group[j];
+                    EXPECT_EQ(RbdBodyGetPartition(bodies[i]) == RbdBodyGetPartition(bodies[j]) && !frozen[i],
+                              together);
+                }
+            }
+            expectChainedIslands(out);
+        }
+    }
 }
 
 TEST(StepPartition, AFrozenBodyJoinsNoIslandAndHoldsItsJointsAsImmovable)
@@ -152,62 +192,52 @@ struct RestingPair {
     RbdBodyID a, b;
 };
 
-TEST(StepPartition, ARestingIslandSleepsAfterItsAliveWindowAndWakesWhenABodyInItIsEnabled)
+// A resting island sleeps as a whole after its alive window of 10 steps
+// unless a body in it moves along z or spins about the line through both
+// bodies (which the joint allows; 0.2 m/s and 0.2 rad/s are well above
+// the thresholds, 0.02 and 0.001 on the squares). Asleep it is not
+// stepped; enabling one body, or jointing a new one to it, wakes all, and
+// the woken bodies and the newcomer restart their windows.
+TEST(StepPartition, AnIslandSleepsAsAWholeAfterItsAliveWindowUnlessItMovesAndWakesAsAWhole)
 {
-    RestingPair r;
-    const int window = RbdWorldGetAutoDisableAliveWindow(r.world);
-    ASSERT_EQ(window, 10);
-    r.step(window);
-    EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b)) << "awake for its first 10 steps";
-    r.step(1);
-    EXPECT_FALSE(RbdBodyIsEnabled(r.a) || RbdBodyIsEnabled(r.b)) << "the island sleeps as a whole";
-    EXPECT_EQ(RestingPair::disabledCalls(), 2);
-    EXPECT_EQ(r.world.id->partitions.partitionCount, 0);
-    expectChainedIslands(r.world.id->partitions);
-    EXPECT_EQ(RbdBodyGetPartition(r.a), -1);
-
-    RbdBodyAddForce(r.b, 1.0, 0.0, 0.0);
-    r.step(5);
-    EXPECT_EQ(positionOf(r.b, 0), 1.0) << "a sleeping island is not stepped";
-    RbdBodyEnable(r.a);
-    r.step(1);
-    EXPECT_TRUE(RbdBodyIsEnabled(r.b)) << "woken through the joint";
-    EXPECT_EQ(RbdBodyGetPartition(r.a), RbdBodyGetPartition(r.b));
-}
-
-TEST(StepPartition, ASleepingIslandWakesWhenSomethingIsJointedToItAndANewBodyKeepsItAwake)
-{
-    RestingPair r;
-    r.step(11);
-    ASSERT_FALSE(RbdBodyIsEnabled(r.a));
-    RbdBodyID newcomer = makeBall(r.world, 1.0, 0.1, -1.0, 0.0, 0.0);
-    ballJoint(r.world, newcomer, r.a, -0.5, 0.0, 0.0);
-    r.step(1);
-    EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
-    // The woken bodies and the newcomer all restart their alive windows.
-    r.step(9);
-    EXPECT_TRUE(RbdBodyIsEnabled(newcomer));
-    r.step(1);
-    EXPECT_FALSE(RbdBodyIsEnabled(newcomer) || RbdBodyIsEnabled(r.a) || RbdBodyIsEnabled(r.b));
-}
-
-// Moving along z, or spinning about the line through both bodies (which
-// the joint allows), keeps the island awake: 0.2 m/s and 0.2 rad/s are well
-// above the thresholds (0.02 and 0.001 on the squares).
-TEST(StepPartition, AMovingOrSpinningBodyKeepsItsIslandAwake)
-{
-    for (bool spinning : {false, true}) {
-        SCOPED_TRACE(spinning ? "spinning" : "moving");
+    for (const char *motion : {"moving", "spinning", "resting"}) {
+        SCOPED_TRACE(motion);
         RestingPair r;
+        ASSERT_EQ(RbdWorldGetAutoDisableAliveWindow(r.world), 10);
         for (RbdBodyID body : {r.a, r.b}) {
-            if (spinning)
-                RbdBodySetAngularVelocity(body, 0.2, 0.0, 0.0);
-            else
-                RbdBodySetLinearVelocity(body, 0.0, 0.0, 0.2);
+            if (motion[0] == 's') RbdBodySetAngularVelocity(body, 0.2, 0.0, 0.0);
+            if (motion[0] == 'm') RbdBodySetLinearVelocity(body, 0.0, 0.0, 0.2);
         }
-        r.step(30);
-        EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
-        EXPECT_NEAR(positionOf(r.a, 2), spinning ? 0.0 : 30 * 0.01 * 0.2, 1e-9);
+        r.step(10);
+        EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b)) << "awake for its first 10 steps";
+        r.step(motion[0] == 'r' ? 1 : 20);
+        EXPECT_NEAR(positionOf(r.a, 2), motion[0] == 'm' ? 30 * 0.01 * 0.2 : 0.0, 1e-9);
+        if (motion[0] != 'r') {
+            EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
+            continue;
+        }
+        EXPECT_FALSE(RbdBodyIsEnabled(r.a) || RbdBodyIsEnabled(r.b)) << "the island sleeps as a whole";
+        EXPECT_EQ(RestingPair::disabledCalls(), 2);
+        EXPECT_EQ(r.world.id->partitions.partitionCount, 0);
+        expectChainedIslands(r.world.id->partitions);
+        EXPECT_EQ(RbdBodyGetPartition(r.a), -1);
+
+        RbdBodyAddForce(r.b, 1.0, 0.0, 0.0);
+        r.step(5);
+        EXPECT_EQ(positionOf(r.b, 0), 1.0) << "a sleeping island is not stepped";
+        RbdBodyEnable(r.a);
+        r.step(1);
+        EXPECT_TRUE(RbdBodyIsEnabled(r.b)) << "woken through the joint";
+        EXPECT_EQ(RbdBodyGetPartition(r.a), RbdBodyGetPartition(r.b));
+        r.step(10);
+        ASSERT_FALSE(RbdBodyIsEnabled(r.a));
+
+        RbdBodyID newcomer = makeBall(r.world, 1.0, 0.1, -1.0, 0.0, 0.0);
+        ballJoint(r.world, newcomer, r.a, -0.5, 0.0, 0.0);
+        r.step(10);
+        EXPECT_TRUE(RbdBodyIsEnabled(newcomer) && RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
+        r.step(1);
+        EXPECT_FALSE(RbdBodyIsEnabled(newcomer) || RbdBodyIsEnabled(r.a) || RbdBodyIsEnabled(r.b));
     }
 }
 
@@ -302,28 +332,7 @@ TEST(StepPartition, StepOneUsesTheWorldsTimeStepAndBadStepSizesAreRefused)
     EXPECT_EQ(log.warnings.size(), 3u) << "a null world is ignored silently";
 }
 
-TEST(StepPartition, CapacitiesGrowToTheCountsAtTheNextStep)
-{
-    World world(1, 1);
-    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
-    std::vector<RbdBodyID> links;
-    std::vector<RbdConstraintID> joints;
-    for (int k = 0; k < 6; ++k) links.push_back(makeBall(world, 1.0, 0.1, 0.5 * (k + 1), 0.0, 0.0));
-    joints.push_back(ballJoint(world, links[0], nullptr, 0.0, 0.0, 0.0));
-    for (int k = 1; k < 6; ++k) joints.push_back(ballJoint(world, links[k - 1], links[k], 0.5 * k + 0.25, 0.0, 0.0));
-    for (int n = 0; n < 100; ++n) RbdWorldStep(world, 0.005);
-    EXPECT_EQ(RbdWorldGetMaxBodies(world), 6);
-    EXPECT_EQ(RbdWorldGetMaxConstraints(world), 6);
-    EXPECT_LT(positionOf(links[5], 1), -1.0) << "the chain has swung down";
-    for (RbdConstraintID joint : joints) {
-        PxVector3 p, q;
-        RbdConstraintBodyGetPosition(joint, 0, p);
-        RbdConstraintBodyGetPosition(joint, 1, q);
-        EXPECT_LT(PxV3Distance(p, q), 5e-3) << "the chain holds together while it swings";
-    }
-}
-
-TEST(StepPartition, AStepAllocatesNothingOnceCapacitiesAreReached)
+TEST(StepPartition, CapacitiesGrowAtTheStepAndThenAStepAllocatesNothing)
 {
     World world(2, 2);
     RbdWorldSetGravity(world, 0.0, -kG, 0.0);
@@ -351,6 +360,8 @@ TEST(StepPartition, AStepAllocatesNothingOnceCapacitiesAreReached)
     }
     EXPECT_EQ(counter.allocations(), 0);
     EXPECT_GT(RbdWorldGetMaxMemoryPoolUsed(world), 0u) << "the solver worked in the world's workspace";
+    EXPECT_EQ(RbdWorldGetMaxBodies(world), 9) << "grown from 2 to the counts at the first step";
+    EXPECT_EQ(RbdWorldGetMaxConstraints(world), 12);
 }
 
 } // namespace

@@ -1,0 +1,407 @@
+// A pair's dynamics contacts follow its collision contacts step by step:
+// random scripted histories against a model of what the bridge must keep
+// and report, random heaps of balls in a real space against brute force,
+// and the cases of one kind each (composite materials, wheels, safe times).
+#include "test_bridge_support.h"
+
+#include <cfloat>
+#include <cstring>
+#include <functional>
+#include <random>
+
+using namespace sbxtest;
+
+namespace {
+
+// What the transition callbacks saw, as one line per event.
+struct Seen {
+    std::vector<std::string> events;
+    bool rejectPairs = false;
+};
+
+void push(void *data, const char *what, RbdContactID contacts)
+{
+    static_cast<Seen *>(data)->events.push_back(what + std::to_string(listOf(contacts).size()));
+}
+void onNew(CdxIntersectResult *, RbdContactID c, void *d)
+{
+    push(d, "new", c);
+}
+void onActive(CdxIntersectResult *, RbdContactID c, void *d)
+{
+    push(d, "active", c);
+}
+void onInactive(CdxModelPair *, RbdContactID c, void *d)
+{
+    push(d, "inactive", c);
+}
+void onDisjoint(CdxModelPair *, void *d)
+{
+    static_cast<Seen *>(d)->events.push_back("disjoint");
+}
+void onTouch(CdxIntersectResult *r, void *d)
+{
+    static_cast<Seen *>(d)->events.push_back(r->touch ? "touch" : "?");
+}
+// Drops the contacts scripted with z = 1, after they were copied.
+int vetoRaised(CdxIntersectResult *, CdxContact *collision, RbdContactID contact, void *)
+{
+    PxVector3 p;
+    RbdContactGetPosition(contact, p);
+    EXPECT_EQ(p[0], collision->position[0]);
+    return collision->position[2] != 1.0;
+}
+int judgePair(CdxIntersectResult *, RbdContactID, void *d)
+{
+    return !static_cast<Seen *>(d)->rejectPairs;
+}
+
+void expectSame(const RbdContactParams *a, const RbdContactParams *b)
+{
+    EXPECT_EQ(memcmp(a, b, sizeof *a), 0);
+}
+
+using BridgeContacts = BridgeTest;
+
+// Random histories of one pair per round: hello, stays, sleeps and
+// goodbye with 0 to 4 scripted contacts, some vetoed and some pairs
+// rejected whole. After each step the pair holds exactly the kept
+// contacts in order, on the records it held before, with the parameters
+// of its materials, and the callbacks told the story once.
+TEST_F(BridgeContacts, RandomHistoriesKeepExactlyTheAcceptedContactsAndReportEachTransitionOnce)
+{
+    useScript();
+    std::mt19937 rng(7);
+    auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    for (int i = 0; i < 4; ++i)
+        for (int j = i; j < 4; ++j) RbdContactParamsSetFriction(SbxBridgeGetContactParams(bridge, i, j), 10 * i + j);
+    Seen seen;
+    for (int i = 0; i < 4; ++i)
+        for (int j = i; j < 4; ++j) {
+            SbxBridgeSetPerContactCB(bridge, i, j, vetoRaised, nullptr);
+            SbxBridgeSetPerPairCB(bridge, i, j, judgePair, &seen);
+            SbxBridgeSetIntersectCB(bridge, i, j, onTouch, &seen);
+        }
+    for (int id : {0, 1}) {
+        SbxBridgeSetIntersectNewCB(bridge, 0, id, onNew, &seen);
+        SbxBridgeSetIntersectActiveCB(bridge, 0, id, onActive, &seen);
+        SbxBridgeSetDisjointCB(bridge, 0, id, onDisjoint, &seen);
+        SbxBridgeSetIntersectInactiveCB(bridge, 0, id, onInactive, &seen);
+    }
+    for (int round = 0; round < 30; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        // Pairs of bodies, a fixed model and a body, two fixed models (which
+        // get no contacts), and a body and a sensor (which gets none).
+        const bool sensor = round % 5 == 4, firstFixed = round % 5 == 2 || round % 5 == 3,
+                   secondFixed = round % 5 >= 3;
+        CdxModelID a = firstFixed ? fixedModelAt(sphere(0.5), 0, 1, 0) : bodyModel(sphere(0.5), 1.0, 0.0, 1.0, 0.0);
+        CdxModelID b = secondFixed ? fixedModelAt(sphere(0.5), 0, 0, 0) : bodyModel(sphere(0.5), 1.0, 0.0, 0.0, 0.0);
+        if (sensor) CdxModelSetResponseID(b, SbxSensorResponseID);
+        const int m1 = pick(4), m2 = pick(4);
+        CdxModelSetMaterialID(a, m1);
+        CdxModelSetMaterialID(b, m2);
+        CdxModelPair *pair = makePair(a, b);
+        const int steps = 1 + pick(8);
+        std::vector<RbdContactID> held;
+        std::vector<std::string> expected;
+        bool touching = false;
+        for (int step = 0; step <= steps; ++step) {
+            const int what = step == 0 ? 0 : step == steps ? 3 : 1 + (touching && pick(4) == 0);
+            std::vector<CdxContact> contacts, kept;
+            for (int k = pick(5); k > 0; --k) {
+                contacts.push_back(scriptContact(pick(100), pick(100), pick(3) == 0, -0.01 * pick(10)));
+                if (contacts.back().position[2] != 1.0) kept.push_back(contacts.back());
+            }
+            seen.rejectPairs = !sensor && pick(6) == 0;
+            if (seen.rejectPairs) kept.clear();
+            if (sensor || (firstFixed && secondFixed)) kept.clear();
+            const int calls = script().calls;
+            if (what == 2) {
+                runFrozen(pair);
+                EXPECT_EQ(script().calls, calls) << "a sleeping pair is not intersected";
+                expected.push_back("inactive" + std::to_string(held.size()));
+            } else if (what == 3) {
+                runGoodbye(pair);
+                if (touching) expected.push_back("disjoint");
+                kept.clear();
+            } else {
+                scriptContacts(contacts);
+                what == 0 ? runHello(pair) : runStaying(pair);
+                if (sensor && what == 0) {
+                    EXPECT_EQ(CdxModelPairGetRequestPtr(pair),
+                              SbxResponseGetRequest(SbxBridgeGetResponse(bridge, SbxSensorResponseID, 0)))
+                        << "a sensor's pair asks what its response entry asks";
+                }
+                if (!contacts.empty()) {
+                    if (!sensor) expected.push_back("touch");
+                    expected.push_back((touching ? "active" : "new") + std::to_string(kept.size()));
+                } else if (touching) {
+                    expected.push_back("disjoint");
+                }
+                touching = !contacts.empty();
+            }
+            if (what == 2) continue;
+            const std::vector<RbdContactID> now = listOf(SbxModelPairGetContacts(pair));
+            ASSERT_EQ(now.size(), kept.size()) << "step " << step;
+            EXPECT_EQ(RbdWorldGetTotalConstraints(world), static_cast<int>(kept.size()));
+            for (size_t k = 0; k < now.size(); ++k) {
+                if (k < held.size()) {
+                    EXPECT_EQ(now[k], held[k]) << "records are reused in order";
+                }
+                PxVector3 p, n;
+                RbdContactGetPosition(now[k], p);
+                RbdContactGetNormal(now[k], n);
+                for (int x = 0; x < 3; ++x) EXPECT_TRUE(p[x] == kept[k].position[x] && n[x] == kept[k].normal[x]);
+                EXPECT_EQ(RbdContactGetPenetration(now[k]), -kept[k].separation);
+                EXPECT_EQ(RbdConstraintGetBody(now[k], 0), bodyOf(a)) << "model 1's body is body 0";
+                EXPECT_EQ(RbdConstraintGetBody(now[k], 1), bodyOf(b));
+                EXPECT_TRUE(RbdConstraintIsEnabled(now[k]));
+                expectSame(RbdContactGetParams(now[k]), SbxBridgeGetContactParams(bridge, m1, m2));
+            }
+            held = now;
+        }
+        EXPECT_EQ(seen.events, expected);
+        seen.events.clear();
+    }
+}
+
+// Random heaps of balls in a real space, moved and thinned at random: every
+// overlapping pair has one contact along the line of centres from body 1 to
+// body 0, as deep as the overlap, and no other pair has any. The pair
+// buffer is small, so pairs reach the bridge in chunks.
+TEST_F(BridgeContacts, ContactsInASpaceMatchBruteForceOverRandomMovesAndRemovals)
+{
+    ASSERT_NE(makeSpace(32, 256), nullptr);
+    ASSERT_EQ(SbxBridgeSetModelPairBufferSize(bridge, 3), 1);
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<PxReal> coordinate(0.0, 2.0);
+    const PxReal r = 0.4;
+    std::vector<CdxModelID> balls;
+    for (int k = 0; k < 10; ++k) {
+        balls.push_back(bodyModel(sphere(r), 1.0, coordinate(rng), coordinate(rng), 0.0));
+        ASSERT_TRUE(CdxSpaceInsertModel(space, balls.back()));
+    }
+    for (int round = 0; round < 12; ++round) {
+        if (round % 4 == 3) {
+            ASSERT_TRUE(CdxSpaceRemoveModel(balls.back()));
+            balls.pop_back();
+            SbxBridgeUpdateTransitions(bridge, space, world); // ends its contacts at once
+        } else {
+            RbdBodySetPosition(bodyOf(balls[rng() % balls.size()]), coordinate(rng), coordinate(rng), 0.0);
+            CdxSpaceUpdateAll(space);
+            SbxBridgeUpdateContacts(bridge, space, world);
+        }
+        int overlaps = 0;
+        for (size_t i = 0; i < balls.size(); ++i)
+            for (size_t j = i + 1; j < balls.size(); ++j) {
+                PxVector3 pi, pj;
+                RbdBodyGetPosition(bodyOf(balls[i]), pi);
+                RbdBodyGetPosition(bodyOf(balls[j]), pj);
+                const PxReal d = PxV3Distance(pi, pj);
+                CdxModelPair *pair = CdxSpaceGetModelPair(balls[i], balls[j]);
+                const int count = pair ? SbxModelPairGetContactCount(pair) : 0;
+                // Balls within a hair of touching may or may not report their contact.
+                if (fabs(d - 2 * r) > 0.01) {
+                    ASSERT_EQ(count, d < 2 * r ? 1 : 0) << round << ": " << i << "," << j;
+                }
+                if (!count) continue;
+                ++overlaps;
+                RbdContactID c = SbxModelPairGetContacts(pair);
+                PxVector3 normal, p0, p1, oneToZero;
+                RbdContactGetNormal(c, normal);
+                RbdBodyGetPosition(RbdConstraintGetBody(c, 0), p0);
+                RbdBodyGetPosition(RbdConstraintGetBody(c, 1), p1);
+                PxV3Sub(oneToZero, p0, p1);
+                EXPECT_NEAR(PxV3Dot(normal, oneToZero), d, 1e-9);
+                EXPECT_NEAR(RbdContactGetPenetration(c), 2 * r - d, 1e-9);
+            }
+        EXPECT_EQ(RbdWorldGetTotalConstraints(world), overlaps);
+    }
+}
+
+// Sleeping pairs keep their contacts; the inactive callback is their only
+// visit. Once the pools have grown, touching and parting allocate nothing.
+TEST_F(BridgeContacts, SleepingPairsKeepTheirContactsAndSteadyTouchingAllocatesNothing)
+{
+    ASSERT_NE(makeSpace(8, 16), nullptr);
+    CdxModelID ground = groundPlane();
+    CdxModelID box = bodyModel(this->box(0.4, 0.2, 0.4), 1.0, 0.0, 0.099, 0.0);
+    ASSERT_TRUE(CdxSpaceInsertModel(space, ground) && CdxSpaceInsertModel(space, box));
+    auto update = [&](PxReal y) {
+        RbdBodySetPosition(bodyOf(box), 0.0, y, 0.0);
+        CdxSpaceUpdateAll(space);
+        SbxBridgeUpdateContacts(bridge, space, world);
+        CdxModelPair *pair = CdxSpaceGetModelPair(box, ground);
+        return pair ? SbxModelPairGetContactCount(pair) : -1;
+    };
+    EXPECT_EQ(update(0.099), 4);
+    EXPECT_EQ(update(0.2), -1);
+    AllocationCounter counter;
+    for (int k = 0; k < 10; ++k) EXPECT_EQ(update(0.099) + update(0.2), 3);
+    EXPECT_EQ(counter.allocations(), 0);
+
+    Seen seen;
+    SbxBridgeSetIntersectInactiveCB(bridge, 0, 0, onInactive, &seen);
+    EXPECT_EQ(update(0.099), 4);
+    CdxSpaceFreezeModel(box);
+    CdxSpaceFreezeModel(ground);
+    EXPECT_EQ(update(0.099), 4);
+    EXPECT_EQ(update(0.099), 4);
+    EXPECT_EQ(seen.events, (std::vector<std::string>{"inactive4", "inactive4"}));
+}
+
+// A composite's contacts take the material of the element touched, on
+// whichever side of the pair the composite is.
+TEST_F(BridgeContacts, CompositeElementsLendTheirMaterialsToTheirContacts)
+{
+    useScript();
+    CdxModelID b = bodyModel(sphere(0.5), 1.0, 0.0, 0.0, 0.0);
+    CdxModelSetMaterialID(b, 2);
+    RbdContactParamsSetFriction(SbxBridgeGetContactParams(bridge, 1, 2), 3.0);
+    RbdContactParamsSetSoftness(SbxBridgeGetContactParams(bridge, 3, 2), 0.01);
+    CdxModelID elements[2] = {fixedModelAt(sphere(0.2), 0, 0, 0), fixedModelAt(sphere(0.2), 0, 0, 0)};
+    CdxModelSetMaterialID(elements[0], 1);
+    CdxModelSetMaterialID(elements[1], 3);
+    CdxModelID composite = CdxCompositeModelCreate(2);
+    for (CdxModelID element : elements) ASSERT_TRUE(CdxCompositeModelAddElement(composite, element, newTransform()));
+    CdxModelSetTransformPtr(composite, newTransform());
+    RbdBodyID body = RbdBodyCreate(world);
+    RbdBodyEnable(body);
+    CdxModelSetBodyData(composite, body);
+    for (bool second : {false, true}) {
+        if (second) {
+            // The pair test registered the other way round puts the composite second.
+            CdxInteractions scripted;
+            CdxInteractionsInit(&scripted);
+            scripted.intersectFn = scriptedIntersect;
+            CdxInteractionTableSetElement(CdxSphereGetTypeId(), CdxCompositeGetTypeId(), &scripted, nullptr);
+        }
+        CdxModelPair *pair = second ? makePair(b, composite) : makePair(composite, b);
+        ASSERT_EQ(pair->model2 == composite, second);
+        std::vector<CdxContact> contacts;
+        for (CdxModelID element : elements) {
+            const intptr_t e = reinterpret_cast<intptr_t>(element);
+            contacts.push_back(scriptContact(0, 0, 0, 0, second ? 0 : e, second ? e : 0));
+        }
+        scriptContacts(contacts);
+        runHello(pair);
+        std::vector<RbdContactID> made = listOf(SbxModelPairGetContacts(pair));
+        ASSERT_EQ(made.size(), 2u) << second;
+        expectSame(RbdContactGetParams(made[0]), SbxBridgeGetContactParams(bridge, 1, 2));
+        expectSame(RbdContactGetParams(made[1]), SbxBridgeGetContactParams(bridge, 3, 2));
+        runGoodbye(pair);
+    }
+    CdxModelDestroy(composite);
+}
+
+// Wheel contacts rub along the rolling direction (here y x z = +x),
+// whichever side the wheel is on; the chassis' contacts do not.
+TEST_F(BridgeContacts, ContactsOfACarWheelRubAlongItsRollingDirection)
+{
+    useScript();
+    CdxModelID chassis = bodyModel(sphere(0.5), 1.0, 0.0, 1.0, 0.0);
+    CdxModelID wheel = bodyModel(sphere(0.5), 1.0, 0.0, 0.0, 0.0);
+    CdxModelID ground = bodyModel(sphere(0.5), 1.0, 0.0, -1.0, 0.0);
+    RbdConstraintID axle = RbdCarWheelCreate(world);
+    RbdConstraintSetBodies(axle, bodyOf(chassis), bodyOf(wheel));
+    RbdCarWheelSetSteeringAxis(axle, 0.0, 1.0, 0.0);
+    RbdCarWheelSetHingeAxis(axle, 0.0, 0.0, 1.0);
+    RbdConstraintEnable(axle);
+    RbdContactParamsSetType(SbxBridgeGetContactParams(bridge, 0, 0), 1);
+    scriptContacts({scriptContact(0, -0.5, 0, 0), scriptContact(0.1, -0.5, 0, 0)});
+    for (CdxModelPair *pair : {makePair(wheel, ground), makePair(ground, wheel), makePair(chassis, ground)}) {
+        runHello(pair);
+        const bool onWheel = pair->model1 == wheel || pair->model2 == wheel;
+        for (RbdContactID c : listOf(SbxModelPairGetContacts(pair))) {
+            PxVector3 direction;
+            RbdContactGetDirection(c, direction);
+            const bool rubs = RbdContactParamsGetOptions(RbdContactGetParams(c)) & RBD_CONTACT_DIRECTION;
+            EXPECT_EQ(rubs, onWheel);
+            if (onWheel) {
+                EXPECT_NEAR(direction[0], 1.0, 1e-12);
+            }
+        }
+        runGoodbye(pair);
+    }
+}
+
+// In safe-time mode the real sphere test limits both bodies of a closing
+// pair to its time of impact ((3 - 1) / 2 = 1 s), never lengthens a
+// limit, and leaves a parting pair alone.
+TEST_F(BridgeContacts, InSafeTimeModeAClosingPairLimitsBothBodiesToItsTimeOfImpact)
+{
+    CdxModelID left = bodyModel(sphere(0.5), 1.0, 0.0, 10.0, 0.0);
+    CdxModelID right = bodyModel(sphere(0.5), 1.0, 3.0, 10.0, 0.0);
+    CdxModelID far = bodyModel(sphere(0.5), 1.0, 10.0, 10.0, 0.0);
+    RbdBodySetLinearVelocity(bodyOf(left), 1.0, 0.0, 0.0);
+    RbdBodySetLinearVelocity(bodyOf(right), -1.0, 0.0, 0.0);
+    RbdBodySetLinearVelocity(bodyOf(far), 1.0, 0.0, 0.0);
+    CdxModelPair *closing = makePair(left, right);
+    RbdWorldSetTimeStep(world, 2.0);
+    runHello(closing);
+    EXPECT_EQ(RbdBodyGetSafeTime(bodyOf(left)), DBL_MAX) << "safe-time mode is off";
+    RbdWorldSetSafeTimeMode(world, 1);
+    runStaying(closing);
+    runHello(makePair(right, far));
+    EXPECT_NEAR(RbdBodyGetSafeTime(bodyOf(left)), 1.0, 1e-12);
+    EXPECT_NEAR(RbdBodyGetSafeTime(bodyOf(right)), 1.0, 1e-12);
+    EXPECT_EQ(RbdBodyGetSafeTime(bodyOf(far)), DBL_MAX);
+}
+
+struct Nested {
+    SbxBridgeID bridge;
+    CdxSpaceID space;
+    RbdWorldID world;
+};
+void updateFromCallback(CdxIntersectResult *, RbdContactID, void *data)
+{
+    Nested *n = static_cast<Nested *>(data);
+    SbxBridgeUpdateTransitions(n->bridge, n->space, n->world);
+}
+
+// The warnings of a running bridge, one case each: a material outside the
+// table (said once, read as material 0), a buffer smaller than a request,
+// and a walk started from the bridge's own callback.
+TEST_F(BridgeContacts, RunningRefusalsWarnOnceWithTheirMessage)
+{
+    ASSERT_NE(makeSpace(8, 16), nullptr);
+    CdxModelID upper = bodyModel(sphere(0.5), 1.0, 0.0, 0.9, 0.0);
+    CdxModelID lower = bodyModel(box(2.0, 0.2, 2.0), 1.0, 0.0, 0.35, 0.0);
+    ASSERT_TRUE(CdxSpaceInsertModel(space, upper) && CdxSpaceInsertModel(space, lower));
+    Nested nested = {bridge, space, world};
+    RbdContactParamsSetType(SbxBridgeGetContactParams(bridge, 0, 0), 1);
+    struct Case {
+        std::function<void()> setUp;
+        const char *message;
+    };
+    const Case cases[] = {
+        {[&] { CdxModelSetMaterialID(upper, 9); },
+         "SbxBridge: material id 9 is outside the table of 4 materials; material 0 is used.\n"},
+        {[&] { SbxBridgeSetContactBufferSize(bridge, 2); },
+         "SbxBridgeUpdateContacts: a pair may report 4 contacts but the contact buffer holds 2; enlarge it with "
+         "SbxBridgeSetContactBufferSize.\n"},
+        {[&] { SbxBridgeSetIntersectNewCB(bridge, 0, 0, updateFromCallback, &nested); },
+         "SbxBridgeUpdateTransitions: called from a callback of the bridge's own walk; ignored.\n"},
+    };
+    for (const Case &k : cases) {
+        RbdBodySetPosition(bodyOf(upper), 0.0, 9.0, 0.0);
+        CdxSpaceUpdateAll(space);
+        SbxBridgeUpdateContacts(bridge, space, world);
+        k.setUp();
+        Warnings warnings;
+        RbdBodySetPosition(bodyOf(upper), 0.0, 0.9, 0.0);
+        for (int n = 0; n < 2; ++n) {
+            CdxSpaceUpdateAll(space);
+            SbxBridgeUpdateContacts(bridge, space, world);
+        }
+        EXPECT_EQ(warnings.texts, std::vector<std::string>{k.message});
+        RbdContactID c = SbxModelPairGetContacts(CdxSpaceGetModelPair(upper, lower));
+        EXPECT_EQ(listOf(c).size(), 1u) << k.message;
+        EXPECT_EQ(RbdContactParamsGetType(RbdContactGetParams(c)), 1) << "material 0's parameters";
+        CdxModelSetMaterialID(upper, 0);
+        SbxBridgeSetContactBufferSize(bridge, 500);
+        SbxBridgeSetIntersectNewCB(bridge, 0, 0, nullptr, nullptr);
+    }
+}
+
+} // namespace
