@@ -7,8 +7,9 @@
 
 #include <kelmar/PxVector.h>
 
-#include <cmath>
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <random>
 #include <set>
 
@@ -109,44 +110,124 @@ protected:
     std::vector<CdxModelID> composites_;
 };
 
-TEST_F(CdxCompositeTest, ElementsArePlacedByTheCompositeTransformThenTheirOffsets)
+// A random rigid pose: orthonormal right-handed axes in the rows, origin
+// within 3 of zero.
+void RandomPose(PxMatrix4 tm, std::mt19937 &random)
 {
-    PxMatrix4 tm;
-    TestRotationZ(tm, M_PI / 2, 1, 0, 0);
-    CdxModelID composite = CdxCompositeModelCreate(3);
-    ASSERT_NE(nullptr, composite);
+    std::uniform_real_distribution<PxReal> unit(-1.0, 1.0);
+    PxVector3 a = {unit(random), unit(random), unit(random)}, b = {unit(random), unit(random), unit(random)};
+    PxM4Identity(tm);
+    PxV3Normalize(a);
+    PxV3Copy(tm[0], a);
+    PxV3Cross(tm[2], a, b);
+    PxV3Normalize(tm[2]);
+    PxV3Cross(tm[1], tm[2], tm[0]);
+    PxV3Set(tm[3], 3 * unit(random), 3 * unit(random), 3 * unit(random));
+}
+
+// Whole composite: an outer composite offset from its body holds a box and
+// an inner composite of two boxes, all at random poses. Each leaf lands
+// where the chain of transforms puts it, and the composite's box, xy box,
+// support point and bounding sphere agree with the leaves' corners.
+TEST_F(CdxCompositeTest, RandomNestedCompositesPlaceLeavesAndBoundThemByTheirCorners)
+{
+    std::mt19937 random(77);
+    std::uniform_real_distribution<PxReal> size(0.1, 1.0), unit(-1.0, 1.0);
+    for (int trial = 0; trial < 20; ++trial) {
+        PxMatrix4 body, offset, world, innerTm;
+        RandomPose(body, random);
+        RandomPose(offset, random);
+        CdxModelID outer = CdxCompositeModelCreate(2), inner = CdxCompositeModelCreate(2);
+        CdxModelSetTransformPtr(inner, &innerTm);
+        CdxModelSetRelativeTransformPtrs(outer, &offset, &body, &world);
+        PxReal half[3][3];
+        CdxModelID leaves[3];
+        for (int i = 0; i < 4; ++i) RandomPose(relative_[i], random);
+        for (int i = 0; i < 3; ++i) {
+            for (int k = 0; k < 3; ++k) half[i][k] = size(random);
+            leaves[i] = Model(TestBoxCreate(half[i][0], half[i][1], half[i][2]), &elementTm_[i]);
+        }
+        ASSERT_EQ(1, CdxCompositeModelAddElement(inner, leaves[1], &relative_[1]));
+        ASSERT_EQ(1, CdxCompositeModelAddElement(inner, leaves[2], &relative_[2]));
+        ASSERT_EQ(1, CdxCompositeModelAddElement(outer, leaves[0], &relative_[0]));
+        ASSERT_EQ(1, CdxCompositeModelAddElement(outer, inner, &relative_[3]));
+        EXPECT_EQ(0, CdxCompositeModelAddElement(inner, outer, &relative_[4])) << "no cycles";
+        CdxCompositeModelBuild(inner);
+        CdxCompositeModelBuild(outer);
+        PxVector3 min, max, centre, direction = {unit(random), unit(random), unit(random)}, support;
+        PxReal radius, xy[4];
+        ASSERT_EQ(1, CdxModelGetAABB(outer, min, max));
+        ASSERT_EQ(1, CdxModelGetBSphere(outer, centre, &radius));
+        ASSERT_EQ(1, CdxGeometryGetXYAABB(CdxModelGetGeometry(outer), world, xy));
+        ASSERT_EQ(1, CdxGeometryMaximumPoint(CdxModelGetGeometry(outer), world, direction, support));
+        PxVector3 lo = {1e9, 1e9, 1e9}, hi = {-1e9, -1e9, -1e9};
+        PxReal farthest = -1e9;
+        for (int i = 0; i < 3; ++i)
+            for (int corner = 0; corner < 9; ++corner) { // corner 8: the leaf's origin, checked exactly
+                PxVector3 p = {0, 0, 0}, q;
+                if (corner < 8)
+                    for (int k = 0; k < 3; ++k) p[k] = (corner >> k & 1 ? 1 : -1) * half[i][k];
+                PxV3MulTM(q, p, relative_[i]);
+                for (const PxMatrix4 *tm : {&relative_[3], &offset, &body}) {
+                    if (tm == &relative_[3] && i == 0) continue;
+                    PxV3Copy(p, q);
+                    PxV3MulTM(q, p, *tm);
+                }
+                if (corner == 8) {
+                    for (int k = 0; k < 3; ++k) EXPECT_NEAR(q[k], elementTm_[i][3][k], 1e-12) << trial;
+                    continue;
+                }
+                PxVector3 placed, local = {0, 0, 0};
+                for (int k = 0; k < 3; ++k) local[k] = (corner >> k & 1 ? 1 : -1) * half[i][k];
+                PxV3MulTM(placed, local, elementTm_[i]);
+                for (int k = 0; k < 3; ++k) {
+                    EXPECT_NEAR(q[k], placed[k], 1e-12) << trial << " leaf " << i;
+                    lo[k] = std::min(lo[k], q[k]);
+                    hi[k] = std::max(hi[k], q[k]);
+                }
+                farthest = std::max(farthest, PxV3Dot(q, direction));
+                PxVector3 d;
+                PxV3Sub(d, q, centre);
+                EXPECT_LE(PxV3Length(d), radius + 1e-12) << "the sphere covers every corner";
+            }
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(lo[k], min[k], 1e-12) << trial;
+            EXPECT_NEAR(hi[k], max[k], 1e-12) << trial;
+        }
+        const PxReal expectXY[4] = {lo[0], hi[0], lo[1], hi[1]};
+        for (int k = 0; k < 4; ++k) EXPECT_NEAR(expectXY[k], xy[k], 1e-12);
+        EXPECT_NEAR(farthest, PxV3Dot(support, direction), 1e-12);
+        EXPECT_EQ(max[0], CdxGeometryGetBounds(CdxModelGetGeometry(outer))[1]) << "cached bounds";
+        for (CdxModelID composite : {outer, inner}) {
+            CdxCompositeModelDecompose(composite);
+            CdxModelDestroy(composite);
+        }
+    }
+}
+
+// Keeping elements: the records each side sees, the refusals, removal
+// keeping the order, a new transform pointer, and decomposing.
+TEST_F(CdxCompositeTest, ElementsAreKeptInOrderAndRefusedWhenHomelessRepeatedSelfOrTooMany)
+{
+    PxMatrix4 &tm = frame_[0];
+    TestTranslation(tm, 0, 0, 1);
+    CdxModelID composite = Composite(3, &tm);
     EXPECT_TRUE(CdxModelIsComposite(composite));
     EXPECT_EQ(CdxCompositeModelUpdateTransform, CdxModelGetUpdateCallback(composite));
     EXPECT_STREQ("CdxComposite", CdxGeometryGetTypeName(CdxModelGetGeometry(composite)));
-    CdxModelSetTransformPtr(composite, &tm);
-    CdxModelID a = Element(0), b = Element(1);
-    TestTranslation(relative_[0], 1, 0, 0);
-    TestRotationZ(relative_[1], M_PI / 2, 0, 0, 2);
-    ASSERT_EQ(1, CdxCompositeModelAddElement(composite, a, &relative_[0]));
-    ASSERT_EQ(1, CdxCompositeModelAddElement(composite, b, &relative_[1]));
+    PxVector3 min, max;
+    ASSERT_EQ(1, CdxModelGetAABB(composite, min, max));
+    EXPECT_TRUE(min[2] == 1.0 && max[2] == 1.0 && max[0] == 0.0) << "an empty composite is a point at its origin";
+    CdxModelID a = Add(composite, 0, Element(0), 1, 0, 0), b = Add(composite, 1, Element(1), 0, 2, 0);
     EXPECT_EQ(2, CdxCompositeModelGetElementCount(composite));
     EXPECT_EQ(3, CdxCompositeModelGetElementMaxCount(composite));
     EXPECT_EQ(composite, CdxModelGetParent(a));
     EXPECT_EQ(&tm, CdxModelGetReferenceTransformPtr(a));
     EXPECT_EQ(&relative_[1], CdxCompositeModelGetElementRelativeTransformPtr(composite, 1));
-    EXPECT_EQ(b, CdxCompositeModelGetElement(composite, 1));
-
-    CdxModelUpdate(composite);
-    // Offset (1, 0, 0) along the composite's x axis, which points along +y.
-    EXPECT_NEAR(1.0, elementTm_[0][3][0], kTight);
-    EXPECT_NEAR(1.0, elementTm_[0][3][1], kTight);
-    EXPECT_NEAR(-1.0, elementTm_[1][0][0], kTight) << "two quarter turns: x axis along -x";
-    EXPECT_NEAR(2.0, elementTm_[1][3][2], kTight);
-
-    // An element must have somewhere to put its placement, may be added
-    // once, and a composite cannot hold itself.
-    CdxModelID homeless = Model(TestBoxCreate(1, 1, 1), nullptr);
-    EXPECT_EQ(0, CdxCompositeModelAddElement(composite, homeless, &relative_[2]));
+    EXPECT_EQ(0, CdxCompositeModelAddElement(composite, Model(TestBoxCreate(1, 1, 1), nullptr), &relative_[2]));
     EXPECT_EQ(0, CdxCompositeModelAddElement(composite, a, &relative_[2]));
     EXPECT_EQ(0, CdxCompositeModelAddElement(composite, composite, &relative_[2]));
-    CdxModelID c = Element(2);
-    TestTranslation(relative_[2], 0, 0, 0);
-    ASSERT_EQ(1, CdxCompositeModelAddElement(composite, c, &relative_[2]));
+    CdxModelID c = Add(composite, 2, Element(2), 0, 0, 0);
     EXPECT_EQ(0, CdxCompositeModelAddElement(composite, Element(3), &relative_[3])) << "full";
 
     ASSERT_EQ(1, CdxCompositeModelRemoveElement(composite, 0));
@@ -158,93 +239,15 @@ TEST_F(CdxCompositeTest, ElementsArePlacedByTheCompositeTransformThenTheirOffset
     EXPECT_EQ(c, CdxCompositeModelGetElement(composite, 1));
     EXPECT_EQ(0, CdxCompositeModelRemoveElement(composite, 2));
 
-    // Following a new transform pointer takes the elements along.
-    PxMatrix4 moved;
+    PxMatrix4 &moved = frame_[1];
     TestTranslation(moved, 0, 0, 10);
     CdxModelSetTransformPtr(composite, &moved);
     EXPECT_EQ(&moved, CdxModelGetReferenceTransformPtr(b));
     CdxModelUpdate(composite);
     EXPECT_NEAR(10.0, elementTm_[2][3][2], kTight);
-
     CdxCompositeModelDecompose(composite);
     EXPECT_EQ(0, CdxCompositeModelGetElementCount(composite));
     EXPECT_EQ(nullptr, CdxModelGetParent(b));
-    CdxModelDestroy(composite);
-}
-
-TEST_F(CdxCompositeTest, ACompositeOffsetFromItsBodyPlacesElementsFromTheOffsetPose)
-{
-    PxMatrix4 body, offset, world;
-    TestRotationZ(body, M_PI / 2, 0, 0, 1);
-    TestTranslation(offset, 2, 0, 0);
-    CdxModelID composite = CdxCompositeModelCreate(1);
-    CdxModelSetRelativeTransformPtrs(composite, &offset, &body, &world);
-    EXPECT_TRUE(CdxModelIsComposite(composite)) << "an offset does not change what the model is";
-    TestTranslation(relative_[0], 1, 0, 0);
-    ASSERT_EQ(1, CdxCompositeModelAddElement(composite, Element(0), &relative_[0]));
-    CdxModelUpdate(composite);
-    // Three units along the body's x axis, which points along +y.
-    EXPECT_NEAR(0.0, elementTm_[0][3][0], kTight);
-    EXPECT_NEAR(3.0, elementTm_[0][3][1], kTight);
-    EXPECT_NEAR(1.0, elementTm_[0][3][2], kTight);
-    CdxCompositeModelDecompose(composite);
-    CdxModelDestroy(composite);
-}
-
-TEST_F(CdxCompositeTest, NestedCompositesPlaceTheirElementsRecursively)
-{
-    PxMatrix4 outerTm, innerTm;
-    TestRotationZ(outerTm, M_PI / 2, 0, 0, 0);
-    CdxModelID outer = CdxCompositeModelCreate(1);
-    CdxModelID inner = CdxCompositeModelCreate(1);
-    CdxModelSetTransformPtr(outer, &outerTm);
-    CdxModelSetTransformPtr(inner, &innerTm);
-    TestTranslation(relative_[0], 1, 0, 0);
-    TestTranslation(relative_[1], 1, 0, 0);
-    ASSERT_EQ(1, CdxCompositeModelAddElement(inner, Element(0), &relative_[0]));
-    ASSERT_EQ(1, CdxCompositeModelAddElement(outer, inner, &relative_[1]));
-    EXPECT_EQ(0, CdxCompositeModelAddElement(inner, outer, &relative_[2])) << "no cycles";
-    CdxModelUpdate(outer);
-    EXPECT_NEAR(2.0, elementTm_[0][3][1], kTight) << "two units along the outer x axis (+y)";
-    PxVector3 min, max;
-    ASSERT_EQ(1, CdxModelGetAABB(outer, min, max));
-    EXPECT_NEAR(1.5, min[1], kTight);
-    EXPECT_NEAR(2.5, max[1], kTight);
-    EXPECT_NEAR(-0.5, min[0], kTight);
-    CdxModelDestroy(outer);
-    CdxModelDestroy(inner);
-}
-
-TEST_F(CdxCompositeTest, BoundsAreTheUnionOfTheElementsAndTheSphereCoversThem)
-{
-    PxMatrix4 &tm = frame_[0];
-    TestTranslation(tm, 0, 0, 1);
-    CdxModelID composite = Composite(2, &tm);
-    PxVector3 min, max;
-    ASSERT_EQ(1, CdxModelGetAABB(composite, min, max));
-    EXPECT_EQ(min[2], 1.0) << "an empty composite is a point at its origin";
-    EXPECT_EQ(max[2], 1.0);
-    Add(composite, 0, Element(0), -2, 0, 0);
-    Add(composite, 1, Element(1, 1.0), 2, 0, 0);
-    CdxCompositeModelBuild(composite);
-    ASSERT_EQ(1, CdxModelGetAABB(composite, min, max));
-    EXPECT_NEAR(-2.5, min[0], kTight);
-    EXPECT_NEAR(3.0, max[0], kTight);
-    EXPECT_NEAR(0.5, min[2], kTight);
-    const PxReal *cached = CdxGeometryGetBounds(CdxModelGetGeometry(composite));
-    EXPECT_EQ(max[0], cached[1]);
-    PxVector3 centre;
-    PxReal radius;
-    ASSERT_EQ(1, CdxModelGetBSphere(composite, centre, &radius));
-    EXPECT_NEAR(2.0 + std::sqrt(1.5), radius, kTight) << "the farther element reaches 2 + its own radius";
-    EXPECT_NEAR(1.0, centre[2], kTight);
-    PxReal xy[4];
-    ASSERT_EQ(1, CdxGeometryGetXYAABB(CdxModelGetGeometry(composite), tm, xy));
-    EXPECT_NEAR(-2.5, xy[0], kTight);
-    EXPECT_NEAR(3.0, xy[1], kTight);
-    PxVector3 direction = {1, 0, 0}, point;
-    ASSERT_EQ(1, CdxGeometryMaximumPoint(CdxModelGetGeometry(composite), tm, direction, point));
-    EXPECT_NEAR(3.0, point[0], kTight);
 }
 
 TEST_F(CdxCompositeTest, MassOfRandomlyTurnedBoxesMatchesABruteForceSum)
