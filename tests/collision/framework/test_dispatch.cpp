@@ -5,8 +5,11 @@
 
 #include <kelmar/PxVector.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -233,54 +236,47 @@ TEST_F(CdxTest, DistanceSeesTheRegisteredOrderAndReportsInTheCallersOrder)
     EXPECT_EQ(3.0, result.upperBound);
 }
 
-TEST(CdxModelPairContainer, OddSizeSplitsAtTheRoundedDownHalf)
+// Random adds into containers of random sizes against a plain model: the
+// lower half (rounded down) holds goodbyes and hellos, the upper half
+// staying and frozen pairs; hellos and frozen pairs read back last added
+// first, goodbyes and staying ones in order; a full half refuses.
+TEST(CdxModelPairContainer, RandomAddsFillEachHalfLikeAPlainModel)
 {
-    CdxModelPair *array[7];
-    CdxModelPair pairs[7];
-    CdxModelPairContainer container;
-    CdxModelPairContainerInit(&container, array, 7);
-
-    // Lower half: goodbyes upwards, hellos downwards, three places in all.
-    EXPECT_EQ(1, CdxModelPairContainerAddGoodbye(&container, &pairs[0]));
-    EXPECT_EQ(1, CdxModelPairContainerAddHello(&container, &pairs[1]));
-    EXPECT_EQ(1, CdxModelPairContainerAddHello(&container, &pairs[2]));
-    EXPECT_EQ(0, CdxModelPairContainerAddHello(&container, &pairs[3]));
-    EXPECT_EQ(0, CdxModelPairContainerAddGoodbye(&container, &pairs[3]));
-    // Upper half: staying upwards, frozen downwards, four places.
-    EXPECT_EQ(1, CdxModelPairContainerAddStaying(&container, &pairs[3]));
-    EXPECT_EQ(1, CdxModelPairContainerAddStaying(&container, &pairs[4]));
-    EXPECT_EQ(1, CdxModelPairContainerAddFrozen(&container, &pairs[5]));
-    EXPECT_EQ(1, CdxModelPairContainerAddFrozen(&container, &pairs[6]));
-    EXPECT_EQ(0, CdxModelPairContainerAddFrozen(&container, &pairs[0]));
-
-    int count = -1;
-    EXPECT_EQ(&array[0], CdxModelPairContainerGetGoodbyeArray(&container, &count));
-    EXPECT_EQ(1, count);
-    CdxModelPair **hello = CdxModelPairContainerGetHelloArray(&container, &count);
-    EXPECT_EQ(2, count);
-    EXPECT_EQ(&pairs[2], hello[0]) << "the last hello added comes first";
-    EXPECT_EQ(&pairs[1], hello[1]);
-    CdxModelPair **staying = CdxModelPairContainerGetStayingArray(&container, &count);
-    EXPECT_EQ(2, count);
-    EXPECT_EQ(&pairs[3], staying[0]);
-    CdxModelPair **frozen = CdxModelPairContainerGetFrozenArray(&container, &count);
-    EXPECT_EQ(2, count);
-    EXPECT_EQ(&pairs[6], frozen[0]);
-    EXPECT_EQ(1, CdxModelPairContainerGetGoodbyeCount(&container));
-    EXPECT_EQ(2, CdxModelPairContainerGetHelloCount(&container));
-    EXPECT_EQ(2, CdxModelPairContainerGetStayingCount(&container));
-    EXPECT_EQ(2, CdxModelPairContainerGetFrozenCount(&container));
-
-    CdxModelPairContainerReset(&container);
-    EXPECT_EQ(0, CdxModelPairContainerGetHelloCount(&container) + CdxModelPairContainerGetStayingCount(&container) +
-                     CdxModelPairContainerGetGoodbyeCount(&container) +
-                     CdxModelPairContainerGetFrozenCount(&container));
-
-    CdxModelPairContainer *made = CdxModelPairContainerCreate(10);
-    ASSERT_NE(nullptr, made);
-    for (int k = 0; k < 5; ++k) EXPECT_EQ(1, CdxModelPairContainerAddHello(made, &pairs[0])) << k;
-    EXPECT_EQ(0, CdxModelPairContainerAddHello(made, &pairs[0])) << "half of ten";
-    CdxModelPairContainerDestroy(made);
+    using Add = int (*)(CdxModelPairContainer *, CdxModelPair *);
+    using Get = CdxModelPair **(*)(CdxModelPairContainer *, int *);
+    using Count = int (*)(const CdxModelPairContainer *);
+    const Add adds[4] = {CdxModelPairContainerAddGoodbye, CdxModelPairContainerAddHello,
+                         CdxModelPairContainerAddStaying, CdxModelPairContainerAddFrozen};
+    const Get gets[4] = {CdxModelPairContainerGetGoodbyeArray, CdxModelPairContainerGetHelloArray,
+                         CdxModelPairContainerGetStayingArray, CdxModelPairContainerGetFrozenArray};
+    const Count counts[4] = {CdxModelPairContainerGetGoodbyeCount, CdxModelPairContainerGetHelloCount,
+                             CdxModelPairContainerGetStayingCount, CdxModelPairContainerGetFrozenCount};
+    std::mt19937 random(4);
+    CdxModelPair pairs[40];
+    for (int trial = 0; trial < 60; ++trial) {
+        const int size = std::uniform_int_distribution<int>(1, 13)(random);
+        CdxModelPairContainer *container = CdxModelPairContainerCreate(size);
+        ASSERT_NE(nullptr, container);
+        for (int round = 0; round < 2; ++round) { // the second after a reset
+            std::vector<CdxModelPair *> model[4];
+            for (int k = 0; k < 20; ++k) {
+                const int section = std::uniform_int_distribution<int>(0, 3)(random);
+                const size_t room = static_cast<size_t>(section < 2 ? size / 2 : size - size / 2);
+                const bool fits = model[section & 2].size() + model[(section & 2) + 1].size() < room;
+                ASSERT_EQ(fits, adds[section](container, &pairs[k]) == 1) << size << " " << section;
+                if (fits) model[section].push_back(&pairs[k]);
+            }
+            for (int section = 0; section < 4; ++section) {
+                if (section % 2) std::reverse(model[section].begin(), model[section].end());
+                int count = -1;
+                CdxModelPair **array = gets[section](container, &count);
+                EXPECT_EQ(model[section], std::vector<CdxModelPair *>(array, array + count)) << size << section;
+                EXPECT_EQ(count, counts[section](container));
+            }
+            CdxModelPairContainerReset(container);
+        }
+        CdxModelPairContainerDestroy(container);
+    }
     EXPECT_EQ(nullptr, CdxModelPairContainerCreate(-1));
 }
 

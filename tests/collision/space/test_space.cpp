@@ -134,35 +134,6 @@ TEST_F(SpaceTest, APairThatBeginsAndEndsInOneBracketIsNeverReported)
     EXPECT_TRUE(t.hello.empty() && t.goodbye.empty());
 }
 
-TEST_F(SpaceTest, ARemovedModelEndsItsPairsWithAReadableGoodbye)
-{
-    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
-    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 1, 0, 0), c = Ball(1, 0, 1, 0);
-    CdxSpaceInsertModel(space, a);
-    CdxSpaceInsertModel(space, b);
-    EXPECT_EQ(1u, Step(space).hello.size());
-
-    // c meets a and b in this bracket but leaves before anyone saw it.
-    CdxSpaceInsertModel(space, c);
-    CdxSpaceUpdateModel(c);
-    EXPECT_TRUE(CdxSpacePairIsNearby(a, c));
-    CdxSpaceRemoveModel(c);
-    CdxSpaceRemoveModel(b);
-    CdxSpaceEndChanges(space);
-    Transitions t = Read(space, 64, true);
-    EXPECT_EQ(Pairs({PairKey(a, b)}), t.goodbye);
-    EXPECT_TRUE(t.hello.empty());
-    const CdxModelPair *record = t.records[PairKey(a, b)];
-    EXPECT_EQ(PairKey(a, b), PairKey(record));
-    CdxSpaceBeginChanges(space);
-
-    // The freed id is reused; the new model starts with no pairs.
-    CdxSpaceInsertModel(space, c);
-    EXPECT_EQ(1, CdxModelGetSpaceId(c));
-    EXPECT_FALSE(CdxSpacePairIsNearby(a, c));
-    EXPECT_EQ(Pairs({PairKey(a, c)}), Step(space).hello);
-}
-
 // Destroying a model that is still in a space warns and takes it out: the
 // space no longer lists it, its pair ends with a goodbye that no longer
 // names it, and the pool record, handed out again, starts outside every
