@@ -57,11 +57,6 @@ int BoxGapX(CdxModelPair *pair, const CdxDistanceRequest *, CdxDistanceResult *r
     return 1;
 }
 
-CdxContact *ContactsOf(CdxIntersectResult &result)
-{
-    return result.contacts;
-}
-
 } // namespace
 
 class CdxCompositeTest : public CdxTest {
@@ -327,81 +322,74 @@ TEST_F(CdxCompositeTest, AnEmptyCompositeWeighsAsASolidSphereOfItsBoundingRadius
     CdxModelDestroy(composite);
 }
 
-TEST_F(CdxCompositeTest, TwoBoxesOnAFloorGiveContactsNamingTheirElementAndPointingUp)
+// Contacts of a composite resting on a floor box or on another composite,
+// one scene per row. Every contact points from the lower model up into the
+// composite whichever comes first, is as deep as the elements sink, and
+// names the element it came from (and the lower composite's element).
+struct Resting {
+    const char *scene;
+    bool balls;          // elements: unit balls 3 apart, else boxes 2 apart
+    bool onComposite;    // below: a composite holding one box, else a floor box
+    bool floorFirst;     // the lower model is handed in as model 1
+    PxReal height;       // of the composite's origin over the floor's top
+    int touch, contacts; // with the default request
+    PxReal separation;
+};
+
+const Resting kResting[] = {
+    {"two boxes on a floor", false, false, true, 0.45, 1, 4, -0.05},
+    {"two boxes lifted clear", false, false, false, 1.0, 0, 0, 0.0},
+    {"two balls, each pair turned round", true, false, false, 0.9, 1, 2, -0.1},
+    {"a box on a composite box", false, true, false, 0.9, 1, 4, -0.1},
+};
+
+TEST_F(CdxCompositeTest, RestingCompositesGiveContactsPointingUpAndNamingTheirElements)
 {
-    PxMatrix4 floorTm, &tm = frame_[0];
-    TestTranslation(floorTm, 0, 0, -1);
-    TestTranslation(tm, 0, 0, 0.45); // elements 0.05 deep in the floor
-    CdxModelID floor = Model(TestBoxCreate(10, 10, 1), &floorTm);
-    CdxModelID composite = Composite(2, &tm);
-    CdxModelID left = Add(composite, 0, Element(0), -1, 0, 0), right = Add(composite, 1, Element(1), 1, 0, 0);
-
-    // Floor first: hello turns the pair round so the composite is model 1.
-    CdxIntersectResult result = Intersect(floor, composite, 32);
-    EXPECT_EQ(composite, pair_.model1);
-    ASSERT_EQ(1, result.touch);
-    EXPECT_NEAR(1.0, result.normal[2], kTight);
-    ASSERT_EQ(4, result.contactCount) << "the default request's budget";
-    std::set<intptr_t> elements;
-    for (int i = 0; i < result.contactCount; ++i) {
-        const CdxContact &contact = ContactsOf(result)[i];
-        EXPECT_NEAR(1.0, contact.normal[2], kTight) << "from the floor to the composite";
-        EXPECT_NEAR(-0.05, contact.separation, kTight);
-        CdxModelID element = reinterpret_cast<CdxModelID>(contact.element1);
-        EXPECT_TRUE(element == left || element == right);
-        EXPECT_EQ(element == left ? -1.5 : 1.5, contact.position[0]) << "the outer corners remain";
-        EXPECT_EQ(0, contact.element2);
-        elements.insert(contact.element1);
+    for (const Resting &row : kResting) {
+        SCOPED_TRACE(row.scene);
+        PxMatrix4 floorTm, &tm = frame_[0], &lowTm = frame_[1];
+        TestTranslation(floorTm, 0, 0, -1);
+        TestTranslation(lowTm, 0, 0, 0);
+        TestTranslation(tm, 0, 0, row.height);
+        CdxModelID low = row.onComposite ? Composite(1, &lowTm) : Model(TestBoxCreate(10, 10, 1), &floorTm);
+        CdxModelID lowBox = row.onComposite
+                                ? Add(low, 2, Model(TestBoxCreate(0.5, 0.5, 0.5), &elementTm_[2]), 0, 0, 0)
+                                : nullptr;
+        CdxModelID composite = Composite(2, &tm), elements[2];
+        const int count = row.onComposite ? 1 : 2;
+        for (int i = 0; i < count; ++i) {
+            CdxModelID element = row.balls ? Model(TestBallCreate(1.0), &elementTm_[i]) : Element(i);
+            elements[i] = Add(composite, i, element, row.onComposite ? 0.0 : (row.balls ? 3.0 * i : 2.0 * i - 1), 0,
+                              0);
+        }
+        CdxIntersectResult result = row.floorFirst ? Intersect(low, composite, 32) : Intersect(composite, low, 32);
+        EXPECT_EQ(composite, pair_.model1) << "hello turns the pair round so the composite is model 1";
+        ASSERT_EQ(row.touch, result.touch);
+        ASSERT_EQ(row.contacts, result.contactCount);
+        if (row.touch) {
+            EXPECT_NEAR(1.0, result.normal[2], kTight);
+        }
+        std::set<intptr_t> seen;
+        for (int i = 0; i < result.contactCount; ++i) {
+            const CdxContact &contact = contacts_[i];
+            EXPECT_NEAR(1.0, contact.normal[2], kTight);
+            EXPECT_NEAR(row.separation, contact.separation, kTight);
+            const int from = count == 1 ? 0 : contact.position[0] > (row.balls ? 1.5 : 0.0);
+            EXPECT_EQ(reinterpret_cast<intptr_t>(elements[from]), contact.element1);
+            EXPECT_EQ(reinterpret_cast<intptr_t>(lowBox), contact.element2);
+            if (!row.balls && !row.onComposite) {
+                EXPECT_EQ(from ? 1.5 : -1.5, contact.position[0]) << "outer corners";
+            }
+            seen.insert(contact.element1);
+        }
+        if (row.touch) {
+            EXPECT_EQ(static_cast<size_t>(count), seen.size()) << "every element rests";
+        }
     }
-    EXPECT_EQ(2u, elements.size()) << "both boxes rest on the floor";
-
-    // Lifted clear of the floor, nothing touches.
-    TestTranslation(tm, 0, 0, 1);
-    result = Intersect(composite, floor, 32);
-    EXPECT_EQ(0, result.touch);
-    EXPECT_EQ(0, result.contactCount);
-}
-
-TEST_F(CdxCompositeTest, ElementsSeenAsModel2TurnTheirNormalsTowardsTheComposite)
-{
-    // Balls only pair as (box, ball): each element's local pair is turned
-    // round, so its normals first point into the ball and are turned back.
-    PxMatrix4 floorTm, &tm = frame_[0];
-    TestTranslation(floorTm, 0, 0, -1);
-    TestTranslation(tm, 0, 0, 0.9);
-    CdxModelID floor = Model(TestBoxCreate(10, 10, 1), &floorTm);
-    CdxModelID composite = Composite(2, &tm);
-    CdxModelID balls[2];
-    for (int i = 0; i < 2; ++i)
-        balls[i] = Add(composite, i, Model(TestBallCreate(1.0), &elementTm_[i]), 3.0 * i, 0, 0);
-    CdxIntersectResult result = Intersect(composite, floor, 32);
-    ASSERT_EQ(1, result.touch);
-    ASSERT_EQ(2, result.contactCount);
-    EXPECT_NEAR(1.0, result.normal[2], kTight);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_NEAR(1.0, contacts_[i].normal[2], kTight);
-        EXPECT_NEAR(-0.1, contacts_[i].separation, kTight);
-        EXPECT_EQ(reinterpret_cast<intptr_t>(balls[contacts_[i].position[0] > 1.5]), contacts_[i].element1);
-    }
-}
-
-TEST_F(CdxCompositeTest, CompositesAgainstCompositesAndEmptyCompositesNeverTouch)
-{
-    PxMatrix4 &lowTm = frame_[0], &highTm = frame_[1];
-    TestTranslation(lowTm, 0, 0, 0);
-    TestTranslation(highTm, 0, 0, 0.9);
-    CdxModelID low = Composite(1, &lowTm), high = Composite(1, &highTm);
-    CdxModelID lowBox = Add(low, 0, Element(0), 0, 0, 0), highBox = Add(high, 1, Element(1), 0, 0, 0);
-    CdxIntersectResult result = Intersect(high, low, 32);
-    ASSERT_EQ(1, result.touch);
-    ASSERT_EQ(4, result.contactCount);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(1.0, contacts_[i].normal[2], kTight) << "from the low composite up";
-        EXPECT_EQ(reinterpret_cast<intptr_t>(highBox), contacts_[i].element1);
-        EXPECT_EQ(reinterpret_cast<intptr_t>(lowBox), contacts_[i].element2);
-    }
-    result = Intersect(high, Composite(1, &lowTm), 32);
-    EXPECT_EQ(0, result.touch) << "an empty composite";
+    PxMatrix4 &tm = frame_[0];
+    CdxModelID full = Composite(1, &tm);
+    Add(full, 0, Element(0), 0, 0, 0);
+    EXPECT_EQ(0, Intersect(full, Composite(1, &tm), 32).touch) << "an empty composite touches nothing";
 }
 
 TEST_F(CdxCompositeTest, RequestBudgetAndIntersectAtApplyToComposites)

@@ -553,39 +553,3 @@ INSTANTIATE_TEST_SUITE_P(Spaces, TwinSpacesOf,
                          ::testing::Values(std::make_pair(CdxAllAxes, false), std::make_pair(CdxAllAxes, true),
                                            std::make_pair(CdxYAxis, false),
                                            std::make_pair(CdxXAxis | CdxZAxis, false)));
-
-// Small balls on a diagonal, apart from each other, inside one large box,
-// inserted in random order and placed by one first update: each ball meets
-// the box and nothing else. (How the first update's cost grows with the
-// model count is measured by bench_space's BM_SpaceFirstSort.)
-TEST_F(SpaceTest, TheFirstUpdateOfManyModelsPairsEachBallWithTheBoxAlone)
-{
-    const int count = 4000;
-    std::vector<int> order(static_cast<size_t>(count - 1));
-    for (int k = 0; k < count - 1; ++k) order[static_cast<size_t>(k)] = k;
-    std::shuffle(order.begin(), order.end(), std::mt19937(3));
-    CdxSpaceID space = CdxSpaceAxisSortCreate(CdxAllAxes, count, 2 * count);
-    std::vector<PxMatrix4> poses(static_cast<size_t>(count));
-    std::vector<CdxModelID> models;
-    CdxGeometryID ball = CdxSphereCreate(0.4), box = CdxBoxCreate(2.0 * count, 2.0 * count, 2.0 * count);
-    PxM4Identity(poses.back());
-    models.push_back(CdxModelCreate(box));
-    CdxModelSetTransformPtr(models.back(), &poses.back());
-    CdxSpaceInsertModel(space, models.back());
-    for (int k : order) {
-        PxMatrix4 &pose = poses[static_cast<size_t>(k)];
-        PxM4Identity(pose);
-        PxV3Set(pose[3], k, k, k);
-        models.push_back(CdxModelCreate(ball));
-        CdxModelSetTransformPtr(models.back(), &pose);
-        CdxSpaceInsertModel(space, models.back());
-    }
-    CdxSpaceUpdateAll(space);
-    CdxSpaceEndChanges(space);
-    Transitions t = Read(space, 8192, true);
-    EXPECT_EQ(static_cast<size_t>(count - 1), t.hello.size()) << "each ball meets the box alone";
-    CdxSpaceDestroy(space);
-    for (CdxModelID model : models) CdxModelDestroy(model);
-    CdxGeometryDestroy(ball);
-    CdxGeometryDestroy(box);
-}
