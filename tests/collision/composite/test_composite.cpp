@@ -17,34 +17,6 @@ namespace {
 
 const PxReal kTight = 1e-12;
 
-// Ray against a test ball: first crossing of the segment with the sphere.
-int BallLineSegment(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result)
-{
-    PxReal r;
-    PxVector3 centre, d, m;
-    CdxGeometryGetBSphere(CdxModelGetGeometry(model), centre, &r);
-    const PxReal(*tm)[4] = *CdxModelGetTransformPtr(model);
-    PxV3Set(centre, tm[3][0], tm[3][1], tm[3][2]);
-    PxV3Sub(d, p1, p0);
-    PxReal length = PxV3Normalize(d);
-    PxV3Sub(m, p0, centre);
-    PxReal b = PxV3Dot(m, d), c = PxV3Dot(m, m) - r * r;
-    PxReal disc = b * b - c;
-    if (disc < 0.0) return 0;
-    PxReal t = -b - std::sqrt(disc);
-    if (t < 0.0 || t > length) return 0;
-    PxV3AddScaled(result->point, p0, d, t);
-    PxV3Sub(result->normal, result->point, centre);
-    PxV3Scale(result->normal, result->normal, 1.0 / r);
-    result->distance = t;
-    return 1;
-}
-
-int SkipModel(CdxModelID model, void *skipped)
-{
-    return model != skipped;
-}
-
 // Box-box approximate distance: gap between the x faces.
 int BoxGapX(CdxModelPair *pair, const CdxDistanceRequest *, CdxDistanceResult *result)
 {
@@ -416,30 +388,6 @@ TEST_F(CdxCompositeTest, RequestBudgetAndIntersectAtApplyToComposites)
     EXPECT_NEAR(1.45, elementTm_[0][3][2], kTight) << "the elements are back at the present pose";
 }
 
-TEST_F(CdxCompositeTest, LineSegmentsHitTheNearestAcceptedElement)
-{
-    ASSERT_EQ(1, CdxLineSegRegisterInteraction(TestBallTypeId(), BallLineSegment));
-    EXPECT_EQ(CdxCompositeLineSegment, CdxLineSegGetIntersectFnPtr(CdxCompositeGetTypeId()));
-    PxMatrix4 &tm = frame_[0];
-    TestTranslation(tm, 0, 0, 0);
-    CdxModelID composite = Composite(2, &tm);
-    CdxModelID balls[2];
-    for (int i = 0; i < 2; ++i)
-        balls[i] = Add(composite, i, Model(TestBallCreate(1.0), &elementTm_[i]), 5.0 - 3.0 * i, 0, 0);
-    PxVector3 p0 = {-10, 0, 0}, p1 = {10, 0, 0};
-    CdxLineSegResult hit = {};
-    ASSERT_EQ(1, CdxLineSegGetIntersectFnPtr(CdxCompositeGetTypeId())(composite, p0, p1, &hit));
-    EXPECT_EQ(balls[1], hit.model);
-    EXPECT_EQ(balls[1], hit.element);
-    EXPECT_NEAR(11.0, hit.distance, kTight) << "ball at x = 2 is entered at x = 1";
-    EXPECT_NEAR(-1.0, hit.normal[0], kTight);
-    ASSERT_EQ(1, CdxCompositeLineSegmentFiltered(composite, p0, p1, SkipModel, balls[1], &hit));
-    EXPECT_EQ(balls[0], hit.element);
-    EXPECT_NEAR(14.0, hit.distance, kTight);
-    PxVector3 away = {-10, 5, 0}, far = {10, 5, 0};
-    EXPECT_EQ(0, CdxCompositeLineSegment(composite, away, far, &hit));
-}
-
 TEST_F(CdxCompositeTest, ApproximateDistanceKeepsTheSmallestBoundsOverTheElements)
 {
     ASSERT_EQ(1, CdxInteractionTableRegisterApproximateDistanceFn(TestBoxTypeId(), TestBoxTypeId(), BoxGapX));
@@ -471,6 +419,7 @@ TEST_F(CdxCompositeTest, RegistrationCoversEveryTypeInBothOrders)
         EXPECT_EQ(0, CdxInteractionTableGetElementPtr(composite, type)->swapped);
         EXPECT_EQ(type != composite, CdxInteractionTableGetElementPtr(type, composite)->swapped);
     }
+    EXPECT_EQ(CdxCompositeLineSegment, CdxLineSegGetIntersectFnPtr(composite));
     EXPECT_EQ(composite, CdxCompositeRegisterType()) << "registering again keeps the number";
 }
 
