@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <functional>
 #include <limits>
 #include <random>
 
@@ -250,24 +251,6 @@ TEST_F(SpaceTest, ASweptUpdateCatchesAModelThatWillPassThroughAnother)
     EXPECT_EQ(Pairs({PairKey(wall, bullet)}), Step(space).goodbye) << "the plain box again";
 }
 
-TEST_F(SpaceTest, UpdatesOutsideTheBracketAreRefusedWithWarning38)
-{
-    CdxSpaceID space = Space(CdxAllAxes, 4, 4);
-    CdxModelID a = Ball(1, 0, 0, 0);
-    CdxSpaceInsertModel(space, a);
-    CdxSpaceEndChanges(space);
-    EXPECT_EQ(0, CdxSpaceUpdateAll(space));
-    EXPECT_EQ(0, CdxSpaceUpdateModel(a));
-    EXPECT_EQ(0, CdxSpacePathUpdateAll(space, 1.0));
-    ASSERT_EQ(3u, warnings.size());
-    EXPECT_EQ("Cdx: Attempt to use a state-modification function while CdxSpaceIsChanging() is "
-              "false. Call CdxSpaceBeginChanges() first. Function name: CdxSpaceUpdateAll\n",
-              warnings[0]);
-    EXPECT_NE(std::string::npos, warnings[1].find("Function name: CdxSpaceUpdateModel\n"));
-    CdxSpaceBeginChanges(space);
-    EXPECT_EQ(1, CdxSpaceUpdateAll(space));
-}
-
 TEST_F(SpaceTest, NaNBoxesAreIgnoredAndInfiniteOnesStayInsideTheLists)
 {
     CdxSpaceID space = Space(CdxAllAxes, 4, 4);
@@ -303,26 +286,42 @@ TEST_F(SpaceTest, DestroyingASpaceLetsItsModelsGo)
     EXPECT_EQ(0, CdxSpaceRemoveModel(a));
 }
 
-// A full space refuses the model or the pair with warning 25 or 24 (a
-// scene's size, not a fault): the call fails and the space goes on.
-TEST_F(SpaceTest, AFullSpaceRefusesModelsAndPairsWithWarnings25And24)
+// Refusals, each with its one warning: updates outside the bracket, and a
+// full space refusing a model or a pair (a scene's size, not a fault). The
+// call fails and the space goes on.
+TEST_F(SpaceTest, RefusalsWarnOnceWithTheirMessageAndTheSpaceGoesOn)
 {
-    CdxSpaceID space = Space(CdxAllAxes, 2, 4);
-    CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 0, 0, 0), c = Ball(1, 0, 0, 0);
-    for (CdxModelID m : {a, b}) EXPECT_NE(CdxSpaceInsertModel(space, m), 0);
-    EXPECT_EQ(CdxSpaceInsertModel(space, c), 0);
-    EXPECT_EQ(CdxSpaceGetModelCount(space), 2);
-    ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_EQ(warnings[0], "Cdx: Out of memory for CdxModels in CdxSpace. Resizing not implemented. Please use a "
-                           "larger number of models in CdxAxisSortCreate.\n");
-
-    CdxSpaceID small = Space(CdxAllAxes, 3, 2);
-    CdxModelID d = Ball(1, 0, 0, 0), e = Ball(1, 0.5, 0, 0), f = Ball(1, 1, 0, 0);
-    for (CdxModelID m : {d, e, f}) CdxSpaceInsertModel(small, m);
-    CdxSpaceUpdateAll(small);
-    ASSERT_GE(warnings.size(), 2u);
-    EXPECT_EQ(warnings[1], "Cdx: Out of memory for CdxModelPairs in CdxSpace. Resizing not implemented. Please use a "
-                           "larger number of pairs in CdxAxisSortCreate.\n");
+    const std::string bracket = "Cdx: Attempt to use a state-modification function while CdxSpaceIsChanging() is "
+                                "false. Call CdxSpaceBeginChanges() first. Function name: ";
+    CdxSpaceID closed = Space(CdxAllAxes, 4, 4), full = Space(CdxAllAxes, 1, 4), crowded = Space(CdxAllAxes, 3, 2);
+    CdxModelID a = Ball(1, 0, 0, 0);
+    CdxSpaceInsertModel(closed, a);
+    CdxSpaceEndChanges(closed);
+    CdxSpaceInsertModel(full, Ball(1, 0, 0, 0));
+    for (PxReal x : {0.0, 0.5, 1.0}) CdxSpaceInsertModel(crowded, Ball(1, x, 0, 0));
+    const struct {
+        std::function<int()> call;
+        int result;
+        std::string warning;
+    } rows[] = {
+        {[&] { return CdxSpaceUpdateAll(closed); }, 0, bracket + "CdxSpaceUpdateAll\n"},
+        {[&] { return CdxSpaceUpdateModel(a); }, 0, bracket + "CdxSpaceUpdateModel\n"},
+        {[&] { return CdxSpacePathUpdateAll(closed, 1.0); }, 0, bracket + "CdxSpacePathUpdateAll\n"},
+        {[&] { return CdxSpaceInsertModel(full, Ball(1, 0, 0, 0)); }, 0,
+         "Cdx: Out of memory for CdxModels in CdxSpace. Resizing not implemented. Please use a larger number of "
+         "models in CdxAxisSortCreate.\n"},
+        {[&] { return CdxSpaceUpdateAll(crowded); }, 1,
+         "Cdx: Out of memory for CdxModelPairs in CdxSpace. Resizing not implemented. Please use a larger number "
+         "of pairs in CdxAxisSortCreate.\n"},
+    };
+    for (const auto &row : rows) {
+        warnings.clear();
+        EXPECT_EQ(row.result, row.call()) << row.warning;
+        EXPECT_EQ(std::vector<std::string>{row.warning}, warnings);
+    }
+    EXPECT_EQ(1, CdxSpaceGetModelCount(full));
+    CdxSpaceBeginChanges(closed);
+    EXPECT_EQ(1, CdxSpaceUpdateAll(closed));
 }
 
 TEST_F(SpaceTest, ChangesMadeWhileReadingInBatchesNeitherLoseNorRepeatPairs)
