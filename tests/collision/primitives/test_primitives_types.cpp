@@ -5,6 +5,8 @@
 #include <cfloat>
 #include <cmath>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -87,19 +89,31 @@ TEST_F(PrimitiveTest, BoundingSpheresEndCentresAndPlaneDistancesFollowTheParamet
     for (CdxGeometryID g : {box, cylinder, cone, plane}) CdxGeometryDestroy(g);
 }
 
-TEST_F(PrimitiveTest, BadParametersAreRefusedWithAWarning)
+// Each refused parameter: no geometry (or nothing changed) and one warning.
+TEST_F(PrimitiveTest, BadParametersAreRefusedWithOneWarningEach)
 {
-    EXPECT_EQ(nullptr, CdxSphereCreate(-1.0));
-    EXPECT_EQ(nullptr, CdxBoxCreate(1.0, -1.0, 1.0));
-    EXPECT_EQ(nullptr, CdxCylinderCreate(1.0, NAN));
-    EXPECT_EQ(nullptr, CdxConeCreate(1.0, 1.0, -0.5));
-    EXPECT_EQ(nullptr, CdxTriangleListCreate(1.0, 1.0, 1.0, nullptr));
-    ASSERT_EQ(4u, warnings.size());
-    EXPECT_EQ("Cdx: CdxSphereCreate: the radius must be zero or positive\n", warnings[0]);
     CdxGeometryID box = CdxBoxCreate(1.0, 1.0, 1.0);
-    CdxSphereSetRadius(box, 1.0); // not a sphere
-    EXPECT_EQ(5u, warnings.size());
-    EXPECT_EQ(0.0, CdxSphereGetRadius(box));
+    const struct {
+        std::function<bool()> refused;
+        std::string warning;
+    } rows[] = {
+        {[] { return CdxSphereCreate(-1.0) == nullptr; },
+         "Cdx: CdxSphereCreate: the radius must be zero or positive\n"},
+        {[] { return CdxBoxCreate(1.0, -1.0, 1.0) == nullptr; },
+         "Cdx: CdxBoxCreate: the lengths must be zero or positive\n"},
+        {[] { return CdxCylinderCreate(1.0, NAN) == nullptr; },
+         "Cdx: CdxCylinderCreate: the radius and height must be zero or positive\n"},
+        {[] { return CdxConeCreate(1.0, 1.0, -0.5) == nullptr; },
+         "Cdx: CdxConeCreate: the height and radii must be zero or positive\n"},
+        {[] { return CdxTriangleListCreate(1.0, 1.0, 1.0, nullptr) == nullptr; }, ""}, // no callback: quietly
+        {[box] { return CdxSphereSetRadius(box, 1.0), CdxSphereGetRadius(box) == 0.0; },
+         "Cdx: CdxSphereSetRadius: needs a sphere and a radius >= 0\n"},
+    };
+    for (const auto &row : rows) {
+        warnings.clear();
+        EXPECT_TRUE(row.refused()) << row.warning;
+        EXPECT_EQ(row.warning.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.warning}, warnings);
+    }
     CdxGeometryDestroy(box);
 }
 
