@@ -4,7 +4,8 @@
 // h/2 + f y / z of the shape's extreme points, with world +x to the right
 // and +y up, rows counted from the bottom (a mirrored or squeezed picture
 // misses by many pixels). Spheres on the axis are discs of the predicted
-// radius at several view angles and sizes.
+// radius at several view angles, sizes and distances (out to 700 cm, well
+// inside the far plane).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -95,7 +96,11 @@ TEST(Pinhole, SphereOnTheAxisIsADiscOfThePredictedRadius)
         double radius, distance;
         float viewAngle;
         int width, height;
-    } cases[] = {{5, 60, 30, 320, 240}, {3, 25, 45, 400, 300}, {8, 120, 20, 320, 240}, {2, 40, 10, 200, 200}};
+    } cases[] = {{5, 60, 30, 320, 240},
+                 {3, 25, 45, 400, 300},
+                 {8, 120, 20, 320, 240},
+                 {2, 40, 10, 200, 200},
+                 {40, 700, 10, 320, 240}};
     for (const auto &c : cases) {
         graphicstest::World world;
         const double centre[3] = {0, 0, 0}, eye[3] = {0, 0, c.distance};
