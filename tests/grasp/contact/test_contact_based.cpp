@@ -45,6 +45,19 @@ TEST(ContactBased, ExplorationEndsWithEveryFingertipOnTheBall)
             EXPECT_NEAR(hand->GetNodeOfJoint(j)->target, current[j] + (j % 3 == 0 ? step.first : 0), 1e-12) << j;
         }
     }
+    {
+        // Arrived, every joint runs at the ease factor ((summed motion + 0.3) /
+        // (9 x 5 degrees + 0.3))^2 of its 3 rad/s: 0.049 rad left on three joints.
+        grasptest::Lines quiet;
+        grasp.init(hand, 0.049, 0.0, 3.2);
+        grasp.explore();
+        ASSERT_TRUE(grasp.grasp());
+        const double cap = 9 * 5 * M_PI / 180, ease = std::pow((3 * 0.049 + 0.3) / (cap + 0.3), 2);
+        w.Steps(4);
+        double moved[9];
+        hand->GetJoints(moved);
+        for (int j = 0; j < 9; j += 3) EXPECT_NEAR(moved[j] - current[j], 4 * 0.005 * 3 * ease, 2e-4) << j;
+    }
     grasptest::Lines lines;
     grasp.init(hand, 0.05, 0.0, 3.2); // anywhere on the 3 cm tip link
     bool done = false;
