@@ -107,8 +107,8 @@ TEST(Cameras, BadRequestsFailWithTheirReason)
         std::function<bool()> call;
         std::string message;
     } cases[] = {
-        {[&] { return camera.GetImage1(pose, rgb, 30, 0, 20, 10); },
-         "image window 20 x 10 at (30, 0) is outside the picture of 40 x 30"},
+        {[&] { return camera.GetImage1(pose, rgb, 30, 0, 11, 10); },
+         "image window 11 x 10 at (30, 0) is outside the picture of 40 x 30"},
         {[&] { return camera.GetImage1(pose, rgb, -1, 0); },
          "image window 41 x 30 at (-1, 0) is outside the picture of 40 x 30"},
         {[&] { return camera.SetSize(0, 10); }, "image size 0 x 10" + limit},

@@ -1,9 +1,15 @@
-// Every primitive kind drawn alone and seen from above (+z, looking down):
-// the outline of what is drawn spans exactly the projections of the shape's
-// extreme points, its kind and parameters read back from the picture.
+// The pinhole model read back from rendered pictures. Every primitive kind
+// drawn alone and seen from above (+z, looking down) in a 4:3 picture: the
+// outline of what is drawn spans exactly the pixels w/2 + f x / z,
+// h/2 + f y / z of the shape's extreme points, with world +x to the right
+// and +y up, rows counted from the bottom (a mirrored or squeezed picture
+// misses by many pixels). Spheres on the axis are discs of the predicted
+// radius at several view angles, sizes and distances (out to 700 cm, well
+// inside the far plane).
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -14,7 +20,7 @@
 
 namespace {
 
-const int kSize = 240;
+const int kWidth = 320, kHeight = 240;
 const double kEye[3] = {0, 0, 100};
 
 struct Case {
@@ -57,7 +63,7 @@ TEST(Primitives, EveryKindSpansItsExtremePoints)
         kelmar::GraphicsPrimitive *primitive = c.make();
         world.scene.InsertGP(c.name, primitive);
         world.scene.InsertGraphics(c.name, new kelmar::Graphics(primitive, graphicstest::kWhite));
-        kelmar::VirtualCamera camera(kSize, kSize, &world.universe);
+        kelmar::VirtualCamera camera(kWidth, kHeight, &world.universe);
         const graphicstest::Picture picture = graphicstest::Take(camera, pose);
         int box[4];
         const bool drawn = picture.Bounds(box);
@@ -65,13 +71,49 @@ TEST(Primitives, EveryKindSpansItsExtremePoints)
         if (primitive->kind() == P::kMesh) CdxTriangleMeshDestroy(primitive->mesh());
         if (!drawn) continue;
         double expected[4] = {1e9, -1e9, 1e9, -1e9};
-        for (const std::vector<double> &point : c.extremes) {
+        const double f = kelmar::CameraFocalLength(30, kHeight);
+        for (const std::vector<double> &p : c.extremes) {
             double pixel[2];
-            ASSERT_TRUE(kelmar::CameraProject(pose, 30, kSize, kSize, point.data(), pixel));
-            expected[0] = std::min(expected[0], pixel[0]), expected[1] = std::max(expected[1], pixel[0]);
-            expected[2] = std::min(expected[2], pixel[1]), expected[3] = std::max(expected[3], pixel[1]);
+            const double column = kWidth / 2.0 + f * p[0] / (kEye[2] - p[2]);
+            const double row = kHeight / 2.0 + f * p[1] / (kEye[2] - p[2]);
+            ASSERT_TRUE(kelmar::CameraProject(pose, 30, kWidth, kHeight, p.data(), pixel));
+            EXPECT_NEAR(pixel[0], column, 1e-9);
+            EXPECT_NEAR(pixel[1], row, 1e-9);
+            expected[0] = std::min(expected[0], column), expected[1] = std::max(expected[1], column);
+            expected[2] = std::min(expected[2], row), expected[3] = std::max(expected[3], row);
         }
         for (int i = 0; i < 4; ++i) EXPECT_NEAR(box[i] + i % 2, expected[i], 1.5) << c.name << " " << i;
+    }
+}
+
+// A sphere of radius R at distance Z on the axis is a disc of radius
+// f R / sqrt(Z^2 - R^2) about the image centre: the cone of sight lines
+// tangent to the sphere. The 16-slice sphere has vertices along the
+// image's row and column axes, where its outline meets the true one.
+TEST(Pinhole, SphereOnTheAxisIsADiscOfThePredictedRadius)
+{
+    const struct {
+        double radius, distance;
+        float viewAngle;
+        int width, height;
+    } cases[] = {{5, 60, 30, 320, 240},
+                 {3, 25, 45, 400, 300},
+                 {8, 120, 20, 320, 240},
+                 {2, 40, 10, 200, 200},
+                 {40, 700, 10, 320, 240}};
+    for (const auto &c : cases) {
+        graphicstest::World world;
+        const double centre[3] = {0, 0, 0}, eye[3] = {0, 0, c.distance};
+        world.Sphere(c.radius, centre);
+        const graphicstest::Picture picture = world.Look(eye, c.width, c.height, c.viewAngle);
+        const double f = kelmar::CameraFocalLength(c.viewAngle, c.height);
+        const double expected = f * c.radius / std::sqrt(c.distance * c.distance - c.radius * c.radius);
+        int box[4];
+        ASSERT_TRUE(picture.Bounds(box));
+        EXPECT_NEAR((box[1] - box[0] + 1) / 2.0, expected, 1.0) << c.radius << " at " << c.distance;
+        EXPECT_NEAR((box[3] - box[2] + 1) / 2.0, expected, 1.0) << c.radius << " at " << c.distance;
+        EXPECT_NEAR((box[0] + box[1] + 1) / 2.0, c.width / 2.0, 1.0);
+        EXPECT_NEAR((box[2] + box[3] + 1) / 2.0, c.height / 2.0, 1.0);
     }
 }
 

@@ -85,9 +85,10 @@ int Count(const std::string &text, const std::string &piece)
     return n;
 }
 
-BallWithContacts::BallWithContacts()
+BallWithContacts::BallWithContacts(const std::string &euler)
     : world(R"(<GEOMETRIES><SPHERE ball_shape><RADIUS>4</RADIUS></SPHERE></GEOMETRIES>
-<SOLID ball><GEOMETRY_ID>ball_shape</GEOMETRY_ID><MATERIAL>rubber</MATERIAL><POS>1, 2, 3</POS></SOLID>)"),
+<SOLID ball><GEOMETRY_ID>ball_shape</GEOMETRY_ID><MATERIAL>rubber</MATERIAL><POS>1, 2, 3</POS><EULER>)" +
+            euler + "</EULER></SOLID>"),
       ball(world.solid("ball")), list(ball)
 {
     RbdBodyGetCenterOfMassPosition(ball->GetBody(), centre);

@@ -52,10 +52,11 @@ struct Lines {
 // Occurrences of piece in text.
 int Count(const std::string &text, const std::string &piece);
 
-// A free rubber ball of 4 cm radius at (1, 2, 3) with contacts made by
-// hand (not enabled, never stepped), listed as the ball's.
+// A free rubber ball of 4 cm radius at (1, 2, 3), turned by the Euler
+// angles given, with contacts made by hand (not enabled, never stepped),
+// listed as the ball's.
 struct BallWithContacts {
-    BallWithContacts();
+    explicit BallWithContacts(const std::string &euler = "0, 0, 0");
     ~BallWithContacts();
     // A contact at position (cm) whose normal points into the ball, with a
     // friction type and coefficient; second: the ball is its second body.

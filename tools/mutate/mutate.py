@@ -53,6 +53,8 @@ TEST_DIRS = {
     "collision_tests": "tests/collision",
     "bridge_tests": "tests/bridge",
     "fileformat_tests": "tests/fileformat",
+    "test_grasp": "tests/grasp",
+    "test_graphics": "tests/graphics",
 }
 
 

@@ -148,27 +148,28 @@ TEST(NullSpace, RandomGraspMapsAgreeWithLapack)
     EXPECT_LT(ambiguous, 20);
 }
 
-// [1 2 3; 2 4 6]: rank 1, free columns 1 and 2; the vectors are
-// (-2, 1, 0) and (-3, 0, 1), component j of vector k at j * 2 + k.
-TEST(NullSpace, LayoutOfTheBasisVectors)
+// Small cases by hand: [1 2 3; 2 4 6] has rank 1 and the basis (-2, 1, 0),
+// (-3, 0, 1), component j of vector k at j * 2 + k; entries up to the
+// tolerance are zero, so a column of them is free; full rank leaves
+// nothing; too little data is refused.
+TEST(NullSpace, SmallMatricesByHand)
 {
-    std::vector<float> m = {1, 2, 2, 4, 3, 6};
-    ASSERT_EQ(kelmar::Grasp::ComputeNullSpace(m, 2, 3, 1e-6f), 2);
-    EXPECT_EQ(m, std::vector<float>({-2, -3, 1, 0, 0, 1}));
-}
-
-// Entries up to the tolerance are zero: a column of them is free.
-TEST(NullSpace, TinyEntriesCountAsZeroAndFullRankLeavesNothing)
-{
-    std::vector<float> m = {1, 0, 1e-7f, 1e-7f, 0, 1};
-    EXPECT_EQ(kelmar::Grasp::ComputeNullSpace(m, 2, 3, 1e-6f), 1);
-    ASSERT_EQ(m.size(), 3u);
-    EXPECT_FLOAT_EQ(m[1], 1.0f);
-    std::vector<float> identity = {1, 0, 0, 1};
-    EXPECT_EQ(kelmar::Grasp::ComputeNullSpace(identity, 2, 2, 1e-6f), 0);
-    EXPECT_TRUE(identity.empty());
-    std::vector<float> empty;
-    EXPECT_EQ(kelmar::Grasp::ComputeNullSpace(empty, 6, 3, 1e-6f), -1);
+    const struct {
+        std::vector<float> matrix;
+        int rows, columns, nullity;
+        std::vector<float> basis;
+    } cases[] = {
+        {{1, 2, 2, 4, 3, 6}, 2, 3, 2, {-2, -3, 1, 0, 0, 1}},
+        {{1, 0, 1e-7f, 1e-7f, 0, 1}, 2, 3, 1, {0, 1, 0}},
+        {{1, 0, 0, 1}, 2, 2, 0, {}},
+        {{}, 6, 3, -1, {}},
+    };
+    for (const auto &c : cases) {
+        std::vector<float> m = c.matrix;
+        EXPECT_EQ(kelmar::Grasp::ComputeNullSpace(m, c.rows, c.columns, 1e-6f), c.nullity);
+        ASSERT_EQ(m.size(), c.basis.size());
+        for (size_t i = 0; i < m.size(); ++i) EXPECT_NEAR(m[i], c.basis[i], 1e-6) << i;
+    }
 }
 
 } // namespace
