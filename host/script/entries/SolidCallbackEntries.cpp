@@ -9,14 +9,11 @@
 #include <kelmar/ContactList.h>
 #include <kelmar/RbdBody.h>
 #include <kelmar/RbdConstraint.h>
-#include <kelmar/RbdTypes.h>
 #include <kelmar/Solid.h>
 
 #include "objects/DfxObject.h"
 #include "progaux/HostTypes.h"
 #include "script/ScriptEntries.h"
-
-extern "C" const int const_tUSER;
 
 namespace kelmar {
 namespace script {
@@ -27,22 +24,6 @@ namespace {
 using ForceFunction = int (*)(int iType, float *force, float *torque);
 using ContactFunction = int (*)(int iType, float *force, float *torque, float *position, float *normal,
                                 float *direction, float friction1, float friction2);
-
-// The interface numbers constraint types as the dynamics does, except for
-// the user type.
-int InterfaceType(int type)
-{
-    return type == RBD_TYPE_USER ? const_tUSER : type;
-}
-
-// A type filter of the interface for the constraint iterator: negative
-// means every type; the dynamics' own user number names no interface type
-// and matches nothing.
-int DynamicsFilter(int filter)
-{
-    if (filter == const_tUSER) return RBD_TYPE_USER;
-    return filter == RBD_TYPE_USER ? RBD_TYPE_COUNT : filter;
-}
 
 void Narrow(const double *from, float *to, int n)
 {
@@ -58,17 +39,19 @@ void ReportForce(ForceFunction report, const ConstraintIterator &it)
     float f[3], t[3];
     Narrow(force, f, 3);
     Narrow(torque, t, 3);
-    report(InterfaceType(RbdConstraintGetTypeId(it.Current())), f, t);
+    report(RbdConstraintGetTypeId(it.Current()), f, t);
 }
 
 // int GetForces ((*)(int iType, float* Force, float* Torque), int iFilter=-1):
-// every constraint on the solid's body whose type the filter admits.
+// every constraint on the solid's body of the filter's type (negative: of
+// any type). The dynamics numbers its types as the interface's constants
+// tBSJOINT .. tCONELIMIT; it makes no constraints of the user type, so
+// tUSER finds none.
 void GetForces(KelmarCall *c)
 {
     const char *label = "Solid:GetForces";
     const auto report = reinterpret_cast<ForceFunction>(Function(c, 0, label));
-    const int filter = DynamicsFilter(Int(c, 1, label));
-    ConstraintIterator it(Self<DfxSolid>(c)->Require(), filter);
+    ConstraintIterator it(Self<DfxSolid>(c)->Require(), Int(c, 1, label));
     int calls = 0;
     while (++it) {
         ++calls;

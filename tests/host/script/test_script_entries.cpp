@@ -113,33 +113,28 @@ TEST_F(ScriptEntries, SpringSettersReturnWhatTheyReplaceAndTheSpringPullsSymmetr
     EXPECT_NEAR(10.0f, (pe[2] + pf[2]) / 2, 1e-3); // equal masses, no gravity: the centre stays
 }
 
-// What a solid hands the C functions of GetForces and GetContacts.
+// What a solid hands the C functions of GetForces and GetContacts: the
+// type, the upward force, and a contact's height and upward normal.
 struct Reported {
     int type;
-    float force[3], position[3], normal[3];
+    float up, z, normalUp;
 };
 std::vector<Reported> reported;
 
 int ReportForce(int type, float *force, float *)
 {
-    reported.push_back({type, {force[0], force[1], force[2]}, {}, {}});
-    return 0;
+    return reported.push_back({type, force[2], 0, 0}), 0;
 }
 
 int ReportContact(int type, float *force, float *, float *position, float *normal, float *, float, float)
 {
-    reported.push_back({type,
-                        {force[0], force[1], force[2]},
-                        {position[0], position[1], position[2]},
-                        {normal[0], normal[1], normal[2]}});
-    return 0;
+    return reported.push_back({type, force[2], position[2], normal[2]}), 0;
 }
 
 class SolidCallbacks : public ScriptEntries {
 public:
     const char *SceneFile() const override { return "resting.px"; }
-    // The count the entry returns; what it reported is in reported.
-    int Count(Call call, const char *entry)
+    int Count(Call call, const char *entry) // what the entry returns; reported cleared first
     {
         reported.clear();
         EXPECT_EQ(0, call.Invoke(entry)) << call.Error();
@@ -159,27 +154,27 @@ TEST_F(SolidCallbacks, ABoxOnTheFloorReportsItsWeightOncePerContact)
     const int contacts = Count(Call(list.Record().result.object), "ContactList_Num");
     ASSERT_GE(contacts, 3); // a face on the floor
     const auto force = reinterpret_cast<KelmarFunction>(ReportForce);
-    const auto contact = reinterpret_cast<KelmarFunction>(ReportContact);
     const struct {
         const char *entry;
         Call call;
         int type; // the constraint's (contact: 4), or the other solid's
-    } cases[] = {{"Solid_OBSOLETE_GetForces", Call(box).Function(force).Int(-1), 4},
-                 {"Solid_OBSOLETE_GetForces", Call(box).Function(force).Int(4), 4},
-                 {"Solid_OBSOLETE_GetContacts", Call(box).Function(contact), 3}};
+    } cases[] = {
+        {"Solid_OBSOLETE_GetForces", Call(box).Function(force).Int(-1), 4},
+        {"Solid_OBSOLETE_GetForces", Call(box).Function(force).Int(4), 4},
+        {"Solid_OBSOLETE_GetContacts", Call(box).Function(reinterpret_cast<KelmarFunction>(ReportContact)), 3}};
     for (const auto &c : cases) {
         EXPECT_EQ(contacts, Count(c.call, c.entry)) << c.entry;
-        ASSERT_EQ(static_cast<size_t>(contacts), reported.size()) << c.entry;
+        EXPECT_EQ(static_cast<size_t>(contacts), reported.size()) << c.entry;
         float up = 0;
         for (const Reported &r : reported) {
-            up += r.force[2];
+            up += r.up;
             EXPECT_EQ(c.type, r.type) << c.entry;
         }
         EXPECT_NEAR(weight, up, 1e-3 * weight) << c.entry;
     }
-    for (const Reported &r : reported) {
-        EXPECT_NEAR(0, r.position[2], 0.05); // on the floor, along its normal
-        EXPECT_NEAR(1, std::abs(r.normal[2]), 1e-6);
+    for (const Reported &r : reported) { // on the floor, along its normal
+        EXPECT_NEAR(0, r.z, 0.05);
+        EXPECT_NEAR(1, std::abs(r.normalUp), 1e-6);
     }
     EXPECT_EQ(0, Count(Call(box).Function(force).Int(1), "Solid_OBSOLETE_GetForces")); // no hinge on the box
     EXPECT_EQ(contacts, Count(Call(box).None(), "Solid_OBSOLETE_GetContacts"));        // counted, none called
