@@ -77,6 +77,14 @@ void *Object(KelmarCall *c, int k, const char *label)
     return a.object;
 }
 
+KelmarFunction Function(KelmarCall *c, int k, const char *label)
+{
+    const KelmarArg &a = Arg(c, k, label, "a function");
+    if (a.kind == KELMAR_NONE) return nullptr;
+    if (a.kind != KELMAR_FUNCTION) prog_throw(kHostExceptionIds[kBadArgValue], kWrongKind, label, k, "a function");
+    return a.function;
+}
+
 void Reals(KelmarCall *c, int k, const char *label, int n, double *out)
 {
     if (!OptionalReals(c, k, label, n, out)) RequireDim(label, k, 0, n);

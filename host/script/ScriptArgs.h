@@ -28,6 +28,8 @@ double Real(KelmarCall *c, int k, const char *label);
 const char *Text(KelmarCall *c, int k, const char *label);
 // The object of an interface class argument, or null.
 void *Object(KelmarCall *c, int k, const char *label);
+// A C function argument, or null for an omitted one.
+KelmarFunction Function(KelmarCall *c, int k, const char *label);
 // n floats as reals: "badarg:array:dim" unless the array has length n.
 void Reals(KelmarCall *c, int k, const char *label, int n, double *out);
 // The same, false for an omitted (NULL) array.

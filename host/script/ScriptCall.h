@@ -12,16 +12,23 @@ extern "C" {
 #endif
 
 enum KelmarKind {
-    KELMAR_NONE,   /* an omitted pointer argument (NULL), or a void result */
-    KELMAR_INT,    /* i */
-    KELMAR_FLOAT,  /* f: 32-bit, as declared */
-    KELMAR_FLOATS, /* data, count: float array, read and written in place */
-    KELMAR_INTS,   /* data, count: int array */
-    KELMAR_BYTES,  /* data, count: 8-bit samples */
-    KELMAR_TEXT,   /* text */
-    KELMAR_OBJECT, /* object, text: an object of the interface class named */
-    KELMAR_OUT     /* an array for the entry to allocate through the call's allocate */
+    KELMAR_NONE,    /* an omitted pointer argument (NULL), or a void result */
+    KELMAR_INT,     /* i */
+    KELMAR_FLOAT,   /* f: 32-bit, as declared */
+    KELMAR_FLOATS,  /* data, count: float array, read and written in place */
+    KELMAR_INTS,    /* data, count: int array */
+    KELMAR_BYTES,   /* data, count: 8-bit samples */
+    KELMAR_TEXT,    /* text */
+    KELMAR_OBJECT,  /* object, text: an object of the interface class named */
+    KELMAR_OUT,     /* an array for the entry to allocate through the call's allocate */
+    KELMAR_FUNCTION /* function: a C function the entry calls back while it runs */
 };
+
+/* How a C function travels in a call record. The entry casts it back to
+   the parameters its declaration gives ("(*)(int iType, float* Force,
+   float* Torque)"); a parameter list without a result type returns int, as
+   in old C. */
+typedef void (*KelmarFunction)(void);
 
 #define KELMAR_MAX_ARGS 12
 
@@ -34,6 +41,7 @@ typedef struct KelmarArg {
     int shape[3];     /* how an allocated result is laid out: rows, columns, planes (0: flat) */
     const char *text; /* KELMAR_TEXT; the class name for KELMAR_OBJECT */
     void *object;
+    KelmarFunction function; /* KELMAR_FUNCTION */
 } KelmarArg;
 
 typedef struct KelmarCall KelmarCall;

@@ -21,6 +21,8 @@ EntryList UniverseEntries();
 EntryList SceneEntries();
 EntryList ContactEntries();
 EntryList SolidEntries();
+// The solid's forces and contacts to a C function, for old programs.
+EntryList SolidCallbackEntries();
 EntryList JointEntries();
 EntryList RobotEntries();
 EntryList GraspEntries();

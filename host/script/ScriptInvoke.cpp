@@ -19,8 +19,9 @@ using Registry = std::unordered_map<std::string_view, Entry>;
 Registry MakeRegistry()
 {
     Registry registry;
-    for (EntryList list : {UniverseEntries(), SceneEntries(), ContactEntries(), SolidEntries(), JointEntries(),
-                           RobotEntries(), GraspEntries(), FreeFunctionEntries(), HookEntries(), ViewerEntries()})
+    for (EntryList list :
+         {UniverseEntries(), SceneEntries(), ContactEntries(), SolidEntries(), SolidCallbackEntries(), JointEntries(),
+          RobotEntries(), GraspEntries(), FreeFunctionEntries(), HookEntries(), ViewerEntries()})
         for (int i = 0; i < list.count; ++i) registry.emplace(list.entries[i].name, list.entries[i].entry);
     return registry;
 }

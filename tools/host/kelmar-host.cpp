@@ -6,7 +6,9 @@
 //
 // -m adds a directory to the module path (the build's module folder is on
 // it already), -n runs the program's cycle that many times after the
-// script, -q keeps info messages (the key help, lists) quiet. Files the
+// script, -q keeps info messages (the key help, lists) quiet. Where the
+// viewer library is built the host's renderer unit "render" is in the
+// palette too; it needs an X display and is refused without one. Files the
 // script names are looked for beside it. Exit status: 0 when the script
 // ran through, 1 when a line failed, 2 for a bad command line.
 #include <cstdlib>
@@ -16,6 +18,9 @@
 #include <string>
 
 #include <dfx/standin.h>
+#ifdef KELMAR_HOST_RENDER
+#include <dfx/render.h>
+#endif
 
 namespace {
 
@@ -74,6 +79,9 @@ int main(int argc, char **argv)
         });
     dfx::AddModulePath(KELMAR_HOST_MODULE_DIR);
     if (!dfx::LoadModule("kelmar.so")) return 1;
+#ifdef KELMAR_HOST_RENDER
+    dfx::AddRenderIcon();
+#endif
     dfx::ScriptContext context;
     context.program = dfx::NewProgram(nullptr, "main");
     context.out = &std::cout;

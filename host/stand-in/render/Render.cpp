@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include <vtkPropCollection.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderer.h>
 
@@ -20,10 +21,13 @@ namespace {
 const char kRenderDialog[] = " renderer %n %0:2:400,300:8i%lwindow~size~(pixels) %n %0:1:0:22b%loff~screen %n";
 const char kButtons[] = " %[%0:1:0:10d %l`Cancel%d%l`Ok%]%H ";
 
+// Its size and how many props (viewers) it shows.
 void DescribeRender(const void *value, char *text, int size)
 {
-    const int *px = static_cast<const kelmar::RenderHost *>(value)->GetRenderer()->GetRenderWindow()->GetSize();
-    std::snprintf(text, static_cast<size_t>(size), "renderer %d x %d\n", px[0], px[1]);
+    vtkRenderer *renderer = static_cast<const kelmar::RenderHost *>(value)->GetRenderer();
+    const int *px = renderer->GetRenderWindow()->GetSize();
+    std::snprintf(text, static_cast<size_t>(size), "renderer %d x %d, %d props\n", px[0], px[1],
+                  renderer->GetViewProps()->GetNumberOfItems());
 }
 
 // The unit keeps the renderer; outputs only lend it.
@@ -43,22 +47,36 @@ void PutRender(DfxUnit *unit)
     dfx_out_object(unit, 0, RenderType(), dfx_unit_data(unit), 0);
 }
 
+kelmar::VtkRenderHost *HostOf(DfxUnit *unit)
+{
+    return static_cast<kelmar::VtkRenderHost *>(static_cast<kelmar::RenderHost *>(dfx_unit_data(unit)));
+}
+
+// Run in the cycle, the renderer draws its window, as the host's renderer
+// does once a cycle.
+void RunRender(DfxUnit *unit)
+{
+    PutRender(unit);
+    HostOf(unit)->GetWindow()->Render();
+}
+
 // The renderer takes the viewers in it out as it goes.
 void RemoveRender(DfxUnit *unit)
 {
-    delete static_cast<kelmar::VtkRenderHost *>(static_cast<kelmar::RenderHost *>(dfx_unit_data(unit)));
+    delete HostOf(unit);
 }
 
 DfxUnit *MakeRender(DfxUnit *host, const DfxDialog *dialog)
 {
     if (!kelmar::DisplayAvailable()) {
-        dfx_warning("%S: no X display for a renderer\n", host);
+        dfx_warning("%S: renderer '%s' needs an X display and none can be opened\n", host,
+                    dfx_dialog_unit_name(dialog));
         return nullptr;
     }
     kelmar::PreferCompatibilityContext();
     std::unique_ptr<kelmar::VtkRenderHost> render(new kelmar::VtkRenderHost(
         dfx_dialog_int(dialog, 0, 0), dfx_dialog_int(dialog, 0, 1), dfx_dialog_int(dialog, 1, 0) != 0));
-    const DfxUnitHooks hooks = {PutRender, nullptr, nullptr, nullptr, RemoveRender};
+    const DfxUnitHooks hooks = {RunRender, nullptr, nullptr, nullptr, RemoveRender};
     DfxUnit *unit = dfx_unit_new(host, "render", dfx_dialog_unit_name(dialog), &hooks,
                                  static_cast<kelmar::RenderHost *>(render.get()));
     render.release(); // the unit's now

@@ -23,6 +23,7 @@ public:
     Call &Text(const char *text) { return Add(KELMAR_TEXT).text = text, *this; }
     Call &None() { return Add(KELMAR_NONE), *this; }
     Call &Object(void *object) { return Add(KELMAR_OBJECT).object = object, *this; }
+    Call &Function(KelmarFunction f) { return Add(KELMAR_FUNCTION).function = f, *this; }
     Call &Floats(std::vector<float> &values)
     {
         KelmarArg &a = Add(KELMAR_FLOATS);

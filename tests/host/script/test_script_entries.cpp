@@ -1,6 +1,7 @@
 // Script entries beyond the common methods: the generic Joint reference
 // over every joint kind, the Spring family and the free drawing functions
-// (the hooks are tried from Python, tests/python/test_universe.py).
+// and the forces and contacts a solid hands to a C function (the hooks
+// are tried from Python, tests/python/test_universe.py).
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -19,7 +20,7 @@ public:
     void SetUp() override
     {
         HostTest::SetUp();
-        const std::string file = hosttest::DataFile("joints.px");
+        const std::string file = hosttest::DataFile(SceneFile());
         universe = Made(Call().Text("ju").Int(100).Int(100).Int(100).Int(1200), "Universe");
         scene = Made(Call().Text("js").Text("ju").Text(file.c_str()).None().Float(1).None(), "Scene");
     }
@@ -28,6 +29,7 @@ public:
         for (auto it = made.rbegin(); it != made.rend(); ++it) Call(it->second).Invoke(it->first.c_str());
         HostTest::TearDown();
     }
+    virtual const char *SceneFile() const { return "joints.px"; }
     // An object from its constructor, freed by its destructor at the end.
     void *Made(Call call, const std::string &constructor)
     {
@@ -108,6 +110,68 @@ TEST_F(ScriptEntries, SpringSettersReturnWhatTheyReplaceAndTheSpringPullsSymmetr
     EXPECT_LT(pf[2] - pe[2], 20.0f); // pulled towards 12 cm
     EXPECT_GT(pf[2] - pe[2], 0.0f);
     EXPECT_NEAR(10.0f, (pe[2] + pf[2]) / 2, 1e-3); // equal masses, no gravity: the centre stays
+}
+
+// What the C functions of GetForces and GetContacts are handed: the type,
+// the upward force and a contact's height.
+struct Reported {
+    int type;
+    float up, z;
+};
+std::vector<Reported> reported;
+
+class SolidCallbacks : public ScriptEntries {
+public:
+    const char *SceneFile() const override { return "resting.px"; }
+    int Count(Call call, const char *entry) // what the entry returns; reported cleared first
+    {
+        reported.clear();
+        EXPECT_EQ(0, call.Invoke(entry)) << call.Error();
+        return call.Record().result.i;
+    }
+};
+
+TEST_F(SolidCallbacks, ABoxOnTheFloorReportsItsWeightOncePerContact)
+{
+    void *box = Made(Call().Text("js").Text("box"), "SolidRef");
+    ASSERT_EQ(0, Call(Made(Call().Text("js").Text("floor"), "SolidRef")).Int(3).Invoke("Solid_SetType"));
+    for (int i = 0; i < 30; ++i) ASSERT_EQ(0, Call(universe).Invoke("Universe_step"));
+    Call list(box);
+    ASSERT_EQ(0, list.Int(0).Invoke("Solid_1_GetContacts"));
+    made.emplace_back("FREE_ContactList", list.Record().result.object);
+    const int contacts = Count(Call(list.Record().result.object), "ContactList_Num");
+    ASSERT_GE(contacts, 3); // a face on the floor
+    const auto force = reinterpret_cast<KelmarFunction>(+[](int type, float *f, float *) {
+        return reported.push_back({type, f[2], 0}), 0;
+    });
+    const auto contact = reinterpret_cast<KelmarFunction>(
+        +[](int type, float *f, float *, float *p, float *, float *, float, float) {
+            return reported.push_back({type, f[2], p[2]}), 0;
+        });
+    const struct {
+        const char *entry;
+        Call call;
+        int type; // the constraint's (contact: 4), or the other solid's
+    } cases[] = {{"Solid_OBSOLETE_GetForces", Call(box).Function(force).Int(-1), 4},
+                 {"Solid_OBSOLETE_GetContacts", Call(box).Function(contact), 3}};
+    const float weight = FloatOf(Call(box), "Solid_GetMass") * 981;
+    for (const auto &c : cases) {
+        EXPECT_EQ(contacts, Count(c.call, c.entry)) << c.entry;
+        EXPECT_EQ(static_cast<size_t>(contacts), reported.size()) << c.entry;
+        float up = 0;
+        for (const Reported &r : reported) {
+            up += r.up;
+            EXPECT_EQ(c.type, r.type) << c.entry;
+            EXPECT_NEAR(0, r.z, 0.05) << c.entry; // on the floor
+        }
+        EXPECT_NEAR(weight, up, 1e-3 * weight) << c.entry;
+    }
+    EXPECT_EQ(0, Count(Call(box).Function(force).Int(1), "Solid_OBSOLETE_GetForces")); // no hinge on the box
+    EXPECT_EQ(contacts, Count(Call(box).None(), "Solid_OBSOLETE_GetContacts"));        // counted, none called
+    EXPECT_TRUE(reported.empty());
+    Call text(box);
+    EXPECT_EQ(1, text.Text("f").Int(-1).Invoke("Solid_OBSOLETE_GetForces"));
+    EXPECT_EQ("badarg:value Solid:GetForces: argument #0 must be a function\n", text.Error());
 }
 
 // What the drawing functions hand the graphics backend: lines and arrows.
