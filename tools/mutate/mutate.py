@@ -53,6 +53,7 @@ TEST_DIRS = {
     "collision_tests": "tests/collision",
     "bridge_tests": "tests/bridge",
     "fileformat_tests": "tests/fileformat",
+    "test_kelmar": "tests/kelmar",
 }
 
 
