@@ -28,7 +28,8 @@ struct GraspScene {
 };
 
 // The ball rests on the table; six objects have six materials, the ceramic
-// one on the renamed material 5; the fingers are rubber.
+// one on the renamed material 5; the fingers are rubber; the meshes and
+// the composite have the volumes of their shapes.
 TEST(Examples, TheGraspSceneLoadsWithoutErrorsAndEveryObjectHasItsOwnMaterial)
 {
     GraspScene g;
@@ -53,13 +54,8 @@ TEST(Examples, TheGraspSceneLoadsWithoutErrorsAndEveryObjectHasItsOwnMaterial)
     EXPECT_EQ(g.scene.LookupSolid("objects.ball", false)->GetMaterial(), g.universe.GetMaterialId("rubber"));
     EXPECT_EQ(g.universe.GetMaterialId("ceramic"), 5);
     EXPECT_EQ(g.scene.LookupSolid("objects.bowl", false)->GetMaterial(), 5);
-}
-
-// The bowl is a closed mesh of 9984 triangles with the mass of its wall;
-// the pyramid a closed mesh with the volume of a pyramid (b h / 3).
-TEST(Examples, TheMeshesAreClosedAndHaveTheirVolumes)
-{
-    GraspScene g;
+    // The bowl is a closed mesh of 9984 triangles, the pyramid a closed
+    // mesh with the volume of a pyramid (b h / 3).
     const kelmar::Solid *bowl = g.scene.LookupSolid("objects.bowl", false);
     CdxGeometryID mesh = CdxModelGetGeometry(bowl->GetModel());
     EXPECT_EQ(CdxTriangleMeshGetTriangleCount(mesh), 9984);
@@ -75,12 +71,7 @@ TEST(Examples, TheMeshesAreClosedAndHaveTheirVolumes)
     EXPECT_NEAR(volume, base * 6 / 3, 1e-9);
     EXPECT_NEAR(frame[3][2], -3 + 6 / 4.0, 1e-9); // a quarter of the height above the base
     EXPECT_NEAR(RbdBodyGetMass(pyramid->GetBody()), 0.0078 * volume, 1e-12);
-}
-
-// The dumbbell: two spheres and a bar in one composite of glass.
-TEST(Examples, TheDumbbellIsOneCompositeOfThreeParts)
-{
-    GraspScene g;
+    // The dumbbell: two spheres and a bar in one composite of glass.
     const auto *dumbbell = dynamic_cast<const kelmar::Composite *>(g.scene.LookupSolid("objects.dumbbell", false));
     ASSERT_NE(dumbbell, nullptr);
     EXPECT_EQ(dumbbell->GetNumParts(), 3);
