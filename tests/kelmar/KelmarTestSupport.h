@@ -73,6 +73,23 @@ public:
     std::vector<std::string> &messages = scene.messages;
 };
 
+// A universe with a scene read by the scene's own constructor, as a host
+// loads it (sizes 0: the universe's defaults).
+struct Hosted {
+    explicit Hosted(const std::string &path, int size = 0)
+        : universe(size, size, size, 20 * size), scene(path.c_str())
+    {
+        universe.AddScene(&scene);
+    }
+    ~Hosted() { universe.DelScene(&scene); }
+    void Run(int steps)
+    {
+        for (int i = 0; i < steps; ++i) universe.step();
+    }
+    kelmar::Universe universe;
+    RecordingScene scene;
+};
+
 // The status of the universe (when given) followed by the scene's, as text.
 std::string StatusText(const kelmar::Universe *universe, const kelmar::Scene &scene);
 // Loads such text back; both parts must read without error.

@@ -19,12 +19,9 @@ namespace {
 
 using namespace kelmartest;
 
-// A universe with the grasp scene loaded by Scene::load, as a host loads it.
-struct GraspScene {
-    GraspScene() : scene(ExamplePath("grasp_ball.px").c_str()) { universe.AddScene(&scene); }
-    ~GraspScene() { universe.DelScene(&scene); }
-    kelmar::Universe universe{1000, 1000, 1000, 20000};
-    kelmartest::RecordingScene scene;
+// The grasp scene, as a host loads it.
+struct GraspScene : Hosted {
+    GraspScene() : Hosted(ExamplePath("grasp_ball.px"), 1000) {}
 };
 
 // The ball rests on the table; six objects have six materials, the ceramic
@@ -87,7 +84,7 @@ TEST(Examples, AStatusCarriesTheSceneIntoAFreshUniverse)
 {
     for (int steps : {0, 20}) {
         GraspScene first;
-        for (int i = 0; i < steps; ++i) first.universe.step();
+        first.Run(steps);
         const std::string saved = StatusText(&first.universe, first.scene);
         GraspScene second, third;
         LoadStatusText(&second.universe, second.scene, saved);
@@ -152,7 +149,7 @@ TEST(Examples, TheArmHoldsTheHandAtItsFlange)
     const kelmar::Solid *flangeSolid = g.scene.LookupSolid("arm.flange", false);
     double before[3], after[3];
     PalmOnFlange(palm, flangeSolid, before);
-    for (int i = 0; i < 100; ++i) g.universe.step();
+    g.Run(100);
     PalmOnFlange(palm, flangeSolid, after);
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(after[k], before[k], 1e-3);
     flangeSolid->GetPosition(after);

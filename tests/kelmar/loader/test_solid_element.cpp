@@ -84,12 +84,9 @@ TEST(SolidElement, ValuesTheToolkitRefusesAreALoadWarningAtTheSolid)
               ("W:<SOLID s>: the toolkit refused or adjusted 2 of its values (its warnings say "
                "which).\n"));
     EXPECT_LE(RbdBodyGetMass(probe.solid("s")->GetBody()), 1e6);
-    kelmar::Universe universe{10, 10, 10, 100};
-    kelmartest::RecordingScene loaded(kelmartest::WriteTempScene(text).c_str());
-    universe.AddScene(&loaded);
-    EXPECT_EQ(loaded.GetLoadWarningCount(), 1);
-    EXPECT_EQ(loaded.GetLoadErrorCount(), 0);
-    universe.DelScene(&loaded);
+    kelmartest::Hosted loaded(kelmartest::WriteTempScene(text), 10);
+    EXPECT_EQ(loaded.scene.GetLoadWarningCount(), 1);
+    EXPECT_EQ(loaded.scene.GetLoadErrorCount(), 0);
 }
 
 // VEL and ANGVEL are given in the solid's frame and scaled with lengths;
