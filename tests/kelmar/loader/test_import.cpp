@@ -111,7 +111,7 @@ TEST(Import, VariablesReachTheImportedFileAndNamesGetTheirExtension)
     EXPECT_EQ(CdxCylinderGetRadius(CdxModelGetGeometry(a->GetModel())), 2.5);
     EXPECT_EQ(CdxCylinderGetHeight(CdxModelGetGeometry(a->GetModel())), 7);
     EXPECT_EQ(CdxCylinderGetRadius(CdxModelGetGeometry(b->GetModel())), 1);
-    EXPECT_TRUE(probe.scene.messages.empty());
+    EXPECT_TRUE(probe.messages.empty());
 }
 
 // REMOVE inside an imported file removes the scoped name, with its body and
@@ -142,7 +142,7 @@ TEST(Import, RemovingALinkTakesItsJointsAndRobotAlong)
     Rig probe;
     probe.ReadText("<PX><IMPORT h><NAME>" + kelmartest::ExamplePath("hand3.px") +
                    "</NAME></IMPORT><REMOVE><SOLID>h.finger1_middle</SOLID></REMOVE></PX>");
-    EXPECT_TRUE(probe.scene.messages.empty());
+    EXPECT_TRUE(probe.messages.empty());
     EXPECT_EQ(probe.scene.JointCount(), 10 - 2);
     EXPECT_EQ(probe.scene.LookupJoint("h.finger1_mid", false), nullptr);
     EXPECT_NE(probe.scene.LookupJoint("h.finger1", false), nullptr);

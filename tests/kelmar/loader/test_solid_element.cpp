@@ -68,7 +68,7 @@ TEST(SolidElement, DefaultsOptionsAndInvisibleSolids)
     EXPECT_EQ(hidden->GetOptions(), 0u);
     EXPECT_EQ(hidden->type, 3);
     EXPECT_EQ(shown->GetOptions(), kelmar::Solid::kDrawContacts); // exactly 0x01
-    EXPECT_TRUE(probe.scene.messages.empty());
+    EXPECT_TRUE(probe.messages.empty());
 }
 
 // A density too large for the toolkit's mass range: the toolkit keeps the
@@ -79,10 +79,8 @@ TEST(SolidElement, ValuesTheToolkitRefusesAreALoadWarningAtTheSolid)
     const std::string text = OneSolid("<DENSITY>1e12</DENSITY>");
     kelmartest::Rig probe;
     probe.ReadText(text);
-    ASSERT_EQ(probe.scene.messages.size(), 1u);
-    EXPECT_EQ(probe.scene.messages[0],
-              ("W:<SOLID s>: the toolkit refused or adjusted 2 of its values (its warnings say "
-               "which).\n"));
+    EXPECT_EQ(probe.messages, std::vector<std::string>{"W:<SOLID s>: the toolkit refused or adjusted 2 of its "
+                                                       "values (its warnings say which).\n"});
     EXPECT_LE(RbdBodyGetMass(probe.solid("s")->GetBody()), 1e6);
     kelmartest::Hosted loaded(kelmartest::WriteTempScene(text), 10);
     EXPECT_EQ(loaded.scene.GetLoadWarningCount(), 1);
@@ -129,8 +127,7 @@ TEST(SolidElement, VariablesFillTheValuesThatFollow)
     EXPECT_EQ(a[0], 2);
     EXPECT_EQ(b[0], 3);
     EXPECT_TRUE(RbdBodyIsFrozen(probe.solid("s")->GetBody()));
-    ASSERT_EQ(probe.scene.messages.size(), 1u);
-    EXPECT_EQ(probe.scene.messages[0], "W:variable edge already defined, now rewritten\n");
+    EXPECT_EQ(probe.messages, std::vector<std::string>{"W:variable edge already defined, now rewritten\n"});
 }
 
 } // namespace

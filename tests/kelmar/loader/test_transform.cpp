@@ -88,7 +88,7 @@ TEST(TransformTags, OnePoseGivenFourWaysIsOneMatrix)
     }
     kelmartest::Rig probe;
     probe.ReadText(text + "</PX>");
-    EXPECT_TRUE(probe.scene.messages.empty());
+    EXPECT_TRUE(probe.messages.empty());
     for (int k = 0; k < poses; ++k) {
         const std::string n = std::to_string(k);
         const kelmar::Solid *tm = probe.solid(("tm" + n).c_str());
@@ -123,7 +123,7 @@ TEST(TransformTags, TheStrongestTagWins)
         ASSERT_NE(solid, nullptr) << pair;
         EXPECT_LT(Distance(solid, probe.solid(reference)), 1e-12) << pair;
     }
-    EXPECT_EQ(probe.scene.messages.size(), 2u); // the bad ROT and the bad TM
+    EXPECT_EQ(probe.messages.size(), 2u); // the bad ROT and the bad TM
 }
 
 // The rigid-transform test of TM is 1e-5: a TM rounded to six digits is
@@ -141,7 +141,7 @@ TEST(TransformTags, TmIsTakenWithinItsTolerance)
         c, s, -s, c, c + 1e-3, s, -s, c);
     kelmartest::Rig probe;
     probe.ReadText(text);
-    ASSERT_EQ(probe.scene.messages.size(), 1u);
+    ASSERT_EQ(probe.messages.size(), 1u);
     const kelmar::Solid *near = probe.solid("near");
     EXPECT_NEAR(near->GetTM()[0][1], s, 1e-6);
     EXPECT_NEAR(near->GetTM()[3][2], 3, 1e-15);
