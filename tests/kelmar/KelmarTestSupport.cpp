@@ -25,15 +25,6 @@ std::string Format(const char *format, va_list args)
     return text;
 }
 
-int Record(PxXMLInput *input, int severity, int, const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    static_cast<std::vector<Message> *>(input->errorHandlerData)->push_back({severity, Format(format, args)});
-    va_end(args);
-    return 0;
-}
-
 } // namespace
 
 int CollectMessage(PxXMLInput *input, int severity, int, const char *format, ...)
@@ -89,7 +80,7 @@ std::string WriteTempFile(const std::string &text)
 Rig::Rig(const std::string &text)
 {
     universe.AddScene(&scene);
-    if (!text.empty()) messages = Load(text);
+    if (!text.empty()) Load(text);
 }
 
 Rig::~Rig()
@@ -99,20 +90,53 @@ Rig::~Rig()
 
 std::vector<std::string> Rig::Load(const std::string &elements)
 {
-    std::vector<std::string> out;
     FILE *file = std::tmpfile();
     std::fprintf(file, "<PX>\n%s\n</PX>\n", elements.c_str());
     std::rewind(file);
     PxStream *stream = PxStreamCreate(file);
+    const size_t before = messages.size();
     PxXMLInput *input = scene.CreateXMLInput(stream);
-    PxXMLInputSetErrorHandler(input, CollectMessage, &out);
+    PxXMLInputSetErrorHandler(input, CollectMessage, &messages);
     kelmar::PxLoad(&scene, input);
     CdxSpaceBuild(scene.GetSpace());
     kelmar::SetInputScene(input, nullptr);
     PxXMLInputDestroy(input);
     PxStreamDestroy(stream);
     std::fclose(file);
-    return out;
+    return {messages.begin() + static_cast<long>(before), messages.end()};
+}
+
+bool Rig::Read(const std::string &path)
+{
+    PxStream *stream = PxStreamOpen(path.c_str(), PX_MODE_READ);
+    if (!stream) return false;
+    PxXMLInput *input = scene.CreateXMLInput(stream);
+    PxXMLInputSetErrorHandler(input, CollectMessage, &messages);
+    const bool read = kelmar::PxLoad(&scene, input);
+    CdxSpaceBuild(universe.GetSpace());
+    PxXMLInputDestroy(input);
+    PxStreamClose(stream);
+    return read;
+}
+
+bool Rig::ReadText(const std::string &text)
+{
+    const std::string path = WriteTempScene(text);
+    const bool read = Read(path);
+    std::remove(path.c_str());
+    return read;
+}
+
+int Rig::Bodies() const
+{
+    int n = 0;
+    for (RbdBodyID b = RbdBodyGetFirst(universe.GetWorld()); b; b = RbdBodyGetNext(b)) ++n;
+    return n;
+}
+
+int Rig::Models() const
+{
+    return CdxSpaceGetModelCount(universe.GetSpace());
 }
 
 void Rig::Steps(int n)
@@ -149,51 +173,8 @@ void RecordingScene::Error(int, const char *format, ...) const
 {
     va_list args;
     va_start(args, format);
-    messages.push_back({2, Format(format, args)});
+    messages.push_back("E:" + Format(format, args));
     va_end(args);
-}
-
-Probe::Probe()
-{
-    universe.AddScene(&scene);
-}
-
-Probe::~Probe()
-{
-    universe.DelScene(&scene);
-}
-
-bool Probe::Read(const std::string &path)
-{
-    PxStream *stream = PxStreamOpen(path.c_str(), PX_MODE_READ);
-    if (!stream) return false;
-    PxXMLInput *input = scene.CreateXMLInput(stream);
-    PxXMLInputSetErrorHandler(input, Record, &scene.messages);
-    const bool read = kelmar::PxLoad(&scene, input);
-    CdxSpaceBuild(universe.GetSpace());
-    PxXMLInputDestroy(input);
-    PxStreamClose(stream);
-    return read;
-}
-
-bool Probe::ReadText(const std::string &text)
-{
-    const std::string path = WriteTempScene(text);
-    const bool read = Read(path);
-    std::remove(path.c_str());
-    return read;
-}
-
-int Probe::Bodies() const
-{
-    int n = 0;
-    for (RbdBodyID b = RbdBodyGetFirst(universe.GetWorld()); b; b = RbdBodyGetNext(b)) ++n;
-    return n;
-}
-
-int Probe::Models() const
-{
-    return CdxSpaceGetModelCount(universe.GetSpace());
 }
 
 std::string StatusText(const kelmar::Universe *universe, const kelmar::Scene &scene)

@@ -1,7 +1,6 @@
 // What the robot layer's tests share (cm, kg, s): poses and temporary files,
-// a Rig (a universe with one scene filled from scene-file text, for joints,
-// limits and robots), a Probe (a universe with a scene that reads files and
-// keeps every message), and status text saved and loaded whole.
+// a Rig (a universe with one scene filled from scene-file text or files,
+// keeping every message), and status text saved and loaded whole.
 #ifndef KELMAR_TESTS_KELMAR_SUPPORT_H
 #define KELMAR_TESTS_KELMAR_SUPPORT_H
 
@@ -35,12 +34,21 @@ int CollectMessage(PxXMLInput *input, int severity, int code, const char *format
 // What action writes to standard error.
 std::string StandardError(const std::function<void()> &action);
 
-// The reader's messages are kept as lines "E:text" (errors) and "W:text"
-// (warnings); standard-error messages of refused joint commands are
-// captured separately.
+// The scene's own errors, kept as lines "E:text" beside the reader's.
+class RecordingScene : public kelmar::Scene {
+public:
+    using kelmar::Scene::Scene;
+    void Error(int code, const char *format, ...) const override;
+    mutable std::vector<std::string> messages;
+};
+
+// A universe with one scene, filled from scene-file text or files. Every
+// message, the reader's and the scene's, is kept in `messages` as a line
+// "E:text" (errors) or "W:text" (warnings); standard-error messages of
+// refused joint commands are captured separately.
 class Rig {
 public:
-    // text: elements inside <PX> (read at once; messages in `messages`).
+    // text: elements inside <PX> (read at once).
     explicit Rig(const std::string &text = "");
     ~Rig();
     Rig(const Rig &) = delete;
@@ -48,44 +56,37 @@ public:
 
     // Reads more elements into the scene; returns their messages.
     std::vector<std::string> Load(const std::string &elements);
+    // Reads a whole scene file, or text written to one; true when the reader
+    // met no structural error.
+    bool Read(const std::string &path);
+    bool ReadText(const std::string &text);
     void Steps(int n);
-    kelmar::Solid *solid(const char *name) { return scene.LookupSolid(name); }
+    int Bodies() const;
+    int Models() const;
+    kelmar::Solid *solid(const char *name) { return scene.LookupSolid(name, false); }
     kelmar::Joint *joint(const char *name) { return scene.LookupJoint(name); }
     kelmar::Limit *limit(const char *name);
     kelmar::Robot *robot(const char *name) { return dynamic_cast<kelmar::Robot *>(scene.LookupObject(name)); }
 
-    kelmar::Universe universe;
-    kelmar::Scene scene;
-    std::vector<std::string> messages;
-};
-
-struct Message {
-    int severity; // 1 note, 2 error
-    std::string text;
-    bool operator==(const Message &other) const { return severity == other.severity && text == other.text; }
-};
-
-// Keeps the scene's own errors beside the reader's messages.
-class RecordingScene : public kelmar::Scene {
-public:
-    using kelmar::Scene::Scene;
-    void Error(int code, const char *format, ...) const override;
-    mutable std::vector<Message> messages;
-};
-
-class Probe {
-public:
-    Probe();
-    ~Probe();
-    // Reads path; true when the reader met no structural error.
-    bool Read(const std::string &path);
-    // Reads text written to a temporary file.
-    bool ReadText(const std::string &text);
-    int Bodies() const;
-    int Models() const;
-    kelmar::Solid *SolidNamed(const char *name) { return scene.LookupSolid(name, false); }
-
     kelmar::Universe universe{200, 200, 200, 4000};
+    RecordingScene scene;
+    std::vector<std::string> &messages = scene.messages;
+};
+
+// A universe with a scene read by the scene's own constructor, as a host
+// loads it (sizes 0: the universe's defaults).
+struct Hosted {
+    explicit Hosted(const std::string &path, int size = 0)
+        : universe(size, size, size, 20 * size), scene(path.c_str())
+    {
+        universe.AddScene(&scene);
+    }
+    ~Hosted() { universe.DelScene(&scene); }
+    void Run(int steps)
+    {
+        for (int i = 0; i < steps; ++i) universe.step();
+    }
+    kelmar::Universe universe;
     RecordingScene scene;
 };
 

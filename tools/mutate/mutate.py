@@ -55,6 +55,7 @@ TEST_DIRS = {
     "fileformat_tests": "tests/fileformat",
     "test_grasp": "tests/grasp",
     "test_graphics": "tests/graphics",
+    "test_kelmar": "tests/kelmar",
 }
 
 

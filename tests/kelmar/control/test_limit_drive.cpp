@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
+#include <random>
 #include <string>
 
 #include <kelmar/RbdBody.h>
@@ -107,29 +109,40 @@ TEST(Control, APidStepResponseSettles)
     EXPECT_NEAR(limit->GetSpeed(), 0.0, 1e-3);
 }
 
-class ProportionalPid : public testing::TestWithParam<double> {};
-
-// Two equal wheels, one under LinearController(g), one under PID(g, 0, 0),
-// follow the same trajectory to the last bit.
-TEST_P(ProportionalPid, BehavesExactlyLikeALinearController)
+// The control laws on error sequences of known shape: the proportional
+// part is g e, the integral sums e, and the derivative estimate sums the
+// last two errors less the two before, so a ramp of slope c per call gives
+// 4 c and a constant error 0 once four calls are in. PID(g, 0, 0) is the
+// linear controller; controllers are made by name.
+TEST(Control, TheLawsOfBothControllersOnRampsAndConstants)
 {
-    const double g = GetParam();
-    Rig rig(std::string(kWheel) + R"(<SOLID wheel2><GEOMETRY_ID>disc</GEOMETRY_ID><MATERIAL>wood</MATERIAL>
-        <POS>20, 0, 0</POS><NOCOLLISION>1</NOCOLLISION></SOLID>
-        <HINGE j2><SOLID_IDS>wheel2, WORLD</SOLID_IDS><POS>20, 0, 0</POS><AXIS>0, 0, 1</AXIS></HINGE>)");
-    kelmar::Limit *linear = rig.limit("j"), *pid = rig.limit("j2");
-    linear->SetController(new kelmar::LinearController(g));
-    pid->SetController(new kelmar::PID(g, 0, 0));
-    for (int k = 0; k < 100; ++k) {
-        linear->SetValueCtrl(0.8, 1.0);
-        pid->SetValueCtrl(0.8, 1.0);
-        rig.Steps(1);
-        ASSERT_EQ(linear->GetPosition(), pid->GetPosition()) << "step " << k;
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> value(-3, 3);
+    for (int trial = 0; trial < 20; ++trial) {
+        const double g = value(random) + 4, c = value(random), e = value(random);
+        kelmar::LinearController linear(g);
+        kelmar::PID p(g, 0, 0), i(0, g, 0), d(0, 0, g);
+        for (int k = 1; k <= 6; ++k) {
+            const double current = value(random);
+            EXPECT_NEAR(linear.Control(current, current + e), g * e, 1e-12);
+            EXPECT_EQ(p.Control(current, current + e), linear.Control(current, current + e));
+            EXPECT_NEAR(i.Control(current, current + e), g * e * k, 1e-9);
+            const double ramp = d.Control(current, current + c * k);
+            if (k >= 4) {
+                EXPECT_NEAR(ramp, 4 * c * g, 1e-9) << "call " << k;
+            }
+        }
+        d.Reset();
+        double last = 1;
+        for (int k = 1; k <= 5; ++k) last = d.Control(0, e);
+        EXPECT_NEAR(last, 0, 1e-12);
     }
-    EXPECT_GT(linear->GetPosition(), 0.1);
+    std::unique_ptr<kelmar::Controller> pid(kelmar::CreateController("PID")), lin(kelmar::CreateController("LINEAR"));
+    EXPECT_STREQ(pid->TypeName(), "PID");
+    EXPECT_EQ(pid->NumParams(), 3);
+    EXPECT_STREQ(lin->TypeName(), "LINEAR");
+    EXPECT_EQ(kelmar::CreateController("FUZZY"), nullptr);
 }
-
-INSTANTIATE_TEST_SUITE_P(Gains, ProportionalPid, testing::Values(0.8, 1.0, 5.0));
 
 // Pushed outwards at 3 rad/s for 2 s, a hard stop at 0.5 engages one step
 // after the joint passes it: the joint never gets further past than one

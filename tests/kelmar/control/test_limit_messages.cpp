@@ -122,6 +122,8 @@ TEST(LimitStatus, ASavedLimitReadsBackAndSavesTheSameText)
     RbdBodySetAngularVelocity(first.solid("wheel")->GetBody(), 0, 0, 2.0);
     first.Steps(170); // past half a turn, so the angle has been unwrapped
     original->SetLock(true);
+    first.Steps(5);
+    ASSERT_TRUE(original->AutoLock()); // locked and at rest: the lock counts as the joint's own
     const std::string saved = StatusText(nullptr, first.scene);
 
     Rig second(std::string(kWheel) + kHinge);
@@ -131,6 +133,7 @@ TEST(LimitStatus, ASavedLimitReadsBackAndSavesTheSameText)
     EXPECT_NEAR(restored->GetPosition(), original->GetPosition(), 1e-12);
     EXPECT_GT(restored->GetPosition(), 3.3);
     EXPECT_TRUE(RbdLimitIsLocked(restored->GetRbdLimit()));
+    EXPECT_TRUE(restored->IsAutoLocked());
     EXPECT_STREQ(restored->GetControllerType(), "PID");
 }
 

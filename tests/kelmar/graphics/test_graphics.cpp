@@ -36,9 +36,9 @@ TEST(Graphics, PassesDrawEachObjectOnceByItsAlpha)
 {
     Recorder recorder;
     kelmar::DrawBackend *previous = kelmar::SetDrawBackend(&recorder);
-    kelmar::Universe universe;
-    kelmar::Scene scene;
-    universe.AddScene(&scene);
+    kelmartest::Rig rig;
+    kelmar::Universe &universe = rig.universe;
+    kelmar::Scene &scene = rig.scene;
     kelmar::SolidSpec metal, glass;
     glass.material = 1;
     double tm[4][4];
@@ -59,15 +59,14 @@ TEST(Graphics, PassesDrawEachObjectOnceByItsAlpha)
     EXPECT_EQ(recorder.calls.back(), "finish");
     EXPECT_EQ(recorder.calls[recorder.calls.size() - 2], "line");
     universe.EndPicking();
-    universe.DelScene(&scene);
     kelmar::SetDrawBackend(previous);
 }
 
 TEST(Graphics, MarkingTurnsASolidGreenAndBackWithItsAlpha)
 {
-    kelmar::Universe universe;
-    kelmar::Scene scene;
-    universe.AddScene(&scene);
+    kelmartest::Rig rig;
+    kelmar::Universe &universe = rig.universe;
+    kelmar::Scene &scene = rig.scene;
     kelmar::SolidSpec glass;
     glass.material = 1;
     kelmar::Solid *box = kelmar::AddBox(&scene, 2, 2, 2, glass);
@@ -78,7 +77,6 @@ TEST(Graphics, MarkingTurnsASolidGreenAndBackWithItsAlpha)
     universe.SetMarkedSolid(nullptr);
     box->GetGraphics()->GetColor(c);
     EXPECT_EQ(std::vector<float>(c, c + 4), (std::vector<float>{1.0f, 0.89f, 0.87f, 0.5f}));
-    universe.DelScene(&scene);
 }
 
 // A mesh takes no texture: the request is refused with its message, and

@@ -19,16 +19,14 @@ namespace {
 
 using namespace kelmartest;
 
-// A universe with the grasp scene loaded by Scene::load, as a host loads it.
-struct GraspScene {
-    GraspScene() : scene(ExamplePath("grasp_ball.px").c_str()) { universe.AddScene(&scene); }
-    ~GraspScene() { universe.DelScene(&scene); }
-    kelmar::Universe universe{1000, 1000, 1000, 20000};
-    kelmartest::RecordingScene scene;
+// The grasp scene, as a host loads it.
+struct GraspScene : Hosted {
+    GraspScene() : Hosted(ExamplePath("grasp_ball.px"), 1000) {}
 };
 
 // The ball rests on the table; six objects have six materials, the ceramic
-// one on the renamed material 5; the fingers are rubber.
+// one on the renamed material 5; the fingers are rubber; the meshes and
+// the composite have the volumes of their shapes.
 TEST(Examples, TheGraspSceneLoadsWithoutErrorsAndEveryObjectHasItsOwnMaterial)
 {
     GraspScene g;
@@ -53,13 +51,8 @@ TEST(Examples, TheGraspSceneLoadsWithoutErrorsAndEveryObjectHasItsOwnMaterial)
     EXPECT_EQ(g.scene.LookupSolid("objects.ball", false)->GetMaterial(), g.universe.GetMaterialId("rubber"));
     EXPECT_EQ(g.universe.GetMaterialId("ceramic"), 5);
     EXPECT_EQ(g.scene.LookupSolid("objects.bowl", false)->GetMaterial(), 5);
-}
-
-// The bowl is a closed mesh of 9984 triangles with the mass of its wall;
-// the pyramid a closed mesh with the volume of a pyramid (b h / 3).
-TEST(Examples, TheMeshesAreClosedAndHaveTheirVolumes)
-{
-    GraspScene g;
+    // The bowl is a closed mesh of 9984 triangles, the pyramid a closed
+    // mesh with the volume of a pyramid (b h / 3).
     const kelmar::Solid *bowl = g.scene.LookupSolid("objects.bowl", false);
     CdxGeometryID mesh = CdxModelGetGeometry(bowl->GetModel());
     EXPECT_EQ(CdxTriangleMeshGetTriangleCount(mesh), 9984);
@@ -75,12 +68,7 @@ TEST(Examples, TheMeshesAreClosedAndHaveTheirVolumes)
     EXPECT_NEAR(volume, base * 6 / 3, 1e-9);
     EXPECT_NEAR(frame[3][2], -3 + 6 / 4.0, 1e-9); // a quarter of the height above the base
     EXPECT_NEAR(RbdBodyGetMass(pyramid->GetBody()), 0.0078 * volume, 1e-12);
-}
-
-// The dumbbell: two spheres and a bar in one composite of glass.
-TEST(Examples, TheDumbbellIsOneCompositeOfThreeParts)
-{
-    GraspScene g;
+    // The dumbbell: two spheres and a bar in one composite of glass.
     const auto *dumbbell = dynamic_cast<const kelmar::Composite *>(g.scene.LookupSolid("objects.dumbbell", false));
     ASSERT_NE(dumbbell, nullptr);
     EXPECT_EQ(dumbbell->GetNumParts(), 3);
@@ -96,7 +84,7 @@ TEST(Examples, AStatusCarriesTheSceneIntoAFreshUniverse)
 {
     for (int steps : {0, 20}) {
         GraspScene first;
-        for (int i = 0; i < steps; ++i) first.universe.step();
+        first.Run(steps);
         const std::string saved = StatusText(&first.universe, first.scene);
         GraspScene second, third;
         LoadStatusText(&second.universe, second.scene, saved);
@@ -161,7 +149,7 @@ TEST(Examples, TheArmHoldsTheHandAtItsFlange)
     const kelmar::Solid *flangeSolid = g.scene.LookupSolid("arm.flange", false);
     double before[3], after[3];
     PalmOnFlange(palm, flangeSolid, before);
-    for (int i = 0; i < 100; ++i) g.universe.step();
+    g.Run(100);
     PalmOnFlange(palm, flangeSolid, after);
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(after[k], before[k], 1e-3);
     flangeSolid->GetPosition(after);

@@ -14,7 +14,7 @@
 
 namespace {
 
-using kelmartest::Probe;
+using kelmartest::Rig;
 
 double Mass(const kelmar::Solid *solid)
 {
@@ -34,38 +34,15 @@ std::string ImportOf(const std::string &part, const std::string &extra)
            "</IMPORT></PX>";
 }
 
-// A 1 x 2 x 3 box imported with SCALE 2 is a 2 x 4 x 6 box: 8 times the
-// mass and 32 times the inertia of the box imported unscaled, and its
-// position in the imported file is scaled too.
-TEST(Import, ScaleMakesTheBoxLargerInEveryMeasure)
-{
-    Probe plain, scaled;
-    plain.ReadText(ImportOf("good_part.px", ""));
-    scaled.ReadText(ImportOf("good_part.px", "<SCALE>2</SCALE>"));
-    const kelmar::Solid *small = plain.SolidNamed("part.brick");
-    const kelmar::Solid *large = scaled.SolidNamed("part.brick");
-    ASSERT_TRUE(small && large);
-    PxVector3 dims;
-    CdxBoxGetDimensions(CdxModelGetGeometry(large->GetModel()), dims);
-    EXPECT_DOUBLE_EQ(dims[0], 2);
-    EXPECT_DOUBLE_EQ(dims[1], 4);
-    EXPECT_DOUBLE_EQ(dims[2], 6);
-    EXPECT_NEAR(Mass(large) / Mass(small), 8, 1e-12);
-    EXPECT_NEAR(InertiaXX(large) / InertiaXX(small), 32, 1e-9);
-    EXPECT_NEAR(Mass(small), 0.0008 * 6, 1e-15); // wood
-    double p[3];
-    large->GetPosition(p);
-    EXPECT_DOUBLE_EQ(p[0], 2);
-}
-
 // Nested imports: names carry every scope ("outer.inner.brick"), the
-// placements compound, scales multiply, and RELTO places an import on a
+// placements compound, scales multiply (a 1 x 2 x 3 wooden box scaled by 6
+// has 6^3 its mass and 6^5 its inertia), and RELTO places an import on a
 // solid of the importing file.
 TEST(Import, NestedScopesPlacementsAndScalesCompound)
 {
     const std::string inner = kelmartest::WriteTempScene(
         ImportOf("good_part.px", "<POS>0, 10, 0</POS><SCALE>3</SCALE>"));
-    Probe probe;
+    Rig probe;
     probe.ReadText(
         "<PX><GEOMETRIES><SPHERE s><RADIUS>1</RADIUS></SPHERE></GEOMETRIES>"
         "<SOLID anchor><GEOMETRY_ID>s</GEOMETRY_ID><POS>0, 0, 100</POS><EULER>0, 0, 1.5707963267948966</EULER>"
@@ -73,16 +50,22 @@ TEST(Import, NestedScopesPlacementsAndScalesCompound)
         "<IMPORT outer><NAME>" +
         inner + "</NAME><RELTO>anchor</RELTO><POS>5, 0, 0</POS><SCALE>2</SCALE></IMPORT></PX>");
     std::remove(inner.c_str());
-    const kelmar::Solid *brick = probe.SolidNamed("outer.part.brick");
+    const kelmar::Solid *brick = probe.solid("outer.part.brick");
     ASSERT_NE(brick, nullptr);
     PxVector3 dims;
     CdxBoxGetDimensions(CdxModelGetGeometry(brick->GetModel()), dims);
     EXPECT_DOUBLE_EQ(dims[2], 18); // 3 x 2 x 3
+    Rig plain;
+    plain.ReadText(ImportOf("good_part.px", ""));
+    const kelmar::Solid *small = plain.solid("part.brick");
+    EXPECT_NEAR(Mass(small), 0.0008 * 6, 1e-15);
+    EXPECT_NEAR(Mass(brick) / Mass(small), 216, 1e-9);
+    EXPECT_NEAR(InertiaXX(brick) / InertiaXX(small), 7776, 1e-6);
     // In the anchor's frame: the outer import at x = 5, the inner one at
     // y = 10 in outer units (20), the brick at x = 1 in inner units (6).
     const double local[3] = {5 + 6, 20, 0};
     double expected[3], p[3];
-    kelmar::ConvertPosition(probe.SolidNamed("anchor")->GetTM(), local, expected);
+    kelmar::ConvertPosition(probe.solid("anchor")->GetTM(), local, expected);
     brick->GetPosition(p);
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(p[k], expected[k], 1e-9);
     EXPECT_NEAR(expected[2], 100, 1e-9);
@@ -94,11 +77,11 @@ TEST(Import, NestedScopesPlacementsAndScalesCompound)
 TEST(Import, ScopePlacementAndScaleAreRestoredOnEveryWayOut)
 {
     for (const char *name : {"good_part.px", "broken_part.px", "import.px", "no_such_file.px"}) {
-        Probe probe;
+        Rig probe;
         probe.ReadText(ImportOf(name, "<POS>1, 2, 3</POS><SCALE>4</SCALE>") +
                        "<PX><GEOMETRIES><SPHERE s><RADIUS>1</RADIUS></SPHERE></GEOMETRIES>"
                        "<SOLID after><GEOMETRY_ID>s</GEOMETRY_ID><POS>0, 0, 1</POS></SOLID></PX>");
-        const kelmar::Solid *after = probe.SolidNamed("after");
+        const kelmar::Solid *after = probe.solid("after");
         ASSERT_NE(after, nullptr) << name;
         EXPECT_EQ(probe.scene.GetIdPrefix(), "") << name;
         EXPECT_EQ(probe.scene.GetScale(), 1.0) << name;
@@ -119,16 +102,16 @@ TEST(Import, VariablesReachTheImportedFileAndNamesGetTheirExtension)
         "<SOLID can><GEOMETRY_ID>c</GEOMETRY_ID></SOLID></PX>");
     const std::string named = part + ".px";
     ASSERT_EQ(std::rename(part.c_str(), named.c_str()), 0);
-    Probe probe;
+    Rig probe;
     probe.ReadText("<PX><IMPORT a><NAME>" + part + "</NAME><VAR r>2.5</VAR></IMPORT>" + "<IMPORT b><NAME>" + named +
                    "</NAME></IMPORT></PX>");
     std::remove(named.c_str());
-    const kelmar::Solid *a = probe.SolidNamed("a.can"), *b = probe.SolidNamed("b.can");
+    const kelmar::Solid *a = probe.solid("a.can"), *b = probe.solid("b.can");
     ASSERT_TRUE(a && b);
     EXPECT_EQ(CdxCylinderGetRadius(CdxModelGetGeometry(a->GetModel())), 2.5);
     EXPECT_EQ(CdxCylinderGetHeight(CdxModelGetGeometry(a->GetModel())), 7);
     EXPECT_EQ(CdxCylinderGetRadius(CdxModelGetGeometry(b->GetModel())), 1);
-    EXPECT_TRUE(probe.scene.messages.empty());
+    EXPECT_TRUE(probe.messages.empty());
 }
 
 // REMOVE inside an imported file removes the scoped name, with its body and
@@ -139,15 +122,15 @@ TEST(Import, RemoveInsideAnImportRemovesTheScopedSolid)
         "<PX><GEOMETRIES><SPHERE s><RADIUS>1</RADIUS></SPHERE></GEOMETRIES>"
         "<SOLID base><GEOMETRY_ID>s</GEOMETRY_ID></SOLID><SOLID tip><GEOMETRY_ID>s</GEOMETRY_ID><POS>0, 0, 3</POS>"
         "</SOLID><REMOVE><SOLID>base</SOLID></REMOVE></PX>");
-    Probe probe;
+    Rig probe;
     probe.ReadText("<PX><GEOMETRIES><BOX b><SIZE>1, 1, 1</SIZE></BOX></GEOMETRIES>"
                    "<SOLID base><GEOMETRY_ID>b</GEOMETRY_ID><POS>9, 0, 0</POS></SOLID>"
                    "<IMPORT arm><NAME>" +
                    part + "</NAME></IMPORT></PX>");
     std::remove(part.c_str());
-    EXPECT_EQ(probe.SolidNamed("arm.base"), nullptr);
-    EXPECT_NE(probe.SolidNamed("arm.tip"), nullptr);
-    EXPECT_NE(probe.SolidNamed("base"), nullptr);
+    EXPECT_EQ(probe.solid("arm.base"), nullptr);
+    EXPECT_NE(probe.solid("arm.tip"), nullptr);
+    EXPECT_NE(probe.solid("base"), nullptr);
     EXPECT_EQ(probe.Bodies(), 2);
     EXPECT_EQ(probe.Models(), 2);
 }
@@ -156,10 +139,10 @@ TEST(Import, RemoveInsideAnImportRemovesTheScopedSolid)
 // the hand's robot along; the rest of the hand stays.
 TEST(Import, RemovingALinkTakesItsJointsAndRobotAlong)
 {
-    Probe probe;
+    Rig probe;
     probe.ReadText("<PX><IMPORT h><NAME>" + kelmartest::ExamplePath("hand3.px") +
                    "</NAME></IMPORT><REMOVE><SOLID>h.finger1_middle</SOLID></REMOVE></PX>");
-    EXPECT_TRUE(probe.scene.messages.empty());
+    EXPECT_TRUE(probe.messages.empty());
     EXPECT_EQ(probe.scene.JointCount(), 10 - 2);
     EXPECT_EQ(probe.scene.LookupJoint("h.finger1_mid", false), nullptr);
     EXPECT_NE(probe.scene.LookupJoint("h.finger1", false), nullptr);

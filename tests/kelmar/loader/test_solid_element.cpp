@@ -31,10 +31,10 @@ class SolidFlags : public ::testing::TestWithParam<FlagCase> {};
 TEST_P(SolidFlags, FreezeAndEnableTheBodyAsTheElementSays)
 {
     const FlagCase &c = GetParam();
-    kelmartest::Probe probe;
+    kelmartest::Rig probe;
     probe.scene.options |= c.sceneOptions;
     probe.ReadText(OneSolid(c.tags));
-    const kelmar::Solid *solid = probe.SolidNamed("s");
+    const kelmar::Solid *solid = probe.solid("s");
     ASSERT_NE(solid, nullptr);
     EXPECT_EQ(RbdBodyIsFrozen(solid->GetBody()) != 0, c.frozen) << c.tags;
     EXPECT_EQ(RbdBodyIsEnabled(solid->GetBody()) != 0, c.enabled) << c.tags;
@@ -52,14 +52,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SolidElement, DefaultsOptionsAndInvisibleSolids)
 {
-    kelmartest::Probe probe;
+    kelmartest::Rig probe;
     probe.ReadText("<PX><GEOMETRIES><BOX g><SIZE>1, 2, 4</SIZE></BOX></GEOMETRIES>"
                    "<SOLID plain><GEOMETRY_ID>g</GEOMETRY_ID></SOLID>"
                    "<SOLID hidden><GEOMETRY_ID>g</GEOMETRY_ID><GRAPHICSPRIM>NOGRAPHICS</GRAPHICSPRIM>"
                    "<INTERACTABLE>0</INTERACTABLE><COLLISION_TYPE>3</COLLISION_TYPE></SOLID>"
                    "<SOLID shown><GEOMETRY_ID>g</GEOMETRY_ID><DRAWCONTACTS>1</DRAWCONTACTS></SOLID></PX>");
-    const kelmar::Solid *plain = probe.SolidNamed("plain"), *hidden = probe.SolidNamed("hidden"),
-                        *shown = probe.SolidNamed("shown");
+    const kelmar::Solid *plain = probe.solid("plain"), *hidden = probe.solid("hidden"), *shown = probe.solid("shown");
     ASSERT_TRUE(plain && hidden && shown);
     EXPECT_EQ(plain->GetMaterial(), 0); // metal
     EXPECT_NEAR(RbdBodyGetMass(plain->GetBody()), 0.0078 * 8, 1e-15);
@@ -69,7 +68,7 @@ TEST(SolidElement, DefaultsOptionsAndInvisibleSolids)
     EXPECT_EQ(hidden->GetOptions(), 0u);
     EXPECT_EQ(hidden->type, 3);
     EXPECT_EQ(shown->GetOptions(), kelmar::Solid::kDrawContacts); // exactly 0x01
-    EXPECT_TRUE(probe.scene.messages.empty());
+    EXPECT_TRUE(probe.messages.empty());
 }
 
 // A density too large for the toolkit's mass range: the toolkit keeps the
@@ -78,19 +77,14 @@ TEST(SolidElement, DefaultsOptionsAndInvisibleSolids)
 TEST(SolidElement, ValuesTheToolkitRefusesAreALoadWarningAtTheSolid)
 {
     const std::string text = OneSolid("<DENSITY>1e12</DENSITY>");
-    kelmartest::Probe probe;
+    kelmartest::Rig probe;
     probe.ReadText(text);
-    ASSERT_EQ(probe.scene.messages.size(), 1u);
-    EXPECT_EQ(probe.scene.messages[0],
-              (kelmartest::Message{1, "<SOLID s>: the toolkit refused or adjusted 2 of its values (its warnings say "
-                                      "which).\n"}));
-    EXPECT_LE(RbdBodyGetMass(probe.SolidNamed("s")->GetBody()), 1e6);
-    kelmar::Universe universe{10, 10, 10, 100};
-    kelmartest::RecordingScene loaded(kelmartest::WriteTempScene(text).c_str());
-    universe.AddScene(&loaded);
-    EXPECT_EQ(loaded.GetLoadWarningCount(), 1);
-    EXPECT_EQ(loaded.GetLoadErrorCount(), 0);
-    universe.DelScene(&loaded);
+    EXPECT_EQ(probe.messages, std::vector<std::string>{"W:<SOLID s>: the toolkit refused or adjusted 2 of its "
+                                                       "values (its warnings say which).\n"});
+    EXPECT_LE(RbdBodyGetMass(probe.solid("s")->GetBody()), 1e6);
+    kelmartest::Hosted loaded(kelmartest::WriteTempScene(text), 10);
+    EXPECT_EQ(loaded.scene.GetLoadWarningCount(), 1);
+    EXPECT_EQ(loaded.scene.GetLoadErrorCount(), 0);
 }
 
 // VEL and ANGVEL are given in the solid's frame and scaled with lengths;
@@ -99,12 +93,12 @@ TEST(SolidElement, InitialVelocitiesTurnWithThePlacement)
 {
     const std::string tags = "<EULER>0, 0, 1.5707963267948966</EULER><BODY><VEL>2, 0, 0</VEL>"
                              "<ANGVEL>0, 0, 3</ANGVEL></BODY>";
-    kelmartest::Probe moving, still;
+    kelmartest::Rig moving, still;
     moving.ReadText("<PX><IMPORT i><NAME>" + kelmartest::WriteTempScene(OneSolid(tags)) +
                     "</NAME><SCALE>5</SCALE></IMPORT></PX>");
     still.scene.options |= kelmar::Scene::kIgnoreVelocities;
     still.ReadText(OneSolid(tags));
-    const kelmar::Solid *s = moving.SolidNamed("i.s");
+    const kelmar::Solid *s = moving.solid("i.s");
     ASSERT_NE(s, nullptr);
     PxVector3 v, w, expected;
     RbdBodyGetLinearVelocity(s->GetBody(), v);
@@ -114,7 +108,7 @@ TEST(SolidElement, InitialVelocitiesTurnWithThePlacement)
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(v[k], expected[k], 1e-12);
     EXPECT_NEAR(std::fabs(v[1]), 10, 1e-12); // turned off x
     EXPECT_NEAR(w[2], 3, 1e-12);
-    RbdBodyGetLinearVelocity(still.SolidNamed("s")->GetBody(), v);
+    RbdBodyGetLinearVelocity(still.solid("s")->GetBody(), v);
     EXPECT_EQ(v[0] * v[0] + v[1] * v[1] + v[2] * v[2], 0);
 }
 
@@ -122,7 +116,7 @@ TEST(SolidElement, InitialVelocitiesTurnWithThePlacement)
 // negates a 0/1 value.
 TEST(SolidElement, VariablesFillTheValuesThatFollow)
 {
-    kelmartest::Probe probe;
+    kelmartest::Rig probe;
     probe.ReadText("<PX><VAR edge>2</VAR><DEFAULT_VAR edge>5</DEFAULT_VAR><VAR fixed>0</VAR>"
                    "<GEOMETRIES><BOX a><SIZE>edge, edge, edge</SIZE></BOX></GEOMETRIES><VAR edge>3</VAR>"
                    "<GEOMETRIES><BOX b><SIZE>edge, edge, edge</SIZE></BOX></GEOMETRIES>"
@@ -132,9 +126,8 @@ TEST(SolidElement, VariablesFillTheValuesThatFollow)
     CdxBoxGetDimensions(probe.scene.LookupGeometry("b", false), b);
     EXPECT_EQ(a[0], 2);
     EXPECT_EQ(b[0], 3);
-    EXPECT_TRUE(RbdBodyIsFrozen(probe.SolidNamed("s")->GetBody()));
-    ASSERT_EQ(probe.scene.messages.size(), 1u);
-    EXPECT_EQ(probe.scene.messages[0].text, "variable edge already defined, now rewritten\n");
+    EXPECT_TRUE(RbdBodyIsFrozen(probe.solid("s")->GetBody()));
+    EXPECT_EQ(probe.messages, std::vector<std::string>{"W:variable edge already defined, now rewritten\n"});
 }
 
 } // namespace

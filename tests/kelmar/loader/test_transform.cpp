@@ -86,15 +86,15 @@ TEST(TransformTags, OnePoseGivenFourWaysIsOneMatrix)
                 Solid("quat" + n, Tag("QUAT", pose.q, 4) + pos) +
                 Solid("euler" + n, Tag("EULER", pose.euler, 3) + pos);
     }
-    kelmartest::Probe probe;
+    kelmartest::Rig probe;
     probe.ReadText(text + "</PX>");
-    EXPECT_TRUE(probe.scene.messages.empty());
+    EXPECT_TRUE(probe.messages.empty());
     for (int k = 0; k < poses; ++k) {
         const std::string n = std::to_string(k);
-        const kelmar::Solid *tm = probe.SolidNamed(("tm" + n).c_str());
+        const kelmar::Solid *tm = probe.solid(("tm" + n).c_str());
         ASSERT_NE(tm, nullptr);
         for (const char *kind : {"rot", "quat", "euler"})
-            EXPECT_LT(Distance(tm, probe.SolidNamed((kind + n).c_str())), 1e-12) << kind << n;
+            EXPECT_LT(Distance(tm, probe.solid((kind + n).c_str())), 1e-12) << kind << n;
     }
 }
 
@@ -108,7 +108,7 @@ TEST(TransformTags, TheStrongestTagWins)
     const double sheared[16] = {1, 0.5, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     const double squashed[9] = {2, 0, 0, 0, 1, 0, 0, 0, 1};
     const std::string posA = Tag("POS", a.p, 3);
-    kelmartest::Probe probe;
+    kelmartest::Rig probe;
     probe.ReadText("<PX><GEOMETRIES><SPHERE g><RADIUS>1</RADIUS></SPHERE></GEOMETRIES>" + Solid("a", TmTag(a)) +
                    Solid("a_tm_over_all", posA + rotB + quatC + eulerD + TmTag(a)) + Solid("b", rotB + posA) +
                    Solid("b_rot_over_quat_euler", eulerD + quatC + rotB + posA) + Solid("c", quatC + posA) +
@@ -119,11 +119,11 @@ TEST(TransformTags, TheStrongestTagWins)
     for (const char *pair : {"a_tm_over_all", "b_rot_over_quat_euler", "c_quat_over_euler", "c_bad_rot_falls_to_quat",
                              "d_bad_tm_falls_to_euler"}) {
         const char reference[2] = {pair[0], 0};
-        const kelmar::Solid *solid = probe.SolidNamed(pair);
+        const kelmar::Solid *solid = probe.solid(pair);
         ASSERT_NE(solid, nullptr) << pair;
-        EXPECT_LT(Distance(solid, probe.SolidNamed(reference)), 1e-12) << pair;
+        EXPECT_LT(Distance(solid, probe.solid(reference)), 1e-12) << pair;
     }
-    EXPECT_EQ(probe.scene.messages.size(), 2u); // the bad ROT and the bad TM
+    EXPECT_EQ(probe.messages.size(), 2u); // the bad ROT and the bad TM
 }
 
 // The rigid-transform test of TM is 1e-5: a TM rounded to six digits is
@@ -139,14 +139,14 @@ TEST(TransformTags, TmIsTakenWithinItsTolerance)
         "</TM></SOLID><SOLID off><GEOMETRY_ID>g</GEOMETRY_ID><TM>%.6f, %.6f, 0, 0, %.6f, %.6f, 0, 0, 0, 0, 1, "
         "0, 1, 2, 3, 1</TM></SOLID></PX>",
         c, s, -s, c, c + 1e-3, s, -s, c);
-    kelmartest::Probe probe;
+    kelmartest::Rig probe;
     probe.ReadText(text);
-    ASSERT_EQ(probe.scene.messages.size(), 1u);
-    const kelmar::Solid *near = probe.SolidNamed("near");
+    ASSERT_EQ(probe.messages.size(), 1u);
+    const kelmar::Solid *near = probe.solid("near");
     EXPECT_NEAR(near->GetTM()[0][1], s, 1e-6);
     EXPECT_NEAR(near->GetTM()[3][2], 3, 1e-15);
     EXPECT_TRUE(kelmar::IsRigidTM(near->GetTM(), 1e-12));
-    EXPECT_EQ(probe.SolidNamed("off")->GetTM()[0][1], 0); // identity: the TM was refused
+    EXPECT_EQ(probe.solid("off")->GetTM()[0][1], 0); // identity: the TM was refused
 }
 
 } // namespace

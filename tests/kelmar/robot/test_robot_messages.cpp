@@ -72,6 +72,8 @@ TEST(RobotMessages, EveryRobotElementMessageIsExact)
 }
 
 // Each refusal leaves the node as it was; a fitting joint and solid fill it.
+// A node of a joint and a solid not connected, and a frame index past the
+// robot, are said on standard error.
 TEST(RobotMessages, ReplacingAVirtualBasisRefusesWhatDoesNotFit)
 {
     Rig rig(kChain);
@@ -101,12 +103,7 @@ TEST(RobotMessages, ReplacingAVirtualBasisRefusesWhatDoesNotFit)
         EXPECT_EQ(node.numJoints, joints + (said ? 0 : 1));
         EXPECT_EQ(node.numSolids, solids + (said ? 0 : 1));
     }
-}
-
-TEST(RobotMessages, StandardErrorMessagesOfRobots)
-{
-    Rig rig(kChain);
-    EXPECT_EQ(StandardError([&] { kelmar::Robot node(rig.joint("j3"), rig.solid("l1"), nullptr, 0); }),
+    EXPECT_EQ(StandardError([&] { kelmar::Robot node(j3, rig.solid("l1"), nullptr, 0); }),
               "Robot::Robot: joint and solid not connected\n");
     double a[4][4], b[4][4];
     EXPECT_EQ(StandardError([&] { rig.robot("arm")->GetTMs(3, a, b); }),

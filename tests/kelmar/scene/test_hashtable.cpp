@@ -25,26 +25,17 @@ TEST(Hashtable, AgreesWithMapOverRandomInsertsLookupsAndRemovals)
     for (int i = 0; i < 100000; ++i) {
         const int k = keyOf(rng);
         const std::string key = "k" + std::to_string(k);
-        switch (op(rng)) {
-        case 0:
-        case 1:
-        case 2:
-        case 3: {
-            int *existing = table.Insert(key.c_str(), &values[static_cast<size_t>(k)]);
-            auto it = truth.find(key);
-            ASSERT_EQ(existing, it == truth.end() ? nullptr : it->second) << key;
+        const int o = op(rng);
+        auto it = truth.find(key);
+        if (o < 4) { // insert
+            ASSERT_EQ(table.Insert(key.c_str(), &values[static_cast<size_t>(k)]),
+                      it == truth.end() ? nullptr : it->second)
+                << key;
             truth.emplace(key, &values[static_cast<size_t>(k)]);
-            break;
-        }
-        case 4:
-        case 5: {
+        } else if (o < 6) { // remove
             ASSERT_EQ(table.Remove(key.c_str()), truth.erase(key) == 1) << key;
-            break;
-        }
-        default: {
-            auto it = truth.find(key);
+        } else {
             ASSERT_EQ(table.Lookup(key.c_str()), it == truth.end() ? nullptr : it->second) << key;
-        }
         }
     }
     ASSERT_EQ(table.Count(), static_cast<int>(truth.size()));

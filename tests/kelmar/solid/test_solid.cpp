@@ -19,13 +19,6 @@ namespace {
 
 using namespace kelmartest;
 
-struct World {
-    World() { universe.AddScene(&scene); }
-    ~World() { universe.DelScene(&scene); }
-    kelmar::Universe universe;
-    kelmar::Scene scene;
-};
-
 double InertiaXX(const kelmar::Solid *s)
 {
     double I[3][3];
@@ -37,7 +30,7 @@ double InertiaXX(const kelmar::Solid *s)
 // given mass keeps Ixx / m; a new material scales both by the density ratio.
 TEST(Solid, MassAndInertiaStayThoseOfOneShape)
 {
-    World w;
+    Rig w;
     kelmar::SolidSpec desc;
     desc.material = kWood;
     kelmar::Solid *box = kelmar::AddBox(&w.scene, 10, 20, 30, desc);
@@ -59,7 +52,7 @@ TEST(Solid, MassAndInertiaStayThoseOfOneShape)
 // four rigidly, and the walk ends although the loop leads back.
 TEST(Solid, AttachmentsOfAClosedLoopMoveRigidlyAndTheWalkEnds)
 {
-    World w;
+    Rig w;
     kelmar::Solid *bars[4];
     const double centres[4][3] = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}};
     for (int i = 0; i < 4; ++i) {
@@ -93,7 +86,7 @@ TEST(Solid, AttachmentsOfAClosedLoopMoveRigidlyAndTheWalkEnds)
 // A 1 cm move in steps of at most 0.1 cm: ten sub-steps, nine universe steps.
 TEST(Solid, StepwiseMoveStepsTheUniverseBetweenSubSteps)
 {
-    World w;
+    Rig w;
     kelmar::SolidSpec desc;
     kelmar::Solid *box = kelmar::AddBox(&w.scene, 2, 2, 2, desc);
     double target[4][4];
@@ -109,7 +102,7 @@ TEST(Solid, StepwiseMoveStepsTheUniverseBetweenSubSteps)
 // other solid to filter by).
 TEST(Solid, ContactListsSeeTheRestingBoxFromItsSide)
 {
-    World w;
+    Rig w;
     RbdWorldSetGravity(w.universe.GetWorld(), 0, 0, -kGravity);
     kelmar::SolidSpec floor;
     floor.material = kWood;

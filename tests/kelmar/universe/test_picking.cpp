@@ -51,7 +51,10 @@ struct Picked {
     kelmar::Solid *ball = nullptr;
 };
 
-TEST(Picking, HeldSolidSettlesAtTargetWithGravityCompensated)
+// Held at the grabbed height the ball stays there; the ray jumps 10 cm up
+// and the ball follows with the overshoot of the spring's damping. A ray
+// that misses, or a solid that is not interactable, grabs nothing.
+TEST(Picking, HoldingAndDraggingFollowTheDampedSpring)
 {
     Picked p;
     const double from[3] = {0, 0, 55}, to[3] = {0, 0, -45};
@@ -59,14 +62,7 @@ TEST(Picking, HeldSolidSettlesAtTargetWithGravityCompensated)
     EXPECT_NEAR(p.Top(), 5.0, 1e-9);
     p.Drag(5.0, 5.0);
     EXPECT_NEAR(p.Top(), 5.0, 0.1); // 1 mm, against 981 cm/s^2 of gravity
-}
-
-TEST(Picking, DraggingMovesTheSolidWithTheOvershootOfItsDamping)
-{
-    Picked p;
-    const double from[3] = {0, 0, 55}, to[3] = {0, 0, -45};
-    ASSERT_TRUE(p.universe.BeginPicking(from, to));
-    p.Drag(15.0, 0.002); // the ray jumps 10 cm up
+    p.Drag(15.0, 0.002);            // the ray jumps 10 cm up
     double peak = 0;
     for (int i = 0; i < 1000; ++i) {
         p.Drag(15.0, 0.002);
@@ -79,16 +75,11 @@ TEST(Picking, DraggingMovesTheSolidWithTheOvershootOfItsDamping)
     EXPECT_NEAR(p.Top(), 15.0, 0.1);
     p.universe.EndPicking();
     EXPECT_FALSE(p.universe.IsPicking());
-}
-
-TEST(Picking, RayMissOrNonInteractableSolidGrabsNothing)
-{
-    Picked p;
-    const double from[3] = {20, 0, 55}, to[3] = {20, 0, -45};
-    EXPECT_FALSE(p.universe.BeginPicking(from, to));
+    const double aside[3] = {20, 0, 55}, below[3] = {20, 0, -45}, over[3] = {0, 0, 70}, under[3] = {0, 0, -30};
+    EXPECT_FALSE(p.universe.BeginPicking(aside, below));
+    ASSERT_NE(p.universe.PickSolid(over, under, nullptr), nullptr);
     p.ball->ClearOptions(kelmar::Solid::kInteractable);
-    const double down[3] = {0, 0, 55}, bottom[3] = {0, 0, -45};
-    EXPECT_EQ(p.universe.PickSolid(down, bottom, nullptr), nullptr);
+    EXPECT_EQ(p.universe.PickSolid(over, under, nullptr), nullptr);
 }
 
 } // namespace

@@ -40,19 +40,8 @@ std::set<std::string> TmpStatusFiles()
     return names;
 }
 
-struct Loaded {
-    explicit Loaded(const std::string &file) : scene(file.c_str()) { EXPECT_TRUE(universe.AddScene(&scene)); }
-    ~Loaded() { universe.DelScene(&scene); }
-    void Run(int steps)
-    {
-        for (int i = 0; i < steps; ++i) universe.step();
-    }
-    kelmar::Universe universe;
-    kelmar::Scene scene;
-};
-
 // Every finger joint driven towards 1 rad, as a grasp closes the hand.
-void CloseFingers(Loaded &loaded, int steps)
+void CloseFingers(Hosted &loaded, int steps)
 {
     for (int k = 0; k < steps; ++k) {
         loaded.scene.ForEachJoint([](const char *, kelmar::Joint *joint) {
@@ -73,7 +62,7 @@ TEST(Status, ASavedOrResetStateRunsExactlyAsAFreshUniverse)
     for (unsigned int flags : {kelmar::Scene::kStatusPose | kelmar::Scene::kStatusAppearance,
                                unsigned(kelmar::Scene::kStatusAppearance)}) {
         SCOPED_TRACE(flags);
-        Loaded reset(kHandAndBall), fresh(kHandAndBall);
+        Hosted reset(kHandAndBall), fresh(kHandAndBall);
         EXPECT_GT(reset.scene.ObjectCount(), 10);
         CloseFingers(reset, 20);
         const std::string saved = StatusText(&reset.universe, reset.scene);
@@ -104,7 +93,7 @@ TEST(Status, ASavedOrResetStateRunsExactlyAsAFreshUniverse)
 // and the same motion follows.
 TEST(Status, ResetReproducesTheFirstLoad)
 {
-    Loaded a(kHandAndBall), b(kHandAndBall);
+    Hosted a(kHandAndBall), b(kHandAndBall);
     CloseFingers(a, 30);
     a.universe.reset();
     EXPECT_EQ(a.universe.timeStep, 0.005);

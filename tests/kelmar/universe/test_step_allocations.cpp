@@ -16,13 +16,13 @@
 #include <kelmar/RbdLcs.h>
 #include <kelmar/RbdWorld.h>
 
+#include "common/AllocationCounter.h"
 #include "KelmarTestSupport.h"
 
 namespace {
 
 bool gCounting = false;
 long gStandard = 0; // operator new and delete calls while counting
-long gToolkit = 0;  // toolkit allocations while counting
 
 void Release(void *p)
 {
@@ -92,30 +92,11 @@ namespace {
 
 using namespace kelmartest;
 
-// Counts both kinds of allocation while alive.
-class Counting {
-public:
-    Counting() : saved_(PxMemoryAPI)
-    {
-        gStandard = gToolkit = 0;
-        PxMemoryAPI.create = [](size_t size) { return ++gToolkit, MallocCreate(size); };
-        PxMemoryAPI.createZeroed = [](size_t size) { return ++gToolkit, Calloc(size); };
-        PxMemoryAPI.createAligned = [](size_t size, int alignment) {
-            return ++gToolkit, MallocCreateAligned(size, alignment);
-        };
-        PxMemoryAPI.resize = [](void *pointer, size_t size) { return ++gToolkit, MallocResize(pointer, size); };
-        gCounting = true;
-    }
-    ~Counting()
-    {
-        gCounting = false;
-        PxMemoryAPI = saved_;
-    }
-    Counting(const Counting &) = delete;
-    Counting &operator=(const Counting &) = delete;
-
-private:
-    PxMemoryAPIType saved_;
+// Counts the toolkit's allocations and the standard allocator's calls.
+struct Counting : testsupport::AllocationCounter {
+    Counting() { gStandard = 0, gCounting = true; }
+    ~Counting() { gCounting = false; }
+    long standard() const { return gStandard; }
 };
 
 const char *kScene = R"(<WORLD><GRAVITY>0, 0, -981</GRAVITY><TIMESTEP>0.005</TIMESTEP></WORLD>
@@ -162,21 +143,19 @@ TEST_P(StepAllocations, AStepAllocatesNothingOnceTheSceneHasItsSizes)
             command(k);
             rig.Steps(1);
         }
+        EXPECT_EQ(counting.allocations(), 0);
+        EXPECT_EQ(counting.standard(), 0);
     }
-    EXPECT_EQ(gToolkit, 0);
-    EXPECT_EQ(gStandard, 0);
     // The counted steps did work: contacts, a moving robot.
     std::unique_ptr<kelmar::ContactList> contacts(rig.solid("brick")->GetContacts(0));
     EXPECT_GT(contacts->count, 0);
     EXPECT_NEAR(arm->GetNodeOfJoint(1)->_GetJoint(), targets[1][1], 0.05);
-    {
-        Counting counting; // and both counters count
-        int *volatile one = new int(1);
-        delete one;
-        std::free(PxMemoryAPI.create(8));
-    }
-    EXPECT_EQ(gStandard, 2);
-    EXPECT_EQ(gToolkit, 1);
+    Counting counting; // and both counters count
+    int *volatile one = new int(1);
+    delete one;
+    PxMemoryAPI.destroy(PxMemoryAPI.create(8));
+    EXPECT_EQ(counting.standard(), 2);
+    EXPECT_EQ(counting.allocations(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(PivotingAndSweeps, StepAllocations, ::testing::Values(RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS, 0));
