@@ -1,4 +1,4 @@
-// The solver's numerical core: workspace, state hash, both factorisations
+// The solver's numerical core: the workspace's refusals, both factorisations
 // against dense arithmetic, and the LCP solver against brute-force
 // enumeration of active sets.
 #include <gtest/gtest.h>
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "solver/RbdLcsContext.h"
-#include "solver/RbdLcsHash.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSolver.h"
@@ -30,29 +29,6 @@ Context &context()
 {
     static Context shared;
     return shared;
-}
-
-TEST(LcsWorkspace, BumpsAlignsAndReleasesFramesWithinCallerMemory)
-{
-    std::vector<unsigned char> memory(4096 + 64);
-    void *base = memory.data() + 3; // deliberately misaligned
-    MemoryPool pool;
-    pool.init(base, 4096);
-    char *a = static_cast<char *>(pool.alloc(32, "a"));
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 16, 0u) << "the pool starts on a 16-byte boundary";
-    char *b = static_cast<char *>(pool.allocAligned(16, 64, "b"));
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % 64, 0u);
-    EXPECT_GE(b, a + 32);
-    size_t before = pool.used();
-    ASSERT_TRUE(pool.pushFrame());
-    EXPECT_NE(pool.allocAlignedZeroed(1024, 64, "scratch"), nullptr);
-    EXPECT_GT(pool.used(), before + 1000);
-    pool.popFrame();
-    EXPECT_EQ(pool.used(), before) << "popping a frame frees everything allocated since the push";
-    EXPECT_GE(pool.peakUsed(), before + 1024) << "the peak remembers the released frame";
-    char *c = static_cast<char *>(pool.alloc(16, "c"));
-    EXPECT_EQ(c, reinterpret_cast<char *>(pool.alloc(0, "empty")) - 16);
 }
 
 TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
@@ -77,32 +53,6 @@ TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
              static_cast<unsigned>(usable), static_cast<unsigned>(64 + 256));
     EXPECT_EQ(log.fatals[1], expected);
     EXPECT_EQ(pool.used(), 64u) << "a refused block takes nothing";
-}
-
-TEST(LcsHash, Lookup2HashesStateWordsAsBytes)
-{
-    int32_t states[9] = {0, 2, 4, 0x30, 0, 0, 2, 0, 4};
-    uint32_t h = jenkinsHash(states, sizeof states, 0);
-    EXPECT_EQ(h, jenkinsHash(states, sizeof states, 0)) << "deterministic";
-    states[8] = 2;
-    EXPECT_NE(h, jenkinsHash(states, sizeof states, 0)) << "the tail bytes count";
-    states[8] = 4;
-    states[0] = 2;
-    EXPECT_NE(h, jenkinsHash(states, sizeof states, 0)) << "the first block counts";
-    states[0] = 0;
-    int32_t shorter[8] = {0, 2, 4, 0x30, 0, 0, 2, 0};
-    EXPECT_NE(jenkinsHash(shorter, sizeof shorter, 0), jenkinsHash(states, 8 * sizeof(int32_t) + 1, 0))
-        << "the length is folded in";
-    // A byte-wise key equal to the little-endian words hashes the same.
-    unsigned char bytes[8] = {2, 0, 0, 0, 0x30, 0, 0, 0};
-    int32_t words[2] = {2, 0x30};
-    EXPECT_EQ(jenkinsHash(bytes, 8, 0), jenkinsHash(words, 8, 0));
-
-    uint32_t keys[3];
-    StateHashTable table = {keys, 0, 3};
-    EXPECT_EQ(hashTableSeenOrInsert(&table, 7), 0);
-    EXPECT_EQ(hashTableSeenOrInsert(&table, 7), 1);
-    EXPECT_EQ(table.count, 1) << "a key already present is not inserted twice";
 }
 
 // A random island: bodies with random mass and inertia, constraints of 1 to
@@ -821,20 +771,6 @@ TEST(LcsSolver, ABoxLandingOnDependentContactsGetsTheLcpSolutionEvenWhereThePivo
         }
     }
     EXPECT_GT(pivotingFailures, 0) << "some of these boxes defeat the pivoting on its own";
-}
-
-TEST(LcsSolver, FrictionBoundsAreZeroForAZeroNormalImpulseAndSymmetricForANegativeOne)
-{
-    PxReal lambda[4] = {0.0, 0.0, -2.0, 0.0};
-    PxReal lo[4] = {0.0, 0.0, -kInf, 0.0}, hi[4] = {kInf, 0.0, kInf, 0.0}, mu[4] = {0.0, 0.5, 0.0, 0.5};
-    int32_t state[4] = {0, 0x30, 0, 0x30}, ref[4] = {-1, 0, -1, 2};
-    LcpRows rows = {4, lo, hi, lambda, state, ref, mu, 2};
-    scaleBoxLcpData(rows);
-    EXPECT_EQ(lo[1], 0.0);
-    EXPECT_EQ(hi[1], 0.0);
-    EXPECT_EQ(lo[3], -1.0) << "mu lambda_n with lambda_n < 0";
-    EXPECT_EQ(hi[3], 1.0);
-    EXPECT_EQ(state[3], kLcpFree) << "rescaled rows start free";
 }
 
 TEST(LcsSolver, ARowWithoutJacobianIsFixedAtZeroByTheDegeneracyFilter)
