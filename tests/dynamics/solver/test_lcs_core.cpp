@@ -140,33 +140,11 @@ struct RandomIsland {
         return out;
     }
 
-    // Dense A = J M^-1 J^T + diag(eps + rowEps / h), 1 on padding rows,
-    // formed over the full body-space Jacobian.
+    // Dense A = J M^-1 J^T + diag(eps + rowEps / h), 1 on padding rows.
     Vec denseA(PxReal eps, PxReal h) const
     {
-        int n = layout.paddedRowCount, dof = 6 * bodies;
-        Vec full(static_cast<size_t>(n) * dof, 0.0), fullMinv(full.size(), 0.0);
-        Vec jm = jminv();
-        for (int c = 0; c < layout.constraintCount; ++c)
-            for (int side = 0; side < 2; ++side) {
-                int b = bodyOf[2 * c + side];
-                if (b < 0) continue;
-                for (int r = 0; r < rows[c]; ++r) {
-                    int i = firstRow[c] + r;
-                    for (int k = 0; k < 6; ++k) {
-                        full[static_cast<size_t>(i) * dof + 6 * b + k] += J[tileIndex(i, 6 * side + k)];
-                        fullMinv[static_cast<size_t>(i) * dof + 6 * b + k] += jm[tileIndex(i, 6 * side + k)];
-                    }
-                }
-            }
-        Vec A(static_cast<size_t>(n) * n, 0.0);
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j) {
-                PxReal s = 0.0;
-                for (int k = 0; k < dof; ++k)
-                    s += fullMinv[static_cast<size_t>(i) * dof + k] * full[static_cast<size_t>(j) * dof + k];
-                A[static_cast<size_t>(i) * n + j] = s;
-            }
+        Vec A = lcstest::denseProduct(layout, J, jminv(), bodies);
+        const int n = layout.paddedRowCount;
         for (int i = 0; i < n; ++i)
             A[static_cast<size_t>(i) * n + i] += i < layout.rowCount ? eps + rowEps[i] / h : 1.0;
         return A;

@@ -159,31 +159,11 @@ struct Packed {
         return static_cast<int>(std::count_if(frictionRef.begin(), frictionRef.end(), [](int r) { return r >= 0; }));
     }
 
-    // Dense A = J M^-1 J^T + eps, 1 on padding rows, by rows.
+    // Dense A = J M^-1 J^T + eps, 1 on padding rows.
     Vec denseA(PxReal eps) const
     {
-        int dof = 6 * bodyCount;
-        Vec full(static_cast<size_t>(np) * dof, 0.0), fullMinv(full.size(), 0.0);
-        for (int c = 0; c < layout.constraintCount; ++c)
-            for (int side = 0; side < 2; ++side) {
-                int b = bodyOf[2 * c + side];
-                if (b < 0) continue;
-                for (int r = 0; r < rowCounts[c]; ++r) {
-                    int i = firstRow[c] + r;
-                    for (int k = 0; k < 6; ++k) {
-                        full[static_cast<size_t>(i) * dof + 6 * b + k] += J[tileIndex(i, 6 * side + k)];
-                        fullMinv[static_cast<size_t>(i) * dof + 6 * b + k] += JMinv[tileIndex(i, 6 * side + k)];
-                    }
-                }
-            }
-        Vec A(static_cast<size_t>(np) * np, 0.0);
-        for (int i = 0; i < np; ++i)
-            for (int j = 0; j < np; ++j) {
-                PxReal s = (i == j) ? (i < n ? eps : 1.0) : 0.0;
-                for (int k = 0; k < dof; ++k)
-                    s += fullMinv[static_cast<size_t>(i) * dof + k] * full[static_cast<size_t>(j) * dof + k];
-                A[static_cast<size_t>(i) * np + j] = s;
-            }
+        Vec A = denseProduct(layout, J, JMinv, bodyCount);
+        for (int i = 0; i < np; ++i) A[static_cast<size_t>(i) * np + i] += i < n ? eps : 1.0;
         return A;
     }
 };
