@@ -294,54 +294,6 @@ TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambl
     EXPECT_LT(2 * RbdSparseMatrixMapEnvelopeSize(gridOrdered.map), rowByRow);
 }
 
-TEST(LcsOrder, FactorsInTheEliminationOrderReproduceTheMatrixAndSolveItByRows)
-{
-    std::mt19937 rng(77);
-    for (int trial = 0; trial < 6; ++trial) {
-        ScrambledIsland island(rng, 2 + trial % 2, 2, 1 + trial % 3);
-        Packed packed(island.rows, island.bodies, 0.01);
-        int np = packed.np;
-        Vec dense = packed.denseA(1e-6);
-        for (int which = 0; which < kLinearSolverCount; ++which) {
-            Formed formed(packed, which, true);
-            LCPMatrix &A = *formed.A;
-            for (int i = 0; i < np; ++i)
-                for (int j = 0; j < np; ++j)
-                    ASSERT_NEAR(A.getElement(i, j), dense[static_cast<size_t>(i) * np + j], 1e-12);
-            ASSERT_TRUE(A.factorize());
-            // P A P^T = L L^T: summed over every row k in between.
-            for (int i = 0; i < np; ++i)
-                for (int j = 0; j <= i; ++j) {
-                    PxReal s = 0.0;
-                    for (int k = 0; k < np; ++k) s += A.getElementFactor(i, k) * A.getElementFactor(j, k);
-                    ASSERT_NEAR(s, dense[static_cast<size_t>(i) * np + j], 1e-9) << "trial " << trial;
-                }
-            Vec b(np), x(np), Ax(np);
-            for (int i = 0; i < np; ++i) b[i] = cos(0.3 * i);
-            // Products with A, whole and on every third row, against dense arithmetic.
-            std::vector<int32_t> some;
-            for (int i = trial % 3; i < np; i += 3) some.push_back(i);
-            Vec part(np, -7.0);
-            A.multiply(b.data(), Ax.data());
-            A.multiplyRows(b.data(), some.data(), static_cast<int>(some.size()), part.data());
-            for (int i = 0; i < np; ++i) {
-                PxReal expected = 0.0;
-                for (int j = 0; j < np; ++j) expected += dense[static_cast<size_t>(i) * np + j] * b[j];
-                ASSERT_NEAR(Ax[i], expected, 1e-10);
-                ASSERT_NEAR(part[i], (i - trial % 3) % 3 == 0 ? expected : -7.0, 1e-10) << "row " << i;
-            }
-            x = b;
-            A.solve(x.data(), 1);
-            A.multiply(x.data(), Ax.data());
-            for (int i = 0; i < np; ++i) ASSERT_NEAR(Ax[i], b[i], 1e-8);
-            for (int j = 0; j < np; j += 5) {
-                A.multiply(A.inverseColumn(j), Ax.data());
-                for (int i = 0; i < np; ++i) ASSERT_NEAR(Ax[i], i == j ? 1.0 : 0.0, 1e-8);
-            }
-        }
-    }
-}
-
 TEST(LcsOrder, ImpulsesAndFinalStatesAreTheSameWithAndWithoutReordering)
 {
     // The pivoting runs by rows either way; only the factor's rounding
