@@ -167,6 +167,28 @@ TEST_F(LimitedJoint, AfterTenFullTurnsAHingeReadsTwentyPi)
     EXPECT_NEAR(RbdLimitGetPosition(limit), -M_PI, 1e-9);
 }
 
+// A stop pushes outward only, reverses only a joint still going out, and
+// is off without stiffness; how hard it pushes is the stepped joints' test.
+TEST_F(LimitedJoint, AStopPushesOutwardOnlyBouncesAnOutgoingJointAndNeedsStiffness)
+{
+    make(RbdHingeCreate);
+    setStops(limit, -0.5, 0.5); // hard, restitution 1
+    build();
+    turn(-0.7);
+    RbdBodySetAngularVelocity(body, 0.0, 0.0, 2.0); // coming back inside
+    ASSERT_EQ(build(), 6);
+    EXPECT_NEAR(list.phi[5], -0.2, 1e-12);
+    EXPECT_EQ(list.lo[5], 0.0);
+    EXPECT_EQ(list.hi[5], RBD_REAL_MAX);
+    EXPECT_EQ(list.c[5], 0.0);
+    RbdBodySetAngularVelocity(body, 0.0, 0.0, -2.0); // going further out
+    ASSERT_EQ(build(), 6);
+    EXPECT_DOUBLE_EQ(list.c[5], 2.0);
+    RbdSingleLimit off = {-0.5, 0.0, 1.0, 1.0};
+    RbdLimitSetLowerLimit(limit, &off);
+    EXPECT_EQ(build(), 5);
+}
+
 namespace {
 
 // Turns or slides a joint at a known rate and checks that its reported
