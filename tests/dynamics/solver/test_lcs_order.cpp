@@ -2,8 +2,7 @@
 // that keeps constraints whole and covers every coupling, shrinks the
 // envelope of scrambled islands, and changes nothing but rounding in the
 // factors, the solves and the impulses. Rows fixed by the LCP are factored
-// apart without disturbing the factor of the whole matrix, and the LCP's
-// subproblem solved directly agrees with the route through A^-1.
+// apart without disturbing the factor of the whole matrix.
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -412,95 +411,6 @@ TEST(LcsOrder, FixedRowsAreFactoredApartAndTheWholeFactorServesAgainWithoutThem)
             Vec x = b;
             A.solve(x.data(), 1);
             for (int i = 0; i < np; ++i) EXPECT_EQ(x[i], whole[i]) << "the whole factor was kept as it was";
-        }
-    }
-}
-
-TEST(LcsOrder, SubproblemsSolvedDirectlyHoldTheirRowsAndAgreeWithTheRouteThroughTheInverse)
-{
-    // A sequence of subproblems as an LCP meets them: a quarter of the rows
-    // held, then one or two rows changing at a time, so that each factor is
-    // built on the rows the previous one left standing.
-    std::mt19937 rng(808);
-    for (int trial = 0; trial < 8; ++trial) {
-        ScrambledIsland island(rng, 3, 2, 1 + trial % 2);
-        Packed packed(island.rows, island.bodies, 0.01);
-        int n = packed.n, np = packed.np;
-        Vec dense = packed.denseA(1e-6);
-        for (int which = 0; which < kLinearSolverCount; ++which) {
-            Formed formed(packed, which, trial % 3 != 2);
-            LCPMatrix &A = *formed.A;
-            ASSERT_TRUE(A.factorize());
-            // Friction rows fixed in odd trials.
-            std::vector<int32_t> state(n, kLcpFree);
-            for (int i = 0; i < n; ++i)
-                if (trial % 2 == 1 && packed.frictionRef[i] >= 0) state[i] = kLcpDegenerate;
-            ASSERT_TRUE(A.factorizeWithFixedRows(state.data(), n));
-            std::vector<char> isHeld(np, 0);
-            Vec values(np, 0.0), storage(static_cast<size_t>(np) * np, 0.0);
-            for (int i = 0; i < n; ++i) {
-                values[i] = 0.1 * static_cast<PxReal>(rng() % 21) - 1.0;
-                isHeld[i] = !(state[i] & kLcpFixed) && rng() % 4 == 0;
-            }
-            for (int round = 0; round < 6; ++round) {
-                if (round > 0)
-                    for (int change = 0; change < 1 + round % 2; ++change) {
-                        int i = static_cast<int>(rng() % n);
-                        if (!(state[i] & kLcpFixed)) isHeld[i] = !isHeld[i];
-                    }
-                if (round == 4) {
-                    // Storage used for something else in between must be forgotten.
-                    A.forgetHeldFactor();
-                    std::fill(storage.begin(), storage.end(), 1e300);
-                }
-                std::vector<int32_t> held;
-                Vec x(np, 0.0);
-                for (int i = 0; i < n; ++i)
-                    if (isHeld[i]) {
-                        held.push_back(i);
-                        x[i] = values[i];
-                    }
-                int m = static_cast<int>(held.size());
-                ASSERT_GT(m, 0);
-                EXPECT_GT(A.heldRowsCost(held.data(), m), 0.0);
-                ASSERT_TRUE(A.solveHeldRows(x.data(), packed.q.data(), n, storage.data()));
-                // The same x through A^-1: x0 = A^-1 q, then the held rows' w.
-                Vec x0(np, 0.0);
-                for (int i = 0; i < n; ++i)
-                    if (!(state[i] & kLcpFixed)) x0[i] = packed.q[i];
-                A.solve(x0.data(), 1);
-                Vec sub(static_cast<size_t>(m) * m), wC(m), reference = x0;
-                for (int b = 0; b < m; ++b) {
-                    const PxReal *column = A.inverseColumn(held[b]);
-                    for (int a = 0; a < m; ++a) sub[static_cast<size_t>(a) * m + b] = column[held[a]];
-                    wC[b] = values[held[b]] - x0[held[b]];
-                }
-                ASSERT_TRUE(LCPMatrix::factorDense(sub.data(), m));
-                LCPMatrix::solveDense(sub.data(), wC.data(), m);
-                for (int b = 0; b < m; ++b) {
-                    const PxReal *column = A.inverseColumn(held[b]);
-                    for (int i = 0; i < np; ++i) reference[i] += wC[b] * column[i];
-                }
-                PxReal largest = 1.0;
-                for (PxReal v : reference) largest = std::max(largest, fabs(v));
-                for (int i = 0; i < n; ++i) {
-                    if (state[i] & kLcpFixed) {
-                        EXPECT_EQ(x[i], 0.0) << "fixed rows stay at 0";
-                        continue;
-                    }
-                    if (isHeld[i]) {
-                        EXPECT_EQ(x[i], values[i]) << "held rows keep their values";
-                        continue;
-                    }
-                    PxReal w = -packed.q[i];
-                    for (int j = 0; j < np; ++j)
-                        if (!(j < n && (state[j] & kLcpFixed))) w += dense[static_cast<size_t>(i) * np + j] * x[j];
-                    ASSERT_LT(fabs(w), 1e-9 * largest)
-                        << "free row " << i << ", trial " << trial << ", round " << round;
-                    ASSERT_NEAR(x[i], reference[i], 1e-7 * largest)
-                        << "row " << i << ", trial " << trial << ", round " << round;
-                }
-            }
         }
     }
 }
