@@ -1,8 +1,7 @@
 // The elimination order of the solver's matrix: the order is a permutation
 // that keeps constraints whole and covers every coupling, shrinks the
 // envelope of scrambled islands, and changes nothing but rounding in the
-// factors, the solves and the impulses. Rows fixed by the LCP are factored
-// apart without disturbing the factor of the whole matrix.
+// factors, the solves and the impulses.
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -156,14 +155,6 @@ struct Packed {
     int frictionCount() const
     {
         return static_cast<int>(std::count_if(frictionRef.begin(), frictionRef.end(), [](int r) { return r >= 0; }));
-    }
-
-    // Dense A = J M^-1 J^T + eps, 1 on padding rows.
-    Vec denseA(PxReal eps) const
-    {
-        Vec A = denseProduct(layout, J, JMinv, bodyCount);
-        for (int i = 0; i < np; ++i) A[static_cast<size_t>(i) * np + i] += i < n ? eps : 1.0;
-        return A;
     }
 };
 
@@ -338,79 +329,6 @@ TEST(LcsOrder, ImpulsesAndFinalStatesAreTheSameWithAndWithoutReordering)
         for (int i = 0; i < n; ++i) {
             EXPECT_NEAR(lambda[1][i], lambda[0][i], 1e-7 * largest) << "row " << i << " of trial " << trial;
             EXPECT_EQ(state[1][i], state[0][i]) << "row " << i << " of trial " << trial;
-        }
-    }
-}
-
-// Largest |M x - b| over the rows `active` of the dense matrix M (np x np),
-// x and b given on those rows, relative to 1 + the largest |x|: solving is
-// backward stable, so this stays near rounding however ill-conditioned M is.
-PxReal relativeResidual(const Vec &M, int np, const std::vector<int> &active, const Vec &x, const Vec &b)
-{
-    PxReal worst = 0.0, largest = 0.0;
-    for (PxReal v : x) largest = std::max(largest, fabs(v));
-    for (size_t a = 0; a < active.size(); ++a) {
-        PxReal r = -b[a];
-        for (size_t c = 0; c < active.size(); ++c) r += M[static_cast<size_t>(active[a]) * np + active[c]] * x[c];
-        worst = std::max(worst, fabs(r));
-    }
-    return worst / (1.0 + largest);
-}
-
-TEST(LcsOrder, FixedRowsAreFactoredApartAndTheWholeFactorServesAgainWithoutThem)
-{
-    std::mt19937 rng(5);
-    for (int trial = 0; trial < 8; ++trial) {
-        ScrambledIsland island(rng, 3, 2, 1 + trial % 2);
-        Packed packed(island.rows, island.bodies, 0.01);
-        int n = packed.n, np = packed.np;
-        Vec dense = packed.denseA(1e-6);
-        for (int which = 0; which < kLinearSolverCount; ++which) {
-            Formed formed(packed, which, trial % 4 != 3);
-            LCPMatrix &A = *formed.A;
-            ASSERT_TRUE(A.factorize());
-            Vec pivots(n), whole(np), b(np);
-            for (int i = 0; i < n; ++i) pivots[i] = A.getDiagInv(i);
-            for (int i = 0; i < np; ++i) b[i] = sin(1.0 + 0.7 * i);
-            whole = b;
-            A.solve(whole.data(), 1);
-            for (int round = 0; round < 2; ++round) {
-                // Every friction row fixed, as in a first pass, or a random third of the rows.
-                std::vector<int32_t> state(n, kLcpFree);
-                for (int i = 0; i < n; ++i)
-                    if (round == 0 ? packed.frictionRef[i] >= 0 : rng() % 3 == 0) state[i] = kLcpDegenerate;
-                ASSERT_TRUE(A.factorizeWithFixedRows(state.data(), n));
-                std::vector<int> active;
-                for (int i = 0; i < np; ++i)
-                    if (i >= n || !(state[i] & kLcpFixed)) active.push_back(i);
-                int m = static_cast<int>(active.size());
-                Vec x = b, xActive(m), bActive(m), columnActive(m), unit(m, 0.0);
-                A.solve(x.data(), 1);
-                for (int i = 0; i < n; ++i)
-                    if (state[i] & kLcpFixed) {
-                        EXPECT_EQ(x[i], b[i]) << "a fixed row is an identity row";
-                    }
-                const PxReal *column = A.inverseColumn(active[m / 2]);
-                for (int a = 0; a < m; ++a) {
-                    xActive[a] = x[active[a]];
-                    bActive[a] = b[active[a]];
-                    columnActive[a] = column[active[a]];
-                }
-                unit[m / 2] = 1.0;
-                EXPECT_LT(relativeResidual(dense, np, active, xActive, bActive), 1e-12) << "trial " << trial;
-                EXPECT_LT(relativeResidual(dense, np, active, columnActive, unit), 1e-12) << "trial " << trial;
-                for (int i = 0; i < n; ++i) {
-                    if (state[i] & kLcpFixed) {
-                        EXPECT_EQ(column[i], 0.0);
-                    }
-                    EXPECT_EQ(A.getDiagInv(i), pivots[i]) << "the pivots stay those of the whole matrix";
-                }
-            }
-            std::vector<int32_t> none(n, kLcpFree);
-            ASSERT_TRUE(A.factorizeWithFixedRows(none.data(), n));
-            Vec x = b;
-            A.solve(x.data(), 1);
-            for (int i = 0; i < np; ++i) EXPECT_EQ(x[i], whole[i]) << "the whole factor was kept as it was";
         }
     }
 }
