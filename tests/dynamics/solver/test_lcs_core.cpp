@@ -323,32 +323,6 @@ TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
     }
 }
 
-TEST(LcsFactorisation, BlockAndVariableBandFactorsAgreeAndKeepAChainBanded)
-{
-    std::mt19937 rng(7);
-    // A chain of 30 bodies: every row couples only to its neighbours' rows.
-    RandomIsland island(rng, 30, 30, true);
-    std::vector<unsigned char> m0, m1;
-    LCPMatrix &bk = formMatrix(island, 0, m0, 1e-6, 0.01);
-    ASSERT_TRUE(bk.factorize());
-    int n = island.layout.paddedRowCount;
-    int far = 0;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < i; ++j)
-            if (bk.getElementFactor(i, j) != 0.0 && i - j > 24) ++far;
-    EXPECT_EQ(far, 0) << "fill-in stays inside the chain's band";
-    Vec L0(static_cast<size_t>(n) * n);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j <= i; ++j) L0[static_cast<size_t>(i) * n + j] = bk.getElementFactor(i, j);
-    bk.destroy();
-    LCPMatrix &vb = formMatrix(island, 1, m1, 1e-6, 0.01);
-    ASSERT_TRUE(vb.factorize());
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j <= i; ++j)
-            ASSERT_NEAR(vb.getElementFactor(i, j), L0[static_cast<size_t>(i) * n + j], 1e-10);
-    vb.destroy();
-}
-
 TEST(LcsFactorisation, NonPositiveDefiniteMatricesAreReportedBySchemeWithTheirMessages)
 {
     std::mt19937 rng(3);
