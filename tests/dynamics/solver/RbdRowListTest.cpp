@@ -1,5 +1,4 @@
-// The row list: tile layout, partitions and padding, the per-constraint
-// record, row counts of every type in each situation, and row contents.
+// The row list: the per-constraint record, row counts of every type in each situation, and row contents.
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -40,75 +39,6 @@ struct RowFixture : testing::Test {
 };
 
 } // namespace
-
-TEST_F(RowFixture, JacobiansLieInTilesOfFourRowsColumnByColumn)
-{
-    // A ball joint of a body at the origin to the world at (0, 0.5, 0):
-    // row k holds e_k for the linear part and row k of -[r]x, r = (0, 0.5, 0).
-    RbdConstraintID ball = joint(RbdBSJointCreate, nullptr);
-    RbdConstraintID hinge = joint(RbdHingeCreate, b);
-    RbdBclInitConstraintRowList(&list);
-    RbdBclStartPartition(&list);
-    ball->rowBuilder(&list, ball, &PARAMETERS);
-    hinge->rowBuilder(&list, hinge, &PARAMETERS);
-    RbdBclEndPartition(&list);
-    const PxReal *tiles = list.jacobian;
-    auto entry = [&](int row, int col) { return tiles[(row / 4) * 48 + col * 4 + row % 4]; };
-    EXPECT_EQ(entry(0, 0), 1.0);
-    EXPECT_EQ(entry(1, 1), 1.0);
-    EXPECT_EQ(entry(2, 2), 1.0);
-    EXPECT_EQ(entry(0, 5), -0.5); // (w x r)_x = -w_z r_y
-    EXPECT_EQ(entry(2, 3), 0.5);  // (w x r)_z = w_x r_y
-    EXPECT_EQ(entry(1, 3) + entry(1, 4) + entry(1, 5), 0.0);
-    for (int col = 6; col < 12; ++col) EXPECT_EQ(entry(1, col), 0.0);
-    // The hinge starts at row 3, so its rows cross into the second tile.
-    EXPECT_EQ(list.constraintFirstRow[1], 3);
-    EXPECT_EQ(entry(3, 0), 1.0);  // its first spherical row, x
-    EXPECT_EQ(entry(4, 1), 1.0);  // y, in tile 1
-    EXPECT_EQ(entry(4, 7), -1.0); // body 1's linear part is negated
-    EXPECT_EQ(tiles[48 + 7 * 4 + 0], -1.0);
-    RbdConstraintDestroy(hinge);
-}
-
-TEST_F(RowFixture, PartitionsArePaddedToWholeTilesWithInertRows)
-{
-    RbdConstraintID ball = joint(RbdBSJointCreate, b), plane = joint(RbdLinear1Create, b),
-                    hinge = joint(RbdHingeCreate, nullptr);
-    a->partitionBodyIndex = 0;
-    b->partitionBodyIndex = 1;
-    RbdBclInitConstraintRowList(&list);
-    RbdBclStartPartition(&list);
-    for (RbdConstraintID c : {ball, plane, hinge}) c->rowBuilder(&list, c, &PARAMETERS);
-    RbdBclEndPartition(&list);
-    EXPECT_EQ(list.partitionRowCount, 9);
-    EXPECT_EQ(list.partitionPaddedRowCount, 12);
-    EXPECT_EQ(list.rowCount, 12);
-    EXPECT_EQ(list.partitionConstraintCount, 3);
-    for (int row = 9; row < 12; ++row) {
-        PxReal j[12];
-        RbdBclGetJacobian(&list, row, j);
-        for (PxReal x : j) EXPECT_EQ(x, 0.0);
-        EXPECT_EQ(list.lo[row], 0.0);
-        EXPECT_EQ(list.hi[row], 0.0);
-        EXPECT_EQ(list.phi[row], 0.0);
-        EXPECT_EQ(list.frictionIndex[row], -1);
-    }
-    EXPECT_EQ(list.constraints[2], hinge);
-    EXPECT_EQ(list.constraintRowCount[2], 5);
-    EXPECT_EQ(list.constraintFirstRow[2], 4);
-    EXPECT_EQ(list.constraintBody[0][0], 0);
-    EXPECT_EQ(list.constraintBody[1][0], 1);
-    EXPECT_EQ(list.constraintBody[1][2], -1); // the world
-    // The next partition starts on a tile boundary.
-    RbdBclStartPartition(&list);
-    EXPECT_EQ(list.partitionRowStart, 12);
-    ball->rowBuilder(&list, ball, &PARAMETERS);
-    RbdBclEndPartition(&list);
-    EXPECT_EQ(list.partitionPaddedRowCount, 4);
-    EXPECT_EQ(list.partitionConstraintStart, 3);
-    EXPECT_EQ(list.constraintFirstRow[3], 12);
-    EXPECT_EQ(list.partitionCount, 2);
-}
 
 TEST_F(RowFixture, EndingAConstraintAddsItsRowAdditionsAndKeepsItsErrors)
 {

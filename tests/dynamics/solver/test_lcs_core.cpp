@@ -1,4 +1,4 @@
-// The solver's numerical core: workspace, state hash, both factorisations
+// The solver's numerical core: the workspace's refusals, both factorisations
 // against dense arithmetic, and the LCP solver against brute-force
 // enumeration of active sets.
 #include <gtest/gtest.h>
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "solver/RbdLcsContext.h"
-#include "solver/RbdLcsHash.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSolver.h"
@@ -30,29 +29,6 @@ Context &context()
 {
     static Context shared;
     return shared;
-}
-
-TEST(LcsWorkspace, BumpsAlignsAndReleasesFramesWithinCallerMemory)
-{
-    std::vector<unsigned char> memory(4096 + 64);
-    void *base = memory.data() + 3; // deliberately misaligned
-    MemoryPool pool;
-    pool.init(base, 4096);
-    char *a = static_cast<char *>(pool.alloc(32, "a"));
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 16, 0u) << "the pool starts on a 16-byte boundary";
-    char *b = static_cast<char *>(pool.allocAligned(16, 64, "b"));
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % 64, 0u);
-    EXPECT_GE(b, a + 32);
-    size_t before = pool.used();
-    ASSERT_TRUE(pool.pushFrame());
-    EXPECT_NE(pool.allocAlignedZeroed(1024, 64, "scratch"), nullptr);
-    EXPECT_GT(pool.used(), before + 1000);
-    pool.popFrame();
-    EXPECT_EQ(pool.used(), before) << "popping a frame frees everything allocated since the push";
-    EXPECT_GE(pool.peakUsed(), before + 1024) << "the peak remembers the released frame";
-    char *c = static_cast<char *>(pool.alloc(16, "c"));
-    EXPECT_EQ(c, reinterpret_cast<char *>(pool.alloc(0, "empty")) - 16);
 }
 
 TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
@@ -77,32 +53,6 @@ TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
              static_cast<unsigned>(usable), static_cast<unsigned>(64 + 256));
     EXPECT_EQ(log.fatals[1], expected);
     EXPECT_EQ(pool.used(), 64u) << "a refused block takes nothing";
-}
-
-TEST(LcsHash, Lookup2HashesStateWordsAsBytes)
-{
-    int32_t states[9] = {0, 2, 4, 0x30, 0, 0, 2, 0, 4};
-    uint32_t h = jenkinsHash(states, sizeof states, 0);
-    EXPECT_EQ(h, jenkinsHash(states, sizeof states, 0)) << "deterministic";
-    states[8] = 2;
-    EXPECT_NE(h, jenkinsHash(states, sizeof states, 0)) << "the tail bytes count";
-    states[8] = 4;
-    states[0] = 2;
-    EXPECT_NE(h, jenkinsHash(states, sizeof states, 0)) << "the first block counts";
-    states[0] = 0;
-    int32_t shorter[8] = {0, 2, 4, 0x30, 0, 0, 2, 0};
-    EXPECT_NE(jenkinsHash(shorter, sizeof shorter, 0), jenkinsHash(states, 8 * sizeof(int32_t) + 1, 0))
-        << "the length is folded in";
-    // A byte-wise key equal to the little-endian words hashes the same.
-    unsigned char bytes[8] = {2, 0, 0, 0, 0x30, 0, 0, 0};
-    int32_t words[2] = {2, 0x30};
-    EXPECT_EQ(jenkinsHash(bytes, 8, 0), jenkinsHash(words, 8, 0));
-
-    uint32_t keys[3];
-    StateHashTable table = {keys, 0, 3};
-    EXPECT_EQ(hashTableSeenOrInsert(&table, 7), 0);
-    EXPECT_EQ(hashTableSeenOrInsert(&table, 7), 1);
-    EXPECT_EQ(table.count, 1) << "a key already present is not inserted twice";
 }
 
 // A random island: bodies with random mass and inertia, constraints of 1 to
@@ -190,33 +140,11 @@ struct RandomIsland {
         return out;
     }
 
-    // Dense A = J M^-1 J^T + diag(eps + rowEps / h), 1 on padding rows,
-    // formed over the full body-space Jacobian.
+    // Dense A = J M^-1 J^T + diag(eps + rowEps / h), 1 on padding rows.
     Vec denseA(PxReal eps, PxReal h) const
     {
-        int n = layout.paddedRowCount, dof = 6 * bodies;
-        Vec full(static_cast<size_t>(n) * dof, 0.0), fullMinv(full.size(), 0.0);
-        Vec jm = jminv();
-        for (int c = 0; c < layout.constraintCount; ++c)
-            for (int side = 0; side < 2; ++side) {
-                int b = bodyOf[2 * c + side];
-                if (b < 0) continue;
-                for (int r = 0; r < rows[c]; ++r) {
-                    int i = firstRow[c] + r;
-                    for (int k = 0; k < 6; ++k) {
-                        full[static_cast<size_t>(i) * dof + 6 * b + k] += J[tileIndex(i, 6 * side + k)];
-                        fullMinv[static_cast<size_t>(i) * dof + 6 * b + k] += jm[tileIndex(i, 6 * side + k)];
-                    }
-                }
-            }
-        Vec A(static_cast<size_t>(n) * n, 0.0);
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j) {
-                PxReal s = 0.0;
-                for (int k = 0; k < dof; ++k)
-                    s += fullMinv[static_cast<size_t>(i) * dof + k] * full[static_cast<size_t>(j) * dof + k];
-                A[static_cast<size_t>(i) * n + j] = s;
-            }
+        Vec A = lcstest::denseProduct(layout, J, jminv(), bodies);
+        const int n = layout.paddedRowCount;
         for (int i = 0; i < n; ++i)
             A[static_cast<size_t>(i) * n + i] += i < layout.rowCount ? eps + rowEps[i] / h : 1.0;
         return A;
@@ -393,32 +321,6 @@ TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
         EXPECT_NEAR(x[1][i], x[0][i], 1e-9) << "row " << i;
         EXPECT_NEAR(w[1][i], w[0][i], 1e-9) << "row " << i;
     }
-}
-
-TEST(LcsFactorisation, BlockAndVariableBandFactorsAgreeAndKeepAChainBanded)
-{
-    std::mt19937 rng(7);
-    // A chain of 30 bodies: every row couples only to its neighbours' rows.
-    RandomIsland island(rng, 30, 30, true);
-    std::vector<unsigned char> m0, m1;
-    LCPMatrix &bk = formMatrix(island, 0, m0, 1e-6, 0.01);
-    ASSERT_TRUE(bk.factorize());
-    int n = island.layout.paddedRowCount;
-    int far = 0;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < i; ++j)
-            if (bk.getElementFactor(i, j) != 0.0 && i - j > 24) ++far;
-    EXPECT_EQ(far, 0) << "fill-in stays inside the chain's band";
-    Vec L0(static_cast<size_t>(n) * n);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j <= i; ++j) L0[static_cast<size_t>(i) * n + j] = bk.getElementFactor(i, j);
-    bk.destroy();
-    LCPMatrix &vb = formMatrix(island, 1, m1, 1e-6, 0.01);
-    ASSERT_TRUE(vb.factorize());
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j <= i; ++j)
-            ASSERT_NEAR(vb.getElementFactor(i, j), L0[static_cast<size_t>(i) * n + j], 1e-10);
-    vb.destroy();
 }
 
 TEST(LcsFactorisation, NonPositiveDefiniteMatricesAreReportedBySchemeWithTheirMessages)
@@ -821,20 +723,6 @@ TEST(LcsSolver, ABoxLandingOnDependentContactsGetsTheLcpSolutionEvenWhereThePivo
         }
     }
     EXPECT_GT(pivotingFailures, 0) << "some of these boxes defeat the pivoting on its own";
-}
-
-TEST(LcsSolver, FrictionBoundsAreZeroForAZeroNormalImpulseAndSymmetricForANegativeOne)
-{
-    PxReal lambda[4] = {0.0, 0.0, -2.0, 0.0};
-    PxReal lo[4] = {0.0, 0.0, -kInf, 0.0}, hi[4] = {kInf, 0.0, kInf, 0.0}, mu[4] = {0.0, 0.5, 0.0, 0.5};
-    int32_t state[4] = {0, 0x30, 0, 0x30}, ref[4] = {-1, 0, -1, 2};
-    LcpRows rows = {4, lo, hi, lambda, state, ref, mu, 2};
-    scaleBoxLcpData(rows);
-    EXPECT_EQ(lo[1], 0.0);
-    EXPECT_EQ(hi[1], 0.0);
-    EXPECT_EQ(lo[3], -1.0) << "mu lambda_n with lambda_n < 0";
-    EXPECT_EQ(hi[3], 1.0);
-    EXPECT_EQ(state[3], kLcpFree) << "rescaled rows start free";
 }
 
 TEST(LcsSolver, ARowWithoutJacobianIsFixedAtZeroByTheDegeneracyFilter)

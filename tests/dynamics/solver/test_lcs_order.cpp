@@ -1,9 +1,7 @@
 // The elimination order of the solver's matrix: the order is a permutation
 // that keeps constraints whole and covers every coupling, shrinks the
 // envelope of scrambled islands, and changes nothing but rounding in the
-// factors, the solves and the impulses. Rows fixed by the LCP are factored
-// apart without disturbing the factor of the whole matrix, and the LCP's
-// subproblem solved directly agrees with the route through A^-1.
+// factors, the solves and the impulses.
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -158,34 +156,6 @@ struct Packed {
     {
         return static_cast<int>(std::count_if(frictionRef.begin(), frictionRef.end(), [](int r) { return r >= 0; }));
     }
-
-    // Dense A = J M^-1 J^T + eps, 1 on padding rows, by rows.
-    Vec denseA(PxReal eps) const
-    {
-        int dof = 6 * bodyCount;
-        Vec full(static_cast<size_t>(np) * dof, 0.0), fullMinv(full.size(), 0.0);
-        for (int c = 0; c < layout.constraintCount; ++c)
-            for (int side = 0; side < 2; ++side) {
-                int b = bodyOf[2 * c + side];
-                if (b < 0) continue;
-                for (int r = 0; r < rowCounts[c]; ++r) {
-                    int i = firstRow[c] + r;
-                    for (int k = 0; k < 6; ++k) {
-                        full[static_cast<size_t>(i) * dof + 6 * b + k] += J[tileIndex(i, 6 * side + k)];
-                        fullMinv[static_cast<size_t>(i) * dof + 6 * b + k] += JMinv[tileIndex(i, 6 * side + k)];
-                    }
-                }
-            }
-        Vec A(static_cast<size_t>(np) * np, 0.0);
-        for (int i = 0; i < np; ++i)
-            for (int j = 0; j < np; ++j) {
-                PxReal s = (i == j) ? (i < n ? eps : 1.0) : 0.0;
-                for (int k = 0; k < dof; ++k)
-                    s += fullMinv[static_cast<size_t>(i) * dof + k] * full[static_cast<size_t>(j) * dof + k];
-                A[static_cast<size_t>(i) * np + j] = s;
-            }
-        return A;
-    }
 };
 
 // A workspace holding a map, a matrix and an LCP solve; the matrix formed
@@ -314,54 +284,6 @@ TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambl
     EXPECT_LT(2 * RbdSparseMatrixMapEnvelopeSize(gridOrdered.map), rowByRow);
 }
 
-TEST(LcsOrder, FactorsInTheEliminationOrderReproduceTheMatrixAndSolveItByRows)
-{
-    std::mt19937 rng(77);
-    for (int trial = 0; trial < 6; ++trial) {
-        ScrambledIsland island(rng, 2 + trial % 2, 2, 1 + trial % 3);
-        Packed packed(island.rows, island.bodies, 0.01);
-        int np = packed.np;
-        Vec dense = packed.denseA(1e-6);
-        for (int which = 0; which < kLinearSolverCount; ++which) {
-            Formed formed(packed, which, true);
-            LCPMatrix &A = *formed.A;
-            for (int i = 0; i < np; ++i)
-                for (int j = 0; j < np; ++j)
-                    ASSERT_NEAR(A.getElement(i, j), dense[static_cast<size_t>(i) * np + j], 1e-12);
-            ASSERT_TRUE(A.factorize());
-            // P A P^T = L L^T: summed over every row k in between.
-            for (int i = 0; i < np; ++i)
-                for (int j = 0; j <= i; ++j) {
-                    PxReal s = 0.0;
-                    for (int k = 0; k < np; ++k) s += A.getElementFactor(i, k) * A.getElementFactor(j, k);
-                    ASSERT_NEAR(s, dense[static_cast<size_t>(i) * np + j], 1e-9) << "trial " << trial;
-                }
-            Vec b(np), x(np), Ax(np);
-            for (int i = 0; i < np; ++i) b[i] = cos(0.3 * i);
-            // Products with A, whole and on every third row, against dense arithmetic.
-            std::vector<int32_t> some;
-            for (int i = trial % 3; i < np; i += 3) some.push_back(i);
-            Vec part(np, -7.0);
-            A.multiply(b.data(), Ax.data());
-            A.multiplyRows(b.data(), some.data(), static_cast<int>(some.size()), part.data());
-            for (int i = 0; i < np; ++i) {
-                PxReal expected = 0.0;
-                for (int j = 0; j < np; ++j) expected += dense[static_cast<size_t>(i) * np + j] * b[j];
-                ASSERT_NEAR(Ax[i], expected, 1e-10);
-                ASSERT_NEAR(part[i], (i - trial % 3) % 3 == 0 ? expected : -7.0, 1e-10) << "row " << i;
-            }
-            x = b;
-            A.solve(x.data(), 1);
-            A.multiply(x.data(), Ax.data());
-            for (int i = 0; i < np; ++i) ASSERT_NEAR(Ax[i], b[i], 1e-8);
-            for (int j = 0; j < np; j += 5) {
-                A.multiply(A.inverseColumn(j), Ax.data());
-                for (int i = 0; i < np; ++i) ASSERT_NEAR(Ax[i], i == j ? 1.0 : 0.0, 1e-8);
-            }
-        }
-    }
-}
-
 TEST(LcsOrder, ImpulsesAndFinalStatesAreTheSameWithAndWithoutReordering)
 {
     // The pivoting runs by rows either way; only the factor's rounding
@@ -407,168 +329,6 @@ TEST(LcsOrder, ImpulsesAndFinalStatesAreTheSameWithAndWithoutReordering)
         for (int i = 0; i < n; ++i) {
             EXPECT_NEAR(lambda[1][i], lambda[0][i], 1e-7 * largest) << "row " << i << " of trial " << trial;
             EXPECT_EQ(state[1][i], state[0][i]) << "row " << i << " of trial " << trial;
-        }
-    }
-}
-
-// Largest |M x - b| over the rows `active` of the dense matrix M (np x np),
-// x and b given on those rows, relative to 1 + the largest |x|: solving is
-// backward stable, so this stays near rounding however ill-conditioned M is.
-PxReal relativeResidual(const Vec &M, int np, const std::vector<int> &active, const Vec &x, const Vec &b)
-{
-    PxReal worst = 0.0, largest = 0.0;
-    for (PxReal v : x) largest = std::max(largest, fabs(v));
-    for (size_t a = 0; a < active.size(); ++a) {
-        PxReal r = -b[a];
-        for (size_t c = 0; c < active.size(); ++c) r += M[static_cast<size_t>(active[a]) * np + active[c]] * x[c];
-        worst = std::max(worst, fabs(r));
-    }
-    return worst / (1.0 + largest);
-}
-
-TEST(LcsOrder, FixedRowsAreFactoredApartAndTheWholeFactorServesAgainWithoutThem)
-{
-    std::mt19937 rng(5);
-    for (int trial = 0; trial < 8; ++trial) {
-        ScrambledIsland island(rng, 3, 2, 1 + trial % 2);
-        Packed packed(island.rows, island.bodies, 0.01);
-        int n = packed.n, np = packed.np;
-        Vec dense = packed.denseA(1e-6);
-        for (int which = 0; which < kLinearSolverCount; ++which) {
-            Formed formed(packed, which, trial % 4 != 3);
-            LCPMatrix &A = *formed.A;
-            ASSERT_TRUE(A.factorize());
-            Vec pivots(n), whole(np), b(np);
-            for (int i = 0; i < n; ++i) pivots[i] = A.getDiagInv(i);
-            for (int i = 0; i < np; ++i) b[i] = sin(1.0 + 0.7 * i);
-            whole = b;
-            A.solve(whole.data(), 1);
-            for (int round = 0; round < 2; ++round) {
-                // Every friction row fixed, as in a first pass, or a random third of the rows.
-                std::vector<int32_t> state(n, kLcpFree);
-                for (int i = 0; i < n; ++i)
-                    if (round == 0 ? packed.frictionRef[i] >= 0 : rng() % 3 == 0) state[i] = kLcpDegenerate;
-                ASSERT_TRUE(A.factorizeWithFixedRows(state.data(), n));
-                std::vector<int> active;
-                for (int i = 0; i < np; ++i)
-                    if (i >= n || !(state[i] & kLcpFixed)) active.push_back(i);
-                int m = static_cast<int>(active.size());
-                Vec x = b, xActive(m), bActive(m), columnActive(m), unit(m, 0.0);
-                A.solve(x.data(), 1);
-                for (int i = 0; i < n; ++i)
-                    if (state[i] & kLcpFixed) {
-                        EXPECT_EQ(x[i], b[i]) << "a fixed row is an identity row";
-                    }
-                const PxReal *column = A.inverseColumn(active[m / 2]);
-                for (int a = 0; a < m; ++a) {
-                    xActive[a] = x[active[a]];
-                    bActive[a] = b[active[a]];
-                    columnActive[a] = column[active[a]];
-                }
-                unit[m / 2] = 1.0;
-                EXPECT_LT(relativeResidual(dense, np, active, xActive, bActive), 1e-12) << "trial " << trial;
-                EXPECT_LT(relativeResidual(dense, np, active, columnActive, unit), 1e-12) << "trial " << trial;
-                for (int i = 0; i < n; ++i) {
-                    if (state[i] & kLcpFixed) {
-                        EXPECT_EQ(column[i], 0.0);
-                    }
-                    EXPECT_EQ(A.getDiagInv(i), pivots[i]) << "the pivots stay those of the whole matrix";
-                }
-            }
-            std::vector<int32_t> none(n, kLcpFree);
-            ASSERT_TRUE(A.factorizeWithFixedRows(none.data(), n));
-            Vec x = b;
-            A.solve(x.data(), 1);
-            for (int i = 0; i < np; ++i) EXPECT_EQ(x[i], whole[i]) << "the whole factor was kept as it was";
-        }
-    }
-}
-
-TEST(LcsOrder, SubproblemsSolvedDirectlyHoldTheirRowsAndAgreeWithTheRouteThroughTheInverse)
-{
-    // A sequence of subproblems as an LCP meets them: a quarter of the rows
-    // held, then one or two rows changing at a time, so that each factor is
-    // built on the rows the previous one left standing.
-    std::mt19937 rng(808);
-    for (int trial = 0; trial < 8; ++trial) {
-        ScrambledIsland island(rng, 3, 2, 1 + trial % 2);
-        Packed packed(island.rows, island.bodies, 0.01);
-        int n = packed.n, np = packed.np;
-        Vec dense = packed.denseA(1e-6);
-        for (int which = 0; which < kLinearSolverCount; ++which) {
-            Formed formed(packed, which, trial % 3 != 2);
-            LCPMatrix &A = *formed.A;
-            ASSERT_TRUE(A.factorize());
-            // Friction rows fixed in odd trials.
-            std::vector<int32_t> state(n, kLcpFree);
-            for (int i = 0; i < n; ++i)
-                if (trial % 2 == 1 && packed.frictionRef[i] >= 0) state[i] = kLcpDegenerate;
-            ASSERT_TRUE(A.factorizeWithFixedRows(state.data(), n));
-            std::vector<char> isHeld(np, 0);
-            Vec values(np, 0.0), storage(static_cast<size_t>(np) * np, 0.0);
-            for (int i = 0; i < n; ++i) {
-                values[i] = 0.1 * static_cast<PxReal>(rng() % 21) - 1.0;
-                isHeld[i] = !(state[i] & kLcpFixed) && rng() % 4 == 0;
-            }
-            for (int round = 0; round < 6; ++round) {
-                if (round > 0)
-                    for (int change = 0; change < 1 + round % 2; ++change) {
-                        int i = static_cast<int>(rng() % n);
-                        if (!(state[i] & kLcpFixed)) isHeld[i] = !isHeld[i];
-                    }
-                if (round == 4) {
-                    // Storage used for something else in between must be forgotten.
-                    A.forgetHeldFactor();
-                    std::fill(storage.begin(), storage.end(), 1e300);
-                }
-                std::vector<int32_t> held;
-                Vec x(np, 0.0);
-                for (int i = 0; i < n; ++i)
-                    if (isHeld[i]) {
-                        held.push_back(i);
-                        x[i] = values[i];
-                    }
-                int m = static_cast<int>(held.size());
-                ASSERT_GT(m, 0);
-                EXPECT_GT(A.heldRowsCost(held.data(), m), 0.0);
-                ASSERT_TRUE(A.solveHeldRows(x.data(), packed.q.data(), n, storage.data()));
-                // The same x through A^-1: x0 = A^-1 q, then the held rows' w.
-                Vec x0(np, 0.0);
-                for (int i = 0; i < n; ++i)
-                    if (!(state[i] & kLcpFixed)) x0[i] = packed.q[i];
-                A.solve(x0.data(), 1);
-                Vec sub(static_cast<size_t>(m) * m), wC(m), reference = x0;
-                for (int b = 0; b < m; ++b) {
-                    const PxReal *column = A.inverseColumn(held[b]);
-                    for (int a = 0; a < m; ++a) sub[static_cast<size_t>(a) * m + b] = column[held[a]];
-                    wC[b] = values[held[b]] - x0[held[b]];
-                }
-                ASSERT_TRUE(LCPMatrix::factorDense(sub.data(), m));
-                LCPMatrix::solveDense(sub.data(), wC.data(), m);
-                for (int b = 0; b < m; ++b) {
-                    const PxReal *column = A.inverseColumn(held[b]);
-                    for (int i = 0; i < np; ++i) reference[i] += wC[b] * column[i];
-                }
-                PxReal largest = 1.0;
-                for (PxReal v : reference) largest = std::max(largest, fabs(v));
-                for (int i = 0; i < n; ++i) {
-                    if (state[i] & kLcpFixed) {
-                        EXPECT_EQ(x[i], 0.0) << "fixed rows stay at 0";
-                        continue;
-                    }
-                    if (isHeld[i]) {
-                        EXPECT_EQ(x[i], values[i]) << "held rows keep their values";
-                        continue;
-                    }
-                    PxReal w = -packed.q[i];
-                    for (int j = 0; j < np; ++j)
-                        if (!(j < n && (state[j] & kLcpFixed))) w += dense[static_cast<size_t>(i) * np + j] * x[j];
-                    ASSERT_LT(fabs(w), 1e-9 * largest)
-                        << "free row " << i << ", trial " << trial << ", round " << round;
-                    ASSERT_NEAR(x[i], reference[i], 1e-7 * largest)
-                        << "row " << i << ", trial " << trial << ", round " << round;
-                }
-            }
         }
     }
 }

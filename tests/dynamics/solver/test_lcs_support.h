@@ -15,6 +15,8 @@
 #include <kelmar/RbdLcs.h>
 #include <kelmar/RbdWorld.h>
 #include "solver/RbdBcl.h"
+#include "solver/RbdLcsSparseMap.h"
+#include "solver/RbdLcsTiles.h"
 #include "solver/RbdLcsTypes.h"
 #include "common/MessageLog.h"
 
@@ -205,6 +207,31 @@ inline RbdLcsParameters defaultParameters(PxReal h)
     p.lcp.warmStart = 0;
     p.linearSolver = 0;
     return p;
+}
+
+// J M^-1 J^T of a partition with dense arithmetic (padded rows squared),
+// from its Jacobian J and J M^-1 in tiles; the caller adds the diagonal.
+inline std::vector<PxReal> denseProduct(const lcs::ConstraintLayout &layout, const std::vector<PxReal> &J,
+                                        const std::vector<PxReal> &JMinv, int bodies)
+{
+    const size_t np = static_cast<size_t>(layout.paddedRowCount), dof = 6 * static_cast<size_t>(bodies);
+    std::vector<PxReal> full(np * dof, 0.0), fullMinv(full.size(), 0.0), A(np * np, 0.0);
+    for (int c = 0; c < layout.constraintCount; ++c)
+        for (int side = 0; side < 2; ++side) {
+            const int b = layout.bodies[2 * c + side];
+            if (b < 0) continue;
+            for (int r = 0; r < layout.rows[c]; ++r) {
+                const int i = layout.firstRow[c] + r;
+                for (int k = 0; k < 6; ++k) {
+                    full[i * dof + 6 * b + k] += J[lcs::tileIndex(i, 6 * side + k)];
+                    fullMinv[i * dof + 6 * b + k] += JMinv[lcs::tileIndex(i, 6 * side + k)];
+                }
+            }
+        }
+    for (size_t i = 0; i < np; ++i)
+        for (size_t j = 0; j < np; ++j)
+            for (size_t k = 0; k < dof; ++k) A[i * np + j] += fullMinv[i * dof + k] * full[j * dof + k];
+    return A;
 }
 
 } // namespace lcstest
