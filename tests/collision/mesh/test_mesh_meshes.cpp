@@ -1,6 +1,5 @@
 // Two meshes: crossings found by the tree descent are exactly those found
-// by testing every triangle pair, depths and normals of stacked boxes,
-// small-mesh normals, capacities, closest triangles, moving vertices and
+// by testing every triangle pair, small-mesh normals, capacities, closest triangles, moving vertices and
 // line segments.
 #include "test_mesh_support.h"
 
@@ -99,33 +98,6 @@ TEST_F(MeshTest, TheDescentFindsExactlyTheCrossingTrianglePairs)
         }
     }
     EXPECT_GT(touching, 3);
-}
-
-TEST_F(MeshTest, AMeshBoxSunkIntoAnotherGivesItsDepthAndAnUpwardNormal)
-{
-    Mesh &lower = NewMesh();
-    AddBox(&lower, {1, 1, 1}, 1);
-    lower.Build();
-    Mesh &upper = NewMesh();
-    AddBox(&upper, {0.5, 0.4, 0.3}, 1);
-    upper.Build();
-    CdxGeometryID big = Own(CdxBoxCreate(2, 2, 2)), small = Own(CdxBoxCreate(1.0, 0.8, 0.6));
-    for (double yaw : {0.0, 0.4, 1.1}) {
-        Pose pose = AxisAngle({0, 0, 1}, yaw, {0.1, -0.2, 1.0 + 0.3 - 0.1});
-        CdxModelID top = Place(upper.geometry, pose), bottom = Place(lower.geometry, Translation(0, 0, 0));
-        CdxModelID topBox = Place(small, pose), bottomBox = Place(big, Translation(0, 0, 0));
-        std::vector<CdxContact> contacts, boxContacts;
-        Vec normal, boxNormal;
-        ASSERT_EQ(1, Intersect(top, bottom, &contacts, &normal, nullptr, 16));
-        ASSERT_EQ(1, Intersect(topBox, bottomBox, &boxContacts, &boxNormal));
-        EXPECT_NEAR(Deepest(boxContacts), Deepest(contacts), 1e-9) << "yaw " << yaw;
-        EXPECT_NEAR(1.0, Dot(boxNormal, normal), 1e-9) << "from the lower box to the upper";
-        ASSERT_FALSE(contacts.empty());
-        for (const CdxContact &c : contacts) {
-            EXPECT_NEAR(1.0, c.normal[2], 1e-9) << "12 + 12 triangles share one normal";
-            EXPECT_NEAR(1.0, c.position[2], 1e-9) << "where the side walls cross the top face";
-        }
-    }
 }
 
 TEST_F(MeshTest, SmallMeshesShareOneNormalAndLargerOnesDoNot)
