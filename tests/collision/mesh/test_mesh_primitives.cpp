@@ -1,6 +1,6 @@
 // A mesh against planes, spheres, boxes and cylinders: a closed mesh of a
-// box answers like the box primitive (an open floor like a plane) placed
-// alike, whichever model comes first; budgets hold; the triangles a
+// box, or a composite holding a box, answers like the box primitive (an
+// open floor like a plane) placed alike, whichever model comes first; budgets hold; the triangles a
 // primitive touches are those within its reach; degenerate or deep input
 // stays finite.
 #include "test_mesh_support.h"
@@ -29,17 +29,17 @@ Vec NormalFromBToA(CdxModelID a, const CdxModelPair &pair, const Vec &normal)
 
 } // namespace
 
-// Each row: a mesh and the primitive it stands for (placed alike), a
-// partner of either, and how a round places them. The mesh must touch
+// Each row: a mesh or a composite and the primitive it stands for (placed
+// alike), a partner of either, and how a round places them. The mesh must touch
 // when the primitive does, as deep, with the same normal from the partner
 // towards it, in both orders, within the budget, and every contact must
 // come from the partner's surface type given by dims.
-TEST_F(MeshTest, AMeshAnswersLikeThePrimitiveOfItsShape)
+TEST_F(MeshTest, AMeshOrCompositeAnswersLikeThePrimitiveOfItsShape)
 {
     Random random(21);
     struct Row {
         const char *name;
-        Mesh *mesh;
+        Mesh *mesh; // null: a composite holding a box like truth
         CdxGeometryID truth, partner;
         int rounds, partnerDims; // dims >> 8 of every contact, or -1
         std::function<void(Pose *meshPose, Pose *partnerPose)> place;
@@ -65,29 +65,29 @@ TEST_F(MeshTest, AMeshAnswersLikeThePrimitiveOfItsShape)
             Add(Add(pose.Origin(), Mul(up, Dot(Sub(origin, pose.Origin()), up))), Mul(up, reach + height)));
         return pose;
     };
+    auto rowsPlaceOnPlane = [&](Pose *m, Pose *p) {
+        *p = ground;
+        *m = lift(random.TurnedPose(ground.ToWorld({random.Uniform(-1, 1), random.Uniform(-1, 1), 0})), up,
+                  ground.Origin(), {0.5, 0.3, 0.2}, random.Uniform(-0.1, 0.02));
+    };
+    // Centres from just inside a face to 0.3 outside, at faces, edges and
+    // corners.
+    auto rowsPlaceAround = [&](Pose *m, Pose *p) {
+        *m = boxPose;
+        Vec local = random.InBox(1.0);
+        for (int k = 0; k < 3; ++k) local[k] *= mediumHalf[k] + 0.3;
+        if (std::fabs(local[0]) < mediumHalf[0] && std::fabs(local[1]) < mediumHalf[1] &&
+            std::fabs(local[2]) < mediumHalf[2]) {
+            int axis = random.Uniform(0, 3);
+            for (int k = 0; k < 3; ++k) local[k] *= 0.3;
+            local[axis] = (random.Uniform(-1, 1) > 0 ? 1 : -1) * (mediumHalf[axis] - random.Uniform(0.0, 0.05));
+        }
+        *p = Translation(0, 0, 0);
+        p->SetOrigin(boxPose.ToWorld(local));
+    };
     const Row rows[] = {
-        {"box on a tilted plane", &small, CdxBoxCreate(1.0, 0.6, 0.4), CdxPlaneCreate(), 40, 2,
-         [&](Pose *m, Pose *p) {
-             *p = ground;
-             *m = lift(random.TurnedPose(ground.ToWorld({random.Uniform(-1, 1), random.Uniform(-1, 1), 0})), up,
-                       ground.Origin(), {0.5, 0.3, 0.2}, random.Uniform(-0.1, 0.02));
-         }},
-        // Centres from just inside a face to 0.3 outside, at faces, edges
-        // and corners.
-        {"sphere around a box", &medium, CdxBoxCreate(1.2, 0.8, 1.0), CdxSphereCreate(0.25), 200, 3,
-         [&](Pose *m, Pose *p) {
-             *m = boxPose;
-             Vec local = random.InBox(1.0);
-             for (int k = 0; k < 3; ++k) local[k] *= mediumHalf[k] + 0.3;
-             if (std::fabs(local[0]) < mediumHalf[0] && std::fabs(local[1]) < mediumHalf[1] &&
-                 std::fabs(local[2]) < mediumHalf[2]) {
-                 int axis = random.Uniform(0, 3);
-                 for (int k = 0; k < 3; ++k) local[k] *= 0.3;
-                 local[axis] = (random.Uniform(-1, 1) > 0 ? 1 : -1) * (mediumHalf[axis] - random.Uniform(0.0, 0.05));
-             }
-             *p = Translation(0, 0, 0);
-             p->SetOrigin(boxPose.ToWorld(local));
-         }},
+        {"box on a tilted plane", &small, CdxBoxCreate(1.0, 0.6, 0.4), CdxPlaneCreate(), 40, 2, rowsPlaceOnPlane},
+        {"sphere around a box", &medium, CdxBoxCreate(1.2, 0.8, 1.0), CdxSphereCreate(0.25), 200, 3, rowsPlaceAround},
         // Tilted by up to 0.5 rad over the top face, the first rounds flat.
         {"box on a box", &big, CdxBoxCreate(2, 2, 2), CdxBoxCreate(0.6, 0.5, 0.4), 30, -1,
          [&](Pose *m, Pose *p) {
@@ -107,6 +107,10 @@ TEST_F(MeshTest, AMeshAnswersLikeThePrimitiveOfItsShape)
              double low = -0.5 * std::fabs(axis[2]) - 0.4 * std::sqrt(std::max(0.0, 1.0 - axis[2] * axis[2]));
              p->SetOrigin({p->Origin()[0], p->Origin()[1], -low + random.Uniform(-0.1, 0.01)});
          }},
+        {"composite box on a tilted plane", nullptr, CdxBoxCreate(1.0, 0.6, 0.4), CdxPlaneCreate(), 40, 2,
+         rowsPlaceOnPlane},
+        {"sphere around a composite box", nullptr, CdxBoxCreate(1.2, 0.8, 1.0), CdxSphereCreate(0.25), 200, 3,
+         rowsPlaceAround},
         {"mesh box sunk into a mesh box", &big, CdxBoxCreate(2, 2, 2), nullptr, 3, -1,
          [&](Pose *m, Pose *p) {
              *m = Identity();
@@ -114,18 +118,39 @@ TEST_F(MeshTest, AMeshAnswersLikeThePrimitiveOfItsShape)
          }},
     };
     CdxGeometryID upperBox = Own(CdxBoxCreate(1.0, 0.8, 0.6));
+    // The composite's box sits off its origin by offset, along its axes.
+    const Vec offset = {0.3, -0.2, 0.1};
+    Pose compositePose = Identity(), relative = Translation(offset[0], offset[1], offset[2]);
+    PxMatrix4 elementTm;
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         Own(row.truth);
+        CdxModelID meshModel = nullptr, element = nullptr;
+        if (row.mesh) {
+            meshModel = Place(row.mesh->geometry, Identity());
+        } else {
+            const PxReal *r = CdxBoxGetRadii(row.truth);
+            element = CdxModelCreate(Own(CdxBoxCreate(2 * r[0], 2 * r[1], 2 * r[2])));
+            CdxModelSetTransformPtr(element, &elementTm);
+            meshModel = CdxCompositeModelCreate(1);
+            CdxModelSetTransformPtr(meshModel, &compositePose.tm);
+            ASSERT_EQ(1, CdxCompositeModelAddElement(meshModel, element, &relative.tm));
+        }
+        CdxModelID truthModel = Place(row.truth, Identity());
         // The last row's partner is a mesh whose own twin is a box.
-        CdxModelID meshModel = Place(row.mesh->geometry, Identity()), truthModel = Place(row.truth, Identity());
         CdxModelID partner = Place(row.partner ? Own(row.partner) : upper.geometry, Identity());
         CdxModelID partnerTruth = row.partner ? partner : Place(upperBox, Identity());
         int compared = 0;
         for (int round = 0; round < row.rounds; ++round) {
             Pose meshPose, partnerPose;
             row.place(&meshPose, &partnerPose);
-            for (CdxModelID m : {meshModel, truthModel}) Move(m, meshPose);
+            Move(truthModel, meshPose);
+            if (row.mesh) {
+                Move(meshModel, meshPose);
+            } else {
+                compositePose = meshPose;
+                compositePose.SetOrigin(Sub(meshPose.Origin(), meshPose.ToWorldDirection(offset)));
+            }
             for (CdxModelID m : {partner, partnerTruth}) Move(m, partnerPose);
             std::vector<CdxContact> got, want, swapped;
             Vec normal, wantNormal, swappedNormal;
@@ -154,6 +179,11 @@ TEST_F(MeshTest, AMeshAnswersLikeThePrimitiveOfItsShape)
             }
         }
         EXPECT_GT(compared, row.rounds / 4);
+        if (!row.mesh) {
+            CdxCompositeModelDecompose(meshModel);
+            CdxModelDestroy(meshModel);
+            CdxModelDestroy(element);
+        }
     }
 }
 
