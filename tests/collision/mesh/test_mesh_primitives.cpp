@@ -39,7 +39,7 @@ TEST_F(MeshTest, AMeshOrCompositeAnswersLikeThePrimitiveOfItsShape)
     Random random(21);
     struct Row {
         const char *name;
-        Mesh *mesh; // null: a composite holding a box like truth
+        Mesh *mesh; // null: a composite holding a copy of truth (a box or a sphere)
         CdxGeometryID truth, partner;
         int rounds, partnerDims; // dims >> 8 of every contact, or -1
         std::function<void(Pose *meshPose, Pose *partnerPose)> place;
@@ -111,6 +111,9 @@ TEST_F(MeshTest, AMeshOrCompositeAnswersLikeThePrimitiveOfItsShape)
          rowsPlaceOnPlane},
         {"sphere around a composite box", nullptr, CdxBoxCreate(1.2, 0.8, 1.0), CdxSphereCreate(0.25), 200, 3,
          rowsPlaceAround},
+        // The composite's element pair is turned round by hello.
+        {"composite sphere around a box", nullptr, CdxSphereCreate(0.25), CdxBoxCreate(1.2, 0.8, 1.0), 200, -1,
+         [&](Pose *m, Pose *p) { rowsPlaceAround(p, m); }},
         {"mesh box sunk into a mesh box", &big, CdxBoxCreate(2, 2, 2), nullptr, 3, -1,
          [&](Pose *m, Pose *p) {
              *m = Identity();
@@ -129,8 +132,10 @@ TEST_F(MeshTest, AMeshOrCompositeAnswersLikeThePrimitiveOfItsShape)
         if (row.mesh) {
             meshModel = Place(row.mesh->geometry, Identity());
         } else {
-            const PxReal *r = CdxBoxGetRadii(row.truth);
-            element = CdxModelCreate(Own(CdxBoxCreate(2 * r[0], 2 * r[1], 2 * r[2])));
+            const PxReal *r = CdxGeometryGetTypeId(row.truth) == CdxBoxGetTypeId() ? CdxBoxGetRadii(row.truth)
+                                                                                   : nullptr;
+            element = CdxModelCreate(
+                Own(r ? CdxBoxCreate(2 * r[0], 2 * r[1], 2 * r[2]) : CdxSphereCreate(CdxSphereGetRadius(row.truth))));
             CdxModelSetTransformPtr(element, &elementTm);
             meshModel = CdxCompositeModelCreate(1);
             CdxModelSetTransformPtr(meshModel, &compositePose.tm);
