@@ -33,7 +33,8 @@ Vec NormalFromBToA(CdxModelID a, const CdxModelPair &pair, const Vec &normal)
 // alike), a partner of either, and how a round places them. The mesh must touch
 // when the primitive does, as deep, with the same normal from the partner
 // towards it, in both orders, within the budget, and every contact must
-// come from the partner's surface type given by dims.
+// face the pair normal's way and come from the partner's surface type
+// given by dims.
 TEST_F(MeshTest, AMeshOrCompositeAnswersLikeThePrimitiveOfItsShape)
 {
     Random random(21);
@@ -178,6 +179,7 @@ TEST_F(MeshTest, AMeshOrCompositeAnswersLikeThePrimitiveOfItsShape)
             EXPECT_NEAR(Deepest(got), Deepest(swapped), 1e-12);
             for (const CdxContact &c : got) {
                 EXPECT_NEAR(1.0, Norm(ToVec(c.normal)), 1e-9);
+                EXPECT_GT(Dot(ToVec(c.normal), normal), 0.0) << "on the pair normal's side";
                 if (row.partnerDims >= 0) {
                     EXPECT_EQ(row.partnerDims, c.dims >> 8);
                 }
