@@ -285,6 +285,10 @@ protected:
                 ASSERT_EQ(0, touch) << "truth " << lower;
                 ++apart;
             }
+            // An overlap a truth states exactly has its contacts.
+            if (c.truth != Truth::Bounds && upper < -1e-6) {
+                ASSERT_FALSE(contacts.empty()) << "truth " << upper;
+            }
             if (contacts.empty()) continue;
             const double deepest = Deepest(contacts);
             const Vec n = NormalFromBToA(pair, normal);
