@@ -1,13 +1,15 @@
 // A pair's dynamics contacts follow its collision contacts step by step:
 // random scripted histories against a model of what the bridge must keep
 // and report, random heaps of balls in a real space against brute force,
-// and the cases of one kind each (composite materials, wheels, safe times).
+// the cases of one kind each (composite materials, wheels, safe times),
+// the bridge's tables and its refusals.
 #include "test_bridge_support.h"
 
 #include <cfloat>
 #include <cstring>
 #include <functional>
 #include <random>
+#include <set>
 
 using namespace sbxtest;
 
@@ -23,26 +25,15 @@ void push(void *data, const char *what, RbdContactID contacts)
 {
     static_cast<Seen *>(data)->events.push_back(what + std::to_string(listOf(contacts).size()));
 }
-void onNew(CdxIntersectResult *, RbdContactID c, void *d)
-{
-    push(d, "new", c);
-}
-void onActive(CdxIntersectResult *, RbdContactID c, void *d)
-{
-    push(d, "active", c);
-}
-void onInactive(CdxModelPair *, RbdContactID c, void *d)
-{
-    push(d, "inactive", c);
-}
-void onDisjoint(CdxModelPair *, void *d)
-{
+const SbxIntersectPairCB onNew = [](CdxIntersectResult *, RbdContactID c, void *d) { push(d, "new", c); };
+const SbxIntersectPairCB onActive = [](CdxIntersectResult *, RbdContactID c, void *d) { push(d, "active", c); };
+const SbxIntersectInactiveCB onInactive = [](CdxModelPair *, RbdContactID c, void *d) { push(d, "inactive", c); };
+const SbxDisjointCB onDisjoint = [](CdxModelPair *, void *d) {
     static_cast<Seen *>(d)->events.push_back("disjoint");
-}
-void onTouch(CdxIntersectResult *r, void *d)
-{
+};
+const SbxIntersectCB onTouch = [](CdxIntersectResult *r, void *d) {
     static_cast<Seen *>(d)->events.push_back(r->touch ? "touch" : "?");
-}
+};
 // Drops the contacts scripted with z = 1, after they were copied.
 int vetoRaised(CdxIntersectResult *, CdxContact *collision, RbdContactID contact, void *)
 {
@@ -51,15 +42,10 @@ int vetoRaised(CdxIntersectResult *, CdxContact *collision, RbdContactID contact
     EXPECT_EQ(p[0], collision->position[0]);
     return collision->position[2] != 1.0;
 }
-int judgePair(CdxIntersectResult *, RbdContactID, void *d)
-{
-    return !static_cast<Seen *>(d)->rejectPairs;
-}
-
-void expectSame(const RbdContactParams *a, const RbdContactParams *b)
-{
-    EXPECT_EQ(memcmp(a, b, sizeof *a), 0);
-}
+const SbxPerPairCB judgePair = [](CdxIntersectResult *, RbdContactID, void *d) {
+    return static_cast<int>(!static_cast<Seen *>(d)->rejectPairs);
+};
+const auto same = [](const RbdContactParams *a, const RbdContactParams *b) { return memcmp(a, b, sizeof *a) == 0; };
 
 using BridgeContacts = BridgeTest;
 
@@ -156,7 +142,7 @@ TEST_F(BridgeContacts, RandomHistoriesKeepExactlyTheAcceptedContactsAndReportEac
                 EXPECT_EQ(RbdConstraintGetBody(now[k], 0), bodyOf(a)) << "model 1's body is body 0";
                 EXPECT_EQ(RbdConstraintGetBody(now[k], 1), bodyOf(b));
                 EXPECT_TRUE(RbdConstraintIsEnabled(now[k]));
-                expectSame(RbdContactGetParams(now[k]), SbxBridgeGetContactParams(bridge, m1, m2));
+                EXPECT_TRUE(same(RbdContactGetParams(now[k]), SbxBridgeGetContactParams(bridge, m1, m2)));
             }
             held = now;
         }
@@ -219,37 +205,6 @@ TEST_F(BridgeContacts, ContactsInASpaceMatchBruteForceOverRandomMovesAndRemovals
     }
 }
 
-// Sleeping pairs keep their contacts; the inactive callback is their only
-// visit. Once the pools have grown, touching and parting allocate nothing.
-TEST_F(BridgeContacts, SleepingPairsKeepTheirContactsAndSteadyTouchingAllocatesNothing)
-{
-    ASSERT_NE(makeSpace(8, 16), nullptr);
-    CdxModelID ground = groundPlane();
-    CdxModelID box = bodyModel(this->box(0.4, 0.2, 0.4), 1.0, 0.0, 0.099, 0.0);
-    ASSERT_TRUE(CdxSpaceInsertModel(space, ground) && CdxSpaceInsertModel(space, box));
-    auto update = [&](PxReal y) {
-        RbdBodySetPosition(bodyOf(box), 0.0, y, 0.0);
-        CdxSpaceUpdateAll(space);
-        SbxBridgeUpdateContacts(bridge, space, world);
-        CdxModelPair *pair = CdxSpaceGetModelPair(box, ground);
-        return pair ? SbxModelPairGetContactCount(pair) : -1;
-    };
-    EXPECT_EQ(update(0.099), 4);
-    EXPECT_EQ(update(0.2), -1);
-    AllocationCounter counter;
-    for (int k = 0; k < 10; ++k) EXPECT_EQ(update(0.099) + update(0.2), 3);
-    EXPECT_EQ(counter.allocations(), 0);
-
-    Seen seen;
-    SbxBridgeSetIntersectInactiveCB(bridge, 0, 0, onInactive, &seen);
-    EXPECT_EQ(update(0.099), 4);
-    CdxSpaceFreezeModel(box);
-    CdxSpaceFreezeModel(ground);
-    EXPECT_EQ(update(0.099), 4);
-    EXPECT_EQ(update(0.099), 4);
-    EXPECT_EQ(seen.events, (std::vector<std::string>{"inactive4", "inactive4"}));
-}
-
 // A composite's contacts take the material of the element touched, on
 // whichever side of the pair the composite is.
 TEST_F(BridgeContacts, CompositeElementsLendTheirMaterialsToTheirContacts)
@@ -287,8 +242,8 @@ TEST_F(BridgeContacts, CompositeElementsLendTheirMaterialsToTheirContacts)
         runHello(pair);
         std::vector<RbdContactID> made = listOf(SbxModelPairGetContacts(pair));
         ASSERT_EQ(made.size(), 2u) << second;
-        expectSame(RbdContactGetParams(made[0]), SbxBridgeGetContactParams(bridge, 1, 2));
-        expectSame(RbdContactGetParams(made[1]), SbxBridgeGetContactParams(bridge, 3, 2));
+        EXPECT_TRUE(same(RbdContactGetParams(made[0]), SbxBridgeGetContactParams(bridge, 1, 2)));
+        EXPECT_TRUE(same(RbdContactGetParams(made[1]), SbxBridgeGetContactParams(bridge, 3, 2)));
         runGoodbye(pair);
     }
     CdxModelDestroy(composite);
@@ -394,7 +349,7 @@ TEST_F(BridgeContacts, RunningRefusalsWarnOnceWithTheirMessage)
             CdxSpaceUpdateAll(space);
             SbxBridgeUpdateContacts(bridge, space, world);
         }
-        EXPECT_EQ(warnings.texts, std::vector<std::string>{k.message});
+        EXPECT_EQ(warnings.warnings, std::vector<std::string>{k.message});
         RbdContactID c = SbxModelPairGetContacts(CdxSpaceGetModelPair(upper, lower));
         EXPECT_EQ(listOf(c).size(), 1u) << k.message;
         EXPECT_EQ(RbdContactParamsGetType(RbdContactGetParams(c)), 1) << "material 0's parameters";
@@ -402,6 +357,127 @@ TEST_F(BridgeContacts, RunningRefusalsWarnOnceWithTheirMessage)
         SbxBridgeSetContactBufferSize(bridge, 500);
         SbxBridgeSetIntersectNewCB(bridge, 0, 0, nullptr, nullptr);
     }
+}
+
+// For bridges of 1 to 5 materials: ids are handed out up to the count,
+// each unordered pair has one record of its own (at the defaults, the same
+// from both orders) and one set of callbacks; ids outside read as nothing.
+TEST_F(BridgeContacts, EveryUnorderedMaterialPairHasItsOwnRecordAndCallbacks)
+{
+    RbdContactParams defaults;
+    RbdContactParamsReset(&defaults);
+    const SbxPerContactCB dropAll = [](CdxIntersectResult *, CdxContact *, RbdContactID, void *) { return 0; };
+    for (int n = 1; n <= 5; ++n) {
+        SbxBridgeID b = SbxBridgeCreate(n);
+        for (int k = 1; k < n; ++k) EXPECT_EQ(SbxBridgeGetNewMaterial(b), k);
+        EXPECT_EQ(SbxBridgeGetNewMaterial(b), 0) << "all used";
+        std::set<RbdContactParams *> records;
+        int tag[5][5];
+        for (int i = 0; i < n; ++i)
+            for (int j = i; j < n; ++j) {
+                RbdContactParams *record = SbxBridgeGetContactParams(b, j, i);
+                ASSERT_NE(record, nullptr);
+                EXPECT_TRUE(same(record, &defaults));
+                RbdContactParamsSetFriction(record, 10 * i + j);
+                SbxBridgeSetPerContactCB(b, j, i, dropAll, &tag[i][j]);
+                records.insert(record);
+            }
+        EXPECT_EQ(records.size(), static_cast<size_t>(n * (n + 1) / 2));
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                void *data = nullptr;
+                const int lo = std::min(i, j), hi = std::max(i, j);
+                EXPECT_EQ(RbdContactParamsGetFriction(SbxBridgeGetContactParams(b, i, j)), 10 * lo + hi);
+                EXPECT_EQ(SbxBridgeGetPerContactCB(b, i, j, &data), dropAll);
+                EXPECT_EQ(data, &tag[lo][hi]);
+            }
+        EXPECT_EQ(SbxBridgeGetContactParams(b, n, 0), nullptr);
+        EXPECT_EQ(SbxBridgeGetContactParams(b, 0, -1), nullptr);
+        SbxBridgeDestroy(b);
+    }
+}
+
+// A new bridge answers body, sensor and PS pairs from both orders; ids
+// made from a template meet every id as the template does, and the table
+// grows keeping its entries where they were.
+TEST_F(BridgeContacts, ResponseIdsFromTemplatesMeetEveryIdAsTheirTemplates)
+{
+    struct Entry {
+        int id1, id2;
+        SbxResponseStartFn start;
+        SbxResponseFn response;
+    };
+    const Entry entries[] = {{0, 0, SbxResponseStart_Body_Body, SbxResponse_Body_Body},
+                             {1, 0, SbxResponseStart_Sensor_Body, nullptr},
+                             {1, 1, SbxResponseStart_Sensor_Sensor, nullptr},
+                             {2, 1, SbxResponseStart_Sensor_PS, nullptr},
+                             {2, 2, nullptr, nullptr}};
+    for (const Entry &e : entries)
+        for (SbxResponse *r :
+             {SbxBridgeGetResponse(bridge, e.id1, e.id2), SbxBridgeGetResponse(bridge, e.id2, e.id1)}) {
+            EXPECT_EQ(SbxResponseGetStartFn(r), e.start) << e.id1 << e.id2;
+            EXPECT_EQ(SbxResponseGetResponseFn(r), e.response) << e.id1 << e.id2;
+            EXPECT_EQ(SbxResponseGetEndFn(r) != nullptr, e.response != nullptr) << e.id1 << e.id2;
+        }
+    const SbxResponseStartFn customStart = [](SbxBridgeID, CdxModelPair *, CdxSpaceID, RbdWorldID, SbxResponse *) {};
+    const CdxRequest wide = {9, 1};
+    ASSERT_EQ(SbxBridgeRegisterResponse(bridge, 2, 1, customStart, nullptr, nullptr, &wide, nullptr), 1);
+    SbxResponse *registered = SbxBridgeGetResponse(bridge, 1, 2);
+    int inactive = 0;
+    SbxBridgeSetIntersectInactiveCB(bridge, 0, 0, onInactive, nullptr);
+    SbxBridgeSetIntersectInactiveCB(bridge, 0, 0, onInactive, &inactive);
+    EXPECT_EQ(SbxBridgeGetInactiveCallbackCount(bridge), 1) << "replacing is not adding";
+    // Templates: body, sensor, the body copy, a fresh id, and body again.
+    for (int t : {int{SbxBodyResponseID}, int{SbxSensorResponseID}, 3, -1, int{SbxBodyResponseID}}) {
+        const int id = t < 0 ? SbxBridgeGetNewResponseID(bridge) : SbxBridgeGetNewResponseIDFromTemplateID(bridge, t);
+        ASSERT_EQ(id, SbxBridgeGetResponseIDsUsed(bridge) - 1);
+        for (int other = 0; other <= id; ++other) {
+            SbxResponse *made = SbxBridgeGetResponse(bridge, id, other);
+            SbxResponse *from = t < 0 ? nullptr : SbxBridgeGetResponse(bridge, t, other == id ? t : other);
+            EXPECT_EQ(SbxResponseGetStartFn(made), from ? SbxResponseGetStartFn(from) : nullptr) << id << other;
+            EXPECT_EQ(SbxResponseGetRequest(made)->contactMaxCount,
+                      from ? SbxResponseGetRequest(from)->contactMaxCount : 4);
+            EXPECT_NE(made, from) << "a copy";
+        }
+    }
+    for (int i = 0; i < 8; ++i)
+        for (int j = i; j < 8; ++j) inactive += SbxBridgeGetIntersectInactiveCB(bridge, i, j, nullptr) != nullptr;
+    EXPECT_EQ(inactive, 10) << "body and its three copies meet each other and themselves with it";
+    EXPECT_EQ(SbxBridgeGetInactiveCallbackCount(bridge), inactive);
+    EXPECT_EQ(SbxBridgeGetResponse(bridge, 2, 1), registered) << "entries keep their addresses";
+    EXPECT_EQ(SbxResponseGetRequest(registered)->contactMaxCount, 9);
+    EXPECT_EQ(SbxBridgeGetNewResponseIDFromTemplateID(bridge, 9), -1) << "not handed out";
+    EXPECT_EQ(SbxBridgeGetResponse(bridge, 8, 0), nullptr);
+}
+
+// Each refused call gives its empty answer and says why in one warning.
+TEST_F(BridgeContacts, RefusedCallsGiveTheEmptyAnswerAndOneWarningWithTheirMessage)
+{
+    struct Case {
+        bool (*refused)(SbxBridgeID bridge, RbdWorldID world); // the call, and whether it answered empty
+        const char *message;
+    };
+    const Case cases[] = {
+        {[](SbxBridgeID, RbdWorldID) { return SbxBridgeCreate(0) == nullptr; },
+         "SbxBridgeCreate: the material count must be at least 1 (0).\n"},
+        {[](SbxBridgeID b, RbdWorldID) { return SbxBridgeSetModelPairBufferSize(b, 1) == 0; },
+         "SbxBridgeSetModelPairBufferSize: the size must be at least 2 (1).\n"},
+        {[](SbxBridgeID b, RbdWorldID) { return SbxBridgeSetContactBufferSize(b, 0) == 0; },
+         "SbxBridgeSetContactBufferSize: the size must be at least 1 (0).\n"},
+        {[](SbxBridgeID, RbdWorldID) { return SbxBridgeGetNewMaterial(nullptr) == 0; },
+         "SbxBridgeGetNewMaterial: null bridge.\n"},
+        {[](SbxBridgeID, RbdWorldID) { return SbxBridgeGetNewResponseID(nullptr) == -1; },
+         "SbxBridgeGetNewResponseID: null bridge.\n"},
+        {[](SbxBridgeID b, RbdWorldID w) { return SbxBridgeUpdateContacts(b, nullptr, w), true; },
+         "SbxBridgeUpdateContacts: null space.\n"},
+    };
+    for (const Case &k : cases) {
+        Warnings warnings;
+        EXPECT_TRUE(k.refused(bridge, world)) << k.message;
+        EXPECT_EQ(warnings.warnings, std::vector<std::string>{k.message});
+    }
+    EXPECT_EQ(SbxBridgeGetModelPairBufferSize(bridge), 100) << "refused sizes are not taken";
+    EXPECT_EQ(SbxBridgeGetContactBufferSize(bridge), 500);
 }
 
 } // namespace

@@ -68,12 +68,16 @@ protected:
         if (model) RbdBodySetPosition(CdxModelGetBody(model), x, y, z);
         return model;
     }
-    // A fixed model at (x, y, z); its pose lives as long as the test.
-    CdxModelID fixedAt(CdxGeometryID geometry, PxReal x, PxReal y, PxReal z)
+    // A pose at (x, y, z) that lives as long as the test.
+    PxMatrix4 *newPose(PxReal x, PxReal y, PxReal z)
     {
         poses_.emplace_back();
         translation(poses_.back().m, x, y, z);
-        return own(SbxFixedModelCreate(universe, geometry, &poses_.back().m));
+        return &poses_.back().m;
+    }
+    CdxModelID fixedAt(CdxGeometryID geometry, PxReal x, PxReal y, PxReal z)
+    {
+        return own(SbxFixedModelCreate(universe, geometry, newPose(x, y, z)));
     }
     void steps(int count)
     {
