@@ -80,8 +80,8 @@ TEST_F(BridgeContacts, RandomHistoriesKeepExactlyTheAcceptedContactsAndReportEac
         // get no contacts), and a body and a sensor (which gets none).
         const bool sensor = round % 5 == 4, firstFixed = round % 5 == 2 || round % 5 == 3,
                    secondFixed = round % 5 >= 3;
-        CdxModelID a = firstFixed ? fixedModelAt(sphere(0.5), 0, 1, 0) : bodyModel(sphere(0.5), 1.0, 0.0, 1.0, 0.0);
-        CdxModelID b = secondFixed ? fixedModelAt(sphere(0.5), 0, 0, 0) : bodyModel(sphere(0.5), 1.0, 0.0, 0.0, 0.0);
+        CdxModelID a = firstFixed ? fixedAt(sphere(0.5), 0, 1, 0) : dropped(sphere(0.5), 0.0, 1.0, 0.0);
+        CdxModelID b = secondFixed ? fixedAt(sphere(0.5), 0, 0, 0) : dropped(sphere(0.5), 0.0, 0.0, 0.0);
         if (sensor) CdxModelSetResponseID(b, SbxSensorResponseID);
         const int m1 = pick(4), m2 = pick(4);
         CdxModelSetMaterialID(a, m1);
@@ -139,8 +139,8 @@ TEST_F(BridgeContacts, RandomHistoriesKeepExactlyTheAcceptedContactsAndReportEac
                 RbdContactGetNormal(now[k], n);
                 for (int x = 0; x < 3; ++x) EXPECT_TRUE(p[x] == kept[k].position[x] && n[x] == kept[k].normal[x]);
                 EXPECT_EQ(RbdContactGetPenetration(now[k]), -kept[k].separation);
-                EXPECT_EQ(RbdConstraintGetBody(now[k], 0), bodyOf(a)) << "model 1's body is body 0";
-                EXPECT_EQ(RbdConstraintGetBody(now[k], 1), bodyOf(b));
+                EXPECT_EQ(RbdConstraintGetBody(now[k], 0), CdxModelGetBody(a)) << "model 1's body is body 0";
+                EXPECT_EQ(RbdConstraintGetBody(now[k], 1), CdxModelGetBody(b));
                 EXPECT_TRUE(RbdConstraintIsEnabled(now[k]));
                 EXPECT_TRUE(same(RbdContactGetParams(now[k]), SbxBridgeGetContactParams(bridge, m1, m2)));
             }
@@ -157,23 +157,19 @@ TEST_F(BridgeContacts, RandomHistoriesKeepExactlyTheAcceptedContactsAndReportEac
 // buffer is small, so pairs reach the bridge in chunks.
 TEST_F(BridgeContacts, ContactsInASpaceMatchBruteForceOverRandomMovesAndRemovals)
 {
-    ASSERT_NE(makeSpace(32, 256), nullptr);
     ASSERT_EQ(SbxBridgeSetModelPairBufferSize(bridge, 3), 1);
     std::mt19937 rng(11);
     std::uniform_real_distribution<PxReal> coordinate(0.0, 2.0);
     const PxReal r = 0.4;
     std::vector<CdxModelID> balls;
-    for (int k = 0; k < 10; ++k) {
-        balls.push_back(bodyModel(sphere(r), 1.0, coordinate(rng), coordinate(rng), 0.0));
-        ASSERT_TRUE(CdxSpaceInsertModel(space, balls.back()));
-    }
+    for (int k = 0; k < 10; ++k) balls.push_back(dropped(sphere(r), coordinate(rng), coordinate(rng), 0.0));
     for (int round = 0; round < 12; ++round) {
         if (round % 4 == 3) {
-            ASSERT_TRUE(CdxSpaceRemoveModel(balls.back()));
+            SbxModelAndBodyDestroy(universe, balls.back()); // ends its contacts at once
+            forget(balls.back());
             balls.pop_back();
-            SbxBridgeUpdateTransitions(bridge, space, world); // ends its contacts at once
         } else {
-            RbdBodySetPosition(bodyOf(balls[rng() % balls.size()]), coordinate(rng), coordinate(rng), 0.0);
+            RbdBodySetPosition(CdxModelGetBody(balls[rng() % balls.size()]), coordinate(rng), coordinate(rng), 0.0);
             CdxSpaceUpdateAll(space);
             SbxBridgeUpdateContacts(bridge, space, world);
         }
@@ -181,8 +177,8 @@ TEST_F(BridgeContacts, ContactsInASpaceMatchBruteForceOverRandomMovesAndRemovals
         for (size_t i = 0; i < balls.size(); ++i)
             for (size_t j = i + 1; j < balls.size(); ++j) {
                 PxVector3 pi, pj;
-                RbdBodyGetPosition(bodyOf(balls[i]), pi);
-                RbdBodyGetPosition(bodyOf(balls[j]), pj);
+                RbdBodyGetPosition(CdxModelGetBody(balls[i]), pi);
+                RbdBodyGetPosition(CdxModelGetBody(balls[j]), pj);
                 const PxReal d = PxV3Distance(pi, pj);
                 CdxModelPair *pair = CdxSpaceGetModelPair(balls[i], balls[j]);
                 const int count = pair ? SbxModelPairGetContactCount(pair) : 0;
@@ -210,27 +206,22 @@ TEST_F(BridgeContacts, ContactsInASpaceMatchBruteForceOverRandomMovesAndRemovals
 TEST_F(BridgeContacts, CompositeElementsLendTheirMaterialsToTheirContacts)
 {
     useScript();
-    CdxModelID b = bodyModel(sphere(0.5), 1.0, 0.0, 0.0, 0.0);
+    CdxModelID b = dropped(sphere(0.5), 0.0, 0.0, 0.0);
     CdxModelSetMaterialID(b, 2);
     RbdContactParamsSetFriction(SbxBridgeGetContactParams(bridge, 1, 2), 3.0);
     RbdContactParamsSetSoftness(SbxBridgeGetContactParams(bridge, 3, 2), 0.01);
-    CdxModelID elements[2] = {fixedModelAt(sphere(0.2), 0, 0, 0), fixedModelAt(sphere(0.2), 0, 0, 0)};
+    CdxModelID elements[2] = {CdxModelCreate(sphere(0.2)), CdxModelCreate(sphere(0.2))};
     CdxModelSetMaterialID(elements[0], 1);
     CdxModelSetMaterialID(elements[1], 3);
-    CdxModelID composite = CdxCompositeModelCreate(2);
-    for (CdxModelID element : elements) ASSERT_TRUE(CdxCompositeModelAddElement(composite, element, newTransform()));
-    CdxModelSetTransformPtr(composite, newTransform());
-    RbdBodyID body = RbdBodyCreate(world);
-    RbdBodyEnable(body);
-    CdxModelSetBodyData(composite, body);
+    CdxModelID composite = own(SbxCompositeModelAndBodyCreate(universe, 2, 1000.0));
+    for (CdxModelID element : elements) {
+        CdxModelSetTransformPtr(element, newPose(0, 0, 0));
+        ASSERT_TRUE(CdxCompositeModelAddElement(composite, element, newPose(0, 0, 0)));
+    }
+    ASSERT_EQ(SbxCompositeModelAndBodyBuild(universe, composite), 1);
     for (bool second : {false, true}) {
-        if (second) {
-            // The pair test registered the other way round puts the composite second.
-            CdxInteractions scripted;
-            CdxInteractionsInit(&scripted);
-            scripted.intersectFn = scriptedIntersect;
-            CdxInteractionTableSetElement(CdxSphereGetTypeId(), CdxCompositeGetTypeId(), &scripted, nullptr);
-        }
+        // The pair test registered the other way round puts the composite second.
+        if (second) useScript(CdxSphereGetTypeId(), CdxCompositeGetTypeId());
         CdxModelPair *pair = second ? makePair(b, composite) : makePair(composite, b);
         ASSERT_EQ(pair->model2 == composite, second);
         std::vector<CdxContact> contacts;
@@ -246,7 +237,9 @@ TEST_F(BridgeContacts, CompositeElementsLendTheirMaterialsToTheirContacts)
         EXPECT_TRUE(same(RbdContactGetParams(made[1]), SbxBridgeGetContactParams(bridge, 3, 2)));
         runGoodbye(pair);
     }
-    CdxModelDestroy(composite);
+    SbxModelDestroy(universe, composite);
+    forget(composite);
+    for (CdxModelID element : elements) CdxModelDestroy(element);
 }
 
 // Wheel contacts rub along the rolling direction (here y x z = +x),
@@ -254,11 +247,11 @@ TEST_F(BridgeContacts, CompositeElementsLendTheirMaterialsToTheirContacts)
 TEST_F(BridgeContacts, ContactsOfACarWheelRubAlongItsRollingDirection)
 {
     useScript();
-    CdxModelID chassis = bodyModel(sphere(0.5), 1.0, 0.0, 1.0, 0.0);
-    CdxModelID wheel = bodyModel(sphere(0.5), 1.0, 0.0, 0.0, 0.0);
-    CdxModelID ground = bodyModel(sphere(0.5), 1.0, 0.0, -1.0, 0.0);
+    CdxModelID chassis = dropped(sphere(0.5), 0.0, 1.0, 0.0);
+    CdxModelID wheel = dropped(sphere(0.5), 0.0, 0.0, 0.0);
+    CdxModelID ground = dropped(sphere(0.5), 0.0, -1.0, 0.0);
     RbdConstraintID axle = RbdCarWheelCreate(world);
-    RbdConstraintSetBodies(axle, bodyOf(chassis), bodyOf(wheel));
+    RbdConstraintSetBodies(axle, CdxModelGetBody(chassis), CdxModelGetBody(wheel));
     RbdCarWheelSetSteeringAxis(axle, 0.0, 1.0, 0.0);
     RbdCarWheelSetHingeAxis(axle, 0.0, 0.0, 1.0);
     RbdConstraintEnable(axle);
@@ -285,22 +278,22 @@ TEST_F(BridgeContacts, ContactsOfACarWheelRubAlongItsRollingDirection)
 // limit, and leaves a parting pair alone.
 TEST_F(BridgeContacts, InSafeTimeModeAClosingPairLimitsBothBodiesToItsTimeOfImpact)
 {
-    CdxModelID left = bodyModel(sphere(0.5), 1.0, 0.0, 10.0, 0.0);
-    CdxModelID right = bodyModel(sphere(0.5), 1.0, 3.0, 10.0, 0.0);
-    CdxModelID far = bodyModel(sphere(0.5), 1.0, 10.0, 10.0, 0.0);
-    RbdBodySetLinearVelocity(bodyOf(left), 1.0, 0.0, 0.0);
-    RbdBodySetLinearVelocity(bodyOf(right), -1.0, 0.0, 0.0);
-    RbdBodySetLinearVelocity(bodyOf(far), 1.0, 0.0, 0.0);
+    CdxModelID left = dropped(sphere(0.5), 0.0, 10.0, 0.0);
+    CdxModelID right = dropped(sphere(0.5), 3.0, 10.0, 0.0);
+    CdxModelID far = dropped(sphere(0.5), 10.0, 10.0, 0.0);
+    RbdBodySetLinearVelocity(CdxModelGetBody(left), 1.0, 0.0, 0.0);
+    RbdBodySetLinearVelocity(CdxModelGetBody(right), -1.0, 0.0, 0.0);
+    RbdBodySetLinearVelocity(CdxModelGetBody(far), 1.0, 0.0, 0.0);
     CdxModelPair *closing = makePair(left, right);
     RbdWorldSetTimeStep(world, 2.0);
     runHello(closing);
-    EXPECT_EQ(RbdBodyGetSafeTime(bodyOf(left)), DBL_MAX) << "safe-time mode is off";
+    EXPECT_EQ(RbdBodyGetSafeTime(CdxModelGetBody(left)), DBL_MAX) << "safe-time mode is off";
     RbdWorldSetSafeTimeMode(world, 1);
     runStaying(closing);
     runHello(makePair(right, far));
-    EXPECT_NEAR(RbdBodyGetSafeTime(bodyOf(left)), 1.0, 1e-12);
-    EXPECT_NEAR(RbdBodyGetSafeTime(bodyOf(right)), 1.0, 1e-12);
-    EXPECT_EQ(RbdBodyGetSafeTime(bodyOf(far)), DBL_MAX);
+    EXPECT_NEAR(RbdBodyGetSafeTime(CdxModelGetBody(left)), 1.0, 1e-12);
+    EXPECT_NEAR(RbdBodyGetSafeTime(CdxModelGetBody(right)), 1.0, 1e-12);
+    EXPECT_EQ(RbdBodyGetSafeTime(CdxModelGetBody(far)), DBL_MAX);
 }
 
 struct Nested {
@@ -319,10 +312,8 @@ void updateFromCallback(CdxIntersectResult *, RbdContactID, void *data)
 // and a walk started from the bridge's own callback.
 TEST_F(BridgeContacts, RunningRefusalsWarnOnceWithTheirMessage)
 {
-    ASSERT_NE(makeSpace(8, 16), nullptr);
-    CdxModelID upper = bodyModel(sphere(0.5), 1.0, 0.0, 0.9, 0.0);
-    CdxModelID lower = bodyModel(box(2.0, 0.2, 2.0), 1.0, 0.0, 0.35, 0.0);
-    ASSERT_TRUE(CdxSpaceInsertModel(space, upper) && CdxSpaceInsertModel(space, lower));
+    CdxModelID upper = dropped(sphere(0.5), 0.0, 0.9, 0.0);
+    CdxModelID lower = dropped(box(2.0, 0.2, 2.0), 0.0, 0.35, 0.0);
     Nested nested = {bridge, space, world};
     RbdContactParamsSetType(SbxBridgeGetContactParams(bridge, 0, 0), 1);
     struct Case {
@@ -339,12 +330,12 @@ TEST_F(BridgeContacts, RunningRefusalsWarnOnceWithTheirMessage)
          "SbxBridgeUpdateTransitions: called from a callback of the bridge's own walk; ignored.\n"},
     };
     for (const Case &k : cases) {
-        RbdBodySetPosition(bodyOf(upper), 0.0, 9.0, 0.0);
+        RbdBodySetPosition(CdxModelGetBody(upper), 0.0, 9.0, 0.0);
         CdxSpaceUpdateAll(space);
         SbxBridgeUpdateContacts(bridge, space, world);
         k.setUp();
         Warnings warnings;
-        RbdBodySetPosition(bodyOf(upper), 0.0, 0.9, 0.0);
+        RbdBodySetPosition(CdxModelGetBody(upper), 0.0, 0.9, 0.0);
         for (int n = 0; n < 2; ++n) {
             CdxSpaceUpdateAll(space);
             SbxBridgeUpdateContacts(bridge, space, world);
@@ -476,7 +467,7 @@ TEST_F(BridgeContacts, RefusedCallsGiveTheEmptyAnswerAndOneWarningWithTheirMessa
         EXPECT_TRUE(k.refused(bridge, world)) << k.message;
         EXPECT_EQ(warnings.warnings, std::vector<std::string>{k.message});
     }
-    EXPECT_EQ(SbxBridgeGetModelPairBufferSize(bridge), 100) << "refused sizes are not taken";
+    EXPECT_EQ(SbxBridgeGetModelPairBufferSize(bridge), 256) << "refused sizes are not taken";
     EXPECT_EQ(SbxBridgeGetContactBufferSize(bridge), 500);
 }
 

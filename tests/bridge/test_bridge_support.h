@@ -1,12 +1,9 @@
-// Helpers of the bridge tests: a running collision library with the
-// primitives, a world and a bridge; models with and without bodies; pairs
-// driven through a hand-filled container; and a scripted pair test whose
-// contacts the test chooses.
+// Helpers of the bridge's own tests: pairs driven through a hand-filled
+// container, and a scripted pair test whose contacts the test chooses.
 #ifndef KELMAR_TESTS_BRIDGE_TEST_BRIDGE_SUPPORT_H
 #define KELMAR_TESTS_BRIDGE_TEST_BRIDGE_SUPPORT_H
 
 #include <algorithm>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -20,6 +17,7 @@
 
 #include "common/AllocationCounter.h"
 #include "common/MessageLog.h"
+#include "test_universe_support.h"
 
 namespace sbxtest {
 
@@ -78,93 +76,37 @@ inline std::vector<RbdContactID> listOf(RbdContactID first)
     return list;
 }
 
-class BridgeTest : public ::testing::Test {
+// A universe whose bridge the tests drive by hand: pairs made by the test
+// run through one section of a container at a time.
+class BridgeTest : public UniverseFixture {
 protected:
+    BridgeTest() : UniverseFixture({16, 64, 7, 64, 256, 4}) {}
     void SetUp() override
     {
         script() = Script();
-        ASSERT_TRUE(CdxInit(8, 64));
-        CdxPrimitivesRegisterTypes();
-        CdxCompositeRegisterType();
-        CdxPrimitivesRegisterInteractions();
-        CdxCompositeGenericRegisterInteractions();
-        world = RbdWorldCreate(16, 64);
-        bridge = SbxBridgeCreate(4);
+        UniverseFixture::SetUp();
+        bridge = SbxUniverseGetBridge(universe);
         container = CdxModelPairContainerCreate(8);
-        ASSERT_TRUE(world && bridge && container);
     }
     void TearDown() override
     {
-        for (CdxModelID model : models_) CdxSpaceRemoveModel(model);
-        if (space) CdxSpaceDestroy(space);
         for (CdxModelPair *pair : pairs_) CdxModelPairDestroy(pair);
-        for (CdxModelID model : models_) CdxModelDestroy(model);
-        for (CdxGeometryID geometry : geometries_) CdxGeometryDestroy(geometry);
         CdxModelPairContainerDestroy(container);
-        SbxBridgeDestroy(bridge);
-        RbdWorldDestroy(world);
-        CdxTerm();
+        UniverseFixture::TearDown();
     }
-    // Replaces the sphere-sphere and composite-sphere tests by the scripted one.
-    void useScript()
+    // Replaces the pair test of two types (by default the sphere-sphere and
+    // composite-sphere ones) by the scripted one.
+    void useScript(CdxGeometryTypeID type1 = -1, CdxGeometryTypeID type2 = -1)
     {
         CdxInteractions scripted;
         CdxInteractionsInit(&scripted);
         scripted.intersectFn = scriptedIntersect;
+        if (type1 >= 0) {
+            CdxInteractionTableSetElement(type1, type2, &scripted, nullptr);
+            return;
+        }
         CdxInteractionTableSetElement(CdxSphereGetTypeId(), CdxSphereGetTypeId(), &scripted, nullptr);
         CdxInteractionTableSetElement(CdxCompositeGetTypeId(), CdxSphereGetTypeId(), &scripted, nullptr);
-    }
-    // A model on geometry with an enabled body of mass m at (x, y, z).
-    CdxModelID bodyModel(CdxGeometryID geometry, PxReal m, PxReal x, PxReal y, PxReal z)
-    {
-        CdxModelID model = CdxModelCreate(geometry);
-        RbdBodyID body = RbdBodyCreate(world);
-        PxMatrix4 com;
-        PxMatrix3 inertia;
-        PxReal volume = 0.0, mass = 0.0;
-        CdxModelGetMassProperties(model, com, inertia, &volume, &mass);
-        for (auto &row : inertia)
-            for (PxReal &value : row) value *= m / mass;
-        RbdBodySetMass(body, m);
-        RbdBodySetInertiaTensor(body, inertia);
-        RbdBodySetPosition(body, x, y, z);
-        CdxModelSetBody(model, body);
-        RbdBodyEnable(body);
-        models_.push_back(model);
-        return model;
-    }
-    // A model without body at (x, y, z).
-    CdxModelID fixedModelAt(CdxGeometryID geometry, PxReal x, PxReal y, PxReal z)
-    {
-        CdxModelID model = CdxModelCreate(geometry);
-        PxMatrix4 *tm = newTransform();
-        PxV3Set((*tm)[3], x, y, z);
-        CdxModelSetTransformPtr(model, tm);
-        models_.push_back(model);
-        return model;
-    }
-    CdxGeometryID sphere(PxReal radius) { return keep(CdxSphereCreate(radius)); }
-    CdxGeometryID box(PxReal dx, PxReal dy, PxReal dz) { return keep(CdxBoxCreate(dx, dy, dz)); }
-    CdxGeometryID keep(CdxGeometryID geometry)
-    {
-        geometries_.push_back(geometry);
-        return geometry;
-    }
-    // An identity transform that lives as long as the test.
-    PxMatrix4 *newTransform()
-    {
-        transforms_.emplace_back();
-        PxM4Identity(transforms_.back().m);
-        return &transforms_.back().m;
-    }
-    static RbdBodyID bodyOf(CdxModelID model) { return CdxModelGetBody(model); }
-    // A space for the test's models, linked to the world so that sleeping
-    // bodies freeze their models.
-    CdxSpaceID makeSpace(int maxModels, int maxPairs)
-    {
-        space = CdxSpaceAxisSortCreate(CdxAllAxes, maxModels, maxPairs);
-        SbxSetWorldHandlers(world);
-        return space;
     }
     CdxModelPair *makePair(CdxModelID model1, CdxModelID model2)
     {
@@ -184,19 +126,11 @@ protected:
     void runGoodbye(CdxModelPair *pair) { runSection(pair, CdxModelPairContainerAddGoodbye); }
     void runFrozen(CdxModelPair *pair) { runSection(pair, CdxModelPairContainerAddFrozen); }
 
-    RbdWorldID world = nullptr;
     SbxBridgeID bridge = nullptr;
-    CdxSpaceID space = nullptr;
     CdxModelPairContainer *container = nullptr;
 
 private:
-    std::vector<CdxModelID> models_;
-    std::vector<CdxGeometryID> geometries_;
     std::vector<CdxModelPair *> pairs_;
-    struct Transform {
-        PxMatrix4 m;
-    };
-    std::deque<Transform> transforms_;
 };
 
 } // namespace sbxtest

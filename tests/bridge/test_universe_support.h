@@ -1,10 +1,11 @@
-// The universe fixture the universe tests share: a universe of the test's
+// The universe fixture the bridge tests share: a universe of the test's
 // sizes with gravity along -z, models and geometries that go before it
 // (the last universe stops the collision library), and what the tests
 // read off bodies.
 #ifndef KELMAR_TESTS_BRIDGE_TEST_UNIVERSE_SUPPORT_H
 #define KELMAR_TESTS_BRIDGE_TEST_UNIVERSE_SUPPORT_H
 
+#include <algorithm>
 #include <deque>
 #include <vector>
 
@@ -50,17 +51,15 @@ protected:
         geometries.push_back(geometry);
         return geometry;
     }
+    CdxGeometryID sphere(PxReal radius) { return keep(CdxSphereCreate(radius)); }
+    CdxGeometryID box(PxReal dx, PxReal dy, PxReal dz) { return keep(CdxBoxCreate(dx, dy, dz)); }
     CdxModelID own(CdxModelID model)
     {
         EXPECT_NE(model, nullptr);
         models.push_back(model);
         return model;
     }
-    void forget(CdxModelID model)
-    {
-        for (size_t k = 0; k < models.size(); ++k)
-            if (models[k] == model) models.erase(models.begin() + static_cast<long>(k));
-    }
+    void forget(CdxModelID model) { models.erase(std::find(models.begin(), models.end(), model)); }
     // A body of the given density on geometry at (x, y, z).
     CdxModelID dropped(CdxGeometryID geometry, PxReal x, PxReal y, PxReal z, PxReal density = 1000.0)
     {
