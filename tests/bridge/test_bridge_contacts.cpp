@@ -5,6 +5,8 @@
 // the bridge's tables and its refusals.
 #include "test_bridge_support.h"
 
+#include <math.h>
+
 #include <cfloat>
 #include <cstring>
 #include <functional>
@@ -67,13 +69,12 @@ TEST_F(BridgeContacts, RandomHistoriesKeepExactlyTheAcceptedContactsAndReportEac
             SbxBridgeSetPerContactCB(bridge, i, j, vetoRaised, nullptr);
             SbxBridgeSetPerPairCB(bridge, i, j, judgePair, &seen);
             SbxBridgeSetIntersectCB(bridge, i, j, onTouch, &seen);
+            if (i > 0 || j > 1) continue; // the body-body and sensor-body responses
+            SbxBridgeSetIntersectNewCB(bridge, 0, j, onNew, &seen);
+            SbxBridgeSetIntersectActiveCB(bridge, 0, j, onActive, &seen);
+            SbxBridgeSetDisjointCB(bridge, 0, j, onDisjoint, &seen);
+            SbxBridgeSetIntersectInactiveCB(bridge, 0, j, onInactive, &seen);
         }
-    for (int id : {0, 1}) {
-        SbxBridgeSetIntersectNewCB(bridge, 0, id, onNew, &seen);
-        SbxBridgeSetIntersectActiveCB(bridge, 0, id, onActive, &seen);
-        SbxBridgeSetDisjointCB(bridge, 0, id, onDisjoint, &seen);
-        SbxBridgeSetIntersectInactiveCB(bridge, 0, id, onInactive, &seen);
-    }
     for (int round = 0; round < 30; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         // Pairs of bodies, a fixed model and a body, two fixed models (which
@@ -296,60 +297,6 @@ TEST_F(BridgeContacts, InSafeTimeModeAClosingPairLimitsBothBodiesToItsTimeOfImpa
     EXPECT_EQ(RbdBodyGetSafeTime(CdxModelGetBody(far)), DBL_MAX);
 }
 
-struct Nested {
-    SbxBridgeID bridge;
-    CdxSpaceID space;
-    RbdWorldID world;
-};
-void updateFromCallback(CdxIntersectResult *, RbdContactID, void *data)
-{
-    Nested *n = static_cast<Nested *>(data);
-    SbxBridgeUpdateTransitions(n->bridge, n->space, n->world);
-}
-
-// The warnings of a running bridge, one case each: a material outside the
-// table (said once, read as material 0), a buffer smaller than a request,
-// and a walk started from the bridge's own callback.
-TEST_F(BridgeContacts, RunningRefusalsWarnOnceWithTheirMessage)
-{
-    CdxModelID upper = dropped(sphere(0.5), 0.0, 0.9, 0.0);
-    CdxModelID lower = dropped(box(2.0, 0.2, 2.0), 0.0, 0.35, 0.0);
-    Nested nested = {bridge, space, world};
-    RbdContactParamsSetType(SbxBridgeGetContactParams(bridge, 0, 0), 1);
-    struct Case {
-        std::function<void()> setUp;
-        const char *message;
-    };
-    const Case cases[] = {
-        {[&] { CdxModelSetMaterialID(upper, 9); },
-         "SbxBridge: material id 9 is outside the table of 4 materials; material 0 is used.\n"},
-        {[&] { SbxBridgeSetContactBufferSize(bridge, 2); },
-         "SbxBridgeUpdateContacts: a pair may report 4 contacts but the contact buffer holds 2; enlarge it with "
-         "SbxBridgeSetContactBufferSize.\n"},
-        {[&] { SbxBridgeSetIntersectNewCB(bridge, 0, 0, updateFromCallback, &nested); },
-         "SbxBridgeUpdateTransitions: called from a callback of the bridge's own walk; ignored.\n"},
-    };
-    for (const Case &k : cases) {
-        RbdBodySetPosition(CdxModelGetBody(upper), 0.0, 9.0, 0.0);
-        CdxSpaceUpdateAll(space);
-        SbxBridgeUpdateContacts(bridge, space, world);
-        k.setUp();
-        Warnings warnings;
-        RbdBodySetPosition(CdxModelGetBody(upper), 0.0, 0.9, 0.0);
-        for (int n = 0; n < 2; ++n) {
-            CdxSpaceUpdateAll(space);
-            SbxBridgeUpdateContacts(bridge, space, world);
-        }
-        EXPECT_EQ(warnings.warnings, std::vector<std::string>{k.message});
-        RbdContactID c = SbxModelPairGetContacts(CdxSpaceGetModelPair(upper, lower));
-        EXPECT_EQ(listOf(c).size(), 1u) << k.message;
-        EXPECT_EQ(RbdContactParamsGetType(RbdContactGetParams(c)), 1) << "material 0's parameters";
-        CdxModelSetMaterialID(upper, 0);
-        SbxBridgeSetContactBufferSize(bridge, 500);
-        SbxBridgeSetIntersectNewCB(bridge, 0, 0, nullptr, nullptr);
-    }
-}
-
 // For bridges of 1 to 5 materials: ids are handed out up to the count,
 // each unordered pair has one record of its own (at the defaults, the same
 // from both orders) and one set of callbacks; ids outside read as nothing.
@@ -441,34 +388,94 @@ TEST_F(BridgeContacts, ResponseIdsFromTemplatesMeetEveryIdAsTheirTemplates)
     EXPECT_EQ(SbxBridgeGetResponse(bridge, 8, 0), nullptr);
 }
 
-// Each refused call gives its empty answer and says why in one warning.
-TEST_F(BridgeContacts, RefusedCallsGiveTheEmptyAnswerAndOneWarningWithTheirMessage)
+struct Nested {
+    SbxBridgeID bridge;
+    CdxSpaceID space;
+    RbdWorldID world;
+};
+
+// Each refused call of the bridge or the universe gives its empty answer,
+// makes nothing and says why in one warning (starting with the text
+// given). A running bridge warns once and goes on: a material outside the table is
+// read as material 0, a contact buffer smaller than a request takes what
+// fits, and a walk started from the bridge's own callback is ignored.
+TEST_F(BridgeContacts, RefusalsGiveTheEmptyAnswerAndWarnOnceWithTheirMessage)
 {
-    struct Case {
-        bool (*refused)(SbxBridgeID bridge, RbdWorldID world); // the call, and whether it answered empty
-        const char *message;
+    CdxModelID upper = dropped(sphere(0.5), 0.0, 0.9, 0.0), lower = dropped(box(2.0, 0.2, 2.0), 0.0, 0.35, 0.0);
+    RbdContactParamsSetType(SbxBridgeGetContactParams(bridge, 0, 0), 1);
+    Nested nested = {bridge, space, world};
+    const SbxIntersectPairCB walkAgain = [](CdxIntersectResult *, RbdContactID, void *data) {
+        Nested *n = static_cast<Nested *>(data);
+        SbxBridgeUpdateTransitions(n->bridge, n->space, n->world);
     };
-    const Case cases[] = {
-        {[](SbxBridgeID, RbdWorldID) { return SbxBridgeCreate(0) == nullptr; },
+    // Parts and touches again for two steps: one contact, of material 0.
+    auto touches = [&] {
+        for (PxReal y : {9.0, 0.9, 0.9}) {
+            RbdBodySetPosition(CdxModelGetBody(upper), 0.0, y, 0.0);
+            CdxSpaceUpdateAll(space);
+            SbxBridgeUpdateContacts(bridge, space, world);
+        }
+        RbdContactID c = SbxModelPairGetContacts(CdxSpaceGetModelPair(upper, lower));
+        return listOf(c).size() == 1 && RbdContactParamsGetType(RbdContactGetParams(c)) == 1;
+    };
+    PxMatrix4 *pose = newPose(0.0, 0.0, 0.0), *sheared = newPose(0.0, 0.0, 0.0);
+    (*sheared)[0][1] = 0.5;
+    CdxGeometryID cube = box(1.0, 1.0, 1.0);
+    const std::pair<std::function<bool()>, const char *> cases[] = {
+        {[] {
+             return !SbxUniverseCreate({10, 10, 5, 10, 10, 1});
+         },
+         "SbxUniverseCreate: bad sizes (10 bodies, 10 constraints, 5 geometry types"},
+        {[] {
+             return !SbxUniverseCreate({10, 10, 7, 65537, 10, 1});
+         },
+         "SbxUniverseCreate: bad sizes ("},
+        {[] {
+             return !SbxUniverseCreate({-1, 10, 7, 10, 10, 1});
+         },
+         "SbxUniverseCreate: bad sizes ("},
+        {[&] { return SbxUniverseStep(universe, NAN), true; }, "SbxUniverseStep: the step nan must be > 0"},
+        {[&] { return SbxUniverseSetStepMethod(universe, 2), SbxUniverseGetStepMethod(universe) == 0; },
+         "SbxUniverseSetStepMethod: unknown step method 2"},
+        {[&] { return !SbxModelAndBodyCreate(universe, cube, 0.0); },
+         "SbxModelAndBodyCreate: a body of density 0 on this geometry has no positive mass"},
+        {[&] { return !SbxModelAndBodyCreate(universe, cube, INFINITY); },
+         "SbxModelAndBodyCreate: a body of density inf"},
+        {[&] { return !SbxFixedModelCreate(universe, cube, nullptr); }, "SbxFixedModelCreate: null transform.\n"},
+        {[&] { return !SbxKinematicModelCreate(universe, cube, sheared, nullptr, nullptr); },
+         "SbxKinematicModelCreate: the transform is not a rotation"},
+        {[&] { return !SbxSensorCompositeModelCreate(universe, cube, pose); },
+         "SbxSensorCompositeModelCreate: the geometry is not a composite.\n"},
+        {[] { return SbxBridgeCreate(0) == nullptr; },
          "SbxBridgeCreate: the material count must be at least 1 (0).\n"},
-        {[](SbxBridgeID b, RbdWorldID) { return SbxBridgeSetModelPairBufferSize(b, 1) == 0; },
+        {[&] { return SbxBridgeSetModelPairBufferSize(bridge, 1) == 0; },
          "SbxBridgeSetModelPairBufferSize: the size must be at least 2 (1).\n"},
-        {[](SbxBridgeID b, RbdWorldID) { return SbxBridgeSetContactBufferSize(b, 0) == 0; },
+        {[&] { return SbxBridgeSetContactBufferSize(bridge, 0) == 0; },
          "SbxBridgeSetContactBufferSize: the size must be at least 1 (0).\n"},
-        {[](SbxBridgeID, RbdWorldID) { return SbxBridgeGetNewMaterial(nullptr) == 0; },
-         "SbxBridgeGetNewMaterial: null bridge.\n"},
-        {[](SbxBridgeID, RbdWorldID) { return SbxBridgeGetNewResponseID(nullptr) == -1; },
-         "SbxBridgeGetNewResponseID: null bridge.\n"},
-        {[](SbxBridgeID b, RbdWorldID w) { return SbxBridgeUpdateContacts(b, nullptr, w), true; },
+        {[] { return SbxBridgeGetNewMaterial(nullptr) == 0; }, "SbxBridgeGetNewMaterial: null bridge.\n"},
+        {[] { return SbxBridgeGetNewResponseID(nullptr) == -1; }, "SbxBridgeGetNewResponseID: null bridge.\n"},
+        {[&] { return SbxBridgeUpdateContacts(bridge, nullptr, world), true; },
          "SbxBridgeUpdateContacts: null space.\n"},
+        {[&] { return CdxModelSetMaterialID(upper, 9), touches(); },
+         "SbxBridge: material id 9 is outside the table of 4 materials; material 0 is used.\n"},
+        {[&] { return SbxBridgeSetContactBufferSize(bridge, 2), touches(); },
+         "SbxBridgeUpdateContacts: a pair may report 4 contacts but the contact buffer holds 2; enlarge it with "
+         "SbxBridgeSetContactBufferSize.\n"},
+        {[&] { return SbxBridgeSetIntersectNewCB(bridge, 0, 0, walkAgain, &nested), touches(); },
+         "SbxBridgeUpdateTransitions: called from a callback of the bridge's own walk; ignored.\n"},
     };
-    for (const Case &k : cases) {
+    for (const auto &c : cases) {
         Warnings warnings;
-        EXPECT_TRUE(k.refused(bridge, world)) << k.message;
-        EXPECT_EQ(warnings.warnings, std::vector<std::string>{k.message});
+        EXPECT_TRUE(c.first()) << c.second;
+        ASSERT_EQ(warnings.warnings.size(), 1u) << c.second;
+        EXPECT_EQ(warnings.warnings[0].rfind(c.second, 0), 0u) << warnings.warnings[0];
+        CdxModelSetMaterialID(upper, 0);
+        SbxBridgeSetContactBufferSize(bridge, 500);
+        SbxBridgeSetIntersectNewCB(bridge, 0, 0, nullptr, nullptr);
     }
     EXPECT_EQ(SbxBridgeGetModelPairBufferSize(bridge), 256) << "refused sizes are not taken";
-    EXPECT_EQ(SbxBridgeGetContactBufferSize(bridge), 500);
+    EXPECT_EQ(SbxUniverseGetLiveCount(), 1);
+    EXPECT_EQ(RbdWorldGetTotalBodies(world), 2);
 }
 
 } // namespace
