@@ -2,6 +2,7 @@
 // errors with their exact messages, line and column, and the error handlers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -19,11 +20,13 @@ using pxtest::XmlMessage;
 namespace {
 
 // <PX> with <V> real values, <C> containers of more of them (their
-// attributes and depth recorded) and <SKIP> elements skipped by their handler.
+// attributes and depth recorded), <SKIP> elements skipped by their handler
+// and <N> elements nested in one another (the deepest depth recorded).
 struct Values {
     PxReal v;
     int count;
     std::string seen;
+    int deepest;
 };
 
 int ParseCountedReal(PxXMLInput *input, PxXMLHandler *entry, void *userData)
@@ -38,6 +41,14 @@ int HandleOpaque(PxXMLElement *element)
     return PxXMLElementProcess(element, none, nullptr);
 }
 
+int HandleNested(PxXMLElement *element)
+{
+    static PxXMLHandler nested[] = {PX_XML_ELEMENT("N", HandleNested), PX_XML_END};
+    Values *values = static_cast<Values *>(PxXMLInputGetUserData(element->input));
+    values->deepest = std::max(values->deepest, element->depth);
+    return PxXMLElementProcess(element, nested, nullptr);
+}
+
 int HandleContainer(PxXMLElement *element);
 int HandleSkip(PxXMLElement *element)
 {
@@ -46,7 +57,8 @@ int HandleSkip(PxXMLElement *element)
 }
 
 PxXMLHandler valuesTable[] = {PX_XML_VALUE("V", ParseCountedReal, offsetof(Values, v), 1),
-                              PX_XML_ELEMENT("C", HandleContainer), PX_XML_ELEMENT("SKIP", HandleSkip), PX_XML_END};
+                              PX_XML_ELEMENT("C", HandleContainer), PX_XML_ELEMENT("SKIP", HandleSkip),
+                              PX_XML_ELEMENT("N", HandleNested), PX_XML_END};
 
 int HandleContainer(PxXMLElement *element)
 {
@@ -93,7 +105,8 @@ std::vector<std::string> DescribeAll(const XmlDoc &doc)
 
 TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
 {
-    std::string refills = "<PX>\n";
+    std::string refills = "<PX>\n", deep;
+    for (int i = 0; i < 300; ++i) deep = "<N>" + deep + "</N>";
     for (int i = 0; i < 700; ++i) refills += "<V>" + std::to_string(i) + "</V>\n"; // well past 4096 bytes
     // outcome: the code returned / the code recorded for <PX>, how many <V> were parsed, the last value
     // stored, and the containers and skipped elements met.
@@ -145,6 +158,8 @@ TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
          "2/4 1:1032 internal error: buffer overflow (data too long)\n"},
         {"<PX><" + std::string(300, 'A') + ">1</A></PX>", "1/4 0 0 ",
          "2/4 1:262 internal error: buffer overflow (tag too long)\n2/1 1:312 unexpected closing tag, found A\n"},
+        // Nesting deeper than the limit is skipped whole.
+        {"<PX>" + deep + "<N></N></PX>", "0/0 0 0 N200", "2/4 1:605 elements nested deeper than 200 levels\n"},
         // Lines and columns stay right across buffer refills.
         {refills + "  <V>7>8</V>\n</PX>\n", "0/0 701 699 ", "2/1 702:8 unexpected '>'\n"},
     };
@@ -154,40 +169,12 @@ TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
         const int code = ProcessValues(doc, &values);
         std::ostringstream outcome;
         outcome << code << "/" << PxXMLHandlerGetError(valuesRoot, "PX") << " " << values.count << " " << values.v
-                << " " << values.seen;
+                << " " << values.seen << (values.deepest ? "N" + std::to_string(values.deepest) : "");
         EXPECT_EQ(outcome.str(), c.outcome) << c.text;
         std::string messages;
         for (const XmlMessage &m : doc.messages()) messages += Describe(m);
         EXPECT_EQ(messages, c.messages) << c.text;
     }
-}
-
-namespace {
-
-int HandleNested(PxXMLElement *element);
-PxXMLHandler nestedTable[] = {PX_XML_ELEMENT("N", HandleNested), PX_XML_END};
-int maxDepthSeen = 0;
-
-int HandleNested(PxXMLElement *element)
-{
-    if (element->depth > maxDepthSeen) maxDepthSeen = element->depth;
-    return PxXMLElementProcess(element, nestedTable, nullptr);
-}
-
-} // namespace
-
-TEST(XmlReader, NestingDeeperThanTheLimitIsSkippedWhole)
-{
-    std::string text;
-    for (int i = 0; i < 300; ++i) text += "<N>";
-    for (int i = 0; i < 300; ++i) text += "</N>";
-    text += "<N></N>";
-    XmlDoc doc(text);
-    maxDepthSeen = 0;
-    EXPECT_EQ(doc.process(nestedTable), PX_XML_OK);
-    ASSERT_EQ(doc.messages().size(), 1u);
-    EXPECT_EQ(Describe(doc.messages()[0]), "2/4 1:604 elements nested deeper than 200 levels\n");
-    EXPECT_EQ(maxDepthSeen, PX_XML_MAX_DEPTH);
 }
 
 namespace {
@@ -214,11 +201,25 @@ int ConsumeAndFail(PxXMLElement *element)
     return PX_XML_BAD_VALUE;
 }
 
+std::vector<std::string> variableTexts;
+
+// Reads its own text, as a handler of <VAR name>value</VAR> does.
+int ReadVariable(PxXMLElement *element)
+{
+    char text[PX_XML_TEXT_SIZE];
+    int code = readToNextTag(element->input, text, sizeof text);
+    variableTexts.push_back(std::string(element->attributes ? element->attributes : "") + "=" + text);
+    if (code != PX_XML_OK) return code;
+    return PxXMLElementProcess(element, nullptr, nullptr);
+}
+
 } // namespace
 
-TEST(XmlReader, ElementCodesAreRecordedAndPostFunctionsRunOnlyAfterGoodValues)
+// Element codes are recorded, post functions run only after good values,
+// and element functions reading their own text get none from an empty one.
+TEST(XmlReader, ElementCodesPostFunctionsAndElementsReadingTheirOwnText)
 {
-    XmlDoc doc("<BAD><X/></BAD><R>-2</R><R>oops</R><AFTER>1</AFTER>");
+    XmlDoc doc("<BAD><X/></BAD><R>-2</R><R>oops</R><AFTER>1</AFTER><VAR a>1</VAR><VAR b/> text <VAR c>3</VAR>");
     Recorded recorded{};
     int marker = 0;
     PxXMLInputSetUserData(doc.input(), &marker);
@@ -226,6 +227,7 @@ TEST(XmlReader, ElementCodesAreRecordedAndPostFunctionsRunOnlyAfterGoodValues)
         PX_XML_ELEMENT("BAD", ConsumeAndFail),
         PX_XML_VALUE_POST("R", PxXMLParsePxReal, offsetof(Recorded, value), 1, PostAccept),
         PX_XML_VALUE("AFTER", PxXMLParsePxReal, offsetof(Recorded, value), 1),
+        PX_XML_ELEMENT("VAR", ReadVariable),
         PX_XML_END,
     };
     PxXMLElement root{};
@@ -239,6 +241,8 @@ TEST(XmlReader, ElementCodesAreRecordedAndPostFunctionsRunOnlyAfterGoodValues)
     EXPECT_EQ(PxXMLHandlerGetError(table, "R"), PX_XML_BAD_VALUE);
     EXPECT_EQ(PxXMLHandlerWasCalled(table, "AFTER"), 1);
     EXPECT_EQ(recorded.value, 1.0);
+    EXPECT_EQ(variableTexts, (std::vector<std::string>{"a=1", "b=", "c=3"}));
+    EXPECT_EQ(doc.allText(), "unknown tag 'X'\nExpected PxReal, found oops\n");
 }
 
 TEST(XmlReader, BadArgumentsTablesAndFailedAllocationsAreRefused)
@@ -277,7 +281,8 @@ TEST(XmlReader, BadArgumentsTablesAndFailedAllocationsAreRefused)
 
 TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
 {
-    XmlDoc doc("<L>len</L><P>len, arm_len, 3</P><H>0x10</H><S>x_pos !x !zero zero !seven !word !unknown</S>");
+    XmlDoc doc("<L>len</L><P>len, arm_len, 3</P><H>0x10</H><S>x_pos !x !zero zero !seven !word !unknown</S>"
+               "<S>big big</S>");
     PxXMLInput *input = doc.input();
     const char *names[][2] = {{"len", "2.5"},  {"x", "5"},        {"zero", "0"},    {"seven", " 0x1A "},
                               {"word", "yes"}, {"arm_len", "4"},  {"arm_len", "1"}, // replaces
@@ -285,6 +290,7 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
     for (int i = 0; i < 11; ++i)
         EXPECT_EQ(PxXMLInputSetVariable(input, names[i][0], names[i][1]), i < 7 ? 1 : 0) << i;
     EXPECT_EQ(PxXMLInputGetVariableCount(input), 6);
+    PxXMLInputSetVariable(input, "big", std::string(600, 'b').c_str()); // outgrows the text buffer twice
     EXPECT_STREQ(PxXMLInputGetVariable(input, "arm_len"), "1");
     EXPECT_EQ(PxXMLInputGetVariable(input, "arm"), nullptr);
 
@@ -308,23 +314,11 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
     EXPECT_EQ(std::vector<PxReal>(out.p, out.p + 3), (std::vector<PxReal>{2.5, 1.0, 3.0}));
     // The x of 0x10 is part of a number, not the variable x.
     EXPECT_EQ(out.h, 16);
-    EXPECT_STREQ(out.s, "x_pos 0 1 0 0 yes !unknown");
-    EXPECT_EQ(DescribeAll(doc),
-              (std::vector<std::string>{"1/0 1:88 variable value word = yes cannot be inverted\n"}));
-}
-
-TEST(XmlReader, SubstitutionThatOutgrowsTheTextBufferIsRefused)
-{
-    XmlDoc doc("<S>big big</S>");
-    PxXMLInputSetVariable(doc.input(), "big", std::string(600, 'b').c_str());
-    char s[2048] = "unchanged";
-    PxXMLHandler table[] = {PX_XML_VALUE("S", PxXMLParseString, 0, sizeof s), PX_XML_END};
-    PxXMLElement root{};
-    root.input = doc.input();
-    EXPECT_EQ(PxXMLElementProcess(&root, table, s), PX_XML_OK);
+    EXPECT_STREQ(out.s, "x_pos 0 1 0 0 yes !unknown") << "the second <S> was refused";
     EXPECT_EQ(PxXMLHandlerGetError(table, "S"), PX_XML_LIMIT);
-    EXPECT_EQ(doc.allText(), "internal error: buffer overflow (data too long)\n");
-    EXPECT_STREQ(s, "unchanged");
+    EXPECT_EQ(DescribeAll(doc),
+              (std::vector<std::string>{"1/0 1:88 variable value word = yes cannot be inverted\n",
+                                        "2/4 1:102 internal error: buffer overflow (data too long)\n"}));
 }
 
 TEST(XmlReader, DefaultHandlerPrintsSeverityLineAndColumn)
@@ -428,30 +422,4 @@ TEST(XmlReader, EmbeddedElementIsReadAndTheFileLeftJustAfterItOrRefusedUntouched
     EXPECT_EQ(std::ftell(file), 0L);
     PxStreamDestroy(stream);
     std::fclose(file);
-}
-
-namespace {
-
-std::vector<std::string> variableTexts;
-
-// Reads its own text, as a handler of <VAR name>value</VAR> does.
-int ReadVariable(PxXMLElement *element)
-{
-    char text[PX_XML_TEXT_SIZE];
-    int code = readToNextTag(element->input, text, sizeof text);
-    variableTexts.push_back(std::string(element->attributes ? element->attributes : "") + "=" + text);
-    if (code != PX_XML_OK) return code;
-    return PxXMLElementProcess(element, nullptr, nullptr);
-}
-
-} // namespace
-
-TEST(XmlReader, ElementFunctionsReadingTheirOwnTextGetNoneFromAnEmptyElement)
-{
-    XmlDoc doc("<VAR a>1</VAR><VAR b/> sibling text <VAR c>3</VAR>");
-    PxXMLHandler table[] = {PX_XML_ELEMENT("VAR", ReadVariable), PX_XML_END};
-    variableTexts.clear();
-    EXPECT_EQ(doc.process(table), PX_XML_OK);
-    EXPECT_EQ(variableTexts, (std::vector<std::string>{"a=1", "b=", "c=3"}));
-    EXPECT_TRUE(doc.messages().empty()) << doc.allText();
 }
