@@ -23,16 +23,6 @@ unsigned int FirstChar(const void *key, unsigned int size)
 }
 
 int gFreedKeys = 0, gFreedData = 0;
-void FreeKey(void *p)
-{
-    ++gFreedKeys;
-    std::free(p);
-}
-void FreeDatum(void *p)
-{
-    ++gFreedData;
-    std::free(p);
-}
 
 std::vector<std::string> Iterate(PxHash *hash)
 {
@@ -71,8 +61,8 @@ TEST(Hash, RandomOperationsAgreeWithAnOrderedMap)
     PxHash *hash = PxHashCreate(3);
     ASSERT_NE(hash, nullptr);
     PxHashSetHashFunc(hash, FirstChar);
-    PxHashSetKeyFreeFunc(hash, FreeKey);
-    PxHashSetDatumFreeFunc(hash, FreeDatum);
+    PxHashSetKeyFreeFunc(hash, [](void *p) { ++gFreedKeys, std::free(p); });
+    PxHashSetDatumFreeFunc(hash, [](void *p) { ++gFreedData, std::free(p); });
     gFreedKeys = gFreedData = 0;
     std::map<std::string, std::string> model;
     int inserted = 0;
