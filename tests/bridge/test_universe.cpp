@@ -17,7 +17,6 @@
 
 namespace {
 
-using sbxtest::translation;
 using Warnings = testsupport::MessageLog;
 
 const PxReal kPi = 3.14159265358979323846;
@@ -97,16 +96,13 @@ TEST_F(UniverseTest, BodiesTakeTheMassAndInertiaOfTheirGeometryAtRandomSizes)
     const PxReal side = size(rng), gap = 2.0 * size(rng) + side, rho = density(rng), m = rho * side * side * side;
     CdxGeometryID cube = box(side, side, side);
     CdxModelID left = CdxModelCreate(cube), right = CdxModelCreate(cube);
-    PxMatrix4 leftPose, rightPose, leftAt, rightAt;
-    translation(leftAt, 0.0, 0.0, 0.0);
-    translation(rightAt, gap, 0.0, 0.0);
-    CdxModelSetTransformPtr(left, &leftPose);
-    CdxModelSetTransformPtr(right, &rightPose);
+    PxMatrix4 *rightPose = newPose(0.0, 0.0, 0.0);
+    CdxModelSetTransformPtr(left, newPose(0.0, 0.0, 0.0));
+    CdxModelSetTransformPtr(right, rightPose);
     CdxModelID composite = SbxCompositeModelAndBodyCreate(universe, 2, rho);
-    ASSERT_NE(composite, nullptr);
     RbdBodyID b = CdxModelGetBody(composite);
-    ASSERT_TRUE(CdxCompositeModelAddElement(composite, left, &leftAt));
-    ASSERT_TRUE(CdxCompositeModelAddElement(composite, right, &rightAt));
+    ASSERT_TRUE(CdxCompositeModelAddElement(composite, left, newPose(0.0, 0.0, 0.0)));
+    ASSERT_TRUE(CdxCompositeModelAddElement(composite, right, newPose(gap, 0.0, 0.0)));
     ASSERT_EQ(SbxCompositeModelAndBodyBuild(universe, composite), 1);
     EXPECT_NEAR(RbdBodyGetMass(b), 2.0 * m, 1e-9 * m);
     PxMatrix4 com;
@@ -117,7 +113,7 @@ TEST_F(UniverseTest, BodiesTakeTheMassAndInertiaOfTheirGeometryAtRandomSizes)
     EXPECT_NEAR(inertia[1][1], 2.0 * (m * side * side / 6.0 + m * gap * gap / 4.0), 1e-9 * m);
     RbdBodySetPosition(b, 5.0, 0.0, 0.0);
     CdxModelUpdate(composite);
-    EXPECT_NEAR(rightPose[3][0], 5.0 + gap, 1e-12);
+    EXPECT_NEAR((*rightPose)[3][0], 5.0 + gap, 1e-12);
     SbxModelDestroy(universe, composite);
     CdxModelDestroy(left);
     CdxModelDestroy(right);
@@ -187,8 +183,7 @@ TEST_F(UniverseMechanics, AKinematicModelWakesAndPushesABody)
 {
     CdxGeometryID cube = box(1.0, 1.0, 1.0);
     CdxModelID crate = dropped(cube, 0.0, 0.0, 0.5);
-    PxMatrix4 pusherPose;
-    translation(pusherPose, -1.5, 0.0, 0.52);
+    PxMatrix4 &pusherPose = *newPose(-1.5, 0.0, 0.52);
     PxVector3 v = {1.0, 0.0, 0.0}, w = {0.0, 0.0, 0.0}, p;
     CdxModelID pusher = own(SbxKinematicModelCreate(universe, cube, &pusherPose, v, w));
     const PxReal depth = v[0] / fmin(RbdWorldGetGamma(world) / kH, RbdWorldGetMaxCorrectingRate(world));
