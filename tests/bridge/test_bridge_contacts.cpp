@@ -421,6 +421,7 @@ TEST_F(BridgeContacts, RefusalsGiveTheEmptyAnswerAndWarnOnceWithTheirMessage)
     PxMatrix4 *pose = newPose(0.0, 0.0, 0.0), *sheared = newPose(0.0, 0.0, 0.0);
     (*sheared)[0][1] = 0.5;
     CdxGeometryID cube = box(1.0, 1.0, 1.0);
+    CdxModelID fixed = fixedAt(cube, 20.0, 0.0, 0.0);
     const std::pair<std::function<bool()>, const char *> cases[] = {
         {[] {
              return !SbxUniverseCreate({10, 10, 5, 10, 10, 1});
@@ -435,6 +436,18 @@ TEST_F(BridgeContacts, RefusalsGiveTheEmptyAnswerAndWarnOnceWithTheirMessage)
          },
          "SbxUniverseCreate: bad sizes ("},
         {[&] { return SbxUniverseStep(universe, NAN), true; }, "SbxUniverseStep: the step nan must be > 0"},
+        {[&] { return SbxUniverseStep(universe, 0.0), true; }, "SbxUniverseStep: the step 0 must be > 0"},
+        {[] { return SbxUniverseStep(nullptr, 0.01), true; }, "SbxUniverseStep: null universe.\n"},
+        {[&] { return !SbxModelAndBodyCreate(universe, cube, -1.0); }, "SbxModelAndBodyCreate: a body of density -1"},
+        {[&] { return !SbxModelAndBodyCreate(universe, nullptr, 1.0); }, "SbxModelAndBodyCreate: "},
+        {[] { return !SbxModelIsFrozen(nullptr); }, "SbxModelIsFrozen: "},
+        {[] { return !SbxBridgeGetContactParams(nullptr, 0, 0); }, "SbxBridgeGetContactParams: null bridge.\n"},
+        {[] { return !SbxBridgeGetResponse(nullptr, 0, 0); }, "SbxBridgeGetResponse: null bridge.\n"},
+        {[&] { return SbxBridgeUpdateContacts(nullptr, space, world), true; },
+         "SbxBridgeUpdateContacts: null bridge.\n"},
+        {[&] { return CdxModelSetBody(fixed, CdxModelGetBody(upper)), !CdxModelGetBody(fixed); },
+         "CdxModelSetBody: the body already has a model"},
+        {[&] { return CdxModelDynamicsReset(fixed), true; }, "Resetting dynamics on CdxModel with no dynamics.\n"},
         {[&] { return SbxUniverseSetStepMethod(universe, 2), SbxUniverseGetStepMethod(universe) == 0; },
          "SbxUniverseSetStepMethod: unknown step method 2"},
         {[&] { return !SbxModelAndBodyCreate(universe, cube, 0.0); },
@@ -476,6 +489,7 @@ TEST_F(BridgeContacts, RefusalsGiveTheEmptyAnswerAndWarnOnceWithTheirMessage)
     EXPECT_EQ(SbxBridgeGetModelPairBufferSize(bridge), 256) << "refused sizes are not taken";
     EXPECT_EQ(SbxUniverseGetLiveCount(), 1);
     EXPECT_EQ(RbdWorldGetTotalBodies(world), 2);
+    EXPECT_EQ(CdxSpaceGetModelCount(space), 3);
 }
 
 } // namespace

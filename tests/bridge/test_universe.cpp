@@ -3,6 +3,7 @@
 // through SbxUniverseStep alone: a kinematic pusher, a sensor, a swept
 // step, destroying a touching model, no allocation once sized.
 #include <math.h>
+#include <stdio.h>
 
 #include <random>
 #include <string>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <kelmar/CdxTriangleMesh.h>
+#include <kelmar/PxMisc.h>
 
 #include "bridge/test_universe_support.h"
 #include "common/AllocationCounter.h"
@@ -17,6 +19,7 @@
 
 namespace {
 
+using sbxtest::translation;
 using Warnings = testsupport::MessageLog;
 
 const PxReal kPi = 3.14159265358979323846;
@@ -67,6 +70,11 @@ TEST(Universe, TheCollisionLibraryRunsWhileAnyUniverseOrItsModelsLive)
     CdxGeometryDestroy(ball);
     CdxGeometryDestroy(plane);
     CdxTerm();
+    SbxUniverseID noComposites = SbxUniverseCreate({4, 4, 6, 4, 4, 1});
+    EXPECT_EQ(SbxCompositeModelAndBodyCreate(noComposites, 2, 1.0), nullptr);
+    EXPECT_TRUE(warnings.warned("composites are not registered"));
+    SbxUniverseDestroy(noComposites);
+    EXPECT_FALSE(CdxIsInitialized());
 }
 
 // Random boxes and balls of random density: mass is volume x density, the
@@ -148,8 +156,10 @@ TEST_F(UniverseTest, OnlyAClosedMeshGivesABodyMass)
 }
 
 // Freezing disables and fixes the body and freezes its model; unfreezing
-// reverses both; a body that falls asleep freezes its model too.
-TEST_F(UniverseTest, FreezingAModelFreezesItsBodyAndItsPlaceInTheSpace)
+// reverses both. A body that falls asleep freezes its model and one that
+// wakes unfreezes it; moving a fixed model moves it in the space at once;
+// resetting puts a body at rest at the origin.
+TEST_F(UniverseTest, FreezingSleepingMovingAndResettingReachTheModelInTheSpace)
 {
     CdxModelID crate = dropped(box(1.0, 1.0, 1.0), 0.0, 0.0, 3.0, 10.0);
     RbdBodyID b = CdxModelGetBody(crate);
@@ -162,6 +172,22 @@ TEST_F(UniverseTest, FreezingAModelFreezesItsBodyAndItsPlaceInTheSpace)
         SbxModelUnFreeze(crate);
         EXPECT_TRUE(!SbxModelIsFrozen(crate) && RbdBodyIsEnabled(b) && !CdxSpaceModelIsFrozen(crate));
     }
+    RbdBodyDisable(b);
+    RbdBodyEnable(b);
+    EXPECT_FALSE(CdxSpaceModelIsFrozen(crate)) << "a body that wakes unfreezes its model";
+    PxMatrix4 *supportPose = newPose(0.0, 0.0, 1.0), away;
+    CdxModelID support = own(SbxFixedModelCreate(universe, box(1.0, 1.0, 1.0), supportPose));
+    translation(away, 0.0, 0.0, 2.4);
+    SbxModelSetTransform(support, away);
+    EXPECT_EQ((*supportPose)[3][2], 2.4);
+    SbxUniverseStep(universe, kH);
+    EXPECT_NE(CdxSpaceGetModelPair(crate, support), nullptr) << "the space saw the move before the step";
+    RbdBodySetQuaternion(b, 0.6, 0.8, 0.0, 0.0);
+    RbdBodySetAngularVelocity(b, 2.0, 0.0, 0.0);
+    CdxModelDynamicsReset(crate);
+    PxMatrix4 pose;
+    RbdBodyGetTransform(b, pose);
+    EXPECT_TRUE(PxMatrix4IsIdentity(pose, 1e-12) && speed(crate) == 0.0);
 }
 
 // The universe with the fixed frictionless ground plane z = 0.
@@ -236,7 +262,9 @@ TEST_F(UniverseMechanics, ABallPassesASensorOrAPlainStepsMissAndTheSweptStepStop
 
 // Once a scene's contacts and islands have reached their sizes, steps of
 // either method allocate nothing: a stack settling, a ball rolling off it.
-TEST_F(UniverseMechanics, StepsAllocateNothingOnceCapacitiesAreReached)
+// Both methods time their collision and dynamics phases, the swept update
+// as its own section.
+TEST_F(UniverseMechanics, EitherStepMethodAllocatesNothingOnceSizedAndTimesItsPhases)
 {
     RbdWorldSetAutoDisable(world, 0);
     SbxBridgeGetContactParams(SbxUniverseGetBridge(universe), 0, 0)->type = 2; // friction both ways
@@ -247,9 +275,25 @@ TEST_F(UniverseMechanics, StepsAllocateNothingOnceCapacitiesAreReached)
     for (int method : {SbxUniverseStepPlain, SbxUniverseStepPath}) {
         SbxUniverseSetStepMethod(universe, method);
         steps(300);
-        testsupport::AllocationCounter counter;
-        steps(100);
-        EXPECT_EQ(counter.allocations(), 0) << "step method " << method;
+        {
+            testsupport::AllocationCounter counter;
+            steps(100);
+            EXPECT_EQ(counter.allocations(), 0) << "step method " << method;
+        }
+        PxProfileStartTiming();
+        PxProfileStartFrame();
+        steps(1);
+        PxProfileEndFrame();
+        FILE *out = tmpfile();
+        PxProfileOutputResults(out, 0);
+        PxProfileStopTiming();
+        std::string table(static_cast<size_t>(ftell(out)), '\0');
+        rewind(out);
+        table.resize(fread(&table[0], 1, table.size(), out));
+        fclose(out);
+        EXPECT_TRUE(table.find("\nCollision ") != std::string::npos &&
+                    table.find("\nDynamics ") != std::string::npos);
+        EXPECT_EQ(table.find("CdxSpacePathUpdate") != std::string::npos, method == SbxUniverseStepPath) << table;
     }
 }
 
