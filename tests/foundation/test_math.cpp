@@ -209,8 +209,17 @@ TEST(Quaternion, FiniteRotationForRotationAndSlerpAgreeWithTheGeometry)
 
 TEST(Quaternion, SpecialCasesTakeTheirOwnBranches)
 {
-    // Half turns have trace -1 and take the largest-diagonal branch.
     const PxVector3 zero = {0.0, 0.0, 0.0}, x = {1.0, 0.0, 0.0};
+    PxVector3 turned;
+    // A quarter turn about world z carries the body x axis to world y; no
+    // turn leaves the quaternion as it is.
+    PxQuaternion quarter = {1.0, 0.0, 0.0, 0.0}, unchanged = {0.5, 0.5, 0.5, 0.5};
+    const PxVector3 aboutZ = {0.0, 0.0, kPi / 2}, y = {0.0, 1.0, 0.0}, same = {0.5, 0.5, 0.5};
+    PxQuaternionFiniteRotation(quarter, aboutZ, 1.0);
+    PxQuaternionFiniteRotation(unchanged, zero, 1.0);
+    RotateByQuaternion(turned, quarter, x);
+    EXPECT_TRUE(Near(turned, y, 3, 1e-13) && unchanged[0] == 0.5 && Near(&unchanged[1], same, 3, 0.0));
+    // Half turns have trace -1 and take the largest-diagonal branch.
     for (int axis = 0; axis < 3; ++axis) {
         PxQuaternion half = {0.0, 0.0, 0.0, 0.0}, back;
         half[axis + 1] = 1.0;
@@ -222,7 +231,6 @@ TEST(Quaternion, SpecialCasesTakeTheirOwnBranches)
     // Parallel and opposite directions.
     const PxQuaternion identity = {1.0, 0.0, 0.0, 0.0};
     PxQuaternion q;
-    PxVector3 turned;
     const PxReal directions[3][3] = {{1.0, 0.0, 0.0}, {0.0, 0.0, -1.0}, {0.6, 0.0, 0.8}};
     for (const auto &a : directions) {
         const PxVector3 minusA = {-a[0], -a[1], -a[2]};
@@ -260,6 +268,9 @@ TEST(Quaternion, SpecialCasesTakeTheirOwnBranches)
     tm[3][0] = 123.0;
     EXPECT_TRUE(PxMatrix4IsTM(tm, 1e-14) && !PxMatrix4IsIdentity(tm, 1e-14));
     PxMatrix3 m;
+    PxM3Identity(m);
+    m[1][1] = 1.0 + 1e-8;
+    EXPECT_TRUE(PxMatrix3IsIdentity(m, 1e-7) && !PxMatrix3IsIdentity(m, 1e-9));
     PxMatrix3MakeRotationY(m, 0.4);
     for (int j = 0; j < 3; ++j) m[0][j] *= 1.001;
     EXPECT_FALSE(PxMatrix3IsValidOrientationMatrix(m, 1e-5));

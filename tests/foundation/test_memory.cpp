@@ -60,6 +60,7 @@ TEST(Memory, AlignedBlocksAreAlignedWritableAndFreedThroughTheirPad)
         EXPECT_EQ(MessageCapture::joined("warning"), alignment % 4 != 0 ? w + w + w : "") << alignment;
     }
     EXPECT_EQ(MallocCreateAligned(16, -8), nullptr) << "a negative alignment is refused";
+    MallocDestroyAligned(nullptr);
     char *block = static_cast<char *>(MallocCreate(16));
     std::strcpy(block, "still here");
     EXPECT_EQ(MallocResize(block, 0), nullptr) << "resizing to zero is refused";

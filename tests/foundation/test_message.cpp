@@ -53,6 +53,8 @@ TEST(Message, ChannelsShowPrefixThenTextOnlyUpToTheirLevelCutAt5000Characters)
     PxShowStdout(0, "no newline added");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "no newline added");
     EXPECT_STREQ(PxShortenPath("/work/main/foundation/PxPool.cpp"), "PxPool.cpp");
+    EXPECT_STREQ(PxShortenPath("PxPool.cpp"), "PxPool.cpp");
+    EXPECT_STREQ(PxShortenPath("dir/"), "");
 }
 
 TEST(Message, InstalledHandlersGetTheLevelAndTextAndAFatalLineStillGoesToStdout)

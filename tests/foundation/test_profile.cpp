@@ -43,6 +43,7 @@ TEST(Profile, SectionsAreReportedPerFrameAsATableAndAsGnuplotFiles)
     pxtest::TempDir dir;
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
     PxProfileStartTiming();
+    ASSERT_EQ(PxProfileIsTiming(), 1);
     // Three frames: "outer" once per frame (flag 0) around "inner" three
     // times (flags 1, 1, 0).
     for (int frame = 0; frame < 3; ++frame) {
@@ -64,6 +65,7 @@ TEST(Profile, SectionsAreReportedPerFrameAsATableAndAsGnuplotFiles)
     FILE *out = std::tmpfile();
     PxProfileOutputResults(out, 0);
     PxProfileStopTiming();
+    EXPECT_EQ(PxProfileIsTiming(), 0);
     EXPECT_EQ(MessageCapture::joined("warning"),
               "PxWarning{3}: PxProfileEndSectionFn: You tried to stop unknown which you hadn't started, which is a "
               "bit silly.\n"

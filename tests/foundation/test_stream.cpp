@@ -53,7 +53,7 @@ TEST(Stream, FilesWrappedFilesAndMemoryReadBackWhatWasWritten)
     for (const auto &step : steps) {
         PxStream *out = PxStreamOpen(path.c_str(), step.writeMode);
         ASSERT_NE(out, nullptr);
-        EXPECT_STREQ(out->name, path.c_str());
+        EXPECT_TRUE(out->name != path.c_str() && path == out->name) << "the stream owns a copy of its name";
         EXPECT_EQ(PxStreamWrite(step.written.data(), 1, step.written.size(), out), step.written.size());
         PxStreamClose(out);
         PxStream *in = PxStreamOpen(path.c_str(), step.readMode);
@@ -80,10 +80,14 @@ TEST(Stream, FilesWrappedFilesAndMemoryReadBackWhatWasWritten)
     EXPECT_STREQ(PxStreamReadLine(line, sizeof line, memory), "line two\n");
     EXPECT_EQ(PxStreamReadLine(line, sizeof line, memory), nullptr);
     PxStreamClose(memory);
+    memory = PxStreamOpenMemory("empty.px", nullptr, 0);
+    EXPECT_EQ(PxStreamRead(line, 1, sizeof line, memory), 0u);
+    PxStreamClose(memory);
     EXPECT_EQ(PxStreamOpenMemory(nullptr, text, 3), nullptr);
     EXPECT_EQ(PxStreamOpen(dir.file("missing.txt").c_str(), PX_MODE_READ), nullptr);
     EXPECT_EQ(PxStreamOpen(path.c_str(), 9), nullptr);
-    EXPECT_EQ(PxStreamRead(line, 1, 1, nullptr), 0u);
+    EXPECT_EQ(PxStreamRead(line, 1, 1, nullptr) + PxStreamWrite(line, 1, 1, nullptr), 0u);
+    PxStreamClose(nullptr);
 }
 
 TEST(RawFile, WriteSeekReadAppendAndTruncateAndRefuseBadModes)
@@ -153,6 +157,7 @@ TEST(FileSearch, AddedDirectoriesAndRelativeDefaultsFindAFileByItsBareName)
     EXPECT_EQ(PxRead(fd, line, 5), 5);
     PxClose(fd);
     EXPECT_EQ(PxGetFileLocation("kelmar_no_such_file.txt"), nullptr);
+    EXPECT_LT(PxOpenWithSearch("kelmar_no_such_file.txt", PX_MODE_READ), 0);
 
     // Relative defaults are added under a base in built-in order, and a file
     // under base/Resources/px_files/ is found by its bare name.

@@ -251,6 +251,7 @@ TEST(XmlReader, BadArgumentsTablesAndFailedAllocationsAreRefused)
     EXPECT_EQ(PxXMLInputCreate(nullptr), nullptr);
     EXPECT_EQ(PxXMLElementProcess(nullptr, nullptr, nullptr), PX_XML_LIMIT);
     EXPECT_EQ(PxXMLInputProcess(nullptr, nullptr), PX_XML_LIMIT);
+    EXPECT_EQ(PxXMLHandlerWasCalled(nullptr, "A"), 0);
     // A table entry without a function is reported and its element skipped;
     // with no table every element is unknown.
     XmlDoc doc("<A>1</A>"), other("<A>1</A>");

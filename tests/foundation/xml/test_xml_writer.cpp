@@ -149,6 +149,7 @@ TEST(XmlWriter, LinesGoWholeToTheStreamOrTheInfoChannelAndUnreadableTextIsRefuse
     EXPECT_EQ(PxXMLWrite("LONG", s, "%s", value.c_str()), 1);
     EXPECT_EQ(PxXMLWriteAttrib("E", s, "", "%d", 3), 1);
     EXPECT_EQ(PxXMLWrite("A", nullptr, "%d", 1), 1);
+    EXPECT_EQ(PxXMLWriteStartTag("B", nullptr), 1);
     const std::pair<int, const char *> refused[] = {
         {PxXMLWrite("V", s, "%s", "a<b"), "PxXMLWrite: value of <V> contains '<' or '>'.\n"},
         {PxXMLWriteAttrib("V", s, "x=\">\"", "%d", 1), "PxXMLWriteAttrib: attributes of <V> contain '<' or '>'.\n"},
@@ -156,6 +157,7 @@ TEST(XmlWriter, LinesGoWholeToTheStreamOrTheInfoChannelAndUnreadableTextIsRefuse
          "PxXMLWriteStartTagAttrib: attributes of <V> contain '<' or '>'.\n"},
         {PxXMLWriteStartTag("TWO WORDS", s), "PxXMLWriteStartTag: invalid tag name 'TWO WORDS'.\n"},
         {PxXMLWriteEndTag(nullptr, s), "PxXMLWriteEndTag: invalid tag name '(null)'.\n"},
+        {PxXMLWriteEndTag("", s), "PxXMLWriteEndTag: invalid tag name ''.\n"},
         {PxXMLWriteStartTag("A", &closed), "PxXMLWriteStartTag: invalid stream.\n"},
     };
     for (const auto &r : refused) {
@@ -163,7 +165,15 @@ TEST(XmlWriter, LinesGoWholeToTheStreamOrTheInfoChannelAndUnreadableTextIsRefuse
         EXPECT_NE(capture.joined("warning").find(r.second), std::string::npos) << r.second;
     }
     EXPECT_EQ(WrittenText(file), "\t<LONG>" + value + "</LONG>\n\t<E>3</E>\n") << "no blank for an empty attribute";
-    EXPECT_NE(capture.joined("info").find("\t<A>1</A>\n"), std::string::npos);
+    const std::string info = capture.joined("info");
+    EXPECT_TRUE(info.find("\t<A>1</A>\n") != std::string::npos && info.find("<B>\n") != std::string::npos) << info;
+    // The indent is the top-level indent plus the current one, neither below zero.
+    PxXMLSetTopLevelIndent(2);
+    PxXMLSetIndent(1);
+    EXPECT_EQ(PxXMLGetIndent(), 3);
+    PxXMLSetIndent(-5);
+    PxXMLSetTopLevelIndent(-1);
+    EXPECT_EQ(PxXMLGetIndent() + PxXMLGetTopLevelIndent(), 0);
     PxStreamDestroy(s);
     std::fclose(file);
 }
