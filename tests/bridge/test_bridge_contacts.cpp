@@ -395,8 +395,8 @@ struct Nested {
 };
 
 // Each refused call of the bridge or the universe gives its empty answer,
-// makes nothing and says why in one warning (starting with the text
-// given). A running bridge warns once and goes on: a material outside the table is
+// makes nothing and says why in one warning (starting with the text given).
+// A running bridge warns once and goes on: a material outside the table is
 // read as material 0, a contact buffer smaller than a request takes what
 // fits, and a walk started from the bridge's own callback is ignored.
 TEST_F(BridgeContacts, RefusalsGiveTheEmptyAnswerAndWarnOnceWithTheirMessage)

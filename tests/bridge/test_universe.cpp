@@ -1,7 +1,8 @@
-// The universe: the collision library's life, refusals, bodies' mass from
-// their geometry, meshes, freezing; then what it adds to the mechanics,
-// through SbxUniverseStep alone: a kinematic pusher, a sensor, a swept
-// step, destroying a touching model, no allocation once sized.
+// The universe: the collision library's life, bodies' mass from their
+// geometry, meshes, freezing, waking, moving and resetting models; then
+// what it adds to the mechanics, through SbxUniverseStep alone: a
+// kinematic pusher, a sensor, a swept step, no allocation once sized.
+// Its refusals are in the bridge's message table.
 #include <math.h>
 #include <stdio.h>
 
