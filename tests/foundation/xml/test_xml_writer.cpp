@@ -111,7 +111,8 @@ TEST(XmlWriter, RandomBodiesWrittenAndReadBackAreBitForBitTheSame)
     PxXMLDeIndent();
     PxXMLWriteEndTag("BODIES", s);
     PxXMLDeIndent();
-    PxXMLDeIndent(); // clamps at zero
+    PxXMLDeIndent();
+    EXPECT_EQ(PxXMLGetIndent(), 0) << "the indent stops at zero";
     PxXMLWriteEndTag("PX", s);
     // One element per line; a value one tab deeper than the current indent.
     const std::string text = WrittenText(file);
