@@ -128,15 +128,23 @@ TEST_F(UniverseTest, BodiesTakeTheMassAndInertiaOfTheirGeometryAtRandomSizes)
     CdxModelDestroy(right);
 }
 
-// Triangle meshes: only a closed one gives its body a mass (that of the
-// unit tetrahedron, 1/6 of the density); an open one is refused.
-TEST_F(UniverseTest, OnlyAClosedMeshGivesABodyMass)
+// Triangle meshes come with room for one more type than composites; only a
+// closed one gives its body a mass (that of the unit tetrahedron, 1/6 of the
+// density); an open one is refused.
+TEST_F(UniverseTest, MeshesComeWithRoomForThemAndOnlyAClosedOneGivesABodyMass)
 {
     PxReal corners[4][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
     const int faces[4][3] = {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}}; // counter-clockwise from outside
+    {
+        Warnings log; // seven types: the primitives and composites, no meshes
+        EXPECT_TRUE(CdxTriangleMeshGetTypeId() < 0 && CdxTriangleMeshCreate(1) == nullptr);
+        EXPECT_TRUE(log.warned("CdxTriangleMeshCreate: the triangle mesh type is not registered"));
+    }
     SbxUniverseDestroy(universe);
     universe = SbxUniverseCreate({20, 400, 8, 32, 256, 2});
     ASSERT_NE(universe, nullptr);
+    EXPECT_EQ(CdxTriangleMeshGetTypeId(), CdxPrimitivesGetTypeCount()) << "meshes first, then composites";
+    EXPECT_EQ(CdxCompositeGetTypeId(), CdxTriangleMeshGetTypeId() + 1);
     world = SbxUniverseGetWorld(universe);
     space = SbxUniverseGetSpace(universe);
     for (int faceCount : {3, 4}) {
@@ -189,6 +197,26 @@ TEST_F(UniverseTest, FreezingSleepingMovingAndResettingReachTheModelInTheSpace)
     PxMatrix4 pose;
     RbdBodyGetTransform(b, pose);
     EXPECT_TRUE(PxMatrix4IsIdentity(pose, 1e-12) && speed(crate) == 0.0);
+}
+
+// A composite sensor made from a caller's composite geometry places its
+// elements about its transform at every step.
+TEST_F(UniverseTest, ACompositeSensorPlacesItsElements)
+{
+    CdxGeometryID composite = CdxCompositeGeometryCreate(1);
+    CdxModelID element = CdxModelCreate(box(1.0, 1.0, 1.0));
+    PxMatrix4 *elementPose = newPose(0.0, 0.0, 0.0), *sensorPose = newPose(20.0, 0.0, 0.0);
+    CdxModelSetTransformPtr(element, elementPose);
+    ASSERT_TRUE(CdxCompositeGeometryAddElement(composite, element, newPose(0.0, 0.0, 1.0)));
+    CdxModelID sensor = SbxSensorCompositeModelCreate(universe, composite, sensorPose);
+    EXPECT_EQ(CdxModelGetResponseID(sensor), SbxSensorResponseID);
+    for (PxReal x : {20.0, 30.0}) {
+        (*sensorPose)[3][0] = x;
+        SbxUniverseStep(universe, kH);
+        EXPECT_TRUE((*elementPose)[3][0] == x && (*elementPose)[3][2] == 1.0) << x;
+    }
+    SbxModelDestroy(universe, sensor); // frees the composite geometry
+    CdxModelDestroy(element);
 }
 
 // The universe with the fixed frictionless ground plane z = 0.
