@@ -53,36 +53,25 @@ struct LimitedJoint : testing::Test {
 
 } // namespace
 
-TEST(RbdLimit, StopSettersStoreMagnitudesAndCrossingStopsArePulledTogether)
+// Stops keep magnitudes (restitution clamped to [0, 1]); a stop set past
+// the other pulls the other along.
+TEST(RbdLimit, StopsStoreMagnitudesAndCrossingStopsArePulledTogether)
 {
-    RbdSingleLimit single;
-    RbdSingleLimitReset(&single);
-    RbdSingleLimitSetStiffness(&single, -40.0);
-    RbdSingleLimitSetDamping(&single, -2.0);
-    RbdSingleLimitSetRestitution(&single, 1.5);
-    EXPECT_EQ(RbdSingleLimitGetStiffness(&single), 40.0);
-    EXPECT_EQ(RbdSingleLimitGetDamping(&single), 2.0);
-    EXPECT_EQ(RbdSingleLimitGetRestitution(&single), 1.0);
-    RbdSingleLimitSetRestitution(&single, -0.5);
-    EXPECT_EQ(RbdSingleLimitGetRestitution(&single), 0.0);
-
     RbdLimit limit;
     RbdLimitReset(&limit);
-    RbdSingleLimit stop = {2.0, -10.0, -1.0, 3.0};
+    RbdSingleLimit stop = {2.0, -10.0, -1.0, 3.0}, lower, upper;
     RbdLimitSetUpperLimit(&limit, &stop);
     stop.stop = 3.0;
-    RbdLimitSetLowerLimit(&limit, &stop); // above the upper stop: the upper stop follows
-    RbdSingleLimit lower, upper;
+    RbdLimitSetLowerLimit(&limit, &stop);
     RbdLimitGetLowerLimit(&limit, &lower);
     RbdLimitGetUpperLimit(&limit, &upper);
-    EXPECT_EQ(lower.stop, 3.0);
-    EXPECT_EQ(upper.stop, 3.0);
-    EXPECT_EQ(lower.stiffness, 10.0);
-    EXPECT_EQ(lower.damping, 1.0);
-    EXPECT_EQ(lower.restitution, 1.0);
+    EXPECT_EQ(std::vector<PxReal>({lower.stop, upper.stop, lower.stiffness, lower.damping, lower.restitution}),
+              std::vector<PxReal>({3.0, 3.0, 10.0, 1.0, 1.0}));
     stop.stop = -1.0;
-    RbdLimitSetUpperLimit(&limit, &stop); // below the lower stop: the lower stop follows
+    RbdLimitSetUpperLimit(&limit, &stop);
     EXPECT_EQ(limit.lower.stop, -1.0);
+    RbdSingleLimitSetRestitution(&stop, -0.5);
+    EXPECT_EQ(RbdSingleLimitGetRestitution(&stop), 0.0);
 }
 
 TEST(RbdLimit, MotorAndLockTakeTurnsAndDecideWhetherThePositionIsMeasured)
