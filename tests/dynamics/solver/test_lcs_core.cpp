@@ -213,71 +213,6 @@ TEST(LcsFactorisation, BothSchemesFactorAndInvertRandomIslandsExactly)
     }
 }
 
-TEST(LcsFactorisation, ProductsThroughTheJacobianAndAShiftedDiagonalKeepToTheStoredMatrix)
-{
-    std::mt19937 rng(77);
-    const PxReal eps = 1e-6, h = 0.01, rho = 0.25;
-    for (int trial = 0; trial < 8; ++trial) {
-        RandomIsland island(rng, 2 + trial % 4, 3 + trial % 5, trial % 2 == 0);
-        int n = island.layout.paddedRowCount, rows = island.layout.rowCount;
-        for (int which = 0; which < kLinearSolverCount; ++which) {
-            std::vector<unsigned char> memory;
-            SparseMatrixMap *map = nullptr;
-            LCPMatrix &A = formMatrix(island, which, memory, eps, h, &map);
-            ASSERT_TRUE(A.factorize());
-            Vec x(n, 0.0), stored(n), kept(n), b(n);
-            for (int i = 0; i < rows; ++i) x[i] = cos(0.7 * i + trial);
-            A.multiply(x.data(), stored.data());
-            Vec jm = island.jminv();
-            Vec bodyScratch(6 * static_cast<size_t>(island.bodies));
-            A.keepJacobian(jm.data(), island.J.data(), island.rowEps.data(), map, bodyScratch.data());
-            A.multiply(x.data(), kept.data());
-            for (int i = 0; i < n; ++i) ASSERT_NEAR(kept[i], stored[i], 1e-12) << "row " << i;
-
-            // Projected Gauss-Seidel lowers 1/2 x'Ax - q'x and stays in the box.
-            Vec q(n, 0.0), lo(n, -0.05), hi(n, 0.05), g(n);
-            std::vector<int32_t> state(n, 0);
-            for (int i = 0; i < rows; ++i) q[i] = sin(1.3 * i + trial);
-            auto f = [&](const Vec &y) {
-                A.multiply(y.data(), g.data());
-                PxReal v = 0.0;
-                for (int i = 0; i < rows; ++i) v += y[i] * (0.5 * g[i] - q[i]);
-                return v;
-            };
-            Vec y(n, 0.0), scratch(n);
-            PxReal before = f(y);
-            for (int sweep = 0; sweep < 5; ++sweep) {
-                projectedGaussSeidel(A, y.data(), q.data(), lo.data(), hi.data(), state.data(), rows, 1,
-                                     scratch.data());
-                PxReal after = f(y);
-                EXPECT_LE(after, before + 1e-15);
-                before = after;
-            }
-            for (int i = 0; i < rows; ++i) EXPECT_TRUE(y[i] >= -0.05 && y[i] <= 0.05);
-
-            // With rho on the diagonal the solves give (A + rho I)^-1 b and
-            // the products still A x; taken off again, A^-1 b.
-            for (int i = 0; i < n; ++i) b[i] = i < rows ? sin(2.0 + i) : 0.0;
-            A.shiftDiagonal(rho, rows);
-            std::vector<int32_t> none(n, 0);
-            ASSERT_TRUE(A.factorizeWithFixedRows(none.data(), rows));
-            Vec z = b, back(n);
-            A.solve(z.data(), 1);
-            A.multiply(z.data(), back.data());
-            for (int i = 0; i < rows; ++i) ASSERT_NEAR(back[i] + rho * z[i], b[i], 1e-9) << "row " << i;
-            A.multiply(x.data(), kept.data());
-            for (int i = 0; i < n; ++i) ASSERT_NEAR(kept[i], stored[i], 1e-12) << "products keep to A";
-            A.shiftDiagonal(-rho, rows);
-            ASSERT_TRUE(A.factorizeWithFixedRows(none.data(), rows));
-            z = b;
-            A.solve(z.data(), 1);
-            A.multiply(z.data(), back.data());
-            for (int i = 0; i < rows; ++i) ASSERT_NEAR(back[i], b[i], 1e-8) << "row " << i;
-            A.destroy();
-        }
-    }
-}
-
 TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
 {
     // Two bodies under sixteen constraints: every row couples with every
@@ -506,25 +441,31 @@ struct RandomLcp {
     }
 };
 
+// Both solvers, in both factorisations: the pivoting from zero, the descent
+// from any start (far outside the box, too).
 TEST(LcsSolver, RandomMixedLcpsUpToEightRowsMatchBruteForceEnumeration)
 {
     std::mt19937 rng(1234);
+    std::normal_distribution<PxReal> g(0.0, 3.0);
     for (int trial = 0; trial < 120; ++trial) {
         RandomLcp lcp(rng, 1 + trial % 8);
         Vec expected;
         ASSERT_TRUE(bruteForceLcp(lcp.A, lcp.q, lcp.lo, lcp.hi, lcp.n, expected)) << "trial " << trial;
-        for (int which = 0; which < kLinearSolverCount; ++which) {
+        for (int which = 0; which < 2 * kLinearSolverCount; ++which) {
+            const bool descent = which >= kLinearSolverCount;
             std::vector<unsigned char> memory;
             std::vector<int32_t> start;
-            LCPMatrix &M = denseMatrix(lcp.A, lcp.n, which, memory, start);
+            LCPMatrix &M = denseMatrix(lcp.A, lcp.n, which % kLinearSolverCount, memory, start);
             Vec x(lcp.n, 0.0);
+            if (descent && trial % 3 != 0)
+                for (PxReal &v : x) v = g(rng);
             std::vector<int32_t> state(lcp.n, 0);
-            int result = cycleDetectLcpSolver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(),
-                                              lcp.n, tightParameters());
+            int result = (descent ? descentLcpSolver : cycleDetectLcpSolver)(
+                M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(), lcp.n, tightParameters());
             EXPECT_GT(result, 0) << "trial " << trial;
             for (int i = 0; i < lcp.n; ++i) {
                 EXPECT_NEAR(x[i], expected[i], 1e-6) << "row " << i << " of trial " << trial << " solver " << which;
-                if (lcp.lo[i] == 0.0 && lcp.hi[i] == 0.0) {
+                if (!descent && lcp.lo[i] == 0.0 && lcp.hi[i] == 0.0) {
                     EXPECT_EQ(state[i], kLcpDegenerate);
                 }
             }
@@ -580,28 +521,6 @@ TEST(LcsSolver, FrictionRowsTiedToNormalRowsFollowTheTwoPassRescaling)
                 EXPECT_NEAR(lcp.hi[i], hi2[i], 1e-6) << "the bounds follow the normal row";
             }
         }
-        M.destroy();
-    }
-}
-
-TEST(LcsSolver, TheDescentReachesTheBruteForceSolutionFromAnyStart)
-{
-    std::mt19937 rng(4321);
-    std::normal_distribution<PxReal> g(0.0, 3.0);
-    for (int trial = 0; trial < 80; ++trial) {
-        RandomLcp lcp(rng, 1 + trial % 8);
-        Vec expected;
-        ASSERT_TRUE(bruteForceLcp(lcp.A, lcp.q, lcp.lo, lcp.hi, lcp.n, expected)) << "trial " << trial;
-        std::vector<unsigned char> memory;
-        std::vector<int32_t> start;
-        LCPMatrix &M = denseMatrix(lcp.A, lcp.n, trial % 2, memory, start);
-        Vec x(lcp.n);
-        for (PxReal &v : x) v = trial % 3 == 0 ? 0.0 : g(rng); // far outside the box, too
-        std::vector<int32_t> state(lcp.n, 0);
-        int result = descentLcpSolver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(), lcp.n,
-                                      tightParameters());
-        EXPECT_GT(result, 0) << "trial " << trial;
-        for (int i = 0; i < lcp.n; ++i) EXPECT_NEAR(x[i], expected[i], 1e-6) << "row " << i << " of trial " << trial;
         M.destroy();
     }
 }
@@ -723,57 +642,6 @@ TEST(LcsSolver, ABoxLandingOnDependentContactsGetsTheLcpSolutionEvenWhereThePivo
         }
     }
     EXPECT_GT(pivotingFailures, 0) << "some of these boxes defeat the pivoting on its own";
-}
-
-TEST(LcsSolver, ARowWithoutJacobianIsFixedAtZeroByTheDegeneracyFilter)
-{
-    // Row 1 has a zero Jacobian (a switched-off row): all that is left of it
-    // in A = J M^-1 J^T + eps I is eps, so its pivot is sqrt(eps). Its target
-    // is large: solved freely it would take q / eps.
-    const PxReal eps = 1e-6;
-    Vec A = {2.0 + eps, 0.0, 1.0, 0.0, eps, 0.0, 1.0, 0.0, 3.0 + eps};
-    Vec q = {1.0, 1.0, 0.5}, lo(3, -kInf), hi(3, kInf);
-    for (int which = 0; which < kLinearSolverCount; ++which) {
-        std::vector<unsigned char> memory;
-        std::vector<int32_t> start;
-        LCPMatrix &M = denseMatrix(A, 3, which, memory, start);
-        EXPECT_NEAR(M.getDiagInv(1), sqrt(eps), 1e-15);
-        Vec x(3);
-        std::vector<int32_t> state(3, 0);
-        EXPECT_GT(
-            cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 3, tightParameters()), 0);
-        EXPECT_EQ(state[1], kLcpDegenerate);
-        EXPECT_EQ(x[1], 0.0);
-        // The other rows solve their own 2x2 system exactly.
-        EXPECT_NEAR(A[0] * x[0] + A[2] * x[2], q[0], 1e-9);
-        EXPECT_NEAR(A[6] * x[0] + A[8] * x[2], q[2], 1e-9);
-        M.destroy();
-    }
-}
-
-TEST(LcsSolver, ARepeatingActiveSetSwitchesToSinglePivotAndARepeatThereFails)
-{
-    // A row whose lower bound lies above its upper bound can never settle:
-    // at lo it violates hi, at hi it violates lo.
-    Vec A = {1.0, 0.2, 0.2, 1.0}, q = {0.0, 1.0}, lo = {1.0, -kInf}, hi = {-1.0, kInf};
-    std::vector<unsigned char> memory;
-    std::vector<int32_t> start;
-    LCPMatrix &M = denseMatrix(A, 2, 0, memory, start);
-    Vec x(2);
-    std::vector<int32_t> state(2, 0);
-    RbdLcsLCPSolverParameters p = lcstest::defaultParameters(0.01).lcp;
-    int withDetection = cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p);
-    EXPECT_LT(withDetection, 0);
-    EXPECT_GT(withDetection, -pivotingIterationLimit(p, 2)) << "the cycle is caught before the iterations run out";
-    p.cycleDetection = 0;
-    EXPECT_EQ(pivotingIterationLimit(p, 2), p.maxIterations + 4) << "two iterations a row on the world's limit";
-    EXPECT_EQ(cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p),
-              -pivotingIterationLimit(p, 2));
-    // The first iterate, A^-1 q, has the fewest infeasible rows (one): a
-    // failed solve leaves it rather than its last.
-    EXPECT_NEAR(x[0], -0.2 / 0.96, 1e-12);
-    EXPECT_NEAR(x[1], 1.0 / 0.96, 1e-12);
-    M.destroy();
 }
 
 } // namespace

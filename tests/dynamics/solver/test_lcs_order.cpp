@@ -259,29 +259,6 @@ TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambl
     Formed kept(banded, 0, true);
     EXPECT_EQ(kept.map->position, nullptr);
     EXPECT_EQ(kept.map->rowAt, nullptr);
-    // A 12 x 12 layer of boxes packed row by row, as a breadth-first walk
-    // would: the order takes less than half of that envelope.
-    std::vector<RbdLcsBody> layer(144);
-    RowList layerRows(144 * 18);
-    for (int i = 0; i < 144; ++i) {
-        makeBody(layer[i], 1.0, 1.0 / 6, 1.0 / 6, 1.0 / 6);
-        PxV3Set(layer[i].comTransform[3], i % 12, 0.5, i / 12);
-    }
-    for (int i = 0; i < 144; ++i) {
-        for (int k = 0; k < 4; ++k)
-            addContactRows(
-                layerRows, layer,
-                Contact{{i, -1}, {k & 1 ? 0.45 : -0.45, -0.5, k & 2 ? 0.45 : -0.45}, {0.0, 1.0, 0.0}, 0.5});
-        if (i % 12 != 11)
-            addContactRows(layerRows, layer, Contact{{i, i + 1}, {0.5, 0.0, 0.0}, {-1.0, 0.0, 0.0}, 0.3});
-        if (i / 12 != 11)
-            addContactRows(layerRows, layer, Contact{{i, i + 12}, {0.0, 0.0, 0.5}, {0.0, 0.0, -1.0}, 0.3});
-    }
-    Packed grid(layerRows, layer, 0.01);
-    Formed gridPacked(grid, 0, false);
-    size_t rowByRow = RbdSparseMatrixMapEnvelopeSize(gridPacked.map);
-    Formed gridOrdered(grid, 0, true);
-    EXPECT_LT(2 * RbdSparseMatrixMapEnvelopeSize(gridOrdered.map), rowByRow);
 }
 
 TEST(LcsOrder, ImpulsesAndFinalStatesAreTheSameWithAndWithoutReordering)
@@ -334,61 +311,3 @@ TEST(LcsOrder, ImpulsesAndFinalStatesAreTheSameWithAndWithoutReordering)
 }
 
 } // namespace
-
-TEST(LcsOrder, BothFactorisationsSolveAStackWithRedundantContactsAlike)
-{
-    // Three unit boxes stacked on the ground, four coplanar corner contacts
-    // per face: each face's normal rows have one dependent combination and
-    // its friction rows five, so several pivots sit just above sqrt(epsilon).
-    // The boxes rock and the top one lifts off, so that the LCP clamps
-    // normal rows at zero, fixes their pinned friction rows and pivots.
-    std::vector<RbdLcsBody> bodies(3);
-    RowList rows(36);
-    for (int b = 0; b < 3; ++b) {
-        makeBody(bodies[b], 1.0, 1.0 / 6, 1.0 / 6, 1.0 / 6);
-        PxV3Set(bodies[b].comTransform[3], 0.0, 0.5 + 0.999 * b, 0.0);
-        PxV3Set(bodies[b].force, 0.0, -9.81, 0.0);
-    }
-    PxV3Set(bodies[1].angularVelocity, 0.0, 0.0, 0.6);
-    PxV3Set(bodies[2].linearVelocity, 0.05, 0.3, 0.0);
-    chainBodies(bodies);
-    for (int b = 0; b < 3; ++b)
-        for (int c = 0; c < 4; ++c)
-            addContactRows(rows, bodies,
-                           Contact{{b, b - 1}, {c & 1 ? 0.5 : -0.5, -0.5, c & 2 ? 0.5 : -0.5}, {0.0, 1.0, 0.0}, 0.5});
-    Packed packed(rows, bodies, 0.01);
-    int n = packed.n;
-    Vec lambda[2];
-    std::vector<int32_t> state[2];
-    for (int which = 0; which < kLinearSolverCount; ++which) {
-        Formed formed(packed, which, true);
-        ASSERT_TRUE(formed.A->factorize());
-        Vec lo = packed.lo, hi = packed.hi;
-        lambda[which].assign(packed.np, 0.0);
-        state[which].assign(packed.np, kLcpFree);
-        LcpRows lcp{n,
-                    lo.data(),
-                    hi.data(),
-                    lambda[which].data(),
-                    state[which].data(),
-                    packed.frictionRef.data(),
-                    packed.mu.data(),
-                    packed.frictionCount()};
-        int result = solveLcpSystem(*formed.A, lcp, defaultParameters(0.01).lcp, packed.q.data(),
-                                    cycleDetectLcpSolver);
-        EXPECT_GT(result, 0) << "solver " << which << " converges";
-        int fixed = 0, atBound = 0;
-        for (int i = 0; i < n; ++i) {
-            fixed += (state[which][i] & kLcpFixed) != 0;
-            atBound += state[which][i] == kLcpAtLower || state[which][i] == kLcpAtUpper;
-        }
-        EXPECT_GT(fixed, 0) << "the lifted box's pinned friction rows are fixed";
-        EXPECT_GT(atBound, 0) << "rows starting free were pivoted onto their bounds";
-    }
-    // The impulses are of order 0.1 N s; the dependent rows' share is set by
-    // the softness, which both factors resolve to the same rounding.
-    for (int i = 0; i < n; ++i) {
-        EXPECT_EQ(state[0][i], state[1][i]) << "row " << i;
-        EXPECT_NEAR(lambda[0][i], lambda[1][i], 1e-9) << "row " << i;
-    }
-}
