@@ -6,7 +6,6 @@
 
 #include <vector>
 
-#include "solver/RbdLcsBaseFunctions.h"
 #include "solver/RbdLcsStepper.h"
 #include "test_lcs_support.h"
 
@@ -69,14 +68,6 @@ TEST(LcsStep, BadParametersAreRefusedOrReplacedWithWarningsNeverFatally)
         EXPECT_EQ(log.warnings[1], "RbdLcsStep: no such CPU resource : 2\n");
         EXPECT_EQ(log.warnings[5], "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): 5\n");
         EXPECT_NEAR(bodies[0].comTransform[3][0], 0.2, 1e-15);
-    }
-    {
-        MessageLog log;
-        lcs::BaseFunctions fn;
-        RbdLcsBody *b = &bodies[0];
-        fn.updateQuaternion(1, &b, 0.1, 4);
-        ASSERT_EQ(log.fatals.size(), 1u) << "an integration method only the library chooses: an internal fault";
-        EXPECT_EQ(log.fatals[0], "\n ++ RbdLcs:: updateQuaternion:: No such method : 4 \n++");
     }
 }
 
