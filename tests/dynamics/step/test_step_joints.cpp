@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "world/RbdInternal.h"
-#include "dynamics/test_step_support.h"
+#include "dynamics/RbdTestSupport.h"
 
 using namespace steptest;
 
@@ -99,24 +99,10 @@ struct HingedBob {
     RbdLimit *limit;
 };
 
-void setStops(RbdLimit *limit, PxReal lowerStop, PxReal upperStop, PxReal restitution)
-{
-    RbdSingleLimit lower, upper;
-    RbdSingleLimitReset(&lower);
-    RbdSingleLimitSetStop(&lower, lowerStop);
-    RbdSingleLimitSetRestitution(&lower, restitution);
-    RbdSingleLimitReset(&upper);
-    RbdSingleLimitSetStop(&upper, upperStop);
-    RbdSingleLimitSetRestitution(&upper, restitution);
-    RbdLimitSetLowerLimit(limit, &lower);
-    RbdLimitSetUpperLimit(limit, &upper);
-    RbdLimitActivateLimits(limit, 1);
-}
-
 TEST(StepJoints, AHardStopWithRestitutionOneReversesTheJointVelocity)
 {
     HingedBob b;
-    setStops(b.limit, -0.3, 0.3, 1.0);
+    rbdtest::setStops(b.limit, -0.3, 0.3); // hard, restitution 1
     b.spin(1.0);
     PxReal w = b.angularVelocity();
     int steps = 0;
@@ -187,7 +173,7 @@ TEST(StepJoints, EqualStopsHoldAHingedArmAtTheStop)
         SCOPED_TRACE(stop);
         HingedBob arm(1.0, 0.0);
         RbdWorldSetGravity(arm.world, 0.0, -kG, 0.0);
-        setStops(arm.limit, stop, stop, 1.0);
+        rbdtest::setStops(arm.limit, stop, stop);
         PxReal fastest = 0.0, worstGap = 0.0;
         for (int n = 0; n < 300; ++n) {
             RbdWorldStep(arm.world, 0.01);
