@@ -413,30 +413,13 @@ struct RandomLcp {
                 for (int k = 0; k < n; ++k) s += B[i * n + k] * B[j * n + k];
                 A[i * n + j] = s;
             }
+        // Bilateral, contact-like, one-sided from above, both zero, a box.
+        const PxReal bounds[4][2] = {{-kInf, kInf}, {0.0, kInf}, {-kInf, 0.0}, {0.0, 0.0}};
         for (int i = 0; i < n; ++i) {
             q[i] = 2.0 * g(rng);
-            switch (kind(rng)) {
-            case 0:
-                lo[i] = -kInf;
-                hi[i] = kInf;
-                break; // bilateral
-            case 1:
-                lo[i] = 0.0;
-                hi[i] = kInf;
-                break; // contact-like
-            case 2:
-                lo[i] = -kInf;
-                hi[i] = 0.0;
-                break; // one-sided from above
-            case 3:
-                lo[i] = 0.0;
-                hi[i] = 0.0;
-                break; // both zero
-            default:
-                lo[i] = -0.5 * fabs(g(rng));
-                hi[i] = 0.5 * fabs(g(rng));
-                break; // box
-            }
+            const int k = kind(rng);
+            lo[i] = k < 4 ? bounds[k][0] : -0.5 * fabs(g(rng));
+            hi[i] = k < 4 ? bounds[k][1] : 0.5 * fabs(g(rng));
         }
     }
 };
