@@ -508,4 +508,45 @@ TEST(LcsSolver, FrictionRowsTiedToNormalRowsFollowTheTwoPassRescaling)
     }
 }
 
+// Two small LCPs the brute force cannot judge. Row 1 of the first has a
+// zero Jacobian (a switched-off row): all that is left of it in A is eps,
+// so its pivot is sqrt(eps) and, solved freely, it would take q / eps; it
+// is fixed at zero and the other rows solve their own 2 x 2 system. Row 0
+// of the second has its lower bound above its upper one and never settles:
+// the cycle is caught before the iterations run out, and the failed solve
+// leaves its first iterate, A^-1 q, which has the fewest infeasible rows.
+TEST(LcsSolver, ADependentRowIsFixedAtZeroAndAFailedSolveLeavesItsLeastInfeasibleIterate)
+{
+    const PxReal eps = 1e-6;
+    Vec A = {2.0 + eps, 0.0, 1.0, 0.0, eps, 0.0, 1.0, 0.0, 3.0 + eps};
+    Vec q = {1.0, 1.0, 0.5}, lo(3, -kInf), hi(3, kInf), x(3);
+    for (int which = 0; which < kLinearSolverCount; ++which) {
+        std::vector<unsigned char> memory;
+        std::vector<int32_t> start, state(3, 0);
+        LCPMatrix &M = denseMatrix(A, 3, which, memory, start);
+        EXPECT_GT(
+            cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 3, tightParameters()), 0);
+        EXPECT_EQ(state[1], kLcpDegenerate);
+        EXPECT_EQ(x[1], 0.0);
+        EXPECT_NEAR(A[0] * x[0] + A[2] * x[2], q[0], 1e-9);
+        EXPECT_NEAR(A[6] * x[0] + A[8] * x[2], q[2], 1e-9);
+        M.destroy();
+    }
+    A = {1.0, 0.2, 0.2, 1.0}, q = {0.0, 1.0}, lo = {1.0, -kInf}, hi = {-1.0, kInf};
+    std::vector<unsigned char> memory;
+    std::vector<int32_t> start, state(2, 0);
+    LCPMatrix &M = denseMatrix(A, 2, 0, memory, start);
+    RbdLcsLCPSolverParameters p = lcstest::defaultParameters(0.01).lcp;
+    const int withDetection = cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p);
+    EXPECT_LT(withDetection, 0);
+    EXPECT_GT(withDetection, -pivotingIterationLimit(p, 2));
+    p.cycleDetection = 0;
+    EXPECT_EQ(pivotingIterationLimit(p, 2), p.maxIterations + 4) << "two iterations a row on the world's limit";
+    EXPECT_EQ(cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p),
+              -pivotingIterationLimit(p, 2));
+    EXPECT_NEAR(x[0], -0.2 / 0.96, 1e-12);
+    EXPECT_NEAR(x[1], 1.0 / 0.96, 1e-12);
+    M.destroy();
+}
+
 } // namespace
