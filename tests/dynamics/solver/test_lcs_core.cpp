@@ -227,7 +227,7 @@ TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
         all.push_back(i);
         if (i % 7 != 3) held.push_back(i);
     }
-    Vec x[2], w[2];
+    Vec x[2], w[2], y[2];
     for (int route = 0; route < 2; ++route) {
         std::vector<unsigned char> memory;
         SparseMatrixMap *map = nullptr;
@@ -250,11 +250,19 @@ TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
                 EXPECT_NEAR(w[route][i], q[i], 1e-8) << "free row " << i << " of route " << route;
             }
         }
+        // Projected Gauss-Seidel sweeps stay in their box, either route.
+        Vec lo(n, -0.05), hi(n, 0.05), scratch(n);
+        std::vector<int32_t> state(n, 0);
+        y[route].assign(n, 0.0);
+        projectedGaussSeidel(A, y[route].data(), q.data(), lo.data(), hi.data(), state.data(), rows, 5,
+                             scratch.data());
+        for (int i = 0; i < rows; ++i) EXPECT_LE(fabs(y[route][i]), 0.05) << "row " << i << " of route " << route;
         A.destroy();
     }
     for (int i = 0; i < rows; ++i) {
         EXPECT_NEAR(x[1][i], x[0][i], 1e-9) << "row " << i;
         EXPECT_NEAR(w[1][i], w[0][i], 1e-9) << "row " << i;
+        EXPECT_NEAR(y[1][i], y[0][i], 1e-9) << "row " << i;
     }
 }
 
