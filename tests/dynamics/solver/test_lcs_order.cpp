@@ -75,20 +75,7 @@ struct ScrambledIsland {
         }
         std::shuffle(contacts.begin(), contacts.end(), rng);
         for (const Contact &c : contacts) addContactRows(rows, bodies, c);
-        std::vector<Joint> one(1);
-        RowList jointRows(5);
-        for (const Joint &h : hinges) {
-            // buildJointRows clears its list, so each hinge is built apart and appended.
-            one[0] = h;
-            buildJointRows(jointRows, bodies, one);
-            rows.begin(h.body[0], h.body[1]);
-            for (int r = 0; r < jointRows.list.rowCount; ++r) {
-                PxReal J[12];
-                for (int col = 0; col < 12; ++col) J[col] = RbdBclGetJacobianEntry(&jointRows.list, r, col);
-                rows.addRow(J, jointRows.list.phi[r]);
-            }
-            rows.end();
-        }
+        buildJointRows(rows, bodies, hinges, true);
     }
 };
 
