@@ -56,24 +56,58 @@ void ExpectCone(const double *w, int edges, double mu, const double n[3], const 
     }
 }
 
-TEST(GraspAnalysis, RandomContactsOnATurnedBall)
+// LAPACK's rank: singular values above 1e-4 of the largest; -1 when one
+// lies between 1e-6 and 1e-2 of it, where a float matrix's rank is a
+// matter of tolerance (the geometry's zeros are rounding, about 1e-7).
+int LapackRank(const std::vector<float> &g, int columns)
+{
+    std::vector<double> a(g.begin(), g.end()), s(size_t(std::min(6, columns))), work(1000);
+    std::vector<int> iwork(8 * s.size());
+    int rows = 6, lwork = int(work.size()), info = 0, one = 1, rank = 0;
+    double unused = 0; // no singular vectors (jobz "N")
+    dgesdd_("N", &rows, &columns, a.data(), &rows, s.data(), &unused, &one, &unused, &one, work.data(), &lwork,
+            iwork.data(), &info);
+    EXPECT_EQ(info, 0);
+    for (double v : s) {
+        if (v > 1e-6 * s[0] && v < 1e-2 * s[0]) return -1;
+        rank += v > 1e-4 * s[0];
+    }
+    return rank;
+}
+
+// Random contacts on a ball, of four kinds, three rank-deficient by their
+// geometry: 0, any friction type, lever and normal on a turned ball (rank
+// min(6, m)); 1, frictionless, normals through the centre (no torques:
+// rank <= 3); 2, frictional on the ball's x axis (no torque about it:
+// rank <= 5); 3, frictional, all at one point (rank <= 3). Levers on axes
+// keep the geometry's zeros exact. Each contact's columns and cone edges
+// are checked against its geometry; then the null space of the whole map:
+// its size is the columns less LAPACK's rank, each vector (scaled to unit
+// length: a basis vector is 1 at its free column) is annihilated by the
+// map, and the basis is independent. Component j of vector k is stored at
+// j * nullity + k, so read column by column it is the nullity x m matrix N^T.
+TEST(GraspAnalysis, RandomContactsAgreeWithTheGeometryAndLapack)
 {
     std::mt19937 random(20261206);
     std::normal_distribution<double> normal;
-    for (int trial = 0; trial < 24; ++trial) {
+    int deficient = 0, ambiguous = 0;
+    for (int trial = 0; trial < 240; ++trial) {
         SCOPED_TRACE(testing::Message() << "trial " << trial);
-        grasptest::BallWithContacts b("0.3, -1.1, 2.0");
+        const int kind = trial % 4;
+        grasptest::BallWithContacts b(kind == 0 ? "0.3, -1.1, 2.0" : "0, 0, 0");
         struct Made {
             double n[3], r[3], mu;
             int type;
         };
-        std::vector<Made> made(static_cast<size_t>(1 + trial % 5));
+        std::vector<Made> made(static_cast<size_t>(1 + trial / 4 % 10));
         for (size_t c = 0; c < made.size(); ++c) {
             Made &m = made[c];
             PxV3Set(m.n, normal(random), normal(random), normal(random));
+            PxV3Set(m.r, normal(random), normal(random), normal(random));
+            if (kind == 1) PxV3Scale(m.n, m.r, -1);
+            if (kind >= 2) PxV3Set(m.r, kind == 2 ? normal(random) : 1, 0, 0);
             PxV3Scale(m.n, m.n, 1 / PxV3Length(m.n));
-            PxV3Set(m.r, normal(random), normal(random), normal(random)); // any lever: made by hand
-            m.type = static_cast<int>((trial + c) % 3);
+            m.type = kind == 0 ? static_cast<int>((trial + c) % 3) : kind == 1 ? 0 : 2;
             m.mu = static_cast<float>(c == 2 ? 0.0 : 0.2 + 0.35 * static_cast<double>(c)); // kept in single precision
             const bool second = c % 2 == 1; // then the stored normal points into the finger
             double p[3], stored[3];
@@ -100,15 +134,41 @@ TEST(GraspAnalysis, RandomContactsOnATurnedBall)
                 ExpectCone(&w[static_cast<size_t>(6 * cone)], drawn, m.mu, m.n, m.r);
             cone += drawn;
         }
-        EXPECT_EQ(columns, at);
+        ASSERT_EQ(columns, at);
         EXPECT_EQ(wrenches, cone);
         ASSERT_EQ(w.size(), static_cast<size_t>(6 * cone));
         EXPECT_EQ(std::vector<double>(w.begin(), w.begin() + 6), std::vector<double>(6, 0.0)); // the origin first
+        const std::vector<float> map(g, g + 6 * columns);
         kelmar::ContactList none(b.ball); // a new list discards the map
         grasp.SetContacts(&none);
         EXPECT_EQ(grasp.getGraspMap(columns), nullptr);
-        EXPECT_EQ(columns, 0);
+        if (map.empty()) continue;
+        columns = int(map.size() / 6);
+        std::vector<float> n = map;
+        const int rank = LapackRank(map, columns), nullity = kelmar::Grasp::ComputeNullSpace(n, 6, columns, 1e-5f);
+        ambiguous += rank < 0;
+        if (rank < 0) continue;
+        deficient += rank < std::min(6, columns);
+        EXPECT_EQ(columns - nullity, rank) << "kind " << kind;
+        ASSERT_EQ(n.size(), static_cast<size_t>(columns * nullity));
+        for (int k = 0; k < nullity; ++k) {
+            double length = 0, worst = 0;
+            for (int j = 0; j < columns; ++j) length += std::pow(n[size_t(j * nullity + k)], 2);
+            for (int i = 0; i < 6; ++i) {
+                double sum = 0;
+                for (int j = 0; j < columns; ++j) sum += double(map[size_t(j * 6 + i)]) * n[size_t(j * nullity + k)];
+                worst = std::max(worst, std::fabs(sum) / std::sqrt(length));
+            }
+            EXPECT_LT(worst, 1e-5) << "vector " << k;
+        }
+        if (nullity > 0) {
+            EXPECT_EQ(kelmar::Grasp::ComputeNullSpace(n, nullity, columns, 1e-5f), columns - nullity);
+        }
     }
+    EXPECT_GT(deficient, 120); // kinds 1 to 3 are rank-deficient by their geometry
+    EXPECT_LT(ambiguous, 10);
+    std::vector<float> tooShort(5);
+    EXPECT_EQ(kelmar::Grasp::ComputeNullSpace(tooShort, 6, 3, 1e-5f), -1); // too little data is refused
 }
 
 // The plane, a contact the collision made, pushes the ball up from 4 cm
@@ -148,105 +208,6 @@ TEST(GraspAnalysis, AntipodalGraspSqueezesAlongTheLineOfContacts)
     std::vector<float> n(g, g + 36);
     ASSERT_EQ(kelmar::Grasp::ComputeNullSpace(n, 6, 6, 1e-6f), 1);
     for (int j = 0; j < 6; ++j) EXPECT_NEAR(n[static_cast<size_t>(j)] / n[5], squeeze[j], 1e-6) << j;
-}
-
-// Random 6 x m grasp maps with columns (f, r x f) for unit forces f on a
-// ball of 1 cm: frictional contacts give three columns (two tangents and
-// the normal), frictionless ones one. Kind 0: anywhere (rank min(6, m));
-// 1: frictionless, normals through the centre (rank <= 3); 2: frictional
-// on the x axis (no torque about it: rank <= 5); 3: all at (1, 0, 0)
-// (rank <= 3). Points on axes keep the geometry's zeros exact.
-std::vector<float> RandomGraspMap(std::mt19937 &random, int kind, int contacts)
-{
-    std::vector<float> g;
-    std::normal_distribution<double> normal;
-    std::uniform_real_distribution<double> along(-1.0, 1.0);
-    auto unit = [&](double v[3]) {
-        do PxV3Set(v, normal(random), normal(random), normal(random));
-        while (PxV3Length(v) < 1e-3);
-        PxV3Scale(v, v, 1 / PxV3Length(v));
-    };
-    auto add = [&](const double r[3], const double f[3]) {
-        double t[3];
-        PxV3Cross(t, r, f);
-        g.insert(g.end(), {float(f[0]), float(f[1]), float(f[2]), float(t[0]), float(t[1]), float(t[2])});
-    };
-    for (int c = 0; c < contacts && g.size() < 6 * 30; ++c) {
-        double r[3], n[3], a[3], b[3], e[3] = {1, 0, 0};
-        unit(r), unit(n);
-        if (kind == 1) {
-            PxV3Scale(n, r, -1);
-            add(r, n);
-            continue;
-        }
-        if (kind >= 2) PxV3Set(r, kind == 2 ? along(random) : 1, 0, 0);
-        if (std::fabs(n[0]) > 0.9) PxV3Set(e, 0, 1, 0);
-        PxV3Cross(a, n, e);
-        PxV3Scale(a, a, 1 / PxV3Length(a));
-        PxV3Cross(b, n, a);
-        add(r, a), add(r, b), add(r, n);
-    }
-    return g;
-}
-
-// LAPACK's rank: singular values above 1e-4 of the largest; -1 when one
-// lies between 1e-6 and 1e-2 of it, where a float matrix's rank is a
-// matter of tolerance (the geometry's zeros are rounding, about 1e-7).
-int LapackRank(const std::vector<float> &g, int columns)
-{
-    std::vector<double> a(g.begin(), g.end()), s(size_t(std::min(6, columns))), work(1000);
-    std::vector<int> iwork(8 * s.size());
-    int rows = 6, lwork = int(work.size()), info = 0, one = 1, rank = 0;
-    double unused = 0; // no singular vectors (jobz "N")
-    dgesdd_("N", &rows, &columns, a.data(), &rows, s.data(), &unused, &one, &unused, &one, work.data(), &lwork,
-            iwork.data(), &info);
-    EXPECT_EQ(info, 0);
-    for (double v : s) {
-        if (v > 1e-6 * s[0] && v < 1e-2 * s[0]) return -1;
-        rank += v > 1e-4 * s[0];
-    }
-    return rank;
-}
-
-// The basis must annihilate the matrix (each vector scaled to unit length:
-// a basis vector is 1 at its free column), be independent, and its size
-// must be the columns less LAPACK's rank. Component j of vector k is
-// stored at j * nullity + k, so read column by column the basis is the
-// nullity x m matrix N^T.
-TEST(NullSpace, RandomGraspMapsAgreeWithLapack)
-{
-    std::mt19937 random(20261206);
-    int deficient = 0, ambiguous = 0;
-    for (int trial = 0; trial < 400; ++trial) {
-        const std::vector<float> g = RandomGraspMap(random, trial % 4, 1 + (trial / 4) % 30);
-        const int columns = int(g.size() / 6), rank = LapackRank(g, columns);
-        std::vector<float> n = g;
-        const int nullity = kelmar::Grasp::ComputeNullSpace(n, 6, columns, 1e-5f);
-        ambiguous += rank < 0;
-        if (rank < 0) continue;
-        SCOPED_TRACE(testing::Message() << "trial " << trial << ": " << columns << " columns of rank " << rank);
-        deficient += rank < std::min(6, columns);
-        EXPECT_EQ(columns - nullity, rank);
-        ASSERT_EQ(n.size(), static_cast<size_t>(columns * nullity));
-        for (int k = 0; k < nullity; ++k) {
-            double length = 0, worst = 0;
-            for (int j = 0; j < columns; ++j) length += std::pow(n[size_t(j * nullity + k)], 2);
-            for (int i = 0; i < 6; ++i) {
-                double sum = 0;
-                for (int j = 0; j < columns; ++j) sum += double(g[size_t(j * 6 + i)]) * n[size_t(j * nullity + k)];
-                worst = std::max(worst, std::fabs(sum) / std::sqrt(length));
-            }
-            EXPECT_LT(worst, 1e-5) << "vector " << k;
-        }
-        std::vector<float> basis = n;
-        if (nullity > 0) {
-            EXPECT_EQ(kelmar::Grasp::ComputeNullSpace(basis, nullity, columns, 1e-5f), columns - nullity);
-        }
-    }
-    EXPECT_GT(deficient, 250); // kinds 1 to 3 are rank-deficient by their geometry
-    EXPECT_LT(ambiguous, 20);
-    std::vector<float> tooShort(5);
-    EXPECT_EQ(kelmar::Grasp::ComputeNullSpace(tooShort, 6, 3, 1e-5f), -1); // too little data is refused
 }
 
 } // namespace
