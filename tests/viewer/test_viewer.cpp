@@ -173,20 +173,14 @@ TEST_F(ViewedScene, HPrintsTheKeyListAndQOrEDoNotExit)
     viewer->GetStyle()->SetHelpStream(help);
     Key('h');
     std::fclose(help);
-    EXPECT_EQ(std::string(text, size), "*** list of keys definitions in Universe::draw ***\n"
-                                       "g - toggle extra graphics\n"
-                                       "G - toggle textures\n"
-                                       "p - toggle pause\n"
-                                       "s - do one simulation step\n"
-                                       "r - reset camera to include whole scene\n"
-                                       "f - toggle visualization of forces for selected solid\n"
-                                       "c - toggle visualization of contacts (with friction cones)\n"
-                                       "m - toggle visualization of center of mass\n"
-                                       "M - mark selected solid\n"
-                                       "\n"
-                                       "C-r - reset universe with all its scenes\n"
-                                       "l   - reset object's parameters only\n"
-                                       "C-l - reset object's dynamic status (position, speed) only\n");
+    EXPECT_EQ(std::string(text, size),
+              "*** list of keys definitions in Universe::draw ***\ng - toggle extra graphics\nG - toggle textures\n"
+              "p - toggle pause\ns - do one simulation step\nr - reset camera to include whole scene\n"
+              "f - toggle visualization of forces for selected solid\n"
+              "c - toggle visualization of contacts (with friction cones)\n"
+              "m - toggle visualization of center of mass\nM - mark selected solid\n\n"
+              "C-r - reset universe with all its scenes\nl   - reset object's parameters only\n"
+              "C-l - reset object's dynamic status (position, speed) only\n");
     free(text);
     viewer->GetStyle()->SetHelpStream(stderr);
     int exits = 0;
