@@ -74,7 +74,7 @@ TEST(Primitives, EveryKindSpansItsExtremePoints)
         for (const std::vector<double> &p : c.extremes) {
             const double column = 160 + f * p[0] / (eye[2] - p[2]), row = 120 + f * p[1] / (eye[2] - p[2]);
             ASSERT_TRUE(kelmar::CameraProject(pose, 30, 320, 240, p.data(), pixel));
-            EXPECT_NEAR(pixel[0] - column + pixel[1] - row, 0, 1e-9);
+            EXPECT_NEAR(std::hypot(pixel[0] - column, pixel[1] - row), 0, 1e-9) << c.name;
             expected[0] = std::min(expected[0], column), expected[1] = std::max(expected[1], column);
             expected[2] = std::min(expected[2], row), expected[3] = std::max(expected[3], row);
         }
