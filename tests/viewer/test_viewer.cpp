@@ -92,33 +92,45 @@ TEST_F(ViewedScene, ACtrlDragLiftsTheBallAndADragOverNothingTurnsTheCamera)
 }
 
 // With the pointer on the ball, each toggle key pressed twice flips its
-// option of the universe or of the solid under the pointer, and back; 'o'
-// flips the projection; 'M' marks the solid under the pointer and over
-// nothing unmarks; 's' in pause makes exactly one step and leaves the
+// option of the universe, of the solid under the pointer or of the camera
+// (the projection), and back; 'M' marks the solid under the pointer and
+// over nothing unmarks; 's' in pause makes exactly one step and leaves the
 // options as they were; 'r' aims the camera at the middle of everything
-// drawn (the viewer's bounds).
+// drawn (the viewer's bounds); 'h' prints the key list; 'q' and 'e' do not
+// exit.
 TEST_F(ViewedScene, KeysDoWhatTheTableSays)
 {
     using U = kelmar::Universe;
     using S = kelmar::Solid;
+    int exits = 0;
+    vtkNew<vtkCallbackCommand> onExit;
+    onExit->SetClientData(&exits);
+    onExit->SetCallback([](vtkObject *, unsigned long, void *count, void *) { ++*static_cast<int *>(count); });
+    interactor->AddObserver(vtkCommand::ExitEvent, onExit);
     LookAtTheBall();
     const struct {
         char key;
-        bool ball;
+        int of; // the universe, the ball, the camera
         unsigned int option;
-    } toggles[] = {{'p', false, U::kPause},     {'g', false, U::kShowGraphics}, {'G', false, U::kShowTextures},
-                   {'f', true, S::kDrawForces}, {'c', true, S::kDrawContacts},  {'m', true, S::kDrawInertia}};
+    } toggles[] = {{'p', 0, U::kPause},
+                   {'g', 0, U::kShowGraphics},
+                   {'G', 0, U::kShowTextures},
+                   {'f', 1, S::kDrawForces},
+                   {'c', 1, S::kDrawContacts},
+                   {'m', 1, S::kDrawInertia},
+                   {'o', 2, 1}};
     for (const auto &t : toggles) {
-        auto options = [&] { return t.ball ? Ball()->GetOptions() : universe->GetOptions(); };
+        auto options = [&] {
+            return t.of == 0   ? universe->GetOptions()
+                   : t.of == 1 ? Ball()->GetOptions()
+                               : camera->GetParallelProjection();
+        };
         const unsigned int before = options();
         Key(t.key);
         EXPECT_EQ(options(), before ^ t.option) << t.key;
         Key(t.key);
         EXPECT_EQ(options(), before) << t.key;
     }
-    const int parallel = camera->GetParallelProjection();
-    Key('o');
-    EXPECT_NE(camera->GetParallelProjection(), parallel);
     Key('M');
     EXPECT_EQ(universe->GetMarkedSolid(), Ball());
     interactor->SetEventInformation(5, kHeight - 5); // sky
@@ -139,6 +151,24 @@ TEST_F(ViewedScene, KeysDoWhatTheTableSays)
     camera->GetFocalPoint(focal);
     const double *b = viewer->GetBounds();
     for (int axis = 0; axis < 3; ++axis) EXPECT_NEAR(focal[axis], 0.5 * (b[2 * axis] + b[2 * axis + 1]), 1e-6);
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *help = open_memstream(&text, &size);
+    viewer->GetStyle()->SetHelpStream(help);
+    Key('h');
+    std::fclose(help);
+    EXPECT_EQ(std::string(text, size),
+              "*** list of keys definitions in Universe::draw ***\ng - toggle extra graphics\nG - toggle textures\n"
+              "p - toggle pause\ns - do one simulation step\nr - reset camera to include whole scene\n"
+              "f - toggle visualization of forces for selected solid\n"
+              "c - toggle visualization of contacts (with friction cones)\n"
+              "m - toggle visualization of center of mass\nM - mark selected solid\n\n"
+              "C-r - reset universe with all its scenes\nl   - reset object's parameters only\n"
+              "C-l - reset object's dynamic status (position, speed) only\n");
+    free(text);
+    viewer->GetStyle()->SetHelpStream(stderr);
+    for (char key : {'q', 'e', 'Q', 'E'}) Key(key);
+    EXPECT_EQ(exits, 0);
 }
 
 // The resets against the scene as loaded, after moving the ball and
@@ -163,33 +193,6 @@ TEST_F(ViewedScene, ResetKeysRestoreWhatTheyDoNotKeep)
         EXPECT_LT(std::sqrt(vtkMath::Distance2BetweenPoints(now, c.posesKept ? moved : loaded)), 0.05) << c.key;
         EXPECT_EQ(Ball()->GetOptions(), c.optionsKept ? changed : loadedOptions) << c.key << c.ctrl;
     }
-}
-
-TEST_F(ViewedScene, HPrintsTheKeyListAndQOrEDoNotExit)
-{
-    char *text = nullptr;
-    size_t size = 0;
-    FILE *help = open_memstream(&text, &size);
-    viewer->GetStyle()->SetHelpStream(help);
-    Key('h');
-    std::fclose(help);
-    EXPECT_EQ(std::string(text, size),
-              "*** list of keys definitions in Universe::draw ***\ng - toggle extra graphics\nG - toggle textures\n"
-              "p - toggle pause\ns - do one simulation step\nr - reset camera to include whole scene\n"
-              "f - toggle visualization of forces for selected solid\n"
-              "c - toggle visualization of contacts (with friction cones)\n"
-              "m - toggle visualization of center of mass\nM - mark selected solid\n\n"
-              "C-r - reset universe with all its scenes\nl   - reset object's parameters only\n"
-              "C-l - reset object's dynamic status (position, speed) only\n");
-    free(text);
-    viewer->GetStyle()->SetHelpStream(stderr);
-    int exits = 0;
-    vtkNew<vtkCallbackCommand> onExit;
-    onExit->SetClientData(&exits);
-    onExit->SetCallback([](vtkObject *, unsigned long, void *count, void *) { ++*static_cast<int *>(count); });
-    interactor->AddObserver(vtkCommand::ExitEvent, onExit);
-    for (char key : {'q', 'e', 'Q', 'E'}) Key(key);
-    EXPECT_EQ(exits, 0);
 }
 
 // With a step callback the style steps on its timer (its steps per tick),
