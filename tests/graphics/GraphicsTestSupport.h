@@ -71,19 +71,12 @@ struct Picture {
     }
 };
 
-inline Picture Take(kelmar::VirtualCamera &camera, const double pose[4][4])
+// A picture from a scene camera, or from a virtual camera at a pose.
+template <class Camera, class... Pose> Picture Take(Camera &camera, const Pose &...pose)
 {
     Picture picture;
     camera.GetSize(&picture.width, &picture.height);
-    EXPECT_TRUE(camera.GetImage1(pose, picture.rgb)) << camera.GetError();
-    return picture;
-}
-
-inline Picture Take(kelmar::KelmarCamera &camera)
-{
-    Picture picture;
-    camera.GetSize(&picture.width, &picture.height);
-    EXPECT_TRUE(camera.GetImage1(picture.rgb)) << camera.GetError();
+    EXPECT_TRUE(camera.GetImage1(pose..., picture.rgb)) << camera.GetError();
     return picture;
 }
 
