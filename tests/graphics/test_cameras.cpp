@@ -295,7 +295,9 @@ TEST(CamHead, FixationPutsThePointOnBothAxesAndReadsBack)
 
 // A small sphere straight ahead: with parallel eyes its images are f b / Z
 // apart (left image: right of centre); after fixating it, it sits at both
-// image centres. Image-server windows must lie in the picture.
+// image centres. Image-server windows must lie in the picture (a refused
+// one leaves the window as it was); lens settings beyond 0..1 clamp to the
+// view-angle limits (head: 5 to 60 degrees, camera zoom: 2 to 60).
 TEST(CamHead, DisparityOfParallelEyesFixatedCentresAndWindows)
 {
     graphicstest::World world;
@@ -332,6 +334,16 @@ TEST(CamHead, DisparityOfParallelEyesFixatedCentresAndWindows)
         server.GetWindow(&x, &y, &w, &h);
         EXPECT_EQ(std::vector<int>({x, y, w, h}),
                   c.ok ? std::vector<int>({c.x, c.y, c.xs, c.ys}) : std::vector<int>({0, 0, 786, 576}));
+    }
+    head.SetLens(2, 0, -1, 0);
+    EXPECT_EQ(std::vector<float>({head.GetLeftViewAngle(), head.GetRightViewAngle()}), std::vector<float>({5, 60}));
+    head.SetLens(0.5f, 0, 0.25f, 0);
+    EXPECT_EQ(std::vector<float>({head.GetLeftViewAngle(), head.GetRightViewAngle()}),
+              std::vector<float>({32.5f, 46.25f}));
+    for (float zoom : {-1.0f, 0.25f, 3.0f}) {
+        kelmar::VirtualCamera camera(8, 8);
+        camera.SetZoom(zoom);
+        EXPECT_FLOAT_EQ(camera.GetViewAngle(), 60 - std::min(std::max(zoom, 0.0f), 1.0f) * 58) << zoom;
     }
 }
 

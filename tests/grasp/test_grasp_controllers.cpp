@@ -253,6 +253,7 @@ TEST(ContactBased, ExplorationEndsWithEveryFingertipOnTheBall)
             grasp.grasp();
             w.Steps(1);
         }
+        EXPECT_TRUE(grasp.grasp()) << "not arrived";
         EXPECT_EQ(w.TipsOn(ball), 3);
         grasp.reset();
         EXPECT_EQ(grasp.getContactSegment(0), -1);
