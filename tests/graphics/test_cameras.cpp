@@ -1,21 +1,19 @@
 // Cameras: attached cameras follow their solid, a camera never paints
 // itself, windows and planes agree with the whole picture, bad requests
 // fail with their reason, status round trips, drawing leaves the
-// simulation alone, each context keeps its own cache. The stereo head:
-// fixation under random points, image-server windows, disparities read
-// back. Overview poses, contact sheets, and the CAMERA and CAMHEAD
-// elements of scene files.
+// simulation alone (the caches per context are tested beside a viewer's
+// context, in x11/). The stereo head: fixation under random points,
+// image-server windows, lenses, disparities read back. Overview poses,
+// contact sheets, and the CAMERA and CAMHEAD elements of scene files.
 #include <cstdarg>
 #include <cstdio>
 #include <fstream>
-#include <memory>
 #include <random>
 
 #include <kelmar/CameraLoader.h>
 #include <kelmar/CameraMath.h>
 #include <kelmar/CdxPrimitives.h>
 #include <kelmar/FrameRecorder.h>
-#include <kelmar/GLBackend.h>
 #include <kelmar/GraphicsSetup.h>
 #include <kelmar/Image.h>
 #include <kelmar/KelmarCamHead.h>
@@ -205,39 +203,6 @@ TEST(Cameras, DrawingNeverChangesTheSimulation)
     for (size_t i = 0; i < 4; ++i)
         for (int k = 0; k < 16; ++k)
             EXPECT_EQ(solids[0][i]->GetTM()[k / 4][k % 4], solids[1][i]->GetTM()[k / 4][k % 4]);
-}
-
-// Two cameras, two contexts: each records the shapes once; a deleted shape
-// leaves both caches, a deleted camera takes its context's cache along.
-TEST(Cameras, EachContextKeepsItsOwnCache)
-{
-    graphicstest::World world;
-    const double left[3] = {-5, 0, 0}, right[3] = {5, 0, 0}, eye[3] = {0, 0, 50};
-    world.Sphere(3, left);
-    world.Box(4, 4, 4, right);
-    kelmar::GraphicsPrimitive *extra = kelmar::GraphicsPrimitive::Cylinder(1, 4);
-    auto *graphics = new kelmar::Graphics(extra, graphicstest::kWhite);
-    world.scene.InsertGP("extra", extra);
-    world.scene.InsertGraphics("extra", graphics);
-    double pose[4][4];
-    graphicstest::LookDownZ(pose, eye);
-    auto first = std::make_unique<kelmar::VirtualCamera>(64, 64, &world.universe);
-    kelmar::VirtualCamera second(32, 32, &world.universe);
-    std::vector<unsigned char> rgb;
-    for (int round = 0; round < 3; ++round) ASSERT_TRUE(first->GetImage1(pose, rgb) && second.GetImage1(pose, rgb));
-    kelmar::GLBackend &backend = kelmar::GLBackend::Instance();
-    void *keys[2] = {first->GetContext()->key(), second.GetContext()->key()};
-    ASSERT_NE(keys[0], keys[1]);
-    auto counts = [&] { return std::vector<int>({backend.ListCount(keys[0]), backend.ListCount(keys[1])}); };
-    EXPECT_EQ(counts(), std::vector<int>({3, 3}));
-    world.scene.RemoveGraphics(graphics);
-    world.scene.RemoveGP("extra");
-    delete graphics;
-    delete extra;
-    EXPECT_EQ(counts(), std::vector<int>({2, 2}));
-    ASSERT_TRUE(first->GetImage1(pose, rgb));
-    first.reset();
-    EXPECT_EQ(counts(), std::vector<int>({0, 2}));
 }
 
 // Distance from point q to the line through p along d.
