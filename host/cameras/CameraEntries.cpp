@@ -27,12 +27,9 @@ KelmarCamera *Cam(KelmarCall *c)
     return Ref(c)->Require();
 }
 
-void NewRef(KelmarCall *c)
+void NewCameraRef(KelmarCall *c)
 {
-    const char *label = "KelmarCamera:KelmarCamera";
-    auto *camera = new DfxKelmarCamera(Text(c, 1, label), Text(c, 0, label), nullptr);
-    TheAdmin().Register(camera);
-    c->self = camera;
+    NewRef<DfxKelmarCamera>(c, "KelmarCamera:KelmarCamera");
 }
 
 // A camera of the script's own on a solid, width x height pixels, at TM
@@ -125,7 +122,7 @@ void GetZoom(KelmarCall *c)
 
 const NamedEntry kEntries[] = {
     {"CameraCreate_KelmarCamera", NewOwn},
-    {"CameraRef_KelmarCamera", NewRef},
+    {"CameraRef_KelmarCamera", NewCameraRef},
     {"Camera_FREE_KelmarCamera", Free},
     {"Camera_GetImage1", GetImage1},
     {"Camera_GetImage3", GetImage3},

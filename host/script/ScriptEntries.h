@@ -2,6 +2,7 @@
 #ifndef KELMAR_HOST_SCRIPTENTRIES_H
 #define KELMAR_HOST_SCRIPTENTRIES_H
 
+#include "admin/DfxKelmarAdmin.h"
 #include "script/ScriptArgs.h"
 
 namespace kelmar {
@@ -15,6 +16,16 @@ struct EntryList {
 template <int N> constexpr EntryList ListOf(const NamedEntry (&entries)[N])
 {
     return {entries, N};
+}
+
+// A reference to the object of a scene by name (arguments: scene, name), registered and bound to the call;
+// label names the constructor in messages about the arguments.
+template <class T> void NewRef(KelmarCall *c, const char *label)
+{
+    const char *scene = Text(c, 0, label), *name = Text(c, 1, label);
+    auto *ref = new T(name, scene, nullptr);
+    TheAdmin().Register(ref);
+    c->self = ref;
 }
 
 EntryList UniverseEntries();

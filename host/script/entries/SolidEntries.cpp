@@ -59,12 +59,9 @@ RbdBodyID Body(KelmarCall *c, const char *label)
 }
 
 // ---- Construction ----
-void NewRef(KelmarCall *c)
+void NewSolidRef(KelmarCall *c)
 {
-    const char *scene = Text(c, 0, "SolidRef:SolidRef"), *name = Text(c, 1, "SolidRef:SolidRef");
-    auto *ref = new DfxSolidRef(name, scene, nullptr);
-    TheAdmin().Register(ref);
-    c->self = ref;
+    NewRef<DfxSolidRef>(c, "SolidRef:SolidRef");
 }
 
 void Free(KelmarCall *c)
@@ -458,7 +455,7 @@ void GetContactsWith(KelmarCall *c)
 }
 
 const NamedEntry kEntries[] = {
-    {"SolidRef", NewRef},
+    {"SolidRef", NewSolidRef},
     {"FREE_SolidRef", Free},
     {"Box", NewBox},
     {"FREE_Box", Free},
