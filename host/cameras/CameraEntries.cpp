@@ -102,22 +102,12 @@ void GetTM(KelmarCall *c)
     PutTransform(c, 0, "Camera:GetTM", Cam(c)->GetRelTM());
 }
 
-void SetTM(KelmarCall *c)
-{
-    double tm[4][4];
-    Transform(c, 0, "Camera:SetTM", tm);
-    Cam(c)->SetRelTM(tm);
-}
+constexpr char kCameraSetTM[] = "Camera:SetTM";
 
 void SetZoom(KelmarCall *c)
 {
     const double zoom = Real(c, 0, "Camera:SetZoom");
     Cam(c)->SetZoom(static_cast<float>(zoom));
-}
-
-void GetZoom(KelmarCall *c)
-{
-    ReturnFloat(c, Cam(c)->GetZoom());
 }
 
 const NamedEntry kEntries[] = {
@@ -127,9 +117,9 @@ const NamedEntry kEntries[] = {
     {"Camera_GetImage1", GetImage1},
     {"Camera_GetImage3", GetImage3},
     {"Camera_GetTM", GetTM},
-    {"Camera_SetTM", SetTM},
+    {"Camera_SetTM", SetTransform<Cam, &KelmarCamera::SetRelTM, kCameraSetTM>},
     {"Camera_SetZoom", SetZoom},
-    {"Camera_GetZoom", GetZoom},
+    {"Camera_GetZoom", GetReal<Cam, &KelmarCamera::GetZoom>},
 };
 
 } // namespace

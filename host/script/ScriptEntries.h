@@ -2,6 +2,9 @@
 #ifndef KELMAR_HOST_SCRIPTENTRIES_H
 #define KELMAR_HOST_SCRIPTENTRIES_H
 
+#include <functional>
+#include <type_traits>
+
 #include "admin/DfxKelmarAdmin.h"
 #include "script/ScriptArgs.h"
 
@@ -26,6 +29,46 @@ template <class T> void NewRef(KelmarCall *c, const char *label)
     auto *ref = new T(name, scene, nullptr);
     TheAdmin().Register(ref);
     c->self = ref;
+}
+
+// Entry adapters, one per argument shape, for the entries that only carry values between the call and one object.
+// Target resolves the object (and raises while it is unresolved); Member is a member function or field of it, or a
+// function of the toolkit taking it first; Label names the entry in messages. A setter reads its arguments before it
+// resolves its object.
+template <auto Target, auto Set, const char *Label> void SetReal(KelmarCall *c)
+{
+    const double value = Real(c, 0, Label);
+    auto target = Target(c);
+    if constexpr (std::is_member_object_pointer_v<decltype(Set)>)
+        target->*Set = static_cast<std::decay_t<decltype(target->*Set)>>(value);
+    else
+        std::invoke(Set, target, value);
+}
+
+template <auto Target, auto Get> void GetReal(KelmarCall *c)
+{
+    ReturnFloat(c, static_cast<double>(std::invoke(Get, Target(c))));
+}
+
+template <auto Target, auto Set, int N, const char *Label> void SetReals(KelmarCall *c)
+{
+    double v[N];
+    Reals(c, 0, Label, N, v);
+    std::invoke(Set, Target(c), v);
+}
+
+template <auto Target, auto Get, int N, const char *Label> void GetReals(KelmarCall *c)
+{
+    double v[N];
+    std::invoke(Get, Target(c), v);
+    PutReals(c, 0, Label, v, N);
+}
+
+template <auto Target, auto Set, const char *Label> void SetTransform(KelmarCall *c)
+{
+    double tm[4][4];
+    Transform(c, 0, Label, tm);
+    std::invoke(Set, Target(c), tm);
 }
 
 EntryList UniverseEntries();
