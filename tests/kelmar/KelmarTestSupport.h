@@ -14,6 +14,12 @@ namespace kelmartest {
 
 const double kGravity = 981.0; // cm/s^2
 const int kWood = 3;
+// A wooden disc (r 5 cm, 2 cm thick), and the hinge j turning it about its own axis z.
+const char *const kWheel = R"(<WORLD><TIMESTEP>0.01</TIMESTEP></WORLD>
+<GEOMETRIES><CYLINDER disc><RADIUS>5</RADIUS><HEIGHT>2</HEIGHT></CYLINDER></GEOMETRIES>
+<SOLID wheel><GEOMETRY_ID>disc</GEOMETRY_ID><MATERIAL>wood</MATERIAL><NOCOLLISION>1</NOCOLLISION></SOLID>
+)";
+const char *const kWheelHinge = "<HINGE j><SOLID_IDS>wheel, WORLD</SOLID_IDS><AXIS>0, 0, 1</AXIS></HINGE>";
 
 // A rotation about y by angle (rad) at position.
 void PoseAboutY(double tm[4][4], double angle, const double *position);

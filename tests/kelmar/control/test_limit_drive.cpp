@@ -15,12 +15,7 @@ namespace {
 
 using namespace kelmartest;
 
-// A wooden disc (r 5 cm, 2 cm thick) turning about its own axis z.
-const char *kWheel = R"(<WORLD><TIMESTEP>0.01</TIMESTEP></WORLD>
-<GEOMETRIES><CYLINDER disc><RADIUS>5</RADIUS><HEIGHT>2</HEIGHT></CYLINDER></GEOMETRIES>
-<SOLID wheel><GEOMETRY_ID>disc</GEOMETRY_ID><MATERIAL>wood</MATERIAL><NOCOLLISION>1</NOCOLLISION></SOLID>
-<HINGE j><SOLID_IDS>wheel, WORLD</SOLID_IDS><AXIS>0, 0, 1</AXIS></HINGE>
-)";
+const std::string kDisc = std::string(kWheel) + kWheelHinge;
 
 double AxialInertia(kelmar::Solid *solid)
 {
@@ -49,7 +44,7 @@ class Approach : public testing::TestWithParam<ApproachCase> {};
 TEST_P(Approach, ArrivesWithinBoundsAndNearTheBangBangTime)
 {
     const ApproachCase c = GetParam();
-    Rig rig(kWheel);
+    Rig rig(kDisc);
     kelmar::Limit *limit = rig.limit("j");
     const double dt = rig.universe.timeStep, vmax = c.fraction * limit->maxSpeed;
     const double accel = limit->maxForce / AxialInertia(rig.solid("wheel"));
@@ -81,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(StepsOfOneRadian, Approach,
 
 TEST(Tracking, AMovingTargetIsFollowedWithLessThanOneStepOfLag)
 {
-    Rig rig(kWheel);
+    Rig rig(kDisc);
     kelmar::Limit *limit = rig.limit("j");
     const double dt = rig.universe.timeStep, w = 2.0;
     for (int k = 1; k <= 150; ++k) {
@@ -98,7 +93,7 @@ TEST(Tracking, AMovingTargetIsFollowedWithLessThanOneStepOfLag)
 // while the integral unwinds the windup of the speed bound, then settles).
 TEST(Control, APidStepResponseSettles)
 {
-    Rig rig(kWheel);
+    Rig rig(kDisc);
     kelmar::Limit *limit = rig.limit("j");
     limit->SetController(new kelmar::PID(10, 0.3, 1));
     for (int k = 0; k < 400; ++k) {
@@ -150,7 +145,7 @@ TEST(Control, TheLawsOfBothControllersOnRampsAndConstants)
 // stop row's softness afterwards.
 TEST(Stops, AJointDrivenIntoItsStopStaysAtIt)
 {
-    Rig rig(kWheel);
+    Rig rig(kDisc);
     kelmar::Limit *limit = rig.limit("j");
     limit->SetLimits(-0.5, 0.5);
     const double dt = rig.universe.timeStep;
@@ -170,7 +165,7 @@ TEST(Stops, AJointDrivenIntoItsStopStaysAtIt)
 // less than 1e-4 rad over 5 s.
 TEST(Stops, ALockHoldsATenthOfItsForce)
 {
-    Rig rig(kWheel);
+    Rig rig(kDisc);
     kelmar::Limit *limit = rig.limit("j");
     RbdBodyID wheel = rig.solid("wheel")->GetBody();
     limit->SetLock(true);

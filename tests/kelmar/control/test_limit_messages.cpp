@@ -16,12 +16,6 @@ namespace {
 
 using namespace kelmartest;
 
-const char *kWheel = R"(<WORLD><TIMESTEP>0.01</TIMESTEP></WORLD>
-<GEOMETRIES><CYLINDER disc><RADIUS>5</RADIUS><HEIGHT>2</HEIGHT></CYLINDER></GEOMETRIES>
-<SOLID wheel><GEOMETRY_ID>disc</GEOMETRY_ID><MATERIAL>wood</MATERIAL><NOCOLLISION>1</NOCOLLISION></SOLID>
-)";
-const char *kHinge = "<HINGE j><SOLID_IDS>wheel, WORLD</SOLID_IDS><AXIS>0, 0, 1</AXIS></HINGE>";
-
 // Each row: commands to a hinge j limited to [-1, 1] (their standard error),
 // or an element read beside it (the reader's messages), and all that is said.
 TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
@@ -93,7 +87,7 @@ TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
          "E:Unknown controller type, ignored.\n"},
     };
     for (const auto &row : rows) {
-        Rig rig(std::string(kWheel) + kHinge);
+        Rig rig(std::string(kWheel) + kWheelHinge);
         rig.limit("j")->SetLimits(1, -1);
         std::string said;
         if (row.element)
@@ -126,7 +120,7 @@ TEST(LimitStatus, ASavedLimitReadsBackAndSavesTheSameText)
     ASSERT_TRUE(original->AutoLock()); // locked and at rest: the lock counts as the joint's own
     const std::string saved = StatusText(nullptr, first.scene);
 
-    Rig second(std::string(kWheel) + kHinge);
+    Rig second(std::string(kWheel) + kWheelHinge);
     LoadStatusText(nullptr, second.scene, saved);
     kelmar::Limit *restored = second.limit("j");
     EXPECT_EQ(StatusText(nullptr, second.scene), saved);
