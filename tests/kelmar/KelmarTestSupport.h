@@ -28,6 +28,11 @@ void PoseAboutY(double tm[4][4], double angle, const double *position);
 void DH(double out[4][4], double d, double theta, double a, double alpha);
 // out = a b (out may be a or b).
 void Times(double out[4][4], const double a[4][4], const double b[4][4]);
+// The largest difference of two transforms, element by element.
+double MaxDifference(const double a[4][4], const double b[4][4]);
+// The body's mass, and its moment of inertia about axis k (0, 1, 2) of the world.
+double Mass(const kelmar::Solid *solid);
+double Inertia(const kelmar::Solid *solid, int k);
 // Writes text into a new temporary file and returns its path.
 std::string WriteTempFile(const std::string &text);
 // The same, with a name ending in ".px".

@@ -17,13 +17,6 @@ using namespace kelmartest;
 
 const std::string kDisc = std::string(kWheel) + kWheelHinge;
 
-double AxialInertia(kelmar::Solid *solid)
-{
-    double I[3][3];
-    RbdBodyGetInertiaTensor(solid->GetBody(), I);
-    return I[2][2];
-}
-
 // Shortest time to move distance d from rest to rest with |speed| <= v and
 // |acceleration| <= a.
 double BangBangTime(double d, double v, double a)
@@ -47,7 +40,7 @@ TEST_P(Approach, ArrivesWithinBoundsAndNearTheBangBangTime)
     Rig rig(kDisc);
     kelmar::Limit *limit = rig.limit("j");
     const double dt = rig.universe.timeStep, vmax = c.fraction * limit->maxSpeed;
-    const double accel = limit->maxForce / AxialInertia(rig.solid("wheel"));
+    const double accel = limit->maxForce / Inertia(rig.solid("wheel"), 2);
     double arrived = -1, overshoot = 0;
     for (int k = 1; k <= 200; ++k) {
         if (c.trial)

@@ -86,8 +86,7 @@ TEST(Examples, AStatusCarriesTheSceneIntoAFreshUniverse)
             const kelmar::Solid *b = second.scene.LookupSolid(name, false);
             if (!a) return; // a robot
             ASSERT_NE(b, nullptr) << name;
-            for (int i = 0; i < 4; ++i)
-                for (int j = 0; j < 4; ++j) EXPECT_NEAR(a->GetTM()[i][j], b->GetTM()[i][j], 1e-12) << name;
+            EXPECT_LT(MaxDifference(a->GetTM(), b->GetTM()), 1e-12) << name;
             if (!a->GetBody()) return;
             PxVector3 va, vb;
             RbdBodyGetLinearVelocity(a->GetBody(), va);
@@ -131,8 +130,7 @@ TEST(Examples, TheArmHoldsTheHandAtItsFlange)
     }
     double flange[4][4];
     g.scene.LookupJoint("arm.flange_roll", false)->GetTM(1, flange);
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) EXPECT_NEAR(flange[i][j], frame[i][j], 1e-9) << i << j;
+    EXPECT_LT(MaxDifference(flange, frame), 1e-9);
 
     const kelmar::Solid *palm = g.scene.LookupSolid("arm.hand.palm", false);
     const kelmar::Solid *flangeSolid = g.scene.LookupSolid("arm.flange", false);

@@ -68,14 +68,6 @@ std::string Solid(const std::string &id, const std::string &tags)
     return "<SOLID " + id + "><GEOMETRY_ID>g</GEOMETRY_ID><FROZEN>1</FROZEN>" + tags + "</SOLID>";
 }
 
-double Distance(const kelmar::Solid *a, const kelmar::Solid *b)
-{
-    double d = 0;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) d = std::fmax(d, std::fabs(a->GetTM()[i][j] - b->GetTM()[i][j]));
-    return d;
-}
-
 // Each solid of a pose given four ways must read the matrix of its TM
 // twin. With several tags, each carrying a pose of its own, the pose read
 // shows which tag won.
@@ -115,7 +107,7 @@ TEST(TransformTags, OnePoseGivenFourWaysIsOneMatrixAndTheStrongestTagWins)
     for (const auto &twin : twins) {
         const kelmar::Solid *solid = probe.solid(twin.first.c_str()), *tm = probe.solid(twin.second.c_str());
         ASSERT_TRUE(solid && tm) << twin.first;
-        EXPECT_LT(Distance(solid, tm), 1e-12) << twin.first;
+        EXPECT_LT(kelmartest::MaxDifference(solid->GetTM(), tm->GetTM()), 1e-12) << twin.first;
     }
 }
 

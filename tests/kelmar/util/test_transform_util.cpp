@@ -6,6 +6,8 @@
 
 #include <kelmar/Transform.h>
 
+#include "KelmarTestSupport.h"
+
 namespace {
 
 void RandomTM(std::mt19937 &rng, double tm[4][4])
@@ -16,13 +18,6 @@ void RandomTM(std::mt19937 &rng, double tm[4][4])
     kelmar::TMFromQuaternion(tm, q, p);
 }
 
-double MaxDifference(const double *a, const double *b, int n)
-{
-    double d = 0;
-    for (int i = 0; i < n; ++i) d = std::fmax(d, std::fabs(a[i] - b[i]));
-    return d;
-}
-
 TEST(TransformUtil, EulerAndPositionRoundTrip)
 {
     std::mt19937 rng(3);
@@ -31,7 +26,7 @@ TEST(TransformUtil, EulerAndPositionRoundTrip)
         RandomTM(rng, tm);
         kelmar::EulerAndPosFromTM(tm, euler, p);
         kelmar::TMFromEulerAndPos(back, euler, p);
-        EXPECT_LT(MaxDifference(&tm[0][0], &back[0][0], 16), 1e-12) << k;
+        EXPECT_LT(kelmartest::MaxDifference(tm, back), 1e-12) << k;
     }
 }
 
