@@ -169,6 +169,13 @@ kelmar::Limit *Rig::limit(const char *name)
     return j ? j->GetLimit() : nullptr;
 }
 
+std::string Joined(const std::vector<std::string> &messages)
+{
+    std::string text;
+    for (const std::string &m : messages) text += m;
+    return text;
+}
+
 std::string StandardError(const std::function<void()> &action)
 {
     testing::internal::CaptureStderr();

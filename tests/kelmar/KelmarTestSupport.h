@@ -42,6 +42,8 @@ std::string ExamplePath(const std::string &name);
 // An XML error handler whose data is a std::vector<std::string>: keeps each
 // message as "E:text" (errors) or "W:text" (warnings).
 int CollectMessage(PxXMLInput *input, int severity, int code, const char *format, ...);
+// The messages one after the other, as one text.
+std::string Joined(const std::vector<std::string> &messages);
 // What action writes to standard error.
 std::string StandardError(const std::function<void()> &action);
 

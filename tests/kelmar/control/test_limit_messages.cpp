@@ -89,9 +89,7 @@ TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
     for (const auto &row : rows) {
         Rig rig(std::string(kWheel) + kWheelHinge);
         rig.limit("j")->SetLimits(1, -1);
-        std::string said;
-        if (row.element)
-            for (const std::string &m : rig.Load(row.element)) said += m;
+        std::string said = row.element ? Joined(rig.Load(row.element)) : "";
         said += StandardError([&] { row.commands(rig, rig.limit("j")); });
         EXPECT_EQ(said, row.expected) << (row.element ? row.element : "");
     }

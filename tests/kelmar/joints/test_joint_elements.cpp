@@ -33,48 +33,37 @@ const char *kTwoCubes = R"(<WORLD><TIMESTEP>0.01</TIMESTEP></WORLD>
 
 TEST(JointElements, EveryFailureIsReportedAndLeavesNoJoint)
 {
-    struct Row {
-        const char *element, *name;
-        Messages expected;
-    };
-    const Row rows[] = {
-        {"<HINGE h0><SOLID_IDS>b, WORLD</SOLID_IDS></HINGE>",
-         nullptr,
-         {"E:Joint with ID 'h0' already exists in scene.\n", "E:Hinge not created.\n"}},
-        {"<PRISMATIC p/>", "p", {"E:Joint 'p' must have a <SOLID_IDS> element.\n", "E:Prismatic not created.\n"}},
-        {"<SPRING s><SOLID_IDS>a, ghost</SOLID_IDS></SPRING>",
-         "s",
-         {"E:Joint 's' refers to not existing solid 'ghost'.\n", "E:Spring not created.\n"}},
-        {"<BSJOINT w><SOLID_IDS>WORLD, a</SOLID_IDS></BSJOINT>",
-         "w",
-         {"E:Could not set bodies of joint 'w'.\n", "E:BSJoint not created.\n"}},
-        {"<HINGE d><SOLID_IDS>b, a</SOLID_IDS><DH>0, 0, 0, 0</DH></HINGE>",
-         "d",
-         {"E:Joint 'd' uses DH parameters but provides no reference joint.\n", "E:Hinge not created.\n"}},
-        {"<HINGE d><SOLID_IDS>b, a</SOLID_IDS><RELTO>nope</RELTO><DH>0, 0, 0, 0</DH></HINGE>",
-         "d",
-         {"E:Joint 'd' uses DH parameters but refers to not existing joint 'nope'.\n", "E:Hinge not created.\n"}},
-        {"<RPROJOINT r/>", "r", {"E:Joint 'r' must have a <SOLID_IDS> element.\n", "E:RPROJoint not created.\n"}},
-        {"<LINEAR1 l><SOLID_IDS>ghost, a</SOLID_IDS></LINEAR1>",
-         "l",
-         {"E:Joint 'l' refers to not existing solid 'ghost'.\n", "E:Linear1 not created.\n"}},
-        {"<LINEAR2 l><SOLID_IDS>WORLD, WORLD</SOLID_IDS></LINEAR2>",
-         "l",
-         {"E:Could not set bodies of joint 'l'.\n", "E:Linear2 not created.\n"}},
-        {"<SPRING s><SOLID_IDS>a, b</SOLID_IDS><LENGTH>3</LENGTH></SPRING>",
-         nullptr,
-         {"W:obsolete <LENGTH> tag for spring ignored, natural length defaults to inital length\n"}},
+    const struct {
+        const char *element, *name, *expected; // the joint that must not exist, and all that is said
+    } rows[] = {
+        {"<HINGE h0><SOLID_IDS>b, WORLD</SOLID_IDS></HINGE>", nullptr,
+         "E:Joint with ID 'h0' already exists in scene.\nE:Hinge not created.\n"},
+        {"<PRISMATIC p/>", "p", "E:Joint 'p' must have a <SOLID_IDS> element.\nE:Prismatic not created.\n"},
+        {"<SPRING s><SOLID_IDS>a, ghost</SOLID_IDS></SPRING>", "s",
+         "E:Joint 's' refers to not existing solid 'ghost'.\nE:Spring not created.\n"},
+        {"<BSJOINT w><SOLID_IDS>WORLD, a</SOLID_IDS></BSJOINT>", "w",
+         "E:Could not set bodies of joint 'w'.\nE:BSJoint not created.\n"},
+        {"<HINGE d><SOLID_IDS>b, a</SOLID_IDS><DH>0, 0, 0, 0</DH></HINGE>", "d",
+         "E:Joint 'd' uses DH parameters but provides no reference joint.\nE:Hinge not created.\n"},
+        {"<HINGE d><SOLID_IDS>b, a</SOLID_IDS><RELTO>nope</RELTO><DH>0, 0, 0, 0</DH></HINGE>", "d",
+         "E:Joint 'd' uses DH parameters but refers to not existing joint 'nope'.\nE:Hinge not created.\n"},
+        {"<RPROJOINT r/>", "r", "E:Joint 'r' must have a <SOLID_IDS> element.\nE:RPROJoint not created.\n"},
+        {"<LINEAR1 l><SOLID_IDS>ghost, a</SOLID_IDS></LINEAR1>", "l",
+         "E:Joint 'l' refers to not existing solid 'ghost'.\nE:Linear1 not created.\n"},
+        {"<LINEAR2 l><SOLID_IDS>WORLD, WORLD</SOLID_IDS></LINEAR2>", "l",
+         "E:Could not set bodies of joint 'l'.\nE:Linear2 not created.\n"},
+        {"<SPRING s><SOLID_IDS>a, b</SOLID_IDS><LENGTH>3</LENGTH></SPRING>", nullptr,
+         "W:obsolete <LENGTH> tag for spring ignored, natural length defaults to inital length\n"},
         {"<RPROJOINT r><SOLID_IDS>b, WORLD</SOLID_IDS><RELTO>ghost</RELTO><REL_POS>1, 0, 0</REL_POS></RPROJOINT>",
          nullptr,
-         {"E:Parse error in file 'file pointer': Solid 'ghost' referenced from joint 'r' is not created yet, using "
-          "world coordinates instead.\n",
-          "W:Solid 'ghost' referenced from RPROjoint 'r' is not created yet, using world reference frame "
-          "instead.\n"}},
+         "E:Parse error in file 'file pointer': Solid 'ghost' referenced from joint 'r' is not created yet, using "
+         "world coordinates instead.\nW:Solid 'ghost' referenced from RPROjoint 'r' is not created yet, using world "
+         "reference frame instead.\n"},
     };
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
         Rig rig(kTwoCubes);
         const int before = RbdWorldGetTotalConstraints(rig.universe.GetWorld());
-        EXPECT_EQ(rig.Load(row.element), row.expected) << row.element;
+        EXPECT_EQ(Joined(rig.Load(row.element)), row.expected) << row.element;
         if (row.name) {
             EXPECT_EQ(rig.joint(row.name), nullptr) << row.element;
             EXPECT_EQ(RbdWorldGetTotalConstraints(rig.universe.GetWorld()), before) << row.element;

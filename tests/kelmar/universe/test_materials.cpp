@@ -72,31 +72,31 @@ TEST(Materials, EveryMessageOfMaterialAndMaterialPairIsExact)
     }
 }
 
-TEST(Materials, PairElementsSetTheirParametersWithTheFrictionModelTheyImply)
+// The built-in pairs combine their materials: restitution multiplies,
+// softness averages, and the dynamic coefficient is 0.3 of the static one.
+// Pair elements set their parameters with the friction model they imply,
+// and the contact type follows the friction switches.
+TEST(Materials, ContactParametersOfBuiltInAndLoadedPairs)
 {
     Universe u;
     EXPECT_TRUE(LoadUniverse(u, "<MATERIALPAIR><IDS>wood, metal</IDS><FORCES>2, 3</FORCES></MATERIALPAIR>"
                                 "<MATERIALPAIR><IDS>0, 0</IDS><FORCE>2</FORCE></MATERIALPAIR>"
                                 "<MATERIALPAIR><IDS>1, 1</IDS><MU>0.5, 0.25</MU></MATERIALPAIR>")
                     .empty());
-    EXPECT_EQ(u.GetContactParameter(3, 0, kelmar::kPrimaryFrictionForce), 2);
-    EXPECT_EQ(u.GetContactParameter(3, 0, kelmar::kSecondaryFrictionForce), 3);
+    const struct {
+        int a, b;
+        kelmar::tContactParameter parameter;
+        double value;
+    } rows[] = {{0, 4, kelmar::kStaticFriction, 1.0},       {0, 4, kelmar::kDynamicFriction, 0.3},
+                {4, 0, kelmar::kSoftness, 0.0050005},       {3, 3, kelmar::kRestitution, 0.0001},
+                {3, 3, kelmar::kDynamicFriction, 0.12},     {3, 0, kelmar::kPrimaryFrictionForce, 2},
+                {3, 0, kelmar::kSecondaryFrictionForce, 3}, {0, 0, kelmar::kSecondaryFrictionForce, 2},
+                {1, 1, kelmar::kDynamicFriction, 0.25}};
+    for (const auto &row : rows)
+        EXPECT_DOUBLE_EQ(u.GetContactParameter(row.a, row.b, row.parameter), row.value)
+            << row.a << ", " << row.b << ": " << row.parameter;
     EXPECT_EQ(RbdContactParamsGetFrictionModel(u.GetContactParameters(0, 3)), 0);
-    EXPECT_EQ(u.GetContactParameter(0, 0, kelmar::kSecondaryFrictionForce), 2);
-    EXPECT_EQ(u.GetContactParameter(1, 1, kelmar::kDynamicFriction), 0.25);
     EXPECT_EQ(RbdContactParamsGetFrictionModel(u.GetContactParameters(1, 1)), 1);
-}
-
-// The built-in pairs combine their materials: restitution multiplies,
-// softness averages, and the dynamic coefficient is 0.3 of the static one.
-TEST(Materials, BuiltInPairsAndFrictionSwitchesOfTheContactType)
-{
-    Universe u;
-    EXPECT_EQ(u.GetContactParameter(0, 4, kelmar::kStaticFriction), 1.0);
-    EXPECT_DOUBLE_EQ(u.GetContactParameter(0, 4, kelmar::kDynamicFriction), 0.3);
-    EXPECT_DOUBLE_EQ(u.GetContactParameter(4, 0, kelmar::kSoftness), 0.0050005);
-    EXPECT_DOUBLE_EQ(u.GetContactParameter(3, 3, kelmar::kRestitution), 0.0001);
-    EXPECT_DOUBLE_EQ(u.GetContactParameter(3, 3, kelmar::kDynamicFriction), 0.12);
     u.SetContactParameter(2, 3, kelmar::kFrictionForces, 0);
     EXPECT_EQ(RbdContactParamsGetType(u.GetContactParameters(2, 3)), 0);
     u.SetContactParameter(2, 3, kelmar::kStaticFriction, 0.5);
