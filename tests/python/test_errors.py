@@ -25,6 +25,8 @@ CASES = [
      "Solid:SetQuaternion: dim of array arg #0 must be 4\n", "BadDimension"),
     (lambda o: o["hand"].SetJoints([0.1] * 8), "badarg:array:dim",
      "Robot:SetJoints: dim of array arg #0 must be 9\n", "BadDimension"),
+    (lambda o: o["hand"].SetLocks([1, 0]), "badarg:array:dim", "Robot:SetLocks: dim of array arg #0 must be 9\n",
+     "BadDimension"),
     (lambda o: o["ball"].SetTM(SKEWED), "badarg:value", "Solid:SetTM: transformation matrix is invalid\n",
      "BadArgument"),
     (lambda o: o["universe"].GetStaticMu(0, 99), "badarg:material", "invalid material index: 99\n", "BadMaterial"),

@@ -41,10 +41,6 @@ def test_bounds_per_joint_and_for_all_joints(kelmar, hand):
     robot.SetMaxSpeeds(2.5)  # the overload for every joint
     robot.SetMaxSpeed(3, 1.0)
     assert np.allclose(robot.GetMaxSpeeds(), [2.5, 2.5, 2.5, 1.0, 2.5, 2.5, 2.5, 2.5, 2.5])
-    robot.SetLocks([0, 1, 0, 0, 0, 0, 0, 0, 1])
-    assert list(robot.GetLocks()) == [0, 1, 0, 0, 0, 0, 0, 0, 1]
-    with pytest.raises(kelmar.BadDimension):
-        robot.SetLocks([1, 0])
 
 
 def test_joints_placed_kinematically_read_back_at_once_and_sub_robots_split_them(kelmar, hand):
