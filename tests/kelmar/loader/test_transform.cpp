@@ -1,6 +1,7 @@
 // Transform tags: one pose written as TM, as ROT + POS, as QUAT + POS and as
 // EULER + POS gives one matrix, and with several tags given the stronger
-// one wins (TM, then ROT, then QUAT, then EULER).
+// one wins (TM, then ROT, then QUAT, then EULER); Euler angles and position
+// taken from a pose give it back.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +13,7 @@
 
 #include <kelmar/PxMath.h>
 #include <kelmar/PxVector.h>
+#include <kelmar/Transform.h>
 
 #include "KelmarTestSupport.h"
 
@@ -108,6 +110,11 @@ TEST(TransformTags, OnePoseGivenFourWaysIsOneMatrixAndTheStrongestTagWins)
         const kelmar::Solid *solid = probe.solid(twin.first.c_str()), *tm = probe.solid(twin.second.c_str());
         ASSERT_TRUE(solid && tm) << twin.first;
         EXPECT_LT(kelmartest::MaxDifference(solid->GetTM(), tm->GetTM()), 1e-12) << twin.first;
+        // The Euler angles and position of a pose make the same pose again.
+        double euler[3], p[3], back[4][4];
+        kelmar::EulerAndPosFromTM(tm->GetTM(), euler, p);
+        kelmar::TMFromEulerAndPos(back, euler, p);
+        EXPECT_LT(kelmartest::MaxDifference(back, tm->GetTM()), 1e-12) << twin.second;
     }
 }
 

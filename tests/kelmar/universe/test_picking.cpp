@@ -15,19 +15,17 @@ namespace {
 
 using namespace kelmartest;
 
-struct Picked {
+struct Picked : Rig {
     Picked()
     {
         RbdWorldSetGravity(universe.GetWorld(), 0, 0, -kGravity);
         RbdWorldSetAutoDisable(universe.GetWorld(), 0);
         universe.timeStep = 0.002;
-        universe.AddScene(&scene);
         kelmar::SolidSpec desc;
         desc.name = "ball";
         desc.mass = 1.0;
         ball = kelmar::AddSphere(&scene, 5, desc);
     }
-    ~Picked() { universe.DelScene(&scene); }
     // The ray runs down the z axis: the grabbed point is the ball's top,
     // and the pull passes through its centre.
     void Drag(double height, double seconds)
@@ -46,8 +44,6 @@ struct Picked {
         return p[2] + 5;
     }
 
-    kelmar::Universe universe;
-    kelmar::Scene scene;
     kelmar::Solid *ball = nullptr;
 };
 
