@@ -62,16 +62,6 @@ CASES = [
 ]
 
 
-@pytest.fixture
-def objects(kelmar, world):
-    universe, scene, name = world
-    for _ in range(2):
-        universe.step()  # the ball rests on its stand: one contact
-    return {"kelmar": kelmar, "universe": universe, "scene": name, "ball": kelmar.SolidRef(name, "ball"),
-            "hand": kelmar.Robot(name, "hand.robot"), "finger1": kelmar.Hinge(name, "hand.finger1"),
-            "finger1_mid": kelmar.Hinge(name, "hand.finger1_mid")}
-
-
 def state(o):
     return [o["universe"].GetGravity(), o["ball"].GetTM(), o["hand"].GetJoints(), o["finger1"].GetLimits(),
             o["finger1"].GetLimitParams(), o["finger1_mid"].GetCtrlParams(), o["finger1"].GetTM()]

@@ -5,17 +5,12 @@ import numpy as np
 import pytest
 
 
-@pytest.fixture
-def hinges(kelmar, world):
-    universe, _, name = world
-    for _ in range(5):
-        universe.step()
-    return universe, kelmar.Robot(name, "hand.robot"), kelmar.Hinge(name, "hand.finger1"), \
-        kelmar.Hinge(name, "hand.finger1_mid"), name
+def parts(o):
+    return o["universe"], o["hand"], o["finger1"], o["finger1_mid"], o["scene"]
 
 
-def test_a_hinge_reads_the_robots_joint_and_follows_a_drive(kelmar, hinges):
-    universe, hand, base, middle, _ = hinges
+def test_a_hinge_reads_the_robots_joint_and_follows_a_drive(kelmar, objects):
+    universe, hand, base, middle, _ = parts(objects)
     assert base.Valid() == 1 and base.GetAngle() == pytest.approx(hand.GetJoint(0), abs=1e-6)
     assert middle.GetValue() == pytest.approx(hand.GetJoint(1), abs=1e-6)
     assert middle.SetValue(0.4) == pytest.approx(0.4)
@@ -29,8 +24,8 @@ def test_a_hinge_reads_the_robots_joint_and_follows_a_drive(kelmar, hinges):
     assert frame.shape == (4, 4) and np.allclose(frame[:3, :3] @ frame[:3, :3].T, np.eye(3), atol=1e-5)
 
 
-def test_stops_take_either_order_and_the_file_gives_the_controllers(kelmar, hinges):
-    _, _, base, middle, _ = hinges
+def test_stops_take_either_order_and_the_file_gives_the_controllers(kelmar, objects):
+    _, _, base, middle, _ = parts(objects)
     base.SetLimits([0.5, -0.25])  # either order: lower, upper
     assert np.allclose(base.GetLimits(), [-0.25, 0.5])
     base.SetLimits(-0.3, 0.6)  # the pair overload
@@ -40,9 +35,9 @@ def test_stops_take_either_order_and_the_file_gives_the_controllers(kelmar, hing
     assert np.allclose(base.GetCtrlParams(), [3, 0.05, 0.5]) and np.allclose(middle.GetCtrlParams(), [2])
 
 
-def test_a_hanging_fingers_joints_carry_the_weight_of_the_links_below_them(kelmar, hinges):
-    universe, hand, _, _, name = hinges
-    for _ in range(55):
+def test_a_hanging_fingers_joints_carry_the_weight_of_the_links_below_them(kelmar, objects):
+    universe, hand, _, _, name = parts(objects)
+    for _ in range(58):
         universe.step()
     links = ["hand.finger1_proximal", "hand.finger1_middle", "hand.finger1_distal"]
     weights = [kelmar.SolidRef(name, link).GetMass() * 981 for link in links]  # kg cm/s^2
