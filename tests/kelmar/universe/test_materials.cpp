@@ -137,47 +137,49 @@ TEST(Materials, BadIndexThrowsAndChangesNothing)
     EXPECT_EQ(softness[8], 0.0001); // beyond the built-in materials
 }
 
+// A ball falling in a universe of its own with room for models.
+struct Falling {
+    explicit Falling(int models) : universe(0, 0, models)
+    {
+        universe.AddScene(&scene);
+        RbdWorldSetGravity(universe.GetWorld(), 0, 0, -kelmartest::kGravity);
+        ball = kelmar::AddSphere(&scene, 1, kelmar::SolidSpec());
+    }
+    ~Falling() { universe.DelScene(&scene); }
+    double Height() const
+    {
+        double p[3];
+        ball->GetPosition(p);
+        return p[2];
+    }
+    Universe universe;
+    kelmar::Scene scene;
+    kelmar::Solid *ball;
+};
+
 TEST(Universe, PauseStopsTheClockAndASecondUniverseGrowsTheCollisionLibrary)
 {
-    Universe first(0, 0, 50);
-    kelmar::Scene a;
-    first.AddScene(&a);
-    RbdWorldSetGravity(first.GetWorld(), 0, 0, -kelmartest::kGravity);
-    kelmar::SolidSpec desc;
-    kelmar::Solid *ball = kelmar::AddSphere(&a, 1, desc);
-    first.AddOptions(Universe::kPause);
-    first.step();
-    EXPECT_EQ(first.time, 0.0);
-    first.ClearOptions(Universe::kPause);
+    Falling first(50);
+    first.universe.AddOptions(Universe::kPause);
+    first.universe.step();
+    EXPECT_EQ(first.universe.time, 0.0);
+    first.universe.ClearOptions(Universe::kPause);
     const int before = CdxGetModelCapacity();
     {
-        Universe second(0, 0, 5000);
+        Falling second(5000);
         EXPECT_GE(CdxGetModelCapacity(), 2 * (50 + 5000));
         EXPECT_GE(CdxGetModelCapacity(), before);
-        kelmar::Scene b;
-        second.AddScene(&b);
-        kelmar::AddSphere(&b, 1, desc);
-        second.step();
-        first.step();
-        second.DelScene(&b);
+        second.universe.step();
+        first.universe.step();
     }
-    first.step();
+    first.universe.step();
     // The first universe's ball fell exactly as in a universe on its own.
-    Universe alone(0, 0, 50);
-    kelmar::Scene c;
-    alone.AddScene(&c);
-    RbdWorldSetGravity(alone.GetWorld(), 0, 0, -kelmartest::kGravity);
-    kelmar::Solid *twin = kelmar::AddSphere(&c, 1, desc);
-    alone.step();
-    alone.step();
-    double p[3], q[3];
-    ball->GetPosition(p);
-    twin->GetPosition(q);
-    EXPECT_LT(p[2], 0.0);
-    EXPECT_EQ(p[2], q[2]);
-    EXPECT_EQ(CdxSphereGetRadius(CdxModelGetGeometry(ball->GetModel())), 1.0);
-    alone.DelScene(&c);
-    first.DelScene(&a);
+    Falling alone(50);
+    alone.universe.step();
+    alone.universe.step();
+    EXPECT_LT(first.Height(), 0.0);
+    EXPECT_EQ(first.Height(), alone.Height());
+    EXPECT_EQ(CdxSphereGetRadius(CdxModelGetGeometry(first.ball->GetModel())), 1.0);
 }
 
 } // namespace
