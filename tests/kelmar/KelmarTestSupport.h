@@ -4,10 +4,23 @@
 #ifndef KELMAR_TESTS_KELMAR_SUPPORT_H
 #define KELMAR_TESTS_KELMAR_SUPPORT_H
 
+// What most of the tests use comes with this header.
+#include <cmath>
+#include <cstdio>
 #include <functional>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include <kelmar/CdxModel.h>
+#include <kelmar/CdxPrimitives.h>
+#include <kelmar/PxMath.h>
+#include <kelmar/PxVector.h>
+#include <kelmar/RbdBody.h>
+#include <kelmar/RbdWorld.h>
 #include <kelmar/kelmar.h>
 
 namespace kelmartest {

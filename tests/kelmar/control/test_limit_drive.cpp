@@ -1,13 +1,5 @@
 // Driving a hinge of known inertia: the time-optimal approach against the
 // bang-bang bound, tracking a moving target, PID control, stops and locks.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <memory>
-#include <random>
-#include <string>
-
-#include <kelmar/RbdBody.h>
 
 #include "KelmarTestSupport.h"
 

@@ -1,14 +1,8 @@
 // Refused and clamped commands and bad controller types: the exact
 // messages, each printed once until its condition clears; and the LIMIT
 // element's round trip through a saved status.
-#include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdio>
 #include <functional>
-#include <string>
-
-#include <kelmar/RbdBody.h>
 
 #include "KelmarTestSupport.h"
 

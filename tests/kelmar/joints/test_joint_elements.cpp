@@ -2,18 +2,9 @@
 // default axis, spring lengths, the relative pose of RPRO joints, and what
 // a status reload may change (DH frames on a reference joint are checked
 // by the robot kinematics test against an independent product).
-#include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdio>
-#include <string>
-
-#include <kelmar/PxMath.h>
-#include <kelmar/PxVector.h>
-#include <kelmar/RbdBody.h>
 #include <kelmar/RbdConstraint.h>
 #include <kelmar/RbdSpring.h>
-#include <kelmar/RbdWorld.h>
 
 #include "KelmarTestSupport.h"
 

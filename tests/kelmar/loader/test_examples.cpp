@@ -1,17 +1,10 @@
 // The example scenes: what the grasp scene holds after loading, the
 // objects each on their own material, the bowl's mesh, and a status that
 // carries the whole state into a fresh universe.
-#include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <string>
 
-#include <kelmar/CdxModel.h>
 #include <kelmar/CdxTriangleMesh.h>
-#include <kelmar/PxMath.h>
-#include <kelmar/RbdBody.h>
 
 #include "KelmarTestSupport.h"
 

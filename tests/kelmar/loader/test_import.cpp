@@ -1,14 +1,6 @@
 // Imports: scale, placement and naming scopes reach what the imported file
 // makes, variables reach its values, and the importer's scope, placement,
 // scale and variables are back afterwards whatever happened inside.
-#include <gtest/gtest.h>
-
-#include <cmath>
-
-#include <kelmar/CdxModel.h>
-#include <kelmar/CdxPrimitives.h>
-#include <kelmar/PxVector.h>
-#include <kelmar/RbdBody.h>
 
 #include "KelmarTestSupport.h"
 

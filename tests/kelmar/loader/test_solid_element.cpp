@@ -1,14 +1,6 @@
 // What the tags of a SOLID element do to the solid: freezing and enabling,
 // option bits, the default material, invisible solids, initial velocities
 // turned with the placement, and the variables that fill the values.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <string>
-
-#include <kelmar/CdxModel.h>
-#include <kelmar/CdxPrimitives.h>
-#include <kelmar/RbdBody.h>
 
 #include "KelmarTestSupport.h"
 

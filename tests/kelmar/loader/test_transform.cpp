@@ -2,17 +2,9 @@
 // EULER + POS gives one matrix, and with several tags given the stronger
 // one wins (TM, then ROT, then QUAT, then EULER); Euler angles and position
 // taken from a pose give it back.
-#include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdio>
-#include <random>
-#include <string>
 #include <utility>
-#include <vector>
 
-#include <kelmar/PxMath.h>
-#include <kelmar/PxVector.h>
 #include <kelmar/Transform.h>
 
 #include "KelmarTestSupport.h"

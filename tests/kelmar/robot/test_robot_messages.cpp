@@ -1,10 +1,5 @@
 // What ROBOT elements and robot operations say when their input is wrong,
 // and what replacing a virtual basis refuses.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "KelmarTestSupport.h"
 

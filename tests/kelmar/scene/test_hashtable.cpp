@@ -1,10 +1,7 @@
 // Registries against std::map (removals among colliding keys included), and scoped name lookup.
-#include <gtest/gtest.h>
+#include "KelmarTestSupport.h"
 
 #include <map>
-#include <random>
-#include <string>
-#include <vector>
 
 #include <kelmar/Hashtable.h>
 #include <kelmar/Scene.h>

@@ -1,17 +1,8 @@
 // Solids: mass from geometry and material, consistent mass and inertia on
 // every path, jointed solids moving rigidly together, stepwise moves.
-#include <gtest/gtest.h>
 
-#include <cmath>
-#include <memory>
-
-#include <kelmar/CdxPrimitives.h>
-#include <kelmar/PxMath.h>
-#include <kelmar/PxVector.h>
 #include <kelmar/RbdBSJoint.h>
-#include <kelmar/RbdBody.h>
 #include <kelmar/RbdConstraint.h>
-#include <kelmar/RbdWorld.h>
 
 #include "KelmarTestSupport.h"
 

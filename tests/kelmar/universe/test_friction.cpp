@@ -1,13 +1,6 @@
 // Friction on an inclined wooden plane at the universe's defaults: static
 // friction holds a block still, dynamic friction sets the sliding
 // acceleration, and without switching the pair's coefficient decides.
-#include <gtest/gtest.h>
-
-#include <cmath>
-
-#include <kelmar/PxVector.h>
-#include <kelmar/RbdBody.h>
-#include <kelmar/RbdWorld.h>
 
 #include "KelmarTestSupport.h"
 

@@ -1,16 +1,8 @@
 // The material table, contact parameters of material pairs, and the
 // messages of the MATERIAL and MATERIALPAIR status elements.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <string>
-#include <vector>
 
 #include <kelmar/CdxFrame.h>
-#include <kelmar/CdxPrimitives.h>
-#include <kelmar/CdxModel.h>
 #include <kelmar/RbdContact.h>
-#include <kelmar/RbdWorld.h>
 
 #include "KelmarTestSupport.h"
 

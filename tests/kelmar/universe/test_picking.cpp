@@ -1,13 +1,6 @@
 // Dragging a solid with the mouse spring: k = 25 m, c = 2.8 m, gravity
 // compensated, so the grabbed point behaves like a damped oscillator with
 // w = 5 rad/s and damping ratio 0.28.
-#include <gtest/gtest.h>
-
-#include <cmath>
-
-#include <kelmar/PxVector.h>
-#include <kelmar/RbdBody.h>
-#include <kelmar/RbdWorld.h>
 
 #include "KelmarTestSupport.h"
 
