@@ -1,5 +1,6 @@
 """The declaration tables entry by entry, the constants' values, and the
 classes Python makes of them."""
+import numpy as np
 import pytest
 
 from conftest import data
@@ -65,3 +66,14 @@ def test_entry_names_follow_prefixes_destructors_and_overloads(kelmar):
     assert {"Universe_SetGravity", "Solid_1_SetTM", "Ref_Hinge", "Robot_rec_Robot", "FREE_Universe", "Ref_FREE_Hinge",
             "Robot_FREE_Robot", "CameraCreate_KelmarCamera"} <= entries
     assert kelmar.ConvertVector.__doc__.count("[entry ") == 2  # Solid_ and TM_
+
+
+# One setting per shape of entry adapter: a field of the limit, a function of the world, an array of the RPRO
+# constraint, six reals of the stops; each value goes in and comes back through its pair of entries.
+@pytest.mark.parametrize("target, setter, value", [
+    ("finger1", "MaxSpeed", 1.5), ("universe", "Epsilon", 0.25), ("mount", "LinearStrength", [1.0, 2.0, 3.0]),
+    ("finger1", "LimitParams", [100.0, 1.0, 0.2, 200.0, 2.0, 0.3])])
+def test_a_setting_comes_back_through_its_entries(kelmar, objects, target, setter, value):
+    owner = kelmar.RPROJoint(objects["scene"], "hand.mount") if target == "mount" else objects[target]
+    getattr(owner, "Set" + setter)(value)
+    assert np.allclose(getattr(owner, "Get" + setter)(), value)
