@@ -130,26 +130,6 @@ void BallSphere(CdxGeometryID g, PxVector3 centre, PxReal *radius)
     *radius = Ball(g)->radius;
 }
 
-void BallSupport(CdxGeometryID g, const PxMatrix4 tm, const PxVector3 d, PxVector3 point)
-{
-    PxVector3 unit;
-    PxV3Copy(unit, d);
-    PxV3Normalize(unit);
-    Origin(tm, point);
-    PxV3AddScaled(point, point, unit, Ball(g)->radius);
-}
-
-// Solid sphere: 0.4 r^2 per unit mass, volume 4/3 pi r^3.
-int16_t BallMass(CdxGeometryID g, PxMatrix4 com, PxMatrix3 inertia, PxReal *volume)
-{
-    PxReal r = Ball(g)->radius;
-    PxM4Identity(com);
-    PxM3Identity(inertia);
-    for (int i = 0; i < 3; ++i) inertia[i][i] = 0.4 * r * r;
-    *volume = 4.0 / 3.0 * M_PI * r * r * r;
-    return 1;
-}
-
 void Tolerances(const CdxModelPair *pair, PxReal *eps)
 {
     *eps = pair->model1->contactTolerance + pair->model2->contactTolerance;
@@ -284,7 +264,7 @@ void TestShapesRegister()
 {
     gTestShapeCounters = TestShapeCounters{};
     gBoxType = CdxGeometryRegisterType("TestBox", Destroy, BoxAABB, BoxXY, BoxSphere, BoxSupport, BoxMass);
-    gBallType = CdxGeometryRegisterType("TestBall", Destroy, BallAABB, nullptr, BallSphere, BallSupport, BallMass);
+    gBallType = CdxGeometryRegisterType("TestBall", Destroy, BallAABB, nullptr, BallSphere, nullptr, nullptr);
     CdxRegisterTermAction(ForgetTypes);
     CdxInteractions boxBox;
     CdxInteractionsInit(&boxBox);

@@ -21,17 +21,6 @@ void ExpectPoint(const PxReal *p, PxReal x, PxReal y, PxReal z, PxReal tolerance
 
 } // namespace
 
-TEST_F(CdxTest, NullModelsAndModelsWithoutGeometryHaveNoBox)
-{
-    CdxModelID model = Model(nullptr, nullptr);
-    CdxModelSetDensity(nullptr, 3.0);
-    EXPECT_EQ(0.0, CdxModelGetDensity(nullptr));
-    EXPECT_EQ(nullptr, CdxModelGetGeometry(nullptr));
-    PxVector3 min, max;
-    EXPECT_EQ(0, CdxModelGetAABB(model, min, max)) << "no geometry, no box";
-    EXPECT_EQ(0, CdxModelGetAABB(nullptr, min, max));
-}
-
 TEST_F(CdxTest, PoolGrowsPastItsFirstBlockAndReusesReturnedModels)
 {
     std::set<CdxModelID> seen;
@@ -83,7 +72,7 @@ TEST_F(CdxTest, RelativeTransformPlacesTheModelInItsReferenceFrame)
     EXPECT_EQ(&otherBody, CdxModelGetTransformPtr(model)) << "without an offset the model follows directly";
 }
 
-TEST_F(CdxTest, BoxOfATurnedModelCoversItsRotatedCorners)
+TEST_F(CdxTest, BoxAndSphereOfATurnedModelCoverItsRotatedCorners)
 {
     PxMatrix4 tm;
     TestRotationZ(tm, M_PI / 4, 1, 0, 0);
@@ -97,6 +86,13 @@ TEST_F(CdxTest, BoxOfATurnedModelCoversItsRotatedCorners)
     PxVector3 pathMin, pathMax;
     ASSERT_EQ(1, CdxModelGetAABB_PathCompatible(model, pathMin, pathMax, 3.0));
     ExpectPoint(pathMin, min[0], min[1], min[2]);
+    // The bounding sphere moves with the model but is not turned.
+    PxVector3 centre;
+    PxReal radius;
+    ASSERT_EQ(1, CdxModelGetBSphere(model, centre, &radius));
+    ExpectPoint(centre, 1, 0, 0);
+    EXPECT_NEAR(std::sqrt(6.0), radius, kTight);
+    EXPECT_EQ(0, CdxModelGetAABB(Model(nullptr, nullptr), min, max)) << "no geometry, no box";
 }
 
 TEST_F(CdxTest, PathBoxSweepsOverTheMotionAhead)
@@ -113,18 +109,6 @@ TEST_F(CdxTest, PathBoxSweepsOverTheMotionAhead)
     ASSERT_EQ(1, CdxModelGetPathAABB(model, min, max, 3.0));
     ExpectPoint(min, -0.5, -0.5, -3.5);
     ExpectPoint(max, 6.5, 0.5, 0.5);
-}
-
-TEST_F(CdxTest, BoundingSphereMovesWithTheModelButIsNotRotated)
-{
-    PxMatrix4 tm;
-    TestRotationZ(tm, 1.0, 4, 5, 6);
-    CdxModelID model = Model(TestBoxCreate(1, 2, 2), &tm);
-    PxVector3 centre;
-    PxReal radius;
-    ASSERT_EQ(1, CdxModelGetBSphere(model, centre, &radius));
-    ExpectPoint(centre, 4, 5, 6);
-    EXPECT_NEAR(3.0, radius, kTight);
 }
 
 TEST_F(CdxTest, MoveToWritesTheVelocitiesOfTheMove)

@@ -126,17 +126,6 @@ TEST_F(PrimitiveTest, SpheresMeetAfterTheirGapOverTheirClosingSpeed)
     mb.linear[0] = 1e-4; // moving less than 0.001 in the step
     EXPECT_EQ(5.0, SafeTime(a, b, 5.0, &found));
     EXPECT_EQ(0, found);
-    // Through the dispatcher, which needs both velocities of both models.
-    mb.linear[0] = -2.0;
-    CdxModelPair pair;
-    CdxModelPairReset(&pair, a, b);
-    CdxHello(&pair);
-    CdxSafeTimeResult result = {};
-    EXPECT_EQ(1, CdxSafeTime(&pair, 5.0, &result));
-    EXPECT_DOUBLE_EQ(1.0, result.safeTime);
-    CdxModelSetAngularVelocityPtr(b, nullptr);
-    EXPECT_EQ(1, CdxSafeTime(&pair, 5.0, &result));
-    EXPECT_EQ(5.0, result.safeTime);
 }
 
 TEST_F(PrimitiveTest, SafeTimesOfSphereAndBoxAgainstAPlaneAndABox)
