@@ -71,6 +71,19 @@ template <auto Target, auto Set, const char *Label> void SetTransform(KelmarCall
     std::invoke(Set, Target(c), tm);
 }
 
+// Option bits: the first argument handed to Method of the object as bits, or tested against its options.
+template <auto Target, auto Method, const char *Label> void WithBits(KelmarCall *c)
+{
+    auto target = Target(c);
+    std::invoke(Method, target, static_cast<unsigned int>(Int(c, 0, Label)));
+}
+
+template <auto Target, const char *Label> void CheckBits(KelmarCall *c)
+{
+    auto target = Target(c);
+    ReturnInt(c, (target->GetOptions() & static_cast<unsigned int>(Int(c, 0, Label))) != 0);
+}
+
 EntryList UniverseEntries();
 EntryList SceneEntries();
 EntryList ContactEntries();

@@ -343,30 +343,7 @@ template <PxReal (*Get)(RbdBodyID), const char *Label> void GetBodyReal(KelmarCa
 }
 
 // ---- Options, type, colour ----
-unsigned int Bits(KelmarCall *c)
-{
-    return static_cast<unsigned int>(Int(c, 0, "Solid:Options"));
-}
-
-void SetOptions(KelmarCall *c)
-{
-    S(c)->SetOptions(Bits(c));
-}
-
-void AddOptions(KelmarCall *c)
-{
-    S(c)->AddOptions(Bits(c));
-}
-
-void ClearOptions(KelmarCall *c)
-{
-    S(c)->ClearOptions(Bits(c));
-}
-
-void CheckOptions(KelmarCall *c)
-{
-    ReturnInt(c, (S(c)->GetOptions() & Bits(c)) != 0);
-}
+constexpr char kSolidOptions[] = "Solid:Options";
 
 void SetType(KelmarCall *c)
 {
@@ -427,10 +404,10 @@ const NamedEntry kEntries[] = {
     {"Solid_SetColor", SetColor},
     {"Solid_PosToWorld", PosToWorld},
     {"Solid_PosFromWorld", PosFromWorld},
-    {"Solid_SetOptions", SetOptions},
-    {"Solid_AddOptions", AddOptions},
-    {"Solid_ClearOptions", ClearOptions},
-    {"Solid_CheckOptions", CheckOptions},
+    {"Solid_SetOptions", WithBits<S, &Solid::SetOptions, kSolidOptions>},
+    {"Solid_AddOptions", WithBits<S, &Solid::AddOptions, kSolidOptions>},
+    {"Solid_ClearOptions", WithBits<S, &Solid::ClearOptions, kSolidOptions>},
+    {"Solid_CheckOptions", CheckBits<S, kSolidOptions>},
     {"Solid_SetType", SetType},
     {"Solid_GetType", GetType},
     {"Solid_Valid", Valid},

@@ -216,35 +216,7 @@ void SetFriction2(KelmarCall *c)
 }
 
 // ---- Options ----
-unsigned int Bits(KelmarCall *c)
-{
-    return static_cast<unsigned int>(Int(c, 0, "Universe:Options"));
-}
-
-void CheckOptions(KelmarCall *c)
-{
-    ReturnInt(c, (U(c)->GetOptions() & Bits(c)) != 0);
-}
-
-void AddOptions(KelmarCall *c)
-{
-    U(c)->AddOptions(Bits(c));
-}
-
-void ClearOptions(KelmarCall *c)
-{
-    U(c)->ClearOptions(Bits(c));
-}
-
-void SetOptions(KelmarCall *c)
-{
-    U(c)->SetOptions(Bits(c));
-}
-
-void ToggleOptions(KelmarCall *c)
-{
-    U(c)->ToggleOptions(Bits(c));
-}
+constexpr char kUniverseOptions[] = "Universe:Options";
 
 void GetOptions(KelmarCall *c)
 {
@@ -294,11 +266,11 @@ const NamedEntry kEntries[] = {
     {"Universe_GetDynamicMu", GetDynamicMu},
     {"Universe_SetFriction1", SetFriction1},
     {"Universe_SetFriction2", SetFriction2},
-    {"Universe_CheckOptions", CheckOptions},
-    {"Universe_AddOptions", AddOptions},
-    {"Universe_ClearOptions", ClearOptions},
-    {"Universe_SetOptions", SetOptions},
-    {"Universe_ToggleOptions", ToggleOptions},
+    {"Universe_CheckOptions", CheckBits<U, kUniverseOptions>},
+    {"Universe_AddOptions", WithBits<U, &Universe::AddOptions, kUniverseOptions>},
+    {"Universe_ClearOptions", WithBits<U, &Universe::ClearOptions, kUniverseOptions>},
+    {"Universe_SetOptions", WithBits<U, &Universe::SetOptions, kUniverseOptions>},
+    {"Universe_ToggleOptions", WithBits<U, &Universe::ToggleOptions, kUniverseOptions>},
     {"Universe_GetOptions", GetOptions},
 };
 
