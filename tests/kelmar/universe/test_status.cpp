@@ -77,34 +77,34 @@ void CloseFingers(Hosted &loaded, int steps)
 TEST(Status, ASavedOrResetStateRunsExactlyAsAFreshUniverse)
 {
     for (const std::string &file : {kHandAndBall, kGraspBall})
-    for (unsigned int flags : {kelmar::Scene::kStatusPose | kelmar::Scene::kStatusAppearance,
-                               unsigned(kelmar::Scene::kStatusAppearance)}) {
-        SCOPED_TRACE(file + " flags " + std::to_string(flags));
-        Hosted reset(file), fresh(file);
-        EXPECT_GT(reset.scene.ObjectCount(), 10);
-        CloseFingers(reset, 20);
-        const std::string saved = StatusText(&reset.universe, reset.scene);
-        const bool poses = flags & kelmar::Scene::kStatusPose;
-        if (poses) {
-            LoadStatusText(&fresh.universe, fresh.scene, saved);
-            EXPECT_EQ(StatusText(&fresh.universe, fresh.scene), saved);
-        }
-        const std::set<std::string> before = TmpStatusFiles();
-        reset.universe.ResetScenesWithRestore(flags);
-        EXPECT_EQ(TmpStatusFiles(), before);
-        EXPECT_EQ(reset.scene.GetTmpStatusFile(), nullptr);
-        if (poses) {
-            EXPECT_EQ(StatusText(&reset.universe, reset.scene), saved);
-        }
-        for (int k = 0; k < 60; ++k) {
-            CloseFingers(reset, 1);
-            CloseFingers(fresh, 1);
-            if (!FirstDifference(reset.scene, fresh.scene).empty()) {
-                ADD_FAILURE() << FirstDifference(reset.scene, fresh.scene) << " differs at step " << k;
-                break;
+        for (unsigned int flags : {kelmar::Scene::kStatusPose | kelmar::Scene::kStatusAppearance,
+                                   unsigned(kelmar::Scene::kStatusAppearance)}) {
+            SCOPED_TRACE(file + " flags " + std::to_string(flags));
+            Hosted reset(file), fresh(file);
+            EXPECT_GT(reset.scene.ObjectCount(), 10);
+            CloseFingers(reset, 20);
+            const std::string saved = StatusText(&reset.universe, reset.scene);
+            const bool poses = flags & kelmar::Scene::kStatusPose;
+            if (poses) {
+                LoadStatusText(&fresh.universe, fresh.scene, saved);
+                EXPECT_EQ(StatusText(&fresh.universe, fresh.scene), saved);
+            }
+            const std::set<std::string> before = TmpStatusFiles();
+            reset.universe.ResetScenesWithRestore(flags);
+            EXPECT_EQ(TmpStatusFiles(), before);
+            EXPECT_EQ(reset.scene.GetTmpStatusFile(), nullptr);
+            if (poses) {
+                EXPECT_EQ(StatusText(&reset.universe, reset.scene), saved);
+            }
+            for (int k = 0; k < 60; ++k) {
+                CloseFingers(reset, 1);
+                CloseFingers(fresh, 1);
+                if (!FirstDifference(reset.scene, fresh.scene).empty()) {
+                    ADD_FAILURE() << FirstDifference(reset.scene, fresh.scene) << " differs at step " << k;
+                    break;
+                }
             }
         }
-    }
 }
 
 // A reset reloads the file with the parameters it gives (time step 0.005),
