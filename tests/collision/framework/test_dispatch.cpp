@@ -40,10 +40,10 @@ TEST_F(CdxTest, HelloPutsTheModelsInRegisteredOrderSoNormalsPointFromBallToBox)
     // Box at the origin, ball of radius 1 resting 0.05 deep on its top face,
     // given to the pair as model 1.
     PxMatrix4 boxTm, ballTm;
-    TestTranslation(boxTm, 0, 0, 0);
-    TestTranslation(ballTm, 0.2, 0.3, 1.95);
-    CdxModelID box = Model(TestBoxCreate(1, 1, 1), &boxTm);
-    CdxModelID ball = Model(TestBallCreate(1.0), &ballTm);
+    SetTranslation(boxTm, 0, 0, 0);
+    SetTranslation(ballTm, 0.2, 0.3, 1.95);
+    CdxModelID box = Model(HalfBox(1, 1, 1), &boxTm);
+    CdxModelID ball = Model(CdxSphereCreate(1.0), &ballTm);
     CdxModelPair pair;
     CdxModelPairReset(&pair, ball, box);
     EXPECT_EQ(1, CdxHello(&pair));
@@ -57,19 +57,19 @@ TEST_F(CdxTest, HelloPutsTheModelsInRegisteredOrderSoNormalsPointFromBallToBox)
     ASSERT_EQ(1, result.contactCount);
     EXPECT_NEAR(-1.0, contacts[0].normal[2], 1e-12) << "from the ball (model 2) down to the box";
     EXPECT_NEAR(-0.05, contacts[0].separation, 1e-12);
-    EXPECT_NEAR(1.0, contacts[0].position[2], 1e-12);
+    EXPECT_NEAR(0.95, contacts[0].position[2], 1e-12) << "the ball's deepest point";
 
     // The same type twice is registered once and never exchanged.
     PxMatrix4 upperTm;
-    TestTranslation(upperTm, 0, 0, 1.9);
-    CdxModelID upper = Model(TestBoxCreate(1, 1, 1), &upperTm);
+    SetTranslation(upperTm, 0, 0, 1.9);
+    CdxModelID upper = Model(HalfBox(1, 1, 1), &upperTm);
     CdxModelPair same;
     CdxModelPairReset(&same, upper, box);
     CdxHello(&same);
     EXPECT_EQ(upper, same.model1);
-    EXPECT_EQ(1, gTestShapeCounters.hello);
+    EXPECT_EQ(1, gBoxBoxCounts.hello);
     CdxGoodbye(&same);
-    EXPECT_EQ(1, gTestShapeCounters.goodbye);
+    EXPECT_EQ(1, gBoxBoxCounts.goodbye);
     CdxIntersect(&same, &result);
     ASSERT_EQ(4, result.contactCount);
     for (int i = 0; i < 4; ++i) {
@@ -82,9 +82,9 @@ TEST_F(CdxTest, HelloPutsTheModelsInRegisteredOrderSoNormalsPointFromBallToBox)
 TEST_F(CdxTest, PairsOfUnregisteredTypesNeverTouchAndReportNothing)
 {
     PxMatrix4 tm;
-    TestTranslation(tm, 0, 0, 0);
+    SetTranslation(tm, 0, 0, 0);
     PxVector3 v = {1, 0, 0}, w = {0, 0, 0};
-    CdxModelID a = Model(TestBallCreate(1.0), &tm), b = Model(TestBallCreate(1.0), &tm);
+    CdxModelID a = Model(CdxPlaneCreate(), &tm), b = Model(CdxPlaneCreate(), &tm);
     CdxModelSetLinearVelocityPtr(a, v);
     CdxModelSetAngularVelocityPtr(a, w);
     CdxModelPair pair;
@@ -104,16 +104,16 @@ TEST_F(CdxTest, PairsOfUnregisteredTypesNeverTouchAndReportNothing)
     EXPECT_EQ(0, CdxDistance(&pair, &distance));
     EXPECT_EQ(DBL_MAX, distance.lowerBound);
     EXPECT_EQ(DBL_MAX, distance.upperBound);
-    EXPECT_EQ(1, CdxNearby(&pair)) << "the boxes still overlap";
+    EXPECT_EQ(1, CdxNearby(&pair)) << "their boxes still overlap";
     CdxGoodbye(&pair);
-    EXPECT_EQ(0, gTestShapeCounters.goodbye);
+    EXPECT_EQ(0, gBoxBoxCounts.goodbye);
 }
 
 TEST_F(CdxTest, BoxesTouchWithinTheSummedTolerancesOnly)
 {
     PxMatrix4 lowTm, highTm;
-    TestTranslation(lowTm, 0, 0, 0);
-    CdxModelID low = Model(TestBoxCreate(1, 1, 1), &lowTm), high = Model(TestBoxCreate(1, 1, 1), &highTm);
+    SetTranslation(lowTm, 0, 0, 0);
+    CdxModelID low = Model(HalfBox(1, 1, 1), &lowTm), high = Model(HalfBox(1, 1, 1), &highTm);
     CdxModelSetContactTolerance(low, 0.005);
     CdxModelSetContactTolerance(high, 0.005);
     CdxModelPair pair;
@@ -121,15 +121,15 @@ TEST_F(CdxTest, BoxesTouchWithinTheSummedTolerancesOnly)
     CdxHello(&pair);
     CdxContact contacts[4];
     CdxIntersectResult result = ResultOn(contacts, 4);
-    TestTranslation(highTm, 0, 0, 2.009);
+    SetTranslation(highTm, 0, 0, 2.009);
     CdxIntersect(&pair, &result);
     EXPECT_EQ(1, result.touch) << "gap 0.009 within 0.01";
-    TestTranslation(highTm, 0, 0, 2.011);
+    SetTranslation(highTm, 0, 0, 2.011);
     CdxIntersect(&pair, &result);
     EXPECT_EQ(0, result.touch) << "gap 0.011 beyond 0.01";
 
     // A null contact array is a touch-only query.
-    TestTranslation(highTm, 0, 0, 1.9);
+    SetTranslation(highTm, 0, 0, 1.9);
     result.contacts = nullptr;
     result.contactCapacity = 4;
     CdxIntersect(&pair, &result);
@@ -142,11 +142,11 @@ TEST_F(CdxTest, IntersectAtLooksAheadAlongTheVelocitiesAndPutsTheModelsBack)
 {
     // Box 1 one unit above box 2's top face, falling at 1 unit per second.
     PxMatrix4 fallingTm, floorTm;
-    TestTranslation(fallingTm, 0, 0, 3);
-    TestTranslation(floorTm, 0, 0, 0);
+    SetTranslation(fallingTm, 0, 0, 3);
+    SetTranslation(floorTm, 0, 0, 0);
     PxVector3 v = {0, 0, -1}, w = {0, 0, 0};
-    CdxModelID falling = Model(TestBoxCreate(1, 1, 1), &fallingTm);
-    CdxModelID floor = Model(TestBoxCreate(1, 1, 1), &floorTm);
+    CdxModelID falling = Model(HalfBox(1, 1, 1), &fallingTm);
+    CdxModelID floor = Model(HalfBox(1, 1, 1), &floorTm);
     CdxModelSetLinearVelocityPtr(falling, v);
     CdxModelSetAngularVelocityPtr(falling, w);
     CdxModelPair pair;
@@ -167,10 +167,10 @@ TEST_F(CdxTest, IntersectAtLooksAheadAlongTheVelocitiesAndPutsTheModelsBack)
 TEST_F(CdxTest, SafeTimeNeedsBothModelsVelocities)
 {
     PxMatrix4 tm1, tm2;
-    TestTranslation(tm1, 0, 0, 0);
-    TestTranslation(tm2, 5, 0, 0);
+    SetTranslation(tm1, 0, 0, 0);
+    SetTranslation(tm2, 5, 0, 0);
     PxVector3 v1 = {3, 0, 0}, v2 = {-1, 0, 0}, w = {0, 0, 0};
-    CdxModelID a = Model(TestBoxCreate(1, 1, 1), &tm1), b = Model(TestBoxCreate(1, 1, 1), &tm2);
+    CdxModelID a = Model(HalfBox(1, 1, 1), &tm1), b = Model(HalfBox(1, 1, 1), &tm2);
     CdxModelPair pair;
     CdxModelPairReset(&pair, a, b);
     CdxHello(&pair);
@@ -185,21 +185,21 @@ TEST_F(CdxTest, SafeTimeNeedsBothModelsVelocities)
     CdxModelSetAngularVelocityPtr(b, w);
     EXPECT_EQ(1, CdxSafeTime(&pair, 2.0, &safe));
     EXPECT_EQ(&pair, safe.pair);
-    EXPECT_NEAR(0.25, safe.safeTime, 1e-12) << "the test function's 1 / closing speed";
+    EXPECT_NEAR(0.75, safe.safeTime, 1e-12) << "a gap of 3 closing at 4 per second";
 }
 
 TEST_F(CdxTest, NearbyMeansOverlappingBoxesOnAllAxesTouchingIncluded)
 {
     PxMatrix4 tm1, tm2;
-    TestTranslation(tm1, 0, 0, 0);
-    CdxModelID a = Model(TestBoxCreate(1, 1, 1), &tm1), b = Model(TestBallCreate(1.0), &tm2);
+    SetTranslation(tm1, 0, 0, 0);
+    CdxModelID a = Model(HalfBox(1, 1, 1), &tm1), b = Model(CdxSphereCreate(1.0), &tm2);
     CdxModelPair pair;
     CdxModelPairReset(&pair, a, b);
-    TestTranslation(tm2, 2, 2, 2);
+    SetTranslation(tm2, 2, 2, 2);
     EXPECT_EQ(1, CdxNearby(&pair)) << "corner on corner";
-    TestTranslation(tm2, 2, 2, 2.001);
+    SetTranslation(tm2, 2, 2, 2.001);
     EXPECT_EQ(0, CdxNearby(&pair));
-    TestTranslation(tm2, 0, -1.5, 0);
+    SetTranslation(tm2, 0, -1.5, 0);
     EXPECT_EQ(1, CdxNearby(&pair));
     CdxModelPairReset(&pair, a, Model(nullptr, &tm2));
     EXPECT_EQ(0, CdxNearby(&pair)) << "a model without geometry is nowhere";
@@ -208,9 +208,9 @@ TEST_F(CdxTest, NearbyMeansOverlappingBoxesOnAllAxesTouchingIncluded)
 TEST_F(CdxTest, DistanceSeesTheRegisteredOrderAndReportsInTheCallersOrder)
 {
     PxMatrix4 tm;
-    TestTranslation(tm, 0, 0, 0);
-    CdxModelID box = Model(TestBoxCreate(1, 1, 1), &tm), ball = Model(TestBallCreate(1.0), &tm);
-    ASSERT_EQ(1, CdxInteractionTableRegisterDistanceFn(TestBoxTypeId(), TestBallTypeId(), RecordingDistance));
+    SetTranslation(tm, 0, 0, 0);
+    CdxModelID box = Model(HalfBox(1, 1, 1), &tm), ball = Model(CdxSphereCreate(1.0), &tm);
+    ASSERT_EQ(1, CdxInteractionTableRegisterDistanceFn(CdxBoxGetTypeId(), CdxSphereGetTypeId(), RecordingDistance));
     CdxModelPair pair;
     CdxModelPairReset(&pair, ball, box);
     CdxDistanceResult result;
@@ -225,8 +225,8 @@ TEST_F(CdxTest, DistanceSeesTheRegisteredOrderAndReportsInTheCallersOrder)
     EXPECT_EQ(1.0, result.lowerBound);
 
     // With only an approximate function, the default distance request is used.
-    CdxInteractionTableRegisterDistanceFn(TestBoxTypeId(), TestBallTypeId(), nullptr);
-    CdxInteractionTableRegisterApproximateDistanceFn(TestBoxTypeId(), TestBallTypeId(), ApproximateDistance);
+    CdxInteractionTableRegisterDistanceFn(CdxBoxGetTypeId(), CdxSphereGetTypeId(), nullptr);
+    CdxInteractionTableRegisterApproximateDistanceFn(CdxBoxGetTypeId(), CdxSphereGetTypeId(), ApproximateDistance);
     ASSERT_EQ(1, CdxDistance(&pair, &result));
     EXPECT_EQ(0.0, result.lowerBound);
     EXPECT_EQ(DBL_MAX, result.upperBound);
@@ -288,8 +288,8 @@ protected:
     {
         CdxTest::SetUp();
         for (int i = 0; i < 6; ++i) {
-            TestTranslation(tm_[i], 0, 0, 1.9 * i);
-            models_[i] = Model(TestBoxCreate(1, 1, 1), &tm_[i]);
+            SetTranslation(tm_[i], 0, 0, 1.9 * i);
+            models_[i] = Model(HalfBox(1, 1, 1), &tm_[i]);
         }
         for (int i = 0; i < 5; ++i) CdxModelPairReset(&pairs_[i], models_[i + 1], models_[i]);
         CdxModelPairContainerInit(&container_, array_, 16);
@@ -308,12 +308,12 @@ protected:
 
 TEST_F(CdxEachTest, HelloAndGoodbyeEachVisitTheirSections)
 {
-    EXPECT_EQ(5, gTestShapeCounters.hello) << "two from HelloEach, three by hand";
+    EXPECT_EQ(5, gBoxBoxCounts.hello) << "two from HelloEach, three by hand";
     EXPECT_NE(nullptr, pairs_[0].intersectFn);
     CdxModelPairContainerAddGoodbye(&container_, &pairs_[4]);
     CdxModelPairContainerAddGoodbye(&container_, &pairs_[3]);
     CdxGoodbyeEach(&container_);
-    EXPECT_EQ(2, gTestShapeCounters.goodbye);
+    EXPECT_EQ(2, gBoxBoxCounts.goodbye);
 }
 
 TEST_F(CdxEachTest, IntersectEachWalksStayingThenHelloPairsAndResumesWhereItStopped)
@@ -360,7 +360,7 @@ TEST_F(CdxEachTest, IntersectEachWithTooSmallABufferDoesNotAdvance)
     EXPECT_EQ(0, resultCount);
     EXPECT_EQ(0, used);
     EXPECT_EQ(start, iterator.next);
-    EXPECT_EQ(0, gTestShapeCounters.boxBoxCalls);
+    EXPECT_EQ(0, gBoxBoxCounts.intersectCalls);
 
     // Pairs asking for no contacts pass through a buffer of none.
     CdxRequest touchOnly = {0, 0};
