@@ -256,9 +256,6 @@ TEST_F(CdxTest, RequestTableIsSymmetricAndPicksTheRequestOfEachNewPairOfItsSpace
     CdxHello(&pair);
     EXPECT_EQ(CdxGetDefaultRequestPtr(), pair.request) << "no table in the space yet";
     CdxSpaceSetRequestTable(space, table);
-    void *data = nullptr;
-    EXPECT_EQ(CdxuHelloRequestTableCB, CdxSpaceGetHelloCallback(space, &data));
-    EXPECT_EQ(table, data);
     CdxModelPairReset(&pair, m1, m2);
     CdxHello(&pair);
     EXPECT_EQ(CdxuRequestTableGetRequestPtr(table, 3, 1), pair.request);
