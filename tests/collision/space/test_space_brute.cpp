@@ -7,8 +7,11 @@
 // touch excluded, disabled pairs excluded), and hello, staying and goodbye
 // are exactly the changes from the previous update. Some updates sweep the
 // boxes over the motion ahead; now and then a model's box is NaN, and the
-// space keeps its previous one.
+// space keeps its previous one. Some updates are read twice, the second
+// time by a reader that changes the space while it reads.
 #include "test_space_support.h"
+
+#include "space/CxSpace.h" // the iterator's next pair, to disable it while reading
 
 #include <kelmar/PxMath.h>
 #include <kelmar/PxVector.h>
@@ -56,7 +59,7 @@ bool Meet(const WorldBox &a, const WorldBox &b, int mask)
 
 // How much of the interesting ground a run covered.
 struct Coverage {
-    int hello = 0, goodbye = 0, frozen = 0, touching = 0, swept = 0, odd = 0;
+    int hello = 0, goodbye = 0, frozen = 0, touching = 0, swept = 0, odd = 0, disturbed = 0;
 };
 
 std::string Describe(const std::set<ModelPairKey> &pairs, const std::map<CdxModelID, int> &names)
@@ -295,6 +298,54 @@ protected:
         }
     }
 
+    // A second read of the same update, in small batches, whose reader
+    // disables the next staying pair and takes out a model while it reads:
+    // every pair of the first read comes once more, but for that pair and
+    // those of that model.
+    void ReadAgainChangingTheSpace(const Transitions &first)
+    {
+        CdxModelPairContainer *container = CdxModelPairContainerCreate(2 + Index(6));
+        CdxSpacePairIterator iterator;
+        CdxSpacePairIteratorBegin(space_, &iterator);
+        Transitions again;
+        ModelPairKey disabled = {nullptr, nullptr};
+        CdxModelID removed = movers_[Index(static_cast<int>(movers_.size()))].model;
+        int more = 1;
+        CdxModelPair **pairs;
+        for (int count; more && again.calls < 100000;) {
+            CdxModelPairContainerReset(container);
+            more = CdxSpaceGetPairs(space_, &iterator, container);
+            std::set<ModelPairKey> *sections[3] = {&again.goodbye, &again.hello, &again.staying};
+            for (int k = 0; k < 3; ++k) {
+                pairs = (k == 0   ? CdxModelPairContainerGetGoodbyeArray
+                         : k == 1 ? CdxModelPairContainerGetHelloArray
+                                  : CdxModelPairContainerGetStayingArray)(container, &count);
+                for (int i = 0; i < count; ++i) EXPECT_TRUE(sections[k]->insert(PairKey(pairs[i])).second);
+            }
+            if (++again.calls == 2 && iterator.stayingNext) {
+                disabled = PairKey(&static_cast<const CxPairNode *>(iterator.stayingNext)->pair);
+                if (CdxSpaceDisablePair(disabled.first, disabled.second)) disabled_.insert(disabled);
+                coverage_.disturbed += disabled_.count(disabled) > 0;
+            }
+            if (again.calls == 4 && CdxModelGetSpace(removed) == space_) {
+                for (Mover &m : movers_)
+                    if (m.model == removed) Remove(m);
+            }
+        }
+        CdxModelPairContainerDestroy(container);
+        ASSERT_EQ(0, more);
+        auto lost = [&](const ModelPairKey &key) {
+            return key == disabled || key.first == removed || key.second == removed;
+        };
+        for (auto sections :
+             {std::make_pair(&first.goodbye, &again.goodbye), std::make_pair(&first.hello, &again.hello),
+              std::make_pair(&first.staying, &again.staying)}) {
+            EXPECT_TRUE(Minus(*sections.second, *sections.first).empty());
+            for (const ModelPairKey &key : Minus(*sections.first, *sections.second)) EXPECT_TRUE(lost(key));
+        }
+        EXPECT_EQ(0u, again.staying.count(disabled));
+    }
+
     void UpdateInside()
     {
         if (Chance(0.2)) {
@@ -340,6 +391,7 @@ protected:
             Transitions t = Read(space_, 3 + Index(30), true);
             ASSERT_NO_FATAL_FAILURE(Verify(t, update));
             if (isOdd) Transform(odd.model)[3][0] = x;
+            if (Chance(0.2)) ReadAgainChangingTheSpace(t);
             // Models removed so far have said goodbye: they may come back.
             removedNow_.clear();
             if (Chance(0.5)) Shuffle(false);
@@ -352,6 +404,7 @@ protected:
         EXPECT_GT(coverage_.touching, kUpdates);
         EXPECT_GT(coverage_.swept, kUpdates / 20);
         EXPECT_GT(coverage_.odd, kUpdates / 20);
+        EXPECT_GT(coverage_.disturbed, kUpdates / 20);
     }
 
     std::mt19937 rng_;
