@@ -9,16 +9,10 @@
 
 #include <kelmar/PxVector.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstddef>
 #include <functional>
 #include <limits>
-#include <random>
 
 namespace {
-
-const std::set<ModelPairKey> kNone;
 
 std::set<ModelPairKey> Pairs(std::initializer_list<ModelPairKey> keys)
 {
