@@ -95,10 +95,10 @@ TEST_F(CdxTest, EachSpaceHasItsOwnDefaultRequestAndHelloCallback)
 {
     CdxSpaceID spaces[2] = {CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4), CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4)};
     PxMatrix4 tm;
-    TestTranslation(tm, 0, 0, 0);
+    SetTranslation(tm, 0, 0, 0);
     CdxModelID models[2];
     for (int k = 0; k < 2; ++k) {
-        models[k] = Model(TestBoxCreate(1, 1, 1), &tm);
+        models[k] = Model(HalfBox(1, 1, 1), &tm);
         ASSERT_TRUE(CdxSpaceInsertModel(spaces[k], models[k]));
     }
     CdxRequest mine = {9, 1};
@@ -123,24 +123,20 @@ TEST_F(CdxTest, EachSpaceHasItsOwnDefaultRequestAndHelloCallback)
 
 TEST_F(CdxTest, TypesAreNumberedInRegistrationOrderAndKnownByName)
 {
-    EXPECT_EQ((std::vector<int>{0, 1, 2}),
-              (std::vector<int>{TestBoxTypeId(), TestBallTypeId(), CdxCompositeGetTypeId()}));
-    EXPECT_STREQ("CdxComposite", CdxGeometryGetTypeNameFromId(2));
-    for (int unknown : {-1, 3}) EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeNameFromId(unknown));
-    EXPECT_FALSE(CdxGeometryTypeIdIsValid(3));
-    CdxGeometryID ball = TestBallCreate(1.0);
-    EXPECT_STREQ("TestBall", CdxGeometryGetTypeName(ball));
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), (std::vector<int>{CdxSphereGetTypeId(), CdxBoxGetTypeId(),
+                                                                CdxPlaneGetTypeId(), CdxCompositeGetTypeId()}));
+    EXPECT_STREQ("CdxComposite", CdxGeometryGetTypeNameFromId(3));
+    for (int unknown : {-1, 4}) EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeNameFromId(unknown));
+    EXPECT_FALSE(CdxGeometryTypeIdIsValid(4));
     EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeName(nullptr));
+    CdxGeometryID ball = CdxSphereCreate(1.0);
     PxMatrix4 tm;
-    TestTranslation(tm, 1, 2, 3);
+    SetTranslation(tm, 1, 2, 3);
     PxVector3 min, max;
     ASSERT_TRUE(CdxGeometryGetAABB(ball, tm, min, max));
     const PxReal *bounds = CdxGeometryGetBounds(ball);
     EXPECT_EQ((std::vector<PxReal>{0, 2, 1, 3, 2, 4}), std::vector<PxReal>(bounds, bounds + 6)) << "interleaved";
-    PxReal xy[4];
-    EXPECT_FALSE(CdxGeometryGetXYAABB(ball, tm, xy)) << "the ball type has no x-y box";
     EXPECT_EQ(1, CdxGeometryDestroy(ball));
-    EXPECT_EQ(1, gTestShapeCounters.destroyed);
     CdxGeometryResetTypes();
     EXPECT_EQ(0, CdxGeometryGetRegisteredTypeCount());
 }
@@ -176,13 +172,13 @@ TEST_F(CdxTest, RegisteringPastTheCapacityIsFatalError21)
 TEST_F(CdxTest, InteractionTableHoldsBothOrdersOfARegisteredPair)
 {
     const int n = kTypeCapacity;
-    CdxGeometryTypeID box = TestBoxTypeId(), ball = TestBallTypeId();
+    CdxGeometryTypeID box = CdxBoxGetTypeId(), ball = CdxSphereGetTypeId(), plane = CdxPlaneGetTypeId();
     CdxInteractionTableElement *boxBall = CdxInteractionTableGetElementPtr(box, ball);
     CdxInteractionTableElement *ballBox = CdxInteractionTableGetElementPtr(ball, box);
     EXPECT_EQ(0, boxBall->swapped);
     EXPECT_EQ(1, ballBox->swapped);
     EXPECT_EQ(boxBall->interactions.intersectFn, ballBox->interactions.intersectFn);
-    EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(ball, ball)->interactions.intersectFn);
+    EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(plane, plane)->interactions.intersectFn);
     EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(n, 0));
 
     EXPECT_EQ(1, CdxInteractionTableRegisterDistanceFn(ball, box, DummyDistance));
@@ -195,25 +191,25 @@ TEST_F(CdxTest, InteractionTableHoldsBothOrdersOfARegisteredPair)
     EXPECT_EQ(0, CdxInteractionTableSetElement(box, 6, &none, nullptr));
     ASSERT_EQ(1u, warnings.size());
     EXPECT_EQ("Cdx: Attempt to register an interaction involving an unregistered geometry type. "
-              "Interaction ignored. Pair combination was (0, 6).\n",
+              "Interaction ignored. Pair combination was (1, 6).\n",
               warnings[0]);
     EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(box, 6)->interactions.intersectFn);
 
-    EXPECT_EQ(nullptr, CdxLineSegGetIntersectFnPtr(ball));
+    EXPECT_EQ(nullptr, CdxLineSegGetIntersectFnPtr(6));
     EXPECT_EQ(0, CdxLineSegRegisterInteraction(-1, nullptr));
 }
 
 TEST_F(CdxTest, RunTimeChoiceReplacesTheFixedInteractions)
 {
     PxMatrix4 tm;
-    TestTranslation(tm, 0, 0, 0);
-    CdxModelID ball = Model(TestBallCreate(1.0), &tm);
-    CdxModelID box = Model(TestBoxCreate(1, 1, 1), &tm);
+    SetTranslation(tm, 0, 0, 0);
+    CdxModelID ball = Model(CdxSphereCreate(1.0), &tm);
+    CdxModelID box = Model(HalfBox(1, 1, 1), &tm);
     CdxInteractionsInit(&gChosen);
     gChosen.intersectFn = DummyIntersect;
     CdxInteractions empty;
     CdxInteractionsInit(&empty);
-    ASSERT_EQ(1, CdxInteractionTableSetElement(TestBoxTypeId(), TestBallTypeId(), &empty, Chooser));
+    ASSERT_EQ(1, CdxInteractionTableSetElement(CdxBoxGetTypeId(), CdxSphereGetTypeId(), &empty, Chooser));
     CdxModelPair pair;
     CdxModelPairReset(&pair, ball, box);
     int swapped = -1;
@@ -242,9 +238,9 @@ TEST_F(CdxTest, RequestTableIsSymmetricAndPicksTheRequestOfEachNewPairOfItsSpace
     EXPECT_EQ(7, CdxuRequestTableGetRequestPtr(table, 1, 3)->contactMaxCount);
 
     PxMatrix4 tm;
-    TestTranslation(tm, 0, 0, 0);
-    CdxModelID m1 = Model(TestBoxCreate(1, 1, 1), &tm);
-    CdxModelID m2 = Model(TestBoxCreate(1, 1, 1), &tm);
+    SetTranslation(tm, 0, 0, 0);
+    CdxModelID m1 = Model(HalfBox(1, 1, 1), &tm);
+    CdxModelID m2 = Model(HalfBox(1, 1, 1), &tm);
     CdxModelSetRequestID(m1, 1);
     CdxModelSetRequestID(m2, 3);
     CdxModelPair pair;
@@ -260,9 +256,6 @@ TEST_F(CdxTest, RequestTableIsSymmetricAndPicksTheRequestOfEachNewPairOfItsSpace
     CdxHello(&pair);
     EXPECT_EQ(CdxGetDefaultRequestPtr(), pair.request) << "no table in the space yet";
     CdxSpaceSetRequestTable(space, table);
-    void *data = nullptr;
-    EXPECT_EQ(CdxuHelloRequestTableCB, CdxSpaceGetHelloCallback(space, &data));
-    EXPECT_EQ(table, data);
     CdxModelPairReset(&pair, m1, m2);
     CdxHello(&pair);
     EXPECT_EQ(CdxuRequestTableGetRequestPtr(table, 3, 1), pair.request);

@@ -18,102 +18,6 @@ namespace {
 
 const double kInf = std::numeric_limits<double>::infinity();
 
-struct Solid {
-    enum Kind { Sphere, Box, Plane, Cylinder, Cone } kind;
-    Vec half = {0, 0, 0};                  // box
-    double r = 0, hh = 0;                  // sphere / cylinder radius, cylinder half-height
-    double rb = 0, zb = 0, rt = 0, zt = 0; // cone
-
-    CdxGeometryID Create() const
-    {
-        switch (kind) {
-        case Sphere: return CdxSphereCreate(r);
-        case Box: return CdxBoxCreate(2 * half[0], 2 * half[1], 2 * half[2]);
-        case Plane: return CdxPlaneCreate();
-        case Cylinder: return CdxCylinderCreate(r, 2 * hh);
-        case Cone: return CdxConeCreate(zt - zb, rb, rt);
-        }
-        return nullptr;
-    }
-    double Sd(const Vec &p, const Pose &pose) const
-    {
-        switch (kind) {
-        case Sphere: return SdSphere(p, pose, r);
-        case Box: return SdBox(p, pose, half);
-        case Plane: return SdPlane(p, pose);
-        case Cylinder: return SdCylinder(p, pose, r, hh);
-        case Cone: return SdCone(p, pose, rb, zb, rt, zt);
-        }
-        return 0;
-    }
-    std::vector<Vec> Surface(const Pose &pose, double spacing) const
-    {
-        switch (kind) {
-        case Box: return BoxSurface(pose, half, spacing);
-        case Cylinder: return CylinderSurface(pose, r, hh, spacing);
-        case Cone: return ConeSurface(pose, rb, zb, rt, zt, spacing);
-        case Sphere: return ConeSurface(pose, r, 0, r, 0, spacing); // a great circle only
-        case Plane: break;
-        }
-        return {};
-    }
-    // Support point along d, written from the definition of each solid.
-    Vec Support(const Pose &pose, const Vec &d) const
-    {
-        Vec local = pose.ToLocal(Add(pose.Origin(), d));
-        auto sgn = [](double x) { return x > 0 ? 1.0 : (x < 0 ? -1.0 : 0.0); };
-        auto rim = [&](double radius, double z) {
-            double rho = std::hypot(local[0], local[1]);
-            Vec p = {0, 0, z};
-            if (rho > 0) p = {radius * local[0] / rho, radius * local[1] / rho, z};
-            return p;
-        };
-        Vec p;
-        switch (kind) {
-        case Sphere: p = Mul(local, r / Norm(local)); break;
-        case Box: p = {sgn(local[0]) * half[0], sgn(local[1]) * half[1], sgn(local[2]) * half[2]}; break;
-        case Cylinder: p = rim(r, sgn(local[2]) * hh); break;
-        case Cone: {
-            Vec base = rim(rb, zb), top = rim(rt, zt);
-            p = Dot(base, local) >= Dot(top, local) ? base : top;
-            break;
-        }
-        case Plane: p = {0, 0, 0}; break;
-        }
-        return pose.ToWorld(p);
-    }
-};
-
-Solid MakeSphere(double r)
-{
-    Solid s{Solid::Sphere};
-    s.r = r;
-    return s;
-}
-Solid MakeBox(const Vec &half)
-{
-    Solid s{Solid::Box};
-    s.half = half;
-    return s;
-}
-Solid MakePlane()
-{
-    return Solid{Solid::Plane};
-}
-Solid MakeCylinder(double r, double hh)
-{
-    Solid s{Solid::Cylinder};
-    s.r = r;
-    s.hh = hh;
-    return s;
-}
-Solid MakeCone(double height, double rb, double rt)
-{
-    Solid s{Solid::Cone};
-    s.rb = rb, s.rt = rt, s.zb = -0.25 * height, s.zt = 0.75 * height;
-    return s;
-}
-
 // Separation along unit d with solid a on the + side.
 double SepAlong(const Solid &a, const Pose &pa, const Solid &b, const Pose &pb, const Vec &d)
 {
@@ -200,7 +104,7 @@ bool Finite(const CdxContact &c)
 double Lowest(const Solid &s, const Pose &pose, const Pose &plane)
 {
     Vec up = plane.Axis(2);
-    double centre = SdPlane(pose.Origin(), plane), lowest = kInf;
+    double centre = MakePlane().Sd(pose.Origin(), plane), lowest = kInf;
     if (s.kind == Solid::Box) {
         double reach = 0;
         for (int i = 0; i < 3; ++i) reach += std::fabs(Dot(pose.Axis(i), up)) * s.half[i];

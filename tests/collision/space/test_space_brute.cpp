@@ -5,13 +5,19 @@
 // one axis, two). After every update the pairs the space lists are exactly
 // the pairs whose world boxes overlap on every sorted axis (boxes that only
 // touch excluded, disabled pairs excluded), and hello, staying and goodbye
-// are exactly the changes from the previous update.
+// are exactly the changes from the previous update. Some updates sweep the
+// boxes over the motion ahead; now and then a model's box is NaN, and the
+// space keeps its previous one. Some updates are read twice, the second
+// time by a reader that changes the space while it reads.
 #include "test_space_support.h"
+
+#include "space/CxSpace.h" // the iterator's next pair, to disable it while reading
 
 #include <kelmar/PxMath.h>
 #include <kelmar/PxVector.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <sstream>
 
@@ -53,7 +59,7 @@ bool Meet(const WorldBox &a, const WorldBox &b, int mask)
 
 // How much of the interesting ground a run covered.
 struct Coverage {
-    int hello = 0, goodbye = 0, frozen = 0, touching = 0;
+    int hello = 0, goodbye = 0, frozen = 0, touching = 0, swept = 0, odd = 0, disturbed = 0;
 };
 
 std::string Describe(const std::set<ModelPairKey> &pairs, const std::map<CdxModelID, int> &names)
@@ -84,14 +90,16 @@ protected:
         space_ = Space(mask_, kModelCount, mask_ == CdxAllAxes ? 4000 : kModelCount * kModelCount / 2);
         ground_ = Plane(1.0);
         names_[ground_] = -1;
-        CdxSpaceInsertModel(space_, ground_);
-        // A frozen model keeps the box of its last update: sort it first.
-        CdxSpaceUpdateModel(ground_);
-        CdxSpaceFreezeModel(ground_);
         for (int k = 0; k < kModelCount - 1; ++k) {
             movers_.push_back(MakeMover());
             names_[movers_.back().model] = k;
             if (k < kInitiallyInside) CdxSpaceInsertModel(space_, movers_.back().model);
+        }
+        CdxModelGetAABB(ground_, boxes_[ground_].min, boxes_[ground_].max);
+        // A swept box covers the move of the coming update.
+        for (Mover &m : movers_) {
+            CdxModelSetLinearVelocityPtr(m.model, m.velocity);
+            CdxModelSetAngularVelocityPtr(m.model, noSpin_);
         }
     }
 
@@ -205,7 +213,7 @@ protected:
     {
         std::vector<CdxModelID> inside = ModelsInside();
         std::vector<WorldBox> boxes(inside.size());
-        for (size_t k = 0; k < inside.size(); ++k) CdxModelGetAABB(inside[k], boxes[k].min, boxes[k].max);
+        for (size_t k = 0; k < inside.size(); ++k) boxes[k] = boxes_.at(inside[k]);
         std::set<ModelPairKey> expected;
         for (size_t i = 0; i < inside.size(); ++i)
             for (size_t j = i + 1; j < inside.size(); ++j) {
@@ -237,6 +245,14 @@ protected:
         }
         // A pair keeps one record from hello to goodbye.
         for (const ModelPairKey &key : Union(t.staying, t.frozen)) EXPECT_EQ(records_[key], t.records.at(key));
+        // A goodbye record is the hello record; of models still in the space,
+        // readable until the next bracket.
+        for (const ModelPairKey &key : t.goodbye) {
+            EXPECT_EQ(records_[key], t.records.at(key));
+            if (CdxModelGetSpace(key.first) == space_ && CdxModelGetSpace(key.second) == space_) {
+                EXPECT_EQ(t.records.at(key), CdxSpaceGetModelPair(key.first, key.second));
+            }
+        }
         for (const ModelPairKey &key : t.goodbye) records_.erase(key);
         for (const ModelPairKey &key : t.hello) records_[key] = t.records.at(key);
         for (const ModelPairKey &key : listed)
@@ -261,9 +277,85 @@ protected:
         }
     }
 
-    void UpdateInside()
+    // The box each updated model should now have in the space: swept or
+    // not, or its previous one where the new one has a NaN.
+    void RecordBoxes(bool swept)
     {
-        if (Chance(0.5)) {
+        for (Mover &m : movers_) {
+            if (!Inside(m) || m.frozen) continue;
+            WorldBox box;
+            if (swept)
+                CdxModelGetPathAABB(m.model, box.min, box.max, 1.0);
+            else
+                CdxModelGetAABB(m.model, box.min, box.max);
+            bool valid = true;
+            for (int k = 0; k < 3; ++k) valid = valid && !((mask_ >> k & 1) && std::isnan(box.min[k] + box.max[k]));
+            if (valid) boxes_[m.model] = box;
+        }
+    }
+
+    // A second read of the same update, in small batches, whose reader
+    // disables the next staying pair and takes out a model while it reads:
+    // every pair of the first read comes once more, but for that pair and
+    // those of that model.
+    void ReadAgainChangingTheSpace(const Transitions &first)
+    {
+        CdxModelPairContainer *container = CdxModelPairContainerCreate(2 + Index(6));
+        CdxSpacePairIterator iterator;
+        CdxSpacePairIteratorBegin(space_, &iterator);
+        Transitions again;
+        ModelPairKey disabled = {nullptr, nullptr};
+        CdxModelID removed = movers_[Index(static_cast<int>(movers_.size()))].model;
+        int more = 1;
+        CdxModelPair **pairs;
+        for (int count; more && again.calls < 100000;) {
+            CdxModelPairContainerReset(container);
+            more = CdxSpaceGetPairs(space_, &iterator, container);
+            std::set<ModelPairKey> *sections[3] = {&again.goodbye, &again.hello, &again.staying};
+            for (int k = 0; k < 3; ++k) {
+                pairs = (k == 0   ? CdxModelPairContainerGetGoodbyeArray
+                         : k == 1 ? CdxModelPairContainerGetHelloArray
+                                  : CdxModelPairContainerGetStayingArray)(container, &count);
+                for (int i = 0; i < count; ++i) EXPECT_TRUE(sections[k]->insert(PairKey(pairs[i])).second);
+            }
+            if (++again.calls == 2 && iterator.stayingNext) {
+                disabled = PairKey(&static_cast<const CxPairNode *>(iterator.stayingNext)->pair);
+                if (CdxSpaceDisablePair(disabled.first, disabled.second)) disabled_.insert(disabled);
+                coverage_.disturbed += disabled_.count(disabled) > 0;
+            }
+            if (again.calls == 4 && CdxModelGetSpace(removed) == space_) {
+                for (Mover &m : movers_)
+                    if (m.model == removed) Remove(m);
+            }
+        }
+        CdxModelPairContainerDestroy(container);
+        ASSERT_EQ(0, more);
+        auto lost = [&](const ModelPairKey &key) {
+            return key == disabled || key.first == removed || key.second == removed;
+        };
+        for (auto sections :
+             {std::make_pair(&first.goodbye, &again.goodbye), std::make_pair(&first.hello, &again.hello),
+              std::make_pair(&first.staying, &again.staying)}) {
+            EXPECT_TRUE(Minus(*sections.second, *sections.first).empty());
+            for (const ModelPairKey &key : Minus(*sections.first, *sections.second)) EXPECT_TRUE(lost(key));
+        }
+        EXPECT_EQ(0u, again.staying.count(disabled));
+    }
+
+    void UpdateInside(bool first)
+    {
+        if (first) { // the models enter together
+            RecordBoxes(false);
+            ASSERT_EQ(1, CdxSpaceUpdateAll(space_));
+            return;
+        }
+        if (Chance(0.2)) {
+            ++coverage_.swept;
+            ASSERT_EQ(1, CdxSpacePathUpdateAll(space_, 1.0));
+            return RecordBoxes(true);
+        }
+        RecordBoxes(false);
+        if (Chance(0.4)) {
             ASSERT_EQ(1, CdxSpaceUpdateAll(space_));
             return;
         }
@@ -284,23 +376,43 @@ protected:
             Shuffle(true);
             for (Mover &m : movers_)
                 if (Inside(m) && !m.frozen) Move(m);
-            UpdateInside();
+            // A NaN box for one sorted model, for this update only.
+            Mover &odd = movers_[Index(static_cast<int>(movers_.size()))];
+            const PxReal x = Transform(odd.model)[3][0];
+            const bool isOdd = Inside(odd) && odd.sorted && !odd.frozen && Chance(0.4);
+            if (isOdd) {
+                ++coverage_.odd;
+                Transform(odd.model)[3][0] = NAN;
+            }
+            UpdateInside(update == 0);
             for (Mover &m : movers_) m.sorted = m.sorted || Inside(m);
             // Leaving right after the update drops hellos nobody has seen.
             if (Chance(0.3)) Remove(movers_[Index(static_cast<int>(movers_.size()))]);
             CdxSpaceEndChanges(space_);
             Transitions t = Read(space_, 3 + Index(30), true);
             ASSERT_NO_FATAL_FAILURE(Verify(t, update));
+            if (isOdd) Transform(odd.model)[3][0] = x;
             // Models removed so far have said goodbye: they may come back.
             removedNow_.clear();
+            if (Chance(0.2)) ReadAgainChangingTheSpace(t);
             if (Chance(0.5)) Shuffle(false);
             CdxSpaceBeginChanges(space_);
+            if (update > 0) continue;
+            // The ground comes after the first update (its box, reaching the
+            // ends of the lists, would have the first models enter one by
+            // one); frozen, it keeps the box of its last update.
+            CdxSpaceInsertModel(space_, ground_);
+            CdxSpaceUpdateModel(ground_);
+            CdxSpaceFreezeModel(ground_);
         }
         // The run met what it was made to meet.
         EXPECT_GT(coverage_.hello, 10 * kUpdates);
         EXPECT_GT(coverage_.goodbye, 10 * kUpdates);
         EXPECT_GT(coverage_.frozen, kUpdates);
         EXPECT_GT(coverage_.touching, kUpdates);
+        EXPECT_GT(coverage_.swept, kUpdates / 20);
+        EXPECT_GT(coverage_.odd, kUpdates / 20);
+        EXPECT_GT(coverage_.disturbed, kUpdates / 20);
     }
 
     std::mt19937 rng_;
@@ -313,6 +425,8 @@ protected:
     std::set<ModelPairKey> previous_;
     std::set<CdxModelID> removedNow_;
     std::map<ModelPairKey, CdxModelPair *> records_;
+    std::map<CdxModelID, WorldBox> boxes_;
+    PxVector3 noSpin_ = {0, 0, 0};
     Coverage coverage_;
 };
 
