@@ -183,6 +183,17 @@ void RbdConstraintBodyGetAxes(RbdConstraintID c, int32_t bodyIndex, PxVector3 pr
     PxV3Copy(secondary, world[1]);
 }
 
+// One check and one change of frame for callers that want position and
+// axes together.
+void RbdConstraintBodyGetFrame(RbdConstraintID c, int32_t bodyIndex, PxMatrix4 out)
+{
+    if (!RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintBodyGetFrame")) {
+        PxM4Identity(out);
+        return;
+    }
+    RbdConstraintAttachmentToWorld(c, bodyIndex, out);
+}
+
 void RbdConstraintBodySetAxesRel(RbdConstraintID c, int32_t bodyIndex, const PxVector3 primary,
                                  const PxVector3 secondary)
 {

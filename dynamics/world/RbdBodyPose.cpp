@@ -89,7 +89,9 @@ void RbdBodyUpdateComFromTransform(RbdBody *body)
     else
         PxM4Copy(body->lcs.comTransform, body->transform);
     PxQuaternionFromTM(body->lcs.quaternion, body->lcs.comTransform);
-    RbdBodyUpdateWorldInertia(body);
+    // A frozen body never reaches the solver, so its world tensors wait for
+    // the unfreeze; a hand placed link by link then pays for them once.
+    if (!body->frozen) RbdBodyUpdateWorldInertia(body);
 }
 
 void RbdBodyUpdateTransformFromCom(RbdBody *body)
