@@ -8,12 +8,11 @@ namespace {
 // Tolerance for accepting a caller's rotation matrix as orthonormal.
 const PxReal ROTATION_TOLERANCE = 1e-4;
 
+// An infinite or NaN element makes some row product NaN or infinite, which
+// the orientation test rejects, so finiteness needs no pass of its own.
 bool checkRotation(const PxReal rotation[3][3], const char *function)
 {
-    bool finite = true;
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) finite = finite && isfinite(rotation[i][j]);
-    if (finite && PxMatrix3IsValidOrientationMatrix(rotation, ROTATION_TOLERANCE)) return true;
+    if (PxMatrix3IsValidOrientationMatrix(rotation, ROTATION_TOLERANCE)) return true;
     PxWarning(RBD_MESSAGE_LEVEL, "%s: the matrix is not a rotation; ignored.\n", function);
     return false;
 }
