@@ -156,9 +156,9 @@ void Robot::MoveAttached(const double delta[4][4], bool skipKinematicChildren)
         body,
         [](RbdConstraintID c, void *data) {
             const MoveWalk &w = *static_cast<const MoveWalk *>(data);
-            if (RbdConstraintGetTypeId(c) == RBD_TYPE_CONTACT || c == w.node->joint->GetConstraint()) return;
+            if (c == w.node->joint->GetConstraint() || RbdConstraintGetTypeId(c) == RBD_TYPE_CONTACT) return;
             RbdBodyID b0 = RbdConstraintGetBody(c, 0), b1 = RbdConstraintGetBody(c, 1);
-            if (w.skip && w.node->IsChildJoint(c) && !Live(b0) && !Live(b1)) return;
+            if (w.skip && !Live(b0) && !Live(b1) && w.node->IsChildJoint(c)) return;
             RbdBodyID other = b0 == w.body ? b1 : b0;
             Solid *solid = other ? static_cast<Solid *>(RbdBodyGetUserData(other)) : nullptr;
             if (!solid) return;
