@@ -96,12 +96,6 @@ std::string HandScene(const std::vector<Link> &links)
     return text + "<ROBOT hand><SOLID>palm</SOLID></ROBOT>\n";
 }
 
-// The first body moves by +q against the second, about or along the axis.
-double Sign(const Link &link)
-{
-    return link.reversed ? -1.0 : 1.0;
-}
-
 TEST(RobotPlacement, LinkPosesOfARandomFrozenHandAreProductsOfJointMotions)
 {
     std::mt19937 random(606);
@@ -112,25 +106,19 @@ TEST(RobotPlacement, LinkPosesOfARandomFrozenHandAreProductsOfJointMotions)
         ASSERT_TRUE(rig.messages.empty()) << rig.messages[0];
         kelmar::Robot *robot = rig.robot("hand");
         ASSERT_EQ(robot->numJoints, static_cast<int>(links.size()));
-        // Joint order: each link's node, in the robot's own order.
-        std::vector<int> order;
-        for (int i = 0; i < robot->numJoints; ++i) {
-            const std::string name = robot->GetNodeOfJoint(i)->solid->GetName();
-            for (size_t k = 0; k < links.size(); ++k)
-                if (links[k].name == name) order.push_back(static_cast<int>(k));
-        }
-        ASSERT_EQ(order.size(), links.size());
+        // The joint order is pre-order with children by name: the drawing order.
+        for (size_t k = 0; k < links.size(); ++k)
+            ASSERT_EQ(robot->GetNodeOfJoint(static_cast<int>(k))->solid->GetName(), links[k].name);
         for (Link &link : links) std::memcpy(link.zero, rig.solid(link.name.c_str())->GetTM(), sizeof link.zero);
         for (int trial = 0; trial < 10; ++trial) {
-            std::vector<double> q(links.size()), vector(links.size());
-            for (size_t i = 0; i < links.size(); ++i) vector[i] = trial == 0 ? 0.0 : value(random);
-            for (size_t i = 0; i < links.size(); ++i) q[order[i]] = vector[i];
-            robot->SetJoints(vector.data(), 1.0f);
+            std::vector<double> q(links.size());
+            for (double &v : q) v = trial == 0 ? 0.0 : value(random);
+            robot->SetJoints(q.data(), 1.0f);
             for (size_t k = 0; k < links.size(); ++k) {
                 double truth[4][4], motion[4][4];
                 std::memcpy(truth, links[k].zero, sizeof truth);
                 for (int n = static_cast<int>(k); n >= 0; n = links[n].parent) {
-                    Motion(links[n], Sign(links[n]) * q[n], motion);
+                    Motion(links[n], (links[n].reversed ? -1.0 : 1.0) * q[n], motion);
                     Times(truth, truth, motion);
                 }
                 const double(*tm)[4] = rig.solid(links[k].name.c_str())->GetTM();
