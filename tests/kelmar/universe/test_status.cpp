@@ -1,10 +1,8 @@
 // Status round trips: saved text reads back to the same state, exactly.
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <dirent.h>
 #include <set>
-#include <string>
 
 #include "KelmarTestSupport.h"
 
