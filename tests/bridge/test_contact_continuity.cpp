@@ -1,8 +1,8 @@
 // With matching by place, a pair's contacts continue from step to step by
-// where they touch: a box
-// resting off-centre (or turned) on a fixed box, whose collision results are
-// shuffled before the bridge sees them, keeps each corner that stays on the
-// record (and so the force) that corner had in the last step.
+// where they touch: a box resting off-centre (or turned) on a fixed box,
+// whose collision results are shuffled before the bridge sees them, keeps
+// each corner that stays on the record (and so the force) that corner had
+// in the last step.
 #include <math.h>
 
 #include <algorithm>
