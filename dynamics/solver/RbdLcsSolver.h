@@ -53,7 +53,7 @@ int descentLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo,
                      int n, const RbdLcsLCPSolverParameters &params);
 
 // Iterations of a pivoting solve of n rows: the world's maxIterations as a
-// base plus two per row (maxIterations itself when it is not positive). A
+// base plus one per row (maxIterations itself when it is not positive). A
 // single pivot changes one row, so an island that needs single pivots
 // needs more of them the more rows it has; a fixed limit that serves a
 // stack of boxes (35) left a hand of seventy rows unconverged step after step.

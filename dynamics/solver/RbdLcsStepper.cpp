@@ -8,6 +8,7 @@
 #include "solver/RbdLcsIterative.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsSeed.h"
 #include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsTiles.h"
 
@@ -225,9 +226,11 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
     fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
     fn_->scaleBounds(rows, parameters_.stepsize);
+    RbdLcsLCPSolverParameters lcpParameters = parameters_.lcp;
+    if (!lcpParameters.warmStart && seedStates(rows, records, parameters_.stepsize) > 0) lcpParameters.warmStart = 1;
     LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
                    rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
-    lcpResult_ = solveLcpSystem(*matrix_, lcp, parameters_.lcp, rhs, lcpSolver_);
+    lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_);
     fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
     matrix_->destroy();
     if (lcpResult_ < 0) fallBack(rows, invM, records, load);

@@ -7,22 +7,28 @@
 
 namespace {
 
-bool checkPositive(PxReal value, const char *function)
+// The checks a setting takes: each says whether a value is accepted and, when it is not, warns naming the setter.
+bool positive(PxReal value, const char *function)
 {
     if (isfinite(value) && value > 0.0) return true;
     PxWarning(RBD_MESSAGE_LEVEL, "%s: %g is not a finite value > 0; ignored.\n", function, value);
     return false;
 }
 
+bool nonNegative(PxReal value, const char *function)
+{
+    return RbdCheckFiniteNonNegative(value, function);
+}
+
 // An index into one of the solver's tables (count entries).
-bool checkChoice(int32_t value, int32_t count, const char *function)
+template <int32_t count> bool oneOf(int32_t value, const char *function)
 {
     if (value >= 0 && value < count) return true;
     PxWarning(RBD_MESSAGE_LEVEL, "%s: %d is not from 0 to %d; ignored.\n", function, (int)value, (int)count - 1);
     return false;
 }
 
-bool checkCount(int32_t value, int32_t minimum, const char *function)
+template <int32_t minimum> bool atLeast(int32_t value, const char *function)
 {
     if (value >= minimum) return true;
     PxWarning(RBD_MESSAGE_LEVEL, "%s: %d is below %d; ignored.\n", function, (int)value, (int)minimum);
@@ -30,6 +36,18 @@ bool checkCount(int32_t value, int32_t minimum, const char *function)
 }
 
 } // namespace
+
+// One setting of the world: the setter stores a value its check accepts and otherwise keeps the previous one;
+// the getter reads it back, or zero for an invalid world.
+#define RBD_WORLD_SETTING(Type, Set, Get, field, check)                                                              \
+    void Set(RbdWorldID world, Type value)                                                                           \
+    {                                                                                                                \
+        if (RbdCheckWorld(world) && check(value, #Set)) world->field = value;                                        \
+    }                                                                                                                \
+    Type Get(RbdWorldID world)                                                                                       \
+    {                                                                                                                \
+        return RbdCheckWorld(world) ? world->field : Type(0);                                                        \
+    }
 
 int32_t RbdWorldGetMaxBodies(RbdWorldID world)
 {
@@ -70,57 +88,22 @@ void RbdWorldGetGravity(RbdWorldID world, PxVector3 out)
         PxV3Zero(out);
 }
 
-void RbdWorldSetEpsilon(RbdWorldID world, PxReal epsilon)
-{
-    if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(epsilon, "RbdWorldSetEpsilon")) world->epsilon = epsilon;
-}
-PxReal RbdWorldGetEpsilon(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->epsilon : 0.0;
-}
+RBD_WORLD_SETTING(PxReal, RbdWorldSetEpsilon, RbdWorldGetEpsilon, epsilon, nonNegative)
 
-void RbdWorldSetGamma(RbdWorldID world, PxReal gamma)
-{
-    if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(gamma, "RbdWorldSetGamma")) world->gamma = gamma;
-}
-PxReal RbdWorldGetGamma(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->gamma : 0.0;
-}
+RBD_WORLD_SETTING(PxReal, RbdWorldSetGamma, RbdWorldGetGamma, gamma, nonNegative)
 
-void RbdWorldSetMaxCorrectingVelocity(RbdWorldID world, PxReal velocity)
-{
-    if (RbdCheckWorld(world) && checkPositive(velocity, "RbdWorldSetMaxCorrectingVelocity"))
-        world->parameters.maxCorrectingVelocity = velocity;
-}
-PxReal RbdWorldGetMaxCorrectingVelocity(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->parameters.maxCorrectingVelocity : 0.0;
-}
-void RbdWorldSetMaxCorrectingRate(RbdWorldID world, PxReal rate)
-{
-    if (RbdCheckWorld(world) && checkPositive(rate, "RbdWorldSetMaxCorrectingRate"))
-        world->parameters.maxCorrectingRate = rate;
-}
-PxReal RbdWorldGetMaxCorrectingRate(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->parameters.maxCorrectingRate : 0.0;
-}
+RBD_WORLD_SETTING(PxReal, RbdWorldSetMaxCorrectingVelocity, RbdWorldGetMaxCorrectingVelocity,
+                  parameters.maxCorrectingVelocity, positive)
+RBD_WORLD_SETTING(PxReal, RbdWorldSetMaxCorrectingRate, RbdWorldGetMaxCorrectingRate, parameters.maxCorrectingRate,
+                  positive)
 
 void RbdWorldSetGammaWithRefTimeStep(RbdWorldID world, PxReal gamma, PxReal refTimeStep, PxReal timeStep)
 {
-    if (!RbdCheckWorld(world) || !checkPositive(refTimeStep, "RbdWorldSetGammaWithRefTimeStep")) return;
+    if (!RbdCheckWorld(world) || !positive(refTimeStep, "RbdWorldSetGammaWithRefTimeStep")) return;
     RbdWorldSetGamma(world, gamma * timeStep / refTimeStep);
 }
 
-void RbdWorldSetTimeStep(RbdWorldID world, PxReal timeStep)
-{
-    if (RbdCheckWorld(world) && checkPositive(timeStep, "RbdWorldSetTimeStep")) world->timeStep = timeStep;
-}
-PxReal RbdWorldGetTimeStep(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->timeStep : 0.0;
-}
+RBD_WORLD_SETTING(PxReal, RbdWorldSetTimeStep, RbdWorldGetTimeStep, timeStep, positive)
 
 void RbdWorldSetAutoDisable(RbdWorldID world, int32_t mode)
 {
@@ -136,53 +119,16 @@ int32_t RbdWorldGetAutoDisable(RbdWorldID world)
     return RbdCheckWorld(world) ? world->autoDisable : 0;
 }
 
-void RbdWorldSetAutoDisableVelocityThreshold(RbdWorldID world, PxReal threshold)
-{
-    if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(threshold, "RbdWorldSetAutoDisableVelocityThreshold"))
-        world->thresholds.velocity = threshold;
-}
-PxReal RbdWorldGetAutoDisableVelocityThreshold(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->thresholds.velocity : 0.0;
-}
-void RbdWorldSetAutoDisableAngularVelocityThreshold(RbdWorldID world, PxReal threshold)
-{
-    if (RbdCheckWorld(world) &&
-        RbdCheckFiniteNonNegative(threshold, "RbdWorldSetAutoDisableAngularVelocityThreshold"))
-        world->thresholds.angularVelocity = threshold;
-}
-PxReal RbdWorldGetAutoDisableAngularVelocityThreshold(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->thresholds.angularVelocity : 0.0;
-}
-void RbdWorldSetAutoDisableAccelerationThreshold(RbdWorldID world, PxReal threshold)
-{
-    if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(threshold, "RbdWorldSetAutoDisableAccelerationThreshold"))
-        world->thresholds.acceleration = threshold;
-}
-PxReal RbdWorldGetAutoDisableAccelerationThreshold(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->thresholds.acceleration : 0.0;
-}
-void RbdWorldSetAutoDisableAngularAccelerationThreshold(RbdWorldID world, PxReal threshold)
-{
-    if (RbdCheckWorld(world) &&
-        RbdCheckFiniteNonNegative(threshold, "RbdWorldSetAutoDisableAngularAccelerationThreshold"))
-        world->thresholds.angularAcceleration = threshold;
-}
-PxReal RbdWorldGetAutoDisableAngularAccelerationThreshold(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->thresholds.angularAcceleration : 0.0;
-}
-void RbdWorldSetAutoDisableAliveWindow(RbdWorldID world, int32_t steps)
-{
-    if (RbdCheckWorld(world) && checkCount(steps, 0, "RbdWorldSetAutoDisableAliveWindow"))
-        world->thresholds.aliveWindow = steps;
-}
-int32_t RbdWorldGetAutoDisableAliveWindow(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->thresholds.aliveWindow : 0;
-}
+RBD_WORLD_SETTING(PxReal, RbdWorldSetAutoDisableVelocityThreshold, RbdWorldGetAutoDisableVelocityThreshold,
+                  thresholds.velocity, nonNegative)
+RBD_WORLD_SETTING(PxReal, RbdWorldSetAutoDisableAngularVelocityThreshold,
+                  RbdWorldGetAutoDisableAngularVelocityThreshold, thresholds.angularVelocity, nonNegative)
+RBD_WORLD_SETTING(PxReal, RbdWorldSetAutoDisableAccelerationThreshold, RbdWorldGetAutoDisableAccelerationThreshold,
+                  thresholds.acceleration, nonNegative)
+RBD_WORLD_SETTING(PxReal, RbdWorldSetAutoDisableAngularAccelerationThreshold,
+                  RbdWorldGetAutoDisableAngularAccelerationThreshold, thresholds.angularAcceleration, nonNegative)
+RBD_WORLD_SETTING(int32_t, RbdWorldSetAutoDisableAliveWindow, RbdWorldGetAutoDisableAliveWindow,
+                  thresholds.aliveWindow, atLeast<0>)
 
 void RbdWorldSetSafeTimeMode(RbdWorldID world, int32_t on)
 {
@@ -196,8 +142,7 @@ int32_t RbdWorldGetSafeTimeMode(RbdWorldID world)
 int32_t RbdWorldSetIntegrationModel(RbdWorldID world, int32_t model)
 {
     if (!RbdCheckWorld(world)) return 0;
-    if (!checkChoice(model, RBD_LCS_STEPPER_COUNT, "RbdWorldSetIntegrationModel"))
-        return world->parameters.stepperModel;
+    if (!oneOf<RBD_LCS_STEPPER_COUNT>(model, "RbdWorldSetIntegrationModel")) return world->parameters.stepperModel;
     return std::exchange(world->parameters.stepperModel, model);
 }
 int32_t RbdWorldGetIntegrationModel(RbdWorldID world)
@@ -207,8 +152,7 @@ int32_t RbdWorldGetIntegrationModel(RbdWorldID world)
 int32_t RbdWorldSetLinearSolver(RbdWorldID world, int32_t solver)
 {
     if (!RbdCheckWorld(world)) return 0;
-    if (!checkChoice(solver, RBD_LINEAR_SOLVER_COUNT, "RbdWorldSetLinearSolver"))
-        return world->parameters.linearSolver;
+    if (!oneOf<RBD_LINEAR_SOLVER_COUNT>(solver, "RbdWorldSetLinearSolver")) return world->parameters.linearSolver;
     return std::exchange(world->parameters.linearSolver, solver);
 }
 int32_t RbdWorldGetLinearSolver(RbdWorldID world)
@@ -224,69 +168,19 @@ int32_t RbdWorldGetStepperOptions(RbdWorldID world)
     return RbdCheckWorld(world) ? world->parameters.stepperOptions : 0;
 }
 
-void RbdWorldLCPSetSolverFunction(RbdWorldID world, int32_t function)
-{
-    if (RbdCheckWorld(world) && checkChoice(function, lcs::kLcpSolverCount, "RbdWorldLCPSetSolverFunction"))
-        world->parameters.lcp.solverFunction = function;
-}
-int32_t RbdWorldLCPGetSolverFunction(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->parameters.lcp.solverFunction : 0;
-}
-void RbdWorldLCPSetMaxIterations(RbdWorldID world, int32_t iterations)
-{
-    if (RbdCheckWorld(world) && checkCount(iterations, 1, "RbdWorldLCPSetMaxIterations"))
-        world->parameters.lcp.maxIterations = iterations;
-}
-int32_t RbdWorldLCPGetMaxIterations(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->parameters.lcp.maxIterations : 0;
-}
-void RbdWorldLCPSetMaxBlockIterations(RbdWorldID world, int32_t iterations)
-{
-    if (RbdCheckWorld(world) && checkCount(iterations, 0, "RbdWorldLCPSetMaxBlockIterations"))
-        world->parameters.lcp.maxBlockIterations = iterations;
-}
-int32_t RbdWorldLCPGetMaxBlockIterations(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->parameters.lcp.maxBlockIterations : 0;
-}
-void RbdWorldLCPSetMaxCycleSize1(RbdWorldID world, int32_t size)
-{
-    if (RbdCheckWorld(world) && checkCount(size, 0, "RbdWorldLCPSetMaxCycleSize1"))
-        world->parameters.lcp.maxCycleSize1 = size;
-}
-int32_t RbdWorldLCPGetMaxCycleSize1(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->parameters.lcp.maxCycleSize1 : 0;
-}
-void RbdWorldLCPSetMaxCycleSize2(RbdWorldID world, int32_t size)
-{
-    if (RbdCheckWorld(world) && checkCount(size, 0, "RbdWorldLCPSetMaxCycleSize2"))
-        world->parameters.lcp.maxCycleSize2 = size;
-}
-int32_t RbdWorldLCPGetMaxCycleSize2(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->parameters.lcp.maxCycleSize2 : 0;
-}
-void RbdWorldLCPSetTolerance(RbdWorldID world, PxReal tolerance)
-{
-    if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(tolerance, "RbdWorldLCPSetTolerance"))
-        world->parameters.lcp.tolerance = tolerance;
-}
-PxReal RbdWorldLCPGetTolerance(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->parameters.lcp.tolerance : 0.0;
-}
-void RbdWorldLCPSetDegeneracyFilter(RbdWorldID world, PxReal filter)
-{
-    if (RbdCheckWorld(world) && RbdCheckFiniteNonNegative(filter, "RbdWorldLCPSetDegeneracyFilter"))
-        world->parameters.lcp.degeneracyFilter = filter;
-}
-PxReal RbdWorldLCPGetDegeneracyFilter(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->parameters.lcp.degeneracyFilter : 0.0;
-}
+RBD_WORLD_SETTING(int32_t, RbdWorldLCPSetSolverFunction, RbdWorldLCPGetSolverFunction, parameters.lcp.solverFunction,
+                  oneOf<lcs::kLcpSolverCount>)
+RBD_WORLD_SETTING(int32_t, RbdWorldLCPSetMaxIterations, RbdWorldLCPGetMaxIterations, parameters.lcp.maxIterations,
+                  atLeast<1>)
+RBD_WORLD_SETTING(int32_t, RbdWorldLCPSetMaxBlockIterations, RbdWorldLCPGetMaxBlockIterations,
+                  parameters.lcp.maxBlockIterations, atLeast<0>)
+RBD_WORLD_SETTING(int32_t, RbdWorldLCPSetMaxCycleSize1, RbdWorldLCPGetMaxCycleSize1, parameters.lcp.maxCycleSize1,
+                  atLeast<0>)
+RBD_WORLD_SETTING(int32_t, RbdWorldLCPSetMaxCycleSize2, RbdWorldLCPGetMaxCycleSize2, parameters.lcp.maxCycleSize2,
+                  atLeast<0>)
+RBD_WORLD_SETTING(PxReal, RbdWorldLCPSetTolerance, RbdWorldLCPGetTolerance, parameters.lcp.tolerance, nonNegative)
+RBD_WORLD_SETTING(PxReal, RbdWorldLCPSetDegeneracyFilter, RbdWorldLCPGetDegeneracyFilter,
+                  parameters.lcp.degeneracyFilter, nonNegative)
 
 void RbdWorldLCPSetLargeIslandSolver(RbdWorldID world, int32_t solver)
 {
@@ -303,24 +197,9 @@ int32_t RbdWorldLCPGetLargeIslandSolver(RbdWorldID world)
 {
     return RbdCheckWorld(world) ? world->parameters.lcp.largeIslandSolver : 0;
 }
-void RbdWorldLCPSetLargeIslandRows(RbdWorldID world, int32_t rows)
-{
-    if (RbdCheckWorld(world) && checkCount(rows, 0, "RbdWorldLCPSetLargeIslandRows"))
-        world->parameters.lcp.largeIslandRows = rows;
-}
-int32_t RbdWorldLCPGetLargeIslandRows(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->parameters.lcp.largeIslandRows : 0;
-}
-void RbdWorldLCPSetIterations(RbdWorldID world, int32_t sweeps)
-{
-    if (RbdCheckWorld(world) && checkCount(sweeps, 1, "RbdWorldLCPSetIterations"))
-        world->parameters.lcp.iterations = sweeps;
-}
-int32_t RbdWorldLCPGetIterations(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->parameters.lcp.iterations : 0;
-}
+RBD_WORLD_SETTING(int32_t, RbdWorldLCPSetLargeIslandRows, RbdWorldLCPGetLargeIslandRows,
+                  parameters.lcp.largeIslandRows, atLeast<0>)
+RBD_WORLD_SETTING(int32_t, RbdWorldLCPSetIterations, RbdWorldLCPGetIterations, parameters.lcp.iterations, atLeast<1>)
 
 void RbdWorldSetBodyEnabledCallback(RbdWorldID world, RbdBodyCallback callback)
 {

@@ -28,12 +28,9 @@ KelmarCamHead *H(KelmarCall *c)
     return Ref(c)->Require();
 }
 
-void NewRef(KelmarCall *c)
+void NewHeadRef(KelmarCall *c)
 {
-    const char *label = "KelmarCamHead:KelmarCamHead";
-    auto *head = new DfxKelmarCamHead(Text(c, 1, label), Text(c, 0, label), nullptr);
-    TheAdmin().Register(head);
-    c->self = head;
+    NewRef<DfxKelmarCamHead>(c, "KelmarCamHead:KelmarCamHead");
 }
 
 // A head of the script's own in the scene.
@@ -217,7 +214,7 @@ void GetStereo(KelmarCall *c)
 
 const NamedEntry kEntries[] = {
     {"KelmarCamHeadCreate_KelmarCamHead", NewOwn},
-    {"KelmarCamHeadRef_KelmarCamHead", NewRef},
+    {"KelmarCamHeadRef_KelmarCamHead", NewHeadRef},
     {"KelmarCamHead_FREE_KelmarCamHead", Free},
     {"KelmarCamHead_NumJoints", NumJoints},
     {"KelmarCamHead_NumNodes", NumJoints},

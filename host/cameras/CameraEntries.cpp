@@ -27,12 +27,9 @@ KelmarCamera *Cam(KelmarCall *c)
     return Ref(c)->Require();
 }
 
-void NewRef(KelmarCall *c)
+void NewCameraRef(KelmarCall *c)
 {
-    const char *label = "KelmarCamera:KelmarCamera";
-    auto *camera = new DfxKelmarCamera(Text(c, 1, label), Text(c, 0, label), nullptr);
-    TheAdmin().Register(camera);
-    c->self = camera;
+    NewRef<DfxKelmarCamera>(c, "KelmarCamera:KelmarCamera");
 }
 
 // A camera of the script's own on a solid, width x height pixels, at TM
@@ -105,12 +102,7 @@ void GetTM(KelmarCall *c)
     PutTransform(c, 0, "Camera:GetTM", Cam(c)->GetRelTM());
 }
 
-void SetTM(KelmarCall *c)
-{
-    double tm[4][4];
-    Transform(c, 0, "Camera:SetTM", tm);
-    Cam(c)->SetRelTM(tm);
-}
+constexpr char kCameraSetTM[] = "Camera:SetTM";
 
 void SetZoom(KelmarCall *c)
 {
@@ -118,21 +110,16 @@ void SetZoom(KelmarCall *c)
     Cam(c)->SetZoom(static_cast<float>(zoom));
 }
 
-void GetZoom(KelmarCall *c)
-{
-    ReturnFloat(c, Cam(c)->GetZoom());
-}
-
 const NamedEntry kEntries[] = {
     {"CameraCreate_KelmarCamera", NewOwn},
-    {"CameraRef_KelmarCamera", NewRef},
+    {"CameraRef_KelmarCamera", NewCameraRef},
     {"Camera_FREE_KelmarCamera", Free},
     {"Camera_GetImage1", GetImage1},
     {"Camera_GetImage3", GetImage3},
     {"Camera_GetTM", GetTM},
-    {"Camera_SetTM", SetTM},
+    {"Camera_SetTM", SetTransform<Cam, &KelmarCamera::SetRelTM, kCameraSetTM>},
     {"Camera_SetZoom", SetZoom},
-    {"Camera_GetZoom", GetZoom},
+    {"Camera_GetZoom", GetReal<Cam, &KelmarCamera::GetZoom>},
 };
 
 } // namespace

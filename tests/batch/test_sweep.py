@@ -42,7 +42,7 @@ def test_grid_times_draws_in_a_fixed_order_within_ranges():
         ({"random": {"samples": 0}}, "random.samples must be a whole number >= 1"),
         ({"grid": {"ball_x": [1]}, "random": {"ball_x": [0, 1]}}, "both grid and random: ball_x"),
         ({"success": "luck"}, "success must be a measure (" + ", ".join(kb.MEASURES) + "), not 'luck'"),
-        ({"params": {"gain": 2}}, "unknown params: gain (radius, robot, target, som_file)"),
+        ({"params": {"gain": 2}}, "unknown params: gain (radius, threshold, robot, target, som_file)"),
         ({"params": {"radius": "big"}}, "params.radius has the wrong type: 'big'"),
         ({"controller": "magic"}, "no grasp controller 'magic' (ballwrap, orb, contact, contact0, som)"),
         ({"steps": -1}, "steps must be a whole number >= 0, not -1"),

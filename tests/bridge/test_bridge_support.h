@@ -1,11 +1,9 @@
-// Helpers of the bridge tests: a running collision library with the
-// primitives, a world and a bridge; models with and without bodies;
-// pairs driven through hand-filled containers; and a scripted pair test
-// whose contacts the test chooses.
+// Helpers of the bridge's own tests: pairs driven through a hand-filled
+// container, and a scripted pair test whose contacts the test chooses.
 #ifndef KELMAR_TESTS_BRIDGE_TEST_BRIDGE_SUPPORT_H
 #define KELMAR_TESTS_BRIDGE_TEST_BRIDGE_SUPPORT_H
 
-#include <deque>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,30 +11,30 @@
 
 #include <kelmar/Cdx.h>
 #include <kelmar/CdxSpace.h>
-#include <kelmar/PxMemory.h>
-#include <kelmar/PxMessage.h>
 #include <kelmar/PxVector.h>
 #include <kelmar/Rbd.h>
 #include <kelmar/Sbx.h>
 
 #include "common/AllocationCounter.h"
 #include "common/MessageLog.h"
+#include "test_universe_support.h"
 
 namespace sbxtest {
 
-// Collects warnings while alive.
-class Warnings : public testsupport::MessageLog {
-public:
-    const std::vector<std::string> &texts = warnings;
-};
+using testsupport::AllocationCounter;
+using Warnings = testsupport::MessageLog;
 
-// The contacts a scripted pair test reports, and how often it ran.
+// The contacts the scripted pair test reports, and how often it ran.
 struct Script {
     int touch = 0;
     std::vector<CdxContact> contacts;
     int calls = 0;
 };
-Script &script();
+inline Script &script()
+{
+    static Script s;
+    return s;
+}
 
 inline CdxContact scriptContact(PxReal x, PxReal y, PxReal z, PxReal separation, intptr_t element1 = 0,
                                 intptr_t element2 = 0)
@@ -58,64 +56,82 @@ inline void scriptContacts(const std::vector<CdxContact> &contacts)
 }
 
 // The scripted pair test: writes the script's contacts up to the capacity.
-int scriptedIntersect(CdxModelPair *pair, CdxIntersectResult *result);
+inline int scriptedIntersect(CdxModelPair *pair, CdxIntersectResult *result)
+{
+    Script &s = script();
+    ++s.calls;
+    result->pair = pair;
+    const int count = std::min(result->contacts ? result->contactCapacity : 0, static_cast<int>(s.contacts.size()));
+    std::copy(s.contacts.begin(), s.contacts.begin() + count, result->contacts);
+    result->contactCount = count;
+    PxV3Set(result->normal, 0.0, 1.0, 0.0);
+    return s.touch;
+}
 
 // Dynamics contacts of a list, in list order.
-std::vector<RbdContactID> listOf(RbdContactID first);
+inline std::vector<RbdContactID> listOf(RbdContactID first)
+{
+    std::vector<RbdContactID> list;
+    for (RbdContactID c = first; c; c = RbdContactGetNext(c)) list.push_back(c);
+    return list;
+}
 
-class BridgeTest : public ::testing::Test {
+// A universe whose bridge the tests drive by hand: pairs made by the test
+// run through one section of a container at a time.
+class BridgeTest : public UniverseFixture {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-
-    // Replaces the sphere-sphere test (and the composite-sphere test) by
-    // the scripted one.
-    void useScript();
-
-    // A model on geometry with an enabled body of mass m at (x, y, z); the
-    // model reads the body's transform and velocities.
-    CdxModelID bodyModel(CdxGeometryID geometry, PxReal m, PxReal x, PxReal y, PxReal z);
-    // A model without body, placed at transform.
-    CdxModelID fixedModel(CdxGeometryID geometry, const PxMatrix4 transform);
-    // A fixed model at (x, y, z).
-    CdxModelID fixedModelAt(CdxGeometryID geometry, PxReal x, PxReal y, PxReal z);
-    // The plane y = 0, solid below, normal +y.
-    CdxModelID groundPlane();
-    CdxGeometryID sphere(PxReal radius);
-    CdxGeometryID box(PxReal dx, PxReal dy, PxReal dz);
-    // A transform pointer that lives as long as the test.
-    PxMatrix4 *newTransform();
-    static RbdBodyID bodyOf(CdxModelID model) { return static_cast<RbdBodyID>(CdxModelGetBodyData(model)); }
-
-    // A space for the test's models (destroyed with the test), linked to
-    // the world so that sleeping bodies freeze their models.
-    CdxSpaceID makeSpace(int maxModels, int maxPairs);
-
-    // A pair of two models, owned by the test.
-    CdxModelPair *makePair(CdxModelID model1, CdxModelID model2);
+    BridgeTest() : UniverseFixture({16, 64, 7, 64, 256, 4}) {}
+    void SetUp() override
+    {
+        script() = Script();
+        UniverseFixture::SetUp();
+        bridge = SbxUniverseGetBridge(universe);
+        container = CdxModelPairContainerCreate(8);
+    }
+    void TearDown() override
+    {
+        for (CdxModelPair *pair : pairs_) CdxModelPairDestroy(pair);
+        CdxModelPairContainerDestroy(container);
+        UniverseFixture::TearDown();
+    }
+    // Replaces the pair test of two types (by default the sphere-sphere and
+    // composite-sphere ones) by the scripted one.
+    void useScript(CdxGeometryTypeID type1 = -1, CdxGeometryTypeID type2 = -1)
+    {
+        CdxInteractions scripted;
+        CdxInteractionsInit(&scripted);
+        scripted.intersectFn = scriptedIntersect;
+        if (type1 >= 0) {
+            CdxInteractionTableSetElement(type1, type2, &scripted, nullptr);
+            return;
+        }
+        CdxInteractionTableSetElement(CdxSphereGetTypeId(), CdxSphereGetTypeId(), &scripted, nullptr);
+        CdxInteractionTableSetElement(CdxCompositeGetTypeId(), CdxSphereGetTypeId(), &scripted, nullptr);
+    }
+    CdxModelPair *makePair(CdxModelID model1, CdxModelID model2)
+    {
+        pairs_.push_back(CdxModelPairCreate(model1, model2));
+        return pairs_.back();
+    }
     // Runs one pair through the bridge as one section of a container.
-    void runSection(CdxModelPair *pair, int (*add)(CdxModelPairContainer *, CdxModelPair *));
+    void runSection(CdxModelPair *pair, int (*add)(CdxModelPairContainer *, CdxModelPair *))
+    {
+        CdxModelPairContainerReset(container);
+        add(container, pair);
+        SbxHandleTransitions(container, nullptr, world, bridge);
+        SbxHandleCollisions(container, nullptr, world, bridge);
+    }
     void runHello(CdxModelPair *pair) { runSection(pair, CdxModelPairContainerAddHello); }
     void runStaying(CdxModelPair *pair) { runSection(pair, CdxModelPairContainerAddStaying); }
     void runGoodbye(CdxModelPair *pair) { runSection(pair, CdxModelPairContainerAddGoodbye); }
     void runFrozen(CdxModelPair *pair) { runSection(pair, CdxModelPairContainerAddFrozen); }
 
-    RbdWorldID world = nullptr;
     SbxBridgeID bridge = nullptr;
-    CdxSpaceID space = nullptr;
     CdxModelPairContainer *container = nullptr;
 
 private:
-    std::vector<CdxModelID> models_;
-    std::vector<CdxGeometryID> geometries_;
     std::vector<CdxModelPair *> pairs_;
-    struct Transform {
-        PxMatrix4 m;
-    };
-    std::deque<Transform> transforms_;
 };
-
-using testsupport::AllocationCounter;
 
 } // namespace sbxtest
 

@@ -5,6 +5,7 @@
 // other. Islands go to the sweeps by setting the threshold to 0.
 #include <math.h>
 
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -32,11 +33,9 @@ const char *nameOf(Solver solver)
     return solver == Solver::Pivoting ? "pivoting" : "sweeps";
 }
 
-// A body's pose and velocities, to run one step again from the same start.
-struct BodyState {
-    PxVector3 position, linear, angular;
-    PxQuaternion rotation;
-};
+// The pose and velocities of every body (position, quaternion, linear and
+// angular velocity: 13 numbers each), to run one step again from the start.
+using State = std::vector<std::array<PxReal, 13>>;
 
 class LargeIslands : public sbxtest::UniverseFixture {
 protected:
@@ -55,46 +54,41 @@ protected:
     {
         RbdWorldLCPSetLargeIslandRows(world, solver == Solver::Sweeps ? 0 : RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS);
     }
-    static BodyState stateOf(RbdBodyID body)
+    State states() const
     {
-        BodyState s;
-        RbdBodyGetPosition(body, s.position);
-        RbdBodyGetQuaternion(body, s.rotation);
-        RbdBodyGetLinearVelocity(body, s.linear);
-        RbdBodyGetAngularVelocity(body, s.angular);
-        return s;
-    }
-    static void restore(RbdBodyID body, const BodyState &s)
-    {
-        RbdBodySetPosition(body, s.position[0], s.position[1], s.position[2]);
-        RbdBodySetQuaternion(body, s.rotation[0], s.rotation[1], s.rotation[2], s.rotation[3]);
-        RbdBodySetLinearVelocity(body, s.linear[0], s.linear[1], s.linear[2]);
-        RbdBodySetAngularVelocity(body, s.angular[0], s.angular[1], s.angular[2]);
-    }
-    std::vector<BodyState> states() const
-    {
-        std::vector<BodyState> all;
-        for (CdxModelID model : bodies) all.push_back(stateOf(CdxModelGetBody(model)));
+        State all(bodies.size());
+        for (size_t k = 0; k < bodies.size(); ++k) {
+            RbdBodyID b = CdxModelGetBody(bodies[k]);
+            RbdBodyGetPosition(b, &all[k][0]);
+            RbdBodyGetQuaternion(b, &all[k][3]);
+            RbdBodyGetLinearVelocity(b, &all[k][7]);
+            RbdBodyGetAngularVelocity(b, &all[k][10]);
+        }
         return all;
     }
-    void restore(const std::vector<BodyState> &all)
+    void restore(const State &all)
     {
-        for (size_t k = 0; k < bodies.size(); ++k) restore(CdxModelGetBody(bodies[k]), all[k]);
+        for (size_t k = 0; k < bodies.size(); ++k) {
+            RbdBodyID b = CdxModelGetBody(bodies[k]);
+            const std::array<PxReal, 13> &s = all[k];
+            RbdBodySetPosition(b, s[0], s[1], s[2]);
+            RbdBodySetQuaternion(b, s[3], s[4], s[5], s[6]);
+            RbdBodySetLinearVelocity(b, s[7], s[8], s[9]);
+            RbdBodySetAngularVelocity(b, s[10], s[11], s[12]);
+        }
     }
     // The largest difference of any body's linear or angular velocity.
-    static PxReal velocityGap(const std::vector<BodyState> &a, const std::vector<BodyState> &b)
+    static PxReal velocityGap(const State &a, const State &b)
     {
         PxReal gap = 0.0;
         for (size_t k = 0; k < a.size(); ++k)
-            for (int i = 0; i < 3; ++i)
-                gap = fmax(gap, fmax(fabs(a[k].linear[i] - b[k].linear[i]), fabs(a[k].angular[i] - b[k].angular[i])));
+            for (int i = 7; i < 13; ++i) gap = fmax(gap, fabs(a[k][i] - b[k][i]));
         return gap;
     }
     CdxModelID body(CdxGeometryID geometry, PxReal x, PxReal y, PxReal z, PxReal density)
     {
-        CdxModelID model = dropped(geometry, x, y, z, density);
-        bodies.push_back(model);
-        return model;
+        bodies.push_back(dropped(geometry, x, y, z, density));
+        return bodies.back();
     }
 
     std::vector<CdxModelID> bodies;
@@ -113,17 +107,16 @@ TEST_P(SweepsAgainstPivoting, OneStepFromTheSameStateEndsWithTheSameVelocities)
     PxReal top = 0.0;
     for (int k = 0; k < 4; ++k) {
         const PxReal dz = size(random);
-        body(keep(CdxBoxCreate(size(random), size(random), dz)), offset(random), offset(random), top + dz / 2,
-             density(random));
+        body(box(size(random), size(random), dz), offset(random), offset(random), top + dz / 2, density(random));
         top += dz;
     }
     use(Solver::Pivoting);
     steps(30);
     RbdWorldLCPSetTolerance(world, 1e-9);
     RbdWorldLCPSetIterations(world, 2000);
-    const std::vector<BodyState> start = states();
+    const State start = states();
     steps(1);
-    const std::vector<BodyState> pivoting = states();
+    const State pivoting = states();
     restore(start);
     steps(1);
     ASSERT_LT(velocityGap(pivoting, states()), 1e-12) << "a step from a restored state repeats itself";
@@ -144,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(RandomIslands, SweepsAgainstPivoting, ::testing::Range(
 TEST_F(LargeIslands, ATenBoxStackSolvedBySweepsStandsForTenSeconds)
 {
     fixedAt(keep(CdxPlaneCreate()), 0.0, 0.0, 0.0);
-    CdxGeometryID cube = keep(CdxBoxCreate(1.0, 1.0, 1.0));
+    CdxGeometryID cube = box(1.0, 1.0, 1.0);
     for (int k = 0; k < 10; ++k) body(cube, 0.0, 0.0, 0.5 + k, 1.0);
     use(Solver::Sweeps);
     steps(1000);
@@ -170,7 +163,7 @@ TEST_P(RestingBox, StaysWithinAMillionthOfItsSize)
     const PxReal edge = 0.1 / c.length; // 10 cm in the case's units
     RbdWorldSetGravity(world, 0.0, 0.0, -9.81 / c.length);
     fixedAt(keep(CdxPlaneCreate()), 0.0, 0.0, 0.0);
-    CdxModelID crate = body(keep(CdxBoxCreate(edge, edge, edge)), 0.0, 0.0, edge / 2, c.mass / (edge * edge * edge));
+    CdxModelID crate = body(box(edge, edge, edge), 0.0, 0.0, edge / 2, c.mass / (edge * edge * edge));
     use(c.solver);
     steps(100);
     PxVector3 settled, p;
@@ -199,10 +192,10 @@ class RollingBall : public LargeIslands, public ::testing::WithParamInterface<So
 TEST_P(RollingBall, CrossesASeamWithoutASpeedJump)
 {
     const PxReal radius = 0.1, speed0 = 1.0;
-    CdxGeometryID slab = keep(CdxBoxCreate(1.0, 1.0, 0.2));
+    CdxGeometryID slab = box(1.0, 1.0, 0.2);
     fixedAt(slab, -0.5, 0.0, -0.1);
     fixedAt(slab, 0.5, 0.0, -0.1);
-    CdxModelID ball = body(keep(CdxSphereCreate(radius)), -0.4, 0.0, radius, 1000.0);
+    CdxModelID ball = body(sphere(radius), -0.4, 0.0, radius, 1000.0);
     RbdBodySetLinearVelocity(CdxModelGetBody(ball), speed0, 0.0, 0.0);
     RbdBodySetAngularVelocity(CdxModelGetBody(ball), 0.0, speed0 / radius, 0.0);
     use(GetParam());

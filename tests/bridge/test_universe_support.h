@@ -1,10 +1,11 @@
-// The universe fixture the universe tests share: a universe of the test's
+// The universe fixture the bridge tests share: a universe of the test's
 // sizes with gravity along -z, models and geometries that go before it
 // (the last universe stops the collision library), and what the tests
 // read off bodies.
 #ifndef KELMAR_TESTS_BRIDGE_TEST_UNIVERSE_SUPPORT_H
 #define KELMAR_TESTS_BRIDGE_TEST_UNIVERSE_SUPPORT_H
 
+#include <algorithm>
 #include <deque>
 #include <vector>
 
@@ -50,17 +51,15 @@ protected:
         geometries.push_back(geometry);
         return geometry;
     }
+    CdxGeometryID sphere(PxReal radius) { return keep(CdxSphereCreate(radius)); }
+    CdxGeometryID box(PxReal dx, PxReal dy, PxReal dz) { return keep(CdxBoxCreate(dx, dy, dz)); }
     CdxModelID own(CdxModelID model)
     {
         EXPECT_NE(model, nullptr);
         models.push_back(model);
         return model;
     }
-    void forget(CdxModelID model)
-    {
-        for (size_t k = 0; k < models.size(); ++k)
-            if (models[k] == model) models.erase(models.begin() + static_cast<long>(k));
-    }
+    void forget(CdxModelID model) { models.erase(std::find(models.begin(), models.end(), model)); }
     // A body of the given density on geometry at (x, y, z).
     CdxModelID dropped(CdxGeometryID geometry, PxReal x, PxReal y, PxReal z, PxReal density = 1000.0)
     {
@@ -68,12 +67,16 @@ protected:
         if (model) RbdBodySetPosition(CdxModelGetBody(model), x, y, z);
         return model;
     }
-    // A fixed model at (x, y, z); its pose lives as long as the test.
-    CdxModelID fixedAt(CdxGeometryID geometry, PxReal x, PxReal y, PxReal z)
+    // A pose at (x, y, z) that lives as long as the test.
+    PxMatrix4 *newPose(PxReal x, PxReal y, PxReal z)
     {
         poses_.emplace_back();
         translation(poses_.back().m, x, y, z);
-        return own(SbxFixedModelCreate(universe, geometry, &poses_.back().m));
+        return &poses_.back().m;
+    }
+    CdxModelID fixedAt(CdxGeometryID geometry, PxReal x, PxReal y, PxReal z)
+    {
+        return own(SbxFixedModelCreate(universe, geometry, newPose(x, y, z)));
     }
     void steps(int count)
     {

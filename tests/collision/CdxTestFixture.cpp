@@ -1,13 +1,63 @@
 #include "CdxTestFixture.h"
 
+#include <kelmar/PxVector.h>
+
 #include <algorithm>
+#include <cmath>
+
+BoxBoxCounts gBoxBoxCounts;
+
+namespace {
+
+CdxIntersectFn gBoxBoxIntersect;
+
+void CountHello(CdxModelPair *)
+{
+    ++gBoxBoxCounts.hello;
+}
+void CountGoodbye(CdxModelPair *)
+{
+    ++gBoxBoxCounts.goodbye;
+}
+int CountIntersect(CdxModelPair *pair, CdxIntersectResult *result)
+{
+    ++gBoxBoxCounts.intersectCalls;
+    return gBoxBoxIntersect(pair, result);
+}
+
+} // namespace
+
+void SetTranslation(PxMatrix4 tm, PxReal x, PxReal y, PxReal z)
+{
+    PxM4Identity(tm);
+    tm[3][0] = x;
+    tm[3][1] = y;
+    tm[3][2] = z;
+}
+
+void SetTurnZ(PxMatrix4 tm, PxReal angle, PxReal x, PxReal y, PxReal z)
+{
+    SetTranslation(tm, x, y, z);
+    tm[0][0] = tm[1][1] = std::cos(angle);
+    tm[0][1] = std::sin(angle);
+    tm[1][0] = -std::sin(angle);
+}
 
 void CdxTest::SetUp()
 {
     ASSERT_EQ(1, CdxInit(kTypeCapacity, kModelCapacity));
-    TestShapesRegister();
-    ASSERT_EQ(2, CdxCompositeRegisterType());
+    CdxSphereBoxPlaneRegisterTypes();
+    CdxSphereBoxPlaneRegisterInteractions();
+    ASSERT_EQ(3, CdxCompositeRegisterType());
     CdxCompositeGenericRegisterInteractions();
+    gBoxBoxCounts = BoxBoxCounts{};
+    const CdxGeometryTypeID box = CdxBoxGetTypeId();
+    CdxInteractions counting = CdxInteractionTableGetElementPtr(box, box)->interactions;
+    gBoxBoxIntersect = counting.intersectFn;
+    counting.helloFn = CountHello;
+    counting.goodbyeFn = CountGoodbye;
+    counting.intersectFn = CountIntersect;
+    ASSERT_EQ(1, CdxInteractionTableSetElement(box, box, &counting, nullptr));
 }
 
 void CdxTest::TearDown()

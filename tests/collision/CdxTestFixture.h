@@ -1,15 +1,34 @@
-// A running collision library with the test shapes and the composite type
-// registered, and the warning and information channels captured.
+// A running collision library with the sphere, box and plane types, their
+// pairs and the composite type registered, and the warning and information
+// channels captured. The box-box pair counts its hellos, goodbyes and
+// intersection calls, so that the dispatch tests can see which ran.
 #ifndef KELMAR_TESTS_COLLISION_CDXTESTFIXTURE_H
 #define KELMAR_TESTS_COLLISION_CDXTESTFIXTURE_H
 
-#include "CdxTestShapes.h"
+#include <kelmar/Cdx.h>
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "common/MessageLog.h"
+
+struct BoxBoxCounts {
+    int hello;
+    int goodbye;
+    int intersectCalls;
+};
+extern BoxBoxCounts gBoxBoxCounts;
+
+// A box of the given half-extents.
+inline CdxGeometryID HalfBox(PxReal hx, PxReal hy, PxReal hz)
+{
+    return CdxBoxCreate(2 * hx, 2 * hy, 2 * hz);
+}
+// Identity rotation at (x, y, z).
+void SetTranslation(PxMatrix4 tm, PxReal x, PxReal y, PxReal z);
+// Rotation by angle about the z axis at (x, y, z).
+void SetTurnZ(PxMatrix4 tm, PxReal angle, PxReal x, PxReal y, PxReal z);
 
 class CdxTest : public ::testing::Test, protected testsupport::MessageLog {
 protected:

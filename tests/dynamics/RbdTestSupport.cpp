@@ -115,9 +115,4 @@ int32_t buildRows(RbdLcsConstraints *list, RbdConstraintID c, const RbdBclParame
     return list->partitionRowCount;
 }
 
-PxReal rowPhi(const RbdLcsConstraints *list, int32_t row)
-{
-    return list->phi[list->partitionRowStart + row];
-}
-
 } // namespace rbdtest

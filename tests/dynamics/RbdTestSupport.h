@@ -50,8 +50,6 @@ void setStops(RbdLimit *limit, PxReal lower, PxReal upper);
 
 // Builds one partition holding just this constraint; returns its row count.
 int32_t buildRows(RbdLcsConstraints *list, RbdConstraintID c, const RbdBclParameters &parameters);
-// Row r of the constraint built last into list (rows start at 0).
-PxReal rowPhi(const RbdLcsConstraints *list, int32_t row);
 
 } // namespace rbdtest
 

@@ -32,16 +32,11 @@ inline std::string ReadFile(const std::string &path)
 // holds at the end of the test.
 class TempDir {
 public:
-    TempDir()
+    TempDir() : path_(testing::TempDir() + "pxtestXXXXXX")
     {
-        std::string pattern = testing::TempDir() + "pxtestXXXXXX";
-        if (mkdtemp(&pattern[0]) != nullptr) path_ = pattern;
+        if (mkdtemp(&path_[0]) == nullptr) path_.clear();
     }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
     const std::string &path() const { return path_; }
     std::string file(const std::string &name) const { return path_ + "/" + name; }
     std::string subdir(const std::string &name) const
@@ -59,16 +54,14 @@ class LevelGuard {
 public:
     LevelGuard(int &level, int value) : level_(level), old_(level) { level_ = value; }
     ~LevelGuard() { level_ = old_; }
-    LevelGuard(const LevelGuard &) = delete;
-    LevelGuard &operator=(const LevelGuard &) = delete;
 
 private:
     int &level_;
     int old_;
 };
 
-// Every piece shown on any of the four channels, in order, tagged with the
-// channel: "info", "warning", "debug" or "fatal".
+// Every piece shown on any of the four channels, in order, with its channel:
+// "info", "warning", "debug" or "fatal".
 struct ShownPiece {
     std::string channel;
     int level;
@@ -78,26 +71,29 @@ struct ShownPiece {
 class MessageCapture {
 public:
     MessageCapture()
+        : old_{PxSetInfoShow([](int l, const char *t) {
+                   pieces().push_back({"info", l, t});
+               }),
+               PxSetWarningShow([](int l, const char *t) {
+                   pieces().push_back({"warning", l, t});
+               }),
+               PxSetDebugShow([](int l, const char *t) {
+                   pieces().push_back({"debug", l, t});
+               }),
+               PxSetFatalErrorShow([](int l, const char *t) {
+                   pieces().push_back({"fatal", l, t});
+               })}
     {
-        pieces().clear();
-        oldInfo_ = PxSetInfoShow(ShowInfo);
-        oldWarning_ = PxSetWarningShow(ShowWarning);
-        oldDebug_ = PxSetDebugShow(ShowDebug);
-        oldFatal_ = PxSetFatalErrorShow(ShowFatal);
-        // Earlier tests' messages must not count against this one's.
-        PxMessageFlushRepeats();
+        PxMessageFlushRepeats(); // earlier tests' messages must not count against this one's
         pieces().clear();
     }
     ~MessageCapture()
     {
-        PxSetInfoShow(oldInfo_);
-        PxSetWarningShow(oldWarning_);
-        PxSetDebugShow(oldDebug_);
-        PxSetFatalErrorShow(oldFatal_);
+        PxSetInfoShow(old_[0]);
+        PxSetWarningShow(old_[1]);
+        PxSetDebugShow(old_[2]);
+        PxSetFatalErrorShow(old_[3]);
     }
-    MessageCapture(const MessageCapture &) = delete;
-    MessageCapture &operator=(const MessageCapture &) = delete;
-
     static std::vector<ShownPiece> &pieces()
     {
         static std::vector<ShownPiece> shown;
@@ -113,42 +109,40 @@ public:
     }
 
 private:
-    static void ShowInfo(int level, const char *text) { pieces().push_back({"info", level, text}); }
-    static void ShowWarning(int level, const char *text) { pieces().push_back({"warning", level, text}); }
-    static void ShowDebug(int level, const char *text) { pieces().push_back({"debug", level, text}); }
-    static void ShowFatal(int level, const char *text) { pieces().push_back({"fatal", level, text}); }
-
-    PxShowFunction oldInfo_, oldWarning_, oldDebug_, oldFatal_;
+    PxShowFunction old_[4];
 };
 
 // Replaces PxMemoryAPI by malloc-backed functions that count their calls
-// and remember the sizes asked for. failAfter >= 0 makes every call that
+// and remember the blocks they gave. failAfter >= 0 makes every call that
 // would allocate fail once that many allocations have succeeded.
 class CountingAllocator {
 public:
-    explicit CountingAllocator(int failAfter = -1)
+    struct State {
+        int creates = 0, destroys = 0, resizes = 0; // destroys of non-null pointers only
+        int failAfter = -1;
+        std::vector<std::pair<const char *, size_t>> blocks; // every successful allocation
+    };
+    explicit CountingAllocator(int failAfter = -1) : old_(PxMemoryAPI)
     {
         state() = State{};
         state().failAfter = failAfter;
-        old_ = PxMemoryAPI;
-        PxMemoryAPI.create = Create;
-        PxMemoryAPI.createZeroed = CreateZeroed;
-        PxMemoryAPI.destroy = Destroy;
-        PxMemoryAPI.resize = Resize;
+        PxMemoryAPI.create = [](size_t n) {
+            return ++state().creates, Fails() ? nullptr : Record(std::malloc(n), n);
+        };
+        PxMemoryAPI.createZeroed = [](size_t n) {
+            return ++state().creates, Fails() ? nullptr : Record(std::calloc(1, n), n);
+        };
+        PxMemoryAPI.resize = [](void *p, size_t n) {
+            return ++state().resizes, Fails() || n == 0 ? nullptr : Record(std::realloc(p, n), n);
+        };
+        PxMemoryAPI.destroy = [](void *p) { state().destroys += p != nullptr, std::free(p); };
     }
     ~CountingAllocator() { PxMemoryAPI = old_; }
-    CountingAllocator(const CountingAllocator &) = delete;
-    CountingAllocator &operator=(const CountingAllocator &) = delete;
-
-    struct State {
-        int creates = 0;
-        int zeroedCreates = 0;
-        int destroys = 0; // non-null pointers only
-        int resizes = 0;
-        int failAfter = -1;
-        std::vector<size_t> sizes;                           // every successful create/createZeroed/resize
-        std::vector<std::pair<const char *, size_t>> blocks; // and the memory it gave
-    };
+    static State &state()
+    {
+        static State s;
+        return s;
+    }
     // Whether [p, p + size) lies inside one block this table handed out.
     static bool Owns(const void *p, size_t size)
     {
@@ -157,49 +151,18 @@ public:
             if (c >= block.first && c + size <= block.first + block.second) return true;
         return false;
     }
-    static State &state()
-    {
-        static State s;
-        return s;
-    }
-    static int allocationCalls() { return state().creates + state().zeroedCreates + state().resizes; }
-    void failFromNowOn() { state().failAfter = static_cast<int>(state().sizes.size()); }
+    static int allocationCalls() { return state().creates + state().resizes; }
+    void failFromNowOn() { state().failAfter = static_cast<int>(state().blocks.size()); }
 
 private:
-    static bool ShouldFail()
+    static bool Fails()
     {
-        return state().failAfter >= 0 && static_cast<int>(state().sizes.size()) >= state().failAfter;
+        return state().failAfter >= 0 && static_cast<int>(state().blocks.size()) >= state().failAfter;
     }
     static void *Record(void *p, size_t size)
     {
         if (p != nullptr) state().blocks.emplace_back(static_cast<const char *>(p), size);
         return p;
-    }
-    static void *Create(size_t size)
-    {
-        ++state().creates;
-        if (ShouldFail()) return nullptr;
-        state().sizes.push_back(size);
-        return Record(std::malloc(size), size);
-    }
-    static void *CreateZeroed(size_t size)
-    {
-        ++state().zeroedCreates;
-        if (ShouldFail()) return nullptr;
-        state().sizes.push_back(size);
-        return Record(std::calloc(1, size), size);
-    }
-    static void Destroy(void *pointer)
-    {
-        if (pointer != nullptr) ++state().destroys;
-        std::free(pointer);
-    }
-    static void *Resize(void *pointer, size_t size)
-    {
-        ++state().resizes;
-        if (ShouldFail() || size == 0) return nullptr;
-        state().sizes.push_back(size);
-        return Record(std::realloc(pointer, size), size);
     }
 
     PxMemoryAPIType old_;

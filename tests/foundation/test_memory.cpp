@@ -43,7 +43,7 @@ TEST(Memory, AlignedBlocksAreAlignedWritableAndFreedThroughTheirPad)
     LevelGuard level(PxWarningLevel, 3);
     for (int alignment : {0, 1, 2, 3, 4, 6, 8, 16, 32, 64, 128}) {
         MessageCapture::pieces().clear();
-        for (size_t size : {size_t{1}, size_t{7}, size_t{100}, size_t{4096}}) {
+        for (size_t size : {size_t{1}, size_t{7}, size_t{4096}}) {
             unsigned char *block = static_cast<unsigned char *>(MallocCreateAligned(size, alignment));
             ASSERT_NE(block, nullptr);
             // Alignment 0 asks for what malloc guarantees.
@@ -51,30 +51,23 @@ TEST(Memory, AlignedBlocksAreAlignedWritableAndFreedThroughTheirPad)
             EXPECT_TRUE(IsAligned(block, effective)) << alignment;
             uint32_t pad = 0;
             std::memcpy(&pad, block - sizeof pad, sizeof pad);
-            EXPECT_GE(pad, 4u) << "the pad word must lie inside the allocation";
-            EXPECT_LE(pad, 4u + effective);
+            EXPECT_TRUE(pad >= 4u && pad <= 4u + effective) << "the pad word must lie inside the allocation";
             std::memset(block, 0xab, size); // ASan checks the whole block is ours
             MallocDestroyAligned(block);
         }
-        const char *warning =
+        const std::string w =
             "PxWarning{3}: MallocCreateAligned: Alignment must be a multiple of sizeof(unsigned int).\n";
-        EXPECT_EQ(MessageCapture::joined("warning"),
-                  alignment % 4 != 0 ? std::string(warning) + warning + warning + warning : "")
-            << alignment;
+        EXPECT_EQ(MessageCapture::joined("warning"), alignment % 4 != 0 ? w + w + w : "") << alignment;
     }
-    MallocDestroyAligned(nullptr);
     EXPECT_EQ(MallocCreateAligned(16, -8), nullptr) << "a negative alignment is refused";
-
+    MallocDestroyAligned(nullptr);
     char *block = static_cast<char *>(MallocCreate(16));
-    ASSERT_NE(block, nullptr);
     std::strcpy(block, "still here");
     EXPECT_EQ(MallocResize(block, 0), nullptr) << "resizing to zero is refused";
     block = static_cast<char *>(MallocResize(block, 64));
-    ASSERT_NE(block, nullptr);
     EXPECT_STREQ(block, "still here");
     MallocDestroy(block);
     unsigned char *zeroed = static_cast<unsigned char *>(Calloc(33));
-    ASSERT_NE(zeroed, nullptr);
     EXPECT_EQ(std::vector<unsigned char>(zeroed, zeroed + 33), std::vector<unsigned char>(33, 0));
     MallocDestroy(zeroed);
 }

@@ -36,15 +36,13 @@ TEST(Message, ChannelsShowPrefixThenTextOnlyUpToTheirLevelCutAt5000Characters)
     LevelGuard warningLevel(PxWarningLevel, 0);
     LevelGuard infoLevel(PxInfoLevel, 0);
     LevelGuard debugLevel(PxDebugLevel, 2);
-    PxInfo(1, "hidden %d\n", 1);
-    PxWarning(1, "hidden too\n");
+    PxWarning(1, "hidden\n");
     PxDebug(3, "too deep\n");
     EXPECT_TRUE(MessageCapture::pieces().empty()) << "a message passed a channel of lower level";
     PxWarning(0, "disk %s is full\n", "A");
     PxInfo(0, "x=%g\n", 1.5);
     PxDebug(2, "deep\n");
     ASSERT_EQ(MessageCapture::pieces().size(), 6u);
-    EXPECT_EQ(MessageCapture::pieces()[1].level, 0);
     EXPECT_EQ(MessageCapture::joined("warning"), "PxWarning{0}: disk A is full\n");
     EXPECT_EQ(MessageCapture::joined("info"), "PxInfo{0}: x=1.5\n");
     EXPECT_EQ(MessageCapture::joined("debug"), "PxDebug{2}: deep\n");
@@ -54,9 +52,6 @@ TEST(Message, ChannelsShowPrefixThenTextOnlyUpToTheirLevelCutAt5000Characters)
     testing::internal::CaptureStdout();
     PxShowStdout(0, "no newline added");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "no newline added");
-    testing::internal::CaptureStderr();
-    PxShowStderr(5, "line\n");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "line\n");
     EXPECT_STREQ(PxShortenPath("/work/main/foundation/PxPool.cpp"), "PxPool.cpp");
     EXPECT_STREQ(PxShortenPath("PxPool.cpp"), "PxPool.cpp");
     EXPECT_STREQ(PxShortenPath("dir/"), "");

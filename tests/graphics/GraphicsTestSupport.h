@@ -3,8 +3,15 @@
 #ifndef KELMAR_TESTS_GRAPHICS_SUPPORT_H
 #define KELMAR_TESTS_GRAPHICS_SUPPORT_H
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include <kelmar/KelmarCamera.h>
 #include <kelmar/PxVector.h>
@@ -17,23 +24,61 @@ const float kWhite[4] = {1, 1, 1, 1};
 
 // A camera at position looking along world -z with y up (so world +x is
 // to the image's right).
-void LookDownZ(double pose[4][4], const double *position);
+inline void LookDownZ(double pose[4][4], const double *position)
+{
+    const double rows[4][4] = {
+        {-1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -1, 0}, {position[0], position[1], position[2], 1}};
+    for (int i = 0; i < 16; ++i) pose[i / 4][i % 4] = rows[i / 4][i % 4];
+}
 
 struct Picture {
     int width = 0, height = 0;
     std::vector<unsigned char> rgb; // rows bottom-up
     const unsigned char *At(int column, int row) const { return &rgb[3 * (row * width + column)]; }
-    bool IsBackground(int column, int row) const;
+    bool IsBackground(int column, int row) const
+    {
+        return At(column, row)[0] + At(column, row)[1] + At(column, row)[2] == 0;
+    }
     // The bounding box of lit pixels {min column, max column, min row, max row}; false when empty.
-    bool Bounds(int box[4]) const;
+    bool Bounds(int box[4]) const
+    {
+        bool any = false;
+        for (int j = 0; j < height; ++j)
+            for (int i = 0; i < width; ++i) {
+                if (IsBackground(i, j)) continue;
+                if (!any) box[0] = box[1] = i, box[2] = box[3] = j, any = true;
+                box[0] = std::min(box[0], i), box[1] = std::max(box[1], i);
+                box[2] = std::min(box[2], j), box[3] = std::max(box[3], j);
+            }
+        return any;
+    }
     // The middle of that box, from its outer pixel edges: column, then row; false when empty.
-    bool Centre(double centre[2]) const;
+    bool Centre(double centre[2]) const
+    {
+        int box[4];
+        if (!Bounds(box)) return false;
+        centre[0] = (box[0] + box[1] + 1) / 2.0, centre[1] = (box[2] + box[3] + 1) / 2.0;
+        return true;
+    }
     // Pixels within tolerance of a colour.
-    int Count(int r, int g, int b, int tolerance = 0) const;
+    int Count(int r, int g, int b, int tolerance = 0) const
+    {
+        int n = 0;
+        for (size_t i = 0; i < rgb.size(); i += 3)
+            n += std::abs(rgb[i] - r) <= tolerance && std::abs(rgb[i + 1] - g) <= tolerance &&
+                 std::abs(rgb[i + 2] - b) <= tolerance;
+        return n;
+    }
 };
 
-Picture Take(kelmar::VirtualCamera &camera, const double pose[4][4]);
-Picture Take(kelmar::KelmarCamera &camera);
+// A picture from a scene camera, or from a virtual camera at a pose.
+template <class Camera, class... Pose> Picture Take(Camera &camera, const Pose &...pose)
+{
+    Picture picture;
+    camera.GetSize(&picture.width, &picture.height);
+    EXPECT_TRUE(camera.GetImage1(pose..., picture.rgb)) << camera.GetError();
+    return picture;
+}
 
 // A universe with one scene, for the cameras to look at.
 struct World {
@@ -41,15 +86,53 @@ struct World {
     kelmar::Scene scene;
     World() { universe.AddScene(&scene); }
     ~World() { universe.DelScene(&scene); }
-    kelmar::Solid *Sphere(double radius, const double *position, const float rgba[4] = kWhite);
-    kelmar::Solid *Box(double dx, double dy, double dz, const double *position, const float rgba[4] = kWhite);
+    // Fixed solids made by add (a pose in, the solid out) at position, coloured.
+    kelmar::Solid *Fixed(const double *position, const float rgba[4],
+                         const std::function<kelmar::Solid *(const kelmar::SolidSpec &)> &add)
+    {
+        kelmar::SolidSpec desc;
+        double pose[4][4];
+        PxM4Identity(pose);
+        PxV3Copy(pose[3], position);
+        desc.fixed = true;
+        desc.pose = pose;
+        kelmar::Solid *solid = add(desc);
+        solid->GetGraphics()->SetColor(rgba);
+        return solid;
+    }
+    kelmar::Solid *Sphere(double radius, const double *position, const float rgba[4] = kWhite)
+    {
+        return Fixed(position, rgba,
+                     [&](const kelmar::SolidSpec &d) { return kelmar::AddSphere(&scene, radius, d); });
+    }
+    kelmar::Solid *Box(double dx, double dy, double dz, const double *position, const float rgba[4] = kWhite)
+    {
+        return Fixed(position, rgba,
+                     [&](const kelmar::SolidSpec &d) { return kelmar::AddBox(&scene, dx, dy, dz, d); });
+    }
     // A scene camera at pose (relative to the solid it is attached to, if any).
-    kelmar::KelmarCamera *Camera(const char *name, int width, int height, const double pose[4][4]);
+    kelmar::KelmarCamera *Camera(const char *name, int width, int height, const double pose[4][4])
+    {
+        auto *camera = new kelmar::KelmarCamera(&scene, width, height);
+        EXPECT_EQ(scene.InsertObject(name, camera), nullptr);
+        camera->SetRelTM(pose);
+        return camera;
+    }
     // A picture from eye looking down -z (view angle in degrees).
-    Picture Look(const double *eye, int width, int height, float viewAngle = 30);
+    Picture Look(const double *eye, int width, int height, float viewAngle = 30)
+    {
+        kelmar::VirtualCamera camera(width, height, &universe);
+        camera.SetViewAngle(viewAngle);
+        double pose[4][4];
+        LookDownZ(pose, eye);
+        return Take(camera, pose);
+    }
 };
 
-std::string TempPath(const char *name);
+inline std::string TempPath(const char *name)
+{
+    return "/tmp/kelmar_graphics_" + std::to_string(getpid()) + "_" + name;
+}
 
 } // namespace graphicstest
 

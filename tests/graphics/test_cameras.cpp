@@ -1,18 +1,23 @@
-// Scene cameras: attached cameras follow their solid, a camera never paints
-// itself, pictures and planes agree window by window, bad requests fail
-// with their reason, status round trips, drawing leaves the simulation
-// alone, and each context keeps its own cache.
-#include <gtest/gtest.h>
-
+// Cameras: attached cameras follow their solid, a camera never paints
+// itself, windows and planes agree with the whole picture, bad requests
+// fail with their reason, status round trips, drawing leaves the
+// simulation alone (the caches per context are tested beside a viewer's
+// context, in x11/). The stereo head: fixation under random points,
+// image-server windows, lenses, disparities read back. Overview poses,
+// contact sheets, and the CAMERA and CAMHEAD elements of scene files.
+#include <cmath>
+#include <cstdarg>
 #include <cstdio>
-#include <functional>
-#include <memory>
+#include <fstream>
+#include <random>
 
+#include <kelmar/CameraLoader.h>
 #include <kelmar/CameraMath.h>
 #include <kelmar/CdxPrimitives.h>
-#include <kelmar/GLBackend.h>
+#include <kelmar/FrameRecorder.h>
+#include <kelmar/GraphicsSetup.h>
+#include <kelmar/Image.h>
 #include <kelmar/KelmarCamHead.h>
-#include <kelmar/KelmarCamera.h>
 #include <kelmar/OffscreenContext.h>
 #include <kelmar/RbdWorld.h>
 
@@ -22,14 +27,18 @@ namespace {
 
 using graphicstest::Picture;
 using graphicstest::Take;
+using Head = kelmar::KelmarCamHead;
 
 // The carrier moves 10 cm along +x: the camera's pose is its relative pose
 // compounded with the carrier's, and the target's image moves f 10 / Z
-// pixels to the left.
-TEST(Cameras, AttachedCameraFollowsItsSolid)
+// pixels to the left. Camera a looks at nothing: its own cone would fill
+// its picture; camera b looks at a from the side and sees the cone, until
+// a is hidden.
+TEST(Cameras, AttachedCameraFollowsItsSolidAndNeverPaintsItself)
 {
     graphicstest::World world;
     const double origin[3] = {0, 0, 0}, above[3] = {0, 0, 70}, offset[3] = {0, 0, -2}, moved[3] = {10, 0, 70};
+    const double side[4][4] = {{0, 0, -1, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {-40, 0, -2.5, 1}};
     const float hidden[4] = {1, 1, 1, 0};
     world.Box(4, 4, 4, origin);
     kelmar::Solid *carrier = world.Box(1, 1, 1, above, hidden);
@@ -44,26 +53,20 @@ TEST(Cameras, AttachedCameraFollowsItsSolid)
     EXPECT_EQ(std::vector<double>(tm[2], tm[4]), std::vector<double>({0, 0, -1, 0, 10, 0, 68, 1}));
     ASSERT_TRUE(Take(*camera).Centre(after));
     EXPECT_NEAR(after[0] - before[0], -kelmar::CameraFocalLength(30, 150) * 10 / (68 - 2), 1.0);
-}
 
-// Camera a looks at nothing: its own cone would fill its picture. Camera b
-// looks at a from the side and sees the cone; hiding a removes it.
-TEST(Cameras, ACameraNeverPaintsItself)
-{
-    graphicstest::World world;
-    double pose[4][4], centre[2];
-    const double at[3] = {0, 0, 0}, side[4][4] = {{0, 0, -1, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {-40, 0, -2.5, 1}};
-    graphicstest::LookDownZ(pose, at);
-    kelmar::KelmarCamera *a = world.Camera("a", 64, 64, pose), *b = world.Camera("b", 64, 64, side);
-    EXPECT_FALSE(Take(*a).Centre(centre));
-    EXPECT_TRUE(Take(*b).Centre(centre));
+    graphicstest::World empty;
+    graphicstest::LookDownZ(relative, origin);
+    kelmar::KelmarCamera *a = empty.Camera("a", 64, 64, relative), *b = empty.Camera("b", 64, 64, side);
+    EXPECT_FALSE(Take(*a).Centre(before));
+    EXPECT_TRUE(Take(*b).Centre(before));
     a->SetVisible(false);
-    EXPECT_FALSE(Take(*b).Centre(centre));
+    EXPECT_FALSE(Take(*b).Centre(before));
 }
 
 // A window of the picture is that block of the whole picture; the planes
 // are its channels; a window of no rows leaves the buffer as it was.
-TEST(Cameras, WindowsAndPlanesAgreeWithTheWholePicture)
+// Every refused request names its reason and leaves the camera working.
+TEST(Cameras, WindowsPlanesAndBadRequests)
 {
     graphicstest::World world;
     const float colour[4] = {0.3f, 0.2f, 0.1f, 1};
@@ -74,68 +77,56 @@ TEST(Cameras, WindowsAndPlanesAgreeWithTheWholePicture)
     graphicstest::LookDownZ(pose, eye);
     const Picture whole = Take(camera, pose);
     const int x = 30, y = 20, w = 50, h = 40;
-    std::vector<unsigned char> rgb, planes[3], expected, channel[3];
+    std::vector<unsigned char> rgb, planes[3], expected, channel[3], untouched(5, 7);
     ASSERT_TRUE(camera.GetImage1(pose, rgb, x, y, w, h));
     ASSERT_TRUE(camera.GetImage3(pose, planes[0], planes[1], planes[2], x, y, w, h));
-    for (int k = 0; k < w * h; ++k)
-        for (int c = 0; c < 3; ++c) {
-            expected.push_back(whole.At(x + k % w, y + k / w)[c]);
-            channel[c].push_back(expected.back());
-        }
+    for (int k = 0; k < 3 * w * h; ++k) {
+        expected.push_back(whole.At(x + k / 3 % w, y + k / 3 / w)[k % 3]);
+        channel[k % 3].push_back(expected.back());
+    }
     EXPECT_EQ(rgb, expected);
     for (int c = 0; c < 3; ++c) EXPECT_EQ(planes[c], channel[c]) << "plane " << c;
     EXPECT_GT(w * h - std::count(channel[0].begin(), channel[0].end(), 0), 100);
-    std::vector<unsigned char> untouched(5, 7);
     ASSERT_TRUE(camera.GetImage1(pose, untouched, 0, 0, 120, 0));
     EXPECT_EQ(untouched, std::vector<unsigned char>(5, 7));
-}
 
-// Every refused request names its reason, and leaves the camera working.
-TEST(Cameras, BadRequestsFailWithTheirReason)
-{
     int maxWidth = 0, maxHeight = 0;
     ASSERT_TRUE(kelmar::OffscreenContext::MaxSize(&maxWidth, &maxHeight, nullptr));
     const std::string limit = " is outside what an off-screen surface allows (1 x 1 to " + std::to_string(maxWidth) +
                               " x " + std::to_string(maxHeight) + " pixels)";
-    graphicstest::World world;
-    kelmar::VirtualCamera camera(40, 30, &world.universe), huge(maxWidth * 2, 10, &world.universe);
-    double pose[4][4];
-    const double eye[3] = {0, 0, 10};
-    graphicstest::LookDownZ(pose, eye);
-    std::vector<unsigned char> rgb;
+    kelmar::VirtualCamera small(40, 30, &world.universe), huge(maxWidth * 2, 10, &world.universe);
     const struct {
+        kelmar::VirtualCamera *camera;
         std::function<bool()> call;
         std::string message;
     } cases[] = {
-        {[&] { return camera.GetImage1(pose, rgb, 30, 0, 11, 10); },
+        {&small, [&] { return small.GetImage1(pose, rgb, 30, 0, 11, 10); },
          "image window 11 x 10 at (30, 0) is outside the picture of 40 x 30"},
-        {[&] { return camera.GetImage1(pose, rgb, -1, 0); },
+        {&small, [&] { return small.GetImage1(pose, rgb, -1, 0); },
          "image window 41 x 30 at (-1, 0) is outside the picture of 40 x 30"},
-        {[&] { return camera.SetSize(0, 10); }, "image size 0 x 10" + limit},
-        {[&] { return camera.SetSize(maxWidth + 1, 10); },
+        {&small, [&] { return small.SetSize(0, 10); }, "image size 0 x 10" + limit},
+        {&small, [&] { return small.SetSize(maxWidth + 1, 10); },
          "image size " + std::to_string(maxWidth + 1) + " x 10" + limit},
+        {&huge, [&] { return huge.GetImage1(pose, rgb); },
+         "image size " + std::to_string(maxWidth * 2) + " x 10" + limit},
     };
     for (const auto &c : cases) {
         testing::internal::CaptureStderr();
         EXPECT_FALSE(c.call());
-        EXPECT_EQ(camera.GetError(), c.message);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "Camera: " + c.message + "\n");
-        EXPECT_TRUE(camera.GetImage1(pose, rgb)) << c.message;
+        EXPECT_EQ(c.camera->GetError(), c.message);
+        EXPECT_TRUE(small.GetImage1(pose, rgb)) << c.message;
         EXPECT_EQ(rgb.size(), 40u * 30 * 3);
     }
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(huge.GetImage1(pose, rgb));
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(huge.GetError(), "image size " + std::to_string(maxWidth * 2) + " x 10" + limit);
 }
 
-// Saved and loaded through the scene's status file, cameras and heads come
-// back as they were (reset in between).
+// Saved through the scene's status file, then reset and loaded, cameras
+// and heads come back as they were: saved again, the file is the same.
 TEST(Cameras, StatusRoundTrips)
 {
     graphicstest::World world;
     auto *camera = new kelmar::KelmarCamera(&world.scene, 32, 32);
-    auto *head = new kelmar::KelmarCamHead(&world.scene);
+    auto *head = new Head(&world.scene);
     world.scene.InsertObject("cam", camera);
     world.scene.InsertObject("head", head);
     double pose[4][4], identity[4][4];
@@ -144,108 +135,318 @@ TEST(Cameras, StatusRoundTrips)
     PxM4Identity(identity);
     const float grey[3] = {0.25f, 0.5f, 0.75f}, joints[4] = {10, -20, 3.5f, 4.25f}, zero[4] = {0, 0, 0, 0};
     const std::string path = graphicstest::TempPath("status.xml");
-    for (bool save : {true, false}) { // set and save, then reset and load
-        camera->SetRelTM(save ? pose : identity);
-        camera->SetViewAngle(save ? 42.5f : 30);
-        camera->SetBackground(save ? grey : zero);
-        camera->SetVisible(!save);
-        head->SetHeadTM(save ? pose : identity);
-        head->SetJoints(save ? joints : zero);
-        head->SetViewAngles(save ? 12 : 45, save ? 50 : 45);
-        FILE *file = std::fopen(path.c_str(), save ? "w" : "r");
-        save ? world.scene.saveStatus(file) : (void)world.scene.loadStatus(file);
+    std::string saved[2];
+    for (int round = 0; round < 3; ++round) { // set and save, reset and load, save again
+        const bool set = round == 0;
+        if (round < 2) {
+            camera->SetRelTM(set ? pose : identity);
+            camera->SetViewAngle(set ? 42.5f : 30);
+            camera->SetBackground(set ? grey : zero);
+            camera->SetVisible(!set);
+            head->SetHeadTM(set ? pose : identity);
+            head->SetJoints(set ? joints : zero);
+            head->SetViewAngles(set ? 12 : 45, set ? 50 : 45);
+        }
+        FILE *file = std::fopen(path.c_str(), round == 1 ? "r" : "w");
+        round == 1 ? (void)world.scene.loadStatus(file) : world.scene.saveStatus(file);
         std::fclose(file);
+        if (round != 1)
+            saved[round / 2] = std::string(std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {});
     }
     std::remove(path.c_str());
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(camera->GetRelTM()[i / 4][i % 4], pose[i / 4][i % 4]);
-        EXPECT_EQ(head->GetHeadTM()[i / 4][i % 4], pose[i / 4][i % 4]);
-    }
-    float background[3], back[4];
-    camera->GetBackground(background);
+    EXPECT_EQ(saved[0], saved[1]);
+    float back[4];
     head->GetJoints(back);
-    EXPECT_EQ(camera->GetViewAngle(), 42.5f);
-    EXPECT_EQ(std::vector<float>(background, background + 3), std::vector<float>(grey, grey + 3));
-    EXPECT_FALSE(camera->IsVisible());
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(camera->GetRelTM()[i / 4][i % 4], pose[i / 4][i % 4]);
     for (int i = 0; i < 4; ++i) EXPECT_NEAR(back[i], joints[i], 1e-4);
-    EXPECT_EQ(head->GetLeftViewAngle() * 100 + head->GetRightViewAngle(), 1250);
+    EXPECT_EQ(camera->GetViewAngle(), 42.5f);
+    EXPECT_FALSE(camera->IsVisible());
 }
 
-// Two worlds stepped alike, one photographed every step by a camera and a
-// head: their poses stay identical to the last bit.
+// Two universes step the example scene alike, one photographed every step
+// by its cameras and its stereo head, with contacts and inertia drawn:
+// their solids' poses stay identical to the last bit.
 TEST(Cameras, DrawingNeverChangesTheSimulation)
 {
-    auto build = [](graphicstest::World &w) {
-        RbdWorldSetGravity(w.universe.GetWorld(), 0, 0, -981);
-        kelmar::SolidSpec desc;
-        desc.frozen = true;
-        kelmar::AddSolid(&w.scene, CdxPlaneCreate(), desc);
-        std::vector<kelmar::Solid *> solids;
-        for (int i = 0; i < 4; ++i) {
-            double pose[4][4];
-            const double q[4] = {1, 0.1 * i, 0.2, 0}, at[3] = {3.0 * i - 4, 0.5 * i, 3 + 4.0 * i};
-            kelmar::TMFromQuaternion(pose, q, at);
-            desc = kelmar::SolidSpec();
-            desc.pose = pose;
-            solids.push_back(i % 2 ? kelmar::AddSphere(&w.scene, 1.5, desc)
-                                   : kelmar::AddBox(&w.scene, 3, 2, 2, desc));
-            solids.back()->SetOptions(kelmar::Solid::kDrawContacts | kelmar::Solid::kDrawInertia);
+    kelmar::InstallGraphics();
+    PxFileSearchPathAdd(KELMAR_EXAMPLES_DIR);
+    kelmar::Universe universes[2];
+    kelmar::Scene plain(KELMAR_EXAMPLES_DIR "/camhead.px"), seen(KELMAR_EXAMPLES_DIR "/camhead.px");
+    universes[0].AddScene(&plain);
+    universes[1].AddScene(&seen);
+    std::vector<kelmar::Solid *> solids[2];
+    std::vector<kelmar::Object *> cameras;
+    seen.ForEachObject([&](const char *name, kelmar::Object *object) {
+        if (auto *solid = dynamic_cast<kelmar::Solid *>(object)) {
+            solid->SetOptions(kelmar::Solid::kDrawContacts | kelmar::Solid::kDrawInertia);
+            solids[0].push_back(plain.LookupSolid(name, false)), solids[1].push_back(solid);
+        } else if (dynamic_cast<kelmar::KelmarCamera *>(object) || dynamic_cast<Head *>(object)) {
+            cameras.push_back(object);
         }
-        return solids;
-    };
-    graphicstest::World plain, seen;
-    std::vector<kelmar::Solid *> a = build(plain), b = build(seen);
-    double pose[4][4];
-    const double eye[3] = {0, 0, 50}, target[3] = {0, 0, 5};
-    graphicstest::LookDownZ(pose, eye);
-    kelmar::KelmarCamera *camera = seen.Camera("cam", 80, 60, pose);
-    camera->AttachTo(seen.scene.GetName(b[0]));
-    auto *head = new kelmar::KelmarCamHead(&seen.scene);
-    seen.scene.InsertObject("head", head);
-    head->SetImageSize(80, 60);
+    });
+    ASSERT_GE(cameras.size(), 3u);
+    std::vector<double> start;
+    for (kelmar::Solid *solid : solids[1]) start.insert(start.end(), solid->GetTM()[3], solid->GetTM()[3] + 3);
     std::vector<unsigned char> rgb, right;
     for (int step = 0; step < 60; ++step) {
-        plain.universe.step();
-        seen.universe.step();
-        ASSERT_TRUE(camera->GetImage1(rgb));
-        head->SetFixPoint(target);
-        ASSERT_TRUE(head->GetStereoImg(rgb, right));
+        universes[0].step(), universes[1].step();
+        for (kelmar::Object *camera : cameras) {
+            auto *head = dynamic_cast<Head *>(camera);
+            ASSERT_TRUE(head ? head->GetStereoImg(rgb, right)
+                             : dynamic_cast<kelmar::KelmarCamera *>(camera)->GetImage1(rgb));
+        }
     }
-    for (size_t i = 0; i < a.size(); ++i)
-        for (int k = 0; k < 16; ++k) EXPECT_EQ(a[i]->GetTM()[k / 4][k % 4], b[i]->GetTM()[k / 4][k % 4]) << i;
+    double moved = 0; // something must move, or nothing is tested
+    for (size_t i = 0; i < start.size(); ++i)
+        moved = std::max(moved, std::fabs(solids[1][i / 3]->GetTM()[3][i % 3] - start[i]));
+    EXPECT_GT(moved, 0.01);
+    for (size_t i = 0; i < solids[0].size(); ++i)
+        for (int k = 0; k < 16; ++k)
+            EXPECT_EQ(solids[0][i]->GetTM()[k / 4][k % 4], solids[1][i]->GetTM()[k / 4][k % 4]) << i;
+    universes[0].DelScene(&plain);
+    universes[1].DelScene(&seen);
 }
 
-// Two cameras, two contexts: each records the shapes once; a deleted shape
-// leaves both caches, a deleted camera takes its context's cache along.
-TEST(Cameras, EachContextKeepsItsOwnCache)
+// Distance from point q to the line through p along d.
+double DistanceToAxis(const double *p, const double *d, const double *q)
+{
+    double pq[3], c[3];
+    PxV3Sub(pq, q, p);
+    PxV3Cross(c, pq, d);
+    return PxV3Length(c) / PxV3Length(d);
+}
+
+// After fixating a random point (in a randomly placed head), both eye
+// frames are rotations a baseline apart, both optical axes pass through
+// the point, it lies ahead of both eyes, and the fixation point read back
+// from the joints is the point itself. The head's centre cannot be
+// fixated; parallel or diverging axes meet nowhere.
+TEST(CamHead, FixationPutsThePointOnBothAxesAndReadsBack)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> side(-80, 80), ahead(20, 200), angle(-3, 3);
+    kelmar::Scene scene;
+    for (int trial = 0; trial < 200; ++trial) {
+        Head head(&scene);
+        head.SetBaseline(10 + trial % 40);
+        double pose[4][4], world[3], eyes[2][4][4], between[3], back[3], d[3];
+        const double q[4] = {angle(random), angle(random), angle(random), angle(random)};
+        const double at[3] = {side(random), side(random), side(random)};
+        kelmar::TMFromQuaternion(pose, q, at);
+        head.SetHeadTM(pose);
+        const double p[3] = {side(random), side(random), ahead(random)};
+        ASSERT_TRUE(head.SetFixPoint(p));
+        kelmar::ConvertPosition(head.GetHeadTM(), p, world);
+        head.GetLeftTM(eyes[0]);
+        head.GetRightTM(eyes[1]);
+        PxV3Sub(between, eyes[0][3], eyes[1][3]);
+        EXPECT_NEAR(PxV3Length(between), head.GetBaseline(), 1e-9);
+        for (auto &eye : eyes) {
+            PxV3Sub(d, world, eye[3]);
+            EXPECT_TRUE(kelmar::IsRigidTM(eye, 1e-9) && PxV3Dot(d, eye[2]) > 0);
+            EXPECT_LT(DistanceToAxis(eye[3], eye[2], world), 1e-6);
+        }
+        ASSERT_TRUE(head.GetFixPoint(back));
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(back[k], p[k], 1e-6);
+    }
+    Head head(&scene);
+    const double centre[3] = {0, 0, 0};
+    const float divergent[4] = {0, 0, -5, -5};
+    double point[3];
+    EXPECT_FALSE(head.SetFixPoint(centre));
+    head.Home();
+    EXPECT_FALSE(head.GetFixPoint(point));
+    head.SetJoints(divergent);
+    EXPECT_FALSE(head.GetFixPoint(point));
+}
+
+// A small sphere straight ahead: with parallel eyes its images are f b / Z
+// apart (left image: right of centre); after fixating it, it sits at both
+// image centres. Image-server windows must lie in the picture (a refused
+// one leaves the window as it was); lens settings beyond 0..1 clamp to the
+// view-angle limits (head: 5 to 60 degrees, camera zoom: 2 to 60).
+TEST(CamHead, DisparityOfParallelEyesFixatedCentresAndWindows)
 {
     graphicstest::World world;
-    const double left[3] = {-5, 0, 0}, right[3] = {5, 0, 0}, eye[3] = {0, 0, 50};
-    world.Sphere(3, left);
-    world.Box(4, 4, 4, right);
-    kelmar::GraphicsPrimitive *extra = kelmar::GraphicsPrimitive::Cylinder(1, 4);
-    world.scene.InsertGP("extra", extra);
-    world.scene.InsertGraphics("extra", new kelmar::Graphics(extra, graphicstest::kWhite));
-    double pose[4][4];
-    graphicstest::LookDownZ(pose, eye);
-    auto first = std::make_unique<kelmar::VirtualCamera>(64, 64, &world.universe);
-    auto second = std::make_unique<kelmar::VirtualCamera>(32, 32, &world.universe);
-    std::vector<unsigned char> rgb;
-    for (int round = 0; round < 3; ++round) ASSERT_TRUE(first->GetImage1(pose, rgb) && second->GetImage1(pose, rgb));
-    kelmar::GLBackend &backend = kelmar::GLBackend::Instance();
-    void *keys[2] = {first->GetContext()->key(), second->GetContext()->key()};
-    ASSERT_NE(keys[0], keys[1]);
-    for (void *key : keys) EXPECT_EQ(backend.ListCount(key), 3);
-    kelmar::Graphics *graphics = world.scene.LookupGraphics("extra");
-    world.scene.RemoveGraphics(graphics);
-    world.scene.RemoveGP("extra");
-    delete graphics;
-    delete extra;
-    for (void *key : keys) EXPECT_EQ(backend.ListCount(key), 2);
-    ASSERT_TRUE(first->GetImage1(pose, rgb));
-    first.reset();
-    EXPECT_EQ(backend.ListCount(keys[0]), 0);
-    EXPECT_EQ(backend.ListCount(keys[1]), 2);
+    Head head(&world.scene);
+    ASSERT_TRUE(head.SetImageSize(320, 240));
+    head.SetViewAngles(30, 30);
+    const double f = kelmar::CameraFocalLength(30, 240);
+    for (double depth : {60.0, 100.0, 150.0}) {
+        const double at[3] = {0, 0, depth};
+        kelmar::Solid *ball = world.Sphere(1.5, at);
+        Picture l{320, 240, {}}, r{320, 240, {}};
+        double lc[2], rc[2];
+        head.Home();
+        ASSERT_TRUE(head.GetStereoImg(l.rgb, r.rgb)) << head.GetError();
+        ASSERT_TRUE(l.Centre(lc) && r.Centre(rc));
+        EXPECT_NEAR(lc[0] - rc[0], f * head.GetBaseline() / depth, 1.0) << depth;
+        ASSERT_TRUE(head.SetFixPoint(at) && head.GetStereoImg(l.rgb, r.rgb));
+        ASSERT_TRUE(l.Centre(lc) && r.Centre(rc));
+        for (double c : {lc[0] - 160, lc[1] - 120, rc[0] - 160, rc[1] - 120}) EXPECT_NEAR(c, 0, 1.0) << depth;
+        world.scene.RemoveObject(ball);
+        delete ball;
+    }
+    const struct {
+        int xs, ys, xo, yo;
+        bool ok;
+        int x, y;
+    } cases[] = {{320, 240, -2, 0, true, 233, 168},    {786, 576, 0, 0, true, 0, 0},
+                 {100, 100, 686, 476, true, 686, 476}, {100, 100, 687, 0, false, 0, 0},
+                 {0, 10, 0, 0, false, 0, 0},           {800, 10, -2, 0, false, 0, 0}};
+    for (const auto &c : cases) {
+        Head server(&world.scene);
+        EXPECT_EQ(server.InitImgSrv(c.xs, c.ys, c.xo, c.yo), c.ok) << c.xs << " " << c.xo;
+        int x, y, w, h;
+        server.GetWindow(&x, &y, &w, &h);
+        EXPECT_EQ(std::vector<int>({x, y, w, h}),
+                  c.ok ? std::vector<int>({c.x, c.y, c.xs, c.ys}) : std::vector<int>({0, 0, 786, 576}));
+    }
+    head.SetLens(2, 0, -1, 0);
+    EXPECT_EQ(std::vector<float>({head.GetLeftViewAngle(), head.GetRightViewAngle()}), std::vector<float>({5, 60}));
+    head.SetLens(0.5f, 0, 0.25f, 0);
+    EXPECT_EQ(std::vector<float>({head.GetLeftViewAngle(), head.GetRightViewAngle()}),
+              std::vector<float>({32.5f, 46.25f}));
+    for (float zoom : {-1.0f, 0.25f, 3.0f}) {
+        kelmar::VirtualCamera camera(8, 8);
+        camera.SetZoom(zoom);
+        EXPECT_FLOAT_EQ(camera.GetViewAngle(), 60 - std::min(std::max(zoom, 0.0f), 1.0f) * 58) << zoom;
+    }
+}
+
+// Random boxes seen whole from their overview pose.
+TEST(Frames, OverviewPosesSeeTheWholeBox)
+{
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> centre(-100, 100), size(0.5f, 150);
+    for (int trial = 0; trial < 100; ++trial) {
+        float b[6];
+        for (int axis = 0; axis < 3; ++axis) {
+            const float c = centre(random), s = size(random);
+            b[2 * axis] = c - s / 2, b[2 * axis + 1] = c + s / 2;
+        }
+        const int width = trial % 2 ? 320 : 200, height = 240;
+        double pose[4][4], pixel[2];
+        kelmar::OverviewPose(b, 30, double(width) / height, pose);
+        EXPECT_TRUE(kelmar::IsRigidTM(pose, 1e-9));
+        for (int k = 0; k < 8; ++k) {
+            const double corner[3] = {b[k & 1], b[2 + (k >> 1 & 1)], b[4 + (k >> 2 & 1)]};
+            ASSERT_TRUE(kelmar::CameraProject(pose, 30, width, height, corner, pixel));
+            EXPECT_TRUE(pixel[0] >= 0 && pixel[0] <= width && pixel[1] >= 0 && pixel[1] <= height) << trial;
+        }
+    }
+}
+
+// Frame n: its bottom half in shade 40 n, its top half white (rows
+// bottom-up in memory, top-down in the file). Thumbnails of 160 x 120 in 2
+// columns and 3 rows, 4 pixels apart; the sixth place shows the sheet's
+// background (40).
+TEST(Frames, FramesAndContactSheetReadBack)
+{
+    const std::string dir = graphicstest::TempPath("frames"), sheet = dir + "/sheet.png";
+    ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
+    kelmar::FrameRecorder recorder(dir, "cam"), nowhere("/nonexistent/dir", "cam");
+    std::vector<unsigned char> rgb(320 * 240 * 3, 255);
+    for (int n = 0; n < 5; ++n) {
+        std::fill(rgb.begin(), rgb.begin() + rgb.size() / 2, static_cast<unsigned char>(40 * n));
+        ASSERT_TRUE(recorder.Record(10 * n, rgb.data(), 320, 240)) << recorder.GetError();
+    }
+    ASSERT_EQ(recorder.Files().size(), 5u);
+    EXPECT_EQ(recorder.Files()[3], dir + "/cam_000030.png");
+    Picture third, s;
+    ASSERT_TRUE(kelmar::loadPNG(recorder.Files()[3].c_str(), third.rgb, third.width, third.height, nullptr));
+    EXPECT_EQ(std::vector<int>({third.width, third.height, third.rgb[0], third.rgb.back()}),
+              std::vector<int>({320, 240, 255, 3 * 40}));
+    ASSERT_TRUE(recorder.WriteContactSheet(sheet, 2));
+    ASSERT_TRUE(kelmar::loadPNG(sheet.c_str(), s.rgb, s.width, s.height, nullptr));
+    ASSERT_EQ(std::vector<int>({s.width, s.height}), std::vector<int>({4 + 2 * 164, 4 + 3 * 124}));
+    for (int n = 0; n < 6; ++n) {
+        const int left = 4 + (n % 2) * 164, top = 4 + (n / 2) * 124;
+        EXPECT_EQ(s.rgb[3 * ((top + 10) * s.width + left + 10)], n < 5 ? 255 : 40) << n;
+        EXPECT_EQ(s.rgb[3 * ((top + 110) * s.width + left + 150)], n < 5 ? 40 * n : 40) << n;
+    }
+    EXPECT_EQ(std::system(("rm -r " + dir).c_str()), 0);
+    EXPECT_FALSE(nowhere.Record(0, rgb.data(), 8, 8));
+    EXPECT_EQ(nowhere.GetError(), "PNG file '/nonexistent/dir/cam_000000.png' cannot be written");
+    EXPECT_FALSE(nowhere.WriteContactSheet("/tmp/x.png"));
+}
+
+std::vector<std::string> gMessages;
+
+int Record(PxXMLInput *, int severity, int, const char *format, ...)
+{
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    gMessages.push_back(std::to_string(severity) + ": " + text);
+    return 0;
+}
+
+// Bad CAMERA and CAMHEAD elements read into a scene with the camera
+// handlers: each one's message, and what it still made.
+TEST(CameraElements, BadElementsAreReportedAndMakeNothing)
+{
+    const struct {
+        const char *text, *message;
+        int objects;
+    } cases[] = {
+        {"<CAMERA a><RELTO>missing</RELTO></CAMERA>",
+         "1: Referenced solid 'missing' for KelmarCamera is not defined yet, ignoring. \n", 1},
+        {"<CAMERA a></CAMERA><CAMERA a></CAMERA>", "2: Duplicate object ID 'a' detected. Camera not created.\n", 1},
+        {"<CAMERA a></CAMERA><CAMHEAD a></CAMHEAD>",
+         "2: Duplicate object ID 'a' detected. Camera head not created.\n", 1},
+        {"<CAMERA><SIZE>0, 10</SIZE></CAMERA>", "2: Invalid image size!\n", 0},
+        {"<CAMHEAD><WIDTH>-5</WIDTH></CAMHEAD>", "2: Invalid image size!\n", 0},
+        {"<CAMHEAD h><SIZE>100, 100</SIZE><OFFSET>100, 0</OFFSET></CAMHEAD>",
+         "1: Camera head 'h': image server window 0 x 100 at (100, 0) is outside the picture of 100 x 100\n", 1},
+    };
+    for (const auto &c : cases) {
+        graphicstest::World world;
+        const std::string path = graphicstest::TempPath("cameras.px");
+        std::ofstream(path) << c.text;
+        PxStream *stream = PxStreamOpen(path.c_str(), PX_MODE_READ);
+        PxXMLInput *input = world.scene.CreateXMLInput(stream);
+        input->errorHandler = Record;
+        PxXMLHandler handlers[] = {PX_XML_ELEMENT("CAMERA", kelmar::LoadCameraElement),
+                                   PX_XML_ELEMENT("CAMHEAD", kelmar::LoadCamHeadElement), PX_XML_END};
+        gMessages.clear();
+        testing::internal::CaptureStderr();
+        PxXMLInputProcess(input, handlers);
+        testing::internal::GetCapturedStderr();
+        PxXMLInputDestroy(input);
+        PxStreamClose(stream);
+        std::remove(path.c_str());
+        EXPECT_EQ(gMessages, std::vector<std::string>({c.message})) << c.text;
+        EXPECT_EQ(world.scene.ObjectCount(), c.objects) << c.text;
+    }
+}
+
+// Through the scene reader: the cameras are made (none skipped), the wrist
+// camera rides on the arm's flange, the head's joints fixate the ball, and
+// the textures are found beside the scene.
+TEST(CameraElements, TheExampleSceneLoadsItsCameras)
+{
+    kelmar::InstallGraphics();
+    PxFileSearchPathAdd(KELMAR_EXAMPLES_DIR);
+    kelmar::Universe universe;
+    kelmar::Scene scene(KELMAR_EXAMPLES_DIR "/camhead.px");
+    testing::internal::CaptureStderr();
+    universe.AddScene(&scene);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    auto *wrist = dynamic_cast<kelmar::KelmarCamera *>(scene.LookupObject("arm_cam"));
+    auto *head = dynamic_cast<Head *>(scene.LookupObject("head"));
+    ASSERT_TRUE(wrist && head && scene.LookupObject("overview"));
+    EXPECT_EQ(wrist->GetAttachedSolid(), scene.LookupSolid("arm.flange"));
+    double fixed[3], world[3], ball[3];
+    ASSERT_TRUE(head->GetFixPoint(fixed));
+    kelmar::ConvertPosition(head->GetHeadTM(), fixed, world);
+    scene.LookupSolid("ball")->GetPosition(ball);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(world[k], ball[k], 0.1);
+    EXPECT_STREQ(scene.LookupSolid("crate")->GetGraphics()->GetTexture(), "textures/tiles.ppm");
+    EXPECT_STREQ(scene.LookupSolid("table")->GetGraphics()->GetTexture(), "textures/wood.jpg");
+    universe.DelScene(&scene);
 }
 
 } // namespace

@@ -4,63 +4,130 @@
 #ifndef KELMAR_TESTS_GRASP_SUPPORT_H
 #define KELMAR_TESTS_GRASP_SUPPORT_H
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include <kelmar/RbdBody.h>
+#include <kelmar/RbdConstraint.h>
+#include <kelmar/RbdContact.h>
 #include <kelmar/grasp.h>
 #include <kelmar/kelmar.h>
 
 namespace grasptest {
 
-// The example file's path (examples/name).
-std::string Example(const std::string &name);
+inline std::string Example(const std::string &name)
+{
+    return std::string(KELMAR_EXAMPLES_DIR) + "/" + name;
+}
 
 // hand3.px held palm down at the origin (its fingers pointing down), no
 // gravity, a rubber ball of 4 cm radius between the fingers, 10 cm below
 // the palm's mounting face; frozen: the ball is held in place.
-std::string Hand3WithBall(bool frozenBall);
+inline std::string Hand3WithBall(bool frozenBall)
+{
+    return "<WORLD><GRAVITY>0, 0, 0</GRAVITY><TIMESTEP>0.005</TIMESTEP></WORLD><IMPORT hand><NAME>" +
+           Example("hand3") + "</NAME><EULER>3.141592653589793, 0, 0</EULER></IMPORT>" +
+           "<GEOMETRIES><SPHERE ball_shape><RADIUS>4</RADIUS></SPHERE></GEOMETRIES><SOLID ball><GEOMETRY_ID>" +
+           "ball_shape</GEOMETRY_ID><MATERIAL>rubber</MATERIAL><POS>0, 0, -11</POS><FROZEN>" +
+           (frozenBall ? "1" : "0") + "</FROZEN></SOLID>";
+}
+
+inline bool Touches(const kelmar::Solid *solid, const kelmar::Solid *other)
+{
+    return std::unique_ptr<kelmar::ContactList>(solid->GetContacts(other))->count > 0;
+}
 
 // A universe with one scene loaded from the elements given (inside <PX>).
-class World {
-public:
-    explicit World(const std::string &elements);
-    ~World();
-    World(const World &) = delete;
-    World &operator=(const World &) = delete;
-
-    void Steps(int n);
-    kelmar::Solid *solid(const char *name) { return scene->LookupSolid(name, false); }
+struct World {
+    explicit World(const std::string &elements)
+    {
+        char path[] = "/tmp/kelmar-grasp-XXXXXX";
+        close(mkstemp(path));
+        std::ofstream(file = path) << "<?xml version=\"1.0\"?>\n<PX>\n" << elements << "\n</PX>\n";
+        universe.AddScene(scene = new kelmar::Scene(path));
+        loadErrors = scene->GetLoadErrorCount();
+    }
+    ~World()
+    {
+        universe.DelScene(scene);
+        delete scene;
+        std::remove(file.c_str());
+    }
+    void Steps(int n)
+    {
+        for (int i = 0; i < n; ++i) universe.step();
+    }
+    kelmar::Solid *solid(const std::string &name) { return scene->LookupSolid(name.c_str(), false); }
     kelmar::Robot *robot(const char *name) { return dynamic_cast<kelmar::Robot *>(scene->LookupObject(name)); }
     // hand3's fingertips touching the ball.
-    int TipsOn(const kelmar::Solid *ball);
+    int TipsOn(const kelmar::Solid *ball)
+    {
+        int n = 0;
+        for (int f = 1; f <= 3; ++f) n += Touches(solid("hand.finger" + std::to_string(f) + "_distal"), ball);
+        return n;
+    }
 
     kelmar::Universe universe{1000, 1000, 1000, 20000};
     kelmar::Scene *scene = nullptr;
     int loadErrors = 0;
-
-private:
-    std::string file_;
+    std::string file;
 };
 
 // Collects the grasps' lines while alive (progress and problem channels apart).
 struct Lines {
-    Lines();
-    ~Lines();
+    Lines() { kelmar::GraspSetSink(Collect, this); }
+    ~Lines() { kelmar::GraspSetSink(nullptr, nullptr); }
+    static void Collect(kelmar::GraspChannel channel, const char *text, void *user)
+    {
+        Lines *lines = static_cast<Lines *>(user);
+        (channel == kelmar::GraspChannel::kProgress ? lines->progress : lines->problems) += text;
+    }
     std::string progress, problems;
 };
 
 // Occurrences of piece in text.
-int Count(const std::string &text, const std::string &piece);
+inline int Count(const std::string &text, const std::string &piece)
+{
+    int n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
 
 // A free rubber ball of 4 cm radius at (1, 2, 3), turned by the Euler
 // angles given, with contacts made by hand (not enabled, never stepped),
 // listed as the ball's.
 struct BallWithContacts {
-    explicit BallWithContacts(const std::string &euler = "0, 0, 0");
-    ~BallWithContacts();
+    explicit BallWithContacts(const std::string &euler = "0, 0, 0")
+        : world("<GEOMETRIES><SPHERE ball_shape><RADIUS>4</RADIUS></SPHERE></GEOMETRIES><SOLID ball><GEOMETRY_ID>"
+                "ball_shape</GEOMETRY_ID><MATERIAL>rubber</MATERIAL><POS>1, 2, 3</POS><EULER>" +
+                euler + "</EULER></SOLID>"),
+          ball(world.solid("ball")), list(ball)
+    {
+        RbdBodyGetCenterOfMassPosition(ball->GetBody(), centre);
+    }
+    ~BallWithContacts()
+    {
+        for (RbdContactID c : made) RbdConstraintDestroy(c);
+    }
     // A contact at position (cm) whose normal points into the ball, with a
     // friction type and coefficient; second: the ball is its second body.
-    void Add(const double position[3], const double normal[3], int frictionType, double mu, bool second = false);
+    void Add(const double p[3], const double normal[3], int frictionType, double mu, bool second = false)
+    {
+        RbdContactID c = RbdContactCreate(world.universe.GetWorld());
+        RbdConstraintSetBodies(c, second ? nullptr : ball->GetBody(), second ? ball->GetBody() : nullptr);
+        RbdContactSetPosition(c, p[0], p[1], p[2]);
+        RbdContactSetNormal(c, normal[0], normal[1], normal[2]);
+        RbdContactParamsSetType(RbdContactGetParams(c), frictionType);
+        RbdContactParamsSetFrictionCoefficient(RbdContactGetParams(c), mu);
+        made.push_back(c);
+        list.add(c, second ? 1 : 0);
+    }
 
     World world;
     kelmar::Solid *ball;
@@ -68,9 +135,6 @@ struct BallWithContacts {
     double centre[3]; // of mass, world
     std::vector<RbdContactID> made;
 };
-
-// True when the solid has a contact with other.
-bool Touches(const kelmar::Solid *solid, const kelmar::Solid *other);
 
 } // namespace grasptest
 

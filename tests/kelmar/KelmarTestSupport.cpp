@@ -66,6 +66,25 @@ void Times(double out[4][4], const double a[4][4], const double b[4][4])
     std::memcpy(out, r, sizeof r);
 }
 
+double MaxDifference(const double a[4][4], const double b[4][4])
+{
+    double d = 0;
+    for (int i = 0; i < 16; ++i) d = std::fmax(d, std::fabs(a[i / 4][i % 4] - b[i / 4][i % 4]));
+    return d;
+}
+
+double Mass(const kelmar::Solid *solid)
+{
+    return RbdBodyGetMass(solid->GetBody());
+}
+
+double Inertia(const kelmar::Solid *solid, int k)
+{
+    double I[3][3];
+    RbdBodyGetInertiaTensor(solid->GetBody(), I);
+    return I[k][k];
+}
+
 std::string WriteTempFile(const std::string &text)
 {
     char path[] = "/tmp/kelmartestXXXXXX";
@@ -148,6 +167,13 @@ kelmar::Limit *Rig::limit(const char *name)
 {
     kelmar::Joint *j = joint(name);
     return j ? j->GetLimit() : nullptr;
+}
+
+std::string Joined(const std::vector<std::string> &messages)
+{
+    std::string text;
+    for (const std::string &m : messages) text += m;
+    return text;
 }
 
 std::string StandardError(const std::function<void()> &action)

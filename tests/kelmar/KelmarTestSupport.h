@@ -4,16 +4,35 @@
 #ifndef KELMAR_TESTS_KELMAR_SUPPORT_H
 #define KELMAR_TESTS_KELMAR_SUPPORT_H
 
+// What most of the tests use comes with this header.
+#include <cmath>
+#include <cstdio>
 #include <functional>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include <kelmar/CdxModel.h>
+#include <kelmar/CdxPrimitives.h>
+#include <kelmar/PxMath.h>
+#include <kelmar/PxVector.h>
+#include <kelmar/RbdBody.h>
+#include <kelmar/RbdWorld.h>
 #include <kelmar/kelmar.h>
 
 namespace kelmartest {
 
 const double kGravity = 981.0; // cm/s^2
 const int kWood = 3;
+// A wooden disc (r 5 cm, 2 cm thick), and the hinge j turning it about its own axis z.
+const char *const kWheel = R"(<WORLD><TIMESTEP>0.01</TIMESTEP></WORLD>
+<GEOMETRIES><CYLINDER disc><RADIUS>5</RADIUS><HEIGHT>2</HEIGHT></CYLINDER></GEOMETRIES>
+<SOLID wheel><GEOMETRY_ID>disc</GEOMETRY_ID><MATERIAL>wood</MATERIAL><NOCOLLISION>1</NOCOLLISION></SOLID>
+)";
+const char *const kWheelHinge = "<HINGE j><SOLID_IDS>wheel, WORLD</SOLID_IDS><AXIS>0, 0, 1</AXIS></HINGE>";
 
 // A rotation about y by angle (rad) at position.
 void PoseAboutY(double tm[4][4], double angle, const double *position);
@@ -22,6 +41,11 @@ void PoseAboutY(double tm[4][4], double angle, const double *position);
 void DH(double out[4][4], double d, double theta, double a, double alpha);
 // out = a b (out may be a or b).
 void Times(double out[4][4], const double a[4][4], const double b[4][4]);
+// The largest difference of two transforms, element by element.
+double MaxDifference(const double a[4][4], const double b[4][4]);
+// The body's mass, and its moment of inertia about axis k (0, 1, 2) of the world.
+double Mass(const kelmar::Solid *solid);
+double Inertia(const kelmar::Solid *solid, int k);
 // Writes text into a new temporary file and returns its path.
 std::string WriteTempFile(const std::string &text);
 // The same, with a name ending in ".px".
@@ -31,6 +55,8 @@ std::string ExamplePath(const std::string &name);
 // An XML error handler whose data is a std::vector<std::string>: keeps each
 // message as "E:text" (errors) or "W:text" (warnings).
 int CollectMessage(PxXMLInput *input, int severity, int code, const char *format, ...);
+// The messages one after the other, as one text.
+std::string Joined(const std::vector<std::string> &messages);
 // What action writes to standard error.
 std::string StandardError(const std::function<void()> &action);
 

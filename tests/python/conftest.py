@@ -29,3 +29,15 @@ def world(kelmar):
     scene = kelmar.Scene("s%d" % n, "u%d" % n, os.path.join(EXAMPLES, "hand_ball.px"))
     yield universe, scene, "s%d" % n
     del scene, universe
+
+
+@pytest.fixture
+def objects(kelmar, world):
+    """The world two steps on (the ball rests on its stand: one contact), its
+    ball, the hand's robot and the first finger's two driven hinges."""
+    universe, scene, name = world
+    for _ in range(2):
+        universe.step()
+    return {"kelmar": kelmar, "universe": universe, "scene": name, "ball": kelmar.SolidRef(name, "ball"),
+            "hand": kelmar.Robot(name, "hand.robot"), "finger1": kelmar.Hinge(name, "hand.finger1"),
+            "finger1_mid": kelmar.Hinge(name, "hand.finger1_mid")}

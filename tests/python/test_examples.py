@@ -15,18 +15,15 @@ FINGERS = ["hand.finger%d_distal" % f for f in (1, 2, 3)]
 
 
 @pytest.fixture
-def run_example():
+def run_example(monkeypatch):
     """Runs an example as a script; its objects go when the test ends (an
     example names its universe "universe", which only one may have)."""
     ran = []
 
     def run(name, *args):
-        argv, sys.argv = sys.argv, [name] + list(args)
+        monkeypatch.setattr(sys, "argv", [name, *args])
         gc.collect()  # objects of earlier tests caught in reference cycles
-        try:
-            ran.append(runpy.run_path(os.path.join(EXAMPLES, "python", name)))
-        finally:
-            sys.argv = argv
+        ran.append(runpy.run_path(os.path.join(EXAMPLES, "python", name)))
         return ran[-1]
 
     yield run

@@ -56,6 +56,7 @@ TEST_DIRS = {
     "test_grasp": "tests/grasp",
     "test_graphics": "tests/graphics",
     "test_kelmar": "tests/kelmar",
+    "test_viewer": "tests/viewer",  # needs an X server: run mutate.py under xvfb-run
 }
 
 

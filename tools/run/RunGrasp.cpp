@@ -69,7 +69,7 @@ GraspRun::GraspRun(kelmar::Scene &scene, const Options &o, std::string &problem)
     target_->GetPosition(centre);
     startZ_ = centre[2];
     kelmar::GraspSilence(); // the controllers' progress lines would drown the summary
-    ballWrap_.init(hand_, target_, o.graspRadius, 0.05);
+    ballWrap_.init(hand_, target_, o.graspRadius, o.graspThreshold);
     orb_.init(hand_, 0, centre, o.graspRadius);
     contact_.init(hand_, 0.05, 0, 1e9);
     contact0_.init(hand_, target_, 1e6, 2.0);

@@ -83,15 +83,10 @@ template <class G, class R, R (G::*Method)(), G &(*Bind)(KelmarCall *)> void DoI
     ReturnInt(c, static_cast<int>((Bind(c).*Method)()));
 }
 
-// A float setting of the controller, and reading it back.
-template <class G, class T, T G::*Field, const char *Label> void SetReal(KelmarCall *c)
+// The controller as the shared setters and getters take it.
+template <class G> G *Grasper(KelmarCall *c)
 {
-    Unbound<G>(c).*Field = static_cast<T>(Real(c, 0, Label));
-}
-
-template <class G, class T, T G::*Field> void GetReal(KelmarCall *c)
-{
-    ReturnFloat(c, Unbound<G>(c).*Field);
+    return &Unbound<G>(c);
 }
 
 // ---- GraspBallWrap ----
@@ -272,10 +267,10 @@ const NamedEntry kEntries[] = {
     {"GraspBallWrap_GraspBallWrap", NewWithTarget<GraspBallWrap, kNewBallWrap>},
     {"GraspBallWrap_FREE_GraspBallWrap", Free<GraspBallWrap>},
     {"GraspBallWrap_grasp", Do<GraspBallWrap, void, &GraspBallWrap::grasp, BoundWithTarget>},
-    {"GraspBallWrap_setRadius", SetReal<GraspBallWrap, double, &GraspBallWrap::radius, kSetRadius>},
-    {"GraspBallWrap_getRadius", GetReal<GraspBallWrap, double, &GraspBallWrap::radius>},
-    {"GraspBallWrap_setThreshold", SetReal<GraspBallWrap, double, &GraspBallWrap::tolerance, kSetThreshold>},
-    {"GraspBallWrap_getThreshold", GetReal<GraspBallWrap, double, &GraspBallWrap::tolerance>},
+    {"GraspBallWrap_setRadius", SetReal<Grasper<GraspBallWrap>, &GraspBallWrap::radius, kSetRadius>},
+    {"GraspBallWrap_getRadius", GetReal<Grasper<GraspBallWrap>, &GraspBallWrap::radius>},
+    {"GraspBallWrap_setThreshold", SetReal<Grasper<GraspBallWrap>, &GraspBallWrap::tolerance, kSetThreshold>},
+    {"GraspBallWrap_getThreshold", GetReal<Grasper<GraspBallWrap>, &GraspBallWrap::tolerance>},
     {"GraspContactBased_GraspContactBased", NewContactBased},
     {"GraspContactBased_FREE_GraspContactBased", Free<GraspContactBased>},
     {"GraspContactBased_explore", DoInt<GraspContactBased, bool, &GraspContactBased::explore, Bound>},
@@ -295,10 +290,10 @@ const NamedEntry kEntries[] = {
     {"GraspContactBased0_FREE_GraspContactBased0", Free<GraspContactBased0>},
     {"GraspContactBased0_grasp", DoInt<GraspContactBased0, int, &GraspContactBased0::grasp, BoundWithTarget>},
     {"GraspContactBased0_setMaxContactForce",
-     SetReal<GraspContactBased0, double, &GraspContactBased0::forceLimit, kSetMaxContactForce>},
-    {"GraspContactBased0_getMaxContactForce", GetReal<GraspContactBased0, double, &GraspContactBased0::forceLimit>},
-    {"GraspContactBased0_setSpeed", SetReal<GraspContactBased0, double, &GraspContactBased0::speed, kSetSpeed>},
-    {"GraspContactBased0_getSpeed", GetReal<GraspContactBased0, double, &GraspContactBased0::speed>},
+     SetReal<Grasper<GraspContactBased0>, &GraspContactBased0::forceLimit, kSetMaxContactForce>},
+    {"GraspContactBased0_getMaxContactForce", GetReal<Grasper<GraspContactBased0>, &GraspContactBased0::forceLimit>},
+    {"GraspContactBased0_setSpeed", SetReal<Grasper<GraspContactBased0>, &GraspContactBased0::speed, kSetSpeed>},
+    {"GraspContactBased0_getSpeed", GetReal<Grasper<GraspContactBased0>, &GraspContactBased0::speed>},
     {"GraspShadowSOMGrasp_GraspShadowSOMGrasp", NewSom},
     {"GraspShadowSOMGrasp_FREE_GraspShadowSOMGrasp", Free<GraspShadowSOMGrasp>},
     {"GraspShadowSOMGrasp_grasp", Do<GraspShadowSOMGrasp, bool, &GraspShadowSOMGrasp::grasp, Bound>},
@@ -306,9 +301,9 @@ const NamedEntry kEntries[] = {
     {"GraspShadowSOMGrasp_setActiveSOM", SomSetActive},
     {"GraspShadowSOMGrasp_getActiveSOMName", SomActiveName},
     {"GraspShadowSOMGrasp_setGraspGamma",
-     SetReal<GraspShadowSOMGrasp, float, &GraspShadowSOMGrasp::gainA, kSetGraspGamma>},
+     SetReal<Grasper<GraspShadowSOMGrasp>, &GraspShadowSOMGrasp::gainA, kSetGraspGamma>},
     {"GraspShadowSOMGrasp_setGraspEpsilon",
-     SetReal<GraspShadowSOMGrasp, double, &GraspShadowSOMGrasp::gainB, kSetGraspEpsilon>},
+     SetReal<Grasper<GraspShadowSOMGrasp>, &GraspShadowSOMGrasp::gainB, kSetGraspEpsilon>},
     {"GraspShadowSOMGrasp_reset", Do<GraspShadowSOMGrasp, void, &GraspShadowSOMGrasp::reset, Unbound>},
     {"GraspShadowSOMGrasp_getSOMProjection", SomProjection},
     {"GraspShadowSOMGrasp_getCurrSOMProjection", SomCurrentProjection},

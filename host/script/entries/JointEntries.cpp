@@ -70,12 +70,7 @@ void EnableBodies(KelmarCall *c)
     J(c)->EnableBodies();
 }
 
-void SetTM(KelmarCall *c)
-{
-    double tm[4][4];
-    Transform(c, 0, "Joint:SetTM", tm);
-    J(c)->SetTM(tm);
-}
+constexpr char kJointSetTM[] = "Joint:SetTM";
 
 // The joint's frame on its first body (world).
 void GetTM(KelmarCall *c)
@@ -85,33 +80,13 @@ void GetTM(KelmarCall *c)
     PutTransform(c, 0, "Joint:GetTM", tm);
 }
 
-void SetPosition(KelmarCall *c)
-{
-    double p[3];
-    Reals(c, 0, "Joint:SetPosition", 3, p);
-    J(c)->SetPosition(p);
-}
+constexpr char kJointSetPosition[] = "Joint:SetPosition";
 
-void GetPosition(KelmarCall *c)
-{
-    double p[3];
-    J(c)->GetPosition(p);
-    PutReals(c, 0, "Joint:GetPosition", p, 3);
-}
+constexpr char kJointGetPosition[] = "Joint:GetPosition";
 
-void SetAxis(KelmarCall *c)
-{
-    double axis[3];
-    Reals(c, 0, "Joint:SetAxis", 3, axis);
-    J(c)->SetAxis(axis);
-}
+constexpr char kJointSetAxis[] = "Joint:SetAxis";
 
-void GetAxis(KelmarCall *c)
-{
-    double axis[3];
-    J(c)->GetAxis(axis);
-    PutReals(c, 0, "Joint:GetAxis", axis, 3);
-}
+constexpr char kJointGetAxis[] = "Joint:GetAxis";
 
 // The constraint's force or torque on one of its bodies (0 or 1).
 void BodyVector(KelmarCall *c, void (*read)(RbdConstraintID, int32_t, PxVector3), const char *label)
@@ -145,11 +120,6 @@ Limit *L(KelmarCall *c)
 RbdLimit *Rbd(KelmarCall *c)
 {
     return L(c)->GetRbdLimit();
-}
-
-void GetValue(KelmarCall *c)
-{
-    ReturnFloat(c, L(c)->GetPosition());
 }
 
 void LimitEnable(KelmarCall *c)
@@ -214,20 +184,7 @@ void GetLimitParams(KelmarCall *c)
     PutReals(c, 0, "Limit:GetLimitParams", p, 6);
 }
 
-void GetCurrentInertia(KelmarCall *c)
-{
-    ReturnFloat(c, L(c)->inertia);
-}
-
-void SetSpeed(KelmarCall *c)
-{
-    L(c)->SetSpeed(Real(c, 0, "Limit:SetSpeed"));
-}
-
-void GetSpeed(KelmarCall *c)
-{
-    ReturnFloat(c, L(c)->GetSpeed());
-}
+constexpr char kLimitSetSpeed[] = "Limit:SetSpeed";
 
 // The drives return the target as the joint takes it: fitted into its stops.
 template <void (Limit::*Move)(double, double)> void Drive(KelmarCall *c)
@@ -248,15 +205,7 @@ void GetLock(KelmarCall *c)
     ReturnInt(c, RbdLimitIsLocked(Rbd(c)) != 0);
 }
 
-template <double Limit::*Field> void SetField(KelmarCall *c)
-{
-    L(c)->*Field = Real(c, 0, "Limit:Set");
-}
-
-template <double Limit::*Field> void GetField(KelmarCall *c)
-{
-    ReturnFloat(c, L(c)->*Field);
-}
+constexpr char kLimitSet[] = "Limit:Set";
 
 void SetControllerType(KelmarCall *c)
 {
@@ -305,19 +254,9 @@ RPROJoint *Rpro(KelmarCall *c)
     return joint;
 }
 
-void SetRelativePosition(KelmarCall *c)
-{
-    double p[3];
-    Reals(c, 0, "RPROJoint:SetRelativePosition", 3, p);
-    Rpro(c)->SetRelativePosition(p);
-}
+constexpr char kRPROJointSetRelativePosition[] = "RPROJoint:SetRelativePosition";
 
-void GetRelativePosition(KelmarCall *c)
-{
-    double p[3];
-    Rpro(c)->GetRelativePosition(p);
-    PutReals(c, 0, "RPROJoint:GetRelativePosition", p, 3);
-}
+constexpr char kRPROJointGetRelativePosition[] = "RPROJoint:GetRelativePosition";
 
 // Quaternion (w, x, y, z) and 3-vector settings of the RPRO constraint.
 RbdConstraintID RproConstraint(KelmarCall *c)
@@ -386,16 +325,16 @@ const NamedEntry kEntries[] = {
     {"Joint_Enable", Enable},
     {"Joint_Enabled", Enabled},
     {"Joint_EnableBodies", EnableBodies},
-    {"Joint_SetTM", SetTM},
+    {"Joint_SetTM", SetTransform<J, &Joint::SetTM, kJointSetTM>},
     {"Joint_GetTM", GetTM},
-    {"Joint_SetPosition", SetPosition},
-    {"Joint_GetPosition", GetPosition},
-    {"Joint_SetAxis", SetAxis},
-    {"Joint_GetAxis", GetAxis},
+    {"Joint_SetPosition", SetReals<J, &Joint::SetPosition, 3, kJointSetPosition>},
+    {"Joint_GetPosition", GetReals<J, &Joint::GetPosition, 3, kJointGetPosition>},
+    {"Joint_SetAxis", SetReals<J, &Joint::SetAxis, 3, kJointSetAxis>},
+    {"Joint_GetAxis", GetReals<J, &Joint::GetAxis, 3, kJointGetAxis>},
     {"Joint_GetForce", GetForce},
     {"Joint_GetTorque", GetTorque},
-    {"Hinge_GetAngle", GetValue},
-    {"Prismatic_GetDistance", GetValue},
+    {"Hinge_GetAngle", GetReal<L, &Limit::GetPosition>},
+    {"Prismatic_GetDistance", GetReal<L, &Limit::GetPosition>},
     {"Limit_LimitEnable", LimitEnable},
     {"Limit_LimitEnabled", LimitEnabled},
     {"Limit_MotorEnable", MotorEnable},
@@ -404,30 +343,32 @@ const NamedEntry kEntries[] = {
     {"Limit_GetLimits", GetLimits},
     {"Limit_SetLimitParams", SetLimitParams},
     {"Limit_GetLimitParams", GetLimitParams},
-    {"Limit_GetCurrentInertia", GetCurrentInertia},
-    {"Limit_SetSpeed", SetSpeed},
-    {"Limit_GetSpeed", GetSpeed},
+    {"Limit_GetCurrentInertia", GetReal<L, &Limit::inertia>},
+    {"Limit_SetSpeed", SetReal<L, &Limit::SetSpeed, kLimitSetSpeed>},
+    {"Limit_GetSpeed", GetReal<L, &Limit::GetSpeed>},
     {"Limit_SetValueCtrl", Drive<&Limit::SetValueCtrl>},
     {"Limit_SetValueOpt", Drive<&Limit::SetValueOpt>},
     {"Limit_SetValueOptTrial", Drive<&Limit::SetValueOptTrial>},
     {"Limit_SetValue", Drive<&Limit::SetValueOpt>},
-    {"Limit_GetValue", GetValue},
+    {"Limit_GetValue", GetReal<L, &Limit::GetPosition>},
     {"Limit_SetLock", SetLock},
     {"Limit_GetLock", GetLock},
-    {"Limit_SetMaxForce", SetField<&Limit::maxForce>},
-    {"Limit_GetMaxForce", GetField<&Limit::maxForce>},
-    {"Limit_SetLockForce", SetField<&Limit::lockForce>},
-    {"Limit_GetLockForce", GetField<&Limit::lockForce>},
-    {"Limit_SetMaxSpeed", SetField<&Limit::maxSpeed>},
-    {"Limit_GetMaxSpeed", GetField<&Limit::maxSpeed>},
+    {"Limit_SetMaxForce", SetReal<L, &Limit::maxForce, kLimitSet>},
+    {"Limit_GetMaxForce", GetReal<L, &Limit::maxForce>},
+    {"Limit_SetLockForce", SetReal<L, &Limit::lockForce, kLimitSet>},
+    {"Limit_GetLockForce", GetReal<L, &Limit::lockForce>},
+    {"Limit_SetMaxSpeed", SetReal<L, &Limit::maxSpeed, kLimitSet>},
+    {"Limit_GetMaxSpeed", GetReal<L, &Limit::maxSpeed>},
     {"Limit_SetControllerType", SetControllerType},
     {"Limit_GetControllerType", GetControllerType},
     {"Limit_SetCtrlParams", SetCtrlParams},
     {"Limit_GetCtrlParams", GetCtrlParams},
     {"Limit_1_SetLimits", SetLimitsPair},
     {"Limit_1_SetLimitParams", SetLimitParamsSix},
-    {"RPROJoint_SetRelativePosition", SetRelativePosition},
-    {"RPROJoint_GetRelativePosition", GetRelativePosition},
+    {"RPROJoint_SetRelativePosition",
+     SetReals<Rpro, &RPROJoint::SetRelativePosition, 3, kRPROJointSetRelativePosition>},
+    {"RPROJoint_GetRelativePosition",
+     GetReals<Rpro, &RPROJoint::GetRelativePosition, 3, kRPROJointGetRelativePosition>},
     {"RPROJoint_SetRelativeQuaternion", RproSet<RbdRPROJointSetRelativeQuaternion, 4, kSetRelativeQuaternion>},
     {"RPROJoint_GetRelativeQuaternion", RproGet<RbdRPROJointGetRelativeQuaternion, 4, kGetRelativeQuaternion>},
     {"RPROJoint_SetRelativeAngularVelocity",

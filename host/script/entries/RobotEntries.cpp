@@ -47,11 +47,9 @@ Robot *Node(KelmarCall *c, int index, const char *label)
 }
 
 // ---- Construction ----
-void NewRef(KelmarCall *c)
+void NewRobotRef(KelmarCall *c)
 {
-    auto *robot = new DfxRobot(Text(c, 1, "Robot:Robot"), Text(c, 0, "Robot:Robot"), nullptr);
-    TheAdmin().Register(robot);
-    c->self = robot;
+    NewRef<DfxRobot>(c, "Robot:Robot");
 }
 
 std::string NewName()
@@ -474,7 +472,7 @@ void GetContactsWith(KelmarCall *c)
 }
 
 const NamedEntry kEntries[] = {
-    {"Robot_ref_Robot", NewRef},
+    {"Robot_ref_Robot", NewRobotRef},
     {"Robot_rec_Robot", NewRec},
     {"Robot_FREE_Robot", Free},
     {"Robot_GetNode", GetNode},

@@ -59,12 +59,9 @@ RbdBodyID Body(KelmarCall *c, const char *label)
 }
 
 // ---- Construction ----
-void NewRef(KelmarCall *c)
+void NewSolidRef(KelmarCall *c)
 {
-    const char *scene = Text(c, 0, "SolidRef:SolidRef"), *name = Text(c, 1, "SolidRef:SolidRef");
-    auto *ref = new DfxSolidRef(name, scene, nullptr);
-    TheAdmin().Register(ref);
-    c->self = ref;
+    NewRef<DfxSolidRef>(c, "SolidRef:SolidRef");
 }
 
 void Free(KelmarCall *c)
@@ -148,40 +145,15 @@ void Remove(KelmarCall *c)
 }
 
 // ---- Pose ----
-void SetPosition(KelmarCall *c)
-{
-    double p[3];
-    Reals(c, 0, "Solid:SetPosition", 3, p);
-    S(c)->SetPosition(p);
-}
+constexpr char kSolidSetPosition[] = "Solid:SetPosition";
 
-void GetPosition(KelmarCall *c)
-{
-    double p[3];
-    S(c)->GetPosition(p);
-    PutReals(c, 0, "Solid:GetPosition", p, 3);
-}
+constexpr char kSolidGetPosition[] = "Solid:GetPosition";
 
-void SetQuaternion(KelmarCall *c)
-{
-    double q[4];
-    Reals(c, 0, "Solid:SetQuaternion", 4, q);
-    S(c)->SetQuaternion(q);
-}
+constexpr char kSolidSetQuaternion[] = "Solid:SetQuaternion";
 
-void GetQuaternion(KelmarCall *c)
-{
-    double q[4];
-    S(c)->GetQuaternion(q);
-    PutReals(c, 0, "Solid:GetQuaternion", q, 4);
-}
+constexpr char kSolidGetQuaternion[] = "Solid:GetQuaternion";
 
-void SetTM(KelmarCall *c)
-{
-    double tm[4][4];
-    Transform(c, 0, "Solid:SetTM", tm);
-    S(c)->SetTM(tm);
-}
+constexpr char kSolidSetTM[] = "Solid:SetTM";
 
 void GetTM(KelmarCall *c)
 {
@@ -242,12 +214,7 @@ void GetTMEuler(KelmarCall *c)
     PutReals(c, 1, "Solid:GetTM", position, 3);
 }
 
-void GetCOM(KelmarCall *c)
-{
-    double com[3];
-    S(c)->GetCOM(com);
-    PutReals(c, 0, "Solid:GetCOM", com, 3);
-}
+constexpr char kSolidGetCOM[] = "Solid:GetCOM";
 
 // Positions between the solid's frame and the world; 1 when converted.
 void PosToWorld(KelmarCall *c)
@@ -360,19 +327,9 @@ void ResetForces(KelmarCall *c)
     RbdBodyResetForces(Body(c, "Solid:ResetForces"));
 }
 
-void GetTotalForce(KelmarCall *c)
-{
-    double f[3];
-    S(c)->GetTotalForce(f);
-    PutReals(c, 0, "Solid:GetTotalForce", f, 3);
-}
+constexpr char kSolidGetTotalForce[] = "Solid:GetTotalForce";
 
-void GetTotalTorque(KelmarCall *c)
-{
-    double t[3];
-    S(c)->GetTotalTorque(t);
-    PutReals(c, 0, "Solid:GetTotalTorque", t, 3);
-}
+constexpr char kSolidGetTotalTorque[] = "Solid:GetTotalTorque";
 
 template <void (*Set)(RbdBodyID, PxReal), const char *Label> void SetBodyReal(KelmarCall *c)
 {
@@ -386,30 +343,7 @@ template <PxReal (*Get)(RbdBodyID), const char *Label> void GetBodyReal(KelmarCa
 }
 
 // ---- Options, type, colour ----
-unsigned int Bits(KelmarCall *c)
-{
-    return static_cast<unsigned int>(Int(c, 0, "Solid:Options"));
-}
-
-void SetOptions(KelmarCall *c)
-{
-    S(c)->SetOptions(Bits(c));
-}
-
-void AddOptions(KelmarCall *c)
-{
-    S(c)->AddOptions(Bits(c));
-}
-
-void ClearOptions(KelmarCall *c)
-{
-    S(c)->ClearOptions(Bits(c));
-}
-
-void CheckOptions(KelmarCall *c)
-{
-    ReturnInt(c, (S(c)->GetOptions() & Bits(c)) != 0);
-}
+constexpr char kSolidOptions[] = "Solid:Options";
 
 void SetType(KelmarCall *c)
 {
@@ -458,7 +392,7 @@ void GetContactsWith(KelmarCall *c)
 }
 
 const NamedEntry kEntries[] = {
-    {"SolidRef", NewRef},
+    {"SolidRef", NewSolidRef},
     {"FREE_SolidRef", Free},
     {"Box", NewBox},
     {"FREE_Box", Free},
@@ -470,24 +404,24 @@ const NamedEntry kEntries[] = {
     {"Solid_SetColor", SetColor},
     {"Solid_PosToWorld", PosToWorld},
     {"Solid_PosFromWorld", PosFromWorld},
-    {"Solid_SetOptions", SetOptions},
-    {"Solid_AddOptions", AddOptions},
-    {"Solid_ClearOptions", ClearOptions},
-    {"Solid_CheckOptions", CheckOptions},
+    {"Solid_SetOptions", WithBits<S, &Solid::SetOptions, kSolidOptions>},
+    {"Solid_AddOptions", WithBits<S, &Solid::AddOptions, kSolidOptions>},
+    {"Solid_ClearOptions", WithBits<S, &Solid::ClearOptions, kSolidOptions>},
+    {"Solid_CheckOptions", CheckBits<S, kSolidOptions>},
     {"Solid_SetType", SetType},
     {"Solid_GetType", GetType},
     {"Solid_Valid", Valid},
     {"Solid_Enable", Enable},
     {"Solid_Enabled", Enabled},
-    {"Solid_SetPosition", SetPosition},
-    {"Solid_GetPosition", GetPosition},
-    {"Solid_SetQuaternion", SetQuaternion},
-    {"Solid_GetQuaternion", GetQuaternion},
-    {"Solid_SetTM", SetTM},
+    {"Solid_SetPosition", SetReals<S, &Solid::SetPosition, 3, kSolidSetPosition>},
+    {"Solid_GetPosition", GetReals<S, &Solid::GetPosition, 3, kSolidGetPosition>},
+    {"Solid_SetQuaternion", SetReals<S, &Solid::SetQuaternion, 4, kSolidSetQuaternion>},
+    {"Solid_GetQuaternion", GetReals<S, &Solid::GetQuaternion, 4, kSolidGetQuaternion>},
+    {"Solid_SetTM", SetTransform<S, &Solid::SetTM, kSolidSetTM>},
     {"Solid_GetTM", GetTM},
     {"Solid_SetTMAndUpdateAttachments", SetTMAndUpdateAttachments},
     {"Solid_SetTMstepwise", SetTMstepwise},
-    {"Solid_GetCOM", GetCOM},
+    {"Solid_GetCOM", GetReals<S, &Solid::GetCOM, 3, kSolidGetCOM>},
     {"Solid_Freeze", Freeze},
     {"Solid_UnFreeze", UnFreeze},
     {"Solid_SetMass", SetMass},
@@ -504,8 +438,8 @@ const NamedEntry kEntries[] = {
     {"Solid_AddTorque", Vector<RbdBodyAddTorque, kAddTorque>},
     {"Solid_GetForce", Read3<RbdBodyGetForce, kGetForce>},
     {"Solid_GetTorque", Read3<RbdBodyGetTorque, kGetTorque>},
-    {"Solid_GetTotalForce", GetTotalForce},
-    {"Solid_GetTotalTorque", GetTotalTorque},
+    {"Solid_GetTotalForce", GetReals<S, &Solid::GetTotalForce, 3, kSolidGetTotalForce>},
+    {"Solid_GetTotalTorque", GetReals<S, &Solid::GetTotalTorque, 3, kSolidGetTotalTorque>},
     {"Solid_SetLinearVelocity", Vector<RbdBodySetLinearVelocity, kSetLinearVelocity>},
     {"Solid_GetLinearVelocity", Read3<RbdBodyGetLinearVelocity, kGetLinearVelocity>},
     {"Solid_GetLinearAcceleration", Read3<RbdBodyGetLinearAcceleration, kGetLinearAcceleration>},

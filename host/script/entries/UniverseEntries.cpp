@@ -88,20 +88,7 @@ void Marked(KelmarCall *c)
     ReturnObject(c, DfxSolidRef::CreateFromSolid(U(c)->GetMarkedSolid(), nullptr), "SolidRef");
 }
 
-void SetTimeStep(KelmarCall *c)
-{
-    U(c)->timeStep = Real(c, 0, "Universe:SetTimeStep");
-}
-
-void GetTimeStep(KelmarCall *c)
-{
-    ReturnFloat(c, U(c)->timeStep);
-}
-
-void GetTime(KelmarCall *c)
-{
-    ReturnFloat(c, U(c)->time);
-}
+constexpr char kUniverseSetTimeStep[] = "Universe:SetTimeStep";
 
 void SetGravity(KelmarCall *c)
 {
@@ -115,17 +102,6 @@ void GetGravity(KelmarCall *c)
     PxVector3 g;
     RbdWorldGetGravity(World(c), g);
     PutReals(c, 0, "Universe:GetGravity", g, 3);
-}
-
-// The world parameters that are one real each, set and read alike.
-template <void (*Set)(RbdWorldID, PxReal), const char *Label> void SetWorldReal(KelmarCall *c)
-{
-    Set(World(c), Real(c, 0, Label));
-}
-
-template <PxReal (*Get)(RbdWorldID)> void GetWorldReal(KelmarCall *c)
-{
-    ReturnFloat(c, Get(World(c)));
 }
 
 void SetAliveSteps(KelmarCall *c)
@@ -240,35 +216,7 @@ void SetFriction2(KelmarCall *c)
 }
 
 // ---- Options ----
-unsigned int Bits(KelmarCall *c)
-{
-    return static_cast<unsigned int>(Int(c, 0, "Universe:Options"));
-}
-
-void CheckOptions(KelmarCall *c)
-{
-    ReturnInt(c, (U(c)->GetOptions() & Bits(c)) != 0);
-}
-
-void AddOptions(KelmarCall *c)
-{
-    U(c)->AddOptions(Bits(c));
-}
-
-void ClearOptions(KelmarCall *c)
-{
-    U(c)->ClearOptions(Bits(c));
-}
-
-void SetOptions(KelmarCall *c)
-{
-    U(c)->SetOptions(Bits(c));
-}
-
-void ToggleOptions(KelmarCall *c)
-{
-    U(c)->ToggleOptions(Bits(c));
-}
+constexpr char kUniverseOptions[] = "Universe:Options";
 
 void GetOptions(KelmarCall *c)
 {
@@ -285,23 +233,23 @@ const NamedEntry kEntries[] = {
     {"Universe_step", Step},
     {"Universe_draw", Draw},
     {"Universe_marked", Marked},
-    {"Universe_SetTimeStep", SetTimeStep},
-    {"Universe_GetTimeStep", GetTimeStep},
-    {"Universe_GetTime", GetTime},
+    {"Universe_SetTimeStep", SetReal<U, &Universe::timeStep, kUniverseSetTimeStep>},
+    {"Universe_GetTimeStep", GetReal<U, &Universe::timeStep>},
+    {"Universe_GetTime", GetReal<U, &Universe::time>},
     {"Universe_SetGravity", SetGravity},
     {"Universe_GetGravity", GetGravity},
-    {"Universe_SetEpsilon", SetWorldReal<RbdWorldSetEpsilon, kSetEpsilon>},
-    {"Universe_GetEpsilon", GetWorldReal<RbdWorldGetEpsilon>},
-    {"Universe_SetGamma", SetWorldReal<RbdWorldSetGamma, kSetGamma>},
-    {"Universe_GetGamma", GetWorldReal<RbdWorldGetGamma>},
-    {"Universe_SetVelocityThreshold", SetWorldReal<RbdWorldSetAutoDisableVelocityThreshold, kSetVelocityThreshold>},
-    {"Universe_GetVelocityThreshold", GetWorldReal<RbdWorldGetAutoDisableVelocityThreshold>},
+    {"Universe_SetEpsilon", SetReal<World, RbdWorldSetEpsilon, kSetEpsilon>},
+    {"Universe_GetEpsilon", GetReal<World, RbdWorldGetEpsilon>},
+    {"Universe_SetGamma", SetReal<World, RbdWorldSetGamma, kSetGamma>},
+    {"Universe_GetGamma", GetReal<World, RbdWorldGetGamma>},
+    {"Universe_SetVelocityThreshold", SetReal<World, RbdWorldSetAutoDisableVelocityThreshold, kSetVelocityThreshold>},
+    {"Universe_GetVelocityThreshold", GetReal<World, RbdWorldGetAutoDisableVelocityThreshold>},
     {"Universe_SetAngularVelocityThreshold",
-     SetWorldReal<RbdWorldSetAutoDisableAngularVelocityThreshold, kSetAngularVelocityThreshold>},
-    {"Universe_GetAngularVelocityThreshold", GetWorldReal<RbdWorldGetAutoDisableAngularVelocityThreshold>},
+     SetReal<World, RbdWorldSetAutoDisableAngularVelocityThreshold, kSetAngularVelocityThreshold>},
+    {"Universe_GetAngularVelocityThreshold", GetReal<World, RbdWorldGetAutoDisableAngularVelocityThreshold>},
     {"Universe_SetAccelerationThreshold",
-     SetWorldReal<RbdWorldSetAutoDisableAccelerationThreshold, kSetAccelerationThreshold>},
-    {"Universe_GetAccelerationThreshold", GetWorldReal<RbdWorldGetAutoDisableAccelerationThreshold>},
+     SetReal<World, RbdWorldSetAutoDisableAccelerationThreshold, kSetAccelerationThreshold>},
+    {"Universe_GetAccelerationThreshold", GetReal<World, RbdWorldGetAutoDisableAccelerationThreshold>},
     {"Universe_SetAliveSteps", SetAliveSteps},
     {"Universe_GetAliveSteps", GetAliveSteps},
     {"Universe_GetNumMaterials", GetNumMaterials},
@@ -318,11 +266,11 @@ const NamedEntry kEntries[] = {
     {"Universe_GetDynamicMu", GetDynamicMu},
     {"Universe_SetFriction1", SetFriction1},
     {"Universe_SetFriction2", SetFriction2},
-    {"Universe_CheckOptions", CheckOptions},
-    {"Universe_AddOptions", AddOptions},
-    {"Universe_ClearOptions", ClearOptions},
-    {"Universe_SetOptions", SetOptions},
-    {"Universe_ToggleOptions", ToggleOptions},
+    {"Universe_CheckOptions", CheckBits<U, kUniverseOptions>},
+    {"Universe_AddOptions", WithBits<U, &Universe::AddOptions, kUniverseOptions>},
+    {"Universe_ClearOptions", WithBits<U, &Universe::ClearOptions, kUniverseOptions>},
+    {"Universe_SetOptions", WithBits<U, &Universe::SetOptions, kUniverseOptions>},
+    {"Universe_ToggleOptions", WithBits<U, &Universe::ToggleOptions, kUniverseOptions>},
     {"Universe_GetOptions", GetOptions},
 };
 

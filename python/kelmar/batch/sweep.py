@@ -9,6 +9,7 @@
 
     [params]                     # optional controller parameters
     radius = 4.7                 # cm (ball wraps); robot, target: names
+    threshold = 0.05             # rad (ball wrap): how near its aim a link is left
     som_file = "hand24_som.txt"  # the som grasp's map, beside the scene (sent with it)
 
     [set]                        # variables with one value
@@ -35,7 +36,7 @@ import tomllib
 from .trial import MEASURES, Trial, variable_text
 
 _KEYS = {"scene", "controller", "steps", "success", "measures", "files", "params", "set", "grid", "random"}
-_PARAMS = {"radius": (int, float), "robot": str, "target": str, "som_file": str}
+_PARAMS = {"radius": (int, float), "threshold": (int, float), "robot": str, "target": str, "som_file": str}
 
 
 class SweepError(ValueError):

@@ -49,6 +49,7 @@ class Trial:
     controller: str = "ballwrap"
     steps: int = 200
     radius: float = 4.7  # cm: what the ball wraps keep around the object's centre
+    threshold: float = 0.05  # rad: how near its aim the ball wrap leaves a link for the next
     robot: str = ""  # the hand (empty: the first robot that branches)
     target: str = ""  # the object (empty: the solid whose name ends in "ball")
     som_file: str = ""  # the som grasp's map: its name among files (extra_files of from_file)
@@ -93,7 +94,8 @@ def _measured(trial):
     path = os.path.join(scenefiles.materialise(trial.files), trial.scene)
     som = os.path.join(os.path.dirname(path), trial.som_file) if trial.som_file else ""
     variables = [tuple(v) for v in trial.variables]
-    return _trial.run(path, variables, trial.controller, trial.steps, trial.radius, trial.robot, trial.target, som)
+    return _trial.run(path, variables, trial.controller, trial.steps, trial.radius, trial.robot, trial.target, som,
+                      trial.threshold)
 
 
 def row(trial, error="", measured=None):

@@ -139,12 +139,44 @@ int DeepestIndex(const std::vector<CdxContact> &contacts)
 
 } // namespace
 
-TEST(CdxContactSimplify, TwoCandidatesAtOnePlaceWithOneNormalBecomeOneContactForAnyBudget)
+// Hand-worked reductions: which candidates are written, in which order.
+TEST(CdxContactSimplify, SmallCasesKeepTheWorkedOutCandidatesInOrder)
 {
-    for (int budget = 1; budget <= 6; ++budget) {
-        std::vector<CdxContact> out = Simplify({At(1, 1, -0.1), At(1, 1.005, -0.2)}, budget);
-        ASSERT_EQ(1u, out.size());
-        EXPECT_EQ(-0.2, out[0].separation) << "the deeper one";
+    const std::vector<CdxContact> square = {At(0, 0, -0.1), At(1, 0, -0.1), At(1, 1, -0.1), At(0, 1, -0.1)};
+    // Deepest overall an edge contact, then a face contact of model 1.
+    const std::vector<CdxContact> mixed = {At(0, 0, -0.1, 0x0101), At(1, 0, -0.5, 0x0101), At(1, 1, -0.2, 0x0202),
+                                           At(0, 1, -0.1, 0x0200)};
+    const std::vector<CdxContact> edges = {At(0, 0, -0.5, 0x0101), At(1, 0, -0.1, 0x0101), At(1, 1, -0.2, 0x0200)};
+    const struct {
+        const char *what;
+        std::vector<CdxContact> candidates;
+        int budget, option;
+        std::vector<int> kept;
+    } rows[] = {
+        {"nothing in, nothing out", {}, 4, 0, {}},
+        {"a budget of 0", {At(0, 0, 0)}, 0, 0, {}},
+        {"one candidate", {At(3, 4, -1)}, 4, 0, {0}},
+        {"two at one place with one normal: the deeper", {At(1, 1, -0.1), At(1, 1.005, -0.2)}, 1, 0, {1}},
+        {"the same for a larger budget", {At(1, 1, -0.1), At(1, 1.005, -0.2)}, 6, 0, {1}},
+        {"a square's corners", square, 4, 0, {0, 1, 2, 3}},
+        {"equal triangles: the hull's first point goes", square, 3, 0, {1, 2, 3}},
+        {"budget one: the deepest", {At(0, 0, -0.1), At(1, 0, -0.3), At(2, 0, -0.2)}, 1, 0, {1}},
+        {"collinear: the first two span the line", {At(0, 0, -0.1), At(1, 0, -0.1), At(2, 0, -0.1)}, 3, 0, {0, 1}},
+        {"budget two: the first two distinct points",
+         {At(0, 0, -0.1), At(4, 0, -0.1), At(1, 1, -0.1), At(2, 3, -0.1)},
+         2,
+         0,
+         {0, 1}},
+        {"without the option the deepest edge contact", mixed, 1, 0, {1}},
+        {"with it the deepest face contact of model 1", mixed, 1, 1, {2}},
+        {"with it face contacts first", mixed, 4, 1, {2, 3, 0, 1}},
+        {"no face of model 1: the first face contact", edges, 1, 1, {2}},
+    };
+    for (const auto &row : rows) {
+        std::vector<CdxContact> out = Simplify(row.candidates, row.budget, row.option);
+        ASSERT_EQ(row.kept.size(), out.size()) << row.what;
+        for (size_t i = 0; i < out.size(); ++i)
+            EXPECT_TRUE(Same(row.candidates[row.kept[i]], out[i])) << row.what << i;
     }
     // At one place but facing other ways they are two contacts.
     const PxReal others[2][3] = {{1, 0, 0}, {0, 0, -1}};
@@ -153,64 +185,6 @@ TEST(CdxContactSimplify, TwoCandidatesAtOnePlaceWithOneNormalBecomeOneContactFor
         PxV3Copy(turned.normal, other);
         EXPECT_EQ(2u, Simplify({At(1, 1, -0.1), turned}, 2).size());
     }
-    EXPECT_TRUE(Simplify({}, 4).empty());
-    EXPECT_TRUE(Simplify({At(0, 0, 0)}, 0).empty());
-    std::vector<CdxContact> single = Simplify({At(3, 4, -1)}, 4);
-    ASSERT_EQ(1u, single.size());
-    EXPECT_TRUE(Same(At(3, 4, -1), single[0]));
-}
-
-TEST(CdxContactSimplify, SquareCornersKeepAllFourOrDropTheFirstForThree)
-{
-    std::vector<CdxContact> square = {At(0, 0, -0.1), At(1, 0, -0.1), At(1, 1, -0.1), At(0, 1, -0.1)};
-    std::vector<CdxContact> four = Simplify(square, 4);
-    ASSERT_EQ(4u, four.size());
-    for (int i = 0; i < 4; ++i) EXPECT_TRUE(Same(square[i], four[i])) << i;
-    // The four triangles are equal, so the hull's first point goes.
-    std::vector<CdxContact> three = Simplify(square, 3);
-    ASSERT_EQ(3u, three.size());
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(Same(square[i + 1], three[i])) << i;
-}
-
-TEST(CdxContactSimplify, BudgetOneGivesTheDeepestAndCollinearPointsGiveTwo)
-{
-    std::vector<CdxContact> out = Simplify({At(0, 0, -0.1), At(1, 0, -0.3), At(2, 0, -0.2)}, 1);
-    ASSERT_EQ(1u, out.size());
-    EXPECT_EQ(-0.3, out[0].separation);
-    out = Simplify({At(0, 0, -0.1), At(1, 0, -0.1), At(2, 0, -0.1)}, 3);
-    ASSERT_EQ(2u, out.size());
-    EXPECT_EQ(0.0, out[0].position[0]);
-    EXPECT_EQ(1.0, out[1].position[0]) << "the first two points span the line";
-    out = Simplify({At(0, 0, -0.1), At(4, 0, -0.1), At(1, 1, -0.1), At(2, 3, -0.1)}, 2);
-    ASSERT_EQ(2u, out.size()) << "budget two keeps the first two distinct points";
-    EXPECT_EQ(4.0, out[1].position[0]);
-}
-
-TEST(CdxContactSimplify, TheOptionPrefersContactsOnFaces)
-{
-    // Deepest overall is an edge contact; with the option the deepest face
-    // contact of model 1 leads and face contacts are written first.
-    std::vector<CdxContact> candidates = {At(0, 0, -0.1, 0x0101), At(1, 0, -0.5, 0x0101), At(1, 1, -0.2, 0x0202),
-                                          At(0, 1, -0.1, 0x0200)};
-    std::vector<CdxContact> plain = Simplify(candidates, 1);
-    ASSERT_EQ(1u, plain.size());
-    EXPECT_EQ(-0.5, plain[0].separation);
-    std::vector<CdxContact> faces = Simplify(candidates, 1, 1);
-    ASSERT_EQ(1u, faces.size());
-    EXPECT_EQ(-0.2, faces[0].separation);
-    std::vector<CdxContact> ordered = Simplify(candidates, 4, 1);
-    ASSERT_EQ(4u, ordered.size());
-    EXPECT_EQ(0x0202, ordered[0].dims);
-    EXPECT_EQ(0x0200, ordered[1].dims);
-    EXPECT_EQ(0x0101, ordered[2].dims);
-    EXPECT_EQ(0x0101, ordered[3].dims);
-
-    // Budget one: without a face contact of model 1 the deepest is kept
-    // unless it touches no face at all, then the first face contact.
-    std::vector<CdxContact> edges = {At(0, 0, -0.5, 0x0101), At(1, 0, -0.1, 0x0101), At(1, 1, -0.2, 0x0200)};
-    std::vector<CdxContact> one = Simplify(edges, 1, 1);
-    ASSERT_EQ(1u, one.size());
-    EXPECT_EQ(0x0200, one[0].dims);
 }
 
 TEST(CdxContactSimplify, BufferToResultUsesTheSmallerOfCapacityAndRequest)

@@ -58,17 +58,7 @@ TEST(CdxFrame, InitStartsTheLibraryOnceAndTermStopsItForTheNextInit)
     EXPECT_EQ(0, CdxInit(4, 0)) << "a pool without room is refused";
     ASSERT_EQ(1, CdxInit(4, 10));
     EXPECT_EQ(0, CdxInit(4, 10)) << "already running";
-    EXPECT_EQ(0.004999999888241291, CdxModelGetDefaultContactTolerance());
-    EXPECT_STREQ("2.1.(build 655)", CdxGetVersionString());
-    EXPECT_EQ(0, CdxGeometryGetRegisteredTypeCount());
-    CdxRequest *request = CdxGetDefaultRequestPtr();
-    EXPECT_EQ(4, request->contactMaxCount);
-    EXPECT_EQ(0, request->requestOption);
     CdxModelSetDefaultContactTolerance(0.25);
-    CdxModelID model = CdxModelCreate(nullptr);
-    EXPECT_EQ(0.25, CdxModelGetContactTolerance(model));
-    CdxModelDestroy(model);
-
     gTermOrder.clear();
     EXPECT_EQ(1, CdxRegisterTermAction(FirstAction));
     EXPECT_EQ(1, CdxRegisterTermAction(SecondAction));
@@ -79,7 +69,7 @@ TEST(CdxFrame, InitStartsTheLibraryOnceAndTermStopsItForTheNextInit)
     EXPECT_EQ(0, CdxRegisterTermAction(FirstAction));
 
     ASSERT_EQ(1, CdxInit(4, 10)) << "the library starts again after term";
-    EXPECT_EQ(0.004999999888241291, CdxModelGetDefaultContactTolerance());
+    EXPECT_EQ(0.004999999888241291, CdxModelGetDefaultContactTolerance()) << "with its own default again";
     CdxTerm();
     EXPECT_EQ((std::vector<int>{2, 1}), gTermOrder) << "actions of the first run are gone";
 }
@@ -105,10 +95,10 @@ TEST_F(CdxTest, EachSpaceHasItsOwnDefaultRequestAndHelloCallback)
 {
     CdxSpaceID spaces[2] = {CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4), CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4)};
     PxMatrix4 tm;
-    TestTranslation(tm, 0, 0, 0);
+    SetTranslation(tm, 0, 0, 0);
     CdxModelID models[2];
     for (int k = 0; k < 2; ++k) {
-        models[k] = Model(TestBoxCreate(1, 1, 1), &tm);
+        models[k] = Model(HalfBox(1, 1, 1), &tm);
         ASSERT_TRUE(CdxSpaceInsertModel(spaces[k], models[k]));
     }
     CdxRequest mine = {9, 1};
@@ -129,51 +119,24 @@ TEST_F(CdxTest, EachSpaceHasItsOwnDefaultRequestAndHelloCallback)
     CdxSpaceSetDefaultRequestPtr(spaces[0], nullptr);
     EXPECT_EQ(CdxGetDefaultRequestPtr(), CdxSpaceGetDefaultRequestPtr(spaces[0]));
     for (CdxSpaceID space : spaces) CdxSpaceDestroy(space);
-
-    EXPECT_EQ(4, CdxGetDefaultRequestPtr()->contactMaxCount);
-    CdxRequest copy;
-    CdxRequestCopy(&mine, &copy);
-    EXPECT_EQ(9, copy.contactMaxCount);
-    EXPECT_EQ(1, copy.requestOption);
-    CdxRequestInit(&copy);
-    EXPECT_EQ(4, copy.contactMaxCount);
-    EXPECT_EQ(0, copy.requestOption);
 }
 
 TEST_F(CdxTest, TypesAreNumberedInRegistrationOrderAndKnownByName)
 {
-    EXPECT_EQ(0, TestBoxTypeId());
-    EXPECT_EQ(1, TestBallTypeId());
-    EXPECT_EQ(2, CdxCompositeGetTypeId());
-    EXPECT_EQ(3, CdxGeometryGetRegisteredTypeCount());
-    EXPECT_STREQ("TestBox", CdxGeometryGetTypeNameFromId(0));
-    EXPECT_STREQ("CdxComposite", CdxGeometryGetTypeNameFromId(2));
-    EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeNameFromId(-1));
-    EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeNameFromId(3));
-    EXPECT_FALSE(CdxGeometryTypeIsRegistered(-1));
-    EXPECT_TRUE(CdxGeometryTypeIsRegistered(5));
-    EXPECT_TRUE(CdxGeometryTypeIdIsValid(2));
-    EXPECT_FALSE(CdxGeometryTypeIdIsValid(3));
-
-    CdxGeometryID ball = TestBallCreate(1.0);
-    EXPECT_TRUE(CdxGeometryIsValid(ball));
-    EXPECT_FALSE(CdxGeometryIsValid(nullptr));
-    EXPECT_STREQ("TestBall", CdxGeometryGetTypeName(ball));
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), (std::vector<int>{CdxSphereGetTypeId(), CdxBoxGetTypeId(),
+                                                                CdxPlaneGetTypeId(), CdxCompositeGetTypeId()}));
+    EXPECT_STREQ("CdxComposite", CdxGeometryGetTypeNameFromId(3));
+    for (int unknown : {-1, 4}) EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeNameFromId(unknown));
+    EXPECT_FALSE(CdxGeometryTypeIdIsValid(4));
     EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeName(nullptr));
+    CdxGeometryID ball = CdxSphereCreate(1.0);
     PxMatrix4 tm;
-    TestTranslation(tm, 1, 2, 3);
+    SetTranslation(tm, 1, 2, 3);
     PxVector3 min, max;
     ASSERT_TRUE(CdxGeometryGetAABB(ball, tm, min, max));
     const PxReal *bounds = CdxGeometryGetBounds(ball);
-    EXPECT_EQ(0.0, bounds[0]) << "x-min of a unit ball at x = 1";
-    EXPECT_EQ(4.0, bounds[5]) << "z-max of a unit ball at z = 3";
-    PxReal xy[4];
-    EXPECT_FALSE(CdxGeometryGetXYAABB(ball, tm, xy)) << "the ball type has no x-y box";
-    CdxGeometryResetMBounds(ball);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(0.0, bounds[i]);
+    EXPECT_EQ((std::vector<PxReal>{0, 2, 1, 3, 2, 4}), std::vector<PxReal>(bounds, bounds + 6)) << "interleaved";
     EXPECT_EQ(1, CdxGeometryDestroy(ball));
-    EXPECT_EQ(1, gTestShapeCounters.destroyed);
-
     CdxGeometryResetTypes();
     EXPECT_EQ(0, CdxGeometryGetRegisteredTypeCount());
 }
@@ -209,18 +172,13 @@ TEST_F(CdxTest, RegisteringPastTheCapacityIsFatalError21)
 TEST_F(CdxTest, InteractionTableHoldsBothOrdersOfARegisteredPair)
 {
     const int n = kTypeCapacity;
-    CdxGeometryTypeID box = TestBoxTypeId(), ball = TestBallTypeId();
+    CdxGeometryTypeID box = CdxBoxGetTypeId(), ball = CdxSphereGetTypeId(), plane = CdxPlaneGetTypeId();
     CdxInteractionTableElement *boxBall = CdxInteractionTableGetElementPtr(box, ball);
     CdxInteractionTableElement *ballBox = CdxInteractionTableGetElementPtr(ball, box);
-    CdxInteractionTableElement *origin = CdxInteractionTableGetElementPtr(0, 0);
-    EXPECT_EQ(box + ball * n, boxBall - origin) << "entry (a, b) at a + b N";
-    EXPECT_EQ(ball + box * n, ballBox - origin);
     EXPECT_EQ(0, boxBall->swapped);
     EXPECT_EQ(1, ballBox->swapped);
-    EXPECT_NE(nullptr, boxBall->interactions.intersectFn);
     EXPECT_EQ(boxBall->interactions.intersectFn, ballBox->interactions.intersectFn);
-    EXPECT_EQ(0, CdxInteractionTableGetElementPtr(box, box)->swapped);
-    EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(ball, ball)->interactions.intersectFn);
+    EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(plane, plane)->interactions.intersectFn);
     EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(n, 0));
 
     EXPECT_EQ(1, CdxInteractionTableRegisterDistanceFn(ball, box, DummyDistance));
@@ -233,25 +191,25 @@ TEST_F(CdxTest, InteractionTableHoldsBothOrdersOfARegisteredPair)
     EXPECT_EQ(0, CdxInteractionTableSetElement(box, 6, &none, nullptr));
     ASSERT_EQ(1u, warnings.size());
     EXPECT_EQ("Cdx: Attempt to register an interaction involving an unregistered geometry type. "
-              "Interaction ignored. Pair combination was (0, 6).\n",
+              "Interaction ignored. Pair combination was (1, 6).\n",
               warnings[0]);
     EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(box, 6)->interactions.intersectFn);
 
-    EXPECT_EQ(nullptr, CdxLineSegGetIntersectFnPtr(ball));
+    EXPECT_EQ(nullptr, CdxLineSegGetIntersectFnPtr(6));
     EXPECT_EQ(0, CdxLineSegRegisterInteraction(-1, nullptr));
 }
 
 TEST_F(CdxTest, RunTimeChoiceReplacesTheFixedInteractions)
 {
     PxMatrix4 tm;
-    TestTranslation(tm, 0, 0, 0);
-    CdxModelID ball = Model(TestBallCreate(1.0), &tm);
-    CdxModelID box = Model(TestBoxCreate(1, 1, 1), &tm);
+    SetTranslation(tm, 0, 0, 0);
+    CdxModelID ball = Model(CdxSphereCreate(1.0), &tm);
+    CdxModelID box = Model(HalfBox(1, 1, 1), &tm);
     CdxInteractionsInit(&gChosen);
     gChosen.intersectFn = DummyIntersect;
     CdxInteractions empty;
     CdxInteractionsInit(&empty);
-    ASSERT_EQ(1, CdxInteractionTableSetElement(TestBoxTypeId(), TestBallTypeId(), &empty, Chooser));
+    ASSERT_EQ(1, CdxInteractionTableSetElement(CdxBoxGetTypeId(), CdxSphereGetTypeId(), &empty, Chooser));
     CdxModelPair pair;
     CdxModelPairReset(&pair, ball, box);
     int swapped = -1;
@@ -262,21 +220,16 @@ TEST_F(CdxTest, RunTimeChoiceReplacesTheFixedInteractions)
     EXPECT_EQ(DummyIntersect, pair.intersectFn);
 }
 
-TEST_F(CdxTest, RequestTableIsTriangularAndPicksTheRequestOfEachNewPairOfItsSpace)
+TEST_F(CdxTest, RequestTableIsSymmetricAndPicksTheRequestOfEachNewPairOfItsSpace)
 {
     const int n = 4;
     CdxRequest fill = {2, 0};
     EXPECT_EQ(nullptr, CdxuRequestTableCreate(0, &fill));
     CdxuRequestTable *table = CdxuRequestTableCreate(n, &fill);
     ASSERT_NE(nullptr, table);
-    EXPECT_EQ(n, CdxuRequestTableGetSize(table));
-    CdxRequest *base = table->requests;
     for (int a = 0; a < n; ++a)
-        for (int b = 0; b < n; ++b) {
-            int i = std::min(a, b), j = std::max(a, b);
-            EXPECT_EQ(j + i * n - i * (i + 1) / 2, CdxuRequestTableGetRequestPtr(table, a, b) - base);
-            EXPECT_EQ(2, CdxuRequestTableGetRequestPtr(table, a, b)->contactMaxCount);
-        }
+        for (int b = 0; b < n; ++b)
+            EXPECT_EQ(CdxuRequestTableGetRequestPtr(table, b, a), CdxuRequestTableGetRequestPtr(table, a, b));
     EXPECT_EQ(nullptr, CdxuRequestTableGetRequestPtr(table, 0, n));
     EXPECT_EQ(nullptr, CdxuRequestTableGetRequestPtr(table, -1, 0));
     CdxRequest special = {7, 1};
@@ -285,9 +238,9 @@ TEST_F(CdxTest, RequestTableIsTriangularAndPicksTheRequestOfEachNewPairOfItsSpac
     EXPECT_EQ(7, CdxuRequestTableGetRequestPtr(table, 1, 3)->contactMaxCount);
 
     PxMatrix4 tm;
-    TestTranslation(tm, 0, 0, 0);
-    CdxModelID m1 = Model(TestBoxCreate(1, 1, 1), &tm);
-    CdxModelID m2 = Model(TestBoxCreate(1, 1, 1), &tm);
+    SetTranslation(tm, 0, 0, 0);
+    CdxModelID m1 = Model(HalfBox(1, 1, 1), &tm);
+    CdxModelID m2 = Model(HalfBox(1, 1, 1), &tm);
     CdxModelSetRequestID(m1, 1);
     CdxModelSetRequestID(m2, 3);
     CdxModelPair pair;
@@ -303,9 +256,6 @@ TEST_F(CdxTest, RequestTableIsTriangularAndPicksTheRequestOfEachNewPairOfItsSpac
     CdxHello(&pair);
     EXPECT_EQ(CdxGetDefaultRequestPtr(), pair.request) << "no table in the space yet";
     CdxSpaceSetRequestTable(space, table);
-    void *data = nullptr;
-    EXPECT_EQ(CdxuHelloRequestTableCB, CdxSpaceGetHelloCallback(space, &data));
-    EXPECT_EQ(table, data);
     CdxModelPairReset(&pair, m1, m2);
     CdxHello(&pair);
     EXPECT_EQ(CdxuRequestTableGetRequestPtr(table, 3, 1), pair.request);

@@ -1,249 +1,252 @@
 // A mesh against planes, spheres, boxes and cylinders: a closed mesh of a
-// box or ball answers like the primitive of the same shape, normals point
-// from the primitive towards the mesh, budgets hold, and degenerate or
-// deep input stays finite.
+// box, or a composite holding a box, answers like the box primitive (an
+// open floor like a plane) placed alike, whichever model comes first; budgets hold; the triangles a
+// primitive touches are those within its reach; degenerate or deep input
+// stays finite.
 #include "test_mesh_support.h"
 
 #include "primitives/CxGeomClosest.h"
+
+#include <functional>
 
 using namespace meshtest;
 
 namespace {
 
-const CdxRequest kFour = {4, 0};
-const CdxRequest kSix = {6, 0};
 const CdxRequest kTouchOnly = {0, 0};
+const CdxRequest kSix = {6, 0};
 
-void ExpectSameDirection(const Vec &expected, const Vec &actual, double tolerance)
+// Boxes closer than a thousandth of their mean half edge count as touching
+// and report their gap as contacts; meshes do not: such rounds are skipped.
+const double kJustTouching = 0.002;
+
+// The pair's normal turned to point from b towards a, whatever order hello
+// chose.
+Vec NormalFromBToA(CdxModelID a, const CdxModelPair &pair, const Vec &normal)
 {
-    EXPECT_NEAR(1.0, Dot(expected, actual) / (Norm(expected) * Norm(actual)), tolerance)
-        << "expected (" << expected[0] << ", " << expected[1] << ", " << expected[2] << "), got (" << actual[0]
-        << ", " << actual[1] << ", " << actual[2] << ")";
+    return pair.model1 == a ? normal : Mul(normal, -1.0);
 }
 
 } // namespace
 
-// Boxes closer than a thousandth of their mean half edge count as touching
-// (with this margin to spare for the small boxes here).
-const double kJustTouching = 0.002;
-
-TEST_F(MeshTest, ABoxMeshOnAPlaneReachesAsDeepAsTheBoxWithThePlaneNormal)
+// Each row: a mesh or a composite and the primitive it stands for (placed
+// alike), a partner of either, and how a round places them. The mesh must touch
+// when the primitive does, as deep, with the same normal from the partner
+// towards it, in both orders, within the budget, and every contact must
+// face the pair normal's way and come from the partner's surface type
+// given by dims.
+TEST_F(MeshTest, AMeshOrCompositeAnswersLikeThePrimitiveOfItsShape)
 {
     Random random(21);
-    Mesh &mesh = NewMesh();
-    AddBox(&mesh, {0.5, 0.3, 0.2}, 2);
-    mesh.Build();
-    CdxGeometryID box = Own(CdxBoxCreate(1.0, 0.6, 0.4));
-    CdxGeometryID plane = Own(CdxPlaneCreate());
-    Pose ground = AxisAngle({1, 0, 0}, 0.3, {0, 0, 1});
-    CdxModelID floorModel = Place(plane, ground);
-    CdxModelID meshModel = Place(mesh.geometry, Translation(0, 0, 0));
-    CdxModelID boxModel = Place(box, Translation(0, 0, 0));
-    Vec up = ground.ToWorldDirection({0, 0, 1});
-    int touched = 0;
-    for (int round = 0; round < 40; ++round) {
-        Pose pose = random.TurnedPose(ground.ToWorld({random.Uniform(-1, 1), random.Uniform(-1, 1), 0}));
-        // Lift the pose so that the lowest corner is at depth in [-0.1, 0.02].
-        double reach = 0.0;
-        for (int i = 0; i < 3; ++i)
-            reach += std::fabs(Dot(ToVec(pose.tm[i]), up)) * (i == 0 ? 0.5 : i == 1 ? 0.3 : 0.2);
-        Vec origin = Add(ToVec(pose.tm[3]), Mul(up, reach + random.Uniform(-0.1, 0.02)));
-        PxV3Set(pose.tm[3], origin[0], origin[1], origin[2]);
-        Move(meshModel, pose);
-        Move(boxModel, pose);
-        std::vector<CdxContact> meshContacts, boxContacts;
-        Vec meshNormal, boxNormal;
-        int meshTouch = Intersect(meshModel, floorModel, &meshContacts, &meshNormal, &kFour);
-        int boxTouch = Intersect(boxModel, floorModel, &boxContacts, &boxNormal, &kFour);
-        // Boxes that only touch, or are apart within the tolerance, report
-        // their gap as contacts; meshes do not.
-        if (boxTouch && !boxContacts.empty() && Deepest(boxContacts) > -kJustTouching) continue;
-        ASSERT_EQ(boxTouch, meshTouch) << "round " << round;
-        if (!boxTouch || boxContacts.empty()) continue;
-        ++touched;
-        EXPECT_NEAR(Deepest(boxContacts), Deepest(meshContacts), 1e-12);
-        ExpectSameDirection(up, meshNormal, 1e-12);
-        EXPECT_LE(meshContacts.size(), 4u);
-        for (const CdxContact &c : meshContacts) {
-            // Each contact is a point of the mesh that far above the plane.
-            EXPECT_NEAR(c.separation, Dot(Sub(ToVec(c.position), ToVec(ground.tm[3])), up), 1e-12);
-            EXPECT_LT(c.separation, 0.0);
-            ExpectSameDirection(up, ToVec(c.normal), 1e-12);
-            EXPECT_EQ(2, c.dims >> 8) << "the plane's face";
-        }
-    }
-    EXPECT_GT(touched, 20);
-}
-
-TEST_F(MeshTest, ABoxMeshAgainstASphereAnswersLikeTheBoxAtFacesEdgesCornersAndInside)
-{
-    Random random(8);
-    const Vec half = {0.6, 0.4, 0.5};
-    Mesh &mesh = NewMesh();
-    AddBox(&mesh, half, 3);
-    mesh.Build();
-    CdxGeometryID box = Own(CdxBoxCreate(1.2, 0.8, 1.0));
-    CdxGeometryID sphere = Own(CdxSphereCreate(0.25));
-    Pose pose = random.TurnedPose({0.5, -1, 2});
-    CdxModelID meshModel = Place(mesh.geometry, pose);
-    CdxModelID boxModel = Place(box, pose);
-    CdxModelID ball = Place(sphere, Translation(0, 0, 0));
-    int compared = 0;
-    for (int round = 0; round < 200; ++round) {
-        // Centres around the box from 0.05 inside a face to 0.3 outside.
-        Vec local = random.InBox(1.0);
-        for (int k = 0; k < 3; ++k) local[k] *= half[k] + 0.3;
-        bool inside = std::fabs(local[0]) < half[0] && std::fabs(local[1]) < half[1] && std::fabs(local[2]) < half[2];
-        if (inside) {
-            // Only just inside, well away from the other faces.
-            int axis = round % 3;
-            for (int k = 0; k < 3; ++k) local[k] = k == axis ? 0.0 : 0.3 * local[k] * half[k];
-            local[axis] = (round % 2 ? 1 : -1) * (half[axis] - random.Uniform(0.0, 0.05));
-        }
-        Vec centre = pose.ToWorld(local);
-        Move(ball, Translation(centre[0], centre[1], centre[2]));
-        std::vector<CdxContact> meshContacts, boxContacts;
-        Vec meshNormal, boxNormal;
-        int boxTouch = Intersect(boxModel, ball, &boxContacts, &boxNormal, &kSix);
-        int meshTouch = Intersect(meshModel, ball, &meshContacts, &meshNormal, &kSix);
-        ASSERT_EQ(boxTouch, meshTouch) << "round " << round;
-        if (!boxTouch) continue;
-        ++compared;
-        ASSERT_EQ(1u, boxContacts.size());
-        ASSERT_FALSE(meshContacts.empty());
-        EXPECT_NEAR(boxContacts[0].separation, Deepest(meshContacts), 1e-9) << "round " << round;
-        ExpectSameDirection(boxNormal, meshNormal, 1e-9);
-        for (const CdxContact &c : meshContacts) EXPECT_EQ(3, c.dims >> 8) << "the sphere's curve";
-    }
-    EXPECT_GT(compared, 40);
-}
-
-TEST_F(MeshTest, ABoxMeshAgainstABoxAnswersLikeTwoBoxes)
-{
-    Random random(13);
-    Mesh &mesh = NewMesh();
-    AddBox(&mesh, {1, 1, 1}, 1);
-    mesh.Build();
-    CdxGeometryID big = Own(CdxBoxCreate(2, 2, 2)), small = Own(CdxBoxCreate(0.6, 0.5, 0.4));
-    CdxModelID meshModel = Place(mesh.geometry, Translation(0, 0, 0));
-    CdxModelID bigModel = Place(big, Translation(0, 0, 0));
-    CdxModelID smallModel = Place(small, Translation(0, 0, 0));
-    for (int round = 0; round < 30; ++round) {
-        // The small box tilted by up to 0.5 rad over the top face, its
-        // lowest corner between 0.08 deep and 0.02 above.
-        Pose pose = AxisAngle(random.UnitVector(), random.Uniform(0.0, round < 5 ? 0.0 : 0.5),
-                              {random.Uniform(-0.3, 0.3), random.Uniform(-0.3, 0.3), 0});
-        double reach = 0.0;
-        const double h[3] = {0.3, 0.25, 0.2};
-        for (int i = 0; i < 3; ++i) reach += std::fabs(pose.tm[i][2]) * h[i];
-        pose.tm[3][2] = 1.0 + reach + random.Uniform(-0.08, 0.02);
-        Move(smallModel, pose);
-        std::vector<CdxContact> meshContacts, boxContacts;
-        Vec meshNormal, boxNormal;
-        int boxTouch = Intersect(bigModel, smallModel, &boxContacts, &boxNormal, &kFour);
-        int meshTouch = Intersect(meshModel, smallModel, &meshContacts, &meshNormal, &kFour);
-        ASSERT_EQ(boxTouch, meshTouch) << "round " << round;
-        // Boxes that only touch report their gap as contacts; meshes do not.
-        if (boxContacts.empty() || Deepest(boxContacts) > -kJustTouching) continue;
-        EXPECT_NEAR(Deepest(boxContacts), Deepest(meshContacts), 1e-9) << "round " << round;
-        ExpectSameDirection({0, 0, -1}, meshNormal, 1e-9);
-        ExpectSameDirection(boxNormal, meshNormal, 1e-9);
-        if (round < 5) {
-            EXPECT_EQ(4u, meshContacts.size()) << "a flat box rests on four corners";
-        }
-    }
-}
-
-TEST_F(MeshTest, ACylinderOnAMeshFloorAnswersLikeOnAPlaneWithTheNormalTowardsTheFloor)
-{
-    Mesh &floor = NewMesh();
+    struct Row {
+        const char *name;
+        Mesh *mesh; // null: a composite holding a copy of truth (a box or a sphere)
+        CdxGeometryID truth, partner;
+        int rounds, partnerDims; // dims >> 8 of every contact, or -1
+        std::function<void(Pose *meshPose, Pose *partnerPose)> place;
+    };
+    Mesh &small = NewMesh(), &medium = NewMesh(), &big = NewMesh(), &floor = NewMesh(), &upper = NewMesh();
+    AddBox(&small, {0.5, 0.3, 0.2}, 2);
+    AddBox(&medium, {0.6, 0.4, 0.5}, 3);
+    AddBox(&big, {1, 1, 1}, 1);
     AddFloor(&floor, 3.0, 6, 0.0);
-    floor.Build();
+    AddBox(&upper, {0.5, 0.4, 0.3}, 1);
+    for (Mesh *m : {&small, &medium, &big, &floor, &upper}) m->Build();
     EXPECT_EQ(0, CdxTriangleMeshIsClosed(floor.geometry));
-    CdxGeometryID cylinder = Own(CdxCylinderCreate(0.4, 1.0));
-    CdxGeometryID plane = Own(CdxPlaneCreate());
-    CdxModelID floorModel = Place(floor.geometry, Translation(0, 0, 0));
-    CdxModelID planeModel = Place(plane, Translation(0, 0, 0));
-    CdxModelID can = Place(cylinder, Translation(0.2, 0.1, 0.48));
-    Pose lying = AxisAngle({1, 0, 0}, M_PI / 2, {-0.3, 0.2, 0.37});
-    for (const Pose &pose : {Translation(0.2, 0.1, 0.48), lying}) {
-        Move(can, pose);
-        std::vector<CdxContact> meshContacts, planeContacts;
-        Vec meshNormal, planeNormal;
-        ASSERT_EQ(1, Intersect(can, planeModel, &planeContacts, &planeNormal, &kFour));
-        ASSERT_EQ(1, Intersect(floorModel, can, &meshContacts, &meshNormal, &kFour));
-        EXPECT_NEAR(Deepest(planeContacts), Deepest(meshContacts), 1e-9);
-        ExpectSameDirection({0, 0, -1}, meshNormal, 1e-9);
-        ExpectSameDirection(Mul(planeNormal, -1.0), meshNormal, 1e-9);
-        for (const CdxContact &c : meshContacts) {
-            ExpectSameDirection({0, 0, -1}, ToVec(c.normal), 1e-9);
-            EXPECT_GE(c.element1, 0);
-            EXPECT_LT(c.element1, 72);
+    const Pose ground = AxisAngle({1, 0, 0}, 0.3, {0, 0, 1});
+    const Vec up = ground.Axis(2);
+    const Pose boxPose = random.TurnedPose({0.5, -1, 2});
+    const Vec mediumHalf = {0.6, 0.4, 0.5};
+    // A pose whose box of half extents h is lifted along up until its
+    // lowest corner is at the given height over the plane through origin.
+    auto lift = [](Pose pose, const Vec &up, const Vec &origin, const Vec &h, double height) {
+        double reach = 0.0;
+        for (int i = 0; i < 3; ++i) reach += std::fabs(Dot(pose.Axis(i), up)) * h[i];
+        pose.SetOrigin(
+            Add(Add(pose.Origin(), Mul(up, Dot(Sub(origin, pose.Origin()), up))), Mul(up, reach + height)));
+        return pose;
+    };
+    auto rowsPlaceOnPlane = [&](Pose *m, Pose *p) {
+        *p = ground;
+        *m = lift(random.TurnedPose(ground.ToWorld({random.Uniform(-1, 1), random.Uniform(-1, 1), 0})), up,
+                  ground.Origin(), {0.5, 0.3, 0.2}, random.Uniform(-0.1, 0.02));
+    };
+    // Centres from just inside a face to 0.3 outside, at faces, edges and
+    // corners.
+    auto rowsPlaceAround = [&](Pose *m, Pose *p) {
+        *m = boxPose;
+        Vec local = random.InBox(1.0);
+        for (int k = 0; k < 3; ++k) local[k] *= mediumHalf[k] + 0.3;
+        if (std::fabs(local[0]) < mediumHalf[0] && std::fabs(local[1]) < mediumHalf[1] &&
+            std::fabs(local[2]) < mediumHalf[2]) {
+            int axis = random.Uniform(0, 3);
+            for (int k = 0; k < 3; ++k) local[k] *= 0.3;
+            local[axis] = (random.Uniform(-1, 1) > 0 ? 1 : -1) * (mediumHalf[axis] - random.Uniform(0.0, 0.05));
+        }
+        *p = Translation(0, 0, 0);
+        p->SetOrigin(boxPose.ToWorld(local));
+    };
+    const Row rows[] = {
+        {"box on a tilted plane", &small, CdxBoxCreate(1.0, 0.6, 0.4), CdxPlaneCreate(), 40, 2, rowsPlaceOnPlane},
+        {"sphere around a box", &medium, CdxBoxCreate(1.2, 0.8, 1.0), CdxSphereCreate(0.25), 200, 3, rowsPlaceAround},
+        // Tilted by up to 0.5 rad over the top face, the first rounds flat.
+        {"box on a box", &big, CdxBoxCreate(2, 2, 2), CdxBoxCreate(0.6, 0.5, 0.4), 30, -1,
+         [&](Pose *m, Pose *p) {
+             *m = Identity();
+             double tilt = random.Uniform(0.0, 0.5);
+             *p = lift(
+                 AxisAngle(random.UnitVector(), tilt, {random.Uniform(-0.3, 0.3), random.Uniform(-0.3, 0.3), 0}),
+                 {0, 0, 1}, {0, 0, 1}, {0.3, 0.25, 0.2}, random.Uniform(-0.08, 0.02));
+         }},
+        {"cylinder on a floor", &floor, CdxPlaneCreate(), CdxCylinderCreate(0.4, 1.0), 20, -1,
+         [&](Pose *m, Pose *p) {
+             *m = Identity();
+             *p = lift(random.TurnedPose({random.Uniform(-1, 1), random.Uniform(-1, 1), 0}), {0, 0, 1}, {0, 0, 0},
+                       {0, 0, 0}, 0.0);
+             // The lowest point of the can: its rim below the axis' lower end.
+             Vec axis = p->Axis(2);
+             double low = -0.5 * std::fabs(axis[2]) - 0.4 * std::sqrt(std::max(0.0, 1.0 - axis[2] * axis[2]));
+             p->SetOrigin({p->Origin()[0], p->Origin()[1], -low + random.Uniform(-0.1, 0.01)});
+         }},
+        {"composite box on a tilted plane", nullptr, CdxBoxCreate(1.0, 0.6, 0.4), CdxPlaneCreate(), 40, 2,
+         rowsPlaceOnPlane},
+        {"sphere around a composite box", nullptr, CdxBoxCreate(1.2, 0.8, 1.0), CdxSphereCreate(0.25), 200, 3,
+         rowsPlaceAround},
+        // The composite's element pair is turned round by hello.
+        {"composite sphere around a box", nullptr, CdxSphereCreate(0.25), CdxBoxCreate(1.2, 0.8, 1.0), 200, -1,
+         [&](Pose *m, Pose *p) { rowsPlaceAround(p, m); }},
+        {"mesh box sunk into a mesh box", &big, CdxBoxCreate(2, 2, 2), nullptr, 3, -1,
+         [&](Pose *m, Pose *p) {
+             *m = Identity();
+             *p = AxisAngle({0, 0, 1}, random.Uniform(0, 1.2), {0.1, -0.2, 1.0 + 0.3 - 0.1});
+         }},
+    };
+    CdxGeometryID upperBox = Own(CdxBoxCreate(1.0, 0.8, 0.6));
+    // The composite's box sits off its origin by offset, along its axes.
+    const Vec offset = {0.3, -0.2, 0.1};
+    Pose compositePose = Identity(), relative = Translation(offset[0], offset[1], offset[2]);
+    PxMatrix4 elementTm;
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        Own(row.truth);
+        CdxModelID meshModel = nullptr, element = nullptr;
+        if (row.mesh) {
+            meshModel = Place(row.mesh->geometry, Identity());
+        } else {
+            const PxReal *r = CdxGeometryGetTypeId(row.truth) == CdxBoxGetTypeId() ? CdxBoxGetRadii(row.truth)
+                                                                                   : nullptr;
+            element = CdxModelCreate(
+                Own(r ? CdxBoxCreate(2 * r[0], 2 * r[1], 2 * r[2]) : CdxSphereCreate(CdxSphereGetRadius(row.truth))));
+            CdxModelSetTransformPtr(element, &elementTm);
+            meshModel = CdxCompositeModelCreate(1);
+            CdxModelSetTransformPtr(meshModel, &compositePose.tm);
+            ASSERT_EQ(1, CdxCompositeModelAddElement(meshModel, element, &relative.tm));
+        }
+        CdxModelID truthModel = Place(row.truth, Identity());
+        // The last row's partner is a mesh whose own twin is a box.
+        CdxModelID partner = Place(row.partner ? Own(row.partner) : upper.geometry, Identity());
+        CdxModelID partnerTruth = row.partner ? partner : Place(upperBox, Identity());
+        int compared = 0;
+        for (int round = 0; round < row.rounds; ++round) {
+            Pose meshPose, partnerPose;
+            row.place(&meshPose, &partnerPose);
+            Move(truthModel, meshPose);
+            if (row.mesh) {
+                Move(meshModel, meshPose);
+            } else {
+                compositePose = meshPose;
+                compositePose.SetOrigin(Sub(meshPose.Origin(), meshPose.ToWorldDirection(offset)));
+            }
+            for (CdxModelID m : {partner, partnerTruth}) Move(m, partnerPose);
+            std::vector<CdxContact> got, want, swapped;
+            Vec normal, wantNormal, swappedNormal;
+            CdxModelPair pair, wantPair, swappedPair;
+            int touch = Intersect(meshModel, partner, &got, &normal, &kSix, 64, &pair);
+            int truth = Intersect(truthModel, partnerTruth, &want, &wantNormal, &kSix, 64, &wantPair);
+            if (truth && !want.empty() && Deepest(want) > -kJustTouching) continue;
+            ASSERT_EQ(truth, touch) << "round " << round;
+            ASSERT_EQ(touch, Intersect(partner, meshModel, &swapped, &swappedNormal, &kSix, 64, &swappedPair));
+            if (!touch) continue;
+            ++compared;
+            ASSERT_EQ(want.empty(), got.empty()) << "round " << round;
+            if (got.empty()) continue;
+            EXPECT_LE(got.size(), row.partner ? 6u : 64u) << "the budget, or between meshes the capacity";
+            EXPECT_TRUE(AllFinite(got, normal));
+            EXPECT_NEAR(Deepest(want), Deepest(got), 1e-9) << "round " << round;
+            Vec n = NormalFromBToA(meshModel, pair, normal);
+            EXPECT_NEAR(1.0, Dot(NormalFromBToA(truthModel, wantPair, wantNormal), n), 1e-9) << "round " << round;
+            EXPECT_NEAR(1.0, Dot(NormalFromBToA(meshModel, swappedPair, swappedNormal), n), 1e-12);
+            EXPECT_NEAR(Deepest(got), Deepest(swapped), 1e-12);
+            for (const CdxContact &c : got) {
+                EXPECT_NEAR(1.0, Norm(ToVec(c.normal)), 1e-9);
+                EXPECT_GT(Dot(ToVec(c.normal), normal), 0.0) << "on the pair normal's side";
+                if (row.partnerDims >= 0) {
+                    EXPECT_EQ(row.partnerDims, c.dims >> 8);
+                }
+            }
+        }
+        EXPECT_GT(compared, row.rounds / 4);
+        if (!row.mesh) {
+            CdxCompositeModelDecompose(meshModel);
+            CdxModelDestroy(meshModel);
+            CdxModelDestroy(element);
         }
     }
 }
 
-TEST_F(MeshTest, ASphereOverAMeshFloorIsPushedAwayWhicheverModelComesFirst)
+// The floor is two-sided: below it the normal points up. It touches within
+// the summed tolerances (0.01 here) and no further, with one contact shared
+// by the triangles around it.
+TEST_F(MeshTest, ASphereOverAMeshFloorTouchesWithinTheTolerancesFromEitherSide)
 {
     Mesh &floor = NewMesh();
     AddFloor(&floor, 2.0, 4, 0.0);
     floor.Build();
-    CdxGeometryID sphere = Own(CdxSphereCreate(0.5));
-    CdxModelID floorModel = Place(floor.geometry, Translation(0, 0, 0));
-    CdxModelID ball = Place(sphere, Translation(0.3, -0.2, 0.45));
-    for (int order = 0; order < 2; ++order) {
-        std::vector<CdxContact> contacts;
-        Vec normal;
-        int touch = order == 0 ? Intersect(floorModel, ball, &contacts, &normal)
-                               : Intersect(ball, floorModel, &contacts, &normal);
-        ASSERT_EQ(1, touch);
-        ASSERT_EQ(1u, contacts.size()) << "one point, shared by the triangles around it";
-        ExpectSameDirection({0, 0, -1}, normal, 1e-12);
-        EXPECT_NEAR(-0.05, contacts[0].separation, 1e-12);
-        EXPECT_NEAR(0.3, contacts[0].position[0], 1e-12);
-        EXPECT_NEAR(-0.05, contacts[0].position[2], 1e-12) << "on the sphere's surface";
-    }
-    // Below the two-sided floor the normal points up.
-    Move(ball, Translation(0.3, -0.2, -0.45));
+    CdxModelID floorModel = Place(floor.geometry, Identity());
+    CdxModelID ball = Place(Own(CdxSphereCreate(0.5)), Translation(0.3, -0.2, 0.45));
+    std::vector<CdxContact> contacts;
     Vec normal;
+    ASSERT_EQ(1, Intersect(ball, floorModel, &contacts, &normal));
+    ASSERT_EQ(1u, contacts.size());
+    EXPECT_NEAR(-1.0, normal[2], 1e-12);
+    EXPECT_NEAR(-0.05, contacts[0].separation, 1e-12);
+    EXPECT_NEAR(0.3, contacts[0].position[0], 1e-12);
+    EXPECT_NEAR(-0.05, contacts[0].position[2], 1e-12) << "on the sphere's surface";
+    Move(ball, Translation(0.3, -0.2, -0.45));
     ASSERT_EQ(1, Intersect(floorModel, ball, nullptr, &normal));
-    ExpectSameDirection({0, 0, 1}, normal, 1e-12);
-    // Out of reach, tolerance included.
+    EXPECT_NEAR(1.0, normal[2], 1e-12);
     Move(ball, Translation(0.3, -0.2, 0.5 + 0.011));
     EXPECT_EQ(0, Intersect(floorModel, ball, nullptr));
     Move(ball, Translation(0.3, -0.2, 0.5 + 0.009));
     EXPECT_EQ(1, Intersect(floorModel, ball, nullptr));
 }
 
+// A budget of 0, or a capacity of 0, asks for touch only; the defaults and
+// the result's capacity bound the contacts.
 TEST_F(MeshTest, BudgetsOfZeroReportTouchOnlyAndDefaultsLimitTheContacts)
 {
     Mesh &mesh = NewMesh();
     AddBox(&mesh, {1, 1, 1}, 4);
     mesh.Build();
-    CdxGeometryID box = CdxBoxCreate(3, 3, 1), plane = CdxPlaneCreate(), cylinder = CdxCylinderCreate(1.5, 1),
-                  sphere = CdxSphereCreate(0.5);
-    for (CdxGeometryID g : {box, plane, cylinder, sphere}) Own(g);
     CdxModelID meshModel = Place(mesh.geometry, Translation(0, 0, 0.95));
-    CdxModelID others[] = {Place(box, Translation(0, 0, -0.5)), Place(plane, Translation(0, 0, 0)),
-                           Place(cylinder, Translation(0, 0, -0.5)), Place(sphere, Translation(0, 0, -0.5))};
-    const size_t defaults[] = {6, 3, 6, 6};
-    for (int k = 0; k < 4; ++k) {
-        SCOPED_TRACE(k);
+    const struct {
+        CdxGeometryID geometry;
+        size_t defaultBudget;
+    } others[] = {
+        {CdxBoxCreate(3, 3, 1), 6}, {CdxPlaneCreate(), 3}, {CdxCylinderCreate(1.5, 1), 6}, {CdxSphereCreate(0.5), 6}};
+    for (const auto &other : others) {
+        CdxModelID model = Place(Own(other.geometry), Translation(0, 0, other.defaultBudget == 3 ? 0 : -0.5));
         std::vector<CdxContact> contacts;
-        Vec normal;
-        ASSERT_EQ(1, Intersect(meshModel, others[k], &contacts, &normal, &kTouchOnly));
+        ASSERT_EQ(1, Intersect(meshModel, model, &contacts, nullptr, &kTouchOnly));
         EXPECT_TRUE(contacts.empty());
-        ASSERT_EQ(1, Intersect(meshModel, others[k], &contacts, &normal, nullptr, 64)) << k;
-        EXPECT_LE(contacts.size(), defaults[k]);
+        ASSERT_EQ(1, Intersect(meshModel, model, &contacts, nullptr, &kSix, 0));
+        EXPECT_TRUE(contacts.empty());
+        ASSERT_EQ(1, Intersect(meshModel, model, &contacts, nullptr, nullptr, 64));
+        EXPECT_LE(contacts.size(), other.defaultBudget);
         EXPECT_FALSE(contacts.empty());
-        ExpectSameDirection({0, 0, 1}, normal, 1e-9);
-        ASSERT_EQ(1, Intersect(meshModel, others[k], &contacts, &normal, &kSix, 2)) << k;
+        ASSERT_EQ(1, Intersect(meshModel, model, &contacts, nullptr, &kSix, 2));
         EXPECT_LE(contacts.size(), 2u) << "the result's capacity bounds the budget";
     }
-    // Capacity 0 alone also means touch only.
-    std::vector<CdxContact> contacts;
-    ASSERT_EQ(1, Intersect(meshModel, others[0], &contacts, nullptr, &kSix, 0));
-    EXPECT_TRUE(contacts.empty());
 }
 
 TEST_F(MeshTest, TouchingTrianglesOfAPrimitiveAreTheOnesWithinReach)
@@ -252,9 +255,8 @@ TEST_F(MeshTest, TouchingTrianglesOfAPrimitiveAreTheOnesWithinReach)
     Mesh &mesh = NewMesh();
     AddIcosphere(&mesh, 1.0, 2);
     mesh.Build();
-    CdxGeometryID sphere = Own(CdxSphereCreate(0.3));
     CdxModelID meshModel = Place(mesh.geometry, Translation(0, 0, 0));
-    CdxModelID ball = Place(sphere, Translation(0, 0, 0));
+    CdxModelID ball = Place(Own(CdxSphereCreate(0.3)), Translation(0, 0, 0));
     double reach = 0.3 + 2.0 * CdxModelGetContactTolerance(ball);
     for (int round = 0; round < 10; ++round) {
         Vec centre = Mul(random.UnitVector(), random.Uniform(1.0, 1.3));
@@ -265,7 +267,7 @@ TEST_F(MeshTest, TouchingTrianglesOfAPrimitiveAreTheOnesWithinReach)
             PxReal w[3];
             CxClosestPointOnTriangle(c, mesh.vertices[t[0]].data(), mesh.vertices[t[1]].data(),
                                      mesh.vertices[t[2]].data(), nearest, w);
-            if (Norm(Sub(centre, ToVec(nearest))) <= reach) ++expected;
+            expected += Norm(Sub(centre, ToVec(nearest))) <= reach;
         }
         CdxModelPair pair;
         CdxModelPairReset(&pair, meshModel, ball);
@@ -274,15 +276,17 @@ TEST_F(MeshTest, TouchingTrianglesOfAPrimitiveAreTheOnesWithinReach)
     }
 }
 
+// A soup with collinear, repeated and duplicate triangles, and a closed
+// cube, against every primitive at random poses down to the very centre.
 TEST_F(MeshTest, DegenerateAndDeepInputGivesFiniteAnswers)
 {
     Random random(99);
     Mesh &soup = NewMesh();
     int a = soup.Vertex({0, 0, 0}), b = soup.Vertex({1, 0, 0}), c = soup.Vertex({2, 0, 0});
-    soup.Triangle(a, b, c); // collinear: no area
-    soup.Triangle(a, a, b); // a repeated corner
+    soup.Triangle(a, b, c);
+    soup.Triangle(a, a, b);
     soup.Triangle(a, b, soup.Vertex({0, 1, 0}));
-    soup.Triangle(a, b, soup.Vertex({0, 1, 0})); // a duplicate of the one before
+    soup.Triangle(a, b, soup.Vertex({0, 1, 0}));
     for (int k = 0; k < 30; ++k)
         soup.Triangle(soup.Vertex(random.InBox(1)), soup.Vertex(random.InBox(1)), soup.Vertex(random.InBox(1)));
     soup.geometry = CdxTriangleMeshCreate(8);
@@ -294,16 +298,13 @@ TEST_F(MeshTest, DegenerateAndDeepInputGivesFiniteAnswers)
     Mesh &cube = NewMesh();
     AddBox(&cube, {1, 1, 1}, 2);
     cube.Build();
-
     CdxGeometryID others[] = {CdxSphereCreate(0.4), CdxBoxCreate(0.5, 0.7, 0.3), CdxCylinderCreate(0.3, 0.8),
                               CdxPlaneCreate()};
-    for (CdxGeometryID g : others) Own(g);
     for (CdxGeometryID meshGeometry : {soup.geometry, cube.geometry}) {
         CdxModelID meshModel = Place(meshGeometry, Translation(0, 0, 0));
         for (CdxGeometryID g : others) {
-            CdxModelID other = Place(g, Translation(0, 0, 0));
+            CdxModelID other = Place(Own(g), Translation(0, 0, 0));
             for (int round = 0; round < 25; ++round) {
-                // Round 0 puts the primitive at the very centre.
                 Move(other, random.TurnedPose(round == 0 ? Vec{0, 0, 0} : random.InBox(1.2)));
                 Move(meshModel, random.TurnedPose(random.InBox(0.2)));
                 std::vector<CdxContact> contacts;

@@ -122,6 +122,8 @@ void MeshTest::SetUp()
     ASSERT_EQ(6, CdxTriangleMeshRegisterType());
     CdxPrimitivesRegisterInteractions();
     CdxTriangleMeshRegisterInteractions();
+    CdxCompositeRegisterType();
+    CdxCompositeGenericRegisterInteractions();
 }
 
 void MeshTest::TearDown()

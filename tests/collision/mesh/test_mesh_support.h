@@ -37,8 +37,8 @@ void AddTetrahedron(Mesh *mesh, const Vec &a, const Vec &b, const Vec &c, const 
 // An open square floor in the plane z = height, normals up, divided n x n.
 void AddFloor(Mesh *mesh, double half, int divisions, double height);
 
-// The library running with the primitive types, the mesh type and their
-// pairs; warnings and fatal errors are collected (a fatal error returns).
+// The library running with the primitive types, the mesh type, the
+// composite type and their pairs; warnings and fatal errors are collected (a fatal error returns).
 class MeshTest : public PairTest {
 protected:
     MeshTest() : PairTest(kWarnings | kFatals) {}

@@ -124,7 +124,6 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
     // The point divides the centres' segment in the ratio of the radii.
     Check("spheres of radii 1 and 0.5 overlapping by 0.1", Sphere(1), Translation(1, 0, 0), Sphere(0.5),
           Translation(2.4, 0, 0), Touch().Count(1).Sep(-0.1).Normal({-1, 0, 0}).At({{1.0 / 3.0 + 1.6, 0, 0}}));
-    Check("spheres past the summed tolerances", Sphere(1), Identity(), Sphere(1), Translation(2.0101, 0, 0), Apart());
     Check("spheres on one centre", Sphere(1), Identity(), Sphere(1), Identity(),
           Touch().Count(1).Sep(-2.0).Normal({0, 0, 1}));
 
@@ -148,7 +147,6 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
     // separation, so a stack lifted by a hair keeps its contacts.
     Check("stacked boxes within the tolerance", Box(2, 2, 2), Identity(), Box(2, 2, 2), Translation(0, 0, 2.005),
           Touch().Count(4).Sep(0.005).Tol(1e-9).At({{-1, -1, 1}, {-1, 1, 1}, {1, -1, 1}, {1, 1, 1}}));
-    Check("stacked boxes apart", Box(2, 2, 2), Identity(), Box(2, 2, 2), Translation(0, 0, 2.02), Apart());
     // Box 2 turned 45 degrees about y so that its edge crosses box 1's top
     // edge (box 1 turned 45 degrees about x) from above.
     Check("crossed edges", Box(2, 2, 2), AxisAngle({1, 0, 0}, M_PI / 4, {0, 0, 0}), Box(2, 2, 2),
@@ -160,12 +158,8 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
     Check("box over a plane within the tolerance", Box(2, 2, 2), Translation(0, 0, 1.005), CdxPlaneCreate(),
           Identity(),
           Touch().Count(4).Sep(0.005).Tol(1e-9).At({{-1, -1, 0.005}, {-1, 1, 0.005}, {1, -1, 0.005}, {1, 1, 0.005}}));
-    Check("box over a plane past the tolerance", Box(2, 2, 2), Translation(0, 0, 1.02), CdxPlaneCreate(), Identity(),
-          Apart());
     Check("box on an edge on a plane", Box(2, 2, 2), AxisAngle({1, 0, 0}, M_PI / 4, {0, 0, r2 - 0.1}),
           CdxPlaneCreate(), Identity(), Touch().Count(2).Sep(-0.1).Normal({0, 0, 1}).Dims(0x0201));
-    Check("box turned about z on a plane", Box(2, 4, 2), AxisAngle({0, 0, 1}, 0.7, {3, 1, 0.95}), CdxPlaneCreate(),
-          Identity(), Touch().Count(4).Sep(-0.05).Normal({0, 0, 1}).Dims(0x0202));
 
     // Sphere and box: face, edge, vertex, and a centre inside.
     Check("sphere on a box face", Box(2, 2, 2), Identity(), Sphere(0.5), Translation(0, 0, 1.4),
@@ -176,8 +170,6 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
           Touch().Count(1).Sep(std::sqrt(0.12) - 0.5).Normal({-1 / r3, -1 / r3, -1 / r3}).Dims(0x0300));
     Check("sphere centre inside a box, nearest the -y face", Box(2, 2, 2), Identity(), Sphere(0.5),
           Translation(0.1, -0.7, 0.2), Touch().Count(1).Sep(0.7 - 1.0 - 0.5).Normal({0, 1, 0}).Dims(0x0302));
-    Check("sphere centre inside a box, nearest the +x face", Box(2, 2, 2), Identity(), Sphere(0.5),
-          Translation(0.8, 0.1, -0.2), Touch().Count(1).Sep(-0.2 - 0.5).Normal({-1, 0, 0}).Dims(0x0302));
 
     // Cones on a plane: rim contacts 120 degrees apart, a side line, the apex.
     Check("cone on its base", Cone(), Translation(0, 0, 0.45), CdxPlaneCreate(), Identity(),
@@ -194,21 +186,17 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
     Check("cone on its apex", Cone(), AxisAngle({1, 0, 0}, M_PI, {0, 0, 1.49}), CdxPlaneCreate(), Identity(),
           Touch().Count(1).Sep(-0.01).Dims(0x0200));
 
-    // Cone and sphere: apex, base, beside the side line within the
-    // tolerance and apart.
+    // Cone and sphere: apex, base, and beside the side line within the
+    // tolerance.
     Check("sphere on a cone's apex", Cone(), Identity(), Sphere(0.25), Translation(0, 0, 1.7),
           Touch().Count(1).Sep(-0.05).Normal({0, 0, -1}).Dims(0x0300));
     Check("sphere under a cone's base", Cone(), Identity(), Sphere(0.25), Translation(0.3, 0.0, -0.7),
           Touch().Count(1).Sep(-0.05).Normal({0, 0, 1}).Dims(0x0302));
     const Vec foot = {0.5, 0.0, 0.5}, outward = Mul(Vec{2.0, 0.0, 1.0}, 1.0 / std::sqrt(5.0));
-    const Vec near = Add(foot, Mul(outward, 0.255)), far = Add(foot, Mul(outward, 0.45));
+    const Vec near = Add(foot, Mul(outward, 0.255));
     Check("sphere beside a cone's side", Cone(), Identity(), Sphere(0.25), Translation(near[0], near[1], near[2]),
           Touch().Count(1).Sep(0.005).Normal(Mul(outward, -1.0)).Dims(0x0303));
-    Check("sphere off a cone's side", Cone(), Identity(), Sphere(0.25), Translation(far[0], far[1], far[2]), Apart());
-
-    // Cylinder and sphere: cap, side, rim.
-    Check("sphere on a cylinder's cap", Cylinder(1, 2), Identity(), Sphere(0.5), Translation(0.2, 0.1, 1.4),
-          Touch().Count(1).Sep(-0.1).Normal({0, 0, -1}).Dims(0x0302).At({{0.2, 0.1, 0.9}}));
+    // Cylinder and sphere: side and rim.
     Check("sphere at a cylinder's side", Cylinder(1, 2), Identity(), Sphere(0.5), Translation(0.0, -1.4, 0.3),
           Touch().Count(1).Sep(-0.1).Normal({0, 1, 0}).Dims(0x0303).At({{0, -0.9, 0.3}}));
     Check("sphere at a cylinder's rim", Cylinder(1, 2), Identity(), Sphere(0.5), Translation(1.3, 0.0, -1.3),
@@ -246,18 +234,13 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
           Touch().Count(2).Sep(-0.02).ResultNormal({-1, 0, 0}).Tol(1e-9).Each([](const CdxContact &c) {
               EXPECT_TRUE(std::fabs(c.position[2] + 0.5) < 1e-9 || std::fabs(c.position[2] - 1.0) < 1e-9);
           }));
-    Check("parallel cylinders 0.03 apart", Cylinder(0.5, 2), Identity(), Cylinder(0.5, 2), Translation(1.03, 0, 0.5),
-          Apart());
-
-    // The cone's touch tests report touch and no contacts.
+    // The cone's touch tests report touch and no contacts (apart cases are
+    // the random harness's).
     Check("cone apex in a box", Cone(), Identity(), Box(1, 1, 1), Translation(0, 0, 1.9), TouchWithoutContacts());
-    Check("cone apex under a box", Cone(), Identity(), Box(1, 1, 1), Translation(0, 0, 2.1), Apart());
     Check("cone apex on apex", Cone(), Identity(), Cone(), AxisAngle({1, 0, 0}, M_PI, {0, 0, 2.9}),
           TouchWithoutContacts());
-    Check("cone apexes apart", Cone(), Identity(), Cone(), AxisAngle({1, 0, 0}, M_PI, {0, 0, 3.1}), Apart());
     Check("cylinder at a cone's base rim", Cone(), Identity(), Cylinder(0.5, 1), Translation(1.45, 0, -0.2),
           TouchWithoutContacts());
-    Check("cylinder beside a cone's side", Cone(), Identity(), Cylinder(0.5, 1), Translation(1.6, 0, 1.0), Apart());
     Check("planes never touch", CdxPlaneCreate(), Identity(), CdxPlaneCreate(), Identity(), Apart());
 }
 
@@ -271,20 +254,6 @@ TEST_F(PrimitiveTest, APlaneWithoutTransformIsTheGround)
     ASSERT_EQ(1, Intersect(sphere, ground, &contacts));
     EXPECT_NEAR(-0.1, contacts[0].separation, 1e-12);
     EXPECT_EQ(1.0, contacts[0].normal[2]);
-}
-
-TEST_F(PrimitiveTest, HelloPutsTheBoxFirstWhenTheSphereCameFirst)
-{
-    CdxModelID box = Place(CdxBoxCreate(2, 2, 2), Identity());
-    CdxModelID sphere = Place(CdxSphereCreate(0.5), Translation(0, 0, 1.4));
-    std::vector<CdxContact> contacts;
-    CdxModelPair pair;
-    ASSERT_EQ(1, Intersect(sphere, box, &contacts, nullptr, nullptr, 64, &pair));
-    EXPECT_EQ(box, pair.model1);
-    EXPECT_EQ(-1.0, contacts[0].normal[2]); // from the sphere towards the box
-    CdxModelID other = Place(CdxPlaneCreate(), Identity());
-    CdxModelPairReset(&pair, other, Place(CdxPlaneCreate(), Identity()));
-    EXPECT_EQ(0, CdxHello(&pair)) << "no plane-plane pair";
 }
 
 TEST_F(PrimitiveTest, TheBudgetLimitsContactsButNotTheTouch)

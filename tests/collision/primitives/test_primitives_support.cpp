@@ -39,8 +39,6 @@ void Disc(const Pose &pose, double r, double z, double spacing, std::vector<Vec>
     for (int i = 1; i <= rings; ++i) Ring(pose, r * i / rings, z, spacing, out);
 }
 
-} // namespace
-
 double SdSphere(const Vec &p, const Pose &pose, double r)
 {
     return Norm(Sub(p, pose.Origin())) - r;
@@ -99,11 +97,6 @@ std::vector<Vec> BoxSurface(const Pose &pose, const Vec &half, double spacing)
     return out;
 }
 
-std::vector<Vec> CylinderSurface(const Pose &pose, double r, double halfHeight, double spacing)
-{
-    return ConeSurface(pose, r, -halfHeight, r, halfHeight, spacing);
-}
-
 std::vector<Vec> ConeSurface(const Pose &pose, double rb, double zb, double rt, double zt, double spacing)
 {
     std::vector<Vec> out;
@@ -121,6 +114,124 @@ std::vector<Vec> ConeSurface(const Pose &pose, double rb, double zb, double rt, 
     return out;
 }
 
+} // namespace
+
+CdxGeometryID Solid::Create() const
+{
+    switch (kind) {
+    case Sphere: return CdxSphereCreate(r);
+    case Box: return CdxBoxCreate(2 * half[0], 2 * half[1], 2 * half[2]);
+    case Plane: return CdxPlaneCreate();
+    case Cylinder: return CdxCylinderCreate(r, 2 * hh);
+    case Cone: return CdxConeCreate(zt - zb, rb, rt);
+    }
+    return nullptr;
+}
+
+double Solid::Sd(const Vec &p, const Pose &pose) const
+{
+    switch (kind) {
+    case Sphere: return SdSphere(p, pose, r);
+    case Box: return SdBox(p, pose, half);
+    case Plane: return SdPlane(p, pose);
+    case Cylinder: return SdCylinder(p, pose, r, hh);
+    case Cone: return SdCone(p, pose, rb, zb, rt, zt);
+    }
+    return 0;
+}
+
+std::vector<Vec> Solid::Surface(const Pose &pose, double spacing) const
+{
+    switch (kind) {
+    case Box: return BoxSurface(pose, half, spacing);
+    case Cylinder: return ConeSurface(pose, r, -hh, r, hh, spacing);
+    case Cone: return ConeSurface(pose, rb, zb, rt, zt, spacing);
+    case Sphere: return ConeSurface(pose, r, 0, r, 0, spacing);
+    case Plane: break;
+    }
+    return {};
+}
+
+Vec Solid::Support(const Pose &pose, const Vec &d) const
+{
+    Vec local = pose.ToLocal(Add(pose.Origin(), d));
+    auto sgn = [](double x) { return x > 0 ? 1.0 : (x < 0 ? -1.0 : 0.0); };
+    auto rim = [&](double radius, double z) {
+        double rho = std::hypot(local[0], local[1]);
+        Vec p = {0, 0, z};
+        if (rho > 0) p = {radius * local[0] / rho, radius * local[1] / rho, z};
+        return p;
+    };
+    Vec p;
+    switch (kind) {
+    case Sphere: p = Mul(local, r / Norm(local)); break;
+    case Box: p = {sgn(local[0]) * half[0], sgn(local[1]) * half[1], sgn(local[2]) * half[2]}; break;
+    case Cylinder: p = rim(r, sgn(local[2]) * hh); break;
+    case Cone: {
+        Vec base = rim(rb, zb), top = rim(rt, zt);
+        p = Dot(base, local) >= Dot(top, local) ? base : top;
+        break;
+    }
+    case Plane: p = {0, 0, 0}; break;
+    }
+    return pose.ToWorld(p);
+}
+
+bool Solid::Mass(double *volume, Vec *inertia) const
+{
+    const double h = zt - zb;
+    switch (kind) {
+    case Sphere: *volume = 4.0 / 3.0 * M_PI * r * r * r, *inertia = {0.4 * r * r, 0.4 * r * r, 0.4 * r * r}; break;
+    case Box: {
+        const Vec sq = {half[0] * half[0], half[1] * half[1], half[2] * half[2]};
+        *volume = 8 * half[0] * half[1] * half[2],
+        *inertia = {(sq[1] + sq[2]) / 3, (sq[0] + sq[2]) / 3, (sq[0] + sq[1]) / 3};
+        break;
+    }
+    case Plane: *volume = 1, *inertia = {1, 1, 1}; break;
+    case Cylinder: {
+        const double across = r * r / 4 + hh * hh / 3;
+        *volume = 2 * M_PI * r * r * hh, *inertia = {across, across, r * r / 2};
+        break;
+    }
+    case Cone: // pointed: the centroid a quarter of the height up
+        if (rt > 0) return false;
+        *volume = M_PI * rb * rb * h / 3;
+        *inertia = {0.15 * rb * rb + 0.0375 * h * h, 0.15 * rb * rb + 0.0375 * h * h, 0.3 * rb * rb};
+        break;
+    }
+    return true;
+}
+
+Solid MakeSphere(double r)
+{
+    Solid s{Solid::Sphere};
+    s.r = r;
+    return s;
+}
+Solid MakeBox(const Vec &half)
+{
+    Solid s{Solid::Box};
+    s.half = half;
+    return s;
+}
+Solid MakePlane()
+{
+    return Solid{Solid::Plane};
+}
+Solid MakeCylinder(double r, double hh)
+{
+    Solid s{Solid::Cylinder};
+    s.r = r;
+    s.hh = hh;
+    return s;
+}
+Solid MakeCone(double height, double rb, double rt)
+{
+    Solid s{Solid::Cone};
+    s.rb = rb, s.rt = rt, s.zb = -0.25 * height, s.zt = 0.75 * height;
+    return s;
+}
 void PrimitiveTest::SetUp()
 {
     ASSERT_EQ(1, CdxInit(8, 16));

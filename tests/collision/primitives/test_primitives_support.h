@@ -6,19 +6,30 @@
 
 #include "collision/test_pair_support.h"
 
-// Exact signed distances (negative inside) in world coordinates.
-double SdSphere(const Vec &p, const Pose &pose, double r);
-double SdBox(const Vec &p, const Pose &pose, const Vec &half);
-double SdPlane(const Vec &p, const Pose &pose);
-double SdCylinder(const Vec &p, const Pose &pose, double r, double halfHeight);
-// Cone: base radius rb at local z = zb, top radius rt at zt.
-double SdCone(const Vec &p, const Pose &pose, double rb, double zb, double rt, double zt);
+// A primitive solid described independently of the library: its kind and
+// dimensions, signed distance (negative inside), evenly spread surface
+// points, support point and, where there is a closed form, its volume and
+// inertia per unit mass about the centroid.
+struct Solid {
+    enum Kind { Sphere, Box, Plane, Cylinder, Cone } kind;
+    Vec half = {0, 0, 0};                  // box
+    double r = 0, hh = 0;                  // sphere / cylinder radius, cylinder half-height
+    double rb = 0, zb = 0, rt = 0, zt = 0; // cone: base radius at local z = zb, top radius at zt
 
-// Evenly spread surface points (world) of a box, cylinder or cone, with
-// roughly the given spacing.
-std::vector<Vec> BoxSurface(const Pose &pose, const Vec &half, double spacing);
-std::vector<Vec> CylinderSurface(const Pose &pose, double r, double halfHeight, double spacing);
-std::vector<Vec> ConeSurface(const Pose &pose, double rb, double zb, double rt, double zt, double spacing);
+    CdxGeometryID Create() const;
+    double Sd(const Vec &p, const Pose &pose) const;
+    // A sphere gives a great circle only; a plane nothing.
+    std::vector<Vec> Surface(const Pose &pose, double spacing) const;
+    Vec Support(const Pose &pose, const Vec &d) const;
+    // False for a cut cone, which has no closed form here. A plane, having
+    // no finite mass, reports a unit volume and unit inertia.
+    bool Mass(double *volume, Vec *inertia) const;
+};
+Solid MakeSphere(double r);
+Solid MakeBox(const Vec &half);
+Solid MakePlane();
+Solid MakeCylinder(double r, double hh);
+Solid MakeCone(double height, double rb, double rt);
 
 // The library running with the six primitive types and their pairs;
 // warnings are collected.

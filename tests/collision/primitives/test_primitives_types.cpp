@@ -10,47 +10,33 @@
 
 namespace {
 
-// Volume and inertia per unit mass about the centroid of a solid given by
-// its signed distance, by midpoint integration over a grid of the box
-// [-half, half]^3.
-template <typename Sd> void GridMass(Sd sd, double half, int n, double *volume, Vec *centroid, Vec *inertia)
+// Volume, centroid and inertia per unit mass about the centroid of a solid,
+// by midpoint integration over a grid of the box [-half, half]^3.
+void GridMass(const Solid &solid, double half, int n, double *volume, Vec *centroid, Vec *inertia)
 {
-    double h = 2.0 * half / n, cell = h * h * h;
-    double v = 0.0;
+    double h = 2.0 * half / n, cell = h * h * h, v = 0.0;
     Vec first = {0, 0, 0}, second = {0, 0, 0};
     std::vector<Vec> inside;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j)
-            for (int k = 0; k < n; ++k) {
-                Vec p = {-half + (i + 0.5) * h, -half + (j + 0.5) * h, -half + (k + 0.5) * h};
-                if (sd(p) > 0.0) continue;
-                v += cell;
-                first = Add(first, Mul(p, cell));
-                inside.push_back(p);
-            }
-    Vec c = Mul(first, 1.0 / v);
+    for (int i = 0; i < n * n * n; ++i) {
+        Vec p = {-half + (i / (n * n) + 0.5) * h, -half + (i / n % n + 0.5) * h, -half + (i % n + 0.5) * h};
+        if (solid.Sd(p, Identity()) > 0.0) continue;
+        v += cell;
+        first = Add(first, Mul(p, cell));
+        inside.push_back(p);
+    }
+    *centroid = Mul(first, 1.0 / v);
     for (const Vec &p : inside) {
-        Vec d = Sub(p, c);
+        Vec d = Sub(p, *centroid);
         second = Add(second,
                      Mul({d[1] * d[1] + d[2] * d[2], d[0] * d[0] + d[2] * d[2], d[0] * d[0] + d[1] * d[1]}, cell));
     }
     *volume = v;
-    *centroid = c;
     *inertia = Mul(second, 1.0 / v);
 }
 
-void ExpectMass(CdxGeometryID geometry, double volume, const Vec &centroid, const Vec &inertia, double relative)
-{
-    PxMatrix4 com;
-    PxMatrix3 I;
-    PxReal v = 0.0;
-    ASSERT_EQ(1, CdxGeometryGetMassProperties(geometry, com, I, &v));
-    EXPECT_NEAR(volume, v, relative * volume);
-    for (int k = 0; k < 3; ++k) {
-        EXPECT_NEAR(centroid[k], com[3][k], relative);
-        EXPECT_NEAR(inertia[k], I[k][k], relative * inertia[k]);
-    }
-}
+// The solids of the type tests: every kind, the cone both pointed and cut.
+const Solid kSolids[] = {MakeSphere(0.7),         MakeBox({0.2, 0.5, 0.8}), MakeCylinder(0.5, 0.6),
+                         MakeCone(1.5, 0.6, 0.2), MakeCone(1.0, 0.4, 0.0),  MakePlane()};
 
 } // namespace
 
@@ -129,43 +115,39 @@ TEST_F(PrimitiveTest, CreationBeforeRegistrationFails)
     EXPECT_EQ(3, CdxGeometryGetRegisteredTypeCount());
 }
 
-// Every support point lies on the AABB's matching face, every sampled
-// surface point inside the AABB, for random poses.
+// For random poses, the support point along any direction is the solid's
+// own, the AABB's faces are the support points along the axes, and every
+// sampled surface point lies inside the AABB.
 TEST_F(PrimitiveTest, BoundsAreTheSupportPointsOfRandomPoses)
 {
     Random random(11);
-    CdxGeometryID geometries[] = {CdxSphereCreate(0.7), CdxBoxCreate(0.4, 1.0, 1.6), CdxCylinderCreate(0.5, 1.2),
-                                  CdxConeCreate(1.5, 0.6, 0.2), CdxConeCreatePointed(1.0, 0.4)};
-    for (int trial = 0; trial < 50; ++trial) {
-        Pose pose = random.RandomPose(random.InBox(3.0));
-        std::vector<std::vector<Vec>> surfaces = {{},
-                                                  BoxSurface(pose, {0.2, 0.5, 0.8}, 0.2),
-                                                  CylinderSurface(pose, 0.5, 0.6, 0.2),
-                                                  ConeSurface(pose, 0.6, -0.375, 0.2, 1.125, 0.2),
-                                                  ConeSurface(pose, 0.4, -0.25, 0.0, 0.75, 0.2)};
-        for (int g = 0; g < 5; ++g) {
-            PxVector3 min, max;
-            ASSERT_EQ(1, CdxGeometryGetAABB(geometries[g], pose.tm, min, max));
-            const PxReal *bounds = CdxGeometryGetBounds(geometries[g]);
+    for (const Solid &solid : kSolids) {
+        if (solid.kind == Solid::Plane) continue;
+        CdxGeometryID geometry = Own(solid.Create());
+        for (int trial = 0; trial < 50; ++trial) {
+            SCOPED_TRACE(testing::Message() << "kind " << solid.kind << " trial " << trial);
+            Pose pose = random.RandomPose(random.InBox(3.0));
+            PxVector3 min, max, point;
+            ASSERT_EQ(1, CdxGeometryGetAABB(geometry, pose.tm, min, max));
+            const PxReal *bounds = CdxGeometryGetBounds(geometry);
             for (int k = 0; k < 3; ++k) {
                 EXPECT_EQ(min[k], bounds[2 * k]);
                 EXPECT_EQ(max[k], bounds[2 * k + 1]);
-                PxVector3 up = {0, 0, 0}, down = {0, 0, 0}, hi, lo;
+                Vec up = {0, 0, 0};
                 up[k] = 1.0;
-                down[k] = -1.0;
-                CdxGeometryMaximumPoint(geometries[g], pose.tm, up, hi);
-                CdxGeometryMaximumPoint(geometries[g], pose.tm, down, lo);
-                EXPECT_NEAR(max[k], hi[k], 1e-9) << "geometry " << g << " axis " << k;
-                EXPECT_NEAR(min[k], lo[k], 1e-9) << "geometry " << g << " axis " << k;
+                EXPECT_NEAR(max[k], solid.Support(pose, up)[k], 1e-9);
+                EXPECT_NEAR(min[k], solid.Support(pose, Mul(up, -1.0))[k], 1e-9);
             }
-            for (const Vec &p : surfaces[g])
+            const Vec d = random.UnitVector();
+            CdxGeometryMaximumPoint(geometry, pose.tm, d.data(), point);
+            EXPECT_NEAR(Dot(solid.Support(pose, d), d), Dot(ToVec(point), d), 1e-9);
+            for (const Vec &p : solid.Surface(pose, 0.2))
                 for (int k = 0; k < 3; ++k) {
                     EXPECT_GE(p[k], min[k] - 1e-9);
                     EXPECT_LE(p[k], max[k] + 1e-9);
                 }
         }
     }
-    for (CdxGeometryID g : geometries) CdxGeometryDestroy(g);
 }
 
 TEST_F(PrimitiveTest, SupportPointsFollowTheStatedRules)
@@ -218,86 +200,71 @@ TEST_F(PrimitiveTest, PlaneBoundsEndAtTheOriginOnlyWhenAxisAligned)
     CdxGeometryDestroy(plane);
 }
 
-TEST_F(PrimitiveTest, MassPropertiesMatchGridIntegration)
+// Closed forms where there are any (a pointed cone's origin is its
+// centroid), grid integration for the cut cone, whose centroid lies above
+// the origin.
+TEST_F(PrimitiveTest, MassPropertiesMatchClosedFormsOrGridIntegration)
 {
-    const int n = 90;
-    double volume;
-    Vec centroid, inertia;
-
-    CdxGeometryID sphere = CdxSphereCreate(1.0);
-    ExpectMass(sphere, 4.0 / 3.0 * M_PI, {0, 0, 0}, {0.4, 0.4, 0.4}, 1e-12);
-
-    CdxGeometryID box = CdxBoxCreate(2.0, 1.0, 0.5);
-    ExpectMass(box, 1.0, {0, 0, 0}, {(0.25 + 0.0625) / 3, (1 + 0.0625) / 3, (1 + 0.25) / 3}, 1e-12);
-
-    CdxGeometryID cylinder = CdxCylinderCreate(0.8, 2.0);
-    ExpectMass(cylinder, M_PI * 0.64 * 2.0, {0, 0, 0}, {0.16 + 4.0 / 12, 0.16 + 4.0 / 12, 0.32}, 1e-12);
-
-    // A pointed cone's origin is its centroid.
-    CdxGeometryID cone = CdxConeCreatePointed(2.0, 1.0);
-    ExpectMass(cone, M_PI * 2.0 / 3.0, {0, 0, 0}, {0.15 + 0.15, 0.15 + 0.15, 0.3}, 1e-12);
-
-    // A cut cone has its centre of mass above the origin (no closed form
-    // here: the grid's integral).
-    CdxGeometryID frustum = CdxConeCreate(2.0, 1.0, 0.5);
-    GridMass([](const Vec &p) { return SdCone(p, Identity(), 1.0, -0.5, 0.5, 1.5); }, 1.6, n, &volume, &centroid,
-             &inertia);
-    ExpectMass(frustum, volume, centroid, inertia, 0.03);
-
-    CdxGeometryID plane = CdxPlaneCreate();
-    ExpectMass(plane, 1.0, {0, 0, 0}, {1, 1, 1}, 1e-12);
-    for (CdxGeometryID g : {sphere, box, cylinder, cone, frustum, plane}) CdxGeometryDestroy(g);
+    for (const Solid &solid : kSolids) {
+        SCOPED_TRACE(testing::Message() << "kind " << solid.kind);
+        double volume, relative = 1e-12;
+        Vec centroid = {0, 0, 0}, inertia;
+        if (!solid.Mass(&volume, &inertia)) {
+            GridMass(solid, 1.6, 90, &volume, &centroid, &inertia);
+            relative = 0.03;
+        }
+        PxMatrix4 com;
+        PxMatrix3 I;
+        PxReal v = 0.0;
+        ASSERT_EQ(1, CdxGeometryGetMassProperties(Own(solid.Create()), com, I, &v));
+        EXPECT_NEAR(volume, v, relative * volume);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(centroid[k], com[3][k], relative);
+            EXPECT_NEAR(inertia[k], I[k][k], relative * inertia[k]);
+        }
+    }
 }
 
 // Random segments against each solid: a hit lies on the surface with the
-// outward normal there and nothing of the solid before it; a miss passes
-// only outside points.
+// outward normal there, names the box face it entered, and has nothing of
+// the solid before it; a miss passes only outside points.
 TEST_F(PrimitiveTest, LineSegmentsHitTheFirstSurfacePoint)
 {
     Random random(7);
-    struct Solid {
-        CdxGeometryID geometry;
-        std::function<double(const Vec &, const Pose &)> sd;
-    };
-    std::vector<Solid> solids = {
-        {CdxSphereCreate(0.8), [](const Vec &p, const Pose &q) { return SdSphere(p, q, 0.8); }},
-        {CdxBoxCreate(1.0, 1.4, 0.6),
-         [](const Vec &p, const Pose &q) {
-             return SdBox(p, q, {0.5, 0.7, 0.3});
-         }},
-        {CdxCylinderCreate(0.5, 1.6), [](const Vec &p, const Pose &q) { return SdCylinder(p, q, 0.5, 0.8); }},
-        {CdxConeCreatePointed(1.6, 0.7),
-         [](const Vec &p, const Pose &q) { return SdCone(p, q, 0.7, -0.4, 0.0, 1.2); }},
-        {CdxConeCreate(1.6, 0.7, 0.3), [](const Vec &p, const Pose &q) { return SdCone(p, q, 0.7, -0.4, 0.3, 1.2); }},
-        {CdxPlaneCreate(), [](const Vec &p, const Pose &q) { return SdPlane(p, q); }}};
     int hits = 0, misses = 0;
-    for (Solid &solid : solids) {
-        CdxModelID model = Place(solid.geometry, Identity());
-        CdxLineSegIntersectFn fn = CdxLineSegGetIntersectFnPtr(CdxGeometryGetTypeId(solid.geometry));
+    for (const Solid &solid : kSolids) {
+        CdxModelID model = Place(solid.Create(), Identity());
+        CdxLineSegIntersectFn fn = CdxLineSegGetIntersectFnPtr(CdxGeometryGetTypeId(CdxModelGetGeometry(model)));
         ASSERT_NE(nullptr, fn);
         for (int trial = 0; trial < 300; ++trial) {
             Pose pose = random.RandomPose(random.InBox(0.3));
             Move(model, pose);
             Vec p0 = Add(pose.Origin(), Mul(random.UnitVector(), random.Uniform(1.5, 3.0)));
-            Vec p1 = Add(pose.Origin(), random.InBox(1.0));
+            Vec p1 = Add(pose.Origin(), random.InBox(0.5));
             if (trial % 3 == 0) p1 = Add(p0, Mul(Sub(p1, p0), 0.4)); // often short of it
             CdxLineSegResult result = {};
             int hit = fn(model, p0.data(), p1.data(), &result);
             if (hit) {
                 ++hits;
                 Vec point = ToVec(result.point), n = ToVec(result.normal);
-                EXPECT_NEAR(0.0, solid.sd(point, pose), 1e-9);
+                EXPECT_NEAR(0.0, solid.Sd(point, pose), 1e-9);
                 EXPECT_NEAR(Norm(Sub(point, p0)), result.distance, 1e-9);
                 EXPECT_NEAR(1.0, Norm(n), 1e-9);
                 // Outward: a step along the normal leaves, a step against it enters.
-                EXPECT_GT(solid.sd(Add(point, Mul(n, 1e-4)), pose), 0.0);
-                EXPECT_LT(solid.sd(Sub(point, Mul(n, 1e-4)), pose), 0.0);
-                if (solid.sd(p0, pose) < 0.0) continue; // started inside the plane's half-space
-                for (int k = 0; k < 50; ++k) EXPECT_GT(solid.sd(Add(p0, Mul(Sub(point, p0), k / 50.0)), pose), -1e-9);
+                EXPECT_GT(solid.Sd(Add(point, Mul(n, 1e-4)), pose), 0.0);
+                EXPECT_LT(solid.Sd(Sub(point, Mul(n, 1e-4)), pose), 0.0);
+                // The face hit: its axis, plus 3 on the negative side; none
+                // but on a box.
+                int face = -1;
+                for (int k = 0; k < 3 && solid.kind == Solid::Box; ++k)
+                    if (std::fabs(Dot(n, pose.Axis(k))) > 0.5) face = k + (Dot(n, pose.Axis(k)) < 0 ? 3 : 0);
+                EXPECT_EQ(face, result.face);
+                if (solid.Sd(p0, pose) < 0.0) continue; // started inside the plane's half-space
+                for (int k = 0; k < 50; ++k) EXPECT_GT(solid.Sd(Add(p0, Mul(Sub(point, p0), k / 50.0)), pose), -1e-9);
             } else {
                 ++misses;
-                if (solid.geometry == solids.back().geometry) continue; // a plane is met only where crossed
-                for (int k = 0; k <= 50; ++k) EXPECT_GT(solid.sd(Add(p0, Mul(Sub(p1, p0), k / 50.0)), pose), -1e-9);
+                if (solid.kind == Solid::Plane) continue; // a plane is met only where crossed
+                for (int k = 0; k <= 50; ++k) EXPECT_GT(solid.Sd(Add(p0, Mul(Sub(p1, p0), k / 50.0)), pose), -1e-9);
             }
         }
     }
@@ -311,25 +278,6 @@ TEST_F(PrimitiveTest, LineSegmentsHitTheFirstSurfacePoint)
     EXPECT_EQ(1.0, result.point[2]);
     EXPECT_EQ(1.0, result.distance);
     EXPECT_EQ(0, CdxSphereLineSegIntersect(sphere, inside, inside, &result));
-}
-
-TEST_F(PrimitiveTest, BoxLineSegmentTellsTheFaceHit)
-{
-    CdxModelID box = Place(CdxBoxCreate(2.0, 2.0, 2.0), Translation(0, 0, 1));
-    const PxVector3 above = {0.2, 0.1, 5.0}, below = {0.2, 0.1, -5.0};
-    CdxLineSegResult result = {};
-    ASSERT_EQ(1, CdxBoxLineSegIntersect(box, above, below, &result));
-    EXPECT_EQ(2, result.face); // +z
-    EXPECT_DOUBLE_EQ(3.0, result.distance);
-    EXPECT_EQ(1.0, result.normal[2]);
-    ASSERT_EQ(1, CdxBoxLineSegIntersect(box, below, above, &result));
-    EXPECT_EQ(5, result.face); // -z
-    EXPECT_DOUBLE_EQ(5.0, result.distance);
-    const PxVector3 asideAbove = {3.0, 0.0, 5.0}, asideBelow = {3.0, 0.0, -5.0};
-    EXPECT_EQ(0, CdxBoxLineSegIntersect(box, asideAbove, asideBelow, &result));
-    CdxModelID ball = Place(CdxSphereCreate(1.0), Identity());
-    ASSERT_EQ(1, CdxSphereLineSegIntersect(ball, above, below, &result));
-    EXPECT_EQ(-1, result.face) << "no face on a sphere";
 }
 
 TEST_F(PrimitiveTest, UserTriangleNormalIsTheUnitCrossProduct)

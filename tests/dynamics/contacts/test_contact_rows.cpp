@@ -101,59 +101,44 @@ TEST_F(ContactRowsTest, AFrictionlessContactAddsOneOneSidedRowWhoseErrorIsMinusT
     EXPECT_EQ(rows.list.rowEpsilon[0], 0.02);
 }
 
-TEST_F(ContactRowsTest, EveryRowMeasuresTheRelativeVelocityOfTheContactPointAlongItsDirection)
+// Under random poses and normals: the friction directions and the normal
+// form a right-handed orthonormal frame, and every row measures the relative
+// velocity of the contact point along its direction, body 1 with the
+// opposite sign.
+TEST_F(ContactRowsTest, EveryRowMeasuresTheRelativeVelocityOfTheContactPointInARightHandedFrame)
 {
     std::mt19937 rng(20240605);
     RbdContactParamsSetType(params, 2);
-    for (int trial = 0; trial < 50; ++trial) {
+    for (int trial = 0; trial < 100; ++trial) {
         randomPose(rng, b0);
         randomPose(rng, b1);
-        PxVector3 n, p;
+        PxVector3 n, p, u[3], cross;
         randomUnitVector(rng, n);
         randomVector(rng, 2.0, p);
         RbdContactSetNormal(c, n[0], n[1], n[2]);
         RbdContactSetPosition(c, p[0], p[1], p[2]);
         ASSERT_EQ(rows.build(c), 3);
         for (int32_t row = 0; row < 3; ++row) {
-            PxVector3 u;
-            rows.direction(row, u);
-            EXPECT_NEAR(rows.velocity(row, c), relativePointVelocity(b0, b1, p, u), 1e-12);
-            for (int k = 0; k < 3; ++k)
-                EXPECT_EQ(RbdBclGetJacobianEntry(&rows.list, row, 6 + k), -u[k]) << "body 1 sees the opposite";
+            rows.direction(row, u[row]);
+            EXPECT_NEAR(rows.velocity(row, c), relativePointVelocity(b0, b1, p, u[row]), 1e-12);
+            for (int k = 0; k < 3; ++k) EXPECT_EQ(RbdBclGetJacobianEntry(&rows.list, row, 6 + k), -u[row][k]);
+            EXPECT_NEAR(PxV3Length(u[row]), 1.0, 1e-14);
         }
-    }
-}
-
-TEST_F(ContactRowsTest, TwoDirectionFrictionRowsFormARightHandedFrameWithTheNormal)
-{
-    std::mt19937 rng(77);
-    RbdContactParamsSetType(params, 2);
-    for (int trial = 0; trial < 100; ++trial) {
-        PxVector3 n, t1, t2, cross;
-        randomUnitVector(rng, n);
-        RbdContactSetNormal(c, n[0], n[1], n[2]);
-        ASSERT_EQ(rows.build(c), 3);
-        rows.direction(1, t1);
-        rows.direction(2, t2);
-        EXPECT_NEAR(PxV3Length(t1), 1.0, 1e-14);
-        EXPECT_NEAR(PxV3Length(t2), 1.0, 1e-14);
-        EXPECT_NEAR(PxV3Dot(t1, n), 0.0, 1e-14);
-        EXPECT_NEAR(PxV3Dot(t2, n), 0.0, 1e-14);
-        EXPECT_NEAR(PxV3Dot(t1, t2), 0.0, 1e-14);
-        PxV3Cross(cross, t1, t2);
+        for (int32_t row = 0; row < 3; ++row) EXPECT_NEAR(PxV3Dot(u[row], u[(row + 1) % 3]), 0.0, 1e-14);
+        PxV3Cross(cross, u[1], u[2]);
         EXPECT_NEAR(PxV3Distance(cross, n), 0.0, 1e-14);
     }
     // The standard tangent from the two largest components of the normal.
-    PxVector3 t;
-    RbdContactSetNormal(c, 0.0, 1.0, 0.0);
-    rows.build(c);
-    rows.direction(1, t);
-    EXPECT_TRUE(t[0] == 0.0 && t[1] == 0.0 && t[2] == 1.0);
-    RbdContactSetNormal(c, 0.6, 0.0, 0.8);
-    rows.build(c);
-    rows.direction(1, t);
-    EXPECT_NEAR(t[0], 0.8, 1e-15);
-    EXPECT_NEAR(t[2], -0.6, 1e-15);
+    const struct {
+        PxReal normal[3], tangent[3];
+    } standard[] = {{{0, 1, 0}, {0, 0, 1}}, {{0.6, 0, 0.8}, {0.8, 0, -0.6}}};
+    for (const auto &k : standard) {
+        PxVector3 t;
+        RbdContactSetNormal(c, k.normal[0], k.normal[1], k.normal[2]);
+        rows.build(c);
+        rows.direction(1, t);
+        EXPECT_NEAR(PxV3Distance(t, k.tangent), 0.0, 1e-15);
+    }
 }
 
 TEST_F(ContactRowsTest, AGivenDirectionBecomesThePrimaryFrictionDirectionProjectedOntoTheContactPlane)

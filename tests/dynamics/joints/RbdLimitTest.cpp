@@ -3,7 +3,6 @@
 // position, velocity and actuation row.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <math.h>
 #include "dynamics/RbdTestSupport.h"
 
@@ -53,36 +52,25 @@ struct LimitedJoint : testing::Test {
 
 } // namespace
 
-TEST(RbdLimit, StopSettersStoreMagnitudesAndCrossingStopsArePulledTogether)
+// Stops keep magnitudes (restitution clamped to [0, 1]); a stop set past
+// the other pulls the other along.
+TEST(RbdLimit, StopsStoreMagnitudesAndCrossingStopsArePulledTogether)
 {
-    RbdSingleLimit single;
-    RbdSingleLimitReset(&single);
-    RbdSingleLimitSetStiffness(&single, -40.0);
-    RbdSingleLimitSetDamping(&single, -2.0);
-    RbdSingleLimitSetRestitution(&single, 1.5);
-    EXPECT_EQ(RbdSingleLimitGetStiffness(&single), 40.0);
-    EXPECT_EQ(RbdSingleLimitGetDamping(&single), 2.0);
-    EXPECT_EQ(RbdSingleLimitGetRestitution(&single), 1.0);
-    RbdSingleLimitSetRestitution(&single, -0.5);
-    EXPECT_EQ(RbdSingleLimitGetRestitution(&single), 0.0);
-
     RbdLimit limit;
     RbdLimitReset(&limit);
-    RbdSingleLimit stop = {2.0, -10.0, -1.0, 3.0};
+    RbdSingleLimit stop = {2.0, -10.0, -1.0, 3.0}, lower, upper;
     RbdLimitSetUpperLimit(&limit, &stop);
     stop.stop = 3.0;
-    RbdLimitSetLowerLimit(&limit, &stop); // above the upper stop: the upper stop follows
-    RbdSingleLimit lower, upper;
+    RbdLimitSetLowerLimit(&limit, &stop);
     RbdLimitGetLowerLimit(&limit, &lower);
     RbdLimitGetUpperLimit(&limit, &upper);
-    EXPECT_EQ(lower.stop, 3.0);
-    EXPECT_EQ(upper.stop, 3.0);
-    EXPECT_EQ(lower.stiffness, 10.0);
-    EXPECT_EQ(lower.damping, 1.0);
-    EXPECT_EQ(lower.restitution, 1.0);
+    EXPECT_EQ(std::vector<PxReal>({lower.stop, upper.stop, lower.stiffness, lower.damping, lower.restitution}),
+              std::vector<PxReal>({3.0, 3.0, 10.0, 1.0, 1.0}));
     stop.stop = -1.0;
-    RbdLimitSetUpperLimit(&limit, &stop); // below the lower stop: the lower stop follows
+    RbdLimitSetUpperLimit(&limit, &stop);
     EXPECT_EQ(limit.lower.stop, -1.0);
+    RbdSingleLimitSetRestitution(&stop, -0.5);
+    EXPECT_EQ(RbdSingleLimitGetRestitution(&stop), 0.0);
 }
 
 TEST(RbdLimit, MotorAndLockTakeTurnsAndDecideWhetherThePositionIsMeasured)
@@ -189,80 +177,49 @@ TEST_F(LimitedJoint, AStopPushesOutwardOnlyBouncesAnOutgoingJointAndNeedsStiffne
     EXPECT_EQ(build(), 5);
 }
 
-namespace {
-
-// Turns or slides a joint at a known rate and checks that its reported
-// position, its velocity and its actuation row's J v all agree with it.
-void expectCoordinateRate(RbdLcsConstraints *list, RbdConstraintID c, int32_t actuationRow, PxReal rate,
-                          const std::function<void(PxReal)> &advance)
-{
-    RbdLimit *limit = RbdConstraintGetLimit(c);
-    RbdLimitSetLimitedForceMotor(limit, 1.0, 5.0); // the motor keeps the actuation row present
-    buildRows(list, c, PARAMETERS);
-    PxReal start = RbdLimitGetPosition(limit);
-    const PxReal dt = 0.01;
-    for (int i = 0; i < 10; ++i) {
-        advance(dt);
-        buildRows(list, c, PARAMETERS);
-        EXPECT_NEAR(RbdLimitGetVelocity(limit), rate, 1e-12);
-        EXPECT_NEAR(RbdBclRowVelocity(list, actuationRow, c), rate, 1e-12);
-    }
-    EXPECT_NEAR(RbdLimitGetPosition(limit) - start, 10 * dt * rate, 1e-9);
-}
-
-} // namespace
-
-// Each joint moved at a known rate by a fresh body: its position, velocity
-// and actuation row agree with the rate in sign and size. The hinge is
-// also turned the other way by body 1, which is the same relative motion.
+// Each joint moved rigidly at a known rate by a fresh body at the origin:
+// its position, its velocity and its actuation row's J v agree with the
+// rate in sign and size. The hinge is also turned the other way by body 1,
+// which is the same relative motion.
 TEST_F(LimitedJoint, PositionVelocityAndActuationRowAgreeInSign)
 {
-    const PxVector3 down = {0.0, 0.0, -1.0};
-    struct Case {
+    const struct {
         const char *name;
         RbdConstraintID (*create)(RbdWorldID);
         int32_t row;
         PxReal rate;
-        bool byBody1;                                               // a second body moves, body 0 stays
-        std::function<void(LimitedJoint &, RbdBodyID mover)> start; // set up the joint, set the mover's velocity
-        std::function<void(LimitedJoint &, RbdBodyID mover, PxReal dt)> advance;
+        bool byBody1;                 // a second body moves, body 0 stays
+        PxReal linear[3], angular[3]; // the mover's velocity
+    } cases[] = {
+        {"hinge turned by body 0", RbdHingeCreate, 5, 0.7, false, {0, 0, 0}, {0, 0, 0.7}},
+        {"hinge turned back by body 1", RbdHingeCreate, 5, 0.3, true, {0, 0, 0}, {0, 0, -0.3}},
+        {"prismatic", RbdPrismaticCreate, 5, -0.4, false, {0, 0, -0.4}, {0, 0, 0}},
+        {"spring moving away from its anchor", RbdSpringCreate, 0, 0.25, false, {0, 0.25, 0}, {0, 0, 0}},
     };
-    const Case cases[] = {
-        {"hinge turned by body 0", RbdHingeCreate, 5, 0.7, false,
-         [](LimitedJoint &, RbdBodyID m) { RbdBodySetAngularVelocity(m, 0.0, 0.0, 0.7); },
-         [](LimitedJoint &j, RbdBodyID m, PxReal dt) { rotateBodyAbout(m, j.origin, j.zAxis, 0.7 * dt); }},
-        {"hinge turned back by body 1", RbdHingeCreate, 5, 0.3, true,
-         [](LimitedJoint &j, RbdBodyID m) {
-             RbdConstraintSetBodies(j.c, j.body, m);
-             RbdBodySetAngularVelocity(m, 0.0, 0.0, -0.3);
-         },
-         [&down](LimitedJoint &j, RbdBodyID m, PxReal dt) { rotateBodyAbout(m, j.origin, down, 0.3 * dt); }},
-        {"prismatic", RbdPrismaticCreate, 5, -0.4, false,
-         [](LimitedJoint &, RbdBodyID m) { RbdBodySetLinearVelocity(m, 0.0, 0.0, -0.4); },
-         [](LimitedJoint &, RbdBodyID m, PxReal dt) {
-             PxVector3 step = {0.0, 0.0, -0.4 * dt};
-             translateBody(m, step);
-         }},
-        {"spring moving away from its anchor", RbdSpringCreate, 0, 0.25, false,
-         [](LimitedJoint &j, RbdBodyID m) {
-             const PxVector3 end0 = {0.0, 0.0, 0.0}, end1 = {0.0, -1.0, 0.0};
-             RbdConstraintBodySetPosition(j.c, 0, end0);
-             RbdConstraintBodySetPosition(j.c, 1, end1);
-             RbdSpringSetStiffness(j.c, 10.0);
-             RbdBodySetLinearVelocity(m, 0.0, 0.25, 0.0);
-         },
-         [](LimitedJoint &, RbdBodyID m, PxReal dt) {
-             PxVector3 step = {0.0, 0.25 * dt, 0.0};
-             translateBody(m, step);
-         }},
-    };
-    for (const Case &k : cases) {
+    for (const auto &k : cases) {
         SCOPED_TRACE(k.name);
         body = RbdBodyCreate(world);
         make(k.create);
         RbdBodyID mover = k.byBody1 ? RbdBodyCreate(world) : body;
-        k.start(*this, mover);
-        expectCoordinateRate(&list, c, k.row, k.rate, [&](PxReal dt) { k.advance(*this, mover, dt); });
+        if (k.byBody1) RbdConstraintSetBodies(c, body, mover);
+        if (k.create == RbdSpringCreate) {
+            const PxVector3 end0 = {0.0, 0.0, 0.0}, end1 = {0.0, -1.0, 0.0};
+            RbdConstraintBodySetPosition(c, 0, end0);
+            RbdConstraintBodySetPosition(c, 1, end1);
+            RbdSpringSetStiffness(c, 10.0);
+        }
+        RbdBodySetLinearVelocity(mover, k.linear[0], k.linear[1], k.linear[2]);
+        RbdBodySetAngularVelocity(mover, k.angular[0], k.angular[1], k.angular[2]);
+        RbdLimitSetLimitedForceMotor(limit, 1.0, 5.0); // the motor keeps the actuation row present
+        build();
+        const PxReal start = RbdLimitGetPosition(limit), dt = 0.01;
+        for (int i = 0; i < 10; ++i) {
+            moveBodyRigidly(mover, dt);
+            build();
+            EXPECT_NEAR(RbdLimitGetVelocity(limit), k.rate, 1e-12);
+            EXPECT_NEAR(RbdBclRowVelocity(&list, k.row, c), k.rate, 1e-12);
+        }
+        EXPECT_NEAR(RbdLimitGetPosition(limit) - start, 10 * dt * k.rate, 1e-9);
         if (k.create == RbdSpringCreate) {
             EXPECT_NEAR(RbdSpringGetLength(c), 1.0 + 0.025, 1e-12);
         }

@@ -51,11 +51,8 @@ TEST_F(RowFixture, EndingAConstraintAddsItsRowAdditionsAndKeepsItsErrors)
     EXPECT_EQ(list.rowGamma[4], -0.1);
     EXPECT_EQ(list.rowEpsilon[0], 0.0);
     EXPECT_EQ(RbdConstraintDOFGetPhi(hinge, 2), 0.25);
-    for (int row = 0; row < 5; ++row) {
-        EXPECT_EQ(list.lo[row], -1.7976931348623157e308);
-        EXPECT_EQ(list.hi[row], 1.7976931348623157e308);
-        EXPECT_EQ(list.c[row], 0.0);
-    }
+    for (int row = 0; row < 5; ++row)
+        EXPECT_TRUE(list.lo[row] == -RBD_REAL_MAX && list.hi[row] == RBD_REAL_MAX && list.c[row] == 0.0);
     // A body frozen or missing has no index in the partition.
     RbdBodyFreeze(b);
     rows(hinge);
@@ -142,27 +139,17 @@ TEST_F(RowFixture, AFullListSkipsTheConstraintWithAWarning)
     RbdBclDestroyConstraintRowList(&small);
 }
 
-TEST_F(RowFixture, AFixedPathAtRestIsABallJointAndItsPointsTravelTheirPaths)
+// A path of body 0 to the world: the target is -u (world), and the body
+// moving at that velocity keeps its travelling point on the anchor.
+TEST_F(RowFixture, AFixedPathsPointsTravelTheirPaths)
 {
     Rng rng(21);
     randomBodyTransform(rng, 1.0, a);
-    RbdConstraintID ball = joint(RbdBSJointCreate, b), path = joint(RbdFixedPathCreate, b);
-    RbdBodySetPosition(a, 0.2, 0.1, 0.0); // open both joints a little
-    ASSERT_EQ(rows(ball), 3);
-    std::vector<PxReal> ballRows(list.jacobian, list.jacobian + 48), ballPhi(list.phi, list.phi + 3);
-    ASSERT_EQ(rows(path), 3);
-    EXPECT_EQ(std::vector<PxReal>(list.jacobian, list.jacobian + 48), ballRows);
-    EXPECT_EQ(std::vector<PxReal>(list.phi, list.phi + 3), ballPhi);
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(list.c[k], 0.0);
-
-    // A path of body 0 to the world: the target is -u (world), and the body
-    // moving at that velocity keeps its travelling point on the anchor.
     RbdConstraintID slider = joint(RbdFixedPathCreate, nullptr);
     RbdFixedPathSetVelocity(slider, 0, 0.0, 0.0, 1.0);
-    PxVector3 u;
+    PxVector3 u, start;
     const PxVector3 pathVelocity = {0.0, 0.0, 1.0};
     PxV3MulTMDir(u, pathVelocity, RbdBodyGetCenterOfMassTransformPtr(a));
-    PxVector3 start;
     RbdConstraintBodyGetPosition(slider, 1, start);
     RbdConstraintBodySetPosition(slider, 0, start); // joint closed
     ASSERT_EQ(rows(slider), 3);

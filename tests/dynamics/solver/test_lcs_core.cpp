@@ -213,71 +213,6 @@ TEST(LcsFactorisation, BothSchemesFactorAndInvertRandomIslandsExactly)
     }
 }
 
-TEST(LcsFactorisation, ProductsThroughTheJacobianAndAShiftedDiagonalKeepToTheStoredMatrix)
-{
-    std::mt19937 rng(77);
-    const PxReal eps = 1e-6, h = 0.01, rho = 0.25;
-    for (int trial = 0; trial < 8; ++trial) {
-        RandomIsland island(rng, 2 + trial % 4, 3 + trial % 5, trial % 2 == 0);
-        int n = island.layout.paddedRowCount, rows = island.layout.rowCount;
-        for (int which = 0; which < kLinearSolverCount; ++which) {
-            std::vector<unsigned char> memory;
-            SparseMatrixMap *map = nullptr;
-            LCPMatrix &A = formMatrix(island, which, memory, eps, h, &map);
-            ASSERT_TRUE(A.factorize());
-            Vec x(n, 0.0), stored(n), kept(n), b(n);
-            for (int i = 0; i < rows; ++i) x[i] = cos(0.7 * i + trial);
-            A.multiply(x.data(), stored.data());
-            Vec jm = island.jminv();
-            Vec bodyScratch(6 * static_cast<size_t>(island.bodies));
-            A.keepJacobian(jm.data(), island.J.data(), island.rowEps.data(), map, bodyScratch.data());
-            A.multiply(x.data(), kept.data());
-            for (int i = 0; i < n; ++i) ASSERT_NEAR(kept[i], stored[i], 1e-12) << "row " << i;
-
-            // Projected Gauss-Seidel lowers 1/2 x'Ax - q'x and stays in the box.
-            Vec q(n, 0.0), lo(n, -0.05), hi(n, 0.05), g(n);
-            std::vector<int32_t> state(n, 0);
-            for (int i = 0; i < rows; ++i) q[i] = sin(1.3 * i + trial);
-            auto f = [&](const Vec &y) {
-                A.multiply(y.data(), g.data());
-                PxReal v = 0.0;
-                for (int i = 0; i < rows; ++i) v += y[i] * (0.5 * g[i] - q[i]);
-                return v;
-            };
-            Vec y(n, 0.0), scratch(n);
-            PxReal before = f(y);
-            for (int sweep = 0; sweep < 5; ++sweep) {
-                projectedGaussSeidel(A, y.data(), q.data(), lo.data(), hi.data(), state.data(), rows, 1,
-                                     scratch.data());
-                PxReal after = f(y);
-                EXPECT_LE(after, before + 1e-15);
-                before = after;
-            }
-            for (int i = 0; i < rows; ++i) EXPECT_TRUE(y[i] >= -0.05 && y[i] <= 0.05);
-
-            // With rho on the diagonal the solves give (A + rho I)^-1 b and
-            // the products still A x; taken off again, A^-1 b.
-            for (int i = 0; i < n; ++i) b[i] = i < rows ? sin(2.0 + i) : 0.0;
-            A.shiftDiagonal(rho, rows);
-            std::vector<int32_t> none(n, 0);
-            ASSERT_TRUE(A.factorizeWithFixedRows(none.data(), rows));
-            Vec z = b, back(n);
-            A.solve(z.data(), 1);
-            A.multiply(z.data(), back.data());
-            for (int i = 0; i < rows; ++i) ASSERT_NEAR(back[i] + rho * z[i], b[i], 1e-9) << "row " << i;
-            A.multiply(x.data(), kept.data());
-            for (int i = 0; i < n; ++i) ASSERT_NEAR(kept[i], stored[i], 1e-12) << "products keep to A";
-            A.shiftDiagonal(-rho, rows);
-            ASSERT_TRUE(A.factorizeWithFixedRows(none.data(), rows));
-            z = b;
-            A.solve(z.data(), 1);
-            A.multiply(z.data(), back.data());
-            for (int i = 0; i < rows; ++i) ASSERT_NEAR(back[i], b[i], 1e-8) << "row " << i;
-            A.destroy();
-        }
-    }
-}
-
 TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
 {
     // Two bodies under sixteen constraints: every row couples with every
@@ -292,7 +227,7 @@ TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
         all.push_back(i);
         if (i % 7 != 3) held.push_back(i);
     }
-    Vec x[2], w[2];
+    Vec x[2], w[2], y[2];
     for (int route = 0; route < 2; ++route) {
         std::vector<unsigned char> memory;
         SparseMatrixMap *map = nullptr;
@@ -315,11 +250,19 @@ TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
                 EXPECT_NEAR(w[route][i], q[i], 1e-8) << "free row " << i << " of route " << route;
             }
         }
+        // Projected Gauss-Seidel sweeps stay in their box, either route.
+        Vec lo(n, -0.05), hi(n, 0.05), scratch(n);
+        std::vector<int32_t> state(n, 0);
+        y[route].assign(n, 0.0);
+        projectedGaussSeidel(A, y[route].data(), q.data(), lo.data(), hi.data(), state.data(), rows, 5,
+                             scratch.data());
+        for (int i = 0; i < rows; ++i) EXPECT_LE(fabs(y[route][i]), 0.05) << "row " << i << " of route " << route;
         A.destroy();
     }
     for (int i = 0; i < rows; ++i) {
         EXPECT_NEAR(x[1][i], x[0][i], 1e-9) << "row " << i;
         EXPECT_NEAR(w[1][i], w[0][i], 1e-9) << "row " << i;
+        EXPECT_NEAR(y[1][i], y[0][i], 1e-9) << "row " << i;
     }
 }
 
@@ -478,53 +421,42 @@ struct RandomLcp {
                 for (int k = 0; k < n; ++k) s += B[i * n + k] * B[j * n + k];
                 A[i * n + j] = s;
             }
+        // Bilateral, contact-like, one-sided from above, both zero, a box.
+        const PxReal bounds[4][2] = {{-kInf, kInf}, {0.0, kInf}, {-kInf, 0.0}, {0.0, 0.0}};
         for (int i = 0; i < n; ++i) {
             q[i] = 2.0 * g(rng);
-            switch (kind(rng)) {
-            case 0:
-                lo[i] = -kInf;
-                hi[i] = kInf;
-                break; // bilateral
-            case 1:
-                lo[i] = 0.0;
-                hi[i] = kInf;
-                break; // contact-like
-            case 2:
-                lo[i] = -kInf;
-                hi[i] = 0.0;
-                break; // one-sided from above
-            case 3:
-                lo[i] = 0.0;
-                hi[i] = 0.0;
-                break; // both zero
-            default:
-                lo[i] = -0.5 * fabs(g(rng));
-                hi[i] = 0.5 * fabs(g(rng));
-                break; // box
-            }
+            const int k = kind(rng);
+            lo[i] = k < 4 ? bounds[k][0] : -0.5 * fabs(g(rng));
+            hi[i] = k < 4 ? bounds[k][1] : 0.5 * fabs(g(rng));
         }
     }
 };
 
+// Both solvers, in both factorisations: the pivoting from zero, the descent
+// from any start (far outside the box, too).
 TEST(LcsSolver, RandomMixedLcpsUpToEightRowsMatchBruteForceEnumeration)
 {
     std::mt19937 rng(1234);
+    std::normal_distribution<PxReal> g(0.0, 3.0);
     for (int trial = 0; trial < 120; ++trial) {
         RandomLcp lcp(rng, 1 + trial % 8);
         Vec expected;
         ASSERT_TRUE(bruteForceLcp(lcp.A, lcp.q, lcp.lo, lcp.hi, lcp.n, expected)) << "trial " << trial;
-        for (int which = 0; which < kLinearSolverCount; ++which) {
+        for (int which = 0; which < 2 * kLinearSolverCount; ++which) {
+            const bool descent = which >= kLinearSolverCount;
             std::vector<unsigned char> memory;
             std::vector<int32_t> start;
-            LCPMatrix &M = denseMatrix(lcp.A, lcp.n, which, memory, start);
+            LCPMatrix &M = denseMatrix(lcp.A, lcp.n, which % kLinearSolverCount, memory, start);
             Vec x(lcp.n, 0.0);
+            if (descent && trial % 3 != 0)
+                for (PxReal &v : x) v = g(rng);
             std::vector<int32_t> state(lcp.n, 0);
-            int result = cycleDetectLcpSolver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(),
-                                              lcp.n, tightParameters());
+            int result = (descent ? descentLcpSolver : cycleDetectLcpSolver)(
+                M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(), lcp.n, tightParameters());
             EXPECT_GT(result, 0) << "trial " << trial;
             for (int i = 0; i < lcp.n; ++i) {
                 EXPECT_NEAR(x[i], expected[i], 1e-6) << "row " << i << " of trial " << trial << " solver " << which;
-                if (lcp.lo[i] == 0.0 && lcp.hi[i] == 0.0) {
+                if (!descent && lcp.lo[i] == 0.0 && lcp.hi[i] == 0.0) {
                     EXPECT_EQ(state[i], kLcpDegenerate);
                 }
             }
@@ -584,196 +516,125 @@ TEST(LcsSolver, FrictionRowsTiedToNormalRowsFollowTheTwoPassRescaling)
     }
 }
 
-TEST(LcsSolver, TheDescentReachesTheBruteForceSolutionFromAnyStart)
+// Two small LCPs the brute force cannot judge. Row 1 of the first has a
+// zero Jacobian (a switched-off row): all that is left of it in A is eps,
+// so its pivot is sqrt(eps) and, solved freely, it would take q / eps; it
+// is fixed at zero and the other rows solve their own 2 x 2 system. Row 0
+// of the second has its lower bound above its upper one and never settles:
+// the cycle is caught before the iterations run out, and the failed solve
+// leaves its first iterate, A^-1 q, which has the fewest infeasible rows.
+TEST(LcsSolver, ADependentRowIsFixedAtZeroAndAFailedSolveLeavesItsLeastInfeasibleIterate)
 {
-    std::mt19937 rng(4321);
-    std::normal_distribution<PxReal> g(0.0, 3.0);
-    for (int trial = 0; trial < 80; ++trial) {
-        RandomLcp lcp(rng, 1 + trial % 8);
-        Vec expected;
-        ASSERT_TRUE(bruteForceLcp(lcp.A, lcp.q, lcp.lo, lcp.hi, lcp.n, expected)) << "trial " << trial;
+    const PxReal eps = 1e-6;
+    Vec A = {2.0 + eps, 0.0, 1.0, 0.0, eps, 0.0, 1.0, 0.0, 3.0 + eps};
+    Vec q = {1.0, 1.0, 0.5}, lo(3, -kInf), hi(3, kInf), x(3);
+    for (int which = 0; which < kLinearSolverCount; ++which) {
         std::vector<unsigned char> memory;
-        std::vector<int32_t> start;
-        LCPMatrix &M = denseMatrix(lcp.A, lcp.n, trial % 2, memory, start);
-        Vec x(lcp.n);
-        for (PxReal &v : x) v = trial % 3 == 0 ? 0.0 : g(rng); // far outside the box, too
-        std::vector<int32_t> state(lcp.n, 0);
-        int result = descentLcpSolver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(), lcp.n,
-                                      tightParameters());
-        EXPECT_GT(result, 0) << "trial " << trial;
-        for (int i = 0; i < lcp.n; ++i) EXPECT_NEAR(x[i], expected[i], 1e-6) << "row " << i << " of trial " << trial;
+        std::vector<int32_t> start, state(3, 0);
+        LCPMatrix &M = denseMatrix(A, 3, which, memory, start);
+        EXPECT_GT(
+            cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 3, tightParameters()), 0);
+        EXPECT_EQ(state[1], kLcpDegenerate);
+        EXPECT_EQ(x[1], 0.0);
+        EXPECT_NEAR(A[0] * x[0] + A[2] * x[2], q[0], 1e-9);
+        EXPECT_NEAR(A[6] * x[0] + A[8] * x[2], q[2], 1e-9);
         M.destroy();
     }
+    A = {1.0, 0.2, 0.2, 1.0}, q = {0.0, 1.0}, lo = {1.0, -kInf}, hi = {-1.0, kInf};
+    std::vector<unsigned char> memory;
+    std::vector<int32_t> start, state(2, 0);
+    LCPMatrix &M = denseMatrix(A, 2, 0, memory, start);
+    RbdLcsLCPSolverParameters p = lcstest::defaultParameters(0.01).lcp;
+    const int withDetection = cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p);
+    EXPECT_LT(withDetection, 0);
+    EXPECT_GT(withDetection, -pivotingIterationLimit(p, 2));
+    p.cycleDetection = 0;
+    EXPECT_EQ(pivotingIterationLimit(p, 2), p.maxIterations + 2) << "one iteration a row on the world's limit";
+    EXPECT_EQ(cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p),
+              -pivotingIterationLimit(p, 2));
+    EXPECT_NEAR(x[0], -0.2 / 0.96, 1e-12);
+    EXPECT_NEAR(x[1], 1.0 / 0.96, 1e-12);
+    M.destroy();
 }
 
-// One 1 kg box (inertia 1/6) on `contacts` points of its bottom face, each
-// with a normal and two friction rows: 3 x contacts rows for 6 degrees of
-// freedom, so the rows depend on each other. It arrives tumbling: q is
-// -J v for a random velocity, plus the push of the penetration.
-struct BoxOnContacts {
-    int n;
-    Vec A, q, lo, hi, mu;
-    std::vector<int32_t> ref;
-    BoxOnContacts(std::mt19937 &rng, int contacts) : n(3 * contacts)
-    {
-        std::uniform_real_distribution<PxReal> u(-1.0, 1.0);
-        const PxReal eps = 1e-6, invInertia = 6.0;
-        Vec J(static_cast<size_t>(n) * 6, 0.0);
+// A 1 kg box (inertia 1/6) landing tumbling on 4 to 6 points of its bottom
+// face, each a normal row and two friction rows (mu 0.5): 3 x contacts rows
+// for 6 degrees of freedom, so the rows depend on each other; q is -J v for a
+// random velocity plus the push of 2 mm of penetration. Some of these boxes
+// defeat the pivoting on its own (second pass, on the first pass's bounds);
+// the whole system, recovered where the pivoting fails, leaves every row
+// within its bounds and complementary within the island's tolerances.
+TEST(LcsSolver, ABoxLandingOnDependentContactsGetsTheLcpSolutionEvenWhereThePivotingFails)
+{
+    std::mt19937 rng(2026);
+    std::uniform_real_distribution<PxReal> u(-1.0, 1.0);
+    int pivotingFailures = 0;
+    for (int trial = 0; trial < 60; ++trial) {
+        const int n = 3 * (4 + trial % 3);
+        Vec J(6 * n, 0.0), A(n * n, 0.0), q(n, 0.0), lo(n, 0.0), hi(n, 0.0), mu(n, 0.0);
+        std::vector<int32_t> ref(n, -1);
         const PxReal shift[2] = {0.3 * u(rng), 0.3 * u(rng)}; // a tilted box's centre is off its contacts
-        for (int c = 0; c < contacts; ++c) {
-            // Corners and edge points of the face z = -0.5, slightly tilted.
-            PxReal p[3] = {0.5 * u(rng) + shift[0], 0.5 * u(rng) + shift[1], -0.5 + 0.01 * u(rng)};
-            PxReal dirs[3][3] = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}};
-            for (int r = 0; r < 3; ++r) {
-                PxReal *row = &J[static_cast<size_t>(3 * c + r) * 6];
-                const PxReal *d = dirs[r];
-                for (int k = 0; k < 3; ++k) row[k] = d[k];
-                row[3] = p[1] * d[2] - p[2] * d[1];
-                row[4] = p[2] * d[0] - p[0] * d[2];
-                row[5] = p[0] * d[1] - p[1] * d[0];
+        for (int i = 0; i < n; i += 3) {
+            const PxReal p[3] = {0.5 * u(rng) + shift[0], 0.5 * u(rng) + shift[1], -0.5 + 0.01 * u(rng)};
+            for (int r = 0; r < 3; ++r) { // along z, x, y: (d, p x d)
+                PxReal *row = &J[6 * (i + r)];
+                row[(r + 2) % 3] = 1.0;
+                PxV3Cross(row + 3, p, row);
             }
         }
-        A.assign(static_cast<size_t>(n) * n, 0.0);
         for (int i = 0; i < n; ++i)
             for (int j = 0; j < n; ++j) {
-                PxReal s = i == j ? eps : 0.0;
-                for (int k = 0; k < 6; ++k) s += J[i * 6 + k] * J[j * 6 + k] * (k < 3 ? 1.0 : invInertia);
-                A[static_cast<size_t>(i) * n + j] = s;
+                A[i * n + j] = i == j ? 1e-6 : 0.0;
+                for (int k = 0; k < 6; ++k) A[i * n + j] += J[6 * i + k] * J[6 * j + k] * (k < 3 ? 1.0 : 6.0);
             }
         PxReal v[6];
-        for (int k = 0; k < 6; ++k) v[k] = 3.0 * u(rng);
+        for (PxReal &vk : v) vk = 3.0 * u(rng);
         v[2] = -2.0 - fabs(u(rng)); // landing
-        q.assign(n, 0.0);
-        lo.assign(n, 0.0);
-        hi.assign(n, 0.0);
-        mu.assign(n, 0.0);
-        ref.assign(n, -1);
         for (int i = 0; i < n; ++i) {
-            for (int k = 0; k < 6; ++k) q[i] -= J[i * 6 + k] * v[k];
+            for (int k = 0; k < 6; ++k) q[i] -= J[6 * i + k] * v[k];
             if (i % 3 == 0) {
-                q[i] += 0.12 * 0.002 / 0.01; // gamma / h x 2 mm of penetration
+                q[i] += 0.12 * 0.002 / 0.01; // gamma / h x the penetration
                 hi[i] = kInf;
             } else {
                 ref[i] = i - i % 3;
                 mu[i] = 0.5;
             }
         }
-    }
-};
-
-// Every row satisfies its complementarity condition within the island's
-// tolerances at x (those the solvers test their iterates against).
-void expectSolves(const BoxOnContacts &box, const Vec &x, const Tolerances &t, int trial)
-{
-    for (int i = 0; i < box.n; ++i) {
-        PxReal w = -box.q[i];
-        for (int j = 0; j < box.n; ++j) w += box.A[static_cast<size_t>(i) * box.n + j] * x[j];
-        const PxReal ti = impulseTolerance(t, i), tw = velocityTolerance(t, i);
-        EXPECT_GE(x[i], box.lo[i] - ti) << "row " << i << " of trial " << trial << " inside its bounds";
-        EXPECT_LE(x[i], box.hi[i] + ti) << "row " << i << " of trial " << trial;
-        bool atLower = x[i] <= box.lo[i] + ti && w > -tw;
-        bool atUpper = x[i] >= box.hi[i] - ti && w < tw;
-        EXPECT_TRUE(fabs(w) <= tw || atLower || atUpper)
-            << "row " << i << " of trial " << trial << ": x " << x[i] << ", w " << w;
-    }
-}
-
-TEST(LcsSolver, ABoxLandingOnDependentContactsGetsTheLcpSolutionEvenWhereThePivotingFails)
-{
-    std::mt19937 rng(2026);
-    int pivotingFailures = 0;
-    for (int trial = 0; trial < 60; ++trial) {
-        BoxOnContacts box(rng, 4 + trial % 3);
-        // The pivoting alone, second pass, with the bounds the first pass gives.
         for (int which = 0; which < kLinearSolverCount; ++which) {
             std::vector<unsigned char> memory;
-            std::vector<int32_t> start;
-            LCPMatrix &M = denseMatrix(box.A, box.n, which, memory, start);
-            Vec lambda(box.n, 0.0);
-            std::vector<int32_t> state(box.n, 0);
-            int frictionCount = 2 * box.n / 3;
-            BoxOnContacts rows = box;
-            LcpRows lcp = {box.n,        rows.lo.data(),  rows.hi.data(), lambda.data(),
-                           state.data(), rows.ref.data(), rows.mu.data(), frictionCount};
+            std::vector<int32_t> start, state(n, 0);
+            LCPMatrix &M = denseMatrix(A, n, which, memory, start);
+            Vec lambda(n, 0.0), rowLo = lo, rowHi = hi;
+            LcpRows lcp = {n,          rowLo.data(), rowHi.data(), lambda.data(), state.data(),
+                           ref.data(), mu.data(),    2 * n / 3};
             RbdLcsLCPSolverParameters params = lcstest::defaultParameters(0.01).lcp;
-            cycleDetectLcpSolver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(), box.n,
-                                 params);
+            cycleDetectLcpSolver(M, lambda.data(), q.data(), lcp.lo, lcp.hi, state.data(), n, params);
             scaleBoxLcpData(lcp);
             params.warmStart = 1;
-            if (cycleDetectLcpSolver(M, lambda.data(), box.q.data(), rows.lo.data(), rows.hi.data(), state.data(),
-                                     box.n, params) < 0)
-                ++pivotingFailures;
+            pivotingFailures += cycleDetectLcpSolver(M, lambda.data(), q.data(), lcp.lo, lcp.hi, state.data(), n,
+                                                     params) < 0;
 
-            // The whole system: both passes, recovered where they fail.
             std::fill(lambda.begin(), lambda.end(), 0.0);
             std::fill(state.begin(), state.end(), 0);
-            rows = box;
-            lcp = {box.n,        rows.lo.data(),  rows.hi.data(), lambda.data(),
-                   state.data(), rows.ref.data(), rows.mu.data(), frictionCount};
-            EXPECT_GT(solveLcpSystem(M, lcp, params, box.q.data(), cycleDetectLcpSolver), 0)
-                << "trial " << trial << " solver " << which;
-            BoxOnContacts solved = rows; // the bounds of the second pass
-            solved.q = box.q;
-            Vec impulse(box.n), diagonal(box.n);
-            Tolerances tolerances = {impulse.data(), diagonal.data(), 0.0};
-            islandTolerances(M, box.q.data(), box.n, params.tolerance, tolerances);
-            followIterate(lambda.data(), box.n, params.tolerance, tolerances);
-            expectSolves(solved, lambda, tolerances, trial);
+            std::copy(lo.begin(), lo.end(), rowLo.begin());
+            std::copy(hi.begin(), hi.end(), rowHi.begin());
+            EXPECT_GT(solveLcpSystem(M, lcp, params, q.data(), cycleDetectLcpSolver), 0) << trial << " " << which;
+            Vec impulse(n), diagonal(n);
+            Tolerances t = {impulse.data(), diagonal.data(), 0.0};
+            islandTolerances(M, q.data(), n, params.tolerance, t);
+            followIterate(lambda.data(), n, params.tolerance, t);
+            for (int i = 0; i < n; ++i) {
+                PxReal w = -q[i];
+                for (int j = 0; j < n; ++j) w += A[i * n + j] * lambda[j];
+                const PxReal x = lambda[i], ti = impulseTolerance(t, i), tw = velocityTolerance(t, i);
+                EXPECT_TRUE(x >= rowLo[i] - ti && x <= rowHi[i] + ti) << "row " << i << " of trial " << trial;
+                const bool atLower = x <= rowLo[i] + ti && w > -tw, atUpper = x >= rowHi[i] - ti && w < tw;
+                EXPECT_TRUE(fabs(w) <= tw || atLower || atUpper) << "row " << i << " of trial " << trial;
+            }
             M.destroy();
         }
     }
     EXPECT_GT(pivotingFailures, 0) << "some of these boxes defeat the pivoting on its own";
-}
-
-TEST(LcsSolver, ARowWithoutJacobianIsFixedAtZeroByTheDegeneracyFilter)
-{
-    // Row 1 has a zero Jacobian (a switched-off row): all that is left of it
-    // in A = J M^-1 J^T + eps I is eps, so its pivot is sqrt(eps). Its target
-    // is large: solved freely it would take q / eps.
-    const PxReal eps = 1e-6;
-    Vec A = {2.0 + eps, 0.0, 1.0, 0.0, eps, 0.0, 1.0, 0.0, 3.0 + eps};
-    Vec q = {1.0, 1.0, 0.5}, lo(3, -kInf), hi(3, kInf);
-    for (int which = 0; which < kLinearSolverCount; ++which) {
-        std::vector<unsigned char> memory;
-        std::vector<int32_t> start;
-        LCPMatrix &M = denseMatrix(A, 3, which, memory, start);
-        EXPECT_NEAR(M.getDiagInv(1), sqrt(eps), 1e-15);
-        Vec x(3);
-        std::vector<int32_t> state(3, 0);
-        EXPECT_GT(
-            cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 3, tightParameters()), 0);
-        EXPECT_EQ(state[1], kLcpDegenerate);
-        EXPECT_EQ(x[1], 0.0);
-        // The other rows solve their own 2x2 system exactly.
-        EXPECT_NEAR(A[0] * x[0] + A[2] * x[2], q[0], 1e-9);
-        EXPECT_NEAR(A[6] * x[0] + A[8] * x[2], q[2], 1e-9);
-        M.destroy();
-    }
-}
-
-TEST(LcsSolver, ARepeatingActiveSetSwitchesToSinglePivotAndARepeatThereFails)
-{
-    // A row whose lower bound lies above its upper bound can never settle:
-    // at lo it violates hi, at hi it violates lo.
-    Vec A = {1.0, 0.2, 0.2, 1.0}, q = {0.0, 1.0}, lo = {1.0, -kInf}, hi = {-1.0, kInf};
-    std::vector<unsigned char> memory;
-    std::vector<int32_t> start;
-    LCPMatrix &M = denseMatrix(A, 2, 0, memory, start);
-    Vec x(2);
-    std::vector<int32_t> state(2, 0);
-    RbdLcsLCPSolverParameters p = lcstest::defaultParameters(0.01).lcp;
-    int withDetection = cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p);
-    EXPECT_LT(withDetection, 0);
-    EXPECT_GT(withDetection, -pivotingIterationLimit(p, 2)) << "the cycle is caught before the iterations run out";
-    p.cycleDetection = 0;
-    EXPECT_EQ(pivotingIterationLimit(p, 2), p.maxIterations + 4) << "two iterations a row on the world's limit";
-    EXPECT_EQ(cycleDetectLcpSolver(M, x.data(), q.data(), lo.data(), hi.data(), state.data(), 2, p),
-              -pivotingIterationLimit(p, 2));
-    // The first iterate, A^-1 q, has the fewest infeasible rows (one): a
-    // failed solve leaves it rather than its last.
-    EXPECT_NEAR(x[0], -0.2 / 0.96, 1e-12);
-    EXPECT_NEAR(x[1], 1.0 / 0.96, 1e-12);
-    M.destroy();
 }
 
 } // namespace

@@ -6,8 +6,6 @@
 
 #include <vector>
 
-#include "joints/RbdConstraintRecord.h"
-#include "solver/RbdLcsBaseFunctions.h"
 #include "solver/RbdLcsStepper.h"
 #include "test_lcs_support.h"
 
@@ -71,14 +69,6 @@ TEST(LcsStep, BadParametersAreRefusedOrReplacedWithWarningsNeverFatally)
         EXPECT_EQ(log.warnings[5], "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): 5\n");
         EXPECT_NEAR(bodies[0].comTransform[3][0], 0.2, 1e-15);
     }
-    {
-        MessageLog log;
-        lcs::BaseFunctions fn;
-        RbdLcsBody *b = &bodies[0];
-        fn.updateQuaternion(1, &b, 0.1, 4);
-        ASSERT_EQ(log.fatals.size(), 1u) << "an integration method only the library chooses: an internal fault";
-        EXPECT_EQ(log.fatals[0], "\n ++ RbdLcs:: updateQuaternion:: No such method : 4 \n++");
-    }
 }
 
 // A system matrix that is not positive definite (here a negative softness)
@@ -141,71 +131,6 @@ TEST(LcsStep, TwoJointedBodiesKeepTheirTotalMomentum)
     momentum(P, Lo);
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(P[k], P0[k], 1e-9) << "equal and opposite joint forces";
     EXPECT_LT(PxV3Distance(Lo, L0), 0.02 * PxV3Length(L0)) << "angular momentum within 2% after 500 steps";
-}
-
-// A unit box of mass m resting on four corner contacts on the ground,
-// gravity tilted by `slope` about z so that the ground acts as an incline.
-struct BoxOnIncline {
-    std::vector<RbdLcsBody> bodies{1};
-    std::vector<Contact> contacts;
-    std::vector<RbdBaseConstraint> records;
-    std::vector<RbdBaseConstraint *> recordPointers;
-    RowList rows{12};
-    PxVector3 gravity;
-    BoxOnIncline(PxReal slope, PxReal mu)
-    {
-        makeBody(bodies[0], 2.0, 1.0 / 3, 1.0 / 3, 1.0 / 3);
-        bodies[0].comTransform[3][1] = 0.5;
-        PxV3Set(gravity, kG * sin(slope), -kG * cos(slope), 0.0);
-        for (int k = 0; k < 4; ++k)
-            contacts.push_back(Contact{{0, -1}, {k & 1 ? 0.5 : -0.5, -0.5, k & 2 ? 0.5 : -0.5}, {0.0, 1.0, 0.0}, mu});
-        records.assign(4, RbdBaseConstraint());
-        for (RbdBaseConstraint &r : records) recordPointers.push_back(&r);
-    }
-    int step(RbdLcsParameters p)
-    {
-        rows.clear();
-        for (const Contact &c : contacts) addContactRows(rows, bodies, c);
-        rows.list.constraints = recordPointers.data();
-        PxV3Scale(bodies[0].force, gravity, bodies[0].mass);
-        return stepOnce(&rows, bodies, p);
-    }
-};
-
-TEST(LcsStep, ABoxHeldByFrictionRestsAndItsContactsCarryItsWeight)
-{
-    // tan(20 deg) = 0.364 < mu = 0.5: static friction holds the box.
-    BoxOnIncline box(20.0 * M_PI / 180.0, 0.5), vintage(20.0 * M_PI / 180.0, 0.5);
-    const PxReal h = 0.01;
-    RbdLcsParameters old = defaultParameters(h);
-    old.stepperModel = 1;
-    for (int step = 0; step < 200; ++step) {
-        ASSERT_GT(box.step(defaultParameters(h)), 0);
-        ASSERT_GT(vintage.step(old), 0);
-    }
-    EXPECT_LT(PxV3Length(box.bodies[0].linearVelocity), 1e-6);
-    EXPECT_LT(PxV3Length(box.bodies[0].angularVelocity), 1e-6);
-    EXPECT_NEAR(box.bodies[0].comTransform[3][1], 0.5, 1e-4);
-    // The contacts' forces on the box cancel its weight; lambda holds
-    // impulses, or forces under the vintage model.
-    PxVector3 total = {0.0, 0.0, 0.0};
-    PxReal normalImpulse = 0.0;
-    for (int c = 0; c < 4; ++c) {
-        PxV3Add(total, total, box.records[c].force[0]);
-        normalImpulse += box.rows.list.lambda[3 * c];
-        EXPECT_NEAR(vintage.rows.list.lambda[3 * c], box.rows.list.lambda[3 * c] / h, 1e-6);
-    }
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(total[k], -box.gravity[k] * 2.0, 1e-6);
-    EXPECT_NEAR(normalImpulse, 2.0 * kG * cos(20.0 * M_PI / 180.0) * h, 1e-8);
-    // Contact 0's normal row switched off: it and its friction carry nothing.
-    box.rows.clear();
-    for (const Contact &c : box.contacts) addContactRows(box.rows, box.bodies, c);
-    box.rows.list.lo[0] = box.rows.list.hi[0] = 0.0;
-    PxV3Scale(box.bodies[0].force, box.gravity, 2.0);
-    ASSERT_GT(stepOnce(&box.rows, box.bodies, defaultParameters(h)), 0);
-    EXPECT_EQ(box.rows.list.lambda[0], 0.0);
-    EXPECT_EQ(box.rows.list.lambda[1], 0.0);
-    EXPECT_GT(box.rows.list.lambda[3], 0.0);
 }
 
 // Worst joint error of a 20-link hinge chain released horizontally and

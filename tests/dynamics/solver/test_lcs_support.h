@@ -268,10 +268,12 @@ inline void worldDir(PxVector3 out, const std::vector<RbdLcsBody> &bodies, int b
 }
 
 // Rows of the joints for the bodies' current poses; every row's Jacobian is
-// the time derivative of its error.
-inline void buildJointRows(RowList &rows, const std::vector<RbdLcsBody> &bodies, const std::vector<Joint> &joints)
+// the time derivative of its error. They replace the list's rows unless
+// appended.
+inline void buildJointRows(RowList &rows, const std::vector<RbdLcsBody> &bodies, const std::vector<Joint> &joints,
+                           bool append = false)
 {
-    rows.clear();
+    if (!append) rows.clear();
     for (const Joint &j : joints) {
         PxVector3 p[2], r[2];
         for (int s = 0; s < 2; ++s) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "world/RbdInternal.h"
-#include "dynamics/test_step_support.h"
+#include "dynamics/RbdTestSupport.h"
 
 using namespace steptest;
 
@@ -99,45 +99,10 @@ struct HingedBob {
     RbdLimit *limit;
 };
 
-void setStops(RbdLimit *limit, PxReal lowerStop, PxReal upperStop, PxReal restitution)
-{
-    RbdSingleLimit lower, upper;
-    RbdSingleLimitReset(&lower);
-    RbdSingleLimitSetStop(&lower, lowerStop);
-    RbdSingleLimitSetRestitution(&lower, restitution);
-    RbdSingleLimitReset(&upper);
-    RbdSingleLimitSetStop(&upper, upperStop);
-    RbdSingleLimitSetRestitution(&upper, restitution);
-    RbdLimitSetLowerLimit(limit, &lower);
-    RbdLimitSetUpperLimit(limit, &upper);
-    RbdLimitActivateLimits(limit, 1);
-}
-
-TEST(StepJoints, AHingeSwingingIntoAStopUnderGravityComesToRestOnIt)
-{
-    HingedBob b;
-    RbdWorldSetGravity(b.world, 0.0, -kG, 0.0);
-    // Start at rest 0.35 rad out, where the hinge position reads 0: the
-    // lower stop at -0.15 is 0.2 rad from hanging straight down.
-    RbdBodySetPosition(b.bob, sin(0.35), -cos(0.35), 0.0);
-    RbdBodySetQuaternion(b.bob, cos(0.175), 0.0, 0.0, sin(0.175));
-    setStops(b.limit, -0.15, 0.15, 0.0);
-    PxReal lowest = 1.0;
-    for (int n = 0; n < 300; ++n) {
-        b.step(1);
-        lowest = fmin(lowest, RbdLimitGetPosition(b.limit));
-    }
-    EXPECT_GT(lowest, -0.15 - 0.01) << "it overshoots by less than one step's travel";
-    EXPECT_NEAR(RbdLimitGetPosition(b.limit), -0.15, 1e-4);
-    EXPECT_NEAR(b.angularVelocity(), 0.0, 1e-6);
-    // The stop carries gravity's torque m g d sin(0.2) about the hinge.
-    EXPECT_NEAR(RbdHingeGetMotorTorque(b.hinge), kG * sin(0.2), 1e-3);
-}
-
 TEST(StepJoints, AHardStopWithRestitutionOneReversesTheJointVelocity)
 {
     HingedBob b;
-    setStops(b.limit, -0.3, 0.3, 1.0);
+    rbdtest::setStops(b.limit, -0.3, 0.3); // hard, restitution 1
     b.spin(1.0);
     PxReal w = b.angularVelocity();
     int steps = 0;
@@ -200,7 +165,7 @@ TEST(StepJoints, AHingeLockHoldsItsPositionAgainstALoadWithinItsForce)
 } // namespace
 
 // Equal stops lock the hinge at the stop: the arm settles there and stays,
-// on its hinge, however gravity pulls (they once bounced it between them
+// on its hinge, carrying gravity's torque, however gravity pulls (they once bounced it between them
 // and tore it off at 48 m/s).
 TEST(StepJoints, EqualStopsHoldAHingedArmAtTheStop)
 {
@@ -208,7 +173,7 @@ TEST(StepJoints, EqualStopsHoldAHingedArmAtTheStop)
         SCOPED_TRACE(stop);
         HingedBob arm(1.0, 0.0);
         RbdWorldSetGravity(arm.world, 0.0, -kG, 0.0);
-        setStops(arm.limit, stop, stop, 1.0);
+        rbdtest::setStops(arm.limit, stop, stop);
         PxReal fastest = 0.0, worstGap = 0.0;
         for (int n = 0; n < 300; ++n) {
             RbdWorldStep(arm.world, 0.01);
@@ -219,6 +184,7 @@ TEST(StepJoints, EqualStopsHoldAHingedArmAtTheStop)
             worstGap = fmax(worstGap, fabs(PxV3Length(com) - 1.0));
         }
         EXPECT_NEAR(RbdLimitGetPosition(arm.limit), stop, 1e-3);
+        EXPECT_NEAR(fabs(RbdHingeGetMotorTorque(arm.hinge)), kG * cos(stop), 1e-3) << "the stop carries m g d cos";
         EXPECT_LT(fastest, 1e-3) << "held still after the first second";
         EXPECT_LT(worstGap, 0.01) << "on its hinge, also while swinging to the stop";
     }

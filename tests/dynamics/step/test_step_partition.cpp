@@ -150,24 +150,6 @@ TEST(StepPartition, AFrozenBodyJoinsNoIslandAndHoldsItsJointsAsImmovable)
     EXPECT_LT(p[1], -0.5);
 }
 
-TEST(StepPartition, ADisabledBodyJointedToAnEnabledOneWakesAndJoinsItsIsland)
-{
-    World world(4, 4);
-    RbdBodyID awake = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0);
-    static int enabledCalls;
-    enabledCalls = 0;
-    RbdWorldSetBodyEnabledCallback(world, [](RbdBodyID) { ++enabledCalls; });
-    RbdBodyID asleep = RbdBodyCreate(world);
-    RbdBodySetPosition(asleep, 1.0, 0.0, 0.0);
-    ballJoint(world, awake, asleep, 0.5, 0.0, 0.0);
-    EXPECT_FALSE(RbdBodyIsEnabled(asleep));
-    RbdWorldStep(world, 0.01);
-    EXPECT_TRUE(RbdBodyIsEnabled(asleep));
-    EXPECT_EQ(enabledCalls, 1);
-    EXPECT_EQ(RbdBodyGetPartition(asleep), RbdBodyGetPartition(awake));
-    EXPECT_EQ(RbdBodyGetEnabledTime(asleep), 1) << "stepped in the step that woke it";
-}
-
 // Two jointed bodies at rest without gravity, auto-disable on.
 struct RestingPair {
     RestingPair() : world(4, 4)

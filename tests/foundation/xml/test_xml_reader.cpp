@@ -2,6 +2,7 @@
 // errors with their exact messages, line and column, and the error handlers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -19,11 +20,13 @@ using pxtest::XmlMessage;
 namespace {
 
 // <PX> with <V> real values, <C> containers of more of them (their
-// attributes and depth recorded) and <SKIP> elements skipped by their handler.
+// attributes and depth recorded), <SKIP> elements skipped by their handler
+// and <N> elements nested in one another (the deepest depth recorded).
 struct Values {
     PxReal v;
     int count;
     std::string seen;
+    int deepest;
 };
 
 int ParseCountedReal(PxXMLInput *input, PxXMLHandler *entry, void *userData)
@@ -38,6 +41,14 @@ int HandleOpaque(PxXMLElement *element)
     return PxXMLElementProcess(element, none, nullptr);
 }
 
+int HandleNested(PxXMLElement *element)
+{
+    static PxXMLHandler nested[] = {PX_XML_ELEMENT("N", HandleNested), PX_XML_END};
+    Values *values = static_cast<Values *>(PxXMLInputGetUserData(element->input));
+    values->deepest = std::max(values->deepest, element->depth);
+    return PxXMLElementProcess(element, nested, nullptr);
+}
+
 int HandleContainer(PxXMLElement *element);
 int HandleSkip(PxXMLElement *element)
 {
@@ -46,7 +57,8 @@ int HandleSkip(PxXMLElement *element)
 }
 
 PxXMLHandler valuesTable[] = {PX_XML_VALUE("V", ParseCountedReal, offsetof(Values, v), 1),
-                              PX_XML_ELEMENT("C", HandleContainer), PX_XML_ELEMENT("SKIP", HandleSkip), PX_XML_END};
+                              PX_XML_ELEMENT("C", HandleContainer), PX_XML_ELEMENT("SKIP", HandleSkip),
+                              PX_XML_ELEMENT("N", HandleNested), PX_XML_END};
 
 int HandleContainer(PxXMLElement *element)
 {
@@ -93,7 +105,8 @@ std::vector<std::string> DescribeAll(const XmlDoc &doc)
 
 TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
 {
-    std::string refills = "<PX>\n";
+    std::string refills = "<PX>\n", deep;
+    for (int i = 0; i < 300; ++i) deep = "<N>" + deep + "</N>";
     for (int i = 0; i < 700; ++i) refills += "<V>" + std::to_string(i) + "</V>\n"; // well past 4096 bytes
     // outcome: the code returned / the code recorded for <PX>, how many <V> were parsed, the last value
     // stored, and the containers and skipped elements met.
@@ -145,6 +158,8 @@ TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
          "2/4 1:1032 internal error: buffer overflow (data too long)\n"},
         {"<PX><" + std::string(300, 'A') + ">1</A></PX>", "1/4 0 0 ",
          "2/4 1:262 internal error: buffer overflow (tag too long)\n2/1 1:312 unexpected closing tag, found A\n"},
+        // Nesting deeper than the limit is skipped whole.
+        {"<PX>" + deep + "<N></N></PX>", "0/0 0 0 N200", "2/4 1:605 elements nested deeper than 200 levels\n"},
         // Lines and columns stay right across buffer refills.
         {refills + "  <V>7>8</V>\n</PX>\n", "0/0 701 699 ", "2/1 702:8 unexpected '>'\n"},
     };
@@ -154,40 +169,12 @@ TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
         const int code = ProcessValues(doc, &values);
         std::ostringstream outcome;
         outcome << code << "/" << PxXMLHandlerGetError(valuesRoot, "PX") << " " << values.count << " " << values.v
-                << " " << values.seen;
+                << " " << values.seen << (values.deepest ? "N" + std::to_string(values.deepest) : "");
         EXPECT_EQ(outcome.str(), c.outcome) << c.text;
         std::string messages;
         for (const XmlMessage &m : doc.messages()) messages += Describe(m);
         EXPECT_EQ(messages, c.messages) << c.text;
     }
-}
-
-namespace {
-
-int HandleNested(PxXMLElement *element);
-PxXMLHandler nestedTable[] = {PX_XML_ELEMENT("N", HandleNested), PX_XML_END};
-int maxDepthSeen = 0;
-
-int HandleNested(PxXMLElement *element)
-{
-    if (element->depth > maxDepthSeen) maxDepthSeen = element->depth;
-    return PxXMLElementProcess(element, nestedTable, nullptr);
-}
-
-} // namespace
-
-TEST(XmlReader, NestingDeeperThanTheLimitIsSkippedWhole)
-{
-    std::string text;
-    for (int i = 0; i < 300; ++i) text += "<N>";
-    for (int i = 0; i < 300; ++i) text += "</N>";
-    text += "<N></N>";
-    XmlDoc doc(text);
-    maxDepthSeen = 0;
-    EXPECT_EQ(doc.process(nestedTable), PX_XML_OK);
-    ASSERT_EQ(doc.messages().size(), 1u);
-    EXPECT_EQ(Describe(doc.messages()[0]), "2/4 1:604 elements nested deeper than 200 levels\n");
-    EXPECT_EQ(maxDepthSeen, PX_XML_MAX_DEPTH);
 }
 
 namespace {
@@ -214,11 +201,25 @@ int ConsumeAndFail(PxXMLElement *element)
     return PX_XML_BAD_VALUE;
 }
 
+std::vector<std::string> variableTexts;
+
+// Reads its own text, as a handler of <VAR name>value</VAR> does.
+int ReadVariable(PxXMLElement *element)
+{
+    char text[PX_XML_TEXT_SIZE];
+    int code = readToNextTag(element->input, text, sizeof text);
+    variableTexts.push_back(std::string(element->attributes ? element->attributes : "") + "=" + text);
+    if (code != PX_XML_OK) return code;
+    return PxXMLElementProcess(element, nullptr, nullptr);
+}
+
 } // namespace
 
-TEST(XmlReader, ElementCodesAreRecordedAndPostFunctionsRunOnlyAfterGoodValues)
+// Element codes are recorded, post functions run only after good values,
+// and element functions reading their own text get none from an empty one.
+TEST(XmlReader, ElementCodesPostFunctionsAndElementsReadingTheirOwnText)
 {
-    XmlDoc doc("<BAD><X/></BAD><R>-2</R><R>oops</R><AFTER>1</AFTER>");
+    XmlDoc doc("<BAD><X/></BAD><R>-2</R><R>oops</R><AFTER>1</AFTER><VAR a>1</VAR><VAR b/> text <VAR c>3</VAR>");
     Recorded recorded{};
     int marker = 0;
     PxXMLInputSetUserData(doc.input(), &marker);
@@ -226,6 +227,7 @@ TEST(XmlReader, ElementCodesAreRecordedAndPostFunctionsRunOnlyAfterGoodValues)
         PX_XML_ELEMENT("BAD", ConsumeAndFail),
         PX_XML_VALUE_POST("R", PxXMLParsePxReal, offsetof(Recorded, value), 1, PostAccept),
         PX_XML_VALUE("AFTER", PxXMLParsePxReal, offsetof(Recorded, value), 1),
+        PX_XML_ELEMENT("VAR", ReadVariable),
         PX_XML_END,
     };
     PxXMLElement root{};
@@ -239,56 +241,36 @@ TEST(XmlReader, ElementCodesAreRecordedAndPostFunctionsRunOnlyAfterGoodValues)
     EXPECT_EQ(PxXMLHandlerGetError(table, "R"), PX_XML_BAD_VALUE);
     EXPECT_EQ(PxXMLHandlerWasCalled(table, "AFTER"), 1);
     EXPECT_EQ(recorded.value, 1.0);
+    EXPECT_EQ(variableTexts, (std::vector<std::string>{"a=1", "b=", "c=3"}));
+    EXPECT_EQ(doc.allText(), "unknown tag 'X'\nExpected PxReal, found oops\n");
 }
 
-TEST(XmlReader, HandlerEntriesAreFoundByNameAndBadArgumentsAreRefused)
+TEST(XmlReader, BadArgumentsTablesAndFailedAllocationsAreRefused)
 {
-    PxXMLHandler table[] = {
-        {"A", PX_XML_ELEMENT_HANDLER, nullptr, 0, 0, 0, 1, 2, nullptr},
-        {nullptr, PX_XML_ELEMENT_HANDLER, nullptr, 0, 0, 0, 1, 3, nullptr},
-        {"B", PX_XML_ELEMENT_HANDLER, nullptr, 0, 0, 0, 1, 4, nullptr},
-        PX_XML_END,
-    };
-    EXPECT_EQ(PxXMLHandlerWasCalled(table, "A"), 1);
-    EXPECT_EQ(PxXMLHandlerGetError(table, "A"), 2);
-    EXPECT_EQ(PxXMLHandlerWasCalled(table, "B"), 0);
-    EXPECT_EQ(PxXMLHandlerGetError(table, "B"), 0);
+    pxtest::MessageCapture capture;
+    EXPECT_EQ(PxXMLInputCreate(nullptr), nullptr);
+    EXPECT_EQ(PxXMLElementProcess(nullptr, nullptr, nullptr), PX_XML_LIMIT);
+    EXPECT_EQ(PxXMLInputProcess(nullptr, nullptr), PX_XML_LIMIT);
     EXPECT_EQ(PxXMLHandlerWasCalled(nullptr, "A"), 0);
-
+    // A table entry without a function is reported and its element skipped;
+    // with no table every element is unknown.
+    XmlDoc doc("<A>1</A>"), other("<A>1</A>");
+    PxXMLHandler noFunction[] = {{"A", PX_XML_VALUE_HANDLER, nullptr, 0, 1, 0, 0, 0, nullptr}, PX_XML_END};
+    EXPECT_EQ(doc.process(noFunction), PX_XML_OK);
+    EXPECT_EQ(doc.allText(), "no handler function for tag 'A'\n");
+    EXPECT_EQ(other.process(nullptr), PX_XML_OK);
+    EXPECT_EQ(other.allText(), "unknown tag 'A'\n");
+    // A handler entry owns a copy of its name.
     pxtest::CountingAllocator allocator;
     PxXMLHandler entry;
     char name[] = "SOLID";
     ASSERT_EQ(PxXMLElementHandlerCreate(&entry, name, HandleOpaque), 1);
     name[0] = 'X';
     EXPECT_STREQ(entry.name, "SOLID");
-    EXPECT_EQ(entry.type, PX_XML_ELEMENT_HANDLER);
-    EXPECT_EQ(entry.wasCalled, 0);
     PxXMLElementHandlerDestroy(&entry);
-    EXPECT_EQ(entry.name, nullptr);
     EXPECT_EQ(allocator.state().destroys, 1);
-
     allocator.failFromNowOn();
     EXPECT_EQ(PxXMLElementHandlerCreate(&entry, "SOLID", HandleOpaque), 0);
-    allocator.state().failAfter = -1;
-
-    // Bad arguments are refused without crashing.
-    pxtest::MessageCapture capture;
-    EXPECT_EQ(PxXMLInputCreate(nullptr), nullptr);
-    EXPECT_EQ(PxXMLElementProcess(nullptr, nullptr, nullptr), PX_XML_LIMIT);
-    EXPECT_EQ(PxXMLInputProcess(nullptr, nullptr), PX_XML_LIMIT);
-    XmlDoc doc("<A>1</A>");
-    EXPECT_EQ(readNextTag(doc.input(), nullptr, 10), PX_XML_LIMIT);
-    EXPECT_EQ(doc.allText(), "Nowhere to put parsed data!\n");
-    // A table entry without a function is reported and its element skipped.
-    PxXMLHandler noFunction[] = {{"A", PX_XML_VALUE_HANDLER, nullptr, 0, 1, 0, 0, 0, nullptr}, PX_XML_END};
-    EXPECT_EQ(doc.process(noFunction), PX_XML_OK);
-    EXPECT_EQ(doc.messages().back().text, "no handler function for tag 'A'\n");
-    // With no table every element is unknown.
-    XmlDoc other("<A>1</A>");
-    EXPECT_EQ(other.process(nullptr), PX_XML_OK);
-    EXPECT_EQ(other.allText(), "unknown tag 'A'\n");
-    // Allocation failure.
-    allocator.failFromNowOn();
     FILE *file = std::tmpfile();
     PxStream *stream = PxStreamCreate(file);
     if (stream) {
@@ -300,7 +282,8 @@ TEST(XmlReader, HandlerEntriesAreFoundByNameAndBadArgumentsAreRefused)
 
 TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
 {
-    XmlDoc doc("<L>len</L><P>len, arm_len, 3</P><H>0x10</H><S>x_pos !x !zero zero !seven !word !unknown</S>");
+    XmlDoc doc("<L>len</L><P>len, arm_len, 3</P><H>0x10</H><S>x_pos !x !zero zero !seven !word !unknown</S>"
+               "<S>big big</S>");
     PxXMLInput *input = doc.input();
     const char *names[][2] = {{"len", "2.5"},  {"x", "5"},        {"zero", "0"},    {"seven", " 0x1A "},
                               {"word", "yes"}, {"arm_len", "4"},  {"arm_len", "1"}, // replaces
@@ -308,6 +291,7 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
     for (int i = 0; i < 11; ++i)
         EXPECT_EQ(PxXMLInputSetVariable(input, names[i][0], names[i][1]), i < 7 ? 1 : 0) << i;
     EXPECT_EQ(PxXMLInputGetVariableCount(input), 6);
+    PxXMLInputSetVariable(input, "big", std::string(600, 'b').c_str()); // outgrows the text buffer twice
     EXPECT_STREQ(PxXMLInputGetVariable(input, "arm_len"), "1");
     EXPECT_EQ(PxXMLInputGetVariable(input, "arm"), nullptr);
 
@@ -331,29 +315,19 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
     EXPECT_EQ(std::vector<PxReal>(out.p, out.p + 3), (std::vector<PxReal>{2.5, 1.0, 3.0}));
     // The x of 0x10 is part of a number, not the variable x.
     EXPECT_EQ(out.h, 16);
-    EXPECT_STREQ(out.s, "x_pos 0 1 0 0 yes !unknown");
-    EXPECT_EQ(DescribeAll(doc),
-              (std::vector<std::string>{"1/0 1:88 variable value word = yes cannot be inverted\n"}));
-}
-
-TEST(XmlReader, SubstitutionThatOutgrowsTheTextBufferIsRefused)
-{
-    XmlDoc doc("<S>big big</S>");
-    PxXMLInputSetVariable(doc.input(), "big", std::string(600, 'b').c_str());
-    char s[2048] = "unchanged";
-    PxXMLHandler table[] = {PX_XML_VALUE("S", PxXMLParseString, 0, sizeof s), PX_XML_END};
-    PxXMLElement root{};
-    root.input = doc.input();
-    EXPECT_EQ(PxXMLElementProcess(&root, table, s), PX_XML_OK);
+    EXPECT_STREQ(out.s, "x_pos 0 1 0 0 yes !unknown") << "the second <S> was refused";
     EXPECT_EQ(PxXMLHandlerGetError(table, "S"), PX_XML_LIMIT);
-    EXPECT_EQ(doc.allText(), "internal error: buffer overflow (data too long)\n");
-    EXPECT_STREQ(s, "unchanged");
+    EXPECT_EQ(DescribeAll(doc),
+              (std::vector<std::string>{"1/0 1:88 variable value word = yes cannot be inverted\n",
+                                        "2/4 1:102 internal error: buffer overflow (data too long)\n"}));
 }
 
-TEST(XmlReader, DefaultHandlerPrintsSeverityLineAndColumn)
+// The default handler prints severity, line and column to its file and
+// keeps the last message; the cumulating one collects every file's
+// messages under its name, growing in whole steps.
+TEST(XmlReader, TheGivenErrorHandlersPrintOrCollectSeverityLineAndColumn)
 {
     FILE *out = std::tmpfile();
-    ASSERT_NE(out, nullptr);
     XmlDoc doc("<PX>\n<V>1>2</V><W>3</W></PX>", false);
     PxXMLInputSetErrorHandler(doc.input(), PxXMLDefaultErrorHandler, out);
     Values values{};
@@ -361,44 +335,27 @@ TEST(XmlReader, DefaultHandlerPrintsSeverityLineAndColumn)
     PxXMLDefaultErrorHandler(doc.input(), PX_XML_PLAIN, 0, "plain %d\n", 7);
     std::rewind(out);
     char text[512] = {0};
-    size_t n = std::fread(text, 1, sizeof text - 1, out);
-    text[n] = '\0';
-    EXPECT_STREQ(text, "Error in line 2, pos 6: unexpected '>'\n"
-                       "Warning in line 2, pos 14: unknown tag 'W'\n"
-                       "plain 7\n");
+    text[std::fread(text, 1, sizeof text - 1, out)] = '\0';
+    EXPECT_STREQ(text,
+                 "Error in line 2, pos 6: unexpected '>'\nWarning in line 2, pos 14: unknown tag 'W'\nplain 7\n");
     std::fclose(out);
-
     PxXMLInputSetErrorHandler(doc.input(), nullptr, nullptr);
-    EXPECT_EQ(doc.input()->errorHandler, PxXMLDefaultErrorHandler);
     EXPECT_EQ(doc.input()->errorHandlerData, static_cast<void *>(stderr));
-    // With no file the message is only kept in the error string.
-    PxXMLInputSetErrorHandler(doc.input(), PxXMLDefaultErrorHandler, nullptr);
-    EXPECT_EQ(PxXMLDefaultErrorHandler(doc.input(), PX_XML_ERROR, 2, "kept %s\n", "here"), 2);
-    EXPECT_STREQ(PxXMLInputGetErrorString(doc.input()), "kept here\n");
-
-    // When processing fails, the error string holds the message behind it.
     XmlDoc stray("<PX></PX></PX>", false);
     PxXMLInputSetErrorHandler(stray.input(), PxXMLDefaultErrorHandler, nullptr);
     EXPECT_EQ(ProcessValues(stray, &values), PX_XML_STRUCTURE_ERROR);
     EXPECT_STREQ(PxXMLInputGetErrorString(stray.input()), "unexpected closing tag, found PX\n");
-}
 
-TEST(XmlReader, CumulatingHandlerCollectsAllFilesInWholeGrowthSteps)
-{
     PxXMLErrorCollection collection;
     PxXMLErrorCollectionInit(&collection, 16);
-    const char *files[] = {"a.px", "a.px", "b.px"};
-    const char *texts[] = {"<X/>", "<PX><V>1>2</V></PX>", "<PX>\n</Q></PX>"};
+    const char *files[] = {"a.px", "a.px", "b.px"}, *texts[] = {"<X/>", "<PX><V>1>2</V></PX>", "<PX>\n</Q></PX>"};
     for (int i = 0; i < 3; ++i) {
-        XmlDoc doc(texts[i], false);
-        PxXMLInputSetErrorHandler(doc.input(), PxXMLCummulatingErrorHandler, &collection);
+        XmlDoc one(texts[i], false);
+        PxXMLInputSetErrorHandler(one.input(), PxXMLCummulatingErrorHandler, &collection);
         collection.fileName = files[i];
-        Values values{};
-        ProcessValues(doc, &values);
-        EXPECT_EQ(collection.capacity % 16, 0);
-        EXPECT_GT(collection.capacity, collection.length);
+        ProcessValues(one, &values);
+        EXPECT_TRUE(collection.capacity % 16 == 0 && collection.capacity > collection.length);
     }
-    ASSERT_NE(collection.text, nullptr);
     EXPECT_STREQ(collection.text, "in file \"a.px\":\n"
                                   "   Warning in line 1, pos 5: unknown tag 'X'\n"
                                   "   Error in line 1, pos 10: unexpected '>'\n"
@@ -408,7 +365,6 @@ TEST(XmlReader, CumulatingHandlerCollectsAllFilesInWholeGrowthSteps)
     EXPECT_EQ(collection.length, static_cast<int>(std::strlen(collection.text)));
     PxXMLErrorCollectionTerm(&collection);
     EXPECT_EQ(collection.text, nullptr);
-    EXPECT_EQ(collection.length, 0);
 }
 
 TEST(XmlReader, EmbeddedElementIsReadAndTheFileLeftJustAfterItOrRefusedUntouched)
@@ -451,53 +407,4 @@ TEST(XmlReader, EmbeddedElementIsReadAndTheFileLeftJustAfterItOrRefusedUntouched
     EXPECT_EQ(std::ftell(file), 0L);
     PxStreamDestroy(stream);
     std::fclose(file);
-}
-
-TEST(XmlReader, TextIsReadUpToTheNextTagWhichIsLeftForTheTagReader)
-{
-    XmlDoc doc("<V> 1 <!-- c --> 2 </V >tail");
-    char buffer[PX_XML_TAG_SIZE];
-    ASSERT_EQ(readNextTag(doc.input(), buffer, sizeof buffer), PX_XML_OK);
-    EXPECT_STREQ(buffer, "V");
-    ASSERT_EQ(readToNextTag(doc.input(), buffer, sizeof buffer), PX_XML_OK);
-    EXPECT_STREQ(buffer, " 1  2 ");
-    // The '<' was given back: the column points at it again.
-    EXPECT_EQ(PxXMLInputGetColumn(doc.input()), 20);
-    ASSERT_EQ(readNextTag(doc.input(), buffer, sizeof buffer), PX_XML_OK);
-    EXPECT_STREQ(buffer, "/V ");
-    EXPECT_EQ(readNextTag(doc.input(), buffer, sizeof buffer), PX_XML_END_OF_FILE);
-    EXPECT_TRUE(doc.messages().empty());
-
-    char text[] = " \t a b \n ";
-    EXPECT_STREQ(dropspace(text), "a b");
-    EXPECT_STREQ(text, " \t a b");
-    char blank[] = "  ";
-    EXPECT_STREQ(dropspace(blank), "");
-    EXPECT_EQ(dropspace(nullptr), nullptr);
-}
-
-namespace {
-
-std::vector<std::string> variableTexts;
-
-// Reads its own text, as a handler of <VAR name>value</VAR> does.
-int ReadVariable(PxXMLElement *element)
-{
-    char text[PX_XML_TEXT_SIZE];
-    int code = readToNextTag(element->input, text, sizeof text);
-    variableTexts.push_back(std::string(element->attributes ? element->attributes : "") + "=" + text);
-    if (code != PX_XML_OK) return code;
-    return PxXMLElementProcess(element, nullptr, nullptr);
-}
-
-} // namespace
-
-TEST(XmlReader, ElementFunctionsReadingTheirOwnTextGetNoneFromAnEmptyElement)
-{
-    XmlDoc doc("<VAR a>1</VAR><VAR b/> sibling text <VAR c>3</VAR>");
-    PxXMLHandler table[] = {PX_XML_ELEMENT("VAR", ReadVariable), PX_XML_END};
-    variableTexts.clear();
-    EXPECT_EQ(doc.process(table), PX_XML_OK);
-    EXPECT_EQ(variableTexts, (std::vector<std::string>{"a=1", "b=", "c=3"}));
-    EXPECT_TRUE(doc.messages().empty()) << doc.allText();
 }

@@ -34,31 +34,21 @@ inline int RecordXmlMessage(PxXMLInput *input, int severity, int code, const cha
     return code;
 }
 
-// The text as a file, a stream on it and an input reading it.
+// The text in memory, a stream on it and an input reading it.
 class XmlDoc {
 public:
     explicit XmlDoc(const std::string &text, bool record = true)
+        : text_(text), stream_(PxStreamOpenMemory("doc.px", text_.data(), text_.size())),
+          input_(PxXMLInputCreate(stream_))
     {
-        file_ = std::tmpfile();
-        if (file_ == nullptr) return;
-        std::fwrite(text.data(), 1, text.size(), file_);
-        std::rewind(file_);
-        stream_ = PxStreamCreate(file_);
-        input_ = PxXMLInputCreate(stream_);
         if (input_ != nullptr && record) PxXMLInputSetErrorHandler(input_, RecordXmlMessage, &messages_);
     }
     ~XmlDoc()
     {
         PxXMLInputDestroy(input_);
-        PxStreamDestroy(stream_);
-        if (file_ != nullptr) std::fclose(file_);
+        PxStreamClose(stream_);
     }
-    XmlDoc(const XmlDoc &) = delete;
-    XmlDoc &operator=(const XmlDoc &) = delete;
-
     PxXMLInput *input() const { return input_; }
-    PxStream *stream() const { return stream_; }
-    FILE *file() const { return file_; }
     const std::vector<XmlMessage> &messages() const { return messages_; }
     std::string allText() const
     {
@@ -69,9 +59,9 @@ public:
     int process(PxXMLHandler *handlers) { return PxXMLInputProcess(input_, handlers); }
 
 private:
-    FILE *file_ = nullptr;
-    PxStream *stream_ = nullptr;
-    PxXMLInput *input_ = nullptr;
+    std::string text_;
+    PxStream *stream_;
+    PxXMLInput *input_;
     std::vector<XmlMessage> messages_;
 };
 

@@ -111,7 +111,6 @@ TEST(XmlValues, EveryParserStoresGoodValuesAndRefusesBadOnesWithItsMessage)
     const Case cases[] = {
         // Integers follow C's base rules and refuse garbage and overflow.
         {kInt, PxXMLParseInt, 1, " 42 ", ok, "", "42"},
-        {kInt, PxXMLParseInt, 1, "-7", ok, "", "-7"},
         {kInt, PxXMLParseInt, 1, "010", ok, "", "8"},
         {kInt, PxXMLParseInt, 1, "0x10", ok, "", "16"},
         {kInt, PxXMLParseInt, 1, "2147483647", ok, "", "2147483647"},
@@ -127,13 +126,10 @@ TEST(XmlValues, EveryParserStoresGoodValuesAndRefusesBadOnesWithItsMessage)
         {kUInt, PxXMLParseUInt, 1, "4294967296", bad, "expected unsigned int, found 4294967296\n", "9"},
         // Integer arrays take blanks or single commas and report short lists.
         {kInt, PxXMLParseIntArray, 3, "1, 2, 3", ok, "", "1 2 3"},
-        {kInt, PxXMLParseIntArray, 3, "1 2 3", ok, "", "1 2 3"},
-        {kInt, PxXMLParseIntArray, 3, "1,2,3", ok, "", "1 2 3"},
         {kInt, PxXMLParseIntArray, 3, " 1 ,2 ,\n3 ", ok, "", "1 2 3"},
         {kInt, PxXMLParseIntArray, 3, "1 2 3 4 5", ok, "", "1 2 3"},
         {kInt, PxXMLParseIntArray, 3, "1,,2,3", bad, "int array data invalid\n", nullptr},
         {kInt, PxXMLParseIntArray, 3, ",1,2,3", bad, "int array data invalid\n", nullptr},
-        {kInt, PxXMLParseIntArray, 3, "1 2 x", bad, "int array data invalid\n", nullptr},
         {kInt, PxXMLParseIntArray, 3, "1 2 3x", bad, "int array data invalid\n", nullptr},
         {kInt, PxXMLParseIntArray, 3, "1, 2,", bad, "int array data invalid\n", nullptr},
         {kInt, PxXMLParseIntArray, 3, "1 0x2", bad, "expected 3 ints, found 2\n", "1 2 9"},
@@ -154,7 +150,6 @@ TEST(XmlValues, EveryParserStoresGoodValuesAndRefusesBadOnesWithItsMessage)
         {kReal, PxXMLParsePxReal, 1, "1e999", bad, "Expected PxReal, found 1e999\n", "9"},
         {kReal, PxXMLParsePxReal, 1, "nan", bad, "Expected PxReal, found nan\n", "9"},
         {kReal, PxXMLParsePxReal, 1, "-inf", bad, "Expected PxReal, found -inf\n", "9"},
-        {kReal, PxXMLParsePxReal, 1, "infinity", bad, "Expected PxReal, found infinity\n", "9"},
         {kFloat, PxXMLParseFloat, 1, "1e39", bad, "Expected float, found 1e39\n", "9"},
         // Real arrays honour degrees after each value and name their type.
         {kReal, PxXMLParsePxRealArray, 3, "90\xB0, 0, 180\xB0", ok, "", "1.5707963267948966 0 3.1415926535897931"},
@@ -169,13 +164,11 @@ TEST(XmlValues, EveryParserStoresGoodValuesAndRefusesBadOnesWithItsMessage)
         // count after storing the first ones.
         {kReal, PxXMLParsePxRealArrayExact, 3, " 1 2 3 ", ok, "", "1 2 3"},
         {kReal, PxXMLParsePxRealArrayExact, 3, "1, 2, 3, 4", bad, "expected 3 PxReals, found more\n", "1 2 3"},
-        {kReal, PxXMLParsePxRealArrayExact, 3, "1 2 3 x", bad, "expected 3 PxReals, found more\n", "1 2 3"},
         {kReal, PxXMLParsePxRealArrayExact, 3, "1 2", bad, "expected 3 PxReals, found 2\n", nullptr},
         {kInt, PxXMLParseIntArrayExact, 3, "1,2,3", ok, "", "1 2 3"},
         {kInt, PxXMLParseIntArrayExact, 3, "1,2,3,4", bad, "expected 3 ints, found more\n", nullptr},
         {kStrings, PxXMLParseStringArrayExact, 3, "a, b,c", ok, "", "a|b|c"},
         {kStrings, PxXMLParseStringArrayExact, 3, "a,b,c,d", bad, "expected 3 strings, found more\n", nullptr},
-        {kStrings, PxXMLParseStringArrayExact, 3, "a,b,c,", bad, "expected 3 strings, found more\n", nullptr},
         // Strings are trimmed and must fit their 8-byte buffers.
         {kString, PxXMLParseString, 8, "  a  b  \n", ok, "", "a  b"},
         {kString, PxXMLParseString, 8, "1234567", ok, "", "1234567"},
@@ -190,7 +183,6 @@ TEST(XmlValues, EveryParserStoresGoodValuesAndRefusesBadOnesWithItsMessage)
         {kColor, PxXMLParseColor, 4, " light blue , 0.25", ok, "", "0.5 0 1 0.25"},
         {kColor, PxXMLParseColor, 3, "red, 0.25", ok, "", "1 0 0 1"},
         {kColor, PxXMLParseColor, 4, "0.25 0.5 0.75", ok, "", "0.25 0.5 0.75 1"},
-        {kColor, PxXMLParseColor, 4, "0.25, 0.5, 0.75, 0.5", ok, "", "0.25 0.5 0.75 0.5"},
         {kColor, PxXMLParseColor, 3, "0.25 0.5 0.75 0.5", ok, "", "0.25 0.5 0.75 1"},
         {kColor, PxXMLParseColor, 4, "purple", bad, "color name unknown\n", nullptr},
         {kColor, PxXMLParseColor, 4, "red, x", bad, "color data invalid\n", nullptr},

@@ -1,8 +1,11 @@
 // A viewer's GLX context (an X pbuffer here) beside a camera's EGL context:
-// the backend draws the same picture in both, each with its own cache, and
-// a camera picture taken while the viewer's context is current puts it
-// back. Needs an X server (run under Xvfb); skipped without one.
+// the backend draws the same picture in both, each with its own cache (a
+// deleted shape leaves both, a deleted camera takes its own along), and a
+// camera picture taken while the viewer's context is current puts it back.
+// Needs an X server (run under Xvfb); skipped without one.
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include <GL/gl.h>
 #include <GL/glx.h>
@@ -16,6 +19,7 @@
 namespace {
 
 const int kSize = 64;
+const float white[4] = {1, 1, 1, 1};
 
 int LitPixels(const std::vector<unsigned char> &rgb)
 {
@@ -68,18 +72,31 @@ TEST(ViewerAndCameras, BothContextsDrawWithTheirOwnCaches)
     kelmar::SolidSpec desc;
     desc.fixed = true;
     kelmar::AddSphere(&scene, 5, desc);
+    kelmar::GraphicsPrimitive *extra = kelmar::GraphicsPrimitive::Cylinder(1, 4);
+    auto *graphics = new kelmar::Graphics(extra, white);
+    scene.InsertGP("extra", extra);
+    scene.InsertGraphics("extra", graphics);
     const double pose[4][4] = {{-1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -1, 0}, {0, 0, 60, 1}};
     const int seen = ViewerPicture(universe, pose);
     EXPECT_GT(seen, 100);
-    kelmar::VirtualCamera camera(kSize, kSize, &universe);
+    auto camera = std::make_unique<kelmar::VirtualCamera>(kSize, kSize, &universe);
     std::vector<unsigned char> rgb;
-    ASSERT_TRUE(camera.GetImage1(pose, rgb)) << camera.GetError();
+    ASSERT_TRUE(camera->GetImage1(pose, rgb)) << camera->GetError();
     EXPECT_EQ(glXGetCurrentContext(), viewer);
     EXPECT_EQ(LitPixels(rgb), seen);
     EXPECT_EQ(ViewerPicture(universe, pose), seen);
     kelmar::GLBackend &backend = kelmar::GLBackend::Instance();
-    EXPECT_EQ(backend.ListCount(viewer), 1);
-    EXPECT_EQ(backend.ListCount(camera.GetContext()->key()), 1);
+    void *key = camera->GetContext()->key();
+    auto counts = [&] { return std::vector<int>({backend.ListCount(viewer), backend.ListCount(key)}); };
+    EXPECT_EQ(counts(), std::vector<int>({2, 2}));
+    scene.RemoveGraphics(graphics); // a deleted shape leaves both caches
+    scene.RemoveGP("extra");
+    delete graphics;
+    delete extra;
+    EXPECT_EQ(counts(), std::vector<int>({1, 1}));
+    camera.reset(); // a deleted camera takes its context's cache along
+    EXPECT_EQ(counts(), std::vector<int>({1, 0}));
+    EXPECT_EQ(ViewerPicture(universe, pose), seen); // the cylinder lay inside the ball
 
     backend.ForgetContext(viewer);
     universe.DelScene(&scene);

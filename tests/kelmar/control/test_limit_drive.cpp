@@ -1,13 +1,5 @@
 // Driving a hinge of known inertia: the time-optimal approach against the
 // bang-bang bound, tracking a moving target, PID control, stops and locks.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <memory>
-#include <random>
-#include <string>
-
-#include <kelmar/RbdBody.h>
 
 #include "KelmarTestSupport.h"
 
@@ -15,19 +7,7 @@ namespace {
 
 using namespace kelmartest;
 
-// A wooden disc (r 5 cm, 2 cm thick) turning about its own axis z.
-const char *kWheel = R"(<WORLD><TIMESTEP>0.01</TIMESTEP></WORLD>
-<GEOMETRIES><CYLINDER disc><RADIUS>5</RADIUS><HEIGHT>2</HEIGHT></CYLINDER></GEOMETRIES>
-<SOLID wheel><GEOMETRY_ID>disc</GEOMETRY_ID><MATERIAL>wood</MATERIAL><NOCOLLISION>1</NOCOLLISION></SOLID>
-<HINGE j><SOLID_IDS>wheel, WORLD</SOLID_IDS><AXIS>0, 0, 1</AXIS></HINGE>
-)";
-
-double AxialInertia(kelmar::Solid *solid)
-{
-    double I[3][3];
-    RbdBodyGetInertiaTensor(solid->GetBody(), I);
-    return I[2][2];
-}
+const std::string kDisc = std::string(kWheel) + kWheelHinge;
 
 // Shortest time to move distance d from rest to rest with |speed| <= v and
 // |acceleration| <= a.
@@ -49,10 +29,10 @@ class Approach : public testing::TestWithParam<ApproachCase> {};
 TEST_P(Approach, ArrivesWithinBoundsAndNearTheBangBangTime)
 {
     const ApproachCase c = GetParam();
-    Rig rig(kWheel);
+    Rig rig(kDisc);
     kelmar::Limit *limit = rig.limit("j");
     const double dt = rig.universe.timeStep, vmax = c.fraction * limit->maxSpeed;
-    const double accel = limit->maxForce / AxialInertia(rig.solid("wheel"));
+    const double accel = limit->maxForce / Inertia(rig.solid("wheel"), 2);
     double arrived = -1, overshoot = 0;
     for (int k = 1; k <= 200; ++k) {
         if (c.trial)
@@ -81,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(StepsOfOneRadian, Approach,
 
 TEST(Tracking, AMovingTargetIsFollowedWithLessThanOneStepOfLag)
 {
-    Rig rig(kWheel);
+    Rig rig(kDisc);
     kelmar::Limit *limit = rig.limit("j");
     const double dt = rig.universe.timeStep, w = 2.0;
     for (int k = 1; k <= 150; ++k) {
@@ -98,7 +78,7 @@ TEST(Tracking, AMovingTargetIsFollowedWithLessThanOneStepOfLag)
 // while the integral unwinds the windup of the speed bound, then settles).
 TEST(Control, APidStepResponseSettles)
 {
-    Rig rig(kWheel);
+    Rig rig(kDisc);
     kelmar::Limit *limit = rig.limit("j");
     limit->SetController(new kelmar::PID(10, 0.3, 1));
     for (int k = 0; k < 400; ++k) {
@@ -150,7 +130,7 @@ TEST(Control, TheLawsOfBothControllersOnRampsAndConstants)
 // stop row's softness afterwards.
 TEST(Stops, AJointDrivenIntoItsStopStaysAtIt)
 {
-    Rig rig(kWheel);
+    Rig rig(kDisc);
     kelmar::Limit *limit = rig.limit("j");
     limit->SetLimits(-0.5, 0.5);
     const double dt = rig.universe.timeStep;
@@ -170,7 +150,7 @@ TEST(Stops, AJointDrivenIntoItsStopStaysAtIt)
 // less than 1e-4 rad over 5 s.
 TEST(Stops, ALockHoldsATenthOfItsForce)
 {
-    Rig rig(kWheel);
+    Rig rig(kDisc);
     kelmar::Limit *limit = rig.limit("j");
     RbdBodyID wheel = rig.solid("wheel")->GetBody();
     limit->SetLock(true);

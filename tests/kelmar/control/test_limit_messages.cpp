@@ -1,26 +1,14 @@
 // Refused and clamped commands and bad controller types: the exact
 // messages, each printed once until its condition clears; and the LIMIT
 // element's round trip through a saved status.
-#include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdio>
 #include <functional>
-#include <string>
-
-#include <kelmar/RbdBody.h>
 
 #include "KelmarTestSupport.h"
 
 namespace {
 
 using namespace kelmartest;
-
-const char *kWheel = R"(<WORLD><TIMESTEP>0.01</TIMESTEP></WORLD>
-<GEOMETRIES><CYLINDER disc><RADIUS>5</RADIUS><HEIGHT>2</HEIGHT></CYLINDER></GEOMETRIES>
-<SOLID wheel><GEOMETRY_ID>disc</GEOMETRY_ID><MATERIAL>wood</MATERIAL><NOCOLLISION>1</NOCOLLISION></SOLID>
-)";
-const char *kHinge = "<HINGE j><SOLID_IDS>wheel, WORLD</SOLID_IDS><AXIS>0, 0, 1</AXIS></HINGE>";
 
 // Each row: commands to a hinge j limited to [-1, 1] (their standard error),
 // or an element read beside it (the reader's messages), and all that is said.
@@ -93,11 +81,9 @@ TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
          "E:Unknown controller type, ignored.\n"},
     };
     for (const auto &row : rows) {
-        Rig rig(std::string(kWheel) + kHinge);
+        Rig rig(std::string(kWheel) + kWheelHinge);
         rig.limit("j")->SetLimits(1, -1);
-        std::string said;
-        if (row.element)
-            for (const std::string &m : rig.Load(row.element)) said += m;
+        std::string said = row.element ? Joined(rig.Load(row.element)) : "";
         said += StandardError([&] { row.commands(rig, rig.limit("j")); });
         EXPECT_EQ(said, row.expected) << (row.element ? row.element : "");
     }
@@ -126,7 +112,7 @@ TEST(LimitStatus, ASavedLimitReadsBackAndSavesTheSameText)
     ASSERT_TRUE(original->AutoLock()); // locked and at rest: the lock counts as the joint's own
     const std::string saved = StatusText(nullptr, first.scene);
 
-    Rig second(std::string(kWheel) + kHinge);
+    Rig second(std::string(kWheel) + kWheelHinge);
     LoadStatusText(nullptr, second.scene, saved);
     kelmar::Limit *restored = second.limit("j");
     EXPECT_EQ(StatusText(nullptr, second.scene), saved);

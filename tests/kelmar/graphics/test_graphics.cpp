@@ -1,10 +1,5 @@
 // Drawing through a recording backend: pass rules, the mark colour and the
 // pick line; colour names and generated default colours.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "KelmarTestSupport.h"
 

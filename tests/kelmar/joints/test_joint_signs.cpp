@@ -3,13 +3,6 @@
 // joint rate through the dynamics, the position rises at that rate and the
 // speed reads it; a positive motor speed makes the position rise; a
 // kinematic setting to q reads back q from the dynamics' own measurement.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <string>
-
-#include <kelmar/PxVector.h>
-#include <kelmar/RbdBody.h>
 
 #include "KelmarTestSupport.h"
 

@@ -1,32 +1,12 @@
 // Imports: scale, placement and naming scopes reach what the imported file
 // makes, variables reach its values, and the importer's scope, placement,
 // scale and variables are back afterwards whatever happened inside.
-#include <gtest/gtest.h>
-
-#include <cmath>
-
-#include <kelmar/CdxModel.h>
-#include <kelmar/CdxPrimitives.h>
-#include <kelmar/PxVector.h>
-#include <kelmar/RbdBody.h>
 
 #include "KelmarTestSupport.h"
 
 namespace {
 
-using kelmartest::Rig;
-
-double Mass(const kelmar::Solid *solid)
-{
-    return RbdBodyGetMass(solid->GetBody());
-}
-
-double InertiaXX(const kelmar::Solid *solid)
-{
-    double I[3][3];
-    RbdBodyGetInertiaTensor(solid->GetBody(), I);
-    return I[0][0];
-}
+using namespace kelmartest;
 
 std::string ImportOf(const std::string &part, const std::string &extra)
 {
@@ -60,7 +40,7 @@ TEST(Import, NestedScopesPlacementsAndScalesCompound)
     const kelmar::Solid *small = plain.solid("part.brick");
     EXPECT_NEAR(Mass(small), 0.0008 * 6, 1e-15);
     EXPECT_NEAR(Mass(brick) / Mass(small), 216, 1e-9);
-    EXPECT_NEAR(InertiaXX(brick) / InertiaXX(small), 7776, 1e-6);
+    EXPECT_NEAR(Inertia(brick, 0) / Inertia(small, 0), 7776, 1e-6);
     // In the anchor's frame: the outer import at x = 5, the inner one at
     // y = 10 in outer units (20), the brick at x = 1 in inner units (6).
     const double local[3] = {5 + 6, 20, 0};
@@ -115,40 +95,32 @@ TEST(Import, VariablesReachTheImportedFileAndNamesGetTheirExtension)
 }
 
 // REMOVE inside an imported file removes the scoped name, with its body and
-// model; the importer's own solid of the same bare name stays.
-TEST(Import, RemoveInsideAnImportRemovesTheScopedSolid)
+// model; the importer's own solid of the same bare name stays. Removing a
+// finger's middle link takes the two joints that hold it and the hand's
+// robot along; the rest of the hand stays.
+TEST(Import, RemoveTakesTheScopedSolidWithItsJointsAndRobot)
 {
-    const std::string part = kelmartest::WriteTempScene(
+    const std::string part = WriteTempScene(
         "<PX><GEOMETRIES><SPHERE s><RADIUS>1</RADIUS></SPHERE></GEOMETRIES>"
         "<SOLID base><GEOMETRY_ID>s</GEOMETRY_ID></SOLID><SOLID tip><GEOMETRY_ID>s</GEOMETRY_ID><POS>0, 0, 3</POS>"
         "</SOLID><REMOVE><SOLID>base</SOLID></REMOVE></PX>");
     Rig probe;
     probe.ReadText("<PX><GEOMETRIES><BOX b><SIZE>1, 1, 1</SIZE></BOX></GEOMETRIES>"
-                   "<SOLID base><GEOMETRY_ID>b</GEOMETRY_ID><POS>9, 0, 0</POS></SOLID>"
-                   "<IMPORT arm><NAME>" +
-                   part + "</NAME></IMPORT></PX>");
+                   "<SOLID base><GEOMETRY_ID>b</GEOMETRY_ID><POS>9, 0, 0</POS></SOLID><IMPORT arm><NAME>" +
+                   part + "</NAME></IMPORT><IMPORT h><NAME>" + ExamplePath("hand3.px") +
+                   "</NAME></IMPORT><REMOVE><SOLID>h.finger1_middle</SOLID></REMOVE></PX>");
     std::remove(part.c_str());
+    EXPECT_TRUE(probe.messages.empty());
     EXPECT_EQ(probe.solid("arm.base"), nullptr);
     EXPECT_NE(probe.solid("arm.tip"), nullptr);
     EXPECT_NE(probe.solid("base"), nullptr);
-    EXPECT_EQ(probe.Bodies(), 2);
-    EXPECT_EQ(probe.Models(), 2);
-}
-
-// Removing a finger's middle link takes the two joints that hold it and
-// the hand's robot along; the rest of the hand stays.
-TEST(Import, RemovingALinkTakesItsJointsAndRobotAlong)
-{
-    Rig probe;
-    probe.ReadText("<PX><IMPORT h><NAME>" + kelmartest::ExamplePath("hand3.px") +
-                   "</NAME></IMPORT><REMOVE><SOLID>h.finger1_middle</SOLID></REMOVE></PX>");
-    EXPECT_TRUE(probe.messages.empty());
     EXPECT_EQ(probe.scene.JointCount(), 10 - 2);
     EXPECT_EQ(probe.scene.LookupJoint("h.finger1_mid", false), nullptr);
     EXPECT_NE(probe.scene.LookupJoint("h.finger1", false), nullptr);
     EXPECT_EQ(probe.scene.LookupObject("h.robot", false), nullptr);
-    EXPECT_EQ(probe.scene.ObjectCount(), 9);
-    EXPECT_EQ(probe.Bodies(), 9);
+    EXPECT_EQ(probe.scene.ObjectCount(), 2 + 9); // base, arm.tip and the hand's nine solids left
+    EXPECT_EQ(probe.Bodies(), 2 + 9);
+    EXPECT_EQ(probe.Models(), 2 + 9);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // Every malformed example file gives its exact messages, in order and with
 // their severities, and leaves only whole solids behind: as many bodies and
 // collision models as there are solids, none of a failed import.
-#include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdlib>

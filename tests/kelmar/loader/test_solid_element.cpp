@@ -1,14 +1,6 @@
 // What the tags of a SOLID element do to the solid: freezing and enabling,
 // option bits, the default material, invisible solids, initial velocities
 // turned with the placement, and the variables that fill the values.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <string>
-
-#include <kelmar/CdxModel.h>
-#include <kelmar/CdxPrimitives.h>
-#include <kelmar/RbdBody.h>
 
 #include "KelmarTestSupport.h"
 
@@ -20,56 +12,52 @@ std::string OneSolid(const std::string &tags)
            tags + "</SOLID></PX>";
 }
 
-struct FlagCase {
+const unsigned int kPick = kelmar::Solid::kInteractable;
+
+struct TagCase {
     const char *tags;
     unsigned int sceneOptions;
     bool frozen, enabled;
+    unsigned int options = kPick; // the solid's option bits
+    bool visible = true;
+    int type = 0;
 };
 
-class SolidFlags : public ::testing::TestWithParam<FlagCase> {};
+class SolidTags : public ::testing::TestWithParam<TagCase> {};
 
-TEST_P(SolidFlags, FreezeAndEnableTheBodyAsTheElementSays)
+// Whatever the tags say, a 1 x 2 x 4 box without a material is metal.
+TEST_P(SolidTags, FreezeEnableAndMarkTheSolidAsTheElementSays)
 {
-    const FlagCase &c = GetParam();
+    const TagCase &c = GetParam();
     kelmartest::Rig probe;
     probe.scene.options |= c.sceneOptions;
     probe.ReadText(OneSolid(c.tags));
     const kelmar::Solid *solid = probe.solid("s");
     ASSERT_NE(solid, nullptr);
+    EXPECT_TRUE(probe.messages.empty()) << c.tags;
     EXPECT_EQ(RbdBodyIsFrozen(solid->GetBody()) != 0, c.frozen) << c.tags;
     EXPECT_EQ(RbdBodyIsEnabled(solid->GetBody()) != 0, c.enabled) << c.tags;
+    EXPECT_EQ(solid->GetOptions(), c.options) << c.tags;
+    EXPECT_EQ(solid->IsVisible(), c.visible) << c.tags;
+    EXPECT_EQ(solid->type, c.type) << c.tags;
+    EXPECT_EQ(solid->GetMaterial(), 0);
+    EXPECT_NEAR(RbdBodyGetMass(solid->GetBody()), 0.0078 * 8, 1e-15);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, SolidFlags,
-    ::testing::Values(FlagCase{"", 0, false, true}, FlagCase{"<FROZEN>1</FROZEN>", 0, true, false},
-                      FlagCase{"<FROZEN>1</FROZEN><DYNAMIC>1</DYNAMIC>", 0, true, false},
-                      FlagCase{"<DYNAMIC>0</DYNAMIC>", 0, true, false},
-                      FlagCase{"", kelmar::Scene::kCreateDisabled, false, false},
-                      FlagCase{"<BODY><ENABLED>1</ENABLED></BODY>", kelmar::Scene::kCreateDisabled, false, true},
-                      FlagCase{"<BODY><ENABLED>0</ENABLED></BODY>", 0, false, false},
-                      FlagCase{"<FROZEN>1</FROZEN><BODY><ENABLED>1</ENABLED></BODY>", 0, true, false}));
-
-TEST(SolidElement, DefaultsOptionsAndInvisibleSolids)
-{
-    kelmartest::Rig probe;
-    probe.ReadText("<PX><GEOMETRIES><BOX g><SIZE>1, 2, 4</SIZE></BOX></GEOMETRIES>"
-                   "<SOLID plain><GEOMETRY_ID>g</GEOMETRY_ID></SOLID>"
-                   "<SOLID hidden><GEOMETRY_ID>g</GEOMETRY_ID><GRAPHICSPRIM>NOGRAPHICS</GRAPHICSPRIM>"
-                   "<INTERACTABLE>0</INTERACTABLE><COLLISION_TYPE>3</COLLISION_TYPE></SOLID>"
-                   "<SOLID shown><GEOMETRY_ID>g</GEOMETRY_ID><DRAWCONTACTS>1</DRAWCONTACTS></SOLID></PX>");
-    const kelmar::Solid *plain = probe.solid("plain"), *hidden = probe.solid("hidden"), *shown = probe.solid("shown");
-    ASSERT_TRUE(plain && hidden && shown);
-    EXPECT_EQ(plain->GetMaterial(), 0); // metal
-    EXPECT_NEAR(RbdBodyGetMass(plain->GetBody()), 0.0078 * 8, 1e-15);
-    EXPECT_TRUE(plain->IsVisible());
-    EXPECT_EQ(plain->GetOptions(), kelmar::Solid::kInteractable);
-    EXPECT_FALSE(hidden->IsVisible());
-    EXPECT_EQ(hidden->GetOptions(), 0u);
-    EXPECT_EQ(hidden->type, 3);
-    EXPECT_EQ(shown->GetOptions(), kelmar::Solid::kDrawContacts); // exactly 0x01
-    EXPECT_TRUE(probe.messages.empty());
-}
+    Table, SolidTags,
+    ::testing::Values(TagCase{"", 0, false, true}, TagCase{"<FROZEN>1</FROZEN>", 0, true, false},
+                      TagCase{"<FROZEN>1</FROZEN><DYNAMIC>1</DYNAMIC>", 0, true, false},
+                      TagCase{"<DYNAMIC>0</DYNAMIC>", 0, true, false},
+                      TagCase{"", kelmar::Scene::kCreateDisabled, false, false},
+                      TagCase{"<BODY><ENABLED>1</ENABLED></BODY>", kelmar::Scene::kCreateDisabled, false, true},
+                      TagCase{"<BODY><ENABLED>0</ENABLED></BODY>", 0, false, false},
+                      TagCase{"<FROZEN>1</FROZEN><BODY><ENABLED>1</ENABLED></BODY>", 0, true, false},
+                      TagCase{"<GRAPHICSPRIM>NOGRAPHICS</GRAPHICSPRIM><INTERACTABLE>0</INTERACTABLE>"
+                              "<COLLISION_TYPE>3</COLLISION_TYPE>",
+                              0, false, true, 0, false, 3},
+                      TagCase{"<DRAWCONTACTS>1</DRAWCONTACTS>", 0, false, true,
+                              kelmar::Solid::kDrawContacts /* only */}));
 
 // A density too large for the toolkit's mass range: the toolkit keeps the
 // body's mass and inertia, and the solid's element says so as a load

@@ -1,15 +1,11 @@
 // Transform tags: one pose written as TM, as ROT + POS, as QUAT + POS and as
 // EULER + POS gives one matrix, and with several tags given the stronger
-// one wins (TM, then ROT, then QUAT, then EULER).
-#include <gtest/gtest.h>
+// one wins (TM, then ROT, then QUAT, then EULER); Euler angles and position
+// taken from a pose give it back.
 
-#include <cmath>
-#include <cstdio>
-#include <random>
-#include <string>
+#include <utility>
 
-#include <kelmar/PxMath.h>
-#include <kelmar/PxVector.h>
+#include <kelmar/Transform.h>
 
 #include "KelmarTestSupport.h"
 
@@ -66,15 +62,10 @@ std::string Solid(const std::string &id, const std::string &tags)
     return "<SOLID " + id + "><GEOMETRY_ID>g</GEOMETRY_ID><FROZEN>1</FROZEN>" + tags + "</SOLID>";
 }
 
-double Distance(const kelmar::Solid *a, const kelmar::Solid *b)
-{
-    double d = 0;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) d = std::fmax(d, std::fabs(a->GetTM()[i][j] - b->GetTM()[i][j]));
-    return d;
-}
-
-TEST(TransformTags, OnePoseGivenFourWaysIsOneMatrix)
+// Each solid of a pose given four ways must read the matrix of its TM
+// twin. With several tags, each carrying a pose of its own, the pose read
+// shows which tag won.
+TEST(TransformTags, OnePoseGivenFourWaysIsOneMatrixAndTheStrongestTagWins)
 {
     std::mt19937 rng(7);
     std::string text = "<PX><GEOMETRIES><SPHERE g><RADIUS>1</RADIUS></SPHERE></GEOMETRIES>";
@@ -86,44 +77,37 @@ TEST(TransformTags, OnePoseGivenFourWaysIsOneMatrix)
                 Solid("quat" + n, Tag("QUAT", pose.q, 4) + pos) +
                 Solid("euler" + n, Tag("EULER", pose.euler, 3) + pos);
     }
-    kelmartest::Rig probe;
-    probe.ReadText(text + "</PX>");
-    EXPECT_TRUE(probe.messages.empty());
-    for (int k = 0; k < poses; ++k) {
-        const std::string n = std::to_string(k);
-        const kelmar::Solid *tm = probe.solid(("tm" + n).c_str());
-        ASSERT_NE(tm, nullptr);
-        for (const char *kind : {"rot", "quat", "euler"})
-            EXPECT_LT(Distance(tm, probe.solid((kind + n).c_str())), 1e-12) << kind << n;
-    }
-}
-
-// Each tag carries a pose of its own, so the pose read shows which tag won.
-TEST(TransformTags, TheStrongestTagWins)
-{
-    std::mt19937 rng(11);
     const Pose a = RandomPose(rng), b = RandomPose(rng), c = RandomPose(rng), d = RandomPose(rng);
     const std::string rotB = Tag("ROT", &b.r[0][0], 9), quatC = Tag("QUAT", c.q, 4),
-                      eulerD = Tag("EULER", d.euler, 3);
+                      eulerD = Tag("EULER", d.euler, 3), posA = Tag("POS", a.p, 3);
     const double sheared[16] = {1, 0.5, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     const double squashed[9] = {2, 0, 0, 0, 1, 0, 0, 0, 1};
-    const std::string posA = Tag("POS", a.p, 3);
+    text += Solid("a", TmTag(a)) + Solid("a_tm_over_all", posA + rotB + quatC + eulerD + TmTag(a)) +
+            Solid("b", rotB + posA) + Solid("b_rot_over_quat_euler", eulerD + quatC + rotB + posA) +
+            Solid("c", quatC + posA) + Solid("c_quat_over_euler", eulerD + quatC + posA) +
+            Solid("c_bad_rot_falls_to_quat", Tag("ROT", squashed, 9) + quatC + posA) + Solid("d", eulerD + posA) +
+            Solid("d_bad_tm_falls_to_euler", Tag("TM", sheared, 16) + eulerD + posA);
     kelmartest::Rig probe;
-    probe.ReadText("<PX><GEOMETRIES><SPHERE g><RADIUS>1</RADIUS></SPHERE></GEOMETRIES>" + Solid("a", TmTag(a)) +
-                   Solid("a_tm_over_all", posA + rotB + quatC + eulerD + TmTag(a)) + Solid("b", rotB + posA) +
-                   Solid("b_rot_over_quat_euler", eulerD + quatC + rotB + posA) + Solid("c", quatC + posA) +
-                   Solid("c_quat_over_euler", eulerD + quatC + posA) +
-                   Solid("c_bad_rot_falls_to_quat", Tag("ROT", squashed, 9) + quatC + posA) +
-                   Solid("d", eulerD + posA) +
-                   Solid("d_bad_tm_falls_to_euler", Tag("TM", sheared, 16) + eulerD + posA) + "</PX>");
-    for (const char *pair : {"a_tm_over_all", "b_rot_over_quat_euler", "c_quat_over_euler", "c_bad_rot_falls_to_quat",
-                             "d_bad_tm_falls_to_euler"}) {
-        const char reference[2] = {pair[0], 0};
-        const kelmar::Solid *solid = probe.solid(pair);
-        ASSERT_NE(solid, nullptr) << pair;
-        EXPECT_LT(Distance(solid, probe.solid(reference)), 1e-12) << pair;
-    }
+    probe.ReadText(text + "</PX>");
     EXPECT_EQ(probe.messages.size(), 2u); // the bad ROT and the bad TM
+    std::vector<std::pair<std::string, std::string>> twins = {{"a_tm_over_all", "a"},
+                                                              {"b_rot_over_quat_euler", "b"},
+                                                              {"c_quat_over_euler", "c"},
+                                                              {"c_bad_rot_falls_to_quat", "c"},
+                                                              {"d_bad_tm_falls_to_euler", "d"}};
+    for (int k = 0; k < poses; ++k)
+        for (const char *kind : {"rot", "quat", "euler"})
+            twins.emplace_back(kind + std::to_string(k), "tm" + std::to_string(k));
+    for (const auto &twin : twins) {
+        const kelmar::Solid *solid = probe.solid(twin.first.c_str()), *tm = probe.solid(twin.second.c_str());
+        ASSERT_TRUE(solid && tm) << twin.first;
+        EXPECT_LT(kelmartest::MaxDifference(solid->GetTM(), tm->GetTM()), 1e-12) << twin.first;
+        // The Euler angles and position of a pose make the same pose again.
+        double euler[3], p[3], back[4][4];
+        kelmar::EulerAndPosFromTM(tm->GetTM(), euler, p);
+        kelmar::TMFromEulerAndPos(back, euler, p);
+        EXPECT_LT(kelmartest::MaxDifference(back, tm->GetTM()), 1e-12) << twin.second;
+    }
 }
 
 // The rigid-transform test of TM is 1e-5: a TM rounded to six digits is

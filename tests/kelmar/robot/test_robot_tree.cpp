@@ -1,16 +1,6 @@
 // Robot trees: the joint order of a branched hand, loops cut by depth,
 // frozen robots, forward kinematics of a DH arm against an independent
 // product of DH frames, step-controlled moves, contacts of a whole robot.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <memory>
-#include <random>
-#include <string>
-#include <vector>
-
-#include <kelmar/PxVector.h>
-#include <kelmar/RbdBody.h>
 
 #include "KelmarTestSupport.h"
 

@@ -1,13 +1,6 @@
 // Friction on an inclined wooden plane at the universe's defaults: static
 // friction holds a block still, dynamic friction sets the sliding
 // acceleration, and without switching the pair's coefficient decides.
-#include <gtest/gtest.h>
-
-#include <cmath>
-
-#include <kelmar/PxVector.h>
-#include <kelmar/RbdBody.h>
-#include <kelmar/RbdWorld.h>
 
 #include "KelmarTestSupport.h"
 
@@ -56,39 +49,33 @@ struct Slope {
     double theta = 0;
 };
 
-// tan 20 degrees = 0.36 < mu_s = 0.4: the block must not creep, asleep or kept awake.
-TEST(Friction, BlockOnTwentyDegreeSlopeStaysPut)
+// Below the angle of repose (tan 20 degrees = 0.36 < mu_s = 0.4) the block
+// must not creep, asleep or kept awake. Sliding at 30 degrees, a = g (sin -
+// mu cos): with switching the contact slides at mu_d = 0.3 x 0.4; without
+// it keeps the pair's normal-force friction, the static coefficient along
+// the primary direction, which on this slope is the downhill direction.
+TEST(Friction, ABlockOnASlopeHoldsOrSlidesAtTheCoefficientOfItsMode)
 {
-    for (int autoDisable = 1; autoDisable >= 0; --autoDisable) {
-        Slope slope(20);
-        RbdWorldSetAutoDisable(slope.universe.GetWorld(), autoDisable);
+    const struct {
+        double degrees;
+        unsigned int clearOptions;
+        int autoDisable;
+        double mu; // sliding; 0: held
+    } rows[] = {{20, 0, 1, 0}, {20, 0, 0, 0}, {30, 0, 1, 0.12}, {30, kelmar::Universe::kFrictionSwitching, 1, 0.4}};
+    for (const auto &row : rows) {
+        Slope slope(row.degrees, row.clearOptions);
+        RbdWorldSetAutoDisable(slope.universe.GetWorld(), row.autoDisable);
         slope.Run(0.5);
         double before[3], after[3];
         slope.solid->GetPosition(before);
-        slope.Run(5.0);
-        slope.solid->GetPosition(after);
-        EXPECT_LT(PxV3Distance(before, after), 0.01) << "drift in cm, auto-disable " << autoDisable;
-    }
-}
-
-// Sliding at 30 degrees: a = g (sin - mu cos). With switching the contact
-// slides at mu_d = 0.3 x 0.4; without it keeps the pair's normal-force
-// friction, the static coefficient along the primary direction, which on
-// this slope is the downhill direction.
-TEST(Friction, BlockOnThirtyDegreeSlopeSlidesAtTheCoefficientOfItsMode)
-{
-    const struct {
-        unsigned int clearOptions;
-        double mu;
-    } modes[] = {{0, 0.12}, {kelmar::Universe::kFrictionSwitching, 0.4}};
-    for (const auto &mode : modes) {
-        Slope slope(30, mode.clearOptions);
-        slope.Run(0.5);
         const double v0 = slope.SlopeSpeed();
-        slope.Run(1.0);
-        const double a = slope.SlopeSpeed() - v0;
-        const double expected = kGravity * (std::sin(slope.theta) - mode.mu * std::cos(slope.theta));
-        EXPECT_NEAR(a, expected, 0.02 * expected) << "mu " << mode.mu;
+        slope.Run(row.mu ? 1.0 : 5.0);
+        slope.solid->GetPosition(after);
+        const double expected = kGravity * (std::sin(slope.theta) - row.mu * std::cos(slope.theta));
+        if (row.mu)
+            EXPECT_NEAR(slope.SlopeSpeed() - v0, expected, 0.02 * expected) << "mu " << row.mu;
+        else
+            EXPECT_LT(PxV3Distance(before, after), 0.01) << "drift in cm, auto-disable " << row.autoDisable;
     }
 }
 

@@ -1,16 +1,8 @@
 // The material table, contact parameters of material pairs, and the
 // messages of the MATERIAL and MATERIALPAIR status elements.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <string>
-#include <vector>
 
 #include <kelmar/CdxFrame.h>
-#include <kelmar/CdxPrimitives.h>
-#include <kelmar/CdxModel.h>
 #include <kelmar/RbdContact.h>
-#include <kelmar/RbdWorld.h>
 
 #include "KelmarTestSupport.h"
 
@@ -72,31 +64,31 @@ TEST(Materials, EveryMessageOfMaterialAndMaterialPairIsExact)
     }
 }
 
-TEST(Materials, PairElementsSetTheirParametersWithTheFrictionModelTheyImply)
+// The built-in pairs combine their materials: restitution multiplies,
+// softness averages, and the dynamic coefficient is 0.3 of the static one.
+// Pair elements set their parameters with the friction model they imply,
+// and the contact type follows the friction switches.
+TEST(Materials, ContactParametersOfBuiltInAndLoadedPairs)
 {
     Universe u;
     EXPECT_TRUE(LoadUniverse(u, "<MATERIALPAIR><IDS>wood, metal</IDS><FORCES>2, 3</FORCES></MATERIALPAIR>"
                                 "<MATERIALPAIR><IDS>0, 0</IDS><FORCE>2</FORCE></MATERIALPAIR>"
                                 "<MATERIALPAIR><IDS>1, 1</IDS><MU>0.5, 0.25</MU></MATERIALPAIR>")
                     .empty());
-    EXPECT_EQ(u.GetContactParameter(3, 0, kelmar::kPrimaryFrictionForce), 2);
-    EXPECT_EQ(u.GetContactParameter(3, 0, kelmar::kSecondaryFrictionForce), 3);
+    const struct {
+        int a, b;
+        kelmar::tContactParameter parameter;
+        double value;
+    } rows[] = {{0, 4, kelmar::kStaticFriction, 1.0},       {0, 4, kelmar::kDynamicFriction, 0.3},
+                {4, 0, kelmar::kSoftness, 0.0050005},       {3, 3, kelmar::kRestitution, 0.0001},
+                {3, 3, kelmar::kDynamicFriction, 0.12},     {3, 0, kelmar::kPrimaryFrictionForce, 2},
+                {3, 0, kelmar::kSecondaryFrictionForce, 3}, {0, 0, kelmar::kSecondaryFrictionForce, 2},
+                {1, 1, kelmar::kDynamicFriction, 0.25}};
+    for (const auto &row : rows)
+        EXPECT_DOUBLE_EQ(u.GetContactParameter(row.a, row.b, row.parameter), row.value)
+            << row.a << ", " << row.b << ": " << row.parameter;
     EXPECT_EQ(RbdContactParamsGetFrictionModel(u.GetContactParameters(0, 3)), 0);
-    EXPECT_EQ(u.GetContactParameter(0, 0, kelmar::kSecondaryFrictionForce), 2);
-    EXPECT_EQ(u.GetContactParameter(1, 1, kelmar::kDynamicFriction), 0.25);
     EXPECT_EQ(RbdContactParamsGetFrictionModel(u.GetContactParameters(1, 1)), 1);
-}
-
-// The built-in pairs combine their materials: restitution multiplies,
-// softness averages, and the dynamic coefficient is 0.3 of the static one.
-TEST(Materials, BuiltInPairsAndFrictionSwitchesOfTheContactType)
-{
-    Universe u;
-    EXPECT_EQ(u.GetContactParameter(0, 4, kelmar::kStaticFriction), 1.0);
-    EXPECT_DOUBLE_EQ(u.GetContactParameter(0, 4, kelmar::kDynamicFriction), 0.3);
-    EXPECT_DOUBLE_EQ(u.GetContactParameter(4, 0, kelmar::kSoftness), 0.0050005);
-    EXPECT_DOUBLE_EQ(u.GetContactParameter(3, 3, kelmar::kRestitution), 0.0001);
-    EXPECT_DOUBLE_EQ(u.GetContactParameter(3, 3, kelmar::kDynamicFriction), 0.12);
     u.SetContactParameter(2, 3, kelmar::kFrictionForces, 0);
     EXPECT_EQ(RbdContactParamsGetType(u.GetContactParameters(2, 3)), 0);
     u.SetContactParameter(2, 3, kelmar::kStaticFriction, 0.5);
@@ -137,47 +129,49 @@ TEST(Materials, BadIndexThrowsAndChangesNothing)
     EXPECT_EQ(softness[8], 0.0001); // beyond the built-in materials
 }
 
+// A ball falling in a universe of its own with room for models.
+struct Falling {
+    explicit Falling(int models) : universe(0, 0, models)
+    {
+        universe.AddScene(&scene);
+        RbdWorldSetGravity(universe.GetWorld(), 0, 0, -kelmartest::kGravity);
+        ball = kelmar::AddSphere(&scene, 1, kelmar::SolidSpec());
+    }
+    ~Falling() { universe.DelScene(&scene); }
+    double Height() const
+    {
+        double p[3];
+        ball->GetPosition(p);
+        return p[2];
+    }
+    Universe universe;
+    kelmar::Scene scene;
+    kelmar::Solid *ball;
+};
+
 TEST(Universe, PauseStopsTheClockAndASecondUniverseGrowsTheCollisionLibrary)
 {
-    Universe first(0, 0, 50);
-    kelmar::Scene a;
-    first.AddScene(&a);
-    RbdWorldSetGravity(first.GetWorld(), 0, 0, -kelmartest::kGravity);
-    kelmar::SolidSpec desc;
-    kelmar::Solid *ball = kelmar::AddSphere(&a, 1, desc);
-    first.AddOptions(Universe::kPause);
-    first.step();
-    EXPECT_EQ(first.time, 0.0);
-    first.ClearOptions(Universe::kPause);
+    Falling first(50);
+    first.universe.AddOptions(Universe::kPause);
+    first.universe.step();
+    EXPECT_EQ(first.universe.time, 0.0);
+    first.universe.ClearOptions(Universe::kPause);
     const int before = CdxGetModelCapacity();
     {
-        Universe second(0, 0, 5000);
+        Falling second(5000);
         EXPECT_GE(CdxGetModelCapacity(), 2 * (50 + 5000));
         EXPECT_GE(CdxGetModelCapacity(), before);
-        kelmar::Scene b;
-        second.AddScene(&b);
-        kelmar::AddSphere(&b, 1, desc);
-        second.step();
-        first.step();
-        second.DelScene(&b);
+        second.universe.step();
+        first.universe.step();
     }
-    first.step();
+    first.universe.step();
     // The first universe's ball fell exactly as in a universe on its own.
-    Universe alone(0, 0, 50);
-    kelmar::Scene c;
-    alone.AddScene(&c);
-    RbdWorldSetGravity(alone.GetWorld(), 0, 0, -kelmartest::kGravity);
-    kelmar::Solid *twin = kelmar::AddSphere(&c, 1, desc);
-    alone.step();
-    alone.step();
-    double p[3], q[3];
-    ball->GetPosition(p);
-    twin->GetPosition(q);
-    EXPECT_LT(p[2], 0.0);
-    EXPECT_EQ(p[2], q[2]);
-    EXPECT_EQ(CdxSphereGetRadius(CdxModelGetGeometry(ball->GetModel())), 1.0);
-    alone.DelScene(&c);
-    first.DelScene(&a);
+    Falling alone(50);
+    alone.universe.step();
+    alone.universe.step();
+    EXPECT_LT(first.Height(), 0.0);
+    EXPECT_EQ(first.Height(), alone.Height());
+    EXPECT_EQ(CdxSphereGetRadius(CdxModelGetGeometry(first.ball->GetModel())), 1.0);
 }
 
 } // namespace

@@ -1,13 +1,6 @@
 // Dragging a solid with the mouse spring: k = 25 m, c = 2.8 m, gravity
 // compensated, so the grabbed point behaves like a damped oscillator with
 // w = 5 rad/s and damping ratio 0.28.
-#include <gtest/gtest.h>
-
-#include <cmath>
-
-#include <kelmar/PxVector.h>
-#include <kelmar/RbdBody.h>
-#include <kelmar/RbdWorld.h>
 
 #include "KelmarTestSupport.h"
 
@@ -15,19 +8,17 @@ namespace {
 
 using namespace kelmartest;
 
-struct Picked {
+struct Picked : Rig {
     Picked()
     {
         RbdWorldSetGravity(universe.GetWorld(), 0, 0, -kGravity);
         RbdWorldSetAutoDisable(universe.GetWorld(), 0);
         universe.timeStep = 0.002;
-        universe.AddScene(&scene);
         kelmar::SolidSpec desc;
         desc.name = "ball";
         desc.mass = 1.0;
         ball = kelmar::AddSphere(&scene, 5, desc);
     }
-    ~Picked() { universe.DelScene(&scene); }
     // The ray runs down the z axis: the grabbed point is the ball's top,
     // and the pull passes through its centre.
     void Drag(double height, double seconds)
@@ -46,8 +37,6 @@ struct Picked {
         return p[2] + 5;
     }
 
-    kelmar::Universe universe;
-    kelmar::Scene scene;
     kelmar::Solid *ball = nullptr;
 };
 

@@ -4,17 +4,12 @@
 // solids with contacts, hinges with stops, PID and linear controllers, a
 // spring, and a robot commanded between the steps; its islands are solved
 // by pivoting, or all of them by the sweeps meant for large islands.
-#include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <memory>
 #include <new>
-#include <string>
-#include <vector>
 
 #include <kelmar/PxMemory.h>
 #include <kelmar/RbdLcs.h>
-#include <kelmar/RbdWorld.h>
 
 #include "common/AllocationCounter.h"
 #include "KelmarTestSupport.h"

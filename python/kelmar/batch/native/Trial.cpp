@@ -58,6 +58,7 @@ krun::Options GraspOptions(const TrialSettings &trial)
     o.graspRobot = trial.robot;
     o.graspTarget = trial.target;
     o.graspRadius = trial.radius;
+    o.graspThreshold = trial.threshold;
     o.somFile = trial.somFile;
     return o;
 }

@@ -19,8 +19,9 @@ struct TrialSettings {
     std::string grasp = "ballwrap";                             // ballwrap, orb, contact, contact0 or som
     std::string robot;                                          // the hand (empty: the first robot that branches)
     std::string target;                                         // the object (empty: a solid named ...ball)
-    double radius = 4.7; // cm: what the ball wraps keep around the target's centre
-    std::string somFile; // the SOM grasp's map
+    double radius = 4.7;     // cm: what the ball wraps keep around the target's centre
+    double threshold = 0.05; // rad: how near its aim the ball wrap leaves a link for the next
+    std::string somFile;     // the SOM grasp's map
     int steps = 0;
 };
 

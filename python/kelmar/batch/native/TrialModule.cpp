@@ -29,7 +29,7 @@ py::dict Measures(const kbatch::TrialResult &r)
 
 py::dict Run(const std::string &scene, const std::vector<std::pair<std::string, std::string>> &variables,
              const std::string &grasp, int steps, double radius, const std::string &robot, const std::string &target,
-             const std::string &somFile)
+             const std::string &somFile, double threshold)
 {
     kbatch::TrialSettings trial;
     trial.scene = scene;
@@ -37,6 +37,7 @@ py::dict Run(const std::string &scene, const std::vector<std::pair<std::string, 
     trial.grasp = grasp;
     trial.steps = steps;
     trial.radius = radius;
+    trial.threshold = threshold;
     trial.robot = robot;
     trial.target = target;
     trial.somFile = somFile;
@@ -56,6 +57,7 @@ PYBIND11_MODULE(_trial, m)
     m.doc() = "One grasp trial in a universe of its own (the native part of kelmar.batch).";
     m.def("run", &Run, py::arg("scene"), py::arg("variables"), py::arg("grasp"), py::arg("steps"),
           py::arg("radius") = 4.7, py::arg("robot") = "", py::arg("target") = "", py::arg("som_file") = "",
+          py::arg("threshold") = 0.05,
           "Loads the scene file with the (name, value) variables, steps it with the grasp controller and returns "
           "the grasp's measures; raises RuntimeError with the loader's messages when the scene does not load.");
 }

@@ -1,0 +1,112 @@
+// A pivoting solve that starts with every row free begins with the
+// unconstrained solution, where a hand squeezing an object is at its
+// worst: with its motors free, each link is held by six rows of its own
+// and by its contacts as well, rows that depend on each other, and the
+// impulses run to tens of thousands of times the motors' bounds. From
+// there the pivoting needs hundreds of iterations, and may not find its
+// way at all. But from one step to the next a grip hardly changes: the
+// motors at their bounds stay there, and so do the contacts that push
+// nothing and the friction that slides. So those rows start held, and a
+// resting grip is solved in one or two iterations.
+//
+// A contact's rows are rebuilt every step with new directions, so its
+// last force (kept in its record) is read along them. A contact whose
+// force along its new normal is not positive (it separated last step, or
+// it is new and has no force yet) starts held at zero: a contact that
+// pushes nothing but starts free pulls its links together through the
+// unconstrained solution, and every such contact cost a pair of pivots.
+// Its friction rows start held at a bound their last force reaches to
+// within kAtFrictionBound; friction proportional to the normal force has
+// no bounds yet when the solve starts, and starts free.
+#include "solver/RbdLcsSeed.h"
+
+#include <math.h>
+#include "joints/RbdConstraintRecord.h"
+#include "solver/RbdLcsSolver.h"
+#include "solver/RbdLcsTiles.h"
+
+namespace lcs {
+
+namespace {
+
+// Of a bound's size: an impulse this close to a bound sits at it.
+const PxReal kAtBound = 1e-9;
+
+// The same for friction rows: their bounds follow the normal force, which
+// changes a little from step to step, and their directions turn with the
+// normal. A row seeded at a bound it should leave costs one pivot.
+const PxReal kAtFrictionBound = 1e-3;
+
+int32_t stateAt(PxReal impulse, PxReal lo, PxReal hi)
+{
+    if (isfinite(lo) && lo > -RBD_REAL_MAX && fabs(impulse - lo) <= kAtBound * fabs(lo)) return kLcpAtLower;
+    if (isfinite(hi) && hi < RBD_REAL_MAX && fabs(impulse - hi) <= kAtBound * fabs(hi)) return kLcpAtUpper;
+    return kLcpFree;
+}
+
+// A friction row's: at a bound its impulse reaches, or passes when the
+// normal force (and with it the bound) fell since.
+int32_t frictionStateAt(PxReal impulse, PxReal lo, PxReal hi)
+{
+    if (hi > 0.0 && impulse >= hi * (1.0 - kAtFrictionBound)) return kLcpAtUpper;
+    if (lo < 0.0 && impulse <= lo * (1.0 - kAtFrictionBound)) return kLcpAtLower;
+    return kLcpFree;
+}
+
+int seedConstraint(PartitionRows &rows, int c, const RbdBaseConstraint *record, PxReal h)
+{
+    int first = rows.layout.firstRow[c], held = 0;
+    for (int r = 0; r < rows.layout.rows[c] && r < RBD_CONSTRAINT_LAMBDA_COUNT; ++r) {
+        if (record->lambda[r] == RBD_LAMBDA_END_MARKER) break;
+        int i = first + r;
+        if (rows.frictionRef[i] >= 0) continue;
+        rows.state[i] = stateAt(h * record->lambda[r], rows.lo[i], rows.hi[i]);
+        held += rows.state[i] != kLcpFree;
+    }
+    return held;
+}
+
+// Impulse of a contact's row i from the contact's last force: the force on
+// the side that has a body, along that side's linear Jacobian.
+PxReal contactImpulse(const PartitionRows &rows, int i, const RbdBaseConstraint *record, PxReal h)
+{
+    int side = record->solverBody[0] ? 0 : 1;
+    PxReal along = 0.0;
+    for (int k = 0; k < 3; ++k) along += rows.J[tileIndex(i, 6 * side + k)] * record->force[side][k];
+    return h * along;
+}
+
+// A contact's first row is its normal row, the others its friction rows.
+int seedContact(PartitionRows &rows, int c, const RbdBaseConstraint *record, PxReal h)
+{
+    int first = rows.layout.firstRow[c], held = 0;
+    for (int r = 0; r < rows.layout.rows[c]; ++r) {
+        int i = first + r;
+        if (rows.frictionRef[i] >= 0) continue;
+        PxReal impulse = contactImpulse(rows, i, record, h);
+        if (r == 0)
+            rows.state[i] = impulse <= 0.0 && rows.lo[i] == 0.0 ? kLcpAtLower : kLcpFree;
+        else
+            rows.state[i] = frictionStateAt(impulse, rows.lo[i], rows.hi[i]);
+        held += rows.state[i] != kLcpFree;
+    }
+    return held;
+}
+
+} // namespace
+
+int seedStates(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h)
+{
+    for (int i = 0; i < rows.layout.rowCount; ++i) rows.state[i] = kLcpFree;
+    if (!records) return 0;
+    int held = 0;
+    for (int c = 0; c < rows.layout.constraintCount; ++c) {
+        const RbdBaseConstraint *record = records[c];
+        if (!record) continue;
+        held += record->typeId == RBD_TYPE_CONTACT ? seedContact(rows, c, record, h)
+                                                   : seedConstraint(rows, c, record, h);
+    }
+    return held;
+}
+
+} // namespace lcs

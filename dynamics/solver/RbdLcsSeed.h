@@ -1,0 +1,24 @@
+// The active set a pivoting solve starts from, seeded from the last step.
+#ifndef KELMAR_DYNAMICS_RBDLCSSEED_H
+#define KELMAR_DYNAMICS_RBDLCSSEED_H
+
+#include <kelmar/PxTypes.h>
+#include "solver/RbdLcsBaseFunctions.h"
+
+struct RbdBaseConstraint;
+
+namespace lcs {
+
+// Sets every row's state: a joint row (a motor, a stop, a lock) whose
+// force of the last step, kept in its constraint record, times h sits at
+// one of the bounds it has now (impulses, as the solve reads them) starts
+// held there; so does a contact's normal row when its last force along the
+// new normal is not positive (held at zero), and a contact's box friction
+// row when its last force reaches a bound. Every other row starts free.
+// Returns the rows held.
+// records: the island's constraint records in row-list order (null: none).
+int seedStates(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h);
+
+} // namespace lcs
+
+#endif

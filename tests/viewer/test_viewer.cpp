@@ -1,0 +1,271 @@
+// The viewer on the grasp scene, driven by synthetic events: the pick ray
+// through a pixel, Ctrl-drag, every key of the table, timer stepping, and
+// what is drawn where VTK's camera math puts it.
+#include <cmath>
+#include <cstdio>
+
+#include <vtkCallbackCommand.h>
+#include <vtkMath.h>
+
+#include "CameraViewport.h"
+#include "PickRay.h"
+#include "ViewerTestSupport.h"
+
+namespace {
+
+using viewertest::ViewedScene;
+
+// For both projections, a point on the ball's surface facing the camera
+// (turned off the line of sight, so that the ray misses the centre): the
+// ray through its pixel hits the ball there (within 1 mm), its ends lie on
+// the near and far clipping planes, and it runs from the eye (perspective)
+// or along the view (parallel); the style's ray is the one through the
+// event position.
+TEST_F(ViewedScene, ThePickRayThroughAPixelHitsTheBallWhereItWasProjected)
+{
+    for (bool parallel : {false, true}) {
+        SCOPED_TRACE(parallel ? "parallel" : "perspective");
+        double c[3], point[3], display[2], start[3], end[3], hit[3], n[3], position[3], range[2], d[3], off[3];
+        Ball()->GetPosition(c);
+        const double eye[3] = {c[0] + 20, c[1] - 35, c[2] + 25};
+        Look(eye, c, parallel);
+        for (int i = 0; i < 3; ++i) point[i] = eye[i] - c[i];
+        vtkMath::Normalize(point);
+        point[0] += 0.6, point[2] += 0.5;
+        vtkMath::Normalize(point);
+        for (int i = 0; i < 3; ++i) point[i] = c[i] + 4 * point[i]; // cm: the ball's radius
+        ToDisplay(point, display);
+        ASSERT_TRUE(kelmar::PickRay(host->GetRenderer(), display[0], display[1], start, end));
+        EXPECT_EQ(universe->PickSolid(start, end, hit), Ball());
+        EXPECT_LT(std::sqrt(vtkMath::Distance2BetweenPoints(hit, point)), 0.1);
+        camera->GetPosition(position);
+        camera->GetDirectionOfProjection(n);
+        camera->GetClippingRange(range);
+        EXPECT_NEAR(vtkMath::Dot(start, n) - vtkMath::Dot(position, n), range[0], 1e-6);
+        EXPECT_NEAR(vtkMath::Dot(end, n) - vtkMath::Dot(position, n), range[1], 1e-6);
+        for (int i = 0; i < 3; ++i) d[i] = end[i] - start[i], point[i] = parallel ? n[i] : position[i] - start[i];
+        vtkMath::Normalize(d);
+        vtkMath::Cross(d, point, off);
+        EXPECT_LT(vtkMath::Norm(off), 1e-6);
+        interactor->SetEventInformation(int(display[0]), int(display[1]));
+        ASSERT_TRUE(viewer->GetStyle()->GetPickRay(point, hit));
+        ASSERT_TRUE(kelmar::PickRay(host->GetRenderer(), int(display[0]), int(display[1]), start, end));
+        for (int i = 0; i < 3; ++i) EXPECT_DOUBLE_EQ(point[i], start[i]) << i;
+    }
+}
+
+// A plain press on the ball grabs nothing. Ctrl and the left button on it,
+// then 200 px up (about 11 cm at the ball) in 30 moves and held for 70
+// more, the simulation stepping with every move (0.5 s for the picking
+// spring, 5 rad/s): the ball rises; release ends picking. Over empty space
+// (level with the arm's top, the upper left corner) nothing is grabbed and
+// the camera style turns the view.
+TEST_F(ViewedScene, ACtrlDragLiftsTheBallAndADragOverNothingTurnsTheCamera)
+{
+    const std::vector<int> p = LookAtTheBall();
+    double c[3], startZ, before[3], after[3], up[3];
+    Ball()->GetPosition(c);
+    startZ = c[2];
+    Mouse(vtkCommand::LeftButtonPressEvent, p[0], p[1], false);
+    EXPECT_FALSE(universe->IsPicking());
+    Mouse(vtkCommand::LeftButtonReleaseEvent, p[0], p[1], false);
+    Mouse(vtkCommand::LeftButtonPressEvent, p[0], p[1]);
+    ASSERT_TRUE(universe->IsPicking());
+    EXPECT_EQ(viewer->GetStyle()->GetKelmarState(), kelmar::vtkInteractorStyleKelmar::kDragging);
+    for (int i = 1; i <= 100; ++i) Mouse(vtkCommand::MouseMoveEvent, p[0], p[1] + std::min(i, 30) * 20 / 3);
+    Mouse(vtkCommand::LeftButtonReleaseEvent, p[0], p[1] + 200);
+    EXPECT_FALSE(universe->IsPicking());
+    EXPECT_EQ(viewer->GetStyle()->GetKelmarState(), 0);
+    Ball()->GetPosition(c);
+    EXPECT_GT(c[2] - startZ, 3.0) << "the ball rose " << c[2] - startZ << " cm";
+
+    const double eye[3] = {30, -60, 120}, target[3] = {30, 0, 120};
+    Look(eye, target);
+    camera->GetPosition(before);
+    Mouse(vtkCommand::LeftButtonPressEvent, 20, kHeight - 20);
+    EXPECT_FALSE(universe->IsPicking());
+    for (int i = 1; i <= 20; ++i) Mouse(vtkCommand::MouseMoveEvent, 20 + 5 * i, kHeight - 20);
+    Mouse(vtkCommand::LeftButtonReleaseEvent, 120, kHeight - 20);
+    camera->GetPosition(after);
+    camera->GetViewUp(up);
+    EXPECT_GT(std::sqrt(vtkMath::Distance2BetweenPoints(before, after)) + std::fabs(up[2] - 1), 1e-3);
+}
+
+// With the pointer on the ball, each toggle key pressed twice flips its
+// option of the universe, of the solid under the pointer or of the camera
+// (the projection), and back; 'M' marks the solid under the pointer and
+// over nothing unmarks; 's' in pause makes exactly one step and leaves the
+// options as they were; 'r' aims the camera at the middle of everything
+// drawn (the viewer's bounds); 'h' prints the key list; 'q' and 'e' do not
+// exit.
+TEST_F(ViewedScene, KeysDoWhatTheTableSays)
+{
+    using U = kelmar::Universe;
+    using S = kelmar::Solid;
+    int exits = 0;
+    vtkNew<vtkCallbackCommand> onExit;
+    onExit->SetClientData(&exits);
+    onExit->SetCallback([](vtkObject *, unsigned long, void *count, void *) { ++*static_cast<int *>(count); });
+    interactor->AddObserver(vtkCommand::ExitEvent, onExit);
+    LookAtTheBall();
+    const struct {
+        char key;
+        int of; // the universe, the ball, the camera
+        unsigned int option;
+    } toggles[] = {{'p', 0, U::kPause},
+                   {'g', 0, U::kShowGraphics},
+                   {'G', 0, U::kShowTextures},
+                   {'f', 1, S::kDrawForces},
+                   {'c', 1, S::kDrawContacts},
+                   {'m', 1, S::kDrawInertia},
+                   {'o', 2, 1}};
+    for (const auto &t : toggles) {
+        auto options = [&] {
+            return t.of == 0   ? universe->GetOptions()
+                   : t.of == 1 ? Ball()->GetOptions()
+                               : camera->GetParallelProjection();
+        };
+        const unsigned int before = options();
+        Key(t.key);
+        EXPECT_EQ(options(), before ^ t.option) << t.key;
+        Key(t.key);
+        EXPECT_EQ(options(), before) << t.key;
+    }
+    Key('M');
+    EXPECT_EQ(universe->GetMarkedSolid(), Ball());
+    interactor->SetEventInformation(5, kHeight - 5); // sky
+    Key('M');
+    EXPECT_EQ(universe->GetMarkedSolid(), nullptr);
+    Key('p');
+    const unsigned int options = universe->GetOptions();
+    const double t = universe->time;
+    Key('s');
+    universe->step(); // paused: nothing
+    EXPECT_DOUBLE_EQ(universe->time, t + universe->timeStep);
+    EXPECT_EQ(universe->GetOptions(), options);
+    EXPECT_TRUE(options & U::kPause);
+    const double eye[3] = {500, 500, 500}, away[3] = {400, 400, 400};
+    Look(eye, away);
+    Key('r');
+    double focal[3];
+    camera->GetFocalPoint(focal);
+    const double *b = viewer->GetBounds();
+    for (int axis = 0; axis < 3; ++axis) EXPECT_NEAR(focal[axis], 0.5 * (b[2 * axis] + b[2 * axis + 1]), 1e-6);
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *help = open_memstream(&text, &size);
+    viewer->GetStyle()->SetHelpStream(help);
+    Key('h');
+    std::fclose(help);
+    EXPECT_EQ(std::string(text, size),
+              "*** list of keys definitions in Universe::draw ***\ng - toggle extra graphics\nG - toggle textures\n"
+              "p - toggle pause\ns - do one simulation step\nr - reset camera to include whole scene\n"
+              "f - toggle visualization of forces for selected solid\n"
+              "c - toggle visualization of contacts (with friction cones)\n"
+              "m - toggle visualization of center of mass\nM - mark selected solid\n\n"
+              "C-r - reset universe with all its scenes\nl   - reset object's parameters only\n"
+              "C-l - reset object's dynamic status (position, speed) only\n");
+    free(text);
+    viewer->GetStyle()->SetHelpStream(stderr);
+    for (char key : {'q', 'e', 'Q', 'E'}) Key(key);
+    EXPECT_EQ(exits, 0);
+}
+
+// The resets against the scene as loaded, after moving the ball and
+// changing its drawing options: 'l' keeps the options (the parameters
+// saved across the reload) and puts the ball back; Ctrl-L keeps the ball
+// where it is and restores the options; Ctrl-R restores both.
+TEST_F(ViewedScene, ResetKeysRestoreWhatTheyDoNotKeep)
+{
+    double loaded[3], moved[3], now[3];
+    Ball()->GetPosition(loaded);
+    for (int i = 0; i < 3; ++i) moved[i] = loaded[i] + 3 + i;
+    const unsigned int loadedOptions = Ball()->GetOptions(), changed = loadedOptions ^ kelmar::Solid::kDrawForces;
+    const struct {
+        char key;
+        bool ctrl, posesKept, optionsKept;
+    } cases[] = {{'l', false, false, true}, {'l', true, true, false}, {'r', true, false, false}};
+    for (const auto &c : cases) {
+        Ball()->SetPosition(moved);
+        Ball()->SetOptions(changed);
+        Key(c.key, c.ctrl);
+        Ball()->GetPosition(now); // looked up again: a reset makes the solids anew
+        EXPECT_LT(std::sqrt(vtkMath::Distance2BetweenPoints(now, c.posesKept ? moved : loaded)), 0.05) << c.key;
+        EXPECT_EQ(Ball()->GetOptions(), c.optionsKept ? changed : loadedOptions) << c.key << c.ctrl;
+    }
+}
+
+// With a step callback the style steps on its timer (its steps per tick),
+// unless paused, and 's' steps through the callback too; the pointer
+// leaving the window stops the timer, entering starts it, unless asked to
+// step while outside.
+TEST_F(ViewedScene, TheTimerStepsThroughTheCallbackUnlessPaused)
+{
+    int calls = 0;
+    kelmar::vtkInteractorStyleKelmar *style = viewer->GetStyle();
+    style->SetStepCallback([](void *count) { ++*static_cast<int *>(count); }, &calls);
+    style->StartStepping(5);
+    auto tick = [&](int steps) {
+        style->SetStepsPerTick(steps);
+        int id = style->GetStepTimerId();
+        interactor->InvokeEvent(vtkCommand::TimerEvent, &id);
+        return calls;
+    };
+    EXPECT_EQ(tick(1), 1);
+    EXPECT_EQ(tick(3), 4);
+    Key('p');
+    EXPECT_EQ(tick(1), 4);
+    Key('s');
+    EXPECT_EQ(calls, 5);
+    for (int outside = 0; outside < 2; ++outside) {
+        style->SetStepWhilePointerOutside(outside);
+        interactor->InvokeEvent(vtkCommand::LeaveEvent);
+        EXPECT_EQ(style->IsStepping(), outside == 1);
+        interactor->InvokeEvent(vtkCommand::EnterEvent);
+        EXPECT_TRUE(style->IsStepping());
+    }
+    style->StopStepping();
+}
+
+// The ball red, the table top (front right, no object there) its lit
+// material colour, the background the viewer's grey (0.9); without a
+// universe only the background is drawn. The scene camera "demo" shows in
+// the upper right corner (its own background 0.2, 0.2, 0.25); an unknown
+// camera is refused by name. Moving to another renderer gives the old one
+// its style back (none) and the new one the viewer's style and grey.
+TEST_F(ViewedScene, TheSceneIsDrawnWhereTheCameraPutsIt)
+{
+    const double eye[3] = {30, -110, 130}, target[3] = {25, 0, 80}, tableTop[3] = {60, -30, 70};
+    Look(eye, target);
+    std::vector<unsigned char> pixels = Pixels();
+    ASSERT_TRUE(viewer->DrewLastFrame()) << "the window's context cannot draw legacy OpenGL";
+    double ball[3], display[2], table[2];
+    Ball()->GetPosition(ball);
+    ToDisplay(ball, display);
+    ToDisplay(tableTop, table);
+    const std::vector<int> red = Pixel(pixels, display[0], display[1]), wood = Pixel(pixels, table[0], table[1]);
+    EXPECT_TRUE(red[0] > 120 && red[1] < red[0] / 3 && red[2] < red[0] / 3) << red[0] << " " << red[1];
+    EXPECT_FALSE(wood[0] == wood[1] && wood[1] == wood[2]) << "grey where the table should be";
+    EXPECT_TRUE(Near(Pixel(pixels, 5, kHeight - 5), {230, 230, 230}));
+    viewer->SetUniverse(nullptr);
+    EXPECT_EQ(viewer->GetBounds(), nullptr);
+    pixels = Pixels();
+    EXPECT_FALSE(viewer->DrewLastFrame());
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), pixels[0]), long(pixels.size())) << "more than the background";
+    viewer->SetUniverse(universe.get());
+    kelmar::CameraViewport missing, demo;
+    EXPECT_FALSE(missing.Open(universe.get(), "nobody", host->GetWindow()));
+    EXPECT_EQ(missing.GetError(), "no camera named 'nobody' in the scene");
+    ASSERT_TRUE(demo.Open(universe.get(), "demo", host->GetWindow()) && demo.Refresh()) << demo.GetError();
+    EXPECT_TRUE(Near(Pixel(Pixels(), kWidth - 40, kHeight - 12), {51, 51, 64}));
+    kelmar::VtkRenderHost other(160, 120, true);
+    viewer->SetRender(&other);
+    EXPECT_EQ(host->GetCurrentInteractorStyle(), nullptr);
+    EXPECT_EQ(host->GetRenderer()->GetViewProps()->GetNumberOfItems(), 0);
+    EXPECT_EQ(other.GetCurrentInteractorStyle(), viewer->GetStyle());
+    EXPECT_EQ(std::vector<double>(other.GetRenderer()->GetBackground(), other.GetRenderer()->GetBackground() + 3),
+              std::vector<double>(3, 0.9));
+    viewer->SetRender(host.get());
+}
+
+} // namespace
