@@ -164,8 +164,9 @@ int WorldStepper::solveForces(const ForceModel &model)
     BodyInverseMass *invM = poolArray<BodyInverseMass>(bodyCount, "inv M");
     BodyLoad *load = poolArray<BodyLoad>(bodyCount, "body loads");
     if (bodyCount_ > 0 && (!invM || !load)) return 0;
+    // The world inertia is current: whatever turns a body keeps it in step
+    // (the integration's updateRotation, the pose setters, the unfreeze).
     for (int b = 0; b < bodyCount_; ++b) {
-        fn_->updateInertiaTensor(bodies_[b]);
         fn_->updateMomentum(bodies_[b]);
         PxV3Copy(load[b].force, bodies_[b]->force);
         PxV3Copy(load[b].torque, bodies_[b]->torque);

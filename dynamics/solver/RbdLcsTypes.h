@@ -17,6 +17,9 @@ enum {
     RBD_LCS_BODY_FROZEN = 0x10       // frozen: immovable for its constraints
 };
 
+// The solver reads inertiaWorld and invInertiaWorld as they are: every
+// writer of the rotation in comTransform refreshes them (a frozen body's may
+// lag until it is unfrozen, as the solver never sees it).
 struct RbdLcsBody {
     PxReal invMass;         // 1 / mass (1/kg)
     int32_t flags;          // RBD_LCS_BODY_* bits
