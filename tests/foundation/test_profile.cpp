@@ -70,9 +70,7 @@ TEST(Profile, SectionsAreReportedPerFrameAsATableAndAsGnuplotFiles)
               "PxWarning{3}: PxProfileEndSectionFn: You tried to stop unknown which you hadn't started, which is a "
               "bit silly.\n"
               "PxWarning{3}: PxProfileStartFrame: A frame is already running; this start is ignored.\n");
-    std::string table(static_cast<size_t>(std::ftell(out)), '\0');
-    std::rewind(out);
-    table.resize(std::fread(&table[0], 1, table.size(), out));
+    const std::string table = pxtest::WrittenText(out);
     std::fclose(out);
     const std::vector<std::string> lines = Lines(table);
     ASSERT_EQ(lines.size(), 4u) << table;

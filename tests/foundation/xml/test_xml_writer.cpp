@@ -15,17 +15,9 @@
 #include "kelmar/Px.h"
 #include "test_xml_support.h"
 
-namespace {
+using pxtest::WrittenText;
 
-// The text written so far to a stream on a temporary file.
-std::string WrittenText(FILE *file)
-{
-    std::fflush(file);
-    std::string all(static_cast<size_t>(std::ftell(file)), '\0');
-    std::rewind(file);
-    all.resize(std::fread(&all[0], 1, all.size(), file));
-    return all;
-}
+namespace {
 
 struct Body {
     char id[32];
