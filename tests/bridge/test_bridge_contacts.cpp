@@ -61,11 +61,10 @@ TEST_F(BridgeContacts, RandomHistoriesKeepExactlyTheAcceptedContactsAndReportEac
     useScript();
     std::mt19937 rng(7);
     auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    for (int i = 0; i < 4; ++i)
-        for (int j = i; j < 4; ++j) RbdContactParamsSetFriction(SbxBridgeGetContactParams(bridge, i, j), 10 * i + j);
     Seen seen;
     for (int i = 0; i < 4; ++i)
         for (int j = i; j < 4; ++j) {
+            RbdContactParamsSetFriction(SbxBridgeGetContactParams(bridge, i, j), 10 * i + j);
             SbxBridgeSetPerContactCB(bridge, i, j, vetoRaised, nullptr);
             SbxBridgeSetPerPairCB(bridge, i, j, judgePair, &seen);
             SbxBridgeSetIntersectCB(bridge, i, j, onTouch, &seen);
