@@ -2,9 +2,8 @@
 // frame and reported as a table and as gnuplot files.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,10 +37,9 @@ TEST(Profile, SectionsAreReportedPerFrameAsATableAndAsGnuplotFiles)
     PxProfileEndFrame();
     EXPECT_TRUE(MessageCapture::pieces().empty()) << "hooks must be silent while timing is off";
 
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::filesystem::path cwd = std::filesystem::current_path();
     pxtest::TempDir dir;
-    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    std::filesystem::current_path(dir.path());
     PxProfileStartTiming();
     ASSERT_EQ(PxProfileIsTiming(), 1);
     // Three frames: "outer" once per frame (flag 0) around "inner" three
@@ -101,5 +99,5 @@ TEST(Profile, SectionsAreReportedPerFrameAsATableAndAsGnuplotFiles)
     }
     EXPECT_NE(ReadFile("cyclePlot.gpt").find("\"PxProfile.dat\" using 1:7 title \"inner\""), std::string::npos);
     EXPECT_NE(ReadFile("count1Plot.gpt").find("using 1:10 title \"inner\""), std::string::npos);
-    ASSERT_EQ(chdir(cwd), 0);
+    std::filesystem::current_path(cwd);
 }
