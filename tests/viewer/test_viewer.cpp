@@ -151,13 +151,9 @@ TEST_F(ViewedScene, KeysDoWhatTheTableSays)
     camera->GetFocalPoint(focal);
     const double *b = viewer->GetBounds();
     for (int axis = 0; axis < 3; ++axis) EXPECT_NEAR(focal[axis], 0.5 * (b[2 * axis] + b[2 * axis + 1]), 1e-6);
-    char *text = nullptr;
-    size_t size = 0;
-    FILE *help = open_memstream(&text, &size);
-    viewer->GetStyle()->SetHelpStream(help);
+    testing::internal::CaptureStderr(); // the help stream
     Key('h');
-    std::fclose(help);
-    EXPECT_EQ(std::string(text, size),
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "*** list of keys definitions in Universe::draw ***\ng - toggle extra graphics\nG - toggle textures\n"
               "p - toggle pause\ns - do one simulation step\nr - reset camera to include whole scene\n"
               "f - toggle visualization of forces for selected solid\n"
@@ -165,8 +161,6 @@ TEST_F(ViewedScene, KeysDoWhatTheTableSays)
               "m - toggle visualization of center of mass\nM - mark selected solid\n\n"
               "C-r - reset universe with all its scenes\nl   - reset object's parameters only\n"
               "C-l - reset object's dynamic status (position, speed) only\n");
-    free(text);
-    viewer->GetStyle()->SetHelpStream(stderr);
     for (char key : {'q', 'e', 'Q', 'E'}) Key(key);
     EXPECT_EQ(exits, 0);
 }
