@@ -125,14 +125,13 @@ TEST(Cameras, WindowsPlanesAndBadRequests)
 TEST(Cameras, StatusRoundTrips)
 {
     graphicstest::World world;
-    auto *camera = new kelmar::KelmarCamera(&world.scene, 32, 32);
-    auto *head = new Head(&world.scene);
-    world.scene.InsertObject("cam", camera);
-    world.scene.InsertObject("head", head);
     double pose[4][4], identity[4][4];
     const double q[4] = {0.9, 0.1, -0.3, 0.2}, at[3] = {1.5, -2.25, 7};
     kelmar::TMFromQuaternion(pose, q, at);
     PxM4Identity(identity);
+    kelmar::KelmarCamera *camera = world.Camera("cam", 32, 32, identity);
+    auto *head = new Head(&world.scene);
+    world.scene.InsertObject("head", head);
     const float grey[3] = {0.25f, 0.5f, 0.75f}, joints[4] = {10, -20, 3.5f, 4.25f}, zero[4] = {0, 0, 0, 0};
     const std::string path = graphicstest::TempPath("status.xml");
     std::string saved[2];

@@ -97,19 +97,15 @@ TEST(Primitives, EveryKindSpansItsExtremePoints)
     }
 }
 
-// The fixed-function lighting of a face turned to the camera: emission
-// 0.1 c, ambient c under the global 0.2 and the light's 1, diffuse 0.7 c
-// and specular 0.3 c at full strength: 2.3 c, clamped.
-double Lit(double c)
-{
-    return std::min(1.0, 2.3 * c);
-}
-
 // A half-transparent plate before an opaque wall blends to alpha x lit
 // plate + (1 - alpha) x lit wall, whatever order the two were registered
 // in; behind the wall it does not show (depth-tested against the opaque pass).
+// The fixed-function lighting of a face turned to the camera: emission
+// 0.1 c, ambient c under the global 0.2 and the light's 1, diffuse 0.7 c
+// and specular 0.3 c at full strength: 2.3 c, clamped.
 TEST(Passes, TranslucentPlateBlendsOverTheOpaqueWallAndHidesBehindIt)
 {
+    auto Lit = [](double c) { return std::min(1.0, 2.3 * c); };
     const float plate[4] = {0.3f, 0.1f, 0.2f, 0.5f}, wall[4] = {0.1f, 0.3f, 0.05f, 1};
     const double front[3] = {0, 0, 10}, back[3] = {0, 0, 0}, behind[3] = {0, 0, -5}, eye[3] = {0, 0, 60};
     for (int order = 0; order < 3; ++order) {
