@@ -249,10 +249,7 @@ TEST(ContactBased, ExplorationEndsWithEveryFingertipOnTheBall)
         EXPECT_GE(shorter, 2);
         const double cap = 9 * 5 * M_PI / 180, ease = std::pow((std::min(sum, cap) + 0.3) / (cap + 0.3), 2);
         EXPECT_NEAR(share[most] * largest, 0.005 * 3 * ease, 5e-5);
-        for (int s = 0; s < 100; ++s) {
-            grasp.grasp();
-            w.Steps(1);
-        }
+        for (int s = 0; s < 100; ++s) grasp.grasp(), w.Steps(1);
         EXPECT_TRUE(grasp.grasp()) << "not arrived";
         EXPECT_EQ(w.TipsOn(ball), 3);
         grasp.reset();
