@@ -152,14 +152,10 @@ TEST(Passes, DecorationsAreDrawnOnRequest)
 {
     graphicstest::World world;
     RbdWorldSetGravity(world.universe.GetWorld(), 0, 0, -981);
-    kelmar::SolidSpec frozen, desc;
-    frozen.frozen = true;
-    kelmar::Solid *floor = kelmar::AddSolid(&world.scene, CdxPlaneCreate(), frozen);
-    double pose[4][4], centre[2], pixel[2];
-    PxM4Identity(pose);
-    pose[3][2] = 2;
-    desc.pose = pose;
-    kelmar::Solid *ball = kelmar::AddSphere(&world.scene, 2, desc);
+    const double start[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 2, 1}};
+    kelmar::Solid *floor = kelmar::AddSolid(&world.scene, CdxPlaneCreate(), {"", 0, -1, 0, nullptr, false, true});
+    kelmar::Solid *ball = kelmar::AddSphere(&world.scene, 2, {"", 0, -1, 0, start});
+    double centre[2], pixel[2];
     for (int i = 0; i < 20; ++i) world.universe.step();
     ASSERT_GT(std::unique_ptr<kelmar::ContactList>(ball->GetContacts(0))->entries.size(), 0u);
     const double side[4][4] = {{-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 1, 0, 0}, {0, -15, 0.5, 1}}, contact[3] = {0, 0, 0};
