@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <random>
 
@@ -403,9 +404,7 @@ TEST(CameraElements, BadElementsAreReportedAndMakeNothing)
     };
     for (const auto &c : cases) {
         graphicstest::World world;
-        const std::string path = graphicstest::TempPath("cameras.px");
-        std::ofstream(path) << c.text;
-        PxStream *stream = PxStreamOpen(path.c_str(), PX_MODE_READ);
+        PxStream *stream = PxStreamOpenMemory("cameras.px", c.text, std::strlen(c.text));
         PxXMLInput *input = world.scene.CreateXMLInput(stream);
         input->errorHandler = Record;
         PxXMLHandler handlers[] = {PX_XML_ELEMENT("CAMERA", kelmar::LoadCameraElement),
@@ -416,7 +415,6 @@ TEST(CameraElements, BadElementsAreReportedAndMakeNothing)
         testing::internal::GetCapturedStderr();
         PxXMLInputDestroy(input);
         PxStreamClose(stream);
-        std::remove(path.c_str());
         EXPECT_EQ(gMessages, std::vector<std::string>({c.message})) << c.text;
         EXPECT_EQ(world.scene.ObjectCount(), c.objects) << c.text;
     }
