@@ -61,11 +61,10 @@ TEST_F(BridgeContacts, RandomHistoriesKeepExactlyTheAcceptedContactsAndReportEac
     useScript();
     std::mt19937 rng(7);
     auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    for (int i = 0; i < 4; ++i)
-        for (int j = i; j < 4; ++j) RbdContactParamsSetFriction(SbxBridgeGetContactParams(bridge, i, j), 10 * i + j);
     Seen seen;
     for (int i = 0; i < 4; ++i)
         for (int j = i; j < 4; ++j) {
+            RbdContactParamsSetFriction(SbxBridgeGetContactParams(bridge, i, j), 10 * i + j);
             SbxBridgeSetPerContactCB(bridge, i, j, vetoRaised, nullptr);
             SbxBridgeSetPerPairCB(bridge, i, j, judgePair, &seen);
             SbxBridgeSetIntersectCB(bridge, i, j, onTouch, &seen);
@@ -100,8 +99,7 @@ TEST_F(BridgeContacts, RandomHistoriesKeepExactlyTheAcceptedContactsAndReportEac
                 if (contacts.back().position[2] != 1.0) kept.push_back(contacts.back());
             }
             seen.rejectPairs = !sensor && pick(6) == 0;
-            if (seen.rejectPairs) kept.clear();
-            if (sensor || (firstFixed && secondFixed)) kept.clear();
+            if (seen.rejectPairs || sensor || (firstFixed && secondFixed)) kept.clear();
             const int calls = script().calls;
             if (what == 2) {
                 runFrozen(pair);
@@ -112,7 +110,7 @@ TEST_F(BridgeContacts, RandomHistoriesKeepExactlyTheAcceptedContactsAndReportEac
                 if (touching) expected.push_back("disjoint");
                 kept.clear();
             } else {
-                scriptContacts(contacts);
+                script().contacts = contacts;
                 what == 0 ? runHello(pair) : runStaying(pair);
                 if (sensor && what == 0) {
                     EXPECT_EQ(CdxModelPairGetRequestPtr(pair),
@@ -230,7 +228,7 @@ TEST_F(BridgeContacts, CompositeElementsLendTheirMaterialsToTheirContacts)
             const intptr_t e = reinterpret_cast<intptr_t>(element);
             contacts.push_back(scriptContact(0, 0, 0, 0, second ? 0 : e, second ? e : 0));
         }
-        scriptContacts(contacts);
+        script().contacts = contacts;
         runHello(pair);
         std::vector<RbdContactID> made = listOf(SbxModelPairGetContacts(pair));
         ASSERT_EQ(made.size(), 2u) << second;
@@ -257,7 +255,7 @@ TEST_F(BridgeContacts, ContactsOfACarWheelRubAlongItsRollingDirection)
     RbdCarWheelSetHingeAxis(axle, 0.0, 0.0, 1.0);
     RbdConstraintEnable(axle);
     RbdContactParamsSetType(SbxBridgeGetContactParams(bridge, 0, 0), 1);
-    scriptContacts({scriptContact(0, -0.5, 0, 0), scriptContact(0.1, -0.5, 0, 0)});
+    script().contacts = {scriptContact(0, -0.5, 0, 0), scriptContact(0.1, -0.5, 0, 0)};
     for (CdxModelPair *pair : {makePair(wheel, ground), makePair(ground, wheel), makePair(chassis, ground)}) {
         runHello(pair);
         const bool onWheel = pair->model1 == wheel || pair->model2 == wheel;
@@ -422,19 +420,12 @@ TEST_F(BridgeContacts, RefusalsGiveTheEmptyAnswerAndWarnOnceWithTheirMessage)
     (*sheared)[0][1] = 0.5;
     CdxGeometryID cube = box(1.0, 1.0, 1.0);
     CdxModelID fixed = fixedAt(cube, 20.0, 0.0, 0.0);
+    const auto badSizes = [](SbxUniverseSizes sizes) { return [sizes] { return !SbxUniverseCreate(sizes); }; };
     const std::pair<std::function<bool()>, const char *> cases[] = {
-        {[] {
-             return !SbxUniverseCreate({10, 10, 5, 10, 10, 1});
-         },
+        {badSizes({10, 10, 5, 10, 10, 1}),
          "SbxUniverseCreate: bad sizes (10 bodies, 10 constraints, 5 geometry types"},
-        {[] {
-             return !SbxUniverseCreate({10, 10, 7, 65537, 10, 1});
-         },
-         "SbxUniverseCreate: bad sizes ("},
-        {[] {
-             return !SbxUniverseCreate({-1, 10, 7, 10, 10, 1});
-         },
-         "SbxUniverseCreate: bad sizes ("},
+        {badSizes({10, 10, 7, 65537, 10, 1}), "SbxUniverseCreate: bad sizes ("},
+        {badSizes({-1, 10, 7, 10, 10, 1}), "SbxUniverseCreate: bad sizes ("},
         {[&] { return SbxUniverseStep(universe, NAN), true; }, "SbxUniverseStep: the step nan must be > 0"},
         {[&] { return SbxUniverseStep(universe, 0.0), true; }, "SbxUniverseStep: the step 0 must be > 0"},
         {[] { return SbxUniverseStep(nullptr, 0.01), true; }, "SbxUniverseStep: null universe.\n"},

@@ -4,7 +4,6 @@
 #define KELMAR_TESTS_BRIDGE_TEST_BRIDGE_SUPPORT_H
 
 #include <algorithm>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,18 +14,16 @@
 #include <kelmar/Rbd.h>
 #include <kelmar/Sbx.h>
 
-#include "common/AllocationCounter.h"
 #include "common/MessageLog.h"
 #include "test_universe_support.h"
 
 namespace sbxtest {
 
-using testsupport::AllocationCounter;
 using Warnings = testsupport::MessageLog;
 
-// The contacts the scripted pair test reports, and how often it ran.
+// The contacts the scripted pair test reports (none: not touching), and
+// how often it ran.
 struct Script {
-    int touch = 0;
     std::vector<CdxContact> contacts;
     int calls = 0;
 };
@@ -48,13 +45,6 @@ inline CdxContact scriptContact(PxReal x, PxReal y, PxReal z, PxReal separation,
     return c;
 }
 
-// Touching with the given contacts (none: not touching).
-inline void scriptContacts(const std::vector<CdxContact> &contacts)
-{
-    script().touch = contacts.empty() ? 0 : 1;
-    script().contacts = contacts;
-}
-
 // The scripted pair test: writes the script's contacts up to the capacity.
 inline int scriptedIntersect(CdxModelPair *pair, CdxIntersectResult *result)
 {
@@ -65,7 +55,7 @@ inline int scriptedIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     std::copy(s.contacts.begin(), s.contacts.begin() + count, result->contacts);
     result->contactCount = count;
     PxV3Set(result->normal, 0.0, 1.0, 0.0);
-    return s.touch;
+    return !s.contacts.empty();
 }
 
 // Dynamics contacts of a list, in list order.

@@ -20,7 +20,6 @@
 
 namespace {
 
-using sbxtest::translation;
 using Warnings = testsupport::MessageLog;
 
 const PxReal kPi = 3.14159265358979323846;
@@ -184,10 +183,9 @@ TEST_F(UniverseTest, FreezingSleepingMovingAndResettingReachTheModelInTheSpace)
     RbdBodyDisable(b);
     RbdBodyEnable(b);
     EXPECT_FALSE(CdxSpaceModelIsFrozen(crate)) << "a body that wakes unfreezes its model";
-    PxMatrix4 *supportPose = newPose(0.0, 0.0, 1.0), away;
+    PxMatrix4 *supportPose = newPose(0.0, 0.0, 1.0);
     CdxModelID support = own(SbxFixedModelCreate(universe, box(1.0, 1.0, 1.0), supportPose));
-    translation(away, 0.0, 0.0, 2.4);
-    SbxModelSetTransform(support, away);
+    SbxModelSetTransform(support, *newPose(0.0, 0.0, 2.4));
     EXPECT_EQ((*supportPose)[3][2], 2.4);
     SbxUniverseStep(universe, kH);
     EXPECT_NE(CdxSpaceGetModelPair(crate, support), nullptr) << "the space saw the move before the step";
@@ -244,7 +242,7 @@ TEST_F(UniverseMechanics, AKinematicModelWakesAndPushesABody)
     const PxReal depth = v[0] / fmin(RbdWorldGetGamma(world) / kH, RbdWorldGetMaxCorrectingRate(world));
     for (int n = 0; n < 300; ++n) {
         if (n == 45) {
-            ASSERT_FALSE(awake(crate)) << "asleep before the pusher arrives";
+            ASSERT_FALSE(RbdBodyIsEnabled(CdxModelGetBody(crate))) << "asleep before the pusher arrives";
         }
         SbxUniverseStep(universe, kH);
         pusherPose[3][0] += v[0] * kH;
@@ -271,6 +269,10 @@ TEST_F(UniverseMechanics, ABallPassesASensorOrAPlainStepsMissAndTheSweptStepStop
                        {false, SbxUniverseStepPlain, 50.0, false},
                        {false, SbxUniverseStepPath, 50.0, true}};
     CdxGeometryID ball = sphere(0.05), slab = box(2.0, 2.0, 0.02);
+    const auto height = [](CdxModelID m) {
+        PxVector3 p;
+        return position(m, p), p[2];
+    };
     for (const Case &c : cases) {
         const PxReal y = 10.0 * static_cast<PxReal>(&c - cases);
         SbxUniverseSetStepMethod(universe, c.method);

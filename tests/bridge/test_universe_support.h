@@ -21,12 +21,6 @@ namespace sbxtest {
 
 const PxReal kStep = 0.01; // s
 
-inline void translation(PxMatrix4 m, PxReal x, PxReal y, PxReal z)
-{
-    PxM4Identity(m);
-    PxV3Set(m[3], x, y, z);
-}
-
 class UniverseFixture : public ::testing::Test {
 protected:
     explicit UniverseFixture(const SbxUniverseSizes &sizes) : sizes_(sizes) {}
@@ -71,7 +65,8 @@ protected:
     PxMatrix4 *newPose(PxReal x, PxReal y, PxReal z)
     {
         poses_.emplace_back();
-        translation(poses_.back().m, x, y, z);
+        PxM4Identity(poses_.back().m);
+        PxV3Set(poses_.back().m[3], x, y, z);
         return &poses_.back().m;
     }
     CdxModelID fixedAt(CdxGeometryID geometry, PxReal x, PxReal y, PxReal z)
@@ -83,19 +78,12 @@ protected:
         for (int n = 0; n < count; ++n) SbxUniverseStep(universe, kStep);
     }
     static void position(CdxModelID model, PxVector3 p) { RbdBodyGetPosition(CdxModelGetBody(model), p); }
-    static PxReal height(CdxModelID model)
-    {
-        PxVector3 p;
-        position(model, p);
-        return p[2];
-    }
     static PxReal speed(CdxModelID model)
     {
         PxVector3 v;
         RbdBodyGetLinearVelocity(CdxModelGetBody(model), v);
         return PxV3Length(v);
     }
-    static bool awake(CdxModelID model) { return RbdBodyIsEnabled(CdxModelGetBody(model)); }
     // Contacts of the (unordered) pair of two models.
     static int contacts(CdxModelID a, CdxModelID b)
     {

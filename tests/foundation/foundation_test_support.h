@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +27,16 @@ inline std::string ReadFile(const std::string &path)
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// The text written so far to an open file, read from its start.
+inline std::string WrittenText(FILE *file)
+{
+    std::fflush(file);
+    std::string text(static_cast<size_t>(std::ftell(file)), '\0');
+    std::rewind(file);
+    text.resize(std::fread(&text[0], 1, text.size(), file));
+    return text;
 }
 
 // A fresh directory under the test temporary folder, removed with all it
@@ -71,18 +82,8 @@ struct ShownPiece {
 class MessageCapture {
 public:
     MessageCapture()
-        : old_{PxSetInfoShow([](int l, const char *t) {
-                   pieces().push_back({"info", l, t});
-               }),
-               PxSetWarningShow([](int l, const char *t) {
-                   pieces().push_back({"warning", l, t});
-               }),
-               PxSetDebugShow([](int l, const char *t) {
-                   pieces().push_back({"debug", l, t});
-               }),
-               PxSetFatalErrorShow([](int l, const char *t) {
-                   pieces().push_back({"fatal", l, t});
-               })}
+        : old_{PxSetInfoShow(Show<0>), PxSetWarningShow(Show<1>), PxSetDebugShow(Show<2>),
+               PxSetFatalErrorShow(Show<3>)}
     {
         PxMessageFlushRepeats(); // earlier tests' messages must not count against this one's
         pieces().clear();
@@ -109,6 +110,11 @@ public:
     }
 
 private:
+    template <int channel> static void Show(int level, const char *text)
+    {
+        static const char *const names[] = {"info", "warning", "debug", "fatal"};
+        pieces().push_back({names[channel], level, text});
+    }
     PxShowFunction old_[4];
 };
 

@@ -2,7 +2,9 @@
 // under seeded random poses and against independent formulas.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <cstring>
 #include <random>
 
@@ -18,15 +20,12 @@ const PxReal kPi = std::acos(-1.0);
 struct Rng {
     std::mt19937 engine{20240611u};
     PxReal uniform(PxReal lo, PxReal hi) { return std::uniform_real_distribution<PxReal>(lo, hi)(engine); }
-    void normal(PxReal *v, int n)
+    void normal(PxReal *v, int n) // a random unit vector of n components
     {
         std::normal_distribution<PxReal> gauss;
-        PxReal n2 = 0.0;
-        for (int i = 0; i < n; ++i) {
-            v[i] = gauss(engine);
-            n2 += v[i] * v[i];
-        }
-        for (int i = 0; i < n; ++i) v[i] /= std::sqrt(n2);
+        std::generate(v, v + n, [&] { return gauss(engine); });
+        const PxReal length = std::sqrt(std::inner_product(v, v + n, v, 0.0));
+        std::transform(v, v + n, v, [length](PxReal x) { return x / length; });
     }
     void vector(PxVector3 v, PxReal range)
     {

@@ -2,9 +2,8 @@
 // frame and reported as a table and as gnuplot files.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,10 +37,9 @@ TEST(Profile, SectionsAreReportedPerFrameAsATableAndAsGnuplotFiles)
     PxProfileEndFrame();
     EXPECT_TRUE(MessageCapture::pieces().empty()) << "hooks must be silent while timing is off";
 
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::filesystem::path cwd = std::filesystem::current_path();
     pxtest::TempDir dir;
-    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    std::filesystem::current_path(dir.path());
     PxProfileStartTiming();
     ASSERT_EQ(PxProfileIsTiming(), 1);
     // Three frames: "outer" once per frame (flag 0) around "inner" three
@@ -70,9 +68,7 @@ TEST(Profile, SectionsAreReportedPerFrameAsATableAndAsGnuplotFiles)
               "PxWarning{3}: PxProfileEndSectionFn: You tried to stop unknown which you hadn't started, which is a "
               "bit silly.\n"
               "PxWarning{3}: PxProfileStartFrame: A frame is already running; this start is ignored.\n");
-    std::string table(static_cast<size_t>(std::ftell(out)), '\0');
-    std::rewind(out);
-    table.resize(std::fread(&table[0], 1, table.size(), out));
+    const std::string table = pxtest::WrittenText(out);
     std::fclose(out);
     const std::vector<std::string> lines = Lines(table);
     ASSERT_EQ(lines.size(), 4u) << table;
@@ -103,5 +99,5 @@ TEST(Profile, SectionsAreReportedPerFrameAsATableAndAsGnuplotFiles)
     }
     EXPECT_NE(ReadFile("cyclePlot.gpt").find("\"PxProfile.dat\" using 1:7 title \"inner\""), std::string::npos);
     EXPECT_NE(ReadFile("count1Plot.gpt").find("using 1:10 title \"inner\""), std::string::npos);
-    ASSERT_EQ(chdir(cwd), 0);
+    std::filesystem::current_path(cwd);
 }

@@ -26,39 +26,34 @@ const float kWhite[4] = {1, 1, 1, 1};
 // to the image's right).
 inline void LookDownZ(double pose[4][4], const double *position)
 {
-    const double rows[4][4] = {
-        {-1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -1, 0}, {position[0], position[1], position[2], 1}};
-    for (int i = 0; i < 16; ++i) pose[i / 4][i % 4] = rows[i / 4][i % 4];
+    PxM4Identity(pose);
+    pose[0][0] = pose[2][2] = -1;
+    PxV3Copy(pose[3], position);
 }
 
 struct Picture {
     int width = 0, height = 0;
     std::vector<unsigned char> rgb; // rows bottom-up
     const unsigned char *At(int column, int row) const { return &rgb[3 * (row * width + column)]; }
-    bool IsBackground(int column, int row) const
-    {
-        return At(column, row)[0] + At(column, row)[1] + At(column, row)[2] == 0;
-    }
+    bool IsBackground(int c, int r) const { return !(At(c, r)[0] | At(c, r)[1] | At(c, r)[2]); }
     // The bounding box of lit pixels {min column, max column, min row, max row}; false when empty.
     bool Bounds(int box[4]) const
     {
-        bool any = false;
+        box[0] = box[2] = 1 << 30, box[1] = box[3] = -1;
         for (int j = 0; j < height; ++j)
-            for (int i = 0; i < width; ++i) {
-                if (IsBackground(i, j)) continue;
-                if (!any) box[0] = box[1] = i, box[2] = box[3] = j, any = true;
-                box[0] = std::min(box[0], i), box[1] = std::max(box[1], i);
-                box[2] = std::min(box[2], j), box[3] = std::max(box[3], j);
-            }
-        return any;
+            for (int i = 0; i < width; ++i)
+                if (!IsBackground(i, j))
+                    box[0] = std::min(box[0], i), box[1] = std::max(box[1], i), box[2] = std::min(box[2], j),
+                    box[3] = std::max(box[3], j);
+        return box[1] >= 0;
     }
     // The middle of that box, from its outer pixel edges: column, then row; false when empty.
     bool Centre(double centre[2]) const
     {
         int box[4];
-        if (!Bounds(box)) return false;
+        const bool any = Bounds(box);
         centre[0] = (box[0] + box[1] + 1) / 2.0, centre[1] = (box[2] + box[3] + 1) / 2.0;
-        return true;
+        return any;
     }
     // Pixels within tolerance of a colour.
     int Count(int r, int g, int b, int tolerance = 0) const
@@ -86,30 +81,22 @@ struct World {
     kelmar::Scene scene;
     World() { universe.AddScene(&scene); }
     ~World() { universe.DelScene(&scene); }
-    // Fixed solids made by add (a pose in, the solid out) at position, coloured.
-    kelmar::Solid *Fixed(const double *position, const float rgba[4],
-                         const std::function<kelmar::Solid *(const kelmar::SolidSpec &)> &add)
+    // Fixed solids at position, coloured.
+    static kelmar::Solid *Placed(kelmar::Solid *solid, const double *position, const float rgba[4])
     {
-        kelmar::SolidSpec desc;
-        double pose[4][4];
-        PxM4Identity(pose);
-        PxV3Copy(pose[3], position);
-        desc.fixed = true;
-        desc.pose = pose;
-        kelmar::Solid *solid = add(desc);
+        solid->SetPosition(position);
         solid->GetGraphics()->SetColor(rgba);
         return solid;
     }
     kelmar::Solid *Sphere(double radius, const double *position, const float rgba[4] = kWhite)
     {
-        return Fixed(position, rgba,
-                     [&](const kelmar::SolidSpec &d) { return kelmar::AddSphere(&scene, radius, d); });
+        return Placed(kelmar::AddSphere(&scene, radius, fixed), position, rgba);
     }
     kelmar::Solid *Box(double dx, double dy, double dz, const double *position, const float rgba[4] = kWhite)
     {
-        return Fixed(position, rgba,
-                     [&](const kelmar::SolidSpec &d) { return kelmar::AddBox(&scene, dx, dy, dz, d); });
+        return Placed(kelmar::AddBox(&scene, dx, dy, dz, fixed), position, rgba);
     }
+    const kelmar::SolidSpec fixed{"", 0, -1, 0, nullptr, true};
     // A scene camera at pose (relative to the solid it is attached to, if any).
     kelmar::KelmarCamera *Camera(const char *name, int width, int height, const double pose[4][4])
     {

@@ -97,19 +97,15 @@ TEST(Primitives, EveryKindSpansItsExtremePoints)
     }
 }
 
-// The fixed-function lighting of a face turned to the camera: emission
-// 0.1 c, ambient c under the global 0.2 and the light's 1, diffuse 0.7 c
-// and specular 0.3 c at full strength: 2.3 c, clamped.
-double Lit(double c)
-{
-    return std::min(1.0, 2.3 * c);
-}
-
 // A half-transparent plate before an opaque wall blends to alpha x lit
 // plate + (1 - alpha) x lit wall, whatever order the two were registered
 // in; behind the wall it does not show (depth-tested against the opaque pass).
+// The fixed-function lighting of a face turned to the camera: emission
+// 0.1 c, ambient c under the global 0.2 and the light's 1, diffuse 0.7 c
+// and specular 0.3 c at full strength: 2.3 c, clamped.
 TEST(Passes, TranslucentPlateBlendsOverTheOpaqueWallAndHidesBehindIt)
 {
+    auto Lit = [](double c) { return std::min(1.0, 2.3 * c); };
     const float plate[4] = {0.3f, 0.1f, 0.2f, 0.5f}, wall[4] = {0.1f, 0.3f, 0.05f, 1};
     const double front[3] = {0, 0, 10}, back[3] = {0, 0, 0}, behind[3] = {0, 0, -5}, eye[3] = {0, 0, 60};
     for (int order = 0; order < 3; ++order) {
@@ -156,14 +152,10 @@ TEST(Passes, DecorationsAreDrawnOnRequest)
 {
     graphicstest::World world;
     RbdWorldSetGravity(world.universe.GetWorld(), 0, 0, -981);
-    kelmar::SolidSpec frozen, desc;
-    frozen.frozen = true;
-    kelmar::Solid *floor = kelmar::AddSolid(&world.scene, CdxPlaneCreate(), frozen);
-    double pose[4][4], centre[2], pixel[2];
-    PxM4Identity(pose);
-    pose[3][2] = 2;
-    desc.pose = pose;
-    kelmar::Solid *ball = kelmar::AddSphere(&world.scene, 2, desc);
+    const double start[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 2, 1}};
+    kelmar::Solid *floor = kelmar::AddSolid(&world.scene, CdxPlaneCreate(), {"", 0, -1, 0, nullptr, false, true});
+    kelmar::Solid *ball = kelmar::AddSphere(&world.scene, 2, {"", 0, -1, 0, start});
+    double centre[2], pixel[2];
     for (int i = 0; i < 20; ++i) world.universe.step();
     ASSERT_GT(std::unique_ptr<kelmar::ContactList>(ball->GetContacts(0))->entries.size(), 0u);
     const double side[4][4] = {{-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 1, 0, 0}, {0, -15, 0.5, 1}}, contact[3] = {0, 0, 0};

@@ -129,15 +129,12 @@ TEST(BallWrap, TurnsOntoTheTangentAndStopsAFingerInsideTheBall)
 void ExpectArriveTogether(const kelmar::GraspBallWrap2_Orb::Plan &p)
 {
     double largest = 0;
-    for (int pass = 0; pass < 2; ++pass)
-        for (int f = 0; f < p.fingers; ++f)
-            for (int k = 0; k < p.joints[f]; ++k) {
-                const double way = std::fabs(p.target[f][k] - p.current[f][k]);
-                largest = std::max(largest, way);
-                if (pass == 1) {
-                    EXPECT_NEAR(p.speed[f][k], largest > 0.001 ? way / largest : 1.0, 1e-12) << f << k;
-                }
-            }
+    auto way = [&](int f, int k) { return std::fabs(p.target[f][k] - p.current[f][k]); };
+    for (int f = 0; f < p.fingers; ++f)
+        for (int k = 0; k < p.joints[f]; ++k) largest = std::max(largest, way(f, k));
+    for (int f = 0; f < p.fingers; ++f)
+        for (int k = 0; k < p.joints[f]; ++k)
+            EXPECT_NEAR(p.speed[f][k], largest > 0.001 ? way(f, k) / largest : 1.0, 1e-12) << f << k;
 }
 
 // On the hand whose finger b branches (the first branch is taken, with
@@ -249,10 +246,7 @@ TEST(ContactBased, ExplorationEndsWithEveryFingertipOnTheBall)
         EXPECT_GE(shorter, 2);
         const double cap = 9 * 5 * M_PI / 180, ease = std::pow((std::min(sum, cap) + 0.3) / (cap + 0.3), 2);
         EXPECT_NEAR(share[most] * largest, 0.005 * 3 * ease, 5e-5);
-        for (int s = 0; s < 100; ++s) {
-            grasp.grasp();
-            w.Steps(1);
-        }
+        for (int s = 0; s < 100; ++s) grasp.grasp(), w.Steps(1);
         EXPECT_TRUE(grasp.grasp()) << "not arrived";
         EXPECT_EQ(w.TipsOn(ball), 3);
         grasp.reset();

@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include <vtkCamera.h>
@@ -70,24 +68,23 @@ struct ViewedScene : testing::Test {
         camera->SetClippingRange(10, 400);
         host->GetWindow()->Render();
     }
-    // Looks at the ball from 60 cm in front, 10 cm above; its centre's pixel.
+    // Looks at the ball from 60 cm in front, 10 cm above; the pointer on its centre's pixel.
     std::vector<int> LookAtTheBall()
     {
-        double c[3], display[2];
-        Ball()->GetPosition(c);
+        const double *c = Ball()->GetTM()[3];
         const double eye[3] = {c[0], c[1] - 60, c[2] + 10};
         Look(eye, c);
-        ToDisplay(c, display);
-        interactor->SetEventInformation(int(display[0]), int(display[1]));
-        return {int(display[0]), int(display[1])};
+        const std::vector<double> d = ToDisplay(c);
+        interactor->SetEventInformation(int(d[0]), int(d[1]));
+        return {int(d[0]), int(d[1])};
     }
     // The display position (px) of a world point.
-    void ToDisplay(const double world[3], double display[2])
+    std::vector<double> ToDisplay(const double world[3])
     {
         vtkRenderer *renderer = host->GetRenderer();
         renderer->SetWorldPoint(world[0], world[1], world[2], 1);
         renderer->WorldToDisplay();
-        display[0] = renderer->GetDisplayPoint()[0], display[1] = renderer->GetDisplayPoint()[1];
+        return {renderer->GetDisplayPoint()[0], renderer->GetDisplayPoint()[1]};
     }
     // A left-button event (press, move, release) at x, y.
     void Mouse(unsigned long event, int x, int y, bool ctrl = true)
@@ -102,25 +99,18 @@ struct ViewedScene : testing::Test {
         interactor->InvokeEvent(vtkCommand::KeyPressEvent);
         interactor->InvokeEvent(vtkCommand::CharEvent);
     }
-    // The window's pixel at display (x, y), RGB.
-    std::vector<int> Pixel(const std::vector<unsigned char> &pixels, double x, double y)
-    {
-        const unsigned char *p = &pixels[3 * (size_t(y) * kWidth + size_t(x))];
-        return {p[0], p[1], p[2]};
-    }
-    static bool Near(const std::vector<int> &rgb, const std::vector<int> &expected, int tolerance = 2)
-    {
-        for (int k = 0; k < 3; ++k)
-            if (std::abs(rgb[size_t(k)] - expected[size_t(k)]) > tolerance) return false;
-        return true;
-    }
-    // The window's pixels, RGB, rows bottom-up.
+    // The window's pixels, RGB, rows bottom-up, and the RGB of the one at display (x, y).
     std::vector<unsigned char> Pixels()
     {
         host->GetWindow()->Render();
         vtkNew<vtkUnsignedCharArray> data;
         host->GetWindow()->GetPixelData(0, 0, kWidth - 1, kHeight - 1, 0, data, 0);
         return std::vector<unsigned char>(data->GetPointer(0), data->GetPointer(0) + 3 * kWidth * kHeight);
+    }
+    static std::vector<int> Pixel(const std::vector<unsigned char> &pixels, double x, double y)
+    {
+        const unsigned char *p = &pixels[3 * (size_t(y) * kWidth + size_t(x))];
+        return {p[0], p[1], p[2]};
     }
 
     std::unique_ptr<kelmar::Universe> universe;

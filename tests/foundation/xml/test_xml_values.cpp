@@ -43,16 +43,6 @@ int ColorNamed(const char *name, float rgba[4])
     return 1;
 }
 
-// Installs the colour lookup for one scope.
-class ColorLookupGuard {
-public:
-    explicit ColorLookupGuard(PxXMLColorLookup lookup) : old_(PxXMLSetColorLookup(lookup)) {}
-    ~ColorLookupGuard() { PxXMLSetColorLookup(old_); }
-
-private:
-    PxXMLColorLookup old_;
-};
-
 // What the parser stores into: ints, unsigned, reals, doubles, floats, one
 // string of 8 bytes, strings of 8 bytes each, or a colour of 4 floats.
 enum Kind { kInt, kUInt, kReal, kDouble, kFloat, kString, kStrings, kColor };
@@ -191,7 +181,7 @@ TEST(XmlValues, EveryParserStoresGoodValuesAndRefusesBadOnesWithItsMessage)
         {kColor, PxXMLParseColor, 4, "1.5 0 -0.5", bad,
          "invalid color value 1.500000 (only [0..1])\ninvalid color value -0.500000 (only [0..1])\n", "-1 0 -1 1"},
     };
-    ColorLookupGuard lookup(ColorNamed);
+    const PxXMLColorLookup old = PxXMLSetColorLookup(ColorNamed);
     for (const Case &c : cases) {
         Store store;
         Fill(c.kind, store);
@@ -202,9 +192,10 @@ TEST(XmlValues, EveryParserStoresGoodValuesAndRefusesBadOnesWithItsMessage)
             EXPECT_EQ(Show(c.kind, store, c.count), c.stored) << c.text;
         }
     }
-    ColorLookupGuard none(nullptr);
+    PxXMLSetColorLookup(nullptr);
     Store store;
     EXPECT_EQ(Parse(PxXMLParseColor, "red", &store, 4).messages, "color name unknown\n");
+    PxXMLSetColorLookup(old);
 }
 
 TEST(XmlValues, RealsUseAPointWhateverTheProcessLocale)
@@ -221,20 +212,15 @@ TEST(XmlValues, RealsUseAPointWhateverTheProcessLocale)
 TEST(XmlValues, ParsersWithNowhereToStoreReportItAndLeaveTheReaderInStep)
 {
     using Parser = PxXMLValueParser;
-    const Parser parsers[] = {PxXMLParseString,   PxXMLParseStringArray, PxXMLParseInt,         PxXMLParseUInt,
-                              PxXMLParseIntArray, PxXMLParseUIntArray,   PxXMLParsePxReal,      PxXMLParseDouble,
-                              PxXMLParseFloat,    PxXMLParsePxRealArray, PxXMLParseDoubleArray, PxXMLParseFloatArray,
+    // The strings and arrays (the first four) also with room for none.
+    const Parser parsers[] = {PxXMLParseString, PxXMLParseStringArray, PxXMLParseIntArray,    PxXMLParsePxRealArray,
+                              PxXMLParseInt,    PxXMLParseUInt,        PxXMLParseUIntArray,   PxXMLParsePxReal,
+                              PxXMLParseDouble, PxXMLParseFloat,       PxXMLParseDoubleArray, PxXMLParseFloatArray,
                               PxXMLParseColor};
     char room[16];
-    for (Parser parser : parsers) {
-        Result r = Parse(parser, "1", nullptr, 4, 4);
-        EXPECT_EQ(r.code, PX_XML_LIMIT);
-        EXPECT_EQ(r.messages, "Nowhere to put parsed data!\n");
-    }
-    // Arrays and strings with no room at all.
-    for (Parser parser : {PxXMLParseString, PxXMLParseStringArray, PxXMLParseIntArray, PxXMLParsePxRealArray}) {
-        Result r = Parse(parser, "1", room, 0, 4);
-        EXPECT_EQ(r.code, PX_XML_LIMIT);
-        EXPECT_EQ(r.messages, "Nowhere to put parsed data!\n");
-    }
+    for (const Parser &parser : parsers)
+        for (int roomless = 0; roomless <= (&parser < parsers + 4); ++roomless) {
+            const Result r = Parse(parser, "1", roomless ? room : nullptr, roomless ? 0 : 4, 4);
+            EXPECT_EQ(std::to_string(r.code) + " " + r.messages, "4 Nowhere to put parsed data!\n") << roomless;
+        }
 }

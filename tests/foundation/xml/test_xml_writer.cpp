@@ -15,17 +15,9 @@
 #include "kelmar/Px.h"
 #include "test_xml_support.h"
 
-namespace {
+using pxtest::WrittenText;
 
-// The text written so far to a stream on a temporary file.
-std::string WrittenText(FILE *file)
-{
-    std::fflush(file);
-    std::string all(static_cast<size_t>(std::ftell(file)), '\0');
-    std::rewind(file);
-    all.resize(std::fread(&all[0], 1, all.size(), file));
-    return all;
-}
+namespace {
 
 struct Body {
     char id[32];
@@ -56,16 +48,12 @@ int ReadBody(PxXMLElement *element)
     return code;
 }
 
-int ReadBodies(PxXMLElement *element)
+// <PX> holds <BODIES>, which holds the <BODY> elements.
+int ReadNested(PxXMLElement *element)
 {
-    PxXMLHandler table[] = {PX_XML_ELEMENT("BODY", ReadBody), PX_XML_END};
-    return PxXMLElementProcess(element, table, nullptr);
-}
-
-int ReadPx(PxXMLElement *element)
-{
-    PxXMLHandler table[] = {PX_XML_ELEMENT("BODIES", ReadBodies), PX_XML_END};
-    return PxXMLElementProcess(element, table, nullptr);
+    PxXMLHandler px[] = {PX_XML_ELEMENT("BODIES", ReadNested), PX_XML_END};
+    PxXMLHandler bodies[] = {PX_XML_ELEMENT("BODY", ReadBody), PX_XML_END};
+    return PxXMLElementProcess(element, std::strcmp(element->name, "PX") == 0 ? px : bodies, nullptr);
 }
 
 } // namespace
@@ -127,7 +115,7 @@ TEST(XmlWriter, RandomBodiesWrittenAndReadBackAreBitForBitTheSame)
     pxtest::XmlDoc doc(text);
     std::vector<Body> loaded;
     PxXMLInputSetUserData(doc.input(), &loaded);
-    PxXMLHandler root[] = {PX_XML_ELEMENT("PX", ReadPx), PX_XML_END};
+    PxXMLHandler root[] = {PX_XML_ELEMENT("PX", ReadNested), PX_XML_END};
     EXPECT_EQ(doc.process(root), PX_XML_OK);
     EXPECT_EQ(doc.allText(), "");
     ASSERT_EQ(loaded.size(), written.size());

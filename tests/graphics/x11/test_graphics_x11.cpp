@@ -40,9 +40,7 @@ int ViewerPicture(kelmar::Universe &universe, const double pose[4][4])
     glLoadMatrixd(projection);
     glMatrixMode(GL_MODELVIEW);
     glLoadMatrixd(view);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_DEPTH_TEST);
+    for (GLenum feature : {GL_LIGHTING, GL_LIGHT0, GL_DEPTH_TEST}) glEnable(feature);
     universe.draw(kelmar::kDrawOpaquePass);
     universe.draw(kelmar::kDrawTranslucentPass);
     std::vector<unsigned char> rgb(kSize * kSize * 3);
