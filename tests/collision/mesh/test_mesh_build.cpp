@@ -5,7 +5,6 @@
 #include "mesh/CxTriangleMeshRecord.h"
 
 #include <cfloat>
-#include <functional>
 #include <set>
 
 using namespace meshtest;
@@ -242,11 +241,25 @@ TEST_F(MeshTest, MassPropertiesMatchTheAnalyticSolidAndMeshesBoundingNoneAreRefu
             for (int a = 0; a < 3; ++a)
                 for (int b = 0; b < 3; ++b)
                     tetra[i][j] += frame.tm[a][i] * (a == b ? 0.075 : 0.0125) * frame.tm[b][j];
-    auto diagonal = [](double x, double y, double z) { return Tensor{Vec{x, 0, 0}, Vec{0, y, 0}, Vec{0, 0, z}}; };
-    auto unitBox = [](Mesh *m) { AddBox(m, {1, 1, 1}, 1); };
-    const struct Row {
+    auto diagonal = [](double d) { return Tensor{Vec{d, 0, 0}, Vec{0, d, 0}, Vec{0, 0, d}}; };
+    Mesh &box = NewMesh(), &copies = NewMesh(), &inverted = NewMesh(), &corner = NewMesh(), &ball = NewMesh(),
+         &open = NewMesh(), &turned = NewMesh(), &floor = NewMesh();
+    AddBox(&box, {1, 2, 3}, 3, {1, 0, 0});
+    for (Mesh *m : {&inverted, &open, &turned}) AddBox(m, {1, 1, 1}, 1);
+    for (const auto &t : open.triangles)
+        copies.Triangle(copies.Vertex(open.vertices[t[0]]), copies.Vertex(open.vertices[t[1]]),
+                        copies.Vertex(open.vertices[t[2]]));
+    for (auto &t : inverted.triangles) std::swap(t[1], t[2]);
+    AddTetrahedron(&corner, frame.ToWorld({0, 0, 0}), frame.ToWorld({1, 0, 0}), frame.ToWorld({0, 1, 0}),
+                   frame.ToWorld({0, 0, 1}));
+    AddIcosphere(&ball, 2.0, 4);
+    open.triangles.pop_back();
+    std::swap(turned.triangles[0][1], turned.triangles[0][2]);
+    AddFloor(&floor, 1.0, 2, 0.0);
+    const double ballVolume = 4.0 / 3.0 * M_PI * 8.0;
+    const struct {
         const char *name;
-        std::function<void(Mesh *)> make;
+        Mesh &mesh;
         int closed;
         double volume;
         Vec centre;
@@ -255,90 +268,31 @@ TEST_F(MeshTest, MassPropertiesMatchTheAnalyticSolidAndMeshesBoundingNoneAreRefu
     } rows[] = {
         // Box 2 x 4 x 6: (b^2 + c^2)/12 per unit mass.
         {"box",
-         [](Mesh *m) {
-             AddBox(m, {1, 2, 3}, 3, {1, 0, 0});
-         },
+         box,
          1,
          48.0,
          {1, 0, 0},
-         diagonal(52.0 / 12.0, 40.0 / 12.0, 20.0 / 12.0),
+         {Vec{52.0 / 12, 0, 0}, Vec{0, 40.0 / 12, 0}, Vec{0, 0, 20.0 / 12}},
          1e-12,
          1e-12},
-        {"box whose triangles carry their own corner copies",
-         [&](Mesh *m) {
-             Mesh shared;
-             unitBox(&shared);
-             for (const auto &t : shared.triangles)
-                 m->Triangle(m->Vertex(shared.vertices[t[0]]), m->Vertex(shared.vertices[t[1]]),
-                             m->Vertex(shared.vertices[t[2]]));
-         },
-         1,
-         8.0,
-         {0, 0, 0},
-         diagonal(2.0 / 3, 2.0 / 3, 2.0 / 3),
-         1e-12,
-         1e-12},
-        {"box inside out",
-         [&](Mesh *m) {
-             unitBox(m);
-             for (auto &t : m->triangles) std::swap(t[1], t[2]);
-         },
-         1,
-         8.0,
-         {0, 0, 0},
-         diagonal(2.0 / 3, 2.0 / 3, 2.0 / 3),
-         1e-12,
-         1e-12},
-        {"turned corner tetrahedron",
-         [&](Mesh *m) {
-             AddTetrahedron(m, frame.ToWorld({0, 0, 0}), frame.ToWorld({1, 0, 0}), frame.ToWorld({0, 1, 0}),
-                            frame.ToWorld({0, 0, 1}));
-         },
-         1, 1.0 / 6.0, frame.ToWorld({0.25, 0.25, 0.25}), tetra, 1e-14, 1e-14},
+        {"box of corner copies", copies, 1, 8.0, {0, 0, 0}, diagonal(2.0 / 3), 1e-12, 1e-12},
+        {"box inside out", inverted, 1, 8.0, {0, 0, 0}, diagonal(2.0 / 3), 1e-12, 1e-12},
+        {"turned corner tetrahedron", corner, 1, 1.0 / 6, frame.ToWorld({0.25, 0.25, 0.25}), tetra, 1e-14, 1e-14},
         // 5120 triangles: within the tessellation error of 4/3 pi r^3 and 0.4 r^2.
-        {"ball of radius 2",
-         [](Mesh *m) { AddIcosphere(m, 2.0, 4); },
-         1,
-         4.0 / 3.0 * M_PI * 8.0,
-         {0, 0, 0},
-         diagonal(1.6, 1.6, 1.6),
-         0.005 * 4.0 / 3.0 * M_PI * 8.0,
-         0.016},
-        {"box without a triangle",
-         [&](Mesh *m) {
-             unitBox(m);
-             m->triangles.pop_back();
-         },
-         0,
-         0.0,
-         {0, 0, 0},
-         {},
-         0.0,
-         0.0},
-        {"box with a triangle turned",
-         [&](Mesh *m) {
-             unitBox(m);
-             std::swap(m->triangles[0][1], m->triangles[0][2]);
-         },
-         0,
-         0.0,
-         {0, 0, 0},
-         {},
-         0.0,
-         0.0},
-        {"flat floor", [](Mesh *m) { AddFloor(m, 1.0, 2, 0.0); }, 0, 0.0, {0, 0, 0}, {}, 0.0, 0.0},
+        {"ball of radius 2", ball, 1, ballVolume, {0, 0, 0}, diagonal(1.6), 0.005 * ballVolume, 0.016},
+        {"box without a triangle", open, 0, 0.0, {0, 0, 0}, {}, 0.0, 0.0},
+        {"box with a triangle turned", turned, 0, 0.0, {0, 0, 0}, {}, 0.0, 0.0},
+        {"flat floor", floor, 0, 0.0, {0, 0, 0}, {}, 0.0, 0.0},
     };
-    std::vector<CdxGeometryID> built;
-    for (const Row &row : rows) {
+    PxMatrix4 com;
+    PxMatrix3 I;
+    PxReal volume, mass;
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        Mesh &mesh = NewMesh();
-        row.make(&mesh);
-        built.push_back(mesh.Build());
-        EXPECT_EQ(row.closed, CdxTriangleMeshIsClosed(mesh.geometry));
-        PxMatrix4 com;
-        PxMatrix3 I;
-        PxReal volume = -1.0;
-        EXPECT_EQ(row.volume > 0.0, CdxGeometryGetMassProperties(mesh.geometry, com, I, &volume) == 1);
+        row.mesh.Build();
+        EXPECT_EQ(row.closed, CdxTriangleMeshIsClosed(row.mesh.geometry));
+        volume = -1.0;
+        EXPECT_EQ(row.volume > 0.0, CdxGeometryGetMassProperties(row.mesh.geometry, com, I, &volume) == 1);
         EXPECT_NEAR(row.volume, volume, row.volumeTolerance);
         if (row.volumeTolerance > 1e-9) {
             EXPECT_LT(volume, row.volume) << "a tessellated ball is inscribed, so smaller";
@@ -347,19 +301,14 @@ TEST_F(MeshTest, MassPropertiesMatchTheAnalyticSolidAndMeshesBoundingNoneAreRefu
             EXPECT_NEAR(row.centre[i], com[3][i], row.tolerance);
             for (int j = 0; j < 3; ++j) EXPECT_NEAR(row.inertia[i][j], I[i][j], row.tolerance) << i << j;
         }
-        if (row.volume == 0.0) {
-            for (int i = 0; i < 4; ++i)
-                for (int j = 0; j < 4; ++j) EXPECT_EQ(i == j ? 1.0 : 0.0, com[i][j]) << "an identity frame";
-        }
+        for (int i = 0; i < 4 && row.volume == 0.0; ++i)
+            for (int j = 0; j < 4; ++j) EXPECT_EQ(i == j ? 1.0 : 0.0, com[i][j]) << "an identity frame";
     }
     // A model's mass is volume x density; it passes a refusal on.
-    PxMatrix4 com;
-    PxMatrix3 I;
-    PxReal volume, mass;
-    CdxModelID box = Place(built[0], Identity());
-    CdxModelSetDensity(box, 2.5);
-    ASSERT_EQ(1, CdxModelGetMassProperties(box, com, I, &volume, &mass));
+    CdxModelID boxModel = Place(box.geometry, Identity());
+    CdxModelSetDensity(boxModel, 2.5);
+    ASSERT_EQ(1, CdxModelGetMassProperties(boxModel, com, I, &volume, &mass));
     EXPECT_NEAR(120.0, mass, 1e-10);
-    EXPECT_EQ(0, CdxModelGetMassProperties(Place(built[5], Identity()), com, I, &volume, &mass));
+    EXPECT_EQ(0, CdxModelGetMassProperties(Place(open.geometry, Identity()), com, I, &volume, &mass));
     EXPECT_EQ(0, CdxTriangleMeshGetMassProperties(Own(CdxTriangleMeshCreate(1)), com, I, &volume)) << "unbuilt";
 }
