@@ -76,3 +76,28 @@ CdxModelID CdxTest::Model(CdxGeometryID geometry, PxMatrix4 *transform)
         geometries_.push_back(geometry);
     return model;
 }
+
+CdxModelID CdxTest::At(PxReal x, PxReal y, PxReal z, CdxGeometryID geometry)
+{
+    kept_.emplace_back();
+    SetTranslation(kept_.back().tm, x, y, z);
+    return Model(geometry ? geometry : HalfBox(1, 1, 1), &kept_.back().tm);
+}
+
+void CdxTest::Drive(CdxModelID model, PxReal vx, PxReal vy, PxReal vz)
+{
+    // The transform is the first member of the record At keeps.
+    Kept *kept = reinterpret_cast<Kept *>(CdxModelGetTransformPtr(model));
+    PxV3Set(kept->linear, vx, vy, vz);
+    PxV3Set(kept->angular, 0, 0, 0);
+    CdxModelSetLinearVelocityPtr(model, kept->linear);
+    CdxModelSetAngularVelocityPtr(model, kept->angular);
+}
+
+CdxModelPair *CdxTest::Pair(CdxModelID a, CdxModelID b)
+{
+    keptPairs_.emplace_back();
+    CdxModelPairReset(&keptPairs_.back(), a, b);
+    CdxHello(&keptPairs_.back());
+    return &keptPairs_.back();
+}
