@@ -86,8 +86,9 @@ CdxModelID CdxTest::At(PxReal x, PxReal y, PxReal z, CdxGeometryID geometry)
 
 void CdxTest::Drive(CdxModelID model, PxReal vx, PxReal vy, PxReal vz)
 {
-    // The transform is the first member of the record At keeps.
-    Kept *kept = reinterpret_cast<Kept *>(CdxModelGetTransformPtr(model));
+    auto kept = std::find_if(kept_.begin(), kept_.end(),
+                             [&](Kept &k) { return &k.tm == CdxModelGetTransformPtr(model); });
+    ASSERT_TRUE(kept != kept_.end()) << "only a model made by At is driven";
     PxV3Set(kept->linear, vx, vy, vz);
     PxV3Set(kept->angular, 0, 0, 0);
     CdxModelSetLinearVelocityPtr(model, kept->linear);

@@ -299,11 +299,10 @@ TEST_F(CdxCompositeTest, RestingCompositesGiveContactsPointingUpAndNamingTheirEl
 {
     for (const Resting &row : kResting) {
         SCOPED_TRACE(row.scene);
-        PxMatrix4 floorTm, &tm = frame_[0], &lowTm = frame_[1];
-        SetTranslation(floorTm, 0, 0, -1);
+        PxMatrix4 &tm = frame_[0], &lowTm = frame_[1];
         SetTranslation(lowTm, 0, 0, 0);
         SetTranslation(tm, 0, 0, row.height);
-        CdxModelID low = row.onComposite ? Composite(1, &lowTm) : Model(HalfBox(10, 10, 1), &floorTm);
+        CdxModelID low = row.onComposite ? Composite(1, &lowTm) : At(0, 0, -1, HalfBox(10, 10, 1));
         CdxModelID lowBox = row.onComposite ? Add(low, 2, Model(HalfBox(0.5, 0.5, 0.5), &elementTm_[2]), 0, 0, 0)
                                             : nullptr;
         CdxModelID composite = Composite(2, &tm), elements[2];
@@ -345,11 +344,10 @@ TEST_F(CdxCompositeTest, RestingCompositesGiveContactsPointingUpAndNamingTheirEl
 
 TEST_F(CdxCompositeTest, RequestBudgetAndIntersectAtApplyToComposites)
 {
-    PxMatrix4 floorTm, &tm = frame_[0];
-    SetTranslation(floorTm, 0, 0, -1);
+    PxMatrix4 &tm = frame_[0];
     SetTranslation(tm, 0, 0, 1.45);
     PxVector3 v = {0, 0, -1}, w = {0, 0, 0};
-    CdxModelID floor = Model(HalfBox(10, 10, 1), &floorTm);
+    CdxModelID floor = At(0, 0, -1, HalfBox(10, 10, 1));
     CdxModelID composite = Composite(2, &tm);
     CdxModelSetLinearVelocityPtr(composite, v);
     CdxModelSetAngularVelocityPtr(composite, w);
@@ -371,10 +369,9 @@ TEST_F(CdxCompositeTest, ApproximateDistanceKeepsTheSmallestBoundsOverTheElement
 {
     ASSERT_EQ(1, CdxInteractionTableRegisterApproximateDistanceFn(CdxBoxGetTypeId(), CdxBoxGetTypeId(), BoxGapX));
     CdxCompositeGenericRegisterDistance();
-    PxMatrix4 otherTm, &tm = frame_[0];
+    PxMatrix4 &tm = frame_[0];
     SetTranslation(tm, 0, 0, 0);
-    SetTranslation(otherTm, 10, 0, 0);
-    CdxModelID other = Model(HalfBox(1, 1, 1), &otherTm);
+    CdxModelID other = At(10, 0, 0);
     CdxModelID composite = Composite(2, &tm);
     Add(composite, 1, Model(HalfBox(1, 1, 1), &elementTm_[1]), -4, 0, 0);
     CdxModelID near = Add(composite, 0, Model(HalfBox(1, 1, 1), &elementTm_[0]), 4, 0, 0);
