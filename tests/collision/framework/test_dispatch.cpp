@@ -218,10 +218,7 @@ protected:
     void SetUp() override
     {
         CdxTest::SetUp();
-        for (int i = 0; i < 6; ++i) {
-            SetTranslation(tm_[i], 0, 0, 1.9 * i);
-            models_[i] = Model(HalfBox(1, 1, 1), &tm_[i]);
-        }
+        for (int i = 0; i < 6; ++i) models_[i] = At(0, 0, 1.9 * i);
         for (int i = 0; i < 5; ++i) CdxModelPairReset(&pairs_[i], models_[i + 1], models_[i]);
         CdxModelPairContainerInit(&container_, array_, 16);
         // Pairs 0 and 1 are new, 2, 3 and 4 stay.
@@ -230,7 +227,6 @@ protected:
         CdxHelloEach(&container_);
         for (int i = 2; i < 5; ++i) CdxHello(&pairs_[i]);
     }
-    PxMatrix4 tm_[6];
     CdxModelID models_[6];
     CdxModelPair pairs_[5];
     CdxModelPair *array_[16];

@@ -276,12 +276,9 @@ TEST_F(MeshTest, DegenerateAndDeepInputGivesFiniteAnswers)
     soup.Triangle(a, b, soup.Vertex({0, 1, 0}));
     for (int k = 0; k < 30; ++k)
         soup.Triangle(soup.Vertex(random.InBox(1)), soup.Vertex(random.InBox(1)), soup.Vertex(random.InBox(1)));
-    soup.geometry = CdxTriangleMeshCreate(8);
-    CdxTriangleMeshSetMinAreaThreshold(soup.geometry, 0.0);
-    for (const auto &t : soup.triangles)
-        ASSERT_EQ(1, CdxTriangleMeshAddTriangle(soup.geometry, soup.vertices[t[0]].data(), soup.vertices[t[1]].data(),
-                                                soup.vertices[t[2]].data()));
-    ASSERT_EQ(1, CdxTriangleMeshBuild(soup.geometry));
+    soup.capacity = 8;
+    soup.minArea = 0.0;
+    soup.Build();
     Mesh &cube = NewMesh();
     AddBox(&cube, {1, 1, 1}, 2);
     cube.Build();
