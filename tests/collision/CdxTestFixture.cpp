@@ -76,3 +76,29 @@ CdxModelID CdxTest::Model(CdxGeometryID geometry, PxMatrix4 *transform)
         geometries_.push_back(geometry);
     return model;
 }
+
+CdxModelID CdxTest::At(PxReal x, PxReal y, PxReal z, CdxGeometryID geometry)
+{
+    kept_.emplace_back();
+    SetTranslation(kept_.back().tm, x, y, z);
+    return Model(geometry ? geometry : HalfBox(1, 1, 1), &kept_.back().tm);
+}
+
+void CdxTest::Drive(CdxModelID model, PxReal vx, PxReal vy, PxReal vz)
+{
+    auto kept = std::find_if(kept_.begin(), kept_.end(),
+                             [&](Kept &k) { return &k.tm == CdxModelGetTransformPtr(model); });
+    ASSERT_TRUE(kept != kept_.end()) << "only a model made by At is driven";
+    PxV3Set(kept->linear, vx, vy, vz);
+    PxV3Set(kept->angular, 0, 0, 0);
+    CdxModelSetLinearVelocityPtr(model, kept->linear);
+    CdxModelSetAngularVelocityPtr(model, kept->angular);
+}
+
+CdxModelPair *CdxTest::Pair(CdxModelID a, CdxModelID b)
+{
+    keptPairs_.emplace_back();
+    CdxModelPairReset(&keptPairs_.back(), a, b);
+    CdxHello(&keptPairs_.back());
+    return &keptPairs_.back();
+}

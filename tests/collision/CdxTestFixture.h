@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <vector>
 
 #include "common/MessageLog.h"
@@ -39,6 +40,13 @@ protected:
     void TearDown() override;
     // Model on geometry placed at transform (owned by the caller).
     CdxModelID Model(CdxGeometryID geometry, PxMatrix4 *transform);
+    // A model on geometry (by default a box of unit half extents) at
+    // (x, y, z); the fixture keeps its transform and the velocities Drive
+    // gives it.
+    CdxModelID At(PxReal x, PxReal y, PxReal z, CdxGeometryID geometry = nullptr);
+    void Drive(CdxModelID model, PxReal vx, PxReal vy, PxReal vz);
+    // A pair of a and b that has said hello; the fixture keeps it.
+    CdxModelPair *Pair(CdxModelID a, CdxModelID b);
     // An empty result writing into contacts, which hold capacity.
     static CdxIntersectResult ResultOn(CdxContact *contacts, int capacity)
     {
@@ -49,6 +57,12 @@ protected:
     }
 
 private:
+    struct Kept {
+        PxMatrix4 tm;
+        PxVector3 linear, angular;
+    };
+    std::deque<Kept> kept_;
+    std::deque<CdxModelPair> keptPairs_;
     std::vector<CdxModelID> models_;
     std::vector<CdxGeometryID> geometries_;
 };

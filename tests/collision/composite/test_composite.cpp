@@ -1,6 +1,7 @@
 // Composite geometries and models: placement, bounds, mass, the merged pair
 // test, distance and line segments.
 #include "collision/CdxTestFixture.h"
+#include "collision/test_pair_support.h"
 
 #include "composite/CdxCompositeRecord.h"
 #include "framework/CdxModelRecord.h"
@@ -77,19 +78,10 @@ protected:
     std::vector<CdxModelID> composites_;
 };
 
-// A random rigid pose: orthonormal right-handed axes in the rows, origin
-// within 3 of zero.
-void RandomPose(PxMatrix4 tm, std::mt19937 &random)
+// A random rigid pose with its origin within 3 of zero.
+void RandomPose(PxMatrix4 tm, Random &random)
 {
-    std::uniform_real_distribution<PxReal> unit(-1.0, 1.0);
-    PxVector3 a = {unit(random), unit(random), unit(random)}, b = {unit(random), unit(random), unit(random)};
-    PxM4Identity(tm);
-    PxV3Normalize(a);
-    PxV3Copy(tm[0], a);
-    PxV3Cross(tm[2], a, b);
-    PxV3Normalize(tm[2]);
-    PxV3Cross(tm[1], tm[2], tm[0]);
-    PxV3Set(tm[3], 3 * unit(random), 3 * unit(random), 3 * unit(random));
+    PxM4Copy(tm, random.RandomPose(random.InBox(3.0)).tm);
 }
 
 // Whole composite: an outer composite offset from its body holds a box and
@@ -98,8 +90,7 @@ void RandomPose(PxMatrix4 tm, std::mt19937 &random)
 // support point and bounding sphere agree with the leaves' corners.
 TEST_F(CdxCompositeTest, RandomNestedCompositesPlaceLeavesAndBoundThemByTheirCorners)
 {
-    std::mt19937 random(77);
-    std::uniform_real_distribution<PxReal> size(0.1, 1.0), unit(-1.0, 1.0);
+    Random random(77);
     for (int trial = 0; trial < 20; ++trial) {
         PxMatrix4 body, offset, world, innerTm;
         RandomPose(body, random);
@@ -111,7 +102,7 @@ TEST_F(CdxCompositeTest, RandomNestedCompositesPlaceLeavesAndBoundThemByTheirCor
         CdxModelID leaves[3];
         for (int i = 0; i < 4; ++i) RandomPose(relative_[i], random);
         for (int i = 0; i < 3; ++i) {
-            for (int k = 0; k < 3; ++k) half[i][k] = size(random);
+            for (int k = 0; k < 3; ++k) half[i][k] = random.Uniform(0.1, 1.0);
             leaves[i] = Model(HalfBox(half[i][0], half[i][1], half[i][2]), &elementTm_[i]);
         }
         ASSERT_EQ(1, CdxCompositeModelAddElement(inner, leaves[1], &relative_[1]));
@@ -121,7 +112,8 @@ TEST_F(CdxCompositeTest, RandomNestedCompositesPlaceLeavesAndBoundThemByTheirCor
         EXPECT_EQ(0, CdxCompositeModelAddElement(inner, outer, &relative_[4])) << "no cycles";
         CdxCompositeModelBuild(inner);
         CdxCompositeModelBuild(outer);
-        PxVector3 min, max, centre, direction = {unit(random), unit(random), unit(random)}, support;
+        Vec d = random.InBox(1.0);
+        PxVector3 min, max, centre, direction = {d[0], d[1], d[2]}, support;
         PxReal radius, xy[4];
         ASSERT_EQ(1, CdxModelGetAABB(outer, min, max));
         ASSERT_EQ(1, CdxModelGetBSphere(outer, centre, &radius));
@@ -130,22 +122,15 @@ TEST_F(CdxCompositeTest, RandomNestedCompositesPlaceLeavesAndBoundThemByTheirCor
         PxVector3 lo = {1e9, 1e9, 1e9}, hi = {-1e9, -1e9, -1e9};
         PxReal farthest = -1e9;
         for (int i = 0; i < 3; ++i)
-            for (int corner = 0; corner < 9; ++corner) { // corner 8: the leaf's origin, checked exactly
-                PxVector3 p = {0, 0, 0}, q;
-                if (corner < 8)
-                    for (int k = 0; k < 3; ++k) p[k] = (corner >> k & 1 ? 1 : -1) * half[i][k];
-                PxV3MulTM(q, p, relative_[i]);
+            for (int corner = 0; corner < 8; ++corner) { // eight corners fix the leaf's whole placement
+                PxVector3 local, p, q, placed;
+                for (int k = 0; k < 3; ++k) local[k] = (corner >> k & 1 ? 1 : -1) * half[i][k];
+                PxV3MulTM(q, local, relative_[i]);
                 for (const PxMatrix4 *tm : {&relative_[3], &offset, &body}) {
                     if (tm == &relative_[3] && i == 0) continue;
                     PxV3Copy(p, q);
                     PxV3MulTM(q, p, *tm);
                 }
-                if (corner == 8) {
-                    for (int k = 0; k < 3; ++k) EXPECT_NEAR(q[k], elementTm_[i][3][k], 1e-12) << trial;
-                    continue;
-                }
-                PxVector3 placed, local = {0, 0, 0};
-                for (int k = 0; k < 3; ++k) local[k] = (corner >> k & 1 ? 1 : -1) * half[i][k];
                 PxV3MulTM(placed, local, elementTm_[i]);
                 for (int k = 0; k < 3; ++k) {
                     EXPECT_NEAR(q[k], placed[k], 1e-12) << trial << " leaf " << i;
@@ -314,11 +299,10 @@ TEST_F(CdxCompositeTest, RestingCompositesGiveContactsPointingUpAndNamingTheirEl
 {
     for (const Resting &row : kResting) {
         SCOPED_TRACE(row.scene);
-        PxMatrix4 floorTm, &tm = frame_[0], &lowTm = frame_[1];
-        SetTranslation(floorTm, 0, 0, -1);
+        PxMatrix4 &tm = frame_[0], &lowTm = frame_[1];
         SetTranslation(lowTm, 0, 0, 0);
         SetTranslation(tm, 0, 0, row.height);
-        CdxModelID low = row.onComposite ? Composite(1, &lowTm) : Model(HalfBox(10, 10, 1), &floorTm);
+        CdxModelID low = row.onComposite ? Composite(1, &lowTm) : At(0, 0, -1, HalfBox(10, 10, 1));
         CdxModelID lowBox = row.onComposite ? Add(low, 2, Model(HalfBox(0.5, 0.5, 0.5), &elementTm_[2]), 0, 0, 0)
                                             : nullptr;
         CdxModelID composite = Composite(2, &tm), elements[2];
@@ -360,11 +344,10 @@ TEST_F(CdxCompositeTest, RestingCompositesGiveContactsPointingUpAndNamingTheirEl
 
 TEST_F(CdxCompositeTest, RequestBudgetAndIntersectAtApplyToComposites)
 {
-    PxMatrix4 floorTm, &tm = frame_[0];
-    SetTranslation(floorTm, 0, 0, -1);
+    PxMatrix4 &tm = frame_[0];
     SetTranslation(tm, 0, 0, 1.45);
     PxVector3 v = {0, 0, -1}, w = {0, 0, 0};
-    CdxModelID floor = Model(HalfBox(10, 10, 1), &floorTm);
+    CdxModelID floor = At(0, 0, -1, HalfBox(10, 10, 1));
     CdxModelID composite = Composite(2, &tm);
     CdxModelSetLinearVelocityPtr(composite, v);
     CdxModelSetAngularVelocityPtr(composite, w);
@@ -386,10 +369,9 @@ TEST_F(CdxCompositeTest, ApproximateDistanceKeepsTheSmallestBoundsOverTheElement
 {
     ASSERT_EQ(1, CdxInteractionTableRegisterApproximateDistanceFn(CdxBoxGetTypeId(), CdxBoxGetTypeId(), BoxGapX));
     CdxCompositeGenericRegisterDistance();
-    PxMatrix4 otherTm, &tm = frame_[0];
+    PxMatrix4 &tm = frame_[0];
     SetTranslation(tm, 0, 0, 0);
-    SetTranslation(otherTm, 10, 0, 0);
-    CdxModelID other = Model(HalfBox(1, 1, 1), &otherTm);
+    CdxModelID other = At(10, 0, 0);
     CdxModelID composite = Composite(2, &tm);
     Add(composite, 1, Model(HalfBox(1, 1, 1), &elementTm_[1]), -4, 0, 0);
     CdxModelID near = Add(composite, 0, Model(HalfBox(1, 1, 1), &elementTm_[0]), 4, 0, 0);

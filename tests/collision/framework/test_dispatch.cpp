@@ -40,33 +40,30 @@ int ApproximateDistance(CdxModelPair *, const CdxDistanceRequest *request, CdxDi
 // goodbye of a pair of one type, which is never exchanged.
 TEST_F(CdxTest, APairOfOneTypeKeepsItsOrderAndSaysHelloAndGoodbyeOnce)
 {
-    PxMatrix4 lowerTm, upperTm;
-    SetTranslation(lowerTm, 0, 0, 0);
-    SetTranslation(upperTm, 0, 0, 1.9);
-    CdxModelID lower = Model(HalfBox(1, 1, 1), &lowerTm), upper = Model(HalfBox(1, 1, 1), &upperTm);
-    CdxModelPair same;
-    CdxModelPairReset(&same, upper, lower);
-    EXPECT_EQ(1, CdxHello(&same));
-    EXPECT_EQ(upper, same.model1);
+    CdxModelID lower = At(0, 0, 0), upper = At(0, 0, 1.9);
+    CdxModelPair *same = Pair(upper, lower);
+    EXPECT_EQ(upper, same->model1);
     EXPECT_EQ(1, gBoxBoxCounts.hello);
     CdxContact contacts[4];
     CdxIntersectResult result = ResultOn(contacts, 4);
-    ASSERT_EQ(1, CdxIntersect(&same, &result));
-    EXPECT_EQ(&same, result.pair);
+    ASSERT_EQ(1, CdxIntersect(same, &result));
+    EXPECT_EQ(same, result.pair);
     ASSERT_EQ(4, result.contactCount);
     EXPECT_EQ(1.0, result.normal[2]) << "from the lower box up to the upper one";
-    CdxGoodbye(&same);
+    CdxGoodbye(same);
     EXPECT_EQ(1, gBoxBoxCounts.goodbye);
+    // A null contact array asks for touch only.
+    result = ResultOn(nullptr, 4);
+    CdxIntersect(Pair(upper, lower), &result);
+    EXPECT_EQ(1, result.touch);
+    EXPECT_EQ(0, result.contactCapacity);
+    EXPECT_EQ(0, result.contactCount);
 }
 
 TEST_F(CdxTest, PairsOfUnregisteredTypesNeverTouchAndReportNothing)
 {
-    PxMatrix4 tm;
-    SetTranslation(tm, 0, 0, 0);
-    PxVector3 v = {1, 0, 0}, w = {0, 0, 0};
-    CdxModelID a = Model(CdxPlaneCreate(), &tm), b = Model(CdxPlaneCreate(), &tm);
-    CdxModelSetLinearVelocityPtr(a, v);
-    CdxModelSetAngularVelocityPtr(a, w);
+    CdxModelID a = At(0, 0, 0, CdxPlaneCreate()), b = At(0, 0, 0, CdxPlaneCreate());
+    Drive(a, 1, 0, 0);
     CdxModelPair pair;
     CdxModelPairReset(&pair, a, b);
     EXPECT_EQ(0, CdxHello(&pair));
@@ -89,94 +86,61 @@ TEST_F(CdxTest, PairsOfUnregisteredTypesNeverTouchAndReportNothing)
     EXPECT_EQ(0, gBoxBoxCounts.goodbye);
 }
 
-// Touching within the summed tolerances is the random pair test's.
-TEST_F(CdxTest, ANullContactArrayAsksForTouchOnly)
-{
-    PxMatrix4 lowTm, highTm;
-    SetTranslation(lowTm, 0, 0, 0);
-    SetTranslation(highTm, 0, 0, 1.9);
-    CdxModelPair pair;
-    CdxModelPairReset(&pair, Model(HalfBox(1, 1, 1), &highTm), Model(HalfBox(1, 1, 1), &lowTm));
-    CdxHello(&pair);
-    CdxIntersectResult result = ResultOn(nullptr, 4);
-    CdxIntersect(&pair, &result);
-    EXPECT_EQ(1, result.touch);
-    EXPECT_EQ(0, result.contactCapacity);
-    EXPECT_EQ(0, result.contactCount);
-}
-
 TEST_F(CdxTest, IntersectAtLooksAheadAlongTheVelocitiesAndPutsTheModelsBack)
 {
     // Box 1 one unit above box 2's top face, falling at 1 unit per second.
-    PxMatrix4 fallingTm, floorTm;
-    SetTranslation(fallingTm, 0, 0, 3);
-    SetTranslation(floorTm, 0, 0, 0);
-    PxVector3 v = {0, 0, -1}, w = {0, 0, 0};
-    CdxModelID falling = Model(HalfBox(1, 1, 1), &fallingTm);
-    CdxModelID floor = Model(HalfBox(1, 1, 1), &floorTm);
-    CdxModelSetLinearVelocityPtr(falling, v);
-    CdxModelSetAngularVelocityPtr(falling, w);
-    CdxModelPair pair;
-    CdxModelPairReset(&pair, falling, floor);
-    CdxHello(&pair);
+    CdxModelID falling = At(0, 0, 3), floor = At(0, 0, 0);
+    PxMatrix4 *fallingTm = CdxModelGetTransformPtr(falling), *floorTm = CdxModelGetTransformPtr(floor);
+    Drive(falling, 0, 0, -1);
+    CdxModelPair *pair = Pair(falling, floor);
     CdxContact contacts[4];
     CdxIntersectResult result = ResultOn(contacts, 4);
-    ASSERT_EQ(1, CdxIntersectAt(&pair, &result, 0.5));
+    ASSERT_EQ(1, CdxIntersectAt(pair, &result, 0.5));
     EXPECT_EQ(0, result.touch);
-    ASSERT_EQ(1, CdxIntersectAt(&pair, &result, 1.25));
+    ASSERT_EQ(1, CdxIntersectAt(pair, &result, 1.25));
     EXPECT_EQ(1, result.touch);
     EXPECT_NEAR(-0.25, contacts[0].separation, 1e-12);
-    EXPECT_EQ(&fallingTm, CdxModelGetTransformPtr(falling));
-    EXPECT_EQ(&floorTm, CdxModelGetTransformPtr(floor));
-    EXPECT_EQ(3.0, fallingTm[3][2]) << "the model itself did not move";
+    EXPECT_EQ(fallingTm, CdxModelGetTransformPtr(falling));
+    EXPECT_EQ(floorTm, CdxModelGetTransformPtr(floor));
+    EXPECT_EQ(3.0, (*fallingTm)[3][2]) << "the model itself did not move";
 }
 
 TEST_F(CdxTest, SafeTimeNeedsBothModelsVelocities)
 {
-    PxMatrix4 tm1, tm2;
-    SetTranslation(tm1, 0, 0, 0);
-    SetTranslation(tm2, 5, 0, 0);
-    PxVector3 v1 = {3, 0, 0}, v2 = {-1, 0, 0}, w = {0, 0, 0};
-    CdxModelID a = Model(HalfBox(1, 1, 1), &tm1), b = Model(HalfBox(1, 1, 1), &tm2);
-    CdxModelPair pair;
-    CdxModelPairReset(&pair, a, b);
-    CdxHello(&pair);
+    CdxModelID a = At(0, 0, 0), b = At(5, 0, 0);
+    CdxModelPair *pair = Pair(a, b);
     CdxSafeTimeResult safe;
-    EXPECT_EQ(1, CdxSafeTime(&pair, 2.0, &safe)) << "a function exists";
+    EXPECT_EQ(1, CdxSafeTime(pair, 2.0, &safe)) << "a function exists";
     EXPECT_EQ(2.0, safe.safeTime) << "but without velocities it is not asked";
-    CdxModelSetLinearVelocityPtr(a, v1);
-    CdxModelSetAngularVelocityPtr(a, w);
-    CdxModelSetLinearVelocityPtr(b, v2);
-    EXPECT_EQ(1, CdxSafeTime(&pair, 2.0, &safe));
-    EXPECT_EQ(2.0, safe.safeTime);
-    CdxModelSetAngularVelocityPtr(b, w);
-    EXPECT_EQ(1, CdxSafeTime(&pair, 2.0, &safe));
-    EXPECT_EQ(&pair, safe.pair);
+    Drive(a, 3, 0, 0);
+    PxVector3 v = {-1, 0, 0};
+    CdxModelSetLinearVelocityPtr(b, v);
+    EXPECT_EQ(1, CdxSafeTime(pair, 2.0, &safe));
+    EXPECT_EQ(2.0, safe.safeTime) << "nor with one of them";
+    Drive(b, -1, 0, 0);
+    EXPECT_EQ(1, CdxSafeTime(pair, 2.0, &safe));
+    EXPECT_EQ(pair, safe.pair);
     EXPECT_NEAR(0.75, safe.safeTime, 1e-12) << "a gap of 3 closing at 4 per second";
 }
 
 TEST_F(CdxTest, NearbyMeansOverlappingBoxesOnAllAxesTouchingIncluded)
 {
-    PxMatrix4 tm1, tm2;
-    SetTranslation(tm1, 0, 0, 0);
-    CdxModelID a = Model(HalfBox(1, 1, 1), &tm1), b = Model(CdxSphereCreate(1.0), &tm2);
+    CdxModelID a = At(0, 0, 0), b = At(2, 2, 2, CdxSphereCreate(1.0));
+    PxMatrix4 &tm = *CdxModelGetTransformPtr(b);
     CdxModelPair pair;
     CdxModelPairReset(&pair, a, b);
-    SetTranslation(tm2, 2, 2, 2);
     EXPECT_EQ(1, CdxNearby(&pair)) << "corner on corner";
-    SetTranslation(tm2, 2, 2, 2.001);
+    SetTranslation(tm, 2, 2, 2.001);
     EXPECT_EQ(0, CdxNearby(&pair));
-    SetTranslation(tm2, 0, -1.5, 0);
+    SetTranslation(tm, 0, -1.5, 0);
     EXPECT_EQ(1, CdxNearby(&pair));
-    CdxModelPairReset(&pair, a, Model(nullptr, &tm2));
+    CdxModelPairReset(&pair, a, Model(nullptr, &tm));
     EXPECT_EQ(0, CdxNearby(&pair)) << "a model without geometry is nowhere";
 }
 
 TEST_F(CdxTest, DistanceSeesTheRegisteredOrderAndReportsInTheCallersOrder)
 {
-    PxMatrix4 tm;
-    SetTranslation(tm, 0, 0, 0);
-    CdxModelID box = Model(HalfBox(1, 1, 1), &tm), ball = Model(CdxSphereCreate(1.0), &tm);
+    CdxModelID box = At(0, 0, 0), ball = At(0, 0, 0, CdxSphereCreate(1.0));
     ASSERT_EQ(1, CdxInteractionTableRegisterDistanceFn(CdxBoxGetTypeId(), CdxSphereGetTypeId(), RecordingDistance));
     CdxModelPair pair;
     CdxModelPairReset(&pair, ball, box);
@@ -254,10 +218,7 @@ protected:
     void SetUp() override
     {
         CdxTest::SetUp();
-        for (int i = 0; i < 6; ++i) {
-            SetTranslation(tm_[i], 0, 0, 1.9 * i);
-            models_[i] = Model(HalfBox(1, 1, 1), &tm_[i]);
-        }
+        for (int i = 0; i < 6; ++i) models_[i] = At(0, 0, 1.9 * i);
         for (int i = 0; i < 5; ++i) CdxModelPairReset(&pairs_[i], models_[i + 1], models_[i]);
         CdxModelPairContainerInit(&container_, array_, 16);
         // Pairs 0 and 1 are new, 2, 3 and 4 stay.
@@ -266,7 +227,6 @@ protected:
         CdxHelloEach(&container_);
         for (int i = 2; i < 5; ++i) CdxHello(&pairs_[i]);
     }
-    PxMatrix4 tm_[6];
     CdxModelID models_[6];
     CdxModelPair pairs_[5];
     CdxModelPair *array_[16];

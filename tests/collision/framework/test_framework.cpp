@@ -94,24 +94,14 @@ void CountHello(CdxModelPair *, void *count)
 TEST_F(CdxTest, EachSpaceHasItsOwnDefaultRequestAndHelloCallback)
 {
     CdxSpaceID spaces[2] = {CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4), CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4)};
-    PxMatrix4 tm;
-    SetTranslation(tm, 0, 0, 0);
-    CdxModelID models[2];
-    for (int k = 0; k < 2; ++k) {
-        models[k] = Model(HalfBox(1, 1, 1), &tm);
-        ASSERT_TRUE(CdxSpaceInsertModel(spaces[k], models[k]));
-    }
+    CdxModelID models[2] = {At(0, 0, 0), At(0, 0, 0)};
+    for (int k = 0; k < 2; ++k) ASSERT_TRUE(CdxSpaceInsertModel(spaces[k], models[k]));
     CdxRequest mine = {9, 1};
     int hellos = 0;
     CdxSpaceSetDefaultRequestPtr(spaces[0], &mine);
     CdxSpaceSetHelloCallback(spaces[0], CountHello, &hellos);
-    CdxModelPair pairs[2];
-    for (int k = 0; k < 2; ++k) {
-        CdxModelPairReset(&pairs[k], models[k], models[k]);
-        CdxHello(&pairs[k]);
-    }
-    EXPECT_EQ(&mine, pairs[0].request);
-    EXPECT_EQ(CdxGetDefaultRequestPtr(), pairs[1].request);
+    EXPECT_EQ(&mine, Pair(models[0], models[0])->request);
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), Pair(models[1], models[1])->request);
     EXPECT_EQ(1, hellos) << "only the first space's pair";
     void *data = nullptr;
     EXPECT_EQ(nullptr, CdxSpaceGetHelloCallback(spaces[1], &data));
@@ -201,10 +191,7 @@ TEST_F(CdxTest, InteractionTableHoldsBothOrdersOfARegisteredPair)
 
 TEST_F(CdxTest, RunTimeChoiceReplacesTheFixedInteractions)
 {
-    PxMatrix4 tm;
-    SetTranslation(tm, 0, 0, 0);
-    CdxModelID ball = Model(CdxSphereCreate(1.0), &tm);
-    CdxModelID box = Model(HalfBox(1, 1, 1), &tm);
+    CdxModelID ball = At(0, 0, 0, CdxSphereCreate(1.0)), box = At(0, 0, 0);
     CdxInteractionsInit(&gChosen);
     gChosen.intersectFn = DummyIntersect;
     CdxInteractions empty;
@@ -237,10 +224,7 @@ TEST_F(CdxTest, RequestTableIsSymmetricAndPicksTheRequestOfEachNewPairOfItsSpace
     EXPECT_EQ(0, CdxuRequestTableSetRequest(table, 3, 9, &special));
     EXPECT_EQ(7, CdxuRequestTableGetRequestPtr(table, 1, 3)->contactMaxCount);
 
-    PxMatrix4 tm;
-    SetTranslation(tm, 0, 0, 0);
-    CdxModelID m1 = Model(HalfBox(1, 1, 1), &tm);
-    CdxModelID m2 = Model(HalfBox(1, 1, 1), &tm);
+    CdxModelID m1 = At(0, 0, 0), m2 = At(0, 0, 0);
     CdxModelSetRequestID(m1, 1);
     CdxModelSetRequestID(m2, 3);
     CdxModelPair pair;
@@ -253,21 +237,16 @@ TEST_F(CdxTest, RequestTableIsSymmetricAndPicksTheRequestOfEachNewPairOfItsSpace
     CdxSpaceID space = CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4);
     ASSERT_TRUE(CdxSpaceInsertModel(space, m1));
     ASSERT_TRUE(CdxSpaceInsertModel(space, m2));
-    CdxHello(&pair);
-    EXPECT_EQ(CdxGetDefaultRequestPtr(), pair.request) << "no table in the space yet";
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), Pair(m1, m2)->request) << "no table in the space yet";
     CdxSpaceSetRequestTable(space, table);
-    CdxModelPairReset(&pair, m1, m2);
-    CdxHello(&pair);
-    EXPECT_EQ(CdxuRequestTableGetRequestPtr(table, 3, 1), pair.request);
+    EXPECT_EQ(CdxuRequestTableGetRequestPtr(table, 3, 1), Pair(m1, m2)->request);
     CdxModelPair withRequest;
     CdxModelPairReset(&withRequest, m1, m2);
     CdxHelloWithRequest(&withRequest, &fill);
     EXPECT_EQ(&fill, withRequest.request) << "an explicit request skips the callback";
     CdxSpaceSetRequestTable(space, nullptr);
     EXPECT_EQ(nullptr, CdxSpaceGetHelloCallback(space, nullptr)) << "the table's callback leaves with the table";
-    CdxModelPairReset(&pair, m1, m2);
-    CdxHello(&pair);
-    EXPECT_EQ(CdxGetDefaultRequestPtr(), pair.request);
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), Pair(m1, m2)->request);
     CdxSpaceSetRequestTable(space, CdxuRequestTableCreate(2, nullptr));
     CdxSpaceDestroy(space); // and its table with it (the sanitizer build checks)
 }

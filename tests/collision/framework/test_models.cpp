@@ -95,15 +95,11 @@ TEST_F(CdxTest, BoxAndSphereOfATurnedModelCoverItsRotatedCorners)
 
 TEST_F(CdxTest, PathBoxSweepsOverTheMotionAhead)
 {
-    PxMatrix4 tm;
-    SetTranslation(tm, 0, 0, 0);
-    PxVector3 v = {2, 0, -1}, w = {0, 0, 0};
-    CdxModelID model = Model(CdxSphereCreate(0.5), &tm);
+    CdxModelID model = At(0, 0, 0, CdxSphereCreate(0.5));
     PxVector3 min, max;
     ASSERT_EQ(1, CdxModelGetPathAABB(model, min, max, 3.0));
     ExpectPoint(max, 0.5, 0.5, 0.5); // without velocities only the present box
-    CdxModelSetLinearVelocityPtr(model, v);
-    CdxModelSetAngularVelocityPtr(model, w);
+    Drive(model, 2, 0, -1);
     ASSERT_EQ(1, CdxModelGetPathAABB(model, min, max, 3.0));
     ExpectPoint(min, -0.5, -0.5, -3.5);
     ExpectPoint(max, 6.5, 0.5, 0.5);

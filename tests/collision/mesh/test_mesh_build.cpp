@@ -5,7 +5,6 @@
 #include "mesh/CxTriangleMeshRecord.h"
 
 #include <cfloat>
-#include <functional>
 #include <set>
 
 using namespace meshtest;
@@ -190,25 +189,6 @@ TEST_F(MeshTest, TreesOfRandomMeshesHoldEveryTriangleOnceInBoxesThatContainIt)
     }
 }
 
-TEST_F(MeshTest, AMeshIsClosedByItsCornerPositionsNotItsVertexIndices)
-{
-    Mesh &box = NewMesh();
-    AddBox(&box, {1, 1, 1}, 1);
-    box.Build();
-    EXPECT_EQ(1, CdxTriangleMeshIsClosed(box.geometry));
-
-    // The same box with every triangle carrying its own corner copies.
-    Mesh &copies = NewMesh();
-    for (const auto &t : box.triangles)
-        copies.Triangle(copies.Vertex(box.vertices[t[0]]), copies.Vertex(box.vertices[t[1]]),
-                        copies.Vertex(box.vertices[t[2]]));
-    copies.Build();
-    EXPECT_EQ(1, CdxTriangleMeshIsClosed(copies.geometry));
-
-    // A box without one triangle or with one turned the wrong way is not
-    // closed: the mass-property refusals below.
-}
-
 TEST_F(MeshTest, BoundsHoldEveryPlacedVertexAndSupportPointsAreTheFarthestVertex)
 {
     Random random(5);
@@ -245,130 +225,90 @@ TEST_F(MeshTest, BoundsHoldEveryPlacedVertexAndSupportPointsAreTheFarthestVertex
     EXPECT_NEAR(2.0, hi[1], 1e-12);
 }
 
-TEST_F(MeshTest, MassPropertiesMatchTheAnalyticBoxTetrahedronAndBall)
+// Each row: a mesh, whether it is closed (by its corner positions, not its
+// vertex indices), and the volume, centre and inertia per unit mass about
+// the centre of the solid it bounds; a volume of 0 stands for a refusal,
+// which leaves the identity frame and a zero tensor.
+TEST_F(MeshTest, MassPropertiesMatchTheAnalyticSolidAndMeshesBoundingNoneAreRefused)
 {
-    Pose frame = AxisAngle({1, 2, 3}, 0.7, {0.3, -0.2, 0.5});
-    auto rotated = [&](const std::vector<Vec> &local) {
-        std::vector<Vec> out;
-        for (const Vec &p : local) out.push_back(frame.ToWorld(p));
-        return out;
+    using Tensor = std::array<Vec, 3>;
+    const Pose frame = AxisAngle({1, 2, 3}, 0.7, {0.3, -0.2, 0.5});
+    // The corner tetrahedron 0, x, y, z has 3/40 on the diagonal and 1/80
+    // off it in its own axes; turned, R^T local R with R's rows the axes.
+    Tensor tetra{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            for (int a = 0; a < 3; ++a)
+                for (int b = 0; b < 3; ++b)
+                    tetra[i][j] += frame.tm[a][i] * (a == b ? 0.075 : 0.0125) * frame.tm[b][j];
+    auto diagonal = [](double d) { return Tensor{Vec{d, 0, 0}, Vec{0, d, 0}, Vec{0, 0, d}}; };
+    Mesh &box = NewMesh(), &copies = NewMesh(), &inverted = NewMesh(), &corner = NewMesh(), &ball = NewMesh(),
+         &open = NewMesh(), &turned = NewMesh(), &floor = NewMesh();
+    AddBox(&box, {1, 2, 3}, 3, {1, 0, 0});
+    for (Mesh *m : {&inverted, &open, &turned}) AddBox(m, {1, 1, 1}, 1);
+    for (const auto &t : open.triangles)
+        copies.Triangle(copies.Vertex(open.vertices[t[0]]), copies.Vertex(open.vertices[t[1]]),
+                        copies.Vertex(open.vertices[t[2]]));
+    for (auto &t : inverted.triangles) std::swap(t[1], t[2]);
+    AddTetrahedron(&corner, frame.ToWorld({0, 0, 0}), frame.ToWorld({1, 0, 0}), frame.ToWorld({0, 1, 0}),
+                   frame.ToWorld({0, 0, 1}));
+    AddIcosphere(&ball, 2.0, 4);
+    open.triangles.pop_back();
+    std::swap(turned.triangles[0][1], turned.triangles[0][2]);
+    AddFloor(&floor, 1.0, 2, 0.0);
+    const double ballVolume = 4.0 / 3.0 * M_PI * 8.0;
+    const struct {
+        const char *name;
+        Mesh &mesh;
+        int closed;
+        double volume;
+        Vec centre;
+        Tensor inertia;
+        double volumeTolerance, tolerance;
+    } rows[] = {
+        // Box 2 x 4 x 6: (b^2 + c^2)/12 per unit mass.
+        {"box",
+         box,
+         1,
+         48.0,
+         {1, 0, 0},
+         {Vec{52.0 / 12, 0, 0}, Vec{0, 40.0 / 12, 0}, Vec{0, 0, 20.0 / 12}},
+         1e-12,
+         1e-12},
+        {"box of corner copies", copies, 1, 8.0, {0, 0, 0}, diagonal(2.0 / 3), 1e-12, 1e-12},
+        {"box inside out", inverted, 1, 8.0, {0, 0, 0}, diagonal(2.0 / 3), 1e-12, 1e-12},
+        {"turned corner tetrahedron", corner, 1, 1.0 / 6, frame.ToWorld({0.25, 0.25, 0.25}), tetra, 1e-14, 1e-14},
+        // 5120 triangles: within the tessellation error of 4/3 pi r^3 and 0.4 r^2.
+        {"ball of radius 2", ball, 1, ballVolume, {0, 0, 0}, diagonal(1.6), 0.005 * ballVolume, 0.016},
+        {"box without a triangle", open, 0, 0.0, {0, 0, 0}, {}, 0.0, 0.0},
+        {"box with a triangle turned", turned, 0, 0.0, {0, 0, 0}, {}, 0.0, 0.0},
+        {"flat floor", floor, 0, 0.0, {0, 0, 0}, {}, 0.0, 0.0},
     };
     PxMatrix4 com;
     PxMatrix3 I;
-    PxReal volume;
-
-    // Box 2 x 4 x 6 centred at (1, 0, 0): inertia (b^2 + c^2)/12 per unit mass.
-    Mesh &box = NewMesh();
-    AddBox(&box, {1, 2, 3}, 3, {1, 0, 0});
-    box.Build();
-    ASSERT_EQ(1, CdxGeometryGetMassProperties(box.geometry, com, I, &volume));
-    EXPECT_NEAR(48.0, volume, 1e-12);
-    EXPECT_NEAR(1.0, com[3][0], 1e-12);
-    EXPECT_NEAR(0.0, com[3][1], 1e-12);
-    EXPECT_NEAR((16.0 + 36.0) / 12.0, I[0][0], 1e-12);
-    EXPECT_NEAR((4.0 + 36.0) / 12.0, I[1][1], 1e-12);
-    EXPECT_NEAR((4.0 + 16.0) / 12.0, I[2][2], 1e-12);
-    EXPECT_NEAR(0.0, I[0][1], 1e-12);
-
-    // The corner tetrahedron 0, x, y, z turned and moved: volume 1/6,
-    // centre the mean corner, inertia 3/40 on the diagonal and 1/80 off it
-    // (per unit mass, about the centre, in its own axes), turned along.
-    std::vector<Vec> corners = rotated({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}});
-    Mesh &tetra = NewMesh();
-    AddTetrahedron(&tetra, corners[0], corners[1], corners[2], corners[3]);
-    tetra.Build();
-    EXPECT_EQ(1, CdxTriangleMeshIsClosed(tetra.geometry));
-    ASSERT_EQ(1, CdxGeometryGetMassProperties(tetra.geometry, com, I, &volume));
-    EXPECT_NEAR(1.0 / 6.0, volume, 1e-14);
-    Vec centre = frame.ToWorld({0.25, 0.25, 0.25});
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(centre[k], com[3][k], 1e-14);
-    const double local[3][3] = {{0.075, 0.0125, 0.0125}, {0.0125, 0.075, 0.0125}, {0.0125, 0.0125, 0.075}};
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) {
-            // World inertia = R^T local R with R's rows the frame's axes.
-            double expected = 0.0;
-            for (int a = 0; a < 3; ++a)
-                for (int b = 0; b < 3; ++b) expected += frame.tm[a][i] * local[a][b] * frame.tm[b][j];
-            EXPECT_NEAR(expected, I[i][j], 1e-14);
+    PxReal volume, mass;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        row.mesh.Build();
+        EXPECT_EQ(row.closed, CdxTriangleMeshIsClosed(row.mesh.geometry));
+        volume = -1.0;
+        EXPECT_EQ(row.volume > 0.0, CdxGeometryGetMassProperties(row.mesh.geometry, com, I, &volume) == 1);
+        EXPECT_NEAR(row.volume, volume, row.volumeTolerance);
+        if (row.volumeTolerance > 1e-9) {
+            EXPECT_LT(volume, row.volume) << "a tessellated ball is inscribed, so smaller";
         }
-
-    // A ball of radius 2 tessellated into 5120 triangles is within its
-    // tessellation error of 4/3 pi r^3 and 0.4 r^2.
-    Mesh &ball = NewMesh();
-    AddIcosphere(&ball, 2.0, 4);
-    ball.Build();
-    ASSERT_EQ(1, CdxGeometryGetMassProperties(ball.geometry, com, I, &volume));
-    EXPECT_NEAR(4.0 / 3.0 * M_PI * 8.0, volume, 0.005 * volume);
-    EXPECT_LT(volume, 4.0 / 3.0 * M_PI * 8.0) << "the inscribed mesh is smaller";
-    for (int k = 0; k < 3; ++k) {
-        EXPECT_NEAR(0.0, com[3][k], 1e-12);
-        EXPECT_NEAR(1.6, I[k][k], 0.01 * 1.6);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(row.centre[i], com[3][i], row.tolerance);
+            for (int j = 0; j < 3; ++j) EXPECT_NEAR(row.inertia[i][j], I[i][j], row.tolerance) << i << j;
+        }
+        for (int i = 0; i < 4 && row.volume == 0.0; ++i)
+            for (int j = 0; j < 4; ++j) EXPECT_EQ(i == j ? 1.0 : 0.0, com[i][j]) << "an identity frame";
     }
-
-    // A model's mass is volume x density.
-    CdxModelID model = Place(box.geometry, Translation(0, 0, 0));
-    CdxModelSetDensity(model, 2.5);
-    PxReal mass;
-    ASSERT_EQ(1, CdxModelGetMassProperties(model, com, I, &volume, &mass));
+    // A model's mass is volume x density; it passes a refusal on.
+    CdxModelID boxModel = Place(box.geometry, Identity());
+    CdxModelSetDensity(boxModel, 2.5);
+    ASSERT_EQ(1, CdxModelGetMassProperties(boxModel, com, I, &volume, &mass));
     EXPECT_NEAR(120.0, mass, 1e-10);
-}
-
-namespace {
-
-// Refused mass properties leave the identity frame, a zero tensor and a
-// zero volume.
-void ExpectRefused(const PxMatrix4 com, const PxMatrix3 I, PxReal volume)
-{
-    EXPECT_EQ(0.0, volume);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) EXPECT_EQ(0.0, I[i][j]) << i << j;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) EXPECT_EQ(i == j ? 1.0 : 0.0, com[i][j]) << i << j;
-}
-
-} // namespace
-
-TEST_F(MeshTest, OpenAndFlatMeshesAreRefusedMassPropertiesInsideOutOnesKeepThem)
-{
-    PxMatrix4 com;
-    PxMatrix3 I;
-    PxReal volume;
-    // A box without one of its triangles, and one with a triangle turned
-    // the wrong way: neither bounds a solid.
-    Mesh &open = NewMesh();
-    AddBox(&open, {1, 1, 1}, 1);
-    open.triangles.pop_back();
-    open.Build();
-    ASSERT_EQ(0, CdxTriangleMeshIsClosed(open.geometry));
-    EXPECT_EQ(0, CdxGeometryGetMassProperties(open.geometry, com, I, &volume));
-    ExpectRefused(com, I, volume);
-    Mesh &turned = NewMesh();
-    AddBox(&turned, {1, 1, 1}, 1);
-    std::swap(turned.triangles[0][1], turned.triangles[0][2]);
-    turned.Build();
-    ASSERT_EQ(0, CdxTriangleMeshIsClosed(turned.geometry));
-    EXPECT_EQ(0, CdxTriangleMeshGetMassProperties(turned.geometry, com, I, &volume));
-    ExpectRefused(com, I, volume);
-    CdxModelID model = Place(open.geometry, Translation(0, 0, 0));
-    PxReal mass = -1.0;
-    EXPECT_EQ(0, CdxModelGetMassProperties(model, com, I, &volume, &mass)) << "the model passes it on";
-
-    // Inside out: the same solid.
-    Mesh &inverted = NewMesh();
-    AddBox(&inverted, {1, 1, 1}, 1);
-    for (auto &t : inverted.triangles) std::swap(t[1], t[2]);
-    inverted.Build();
-    ASSERT_EQ(1, CdxGeometryGetMassProperties(inverted.geometry, com, I, &volume));
-    EXPECT_NEAR(8.0, volume, 1e-12);
-    EXPECT_NEAR(2.0 / 3.0, I[0][0], 1e-12);
-
-    // A flat floor encloses nothing.
-    Mesh &floor = NewMesh();
-    AddFloor(&floor, 1.0, 2, 0.0);
-    floor.Build();
-    EXPECT_EQ(0, CdxGeometryGetMassProperties(floor.geometry, com, I, &volume));
-    ExpectRefused(com, I, volume);
-
-    CdxGeometryID unbuilt = Own(CdxTriangleMeshCreate(1));
-    EXPECT_EQ(0, CdxTriangleMeshGetMassProperties(unbuilt, com, I, &volume));
+    EXPECT_EQ(0, CdxModelGetMassProperties(Place(open.geometry, Identity()), com, I, &volume, &mass));
+    EXPECT_EQ(0, CdxTriangleMeshGetMassProperties(Own(CdxTriangleMeshCreate(1)), com, I, &volume)) << "unbuilt";
 }

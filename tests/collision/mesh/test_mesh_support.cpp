@@ -31,9 +31,11 @@ CdxGeometryID Mesh::Build()
 {
     geometry = CdxTriangleMeshCreateWithOptions(capacity > 0 ? capacity : (int)triangles.size(), &options);
     CdxTriangleMeshSetOBBStartDepth(geometry, obbStartDepth);
+    if (minArea >= 0.0) CdxTriangleMeshSetMinAreaThreshold(geometry, minArea);
     for (const auto &t : triangles)
-        CdxTriangleMeshAddTriangle(geometry, vertices[t[0]].data(), vertices[t[1]].data(), vertices[t[2]].data());
-    CdxTriangleMeshBuild(geometry);
+        EXPECT_EQ(1, CdxTriangleMeshAddTriangle(geometry, vertices[t[0]].data(), vertices[t[1]].data(),
+                                                vertices[t[2]].data()));
+    EXPECT_EQ(1, CdxTriangleMeshBuild(geometry));
     return geometry;
 }
 

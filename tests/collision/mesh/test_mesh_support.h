@@ -22,11 +22,12 @@ struct Mesh {
     CdxGeometryID geometry = nullptr;
     int options = 0;
     int obbStartDepth = 0;
-    int capacity = 0; // 0: the number of triangles
+    int capacity = 0;      // 0: the number of triangles
+    double minArea = -1.0; // below 0: the library's default
 
     int Vertex(const Vec &p);
     void Triangle(int a, int b, int c) { triangles.push_back({a, b, c}); }
-    // Creates and builds the geometry; the added count must be all.
+    // Creates and builds the geometry; every triangle must be taken.
     CdxGeometryID Build();
 };
 
