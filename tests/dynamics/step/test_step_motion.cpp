@@ -195,41 +195,18 @@ TEST(StepMotion, FrictionAndSlideMoveASlidingBlockAsKinematicsSays)
 
 TEST(StepMotion, AStackOfBoxesOnContactsBetweenThemRestsWithEveryBoxAtItsHeight)
 {
-    const PxReal size = 0.5, half = 0.25;
+    const PxReal size = 0.5;
     const int height = 5;
     World world(height, 4 * height);
     RbdWorldSetGravity(world, 0.0, -kG, 0.0);
-    const RbdContactParams params = proportionalFriction(0.6);
     std::vector<RbdBodyID> boxes;
-    std::vector<RbdContactID> contacts;
-    const PxReal signs[4][2] = {{-1, -1}, {-1, 1}, {1, -1}, {1, 1}};
+    std::vector<BoxOnGround> layers;
     for (int k = 0; k < height; ++k) {
         boxes.push_back(makeBox(world, 1.0, size, size, size, 0.0, size * (k + 0.5), 0.0));
-        for (int corner = 0; corner < 4; ++corner) {
-            // Body 0 is the upper box; the normal points from the lower one to it.
-            RbdContactID c = RbdContactCreate(world);
-            RbdConstraintSetBodies(c, boxes[k], k > 0 ? boxes[k - 1] : nullptr);
-            RbdContactSetParams(c, &params);
-            RbdConstraintEnable(c);
-            contacts.push_back(c);
-        }
+        layers.emplace_back(world, boxes[k], size, size, size, proportionalFriction(0.6), k ? boxes[k - 1] : nullptr);
     }
-    auto updateContacts = [&]() {
-        for (int k = 0; k < height; ++k) {
-            PxMatrix4 tm;
-            RbdBodyGetTransform(boxes[k], tm);
-            PxReal top = k > 0 ? positionOf(boxes[k - 1], 1) + half : 0.0;
-            for (int corner = 0; corner < 4; ++corner) {
-                const PxVector3 local = {half * signs[corner][0], -half, half * signs[corner][1]};
-                PxVector3 p;
-                PxV3MulTM(p, local, tm);
-                RbdContactSetPosition(contacts[4 * k + corner], p[0], top, p[2]);
-                RbdContactSetPenetration(contacts[4 * k + corner], top - p[1]);
-            }
-        }
-    };
     for (int n = 0; n < 500; ++n) {
-        updateContacts();
+        for (BoxOnGround &layer : layers) layer.update();
         RbdWorldStep(world, 0.01);
     }
     for (int k = 0; k < height; ++k) {
@@ -241,7 +218,7 @@ TEST(StepMotion, AStackOfBoxesOnContactsBetweenThemRestsWithEveryBoxAtItsHeight)
     }
     // The four ground contacts carry the whole stack.
     PxReal load = 0.0;
-    for (int corner = 0; corner < 4; ++corner) load += RbdConstraintDOFGetLambda(contacts[corner], 0);
+    for (int corner = 0; corner < 4; ++corner) load += RbdConstraintDOFGetLambda(layers[0].contact(corner), 0);
     EXPECT_NEAR(load, height * kG, 1e-6 * height * kG);
 }
 
