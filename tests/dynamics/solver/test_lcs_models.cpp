@@ -38,8 +38,7 @@ SpinDrift spin(int model, const PxVector3 w, int steps)
     RbdLcsParameters p = defaultParameters(0.01);
     p.stepperModel = model;
     GuardedWorkspace ws(RbdLcsMemoryRequired(0, 1));
-    p.workspace = ws.memory();
-    p.workspaceSize = ws.size();
+    ws.bind(p);
     SpinDrift d = {0.0, 0.0, 0, true, body};
     PxReal E0 = kineticEnergy(body);
     PxVector3 L0, L;

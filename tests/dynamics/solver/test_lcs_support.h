@@ -39,8 +39,11 @@ public:
         memory_ = reinterpret_cast<unsigned char *>(aligned);
         memset(memory_ + size_, kPattern, kGuard);
     }
-    void *memory() { return memory_; }
-    size_t size() const { return size_; }
+    void bind(RbdLcsParameters &p)
+    {
+        p.workspace = memory_;
+        p.workspaceSize = size_;
+    }
     bool guardIntact() const
     {
         for (size_t i = 0; i < kGuard; ++i)
