@@ -57,6 +57,19 @@ inline RbdBodyID makeBox(RbdWorldID world, PxReal m, PxReal sx, PxReal sy, PxRea
     return body;
 }
 
+// An enabled joint made by `create` between a and b (null: the world) at
+// (x, y, z), its axis (if it has one) along z.
+inline RbdConstraintID makeJoint(RbdConstraintID (*create)(RbdWorldID), RbdWorldID world, RbdBodyID a, RbdBodyID b,
+                                 PxReal x, PxReal y, PxReal z)
+{
+    RbdConstraintID joint = create(world);
+    RbdConstraintSetBodies(joint, a, b);
+    RbdConstraintSetPosition(joint, x, y, z);
+    if (create != RbdBSJointCreate) RbdConstraintSetAxis(joint, 0.0, 0.0, 1.0);
+    RbdConstraintEnable(joint);
+    return joint;
+}
+
 inline PxReal positionOf(RbdBodyID body, int axis)
 {
     PxVector3 p;

@@ -22,11 +22,7 @@ struct HingedBob {
     explicit HingedBob(PxReal x = 0.0, PxReal y = -1.0, PxReal r = 0.1, bool ballJoint = false) : world(2, 2)
     {
         bob = makeBall(world, 1.0, r, x, y, 0.0);
-        hinge = ballJoint ? RbdBSJointCreate(world) : RbdHingeCreate(world);
-        RbdConstraintSetBodies(hinge, bob, nullptr);
-        RbdConstraintSetPosition(hinge, 0.0, 0.0, 0.0);
-        if (!ballJoint) RbdConstraintSetAxis(hinge, 0.0, 0.0, 1.0);
-        RbdConstraintEnable(hinge);
+        hinge = makeJoint(ballJoint ? RbdBSJointCreate : RbdHingeCreate, world, bob, nullptr, 0.0, 0.0, 0.0);
         limit = ballJoint ? nullptr : RbdConstraintGetLimit(hinge);
     }
     // Sets the bob swinging about the hinge at w rad/s.
