@@ -37,17 +37,13 @@ struct TwoBalls : ::testing::Test {
     {
         updateSphereOnGround(ground[0], spinner, kRadius);
         updateSphereOnGround(ground[1], neighbour, kRadius);
-        PxVector3 a, b, towardsSpinner, middle;
+        PxVector3 a, b, towardsSpinner;
         RbdBodyGetPosition(spinner, a);
         RbdBodyGetPosition(neighbour, b);
-        PxV3Sub(towardsSpinner, a, b);
-        const PxReal distance = PxV3Length(towardsSpinner);
-        PxV3Scale(towardsSpinner, towardsSpinner, 1.0 / distance);
-        PxV3Add(middle, a, b);
-        PxV3Scale(middle, middle, 0.5);
-        RbdContactSetPosition(between, middle[0], middle[1], middle[2]);
+        PxV3Sub(towardsSpinner, a, b); // the contact normalises it
+        RbdContactSetPosition(between, 0.5 * (a[0] + b[0]), 0.5 * (a[1] + b[1]), 0.5 * (a[2] + b[2]));
         RbdContactSetNormal(between, towardsSpinner[0], towardsSpinner[1], towardsSpinner[2]);
-        RbdContactSetPenetration(between, 2.0 * kRadius - distance);
+        RbdContactSetPenetration(between, 2.0 * kRadius - PxV3Length(towardsSpinner));
         RbdWorldStep(world, kH);
     }
     PxReal spin() const
