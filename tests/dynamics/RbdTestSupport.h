@@ -15,13 +15,8 @@ namespace rbdtest {
 // A world destroyed with the test.
 using steptest::World;
 
-// Collects warnings while alive instead of printing them.
-class WarningCapture : public testsupport::MessageLog {
-public:
-    const std::vector<std::string> &messages() const { return warnings; }
-    bool contains(const std::string &text) const { return warned(text); }
-    void clear() { warnings.clear(); }
-};
+// Collects warnings (and fatal errors) while alive instead of printing them.
+using WarningCapture = steptest::Messages;
 
 using Rng = std::mt19937;
 

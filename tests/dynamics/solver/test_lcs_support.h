@@ -18,15 +18,12 @@
 #include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsTiles.h"
 #include "solver/RbdLcsTypes.h"
-#include "common/MessageLog.h"
+#include "dynamics/test_step_support.h"
 
 namespace lcstest {
 
 // Collects warning and fatal messages (the fatal handler returns) while alive.
-class MessageLog : public testsupport::MessageLog {
-public:
-    MessageLog() : testsupport::MessageLog(kWarnings | kFatals) {}
-};
+using MessageLog = steptest::Messages;
 
 // A workspace of exactly `size` bytes followed by guard bytes, at an address
 // that is 16-byte aligned but not 64-byte aligned (the worst case).
