@@ -43,6 +43,15 @@ void randomCenterOfMassOffset(Rng &rng, PxReal scale, RbdBodyID body);
 // Active stops of the limit at lower and upper (default single limits otherwise).
 void setStops(RbdLimit *limit, PxReal lower, PxReal upper);
 
+// A row list of its own with room for `constraints` constraints.
+struct OwnRowList {
+    explicit OwnRowList(int32_t constraints = 2) { RbdBclCreateConstraintRowList(&list, constraints); }
+    ~OwnRowList() { RbdBclDestroyConstraintRowList(&list); }
+    OwnRowList(const OwnRowList &) = delete;
+    OwnRowList &operator=(const OwnRowList &) = delete;
+    RbdLcsConstraints list;
+};
+
 // Builds one partition holding just this constraint; returns its row count.
 int32_t buildRows(RbdLcsConstraints *list, RbdConstraintID c, const RbdBclParameters &parameters);
 
