@@ -19,14 +19,6 @@ using namespace steptest;
 
 namespace {
 
-RbdContactID bodyContact(RbdWorldID world, RbdBodyID a, RbdBodyID b)
-{
-    RbdContactID c = RbdContactCreate(world);
-    RbdConstraintSetBodies(c, a, b);
-    RbdConstraintEnable(c);
-    return c;
-}
-
 // Each island's solver records are chained in island order and end with
 // null, and the totals are the sums over the islands.
 void expectChainedIslands(const RbdPartitionOutput &out)
@@ -77,7 +69,7 @@ TEST(StepPartition, IslandsAreTheConnectedGroupsOfRandomWorlds)
                 if (pick(2)) {
                     makeJoint(RbdBSJointCreate, world, bodies[i], other, 0.25 * (i + std::max(j, 0)), 0.0, 0.0);
                 } else {
-                    bodyContact(world, bodies[i], other);
+                    makeGroundContact(world, bodies[i], resetParams(), other);
                 }
                 edges.push_back({i, j});
             }
