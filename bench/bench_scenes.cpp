@@ -46,9 +46,10 @@ struct Settings {
     bool sleep = false;
     double tolerance = 0.0; // the LCP tolerance; 0: the world's default
     int linearSolver = RBD_LINEAR_SOLVER_BLOCK_CHOLESKY;
-    int sweeps = 0;     // sweeps of the iterative solver; 0: the world's default
-    int largeRows = -1; // rows above which an island is solved iteratively; -1: the world's default
-    int pileWidth = 1;  // S2 w times as wide (w^2 x 1000 balls): how the cost grows
+    int sweeps = 0;            // sweeps of the iterative solver; 0: the world's default
+    int largeRows = -1;        // rows above which an island is solved iteratively; -1: the world's default
+    int pileWidth = 1;         // S2 w times as wide (w^2 x 1000 balls): how the cost grows
+    bool matchByPlace = false; // contacts continue by place (SbxBridgeSetContactMatching)
 };
 
 // What a child reports through shared memory; progress is written after
@@ -64,13 +65,17 @@ struct Shared {
 
 const char *kEngine = "kelmar";
 
-// "lcs-bkchol", "lcs-vbchol"; with a tolerance of its own, "lcs-bk@1e-09" and so on.
+// "lcs-bkchol", "lcs-vbchol"; with a tolerance of its own, "lcs-bk@1e-09" and so on;
+// "+place" when contacts continue by place.
 std::string solverName(const Settings &s)
 {
     const bool block = s.linearSolver == RBD_LINEAR_SOLVER_BLOCK_CHOLESKY;
-    if (!(s.tolerance > 0.0)) return block ? "lcs-bkchol" : "lcs-vbchol";
+    const char *place = s.matchByPlace ? "+place" : "";
     char name[64];
-    snprintf(name, sizeof name, "lcs-%s@%g", block ? "bk" : "vb", s.tolerance);
+    if (!(s.tolerance > 0.0))
+        snprintf(name, sizeof name, "lcs-%s%s", block ? "bkchol" : "vbchol", place);
+    else
+        snprintf(name, sizeof name, "lcs-%s@%g%s", block ? "bk" : "vb", s.tolerance, place);
     return name;
 }
 
@@ -85,12 +90,13 @@ void usage(const char *program)
 {
     fprintf(stderr,
             "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver bkchol|vbchol] "
-            "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W]\n"
+            "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place]\n"
             "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
             "  --solver: the factorisation under the LCP solver (default bkchol, the world's default);\n"
             "  --tolerance: the LCP solver's tolerance (default the world's, 0.001);\n"
             "  --sweeps, --large-rows: the large-island solver's sweeps and row threshold (default the world's);\n"
-            "  --pile-width: S2 W times as wide, W^2 x 1000 balls (reported as S2x4, S2x16, ...)\n",
+            "  --pile-width: S2 W times as wide, W^2 x 1000 balls (reported as S2x4, S2x16, ...);\n"
+            "  --match-by-place: a pair's contacts continue by place, not in list order\n",
             program);
 }
 
@@ -101,6 +107,8 @@ bool parse(int argc, char **argv, Settings &s)
         const bool hasValue = i + 1 < argc;
         if (a == "--sleep") {
             s.sleep = true;
+        } else if (a == "--match-by-place") {
+            s.matchByPlace = true;
         } else if (a == "--scene" && hasValue) {
             const std::string which = argv[++i];
             if (which == "all") continue;
@@ -157,6 +165,7 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     if (s.tolerance > 0.0) RbdWorldLCPSetTolerance(scene->world(), s.tolerance);
     if (s.sweeps > 0) RbdWorldLCPSetIterations(scene->world(), s.sweeps);
     if (s.largeRows >= 0) RbdWorldLCPSetLargeIslandRows(scene->world(), s.largeRows);
+    SbxBridgeSetContactMatching(scene->bridge(), s.matchByPlace);
     for (int k = 0; k < s.steps; ++k) {
         const Clock::time_point start = Clock::now();
         scene->step(ksim::kBenchStep);

@@ -60,6 +60,14 @@ void DestroyResponseTable(SbxBridge *bridge)
     PxMemoryAPI.destroy(bridge->responses);
 }
 
+void DestroyContactBuffers(SbxBridge *bridge)
+{
+    PxMemoryAPI.destroy(bridge->contacts);
+    PxMemoryAPI.destroy(bridge->previousContacts);
+    PxMemoryAPI.destroy(bridge->previousPoints);
+    PxMemoryAPI.destroy(bridge->continuingContacts);
+}
+
 } // namespace
 
 bool SbxCheckBridge(const SbxBridge *bridge, const char *function)
@@ -97,7 +105,7 @@ void SbxBridgeDestroy(SbxBridgeID bridge)
     PxMemoryAPI.destroy(bridge->materialPairs);
     DestroyResponseTable(bridge);
     CdxModelPairContainerDestroy(bridge->pairs);
-    PxMemoryAPI.destroy(bridge->contacts);
+    DestroyContactBuffers(bridge);
     PxMemoryAPI.destroy(bridge);
 }
 
@@ -134,11 +142,23 @@ int SbxBridgeSetContactBufferSize(SbxBridgeID bridge, int size)
         PxWarning(SBX_MESSAGE_LEVEL, "SbxBridgeSetContactBufferSize: the size must be at least 1 (%d).\n", size);
         return 0;
     }
-    CdxContact *contacts = static_cast<CdxContact *>(
-        PxMemoryAPI.create(sizeof(CdxContact) * static_cast<size_t>(size)));
-    if (!contacts) return 0;
-    PxMemoryAPI.destroy(bridge->contacts);
+    const size_t n = static_cast<size_t>(size);
+    CdxContact *contacts = static_cast<CdxContact *>(PxMemoryAPI.create(sizeof(CdxContact) * n));
+    RbdContactID *previous = static_cast<RbdContactID *>(PxMemoryAPI.create(sizeof(RbdContactID) * n));
+    PxVector3 *points = static_cast<PxVector3 *>(PxMemoryAPI.create(sizeof(PxVector3) * n));
+    RbdContactID *continuing = static_cast<RbdContactID *>(PxMemoryAPI.create(sizeof(RbdContactID) * n));
+    if (!contacts || !previous || !points || !continuing) {
+        PxMemoryAPI.destroy(contacts);
+        PxMemoryAPI.destroy(previous);
+        PxMemoryAPI.destroy(points);
+        PxMemoryAPI.destroy(continuing);
+        return 0;
+    }
+    DestroyContactBuffers(bridge);
     bridge->contacts = contacts;
+    bridge->previousContacts = previous;
+    bridge->previousPoints = points;
+    bridge->continuingContacts = continuing;
     bridge->contactCapacity = size;
     return 1;
 }
@@ -146,6 +166,16 @@ int SbxBridgeSetContactBufferSize(SbxBridgeID bridge, int size)
 int SbxBridgeGetContactBufferSize(SbxBridgeID bridge)
 {
     return SbxCheckBridge(bridge, "SbxBridgeGetContactBufferSize") ? bridge->contactCapacity : 0;
+}
+
+void SbxBridgeSetContactMatching(SbxBridgeID bridge, int byPlace)
+{
+    if (SbxCheckBridge(bridge, "SbxBridgeSetContactMatching")) bridge->matchByPlace = byPlace != 0;
+}
+
+int SbxBridgeGetContactMatching(SbxBridgeID bridge)
+{
+    return SbxCheckBridge(bridge, "SbxBridgeGetContactMatching") ? bridge->matchByPlace : 0;
 }
 
 } // extern "C"

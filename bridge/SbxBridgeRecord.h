@@ -52,6 +52,13 @@ struct SbxBridge {
     CdxModelPairContainer *pairs;
     CdxContact *contacts;
     int contactCapacity;
+    // Scratch of contactCapacity entries each: a pair's contacts of last
+    // step while this step's take them over (SbxContactMatch.h).
+    RbdContactID *previousContacts;
+    PxVector3 *previousPoints;
+    RbdContactID *continuingContacts;
+    // Whether a pair's contacts continue by place rather than in list order.
+    int matchByPlace;
     int inactiveCallbackCount;
 
     // Set once a model with a material id outside the table was met, so

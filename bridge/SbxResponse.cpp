@@ -2,6 +2,7 @@
 // their collision contacts, sensor pairs only say hello with their entry's
 // request.
 #include "SbxBridgeRecord.h"
+#include "SbxContactMatch.h"
 #include "SbxUtils.h"
 
 #include <kelmar/CdxComposite.h>
@@ -61,42 +62,61 @@ RbdContactID NewContact(RbdWorldID world, const PairSides &s)
     return RbdContactInvalidID;
 }
 
+// The pair's first body, or its second when the first is the world: the
+// body whose motion last step's contact points are taken to follow.
+RbdBodyID FirstBody(const PairSides &s)
+{
+    return s.body[0] ? s.body[0] : s.body[1];
+}
+
+void Append(RbdContactID contact, RbdContactID &head, RbdContactID &tail)
+{
+    if (tail)
+        RbdContactSetNext(tail, contact);
+    else
+        head = contact;
+    tail = contact;
+}
+
 // Makes the chain starting at head match the result's collision contacts
-// one to one, reusing contacts in order; returns the new head.
+// one to one, reusing last step's contacts (by place when the bridge says
+// so: SbxContactMatch.h, else in order); returns the new head.
 RbdContactID MatchContacts(SbxBridge *bridge, CdxIntersectResult *result, RbdWorldID world, const PairSides &s,
                            RbdContactID head)
 {
-    RbdContactID kept = RbdContactInvalidID; // last contact that stays; none: the cursor is at the head
-    RbdContactID cursor = head;
+    const RbdStepInfo *step = SbxBridgeGetStep(bridge);
+    SbxPreviousContacts previous;
+    RbdContactID *byPlace = bridge->matchByPlace ? bridge->continuingContacts : nullptr;
+    SbxGatherPreviousContacts(bridge, head, byPlace != nullptr, FirstBody(s), step ? step->h : 0.0, &previous);
+    if (byPlace) SbxMatchByPlace(&previous, result->contacts, result->contactCount, byPlace);
+    RbdContactID first = RbdContactInvalidID, last = RbdContactInvalidID;
+    // A dropped collision contact leaves its dynamics contact to the next
+    // one that has none at its place.
+    RbdContactID spare = RbdContactInvalidID;
     for (int k = 0; k < result->contactCount; ++k) {
         CdxContact *collision = &result->contacts[k];
         SbxMaterialPair *materials = SbxMaterialPairOf(bridge, ContactMaterial(s, 0, collision->element1),
                                                        ContactMaterial(s, 1, collision->element2));
-        RbdContactID contact = cursor;
+        RbdContactID contact = byPlace ? byPlace[k] : RbdContactInvalidID;
         if (!contact) {
-            contact = NewContact(world, s);
-            if (!contact) continue; // no room in the world: this collision contact gets no dynamics contact
-            if (kept)
-                RbdContactSetNext(kept, contact);
-            else
-                head = contact;
-            cursor = contact;
+            contact = spare ? spare : SbxTakeNextContact(&previous);
+            spare = RbdContactInvalidID;
         }
+        if (!contact) contact = NewContact(world, s);
+        if (!contact) continue; // no room in the world: this collision contact gets no dynamics contact
         ConvertCollisionContact(&materials->params, collision, contact);
-        // A dropped collision contact leaves its dynamics contact under the
-        // cursor for the next one.
         if (materials->perContactCB &&
-            !materials->perContactCB(result, collision, contact, materials->perContactData))
+            !materials->perContactCB(result, collision, contact, materials->perContactData)) {
+            if (spare) SbxDestroyUnchainedContact(spare);
+            spare = contact;
             continue;
-        kept = contact;
-        cursor = RbdContactGetNext(contact);
+        }
+        Append(contact, first, last);
     }
-    if (kept)
-        RbdContactSetNext(kept, RbdContactInvalidID);
-    else
-        head = RbdContactInvalidID;
-    SbxDestroyContactChain(cursor);
-    return head;
+    if (last) RbdContactSetNext(last, RbdContactInvalidID);
+    if (spare) SbxDestroyUnchainedContact(spare);
+    SbxDestroyUntakenContacts(&previous);
+    return first;
 }
 
 // The collision library estimates safe times only for models with both

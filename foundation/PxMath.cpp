@@ -302,10 +302,11 @@ int PxMatrix3IsIdentity(const PxMatrix3 m, PxReal tol)
 
 int PxMatrix3IsValidOrientationMatrix(const PxMatrix3 m, PxReal tol)
 {
-    PxMatrix3 mmt;
+    // m m^T is symmetric, so its lower triangle decides.
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) mmt[i][j] = PxV3Dot(m[i], m[j]);
-    return PxMatrix3IsIdentity(mmt, tol) && std::fabs(Determinant3(m) - 1.0) < tol;
+        for (int j = 0; j <= i; ++j)
+            if (!ElementMatches(PxV3Dot(m[i], m[j]), i == j ? 1.0 : 0.0, tol)) return 0;
+    return std::fabs(Determinant3(m) - 1.0) < tol;
 }
 
 // Trace method; without a positive trace the largest diagonal element

@@ -19,6 +19,26 @@ void reverse(CdxIntersectResult *result)
     }
 }
 
+// The order the pair is worked out in. Models in a space go by the ids of
+// their roots there (an element of a composite by its composite's), which a
+// reload hands out as a fresh load does. The pool addresses of the records
+// depend on what was freed before: ordering by address made a reloaded
+// scene work a cylinder pair from the other side and drift from a fresh
+// load. Models outside a space fall back on their addresses.
+const CdxModel *Root(const CdxModel *model)
+{
+    while (model->parent) model = model->parent;
+    return model;
+}
+
+bool InOrder(const CdxModel *a, const CdxModel *b)
+{
+    const CdxModel *rootA = Root(a), *rootB = Root(b);
+    if (rootA->space && rootA->space == rootB->space && rootA->spaceId != rootB->spaceId)
+        return rootA->spaceId < rootB->spaceId;
+    return std::less<const CdxModel *>()(a, b);
+}
+
 } // namespace
 
 // Candidate axes: both cylinder axes, their cross product and the
@@ -35,7 +55,7 @@ int CdxCylinderCylinderIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     // the two shapes, so the pair is always worked out in one model order
     // and reversed when listed the other way: swapping the models then
     // exactly flips every normal.
-    int reversed = std::less<const CdxModel *>()(p.model2, p.model1);
+    int reversed = InOrder(p.model2, p.model1);
     if (reversed) {
         CdxCylinderRecord *swap = cylinder1;
         cylinder1 = cylinder2;

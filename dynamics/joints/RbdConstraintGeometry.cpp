@@ -88,9 +88,16 @@ void RbdConstraintAttachmentToWorld(const RbdBaseConstraint *c, int i, PxMatrix4
         PxM4Copy(world, c->attachment[i]);
         return;
     }
-    PxM4Identity(world);
-    for (int axis = 0; axis < 3; ++axis) PxV3MulTMDir(world[axis], c->attachment[i][axis], com);
-    PxV3MulTM(world[3], c->attachment[i][3], com);
+    // Through a local copy: world may not alias the constraint's frames, and
+    // the compiler need not reload them after every store.
+    PxMatrix4 out;
+    for (int axis = 0; axis < 3; ++axis) {
+        PxV3MulTMDir(out[axis], c->attachment[i][axis], com);
+        out[axis][3] = 0.0;
+    }
+    PxV3MulTM(out[3], c->attachment[i][3], com);
+    out[3][3] = 1.0;
+    PxM4Copy(world, out);
 }
 
 void RbdConstraintAttachmentFromWorld(RbdBaseConstraint *c, int i, const PxMatrix4 world)
@@ -181,6 +188,17 @@ void RbdConstraintBodyGetAxes(RbdConstraintID c, int32_t bodyIndex, PxVector3 pr
     RbdConstraintAttachmentToWorld(c, bodyIndex, world);
     PxV3Copy(primary, world[0]);
     PxV3Copy(secondary, world[1]);
+}
+
+// One check and one change of frame for callers that want position and
+// axes together.
+void RbdConstraintBodyGetFrame(RbdConstraintID c, int32_t bodyIndex, PxMatrix4 out)
+{
+    if (!RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintBodyGetFrame")) {
+        PxM4Identity(out);
+        return;
+    }
+    RbdConstraintAttachmentToWorld(c, bodyIndex, out);
 }
 
 void RbdConstraintBodySetAxesRel(RbdConstraintID c, int32_t bodyIndex, const PxVector3 primary,

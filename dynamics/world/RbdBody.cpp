@@ -220,6 +220,7 @@ void RbdBodyUnFreeze(RbdBodyID body)
     if (!RbdCheckBody(body, "RbdBodyUnFreeze")) return;
     body->frozen = 0;
     body->lcs.flags &= ~RBD_LCS_BODY_FROZEN;
+    RbdBodyUpdateWorldInertia(body); // moves while frozen left it behind
     refreshConstraintReferences(body);
     RbdBodyEnable(body);
 }

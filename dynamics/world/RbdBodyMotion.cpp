@@ -100,6 +100,7 @@ void RbdBodyGetVelocityAtPoint(RbdBodyID body, const PxVector3 point, PxVector3 
 PxReal RbdBodyGetKineticEnergy(RbdBodyID body)
 {
     if (!RbdCheckBody(body, "RbdBodyGetKineticEnergy")) return 0.0;
+    if (body->frozen) RbdBodyUpdateWorldInertia(body); // not kept while frozen
     const RbdLcsBody *lcs = &body->lcs;
     PxVector3 angularMomentum;
     PxV3MulM3T(angularMomentum, lcs->angularVelocity, lcs->inertiaWorld); // I w

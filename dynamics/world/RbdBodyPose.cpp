@@ -8,12 +8,11 @@ namespace {
 // Tolerance for accepting a caller's rotation matrix as orthonormal.
 const PxReal ROTATION_TOLERANCE = 1e-4;
 
+// An infinite or NaN element makes some row product NaN or infinite, which
+// the orientation test rejects, so finiteness needs no pass of its own.
 bool checkRotation(const PxReal rotation[3][3], const char *function)
 {
-    bool finite = true;
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) finite = finite && isfinite(rotation[i][j]);
-    if (finite && PxMatrix3IsValidOrientationMatrix(rotation, ROTATION_TOLERANCE)) return true;
+    if (PxMatrix3IsValidOrientationMatrix(rotation, ROTATION_TOLERANCE)) return true;
     PxWarning(RBD_MESSAGE_LEVEL, "%s: the matrix is not a rotation; ignored.\n", function);
     return false;
 }
@@ -89,7 +88,9 @@ void RbdBodyUpdateComFromTransform(RbdBody *body)
     else
         PxM4Copy(body->lcs.comTransform, body->transform);
     PxQuaternionFromTM(body->lcs.quaternion, body->lcs.comTransform);
-    RbdBodyUpdateWorldInertia(body);
+    // A frozen body never reaches the solver, so its world tensors wait for
+    // the unfreeze; a hand placed link by link then pays for them once.
+    if (!body->frozen) RbdBodyUpdateWorldInertia(body);
 }
 
 void RbdBodyUpdateTransformFromCom(RbdBody *body)

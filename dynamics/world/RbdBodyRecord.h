@@ -55,7 +55,8 @@ inline const PxReal *RbdBodyComPosition(const RbdBody *body)
     return body->lcs.comTransform[3];
 }
 
-// Rebuilds the centre-of-mass frame (and quaternion and world inertia) from transform.
+// Rebuilds the centre-of-mass frame (and quaternion and, unless the body is
+// frozen, world inertia) from transform.
 void RbdBodyUpdateComFromTransform(RbdBody *body);
 // Rebuilds transform from the centre-of-mass frame, as after a solver step.
 void RbdBodyUpdateTransformFromCom(RbdBody *body);

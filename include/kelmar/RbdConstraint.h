@@ -68,6 +68,9 @@ void RbdConstraintGetAxes(RbdConstraintID c, PxVector3 primary, PxVector3 second
 void RbdConstraintBodySetAxes(RbdConstraintID c, int32_t bodyIndex, const PxVector3 primary,
                               const PxVector3 secondary);
 void RbdConstraintBodyGetAxes(RbdConstraintID c, int32_t bodyIndex, PxVector3 primary, PxVector3 secondary);
+/* The body's whole attachment frame in world coordinates (rows: primary,
+   secondary, third axis, position in cm); the identity on bad input. */
+void RbdConstraintBodyGetFrame(RbdConstraintID c, int32_t bodyIndex, PxMatrix4 out);
 void RbdConstraintBodySetAxesRel(RbdConstraintID c, int32_t bodyIndex, const PxVector3 primary,
                                  const PxVector3 secondary);
 void RbdConstraintBodyGetAxesRel(RbdConstraintID c, int32_t bodyIndex, PxVector3 primary, PxVector3 secondary);

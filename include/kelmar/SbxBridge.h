@@ -55,6 +55,16 @@ CdxModelPairContainer *SbxBridgeGetModelPairContainer(SbxBridgeID bridge);
  * 1, or 0 (old buffer kept) for a bad size or no memory. */
 int SbxBridgeSetContactBufferSize(SbxBridgeID bridge, int size);
 int SbxBridgeGetContactBufferSize(SbxBridgeID bridge);
+/* How a pair's dynamics contacts, and the forces they carry from the last
+ * step for the large islands' sweeps to start from, continue: 0 (the
+ * default) in the order of the collision results; 1 by place, each
+ * collision contact on the contact of the last step that touched where it
+ * touches, the others in order. By place, a heap of turned boxes starts
+ * its sweeps nearer the solution; a tall stack of aligned boxes walks
+ * further sideways (its sweeps never finish, and forces carried faithfully
+ * keep their error from step to step). */
+void SbxBridgeSetContactMatching(SbxBridgeID bridge, int byPlace);
+int SbxBridgeGetContactMatching(SbxBridgeID bridge);
 
 /* ---- Materials ---- */
 

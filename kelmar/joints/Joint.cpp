@@ -75,14 +75,10 @@ void Joint::SetTM(double tm[4][4])
 
 void Joint::GetTM(int body, double tm[4][4]) const
 {
-    PxVector3 position, primary, secondary;
-    RbdConstraintBodyGetPosition(constraint_, body, position);
-    RbdConstraintBodyGetAxes(constraint_, body, primary, secondary);
-    PxM4Identity(tm);
-    PxV3Copy(tm[0], primary);
-    PxV3Copy(tm[1], secondary);
-    PxV3Cross(tm[2], primary, secondary);
-    PxV3Copy(tm[3], position);
+    RbdConstraintBodyGetFrame(constraint_, body, tm);
+    // The third axis follows from the other two, so the frame stays right-handed
+    // even where the stored one has drifted by rounding.
+    PxV3Cross(tm[2], tm[0], tm[1]);
 }
 
 bool Joint::SetSolids(const Solid *const solids[2])

@@ -24,23 +24,38 @@ bool Live(RbdBodyID body)
     return body && !RbdBodyIsFrozen(body);
 }
 
-// The motion of a joint's child frame in its parent frame at coordinate
-// q: a turn by q about x (y towards z) for a hinge, a shift by q along x
-// for a prismatic joint. With it the child frame's y axis is
+// The parent frame P moved in its own coordinates by the joint's motion at
+// coordinate q: a turn by q about x (y towards z) for a hinge, a shift by q
+// along x for a prismatic joint. With it the child frame's y axis is
 // cos q y + sin q z of the parent's, which is the angle the dynamics
-// measures for the first body against the second.
-void JointMotion(bool hinge, double q, double m[4][4])
+// measures for the first body against the second. Only the rows the motion
+// touches are combined.
+void MoveFrame(bool hinge, double q, const double parent[4][4], double out[4][4])
 {
-    PxM4Identity(m);
+    PxM4Copy(out, parent);
     if (!hinge) {
-        m[3][0] = q;
+        for (int j = 0; j < 3; ++j) out[3][j] = q * parent[0][j] + parent[3][j];
         return;
     }
     const double c = std::cos(q), s = std::sin(q);
-    m[1][1] = c;
-    m[1][2] = s;
-    m[2][1] = -s;
-    m[2][2] = c;
+    for (int j = 0; j < 3; ++j) {
+        out[1][j] = c * parent[1][j] + s * parent[2][j];
+        out[2][j] = -s * parent[1][j] + c * parent[2][j];
+    }
+}
+
+// b followed by a for rigid transforms (last column 0, 0, 0, 1): the
+// product without the terms that column makes zero.
+void CompoundRigid(double out[4][4], const double a[4][4], const double b[4][4])
+{
+    double product[4][4];
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 3; ++j) product[i][j] = b[i][0] * a[0][j] + b[i][1] * a[1][j] + b[i][2] * a[2][j];
+        product[i][3] = 0.0;
+    }
+    for (int j = 0; j < 3; ++j) product[3][j] += a[3][j];
+    product[3][3] = 1.0;
+    PxM4Copy(out, product);
 }
 
 struct MoveWalk {
@@ -116,15 +131,14 @@ void Robot::_SetJointKinematically(double value, bool skipKinematicChildren)
     const double fitted = limit->FitIntoLimits(value, true);
     const double raw = fitted - limit->GetRbdLimit()->positionOffset;
     const double q = jointReversed ? -raw : raw;
-    double parentFrame[4][4], motion[4][4], wanted[4][4], current[4][4], delta[4][4], moved[4][4];
+    double parentFrame[4][4], wanted[4][4], current[4][4], delta[4][4], moved[4][4];
     joint->GetTM(1 - own, parentFrame);
-    JointMotion(RbdConstraintGetTypeId(joint->GetConstraint()) == RBD_TYPE_HINGE, q, motion);
-    PxMatrix4TMCompound(wanted, parentFrame, motion);
+    MoveFrame(RbdConstraintGetTypeId(joint->GetConstraint()) == RBD_TYPE_HINGE, q, parentFrame, wanted);
     joint->GetTM(own, current);
     PxMatrix4TMCompoundInverseSecond(delta, wanted, current);
     limit->SetMeasuredPosition(fitted);
     if (PxMatrix4IsIdentity(delta, 1e-7)) return;
-    PxMatrix4TMCompound(moved, delta, solid->GetTM());
+    CompoundRigid(moved, delta, solid->GetTM());
     NormalizeTM(moved);
     solid->SetTM(moved);
     MoveAttached(delta, skipKinematicChildren);
@@ -142,9 +156,9 @@ void Robot::MoveAttached(const double delta[4][4], bool skipKinematicChildren)
         body,
         [](RbdConstraintID c, void *data) {
             const MoveWalk &w = *static_cast<const MoveWalk *>(data);
-            if (RbdConstraintGetTypeId(c) == RBD_TYPE_CONTACT || c == w.node->joint->GetConstraint()) return;
+            if (c == w.node->joint->GetConstraint() || RbdConstraintGetTypeId(c) == RBD_TYPE_CONTACT) return;
             RbdBodyID b0 = RbdConstraintGetBody(c, 0), b1 = RbdConstraintGetBody(c, 1);
-            if (w.skip && w.node->IsChildJoint(c) && !Live(b0) && !Live(b1)) return;
+            if (w.skip && !Live(b0) && !Live(b1) && w.node->IsChildJoint(c)) return;
             RbdBodyID other = b0 == w.body ? b1 : b0;
             Solid *solid = other ? static_cast<Solid *>(RbdBodyGetUserData(other)) : nullptr;
             if (!solid) return;
