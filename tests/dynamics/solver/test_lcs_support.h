@@ -3,17 +3,12 @@
 #ifndef KELMAR_TESTS_TEST_LCS_SUPPORT_H
 #define KELMAR_TESTS_TEST_LCS_SUPPORT_H
 
-#include <stdarg.h>
-#include <stdio.h>
 #include <string.h>
 
-#include <string>
 #include <vector>
 
-#include <kelmar/PxMessage.h>
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdLcs.h>
-#include <kelmar/RbdWorld.h>
 #include "solver/RbdBcl.h"
 #include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsTiles.h"

@@ -83,13 +83,8 @@ TEST(StepJoints, AHardStopWithRestitutionOneReversesTheJointVelocity)
     HingedBob b;
     rbdtest::setStops(b.limit, -0.3, 0.3); // hard, restitution 1
     b.spin(1.0);
-    PxReal w = b.angularVelocity();
-    int steps = 0;
-    while (w > 0.0 && steps < 100) {
-        b.step(1);
-        w = b.angularVelocity();
-        ++steps;
-    }
+    for (int steps = 0; b.angularVelocity() > 0.0 && steps < 100; ++steps) b.step(1);
+    const PxReal w = b.angularVelocity();
     EXPECT_NE(RbdLimitGetOvershoot(b.limit), 0.0) << "reversed by the stop row";
     // Reversed at least at the approach speed; the error correction of the
     // overshoot (at most one step's travel) adds at most gamma x that speed.
