@@ -102,6 +102,15 @@ inline RbdContactParams proportionalFriction(PxReal mu)
     return params;
 }
 
+// Friction in both directions bounded by the same force.
+inline RbdContactParams boxFriction(PxReal bound)
+{
+    RbdContactParams params = resetParams();
+    RbdContactParamsSetType(&params, 2);
+    RbdContactParamsSetFriction(&params, bound);
+    return params;
+}
+
 // An enabled contact between body and `other` (null: the world) with the
 // given parameters, normal +y (from other towards body).
 inline RbdContactID makeGroundContact(RbdWorldID world, RbdBodyID body, const RbdContactParams &params,

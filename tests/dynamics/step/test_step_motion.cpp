@@ -103,14 +103,6 @@ RbdContactParams withSlide(RbdContactParams params, PxReal slide)
     return params;
 }
 
-RbdContactParams boxFriction(PxReal bound)
-{
-    RbdContactParams params = resetParams();
-    RbdContactParamsSetType(&params, 2);
-    RbdContactParamsSetFriction(&params, bound);
-    return params;
-}
-
 // A block sliding on four ground contacts ends with the speed and at the
 // place kinematics gives, upright and on the ground: proportional friction
 // stops it after v^2 / (2 mu g) (0.4077 m) and exerts nothing without a
