@@ -15,13 +15,8 @@ namespace rbdtest {
 // A world destroyed with the test.
 using steptest::World;
 
-// Collects warnings while alive instead of printing them.
-class WarningCapture : public testsupport::MessageLog {
-public:
-    const std::vector<std::string> &messages() const { return warnings; }
-    bool contains(const std::string &text) const { return warned(text); }
-    void clear() { warnings.clear(); }
-};
+// Collects warnings (and fatal errors) while alive instead of printing them.
+using WarningCapture = steptest::Messages;
 
 using Rng = std::mt19937;
 
@@ -47,6 +42,15 @@ void randomCenterOfMassOffset(Rng &rng, PxReal scale, RbdBodyID body);
 
 // Active stops of the limit at lower and upper (default single limits otherwise).
 void setStops(RbdLimit *limit, PxReal lower, PxReal upper);
+
+// A row list of its own with room for `constraints` constraints.
+struct OwnRowList {
+    explicit OwnRowList(int32_t constraints = 2) { RbdBclCreateConstraintRowList(&list, constraints); }
+    ~OwnRowList() { RbdBclDestroyConstraintRowList(&list); }
+    OwnRowList(const OwnRowList &) = delete;
+    OwnRowList &operator=(const OwnRowList &) = delete;
+    RbdLcsConstraints list;
+};
 
 // Builds one partition holding just this constraint; returns its row count.
 int32_t buildRows(RbdLcsConstraints *list, RbdConstraintID c, const RbdBclParameters &parameters);

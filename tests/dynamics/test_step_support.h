@@ -57,6 +57,19 @@ inline RbdBodyID makeBox(RbdWorldID world, PxReal m, PxReal sx, PxReal sy, PxRea
     return body;
 }
 
+// An enabled joint made by `create` between a and b (null: the world) at
+// (x, y, z), its axis (if it has one) along z.
+inline RbdConstraintID makeJoint(RbdConstraintID (*create)(RbdWorldID), RbdWorldID world, RbdBodyID a, RbdBodyID b,
+                                 PxReal x, PxReal y, PxReal z)
+{
+    RbdConstraintID joint = create(world);
+    RbdConstraintSetBodies(joint, a, b);
+    RbdConstraintSetPosition(joint, x, y, z);
+    if (create != RbdBSJointCreate) RbdConstraintSetAxis(joint, 0.0, 0.0, 1.0);
+    RbdConstraintEnable(joint);
+    return joint;
+}
+
 inline PxReal positionOf(RbdBodyID body, int axis)
 {
     PxVector3 p;
@@ -89,12 +102,22 @@ inline RbdContactParams proportionalFriction(PxReal mu)
     return params;
 }
 
-// An enabled contact between body and the world (body 1 null) with the
-// given parameters, normal +y.
-inline RbdContactID makeGroundContact(RbdWorldID world, RbdBodyID body, const RbdContactParams &params)
+// Friction in both directions bounded by the same force.
+inline RbdContactParams boxFriction(PxReal bound)
+{
+    RbdContactParams params = resetParams();
+    RbdContactParamsSetType(&params, 2);
+    RbdContactParamsSetFriction(&params, bound);
+    return params;
+}
+
+// An enabled contact between body and `other` (null: the world) with the
+// given parameters, normal +y (from other towards body).
+inline RbdContactID makeGroundContact(RbdWorldID world, RbdBodyID body, const RbdContactParams &params,
+                                      RbdBodyID other = nullptr)
 {
     RbdContactID c = RbdContactCreate(world);
-    RbdConstraintSetBodies(c, body, nullptr);
+    RbdConstraintSetBodies(c, body, other);
     RbdContactSetNormal(c, 0.0, 1.0, 0.0);
     RbdContactSetParams(c, &params);
     RbdConstraintEnable(c);
@@ -111,16 +134,18 @@ inline void updateSphereOnGround(RbdContactID c, RbdBodyID ball, PxReal r)
 }
 
 // Four contacts at the bottom corners of a box (full edges sx, sy, sz) on
-// the plane y = 0, updated from the box's pose before each step.
+// the plane y = 0, or on the top face of a box `below` of the same height,
+// updated from the poses before each step.
 class BoxOnGround {
 public:
-    BoxOnGround(RbdWorldID world, RbdBodyID box, PxReal sx, PxReal sy, PxReal sz, const RbdContactParams &params)
-        : box_(box)
+    BoxOnGround(RbdWorldID world, RbdBodyID box, PxReal sx, PxReal sy, PxReal sz, const RbdContactParams &params,
+                RbdBodyID below = nullptr)
+        : box_(box), below_(below), height_(sy)
     {
         const PxReal signs[4][2] = {{-1, -1}, {-1, 1}, {1, -1}, {1, 1}};
         for (int k = 0; k < 4; ++k) {
             PxV3Set(corner_[k], 0.5 * sx * signs[k][0], -0.5 * sy, 0.5 * sz * signs[k][1]);
-            contacts_[k] = makeGroundContact(world, box, params);
+            contacts_[k] = makeGroundContact(world, box, params, below);
         }
         update();
     }
@@ -128,17 +153,19 @@ public:
     {
         PxMatrix4 tm;
         RbdBodyGetTransform(box_, tm);
+        const PxReal top = below_ ? positionOf(below_, 1) + 0.5 * height_ : 0.0;
         for (int k = 0; k < 4; ++k) {
             PxVector3 p;
             PxV3MulTM(p, corner_[k], tm);
-            RbdContactSetPosition(contacts_[k], p[0], 0.0, p[2]);
-            RbdContactSetPenetration(contacts_[k], -p[1]);
+            RbdContactSetPosition(contacts_[k], p[0], top, p[2]);
+            RbdContactSetPenetration(contacts_[k], top - p[1]);
         }
     }
     RbdContactID contact(int k) const { return contacts_[k]; }
 
 private:
-    RbdBodyID box_;
+    RbdBodyID box_, below_;
+    PxReal height_;
     PxVector3 corner_[4];
     RbdContactID contacts_[4];
 };

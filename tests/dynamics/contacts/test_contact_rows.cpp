@@ -16,10 +16,9 @@ using rbdtest::randomVector;
 namespace {
 
 // A row list of its own holding the rows of one contact at a time.
-class ContactRows {
+class ContactRows : public rbdtest::OwnRowList {
 public:
-    ContactRows() { RbdBclCreateConstraintRowList(&list, 4); }
-    ~ContactRows() { RbdBclDestroyConstraintRowList(&list); }
+    ContactRows() : OwnRowList(4) {}
     int32_t build(RbdContactID c)
     {
         const RbdBclParameters parameters = {0.01, 1e-6, 0.08};
@@ -36,7 +35,6 @@ public:
     }
     // J v of a row for the bodies' current velocities.
     PxReal velocity(int32_t row, RbdContactID c) const { return RbdBclRowVelocity(&list, row, c); }
-    RbdLcsConstraints list;
 };
 
 class ContactRowsTest : public ::testing::Test {

@@ -74,7 +74,7 @@ TEST(RbdConstraint, EnablingLinksIntoTheWorldAndBothBodiesAndEveryWayOfEndingUnl
     WarningCapture warnings;
     RbdConstraintDestroy(own);
     EXPECT_TRUE(RbdConstraintIsEnabled(own)) << "not from the world's pool: refused";
-    EXPECT_EQ(warnings.messages().size(), 1u);
+    EXPECT_EQ(warnings.warnings.size(), 1u);
     RbdConstraintDestroyInPool(own, &pool);
     EXPECT_EQ(RbdWorldGetEnabledConstraints(world), 0);
     EXPECT_EQ(PxPoolGetUsed(&pool), 0);
@@ -103,7 +103,7 @@ TEST(RbdConstraint, DegreesOfFreedomAndTheLimitOfLimitedJoints)
     WarningCapture warnings;
     RbdConstraintDOFSetEpsilon(hinge, 6, 1.0);
     EXPECT_EQ(RbdConstraintDOFGetLambda(hinge, 7), 0.0);
-    EXPECT_EQ(warnings.messages().size(), 2u) << "bad degree-of-freedom indices";
+    EXPECT_EQ(warnings.warnings.size(), 2u) << "bad degree-of-freedom indices";
 }
 
 // Under random poses and centre-of-mass offsets: an attachment set in the

@@ -231,8 +231,8 @@ void checkCase(const JointCase &jc, Partner partner, bool randomPoses, unsigned 
                  (randomPoses ? ", random poses" : ", consistent poses") + ", seed " + std::to_string(seed));
     Rng rng(seed);
     Scene s = makeScene(jc, partner, rng);
-    RbdLcsConstraints list;
-    ASSERT_TRUE(RbdBclCreateConstraintRowList(&list, 2));
+    OwnRowList own;
+    RbdLcsConstraints &list = own.list;
     if (!randomPoses) {
         if (jc.madeInPlace && partner == Partner::Body) {
             const RowSample made = sampleRows(&list, s.c);
@@ -265,7 +265,6 @@ void checkCase(const JointCase &jc, Partner partner, bool randomPoses, unsigned 
     // The world and a frozen body are immovable: their columns stay zero.
     for (int32_t r = 0; r < jc.rows && partner != Partner::Body; ++r)
         for (int32_t col = 6; col < RBD_JACOBIAN_COLUMNS; ++col) EXPECT_EQ(at.jacobian[r][col], 0.0) << r;
-    RbdBclDestroyConstraintRowList(&list);
     RbdWorldDestroy(s.world);
 }
 

@@ -15,27 +15,18 @@ const RbdBclParameters PARAMETERS = {0.01, 1e-6, 0.12};
 // A hinge of body 0 to the world about z through the origin, or a
 // prismatic joint along z, and the rows it builds.
 struct LimitedJoint : testing::Test {
-    RbdWorldID world = RbdWorldCreate(2, 2);
+    World world{2, 2};
     RbdBodyID body = RbdBodyCreate(world);
     RbdConstraintID c = nullptr;
     RbdLimit *limit = nullptr;
-    RbdLcsConstraints list;
+    OwnRowList rows;
+    RbdLcsConstraints &list = rows.list;
     const PxVector3 origin = {0.0, 0.0, 0.0};
     const PxVector3 zAxis = {0.0, 0.0, 1.0};
 
-    void SetUp() override { ASSERT_TRUE(RbdBclCreateConstraintRowList(&list, 2)); }
-    void TearDown() override
-    {
-        RbdBclDestroyConstraintRowList(&list);
-        RbdWorldDestroy(world);
-    }
     void make(RbdConstraintID (*create)(RbdWorldID))
     {
-        c = create(world);
-        RbdConstraintSetBodies(c, body, nullptr);
-        RbdConstraintSetPosition(c, 0.0, 0.0, 0.0);
-        RbdConstraintSetAxis(c, 0.0, 0.0, 1.0);
-        RbdConstraintEnable(c);
+        c = steptest::makeJoint(create, world, body, nullptr, 0.0, 0.0, 0.0);
         limit = RbdConstraintGetLimit(c);
     }
     int32_t build() { return buildRows(&list, c, PARAMETERS); }

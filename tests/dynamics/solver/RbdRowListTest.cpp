@@ -11,29 +11,16 @@ namespace {
 const RbdBclParameters PARAMETERS = {0.01, 1e-6, 0.12};
 
 struct RowFixture : testing::Test {
-    RbdWorldID world = RbdWorldCreate(4, 8);
+    World world{4, 8};
     RbdBodyID a = RbdBodyCreate(world);
     RbdBodyID b = RbdBodyCreate(world);
-    RbdLcsConstraints list;
+    OwnRowList own{8};
+    RbdLcsConstraints &list = own.list;
 
-    void SetUp() override
-    {
-        ASSERT_TRUE(RbdBclCreateConstraintRowList(&list, 8));
-        RbdBodySetPosition(b, 0.0, 1.0, 0.0);
-    }
-    void TearDown() override
-    {
-        RbdBclDestroyConstraintRowList(&list);
-        RbdWorldDestroy(world);
-    }
+    void SetUp() override { RbdBodySetPosition(b, 0.0, 1.0, 0.0); }
     RbdConstraintID joint(RbdConstraintID (*create)(RbdWorldID), RbdBodyID body1)
     {
-        RbdConstraintID c = create(world);
-        RbdConstraintSetBodies(c, a, body1);
-        RbdConstraintSetPosition(c, 0.0, 0.5, 0.0);
-        RbdConstraintSetAxis(c, 0.0, 0.0, 1.0);
-        RbdConstraintEnable(c);
-        return c;
+        return steptest::makeJoint(create, world, a, body1, 0.0, 0.5, 0.0);
     }
     int32_t rows(RbdConstraintID c) { return buildRows(&list, c, PARAMETERS); }
 };
@@ -119,13 +106,13 @@ TEST_F(RowFixture, SpringsAndSoftStopsCarrySpringDamperSoftness)
     WarningCapture warnings;
     RbdConstraintID hinge = joint(RbdHingeCreate, b);
     RbdSpringSetStiffness(hinge, 3.0);
-    EXPECT_TRUE(warnings.contains("RbdSpringSetStiffness: the constraint is a RbdBclHINGE, not a RbdBclSPRING."));
+    EXPECT_TRUE(warnings.warned("RbdSpringSetStiffness: the constraint is a RbdBclHINGE, not a RbdBclSPRING."));
 }
 
 TEST_F(RowFixture, AFullListSkipsTheConstraintWithAWarning)
 {
-    RbdLcsConstraints small;
-    ASSERT_TRUE(RbdBclCreateConstraintRowList(&small, 1)); // 12 rows, 1 constraint
+    OwnRowList own1(1); // 12 rows, 1 constraint
+    RbdLcsConstraints &small = own1.list;
     RbdConstraintID hinge = joint(RbdHingeCreate, b);
     WarningCapture warnings;
     RbdBclInitConstraintRowList(&small);
@@ -135,8 +122,7 @@ TEST_F(RowFixture, AFullListSkipsTheConstraintWithAWarning)
     RbdBclEndPartition(&small);
     EXPECT_EQ(small.constraintCount, 1);
     EXPECT_EQ(small.partitionRowCount, 5);
-    EXPECT_TRUE(warnings.contains("the row list is full"));
-    RbdBclDestroyConstraintRowList(&small);
+    EXPECT_TRUE(warnings.warned("the row list is full"));
 }
 
 // A path of body 0 to the world: the target is -u (world), and the body

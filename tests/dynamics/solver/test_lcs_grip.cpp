@@ -15,7 +15,7 @@
 #include <kelmar/PxVector.h>
 #include <kelmar/Rbd.h>
 
-#include "dynamics/test_step_support.h"
+#include "dynamics/RbdTestSupport.h"
 
 namespace {
 
@@ -138,15 +138,7 @@ private:
             RbdConstraintSetPosition(link.hinge, anchor[0], anchor[1], anchor[2]);
             RbdConstraintSetAxis(link.hinge, t[0], t[1], t[2]);
             RbdConstraintEnable(link.hinge);
-            RbdSingleLimit lower, upper;
-            RbdSingleLimitReset(&lower);
-            RbdSingleLimitSetStop(&lower, 0.0);
-            RbdSingleLimitReset(&upper);
-            RbdSingleLimitSetStop(&upper, 1.6);
-            RbdLimit *limit = RbdConstraintGetLimit(link.hinge);
-            RbdLimitSetLowerLimit(limit, &lower);
-            RbdLimitSetUpperLimit(limit, &upper);
-            RbdLimitActivateLimits(limit, 1);
+            rbdtest::setStops(RbdConstraintGetLimit(link.hinge), 0.0, 1.6);
             link.contact = RbdContactCreate(world_);
             RbdConstraintSetBodies(link.contact, ball_, link.body);
             RbdContactSetParams(link.contact, &friction_);

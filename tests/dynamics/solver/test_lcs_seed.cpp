@@ -20,17 +20,9 @@ namespace {
 struct SlidingBox {
     steptest::World world{2, 8};
     RbdBodyID box = steptest::makeBox(world, 1.0, 0.4, 0.2, 0.4, 0, 0.1, 0);
-    RbdContactParams params = steptest::resetParams();
-    steptest::BoxOnGround ground{world, box, 0.4, 0.2, 0.4, boxFriction(params, 1.5)};
+    steptest::BoxOnGround ground{world, box, 0.4, 0.2, 0.4, steptest::boxFriction(1.5)};
     RbdContactID ceiling = steptest::makeGroundContact(world, box, steptest::resetParams());
 
-    static const RbdContactParams &boxFriction(RbdContactParams &p, PxReal bound)
-    {
-        RbdContactParamsSetType(&p, 2);
-        RbdContactParamsSetFrictionModel(&p, 0);
-        RbdContactParamsSetFriction(&p, bound);
-        return p;
-    }
     SlidingBox()
     {
         RbdWorldSetGravity(world, 0, -steptest::kG, 0);

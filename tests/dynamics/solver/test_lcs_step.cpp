@@ -20,8 +20,7 @@ int stepOnce(RowList *rows, std::vector<RbdLcsBody> &bodies, RbdLcsParameters p)
 {
     int n = rows ? rows->list.partitionRowCount : 0;
     GuardedWorkspace ws(RbdLcsMemoryRequired(n, static_cast<int>(bodies.size())));
-    p.workspace = ws.memory();
-    p.workspaceSize = ws.size();
+    ws.bind(p);
     int result = RbdLcsStep(rows ? &rows->list : nullptr, bodies.data(), static_cast<int>(bodies.size()), &p);
     EXPECT_TRUE(ws.guardIntact());
     return result;
@@ -58,8 +57,7 @@ TEST(LcsStep, BadParametersAreRefusedOrReplacedWithWarningsNeverFatally)
     {
         MessageLog log;
         GuardedWorkspace ws(RbdLcsMemoryRequired(0, 1));
-        p.workspace = ws.memory();
-        p.workspaceSize = ws.size();
+        ws.bind(p);
         RbdLcsAddConstraintForces(nullptr, bodies.data(), 1, &p);
         RbdLcsIntegrateSystem(nullptr, bodies.data(), 1, &p);
         EXPECT_TRUE(log.fatals.empty());

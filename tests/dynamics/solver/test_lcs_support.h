@@ -3,30 +3,22 @@
 #ifndef KELMAR_TESTS_TEST_LCS_SUPPORT_H
 #define KELMAR_TESTS_TEST_LCS_SUPPORT_H
 
-#include <stdarg.h>
-#include <stdio.h>
 #include <string.h>
 
-#include <string>
 #include <vector>
 
-#include <kelmar/PxMessage.h>
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdLcs.h>
-#include <kelmar/RbdWorld.h>
 #include "solver/RbdBcl.h"
 #include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsTiles.h"
 #include "solver/RbdLcsTypes.h"
-#include "common/MessageLog.h"
+#include "dynamics/test_step_support.h"
 
 namespace lcstest {
 
 // Collects warning and fatal messages (the fatal handler returns) while alive.
-class MessageLog : public testsupport::MessageLog {
-public:
-    MessageLog() : testsupport::MessageLog(kWarnings | kFatals) {}
-};
+using MessageLog = steptest::Messages;
 
 // A workspace of exactly `size` bytes followed by guard bytes, at an address
 // that is 16-byte aligned but not 64-byte aligned (the worst case).
@@ -39,8 +31,11 @@ public:
         memory_ = reinterpret_cast<unsigned char *>(aligned);
         memset(memory_ + size_, kPattern, kGuard);
     }
-    void *memory() { return memory_; }
-    size_t size() const { return size_; }
+    void bind(RbdLcsParameters &p)
+    {
+        p.workspace = memory_;
+        p.workspaceSize = size_;
+    }
     bool guardIntact() const
     {
         for (size_t i = 0; i < kGuard; ++i)
@@ -160,52 +155,15 @@ private:
     std::vector<int32_t> ints_, cints_;
 };
 
-// Jacobian of a row acting along direction u at world point p on bodies with
-// centres of mass c0 and c1 (null: world): (u, r0 x u, -u, -(r1 x u)).
-inline void pointRow(PxReal J[12], const PxVector3 u, const PxVector3 p, const PxReal *c0, const PxReal *c1)
-{
-    memset(J, 0, 12 * sizeof(PxReal));
-    if (c0) {
-        PxVector3 r, rxu;
-        PxV3Sub(r, p, c0);
-        PxV3Cross(rxu, r, u);
-        for (int k = 0; k < 3; ++k) {
-            J[k] = u[k];
-            J[3 + k] = rxu[k];
-        }
-    }
-    if (c1) {
-        PxVector3 r, rxu;
-        PxV3Sub(r, p, c1);
-        PxV3Cross(rxu, r, u);
-        for (int k = 0; k < 3; ++k) {
-            J[6 + k] = -u[k];
-            J[9 + k] = -rxu[k];
-        }
-    }
-}
-
-// Defaults of a world's solver parameters with step h.
+// A world's solver parameters with step h, the large-island settings off
+// (every island solved directly).
 inline RbdLcsParameters defaultParameters(PxReal h)
 {
     RbdLcsParameters p;
     memset(&p, 0, sizeof p);
+    RbdLcsParametersReset(&p);
     p.stepsize = h;
-    p.epsilon = 1e-6;
-    p.gamma = 0.12;
-    p.maxCorrectingVelocity = RBD_DEFAULT_MAX_CORRECTING_VELOCITY;
-    p.maxCorrectingRate = RBD_DEFAULT_MAX_CORRECTING_RATE;
-    p.stepperModel = 2;
-    p.lcp.solverFunction = 1;
-    p.lcp.maxIterations = 35;
-    p.lcp.maxBlockIterations = 20;
-    p.lcp.maxCycleSize1 = 10;
-    p.lcp.maxCycleSize2 = 3;
-    p.lcp.tolerance = 0.001;
-    p.lcp.degeneracyFilter = 1.01;
-    p.lcp.cycleDetection = 1;
-    p.lcp.warmStart = 0;
-    p.linearSolver = 0;
+    p.lcp.largeIslandSolver = p.lcp.largeIslandRows = p.lcp.iterations = 0;
     return p;
 }
 
@@ -234,12 +192,6 @@ inline std::vector<PxReal> denseProduct(const lcs::ConstraintLayout &layout, con
     return A;
 }
 
-} // namespace lcstest
-
-#endif
-
-namespace lcstest {
-
 // A joint description rebuilt into rows every step, as a row builder would:
 // anchors and axes are fixed in the bodies' centre-of-mass frames (in world
 // coordinates for the world, index -1).
@@ -251,20 +203,37 @@ struct Joint {
     PxVector3 s1, t1; // two directions perpendicular to the axis in body 1
 };
 
-inline void worldPoint(PxVector3 out, const std::vector<RbdLcsBody> &bodies, int b, const PxVector3 local)
+// A point (or a direction) fixed in body b's centre-of-mass frame in world
+// coordinates; b < 0 is the world.
+inline void toWorld(PxVector3 out, const std::vector<RbdLcsBody> &bodies, int b, const PxVector3 local,
+                    bool point = true)
 {
     if (b < 0)
         PxV3Copy(out, local);
-    else
+    else if (point)
         PxV3MulTM(out, local, bodies[b].comTransform);
-}
-
-inline void worldDir(PxVector3 out, const std::vector<RbdLcsBody> &bodies, int b, const PxVector3 local)
-{
-    if (b < 0)
-        PxV3Copy(out, local);
     else
         PxV3MulTMDir(out, local, bodies[b].comTransform);
+}
+
+// Jacobian of a row along u between point p0 of body b[0] and point p1 of
+// body b[1] (-1: the world): (u, r0 x u, -u, -(r1 x u)), r the arms from
+// the centres of mass.
+inline void pointRow(PxReal J[12], const std::vector<RbdLcsBody> &bodies, const int b[2], const PxVector3 u,
+                     const PxVector3 p0, const PxVector3 p1)
+{
+    memset(J, 0, 12 * sizeof(PxReal));
+    const PxReal *p[2] = {p0, p1};
+    for (int s = 0; s < 2; ++s) {
+        if (b[s] < 0) continue;
+        PxVector3 r, rxu;
+        PxV3Sub(r, p[s], bodies[b[s]].comTransform[3]);
+        PxV3Cross(rxu, r, u);
+        for (int k = 0; k < 3; ++k) {
+            J[6 * s + k] = s ? -u[k] : u[k];
+            J[6 * s + 3 + k] = s ? -rxu[k] : rxu[k];
+        }
+    }
 }
 
 // Rows of the joints for the bodies' current poses; every row's Jacobian is
@@ -275,39 +244,25 @@ inline void buildJointRows(RowList &rows, const std::vector<RbdLcsBody> &bodies,
 {
     if (!append) rows.clear();
     for (const Joint &j : joints) {
-        PxVector3 p[2], r[2];
-        for (int s = 0; s < 2; ++s) {
-            worldPoint(p[s], bodies, j.body[s], j.anchor[s]);
-            if (j.body[s] >= 0)
-                PxV3Sub(r[s], p[s], bodies[j.body[s]].comTransform[3]);
-            else
-                PxV3Zero(r[s]);
-        }
+        PxVector3 p[2];
+        for (int s = 0; s < 2; ++s) toWorld(p[s], bodies, j.body[s], j.anchor[s]);
         rows.begin(j.body[0], j.body[1]);
+        PxReal J[12];
         for (int k = 0; k < 3; ++k) {
-            PxVector3 e = {0.0, 0.0, 0.0}, rxe;
+            PxVector3 e = {0.0, 0.0, 0.0};
             e[k] = 1.0;
-            PxReal J[12] = {0};
-            for (int s = 0; s < 2; ++s) {
-                if (j.body[s] < 0) continue;
-                PxReal sign = s == 0 ? 1.0 : -1.0;
-                PxV3Cross(rxe, r[s], e);
-                for (int m = 0; m < 3; ++m) {
-                    J[6 * s + m] = sign * e[m];
-                    J[6 * s + 3 + m] = sign * rxe[m];
-                }
-            }
+            pointRow(J, bodies, j.body, e, p[0], p[1]);
             rows.addRow(J, p[0][k] - p[1][k]);
         }
         if (j.hinge) {
             PxVector3 a0, dirs[2];
-            worldDir(a0, bodies, j.body[0], j.axis0);
-            worldDir(dirs[0], bodies, j.body[1], j.s1);
-            worldDir(dirs[1], bodies, j.body[1], j.t1);
+            toWorld(a0, bodies, j.body[0], j.axis0, false);
+            toWorld(dirs[0], bodies, j.body[1], j.s1, false);
+            toWorld(dirs[1], bodies, j.body[1], j.t1, false);
             for (int k = 0; k < 2; ++k) {
                 PxVector3 g;
                 PxV3Cross(g, a0, dirs[k]);
-                PxReal J[12] = {0};
+                memset(J, 0, sizeof J);
                 for (int m = 0; m < 3; ++m) {
                     if (j.body[0] >= 0) J[3 + m] = g[m];
                     if (j.body[1] >= 0) J[9 + m] = -g[m];
@@ -349,7 +304,7 @@ struct Contact {
 inline void addContactRows(RowList &rows, const std::vector<RbdLcsBody> &bodies, const Contact &c)
 {
     PxVector3 p, t1, t2;
-    worldPoint(p, bodies, c.body[0], c.local);
+    toWorld(p, bodies, c.body[0], c.local);
     const PxReal *n = c.normal;
     if (fabs(n[0]) > fabs(n[1]))
         PxV3Set(t1, n[2], 0.0, -n[0]);
@@ -357,20 +312,20 @@ inline void addContactRows(RowList &rows, const std::vector<RbdLcsBody> &bodies,
         PxV3Set(t1, 0.0, -n[2], n[1]);
     PxV3Normalize(t1);
     PxV3Cross(t2, n, t1);
-    const PxReal *c0 = bodies[c.body[0]].comTransform[3];
-    const PxReal *c1 = c.body[1] >= 0 ? bodies[c.body[1]].comTransform[3] : nullptr;
     // Separation from the plane y = 0; two bodies are taken as just touching.
-    PxReal separation = c1 ? 0.0 : PxV3Dot(p, n);
+    PxReal separation = c.body[1] >= 0 ? 0.0 : PxV3Dot(p, n);
     rows.begin(c.body[0], c.body[1]);
     PxReal J[12];
-    pointRow(J, n, p, c0, c1);
+    pointRow(J, bodies, c.body, n, p, p);
     int normal = rows.addRow(J, separation, 0.0, RBD_REAL_MAX);
     const PxReal *dirs[2] = {t1, t2};
     for (int k = 0; k < 2; ++k) {
-        pointRow(J, dirs[k], p, c0, c1);
+        pointRow(J, bodies, c.body, dirs[k], p, p);
         rows.tieFriction(rows.addRow(J), normal, c.mu);
     }
     rows.end();
 }
 
 } // namespace lcstest
+
+#endif

@@ -37,8 +37,7 @@ void checkFits(Island &island, const char *shape)
             RbdLcsParameters p = defaultParameters(0.01);
             p.stepperModel = model;
             p.linearSolver = solver;
-            p.workspace = ws.memory();
-            p.workspaceSize = ws.size();
+            ws.bind(p);
             lcs::Context context;
             lcs::step(context, &island.rows.list, island.bodies.data(), bodyCount, &p);
             EXPECT_TRUE(log.fatals.empty()) << shape << ": " << (log.fatals.empty() ? "" : log.fatals[0]);
@@ -106,8 +105,7 @@ TEST(LcsWorkspace, AStepThatDoesNotFitStopsWithTheOverflowMessage)
     MessageLog log;
     GuardedWorkspace ws(required / 2);
     RbdLcsParameters p = defaultParameters(0.01);
-    p.workspace = ws.memory();
-    p.workspaceSize = ws.size();
+    ws.bind(p);
     PxVector3 before;
     PxV3Copy(before, island.bodies[5].comTransform[3]);
     RbdLcsStep(&island.rows.list, island.bodies.data(), 12, &p);
@@ -134,8 +132,7 @@ TEST(LcsWorkspace, ASolveTakesNothingFromTheAllocationTable)
     }
     GuardedWorkspace ws(RbdLcsMemoryRequired(island.rows.list.partitionRowCount, 30));
     RbdLcsParameters p = defaultParameters(0.01);
-    p.workspace = ws.memory();
-    p.workspaceSize = ws.size();
+    ws.bind(p);
     testsupport::AllocationCounter counter;
     for (int model = 0; model < RBD_LCS_STEPPER_COUNT; ++model) {
         p.stepperModel = model;

@@ -10,74 +10,44 @@ namespace {
 
 using namespace steptest;
 
-const PxReal kH = 0.01;     // s
-const PxReal kRadius = 0.1; // m
-const PxReal kMass = 1.0;   // kg
-const PxReal kSpin = 1.0;   // rad/s about +y, the ground's normal
-
-struct TwoBalls : ::testing::Test {
-    World world{2, 3};
-    RbdBodyID spinner = makeBall(world, kMass, kRadius, 0.0, kRadius, 0.0);
-    RbdBodyID neighbour = makeBall(world, kMass, kRadius, 2.0 * kRadius, kRadius, 0.0);
-    RbdContactID ground[2];
-    RbdContactID between = RbdContactCreate(world);
-
-    TwoBalls()
-    {
-        RbdWorldSetGravity(world, 0.0, -kG, 0.0);
-        RbdWorldSetAutoDisable(world, 1);
-        const RbdContactParams params = proportionalFriction(0.5);
-        ground[0] = makeGroundContact(world, spinner, params);
-        ground[1] = makeGroundContact(world, neighbour, params);
-        RbdConstraintSetBodies(between, spinner, neighbour);
-        RbdContactSetParams(between, &params);
-        RbdConstraintEnable(between);
-        RbdBodySetAngularVelocity(spinner, 0.0, kSpin, 0.0);
-    }
-    // The contacts as a bridge would find them before a step.
-    void step()
-    {
-        updateSphereOnGround(ground[0], spinner, kRadius);
-        updateSphereOnGround(ground[1], neighbour, kRadius);
-        PxVector3 a, b, towardsSpinner, middle;
-        RbdBodyGetPosition(spinner, a);
-        RbdBodyGetPosition(neighbour, b);
-        PxV3Sub(towardsSpinner, a, b);
-        const PxReal distance = PxV3Length(towardsSpinner);
-        PxV3Scale(towardsSpinner, towardsSpinner, 1.0 / distance);
-        PxV3Add(middle, a, b);
-        PxV3Scale(middle, middle, 0.5);
-        RbdContactSetPosition(between, middle[0], middle[1], middle[2]);
-        RbdContactSetNormal(between, towardsSpinner[0], towardsSpinner[1], towardsSpinner[2]);
-        RbdContactSetPenetration(between, 2.0 * kRadius - distance);
-        RbdWorldStep(world, kH);
-    }
-    PxReal spin() const
-    {
-        PxVector3 w;
-        RbdBodyGetAngularVelocity(spinner, w);
-        return w[1];
-    }
-};
-
-TEST_F(TwoBalls, TheRestingBallSleepsWhileItsNeighbourSpinsOn)
+TEST(TwoBalls, TheRestingBallSleepsWhileItsNeighbourSpinsOnAndWakesWhenPushed)
 {
-    for (int k = 0; k < 50; ++k) step();
+    const PxReal h = 0.01, r = 0.1, spin = 1.0; // s, m, rad/s about +y, the ground's normal
+    World world(2, 3);
+    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+    RbdWorldSetAutoDisable(world, 1);
+    RbdBodyID spinner = makeBall(world, 1.0, r, 0.0, r, 0.0), neighbour = makeBall(world, 1.0, r, 2.0 * r, r, 0.0);
+    const RbdContactParams params = proportionalFriction(0.5);
+    RbdContactID ground[2] = {makeGroundContact(world, spinner, params), makeGroundContact(world, neighbour, params)};
+    RbdContactID between = makeGroundContact(world, spinner, params, neighbour);
+    RbdBodySetAngularVelocity(spinner, 0.0, spin, 0.0);
+    // The contacts as a bridge would find them before each step.
+    auto step = [&](int count) {
+        for (int n = 0; n < count; ++n) {
+            updateSphereOnGround(ground[0], spinner, r);
+            updateSphereOnGround(ground[1], neighbour, r);
+            PxVector3 a, b, towardsSpinner;
+            RbdBodyGetPosition(spinner, a);
+            RbdBodyGetPosition(neighbour, b);
+            PxV3Sub(towardsSpinner, a, b); // the contact normalises it
+            RbdContactSetPosition(between, 0.5 * (a[0] + b[0]), 0.5 * (a[1] + b[1]), 0.5 * (a[2] + b[2]));
+            RbdContactSetNormal(between, towardsSpinner[0], towardsSpinner[1], towardsSpinner[2]);
+            RbdContactSetPenetration(between, 2.0 * r - PxV3Length(towardsSpinner));
+            RbdWorldStep(world, h);
+        }
+    };
+    step(50);
     EXPECT_FALSE(RbdBodyIsEnabled(neighbour));
     EXPECT_TRUE(RbdBodyIsEnabled(spinner));
-    EXPECT_NEAR(spin(), kSpin, 1e-6);
-    EXPECT_NEAR(positionOf(neighbour, 0), 2.0 * kRadius, 1e-6);
-}
-
-TEST_F(TwoBalls, PushedTheSleepingBallWakesAndMoves)
-{
-    for (int k = 0; k < 50; ++k) step();
-    ASSERT_FALSE(RbdBodyIsEnabled(neighbour));
+    PxVector3 w;
+    RbdBodyGetAngularVelocity(spinner, w);
+    EXPECT_NEAR(w[1], spin, 1e-6);
+    EXPECT_NEAR(positionOf(neighbour, 0), 2.0 * r, 1e-6);
     RbdBodySetLinearVelocity(spinner, 0.5, 0.0, 0.0);
-    for (int k = 0; k < 10; ++k) step();
+    step(10);
     EXPECT_TRUE(RbdBodyIsEnabled(neighbour));
     EXPECT_GT(velocityOf(neighbour, 0), 0.1);
-    EXPECT_GT(positionOf(neighbour, 0), 2.0 * kRadius + 0.005);
+    EXPECT_GT(positionOf(neighbour, 0), 2.0 * r + 0.005);
 }
 
 } // namespace

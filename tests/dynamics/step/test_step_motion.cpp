@@ -1,6 +1,6 @@
 // Whole world steps of free and touching bodies: free fall by the
-// integrator's rule, one-step forces and impulses, resting contacts,
-// restitution, friction and slide as one table, and a resting stack.
+// integrator's rule, one-step forces and impulses, restitution, friction
+// and slide as one table, and a resting stack under both integration models.
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -68,39 +68,6 @@ TEST(StepMotion, AForceAndAnImpulseEachActInOneStepOnly)
     EXPECT_NEAR(w[0], 0.2 * 3.0 / inertia, 1e-14);
 }
 
-// Under both integration models (2, the default, and the vintage 1) the
-// row forces a step reports are forces, not impulses.
-TEST(StepMotion, ABallOnAContactRestsWithoutSinkingOrJitteringAndCarriesItsWeight)
-{
-    for (int model : {2, 1}) {
-        SCOPED_TRACE("integration model " + std::to_string(model));
-        World world;
-        RbdWorldSetGravity(world, 0.0, -kG, 0.0);
-        RbdWorldSetIntegrationModel(world, model);
-        const PxReal m = 3.0, r = 0.5, h = 0.01;
-        RbdBodyID ball = makeBall(world, m, r, 0.2, r, -0.4);
-        RbdContactID c = makeGroundContact(world, ball, resetParams());
-        PxReal lowest = r, highest = r;
-        for (int n = 0; n < 1000; ++n) {
-            updateSphereOnGround(c, ball, r);
-            RbdWorldStep(world, h);
-            lowest = fmin(lowest, positionOf(ball, 1));
-            highest = fmax(highest, positionOf(ball, 1));
-        }
-        EXPECT_GT(lowest, r - 1e-5) << "no sinking";
-        EXPECT_LT(highest, r + 1e-9) << "no lift";
-        PxVector3 v;
-        RbdBodyGetLinearVelocity(ball, v);
-        EXPECT_LT(PxV3Length(v), 1e-6) << "no jitter";
-        EXPECT_NEAR(RbdConstraintDOFGetLambda(c, 0), m * kG, 1e-6 * m * kG) << "the normal force is the weight";
-        EXPECT_EQ(RbdConstraintDOFGetLambda(c, 1), RBD_LAMBDA_END_MARKER) << "one row, then the end marker";
-        PxVector3 f;
-        RbdConstraintGetForce(c, 0, f);
-        EXPECT_NEAR(f[1], m * kG, 1e-6 * m * kG);
-        EXPECT_NEAR(positionOf(ball, 0), 0.2, 1e-12);
-    }
-}
-
 TEST(StepMotion, RestitutionOneHalfHalvesTheApproachSpeedAndASlowApproachDoesNotBounce)
 {
     World world;
@@ -133,14 +100,6 @@ TEST(StepMotion, RestitutionOneHalfHalvesTheApproachSpeedAndASlowApproachDoesNot
 RbdContactParams withSlide(RbdContactParams params, PxReal slide)
 {
     RbdContactParamsSetSecondarySlide(&params, slide);
-    return params;
-}
-
-RbdContactParams boxFriction(PxReal bound)
-{
-    RbdContactParams params = resetParams();
-    RbdContactParamsSetType(&params, 2);
-    RbdContactParamsSetFriction(&params, bound);
     return params;
 }
 
@@ -193,56 +152,55 @@ TEST(StepMotion, FrictionAndSlideMoveASlidingBlockAsKinematicsSays)
     }
 }
 
+// Under both integration models (2, the default, and the vintage 1) a
+// stack of boxes on contacts between them rests without sinking, lifting
+// or jitter, and the row forces a step reports are forces, not impulses:
+// the four ground contacts carry the whole stack.
 TEST(StepMotion, AStackOfBoxesOnContactsBetweenThemRestsWithEveryBoxAtItsHeight)
 {
-    const PxReal size = 0.5, half = 0.25;
-    const int height = 5;
-    World world(height, 4 * height);
-    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
-    const RbdContactParams params = proportionalFriction(0.6);
-    std::vector<RbdBodyID> boxes;
-    std::vector<RbdContactID> contacts;
-    const PxReal signs[4][2] = {{-1, -1}, {-1, 1}, {1, -1}, {1, 1}};
-    for (int k = 0; k < height; ++k) {
-        boxes.push_back(makeBox(world, 1.0, size, size, size, 0.0, size * (k + 0.5), 0.0));
-        for (int corner = 0; corner < 4; ++corner) {
-            // Body 0 is the upper box; the normal points from the lower one to it.
-            RbdContactID c = RbdContactCreate(world);
-            RbdConstraintSetBodies(c, boxes[k], k > 0 ? boxes[k - 1] : nullptr);
-            RbdContactSetParams(c, &params);
-            RbdConstraintEnable(c);
-            contacts.push_back(c);
-        }
-    }
-    auto updateContacts = [&]() {
+    for (int model : {2, 1}) {
+        SCOPED_TRACE("integration model " + std::to_string(model));
+        const PxReal size = 0.5;
+        const int height = 5;
+        World world(height, 4 * height);
+        RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+        RbdWorldSetIntegrationModel(world, model);
+        std::vector<RbdBodyID> boxes;
+        std::vector<BoxOnGround> layers;
         for (int k = 0; k < height; ++k) {
-            PxMatrix4 tm;
-            RbdBodyGetTransform(boxes[k], tm);
-            PxReal top = k > 0 ? positionOf(boxes[k - 1], 1) + half : 0.0;
-            for (int corner = 0; corner < 4; ++corner) {
-                const PxVector3 local = {half * signs[corner][0], -half, half * signs[corner][1]};
-                PxVector3 p;
-                PxV3MulTM(p, local, tm);
-                RbdContactSetPosition(contacts[4 * k + corner], p[0], top, p[2]);
-                RbdContactSetPenetration(contacts[4 * k + corner], top - p[1]);
+            boxes.push_back(makeBox(world, 1.0, size, size, size, 0.0, size * (k + 0.5), 0.0));
+            layers.emplace_back(world, boxes[k], size, size, size, proportionalFriction(0.6),
+                                k ? boxes[k - 1] : nullptr);
+        }
+        PxReal lowest = 0.0, highest = 0.0, fastest = 0.0;
+        for (int n = 0; n < 1000; ++n) {
+            for (BoxOnGround &layer : layers) layer.update();
+            RbdWorldStep(world, 0.01);
+            for (int k = 0; k < height; ++k) {
+                lowest = fmin(lowest, positionOf(boxes[k], 1) - size * (k + 0.5));
+                highest = fmax(highest, positionOf(boxes[k], 1) - size * (k + 0.5));
+                EXPECT_NEAR(positionOf(boxes[k], 0), 0.0, 1e-9);
             }
         }
-    };
-    for (int n = 0; n < 500; ++n) {
-        updateContacts();
-        RbdWorldStep(world, 0.01);
+        for (RbdBodyID box : boxes) {
+            PxVector3 v;
+            RbdBodyGetLinearVelocity(box, v);
+            fastest = fmax(fastest, PxV3Length(v));
+        }
+        EXPECT_GT(lowest, -1e-5) << "no sinking";
+        EXPECT_LT(highest, 1e-9) << "no lift";
+        EXPECT_LT(fastest, 1e-6) << "no jitter";
+        // The four ground contacts carry the whole stack, each of the top
+        // box's a quarter of its weight (normal and two friction rows, then
+        // the end marker).
+        PxReal load = 0.0;
+        for (int corner = 0; corner < 4; ++corner) load += RbdConstraintDOFGetLambda(layers[0].contact(corner), 0);
+        EXPECT_NEAR(load, height * kG, 1e-6 * height * kG);
+        PxVector3 f;
+        RbdConstraintGetForce(layers[height - 1].contact(0), 0, f);
+        EXPECT_NEAR(f[1], 0.25 * kG, 1e-6 * kG);
+        EXPECT_EQ(RbdConstraintDOFGetLambda(layers[height - 1].contact(0), 3), RBD_LAMBDA_END_MARKER);
     }
-    for (int k = 0; k < height; ++k) {
-        EXPECT_NEAR(positionOf(boxes[k], 1), size * (k + 0.5), 1e-4) << "box " << k;
-        EXPECT_NEAR(positionOf(boxes[k], 0), 0.0, 1e-9);
-        PxVector3 v;
-        RbdBodyGetLinearVelocity(boxes[k], v);
-        EXPECT_LT(PxV3Length(v), 1e-6);
-    }
-    // The four ground contacts carry the whole stack.
-    PxReal load = 0.0;
-    for (int corner = 0; corner < 4; ++corner) load += RbdConstraintDOFGetLambda(contacts[corner], 0);
-    EXPECT_NEAR(load, height * kG, 1e-6 * height * kG);
 }
 
 } // namespace

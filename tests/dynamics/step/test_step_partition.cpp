@@ -19,23 +19,6 @@ using namespace steptest;
 
 namespace {
 
-RbdConstraintID ballJoint(RbdWorldID world, RbdBodyID a, RbdBodyID b, PxReal x, PxReal y, PxReal z)
-{
-    RbdConstraintID joint = RbdBSJointCreate(world);
-    RbdConstraintSetBodies(joint, a, b);
-    RbdConstraintSetPosition(joint, x, y, z);
-    RbdConstraintEnable(joint);
-    return joint;
-}
-
-RbdContactID bodyContact(RbdWorldID world, RbdBodyID a, RbdBodyID b)
-{
-    RbdContactID c = RbdContactCreate(world);
-    RbdConstraintSetBodies(c, a, b);
-    RbdConstraintEnable(c);
-    return c;
-}
-
 // Each island's solver records are chained in island order and end with
 // null, and the totals are the sums over the islands.
 void expectChainedIslands(const RbdPartitionOutput &out)
@@ -84,9 +67,9 @@ TEST(StepPartition, IslandsAreTheConnectedGroupsOfRandomWorlds)
                 if (i == j) continue;
                 RbdBodyID other = j < 0 ? nullptr : bodies[j];
                 if (pick(2)) {
-                    ballJoint(world, bodies[i], other, 0.25 * (i + std::max(j, 0)), 0.0, 0.0);
+                    makeJoint(RbdBSJointCreate, world, bodies[i], other, 0.25 * (i + std::max(j, 0)), 0.0, 0.0);
                 } else {
-                    bodyContact(world, bodies[i], other);
+                    makeGroundContact(world, bodies[i], resetParams(), other);
                 }
                 edges.push_back({i, j});
             }
@@ -135,8 +118,8 @@ TEST(StepPartition, AFrozenBodyJoinsNoIslandAndHoldsItsJointsAsImmovable)
     RbdWorldSetGravity(world, 0.0, -kG, 0.0);
     RbdBodyID anchor = makeBall(world, 1.0, 0.1, 0.0, 2.0, 0.0);
     RbdBodyID left = makeBall(world, 1.0, 0.1, -1.0, 2.0, 0.0), right = makeBall(world, 1.0, 0.1, 1.0, 2.0, 0.0);
-    ballJoint(world, left, anchor, 0.0, 2.0, 0.0);
-    ballJoint(world, right, anchor, 0.0, 2.0, 0.0);
+    makeJoint(RbdBSJointCreate, world, left, anchor, 0.0, 2.0, 0.0);
+    makeJoint(RbdBSJointCreate, world, right, anchor, 0.0, 2.0, 0.0);
     RbdBodyFreeze(anchor);
     for (int n = 0; n < 100; ++n) RbdWorldStep(world, 0.005);
     EXPECT_EQ(RbdBodyGetPartition(anchor), -1);
@@ -159,7 +142,7 @@ struct RestingPair {
         disabledCalls() = 0;
         a = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0);
         b = makeBall(world, 1.0, 0.1, 1.0, 0.0, 0.0);
-        ballJoint(world, a, b, 0.5, 0.0, 0.0);
+        makeJoint(RbdBSJointCreate, world, a, b, 0.5, 0.0, 0.0);
     }
     static int &disabledCalls()
     {
@@ -215,7 +198,7 @@ TEST(StepPartition, AnIslandSleepsAsAWholeAfterItsAliveWindowUnlessItMovesAndWak
         ASSERT_FALSE(RbdBodyIsEnabled(r.a));
 
         RbdBodyID newcomer = makeBall(r.world, 1.0, 0.1, -1.0, 0.0, 0.0);
-        ballJoint(r.world, newcomer, r.a, -0.5, 0.0, 0.0);
+        makeJoint(RbdBSJointCreate, r.world, newcomer, r.a, -0.5, 0.0, 0.0);
         r.step(10);
         EXPECT_TRUE(RbdBodyIsEnabled(newcomer) && RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
         r.step(1);
@@ -232,7 +215,7 @@ TEST(StepPartition, SingleIslandModePutsEveryEnabledBodyAndConstraintIntoOneIsla
     RbdBodyID second = makeBall(world, 1.0, 0.1, 5.0, 0.0, 0.0);
     RbdBodyID anchor = RbdBodyCreate(world);
     RbdBodySetPosition(anchor, 5.0, 1.0, 0.0);
-    ballJoint(world, second, anchor, 5.0, 1.0, 0.0);
+    makeJoint(RbdBSJointCreate, world, second, anchor, 5.0, 1.0, 0.0);
     for (int n = 0; n < 20; ++n) RbdWorldStep(world, 0.01);
     const RbdPartitionOutput &out = world.id->partitions;
     EXPECT_EQ(out.partitionCount, 1);
@@ -322,11 +305,7 @@ TEST(StepPartition, CapacitiesGrowAtTheStepAndThenAStepAllocatesNothing)
     RbdBodyID previous = nullptr;
     for (int k = 0; k < 8; ++k) {
         RbdBodyID link = makeBox(world, 1.0, 0.4, 0.1, 0.1, 0.4 * k + 0.2, 3.0, 0.0);
-        RbdConstraintID hinge = RbdHingeCreate(world);
-        RbdConstraintSetBodies(hinge, link, previous);
-        RbdConstraintSetPosition(hinge, 0.4 * k, 3.0, 0.0);
-        RbdConstraintSetAxis(hinge, 0.0, 0.0, 1.0);
-        RbdConstraintEnable(hinge);
+        makeJoint(RbdHingeCreate, world, link, previous, 0.4 * k, 3.0, 0.0);
         previous = link;
     }
     RbdBodyID box = makeBox(world, 1.0, 0.5, 0.5, 0.5, 0.0, 0.25, 0.0);

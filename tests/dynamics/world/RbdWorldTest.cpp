@@ -429,8 +429,8 @@ TEST(RbdWorld, BadInputIsRefusedWithItsWarning)
     for (const auto &k : cases) {
         WarningCapture warnings;
         k.act();
-        EXPECT_EQ(warnings.messages().size(), 1u) << k.message;
-        EXPECT_TRUE(warnings.contains(k.message)) << k.message;
+        EXPECT_EQ(warnings.warnings.size(), 1u) << k.message;
+        EXPECT_TRUE(warnings.warned(k.message)) << k.message;
     }
     EXPECT_EQ(bodyState(body), before);
     EXPECT_EQ(RbdConstraintGetBody(joint, 1), other);
