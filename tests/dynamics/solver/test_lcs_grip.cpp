@@ -224,7 +224,7 @@ TEST(LcsGrip, AHandSqueezingABallWithItsMotorsAtTheirBoundsHoldsItStill)
     ASSERT_EQ(RbdWorldLCPGetMaxIterations(hand.world()), 35);
     const Hold hold = closeAndHold(hand);
     EXPECT_GE(hold.touching, 6) << "two links of each finger or more hold the ball";
-    EXPECT_LT(hold.slip, 0.005) << "cm: the held ball stays put (ODE-quality grip: under 0.05 mm)";
+    EXPECT_LT(hold.slip, 0.005) << "cm: the held ball stays put (the grip goal: under 0.05 mm)";
     EXPECT_LT(hold.ballSpeed, 0.1) << "cm/s";
     EXPECT_LT(hold.jointSpeed, 0.05) << "rad/s: no finger jumps";
     EXPECT_LT(hold.hingeGap, 1e-3) << "cm";
