@@ -88,6 +88,14 @@ void RegisterMeshes()
     CdxInteractionTableSetElement(composite, mesh, &interactions, nullptr);
 }
 
+// Run by CdxTerm, whoever calls it: a library a universe started and left
+// to another's models may be stopped by the program, which may then start
+// its own; that one is not the universes' to stop.
+void ForgetStartedLibrary()
+{
+    gLive.started = false;
+}
+
 // Starts the collision library, or grows the running one in place for a
 // universe larger than the ones before: room for the models of every
 // universe alive, and for the universe's type count. Stopping and starting
@@ -98,6 +106,8 @@ bool GrowCollisionLibrary(const SbxUniverseSizes &sizes)
     if (!CdxIsInitialized()) {
         if (!CdxInit(sizes.geometryTypes, models)) return false;
         gLive.started = true;
+        // Short of memory for the action, only the last universe clears the flag.
+        CdxRegisterTermAction(ForgetStartedLibrary);
     } else if (!CdxReserveGeometryTypes(sizes.geometryTypes) || !CdxReserveModels(models)) {
         return false;
     }

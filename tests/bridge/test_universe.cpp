@@ -70,6 +70,12 @@ TEST(Universe, TheCollisionLibraryRunsWhileAnyUniverseOrItsModelsLive)
     CdxGeometryDestroy(ball);
     CdxGeometryDestroy(plane);
     CdxTerm();
+    // The program stopped the library a universe started, and starts its
+    // own: a universe made and destroyed now leaves it running.
+    ASSERT_TRUE(CdxInit(8, 16));
+    SbxUniverseDestroy(SbxUniverseCreate(kSizes));
+    EXPECT_TRUE(CdxIsInitialized()) << "the program restarted it";
+    CdxTerm();
     SbxUniverseID noComposites = SbxUniverseCreate({4, 4, 6, 4, 4, 1});
     EXPECT_EQ(SbxCompositeModelAndBodyCreate(noComposites, 2, 1.0), nullptr);
     EXPECT_TRUE(warnings.warned("composites are not registered"));
