@@ -316,11 +316,6 @@ const SbxUniverseSizes kIslandSizes = {40, 400, 7, 64, 512, 2};
 
 enum class Solver { Pivoting, Sweeps };
 
-const char *nameOf(Solver solver)
-{
-    return solver == Solver::Pivoting ? "pivoting" : "sweeps";
-}
-
 // The pose and velocities of every body (position, quaternion, linear and
 // angular velocity: 13 numbers each), to run one step again from the start.
 using State = std::vector<std::array<PxReal, 13>>;
@@ -342,23 +337,28 @@ protected:
     {
         RbdWorldLCPSetLargeIslandRows(world, solver == Solver::Sweeps ? 0 : RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS);
     }
+    // Of every model with a body, in the order they were made.
     State states() const
     {
-        State all(bodies.size());
-        for (size_t k = 0; k < bodies.size(); ++k) {
-            RbdBodyID b = CdxModelGetBody(bodies[k]);
-            RbdBodyGetPosition(b, &all[k][0]);
-            RbdBodyGetQuaternion(b, &all[k][3]);
-            RbdBodyGetLinearVelocity(b, &all[k][7]);
-            RbdBodyGetAngularVelocity(b, &all[k][10]);
+        State all;
+        for (CdxModelID model : models) {
+            RbdBodyID b = CdxModelGetBody(model);
+            if (!b) continue;
+            all.emplace_back();
+            RbdBodyGetPosition(b, &all.back()[0]);
+            RbdBodyGetQuaternion(b, &all.back()[3]);
+            RbdBodyGetLinearVelocity(b, &all.back()[7]);
+            RbdBodyGetAngularVelocity(b, &all.back()[10]);
         }
         return all;
     }
     void restore(const State &all)
     {
-        for (size_t k = 0; k < bodies.size(); ++k) {
-            RbdBodyID b = CdxModelGetBody(bodies[k]);
-            const std::array<PxReal, 13> &s = all[k];
+        size_t k = 0;
+        for (CdxModelID model : models) {
+            RbdBodyID b = CdxModelGetBody(model);
+            if (!b) continue;
+            const std::array<PxReal, 13> &s = all[k++];
             RbdBodySetPosition(b, s[0], s[1], s[2]);
             RbdBodySetQuaternion(b, s[3], s[4], s[5], s[6]);
             RbdBodySetLinearVelocity(b, s[7], s[8], s[9]);
@@ -373,13 +373,6 @@ protected:
             for (int i = 7; i < 13; ++i) gap = fmax(gap, fabs(a[k][i] - b[k][i]));
         return gap;
     }
-    CdxModelID body(CdxGeometryID geometry, PxReal x, PxReal y, PxReal z, PxReal density)
-    {
-        bodies.push_back(dropped(geometry, x, y, z, density));
-        return bodies.back();
-    }
-
-    std::vector<CdxModelID> bodies;
 };
 
 // A few boxes of random sizes and densities dropped onto one another settle
@@ -395,7 +388,7 @@ TEST_P(SweepsAgainstPivoting, OneStepFromTheSameStateEndsWithTheSameVelocities)
     PxReal top = 0.0;
     for (int k = 0; k < 4; ++k) {
         const PxReal dz = size(random);
-        body(box(size(random), size(random), dz), offset(random), offset(random), top + dz / 2, density(random));
+        dropped(box(size(random), size(random), dz), offset(random), offset(random), top + dz / 2, density(random));
         top += dz;
     }
     use(Solver::Pivoting);
@@ -446,24 +439,24 @@ TEST_P(LongRuns, StayWithinTheirBounds)
         CdxGeometryID slab = box(1.0, 1.0, 0.2);
         fixedAt(slab, -0.5, 0.0, -0.1);
         fixedAt(slab, 0.5, 0.0, -0.1);
-        RbdBodyID ball = CdxModelGetBody(body(sphere(radius), -0.4, 0.0, radius, 1000.0));
+        RbdBodyID ball = CdxModelGetBody(dropped(sphere(radius), -0.4, 0.0, radius));
         RbdBodySetLinearVelocity(ball, 1.0, 0.0, 0.0);
         RbdBodySetAngularVelocity(ball, 0.0, 1.0 / radius, 0.0);
     } else {
         fixedAt(keep(CdxPlaneCreate()), 0.0, 0.0, 0.0);
         CdxGeometryID cube = box(edge, edge, edge);
         for (int k = 0; k < (c.scene == LongRun::Stack ? 10 : 1); ++k)
-            body(cube, 0.0, 0.0, edge * (0.5 + k), c.mass / (edge * edge * edge));
+            dropped(cube, 0.0, 0.0, edge * (0.5 + k), c.mass / (edge * edge * edge));
     }
     use(c.solver);
     steps(c.scene == LongRun::Rest ? 100 : 0);
     PxVector3 start, p;
-    position(bodies.back(), start);
-    PxReal last = speed(bodies.back()), most = 0.0;
+    position(models.back(), start);
+    PxReal last = speed(models.back()), most = 0.0;
     for (int n = 0; n < (c.scene == LongRun::Roll ? 80 : 1000); ++n) {
         steps(1);
-        position(bodies.back(), p);
-        const PxReal now = speed(bodies.back());
+        position(models.back(), p);
+        const PxReal now = speed(models.back());
         const PxReal change = c.scene == LongRun::Roll ? fabs(now - last) / last : PxV3Distance(p, start);
         most = c.scene == LongRun::Stack ? change : fmax(most, change); // the stack: where it ends
         last = now;
@@ -472,7 +465,7 @@ TEST_P(LongRuns, StayWithinTheirBounds)
         ASSERT_GT(p[0], 0.3) << "the ball crossed the seam";
     }
     EXPECT_LT(most, c.bound * edge) << c.scene << " " << c.mass << " kg, " << c.length << " m per unit, "
-                                    << nameOf(c.solver);
+                                    << (c.solver == Solver::Sweeps ? "sweeps" : "pivoting");
 }
 
 INSTANTIATE_TEST_SUITE_P(StackRestAndRoll, LongRuns,
