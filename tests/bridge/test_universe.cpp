@@ -186,8 +186,14 @@ TEST_F(UniverseTest, FreezingSleepingMovingAndResettingReachTheModelInTheSpace)
     EXPECT_FALSE(CdxSpaceModelIsFrozen(crate)) << "a body that wakes unfreezes its model";
     PxMatrix4 *supportPose = newPose(0.0, 0.0, 1.0);
     CdxModelID support = own(SbxFixedModelCreate(universe, box(1.0, 1.0, 1.0), supportPose));
+    SbxModelFreeze(support);
+    SbxModelUnFreeze(support);
+    EXPECT_FALSE(CdxSpaceModelIsFrozen(support)) << "a model without a body unfreezes too";
     SbxModelSetTransform(support, *newPose(0.0, 0.0, 2.4));
     EXPECT_EQ((*supportPose)[3][2], 2.4);
+    PxVector3 min, max;
+    ASSERT_TRUE(CdxModelGetAABB(support, min, max));
+    EXPECT_NEAR(min[2], 1.9, 1e-9) << "its bounds moved with it";
     SbxUniverseStep(universe, kH);
     EXPECT_NE(CdxSpaceGetModelPair(crate, support), nullptr) << "the space saw the move before the step";
     RbdBodySetQuaternion(b, 0.6, 0.8, 0.0, 0.0);
@@ -195,7 +201,9 @@ TEST_F(UniverseTest, FreezingSleepingMovingAndResettingReachTheModelInTheSpace)
     CdxModelDynamicsReset(crate);
     PxMatrix4 pose;
     RbdBodyGetTransform(b, pose);
-    EXPECT_TRUE(PxMatrix4IsIdentity(pose, 1e-12) && speed(crate) == 0.0);
+    PxVector3 spin;
+    RbdBodyGetAngularVelocity(b, spin);
+    EXPECT_TRUE(PxMatrix4IsIdentity(pose, 1e-12) && speed(crate) == 0.0 && PxV3Length(spin) == 0.0);
 }
 
 // The universe with the fixed frictionless ground plane z = 0.

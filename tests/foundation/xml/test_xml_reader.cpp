@@ -210,6 +210,13 @@ TEST(XmlReader, BadArgumentsTablesAndFailedAllocationsAreRefused)
 namespace {
 
 std::vector<std::string> gOwnTexts;
+int gPosts = 0;
+
+int CountPost(void *, PxXMLElement *, void *)
+{
+    ++gPosts;
+    return PX_XML_OK;
+}
 
 // Reads its own text, as a handler of <VAR name>value</VAR> does.
 int ReadOwnText(PxXMLElement *element)
@@ -260,6 +267,13 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
     EXPECT_EQ(out.h, 16);
     EXPECT_STREQ(out.s, "x_pos 0 1 0 0 yes !unknown") << "the second <S> was refused";
     EXPECT_EQ(gOwnTexts, (std::vector<std::string>{"", "3"})) << "an empty element has no text of its own";
+    // A post function runs only after a value that parsed.
+    XmlDoc posted("<R>oops</R><R>2</R>");
+    PxXMLHandler post[] = {PX_XML_VALUE_POST("R", PxXMLParsePxReal, 0, 1, CountPost), PX_XML_END};
+    root.input = posted.input();
+    EXPECT_EQ(PxXMLElementProcess(&root, post, &out.l), PX_XML_OK);
+    EXPECT_EQ(gPosts, 1);
+    EXPECT_EQ(out.l, 2.0);
     EXPECT_EQ(PxXMLHandlerGetError(table, "S"), PX_XML_LIMIT);
     EXPECT_EQ(Describe(doc), "1/0 1:88 variable value word = yes cannot be inverted\n"
                              "2/4 1:102 internal error: buffer overflow (data too long)\n");
