@@ -87,7 +87,8 @@ TEST(Universe, TheCollisionLibraryRunsWhileAnyUniverseOrItsModelsLive)
 // A composite body of two cubes a gap apart has its centre of mass midway
 // and the summed inertia about it, and places its elements as it moves; a
 // composite sensor made from a caller's composite geometry answers as a
-// sensor and places its elements about its transform at every step.
+// sensor and places its elements about its transform at every step and as
+// it is moved.
 TEST_F(UniverseTest, CompositesPlaceTheirElementsAndABodyHasTheSummedInertiaAboutItsCentre)
 {
     const PxReal side = 0.5, gap = 1.5, rho = 300.0, m = rho * side * side * side;
@@ -118,11 +119,11 @@ TEST_F(UniverseTest, CompositesPlaceTheirElementsAndABodyHasTheSummedInertiaAbou
     ASSERT_TRUE(CdxCompositeGeometryAddElement(geometry, element, newPose(0.0, 0.0, 1.0)));
     CdxModelID sensor = SbxSensorCompositeModelCreate(universe, geometry, sensorPose);
     EXPECT_EQ(CdxModelGetResponseID(sensor), SbxSensorResponseID);
-    for (PxReal x : {20.0, 30.0}) {
-        (*sensorPose)[3][0] = x;
-        SbxUniverseStep(universe, kH);
-        EXPECT_TRUE((*elementPose)[3][0] == x && (*elementPose)[3][2] == 1.0) << x;
-    }
+    (*sensorPose)[3][0] = 25.0;
+    SbxUniverseStep(universe, kH);
+    EXPECT_TRUE((*elementPose)[3][0] == 25.0 && (*elementPose)[3][2] == 1.0) << "placed at the step";
+    SbxModelSetTransform(sensor, *newPose(30.0, 0.0, 0.0));
+    EXPECT_EQ((*elementPose)[3][0], 30.0) << "placed as the sensor is moved, before any step";
     SbxModelDestroy(universe, sensor); // frees the composite geometry
     SbxModelDestroy(universe, composite);
     for (CdxModelID model : {left, right, element}) CdxModelDestroy(model);
@@ -191,9 +192,6 @@ TEST_F(UniverseTest, FreezingSleepingMovingAndResettingReachTheModelInTheSpace)
     EXPECT_FALSE(CdxSpaceModelIsFrozen(support)) << "a model without a body unfreezes too";
     SbxModelSetTransform(support, *newPose(0.0, 0.0, 2.4));
     EXPECT_EQ((*supportPose)[3][2], 2.4);
-    PxVector3 min, max;
-    ASSERT_TRUE(CdxModelGetAABB(support, min, max));
-    EXPECT_NEAR(min[2], 1.9, 1e-9) << "its bounds moved with it";
     SbxUniverseStep(universe, kH);
     EXPECT_NE(CdxSpaceGetModelPair(crate, support), nullptr) << "the space saw the move before the step";
     RbdBodySetQuaternion(b, 0.6, 0.8, 0.0, 0.0);
