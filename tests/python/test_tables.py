@@ -50,17 +50,6 @@ def test_each_class_has_one_method_per_declared_name_with_its_declarations(kelma
         assert all(text in cls.__doc__ for text in table)
 
 
-# One row per form a default takes: whole and real numbers, and no value.
-@pytest.mark.parametrize("cls, name, defaults", [
-    ("Universe", "Universe", {"nBodies": 100, "nConstraints": 100, "nModels": 100, "nModelPairs": 1200}),
-    ("Scene", "Scene", {"pcFileName": None, "pfTransform": None, "fScale": 1.0, "pcVars": None}),
-    ("GraspContactBased", "GraspContactBased", {"fDeltaAngle": 0.1, "fContactMinY": 1.5, "fContactMaxY": 3.5}),
-])
-def test_declared_defaults(kelmar, cls, name, defaults):
-    decls = [d for d in kelmar.CLASSES[cls]._declarations if d.name == name and d.kind in ("method", "constructor")]
-    assert {p.name: p.default for d in decls for p in d.params if p.has_default} == defaults
-
-
 def test_entry_names_follow_prefixes_destructors_and_overloads(kelmar):
     entries = {d.entry for t in kelmar._kelmar.classes() for d in kelmar._declarations.parse_table(t)}
     assert {"Universe_SetGravity", "Solid_1_SetTM", "Ref_Hinge", "Robot_rec_Robot", "FREE_Universe", "Ref_FREE_Hinge",

@@ -37,7 +37,6 @@ def test_the_clock_options_and_a_reset(kelmar, world):
     ball.SetPosition([20, 0, 30])
     scene.reset()  # back from the file
     assert np.allclose(ball.GetPosition(), [0, 0, 18.7], atol=1e-4)
-    assert universe.marked() is None  # nothing is marked
 
 
 @pytest.mark.parametrize("make", [
