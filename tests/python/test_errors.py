@@ -80,7 +80,8 @@ def test_a_solid_reference_works_once_its_scene_registers(kelmar, world):
 
 def test_arguments_no_declaration_takes_are_refused_before_the_call(kelmar, objects):
     for call in (lambda: objects["universe"].SetGravity("down"), lambda: objects["ball"].SetMass([1.0]),
-                 lambda: objects["universe"].SetTimeStep(0.01, 2), lambda: kelmar.SolidRef(objects["scene"])):
+                 lambda: objects["universe"].SetTimeStep(0.01, 2), lambda: kelmar.SolidRef(objects["scene"]),
+                 lambda: kelmar.QuaternionMake(kelmar.OUT, [1, 0, 0], 1.0, axis=[0, 1, 0])):  # axis twice
         with pytest.raises(TypeError, match="no declaration fits"):
             call()
 

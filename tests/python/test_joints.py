@@ -26,20 +26,6 @@ def test_stops_take_either_order_and_the_file_gives_the_controllers(kelmar, obje
     assert np.allclose(base.GetLimits(), [-0.25, 0.5])
     base.SetLimits(-0.3, 0.6)  # the pair overload
     assert np.allclose(base.GetLimits(), [-0.3, 0.6])
-    assert base.SetValue(2.0) == pytest.approx(0.6)  # fitted into the stops
+    assert base.SetValue(2) == pytest.approx(0.6)  # fitted into the stops (a whole number is a real too)
     assert (base.GetControllerType(), middle.GetControllerType()) == ("PID", "LINEAR")
     assert np.allclose(base.GetCtrlParams(), [3, 0.05, 0.5]) and np.allclose(middle.GetCtrlParams(), [2])
-
-
-def test_a_hanging_fingers_joints_carry_the_weight_of_the_links_below_them(kelmar, objects):
-    universe, hand, name = objects["universe"], objects["hand"], objects["scene"]
-    for _ in range(58):
-        universe.step()
-    links = ["hand.finger1_proximal", "hand.finger1_middle", "hand.finger1_distal"]
-    weights = [kelmar.SolidRef(name, link).GetMass() * 981 for link in links]  # kg cm/s^2
-    forces = hand.GetJointForces().reshape(-1, 3)
-    for joint in range(3):  # finger 1's joints, palm outwards
-        below = sum(weights[joint:])
-        assert np.allclose(hand.GetJointForce(joint), [0, 0, below], atol=0.01 * below)
-        assert np.allclose(forces[joint], hand.GetJointForce(joint))
-

@@ -50,6 +50,17 @@ def test_each_class_has_one_method_per_declared_name_with_its_declarations(kelma
         assert all(text in cls.__doc__ for text in table)
 
 
+# One row per form a default takes: whole and real numbers, and no value.
+@pytest.mark.parametrize("cls, name, defaults", [
+    ("Universe", "Universe", {"nBodies": 100, "nConstraints": 100, "nModels": 100, "nModelPairs": 1200}),
+    ("Scene", "Scene", {"pcFileName": None, "pfTransform": None, "fScale": 1.0, "pcVars": None}),
+    ("GraspContactBased", "GraspContactBased", {"fDeltaAngle": 0.1, "fContactMinY": 1.5, "fContactMaxY": 3.5}),
+])
+def test_declared_defaults(kelmar, cls, name, defaults):
+    decls = [d for d in kelmar.CLASSES[cls]._declarations if d.name == name and d.kind in ("method", "constructor")]
+    assert {p.name: p.default for d in decls for p in d.params if p.has_default} == defaults
+
+
 # One setting per shape of entry adapter: a field of the limit, a function of the world, an array of the RPRO
 # constraint, six reals of the stops; each value goes in and comes back through its pair of entries.
 @pytest.mark.parametrize("target, setter, value", [
