@@ -231,10 +231,16 @@ void BkChol::shapeCompact(const ActiveRows &rows)
     rs_ = compactRsD_;
 }
 
-int BkChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow)
+int BkChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, int wholeRows)
 {
     H_.shape(rows.start, rows.padded);
     heldL_ = storage;
+    if (wholeRows > firstRow) {
+        // Same rows, same envelope: the leading tiles lie where the whole factor keeps them.
+        memcpy(storage, inverse_, sizeof(PxReal) * kTile * H_.offset[wholeRows / kT]);
+        memcpy(heldRsD_, rsD_, sizeof(PxReal) * static_cast<size_t>(wholeRows));
+        firstRow = wholeRows;
+    }
     auto compact = [this, &rows](PxReal S[kTile], int I, int J) { loadCompact(S, I, J, rows); };
     return factorTiles(H_, storage, heldRsD_, compact, firstRow / kT);
 }

@@ -86,7 +86,7 @@ private:
     void backward(PxReal *x) const override;
     double factorElements() const override { return kTile * static_cast<double>(env_->tiles()); }
     double matrixElements() const override { return kTile * static_cast<double>(A_.tiles()); }
-    int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow) override;
+    int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, int wholeRows) override;
     void solveHeld(PxReal *x) const override;
     // Tile (I, J) of the compact matrix of rows, gathered from A; the
     // padding up to a whole tile is identity.
