@@ -1,7 +1,5 @@
 #include "solver/RbdLcsSparseMap.h"
 
-#include <string.h>
-
 #include <kelmar/PxMessage.h>
 #include "solver/RbdLcsTypes.h"
 #include "solver/RbdLcsMemoryPool.h"
@@ -29,7 +27,7 @@ struct OrderScratch {
     int32_t *sorted;       // (constraintCount) constraints in their new order
     int32_t *spare;        // (constraintCount) the previous pass of the sort
     int32_t *count;        // (bodyCount + 2) bucket counts of the sort
-    int32_t *split;        // (paddedRowCount) the order with the flagged rows last
+    int32_t *first;        // (constraintCount) new first position of each constraint
     int32_t *packingStart; // (paddedRowCount) the envelope in the packing order
 };
 
@@ -39,24 +37,6 @@ double factorCost(const SparseMatrixMap *map)
 {
     double cost = 0.0;
     for (int p = 0; p < map->layout->paddedRowCount; ++p) {
-        double w = p - map->rowStart[p] + 1;
-        cost += 0.5 * w * w;
-    }
-    return cost;
-}
-
-// The factor's cost plus, when last flags rows, that of refactoring from the
-// first flagged row on, as a change of the held set does.
-double orderCost(const SparseMatrixMap *map, const int32_t *position, const uint8_t *last)
-{
-    const ConstraintLayout *layout = map->layout;
-    int first = layout->paddedRowCount;
-    for (int row = 0; last && row < layout->rowCount; ++row) {
-        int p = position ? position[row] : row;
-        if (last[row] && p < first) first = p;
-    }
-    double cost = factorCost(map);
-    for (int p = first; p < layout->paddedRowCount; ++p) {
         double w = p - map->rowStart[p] + 1;
         cost += 0.5 * w * w;
     }
@@ -121,79 +101,28 @@ template <typename Key> void countingSort(const OrderScratch &s, int constraints
     for (int k = 0; k < constraints; ++k) s.sorted[s.count[key(s.spare[k])]++] = s.spare[k];
 }
 
-// The envelope for the row positions at(row): a row starts at the first
-// position of any row sharing one of its bodies.
-template <typename At> void envelopeAt(SparseMatrixMap *map, At at)
+// The envelope for constraint first positions `first`: a constraint's rows
+// start at the first position of any constraint sharing one of its bodies.
+void computeEnvelope(SparseMatrixMap *map, const int32_t *first)
 {
     const ConstraintLayout *layout = map->layout;
     int32_t *minFirst = map->bodyFirst;
-    const int32_t *bodies = layout->bodies;
     for (int p = 0; p < layout->paddedRowCount; ++p) map->rowStart[p] = p;
     for (int b = 0; b < map->bodyCount; ++b) minFirst[b] = layout->paddedRowCount;
-    auto firstOf = [&](int c) {
-        int first = at(layout->firstRow[c]);
-        for (int r = 1; r < layout->rows[c]; ++r)
-            if (at(layout->firstRow[c] + r) < first) first = at(layout->firstRow[c] + r);
-        return first;
-    };
-    for (int c = 0; c < layout->constraintCount; ++c) {
-        int first = firstOf(c);
-        for (int side = 0; side < 2; ++side)
-            if (bodies[2 * c + side] >= 0 && first < minFirst[bodies[2 * c + side]])
-                minFirst[bodies[2 * c + side]] = first;
-    }
-    for (int c = 0; c < layout->constraintCount; ++c) {
-        int start = layout->paddedRowCount;
-        for (int side = 0; side < 2; ++side)
-            if (bodies[2 * c + side] >= 0 && minFirst[bodies[2 * c + side]] < start)
-                start = minFirst[bodies[2 * c + side]];
-        for (int r = 0; r < layout->rows[c]; ++r) {
-            int p = at(layout->firstRow[c] + r);
-            if (start < map->rowStart[p]) map->rowStart[p] = start;
+    for (int c = 0; c < layout->constraintCount; ++c)
+        for (int side = 0; side < 2; ++side) {
+            int body = layout->bodies[2 * c + side];
+            if (body >= 0 && first[c] < minFirst[body]) minFirst[body] = first[c];
         }
-    }
-}
-
-// The envelope for the row positions `position` (null: the packing order).
-void computeEnvelope(SparseMatrixMap *map, const int32_t *position)
-{
-    if (position)
-        envelopeAt(map, [position](int row) { return position[row]; });
-    else
-        envelopeAt(map, [](int row) { return row; });
-}
-
-// Whether `last` flags some of the constraints' rows and not all of them.
-bool splits(const ConstraintLayout *layout, const uint8_t *last)
-{
-    int flagged = 0, rows = 0;
-    for (int c = 0; last && c < layout->constraintCount; ++c)
-        for (int r = 0; r < layout->rows[c]; ++r, ++rows) flagged += last[layout->firstRow[c] + r] != 0;
-    return flagged > 0 && flagged < rows;
-}
-
-// Positions for the constraints in s.sorted: their rows that `last` leaves
-// unflagged first, the flagged ones after them, each group in the sorted
-// order; rows no constraint claims follow, then the padding. Returns 0 when
-// two constraints claim one row.
-int placeRows(const SparseMatrixMap *map, const OrderScratch &s, const uint8_t *last, int32_t *position)
-{
-    const ConstraintLayout *layout = map->layout;
-    for (int row = 0; row < layout->paddedRowCount; ++row) position[row] = -1;
-    int next = 0;
-    for (int group = 0; group < (last ? 2 : 1); ++group)
-        for (int k = 0; k < layout->constraintCount; ++k) {
-            int c = s.sorted[k];
-            for (int r = 0; r < layout->rows[c]; ++r) {
-                int row = layout->firstRow[c] + r;
-                if (last && (last[row] != 0) != (group == 1)) continue;
-                if (position[row] >= 0) return 0;
-                position[row] = next++;
-            }
+    for (int c = 0; c < layout->constraintCount; ++c) {
+        int start = first[c];
+        for (int side = 0; side < 2; ++side) {
+            int body = layout->bodies[2 * c + side];
+            if (body >= 0 && minFirst[body] < start) start = minFirst[body];
         }
-    for (int row = 0; row < layout->paddedRowCount; ++row)
-        if (position[row] < 0) position[row] = next++;
-    return 1;
+        for (int r = 0; r < layout->rows[c]; ++r)
+            if (start < map->rowStart[first[c] + r]) map->rowStart[first[c] + r] = start;
+    }
 }
 
 } // namespace
@@ -204,8 +133,8 @@ size_t RbdSparseMatrixMapMemoryRequired(int bodyCount, int rowCount)
     size_t padded = (rows + 3u) & ~static_cast<size_t>(3u);
     size_t map = PoolAlignedCost(sizeof(SparseMatrixMap)) + 2 * intArrayCost(bodies) + intArrayCost(2u * rows) +
                  3 * intArrayCost(padded);
-    size_t scratch = 4 * intArrayCost(bodies) + intArrayCost(bodies + 2) + 2 * intArrayCost(rows) +
-                     2 * intArrayCost(padded);
+    size_t scratch = 4 * intArrayCost(bodies) + intArrayCost(bodies + 2) + 3 * intArrayCost(rows) +
+                     intArrayCost(padded);
     return map + scratch;
 }
 
@@ -256,10 +185,10 @@ void RbdSparseMatrixMapBuild(SparseMatrixMap *map)
         map->next[e] = map->head[body];
         map->head[body] = e;
     }
-    computeEnvelope(map, nullptr);
+    computeEnvelope(map, layout->firstRow);
 }
 
-int RbdSparseMatrixMapReorder(SparseMatrixMap *map, const uint8_t *last)
+int RbdSparseMatrixMapReorder(SparseMatrixMap *map)
 {
     MemoryPool &pool = *map->pool;
     const ConstraintLayout *layout = map->layout;
@@ -278,10 +207,10 @@ int RbdSparseMatrixMapReorder(SparseMatrixMap *map, const uint8_t *last)
     s.count = intArray(pool, bodies + 2, "order buckets");
     s.sorted = intArray(pool, cs, "constraint order");
     s.spare = intArray(pool, cs, "constraint order spare");
-    s.split = intArray(pool, padded, "split order");
+    s.first = intArray(pool, cs, "constraint first positions");
     s.packingStart = intArray(pool, padded, "packing envelope");
-    if (!s.split || !s.packingStart || !s.rank || !s.degree || !s.queue || !s.level || !s.count || !s.sorted ||
-        !s.spare) {
+    if (!s.packingStart || !s.rank || !s.degree || !s.queue || !s.level || !s.count || !s.sorted || !s.spare ||
+        !s.first) {
         pool.popFrame();
         return 0;
     }
@@ -318,36 +247,36 @@ int RbdSparseMatrixMapReorder(SparseMatrixMap *map, const uint8_t *last)
     countingSort(s, constraints, bodyCount + 1, earlier);
     for (int c = 0; c < constraints; ++c) s.spare[c] = s.sorted[c];
     countingSort(s, constraints, bodyCount + 1, later);
-    if (!placeRows(map, s, nullptr, position) || !placeRows(map, s, last, s.split)) {
-        // Two constraints claim one row: keep the packing order.
-        pool.popFrame();
-        return 0;
-    }
-    // The cheapest of the packing order, the new one and, when last splits
-    // the rows, the new one split; the packing order stays on a tie (a
-    // chain, say, comes out as its own reverse).
-    const int32_t *candidates[3] = {nullptr, position, s.split};
-    const int count = splits(layout, last) ? 3 : 2;
-    for (int p = 0; p < layout->paddedRowCount; ++p) s.packingStart[p] = map->rowStart[p];
-    int best = 0;
-    double bestCost = orderCost(map, nullptr, last);
-    for (int k = 1; k < count; ++k) {
-        computeEnvelope(map, candidates[k]);
-        double cost = orderCost(map, candidates[k], last);
-        if (cost < bestCost) {
-            best = k;
-            bestCost = cost;
+    // Rows of each constraint stay together and in their order; rows that no
+    // constraint claims follow, then the padding.
+    for (size_t i = 0; i < padded; ++i) position[i] = -1;
+    int next = 0;
+    for (int k = 0; k < constraints; ++k) {
+        int c = s.sorted[k];
+        s.first[c] = next;
+        for (int r = 0; r < layout->rows[c]; ++r) {
+            int row = layout->firstRow[c] + r;
+            if (position[row] >= 0) {
+                // Two constraints claim one row: keep the packing order.
+                pool.popFrame();
+                return 0;
+            }
+            position[row] = next++;
         }
     }
-    if (best == 0)
-        for (int p = 0; p < layout->paddedRowCount; ++p) map->rowStart[p] = s.packingStart[p];
-    else if (best != count - 1)
-        computeEnvelope(map, candidates[best]);
-    if (best > 0) {
-        if (best == 2) memcpy(position, s.split, sizeof(int32_t) * padded);
-        for (int row = 0; row < layout->paddedRowCount; ++row) rowAt[position[row]] = row;
+    for (int row = 0; row < layout->paddedRowCount; ++row)
+        if (position[row] < 0) position[row] = next++;
+    for (int row = 0; row < layout->paddedRowCount; ++row) rowAt[position[row]] = row;
+    // The packing order stays when the new one would not factor faster: a
+    // chain, say, comes out as its own reverse.
+    double packingCost = factorCost(map);
+    for (int p = 0; p < layout->paddedRowCount; ++p) s.packingStart[p] = map->rowStart[p];
+    computeEnvelope(map, s.first);
+    if (factorCost(map) < packingCost) {
         map->position = position;
         map->rowAt = rowAt;
+    } else {
+        for (int p = 0; p < layout->paddedRowCount; ++p) map->rowStart[p] = s.packingStart[p];
     }
     pool.popFrame();
     return 1;

@@ -38,8 +38,7 @@ struct SparseMatrixMap {
     // The elimination order, both null for the packing order itself.
     // "position" (paddedRowCount): the position of row i; "row at"
     // (paddedRowCount): the row at position p. A constraint's rows keep
-    // consecutive positions in their own order (within their group when the
-    // order puts some rows last); padding rows stay last.
+    // consecutive positions in their own order; padding rows stay last.
     int32_t *position = nullptr;
     int32_t *rowAt = nullptr;
     // "body first rows" (bodyCount): scratch of the envelope computation.
@@ -60,17 +59,7 @@ void RbdSparseMatrixMapBuild(SparseMatrixMap *map);
 // their later body) and recomputes the envelope in it; the packing order
 // stays when that order would not make the factor cheaper. Returns 0 when
 // the workspace cannot hold the order, leaving the packing order.
-//
-// last (rowCount, may be null) flags the rows the LCP may hold at a bound.
-// A factor row depends on the rows before it only, so a change of the held
-// set refactors from the first held row on; with last the order is chosen
-// for the cost of the factor plus a refactor from the first flagged row,
-// and the candidates include the new order with the flagged rows moved
-// behind all others (each group keeping its order; a constraint's rows
-// then stay together within their group only). Moving them last shortens
-// the refactor but widens the whole factor, whose trailing rows then couple
-// to most of the island.
-int RbdSparseMatrixMapReorder(SparseMatrixMap *map, const uint8_t *last = nullptr);
+int RbdSparseMatrixMapReorder(SparseMatrixMap *map);
 // Sum over the rows of their envelope widths (p - rowStart[p] + 1): the
 // storage a row-by-row factor of the map's matrix needs.
 size_t RbdSparseMatrixMapEnvelopeSize(const SparseMatrixMap *map);

@@ -21,16 +21,6 @@ int roundUp4(int n)
     return (n + 3) & ~3;
 }
 
-// Rows the LCP may hold at a bound: a finite bound, or friction, bounded by
-// its normal's force. They are eliminated last (see the sparse map).
-const uint8_t *boundedRows(const PartitionRows &rows, uint8_t *flags)
-{
-    if (!flags) return nullptr;
-    for (int i = 0; i < rows.layout.rowCount; ++i)
-        flags[i] = rows.lo[i] > -RBD_REAL_MAX || rows.hi[i] < RBD_REAL_MAX || rows.frictionRef[i] >= 0;
-    return flags;
-}
-
 } // namespace
 
 size_t stepperMemoryRequired(int rowCount, int bodyCount, const RbdLcsLCPSolverParameters &params)
@@ -51,7 +41,6 @@ size_t stepperMemoryRequired(int rowCount, int bodyCount, const RbdLcsLCPSolverP
     return total + PoolAlignedCost(sizeof(PxReal) * kTileColumns * padded) // jmvectorstore
            + PoolAlignedCost(sizeof(PxReal) * padded)                      // rhs
            + PoolAlignedCost(sizeof(PxReal) * 6 * bodies)                  // body products
-           + PoolAlignedCost(sizeof(uint8_t) * rows)                       // rows held last
            + RbdSparseMatrixMapMemoryRequired(bodyCount, rowCount) + matrixMemoryRequired(np) +
            lcpSystemMemoryRequired(np);
 }
@@ -218,8 +207,7 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
     RbdSparseMatrixMapBuild(map);
     // A failed reordering leaves the packing order, which is just slower.
-    uint8_t *bounded = poolArray<uint8_t>(static_cast<size_t>(rowCount), "rows held last");
-    RbdSparseMatrixMapReorder(map, boundedRows(rows, bounded));
+    RbdSparseMatrixMapReorder(map);
     if (!matrix_->allocate(np, map)) return 0;
     matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
     matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);
