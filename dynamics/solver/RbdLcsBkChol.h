@@ -110,6 +110,9 @@ private:
 
     TileEnvelope A_;               // envelope of A and of the whole factor
     int32_t *lastReach_ = nullptr; // (T) last tile row storing a tile in each tile column
+    // (T) where tile (I, 0) of NZ_ would start (in reals) if tile row I were
+    // stored from tile column 0: 16 (offset[I] - minTile[I]), maybe negative
+    ptrdiff_t *tileRow_ = nullptr;
     PxReal *NZ_ = nullptr;         // "NZ": the tiles of A
     PxReal *inverse_ = nullptr;    // "inverse": the tiles of the whole factor L
     PxReal *rsD_ = nullptr;        // "rsD" (n): 1 / L(p, p) of the whole factor
