@@ -104,8 +104,8 @@ private:
     // Element (p, q), p >= q, of tiles stored in A's envelope; 0 outside it.
     PxReal element(const PxReal *store, int p, int q) const
     {
-        if (tileOf(q) < A_.minTile[tileOf(p)]) return 0.0;
-        return A_.tile(store, tileOf(p), tileOf(q))[ix(inTile(p), inTile(q))];
+        int P = tileOf(p), Q = tileOf(q);
+        return Q < A_.minTile[P] ? 0.0 : store[tileRow_[P] + kTile * Q + ix(inTile(p), inTile(q))];
     }
 
     TileEnvelope A_;               // envelope of A and of the whole factor
