@@ -1,5 +1,6 @@
 #include "solver/RbdLcsSparseMap.h"
 
+#include <string.h>
 #include <kelmar/PxMessage.h>
 #include "solver/RbdLcsTypes.h"
 #include "solver/RbdLcsMemoryPool.h"
@@ -279,6 +280,70 @@ int RbdSparseMatrixMapReorder(SparseMatrixMap *map)
         for (int p = 0; p < layout->paddedRowCount; ++p) map->rowStart[p] = s.packingStart[p];
     }
     pool.popFrame();
+    return 1;
+}
+
+namespace {
+
+// The layout's key, in the order it is stored: counts, first rows, rows, bodies.
+bool keyMatches(const OrderCache &cache, const SparseMatrixMap *map)
+{
+    const ConstraintLayout *l = map->layout;
+    size_t cs = static_cast<size_t>(l->constraintCount);
+    if (!cache.valid || cache.key.size() != 4 + 4 * cs) return false;
+    const int32_t *k = cache.key.data();
+    if (k[0] != map->bodyCount || k[1] != l->constraintCount || k[2] != l->rowCount || k[3] != l->paddedRowCount)
+        return false;
+    k += 4;
+    return memcmp(k, l->firstRow, sizeof(int32_t) * cs) == 0 && memcmp(k + cs, l->rows, sizeof(int32_t) * cs) == 0 &&
+           memcmp(k + 2 * cs, l->bodies, sizeof(int32_t) * 2 * cs) == 0;
+}
+
+void storeKey(OrderCache &cache, const SparseMatrixMap *map)
+{
+    const ConstraintLayout *l = map->layout;
+    size_t cs = static_cast<size_t>(l->constraintCount);
+    cache.key.resize(4 + 4 * cs);
+    int32_t *k = cache.key.data();
+    k[0] = map->bodyCount;
+    k[1] = l->constraintCount;
+    k[2] = l->rowCount;
+    k[3] = l->paddedRowCount;
+    k += 4;
+    memcpy(k, l->firstRow, sizeof(int32_t) * cs);
+    memcpy(k + cs, l->rows, sizeof(int32_t) * cs);
+    memcpy(k + 2 * cs, l->bodies, sizeof(int32_t) * 2 * cs);
+}
+
+} // namespace
+
+int RbdSparseMatrixMapReorderCached(SparseMatrixMap *map, OrderCache &cache)
+{
+    size_t padded = static_cast<size_t>(map->layout->paddedRowCount);
+    if (keyMatches(cache, map)) {
+        if (cache.reordered) {
+            map->position = intArray(*map->pool, padded, "position");
+            map->rowAt = intArray(*map->pool, padded, "row at");
+            if (!map->position || !map->rowAt) {
+                map->position = map->rowAt = nullptr;
+                return 0;
+            }
+            memcpy(map->position, cache.position.data(), sizeof(int32_t) * padded);
+            memcpy(map->rowAt, cache.rowAt.data(), sizeof(int32_t) * padded);
+        }
+        memcpy(map->rowStart, cache.rowStart.data(), sizeof(int32_t) * padded);
+        return 1;
+    }
+    cache.valid = false;
+    if (!RbdSparseMatrixMapReorder(map)) return 0;
+    storeKey(cache, map);
+    cache.reordered = map->position && map->rowAt;
+    cache.rowStart.assign(map->rowStart, map->rowStart + padded);
+    if (cache.reordered) {
+        cache.position.assign(map->position, map->position + padded);
+        cache.rowAt.assign(map->rowAt, map->rowAt + padded);
+    }
+    cache.valid = true;
     return 1;
 }
 

@@ -8,6 +8,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <vector>
 #include "solver/RbdLcsMemoryPool.h"
 
 namespace lcs {
@@ -63,6 +64,27 @@ int RbdSparseMatrixMapReorder(SparseMatrixMap *map);
 // Sum over the rows of their envelope widths (p - rowStart[p] + 1): the
 // storage a row-by-row factor of the map's matrix needs.
 size_t RbdSparseMatrixMapEnvelopeSize(const SparseMatrixMap *map);
+
+// The last order chosen, with the layout it was chosen for: an island whose
+// bodies and constraints stay in place from one step to the next keeps its
+// order instead of ordering again. The order is a function of the layout
+// alone (body count, each constraint's rows and bodies), so a kept order is
+// the very order a new reordering would give. The arrays grow to the
+// largest island seen and are reused after that.
+struct OrderCache {
+    bool valid = false;
+    bool reordered = false;        // false: the packing order was kept
+    std::vector<int32_t> key;      // counts, then first rows, rows and bodies
+    std::vector<int32_t> position; // (paddedRowCount) when reordered
+    std::vector<int32_t> rowAt;    // (paddedRowCount) when reordered
+    std::vector<int32_t> rowStart; // (paddedRowCount)
+};
+
+// RbdSparseMatrixMapReorder through cache: when the map's layout is the one
+// cached, the cached order and envelope are copied into the map; otherwise
+// the map is reordered and the cache takes the new order. Returns what
+// RbdSparseMatrixMapReorder returns.
+int RbdSparseMatrixMapReorderCached(SparseMatrixMap *map, OrderCache &cache);
 
 } // namespace lcs
 

@@ -207,7 +207,7 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
     RbdSparseMatrixMapBuild(map);
     // A failed reordering leaves the packing order, which is just slower.
-    RbdSparseMatrixMapReorder(map);
+    RbdSparseMatrixMapReorderCached(map, order_);
     if (!matrix_->allocate(np, map)) return 0;
     matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
     matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);

@@ -7,6 +7,7 @@
 #include "solver/RbdLcsBaseFunctions.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSolver.h"
+#include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsTypes.h"
 
 struct RbdLcsConstraints;
@@ -75,6 +76,7 @@ protected:
     int lcpResult_ = 0;
     int fellBack_ = 0;
     int forcesReady_ = 0; // getForces completed: accelerations are valid
+    OrderCache order_;    // the elimination order of the last pivoting island
 
 private:
     template <typename T> T *poolArray(size_t count, const char *name) { return pool_->array<T>(count, name); }
