@@ -101,6 +101,7 @@ struct RbdContactData {
     RbdContactParams params;
     RbdBaseConstraint *next; // chain of one model pair's contacts
     PxReal userValue;        // written and read by the contact's user, 0 after a reset
+    int32_t idleSteps;       // solves in a row whose start found it pushing nothing
 };
 
 struct RbdBaseConstraint {

@@ -11,10 +11,15 @@
 //
 // A contact's rows are rebuilt every step with new directions, so its
 // last force (kept in its record) is read along them. A contact whose
-// force along its new normal is not positive (it separated last step, or
-// it is new and has no force yet) starts held at zero: a contact that
-// pushes nothing but starts free pulls its links together through the
-// unconstrained solution, and every such contact cost a pair of pivots.
+// force along its new normal is not positive for the second step in a row
+// starts held at zero: a contact that pushes nothing but starts free pulls
+// its links together through the unconstrained solution, and every such
+// contact cost a pair of pivots.
+// One step without force is not enough: where a body rests on several
+// coplanar corners (a stacked box) the normal forces are not unique, and
+// a corner that carried nothing in one step is often needed in the next;
+// held at zero, each such corner cost a pivot back. A new contact, which
+// has no force yet, starts free for the same reason.
 // Its friction rows start held at a bound their last force reaches to
 // within kAtFrictionBound; friction proportional to the normal force has
 // no bounds yet when the solve starts, and starts free.
@@ -36,6 +41,9 @@ const PxReal kAtBound = 1e-9;
 // changes a little from step to step, and their directions turn with the
 // normal. A row seeded at a bound it should leave costs one pivot.
 const PxReal kAtFrictionBound = 1e-3;
+
+// The count of a contact's steps without force stops here.
+const int32_t kIdleStepsKept = 1 << 20;
 
 int32_t stateAt(PxReal impulse, PxReal lo, PxReal hi)
 {
@@ -77,16 +85,20 @@ PxReal contactImpulse(const PartitionRows &rows, int i, const RbdBaseConstraint 
 }
 
 // A contact's first row is its normal row, the others its friction rows.
-int seedContact(PartitionRows &rows, int c, const RbdBaseConstraint *record, PxReal h)
+// Counts the steps in a row the contact has pushed nothing.
+int seedContact(PartitionRows &rows, int c, RbdBaseConstraint *record, PxReal h)
 {
+    int32_t &idleSteps = record->data.contact.idleSteps;
     int first = rows.layout.firstRow[c], held = 0;
     for (int r = 0; r < rows.layout.rows[c]; ++r) {
         int i = first + r;
         if (rows.frictionRef[i] >= 0) continue;
         PxReal impulse = contactImpulse(rows, i, record, h);
-        if (r == 0)
-            rows.state[i] = impulse <= 0.0 && rows.lo[i] == 0.0 ? kLcpAtLower : kLcpFree;
-        else
+        if (r == 0) {
+            bool idle = impulse <= 0.0;
+            rows.state[i] = idle && idleSteps > 0 && rows.lo[i] == 0.0 ? kLcpAtLower : kLcpFree;
+            idleSteps = idle ? (idleSteps < kIdleStepsKept ? idleSteps + 1 : idleSteps) : 0;
+        } else
             rows.state[i] = frictionStateAt(impulse, rows.lo[i], rows.hi[i]);
         held += rows.state[i] != kLcpFree;
     }
@@ -101,7 +113,7 @@ int seedStates(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h)
     if (!records) return 0;
     int held = 0;
     for (int c = 0; c < rows.layout.constraintCount; ++c) {
-        const RbdBaseConstraint *record = records[c];
+        RbdBaseConstraint *record = records[c];
         if (!record) continue;
         held += record->typeId == RBD_TYPE_CONTACT ? seedContact(rows, c, record, h)
                                                    : seedConstraint(rows, c, record, h);

@@ -13,8 +13,9 @@ namespace lcs {
 // force of the last step, kept in its constraint record, times h sits at
 // one of the bounds it has now (impulses, as the solve reads them) starts
 // held there; so does a contact's normal row when its last force along the
-// new normal is not positive (held at zero), and a contact's box friction
-// row when its last force reaches a bound. Every other row starts free.
+// new normal is not positive for the second step in a row (held at zero;
+// the count is kept in the record), and a contact's box friction row when
+// its last force reaches a bound. Every other row starts free.
 // Returns the rows held.
 // records: the island's constraint records in row-list order (null: none).
 int seedStates(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h);
