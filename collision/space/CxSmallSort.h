@@ -149,6 +149,7 @@ private:
     void ClearChangedIn(int list);
     void ReleaseOldPairs();
     void ForgetPairsOf(int id);
+    int CollectNearbyOf(int id);
 
     // Enabling and disabling nearby pairs (CxSmallSortEnable.cpp).
     int EnableNearby(int a, int b);

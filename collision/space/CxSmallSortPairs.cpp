@@ -139,21 +139,7 @@ void CxSmallSort::UpdateEnd()
 void CxSmallSort::ForgetPairsOf(int id)
 {
     disabled_.EraseAllOf(id);
-    int count = table_.CollectOf(id, forgetScratch_);
-    int nearby = 0;
-    for (int k = 0; k < count; ++k) {
-        CxPairNode *node = forgetScratch_[k];
-        if (node->list == kCxListOld) {
-            // Pairs that ended already keep their goodbye record.
-            table_.Detach(node);
-            node->id1 = -1;
-        } else {
-            forgetScratch_[nearby++] = node;
-        }
-    }
-    auto other = [id](const CxPairNode *node) { return node->id1 == id ? node->id2 : node->id1; };
-    std::sort(forgetScratch_, forgetScratch_ + nearby,
-              [&other](const CxPairNode *p, const CxPairNode *q) { return other(p) < other(q); });
+    int nearby = CollectNearbyOf(id);
     for (int k = 0; k < nearby; ++k) {
         CxPairNode *node = forgetScratch_[k];
         bool unreported = node->list == kCxListPendingEnable || (node->list == kCxListNew && changing_);
@@ -164,6 +150,28 @@ void CxSmallSort::ForgetPairsOf(int id)
             MoveTo(node, kCxListRemoved);
         }
     }
+}
+
+// The records of id's nearby pairs, in forgetScratch_ by the other model's
+// id; records of pairs that ended already leave the table and keep their
+// goodbye.
+int CxSmallSort::CollectNearbyOf(int id)
+{
+    int count = table_.CollectOf(id, forgetScratch_);
+    int nearby = 0;
+    for (int k = 0; k < count; ++k) {
+        CxPairNode *node = forgetScratch_[k];
+        if (node->list != kCxListOld) {
+            forgetScratch_[nearby++] = node;
+            continue;
+        }
+        table_.Detach(node);
+        node->id1 = -1;
+    }
+    auto other = [id](const CxPairNode *node) { return node->id1 == id ? node->id2 : node->id1; };
+    std::sort(forgetScratch_, forgetScratch_ + nearby,
+              [&other](const CxPairNode *p, const CxPairNode *q) { return other(p) < other(q); });
+    return nearby;
 }
 
 CdxModelPair *CxSmallSort::GetPair(int a, int b)
