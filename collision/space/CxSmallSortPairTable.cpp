@@ -130,10 +130,11 @@ void CxPairLinkHashTable::UnlinkFromModels(CxKeyLink *link)
     }
 }
 
-int CxPairLinkHashTable::CollectOf(int id, CxPairNode **out) const
+int CxPairLinkHashTable::CollectOf(int id, CxPairNode **out, int capacity) const
 {
     int count = 0;
-    for (CxKeyLink *link = modelHeads_[id]; link; link = link->modelNext[Side(link, id)]) out[count++] = &link->node;
+    for (CxKeyLink *link = modelHeads_[id]; link && count < capacity; link = link->modelNext[Side(link, id)])
+        out[count++] = &link->node;
     return count;
 }
 

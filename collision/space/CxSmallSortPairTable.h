@@ -52,9 +52,9 @@ public:
     void Release(CxPairNode *node);
     int FreeCount() const { return freeCount_; }
     int Capacity() const { return capacity_; }
-    // Writes the nodes of id's pairs that are in a bucket (at most one per
-    // other model) to out; returns how many.
-    int CollectOf(int id, CxPairNode **out) const;
+    // Writes the nodes of id's pairs that are in a bucket (one per other
+    // model), at most capacity of them, to out; returns how many.
+    int CollectOf(int id, CxPairNode **out, int capacity) const;
     static bool Changed(CxPairNode *node) { return LinkOf(node)->changed != 0; }
     static void SetChanged(CxPairNode *node, bool changed) { LinkOf(node)->changed = changed ? 1 : 0; }
 

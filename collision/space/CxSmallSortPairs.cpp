@@ -157,7 +157,7 @@ void CxSmallSort::ForgetPairsOf(int id)
 // goodbye.
 int CxSmallSort::CollectNearbyOf(int id)
 {
-    int count = table_.CollectOf(id, forgetScratch_);
+    int count = table_.CollectOf(id, forgetScratch_, size_);
     int nearby = 0;
     for (int k = 0; k < count; ++k) {
         CxPairNode *node = forgetScratch_[k];
