@@ -135,17 +135,6 @@ TEST(RbdLimit, TheFirstMeasurementReadsAsTheOffsetSetBeforeIt)
     EXPECT_EQ(limit.previousPosition, limit.rawPosition);
 }
 
-TEST_F(LimitedJoint, AfterTenFullTurnsAHingeReadsTwentyPi)
-{
-    make(RbdHingeCreate);
-    RbdLimitCalculatePosition(limit, 1);
-    build();
-    turn(20.0 * M_PI);
-    EXPECT_NEAR(RbdLimitGetPosition(limit), 20.0 * M_PI, 1e-9);
-    turn(-21.0 * M_PI);
-    EXPECT_NEAR(RbdLimitGetPosition(limit), -M_PI, 1e-9);
-}
-
 // A stop pushes outward only, reverses only a joint still going out, and
 // is off without stiffness; how hard it pushes is the stepped joints' test.
 TEST_F(LimitedJoint, AStopPushesOutwardOnlyBouncesAnOutgoingJointAndNeedsStiffness)

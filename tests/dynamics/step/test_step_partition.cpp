@@ -112,27 +112,6 @@ TEST(StepPartition, IslandsAreTheConnectedGroupsOfRandomWorlds)
     }
 }
 
-TEST(StepPartition, AFrozenBodyJoinsNoIslandAndHoldsItsJointsAsImmovable)
-{
-    World world(4, 4);
-    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
-    RbdBodyID anchor = makeBall(world, 1.0, 0.1, 0.0, 2.0, 0.0);
-    RbdBodyID left = makeBall(world, 1.0, 0.1, -1.0, 2.0, 0.0), right = makeBall(world, 1.0, 0.1, 1.0, 2.0, 0.0);
-    makeJoint(RbdBSJointCreate, world, left, anchor, 0.0, 2.0, 0.0);
-    makeJoint(RbdBSJointCreate, world, right, anchor, 0.0, 2.0, 0.0);
-    RbdBodyFreeze(anchor);
-    for (int n = 0; n < 100; ++n) RbdWorldStep(world, 0.005);
-    EXPECT_EQ(RbdBodyGetPartition(anchor), -1);
-    EXPECT_FALSE(RbdBodyIsEnabled(anchor)) << "never woken by partitioning";
-    EXPECT_EQ(world.id->partitions.partitionCount, 2) << "a frozen body does not connect islands";
-    EXPECT_EQ(positionOf(anchor, 1), 2.0);
-    PxVector3 p;
-    RbdBodyGetPosition(left, p);
-    p[1] -= 2.0;
-    EXPECT_NEAR(PxV3Length(p), 1.0, 1e-3) << "the bob swings about the frozen anchor";
-    EXPECT_LT(p[1], -0.5);
-}
-
 // Two jointed bodies at rest without gravity, auto-disable on.
 struct RestingPair {
     RestingPair() : world(4, 4)
