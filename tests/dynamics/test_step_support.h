@@ -124,15 +124,6 @@ inline RbdContactID makeGroundContact(RbdWorldID world, RbdBodyID body, const Rb
     return c;
 }
 
-// The contact of a sphere of radius r resting on the plane y = 0.
-inline void updateSphereOnGround(RbdContactID c, RbdBodyID ball, PxReal r)
-{
-    PxVector3 p;
-    RbdBodyGetPosition(ball, p);
-    RbdContactSetPosition(c, p[0], 0.0, p[2]);
-    RbdContactSetPenetration(c, r - p[1]);
-}
-
 // Four contacts at the bottom corners of a box (full edges sx, sy, sz) on
 // the plane y = 0, or on the top face of a box `below` of the same height,
 // updated from the poses before each step.

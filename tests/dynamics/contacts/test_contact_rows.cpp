@@ -5,9 +5,7 @@
 
 #include <random>
 
-#include "contacts/RbdContactRows.h"
 #include "dynamics/RbdTestSupport.h"
-#include "dynamics/test_step_support.h"
 
 using namespace steptest;
 using rbdtest::randomUnitVector;
@@ -22,11 +20,7 @@ public:
     int32_t build(RbdContactID c)
     {
         const RbdBclParameters parameters = {0.01, 1e-6, 0.08};
-        RbdBclInitConstraintRowList(&list);
-        RbdBclStartPartition(&list);
-        RbdBclAddContact(&list, c, &parameters);
-        RbdBclEndPartition(&list);
-        return list.partitionRowCount;
+        return rbdtest::buildRows(&list, c, parameters);
     }
     // Columns 0-2 (body 0 linear) of a row: the row's direction.
     void direction(int32_t row, PxVector3 out) const
@@ -55,17 +49,12 @@ protected:
     ContactRows rows;
 };
 
-void randomPose(std::mt19937 &rng, RbdBodyID body)
+void randomPose(rbdtest::Rng &rng, RbdBodyID body)
 {
-    PxVector3 axis, v, w, p;
-    randomUnitVector(rng, axis);
-    std::uniform_real_distribution<PxReal> angle(0.0, 3.0);
-    PxReal half = 0.5 * angle(rng);
-    RbdBodySetQuaternion(body, cos(half), sin(half) * axis[0], sin(half) * axis[1], sin(half) * axis[2]);
-    randomVector(rng, 2.0, p);
+    PxVector3 v, w;
+    rbdtest::randomBodyTransform(rng, 2.0, body);
     randomVector(rng, 3.0, v);
     randomVector(rng, 3.0, w);
-    RbdBodySetPosition(body, p[0], p[1], p[2]);
     RbdBodySetLinearVelocity(body, v[0], v[1], v[2]);
     RbdBodySetAngularVelocity(body, w[0], w[1], w[2]);
 }
@@ -105,7 +94,7 @@ TEST_F(ContactRowsTest, AFrictionlessContactAddsOneOneSidedRowWhoseErrorIsMinusT
 // opposite sign.
 TEST_F(ContactRowsTest, EveryRowMeasuresTheRelativeVelocityOfTheContactPointInARightHandedFrame)
 {
-    std::mt19937 rng(20240605);
+    rbdtest::Rng rng(20240605);
     RbdContactParamsSetType(params, 2);
     for (int trial = 0; trial < 100; ++trial) {
         randomPose(rng, b0);

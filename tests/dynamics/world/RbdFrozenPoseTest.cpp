@@ -23,7 +23,7 @@ void PrintTo(const FrozenMove &c, std::ostream *out)
 class RbdFrozenPose : public testing::TestWithParam<FrozenMove> {};
 
 // Independent truth: the spin in the centre-of-mass frame, 0.5 w_b . I w_b
-// (no linear motion, no gravity; a free spin about a principal axis keeps it).
+// (no gravity; a free spin about a principal axis keeps it), plus 0.5 m v^2.
 PxReal SpinEnergy(RbdBodyID body, const PxVector3 w, const PxMatrix3 inertia)
 {
     PxVector3 wBody, iw;
@@ -54,8 +54,10 @@ TEST_P(RbdFrozenPose, EnergyFollowsThePoseSetWhileFrozen)
         PxV3Scale(w, RbdBodyGetCenterOfMassTransformPtr(body)[2], 0.7);
         if (c.unfreezeFirst) RbdBodyUnFreeze(body);
         RbdBodySetAngularVelocity(body, w[0], w[1], w[2]);
+        RbdBodySetLinearVelocity(body, 1.0, 2.0, 2.0);
         if (c.step) RbdWorldStep(world, 0.001);
-        EXPECT_NEAR(RbdBodyGetKineticEnergy(body), SpinEnergy(body, w, inertia), 1e-12) << "trial " << trial;
+        EXPECT_NEAR(RbdBodyGetKineticEnergy(body), 0.5 * 2.0 * 9.0 + SpinEnergy(body, w, inertia), 1e-12)
+            << "trial " << trial;
         RbdBodySetAngularVelocity(body, 0, 0, 0);
         RbdBodyFreeze(body);
     }
