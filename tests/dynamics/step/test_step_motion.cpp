@@ -1,5 +1,5 @@
 // Whole world steps of free and touching bodies: free fall by the
-// integrator's rule, one-step forces and impulses, and friction and slide
+// integrator's rule, one-step forces and impulses, damping, and friction and slide
 // as one table.
 #include <gtest/gtest.h>
 
@@ -37,7 +37,7 @@ TEST(StepMotion, AFallingBodyFollowsTheIntegratorsRuleAndANeverEnabledBodyStaysP
     EXPECT_EQ(RbdBodyGetEnabledTime(falling), 100) << "one count per step taken";
 }
 
-TEST(StepMotion, AForceAndAnImpulseEachActInOneStepOnly)
+TEST(StepMotion, AForceAndAnImpulseEachActInOneStepOnlyAndDampingOpposesTheMotion)
 {
     World world;
     const PxReal h = 0.02, m = 4.0, r = 0.5;
@@ -66,6 +66,13 @@ TEST(StepMotion, AForceAndAnImpulseEachActInOneStepOnly)
     RbdBodyGetAngularVelocity(body, w);
     EXPECT_NEAR(velocityOf(body, 2), 3.0 / m, 1e-14);
     EXPECT_NEAR(w[0], 0.2 * 3.0 / inertia, 1e-14);
+    // Damping adds the force -d v and the torque -d w for the step.
+    RbdBodySetLinearVelocityDamping(body, 0.5);
+    RbdBodySetAngularVelocityDamping(body, 0.25);
+    RbdWorldStep(world, h);
+    RbdBodyGetAngularVelocity(body, w);
+    EXPECT_NEAR(velocityOf(body, 2), 3.0 / m * (1.0 - 0.5 * h / m), 1e-14);
+    EXPECT_NEAR(w[0], 0.2 * 3.0 / inertia * (1.0 - 0.25 * h / inertia), 1e-14);
 }
 
 RbdContactParams withSlide(RbdContactParams params, PxReal slide)

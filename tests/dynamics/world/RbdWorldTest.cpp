@@ -1,6 +1,6 @@
 // Worlds and bodies: lists and callbacks, reset, capacities, the solver
-// workspace, mass properties against the solids' formulas, the per-step
-// preparation, and the refusals of bad input as one table.
+// workspace, mass properties against the solids' formulas, and the refusals
+// of bad input as one table.
 #include <gtest/gtest.h>
 
 #include <float.h>
@@ -63,11 +63,6 @@ std::vector<double> worldParameters(RbdWorldID w)
             double(RbdWorldGetLinearSolver(w)),
             double(RbdWorldLCPGetMaxIterations(w)),
             RbdWorldLCPGetTolerance(w)};
-}
-
-void expectNear(const PxReal *a, const PxReal *b, PxReal tolerance)
-{
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(a[k], b[k], tolerance) << "component " << k;
 }
 
 } // namespace
@@ -183,37 +178,6 @@ TEST(RbdBody, MassPropertiesAndOrientationsAreStoredAsTheirFormulasSay)
     EXPECT_EQ(axis[0], 1.0) << "a zero axis is x";
     RbdBodySetNoFastSpinAxis(body);
     EXPECT_FALSE(RbdBodyHasFastSpinAxis(body));
-}
-
-TEST(RbdBody, PreparationAddsGravityDampingAndAnImpulseAsForceOverOneStep)
-{
-    World world(2, 1);
-    RbdBodyID body = RbdBodyCreate(world), other = RbdBodyCreate(world);
-    RbdBodyEnable(body);
-    RbdBodySetMass(body, 2.0);
-    RbdBodySetLinearVelocity(body, 1.0, 0.0, 0.0);
-    RbdBodySetAngularVelocity(body, 0.0, 0.0, 2.0);
-    RbdBodySetLinearVelocityDamping(body, 0.5);
-    RbdBodySetAngularVelocityDamping(body, 0.25);
-    RbdBodyAddImpulse(body, 0.0, 0.0, 0.03);
-    const PxVector3 gravity = {0.0, -9.81, 0.0};
-    RbdBodyPrepareForStep(body, 0.01, gravity);
-    PxVector3 force, torque;
-    RbdBodyGetForce(body, force);
-    RbdBodyGetTorque(body, torque);
-    const PxVector3 expected = {-0.5, -19.62, 3.0}; // 0.03 N s over 0.01 s
-    expectNear(force, expected, 1e-14);
-    EXPECT_DOUBLE_EQ(torque[2], -0.5);
-    EXPECT_EQ(RbdBodyGetEnabledTime(body), 1);
-    EXPECT_EQ(body->lcs.flags & RBD_LCS_BODY_CONSTRAINED, 0);
-    RbdBodyResetForces(body);
-    RbdConstraintID joint = RbdBSJointCreate(world);
-    RbdConstraintSetBodies(joint, body, other);
-    RbdConstraintEnable(joint);
-    RbdBodyPrepareForStep(body, 0.01, gravity);
-    RbdBodyGetForce(body, force);
-    EXPECT_EQ(force[2], 0.0) << "the impulse acts in one step only";
-    EXPECT_EQ(body->lcs.flags & RBD_LCS_BODY_CONSTRAINED, RBD_LCS_BODY_CONSTRAINED);
 }
 
 // Reset gives the parameters of a new world, with gamma rescaled to the
