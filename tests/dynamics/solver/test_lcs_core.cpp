@@ -55,88 +55,54 @@ TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
     EXPECT_EQ(pool.used(), 64u) << "a refused block takes nothing";
 }
 
-// A random island: bodies with random mass and inertia, constraints of 1 to
-// 6 rows between random pairs (or the world), random Jacobians.
+// A random island: bodies with random mass and principal inertia,
+// constraints of 1 to 6 rows between random pairs (or the world), random
+// Jacobians, some soft rows.
 struct RandomIsland {
     int bodies = 0;
-    std::vector<PxReal> invMass;
-    std::vector<PxReal> invInertia; // 9 per body, symmetric
+    Vec invMass; // 6 per body: the inverses of the mass and the principal moments
     std::vector<int32_t> firstRow, rows, bodyOf;
-    Vec J; // tiles
-    Vec rowEps;
+    Vec J, rowEps; // J in tiles
     ConstraintLayout layout;
 
-    RandomIsland(std::mt19937 &rng, int bodyCount, int constraintCount, bool chain)
+    RandomIsland(std::mt19937 &rng, int bodyCount, int constraintCount) : bodies(bodyCount)
     {
         std::uniform_real_distribution<PxReal> u(-1.0, 1.0), pos(0.5, 2.0);
         std::uniform_int_distribution<int> rowsDist(1, 6), bodyDist(-1, bodyCount - 1);
-        bodies = bodyCount;
-        for (int b = 0; b < bodyCount; ++b) {
-            invMass.push_back(1.0 / pos(rng));
-            // R diag(1/I) R^T with a random rotation-ish mixing: A^T A + d I.
-            PxReal m[3][3];
-            for (int i = 0; i < 3; ++i)
-                for (int j = 0; j < 3; ++j) m[i][j] = 0.3 * u(rng);
-            for (int i = 0; i < 3; ++i)
-                for (int j = 0; j < 3; ++j) {
-                    PxReal s = (i == j) ? pos(rng) * 0 + 1.0 / pos(rng) : 0.0;
-                    for (int k = 0; k < 3; ++k) s += m[k][i] * m[k][j];
-                    invInertia.push_back(s);
-                }
-            // Symmetrise (the diagonal term was drawn per element).
-            PxReal *I = &invInertia[9 * b];
-            for (int i = 0; i < 3; ++i)
-                for (int j = 0; j < i; ++j) I[3 * i + j] = I[3 * j + i];
-        }
+        for (int k = 0; k < 6 * bodyCount; ++k) invMass.push_back(1.0 / pos(rng));
         int row = 0;
         for (int c = 0; c < constraintCount; ++c) {
-            int b0 = chain ? c % bodyCount : bodyDist(rng);
-            int b1 = chain ? (c == 0 ? -1 : (c - 1) % bodyCount) : bodyDist(rng);
+            int b0 = bodyDist(rng), b1 = bodyDist(rng);
             if (b0 < 0) b0 = (b1 + 1) % bodyCount;
             if (b1 == b0) b1 = -1;
             firstRow.push_back(row);
             rows.push_back(rowsDist(rng));
-            bodyOf.push_back(b0);
-            bodyOf.push_back(b1);
+            bodyOf.insert(bodyOf.end(), {b0, b1});
             row += rows.back();
         }
-        int np = (row + 3) / 4 * 4;
+        const int np = (row + 3) / 4 * 4;
         J.assign(static_cast<size_t>(np) * 12, 0.0);
-        rowEps.assign(static_cast<size_t>(np), 0.0);
+        rowEps.assign(np, 0.0);
         for (int c = 0; c < constraintCount; ++c)
             for (int r = 0; r < rows[c]; ++r) {
-                int i = firstRow[c] + r;
-                for (int col = 0; col < 12; ++col)
-                    if (col < 6 || bodyOf[2 * c + 1] >= 0) J[tileIndex(i, col)] = u(rng);
-                rowEps[i] = (r == 0 && c % 3 == 0) ? 0.01 : 0.0; // some soft rows
+                const int i = firstRow[c] + r;
+                for (int col = 0; col < (bodyOf[2 * c + 1] >= 0 ? 12 : 6); ++col) J[tileIndex(i, col)] = u(rng);
+                rowEps[i] = (r == 0 && c % 3 == 0) ? 0.01 : 0.0;
             }
-        layout.constraintCount = constraintCount;
-        layout.rowCount = row;
-        layout.paddedRowCount = np;
-        layout.firstRow = firstRow.data();
-        layout.rows = rows.data();
-        layout.bodies = bodyOf.data();
+        layout = {constraintCount, row, np, firstRow.data(), rows.data(), bodyOf.data()};
     }
 
-    // J M^-1 with dense arithmetic, row by row.
+    // J M^-1, row by row.
     Vec jminv() const
     {
         Vec out(J.size(), 0.0);
         for (int c = 0; c < layout.constraintCount; ++c)
-            for (int side = 0; side < 2; ++side) {
-                int b = bodyOf[2 * c + side];
-                if (b < 0) continue;
-                for (int r = 0; r < rows[c]; ++r) {
-                    int i = firstRow[c] + r;
-                    for (int k = 0; k < 3; ++k) {
-                        out[tileIndex(i, 6 * side + k)] = invMass[b] * J[tileIndex(i, 6 * side + k)];
-                        PxReal s = 0.0;
-                        for (int l = 0; l < 3; ++l)
-                            s += invInertia[9 * b + 3 * k + l] * J[tileIndex(i, 6 * side + 3 + l)];
-                        out[tileIndex(i, 6 * side + 3 + k)] = s;
+            for (int side = 0; side < 2; ++side)
+                for (int r = 0, b = bodyOf[2 * c + side]; b >= 0 && r < rows[c]; ++r)
+                    for (int k = 0; k < 6; ++k) {
+                        const size_t t = tileIndex(firstRow[c] + r, 6 * side + k);
+                        out[t] = invMass[6 * b + k] * J[t];
                     }
-                }
-            }
         return out;
     }
 };
@@ -168,7 +134,7 @@ TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
     // other, so the products of many rows take the Jacobian's route.
     std::mt19937 rng(515);
     const PxReal eps = 1e-6, h = 0.01;
-    RandomIsland island(rng, 2, 16, false);
+    RandomIsland island(rng, 2, 16);
     int n = island.layout.paddedRowCount, rows = island.layout.rowCount;
     ASSERT_GT(rows, 40);
     std::vector<int32_t> held, all;
@@ -218,7 +184,7 @@ TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
 TEST(LcsFactorisation, NonPositiveDefiniteMatricesAreReportedBySchemeWithTheirMessages)
 {
     std::mt19937 rng(3);
-    RandomIsland island(rng, 3, 3, true);
+    RandomIsland island(rng, 3, 3);
     for (int which = 0; which < kLinearSolverCount; ++which) {
         MessageLog log;
         std::vector<unsigned char> memory;
