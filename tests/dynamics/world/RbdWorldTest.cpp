@@ -107,28 +107,6 @@ TEST(RbdBody, ListsCountsAndCallbacksFollowCreationEnablingFreezingAndDestructio
     EXPECT_EQ(RbdBodyCreate(world), c);
 }
 
-TEST(RbdBody, ResetRestoresEveryDefaultAndDisables)
-{
-    World world(2, 1);
-    RbdBodyID fresh = RbdBodyCreate(world), body = RbdBodyCreate(world);
-    RbdBodyEnable(body);
-    RbdBodySetMass(body, 5.0);
-    RbdBodySetSphericalInertiaTensor(body, 3.0);
-    RbdBodySetPosition(body, 1.0, 2.0, 3.0);
-    RbdBodySetQuaternion(body, 0.0, 1.0, 0.0, 0.0);
-    RbdBodySetLinearVelocity(body, 1.0, 1.0, 1.0);
-    RbdBodySetAngularVelocity(body, 1.0, 1.0, 1.0);
-    RbdBodyAddForce(body, 1.0, 0.0, 0.0);
-    RbdBodyAddImpulse(body, 1.0, 0.0, 0.0);
-    RbdBodySetFastSpinAxis(body, 0.0, 0.0, 2.0);
-    RbdBodySetLinearVelocityDamping(body, 0.3);
-    RbdBodySetUserData(body, world);
-    RbdBodySetSafeTime(body, 0.1);
-    RbdBodyReset(body);
-    EXPECT_EQ(bodyState(body), bodyState(fresh));
-    EXPECT_EQ(body->impulsePending, 0);
-}
-
 // The tensor helpers against the solids' formulas (2/5 m r^2, m (b^2 + c^2)
 // / 12); scaling the mass scales the tensor, setting it does not; the kept
 // inverse is the tensor's; quaternions and spin axes are normalised unless
@@ -180,12 +158,29 @@ TEST(RbdBody, MassPropertiesAndOrientationsAreStoredAsTheirFormulasSay)
     EXPECT_FALSE(RbdBodyHasFastSpinAxis(body));
 }
 
-// Reset gives the parameters of a new world, with gamma rescaled to the
-// kept time step (0.12 at 0.015 s is 0.08 at 0.01 s); bodies stay.
-TEST(RbdWorld, ResetRestoresParametersButKeepsBodiesAndTimeStep)
+// Reset gives a body the state of a new one, disabled, and a world the
+// parameters of a new world, with gamma rescaled to the kept time step
+// (0.12 at 0.015 s is 0.08 at 0.01 s); the world's bodies stay.
+TEST(RbdWorld, ResetRestoresEveryDefaultButKeepsTheWorldsBodiesAndTimeStep)
 {
     World world(2, 2), fresh(2, 2);
-    RbdBodyID body = RbdBodyCreate(world);
+    RbdBodyID newBody = RbdBodyCreate(world), body = RbdBodyCreate(world);
+    RbdBodyEnable(body);
+    RbdBodySetMass(body, 5.0);
+    RbdBodySetSphericalInertiaTensor(body, 3.0);
+    RbdBodySetPosition(body, 1.0, 2.0, 3.0);
+    RbdBodySetQuaternion(body, 0.0, 1.0, 0.0, 0.0);
+    RbdBodySetLinearVelocity(body, 1.0, 1.0, 1.0);
+    RbdBodySetAngularVelocity(body, 1.0, 1.0, 1.0);
+    RbdBodyAddForce(body, 1.0, 0.0, 0.0);
+    RbdBodyAddImpulse(body, 1.0, 0.0, 0.0);
+    RbdBodySetFastSpinAxis(body, 0.0, 0.0, 2.0);
+    RbdBodySetLinearVelocityDamping(body, 0.3);
+    RbdBodySetUserData(body, world);
+    RbdBodySetSafeTime(body, 0.1);
+    RbdBodyReset(body);
+    EXPECT_EQ(bodyState(body), bodyState(newBody));
+    EXPECT_EQ(body->impulsePending, 0);
     RbdWorldSetTimeStep(world, 0.01);
     RbdWorldSetEpsilon(world, 0.5);
     RbdWorldSetGravity(world, 1.0, 2.0, 3.0);
