@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "dynamics/RbdTestSupport.h"
+#include "dynamics/test_step_support.h"
 
 using namespace steptest;
 using rbdtest::randomUnitVector;

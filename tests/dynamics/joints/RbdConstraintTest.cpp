@@ -3,8 +3,7 @@
 // random poses.
 #include <gtest/gtest.h>
 
-#include <math.h>
-#include "dynamics/RbdTestSupport.h"
+#include "dynamics/test_step_support.h"
 
 using namespace rbdtest;
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <math.h>
-#include "dynamics/RbdTestSupport.h"
+#include "dynamics/test_step_support.h"
 
 using namespace rbdtest;
 

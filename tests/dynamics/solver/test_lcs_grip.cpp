@@ -15,7 +15,7 @@
 #include <kelmar/PxVector.h>
 #include <kelmar/Rbd.h>
 
-#include "dynamics/RbdTestSupport.h"
+#include "dynamics/test_step_support.h"
 
 namespace {
 

@@ -4,8 +4,6 @@
 // factors, the solves and the impulses.
 #include <gtest/gtest.h>
 
-#include <math.h>
-
 #include <algorithm>
 #include <random>
 #include <vector>

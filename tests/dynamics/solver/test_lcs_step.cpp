@@ -2,18 +2,13 @@
 // step cannot solve.
 #include <gtest/gtest.h>
 
-#include <math.h>
-
 #include <vector>
 
-#include "solver/RbdLcsStepper.h"
 #include "test_lcs_support.h"
 
 using namespace lcstest;
 
 namespace {
-
-const PxReal kG = 9.81;
 
 // Steps bodies and rows once with a workspace of exactly the required size.
 int stepOnce(RowList *rows, std::vector<RbdLcsBody> &bodies, RbdLcsParameters p)
@@ -82,7 +77,7 @@ TEST(LcsStep, AnIslandWhoseMatrixCannotBeFactoredIsNotSteppedAndWarns)
         Joint{{0, -1}, {{-1.0, 0.0, 0.0}, {0.0, 0.0, 0.0}}, false, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}}};
     RowList rows(4);
     buildJointRows(rows, bodies, joints);
-    PxV3Set(bodies[0].force, 0.0, -kG, 0.0);
+    PxV3Set(bodies[0].force, 0.0, -steptest::kG, 0.0);
     RbdLcsParameters p = defaultParameters(0.01);
     p.epsilon = -1e3;
     MessageLog log;

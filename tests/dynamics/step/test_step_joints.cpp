@@ -4,8 +4,7 @@
 
 #include <math.h>
 
-#include "world/RbdInternal.h"
-#include "dynamics/RbdTestSupport.h"
+#include "dynamics/test_step_support.h"
 
 using namespace steptest;
 

@@ -5,10 +5,6 @@
 
 #include <math.h>
 
-#include <string>
-#include <vector>
-
-#include "world/RbdInternal.h"
 #include "dynamics/test_step_support.h"
 
 using namespace steptest;

@@ -11,7 +11,6 @@
 #include <set>
 #include <vector>
 
-#include "world/RbdInternal.h"
 #include "common/AllocationCounter.h"
 #include "dynamics/test_step_support.h"
 

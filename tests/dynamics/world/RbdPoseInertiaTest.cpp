@@ -3,7 +3,7 @@
 // for the energy read while frozen and the motion after the unfreeze.
 #include <gtest/gtest.h>
 
-#include "dynamics/RbdTestSupport.h"
+#include "dynamics/test_step_support.h"
 
 using namespace rbdtest;
 

@@ -3,12 +3,11 @@
 // of bad input as one table.
 #include <gtest/gtest.h>
 
-#include <float.h>
 #include <math.h>
 
 #include <functional>
 #include <vector>
-#include "dynamics/RbdTestSupport.h"
+#include "dynamics/test_step_support.h"
 
 using namespace rbdtest;
 
