@@ -1,7 +1,6 @@
 // Composite geometries and models: placement, bounds, mass, the merged pair
 // test, distance and line segments.
-#include "collision/CdxTestFixture.h"
-#include "collision/test_pair_support.h"
+#include "collision/collision_support.h"
 
 #include "composite/CdxCompositeRecord.h"
 #include "framework/CdxModelRecord.h"
@@ -36,7 +35,7 @@ class CdxCompositeTest : public CdxTest {
 protected:
     // Element i: a box of half-extents 0.5 whose world placement lands in
     // elementTm_[i].
-    CdxModelID Element(int i, PxReal hx = 0.5) { return Model(HalfBox(hx, 0.5, 0.5), &elementTm_[i]); }
+    CdxModelID Element(int i, PxReal hx = 0.5) { return Model(CdxBoxCreate(2 * hx, 1, 1), &elementTm_[i]); }
     // A composite with room for capacity elements following tm (one of
     // frame_, which outlives the test's body); the test's end decomposes
     // and destroys it.
@@ -50,7 +49,7 @@ protected:
     // Adds element in slot i of relative_, offset by (x, y, z); returns it.
     CdxModelID Add(CdxModelID composite, int i, CdxModelID element, PxReal x, PxReal y, PxReal z)
     {
-        SetTranslation(relative_[i], x, y, z);
+        SetPose(relative_[i], Translation(x, y, z));
         EXPECT_EQ(1, CdxCompositeModelAddElement(composite, element, &relative_[i]));
         return element;
     }
@@ -103,7 +102,7 @@ TEST_F(CdxCompositeTest, RandomNestedCompositesPlaceLeavesAndBoundThemByTheirCor
         for (int i = 0; i < 4; ++i) RandomPose(relative_[i], random);
         for (int i = 0; i < 3; ++i) {
             for (int k = 0; k < 3; ++k) half[i][k] = random.Uniform(0.1, 1.0);
-            leaves[i] = Model(HalfBox(half[i][0], half[i][1], half[i][2]), &elementTm_[i]);
+            leaves[i] = Model(CdxBoxCreate(2 * half[i][0], 2 * half[i][1], 2 * half[i][2]), &elementTm_[i]);
         }
         ASSERT_EQ(1, CdxCompositeModelAddElement(inner, leaves[1], &relative_[1]));
         ASSERT_EQ(1, CdxCompositeModelAddElement(inner, leaves[2], &relative_[2]));
@@ -162,7 +161,7 @@ TEST_F(CdxCompositeTest, RandomNestedCompositesPlaceLeavesAndBoundThemByTheirCor
 TEST_F(CdxCompositeTest, ElementsAreKeptInOrderAndRefusedWhenHomelessRepeatedSelfOrTooMany)
 {
     PxMatrix4 &tm = frame_[0];
-    SetTranslation(tm, 0, 0, 1);
+    SetPose(tm, Translation(0, 0, 1));
     CdxModelID composite = Composite(3, &tm);
     PxVector3 min, max;
     ASSERT_EQ(1, CdxModelGetAABB(composite, min, max));
@@ -171,7 +170,7 @@ TEST_F(CdxCompositeTest, ElementsAreKeptInOrderAndRefusedWhenHomelessRepeatedSel
     EXPECT_EQ(2, CdxCompositeModelGetElementCount(composite));
     EXPECT_EQ(composite, CdxModelGetParent(a));
     EXPECT_EQ(&tm, CdxModelGetReferenceTransformPtr(a));
-    EXPECT_EQ(0, CdxCompositeModelAddElement(composite, Model(HalfBox(1, 1, 1), nullptr), &relative_[2]));
+    EXPECT_EQ(0, CdxCompositeModelAddElement(composite, Model(CdxBoxCreate(2, 2, 2), nullptr), &relative_[2]));
     EXPECT_EQ(0, CdxCompositeModelAddElement(composite, a, &relative_[2]));
     EXPECT_EQ(0, CdxCompositeModelAddElement(composite, composite, &relative_[2]));
     CdxModelID c = Add(composite, 2, Element(2), 0, 0, 0);
@@ -187,7 +186,7 @@ TEST_F(CdxCompositeTest, ElementsAreKeptInOrderAndRefusedWhenHomelessRepeatedSel
     EXPECT_EQ(0, CdxCompositeModelRemoveElement(composite, 2));
 
     PxMatrix4 &moved = frame_[1];
-    SetTranslation(moved, 0, 0, 10);
+    SetPose(moved, Translation(0, 0, 10));
     CdxModelSetTransformPtr(composite, &moved);
     EXPECT_EQ(&moved, CdxModelGetReferenceTransformPtr(b));
     CdxModelUpdate(composite);
@@ -207,9 +206,10 @@ TEST_F(CdxCompositeTest, MassOfRandomlyTurnedBoxesMatchesABruteForceSum)
     PxReal half[3][3];
     for (int e = 0; e < 3; ++e) {
         for (int k = 0; k < 3; ++k) half[e][k] = 0.2 + unit(random);
-        CdxModelID element = Model(HalfBox(half[e][0], half[e][1], half[e][2]), &elementTm_[e]);
+        CdxModelID element = Model(CdxBoxCreate(2 * half[e][0], 2 * half[e][1], 2 * half[e][2]), &elementTm_[e]);
         CdxModelSetDensity(element, 0.5 + 2 * unit(random));
-        SetTurnZ(relative_[e], 2 * M_PI * unit(random), 3 * unit(random), 3 * unit(random), unit(random));
+        SetPose(relative_[e],
+                AxisAngle({0, 0, 1}, 2 * M_PI * unit(random), {3 * unit(random), 3 * unit(random), unit(random)}));
         ASSERT_EQ(1, CdxCompositeModelAddElement(composite, element, &relative_[e]));
     }
     const int cells = 24;
@@ -300,10 +300,10 @@ TEST_F(CdxCompositeTest, RestingCompositesGiveContactsPointingUpAndNamingTheirEl
     for (const Resting &row : kResting) {
         SCOPED_TRACE(row.scene);
         PxMatrix4 &tm = frame_[0], &lowTm = frame_[1];
-        SetTranslation(lowTm, 0, 0, 0);
-        SetTranslation(tm, 0, 0, row.height);
-        CdxModelID low = row.onComposite ? Composite(1, &lowTm) : At(0, 0, -1, HalfBox(10, 10, 1));
-        CdxModelID lowBox = row.onComposite ? Add(low, 2, Model(HalfBox(0.5, 0.5, 0.5), &elementTm_[2]), 0, 0, 0)
+        SetPose(lowTm, Translation(0, 0, 0));
+        SetPose(tm, Translation(0, 0, row.height));
+        CdxModelID low = row.onComposite ? Composite(1, &lowTm) : At(0, 0, -1, CdxBoxCreate(20, 20, 2));
+        CdxModelID lowBox = row.onComposite ? Add(low, 2, Model(CdxBoxCreate(1, 1, 1), &elementTm_[2]), 0, 0, 0)
                                             : nullptr;
         CdxModelID composite = Composite(2, &tm), elements[2];
         const int count = row.onComposite ? 1 : 2;
@@ -345,9 +345,9 @@ TEST_F(CdxCompositeTest, RestingCompositesGiveContactsPointingUpAndNamingTheirEl
 TEST_F(CdxCompositeTest, RequestBudgetAndIntersectAtApplyToComposites)
 {
     PxMatrix4 &tm = frame_[0];
-    SetTranslation(tm, 0, 0, 1.45);
+    SetPose(tm, Translation(0, 0, 1.45));
     PxVector3 v = {0, 0, -1}, w = {0, 0, 0};
-    CdxModelID floor = At(0, 0, -1, HalfBox(10, 10, 1));
+    CdxModelID floor = At(0, 0, -1, CdxBoxCreate(20, 20, 2));
     CdxModelID composite = Composite(2, &tm);
     CdxModelSetLinearVelocityPtr(composite, v);
     CdxModelSetAngularVelocityPtr(composite, w);
@@ -370,11 +370,11 @@ TEST_F(CdxCompositeTest, ApproximateDistanceKeepsTheSmallestBoundsOverTheElement
     ASSERT_EQ(1, CdxInteractionTableRegisterApproximateDistanceFn(CdxBoxGetTypeId(), CdxBoxGetTypeId(), BoxGapX));
     CdxCompositeGenericRegisterDistance();
     PxMatrix4 &tm = frame_[0];
-    SetTranslation(tm, 0, 0, 0);
+    SetPose(tm, Translation(0, 0, 0));
     CdxModelID other = At(10, 0, 0);
     CdxModelID composite = Composite(2, &tm);
-    Add(composite, 1, Model(HalfBox(1, 1, 1), &elementTm_[1]), -4, 0, 0);
-    CdxModelID near = Add(composite, 0, Model(HalfBox(1, 1, 1), &elementTm_[0]), 4, 0, 0);
+    Add(composite, 1, Model(CdxBoxCreate(2, 2, 2), &elementTm_[1]), -4, 0, 0);
+    CdxModelID near = Add(composite, 0, Model(CdxBoxCreate(2, 2, 2), &elementTm_[0]), 4, 0, 0);
     CdxModelPair pair;
     CdxModelPairReset(&pair, other, composite);
     CdxDistanceResult result;
@@ -403,7 +403,7 @@ TEST_F(CdxCompositeTest, DestroyingACompositeReleasesItsElements)
 {
     CdxGeometryID geometry = CdxCompositeGeometryCreate(2);
     CdxModelID element = Element(0);
-    SetTranslation(relative_[0], 0, 1, 0);
+    SetPose(relative_[0], Translation(0, 1, 0));
     ASSERT_EQ(1, CdxCompositeGeometryAddElement(geometry, element, &relative_[0]));
     EXPECT_EQ(1, CdxCompositeGeometryGetElementCount(geometry));
     CdxModelID model = CdxCompositeModelCreateFromCompositeGeometry(geometry);

@@ -1,7 +1,7 @@
 // Pairs and their dispatch: hello and goodbye, intersection now and
 // ahead in time, safe time, proximity and distance; the pair container and
 // the batch functions over it.
-#include "collision/CdxTestFixture.h"
+#include "collision/collision_support.h"
 
 #include <kelmar/PxVector.h>
 
@@ -130,9 +130,9 @@ TEST_F(CdxTest, NearbyMeansOverlappingBoxesOnAllAxesTouchingIncluded)
     CdxModelPair pair;
     CdxModelPairReset(&pair, a, b);
     EXPECT_EQ(1, CdxNearby(&pair)) << "corner on corner";
-    SetTranslation(tm, 2, 2, 2.001);
+    SetPose(tm, Translation(2, 2, 2.001));
     EXPECT_EQ(0, CdxNearby(&pair));
-    SetTranslation(tm, 0, -1.5, 0);
+    SetPose(tm, Translation(0, -1.5, 0));
     EXPECT_EQ(1, CdxNearby(&pair));
     CdxModelPairReset(&pair, a, Model(nullptr, &tm));
     EXPECT_EQ(0, CdxNearby(&pair)) << "a model without geometry is nowhere";

@@ -1,6 +1,6 @@
 // Start and stop, the type registry, the interaction table, the request
 // table and how numbered messages are reported.
-#include "collision/CdxTestFixture.h"
+#include "collision/collision_support.h"
 
 #include "framework/CdxGeometryRecord.h"
 #include "framework/CdxModelRecord.h"
@@ -121,7 +121,7 @@ TEST_F(CdxTest, TypesAreNumberedInRegistrationOrderAndKnownByName)
     EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeName(nullptr));
     CdxGeometryID ball = CdxSphereCreate(1.0);
     PxMatrix4 tm;
-    SetTranslation(tm, 1, 2, 3);
+    SetPose(tm, Translation(1, 2, 3));
     PxVector3 min, max;
     ASSERT_TRUE(CdxGeometryGetAABB(ball, tm, min, max));
     const PxReal *bounds = CdxGeometryGetBounds(ball);

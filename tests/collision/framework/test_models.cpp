@@ -1,6 +1,6 @@
 // Models: records from the pool, fields, transforms, boxes, spheres, moves
 // and mass properties.
-#include "collision/CdxTestFixture.h"
+#include "collision/collision_support.h"
 
 #include <kelmar/PxMath.h>
 #include <kelmar/PxVector.h>
@@ -45,9 +45,9 @@ TEST_F(CdxTest, RelativeTransformPlacesTheModelInItsReferenceFrame)
     // Body turned 90 degrees about z at (1, 2, 3); the model sits one unit
     // along the body's y axis, which now points along world -x.
     PxMatrix4 body, offset, world;
-    SetTurnZ(body, M_PI / 2, 1, 2, 3);
-    SetTranslation(offset, 0, 1, 0);
-    CdxModelID model = Model(HalfBox(0.5, 0.5, 0.5), nullptr);
+    SetPose(body, AxisAngle({0, 0, 1}, M_PI / 2, {1, 2, 3}));
+    SetPose(offset, Translation(0, 1, 0));
+    CdxModelID model = Model(CdxBoxCreate(1, 1, 1), nullptr);
     CdxModelSetRelativeTransformPtrs(model, &offset, &body, &world);
     EXPECT_EQ(CdxModelCompoundTransforms, CdxModelGetUpdateCallback(model));
     CdxModelUpdate(model);
@@ -55,12 +55,12 @@ TEST_F(CdxTest, RelativeTransformPlacesTheModelInItsReferenceFrame)
     ExpectPoint(world[0], 0, 1, 0); // the model's x axis is the body's
 
     PxVector3 min, max;
-    SetTranslation(body, 10, 0, 0);
+    SetPose(body, Translation(10, 0, 0));
     ASSERT_EQ(1, CdxModelGetAABB(model, min, max)) << "the box query updates first";
     ExpectPoint(min, 9.5, 0.5, -0.5);
 
     PxMatrix4 otherBody;
-    SetTranslation(otherBody, 0, 0, 5);
+    SetPose(otherBody, Translation(0, 0, 5));
     CdxModelSetReferenceTransformPtr(model, &otherBody);
     EXPECT_EQ(&world, CdxModelGetTransformPtr(model));
 
@@ -73,8 +73,8 @@ TEST_F(CdxTest, RelativeTransformPlacesTheModelInItsReferenceFrame)
 TEST_F(CdxTest, BoxAndSphereOfATurnedModelCoverItsRotatedCorners)
 {
     PxMatrix4 tm;
-    SetTurnZ(tm, M_PI / 4, 1, 0, 0);
-    CdxModelID model = Model(HalfBox(1, 1, 2), &tm);
+    SetPose(tm, AxisAngle({0, 0, 1}, M_PI / 4, {1, 0, 0}));
+    CdxModelID model = Model(CdxBoxCreate(2, 2, 4), &tm);
     PxVector3 min, max;
     ASSERT_EQ(1, CdxModelGetAABB(model, min, max));
     ExpectPoint(min, 1 - std::sqrt(2.0), -std::sqrt(2.0), -2);
@@ -108,18 +108,18 @@ TEST_F(CdxTest, PathBoxSweepsOverTheMotionAhead)
 TEST_F(CdxTest, MoveToWritesTheVelocitiesOfTheMove)
 {
     PxMatrix4 tm, target;
-    SetTranslation(tm, 1, 1, 1);
+    SetPose(tm, Translation(1, 1, 1));
     CdxModelID model = Model(CdxSphereCreate(1.0), &tm);
     PxVector3 v = {9, 9, 9}, w = {9, 9, 9};
     const PxReal dt = 0.05, angle = 0.1;
-    SetTurnZ(target, angle, 1.5, 1, 0.9);
+    SetPose(target, AxisAngle({0, 0, 1}, angle, {1.5, 1, 0.9}));
     EXPECT_EQ(1, CdxModelMoveTo(model, target, dt)) << "without velocities only the pose moves";
     ExpectPoint(w, 9, 9, 9);
     ExpectPoint(tm[3], 1.5, 1, 0.9);
 
     CdxModelSetLinearVelocityPtr(model, v);
     CdxModelSetAngularVelocityPtr(model, w);
-    SetTurnZ(target, 2 * angle, 2.0, 1, 0.8);
+    SetPose(target, AxisAngle({0, 0, 1}, 2 * angle, {2.0, 1, 0.8}));
     ASSERT_EQ(1, CdxModelMoveTo(model, target, dt));
     ExpectPoint(v, 10, 0, -2);
     // (2 / dt) sin(angle / 2) about +z: close to angle / dt for small turns.
@@ -127,7 +127,7 @@ TEST_F(CdxTest, MoveToWritesTheVelocitiesOfTheMove)
     ExpectPoint(tm[0], std::cos(2 * angle), std::sin(2 * angle), 0);
 
     // Turning back the long way round is reported as the short turn.
-    SetTurnZ(target, 2 * angle - 1.9 * M_PI, 2.0, 1, 0.8);
+    SetPose(target, AxisAngle({0, 0, 1}, 2 * angle - 1.9 * M_PI, {2.0, 1, 0.8}));
     ASSERT_EQ(1, CdxModelMoveTo(model, target, dt));
     ExpectPoint(w, 0, 0, 2 / dt * std::sin(0.1 * M_PI / 2), 1e-9);
 
@@ -144,9 +144,9 @@ TEST_F(CdxTest, MassOfABoxIsItsDensityTimesVolumeWithInertiaTurnedByTheOffset)
     // A 1 x 2 x 3 box of density 2, offset by (1, 0, 0) and turned 90
     // degrees about z: its long x-y side now runs along x.
     PxMatrix4 body, offset, world;
-    SetTranslation(body, 0, 0, 0);
-    SetTurnZ(offset, M_PI / 2, 1, 0, 0);
-    CdxModelID model = Model(HalfBox(0.5, 1.0, 1.5), nullptr);
+    SetPose(body, Translation(0, 0, 0));
+    SetPose(offset, AxisAngle({0, 0, 1}, M_PI / 2, {1, 0, 0}));
+    CdxModelID model = Model(CdxBoxCreate(1, 2, 3), nullptr);
     CdxModelSetRelativeTransformPtrs(model, &offset, &body, &world);
     CdxModelSetDensity(model, 2.0);
     PxMatrix4 com;

@@ -1,13 +1,11 @@
 // Triangle meshes: registration, adding and building, the tree's shape and
 // boxes, bounds, support points and mass properties.
-#include "test_mesh_support.h"
+#include "collision/collision_support.h"
 
 #include "mesh/CxTriangleMeshRecord.h"
 
 #include <cfloat>
 #include <set>
-
-using namespace meshtest;
 
 namespace {
 

@@ -1,12 +1,10 @@
 // Meshes in Wavefront OBJ files: round trips, the writer's exact text,
 // what the reader accepts, and its messages for files it cannot use.
-#include "test_mesh_support.h"
+#include "collision/collision_support.h"
 
 #include <cstdio>
 #include <fstream>
 #include <sstream>
-
-using namespace meshtest;
 
 namespace {
 

@@ -3,13 +3,11 @@
 // open floor like a plane) placed alike, whichever model comes first,
 // within its budgets; the triangles a primitive touches are those within
 // its reach; degenerate or deep input stays finite.
-#include "test_mesh_support.h"
+#include "collision/collision_support.h"
 
 #include "primitives/CxGeomClosest.h"
 
 #include <functional>
-
-using namespace meshtest;
 
 namespace {
 

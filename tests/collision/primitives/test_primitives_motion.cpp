@@ -1,5 +1,5 @@
 // Safe times of moving primitives, and primitives against triangle lists.
-#include "test_primitives_support.h"
+#include "collision/collision_support.h"
 
 #include <algorithm>
 #include <cmath>

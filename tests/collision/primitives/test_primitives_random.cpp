@@ -7,7 +7,7 @@
 // from the second model towards the first; the same answer with the models
 // given the other way round; a tiny move changing the depth by at most the
 // move; deep overlaps still answered.
-#include "test_primitives_support.h"
+#include "collision/collision_support.h"
 
 #include <algorithm>
 #include <cmath>

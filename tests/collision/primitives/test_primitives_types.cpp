@@ -1,6 +1,6 @@
 // The six primitive geometries: parameters, bounds, support
 // points, mass properties and line-segment hits.
-#include "test_primitives_support.h"
+#include "collision/collision_support.h"
 
 #include <cfloat>
 #include <cmath>

@@ -5,7 +5,7 @@
 // axis mask, models entering together or one by one, reading while the
 // reader changes the space) and the record a pair keeps is the brute-force
 // test's.
-#include "test_space_support.h"
+#include "collision/collision_support.h"
 
 #include <kelmar/PxVector.h>
 

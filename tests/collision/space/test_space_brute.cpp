@@ -9,7 +9,7 @@
 // boxes over the motion ahead; now and then a model's box is NaN, and the
 // space keeps its previous one. Some updates are read twice, the second
 // time by a reader that changes the space while it reads.
-#include "test_space_support.h"
+#include "collision/collision_support.h"
 
 #include "space/CxSpace.h" // the iterator's next pair, to disable it while reading
 

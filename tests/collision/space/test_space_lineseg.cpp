@@ -2,7 +2,7 @@
 // balls by the quadratic, boxes by slabs in their own frame, the ground by
 // its height, a composite by its two balls. Models outside the space,
 // without geometry or of a type without a segment function are never hit.
-#include "test_space_support.h"
+#include "collision/collision_support.h"
 
 #include "framework/CdxGeometryRecord.h"
 
@@ -74,7 +74,7 @@ protected:
         Shape pair{pair_, Shape::kPair, 1.5, {0, 0, 0}, {2, 0, 0}};
         shapes_.push_back(pair);
         for (int side = -1; side <= 1; side += 2) {
-            CdxModelID ball = Model(CdxSphereCreate(pair.radius));
+            CdxModelID ball = Place(CdxSphereCreate(pair.radius));
             elements_.push_back(ball);
             placements_.emplace_back();
             PxM4Identity(placements_.back().tm);
@@ -106,11 +106,11 @@ protected:
         // Never hit: a ball outside the space, a model without geometry
         // and one of a type without a segment function.
         outsider_ = Ball(100, 10, 10, 10);
-        ASSERT_EQ(1, CdxSpaceInsertModel(space_, Model(nullptr)));
+        ASSERT_EQ(1, CdxSpaceInsertModel(space_, Place(nullptr)));
         CdxGeometryTypeID blob = CdxGeometryRegisterType("Blob", nullptr, nullptr, nullptr, nullptr, nullptr,
                                                          nullptr);
         CdxGeometryInitObject(&blob_, blob);
-        ASSERT_EQ(1, CdxSpaceInsertModel(space_, Model(&blob_)));
+        ASSERT_EQ(1, CdxSpaceInsertModel(space_, Place(&blob_)));
     }
 
     // Parameter of the hand-worked entry, or -1; element is the ball of
