@@ -605,7 +605,8 @@ CdxSpaceID CdxTest::Space(int axisMask, int maxModels, int maxPairs)
     return space;
 }
 
-Transitions CdxTest::Read(CdxSpaceID space, int containerSize, bool includeFrozen)
+Transitions CdxTest::Read(CdxSpaceID space, int containerSize, bool includeFrozen,
+                          const std::function<void(int, const CdxSpacePairIterator &)> &during)
 {
     Transitions t;
     CdxModelPairContainer *container = CdxModelPairContainerCreate(containerSize);
@@ -629,6 +630,7 @@ Transitions CdxTest::Read(CdxSpaceID space, int containerSize, bool includeFroze
         collect(t.hello, CdxModelPairContainerGetHelloArray);
         collect(t.staying, CdxModelPairContainerGetStayingArray);
         collect(t.frozen, CdxModelPairContainerGetFrozenArray);
+        if (during) during(t.calls, iterator);
     }
     EXPECT_EQ(0, more) << "the reading never finished";
     CdxModelPairContainerDestroy(container);

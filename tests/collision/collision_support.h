@@ -16,6 +16,7 @@
 #include <array>
 #include <cmath>
 #include <deque>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -227,8 +228,10 @@ protected:
     // Ends the bracket, reads everything with containers of containerSize,
     // and opens the next bracket.
     Transitions Step(CdxSpaceID space, int containerSize = 64, bool includeFrozen = true);
-    // Reads without touching the bracket.
-    Transitions Read(CdxSpaceID space, int containerSize, bool includeFrozen);
+    // Reads without touching the bracket; after each fill call, during
+    // gives the number of calls so far and the iterator.
+    Transitions Read(CdxSpaceID space, int containerSize, bool includeFrozen,
+                     const std::function<void(int, const CdxSpacePairIterator &)> &during = nullptr);
 
 private:
     struct Kept {
