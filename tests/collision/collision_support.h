@@ -9,17 +9,26 @@
 
 #include <kelmar/Cdx.h>
 #include <kelmar/CdxTriangleMesh.h>
+#include <kelmar/PxMath.h>
 #include <kelmar/PxVector.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cfloat>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <cmath>
 #include <deque>
+#include <limits>
 #include <functional>
 #include <map>
 #include <random>
 #include <set>
+#include <sstream>
+#include <string>
 #include <utility>
 #include <vector>
 

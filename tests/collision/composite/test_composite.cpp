@@ -5,14 +5,6 @@
 #include "composite/CdxCompositeRecord.h"
 #include "framework/CdxModelRecord.h"
 
-#include <kelmar/PxVector.h>
-
-#include <algorithm>
-#include <array>
-#include <cmath>
-#include <random>
-#include <set>
-
 namespace {
 
 const PxReal kTight = 1e-12;

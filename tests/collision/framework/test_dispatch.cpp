@@ -3,14 +3,6 @@
 // the batch functions over it.
 #include "collision/collision_support.h"
 
-#include <kelmar/PxVector.h>
-
-#include <algorithm>
-#include <cfloat>
-#include <cmath>
-#include <random>
-#include <vector>
-
 namespace {
 
 int gDistanceCalls;

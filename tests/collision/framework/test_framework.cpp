@@ -5,12 +5,6 @@
 #include "framework/CdxGeometryRecord.h"
 #include "framework/CdxModelRecord.h"
 
-#include <kelmar/PxVector.h>
-
-#include <algorithm>
-
-#include <cstring>
-
 namespace {
 
 std::vector<int> gTermOrder;

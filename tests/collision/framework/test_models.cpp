@@ -2,12 +2,6 @@
 // and mass properties.
 #include "collision/collision_support.h"
 
-#include <kelmar/PxMath.h>
-#include <kelmar/PxVector.h>
-
-#include <cmath>
-#include <set>
-
 namespace {
 
 const PxReal kTight = 1e-12;

@@ -4,9 +4,6 @@
 
 #include "mesh/CxTriangleMeshRecord.h"
 
-#include <cfloat>
-#include <set>
-
 namespace {
 
 // Every node's box holds the vertices of every triangle below it; returns

@@ -5,9 +5,6 @@
 
 #include "mesh/CxSODistTriTri.h"
 
-#include <cfloat>
-#include <set>
-
 namespace {
 
 // Whether segment p..q crosses triangle a, b, c (independent of the

@@ -2,10 +2,6 @@
 // what the reader accepts, and its messages for files it cannot use.
 #include "collision/collision_support.h"
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-
 namespace {
 
 std::string TempPath(const std::string &name)

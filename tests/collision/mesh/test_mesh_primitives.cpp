@@ -7,8 +7,6 @@
 
 #include "primitives/CxGeomClosest.h"
 
-#include <functional>
-
 namespace {
 
 const CdxRequest kTouchOnly = {0, 0};

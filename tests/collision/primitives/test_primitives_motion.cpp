@@ -1,9 +1,6 @@
 // Safe times of moving primitives, and primitives against triangle lists.
 #include "collision/collision_support.h"
 
-#include <algorithm>
-#include <cmath>
-
 namespace {
 
 // Velocities a model reads through its pointers (so later changes count).

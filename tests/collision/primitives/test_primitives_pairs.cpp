@@ -3,11 +3,6 @@
 // separations and dims; then the model order and the request budget.
 #include "collision/collision_support.h"
 
-#include <algorithm>
-#include <cmath>
-#include <functional>
-#include <string>
-
 namespace {
 
 bool HasContactAt(const std::vector<CdxContact> &contacts, const Vec &p, double tol)

@@ -9,11 +9,6 @@
 // move; deep overlaps still answered.
 #include "collision/collision_support.h"
 
-#include <algorithm>
-#include <cmath>
-#include <functional>
-#include <limits>
-
 namespace {
 
 const double kInf = std::numeric_limits<double>::infinity();

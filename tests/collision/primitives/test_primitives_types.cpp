@@ -2,12 +2,6 @@
 // points, mass properties and line-segment hits.
 #include "collision/collision_support.h"
 
-#include <cfloat>
-#include <cmath>
-#include <functional>
-#include <string>
-#include <vector>
-
 namespace {
 
 // Volume, centroid and inertia per unit mass about the centroid of a solid,

@@ -7,11 +7,6 @@
 // test's.
 #include "collision/collision_support.h"
 
-#include <kelmar/PxVector.h>
-
-#include <functional>
-#include <limits>
-
 namespace {
 
 std::set<ModelPairKey> Pairs(std::initializer_list<ModelPairKey> keys)

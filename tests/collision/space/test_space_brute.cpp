@@ -13,13 +13,6 @@
 
 #include "space/CxSpace.h" // the iterator's next pair, to disable it while reading
 
-#include <kelmar/PxMath.h>
-#include <kelmar/PxVector.h>
-
-#include <algorithm>
-#include <cmath>
-#include <random>
-
 namespace {
 
 const int kModelCount = 320; // models made; most are in the space

@@ -6,12 +6,6 @@
 
 #include "framework/CdxGeometryRecord.h"
 
-#include <kelmar/PxMath.h>
-#include <kelmar/PxVector.h>
-
-#include <cmath>
-#include <random>
-
 namespace {
 
 const PxReal kClose = 1e-9;
