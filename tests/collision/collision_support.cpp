@@ -504,10 +504,13 @@ void CdxTest::SetUp()
 
 void CdxTest::TearDown()
 {
-    for (CdxModelID model : models_) {
-        CdxSpaceRemoveModel(model);
-        CdxModelDestroy(model);
-    }
+    // Composites first: they let their elements go.
+    for (bool composites : {true, false})
+        for (CdxModelID model : models_)
+            if (CdxModelIsComposite(model) == composites) {
+                CdxSpaceRemoveModel(model);
+                CdxModelDestroy(model);
+            }
     for (Mesh &mesh : meshes_) Own(mesh.geometry);
     for (CdxGeometryID geometry : geometries_) CdxGeometryDestroy(geometry);
     for (CdxSpaceID space : spaces_) CdxSpaceDestroy(space);
