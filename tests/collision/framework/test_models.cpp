@@ -64,29 +64,6 @@ TEST_F(CdxTest, RelativeTransformPlacesTheModelInItsReferenceFrame)
     EXPECT_EQ(&otherBody, CdxModelGetTransformPtr(model)) << "without an offset the model follows directly";
 }
 
-TEST_F(CdxTest, BoxAndSphereOfATurnedModelCoverItsRotatedCorners)
-{
-    PxMatrix4 tm;
-    SetPose(tm, AxisAngle({0, 0, 1}, M_PI / 4, {1, 0, 0}));
-    CdxModelID model = Model(CdxBoxCreate(2, 2, 4), &tm);
-    PxVector3 min, max;
-    ASSERT_EQ(1, CdxModelGetAABB(model, min, max));
-    ExpectPoint(min, 1 - std::sqrt(2.0), -std::sqrt(2.0), -2);
-    ExpectPoint(max, 1 + std::sqrt(2.0), std::sqrt(2.0), 2);
-    const PxReal *bounds = CdxGeometryGetBounds(CdxModelGetGeometry(model));
-    EXPECT_NEAR(max[0], bounds[1], kTight) << "the cached bounds follow";
-    PxVector3 pathMin, pathMax;
-    ASSERT_EQ(1, CdxModelGetAABB_PathCompatible(model, pathMin, pathMax, 3.0));
-    ExpectPoint(pathMin, min[0], min[1], min[2]);
-    // The bounding sphere moves with the model but is not turned.
-    PxVector3 centre;
-    PxReal radius;
-    ASSERT_EQ(1, CdxModelGetBSphere(model, centre, &radius));
-    ExpectPoint(centre, 1, 0, 0);
-    EXPECT_NEAR(std::sqrt(6.0), radius, kTight);
-    EXPECT_EQ(0, CdxModelGetAABB(Model(nullptr, nullptr), min, max)) << "no geometry, no box";
-}
-
 TEST_F(CdxTest, PathBoxSweepsOverTheMotionAhead)
 {
     CdxModelID model = At(0, 0, 0, CdxSphereCreate(0.5));

@@ -273,18 +273,3 @@ TEST_F(PrimitiveTest, LineSegmentsHitTheFirstSurfacePoint)
     EXPECT_EQ(1.0, result.distance);
     EXPECT_EQ(0, CdxSphereLineSegIntersect(sphere, inside, inside, &result));
 }
-
-TEST_F(PrimitiveTest, UserTriangleNormalIsTheUnitCrossProduct)
-{
-    PxReal a[3] = {0, 0, 0}, b[3] = {2, 0, 0}, c[3] = {2, 3, 0}, n[3] = {0, 0, 0};
-    CdxUserTriangle triangle = {{a, b, c}, n};
-    ASSERT_EQ(1, CdxUserTriangleComputeNormal(&triangle));
-    EXPECT_EQ(0.0, n[0]);
-    EXPECT_EQ(1.0, n[2]);
-    PxReal d[3] = {4, 0, 0};
-    CdxUserTriangle flat = {{a, b, d}, n};
-    ASSERT_EQ(1, CdxUserTriangleComputeNormal(&flat));
-    EXPECT_EQ(1.0, n[0]);
-    CdxUserTriangle none = {{a, b, c}, nullptr};
-    EXPECT_EQ(0, CdxUserTriangleComputeNormal(&none));
-}
