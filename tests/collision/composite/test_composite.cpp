@@ -335,19 +335,6 @@ TEST_F(CdxCompositeTest, ApproximateDistanceKeepsTheSmallestBoundsOverTheElement
     EXPECT_EQ(7, result.element1);
 }
 
-TEST_F(CdxCompositeTest, RegistrationCoversEveryTypeInBothOrders)
-{
-    CdxGeometryTypeID composite = CdxCompositeGetTypeId();
-    for (CdxGeometryTypeID type = 0; type <= composite; ++type) {
-        EXPECT_EQ(CdxCompositeGenericIntersect,
-                  CdxInteractionTableGetElementPtr(composite, type)->interactions.intersectFn);
-        EXPECT_EQ(0, CdxInteractionTableGetElementPtr(composite, type)->swapped);
-        EXPECT_EQ(type != composite, CdxInteractionTableGetElementPtr(type, composite)->swapped);
-    }
-    EXPECT_EQ(CdxCompositeLineSegment, CdxLineSegGetIntersectFnPtr(composite));
-    EXPECT_EQ(composite, CdxCompositeRegisterType()) << "registering again keeps the number";
-}
-
 TEST_F(CdxCompositeTest, DestroyingACompositeReleasesItsElements)
 {
     CdxGeometryID geometry = CdxCompositeGeometryCreate(2);

@@ -110,6 +110,7 @@ TEST_F(CdxTest, TypesAreNumberedInRegistrationOrderAndKnownByName)
     EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), (std::vector<int>{CdxSphereGetTypeId(), CdxBoxGetTypeId(),
                                                                 CdxPlaneGetTypeId(), CdxCompositeGetTypeId()}));
     EXPECT_STREQ("CdxComposite", CdxGeometryGetTypeNameFromId(3));
+    EXPECT_EQ(3, CdxCompositeRegisterType()) << "registering again keeps the number";
     for (int unknown : {-1, 4}) EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeNameFromId(unknown));
     EXPECT_FALSE(CdxGeometryTypeIdIsValid(4));
     EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeName(nullptr));

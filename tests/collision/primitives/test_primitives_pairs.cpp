@@ -248,25 +248,3 @@ TEST_F(PrimitiveTest, APlaneWithoutTransformIsTheGround)
     EXPECT_NEAR(-0.1, contacts[0].separation, 1e-12);
     EXPECT_EQ(1.0, contacts[0].normal[2]);
 }
-
-TEST_F(PrimitiveTest, TheBudgetLimitsContactsButNotTheTouch)
-{
-    CdxModelID plane = Place(CdxPlaneCreate(), Identity());
-    CdxModelID box = Place(CdxBoxCreate(2, 2, 2), AxisAngle({1, 1, 0}, 0.01, {0, 0, 0.9}));
-    std::vector<CdxContact> contacts;
-    CdxRequest none = {0, 0}, two = {2, 0}, many = {10, 0};
-    EXPECT_EQ(1, Intersect(box, plane, &contacts, nullptr, &none));
-    EXPECT_TRUE(contacts.empty());
-    EXPECT_EQ(1, Intersect(box, plane, &contacts, nullptr, &two));
-    EXPECT_EQ(2u, contacts.size());
-    // The deepest candidate is always kept.
-    double deepest = contacts[0].separation;
-    EXPECT_EQ(1, Intersect(box, plane, &contacts, nullptr, &many));
-    EXPECT_EQ(4u, contacts.size());
-    EXPECT_DOUBLE_EQ(Deepest(contacts), deepest);
-    // The result's capacity limits as well.
-    EXPECT_EQ(1, Intersect(box, plane, &contacts, nullptr, &many, 3));
-    EXPECT_EQ(3u, contacts.size());
-    EXPECT_EQ(1, Intersect(box, plane, &contacts, nullptr, &many, 0));
-    EXPECT_TRUE(contacts.empty());
-}
