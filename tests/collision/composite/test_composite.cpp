@@ -303,6 +303,7 @@ TEST_F(CdxCompositeTest, RequestBudgetAndIntersectAtApplyToComposites)
 {
     CdxModelID floor = At(0, 0, -1, CdxBoxCreate(20, 20, 2)), composite = Composite(2, 0, 0, 1.45);
     Drive(composite, 0, 0, -1);
+    PxMatrix4 *floorTm = CdxModelGetTransformPtr(floor);
     Add(composite, 0, Element(0), -1, 0, 0);
     Add(composite, 1, Element(1), 1, 0, 0);
     CdxModelPairReset(&pair_, composite, floor);
@@ -315,6 +316,7 @@ TEST_F(CdxCompositeTest, RequestBudgetAndIntersectAtApplyToComposites)
     EXPECT_EQ(1, result.touch) << "one second later it has landed";
     EXPECT_EQ(2, result.contactCount);
     EXPECT_NEAR(1.45, elementTm_[0][3][2], kTight) << "the elements are back at the present pose";
+    EXPECT_EQ(floorTm, CdxModelGetTransformPtr(floor)) << "and the floor at its own";
 }
 
 TEST_F(CdxCompositeTest, ApproximateDistanceKeepsTheSmallestBoundsOverTheElements)

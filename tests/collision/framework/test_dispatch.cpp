@@ -78,25 +78,6 @@ TEST_F(CdxTest, PairsOfUnregisteredTypesNeverTouchAndReportNothing)
     EXPECT_EQ(0, gBoxBoxCounts.goodbye);
 }
 
-TEST_F(CdxTest, IntersectAtLooksAheadAlongTheVelocitiesAndPutsTheModelsBack)
-{
-    // Box 1 one unit above box 2's top face, falling at 1 unit per second.
-    CdxModelID falling = At(0, 0, 3), floor = At(0, 0, 0);
-    PxMatrix4 *fallingTm = CdxModelGetTransformPtr(falling), *floorTm = CdxModelGetTransformPtr(floor);
-    Drive(falling, 0, 0, -1);
-    CdxModelPair *pair = Pair(falling, floor);
-    CdxContact contacts[4];
-    CdxIntersectResult result = ResultOn(contacts, 4);
-    ASSERT_EQ(1, CdxIntersectAt(pair, &result, 0.5));
-    EXPECT_EQ(0, result.touch);
-    ASSERT_EQ(1, CdxIntersectAt(pair, &result, 1.25));
-    EXPECT_EQ(1, result.touch);
-    EXPECT_NEAR(-0.25, contacts[0].separation, 1e-12);
-    EXPECT_EQ(fallingTm, CdxModelGetTransformPtr(falling));
-    EXPECT_EQ(floorTm, CdxModelGetTransformPtr(floor));
-    EXPECT_EQ(3.0, (*fallingTm)[3][2]) << "the model itself did not move";
-}
-
 TEST_F(CdxTest, SafeTimeNeedsBothModelsVelocities)
 {
     CdxModelID a = At(0, 0, 0), b = At(5, 0, 0);

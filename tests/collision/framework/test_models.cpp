@@ -15,25 +15,6 @@ void ExpectPoint(const PxReal *p, PxReal x, PxReal y, PxReal z, PxReal tolerance
 
 } // namespace
 
-TEST_F(CdxTest, PoolGrowsPastItsFirstBlockAndReusesReturnedModels)
-{
-    std::set<CdxModelID> seen;
-    std::vector<CdxModelID> models;
-    for (int i = 0; i < 5 * kModelCapacity; ++i) {
-        CdxModelID model = CdxModelCreate(nullptr);
-        ASSERT_NE(nullptr, model);
-        models.push_back(model);
-        seen.insert(model);
-    }
-    EXPECT_EQ(models.size(), seen.size()) << "every model is a record of its own";
-    CdxModelID last = models.back();
-    CdxModelDestroy(last);
-    models.pop_back();
-    EXPECT_EQ(last, CdxModelCreate(nullptr)) << "the returned record comes back first";
-    models.push_back(last);
-    for (CdxModelID model : models) CdxModelDestroy(model);
-}
-
 TEST_F(CdxTest, RelativeTransformPlacesTheModelInItsReferenceFrame)
 {
     // Body turned 90 degrees about z at (1, 2, 3); the model sits one unit
@@ -108,32 +89,4 @@ TEST_F(CdxTest, MoveToWritesTheVelocitiesOfTheMove)
 
     CdxModelID loose = Model(nullptr, nullptr);
     EXPECT_EQ(0, CdxModelMoveTo(loose, target, dt)) << "a model without a frame cannot move";
-}
-
-TEST_F(CdxTest, MassOfABoxIsItsDensityTimesVolumeWithInertiaTurnedByTheOffset)
-{
-    // A 1 x 2 x 3 box of density 2, offset by (1, 0, 0) and turned 90
-    // degrees about z: its long x-y side now runs along x.
-    PxMatrix4 body, offset, world;
-    SetPose(body, Translation(0, 0, 0));
-    SetPose(offset, AxisAngle({0, 0, 1}, M_PI / 2, {1, 0, 0}));
-    CdxModelID model = Model(CdxBoxCreate(1, 2, 3), nullptr);
-    CdxModelSetRelativeTransformPtrs(model, &offset, &body, &world);
-    CdxModelSetDensity(model, 2.0);
-    PxMatrix4 com;
-    PxMatrix3 inertia;
-    PxReal volume, mass;
-    ASSERT_EQ(1, CdxModelGetMassProperties(model, com, inertia, &volume, &mass));
-    EXPECT_NEAR(6.0, volume, kTight);
-    EXPECT_NEAR(12.0, mass, kTight);
-    ExpectPoint(com[3], 1, 0, 0);
-    // Local inertia per unit mass: xx (1 + 2.25)/3, yy (0.25 + 2.25)/3,
-    // zz (0.25 + 1)/3; the quarter turn exchanges xx and yy.
-    EXPECT_NEAR(12.0 * 2.5 / 3, inertia[0][0], 1e-12);
-    EXPECT_NEAR(12.0 * 3.25 / 3, inertia[1][1], 1e-12);
-    EXPECT_NEAR(12.0 * 1.25 / 3, inertia[2][2], 1e-12);
-    EXPECT_NEAR(0.0, inertia[0][1], 1e-12);
-    EXPECT_EQ(inertia[0][1], inertia[1][0]);
-
-    EXPECT_EQ(0, CdxModelGetMassProperties(Model(nullptr, nullptr), com, inertia, &volume, &mass));
 }
