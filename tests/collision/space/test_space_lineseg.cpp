@@ -14,9 +14,9 @@ const PxReal kGroundHeight = -5.0;
 struct Shape {
     CdxModelID model;
     enum Kind { kBall, kBox, kGround, kPair } kind;
-    PxReal radius;    // ball, and each ball of the pair
-    PxVector3 half;   // box
-    PxVector3 offset; // pair: its balls at centre +- offset
+    PxReal radius = 0;     // ball, and each ball of the pair
+    PxVector3 half = {};   // box
+    PxVector3 offset = {}; // pair: its balls at centre +- offset
 };
 
 // Entry parameter t in [0, 1] of p0 + t d into a ball, or -1.
@@ -70,32 +70,26 @@ protected:
         for (int side = -1; side <= 1; side += 2) {
             CdxModelID ball = Place(CdxSphereCreate(pair.radius));
             elements_.push_back(ball);
-            placements_.emplace_back();
-            PxM4Identity(placements_.back().tm);
-            placements_.back().tm[3][0] = side * pair.offset[0];
+            placements_.push_back(Translation(side * pair.offset[0], 0, 0));
             ASSERT_EQ(1, CdxCompositeModelAddElement(pair_, ball, &placements_.back().tm));
         }
         for (int k = 0; k < 100; ++k) {
             PxReal x = uniform(4, 16), y = uniform(4, 16), z = uniform(4, 16);
+            Shape s{k % 2 ? Ball(uniform(0.3, 1.5), x, y, z)
+                          : Box(uniform(0.3, 1.5), uniform(0.3, 1.5), uniform(0.3, 1.5), x, y, z),
+                    k % 2 ? Shape::kBall : Shape::kBox};
             if (k % 2) {
-                Shape s{Ball(uniform(0.3, 1.5), x, y, z), Shape::kBall, 0, {0, 0, 0}, {0, 0, 0}};
                 s.radius = CdxSphereGetRadius(CdxModelGetGeometry(s.model));
-                shapes_.push_back(s);
             } else {
-                Shape s{Box(uniform(0.3, 1.5), uniform(0.3, 1.5), uniform(0.3, 1.5), x, y, z),
-                        Shape::kBox,
-                        0,
-                        {0, 0, 0},
-                        {0, 0, 0}};
                 PxV3Copy(s.half, CdxBoxGetRadii(CdxModelGetGeometry(s.model)));
                 PxMatrix3 rotation;
                 PxMatrix3FromEulerAngles(rotation, uniform(0, 6.3), uniform(0, 6.3), uniform(0, 6.3));
                 for (int i = 0; i < 3; ++i)
                     for (int j = 0; j < 3; ++j) Transform(s.model)[i][j] = rotation[i][j];
-                shapes_.push_back(s);
             }
+            shapes_.push_back(s);
         }
-        shapes_.push_back(Shape{Plane(kGroundHeight), Shape::kGround, 0, {0, 0, 0}, {0, 0, 0}});
+        shapes_.push_back(Shape{Plane(kGroundHeight), Shape::kGround});
         for (const Shape &s : shapes_) ASSERT_EQ(1, CdxSpaceInsertModel(space_, s.model));
         // Never hit: a ball outside the space, a model without geometry
         // and one of a type without a segment function.
@@ -170,10 +164,7 @@ protected:
     CdxModelID outsider_ = nullptr;
     std::vector<CdxModelID> elements_;
     std::vector<Shape> shapes_;
-    struct ElementPlacement {
-        PxMatrix4 tm;
-    };
-    std::deque<ElementPlacement> placements_;
+    std::deque<Pose> placements_;
     CdxGeometry blob_ = {};
     bool acceptElement_[2] = {true, true};
 };
