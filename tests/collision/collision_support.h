@@ -105,6 +105,12 @@ private:
 // The deepest separation of a contact list (+infinity when empty).
 double Deepest(const std::vector<CdxContact> &contacts);
 bool AllFinite(const std::vector<CdxContact> &contacts, const Vec &normal);
+// The pair's normal turned to point from b towards a, whatever order
+// hello chose.
+inline Vec NormalFromBToA(CdxModelID a, const CdxModelPair &pair, const Vec &normal)
+{
+    return pair.model1 == a ? normal : Mul(normal, -1.0);
+}
 
 // A primitive solid described independently of the library: its kind and
 // dimensions, signed distance (negative inside), evenly spread surface

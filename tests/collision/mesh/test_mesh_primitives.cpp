@@ -16,13 +16,6 @@ const CdxRequest kSix = {6, 0};
 // and report their gap as contacts; meshes do not: such rounds are skipped.
 const double kJustTouching = 0.002;
 
-// The pair's normal turned to point from b towards a, whatever order hello
-// chose.
-Vec NormalFromBToA(CdxModelID a, const CdxModelPair &pair, const Vec &normal)
-{
-    return pair.model1 == a ? normal : Mul(normal, -1.0);
-}
-
 } // namespace
 
 // Each row: a mesh or a composite and the primitive it stands for (placed
