@@ -8,14 +8,6 @@
 namespace {
 
 std::vector<int> gTermOrder;
-void FirstAction()
-{
-    gTermOrder.push_back(1);
-}
-void SecondAction()
-{
-    gTermOrder.push_back(2);
-}
 
 // A geometry type whose inertia comes back lopsided.
 int16_t LopsidedMass(CdxGeometryID, PxMatrix4 com, PxMatrix3 inertia, PxReal *volume)
@@ -50,13 +42,13 @@ TEST(CdxFrame, InitStartsTheLibraryOnceAndTermStopsItForTheNextInit)
     EXPECT_EQ(0, CdxInit(4, 10)) << "already running";
     CdxModelSetDefaultContactTolerance(0.25);
     gTermOrder.clear();
-    EXPECT_EQ(1, CdxRegisterTermAction(FirstAction));
-    EXPECT_EQ(1, CdxRegisterTermAction(SecondAction));
+    EXPECT_EQ(1, CdxRegisterTermAction([] { gTermOrder.push_back(1); }));
+    EXPECT_EQ(1, CdxRegisterTermAction([] { gTermOrder.push_back(2); }));
     CdxTerm();
     EXPECT_FALSE(CdxIsInitialized());
     EXPECT_EQ((std::vector<int>{2, 1}), gTermOrder) << "term actions run newest first";
     EXPECT_EQ(nullptr, CdxModelCreate(nullptr));
-    EXPECT_EQ(0, CdxRegisterTermAction(FirstAction));
+    EXPECT_EQ(0, CdxRegisterTermAction([] { gTermOrder.push_back(3); }));
 
     ASSERT_EQ(1, CdxInit(4, 10)) << "the library starts again after term";
     EXPECT_EQ(0.004999999888241291, CdxModelGetDefaultContactTolerance()) << "with its own default again";
