@@ -37,11 +37,6 @@ inline std::string Hand3WithBall(bool frozenBall)
            (frozenBall ? "1" : "0") + "</FROZEN></SOLID>";
 }
 
-inline bool Touches(const kelmar::Solid *solid, const kelmar::Solid *other)
-{
-    return std::unique_ptr<kelmar::ContactList>(solid->GetContacts(other))->count > 0;
-}
-
 // A universe with one scene loaded without errors from the elements given (inside <PX>).
 struct World {
     explicit World(const std::string &elements)
@@ -64,12 +59,22 @@ struct World {
     }
     kelmar::Solid *solid(const std::string &name) { return scene->LookupSolid(name.c_str(), false); }
     kelmar::Robot *robot(const char *name) { return dynamic_cast<kelmar::Robot *>(scene->LookupObject(name)); }
-    // hand3's fingertips touching the ball.
-    int TipsOn(const kelmar::Solid *ball)
+    // Fingers (name prefixes) with any of the links given touching other.
+    int FingersOn(const kelmar::Solid *other, std::vector<std::string> fingers, std::vector<std::string> links)
     {
         int n = 0;
-        for (int f = 1; f <= 3; ++f) n += Touches(solid("hand.finger" + std::to_string(f) + "_distal"), ball);
+        for (const std::string &f : fingers) {
+            bool on = false;
+            for (const std::string &l : links)
+                on |= solid(f + l) &&
+                      std::unique_ptr<kelmar::ContactList>(solid(f + l)->GetContacts(other))->count > 0;
+            n += on;
+        }
         return n;
+    }
+    int TipsOn(const kelmar::Solid *ball) // hand3's
+    {
+        return FingersOn(ball, {"hand.finger1", "hand.finger2", "hand.finger3"}, {"_distal"});
     }
 
     kelmar::Universe universe{1000, 1000, 1000, 20000};

@@ -314,14 +314,9 @@ TEST(SomGrasp, ClosesTheFiveFingeredHandOnACylinder)
     hand->GetNodeOfJoint(0)->limit->SetLock(true);
     hand->GetNodeOfJoint(1)->limit->SetLock(true);
     auto fingersOn = [&] {
-        int n = 0;
-        for (const char *finger : {"f0_thumb", "f1_index", "f2_middle", "f3_ring", "f4_little"}) {
-            bool touching = false;
-            for (const char *link : {"_proximal", "_middle", "_distal", finger[1] == '0' ? "_meta" : "_knuckle"})
-                touching |= grasptest::Touches(w.solid("hand." + std::string(finger) + link), w.solid("can"));
-            n += touching;
-        }
-        return n;
+        return w.FingersOn(w.solid("can"),
+                           {"hand.f0_thumb", "hand.f1_index", "hand.f2_middle", "hand.f3_ring", "hand.f4_little"},
+                           {"_proximal", "_middle", "_distal", "_meta", "_knuckle"});
     };
     testing::internal::CaptureStderr(); // the thumb hits its stops, too
     int fewestOn = 5, remembered = 0;
