@@ -14,13 +14,11 @@
 
 #include <kelmar/CameraLoader.h>
 #include <kelmar/CameraMath.h>
-#include <kelmar/CdxPrimitives.h>
 #include <kelmar/FrameRecorder.h>
 #include <kelmar/GraphicsSetup.h>
 #include <kelmar/Image.h>
 #include <kelmar/KelmarCamHead.h>
 #include <kelmar/OffscreenContext.h>
-#include <kelmar/RbdWorld.h>
 
 #include "GraphicsTestSupport.h"
 

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 
 #include <kelmar/Limit.h>
 #include <kelmar/PxVector.h>
