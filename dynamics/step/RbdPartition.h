@@ -68,8 +68,9 @@ void RbdGuardPartition(RbdWorld *world, RbdPartitionOutput *output, int32_t p);
 // over the joints of island p (the partition just solved in `rows`, step
 // h) that pin two points together (ball-and-socket, hinge and universal
 // joints with hard point rows), each moving the joint's bodies in the
-// island by M^-1 J^T P so that its anchor gap is again the one the solve
-// meant (the rows' phi + h J v); stops early after a pass that found every
+// island by M^-1 J^T lambda over its point and alignment rows so that its
+// anchor gap is again the one the solve meant (the rows' phi + h J v) and
+// its alignment errors stay; stops early after a pass that found every
 // joint within its slack. Velocities are never touched.
 void RbdProjectJointPositions(const RbdLcsConstraints *rows, RbdPartitionOutput *output, int32_t p, PxReal h,
                               int32_t passes);
