@@ -68,7 +68,20 @@ size_t tileRowsFor(int n)
 
 void BkChol::assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMap *map)
 {
-    assembleProducts(map, pos_, JMinv, J, [this](int p, int q, PxReal v) { addAt(p, q, v); });
+    // Element (p, q), p >= q, is NZ_[tileRow_[P] + 16 Q + ix(p % 4, q % 4)]. The
+    // diagonal tiles get their lower halves only, and their upper halves
+    // once at the end.
+    PxReal *nz = NZ_;
+    const ptrdiff_t *tileRow = tileRow_;
+    auto add = [nz, tileRow](int p, int q, PxReal v) {
+        nz[tileRow[tileOf(p)] + kTile * tileOf(q) + ix(inTile(p), inTile(q))] += v;
+    };
+    assembleProducts(map, pos_, JMinv, J, add);
+    for (int I = 0; I < A_.T; ++I) {
+        PxReal *D = A_.tile(NZ_, I, I);
+        for (int c = 0; c < kT; ++c)
+            for (int r = c + 1; r < kT; ++r) D[ix(c, r)] = D[ix(r, c)];
+    }
 }
 
 void BkChol::forward(PxReal *x, int first) const
@@ -93,8 +106,8 @@ size_t bkCholMemoryRequired(int n)
     size_t tiles = T * (T + 1) / 2; // a full lower triangle in the worst case
     size_t envelope = PoolAlignedCost(sizeof(int32_t) * T) + PoolAlignedCost(sizeof(size_t) * (T + 1));
     size_t reals = PoolAlignedCost(sizeof(PxReal) * static_cast<size_t>(n));
-    return 3 * envelope + PoolAlignedCost(sizeof(int32_t) * T) + 3 * PoolAlignedCost(sizeof(PxReal) * kTile * tiles) +
-           3 * reals + LCPMatrix::inverseMemoryRequired(n);
+    return 3 * envelope + PoolAlignedCost(sizeof(int32_t) * T) + PoolAlignedCost(sizeof(ptrdiff_t) * T) +
+           3 * PoolAlignedCost(sizeof(PxReal) * kTile * tiles) + 3 * reals + LCPMatrix::inverseMemoryRequired(n);
 }
 
 int BkChol::allocateStorage(const int32_t *rowStart)
@@ -107,7 +120,8 @@ int BkChol::allocateStorage(const int32_t *rowStart)
     }
     A_.shape(rowStart, n_);
     lastReach_ = pool_->array<int32_t>(T, "last reach");
-    if (!lastReach_) return 0;
+    tileRow_ = pool_->array<ptrdiff_t>(T, "tile rows");
+    if (!lastReach_ || !tileRow_) return 0;
     for (int P = 0; P < A_.T; ++P) lastReach_[P] = P;
     for (int I = 0; I < A_.T; ++I)
         for (int P = A_.minTile[I]; P < I; ++P)
@@ -120,6 +134,8 @@ int BkChol::allocateStorage(const int32_t *rowStart)
     compactRsD_ = pool_->array<PxReal>(T * kT, "compact rsD");
     heldRsD_ = pool_->array<PxReal>(T * kT, "held rsD");
     if (!NZ_ || !inverse_ || !rsD_ || !compactL_ || !compactRsD_ || !heldRsD_) return 0;
+    for (int I = 0; I < A_.T; ++I)
+        tileRow_[I] = kTile * (static_cast<ptrdiff_t>(A_.offset[I]) - static_cast<ptrdiff_t>(A_.minTile[I]));
     return 1;
 }
 
@@ -131,6 +147,7 @@ void BkChol::destroy()
     H_ = TileEnvelope();
     NZ_ = inverse_ = rsD_ = compactL_ = compactRsD_ = heldRsD_ = nullptr;
     lastReach_ = nullptr;
+    tileRow_ = nullptr;
     env_ = nullptr;
     L_ = rs_ = heldL_ = nullptr;
 }
@@ -231,10 +248,16 @@ void BkChol::shapeCompact(const ActiveRows &rows)
     rs_ = compactRsD_;
 }
 
-int BkChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow)
+int BkChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, int wholeRows)
 {
     H_.shape(rows.start, rows.padded);
     heldL_ = storage;
+    if (wholeRows > firstRow) {
+        // Same rows, same envelope: the leading tiles lie where the whole factor keeps them.
+        memcpy(storage, inverse_, sizeof(PxReal) * kTile * H_.offset[wholeRows / kT]);
+        memcpy(heldRsD_, rsD_, sizeof(PxReal) * static_cast<size_t>(wholeRows));
+        firstRow = wholeRows;
+    }
     auto compact = [this, &rows](PxReal S[kTile], int I, int J) { loadCompact(S, I, J, rows); };
     return factorTiles(H_, storage, heldRsD_, compact, firstRow / kT);
 }

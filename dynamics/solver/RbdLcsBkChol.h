@@ -86,7 +86,7 @@ private:
     void backward(PxReal *x) const override;
     double factorElements() const override { return kTile * static_cast<double>(env_->tiles()); }
     double matrixElements() const override { return kTile * static_cast<double>(A_.tiles()); }
-    int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow) override;
+    int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, int wholeRows) override;
     void solveHeld(PxReal *x) const override;
     // Tile (I, J) of the compact matrix of rows, gathered from A; the
     // padding up to a whole tile is identity.
@@ -104,12 +104,15 @@ private:
     // Element (p, q), p >= q, of tiles stored in A's envelope; 0 outside it.
     PxReal element(const PxReal *store, int p, int q) const
     {
-        if (tileOf(q) < A_.minTile[tileOf(p)]) return 0.0;
-        return A_.tile(store, tileOf(p), tileOf(q))[ix(inTile(p), inTile(q))];
+        int P = tileOf(p), Q = tileOf(q);
+        return Q < A_.minTile[P] ? 0.0 : store[tileRow_[P] + kTile * Q + ix(inTile(p), inTile(q))];
     }
 
     TileEnvelope A_;               // envelope of A and of the whole factor
     int32_t *lastReach_ = nullptr; // (T) last tile row storing a tile in each tile column
+    // (T) where tile (I, 0) of NZ_ would start (in reals) if tile row I were
+    // stored from tile column 0: 16 (offset[I] - minTile[I]), maybe negative
+    ptrdiff_t *tileRow_ = nullptr;
     PxReal *NZ_ = nullptr;         // "NZ": the tiles of A
     PxReal *inverse_ = nullptr;    // "inverse": the tiles of the whole factor L
     PxReal *rsD_ = nullptr;        // "rsD" (n): 1 / L(p, p) of the whole factor

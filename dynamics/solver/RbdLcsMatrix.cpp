@@ -246,12 +246,20 @@ double LCPMatrix::heldRowsCost(const int32_t *held, int count)
         while (heldReuse_ < same && heldFactored_[heldReuse_] == free_.position[heldReuse_]) ++heldReuse_;
         heldReuse_ &= ~3;
     }
+    // Free rows that are the whole matrix's leading rows (the held rows come
+    // late in the order) factor as the whole matrix's do.
+    wholeReuse_ = 0;
+    if (wholeFactored_) {
+        while (wholeReuse_ < m && free_.position[wholeReuse_] == wholeReuse_) ++wholeReuse_;
+        wholeReuse_ &= ~3;
+    }
     // A row of width w costs w^2 / 2 to factor and 2 w to substitute; the
     // right-hand side costs one product with A.
+    int reused = heldReuse_ > wholeReuse_ ? heldReuse_ : wholeReuse_;
     double cost = 2.0 * matrixElements();
     for (int k = 0; k < free_.padded; ++k) {
         double w = k - free_.start[k] + 1;
-        cost += (k >= heldReuse_ ? 0.5 * w * w : 0.0) + 2.0 * w;
+        cost += (k >= reused ? 0.5 * w * w : 0.0) + 2.0 * w;
     }
     return cost;
 }
@@ -283,7 +291,7 @@ int LCPMatrix::solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *sto
     }
     int reuse = storage == heldStorage_ ? heldReuse_ : 0;
     heldFactoredCount_ = -1;
-    if (!factorHeld(free_, storage, reuse)) return 0;
+    if (!factorHeld(free_, storage, reuse, wholeFactored_ ? wholeReuse_ : 0)) return 0;
     memcpy(heldFactored_, free_.position, sizeof(int32_t) * static_cast<size_t>(free_.count));
     heldFactoredCount_ = free_.count;
     heldStorage_ = storage;

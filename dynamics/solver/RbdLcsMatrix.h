@@ -199,8 +199,9 @@ protected:
     // A factor of the compact matrix of rows into storage, apart from the
     // factor in use, and a solve with it in place (in its indices). Rows
     // before firstRow (a multiple of 4) hold their factor from the last call
-    // already.
-    virtual int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow) = 0;
+    // already; rows before wholeRows (a multiple of 4) are the whole
+    // matrix's first rows, and their factor is copied from its factor.
+    virtual int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, int wholeRows) = 0;
     virtual void solveHeld(PxReal *x) const = 0;
     // Storage shared by both schemes: the dense inverse cache, the pivots and the order.
     int allocateInverse(int n);
@@ -246,7 +247,8 @@ protected:
     const int32_t *held_ = nullptr;
     int heldCount_ = 0;
     ActiveRows free_ = {nullptr, nullptr, 0, 0};
-    int heldReuse_ = 0; // rows of free_ whose factor stands in storage
+    int heldReuse_ = 0;  // rows of free_ whose factor stands in storage
+    int wholeReuse_ = 0; // leading rows of free_ that the whole factor holds
     // The free rows of the factor kept in heldStorage_ (-1 count: none).
     int32_t *heldFactored_ = nullptr; // (n) their positions
     int heldFactoredCount_ = -1;

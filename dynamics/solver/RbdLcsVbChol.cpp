@@ -172,10 +172,16 @@ void VbChol::shapeCompact(const ActiveRows &rows)
     D_ = compactDiag_;
 }
 
-int VbChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow)
+int VbChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, int wholeRows)
 {
     H_.shape(rows.start, rows.padded);
     heldL_ = storage;
+    if (wholeRows > firstRow) {
+        // Same rows, same envelope: the leading rows lie where the whole factor keeps them.
+        memcpy(storage, Lvalues_, sizeof(PxReal) * H_.offset[wholeRows]);
+        memcpy(heldDiag_, Diag_, sizeof(PxReal) * static_cast<size_t>(wholeRows));
+        firstRow = wholeRows;
+    }
     auto compact = [this, &rows](int k, int l) { return compactElement(k, l, rows); };
     return factorRows(H_, storage, heldDiag_, compact, firstRow);
 }

@@ -53,7 +53,7 @@ private:
     void backward(PxReal *x) const override;
     double factorElements() const override { return static_cast<double>(env_->offset[env_->n]); }
     double matrixElements() const override { return static_cast<double>(A_.offset[n_]); }
-    int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow) override;
+    int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, int wholeRows) override;
     void solveHeld(PxReal *x) const override;
     // Element (k, l), l <= k, of the compact matrix of rows, gathered from A;
     // the padding up to whole tiles is identity.

@@ -1,21 +1,119 @@
 // A pair's dynamics contacts follow its collision contacts step by step:
 // random scripted histories against a model of what the bridge must keep
 // and report, random heaps of balls in a real space against brute force,
-// the cases of one kind each (composite materials, wheels, safe times),
-// the bridge's tables and its refusals.
-#include "test_bridge_support.h"
-
+// the cases of one kind each (composite materials, wheels, safe times), the
+// bridge's tables and its refusals; and, matching by place, contacts that
+// continue on their records while the collision results are shuffled.
 #include <math.h>
 
 #include <cfloat>
 #include <cstring>
+#include <algorithm>
 #include <functional>
 #include <random>
-#include <set>
+
+#include "bridge/test_universe_support.h"
+#include "common/MessageLog.h"
 
 using namespace sbxtest;
 
 namespace {
+
+using Warnings = testsupport::MessageLog;
+
+// The contacts the scripted pair test reports (none: not touching), and
+// how often it ran.
+struct Script {
+    std::vector<CdxContact> contacts;
+    int calls = 0;
+} gScript;
+
+CdxContact scriptContact(PxReal x, PxReal y, PxReal z, PxReal separation, intptr_t element1 = 0,
+                         intptr_t element2 = 0)
+{
+    CdxContact c = {};
+    PxV3Set(c.position, x, y, z);
+    PxV3Set(c.normal, 0.0, 1.0, 0.0);
+    c.separation = separation;
+    c.element1 = element1;
+    c.element2 = element2;
+    return c;
+}
+
+// The scripted pair test: writes the script's contacts up to the capacity.
+int scriptedIntersect(CdxModelPair *pair, CdxIntersectResult *result)
+{
+    ++gScript.calls;
+    result->pair = pair;
+    const int count = std::min(result->contacts ? result->contactCapacity : 0,
+                               static_cast<int>(gScript.contacts.size()));
+    std::copy(gScript.contacts.begin(), gScript.contacts.begin() + count, result->contacts);
+    result->contactCount = count;
+    PxV3Set(result->normal, 0.0, 1.0, 0.0);
+    return !gScript.contacts.empty();
+}
+
+// Dynamics contacts of a list, in list order.
+std::vector<RbdContactID> listOf(RbdContactID first)
+{
+    std::vector<RbdContactID> list;
+    for (RbdContactID c = first; c; c = RbdContactGetNext(c)) list.push_back(c);
+    return list;
+}
+
+// A universe whose bridge the tests drive by hand: pairs made by the test
+// run through one section of a container at a time.
+class BridgeContacts : public UniverseFixture {
+protected:
+    BridgeContacts() : UniverseFixture({16, 64, 7, 64, 256, 4}) {}
+    void SetUp() override
+    {
+        gScript = Script();
+        UniverseFixture::SetUp();
+        bridge = SbxUniverseGetBridge(universe);
+        container = CdxModelPairContainerCreate(8);
+    }
+    void TearDown() override
+    {
+        for (CdxModelPair *pair : pairs_) CdxModelPairDestroy(pair);
+        CdxModelPairContainerDestroy(container);
+        UniverseFixture::TearDown();
+    }
+    // Replaces the pair test of two types (by default the sphere-sphere and
+    // composite-sphere ones) by the scripted one.
+    void useScript(CdxGeometryTypeID type1 = -1, CdxGeometryTypeID type2 = -1)
+    {
+        CdxInteractions scripted;
+        CdxInteractionsInit(&scripted);
+        scripted.intersectFn = scriptedIntersect;
+        if (type1 >= 0) {
+            CdxInteractionTableSetElement(type1, type2, &scripted, nullptr);
+            return;
+        }
+        CdxInteractionTableSetElement(CdxSphereGetTypeId(), CdxSphereGetTypeId(), &scripted, nullptr);
+        CdxInteractionTableSetElement(CdxCompositeGetTypeId(), CdxSphereGetTypeId(), &scripted, nullptr);
+    }
+    CdxModelPair *makePair(CdxModelID model1, CdxModelID model2)
+    {
+        pairs_.push_back(CdxModelPairCreate(model1, model2));
+        return pairs_.back();
+    }
+    // Runs one pair through the bridge as one section (hello, staying,
+    // goodbye or frozen) of a container.
+    void run(CdxModelPair *pair, int (*section)(CdxModelPairContainer *, CdxModelPair *))
+    {
+        CdxModelPairContainerReset(container);
+        section(container, pair);
+        SbxHandleTransitions(container, nullptr, world, bridge);
+        SbxHandleCollisions(container, nullptr, world, bridge);
+    }
+
+    SbxBridgeID bridge = nullptr;
+    CdxModelPairContainer *container = nullptr;
+
+private:
+    std::vector<CdxModelPair *> pairs_;
+};
 
 // What the transition callbacks saw, as one line per event.
 struct Seen {
@@ -48,8 +146,6 @@ const SbxPerPairCB judgePair = [](CdxIntersectResult *, RbdContactID, void *d) {
     return static_cast<int>(!static_cast<Seen *>(d)->rejectPairs);
 };
 const auto same = [](const RbdContactParams *a, const RbdContactParams *b) { return memcmp(a, b, sizeof *a) == 0; };
-
-using BridgeContacts = BridgeTest;
 
 // Random histories of one pair per round: hello, stays, sleeps and
 // goodbye with 0 to 4 scripted contacts, some vetoed and some pairs
@@ -100,18 +196,18 @@ TEST_F(BridgeContacts, RandomHistoriesKeepExactlyTheAcceptedContactsAndReportEac
             }
             seen.rejectPairs = !sensor && pick(6) == 0;
             if (seen.rejectPairs || sensor || (firstFixed && secondFixed)) kept.clear();
-            const int calls = script().calls;
+            const int calls = gScript.calls;
             if (what == 2) {
-                runFrozen(pair);
-                EXPECT_EQ(script().calls, calls) << "a sleeping pair is not intersected";
+                run(pair, CdxModelPairContainerAddFrozen);
+                EXPECT_EQ(gScript.calls, calls) << "a sleeping pair is not intersected";
                 expected.push_back("inactive" + std::to_string(held.size()));
             } else if (what == 3) {
-                runGoodbye(pair);
+                run(pair, CdxModelPairContainerAddGoodbye);
                 if (touching) expected.push_back("disjoint");
                 kept.clear();
             } else {
-                script().contacts = contacts;
-                what == 0 ? runHello(pair) : runStaying(pair);
+                gScript.contacts = contacts;
+                run(pair, what == 0 ? CdxModelPairContainerAddHello : CdxModelPairContainerAddStaying);
                 if (sensor && what == 0) {
                     EXPECT_EQ(CdxModelPairGetRequestPtr(pair),
                               SbxResponseGetRequest(SbxBridgeGetResponse(bridge, SbxSensorResponseID, 0)))
@@ -228,13 +324,13 @@ TEST_F(BridgeContacts, CompositeElementsLendTheirMaterialsToTheirContacts)
             const intptr_t e = reinterpret_cast<intptr_t>(element);
             contacts.push_back(scriptContact(0, 0, 0, 0, second ? 0 : e, second ? e : 0));
         }
-        script().contacts = contacts;
-        runHello(pair);
+        gScript.contacts = contacts;
+        run(pair, CdxModelPairContainerAddHello);
         std::vector<RbdContactID> made = listOf(SbxModelPairGetContacts(pair));
         ASSERT_EQ(made.size(), 2u) << second;
         EXPECT_TRUE(same(RbdContactGetParams(made[0]), SbxBridgeGetContactParams(bridge, 1, 2)));
         EXPECT_TRUE(same(RbdContactGetParams(made[1]), SbxBridgeGetContactParams(bridge, 3, 2)));
-        runGoodbye(pair);
+        run(pair, CdxModelPairContainerAddGoodbye);
     }
     SbxModelDestroy(universe, composite);
     forget(composite);
@@ -255,9 +351,9 @@ TEST_F(BridgeContacts, ContactsOfACarWheelRubAlongItsRollingDirection)
     RbdCarWheelSetHingeAxis(axle, 0.0, 0.0, 1.0);
     RbdConstraintEnable(axle);
     RbdContactParamsSetType(SbxBridgeGetContactParams(bridge, 0, 0), 1);
-    script().contacts = {scriptContact(0, -0.5, 0, 0), scriptContact(0.1, -0.5, 0, 0)};
+    gScript.contacts = {scriptContact(0, -0.5, 0, 0), scriptContact(0.1, -0.5, 0, 0)};
     for (CdxModelPair *pair : {makePair(wheel, ground), makePair(ground, wheel), makePair(chassis, ground)}) {
-        runHello(pair);
+        run(pair, CdxModelPairContainerAddHello);
         const bool onWheel = pair->model1 == wheel || pair->model2 == wheel;
         for (RbdContactID c : listOf(SbxModelPairGetContacts(pair))) {
             PxVector3 direction;
@@ -268,7 +364,7 @@ TEST_F(BridgeContacts, ContactsOfACarWheelRubAlongItsRollingDirection)
                 EXPECT_NEAR(direction[0], 1.0, 1e-12);
             }
         }
-        runGoodbye(pair);
+        run(pair, CdxModelPairContainerAddGoodbye);
     }
 }
 
@@ -285,52 +381,14 @@ TEST_F(BridgeContacts, InSafeTimeModeAClosingPairLimitsBothBodiesToItsTimeOfImpa
     RbdBodySetLinearVelocity(CdxModelGetBody(far), 1.0, 0.0, 0.0);
     CdxModelPair *closing = makePair(left, right);
     RbdWorldSetTimeStep(world, 2.0);
-    runHello(closing);
+    run(closing, CdxModelPairContainerAddHello);
     EXPECT_EQ(RbdBodyGetSafeTime(CdxModelGetBody(left)), DBL_MAX) << "safe-time mode is off";
     RbdWorldSetSafeTimeMode(world, 1);
-    runStaying(closing);
-    runHello(makePair(right, far));
+    run(closing, CdxModelPairContainerAddStaying);
+    run(makePair(right, far), CdxModelPairContainerAddHello);
     EXPECT_NEAR(RbdBodyGetSafeTime(CdxModelGetBody(left)), 1.0, 1e-12);
     EXPECT_NEAR(RbdBodyGetSafeTime(CdxModelGetBody(right)), 1.0, 1e-12);
     EXPECT_EQ(RbdBodyGetSafeTime(CdxModelGetBody(far)), DBL_MAX);
-}
-
-// For bridges of 1 to 5 materials: ids are handed out up to the count,
-// each unordered pair has one record of its own (at the defaults, the same
-// from both orders) and one set of callbacks; ids outside read as nothing.
-TEST_F(BridgeContacts, EveryUnorderedMaterialPairHasItsOwnRecordAndCallbacks)
-{
-    RbdContactParams defaults;
-    RbdContactParamsReset(&defaults);
-    const SbxPerContactCB dropAll = [](CdxIntersectResult *, CdxContact *, RbdContactID, void *) { return 0; };
-    for (int n = 1; n <= 5; ++n) {
-        SbxBridgeID b = SbxBridgeCreate(n);
-        for (int k = 1; k < n; ++k) EXPECT_EQ(SbxBridgeGetNewMaterial(b), k);
-        EXPECT_EQ(SbxBridgeGetNewMaterial(b), 0) << "all used";
-        std::set<RbdContactParams *> records;
-        int tag[5][5];
-        for (int i = 0; i < n; ++i)
-            for (int j = i; j < n; ++j) {
-                RbdContactParams *record = SbxBridgeGetContactParams(b, j, i);
-                ASSERT_NE(record, nullptr);
-                EXPECT_TRUE(same(record, &defaults));
-                RbdContactParamsSetFriction(record, 10 * i + j);
-                SbxBridgeSetPerContactCB(b, j, i, dropAll, &tag[i][j]);
-                records.insert(record);
-            }
-        EXPECT_EQ(records.size(), static_cast<size_t>(n * (n + 1) / 2));
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j) {
-                void *data = nullptr;
-                const int lo = std::min(i, j), hi = std::max(i, j);
-                EXPECT_EQ(RbdContactParamsGetFriction(SbxBridgeGetContactParams(b, i, j)), 10 * lo + hi);
-                EXPECT_EQ(SbxBridgeGetPerContactCB(b, i, j, &data), dropAll);
-                EXPECT_EQ(data, &tag[lo][hi]);
-            }
-        EXPECT_EQ(SbxBridgeGetContactParams(b, n, 0), nullptr);
-        EXPECT_EQ(SbxBridgeGetContactParams(b, 0, -1), nullptr);
-        SbxBridgeDestroy(b);
-    }
 }
 
 // A new bridge answers body, sensor and PS pairs from both orders; ids
@@ -383,6 +441,9 @@ TEST_F(BridgeContacts, ResponseIdsFromTemplatesMeetEveryIdAsTheirTemplates)
     EXPECT_EQ(SbxBridgeGetResponse(bridge, 2, 1), registered) << "entries keep their addresses";
     EXPECT_EQ(SbxResponseGetRequest(registered)->contactMaxCount, 9);
     EXPECT_EQ(SbxBridgeGetNewResponseIDFromTemplateID(bridge, 9), -1) << "not handed out";
+    // Material ids are handed out up to the count; then 0 says none is left.
+    for (int k = 1; k < 4; ++k) EXPECT_EQ(SbxBridgeGetNewMaterial(bridge), k);
+    EXPECT_EQ(SbxBridgeGetNewMaterial(bridge), 0) << "all used";
     EXPECT_EQ(SbxBridgeGetResponse(bridge, 8, 0), nullptr);
 }
 
@@ -482,5 +543,108 @@ TEST_F(BridgeContacts, RefusalsGiveTheEmptyAnswerAndWarnOnceWithTheirMessage)
     EXPECT_EQ(RbdWorldGetTotalBodies(world), 2);
     EXPECT_EQ(CdxSpaceGetModelCount(space), 3);
 }
+
+// With matching by place, a pair's contacts continue from step to step by
+// where they touch: a box resting off-centre (or turned) on a fixed box,
+// whose collision results are shuffled before the bridge sees them, keeps
+// each corner that stays on the record (and so the force) that corner had
+// in the last step.
+struct Corner {
+    RbdContactID record;
+    PxVector3 position;
+    PxVector3 force; // on body 0 in the last step (N)
+};
+
+std::vector<Corner> chainOf(RbdContactID head)
+{
+    std::vector<Corner> all;
+    for (RbdContactID c = head; c; c = RbdContactGetNext(c)) {
+        Corner s;
+        s.record = c;
+        RbdContactGetPosition(c, s.position);
+        RbdConstraintGetForce(c, 0, s.force);
+        all.push_back(s);
+    }
+    return all;
+}
+
+// What the shuffling response checked.
+struct Watch {
+    std::mt19937 rng{11};
+    bool checking = false;
+    int corners = 0;     // corners checked
+    PxReal spread = 0.0; // largest difference of two corners' normal forces (N)
+    PxReal weight = 0.0; // of the top box (N)
+};
+
+// Shuffles the collision contacts, lets the bridge's own response make the
+// dynamics contacts, and checks each against the pair's contacts before.
+void shuffledResponse(SbxBridgeID bridge, CdxModelPair *pair, CdxIntersectResult *result, CdxSpaceID space,
+                      RbdWorldID world, void *user)
+{
+    Watch &watch = *static_cast<Watch *>(user);
+    std::shuffle(result->contacts, result->contacts + result->contactCount, watch.rng);
+    const std::vector<Corner> before = chainOf(SbxModelPairGetContacts(pair));
+    SbxResponse_Body_Body(bridge, pair, result, space, world, nullptr);
+    if (!watch.checking) return;
+    const std::vector<Corner> after = chainOf(SbxModelPairGetContacts(pair));
+    for (const Corner &now : after) {
+        // The corner of the last step at this place, if it stayed (the box
+        // is at rest: a corner moves by far less than a millimetre a step,
+        // while the contacts a turned box's face is reduced to may move to
+        // other corners of the face's outline).
+        const Corner *last = nullptr;
+        for (const Corner &s : before) {
+            PxVector3 gap;
+            PxV3Sub(gap, now.position, s.position);
+            if (PxV3Length(gap) < 1e-3) last = &s;
+        }
+        if (!last) continue;
+        EXPECT_EQ(now.record, last->record) << "the corner continues on its record";
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(now.force[k], last->force[k]);
+        ++watch.corners;
+    }
+    for (const Corner &a : before)
+        for (const Corner &b : before) watch.spread = std::max(watch.spread, fabs(a.force[2] - b.force[2]));
+}
+
+struct Placement {
+    PxReal x, y; // offset of the top box from the bottom one (m)
+    PxReal turn; // about the vertical (rad)
+};
+
+class ContactContinuity : public UniverseFixture, public ::testing::WithParamInterface<Placement> {
+protected:
+    ContactContinuity() : UniverseFixture({8, 64, 7, 64, 512, 2}) {}
+};
+
+TEST_P(ContactContinuity, CornersKeepTheirRecordsWhileTheResultsAreShuffled)
+{
+    const Placement p = GetParam();
+    Watch watch;
+    RbdWorldSetAutoDisable(world, 0); // a sleeping pair is not intersected
+    SbxBridgeID bridge = SbxUniverseGetBridge(universe);
+    SbxBridgeSetContactMatching(bridge, 1);
+    SbxBridgeRegisterResponse(bridge, SbxBodyResponseID, SbxBodyResponseID, SbxResponseStart_Body_Body,
+                              shuffledResponse, SbxResponseEnd_Body_Body, nullptr, &watch);
+    fixedAt(keep(CdxBoxCreate(1.0, 1.0, 1.0)), 0.0, 0.0, 0.5);
+    CdxModelID top = dropped(keep(CdxBoxCreate(1.0, 1.0, 1.0)), p.x, p.y, 1.5, 100.0);
+    RbdBodyID body = CdxModelGetBody(top);
+    PxQuaternion q = {cos(p.turn / 2), 0.0, 0.0, sin(p.turn / 2)};
+    RbdBodySetQuaternion(body, q[0], q[1], q[2], q[3]);
+    watch.weight = 9.81 * RbdBodyGetMass(body);
+    steps(100);
+    ASSERT_LT(speed(top), 1e-3) << "the box has settled";
+    watch.checking = true;
+    steps(50);
+    EXPECT_GE(watch.corners, 50 * 2) << "corners stayed";
+    // The corners carry different forces, so that a corner on another's
+    // record would be seen.
+    EXPECT_GT(watch.spread, 0.05 * watch.weight);
+}
+
+INSTANTIATE_TEST_SUITE_P(OffCentreAndTurned, ContactContinuity,
+                         ::testing::Values(Placement{0.2, 0.0, 0.0}, Placement{0.15, -0.25, 0.0},
+                                           Placement{0.1, 0.1, 0.5}));
 
 } // namespace

@@ -1,18 +1,20 @@
-// The universe: the collision library's life, bodies' mass from their
-// geometry, meshes, freezing, waking, moving and resetting models; then
-// what it adds to the mechanics, through SbxUniverseStep alone: a
-// kinematic pusher, a sensor, a swept step, no allocation once sized.
-// Its refusals are in the bridge's message table.
+// The universe: the collision library's life, composite bodies and sensors,
+// meshes, freezing, waking, moving and resetting models; then what it adds
+// to the mechanics, through SbxUniverseStep alone: a kinematic pusher, a
+// sensor, a swept step, no allocation once sized; then large islands end
+// to end. Its refusals are in the bridge's message table.
 #include <math.h>
 #include <stdio.h>
 
+#include <array>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
-#include <kelmar/CdxTriangleMesh.h>
 #include <kelmar/PxMisc.h>
+#include <kelmar/RbdLcs.h>
 
 #include "bridge/test_universe_support.h"
 #include "common/AllocationCounter.h"
@@ -22,7 +24,6 @@ namespace {
 
 using Warnings = testsupport::MessageLog;
 
-const PxReal kPi = 3.14159265358979323846;
 const PxReal kH = sbxtest::kStep;
 // Room for the six primitives and composites.
 const SbxUniverseSizes kSizes = {20, 200, 7, 32, 128, 2};
@@ -83,36 +84,20 @@ TEST(Universe, TheCollisionLibraryRunsWhileAnyUniverseOrItsModelsLive)
     EXPECT_FALSE(CdxIsInitialized());
 }
 
-// Random boxes and balls of random density: mass is volume x density, the
-// inertia that of the solid, and the model follows the body. A composite
-// of two random cubes a random distance apart has its centre of mass
-// midway and the summed inertia about it, and places its elements.
-TEST_F(UniverseTest, BodiesTakeTheMassAndInertiaOfTheirGeometryAtRandomSizes)
+// A composite body of two cubes a gap apart has its centre of mass midway
+// and the summed inertia about it, and places its elements as it moves; a
+// composite sensor made from a caller's composite geometry answers as a
+// sensor and places its elements about its transform at every step and as
+// it is moved.
+TEST_F(UniverseTest, CompositesPlaceTheirElementsAndABodyHasTheSummedInertiaAboutItsCentre)
 {
-    std::mt19937 rng(5);
-    std::uniform_real_distribution<PxReal> size(0.2, 2.0), density(10.0, 2000.0);
-    for (int k = 0; k < 10; ++k) {
-        const PxReal dx = size(rng), dy = size(rng), dz = size(rng), rho = density(rng);
-        const bool ball = k % 2;
-        CdxModelID model = dropped(keep(ball ? CdxSphereCreate(dx) : CdxBoxCreate(dx, dy, dz)), 0.0, 0.0, 0.0, rho);
-        RbdBodyID b = CdxModelGetBody(model);
-        const PxReal m = rho * (ball ? 4.0 / 3.0 * kPi * dx * dx * dx : dx * dy * dz);
-        PxMatrix3 expected, inertia;
-        ball ? RbdMakeInertiaTensorSphere(m, dx, expected) : RbdMakeInertiaTensorBox(m, dx, dy, dz, expected);
-        RbdBodyGetInertiaTensor(b, inertia);
-        EXPECT_NEAR(RbdBodyGetMass(b), m, 1e-9 * m);
-        for (int i = 0; i < 9; ++i) EXPECT_NEAR(inertia[i / 3][i % 3], expected[i / 3][i % 3], 1e-9 * m) << k;
-        RbdBodySetPosition(b, 10.0, 0.0, 0.0);
-        PxVector3 min, max;
-        ASSERT_TRUE(CdxModelGetAABB(model, min, max));
-        EXPECT_NEAR(min[0] + max[0], 20.0, 1e-9) << "the model's box follows the body";
-    }
-    const PxReal side = size(rng), gap = 2.0 * size(rng) + side, rho = density(rng), m = rho * side * side * side;
+    const PxReal side = 0.5, gap = 1.5, rho = 300.0, m = rho * side * side * side;
     CdxGeometryID cube = box(side, side, side);
-    CdxModelID left = CdxModelCreate(cube), right = CdxModelCreate(cube);
-    PxMatrix4 *rightPose = newPose(0.0, 0.0, 0.0);
+    CdxModelID left = CdxModelCreate(cube), right = CdxModelCreate(cube), element = CdxModelCreate(cube);
+    PxMatrix4 *rightPose = newPose(0.0, 0.0, 0.0), *elementPose = newPose(0.0, 0.0, 0.0);
     CdxModelSetTransformPtr(left, newPose(0.0, 0.0, 0.0));
     CdxModelSetTransformPtr(right, rightPose);
+    CdxModelSetTransformPtr(element, elementPose);
     CdxModelID composite = SbxCompositeModelAndBodyCreate(universe, 2, rho);
     RbdBodyID b = CdxModelGetBody(composite);
     ASSERT_TRUE(CdxCompositeModelAddElement(composite, left, newPose(0.0, 0.0, 0.0)));
@@ -128,9 +113,20 @@ TEST_F(UniverseTest, BodiesTakeTheMassAndInertiaOfTheirGeometryAtRandomSizes)
     RbdBodySetPosition(b, 5.0, 0.0, 0.0);
     CdxModelUpdate(composite);
     EXPECT_NEAR((*rightPose)[3][0], 5.0 + gap, 1e-12);
+
+    CdxGeometryID geometry = CdxCompositeGeometryCreate(1);
+    PxMatrix4 *sensorPose = newPose(20.0, 0.0, 0.0);
+    ASSERT_TRUE(CdxCompositeGeometryAddElement(geometry, element, newPose(0.0, 0.0, 1.0)));
+    CdxModelID sensor = SbxSensorCompositeModelCreate(universe, geometry, sensorPose);
+    EXPECT_EQ(CdxModelGetResponseID(sensor), SbxSensorResponseID);
+    (*sensorPose)[3][0] = 25.0;
+    SbxUniverseStep(universe, kH);
+    EXPECT_TRUE((*elementPose)[3][0] == 25.0 && (*elementPose)[3][2] == 1.0) << "placed at the step";
+    SbxModelSetTransform(sensor, *newPose(30.0, 0.0, 0.0));
+    EXPECT_EQ((*elementPose)[3][0], 30.0) << "placed as the sensor is moved, before any step";
+    SbxModelDestroy(universe, sensor); // frees the composite geometry
     SbxModelDestroy(universe, composite);
-    CdxModelDestroy(left);
-    CdxModelDestroy(right);
+    for (CdxModelID model : {left, right, element}) CdxModelDestroy(model);
 }
 
 // Triangle meshes come with room for one more type than composites; only a
@@ -191,6 +187,9 @@ TEST_F(UniverseTest, FreezingSleepingMovingAndResettingReachTheModelInTheSpace)
     EXPECT_FALSE(CdxSpaceModelIsFrozen(crate)) << "a body that wakes unfreezes its model";
     PxMatrix4 *supportPose = newPose(0.0, 0.0, 1.0);
     CdxModelID support = own(SbxFixedModelCreate(universe, box(1.0, 1.0, 1.0), supportPose));
+    SbxModelFreeze(support);
+    SbxModelUnFreeze(support);
+    EXPECT_FALSE(CdxSpaceModelIsFrozen(support)) << "a model without a body unfreezes too";
     SbxModelSetTransform(support, *newPose(0.0, 0.0, 2.4));
     EXPECT_EQ((*supportPose)[3][2], 2.4);
     SbxUniverseStep(universe, kH);
@@ -200,27 +199,9 @@ TEST_F(UniverseTest, FreezingSleepingMovingAndResettingReachTheModelInTheSpace)
     CdxModelDynamicsReset(crate);
     PxMatrix4 pose;
     RbdBodyGetTransform(b, pose);
-    EXPECT_TRUE(PxMatrix4IsIdentity(pose, 1e-12) && speed(crate) == 0.0);
-}
-
-// A composite sensor made from a caller's composite geometry places its
-// elements about its transform at every step.
-TEST_F(UniverseTest, ACompositeSensorPlacesItsElements)
-{
-    CdxGeometryID composite = CdxCompositeGeometryCreate(1);
-    CdxModelID element = CdxModelCreate(box(1.0, 1.0, 1.0));
-    PxMatrix4 *elementPose = newPose(0.0, 0.0, 0.0), *sensorPose = newPose(20.0, 0.0, 0.0);
-    CdxModelSetTransformPtr(element, elementPose);
-    ASSERT_TRUE(CdxCompositeGeometryAddElement(composite, element, newPose(0.0, 0.0, 1.0)));
-    CdxModelID sensor = SbxSensorCompositeModelCreate(universe, composite, sensorPose);
-    EXPECT_EQ(CdxModelGetResponseID(sensor), SbxSensorResponseID);
-    for (PxReal x : {20.0, 30.0}) {
-        (*sensorPose)[3][0] = x;
-        SbxUniverseStep(universe, kH);
-        EXPECT_TRUE((*elementPose)[3][0] == x && (*elementPose)[3][2] == 1.0) << x;
-    }
-    SbxModelDestroy(universe, sensor); // frees the composite geometry
-    CdxModelDestroy(element);
+    PxVector3 spin;
+    RbdBodyGetAngularVelocity(b, spin);
+    EXPECT_TRUE(PxMatrix4IsIdentity(pose, 1e-12) && speed(crate) == 0.0 && PxV3Length(spin) == 0.0);
 }
 
 // The universe with the fixed frictionless ground plane z = 0.
@@ -333,5 +314,173 @@ TEST_F(UniverseMechanics, EitherStepMethodAllocatesNothingOnceSizedAndTimesItsPh
         EXPECT_EQ(table.find("CdxSpacePathUpdate") != std::string::npos, method == SbxUniverseStepPath) << table;
     }
 }
+
+// Large islands end to end: the sweeps that solve islands above the row
+// threshold against the pivoting solver on small random islands, then long
+// runs by either. Islands go to the sweeps by setting the threshold to 0.
+const SbxUniverseSizes kIslandSizes = {40, 400, 7, 64, 512, 2};
+
+enum class Solver { Pivoting, Sweeps };
+
+// The pose and velocities of every body (position, quaternion, linear and
+// angular velocity: 13 numbers each), to run one step again from the start.
+using State = std::vector<std::array<PxReal, 13>>;
+
+class LargeIslands : public sbxtest::UniverseFixture {
+protected:
+    LargeIslands() : UniverseFixture(kIslandSizes) {}
+    void SetUp() override
+    {
+        UniverseFixture::SetUp();
+        RbdWorldSetAutoDisable(world, 0);
+        // Friction in both directions, bounded by 0.5 times the normal force.
+        RbdContactParams *params = SbxBridgeGetContactParams(SbxUniverseGetBridge(universe), 0, 0);
+        params->type = 2;
+        RbdContactParamsSetFrictionModel(params, 1);
+        RbdContactParamsSetFrictionCoefficient(params, 0.5);
+    }
+    void use(Solver solver)
+    {
+        RbdWorldLCPSetLargeIslandRows(world, solver == Solver::Sweeps ? 0 : RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS);
+    }
+    // Of every model with a body, in the order they were made.
+    State states() const
+    {
+        State all;
+        for (CdxModelID model : models) {
+            RbdBodyID b = CdxModelGetBody(model);
+            if (!b) continue;
+            all.emplace_back();
+            RbdBodyGetPosition(b, &all.back()[0]);
+            RbdBodyGetQuaternion(b, &all.back()[3]);
+            RbdBodyGetLinearVelocity(b, &all.back()[7]);
+            RbdBodyGetAngularVelocity(b, &all.back()[10]);
+        }
+        return all;
+    }
+    void restore(const State &all)
+    {
+        size_t k = 0;
+        for (CdxModelID model : models) {
+            RbdBodyID b = CdxModelGetBody(model);
+            if (!b) continue;
+            const std::array<PxReal, 13> &s = all[k++];
+            RbdBodySetPosition(b, s[0], s[1], s[2]);
+            RbdBodySetQuaternion(b, s[3], s[4], s[5], s[6]);
+            RbdBodySetLinearVelocity(b, s[7], s[8], s[9]);
+            RbdBodySetAngularVelocity(b, s[10], s[11], s[12]);
+        }
+    }
+    // The largest difference of any body's linear or angular velocity.
+    static PxReal velocityGap(const State &a, const State &b)
+    {
+        PxReal gap = 0.0;
+        for (size_t k = 0; k < a.size(); ++k)
+            for (int i = 7; i < 13; ++i) gap = fmax(gap, fabs(a[k][i] - b[k][i]));
+        return gap;
+    }
+};
+
+// A few boxes of random sizes and densities dropped onto one another settle
+// into one island; from the same state, one step by sweeps run to a tight
+// tolerance gives the velocities one step by pivoting gives.
+class SweepsAgainstPivoting : public LargeIslands, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SweepsAgainstPivoting, OneStepFromTheSameStateEndsWithTheSameVelocities)
+{
+    std::mt19937 random(static_cast<unsigned>(GetParam()));
+    std::uniform_real_distribution<PxReal> size(0.2, 0.5), offset(-0.1, 0.1), density(200.0, 2000.0);
+    fixedAt(keep(CdxPlaneCreate()), 0.0, 0.0, 0.0);
+    PxReal top = 0.0;
+    for (int k = 0; k < 4; ++k) {
+        const PxReal dz = size(random);
+        dropped(box(size(random), size(random), dz), offset(random), offset(random), top + dz / 2, density(random));
+        top += dz;
+    }
+    use(Solver::Pivoting);
+    steps(30);
+    RbdWorldLCPSetTolerance(world, 1e-9);
+    RbdWorldLCPSetIterations(world, 2000);
+    const State start = states();
+    steps(1);
+    const State pivoting = states();
+    restore(start);
+    steps(1);
+    ASSERT_LT(velocityGap(pivoting, states()), 1e-12) << "a step from a restored state repeats itself";
+    restore(start);
+    use(Solver::Sweeps);
+    steps(1);
+    // Speeds are near g h = 0.1 m/s: the sweeps, whose rows are single
+    // precision, agree to a ten-thousandth of it.
+    EXPECT_LT(velocityGap(pivoting, states()), 1e-5);
+}
+
+INSTANTIATE_TEST_SUITE_P(RandomIslands, SweepsAgainstPivoting, ::testing::Range(1, 7));
+
+// Long runs, each with the most its body may move or its speed may change:
+// ten 1 kg cubes of 1 m edge stacked, solved by sweeps at the default
+// tolerance and sweep count, whose top ends within 1 cm of its start after
+// 10 s (a stack is the slowest case for Gauss-Seidel: the sweeps lean on
+// the warm start);
+// a 10 cm box settled on the ground, in SI and in centimetre-kilogram-second
+// units, 1 kg or 10 g, by either solver, which stays within a millionth of
+// its size for 1000 steps; a ball rolling at 1 m/s over two slabs that meet
+// at x = 0, by either solver, whose contacts move from one slab to the other
+// while its speed changes by less than 1 % from one step to the next.
+struct LongRun {
+    enum { Stack, Rest, Roll } scene;
+    Solver solver;
+    PxReal length, mass; // metres per length unit (1 SI, 0.01 cm), kg
+    PxReal bound;        // in edges of the box, or of the relative speed
+};
+
+class LongRuns : public LargeIslands, public ::testing::WithParamInterface<LongRun> {};
+
+TEST_P(LongRuns, StayWithinTheirBounds)
+{
+    const LongRun c = GetParam();
+    const PxReal edge = c.scene == LongRun::Rest ? 0.1 / c.length : 1.0, radius = 0.1;
+    RbdWorldSetGravity(world, 0.0, 0.0, -9.81 / c.length);
+    if (c.scene == LongRun::Roll) {
+        CdxGeometryID slab = box(1.0, 1.0, 0.2);
+        fixedAt(slab, -0.5, 0.0, -0.1);
+        fixedAt(slab, 0.5, 0.0, -0.1);
+        RbdBodyID ball = CdxModelGetBody(dropped(sphere(radius), -0.4, 0.0, radius));
+        RbdBodySetLinearVelocity(ball, 1.0, 0.0, 0.0);
+        RbdBodySetAngularVelocity(ball, 0.0, 1.0 / radius, 0.0);
+    } else {
+        fixedAt(keep(CdxPlaneCreate()), 0.0, 0.0, 0.0);
+        CdxGeometryID cube = box(edge, edge, edge);
+        for (int k = 0; k < (c.scene == LongRun::Stack ? 10 : 1); ++k)
+            dropped(cube, 0.0, 0.0, edge * (0.5 + k), c.mass / (edge * edge * edge));
+    }
+    use(c.solver);
+    steps(c.scene == LongRun::Rest ? 100 : 0);
+    PxVector3 start, p;
+    position(models.back(), start);
+    PxReal last = speed(models.back()), most = 0.0;
+    for (int n = 0; n < (c.scene == LongRun::Roll ? 80 : 1000); ++n) {
+        steps(1);
+        position(models.back(), p);
+        const PxReal now = speed(models.back());
+        const PxReal change = c.scene == LongRun::Roll ? fabs(now - last) / last : PxV3Distance(p, start);
+        most = c.scene == LongRun::Stack ? change : fmax(most, change); // the stack: where it ends
+        last = now;
+    }
+    if (c.scene == LongRun::Roll) {
+        ASSERT_GT(p[0], 0.3) << "the ball crossed the seam";
+    }
+    EXPECT_LT(most, c.bound * edge) << c.scene << " " << c.mass << " kg, " << c.length << " m per unit, "
+                                    << (c.solver == Solver::Sweeps ? "sweeps" : "pivoting");
+}
+
+INSTANTIATE_TEST_SUITE_P(StackRestAndRoll, LongRuns,
+                         ::testing::Values(LongRun{LongRun::Stack, Solver::Sweeps, 1.0, 1.0, 0.01},
+                                           LongRun{LongRun::Rest, Solver::Pivoting, 1.0, 1.0, 1e-6},
+                                           LongRun{LongRun::Rest, Solver::Pivoting, 0.01, 0.01, 1e-6},
+                                           LongRun{LongRun::Rest, Solver::Sweeps, 1.0, 1.0, 1e-6},
+                                           LongRun{LongRun::Rest, Solver::Sweeps, 0.01, 0.01, 1e-6},
+                                           LongRun{LongRun::Roll, Solver::Pivoting, 1.0, 1.0, 0.01},
+                                           LongRun{LongRun::Roll, Solver::Sweeps, 1.0, 1.0, 0.01}));
 
 } // namespace

@@ -62,6 +62,7 @@ TEST(Message, InstalledHandlersGetTheLevelAndTextAndAFatalLineStillGoesToStdout)
     EXPECT_EQ(gHandled, "7:level 7 message\n");
 
     previous = PxSetFatalErrorHandler(RecordingHandler);
+    EXPECT_EQ(previous, &PxHandlerFatalError);
     testing::internal::CaptureStdout();
     PxFatalError(12, "solver %s\n", "diverged");
     const std::string out = testing::internal::GetCapturedStdout();

@@ -38,57 +38,10 @@ int CollectMessage(PxXMLInput *input, int severity, int, const char *format, ...
     return 0;
 }
 
-void PoseAboutY(double tm[4][4], double angle, const double *position)
+std::string WriteTempScene(const std::string &text)
 {
-    PxM4Identity(tm);
-    const double c = std::cos(angle), s = std::sin(angle);
-    tm[0][0] = c;
-    tm[0][2] = -s;
-    tm[2][0] = s;
-    tm[2][2] = c;
-    if (position) PxV3Copy(tm[3], position);
-}
-
-void DH(double out[4][4], double d, double theta, double a, double alpha)
-{
-    const double ct = std::cos(theta), st = std::sin(theta), ca = std::cos(alpha), sa = std::sin(alpha);
-    const double rows[4][4] = {
-        {ca, st * sa, -ct * sa, 0}, {0, ct, st, 0}, {sa, -st * ca, ct * ca, 0}, {d, a * ct, a * st, 1}};
-    std::memcpy(out, rows, sizeof rows);
-}
-
-void Times(double out[4][4], const double a[4][4], const double b[4][4])
-{
-    double r[4][4] = {};
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            for (int k = 0; k < 4; ++k) r[i][j] += a[i][k] * b[k][j];
-    std::memcpy(out, r, sizeof r);
-}
-
-double MaxDifference(const double a[4][4], const double b[4][4])
-{
-    double d = 0;
-    for (int i = 0; i < 16; ++i) d = std::fmax(d, std::fabs(a[i / 4][i % 4] - b[i / 4][i % 4]));
-    return d;
-}
-
-double Mass(const kelmar::Solid *solid)
-{
-    return RbdBodyGetMass(solid->GetBody());
-}
-
-double Inertia(const kelmar::Solid *solid, int k)
-{
-    double I[3][3];
-    RbdBodyGetInertiaTensor(solid->GetBody(), I);
-    return I[k][k];
-}
-
-std::string WriteTempFile(const std::string &text)
-{
-    char path[] = "/tmp/kelmartestXXXXXX";
-    const int fd = mkstemp(path);
+    char path[] = "/tmp/kelmartestXXXXXX.px";
+    const int fd = mkstemps(path, 3);
     if (fd < 0) return "";
     FILE *file = fdopen(fd, "w");
     std::fputs(text.c_str(), file);
@@ -167,32 +120,6 @@ kelmar::Limit *Rig::limit(const char *name)
 {
     kelmar::Joint *j = joint(name);
     return j ? j->GetLimit() : nullptr;
-}
-
-std::string Joined(const std::vector<std::string> &messages)
-{
-    std::string text;
-    for (const std::string &m : messages) text += m;
-    return text;
-}
-
-std::string StandardError(const std::function<void()> &action)
-{
-    testing::internal::CaptureStderr();
-    action();
-    return testing::internal::GetCapturedStderr();
-}
-
-std::string WriteTempScene(const std::string &text)
-{
-    const std::string path = WriteTempFile(text);
-    const std::string scene = path + ".px";
-    return std::rename(path.c_str(), scene.c_str()) == 0 ? scene : path;
-}
-
-std::string ExamplePath(const std::string &name)
-{
-    return std::string(KELMAR_EXAMPLES_DIR) + "/" + name;
 }
 
 void RecordingScene::Error(int, const char *format, ...) const

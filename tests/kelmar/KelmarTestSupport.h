@@ -5,6 +5,7 @@
 #define KELMAR_TESTS_KELMAR_SUPPORT_H
 
 // What most of the tests use comes with this header.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -35,30 +36,71 @@ const char *const kWheel = R"(<WORLD><TIMESTEP>0.01</TIMESTEP></WORLD>
 const char *const kWheelHinge = "<HINGE j><SOLID_IDS>wheel, WORLD</SOLID_IDS><AXIS>0, 0, 1</AXIS></HINGE>";
 
 // A rotation about y by angle (rad) at position.
-void PoseAboutY(double tm[4][4], double angle, const double *position);
+inline void PoseAboutY(double tm[4][4], double angle, const double *position)
+{
+    PxM4Identity(tm);
+    tm[0][0] = tm[2][2] = std::cos(angle);
+    tm[2][0] = std::sin(angle), tm[0][2] = -tm[2][0];
+    if (position) PxV3Copy(tm[3], position);
+}
 // The transform of Denavit-Hartenberg parameters (rows are axes, the last
 // row the origin; the joint axis is x), written out here on its own.
-void DH(double out[4][4], double d, double theta, double a, double alpha);
+inline void DH(double out[4][4], double d, double theta, double a, double alpha)
+{
+    const double ct = std::cos(theta), st = std::sin(theta), ca = std::cos(alpha), sa = std::sin(alpha);
+    const double rows[4][4] = {
+        {ca, st * sa, -ct * sa, 0}, {0, ct, st, 0}, {sa, -st * ca, ct * ca, 0}, {d, a * ct, a * st, 1}};
+    std::copy(&rows[0][0], &rows[0][0] + 16, &out[0][0]);
+}
 // out = a b (out may be a or b).
-void Times(double out[4][4], const double a[4][4], const double b[4][4]);
+inline void Times(double out[4][4], const double a[4][4], const double b[4][4])
+{
+    double r[4][4] = {};
+    for (int i = 0; i < 64; ++i) r[i / 16][i / 4 % 4] += a[i / 16][i % 4] * b[i % 4][i / 4 % 4];
+    std::copy(&r[0][0], &r[0][0] + 16, &out[0][0]);
+}
 // The largest difference of two transforms, element by element.
-double MaxDifference(const double a[4][4], const double b[4][4]);
+inline double MaxDifference(const double a[4][4], const double b[4][4])
+{
+    double d = 0;
+    for (int i = 0; i < 16; ++i) d = std::fmax(d, std::fabs(a[i / 4][i % 4] - b[i / 4][i % 4]));
+    return d;
+}
 // The body's mass, and its moment of inertia about axis k (0, 1, 2) of the world.
-double Mass(const kelmar::Solid *solid);
-double Inertia(const kelmar::Solid *solid, int k);
-// Writes text into a new temporary file and returns its path.
-std::string WriteTempFile(const std::string &text);
-// The same, with a name ending in ".px".
+inline double Mass(const kelmar::Solid *solid)
+{
+    return RbdBodyGetMass(solid->GetBody());
+}
+inline double Inertia(const kelmar::Solid *solid, int k)
+{
+    double I[3][3];
+    RbdBodyGetInertiaTensor(solid->GetBody(), I);
+    return I[k][k];
+}
+// Writes text into a new temporary file whose name ends in ".px" and returns its path.
 std::string WriteTempScene(const std::string &text);
 // Where the example scenes are.
-std::string ExamplePath(const std::string &name);
+inline std::string ExamplePath(const std::string &name)
+{
+    return std::string(KELMAR_EXAMPLES_DIR) + "/" + name;
+}
 // An XML error handler whose data is a std::vector<std::string>: keeps each
 // message as "E:text" (errors) or "W:text" (warnings).
 int CollectMessage(PxXMLInput *input, int severity, int code, const char *format, ...);
 // The messages one after the other, as one text.
-std::string Joined(const std::vector<std::string> &messages);
+inline std::string Joined(const std::vector<std::string> &messages)
+{
+    std::string text;
+    for (const std::string &m : messages) text += m;
+    return text;
+}
 // What action writes to standard error.
-std::string StandardError(const std::function<void()> &action);
+inline std::string StandardError(const std::function<void()> &action)
+{
+    testing::internal::CaptureStderr();
+    action();
+    return testing::internal::GetCapturedStderr();
+}
 
 // The scene's own errors, kept as lines "E:text" beside the reader's.
 class RecordingScene : public kelmar::Scene {

@@ -7,14 +7,9 @@ import pytest
 TARGETS = [0.1, 0.5, 0.4, -0.1, 0.5, 0.4, 0.0, 0.6, 0.3]  # rad: three fingers, palm outwards
 
 
-@pytest.fixture
-def hand(kelmar, world):
-    return world[0], kelmar.Robot(world[2], "hand.robot")
-
-
-def test_driven_joints_reach_their_targets(kelmar, world, hand):
-    universe, robot = hand
-    kelmar.SolidRef(world[2], "ball").SetPosition([60, 60, 5])  # out of the fingers' way
+def test_driven_joints_reach_their_targets(objects):
+    universe, robot = objects["universe"], objects["hand"]
+    objects["ball"].SetPosition([60, 60, 5])  # out of the fingers' way
     for _ in range(300):
         robot.SetJoints(TARGETS)
         universe.step()
@@ -22,8 +17,8 @@ def test_driven_joints_reach_their_targets(kelmar, world, hand):
     assert [robot.GetJoint(i) for i in range(9)] == pytest.approx(list(robot.GetJoints()), abs=1e-6)
 
 
-def test_limit_checks_agree_with_the_stops_read_back(kelmar, hand):
-    _, robot = hand
+def test_limit_checks_agree_with_the_stops_read_back(objects):
+    robot = objects["hand"]
     robot.SetLimit(4, -0.2, 0.9)
     lower, upper = robot.GetLimits()
     assert (lower[4], upper[4]) == pytest.approx((-0.2, 0.9))
@@ -36,15 +31,8 @@ def test_limit_checks_agree_with_the_stops_read_back(kelmar, hand):
         assert [robot.CheckLimit(i, float(v)) for i, v in enumerate(values)] == list(inside.astype(int))
 
 
-def test_bounds_per_joint_and_for_all_joints(kelmar, hand):
-    _, robot = hand
-    robot.SetMaxSpeeds(2.5)  # the overload for every joint
-    robot.SetMaxSpeed(3, 1.0)
-    assert np.allclose(robot.GetMaxSpeeds(), [2.5, 2.5, 2.5, 1.0, 2.5, 2.5, 2.5, 2.5, 2.5])
-
-
-def test_joints_placed_kinematically_read_back_at_once_and_sub_robots_split_them(kelmar, hand):
-    _, robot = hand
+def test_joints_placed_kinematically_read_back_at_once_and_sub_robots_split_them(objects):
+    robot = objects["hand"]
     assert (robot.NumJoints(), robot.NumNodes(), robot.NumEffectors()) == (9, 10, 3)
     fingers = [robot.GetNode(i) for i in range(1, robot.NumNodes()) if robot.GetNode(i).NumJoints() == 3]
     assert len(fingers) == 3 and sum(f.NumJoints() for f in fingers) == robot.NumJoints()

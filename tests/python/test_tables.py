@@ -61,13 +61,6 @@ def test_declared_defaults(kelmar, cls, name, defaults):
     assert {p.name: p.default for d in decls for p in d.params if p.has_default} == defaults
 
 
-def test_entry_names_follow_prefixes_destructors_and_overloads(kelmar):
-    entries = {d.entry for t in kelmar._kelmar.classes() for d in kelmar._declarations.parse_table(t)}
-    assert {"Universe_SetGravity", "Solid_1_SetTM", "Ref_Hinge", "Robot_rec_Robot", "FREE_Universe", "Ref_FREE_Hinge",
-            "Robot_FREE_Robot", "CameraCreate_KelmarCamera"} <= entries
-    assert kelmar.ConvertVector.__doc__.count("[entry ") == 2  # Solid_ and TM_
-
-
 # One setting per shape of entry adapter: a field of the limit, a function of the world, an array of the RPRO
 # constraint, six reals of the stops; each value goes in and comes back through its pair of entries.
 @pytest.mark.parametrize("target, setter, value", [

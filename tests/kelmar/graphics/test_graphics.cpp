@@ -33,15 +33,11 @@ TEST(Graphics, PassesDrawEachObjectOnceByItsAlpha)
     kelmar::DrawBackend *previous = kelmar::SetDrawBackend(&recorder);
     kelmartest::Rig rig;
     kelmar::Universe &universe = rig.universe;
-    kelmar::Scene &scene = rig.scene;
-    kelmar::SolidSpec metal, glass;
-    glass.material = 1;
     double tm[4][4];
     const double away[3] = {20, 0, 0};
     kelmartest::PoseAboutY(tm, 0, away);
-    glass.pose = tm;
-    kelmar::AddSphere(&scene, 2, metal);
-    kelmar::AddBox(&scene, 2, 2, 2, glass);
+    kelmar::AddSphere(&rig.scene, 2, kelmar::SolidSpec());   // metal
+    kelmar::AddBox(&rig.scene, 2, 2, 2, {"", 1, -1, 0, tm}); // glass
     universe.draw(kelmar::kDrawOpaquePass);
     ASSERT_EQ(recorder.alphas.size(), 1u);
     EXPECT_EQ(recorder.alphas[0], 1.0f);
@@ -60,16 +56,12 @@ TEST(Graphics, PassesDrawEachObjectOnceByItsAlpha)
 TEST(Graphics, MarkingTurnsASolidGreenAndBackWithItsAlpha)
 {
     kelmartest::Rig rig;
-    kelmar::Universe &universe = rig.universe;
-    kelmar::Scene &scene = rig.scene;
-    kelmar::SolidSpec glass;
-    glass.material = 1;
-    kelmar::Solid *box = kelmar::AddBox(&scene, 2, 2, 2, glass);
+    kelmar::Solid *box = kelmar::AddBox(&rig.scene, 2, 2, 2, {"", 1}); // glass
     float c[4];
-    universe.SetMarkedSolid(box);
+    rig.universe.SetMarkedSolid(box);
     box->GetGraphics()->GetColor(c);
     EXPECT_EQ(std::vector<float>(c, c + 4), (std::vector<float>{0, 1, 0, 0.5f}));
-    universe.SetMarkedSolid(nullptr);
+    rig.universe.SetMarkedSolid(nullptr);
     box->GetGraphics()->GetColor(c);
     EXPECT_EQ(std::vector<float>(c, c + 4), (std::vector<float>{1.0f, 0.89f, 0.87f, 0.5f}));
 }

@@ -58,37 +58,6 @@ TEST(Examples, TheGraspSceneLoadsWithoutErrorsAndEveryObjectHasItsOwnMaterial)
     EXPECT_NEAR(RbdBodyGetMass(dumbbell->GetBody()), 0.0025 * (spheres + bar), 1e-9);
 }
 
-// Load (and step), save, restore into a fresh universe, save again: the
-// restored poses and velocities are the saved ones, and from the first
-// restore on the text no longer changes (right after loading it is the
-// same text).
-TEST(Examples, AStatusCarriesTheSceneIntoAFreshUniverse)
-{
-    for (int steps : {0, 20}) {
-        GraspScene first;
-        first.Run(steps);
-        const std::string saved = StatusText(&first.universe, first.scene);
-        GraspScene second, third;
-        LoadStatusText(&second.universe, second.scene, saved);
-        const std::string again = StatusText(&second.universe, second.scene);
-        LoadStatusText(&third.universe, third.scene, again);
-        EXPECT_EQ(StatusText(&third.universe, third.scene), again);
-        EXPECT_TRUE(steps > 0 || again == saved);
-        first.scene.ForEachObject([&](const char *name, kelmar::Object *object) {
-            const auto *a = dynamic_cast<const kelmar::Solid *>(object);
-            const kelmar::Solid *b = second.scene.LookupSolid(name, false);
-            if (!a) return; // a robot
-            ASSERT_NE(b, nullptr) << name;
-            EXPECT_LT(MaxDifference(a->GetTM(), b->GetTM()), 1e-12) << name;
-            if (!a->GetBody()) return;
-            PxVector3 va, vb;
-            RbdBodyGetLinearVelocity(a->GetBody(), va);
-            RbdBodyGetLinearVelocity(b->GetBody(), vb);
-            for (int k = 0; k < 3; ++k) EXPECT_EQ(va[k], vb[k]) << name;
-        });
-    }
-}
-
 double HorizontalDistance(const kelmar::Solid *a, const kelmar::Solid *b)
 {
     double p[3], q[3];

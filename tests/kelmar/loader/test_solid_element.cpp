@@ -35,12 +35,11 @@ TEST_P(SolidTags, FreezeEnableAndMarkTheSolidAsTheElementSays)
     const kelmar::Solid *solid = probe.solid("s");
     ASSERT_NE(solid, nullptr);
     EXPECT_TRUE(probe.messages.empty()) << c.tags;
-    EXPECT_EQ(RbdBodyIsFrozen(solid->GetBody()) != 0, c.frozen) << c.tags;
-    EXPECT_EQ(RbdBodyIsEnabled(solid->GetBody()) != 0, c.enabled) << c.tags;
-    EXPECT_EQ(solid->GetOptions(), c.options) << c.tags;
-    EXPECT_EQ(solid->IsVisible(), c.visible) << c.tags;
-    EXPECT_EQ(solid->type, c.type) << c.tags;
-    EXPECT_EQ(solid->GetMaterial(), 0);
+    // frozen, enabled, option bits, visible, type, material
+    EXPECT_EQ(std::vector<long>({RbdBodyIsFrozen(solid->GetBody()) != 0, RbdBodyIsEnabled(solid->GetBody()) != 0,
+                                 solid->GetOptions(), solid->IsVisible(), solid->type, solid->GetMaterial()}),
+              std::vector<long>({c.frozen, c.enabled, c.options, c.visible, c.type, 0}))
+        << c.tags;
     EXPECT_NEAR(RbdBodyGetMass(solid->GetBody()), 0.0078 * 8, 1e-15);
 }
 

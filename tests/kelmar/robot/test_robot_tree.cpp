@@ -52,9 +52,7 @@ TEST(RobotTree, JointOrderIsPreOrderWithChildrenSortedByName)
     const std::vector<std::string> expected = {"index1j",  "index2j", "index3j", "middle1j", "middle2j",
                                                "middle3j", "thumb1j", "thumb2j", "thumb3j"};
     EXPECT_EQ(JointNames(hand), expected);
-    EXPECT_EQ(hand->numNodes, 10);
-    EXPECT_EQ(hand->numSolids, 10);
-    EXPECT_EQ(hand->numLeaves, 3);
+    EXPECT_EQ(std::vector<int>({hand->numNodes, hand->numSolids, hand->numLeaves}), std::vector<int>({10, 10, 3}));
     for (int i = 0; i < hand->numNodes; ++i) EXPECT_EQ(hand->GetNode(i)->index, i);
     const std::vector<std::string> fileOrder = {"thumb1j", "thumb2j", "thumb3j", "index1j", "index2j", "index3j"};
     EXPECT_EQ(JointNames(rig.robot("two")), fileOrder);
@@ -177,9 +175,8 @@ TEST(RobotTree, ContactsOfARobotCarryItsWeight)
         none(pair->GetContacts(6)), ground(pair->GetContacts(rig.solid("ground")));
     ASSERT_GT(all->count, 0);
     EXPECT_NEAR(all->totalForce[2], weight, 1e-3 * weight);
-    EXPECT_EQ(floor->count, all->count);
-    EXPECT_EQ(ground->count, all->count);
-    EXPECT_EQ(none->count, 0);
+    EXPECT_EQ(std::vector<int>({floor->count, ground->count, none->count}),
+              std::vector<int>({all->count, all->count, 0}));
 }
 
 // ---- Forward kinematics of a six-joint arm ----

@@ -15,8 +15,7 @@ using namespace kelmartest;
 TEST(Solid, MassAndInertiaStayThoseOfOneShape)
 {
     Rig w;
-    kelmar::SolidSpec desc;
-    desc.material = kWood;
+    kelmar::SolidSpec desc{"", kWood};
     kelmar::Solid *box = kelmar::AddBox(&w.scene, 10, 20, 30, desc);
     const double m = 0.0008 * 6000;
     EXPECT_NEAR(Mass(box), m, 1e-12);
@@ -42,9 +41,7 @@ TEST(Solid, AttachmentsOfAClosedLoopMoveRigidlyAndTheWalkEnds)
     for (int i = 0; i < 4; ++i) {
         double tm[4][4];
         PoseAboutY(tm, 0, centres[i]);
-        kelmar::SolidSpec desc;
-        desc.pose = tm;
-        bars[i] = kelmar::AddBox(&w.scene, 2, 2, 2, desc);
+        bars[i] = kelmar::AddBox(&w.scene, 2, 2, 2, {"", 0, -1, 0, tm});
     }
     for (int i = 0; i < 4; ++i) {
         kelmar::Joint *joint = new kelmar::Joint(&w.scene, RbdBSJointCreate(w.universe.GetWorld()));
@@ -70,8 +67,7 @@ TEST(Solid, AttachmentsOfAClosedLoopMoveRigidlyAndTheWalkEnds)
 TEST(Solid, StepwiseMoveStepsTheUniverseBetweenSubSteps)
 {
     Rig w;
-    kelmar::SolidSpec desc;
-    kelmar::Solid *box = kelmar::AddBox(&w.scene, 2, 2, 2, desc);
+    kelmar::Solid *box = kelmar::AddBox(&w.scene, 2, 2, 2, kelmar::SolidSpec());
     double target[4][4];
     const double to[3] = {1, 0, 0};
     PoseAboutY(target, 0, to);
@@ -87,25 +83,17 @@ TEST(Solid, ContactListsSeeTheRestingBoxFromItsSide)
 {
     Rig w;
     RbdWorldSetGravity(w.universe.GetWorld(), 0, 0, -kGravity);
-    kelmar::SolidSpec floor;
-    floor.material = kWood;
-    floor.frozen = true;
-    kelmar::Solid *ground = kelmar::AddSolid(&w.scene, CdxPlaneCreate(), floor);
+    kelmar::Solid *ground = kelmar::AddSolid(&w.scene, CdxPlaneCreate(), {"", kWood, -1, 0, nullptr, false, true});
     ground->type = 3;
     double tm[4][4];
     const double at[3] = {0, 0, 4.999};
     PoseAboutY(tm, 0, at);
-    kelmar::SolidSpec desc;
-    desc.pose = tm;
-    desc.material = kWood;
-    kelmar::Solid *box = kelmar::AddBox(&w.scene, 10, 10, 10, desc);
+    kelmar::Solid *box = kelmar::AddBox(&w.scene, 10, 10, 10, {"", kWood, -1, 0, tm});
     for (int i = 0; i < 20; ++i) w.universe.step();
     std::unique_ptr<kelmar::ContactList> all(box->GetContacts(0)), typed(box->GetContacts(3)),
         other(box->GetContacts(5)), byGround(box->GetContacts(ground));
-    EXPECT_EQ(all->count, 4);
-    EXPECT_EQ(typed->count, 4);
-    EXPECT_EQ(other->count, 0);
-    EXPECT_EQ(byGround->count, 4);
+    EXPECT_EQ(std::vector<int>({all->count, typed->count, other->count, byGround->count}),
+              std::vector<int>({4, 4, 0, 4}));
     // The contacts carry the weight: 0.8 kg x 981 cm/s^2 upwards.
     EXPECT_NEAR(all->totalForce[2], 0.8 * kGravity, 0.01 * 0.8 * kGravity);
     double total[3];
