@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "world/RbdInternal.h"
-#include "dynamics/RbdTestSupport.h"
+#include "dynamics/test_step_support.h"
 
 using namespace steptest;
 
