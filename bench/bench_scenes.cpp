@@ -50,6 +50,7 @@ struct Settings {
     int largeRows = -1;        // rows above which an island is solved iteratively; -1: the world's default
     int pileWidth = 1;         // S2 w times as wide (w^2 x 1000 balls): how the cost grows
     bool matchByPlace = false; // contacts continue by place (SbxBridgeSetContactMatching)
+    int jointPasses = -1;      // joint position projection passes; -1: the world's default
 };
 
 // What a child reports through shared memory; progress is written after
@@ -90,13 +91,14 @@ void usage(const char *program)
 {
     fprintf(stderr,
             "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver bkchol|vbchol] "
-            "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place]\n"
+            "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place] [--joint-passes N]\n"
             "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
             "  --solver: the factorisation under the LCP solver (default bkchol, the world's default);\n"
             "  --tolerance: the LCP solver's tolerance (default the world's, 0.001);\n"
             "  --sweeps, --large-rows: the large-island solver's sweeps and row threshold (default the world's);\n"
             "  --pile-width: S2 W times as wide, W^2 x 1000 balls (reported as S2x4, S2x16, ...);\n"
-            "  --match-by-place: a pair's contacts continue by place, not in list order\n",
+            "  --match-by-place: a pair's contacts continue by place, not in list order;\n"
+            "  --joint-passes: passes of the joint position projection (default the world's, 0 off)\n",
             program);
 }
 
@@ -138,6 +140,11 @@ bool parse(int argc, char **argv, Settings &s)
             const long n = strtol(argv[++i], &end, 10);
             if (*end || n < 0 || n > 100000000) return false;
             (a == "--sweeps" ? s.sweeps : s.largeRows) = static_cast<int>(n);
+        } else if (a == "--joint-passes" && hasValue) {
+            char *end;
+            const long n = strtol(argv[++i], &end, 10);
+            if (*end || n < 0 || n > 1000) return false;
+            s.jointPasses = static_cast<int>(n);
         } else if (a == "--tolerance" && hasValue) {
             char *end;
             s.tolerance = strtod(argv[++i], &end);
@@ -166,6 +173,7 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     if (s.sweeps > 0) RbdWorldLCPSetIterations(scene->world(), s.sweeps);
     if (s.largeRows >= 0) RbdWorldLCPSetLargeIslandRows(scene->world(), s.largeRows);
     SbxBridgeSetContactMatching(scene->bridge(), s.matchByPlace);
+    if (s.jointPasses >= 0) RbdWorldSetJointPositionPasses(scene->world(), s.jointPasses);
     for (int k = 0; k < s.steps; ++k) {
         const Clock::time_point start = Clock::now();
         scene->step(ksim::kBenchStep);

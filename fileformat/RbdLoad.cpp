@@ -20,6 +20,7 @@ struct WorldRecord {
     int aliveWindow, autoDisable, integrationModel, linearSolver, stepperOptions;
     int blockIterations, iterations, cycleSize1, cycleSize2, solverFunction;
     int largeIslandSolver, largeIslandRows, sweeps;
+    int jointPositionPasses;
 };
 
 // Sets each parameter the file gives.
@@ -51,6 +52,7 @@ void applyWorld(RbdWorldID w, const PxXMLHandler *t, const WorldRecord &r)
     if (PxXMLHandlerWasCalled(t, "LCP_ITERATIONS")) RbdWorldLCPSetIterations(w, r.sweeps);
     if (PxXMLHandlerWasCalled(t, "MAX_CORRECTING_VEL")) RbdWorldSetMaxCorrectingVelocity(w, r.maxCorrectingVelocity);
     if (PxXMLHandlerWasCalled(t, "MAX_CORRECTING_RATE")) RbdWorldSetMaxCorrectingRate(w, r.maxCorrectingRate);
+    if (PxXMLHandlerWasCalled(t, "JOINT_POSITION_PASSES")) RbdWorldSetJointPositionPasses(w, r.jointPositionPasses);
 }
 
 int loadWorld(PxXMLElement *element)
@@ -86,6 +88,7 @@ int loadWorld(PxXMLElement *element)
                         PXF_INT("LCP_ITERATIONS", R, sweeps),
                         PXF_CHECKED("MAX_CORRECTING_VEL", PxfParsePositive, R, maxCorrectingVelocity, 1),
                         PXF_CHECKED("MAX_CORRECTING_RATE", PxfParsePositive, R, maxCorrectingRate, 1),
+                        PXF_INT("JOINT_POSITION_PASSES", R, jointPositionPasses),
                         PX_XML_END};
     const int code = PxXMLElementProcess(element, t, &r);
     const PxXMLHandler *bad = PxfBadEntry(t);

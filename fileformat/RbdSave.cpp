@@ -50,6 +50,7 @@ int writeWorld(const PxSaveEntry *entry, PxStream *s)
     ok &= writeWorldSolver(w, s);
     ok &= PxfWriteReal("MAX_CORRECTING_VEL", s, RbdWorldGetMaxCorrectingVelocity(w));
     ok &= PxfWriteReal("MAX_CORRECTING_RATE", s, RbdWorldGetMaxCorrectingRate(w));
+    ok &= PxfWriteInt("JOINT_POSITION_PASSES", s, RbdWorldGetJointPositionPasses(w));
     ok &= PxXMLWriteEndTag("WORLD", s);
     return ok;
 }

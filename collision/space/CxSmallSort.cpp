@@ -43,14 +43,12 @@ CxSmallSort *CxSmallSort::New(int axisMask, int maxModels, int maxPairs)
 bool CxSmallSort::Allocate(int maxModels, int maxPairs)
 {
     size_t n = static_cast<size_t>(maxModels);
-    uint64_t pairCount = static_cast<uint64_t>(n) * (n - 1) / 2;
     reps_ = static_cast<CxSmallSortRep **>(PxMemoryAPI.create(n * sizeof(CxSmallSortRep *)));
     repBlock_ = static_cast<CxSmallSortRep *>(PxMemoryAPI.createZeroed(n * sizeof(CxSmallSortRep)));
     dynamicWords_ = static_cast<uint32_t *>(
         PxMemoryAPI.createZeroed(BitArray::WordCount(maxModels) * sizeof(uint32_t)));
     freeIds_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
-    // At least one byte so that a one-model space has a status block too.
-    statusBytes_ = static_cast<uint8_t *>(PxMemoryAPI.createZeroed(NibbleArray::ByteCount(pairCount) + 1));
+    forgetScratch_ = static_cast<CxPairNode **>(PxMemoryAPI.create(n * sizeof(CxPairNode *)));
     // Work space for placing many new models at once.
     entering_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
     enteringBoxes_ = static_cast<PxReal *>(PxMemoryAPI.create(6 * n * sizeof(PxReal)));
@@ -62,9 +60,9 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
     maxRank_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
     enteringPairs_ = static_cast<EnteringPair *>(
         PxMemoryAPI.create(static_cast<size_t>(maxPairs) * sizeof(EnteringPair)));
-    if (!reps_ || !repBlock_ || !dynamicWords_ || !freeIds_ || !statusBytes_ || !entering_ || !enteringBoxes_ ||
+    if (!reps_ || !repBlock_ || !dynamicWords_ || !freeIds_ || !forgetScratch_ || !entering_ || !enteringBoxes_ ||
         !enteringIndex_ || !mergeScratch_ || !active_[0] || !active_[1] || !activeSlot_ || !maxRank_ ||
-        !enteringPairs_ || !table_.Init(maxPairs))
+        !enteringPairs_ || !table_.Init(maxPairs, maxModels))
         return false;
     enteringPairCapacity_ = maxPairs;
     size_ = maxModels;
@@ -77,7 +75,6 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
     }
     freeCount_ = maxModels;
     dynamic_.Init(dynamicWords_, maxModels);
-    status_.Init(statusBytes_);
     return true;
 }
 
@@ -94,11 +91,12 @@ void CxSmallSort::InitLists()
 void CxSmallSort::Release()
 {
     table_.Term();
+    disabled_.Term();
     PxMemoryAPI.destroy(reps_);
     PxMemoryAPI.destroy(repBlock_);
     PxMemoryAPI.destroy(dynamicWords_);
     PxMemoryAPI.destroy(freeIds_);
-    PxMemoryAPI.destroy(statusBytes_);
+    PxMemoryAPI.destroy(forgetScratch_);
     PxMemoryAPI.destroy(entering_);
     PxMemoryAPI.destroy(enteringBoxes_);
     PxMemoryAPI.destroy(enteringIndex_);

@@ -1,12 +1,15 @@
 // The incremental sort-and-sweep space.
 //
 // Per sorted axis a doubly linked list of interval end points stays sorted
-// through insertion-sort moves; whenever the end points of two models pass
-// each other, the pair's count of overlapping axes changes. A pair whose
-// count reaches the number of sorted axes (and that is not disabled) gets a
-// record from the pair table and goes to the new list; one whose count
-// drops goes to the old list. Moves cost the number of end points passed,
-// so the update follows the motion.
+// through insertion-sort moves. Whenever a min and a max of two models pass
+// each other, the two intervals begin or stop overlapping on that axis; if
+// they overlap on every other sorted axis (read off the lists at that
+// moment), the pair begins: it gets a record from the pair table and goes
+// to the new list, unless it is disabled; or it ends and goes to the old
+// list. Moves cost the number of end points passed, so the update follows
+// the motion, and the space keeps state only for the pairs that have
+// records and the pairs that are disabled: memory grows with the models,
+// not with their square.
 //
 // At equal values every max end point sorts before every min end point of
 // another model, so boxes that only touch never count as overlapping,
@@ -14,6 +17,7 @@
 #ifndef KELMAR_COLLISION_CXSMALLSORT_H
 #define KELMAR_COLLISION_CXSMALLSORT_H
 
+#include "space/CxPairKeySet.h"
 #include "space/CxSmallSortBits.h"
 #include "space/CxSmallSortPairTable.h"
 #include "space/CxSpace.h"
@@ -52,13 +56,6 @@ struct CxSmallSortRep {
     uint8_t dynamic;       // 0 while frozen
     uint8_t placed;        // 0 until the first box is sorted in
     CxEndPoint ends[3][2]; // per axis: min, then max
-};
-
-// Bits of the four-bit pair status.
-enum : uint8_t {
-    kCxCountMask = 3, // axes on which the two intervals overlap
-    kCxDisabled = 4,  // the pair may not begin
-    kCxChanged = 8    // the pair changed state in the current update
 };
 
 class CxSmallSort final : public CxSpace {
@@ -113,14 +110,19 @@ private:
     // Sorting (CxSmallSortSweep.cpp).
     void UpdateBox(CxSmallSortRep *rep, const PxVector3 min, const PxVector3 max);
     void UpdateAllEntering(PxReal time);
-    void MoveEndPoint(CxEndPoint *end, PxReal value);
-    void MoveDown(CxEndPoint *end, PxReal value);
-    void MoveUp(CxEndPoint *end, PxReal value);
-    void Crossing(const CxEndPoint *moving, const CxEndPoint *passed, uint8_t change);
-    void FlushCrossings();
-    void OverlapUpdate(CxSmallSortRep *a, CxSmallSortRep *b, uint8_t change);
-    void PairBegins(CxSmallSortRep *a, CxSmallSortRep *b, uint8_t &status);
-    void PairEnds(int i, int j, uint8_t &status);
+    void MoveEndPoint(CxEndPoint *end, PxReal value, int axis);
+    void MoveDown(CxEndPoint *end, PxReal value, int axis);
+    void MoveUp(CxEndPoint *end, PxReal value, int axis);
+    void Crossing(const CxEndPoint *moving, const CxEndPoint *passed, bool begins, int axis);
+    void PairBegins(CxSmallSortRep *a, CxSmallSortRep *b);
+    void PairEnds(int i, int j);
+
+    // Overlaps in list order (CxSmallSortOverlap.cpp).
+    bool OverlapOn(const CxSmallSortRep *a, const CxSmallSortRep *b, int axis) const;
+    // On every sorted axis but skipAxis (-1: on every one).
+    bool OverlapElsewhere(const CxSmallSortRep *a, const CxSmallSortRep *b, int skipAxis) const;
+    bool Nearby(int a, int b) const { return OverlapElsewhere(reps_[a], reps_[b], -1); }
+    bool Disabled(int a, int b) const;
 
     // Models entering together (CxSmallSortEnter.cpp): models that have
     // not been sorted in yet are placed by sorting their boxes and merging
@@ -130,14 +132,13 @@ private:
     void AddEntering(CxSmallSortRep *rep, const PxVector3 min, const PxVector3 max);
     void PlaceEntering();
     void MergeEntering(int axis);
-    void CountEntering(int axis, bool lastAxis);
-    void BumpEntering(CxSmallSortRep *a, CxSmallSortRep *b, bool lastAxis);
+    int QuietestAxis();
+    uint64_t CountEntering(int axis, bool collect);
+    void RankLastAxis();
+    void MeetEntering(CxSmallSortRep *a, CxSmallSortRep *b, int axis);
     void BeginEnteringPairs();
 
     // Pair records and lists (CxSmallSortPairs.cpp).
-    uint64_t StatusIndex(int i, int j) const;
-    uint8_t Status(int a, int b) const;
-    void SetStatus(int a, int b, uint8_t status);
     CxPairNode *NewPair(int i, int j, void *data1, void *data2, int list);
     void DeletePair(CxPairNode *node);
     void MoveTo(CxPairNode *node, int list);
@@ -148,10 +149,11 @@ private:
     void ClearChangedIn(int list);
     void ReleaseOldPairs();
     void ForgetPairsOf(int id);
+    int CollectNearbyOf(int id);
 
     // Enabling and disabling nearby pairs (CxSmallSortEnable.cpp).
-    int EnableNearby(int a, int b, uint8_t &status);
-    int DisableNearby(int a, int b, uint8_t &status);
+    int EnableNearby(int a, int b);
+    int DisableNearby(int a, int b);
 
     uint8_t axisMask_ = 0;
     uint8_t axisCount_ = 0;
@@ -169,21 +171,11 @@ private:
     int *freeIds_ = nullptr;
     int freeCount_ = 0;
     CxPairLinkHashTable table_;
-    uint8_t *statusBytes_ = nullptr;
-    NibbleArray status_;
+    CxPairKeySet disabled_;                // pairs that may not begin
+    CxPairNode **forgetScratch_ = nullptr; // a leaving model's pairs, maxModels
     CxEndPoint low_[3];
     CxEndPoint high_[3];
     CxPairNode lists_[kListCount];
-    // Overlap changes of the current moves, applied in order by
-    // FlushCrossings; meanwhile their status bytes are being fetched.
-    struct PendingCrossing {
-        CxSmallSortRep *moving;
-        CxSmallSortRep *passed;
-        uint8_t change;
-    };
-    static const int kCrossingCapacity = 64;
-    PendingCrossing crossings_[kCrossingCapacity];
-    int crossingCount_ = 0;
     // Entering models: how many models have never been placed, the
     // current group (in update order, with their boxes), and the work
     // space of placing them, all allocated with the space.

@@ -1,6 +1,5 @@
-// Packed flag arrays of the sort-and-sweep space: one bit per model (the
-// dynamic set) and one four-bit status per unordered model pair. Both live
-// in caller-provided storage allocated once with the space.
+// The packed dynamic set of the sort-and-sweep space: one bit per model, in
+// caller-provided storage allocated once with the space.
 #ifndef KELMAR_COLLISION_CXSMALLSORTBITS_H
 #define KELMAR_COLLISION_CXSMALLSORTBITS_H
 
@@ -27,25 +26,6 @@ public:
 private:
     uint32_t *words_ = nullptr;
     int bits_ = 0;
-};
-
-// Four bits per entry, two entries per byte, even index in the low nibble.
-class NibbleArray {
-public:
-    static size_t ByteCount(uint64_t entries) { return static_cast<size_t>((entries + 1) / 2); }
-    void Init(uint8_t *bytes) { bytes_ = bytes; }
-    // The byte holding entry i (for prefetching).
-    const uint8_t *Address(uint64_t i) const { return &bytes_[i >> 1]; }
-    uint8_t Get(uint64_t i) const { return (bytes_[i >> 1] >> Shift(i)) & 0xFu; }
-    void Set(uint64_t i, uint8_t value)
-    {
-        uint8_t &byte = bytes_[i >> 1];
-        byte = static_cast<uint8_t>((byte & ~(0xFu << Shift(i))) | ((value & 0xFu) << Shift(i)));
-    }
-
-private:
-    static unsigned Shift(uint64_t i) { return (i & 1u) ? 4u : 0u; }
-    uint8_t *bytes_ = nullptr;
 };
 
 #endif

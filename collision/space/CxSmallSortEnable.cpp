@@ -9,27 +9,25 @@
 int CxSmallSort::SetPairOverlapEnabled(int a, int b, bool enable)
 {
     if (a == b || !ValidID(a) || !ValidID(b)) return 0;
-    uint8_t status = Status(a, b);
-    bool enabled = !(status & kCxDisabled);
-    if (enabled == enable) return 1;
-    int done = 1;
-    if ((status & kCxCountMask) != axisCount_)
-        status ^= kCxDisabled; // not nearby: no record to begin or end
-    else
-        done = enable ? EnableNearby(a, b, status) : DisableNearby(a, b, status);
-    SetStatus(a, b, status);
-    return done;
+    uint32_t key = CxPairLinkHashTable::Key(a, b);
+    if (!Disabled(a, b) == enable) return 1;
+    if (enable)
+        disabled_.Erase(key);
+    else if (!disabled_.Insert(key))
+        return 0;
+    // Pairs that are not nearby have no record to begin or end.
+    if (!Nearby(a, b)) return 1;
+    return enable ? EnableNearby(a, b) : DisableNearby(a, b);
 }
 
-int CxSmallSort::EnableNearby(int a, int b, uint8_t &status)
+int CxSmallSort::EnableNearby(int a, int b)
 {
-    status &= static_cast<uint8_t>(~kCxDisabled);
     CxPairNode *node = table_.Find(CxPairLinkHashTable::Key(a, b));
     int waitingList = changing_ ? kCxListOld : kCxListPendingDisable;
     if (node && node->list == waitingList) {
         // Its goodbye has not been reported: it simply stays.
         MoveTo(node, kCxListOverlap);
-        status &= static_cast<uint8_t>(~kCxChanged);
+        MarkChanged(node, false);
         return 1;
     }
     if (node && node->list == kCxListOld) {
@@ -42,23 +40,22 @@ int CxSmallSort::EnableNearby(int a, int b, uint8_t &status)
     }
     int i = a < b ? a : b, j = a < b ? b : a;
     int list = changing_ ? kCxListNew : kCxListPendingEnable;
-    if (!NewPair(i, j, reps_[a]->data, reps_[b]->data, list)) return 0;
-    status |= kCxChanged;
+    CxPairNode *created = NewPair(i, j, reps_[a]->data, reps_[b]->data, list);
+    if (!created) return 0;
+    MarkChanged(created, true);
     return 1;
 }
 
-int CxSmallSort::DisableNearby(int a, int b, uint8_t &status)
+int CxSmallSort::DisableNearby(int a, int b)
 {
-    status |= kCxDisabled;
     CxPairNode *node = table_.Find(CxPairLinkHashTable::Key(a, b));
     if (!node) return 1;
     int unreportedList = changing_ ? kCxListNew : kCxListPendingEnable;
     if (node->list == unreportedList) {
         DeletePair(node);
-        status &= static_cast<uint8_t>(~kCxChanged);
     } else if (node->list == kCxListOverlap || node->list == kCxListNew) {
         MoveTo(node, changing_ ? kCxListOld : kCxListPendingDisable);
-        status |= kCxChanged;
+        MarkChanged(node, true);
     }
     return 1;
 }

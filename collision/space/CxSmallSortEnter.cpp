@@ -4,15 +4,16 @@
 // then moves down past every end point above its box: placing N models one
 // after the other costs N^2 passes, several seconds for 10,000 models. A
 // group of them is placed instead by sorting its end points, merging them
-// into the lists and counting the overlaps in one sweep per axis.
+// into the lists and finding the overlaps in one sweep, along the axis on
+// which the fewest intervals overlap.
 //
 // The result is the one the moves give, down to the order of end points
 // with equal values and the order and model order of the new pairs:
 // - A moving end point only looks at the end points of its own value once
 //   it is below all greater ones, so merging value by value, each group in
 //   the order of the moves, reproduces the lists.
-// - The count of a pair is the number of axes on which the two intervals
-//   overlap in list order, whatever the moves were.
+// - Whether two intervals overlap depends on the lists only, whatever the
+//   moves were.
 // - A pair of a new model with a model already in the lists (or placed
 //   earlier in the same group) begins while the new model's min moves down
 //   the last axis and passes the other's max; pairs that begin and end
@@ -99,7 +100,6 @@ void CxSmallSort::UpdateAllEntering(PxReal time)
         }
     }
     PlaceEntering();
-    FlushCrossings();
 }
 
 void CxSmallSort::AddEntering(CxSmallSortRep *rep, const PxVector3 min, const PxVector3 max)
@@ -122,10 +122,9 @@ void CxSmallSort::PlaceEntering()
             UpdateBox(reps_[entering_[k]], box, box + 3);
         }
     } else {
-        // Pairs begun by earlier moves come first in the new list.
-        FlushCrossings();
         for (int k = 0; k < axisCount_; ++k) MergeEntering(axes_[k]);
-        for (int k = 0; k < axisCount_; ++k) CountEntering(axes_[k], k == axisCount_ - 1);
+        CountEntering(QuietestAxis(), true);
+        RankLastAxis();
         BeginEnteringPairs();
         for (int k = 0; k < enteringCount_; ++k) reps_[entering_[k]]->placed = 1;
         unplacedCount_ -= enteringCount_;
@@ -177,44 +176,71 @@ void CxSmallSort::MergeEntering(int axis)
     }
 }
 
-// Counts, on one axis, every overlap of an entering model with a placed
-// one or another entering one: each pair once, at the later min.
-void CxSmallSort::CountEntering(int axis, bool lastAxis)
+// The axis with the fewest overlaps involving an entering model: the sweep
+// along it meets the fewest pairs that the other axes then turn down.
+int CxSmallSort::QuietestAxis()
+{
+    int best = axes_[axisCount_ - 1];
+    uint64_t fewest = axisCount_ > 1 ? CountEntering(best, false) : 0;
+    for (int k = axisCount_ - 2; k >= 0; --k) {
+        uint64_t count = CountEntering(axes_[k], false);
+        if (count < fewest) {
+            fewest = count;
+            best = axes_[k];
+        }
+    }
+    return best;
+}
+
+// Sweeps one axis: every overlap of an entering model with a placed one or
+// another entering one, each pair once, at the later min. Returns how many
+// there are; with collect, passes each to MeetEntering.
+uint64_t CxSmallSort::CountEntering(int axis, bool collect)
 {
     activeCount_[0] = activeCount_[1] = 0;
-    int rank = 0;
-    for (CxEndPoint *end = low_[axis].next; end->kind != kCxSentinel; end = end->next, ++rank) {
+    uint64_t count = 0;
+    for (CxEndPoint *end = low_[axis].next; end->kind != kCxSentinel; end = end->next) {
         CxSmallSortRep *rep = end->rep;
         int id = end->id;
         bool entering = enteringIndex_[id] >= 0;
         if (!entering && !rep->placed) break; // the unplaced models waiting at the top
         int set = entering ? 0 : 1;
         if (end->kind == kCxMin) {
-            for (int k = 0; k < activeCount_[0]; ++k) BumpEntering(rep, reps_[active_[0][k]], lastAxis);
-            if (entering)
-                for (int k = 0; k < activeCount_[1]; ++k) BumpEntering(rep, reps_[active_[1][k]], lastAxis);
+            count += static_cast<uint64_t>(activeCount_[0]) + (entering ? activeCount_[1] : 0);
+            if (collect) {
+                for (int k = 0; k < activeCount_[0]; ++k) MeetEntering(rep, reps_[active_[0][k]], axis);
+                if (entering)
+                    for (int k = 0; k < activeCount_[1]; ++k) MeetEntering(rep, reps_[active_[1][k]], axis);
+            }
             activeSlot_[id] = activeCount_[set];
             active_[set][activeCount_[set]++] = id;
         } else {
-            if (lastAxis) maxRank_[id] = rank;
             int slot = activeSlot_[id];
             int moved = active_[set][--activeCount_[set]];
             active_[set][slot] = moved;
             activeSlot_[moved] = slot;
         }
     }
+    return count;
 }
 
-void CxSmallSort::BumpEntering(CxSmallSortRep *a, CxSmallSortRep *b, bool lastAxis)
+// The rank of every placed or entering max on the last sorted axis, from
+// the bottom: the order in which the moves would have met them.
+void CxSmallSort::RankLastAxis()
 {
-    int i = a->id < b->id ? a->id : b->id;
-    int j = a->id < b->id ? b->id : a->id;
-    uint64_t index = StatusIndex(i, j);
-    uint8_t status = status_.Get(index);
-    uint8_t count = static_cast<uint8_t>(((status & kCxCountMask) + 1) & kCxCountMask);
-    status = static_cast<uint8_t>((status & ~kCxCountMask) | count);
-    status_.Set(index, status);
-    if (!lastAxis || count != axisCount_ || (status & kCxDisabled)) return;
+    int rank = 0;
+    int axis = axes_[axisCount_ - 1];
+    for (CxEndPoint *end = low_[axis].next; end->kind != kCxSentinel; end = end->next, ++rank) {
+        if (enteringIndex_[end->id] < 0 && !end->rep->placed) break;
+        if (end->kind == kCxMax) maxRank_[end->id] = rank;
+    }
+}
+
+// Two models whose intervals overlap on the swept axis: a pair begins when
+// they overlap on the others too and it is not disabled.
+void CxSmallSort::MeetEntering(CxSmallSortRep *a, CxSmallSortRep *b, int axis)
+{
+    if (!OverlapElsewhere(a, b, axis) || Disabled(a->id, b->id)) return;
     if (enteringPairCount_ == enteringPairCapacity_) {
         // More pairs than records: the table could not hold them either.
         CdxError(nullptr, CdxErrSpacePairsFull, nullptr);
@@ -237,8 +263,8 @@ void CxSmallSort::BeginEnteringPairs()
         int mover = enteringPairs_[k].mover, other = enteringPairs_[k].other;
         int i = mover < other ? mover : other;
         int j = mover < other ? other : mover;
-        if (NewPair(i, j, reps_[mover]->data, reps_[other]->data, kCxListNew))
-            SetStatus(i, j, static_cast<uint8_t>(Status(i, j) | kCxChanged));
+        if (CxPairNode *created = NewPair(i, j, reps_[mover]->data, reps_[other]->data, kCxListNew))
+            MarkChanged(created, true);
     }
     enteringPairCount_ = 0;
 }

@@ -29,14 +29,16 @@ uint32_t CxPairLinkHashTable::Key(int a, int b)
     return (low << 16) | high;
 }
 
-bool CxPairLinkHashTable::Init(int capacity)
+bool CxPairLinkHashTable::Init(int capacity, int maxModels)
 {
     uint32_t bucketCount = BucketCountFor(capacity);
     size_t count = static_cast<size_t>(capacity);
     buckets_ = static_cast<CxLinkHead *>(PxMemoryAPI.create(bucketCount * sizeof(CxLinkHead)));
     links_ = static_cast<CxKeyLink *>(PxMemoryAPI.createZeroed(count * sizeof(CxKeyLink)));
     free_ = static_cast<CxKeyLink **>(PxMemoryAPI.create(count * sizeof(CxKeyLink *)));
-    if (!buckets_ || !links_ || !free_) {
+    modelHeads_ = static_cast<CxKeyLink **>(
+        PxMemoryAPI.createZeroed(static_cast<size_t>(maxModels) * sizeof(CxKeyLink *)));
+    if (!buckets_ || !links_ || !free_ || !modelHeads_) {
         Term();
         return false;
     }
@@ -54,9 +56,11 @@ void CxPairLinkHashTable::Term()
     PxMemoryAPI.destroy(buckets_);
     PxMemoryAPI.destroy(links_);
     PxMemoryAPI.destroy(free_);
+    PxMemoryAPI.destroy(modelHeads_);
     buckets_ = nullptr;
     links_ = nullptr;
     free_ = nullptr;
+    modelHeads_ = nullptr;
     freeCount_ = capacity_ = 0;
 }
 
@@ -91,11 +95,47 @@ CxPairNode *CxPairLinkHashTable::Insert(uint32_t key)
     CxKeyLink *link = free_[--freeCount_];
     CxLinkHead *head = &buckets_[Bucket(key)];
     link->key = key;
+    link->changed = 0;
     link->bucket.next = head->next;
     link->bucket.previous = head;
     head->next->previous = &link->bucket;
     head->next = &link->bucket;
+    LinkToModels(link);
     return &link->node;
+}
+
+void CxPairLinkHashTable::LinkToModels(CxKeyLink *link)
+{
+    int ids[2] = {static_cast<int>(link->key >> 16), static_cast<int>(link->key & 0xFFFFu)};
+    for (int side = 0; side < 2; ++side) {
+        CxKeyLink *first = modelHeads_[ids[side]];
+        link->modelNext[side] = first;
+        link->modelPrevious[side] = nullptr;
+        if (first) first->modelPrevious[Side(first, ids[side])] = link;
+        modelHeads_[ids[side]] = link;
+    }
+}
+
+void CxPairLinkHashTable::UnlinkFromModels(CxKeyLink *link)
+{
+    int ids[2] = {static_cast<int>(link->key >> 16), static_cast<int>(link->key & 0xFFFFu)};
+    for (int side = 0; side < 2; ++side) {
+        CxKeyLink *next = link->modelNext[side];
+        CxKeyLink *previous = link->modelPrevious[side];
+        if (next) next->modelPrevious[Side(next, ids[side])] = previous;
+        if (previous)
+            previous->modelNext[Side(previous, ids[side])] = next;
+        else
+            modelHeads_[ids[side]] = next;
+    }
+}
+
+int CxPairLinkHashTable::CollectOf(int id, CxPairNode **out, int capacity) const
+{
+    int count = 0;
+    for (CxKeyLink *link = modelHeads_[id]; link && count < capacity; link = link->modelNext[Side(link, id)])
+        out[count++] = &link->node;
+    return count;
 }
 
 void CxPairLinkHashTable::Detach(CxPairNode *node)
@@ -105,6 +145,7 @@ void CxPairLinkHashTable::Detach(CxPairNode *node)
     h->previous->next = h->next;
     h->next->previous = h->previous;
     h->next = h->previous = nullptr;
+    UnlinkFromModels(LinkOf(node));
 }
 
 void CxPairLinkHashTable::Release(CxPairNode *node)

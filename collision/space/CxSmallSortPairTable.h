@@ -1,6 +1,7 @@
 // The pair records of the sort-and-sweep space: a fixed pool of key links,
-// each holding one pair node, found through a hash of the two model ids.
-// Nothing is allocated after Init: a full pool makes Insert return null.
+// each holding one pair node, found through a hash of the two model ids
+// and listed with each of its two models. Nothing is allocated after Init:
+// a full pool makes Insert return null.
 #ifndef KELMAR_COLLISION_CXSMALLSORTPAIRTABLE_H
 #define KELMAR_COLLISION_CXSMALLSORTPAIRTABLE_H
 
@@ -15,6 +16,13 @@ struct CxLinkHead {
 struct CxKeyLink {
     CxLinkHead bucket; // first member: a head converts to its link
     uint32_t key;      // (lower id << 16) | higher id
+    // The pair changed state in the current update (it began or ended);
+    // meaningful while the link is in its bucket.
+    uint8_t changed;
+    // The lists of the two models' links, [0] for the lower id and [1] for
+    // the higher; linked while the link is in its bucket.
+    CxKeyLink *modelNext[2];
+    CxKeyLink *modelPrevious[2];
     CxPairNode node;
 };
 
@@ -23,9 +31,10 @@ public:
     // Key of the unordered pair {a, b} of ids below 65536.
     static uint32_t Key(int a, int b);
 
-    // Buckets (the smallest power of two >= capacity) and exactly capacity
-    // links; false when memory is short (nothing is left allocated).
-    bool Init(int capacity);
+    // Buckets (the smallest power of two >= capacity), exactly capacity
+    // links and a list head per model id below maxModels; false when memory
+    // is short (nothing is left allocated).
+    bool Init(int capacity, int maxModels);
     void Term();
 
     uint32_t Bucket(uint32_t key) const { return (key ^ (key >> 16)) & mask_; }
@@ -43,14 +52,23 @@ public:
     void Release(CxPairNode *node);
     int FreeCount() const { return freeCount_; }
     int Capacity() const { return capacity_; }
+    // Writes the nodes of id's pairs that are in a bucket (one per other
+    // model), at most capacity of them, to out; returns how many.
+    int CollectOf(int id, CxPairNode **out, int capacity) const;
+    static bool Changed(CxPairNode *node) { return LinkOf(node)->changed != 0; }
+    static void SetChanged(CxPairNode *node, bool changed) { LinkOf(node)->changed = changed ? 1 : 0; }
 
 private:
     static CxKeyLink *LinkOf(CxPairNode *node);
+    static int Side(const CxKeyLink *link, int id) { return (link->key >> 16) == static_cast<uint32_t>(id) ? 0 : 1; }
+    void LinkToModels(CxKeyLink *link);
+    void UnlinkFromModels(CxKeyLink *link);
 
     CxLinkHead *buckets_ = nullptr;
     uint32_t mask_ = 0;
     CxKeyLink *links_ = nullptr;
     CxKeyLink **free_ = nullptr;
+    CxKeyLink **modelHeads_ = nullptr; // per model id: its first link
     int freeCount_ = 0;
     int capacity_ = 0;
 };

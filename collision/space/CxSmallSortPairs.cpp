@@ -5,6 +5,8 @@
 #include <kelmar/CdxMessage.h>
 #include <kelmar/CdxModelPair.h>
 
+#include <algorithm>
+
 namespace {
 
 void ListAppend(CxPairNode *sentinel, CxPairNode *node)
@@ -17,26 +19,6 @@ void ListAppend(CxPairNode *sentinel, CxPairNode *node)
 }
 
 } // namespace
-
-uint64_t CxSmallSort::StatusIndex(int i, int j) const
-{
-    uint64_t n = static_cast<uint64_t>(size_);
-    uint64_t row = static_cast<uint64_t>(i);
-    return n * row + static_cast<uint64_t>(j) - (row + 1) * (row + 2) / 2;
-}
-
-uint8_t CxSmallSort::Status(int a, int b) const
-{
-    return a < b ? status_.Get(StatusIndex(a, b)) : status_.Get(StatusIndex(b, a));
-}
-
-void CxSmallSort::SetStatus(int a, int b, uint8_t status)
-{
-    if (a < b)
-        status_.Set(StatusIndex(a, b), status);
-    else
-        status_.Set(StatusIndex(b, a), status);
-}
 
 CxPairNode *CxSmallSort::NewPair(int i, int j, void *data1, void *data2, int list)
 {
@@ -92,7 +74,7 @@ void CxSmallSort::ForgetReading()
 }
 
 // Moves every node of one list to the end of another; a node that still
-// owns its pair status gets the changed bit set or cleared.
+// has both models gets its changed mark set or cleared.
 void CxSmallSort::MoveAll(int from, int to, bool changed)
 {
     CxPairNode *sentinel = &lists_[from];
@@ -105,9 +87,7 @@ void CxSmallSort::MoveAll(int from, int to, bool changed)
 
 void CxSmallSort::MarkChanged(CxPairNode *node, bool changed)
 {
-    uint8_t status = Status(node->id1, node->id2);
-    status = changed ? (status | kCxChanged) : (status & static_cast<uint8_t>(~kCxChanged));
-    SetStatus(node->id1, node->id2, status);
+    CxPairLinkHashTable::SetChanged(node, changed);
 }
 
 void CxSmallSort::ClearChangedIn(int list)
@@ -152,26 +132,16 @@ void CxSmallSort::UpdateEnd()
 }
 
 // The pairs of a model that leaves the space: reported ones end (goodbye
-// at the next UpdateEnd), unreported ones vanish. Their keys leave the
-// table at once, since the id may be reused before the records are freed.
+// at the next UpdateEnd), unreported ones vanish, in the order of the other
+// model's id. Their keys leave the table at once, since the id may be
+// reused before the records are freed. Disabled pairs are forgotten: a new
+// model in the slot starts with every pair enabled.
 void CxSmallSort::ForgetPairsOf(int id)
 {
-    // Pairs that ended already keep their goodbye record.
-    CxPairNode *old = &lists_[kCxListOld];
-    for (CxPairNode *node = old->next; node != old; node = node->next) {
-        if (node->id1 != id && node->id2 != id) continue;
-        table_.Detach(node);
-        node->id1 = -1;
-    }
-    // Every other record belongs to a nearby pair.
-    for (int k = 0; k < size_; ++k) {
-        if (k == id) continue;
-        uint8_t status = Status(k, id);
-        if (status == 0) continue;
-        SetStatus(k, id, 0);
-        if ((status & kCxCountMask) != axisCount_) continue;
-        CxPairNode *node = table_.Find(CxPairLinkHashTable::Key(k, id));
-        if (!node) continue;
+    disabled_.EraseAllOf(id);
+    int nearby = CollectNearbyOf(id);
+    for (int k = 0; k < nearby; ++k) {
+        CxPairNode *node = forgetScratch_[k];
         bool unreported = node->list == kCxListPendingEnable || (node->list == kCxListNew && changing_);
         if (unreported) {
             DeletePair(node);
@@ -180,6 +150,28 @@ void CxSmallSort::ForgetPairsOf(int id)
             MoveTo(node, kCxListRemoved);
         }
     }
+}
+
+// The records of id's nearby pairs, in forgetScratch_ by the other model's
+// id; records of pairs that ended already leave the table and keep their
+// goodbye.
+int CxSmallSort::CollectNearbyOf(int id)
+{
+    int count = table_.CollectOf(id, forgetScratch_, size_);
+    int nearby = 0;
+    for (int k = 0; k < count; ++k) {
+        CxPairNode *node = forgetScratch_[k];
+        if (node->list != kCxListOld) {
+            forgetScratch_[nearby++] = node;
+            continue;
+        }
+        table_.Detach(node);
+        node->id1 = -1;
+    }
+    auto other = [id](const CxPairNode *node) { return node->id1 == id ? node->id2 : node->id1; };
+    std::sort(forgetScratch_, forgetScratch_ + nearby,
+              [&other](const CxPairNode *p, const CxPairNode *q) { return other(p) < other(q); });
+    return nearby;
 }
 
 CdxModelPair *CxSmallSort::GetPair(int a, int b)
@@ -192,11 +184,11 @@ CdxModelPair *CxSmallSort::GetPair(int a, int b)
 bool CxSmallSort::GetPairOverlapStatus(int a, int b) const
 {
     if (a == b || !ValidID(a) || !ValidID(b)) return false;
-    return (Status(a, b) & kCxCountMask) == axisCount_;
+    return Nearby(a, b);
 }
 
 bool CxSmallSort::GetPairOverlapEnabled(int a, int b) const
 {
     if (a == b || !ValidID(a) || !ValidID(b)) return false;
-    return !(Status(a, b) & kCxDisabled);
+    return !Disabled(a, b);
 }

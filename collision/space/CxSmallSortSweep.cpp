@@ -46,7 +46,6 @@ int CxSmallSort::UpdateSingle(int id, PxReal time)
     if (!rep->dynamic) return 1;
     PxVector3 min, max;
     if (aabbFn_(static_cast<CdxModelID>(rep->data), min, max, time)) UpdateBox(rep, min, max);
-    FlushCrossings();
     return 1;
 }
 
@@ -67,7 +66,6 @@ int CxSmallSort::UpdateAll(PxReal time)
             if (aabbFn_(static_cast<CdxModelID>(rep->data), min, max, time)) UpdateBox(rep, min, max);
         }
     }
-    FlushCrossings();
     return 1;
 }
 
@@ -90,33 +88,32 @@ void CxSmallSort::UpdateBox(CxSmallSortRep *rep, const PxVector3 min, const PxVe
         PxReal newLow = ClampToFinite(min[axis]);
         PxReal newHigh = ClampToFinite(max[axis]);
         // Moving the leading end first keeps the interval the right way
-        // round throughout, so a count never wraps in between.
+        // round throughout: a min never passes its own max.
         if (newLow < low->value) {
-            MoveEndPoint(low, newLow);
-            MoveEndPoint(high, newHigh);
+            MoveEndPoint(low, newLow, axis);
+            MoveEndPoint(high, newHigh, axis);
         } else {
-            MoveEndPoint(high, newHigh);
-            MoveEndPoint(low, newLow);
+            MoveEndPoint(high, newHigh, axis);
+            MoveEndPoint(low, newLow, axis);
         }
     }
 }
 
-void CxSmallSort::MoveEndPoint(CxEndPoint *end, PxReal value)
+void CxSmallSort::MoveEndPoint(CxEndPoint *end, PxReal value, int axis)
 {
     if (value < end->value)
-        MoveDown(end, value);
+        MoveDown(end, value, axis);
     else if (value > end->value)
-        MoveUp(end, value);
+        MoveUp(end, value, axis);
 }
 
 // Passing a lower neighbour: a min passing a max begins an overlap on this
-// axis (+1), a max passing a min ends one (-1, 255 modulo 256).
-void CxSmallSort::MoveDown(CxEndPoint *end, PxReal value)
+// axis, a max passing a min ends one.
+void CxSmallSort::MoveDown(CxEndPoint *end, PxReal value, int axis)
 {
     CxEndPoint *below = end->previous;
     while (below->kind != kCxSentinel && Above(below, below->value, end, value)) {
-        uint8_t change = static_cast<uint8_t>(below->kind - end->kind);
-        if (change) Crossing(end, below, change);
+        if (below->kind != end->kind) Crossing(end, below, end->kind == kCxMin, axis);
         below = below->previous;
     }
     if (below != end->previous) {
@@ -128,12 +125,11 @@ void CxSmallSort::MoveDown(CxEndPoint *end, PxReal value)
 
 // Passing an upper neighbour: a max passing a min begins an overlap, a min
 // passing a max ends one.
-void CxSmallSort::MoveUp(CxEndPoint *end, PxReal value)
+void CxSmallSort::MoveUp(CxEndPoint *end, PxReal value, int axis)
 {
     CxEndPoint *above = end->next;
     while (above->kind != kCxSentinel && Above(end, value, above, above->value)) {
-        uint8_t change = static_cast<uint8_t>(end->kind - above->kind);
-        if (change) Crossing(end, above, change);
+        if (above->kind != end->kind) Crossing(end, above, end->kind == kCxMax, axis);
         above = above->next;
     }
     if (above != end->next) {
@@ -143,73 +139,45 @@ void CxSmallSort::MoveUp(CxEndPoint *end, PxReal value)
     end->value = value;
 }
 
-// Pair statuses are spread over N^2/4 bytes: each crossing would wait for
-// memory. Crossings are queued while their bytes are fetched and applied in
-// the order they happened, which is all a pair's count depends on.
-void CxSmallSort::Crossing(const CxEndPoint *moving, const CxEndPoint *passed, uint8_t change)
+// The pair begins or ends when its intervals now overlap, or did until now,
+// on every other sorted axis. The other axes are read at once: later moves
+// change them. Pairs of two frozen models and disabled pairs do neither.
+void CxSmallSort::Crossing(const CxEndPoint *moving, const CxEndPoint *passed, bool begins, int axis)
 {
-    if (moving->rep == passed->rep) return;
-    int i = moving->id < passed->id ? moving->id : passed->id;
-    int j = moving->id < passed->id ? passed->id : moving->id;
-    __builtin_prefetch(status_.Address(StatusIndex(i, j)), 1);
-    __builtin_prefetch(passed->rep, 0);
-    crossings_[crossingCount_++] = {moving->rep, passed->rep, change};
-    if (crossingCount_ == kCrossingCapacity) FlushCrossings();
-}
-
-void CxSmallSort::FlushCrossings()
-{
-    for (int k = 0; k < crossingCount_; ++k)
-        OverlapUpdate(crossings_[k].moving, crossings_[k].passed, crossings_[k].change);
-    crossingCount_ = 0;
-}
-
-void CxSmallSort::OverlapUpdate(CxSmallSortRep *a, CxSmallSortRep *b, uint8_t change)
-{
-    if (a == b) return;
-    int i = a->id < b->id ? a->id : b->id;
-    int j = a->id < b->id ? b->id : a->id;
-    uint64_t index = StatusIndex(i, j);
-    uint8_t status = status_.Get(index);
-    uint8_t count = status & kCxCountMask;
-    uint8_t newCount = static_cast<uint8_t>((count + change) & kCxCountMask);
-    bool eligible = !(status & kCxDisabled) && (a->dynamic || b->dynamic);
-    bool wasActive = eligible && count == axisCount_;
-    bool isActive = eligible && newCount == axisCount_;
-    if (wasActive && !isActive)
-        PairEnds(i, j, status);
-    else if (!wasActive && isActive)
-        PairBegins(a, b, status);
-    status_.Set(index, static_cast<uint8_t>((status & ~kCxCountMask) | newCount));
+    CxSmallSortRep *a = moving->rep;
+    CxSmallSortRep *b = passed->rep;
+    if (a == b || !(a->dynamic || b->dynamic) || !OverlapElsewhere(a, b, axis)) return;
+    if (Disabled(a->id, b->id)) return;
+    if (begins)
+        PairBegins(a, b);
+    else
+        PairEnds(a->id < b->id ? a->id : b->id, a->id < b->id ? b->id : a->id);
 }
 
 // a is the model whose end point moved: it becomes model 1 of a new pair.
-void CxSmallSort::PairBegins(CxSmallSortRep *a, CxSmallSortRep *b, uint8_t &status)
+void CxSmallSort::PairBegins(CxSmallSortRep *a, CxSmallSortRep *b)
 {
     int i = a->id < b->id ? a->id : b->id;
     int j = a->id < b->id ? b->id : a->id;
-    if (status & kCxChanged) {
+    CxPairNode *node = table_.Find(CxPairLinkHashTable::Key(i, j));
+    if (node && node->list == kCxListOld && CxPairLinkHashTable::Changed(node)) {
         // It ended earlier in this update: it was never away.
-        CxPairNode *node = table_.Find(CxPairLinkHashTable::Key(i, j));
-        if (node && node->list == kCxListOld) {
-            MoveTo(node, kCxListOverlap);
-            status &= static_cast<uint8_t>(~kCxChanged);
-            return;
-        }
+        MoveTo(node, kCxListOverlap);
+        MarkChanged(node, false);
+        return;
     }
-    if (NewPair(i, j, a->data, b->data, kCxListNew)) status |= kCxChanged;
+    if (CxPairNode *created = NewPair(i, j, a->data, b->data, kCxListNew)) MarkChanged(created, true);
 }
 
-void CxSmallSort::PairEnds(int i, int j, uint8_t &status)
+void CxSmallSort::PairEnds(int i, int j)
 {
     CxPairNode *node = table_.Find(CxPairLinkHashTable::Key(i, j));
     if (!node) return;
     if (node->list == kCxListNew) {
         // Begun and ended within one update: nobody has seen it.
         DeletePair(node);
-        status &= static_cast<uint8_t>(~kCxChanged);
     } else if (node->list == kCxListOverlap) {
         MoveTo(node, kCxListOld);
-        status |= kCxChanged;
+        MarkChanged(node, true);
     }
 }

@@ -64,6 +64,16 @@ void RbdUnpackPartition(const RbdLcsConstraints *rows, int32_t p, RbdPartitionOu
 // is not finite is put back at its pose before the step, at rest, frozen,
 // counted in the world and reported once with its name and the step.
 void RbdGuardPartition(RbdWorld *world, RbdPartitionOutput *output, int32_t p);
+// After the solver, before the guard: at most `passes` Gauss-Seidel passes
+// over the joints of island p (the partition just solved in `rows`, step
+// h) that pin two points together (ball-and-socket, hinge and universal
+// joints with hard point rows), each moving the joint's bodies in the
+// island by M^-1 J^T lambda over its point and alignment rows so that its
+// anchor gap is again the one the solve meant (the rows' phi + h J v) and
+// its alignment errors stay; stops early after a pass that found every
+// joint within its slack. Velocities are never touched.
+void RbdProjectJointPositions(const RbdLcsConstraints *rows, RbdPartitionOutput *output, int32_t p, PxReal h,
+                              int32_t passes);
 // Forgets the island membership of every body of the output (index in
 // island -1), so that no stale index is read by a later step.
 void RbdClearPartitionIndices(RbdPartitionOutput *output);

@@ -104,6 +104,7 @@ void stepPartition(RbdWorld *world, int32_t p, const RbdBclParameters &island)
     int fellBack = 0;
     lcs::step(*world->solver, &world->rows, &first->lcs, out->bodyCount[p], &parameters, &fellBack);
     if (fellBack) countFailedSolve(world, out->bodyCount[p], rowCount);
+    RbdProjectJointPositions(&world->rows, out, p, island.stepSize, world->jointPositionPasses);
     RbdGuardPartition(world, out, p);
     RbdUnpackPartition(&world->rows, p, out, &parameters);
 }

@@ -136,6 +136,7 @@ void RbdWorldReset(RbdWorldID world)
     world->gamma = 8.0 * world->timeStep;
     PxV3Zero(world->gravity);
     world->autoDisable = 0;
+    world->jointPositionPasses = RBD_DEFAULT_JOINT_POSITION_PASSES;
     resetThresholds(&world->thresholds);
     RbdLcsParametersReset(&world->parameters);
 }

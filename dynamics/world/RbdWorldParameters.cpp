@@ -201,6 +201,9 @@ RBD_WORLD_SETTING(int32_t, RbdWorldLCPSetLargeIslandRows, RbdWorldLCPGetLargeIsl
                   parameters.lcp.largeIslandRows, atLeast<0>)
 RBD_WORLD_SETTING(int32_t, RbdWorldLCPSetIterations, RbdWorldLCPGetIterations, parameters.lcp.iterations, atLeast<1>)
 
+RBD_WORLD_SETTING(int32_t, RbdWorldSetJointPositionPasses, RbdWorldGetJointPositionPasses, jointPositionPasses,
+                  atLeast<0>)
+
 void RbdWorldSetBodyEnabledCallback(RbdWorldID world, RbdBodyCallback callback)
 {
     if (RbdCheckWorld(world)) world->bodyEnabled = callback;

@@ -58,6 +58,7 @@ struct RbdWorld {
     PxVector3 gravity;   // m/s^2
     int32_t autoDisable; // 0 off, 1 on, 2 single island
     int32_t safeTimeMode;
+    int32_t jointPositionPasses; // passes of the joint position projection after each solve, 0: none
     RbdAutoDisableThresholds thresholds;
     RbdLcsParameters parameters;
     RbdBodyCallback bodyEnabled;

@@ -56,6 +56,21 @@ void RbdWorldSetMaxCorrectingVelocity(RbdWorldID world, PxReal velocity);
 PxReal RbdWorldGetMaxCorrectingVelocity(RbdWorldID world);
 void RbdWorldSetMaxCorrectingRate(RbdWorldID world, PxReal rate);
 PxReal RbdWorldGetMaxCorrectingRate(RbdWorldID world);
+/* Joint position projection: after each island's velocity solve and
+ * position update, up to JointPositionPasses (>= 0, 0 off; default
+ * RBD_DEFAULT_JOINT_POSITION_PASSES) Gauss-Seidel passes move the bodies of
+ * ball-and-socket, hinge and universal joints with hard point rows so that
+ * each joint's anchor gap is again the one the velocity solve meant. A
+ * fast-turning link carries its anchor along a circle while the step moves
+ * it along the tangent, and the gap that opens each step (about
+ * |w|^2 r h^2 / 2) outgrows what gamma closes: a whipped chain opens its
+ * joints. Velocities and contacts are left as the solve made them: the
+ * projection adds no kinetic energy and keeps the centre of mass. Off by
+ * default: it moves a hand squeezing a ball with its motors at their
+ * bounds onto a grip the pivoting solves less often; 3 passes suit a chain. */
+#define RBD_DEFAULT_JOINT_POSITION_PASSES 0
+void RbdWorldSetJointPositionPasses(RbdWorldID world, int32_t passes);
+int32_t RbdWorldGetJointPositionPasses(RbdWorldID world);
 /* gamma x timeStep / refTimeStep: a gamma tuned for refTimeStep used at timeStep. */
 void RbdWorldSetGammaWithRefTimeStep(RbdWorldID world, PxReal gamma, PxReal refTimeStep, PxReal timeStep);
 void RbdWorldSetTimeStep(RbdWorldID world, PxReal timeStep); /* s, > 0 */

@@ -9,6 +9,7 @@
 // bad picture files are refused with their reason and the plain colour.
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 
@@ -209,51 +210,31 @@ bool Plate(graphicstest::World &world, const std::string &file)
     return textured;
 }
 
-// Each texel's centre shows the texel, in a camera of its own each time
-// (a context of its own gets the texture too); without textures shown the
-// plate is white again. A bare name is found through the file search list.
-TEST(Textures, TexelsLandOnThePredictedPixels)
+// Each texel's centre shows the texel, from PPM and JPEG, in a camera of
+// its own each time (a context of its own gets the texture too); without
+// textures shown the plate is white again. A bare name is found through
+// the file search list. Each bad file: its message, no texture, and the
+// plain colour at every texel. Good PPM files (text and 16-bit binary
+// samples, comments in the header) read back their samples.
+TEST(Textures, TexelsLandOnThePredictedPixelsAndBadFilesAreRefusedWithTheirReason)
 {
     std::vector<unsigned char> checker(kSide * kSide * 3);
     for (size_t p = 0; p < checker.size(); ++p)
         checker[p] = TexelColour(int(p / 3 % kSide) / kBlock, int(p / 3 / kSide) / kBlock, int(p % 3));
-    const std::string ppm = graphicstest::TempPath("checker.ppm"), dir = graphicstest::TempPath("pictures");
+    const std::string dir = graphicstest::TempPath("pictures");
     ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
-    ASSERT_TRUE(kelmar::SavePPM(ppm.c_str(), checker.data(), kSide, kSide, nullptr));
+    ASSERT_TRUE(kelmar::SavePPM((dir + "/checker.ppm").c_str(), checker.data(), kSide, kSide, nullptr));
     ASSERT_TRUE(kelmar::SaveJPEG((dir + "/searched.jpg").c_str(), checker.data(), kSide, kSide, 100, nullptr));
     PxFileSearchPathAdd(dir.c_str());
-    const double f = kelmar::CameraFocalLength(30, 160), texel = kPlate / kTexels;
-    for (const std::string &file : {ppm, std::string("searched.jpg")}) {
-        graphicstest::World world;
-        ASSERT_TRUE(Plate(world, file));
-        for (int look = 0; look < 3; ++look) {
-            if (look == 2) world.universe.ClearOptions(kelmar::Universe::kShowTextures);
-            const Picture picture = world.Look(kEye, 160, 160);
-            for (int t = 0; t < kTexels * kTexels * 3; ++t) {
-                const int i = t / 3 % kTexels, j = t / 3 / kTexels, k = t % 3;
-                const double x = -kPlate / 2 + (i + 0.5) * texel, y = kPlate / 2 - (j + 0.5) * texel;
-                const unsigned char *seen = picture.At(int(80 + f * x / kEye[2]), int(80 + f * y / kEye[2]));
-                EXPECT_NEAR(seen[k], look == 2 ? 255 : TexelColour(i, j, k), file == ppm ? 1 : 3)
-                    << file << " " << i << "," << j << " channel " << k << " look " << look;
-            }
-        }
-    }
-    std::remove(ppm.c_str());
-    EXPECT_EQ(std::system(("rm -r " + dir).c_str()), 0);
-}
-
-// Each bad file: its message, no texture, and the plain colour in the
-// picture. Good PPM files (text and 16-bit binary samples, comments in the
-// header) read back their samples.
-TEST(Textures, PictureFilesReadOrAreRefusedWithTheirReason)
-{
     const char *endsEarly = "PPM file '%s': pixel data ends early or holds a sample above the maximum value";
     const struct {
         const char *name;
-        std::string content; // empty: no such file
-        const char *message; // null: a good file, of rgb
+        std::string content; // empty: written above, or no such file
+        const char *message; // null: a good file, of rgb when that is given
         std::vector<unsigned char> rgb;
     } cases[] = {
+        {"checker.ppm", "", nullptr, {}},
+        {"searched.jpg", "", nullptr, {}},
         {"missing.ppm", "", "image file '%s' cannot be opened", {}},
         {"corrupt.jpg", "\xFF\xD8garbage that is not a JPEG stream", "JPEG file '%s': ", {}},
         {"badsize.ppm", "P6\n-3 4\n255\n", "PPM file '%s': bad size in the header (width and height 1 to 16384)", {}},
@@ -264,30 +245,41 @@ TEST(Textures, PictureFilesReadOrAreRefusedWithTheirReason)
         {"text.ppm", "P3\n# a comment\n2 1\n# another\n15\n15 0 0  0 15 5\n", nullptr, {255, 0, 0, 0, 255, 85}},
         {"wide.ppm", std::string("P6 1 1 65535\n\xFF\xFF\x80\x00\x00\x00", 19), nullptr, {255, 128, 0}},
     };
+    const double f = kelmar::CameraFocalLength(30, 160), texel = kPlate / kTexels;
     for (const auto &c : cases) {
-        const std::string path = graphicstest::TempPath(c.name);
+        const std::string path = dir + "/" + c.name;
         if (!c.content.empty()) std::ofstream(path, std::ios::binary) << c.content;
         std::vector<unsigned char> rgb;
         int w = 0, h = 0;
         std::string error;
-        if (!c.message) {
+        if (!c.rgb.empty()) {
             ASSERT_TRUE(kelmar::loadPPM(path.c_str(), rgb, w, h, &error)) << error;
             EXPECT_EQ(std::vector<int>({w, h}), std::vector<int>({int(c.rgb.size() / 3), 1}));
             EXPECT_EQ(rgb, c.rgb);
-            std::remove(path.c_str());
             continue;
         }
-        char message[512];
-        std::snprintf(message, sizeof message, c.message, path.c_str());
+        char message[512] = "";
+        if (c.message) std::snprintf(message, sizeof message, c.message, path.c_str());
         graphicstest::World world;
         testing::internal::CaptureStderr();
-        EXPECT_FALSE(Plate(world, path)) << c.name;
+        EXPECT_EQ(Plate(world, std::string(c.name) == "searched.jpg" ? c.name : path), !c.message) << c.name;
         const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(said.rfind("Texture not shown, the plain colour is used: ", 0), 0u) << said;
+        EXPECT_EQ(said.rfind("Texture not shown, the plain colour is used: ", 0), c.message ? 0u : std::string::npos);
         EXPECT_NE(said.find(message), std::string::npos) << said;
-        EXPECT_EQ(world.Look(kEye, 160, 160).At(80, 80)[0], 255) << c.name;
-        std::remove(path.c_str());
+        for (int look = 0; look < 3; ++look) {
+            if (look == 2) world.universe.ClearOptions(kelmar::Universe::kShowTextures);
+            const Picture picture = world.Look(kEye, 160, 160);
+            for (int t = 0; t < kTexels * kTexels * 3; ++t) {
+                const int i = t / 3 % kTexels, j = t / 3 / kTexels, k = t % 3;
+                const double x = -kPlate / 2 + (i + 0.5) * texel, y = kPlate / 2 - (j + 0.5) * texel;
+                const unsigned char *seen = picture.At(int(80 + f * x / kEye[2]), int(80 + f * y / kEye[2]));
+                EXPECT_NEAR(seen[k], look == 2 || c.message ? 255 : TexelColour(i, j, k),
+                            std::strstr(c.name, ".jpg") ? 3 : 1)
+                    << c.name << " " << i << "," << j << " channel " << k << " look " << look;
+            }
+        }
     }
+    EXPECT_EQ(std::system(("rm -r " + dir).c_str()), 0);
 }
 
 } // namespace

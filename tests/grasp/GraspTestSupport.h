@@ -4,6 +4,8 @@
 #ifndef KELMAR_TESTS_GRASP_SUPPORT_H
 #define KELMAR_TESTS_GRASP_SUPPORT_H
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -21,29 +23,21 @@
 
 namespace grasptest {
 
-inline std::string Example(const std::string &name)
-{
-    return std::string(KELMAR_EXAMPLES_DIR) + "/" + name;
-}
+const char kStill[] = "<WORLD><GRAVITY>0, 0, 0</GRAVITY><TIMESTEP>0.005</TIMESTEP></WORLD>"; // no gravity
 
 // hand3.px held palm down at the origin (its fingers pointing down), no
 // gravity, a rubber ball of 4 cm radius between the fingers, 10 cm below
 // the palm's mounting face; frozen: the ball is held in place.
 inline std::string Hand3WithBall(bool frozenBall)
 {
-    return "<WORLD><GRAVITY>0, 0, 0</GRAVITY><TIMESTEP>0.005</TIMESTEP></WORLD><IMPORT hand><NAME>" +
-           Example("hand3") + "</NAME><EULER>3.141592653589793, 0, 0</EULER></IMPORT>" +
+    return std::string(kStill) +
+           "<IMPORT hand><NAME>" KELMAR_EXAMPLES_DIR "/hand3</NAME><EULER>3.141592653589793, 0, 0</EULER></IMPORT>" +
            "<GEOMETRIES><SPHERE ball_shape><RADIUS>4</RADIUS></SPHERE></GEOMETRIES><SOLID ball><GEOMETRY_ID>" +
            "ball_shape</GEOMETRY_ID><MATERIAL>rubber</MATERIAL><POS>0, 0, -11</POS><FROZEN>" +
            (frozenBall ? "1" : "0") + "</FROZEN></SOLID>";
 }
 
-inline bool Touches(const kelmar::Solid *solid, const kelmar::Solid *other)
-{
-    return std::unique_ptr<kelmar::ContactList>(solid->GetContacts(other))->count > 0;
-}
-
-// A universe with one scene loaded from the elements given (inside <PX>).
+// A universe with one scene loaded without errors from the elements given (inside <PX>).
 struct World {
     explicit World(const std::string &elements)
     {
@@ -51,7 +45,7 @@ struct World {
         close(mkstemp(path));
         std::ofstream(file = path) << "<?xml version=\"1.0\"?>\n<PX>\n" << elements << "\n</PX>\n";
         universe.AddScene(scene = new kelmar::Scene(path));
-        loadErrors = scene->GetLoadErrorCount();
+        EXPECT_EQ(scene->GetLoadErrorCount(), 0);
     }
     ~World()
     {
@@ -65,17 +59,26 @@ struct World {
     }
     kelmar::Solid *solid(const std::string &name) { return scene->LookupSolid(name.c_str(), false); }
     kelmar::Robot *robot(const char *name) { return dynamic_cast<kelmar::Robot *>(scene->LookupObject(name)); }
-    // hand3's fingertips touching the ball.
-    int TipsOn(const kelmar::Solid *ball)
+    // Fingers (name prefixes) with any of the links given touching other.
+    int FingersOn(const kelmar::Solid *other, std::vector<std::string> fingers, std::vector<std::string> links)
     {
         int n = 0;
-        for (int f = 1; f <= 3; ++f) n += Touches(solid("hand.finger" + std::to_string(f) + "_distal"), ball);
+        for (const std::string &f : fingers) {
+            bool on = false;
+            for (const std::string &l : links)
+                on |= solid(f + l) &&
+                      std::unique_ptr<kelmar::ContactList>(solid(f + l)->GetContacts(other))->count > 0;
+            n += on;
+        }
         return n;
+    }
+    int TipsOn(const kelmar::Solid *ball) // hand3's
+    {
+        return FingersOn(ball, {"hand.finger1", "hand.finger2", "hand.finger3"}, {"_distal"});
     }
 
     kelmar::Universe universe{1000, 1000, 1000, 20000};
     kelmar::Scene *scene = nullptr;
-    int loadErrors = 0;
     std::string file;
 };
 

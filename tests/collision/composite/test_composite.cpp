@@ -1,18 +1,9 @@
 // Composite geometries and models: placement, bounds, mass, the merged pair
 // test, distance and line segments.
-#include "collision/CdxTestFixture.h"
-#include "collision/test_pair_support.h"
+#include "collision/collision_support.h"
 
 #include "composite/CdxCompositeRecord.h"
 #include "framework/CdxModelRecord.h"
-
-#include <kelmar/PxVector.h>
-
-#include <algorithm>
-#include <array>
-#include <cmath>
-#include <random>
-#include <set>
 
 namespace {
 
@@ -36,31 +27,13 @@ class CdxCompositeTest : public CdxTest {
 protected:
     // Element i: a box of half-extents 0.5 whose world placement lands in
     // elementTm_[i].
-    CdxModelID Element(int i, PxReal hx = 0.5) { return Model(HalfBox(hx, 0.5, 0.5), &elementTm_[i]); }
-    // A composite with room for capacity elements following tm (one of
-    // frame_, which outlives the test's body); the test's end decomposes
-    // and destroys it.
-    CdxModelID Composite(int capacity, PxMatrix4 *tm)
-    {
-        CdxModelID composite = CdxCompositeModelCreate(capacity);
-        CdxModelSetTransformPtr(composite, tm);
-        composites_.push_back(composite);
-        return composite;
-    }
+    CdxModelID Element(int i, PxReal hx = 0.5) { return Model(CdxBoxCreate(2 * hx, 1, 1), &elementTm_[i]); }
     // Adds element in slot i of relative_, offset by (x, y, z); returns it.
     CdxModelID Add(CdxModelID composite, int i, CdxModelID element, PxReal x, PxReal y, PxReal z)
     {
-        SetTranslation(relative_[i], x, y, z);
+        SetPose(relative_[i], Translation(x, y, z));
         EXPECT_EQ(1, CdxCompositeModelAddElement(composite, element, &relative_[i]));
         return element;
-    }
-    void TearDown() override
-    {
-        for (CdxModelID composite : composites_) {
-            CdxCompositeModelDecompose(composite);
-            CdxModelDestroy(composite);
-        }
-        CdxTest::TearDown();
     }
     CdxIntersectResult Intersect(CdxModelID a, CdxModelID b, int capacity)
     {
@@ -71,18 +44,11 @@ protected:
         return result;
     }
     PxMatrix4 elementTm_[6];
-    PxMatrix4 frame_[2];
+    PxMatrix4 moved_;
     PxMatrix4 relative_[6];
     CdxModelPair pair_;
     CdxContact contacts_[32];
-    std::vector<CdxModelID> composites_;
 };
-
-// A random rigid pose with its origin within 3 of zero.
-void RandomPose(PxMatrix4 tm, Random &random)
-{
-    PxM4Copy(tm, random.RandomPose(random.InBox(3.0)).tm);
-}
 
 // Whole composite: an outer composite offset from its body holds a box and
 // an inner composite of two boxes, all at random poses. Each leaf lands
@@ -93,17 +59,17 @@ TEST_F(CdxCompositeTest, RandomNestedCompositesPlaceLeavesAndBoundThemByTheirCor
     Random random(77);
     for (int trial = 0; trial < 20; ++trial) {
         PxMatrix4 body, offset, world, innerTm;
-        RandomPose(body, random);
-        RandomPose(offset, random);
+        SetPose(body, random.RandomPose(random.InBox(3.0)));
+        SetPose(offset, random.RandomPose(random.InBox(3.0)));
         CdxModelID outer = CdxCompositeModelCreate(2), inner = CdxCompositeModelCreate(2);
         CdxModelSetTransformPtr(inner, &innerTm);
         CdxModelSetRelativeTransformPtrs(outer, &offset, &body, &world);
         PxReal half[3][3];
         CdxModelID leaves[3];
-        for (int i = 0; i < 4; ++i) RandomPose(relative_[i], random);
+        for (int i = 0; i < 4; ++i) SetPose(relative_[i], random.RandomPose(random.InBox(3.0)));
         for (int i = 0; i < 3; ++i) {
             for (int k = 0; k < 3; ++k) half[i][k] = random.Uniform(0.1, 1.0);
-            leaves[i] = Model(HalfBox(half[i][0], half[i][1], half[i][2]), &elementTm_[i]);
+            leaves[i] = Model(CdxBoxCreate(2 * half[i][0], 2 * half[i][1], 2 * half[i][2]), &elementTm_[i]);
         }
         ASSERT_EQ(1, CdxCompositeModelAddElement(inner, leaves[1], &relative_[1]));
         ASSERT_EQ(1, CdxCompositeModelAddElement(inner, leaves[2], &relative_[2]));
@@ -161,17 +127,15 @@ TEST_F(CdxCompositeTest, RandomNestedCompositesPlaceLeavesAndBoundThemByTheirCor
 // keeping the order, a new transform pointer, and decomposing.
 TEST_F(CdxCompositeTest, ElementsAreKeptInOrderAndRefusedWhenHomelessRepeatedSelfOrTooMany)
 {
-    PxMatrix4 &tm = frame_[0];
-    SetTranslation(tm, 0, 0, 1);
-    CdxModelID composite = Composite(3, &tm);
+    CdxModelID composite = Composite(3, 0, 0, 1);
     PxVector3 min, max;
     ASSERT_EQ(1, CdxModelGetAABB(composite, min, max));
     EXPECT_TRUE(min[2] == 1.0 && max[2] == 1.0 && max[0] == 0.0) << "an empty composite is a point at its origin";
     CdxModelID a = Add(composite, 0, Element(0), 1, 0, 0), b = Add(composite, 1, Element(1), 0, 2, 0);
     EXPECT_EQ(2, CdxCompositeModelGetElementCount(composite));
     EXPECT_EQ(composite, CdxModelGetParent(a));
-    EXPECT_EQ(&tm, CdxModelGetReferenceTransformPtr(a));
-    EXPECT_EQ(0, CdxCompositeModelAddElement(composite, Model(HalfBox(1, 1, 1), nullptr), &relative_[2]));
+    EXPECT_EQ(CdxModelGetTransformPtr(composite), CdxModelGetReferenceTransformPtr(a));
+    EXPECT_EQ(0, CdxCompositeModelAddElement(composite, Model(CdxBoxCreate(2, 2, 2), nullptr), &relative_[2]));
     EXPECT_EQ(0, CdxCompositeModelAddElement(composite, a, &relative_[2]));
     EXPECT_EQ(0, CdxCompositeModelAddElement(composite, composite, &relative_[2]));
     CdxModelID c = Add(composite, 2, Element(2), 0, 0, 0);
@@ -179,17 +143,16 @@ TEST_F(CdxCompositeTest, ElementsAreKeptInOrderAndRefusedWhenHomelessRepeatedSel
 
     ASSERT_EQ(1, CdxCompositeModelRemoveElement(composite, 0));
     EXPECT_EQ(nullptr, CdxModelGetParent(a));
-    PxMatrix4 *relative = &tm;
+    PxMatrix4 *relative = &moved_;
     CdxModelGetRelativeTransformPtrs(a, &relative, nullptr);
     EXPECT_EQ(nullptr, relative);
     EXPECT_EQ(b, CdxCompositeModelGetElement(composite, 0)) << "the others keep their order";
     EXPECT_EQ(c, CdxCompositeModelGetElement(composite, 1));
     EXPECT_EQ(0, CdxCompositeModelRemoveElement(composite, 2));
 
-    PxMatrix4 &moved = frame_[1];
-    SetTranslation(moved, 0, 0, 10);
-    CdxModelSetTransformPtr(composite, &moved);
-    EXPECT_EQ(&moved, CdxModelGetReferenceTransformPtr(b));
+    SetPose(moved_, Translation(0, 0, 10));
+    CdxModelSetTransformPtr(composite, &moved_);
+    EXPECT_EQ(&moved_, CdxModelGetReferenceTransformPtr(b));
     CdxModelUpdate(composite);
     EXPECT_NEAR(10.0, elementTm_[2][3][2], kTight);
     CdxCompositeModelDecompose(composite);
@@ -203,13 +166,14 @@ TEST_F(CdxCompositeTest, MassOfRandomlyTurnedBoxesMatchesABruteForceSum)
     // their common centre gives the tensor independently.
     std::mt19937 random(20240605);
     std::uniform_real_distribution<PxReal> unit(0.0, 1.0);
-    CdxModelID composite = CdxCompositeModelCreate(3);
+    CdxModelID composite = Composite(3, 0, 0, 0);
     PxReal half[3][3];
     for (int e = 0; e < 3; ++e) {
         for (int k = 0; k < 3; ++k) half[e][k] = 0.2 + unit(random);
-        CdxModelID element = Model(HalfBox(half[e][0], half[e][1], half[e][2]), &elementTm_[e]);
+        CdxModelID element = Model(CdxBoxCreate(2 * half[e][0], 2 * half[e][1], 2 * half[e][2]), &elementTm_[e]);
         CdxModelSetDensity(element, 0.5 + 2 * unit(random));
-        SetTurnZ(relative_[e], 2 * M_PI * unit(random), 3 * unit(random), 3 * unit(random), unit(random));
+        SetPose(relative_[e],
+                AxisAngle({0, 0, 1}, 2 * M_PI * unit(random), {3 * unit(random), 3 * unit(random), unit(random)}));
         ASSERT_EQ(1, CdxCompositeModelAddElement(composite, element, &relative_[e]));
     }
     const int cells = 24;
@@ -254,13 +218,11 @@ TEST_F(CdxCompositeTest, MassOfRandomlyTurnedBoxesMatchesABruteForceSum)
     PxMatrix3 perUnitMass;
     ASSERT_EQ(1, CdxGeometryGetMassProperties(CdxModelGetGeometry(composite), com, perUnitMass, &volume));
     EXPECT_NEAR(inertia[1][1], perUnitMass[1][1], kTight);
-    CdxCompositeModelDecompose(composite);
-    CdxModelDestroy(composite);
 }
 
 TEST_F(CdxCompositeTest, AnEmptyCompositeWeighsAsASolidSphereOfItsBoundingRadius)
 {
-    CdxModelID composite = CdxCompositeModelCreate(1);
+    CdxModelID composite = Composite(1, 0, 0, 0);
     CdxCompositeFromGeometry(CdxModelGetGeometry(composite))->bSphereRadius = 2.0;
     PxMatrix4 com;
     PxMatrix3 inertia;
@@ -271,7 +233,6 @@ TEST_F(CdxCompositeTest, AnEmptyCompositeWeighsAsASolidSphereOfItsBoundingRadius
     EXPECT_NEAR(1.6, inertia[0][0], 1e-12);
     EXPECT_NEAR(1.6, inertia[2][2], 1e-12);
     EXPECT_EQ(0.0, com[3][0]);
-    CdxModelDestroy(composite);
 }
 
 // Contacts of a composite resting on a floor box or on another composite,
@@ -299,13 +260,10 @@ TEST_F(CdxCompositeTest, RestingCompositesGiveContactsPointingUpAndNamingTheirEl
 {
     for (const Resting &row : kResting) {
         SCOPED_TRACE(row.scene);
-        PxMatrix4 &tm = frame_[0], &lowTm = frame_[1];
-        SetTranslation(lowTm, 0, 0, 0);
-        SetTranslation(tm, 0, 0, row.height);
-        CdxModelID low = row.onComposite ? Composite(1, &lowTm) : At(0, 0, -1, HalfBox(10, 10, 1));
-        CdxModelID lowBox = row.onComposite ? Add(low, 2, Model(HalfBox(0.5, 0.5, 0.5), &elementTm_[2]), 0, 0, 0)
+        CdxModelID low = row.onComposite ? Composite(1, 0, 0, 0) : At(0, 0, -1, CdxBoxCreate(20, 20, 2));
+        CdxModelID lowBox = row.onComposite ? Add(low, 2, Model(CdxBoxCreate(1, 1, 1), &elementTm_[2]), 0, 0, 0)
                                             : nullptr;
-        CdxModelID composite = Composite(2, &tm), elements[2];
+        CdxModelID composite = Composite(2, 0, 0, row.height), elements[2];
         const int count = row.onComposite ? 1 : 2;
         for (int i = 0; i < count; ++i) {
             CdxModelID element = row.balls ? Model(CdxSphereCreate(1.0), &elementTm_[i]) : Element(i);
@@ -336,21 +294,16 @@ TEST_F(CdxCompositeTest, RestingCompositesGiveContactsPointingUpAndNamingTheirEl
             EXPECT_EQ(static_cast<size_t>(count), seen.size()) << "every element rests";
         }
     }
-    PxMatrix4 &tm = frame_[0];
-    CdxModelID full = Composite(1, &tm);
+    CdxModelID full = Composite(1, 0, 0, 0);
     Add(full, 0, Element(0), 0, 0, 0);
-    EXPECT_EQ(0, Intersect(full, Composite(1, &tm), 32).touch) << "an empty composite touches nothing";
+    EXPECT_EQ(0, Intersect(full, Composite(1, 0, 0, 0), 32).touch) << "an empty composite touches nothing";
 }
 
 TEST_F(CdxCompositeTest, RequestBudgetAndIntersectAtApplyToComposites)
 {
-    PxMatrix4 &tm = frame_[0];
-    SetTranslation(tm, 0, 0, 1.45);
-    PxVector3 v = {0, 0, -1}, w = {0, 0, 0};
-    CdxModelID floor = At(0, 0, -1, HalfBox(10, 10, 1));
-    CdxModelID composite = Composite(2, &tm);
-    CdxModelSetLinearVelocityPtr(composite, v);
-    CdxModelSetAngularVelocityPtr(composite, w);
+    CdxModelID floor = At(0, 0, -1, CdxBoxCreate(20, 20, 2)), composite = Composite(2, 0, 0, 1.45);
+    Drive(composite, 0, 0, -1);
+    PxMatrix4 *floorTm = CdxModelGetTransformPtr(floor);
     Add(composite, 0, Element(0), -1, 0, 0);
     Add(composite, 1, Element(1), 1, 0, 0);
     CdxModelPairReset(&pair_, composite, floor);
@@ -363,18 +316,16 @@ TEST_F(CdxCompositeTest, RequestBudgetAndIntersectAtApplyToComposites)
     EXPECT_EQ(1, result.touch) << "one second later it has landed";
     EXPECT_EQ(2, result.contactCount);
     EXPECT_NEAR(1.45, elementTm_[0][3][2], kTight) << "the elements are back at the present pose";
+    EXPECT_EQ(floorTm, CdxModelGetTransformPtr(floor)) << "and the floor at its own";
 }
 
 TEST_F(CdxCompositeTest, ApproximateDistanceKeepsTheSmallestBoundsOverTheElements)
 {
     ASSERT_EQ(1, CdxInteractionTableRegisterApproximateDistanceFn(CdxBoxGetTypeId(), CdxBoxGetTypeId(), BoxGapX));
     CdxCompositeGenericRegisterDistance();
-    PxMatrix4 &tm = frame_[0];
-    SetTranslation(tm, 0, 0, 0);
-    CdxModelID other = At(10, 0, 0);
-    CdxModelID composite = Composite(2, &tm);
-    Add(composite, 1, Model(HalfBox(1, 1, 1), &elementTm_[1]), -4, 0, 0);
-    CdxModelID near = Add(composite, 0, Model(HalfBox(1, 1, 1), &elementTm_[0]), 4, 0, 0);
+    CdxModelID other = At(10, 0, 0), composite = Composite(2, 0, 0, 0);
+    Add(composite, 1, Model(CdxBoxCreate(2, 2, 2), &elementTm_[1]), -4, 0, 0);
+    CdxModelID near = Add(composite, 0, Model(CdxBoxCreate(2, 2, 2), &elementTm_[0]), 4, 0, 0);
     CdxModelPair pair;
     CdxModelPairReset(&pair, other, composite);
     CdxDistanceResult result;
@@ -386,24 +337,11 @@ TEST_F(CdxCompositeTest, ApproximateDistanceKeepsTheSmallestBoundsOverTheElement
     EXPECT_EQ(7, result.element1);
 }
 
-TEST_F(CdxCompositeTest, RegistrationCoversEveryTypeInBothOrders)
-{
-    CdxGeometryTypeID composite = CdxCompositeGetTypeId();
-    for (CdxGeometryTypeID type = 0; type <= composite; ++type) {
-        EXPECT_EQ(CdxCompositeGenericIntersect,
-                  CdxInteractionTableGetElementPtr(composite, type)->interactions.intersectFn);
-        EXPECT_EQ(0, CdxInteractionTableGetElementPtr(composite, type)->swapped);
-        EXPECT_EQ(type != composite, CdxInteractionTableGetElementPtr(type, composite)->swapped);
-    }
-    EXPECT_EQ(CdxCompositeLineSegment, CdxLineSegGetIntersectFnPtr(composite));
-    EXPECT_EQ(composite, CdxCompositeRegisterType()) << "registering again keeps the number";
-}
-
 TEST_F(CdxCompositeTest, DestroyingACompositeReleasesItsElements)
 {
     CdxGeometryID geometry = CdxCompositeGeometryCreate(2);
     CdxModelID element = Element(0);
-    SetTranslation(relative_[0], 0, 1, 0);
+    SetPose(relative_[0], Translation(0, 1, 0));
     ASSERT_EQ(1, CdxCompositeGeometryAddElement(geometry, element, &relative_[0]));
     EXPECT_EQ(1, CdxCompositeGeometryGetElementCount(geometry));
     CdxModelID model = CdxCompositeModelCreateFromCompositeGeometry(geometry);

@@ -1,27 +1,13 @@
 // Start and stop, the type registry, the interaction table, the request
 // table and how numbered messages are reported.
-#include "collision/CdxTestFixture.h"
+#include "collision/collision_support.h"
 
 #include "framework/CdxGeometryRecord.h"
 #include "framework/CdxModelRecord.h"
 
-#include <kelmar/PxVector.h>
-
-#include <algorithm>
-
-#include <cstring>
-
 namespace {
 
 std::vector<int> gTermOrder;
-void FirstAction()
-{
-    gTermOrder.push_back(1);
-}
-void SecondAction()
-{
-    gTermOrder.push_back(2);
-}
 
 // A geometry type whose inertia comes back lopsided.
 int16_t LopsidedMass(CdxGeometryID, PxMatrix4 com, PxMatrix3 inertia, PxReal *volume)
@@ -44,10 +30,6 @@ int DummyIntersect(CdxModelPair *, CdxIntersectResult *)
 {
     return 1;
 }
-int DummyDistance(CdxModelPair *, CdxDistanceResult *)
-{
-    return 1;
-}
 
 } // namespace
 
@@ -60,13 +42,13 @@ TEST(CdxFrame, InitStartsTheLibraryOnceAndTermStopsItForTheNextInit)
     EXPECT_EQ(0, CdxInit(4, 10)) << "already running";
     CdxModelSetDefaultContactTolerance(0.25);
     gTermOrder.clear();
-    EXPECT_EQ(1, CdxRegisterTermAction(FirstAction));
-    EXPECT_EQ(1, CdxRegisterTermAction(SecondAction));
+    EXPECT_EQ(1, CdxRegisterTermAction([] { gTermOrder.push_back(1); }));
+    EXPECT_EQ(1, CdxRegisterTermAction([] { gTermOrder.push_back(2); }));
     CdxTerm();
     EXPECT_FALSE(CdxIsInitialized());
     EXPECT_EQ((std::vector<int>{2, 1}), gTermOrder) << "term actions run newest first";
     EXPECT_EQ(nullptr, CdxModelCreate(nullptr));
-    EXPECT_EQ(0, CdxRegisterTermAction(FirstAction));
+    EXPECT_EQ(0, CdxRegisterTermAction([] { gTermOrder.push_back(3); }));
 
     ASSERT_EQ(1, CdxInit(4, 10)) << "the library starts again after term";
     EXPECT_EQ(0.004999999888241291, CdxModelGetDefaultContactTolerance()) << "with its own default again";
@@ -116,12 +98,13 @@ TEST_F(CdxTest, TypesAreNumberedInRegistrationOrderAndKnownByName)
     EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), (std::vector<int>{CdxSphereGetTypeId(), CdxBoxGetTypeId(),
                                                                 CdxPlaneGetTypeId(), CdxCompositeGetTypeId()}));
     EXPECT_STREQ("CdxComposite", CdxGeometryGetTypeNameFromId(3));
+    EXPECT_EQ(3, CdxCompositeRegisterType()) << "registering again keeps the number";
     for (int unknown : {-1, 4}) EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeNameFromId(unknown));
     EXPECT_FALSE(CdxGeometryTypeIdIsValid(4));
     EXPECT_STREQ("UnknownGeometryType", CdxGeometryGetTypeName(nullptr));
     CdxGeometryID ball = CdxSphereCreate(1.0);
     PxMatrix4 tm;
-    SetTranslation(tm, 1, 2, 3);
+    SetPose(tm, Translation(1, 2, 3));
     PxVector3 min, max;
     ASSERT_TRUE(CdxGeometryGetAABB(ball, tm, min, max));
     const PxReal *bounds = CdxGeometryGetBounds(ball);
@@ -159,22 +142,15 @@ TEST_F(CdxTest, RegisteringPastTheCapacityIsFatalError21)
         "CdxInit\\(\\)\\. in CdxGeometryRegisterType\\.");
 }
 
-TEST_F(CdxTest, InteractionTableHoldsBothOrdersOfARegisteredPair)
+// Both orders of a registered pair, and the distance functions, are
+// checked where pairs are intersected and measured; here the refusal of a
+// type that is not registered.
+TEST_F(CdxTest, InteractionTableRefusesUnregisteredTypes)
 {
-    const int n = kTypeCapacity;
-    CdxGeometryTypeID box = CdxBoxGetTypeId(), ball = CdxSphereGetTypeId(), plane = CdxPlaneGetTypeId();
-    CdxInteractionTableElement *boxBall = CdxInteractionTableGetElementPtr(box, ball);
-    CdxInteractionTableElement *ballBox = CdxInteractionTableGetElementPtr(ball, box);
-    EXPECT_EQ(0, boxBall->swapped);
-    EXPECT_EQ(1, ballBox->swapped);
-    EXPECT_EQ(boxBall->interactions.intersectFn, ballBox->interactions.intersectFn);
-    EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(plane, plane)->interactions.intersectFn);
-    EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(n, 0));
-
-    EXPECT_EQ(1, CdxInteractionTableRegisterDistanceFn(ball, box, DummyDistance));
-    EXPECT_EQ(DummyDistance, boxBall->interactions.distanceFn);
-    EXPECT_EQ(DummyDistance, ballBox->interactions.distanceFn);
-
+    EXPECT_EQ(nullptr,
+              CdxInteractionTableGetElementPtr(CdxPlaneGetTypeId(), CdxPlaneGetTypeId())->interactions.intersectFn);
+    EXPECT_EQ(nullptr, CdxInteractionTableGetElementPtr(kTypeCapacity, 0));
+    const CdxGeometryTypeID box = CdxBoxGetTypeId();
     CdxInteractions none;
     CdxInteractionsInit(&none);
     none.intersectFn = DummyIntersect;

@@ -1,12 +1,6 @@
 // Models: records from the pool, fields, transforms, boxes, spheres, moves
 // and mass properties.
-#include "collision/CdxTestFixture.h"
-
-#include <kelmar/PxMath.h>
-#include <kelmar/PxVector.h>
-
-#include <cmath>
-#include <set>
+#include "collision/collision_support.h"
 
 namespace {
 
@@ -21,33 +15,14 @@ void ExpectPoint(const PxReal *p, PxReal x, PxReal y, PxReal z, PxReal tolerance
 
 } // namespace
 
-TEST_F(CdxTest, PoolGrowsPastItsFirstBlockAndReusesReturnedModels)
-{
-    std::set<CdxModelID> seen;
-    std::vector<CdxModelID> models;
-    for (int i = 0; i < 5 * kModelCapacity; ++i) {
-        CdxModelID model = CdxModelCreate(nullptr);
-        ASSERT_NE(nullptr, model);
-        models.push_back(model);
-        seen.insert(model);
-    }
-    EXPECT_EQ(models.size(), seen.size()) << "every model is a record of its own";
-    CdxModelID last = models.back();
-    CdxModelDestroy(last);
-    models.pop_back();
-    EXPECT_EQ(last, CdxModelCreate(nullptr)) << "the returned record comes back first";
-    models.push_back(last);
-    for (CdxModelID model : models) CdxModelDestroy(model);
-}
-
 TEST_F(CdxTest, RelativeTransformPlacesTheModelInItsReferenceFrame)
 {
     // Body turned 90 degrees about z at (1, 2, 3); the model sits one unit
     // along the body's y axis, which now points along world -x.
     PxMatrix4 body, offset, world;
-    SetTurnZ(body, M_PI / 2, 1, 2, 3);
-    SetTranslation(offset, 0, 1, 0);
-    CdxModelID model = Model(HalfBox(0.5, 0.5, 0.5), nullptr);
+    SetPose(body, AxisAngle({0, 0, 1}, M_PI / 2, {1, 2, 3}));
+    SetPose(offset, Translation(0, 1, 0));
+    CdxModelID model = Model(CdxBoxCreate(1, 1, 1), nullptr);
     CdxModelSetRelativeTransformPtrs(model, &offset, &body, &world);
     EXPECT_EQ(CdxModelCompoundTransforms, CdxModelGetUpdateCallback(model));
     CdxModelUpdate(model);
@@ -55,12 +30,12 @@ TEST_F(CdxTest, RelativeTransformPlacesTheModelInItsReferenceFrame)
     ExpectPoint(world[0], 0, 1, 0); // the model's x axis is the body's
 
     PxVector3 min, max;
-    SetTranslation(body, 10, 0, 0);
+    SetPose(body, Translation(10, 0, 0));
     ASSERT_EQ(1, CdxModelGetAABB(model, min, max)) << "the box query updates first";
     ExpectPoint(min, 9.5, 0.5, -0.5);
 
     PxMatrix4 otherBody;
-    SetTranslation(otherBody, 0, 0, 5);
+    SetPose(otherBody, Translation(0, 0, 5));
     CdxModelSetReferenceTransformPtr(model, &otherBody);
     EXPECT_EQ(&world, CdxModelGetTransformPtr(model));
 
@@ -68,29 +43,6 @@ TEST_F(CdxTest, RelativeTransformPlacesTheModelInItsReferenceFrame)
     EXPECT_EQ(nullptr, CdxModelGetUpdateCallback(model));
     CdxModelSetReferenceTransformPtr(model, &otherBody);
     EXPECT_EQ(&otherBody, CdxModelGetTransformPtr(model)) << "without an offset the model follows directly";
-}
-
-TEST_F(CdxTest, BoxAndSphereOfATurnedModelCoverItsRotatedCorners)
-{
-    PxMatrix4 tm;
-    SetTurnZ(tm, M_PI / 4, 1, 0, 0);
-    CdxModelID model = Model(HalfBox(1, 1, 2), &tm);
-    PxVector3 min, max;
-    ASSERT_EQ(1, CdxModelGetAABB(model, min, max));
-    ExpectPoint(min, 1 - std::sqrt(2.0), -std::sqrt(2.0), -2);
-    ExpectPoint(max, 1 + std::sqrt(2.0), std::sqrt(2.0), 2);
-    const PxReal *bounds = CdxGeometryGetBounds(CdxModelGetGeometry(model));
-    EXPECT_NEAR(max[0], bounds[1], kTight) << "the cached bounds follow";
-    PxVector3 pathMin, pathMax;
-    ASSERT_EQ(1, CdxModelGetAABB_PathCompatible(model, pathMin, pathMax, 3.0));
-    ExpectPoint(pathMin, min[0], min[1], min[2]);
-    // The bounding sphere moves with the model but is not turned.
-    PxVector3 centre;
-    PxReal radius;
-    ASSERT_EQ(1, CdxModelGetBSphere(model, centre, &radius));
-    ExpectPoint(centre, 1, 0, 0);
-    EXPECT_NEAR(std::sqrt(6.0), radius, kTight);
-    EXPECT_EQ(0, CdxModelGetAABB(Model(nullptr, nullptr), min, max)) << "no geometry, no box";
 }
 
 TEST_F(CdxTest, PathBoxSweepsOverTheMotionAhead)
@@ -108,18 +60,18 @@ TEST_F(CdxTest, PathBoxSweepsOverTheMotionAhead)
 TEST_F(CdxTest, MoveToWritesTheVelocitiesOfTheMove)
 {
     PxMatrix4 tm, target;
-    SetTranslation(tm, 1, 1, 1);
+    SetPose(tm, Translation(1, 1, 1));
     CdxModelID model = Model(CdxSphereCreate(1.0), &tm);
     PxVector3 v = {9, 9, 9}, w = {9, 9, 9};
     const PxReal dt = 0.05, angle = 0.1;
-    SetTurnZ(target, angle, 1.5, 1, 0.9);
+    SetPose(target, AxisAngle({0, 0, 1}, angle, {1.5, 1, 0.9}));
     EXPECT_EQ(1, CdxModelMoveTo(model, target, dt)) << "without velocities only the pose moves";
     ExpectPoint(w, 9, 9, 9);
     ExpectPoint(tm[3], 1.5, 1, 0.9);
 
     CdxModelSetLinearVelocityPtr(model, v);
     CdxModelSetAngularVelocityPtr(model, w);
-    SetTurnZ(target, 2 * angle, 2.0, 1, 0.8);
+    SetPose(target, AxisAngle({0, 0, 1}, 2 * angle, {2.0, 1, 0.8}));
     ASSERT_EQ(1, CdxModelMoveTo(model, target, dt));
     ExpectPoint(v, 10, 0, -2);
     // (2 / dt) sin(angle / 2) about +z: close to angle / dt for small turns.
@@ -127,7 +79,7 @@ TEST_F(CdxTest, MoveToWritesTheVelocitiesOfTheMove)
     ExpectPoint(tm[0], std::cos(2 * angle), std::sin(2 * angle), 0);
 
     // Turning back the long way round is reported as the short turn.
-    SetTurnZ(target, 2 * angle - 1.9 * M_PI, 2.0, 1, 0.8);
+    SetPose(target, AxisAngle({0, 0, 1}, 2 * angle - 1.9 * M_PI, {2.0, 1, 0.8}));
     ASSERT_EQ(1, CdxModelMoveTo(model, target, dt));
     ExpectPoint(w, 0, 0, 2 / dt * std::sin(0.1 * M_PI / 2), 1e-9);
 
@@ -137,32 +89,4 @@ TEST_F(CdxTest, MoveToWritesTheVelocitiesOfTheMove)
 
     CdxModelID loose = Model(nullptr, nullptr);
     EXPECT_EQ(0, CdxModelMoveTo(loose, target, dt)) << "a model without a frame cannot move";
-}
-
-TEST_F(CdxTest, MassOfABoxIsItsDensityTimesVolumeWithInertiaTurnedByTheOffset)
-{
-    // A 1 x 2 x 3 box of density 2, offset by (1, 0, 0) and turned 90
-    // degrees about z: its long x-y side now runs along x.
-    PxMatrix4 body, offset, world;
-    SetTranslation(body, 0, 0, 0);
-    SetTurnZ(offset, M_PI / 2, 1, 0, 0);
-    CdxModelID model = Model(HalfBox(0.5, 1.0, 1.5), nullptr);
-    CdxModelSetRelativeTransformPtrs(model, &offset, &body, &world);
-    CdxModelSetDensity(model, 2.0);
-    PxMatrix4 com;
-    PxMatrix3 inertia;
-    PxReal volume, mass;
-    ASSERT_EQ(1, CdxModelGetMassProperties(model, com, inertia, &volume, &mass));
-    EXPECT_NEAR(6.0, volume, kTight);
-    EXPECT_NEAR(12.0, mass, kTight);
-    ExpectPoint(com[3], 1, 0, 0);
-    // Local inertia per unit mass: xx (1 + 2.25)/3, yy (0.25 + 2.25)/3,
-    // zz (0.25 + 1)/3; the quarter turn exchanges xx and yy.
-    EXPECT_NEAR(12.0 * 2.5 / 3, inertia[0][0], 1e-12);
-    EXPECT_NEAR(12.0 * 3.25 / 3, inertia[1][1], 1e-12);
-    EXPECT_NEAR(12.0 * 1.25 / 3, inertia[2][2], 1e-12);
-    EXPECT_NEAR(0.0, inertia[0][1], 1e-12);
-    EXPECT_EQ(inertia[0][1], inertia[1][0]);
-
-    EXPECT_EQ(0, CdxModelGetMassProperties(Model(nullptr, nullptr), com, inertia, &volume, &mass));
 }

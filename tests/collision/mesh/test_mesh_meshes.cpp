@@ -1,14 +1,9 @@
 // Two meshes: crossings found by the tree descent and closest triangles are
 // exactly those found by testing every triangle pair; small-mesh normals,
 // capacities, moving vertices and line segments.
-#include "test_mesh_support.h"
+#include "collision/collision_support.h"
 
 #include "mesh/CxSODistTriTri.h"
-
-#include <cfloat>
-#include <set>
-
-using namespace meshtest;
 
 namespace {
 

@@ -3,13 +3,9 @@
 // open floor like a plane) placed alike, whichever model comes first,
 // within its budgets; the triangles a primitive touches are those within
 // its reach; degenerate or deep input stays finite.
-#include "test_mesh_support.h"
+#include "collision/collision_support.h"
 
 #include "primitives/CxGeomClosest.h"
-
-#include <functional>
-
-using namespace meshtest;
 
 namespace {
 
@@ -19,13 +15,6 @@ const CdxRequest kSix = {6, 0};
 // Boxes closer than a thousandth of their mean half edge count as touching
 // and report their gap as contacts; meshes do not: such rounds are skipped.
 const double kJustTouching = 0.002;
-
-// The pair's normal turned to point from b towards a, whatever order hello
-// chose.
-Vec NormalFromBToA(CdxModelID a, const CdxModelPair &pair, const Vec &normal)
-{
-    return pair.model1 == a ? normal : Mul(normal, -1.0);
-}
 
 } // namespace
 

@@ -1,21 +1,7 @@
 // Safe times of moving primitives, and primitives against triangle lists.
-#include "test_primitives_support.h"
-
-#include <algorithm>
-#include <cmath>
+#include "collision/collision_support.h"
 
 namespace {
-
-// Velocities a model reads through its pointers (so later changes count).
-struct Motion {
-    PxVector3 linear = {0, 0, 0};
-    PxVector3 angular = {0, 0, 0};
-    void Drive(CdxModelID model)
-    {
-        CdxModelSetLinearVelocityPtr(model, linear);
-        CdxModelSetAngularVelocityPtr(model, angular);
-    }
-};
 
 double SafeTime(CdxModelID m1, CdxModelID m2, double maximum, int *found)
 {
@@ -109,55 +95,62 @@ protected:
 
 } // namespace
 
-TEST_F(PrimitiveTest, SpheresMeetAfterTheirGapOverTheirClosingSpeed)
+// Spheres meet after their gap over their closing speed; parting, the
+// safe time is the negative of the time they would take, and a move of
+// less than 0.001 in the step finds nothing. A box taken for a sphere is a
+// cube of half-extent 2r / (1 + sqrt 2).
+TEST_F(PrimitiveTest, SafeTimesAreTheGapOverTheClosingSpeed)
 {
-    CdxModelID a = Place(CdxSphereCreate(0.5), Translation(0, 0, 0));
-    CdxModelID b = Place(CdxSphereCreate(0.5), Translation(3, 0, 0));
-    Motion ma, mb;
-    mb.linear[0] = -2.0;
-    ma.Drive(a);
-    mb.Drive(b);
-    int found;
-    EXPECT_DOUBLE_EQ(1.0, SafeTime(a, b, 5.0, &found));
-    EXPECT_EQ(1, found);
-    mb.linear[0] = 2.0; // leaving: the negative of the time they would take
-    EXPECT_DOUBLE_EQ(-1.0, SafeTime(a, b, 5.0, &found));
-    EXPECT_EQ(0, found);
-    mb.linear[0] = 1e-4; // moving less than 0.001 in the step
-    EXPECT_EQ(5.0, SafeTime(a, b, 5.0, &found));
-    EXPECT_EQ(0, found);
-}
-
-TEST_F(PrimitiveTest, SafeTimesOfSphereAndBoxAgainstAPlaneAndABox)
-{
-    Motion fall, still;
-    fall.linear[2] = -3.0;
-    CdxModelID plane = Place(CdxPlaneCreate(), Identity());
-    still.Drive(plane);
-    CdxModelID sphere = Place(CdxSphereCreate(0.5), Translation(1, 1, 2));
-    fall.Drive(sphere);
-    int found;
-    EXPECT_DOUBLE_EQ(0.5, SafeTime(sphere, plane, 1.0, &found));
-    EXPECT_EQ(1, found);
-
-    CdxModelID box = Place(CdxBoxCreate(1, 1, 1), Translation(0, 0, 2.0));
-    fall.Drive(box);
-    EXPECT_DOUBLE_EQ(0.5, SafeTime(box, plane, 1.0, &found));
-    EXPECT_EQ(1, found);
-    EXPECT_EQ(0.25, SafeTime(box, plane, 0.25, &found)); // beyond the step
-    EXPECT_EQ(0, found);
-
-    // Box and sphere: the sphere is taken as a cube of half-extent
-    // 2r / (1 + sqrt 2), so they meet when the centres are 0.5 + that apart.
-    Motion towards;
-    towards.linear[0] = -1.0;
-    CdxModelID target = Place(CdxBoxCreate(1, 1, 1), Translation(0, 5, 0));
-    still.Drive(target);
-    CdxModelSetLinearVelocityPtr(sphere, towards.linear);
-    Move(sphere, Translation(3, 5, 0));
-    double half = 2 * 0.5 / (1 + std::sqrt(2.0));
-    EXPECT_NEAR(3 - 0.5 - half, SafeTime(target, sphere, 5.0, &found), 1e-12);
-    EXPECT_EQ(1, found);
+    const double cube = 2 * 0.5 / (1 + std::sqrt(2.0));
+    const struct {
+        const char *what;
+        CdxGeometryID a, b;
+        Vec at, bAt, bVelocity; // a falls at 3 onto a plane, else stands
+        double maximum, time;
+        int found;
+    } rows[] = {
+        {"spheres closing", CdxSphereCreate(0.5), CdxSphereCreate(0.5), {0, 0, 0}, {3, 0, 0}, {-2, 0, 0}, 5, 1, 1},
+        {"spheres parting", CdxSphereCreate(0.5), CdxSphereCreate(0.5), {0, 0, 0}, {3, 0, 0}, {2, 0, 0}, 5, -1, 0},
+        {"spheres barely moving",
+         CdxSphereCreate(0.5),
+         CdxSphereCreate(0.5),
+         {0, 0, 0},
+         {3, 0, 0},
+         {1e-4, 0, 0},
+         5,
+         5,
+         0},
+        {"a sphere on a plane", CdxSphereCreate(0.5), CdxPlaneCreate(), {1, 1, 2}, {0, 0, 0}, {0, 0, 0}, 1, 0.5, 1},
+        {"a box on a plane", CdxBoxCreate(1, 1, 1), CdxPlaneCreate(), {0, 0, 2}, {0, 0, 0}, {0, 0, 0}, 1, 0.5, 1},
+        {"a box on a plane beyond the step",
+         CdxBoxCreate(1, 1, 1),
+         CdxPlaneCreate(),
+         {0, 0, 2},
+         {0, 0, 0},
+         {0, 0, 0},
+         0.25,
+         0.25,
+         0},
+        {"a sphere reaching a box",
+         CdxBoxCreate(1, 1, 1),
+         CdxSphereCreate(0.5),
+         {0, 5, 0},
+         {3, 5, 0},
+         {-1, 0, 0},
+         5,
+         3 - 0.5 - cube,
+         1},
+    };
+    for (const auto &row : rows) {
+        CdxModelID a = Place(row.a, Translation(row.at[0], row.at[1], row.at[2]));
+        CdxModelID b = Place(row.b, Translation(row.bAt[0], row.bAt[1], row.bAt[2]));
+        const bool falls = CdxGeometryGetTypeId(row.b) == CdxPlaneGetTypeId();
+        Drive(a, 0, 0, falls ? -3 : 0);
+        Drive(b, row.bVelocity[0], row.bVelocity[1], row.bVelocity[2]);
+        int found;
+        EXPECT_NEAR(row.time, SafeTime(a, b, row.maximum, &found), 1e-15) << row.what;
+        EXPECT_EQ(row.found, found) << row.what;
+    }
 }
 
 TEST_F(PrimitiveTest, MovingBoxesEnterWhenTheLastAxisCloses)
@@ -180,17 +173,17 @@ TEST_F(PrimitiveTest, MovingBoxesEnterWhenTheLastAxisCloses)
 TEST_F(PrimitiveTest, BoxPlaneSafeTimeIsConservativeUnderRotation)
 {
     Random random(808);
-    Motion motion, still;
-    CdxModelID plane = Place(CdxPlaneCreate(), Identity());
-    still.Drive(plane);
-    CdxModelID box = Place(CdxBoxCreate(1.0, 0.6, 0.4), Identity());
-    motion.Drive(box);
+    PxVector3 linear, angular;
+    CdxModelID plane = Place(CdxPlaneCreate(), Identity()), box = Place(CdxBoxCreate(1.0, 0.6, 0.4), Identity());
+    Drive(plane, 0, 0, 0);
+    CdxModelSetLinearVelocityPtr(box, linear);
+    CdxModelSetAngularVelocityPtr(box, angular);
     int impacts = 0;
     for (int trial = 0; trial < 300; ++trial) {
         Pose start = random.RandomPose({0, 0, random.Uniform(0.7, 2.0)});
         Move(box, start);
         Vec v = random.InBox(2.0), w = random.InBox(6.0);
-        for (int k = 0; k < 3; ++k) motion.linear[k] = v[k], motion.angular[k] = w[k];
+        for (int k = 0; k < 3; ++k) linear[k] = v[k], angular[k] = w[k];
         int found;
         double t = SafeTime(box, plane, 1.0, &found);
         impacts += found;

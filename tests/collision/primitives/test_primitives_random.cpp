@@ -7,12 +7,7 @@
 // from the second model towards the first; the same answer with the models
 // given the other way round; a tiny move changing the depth by at most the
 // move; deep overlaps still answered.
-#include "test_primitives_support.h"
-
-#include <algorithm>
-#include <cmath>
-#include <functional>
-#include <limits>
+#include "collision/collision_support.h"
 
 namespace {
 
@@ -92,13 +87,6 @@ double BoxBoxSat(const Solid &a, const Pose &pa, const Solid &b, const Pose &pb)
     return best;
 }
 
-bool Finite(const CdxContact &c)
-{
-    for (int k = 0; k < 3; ++k)
-        if (!std::isfinite(c.position[k]) || !std::isfinite(c.normal[k])) return false;
-    return std::isfinite(c.separation);
-}
-
 // Lowest signed height over the plane (pose, local z up) of a box, or of a
 // cylinder or cone (rims of radius r at local heights z).
 double Lowest(const Solid &s, const Pose &pose, const Pose &plane)
@@ -134,13 +122,6 @@ struct PairCase {
 class RandomPairTest : public PrimitiveTest {
 protected:
     const double tolerance = 0.001; // each model's; the pair's is twice this
-
-    // The pair's normal turned to point from b towards a, whatever order
-    // hello chose.
-    Vec NormalFromBToA(const CdxModelPair &pair, const Vec &normal) const
-    {
-        return pair.model1 == modelA ? normal : Mul(normal, -1.0);
-    }
 
     void Run(const PairCase &c, Random *random)
     {
@@ -195,18 +176,18 @@ protected:
             }
             if (contacts.empty()) continue;
             const double deepest = Deepest(contacts);
-            const Vec n = NormalFromBToA(pair, normal);
+            const Vec n = NormalFromBToA(modelA, pair, normal);
             // Given the other way round: the same answer (deep overlaps of
             // two boxes may settle on another axis).
             if (!deep && deepest > -0.05) {
                 if (a.kind != b.kind) {
                     ASSERT_EQ(contacts.size(), swapped.size());
                 }
-                EXPECT_NEAR(1.0, Dot(n, NormalFromBToA(swappedPair, swappedNormal)), 1e-9);
+                EXPECT_NEAR(1.0, Dot(n, NormalFromBToA(modelA, swappedPair, swappedNormal)), 1e-9);
                 EXPECT_NEAR(deepest, Deepest(swapped), 1e-9);
             }
+            ASSERT_TRUE(AllFinite(contacts, normal));
             for (const CdxContact &contact : contacts) {
-                ASSERT_TRUE(Finite(contact));
                 EXPECT_NEAR(1.0, Norm(ToVec(contact.normal)), 1e-9);
                 EXPECT_NEAR(1.0, Dot(ToVec(contact.normal), normal), 1e-9);
                 // On both surfaces; between boxes and curved solids only in

@@ -1,12 +1,6 @@
 // The six primitive geometries: parameters, bounds, support
 // points, mass properties and line-segment hits.
-#include "test_primitives_support.h"
-
-#include <cfloat>
-#include <cmath>
-#include <functional>
-#include <string>
-#include <vector>
+#include "collision/collision_support.h"
 
 namespace {
 
@@ -40,39 +34,33 @@ const Solid kSolids[] = {MakeSphere(0.7),         MakeBox({0.2, 0.5, 0.8}), Make
 
 } // namespace
 
-// Derived quantities follow the parameters: bounding spheres, cylinder end
-// centres and plane normals and distances under a pose.
+// Derived quantities follow the parameters: bounding spheres (also after a
+// resize), cylinder end centres (local z turned onto -y, lifted to 5), a
+// pointed cone's centroid a quarter up, and plane normals and distances
+// under a pose or none.
 TEST_F(PrimitiveTest, BoundingSpheresEndCentresAndPlaneDistancesFollowTheParameters)
 {
-    CdxGeometryID box = CdxBoxCreate(2.0, 4.0, 6.0);
-    EXPECT_DOUBLE_EQ(std::sqrt(14.0), CdxBoxGetBSphereRadius(box));
-    CdxBoxSetDimensions(box, 1.0, 1.0, 2.0);
-    EXPECT_DOUBLE_EQ(std::sqrt(1.5), CdxBoxGetBSphereRadius(box));
-
-    CdxGeometryID cylinder = CdxCylinderCreate(0.5, 3.0);
+    CdxGeometryID box = Own(CdxBoxCreate(2, 4, 6)), resized = Own(CdxBoxCreate(2, 4, 6));
+    CdxBoxSetDimensions(resized, 1.0, 1.0, 2.0);
+    CdxGeometryID cylinder = Own(CdxCylinderCreate(0.5, 3.0)), plane = Own(CdxPlaneCreate());
     CdxCylinderSetGeometricalParameters(cylinder, 2.0, 1.0);
-    Pose lifted = AxisAngle({1, 0, 0}, M_PI / 2, {0, 0, 5});
-    PxVector3 top, bottom;
+    const Pose lifted = AxisAngle({1, 0, 0}, M_PI / 2, {0, 0, 5}), tilted = AxisAngle({1, 0, 0}, M_PI / 2, {0, 0, 1});
+    PxVector3 top, bottom, normal, up;
     CdxCylinderGetEndCenters(cylinder, lifted.tm, top, bottom);
-    EXPECT_NEAR(-0.5, top[1], 1e-15); // local z turned onto -y
-    EXPECT_NEAR(0.5, bottom[1], 1e-15);
-    EXPECT_EQ(5.0, top[2]);
-
-    CdxGeometryID cone = CdxConeCreatePointed(2.0, 1.0);
-    EXPECT_EQ(0.5, CdxConeGetZOffset(cone)) << "the centroid of a pointed cone is a quarter up";
-
-    CdxGeometryID plane = CdxPlaneCreate();
-    Pose tilted = AxisAngle({1, 0, 0}, M_PI / 2, {0, 0, 1});
-    PxVector3 normal;
     CdxPlaneGetNormal(plane, tilted.tm, normal);
-    EXPECT_NEAR(-1.0, normal[1], 1e-15);
-    CdxPlaneGetNormal(plane, nullptr, normal);
-    EXPECT_EQ(1.0, normal[2]);
+    CdxPlaneGetNormal(plane, nullptr, up);
     const PxVector3 point = {3.0, -2.0, 7.0};
-    EXPECT_NEAR(2.0, CdxPlaneGetDistanceToPoint(plane, tilted.tm, point), 1e-12);
-    EXPECT_EQ(7.0, CdxPlaneGetDistanceToPoint(plane, nullptr, point));
-
-    for (CdxGeometryID g : {box, cylinder, cone, plane}) CdxGeometryDestroy(g);
+    const double rows[][2] = {{std::sqrt(14.0), CdxBoxGetBSphereRadius(box)},
+                              {std::sqrt(1.5), CdxBoxGetBSphereRadius(resized)},
+                              {-0.5, top[1]},
+                              {0.5, bottom[1]},
+                              {5.0, top[2]},
+                              {0.5, CdxConeGetZOffset(Own(CdxConeCreatePointed(2.0, 1.0)))},
+                              {-1.0, normal[1]},
+                              {1.0, up[2]},
+                              {2.0, CdxPlaneGetDistanceToPoint(plane, tilted.tm, point)},
+                              {7.0, CdxPlaneGetDistanceToPoint(plane, nullptr, point)}};
+    for (const auto &row : rows) EXPECT_NEAR(row[0], row[1], 1e-15) << &row - rows;
 }
 
 // Each refused parameter: no geometry (or nothing changed) and one warning.
@@ -150,35 +138,27 @@ TEST_F(PrimitiveTest, BoundsAreTheSupportPointsOfRandomPoses)
     }
 }
 
+// Zero components leave the point midway on those axes; the cylinder
+// treats components below 1e-4 as zero (the cap centre); a pointed cone's
+// apex wins upwards, its base rim sideways.
 TEST_F(PrimitiveTest, SupportPointsFollowTheStatedRules)
 {
-    CdxGeometryID box = CdxBoxCreate(2.0, 4.0, 6.0);
-    const PxVector3 alongX = {1.0, 0.0, 0.0};
-    PxVector3 point;
-    // Zero components leave the point midway on those axes.
-    CdxGeometryMaximumPoint(box, nullptr, alongX, point);
-    EXPECT_EQ(1.0, point[0]);
-    EXPECT_EQ(0.0, point[1]);
-    EXPECT_EQ(0.0, point[2]);
-    // The cylinder treats components below 1e-4 as zero: the cap centre.
-    CdxGeometryID cylinder = CdxCylinderCreate(1.0, 2.0);
-    const PxVector3 nearlyUp = {5e-5, 0.0, 1.0};
-    CdxGeometryMaximumPoint(cylinder, nullptr, nearlyUp, point);
-    EXPECT_EQ(0.0, point[0]);
-    EXPECT_EQ(1.0, point[2]);
-    const PxVector3 tilted = {1e-3, 0.0, 1.0};
-    CdxGeometryMaximumPoint(cylinder, nullptr, tilted, point);
-    EXPECT_EQ(1.0, point[0]);
-    // A pointed cone's apex wins upwards, its base rim sideways.
-    CdxGeometryID cone = CdxConeCreatePointed(4.0, 1.0);
-    const PxVector3 up = {0.0, 0.0, 1.0}, side = {0.0, 1.0, -0.1};
-    CdxGeometryMaximumPoint(cone, nullptr, up, point);
-    EXPECT_EQ(3.0, point[2]);
-    EXPECT_EQ(0.0, point[0]);
-    CdxGeometryMaximumPoint(cone, nullptr, side, point);
-    EXPECT_EQ(-1.0, point[2]);
-    EXPECT_EQ(1.0, point[1]);
-    for (CdxGeometryID g : {box, cylinder, cone}) CdxGeometryDestroy(g);
+    CdxGeometryID cylinder = Own(CdxCylinderCreate(1.0, 2.0)), cone = Own(CdxConeCreatePointed(4.0, 1.0));
+    const struct {
+        CdxGeometryID geometry;
+        Vec direction, point;
+    } rows[] = {
+        {Own(CdxBoxCreate(2.0, 4.0, 6.0)), {1, 0, 0}, {1, 0, 0}},
+        {cylinder, {5e-5, 0, 1}, {0, 0, 1}},
+        {cylinder, {1e-3, 0, 1}, {1, 0, 1}},
+        {cone, {0, 0, 1}, {0, 0, 3}},
+        {cone, {0, 1, -0.1}, {0, 1, -1}},
+    };
+    for (const auto &row : rows) {
+        PxVector3 point;
+        CdxGeometryMaximumPoint(row.geometry, nullptr, row.direction.data(), point);
+        EXPECT_EQ(row.point, ToVec(point)) << &row - rows;
+    }
 }
 
 TEST_F(PrimitiveTest, PlaneBoundsEndAtTheOriginOnlyWhenAxisAligned)
@@ -278,19 +258,4 @@ TEST_F(PrimitiveTest, LineSegmentsHitTheFirstSurfacePoint)
     EXPECT_EQ(1.0, result.point[2]);
     EXPECT_EQ(1.0, result.distance);
     EXPECT_EQ(0, CdxSphereLineSegIntersect(sphere, inside, inside, &result));
-}
-
-TEST_F(PrimitiveTest, UserTriangleNormalIsTheUnitCrossProduct)
-{
-    PxReal a[3] = {0, 0, 0}, b[3] = {2, 0, 0}, c[3] = {2, 3, 0}, n[3] = {0, 0, 0};
-    CdxUserTriangle triangle = {{a, b, c}, n};
-    ASSERT_EQ(1, CdxUserTriangleComputeNormal(&triangle));
-    EXPECT_EQ(0.0, n[0]);
-    EXPECT_EQ(1.0, n[2]);
-    PxReal d[3] = {4, 0, 0};
-    CdxUserTriangle flat = {{a, b, d}, n};
-    ASSERT_EQ(1, CdxUserTriangleComputeNormal(&flat));
-    EXPECT_EQ(1.0, n[0]);
-    CdxUserTriangle none = {{a, b, c}, nullptr};
-    EXPECT_EQ(0, CdxUserTriangleComputeNormal(&none));
 }

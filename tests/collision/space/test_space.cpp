@@ -5,21 +5,7 @@
 // axis mask, models entering together or one by one, reading while the
 // reader changes the space) and the record a pair keeps is the brute-force
 // test's.
-#include "test_space_support.h"
-
-#include <kelmar/PxVector.h>
-
-#include <functional>
-#include <limits>
-
-namespace {
-
-std::set<ModelPairKey> Pairs(std::initializer_list<ModelPairKey> keys)
-{
-    return std::set<ModelPairKey>(keys);
-}
-
-} // namespace
+#include "collision/collision_support.h"
 
 TEST_F(SpaceTest, CreationRefusesBadAxisMasksAndCapacities)
 {
@@ -55,8 +41,7 @@ TEST_F(SpaceTest, APairThatBeginsAndEndsInOneBracketIsNeverReported)
 {
     CdxSpaceID space = Space(CdxAllAxes, 4, 4);
     CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 5, 0, 0);
-    CdxSpaceInsertModel(space, a);
-    CdxSpaceInsertModel(space, b);
+    for (CdxModelID m : {a, b}) CdxSpaceInsertModel(space, m);
     Step(space);
     MoveTo(b, 1, 0, 0);
     CdxSpaceUpdateModel(b);
@@ -72,7 +57,7 @@ TEST_F(SpaceTest, APairThatBeginsAndEndsInOneBracketIsNeverReported)
     CdxSpaceUpdateModel(b);
     MoveTo(b, 1.5, 0, 0);
     t = Step(space);
-    EXPECT_EQ(Pairs({PairKey(a, b)}), t.staying);
+    EXPECT_EQ(std::set<ModelPairKey>({PairKey(a, b)}), t.staying);
     EXPECT_EQ(record, t.records[PairKey(a, b)]);
     EXPECT_TRUE(t.hello.empty() && t.goodbye.empty());
 }
@@ -85,19 +70,14 @@ TEST_F(SpaceTest, DestroyingAModelStillInASpaceWarnsAndTakesItOut)
 {
     CdxSpaceID space = Space(CdxAllAxes, 4, 4);
     CdxModelID a = Ball(1, 0, 0, 0), c = Ball(1, 0, 1, 0);
-    CdxSpaceInsertModel(space, a);
-    CdxSpaceInsertModel(space, c);
-    PxMatrix4 nearA, farAway;
-    PxM4Identity(nearA);
-    PxM4Identity(farAway);
-    nearA[3][0] = 1.0;
-    farAway[3][0] = 100.0;
+    for (CdxModelID m : {a, c}) CdxSpaceInsertModel(space, m);
+    Pose nearA = Translation(1, 0, 0), farAway = Translation(100, 0, 0);
     CdxGeometryID ball = CdxSphereCreate(1);
     CdxModelID b = CdxModelCreate(ball);
-    CdxModelSetTransformPtr(b, &nearA);
+    CdxModelSetTransformPtr(b, &nearA.tm);
     CdxSpaceInsertModel(space, b);
     EXPECT_EQ(3u, Step(space).hello.size());
-    EXPECT_EQ(Pairs({PairKey(a, b), PairKey(a, c), PairKey(b, c)}), Step(space).staying);
+    EXPECT_EQ(std::set<ModelPairKey>({PairKey(a, b), PairKey(a, c), PairKey(b, c)}), Step(space).staying);
 
     CdxModelDestroy(b);
     ASSERT_EQ(1u, warnings.size());
@@ -109,7 +89,7 @@ TEST_F(SpaceTest, DestroyingAModelStillInASpaceWarnsAndTakesItOut)
     CdxSpaceUpdateAll(space);
     CdxSpaceEndChanges(space);
     Transitions t = Read(space, 64, true);
-    EXPECT_EQ(Pairs({PairKey(a, c)}), t.staying);
+    EXPECT_EQ(std::set<ModelPairKey>({PairKey(a, c)}), t.staying);
     ASSERT_EQ(2u, t.goodbye.size());
     std::set<CdxModelID> remaining;
     for (const ModelPairKey &key : t.goodbye) {
@@ -128,13 +108,13 @@ TEST_F(SpaceTest, DestroyingAModelStillInASpaceWarnsAndTakesItOut)
     ASSERT_EQ(b, again) << "the returned record comes back first";
     EXPECT_EQ(nullptr, CdxModelGetSpace(again));
     EXPECT_EQ(-1, CdxModelGetSpaceId(again));
-    CdxModelSetTransformPtr(again, &farAway);
+    CdxModelSetTransformPtr(again, &farAway.tm);
     ASSERT_EQ(1, CdxSpaceInsertModel(space, again));
     EXPECT_EQ(2, CdxModelGetSpaceId(again)) << "the freed id";
     t = Step(space);
     EXPECT_TRUE(t.hello.empty());
     EXPECT_TRUE(t.goodbye.empty());
-    EXPECT_EQ(Pairs({PairKey(a, c)}), t.staying);
+    EXPECT_EQ(std::set<ModelPairKey>({PairKey(a, c)}), t.staying);
     CdxSpaceRemoveModel(again);
     CdxModelDestroy(again);
     CdxGeometryDestroy(ball);
@@ -189,17 +169,16 @@ TEST_F(SpaceTest, AModelBackFromMinusInfinitySortsIntoItsPlace)
     Transform(high)[3][0] = -std::numeric_limits<PxReal>::infinity();
     EXPECT_TRUE(Step(space).records.empty());
     MoveTo(high, 0, 0, 0.5);
-    EXPECT_EQ(Pairs({PairKey(ground, high)}), Step(space).hello);
+    EXPECT_EQ(std::set<ModelPairKey>({PairKey(ground, high)}), Step(space).hello);
     MoveTo(high, 0, 0, 5);
-    EXPECT_EQ(Pairs({PairKey(ground, high)}), Step(space).goodbye);
+    EXPECT_EQ(std::set<ModelPairKey>({PairKey(ground, high)}), Step(space).goodbye);
 }
 
 TEST_F(SpaceTest, DestroyingASpaceLetsItsModelsGo)
 {
     CdxSpaceID space = CdxSpaceAxisSortCreate(CdxAllAxes, 4, 4);
     CdxModelID a = Ball(1, 0, 0, 0), b = Ball(1, 1, 0, 0);
-    CdxSpaceInsertModel(space, a);
-    CdxSpaceInsertModel(space, b);
+    for (CdxModelID m : {a, b}) CdxSpaceInsertModel(space, m);
     Step(space);
     CdxSpaceDestroy(space);
     EXPECT_EQ(nullptr, CdxModelGetSpace(a));

@@ -2,15 +2,9 @@
 // balls by the quadratic, boxes by slabs in their own frame, the ground by
 // its height, a composite by its two balls. Models outside the space,
 // without geometry or of a type without a segment function are never hit.
-#include "test_space_support.h"
+#include "collision/collision_support.h"
 
 #include "framework/CdxGeometryRecord.h"
-
-#include <kelmar/PxMath.h>
-#include <kelmar/PxVector.h>
-
-#include <cmath>
-#include <random>
 
 namespace {
 
@@ -20,9 +14,9 @@ const PxReal kGroundHeight = -5.0;
 struct Shape {
     CdxModelID model;
     enum Kind { kBall, kBox, kGround, kPair } kind;
-    PxReal radius;    // ball, and each ball of the pair
-    PxVector3 half;   // box
-    PxVector3 offset; // pair: its balls at centre +- offset
+    PxReal radius = 0;     // ball, and each ball of the pair
+    PxVector3 half = {};   // box
+    PxVector3 offset = {}; // pair: its balls at centre +- offset
 };
 
 // Entry parameter t in [0, 1] of p0 + t d into a ball, or -1.
@@ -74,43 +68,37 @@ protected:
         Shape pair{pair_, Shape::kPair, 1.5, {0, 0, 0}, {2, 0, 0}};
         shapes_.push_back(pair);
         for (int side = -1; side <= 1; side += 2) {
-            CdxModelID ball = Model(CdxSphereCreate(pair.radius));
+            CdxModelID ball = Place(CdxSphereCreate(pair.radius));
             elements_.push_back(ball);
-            placements_.emplace_back();
-            PxM4Identity(placements_.back().tm);
-            placements_.back().tm[3][0] = side * pair.offset[0];
+            placements_.push_back(Translation(side * pair.offset[0], 0, 0));
             ASSERT_EQ(1, CdxCompositeModelAddElement(pair_, ball, &placements_.back().tm));
         }
         for (int k = 0; k < 100; ++k) {
             PxReal x = uniform(4, 16), y = uniform(4, 16), z = uniform(4, 16);
+            Shape s{k % 2 ? Ball(uniform(0.3, 1.5), x, y, z)
+                          : Box(uniform(0.3, 1.5), uniform(0.3, 1.5), uniform(0.3, 1.5), x, y, z),
+                    k % 2 ? Shape::kBall : Shape::kBox};
             if (k % 2) {
-                Shape s{Ball(uniform(0.3, 1.5), x, y, z), Shape::kBall, 0, {0, 0, 0}, {0, 0, 0}};
                 s.radius = CdxSphereGetRadius(CdxModelGetGeometry(s.model));
-                shapes_.push_back(s);
             } else {
-                Shape s{Box(uniform(0.3, 1.5), uniform(0.3, 1.5), uniform(0.3, 1.5), x, y, z),
-                        Shape::kBox,
-                        0,
-                        {0, 0, 0},
-                        {0, 0, 0}};
                 PxV3Copy(s.half, CdxBoxGetRadii(CdxModelGetGeometry(s.model)));
                 PxMatrix3 rotation;
                 PxMatrix3FromEulerAngles(rotation, uniform(0, 6.3), uniform(0, 6.3), uniform(0, 6.3));
                 for (int i = 0; i < 3; ++i)
                     for (int j = 0; j < 3; ++j) Transform(s.model)[i][j] = rotation[i][j];
-                shapes_.push_back(s);
             }
+            shapes_.push_back(s);
         }
-        shapes_.push_back(Shape{Plane(kGroundHeight), Shape::kGround, 0, {0, 0, 0}, {0, 0, 0}});
+        shapes_.push_back(Shape{Plane(kGroundHeight), Shape::kGround});
         for (const Shape &s : shapes_) ASSERT_EQ(1, CdxSpaceInsertModel(space_, s.model));
         // Never hit: a ball outside the space, a model without geometry
         // and one of a type without a segment function.
         outsider_ = Ball(100, 10, 10, 10);
-        ASSERT_EQ(1, CdxSpaceInsertModel(space_, Model(nullptr)));
+        ASSERT_EQ(1, CdxSpaceInsertModel(space_, Place(nullptr)));
         CdxGeometryTypeID blob = CdxGeometryRegisterType("Blob", nullptr, nullptr, nullptr, nullptr, nullptr,
                                                          nullptr);
         CdxGeometryInitObject(&blob_, blob);
-        ASSERT_EQ(1, CdxSpaceInsertModel(space_, Model(&blob_)));
+        ASSERT_EQ(1, CdxSpaceInsertModel(space_, Place(&blob_)));
     }
 
     // Parameter of the hand-worked entry, or -1; element is the ball of
@@ -176,10 +164,7 @@ protected:
     CdxModelID outsider_ = nullptr;
     std::vector<CdxModelID> elements_;
     std::vector<Shape> shapes_;
-    struct ElementPlacement {
-        PxMatrix4 tm;
-    };
-    std::deque<ElementPlacement> placements_;
+    std::deque<Pose> placements_;
     CdxGeometry blob_ = {};
     bool acceptElement_[2] = {true, true};
 };

@@ -5,8 +5,6 @@
 
 #include <random>
 
-#include "contacts/RbdContactRows.h"
-#include "dynamics/RbdTestSupport.h"
 #include "dynamics/test_step_support.h"
 
 using namespace steptest;
@@ -15,31 +13,10 @@ using rbdtest::randomVector;
 
 namespace {
 
-// A row list of its own holding the rows of one contact at a time.
-class ContactRows : public rbdtest::OwnRowList {
-public:
-    ContactRows() : OwnRowList(4) {}
-    int32_t build(RbdContactID c)
-    {
-        const RbdBclParameters parameters = {0.01, 1e-6, 0.08};
-        RbdBclInitConstraintRowList(&list);
-        RbdBclStartPartition(&list);
-        RbdBclAddContact(&list, c, &parameters);
-        RbdBclEndPartition(&list);
-        return list.partitionRowCount;
-    }
-    // Columns 0-2 (body 0 linear) of a row: the row's direction.
-    void direction(int32_t row, PxVector3 out) const
-    {
-        for (int k = 0; k < 3; ++k) out[k] = RbdBclGetJacobianEntry(&list, row, k);
-    }
-    // J v of a row for the bodies' current velocities.
-    PxReal velocity(int32_t row, RbdContactID c) const { return RbdBclRowVelocity(&list, row, c); }
-};
-
+// A contact between two balls and a row list of its own for its rows.
 class ContactRowsTest : public ::testing::Test {
 protected:
-    ContactRowsTest() : world(4, 8)
+    ContactRowsTest() : world(4, 8), own(4), list(own.list)
     {
         b0 = makeBall(world, 2.0, 0.5, 0.0, 1.0, 0.0);
         b1 = makeBall(world, 3.0, 0.5, 0.0, 0.0, 0.0);
@@ -48,24 +25,30 @@ protected:
         RbdConstraintEnable(c);
         params = RbdContactGetParams(c);
     }
+    int32_t build()
+    {
+        const RbdBclParameters parameters = {0.01, 1e-6, 0.08};
+        return rbdtest::buildRows(&list, c, parameters);
+    }
+    // Columns 0-2 (body 0 linear) of a row: the row's direction.
+    void direction(int32_t row, PxVector3 out) const
+    {
+        for (int k = 0; k < 3; ++k) out[k] = RbdBclGetJacobianEntry(&list, row, k);
+    }
     World world;
+    rbdtest::OwnRowList own;
+    RbdLcsConstraints &list;
     RbdBodyID b0, b1;
     RbdContactID c;
     RbdContactParams *params;
-    ContactRows rows;
 };
 
-void randomPose(std::mt19937 &rng, RbdBodyID body)
+void randomPose(rbdtest::Rng &rng, RbdBodyID body)
 {
-    PxVector3 axis, v, w, p;
-    randomUnitVector(rng, axis);
-    std::uniform_real_distribution<PxReal> angle(0.0, 3.0);
-    PxReal half = 0.5 * angle(rng);
-    RbdBodySetQuaternion(body, cos(half), sin(half) * axis[0], sin(half) * axis[1], sin(half) * axis[2]);
-    randomVector(rng, 2.0, p);
+    PxVector3 v, w;
+    rbdtest::randomBodyTransform(rng, 2.0, body);
     randomVector(rng, 3.0, v);
     randomVector(rng, 3.0, w);
-    RbdBodySetPosition(body, p[0], p[1], p[2]);
     RbdBodySetLinearVelocity(body, v[0], v[1], v[2]);
     RbdBodySetAngularVelocity(body, w[0], w[1], w[2]);
 }
@@ -83,20 +66,20 @@ PxReal relativePointVelocity(RbdBodyID b0, RbdBodyID b1, const PxVector3 p, cons
 TEST_F(ContactRowsTest, AFrictionlessContactAddsOneOneSidedRowWhoseErrorIsMinusThePenetration)
 {
     RbdContactSetPenetration(c, 0.003);
-    ASSERT_EQ(rows.build(c), 1);
-    EXPECT_EQ(rows.list.lo[0], 0.0);
-    EXPECT_EQ(rows.list.hi[0], RBD_REAL_MAX);
-    EXPECT_EQ(rows.list.phi[0], -0.003);
-    EXPECT_EQ(rows.list.c[0], 0.0);
-    EXPECT_EQ(rows.list.rowEpsilon[0], 0.0);
-    EXPECT_EQ(rows.list.constraintCount, 1);
-    EXPECT_EQ(rows.list.frictionRowCount, 0);
+    ASSERT_EQ(build(), 1);
+    EXPECT_EQ(list.lo[0], 0.0);
+    EXPECT_EQ(list.hi[0], RBD_REAL_MAX);
+    EXPECT_EQ(list.phi[0], -0.003);
+    EXPECT_EQ(list.c[0], 0.0);
+    EXPECT_EQ(list.rowEpsilon[0], 0.0);
+    EXPECT_EQ(list.constraintCount, 1);
+    EXPECT_EQ(list.frictionRowCount, 0);
 
     RbdContactParamsSetMaxAdhesiveForce(params, 12.0);
     RbdContactParamsSetSoftness(params, 0.02);
-    ASSERT_EQ(rows.build(c), 1);
-    EXPECT_EQ(rows.list.lo[0], -12.0) << "adhesion lets the normal row pull";
-    EXPECT_EQ(rows.list.rowEpsilon[0], 0.02);
+    ASSERT_EQ(build(), 1);
+    EXPECT_EQ(list.lo[0], -12.0) << "adhesion lets the normal row pull";
+    EXPECT_EQ(list.rowEpsilon[0], 0.02);
 }
 
 // Under random poses and normals: the friction directions and the normal
@@ -105,7 +88,7 @@ TEST_F(ContactRowsTest, AFrictionlessContactAddsOneOneSidedRowWhoseErrorIsMinusT
 // opposite sign.
 TEST_F(ContactRowsTest, EveryRowMeasuresTheRelativeVelocityOfTheContactPointInARightHandedFrame)
 {
-    std::mt19937 rng(20240605);
+    rbdtest::Rng rng(20240605);
     RbdContactParamsSetType(params, 2);
     for (int trial = 0; trial < 100; ++trial) {
         randomPose(rng, b0);
@@ -115,11 +98,11 @@ TEST_F(ContactRowsTest, EveryRowMeasuresTheRelativeVelocityOfTheContactPointInAR
         randomVector(rng, 2.0, p);
         RbdContactSetNormal(c, n[0], n[1], n[2]);
         RbdContactSetPosition(c, p[0], p[1], p[2]);
-        ASSERT_EQ(rows.build(c), 3);
+        ASSERT_EQ(build(), 3);
         for (int32_t row = 0; row < 3; ++row) {
-            rows.direction(row, u[row]);
-            EXPECT_NEAR(rows.velocity(row, c), relativePointVelocity(b0, b1, p, u[row]), 1e-12);
-            for (int k = 0; k < 3; ++k) EXPECT_EQ(RbdBclGetJacobianEntry(&rows.list, row, 6 + k), -u[row][k]);
+            direction(row, u[row]);
+            EXPECT_NEAR(RbdBclRowVelocity(&list, row, c), relativePointVelocity(b0, b1, p, u[row]), 1e-12);
+            for (int k = 0; k < 3; ++k) EXPECT_EQ(RbdBclGetJacobianEntry(&list, row, 6 + k), -u[row][k]);
             EXPECT_NEAR(PxV3Length(u[row]), 1.0, 1e-14);
         }
         for (int32_t row = 0; row < 3; ++row) EXPECT_NEAR(PxV3Dot(u[row], u[(row + 1) % 3]), 0.0, 1e-14);
@@ -133,8 +116,8 @@ TEST_F(ContactRowsTest, EveryRowMeasuresTheRelativeVelocityOfTheContactPointInAR
     for (const auto &k : standard) {
         PxVector3 t;
         RbdContactSetNormal(c, k.normal[0], k.normal[1], k.normal[2]);
-        rows.build(c);
-        rows.direction(1, t);
+        build();
+        direction(1, t);
         EXPECT_NEAR(PxV3Distance(t, k.tangent), 0.0, 1e-15);
     }
 }
@@ -144,26 +127,26 @@ TEST_F(ContactRowsTest, AGivenDirectionBecomesThePrimaryFrictionDirectionProject
     RbdContactSetNormal(c, 0.0, 1.0, 0.0);
     RbdContactSetDirection(c, 3.0, 4.0, 0.0);
     RbdContactParamsSetType(params, 2);
-    ASSERT_EQ(rows.build(c), 3);
+    ASSERT_EQ(build(), 3);
     const PxVector3 x = {1.0, 0.0, 0.0}, z = {0.0, 0.0, 1.0};
     PxVector3 t1, t2;
-    rows.direction(1, t1);
-    rows.direction(2, t2);
+    direction(1, t1);
+    direction(2, t2);
     EXPECT_NEAR(PxV3Distance(t1, x), 0.0, 1e-15);
     EXPECT_NEAR(PxV3Distance(t2, z), 0.0, 1e-15) << "t2 = direction x n, normalised";
 
     RbdContactParamsSetType(params, 1);
-    ASSERT_EQ(rows.build(c), 2);
-    rows.direction(1, t1);
+    ASSERT_EQ(build(), 2);
+    direction(1, t1);
     EXPECT_NEAR(PxV3Distance(t1, x), 0.0, 1e-15);
 
     RbdContactSetDirection(c, 0.0, -2.0, 0.0);
-    ASSERT_EQ(rows.build(c), 2);
-    rows.direction(1, t1);
+    ASSERT_EQ(build(), 2);
+    direction(1, t1);
     EXPECT_TRUE(t1[0] == 1.0 && t1[1] == 0.0 && t1[2] == 0.0) << "a direction along the normal gives (1, 0, 0)";
     RbdContactParamsSetType(params, 2);
-    ASSERT_EQ(rows.build(c), 3);
-    rows.direction(1, t1);
+    ASSERT_EQ(build(), 3);
+    direction(1, t1);
     EXPECT_TRUE(t1[0] == 0.0 && t1[2] == 1.0) << "and the standard tangent for two directions";
 }
 
@@ -172,23 +155,23 @@ TEST_F(ContactRowsTest, BoxFrictionBoundsItsRowsAndProportionalFrictionFollowsTh
     RbdContactParamsSetType(params, 2);
     RbdContactParamsSetPrimaryFriction(params, 4.0);
     RbdContactParamsSetSecondaryFriction(params, 6.0);
-    ASSERT_EQ(rows.build(c), 3);
-    EXPECT_EQ(rows.list.lo[1], -4.0);
-    EXPECT_EQ(rows.list.hi[1], 4.0);
-    EXPECT_EQ(rows.list.lo[2], -6.0);
-    EXPECT_EQ(rows.list.hi[2], 6.0);
-    EXPECT_EQ(rows.list.frictionIndex[1], -1);
-    EXPECT_EQ(rows.list.frictionRowCount, 0);
+    ASSERT_EQ(build(), 3);
+    EXPECT_EQ(list.lo[1], -4.0);
+    EXPECT_EQ(list.hi[1], 4.0);
+    EXPECT_EQ(list.lo[2], -6.0);
+    EXPECT_EQ(list.hi[2], 6.0);
+    EXPECT_EQ(list.frictionIndex[1], -1);
+    EXPECT_EQ(list.frictionRowCount, 0);
 
     RbdContactParamsSetSecondaryFrictionModel(params, 1);
     RbdContactParamsSetSecondaryFrictionCoefficient(params, 0.4);
-    ASSERT_EQ(rows.build(c), 3);
-    EXPECT_EQ(rows.list.lo[2], 0.0);
-    EXPECT_EQ(rows.list.hi[2], 0.0);
-    EXPECT_EQ(rows.list.frictionIndex[2], 0) << "the normal row bounds it";
-    EXPECT_EQ(rows.list.mu[2], 0.4);
-    EXPECT_EQ(rows.list.frictionRowCount, 1);
-    EXPECT_EQ(rows.list.hi[1], 4.0) << "the primary row keeps box friction";
+    ASSERT_EQ(build(), 3);
+    EXPECT_EQ(list.lo[2], 0.0);
+    EXPECT_EQ(list.hi[2], 0.0);
+    EXPECT_EQ(list.frictionIndex[2], 0) << "the normal row bounds it";
+    EXPECT_EQ(list.mu[2], 0.4);
+    EXPECT_EQ(list.frictionRowCount, 1);
+    EXPECT_EQ(list.hi[1], 4.0) << "the primary row keeps box friction";
 }
 
 TEST_F(ContactRowsTest, SlipSoftensAndSlideDrivesTheFrictionRowsOnlyWhenTheirBitsAreSet)
@@ -196,19 +179,19 @@ TEST_F(ContactRowsTest, SlipSoftensAndSlideDrivesTheFrictionRowsOnlyWhenTheirBit
     RbdContactParamsSetType(params, 2);
     params->primarySlip = 0.3;
     params->secondarySlide = 0.9;
-    ASSERT_EQ(rows.build(c), 3);
-    EXPECT_EQ(rows.list.rowEpsilon[1], 0.0) << "a value without its bit is not used";
-    EXPECT_EQ(rows.list.c[2], 0.0);
+    ASSERT_EQ(build(), 3);
+    EXPECT_EQ(list.rowEpsilon[1], 0.0) << "a value without its bit is not used";
+    EXPECT_EQ(list.c[2], 0.0);
     RbdContactParamsSetPrimarySlip(params, 0.3);
     RbdContactParamsSetSecondarySlip(params, 0.1);
     RbdContactParamsSetPrimarySlide(params, -0.5);
     RbdContactParamsSetSecondarySlide(params, 0.9);
-    ASSERT_EQ(rows.build(c), 3);
-    EXPECT_EQ(rows.list.rowEpsilon[1], 0.3);
-    EXPECT_EQ(rows.list.rowEpsilon[2], 0.1);
-    EXPECT_EQ(rows.list.c[1], -0.5);
-    EXPECT_EQ(rows.list.c[2], 0.9);
-    EXPECT_EQ(rows.list.c[0], 0.0);
+    ASSERT_EQ(build(), 3);
+    EXPECT_EQ(list.rowEpsilon[1], 0.3);
+    EXPECT_EQ(list.rowEpsilon[2], 0.1);
+    EXPECT_EQ(list.c[1], -0.5);
+    EXPECT_EQ(list.c[2], 0.9);
+    EXPECT_EQ(list.c[0], 0.0);
 }
 
 TEST_F(ContactRowsTest, RestitutionReversesAnApproachFasterThanTheThresholdOnly)
@@ -216,35 +199,35 @@ TEST_F(ContactRowsTest, RestitutionReversesAnApproachFasterThanTheThresholdOnly)
     RbdContactSetNormal(c, 0.0, 1.0, 0.0);
     RbdBodySetLinearVelocity(b0, 0.0, -1.5, 0.0);
     RbdBodySetLinearVelocity(b1, 0.0, 0.5, 0.0);
-    ASSERT_EQ(rows.build(c), 1);
-    EXPECT_EQ(rows.list.c[0], 0.0) << "no bounce without the restitution bit";
+    ASSERT_EQ(build(), 1);
+    EXPECT_EQ(list.c[0], 0.0) << "no bounce without the restitution bit";
     RbdContactParamsSetRestitution(params, 0.5);
-    ASSERT_EQ(rows.build(c), 1);
-    EXPECT_NEAR(rows.list.c[0], 1.0, 1e-15) << "half the approach speed of 2 m/s";
-    EXPECT_EQ(rows.list.bounce[0], rows.list.c[0]);
-    EXPECT_EQ(rows.list.bounceCount, 1);
+    ASSERT_EQ(build(), 1);
+    EXPECT_NEAR(list.c[0], 1.0, 1e-15) << "half the approach speed of 2 m/s";
+    EXPECT_EQ(list.bounce[0], list.c[0]);
+    EXPECT_EQ(list.bounceCount, 1);
 
     RbdContactParamsSetRestitutionThreshold(params, 2.5);
-    ASSERT_EQ(rows.build(c), 1);
-    EXPECT_EQ(rows.list.c[0], 0.0) << "slower than the threshold";
-    EXPECT_EQ(rows.list.bounceCount, 0);
+    ASSERT_EQ(build(), 1);
+    EXPECT_EQ(list.c[0], 0.0) << "slower than the threshold";
+    EXPECT_EQ(list.bounceCount, 0);
     RbdContactParamsSetRestitutionThreshold(params, 0.001);
     RbdBodySetLinearVelocity(b0, 0.0, 1.5, 0.0);
-    ASSERT_EQ(rows.build(c), 1);
-    EXPECT_EQ(rows.list.c[0], 0.0) << "separating bodies do not bounce";
+    ASSERT_EQ(build(), 1);
+    EXPECT_EQ(list.c[0], 0.0) << "separating bodies do not bounce";
 }
 
 TEST_F(ContactRowsTest, AnImmovableBodyContributesNoColumnsAndTwoGiveNoRows)
 {
     RbdContactParamsSetType(params, 1);
     RbdBodyFreeze(b1);
-    ASSERT_EQ(rows.build(c), 2);
+    ASSERT_EQ(build(), 2);
     for (int32_t row = 0; row < 2; ++row)
-        for (int col = 6; col < 12; ++col) EXPECT_EQ(RbdBclGetJacobianEntry(&rows.list, row, col), 0.0);
-    EXPECT_EQ(rows.list.constraintBody[1][0], -1);
+        for (int col = 6; col < 12; ++col) EXPECT_EQ(RbdBclGetJacobianEntry(&list, row, col), 0.0);
+    EXPECT_EQ(list.constraintBody[1][0], -1);
     RbdConstraintSetBodies(c, b1, nullptr);
-    EXPECT_EQ(rows.build(c), 0) << "a frozen body against the world";
-    EXPECT_EQ(rows.list.constraintCount, 0);
+    EXPECT_EQ(build(), 0) << "a frozen body against the world";
+    EXPECT_EQ(list.constraintCount, 0);
 }
 
 } // namespace

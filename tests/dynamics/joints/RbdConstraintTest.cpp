@@ -3,8 +3,7 @@
 // random poses.
 #include <gtest/gtest.h>
 
-#include <math.h>
-#include "dynamics/RbdTestSupport.h"
+#include "dynamics/test_step_support.h"
 
 using namespace rbdtest;
 
@@ -107,7 +106,8 @@ TEST(RbdConstraint, DegreesOfFreedomAndTheLimitOfLimitedJoints)
 }
 
 // Under random poses and centre-of-mass offsets: an attachment set in the
-// world reads back in the world, in the reference frame and in the
+// world reads back in the world (after b's mass is re-centred and b moved
+// with its attachments, too), in the reference frame and in the
 // centre-of-mass frame; set through a body frame it lands where that frame
 // says; axes come back normalised, completed to an orthonormal frame;
 // conversions between body frames round-trip.
@@ -127,6 +127,21 @@ TEST(RbdConstraint, AttachmentsAndConversionsAgreeWithTheBodyFramesUnderRandomPo
         randomVector(rng, 2.0, axis);
         RbdConstraintSetPosition(c, point[0], point[1], point[2]);
         RbdConstraintSetAxis(c, axis[0], axis[1], axis[2]);
+        RbdConstraintEnable(c);
+        // Re-centring b's mass, and moving it with its attachments, leave the
+        // joint where it was; the centre of mass follows the reference frame.
+        PxMatrix4 tm, offset, now;
+        RbdBodyGetTransform(b, tm);
+        randomTransform(rng, 0.5, offset);
+        RbdBodySetCenterOfMassRelativeTransform(b, offset);
+        RbdBodyGetCenterOfMassPosition(b, got);
+        PxV3MulTM(expected, offset[3], tm);
+        expectNear(got, expected);
+        RbdBodyUpdateTransformFromCom(b);
+        RbdBodyGetTransform(b, now);
+        for (int i = 0; i < 4; ++i) expectNear(now[i], tm[i]);
+        randomTransform(rng, 2.0, tm);
+        RbdBodySetTransformAndUpdateConstraintAttachments(b, tm);
         for (int i = 0; i < 2; ++i) {
             RbdConstraintBodyGetPosition(c, i, got);
             expectNear(got, point);

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 #include <math.h>
-#include "dynamics/RbdTestSupport.h"
+#include "dynamics/test_step_support.h"
 
 using namespace rbdtest;
 

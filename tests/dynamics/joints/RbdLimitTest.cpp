@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <math.h>
-#include "dynamics/RbdTestSupport.h"
+#include "dynamics/test_step_support.h"
 
 using namespace rbdtest;
 
@@ -113,37 +113,16 @@ TEST(RbdLimit, TheControllerIsASaturatedProportionalServo)
     EXPECT_EQ(RbdLimitGetMotorDesiredVelocity(&limit), 0.0);
 }
 
-TEST(RbdLimit, TheFirstMeasurementReadsAsTheOffsetSetBeforeIt)
+// Setting the position replaces the measured coordinate's reading.
+TEST(RbdLimit, SettingThePositionOffsetsTheMeasuredCoordinate)
 {
     RbdLimit limit;
     RbdLimitReset(&limit);
-    RbdLimitSetPosition(&limit, 1.5);
-    limit.rawPosition = 0.4;
-    RbdBclCalculateLimitPositionAndOvershoot(&limit, 0);
-    EXPECT_DOUBLE_EQ(RbdLimitGetPosition(&limit), 1.5);
     limit.rawPosition = 0.5;
-    RbdBclCalculateLimitPositionAndOvershoot(&limit, 0);
-    EXPECT_DOUBLE_EQ(RbdLimitGetPosition(&limit), 1.6);
     RbdLimitSetPosition(&limit, -2.0);
     EXPECT_DOUBLE_EQ(RbdLimitGetPosition(&limit), -2.0);
-    // A rotation measured just across pi continues past it.
-    limit.rawPosition = 3.0;
-    RbdBclCalculateLimitPositionAndOvershoot(&limit, 1);
-    limit.rawPosition = -3.0;
-    RbdBclCalculateLimitPositionAndOvershoot(&limit, 1);
-    EXPECT_NEAR(limit.rawPosition, 2.0 * M_PI - 3.0, 1e-15);
-    EXPECT_EQ(limit.previousPosition, limit.rawPosition);
-}
-
-TEST_F(LimitedJoint, AfterTenFullTurnsAHingeReadsTwentyPi)
-{
-    make(RbdHingeCreate);
-    RbdLimitCalculatePosition(limit, 1);
-    build();
-    turn(20.0 * M_PI);
-    EXPECT_NEAR(RbdLimitGetPosition(limit), 20.0 * M_PI, 1e-9);
-    turn(-21.0 * M_PI);
-    EXPECT_NEAR(RbdLimitGetPosition(limit), -M_PI, 1e-9);
+    limit.rawPosition = 0.75;
+    EXPECT_DOUBLE_EQ(RbdLimitGetPosition(&limit), -1.75);
 }
 
 // A stop pushes outward only, reverses only a joint still going out, and

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <math.h>
-#include "dynamics/RbdTestSupport.h"
+#include "dynamics/test_step_support.h"
 
 using namespace rbdtest;
 
@@ -166,39 +166,4 @@ TEST_F(RowFixture, RPROStrengthsBoundTheRowsAndZeroSwitchesARowOff)
     }
     // Point 1 should move away from point 0 at 2 along z: d(p0 - p1)/dt = -2.
     EXPECT_EQ(list.c[2], -2.0);
-}
-
-TEST_F(RowFixture, CarWheelSuspensionAndSteeringRowsFollowTheirSettings)
-{
-    RbdConstraintID wheel = joint(RbdCarWheelCreate, b);
-    RbdCarWheelSetSteeringAxis(wheel, 0.0, 1.0, 0.0);
-    RbdCarWheelSetHingeAxis(wheel, 1.0, 0.0, 0.0);
-    RbdCarWheelSetSuspension(wheel, 100.0, 10.0, 0.02, -0.1, 0.1, 0.0);
-    RbdBodySetPosition(b, 0.0, 1.05, 0.0); // wheel 0.05 up the steering axis
-    EXPECT_NEAR(RbdCarWheelGetSuspensionHeight(wheel), 0.05, 1e-15);
-    ASSERT_EQ(rows(wheel), 5);
-    EXPECT_NEAR(list.phi[0], 0.05, 1e-15);
-    EXPECT_DOUBLE_EQ(list.rowEpsilon[0], 1.0 / 11.0 - 0.01 * 1e-6);
-    EXPECT_DOUBLE_EQ(list.rowGamma[0], 1.0 / 11.0 - 0.12);
-    RbdBodySetPosition(b, 0.0, 1.3, 0.0); // beyond the high limit
-    rows(wheel);
-    EXPECT_NEAR(list.phi[0], 0.2, 1e-15);
-    EXPECT_EQ(list.lo[0], -1.7976931348623157e308);
-    EXPECT_EQ(list.hi[0], 0.0);
-    EXPECT_EQ(list.rowEpsilon[0], 0.02);
-
-    RbdCarWheelSetSteeringLimitedForceMotor(wheel, 0.5, 30.0);
-    rows(wheel);
-    EXPECT_EQ(list.c[4], 0.5);
-    EXPECT_EQ(list.hi[4], 30.0);
-    const PxVector3 centre = {0.0, 1.3, 0.0}, up = {0.0, 1.0, 0.0};
-    rotateBodyAbout(b, centre, up, 0.25);
-    RbdCarWheelSetSteeringAngle(wheel, 0.1);
-    EXPECT_EQ(RbdCarWheelGetSteeringLock(wheel), 1);
-    EXPECT_NEAR(RbdCarWheelGetSteeringAngle(wheel), 0.25, 1e-14);
-    rows(wheel);
-    EXPECT_EQ(list.c[4], 0.0);
-    EXPECT_NEAR(list.phi[4], 0.15, 1e-14);
-    RbdCarWheelSetSteeringLock(wheel, 1);
-    EXPECT_EQ(RbdCarWheelGetSteeringMotorMaxForce(wheel), 1.7976931348623157e308);
 }

@@ -4,8 +4,6 @@
 
 #include <math.h>
 
-#include <vector>
-
 #include "solver/RbdLcsBaseFunctions.h"
 #include "test_lcs_support.h"
 

@@ -4,8 +4,6 @@
 // factors, the solves and the impulses.
 #include <gtest/gtest.h>
 
-#include <math.h>
-
 #include <algorithm>
 #include <random>
 #include <vector>
@@ -219,39 +217,6 @@ TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambl
     Formed kept(banded, 0, true);
     EXPECT_EQ(kept.map->position, nullptr);
     EXPECT_EQ(kept.map->rowAt, nullptr);
-}
-
-// The reordered matrix solves and multiplies as the packing order does, up
-// to rounding: a solve of A x = b gives the same x, and the products of
-// single rows give b back.
-TEST(LcsOrder, SolvesAndRowProductsAreTheSameWithAndWithoutReordering)
-{
-    std::mt19937 rng(2024);
-    for (int trial = 0; trial < 8; ++trial) {
-        ScrambledIsland island(rng, 2 + trial % 3, 2 + trial % 2, 1 + trial % 3);
-        Packed packed(island.rows, island.bodies);
-        const int n = packed.n;
-        std::vector<int32_t> all(n);
-        for (int i = 0; i < n; ++i) all[i] = i;
-        Vec x[2], w[2];
-        for (int reorder = 0; reorder < 2; ++reorder) {
-            Formed formed(packed, trial % 2, reorder == 1);
-            ASSERT_EQ(formed.map->position != nullptr, reorder == 1);
-            ASSERT_TRUE(formed.A->factorize());
-            x[reorder].assign(packed.np, 0.0);
-            w[reorder].assign(packed.np, 0.0);
-            for (int i = 0; i < n; ++i) x[reorder][i] = sin(1.0 + i);
-            formed.A->solve(x[reorder].data(), 1);
-            formed.A->multiplyRows(x[reorder].data(), all.data(), n, w[reorder].data());
-        }
-        // Redundant contact rows take A's condition number to 1e7 and more.
-        PxReal largest = 0.0;
-        for (PxReal v : x[0]) largest = std::max(largest, fabs(v));
-        for (int i = 0; i < n; ++i) {
-            EXPECT_NEAR(x[1][i], x[0][i], 1e-7 * largest) << "row " << i << " of trial " << trial;
-            EXPECT_NEAR(w[1][i], sin(1.0 + i), 1e-6) << "row " << i << " of trial " << trial;
-        }
-    }
 }
 
 } // namespace

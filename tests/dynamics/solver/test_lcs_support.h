@@ -167,31 +167,6 @@ inline RbdLcsParameters defaultParameters(PxReal h)
     return p;
 }
 
-// J M^-1 J^T of a partition with dense arithmetic (padded rows squared),
-// from its Jacobian J and J M^-1 in tiles; the caller adds the diagonal.
-inline std::vector<PxReal> denseProduct(const lcs::ConstraintLayout &layout, const std::vector<PxReal> &J,
-                                        const std::vector<PxReal> &JMinv, int bodies)
-{
-    const size_t np = static_cast<size_t>(layout.paddedRowCount), dof = 6 * static_cast<size_t>(bodies);
-    std::vector<PxReal> full(np * dof, 0.0), fullMinv(full.size(), 0.0), A(np * np, 0.0);
-    for (int c = 0; c < layout.constraintCount; ++c)
-        for (int side = 0; side < 2; ++side) {
-            const int b = layout.bodies[2 * c + side];
-            if (b < 0) continue;
-            for (int r = 0; r < layout.rows[c]; ++r) {
-                const int i = layout.firstRow[c] + r;
-                for (int k = 0; k < 6; ++k) {
-                    full[i * dof + 6 * b + k] += J[lcs::tileIndex(i, 6 * side + k)];
-                    fullMinv[i * dof + 6 * b + k] += JMinv[lcs::tileIndex(i, 6 * side + k)];
-                }
-            }
-        }
-    for (size_t i = 0; i < np; ++i)
-        for (size_t j = 0; j < np; ++j)
-            for (size_t k = 0; k < dof; ++k) A[i * np + j] += fullMinv[i * dof + k] * full[j * dof + k];
-    return A;
-}
-
 // A joint description rebuilt into rows every step, as a row builder would:
 // anchors and axes are fixed in the bodies' centre-of-mass frames (in world
 // coordinates for the world, index -1).

@@ -1,164 +1,38 @@
-// Joints through whole world steps: a ball-joint pendulum's period and
-// length, and a hinge's stops, motor and lock.
+// Whole world steps: a hinge held at equal stops, and a body that stops
+// being finite.
 #include <gtest/gtest.h>
 
 #include <math.h>
 
-#include <vector>
-
-#include "world/RbdInternal.h"
-#include "dynamics/RbdTestSupport.h"
+#include "dynamics/test_step_support.h"
 
 using namespace steptest;
 
-namespace {
-
-const PxReal kPi = 3.14159265358979323846;
-
-// A bob of mass 1 and radius r at (x, y, 0) on a hinge about z through the
-// origin (or a ball joint there), gravity off; the hinge angle grows with
-// the bob's rotation about +z.
-struct HingedBob {
-    explicit HingedBob(PxReal x = 0.0, PxReal y = -1.0, PxReal r = 0.1, bool ballJoint = false) : world(2, 2)
-    {
-        bob = makeBall(world, 1.0, r, x, y, 0.0);
-        hinge = makeJoint(ballJoint ? RbdBSJointCreate : RbdHingeCreate, world, bob, nullptr, 0.0, 0.0, 0.0);
-        limit = ballJoint ? nullptr : RbdConstraintGetLimit(hinge);
-    }
-    // Sets the bob swinging about the hinge at w rad/s.
-    void spin(PxReal w)
-    {
-        PxVector3 com;
-        RbdBodyGetCenterOfMassPosition(bob, com);
-        RbdBodySetAngularVelocity(bob, 0.0, 0.0, w);
-        RbdBodySetLinearVelocity(bob, -w * com[1], w * com[0], 0.0);
-    }
-    PxReal angularVelocity()
-    {
-        PxVector3 w;
-        RbdBodyGetAngularVelocity(bob, w);
-        return w[2];
-    }
-    void step(int count, PxReal h = 0.01)
-    {
-        for (int n = 0; n < count; ++n) RbdWorldStep(world, h);
-    }
-    // Moment of inertia about the hinge axis: 0.4 m r^2 + m d^2.
-    static constexpr PxReal kInertia = 0.4 * 0.01 + 1.0;
-    World world;
-    RbdBodyID bob;
-    RbdConstraintID hinge;
-    RbdLimit *limit;
-};
-
-TEST(StepJoints, ABallJointPendulumSwingsWithThePhysicalPendulumPeriodAndKeepsItsLength)
-{
-    const PxReal L = 1.0, theta0 = 0.1, h = 0.002;
-    HingedBob p(L * sin(theta0), -L * cos(theta0), 0.05, true);
-    RbdWorldSetGravity(p.world, 0.0, -kG, 0.0);
-    // T = 2 pi sqrt(I_pivot / (m g L)) (1 + theta0^2 / 16), I_pivot = 0.4 m r^2 + m L^2.
-    const PxReal pivotInertia = 0.4 * 0.05 * 0.05 + L * L;
-    const PxReal period = 2.0 * kPi * sqrt(pivotInertia / (kG * L)) * (1.0 + theta0 * theta0 / 16.0);
-    std::vector<PxReal> crossings;
-    PxReal x = positionOf(p.bob, 0), worstLength = 0.0;
-    for (int n = 1; n * h < 4.5 * period; ++n) {
-        RbdWorldStep(p.world, h);
-        PxReal next = positionOf(p.bob, 0);
-        // Upward crossings of x = 0, interpolated within the step.
-        if (x < 0.0 && next >= 0.0) crossings.push_back((n - 1 + x / (x - next)) * h);
-        x = next;
-        PxVector3 com;
-        RbdBodyGetCenterOfMassPosition(p.bob, com);
-        worstLength = fmax(worstLength, fabs(PxV3Length(com) - L));
-    }
-    ASSERT_GE(crossings.size(), 4u);
-    const PxReal measured = (crossings.back() - crossings.front()) / (crossings.size() - 1);
-    EXPECT_NEAR(measured, period, 0.01 * period);
-    EXPECT_LT(worstLength, 1e-3 * L);
-    EXPECT_NEAR(positionOf(p.bob, 2), 0.0, 1e-9) << "the swing stays in its plane";
-}
-
-TEST(StepJoints, AHardStopWithRestitutionOneReversesTheJointVelocity)
-{
-    HingedBob b;
-    rbdtest::setStops(b.limit, -0.3, 0.3); // hard, restitution 1
-    b.spin(1.0);
-    for (int steps = 0; b.angularVelocity() > 0.0 && steps < 100; ++steps) b.step(1);
-    const PxReal w = b.angularVelocity();
-    EXPECT_NE(RbdLimitGetOvershoot(b.limit), 0.0) << "reversed by the stop row";
-    // Reversed at least at the approach speed; the error correction of the
-    // overshoot (at most one step's travel) adds at most gamma x that speed.
-    EXPECT_LT(w, -0.99);
-    EXPECT_GT(w, -1.0 - RbdWorldGetGamma(b.world));
-}
-
-TEST(StepJoints, AHingeMotorTurnsAtItsSpeedUntilTheLoadExceedsItsForceLimit)
-{
-    HingedBob b;
-    RbdLimitSetLimitedForceMotor(b.limit, 2.0, 10.0);
-    b.step(30);
-    EXPECT_NEAR(b.angularVelocity(), 2.0, 1e-6);
-    EXPECT_NEAR(RbdLimitGetVelocity(b.limit), 2.0, 1e-6);
-    // A load torque of 6 N m is carried by the motor.
-    for (int n = 0; n < 50; ++n) {
-        RbdBodyAddTorque(b.bob, 0.0, 0.0, -6.0);
-        b.step(1);
-    }
-    EXPECT_NEAR(b.angularVelocity(), 2.0, 1e-6);
-    EXPECT_NEAR(RbdHingeGetMotorTorque(b.hinge), 6.0, 0.1);
-    // A load of 16 N m beats the motor's 10: the net -6 N m decelerates the
-    // bob about the hinge. (The joint's drift correction adds a deceleration
-    // of first order in the step, 0.5 % at 1 ms.)
-    const PxReal h = 0.001, before = b.angularVelocity();
-    for (int n = 0; n < 100; ++n) {
-        RbdBodyAddTorque(b.bob, 0.0, 0.0, -16.0);
-        b.step(1, h);
-    }
-    const PxReal expected = 100 * h * 6.0 / HingedBob::kInertia;
-    EXPECT_NEAR(before - b.angularVelocity(), expected, 0.01 * expected);
-    EXPECT_NEAR(RbdHingeGetMotorTorque(b.hinge), 10.0, 1e-9) << "the motor at its limit";
-}
-
-TEST(StepJoints, AHingeLockHoldsItsPositionAgainstALoadWithinItsForce)
-{
-    HingedBob b;
-    RbdWorldSetGravity(b.world, 0.0, -kG, 0.0);
-    RbdLimitSetLock(b.limit, 0.3, 100.0);
-    b.step(300);
-    EXPECT_NEAR(RbdLimitGetPosition(b.limit), 0.3, 1e-3);
-    EXPECT_NEAR(b.angularVelocity(), 0.0, 1e-4);
-    // Gravity's torque about the hinge at 0.3 rad: m g d sin(0.3), held by the lock row.
-    EXPECT_NEAR(fabs(RbdHingeGetMotorTorque(b.hinge)), kG * sin(0.3), 1e-3);
-
-    // A lock weaker than the load slips.
-    RbdLimitSetLock(b.limit, 0.3, 1.0);
-    b.step(50);
-    EXPECT_LT(RbdLimitGetPosition(b.limit), 0.2);
-}
-
-} // namespace
-
 // Equal stops lock the hinge at the stop: the arm settles there and stays,
-// on its hinge, carrying gravity's torque, however gravity pulls (they once bounced it between them
-// and tore it off at 48 m/s).
+// on its hinge, carrying gravity's torque, however gravity pulls (they once
+// bounced it between them and tore it off at 48 m/s).
 TEST(StepJoints, EqualStopsHoldAHingedArmAtTheStop)
 {
     for (PxReal stop : {0.0, 0.5}) {
         SCOPED_TRACE(stop);
-        HingedBob arm(1.0, 0.0);
-        RbdWorldSetGravity(arm.world, 0.0, -kG, 0.0);
-        rbdtest::setStops(arm.limit, stop, stop);
+        // A bob of 1 kg at (1, 0, 0) on a hinge about z through the origin.
+        World world(2, 2);
+        RbdBodyID bob = makeBall(world, 1.0, 0.1, 1.0, 0.0, 0.0);
+        RbdConstraintID hinge = makeJoint(RbdHingeCreate, world, bob, nullptr, 0.0, 0.0, 0.0);
+        RbdLimit *limit = RbdConstraintGetLimit(hinge);
+        RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+        rbdtest::setStops(limit, stop, stop);
         PxReal fastest = 0.0, worstGap = 0.0;
         for (int n = 0; n < 300; ++n) {
-            RbdWorldStep(arm.world, 0.01);
+            RbdWorldStep(world, 0.01);
             PxVector3 com, v;
-            RbdBodyGetCenterOfMassPosition(arm.bob, com);
-            RbdBodyGetLinearVelocity(arm.bob, v);
+            RbdBodyGetCenterOfMassPosition(bob, com);
+            RbdBodyGetLinearVelocity(bob, v);
             if (n >= 100) fastest = fmax(fastest, PxV3Length(v));
             worstGap = fmax(worstGap, fabs(PxV3Length(com) - 1.0));
         }
-        EXPECT_NEAR(RbdLimitGetPosition(arm.limit), stop, 1e-3);
-        EXPECT_NEAR(fabs(RbdHingeGetMotorTorque(arm.hinge)), kG * cos(stop), 1e-3) << "the stop carries m g d cos";
+        EXPECT_NEAR(RbdLimitGetPosition(limit), stop, 1e-3);
+        EXPECT_NEAR(fabs(RbdHingeGetMotorTorque(hinge)), kG * cos(stop), 1e-3) << "the stop carries m g d cos";
         EXPECT_LT(fastest, 1e-3) << "held still after the first second";
         EXPECT_LT(worstGap, 0.01) << "on its hinge, also while swinging to the stop";
     }

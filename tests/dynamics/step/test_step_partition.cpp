@@ -11,7 +11,6 @@
 #include <set>
 #include <vector>
 
-#include "world/RbdInternal.h"
 #include "common/AllocationCounter.h"
 #include "dynamics/test_step_support.h"
 
@@ -112,51 +111,6 @@ TEST(StepPartition, IslandsAreTheConnectedGroupsOfRandomWorlds)
     }
 }
 
-TEST(StepPartition, AFrozenBodyJoinsNoIslandAndHoldsItsJointsAsImmovable)
-{
-    World world(4, 4);
-    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
-    RbdBodyID anchor = makeBall(world, 1.0, 0.1, 0.0, 2.0, 0.0);
-    RbdBodyID left = makeBall(world, 1.0, 0.1, -1.0, 2.0, 0.0), right = makeBall(world, 1.0, 0.1, 1.0, 2.0, 0.0);
-    makeJoint(RbdBSJointCreate, world, left, anchor, 0.0, 2.0, 0.0);
-    makeJoint(RbdBSJointCreate, world, right, anchor, 0.0, 2.0, 0.0);
-    RbdBodyFreeze(anchor);
-    for (int n = 0; n < 100; ++n) RbdWorldStep(world, 0.005);
-    EXPECT_EQ(RbdBodyGetPartition(anchor), -1);
-    EXPECT_FALSE(RbdBodyIsEnabled(anchor)) << "never woken by partitioning";
-    EXPECT_EQ(world.id->partitions.partitionCount, 2) << "a frozen body does not connect islands";
-    EXPECT_EQ(positionOf(anchor, 1), 2.0);
-    PxVector3 p;
-    RbdBodyGetPosition(left, p);
-    p[1] -= 2.0;
-    EXPECT_NEAR(PxV3Length(p), 1.0, 1e-3) << "the bob swings about the frozen anchor";
-    EXPECT_LT(p[1], -0.5);
-}
-
-// Two jointed bodies at rest without gravity, auto-disable on.
-struct RestingPair {
-    RestingPair() : world(4, 4)
-    {
-        RbdWorldSetAutoDisable(world, 1);
-        RbdWorldSetBodyDisabledCallback(world, [](RbdBodyID) { ++disabledCalls(); });
-        disabledCalls() = 0;
-        a = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0);
-        b = makeBall(world, 1.0, 0.1, 1.0, 0.0, 0.0);
-        makeJoint(RbdBSJointCreate, world, a, b, 0.5, 0.0, 0.0);
-    }
-    static int &disabledCalls()
-    {
-        static int calls = 0;
-        return calls;
-    }
-    void step(int count)
-    {
-        for (int n = 0; n < count; ++n) RbdWorldStep(world, 0.01);
-    }
-    World world;
-    RbdBodyID a, b;
-};
-
 // A resting island sleeps as a whole after its alive window of 10 steps
 // unless a body in it moves along z or spins about the line through both
 // bodies (which the joint allows; 0.2 m/s and 0.2 rad/s are well above
@@ -167,42 +121,52 @@ TEST(StepPartition, AnIslandSleepsAsAWholeAfterItsAliveWindowUnlessItMovesAndWak
 {
     for (const char *motion : {"moving", "spinning", "resting"}) {
         SCOPED_TRACE(motion);
-        RestingPair r;
-        ASSERT_EQ(RbdWorldGetAutoDisableAliveWindow(r.world), 10);
-        for (RbdBodyID body : {r.a, r.b}) {
+        // Two jointed bodies at rest without gravity, auto-disable on.
+        static int disabledCalls;
+        disabledCalls = 0;
+        World world(4, 4);
+        RbdWorldSetAutoDisable(world, 1);
+        RbdWorldSetBodyDisabledCallback(world, [](RbdBodyID) { ++disabledCalls; });
+        RbdBodyID a = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0), b = makeBall(world, 1.0, 0.1, 1.0, 0.0, 0.0);
+        makeJoint(RbdBSJointCreate, world, a, b, 0.5, 0.0, 0.0);
+        auto step = [&world](int count) {
+            for (int n = 0; n < count; ++n) RbdWorldStep(world, 0.01);
+        };
+        ASSERT_EQ(RbdWorldGetAutoDisableAliveWindow(world), 10);
+        for (RbdBodyID body : {a, b}) {
             if (motion[0] == 's') RbdBodySetAngularVelocity(body, 0.2, 0.0, 0.0);
             if (motion[0] == 'm') RbdBodySetLinearVelocity(body, 0.0, 0.0, 0.2);
         }
-        r.step(10);
-        EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b)) << "awake for its first 10 steps";
-        r.step(motion[0] == 'r' ? 1 : 20);
-        EXPECT_NEAR(positionOf(r.a, 2), motion[0] == 'm' ? 30 * 0.01 * 0.2 : 0.0, 1e-9);
+        step(10);
+        EXPECT_TRUE(RbdBodyIsEnabled(a) && RbdBodyIsEnabled(b)) << "awake for its first 10 steps";
+        step(motion[0] == 'r' ? 1 : 20);
+        EXPECT_NEAR(positionOf(a, 2), motion[0] == 'm' ? 30 * 0.01 * 0.2 : 0.0, 1e-9);
         if (motion[0] != 'r') {
-            EXPECT_TRUE(RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
+            EXPECT_TRUE(RbdBodyIsEnabled(a) && RbdBodyIsEnabled(b));
             continue;
         }
-        EXPECT_FALSE(RbdBodyIsEnabled(r.a) || RbdBodyIsEnabled(r.b)) << "the island sleeps as a whole";
-        EXPECT_EQ(RestingPair::disabledCalls(), 2);
-        EXPECT_EQ(r.world.id->partitions.partitionCount, 0);
-        expectChainedIslands(r.world.id->partitions);
-        EXPECT_EQ(RbdBodyGetPartition(r.a), -1);
+        EXPECT_FALSE(RbdBodyIsEnabled(a) || RbdBodyIsEnabled(b)) << "the island sleeps as a whole";
+        EXPECT_EQ(disabledCalls, 2);
+        EXPECT_EQ(world.id->partitions.partitionCount, 0);
+        expectChainedIslands(world.id->partitions);
+        EXPECT_EQ(RbdBodyGetPartition(a), -1);
 
-        RbdBodyAddForce(r.b, 1.0, 0.0, 0.0);
-        r.step(5);
-        EXPECT_EQ(positionOf(r.b, 0), 1.0) << "a sleeping island is not stepped";
-        RbdBodyEnable(r.a);
-        r.step(1);
-        EXPECT_TRUE(RbdBodyIsEnabled(r.b)) << "woken through the joint";
-        EXPECT_EQ(RbdBodyGetPartition(r.a), RbdBodyGetPartition(r.b));
-        r.step(10);
-        ASSERT_FALSE(RbdBodyIsEnabled(r.a));
+        RbdBodyAddForce(b, 1.0, 0.0, 0.0);
+        step(5);
+        EXPECT_EQ(positionOf(b, 0), 1.0) << "a sleeping island is not stepped";
+        RbdBodyEnable(a);
+        step(1);
+        EXPECT_TRUE(RbdBodyIsEnabled(b)) << "woken through the joint";
+        EXPECT_EQ(RbdBodyGetPartition(a), RbdBodyGetPartition(b));
+        step(10);
+        ASSERT_FALSE(RbdBodyIsEnabled(a));
 
-        RbdBodyID newcomer = makeBall(r.world, 1.0, 0.1, -1.0, 0.0, 0.0);
-        makeJoint(RbdBSJointCreate, r.world, newcomer, r.a, -0.5, 0.0, 0.0);
-        r.step(10);
-        EXPECT_TRUE(RbdBodyIsEnabled(newcomer) && RbdBodyIsEnabled(r.a) && RbdBodyIsEnabled(r.b));
-        r.step(1);
-        EXPECT_FALSE(RbdBodyIsEnabled(newcomer) || RbdBodyIsEnabled(r.a) || RbdBodyIsEnabled(r.b));
+        RbdBodyID newcomer = makeBall(world, 1.0, 0.1, -1.0, 0.0, 0.0);
+        makeJoint(RbdBSJointCreate, world, newcomer, a, -0.5, 0.0, 0.0);
+        step(10);
+        EXPECT_TRUE(RbdBodyIsEnabled(newcomer) && RbdBodyIsEnabled(a) && RbdBodyIsEnabled(b));
+        step(1);
+        EXPECT_FALSE(RbdBodyIsEnabled(newcomer) || RbdBodyIsEnabled(a) || RbdBodyIsEnabled(b));
     }
 }
 

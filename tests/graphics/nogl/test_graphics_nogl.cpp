@@ -10,6 +10,8 @@
 #include <kelmar/OffscreenContext.h>
 #include <kelmar/kelmar.h>
 
+#include "../GraphicsTestSupport.h"
+
 namespace {
 
 class NoContext : public testing::Test {
@@ -20,9 +22,8 @@ protected:
 
 TEST_F(NoContext, CameraCallsFailWithTheReason)
 {
-    kelmar::Universe universe;
-    kelmar::Scene scene;
-    universe.AddScene(&scene);
+    graphicstest::World world;
+    kelmar::Scene &scene = world.scene;
     auto *camera = new kelmar::KelmarCamera(&scene, 64, 48);
     auto *head = new kelmar::KelmarCamHead(&scene);
     scene.InsertObject("cam", camera);
@@ -43,8 +44,7 @@ TEST_F(NoContext, CameraCallsFailWithTheReason)
     EXPECT_TRUE(head->SetImageSize(320, 240)); // kept for later
     const double p[3] = {5, 10, 80};
     EXPECT_TRUE(head->SetFixPoint(p));
-    universe.draw(kelmar::kDrawOpaquePass); // no context current: nothing happens
-    universe.DelScene(&scene);
+    world.universe.draw(kelmar::kDrawOpaquePass); // no context current: nothing happens
 }
 
 } // namespace

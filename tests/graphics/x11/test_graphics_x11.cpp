@@ -16,19 +16,13 @@
 #include <kelmar/VirtualCamera.h>
 #include <kelmar/kelmar.h>
 
+#include "../GraphicsTestSupport.h"
+
 namespace {
 
 const int kSize = 64;
-const float white[4] = {1, 1, 1, 1};
 
-int LitPixels(const std::vector<unsigned char> &rgb)
-{
-    int lit = 0;
-    for (size_t i = 0; i < rgb.size(); i += 3) lit += rgb[i] > 0;
-    return lit;
-}
-
-// Draws the universe as a viewer's render would, and reads it back.
+// Draws the universe as a viewer's render would, and counts the lit pixels.
 int ViewerPicture(kelmar::Universe &universe, const double pose[4][4])
 {
     double projection[16], view[16];
@@ -43,10 +37,10 @@ int ViewerPicture(kelmar::Universe &universe, const double pose[4][4])
     for (GLenum feature : {GL_LIGHTING, GL_LIGHT0, GL_DEPTH_TEST}) glEnable(feature);
     universe.draw(kelmar::kDrawOpaquePass);
     universe.draw(kelmar::kDrawTranslucentPass);
-    std::vector<unsigned char> rgb(kSize * kSize * 3);
+    graphicstest::Picture picture{kSize, kSize, std::vector<unsigned char>(kSize * kSize * 3)};
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kSize, kSize, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-    return LitPixels(rgb);
+    glReadPixels(0, 0, kSize, kSize, GL_RGB, GL_UNSIGNED_BYTE, picture.rgb.data());
+    return kSize * kSize - picture.Count(0, 0, 0);
 }
 
 TEST(ViewerAndCameras, BothContextsDrawWithTheirOwnCaches)
@@ -64,40 +58,34 @@ TEST(ViewerAndCameras, BothContextsDrawWithTheirOwnCaches)
     ASSERT_TRUE(glXMakeContextCurrent(display, pbuffer, pbuffer, viewer));
 
     kelmar::GLBackend::Install();
-    kelmar::Universe universe;
-    kelmar::Scene scene;
-    universe.AddScene(&scene);
-    kelmar::SolidSpec desc;
-    desc.fixed = true;
-    kelmar::AddSphere(&scene, 5, desc);
+    graphicstest::World world;
+    const double origin[3] = {0, 0, 0};
+    world.Sphere(5, origin);
     kelmar::GraphicsPrimitive *extra = kelmar::GraphicsPrimitive::Cylinder(1, 4);
-    auto *graphics = new kelmar::Graphics(extra, white);
-    scene.InsertGP("extra", extra);
-    scene.InsertGraphics("extra", graphics);
+    auto *graphics = new kelmar::Graphics(extra, graphicstest::kWhite);
+    world.scene.InsertGP("extra", extra);
+    world.scene.InsertGraphics("extra", graphics);
     const double pose[4][4] = {{-1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -1, 0}, {0, 0, 60, 1}};
-    const int seen = ViewerPicture(universe, pose);
+    const int seen = ViewerPicture(world.universe, pose);
     EXPECT_GT(seen, 100);
-    auto camera = std::make_unique<kelmar::VirtualCamera>(kSize, kSize, &universe);
-    std::vector<unsigned char> rgb;
-    ASSERT_TRUE(camera->GetImage1(pose, rgb)) << camera->GetError();
+    auto camera = std::make_unique<kelmar::VirtualCamera>(kSize, kSize, &world.universe);
+    EXPECT_EQ(kSize * kSize - graphicstest::Take(*camera, pose).Count(0, 0, 0), seen);
     EXPECT_EQ(glXGetCurrentContext(), viewer);
-    EXPECT_EQ(LitPixels(rgb), seen);
-    EXPECT_EQ(ViewerPicture(universe, pose), seen);
+    EXPECT_EQ(ViewerPicture(world.universe, pose), seen);
     kelmar::GLBackend &backend = kelmar::GLBackend::Instance();
     void *key = camera->GetContext()->key();
     auto counts = [&] { return std::vector<int>({backend.ListCount(viewer), backend.ListCount(key)}); };
     EXPECT_EQ(counts(), std::vector<int>({2, 2}));
-    scene.RemoveGraphics(graphics); // a deleted shape leaves both caches
-    scene.RemoveGP("extra");
+    world.scene.RemoveGraphics(graphics); // a deleted shape leaves both caches
+    world.scene.RemoveGP("extra");
     delete graphics;
     delete extra;
     EXPECT_EQ(counts(), std::vector<int>({1, 1}));
     camera.reset(); // a deleted camera takes its context's cache along
     EXPECT_EQ(counts(), std::vector<int>({1, 0}));
-    EXPECT_EQ(ViewerPicture(universe, pose), seen); // the cylinder lay inside the ball
+    EXPECT_EQ(ViewerPicture(world.universe, pose), seen); // the cylinder lay inside the ball
 
     backend.ForgetContext(viewer);
-    universe.DelScene(&scene);
     glXMakeContextCurrent(display, None, None, nullptr);
     glXDestroyContext(display, viewer);
     glXDestroyPbuffer(display, pbuffer);

@@ -1,4 +1,4 @@
-#include "RbdTestSupport.h"
+#include "test_step_support.h"
 
 #include <math.h>
 
