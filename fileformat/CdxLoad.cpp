@@ -48,6 +48,14 @@ void addElement(PxLoadContext *context, const PxfPendingModel &p, const PxfEleme
                     p.entry->id);
         return;
     }
+    // An element listed twice is already in the composite: discarding it
+    // would leave the composite holding a destroyed model and a freed
+    // relative transform.
+    if (CdxModelGetParent(static_cast<CdxModelID>(element->object))) {
+        PXF_PROBLEM(context, at, "Model '%s' is already an element of a composite. Element not added.\n",
+                    ref.modelId);
+        return;
+    }
     if (!PxMatrix4IsTM(rel, PXF_TM_TOLERANCE)) {
         PXF_PROBLEM(context, at,
                     "Composite child model '%s' does not contain a valid relative transform matrix. Model not "

@@ -194,6 +194,31 @@ TEST_F(Imports, ACompositeOnAGeometryNotItsOwnIsRefusedAndTheGeometryKept)
     EXPECT_EQ(CdxGeometryGetTypeId(floor), CdxPlaneGetTypeId());
 }
 
+// An element listed twice is added once; the second listing is reported and
+// leaves the element in its composite (the fuzzer found it discarded while
+// the composite still held it).
+TEST_F(Imports, AnElementListedTwiceIsAddedOnce)
+{
+    const std::string element = "<ELEMENT><MODEL_ID>e</MODEL_ID><REL_TM>1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1</REL_TM>"
+                                "</ELEMENT>";
+    EXPECT_EQ(load("twice.px",
+                   "<PX><CORE><CDX><GEOMETRIES><BOX><ID>g</ID><DIMS>1,1,1</DIMS></BOX>"
+                   "<COMPOSITE_GEOMETRY><ID>shape</ID></COMPOSITE_GEOMETRY></GEOMETRIES><MODELS>"
+                   "<COMPOSITE><ID>c</ID><GEOMETRY_ID>shape</GEOMETRY_ID><TM>1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1</TM>"
+                   "<ELEMENT_MAX_COUNT>2"
+                   "</ELEMENT_MAX_COUNT><ELEMENTS>" +
+                       element + element +
+                       "</ELEMENTS></COMPOSITE><MODEL><ID>e</ID><GEOMETRY_ID>g</GEOMETRY_ID>"
+                       "<IN_COMPOSITE>c</IN_COMPOSITE></MODEL></MODELS></CDX></CORE></PX>\n"),
+              PX_LOAD_FAILED);
+    EXPECT_TRUE(messages.positionedHas("Model 'e' is already an element of a composite. Element not added.\n"))
+        << messages.all();
+    CdxModelID c = CdxModelLookup(context, "c"), e = CdxModelLookup(context, "e");
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(CdxModelGetParent(e), c);
+    EXPECT_EQ(CdxCompositeModelGetElementCount(c), 1);
+}
+
 TEST_F(Imports, AFileOfAnUnknownFormatVersionLoadsNothing)
 {
     EXPECT_EQ(load("new.px", "<PX file_format_version=\"2.0\">\n<CORE><RBD><BODIES><BODY><ID>b</ID></BODY></BODIES>"
