@@ -51,6 +51,7 @@ struct Settings {
     int pileWidth = 1;         // S2 w times as wide (w^2 x 1000 balls): how the cost grows
     bool matchByPlace = false; // contacts continue by place (SbxBridgeSetContactMatching)
     int jointPasses = -1;      // joint position projection passes; -1: the world's default
+    double spin = 0.0;         // spin friction length (m) of every pair; 0: none
 };
 
 // What a child reports through shared memory; progress is written after
@@ -91,14 +92,15 @@ void usage(const char *program)
 {
     fprintf(stderr,
             "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver bkchol|vbchol] "
-            "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place] [--joint-passes N]\n"
+            "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place] [--joint-passes N] [--spin L]\n"
             "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
             "  --solver: the factorisation under the LCP solver (default bkchol, the world's default);\n"
             "  --tolerance: the LCP solver's tolerance (default the world's, 0.001);\n"
             "  --sweeps, --large-rows: the large-island solver's sweeps and row threshold (default the world's);\n"
             "  --pile-width: S2 W times as wide, W^2 x 1000 balls (reported as S2x4, S2x16, ...);\n"
             "  --match-by-place: a pair's contacts continue by place, not in list order;\n"
-            "  --joint-passes: passes of the joint position projection (default the world's, 0 off)\n",
+            "  --joint-passes: passes of the joint position projection (default the world's, 0 off);\n"
+            "  --spin: spin friction of every pair, a length in m (default none)\n",
             program);
 }
 
@@ -149,6 +151,10 @@ bool parse(int argc, char **argv, Settings &s)
             char *end;
             s.tolerance = strtod(argv[++i], &end);
             if (*end || !(s.tolerance > 0.0)) return false;
+        } else if (a == "--spin" && hasValue) {
+            char *end;
+            s.spin = strtod(argv[++i], &end);
+            if (*end || !(s.spin >= 0.0 && s.spin < 1.0)) return false;
         } else if (a == "--timeout" && hasValue) {
             char *end;
             s.timeout = strtod(argv[++i], &end);
@@ -174,6 +180,7 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     if (s.largeRows >= 0) RbdWorldLCPSetLargeIslandRows(scene->world(), s.largeRows);
     SbxBridgeSetContactMatching(scene->bridge(), s.matchByPlace);
     if (s.jointPasses >= 0) RbdWorldSetJointPositionPasses(scene->world(), s.jointPasses);
+    if (s.spin > 0.0) RbdContactParamsSetSpinFriction(SbxBridgeGetContactParams(scene->bridge(), 0, 0), s.spin);
     for (int k = 0; k < s.steps; ++k) {
         const Clock::time_point start = Clock::now();
         scene->step(ksim::kBenchStep);
@@ -300,6 +307,7 @@ void header(const Settings &s)
             RbdLcsLinearSolverDescription(s.linearSolver),
             s.tolerance > 0.0 ? s.tolerance : RbdWorldLCPGetTolerance(world), RbdWorldGetEpsilon(world),
             RbdWorldGetGamma(world), ksim::kBenchStep, s.steps, s.reps, s.timeout, s.sleep ? "on" : "off");
+    if (s.spin > 0.0) fprintf(stderr, "# kelmar spin friction on every pair: %g m\n", s.spin);
 }
 
 } // namespace
