@@ -52,6 +52,7 @@ struct Settings {
     bool matchByPlace = false; // contacts continue by place (SbxBridgeSetContactMatching)
     int jointPasses = -1;      // joint position projection passes; -1: the world's default
     double spin = 0.0;         // spin friction length (m) of every pair; 0: none
+    int tail = 0;              // the last this many steps are also timed alone (a settled pile's cost)
 };
 
 // What a child reports through shared memory; progress is written after
@@ -60,6 +61,7 @@ struct Settings {
 struct Shared {
     int stepsDone;
     double seconds;
+    double tailSeconds; // of the last Settings::tail steps
     int finished;
     char figures[256];
     double rssMB; // peak resident memory of the child
@@ -92,7 +94,7 @@ void usage(const char *program)
 {
     fprintf(stderr,
             "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver bkchol|vbchol] "
-            "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place] [--joint-passes N] [--spin L]\n"
+            "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place] [--joint-passes N] [--spin L] [--tail N]\n"
             "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
             "  --solver: the factorisation under the LCP solver (default bkchol, the world's default);\n"
             "  --tolerance: the LCP solver's tolerance (default the world's, 0.001);\n"
@@ -100,7 +102,8 @@ void usage(const char *program)
             "  --pile-width: S2 W times as wide, W^2 x 1000 balls (reported as S2x4, S2x16, ...);\n"
             "  --match-by-place: a pair's contacts continue by place, not in list order;\n"
             "  --joint-passes: passes of the joint position projection (default the world's, 0 off);\n"
-            "  --spin: spin friction of every pair, a length in m (default none)\n",
+            "  --spin: spin friction of every pair, a length in m (default none);\n"
+            "  --tail: also report the time per step of the last N steps\n",
             program);
 }
 
@@ -142,6 +145,11 @@ bool parse(int argc, char **argv, Settings &s)
             const long n = strtol(argv[++i], &end, 10);
             if (*end || n < 0 || n > 100000000) return false;
             (a == "--sweeps" ? s.sweeps : s.largeRows) = static_cast<int>(n);
+        } else if (a == "--tail" && hasValue) {
+            char *end;
+            const long n = strtol(argv[++i], &end, 10);
+            if (*end || n < 0 || n > 100000000) return false;
+            s.tail = static_cast<int>(n);
         } else if (a == "--joint-passes" && hasValue) {
             char *end;
             const long n = strtol(argv[++i], &end, 10);
@@ -184,7 +192,9 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     for (int k = 0; k < s.steps; ++k) {
         const Clock::time_point start = Clock::now();
         scene->step(ksim::kBenchStep);
-        shared->seconds += std::chrono::duration<double>(Clock::now() - start).count();
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        shared->seconds += seconds;
+        if (k >= s.steps - s.tail) shared->tailSeconds += seconds;
         shared->stepsDone = k + 1;
         scene->observe();
     }
@@ -261,6 +271,9 @@ void runScene(int number, const Settings &s)
         const double us = r.stepsDone ? 1e6 * r.seconds / r.stepsDone : 0.0;
         fprintf(stderr, "# %s %s %s rep %d: %d steps, %.1f us/step%s%s\n", engine.c_str(), solverName(s).c_str(),
                 label.c_str(), rep + 1, r.stepsDone, us, why.empty() ? "" : "  ", why.c_str());
+        if (s.tail > 0 && r.stepsDone == s.steps)
+            fprintf(stderr, "# %s %s %s rep %d: last %d steps, %.1f us/step\n", engine.c_str(),
+                    solverName(s).c_str(), label.c_str(), rep + 1, s.tail, 1e6 * r.tailSeconds / s.tail);
         if (!why.empty()) {
             char more[96];
             snprintf(more, sizeof more, " (%f us/step over completed steps)", us);
