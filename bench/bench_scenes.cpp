@@ -94,7 +94,8 @@ void usage(const char *program)
 {
     fprintf(stderr,
             "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver bkchol|vbchol] "
-            "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place] [--joint-passes N] [--spin L] [--tail N]\n"
+            "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place] [--joint-passes N]\n"
+            "       [--spin L] [--tail N]\n"
             "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
             "  --solver: the factorisation under the LCP solver (default bkchol, the world's default);\n"
             "  --tolerance: the LCP solver's tolerance (default the world's, 0.001);\n"
@@ -272,8 +273,8 @@ void runScene(int number, const Settings &s)
         fprintf(stderr, "# %s %s %s rep %d: %d steps, %.1f us/step%s%s\n", engine.c_str(), solverName(s).c_str(),
                 label.c_str(), rep + 1, r.stepsDone, us, why.empty() ? "" : "  ", why.c_str());
         if (s.tail > 0 && r.stepsDone == s.steps)
-            fprintf(stderr, "# %s %s %s rep %d: last %d steps, %.1f us/step\n", engine.c_str(),
-                    solverName(s).c_str(), label.c_str(), rep + 1, s.tail, 1e6 * r.tailSeconds / s.tail);
+            fprintf(stderr, "# %s %s %s rep %d: last %d steps, %.1f us/step\n", engine.c_str(), solverName(s).c_str(),
+                    label.c_str(), rep + 1, s.tail, 1e6 * r.tailSeconds / s.tail);
         if (!why.empty()) {
             char more[96];
             snprintf(more, sizeof more, " (%f us/step over completed steps)", us);

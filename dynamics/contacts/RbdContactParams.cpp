@@ -84,8 +84,8 @@ const RealParamInfo kRealParams[] = {
      &RbdContactParams::secondaryFrictionCoefficient, nullptr, 0},
     {"RbdContactParamsSetFrictionCoefficient", "friction coefficient", NON_NEGATIVE,
      &RbdContactParams::primaryFrictionCoefficient, &RbdContactParams::secondaryFrictionCoefficient, 0},
-    {"RbdContactParamsSetSpinFriction", "spin friction length", NON_NEGATIVE, &RbdContactParams::spinFriction, nullptr,
-     RBD_CONTACT_SPIN_FRICTION},
+    {"RbdContactParamsSetSpinFriction", "spin friction length", NON_NEGATIVE, &RbdContactParams::spinFriction,
+     nullptr, RBD_CONTACT_SPIN_FRICTION},
 };
 
 bool accepted(const RealParamInfo &info, PxReal value)
