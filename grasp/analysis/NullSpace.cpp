@@ -1,9 +1,17 @@
-// The null space of a small matrix by reduced row echelon form: each column
-// in turn takes as pivot its largest entry among the rows not yet used
-// (partial pivoting); that row is scaled to a leading 1 and eliminated from
-// every other row. Columns without a pivot are the free variables: each
-// gives one basis vector, 1 at its own column, 0 at the other free ones,
-// and the pivot variables solved from the pivot rows, last row first.
+// The null space of a small matrix by reduced row echelon form: the pivot
+// is the largest entry left among the rows and columns not yet used (full
+// pivoting); its row is scaled to a leading 1 and eliminated from every
+// other row. Columns without a pivot are the free variables: each gives one
+// basis vector, 1 at its own column, 0 at the other free ones, and the
+// pivot variables solved from the pivot rows.
+//
+// Full rather than column-by-column pivoting: taken column by column, a
+// column that round-off left at just above the tolerance (a resting block's
+// grasp map in centimetres leaves 1.8e-6 against a tolerance of 1e-6)
+// became a pivot, and the entries zeroed at the tolerance, multiplied by
+// its inverse, gave basis vectors the map does not take to zero. The
+// largest entry first keeps every solved entry within the scale of the
+// free ones.
 #include <kelmar/GraspMap.h>
 
 #include <cmath>
@@ -26,9 +34,10 @@ public:
     // Brings the copy to reduced row echelon form; returns the rank.
     int Reduce()
     {
-        for (int c = 0; c < columns_ && rank_ < rows_; ++c) {
-            const int p = PivotRow(c);
-            if (p < 0) continue;
+        while (rank_ < rows_) {
+            int p = -1, c = -1;
+            LargestLeft(p, c);
+            if (p < 0) break;
             SwapRows(p, rank_);
             Normalise(rank_, c);
             Eliminate(rank_, c);
@@ -59,19 +68,21 @@ private:
     double &at(int i, int j) { return a_[static_cast<size_t>(i * columns_ + j)]; }
     double at(int i, int j) const { return a_[static_cast<size_t>(i * columns_ + j)]; }
 
-    // The largest entry of column c among the unused rows; entries below
-    // tolerance are zeroed and never pivot. -1 when there is none.
-    int PivotRow(int c)
+    // The largest entry among the unused rows and columns (row p, column
+    // c); entries below tolerance are zeroed and never pivot. p = -1 when
+    // there is none.
+    void LargestLeft(int &p, int &c)
     {
-        int best = -1;
-        for (int i = rank_; i < rows_; ++i) {
-            if (std::fabs(at(i, c)) < tolerance_) {
-                at(i, c) = 0;
-                continue;
+        for (int j = 0; j < columns_; ++j) {
+            if (isPivot_[static_cast<size_t>(j)]) continue;
+            for (int i = rank_; i < rows_; ++i) {
+                if (std::fabs(at(i, j)) < tolerance_) {
+                    at(i, j) = 0;
+                    continue;
+                }
+                if (p < 0 || std::fabs(at(i, j)) > std::fabs(at(p, c))) p = i, c = j;
             }
-            if (best < 0 || std::fabs(at(i, c)) > std::fabs(at(best, c))) best = i;
         }
-        return best;
     }
 
     void SwapRows(int p, int q)
@@ -102,14 +113,15 @@ private:
     }
 
     // x with x[free] = 1, the other free variables 0, and every pivot row
-    // satisfied: x[pivot] = -sum of the row's later entries times x.
+    // satisfied: x[pivot] = -sum of the row's other entries times x.
     void Solve(int free, std::vector<double> &x) const
     {
         for (int j = 0; j < columns_; ++j) x[static_cast<size_t>(j)] = j == free ? 1.0 : 0.0;
         for (int r = rank_ - 1; r >= 0; --r) {
             const int p = pivotColumn_[static_cast<size_t>(r)];
-            double sum = 0;
-            for (int j = p + 1; j < columns_; ++j) sum += at(r, j) * x[static_cast<size_t>(j)];
+            double sum = 0; // the other pivot columns are zero in a reduced row
+            for (int j = 0; j < columns_; ++j)
+                if (j != p) sum += at(r, j) * x[static_cast<size_t>(j)];
             x[static_cast<size_t>(p)] = -sum;
         }
     }

@@ -1,5 +1,6 @@
 // Counts the toolkit's heap calls while alive, through its allocation
-// table: allocations (create, zeroed, aligned, resize) and releases apart.
+// table: allocations (create, zeroed, aligned, resize), the bytes they ask
+// for, and releases apart.
 // The table is restored when the counter goes.
 #ifndef KELMAR_TESTS_COMMON_ALLOCATIONCOUNTER_H
 #define KELMAR_TESTS_COMMON_ALLOCATIONCOUNTER_H
@@ -14,12 +15,17 @@ public:
     {
         original() = saved_;
         tally(0) = tally(1) = 0;
-        PxMemoryAPI.create = [](size_t size) { return ++tally(0), original().create(size); };
-        PxMemoryAPI.createZeroed = [](size_t size) { return ++tally(0), original().createZeroed(size); };
-        PxMemoryAPI.createAligned = [](size_t size, int alignment) {
-            return ++tally(0), original().createAligned(size, alignment);
+        asked() = 0;
+        PxMemoryAPI.create = [](size_t size) { return ++tally(0), asked() += size, original().create(size); };
+        PxMemoryAPI.createZeroed = [](size_t size) {
+            return ++tally(0), asked() += size, original().createZeroed(size);
         };
-        PxMemoryAPI.resize = [](void *pointer, size_t size) { return ++tally(0), original().resize(pointer, size); };
+        PxMemoryAPI.createAligned = [](size_t size, int alignment) {
+            return ++tally(0), asked() += size, original().createAligned(size, alignment);
+        };
+        PxMemoryAPI.resize = [](void *pointer, size_t size) {
+            return ++tally(0), asked() += size, original().resize(pointer, size);
+        };
         PxMemoryAPI.destroy = [](void *pointer) { ++tally(1), original().destroy(pointer); };
         PxMemoryAPI.destroyAligned = [](void *pointer) { ++tally(1), original().destroyAligned(pointer); };
     }
@@ -28,6 +34,7 @@ public:
     AllocationCounter &operator=(const AllocationCounter &) = delete;
     int allocations() const { return tally(0); }
     int releases() const { return tally(1); }
+    size_t bytes() const { return asked(); }
 
 private:
     // 0: allocations, 1: releases.
@@ -35,6 +42,11 @@ private:
     {
         static int n[2] = {0, 0};
         return n[which];
+    }
+    static size_t &asked()
+    {
+        static size_t n = 0;
+        return n;
     }
     static PxMemoryAPIType &original()
     {

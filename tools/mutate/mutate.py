@@ -57,6 +57,7 @@ TEST_DIRS = {
     "test_graphics": "tests/graphics",
     "test_kelmar": "tests/kelmar",
     "test_viewer": "tests/viewer",  # needs an X server: run mutate.py under xvfb-run
+    "test_host": "tests/host",
 }
 
 
