@@ -29,6 +29,14 @@
 #include <string>
 #include <vector>
 
+// Under callgrind started with --instr-atstart=no, --tail N counts the last N
+// steps alone; without valgrind the requests do nothing.
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_START_INSTRUMENTATION
+#endif
+
 #include <kelmar/Rbd.h>
 #include <kelmar/RbdLcs.h>
 
@@ -51,6 +59,8 @@ struct Settings {
     int pileWidth = 1;         // S2 w times as wide (w^2 x 1000 balls): how the cost grows
     bool matchByPlace = false; // contacts continue by place (SbxBridgeSetContactMatching)
     int jointPasses = -1;      // joint position projection passes; -1: the world's default
+    double spin = 0.0;         // spin friction length (m) of every pair; 0: none
+    int tail = 0;              // the last this many steps are also timed alone (a settled pile's cost)
 };
 
 // What a child reports through shared memory; progress is written after
@@ -59,6 +69,7 @@ struct Settings {
 struct Shared {
     int stepsDone;
     double seconds;
+    double tailSeconds; // of the last Settings::tail steps
     int finished;
     char figures[256];
     double rssMB; // peak resident memory of the child
@@ -92,13 +103,17 @@ void usage(const char *program)
     fprintf(stderr,
             "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver bkchol|vbchol] "
             "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place] [--joint-passes N]\n"
+            "       [--spin L] [--tail N]\n"
             "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
             "  --solver: the factorisation under the LCP solver (default bkchol, the world's default);\n"
             "  --tolerance: the LCP solver's tolerance (default the world's, 0.001);\n"
             "  --sweeps, --large-rows: the large-island solver's sweeps and row threshold (default the world's);\n"
             "  --pile-width: S2 W times as wide, W^2 x 1000 balls (reported as S2x4, S2x16, ...);\n"
             "  --match-by-place: a pair's contacts continue by place, not in list order;\n"
-            "  --joint-passes: passes of the joint position projection (default the world's, 0 off)\n",
+            "  --joint-passes: passes of the joint position projection (default the world's, 0 off);\n"
+            "  --spin: spin friction of every pair, a length in m (default none);\n"
+            "  --tail: also report the time per step of the last N steps (and, under callgrind with\n"
+            "          --instr-atstart=no, count their instructions alone)\n",
             program);
 }
 
@@ -140,6 +155,11 @@ bool parse(int argc, char **argv, Settings &s)
             const long n = strtol(argv[++i], &end, 10);
             if (*end || n < 0 || n > 100000000) return false;
             (a == "--sweeps" ? s.sweeps : s.largeRows) = static_cast<int>(n);
+        } else if (a == "--tail" && hasValue) {
+            char *end;
+            const long n = strtol(argv[++i], &end, 10);
+            if (*end || n < 0 || n > 100000000) return false;
+            s.tail = static_cast<int>(n);
         } else if (a == "--joint-passes" && hasValue) {
             char *end;
             const long n = strtol(argv[++i], &end, 10);
@@ -149,6 +169,10 @@ bool parse(int argc, char **argv, Settings &s)
             char *end;
             s.tolerance = strtod(argv[++i], &end);
             if (*end || !(s.tolerance > 0.0)) return false;
+        } else if (a == "--spin" && hasValue) {
+            char *end;
+            s.spin = strtod(argv[++i], &end);
+            if (*end || !(s.spin >= 0.0 && s.spin < 1.0)) return false;
         } else if (a == "--timeout" && hasValue) {
             char *end;
             s.timeout = strtod(argv[++i], &end);
@@ -174,10 +198,14 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     if (s.largeRows >= 0) RbdWorldLCPSetLargeIslandRows(scene->world(), s.largeRows);
     SbxBridgeSetContactMatching(scene->bridge(), s.matchByPlace);
     if (s.jointPasses >= 0) RbdWorldSetJointPositionPasses(scene->world(), s.jointPasses);
+    if (s.spin > 0.0) RbdContactParamsSetSpinFriction(SbxBridgeGetContactParams(scene->bridge(), 0, 0), s.spin);
     for (int k = 0; k < s.steps; ++k) {
+        if (s.tail > 0 && k == s.steps - s.tail) CALLGRIND_START_INSTRUMENTATION;
         const Clock::time_point start = Clock::now();
         scene->step(ksim::kBenchStep);
-        shared->seconds += std::chrono::duration<double>(Clock::now() - start).count();
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        shared->seconds += seconds;
+        if (k >= s.steps - s.tail) shared->tailSeconds += seconds;
         shared->stepsDone = k + 1;
         scene->observe();
     }
@@ -254,6 +282,9 @@ void runScene(int number, const Settings &s)
         const double us = r.stepsDone ? 1e6 * r.seconds / r.stepsDone : 0.0;
         fprintf(stderr, "# %s %s %s rep %d: %d steps, %.1f us/step%s%s\n", engine.c_str(), solverName(s).c_str(),
                 label.c_str(), rep + 1, r.stepsDone, us, why.empty() ? "" : "  ", why.c_str());
+        if (s.tail > 0 && r.stepsDone == s.steps)
+            fprintf(stderr, "# %s %s %s rep %d: last %d steps, %.1f us/step\n", engine.c_str(), solverName(s).c_str(),
+                    label.c_str(), rep + 1, s.tail, 1e6 * r.tailSeconds / s.tail);
         if (!why.empty()) {
             char more[96];
             snprintf(more, sizeof more, " (%f us/step over completed steps)", us);
@@ -300,6 +331,7 @@ void header(const Settings &s)
             RbdLcsLinearSolverDescription(s.linearSolver),
             s.tolerance > 0.0 ? s.tolerance : RbdWorldLCPGetTolerance(world), RbdWorldGetEpsilon(world),
             RbdWorldGetGamma(world), ksim::kBenchStep, s.steps, s.reps, s.timeout, s.sleep ? "on" : "off");
+    if (s.spin > 0.0) fprintf(stderr, "# kelmar spin friction on every pair: %g m\n", s.spin);
 }
 
 } // namespace

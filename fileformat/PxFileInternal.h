@@ -237,6 +237,7 @@ struct PxfParamsRecord {
     PxReal friction1, friction2, frictionCoeff1, frictionCoeff2;
     PxReal slip1, slip2, slide1, slide2;
     PxReal restitution, restitutionThreshold, softness, adhesive;
+    PxReal spinFriction;
     PxXMLHandler table[20];
     int read; // the element was met
     int bad;  // it held a bad value or word

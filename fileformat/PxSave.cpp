@@ -90,6 +90,7 @@ int writeOptionalParams(PxStream *stream, const RbdContactParams *p)
         ok &= PxfWriteReal("RESTITUTION_THRESH", stream, p->restitutionThreshold);
     if (p->options & RBD_CONTACT_SOFTNESS) ok &= PxfWriteReal("SOFTNESS", stream, p->softness);
     if (p->options & RBD_CONTACT_ADHESION) ok &= PxfWriteReal("ADHESIVE", stream, p->maxAdhesiveForce);
+    if (p->options & RBD_CONTACT_SPIN_FRICTION) ok &= PxfWriteReal("SPIN_FRICTION", stream, p->spinFriction);
     return ok;
 }
 

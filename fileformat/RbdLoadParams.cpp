@@ -1,6 +1,6 @@
 // CONTACT_PARAMS elements: friction type and models by name, friction
 // values, and the values that carry an option bit (slip, slide,
-// restitution, softness, adhesion). Used by contacts and material pairs.
+// restitution, softness, adhesion, spin friction). Used by contacts and material pairs.
 #include <math.h>
 #include <string.h>
 
@@ -27,6 +27,7 @@ const PxXMLHandler kTable[] = {PXF_TEXT("FRICTION_TYPE", R, frictionType),
                                PXF_REALS("RESTITUTION_THRESH", R, restitutionThreshold, 1),
                                PXF_REALS("SOFTNESS", R, softness, 1),
                                PXF_REALS("ADHESIVE", R, adhesive, 1),
+                               PXF_REALS("SPIN_FRICTION", R, spinFriction, 1),
                                PX_XML_END};
 
 bool given(const PxfParamsRecord *r, const char *tag)
@@ -68,7 +69,8 @@ const char *refusedValue(const PxfParamsRecord *r, PxReal *value)
                             {"RESTITUTION", r->restitution, 1.0},
                             {"RESTITUTION_THRESH", r->restitutionThreshold, RBD_REAL_MAX},
                             {"SOFTNESS", r->softness, RBD_REAL_MAX},
-                            {"ADHESIVE", r->adhesive, RBD_REAL_MAX}};
+                            {"ADHESIVE", r->adhesive, RBD_REAL_MAX},
+                            {"SPIN_FRICTION", r->spinFriction, RBD_REAL_MAX}};
     for (const Check &check : checks) {
         if (given(r, check.tag) && (check.value < 0.0 || check.value > check.upper)) {
             *value = check.value;
@@ -98,6 +100,7 @@ void setOptional(const PxfParamsRecord *r, RbdContactParams *p)
     if (given(r, "RESTITUTION_THRESH")) RbdContactParamsSetRestitutionThreshold(p, r->restitutionThreshold);
     if (given(r, "SOFTNESS")) RbdContactParamsSetSoftness(p, r->softness);
     if (given(r, "ADHESIVE")) RbdContactParamsSetMaxAdhesiveForce(p, r->adhesive);
+    if (given(r, "SPIN_FRICTION")) RbdContactParamsSetSpinFriction(p, r->spinFriction);
 }
 
 } // namespace

@@ -19,7 +19,7 @@ void resetContactData(RbdBaseConstraint *c)
 
 // A contact removes one degree of freedom (along its normal) and limits none.
 const RbdConstraintTypeInfo kContactType = {
-    RBD_TYPE_CONTACT, 3, 0, 1, RbdBclAddContact, nullptr, RbdContactSetNormal, resetContactData,
+    RBD_TYPE_CONTACT, 4, 0, 1, RbdBclAddContact, nullptr, RbdContactSetNormal, resetContactData,
 };
 
 RbdContactData *contactOf(RbdContactID c, const char *function)

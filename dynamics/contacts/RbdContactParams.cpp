@@ -42,7 +42,8 @@ enum RealParam {
     SECONDARY_SLIDE,
     PRIMARY_COEFFICIENT,
     SECONDARY_COEFFICIENT,
-    COEFFICIENT
+    COEFFICIENT,
+    SPIN_FRICTION
 };
 
 struct RealParamInfo {
@@ -83,6 +84,8 @@ const RealParamInfo kRealParams[] = {
      &RbdContactParams::secondaryFrictionCoefficient, nullptr, 0},
     {"RbdContactParamsSetFrictionCoefficient", "friction coefficient", NON_NEGATIVE,
      &RbdContactParams::primaryFrictionCoefficient, &RbdContactParams::secondaryFrictionCoefficient, 0},
+    {"RbdContactParamsSetSpinFriction", "spin friction length", NON_NEGATIVE, &RbdContactParams::spinFriction,
+     nullptr, RBD_CONTACT_SPIN_FRICTION},
 };
 
 bool accepted(const RealParamInfo &info, PxReal value)
@@ -136,6 +139,7 @@ void RbdContactParamsReset(RbdContactParams *p)
     p->secondarySlide = 0.0;
     p->primaryFrictionCoefficient = 0.0;
     p->secondaryFrictionCoefficient = 0.0;
+    p->spinFriction = 0.0;
 }
 
 int32_t RbdContactParamsGetOptions(const RbdContactParams *p)
@@ -314,4 +318,13 @@ void RbdContactParamsSetFrictionCoefficient(RbdContactParams *p, PxReal mu)
 PxReal RbdContactParamsGetFrictionCoefficient(const RbdContactParams *p)
 {
     return getReal(p, COEFFICIENT);
+}
+
+void RbdContactParamsSetSpinFriction(RbdContactParams *p, PxReal length)
+{
+    setReal(p, SPIN_FRICTION, length);
+}
+PxReal RbdContactParamsGetSpinFriction(const RbdContactParams *p)
+{
+    return getReal(p, SPIN_FRICTION);
 }

@@ -1,5 +1,5 @@
-// The contact row builder: a one-sided normal row and up to two friction
-// rows at the contact point, with box or proportional friction, adhesion,
+// The contact row builder: a one-sided normal row, up to two friction
+// rows at the contact point and an optional spin friction row, with box or proportional friction, adhesion,
 // softness, slip, slide and restitution.
 #include <math.h>
 #include "contacts/RbdContactRows.h"
@@ -120,6 +120,23 @@ void setFrictionRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, con
     if (options & s.slideBit) list->c[row] = s.slide;
 }
 
+// Spin friction: the bodies' relative angular velocity about the normal,
+//   J v = n . w0 - n . w1,
+// with its torque bounded by +-length x the normal row's force, in the same
+// proportional model as the friction rows.
+void setSpinRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, const RbdBaseConstraint *c)
+{
+    for (int i = 0; i < 2; ++i) {
+        if (!c->solverBody[i]) continue;
+        PxVector3 angular;
+        PxV3Scale(angular, c->data.contact.normal, i == 0 ? 1.0 : -1.0);
+        RbdBclSetJacobian3(list, row, i == 0 ? RBD_J_ANGULAR0 : RBD_J_ANGULAR1, angular);
+    }
+    list->lo[row] = list->hi[row] = 0.0;
+    list->frictionIndex[row] = normalRow;
+    list->mu[row] = c->data.contact.params.spinFriction;
+}
+
 } // namespace
 
 int RbdContactFrictionDirections(const RbdContactData *contact, PxVector3 t1, PxVector3 t2)
@@ -156,7 +173,9 @@ void RbdBclAddContact(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBc
     }
     PxVector3 t[2];
     int directions = RbdContactFrictionDirections(&c->data.contact, t[0], t[1]);
-    int32_t rowCount = 1 + directions;
+    const RbdContactParams *params = &c->data.contact.params;
+    const bool spin = (params->options & RBD_CONTACT_SPIN_FRICTION) != 0;
+    int32_t rowCount = 1 + directions + (spin ? 1 : 0);
     int32_t first = RbdBclBeginConstraint(list, rowCount);
     if (first < 0) {
         RbdBclEndConstraint(list, c, 0);
@@ -164,8 +183,8 @@ void RbdBclAddContact(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBc
     }
     setNormalRow(list, first, c);
     setBounce(list, first, c);
-    const RbdContactParams *params = &c->data.contact.params;
     if (directions > 0) setFrictionRow(list, first + 1, first, c, t[0], primarySettings(params));
     if (directions > 1) setFrictionRow(list, first + 2, first, c, t[1], secondarySettings(params));
+    if (spin) setSpinRow(list, first + 1 + directions, first, c);
     RbdBclEndConstraint(list, c, rowCount);
 }

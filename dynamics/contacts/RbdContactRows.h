@@ -6,7 +6,8 @@
 #include "world/RbdInternal.h"
 
 // Rows of one contact: the normal row, then one friction row per friction
-// direction (type 1: one, type 2: two). A contact whose bodies are both
+// direction (type 1: one, type 2: two), then the spin friction row when its
+// option is set. A contact whose bodies are both
 // immovable (the world or frozen) adds no rows.
 void RbdBclAddContact(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBclParameters *parameters);
 

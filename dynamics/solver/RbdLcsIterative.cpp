@@ -156,12 +156,25 @@ void boundsOf(const SweepRow &r, const PxReal *x, PxReal &lo, PxReal &hi)
 
 // Impulse of a contact's row from the contact's last force: the force on the
 // side that has a body, along that side's linear Jacobian (a contact's
-// directions are orthonormal, so each row takes its own component).
+// directions are orthonormal, so each row takes its own component). The
+// spin row has no linear part: it takes the last torque less the moment of
+// the last force about the centre of mass, along its angular Jacobian (the
+// normal).
 PxReal contactStart(const PartitionRows &rows, int i, const RbdBaseConstraint *record, PxReal h)
 {
     int side = record->solverBody[0] ? 0 : 1;
-    PxReal along = 0.0;
-    for (int k = 0; k < 3; ++k) along += rows.J[tileIndex(i, 6 * side + k)] * record->force[side][k];
+    PxReal along = 0.0, linear = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        PxReal J = rows.J[tileIndex(i, 6 * side + k)];
+        along += J * record->force[side][k];
+        linear += J * J;
+    }
+    if (linear > 0.0) return h * along;
+    PxVector3 arm, moment;
+    PxV3Sub(arm, record->data.contact.position, record->comTransform[side][3]);
+    PxV3Cross(moment, arm, record->force[side]);
+    for (int k = 0; k < 3; ++k)
+        along += rows.J[tileIndex(i, 6 * side + 3 + k)] * (record->torque[side][k] - moment[k]);
     return h * along;
 }
 

@@ -123,6 +123,13 @@ void RbdContactParamsSetFrictionCoefficient(RbdContactParams *params, PxReal mu)
 /* The common coefficient of both directions, -1 when they differ. */
 PxReal RbdContactParamsGetFrictionCoefficient(const RbdContactParams *params);
 
+/* Spin (torsional) friction, a length in m: the torque about the normal
+ * that resists the bodies turning against each other about it is bounded
+ * by this length times the normal force (a fraction of the contact patch's
+ * radius; about 0.4 of it for a patch pressed evenly). Off until set. */
+void RbdContactParamsSetSpinFriction(RbdContactParams *params, PxReal length);
+PxReal RbdContactParamsGetSpinFriction(const RbdContactParams *params);
+
 PX_EXTERN_C_END
 
 #endif

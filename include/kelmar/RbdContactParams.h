@@ -16,7 +16,8 @@ enum RbdContactOption {
     RBD_CONTACT_PRIMARY_SLIP = 16,
     RBD_CONTACT_SECONDARY_SLIP = 32,
     RBD_CONTACT_PRIMARY_SLIDE = 64,
-    RBD_CONTACT_SECONDARY_SLIDE = 128
+    RBD_CONTACT_SECONDARY_SLIDE = 128,
+    RBD_CONTACT_SPIN_FRICTION = 256
 };
 
 typedef struct RbdContactParams {
@@ -36,6 +37,7 @@ typedef struct RbdContactParams {
     PxReal secondarySlide;
     PxReal primaryFrictionCoefficient;
     PxReal secondaryFrictionCoefficient;
+    PxReal spinFriction; /* m: torque about the normal bounded by this times the normal force */
 } RbdContactParams;
 
 PX_EXTERN_C_END

@@ -52,6 +52,7 @@ void setMaterials(Scene *s, SbxBridgeID bridge)
     RbdContactParamsSetFrictionCoefficient(p, 0.5);
     RbdContactParamsSetPrimarySlip(p, 0.01);
     RbdContactParamsSetMaxAdhesiveForce(p, 2.0);
+    RbdContactParamsSetSpinFriction(p, 0.002);
 }
 
 // A closed cube of side 0.4 about the origin, counter-clockwise outside.
