@@ -61,6 +61,7 @@ struct Settings {
     int jointPasses = -1;      // joint position projection passes; -1: the world's default
     double spin = 0.0;         // spin friction length (m) of every pair; 0: none
     int tail = 0;              // the last this many steps are also timed alone (a settled pile's cost)
+    int log = 0;               // every this many steps, the kinetic energies and deepest contact on stderr; 0: never
 };
 
 // What a child reports through shared memory; progress is written after
@@ -103,7 +104,7 @@ void usage(const char *program)
     fprintf(stderr,
             "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver bkchol|vbchol] "
             "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place] [--joint-passes N]\n"
-            "       [--spin L] [--tail N]\n"
+            "       [--spin L] [--tail N] [--log N]\n"
             "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
             "  --solver: the factorisation under the LCP solver (default bkchol, the world's default);\n"
             "  --tolerance: the LCP solver's tolerance (default the world's, 0.001);\n"
@@ -113,7 +114,9 @@ void usage(const char *program)
             "  --joint-passes: passes of the joint position projection (default the world's, 0 off);\n"
             "  --spin: spin friction of every pair, a length in m (default none);\n"
             "  --tail: also report the time per step of the last N steps (and, under callgrind with\n"
-            "          --instr-atstart=no, count their instructions alone)\n",
+            "          --instr-atstart=no, count their instructions alone);\n"
+            "  --log: every N steps, the total and largest kinetic energy (J), which body, and the deepest\n"
+            "         contact (m) on stderr (untimed: whether and how a scene comes to rest)\n",
             program);
 }
 
@@ -160,6 +163,11 @@ bool parse(int argc, char **argv, Settings &s)
             const long n = strtol(argv[++i], &end, 10);
             if (*end || n < 0 || n > 100000000) return false;
             s.tail = static_cast<int>(n);
+        } else if (a == "--log" && hasValue) {
+            char *end;
+            const long n = strtol(argv[++i], &end, 10);
+            if (*end || n < 1 || n > 100000000) return false;
+            s.log = static_cast<int>(n);
         } else if (a == "--joint-passes" && hasValue) {
             char *end;
             const long n = strtol(argv[++i], &end, 10);
@@ -182,6 +190,25 @@ bool parse(int argc, char **argv, Settings &s)
         }
     }
     return true;
+}
+
+// Step k's energies: the scene's total, its largest body's and which body
+// that is (in the scene's order), and the deepest contact.
+void logEnergies(const ksim::Scene &scene, int step)
+{
+    const std::vector<RbdBodyID> bodies = scene.bodyIds();
+    PxReal total = 0.0, largest = 0.0;
+    size_t which = 0;
+    for (size_t b = 0; b < bodies.size(); ++b) {
+        const PxReal energy = ksim::largestKineticEnergy({bodies[b]});
+        total += energy;
+        if (energy > largest) {
+            largest = energy;
+            which = b;
+        }
+    }
+    fprintf(stderr, "# step %d  ke_total=%.3e J  ke_max=%.3e J (body %zu)  pen_max=%.4f m\n", step, total, largest,
+            which, ksim::deepestContact(scene.world()));
 }
 
 // One repetition, in the child: build (untimed), step (timed), observe and
@@ -208,6 +235,7 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
         if (k >= s.steps - s.tail) shared->tailSeconds += seconds;
         shared->stepsDone = k + 1;
         scene->observe();
+        if (s.log > 0 && (k + 1) % s.log == 0) logEnergies(*scene, k + 1);
     }
     // Peak resident memory of this child (which forked from a small parent).
     struct rusage usage = {};
