@@ -36,9 +36,9 @@ const Solid kSolids[] = {MakeSphere(0.7),         MakeBox({0.2, 0.5, 0.8}), Make
 
 // Derived quantities follow the parameters: bounding spheres (also after a
 // resize), cylinder end centres (local z turned onto -y, lifted to 5), a
-// pointed cone's centroid a quarter up, and plane normals and distances
-// under a pose or none.
-TEST_F(PrimitiveTest, BoundingSpheresEndCentresAndPlaneDistancesFollowTheParameters)
+// pointed cone's centroid a quarter up, plane normals and distances under a
+// pose or none, and plane bounds.
+TEST_F(PrimitiveTest, BoundingSpheresEndCentresAndPlaneDistancesAndBoundsFollowTheParameters)
 {
     CdxGeometryID box = Own(CdxBoxCreate(2, 4, 6)), resized = Own(CdxBoxCreate(2, 4, 6));
     CdxBoxSetDimensions(resized, 1.0, 1.0, 2.0);
@@ -50,6 +50,12 @@ TEST_F(PrimitiveTest, BoundingSpheresEndCentresAndPlaneDistancesFollowTheParamet
     CdxPlaneGetNormal(plane, tilted.tm, normal);
     CdxPlaneGetNormal(plane, nullptr, up);
     const PxVector3 point = {3.0, -2.0, 7.0};
+    // A plane's box ends at its origin only on the axis it faces along.
+    const Pose facingMinusX = AxisAngle({0, 1, 0}, -M_PI / 2, {2, 0, 0}), slanted = AxisAngle({0, 1, 0}, 0.01, {});
+    PxVector3 flat[2], facing[2], slant[2];
+    CdxGeometryGetAABB(plane, nullptr, flat[0], flat[1]);
+    CdxGeometryGetAABB(plane, facingMinusX.tm, facing[0], facing[1]);
+    CdxGeometryGetAABB(plane, slanted.tm, slant[0], slant[1]);
     const double rows[][2] = {{std::sqrt(14.0), CdxBoxGetBSphereRadius(box)},
                               {std::sqrt(1.5), CdxBoxGetBSphereRadius(resized)},
                               {-0.5, top[1]},
@@ -59,7 +65,14 @@ TEST_F(PrimitiveTest, BoundingSpheresEndCentresAndPlaneDistancesFollowTheParamet
                               {-1.0, normal[1]},
                               {1.0, up[2]},
                               {2.0, CdxPlaneGetDistanceToPoint(plane, tilted.tm, point)},
-                              {7.0, CdxPlaneGetDistanceToPoint(plane, nullptr, point)}};
+                              {7.0, CdxPlaneGetDistanceToPoint(plane, nullptr, point)},
+                              {0.0, flat[1][2]},
+                              {-DBL_MAX, flat[0][2]},
+                              {DBL_MAX, flat[1][0]},
+                              {2.0, facing[0][0]},
+                              {DBL_MAX, facing[1][0]},
+                              {DBL_MAX, facing[1][2]},
+                              {DBL_MAX, slant[1][2]}};
     for (const auto &row : rows) EXPECT_NEAR(row[0], row[1], 1e-15) << &row - rows;
 }
 
@@ -159,25 +172,6 @@ TEST_F(PrimitiveTest, SupportPointsFollowTheStatedRules)
         CdxGeometryMaximumPoint(row.geometry, nullptr, row.direction.data(), point);
         EXPECT_EQ(row.point, ToVec(point)) << &row - rows;
     }
-}
-
-TEST_F(PrimitiveTest, PlaneBoundsEndAtTheOriginOnlyWhenAxisAligned)
-{
-    CdxGeometryID plane = CdxPlaneCreate();
-    PxVector3 min, max;
-    CdxGeometryGetAABB(plane, nullptr, min, max);
-    EXPECT_EQ(0.0, max[2]);
-    EXPECT_EQ(-DBL_MAX, min[2]);
-    EXPECT_EQ(DBL_MAX, max[0]);
-    Pose facingMinusX = AxisAngle({0, 1, 0}, -M_PI / 2, {2.0, 0.0, 0.0});
-    CdxGeometryGetAABB(plane, facingMinusX.tm, min, max);
-    EXPECT_EQ(2.0, min[0]);
-    EXPECT_EQ(DBL_MAX, max[0]);
-    EXPECT_EQ(DBL_MAX, max[2]);
-    Pose slanted = AxisAngle({0, 1, 0}, 0.01, {0.0, 0.0, 1.0});
-    CdxGeometryGetAABB(plane, slanted.tm, min, max);
-    EXPECT_EQ(DBL_MAX, max[2]);
-    CdxGeometryDestroy(plane);
 }
 
 // Closed forms where there are any (a pointed cone's origin is its
