@@ -4,6 +4,7 @@
 #include "collision/collision_support.h"
 
 #include "mesh/CxSODistTriTri.h"
+#include "mesh/CxTriangleMeshRecord.h"
 
 namespace {
 
@@ -198,6 +199,19 @@ TEST_F(MeshTest, MeshesWithAShallowBoxLevelFollowTheirMovedVertices)
         m->Build();
         EXPECT_EQ(3, CdxTriangleMeshGetOBBStartDepth(m->geometry));
     }
+    // The root keeps every triangle's index; above depth 3 the boxes are
+    // axis-aligned, from it on fitted to their triangles.
+    const BVTree *tree = CxTriangleMeshRecord(a.geometry)->tree;
+    EXPECT_EQ(320, tree->nodeTriangles[0].count);
+    auto aligned = [](const BVNode *node) {
+        double sum = 0;
+        for (int i = 0; i < 3; ++i)
+            for (int k = 0; k < 3; ++k) sum += std::fabs(node->box.axes[i][k]);
+        return sum == 3.0;
+    };
+    const BVNode *node = tree->root();
+    for (int depth = 0; depth < 3; ++depth, node = node->left) EXPECT_TRUE(aligned(node)) << depth;
+    EXPECT_FALSE(aligned(node)) << "depth 3";
     CdxModelID ma = Place(a.geometry, Translation(0, 0, 0)), mb = Place(b.geometry, Translation(1.5, 0, 0));
     EXPECT_EQ(0, Intersect(ma, mb, nullptr));
     // Stretch mesh B's vertices towards A without a new build.
