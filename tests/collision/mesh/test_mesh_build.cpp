@@ -139,7 +139,8 @@ TEST_F(MeshTest, MassPropertiesMatchTheAnalyticSolidAndMeshesBoundingNoneAreRefu
             for (int a = 0; a < 3; ++a)
                 for (int b = 0; b < 3; ++b)
                     tetra[i][j] += frame.tm[a][i] * (a == b ? 0.075 : 0.0125) * frame.tm[b][j];
-    auto diagonal = [](double d) { return Tensor{Vec{d, 0, 0}, Vec{0, d, 0}, Vec{0, 0, d}}; };
+    auto diagonal = [](double x, double y, double z) { return Tensor{Vec{x, 0, 0}, Vec{0, y, 0}, Vec{0, 0, z}}; };
+    const Tensor cube = diagonal(2.0 / 3, 2.0 / 3, 2.0 / 3);
     Mesh &box = NewMesh(), &copies = NewMesh(), &inverted = NewMesh(), &corner = NewMesh(), &ball = NewMesh(),
          &open = NewMesh(), &turned = NewMesh(), &floor = NewMesh();
     AddBox(&box, {1, 2, 3}, 3, {1, 0, 0});
@@ -165,19 +166,12 @@ TEST_F(MeshTest, MassPropertiesMatchTheAnalyticSolidAndMeshesBoundingNoneAreRefu
         double volumeTolerance, tolerance;
     } rows[] = {
         // Box 2 x 4 x 6: (b^2 + c^2)/12 per unit mass.
-        {"box",
-         box,
-         1,
-         48.0,
-         {1, 0, 0},
-         {Vec{52.0 / 12, 0, 0}, Vec{0, 40.0 / 12, 0}, Vec{0, 0, 20.0 / 12}},
-         1e-12,
-         1e-12},
-        {"box of corner copies", copies, 1, 8.0, {0, 0, 0}, diagonal(2.0 / 3), 1e-12, 1e-12},
-        {"box inside out", inverted, 1, 8.0, {0, 0, 0}, diagonal(2.0 / 3), 1e-12, 1e-12},
+        {"box", box, 1, 48.0, {1, 0, 0}, diagonal(52.0 / 12, 40.0 / 12, 20.0 / 12), 1e-12, 1e-12},
+        {"box of corner copies", copies, 1, 8.0, {0, 0, 0}, cube, 1e-12, 1e-12},
+        {"box inside out", inverted, 1, 8.0, {0, 0, 0}, cube, 1e-12, 1e-12},
         {"turned corner tetrahedron", corner, 1, 1.0 / 6, frame.ToWorld({0.25, 0.25, 0.25}), tetra, 1e-14, 1e-14},
         // 5120 triangles: within the tessellation error of 4/3 pi r^3 and 0.4 r^2.
-        {"ball of radius 2", ball, 1, ballVolume, {0, 0, 0}, diagonal(1.6), 0.005 * ballVolume, 0.016},
+        {"ball of radius 2", ball, 1, ballVolume, {0, 0, 0}, diagonal(1.6, 1.6, 1.6), 0.005 * ballVolume, 0.016},
         {"box without a triangle", open, 0, 0.0, {0, 0, 0}, {}, 0.0, 0.0},
         {"box with a triangle turned", turned, 0, 0.0, {0, 0, 0}, {}, 0.0, 0.0},
         {"flat floor", floor, 0, 0.0, {0, 0, 0}, {}, 0.0, 0.0},
