@@ -129,14 +129,6 @@ Cloud RandomCloud(std::mt19937 &random, int n)
     return cloud;
 }
 
-int DeepestIndex(const std::vector<CdxContact> &contacts)
-{
-    return static_cast<int>(
-        std::min_element(contacts.begin(), contacts.end(),
-                         [](const CdxContact &a, const CdxContact &b) { return a.separation < b.separation; }) -
-        contacts.begin());
-}
-
 } // namespace
 
 // Hand-worked reductions: which candidates are written, in which order.
@@ -224,7 +216,9 @@ TEST(CdxContactSimplify, RandomCloudsKeepTheDeepestAndMostOfTheArea)
         int n = trial % 2 ? 2 + trial % 9 : size(random);
         int budget = budgetOf(random);
         Cloud cloud = RandomCloud(random, n);
-        int deepest = DeepestIndex(cloud.contacts);
+        auto byDepth = [](const CdxContact &a, const CdxContact &b) { return a.separation < b.separation; };
+        int deepest = int(std::min_element(cloud.contacts.begin(), cloud.contacts.end(), byDepth) -
+                          cloud.contacts.begin());
         std::vector<CdxContact> out = Simplify(cloud.contacts, budget, 0, cloud.normal);
         SCOPED_TRACE(::testing::Message() << "trial " << trial << " n " << n << " budget " << budget);
         ASSERT_GE(static_cast<int>(out.size()), 1);

@@ -138,8 +138,8 @@ TEST_F(CdxTest, RegisteringPastTheCapacityIsFatalError21)
 
 // Both orders of a registered pair, and the distance functions, are
 // checked where pairs are intersected and measured; here the refusal of a
-// type that is not registered.
-TEST_F(CdxTest, InteractionTableRefusesUnregisteredTypes)
+// type that is not registered, and a chooser deciding at run time.
+TEST_F(CdxTest, InteractionTableRefusesUnregisteredTypesAndTakesARunTimeChoice)
 {
     EXPECT_EQ(nullptr,
               CdxInteractionTableGetElementPtr(CdxPlaneGetTypeId(), CdxPlaneGetTypeId())->interactions.intersectFn);
@@ -157,18 +157,15 @@ TEST_F(CdxTest, InteractionTableRefusesUnregisteredTypes)
 
     EXPECT_EQ(nullptr, CdxLineSegGetIntersectFnPtr(6));
     EXPECT_EQ(0, CdxLineSegRegisterInteraction(-1, nullptr));
-}
 
-TEST_F(CdxTest, RunTimeChoiceReplacesTheFixedInteractions)
-{
-    CdxModelID ball = At(0, 0, 0, CdxSphereCreate(1.0)), box = At(0, 0, 0);
+    // A chooser given with an entry decides at run time.
+    CdxModelID ball = At(0, 0, 0, CdxSphereCreate(1.0));
     CdxInteractionsInit(&gChosen);
     gChosen.intersectFn = DummyIntersect;
-    CdxInteractions empty;
-    CdxInteractionsInit(&empty);
-    ASSERT_EQ(1, CdxInteractionTableSetElement(CdxBoxGetTypeId(), CdxSphereGetTypeId(), &empty, Chooser));
+    CdxInteractionsInit(&none);
+    ASSERT_EQ(1, CdxInteractionTableSetElement(box, CdxSphereGetTypeId(), &none, Chooser));
     CdxModelPair pair;
-    CdxModelPairReset(&pair, ball, box);
+    CdxModelPairReset(&pair, ball, At(0, 0, 0));
     int swapped = -1;
     EXPECT_EQ(&gChosen, CdxInteractionTableGetInteractions(&pair, &swapped));
     EXPECT_EQ(0, swapped) << "the chooser may overrule the entry's order";

@@ -41,13 +41,6 @@ std::vector<std::array<Vec, 3>> WorldTriangles(const Mesh &mesh, const Pose &fra
     return out;
 }
 
-CdxModelPair PairOf(CdxModelID a, CdxModelID b)
-{
-    CdxModelPair pair;
-    CdxModelPairReset(&pair, a, b);
-    return pair;
-}
-
 } // namespace
 
 TEST_F(MeshTest, TheDescentFindsExactlyTheCrossingTrianglePairsAndApartTheClosestOnes)
@@ -71,7 +64,8 @@ TEST_F(MeshTest, TheDescentFindsExactlyTheCrossingTrianglePairsAndApartTheCloses
         for (size_t i = 0; i < ta.size(); ++i)
             for (size_t j = 0; j < tb.size(); ++j)
                 if (TrianglesCross(ta[i], tb[j])) expected.insert({(int)i, (int)j});
-        CdxModelPair pair = PairOf(a, b);
+        CdxModelPair pair;
+        CdxModelPairReset(&pair, a, b);
         std::vector<int> found(2 * 4000);
         int count = CdxTriangleMeshTriangleMeshGetIntersectingTriangles(&pair, found.data(), 4000);
         ASSERT_EQ(expected.size(), (size_t)count) << "round " << round;
