@@ -1,9 +1,5 @@
 #include "collision_support.h"
 
-#include <algorithm>
-#include <cmath>
-#include <limits>
-
 // Summed in the order of a row vector times the rotation block.
 Vec Pose::ToWorldDirection(const Vec &local) const
 {
@@ -284,35 +280,6 @@ bool Solid::Mass(double *volume, Vec *inertia) const
     return true;
 }
 
-Solid MakeSphere(double r)
-{
-    Solid s{Solid::Sphere};
-    s.r = r;
-    return s;
-}
-Solid MakeBox(const Vec &half)
-{
-    Solid s{Solid::Box};
-    s.half = half;
-    return s;
-}
-Solid MakePlane()
-{
-    return Solid{Solid::Plane};
-}
-Solid MakeCylinder(double r, double hh)
-{
-    Solid s{Solid::Cylinder};
-    s.r = r;
-    s.hh = hh;
-    return s;
-}
-Solid MakeCone(double height, double rb, double rt)
-{
-    Solid s{Solid::Cone};
-    s.rb = rb, s.rt = rt, s.zb = -0.25 * height, s.zt = 0.75 * height;
-    return s;
-}
 namespace {
 
 // Two triangles per cell of an (n + 1) x (n + 1) grid of vertex indices,

@@ -129,11 +129,27 @@ struct Solid {
     Vec Support(const Pose &pose, const Vec &d) const;
     bool Mass(double *volume, Vec *inertia) const;
 };
-Solid MakeSphere(double r);
-Solid MakeBox(const Vec &half);
-Solid MakePlane();
-Solid MakeCylinder(double r, double hh);
-Solid MakeCone(double height, double rb, double rt);
+inline Solid MakeSphere(double r)
+{
+    return {Solid::Sphere, {}, r};
+}
+inline Solid MakeBox(const Vec &half)
+{
+    return {Solid::Box, half};
+}
+inline Solid MakePlane()
+{
+    return {Solid::Plane};
+}
+inline Solid MakeCylinder(double r, double hh)
+{
+    return {Solid::Cylinder, {}, r, hh};
+}
+// Its centroid at the origin when pointed: the base a quarter of the height below.
+inline Solid MakeCone(double height, double rb, double rt)
+{
+    return {Solid::Cone, {}, 0, 0, rb, -0.25 * height, rt, 0.75 * height};
+}
 
 // A triangle mesh with the vertex storage it points into (a deque: the
 // mesh keeps pointers to the vertices, which never move).

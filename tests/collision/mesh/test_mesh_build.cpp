@@ -5,7 +5,7 @@
 
 #include "mesh/CxTriangleMeshRecord.h"
 
-TEST_F(MeshTest, AddingChecksTheAreaAndGrowsPastTheCapacity)
+TEST_F(MeshTest, AddingChecksTheAreaGrowsPastTheCapacityAndUnbuildsAndDestroyingCallsTheCallbackOnce)
 {
     // A right triangle with legs 1 and 2e-14 has area exactly 1e-14.
     PxReal a[3] = {0, 0, 0}, b[3] = {1, 0, 0}, c[3] = {0, 2e-14, 0}, low[3] = {0, 1.9e-14, 0};
@@ -28,8 +28,35 @@ TEST_F(MeshTest, AddingChecksTheAreaAndGrowsPastTheCapacity)
     EXPECT_EQ(0, CdxTriangleMeshGetTriangleVertexPtrs(mesh, 5, &pa, &pb, &pc));
     EXPECT_EQ(0, CdxTriangleMeshAddTriangle(mesh, a, nullptr, big));
 
-    CdxGeometryID tiny = Own(CdxTriangleMeshCreate(0));
-    EXPECT_EQ(1, CdxTriangleMeshAddTriangle(tiny, a, b, big)) << "a mesh made for none takes one";
+    mesh = CdxTriangleMeshCreate(0);
+    EXPECT_EQ(1, CdxTriangleMeshAddTriangle(mesh, a, b, big)) << "a mesh made for none takes one";
+    // Adding after a build unbuilds; destroying calls the callback once.
+    ASSERT_EQ(1, CdxTriangleMeshBuild(mesh));
+    PxReal d[3] = {0, 0, 1};
+    ASSERT_EQ(1, CdxTriangleMeshAddTriangle(mesh, a, big, d));
+    EXPECT_EQ(0, CdxTriangleMeshIsBuilt(mesh));
+    EXPECT_EQ(nullptr, CdxTriangleMeshGetTriangleNormalPtr(mesh, 1));
+    ASSERT_EQ(1, CdxTriangleMeshBuild(mesh));
+    EXPECT_NEAR(1.0, CdxTriangleMeshGetTriangleNormalPtr(mesh, 1)[0], 1e-15) << "(big-a) x (d-a) = +x";
+
+    static int calls;
+    static void *seen;
+    calls = 0;
+    int token = 0;
+    CdxTriangleMeshSetDestroyCallback(
+        mesh,
+        [](CdxGeometryID, void *data) {
+            ++calls;
+            seen = data;
+        },
+        &token);
+    CdxTriangleMeshSetVertexArray(mesh, a, 1);
+    int count = 0;
+    EXPECT_EQ(a, CdxTriangleMeshGetVertexArray(mesh, &count));
+    EXPECT_EQ(1, count);
+    EXPECT_EQ(1, CdxGeometryDestroy(mesh));
+    EXPECT_EQ(1, calls);
+    EXPECT_EQ(&token, seen);
 }
 
 // Building (into a mesh made with room to spare) computes each triangle's
@@ -53,38 +80,6 @@ TEST_F(MeshTest, BuildingComputesAreasFlagsAndTheBoundingSphere)
     PxReal radius;
     CdxTriangleMeshGetBSphere(box.geometry, centre, &radius);
     EXPECT_NEAR(std::sqrt(14.0), radius, 1e-12);
-}
-
-TEST_F(MeshTest, AddingAfterABuildUnbuildsAndDestroyingCallsTheCallbackOnce)
-{
-    PxReal a[3] = {0, 0, 0}, b[3] = {1, 0, 0}, c[3] = {0, 1, 0}, d[3] = {0, 0, 1};
-    CdxGeometryID mesh = CdxTriangleMeshCreate(1);
-    ASSERT_EQ(1, CdxTriangleMeshAddTriangle(mesh, a, b, c));
-    ASSERT_EQ(1, CdxTriangleMeshBuild(mesh));
-    ASSERT_EQ(1, CdxTriangleMeshAddTriangle(mesh, a, c, d));
-    EXPECT_EQ(0, CdxTriangleMeshIsBuilt(mesh));
-    EXPECT_EQ(nullptr, CdxTriangleMeshGetTriangleNormalPtr(mesh, 1));
-    ASSERT_EQ(1, CdxTriangleMeshBuild(mesh));
-    EXPECT_NEAR(1.0, CdxTriangleMeshGetTriangleNormalPtr(mesh, 1)[0], 1e-15) << "(c-a) x (d-a) = +x";
-
-    static int calls;
-    static void *seen;
-    calls = 0;
-    int token = 0;
-    CdxTriangleMeshSetDestroyCallback(
-        mesh,
-        [](CdxGeometryID, void *data) {
-            ++calls;
-            seen = data;
-        },
-        &token);
-    CdxTriangleMeshSetVertexArray(mesh, a, 1);
-    int count = 0;
-    EXPECT_EQ(a, CdxTriangleMeshGetVertexArray(mesh, &count));
-    EXPECT_EQ(1, count);
-    EXPECT_EQ(1, CdxGeometryDestroy(mesh));
-    EXPECT_EQ(1, calls);
-    EXPECT_EQ(&token, seen);
 }
 
 TEST_F(MeshTest, BoundsHoldEveryPlacedVertexAndSupportPointsAreTheFarthestVertex)
