@@ -61,29 +61,6 @@ void CountHello(CdxModelPair *, void *count)
     ++*static_cast<int *>(count);
 }
 
-// What a pair starts with belongs to the space of its models: a default
-// request and a hello callback given to one space leave another's pairs
-// with the library's default and no callback.
-TEST_F(CdxTest, EachSpaceHasItsOwnDefaultRequestAndHelloCallback)
-{
-    CdxSpaceID spaces[2] = {CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4), CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4)};
-    CdxModelID models[2] = {At(0, 0, 0), At(0, 0, 0)};
-    for (int k = 0; k < 2; ++k) ASSERT_TRUE(CdxSpaceInsertModel(spaces[k], models[k]));
-    CdxRequest mine = {9, 1};
-    int hellos = 0;
-    CdxSpaceSetDefaultRequestPtr(spaces[0], &mine);
-    CdxSpaceSetHelloCallback(spaces[0], CountHello, &hellos);
-    EXPECT_EQ(&mine, Pair(models[0], models[0])->request);
-    EXPECT_EQ(CdxGetDefaultRequestPtr(), Pair(models[1], models[1])->request);
-    EXPECT_EQ(1, hellos) << "only the first space's pair";
-    void *data = nullptr;
-    EXPECT_EQ(nullptr, CdxSpaceGetHelloCallback(spaces[1], &data));
-    EXPECT_EQ(nullptr, data);
-    CdxSpaceSetDefaultRequestPtr(spaces[0], nullptr);
-    EXPECT_EQ(CdxGetDefaultRequestPtr(), CdxSpaceGetDefaultRequestPtr(spaces[0]));
-    for (CdxSpaceID space : spaces) CdxSpaceDestroy(space);
-}
-
 TEST_F(CdxTest, TypesAreNumberedInRegistrationOrderAndKnownByName)
 {
     EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), (std::vector<int>{CdxSphereGetTypeId(), CdxBoxGetTypeId(),
@@ -174,7 +151,11 @@ TEST_F(CdxTest, InteractionTableRefusesUnregisteredTypesAndTakesARunTimeChoice)
     EXPECT_EQ(DummyIntersect, pair.intersectFn);
 }
 
-TEST_F(CdxTest, RequestTableIsSymmetricAndPicksTheRequestOfEachNewPairOfItsSpace)
+// What a new pair starts with belongs to the space of its models: the
+// library's default request, or the space's own default and hello
+// callback, or the request its table holds for the two models' request ids
+// (a symmetric table).
+TEST_F(CdxTest, EachSpaceGivesItsNewPairsItsDefaultRequestCallbackOrTableRequest)
 {
     const int n = 4;
     CdxRequest fill = {2, 0};
@@ -201,10 +182,22 @@ TEST_F(CdxTest, RequestTableIsSymmetricAndPicksTheRequestOfEachNewPairOfItsSpace
     EXPECT_EQ(7, read.contactMaxCount);
     EXPECT_EQ(1, read.requestOption);
 
-    CdxSpaceID space = CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4);
-    ASSERT_TRUE(CdxSpaceInsertModel(space, m1));
-    ASSERT_TRUE(CdxSpaceInsertModel(space, m2));
-    EXPECT_EQ(CdxGetDefaultRequestPtr(), Pair(m1, m2)->request) << "no table in the space yet";
+    CdxSpaceID space = CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4), other = CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4);
+    CdxModelID m3 = At(0, 0, 0);
+    ASSERT_TRUE(CdxSpaceInsertModel(space, m1) && CdxSpaceInsertModel(space, m2) && CdxSpaceInsertModel(other, m3));
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), Pair(m1, m2)->request) << "no default or table in the space yet";
+    CdxRequest mine = {9, 1};
+    int hellos = 0;
+    CdxSpaceSetDefaultRequestPtr(space, &mine);
+    CdxSpaceSetHelloCallback(space, CountHello, &hellos);
+    EXPECT_EQ(&mine, Pair(m1, m2)->request);
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), Pair(m3, m3)->request);
+    EXPECT_EQ(1, hellos) << "only the first space's pair";
+    void *data = nullptr;
+    EXPECT_EQ(nullptr, CdxSpaceGetHelloCallback(other, &data));
+    EXPECT_EQ(nullptr, data);
+    CdxSpaceSetDefaultRequestPtr(space, nullptr);
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), CdxSpaceGetDefaultRequestPtr(space));
     CdxSpaceSetRequestTable(space, table);
     EXPECT_EQ(CdxuRequestTableGetRequestPtr(table, 3, 1), Pair(m1, m2)->request);
     CdxModelPair withRequest;
@@ -216,6 +209,7 @@ TEST_F(CdxTest, RequestTableIsSymmetricAndPicksTheRequestOfEachNewPairOfItsSpace
     EXPECT_EQ(CdxGetDefaultRequestPtr(), Pair(m1, m2)->request);
     CdxSpaceSetRequestTable(space, CdxuRequestTableCreate(2, nullptr));
     CdxSpaceDestroy(space); // and its table with it (the sanitizer build checks)
+    CdxSpaceDestroy(other);
 }
 
 TEST_F(CdxTest, ErrorsAreReportedWithPrefixTextAndNewlineBySeverity)
