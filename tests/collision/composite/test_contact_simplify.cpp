@@ -138,6 +138,7 @@ TEST(CdxContactSimplify, SmallCasesKeepTheWorkedOutCandidatesInOrder)
     // Deepest overall an edge contact, then a face contact of model 1.
     const std::vector<CdxContact> mixed = {At(0, 0, -0.1, 0x0101), At(1, 0, -0.5, 0x0101), At(1, 1, -0.2, 0x0202),
                                            At(0, 1, -0.1, 0x0200)};
+    const std::vector<CdxContact> spread = {At(0, 0, -0.1), At(4, 0, -0.1), At(1, 1, -0.1), At(2, 3, -0.1)};
     const std::vector<CdxContact> edges = {At(0, 0, -0.5, 0x0101), At(1, 0, -0.1, 0x0101), At(1, 1, -0.2, 0x0200)};
     const struct {
         const char *what;
@@ -154,11 +155,7 @@ TEST(CdxContactSimplify, SmallCasesKeepTheWorkedOutCandidatesInOrder)
         {"equal triangles: the hull's first point goes", square, 3, 0, {1, 2, 3}},
         {"budget one: the deepest", {At(0, 0, -0.1), At(1, 0, -0.3), At(2, 0, -0.2)}, 1, 0, {1}},
         {"collinear: the first two span the line", {At(0, 0, -0.1), At(1, 0, -0.1), At(2, 0, -0.1)}, 3, 0, {0, 1}},
-        {"budget two: the first two distinct points",
-         {At(0, 0, -0.1), At(4, 0, -0.1), At(1, 1, -0.1), At(2, 3, -0.1)},
-         2,
-         0,
-         {0, 1}},
+        {"budget two: the first two distinct points", spread, 2, 0, {0, 1}},
         {"without the option the deepest edge contact", mixed, 1, 0, {1}},
         {"with it the deepest face contact of model 1", mixed, 1, 1, {2}},
         {"with it face contacts first", mixed, 4, 1, {2, 3, 0, 1}},
