@@ -115,8 +115,8 @@ inline Vec NormalFromBToA(CdxModelID a, const CdxModelPair &pair, const Vec &nor
 // A primitive solid described independently of the library: its kind and
 // dimensions, signed distance (negative inside), evenly spread surface
 // points (a sphere gives a great circle, a plane nothing), support point
-// and, where there is a closed form, its volume and inertia per unit mass
-// about the centroid (false for a cut cone; a plane reports unit values).
+// and its volume, centroid and inertia per unit mass about the centroid (a
+// cone's by integration along its axis; a plane reports unit values).
 struct Solid {
     enum Kind { Sphere, Box, Plane, Cylinder, Cone } kind;
     Vec half = {0, 0, 0};                  // box
@@ -127,7 +127,7 @@ struct Solid {
     double Sd(const Vec &p, const Pose &pose) const;
     std::vector<Vec> Surface(const Pose &pose, double spacing) const;
     Vec Support(const Pose &pose, const Vec &d) const;
-    bool Mass(double *volume, Vec *inertia) const;
+    void Mass(double *volume, Vec *centroid, Vec *inertia) const;
 };
 inline Solid MakeSphere(double r)
 {
