@@ -9,7 +9,6 @@
 #include "foundation_test_support.h"
 #include "kelmar/Px.h"
 
-using pxtest::LevelGuard;
 using pxtest::MessageCapture;
 using pxtest::ReadFile;
 
@@ -29,9 +28,7 @@ void RecordingHandler(int level, const char *format, va_list args)
 TEST(Message, ChannelsShowPrefixThenTextOnlyUpToTheirLevelCutAt5000Characters)
 {
     MessageCapture capture;
-    LevelGuard warningLevel(PxWarningLevel, 0);
-    LevelGuard infoLevel(PxInfoLevel, 0);
-    LevelGuard debugLevel(PxDebugLevel, 2);
+    PxWarningLevel = PxInfoLevel = 0, PxDebugLevel = 2;
     PxWarning(1, "hidden\n");
     PxDebug(3, "too deep\n");
     EXPECT_TRUE(MessageCapture::pieces().empty()) << "a message passed a channel of lower level";
@@ -43,7 +40,7 @@ TEST(Message, ChannelsShowPrefixThenTextOnlyUpToTheirLevelCutAt5000Characters)
     EXPECT_EQ(MessageCapture::joined("info"), "PxInfo{0}: x=1.5\n");
     EXPECT_EQ(MessageCapture::joined("debug"), "PxDebug{2}: deep\n");
     PxWarning(0, "%s", std::string(6000, 'x').c_str());
-    EXPECT_EQ(MessageCapture::pieces().back().text, std::string(4999, 'x'));
+    EXPECT_EQ(MessageCapture::pieces().back().second, std::string(4999, 'x'));
 
     testing::internal::CaptureStdout();
     PxShowStdout(0, "no newline added");
@@ -89,7 +86,7 @@ TEST(MessageDeathTest, FatalErrorWritesToStdoutAndStderrThenExitsWithStatus1)
 TEST(Message, RepeatsOfOneKindAreCutAfterTwentyThenCountedAtPowersOfTen)
 {
     MessageCapture capture;
-    LevelGuard warningLevel(PxWarningLevel, 0);
+    PxWarningLevel = 0;
     const long before = PxMessageGetCount(PX_CHANNEL_WARNING);
     for (int i = 0; i < 1000; ++i) PxWarning(0, "triangle %d ignored\n", i);
     for (int i = 0; i < 50; ++i) PxWarning(0, "corner (%g, %g) area %g\n", -1.5e-3 * i, 2.0 + i, 1e-20 * i);
@@ -116,5 +113,5 @@ TEST(Message, RepeatsOfOneKindAreCutAfterTwentyThenCountedAtPowersOfTen)
               std::string::npos)
         << "numbers with signs, points and exponents are one kind";
     PxWarning(0, "triangle %d ignored\n", 1000);
-    EXPECT_EQ(MessageCapture::pieces().back().text, "triangle 1000 ignored\n") << "the flush starts kinds afresh";
+    EXPECT_EQ(MessageCapture::pieces().back().second, "triangle 1000 ignored\n") << "the flush starts kinds afresh";
 }

@@ -110,7 +110,6 @@ TEST(Pool, BlocksGrowByFactorAndIncrementAndSteadyStateDoesNotAllocate)
 TEST(Pool, BadSetUpIsReportedAndLeavesNoBlocks)
 {
     pxtest::MessageCapture capture;
-    pxtest::LevelGuard level(PxWarningLevel, 3);
     PxPool pool;
     EXPECT_EQ(PxPoolInit(&pool, 2, 24, 6), 1);
     EXPECT_EQ(capture.joined("warning"),

@@ -31,7 +31,6 @@ std::vector<std::string> Lines(const std::string &text)
 TEST(Profile, SectionsAreReportedPerFrameAsATableAndAsGnuplotFiles)
 {
     MessageCapture capture;
-    pxtest::LevelGuard level(PxWarningLevel, 3);
     PxProfileStartFrame();
     PxProfileEndSectionFn("never started");
     PxProfileEndFrame();

@@ -122,7 +122,6 @@ TEST(RawFile, WriteSeekReadAppendAndTruncateAndRefuseBadModes)
     PxClose(fd);
 
     pxtest::MessageCapture capture;
-    pxtest::LevelGuard level(PxWarningLevel, 3);
     EXPECT_LT(PxOpen(dir.file("missing").c_str(), PX_MODE_READ_BINARY), 0);
     EXPECT_LT(PxOpen("whatever", 7), 0);
     EXPECT_LT(PxOpenWithSearch("whatever", 5), 0);

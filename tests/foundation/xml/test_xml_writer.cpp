@@ -128,7 +128,6 @@ TEST(XmlWriter, RandomBodiesWrittenAndReadBackAreBitForBitTheSame)
 // info channel; text the reader could not read back is refused with a warning.
 TEST(XmlWriter, LinesGoWholeToTheStreamOrTheInfoChannelAndUnreadableTextIsRefused)
 {
-    pxtest::LevelGuard level(PxWarningLevel, 3);
     pxtest::MessageCapture capture;
     PxXMLSetTopLevelIndent(0);
     PxXMLSetIndent(0);
