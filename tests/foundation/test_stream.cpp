@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "foundation_test_support.h"
@@ -20,19 +21,6 @@ int SearchListLength()
     int n = 0;
     while (PxGetDefaultFileLocation(n) != nullptr) ++n;
     return n;
-}
-
-std::string Str(const char *text)
-{
-    return text ? text : "(null)";
-}
-
-void WriteText(const std::string &path, const char *text)
-{
-    PxStream *out = PxStreamOpen(path.c_str(), PX_MODE_WRITE);
-    ASSERT_NE(out, nullptr);
-    PxStreamWrite(text, 1, std::string(text).size(), out);
-    PxStreamClose(out);
 }
 
 } // namespace
@@ -135,7 +123,7 @@ TEST(FileSearch, AddedDirectoriesAndRelativeDefaultsFindAFileByItsBareName)
 {
     TempDir dir;
     const std::string data = dir.subdir("data"), name = "kelmar_search_probe_" + std::to_string(getpid());
-    WriteText(dir.file("data/" + name), "found\n");
+    std::ofstream(dir.file("data/" + name)) << "found\n";
     ASSERT_EQ(PxGetFileLocation(name.c_str()), nullptr) << "not found before the directory is added";
     const int before = SearchListLength();
     PxFileSearchPathAdd(nullptr);
@@ -143,9 +131,9 @@ TEST(FileSearch, AddedDirectoriesAndRelativeDefaultsFindAFileByItsBareName)
     PxFileSearchPathAdd(data.c_str());
     PxFileSearchPathAdd((data + "/").c_str());
     ASSERT_EQ(SearchListLength(), before + 2) << "null and empty directories are ignored";
-    EXPECT_EQ(Str(PxGetDefaultFileLocation(before)), data + "/");
-    EXPECT_EQ(Str(PxGetDefaultFileLocation(before + 1)), data + "/") << "no second '/'";
-    EXPECT_EQ(Str(PxGetFileLocation(name.c_str())), data + "/" + name);
+    EXPECT_STREQ(PxGetDefaultFileLocation(before), (data + "/").c_str());
+    EXPECT_STREQ(PxGetDefaultFileLocation(before + 1), (data + "/").c_str()) << "no second '/'";
+    EXPECT_STREQ(PxGetFileLocation(name.c_str()), (data + "/" + name).c_str());
     PxStream *stream = PxStreamOpenWithSearch(name.c_str(), PX_MODE_READ);
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(std::string(stream->name), name) << "the stream keeps the name as given";
@@ -165,8 +153,8 @@ TEST(FileSearch, AddedDirectoriesAndRelativeDefaultsFindAFileByItsBareName)
     PxFileSearchPathAddAllRelativeDefaults(base.c_str());
     ASSERT_EQ(SearchListLength(), listed + 20);
     for (int i = 0; i < 20; ++i)
-        EXPECT_EQ(Str(PxGetDefaultFileLocation(listed + i)), base + "/" + PxGetDefaultFileLocation(i));
+        EXPECT_STREQ(PxGetDefaultFileLocation(listed + i), (base + "/" + PxGetDefaultFileLocation(i)).c_str());
     dir.subdir("install/Resources/px_files");
-    WriteText(dir.file("install/Resources/px_files/" + probe), "x");
-    EXPECT_EQ(Str(PxGetFileLocation(probe.c_str())), base + "/Resources/px_files/" + probe);
+    std::ofstream(dir.file("install/Resources/px_files/" + probe)) << "x";
+    EXPECT_STREQ(PxGetFileLocation(probe.c_str()), (base + "/Resources/px_files/" + probe).c_str());
 }

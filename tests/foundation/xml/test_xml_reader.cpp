@@ -15,7 +15,6 @@
 #include "test_xml_support.h"
 
 using pxtest::XmlDoc;
-using pxtest::XmlMessage;
 
 namespace {
 
@@ -33,12 +32,6 @@ int ParseCountedReal(PxXMLInput *input, PxXMLHandler *entry, void *userData)
 {
     ++static_cast<Values *>(userData)->count;
     return PxXMLParsePxReal(input, entry, userData);
-}
-
-int HandleOpaque(PxXMLElement *element)
-{
-    PxXMLHandler none[] = {PX_XML_END};
-    return PxXMLElementProcess(element, none, nullptr);
 }
 
 int HandleNested(PxXMLElement *element)
@@ -86,16 +79,6 @@ int ProcessValues(XmlDoc &doc, Values *values)
     ResetTable(valuesRoot);
     ResetTable(valuesTable);
     return doc.process(valuesRoot);
-}
-
-// Every message as severity/code line:column text.
-std::string Describe(const XmlDoc &doc)
-{
-    std::string all;
-    for (const XmlMessage &m : doc.messages())
-        all += std::to_string(m.severity) + "/" + std::to_string(m.code) + " " + std::to_string(m.line) + ":" +
-               std::to_string(m.column) + " " + m.text;
-    return all;
 }
 
 } // namespace
@@ -168,7 +151,7 @@ TEST(XmlReader, DocumentsGiveTheirValuesAndExactMessagesWithLineAndColumn)
         outcome << code << "/" << PxXMLHandlerGetError(valuesRoot, "PX") << " " << values.count << " " << values.v
                 << " " << values.seen << (values.deepest ? "N" + std::to_string(values.deepest) : "");
         EXPECT_EQ(outcome.str(), c.outcome) << c.text;
-        EXPECT_EQ(Describe(doc), c.messages) << c.text;
+        EXPECT_EQ(doc.described, c.messages) << c.text;
     }
 }
 
@@ -184,20 +167,20 @@ TEST(XmlReader, BadArgumentsTablesAndFailedAllocationsAreRefused)
     XmlDoc doc("<A>1</A>"), other("<A>1</A>");
     PxXMLHandler noFunction[] = {{"A", PX_XML_VALUE_HANDLER, nullptr, 0, 1, 0, 0, 0, nullptr}, PX_XML_END};
     EXPECT_EQ(doc.process(noFunction), PX_XML_OK);
-    EXPECT_EQ(doc.allText(), "no handler function for tag 'A'\n");
+    EXPECT_EQ(doc.texts, "no handler function for tag 'A'\n");
     EXPECT_EQ(other.process(nullptr), PX_XML_OK);
-    EXPECT_EQ(other.allText(), "unknown tag 'A'\n");
+    EXPECT_EQ(other.texts, "unknown tag 'A'\n");
     // A handler entry owns a copy of its name.
     pxtest::CountingAllocator allocator;
     PxXMLHandler entry;
     char name[] = "SOLID";
-    ASSERT_EQ(PxXMLElementHandlerCreate(&entry, name, HandleOpaque), 1);
+    ASSERT_EQ(PxXMLElementHandlerCreate(&entry, name, HandleValues), 1);
     name[0] = 'X';
     EXPECT_STREQ(entry.name, "SOLID");
     PxXMLElementHandlerDestroy(&entry);
     EXPECT_EQ(allocator.state().destroys, 1);
     allocator.failFromNowOn();
-    EXPECT_EQ(PxXMLElementHandlerCreate(&entry, "SOLID", HandleOpaque), 0);
+    EXPECT_EQ(PxXMLElementHandlerCreate(&entry, "SOLID", HandleValues), 0);
     FILE *file = std::tmpfile();
     PxStream *stream = PxStreamCreate(file);
     if (stream) {
@@ -275,7 +258,7 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
     EXPECT_EQ(gPosts, 1);
     EXPECT_EQ(out.l, 2.0);
     EXPECT_EQ(PxXMLHandlerGetError(table, "S"), PX_XML_LIMIT);
-    EXPECT_EQ(Describe(doc), "1/0 1:88 variable value word = yes cannot be inverted\n"
+    EXPECT_EQ(doc.described, "1/0 1:88 variable value word = yes cannot be inverted\n"
                              "2/4 1:102 internal error: buffer overflow (data too long)\n");
 }
 
