@@ -586,12 +586,10 @@ struct Body {
     char id[32];
     PxReal pos[3];
     PxReal mass;
-    int enabled;
-    unsigned int flags;
     float color[4];
     char names[2][16];
 };
-static_assert(sizeof(Body) == 32 + 4 * sizeof(PxReal) + 2 * sizeof(int) + 4 * sizeof(float) + 32, "no padding");
+static_assert(sizeof(Body) == 32 + 4 * sizeof(PxReal) + 4 * sizeof(float) + 32, "no padding");
 
 int ReadBody(PxXMLElement *element)
 {
@@ -600,8 +598,6 @@ int ReadBody(PxXMLElement *element)
         PX_XML_VALUE("ID", PxXMLParseString, offsetof(Body, id), sizeof body.id),
         PX_XML_VALUE("POS", PxXMLParsePxRealArray, offsetof(Body, pos), 3),
         PX_XML_VALUE("MASS", PxXMLParsePxReal, offsetof(Body, mass), 1),
-        PX_XML_VALUE("ENABLED", PxXMLParseInt, offsetof(Body, enabled), 1),
-        PX_XML_VALUE("FLAGS", PxXMLParseUInt, offsetof(Body, flags), 1),
         PX_XML_VALUE("COLOR", PxXMLParseColor, offsetof(Body, color), 4),
         PX_XML_STRINGS("NAMES", offsetof(Body, names), 2, 16),
         PX_XML_END,
@@ -632,8 +628,6 @@ TEST(XmlWriter, RandomBodiesWrittenAndReadBackAreBitForBitTheSame)
         std::snprintf(b.id, sizeof b.id, "body_%zu", i);
         for (PxReal &p : b.pos) p = real(rng) * std::pow(10.0, static_cast<int>(rng() % 40) - 20);
         b.mass = std::fabs(real(rng));
-        b.enabled = static_cast<int>(rng() % 2);
-        b.flags = static_cast<unsigned int>(rng());
         for (float &c : b.color) c = unit(rng);
         std::snprintf(b.names[0], sizeof b.names[0], "link%u", static_cast<unsigned>(rng() % 1000));
         std::snprintf(b.names[1], sizeof b.names[1], "joint %02d", static_cast<int>(i % 100));
@@ -652,8 +646,6 @@ TEST(XmlWriter, RandomBodiesWrittenAndReadBackAreBitForBitTheSame)
         PxXMLWriteAttrib("ID", s, "frame=\"b1\"", "%s", b.id);
         PxXMLWrite("POS", s, "%.17g, %.17g, %.17g", b.pos[0], b.pos[1], b.pos[2]);
         PxXMLWrite("MASS", s, "%.17g", b.mass);
-        PxXMLWrite("ENABLED", s, "%d", b.enabled);
-        PxXMLWrite("FLAGS", s, "0x%x", b.flags);
         PxXMLWrite("COLOR", s, "%.9g %.9g %.9g %.9g", b.color[0], b.color[1], b.color[2], b.color[3]);
         PxXMLWrite("NAMES", s, "%s, %s", b.names[0], b.names[1]);
         PxXMLDeIndent();
