@@ -28,6 +28,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <kelmar/Cdx.h>
@@ -107,11 +108,6 @@ protected:
         PxVector3 v;
         RbdBodyGetLinearVelocity(CdxModelGetBody(model), v);
         return PxV3Length(v);
-    }
-    // Contacts of the (unordered) pair of two models.
-    static int contacts(CdxModelID a, CdxModelID b)
-    {
-        return SbxModelPairGetContactCount(CdxSpaceGetModelPair(a, b));
     }
 
     SbxUniverseID universe = nullptr;
@@ -334,7 +330,7 @@ TEST_F(UniverseMechanics, AKinematicModelWakesAndPushesABody)
     position(crate, p);
     EXPECT_NEAR(p[0] - pusherPose[3][0], 1.0 - depth, 0.005);
     EXPECT_NEAR(speed(crate), v[0], 0.01);
-    EXPECT_GT(contacts(pusher, crate), 0);
+    EXPECT_GT(SbxModelPairGetContactCount(CdxSpaceGetModelPair(pusher, crate)), 0);
     EXPECT_NEAR(p[2], 0.5, 0.01);
 }
 
@@ -368,7 +364,7 @@ TEST_F(UniverseMechanics, ABallPassesASensorOrAPlainStepsMissAndTheSweptStepStop
             SbxUniverseStep(universe, kStep);
             if (!c.stopped) {
                 ASSERT_EQ(height(through), height(beside)) << n;
-                ASSERT_TRUE(!c.sensor || contacts(obstacle, through) == 0) << n;
+                ASSERT_TRUE(!c.sensor || !SbxModelPairGetContactCount(CdxSpaceGetModelPair(obstacle, through))) << n;
             }
         }
         EXPECT_EQ(height(through) > 1.0, c.stopped) << c.sensor << c.method;
@@ -444,29 +440,27 @@ protected:
     State states() const
     {
         State all;
-        for (CdxModelID model : models) {
-            RbdBodyID b = CdxModelGetBody(model);
-            if (!b) continue;
-            all.emplace_back();
-            RbdBodyGetPosition(b, &all.back()[0]);
-            RbdBodyGetQuaternion(b, &all.back()[3]);
-            RbdBodyGetLinearVelocity(b, &all.back()[7]);
-            RbdBodyGetAngularVelocity(b, &all.back()[10]);
-        }
+        for (CdxModelID model : models)
+            if (RbdBodyID b = CdxModelGetBody(model)) {
+                all.emplace_back();
+                RbdBodyGetPosition(b, &all.back()[0]);
+                RbdBodyGetQuaternion(b, &all.back()[3]);
+                RbdBodyGetLinearVelocity(b, &all.back()[7]);
+                RbdBodyGetAngularVelocity(b, &all.back()[10]);
+            }
         return all;
     }
     void restore(const State &all)
     {
-        size_t k = 0;
-        for (CdxModelID model : models) {
-            RbdBodyID b = CdxModelGetBody(model);
-            if (!b) continue;
-            const std::array<PxReal, 13> &s = all[k++];
-            RbdBodySetPosition(b, s[0], s[1], s[2]);
-            RbdBodySetQuaternion(b, s[3], s[4], s[5], s[6]);
-            RbdBodySetLinearVelocity(b, s[7], s[8], s[9]);
-            RbdBodySetAngularVelocity(b, s[10], s[11], s[12]);
-        }
+        const std::array<PxReal, 13> *s = all.data();
+        for (CdxModelID model : models)
+            if (RbdBodyID b = CdxModelGetBody(model)) {
+                RbdBodySetPosition(b, (*s)[0], (*s)[1], (*s)[2]);
+                RbdBodySetQuaternion(b, (*s)[3], (*s)[4], (*s)[5], (*s)[6]);
+                RbdBodySetLinearVelocity(b, (*s)[7], (*s)[8], (*s)[9]);
+                RbdBodySetAngularVelocity(b, (*s)[10], (*s)[11], (*s)[12]);
+                ++s;
+            }
     }
     // The largest difference of any body's linear or angular velocity.
     static PxReal velocityGap(const State &a, const State &b)
@@ -1006,12 +1000,6 @@ TEST_F(BridgeContacts, ResponseIdsFromTemplatesMeetEveryIdAsTheirTemplates)
     EXPECT_EQ(SbxBridgeGetResponse(bridge, 8, 0), nullptr);
 }
 
-struct Nested {
-    SbxBridgeID bridge;
-    CdxSpaceID space;
-    RbdWorldID world;
-};
-
 // Each refused call of the bridge or the universe gives its empty answer,
 // makes nothing and says why in one warning (starting with the text given).
 // A running bridge warns once and goes on: a material outside the table is
@@ -1021,10 +1009,10 @@ TEST_F(BridgeContacts, RefusalsGiveTheEmptyAnswerAndWarnOnceWithTheirMessage)
 {
     CdxModelID upper = dropped(sphere(0.5), 0.0, 0.9, 0.0), lower = dropped(box(2.0, 0.2, 2.0), 0.0, 0.35, 0.0);
     RbdContactParamsSetType(SbxBridgeGetContactParams(bridge, 0, 0), 1);
-    Nested nested = {bridge, space, world};
+    using Self = std::remove_pointer_t<decltype(this)>;
     const SbxIntersectPairCB walkAgain = [](CdxIntersectResult *, RbdContactID, void *data) {
-        Nested *n = static_cast<Nested *>(data);
-        SbxBridgeUpdateTransitions(n->bridge, n->space, n->world);
+        const Self *t = static_cast<Self *>(data);
+        SbxBridgeUpdateTransitions(t->bridge, t->space, t->world);
     };
     // Parts and touches again for two steps: one contact, of material 0.
     auto touches = [&] {
@@ -1085,7 +1073,7 @@ TEST_F(BridgeContacts, RefusalsGiveTheEmptyAnswerAndWarnOnceWithTheirMessage)
         {[&] { return SbxBridgeSetContactBufferSize(bridge, 2), touches(); },
          "SbxBridgeUpdateContacts: a pair may report 4 contacts but the contact buffer holds 2; enlarge it with "
          "SbxBridgeSetContactBufferSize.\n"},
-        {[&] { return SbxBridgeSetIntersectNewCB(bridge, 0, 0, walkAgain, &nested), touches(); },
+        {[&] { return SbxBridgeSetIntersectNewCB(bridge, 0, 0, walkAgain, this), touches(); },
          "SbxBridgeUpdateTransitions: called from a callback of the bridge's own walk; ignored.\n"},
     };
     for (const auto &c : cases) {
