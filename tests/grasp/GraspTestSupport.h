@@ -102,43 +102,6 @@ inline int Count(const std::string &text, const std::string &piece)
     return n;
 }
 
-// A free rubber ball of 4 cm radius at (1, 2, 3), turned by the Euler
-// angles given, with contacts made by hand (not enabled, never stepped),
-// listed as the ball's.
-struct BallWithContacts {
-    explicit BallWithContacts(const std::string &euler = "0, 0, 0")
-        : world("<GEOMETRIES><SPHERE ball_shape><RADIUS>4</RADIUS></SPHERE></GEOMETRIES><SOLID ball><GEOMETRY_ID>"
-                "ball_shape</GEOMETRY_ID><MATERIAL>rubber</MATERIAL><POS>1, 2, 3</POS><EULER>" +
-                euler + "</EULER></SOLID>"),
-          ball(world.solid("ball")), list(ball)
-    {
-        RbdBodyGetCenterOfMassPosition(ball->GetBody(), centre);
-    }
-    ~BallWithContacts()
-    {
-        for (RbdContactID c : made) RbdConstraintDestroy(c);
-    }
-    // A contact at position (cm) whose normal points into the ball, with a
-    // friction type and coefficient; second: the ball is its second body.
-    void Add(const double p[3], const double normal[3], int frictionType, double mu, bool second = false)
-    {
-        RbdContactID c = RbdContactCreate(world.universe.GetWorld());
-        RbdConstraintSetBodies(c, second ? nullptr : ball->GetBody(), second ? ball->GetBody() : nullptr);
-        RbdContactSetPosition(c, p[0], p[1], p[2]);
-        RbdContactSetNormal(c, normal[0], normal[1], normal[2]);
-        RbdContactParamsSetType(RbdContactGetParams(c), frictionType);
-        RbdContactParamsSetFrictionCoefficient(RbdContactGetParams(c), mu);
-        made.push_back(c);
-        list.add(c, second ? 1 : 0);
-    }
-
-    World world;
-    kelmar::Solid *ball;
-    kelmar::ContactList list;
-    double centre[3]; // of mass, world
-    std::vector<RbdContactID> made;
-};
-
 } // namespace grasptest
 
 #endif
