@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,22 +60,19 @@ struct World {
     }
     kelmar::Solid *solid(const std::string &name) { return scene->LookupSolid(name.c_str(), false); }
     kelmar::Robot *robot(const char *name) { return dynamic_cast<kelmar::Robot *>(scene->LookupObject(name)); }
-    // Fingers (name prefixes) with any of the links given touching other.
-    int FingersOn(const kelmar::Solid *other, std::vector<std::string> fingers, std::vector<std::string> links)
+    // Fingers (solid names up to their last '_') with a link whose name
+    // ends in suffix (a palm has no '_') touching the solid s.
+    int FingersOn(const kelmar::Solid *s, const std::string &suffix = "")
     {
-        int n = 0;
-        for (const std::string &f : fingers) {
-            bool on = false;
-            for (const std::string &l : links)
-                on |= solid(f + l) &&
-                      std::unique_ptr<kelmar::ContactList>(solid(f + l)->GetContacts(other))->count > 0;
-            n += on;
+        std::set<std::string> fingers;
+        const std::unique_ptr<kelmar::ContactList> list(s->GetContacts(0));
+        for (const auto &e : list->entries) {
+            const RbdBodyID other = RbdConstraintGetBody(e.contact, 1 - e.bodyIndex);
+            const std::string name = other ? static_cast<kelmar::Solid *>(RbdBodyGetUserData(other))->GetName() : "";
+            if (name.find('_') != std::string::npos && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+                fingers.insert(name.substr(0, name.rfind('_')));
         }
-        return n;
-    }
-    int TipsOn(const kelmar::Solid *ball) // hand3's
-    {
-        return FingersOn(ball, {"hand.finger1", "hand.finger2", "hand.finger3"}, {"_distal"});
+        return int(fingers.size());
     }
 
     kelmar::Universe universe{1000, 1000, 1000, 20000};

@@ -31,22 +31,22 @@ const double kWrapRadius = 4.0 + 0.8 - 0.1;
 // drifts less than 1 mm, the fingers carry its weight, all tips still touch.
 TEST(BallWraps, BothCloseOnTheBallAndHoldItPalmDown)
 {
+    const double centre[3] = {0, 0, -11};
     for (bool orb : {false, true}) {
         SCOPED_TRACE(orb ? "GraspBallWrap2_Orb type 0" : "GraspBallWrap");
         grasptest::World w(grasptest::Hand3WithBall(false));
         kelmar::Solid *ball = w.solid("ball");
         kelmar::GraspBallWrap wrap;
         kelmar::GraspBallWrap2_Orb orbWrap;
-        double centre[3], start[3], end[3], force[3];
-        ball->GetPosition(centre);
         grasptest::Lines lines; // the orb prints its goal point every step
         orb ? orbWrap.init(w.robot("hand.robot"), 0, centre, kWrapRadius)
             : wrap.init(w.robot("hand.robot"), ball, kWrapRadius, 0.05);
+        double start[3], end[3], force[3];
         auto steps = [&](int n) {
             for (int s = 0; s < n; ++s) orb ? (void)orbWrap.grasp() : wrap.grasp(), w.Steps(1);
         };
-        for (int closing = 0; closing < 200 && w.TipsOn(ball) < 3; ++closing) steps(1);
-        ASSERT_EQ(w.TipsOn(ball), 3) << "the fingertips never all touched the ball";
+        for (int closing = 0; closing < 200 && w.FingersOn(ball, "_distal") < 3; ++closing) steps(1);
+        ASSERT_EQ(w.FingersOn(ball, "_distal"), 3) << "the fingertips never all touched the ball";
         RbdWorldSetGravity(w.universe.GetWorld(), 0, 0, -981);
         RbdBodyEnable(ball->GetBody());
         steps(50);
@@ -56,7 +56,7 @@ TEST(BallWraps, BothCloseOnTheBallAndHoldItPalmDown)
         ball->GetTotalForce(force);
         EXPECT_LT(PxV3Distance(start, end), 0.1); // cm
         EXPECT_NEAR(force[2] / (RbdBodyGetMass(ball->GetBody()) * 981), 1.0, 0.1);
-        EXPECT_EQ(w.TipsOn(ball), 3);
+        EXPECT_EQ(w.FingersOn(ball, "_distal"), 3);
         EXPECT_EQ(lines.progress.find("vGoalPoint: 0.00 0.00 -11.00\n") != std::string::npos, orb);
     }
 }
@@ -216,7 +216,7 @@ TEST(ContactBased, ExplorationEndsWithEveryFingertipOnTheBall)
         }
         EXPECT_TRUE(done) << "no end of exploration in 400 steps";
         EXPECT_EQ(Count(lines.progress, "fertig!\n"), 1);
-        EXPECT_EQ(w.TipsOn(ball), 3);
+        EXPECT_EQ(w.FingersOn(ball, "_distal"), 3);
         for (int f = 0; f < 3; ++f) {
             EXPECT_GE(Count(lines.progress, "Finger " + std::to_string(f) + " fertig.\n"), 1);
             EXPECT_EQ(grasp.getContactSegment(f), 2);
@@ -245,7 +245,7 @@ TEST(ContactBased, ExplorationEndsWithEveryFingertipOnTheBall)
         EXPECT_NEAR(share[most] * largest, 0.005 * 3 * ease, 5e-5);
         for (int s = 0; s < 100; ++s) grasp.grasp(), w.Steps(1);
         EXPECT_TRUE(grasp.grasp()) << "not arrived";
-        EXPECT_EQ(w.TipsOn(ball), 3);
+        EXPECT_EQ(w.FingersOn(ball, "_distal"), 3);
         grasp.reset();
         EXPECT_EQ(grasp.getContactSegment(0), -1);
     }
@@ -312,17 +312,12 @@ TEST(SomGrasp, ClosesTheFiveFingeredHandOnACylinder)
     ASSERT_TRUE(som.setActiveSOM("power"));
     hand->GetNodeOfJoint(0)->limit->SetLock(true);
     hand->GetNodeOfJoint(1)->limit->SetLock(true);
-    auto fingersOn = [&] {
-        return w.FingersOn(w.solid("can"),
-                           {"hand.f0_thumb", "hand.f1_index", "hand.f2_middle", "hand.f3_ring", "hand.f4_little"},
-                           {"_proximal", "_middle", "_distal", "_meta", "_knuckle"});
-    };
     testing::internal::CaptureStderr(); // the thumb hits its stops, too
     int fewestOn = 5, remembered = 0;
     for (int s = 0; s < 300; ++s) {
         som.grasp();
         w.Steps(1);
-        if (s >= 100) fewestOn = std::min(fewestOn, fingersOn());
+        if (s >= 100) fewestOn = std::min(fewestOn, w.FingersOn(w.solid("can")));
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(
                   "hand.wrist_flex: cannot move locked joint!\nhand.wrist_deviation: cannot move locked joint!\n", 0),
