@@ -61,9 +61,9 @@ TEST(BallWraps, BothCloseOnTheBallAndHoldItPalmDown)
     }
 }
 
-// Finger b along +x (anchors at x = 2, 4, 6, axes +y); finger c along -x
-// (axes -y) whose first joint spreads about +z. Links 1 cm wide, no
-// gravity. Branching: a second link bx beside b2 after b1.
+// Finger b along +x (anchors at x = 2, 4, 6, axes +y) with a second link
+// bx beside b2 after b1 (a branch); finger c along -x (axes -y) whose
+// first joint spreads about +z. Links 1 cm wide, no gravity.
 std::string Link(const char *name, const char *parent, double x, double y, const char *axis, int upper)
 {
     char s[400];
@@ -72,54 +72,6 @@ std::string Link(const char *name, const char *parent, double x, double y, const
                   "</SOLID_IDS><POS>%g, %g, 0</POS><AXIS>%s</AXIS><LIMIT><STOPS>-1, %d</STOPS></LIMIT></HINGE>",
                   name, x + (x > 0 ? 1 : -1), y, name, name, parent, x, y, axis, upper);
     return s;
-}
-
-std::string TwoFingers(bool branching)
-{
-    return std::string(grasptest::kStill) +
-           "<GEOMETRIES><BOX b><SIZE>1, 1, 1"
-           "</SIZE></BOX></GEOMETRIES><SOLID palm><GEOMETRY_ID>b</GEOMETRY_ID><FROZEN>1</FROZEN></SOLID>" +
-           Link("b1", "palm", 2, 0, "0, 1, 0", 3) + Link("b2", "b1", 4, 0, "0, 1, 0", 3) +
-           Link("b3", "b2", 6, 0, "0, 1, 0", 3) + Link("c1", "palm", -2, 0, "0, 0, 1", 1) +
-           Link("c2", "c1", -4, 0, "0, -1, 0", 3) + Link("c3", "c2", -6, 0, "0, -1, 0", 3) +
-           (branching ? Link("bx", "b1", 4, 3, "0, 1, 0", 3) : "") + "<ROBOT hand><SOLID>palm</SOLID></ROBOT>";
-}
-
-const int kB1 = 0, kC1 = 3, kC2 = 4; // joint numbers (b1 b2 b3 c1 c2 c3)
-
-// The ball's centre at angle phi below the +x axis, seen from b1's anchor
-// (2, 0, 0) at distance 5: b1's link line (along +x) is on the tangent
-// when phi = asin(radius / 5) and must close by phi minus that, unless
-// that is within the tolerance or opens it. Then a ball about b2's anchor
-// that encloses b1's: b1 stops finger b though its joints were running;
-// finger c, outside, is driven: c1 to its upper stop.
-TEST(BallWrap, TurnsOntoTheTangentAndStopsAFingerInsideTheBall)
-{
-    grasptest::World w(TwoFingers(false));
-    kelmar::Robot *hand = w.robot("hand"), *b1 = hand->GetNodeOfJoint(kB1), *b2 = hand->GetNodeOfJoint(kB1 + 1);
-    kelmar::GraspBallWrap wrap;
-    wrap.init(hand, nullptr, 1.5, 0.05);
-    const double cases[][2] = {{0.0, 0.0}, {0.009, 0.0}, {-0.3, 0.0}, {0.05, 0.05}, {0.4, 0.4}}; // beyond, turn
-    for (const auto &c : cases) {
-        const double phi = std::asin(1.5 / 5) + c[0], current = b1->_GetJoint();
-        PxV3Set(wrap.centre, 2 + 5 * std::cos(phi), 0, -5 * std::sin(phi));
-        b2->target = 99;
-        wrap.grasp(hand);
-        EXPECT_NEAR(b1->target, current + c[1], 1e-9) << c[0];
-        EXPECT_EQ(b2->target == 99, c[1] != 0) << c[0]; // b1 on its aim lets b2 have its command
-    }
-    hand->ForAllJoints(&kelmar::Robot::_SetJointSpeed, 1.0);
-    wrap.init(hand, nullptr, 2.5, 0.05);
-    PxV3Set(wrap.centre, 4, 0, 0);
-    wrap.grasp(hand);
-    w.Steps(1);
-    double before[6], after[6];
-    hand->GetJoints(before);
-    w.Steps(10); // running on at 1 rad/s would turn them by 0.05
-    hand->GetJoints(after);
-    for (int j = 0; j < 3; ++j) EXPECT_NEAR(after[j], before[j], 1e-3) << "joint " << j;
-    EXPECT_EQ(hand->GetNodeOfJoint(kC1)->target, 1.0);
-    EXPECT_GT(after[kC1] - before[kC1], 0.01);
 }
 
 // Speed fractions of one plan: each joint's share of the largest motion,
@@ -135,18 +87,32 @@ void ExpectArriveTogether(const kelmar::GraspBallWrap2_Orb::Plan &p)
             EXPECT_NEAR(p.speed[f][k], largest > 0.001 ? way(f, k) / largest : 1.0, 1e-12) << f << k;
 }
 
-// On the hand whose finger b branches (the first branch is taken, with
-// one message per plan). Type 1 aims only the first joints: b1 turns in
-// the palm's plane (its axis lies in it) and stays; c1 turns finger c onto
-// the line from the goal through its base, in the palm's x-y plane, kept
-// 0.01 inside its stops. Type 2 leaves the first joints and closes the
-// others on the sphere: the second link of each finger, turned by its
-// planned amount, and then the third, lie on the sphere's tangent (seen
-// from its anchor, centre and axis in one plane).
-TEST(BallWrap2_Orb, TypesOneAndTwoOnABranchingHand)
+// The second wrap's plans (the first branch is taken, with one message per
+// plan). Type 1 aims only the first joints: b1 turns in the palm's plane
+// (its axis lies in it) and stays; c1 turns finger c onto the line from
+// the goal through its base, in the palm's x-y plane, kept 0.01 inside its
+// stops. Type 2 leaves the first joints and closes the others on the
+// sphere: the second link of each finger, turned by its planned amount,
+// and then the third, lie on the sphere's tangent (seen from its anchor,
+// centre and axis in one plane).
+// Then the first wrap, on the joints still at rest: the ball's centre at
+// angle phi below the +x axis, seen from b1's anchor (2, 0, 0) at distance
+// 5: b1's link line (along +x) is on the tangent when phi = asin(radius /
+// 5) and must close by phi minus that, unless that is within the tolerance
+// or opens it. Then a ball about b2's anchor that encloses b1's: b1 stops
+// finger b though its joints were running; finger c, outside, is driven:
+// c1 to its upper stop.
+TEST(BallWraps, RulesOnATwoFingeredHandWithABranch)
 {
-    grasptest::World w(TwoFingers(true));
-    kelmar::Robot *hand = w.robot("hand");
+    grasptest::World w(std::string(grasptest::kStill) +
+                       "<GEOMETRIES><BOX b><SIZE>1, 1, 1</SIZE></BOX></GEOMETRIES><SOLID palm><GEOMETRY_ID>b"
+                       "</GEOMETRY_ID><FROZEN>1</FROZEN></SOLID>" +
+                       Link("b1", "palm", 2, 0, "0, 1, 0", 3) + Link("b2", "b1", 4, 0, "0, 1, 0", 3) +
+                       Link("b3", "b2", 6, 0, "0, 1, 0", 3) + Link("c1", "palm", -2, 0, "0, 0, 1", 1) +
+                       Link("c2", "c1", -4, 0, "0, -1, 0", 3) + Link("c3", "c2", -6, 0, "0, -1, 0", 3) +
+                       Link("bx", "b1", 4, 3, "0, 1, 0", 3) + "<ROBOT hand><SOLID>palm</SOLID></ROBOT>");
+    kelmar::Robot *hand = w.robot("hand"), *b1 = hand->GetNodeOfJoint(0), *b2 = hand->GetNodeOfJoint(1);
+    const int c1 = 4, c2 = 5; // joints b1 b2 b3 bx c1 c2 c3
     grasptest::Lines lines;
     const double goal[3] = {-5, 2, -3}, across[3] = {-2.2, 5, 0}, centre[3] = {0, 0, -3}, radius = 1.0;
     kelmar::GraspBallWrap2_Orb orb;
@@ -183,11 +149,35 @@ TEST(BallWrap2_Orb, TypesOneAndTwoOnABranchingHand)
     }
     ExpectArriveTogether(p);
     ASSERT_EQ(orb.grasp(hand), 0);
-    EXPECT_EQ(hand->GetNodeOfJoint(kC2 + 1)->target, p.target[1][1]); // bx is joint 3
-    EXPECT_EQ(hand->GetNodeOfJoint(kC1 + 1)->target, p.current[1][0]);
+    EXPECT_EQ(hand->GetNodeOfJoint(c2)->target, p.target[1][1]);
+    EXPECT_EQ(hand->GetNodeOfJoint(c1)->target, p.current[1][0]);
     const std::string once = "Finger contains branches! Selecting first.\n";
     EXPECT_GE(Count(lines.problems, once), 3);                                   // at least once per plan,
     EXPECT_EQ(Count(lines.problems, once) * once.size(), lines.problems.size()); // and nothing else
+
+    kelmar::GraspBallWrap wrap;
+    wrap.init(hand, nullptr, 1.5, 0.05);
+    const double cases[][2] = {{0.0, 0.0}, {0.009, 0.0}, {-0.3, 0.0}, {0.05, 0.05}, {0.4, 0.4}}; // beyond, turn
+    for (const auto &c : cases) {
+        const double phi = std::asin(1.5 / 5) + c[0], current = b1->_GetJoint();
+        PxV3Set(wrap.centre, 2 + 5 * std::cos(phi), 0, -5 * std::sin(phi));
+        b2->target = 99;
+        wrap.grasp(hand);
+        EXPECT_NEAR(b1->target, current + c[1], 1e-9) << c[0];
+        EXPECT_EQ(b2->target == 99, c[1] != 0) << c[0]; // b1 on its aim lets b2 have its command
+    }
+    hand->ForAllJoints(&kelmar::Robot::_SetJointSpeed, 1.0);
+    wrap.init(hand, nullptr, 2.5, 0.05);
+    PxV3Set(wrap.centre, 4, 0, 0);
+    wrap.grasp(hand);
+    w.Steps(1);
+    double before[7], after[7];
+    hand->GetJoints(before);
+    w.Steps(10); // running on at 1 rad/s would turn them by 0.05
+    hand->GetJoints(after);
+    for (int j = 0; j < 3; ++j) EXPECT_NEAR(after[j], before[j], 1e-3) << "joint " << j;
+    EXPECT_EQ(hand->GetNodeOfJoint(c1)->target, 1.0);
+    EXPECT_GT(after[c1] - before[c1], 0.01);
 }
 
 // With the accepted stretch anywhere on the 3 cm tip link, exploration
