@@ -191,37 +191,32 @@ TEST(GraspAnalysis, RandomContactsAgreeWithTheGeometryAndLapack)
 }
 
 // The plane, a contact the collision made, pushes the ball up from 4 cm
-// below its centre.
-TEST(GraspAnalysis, BallRestingOnAPlane)
+// below its centre. Fingertips pressing from +x and -x: the wrenches
+// cancel only for equal normal pushes (the squeeze), so the null space is
+// that one direction; the spin about the line is the wrench point
+// contacts cannot resist.
+TEST(GraspAnalysis, BallRestingOnAPlaneAndAntipodalSqueeze)
 {
     grasptest::World w("<WORLD><GRAVITY>0, 0, -981</GRAVITY><TIMESTEP>0.005</TIMESTEP></WORLD><GEOMETRIES><PLANE p/>"
                        "<SPHERE s><RADIUS>4</RADIUS></SPHERE></GEOMETRIES><SOLID floor><GEOMETRY_ID>p</GEOMETRY_ID>"
-                       "<MATERIAL>wood</MATERIAL><FROZEN>1</FROZEN></SOLID><SOLID "
-                       "ball><GEOMETRY_ID>s</GEOMETRY_ID><MATERIAL>rubber</MATERIAL>"
-                       "<POS>3, -2, 4.01</POS></SOLID>");
+                       "<MATERIAL>wood</MATERIAL><FROZEN>1</FROZEN></SOLID><SOLID ball><GEOMETRY_ID>s</GEOMETRY_ID>"
+                       "<MATERIAL>rubber</MATERIAL><POS>3, -2, 4.01</POS></SOLID>");
     w.Steps(100);
     std::unique_ptr<kelmar::ContactList> contacts(w.solid("ball")->GetContacts(0));
     ASSERT_EQ(contacts->count, 1);
-    kelmar::Grasp grasp(w.solid("ball"), contacts.get());
     int columns = 0;
-    const double *g = grasp.getGraspMap(columns), up[3] = {0, 0, 1}, lever[3] = {0, 0, -4};
+    kelmar::Grasp resting(w.solid("ball"), contacts.get());
+    const double *g = resting.getGraspMap(columns), up[3] = {0, 0, 1}, lever[3] = {0, 0, -4};
     ASSERT_EQ(columns, 3);
     ExpectColumns(g, 3, RbdBodyGetCenterOfMassTransformPtr(w.solid("ball")->GetBody()), up, lever, 0.02);
-}
 
-// Fingertips pressing from +x and -x: the wrenches cancel only for equal
-// normal pushes (the squeeze), so the null space is that one direction;
-// the spin about the line is the wrench point contacts cannot resist.
-TEST(GraspAnalysis, AntipodalGraspSqueezesAlongTheLineOfContacts)
-{
     BallWithContacts b;
     const double right[3] = {4, 0, 0}, left[3] = {-4, 0, 0}, fromRight[3] = {-1, 0, 0}, fromLeft[3] = {1, 0, 0};
     const double squeeze[6] = {0, 0, 1, 0, 0, 1}; // (t1, t2, n) per contact
     b.Add(right, fromRight, 2, 1.0);
     b.Add(left, fromLeft, 2, 1.0, true);
-    kelmar::Grasp grasp(b.ball, &b.list);
-    int columns = 0;
-    const double *g = grasp.getGraspMap(columns);
+    kelmar::Grasp antipodal(b.ball, &b.list);
+    g = antipodal.getGraspMap(columns);
     ASSERT_EQ(columns, 6);
     std::vector<float> n(g, g + 36);
     ASSERT_EQ(kelmar::Grasp::ComputeNullSpace(n, 6, 6, 1e-6f), 1);
