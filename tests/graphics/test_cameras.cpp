@@ -194,29 +194,33 @@ TEST(Cameras, TheExampleSceneLoadsItsCamerasAndDrawingNeverChangesIt)
 // frames are rotations a baseline apart, both optical axes pass through
 // the point, it lies ahead of both eyes, and the fixation point read back
 // from the joints is the point itself. The head's centre cannot be
-// fixated; parallel or diverging axes meet nowhere.
-TEST(CamHead, FixationPutsThePointOnBothAxesAndReadsBack)
+// fixated; parallel or diverging axes meet nowhere. Then a small sphere
+// straight ahead: with parallel eyes its images are f b / Z apart (left image: right of centre); after fixating it, it sits at both
+// image centres. Image-server windows must lie in the picture (a refused
+// one leaves the window as it was); lens settings beyond 0..1 clamp to the
+// view-angle limits (head: 5 to 60 degrees, camera zoom: 2 to 60).
+TEST(CamHead, FixationDisparityWindowsAndLenses)
 {
+    graphicstest::World world;
     std::mt19937 random(7);
     std::uniform_real_distribution<double> side(-80, 80), ahead(20, 200), angle(-3, 3);
-    kelmar::Scene scene;
     for (int trial = 0; trial < 200; ++trial) {
-        Head head(&scene);
+        Head head(&world.scene);
         head.SetBaseline(10 + trial % 40);
-        double pose[4][4], world[3], eyes[2][4][4], between[3], back[3], d[3], off[3];
+        double pose[4][4], target[3], eyes[2][4][4], between[3], back[3], d[3], off[3];
         const double q[4] = {angle(random), angle(random), angle(random), angle(random)};
         const double at[3] = {side(random), side(random), side(random)};
         kelmar::TMFromQuaternion(pose, q, at);
         head.SetHeadTM(pose);
         const double p[3] = {side(random), side(random), ahead(random)};
         ASSERT_TRUE(head.SetFixPoint(p));
-        kelmar::ConvertPosition(head.GetHeadTM(), p, world);
+        kelmar::ConvertPosition(head.GetHeadTM(), p, target);
         head.GetLeftTM(eyes[0]);
         head.GetRightTM(eyes[1]);
         PxV3Sub(between, eyes[0][3], eyes[1][3]);
         EXPECT_NEAR(PxV3Length(between), head.GetBaseline(), 1e-9);
         for (auto &eye : eyes) {
-            PxV3Sub(d, world, eye[3]);
+            PxV3Sub(d, target, eye[3]);
             EXPECT_TRUE(kelmar::IsRigidTM(eye, 1e-9) && PxV3Dot(d, eye[2]) > 0);
             PxV3Cross(off, d, eye[2]); // the optical axis is a unit row
             EXPECT_LT(PxV3Length(off), 1e-6);
@@ -224,7 +228,7 @@ TEST(CamHead, FixationPutsThePointOnBothAxesAndReadsBack)
         ASSERT_TRUE(head.GetFixPoint(back));
         for (int k = 0; k < 3; ++k) EXPECT_NEAR(back[k], p[k], 1e-6);
     }
-    Head head(&scene);
+    Head head(&world.scene);
     const double centre[3] = {0, 0, 0};
     const float divergent[4] = {0, 0, -5, -5};
     double point[3];
@@ -233,17 +237,6 @@ TEST(CamHead, FixationPutsThePointOnBothAxesAndReadsBack)
     EXPECT_FALSE(head.GetFixPoint(point));
     head.SetJoints(divergent);
     EXPECT_FALSE(head.GetFixPoint(point));
-}
-
-// A small sphere straight ahead: with parallel eyes its images are f b / Z
-// apart (left image: right of centre); after fixating it, it sits at both
-// image centres. Image-server windows must lie in the picture (a refused
-// one leaves the window as it was); lens settings beyond 0..1 clamp to the
-// view-angle limits (head: 5 to 60 degrees, camera zoom: 2 to 60).
-TEST(CamHead, DisparityOfParallelEyesFixatedCentresAndWindows)
-{
-    graphicstest::World world;
-    Head head(&world.scene);
     ASSERT_TRUE(head.SetImageSize(320, 240));
     head.SetViewAngles(30, 30);
     const double f = kelmar::CameraFocalLength(30, 240);
@@ -289,8 +282,11 @@ TEST(CamHead, DisparityOfParallelEyesFixatedCentresAndWindows)
     }
 }
 
-// Random boxes seen whole from their overview pose.
-TEST(Frames, OverviewPosesSeeTheWholeBox)
+// Random boxes seen whole from their overview pose. Frame n: its bottom half in shade 40 n, its top half white (rows
+// bottom-up in memory, top-down in the file). Thumbnails of 160 x 120 in 2
+// columns and 3 rows, 4 pixels apart; the sixth place shows the sheet's
+// background (40).
+TEST(Frames, OverviewPosesFramesAndContactSheet)
 {
     std::mt19937 random(11);
     std::uniform_real_distribution<float> centre(-100, 100), size(0.5f, 150);
@@ -310,14 +306,6 @@ TEST(Frames, OverviewPosesSeeTheWholeBox)
             EXPECT_TRUE(pixel[0] >= 0 && pixel[0] <= width && pixel[1] >= 0 && pixel[1] <= height) << trial;
         }
     }
-}
-
-// Frame n: its bottom half in shade 40 n, its top half white (rows
-// bottom-up in memory, top-down in the file). Thumbnails of 160 x 120 in 2
-// columns and 3 rows, 4 pixels apart; the sixth place shows the sheet's
-// background (40).
-TEST(Frames, FramesAndContactSheetReadBack)
-{
     const std::string dir = graphicstest::TempPath("frames"), sheet = dir + "/sheet.png";
     ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
     kelmar::FrameRecorder recorder(dir, "cam"), nowhere("/nonexistent/dir", "cam");
