@@ -166,7 +166,7 @@ TEST(Cameras, TheExampleSceneLoadsItsCamerasAndDrawingNeverChangesIt)
     kelmar::TMFromQuaternion(pose, q, at);
     wrist->SetRelTM(pose), wrist->SetViewAngle(42.5f), wrist->SetBackground(grey), wrist->SetVisible(false);
     head->SetHeadTM(pose), head->SetJoints(joints), head->SetViewAngles(12, 50);
-    const std::string path = graphicstest::TempPath("status.xml");
+    const std::string path = "/tmp/kelmar_graphics_status_" + std::to_string(getpid());
     auto status = [&](kelmar::Scene &scene, bool load) {
         FILE *file = std::fopen(path.c_str(), load ? "r" : "w");
         load ? (void)scene.loadStatus(file) : scene.saveStatus(file);
@@ -306,7 +306,7 @@ TEST(Frames, OverviewPosesFramesAndContactSheet)
             EXPECT_TRUE(pixel[0] >= 0 && pixel[0] <= width && pixel[1] >= 0 && pixel[1] <= height) << trial;
         }
     }
-    const std::string dir = graphicstest::TempPath("frames"), sheet = dir + "/sheet.png";
+    const std::string dir = "/tmp/kelmar_graphics_frames_" + std::to_string(getpid()), sheet = dir + "/sheet.png";
     ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
     kelmar::FrameRecorder recorder(dir, "cam"), nowhere("/nonexistent/dir", "cam");
     std::vector<unsigned char> rgb(320 * 240 * 3, 255);

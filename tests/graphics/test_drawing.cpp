@@ -202,7 +202,7 @@ TEST(Textures, TexelsLandOnThePredictedPixelsAndBadFilesAreRefusedWithTheirReaso
     std::vector<unsigned char> checker(kSide * kSide * 3);
     for (size_t p = 0; p < checker.size(); ++p)
         checker[p] = TexelColour(int(p / 3 % kSide) / kBlock, int(p / 3 / kSide) / kBlock, int(p % 3));
-    const std::string dir = graphicstest::TempPath("pictures");
+    const std::string dir = "/tmp/kelmar_graphics_pictures_" + std::to_string(getpid());
     ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
     ASSERT_TRUE(kelmar::SavePPM((dir + "/checker.ppm").c_str(), checker.data(), kSide, kSide, nullptr));
     ASSERT_TRUE(kelmar::SaveJPEG((dir + "/searched.jpg").c_str(), checker.data(), kSide, kSide, 100, nullptr));
