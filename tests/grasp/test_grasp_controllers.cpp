@@ -321,13 +321,15 @@ TEST(SomGrasp, ClosesTheFiveFingeredHandOnACylinder)
 
 // The map's nearest node: over the mask given, a tie goes to the later
 // node; an empty map matches nothing. The contact memory: one segment
-// (finger 1's tip, joint 10) over 25 steps: touch at step 0,
-// steady touch on steps 6 to 14, then nothing. Reservoir by hand: a
-// touching step drains then adds 5 (or sets 20 above 20), other steps drain
-// by 1 (from 1 to 0). Finger 1's segments all reach its last joint: they
-// fill alike. The mask then compares finger 1's three ranges only; with
-// nothing touching, every joint.
-TEST(SomGrasp, TheMapsTieRuleAndTheContactMemoryFollowTheirTables)
+// (finger 1's tip, joint 10) over 25 steps: touch at step 0, steady touch
+// on steps 6 to 14, then nothing. Reservoir by hand: a touching step
+// drains then adds 5 (or sets 20 above 20), other steps drain by 1 (from 1
+// to 0). Finger 1's segments all reach its last joint: they fill alike.
+// The mask then compares finger 1's three ranges only; with nothing
+// touching, every joint. Map files that are missing, short, long or not
+// numbers: a map that did not load is not kept, so it cannot be activated
+// and nothing projects.
+TEST(SomGrasp, TheTieRuleTheContactMemoryAndBadMapFiles)
 {
     kelmar::GraspManifold map(3, 2);
     const double nodes[3][2] = {{0, 0}, {2, 0}, {2, 5}}, query[2] = {1, 0}, near0[2] = {0.2, 4};
@@ -361,12 +363,6 @@ TEST(SomGrasp, TheMapsTieRuleAndTheContactMemoryFollowTheirTables)
     }
     EXPECT_EQ(som.lastTarget[2], 2.0);
     EXPECT_EQ(som.lastTarget[3], -2.0);
-}
-
-// Map files that are missing, short, long or not numbers: a map that did
-// not load is not kept, so it cannot be activated and nothing projects.
-TEST(SomGrasp, MessagesOfBadInput)
-{
     const struct {
         const char *text; // null: no such file
         const char *message;
