@@ -117,7 +117,10 @@ TEST(Cameras, FollowTheirSolidCutWindowsRefuseBadRequestsAndNeverPaintThemselves
 // stay identical to the last bit. Then the photographed scene's camera and
 // head, changed, go through the status file into the other: saved again,
 // the file is the same, and they read back as set.
-TEST(Cameras, TheExampleSceneLoadsItsCamerasAndDrawingNeverChangesIt)
+// Last, bad CAMERA and CAMHEAD elements read into a scene with the camera
+// handlers: each one's message as the reader prints it (with where the
+// element ends), and what it still made.
+TEST(Cameras, SceneFilesCamerasAndDrawingNeverChangesTheSimulation)
 {
     kelmar::InstallGraphics();
     PxFileSearchPathAdd(KELMAR_EXAMPLES_DIR);
@@ -188,6 +191,39 @@ TEST(Cameras, TheExampleSceneLoadsItsCamerasAndDrawingNeverChangesIt)
     EXPECT_FALSE(camera->IsVisible());
     universes[0].DelScene(&plain);
     universes[1].DelScene(&seen);
+    const struct {
+        const char *text, *message;
+        int objects;
+    } cases[] = {
+        {"<CAMERA a><RELTO>missing</RELTO></CAMERA>",
+         "Warning in line 1, pos 42: Referenced solid 'missing' for KelmarCamera is not defined yet, ignoring. \n",
+         1},
+        {"<CAMERA a></CAMERA><CAMERA a></CAMERA>",
+         "Error in line 1, pos 39: Duplicate object ID 'a' detected. Camera not created.\n", 1},
+        {"<CAMERA a></CAMERA><CAMHEAD a></CAMHEAD>",
+         "Error in line 1, pos 41: Duplicate object ID 'a' detected. Camera head not created.\n", 1},
+        {"<CAMERA><SIZE>0, 10</SIZE></CAMERA>", "Error in line 1, pos 36: Invalid image size!\n", 0},
+        {"<CAMHEAD><WIDTH>-5</WIDTH></CAMHEAD>", "Error in line 1, pos 37: Invalid image size!\n", 0},
+        {"<CAMHEAD h><SIZE>100, 100</SIZE><OFFSET>100, 0</OFFSET></CAMHEAD>",
+         "Camera: image server window 0 x 100 at (100, 0) is outside the picture of 100 x 100\n"
+         "Warning in line 1, pos 66: Camera head 'h': image server window 0 x 100 at (100, 0) is outside the "
+         "picture of 100 x 100\n",
+         1},
+    };
+    for (const auto &c : cases) {
+        graphicstest::World world;
+        PxStream *stream = PxStreamOpenMemory("cameras.px", c.text, std::strlen(c.text));
+        PxXMLInput *input = world.scene.CreateXMLInput(stream);
+        PxXMLHandler handlers[] = {PX_XML_ELEMENT("CAMERA", kelmar::LoadCameraElement),
+                                   PX_XML_ELEMENT("CAMHEAD", kelmar::LoadCamHeadElement), PX_XML_END};
+        testing::internal::CaptureStderr();
+        PxXMLInputProcess(input, handlers);
+        const std::string said = testing::internal::GetCapturedStderr();
+        PxXMLInputDestroy(input);
+        PxStreamClose(stream);
+        EXPECT_EQ(said, c.message) << c.text;
+        EXPECT_EQ(world.scene.ObjectCount(), c.objects) << c.text;
+    }
 }
 
 // After fixating a random point (in a randomly placed head), both eye
@@ -332,46 +368,6 @@ TEST(Frames, OverviewPosesFramesAndContactSheet)
     EXPECT_FALSE(nowhere.Record(0, rgb.data(), 8, 8));
     EXPECT_EQ(nowhere.GetError(), "PNG file '/nonexistent/dir/cam_000000.png' cannot be written");
     EXPECT_FALSE(nowhere.WriteContactSheet("/tmp/x.png"));
-}
-
-// Bad CAMERA and CAMHEAD elements read into a scene with the camera
-// handlers: each one's message as the reader prints it (with where the
-// element ends), and what it still made.
-TEST(CameraElements, BadElementsAreReportedAndMakeNothing)
-{
-    const struct {
-        const char *text, *message;
-        int objects;
-    } cases[] = {
-        {"<CAMERA a><RELTO>missing</RELTO></CAMERA>",
-         "Warning in line 1, pos 42: Referenced solid 'missing' for KelmarCamera is not defined yet, ignoring. \n",
-         1},
-        {"<CAMERA a></CAMERA><CAMERA a></CAMERA>",
-         "Error in line 1, pos 39: Duplicate object ID 'a' detected. Camera not created.\n", 1},
-        {"<CAMERA a></CAMERA><CAMHEAD a></CAMHEAD>",
-         "Error in line 1, pos 41: Duplicate object ID 'a' detected. Camera head not created.\n", 1},
-        {"<CAMERA><SIZE>0, 10</SIZE></CAMERA>", "Error in line 1, pos 36: Invalid image size!\n", 0},
-        {"<CAMHEAD><WIDTH>-5</WIDTH></CAMHEAD>", "Error in line 1, pos 37: Invalid image size!\n", 0},
-        {"<CAMHEAD h><SIZE>100, 100</SIZE><OFFSET>100, 0</OFFSET></CAMHEAD>",
-         "Camera: image server window 0 x 100 at (100, 0) is outside the picture of 100 x 100\n"
-         "Warning in line 1, pos 66: Camera head 'h': image server window 0 x 100 at (100, 0) is outside the "
-         "picture of 100 x 100\n",
-         1},
-    };
-    for (const auto &c : cases) {
-        graphicstest::World world;
-        PxStream *stream = PxStreamOpenMemory("cameras.px", c.text, std::strlen(c.text));
-        PxXMLInput *input = world.scene.CreateXMLInput(stream);
-        PxXMLHandler handlers[] = {PX_XML_ELEMENT("CAMERA", kelmar::LoadCameraElement),
-                                   PX_XML_ELEMENT("CAMHEAD", kelmar::LoadCamHeadElement), PX_XML_END};
-        testing::internal::CaptureStderr();
-        PxXMLInputProcess(input, handlers);
-        const std::string said = testing::internal::GetCapturedStderr();
-        PxXMLInputDestroy(input);
-        PxStreamClose(stream);
-        EXPECT_EQ(said, c.message) << c.text;
-        EXPECT_EQ(world.scene.ObjectCount(), c.objects) << c.text;
-    }
 }
 
 } // namespace

@@ -107,7 +107,13 @@ TEST(Primitives, EveryKindSpansItsExtremePoints)
 // Then from inside a box every face is seen from behind: green, unless back
 // faces are culled, and then nothing is drawn; in wireframe a box seen from
 // outside keeps its edges and loses its faces.
-TEST(Passes, TranslucentBlendingBackFacesCullingAndWireframe)
+// Last, decorations on a free ball resting on the floor, seen from the side,
+// level with the floor: the marked solid turns green; the pick line shows
+// in its own colour (unlit) while picking. Then with ball and floor
+// invisible: nothing without options; the contact mark starts at the
+// contact point; the inertia option shows the translucent purple ellipsoid
+// (0.6, 0, 0.6, 0.8 over black).
+TEST(Passes, BlendingBackFacesWireframeAndDecorations)
 {
     auto Lit = [](double c) { return std::min(1.0, 2.3 * c); };
     const float plate[4] = {0.3f, 0.1f, 0.2f, 0.5f}, wall[4] = {0.1f, 0.3f, 0.05f, 1};
@@ -136,16 +142,6 @@ TEST(Passes, TranslucentBlendingBackFacesCullingAndWireframe)
     const Picture wire = outside.Look(eye, 160, 160);
     const int edges = 160 * 160 - wire.Count(0, 0, 0);
     EXPECT_TRUE(edges > 0 && edges < filled / 5 && wire.IsBackground(80, 80)) << edges << " of " << filled;
-}
-
-// Decorations on a free ball resting on the floor, seen from the side,
-// level with the floor: the marked solid turns green; the pick line shows
-// in its own colour (unlit) while picking. Then with ball and floor
-// invisible: nothing without options; the contact mark starts at the
-// contact point; the inertia option shows the translucent purple ellipsoid
-// (0.6, 0, 0.6, 0.8 over black).
-TEST(Passes, DecorationsAreDrawnOnRequest)
-{
     graphicstest::World world;
     RbdWorldSetGravity(world.universe.GetWorld(), 0, 0, -981);
     const double start[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 2, 1}};
