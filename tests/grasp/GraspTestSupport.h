@@ -69,7 +69,8 @@ struct World {
         for (const auto &e : list->entries) {
             const RbdBodyID other = RbdConstraintGetBody(e.contact, 1 - e.bodyIndex);
             const std::string name = other ? static_cast<kelmar::Solid *>(RbdBodyGetUserData(other))->GetName() : "";
-            if (name.find('_') != std::string::npos && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            if (name.find('_') != std::string::npos &&
+                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
                 fingers.insert(name.substr(0, name.rfind('_')));
         }
         return int(fingers.size());
