@@ -1105,12 +1105,10 @@ struct Corner {
 std::vector<Corner> chainOf(RbdContactID head)
 {
     std::vector<Corner> all;
-    for (RbdContactID c = head; c; c = RbdContactGetNext(c)) {
-        Corner s;
-        s.record = c;
-        RbdContactGetPosition(c, s.position);
-        RbdConstraintGetForce(c, 0, s.force);
-        all.push_back(s);
+    for (RbdContactID c : listOf(head)) {
+        all.push_back({c, {}, {}});
+        RbdContactGetPosition(c, all.back().position);
+        RbdConstraintGetForce(c, 0, all.back().force);
     }
     return all;
 }
