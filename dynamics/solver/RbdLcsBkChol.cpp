@@ -264,21 +264,32 @@ int BkChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, in
 
 void BkChol::loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) const
 {
-    // Positions of the tile's rows and columns, -1 for the identity padding.
-    int rowPos[kT], colPos[kT];
+    // Where each of the tile's rows starts in NZ_ and where each column lies
+    // in a tile row, found once for the 16 elements; -1 marks the identity
+    // padding. In a tile below the diagonal every row's position comes after
+    // every column's; on the diagonal the upper half mirrors the lower.
+    ptrdiff_t rowBase[kT];
+    int rowFirst[kT], colTile[kT], colOffset[kT];
+    int rowPad[kT], colPad[kT];
     for (int r = 0; r < kT; ++r) {
         int k = kT * I + r, l = kT * J + r;
-        rowPos[r] = k < rows.count ? rows.position[k] : -1;
-        colPos[r] = l < rows.count ? rows.position[l] : -1;
+        rowPad[r] = k >= rows.count;
+        colPad[r] = l >= rows.count;
+        int p = rowPad[r] ? 0 : rows.position[k], q = colPad[r] ? 0 : rows.position[l];
+        rowBase[r] = tileRow_[tileOf(p)] + inTile(p);
+        rowFirst[r] = A_.minTile[tileOf(p)];
+        colTile[r] = tileOf(q);
+        colOffset[r] = kTile * tileOf(q) + kT * inTile(q);
     }
     for (int c = 0; c < kT; ++c)
         for (int r = 0; r < kT; ++r) {
-            int p = rowPos[r], q = colPos[c];
             PxReal v;
-            if (p < 0 || q < 0)
+            if (rowPad[r] || colPad[c])
                 v = I == J && r == c ? 1.0 : 0.0;
+            else if (I == J && r < c)
+                v = colTile[r] < rowFirst[c] ? 0.0 : NZ_[rowBase[c] + colOffset[r]];
             else
-                v = p >= q ? element(NZ_, p, q) : element(NZ_, q, p);
+                v = colTile[c] < rowFirst[r] ? 0.0 : NZ_[rowBase[r] + colOffset[c]];
             S[ix(r, c)] = v;
         }
 }
