@@ -19,23 +19,29 @@ namespace lcs {
 namespace {
 
 // L y = x in place over the factor (E, L, 1 / diagonal rs), for x zero
-// before index `first`.
+// before index `first`. A tile row's four unknowns are kept in locals while
+// the tiles before the diagonal are taken off, in the same order as
+// element by element (x may alias nothing the compiler can see otherwise).
 void forwardTiles(const TileEnvelope &E, const PxReal *Lstore, const PxReal *rs, PxReal *x, int first)
 {
     int firstTile = first / kT;
     for (int I = firstTile; I < E.T; ++I) {
         PxReal *xI = x + kT * I;
+        PxReal s[kT] = {xI[0], xI[1], xI[2], xI[3]};
         int J0 = E.minTile[I] > firstTile ? E.minTile[I] : firstTile;
         const PxReal *L = E.tile(Lstore, I, J0);
         for (int J = J0; J < I; ++J, L += kTile) {
             const PxReal *xJ = x + kT * J;
-            for (int c = 0; c < kT; ++c)
-                for (int r = 0; r < kT; ++r) xI[r] -= L[ix(r, c)] * xJ[c];
+            for (int c = 0; c < kT; ++c) {
+                const PxReal v = xJ[c];
+                for (int r = 0; r < kT; ++r) s[r] -= L[ix(r, c)] * v;
+            }
         }
         for (int c = 0; c < kT; ++c) {
-            xI[c] *= rs[kT * I + c];
-            for (int r = c + 1; r < kT; ++r) xI[r] -= L[ix(r, c)] * xI[c];
+            s[c] *= rs[kT * I + c];
+            for (int r = c + 1; r < kT; ++r) s[r] -= L[ix(r, c)] * s[c];
         }
+        for (int r = 0; r < kT; ++r) xI[r] = s[r];
     }
 }
 
@@ -50,11 +56,12 @@ void backwardTiles(const TileEnvelope &E, const PxReal *Lstore, const PxReal *rs
             for (int m = r + 1; m < kT; ++m) s -= L[ix(m, r)] * xI[m];
             xI[r] = s * rs[kT * I + r];
         }
+        const PxReal x0 = xI[0], x1 = xI[1], x2 = xI[2], x3 = xI[3];
         L = E.tile(Lstore, I, E.minTile[I]);
         for (int J = E.minTile[I]; J < I; ++J, L += kTile) {
             PxReal *xJ = x + kT * J;
             for (int c = 0; c < kT; ++c)
-                xJ[c] -= L[ix(0, c)] * xI[0] + L[ix(1, c)] * xI[1] + L[ix(2, c)] * xI[2] + L[ix(3, c)] * xI[3];
+                xJ[c] -= L[ix(0, c)] * x0 + L[ix(1, c)] * x1 + L[ix(2, c)] * x2 + L[ix(3, c)] * x3;
         }
     }
 }
