@@ -1,7 +1,7 @@
 // Assembly of J M^-1 J^T for the two storage schemes: every pair of
 // constraint ends on the same body adds that body's share J_a M_b^-1 J_b^T,
 // each pair visited once. Shared as a template so that each scheme's element
-// update is inlined into the loop.
+// addressing (a row's start plus a column's offset) is inlined into the loop.
 //
 // A body's rows are first gathered into a small dense table (six reals of
 // J M^-1 and six of J a row, and the row's position), so that the products
@@ -11,6 +11,7 @@
 #ifndef KELMAR_DYNAMICS_RBDLCSASSEMBLE_H
 #define KELMAR_DYNAMICS_RBDLCSASSEMBLE_H
 
+#include <stddef.h>
 #include <stdint.h>
 #include <kelmar/PxTypes.h>
 #include "solver/RbdLcsSparseMap.h"
@@ -26,12 +27,16 @@ struct GatheredBody {
     PxReal a[6][kRows];      // J M^-1 of the row on this body's columns
     PxReal b[6][kRows];      // J of the row on the same columns
     int32_t pos[kRows];      // the row's position in the elimination order
+    ptrdiff_t rowAt[kRows];  // where the row's elements start in the store, and
+    ptrdiff_t colAt[kRows];  // where its column lies in another row's elements
     int32_t endFirst[kRows]; // gathered index of the first row of the row's end
     int count = 0;
 
     // Gathers the ends of body; 0 when they do not fit or when a constraint
     // has both ends on the body (its rows would meet themselves twice).
-    int gather(const SparseMatrixMap *map, const int32_t *position, const PxReal *JMinv, const PxReal *J, int body)
+    template <typename Rows, typename Cols>
+    int gather(const SparseMatrixMap *map, const int32_t *position, const PxReal *JMinv, const PxReal *J, int body,
+               Rows &rowOf, Cols &colOf)
     {
         const ConstraintLayout *layout = map->layout;
         count = 0;
@@ -48,6 +53,8 @@ struct GatheredBody {
                     b[k][count] = jb[kTileRows * k];
                 }
                 pos[count] = position[i];
+                rowAt[count] = rowOf(pos[count]);
+                colAt[count] = colOf(pos[count]);
                 endFirst[count] = first;
             }
         }
@@ -60,7 +67,7 @@ struct GatheredBody {
 // product keeps the tile path's operands and sum order (the earlier end's
 // J M^-1 with the later end's J; within one end the later row's J M^-1
 // with the earlier row's J), which makes A the same bit for bit.
-template <typename Add> void assembleGathered(const GatheredBody &g, Add &add)
+inline void assembleGathered(const GatheredBody &g, PxReal *store)
 {
     PxReal s[GatheredBody::kRows];
     for (int u = 0; u < g.count; ++u) {
@@ -88,20 +95,15 @@ template <typename Add> void assembleGathered(const GatheredBody &g, Add &add)
             s[v] = t;
         }
         const int p = g.pos[u];
-        for (int v = 0; v <= u; ++v) {
-            int q = g.pos[v];
-            if (p >= q)
-                add(p, q, s[v]);
-            else
-                add(q, p, s[v]);
-        }
+        const ptrdiff_t rowU = g.rowAt[u], colU = g.colAt[u];
+        for (int v = 0; v <= u; ++v) store[p >= g.pos[v] ? rowU + g.colAt[v] : g.rowAt[v] + colU] += s[v];
     }
 }
 
 // One body's pairs read straight from the tiles.
-template <typename Add>
+template <typename Rows, typename Cols>
 void assembleBodyTiles(const SparseMatrixMap *map, const int32_t *pos, const PxReal *JMinv, const PxReal *J, int body,
-                       Add &add)
+                       PxReal *store, Rows &rowOf, Cols &colOf)
 {
     const ConstraintLayout *layout = map->layout;
     for (int e1 = map->head[body]; e1 >= 0; e1 = map->next[e1]) {
@@ -128,10 +130,7 @@ void assembleBodyTiles(const SparseMatrixMap *map, const int32_t *pos, const PxR
                     // Two ends of one constraint on one body meet twice on the diagonal.
                     if (e1 != e2 && i == j) v += v;
                     int q = pos[j];
-                    if (p >= q)
-                        add(p, q, v);
-                    else
-                        add(q, p, v);
+                    store[p >= q ? rowOf(p) + colOf(q) : rowOf(q) + colOf(p)] += v;
                 }
             }
         }
@@ -139,16 +138,17 @@ void assembleBodyTiles(const SparseMatrixMap *map, const int32_t *pos, const PxR
 }
 
 // JMinv and J: 4-row tiles of the rows; pos (n): position of each row.
-// add(p, q, v) adds v to element (p, q) of A in positions, p >= q.
-template <typename Add>
-void assembleProducts(const SparseMatrixMap *map, const int32_t *pos, const PxReal *JMinv, const PxReal *J, Add add)
+// Element (p, q) of A in positions, p >= q, is store[rowOf(p) + colOf(q)].
+template <typename Rows, typename Cols>
+void assembleProducts(const SparseMatrixMap *map, const int32_t *pos, const PxReal *JMinv, const PxReal *J,
+                      PxReal *store, Rows rowOf, Cols colOf)
 {
-    GatheredBody gathered; // some 7 kB on the stack: the step allocates nothing
+    GatheredBody gathered; // some 8 kB on the stack: the step allocates nothing
     for (int body = 0; body < map->bodyCount; ++body) {
-        if (gathered.gather(map, pos, JMinv, J, body))
-            assembleGathered(gathered, add);
+        if (gathered.gather(map, pos, JMinv, J, body, rowOf, colOf))
+            assembleGathered(gathered, store);
         else
-            assembleBodyTiles(map, pos, JMinv, J, body, add);
+            assembleBodyTiles(map, pos, JMinv, J, body, store, rowOf, colOf);
     }
 }
 

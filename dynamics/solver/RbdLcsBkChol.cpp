@@ -78,12 +78,10 @@ void BkChol::assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMa
     // Element (p, q), p >= q, is NZ_[tileRow_[P] + 16 Q + ix(p % 4, q % 4)]. The
     // diagonal tiles get their lower halves only, and their upper halves
     // once at the end.
-    PxReal *nz = NZ_;
     const ptrdiff_t *tileRow = tileRow_;
-    auto add = [nz, tileRow](int p, int q, PxReal v) {
-        nz[tileRow[tileOf(p)] + kTile * tileOf(q) + ix(inTile(p), inTile(q))] += v;
-    };
-    assembleProducts(map, pos_, JMinv, J, add);
+    auto rowOf = [tileRow](int p) { return tileRow[tileOf(p)] + inTile(p); };
+    auto colOf = [](int q) { return static_cast<ptrdiff_t>(kTile * tileOf(q) + kT * inTile(q)); };
+    assembleProducts(map, pos_, JMinv, J, NZ_, rowOf, colOf);
     for (int I = 0; I < A_.T; ++I) {
         PxReal *D = A_.tile(NZ_, I, I);
         for (int c = 0; c < kT; ++c)

@@ -70,8 +70,9 @@ Island randomIsland(std::mt19937 &rng, int bodyCount, int constraints, double se
     return s;
 }
 
-// The lower triangle (by positions) of the island's matrix, formed by
-// assemble(map, add) into a dense n x n array.
+// The island's matrix formed by assemble(map, store, rowOf, colOf) into a
+// dense n x n array, row-major by positions; the part above the diagonal
+// must stay untouched.
 template <typename Assemble> Reals form(Island &s, Assemble assemble)
 {
     ConstraintLayout layout = {
@@ -83,11 +84,11 @@ template <typename Assemble> Reals form(Island &s, Assemble assemble)
     EXPECT_NE(map, nullptr);
     RbdSparseMatrixMapBuild(map);
     Reals A(static_cast<size_t>(s.n) * s.n, 0.0);
-    auto add = [&A, &s](int p, int q, PxReal v) {
-        EXPECT_GE(p, q);
-        A[static_cast<size_t>(p) * s.n + q] += v;
-    };
-    assemble(map, add);
+    const ptrdiff_t n = s.n;
+    assemble(
+        map, A.data(), [n](int p) { return p * n; }, [](int q) { return static_cast<ptrdiff_t>(q); });
+    for (int p = 0; p < s.n; ++p)
+        for (int q = p + 1; q < s.n; ++q) EXPECT_EQ(A[static_cast<size_t>(p) * s.n + q], 0.0) << p << " " << q;
     return A;
 }
 
@@ -124,12 +125,12 @@ TEST(LcsAssemble, GatheredRowsFormTheMatrixOfTheTilesBitForBitAndTheDenseProduct
         for (int trial = 0; trial < 5; ++trial) {
             Island s = randomIsland(rng, k.bodies, k.constraints, k.selfShare);
             const int32_t *pos = s.position.data();
-            Reals gathered = form(s, [&](const SparseMatrixMap *map, auto &add) {
-                assembleProducts(map, pos, s.JMinv.data(), s.J.data(), add);
+            Reals gathered = form(s, [&](const SparseMatrixMap *map, PxReal *store, auto rowOf, auto colOf) {
+                assembleProducts(map, pos, s.JMinv.data(), s.J.data(), store, rowOf, colOf);
             });
-            Reals tiles = form(s, [&](const SparseMatrixMap *map, auto &add) {
+            Reals tiles = form(s, [&](const SparseMatrixMap *map, PxReal *store, auto rowOf, auto colOf) {
                 for (int body = 0; body < map->bodyCount; ++body)
-                    assembleBodyTiles(map, pos, s.JMinv.data(), s.J.data(), body, add);
+                    assembleBodyTiles(map, pos, s.JMinv.data(), s.J.data(), body, store, rowOf, colOf);
             });
             ASSERT_EQ(gathered.size(), tiles.size());
             EXPECT_TRUE(std::equal(gathered.begin(), gathered.end(), tiles.begin(),
