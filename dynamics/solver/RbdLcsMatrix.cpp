@@ -131,6 +131,13 @@ PxReal LCPMatrix::getElement(int i, int j) const
     return p >= q ? getAt(p, q) : getAt(q, p);
 }
 
+void LCPMatrix::getDiagonal(PxReal *out, int count) const
+{
+    PxReal *byPosition = scratch_; // free between solves
+    diagonalAt(byPosition);
+    for (int i = 0; i < count; ++i) out[i] = byPosition[pos_[i]];
+}
+
 PxReal LCPMatrix::getElementFactor(int i, int j) const
 {
     int p = pos_[i], q = pos_[j];

@@ -45,6 +45,8 @@ public:
     void addElement(int i, int j, PxReal v);
     // A(i, j) for any rows i, j: 0 outside the envelope.
     PxReal getElement(int i, int j) const;
+    // out (count) = A(i, i) for the rows i < count.
+    void getDiagonal(PxReal *out, int count) const;
     // The Cholesky factor of the whole matrix in the elimination order,
     // P A P^T = L L^T, addressed by rows: L(position(i), position(j)), 0 when
     // j comes after i in the order or lies outside the envelope.
@@ -178,6 +180,8 @@ protected:
     // Element (p, q), p >= q; 0 outside the stored envelope.
     virtual PxReal getAt(int p, int q) const = 0;
     virtual PxReal getFactorAt(int p, int q) const = 0;
+    // out (n) = A(p, p) by positions.
+    virtual void diagonalAt(PxReal *out) const = 0;
     // Shapes the compact factor's envelope from rows.start and makes it the
     // one the substitutions use; factor(&rows) then forms it (rows.start is
     // no longer read), factor(nullptr) forms the whole matrix's.
