@@ -15,6 +15,16 @@
 
 namespace lcs {
 
+namespace {
+
+// Condition of A past which fixed rows are factored out rather than
+// corrected for: the correction then loses some 1e-8 of a solve's size. A
+// softness epsilon keeps A's condition near |A| / epsilon (1e6 to 1e7 for
+// stacked 1 kg boxes at epsilon = 1e-6).
+const PxReal kMaxCondition = 1e8;
+
+} // namespace
+
 int LCPMatrix::correctionIsCheaper(int fixed, const ActiveRows &rows) const
 {
     if (fixed > kMaxCorrectedRows) return 0;
@@ -52,9 +62,17 @@ int LCPMatrix::formCorrection()
         solveUnitWhole(column, correctedRow_[a]);
         for (int b = 0; b < k; ++b) correctedFactor_[b * k + a] = column[correctedRow_[b]];
     }
-    if (factorDense(correctedFactor_, k)) return 1;
-    // B_XX is not positive definite in rounding (the fixed rows depend on
-    // the others): the compact factor of the free rows, formed now.
+    // A fixed row that depends on the others (what the degeneracy filter
+    // fixes) makes B huge along it: A(x, x) B(x, x) bounds the condition of
+    // A from below, and past kMaxCondition the whole factor's solves lose
+    // the digits the correction would subtract. Those rows, and a B_XX not
+    // positive definite in rounding, take the compact factor of the free
+    // rows instead, formed now.
+    bool wellPosed = true;
+    for (int a = 0; a < k; ++a)
+        wellPosed = wellPosed &&
+                    correctedFactor_[a * k + a] * getElement(correctedRow_[a], correctedRow_[a]) <= kMaxCondition;
+    if (wellPosed && factorDense(correctedFactor_, k)) return 1;
     int m = 0;
     for (int p = 0; p < n_; ++p)
         if (factorIndex_[rowAt_[p]] >= 0) activePosition_[m++] = p;

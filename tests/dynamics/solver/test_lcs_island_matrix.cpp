@@ -86,24 +86,34 @@ TEST(LcsIslandMatrix, SolvesHoldFixedRowsOutByCorrectionOrByCompactFactor)
     std::mt19937 rng(5);
     int corrected = 0, compact = 0;
     // Fixed rows: `count` random ones; a shifted diagonal (as the descent
-    // makes) leaves no whole factor to correct.
-    for (int count : {1, 2, 3, 8, 20})
+    // makes) leaves no whole factor to correct. Count 0: one row repeats the
+    // row before it at almost no softness, and is fixed (as the degeneracy
+    // filter does), which a correction through A^-1 must not take on.
+    for (int count : {0, 1, 2, 3, 8, 20})
         for (PxReal shift : {0.0, 1e-3})
             for (int which = 0; which < kLinearSolverCount; ++which) {
                 SCOPED_TRACE(::testing::Message() << count << " fixed, shift " << shift << ", scheme " << which);
-                Island s(rng, 15, 25, 0);
+                Island s(rng, count == 0 ? 40 : 15, count == 0 ? 12 : 25, 0); // count 0: no other dependence
+                int dependent = -1;
+                for (int c = 0; count == 0 && dependent < 0; ++c)
+                    if (s.rows[c] > 1) dependent = s.firstRow[c] + 1;
+                for (int col = 0; dependent >= 0 && col < kTileColumns; ++col)
+                    for (std::vector<PxReal> *m : {&s.J, &s.JMinv})
+                        (*m)[tileIndex(dependent, col)] = (*m)[tileIndex(dependent - 1, col)];
                 LCPMatrix &A = s.context.matrix(which);
                 const int n = s.n, np = (n + 3) & ~3;
                 std::vector<PxReal> rowEps(np, 0.0), q(np, 0.0), x, column(np), Ax(np);
                 ASSERT_TRUE(A.allocate(np, s.map));
-                A.setSoftness(1e-6, 0.01);
+                A.setSoftness(count == 0 ? 1e-12 : 1e-6, 0.01);
                 A.calcJinvMJT(s.JMinv.data(), s.J.data(), rowEps.data(), s.map);
                 ASSERT_TRUE(A.factorize());
                 if (shift != 0.0) A.shiftDiagonal(shift, n);
                 std::vector<int32_t> state(n, kLcpFree);
                 for (int a = 0; a < count; ++a) state[rng() % (n - 1) + 1] = kLcpDegenerate; // row 0 stays free
+                if (dependent >= 0) state[dependent] = kLcpDegenerate;
                 ASSERT_TRUE(A.selectFixedRows(state.data(), n) && A.ensureFactor());
                 (A.fixedRowsCorrected() ? corrected : compact)++;
+                EXPECT_FALSE(dependent >= 0 && A.fixedRowsCorrected());
                 for (int i = 0; i < n; ++i) q[i] = sin(0.7 * i);
                 A.solve((x = q).data(), 1);
                 A.solveUnit(column.data(), 0); // row 0's column of A^-1
