@@ -220,9 +220,10 @@ void BaseFunctions::calcJtConstraintForces(PartitionRows &rows, RbdBaseConstrain
             for (int r = 0; r < layout.rows[c]; ++r) {
                 int row = layout.firstRow[c] + r;
                 PxReal f = rows.lambda[row] / h;
+                const PxReal *j = rows.J + tileIndex(row, col); // columns 4 reals apart
                 for (int k = 0; k < 3; ++k) {
-                    force[k] += rows.J[tileIndex(row, col + k)] * f;
-                    torque[k] += rows.J[tileIndex(row, col + 3 + k)] * f;
+                    force[k] += j[4 * k] * f;
+                    torque[k] += j[4 * (3 + k)] * f;
                 }
             }
             int body = layout.bodies[2 * c + side];
