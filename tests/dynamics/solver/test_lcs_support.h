@@ -73,40 +73,11 @@ inline void chainBodies(std::vector<RbdLcsBody> &bodies)
 
 // A row list of one partition with room for maxRows rows, filled constraint
 // by constraint.
-class RowList {
+class RowList : public rbdtest::OwnRowList {
 public:
-    explicit RowList(int maxRows) : rows_((maxRows + 11) / 12 * 12)
-    {
-        memset(&list, 0, sizeof list);
-        size_t n = static_cast<size_t>(rows_);
-        jacobian_.assign(n * 12, 0.0);
-        reals_.assign(9 * n, 0.0);
-        ints_.assign(3 * n, 0);
-        cints_.assign(4 * n, 0);
-        list.maxRows = rows_;
-        list.maxConstraints = rows_;
-        list.jacobian = jacobian_.data();
-        PxReal **fields[9] = {&list.phi,        &list.c,        &list.lo, &list.hi,    &list.lambda,
-                              &list.rowEpsilon, &list.rowGamma, &list.mu, &list.bounce};
-        for (int k = 0; k < 9; ++k) *fields[k] = reals_.data() + k * n;
-        list.state = ints_.data();
-        list.frictionIndex = ints_.data() + n;
-        list.correction = ints_.data() + 2 * n;
-        list.constraintRowCount = cints_.data();
-        list.constraintFirstRow = cints_.data() + n;
-        list.constraintBody[0] = cints_.data() + 2 * n;
-        list.constraintBody[1] = cints_.data() + 3 * n;
-        clear();
-    }
+    explicit RowList(int maxRows) : OwnRowList(maxRows) {}
     // Empties the list (one partition starting at row 0).
-    void clear()
-    {
-        list.rowCount = list.constraintCount = 0;
-        list.partitionRowStart = list.partitionRowCount = list.partitionPaddedRowCount = 0;
-        list.partitionConstraintStart = list.partitionConstraintCount = 0;
-        list.frictionRowCount = 0;
-        for (int i = 0; i < rows_; ++i) list.frictionIndex[i] = -1;
-    }
+    void clear() { RbdBclInitConstraintRowList(&list); }
     // Starts a constraint between partition bodies b0 and b1 (-1: world);
     // returns the first row index.
     int begin(int b0, int b1)
@@ -116,28 +87,29 @@ public:
         list.constraintBody[0][c] = b0;
         list.constraintBody[1][c] = b1;
         list.constraintRowCount[c] = 0;
+        list.constraints[c] = nullptr; // no record takes the forces
         return list.rowCount;
     }
     // Adds a bilateral row with the given 12 Jacobian columns.
     int addRow(const PxReal J[12], PxReal phi = 0.0, PxReal lo = -RBD_REAL_MAX, PxReal hi = RBD_REAL_MAX)
     {
         int row = list.rowCount++;
+        RbdBclClearRow(&list, row);
         for (int col = 0; col < 12; ++col) *RbdBclJacobianEntry(&list, row, col) = J[col];
         list.phi[row] = phi;
-        list.c[row] = 0.0;
         list.lo[row] = lo;
         list.hi[row] = hi;
-        list.rowEpsilon[row] = list.rowGamma[row] = list.mu[row] = 0.0;
-        list.frictionIndex[row] = -1;
         list.constraintRowCount[list.constraintCount]++;
         return row;
     }
+    // Ends the constraint; the rows up to the next whole tile are empty.
     void end()
     {
         list.constraintCount++;
         list.partitionRowCount = list.rowCount;
         list.partitionConstraintCount = list.constraintCount;
         list.partitionPaddedRowCount = (list.rowCount + 3) / 4 * 4;
+        for (int row = list.rowCount; row < list.partitionPaddedRowCount; ++row) RbdBclClearRow(&list, row);
     }
     // Ties a friction row's bounds to a normal row through mu.
     void tieFriction(int row, int normalRow, PxReal mu)
@@ -147,12 +119,6 @@ public:
         list.lo[row] = list.hi[row] = 0.0;
         list.frictionRowCount++;
     }
-    RbdLcsConstraints list;
-
-private:
-    int rows_;
-    std::vector<PxReal> jacobian_, reals_;
-    std::vector<int32_t> ints_, cints_;
 };
 
 // A world's solver parameters with step h, the large-island settings off
