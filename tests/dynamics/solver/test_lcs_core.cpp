@@ -56,87 +56,16 @@ TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
     EXPECT_EQ(pool.used(), 64u) << "a refused block takes nothing";
 }
 
-// A random island: bodies with random mass and principal inertia,
-// constraints of 1 to 6 rows between random pairs (or the world), random
-// Jacobians, some soft rows.
-struct RandomIsland {
-    int bodies = 0;
-    Vec invMass; // 6 per body: the inverses of the mass and the principal moments
-    std::vector<int32_t> firstRow, rows, bodyOf;
-    Vec J, rowEps; // J in tiles
-    ConstraintLayout layout;
-
-    RandomIsland(std::mt19937 &rng, int bodyCount, int constraintCount) : bodies(bodyCount)
-    {
-        std::uniform_real_distribution<PxReal> u(-1.0, 1.0), pos(0.5, 2.0);
-        std::uniform_int_distribution<int> rowsDist(1, 6), bodyDist(-1, bodyCount - 1);
-        for (int k = 0; k < 6 * bodyCount; ++k) invMass.push_back(1.0 / pos(rng));
-        int row = 0;
-        for (int c = 0; c < constraintCount; ++c) {
-            int b0 = bodyDist(rng), b1 = bodyDist(rng);
-            if (b0 < 0) b0 = (b1 + 1) % bodyCount;
-            if (b1 == b0) b1 = -1;
-            firstRow.push_back(row);
-            rows.push_back(rowsDist(rng));
-            bodyOf.insert(bodyOf.end(), {b0, b1});
-            row += rows.back();
-        }
-        const int np = (row + 3) / 4 * 4;
-        J.assign(static_cast<size_t>(np) * 12, 0.0);
-        rowEps.assign(np, 0.0);
-        for (int c = 0; c < constraintCount; ++c)
-            for (int r = 0; r < rows[c]; ++r) {
-                const int i = firstRow[c] + r;
-                for (int col = 0; col < (bodyOf[2 * c + 1] >= 0 ? 12 : 6); ++col) J[tileIndex(i, col)] = u(rng);
-                rowEps[i] = (r == 0 && c % 3 == 0) ? 0.01 : 0.0;
-            }
-        layout = {constraintCount, row, np, firstRow.data(), rows.data(), bodyOf.data()};
-    }
-
-    // J M^-1, row by row.
-    Vec jminv() const
-    {
-        Vec out(J.size(), 0.0);
-        for (int c = 0; c < layout.constraintCount; ++c)
-            for (int side = 0; side < 2; ++side)
-                for (int r = 0, b = bodyOf[2 * c + side]; b >= 0 && r < rows[c]; ++r)
-                    for (int k = 0; k < 6; ++k) {
-                        const size_t t = tileIndex(firstRow[c] + r, 6 * side + k);
-                        out[t] = invMass[6 * b + k] * J[t];
-                    }
-        return out;
-    }
-};
-
-// Forms the island's matrix in factorisation `which` inside a fresh workspace.
-LCPMatrix &formMatrix(const RandomIsland &island, int which, std::vector<unsigned char> &memory, PxReal eps, PxReal h,
-                      SparseMatrixMap **mapOut = nullptr)
-{
-    int np = island.layout.paddedRowCount;
-    memory.assign(RbdSparseMatrixMapMemoryRequired(island.bodies, island.layout.rowCount) + matrixMemoryRequired(np) +
-                      lcpSystemMemoryRequired(np) + 64,
-                  0);
-    context().pool().init(memory.data(), memory.size());
-    SparseMatrixMap *map = RbdSparseMatrixMapCreate(context().pool(), island.bodies, &island.layout);
-    EXPECT_NE(map, nullptr);
-    RbdSparseMatrixMapBuild(map);
-    LCPMatrix &A = context().matrix(which);
-    EXPECT_TRUE(A.allocate(np, map));
-    A.setSoftness(eps, h);
-    Vec jm = island.jminv();
-    A.calcJinvMJT(jm.data(), island.J.data(), island.rowEps.data(), map);
-    if (mapOut) *mapOut = map;
-    return A;
-}
-
 TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
 {
     // Two bodies under sixteen constraints: every row couples with every
     // other, so the products of many rows take the Jacobian's route.
     std::mt19937 rng(515);
-    const PxReal eps = 1e-6, h = 0.01;
-    RandomIsland island(rng, 2, 16);
-    int n = island.layout.paddedRowCount, rows = island.layout.rowCount;
+    std::vector<RbdLcsBody> bodies;
+    lcstest::RowList list(100);
+    lcstest::randomIsland(rng, 2, 16, bodies, list, false);
+    const lcstest::Packed island(list, bodies);
+    const int n = island.np, rows = island.n;
     ASSERT_GT(rows, 40);
     std::vector<int32_t> held, all;
     for (int i = 0; i < rows; ++i) {
@@ -145,12 +74,13 @@ TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
     }
     Vec x[2], w[2], y[2];
     for (int route = 0; route < 2; ++route) {
-        std::vector<unsigned char> memory;
-        SparseMatrixMap *map = nullptr;
-        LCPMatrix &A = formMatrix(island, 0, memory, eps, h, &map);
+        lcstest::Formed formed(island, 0, false);
+        ASSERT_TRUE(formed.ok);
+        LCPMatrix &A = *formed.A;
         ASSERT_TRUE(A.factorize());
-        Vec jm = island.jminv(), bodyScratch(12);
-        if (route == 1) A.keepJacobian(jm.data(), island.J.data(), island.rowEps.data(), map, bodyScratch.data());
+        Vec jm = island.JMinv, bodyScratch(12);
+        if (route == 1)
+            A.keepJacobian(jm.data(), island.J.data(), island.rowEps.data(), formed.map, bodyScratch.data());
         Vec q(n, 0.0), storage(static_cast<size_t>(n) * n);
         x[route].assign(n, 0.0);
         w[route].assign(n, 0.0);
@@ -173,7 +103,6 @@ TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
         projectedGaussSeidel(A, y[route].data(), q.data(), lo.data(), hi.data(), state.data(), rows, 5,
                              scratch.data());
         for (int i = 0; i < rows; ++i) EXPECT_LE(fabs(y[route][i]), 0.05) << "row " << i << " of route " << route;
-        A.destroy();
     }
     for (int i = 0; i < rows; ++i) {
         EXPECT_NEAR(x[1][i], x[0][i], 1e-9) << "row " << i;
@@ -185,11 +114,14 @@ TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
 TEST(LcsFactorisation, NonPositiveDefiniteMatricesAreReportedBySchemeWithTheirMessages)
 {
     std::mt19937 rng(3);
-    RandomIsland island(rng, 3, 3);
+    std::vector<RbdLcsBody> bodies;
+    lcstest::RowList list(20);
+    lcstest::randomIsland(rng, 3, 3, bodies, list, false);
+    const lcstest::Packed island(list, bodies);
     for (int which = 0; which < kLinearSolverCount; ++which) {
         MessageLog log;
-        std::vector<unsigned char> memory;
-        LCPMatrix &A = formMatrix(island, which, memory, 1e-6, 0.01);
+        lcstest::Formed formed(island, which, false);
+        LCPMatrix &A = *formed.A;
         A.setElement(1, 1, -5.0);
         if (which == 0) {
             EXPECT_FALSE(A.factorize());
@@ -201,7 +133,6 @@ TEST(LcsFactorisation, NonPositiveDefiniteMatricesAreReportedBySchemeWithTheirMe
                                        "your masses and inertia tensors\n");
             EXPECT_NEAR(A.getDiagInv(1), sqrt(1e-6), 1e-15);
         }
-        A.destroy();
     }
 }
 

@@ -8,20 +8,12 @@
 #include <random>
 #include <vector>
 
-#include "solver/RbdLcsContext.h"
-#include "solver/RbdLcsMatrix.h"
-#include "solver/RbdLcsMemoryPool.h"
-#include "solver/RbdLcsSolver.h"
-#include "solver/RbdLcsSparseMap.h"
-#include "solver/RbdLcsTiles.h"
 #include "test_lcs_support.h"
 
 using namespace lcs;
 using namespace lcstest;
 
 namespace {
-
-typedef std::vector<PxReal> Vec;
 
 // An island of boxes on a jittered grid, ny layers of nx x nz: contacts with
 // the ground or the box below and with some side neighbours (a normal row
@@ -77,73 +69,6 @@ struct ScrambledIsland {
     }
 };
 
-// The pieces the solver works on, formed from a row list as the stepper does.
-struct Packed {
-    int n = 0, np = 0, bodyCount = 0;
-    std::vector<int32_t> firstRow, rowCounts, bodyOf;
-    Vec J, JMinv, rowEps;
-    ConstraintLayout layout;
-
-    Packed(const RowList &rows, const std::vector<RbdLcsBody> &bodies)
-    {
-        const RbdLcsConstraints &list = rows.list;
-        n = list.rowCount;
-        np = (n + 3) / 4 * 4;
-        bodyCount = static_cast<int>(bodies.size());
-        for (int c = 0; c < list.constraintCount; ++c) {
-            firstRow.push_back(list.constraintFirstRow[c]);
-            rowCounts.push_back(list.constraintRowCount[c]);
-            bodyOf.push_back(list.constraintBody[0][c]);
-            bodyOf.push_back(list.constraintBody[1][c]);
-        }
-        J.assign(list.jacobian, list.jacobian + static_cast<size_t>(np) * 12);
-        JMinv.assign(J.size(), 0.0);
-        rowEps.assign(list.rowEpsilon, list.rowEpsilon + np);
-        for (int c = 0; c < list.constraintCount; ++c)
-            for (int side = 0; side < 2; ++side) {
-                int b = bodyOf[2 * c + side];
-                if (b < 0) continue;
-                for (int r = 0; r < rowCounts[c]; ++r) {
-                    int i = firstRow[c] + r;
-                    for (int k = 0; k < 3; ++k) {
-                        JMinv[tileIndex(i, 6 * side + k)] = bodies[b].invMass * J[tileIndex(i, 6 * side + k)];
-                        JMinv[tileIndex(i, 6 * side + 3 + k)] = bodies[b].invInertiaWorld[k][k] *
-                                                                J[tileIndex(i, 6 * side + 3 + k)];
-                    }
-                }
-            }
-        layout = {list.constraintCount, n, np, firstRow.data(), rowCounts.data(), bodyOf.data()};
-    }
-};
-
-// A workspace holding a map, a matrix and an LCP solve; the matrix formed
-// in factorisation `which`, in the packing order or reordered.
-struct Formed {
-    std::vector<unsigned char> memory;
-    Context context;
-    SparseMatrixMap *map = nullptr;
-    LCPMatrix *A = nullptr;
-
-    Formed(const Packed &packed, int which, bool reorder)
-    {
-        memory.assign(RbdSparseMatrixMapMemoryRequired(packed.bodyCount, packed.n) + matrixMemoryRequired(packed.np) +
-                          lcpSolverMemoryRequired(packed.np) + 64,
-                      0);
-        context.pool().init(memory.data(), memory.size());
-        map = RbdSparseMatrixMapCreate(context.pool(), packed.bodyCount, &packed.layout);
-        EXPECT_NE(map, nullptr);
-        RbdSparseMatrixMapBuild(map);
-        if (reorder) {
-            EXPECT_TRUE(RbdSparseMatrixMapReorder(map));
-        }
-        A = &context.matrix(which);
-        EXPECT_TRUE(A->allocate(packed.np, map));
-        A->setSoftness(1e-6, 0.01);
-        A->calcJinvMJT(packed.JMinv.data(), packed.J.data(), packed.rowEps.data(), map);
-    }
-    ~Formed() { A->destroy(); }
-};
-
 // Rows i and j are coupled when their constraints share a body.
 bool coupled(const Packed &packed, const std::vector<int> &constraintOf, int i, int j)
 {
@@ -164,6 +89,7 @@ TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambl
         ScrambledIsland island(rng, 2 + trial % 3, 3, 1 + trial % 2);
         Packed packed(island.rows, island.bodies);
         Formed formed(packed, 0, true);
+        ASSERT_TRUE(formed.ok);
         const SparseMatrixMap &map = *formed.map;
         ASSERT_NE(map.position, nullptr) << "a scrambled island is reordered";
         std::vector<int> constraintOf(packed.n, -1), seen(packed.np, 0);
