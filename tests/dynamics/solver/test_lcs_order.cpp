@@ -1,13 +1,14 @@
 // The elimination order of the solver's matrix: the order is a permutation
 // that keeps constraints whole and covers every coupling, shrinks the
-// envelope of scrambled islands, and changes nothing but rounding in the
-// factors, the solves and the impulses.
+// envelope of scrambled islands, and a kept order is the one a fresh
+// reordering of the same layout gives.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 #include <vector>
 
+#include "solver/RbdLcsMemoryPool.h"
 #include "test_lcs_support.h"
 
 using namespace lcs;
@@ -82,9 +83,26 @@ bool coupled(const Packed &packed, const std::vector<int> &constraintOf, int i, 
     return false;
 }
 
+// The order a map of the layout gets, fresh or through the cache: position,
+// rowAt (none for the packing order) and rowStart, one after the other.
+std::vector<int32_t> orderOf(const ConstraintLayout &layout, int bodyCount, OrderCache *cache)
+{
+    std::vector<unsigned char> memory(RbdSparseMatrixMapMemoryRequired(bodyCount, layout.rowCount) + 256);
+    MemoryPool pool;
+    pool.init(memory.data(), memory.size());
+    SparseMatrixMap *map = RbdSparseMatrixMapCreate(pool, bodyCount, &layout);
+    RbdSparseMatrixMapBuild(map);
+    EXPECT_EQ(cache ? RbdSparseMatrixMapReorderCached(map, *cache) : RbdSparseMatrixMapReorder(map), 1);
+    std::vector<int32_t> out;
+    for (const int32_t *a : {map->position, map->rowAt, map->rowStart})
+        if (a) out.insert(out.end(), a, a + layout.paddedRowCount);
+    return out;
+}
+
 TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambledEnvelopes)
 {
     std::mt19937 rng(41);
+    OrderCache cache;
     for (int trial = 0; trial < 6; ++trial) {
         ScrambledIsland island(rng, 2 + trial % 3, 3, 1 + trial % 2);
         Packed packed(island.rows, island.bodies);
@@ -117,6 +135,15 @@ TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambl
                     ASSERT_LE(map.rowStart[p], q) << "rows " << i << " and " << j << " are coupled";
                 }
             }
+        // A kept order is the one a fresh reordering gives: for a new layout,
+        // its repeat, a constraint moved to another body and one whose sides swap.
+        for (int change = 0; change < 4; ++change) {
+            if (change == 2) packed.bodyOf[2] = (packed.bodyOf[2] + 1) % packed.bodyCount;
+            if (change == 3) std::swap(packed.bodyOf[4], packed.bodyOf[5]);
+            EXPECT_EQ(orderOf(packed.layout, packed.bodyCount, &cache),
+                      orderOf(packed.layout, packed.bodyCount, nullptr))
+                << "change " << change << " of trial " << trial;
+        }
     }
     // A chain of 80 bodies whose hinges are packed in a random order: the
     // reordered envelope is the chain's band again (a hinge's 5 rows reach
@@ -143,6 +170,9 @@ TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambl
     Formed kept(banded, 0, true);
     EXPECT_EQ(kept.map->position, nullptr);
     EXPECT_EQ(kept.map->rowAt, nullptr);
+    for (int repeat = 0; repeat < 2; ++repeat)
+        EXPECT_EQ(orderOf(banded.layout, banded.bodyCount, &cache),
+                  orderOf(banded.layout, banded.bodyCount, nullptr));
 }
 
 } // namespace
