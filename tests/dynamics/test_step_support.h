@@ -262,21 +262,13 @@ inline void moveBodyRigidly(RbdBodyID body, PxReal dt)
     translateBody(body, offset);
 }
 
-// Puts the body at a random rigid transform (translation within +-scale).
-inline void randomBodyTransform(Rng &rng, PxReal scale, RbdBodyID body)
+// Puts the body at a random rigid transform (translation within +-scale), or
+// its centre of mass at one relative to the body's frame.
+inline void randomBodyTransform(Rng &rng, PxReal scale, RbdBodyID body, bool centreOfMass = false)
 {
     PxMatrix4 tm;
     randomTransform(rng, scale, tm);
-    RbdBodySetTransform(body, tm);
-}
-
-// Moves the body's centre of mass to a random relative transform
-// (translation within +-scale).
-inline void randomCenterOfMassOffset(Rng &rng, PxReal scale, RbdBodyID body)
-{
-    PxMatrix4 tm;
-    randomTransform(rng, scale, tm);
-    RbdBodySetCenterOfMassRelativeTransform(body, tm);
+    (centreOfMass ? RbdBodySetCenterOfMassRelativeTransform : RbdBodySetTransform)(body, tm);
 }
 
 // Active stops of the limit at lower and upper (default single limits otherwise).

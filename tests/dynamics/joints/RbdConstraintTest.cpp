@@ -118,7 +118,7 @@ TEST(RbdConstraint, AttachmentsAndConversionsAgreeWithTheBodyFramesUnderRandomPo
         World world(2, 1);
         RbdBodyID a = RbdBodyCreate(world), b = RbdBodyCreate(world);
         randomBodyTransform(rng, 1.0, a);
-        randomCenterOfMassOffset(rng, 0.3, a);
+        randomBodyTransform(rng, 0.3, a, true);
         randomBodyTransform(rng, 1.0, b);
         RbdConstraintID c = RbdHingeCreate(world);
         RbdConstraintSetBodies(c, a, b);

@@ -206,7 +206,7 @@ Scene makeScene(const JointCase &jc, Partner partner, Rng &rng)
     s.body0 = RbdBodyCreate(s.world);
     s.body1 = partner == Partner::World ? nullptr : RbdBodyCreate(s.world);
     randomBodyTransform(rng, 2.0, s.body0);
-    randomCenterOfMassOffset(rng, 0.3, s.body0); // dynamics runs in a frame off the body's own
+    randomBodyTransform(rng, 0.3, s.body0, true); // dynamics runs in a frame off the body's own
     if (s.body1) {
         randomBodyTransform(rng, 2.0, s.body1);
         if (partner == Partner::Frozen) RbdBodyFreeze(s.body1);

@@ -14,14 +14,6 @@ using namespace rbdtest;
 namespace {
 
 std::vector<std::pair<char, RbdBodyID>> events;
-void onEnabled(RbdBodyID body)
-{
-    events.push_back({'+', body});
-}
-void onDisabled(RbdBodyID body)
-{
-    events.push_back({'-', body});
-}
 
 // What a body's getters report, in one row.
 std::vector<double> bodyState(RbdBodyID body)
@@ -69,8 +61,8 @@ std::vector<double> worldParameters(RbdWorldID w)
 TEST(RbdBody, ListsCountsAndCallbacksFollowCreationEnablingFreezingAndDestruction)
 {
     World world(3, 1);
-    RbdWorldSetBodyEnabledCallback(world, onEnabled);
-    RbdWorldSetBodyDisabledCallback(world, onDisabled);
+    RbdWorldSetBodyEnabledCallback(world, [](RbdBodyID body) { events.push_back({'+', body}); });
+    RbdWorldSetBodyDisabledCallback(world, [](RbdBodyID body) { events.push_back({'-', body}); });
     events.clear();
     RbdBodyID a = RbdBodyCreate(world), b = RbdBodyCreate(world), c = RbdBodyCreate(world);
     EXPECT_EQ(RbdWorldGetTotalBodies(world), 3);
