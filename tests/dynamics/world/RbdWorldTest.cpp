@@ -211,19 +211,6 @@ TEST(RbdWorld, CapacitiesGrowToTheCountsOnlyWhenSomethingWasInserted)
     EXPECT_EQ(world->rows.jacobian, rows);
 }
 
-namespace {
-
-char userMemory[8192];
-int overflowCalls = 0;
-
-void growIntoUserMemory(PxChunk *chunk, void *, size_t, size_t needed)
-{
-    ++overflowCalls;
-    PxChunkSetUser(chunk, userMemory, needed < sizeof userMemory ? sizeof userMemory : needed, 64);
-}
-
-} // namespace
-
 TEST(RbdWorld, TheSolverWorkspaceCanLiveInCallerMemory)
 {
     World world(1, 1);
@@ -231,7 +218,12 @@ TEST(RbdWorld, TheSolverWorkspaceCanLiveInCallerMemory)
     RbdWorldSetMemoryPool(world, small, sizeof small);
     EXPECT_EQ(PxChunkGetMem(&world->chunk, 4000), nullptr) << "no callback: the request fails";
     EXPECT_EQ(RbdWorldGetMaxMemoryPoolUsed(world), 4000u);
-    RbdWorldSetMemoryPoolOverflowCB(world, growIntoUserMemory);
+    static char userMemory[8192];
+    static int overflowCalls = 0;
+    RbdWorldSetMemoryPoolOverflowCB(world, [](PxChunk *chunk, void *, size_t, size_t needed) {
+        ++overflowCalls;
+        PxChunkSetUser(chunk, userMemory, needed < sizeof userMemory ? sizeof userMemory : needed, 64);
+    });
     EXPECT_NE(PxChunkGetMem(&world->chunk, 6000), nullptr);
     EXPECT_EQ(overflowCalls, 1);
     EXPECT_EQ((uintptr_t)world->chunk.alignedMemory % 64, 0u);
