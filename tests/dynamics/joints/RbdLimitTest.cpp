@@ -72,13 +72,11 @@ TEST(RbdLimit, MotorAndLockTakeTurnsAndDecideWhetherThePositionIsMeasured)
     RbdLimitSetLimitedForceMotor(&limit, 1.5, -20.0);
     EXPECT_TRUE(RbdLimitIsMotorized(&limit));
     EXPECT_EQ(RbdLimitGetMotorMaxForce(&limit), 20.0);
-    EXPECT_EQ(RbdLimitGetMotorDesiredVelocity(&limit), 1.5);
     EXPECT_TRUE(RbdLimitPositionIsCalculated(&limit));
     RbdLimitSetLock(&limit, 0.3, 10.0);
     EXPECT_TRUE(RbdLimitIsLocked(&limit));
     EXPECT_FALSE(RbdLimitIsMotorized(&limit));
     EXPECT_EQ(RbdLimitGetMotorDesiredVelocity(&limit), 0.0);
-    EXPECT_EQ(limit.lockPosition, 0.3);
     EXPECT_EQ(RbdLimitGetMotorMaxForce(&limit), 10.0);
     RbdLimitActivateMotor(&limit, 1);
     EXPECT_FALSE(RbdLimitIsLocked(&limit));
@@ -89,10 +87,6 @@ TEST(RbdLimit, MotorAndLockTakeTurnsAndDecideWhetherThePositionIsMeasured)
     RbdLimitSetLimitedForceMotor(&limit, 1.0, 0.0);
     EXPECT_FALSE(RbdLimitIsMotorized(&limit));
     RbdLimitActivateLimits(&limit, 0);
-    EXPECT_FALSE(RbdLimitPositionIsCalculated(&limit));
-    RbdLimitCalculatePosition(&limit, 1);
-    EXPECT_TRUE(RbdLimitPositionIsCalculated(&limit));
-    RbdLimitCalculatePosition(&limit, 0);
     EXPECT_FALSE(RbdLimitPositionIsCalculated(&limit));
 }
 

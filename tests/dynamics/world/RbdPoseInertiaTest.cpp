@@ -21,18 +21,12 @@ struct PoseWriter {
 // A 1 kg box of 1 x 2 x 3 m: principal moments 13/12, 10/12 and 5/12 kg m^2.
 const PxMatrix3 gInertia = {{13.0 / 12.0, 0.0, 0.0}, {0.0, 10.0 / 12.0, 0.0}, {0.0, 0.0, 5.0 / 12.0}};
 
-void rotationOf(const PxMatrix4 tm, PxMatrix3 out)
-{
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) out[i][j] = tm[i][j];
-}
-
 const PoseWriter kWriters[] = {
     {"SetTransform", [](RbdBodyID b, const PxMatrix4 tm) { RbdBodySetTransform(b, tm); }},
     {"SetOrientation",
      [](RbdBodyID b, const PxMatrix4 tm) {
          PxMatrix3 r;
-         rotationOf(tm, r);
+         for (int i = 0; i < 9; ++i) r[i / 3][i % 3] = tm[i / 3][i % 3];
          RbdBodySetOrientation(b, r);
      }},
     {"SetQuaternion",
