@@ -1,5 +1,4 @@
-// Worlds and bodies: lists and callbacks, reset, capacities, the solver
-// workspace, mass properties against the solids' formulas, and the refusals
+// Worlds and bodies: lists and callbacks, reset, the solver workspace, mass properties against the solids' formulas, and the refusals
 // of bad input as one table.
 #include <gtest/gtest.h>
 
@@ -187,28 +186,6 @@ TEST(RbdWorld, ResetRestoresEveryDefaultButKeepsTheWorldsBodiesAndTimeStep)
     EXPECT_EQ(RbdBodyGetFirst(world), body);
     RbdWorldSetGammaWithRefTimeStep(world, 0.2, 0.01, 0.005);
     EXPECT_DOUBLE_EQ(RbdWorldGetGamma(world), 0.1) << "a gamma tuned for 0.01 s, used at 0.005 s";
-}
-
-TEST(RbdWorld, CapacitiesGrowToTheCountsOnlyWhenSomethingWasInserted)
-{
-    World world(1, 1);
-    for (int i = 0; i < 3; ++i) RbdBodyCreate(world);
-    RbdHingeCreate(world);
-    RbdBSJointCreate(world);
-    EXPECT_EQ(RbdWorldGetMaxBodies(world), 1) << "growth waits for the step";
-    ASSERT_TRUE(RbdWorldUpdateCapacities(world));
-    EXPECT_EQ(RbdWorldGetMaxBodies(world), 3);
-    EXPECT_EQ(RbdWorldGetMaxConstraints(world), 2);
-    EXPECT_EQ(world->rows.maxRows, 24);
-    EXPECT_EQ(world->changeCount, 0);
-    // Destroying does not shrink, even with an insertion after it.
-    RbdBodyDestroy(RbdBodyGetFirst(world));
-    RbdBodyDestroy(RbdBodyGetFirst(world));
-    RbdBodyCreate(world);
-    PxReal *rows = world->rows.jacobian;
-    ASSERT_TRUE(RbdWorldUpdateCapacities(world));
-    EXPECT_EQ(RbdWorldGetMaxBodies(world), 3);
-    EXPECT_EQ(world->rows.jacobian, rows);
 }
 
 TEST(RbdWorld, TheSolverWorkspaceCanLiveInCallerMemory)
