@@ -15,7 +15,7 @@ namespace {
 const RbdBclParameters PARAMETERS = {0.01, 1e-6, 0.12};
 const PxReal DT = 1e-6;
 
-enum class Partner { Body, World, Frozen };
+enum class Partner { Body, World, Frozen }; // printed 0, 1, 2
 
 // Poses of the check: where the joint was made, moved along its own free
 // motion (which keeps its rows satisfied), or both bodies anywhere.
@@ -224,11 +224,8 @@ Scene makeScene(const JointCase &jc, Partner partner, Rng &rng)
 
 void checkCase(const JointCase &jc, Partner partner, bool randomPoses, unsigned seed)
 {
-    SCOPED_TRACE(std::string(jc.name) +
-                 (partner == Partner::Body    ? " to a body"
-                  : partner == Partner::World ? " to the world"
-                                              : " to a frozen body") +
-                 (randomPoses ? ", random poses" : ", consistent poses") + ", seed " + std::to_string(seed));
+    SCOPED_TRACE(testing::Message() << jc.name << ", partner " << static_cast<int>(partner) << ", "
+                                    << (randomPoses ? "random" : "consistent") << " poses, seed " << seed);
     Rng rng(seed);
     Scene s = makeScene(jc, partner, rng);
     OwnRowList own;
