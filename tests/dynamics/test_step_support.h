@@ -168,15 +168,8 @@ private:
     RbdContactID contacts_[4];
 };
 
-} // namespace steptest
-
-namespace rbdtest {
-
-// A world destroyed with the test.
-using steptest::World;
-
 // Collects warnings (and fatal errors) while alive instead of printing them.
-using WarningCapture = steptest::Messages;
+using WarningCapture = Messages;
 
 using Rng = std::mt19937;
 
@@ -302,6 +295,8 @@ inline int32_t buildRows(RbdLcsConstraints *list, RbdConstraintID c, const RbdBc
     return list->partitionRowCount;
 }
 
-} // namespace rbdtest
+} // namespace steptest
+
+namespace rbdtest = steptest;
 
 #endif

@@ -138,7 +138,7 @@ TEST_F(ContactRowsTest, AGivenDirectionBecomesThePrimaryFrictionDirectionProject
     EXPECT_TRUE(t1[0] == 0.0 && t1[2] == 1.0) << "and the standard tangent for two directions";
 }
 
-TEST_F(ContactRowsTest, BoxFrictionBoundsItsRowsAndProportionalFrictionFollowsTheNormalRow)
+TEST_F(ContactRowsTest, FrictionRowsTakeTheirBoundsSlipAndSlideFromTheParameters)
 {
     RbdContactParamsSetType(params, 2);
     RbdContactParamsSetPrimaryFriction(params, 4.0);
@@ -160,11 +160,7 @@ TEST_F(ContactRowsTest, BoxFrictionBoundsItsRowsAndProportionalFrictionFollowsTh
     EXPECT_EQ(list.mu[2], 0.4);
     EXPECT_EQ(list.frictionRowCount, 1);
     EXPECT_EQ(list.hi[1], 4.0) << "the primary row keeps box friction";
-}
-
-TEST_F(ContactRowsTest, SlipSoftensAndSlideDrivesTheFrictionRowsOnlyWhenTheirBitsAreSet)
-{
-    RbdContactParamsSetType(params, 2);
+    // Slip softens and slide drives the friction rows only when their bits are set.
     params->primarySlip = 0.3;
     params->secondarySlide = 0.9;
     ASSERT_EQ(build(), 3);
