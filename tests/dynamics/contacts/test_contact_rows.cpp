@@ -3,13 +3,9 @@
 // construction, friction models, slip, slide, softness and restitution.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "dynamics/test_step_support.h"
 
 using namespace steptest;
-using rbdtest::randomUnitVector;
-using rbdtest::randomVector;
 
 namespace {
 

@@ -9,13 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "solver/RbdLcsContext.h"
-#include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
-#include "solver/RbdLcsSolver.h"
-#include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsSubproblem.h"
-#include "solver/RbdLcsTiles.h"
 #include "test_lcs_support.h"
 
 using namespace lcs;

@@ -5,7 +5,6 @@
 #include <random>
 #include <vector>
 
-#include "solver/RbdLcsContext.h"
 #include "solver/RbdLcsStep.h"
 #include "test_lcs_support.h"
 
