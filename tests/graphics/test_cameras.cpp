@@ -30,16 +30,20 @@ using Head = kelmar::KelmarCamHead;
 
 // The carrier moves 10 cm along +x: the camera's pose is its relative pose
 // compounded with the carrier's, and the target's image moves f 10 / Z
-// pixels to the left. Camera a looks at nothing: its own cone would fill
-// its picture; camera b looks at a from the side and sees the cone, until
-// a is hidden.
-TEST(Cameras, AttachedCameraFollowsItsSolidAndNeverPaintsItself)
+// pixels to the left. A window of a picture is that block of the whole
+// picture; the planes are its channels; a window of no rows leaves the
+// buffer as it was. Every refused request names its reason and leaves the
+// camera working. Camera a looks at nothing: its own cone would fill its
+// picture; camera b looks at a from the side and sees the cone, until a
+// is hidden.
+TEST(Cameras, FollowTheirSolidCutWindowsRefuseBadRequestsAndNeverPaintThemselves)
 {
     graphicstest::World world;
     const double origin[3] = {0, 0, 0}, above[3] = {0, 0, 70}, offset[3] = {0, 0, -2}, moved[3] = {10, 0, 70};
     const double side[4][4] = {{0, 0, -1, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {-40, 0, -2.5, 1}};
     const float hidden[4] = {1, 1, 1, 0};
-    world.Box(4, 4, 4, origin);
+    const float colour[4] = {0.3f, 0.2f, 0.1f, 1};
+    world.Box(4, 4, 4, origin, colour);
     kelmar::Solid *carrier = world.Box(1, 1, 1, above, hidden);
     double relative[4][4], before[2], after[2];
     graphicstest::LookDownZ(relative, offset);
@@ -50,35 +54,13 @@ TEST(Cameras, AttachedCameraFollowsItsSolidAndNeverPaintsItself)
     carrier->SetPosition(moved);
     const double(*tm)[4] = camera->GetCurrentTM();
     EXPECT_EQ(std::vector<double>(tm[2], tm[4]), std::vector<double>({0, 0, -1, 0, 10, 0, 68, 1}));
-    ASSERT_TRUE(Take(*camera).Centre(after));
+    const Picture whole = Take(*camera);
+    ASSERT_TRUE(whole.Centre(after));
     EXPECT_NEAR(after[0] - before[0], -kelmar::CameraFocalLength(30, 150) * 10 / (68 - 2), 1.0);
-
-    graphicstest::World empty;
-    graphicstest::LookDownZ(relative, origin);
-    kelmar::KelmarCamera *a = empty.Camera("a", 64, 64, relative), *b = empty.Camera("b", 64, 64, side);
-    EXPECT_FALSE(Take(*a).Centre(before));
-    EXPECT_TRUE(Take(*b).Centre(before));
-    a->SetVisible(false);
-    EXPECT_FALSE(Take(*b).Centre(before));
-}
-
-// A window of the picture is that block of the whole picture; the planes
-// are its channels; a window of no rows leaves the buffer as it was.
-// Every refused request names its reason and leaves the camera working.
-TEST(Cameras, WindowsPlanesAndBadRequests)
-{
-    graphicstest::World world;
-    const float colour[4] = {0.3f, 0.2f, 0.1f, 1};
-    const double at[3] = {3, -2, 0}, eye[3] = {0, 0, 40};
-    world.Sphere(6, at, colour);
-    kelmar::VirtualCamera camera(120, 90, &world.universe);
-    double pose[4][4];
-    graphicstest::LookDownZ(pose, eye);
-    const Picture whole = Take(camera, pose);
-    const int x = 30, y = 20, w = 50, h = 40;
+    const int x = 30, y = 50, w = 60, h = 50;
     std::vector<unsigned char> rgb, planes[3], expected, channel[3], untouched(5, 7);
-    ASSERT_TRUE(camera.GetImage1(pose, rgb, x, y, w, h));
-    ASSERT_TRUE(camera.GetImage3(pose, planes[0], planes[1], planes[2], x, y, w, h));
+    ASSERT_TRUE(camera->GetImage1(rgb, x, y, w, h));
+    ASSERT_TRUE(camera->GetImage3(planes[0], planes[1], planes[2], x, y, w, h));
     for (int k = 0; k < 3 * w * h; ++k) {
         expected.push_back(whole.At(x + k / 3 % w, y + k / 3 / w)[k % 3]);
         channel[k % 3].push_back(expected.back());
@@ -86,7 +68,7 @@ TEST(Cameras, WindowsPlanesAndBadRequests)
     EXPECT_EQ(rgb, expected);
     for (int c = 0; c < 3; ++c) EXPECT_EQ(planes[c], channel[c]) << "plane " << c;
     EXPECT_GT(w * h - std::count(channel[0].begin(), channel[0].end(), 0), 100);
-    ASSERT_TRUE(camera.GetImage1(pose, untouched, 0, 0, 120, 0));
+    ASSERT_TRUE(camera->GetImage1(untouched, 0, 0, 200, 0));
     EXPECT_EQ(untouched, std::vector<unsigned char>(5, 7));
 
     int maxWidth = 0, maxHeight = 0;
@@ -99,14 +81,14 @@ TEST(Cameras, WindowsPlanesAndBadRequests)
         std::function<bool()> call;
         std::string message;
     } cases[] = {
-        {&small, [&] { return small.GetImage1(pose, rgb, 30, 0, 11, 10); },
+        {&small, [&] { return small.GetImage1(side, rgb, 30, 0, 11, 10); },
          "image window 11 x 10 at (30, 0) is outside the picture of 40 x 30"},
-        {&small, [&] { return small.GetImage1(pose, rgb, -1, 0); },
+        {&small, [&] { return small.GetImage1(side, rgb, -1, 0); },
          "image window 41 x 30 at (-1, 0) is outside the picture of 40 x 30"},
         {&small, [&] { return small.SetSize(0, 10); }, "image size 0 x 10" + limit},
         {&small, [&] { return small.SetSize(maxWidth + 1, 10); },
          "image size " + std::to_string(maxWidth + 1) + " x 10" + limit},
-        {&huge, [&] { return huge.GetImage1(pose, rgb); },
+        {&huge, [&] { return huge.GetImage1(side, rgb); },
          "image size " + std::to_string(maxWidth * 2) + " x 10" + limit},
     };
     for (const auto &c : cases) {
@@ -114,9 +96,17 @@ TEST(Cameras, WindowsPlanesAndBadRequests)
         EXPECT_FALSE(c.call());
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "Camera: " + c.message + "\n");
         EXPECT_EQ(c.camera->GetError(), c.message);
-        EXPECT_TRUE(small.GetImage1(pose, rgb)) << c.message;
+        EXPECT_TRUE(small.GetImage1(side, rgb)) << c.message;
         EXPECT_EQ(rgb.size(), 40u * 30 * 3);
     }
+
+    graphicstest::World empty;
+    graphicstest::LookDownZ(relative, origin);
+    kelmar::KelmarCamera *a = empty.Camera("a", 64, 64, relative), *b = empty.Camera("b", 64, 64, side);
+    EXPECT_FALSE(Take(*a).Centre(before));
+    EXPECT_TRUE(Take(*b).Centre(before));
+    a->SetVisible(false);
+    EXPECT_FALSE(Take(*b).Centre(before));
 }
 
 // The example scene through the scene reader: the cameras are made (none
@@ -127,7 +117,10 @@ TEST(Cameras, WindowsPlanesAndBadRequests)
 // stay identical to the last bit. Then the photographed scene's camera and
 // head, changed, go through the status file into the other: saved again,
 // the file is the same, and they read back as set.
-TEST(Cameras, TheExampleSceneLoadsItsCamerasAndDrawingNeverChangesIt)
+// Last, bad CAMERA and CAMHEAD elements read into a scene with the camera
+// handlers: each one's message as the reader prints it (with where the
+// element ends), and what it still made.
+TEST(Cameras, SceneFilesCamerasAndDrawingNeverChangesTheSimulation)
 {
     kelmar::InstallGraphics();
     PxFileSearchPathAdd(KELMAR_EXAMPLES_DIR);
@@ -176,7 +169,7 @@ TEST(Cameras, TheExampleSceneLoadsItsCamerasAndDrawingNeverChangesIt)
     kelmar::TMFromQuaternion(pose, q, at);
     wrist->SetRelTM(pose), wrist->SetViewAngle(42.5f), wrist->SetBackground(grey), wrist->SetVisible(false);
     head->SetHeadTM(pose), head->SetJoints(joints), head->SetViewAngles(12, 50);
-    const std::string path = graphicstest::TempPath("status.xml");
+    const std::string path = "/tmp/kelmar_graphics_status_" + std::to_string(getpid());
     auto status = [&](kelmar::Scene &scene, bool load) {
         FILE *file = std::fopen(path.c_str(), load ? "r" : "w");
         load ? (void)scene.loadStatus(file) : scene.saveStatus(file);
@@ -198,35 +191,72 @@ TEST(Cameras, TheExampleSceneLoadsItsCamerasAndDrawingNeverChangesIt)
     EXPECT_FALSE(camera->IsVisible());
     universes[0].DelScene(&plain);
     universes[1].DelScene(&seen);
+    const struct {
+        const char *text, *message;
+        int objects;
+    } cases[] = {
+        {"<CAMERA a><RELTO>missing</RELTO></CAMERA>",
+         "Warning in line 1, pos 42: Referenced solid 'missing' for KelmarCamera is not defined yet, ignoring. \n",
+         1},
+        {"<CAMERA a></CAMERA><CAMERA a></CAMERA>",
+         "Error in line 1, pos 39: Duplicate object ID 'a' detected. Camera not created.\n", 1},
+        {"<CAMERA a></CAMERA><CAMHEAD a></CAMHEAD>",
+         "Error in line 1, pos 41: Duplicate object ID 'a' detected. Camera head not created.\n", 1},
+        {"<CAMERA><SIZE>0, 10</SIZE></CAMERA>", "Error in line 1, pos 36: Invalid image size!\n", 0},
+        {"<CAMHEAD><WIDTH>-5</WIDTH></CAMHEAD>", "Error in line 1, pos 37: Invalid image size!\n", 0},
+        {"<CAMHEAD h><SIZE>100, 100</SIZE><OFFSET>100, 0</OFFSET></CAMHEAD>",
+         "Camera: image server window 0 x 100 at (100, 0) is outside the picture of 100 x 100\n"
+         "Warning in line 1, pos 66: Camera head 'h': image server window 0 x 100 at (100, 0) is outside the "
+         "picture of 100 x 100\n",
+         1},
+    };
+    for (const auto &c : cases) {
+        graphicstest::World world;
+        PxStream *stream = PxStreamOpenMemory("cameras.px", c.text, std::strlen(c.text));
+        PxXMLInput *input = world.scene.CreateXMLInput(stream);
+        PxXMLHandler handlers[] = {PX_XML_ELEMENT("CAMERA", kelmar::LoadCameraElement),
+                                   PX_XML_ELEMENT("CAMHEAD", kelmar::LoadCamHeadElement), PX_XML_END};
+        testing::internal::CaptureStderr();
+        PxXMLInputProcess(input, handlers);
+        const std::string said = testing::internal::GetCapturedStderr();
+        PxXMLInputDestroy(input);
+        PxStreamClose(stream);
+        EXPECT_EQ(said, c.message) << c.text;
+        EXPECT_EQ(world.scene.ObjectCount(), c.objects) << c.text;
+    }
 }
 
 // After fixating a random point (in a randomly placed head), both eye
 // frames are rotations a baseline apart, both optical axes pass through
 // the point, it lies ahead of both eyes, and the fixation point read back
 // from the joints is the point itself. The head's centre cannot be
-// fixated; parallel or diverging axes meet nowhere.
-TEST(CamHead, FixationPutsThePointOnBothAxesAndReadsBack)
+// fixated; parallel or diverging axes meet nowhere. Then a small sphere
+// straight ahead: with parallel eyes its images are f b / Z apart (left image: right of centre); after fixating it, it sits at both
+// image centres. Image-server windows must lie in the picture (a refused
+// one leaves the window as it was); lens settings beyond 0..1 clamp to the
+// view-angle limits (head: 5 to 60 degrees, camera zoom: 2 to 60).
+TEST(CamHead, FixationDisparityWindowsAndLenses)
 {
+    graphicstest::World world;
     std::mt19937 random(7);
     std::uniform_real_distribution<double> side(-80, 80), ahead(20, 200), angle(-3, 3);
-    kelmar::Scene scene;
     for (int trial = 0; trial < 200; ++trial) {
-        Head head(&scene);
+        Head head(&world.scene);
         head.SetBaseline(10 + trial % 40);
-        double pose[4][4], world[3], eyes[2][4][4], between[3], back[3], d[3], off[3];
+        double pose[4][4], target[3], eyes[2][4][4], between[3], back[3], d[3], off[3];
         const double q[4] = {angle(random), angle(random), angle(random), angle(random)};
         const double at[3] = {side(random), side(random), side(random)};
         kelmar::TMFromQuaternion(pose, q, at);
         head.SetHeadTM(pose);
         const double p[3] = {side(random), side(random), ahead(random)};
         ASSERT_TRUE(head.SetFixPoint(p));
-        kelmar::ConvertPosition(head.GetHeadTM(), p, world);
+        kelmar::ConvertPosition(head.GetHeadTM(), p, target);
         head.GetLeftTM(eyes[0]);
         head.GetRightTM(eyes[1]);
         PxV3Sub(between, eyes[0][3], eyes[1][3]);
         EXPECT_NEAR(PxV3Length(between), head.GetBaseline(), 1e-9);
         for (auto &eye : eyes) {
-            PxV3Sub(d, world, eye[3]);
+            PxV3Sub(d, target, eye[3]);
             EXPECT_TRUE(kelmar::IsRigidTM(eye, 1e-9) && PxV3Dot(d, eye[2]) > 0);
             PxV3Cross(off, d, eye[2]); // the optical axis is a unit row
             EXPECT_LT(PxV3Length(off), 1e-6);
@@ -234,7 +264,7 @@ TEST(CamHead, FixationPutsThePointOnBothAxesAndReadsBack)
         ASSERT_TRUE(head.GetFixPoint(back));
         for (int k = 0; k < 3; ++k) EXPECT_NEAR(back[k], p[k], 1e-6);
     }
-    Head head(&scene);
+    Head head(&world.scene);
     const double centre[3] = {0, 0, 0};
     const float divergent[4] = {0, 0, -5, -5};
     double point[3];
@@ -243,17 +273,6 @@ TEST(CamHead, FixationPutsThePointOnBothAxesAndReadsBack)
     EXPECT_FALSE(head.GetFixPoint(point));
     head.SetJoints(divergent);
     EXPECT_FALSE(head.GetFixPoint(point));
-}
-
-// A small sphere straight ahead: with parallel eyes its images are f b / Z
-// apart (left image: right of centre); after fixating it, it sits at both
-// image centres. Image-server windows must lie in the picture (a refused
-// one leaves the window as it was); lens settings beyond 0..1 clamp to the
-// view-angle limits (head: 5 to 60 degrees, camera zoom: 2 to 60).
-TEST(CamHead, DisparityOfParallelEyesFixatedCentresAndWindows)
-{
-    graphicstest::World world;
-    Head head(&world.scene);
     ASSERT_TRUE(head.SetImageSize(320, 240));
     head.SetViewAngles(30, 30);
     const double f = kelmar::CameraFocalLength(30, 240);
@@ -299,8 +318,11 @@ TEST(CamHead, DisparityOfParallelEyesFixatedCentresAndWindows)
     }
 }
 
-// Random boxes seen whole from their overview pose.
-TEST(Frames, OverviewPosesSeeTheWholeBox)
+// Random boxes seen whole from their overview pose. Frame n: its bottom half in shade 40 n, its top half white (rows
+// bottom-up in memory, top-down in the file). Thumbnails of 160 x 120 in 2
+// columns and 3 rows, 4 pixels apart; the sixth place shows the sheet's
+// background (40).
+TEST(Frames, OverviewPosesFramesAndContactSheet)
 {
     std::mt19937 random(11);
     std::uniform_real_distribution<float> centre(-100, 100), size(0.5f, 150);
@@ -320,15 +342,7 @@ TEST(Frames, OverviewPosesSeeTheWholeBox)
             EXPECT_TRUE(pixel[0] >= 0 && pixel[0] <= width && pixel[1] >= 0 && pixel[1] <= height) << trial;
         }
     }
-}
-
-// Frame n: its bottom half in shade 40 n, its top half white (rows
-// bottom-up in memory, top-down in the file). Thumbnails of 160 x 120 in 2
-// columns and 3 rows, 4 pixels apart; the sixth place shows the sheet's
-// background (40).
-TEST(Frames, FramesAndContactSheetReadBack)
-{
-    const std::string dir = graphicstest::TempPath("frames"), sheet = dir + "/sheet.png";
+    const std::string dir = "/tmp/kelmar_graphics_frames_" + std::to_string(getpid()), sheet = dir + "/sheet.png";
     ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
     kelmar::FrameRecorder recorder(dir, "cam"), nowhere("/nonexistent/dir", "cam");
     std::vector<unsigned char> rgb(320 * 240 * 3, 255);
@@ -354,46 +368,6 @@ TEST(Frames, FramesAndContactSheetReadBack)
     EXPECT_FALSE(nowhere.Record(0, rgb.data(), 8, 8));
     EXPECT_EQ(nowhere.GetError(), "PNG file '/nonexistent/dir/cam_000000.png' cannot be written");
     EXPECT_FALSE(nowhere.WriteContactSheet("/tmp/x.png"));
-}
-
-// Bad CAMERA and CAMHEAD elements read into a scene with the camera
-// handlers: each one's message as the reader prints it (with where the
-// element ends), and what it still made.
-TEST(CameraElements, BadElementsAreReportedAndMakeNothing)
-{
-    const struct {
-        const char *text, *message;
-        int objects;
-    } cases[] = {
-        {"<CAMERA a><RELTO>missing</RELTO></CAMERA>",
-         "Warning in line 1, pos 42: Referenced solid 'missing' for KelmarCamera is not defined yet, ignoring. \n",
-         1},
-        {"<CAMERA a></CAMERA><CAMERA a></CAMERA>",
-         "Error in line 1, pos 39: Duplicate object ID 'a' detected. Camera not created.\n", 1},
-        {"<CAMERA a></CAMERA><CAMHEAD a></CAMHEAD>",
-         "Error in line 1, pos 41: Duplicate object ID 'a' detected. Camera head not created.\n", 1},
-        {"<CAMERA><SIZE>0, 10</SIZE></CAMERA>", "Error in line 1, pos 36: Invalid image size!\n", 0},
-        {"<CAMHEAD><WIDTH>-5</WIDTH></CAMHEAD>", "Error in line 1, pos 37: Invalid image size!\n", 0},
-        {"<CAMHEAD h><SIZE>100, 100</SIZE><OFFSET>100, 0</OFFSET></CAMHEAD>",
-         "Camera: image server window 0 x 100 at (100, 0) is outside the picture of 100 x 100\n"
-         "Warning in line 1, pos 66: Camera head 'h': image server window 0 x 100 at (100, 0) is outside the "
-         "picture of 100 x 100\n",
-         1},
-    };
-    for (const auto &c : cases) {
-        graphicstest::World world;
-        PxStream *stream = PxStreamOpenMemory("cameras.px", c.text, std::strlen(c.text));
-        PxXMLInput *input = world.scene.CreateXMLInput(stream);
-        PxXMLHandler handlers[] = {PX_XML_ELEMENT("CAMERA", kelmar::LoadCameraElement),
-                                   PX_XML_ELEMENT("CAMHEAD", kelmar::LoadCamHeadElement), PX_XML_END};
-        testing::internal::CaptureStderr();
-        PxXMLInputProcess(input, handlers);
-        const std::string said = testing::internal::GetCapturedStderr();
-        PxXMLInputDestroy(input);
-        PxStreamClose(stream);
-        EXPECT_EQ(said, c.message) << c.text;
-        EXPECT_EQ(world.scene.ObjectCount(), c.objects) << c.text;
-    }
 }
 
 } // namespace

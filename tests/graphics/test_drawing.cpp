@@ -104,7 +104,16 @@ TEST(Primitives, EveryKindSpansItsExtremePoints)
 // The fixed-function lighting of a face turned to the camera: emission
 // 0.1 c, ambient c under the global 0.2 and the light's 1, diffuse 0.7 c
 // and specular 0.3 c at full strength: 2.3 c, clamped.
-TEST(Passes, TranslucentPlateBlendsOverTheOpaqueWallAndHidesBehindIt)
+// Then from inside a box every face is seen from behind: green, unless back
+// faces are culled, and then nothing is drawn; in wireframe a box seen from
+// outside keeps its edges and loses its faces.
+// Last, decorations on a free ball resting on the floor, seen from the side,
+// level with the floor: the marked solid turns green; the pick line shows
+// in its own colour (unlit) while picking. Then with ball and floor
+// invisible: nothing without options; the contact mark starts at the
+// contact point; the inertia option shows the translucent purple ellipsoid
+// (0.6, 0, 0.6, 0.8 over black).
+TEST(Passes, BlendingBackFacesWireframeAndDecorations)
 {
     auto Lit = [](double c) { return std::min(1.0, 2.3 * c); };
     const float plate[4] = {0.3f, 0.1f, 0.2f, 0.5f}, wall[4] = {0.1f, 0.3f, 0.05f, 1};
@@ -121,36 +130,18 @@ TEST(Passes, TranslucentPlateBlendsOverTheOpaqueWallAndHidesBehindIt)
             EXPECT_NEAR(picture.At(5, 80)[k], 255 * Lit(wall[k]), 2) << "order " << order << ", channel " << k;
         }
     }
-}
-
-// From inside a box every face is seen from behind: green, unless back
-// faces are culled, and then nothing is drawn; in wireframe a box seen from
-// outside keeps its edges and loses its faces.
-TEST(Passes, BackFacesCullingAndWireframe)
-{
     graphicstest::World inside, outside;
     const float grey[4] = {0.5f, 0.5f, 0.5f, 1};
-    const double centre[3] = {0, 0, 0}, eye[3] = {0, 0, 60};
     inside.Box(200, 200, 200, eye, grey);
     EXPECT_EQ(inside.Look(eye, 64, 64).Count(0, 255, 0), 64 * 64);
     inside.universe.AddOptions(kelmar::Universe::kCullBackFaces);
     EXPECT_EQ(inside.Look(eye, 64, 64).Count(0, 0, 0), 64 * 64);
-    outside.Box(10, 10, 10, centre, grey);
+    outside.Box(10, 10, 10, back, grey);
     const int filled = 160 * 160 - outside.Look(eye, 160, 160).Count(0, 0, 0);
     outside.universe.AddOptions(kelmar::Universe::kWireframe);
     const Picture wire = outside.Look(eye, 160, 160);
     const int edges = 160 * 160 - wire.Count(0, 0, 0);
     EXPECT_TRUE(edges > 0 && edges < filled / 5 && wire.IsBackground(80, 80)) << edges << " of " << filled;
-}
-
-// Decorations on a free ball resting on the floor, seen from the side,
-// level with the floor: the marked solid turns green; the pick line shows
-// in its own colour (unlit) while picking. Then with ball and floor
-// invisible: nothing without options; the contact mark starts at the
-// contact point; the inertia option shows the translucent purple ellipsoid
-// (0.6, 0, 0.6, 0.8 over black).
-TEST(Passes, DecorationsAreDrawnOnRequest)
-{
     graphicstest::World world;
     RbdWorldSetGravity(world.universe.GetWorld(), 0, 0, -981);
     const double start[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 2, 1}};
@@ -196,20 +187,6 @@ unsigned char TexelColour(int i, int j, int channel)
     return static_cast<unsigned char>(rgb[channel]);
 }
 
-// A white plate facing the camera (its +x to the right, +y up), textured
-// by file; false with the texture refused.
-bool Plate(graphicstest::World &world, const std::string &file)
-{
-    kelmar::GraphicsPrimitive *square = kelmar::GraphicsPrimitive::Square(kPlate, kPlate);
-    world.scene.InsertGP("plate", square);
-    auto *graphics = new kelmar::Graphics(square, graphicstest::kWhite);
-    world.scene.InsertGraphics("plate", graphics);
-    kelmar::GLBackend::Install();
-    const bool textured = graphics->SetTexture(file.c_str());
-    EXPECT_EQ(graphics->GetTexture() != nullptr, textured);
-    return textured;
-}
-
 // Each texel's centre shows the texel, from PPM and JPEG, in a camera of
 // its own each time (a context of its own gets the texture too); without
 // textures shown the plate is white again. A bare name is found through
@@ -221,11 +198,12 @@ TEST(Textures, TexelsLandOnThePredictedPixelsAndBadFilesAreRefusedWithTheirReaso
     std::vector<unsigned char> checker(kSide * kSide * 3);
     for (size_t p = 0; p < checker.size(); ++p)
         checker[p] = TexelColour(int(p / 3 % kSide) / kBlock, int(p / 3 / kSide) / kBlock, int(p % 3));
-    const std::string dir = graphicstest::TempPath("pictures");
+    const std::string dir = "/tmp/kelmar_graphics_pictures_" + std::to_string(getpid());
     ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
     ASSERT_TRUE(kelmar::SavePPM((dir + "/checker.ppm").c_str(), checker.data(), kSide, kSide, nullptr));
     ASSERT_TRUE(kelmar::SaveJPEG((dir + "/searched.jpg").c_str(), checker.data(), kSide, kSide, 100, nullptr));
     PxFileSearchPathAdd(dir.c_str());
+    kelmar::GLBackend::Install();
     const char *endsEarly = "PPM file '%s': pixel data ends early or holds a sample above the maximum value";
     const struct {
         const char *name;
@@ -261,8 +239,13 @@ TEST(Textures, TexelsLandOnThePredictedPixelsAndBadFilesAreRefusedWithTheirReaso
         char message[512] = "";
         if (c.message) std::snprintf(message, sizeof message, c.message, path.c_str());
         graphicstest::World world;
+        kelmar::GraphicsPrimitive *square = kelmar::GraphicsPrimitive::Square(kPlate, kPlate);
+        auto *plate = new kelmar::Graphics(square, graphicstest::kWhite); // facing the camera, +x right, +y up
+        world.scene.InsertGP("plate", square);
+        world.scene.InsertGraphics("plate", plate);
         testing::internal::CaptureStderr();
-        EXPECT_EQ(Plate(world, std::string(c.name) == "searched.jpg" ? c.name : path), !c.message) << c.name;
+        EXPECT_EQ(plate->SetTexture(std::string(c.name) == "searched.jpg" ? c.name : path.c_str()), !c.message);
+        EXPECT_EQ(plate->GetTexture() != nullptr, !c.message) << c.name;
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(said.rfind("Texture not shown, the plain colour is used: ", 0), c.message ? 0u : std::string::npos);
         EXPECT_NE(said.find(message), std::string::npos) << said;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,22 +60,20 @@ struct World {
     }
     kelmar::Solid *solid(const std::string &name) { return scene->LookupSolid(name.c_str(), false); }
     kelmar::Robot *robot(const char *name) { return dynamic_cast<kelmar::Robot *>(scene->LookupObject(name)); }
-    // Fingers (name prefixes) with any of the links given touching other.
-    int FingersOn(const kelmar::Solid *other, std::vector<std::string> fingers, std::vector<std::string> links)
+    // Fingers (solid names up to their last '_') with a link whose name
+    // ends in suffix (a palm has no '_') touching the solid s.
+    int FingersOn(const kelmar::Solid *s, const std::string &suffix = "")
     {
-        int n = 0;
-        for (const std::string &f : fingers) {
-            bool on = false;
-            for (const std::string &l : links)
-                on |= solid(f + l) &&
-                      std::unique_ptr<kelmar::ContactList>(solid(f + l)->GetContacts(other))->count > 0;
-            n += on;
+        std::set<std::string> fingers;
+        const std::unique_ptr<kelmar::ContactList> list(s->GetContacts(0));
+        for (const auto &e : list->entries) {
+            const RbdBodyID other = RbdConstraintGetBody(e.contact, 1 - e.bodyIndex);
+            const std::string name = other ? static_cast<kelmar::Solid *>(RbdBodyGetUserData(other))->GetName() : "";
+            if (name.find('_') != std::string::npos &&
+                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+                fingers.insert(name.substr(0, name.rfind('_')));
         }
-        return n;
-    }
-    int TipsOn(const kelmar::Solid *ball) // hand3's
-    {
-        return FingersOn(ball, {"hand.finger1", "hand.finger2", "hand.finger3"}, {"_distal"});
+        return int(fingers.size());
     }
 
     kelmar::Universe universe{1000, 1000, 1000, 20000};
@@ -101,43 +100,6 @@ inline int Count(const std::string &text, const std::string &piece)
     for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
     return n;
 }
-
-// A free rubber ball of 4 cm radius at (1, 2, 3), turned by the Euler
-// angles given, with contacts made by hand (not enabled, never stepped),
-// listed as the ball's.
-struct BallWithContacts {
-    explicit BallWithContacts(const std::string &euler = "0, 0, 0")
-        : world("<GEOMETRIES><SPHERE ball_shape><RADIUS>4</RADIUS></SPHERE></GEOMETRIES><SOLID ball><GEOMETRY_ID>"
-                "ball_shape</GEOMETRY_ID><MATERIAL>rubber</MATERIAL><POS>1, 2, 3</POS><EULER>" +
-                euler + "</EULER></SOLID>"),
-          ball(world.solid("ball")), list(ball)
-    {
-        RbdBodyGetCenterOfMassPosition(ball->GetBody(), centre);
-    }
-    ~BallWithContacts()
-    {
-        for (RbdContactID c : made) RbdConstraintDestroy(c);
-    }
-    // A contact at position (cm) whose normal points into the ball, with a
-    // friction type and coefficient; second: the ball is its second body.
-    void Add(const double p[3], const double normal[3], int frictionType, double mu, bool second = false)
-    {
-        RbdContactID c = RbdContactCreate(world.universe.GetWorld());
-        RbdConstraintSetBodies(c, second ? nullptr : ball->GetBody(), second ? ball->GetBody() : nullptr);
-        RbdContactSetPosition(c, p[0], p[1], p[2]);
-        RbdContactSetNormal(c, normal[0], normal[1], normal[2]);
-        RbdContactParamsSetType(RbdContactGetParams(c), frictionType);
-        RbdContactParamsSetFrictionCoefficient(RbdContactGetParams(c), mu);
-        made.push_back(c);
-        list.add(c, second ? 1 : 0);
-    }
-
-    World world;
-    kelmar::Solid *ball;
-    kelmar::ContactList list;
-    double centre[3]; // of mass, world
-    std::vector<RbdContactID> made;
-};
 
 } // namespace grasptest
 
