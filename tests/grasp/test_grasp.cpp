@@ -19,6 +19,7 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <regex>
 #include <set>
 #include <string>
 #include <utility>
@@ -56,19 +57,19 @@ struct World {
     {
         char path[] = "/tmp/kelmar-grasp-XXXXXX";
         close(mkstemp(path));
-        std::ofstream(file = path) << "<?xml version=\"1.0\"?>\n<PX>\n" << elements << "\n</PX>\n";
+        std::ofstream(path) << "<?xml version=\"1.0\"?>\n<PX>\n" << elements << "\n</PX>\n";
         universe.AddScene(scene = new kelmar::Scene(path));
+        std::remove(path);
         EXPECT_EQ(scene->GetLoadErrorCount(), 0);
     }
     ~World()
     {
         universe.DelScene(scene);
         delete scene;
-        std::remove(file.c_str());
     }
     void Steps(int n)
     {
-        for (int i = 0; i < n; ++i) universe.step();
+        while (n-- > 0) universe.step();
     }
     kelmar::Solid *solid(const std::string &name) { return scene->LookupSolid(name.c_str(), false); }
     kelmar::Robot *robot(const char *name) { return dynamic_cast<kelmar::Robot *>(scene->LookupObject(name)); }
@@ -90,7 +91,6 @@ struct World {
 
     kelmar::Universe universe{1000, 1000, 1000, 20000};
     kelmar::Scene *scene = nullptr;
-    std::string file;
 };
 
 // Collects the grasps' lines while alive (progress and problem channels apart).
@@ -104,14 +104,6 @@ struct Lines {
     }
     std::string progress, problems;
 };
-
-// Occurrences of piece in text.
-int Count(const std::string &text, const std::string &piece)
-{
-    int n = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-    return n;
-}
 
 // The free ball at (1, 2, 3), turned by the Euler angles given, with
 // contacts made by hand (not enabled, never stepped), listed as the ball's
@@ -379,17 +371,17 @@ TEST(Hand3OnTheBall, WrapsHoldContactBased0KeepsItsLimitContactBasedArrivesToget
         bool done = false;
         for (int s = 0; s < 400 && !done; ++s) done = grasp.explore(), w.Steps(1);
         if (!valid) {
-            EXPECT_GT(Count(lines.progress, "INVALID contact.\n"), 0);
-            EXPECT_EQ(Count(lines.progress, "VALID contact.\n"), Count(lines.progress, "INVALID contact.\n"));
+            EXPECT_NE(lines.progress.find("-> INVALID contact.\n"), std::string::npos);
+            EXPECT_EQ(lines.progress.find("-> VALID"), std::string::npos);
             EXPECT_EQ(lines.progress.find("Finger"), std::string::npos);
             for (int tip : {2, 5, 8}) EXPECT_DOUBLE_EQ(hand->GetNodeOfJoint(tip)->target, 1.4) << tip;
             continue;
         }
         EXPECT_TRUE(done) << "no end of exploration in 400 steps";
-        EXPECT_EQ(Count(lines.progress, "fertig!\n"), 1);
+        EXPECT_EQ(lines.progress.find("fertig!\n"), lines.progress.size() - 8); // once, the last line
         EXPECT_EQ(w.FingersOn(ball, "_distal"), 3);
         for (int f = 0; f < 3; ++f) {
-            EXPECT_GE(Count(lines.progress, "Finger " + std::to_string(f) + " fertig.\n"), 1);
+            EXPECT_NE(lines.progress.find("Finger " + std::to_string(f) + " fertig.\n"), std::string::npos);
             EXPECT_EQ(grasp.getContactSegment(f), 2);
         }
         EXPECT_NE(lines.progress.find("Kontakt mit ball bei y="), std::string::npos);
@@ -491,7 +483,6 @@ TEST(BallWraps, RulesOnATwoFingeredHandWithABranch)
     const double t = p.target[1][0] - p.current[1][0];
     EXPECT_GT(std::fabs(t), 0.1);
     EXPECT_NEAR(-std::cos(t) * (goal[1] - 0) + std::sin(t) * (goal[0] + 2), 0, 1e-9);
-    ExpectArriveTogether(p);
     EXPECT_NE(lines.progress.find("vGoalPoint: -5.00 2.00 -3.00\n"), std::string::npos);
     ASSERT_TRUE(plan(1, across, 1.0)); // the goal line almost square to finger c
     EXPECT_NEAR(std::fabs(p.target[1][0]), 0.99, 1e-12);
@@ -515,9 +506,8 @@ TEST(BallWraps, RulesOnATwoFingeredHandWithABranch)
     ASSERT_EQ(orb.grasp(hand), 0);
     EXPECT_EQ(hand->GetNodeOfJoint(c2)->target, p.target[1][1]);
     EXPECT_EQ(hand->GetNodeOfJoint(c1)->target, p.current[1][0]);
-    const std::string once = "Finger contains branches! Selecting first.\n";
-    EXPECT_GE(Count(lines.problems, once), 3);                                   // at least once per plan,
-    EXPECT_EQ(Count(lines.problems, once) * once.size(), lines.problems.size()); // and nothing else
+    EXPECT_TRUE(std::regex_match(lines.problems, std::regex("(Finger contains branches! Selecting first\\.\n){3,}")))
+        << lines.problems; // at least once per plan, and nothing else
 
     kelmar::GraspBallWrap wrap;
     wrap.init(hand, nullptr, 1.5, 0.05);
@@ -549,7 +539,7 @@ TEST(BallWraps, RulesOnATwoFingeredHandWithABranch)
 // following the map of tools/make_hand24.py the hand closes by step 100
 // and holds with at least three fingers (any of a finger's links), whose
 // contact memory is full; the locks refuse the wrist's targets, once each.
-TEST(SomGrasp, ClosesTheFiveFingeredHandOnACylinder)
+TEST(SomGrasp, ClosesTheFiveFingeredHandOnACylinderTheMapsTieRuleContactMemoryAndBadMapFiles)
 {
     World w(kStill + "<IMPORT hand><NAME>" KELMAR_EXAMPLES_DIR
                      "/hand24</NAME></IMPORT><GEOMETRIES><CYLINDER can_shape><RADIUS>2.5</RADIUS><HEIGHT>12</HEIGHT>"
@@ -577,20 +567,17 @@ TEST(SomGrasp, ClosesTheFiveFingeredHandOnACylinder)
     EXPECT_GE(fewestOn, 3);
     for (const auto &finger : som.contactReservoir) remembered += finger[0] >= 20;
     EXPECT_GE(remembered, 3);
-}
 
-// The map's nearest node: over the mask given, a tie goes to the later
-// node; an empty map matches nothing. The contact memory: one segment
-// (finger 1's tip, joint 10) over 25 steps: touch at step 0, steady touch
-// on steps 6 to 14, then nothing. Reservoir by hand: a touching step
-// drains then adds 5 (or sets 20 above 20), other steps drain by 1 (from 1
-// to 0). Finger 1's segments all reach its last joint: they fill alike.
-// The mask then compares finger 1's three ranges only; with nothing
-// touching, every joint. Map files that are missing, short, long or not
-// numbers: a map that did not load is not kept, so it cannot be activated
-// and nothing projects.
-TEST(SomGrasp, TheTieRuleTheContactMemoryAndBadMapFiles)
-{
+    // The map's nearest node: over the mask given, a tie goes to the later
+    // node; an empty map matches nothing. The contact memory: one segment
+    // (finger 1's tip, joint 10) over 25 steps: touch at step 0, steady touch
+    // on steps 6 to 14, then nothing. Reservoir by hand: a touching step
+    // drains then adds 5 (or sets 20 above 20), other steps drain by 1 (from 1
+    // to 0). Finger 1's segments all reach its last joint: they fill alike.
+    // The mask then compares finger 1's three ranges only; with nothing
+    // touching, every joint. Map files that are missing, short, long or not
+    // numbers: a map that did not load is not kept, so it cannot be activated
+    // and nothing projects.
     kelmar::GraspManifold map(3, 2);
     const double nodes[3][2] = {{0, 0}, {2, 0}, {2, 5}}, query[2] = {1, 0}, near0[2] = {0.2, 4};
     for (int k = 0; k < 6; ++k) map.node(k / 2)[k % 2] = nodes[k / 2][k % 2];
@@ -605,23 +592,24 @@ TEST(SomGrasp, TheTieRuleTheContactMemoryAndBadMapFiles)
     EXPECT_FALSE(kelmar::GraspManifold(0, 2).match(out, query, nullptr));
     const int expected[25] = {5,  4,  3,  2,  1,  0,  5,  9,  13, 17, 21, 25, 20,
                               24, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10};
-    kelmar::GraspShadowSOMGrasp som;
-    som.touchFromRobot = false;
+    kelmar::GraspShadowSOMGrasp memory;
+    memory.touchFromRobot = false;
     for (int step = 0; step < 25; ++step) {
-        som.touch[10] = step == 0 || (step >= 6 && step <= 14);
-        som.updateContactReservoir();
-        const int seen[3] = {som.contactReservoir[1][2], som.contactReservoir[1][0], som.contactReservoir[0][0]};
+        memory.touch[10] = step == 0 || (step >= 6 && step <= 14);
+        memory.updateContactReservoir();
+        const int seen[3] = {memory.contactReservoir[1][2], memory.contactReservoir[1][0],
+                             memory.contactReservoir[0][0]};
         EXPECT_EQ(std::vector<int>(seen, seen + 3), std::vector<int>({expected[step], expected[step], 0})) << step;
     }
     bool segments[5][3], mask[24];
     for (bool reset : {false, true}) {
-        if (reset) som.reset();
-        som.getContactReservoirSegments(segments);
-        som.getContactProjectionMask(mask, segments);
+        if (reset) memory.reset();
+        memory.getContactReservoirSegments(segments);
+        memory.getContactProjectionMask(mask, segments);
         for (int j = 0; j < 24; ++j) EXPECT_EQ(mask[j], reset || (j >= 7 && j <= 10)) << j;
     }
-    EXPECT_EQ(som.lastTarget[2], 2.0);
-    EXPECT_EQ(som.lastTarget[3], -2.0);
+    EXPECT_EQ(memory.lastTarget[2], 2.0);
+    EXPECT_EQ(memory.lastTarget[3], -2.0);
     const std::pair<const char *, const char *> cases[] = {
         // the file's text (null: no such file), the message
         {nullptr, "Could not open /tmp/kelmar-no-such-map"},
@@ -636,10 +624,10 @@ TEST(SomGrasp, TheTieRuleTheContactMemoryAndBadMapFiles)
         char expected[512];
         std::snprintf(expected, sizeof expected, c.second, file.c_str());
         Lines lines;
-        kelmar::GraspShadowSOMGrasp som;
+        kelmar::GraspShadowSOMGrasp bad;
         double out[24], posture[24] = {};
-        EXPECT_FALSE(som.loadSOM(file.c_str(), "map", 2, 3));
-        EXPECT_FALSE(som.setActiveSOM("map") || som.getSOMProjection(out, posture, segments));
+        EXPECT_FALSE(bad.loadSOM(file.c_str(), "map", 2, 3));
+        EXPECT_FALSE(bad.setActiveSOM("map") || bad.getSOMProjection(out, posture, segments));
         EXPECT_EQ(lines.problems, "Error loading grasp manifold: " + std::string(expected) +
                                       "\nSOM \"map\" undefined.\nNo valid SOM activated.\n");
         std::remove(file.c_str());
