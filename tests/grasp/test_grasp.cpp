@@ -58,8 +58,7 @@ struct World {
         char path[] = "/tmp/kelmar-grasp-XXXXXX";
         close(mkstemp(path));
         std::ofstream(path) << "<?xml version=\"1.0\"?>\n<PX>\n" << elements << "\n</PX>\n";
-        scene.reset(new kelmar::Scene(path));
-        universe.AddScene(scene.get());
+        universe.AddScene((scene = std::make_unique<kelmar::Scene>(path)).get());
         std::remove(path);
         EXPECT_EQ(scene->GetLoadErrorCount(), 0);
     }
@@ -364,7 +363,8 @@ TEST(Hand3OnTheBall, WrapsHoldContactBased0KeepsItsLimitContactBasedArrivesToget
         bool done = false;
         for (int s = 0; s < 400 && !done; ++s) done = grasp.explore(), w.universe.step();
         if (!valid) {
-            EXPECT_NE(lines.progress.find("-> INVALID contact.\n"), std::string::npos);
+            EXPECT_TRUE(std::regex_search(
+                lines.progress, std::regex("Kontakt mit ball bei y=-?[0-9]+\\.[0-9]{3} -> INVALID contact\\.\n")));
             EXPECT_EQ(lines.progress.find("-> VALID"), std::string::npos);
             EXPECT_EQ(lines.progress.find("Finger"), std::string::npos);
             for (int tip : {2, 5, 8}) EXPECT_DOUBLE_EQ(hand->GetNodeOfJoint(tip)->target, 1.4) << tip;
@@ -373,11 +373,11 @@ TEST(Hand3OnTheBall, WrapsHoldContactBased0KeepsItsLimitContactBasedArrivesToget
         EXPECT_TRUE(done) << "no end of exploration in 400 steps";
         EXPECT_EQ(lines.progress.find("fertig!\n"), lines.progress.size() - 8); // once, the last line
         EXPECT_EQ(w.FingersOn(ball, "_distal"), 3);
-        for (int f = 0; f < 3; ++f) {
+        for (int f = 0; f < 3; ++f)
             EXPECT_NE(lines.progress.find("Finger " + std::to_string(f) + " fertig.\n"), std::string::npos);
-            EXPECT_EQ(grasp.getContactSegment(f), 2);
-        }
-        EXPECT_NE(lines.progress.find("Kontakt mit ball bei y="), std::string::npos);
+        EXPECT_EQ(
+            std::vector<int>({grasp.getContactSegment(0), grasp.getContactSegment(1), grasp.getContactSegment(2)}),
+            std::vector<int>({2, 2, 2}));
         const double open[9] = {};
         for (int s = 0; s < 100; ++s) hand->SetJoints(open, 1.0f), w.universe.step();
         double before[9], after[9], way[9], largest = 0, sum = 0;
@@ -471,9 +471,8 @@ TEST(BallWraps, RulesOnATwoFingeredHandWithABranch)
     ASSERT_TRUE(plan(2, centre, radius));
     for (int f = 0; f < 2; ++f) {
         EXPECT_EQ(p.target[f][0], p.current[f][0]);
-        const double out = f == 0 ? 1 : -1, anchor[3] = {4 * out, 0, 0};
-        double d[3], off[3], turn = 0;
-        PxV3Sub(d, centre, anchor);
+        const double out = f == 0 ? 1 : -1;
+        double d[3] = {centre[0] - 4 * out, centre[1], centre[2]}, off[3], turn = 0; // seen from the anchor
         for (int k = 1; k < 3; ++k) {
             turn += p.target[f][k] - p.current[f][k];
             const double link[3] = {out * std::cos(turn), 0, -std::sin(turn)};
@@ -535,10 +534,8 @@ TEST(SomGrasp, ClosesTheFiveFingeredHandOnACylinderTheMapsTieRuleContactMemoryAn
     ASSERT_EQ(hand->numJoints, 24);
     kelmar::GraspShadowSOMGrasp som;
     som.init(hand, 0.02f, 0.05f);
-    ASSERT_TRUE(som.loadSOM(KELMAR_EXAMPLES_DIR "/hand24_som.txt", "power", 20, 24));
-    ASSERT_TRUE(som.setActiveSOM("power"));
-    hand->GetNodeOfJoint(0)->limit->SetLock(true);
-    hand->GetNodeOfJoint(1)->limit->SetLock(true);
+    ASSERT_TRUE(som.loadSOM(KELMAR_EXAMPLES_DIR "/hand24_som.txt", "power", 20, 24) && som.setActiveSOM("power"));
+    for (int wrist : {0, 1}) hand->GetNodeOfJoint(wrist)->limit->SetLock(true);
     testing::internal::CaptureStderr(); // the thumb hits its stops, too
     int fewestOn = 5, remembered = 0;
     for (int s = 0; s < 300; ++s) {
@@ -595,7 +592,7 @@ TEST(SomGrasp, ClosesTheFiveFingeredHandOnACylinderTheMapsTieRuleContactMemoryAn
     }
     EXPECT_EQ(std::vector<double>(memory.lastTarget + 2, memory.lastTarget + 4), std::vector<double>({2, -2}));
     const std::pair<const char *, const char *> cases[] = {
-        // the file's text (null: no such file), the message
+        // the file's text (null: no such file), the message (%s: the file's name)
         {nullptr, "Could not open /tmp/kelmar-no-such-map"},
         {"1 2 3\n4 5", "Dimension mismatch. Too few values in somweights-file \"%s\" (5 available, 6 expected)"},
         {"1 2 3\n4 5 6\n7",
@@ -605,15 +602,14 @@ TEST(SomGrasp, ClosesTheFiveFingeredHandOnACylinderTheMapsTieRuleContactMemoryAn
     for (const auto &c : cases) {
         const std::string file = c.first ? "/tmp/kelmar-som-" + std::to_string(getpid()) : "/tmp/kelmar-no-such-map";
         if (c.first) std::ofstream(file) << c.first;
-        char expected[512];
-        std::snprintf(expected, sizeof expected, c.second, file.c_str());
         Lines lines;
         kelmar::GraspShadowSOMGrasp bad;
         double out[24], posture[24] = {};
         EXPECT_FALSE(bad.loadSOM(file.c_str(), "map", 2, 3));
         EXPECT_FALSE(bad.setActiveSOM("map") || bad.getSOMProjection(out, posture, segments));
-        EXPECT_EQ(lines.problems, "Error loading grasp manifold: " + std::string(expected) +
-                                      "\nSOM \"map\" undefined.\nNo valid SOM activated.\n");
+        EXPECT_EQ(lines.problems,
+                  "Error loading grasp manifold: " + std::regex_replace(c.second, std::regex("%s"), file) +
+                      "\nSOM \"map\" undefined.\nNo valid SOM activated.\n");
         std::remove(file.c_str());
     }
 }
