@@ -22,6 +22,7 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <regex>
 
 #include <kelmar/CameraLoader.h>
 #include <kelmar/CameraMath.h>
@@ -538,13 +539,6 @@ TEST(Passes, BlendingBackFacesWireframeAndDecorations)
 const int kTexels = 4, kBlock = 8, kSide = kTexels * kBlock; // 8 x 8 pixels a texel: JPEG keeps them whole
 const double kPlate = 16, kEye[3] = {0, 0, 60};              // cm
 
-// Texel (i, j), i from the left and j from the top of the file.
-unsigned char TexelColour(int i, int j, int channel)
-{
-    const int rgb[3] = {20 + 60 * i, 20 + 60 * j, i == j ? 230 : 40};
-    return static_cast<unsigned char>(rgb[channel]);
-}
-
 // Each texel's centre shows the texel, from PPM and JPEG, in a camera of
 // its own each time (a context of its own gets the texture too); without
 // textures shown the plate is white again. A bare name is found through
@@ -553,9 +547,13 @@ unsigned char TexelColour(int i, int j, int channel)
 // samples, comments in the header) read back their samples.
 TEST(Textures, TexelsLandOnThePredictedPixelsAndBadFilesAreRefusedWithTheirReason)
 {
+    auto colour = [](int i, int j, int channel) { // texel (i, j), from the left and from the top of the file
+        const int rgb[3] = {20 + 60 * i, 20 + 60 * j, i == j ? 230 : 40};
+        return static_cast<unsigned char>(rgb[channel]);
+    };
     std::vector<unsigned char> checker(kSide * kSide * 3);
     for (size_t p = 0; p < checker.size(); ++p)
-        checker[p] = TexelColour(int(p / 3 % kSide) / kBlock, int(p / 3 / kSide) / kBlock, int(p % 3));
+        checker[p] = colour(int(p / 3 % kSide) / kBlock, int(p / 3 / kSide) / kBlock, int(p % 3));
     const std::string dir = "/tmp/kelmar_graphics_pictures_" + std::to_string(getpid());
     ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
     ASSERT_TRUE(kelmar::SavePPM((dir + "/checker.ppm").c_str(), checker.data(), kSide, kSide, nullptr));
@@ -594,8 +592,7 @@ TEST(Textures, TexelsLandOnThePredictedPixelsAndBadFilesAreRefusedWithTheirReaso
             EXPECT_EQ(rgb, c.rgb);
             continue;
         }
-        char message[512] = "";
-        if (c.message) std::snprintf(message, sizeof message, c.message, path.c_str());
+        const std::string message = c.message ? std::regex_replace(c.message, std::regex("%s"), path) : "";
         World world;
         kelmar::GraphicsPrimitive *square = kelmar::GraphicsPrimitive::Square(kPlate, kPlate);
         auto *plate = new kelmar::Graphics(square, kWhite); // facing the camera, +x right, +y up
@@ -614,7 +611,7 @@ TEST(Textures, TexelsLandOnThePredictedPixelsAndBadFilesAreRefusedWithTheirReaso
                 const int i = t / 3 % kTexels, j = t / 3 / kTexels, k = t % 3;
                 const double x = -kPlate / 2 + (i + 0.5) * texel, y = kPlate / 2 - (j + 0.5) * texel;
                 const unsigned char *seen = picture.At(int(80 + f * x / kEye[2]), int(80 + f * y / kEye[2]));
-                EXPECT_NEAR(seen[k], look == 2 || c.message ? 255 : TexelColour(i, j, k),
+                EXPECT_NEAR(seen[k], look == 2 || c.message ? 255 : colour(i, j, k),
                             std::strstr(c.name, ".jpg") ? 3 : 1)
                     << c.name << " " << i << "," << j << " channel " << k << " look " << look;
             }
