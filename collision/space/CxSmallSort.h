@@ -110,6 +110,11 @@ private:
     // Sorting (CxSmallSortSweep.cpp).
     void UpdateBox(CxSmallSortRep *rep, const PxVector3 min, const PxVector3 max);
     void UpdateAllEntering(PxReal time);
+    // Many models at once (CxSmallSortBatch.cpp).
+    int CollectMoves(PxReal time);
+    void UpdateAllPlaced(PxReal time);
+    void SortAxis(int axis);
+    bool ApartOnceSorted(const CxSmallSortRep *a, const CxSmallSortRep *b, int axis) const;
     void MoveEndPoint(CxEndPoint *end, PxReal value, int axis);
     void MoveDown(CxEndPoint *end, PxReal value, int axis);
     void MoveUp(CxEndPoint *end, PxReal value, int axis);
@@ -203,6 +208,7 @@ private:
     void *userData_ = nullptr;
     int increment_ = 0;
     bool changing_ = false;
+    bool sortingAll_ = false; // inside SortAxis: every value of the axis is final
 };
 
 #endif

@@ -57,15 +57,7 @@ int CxSmallSort::UpdateAll(PxReal time)
         UpdateAllEntering(time);
         return 1;
     }
-    size_t words = BitArray::WordCount(size_);
-    for (size_t w = 0; w < words; ++w) {
-        for (uint32_t bits = dynamic_.Word(w); bits != 0; bits &= bits - 1) {
-            int id = static_cast<int>(w * 32) + __builtin_ctz(bits);
-            CxSmallSortRep *rep = reps_[id];
-            PxVector3 min, max;
-            if (aabbFn_(static_cast<CdxModelID>(rep->data), min, max, time)) UpdateBox(rep, min, max);
-        }
-    }
+    UpdateAllPlaced(time);
     return 1;
 }
 
@@ -148,6 +140,10 @@ void CxSmallSort::Crossing(const CxEndPoint *moving, const CxEndPoint *passed, b
     CxSmallSortRep *b = passed->rep;
     if (a == b || !(a->dynamic || b->dynamic) || !OverlapElsewhere(a, b, axis)) return;
     if (Disabled(a->id, b->id)) return;
+    // While a whole list is sorted, a model that jumps over another passes
+    // its min before its max: the pair would begin only to end a moment
+    // later, and many such pairs at once could fill the pair table.
+    if (begins && sortingAll_ && ApartOnceSorted(a, b, axis)) return;
     if (begins)
         PairBegins(a, b);
     else

@@ -157,16 +157,17 @@ void BaseFunctions::multiplyJacobianAndInverseMatrix(const PartitionRows &rows, 
             int body = layout.bodies[2 * c + side];
             if (body < 0) continue;
             const BodyInverseMass &m = invM[body];
-            int col = 6 * side;
             for (int r = 0; r < layout.rows[c]; ++r) {
                 int row = layout.firstRow[c] + r;
-                for (int k = 0; k < 3; ++k)
-                    JMinv[tileIndex(row, col + k)] = m.invMass * rows.J[tileIndex(row, col + k)];
+                // The row's columns on this side, 4 reals apart.
+                const PxReal *j = rows.J + tileIndex(row, 6 * side);
+                PxReal *jm = JMinv + tileIndex(row, 6 * side);
+                for (int k = 0; k < 3; ++k) jm[4 * k] = m.invMass * j[4 * k];
                 // The inverse inertia is symmetric: (J_ang I^-1)_k = (I^-1 J_ang)_k.
                 for (int k = 0; k < 3; ++k) {
                     PxReal s = 0.0;
-                    for (int l = 0; l < 3; ++l) s += m.invInertia[k][l] * rows.J[tileIndex(row, col + 3 + l)];
-                    JMinv[tileIndex(row, col + 3 + k)] = s;
+                    for (int l = 0; l < 3; ++l) s += m.invInertia[k][l] * j[4 * (3 + l)];
+                    jm[4 * (3 + k)] = s;
                 }
             }
         }
@@ -186,13 +187,13 @@ void BaseFunctions::computeRhs(const PartitionRows &rows, RbdLcsBody *const *bod
             for (int side = 0; side < 2; ++side) {
                 int body = layout.bodies[2 * c + side];
                 if (body < 0) continue;
-                int col = 6 * side;
+                // The row's columns on this side, 4 reals apart.
+                const PxReal *j = rows.J + tileIndex(row, 6 * side), *jm = JMinv + tileIndex(row, 6 * side);
                 const RbdLcsBody *b = bodies[body];
+                const BodyLoad &f = load[body];
                 for (int k = 0; k < 3; ++k) {
-                    value -= rows.J[tileIndex(row, col + k)] * b->linearVelocity[k] +
-                             rows.J[tileIndex(row, col + 3 + k)] * b->angularVelocity[k];
-                    value -= h * (JMinv[tileIndex(row, col + k)] * load[body].force[k] +
-                                  JMinv[tileIndex(row, col + 3 + k)] * load[body].torque[k]);
+                    value -= j[4 * k] * b->linearVelocity[k] + j[4 * (3 + k)] * b->angularVelocity[k];
+                    value -= h * (jm[4 * k] * f.force[k] + jm[4 * (3 + k)] * f.torque[k]);
                 }
             }
             rhs[row] = value;
@@ -219,9 +220,10 @@ void BaseFunctions::calcJtConstraintForces(PartitionRows &rows, RbdBaseConstrain
             for (int r = 0; r < layout.rows[c]; ++r) {
                 int row = layout.firstRow[c] + r;
                 PxReal f = rows.lambda[row] / h;
+                const PxReal *j = rows.J + tileIndex(row, col); // columns 4 reals apart
                 for (int k = 0; k < 3; ++k) {
-                    force[k] += rows.J[tileIndex(row, col + k)] * f;
-                    torque[k] += rows.J[tileIndex(row, col + 3 + k)] * f;
+                    force[k] += j[4 * k] * f;
+                    torque[k] += j[4 * (3 + k)] * f;
                 }
             }
             int body = layout.bodies[2 * c + side];

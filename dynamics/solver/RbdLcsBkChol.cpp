@@ -19,23 +19,29 @@ namespace lcs {
 namespace {
 
 // L y = x in place over the factor (E, L, 1 / diagonal rs), for x zero
-// before index `first`.
+// before index `first`. A tile row's four unknowns are kept in locals while
+// the tiles before the diagonal are taken off, in the same order as
+// element by element (x may alias nothing the compiler can see otherwise).
 void forwardTiles(const TileEnvelope &E, const PxReal *Lstore, const PxReal *rs, PxReal *x, int first)
 {
     int firstTile = first / kT;
     for (int I = firstTile; I < E.T; ++I) {
         PxReal *xI = x + kT * I;
+        PxReal s[kT] = {xI[0], xI[1], xI[2], xI[3]};
         int J0 = E.minTile[I] > firstTile ? E.minTile[I] : firstTile;
         const PxReal *L = E.tile(Lstore, I, J0);
         for (int J = J0; J < I; ++J, L += kTile) {
             const PxReal *xJ = x + kT * J;
-            for (int c = 0; c < kT; ++c)
-                for (int r = 0; r < kT; ++r) xI[r] -= L[ix(r, c)] * xJ[c];
+            for (int c = 0; c < kT; ++c) {
+                const PxReal v = xJ[c];
+                for (int r = 0; r < kT; ++r) s[r] -= L[ix(r, c)] * v;
+            }
         }
         for (int c = 0; c < kT; ++c) {
-            xI[c] *= rs[kT * I + c];
-            for (int r = c + 1; r < kT; ++r) xI[r] -= L[ix(r, c)] * xI[c];
+            s[c] *= rs[kT * I + c];
+            for (int r = c + 1; r < kT; ++r) s[r] -= L[ix(r, c)] * s[c];
         }
+        for (int r = 0; r < kT; ++r) xI[r] = s[r];
     }
 }
 
@@ -50,11 +56,12 @@ void backwardTiles(const TileEnvelope &E, const PxReal *Lstore, const PxReal *rs
             for (int m = r + 1; m < kT; ++m) s -= L[ix(m, r)] * xI[m];
             xI[r] = s * rs[kT * I + r];
         }
+        const PxReal x0 = xI[0], x1 = xI[1], x2 = xI[2], x3 = xI[3];
         L = E.tile(Lstore, I, E.minTile[I]);
         for (int J = E.minTile[I]; J < I; ++J, L += kTile) {
             PxReal *xJ = x + kT * J;
             for (int c = 0; c < kT; ++c)
-                xJ[c] -= L[ix(0, c)] * xI[0] + L[ix(1, c)] * xI[1] + L[ix(2, c)] * xI[2] + L[ix(3, c)] * xI[3];
+                xJ[c] -= L[ix(0, c)] * x0 + L[ix(1, c)] * x1 + L[ix(2, c)] * x2 + L[ix(3, c)] * x3;
         }
     }
 }
@@ -71,12 +78,10 @@ void BkChol::assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMa
     // Element (p, q), p >= q, is NZ_[tileRow_[P] + 16 Q + ix(p % 4, q % 4)]. The
     // diagonal tiles get their lower halves only, and their upper halves
     // once at the end.
-    PxReal *nz = NZ_;
     const ptrdiff_t *tileRow = tileRow_;
-    auto add = [nz, tileRow](int p, int q, PxReal v) {
-        nz[tileRow[tileOf(p)] + kTile * tileOf(q) + ix(inTile(p), inTile(q))] += v;
-    };
-    assembleProducts(map, pos_, JMinv, J, add);
+    auto rowOf = [tileRow](int p) { return tileRow[tileOf(p)] + inTile(p); };
+    auto colOf = [](int q) { return static_cast<ptrdiff_t>(kTile * tileOf(q) + kT * inTile(q)); };
+    assembleProducts(map, pos_, JMinv, J, NZ_, rowOf, colOf);
     for (int I = 0; I < A_.T; ++I) {
         PxReal *D = A_.tile(NZ_, I, I);
         for (int c = 0; c < kT; ++c)
@@ -264,21 +269,32 @@ int BkChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, in
 
 void BkChol::loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) const
 {
-    // Positions of the tile's rows and columns, -1 for the identity padding.
-    int rowPos[kT], colPos[kT];
+    // Where each of the tile's rows starts in NZ_ and where each column lies
+    // in a tile row, found once for the 16 elements; -1 marks the identity
+    // padding. In a tile below the diagonal every row's position comes after
+    // every column's; on the diagonal the upper half mirrors the lower.
+    ptrdiff_t rowBase[kT];
+    int rowFirst[kT], colTile[kT], colOffset[kT];
+    int rowPad[kT], colPad[kT];
     for (int r = 0; r < kT; ++r) {
         int k = kT * I + r, l = kT * J + r;
-        rowPos[r] = k < rows.count ? rows.position[k] : -1;
-        colPos[r] = l < rows.count ? rows.position[l] : -1;
+        rowPad[r] = k >= rows.count;
+        colPad[r] = l >= rows.count;
+        int p = rowPad[r] ? 0 : rows.position[k], q = colPad[r] ? 0 : rows.position[l];
+        rowBase[r] = tileRow_[tileOf(p)] + inTile(p);
+        rowFirst[r] = A_.minTile[tileOf(p)];
+        colTile[r] = tileOf(q);
+        colOffset[r] = kTile * tileOf(q) + kT * inTile(q);
     }
     for (int c = 0; c < kT; ++c)
         for (int r = 0; r < kT; ++r) {
-            int p = rowPos[r], q = colPos[c];
             PxReal v;
-            if (p < 0 || q < 0)
+            if (rowPad[r] || colPad[c])
                 v = I == J && r == c ? 1.0 : 0.0;
+            else if (I == J && r < c)
+                v = colTile[r] < rowFirst[c] ? 0.0 : NZ_[rowBase[c] + colOffset[r]];
             else
-                v = p >= q ? element(NZ_, p, q) : element(NZ_, q, p);
+                v = colTile[c] < rowFirst[r] ? 0.0 : NZ_[rowBase[r] + colOffset[c]];
             S[ix(r, c)] = v;
         }
 }

@@ -75,6 +75,11 @@ private:
     }
     PxReal getAt(int p, int q) const override { return element(NZ_, p, q); }
     PxReal getFactorAt(int p, int q) const override { return element(inverse_, p, q); }
+    void diagonalAt(PxReal *out) const override
+    {
+        for (int I = 0; I < A_.T; ++I)
+            for (int r = 0; r < kT; ++r) out[kT * I + r] = A_.tile(NZ_, I, I)[ix(r, r)];
+    }
     void shapeCompact(const ActiveRows &rows) override;
     int factor(const ActiveRows *rows) override;
     void useWholeFactor() override;

@@ -34,6 +34,8 @@ void LCPMatrix::destroy()
     identityOrder_ = 1;
     factorSize_ = 0;
     compact_ = 0;
+    corrected_ = correctedCount_ = 0;
+    correctedColumns_ = nullptr;
     wholeFactored_ = factorValid_ = 0;
 }
 
@@ -41,9 +43,10 @@ size_t LCPMatrix::inverseMemoryRequired(int n)
 {
     size_t un = static_cast<size_t>(n);
     return PoolAlignedCost(sizeof(PxReal) * un * un) + PoolAlignedCost(sizeof(int32_t) * un) +
-           PoolAlignedCost(sizeof(PxReal) * un)         // pivots
-           + 10 * PoolAlignedCost(sizeof(int32_t) * un) // order, envelope and factor tables
-           + PoolAlignedCost(sizeof(PxReal) * 2 * un);  // substitution scratch
+           PoolAlignedCost(sizeof(PxReal) * un)                        // pivots
+           + 10 * PoolAlignedCost(sizeof(int32_t) * un)                // order, envelope and factor tables
+           + PoolAlignedCost(sizeof(PxReal) * 2 * un)                  // substitution scratch
+           + PoolAlignedCost(sizeof(PxReal) * kMaxCorrectedRows * un); // columns of corrected rows
 }
 
 int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
@@ -82,6 +85,7 @@ int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
 void LCPMatrix::selectWholeFactor()
 {
     compact_ = 0;
+    corrected_ = 0;
     factorSize_ = n_;
     for (int p = 0; p < n_; ++p) {
         factorRow_[p] = rowAt_[p];
@@ -97,7 +101,8 @@ int LCPMatrix::allocateInverse(int n)
     Ainv_ = pool_->array<PxReal>(un * un, "Ainv");
     columnSolved_ = pool_->array<int32_t>(un, "column_solved");
     pivot_ = pool_->array<PxReal>(un, "pivots");
-    if (!Ainv_ || !columnSolved_ || !pivot_) return 0;
+    correctedColumns_ = pool_->array<PxReal>(kMaxCorrectedRows * un, "corrected columns");
+    if (!Ainv_ || !columnSolved_ || !pivot_ || !correctedColumns_) return 0;
     clearInverse();
     return 1;
 }
@@ -124,6 +129,13 @@ PxReal LCPMatrix::getElement(int i, int j) const
 {
     int p = pos_[i], q = pos_[j];
     return p >= q ? getAt(p, q) : getAt(q, p);
+}
+
+void LCPMatrix::getDiagonal(PxReal *out, int count) const
+{
+    PxReal *byPosition = scratch_; // free between solves
+    diagonalAt(byPosition);
+    for (int i = 0; i < count; ++i) out[i] = byPosition[pos_[i]];
 }
 
 PxReal LCPMatrix::getElementFactor(int i, int j) const
@@ -169,7 +181,8 @@ int LCPMatrix::selectFixedRows(const int32_t *state, int count)
         if (fixed != (factorIndex_[row] < 0)) changed = 1;
     }
     // The factor in use may already leave out exactly these rows; after a
-    // shift of the diagonal it is formed again.
+    // shift of the diagonal it is formed again (a correction from scratch).
+    if (!changed && corrected_ && !pending_ && !factorValid_) changed = 1;
     if (!changed) {
         if (pending_ || factorValid_) return 1;
         if (!compact_) return factorize();
@@ -186,6 +199,16 @@ int LCPMatrix::selectFixedRows(const int32_t *state, int count)
         return factorValid_;
     }
     ActiveRows rows = compactRows(m);
+    if (wholeFactored_ && correctionIsCheaper(n_ - m, rows))
+        selectCorrected(state, count);
+    else
+        selectCompact(rows);
+    return 1;
+}
+
+void LCPMatrix::selectCompact(const ActiveRows &rows)
+{
+    int m = rows.count;
     for (int i = 0; i < n_; ++i) factorIndex_[i] = -1;
     for (int k = 0; k < rows.padded; ++k) {
         factorRow_[k] = k < m ? rowAt_[activePosition_[k]] : -1;
@@ -195,16 +218,21 @@ int LCPMatrix::selectFixedRows(const int32_t *state, int count)
     compactCount_ = m;
     factorSize_ = rows.padded;
     compact_ = 1;
+    corrected_ = 0;
     shapeCompact(rows);
     pending_ = 1;
     factorValid_ = 0;
-    return 1;
 }
 
 int LCPMatrix::ensureFactor()
 {
     if (!pending_) return factorValid_;
     pending_ = 0;
+    if (corrected_) {
+        factorValid_ = formCorrection();
+        if (factorValid_ || !pending_) return factorValid_;
+        pending_ = 0; // the correction failed: the compact factor it chose instead
+    }
     ActiveRows rows = {compactPosition_, nullptr, compactCount_, factorSize_};
     factorValid_ = factor(&rows);
     return factorValid_;
@@ -404,6 +432,18 @@ void LCPMatrix::solve(PxReal *x, int columns)
 {
     if (!ensureFactor()) return;
     for (int k = 0; k < columns; ++k, x += n_) {
+        if (corrected_) {
+            // Identity rows keep their value; the others see them held at 0.
+            PxReal keep[kMaxCorrectedRows];
+            for (int a = 0; a < correctedCount_; ++a) {
+                keep[a] = x[correctedRow_[a]];
+                x[correctedRow_[a]] = 0.0;
+            }
+            solveWhole(x);
+            applyCorrection(x);
+            for (int a = 0; a < correctedCount_; ++a) x[correctedRow_[a]] = keep[a];
+            continue;
+        }
         if (identityOrder_ && !compact_) {
             forward(x, 0);
             backward(x);
@@ -426,6 +466,12 @@ void LCPMatrix::solveUnit(PxReal *x, int column)
     int index = factorIndex_[column];
     if (index < 0) {
         x[column] = 1.0;
+        return;
+    }
+    if (corrected_) {
+        solveUnitWhole(x, column);
+        applyCorrection(x);
+        for (int a = 0; a < correctedCount_; ++a) x[correctedRow_[a]] = 0.0;
         return;
     }
     if (identityOrder_ && !compact_) {

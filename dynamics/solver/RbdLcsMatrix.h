@@ -45,6 +45,8 @@ public:
     void addElement(int i, int j, PxReal v);
     // A(i, j) for any rows i, j: 0 outside the envelope.
     PxReal getElement(int i, int j) const;
+    // out (count) = A(i, i) for the rows i < count.
+    void getDiagonal(PxReal *out, int count) const;
     // The Cholesky factor of the whole matrix in the elimination order,
     // P A P^T = L L^T, addressed by rows: L(position(i), position(j)), 0 when
     // j comes after i in the order or lies outside the envelope.
@@ -71,6 +73,9 @@ public:
     // solves then leave their vectors as they are.
     int selectFixedRows(const int32_t *state, int count);
     int ensureFactor();
+    // Whether the fixed rows are left out by a correction of the whole
+    // factor's solves (a few rows) rather than by a compact factor.
+    int fixedRowsCorrected() const { return corrected_; }
     // out (n) = A x (n).
     void multiply(const PxReal *x, PxReal *out) const;
     // out[i] = (A x)[i] for the `count` rows listed in rows only; the other
@@ -120,7 +125,7 @@ public:
     const PxReal *inverseColumn(int j);
     int columnSolved(int j) const { return columnSolved_[j]; }
     // Multiply-adds of one column of A^-1 with the factor in use.
-    double columnCost() const { return 2.0 * factorElements(); }
+    double columnCost() const { return 2.0 * factorElements() + (corrected_ ? 2.0 * n_ * correctedCount_ : 0.0); }
 
     // The LCP's subproblem solved directly: with the rows `held` (count
     // rows, increasing) held at given values and the fixed rows at 0, the
@@ -175,6 +180,8 @@ protected:
     // Element (p, q), p >= q; 0 outside the stored envelope.
     virtual PxReal getAt(int p, int q) const = 0;
     virtual PxReal getFactorAt(int p, int q) const = 0;
+    // out (n) = A(p, p) by positions.
+    virtual void diagonalAt(PxReal *out) const = 0;
     // Shapes the compact factor's envelope from rows.start and makes it the
     // one the substitutions use; factor(&rows) then forms it (rows.start is
     // no longer read), factor(nullptr) forms the whole matrix's.
@@ -240,6 +247,33 @@ protected:
     PxReal diagonalShift_ = 0.0;        // added to the stored diagonal of rows < shiftCount_
     int shiftCount_ = 0;
     KeptJacobian kept_;
+    // A few fixed rows are left out of the whole matrix's factor by a
+    // correction of its solves rather than by a compact factor of their own
+    // (RbdLcsFixedRows.cpp): with B = A^-1 and X the fixed rows, the free
+    // rows F solve A_FF y_F = x_F as y_F = u_F - B_FX (B_XX)^-1 u_X, where
+    // u = B (x_F, 0). That costs one column of B a fixed row, where a compact
+    // factor costs a whole factorisation.
+    enum { kMaxCorrectedRows = 8 };
+    int corrected_ = 0; // the factor in use is the whole one, corrected for the rows below
+    int correctedCount_ = 0;
+    int32_t correctedRow_[kMaxCorrectedRows] = {};
+    PxReal *correctedColumns_ = nullptr; // (kMaxCorrectedRows x n) B's columns of the fixed rows, by rows
+    PxReal correctedFactor_[kMaxCorrectedRows * kMaxCorrectedRows] = {}; // Cholesky factor of B_XX
+    // Whether the correction for `fixed` rows costs less than the compact
+    // factor of the rows left.
+    int correctionIsCheaper(int fixed, const ActiveRows &rows) const;
+    // The whole factor in use, the rows with kLcpFixed in state corrected for.
+    void selectCorrected(const int32_t *state, int count);
+    // The compact factor of rows (from compactRows), still to be formed.
+    void selectCompact(const ActiveRows &rows);
+    // B's columns of the fixed rows and the factor of B_XX; when that factor
+    // fails, the compact factor instead. Returns 0 when both fail.
+    int formCorrection();
+    // x := B x over the whole factor (x in rows), and column j of B.
+    void solveWhole(PxReal *x);
+    void solveUnitWhole(PxReal *x, int column);
+    // y := u - B_:X (B_XX)^-1 u_X in place; leaves y_X = 0 up to rounding.
+    void applyCorrection(PxReal *y) const;
     void multiplyThroughJacobian(const PxReal *x, PxReal *out) const;
     // Products with `rows` rows of A cost less through the kept Jacobian.
     int throughJacobianIsCheaper(int rows) const;

@@ -106,9 +106,9 @@ size_t tolerancesMemoryRequired(int n)
 void islandTolerances(const LCPMatrix &A, const PxReal *q, int n, PxReal tolerance, Tolerances &t)
 {
     PxReal largest = 0.0;
+    A.getDiagonal(t.diagonal, n);
     for (int i = 0; i < n; ++i) {
-        PxReal diagonal = A.getElement(i, i);
-        t.diagonal[i] = diagonal;
+        PxReal diagonal = t.diagonal[i];
         t.impulse[i] = impulseOfRow(q[i], diagonal > 0.0 ? 1.0 / diagonal : 0.0);
         if (t.impulse[i] > largest) largest = t.impulse[i];
     }

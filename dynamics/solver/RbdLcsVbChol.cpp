@@ -42,7 +42,10 @@ void backwardRows(const RowEnvelope &E, const PxReal *L, const PxReal *D, PxReal
 
 void VbChol::assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMap *map)
 {
-    assembleProducts(map, pos_, JMinv, J, [this](int p, int q, PxReal v) { A_.row(Avalues_, p)[q] += v; });
+    // A row's elements start offset[p] - minCol[p] reals into the store.
+    auto rowOf = [this](int p) { return static_cast<ptrdiff_t>(A_.offset[p]) - A_.minCol[p]; };
+    auto colOf = [](int q) { return static_cast<ptrdiff_t>(q); };
+    assembleProducts(map, pos_, JMinv, J, Avalues_, rowOf, colOf);
 }
 
 void VbChol::forward(PxReal *x, int first) const

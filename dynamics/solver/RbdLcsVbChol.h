@@ -41,6 +41,10 @@ private:
     void setAt(int p, int q, PxReal v) override { A_.row(Avalues_, p)[q] = v; }
     void addAt(int p, int q, PxReal v) override { A_.row(Avalues_, p)[q] += v; }
     PxReal getAt(int p, int q) const override { return q < A_.minCol[p] ? 0.0 : A_.row(Avalues_, p)[q]; }
+    void diagonalAt(PxReal *out) const override
+    {
+        for (int p = 0; p < n_; ++p) out[p] = A_.row(Avalues_, p)[p];
+    }
     PxReal getFactorAt(int p, int q) const override;
     void shapeCompact(const ActiveRows &rows) override;
     int factor(const ActiveRows *rows) override;

@@ -1,9 +1,5 @@
 #include "collision_support.h"
 
-#include <algorithm>
-#include <cmath>
-#include <limits>
-
 // Summed in the order of a row vector times the rotation block.
 Vec Pose::ToWorldDirection(const Vec &local) const
 {
@@ -258,9 +254,9 @@ Vec Solid::Support(const Pose &pose, const Vec &d) const
     return pose.ToWorld(p);
 }
 
-bool Solid::Mass(double *volume, Vec *inertia) const
+void Solid::Mass(double *volume, Vec *centroid, Vec *inertia) const
 {
-    const double h = zt - zb;
+    *centroid = {0, 0, 0};
     switch (kind) {
     case Sphere: *volume = 4.0 / 3.0 * M_PI * r * r * r, *inertia = {0.4 * r * r, 0.4 * r * r, 0.4 * r * r}; break;
     case Box: {
@@ -275,44 +271,22 @@ bool Solid::Mass(double *volume, Vec *inertia) const
         *volume = 2 * M_PI * r * r * hh, *inertia = {across, across, r * r / 2};
         break;
     }
-    case Cone: // pointed: the centroid a quarter of the height up
-        if (rt > 0) return false;
-        *volume = M_PI * rb * rb * h / 3;
-        *inertia = {0.15 * rb * rb + 0.0375 * h * h, 0.15 * rb * rb + 0.0375 * h * h, 0.3 * rb * rb};
+    case Cone: { // discs along the axis summed by Simpson's rule
+        const int n = 2000;
+        double sums[5] = {}; // volume, first and second moment along the axis, the discs' own spin and tilt
+        for (int i = 0; i <= n; ++i) {
+            const double z = zb + (zt - zb) * i / n, rho = rb + (rt - rb) * i / n;
+            const double w = (i == 0 || i == n ? 1 : i % 2 ? 4 : 2) * (zt - zb) / (3 * n) * M_PI * rho * rho;
+            const double terms[5] = {1, z, z * z, rho * rho / 2, rho * rho / 4};
+            for (int k = 0; k < 5; ++k) sums[k] += w * terms[k];
+        }
+        const double zc = sums[1] / sums[0], across = (sums[2] + sums[4]) / sums[0] - zc * zc;
+        *volume = sums[0], *centroid = {0, 0, zc}, *inertia = {across, across, sums[3] / sums[0]};
         break;
     }
-    return true;
+    }
 }
 
-Solid MakeSphere(double r)
-{
-    Solid s{Solid::Sphere};
-    s.r = r;
-    return s;
-}
-Solid MakeBox(const Vec &half)
-{
-    Solid s{Solid::Box};
-    s.half = half;
-    return s;
-}
-Solid MakePlane()
-{
-    return Solid{Solid::Plane};
-}
-Solid MakeCylinder(double r, double hh)
-{
-    Solid s{Solid::Cylinder};
-    s.r = r;
-    s.hh = hh;
-    return s;
-}
-Solid MakeCone(double height, double rb, double rt)
-{
-    Solid s{Solid::Cone};
-    s.rb = rb, s.rt = rt, s.zb = -0.25 * height, s.zt = 0.75 * height;
-    return s;
-}
 namespace {
 
 // Two triangles per cell of an (n + 1) x (n + 1) grid of vertex indices,

@@ -115,8 +115,8 @@ inline Vec NormalFromBToA(CdxModelID a, const CdxModelPair &pair, const Vec &nor
 // A primitive solid described independently of the library: its kind and
 // dimensions, signed distance (negative inside), evenly spread surface
 // points (a sphere gives a great circle, a plane nothing), support point
-// and, where there is a closed form, its volume and inertia per unit mass
-// about the centroid (false for a cut cone; a plane reports unit values).
+// and its volume, centroid and inertia per unit mass about the centroid (a
+// cone's by integration along its axis; a plane reports unit values).
 struct Solid {
     enum Kind { Sphere, Box, Plane, Cylinder, Cone } kind;
     Vec half = {0, 0, 0};                  // box
@@ -127,13 +127,29 @@ struct Solid {
     double Sd(const Vec &p, const Pose &pose) const;
     std::vector<Vec> Surface(const Pose &pose, double spacing) const;
     Vec Support(const Pose &pose, const Vec &d) const;
-    bool Mass(double *volume, Vec *inertia) const;
+    void Mass(double *volume, Vec *centroid, Vec *inertia) const;
 };
-Solid MakeSphere(double r);
-Solid MakeBox(const Vec &half);
-Solid MakePlane();
-Solid MakeCylinder(double r, double hh);
-Solid MakeCone(double height, double rb, double rt);
+inline Solid MakeSphere(double r)
+{
+    return {Solid::Sphere, {}, r};
+}
+inline Solid MakeBox(const Vec &half)
+{
+    return {Solid::Box, half};
+}
+inline Solid MakePlane()
+{
+    return {Solid::Plane};
+}
+inline Solid MakeCylinder(double r, double hh)
+{
+    return {Solid::Cylinder, {}, r, hh};
+}
+// Its centroid at the origin when pointed: the base a quarter of the height below.
+inline Solid MakeCone(double height, double rb, double rt)
+{
+    return {Solid::Cone, {}, 0, 0, rb, -0.25 * height, rt, 0.75 * height};
+}
 
 // A triangle mesh with the vertex storage it points into (a deque: the
 // mesh keeps pointers to the vertices, which never move).

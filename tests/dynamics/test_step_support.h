@@ -5,6 +5,8 @@
 #ifndef KELMAR_TESTS_TEST_STEP_SUPPORT_H
 #define KELMAR_TESTS_TEST_STEP_SUPPORT_H
 
+#include <math.h>
+
 #include <random>
 
 #include <kelmar/PxVector.h>
@@ -35,30 +37,31 @@ public:
     RbdWorldID id;
 };
 
-// An enabled body of mass m with the inertia of a solid sphere of radius r at (x, y, z).
-inline RbdBodyID makeBall(RbdWorldID world, PxReal m, PxReal r, PxReal x, PxReal y, PxReal z)
+// An enabled body of mass m and the given inertia at (x, y, z).
+inline RbdBodyID makeBody(RbdWorldID world, PxReal m, const PxMatrix3 inertia, PxReal x, PxReal y, PxReal z)
 {
     RbdBodyID body = RbdBodyCreate(world);
     RbdBodySetMass(body, m);
-    PxMatrix3 inertia;
-    RbdMakeInertiaTensorSphere(m, r, inertia);
     RbdBodySetInertiaTensor(body, inertia);
     RbdBodySetPosition(body, x, y, z);
     RbdBodyEnable(body);
     return body;
 }
 
-// An enabled box body of mass m and full edge lengths (sx, sy, sz) at (x, y, z).
+// The same with the inertia of a solid sphere of radius r.
+inline RbdBodyID makeBall(RbdWorldID world, PxReal m, PxReal r, PxReal x, PxReal y, PxReal z)
+{
+    PxMatrix3 inertia;
+    RbdMakeInertiaTensorSphere(m, r, inertia);
+    return makeBody(world, m, inertia, x, y, z);
+}
+
+// The same with the inertia of a box of full edge lengths (sx, sy, sz).
 inline RbdBodyID makeBox(RbdWorldID world, PxReal m, PxReal sx, PxReal sy, PxReal sz, PxReal x, PxReal y, PxReal z)
 {
-    RbdBodyID body = RbdBodyCreate(world);
-    RbdBodySetMass(body, m);
     PxMatrix3 inertia;
     RbdMakeInertiaTensorBox(m, sx, sy, sz, inertia);
-    RbdBodySetInertiaTensor(body, inertia);
-    RbdBodySetPosition(body, x, y, z);
-    RbdBodyEnable(body);
-    return body;
+    return makeBody(world, m, inertia, x, y, z);
 }
 
 // An enabled joint made by `create` between a and b (null: the world) at
@@ -165,40 +168,113 @@ private:
     RbdContactID contacts_[4];
 };
 
-} // namespace steptest
-
-namespace rbdtest {
-
-// A world destroyed with the test.
-using steptest::World;
-
 // Collects warnings (and fatal errors) while alive instead of printing them.
-using WarningCapture = steptest::Messages;
+using WarningCapture = Messages;
 
 using Rng = std::mt19937;
 
-PxReal uniform(Rng &rng, PxReal lo, PxReal hi);
-void randomVector(Rng &rng, PxReal scale, PxVector3 out);
-void randomUnitVector(Rng &rng, PxVector3 out);
-// A random rigid transform: uniform rotation, translation within +-scale.
-void randomTransform(Rng &rng, PxReal scale, PxMatrix4 out);
+inline PxReal uniform(Rng &rng, PxReal lo, PxReal hi)
+{
+    return std::uniform_real_distribution<PxReal>(lo, hi)(rng);
+}
+
+inline void randomVector(Rng &rng, PxReal scale, PxVector3 out)
+{
+    for (int k = 0; k < 3; ++k) out[k] = uniform(rng, -scale, scale);
+}
+
+inline void randomUnitVector(Rng &rng, PxVector3 out)
+{
+    do randomVector(rng, 1.0, out);
+    while (PxV3Length(out) < 0.1 || PxV3Length(out) > 1.0);
+    PxV3Normalize(out);
+}
+
 // Rotation of each row of a 3 x 3 block about a unit axis by angle (right hand).
-void rotateRows(PxReal rows[][4], int count, const PxVector3 axis, PxReal angle);
+inline void rotateRows(PxReal rows[][4], int count, const PxVector3 axis, PxReal angle)
+{
+    const PxReal c = cos(angle), s = sin(angle);
+    for (int i = 0; i < count; ++i) {
+        PxVector3 v, cross;
+        PxV3Copy(v, rows[i]);
+        PxV3Cross(cross, axis, v);
+        PxReal along = PxV3Dot(axis, v);
+        for (int k = 0; k < 3; ++k) rows[i][k] = v[k] * c + cross[k] * s + axis[k] * along * (1.0 - c);
+    }
+}
+
+// A random rigid transform: uniform rotation, translation within +-scale.
+inline void randomTransform(Rng &rng, PxReal scale, PxMatrix4 out)
+{
+    PxM4Identity(out);
+    PxVector3 axis;
+    randomUnitVector(rng, axis);
+    rotateRows(out, 3, axis, uniform(rng, -M_PI, M_PI));
+    randomUnitVector(rng, axis);
+    rotateRows(out, 3, axis, uniform(rng, -M_PI, M_PI));
+    randomVector(rng, scale, out[3]);
+}
+
 // Rotates the body about a world point and axis by angle.
-void rotateBodyAbout(RbdBodyID body, const PxVector3 point, const PxVector3 axis, PxReal angle);
-void translateBody(RbdBodyID body, const PxVector3 offset);
+inline void rotateBodyAbout(RbdBodyID body, const PxVector3 point, const PxVector3 axis, PxReal angle)
+{
+    PxMatrix4 tm;
+    RbdBodyGetTransform(body, tm);
+    PxReal arm[1][4];
+    PxV3Sub(arm[0], tm[3], point);
+    rotateRows(tm, 3, axis, angle);
+    rotateRows(arm, 1, axis, angle);
+    PxV3Add(tm[3], point, arm[0]);
+    RbdBodySetTransform(body, tm);
+}
+
+inline void translateBody(RbdBodyID body, const PxVector3 offset)
+{
+    PxMatrix4 tm;
+    RbdBodyGetTransform(body, tm);
+    PxV3Add(tm[3], tm[3], offset);
+    RbdBodySetTransform(body, tm);
+}
+
 // Moves the body's centre-of-mass frame rigidly for time dt at its current
 // linear (of the centre of mass) and angular velocity.
-void moveBodyRigidly(RbdBodyID body, PxReal dt);
+inline void moveBodyRigidly(RbdBodyID body, PxReal dt)
+{
+    PxVector3 velocity, angularVelocity, com;
+    RbdBodyGetLinearVelocity(body, velocity);
+    RbdBodyGetAngularVelocity(body, angularVelocity);
+    RbdBodyGetCenterOfMassPosition(body, com);
+    PxReal rate = PxV3Length(angularVelocity);
+    if (rate > 0.0) {
+        PxVector3 axis;
+        PxV3Scale(axis, angularVelocity, 1.0 / rate);
+        rotateBodyAbout(body, com, axis, rate * dt);
+    }
+    PxVector3 offset;
+    PxV3Scale(offset, velocity, dt);
+    translateBody(body, offset);
+}
 
-// Puts the body at a random rigid transform (translation within +-scale).
-void randomBodyTransform(Rng &rng, PxReal scale, RbdBodyID body);
-// Moves the body's centre of mass to a random relative transform
-// (translation within +-scale).
-void randomCenterOfMassOffset(Rng &rng, PxReal scale, RbdBodyID body);
+// Puts the body at a random rigid transform (translation within +-scale), or
+// its centre of mass at one relative to the body's frame.
+inline void randomBodyTransform(Rng &rng, PxReal scale, RbdBodyID body, bool centreOfMass = false)
+{
+    PxMatrix4 tm;
+    randomTransform(rng, scale, tm);
+    (centreOfMass ? RbdBodySetCenterOfMassRelativeTransform : RbdBodySetTransform)(body, tm);
+}
 
 // Active stops of the limit at lower and upper (default single limits otherwise).
-void setStops(RbdLimit *limit, PxReal lower, PxReal upper);
+inline void setStops(RbdLimit *limit, PxReal lower, PxReal upper)
+{
+    RbdSingleLimit stop;
+    RbdSingleLimitReset(&stop);
+    stop.stop = lower;
+    RbdLimitSetLowerLimit(limit, &stop);
+    stop.stop = upper;
+    RbdLimitSetUpperLimit(limit, &stop);
+    RbdLimitActivateLimits(limit, 1);
+}
 
 // A row list of its own with room for `constraints` constraints.
 struct OwnRowList {
@@ -210,8 +286,17 @@ struct OwnRowList {
 };
 
 // Builds one partition holding just this constraint; returns its row count.
-int32_t buildRows(RbdLcsConstraints *list, RbdConstraintID c, const RbdBclParameters &parameters);
+inline int32_t buildRows(RbdLcsConstraints *list, RbdConstraintID c, const RbdBclParameters &parameters)
+{
+    RbdBclInitConstraintRowList(list);
+    RbdBclStartPartition(list);
+    c->rowBuilder(list, c, &parameters);
+    RbdBclEndPartition(list);
+    return list->partitionRowCount;
+}
 
-} // namespace rbdtest
+} // namespace steptest
+
+namespace rbdtest = steptest;
 
 #endif

@@ -60,61 +60,49 @@ private:
     std::string path_;
 };
 
-// Sets a message channel's level (PxWarningLevel, ...) for one scope.
-class LevelGuard {
-public:
-    LevelGuard(int &level, int value) : level_(level), old_(level) { level_ = value; }
-    ~LevelGuard() { level_ = old_; }
-
-private:
-    int &level_;
-    int old_;
-};
-
-// Every piece shown on any of the four channels, in order, with its channel:
-// "info", "warning", "debug" or "fatal".
-struct ShownPiece {
-    std::string channel;
-    int level;
-    std::string text;
-};
-
+// Every piece shown on any of the four channels while it lives, in order,
+// with its channel ("info", "warning", "debug" or "fatal"). The warning
+// level is 3 meanwhile; all three levels are restored at the end.
 class MessageCapture {
 public:
     MessageCapture()
-        : old_{PxSetInfoShow(Show<0>), PxSetWarningShow(Show<1>), PxSetDebugShow(Show<2>),
-               PxSetFatalErrorShow(Show<3>)}
+        : levels_{PxInfoLevel, PxWarningLevel, PxDebugLevel}, old_{PxSetInfoShow(Show<0>), PxSetWarningShow(Show<1>),
+                                                                   PxSetDebugShow(Show<2>),
+                                                                   PxSetFatalErrorShow(Show<3>)}
     {
+        PxWarningLevel = 3;
         PxMessageFlushRepeats(); // earlier tests' messages must not count against this one's
         pieces().clear();
     }
     ~MessageCapture()
     {
+        PxInfoLevel = levels_[0], PxWarningLevel = levels_[1], PxDebugLevel = levels_[2];
         PxSetInfoShow(old_[0]);
         PxSetWarningShow(old_[1]);
         PxSetDebugShow(old_[2]);
         PxSetFatalErrorShow(old_[3]);
     }
-    static std::vector<ShownPiece> &pieces()
+    static std::vector<std::pair<std::string, std::string>> &pieces() // (channel, text)
     {
-        static std::vector<ShownPiece> shown;
+        static std::vector<std::pair<std::string, std::string>> shown;
         return shown;
     }
     // All pieces of one channel joined, for checks on whole messages.
     static std::string joined(const std::string &channel)
     {
         std::string text;
-        for (const ShownPiece &piece : pieces())
-            if (piece.channel == channel) text += piece.text;
+        for (const auto &piece : pieces())
+            if (piece.first == channel) text += piece.second;
         return text;
     }
 
 private:
-    template <int channel> static void Show(int level, const char *text)
+    template <int channel> static void Show(int, const char *text)
     {
         static const char *const names[] = {"info", "warning", "debug", "fatal"};
-        pieces().push_back({names[channel], level, text});
+        pieces().emplace_back(names[channel], text);
     }
+    int levels_[3];
     PxShowFunction old_[4];
 };
 

@@ -1,17 +1,25 @@
-// Aligned blocks, growable arrays and scratch chunks: contents kept across
-// growth, alignment, and what a failed allocation leaves behind.
+// Memory: aligned blocks, growable arrays and scratch chunks (contents kept
+// across growth, alignment, and what a failed allocation leaves behind);
+// structure pools under random get, put and reset (every structure handed out
+// distinct, aligned and untouched by its neighbours, returned ones back last
+// in first out, blocks grown by factor and increment); hash tables checked
+// against an ordered map under random operations, with chains forced long by
+// a narrow hash.
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "foundation_test_support.h"
 #include "kelmar/Px.h"
 
 using pxtest::CountingAllocator;
-using pxtest::LevelGuard;
 using pxtest::MessageCapture;
 
 namespace {
@@ -40,7 +48,6 @@ void RefuseToHelp(PxChunk *, void *, size_t, size_t needed)
 TEST(Memory, AlignedBlocksAreAlignedWritableAndFreedThroughTheirPad)
 {
     MessageCapture capture;
-    LevelGuard level(PxWarningLevel, 3);
     for (int alignment : {0, 1, 2, 3, 4, 6, 8, 16, 32, 64, 128}) {
         MessageCapture::pieces().clear();
         for (size_t size : {size_t{1}, size_t{7}, size_t{4096}}) {
@@ -164,4 +171,237 @@ TEST(MemoryDeathTest, AllocationFailuresOfOwnedChunksAreFatal)
             succeed == 0
                 ? "PxChunkSetAuto: Could not allocate memory for PxChunk\\."
                 : "PxChunkGetMem: Could not allocate memory to resize PxChunk: old size = 100 new size = 5000");
+}
+
+TEST(Pool, RandomGetPutAndResetNeverShareOrLoseAStructure)
+{
+    struct Setup {
+        int count, size, alignment;
+    };
+    for (const Setup &s : {Setup{1, 24, 0}, Setup{3, 20, 16}, Setup{5, 1, 0}, Setup{2, 40, 8}}) {
+        std::mt19937 rng(11u);
+        CountingAllocator counter;
+        PxPool pool;
+        ASSERT_EQ(PxPoolInit(&pool, s.count, s.size, s.alignment), 1);
+        std::map<char *, unsigned char> live; // each filled with its own tag
+        std::vector<char *> returned;         // most recent last
+        for (int step = 0; step < 2000; ++step) {
+            const int op = static_cast<int>(rng() % 100);
+            if (op < 55 || live.empty()) {
+                char *p = static_cast<char *>(PxPoolGetStruct(&pool));
+                if (!returned.empty()) {
+                    EXPECT_EQ(p, returned.back()) << "the last structure put back comes out first";
+                    returned.pop_back();
+                }
+                ASSERT_TRUE(p && CountingAllocator::Owns(p, static_cast<size_t>(s.size))) << "outside every block";
+                ASSERT_EQ(reinterpret_cast<uintptr_t>(p) % static_cast<uintptr_t>(s.alignment ? s.alignment : 1), 0u);
+                ASSERT_TRUE(live.emplace(p, static_cast<unsigned char>(step)).second) << "handed out twice";
+                std::memset(p, static_cast<unsigned char>(step), static_cast<size_t>(s.size));
+            } else if (op < 98) {
+                auto it = std::next(live.begin(), static_cast<long>(rng() % live.size()));
+                PxPoolPutStruct(&pool, it->first);
+                returned.push_back(it->first);
+                live.erase(it);
+            } else {
+                PxPoolReset(&pool);
+                live.clear();
+                returned.clear();
+            }
+            ASSERT_EQ(PxPoolGetUsed(&pool), static_cast<int>(live.size()));
+            for (const auto &entry : live)
+                for (int k = 0; step % 25 == 0 && k < s.size; ++k)
+                    ASSERT_EQ(static_cast<unsigned char>(entry.first[k]), entry.second) << "structures overlap";
+        }
+        PxPoolTerm(&pool);
+    }
+}
+
+TEST(Pool, BlocksGrowByFactorAndIncrementAndSteadyStateDoesNotAllocate)
+{
+    struct Case {
+        int count, increment;
+        float factor;
+        int gets;
+        std::vector<long> growth; // structures each block holds more than the last
+        std::vector<int> createsAfter;
+    };
+    const Case cases[] = {
+        {1, 0, 2.0f, 8, {1, 2, 4}, {1, 2, 2, 3, 3, 3, 3, 4}},
+        // 3 * 1.5 + 0.5 -> 5, + 1 = 6; then 6 * 1.5 + 0.5 -> 9, + 1 = 10.
+        {3, 1, 1.5f, 10, {3, 4}, {1, 1, 1, 2, 2, 2, 2, 2, 2, 3}},
+        {2, 3, 0.0f, 9, {1, 0, 0}, {1, 1, 2, 2, 2, 3, 3, 3, 4}},
+        {2, 0, 0.0f, 3, {}, {1, 1, 1}}, // factor and increment 0: the pool never grows
+    };
+    for (const Case &c : cases) {
+        CountingAllocator counter;
+        PxPool pool;
+        ASSERT_EQ(PxPoolInitResizable(&pool, c.count, 24, c.increment, c.factor, 0), 1);
+        std::vector<int> createsAfter;
+        std::vector<void *> got;
+        for (int i = 0; i < c.gets; ++i) {
+            got.push_back(PxPoolGetStruct(&pool));
+            ASSERT_EQ(got.back() == nullptr, c.factor == 0.0f && c.increment == 0 && i >= c.count);
+            createsAfter.push_back(CountingAllocator::state().creates);
+        }
+        const auto &blocks = CountingAllocator::state().blocks;
+        std::vector<long> growth;
+        for (size_t i = 1; i < blocks.size(); ++i)
+            growth.push_back((static_cast<long>(blocks[i].second) - static_cast<long>(blocks[i - 1].second)) / 24);
+        EXPECT_EQ(createsAfter, c.createsAfter) << c.count;
+        EXPECT_EQ(growth, c.growth) << c.count;
+        const int calls = CountingAllocator::allocationCalls();
+        for (void *p : got)
+            if (p) PxPoolPutStruct(&pool, p);
+        for (int round = 0; round < 100; ++round) {
+            void *a = PxPoolGetStruct(&pool), *b = PxPoolGetStruct(&pool);
+            PxPoolPutStruct(&pool, a);
+            PxPoolPutStruct(&pool, b);
+        }
+        EXPECT_EQ(CountingAllocator::allocationCalls(), calls) << "reuse must not allocate";
+        // Reset keeps only the newest block and starts it over.
+        PxPoolReset(&pool);
+        EXPECT_EQ(CountingAllocator::state().destroys, CountingAllocator::state().creates - 1);
+        PxPoolTerm(&pool);
+        EXPECT_EQ(CountingAllocator::state().destroys, CountingAllocator::state().creates);
+    }
+}
+
+TEST(Pool, BadSetUpIsReportedAndLeavesNoBlocks)
+{
+    pxtest::MessageCapture capture;
+    PxPool pool;
+    EXPECT_EQ(PxPoolInit(&pool, 2, 24, 6), 1);
+    EXPECT_EQ(capture.joined("warning"),
+              "PxWarning{3}: PxPoolInit(): Alignment must be a multiple of sizeof(unsigned int).\n");
+    EXPECT_EQ(pool.structSize % 6, 0);
+    PxPoolTerm(&pool);
+    EXPECT_EQ(PxPoolInit(&pool, 0, 24, 0), 0);
+    EXPECT_EQ(PxPoolGetStruct(&pool), nullptr) << "a pool of 0 grows to 0 * 2 = 0";
+    PxPoolTerm(&pool);
+    CountingAllocator failing(0);
+    EXPECT_EQ(PxPoolInit(&pool, 4, 24, 0), 0);
+    EXPECT_EQ(pool.blocks, nullptr);
+    PxPoolTerm(&pool);
+}
+
+namespace {
+
+// Bucket = first character modulo the table size: few buckets, long chains.
+unsigned int FirstChar(const void *key, unsigned int size)
+{
+    return static_cast<unsigned char>(static_cast<const char *>(key)[0]) % size;
+}
+
+int gFreedKeys = 0, gFreedData = 0;
+
+std::vector<std::string> Iterate(PxHash *hash)
+{
+    std::vector<std::string> order;
+    PxHashIterator it;
+    PxHashInitIterator(&it, hash);
+    for (void *d = PxHashGetDatum(&it); d != nullptr; d = PxHashGetDatum(&it))
+        order.push_back(static_cast<char *>(d));
+    // After the end, iteration starts over.
+    const char *again = static_cast<char *>(PxHashGetDatum(&it));
+    if (again ? order.empty() || order[0] != again : !order.empty()) order.push_back("(did not start over)");
+    return order;
+}
+
+// The order iteration must give: by bucket, then by key within a bucket.
+std::vector<std::string> Expected(const std::map<std::string, std::string> &model, unsigned int size)
+{
+    std::vector<std::string> order;
+    for (unsigned int b = 0; b < size; ++b)
+        for (const auto &entry : model)
+            if (FirstChar(entry.first.c_str(), size) == b) order.push_back(entry.second);
+    return order;
+}
+
+} // namespace
+
+TEST(Hash, StringHashIsTimes33PlusSignedBytesModuloSize)
+{
+    EXPECT_EQ(PxHashString("", 13), 0u);
+    EXPECT_EQ(PxHashString("abc", 1000000), 108966u); // ((97 * 33) + 98) * 33 + 99
+    EXPECT_EQ(PxHashString("abc", 100), 66u);
+    // UTF-8 "é" is -61, -87 as signed chars: -2100 in unsigned 32 bits.
+    EXPECT_EQ(PxHashString("\xc3\xa9", 0xffffffffu), 4294965196u);
+}
+
+TEST(Hash, RandomOperationsAgreeWithAnOrderedMap)
+{
+    std::mt19937 rng(7u);
+    PxHash *hash = PxHashCreate(3);
+    ASSERT_NE(hash, nullptr);
+    PxHashSetHashFunc(hash, FirstChar);
+    PxHashSetKeyFreeFunc(hash, [](void *p) { ++gFreedKeys, std::free(p); });
+    PxHashSetDatumFreeFunc(hash, [](void *p) { ++gFreedData, std::free(p); });
+    gFreedKeys = gFreedData = 0;
+    std::map<std::string, std::string> model;
+    int inserted = 0;
+    EXPECT_TRUE(Iterate(hash).empty()) << "an empty table ends at once";
+    for (int step = 0; step < 3000; ++step) {
+        const std::string key = std::string(1, static_cast<char>('a' + rng() % 6)) + std::to_string(rng() % 40);
+        const int op = static_cast<int>(rng() % 100);
+        if (op < 50) {
+            char *k = strdup(key.c_str());
+            char *d = strdup((key + "#" + std::to_string(step)).c_str());
+            void *got = PxHashInsert(k, d, hash);
+            if (model.count(key)) {
+                // A duplicate keeps the first datum; the caller still owns the new pair.
+                EXPECT_STREQ(static_cast<char *>(got), model[key].c_str());
+                std::free(k);
+                std::free(d);
+            } else {
+                EXPECT_EQ(got, d);
+                model[key] = d;
+                ++inserted;
+            }
+        } else if (op < 80) {
+            void *got = PxHashLookup(key.c_str(), hash);
+            if (model.count(key)) {
+                ASSERT_NE(got, nullptr) << key;
+                EXPECT_EQ(model[key], static_cast<char *>(got));
+            } else {
+                EXPECT_EQ(got, nullptr) << key;
+            }
+        } else if (op < 95) {
+            const int freedBefore = gFreedData;
+            void *got = PxHashDelete(key.c_str(), hash);
+            EXPECT_EQ(got != nullptr, model.count(key) == 1) << key;
+            EXPECT_EQ(gFreedData - freedBefore, got != nullptr ? 1 : 0);
+            model.erase(key);
+        } else if (op < 99) {
+            ASSERT_EQ(PxHashResize(hash, 1 + rng() % 11), 1);
+        } else {
+            PxHashReset(hash);
+            model.clear();
+        }
+        ASSERT_EQ(PxHashPopulation(hash), static_cast<int>(model.size()));
+        if (step % 50 == 0) {
+            ASSERT_EQ(Iterate(hash), Expected(model, hash->size)) << "step " << step;
+        }
+    }
+    EXPECT_EQ(PxHashResize(hash, 0), 0) << "a table of no buckets is refused";
+    PxHashDestroy(hash);
+    EXPECT_EQ(gFreedKeys, inserted) << "every stored key reaches its free function once";
+    EXPECT_EQ(gFreedData, inserted);
+}
+
+TEST(Hash, FailuresReturnNullAndLeaveTheTableAsItWas)
+{
+    PxHash *hash = PxHashCreate(16);
+    char key[] = "only", other[] = "other";
+    PxHashInsert(key, key, hash);
+    {
+        CountingAllocator failing(0);
+        EXPECT_EQ(PxHashInsert(other, other, hash), nullptr);
+    }
+    EXPECT_EQ(PxHashPopulation(hash), 1);
+    PxHashDestroy(hash);
+    EXPECT_EQ(PxHashCreate(0), nullptr);
+    EXPECT_EQ(PxHashCreate(0x40000000u), nullptr);
+    CountingAllocator failing(1); // the table, but not its buckets
+    EXPECT_EQ(PxHashCreate(16), nullptr);
+    EXPECT_EQ(CountingAllocator::state().destroys, 1) << "the partly built table is freed";
 }

@@ -116,11 +116,6 @@ struct World {
     }
 };
 
-inline std::string TempPath(const char *name)
-{
-    return "/tmp/kelmar_graphics_" + std::to_string(getpid()) + "_" + name;
-}
-
 } // namespace graphicstest
 
 #endif

@@ -123,14 +123,26 @@ TEST_F(CdxCompositeTest, RandomNestedCompositesPlaceLeavesAndBoundThemByTheirCor
     }
 }
 
-// Keeping elements: the records each side sees, the refusals, removal
-// keeping the order, a new transform pointer, and decomposing.
+// Keeping elements (an empty composite first): the records each side
+// sees, the refusals, removal keeping the order, a new transform pointer,
+// and decomposing.
 TEST_F(CdxCompositeTest, ElementsAreKeptInOrderAndRefusedWhenHomelessRepeatedSelfOrTooMany)
 {
     CdxModelID composite = Composite(3, 0, 0, 1);
     PxVector3 min, max;
     ASSERT_EQ(1, CdxModelGetAABB(composite, min, max));
     EXPECT_TRUE(min[2] == 1.0 && max[2] == 1.0 && max[0] == 0.0) << "an empty composite is a point at its origin";
+    // and weighs as a solid ball of its bounding radius.
+    CdxCompositeFromGeometry(CdxModelGetGeometry(composite))->bSphereRadius = 2.0;
+    PxMatrix4 com;
+    PxMatrix3 inertia;
+    PxReal volume, mass;
+    ASSERT_EQ(1, CdxModelGetMassProperties(composite, com, inertia, &volume, &mass));
+    EXPECT_NEAR(4.1887902047863905 * 8, volume, 1e-12);
+    EXPECT_EQ(volume, mass);
+    EXPECT_NEAR(1.6, inertia[0][0], 1e-12);
+    EXPECT_NEAR(1.6, inertia[2][2], 1e-12);
+    EXPECT_EQ(0.0, com[3][0]);
     CdxModelID a = Add(composite, 0, Element(0), 1, 0, 0), b = Add(composite, 1, Element(1), 0, 2, 0);
     EXPECT_EQ(2, CdxCompositeModelGetElementCount(composite));
     EXPECT_EQ(composite, CdxModelGetParent(a));
@@ -218,21 +230,6 @@ TEST_F(CdxCompositeTest, MassOfRandomlyTurnedBoxesMatchesABruteForceSum)
     PxMatrix3 perUnitMass;
     ASSERT_EQ(1, CdxGeometryGetMassProperties(CdxModelGetGeometry(composite), com, perUnitMass, &volume));
     EXPECT_NEAR(inertia[1][1], perUnitMass[1][1], kTight);
-}
-
-TEST_F(CdxCompositeTest, AnEmptyCompositeWeighsAsASolidSphereOfItsBoundingRadius)
-{
-    CdxModelID composite = Composite(1, 0, 0, 0);
-    CdxCompositeFromGeometry(CdxModelGetGeometry(composite))->bSphereRadius = 2.0;
-    PxMatrix4 com;
-    PxMatrix3 inertia;
-    PxReal volume, mass;
-    ASSERT_EQ(1, CdxModelGetMassProperties(composite, com, inertia, &volume, &mass));
-    EXPECT_NEAR(4.1887902047863905 * 8, volume, 1e-12);
-    EXPECT_EQ(volume, mass);
-    EXPECT_NEAR(1.6, inertia[0][0], 1e-12);
-    EXPECT_NEAR(1.6, inertia[2][2], 1e-12);
-    EXPECT_EQ(0.0, com[3][0]);
 }
 
 // Contacts of a composite resting on a floor box or on another composite,

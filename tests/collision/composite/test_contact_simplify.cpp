@@ -129,14 +129,6 @@ Cloud RandomCloud(std::mt19937 &random, int n)
     return cloud;
 }
 
-int DeepestIndex(const std::vector<CdxContact> &contacts)
-{
-    return static_cast<int>(
-        std::min_element(contacts.begin(), contacts.end(),
-                         [](const CdxContact &a, const CdxContact &b) { return a.separation < b.separation; }) -
-        contacts.begin());
-}
-
 } // namespace
 
 // Hand-worked reductions: which candidates are written, in which order.
@@ -146,6 +138,7 @@ TEST(CdxContactSimplify, SmallCasesKeepTheWorkedOutCandidatesInOrder)
     // Deepest overall an edge contact, then a face contact of model 1.
     const std::vector<CdxContact> mixed = {At(0, 0, -0.1, 0x0101), At(1, 0, -0.5, 0x0101), At(1, 1, -0.2, 0x0202),
                                            At(0, 1, -0.1, 0x0200)};
+    const std::vector<CdxContact> spread = {At(0, 0, -0.1), At(4, 0, -0.1), At(1, 1, -0.1), At(2, 3, -0.1)};
     const std::vector<CdxContact> edges = {At(0, 0, -0.5, 0x0101), At(1, 0, -0.1, 0x0101), At(1, 1, -0.2, 0x0200)};
     const struct {
         const char *what;
@@ -162,11 +155,7 @@ TEST(CdxContactSimplify, SmallCasesKeepTheWorkedOutCandidatesInOrder)
         {"equal triangles: the hull's first point goes", square, 3, 0, {1, 2, 3}},
         {"budget one: the deepest", {At(0, 0, -0.1), At(1, 0, -0.3), At(2, 0, -0.2)}, 1, 0, {1}},
         {"collinear: the first two span the line", {At(0, 0, -0.1), At(1, 0, -0.1), At(2, 0, -0.1)}, 3, 0, {0, 1}},
-        {"budget two: the first two distinct points",
-         {At(0, 0, -0.1), At(4, 0, -0.1), At(1, 1, -0.1), At(2, 3, -0.1)},
-         2,
-         0,
-         {0, 1}},
+        {"budget two: the first two distinct points", spread, 2, 0, {0, 1}},
         {"without the option the deepest edge contact", mixed, 1, 0, {1}},
         {"with it the deepest face contact of model 1", mixed, 1, 1, {2}},
         {"with it face contacts first", mixed, 4, 1, {2, 3, 0, 1}},
@@ -224,7 +213,9 @@ TEST(CdxContactSimplify, RandomCloudsKeepTheDeepestAndMostOfTheArea)
         int n = trial % 2 ? 2 + trial % 9 : size(random);
         int budget = budgetOf(random);
         Cloud cloud = RandomCloud(random, n);
-        int deepest = DeepestIndex(cloud.contacts);
+        auto byDepth = [](const CdxContact &a, const CdxContact &b) { return a.separation < b.separation; };
+        int deepest = int(std::min_element(cloud.contacts.begin(), cloud.contacts.end(), byDepth) -
+                          cloud.contacts.begin());
         std::vector<CdxContact> out = Simplify(cloud.contacts, budget, 0, cloud.normal);
         SCOPED_TRACE(::testing::Message() << "trial " << trial << " n " << n << " budget " << budget);
         ASSERT_GE(static_cast<int>(out.size()), 1);

@@ -184,91 +184,69 @@ TEST(CdxModelPairContainer, RandomAddsFillEachHalfLikeAPlainModel)
     EXPECT_EQ(nullptr, CdxModelPairContainerCreate(-1));
 }
 
-class CdxEachTest : public CdxTest {
-protected:
-    // Six boxes in a column, each pair of neighbours 0.1 deep in each other:
-    // five touching pairs, each answering four contacts.
-    void SetUp() override
-    {
-        CdxTest::SetUp();
-        for (int i = 0; i < 6; ++i) models_[i] = At(0, 0, 1.9 * i);
-        for (int i = 0; i < 5; ++i) CdxModelPairReset(&pairs_[i], models_[i + 1], models_[i]);
-        CdxModelPairContainerInit(&container_, array_, 16);
-        // Pairs 0 and 1 are new, 2, 3 and 4 stay.
-        for (int i = 0; i < 2; ++i) CdxModelPairContainerAddHello(&container_, &pairs_[i]);
-        for (int i = 2; i < 5; ++i) CdxModelPairContainerAddStaying(&container_, &pairs_[i]);
-        CdxHelloEach(&container_);
-        for (int i = 2; i < 5; ++i) CdxHello(&pairs_[i]);
-    }
-    CdxModelID models_[6];
-    CdxModelPair pairs_[5];
-    CdxModelPair *array_[16];
-    CdxModelPairContainer container_;
-};
-
-TEST_F(CdxEachTest, HelloAndGoodbyeEachVisitTheirSections)
+// Six boxes in a column, each pair of neighbours 0.1 deep in each other:
+// five touching pairs, each answering four contacts. Pairs 0 and 1 are new,
+// 2, 3 and 4 stay.
+TEST_F(CdxTest, BatchFunctionsVisitTheirSectionsAndIntersectEachResumesWhereItStopped)
 {
-    EXPECT_EQ(5, gBoxBoxCounts.hello) << "two from HelloEach, three by hand";
-    EXPECT_NE(nullptr, pairs_[0].intersectFn);
-    CdxModelPairContainerAddGoodbye(&container_, &pairs_[4]);
-    CdxModelPairContainerAddGoodbye(&container_, &pairs_[3]);
-    CdxGoodbyeEach(&container_);
-    EXPECT_EQ(2, gBoxBoxCounts.goodbye);
-}
+    CdxModelID models[6];
+    CdxModelPair pairs[5];
+    CdxModelPair *array[16];
+    CdxModelPairContainer container;
+    for (int i = 0; i < 6; ++i) models[i] = At(0, 0, 1.9 * i);
+    for (int i = 0; i < 5; ++i) CdxModelPairReset(&pairs[i], models[i + 1], models[i]);
+    CdxModelPairContainerInit(&container, array, 16);
+    for (int i = 0; i < 2; ++i) CdxModelPairContainerAddHello(&container, &pairs[i]);
+    for (int i = 2; i < 5; ++i) CdxModelPairContainerAddStaying(&container, &pairs[i]);
+    CdxHelloEach(&container);
+    EXPECT_EQ(2, gBoxBoxCounts.hello) << "the hello section only";
+    for (int i = 2; i < 5; ++i) CdxHello(&pairs[i]);
 
-TEST_F(CdxEachTest, IntersectEachWalksStayingThenHelloPairsAndResumesWhereItStopped)
-{
     CdxModelPairContainerIterator iterator;
-    CdxModelPairContainerIteratorInit(&iterator, &container_);
-    EXPECT_EQ(container_.stayingEnd, iterator.next);
+    CdxModelPairContainerIteratorInit(&iterator, &container);
+    EXPECT_EQ(container.stayingEnd, iterator.next);
     CdxIntersectResult results[8];
     CdxContact buffer[10];
     int resultCount = -1, used = -1;
+    // Three contacts hold no pair's four: nothing runs and the walk stays.
+    EXPECT_EQ(1, CdxIntersectEach(&container, &iterator, results, 8, &resultCount, buffer, 3, &used));
+    EXPECT_EQ(0, resultCount);
+    EXPECT_EQ(0, used);
+    EXPECT_EQ(container.stayingEnd, iterator.next);
+    EXPECT_EQ(0, gBoxBoxCounts.intersectCalls);
     // Ten contacts hold two pairs of four; the third needs four but finds two.
-    EXPECT_EQ(1, CdxIntersectEach(&container_, &iterator, results, 8, &resultCount, buffer, 10, &used));
+    EXPECT_EQ(1, CdxIntersectEach(&container, &iterator, results, 8, &resultCount, buffer, 10, &used));
     EXPECT_EQ(2, resultCount);
     EXPECT_EQ(8, used);
-    EXPECT_EQ(&pairs_[4], results[0].pair) << "the top staying pair first";
-    EXPECT_EQ(&pairs_[3], results[1].pair);
+    EXPECT_EQ(&pairs[4], results[0].pair) << "the top staying pair first";
+    EXPECT_EQ(&pairs[3], results[1].pair);
     EXPECT_EQ(buffer, results[0].contacts);
     EXPECT_EQ(buffer + 4, results[1].contacts);
     EXPECT_EQ(6, results[1].contactCapacity) << "the room left when the pair ran";
     // A result array of two stops after two pairs.
-    EXPECT_EQ(1, CdxIntersectEach(&container_, &iterator, results, 2, &resultCount, buffer, 10, &used));
+    EXPECT_EQ(1, CdxIntersectEach(&container, &iterator, results, 2, &resultCount, buffer, 10, &used));
     EXPECT_EQ(2, resultCount);
-    EXPECT_EQ(&pairs_[2], results[0].pair);
-    EXPECT_EQ(&pairs_[0], results[1].pair) << "then the hello pairs, the first added on top";
-    EXPECT_EQ(0, CdxIntersectEach(&container_, &iterator, results, 8, &resultCount, buffer, 10, &used));
+    EXPECT_EQ(&pairs[2], results[0].pair);
+    EXPECT_EQ(&pairs[0], results[1].pair) << "then the hello pairs, the first added on top";
+    EXPECT_EQ(0, CdxIntersectEach(&container, &iterator, results, 8, &resultCount, buffer, 10, &used));
     EXPECT_EQ(1, resultCount);
-    EXPECT_EQ(&pairs_[1], results[0].pair);
+    EXPECT_EQ(&pairs[1], results[0].pair);
     EXPECT_EQ(1, results[0].touch);
     EXPECT_EQ(4, used);
-    EXPECT_EQ(0, CdxIntersectEach(&container_, &iterator, results, 8, &resultCount, buffer, 10, &used));
+    EXPECT_EQ(0, CdxIntersectEach(&container, &iterator, results, 8, &resultCount, buffer, 10, &used));
     EXPECT_EQ(0, resultCount) << "done stays done";
     EXPECT_EQ(0, used);
-}
-
-TEST_F(CdxEachTest, IntersectEachWithTooSmallABufferDoesNotAdvance)
-{
-    CdxModelPairContainerIterator iterator;
-    CdxModelPairContainerIteratorInit(&iterator, &container_);
-    int start = iterator.next;
-    CdxIntersectResult results[8];
-    CdxContact buffer[3];
-    int resultCount = -1, used = -1;
-    EXPECT_EQ(1, CdxIntersectEach(&container_, &iterator, results, 8, &resultCount, buffer, 3, &used));
-    EXPECT_EQ(0, resultCount);
-    EXPECT_EQ(0, used);
-    EXPECT_EQ(start, iterator.next);
-    EXPECT_EQ(0, gBoxBoxCounts.intersectCalls);
 
     // Pairs asking for no contacts pass through a buffer of none.
     CdxRequest touchOnly = {0, 0};
-    for (CdxModelPair &pair : pairs_) pair.request = &touchOnly;
-    EXPECT_EQ(0, CdxIntersectEach(&container_, &iterator, results, 8, &resultCount, nullptr, 0, &used));
+    for (CdxModelPair &pair : pairs) pair.request = &touchOnly;
+    CdxModelPairContainerIteratorInit(&iterator, &container);
+    EXPECT_EQ(0, CdxIntersectEach(&container, &iterator, results, 8, &resultCount, nullptr, 0, &used));
     EXPECT_EQ(5, resultCount);
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(1, results[i].touch);
-        EXPECT_EQ(0, results[i].contactCount);
-    }
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(results[i].touch == 1 && results[i].contactCount == 0) << i;
+
+    CdxModelPairContainerAddGoodbye(&container, &pairs[4]);
+    CdxModelPairContainerAddGoodbye(&container, &pairs[3]);
+    CdxGoodbyeEach(&container);
+    EXPECT_EQ(2, gBoxBoxCounts.goodbye);
 }

@@ -56,41 +56,9 @@ TEST(CdxFrame, InitStartsTheLibraryOnceAndTermStopsItForTheNextInit)
     EXPECT_EQ((std::vector<int>{2, 1}), gTermOrder) << "actions of the first run are gone";
 }
 
-TEST(CdxFrame, ConvertBoundsSplitsInterleavedBoxIntoCorners)
-{
-    const PxReal bounds[6] = {-1, 1, -2, 2, -3, 3};
-    PxVector3 min, max;
-    CdxConvertBounds(bounds, min, max);
-    EXPECT_EQ(std::vector<PxReal>(min, min + 3), (std::vector<PxReal>{-1, -2, -3}));
-    EXPECT_EQ(std::vector<PxReal>(max, max + 3), (std::vector<PxReal>{1, 2, 3}));
-}
-
 void CountHello(CdxModelPair *, void *count)
 {
     ++*static_cast<int *>(count);
-}
-
-// What a pair starts with belongs to the space of its models: a default
-// request and a hello callback given to one space leave another's pairs
-// with the library's default and no callback.
-TEST_F(CdxTest, EachSpaceHasItsOwnDefaultRequestAndHelloCallback)
-{
-    CdxSpaceID spaces[2] = {CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4), CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4)};
-    CdxModelID models[2] = {At(0, 0, 0), At(0, 0, 0)};
-    for (int k = 0; k < 2; ++k) ASSERT_TRUE(CdxSpaceInsertModel(spaces[k], models[k]));
-    CdxRequest mine = {9, 1};
-    int hellos = 0;
-    CdxSpaceSetDefaultRequestPtr(spaces[0], &mine);
-    CdxSpaceSetHelloCallback(spaces[0], CountHello, &hellos);
-    EXPECT_EQ(&mine, Pair(models[0], models[0])->request);
-    EXPECT_EQ(CdxGetDefaultRequestPtr(), Pair(models[1], models[1])->request);
-    EXPECT_EQ(1, hellos) << "only the first space's pair";
-    void *data = nullptr;
-    EXPECT_EQ(nullptr, CdxSpaceGetHelloCallback(spaces[1], &data));
-    EXPECT_EQ(nullptr, data);
-    CdxSpaceSetDefaultRequestPtr(spaces[0], nullptr);
-    EXPECT_EQ(CdxGetDefaultRequestPtr(), CdxSpaceGetDefaultRequestPtr(spaces[0]));
-    for (CdxSpaceID space : spaces) CdxSpaceDestroy(space);
 }
 
 TEST_F(CdxTest, TypesAreNumberedInRegistrationOrderAndKnownByName)
@@ -109,6 +77,9 @@ TEST_F(CdxTest, TypesAreNumberedInRegistrationOrderAndKnownByName)
     ASSERT_TRUE(CdxGeometryGetAABB(ball, tm, min, max));
     const PxReal *bounds = CdxGeometryGetBounds(ball);
     EXPECT_EQ((std::vector<PxReal>{0, 2, 1, 3, 2, 4}), std::vector<PxReal>(bounds, bounds + 6)) << "interleaved";
+    PxVector3 lo, hi;
+    CdxConvertBounds(bounds, lo, hi);
+    EXPECT_TRUE(ToVec(lo) == ToVec(min) && ToVec(hi) == ToVec(max)) << "split back into corners";
     EXPECT_EQ(1, CdxGeometryDestroy(ball));
     CdxGeometryResetTypes();
     EXPECT_EQ(0, CdxGeometryGetRegisteredTypeCount());
@@ -144,8 +115,8 @@ TEST_F(CdxTest, RegisteringPastTheCapacityIsFatalError21)
 
 // Both orders of a registered pair, and the distance functions, are
 // checked where pairs are intersected and measured; here the refusal of a
-// type that is not registered.
-TEST_F(CdxTest, InteractionTableRefusesUnregisteredTypes)
+// type that is not registered, and a chooser deciding at run time.
+TEST_F(CdxTest, InteractionTableRefusesUnregisteredTypesAndTakesARunTimeChoice)
 {
     EXPECT_EQ(nullptr,
               CdxInteractionTableGetElementPtr(CdxPlaneGetTypeId(), CdxPlaneGetTypeId())->interactions.intersectFn);
@@ -163,18 +134,15 @@ TEST_F(CdxTest, InteractionTableRefusesUnregisteredTypes)
 
     EXPECT_EQ(nullptr, CdxLineSegGetIntersectFnPtr(6));
     EXPECT_EQ(0, CdxLineSegRegisterInteraction(-1, nullptr));
-}
 
-TEST_F(CdxTest, RunTimeChoiceReplacesTheFixedInteractions)
-{
-    CdxModelID ball = At(0, 0, 0, CdxSphereCreate(1.0)), box = At(0, 0, 0);
+    // A chooser given with an entry decides at run time.
+    CdxModelID ball = At(0, 0, 0, CdxSphereCreate(1.0));
     CdxInteractionsInit(&gChosen);
     gChosen.intersectFn = DummyIntersect;
-    CdxInteractions empty;
-    CdxInteractionsInit(&empty);
-    ASSERT_EQ(1, CdxInteractionTableSetElement(CdxBoxGetTypeId(), CdxSphereGetTypeId(), &empty, Chooser));
+    CdxInteractionsInit(&none);
+    ASSERT_EQ(1, CdxInteractionTableSetElement(box, CdxSphereGetTypeId(), &none, Chooser));
     CdxModelPair pair;
-    CdxModelPairReset(&pair, ball, box);
+    CdxModelPairReset(&pair, ball, At(0, 0, 0));
     int swapped = -1;
     EXPECT_EQ(&gChosen, CdxInteractionTableGetInteractions(&pair, &swapped));
     EXPECT_EQ(0, swapped) << "the chooser may overrule the entry's order";
@@ -183,7 +151,11 @@ TEST_F(CdxTest, RunTimeChoiceReplacesTheFixedInteractions)
     EXPECT_EQ(DummyIntersect, pair.intersectFn);
 }
 
-TEST_F(CdxTest, RequestTableIsSymmetricAndPicksTheRequestOfEachNewPairOfItsSpace)
+// What a new pair starts with belongs to the space of its models: the
+// library's default request, or the space's own default and hello
+// callback, or the request its table holds for the two models' request ids
+// (a symmetric table).
+TEST_F(CdxTest, EachSpaceGivesItsNewPairsItsDefaultRequestCallbackOrTableRequest)
 {
     const int n = 4;
     CdxRequest fill = {2, 0};
@@ -210,10 +182,22 @@ TEST_F(CdxTest, RequestTableIsSymmetricAndPicksTheRequestOfEachNewPairOfItsSpace
     EXPECT_EQ(7, read.contactMaxCount);
     EXPECT_EQ(1, read.requestOption);
 
-    CdxSpaceID space = CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4);
-    ASSERT_TRUE(CdxSpaceInsertModel(space, m1));
-    ASSERT_TRUE(CdxSpaceInsertModel(space, m2));
-    EXPECT_EQ(CdxGetDefaultRequestPtr(), Pair(m1, m2)->request) << "no table in the space yet";
+    CdxSpaceID space = CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4), other = CdxSpaceAxisSortCreate(CdxAllAxes, 2, 4);
+    CdxModelID m3 = At(0, 0, 0);
+    ASSERT_TRUE(CdxSpaceInsertModel(space, m1) && CdxSpaceInsertModel(space, m2) && CdxSpaceInsertModel(other, m3));
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), Pair(m1, m2)->request) << "no default or table in the space yet";
+    CdxRequest mine = {9, 1};
+    int hellos = 0;
+    CdxSpaceSetDefaultRequestPtr(space, &mine);
+    CdxSpaceSetHelloCallback(space, CountHello, &hellos);
+    EXPECT_EQ(&mine, Pair(m1, m2)->request);
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), Pair(m3, m3)->request);
+    EXPECT_EQ(1, hellos) << "only the first space's pair";
+    void *data = nullptr;
+    EXPECT_EQ(nullptr, CdxSpaceGetHelloCallback(other, &data));
+    EXPECT_EQ(nullptr, data);
+    CdxSpaceSetDefaultRequestPtr(space, nullptr);
+    EXPECT_EQ(CdxGetDefaultRequestPtr(), CdxSpaceGetDefaultRequestPtr(space));
     CdxSpaceSetRequestTable(space, table);
     EXPECT_EQ(CdxuRequestTableGetRequestPtr(table, 3, 1), Pair(m1, m2)->request);
     CdxModelPair withRequest;
@@ -225,6 +209,7 @@ TEST_F(CdxTest, RequestTableIsSymmetricAndPicksTheRequestOfEachNewPairOfItsSpace
     EXPECT_EQ(CdxGetDefaultRequestPtr(), Pair(m1, m2)->request);
     CdxSpaceSetRequestTable(space, CdxuRequestTableCreate(2, nullptr));
     CdxSpaceDestroy(space); // and its table with it (the sanitizer build checks)
+    CdxSpaceDestroy(other);
 }
 
 TEST_F(CdxTest, ErrorsAreReportedWithPrefixTextAndNewlineBySeverity)

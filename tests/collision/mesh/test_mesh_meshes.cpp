@@ -4,6 +4,7 @@
 #include "collision/collision_support.h"
 
 #include "mesh/CxSODistTriTri.h"
+#include "mesh/CxTriangleMeshRecord.h"
 
 namespace {
 
@@ -40,13 +41,6 @@ std::vector<std::array<Vec, 3>> WorldTriangles(const Mesh &mesh, const Pose &fra
     return out;
 }
 
-CdxModelPair PairOf(CdxModelID a, CdxModelID b)
-{
-    CdxModelPair pair;
-    CdxModelPairReset(&pair, a, b);
-    return pair;
-}
-
 } // namespace
 
 TEST_F(MeshTest, TheDescentFindsExactlyTheCrossingTrianglePairsAndApartTheClosestOnes)
@@ -70,7 +64,8 @@ TEST_F(MeshTest, TheDescentFindsExactlyTheCrossingTrianglePairsAndApartTheCloses
         for (size_t i = 0; i < ta.size(); ++i)
             for (size_t j = 0; j < tb.size(); ++j)
                 if (TrianglesCross(ta[i], tb[j])) expected.insert({(int)i, (int)j});
-        CdxModelPair pair = PairOf(a, b);
+        CdxModelPair pair;
+        CdxModelPairReset(&pair, a, b);
         std::vector<int> found(2 * 4000);
         int count = CdxTriangleMeshTriangleMeshGetIntersectingTriangles(&pair, found.data(), 4000);
         ASSERT_EQ(expected.size(), (size_t)count) << "round " << round;
@@ -198,6 +193,19 @@ TEST_F(MeshTest, MeshesWithAShallowBoxLevelFollowTheirMovedVertices)
         m->Build();
         EXPECT_EQ(3, CdxTriangleMeshGetOBBStartDepth(m->geometry));
     }
+    // The root keeps every triangle's index; above depth 3 the boxes are
+    // axis-aligned, from it on fitted to their triangles.
+    const BVTree *tree = CxTriangleMeshRecord(a.geometry)->tree;
+    EXPECT_EQ(320, tree->nodeTriangles[0].count);
+    auto aligned = [](const BVNode *node) {
+        double sum = 0;
+        for (int i = 0; i < 3; ++i)
+            for (int k = 0; k < 3; ++k) sum += std::fabs(node->box.axes[i][k]);
+        return sum == 3.0;
+    };
+    const BVNode *node = tree->root();
+    for (int depth = 0; depth < 3; ++depth, node = node->left) EXPECT_TRUE(aligned(node)) << depth;
+    EXPECT_FALSE(aligned(node)) << "depth 3";
     CdxModelID ma = Place(a.geometry, Translation(0, 0, 0)), mb = Place(b.geometry, Translation(1.5, 0, 0));
     EXPECT_EQ(0, Intersect(ma, mb, nullptr));
     // Stretch mesh B's vertices towards A without a new build.

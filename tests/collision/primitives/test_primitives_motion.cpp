@@ -102,51 +102,31 @@ protected:
 TEST_F(PrimitiveTest, SafeTimesAreTheGapOverTheClosingSpeed)
 {
     const double cube = 2 * 0.5 / (1 + std::sqrt(2.0));
+    // s: a ball of radius 0.5, b: a unit box, p: a plane.
+    auto make = [](char kind) {
+        return kind == 's' ? CdxSphereCreate(0.5) : kind == 'b' ? CdxBoxCreate(1, 1, 1) : CdxPlaneCreate();
+    };
     const struct {
         const char *what;
-        CdxGeometryID a, b;
-        Vec at, bAt, bVelocity; // a falls at 3 onto a plane, else stands
+        char a, b;     // a falls at 3 onto a plane, else stands
+        Vec at, bAt;   // where they are
+        double bSpeed; // along x
         double maximum, time;
         int found;
     } rows[] = {
-        {"spheres closing", CdxSphereCreate(0.5), CdxSphereCreate(0.5), {0, 0, 0}, {3, 0, 0}, {-2, 0, 0}, 5, 1, 1},
-        {"spheres parting", CdxSphereCreate(0.5), CdxSphereCreate(0.5), {0, 0, 0}, {3, 0, 0}, {2, 0, 0}, 5, -1, 0},
-        {"spheres barely moving",
-         CdxSphereCreate(0.5),
-         CdxSphereCreate(0.5),
-         {0, 0, 0},
-         {3, 0, 0},
-         {1e-4, 0, 0},
-         5,
-         5,
-         0},
-        {"a sphere on a plane", CdxSphereCreate(0.5), CdxPlaneCreate(), {1, 1, 2}, {0, 0, 0}, {0, 0, 0}, 1, 0.5, 1},
-        {"a box on a plane", CdxBoxCreate(1, 1, 1), CdxPlaneCreate(), {0, 0, 2}, {0, 0, 0}, {0, 0, 0}, 1, 0.5, 1},
-        {"a box on a plane beyond the step",
-         CdxBoxCreate(1, 1, 1),
-         CdxPlaneCreate(),
-         {0, 0, 2},
-         {0, 0, 0},
-         {0, 0, 0},
-         0.25,
-         0.25,
-         0},
-        {"a sphere reaching a box",
-         CdxBoxCreate(1, 1, 1),
-         CdxSphereCreate(0.5),
-         {0, 5, 0},
-         {3, 5, 0},
-         {-1, 0, 0},
-         5,
-         3 - 0.5 - cube,
-         1},
+        {"spheres closing", 's', 's', {0, 0, 0}, {3, 0, 0}, -2, 5, 1, 1},
+        {"spheres parting", 's', 's', {0, 0, 0}, {3, 0, 0}, 2, 5, -1, 0},
+        {"spheres barely moving", 's', 's', {0, 0, 0}, {3, 0, 0}, 1e-4, 5, 5, 0},
+        {"a sphere on a plane", 's', 'p', {1, 1, 2}, {0, 0, 0}, 0, 1, 0.5, 1},
+        {"a box on a plane", 'b', 'p', {0, 0, 2}, {0, 0, 0}, 0, 1, 0.5, 1},
+        {"a box on a plane beyond the step", 'b', 'p', {0, 0, 2}, {0, 0, 0}, 0, 0.25, 0.25, 0},
+        {"a sphere reaching a box", 'b', 's', {0, 5, 0}, {3, 5, 0}, -1, 5, 3 - 0.5 - cube, 1},
     };
     for (const auto &row : rows) {
-        CdxModelID a = Place(row.a, Translation(row.at[0], row.at[1], row.at[2]));
-        CdxModelID b = Place(row.b, Translation(row.bAt[0], row.bAt[1], row.bAt[2]));
-        const bool falls = CdxGeometryGetTypeId(row.b) == CdxPlaneGetTypeId();
-        Drive(a, 0, 0, falls ? -3 : 0);
-        Drive(b, row.bVelocity[0], row.bVelocity[1], row.bVelocity[2]);
+        CdxModelID a = Place(make(row.a), Translation(row.at[0], row.at[1], row.at[2]));
+        CdxModelID b = Place(make(row.b), Translation(row.bAt[0], row.bAt[1], row.bAt[2]));
+        Drive(a, 0, 0, row.b == 'p' ? -3 : 0);
+        Drive(b, row.bSpeed, 0, 0);
         int found;
         EXPECT_NEAR(row.time, SafeTime(a, b, row.maximum, &found), 1e-15) << row.what;
         EXPECT_EQ(row.found, found) << row.what;
@@ -190,19 +170,12 @@ TEST_F(PrimitiveTest, BoxPlaneSafeTimeIsConservativeUnderRotation)
         for (int k = 0; k <= 40; ++k) {
             // The exact pose at time s: turned by |w| s about w, moved by v s.
             double s = t * k / 40;
-            Pose at = std::fabs(Norm(w)) > 0 ? AxisAngle(w, Norm(w) * s, {0, 0, 0}) : Identity();
-            Pose now = Identity();
-            for (int i = 0; i < 3; ++i) {
-                Vec axis = start.Axis(i), turnedAxis = {0, 0, 0};
-                for (int j = 0; j < 3; ++j) turnedAxis = Add(turnedAxis, Mul(at.Axis(j), axis[j]));
-                for (int j = 0; j < 3; ++j) now.tm[i][j] = turnedAxis[j];
-            }
+            Pose turn = Norm(w) > 0 ? AxisAngle(w, Norm(w) * s, {0, 0, 0}) : Identity(), now = Identity();
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j) now.tm[i][j] = turn.ToWorldDirection(start.Axis(i))[j];
             now.SetOrigin(Add(start.Origin(), Mul(v, s)));
-            double lowest = 1e9;
-            for (int corner = 0; corner < 8; ++corner)
-                lowest = std::min(lowest, now.ToWorld({(corner & 1) ? 0.5 : -0.5, (corner & 2) ? 0.3 : -0.3,
-                                                       (corner & 4) ? 0.2 : -0.2})[2]);
-            EXPECT_GE(lowest, -1e-9) << "trial " << trial << " time " << s;
+            EXPECT_GE(MakeBox({0.5, 0.3, 0.2}).Support(now, {0, 0, -1})[2], -1e-9)
+                << "trial " << trial << " time " << s;
         }
     }
     EXPECT_GT(impacts, 50);

@@ -32,6 +32,8 @@ struct Answer {
     Answer &ResultNormal(const Vec &n) { return resultNormal = n, *this; }
     Answer &Dims(int d) { return dims = d, *this; }
     Answer &At(std::initializer_list<Vec> ps) { return points.insert(points.end(), ps), *this; }
+    // The corners (+-1, +-1, z) of a unit square.
+    Answer &Square(double z) { return At({{-1, -1, z}, {-1, 1, z}, {1, -1, z}, {1, 1, z}}); }
     Answer &Tol(double t) { return tol = t, *this; }
     Answer &Each(std::function<void(const CdxContact &)> f) { return each = std::move(f), *this; }
     Answer &Apart() { return touch = 0, count = 0, *this; }
@@ -85,6 +87,7 @@ protected:
 
 TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
 {
+    auto cube = [] { return CdxBoxCreate(2, 2, 2); };
     const double r2 = std::sqrt(2.0), r3 = std::sqrt(3.0);
     // Spheres: normals point from model 2 towards model 1.
     Check("unit spheres 1.999 apart", CdxSphereCreate(1), Identity(), CdxSphereCreate(1), Translation(1.999, 0, 0),
@@ -104,44 +107,32 @@ TEST_F(PrimitivePairs, AnswersOfHandWorkedConfigurations)
           Answer().Count(1).Sep(-0.05).Normal(n).Dims(0x0203).At({Sub(centre, Mul(n, 0.5))}));
 
     // Boxes.
-    Check("box stacked 0.1 into another", CdxBoxCreate(2, 2, 2), Identity(), CdxBoxCreate(2, 2, 2),
-          Translation(0, 0, 1.9),
-          Answer()
-              .Count(4)
-              .Sep(-0.1)
-              .Normal({0, 0, -1})
-              .ResultNormal({0, 0, -1})
-              .Dims(0x0202)
-              .At({{-1, -1, 1}, {-1, 1, 1}, {1, -1, 1}, {1, 1, 1}}));
+    Check("box stacked 0.1 into another", cube(), Identity(), cube(), Translation(0, 0, 1.9),
+          Answer().Count(4).Sep(-0.1).Normal({0, 0, -1}).ResultNormal({0, 0, -1}).Dims(0x0202).Square(1));
     // Apart within the tolerance: the same corners with the gap as their
     // separation, so a stack lifted by a hair keeps its contacts.
-    Check("stacked boxes within the tolerance", CdxBoxCreate(2, 2, 2), Identity(), CdxBoxCreate(2, 2, 2),
-          Translation(0, 0, 2.005),
-          Answer().Count(4).Sep(0.005).Tol(1e-9).At({{-1, -1, 1}, {-1, 1, 1}, {1, -1, 1}, {1, 1, 1}}));
+    Check("stacked boxes within the tolerance", cube(), Identity(), cube(), Translation(0, 0, 2.005),
+          Answer().Count(4).Sep(0.005).Tol(1e-9).Square(1));
     // Box 2 turned 45 degrees about y so that its edge crosses box 1's top
     // edge (box 1 turned 45 degrees about x) from above.
-    Check("crossed edges", CdxBoxCreate(2, 2, 2), AxisAngle({1, 0, 0}, M_PI / 4, {0, 0, 0}), CdxBoxCreate(2, 2, 2),
+    Check("crossed edges", cube(), AxisAngle({1, 0, 0}, M_PI / 4, {0, 0, 0}), cube(),
           AxisAngle({0, 1, 0}, M_PI / 4, {0, 0, r2 * 2 - 0.05}),
           Answer().Deepest(-0.05).ResultNormal({0, 0, -1}).Dims(0x0101).Tol(1e-9));
-    Check("box 0.1 into a plane", CdxBoxCreate(2, 2, 2), Translation(0, 0, 0.9), CdxPlaneCreate(), Identity(),
-          Answer().Count(4).Sep(-0.1).Normal({0, 0, 1}).Dims(0x0202).At(
-              {{-1, -1, -0.1}, {-1, 1, -0.1}, {1, -1, -0.1}, {1, 1, -0.1}}));
-    Check(
-        "box over a plane within the tolerance", CdxBoxCreate(2, 2, 2), Translation(0, 0, 1.005), CdxPlaneCreate(),
-        Identity(),
-        Answer().Count(4).Sep(0.005).Tol(1e-9).At({{-1, -1, 0.005}, {-1, 1, 0.005}, {1, -1, 0.005}, {1, 1, 0.005}}));
-    Check("box on an edge on a plane", CdxBoxCreate(2, 2, 2), AxisAngle({1, 0, 0}, M_PI / 4, {0, 0, r2 - 0.1}),
-          CdxPlaneCreate(), Identity(), Answer().Count(2).Sep(-0.1).Normal({0, 0, 1}).Dims(0x0201));
+    Check("box 0.1 into a plane", cube(), Translation(0, 0, 0.9), CdxPlaneCreate(), Identity(),
+          Answer().Count(4).Sep(-0.1).Normal({0, 0, 1}).Dims(0x0202).Square(-0.1));
+    Check("box over a plane within the tolerance", cube(), Translation(0, 0, 1.005), CdxPlaneCreate(), Identity(),
+          Answer().Count(4).Sep(0.005).Tol(1e-9).Square(0.005));
+    Check("box on an edge on a plane", cube(), AxisAngle({1, 0, 0}, M_PI / 4, {0, 0, r2 - 0.1}), CdxPlaneCreate(),
+          Identity(), Answer().Count(2).Sep(-0.1).Normal({0, 0, 1}).Dims(0x0201));
 
     // Sphere and box: face, edge, vertex, and a centre inside.
-    Check("sphere on a box face", CdxBoxCreate(2, 2, 2), Identity(), CdxSphereCreate(0.5), Translation(0, 0, 1.4),
+    Check("sphere on a box face", cube(), Identity(), CdxSphereCreate(0.5), Translation(0, 0, 1.4),
           Answer().Count(1).Sep(-0.1).Normal({0, 0, -1}).Dims(0x0302).At({{0, 0, 0.9}}));
-    Check("sphere on a box edge", CdxBoxCreate(2, 2, 2), Identity(), CdxSphereCreate(0.5), Translation(1.3, 0, 1.3),
+    Check("sphere on a box edge", cube(), Identity(), CdxSphereCreate(0.5), Translation(1.3, 0, 1.3),
           Answer().Count(1).Sep(std::sqrt(0.18) - 0.5).Normal({-1 / r2, 0, -1 / r2}).Dims(0x0301));
-    Check("sphere on a box vertex", CdxBoxCreate(2, 2, 2), Identity(), CdxSphereCreate(0.5),
-          Translation(1.2, 1.2, 1.2),
+    Check("sphere on a box vertex", cube(), Identity(), CdxSphereCreate(0.5), Translation(1.2, 1.2, 1.2),
           Answer().Count(1).Sep(std::sqrt(0.12) - 0.5).Normal({-1 / r3, -1 / r3, -1 / r3}).Dims(0x0300));
-    Check("sphere centre inside a box, nearest the -y face", CdxBoxCreate(2, 2, 2), Identity(), CdxSphereCreate(0.5),
+    Check("sphere centre inside a box, nearest the -y face", cube(), Identity(), CdxSphereCreate(0.5),
           Translation(0.1, -0.7, 0.2), Answer().Count(1).Sep(0.7 - 1.0 - 0.5).Normal({0, 1, 0}).Dims(0x0302));
 
     // Cones on a plane: rim contacts 120 degrees apart, a side line, the apex.

@@ -1,7 +1,8 @@
-// Line-segment queries over a space, against hits worked out by hand:
-// balls by the quadratic, boxes by slabs in their own frame, the ground by
-// its height, a composite by its two balls. Models outside the space,
-// without geometry or of a type without a segment function are never hit.
+// Line-segment queries over a space against brute force: every model's
+// own segment function (each checked against its solid where the
+// primitives are tested) in model order, and for a composite the nearest of
+// its two balls by the sphere's function. Models outside the space, without
+// geometry or of a type without a segment function are never hit.
 #include "collision/collision_support.h"
 
 #include "framework/CdxGeometryRecord.h"
@@ -9,91 +10,41 @@
 namespace {
 
 const PxReal kClose = 1e-9;
-const PxReal kGroundHeight = -5.0;
-
-struct Shape {
-    CdxModelID model;
-    enum Kind { kBall, kBox, kGround, kPair } kind;
-    PxReal radius = 0;     // ball, and each ball of the pair
-    PxVector3 half = {};   // box
-    PxVector3 offset = {}; // pair: its balls at centre +- offset
-};
-
-// Entry parameter t in [0, 1] of p0 + t d into a ball, or -1.
-PxReal BallEntry(const PxVector3 p0, const PxVector3 d, const PxVector3 centre, PxReal radius)
-{
-    PxVector3 m;
-    PxV3Sub(m, p0, centre);
-    PxReal a = PxV3Dot(d, d), b = PxV3Dot(m, d), c = PxV3Dot(m, m) - radius * radius;
-    PxReal disc = b * b - a * c;
-    if (c <= 0 || disc < 0) return -1;
-    PxReal t = (-b - std::sqrt(disc)) / a;
-    return t >= 0 && t <= 1 ? t : -1;
-}
-
-// Entry into a box by slabs in its frame.
-PxReal BoxEntry(const PxVector3 p0, const PxVector3 p1, const PxReal tm[4][4], const PxVector3 half)
-{
-    PxVector3 a, b;
-    PxV3MulTMInverse(a, p0, tm);
-    PxV3MulTMInverse(b, p1, tm);
-    PxReal enter = 0, leave = 1;
-    for (int k = 0; k < 3; ++k) {
-        PxReal d = b[k] - a[k];
-        if (d == 0) {
-            if (std::fabs(a[k]) > half[k]) return -1;
-            continue;
-        }
-        PxReal t1 = (-half[k] - a[k]) / d, t2 = (half[k] - a[k]) / d;
-        enter = std::max(enter, std::min(t1, t2));
-        leave = std::min(leave, std::max(t1, t2));
-    }
-    return enter <= leave && enter > 0 ? enter : -1;
-}
-
-PxReal GroundEntry(const PxVector3 p0, const PxVector3 p1)
-{
-    if (!(p0[2] > kGroundHeight && p1[2] <= kGroundHeight)) return -1;
-    return (p0[2] - kGroundHeight) / (p0[2] - p1[2]);
-}
 
 class LineSegScene : public SpaceTest {
 protected:
+    // A composite of two balls first, then balls and turned boxes, then the
+    // ground at z = -5.
     void Build()
     {
         space_ = Space(CdxAllAxes, 128, 1024);
         std::mt19937 rng(1205);
         auto uniform = [&](PxReal lo, PxReal hi) { return std::uniform_real_distribution<PxReal>(lo, hi)(rng); };
         pair_ = Composite(2, 10, 10, 10);
-        Shape pair{pair_, Shape::kPair, 1.5, {0, 0, 0}, {2, 0, 0}};
-        shapes_.push_back(pair);
+        models_.push_back(pair_);
         for (int side = -1; side <= 1; side += 2) {
-            CdxModelID ball = Place(CdxSphereCreate(pair.radius));
-            elements_.push_back(ball);
-            placements_.push_back(Translation(side * pair.offset[0], 0, 0));
-            ASSERT_EQ(1, CdxCompositeModelAddElement(pair_, ball, &placements_.back().tm));
+            elements_.push_back(Place(CdxSphereCreate(1.5)));
+            placements_.push_back(Translation(2.0 * side, 0, 0));
+            ASSERT_EQ(1, CdxCompositeModelAddElement(pair_, elements_.back(), &placements_.back().tm));
         }
+        CdxModelUpdate(pair_);
         for (int k = 0; k < 100; ++k) {
             PxReal x = uniform(4, 16), y = uniform(4, 16), z = uniform(4, 16);
-            Shape s{k % 2 ? Ball(uniform(0.3, 1.5), x, y, z)
-                          : Box(uniform(0.3, 1.5), uniform(0.3, 1.5), uniform(0.3, 1.5), x, y, z),
-                    k % 2 ? Shape::kBall : Shape::kBox};
             if (k % 2) {
-                s.radius = CdxSphereGetRadius(CdxModelGetGeometry(s.model));
-            } else {
-                PxV3Copy(s.half, CdxBoxGetRadii(CdxModelGetGeometry(s.model)));
-                PxMatrix3 rotation;
-                PxMatrix3FromEulerAngles(rotation, uniform(0, 6.3), uniform(0, 6.3), uniform(0, 6.3));
-                for (int i = 0; i < 3; ++i)
-                    for (int j = 0; j < 3; ++j) Transform(s.model)[i][j] = rotation[i][j];
+                models_.push_back(Ball(uniform(0.3, 1.5), x, y, z));
+                continue;
             }
-            shapes_.push_back(s);
+            models_.push_back(Box(uniform(0.3, 1.5), uniform(0.3, 1.5), uniform(0.3, 1.5), x, y, z));
+            PxMatrix3 rotation;
+            PxMatrix3FromEulerAngles(rotation, uniform(0, 6.3), uniform(0, 6.3), uniform(0, 6.3));
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j) Transform(models_.back())[i][j] = rotation[i][j];
         }
-        shapes_.push_back(Shape{Plane(kGroundHeight), Shape::kGround});
-        for (const Shape &s : shapes_) ASSERT_EQ(1, CdxSpaceInsertModel(space_, s.model));
+        models_.push_back(Plane(-5.0));
+        for (CdxModelID model : models_) ASSERT_EQ(1, CdxSpaceInsertModel(space_, model));
         // Never hit: a ball outside the space, a model without geometry
         // and one of a type without a segment function.
-        outsider_ = Ball(100, 10, 10, 10);
+        Ball(100, 10, 10, 10);
         ASSERT_EQ(1, CdxSpaceInsertModel(space_, Place(nullptr)));
         CdxGeometryTypeID blob = CdxGeometryRegisterType("Blob", nullptr, nullptr, nullptr, nullptr, nullptr,
                                                          nullptr);
@@ -101,32 +52,23 @@ protected:
         ASSERT_EQ(1, CdxSpaceInsertModel(space_, Place(&blob_)));
     }
 
-    // Parameter of the hand-worked entry, or -1; element is the ball of
-    // the composite that was entered first.
-    PxReal Entry(const Shape &s, const PxVector3 p0, const PxVector3 p1, CdxModelID *element) const
+    // The model's hit by its own type's function; the composite's is the
+    // nearer of its accepted balls.
+    bool Hit(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *hit) const
     {
-        PxVector3 d;
-        PxV3Sub(d, p1, p0);
-        const PxReal(*tm)[4] = *CdxModelGetTransformPtr(s.model);
-        PxVector3 centre = {tm[3][0], tm[3][1], tm[3][2]};
-        switch (s.kind) {
-        case Shape::kBall: return BallEntry(p0, d, centre, s.radius);
-        case Shape::kBox: return BoxEntry(p0, p1, tm, s.half);
-        case Shape::kGround: return GroundEntry(p0, p1);
-        case Shape::kPair: break;
-        }
-        PxReal best = -1;
+        if (model != pair_)
+            return CdxLineSegGetIntersectFnPtr(CdxGeometryGetTypeId(CdxModelGetGeometry(model)))(model, p0, p1, hit);
+        bool found = false;
         for (int side = 0; side < 2; ++side) {
-            if (!acceptElement_[side]) continue;
-            PxVector3 c;
-            PxV3AddScaled(c, centre, s.offset, side ? 1.0 : -1.0);
-            PxReal t = BallEntry(p0, d, c, s.radius);
-            if (t >= 0 && (best < 0 || t < best)) {
-                best = t;
-                *element = elements_[side];
-            }
+            CdxLineSegResult ball = {};
+            if (!acceptElement_[side] || !CdxSphereLineSegIntersect(elements_[side], p0, p1, &ball)) continue;
+            if (found && ball.distance >= hit->distance) continue;
+            *hit = ball;
+            hit->model = pair_;
+            hit->element = elements_[side];
+            found = true;
         }
-        return best;
+        return found;
     }
 
     // A segment between two points on a sphere around the room, starting
@@ -144,26 +86,18 @@ protected:
         PxV3Set(p1, 20 - p0[0] + normal(rng) * 3, 20 - p0[1] + normal(rng) * 3, 20 - p0[2] + normal(rng) * 6);
     }
 
-    void ExpectHit(const CdxLineSegResult &hit, const Shape &s, PxReal t, const PxVector3 p0, const PxVector3 p1)
+    static void ExpectHit(const CdxLineSegResult &want, const CdxLineSegResult &hit)
     {
-        PxVector3 point;
-        PxV3Sub(point, p1, p0);
-        PxReal length = PxV3Length(point);
-        PxV3AddScaled(point, p0, point, t);
-        EXPECT_EQ(s.model, hit.model);
-        EXPECT_NEAR(t * length, hit.distance, kClose * length);
-        EXPECT_NEAR(0, PxV3Distance(point, hit.point), kClose * length);
-        EXPECT_NEAR(1, PxV3Length(hit.normal), kClose);
-        PxVector3 direction;
-        PxV3Sub(direction, p1, p0);
-        EXPECT_LT(PxV3Dot(hit.normal, direction), 0) << "the normal faces the segment's start";
+        EXPECT_EQ(want.model, hit.model);
+        EXPECT_EQ(want.element, hit.element);
+        EXPECT_NEAR(want.distance, hit.distance, kClose);
+        EXPECT_NEAR(0, PxV3Distance(want.point, hit.point), kClose);
+        EXPECT_NEAR(0, PxV3Distance(want.normal, hit.normal), kClose);
     }
 
     CdxSpaceID space_ = nullptr;
     CdxModelID pair_ = nullptr;
-    CdxModelID outsider_ = nullptr;
-    std::vector<CdxModelID> elements_;
-    std::vector<Shape> shapes_;
+    std::vector<CdxModelID> models_, elements_;
     std::deque<Pose> placements_;
     CdxGeometry blob_ = {};
     bool acceptElement_[2] = {true, true};
@@ -181,81 +115,64 @@ int RejectListed(CdxModelID model, void *data)
 
 } // namespace
 
-TEST_F(LineSegScene, EveryHitIsListedInModelOrderAtItsHandWorkedEntry)
+// Each random segment: every hit listed in model order (a short list keeps
+// the first ones), and the first hit the nearest, among all models or among
+// those the filter accepts.
+TEST_F(LineSegScene, EveryHitIsListedInModelOrderAndTheFirstIsTheNearestTheFilterAccepts)
 {
     ASSERT_NO_FATAL_FAILURE(Build());
+    std::set<CdxModelID> rejected = {elements_[0]};
+    for (size_t k = 1; k < models_.size(); k += 3) rejected.insert(models_[k]);
     std::mt19937 rng(42);
     const int kCapacity = 128;
     CdxLineSegResult results[kCapacity];
-    int hits = 0, groundHits = 0, pairHits = 0;
+    int hits = 0, groundHits = 0, pairHits = 0, misses = 0;
     for (int segment = 0; segment < 300; ++segment) {
+        SCOPED_TRACE(segment);
         PxVector3 p0, p1;
         RandomSegment(rng, p0, p1);
+        if (segment == 0) { // through both of the composite's balls, the first one first
+            PxV3Set(p0, -5, 10, 10);
+            PxV3Set(p1, 25, 10, 10);
+        }
+        acceptElement_[0] = true;
         int count = CdxSpaceGetLineSegIntersections(space_, p0, p1, results, kCapacity);
         int k = 0;
-        for (const Shape &s : shapes_) {
-            CdxModelID element = nullptr;
-            PxReal t = Entry(s, p0, p1, &element);
-            if (t < 0) continue;
-            ASSERT_LT(k, count) << "segment " << segment << " misses a model";
-            ExpectHit(results[k], s, t, p0, p1);
-            EXPECT_EQ(element, results[k].element);
-            groundHits += s.kind == Shape::kGround;
-            pairHits += s.kind == Shape::kPair;
-            ++k;
+        for (CdxModelID model : models_) {
+            CdxLineSegResult want = {};
+            if (!Hit(model, p0, p1, &want)) continue;
+            ASSERT_LT(k, count) << "a model missed";
+            ExpectHit(want, results[k++]);
+            groundHits += model == models_.back();
+            pairHits += model == pair_;
         }
-        EXPECT_EQ(k, count) << "segment " << segment;
+        EXPECT_EQ(k, count);
         hits += count;
-
-        // A short list keeps the first hits in model order.
         if (count >= 2) {
             CdxLineSegResult two[2];
             ASSERT_EQ(2, CdxSpaceGetLineSegIntersections(space_, p0, p1, two, 2));
             EXPECT_EQ(results[0].model, two[0].model);
             EXPECT_EQ(results[1].model, two[1].model);
         }
+        for (bool filtered : {false, true}) {
+            acceptElement_[0] = !filtered;
+            CdxLineSegResult nearest = {}, hit;
+            for (CdxModelID model : models_) {
+                CdxLineSegResult want = {};
+                if (filtered && rejected.count(model)) continue;
+                if (Hit(model, p0, p1, &want) && (!nearest.model || want.distance < nearest.distance)) nearest = want;
+            }
+            int found = filtered ? CdxSpaceGetLineSegFirstEnabledIntersection(space_, p0, p1, RejectListed, &rejected,
+                                                                              &hit)
+                                 : CdxSpaceGetLineSegFirstIntersection(space_, p0, p1, &hit);
+            ASSERT_EQ(nearest.model != nullptr, found != 0);
+            misses += !found;
+            if (found) ExpectHit(nearest, hit);
+        }
     }
     EXPECT_GT(hits, 600);
     EXPECT_GT(groundHits, 30);
     EXPECT_GT(pairHits, 10);
-}
-
-TEST_F(LineSegScene, TheFirstHitIsTheNearestAmongTheModelsTheFilterAccepts)
-{
-    ASSERT_NO_FATAL_FAILURE(Build());
-    std::set<CdxModelID> rejected = {elements_[0]};
-    for (size_t k = 1; k < shapes_.size(); k += 3) rejected.insert(shapes_[k].model);
-    std::mt19937 rng(43);
-    int misses = 0;
-    for (int segment = 0; segment < 300; ++segment) {
-        PxVector3 p0, p1;
-        RandomSegment(rng, p0, p1);
-        for (bool filtered : {false, true}) {
-            acceptElement_[0] = !filtered;
-            const Shape *nearest = nullptr;
-            PxReal nearestT = 2;
-            CdxModelID nearestElement = nullptr;
-            for (const Shape &s : shapes_) {
-                CdxModelID element = nullptr;
-                PxReal t = Entry(s, p0, p1, &element);
-                if (t < 0 || t >= nearestT || (filtered && rejected.count(s.model))) continue;
-                nearest = &s;
-                nearestT = t;
-                nearestElement = element;
-            }
-            CdxLineSegResult hit;
-            int found = filtered ? CdxSpaceGetLineSegFirstEnabledIntersection(space_, p0, p1, RejectListed, &rejected,
-                                                                              &hit)
-                                 : CdxSpaceGetLineSegFirstIntersection(space_, p0, p1, &hit);
-            ASSERT_EQ(nearest != nullptr, found != 0) << "segment " << segment;
-            if (!nearest) {
-                ++misses;
-                continue;
-            }
-            ExpectHit(hit, *nearest, nearestT, p0, p1);
-            EXPECT_EQ(nearestElement, hit.element);
-        }
-    }
     EXPECT_LT(misses, 100) << "most segments hit something";
 
     PxVector3 p0 = {-50, -50, 100}, p1 = {50, 50, 100};

@@ -3,13 +3,9 @@
 // construction, friction models, slip, slide, softness and restitution.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "dynamics/test_step_support.h"
 
 using namespace steptest;
-using rbdtest::randomUnitVector;
-using rbdtest::randomVector;
 
 namespace {
 
@@ -43,26 +39,6 @@ protected:
     RbdContactParams *params;
 };
 
-void randomPose(rbdtest::Rng &rng, RbdBodyID body)
-{
-    PxVector3 v, w;
-    rbdtest::randomBodyTransform(rng, 2.0, body);
-    randomVector(rng, 3.0, v);
-    randomVector(rng, 3.0, w);
-    RbdBodySetLinearVelocity(body, v[0], v[1], v[2]);
-    RbdBodySetAngularVelocity(body, w[0], w[1], w[2]);
-}
-
-// u . (velocity of body 0's point p - velocity of body 1's point p)
-PxReal relativePointVelocity(RbdBodyID b0, RbdBodyID b1, const PxVector3 p, const PxVector3 u)
-{
-    PxVector3 v0, v1, rel;
-    RbdBodyGetVelocityAtPoint(b0, p, v0);
-    RbdBodyGetVelocityAtPoint(b1, p, v1);
-    PxV3Sub(rel, v0, v1);
-    return PxV3Dot(rel, u);
-}
-
 TEST_F(ContactRowsTest, AFrictionlessContactAddsOneOneSidedRowWhoseErrorIsMinusThePenetration)
 {
     RbdContactSetPenetration(c, 0.003);
@@ -82,26 +58,34 @@ TEST_F(ContactRowsTest, AFrictionlessContactAddsOneOneSidedRowWhoseErrorIsMinusT
     EXPECT_EQ(list.rowEpsilon[0], 0.02);
 }
 
-// Under random poses and normals: the friction directions and the normal
-// form a right-handed orthonormal frame, and every row measures the relative
-// velocity of the contact point along its direction, body 1 with the
-// opposite sign.
+// Under random poses and normals (given at any length): the friction
+// directions and the normal form a right-handed orthonormal frame, and every
+// row measures the relative velocity of the contact point along its
+// direction, body 1 with the opposite sign.
 TEST_F(ContactRowsTest, EveryRowMeasuresTheRelativeVelocityOfTheContactPointInARightHandedFrame)
 {
     rbdtest::Rng rng(20240605);
     RbdContactParamsSetType(params, 2);
     for (int trial = 0; trial < 100; ++trial) {
-        randomPose(rng, b0);
-        randomPose(rng, b1);
-        PxVector3 n, p, u[3], cross;
+        PxVector3 n, p, u[3], cross, v[2], w, relative;
+        for (int k = 0; k < 2; ++k) {
+            rbdtest::randomBodyTransform(rng, 2.0, k ? b1 : b0);
+            randomVector(rng, 3.0, v[k]);
+            randomVector(rng, 3.0, w);
+            RbdBodySetLinearVelocity(k ? b1 : b0, v[k][0], v[k][1], v[k][2]);
+            RbdBodySetAngularVelocity(k ? b1 : b0, w[0], w[1], w[2]);
+        }
         randomUnitVector(rng, n);
         randomVector(rng, 2.0, p);
-        RbdContactSetNormal(c, n[0], n[1], n[2]);
+        RbdContactSetNormal(c, 3.0 * n[0], 3.0 * n[1], 3.0 * n[2]);
         RbdContactSetPosition(c, p[0], p[1], p[2]);
+        RbdBodyGetVelocityAtPoint(b0, p, v[0]);
+        RbdBodyGetVelocityAtPoint(b1, p, v[1]);
+        PxV3Sub(relative, v[0], v[1]);
         ASSERT_EQ(build(), 3);
         for (int32_t row = 0; row < 3; ++row) {
             direction(row, u[row]);
-            EXPECT_NEAR(RbdBclRowVelocity(&list, row, c), relativePointVelocity(b0, b1, p, u[row]), 1e-12);
+            EXPECT_NEAR(RbdBclRowVelocity(&list, row, c), PxV3Dot(relative, u[row]), 1e-12);
             for (int k = 0; k < 3; ++k) EXPECT_EQ(RbdBclGetJacobianEntry(&list, row, 6 + k), -u[row][k]);
             EXPECT_NEAR(PxV3Length(u[row]), 1.0, 1e-14);
         }
@@ -150,7 +134,7 @@ TEST_F(ContactRowsTest, AGivenDirectionBecomesThePrimaryFrictionDirectionProject
     EXPECT_TRUE(t1[0] == 0.0 && t1[2] == 1.0) << "and the standard tangent for two directions";
 }
 
-TEST_F(ContactRowsTest, BoxFrictionBoundsItsRowsAndProportionalFrictionFollowsTheNormalRow)
+TEST_F(ContactRowsTest, FrictionRowsTakeTheirBoundsSlipAndSlideFromTheParameters)
 {
     RbdContactParamsSetType(params, 2);
     RbdContactParamsSetPrimaryFriction(params, 4.0);
@@ -172,11 +156,7 @@ TEST_F(ContactRowsTest, BoxFrictionBoundsItsRowsAndProportionalFrictionFollowsTh
     EXPECT_EQ(list.mu[2], 0.4);
     EXPECT_EQ(list.frictionRowCount, 1);
     EXPECT_EQ(list.hi[1], 4.0) << "the primary row keeps box friction";
-}
-
-TEST_F(ContactRowsTest, SlipSoftensAndSlideDrivesTheFrictionRowsOnlyWhenTheirBitsAreSet)
-{
-    RbdContactParamsSetType(params, 2);
+    // Slip softens and slide drives the friction rows only when their bits are set.
     params->primarySlip = 0.3;
     params->secondarySlide = 0.9;
     ASSERT_EQ(build(), 3);

@@ -16,11 +16,6 @@ std::vector<RbdConstraintID> bodyConstraints(RbdBodyID body)
     return list;
 }
 
-void recordConstraint(RbdConstraintID c, void *arg)
-{
-    static_cast<std::vector<RbdConstraintID> *>(arg)->push_back(c);
-}
-
 void expectNear(const PxReal *a, const PxReal *b, PxReal tolerance = 1e-13)
 {
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(a[k], b[k], tolerance) << "component " << k;
@@ -43,7 +38,9 @@ TEST(RbdConstraint, EnablingLinksIntoTheWorldAndBothBodiesAndEveryWayOfEndingUnl
     EXPECT_EQ(bodyConstraints(a), (std::vector<RbdConstraintID>{ball, hinge}));
     EXPECT_EQ(bodyConstraints(b), (std::vector<RbdConstraintID>{hinge}));
     std::vector<RbdConstraintID> visited;
-    RbdWorldForAllConstraints(world, recordConstraint, &visited);
+    RbdWorldForAllConstraints(
+        world, [](RbdConstraintID c, void *arg) { static_cast<std::vector<RbdConstraintID> *>(arg)->push_back(c); },
+        &visited);
     EXPECT_EQ(visited, (std::vector<RbdConstraintID>{ball, hinge})) << "the enabled ones, most recent first";
     EXPECT_EQ(world->nodePool.used, 3);
     // Setting the bodies of an enabled constraint relinks it.
@@ -118,7 +115,7 @@ TEST(RbdConstraint, AttachmentsAndConversionsAgreeWithTheBodyFramesUnderRandomPo
         World world(2, 1);
         RbdBodyID a = RbdBodyCreate(world), b = RbdBodyCreate(world);
         randomBodyTransform(rng, 1.0, a);
-        randomCenterOfMassOffset(rng, 0.3, a);
+        randomBodyTransform(rng, 0.3, a, true);
         randomBodyTransform(rng, 1.0, b);
         RbdConstraintID c = RbdHingeCreate(world);
         RbdConstraintSetBodies(c, a, b);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <string>
 #include <math.h>
 #include "dynamics/test_step_support.h"
 
@@ -15,7 +14,7 @@ namespace {
 const RbdBclParameters PARAMETERS = {0.01, 1e-6, 0.12};
 const PxReal DT = 1e-6;
 
-enum class Partner { Body, World, Frozen };
+enum class Partner { Body, World, Frozen }; // printed 0, 1, 2
 
 // Poses of the check: where the joint was made, moved along its own free
 // motion (which keeps its rows satisfied), or both bodies anywhere.
@@ -44,28 +43,24 @@ struct JointCase {
     std::function<void(Scene &, Rng &)> setUp;
 };
 
-// The body that moves along a joint's free motion: body 1 when it can move.
-RbdBodyID mover(const Scene &s)
-{
-    return s.body1 && !RbdBodyIsFrozen(s.body1) ? s.body1 : s.body0;
-}
-
+// Moves the body that moves along a joint's free motion: body 1 when it can.
 void move(Scene &s, Rng &rng, Motion motion)
 {
+    const RbdBodyID mover = s.body1 && !RbdBodyIsFrozen(s.body1) ? s.body1 : s.body0;
     PxVector3 offset, steering, hinge, centre;
     switch (motion) {
     case Motion::None: break;
-    case Motion::Rotate: rotateBodyAbout(mover(s), s.anchor, s.axis, uniform(rng, -3.0, 3.0)); break;
+    case Motion::Rotate: rotateBodyAbout(mover, s.anchor, s.axis, uniform(rng, -3.0, 3.0)); break;
     case Motion::Slide:
         PxV3Scale(offset, s.axis, uniform(rng, -1.0, 1.0));
-        translateBody(mover(s), offset);
+        translateBody(mover, offset);
         break;
     case Motion::SteerAndRoll:
         RbdCarWheelGetSteeringAxis(s.c, steering);
         RbdCarWheelGetPosition(s.c, centre);
-        rotateBodyAbout(mover(s), centre, steering, uniform(rng, -1.0, 1.0));
+        rotateBodyAbout(mover, centre, steering, uniform(rng, -1.0, 1.0));
         RbdCarWheelGetHingeAxis(s.c, hinge);
-        rotateBodyAbout(mover(s), centre, hinge, uniform(rng, -3.0, 3.0));
+        rotateBodyAbout(mover, centre, hinge, uniform(rng, -3.0, 3.0));
         break;
     }
 }
@@ -73,11 +68,6 @@ void move(Scene &s, Rng &rng, Motion motion)
 std::function<void(Scene &, Rng &)> stops(PxReal lower, PxReal upper)
 {
     return [=](Scene &s, Rng &) { setStops(RbdConstraintGetLimit(s.c), lower, upper); };
-}
-
-std::function<void(Scene &, Rng &)> lock(PxReal position, PxReal force)
-{
-    return [=](Scene &s, Rng &) { RbdLimitSetLock(RbdConstraintGetLimit(s.c), position, force); };
 }
 
 // A car wheel's hinge axis is random but perpendicular to its steering axis.
@@ -106,10 +96,12 @@ std::vector<JointCase> jointCases()
         {"hinge", RbdHingeCreate, 5, 5, kAnywhere, rotate, true, nullptr},
         {"hinge beyond its upper stop", RbdHingeCreate, 6, 6, kConsistent, rotate, false, stops(-1.0, -0.5)},
         {"hinge below its lower stop", RbdHingeCreate, 6, 6, kConsistent, rotate, false, stops(0.5, 1.0)},
-        {"locked hinge", RbdHingeCreate, 6, 6, kConsistent, rotate, false, lock(0.3, 10.0)},
+        {"locked hinge", RbdHingeCreate, 6, 6, kConsistent, rotate, false,
+         [](Scene &s, Rng &) { RbdLimitSetLock(RbdConstraintGetLimit(s.c), 0.3, 10.0); }},
         {"prismatic", RbdPrismaticCreate, 5, 5, kAnywhere, slide, true, nullptr},
         {"prismatic below its lower stop", RbdPrismaticCreate, 6, 6, kAnywhere, slide, false, stops(0.5, 1.0)},
-        {"locked prismatic", RbdPrismaticCreate, 6, 6, kAnywhere, slide, false, lock(-0.2, 5.0)},
+        {"locked prismatic", RbdPrismaticCreate, 6, 6, kAnywhere, slide, false,
+         [](Scene &s, Rng &) { RbdLimitSetLock(RbdConstraintGetLimit(s.c), -0.2, 5.0); }},
         {"car wheel", RbdCarWheelCreate, 5, 4, kAnywhere, wheel, false, wheelAxes},
         {"car wheel with soft suspension and locked steering", RbdCarWheelCreate, 5, 5, kConsistent, wheel, false,
          [](Scene &s, Rng &rng) {
@@ -206,7 +198,7 @@ Scene makeScene(const JointCase &jc, Partner partner, Rng &rng)
     s.body0 = RbdBodyCreate(s.world);
     s.body1 = partner == Partner::World ? nullptr : RbdBodyCreate(s.world);
     randomBodyTransform(rng, 2.0, s.body0);
-    randomCenterOfMassOffset(rng, 0.3, s.body0); // dynamics runs in a frame off the body's own
+    randomBodyTransform(rng, 0.3, s.body0, true); // dynamics runs in a frame off the body's own
     if (s.body1) {
         randomBodyTransform(rng, 2.0, s.body1);
         if (partner == Partner::Frozen) RbdBodyFreeze(s.body1);
@@ -224,11 +216,8 @@ Scene makeScene(const JointCase &jc, Partner partner, Rng &rng)
 
 void checkCase(const JointCase &jc, Partner partner, bool randomPoses, unsigned seed)
 {
-    SCOPED_TRACE(std::string(jc.name) +
-                 (partner == Partner::Body    ? " to a body"
-                  : partner == Partner::World ? " to the world"
-                                              : " to a frozen body") +
-                 (randomPoses ? ", random poses" : ", consistent poses") + ", seed " + std::to_string(seed));
+    SCOPED_TRACE(testing::Message() << jc.name << ", partner " << static_cast<int>(partner) << ", "
+                                    << (randomPoses ? "random" : "consistent") << " poses, seed " << seed);
     Rng rng(seed);
     Scene s = makeScene(jc, partner, rng);
     OwnRowList own;

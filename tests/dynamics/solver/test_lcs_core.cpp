@@ -1,20 +1,16 @@
 // The solver's numerical core: the workspace's refusals, held-row solves
 // and products through the Jacobian, failing factorisations, and the LCP
-// solver against brute-force enumeration of active sets.
+// solver on random LCPs against the conditions that define their solution.
 #include <gtest/gtest.h>
 
 #include <math.h>
 
 #include <random>
+#include <string>
 #include <vector>
 
-#include "solver/RbdLcsContext.h"
-#include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
-#include "solver/RbdLcsSolver.h"
-#include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsSubproblem.h"
-#include "solver/RbdLcsTiles.h"
 #include "test_lcs_support.h"
 
 using namespace lcs;
@@ -55,87 +51,16 @@ TEST(LcsWorkspace, BadSizesAndOverflowAreFatalWithTheirMessages)
     EXPECT_EQ(pool.used(), 64u) << "a refused block takes nothing";
 }
 
-// A random island: bodies with random mass and principal inertia,
-// constraints of 1 to 6 rows between random pairs (or the world), random
-// Jacobians, some soft rows.
-struct RandomIsland {
-    int bodies = 0;
-    Vec invMass; // 6 per body: the inverses of the mass and the principal moments
-    std::vector<int32_t> firstRow, rows, bodyOf;
-    Vec J, rowEps; // J in tiles
-    ConstraintLayout layout;
-
-    RandomIsland(std::mt19937 &rng, int bodyCount, int constraintCount) : bodies(bodyCount)
-    {
-        std::uniform_real_distribution<PxReal> u(-1.0, 1.0), pos(0.5, 2.0);
-        std::uniform_int_distribution<int> rowsDist(1, 6), bodyDist(-1, bodyCount - 1);
-        for (int k = 0; k < 6 * bodyCount; ++k) invMass.push_back(1.0 / pos(rng));
-        int row = 0;
-        for (int c = 0; c < constraintCount; ++c) {
-            int b0 = bodyDist(rng), b1 = bodyDist(rng);
-            if (b0 < 0) b0 = (b1 + 1) % bodyCount;
-            if (b1 == b0) b1 = -1;
-            firstRow.push_back(row);
-            rows.push_back(rowsDist(rng));
-            bodyOf.insert(bodyOf.end(), {b0, b1});
-            row += rows.back();
-        }
-        const int np = (row + 3) / 4 * 4;
-        J.assign(static_cast<size_t>(np) * 12, 0.0);
-        rowEps.assign(np, 0.0);
-        for (int c = 0; c < constraintCount; ++c)
-            for (int r = 0; r < rows[c]; ++r) {
-                const int i = firstRow[c] + r;
-                for (int col = 0; col < (bodyOf[2 * c + 1] >= 0 ? 12 : 6); ++col) J[tileIndex(i, col)] = u(rng);
-                rowEps[i] = (r == 0 && c % 3 == 0) ? 0.01 : 0.0;
-            }
-        layout = {constraintCount, row, np, firstRow.data(), rows.data(), bodyOf.data()};
-    }
-
-    // J M^-1, row by row.
-    Vec jminv() const
-    {
-        Vec out(J.size(), 0.0);
-        for (int c = 0; c < layout.constraintCount; ++c)
-            for (int side = 0; side < 2; ++side)
-                for (int r = 0, b = bodyOf[2 * c + side]; b >= 0 && r < rows[c]; ++r)
-                    for (int k = 0; k < 6; ++k) {
-                        const size_t t = tileIndex(firstRow[c] + r, 6 * side + k);
-                        out[t] = invMass[6 * b + k] * J[t];
-                    }
-        return out;
-    }
-};
-
-// Forms the island's matrix in factorisation `which` inside a fresh workspace.
-LCPMatrix &formMatrix(const RandomIsland &island, int which, std::vector<unsigned char> &memory, PxReal eps, PxReal h,
-                      SparseMatrixMap **mapOut = nullptr)
-{
-    int np = island.layout.paddedRowCount;
-    memory.assign(RbdSparseMatrixMapMemoryRequired(island.bodies, island.layout.rowCount) + matrixMemoryRequired(np) +
-                      lcpSystemMemoryRequired(np) + 64,
-                  0);
-    context().pool().init(memory.data(), memory.size());
-    SparseMatrixMap *map = RbdSparseMatrixMapCreate(context().pool(), island.bodies, &island.layout);
-    EXPECT_NE(map, nullptr);
-    RbdSparseMatrixMapBuild(map);
-    LCPMatrix &A = context().matrix(which);
-    EXPECT_TRUE(A.allocate(np, map));
-    A.setSoftness(eps, h);
-    Vec jm = island.jminv();
-    A.calcJinvMJT(jm.data(), island.J.data(), island.rowEps.data(), map);
-    if (mapOut) *mapOut = map;
-    return A;
-}
-
 TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
 {
     // Two bodies under sixteen constraints: every row couples with every
     // other, so the products of many rows take the Jacobian's route.
     std::mt19937 rng(515);
-    const PxReal eps = 1e-6, h = 0.01;
-    RandomIsland island(rng, 2, 16);
-    int n = island.layout.paddedRowCount, rows = island.layout.rowCount;
+    std::vector<RbdLcsBody> bodies;
+    lcstest::RowList list(100);
+    lcstest::randomIsland(rng, 2, 16, bodies, list, false);
+    const lcstest::Packed island(list, bodies);
+    const int n = island.np, rows = island.n;
     ASSERT_GT(rows, 40);
     std::vector<int32_t> held, all;
     for (int i = 0; i < rows; ++i) {
@@ -144,12 +69,13 @@ TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
     }
     Vec x[2], w[2], y[2];
     for (int route = 0; route < 2; ++route) {
-        std::vector<unsigned char> memory;
-        SparseMatrixMap *map = nullptr;
-        LCPMatrix &A = formMatrix(island, 0, memory, eps, h, &map);
+        lcstest::Formed formed(island, 0, false);
+        ASSERT_TRUE(formed.ok);
+        LCPMatrix &A = *formed.A;
         ASSERT_TRUE(A.factorize());
-        Vec jm = island.jminv(), bodyScratch(12);
-        if (route == 1) A.keepJacobian(jm.data(), island.J.data(), island.rowEps.data(), map, bodyScratch.data());
+        Vec jm = island.JMinv, bodyScratch(12);
+        if (route == 1)
+            A.keepJacobian(jm.data(), island.J.data(), island.rowEps.data(), formed.map, bodyScratch.data());
         Vec q(n, 0.0), storage(static_cast<size_t>(n) * n);
         x[route].assign(n, 0.0);
         w[route].assign(n, 0.0);
@@ -172,7 +98,6 @@ TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
         projectedGaussSeidel(A, y[route].data(), q.data(), lo.data(), hi.data(), state.data(), rows, 5,
                              scratch.data());
         for (int i = 0; i < rows; ++i) EXPECT_LE(fabs(y[route][i]), 0.05) << "row " << i << " of route " << route;
-        A.destroy();
     }
     for (int i = 0; i < rows; ++i) {
         EXPECT_NEAR(x[1][i], x[0][i], 1e-9) << "row " << i;
@@ -184,11 +109,14 @@ TEST(LcsFactorisation, HeldRowSolvesAndRowProductsGiveTheSameThroughTheJacobian)
 TEST(LcsFactorisation, NonPositiveDefiniteMatricesAreReportedBySchemeWithTheirMessages)
 {
     std::mt19937 rng(3);
-    RandomIsland island(rng, 3, 3);
+    std::vector<RbdLcsBody> bodies;
+    lcstest::RowList list(20);
+    lcstest::randomIsland(rng, 3, 3, bodies, list, false);
+    const lcstest::Packed island(list, bodies);
     for (int which = 0; which < kLinearSolverCount; ++which) {
         MessageLog log;
-        std::vector<unsigned char> memory;
-        LCPMatrix &A = formMatrix(island, which, memory, 1e-6, 0.01);
+        lcstest::Formed formed(island, which, false);
+        LCPMatrix &A = *formed.A;
         A.setElement(1, 1, -5.0);
         if (which == 0) {
             EXPECT_FALSE(A.factorize());
@@ -200,96 +128,12 @@ TEST(LcsFactorisation, NonPositiveDefiniteMatricesAreReportedBySchemeWithTheirMe
                                        "your masses and inertia tensors\n");
             EXPECT_NEAR(A.getDiagInv(1), sqrt(1e-6), 1e-15);
         }
-        A.destroy();
     }
 }
 
-// ---- LCP against brute force ------------------------------------------------
+// ---- LCP solutions ------------------------------------------------------------
 
 const PxReal kInf = RBD_REAL_MAX;
-
-// Dense Gaussian elimination with partial pivoting; a (m x m) is overwritten.
-bool denseSolve(Vec a, Vec &b, int m)
-{
-    for (int k = 0; k < m; ++k) {
-        int p = k;
-        for (int i = k + 1; i < m; ++i)
-            if (fabs(a[i * m + k]) > fabs(a[p * m + k])) p = i;
-        if (fabs(a[p * m + k]) < 1e-14) return false;
-        for (int j = 0; j < m; ++j) std::swap(a[k * m + j], a[p * m + j]);
-        std::swap(b[k], b[p]);
-        for (int i = k + 1; i < m; ++i) {
-            PxReal f = a[i * m + k] / a[k * m + k];
-            for (int j = k; j < m; ++j) a[i * m + j] -= f * a[k * m + j];
-            b[i] -= f * b[k];
-        }
-    }
-    for (int i = m - 1; i >= 0; --i) {
-        for (int j = i + 1; j < m; ++j) b[i] -= a[i * m + j] * b[j];
-        b[i] /= a[i * m + i];
-    }
-    return true;
-}
-
-// The unique solution of the box LCP (A symmetric positive definite), found
-// by trying every assignment of free / at lower / at upper to the rows.
-// Rows with both bounds 0 are held at 0.
-bool bruteForceLcp(const Vec &A, const Vec &q, const Vec &lo, const Vec &hi, int n, Vec &best)
-{
-    const PxReal tol = 1e-9;
-    int combos = 1;
-    for (int i = 0; i < n; ++i) combos *= 3;
-    for (int code = 0; code < combos; ++code) {
-        std::vector<int> st(n);
-        int c = code;
-        bool ok = true;
-        for (int i = 0; i < n; ++i, c /= 3) {
-            st[i] = c % 3; // 0 free, 1 lower, 2 upper
-            bool pinned = lo[i] == 0.0 && hi[i] == 0.0;
-            if (pinned && st[i] != 1) ok = false;
-            if ((st[i] == 1 && lo[i] <= -kInf) || (st[i] == 2 && hi[i] >= kInf)) ok = false;
-        }
-        if (!ok) continue;
-        Vec x(n, 0.0);
-        std::vector<int> freeRows;
-        for (int i = 0; i < n; ++i) {
-            if (st[i] == 1)
-                x[i] = lo[i];
-            else if (st[i] == 2)
-                x[i] = hi[i];
-            else
-                freeRows.push_back(i);
-        }
-        int m = static_cast<int>(freeRows.size());
-        Vec sub(static_cast<size_t>(m) * m), rhs(m);
-        for (int a = 0; a < m; ++a) {
-            int i = freeRows[a];
-            rhs[a] = q[i];
-            for (int j = 0; j < n; ++j)
-                if (st[j] != 0) rhs[a] -= A[i * n + j] * x[j];
-            for (int b = 0; b < m; ++b) sub[a * m + b] = A[i * n + freeRows[b]];
-        }
-        if (m > 0 && !denseSolve(sub, rhs, m)) continue;
-        for (int a = 0; a < m; ++a) x[freeRows[a]] = rhs[a];
-        for (int i = 0; i < n && ok; ++i) {
-            PxReal w = -q[i];
-            for (int j = 0; j < n; ++j) w += A[i * n + j] * x[j];
-            bool pinned = lo[i] == 0.0 && hi[i] == 0.0;
-            if (pinned) continue;
-            if (st[i] == 0)
-                ok = x[i] >= lo[i] - tol && x[i] <= hi[i] + tol;
-            else if (st[i] == 1)
-                ok = w >= -tol;
-            else
-                ok = w <= tol;
-        }
-        if (ok) {
-            best = x;
-            return true;
-        }
-    }
-    return false;
-}
 
 // A dense, symmetric positive definite matrix in factorisation `which`.
 LCPMatrix &denseMatrix(const Vec &A, int n, int which, std::vector<unsigned char> &memory,
@@ -345,18 +189,31 @@ struct RandomLcp {
             hi[i] = k < 4 ? bounds[k][1] : 0.5 * fabs(g(rng));
         }
     }
+    // A symmetric positive definite LCP has one solution, the one x within its
+    // bounds where w = A x - q is 0 for rows strictly inside, >= 0 at the lower
+    // bound and <= 0 at the upper one (rows with both bounds 0 stay at 0).
+    void expectSolvedBy(const Vec &x, const char *where) const
+    {
+        const PxReal tol = 1e-6;
+        for (int i = 0; i < n; ++i) {
+            PxReal w = -q[i];
+            for (int j = 0; j < n; ++j) w += A[i * n + j] * x[j];
+            const bool atLower = x[i] <= lo[i] + tol, atUpper = x[i] >= hi[i] - tol;
+            EXPECT_TRUE(x[i] >= lo[i] - tol && x[i] <= hi[i] + tol && (atLower || w <= tol) && (atUpper || w >= -tol))
+                << "row " << i << " of " << n << " at " << x[i] << " in [" << lo[i] << ", " << hi[i] << "], w " << w
+                << ", " << where;
+        }
+    }
 };
 
 // Both solvers, in both factorisations: the pivoting from zero, the descent
 // from any start (far outside the box, too).
-TEST(LcsSolver, RandomMixedLcpsUpToEightRowsMatchBruteForceEnumeration)
+TEST(LcsSolver, RandomMixedLcpsUpToEightRowsMeetTheComplementarityConditions)
 {
     std::mt19937 rng(1234);
     std::normal_distribution<PxReal> g(0.0, 3.0);
     for (int trial = 0; trial < 120; ++trial) {
         RandomLcp lcp(rng, 1 + trial % 8);
-        Vec expected;
-        ASSERT_TRUE(bruteForceLcp(lcp.A, lcp.q, lcp.lo, lcp.hi, lcp.n, expected)) << "trial " << trial;
         for (int which = 0; which < 2 * kLinearSolverCount; ++which) {
             const bool descent = which >= kLinearSolverCount;
             std::vector<unsigned char> memory;
@@ -369,9 +226,9 @@ TEST(LcsSolver, RandomMixedLcpsUpToEightRowsMatchBruteForceEnumeration)
             int result = (descent ? descentLcpSolver : cycleDetectLcpSolver)(
                 M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(), lcp.n, tightParameters());
             EXPECT_GT(result, 0) << "trial " << trial;
-            for (int i = 0; i < lcp.n; ++i) {
-                EXPECT_NEAR(x[i], expected[i], 1e-6) << "row " << i << " of trial " << trial << " solver " << which;
-                if (!descent && lcp.lo[i] == 0.0 && lcp.hi[i] == 0.0) {
+            lcp.expectSolvedBy(x, (std::to_string(trial) + " solver " + std::to_string(which)).c_str());
+            for (int i = 0; i < lcp.n && !descent; ++i) {
+                if (lcp.lo[i] == 0.0 && lcp.hi[i] == 0.0) {
                     EXPECT_EQ(state[i], kLcpDegenerate);
                 }
             }
@@ -380,7 +237,7 @@ TEST(LcsSolver, RandomMixedLcpsUpToEightRowsMatchBruteForceEnumeration)
     }
 }
 
-// Two small LCPs the brute force cannot judge. Row 1 of the first has a
+// Two small LCPs whose answer is not the plain solution. Row 1 of the first has a
 // zero Jacobian (a switched-off row): all that is left of it in A is eps,
 // so its pivot is sqrt(eps) and, solved freely, it would take q / eps; it
 // is fixed at zero and the other rows solve their own 2 x 2 system. Row 0

@@ -9,8 +9,6 @@
 
 #include <algorithm>
 
-#include "solver/RbdLcsContext.h"
-#include "solver/RbdLcsMatrix.h"
 #include "test_lcs_support.h"
 
 using namespace lcs;
@@ -28,17 +26,8 @@ TEST(LcsHeldReuse, HeldSolvesStayExactWhicheverFactorRowsTheyReuse)
     makeHingeChain(8, bodies, joints);
     buildJointRows(rows, bodies, joints);
     for (int b = 0; b < 8; ++b) addContactRows(rows, bodies, Contact{{b, -1}, {0.3, -0.05, 0.0}, {0, 1, 0}, 1});
-    const RbdLcsConstraints &list = rows.list;
-    const int n = list.rowCount, np = (n + 3) / 4 * 4;
-    std::vector<int32_t> bodyOf;
-    for (int c = 0; c < list.constraintCount; ++c)
-        bodyOf.insert(bodyOf.end(), {list.constraintBody[0][c], list.constraintBody[1][c]});
-    const ConstraintLayout layout = {list.constraintCount, n, np, list.constraintFirstRow, list.constraintRowCount,
-                                     bodyOf.data()};
-    // Every link lies along x, its mass and moments those of the chain's maker.
-    std::vector<PxReal> J(list.jacobian, list.jacobian + 12 * np), JMinv(J.size()), rowEps(np, 0.0);
-    const PxReal w[6] = {1.0, 1.0, 1.0, 100.0, 12.0, 12.0}; // 1 / mass and moments of every link
-    for (size_t e = 0; e < J.size(); ++e) JMinv[e] = w[e % kTileSize / kTileRows % 6] * J[e];
+    const Packed packed(rows, bodies);
+    const int n = packed.n, np = packed.np;
     // Held rows from `from` on, every `every`-th, as a pivoting solve meets
     // them: contact rows only (the joint rows before them come from the whole
     // factor), one that frees a later row (its own last factor serves), one
@@ -46,15 +35,9 @@ TEST(LcsHeldReuse, HeldSolvesStayExactWhicheverFactorRowsTheyReuse)
     // and after its refactor.
     const int from[] = {41, 44, 2, 41, 41}, every[] = {3, 3, 5, 3, 3};
     for (int which = 0; which < kLinearSolverCount; ++which) {
-        std::vector<unsigned char> memory(RbdSparseMatrixMapMemoryRequired(8, n) + matrixMemoryRequired(np) + 64);
-        Context context;
-        context.pool().init(memory.data(), memory.size());
-        SparseMatrixMap *map = RbdSparseMatrixMapCreate(context.pool(), 8, &layout);
-        RbdSparseMatrixMapBuild(map);
-        LCPMatrix &A = context.matrix(which);
-        ASSERT_TRUE(A.allocate(np, map));
-        A.setSoftness(1e-6, 0.01);
-        A.calcJinvMJT(JMinv.data(), J.data(), rowEps.data(), map);
+        Formed formed(packed, which, false);
+        ASSERT_TRUE(formed.ok);
+        LCPMatrix &A = *formed.A;
         std::vector<PxReal> storage(static_cast<size_t>(np) * np), q(np, 0.0), x(np, 0.0), Ax(np);
         for (int i = 0; i < n; ++i) q[i] = sin(0.7 * i);
         PxReal shift = 0.0, fresh = 0.0;

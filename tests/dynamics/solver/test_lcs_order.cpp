@@ -1,27 +1,20 @@
 // The elimination order of the solver's matrix: the order is a permutation
 // that keeps constraints whole and covers every coupling, shrinks the
-// envelope of scrambled islands, and changes nothing but rounding in the
-// factors, the solves and the impulses.
+// envelope of scrambled islands, and a kept order is the one a fresh
+// reordering of the same layout gives.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 #include <vector>
 
-#include "solver/RbdLcsContext.h"
-#include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
-#include "solver/RbdLcsSolver.h"
-#include "solver/RbdLcsSparseMap.h"
-#include "solver/RbdLcsTiles.h"
 #include "test_lcs_support.h"
 
 using namespace lcs;
 using namespace lcstest;
 
 namespace {
-
-typedef std::vector<PxReal> Vec;
 
 // An island of boxes on a jittered grid, ny layers of nx x nz: contacts with
 // the ground or the box below and with some side neighbours (a normal row
@@ -77,73 +70,6 @@ struct ScrambledIsland {
     }
 };
 
-// The pieces the solver works on, formed from a row list as the stepper does.
-struct Packed {
-    int n = 0, np = 0, bodyCount = 0;
-    std::vector<int32_t> firstRow, rowCounts, bodyOf;
-    Vec J, JMinv, rowEps;
-    ConstraintLayout layout;
-
-    Packed(const RowList &rows, const std::vector<RbdLcsBody> &bodies)
-    {
-        const RbdLcsConstraints &list = rows.list;
-        n = list.rowCount;
-        np = (n + 3) / 4 * 4;
-        bodyCount = static_cast<int>(bodies.size());
-        for (int c = 0; c < list.constraintCount; ++c) {
-            firstRow.push_back(list.constraintFirstRow[c]);
-            rowCounts.push_back(list.constraintRowCount[c]);
-            bodyOf.push_back(list.constraintBody[0][c]);
-            bodyOf.push_back(list.constraintBody[1][c]);
-        }
-        J.assign(list.jacobian, list.jacobian + static_cast<size_t>(np) * 12);
-        JMinv.assign(J.size(), 0.0);
-        rowEps.assign(list.rowEpsilon, list.rowEpsilon + np);
-        for (int c = 0; c < list.constraintCount; ++c)
-            for (int side = 0; side < 2; ++side) {
-                int b = bodyOf[2 * c + side];
-                if (b < 0) continue;
-                for (int r = 0; r < rowCounts[c]; ++r) {
-                    int i = firstRow[c] + r;
-                    for (int k = 0; k < 3; ++k) {
-                        JMinv[tileIndex(i, 6 * side + k)] = bodies[b].invMass * J[tileIndex(i, 6 * side + k)];
-                        JMinv[tileIndex(i, 6 * side + 3 + k)] = bodies[b].invInertiaWorld[k][k] *
-                                                                J[tileIndex(i, 6 * side + 3 + k)];
-                    }
-                }
-            }
-        layout = {list.constraintCount, n, np, firstRow.data(), rowCounts.data(), bodyOf.data()};
-    }
-};
-
-// A workspace holding a map, a matrix and an LCP solve; the matrix formed
-// in factorisation `which`, in the packing order or reordered.
-struct Formed {
-    std::vector<unsigned char> memory;
-    Context context;
-    SparseMatrixMap *map = nullptr;
-    LCPMatrix *A = nullptr;
-
-    Formed(const Packed &packed, int which, bool reorder)
-    {
-        memory.assign(RbdSparseMatrixMapMemoryRequired(packed.bodyCount, packed.n) + matrixMemoryRequired(packed.np) +
-                          lcpSolverMemoryRequired(packed.np) + 64,
-                      0);
-        context.pool().init(memory.data(), memory.size());
-        map = RbdSparseMatrixMapCreate(context.pool(), packed.bodyCount, &packed.layout);
-        EXPECT_NE(map, nullptr);
-        RbdSparseMatrixMapBuild(map);
-        if (reorder) {
-            EXPECT_TRUE(RbdSparseMatrixMapReorder(map));
-        }
-        A = &context.matrix(which);
-        EXPECT_TRUE(A->allocate(packed.np, map));
-        A->setSoftness(1e-6, 0.01);
-        A->calcJinvMJT(packed.JMinv.data(), packed.J.data(), packed.rowEps.data(), map);
-    }
-    ~Formed() { A->destroy(); }
-};
-
 // Rows i and j are coupled when their constraints share a body.
 bool coupled(const Packed &packed, const std::vector<int> &constraintOf, int i, int j)
 {
@@ -157,13 +83,31 @@ bool coupled(const Packed &packed, const std::vector<int> &constraintOf, int i, 
     return false;
 }
 
+// The order a map of the layout gets, fresh or through the cache: position,
+// rowAt (none for the packing order) and rowStart, one after the other.
+std::vector<int32_t> orderOf(const ConstraintLayout &layout, int bodyCount, OrderCache *cache)
+{
+    std::vector<unsigned char> memory(RbdSparseMatrixMapMemoryRequired(bodyCount, layout.rowCount) + 256);
+    MemoryPool pool;
+    pool.init(memory.data(), memory.size());
+    SparseMatrixMap *map = RbdSparseMatrixMapCreate(pool, bodyCount, &layout);
+    RbdSparseMatrixMapBuild(map);
+    EXPECT_EQ(cache ? RbdSparseMatrixMapReorderCached(map, *cache) : RbdSparseMatrixMapReorder(map), 1);
+    std::vector<int32_t> out;
+    for (const int32_t *a : {map->position, map->rowAt, map->rowStart})
+        if (a) out.insert(out.end(), a, a + layout.paddedRowCount);
+    return out;
+}
+
 TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambledEnvelopes)
 {
     std::mt19937 rng(41);
+    OrderCache cache;
     for (int trial = 0; trial < 6; ++trial) {
         ScrambledIsland island(rng, 2 + trial % 3, 3, 1 + trial % 2);
         Packed packed(island.rows, island.bodies);
         Formed formed(packed, 0, true);
+        ASSERT_TRUE(formed.ok);
         const SparseMatrixMap &map = *formed.map;
         ASSERT_NE(map.position, nullptr) << "a scrambled island is reordered";
         std::vector<int> constraintOf(packed.n, -1), seen(packed.np, 0);
@@ -191,6 +135,15 @@ TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambl
                     ASSERT_LE(map.rowStart[p], q) << "rows " << i << " and " << j << " are coupled";
                 }
             }
+        // A kept order is the one a fresh reordering gives: for a new layout,
+        // its repeat, a constraint moved to another body and one whose sides swap.
+        for (int change = 0; change < 4; ++change) {
+            if (change == 2) packed.bodyOf[2] = (packed.bodyOf[2] + 1) % packed.bodyCount;
+            if (change == 3) std::swap(packed.bodyOf[4], packed.bodyOf[5]);
+            EXPECT_EQ(orderOf(packed.layout, packed.bodyCount, &cache),
+                      orderOf(packed.layout, packed.bodyCount, nullptr))
+                << "change " << change << " of trial " << trial;
+        }
     }
     // A chain of 80 bodies whose hinges are packed in a random order: the
     // reordered envelope is the chain's band again (a hinge's 5 rows reach
@@ -217,6 +170,9 @@ TEST(LcsOrder, TheOrderKeepsConstraintsWholeCoversEveryCouplingAndShrinksScrambl
     Formed kept(banded, 0, true);
     EXPECT_EQ(kept.map->position, nullptr);
     EXPECT_EQ(kept.map->rowAt, nullptr);
+    for (int repeat = 0; repeat < 2; ++repeat)
+        EXPECT_EQ(orderOf(banded.layout, banded.bodyCount, &cache),
+                  orderOf(banded.layout, banded.bodyCount, nullptr));
 }
 
 } // namespace

@@ -5,11 +5,15 @@
 
 #include <string.h>
 
+#include <random>
 #include <vector>
 
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdLcs.h>
 #include "solver/RbdBcl.h"
+#include "solver/RbdLcsContext.h"
+#include "solver/RbdLcsMatrix.h"
+#include "solver/RbdLcsSolver.h"
 #include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsTiles.h"
 #include "solver/RbdLcsTypes.h"
@@ -73,40 +77,11 @@ inline void chainBodies(std::vector<RbdLcsBody> &bodies)
 
 // A row list of one partition with room for maxRows rows, filled constraint
 // by constraint.
-class RowList {
+class RowList : public rbdtest::OwnRowList {
 public:
-    explicit RowList(int maxRows) : rows_((maxRows + 11) / 12 * 12)
-    {
-        memset(&list, 0, sizeof list);
-        size_t n = static_cast<size_t>(rows_);
-        jacobian_.assign(n * 12, 0.0);
-        reals_.assign(9 * n, 0.0);
-        ints_.assign(3 * n, 0);
-        cints_.assign(4 * n, 0);
-        list.maxRows = rows_;
-        list.maxConstraints = rows_;
-        list.jacobian = jacobian_.data();
-        PxReal **fields[9] = {&list.phi,        &list.c,        &list.lo, &list.hi,    &list.lambda,
-                              &list.rowEpsilon, &list.rowGamma, &list.mu, &list.bounce};
-        for (int k = 0; k < 9; ++k) *fields[k] = reals_.data() + k * n;
-        list.state = ints_.data();
-        list.frictionIndex = ints_.data() + n;
-        list.correction = ints_.data() + 2 * n;
-        list.constraintRowCount = cints_.data();
-        list.constraintFirstRow = cints_.data() + n;
-        list.constraintBody[0] = cints_.data() + 2 * n;
-        list.constraintBody[1] = cints_.data() + 3 * n;
-        clear();
-    }
+    explicit RowList(int maxRows) : OwnRowList(maxRows) {}
     // Empties the list (one partition starting at row 0).
-    void clear()
-    {
-        list.rowCount = list.constraintCount = 0;
-        list.partitionRowStart = list.partitionRowCount = list.partitionPaddedRowCount = 0;
-        list.partitionConstraintStart = list.partitionConstraintCount = 0;
-        list.frictionRowCount = 0;
-        for (int i = 0; i < rows_; ++i) list.frictionIndex[i] = -1;
-    }
+    void clear() { RbdBclInitConstraintRowList(&list); }
     // Starts a constraint between partition bodies b0 and b1 (-1: world);
     // returns the first row index.
     int begin(int b0, int b1)
@@ -116,28 +91,29 @@ public:
         list.constraintBody[0][c] = b0;
         list.constraintBody[1][c] = b1;
         list.constraintRowCount[c] = 0;
+        list.constraints[c] = nullptr; // no record takes the forces
         return list.rowCount;
     }
     // Adds a bilateral row with the given 12 Jacobian columns.
     int addRow(const PxReal J[12], PxReal phi = 0.0, PxReal lo = -RBD_REAL_MAX, PxReal hi = RBD_REAL_MAX)
     {
         int row = list.rowCount++;
+        RbdBclClearRow(&list, row);
         for (int col = 0; col < 12; ++col) *RbdBclJacobianEntry(&list, row, col) = J[col];
         list.phi[row] = phi;
-        list.c[row] = 0.0;
         list.lo[row] = lo;
         list.hi[row] = hi;
-        list.rowEpsilon[row] = list.rowGamma[row] = list.mu[row] = 0.0;
-        list.frictionIndex[row] = -1;
         list.constraintRowCount[list.constraintCount]++;
         return row;
     }
+    // Ends the constraint; the rows up to the next whole tile are empty.
     void end()
     {
         list.constraintCount++;
         list.partitionRowCount = list.rowCount;
         list.partitionConstraintCount = list.constraintCount;
         list.partitionPaddedRowCount = (list.rowCount + 3) / 4 * 4;
+        for (int row = list.rowCount; row < list.partitionPaddedRowCount; ++row) RbdBclClearRow(&list, row);
     }
     // Ties a friction row's bounds to a normal row through mu.
     void tieFriction(int row, int normalRow, PxReal mu)
@@ -147,12 +123,6 @@ public:
         list.lo[row] = list.hi[row] = 0.0;
         list.frictionRowCount++;
     }
-    RbdLcsConstraints list;
-
-private:
-    int rows_;
-    std::vector<PxReal> jacobian_, reals_;
-    std::vector<int32_t> ints_, cints_;
 };
 
 // A world's solver parameters with step h, the large-island settings off
@@ -300,6 +270,99 @@ inline void addContactRows(RowList &rows, const std::vector<RbdLcsBody> &bodies,
     }
     rows.end();
 }
+
+// A random island: bodies of random mass and moments, constraints of 1 to 6
+// rows with random Jacobians between random bodies or a body and the world,
+// the first row of every third constraint soft. With `mixed`, first rows are
+// one-sided, some rows pinned at zero and some tied to their first row as
+// friction.
+inline void randomIsland(std::mt19937 &rng, int bodyCount, int constraints, std::vector<RbdLcsBody> &bodies,
+                         RowList &rows, bool mixed)
+{
+    std::uniform_real_distribution<PxReal> u(-1.0, 1.0);
+    bodies.assign(bodyCount, RbdLcsBody());
+    for (RbdLcsBody &b : bodies) {
+        PxReal m[4];
+        for (PxReal &v : m) v = 1.25 + 0.75 * u(rng);
+        makeBody(b, m[0], m[1], m[2], m[3]);
+    }
+    chainBodies(bodies);
+    rows.clear();
+    for (int c = 0; c < constraints; ++c) {
+        const int b0 = static_cast<int>(rng() % bodyCount), b1 = static_cast<int>(rng() % (bodyCount + 1)) - 1;
+        const int first = rows.begin(b0, b1 == b0 ? -1 : b1), count = 1 + static_cast<int>(rng() % 6);
+        for (int r = 0; r < count; ++r) {
+            PxReal J[12];
+            for (int k = 0; k < 12; ++k) J[k] = (k >= 6 && (b1 < 0 || b1 == b0)) ? 0.0 : u(rng);
+            const int row = rows.addRow(J, 0.01 * u(rng), mixed && r == 0 ? 0.0 : -RBD_REAL_MAX);
+            if (r == 0 && c % 3 == 0) rows.list.rowEpsilon[row] = 0.01;
+            if (mixed && rng() % 7 == 0) rows.list.lo[row] = rows.list.hi[row] = 0.0;
+            if (mixed && r > 0 && rng() % 3 == 0) rows.tieFriction(row, first, 0.5);
+        }
+        rows.end();
+    }
+}
+
+// The pieces the solver works on, formed from a row list as the stepper does.
+struct Packed {
+    int n = 0, np = 0, bodyCount = 0;
+    std::vector<int32_t> firstRow, rowCounts, bodyOf;
+    std::vector<PxReal> J, JMinv, rowEps;
+    lcs::ConstraintLayout layout;
+
+    Packed(const RowList &rows, const std::vector<RbdLcsBody> &bodies)
+    {
+        const RbdLcsConstraints &list = rows.list;
+        n = list.rowCount;
+        np = (n + 3) / 4 * 4;
+        bodyCount = static_cast<int>(bodies.size());
+        for (int c = 0; c < list.constraintCount; ++c) {
+            firstRow.push_back(list.constraintFirstRow[c]);
+            rowCounts.push_back(list.constraintRowCount[c]);
+            bodyOf.insert(bodyOf.end(), {list.constraintBody[0][c], list.constraintBody[1][c]});
+        }
+        J.assign(list.jacobian, list.jacobian + static_cast<size_t>(np) * 12);
+        JMinv.assign(J.size(), 0.0);
+        rowEps.assign(list.rowEpsilon, list.rowEpsilon + np);
+        for (int c = 0; c < list.constraintCount; ++c)
+            for (int side = 0, b; side < 2; ++side)
+                for (int r = 0; (b = bodyOf[2 * c + side]) >= 0 && r < rowCounts[c]; ++r)
+                    for (int k = 0; k < 6; ++k) {
+                        const size_t t = lcs::tileIndex(firstRow[c] + r, 6 * side + k);
+                        JMinv[t] = (k < 3 ? bodies[b].invMass : bodies[b].invInertiaWorld[k - 3][k - 3]) * J[t];
+                    }
+        layout = {list.constraintCount, n, np, firstRow.data(), rowCounts.data(), bodyOf.data()};
+    }
+};
+
+// A workspace holding a map, a matrix and an LCP solve; the matrix formed
+// in factorisation `which`, in the packing order or reordered.
+struct Formed {
+    std::vector<unsigned char> memory;
+    lcs::Context context;
+    lcs::SparseMatrixMap *map = nullptr;
+    lcs::LCPMatrix *A = nullptr;
+    bool ok = false; // mapped, allocated and (if asked) reordered
+
+    Formed(const Packed &packed, int which, bool reorder)
+    {
+        memory.assign(lcs::RbdSparseMatrixMapMemoryRequired(packed.bodyCount, packed.n) +
+                          lcs::matrixMemoryRequired(packed.np) + lcs::lcpSolverMemoryRequired(packed.np) + 64,
+                      0);
+        context.pool().init(memory.data(), memory.size());
+        map = lcs::RbdSparseMatrixMapCreate(context.pool(), packed.bodyCount, &packed.layout);
+        if (!map) return;
+        lcs::RbdSparseMatrixMapBuild(map);
+        A = &context.matrix(which);
+        ok = (!reorder || lcs::RbdSparseMatrixMapReorder(map)) && A->allocate(packed.np, map);
+        A->setSoftness(1e-6, 0.01);
+        A->calcJinvMJT(packed.JMinv.data(), packed.J.data(), packed.rowEps.data(), map);
+    }
+    ~Formed()
+    {
+        if (A) A->destroy();
+    }
+};
 
 } // namespace lcstest
 

@@ -5,7 +5,6 @@
 #include <random>
 #include <vector>
 
-#include "solver/RbdLcsContext.h"
 #include "solver/RbdLcsStep.h"
 #include "test_lcs_support.h"
 
@@ -66,29 +65,10 @@ TEST(LcsWorkspace, MemoryRequiredIsEnoughForIslandsOfManyShapesAndSizes)
     }
     // Random islands: 1 to 6 rows per constraint between random bodies or
     // the world, some rows pinned at zero, some friction rows.
-    std::uniform_real_distribution<PxReal> u(-1.0, 1.0);
     for (int trial = 0; trial < 30; ++trial) {
-        int bodyCount = 1 + static_cast<int>(rng() % 25), constraints = 1 + static_cast<int>(rng() % 40);
+        const int bodyCount = 1 + static_cast<int>(rng() % 25), constraints = 1 + static_cast<int>(rng() % 40);
         Island island(6 * constraints);
-        island.bodies.assign(bodyCount, RbdLcsBody());
-        for (RbdLcsBody &b : island.bodies) makeBody(b, 0.5 + u(rng) * 0.4, 0.3, 0.4, 0.5);
-        chainBodies(island.bodies);
-        for (int c = 0; c < constraints; ++c) {
-            int b0 = static_cast<int>(rng() % bodyCount);
-            int b1 = static_cast<int>(rng() % (bodyCount + 1)) - 1;
-            if (b1 == b0) b1 = -1;
-            island.rows.begin(b0, b1);
-            int count = 1 + static_cast<int>(rng() % 6);
-            int first = island.rows.list.rowCount;
-            for (int r = 0; r < count; ++r) {
-                PxReal J[12];
-                for (int k = 0; k < 12; ++k) J[k] = (k >= 6 && b1 < 0) ? 0.0 : u(rng);
-                int row = island.rows.addRow(J, 0.01 * u(rng), r == 0 ? 0.0 : -RBD_REAL_MAX);
-                if (rng() % 7 == 0) island.rows.list.lo[row] = island.rows.list.hi[row] = 0.0;
-                if (r > 0 && rng() % 3 == 0) island.rows.tieFriction(row, first, 0.5);
-            }
-            island.rows.end();
-        }
+        randomIsland(rng, bodyCount, constraints, island.bodies, island.rows, true);
         checkFits(island, "random");
     }
 }

@@ -69,12 +69,6 @@ TEST(StepMotion, AFallingBodyFollowsTheIntegratorsRuleAndForcesImpulsesAndDampin
     EXPECT_NEAR(w[0], 0.2 * 3.0 / inertia * (1.0 - 0.25 * h / inertia), 1e-14);
 }
 
-RbdContactParams withSlide(RbdContactParams params, PxReal slide)
-{
-    RbdContactParamsSetSecondarySlide(&params, slide);
-    return params;
-}
-
 // A block sliding on four ground contacts ends with the speed and at the
 // place kinematics gives, upright and on the ground: proportional friction
 // stops it after v^2 / (2 mu g) (0.4077 m) and exerts nothing without a
@@ -92,13 +86,15 @@ TEST(StepMotion, FrictionAndSlideMoveASlidingBlockAsKinematicsSays)
         PxReal vxEnd, vzEnd, tolerance, xEnd, xTolerance;
     };
     const PxReal mu = 0.5, v0 = 2.0;
+    RbdContactParams slide = proportionalFriction(mu);
+    RbdContactParamsSetSecondarySlide(&slide, 0.7);
     const Case cases[] = {
         {"proportional", proportionalFriction(mu), kG, v0, 0.0, 0.001, 600, 0.0, 0.0, 1e-6, v0 * v0 / (2 * mu * kG),
          4e-3},
         {"weightless", proportionalFriction(1.0), 0.0, 1.0, 0.5, 0.01, 1, 1.0, 0.5, 0.0, 0.01, 1e-15},
         {"box", boxFriction(0.5), kG, 3.0, 0.0, 0.01, 10, 3.0 - 2.0 * 0.1, 0.0, 1e-9,
          0.01 * (30.0 - 0.02 * 55) - 10 * 0.01 * 0.01, 1e-9},
-        {"slide", withSlide(proportionalFriction(mu), 0.7), kG, 0.0, 0.0, 0.01, 60, 0.7, 0.0, 1e-6, NAN, 0.0},
+        {"slide", slide, kG, 0.0, 0.0, 0.01, 60, 0.7, 0.0, 1e-6, NAN, 0.0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,5 +1,4 @@
-// Worlds and bodies: lists and callbacks, reset, capacities, the solver
-// workspace, mass properties against the solids' formulas, and the refusals
+// Worlds and bodies: lists and callbacks, reset, the solver workspace, mass properties against the solids' formulas, and the refusals
 // of bad input as one table.
 #include <gtest/gtest.h>
 
@@ -14,14 +13,6 @@ using namespace rbdtest;
 namespace {
 
 std::vector<std::pair<char, RbdBodyID>> events;
-void onEnabled(RbdBodyID body)
-{
-    events.push_back({'+', body});
-}
-void onDisabled(RbdBodyID body)
-{
-    events.push_back({'-', body});
-}
 
 // What a body's getters report, in one row.
 std::vector<double> bodyState(RbdBodyID body)
@@ -69,8 +60,8 @@ std::vector<double> worldParameters(RbdWorldID w)
 TEST(RbdBody, ListsCountsAndCallbacksFollowCreationEnablingFreezingAndDestruction)
 {
     World world(3, 1);
-    RbdWorldSetBodyEnabledCallback(world, onEnabled);
-    RbdWorldSetBodyDisabledCallback(world, onDisabled);
+    RbdWorldSetBodyEnabledCallback(world, [](RbdBodyID body) { events.push_back({'+', body}); });
+    RbdWorldSetBodyDisabledCallback(world, [](RbdBodyID body) { events.push_back({'-', body}); });
     events.clear();
     RbdBodyID a = RbdBodyCreate(world), b = RbdBodyCreate(world), c = RbdBodyCreate(world);
     EXPECT_EQ(RbdWorldGetTotalBodies(world), 3);
@@ -197,41 +188,6 @@ TEST(RbdWorld, ResetRestoresEveryDefaultButKeepsTheWorldsBodiesAndTimeStep)
     EXPECT_DOUBLE_EQ(RbdWorldGetGamma(world), 0.1) << "a gamma tuned for 0.01 s, used at 0.005 s";
 }
 
-TEST(RbdWorld, CapacitiesGrowToTheCountsOnlyWhenSomethingWasInserted)
-{
-    World world(1, 1);
-    for (int i = 0; i < 3; ++i) RbdBodyCreate(world);
-    RbdHingeCreate(world);
-    RbdBSJointCreate(world);
-    EXPECT_EQ(RbdWorldGetMaxBodies(world), 1) << "growth waits for the step";
-    ASSERT_TRUE(RbdWorldUpdateCapacities(world));
-    EXPECT_EQ(RbdWorldGetMaxBodies(world), 3);
-    EXPECT_EQ(RbdWorldGetMaxConstraints(world), 2);
-    EXPECT_EQ(world->rows.maxRows, 24);
-    EXPECT_EQ(world->changeCount, 0);
-    // Destroying does not shrink, even with an insertion after it.
-    RbdBodyDestroy(RbdBodyGetFirst(world));
-    RbdBodyDestroy(RbdBodyGetFirst(world));
-    RbdBodyCreate(world);
-    PxReal *rows = world->rows.jacobian;
-    ASSERT_TRUE(RbdWorldUpdateCapacities(world));
-    EXPECT_EQ(RbdWorldGetMaxBodies(world), 3);
-    EXPECT_EQ(world->rows.jacobian, rows);
-}
-
-namespace {
-
-char userMemory[8192];
-int overflowCalls = 0;
-
-void growIntoUserMemory(PxChunk *chunk, void *, size_t, size_t needed)
-{
-    ++overflowCalls;
-    PxChunkSetUser(chunk, userMemory, needed < sizeof userMemory ? sizeof userMemory : needed, 64);
-}
-
-} // namespace
-
 TEST(RbdWorld, TheSolverWorkspaceCanLiveInCallerMemory)
 {
     World world(1, 1);
@@ -239,7 +195,12 @@ TEST(RbdWorld, TheSolverWorkspaceCanLiveInCallerMemory)
     RbdWorldSetMemoryPool(world, small, sizeof small);
     EXPECT_EQ(PxChunkGetMem(&world->chunk, 4000), nullptr) << "no callback: the request fails";
     EXPECT_EQ(RbdWorldGetMaxMemoryPoolUsed(world), 4000u);
-    RbdWorldSetMemoryPoolOverflowCB(world, growIntoUserMemory);
+    static char userMemory[8192];
+    static int overflowCalls = 0;
+    RbdWorldSetMemoryPoolOverflowCB(world, [](PxChunk *chunk, void *, size_t, size_t needed) {
+        ++overflowCalls;
+        PxChunkSetUser(chunk, userMemory, needed < sizeof userMemory ? sizeof userMemory : needed, 64);
+    });
     EXPECT_NE(PxChunkGetMem(&world->chunk, 6000), nullptr);
     EXPECT_EQ(overflowCalls, 1);
     EXPECT_EQ((uintptr_t)world->chunk.alignedMemory % 64, 0u);
