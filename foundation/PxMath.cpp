@@ -384,9 +384,14 @@ void PxQuaternionForRotation(PxQuaternion q, const PxVector3 a, const PxVector3 
         PxV3Cross(axis, a, b);
         if (PxV3Normalize(axis) == 0.0) PxV3Set(axis, 1.0, 0.0, 0.0);
     }
-    // Clamped so that round-off in d cannot produce a NaN.
-    const PxReal cosHalf = std::sqrt(std::fmax(0.0, 0.5 + 0.5 * d));
-    const PxReal sinHalf = std::sqrt(std::fmax(0.0, 0.5 - 0.5 * d));
+    // For unit a and b, cos(angle / 2) = |a + b| / 2 and sin(angle / 2) =
+    // |a - b| / 2. Taken from d instead, a half turn's cosine is the square
+    // root of d's round-off (1e-8 where it should be 0).
+    PxVector3 sum, difference;
+    PxV3Add(sum, a, b);
+    PxV3Sub(difference, a, b);
+    const PxReal cosHalf = 0.5 * PxV3Length(sum);
+    const PxReal sinHalf = 0.5 * PxV3Length(difference);
     q[0] = cosHalf;
     for (int i = 0; i < 3; ++i) q[1 + i] = axis[i] * sinHalf;
 }

@@ -39,6 +39,7 @@ void PxQuaternionFromTM(PxQuaternion q, const PxMatrix4 tm);
 /* Matrix rows of the TM whose quaternion is q (the inverse of PxQuaternionFromTM). */
 void PxQuaternionToMatrix3(PxMatrix3 m, const PxQuaternion q);
 void PxQuaternionFiniteRotation(PxQuaternion q, const PxVector3 w, PxReal h); /* in place */
+/* The shortest turn taking unit direction a onto unit direction b. */
 void PxQuaternionForRotation(PxQuaternion q, const PxVector3 a, const PxVector3 b);
 void PxQuaternionSlerp(PxQuaternion out, const PxQuaternion q0, const PxQuaternion q1, PxReal t);
 

@@ -178,7 +178,8 @@ TEST(Quaternion, FiniteRotationForRotationAndSlerpAgreeWithTheGeometry)
         rng.normal(a, 3);
         rng.normal(b, 3);
         const PxReal exact[3][3] = {{1.0, 0.0, 0.0}, {0.0, -1.0, 0.0}, {0.6, 0.0, 0.8}}; // a.b is exactly 1 or -1
-        if (trial % 10 < 2) PxV3Copy(a, exact[trial % 3]), PxV3Scale(b, a, trial % 10 ? -1.0 : 1.0);
+        if (trial % 10 < 2) PxV3Copy(a, exact[trial % 3]);
+        if (trial % 10 < 3) PxV3Scale(b, a, trial % 10 ? -1.0 : 1.0); // the third: any direction's opposite
         PxQuaternionForRotation(out, a, b);
         RotateByQuaternion(turned, out, a);
         EXPECT_TRUE(Near(turned, b, 3, 1e-12));
