@@ -2,6 +2,7 @@
 
 #include <math.h>
 #include <string.h>
+#include "solver/RbdLcsFrictionBounds.h"
 #include "solver/RbdLcsHash.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
@@ -400,16 +401,87 @@ void scaleBoxLcpData(LcpRows &rows)
     }
 }
 
+namespace {
+
+// Whether the friction bounds the solve used still hold for the normal
+// impulses it found (RbdLcsFrictionBounds.h), by the solver's own
+// tolerances of each row.
+int boundsHoldAfter(LCPMatrix &A, const LcpRows &rows, const RbdLcsLCPSolverParameters &params, const PxReal *rhs)
+{
+    if (!A.pool().pushFrame()) return 0;
+    Tolerances tolerances;
+    int hold = allocateTolerances(A.pool(), rows.n, tolerances);
+    if (hold) {
+        islandTolerances(A, rhs, rows.n, params.tolerance, tolerances);
+        followIterate(rows.lambda, rows.n, params.tolerance, tolerances);
+        hold = frictionBoundsHold(rows, tolerances);
+    }
+    A.pool().popFrame();
+    return hold;
+}
+
+// The impulses and states a solve starts from, for a second start.
+struct SolveStart {
+    PxReal *lambda = nullptr;
+    int32_t *state = nullptr;
+    int keep(MemoryPool &pool, const LcpRows &rows)
+    {
+        size_t n = static_cast<size_t>(rows.n);
+        lambda = static_cast<PxReal *>(pool.allocAligned(PoolRound(sizeof(PxReal) * n), kPoolAlignment, "lcp start"));
+        state = static_cast<int32_t *>(
+            pool.allocAligned(PoolRound(sizeof(int32_t) * n), kPoolAlignment, "lcp start states"));
+        if (!lambda || !state) return 0;
+        memcpy(lambda, rows.lambda, sizeof(PxReal) * n);
+        memcpy(state, rows.state, sizeof(int32_t) * n);
+        return 1;
+    }
+    void restore(LcpRows &rows) const
+    {
+        memcpy(rows.lambda, lambda, sizeof(PxReal) * static_cast<size_t>(rows.n));
+        memcpy(rows.state, state, sizeof(int32_t) * static_cast<size_t>(rows.n));
+    }
+};
+
+// Whether a solve under the last step's friction bounds (result) ends
+// with bounds that hold for its own normal impulses. One that does not is
+// mostly near one that does (a resting stack's corners trade their load
+// from step to step), so one more solve with the bounds of those impulses,
+// from the states found, is tried first.
+int settledOnOwnBounds(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
+                       LCPSolverFunction solver, PxReal *guess, int &result)
+{
+    if (result < 0) return 0;
+    if (boundsHoldAfter(A, rows, params, rhs)) return 1;
+    params.warmStart = 1;
+    scaleBoxLcpData(rows);
+    result = solveRecovered(A, rows, params, rhs, solver, guess);
+    return result >= 0 && boundsHoldAfter(A, rows, params, rhs);
+}
+
+} // namespace
+
 int solveLcpSystem(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
                    LCPSolverFunction solver)
 {
     if (!A.pool().pushFrame()) return -1;
     PxReal *guess = static_cast<PxReal *>(
         A.pool().allocAlignedZeroed(lcpGuessBytes(A.size()), kPoolAlignment, "lcp guess"));
+    SolveStart start;
+    int open = rows.frictionCount > 0 && frictionBoundsOpen(rows);
     int result = -1;
-    if (guess) {
+    if (guess && (!open || start.keep(A.pool(), rows))) {
         result = solveRecovered(A, rows, params, rhs, solver, guess);
-        if (rows.frictionCount > 0) {
+        if (rows.frictionCount > 0 && !(open && settledOnOwnBounds(A, rows, params, rhs, solver, guess, result))) {
+            // Normal impulses found under the last step's friction bounds
+            // can be far from those of the step's own bounds (a sliding
+            // block tips under friction it no longer has), so the bounds
+            // come from a frictionless solve from the same start, as
+            // without them.
+            if (open) {
+                start.restore(rows);
+                closeFrictionBounds(rows);
+                result = solveRecovered(A, rows, params, rhs, solver, guess);
+            }
             params.warmStart = 1;
             scaleBoxLcpData(rows);
             result = solveRecovered(A, rows, params, rhs, solver, guess);
