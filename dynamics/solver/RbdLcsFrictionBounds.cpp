@@ -10,8 +10,9 @@
 // When it does not (a contact starts or stops pushing, or slides under a
 // normal force that changed by more than the tolerance), one more solve
 // takes the bounds of its normal impulses; when that does not hold either,
-// the frictionless solve and the one with its bounds follow from the same
-// start, and give what they always gave. A new contact has no force yet
+// or a solve needs more than a few pivots, the frictionless solve and the
+// one with its bounds follow from the same start, and give what they
+// always gave. A new contact has no force yet
 // and keeps [0, 0]. A ten-box stack at rest is solved once a step.
 #include "solver/RbdLcsFrictionBounds.h"
 

@@ -97,13 +97,14 @@ void projectedGaussSeidel(const LCPMatrix &A, PxReal *x, const PxReal *q, const 
 // and the vectors of a recovery from a failed solve.
 size_t lcpSystemMemoryRequired(int n);
 
-// Solves once with the rows' bounds. When some friction rows follow normal
-// rows: if their bounds are open (taken from the last step,
-// RbdLcsFrictionBounds.h), the solution is kept when those bounds hold for
-// its own normal impulses, after at most one more solve with the bounds
-// they give; otherwise, and when the bounds start closed, a solve with
-// them closed, then one with the bounds its normal impulses give, from
-// the first solve's states.
+// Solves once with the rows' bounds; when some friction rows follow normal
+// rows, rescales their bounds and solves again from the first solve's
+// states. When their bounds are open (taken from the last step,
+// RbdLcsFrictionBounds.h), pivoting solves of a few iterations come first:
+// one with those bounds and, if they do not hold for its own normal
+// impulses, one with the bounds these give. The first whose bounds hold is
+// the answer; if none does, the two solves above follow from the same
+// start with the friction bounds closed.
 // A solve that fails is recovered: projected Gauss-Seidel sweeps, then the
 // descent solver, from the better of the solve's last iterate and its
 // starting guess. Returns the (last) result: negative when even the
