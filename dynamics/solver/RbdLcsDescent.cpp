@@ -289,10 +289,7 @@ size_t recoveryMemoryRequired(int n)
 
 size_t lcpSystemMemoryRequired(int n)
 {
-    // The guess, and the start kept while friction bounds come from the last step.
-    size_t start = PoolAlignedCost(sizeof(PxReal) * static_cast<size_t>(n)) +
-                   PoolAlignedCost(sizeof(int32_t) * static_cast<size_t>(n));
-    return PoolAlignedCost(lcpGuessBytes(n)) + start + recoveryMemoryRequired(n);
+    return PoolAlignedCost(lcpGuessBytes(n)) + recoveryMemoryRequired(n);
 }
 
 // A failed solve is recovered from the better (lower f) of its last

@@ -11,8 +11,7 @@
 // normal force that changed by more than the tolerance), one more solve
 // takes the bounds of its normal impulses; when that does not hold either,
 // or a solve needs more than a few pivots, the frictionless solve and the
-// one with its bounds follow from the same start, and give what they
-// always gave. A new contact has no force yet
+// one with its bounds follow, as without bounds from the last step. A new contact has no force yet
 // and keeps [0, 0]. A ten-box stack at rest is solved once a step.
 #include "solver/RbdLcsFrictionBounds.h"
 

@@ -429,28 +429,6 @@ int boundsHoldAfter(LCPMatrix &A, const LcpRows &rows, const RbdLcsLCPSolverPara
     return hold;
 }
 
-// The impulses and states a solve starts from, for a second start.
-struct SolveStart {
-    PxReal *lambda = nullptr;
-    int32_t *state = nullptr;
-    int keep(MemoryPool &pool, const LcpRows &rows)
-    {
-        size_t n = static_cast<size_t>(rows.n);
-        lambda = static_cast<PxReal *>(pool.allocAligned(PoolRound(sizeof(PxReal) * n), kPoolAlignment, "lcp start"));
-        state = static_cast<int32_t *>(
-            pool.allocAligned(PoolRound(sizeof(int32_t) * n), kPoolAlignment, "lcp start states"));
-        if (!lambda || !state) return 0;
-        memcpy(lambda, rows.lambda, sizeof(PxReal) * n);
-        memcpy(state, rows.state, sizeof(int32_t) * n);
-        return 1;
-    }
-    void restore(LcpRows &rows) const
-    {
-        memcpy(rows.lambda, lambda, sizeof(PxReal) * static_cast<size_t>(rows.n));
-        memcpy(rows.state, state, sizeof(int32_t) * static_cast<size_t>(rows.n));
-    }
-};
-
 // Iterations a solve under friction bounds from the last step may take.
 // Where they hold, a few pivots settle it (one on a resting stack; up to
 // nine while the S1 stack settles); one that takes more is dearer than
@@ -490,18 +468,21 @@ int solveLcpSystem(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params
     if (!A.pool().pushFrame()) return -1;
     PxReal *guess = static_cast<PxReal *>(
         A.pool().allocAlignedZeroed(lcpGuessBytes(A.size()), kPoolAlignment, "lcp guess"));
-    SolveStart start;
     int open = rows.frictionCount > 0 && frictionBoundsOpen(rows);
-    int kept = open && start.keep(A.pool(), rows);
-    int result = kept ? settledOnOwnBounds(A, rows, params, rhs) : 0;
+    int result = open ? settledOnOwnBounds(A, rows, params, rhs) : 0;
     if (result == 0 && !guess) result = -1;
     if (result == 0) {
         // Normal impulses found under the last step's friction bounds can
         // be far from those of the step's own bounds (a sliding block tips
         // under friction it no longer has): the bounds come from a
-        // frictionless solve from the same start, as without them.
-        if (kept) start.restore(rows);
-        if (open) closeFrictionBounds(rows);
+        // frictionless solve, as without them, started from the states the
+        // trials found (the frictionless solution does not depend on its
+        // start; from the seeded states the settling S1 stack took more
+        // pivots and failed solves).
+        if (open) {
+            closeFrictionBounds(rows);
+            params.warmStart = 1;
+        }
         result = solveRecovered(A, rows, params, rhs, solver, guess);
         if (rows.frictionCount > 0) {
             params.warmStart = 1;
