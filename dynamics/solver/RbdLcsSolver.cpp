@@ -2,6 +2,7 @@
 
 #include <math.h>
 #include <string.h>
+#include "solver/RbdLcsFrictionBounds.h"
 #include "solver/RbdLcsHash.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
@@ -300,12 +301,13 @@ struct BestIterate {
 
 } // namespace
 
-int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
-                         int n, const RbdLcsLCPSolverParameters &params)
+namespace {
+
+int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state, int n,
+                  const RbdLcsLCPSolverParameters &params, const int limit)
 {
     int np = A.size();
     if (!A.pool().pushFrame()) return -1;
-    const int limit = pivotingIterationLimit(params, n);
     int keys = limit + 1;
     if (keys > kMaxCycleKeys) keys = kMaxCycleKeys;
     if (keys < 1) keys = 1;
@@ -381,6 +383,14 @@ int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal 
     return result;
 }
 
+} // namespace
+
+int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
+                         int n, const RbdLcsLCPSolverParameters &params)
+{
+    return pivotingSolve(A, x, q, lo, hi, state, n, params, pivotingIterationLimit(params, n));
+}
+
 LCPSolverFunction lcpSolver(int index)
 {
     // Both indices name the pivoting solver; new solvers go beside it here.
@@ -400,14 +410,79 @@ void scaleBoxLcpData(LcpRows &rows)
     }
 }
 
+namespace {
+
+// Whether the friction bounds the solve used still hold for the normal
+// impulses it found (RbdLcsFrictionBounds.h), by the solver's own
+// tolerances of each row.
+int boundsHoldAfter(LCPMatrix &A, const LcpRows &rows, const RbdLcsLCPSolverParameters &params, const PxReal *rhs)
+{
+    if (!A.pool().pushFrame()) return 0;
+    Tolerances tolerances;
+    int hold = allocateTolerances(A.pool(), rows.n, tolerances);
+    if (hold) {
+        islandTolerances(A, rhs, rows.n, params.tolerance, tolerances);
+        followIterate(rows.lambda, rows.n, params.tolerance, tolerances);
+        hold = frictionBoundsHold(rows, tolerances);
+    }
+    A.pool().popFrame();
+    return hold;
+}
+
+// Iterations a solve under friction bounds from the last step may take.
+// Where they hold, a few pivots settle it (one on a resting stack; up to
+// nine while the S1 stack settles); one that takes more is dearer than
+// the two solves that replace it, and is given up without recovery.
+const int kTrialIterations = 12;
+
+// A pivoting solve of rows that gives up after kTrialIterations.
+int trialSolve(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters &params, const PxReal *rhs)
+{
+    int limit = pivotingIterationLimit(params, rows.n);
+    if (limit > kTrialIterations) limit = kTrialIterations;
+    return pivotingSolve(A, rows.lambda, rhs, rows.lo, rows.hi, rows.state, rows.n, params, limit);
+}
+
+// Whether a solve under the last step's friction bounds (result) ends
+// with bounds that hold for its own normal impulses. One that does not is
+// mostly near one that does (a resting stack's corners trade their load
+// from step to step), so one more solve with the bounds of those impulses,
+// from the states found, is tried first.
+// Returns the iterations of the solve that settled it, 0 when none did.
+int settledOnOwnBounds(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs)
+{
+    int result = trialSolve(A, rows, params, rhs);
+    if (result < 0) return 0;
+    if (boundsHoldAfter(A, rows, params, rhs)) return result;
+    params.warmStart = 1;
+    scaleBoxLcpData(rows);
+    result = trialSolve(A, rows, params, rhs);
+    return result >= 0 && boundsHoldAfter(A, rows, params, rhs) ? result : 0;
+}
+
+} // namespace
+
 int solveLcpSystem(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
                    LCPSolverFunction solver)
 {
     if (!A.pool().pushFrame()) return -1;
     PxReal *guess = static_cast<PxReal *>(
         A.pool().allocAlignedZeroed(lcpGuessBytes(A.size()), kPoolAlignment, "lcp guess"));
-    int result = -1;
-    if (guess) {
+    int open = rows.frictionCount > 0 && frictionBoundsOpen(rows);
+    int result = open ? settledOnOwnBounds(A, rows, params, rhs) : 0;
+    if (result == 0 && !guess) result = -1;
+    if (result == 0) {
+        // Normal impulses found under the last step's friction bounds can
+        // be far from those of the step's own bounds (a sliding block tips
+        // under friction it no longer has): the bounds come from a
+        // frictionless solve, as without them, started from the states the
+        // trials found (the frictionless solution does not depend on its
+        // start; from the seeded states the settling S1 stack took more
+        // pivots and failed solves).
+        if (open) {
+            closeFrictionBounds(rows);
+            params.warmStart = 1;
+        }
         result = solveRecovered(A, rows, params, rhs, solver, guess);
         if (rows.frictionCount > 0) {
             params.warmStart = 1;

@@ -98,7 +98,13 @@ void projectedGaussSeidel(const LCPMatrix &A, PxReal *x, const PxReal *q, const 
 size_t lcpSystemMemoryRequired(int n);
 
 // Solves once with the rows' bounds; when some friction rows follow normal
-// rows, rescales their bounds and solves again from the first solve's states.
+// rows, rescales their bounds and solves again from the first solve's
+// states. When their bounds are open (taken from the last step,
+// RbdLcsFrictionBounds.h), pivoting solves of a few iterations come first:
+// one with those bounds and, if they do not hold for its own normal
+// impulses, one with the bounds these give. The first whose bounds hold is
+// the answer; if none does, the two solves above follow with the friction
+// bounds closed, from the states the trials found.
 // A solve that fails is recovered: projected Gauss-Seidel sweeps, then the
 // descent solver, from the better of the solve's last iterate and its
 // starting guess. Returns the (last) result: negative when even the
