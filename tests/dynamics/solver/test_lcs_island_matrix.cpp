@@ -1,44 +1,39 @@
-// The island matrix on random islands (constraints of 1-6 rows between
-// random bodies or the world, rows in a shuffled order): forming it through
-// a body's gathered rows gives the very matrix the path straight from the
-// tiles gives, and fixed rows left out of the solves (by a correction of
-// the whole factor's solves or by a compact factor) keep their right-hand
-// side while the free rows solve A_FF x_F = q_F, checked by products that
-// never touch a factor.
+// Fixed rows left out of the solves of a random island's matrix (constraints
+// of 1-6 rows between random bodies or the world), by a correction of the
+// whole factor's solves or by a compact factor, keep their right-hand side
+// while the free rows solve A_FF x_F = q_F, checked by products that never
+// touch a factor.
 #include <gtest/gtest.h>
 
 #include <math.h>
 
-#include <algorithm>
-#include <cstring>
 #include <random>
 #include <vector>
 
-#include "solver/RbdLcsAssemble.h"
 #include "solver/RbdLcsContext.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsSolver.h"
 #include "solver/RbdLcsSparseMap.h"
+#include "solver/RbdLcsTiles.h"
 
 using namespace lcs;
 
 namespace {
 
-// Every selfEvery-th constraint has both ends on one body. JMinv = J M^-1
-// for a diagonal M^-1, so that A is positive definite.
+// JMinv = J M^-1 for a diagonal M^-1, so that A is positive definite.
 struct Island {
     int bodies, n = 0;
-    std::vector<int32_t> rows, ends, firstRow, pos;
+    std::vector<int32_t> rows, ends, firstRow;
     std::vector<PxReal> J, JMinv;
     std::vector<unsigned char> memory;
     Context context;
     ConstraintLayout layout;
     SparseMatrixMap *map = nullptr;
-    Island(std::mt19937 &rng, int bodyCount, int constraints, int selfEvery) : bodies(bodyCount)
+    Island(std::mt19937 &rng, int bodyCount, int constraints) : bodies(bodyCount)
     {
         for (int c = 0; c < constraints; ++c, n += rows.back()) {
             int a = static_cast<int>(rng() % bodies), b = static_cast<int>(rng() % (bodies + 1)) - 1;
-            ends.insert(ends.end(), {a, selfEvery && c % selfEvery == 0 ? a : b});
+            ends.insert(ends.end(), {a, b});
             rows.push_back(1 + static_cast<int>(rng() % 6));
             firstRow.push_back(n);
         }
@@ -47,8 +42,6 @@ struct Island {
         for (PxReal &e : J) e = u(rng);
         const PxReal w[6] = {1.0, 1.0, 1.0, 3.0, 5.0, 7.0}; // M^-1 of every body
         for (size_t e = 0; e < J.size(); ++e) JMinv.push_back(w[e % kTileSize / kTileRows % 6] * J[e]);
-        for (int i = 0; i < n; ++i) pos.push_back(i);
-        std::shuffle(pos.begin(), pos.end(), rng);
         layout = {constraints, n, (n + 3) & ~3, firstRow.data(), rows.data(), ends.data()};
         memory.resize(RbdSparseMatrixMapMemoryRequired(bodies, n) + matrixMemoryRequired(layout.paddedRowCount) + 64);
         context.pool().init(memory.data(), memory.size());
@@ -56,30 +49,6 @@ struct Island {
         RbdSparseMatrixMapBuild(map);
     }
 };
-
-TEST(LcsIslandMatrix, GatheredRowsFormTheMatrixOfTheTilesBitForBit)
-{
-    std::mt19937 rng(11);
-    // A sparse island, crowded bodies (more rows than the gathered table
-    // holds) and constraints with both ends on one body.
-    const struct {
-        int bodies, constraints, selfEvery;
-    } cases[] = {{40, 60, 0}, {3, 60, 0}, {12, 40, 5}};
-    for (const auto &k : cases)
-        for (int trial = 0; trial < 5; ++trial) {
-            SCOPED_TRACE(::testing::Message() << k.bodies << " bodies, " << k.constraints << " constraints");
-            Island s(rng, k.bodies, k.constraints, k.selfEvery);
-            const int n = s.n; // dense, row-major by positions
-            auto rowOf = [n](int p) { return static_cast<ptrdiff_t>(p) * n; };
-            auto colOf = [](int q) { return static_cast<ptrdiff_t>(q); };
-            std::vector<PxReal> gathered(static_cast<size_t>(n) * n), tiles(gathered.size());
-            assembleProducts(s.map, s.pos.data(), s.JMinv.data(), s.J.data(), gathered.data(), rowOf, colOf);
-            for (int body = 0; body < k.bodies; ++body)
-                assembleBodyTiles(s.map, s.pos.data(), s.JMinv.data(), s.J.data(), body, tiles.data(), rowOf, colOf);
-            EXPECT_EQ(std::memcmp(gathered.data(), tiles.data(), sizeof(PxReal) * gathered.size()), 0);
-            EXPECT_TRUE(std::any_of(tiles.begin(), tiles.end(), [](PxReal v) { return v != 0.0; }));
-        }
-}
 
 TEST(LcsIslandMatrix, SolvesHoldFixedRowsOutByCorrectionOrByCompactFactor)
 {
@@ -93,7 +62,7 @@ TEST(LcsIslandMatrix, SolvesHoldFixedRowsOutByCorrectionOrByCompactFactor)
         for (PxReal shift : {0.0, 1e-3})
             for (int which = 0; which < kLinearSolverCount; ++which) {
                 SCOPED_TRACE(::testing::Message() << count << " fixed, shift " << shift << ", scheme " << which);
-                Island s(rng, count == 0 ? 40 : 15, count == 0 ? 12 : 25, 0); // count 0: no other dependence
+                Island s(rng, count == 0 ? 40 : 15, count == 0 ? 12 : 25); // count 0: no other dependence
                 int dependent = -1;
                 for (int c = 0; count == 0 && dependent < 0; ++c)
                     if (s.rows[c] > 1) dependent = s.firstRow[c] + 1;
