@@ -168,9 +168,6 @@ private:
     RbdContactID contacts_[4];
 };
 
-// Collects warnings (and fatal errors) while alive instead of printing them.
-using WarningCapture = Messages;
-
 using Rng = std::mt19937;
 
 inline PxReal uniform(Rng &rng, PxReal lo, PxReal hi)

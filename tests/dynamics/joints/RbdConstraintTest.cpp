@@ -67,7 +67,7 @@ TEST(RbdConstraint, EnablingLinksIntoTheWorldAndBothBodiesAndEveryWayOfEndingUnl
     EXPECT_EQ(RbdConstraintGetWorld(own), world);
     EXPECT_EQ(RbdWorldGetTotalConstraints(world), 1);
     EXPECT_EQ(RbdWorldGetEnabledConstraints(world), 1);
-    WarningCapture warnings;
+    Messages warnings;
     RbdConstraintDestroy(own);
     EXPECT_TRUE(RbdConstraintIsEnabled(own)) << "not from the world's pool: refused";
     EXPECT_EQ(warnings.warnings.size(), 1u);
@@ -96,7 +96,7 @@ TEST(RbdConstraint, DegreesOfFreedomAndTheLimitOfLimitedJoints)
     RbdConstraintSetLimit(hinge, &source);
     RbdLimitActivateLimits(&source, 0);
     EXPECT_EQ(RbdLimitIsActive(RbdConstraintGetLimit(hinge)), 1);
-    WarningCapture warnings;
+    Messages warnings;
     RbdConstraintDOFSetEpsilon(hinge, 6, 1.0);
     EXPECT_EQ(RbdConstraintDOFGetLambda(hinge, 7), 0.0);
     EXPECT_EQ(warnings.warnings.size(), 2u) << "bad degree-of-freedom indices";

@@ -103,7 +103,7 @@ TEST_F(RowFixture, SpringsAndSoftStopsCarrySpringDamperSoftness)
     EXPECT_EQ(list.lo[0], 0.0);
     EXPECT_EQ(list.hi[0], 0.0);
     // Setters act on springs only.
-    WarningCapture warnings;
+    Messages warnings;
     RbdConstraintID hinge = joint(RbdHingeCreate, b);
     RbdSpringSetStiffness(hinge, 3.0);
     EXPECT_TRUE(warnings.warned("RbdSpringSetStiffness: the constraint is a RbdBclHINGE, not a RbdBclSPRING."));
@@ -114,7 +114,7 @@ TEST_F(RowFixture, AFullListSkipsTheConstraintWithAWarning)
     OwnRowList own1(1); // 12 rows, 1 constraint
     RbdLcsConstraints &small = own1.list;
     RbdConstraintID hinge = joint(RbdHingeCreate, b);
-    WarningCapture warnings;
+    Messages warnings;
     RbdBclInitConstraintRowList(&small);
     RbdBclStartPartition(&small);
     hinge->rowBuilder(&small, hinge, &PARAMETERS);

@@ -258,7 +258,7 @@ TEST(RbdWorld, BadInputIsRefusedWithItsWarning)
     };
     const std::vector<double> before = bodyState(body);
     for (const auto &k : cases) {
-        WarningCapture warnings;
+        Messages warnings;
         k.act();
         EXPECT_EQ(warnings.warnings.size(), 1u) << k.message;
         EXPECT_TRUE(warnings.warned(k.message)) << k.message;
