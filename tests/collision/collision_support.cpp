@@ -83,15 +83,6 @@ double Deepest(const std::vector<CdxContact> &contacts)
 
 namespace {
 
-// Signed distance to the rectangle [0, w] x [lo, hi] seen from (x, y) with
-// x >= 0, where the edge x = 0 is the axis (not a boundary).
-double SdHalfRect(double x, double y, double w, double lo, double hi)
-{
-    double dx = x - w, dy = std::max(lo - y, y - hi);
-    double ox = std::max(dx, 0.0), oy = std::max(dy, 0.0);
-    return std::sqrt(ox * ox + oy * oy) + std::min(std::max(dx, dy), 0.0);
-}
-
 double SegmentDistance2D(double px, double py, double ax, double ay, double bx, double by)
 {
     double dx = bx - ax, dy = by - ay, len2 = dx * dx + dy * dy;
@@ -116,11 +107,6 @@ void Disc(const Pose &pose, double r, double z, double spacing, std::vector<Vec>
     for (int i = 1; i <= rings; ++i) Ring(pose, r * i / rings, z, spacing, out);
 }
 
-double SdSphere(const Vec &p, const Pose &pose, double r)
-{
-    return Norm(Sub(p, pose.Origin())) - r;
-}
-
 double SdBox(const Vec &p, const Pose &pose, const Vec &half)
 {
     Vec q = pose.ToLocal(p);
@@ -133,17 +119,9 @@ double SdBox(const Vec &p, const Pose &pose, const Vec &half)
     return outside2 > 0.0 ? std::sqrt(outside2) : inside;
 }
 
-double SdPlane(const Vec &p, const Pose &pose)
-{
-    return Dot(Sub(p, pose.Origin()), pose.Axis(2));
-}
-
-double SdCylinder(const Vec &p, const Pose &pose, double r, double halfHeight)
-{
-    Vec q = pose.ToLocal(p);
-    return SdHalfRect(std::hypot(q[0], q[1]), q[2], r, -halfHeight, halfHeight);
-}
-
+// Signed distance to a frustum of radius rb at zb and rt at zt (a cylinder
+// when they are equal): the distance to its outline in the (rho, z) half
+// plane, the axis not being a boundary.
 double SdCone(const Vec &p, const Pose &pose, double rb, double zb, double rt, double zt)
 {
     Vec q = pose.ToLocal(p);
@@ -208,10 +186,10 @@ CdxGeometryID Solid::Create() const
 double Solid::Sd(const Vec &p, const Pose &pose) const
 {
     switch (kind) {
-    case Sphere: return SdSphere(p, pose, r);
+    case Sphere: return Norm(Sub(p, pose.Origin())) - r;
     case Box: return SdBox(p, pose, half);
-    case Plane: return SdPlane(p, pose);
-    case Cylinder: return SdCylinder(p, pose, r, hh);
+    case Plane: return Dot(Sub(p, pose.Origin()), pose.Axis(2));
+    case Cylinder: return SdCone(p, pose, r, -hh, r, hh);
     case Cone: return SdCone(p, pose, rb, zb, rt, zt);
     }
     return 0;
