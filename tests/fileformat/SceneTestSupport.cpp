@@ -17,12 +17,6 @@ namespace scenetest {
 
 namespace {
 
-void identity(PxMatrix4 m)
-{
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) m[i][j] = i == j ? 1.0 : 0.0;
-}
-
 RbdBodyID freeBody(RbdWorldID w, PxReal x, PxReal y, PxReal z)
 {
     RbdBodyID b = RbdBodyCreate(w);
@@ -84,7 +78,7 @@ CdxModelID addBodyModel(Scene *s, CdxGeometryID g, PxReal density, int material,
 
 void addModels(Scene *s)
 {
-    identity(s->groundPose);
+    PxM4Identity(s->groundPose);
     CdxGeometryID plane = CdxPlaneCreate();
     s->geometries.push_back(plane);
     s->models.push_back(SbxFixedModelCreate(s->universe, plane, &s->groundPose));
@@ -98,8 +92,8 @@ void addModels(Scene *s)
     for (int i = 0; i < 2; ++i) {
         CdxGeometryID box = CdxBoxCreate(0.2, 0.2, 0.2);
         CdxModelID element = CdxModelCreate(box);
-        identity(s->elementRelative[i]);
-        identity(s->elementPose[i]);
+        PxM4Identity(s->elementRelative[i]);
+        PxM4Identity(s->elementPose[i]);
         s->elementRelative[i][3][0] = i == 0 ? -0.15 : 0.15;
         CdxModelSetTransformPtr(element, &s->elementPose[i]);
         CdxModelSetMaterialID(element, 1);
@@ -245,18 +239,6 @@ std::string format(const char *f, va_list args)
     return text;
 }
 
-void onInfo(int, const char *f, va_list args)
-{
-    current()->info.push_back(format(f, args));
-}
-void onFatal(int, const char *f, va_list args)
-{
-    current()->fatal.push_back(format(f, args));
-}
-void onWarning(int, const char *, va_list)
-{
-}
-
 int onPositioned(PxXMLInput *input, int severity, int code, const char *f, ...)
 {
     va_list args;
@@ -376,8 +358,10 @@ std::string saveUniverse(SbxUniverseID universe, const std::string &path, PxLoad
 }
 
 Messages::Messages()
-    : savedInfo_(PxSetInfoHandler(onInfo)), savedFatal_(PxSetFatalErrorHandler(onFatal)),
-      savedWarning_(PxSetWarningHandler(onWarning))
+    : savedInfo_(PxSetInfoHandler([](int, const char *f, va_list a) { current()->info.push_back(format(f, a)); })),
+      savedFatal_(
+          PxSetFatalErrorHandler([](int, const char *f, va_list a) { current()->fatal.push_back(format(f, a)); })),
+      savedWarning_(PxSetWarningHandler([](int, const char *, va_list) {})) // plain warnings kept quiet
 {
     current() = this;
 }
