@@ -7,9 +7,10 @@
 // moment), the pair begins: it gets a record from the pair table and goes
 // to the new list, unless it is disabled; or it ends and goes to the old
 // list. Moves cost the number of end points passed, so the update follows
-// the motion, and the space keeps state only for the pairs that have
-// records and the pairs that are disabled: memory grows with the models,
-// not with their square.
+// the motion (when many models move at once, each list is sorted once over
+// the new values instead: CxSmallSortBatch.cpp), and the space keeps state
+// only for the pairs that have records and the pairs that are disabled:
+// memory grows with the models, not with their square.
 //
 // At equal values every max end point sorts before every min end point of
 // another model, so boxes that only touch never count as overlapping,
