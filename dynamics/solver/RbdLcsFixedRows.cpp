@@ -97,19 +97,25 @@ void LCPMatrix::solveWhole(PxReal *x)
 void LCPMatrix::solveUnitWhole(PxReal *x, int column)
 {
     memset(x, 0, sizeof(PxReal) * static_cast<size_t>(n_));
-    int p = pos_[column];
+    const int p = pos_[column];
     if (identityOrder_) {
         x[column] = 1.0;
         forward(x, column);
         backward(x);
         return;
     }
+    solveUnitAt(x, p, n_, rowAt_);
+}
+
+void LCPMatrix::solveUnitAt(PxReal *x, int index, int size, const int32_t *rowOf)
+{
     PxReal *t = scratch_;
-    memset(t, 0, sizeof(PxReal) * static_cast<size_t>(n_));
-    t[p] = 1.0;
-    forward(t, p);
+    memset(t, 0, sizeof(PxReal) * static_cast<size_t>(size));
+    t[index] = 1.0;
+    forward(t, index);
     backward(t);
-    for (int q = 0; q < n_; ++q) x[rowAt_[q]] = t[q];
+    for (int f = 0; f < size; ++f)
+        if (rowOf[f] >= 0) x[rowOf[f]] = t[f];
 }
 
 void LCPMatrix::applyCorrection(PxReal *y) const

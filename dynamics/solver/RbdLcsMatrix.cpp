@@ -480,13 +480,7 @@ void LCPMatrix::solveUnit(PxReal *x, int column)
         backward(x);
         return;
     }
-    PxReal *t = scratch_;
-    memset(t, 0, sizeof(PxReal) * static_cast<size_t>(factorSize_));
-    t[index] = 1.0;
-    forward(t, index);
-    backward(t);
-    for (int f = 0; f < factorSize_; ++f)
-        if (factorRow_[f] >= 0) x[factorRow_[f]] = t[f];
+    solveUnitAt(x, index, factorSize_, factorRow_);
 }
 
 void LCPMatrix::clearInverse()

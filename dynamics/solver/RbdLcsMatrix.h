@@ -272,6 +272,9 @@ protected:
     // x := B x over the whole factor (x in rows), and column j of B.
     void solveWhole(PxReal *x);
     void solveUnitWhole(PxReal *x, int column);
+    // The unit vector at elimination position index of a factor of size
+    // positions, solved there and scattered to rows through rowOf (-1: none).
+    void solveUnitAt(PxReal *x, int index, int size, const int32_t *rowOf);
     // y := u - B_:X (B_XX)^-1 u_X in place; leaves y_X = 0 up to rounding.
     void applyCorrection(PxReal *y) const;
     void multiplyThroughJacobian(const PxReal *x, PxReal *out) const;
