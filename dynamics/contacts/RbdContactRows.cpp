@@ -3,7 +3,6 @@
 // softness, slip, slide and restitution.
 #include <math.h>
 #include "contacts/RbdContactRows.h"
-#include "contacts/RbdContactAnchor.h"
 
 namespace {
 
@@ -167,6 +166,7 @@ int RbdContactFrictionDirections(const RbdContactData *contact, PxVector3 t1, Px
 
 void RbdBclAddContact(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBclParameters *parameters)
 {
+    (void)parameters;
     if (!c->solverBody[0] && !c->solverBody[1]) {
         RbdBclEndConstraint(list, c, 0);
         return;
@@ -186,6 +186,5 @@ void RbdBclAddContact(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBc
     if (directions > 0) setFrictionRow(list, first + 1, first, c, t[0], primarySettings(params));
     if (directions > 1) setFrictionRow(list, first + 2, first, c, t[1], secondarySettings(params));
     if (spin) setSpinRow(list, first + 1 + directions, first, c);
-    RbdContactAnchorFriction(list, first, c, t, directions, parameters ? parameters->stepSize : 0.0);
     RbdBclEndConstraint(list, c, rowCount);
 }

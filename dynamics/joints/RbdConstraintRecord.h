@@ -102,10 +102,6 @@ struct RbdContactData {
     RbdBaseConstraint *next; // chain of one model pair's contacts
     PxReal userValue;        // written and read by the contact's user, 0 after a reset
     int32_t idleSteps;       // solves in a row whose start found it pushing nothing
-    // Where the contact started sticking, in each body's centre-of-mass frame
-    // (the world frame for the world or a frozen body), m; valid while anchored.
-    PxVector3 anchor[2];
-    int32_t anchored; // 1 while the contact sticks at its anchor, 0 otherwise
 };
 
 struct RbdBaseConstraint {

@@ -29,15 +29,8 @@ enum {
 // world's maximum joint-correcting velocity (the default), its maximum
 // penetration-correcting velocity (contact normals), or only the row's
 // force bounds (rows that drive towards a position the program chose:
-// stops, motors, locks, a locked steering). A sticking contact's friction
-// rows correct the creep from where it started sticking at the
-// penetration's rate and speed, and only in the large islands' sweeps.
-enum RbdBclCorrection {
-    RBD_CORRECTION_JOINT = 0,
-    RBD_CORRECTION_PENETRATION = 1,
-    RBD_CORRECTION_DRIVEN = 2,
-    RBD_CORRECTION_ANCHOR = 3
-};
+// stops, motors, locks, a locked steering).
+enum RbdBclCorrection { RBD_CORRECTION_JOINT = 0, RBD_CORRECTION_PENETRATION = 1, RBD_CORRECTION_DRIVEN = 2 };
 
 // Jacobian column groups.
 enum { RBD_J_LINEAR0 = 0, RBD_J_ANGULAR0 = 3, RBD_J_LINEAR1 = 6, RBD_J_ANGULAR1 = 9 };

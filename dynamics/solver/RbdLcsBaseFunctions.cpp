@@ -72,9 +72,7 @@ bool isUnbounded(PxReal bound)
 // correcting rate times its depth, so that stacked contacts, whose
 // corrections add up, do not launch what rests on them however short the
 // step. A contact whose bodies are still apart (within the contact
-// tolerance) lets them close the whole gap in this step, and no faster. A
-// sticking contact's creep is pulled back like a penetration: the same rate,
-// the same speed limit.
+// tolerance) lets them close the whole gap in this step, and no faster.
 PxReal correctingVelocity(const PartitionRows &rows, int row, const RbdLcsParameters &parameters)
 {
     const PxReal h = parameters.stepsize, phi = rows.phi[row];
@@ -83,8 +81,8 @@ PxReal correctingVelocity(const PartitionRows &rows, int row, const RbdLcsParame
         return (parameters.gamma + rows.rowGamma[row]) / h * phi;
     if (kind == RBD_CORRECTION_PENETRATION && phi > 0.0) return phi / h;
     PxReal rate = parameters.gamma / h;
-    const bool contact = kind == RBD_CORRECTION_PENETRATION || kind == RBD_CORRECTION_ANCHOR;
-    if (contact && rate > parameters.maxCorrectingRate) rate = parameters.maxCorrectingRate;
+    if (kind == RBD_CORRECTION_PENETRATION && rate > parameters.maxCorrectingRate)
+        rate = parameters.maxCorrectingRate;
     const PxReal velocity = rate * phi, most = parameters.maxCorrectingVelocity;
     return velocity > most ? most : (velocity < -most ? -most : velocity);
 }
@@ -185,10 +183,7 @@ void BaseFunctions::computeRhs(const PartitionRows &rows, RbdLcsBody *const *bod
     for (int c = 0; c < layout.constraintCount; ++c) {
         for (int r = 0; r < layout.rows[c]; ++r) {
             int row = layout.firstRow[c] + r;
-            // The pivoting solve leaves no creep to pull back: its friction
-            // holds exactly, and its rows stay as they were.
-            PxReal value = rows.c[row];
-            if (rows.correction[row] != RBD_CORRECTION_ANCHOR) value -= correctingVelocity(rows, row, parameters);
+            PxReal value = rows.c[row] - correctingVelocity(rows, row, parameters);
             for (int side = 0; side < 2; ++side) {
                 int body = layout.bodies[2 * c + side];
                 if (body < 0) continue;
