@@ -145,19 +145,38 @@ int KeptFactor::matchConstraints(const PartitionRows &rows, const PxReal *JMinv)
 int KeptFactor::restore(LCPMatrix &A, const PartitionRows &rows, const PxReal *JMinv, PxReal epsilon, PxReal h,
                         PxReal tolerance)
 {
-    if (!sameRows(A, rows, epsilon, h, tolerance)) return 0;
-    int renumbered = matchConstraints(rows, JMinv);
+    int same = sameRows(A, rows, epsilon, h, tolerance);
+    int renumbered = same ? matchConstraints(rows, JMinv) : -1;
+    misses_ = renumbered < 0 ? misses_ + 1 : 0;
     if (renumbered < 0) return 0;
     A.useFormed(formed_.data(), renumbered ? keptRowOf_.data() : nullptr);
     return 1;
 }
 
+// Among many islands (a pile falling apart, several stacks of the same
+// shape) keeping each would cost a copy of every factor for nothing: an
+// island small enough to form cheaply is never kept, and a kept factor
+// gives way to an island of its shape after two solves it did not serve,
+// to one of another shape after kKeptPatience.
+int KeptFactor::worthKeeping(const LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h,
+                             PxReal tolerance) const
+{
+    if (rows.layout.rowCount < kKeptLeastRows) return 0;
+    if (!valid_ || misses_ > kKeptPatience) return 1;
+    return misses_ >= 2 && sameRows(A, rows, epsilon, h, tolerance);
+}
+
 void KeptFactor::keep(const LCPMatrix &A, const PartitionRows &rows, const PxReal *JMinv, PxReal epsilon, PxReal h,
                       PxReal tolerance)
 {
-    valid_ = false;
     size_t reals = A.formedReals();
-    if (reals == 0 || !(tolerance > 0.0)) return;
+    if (reals == 0 || !(tolerance > 0.0)) {
+        valid_ = false;
+        return;
+    }
+    if (!worthKeeping(A, rows, epsilon, h, tolerance)) return;
+    valid_ = false;
+    misses_ = 0;
     const ConstraintLayout &layout = rows.layout;
     int np = layout.paddedRowCount;
     PxReal delta = kKeptDriftOfTolerance * tolerance;

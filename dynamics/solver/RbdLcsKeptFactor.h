@@ -20,6 +20,15 @@ class LCPMatrix;
 // from, as a fraction of the LCP tolerance (see KeptFactor::restore).
 const PxReal kKeptDriftOfTolerance = 1e-6;
 
+// Solves of other islands after which the kept factor, unused, gives way.
+const int kKeptPatience = 8;
+
+// Rows below which an island is formed anew every step: on the falling
+// boxes of the bench (islands of 12 to 24 rows) checking and keeping cost
+// about what forming and factoring do; on the ten-box stack (120 rows)
+// forming costs eight times what checking does.
+const int kKeptLeastRows = 48;
+
 class KeptFactor {
 public:
     // Makes A (allocated for this island, its softness set) read the kept
@@ -37,13 +46,15 @@ public:
     int restore(LCPMatrix &A, const PartitionRows &rows, const PxReal *JMinv, PxReal epsilon, PxReal h,
                 PxReal tolerance);
     // Keeps A, just formed from rows and JMinv with softness epsilon and
-    // step h, and factored. A scheme that keeps nothing leaves none kept.
+    // step h, and factored, when worthKeeping says so. A scheme that
+    // keeps nothing leaves none kept.
     void keep(const LCPMatrix &A, const PartitionRows &rows, const PxReal *JMinv, PxReal epsilon, PxReal h,
               PxReal tolerance);
     void forget() { valid_ = false; }
 
 private:
     bool valid_ = false;
+    int misses_ = 0; // restores the kept factor did not serve since it last did
     PxReal epsilon_ = 0.0, h_ = 0.0, tolerance_ = 0.0;
     std::vector<int32_t> key_;         // counts, first rows, rows, bodies, order
     std::vector<PxReal> J_, JMinv_;    // tiles as formed
@@ -54,6 +65,7 @@ private:
     std::vector<char> taken_;          // (constraints) kept constraints matched
     std::vector<int32_t> keptRowOf_;   // (padded rows) the kept row each row is
     std::vector<int32_t> rowMoved_;    // (padded rows) scratch of matchConstraints
+    int worthKeeping(const LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h, PxReal tolerance) const;
     int sameRows(const LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h, PxReal tolerance) const;
     int constraintWithin(const PartitionRows &rows, const PxReal *JMinv, int c, int k) const;
     int matchMoved(const PartitionRows &rows, const PxReal *JMinv, int c);

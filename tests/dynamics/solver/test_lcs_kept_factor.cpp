@@ -18,18 +18,24 @@ using namespace lcs;
 namespace {
 
 const PxReal kEps = 1e-6, kH = 0.01, kTol = 1e-3, kDelta = kKeptDriftOfTolerance * kTol;
+const int kConstraints = 18, kRows = 3 * kConstraints, kPadded = (kRows + 3) & ~3, kBodies = 4;
 
-// Six 3-row constraints, two on each pair of bodies; J M^-1 = J M^-1 for a
-// diagonal M^-1.
+// Three 3-row constraints on each of six pairs of bodies (or the world);
+// J M^-1 is J times a diagonal M^-1.
 struct Island {
-    std::vector<int32_t> firstRow{0, 3, 6, 9, 12, 15}, rows{3, 3, 3, 3, 3, 3};
-    std::vector<int32_t> bodies{0, -1, 0, -1, 0, 1, 0, 1, 1, 2, 1, 2};
-    std::vector<PxReal> J, JMinv, rowEps = std::vector<PxReal>(20, 0.0);
+    std::vector<int32_t> firstRow, rows = std::vector<int32_t>(kConstraints, 3), bodies;
+    std::vector<PxReal> J = std::vector<PxReal>(kPadded / kTileRows * kTileSize, 0.0), JMinv;
+    std::vector<PxReal> rowEps = std::vector<PxReal>(kPadded, 0.0);
     PxReal eps = kEps;
-    explicit Island(std::mt19937 &rng) : J(5 * kTileSize, 0.0)
+    explicit Island(std::mt19937 &rng)
     {
+        const int pairs[6][2] = {{0, -1}, {0, 1}, {1, 2}, {2, 3}, {3, -1}, {1, 3}};
+        for (int c = 0; c < kConstraints; ++c) {
+            firstRow.push_back(3 * c);
+            bodies.insert(bodies.end(), {pairs[c / 3][0], pairs[c / 3][1]});
+        }
         std::uniform_real_distribution<PxReal> u(-1.0, 1.0);
-        for (int i = 0; i < 18; ++i)
+        for (int i = 0; i < kRows; ++i)
             for (int col = 0; col < kTileColumns; ++col) J[tileIndex(i, col)] = u(rng);
         for (size_t e = 0; e < J.size(); ++e) JMinv.push_back((1.0 + e % kTileSize / kTileRows % 6) * J[e]);
     }
@@ -43,15 +49,15 @@ struct Formed {
     SparseMatrixMap *map = nullptr;
     int form(Context &context, Island &s, int scheme, KeptFactor *kept)
     {
-        layout = {6, 18, 20, s.firstRow.data(), s.rows.data(), s.bodies.data()};
+        layout = {kConstraints, kRows, kPadded, s.firstRow.data(), s.rows.data(), s.bodies.data()};
         rows.layout = layout;
         rows.J = s.J.data();
         rows.rowEpsilon = s.rowEps.data();
         context.pool().init(memory.data(), memory.size());
-        map = RbdSparseMatrixMapCreate(context.pool(), 3, &rows.layout);
+        map = RbdSparseMatrixMapCreate(context.pool(), kBodies, &rows.layout);
         RbdSparseMatrixMapBuild(map);
         LCPMatrix &A = context.matrix(scheme);
-        if (!map || !A.allocate(20, map)) return -1;
+        if (!map || !A.allocate(kPadded, map)) return -1;
         A.setSoftness(s.eps, kH);
         if (kept) return kept->restore(A, rows, s.JMinv.data(), s.eps, kH, kTol);
         A.calcJinvMJT(s.JMinv.data(), s.J.data(), s.rowEps.data(), map);
@@ -88,11 +94,11 @@ TEST(LcsKeptFactor, ServesRowsWithinDriftInAnyOrderOfEqualConstraintsAndNothingE
         {"twice the drift", [](Island &s) { s.J[tileIndex(4, 2)] += 2.0 * kDelta * rowScale(s, 4); }, 0, 0},
         {"J M^-1 moved", [](Island &s) { s.JMinv[tileIndex(7, 9)] *= 1.0 + 1e-6; }, 0, 0},
         {"a NaN", [](Island &s) { s.J[tileIndex(0, 0)] = NAN; }, 0, 0},
-        {"equal constraints swapped", [](Island &s) { swapConstraints(s, 2, 3); }, 0, 1},
+        {"equal constraints swapped", [](Island &s) { swapConstraints(s, 1, 2); }, 0, 1},
         {"two pairs swapped", [](Island &s) { swapConstraints(s, 0, 1), swapConstraints(s, 4, 5); }, 0, 1},
         {"softness", [](Island &s) { s.eps = 2e-6; }, 0, 0},
         {"row softness", [](Island &s) { s.rowEps[5] = 1e-9; }, 0, 0},
-        {"another body", [](Island &s) { s.bodies[9] = 0; }, 0, 0},
+        {"another body", [](Island &s) { s.bodies[9] = 3; }, 0, 0},
         {"a scheme that keeps nothing", [](Island &) {}, 1, 0},
     };
     for (const Case &c : cases) {
@@ -109,7 +115,7 @@ TEST(LcsKeptFactor, ServesRowsWithinDriftInAnyOrderOfEqualConstraintsAndNothingE
         if (!c.served) continue;
         // The kept factor solves the system of the matrix formed anew.
         LCPMatrix &A = context.matrix(0);
-        std::vector<PxReal> b(20), x, Bx(20);
+        std::vector<PxReal> b(kPadded), x, Bx(kPadded);
         for (PxReal &v : b) v = std::uniform_real_distribution<PxReal>(-1.0, 1.0)(rng);
         x = b;
         A.solve(x.data(), 1);
@@ -118,9 +124,9 @@ TEST(LcsKeptFactor, ServesRowsWithinDriftInAnyOrderOfEqualConstraintsAndNothingE
         other.matrix(0).multiply(x.data(), Bx.data());
         PxReal largest = 0.0;
         for (PxReal v : x) largest = fmax(largest, fabs(v));
-        for (int i = 0; i < 18; ++i) EXPECT_NEAR(Bx[i], b[i], 1e-8 * largest) << "row " << i;
+        for (int i = 0; i < kRows; ++i) EXPECT_NEAR(Bx[i], b[i], 1e-8 * largest) << "row " << i;
         EXPECT_FALSE(A.formedWritten());
-        A.shiftDiagonal(1e-3, 18); // as a recovery does: the copy is written
+        A.shiftDiagonal(1e-3, kRows); // as a recovery does: the copy is written
         EXPECT_TRUE(A.formedWritten());
     }
 }
