@@ -3,6 +3,7 @@
 #include <string.h>
 #include "solver/RbdLcsBkChol.h"
 #include "solver/RbdLcsMatrix.h"
+#include "solver/RbdLcsVbChol.h"
 
 namespace lcs {
 
@@ -80,6 +81,28 @@ void BkChol::lendStorage(PxReal *formed)
     NZ_ = formed;
     inverse_ = formed + tiles;
     rsD_ = formed + 2 * tiles;
+}
+
+// The rows of A, the rows of its factor L (same envelope), L(p, p).
+size_t VbChol::storageReals() const
+{
+    return 2 * A_.offset[n_] + static_cast<size_t>(n_);
+}
+
+void VbChol::saveStorage(PxReal *out) const
+{
+    size_t reals = A_.offset[n_];
+    memcpy(out, Avalues_, bytesOf(reals));
+    memcpy(out + reals, Lvalues_, bytesOf(reals));
+    memcpy(out + 2 * reals, Diag_, bytesOf(static_cast<size_t>(n_)));
+}
+
+void VbChol::lendStorage(PxReal *formed)
+{
+    size_t reals = A_.offset[n_];
+    Avalues_ = formed;
+    Lvalues_ = formed + reals;
+    Diag_ = formed + 2 * reals;
 }
 
 } // namespace lcs
