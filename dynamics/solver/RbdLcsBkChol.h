@@ -69,6 +69,9 @@ public:
 
 private:
     int allocateStorage(const int32_t *rowStart) override;
+    size_t storageReals() const override;
+    void saveStorage(PxReal *out) const override;
+    void lendStorage(PxReal *formed) override;
     void assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMap *map) override;
     void setAt(int p, int q, PxReal v) override
     {
