@@ -16,7 +16,7 @@
 // their error to first order, so no hinge axis is tilted. Velocities are
 // not touched, so the projection adds no kinetic energy, and as lambda
 // acts on both bodies equally and oppositely, the island's centre of mass
-// stays where the step put it. Contacts are left alone.
+// stays where the step put it. Islands with contacts are left alone.
 #include <math.h>
 #include "step/RbdPartition.h"
 
@@ -172,11 +172,28 @@ void anchor(const RbdBaseConstraint *c, int i, PxVector3 p, PxVector3 r)
     PxV3Sub(r, p, com[3]);
 }
 
+// Columns col..col+2 of a stored Jacobian row (RbdBclJacobianRow) dotted
+// with v[col..col+2].
+PxReal dotColumns(const PxReal *J, int col, const PxReal *v)
+{
+    const PxReal *entry = J + col * RBD_TILE_ROWS;
+    return entry[0] * v[col] + entry[RBD_TILE_ROWS] * v[col + 1] + entry[2 * RBD_TILE_ROWS] * v[col + 2];
+}
+
 // The anchor gap the solve meant at the end of the step: the gap of the
-// rows at its start, phi, plus h J v for the solved velocities (m).
+// rows at its start, phi, plus h J v for the solved velocities (m). The
+// bodies' velocities are read once for the three rows.
 void meantGap(const RbdLcsConstraints *rows, int32_t first, const RbdBaseConstraint *c, PxReal h, PxVector3 out)
 {
-    for (int k = 0; k < 3; ++k) out[k] = rows->phi[first + k] + h * RbdBclRowVelocity(rows, first + k, c);
+    PxReal v[RBD_JACOBIAN_COLUMNS];
+    for (int i = 0; i < 2; ++i) RbdBclBodyVelocity(c, i, v + 6 * i, v + 6 * i + 3);
+    for (int k = 0; k < 3; ++k) {
+        const PxReal *J = RbdBclJacobianRow(rows->jacobian, first + k);
+        PxReal Jv = 0.0;
+        for (int group = 0; group < RBD_JACOBIAN_COLUMNS; group += 6)
+            Jv += dotColumns(J, group, v) + dotColumns(J, group + 3, v);
+        out[k] = rows->phi[first + k] + h * Jv;
+    }
 }
 
 // The gap beyond the meant one at the current poses; false within the slack.
@@ -225,17 +242,41 @@ void refreshInertia(RbdPartitionOutput *out, int32_t p)
     }
 }
 
+// Whether a pass after the first should look at the joint again: only when
+// an earlier pass moved one of its bodies. A joint whose bodies no pass has
+// moved keeps the excess the first pass found within the slack.
+bool touched(const RbdBaseConstraint *c, int32_t p)
+{
+    for (int i = 0; i < 2; ++i) {
+        const RbdBody *body = movable(c, i, p);
+        if (body && (body->lcs.flags & RBD_LCS_BODY_PROJECTED)) return true;
+    }
+    return false;
+}
+
 // One pass over the island's joints; returns whether it moved a body.
-bool projectPass(const RbdLcsConstraints *rows, int32_t p, PxReal h)
+bool projectPass(const RbdLcsConstraints *rows, int32_t p, PxReal h, bool first)
 {
     bool moved = false;
     for (int32_t k = 0; k < rows->partitionConstraintCount; ++k) {
         const int32_t index = rows->partitionConstraintStart + k;
         RbdBaseConstraint *c = rows->constraints[index];
-        if (pinsAPoint(c))
+        if (pinsAPoint(c) && (first || touched(c, p)))
             moved |= projectJoint(rows, rows->constraintFirstRow[index], rows->constraintRowCount[index], c, h, p);
     }
     return moved;
+}
+
+// Islands with a contact are left to the velocity solve. A joint's
+// correction moves its bodies without regard to what they touch: it pushes
+// a link into the body it rests on or grips, the next solve pushes back,
+// and a hand squeezing a ball with its motors at their bounds then lands on
+// grips its pivoting solves fail on more often.
+bool hasContact(const RbdLcsConstraints *rows)
+{
+    for (int32_t k = 0; k < rows->partitionConstraintCount; ++k)
+        if (rows->constraints[rows->partitionConstraintStart + k]->typeId == RBD_TYPE_CONTACT) return true;
+    return false;
 }
 
 } // namespace
@@ -243,9 +284,10 @@ bool projectPass(const RbdLcsConstraints *rows, int32_t p, PxReal h)
 void RbdProjectJointPositions(const RbdLcsConstraints *rows, RbdPartitionOutput *out, int32_t p, PxReal h,
                               int32_t passes)
 {
+    if (passes <= 0 || hasContact(rows)) return;
     bool movedAny = false;
     for (int32_t pass = 0; pass < passes; ++pass) {
-        const bool moved = projectPass(rows, p, h);
+        const bool moved = projectPass(rows, p, h, pass == 0);
         movedAny |= moved;
         if (!moved) break;
     }
