@@ -377,10 +377,8 @@ int RbdBclSetSingleAxisActuation(RbdLcsConstraints *list, int32_t row, RbdLimit 
     RbdBclClearRow(list, row);
     const bool stopUsed = setStopRow(list, row, limit, parameters);
     const bool drive = limit->motorized || limit->locked;
-    if (!stopUsed && !drive) {
-        RbdBclClearRow(list, row);
-        return 0;
-    }
+    // An unused stop writes nothing: the row is still the clear one.
+    if (!stopUsed && !drive) return 0;
     for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) *RbdBclJacobianEntry(list, row, col) = jacobian[col];
     if (drive && driveTakesOver(limit, stopUsed)) setDriveRow(list, row, limit);
     list->correction[row] = RBD_CORRECTION_DRIVEN;

@@ -87,11 +87,12 @@ void addRow(JointBlock &b, const RbdLcsConstraints *rows, int32_t row, RbdBody *
     ++b.n;
 }
 
-// K = J M^-1 J^T of the rows gathered.
+// K = J M^-1 J^T of the rows gathered, its lower triangle (c <= a) only:
+// K is symmetric, and the Cholesky solve below reads no other entry.
 void formK(JointBlock &b)
 {
     for (int a = 0; a < b.n; ++a)
-        for (int c = 0; c < b.n; ++c) {
+        for (int c = 0; c <= a; ++c) {
             PxReal sum = 0.0;
             for (int col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) sum += b.J[a][col] * b.MinvJ[c][col];
             b.K[a][c] = sum;
@@ -206,16 +207,13 @@ bool excessGap(const RbdBaseConstraint *c, const PxVector3 meant, PxVector3 exce
     return PxV3Length(excess) > kSlack * (PxV3Length(r[0]) + PxV3Length(r[1]));
 }
 
-// One joint's correction (rows from first, count of them); returns whether
-// it moved a body.
-bool projectJoint(const RbdLcsConstraints *rows, int32_t first, int32_t count, RbdBaseConstraint *c, PxReal h,
-                  int32_t p)
+// Moves the joint's movable bodies so that its anchors part by the meant
+// gap again (the excess gone) while its alignment rows hold; false when its
+// block is singular. Kept out of line: the block is large, and most joints
+// a pass looks at need no correction.
+__attribute__((noinline)) bool correctJoint(const RbdLcsConstraints *rows, int32_t first, int32_t count,
+                                            RbdBody *const bodies[2], const PxVector3 excess)
 {
-    RbdBody *const bodies[2] = {movable(c, 0, p), movable(c, 1, p)};
-    if (!bodies[0] && !bodies[1]) return false;
-    PxVector3 meant, excess;
-    meantGap(rows, first, c, h, meant);
-    if (!excessGap(c, meant, excess)) return false;
     JointBlock b;
     PxReal lambda[RBD_CONSTRAINT_MAX_ROWS] = {0.0};
     for (int32_t k = 0; k < count && b.n < RBD_CONSTRAINT_MAX_ROWS; ++k) {
@@ -228,6 +226,18 @@ bool projectJoint(const RbdLcsConstraints *rows, int32_t first, int32_t count, R
     for (int i = 0; i < 2; ++i)
         if (bodies[i]) moveBody(bodies[i], i, b, lambda);
     return true;
+}
+
+// One joint's correction (rows from first, count of them) when its excess
+// is beyond the slack; returns whether it moved a body.
+bool projectJoint(const RbdLcsConstraints *rows, int32_t first, int32_t count, RbdBaseConstraint *c, PxReal h,
+                  int32_t p)
+{
+    RbdBody *const bodies[2] = {movable(c, 0, p), movable(c, 1, p)};
+    if (!bodies[0] && !bodies[1]) return false;
+    PxVector3 meant, excess;
+    meantGap(rows, first, c, h, meant);
+    return excessGap(c, meant, excess) && correctJoint(rows, first, count, bodies, excess);
 }
 
 // The world inertia of every body the projection turned.
