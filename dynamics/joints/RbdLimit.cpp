@@ -374,10 +374,9 @@ void setDriveRow(RbdLcsConstraints *list, int32_t row, const RbdLimit *limit)
 int RbdBclSetSingleAxisActuation(RbdLcsConstraints *list, int32_t row, RbdLimit *limit,
                                  const PxReal jacobian[RBD_JACOBIAN_COLUMNS], const RbdBclParameters *parameters)
 {
-    RbdBclClearRow(list, row);
     const bool stopUsed = setStopRow(list, row, limit, parameters);
     const bool drive = limit->motorized || limit->locked;
-    // An unused stop writes nothing: the row is still the clear one.
+    // An unused stop writes nothing: the row stays as it came, clear.
     if (!stopUsed && !drive) return 0;
     for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) *RbdBclJacobianEntry(list, row, col) = jacobian[col];
     if (drive && driveTakesOver(limit, stopUsed)) setDriveRow(list, row, limit);

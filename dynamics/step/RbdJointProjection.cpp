@@ -16,7 +16,8 @@
 // their error to first order, so no hinge axis is tilted. Velocities are
 // not touched, so the projection adds no kinetic energy, and as lambda
 // acts on both bodies equally and oppositely, the island's centre of mass
-// stays where the step put it. Islands with contacts are left alone.
+// stays where the step put it. Only islands of such joints alone are
+// projected (freeLinkage).
 #include <math.h>
 #include "step/RbdPartition.h"
 
@@ -271,22 +272,35 @@ bool projectPass(const RbdLcsConstraints *rows, int32_t p, PxReal h, bool first)
     for (int32_t k = 0; k < rows->partitionConstraintCount; ++k) {
         const int32_t index = rows->partitionConstraintStart + k;
         RbdBaseConstraint *c = rows->constraints[index];
-        if (pinsAPoint(c) && (first || touched(c, p)))
+        if (first || touched(c, p))
             moved |= projectJoint(rows, rows->constraintFirstRow[index], rows->constraintRowCount[index], c, h, p);
     }
     return moved;
 }
 
-// Islands with a contact are left to the velocity solve. A joint's
-// correction moves its bodies without regard to what they touch: it pushes
-// a link into the body it rests on or grips, the next solve pushes back,
-// and a hand squeezing a ball with its motors at their bounds then lands on
-// grips its pivoting solves fail on more often.
-bool hasContact(const RbdLcsConstraints *rows)
+// Whether every row of the joint is one the projection holds.
+bool allRowsHard(const RbdLcsConstraints *rows, int32_t index)
 {
-    for (int32_t k = 0; k < rows->partitionConstraintCount; ++k)
-        if (rows->constraints[rows->partitionConstraintStart + k]->typeId == RBD_TYPE_CONTACT) return true;
-    return false;
+    const int32_t first = rows->constraintFirstRow[index];
+    for (int32_t row = first + 3; row < first + rows->constraintRowCount[index]; ++row)
+        if (!isHard(rows, row)) return false;
+    return true;
+}
+
+// Only a free linkage is projected: an island whose constraints are all
+// joints pinned at a point with hard rows alone (a chain, a limb with no
+// motor). A correction holds the joint's hard rows and nothing else, so a
+// contact, a motor, a stop or a spring of the island would see its bodies
+// moved behind its back: a link pushed into what it touches, a driven
+// finger turned off its target each step (a hand's fingers then close on
+// grips the pivoting solves fail on, or miss the ball).
+bool freeLinkage(const RbdLcsConstraints *rows)
+{
+    for (int32_t k = 0; k < rows->partitionConstraintCount; ++k) {
+        const int32_t index = rows->partitionConstraintStart + k;
+        if (!pinsAPoint(rows->constraints[index]) || !allRowsHard(rows, index)) return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -294,7 +308,7 @@ bool hasContact(const RbdLcsConstraints *rows)
 void RbdProjectJointPositions(const RbdLcsConstraints *rows, RbdPartitionOutput *out, int32_t p, PxReal h,
                               int32_t passes)
 {
-    if (passes <= 0 || hasContact(rows)) return;
+    if (passes <= 0 || !freeLinkage(rows)) return;
     bool movedAny = false;
     for (int32_t pass = 0; pass < passes; ++pass) {
         const bool moved = projectPass(rows, p, h, pass == 0);
