@@ -67,8 +67,9 @@ PxReal RbdWorldGetMaxCorrectingRate(RbdWorldID world);
  * joints. Velocities are left as the solve made them: the projection adds
  * no kinetic energy and keeps the centre of mass. Only free linkages are
  * projected: islands of such joints alone, with no contact, motor, stop
- * or spring, which a correction blind to them would undo. Two passes hold the 50-link chain's hinges within about
- * 3 cm; a third narrows that to 2 cm at a little more cost. */
+ * or spring, which a correction blind to them would undo. Two passes hold
+ * the 50-link chain's hinges within about 3 cm; a third narrows that to
+ * 2 cm at a little more cost. */
 #define RBD_DEFAULT_JOINT_POSITION_PASSES 2
 void RbdWorldSetJointPositionPasses(RbdWorldID world, int32_t passes);
 int32_t RbdWorldGetJointPositionPasses(RbdWorldID world);
