@@ -135,7 +135,7 @@ PxReal startVelocities(const SweepPlan &plan, PxReal *x, SweepVelocity *u, int s
             boundsOf(r[k], x, lo, hi);
             xi = clip(xi, lo, hi);
             largest = fabs(xi) > largest ? fabs(xi) : largest;
-            push(r[k], u, static_cast<float>(xi));
+            push(r[k], u[r[k].body[0]], u[r[k].body[1]], static_cast<float>(xi));
         }
     });
     return largest;
@@ -165,26 +165,31 @@ float sweepFloor(PxReal tolerance, PxReal largest)
     return static_cast<float>(kSweepFloor * tolerance * kRowScaleFloor * largest);
 }
 
-// One run of one sweep; returns whether every impulse changed by no more
-// than its tolerance, or by no more than floor (the least tolerance of every
-// row, as the pivoting has it: RbdLcsTolerance.h).
+// One row of one sweep, its bodies' velocity changes u0 and u1; returns
+// whether its impulse changed by no more than its tolerance, or by no more
+// than floor (the least tolerance of every row, as the pivoting has it:
+// RbdLcsTolerance.h).
+template <class Row>
+int sweepRow(const Row &r, PxReal &xi, const PxReal *x, SweepVelocity &u0, SweepVelocity &u1, float floor)
+{
+    PxReal lo, hi;
+    boundsOf(r, x, lo, hi);
+    PxReal old = xi;
+    PxReal next = clip(old + (qOf(r) - along(r, u0, u1) - softnessOf(r) * old) * invDiagonalOf(r), lo, hi);
+    float change = static_cast<float>(next - old);
+    if (change == 0.0f) return 1;
+    xi = next;
+    push(r, u0, u1, change);
+    float magnitude = change < 0.0f ? -change : change;
+    return magnitude <= toleranceOf(r) || magnitude <= floor;
+}
+
+// One run of one sweep; returns whether every row settled.
 template <class Row> int sweepRun(const Row *rows, const SweepRun &run, PxReal *x, SweepVelocity *u, float floor)
 {
     int settled = 1;
-    for (int k = 0; k < run.count; ++k) {
-        const Row &r = rows[k];
-        float Ju = along(r, u);
-        PxReal lo, hi, &xi = x[run.first + k];
-        boundsOf(r, x, lo, hi);
-        PxReal old = xi;
-        PxReal next = clip(old + (qOf(r) - Ju - softnessOf(r) * old) * invDiagonalOf(r), lo, hi);
-        float change = static_cast<float>(next - old);
-        if (change == 0.0f) continue;
-        xi = next;
-        push(r, u, change);
-        float magnitude = change < 0.0f ? -change : change;
-        if (magnitude > toleranceOf(r) && magnitude > floor) settled = 0;
-    }
+    for (int k = 0; k < run.count; ++k)
+        settled &= sweepRow(rows[k], x[run.first + k], x, u[rows[k].body[0]], u[rows[k].body[1]], floor);
     return settled;
 }
 

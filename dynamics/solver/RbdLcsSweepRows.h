@@ -99,32 +99,28 @@ inline void setTolerance(PairRow &r, float tolerance)
     r.tolerance = tolerance;
 }
 
-// J u: the row's velocity for the bodies' velocity changes u.
-inline float along(const SweepRow &r, const SweepVelocity *u)
+// J u: the row's velocity for its bodies' velocity changes u0 and u1.
+inline float along(const SweepRow &r, const SweepVelocity &u0, const SweepVelocity &u1)
 {
-    const SweepVelocity &u0 = u[r.body[0]], &u1 = u[r.body[1]];
     return sum(r.J[0] * u0.linear + r.J[1] * u0.angular + r.J[2] * u1.linear + r.J[3] * u1.angular);
 }
 
-inline float along(const PairRow &r, const SweepVelocity *u)
+inline float along(const PairRow &r, const SweepVelocity &u0, const SweepVelocity &u1)
 {
-    const SweepVelocity &u0 = u[r.body[0]], &u1 = u[r.body[1]];
     return sum(r.N * (u0.linear - u1.linear) + r.A[0] * u0.angular + r.A[1] * u1.angular);
 }
 
 // u += M^-1 J^T impulse.
-inline void push(const SweepRow &r, SweepVelocity *u, float impulse)
+inline void push(const SweepRow &r, SweepVelocity &u0, SweepVelocity &u1, float impulse)
 {
-    SweepVelocity &u0 = u[r.body[0]], &u1 = u[r.body[1]];
     u0.linear += r.MJ[0] * impulse;
     u0.angular += r.MJ[1] * impulse;
     u1.linear += r.MJ[2] * impulse;
     u1.angular += r.MJ[3] * impulse;
 }
 
-inline void push(const PairRow &r, SweepVelocity *u, float impulse)
+inline void push(const PairRow &r, SweepVelocity &u0, SweepVelocity &u1, float impulse)
 {
-    SweepVelocity &u0 = u[r.body[0]], &u1 = u[r.body[1]];
     Float4 n = r.N * kXyz;
     u0.linear += n * (r.invMass[0] * impulse);
     u0.angular += r.IA[0] * impulse;
