@@ -7,10 +7,9 @@
 // read in order from one array, so a sweep streams through memory once.
 //
 // The sweeps work in single precision, rows and velocity changes alike,
-// four floats at a time: a contact row then fills 112 bytes instead of 280
-// (RbdLcsSweepRows.h), and the sweeps, which read every row tens of times a
-// step, are bound by how fast memory delivers them. The impulses themselves
-// are summed in double precision, and
+// four floats at a time: a row then fills 160 bytes instead of 280, and
+// the sweeps, which read every row tens of times a step, are bound by how
+// fast memory delivers them. The impulses themselves are summed in double precision, and
 // everything the sweeps start from and leave behind is double: what single
 // precision costs is a relative error near 1e-7 in the residuals, far
 // inside any tolerance a sweep can reach.
@@ -22,7 +21,6 @@
 // turned normal or new friction directions still start from the right
 // impulse.
 #include "solver/RbdLcsIterative.h"
-#include "solver/RbdLcsSweepRows.h"
 
 #include <float.h>
 #include <math.h>
@@ -36,31 +34,116 @@
 
 namespace lcs {
 
-using namespace sweep;
-
 namespace {
+
+// Four floats the compiler keeps in one vector register (scalar code where
+// the target has none).
+typedef float Float4 __attribute__((vector_size(16)));
+
+// One row as the sweeps read it: per side a linear and an angular part of
+// three floats each. The fourth float of each part of J carries a scalar of
+// the row; the bodies' velocity changes keep their fourth float at zero,
+// so the products never see it. The fourth floats of MJ are zero.
+struct SweepRow {
+    Float4 J[4];     // linear 0, angular 0, linear 1, angular 1; w: q, softness, 1 / A_ii, tolerance
+    Float4 MJ[4];    // M^-1 J^T in the same parts: the velocity change per unit impulse
+    float lo, hi;    // bounds (impulse); a friction row has lo 0 and hi its coefficient
+    int32_t body[2]; // velocity slot of each side; the last slot is the world's
+    int32_t normal;  // the normal row a friction row follows, -1 for none
+    int32_t pad[3];
+};
+enum { kQ = 0, kSoftness = 1, kInvDiagonal = 2, kTolerance = 3, kW = 3 }; // the scalars' parts of J, and their lane
+
+// A body's velocity change: linear and angular, fourth floats zero.
+struct SweepVelocity {
+    Float4 linear, angular;
+};
 
 PxReal clip(PxReal value, PxReal lo, PxReal hi)
 {
     return value < lo ? lo : (value > hi ? hi : value);
 }
 
+// Bounds beyond float's range are no bound at all (converting them would
+// overflow).
+float boundToFloat(PxReal bound)
+{
+    if (bound >= FLT_MAX) return HUGE_VALF;
+    if (bound <= -FLT_MAX) return -HUGE_VALF;
+    return static_cast<float>(bound);
+}
+
+// The body's half of a row: J and M^-1 J^T as two parts each, and the
+// row's share of J v + h J M^-1 f.
+PxReal packHalf(const PxReal *J, const BodyInverseMass &m, const RbdLcsBody &body, const BodyLoad &load, PxReal h,
+                Float4 *Jf, Float4 *MJf)
+{
+    PxReal MJ[6], velocity = 0.0, push = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        MJ[k] = m.invMass * J[k];
+        // The inverse inertia is symmetric: (J_ang I^-1)_k = (I^-1 J_ang)_k.
+        MJ[3 + k] = m.invInertia[k][0] * J[3] + m.invInertia[k][1] * J[4] + m.invInertia[k][2] * J[5];
+        velocity += J[k] * body.linearVelocity[k] + J[3 + k] * body.angularVelocity[k];
+        push += MJ[k] * load.force[k] + MJ[3 + k] * load.torque[k];
+    }
+    for (int part = 0; part < 2; ++part)
+        for (int k = 0; k < 3; ++k) {
+            Jf[part][k] = static_cast<float>(J[3 * part + k]);
+            MJf[part][k] = static_cast<float>(MJ[3 * part + k]);
+        }
+    return velocity + h * push;
+}
+
+float boundTimes(PxReal bound, PxReal h)
+{
+    return boundToFloat(bound < RBD_REAL_MAX && bound > -RBD_REAL_MAX ? bound * h : bound);
+}
+
+// Row i of constraint c in the sweep layout, with
+//   q = c - (the row's correcting velocity) - J v - h J M^-1 f
+// and its bounds times h, impulses like the unknowns.
+void packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i, SweepRow &r)
+{
+    const ConstraintLayout &layout = rows.layout;
+    PxReal h = in.parameters->stepsize, q = rows.c[i] - correctingVelocity(rows, i, *in.parameters), diagonal = 0.0;
+    const Float4 zero = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (int part = 0; part < 4; ++part) r.J[part] = r.MJ[part] = zero;
+    for (int side = 0; side < 2; ++side) {
+        int body = layout.bodies[2 * c + side];
+        r.body[side] = body < 0 ? in.bodyCount : body;
+        if (body < 0) continue;
+        PxReal J[6];
+        for (int k = 0; k < 6; ++k) J[k] = rows.J[tileIndex(i, 6 * side + k)];
+        q -= packHalf(J, in.invM[body], *in.bodies[body], in.load[body], h, r.J + 2 * side, r.MJ + 2 * side);
+        for (int part = 2 * side; part < 2 * side + 2; ++part)
+            for (int k = 0; k < 3; ++k) diagonal += static_cast<PxReal>(r.J[part][k]) * r.MJ[part][k];
+    }
+    PxReal softness = in.parameters->epsilon + rows.rowEpsilon[i] / h;
+    diagonal += softness;
+    PxReal invDiagonal = diagonal > 0.0 ? 1.0 / diagonal : 0.0;
+    r.J[kQ][kW] = static_cast<float>(q);
+    r.J[kSoftness][kW] = static_cast<float>(softness);
+    r.J[kInvDiagonal][kW] = static_cast<float>(invDiagonal);
+    // The row's own scale until the island's is known.
+    r.J[kTolerance][kW] = static_cast<float>(impulseOfRow(q, invDiagonal));
+    r.normal = rows.frictionRef[i];
+    r.lo = r.normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
+    r.hi = r.normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
+    r.pad[0] = r.pad[1] = r.pad[2] = 0;
+}
+
 // Each row's tolerance from its own scale and the island's largest.
-void setTolerances(const SweepPlan &plan, PxReal tolerance)
+void setTolerances(SweepRow *sweep, int n, PxReal tolerance)
 {
     PxReal largest = 0.0;
-    forEachRun(plan, [&](auto *r, const SweepRun &run) {
-        for (int k = 0; k < run.count; ++k)
-            if (toleranceOf(r[k]) > largest) largest = toleranceOf(r[k]);
-    });
-    forEachRun(plan, [&](auto *r, const SweepRun &run) {
-        for (int k = 0; k < run.count; ++k)
-            setTolerance(r[k], static_cast<float>(rowTolerance(tolerance, toleranceOf(r[k]), largest)));
-    });
+    for (int i = 0; i < n; ++i)
+        if (sweep[i].J[kTolerance][kW] > largest) largest = sweep[i].J[kTolerance][kW];
+    for (int i = 0; i < n; ++i)
+        sweep[i].J[kTolerance][kW] = static_cast<float>(rowTolerance(tolerance, sweep[i].J[kTolerance][kW], largest));
 }
 
 // The bounds row r has now: a friction row's follow its normal row's impulse.
-template <class Row> void boundsOf(const Row &r, const PxReal *x, PxReal &lo, PxReal &hi)
+void boundsOf(const SweepRow &r, const PxReal *x, PxReal &lo, PxReal &hi)
 {
     if (r.normal < 0) {
         lo = r.lo;
@@ -121,23 +204,25 @@ void warmStart(const PartitionRows &rows, const IterativeInput &in, PxReal *x)
 
 // Starts within the bounds (normal rows first, which friction bounds follow),
 // and u = M^-1 J^T x for that start; returns the largest impulse of the start.
-PxReal startVelocities(const SweepPlan &plan, PxReal *x, SweepVelocity *u, int slots)
+PxReal startVelocities(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, int slots)
 {
     memset(u, 0, sizeof(SweepVelocity) * static_cast<size_t>(slots));
-    forEachRun(plan, [&](auto *r, const SweepRun &run) {
-        for (int k = 0; k < run.count; ++k)
-            if (r[k].normal < 0) x[run.first + k] = clip(x[run.first + k], r[k].lo, r[k].hi);
-    });
     PxReal largest = 0.0;
-    forEachRun(plan, [&](auto *r, const SweepRun &run) {
-        for (int k = 0; k < run.count; ++k) {
-            PxReal lo, hi, &xi = x[run.first + k];
-            boundsOf(r[k], x, lo, hi);
-            xi = clip(xi, lo, hi);
-            largest = fabs(xi) > largest ? fabs(xi) : largest;
-            push(r[k], u[r[k].body[0]], u[r[k].body[1]], static_cast<float>(xi));
+    for (int i = 0; i < n; ++i)
+        if (sweep[i].normal < 0) x[i] = clip(x[i], sweep[i].lo, sweep[i].hi);
+    for (int i = 0; i < n; ++i) {
+        const SweepRow &r = sweep[i];
+        PxReal lo, hi;
+        boundsOf(r, x, lo, hi);
+        x[i] = clip(x[i], lo, hi);
+        PxReal size = fabs(x[i]);
+        largest = size > largest ? size : largest;
+        float xi = static_cast<float>(x[i]);
+        for (int side = 0; side < 2; ++side) {
+            u[r.body[side]].linear += r.MJ[2 * side] * xi;
+            u[r.body[side]].angular += r.MJ[2 * side + 1] * xi;
         }
-    });
+    }
     return largest;
 }
 
@@ -165,38 +250,31 @@ float sweepFloor(PxReal tolerance, PxReal largest)
     return static_cast<float>(kSweepFloor * tolerance * kRowScaleFloor * largest);
 }
 
-// One row of one sweep, its bodies' velocity changes u0 and u1; returns
-// whether its impulse changed by no more than its tolerance, or by no more
-// than floor (the least tolerance of every row, as the pivoting has it:
-// RbdLcsTolerance.h).
-template <class Row>
-int sweepRow(const Row &r, PxReal &xi, const PxReal *x, SweepVelocity &u0, SweepVelocity &u1, float floor)
-{
-    PxReal lo, hi;
-    boundsOf(r, x, lo, hi);
-    PxReal old = xi;
-    PxReal next = clip(old + (qOf(r) - along(r, u0, u1) - softnessOf(r) * old) * invDiagonalOf(r), lo, hi);
-    float change = static_cast<float>(next - old);
-    if (change == 0.0f) return 1;
-    xi = next;
-    push(r, u0, u1, change);
-    float magnitude = change < 0.0f ? -change : change;
-    return magnitude <= toleranceOf(r) || magnitude <= floor;
-}
-
-// One run of one sweep; returns whether every row settled.
-template <class Row> int sweepRun(const Row *rows, const SweepRun &run, PxReal *x, SweepVelocity *u, float floor)
+// One sweep; returns whether every impulse changed by no more than its
+// tolerance, or by no more than floor (the least tolerance of every row, as
+// the pivoting has it: RbdLcsTolerance.h).
+int sweepOnce(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, float floor)
 {
     int settled = 1;
-    for (int k = 0; k < run.count; ++k)
-        settled &= sweepRow(rows[k], x[run.first + k], x, u[rows[k].body[0]], u[rows[k].body[1]], floor);
-    return settled;
-}
-
-int sweepOnce(const SweepPlan &plan, PxReal *x, SweepVelocity *u, float floor)
-{
-    int settled = 1;
-    forEachRun(plan, [&](auto *r, const SweepRun &run) { settled &= sweepRun(r, run, x, u, floor); });
+    for (int i = 0; i < n; ++i) {
+        const SweepRow &r = sweep[i];
+        SweepVelocity &u0 = u[r.body[0]], &u1 = u[r.body[1]];
+        Float4 products = r.J[0] * u0.linear + r.J[1] * u0.angular + r.J[2] * u1.linear + r.J[3] * u1.angular;
+        float Ju = products[0] + products[1] + products[2] + products[3];
+        PxReal lo, hi;
+        boundsOf(r, x, lo, hi);
+        PxReal old = x[i];
+        PxReal next = clip(old + (r.J[kQ][kW] - Ju - r.J[kSoftness][kW] * old) * r.J[kInvDiagonal][kW], lo, hi);
+        float change = static_cast<float>(next - old);
+        if (change == 0.0f) continue;
+        x[i] = next;
+        u0.linear += r.MJ[0] * change;
+        u0.angular += r.MJ[1] * change;
+        u1.linear += r.MJ[2] * change;
+        u1.angular += r.MJ[3] * change;
+        float magnitude = change < 0.0f ? -change : change;
+        if (magnitude > r.J[kTolerance][kW] && magnitude > floor) settled = 0;
+    }
     return settled;
 }
 
@@ -209,28 +287,32 @@ int islandIsLarge(int rowCount, const RbdLcsLCPSolverParameters &params)
 
 size_t iterativeMemoryRequired(int rowCount, int bodyCount)
 {
+    size_t rows = static_cast<size_t>(rowCount > 0 ? rowCount : 0);
     size_t slots = static_cast<size_t>(bodyCount > 0 ? bodyCount : 0) + 1;
-    return planMemoryRequired(rowCount) + PoolAlignedCost(sizeof(SweepVelocity) * slots);
+    return PoolAlignedCost(sizeof(SweepRow) * rows) + PoolAlignedCost(sizeof(SweepVelocity) * slots);
 }
 
 int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput &in,
                      const RbdLcsLCPSolverParameters &params)
 {
-    int n = rows.layout.rowCount, slots = in.bodyCount + 1;
-    SweepPlan plan;
-    int planned = planSweeps(pool, rows, in, plan);
+    const ConstraintLayout &layout = rows.layout;
+    int n = layout.rowCount, slots = in.bodyCount + 1;
+    SweepRow *sweep = pool.array<SweepRow>(static_cast<size_t>(n), "sweep rows");
     SweepVelocity *u = pool.array<SweepVelocity>(static_cast<size_t>(slots), "sweep velocity changes");
-    if (!planned || !u) {
+    if (!sweep || !u) {
         memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(n));
         return 0;
     }
-    setTolerances(plan, params.tolerance);
+    for (int c = 0; c < layout.constraintCount; ++c)
+        for (int r = 0; r < layout.rows[c]; ++r)
+            packRow(rows, in, c, layout.firstRow[c] + r, sweep[layout.firstRow[c] + r]);
+    setTolerances(sweep, n, params.tolerance);
     warmStart(rows, in, rows.lambda);
-    float floor = sweepFloor(params.tolerance, startVelocities(plan, rows.lambda, u, slots));
+    float floor = sweepFloor(params.tolerance, startVelocities(sweep, n, rows.lambda, u, slots));
     for (int k = 0; k < params.iterations; ++k) {
         if (k > 0 && k % kRefreshSweeps == 0)
-            floor = sweepFloor(params.tolerance, startVelocities(plan, rows.lambda, u, slots));
-        if (sweepOnce(plan, rows.lambda, u, floor)) return k + 1;
+            floor = sweepFloor(params.tolerance, startVelocities(sweep, n, rows.lambda, u, slots));
+        if (sweepOnce(sweep, n, rows.lambda, u, floor)) return k + 1;
     }
     return -params.iterations;
 }

@@ -1,8 +1,8 @@
-// The sweeps keep rows with opposite linear parts (contacts, ball joints) in
-// a short form and the others (hinges) in the general one. An island that
-// mixes both, with the world on either side of its contacts, takes one step
-// by the sweeps run to a tight tolerance to the velocities the pivoting
-// solver gives.
+// An island that mixes ball joints, a hinge and contacts with the world on
+// either side takes one step by the sweeps, run to a tight tolerance, to the
+// velocities the pivoting solver gives: rows with opposite linear parts
+// (contacts, ball joints), rows without (a hinge's angular rows), and a
+// contact whose first side is the world all pass through the same sweeps.
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -63,9 +63,9 @@ std::vector<PxReal> stepMixedIsland(unsigned seed, bool sweeps)
     return velocities;
 }
 
-class SweepForms : public ::testing::TestWithParam<unsigned> {};
+class MixedIslandSweeps : public ::testing::TestWithParam<unsigned> {};
 
-TEST_P(SweepForms, AMixedIslandStepsAsThePivotingSolverStepsIt)
+TEST_P(MixedIslandSweeps, AMixedIslandStepsAsThePivotingSolverStepsIt)
 {
     const std::vector<PxReal> pivoting = stepMixedIsland(GetParam(), false),
                               swept = stepMixedIsland(GetParam(), true);
@@ -79,6 +79,6 @@ TEST_P(SweepForms, AMixedIslandStepsAsThePivotingSolverStepsIt)
     EXPECT_LT(gap, 1e-4 * largest);
 }
 
-INSTANTIATE_TEST_SUITE_P(RandomStarts, SweepForms, ::testing::Range(1u, 6u));
+INSTANTIATE_TEST_SUITE_P(RandomStarts, MixedIslandSweeps, ::testing::Range(1u, 6u));
 
 } // namespace
