@@ -1,6 +1,7 @@
 // The bridge's per-step walk over the space's pairs: transitions (goodbye,
 // hello), then collisions (intersection, response, callbacks).
 #include "SbxBridgeRecord.h"
+#include "SbxContactKeep.h"
 #include "SbxUtils.h"
 
 #include <kelmar/CdxEach.h>
@@ -42,7 +43,7 @@ void CheckContactRoom(SbxBridge *bridge, const CdxModelPair *pair)
 void Collide(SbxBridge *bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID world)
 {
     SbxResponse *entry = EntryOfPair(bridge, pair);
-    if (!entry) return;
+    if (!entry || SbxKeepContacts(bridge, pair, entry)) return;
     CheckContactRoom(bridge, pair);
     CdxIntersectResult result = {};
     result.contacts = bridge->contacts;
@@ -62,6 +63,7 @@ void Collide(SbxBridge *bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID
         CdxModelPairSetWasIntersecting(pair, 1);
     }
     if (entry->response) entry->response(bridge, pair, &result, space, world, entry->user);
+    SbxRecordFoundContacts(bridge, pair, entry);
     if (callback) callback(&result, SbxPairContacts(pair), data);
 }
 

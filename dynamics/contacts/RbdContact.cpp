@@ -153,3 +153,15 @@ PxReal RbdContactGetUserValue(RbdContactID c)
     RbdContactData *contact = contactOf(c, "RbdContactGetUserValue");
     return contact ? contact->userValue : 0.0;
 }
+
+void RbdContactSetFoundPenetration(RbdContactID c, PxReal penetration)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactSetFoundPenetration");
+    if (contact) contact->foundPenetration = penetration;
+}
+
+PxReal RbdContactGetFoundPenetration(RbdContactID c)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactGetFoundPenetration");
+    return contact ? contact->foundPenetration : 0.0;
+}

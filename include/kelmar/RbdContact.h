@@ -55,6 +55,10 @@ RbdContactID RbdContactGetNext(RbdContactID c);
  * friction coefficient in use); the dynamics never reads it. */
 void RbdContactSetUserValue(RbdContactID c, PxReal value);
 PxReal RbdContactGetUserValue(RbdContactID c);
+/* The penetration at which collision last found the contact (m); a contact
+   kept between collision tests measures how far its bodies moved from it. */
+void RbdContactSetFoundPenetration(RbdContactID c, PxReal penetration);
+PxReal RbdContactGetFoundPenetration(RbdContactID c);
 
 /* Contact parameters. Setters of values with an option bit set that bit;
  * a refused value (not finite, negative where it must not be, restitution

@@ -1,0 +1,206 @@
+// A pair at rest gives the same contacts step after step: running the
+// separating-axis test, clipping and matching again only to find them costs
+// more than the rest of the pair's step. When collision finds a pair's
+// contacts, each contact records its point in both bodies (the two points
+// coincide then) and the normal in both bodies, with the penetration found.
+// While the bodies move relative to each other by less than the collision
+// test resolves, the contacts are kept: body 0's point has moved by
+//   d = p0 - p1
+// relative to body 1's, so the penetration along the normal n (from body 1
+// towards body 0, the mean of the normal as carried by either body) is now
+//   penetration = found - n . d,
+// and the contact sits midway between the two points.
+//
+// How small is small enough: the box tests take two faces as parallel when
+// the cosine between a face normal and the other box's edge is below 1e-4,
+// so a relative turn below 1e-4 rad changes no choice the test makes beyond
+// what rounding already changes; a relative shift below 1e-4 of the smaller
+// model's size moves each point by as much, a tenth of the default contact
+// tolerance (5 mm) for a metre-sized box. Past either bound the pair is
+// tested afresh and records its contacts again, so the error never grows
+// from step to step.
+#include "SbxContactKeep.h"
+
+#include "SbxBridgeRecord.h"
+#include "SbxUtils.h"
+
+#include <math.h>
+#include <stdint.h>
+
+#include <kelmar/CdxGeometry.h>
+#include <kelmar/CdxModel.h>
+#include <kelmar/CdxModelPair.h>
+#include <kelmar/CdxPrimitives.h>
+#include <kelmar/CdxSpace.h>
+#include <kelmar/PxVector.h>
+#include <kelmar/RbdCarWheel.h>
+#include <kelmar/RbdConstraint.h>
+#include <kelmar/RbdContact.h>
+#include <kelmar/SbxResponse.h>
+
+namespace {
+
+const PxReal kLargestTurn = 1e-4;  // rad, relative turn of the bodies
+const PxReal kLargestShift = 1e-4; // of the smaller model's size, relative shift
+
+// A model's size for the shift bound: a box's bounding radius; a plane has
+// none (the other model's decides).
+PxReal SizeOf(CdxModelID model)
+{
+    CdxGeometryID geometry = CdxModelGetGeometry(model);
+    if (CdxGeometryGetTypeId(geometry) == CdxBoxGetTypeId()) return CdxBoxGetBSphereRadius(geometry);
+    return HUGE_VAL;
+}
+
+// Kinds whose contacts are points of the models' faces and corners, which
+// move with the bodies: box-box and box-plane.
+bool KindsKeep(CdxModelID a, CdxModelID b)
+{
+    const CdxGeometryTypeID box = CdxBoxGetTypeId(), plane = CdxPlaneGetTypeId();
+    const CdxGeometryTypeID ka = CdxGeometryGetTypeId(CdxModelGetGeometry(a));
+    const CdxGeometryTypeID kb = CdxGeometryGetTypeId(CdxModelGetGeometry(b));
+    return (ka == box && (kb == box || kb == plane)) || (ka == plane && kb == box);
+}
+
+// A side may keep its contacts when it is a body that no joint steers
+// through its contacts (a car wheel orients their friction), or a model
+// standing still in its space (a moving one must wake what it pushes).
+bool SideKeeps(CdxModelID model)
+{
+    PxMatrix4 *relative = nullptr, *reference = nullptr;
+    CdxModelGetRelativeTransformPtrs(model, &relative, &reference);
+    if (relative || reference) return false;
+    RbdBodyID body = static_cast<RbdBodyID>(CdxModelGetBodyData(model));
+    if (body) return !RbdBodyIsCarWheel(body);
+    return CdxModelGetSpace(model) && CdxSpaceModelIsFrozen(model);
+}
+
+// Whether the pair may keep its contacts at all: the built-in body-body
+// response, no callback that must see a fresh test, a plain step (the path
+// step estimates impact times from the test), checked kinds and sides.
+bool MayKeep(SbxBridge *bridge, const CdxModelPair *pair, const SbxResponse *entry)
+{
+    if (!entry || entry->response != SbxResponse_Body_Body || entry->intersectActiveCB || entry->intersectNewCB)
+        return false;
+    if (!bridge->step || bridge->step->safeTimeMode) return false;
+    CdxModelID a = pair->model1, b = pair->model2;
+    const SbxMaterialPair *materials = SbxMaterialPairOf(bridge, CdxModelGetMaterialID(a), CdxModelGetMaterialID(b));
+    if (materials->intersectCB || materials->perContactCB || materials->perPairCB) return false;
+    return KindsKeep(a, b) && SideKeeps(a) && SideKeeps(b);
+}
+
+// What the contacts were found with: geometries, tolerances, materials,
+// bodies and the request. Any change sends the pair to a fresh test. Never 0,
+// which marks a pair with nothing recorded.
+uintptr_t Signature(const CdxModelPair *pair)
+{
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&h](const void *bytes, size_t size) {
+        const unsigned char *p = static_cast<const unsigned char *>(bytes);
+        for (size_t k = 0; k < size; ++k) h = (h ^ p[k]) * 1099511628211ull;
+    };
+    const CdxModelID models[2] = {pair->model1, pair->model2};
+    for (CdxModelID model : models) {
+        const void *fields[3] = {CdxModelGetGeometry(model), CdxModelGetBodyData(model),
+                                 CdxModelGetTransformPtr(model)};
+        const PxReal tolerance = CdxModelGetContactTolerance(model);
+        const int material = CdxModelGetMaterialID(model);
+        mix(fields, sizeof fields);
+        mix(&tolerance, sizeof tolerance);
+        mix(&material, sizeof material);
+    }
+    mix(&pair->request, sizeof pair->request);
+    return static_cast<uintptr_t>(h) | 1u;
+}
+
+// A unit vector perpendicular to the unit vector n: n crossed with the axis
+// it leans on least.
+void Perpendicular(PxVector3 out, const PxVector3 n)
+{
+    PxVector3 axis = {0.0, 0.0, 0.0};
+    const PxReal x = fabs(n[0]), y = fabs(n[1]), z = fabs(n[2]);
+    axis[x <= y && x <= z ? 0 : (y <= z ? 1 : 2)] = 1.0;
+    PxV3Cross(out, n, axis);
+    PxV3Normalize(out);
+}
+
+// The chord between two unit vectors, about the angle between them.
+PxReal Chord(const PxVector3 a, const PxVector3 b)
+{
+    PxVector3 d;
+    PxV3Sub(d, a, b);
+    return PxV3Length(d);
+}
+
+// Where a kept contact is now.
+struct Moved {
+    PxVector3 position, normal;
+    PxReal penetration;
+};
+
+// The contact's new position, normal and penetration; false when its
+// bodies moved too far for it to be kept.
+bool MoveContact(RbdContactID contact, PxReal shiftBound, Moved *moved)
+{
+    PxMatrix4 f0, f1;
+    RbdConstraintBodyGetFrame(contact, 0, f0);
+    RbdConstraintBodyGetFrame(contact, 1, f1);
+    if (Chord(f0[0], f1[0]) > kLargestTurn || Chord(f0[1], f1[1]) > kLargestTurn) return false;
+    PxVector3 d;
+    PxV3Sub(d, f0[3], f1[3]);
+    if (PxV3Length(d) > shiftBound) return false;
+    // The face that gives the normal may be either body's: the normal turned
+    // halfway is within half the relative turn of it.
+    PxV3Add(moved->normal, f0[0], f1[0]);
+    PxV3Normalize(moved->normal);
+    moved->penetration = RbdContactGetFoundPenetration(contact) - PxV3Dot(moved->normal, d);
+    PxV3Add(moved->position, f0[3], f1[3]);
+    PxV3Scale(moved->position, moved->position, 0.5);
+    return true;
+}
+
+PxReal ShiftBound(const CdxModelPair *pair)
+{
+    const PxReal a = SizeOf(pair->model1), b = SizeOf(pair->model2);
+    return kLargestShift * (a < b ? a : b);
+}
+
+} // namespace
+
+bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry)
+{
+    RbdContactID head = SbxPairContacts(pair);
+    if (!head || !pair->reserved || !CdxModelPairGetWasIntersecting(pair)) return false;
+    if (!MayKeep(bridge, pair, entry) || reinterpret_cast<uintptr_t>(pair->reserved) != Signature(pair)) return false;
+    const PxReal shiftBound = ShiftBound(pair);
+    // All or none: first check every contact, then move them.
+    Moved m;
+    for (RbdContactID c = head; c; c = RbdContactGetNext(c))
+        if (!MoveContact(c, shiftBound, &m)) return false;
+    for (RbdContactID c = head; c; c = RbdContactGetNext(c)) {
+        MoveContact(c, shiftBound, &m);
+        RbdContactSetPosition(c, m.position[0], m.position[1], m.position[2]);
+        RbdContactSetNormal(c, m.normal[0], m.normal[1], m.normal[2]);
+        RbdContactSetPenetration(c, m.penetration);
+    }
+    return true;
+}
+
+void SbxRecordFoundContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry)
+{
+    pair->reserved = nullptr;
+    RbdContactID head = SbxPairContacts(pair);
+    if (!head || !MayKeep(bridge, pair, entry)) return;
+    for (RbdContactID c = head; c; c = RbdContactGetNext(c)) {
+        PxVector3 position, normal, side;
+        RbdContactGetPosition(c, position);
+        RbdContactGetNormal(c, normal);
+        Perpendicular(side, normal);
+        for (int32_t body = 0; body < 2; ++body) {
+            RbdConstraintBodySetAxes(c, body, normal, side);
+            RbdConstraintBodySetPosition(c, body, position);
+        }
+        RbdContactSetFoundPenetration(c, RbdContactGetPenetration(c));
+    }
+    pair->reserved = reinterpret_cast<void *>(Signature(pair));
+}

@@ -1,0 +1,24 @@
+// Keeping a resting pair's contacts between collision tests.
+#ifndef KELMAR_BRIDGE_SBXCONTACTKEEP_H
+#define KELMAR_BRIDGE_SBXCONTACTKEEP_H
+
+#include <kelmar/CdxTypes.h>
+
+struct SbxBridge;
+struct SbxResponse;
+
+// True when the pair's contacts were kept: the pair may keep them (built-in
+// body-body response, no callback that needs fresh contacts, kinds whose
+// contacts follow the bodies, models as when found) and its bodies moved
+// relative to each other by less than the collision test resolves since the
+// contacts were found. Each kept contact's position and penetration are
+// then recomputed from its points carried by the bodies, and the collision
+// test is not run.
+bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry);
+
+// After a collision test: records on each of the pair's contacts its point
+// in both bodies and the normal in both, so that a later step may keep
+// them; a pair that may not keep its contacts records nothing.
+void SbxRecordFoundContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry);
+
+#endif
