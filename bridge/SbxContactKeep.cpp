@@ -26,6 +26,7 @@
 
 #include <math.h>
 #include <stdint.h>
+#include <string.h>
 
 #include <kelmar/CdxGeometry.h>
 #include <kelmar/CdxModel.h>
@@ -42,6 +43,8 @@ namespace {
 
 const PxReal kLargestTurn = 1e-4;  // rad, relative turn of the bodies
 const PxReal kLargestShift = 1e-4; // of the smaller model's size, relative shift
+// Box-box clipping reports at most eight corners; a pair with more is tested.
+const int kMostKept = 8;
 
 // A model's size for the shift bound: a box's bounding radius; a plane has
 // none (the other model's decides).
@@ -89,27 +92,26 @@ bool MayKeep(SbxBridge *bridge, const CdxModelPair *pair, const SbxResponse *ent
     return KindsKeep(a, b) && SideKeeps(a) && SideKeeps(b);
 }
 
-// What the contacts were found with: geometries, tolerances, materials,
-// bodies and the request. Any change sends the pair to a fresh test. Never 0,
-// which marks a pair with nothing recorded.
+// What the contacts were found with: geometries, bodies, transforms,
+// tolerances, materials and the request. Any change sends the pair to a
+// fresh test. Never 0, which marks a pair with nothing recorded.
 uintptr_t Signature(const CdxModelPair *pair)
 {
-    uint64_t h = 1469598103934665603ull;
-    auto mix = [&h](const void *bytes, size_t size) {
-        const unsigned char *p = static_cast<const unsigned char *>(bytes);
-        for (size_t k = 0; k < size; ++k) h = (h ^ p[k]) * 1099511628211ull;
-    };
+    uint64_t h = 0x9e3779b97f4a7c15ull;
+    auto mix = [&h](uint64_t word) { h = (h ^ word) * 0xff51afd7ed558ccdull + (h >> 29); };
+    auto address = [](const void *p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); };
     const CdxModelID models[2] = {pair->model1, pair->model2};
     for (CdxModelID model : models) {
-        const void *fields[3] = {CdxModelGetGeometry(model), CdxModelGetBodyData(model),
-                                 CdxModelGetTransformPtr(model)};
-        const PxReal tolerance = CdxModelGetContactTolerance(model);
-        const int material = CdxModelGetMaterialID(model);
-        mix(fields, sizeof fields);
-        mix(&tolerance, sizeof tolerance);
-        mix(&material, sizeof material);
+        PxReal tolerance = CdxModelGetContactTolerance(model);
+        uint64_t bits;
+        memcpy(&bits, &tolerance, sizeof bits);
+        mix(address(CdxModelGetGeometry(model)));
+        mix(address(CdxModelGetBodyData(model)));
+        mix(address(CdxModelGetTransformPtr(model)));
+        mix(bits);
+        mix(static_cast<uint64_t>(static_cast<uint32_t>(CdxModelGetMaterialID(model))));
     }
-    mix(&pair->request, sizeof pair->request);
+    mix(address(pair->request));
     return static_cast<uintptr_t>(h) | 1u;
 }
 
@@ -173,12 +175,14 @@ bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *e
     if (!head || !pair->reserved || !CdxModelPairGetWasIntersecting(pair)) return false;
     if (!MayKeep(bridge, pair, entry) || reinterpret_cast<uintptr_t>(pair->reserved) != Signature(pair)) return false;
     const PxReal shiftBound = ShiftBound(pair);
-    // All or none: first check every contact, then move them.
-    Moved m;
+    // All or none: every contact is checked before any is moved.
+    Moved moved[kMostKept];
+    int count = 0;
     for (RbdContactID c = head; c; c = RbdContactGetNext(c))
-        if (!MoveContact(c, shiftBound, &m)) return false;
+        if (count == kMostKept || !MoveContact(c, shiftBound, &moved[count++])) return false;
+    count = 0;
     for (RbdContactID c = head; c; c = RbdContactGetNext(c)) {
-        MoveContact(c, shiftBound, &m);
+        const Moved &m = moved[count++];
         RbdContactSetPosition(c, m.position[0], m.position[1], m.position[2]);
         RbdContactSetNormal(c, m.normal[0], m.normal[1], m.normal[2]);
         RbdContactSetPenetration(c, m.penetration);
