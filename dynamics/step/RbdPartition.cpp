@@ -176,11 +176,12 @@ void RbdMakeSinglePartition(RbdBody *firstEnabledBody, RbdPartitionOutput *out,
 
 int RbdBodyIsMovingTest(const RbdBody *body, const RbdAutoDisableThresholds *thresholds)
 {
-    const RbdLcsBody *lcs = &body->lcs;
-    if (PxV3LengthSquared(lcs->linearVelocity) > thresholds->velocity) return 1;
-    if (PxV3LengthSquared(lcs->angularVelocity) > thresholds->angularVelocity) return 1;
-    if (PxV3LengthSquared(lcs->linearAcceleration) > thresholds->acceleration) return 1;
-    if (PxV3LengthSquared(lcs->angularAcceleration) > thresholds->angularAcceleration) return 1;
+    const RbdBodyMotionAverage *average = &body->average;
+    const bool fast = PxV3LengthSquared(average->linearVelocity) > thresholds->velocity ||
+                      PxV3LengthSquared(average->angularVelocity) > thresholds->angularVelocity;
+    if (fast && !RbdBodyIsSlow(body, thresholds->restSpeed)) return 1;
+    if (PxV3LengthSquared(average->linearAcceleration) > thresholds->acceleration) return 1;
+    if (PxV3LengthSquared(average->angularAcceleration) > thresholds->angularAcceleration) return 1;
     // A body is never put to sleep in its first aliveWindow steps after being enabled.
     return body->enabledTime < thresholds->aliveWindow;
 }
