@@ -4,12 +4,15 @@
 // resists), while a ball rolling past the pile, or one tossed upwards, stays
 // awake for as long as it moves.
 #include <math.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <kelmar/Cdx.h>
+#include <kelmar/PxFile.h>
 #include <kelmar/Rbd.h>
 
+#include "SimSceneFile.h"
 #include "SimScenes.h"
 
 namespace {
@@ -138,6 +141,22 @@ TEST(SimSleep, ABallRollingPastThePileOrTossedUpwardsStaysAwakeWhileItMoves)
             EXPECT_GT(highest - top, 0.09) << "it flew";
         }
     }
+}
+
+// The averaging window and the rest speed travel with the scene file.
+TEST(SimSleep, TheSleepSettingsComeBackFromASceneFile)
+{
+    Pile pile = makePile(false);
+    RbdWorldSetAutoDisableAveragingWindow(pile.scene->world(), 7);
+    RbdWorldSetAutoDisableRestSpeed(pile.scene->world(), 0.25);
+    const std::string path = testing::TempDir() + "kelmar-sim-sleep-" + std::to_string(getpid()) + ".xml";
+    ASSERT_EQ(SbxUniverseSaveFile(pile.scene->universe(), path.c_str(), nullptr, 0), 1);
+    std::string error;
+    auto loaded = ksim::loadSceneFile(path, &error);
+    unlink(path.c_str());
+    ASSERT_TRUE(loaded) << error;
+    EXPECT_EQ(RbdWorldGetAutoDisableAveragingWindow(loaded->world()), 7);
+    EXPECT_EQ(RbdWorldGetAutoDisableRestSpeed(loaded->world()), 0.25);
 }
 
 } // namespace
