@@ -1,10 +1,9 @@
-// The averaged motion the sleep test judges. A settled pile is not still
-// under the solver: each step leaves every body a little velocity (mm/s)
-// that the next step takes back, so the instantaneous acceleration of a
-// resting ball swings by tenths of m/s^2 from step to step. Averaged over a
-// window of steps this jitter cancels, while a body that rolls, slides or
-// falls keeps its average: a ball thrown upwards stops at the top of its
-// flight, yet its averaged acceleration stays near g.
+// The averaged accelerations the sleep test judges. A settled pile is not
+// still under the solver: each step leaves every body a little velocity
+// (mm/s) that the next step takes back, so the acceleration of a resting
+// ball swings by tenths of m/s^2 from step to step; averaged over a window
+// of steps this jitter cancels. A ball thrown upwards, which stops at the
+// top of its flight, keeps g in both.
 #include "step/RbdPartition.h"
 
 #include <kelmar/PxVector.h>
@@ -18,14 +17,14 @@ void fold(PxVector3 average, const PxVector3 value, PxReal weight)
     for (int i = 0; i < 3; ++i) average[i] += weight * (value[i] - average[i]);
 }
 
-// 2 E / m (m^2/s^2) of the averaged motion: |v|^2 + w.I.w / m.
-PxReal twiceEnergyPerMass(const RbdBody *body)
+// 2 E / m (m^2/s^2): |v|^2 + w.I.w / m.
+PxReal twiceEnergyPerMass(const RbdLcsBody *lcs)
 {
-    const PxReal *w = body->average.angularVelocity;
+    const PxReal *w = lcs->angularVelocity;
     PxReal spin = 0.0; // w.I.w (kg m^2/s^2)
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) spin += w[i] * body->lcs.inertiaWorld[i][j] * w[j];
-    return PxV3LengthSquared(body->average.linearVelocity) + spin * body->lcs.invMass;
+        for (int j = 0; j < 3; ++j) spin += w[i] * lcs->inertiaWorld[i][j] * w[j];
+    return PxV3LengthSquared(lcs->linearVelocity) + spin * lcs->invMass;
 }
 
 } // namespace
@@ -35,18 +34,14 @@ bool RbdBodyIsSlow(const RbdBody *body, PxReal fraction)
     const RbdWorld *world = body->world;
     if (!world || fraction <= 0.0) return false;
     const PxReal slow = fraction * PxV3Length(world->gravity) * world->timeStep; // m/s
-    return twiceEnergyPerMass(body) < slow * slow;
+    return twiceEnergyPerMass(&body->lcs) < slow * slow;
 }
 
 void RbdBodyAverageMotion(RbdBody *body, int32_t window)
 {
-    // A body just enabled (created or woken) forgets the motion it had
-    // before it slept: its first step is its whole average.
+    // A body just enabled (created or woken) forgets how it moved before it
+    // slept: its first step is its whole average.
     const PxReal weight = body->enabledTime <= 0 || window <= 1 ? 1.0 : 1.0 / window;
-    const RbdLcsBody *lcs = &body->lcs;
-    RbdBodyMotionAverage *average = &body->average;
-    fold(average->linearVelocity, lcs->linearVelocity, weight);
-    fold(average->angularVelocity, lcs->angularVelocity, weight);
-    fold(average->linearAcceleration, lcs->linearAcceleration, weight);
-    fold(average->angularAcceleration, lcs->angularAcceleration, weight);
+    fold(body->average.linearAcceleration, body->lcs.linearAcceleration, weight);
+    fold(body->average.angularAcceleration, body->lcs.angularAcceleration, weight);
 }

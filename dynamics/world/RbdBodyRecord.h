@@ -18,14 +18,9 @@ struct RbdConstraintNode {
     RbdBaseConstraint *constraint;
 };
 
-// A body's motion averaged over the world's auto-disable averaging window
-// (an exponential average), which the sleep test compares with the
-// thresholds: the solver leaves a resting body jittering by a little every
-// step, back and forth, which averages out, while a moving body's motion
-// does not.
+// A body's accelerations averaged over the world's auto-disable averaging
+// window (an exponential average), for the sleep test.
 struct RbdBodyMotionAverage {
-    PxVector3 linearVelocity;      // m/s
-    PxVector3 angularVelocity;     // rad/s
     PxVector3 linearAcceleration;  // m/s^2
     PxVector3 angularAcceleration; // rad/s^2
 };

@@ -90,8 +90,11 @@ void RbdWorldSetAutoDisableAngularAccelerationThreshold(RbdWorldID world, PxReal
 PxReal RbdWorldGetAutoDisableAngularAccelerationThreshold(RbdWorldID world);
 void RbdWorldSetAutoDisableAliveWindow(RbdWorldID world, int32_t steps);
 int32_t RbdWorldGetAutoDisableAliveWindow(RbdWorldID world);
-// Steps (at least 1) over which a body's velocities and accelerations are
-// averaged before the four thresholds judge them; 1 judges each step alone.
+// Steps (at least 1) over which a body's accelerations are averaged: a body
+// counts as accelerating when both this step's acceleration and the
+// average exceed the threshold, so that neither the solver's back-and-forth
+// jitter of a resting body nor a jolt that has ended keeps it awake; 1
+// judges each step alone.
 void RbdWorldSetAutoDisableAveragingWindow(RbdWorldID world, int32_t steps);
 int32_t RbdWorldGetAutoDisableAveragingWindow(RbdWorldID world);
 // A body whose averaged motion carries less kinetic energy than it would
