@@ -80,12 +80,17 @@ void Perpendicular(PxVector3 axis, const PxVector3 a)
 
 } // namespace
 
+// Both are transforms (column 3 is 0, 0, 0, 1), so only the affine part is
+// multiplied: R = Rb Ra, t = tb Ra + ta. The terms left out are the zero
+// products of b's column 3 with a's translation, and the unit one of row 3.
+// This runs for every composite element on every step.
 void PxMatrix4TMCompound(PxMatrix4 out, const PxMatrix4 a, const PxMatrix4 b)
 {
     PxMatrix4 product;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            product[i][j] = b[i][0] * a[0][j] + b[i][1] * a[1][j] + b[i][2] * a[2][j] + b[i][3] * a[3][j];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) product[i][j] = b[i][0] * a[0][j] + b[i][1] * a[1][j] + b[i][2] * a[2][j];
+    for (int j = 0; j < 3; ++j) product[3][j] = b[3][0] * a[0][j] + b[3][1] * a[1][j] + b[3][2] * a[2][j] + a[3][j];
+    SetTMColumn3(product);
     PxM4Copy(out, product);
 }
 

@@ -78,19 +78,36 @@ void DestroyFn(CdxGeometryID geometry)
     CdxCompositeDestroy(geometry);
 }
 
-// Union of the placed elements' boxes; an empty composite reports the
-// point box at its origin.
-void GetAABBFn(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min, PxVector3 max)
+// An element whose transform the model's update has set (it has storage
+// and a placement).
+bool IsPlaced(const CdxCompositeGeometry *c, int i)
 {
-    CdxCompositeGeometry *c = Record(geometry);
+    return c->elements[i]->transform && c->relativeTransforms[i];
+}
+
+void UnionOfElements(CdxCompositeGeometry *c, const PxReal (*transform)[4], bool place, PxVector3 min, PxVector3 max);
+
+// An element's box where it stands; a nested composite's elements stand
+// where the update put them too.
+bool PlacedElementAABB(CdxModel *element, bool place, PxVector3 min, PxVector3 max)
+{
+    CdxCompositeGeometry *nested = place ? nullptr : Record(element->geometry);
+    if (!nested) return CdxGeometryGetAABB(element->geometry, PlacedTransform(element), min, max) != 0;
+    UnionOfElements(nested, PlacedTransform(element), false, min, max);
+    return true;
+}
+
+// Union of the elements' boxes, each placed at transform first when place
+// is set; an empty composite reports the point box at its origin.
+void UnionOfElements(CdxCompositeGeometry *c, const PxReal (*transform)[4], bool place, PxVector3 min, PxVector3 max)
+{
     PxV3Set(min, DBL_MAX, DBL_MAX, DBL_MAX);
     PxV3Set(max, -DBL_MAX, -DBL_MAX, -DBL_MAX);
     bool any = false;
     for (int i = 0; i < c->elementCount; ++i) {
         PxVector3 elementMin, elementMax;
-        if (!PlaceOne(c, i, transform) ||
-            !CdxGeometryGetAABB(c->elements[i]->geometry, PlacedTransform(c->elements[i]), elementMin, elementMax))
-            continue;
+        const bool placed = place ? PlaceOne(c, i, transform) : IsPlaced(c, i);
+        if (!placed || !PlacedElementAABB(c->elements[i], place, elementMin, elementMax)) continue;
         for (int axis = 0; axis < 3; ++axis) {
             min[axis] = std::min(min[axis], elementMin[axis]);
             max[axis] = std::max(max[axis], elementMax[axis]);
@@ -101,7 +118,12 @@ void GetAABBFn(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min,
         Origin(transform, min);
         PxV3Copy(max, min);
     }
-    WriteCachedBounds(geometry, min, max);
+    WriteCachedBounds(&c->header, min, max);
+}
+
+void GetAABBFn(CdxGeometryID geometry, const PxMatrix4 transform, PxVector3 min, PxVector3 max)
+{
+    UnionOfElements(Record(geometry), transform, true, min, max);
 }
 
 void GetXYAABBFn(CdxGeometryID geometry, const PxMatrix4 transform, PxReal out[4])
@@ -167,6 +189,17 @@ CdxCompositeGeometry *CdxCompositeFromGeometry(CdxGeometry *geometry)
 {
     if (!geometry || gCompositeTypeId < 0 || geometry->typeId != gCompositeTypeId) return nullptr;
     return reinterpret_cast<CdxCompositeGeometry *>(geometry);
+}
+
+// The broad phase asks for every moving model's box on every step, right
+// after the model's update has placed the elements: placing them a second
+// time cost a matrix product per element.
+int CdxCompositeGeometryPlacedAABB(CdxGeometry *geometry, const PxReal (*transform)[4], PxVector3 min, PxVector3 max)
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    if (!c) return CdxGeometryGetAABB(geometry, transform, min, max);
+    UnionOfElements(c, transform, false, min, max);
+    return 1;
 }
 
 extern "C" {

@@ -337,6 +337,9 @@ int CdxModelGetAABB(CdxModelID model, PxVector3 min, PxVector3 max)
 {
     if (!model || !model->geometry || !min || !max) return 0;
     CdxModelUpdate(model);
+    // A composite's update has just placed its elements at its transform.
+    if (CdxModelIsComposite(model))
+        return CdxCompositeGeometryPlacedAABB(model->geometry, TransformOf(model), min, max);
     return CdxGeometryGetAABB(model->geometry, TransformOf(model), min, max);
 }
 

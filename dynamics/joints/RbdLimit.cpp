@@ -374,13 +374,10 @@ void setDriveRow(RbdLcsConstraints *list, int32_t row, const RbdLimit *limit)
 int RbdBclSetSingleAxisActuation(RbdLcsConstraints *list, int32_t row, RbdLimit *limit,
                                  const PxReal jacobian[RBD_JACOBIAN_COLUMNS], const RbdBclParameters *parameters)
 {
-    RbdBclClearRow(list, row);
     const bool stopUsed = setStopRow(list, row, limit, parameters);
     const bool drive = limit->motorized || limit->locked;
-    if (!stopUsed && !drive) {
-        RbdBclClearRow(list, row);
-        return 0;
-    }
+    // An unused stop writes nothing: the row stays as it came, clear.
+    if (!stopUsed && !drive) return 0;
     for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) *RbdBclJacobianEntry(list, row, col) = jacobian[col];
     if (drive && driveTakesOver(limit, stopUsed)) setDriveRow(list, row, limit);
     list->correction[row] = RBD_CORRECTION_DRIVEN;

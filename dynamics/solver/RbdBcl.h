@@ -179,6 +179,7 @@ PxReal RbdBclRowVelocity(const RbdLcsConstraints *list, int32_t row, const RbdBa
 void RbdBclCalculateLimitPositionAndOvershoot(RbdLimit *limit, int rotational);
 // Fills row `row` from the limit when it needs one, with the joint's Jacobian
 // (12 columns, body 1 already negated). Returns 1 when the row was added.
+// The row must be clear, as RbdBclBeginConstraint leaves its rows.
 int RbdBclSetSingleAxisActuation(RbdLcsConstraints *list, int32_t row, RbdLimit *limit,
                                  const PxReal jacobian[RBD_JACOBIAN_COLUMNS], const RbdBclParameters *parameters);
 // Clears the per-step overshoot state of a limit whose coordinate is not measured.

@@ -5,17 +5,21 @@
 
 void RbdBclFormWorldFrames(const RbdBaseConstraint *c, RbdBclFrames *frames)
 {
+    // As RbdConstraintAttachmentToWorld, written straight into the frames:
+    // every joint's rows start here, every step.
     for (int i = 0; i < 2; ++i) {
-        PxMatrix4 world;
-        RbdConstraintAttachmentToWorld(c, i, world);
-        PxV3Copy(frames->a[i], world[0]);
-        PxV3Copy(frames->s[i], world[1]);
-        PxV3Copy(frames->t[i], world[2]);
-        PxV3Copy(frames->p[i], world[3]);
-        if (c->comTransform[i])
-            PxV3Copy(frames->com[i], c->comTransform[i][3]);
-        else
+        const PxReal(*attachment)[4] = c->attachment[i];
+        const PxReal(*com)[4] = c->comTransform[i];
+        PxVector3 *axes[3] = {frames->a, frames->s, frames->t};
+        if (com) {
+            for (int axis = 0; axis < 3; ++axis) PxV3MulTMDir(axes[axis][i], attachment[axis], com);
+            PxV3MulTM(frames->p[i], attachment[3], com);
+            PxV3Copy(frames->com[i], com[3]);
+        } else {
+            for (int axis = 0; axis < 3; ++axis) PxV3Copy(axes[axis][i], attachment[axis]);
+            PxV3Copy(frames->p[i], attachment[3]);
             PxV3Zero(frames->com[i]);
+        }
         PxV3Sub(frames->r[i], frames->p[i], frames->com[i]);
     }
 }

@@ -147,15 +147,35 @@ void BaseFunctions::addStabilizationTerm(int bodyCount, RbdLcsBody *const *bodie
     addNonInertialForces(bodyCount, bodies, 1.0, load);
 }
 
+namespace {
+
+// The six columns of constraint c's side in J M^-1, zero: no body there.
+void zeroSide(const ConstraintLayout &layout, int c, int side, PxReal *JMinv)
+{
+    for (int r = 0; r < layout.rows[c]; ++r) {
+        PxReal *jm = JMinv + tileIndex(layout.firstRow[c] + r, 6 * side);
+        for (int k = 0; k < 6; ++k) jm[4 * k] = 0.0;
+    }
+}
+
+} // namespace
+
 void BaseFunctions::multiplyJacobianAndInverseMatrix(const PartitionRows &rows, const BodyInverseMass *invM,
                                                      PxReal *JMinv) const
 {
     const ConstraintLayout &layout = rows.layout;
-    memset(JMinv, 0, sizeof(PxReal) * kTileColumns * static_cast<size_t>(layout.paddedRowCount));
+    // Every entry is written once: the rows' columns of a body below, zeros
+    // for the world's (or a frozen body's) side and for the padding rows. A
+    // chain's island clears no whole matrix only to fill it again.
+    for (int row = layout.rowCount; row < layout.paddedRowCount; ++row)
+        for (int col = 0; col < kTileColumns; ++col) JMinv[tileIndex(row, col)] = 0.0;
     for (int c = 0; c < layout.constraintCount; ++c) {
         for (int side = 0; side < 2; ++side) {
             int body = layout.bodies[2 * c + side];
-            if (body < 0) continue;
+            if (body < 0) {
+                zeroSide(layout, c, side, JMinv);
+                continue;
+            }
             const BodyInverseMass &m = invM[body];
             for (int r = 0; r < layout.rows[c]; ++r) {
                 int row = layout.firstRow[c] + r;

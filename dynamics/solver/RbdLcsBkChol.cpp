@@ -112,7 +112,8 @@ size_t bkCholMemoryRequired(int n)
     size_t envelope = PoolAlignedCost(sizeof(int32_t) * T) + PoolAlignedCost(sizeof(size_t) * (T + 1));
     size_t reals = PoolAlignedCost(sizeof(PxReal) * static_cast<size_t>(n));
     return 3 * envelope + PoolAlignedCost(sizeof(int32_t) * T) + PoolAlignedCost(sizeof(ptrdiff_t) * T) +
-           3 * PoolAlignedCost(sizeof(PxReal) * kTile * tiles) + 3 * reals + LCPMatrix::inverseMemoryRequired(n);
+           3 * PoolAlignedCost(sizeof(PxReal) * kTile * tiles) + 3 * reals +
+           PoolAlignedCost(sizeof(CompactTileIndex) * static_cast<size_t>(n)) + LCPMatrix::inverseMemoryRequired(n);
 }
 
 int BkChol::allocateStorage(const int32_t *rowStart)
@@ -138,7 +139,8 @@ int BkChol::allocateStorage(const int32_t *rowStart)
     compactL_ = pool_->array<PxReal>(kTile * (T * (T + 1) / 2), "compact factor");
     compactRsD_ = pool_->array<PxReal>(T * kT, "compact rsD");
     heldRsD_ = pool_->array<PxReal>(T * kT, "held rsD");
-    if (!NZ_ || !inverse_ || !rsD_ || !compactL_ || !compactRsD_ || !heldRsD_) return 0;
+    compactIndex_ = pool_->array<CompactTileIndex>(T * kT, "compact index");
+    if (!NZ_ || !inverse_ || !rsD_ || !compactL_ || !compactRsD_ || !heldRsD_ || !compactIndex_) return 0;
     for (int I = 0; I < A_.T; ++I)
         tileRow_[I] = kTile * (static_cast<ptrdiff_t>(A_.offset[I]) - static_cast<ptrdiff_t>(A_.minTile[I]));
     return 1;
@@ -151,6 +153,7 @@ void BkChol::destroy()
     C_ = TileEnvelope();
     H_ = TileEnvelope();
     NZ_ = inverse_ = rsD_ = compactL_ = compactRsD_ = heldRsD_ = nullptr;
+    compactIndex_ = nullptr;
     lastReach_ = nullptr;
     tileRow_ = nullptr;
     env_ = nullptr;
@@ -241,6 +244,7 @@ int BkChol::factor(const ActiveRows *rows)
         auto whole = [this](PxReal S[kTile], int I, int J) { memcpy(S, A_.tile(NZ_, I, J), sizeof(PxReal) * kTile); };
         return factorTiles(A_, inverse_, rsD_, whole);
     }
+    indexCompact(*rows);
     auto compact = [this, rows](PxReal S[kTile], int I, int J) { loadCompact(S, I, J, *rows); };
     return factorTiles(C_, compactL_, compactRsD_, compact);
 }
@@ -263,38 +267,50 @@ int BkChol::factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, in
         memcpy(heldRsD_, rsD_, sizeof(PxReal) * static_cast<size_t>(wholeRows));
         firstRow = wholeRows;
     }
+    indexCompact(rows);
     auto compact = [this, &rows](PxReal S[kTile], int I, int J) { loadCompact(S, I, J, rows); };
     return factorTiles(H_, storage, heldRsD_, compact, firstRow / kT);
 }
 
+// A tile row reads the same rows for each of its tiles, and a tile column
+// the same columns: their places in NZ_ are found here once per compact
+// matrix instead of once per tile. Padding indices read as position 0 and
+// are never used.
+void BkChol::indexCompact(const ActiveRows &rows)
+{
+    for (int k = 0; k < rows.padded; ++k) {
+        const int p = k < rows.count ? rows.position[k] : 0;
+        CompactTileIndex &index = compactIndex_[k];
+        index.rowBase = tileRow_[tileOf(p)] + inTile(p);
+        index.rowFirst = A_.minTile[tileOf(p)];
+        index.colTile = tileOf(p);
+        index.colOffset = kTile * tileOf(p) + kT * inTile(p);
+    }
+}
+
 void BkChol::loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) const
 {
-    // Where each of the tile's rows starts in NZ_ and where each column lies
-    // in a tile row, found once for the 16 elements; -1 marks the identity
-    // padding. In a tile below the diagonal every row's position comes after
-    // every column's; on the diagonal the upper half mirrors the lower.
-    ptrdiff_t rowBase[kT];
-    int rowFirst[kT], colTile[kT], colOffset[kT];
-    int rowPad[kT], colPad[kT];
-    for (int r = 0; r < kT; ++r) {
-        int k = kT * I + r, l = kT * J + r;
-        rowPad[r] = k >= rows.count;
-        colPad[r] = l >= rows.count;
-        int p = rowPad[r] ? 0 : rows.position[k], q = colPad[r] ? 0 : rows.position[l];
-        rowBase[r] = tileRow_[tileOf(p)] + inTile(p);
-        rowFirst[r] = A_.minTile[tileOf(p)];
-        colTile[r] = tileOf(q);
-        colOffset[r] = kTile * tileOf(q) + kT * inTile(q);
+    // In a tile below the diagonal every row's position comes after every
+    // column's; on the diagonal the upper half mirrors the lower. Elements
+    // outside A's envelope are 0.
+    const CompactTileIndex *R = compactIndex_ + kT * I, *C = compactIndex_ + kT * J;
+    // Most tiles lie below the diagonal with no padding (J < I, so columns
+    // pad only where rows do): every element is a plain read there.
+    if (I != J && kT * (I + 1) <= rows.count) {
+        for (int c = 0; c < kT; ++c)
+            for (int r = 0; r < kT; ++r)
+                S[ix(r, c)] = C[c].colTile < R[r].rowFirst ? 0.0 : NZ_[R[r].rowBase + C[c].colOffset];
+        return;
     }
     for (int c = 0; c < kT; ++c)
         for (int r = 0; r < kT; ++r) {
             PxReal v;
-            if (rowPad[r] || colPad[c])
+            if (kT * I + r >= rows.count || kT * J + c >= rows.count)
                 v = I == J && r == c ? 1.0 : 0.0;
             else if (I == J && r < c)
-                v = colTile[r] < rowFirst[c] ? 0.0 : NZ_[rowBase[c] + colOffset[r]];
+                v = C[r].colTile < R[c].rowFirst ? 0.0 : NZ_[R[c].rowBase + C[r].colOffset];
             else
-                v = colTile[c] < rowFirst[r] ? 0.0 : NZ_[rowBase[r] + colOffset[c]];
+                v = C[c].colTile < R[r].rowFirst ? 0.0 : NZ_[R[r].rowBase + C[c].colOffset];
             S[ix(r, c)] = v;
         }
 }

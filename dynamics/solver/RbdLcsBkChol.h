@@ -54,6 +54,14 @@ struct TileEnvelope {
     size_t tiles() const { return offset[T]; }
 };
 
+// Where the elements of one index of a compact matrix lie in A's tiles: as
+// a row (its start in NZ and its tile row's first stored tile) and as a
+// column (its tile and its offset in a tile row).
+struct CompactTileIndex {
+    ptrdiff_t rowBase;
+    int32_t rowFirst, colTile, colOffset;
+};
+
 class BkChol final : public LCPMatrix {
 public:
     void destroy() override;
@@ -61,6 +69,9 @@ public:
 
 private:
     int allocateStorage(const int32_t *rowStart) override;
+    size_t storageReals() const override;
+    void saveStorage(PxReal *out) const override;
+    void lendStorage(PxReal *formed) override;
     void assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMap *map) override;
     void setAt(int p, int q, PxReal v) override
     {
@@ -94,8 +105,10 @@ private:
     int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, int wholeRows) override;
     void solveHeld(PxReal *x) const override;
     // Tile (I, J) of the compact matrix of rows, gathered from A; the
-    // padding up to a whole tile is identity.
+    // padding up to a whole tile is identity. indexCompact(rows) first.
     void loadCompact(PxReal S[kTile], int I, int J, const ActiveRows &rows) const;
+    // Finds once per compact matrix what loadCompact reads for every tile.
+    void indexCompact(const ActiveRows &rows);
 
     // Positions are never negative: unsigned shifts and masks find the tile.
     static int tileOf(int p) { return static_cast<int>(static_cast<unsigned>(p) >> 2); }
@@ -131,7 +144,8 @@ private:
     // The factor of the free rows of an LCP subproblem, in caller storage.
     TileEnvelope H_;
     const PxReal *heldL_ = nullptr;
-    PxReal *heldRsD_ = nullptr; // (n)
+    PxReal *heldRsD_ = nullptr;                // (n)
+    CompactTileIndex *compactIndex_ = nullptr; // (n) of the compact matrix being factored
 };
 
 // Workspace bytes a BkChol needs for padded size n.

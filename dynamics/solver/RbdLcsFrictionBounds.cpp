@@ -41,6 +41,8 @@ int openContactBounds(PartitionRows &rows, int c, const RbdBaseConstraint *recor
     return opened;
 }
 
+} // namespace
+
 // On a hand squeezing an object the squeeze is set by motors at their
 // bounds, and a solve that starts with the friction rows open among them
 // fails in most steps (the LcsGrip hand: its grip then slips); the
@@ -48,12 +50,11 @@ int openContactBounds(PartitionRows &rows, int c, const RbdBaseConstraint *recor
 // two solves.
 int contactsOnly(const PartitionRows &rows, RbdBaseConstraint *const *records)
 {
+    if (!records) return 0;
     for (int c = 0; c < rows.layout.constraintCount; ++c)
         if (!records[c] || records[c]->typeId != RBD_TYPE_CONTACT) return 0;
     return 1;
 }
-
-} // namespace
 
 int frictionBoundsFromLastStep(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h)
 {

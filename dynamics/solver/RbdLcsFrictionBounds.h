@@ -13,6 +13,10 @@ namespace lcs {
 
 struct Tolerances;
 
+// Whether every constraint of the island is a contact (records: its
+// constraint records in row-list order; null: none, so no).
+int contactsOnly(const PartitionRows &rows, RbdBaseConstraint *const *records);
+
 // Sets the bounds of every friction row that follows its contact's normal
 // row to +-|mu h f_n|, with f_n the normal force the contact's record kept
 // from the last step (impulses, as the solve reads them). A contact with no

@@ -37,6 +37,7 @@ void LCPMatrix::destroy()
     corrected_ = correctedCount_ = 0;
     correctedColumns_ = nullptr;
     wholeFactored_ = factorValid_ = 0;
+    formedLent_ = formedWritten_ = 0;
 }
 
 size_t LCPMatrix::inverseMemoryRequired(int n)
@@ -65,6 +66,7 @@ int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
     compactPosition_ = pool_->array<int32_t>(un, "compact positions");
     heldFactored_ = pool_->array<int32_t>(un, "held factor positions");
     heldFactoredCount_ = -1;
+    formedLent_ = formedWritten_ = 0;
     scratch_ = pool_->array<PxReal>(2 * un, "order scratch");
     if (!pos_ || !rowAt_ || !rowStart_ || !factorRow_ || !factorIndex_ || !activePosition_ || !activeStart_ ||
         !mark_ || !compactPosition_ || !heldFactored_ || !scratch_)
@@ -146,6 +148,7 @@ PxReal LCPMatrix::getElementFactor(int i, int j) const
 
 int LCPMatrix::factorize()
 {
+    formedWritten_ = formedLent_;
     selectWholeFactor();
     clearInverse();
     pending_ = 0;
@@ -158,6 +161,7 @@ int LCPMatrix::factorize()
 
 void LCPMatrix::shiftDiagonal(PxReal rho, int count)
 {
+    formedWritten_ = formedLent_;
     for (int i = 0; i < count; ++i) addElement(i, i, rho);
     diagonalShift_ += rho;
     shiftCount_ = diagonalShift_ == 0.0 ? 0 : count;
@@ -503,6 +507,7 @@ void LCPMatrix::calcJinvMJT(const PxReal *JMinv, const PxReal *J, const PxReal *
 {
     const ConstraintLayout *layout = map->layout;
     kept_ = KeptJacobian();
+    formedWritten_ = formedLent_;
     resetSparseMaps();
     assemble(JMinv, J, map);
     for (int i = 0; i < n_; ++i) {

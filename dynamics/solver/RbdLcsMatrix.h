@@ -112,6 +112,20 @@ public:
     // a row of constraint.
     void bodyProducts(const PxReal *x, PxReal *u) const;
     PxReal rowProduct(int row, int constraint, const PxReal *x, const PxReal *u) const;
+    // The formed matrix and its whole factor as plain reals, so that an
+    // island at rest can keep them from one step to the next
+    // (RbdLcsKeptFactor.h). formedReals counts them (0: this scheme keeps
+    // none); saveFormed copies them out after factorize. useFormed makes
+    // storage allocated for the same order and envelope read such a copy
+    // in place, and leaves the matrix as factorize would (no Jacobian
+    // kept); keptRowOf (n, or null for none) renumbers the rows: row i now
+    // is the kept row keptRowOf[i], at that row's position and with its
+    // pivot. Until destroy or allocate, formedWritten tells whether the
+    // copy was written since (a shifted diagonal, a new factor).
+    size_t formedReals() const;
+    void saveFormed(PxReal *out) const;
+    void useFormed(PxReal *formed, const int32_t *keptRowOf);
+    int formedWritten() const { return formedWritten_; }
     // x (n) := A^-1 x, in place. columns: right-hand sides stored one after
     // the other, each n long.
     void solve(PxReal *x, int columns);
@@ -170,6 +184,11 @@ protected:
         int count;               // factor rows with a matrix row
         int padded;              // count rounded up to 4; the extra rows are identity rows
     };
+    // The scheme's stored matrix, whole factor and its pivots, as plain
+    // reals (formedReals); the default keeps none.
+    virtual size_t storageReals() const { return 0; }
+    virtual void saveStorage(PxReal *) const {}
+    virtual void lendStorage(PxReal *) {}
     // Scheme storage for the envelope rowStart (by position) of size n_.
     virtual int allocateStorage(const int32_t *rowStart) = 0;
     // Adds J M^-1 J^T (rows as in calcJinvMJT) into the stored envelope.
@@ -247,6 +266,8 @@ protected:
     PxReal diagonalShift_ = 0.0;        // added to the stored diagonal of rows < shiftCount_
     int shiftCount_ = 0;
     KeptJacobian kept_;
+    int formedLent_ = 0;    // the storage is a copy useFormed lent
+    int formedWritten_ = 0; // and it was written since
     // A few fixed rows are left out of the whole matrix's factor by a
     // correction of its solves rather than by a compact factor of their own
     // (RbdLcsFixedRows.cpp): with B = A^-1 and X the fixed rows, the free

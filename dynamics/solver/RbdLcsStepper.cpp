@@ -211,10 +211,14 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     RbdSparseMatrixMapReorderCached(map, order_);
     if (!matrix_->allocate(np, map)) return 0;
     matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
-    matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);
+    // An island of contacts at rest keeps its factor from step to step.
+    int contacts = contactsOnly(rows, records);
+    int kept = contacts && keptFactor_.restore(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize,
+                                               parameters_.lcp.tolerance);
+    if (!kept) matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);
     PxReal *bodyScratch = poolArray<PxReal>(6 * static_cast<size_t>(bodyCount_), "body products");
     if (bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
-    if (!matrix_->factorize()) {
+    if (!kept && !matrix_->factorize()) {
         // Moving without the constraint forces would tear joints and
         // let bodies fall through what holds them: the island waits.
         PxWarning(RBD_MESSAGE_LEVEL,
@@ -225,6 +229,8 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         matrix_->destroy();
         return 0;
     }
+    if (contacts && !kept)
+        keptFactor_.keep(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize, parameters_.lcp.tolerance);
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
     fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
     fn_->scaleBounds(rows, parameters_.stepsize);
@@ -235,6 +241,8 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
                    rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
     lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_);
     fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
+    // A recovery that shifted the diagonal wrote into the kept copy.
+    if (kept && matrix_->formedWritten()) keptFactor_.forget();
     matrix_->destroy();
     if (lcpResult_ < 0) fallBack(rows, invM, records, load);
     return 1;

@@ -5,6 +5,7 @@
 #define KELMAR_DYNAMICS_RBDLCSSTEPPER_H
 
 #include "solver/RbdLcsBaseFunctions.h"
+#include "solver/RbdLcsKeptFactor.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSolver.h"
 #include "solver/RbdLcsSparseMap.h"
@@ -77,6 +78,9 @@ protected:
     int fellBack_ = 0;
     int forcesReady_ = 0; // getForces completed: accelerations are valid
     OrderCache order_;    // the elimination order of the last pivoting island
+
+    // The matrix and factor of the last island of contacts formed.
+    KeptFactor keptFactor_;
 
 private:
     template <typename T> T *poolArray(size_t count, const char *name) { return pool_->array<T>(count, name); }

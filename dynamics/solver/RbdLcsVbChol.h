@@ -38,6 +38,9 @@ public:
 private:
     int allocateStorage(const int32_t *rowStart) override;
     void assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMap *map) override;
+    size_t storageReals() const override;
+    void saveStorage(PxReal *out) const override;
+    void lendStorage(PxReal *formed) override;
     void setAt(int p, int q, PxReal v) override { A_.row(Avalues_, p)[q] = v; }
     void addAt(int p, int q, PxReal v) override { A_.row(Avalues_, p)[q] += v; }
     PxReal getAt(int p, int q) const override { return q < A_.minCol[p] ? 0.0 : A_.row(Avalues_, p)[q]; }

@@ -16,7 +16,8 @@
 // their error to first order, so no hinge axis is tilted. Velocities are
 // not touched, so the projection adds no kinetic energy, and as lambda
 // acts on both bodies equally and oppositely, the island's centre of mass
-// stays where the step put it. Contacts are left alone.
+// stays where the step put it. Only islands of such joints alone are
+// projected (freeLinkage).
 #include <math.h>
 #include "step/RbdPartition.h"
 
@@ -87,11 +88,12 @@ void addRow(JointBlock &b, const RbdLcsConstraints *rows, int32_t row, RbdBody *
     ++b.n;
 }
 
-// K = J M^-1 J^T of the rows gathered.
+// K = J M^-1 J^T of the rows gathered, its lower triangle (c <= a) only:
+// K is symmetric, and the Cholesky solve below reads no other entry.
 void formK(JointBlock &b)
 {
     for (int a = 0; a < b.n; ++a)
-        for (int c = 0; c < b.n; ++c) {
+        for (int c = 0; c <= a; ++c) {
             PxReal sum = 0.0;
             for (int col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) sum += b.J[a][col] * b.MinvJ[c][col];
             b.K[a][c] = sum;
@@ -172,11 +174,28 @@ void anchor(const RbdBaseConstraint *c, int i, PxVector3 p, PxVector3 r)
     PxV3Sub(r, p, com[3]);
 }
 
+// Columns col..col+2 of a stored Jacobian row (RbdBclJacobianRow) dotted
+// with v[col..col+2].
+PxReal dotColumns(const PxReal *J, int col, const PxReal *v)
+{
+    const PxReal *entry = J + col * RBD_TILE_ROWS;
+    return entry[0] * v[col] + entry[RBD_TILE_ROWS] * v[col + 1] + entry[2 * RBD_TILE_ROWS] * v[col + 2];
+}
+
 // The anchor gap the solve meant at the end of the step: the gap of the
-// rows at its start, phi, plus h J v for the solved velocities (m).
+// rows at its start, phi, plus h J v for the solved velocities (m). The
+// bodies' velocities are read once for the three rows.
 void meantGap(const RbdLcsConstraints *rows, int32_t first, const RbdBaseConstraint *c, PxReal h, PxVector3 out)
 {
-    for (int k = 0; k < 3; ++k) out[k] = rows->phi[first + k] + h * RbdBclRowVelocity(rows, first + k, c);
+    PxReal v[RBD_JACOBIAN_COLUMNS];
+    for (int i = 0; i < 2; ++i) RbdBclBodyVelocity(c, i, v + 6 * i, v + 6 * i + 3);
+    for (int k = 0; k < 3; ++k) {
+        const PxReal *J = RbdBclJacobianRow(rows->jacobian, first + k);
+        PxReal Jv = 0.0;
+        for (int group = 0; group < RBD_JACOBIAN_COLUMNS; group += 6)
+            Jv += dotColumns(J, group, v) + dotColumns(J, group + 3, v);
+        out[k] = rows->phi[first + k] + h * Jv;
+    }
 }
 
 // The gap beyond the meant one at the current poses; false within the slack.
@@ -189,16 +208,13 @@ bool excessGap(const RbdBaseConstraint *c, const PxVector3 meant, PxVector3 exce
     return PxV3Length(excess) > kSlack * (PxV3Length(r[0]) + PxV3Length(r[1]));
 }
 
-// One joint's correction (rows from first, count of them); returns whether
-// it moved a body.
-bool projectJoint(const RbdLcsConstraints *rows, int32_t first, int32_t count, RbdBaseConstraint *c, PxReal h,
-                  int32_t p)
+// Moves the joint's movable bodies so that its anchors part by the meant
+// gap again (the excess gone) while its alignment rows hold; false when its
+// block is singular. Kept out of line: the block is large, and most joints
+// a pass looks at need no correction.
+__attribute__((noinline)) bool correctJoint(const RbdLcsConstraints *rows, int32_t first, int32_t count,
+                                            RbdBody *const bodies[2], const PxVector3 excess)
 {
-    RbdBody *const bodies[2] = {movable(c, 0, p), movable(c, 1, p)};
-    if (!bodies[0] && !bodies[1]) return false;
-    PxVector3 meant, excess;
-    meantGap(rows, first, c, h, meant);
-    if (!excessGap(c, meant, excess)) return false;
     JointBlock b;
     PxReal lambda[RBD_CONSTRAINT_MAX_ROWS] = {0.0};
     for (int32_t k = 0; k < count && b.n < RBD_CONSTRAINT_MAX_ROWS; ++k) {
@@ -213,6 +229,18 @@ bool projectJoint(const RbdLcsConstraints *rows, int32_t first, int32_t count, R
     return true;
 }
 
+// One joint's correction (rows from first, count of them) when its excess
+// is beyond the slack; returns whether it moved a body.
+bool projectJoint(const RbdLcsConstraints *rows, int32_t first, int32_t count, RbdBaseConstraint *c, PxReal h,
+                  int32_t p)
+{
+    RbdBody *const bodies[2] = {movable(c, 0, p), movable(c, 1, p)};
+    if (!bodies[0] && !bodies[1]) return false;
+    PxVector3 meant, excess;
+    meantGap(rows, first, c, h, meant);
+    return excessGap(c, meant, excess) && correctJoint(rows, first, count, bodies, excess);
+}
+
 // The world inertia of every body the projection turned.
 void refreshInertia(RbdPartitionOutput *out, int32_t p)
 {
@@ -225,17 +253,54 @@ void refreshInertia(RbdPartitionOutput *out, int32_t p)
     }
 }
 
+// Whether a pass after the first should look at the joint again: only when
+// an earlier pass moved one of its bodies. A joint whose bodies no pass has
+// moved keeps the excess the first pass found within the slack.
+bool touched(const RbdBaseConstraint *c, int32_t p)
+{
+    for (int i = 0; i < 2; ++i) {
+        const RbdBody *body = movable(c, i, p);
+        if (body && (body->lcs.flags & RBD_LCS_BODY_PROJECTED)) return true;
+    }
+    return false;
+}
+
 // One pass over the island's joints; returns whether it moved a body.
-bool projectPass(const RbdLcsConstraints *rows, int32_t p, PxReal h)
+bool projectPass(const RbdLcsConstraints *rows, int32_t p, PxReal h, bool first)
 {
     bool moved = false;
     for (int32_t k = 0; k < rows->partitionConstraintCount; ++k) {
         const int32_t index = rows->partitionConstraintStart + k;
         RbdBaseConstraint *c = rows->constraints[index];
-        if (pinsAPoint(c))
+        if (first || touched(c, p))
             moved |= projectJoint(rows, rows->constraintFirstRow[index], rows->constraintRowCount[index], c, h, p);
     }
     return moved;
+}
+
+// Whether every row of the joint is one the projection holds.
+bool allRowsHard(const RbdLcsConstraints *rows, int32_t index)
+{
+    const int32_t first = rows->constraintFirstRow[index];
+    for (int32_t row = first + 3; row < first + rows->constraintRowCount[index]; ++row)
+        if (!isHard(rows, row)) return false;
+    return true;
+}
+
+// Only a free linkage is projected: an island whose constraints are all
+// joints pinned at a point with hard rows alone (a chain, a limb with no
+// motor). A correction holds the joint's hard rows and nothing else, so a
+// contact, a motor, a stop or a spring of the island would see its bodies
+// moved behind its back: a link pushed into what it touches, a driven
+// finger turned off its target each step (a hand's fingers then close on
+// grips the pivoting solves fail on, or miss the ball).
+bool freeLinkage(const RbdLcsConstraints *rows)
+{
+    for (int32_t k = 0; k < rows->partitionConstraintCount; ++k) {
+        const int32_t index = rows->partitionConstraintStart + k;
+        if (!pinsAPoint(rows->constraints[index]) || !allRowsHard(rows, index)) return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -243,9 +308,10 @@ bool projectPass(const RbdLcsConstraints *rows, int32_t p, PxReal h)
 void RbdProjectJointPositions(const RbdLcsConstraints *rows, RbdPartitionOutput *out, int32_t p, PxReal h,
                               int32_t passes)
 {
+    if (passes <= 0 || !freeLinkage(rows)) return;
     bool movedAny = false;
     for (int32_t pass = 0; pass < passes; ++pass) {
-        const bool moved = projectPass(rows, p, h);
+        const bool moved = projectPass(rows, p, h, pass == 0);
         movedAny |= moved;
         if (!moved) break;
     }

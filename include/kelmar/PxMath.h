@@ -7,7 +7,8 @@
 
 PX_EXTERN_C_BEGIN
 
-/* out = a o b (b applied first); in storage terms out = b * a. */
+/* out = a o b (b applied first); in storage terms out = b * a. Both are
+ * transforms: column 3 is taken to be 0, 0, 0, 1 and written so. */
 void PxMatrix4TMCompound(PxMatrix4 out, const PxMatrix4 a, const PxMatrix4 b);
 /* out = a o b^-1. */
 void PxMatrix4TMCompoundInverseSecond(PxMatrix4 out, const PxMatrix4 a, const PxMatrix4 b);

@@ -292,7 +292,7 @@ void buildScene(Scene *s)
     // Not the defaults, so that saving them again shows they were read.
     RbdWorldSetMaxCorrectingVelocity(w, 0.5);
     RbdWorldSetMaxCorrectingRate(w, 6.0);
-    RbdWorldSetJointPositionPasses(w, 2);
+    RbdWorldSetJointPositionPasses(w, 3);
     setMaterials(s, SbxUniverseGetBridge(s->universe));
     addModels(s);
     addHingeChain(w);
