@@ -99,8 +99,8 @@ int32_t RbdWorldGetAutoDisableAliveWindow(RbdWorldID world);
 // judges each step alone.
 void RbdWorldSetAutoDisableAveragingWindow(RbdWorldID world, int32_t steps);
 int32_t RbdWorldGetAutoDisableAveragingWindow(RbdWorldID world);
-// A body whose averaged motion carries less kinetic energy than it would
-// moving at this fraction (dimensionless, at least 0) of g h, the speed
+// A body whose motion in the last step carries less kinetic energy than it
+// would moving at this fraction (dimensionless, at least 0) of g h, the speed
 // gravity adds in one step, passes the velocity and angular velocity tests
 // whatever their thresholds; 0 leaves them alone. Meaning the same in every
 // unit system, it lets a body at rest but for a slow spin about its contact
