@@ -248,7 +248,7 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     return 1;
 }
 
-// Sweeps of a fallback at least. Thirty (the large islands' default) leave
+// Sweeps of a fallback at least. Thirty (more than the large islands' default) leave
 // a hand's chained links soft enough for a closing five-fingered hand to
 // lose its object; two hundred hold it, and cost less than the pivoting
 // that failed.

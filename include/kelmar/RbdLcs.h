@@ -36,8 +36,11 @@ enum RbdLinearSolver {
  * linearly. Islands up to the threshold are always solved by pivoting. */
 enum RbdLargeIslandSolver { RBD_LCP_LARGE_ISLAND_PIVOTING = 0, RBD_LCP_LARGE_ISLAND_ITERATIVE = 1 };
 /* The defaults of a world: islands of more rows than this are large, and
- * the iterative solver sweeps at most this many times. */
-enum { RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS = 600, RBD_LCP_DEFAULT_ITERATIONS = 30 };
+ * the iterative solver sweeps at most this many times. A tall stack is the
+ * slowest case for the sweeps: with 25 a stack of ten 1 m cubes stands
+ * within 1 cm over 10 s, with 20 it walks 1.5 cm. A pile of 1000 balls and
+ * a heap of 500 turned boxes end no less calm with 15 than with 30. */
+enum { RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS = 600, RBD_LCP_DEFAULT_ITERATIONS = 25 };
 
 /* One step of the partition that the row list ended last: its rows
  * (partitionRowStart .. + partitionRowCount) and constraints, and bodyCount
