@@ -211,6 +211,44 @@ void logEnergies(const ksim::Scene &scene, int step)
             which, ksim::deepestContact(scene.world()));
 }
 
+// Step k's sleep test, under --sleep: how many bodies are awake, the
+// largest squared velocity, spin, acceleration and angular acceleration among
+// them (the quantities the auto-disable thresholds bound), and how many awake
+// bodies exceed each threshold.
+void logSleepTest(const ksim::Scene &scene, int step)
+{
+    RbdWorldID w = scene.world();
+    const PxReal limit[4] = {
+        RbdWorldGetAutoDisableVelocityThreshold(w), RbdWorldGetAutoDisableAngularVelocityThreshold(w),
+        RbdWorldGetAutoDisableAccelerationThreshold(w), RbdWorldGetAutoDisableAngularAccelerationThreshold(w)};
+    PxReal largest[4] = {0.0, 0.0, 0.0, 0.0};
+    int awake = 0, failing[4] = {0, 0, 0, 0};
+    PxReal vertical = 0.0;
+    for (RbdBodyID body : scene.bodyIds()) {
+        if (!RbdBodyIsEnabled(body)) continue;
+        ++awake;
+        PxVector3 q[4];
+        RbdBodyGetLinearVelocity(body, q[0]);
+        RbdBodyGetAngularVelocity(body, q[1]);
+        RbdBodyGetLinearAcceleration(body, q[2]);
+        RbdBodyGetAngularAcceleration(body, q[3]);
+        for (int i = 0; i < 4; ++i) {
+            const PxReal squared = q[i][0] * q[i][0] + q[i][1] * q[i][1] + q[i][2] * q[i][2];
+            largest[i] = std::max(largest[i], squared);
+            failing[i] += squared > limit[i];
+        }
+        // How much of the spin of a body the spin test fails is about the
+        // vertical (the contact normal of a ball on the floor or on a ball below).
+        if (PxReal w2 = q[1][0] * q[1][0] + q[1][1] * q[1][1] + q[1][2] * q[1][2]; w2 > limit[1])
+            vertical += q[1][2] * q[1][2] / w2;
+    }
+    fprintf(
+        stderr,
+        "# step %d  awake=%d  max v2=%.2e w2=%.2e a2=%.2e alpha2=%.2e  over=%d/%d/%d/%d  spin_vertical_share=%.2f\n",
+        step, awake, largest[0], largest[1], largest[2], largest[3], failing[0], failing[1], failing[2], failing[3],
+        failing[1] ? vertical / failing[1] : 0.0);
+}
+
 // One repetition, in the child: build (untimed), step (timed), observe and
 // judge (untimed).
 void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
@@ -236,6 +274,7 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
         shared->stepsDone = k + 1;
         scene->observe();
         if (s.log > 0 && (k + 1) % s.log == 0) logEnergies(*scene, k + 1);
+        if (s.log > 0 && s.sleep && (k + 1) % s.log == 0) logSleepTest(*scene, k + 1);
     }
     // Peak resident memory of this child (which forked from a small parent).
     struct rusage usage = {};

@@ -16,8 +16,8 @@ struct WorldRecord {
     char id[PXF_ID_SIZE];
     PxReal gravity[3];
     PxReal epsilon, gamma, velThresh, angvelThresh, accThresh, angaccThresh, timeStep, degeneracy, tolerance;
-    PxReal maxCorrectingVelocity, maxCorrectingRate;
-    int aliveWindow, autoDisable, integrationModel, linearSolver, stepperOptions;
+    PxReal maxCorrectingVelocity, maxCorrectingRate, restSpeed;
+    int aliveWindow, averagingWindow, autoDisable, integrationModel, linearSolver, stepperOptions;
     int blockIterations, iterations, cycleSize1, cycleSize2, solverFunction;
     int largeIslandSolver, largeIslandRows, sweeps;
     int jointPositionPasses;
@@ -35,6 +35,8 @@ void applyWorld(RbdWorldID w, const PxXMLHandler *t, const WorldRecord &r)
     if (PxXMLHandlerWasCalled(t, "ANGACC_THRESH"))
         RbdWorldSetAutoDisableAngularAccelerationThreshold(w, r.angaccThresh);
     if (PxXMLHandlerWasCalled(t, "ALIVE_WINDOW")) RbdWorldSetAutoDisableAliveWindow(w, r.aliveWindow);
+    if (PxXMLHandlerWasCalled(t, "AVERAGING_WINDOW")) RbdWorldSetAutoDisableAveragingWindow(w, r.averagingWindow);
+    if (PxXMLHandlerWasCalled(t, "REST_SPEED")) RbdWorldSetAutoDisableRestSpeed(w, r.restSpeed);
     if (PxXMLHandlerWasCalled(t, "AUTO_DISABLE")) RbdWorldSetAutoDisable(w, r.autoDisable);
     if (PxXMLHandlerWasCalled(t, "INTEGRATION_MODEL")) RbdWorldSetIntegrationModel(w, r.integrationModel);
     if (PxXMLHandlerWasCalled(t, "LINEAR_SOLVER")) RbdWorldSetLinearSolver(w, r.linearSolver);
@@ -71,6 +73,8 @@ int loadWorld(PxXMLElement *element)
                         PXF_CHECKED("ACC_THRESH", PxfParseNonNegative, R, accThresh, 1),
                         PXF_CHECKED("ANGACC_THRESH", PxfParseNonNegative, R, angaccThresh, 1),
                         PXF_INT("ALIVE_WINDOW", R, aliveWindow),
+                        PXF_INT("AVERAGING_WINDOW", R, averagingWindow),
+                        PXF_CHECKED("REST_SPEED", PxfParseNonNegative, R, restSpeed, 1),
                         PXF_INT("AUTO_DISABLE", R, autoDisable),
                         PXF_INT("INTEGRATION_MODEL", R, integrationModel),
                         PXF_INT("LINEAR_SOLVER", R, linearSolver),

@@ -15,6 +15,8 @@ namespace {
 int writeWorldSolver(RbdWorldID w, PxStream *s)
 {
     int ok = PxfWriteInt("ALIVE_WINDOW", s, RbdWorldGetAutoDisableAliveWindow(w));
+    ok &= PxfWriteInt("AVERAGING_WINDOW", s, RbdWorldGetAutoDisableAveragingWindow(w));
+    ok &= PxfWriteReal("REST_SPEED", s, RbdWorldGetAutoDisableRestSpeed(w));
     ok &= PxfWriteInt("AUTO_DISABLE", s, RbdWorldGetAutoDisable(w));
     ok &= PxfWriteInt("INTEGRATION_MODEL", s, RbdWorldGetIntegrationModel(w));
     ok &= PxfWriteInt("LINEAR_SOLVER", s, RbdWorldGetLinearSolver(w));

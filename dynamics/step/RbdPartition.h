@@ -44,9 +44,16 @@ void RbdMakeSinglePartition(RbdBody *firstEnabledBody, RbdPartitionOutput *outpu
 // keeps its awake bodies and every constraint that touches one, a sleeping
 // body then being immovable for them (outside every island).
 void RbdAutoDisableLastPartition(RbdPartitionOutput *output, void *arg);
-// Moving: |v|^2, |w|^2, |a|^2 or |alpha|^2 above its threshold, or enabled
-// for fewer than aliveWindow steps.
+// Moving: |v|^2 or |w|^2 above its threshold unless the body is slow
+// (RbdBodyIsSlow), |a|^2 or |alpha|^2 above its threshold both in this step
+// and averaged, or enabled for fewer than aliveWindow steps.
 int RbdBodyIsMovingTest(const RbdBody *body, const RbdAutoDisableThresholds *thresholds);
+// Whether the body's kinetic energy is less than that of the body moving
+// at fraction * |g| * h (m/s), h the world's step.
+bool RbdBodyIsSlow(const RbdBody *body, PxReal fraction);
+// Folds the body's last step into its averaged accelerations, over `window`
+// steps (at least 1); a body enabled this step starts from its own.
+void RbdBodyAverageMotion(RbdBody *body, int32_t window);
 
 // Prepares the bodies of island p for the island's step (gravity,
 // damping, pending impulses) and builds the rows of its constraints with the

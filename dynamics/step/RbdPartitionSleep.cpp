@@ -102,6 +102,7 @@ int32_t spreadOnce(RbdBody *const *bodies, int32_t n, int32_t p)
 int32_t markAwake(RbdBody *const *bodies, int32_t n, int32_t p, const RbdAutoDisableThresholds *thresholds)
 {
     int32_t awake = 0;
+    for (int32_t k = 0; k < n; ++k) RbdBodyAverageMotion(bodies[k], thresholds->averagingWindow);
     for (int32_t k = 0; k < n; ++k)
         if (RbdBodyIsMovingTest(bodies[k], thresholds)) {
             bodies[k]->partitionMark = kAwake;

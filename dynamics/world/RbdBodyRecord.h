@@ -18,6 +18,13 @@ struct RbdConstraintNode {
     RbdBaseConstraint *constraint;
 };
 
+// A body's accelerations averaged over the world's auto-disable averaging
+// window (an exponential average), for the sleep test.
+struct RbdBodyMotionAverage {
+    PxVector3 linearAcceleration;  // m/s^2
+    PxVector3 angularAcceleration; // rad/s^2
+};
+
 struct RbdBody {
     int32_t typeTag;                // RBD_BODY_TAG while alive, -1 once destroyed
     int32_t solverRecordSize;       // sizeof(RbdLcsBody)
@@ -42,6 +49,7 @@ struct RbdBody {
     PxReal angularVelocityDamping;  // torque per angular velocity (N m s)
     RbdConstraintNode *constraints; // enabled constraints attached to this body
     int32_t enabledTime;            // -1 disabled, else steps since enabled
+    RbdBodyMotionAverage average;   // of the steps since enabled, for the sleep test
     int32_t frozen;
     PxReal safeTime;                    // longest step allowed in safe-time mode (s)
     RbdBaseConstraint *wheelConstraint; // the car wheel whose wheel this body is, or null

@@ -73,6 +73,8 @@ void resetThresholds(RbdAutoDisableThresholds *thresholds)
     thresholds->acceleration = 0.002;
     thresholds->angularAcceleration = 0.002;
     thresholds->aliveWindow = 10;
+    thresholds->averagingWindow = 10;
+    thresholds->restSpeed = 0.1;
 }
 
 bool initPools(RbdWorld *world, int32_t maxBodies, int32_t maxConstraints)

@@ -129,6 +129,10 @@ RBD_WORLD_SETTING(PxReal, RbdWorldSetAutoDisableAngularAccelerationThreshold,
                   RbdWorldGetAutoDisableAngularAccelerationThreshold, thresholds.angularAcceleration, nonNegative)
 RBD_WORLD_SETTING(int32_t, RbdWorldSetAutoDisableAliveWindow, RbdWorldGetAutoDisableAliveWindow,
                   thresholds.aliveWindow, atLeast<0>)
+RBD_WORLD_SETTING(int32_t, RbdWorldSetAutoDisableAveragingWindow, RbdWorldGetAutoDisableAveragingWindow,
+                  thresholds.averagingWindow, atLeast<1>)
+RBD_WORLD_SETTING(PxReal, RbdWorldSetAutoDisableRestSpeed, RbdWorldGetAutoDisableRestSpeed, thresholds.restSpeed,
+                  nonNegative)
 
 void RbdWorldSetSafeTimeMode(RbdWorldID world, int32_t on)
 {

@@ -20,6 +20,8 @@ struct RbdAutoDisableThresholds {
     PxReal acceleration;        // (m/s^2)^2
     PxReal angularAcceleration; // (rad/s^2)^2
     int32_t aliveWindow;        // steps a newly enabled body stays awake
+    int32_t averagingWindow;    // steps over which the accelerations are averaged; 1: none
+    PxReal restSpeed;           // fraction of g h (dimensionless), see RbdBodyIsSlow
 };
 
 // The islands of one step, rebuilt every step. Sized by the capacities:

@@ -92,6 +92,21 @@ void RbdWorldSetAutoDisableAngularAccelerationThreshold(RbdWorldID world, PxReal
 PxReal RbdWorldGetAutoDisableAngularAccelerationThreshold(RbdWorldID world);
 void RbdWorldSetAutoDisableAliveWindow(RbdWorldID world, int32_t steps);
 int32_t RbdWorldGetAutoDisableAliveWindow(RbdWorldID world);
+// Steps (at least 1) over which a body's accelerations are averaged: a body
+// counts as accelerating when both this step's acceleration and the
+// average exceed the threshold, so that neither the solver's back-and-forth
+// jitter of a resting body nor a jolt that has ended keeps it awake; 1
+// judges each step alone.
+void RbdWorldSetAutoDisableAveragingWindow(RbdWorldID world, int32_t steps);
+int32_t RbdWorldGetAutoDisableAveragingWindow(RbdWorldID world);
+// A body whose motion in the last step carries less kinetic energy than it
+// would moving at this fraction (dimensionless, at least 0) of g h, the speed
+// gravity adds in one step, passes the velocity and angular velocity tests
+// whatever their thresholds; 0 leaves them alone. Meaning the same in every
+// unit system, it lets a body at rest but for a slow spin about its contact
+// normal (which no friction resists) sleep. Bodies accelerating still wake.
+void RbdWorldSetAutoDisableRestSpeed(RbdWorldID world, PxReal fraction);
+PxReal RbdWorldGetAutoDisableRestSpeed(RbdWorldID world);
 
 /* Safe-time mode: each island's step is limited by its bodies' safe times. */
 void RbdWorldSetSafeTimeMode(RbdWorldID world, int32_t on);

@@ -20,7 +20,8 @@ struct WorldValues {
     double gravity[3];
     double epsilon, gamma;
     double velocity, angularVelocity, acceleration, angularAcceleration;
-    unsigned int aliveWindow;
+    unsigned int aliveWindow, averagingWindow;
+    double restSpeed;
     unsigned int options;
     double timeStep;
 };
@@ -60,6 +61,8 @@ void Universe::saveStatus(PxStream *stream) const
     WriteReal("ACC_THRESH", stream, RbdWorldGetAutoDisableAccelerationThreshold(world_));
     WriteReal("ANGACC_THRESH", stream, RbdWorldGetAutoDisableAngularAccelerationThreshold(world_));
     PxXMLWrite("ALIVE_WINDOW", stream, "%d", static_cast<int>(RbdWorldGetAutoDisableAliveWindow(world_)));
+    PxXMLWrite("AVERAGING_WINDOW", stream, "%d", static_cast<int>(RbdWorldGetAutoDisableAveragingWindow(world_)));
+    WriteReal("REST_SPEED", stream, RbdWorldGetAutoDisableRestSpeed(world_));
     PxXMLWrite("OPTIONS", stream, "%u", options_);
     WriteReal("TIMESTEP", stream, timeStep);
     for (int i = 0; i < numMaterials_; ++i) SaveMaterialStatus(*this, i, stream);
@@ -82,6 +85,8 @@ int Universe::loadStatus(PxXMLElement *element)
         PX_XML_VALUE("ACC_THRESH", PxXMLParseDouble, offsetof(WorldValues, acceleration), 1),
         PX_XML_VALUE("ANGACC_THRESH", PxXMLParseDouble, offsetof(WorldValues, angularAcceleration), 1),
         PX_XML_VALUE("ALIVE_WINDOW", PxXMLParseUInt, offsetof(WorldValues, aliveWindow), 1),
+        PX_XML_VALUE("AVERAGING_WINDOW", PxXMLParseUInt, offsetof(WorldValues, averagingWindow), 1),
+        PX_XML_VALUE("REST_SPEED", PxXMLParseDouble, offsetof(WorldValues, restSpeed), 1),
         PX_XML_VALUE("OPTIONS", PxXMLParseUInt, offsetof(WorldValues, options), 1),
         PX_XML_VALUE("TIMESTEP", PxXMLParseDouble, offsetof(WorldValues, timeStep), 1),
         PX_XML_ELEMENT("MATERIAL", LoadMaterialStatus),
@@ -98,6 +103,9 @@ int Universe::loadStatus(PxXMLElement *element)
         RbdWorldSetAutoDisableAngularAccelerationThreshold(world_, v.angularAcceleration);
     if (Given(handlers, "ALIVE_WINDOW"))
         RbdWorldSetAutoDisableAliveWindow(world_, static_cast<int32_t>(v.aliveWindow));
+    if (Given(handlers, "AVERAGING_WINDOW"))
+        RbdWorldSetAutoDisableAveragingWindow(world_, static_cast<int32_t>(v.averagingWindow));
+    if (Given(handlers, "REST_SPEED")) RbdWorldSetAutoDisableRestSpeed(world_, v.restSpeed);
     if (Given(handlers, "OPTIONS")) SetOptions(v.options);
     if (Given(handlers, "TIMESTEP")) timeStep = v.timeStep;
     PxXMLInputSetUserData(input, previous);

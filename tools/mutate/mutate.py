@@ -58,6 +58,7 @@ TEST_DIRS = {
     "test_kelmar": "tests/kelmar",
     "test_viewer": "tests/viewer",  # needs an X server: run mutate.py under xvfb-run
     "test_host": "tests/host",
+    "test_sim_sleep": "tests/tools",
 }
 
 

@@ -1,0 +1,102 @@
+// Sleeping in a settled pile of balls, sleeping on as the robot layer runs:
+// it falls asleep even when a ball resting on another spins slowly about
+// their contact normal (which no friction resists), while a ball rolling
+// near it, or one tossed upwards, stays awake for as long as it moves.
+#include <math.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <kelmar/Cdx.h>
+#include <kelmar/PxFile.h>
+#include <kelmar/Rbd.h>
+
+#include "SimSceneFile.h"
+#include "SimScenes.h"
+
+namespace {
+
+const PxReal kRadius = 0.1, kStep = 0.01; // m, s
+
+// Balls 0-8 a touching 3 x 3 square on the ground, 9-12 in its hollows,
+// 13 alone 1 m away with 14 on top of it, 15 alone on the other side.
+std::unique_ptr<ksim::Scene> makePile()
+{
+    auto scene = std::make_unique<ksim::Scene>("sleep", ksim::sizesFor(16, 17, 16));
+    ksim::useGravity(*scene, 9.81);
+    ksim::useFriction(*scene, 0.5);
+    ksim::addGround(*scene);
+    CdxGeometryID ball = scene->keep(CdxSphereCreate(kRadius));
+    const PxReal d = 2.0 * kRadius, r = kRadius, up = r + r * sqrt(2.0);
+    const PxReal at[16][3] = {{-d, -d, r}, {0, -d, r}, {d, -d, r},    {-d, 0, r},   {0, 0, r},   {d, 0, r},
+                              {-d, d, r},  {0, d, r},  {d, d, r},     {-r, -r, up}, {r, -r, up}, {-r, r, up},
+                              {r, r, up},  {1, 0, r},  {1, 0, 3 * r}, {-1, 0, r}};
+    const PxQuaternion unturned = {1.0, 0.0, 0.0, 0.0};
+    for (const PxReal *p : at) scene->body(ball, 1000.0, p, unturned, "ball");
+    return scene;
+}
+
+// One ball of the settled pile set moving; whether the pile then sleeps
+// within `steps` steps, or that ball stays awake on every one of them.
+struct Motion {
+    const char *name;
+    int ball;
+    PxVector3 v, w;   // m/s, rad/s
+    PxReal restSpeed; // the world's setting (fraction of g h), negative: the default
+    int steps;
+    bool sleeps;
+};
+
+TEST(SimSleep, ASettledPileSleepsThoughABallSpinsOnItsContactNormalWhileRollingOrTossedBallsStayAwake)
+{
+    const Motion motions[] = {
+        // 0.05 rad/s: 2.5 times the squared spin threshold, yet the energy
+        // of the ball moving at 3 mm/s, a third of the default rest speed.
+        {"spinning on a ball", 14, {0, 0, 0}, {0, 0, 0.05}, -1, 30, true},
+        {"the same, rest speed off", 14, {0, 0, 0}, {0, 0, 0.05}, 0.0, 100, false},
+        // 5 cm/s, below the velocity threshold (14 cm/s), for 1 s.
+        {"rolling", 15, {0, 0.05, 0}, {-0.5, 0, 0}, -1, 100, false},
+        // 1.47 m/s up: at the top of its flight (10 cm) after 15 steps, its
+        // speed near zero; only its acceleration keeps it awake.
+        {"tossed", 15, {0, 0, 1.47}, {0, 0, 0}, -1, 29, false},
+    };
+    for (const Motion &m : motions) {
+        SCOPED_TRACE(m.name);
+        auto scene = makePile();
+        const std::vector<RbdBodyID> balls = scene->bodyIds();
+        if (m.restSpeed >= 0.0) RbdWorldSetAutoDisableRestSpeed(scene->world(), m.restSpeed);
+        for (int k = 0; k < 150; ++k) scene->step(kStep);
+        for (RbdBodyID b : balls) ASSERT_FALSE(RbdBodyIsEnabled(b)) << "the pile settles and sleeps";
+        PxVector3 before, after;
+        RbdBodyGetPosition(balls[m.ball], before);
+        RbdBodyEnable(balls[m.ball]);
+        RbdBodySetLinearVelocity(balls[m.ball], m.v[0], m.v[1], m.v[2]);
+        RbdBodySetAngularVelocity(balls[m.ball], m.w[0], m.w[1], m.w[2]);
+        int awake = 1;
+        for (int k = 0; k < m.steps && (m.sleeps ? awake > 0 : awake == 1); ++k) {
+            scene->step(kStep);
+            awake = 0;
+            for (RbdBodyID b : balls) awake += RbdBodyIsEnabled(b) && (m.sleeps || b == balls[m.ball]);
+        }
+        EXPECT_EQ(awake, m.sleeps ? 0 : 1);
+        RbdBodyGetPosition(balls[m.ball], after);
+        EXPECT_NEAR(after[1] - before[1], m.v[1] * m.steps * kStep, 0.01) << "it rolled its way";
+    }
+}
+
+TEST(SimSleep, TheSleepSettingsComeBackFromASceneFile)
+{
+    auto scene = makePile();
+    RbdWorldSetAutoDisableAveragingWindow(scene->world(), 7);
+    RbdWorldSetAutoDisableRestSpeed(scene->world(), 0.25);
+    const std::string path = testing::TempDir() + "kelmar-sim-sleep-" + std::to_string(getpid()) + ".xml";
+    ASSERT_EQ(SbxUniverseSaveFile(scene->universe(), path.c_str(), nullptr, 0), 1);
+    std::string error;
+    auto loaded = ksim::loadSceneFile(path, &error);
+    unlink(path.c_str());
+    ASSERT_TRUE(loaded) << error;
+    EXPECT_EQ(RbdWorldGetAutoDisableAveragingWindow(loaded->world()), 7);
+    EXPECT_EQ(RbdWorldGetAutoDisableRestSpeed(loaded->world()), 0.25);
+}
+
+} // namespace
