@@ -1,6 +1,6 @@
 // A resting box keeps its contacts between collision tests while it barely
 // moves: they must be the ones a fresh test finds, and a motion past either
-// bound (turn 1e-4 rad, shift 1e-4 of the cube's radius) must be tested afresh.
+// bound (turn 1e-5 rad, shift 1e-5 of the cube's radius) must be tested afresh.
 #include <gtest/gtest.h>
 #include <math.h>
 #include <random>
@@ -13,7 +13,7 @@
 
 namespace {
 
-const PxReal kTurn = 1e-4, kShift = 1e-4 * sqrt(3.0) / 2.0;
+const PxReal kTurn = 1e-5, kShift = 1e-5 * sqrt(3.0) / 2.0;
 
 struct KeepCase {
     bool onPlane;       // the floor: a plane, else a fixed box
@@ -98,7 +98,7 @@ TEST_P(ContactKeep, KeptContactsAreTheFreshOnesAndLargeMotionsTestAfresh)
     }
 }
 
-// 1.1e-4 rad upright moves the corners by 0.78e-4 m, within the shift
+// 1.1e-5 rad upright moves the corners by 0.78e-5 m, within the shift
 // bound: only the turn bound sees it.
 INSTANTIATE_TEST_SUITE_P(
     RestingBoxes, ContactKeep,
