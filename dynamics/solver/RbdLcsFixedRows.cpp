@@ -94,7 +94,33 @@ void LCPMatrix::solveWhole(PxReal *x)
     for (int p = 0; p < n_; ++p) x[rowAt_[p]] = t[p];
 }
 
+int LCPMatrix::keptColumnSlot(int column) const
+{
+    if (!keptColumns_ || formedWritten_) return -1;
+    int free = -1;
+    for (int k = 0; k < keptColumnRoom_; ++k) {
+        if (keptColumnRow_[k] == column) return k;
+        if (free < 0 && keptColumnRow_[k] < 0) free = k;
+    }
+    return free;
+}
+
 void LCPMatrix::solveUnitWhole(PxReal *x, int column)
+{
+    const size_t bytes = sizeof(PxReal) * static_cast<size_t>(n_);
+    const int slot = keptColumnSlot(column);
+    PxReal *kept = slot >= 0 ? keptColumns_ + static_cast<size_t>(slot) * static_cast<size_t>(n_) : nullptr;
+    if (kept && keptColumnRow_[slot] == column) {
+        memcpy(x, kept, bytes);
+        return;
+    }
+    solveUnitWholeAnew(x, column);
+    if (!kept) return;
+    memcpy(kept, x, bytes);
+    keptColumnRow_[slot] = column;
+}
+
+void LCPMatrix::solveUnitWholeAnew(PxReal *x, int column)
 {
     memset(x, 0, sizeof(PxReal) * static_cast<size_t>(n_));
     const int p = pos_[column];

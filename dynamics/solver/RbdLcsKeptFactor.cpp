@@ -150,6 +150,8 @@ int KeptFactor::restore(LCPMatrix &A, const PartitionRows &rows, const PxReal *J
     misses_ = renumbered < 0 ? misses_ + 1 : 0;
     if (renumbered < 0) return 0;
     A.useFormed(formed_.data(), renumbered ? keptRowOf_.data() : nullptr);
+    // The columns are the kept rows': a renumbered island solves its own.
+    if (!renumbered) A.lendColumns(columns_.data(), columnRow_.data(), kKeptColumns);
     return 1;
 }
 
@@ -191,6 +193,8 @@ void KeptFactor::keep(const LCPMatrix &A, const PartitionRows &rows, const PxRea
     rowEpsilon_.assign(rows.rowEpsilon, rows.rowEpsilon + layout.rowCount);
     formed_.resize(reals);
     A.saveFormed(formed_.data());
+    columns_.resize(static_cast<size_t>(kKeptColumns) * static_cast<size_t>(np));
+    columnRow_.assign(static_cast<size_t>(kKeptColumns), -1);
     taken_.resize(static_cast<size_t>(layout.constraintCount));
     keptRowOf_.resize(static_cast<size_t>(np));
     rowMoved_.resize(static_cast<size_t>(np));

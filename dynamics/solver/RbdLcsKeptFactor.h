@@ -29,6 +29,11 @@ const int kKeptPatience = 8;
 // forming costs eight times what checking does.
 const int kKeptLeastRows = 48;
 
+// Columns of the kept factor's inverse kept with it (LCPMatrix::lendColumns):
+// a resting stack holds a contact at zero step after step, with its friction
+// rows fixed, and solved their columns anew every step.
+const int kKeptColumns = 8;
+
 class KeptFactor {
 public:
     // Makes A (allocated for this island, its softness set) read the kept
@@ -62,6 +67,8 @@ private:
     std::vector<PxReal> allowedJMinv_; // (padded rows) and its J M^-1 entries
     std::vector<PxReal> rowEpsilon_;   // (rows)
     std::vector<PxReal> formed_;       // LCPMatrix::saveFormed
+    std::vector<PxReal> columns_;      // (kKeptColumns x padded rows) columns of its inverse
+    std::vector<int32_t> columnRow_;   // (kKeptColumns) the row of each column, -1: none yet
     std::vector<char> taken_;          // (constraints) kept constraints matched
     std::vector<int32_t> keptRowOf_;   // (padded rows) the kept row each row is
     std::vector<int32_t> rowMoved_;    // (padded rows) scratch of matchConstraints

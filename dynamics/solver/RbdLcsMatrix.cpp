@@ -38,6 +38,9 @@ void LCPMatrix::destroy()
     correctedColumns_ = nullptr;
     wholeFactored_ = factorValid_ = 0;
     formedLent_ = formedWritten_ = 0;
+    keptColumns_ = nullptr;
+    keptColumnRow_ = nullptr;
+    keptColumnRoom_ = 0;
 }
 
 size_t LCPMatrix::inverseMemoryRequired(int n)
@@ -67,6 +70,9 @@ int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
     heldFactored_ = pool_->array<int32_t>(un, "held factor positions");
     heldFactoredCount_ = -1;
     formedLent_ = formedWritten_ = 0;
+    keptColumns_ = nullptr;
+    keptColumnRow_ = nullptr;
+    keptColumnRoom_ = 0;
     scratch_ = pool_->array<PxReal>(2 * un, "order scratch");
     if (!pos_ || !rowAt_ || !rowStart_ || !factorRow_ || !factorIndex_ || !activePosition_ || !activeStart_ ||
         !mark_ || !compactPosition_ || !heldFactored_ || !scratch_)

@@ -126,6 +126,12 @@ public:
     void saveFormed(PxReal *out) const;
     void useFormed(PxReal *formed, const int32_t *keptRowOf);
     int formedWritten() const { return formedWritten_; }
+    // Columns of the lent factor's inverse kept with it: room columns of n
+    // reals and the row of each (-1: a free slot). While the lent copy is
+    // not written, a column of the whole factor's inverse asked for again
+    // (a contact held at zero, its friction rows fixed, step after step) is
+    // read from here, and one solved is stored in a free slot.
+    void lendColumns(PxReal *columns, int32_t *rowOf, int room);
     // x (n) := A^-1 x, in place. columns: right-hand sides stored one after
     // the other, each n long.
     void solve(PxReal *x, int columns);
@@ -293,6 +299,13 @@ protected:
     // x := B x over the whole factor (x in rows), and column j of B.
     void solveWhole(PxReal *x);
     void solveUnitWhole(PxReal *x, int column);
+    void solveUnitWholeAnew(PxReal *x, int column);
+    // The slot of the lent columns holding column, else a free one; -1
+    // when there is none or the lent copy was written.
+    int keptColumnSlot(int column) const;
+    PxReal *keptColumns_ = nullptr;
+    int32_t *keptColumnRow_ = nullptr;
+    int keptColumnRoom_ = 0;
     // The unit vector at elimination position index of a factor of size
     // positions, solved there and scattered to rows through rowOf (-1: none).
     void solveUnitAt(PxReal *x, int index, int size, const int32_t *rowOf);

@@ -59,6 +59,16 @@ void LCPMatrix::useFormed(PxReal *formed, const int32_t *keptRowOf)
     wholeFactored_ = factorValid_ = 1;
     formedLent_ = 1;
     formedWritten_ = 0;
+    keptColumns_ = nullptr;
+    keptColumnRow_ = nullptr;
+    keptColumnRoom_ = 0;
+}
+
+void LCPMatrix::lendColumns(PxReal *columns, int32_t *rowOf, int room)
+{
+    keptColumns_ = formedLent_ ? columns : nullptr;
+    keptColumnRow_ = rowOf;
+    keptColumnRoom_ = room;
 }
 
 // The tiles of A, the tiles of its factor L (same envelope), 1 / L(p, p).

@@ -10,6 +10,7 @@
 
 #include "solver/RbdLcsContext.h"
 #include "solver/RbdLcsKeptFactor.h"
+#include "solver/RbdLcsSolver.h"
 #include "solver/RbdLcsTiles.h"
 
 using namespace lcs;
@@ -109,6 +110,39 @@ TEST(LcsKeptFactor, ServesRowsWithinDriftInAnyOrderOfEqualConstraintsAndNothingE
         EXPECT_FALSE(A.formedWritten());
         A.shiftDiagonal(1e-3, kRows); // as a recovery does: the copy is written
         EXPECT_TRUE(A.formedWritten());
+    }
+}
+
+// Columns of the inverse kept with the factor serve solves with rows fixed
+// (a contact held at zero), and only in the kept rows' numbering.
+TEST(LcsKeptFactor, KeptColumnsSolveWithFixedRowsAsTheMatrixFormedAnew)
+{
+    Island s;
+    Context context;
+    KeptFactor kept;
+    Formed first;
+    ASSERT_EQ(first.form(context, s, 0, nullptr), 1);
+    kept.keep(context.matrix(0), first.rows, s.JMinv.data(), s.eps, kH, kTol);
+    std::vector<int32_t> state(kPadded, kLcpFree);
+    state[4] = state[5] = kLcpDegenerate;
+    for (int renumbered : {0, 1, 0}) { // stored, passed over, read
+        Island now;
+        if (renumbered) swapConstraints(now, 1, 2);
+        Formed again, fresh;
+        ASSERT_EQ(again.form(context, now, 0, &kept), 1);
+        std::vector<PxReal> x(now.J.begin(), now.J.begin() + kPadded), Ax(kPadded);
+        x[4] = x[5] = 0.0;
+        const std::vector<PxReal> b = x;
+        ASSERT_TRUE(context.matrix(0).selectFixedRows(state.data(), kRows));
+        context.matrix(0).solve(x.data(), 1);
+        ASSERT_EQ(fresh.form(context, now, 1, nullptr), 1);
+        context.matrix(1).multiply(x.data(), Ax.data());
+        PxReal largest = 0.0;
+        for (PxReal v : x) largest = fmax(largest, fabs(v));
+        for (int i = 0; i < kRows; ++i) {
+            if (i == 4 || i == 5) continue; // fixed: A x there is no equation
+            EXPECT_NEAR(Ax[i], b[i], 1e-8 * largest) << "row " << i << ", renumbered " << renumbered;
+        }
     }
 }
 
