@@ -294,7 +294,7 @@ double LCPMatrix::heldRowsCost(const int32_t *held, int count)
     // A row of width w costs w^2 / 2 to factor and 2 w to substitute; the
     // right-hand side costs one product with A.
     int reused = heldReuse_ > wholeReuse_ ? heldReuse_ : wholeReuse_;
-    double cost = 2.0 * matrixElements();
+    double cost = heldRowsLeastCost();
     for (int k = 0; k < free_.padded; ++k) {
         double w = k - free_.start[k] + 1;
         cost += (k >= reused ? 0.5 * w * w : 0.0) + 2.0 * w;

@@ -96,6 +96,7 @@ public:
     // For sweeps over the rows in elimination order: the row at position p,
     // row p of A (in positions) times x (in positions), and A(p, p).
     int rowAtPosition(int p) const { return rowAt_[p]; }
+    const int32_t *rowsAtPositions() const { return rowAt_; }
     PxReal positionRowDot(int p, const PxReal *x) const { return dotRow(p, x); }
     PxReal positionDiagonal(int p) const { return getAt(p, p); }
     // The factors of A kept by keepJacobian (null JMinv: none).
@@ -154,6 +155,8 @@ public:
     // returns its multiply-adds, to be weighed against the route through
     // columns of A^-1, which gives the same x.
     double heldRowsCost(const int32_t *held, int count);
+    // What heldRowsCost returns at least, whatever the rows: one product with A.
+    double heldRowsLeastCost() const { return 2.0 * matrixElements(); }
     // After heldRowsCost with the same rows: x (n) holds the held values on
     // the held rows and receives the solution on the others. q has qCount
     // rows (0 beyond). storage: n x n reals for the factor of A_FF. Returns
