@@ -209,7 +209,7 @@ int LCPMatrix::selectFixedRows(const int32_t *state, int count)
         return factorValid_;
     }
     ActiveRows rows = compactRows(m);
-    if (wholeFactored_ && correctionIsCheaper(n_ - m, rows))
+    if (wholeFactored_ && correctionIsCheaper(state, count, rows))
         selectCorrected(state, count);
     else
         selectCompact(rows);

@@ -144,9 +144,12 @@ public:
 
     // Column j of A^-1 (n), solved the first time it is asked for.
     const PxReal *inverseColumn(int j);
-    int columnSolved(int j) const { return columnSolved_[j]; }
     // Multiply-adds of one column of A^-1 with the factor in use.
     double columnCost() const { return 2.0 * factorElements() + (corrected_ ? 2.0 * n_ * correctedCount_ : 0.0); }
+    // Multiply-adds of the columns of A^-1 of count rows not solved yet: a
+    // corrected factor reads its whole factor's columns from the lent ones
+    // when they hold them or have room for them (RbdLcsFixedRows.cpp).
+    double inverseColumnsCost(const int32_t *rows, int count) const;
 
     // The LCP's subproblem solved directly: with the rows `held` (count
     // rows, increasing) held at given values and the fixed rows at 0, the
@@ -289,9 +292,9 @@ protected:
     int32_t correctedRow_[kMaxCorrectedRows] = {};
     PxReal *correctedColumns_ = nullptr; // (kMaxCorrectedRows x n) B's columns of the fixed rows, by rows
     PxReal correctedFactor_[kMaxCorrectedRows * kMaxCorrectedRows] = {}; // Cholesky factor of B_XX
-    // Whether the correction for `fixed` rows costs less than the compact
-    // factor of the rows left.
-    int correctionIsCheaper(int fixed, const ActiveRows &rows) const;
+    // Whether the correction for the rows with kLcpFixed in state (count
+    // rows) costs less than the compact factor of the rows left.
+    int correctionIsCheaper(const int32_t *state, int count, const ActiveRows &rows) const;
     // The whole factor in use, the rows with kLcpFixed in state corrected for.
     void selectCorrected(const int32_t *state, int count);
     // The compact factor of rows (from compactRows), still to be formed.
@@ -306,6 +309,9 @@ protected:
     // The slot of the lent columns holding column, else a free one; -1
     // when there is none or the lent copy was written.
     int keptColumnSlot(int column) const;
+    // Whether the lent columns hold column, and how many slots they have free.
+    int keptColumnHolds(int column) const;
+    int keptColumnRoomLeft() const;
     PxReal *keptColumns_ = nullptr;
     int32_t *keptColumnRow_ = nullptr;
     int keptColumnRoom_ = 0;

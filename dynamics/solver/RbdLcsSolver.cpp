@@ -49,14 +49,12 @@ void buildPrincipalSubmatrix(LCPMatrix &A, const int32_t *clamped, int m, PxReal
     }
 }
 
-// Multiply-adds of the route through A^-1: the columns not yet solved, the
+// Multiply-adds of the route through A^-1: the columns not yet at hand, the
 // dense factor of the m x m submatrix and the update of x (n).
 double columnRouteCost(const LCPMatrix &A, const int32_t *clamped, int m, int n)
 {
-    int missing = 0;
-    for (int a = 0; a < m; ++a) missing += !A.columnSolved(clamped[a]);
     double dm = m;
-    return missing * A.columnCost() + dm * dm * dm / 3.0 + dm * dm + dm * n;
+    return A.inverseColumnsCost(clamped, m) + dm * dm * dm / 3.0 + dm * dm + dm * n;
 }
 
 // Whether the subproblem of the m clamped rows costs less solved directly.
