@@ -25,15 +25,12 @@ const PxReal kMaxCondition = 1e8;
 
 } // namespace
 
-int LCPMatrix::correctionIsCheaper(const int32_t *state, int count, const ActiveRows &rows) const
+double LCPMatrix::correctionCost(const int32_t *state, int count) const
 {
-    int fixed = n_ - rows.count;
-    if (fixed > kMaxCorrectedRows) return 0;
     // A column of B costs two substitutions over the whole envelope, or a
     // copy when a kept factor's columns hold it or have room for it: a
     // resting island fixes the same rows step after step, so a column solved
-    // once is read from then on. A compact row of width w costs w^2 / 2 to
-    // factor and w to gather.
+    // once is read from then on.
     double correction = 0.0;
     int room = keptColumnRoomLeft();
     for (int row = 0; row < count; ++row) {
@@ -41,12 +38,28 @@ int LCPMatrix::correctionIsCheaper(const int32_t *state, int count, const Active
         int kept = keptColumnHolds(row) || room-- > 0;
         correction += kept ? static_cast<double>(n_) : 2.0 * matrixElements();
     }
+    return correction;
+}
+
+double LCPMatrix::compactCost(const ActiveRows &rows)
+{
+    // A compact row of width w costs w^2 / 2 to factor and w to gather.
     double compact = 0.0;
     for (int k = 0; k < rows.padded; ++k) {
         double w = k - rows.start[k] + 1;
         compact += 0.5 * w * w + w;
     }
-    return correction < compact;
+    return compact;
+}
+
+double LCPMatrix::compactLeastCost(int fixed, int m) const
+{
+    // Each fixed row takes its row and its column out of the envelope, at
+    // most 2 n elements; and the sum of w^2 over m rows is at least
+    // (sum of w)^2 / m.
+    double widths = envelopeElements_ - 2.0 * n_ * fixed;
+    if (widths < m) widths = m;
+    return widths * widths / (2.0 * m) + widths;
 }
 
 double LCPMatrix::inverseColumnsCost(const int32_t *rows, int count) const

@@ -257,6 +257,7 @@ protected:
     int32_t *pos_ = nullptr;          // (n) position of each row
     int32_t *rowAt_ = nullptr;        // (n) row at each position
     int32_t *rowStart_ = nullptr;     // (n) envelope: first position coupled to each position
+    double envelopeElements_ = 0.0;   // elements of the envelope on and below the diagonal
     int identityOrder_ = 1;           // the elimination order is the row order
     // The factor in use: factorRow_ (n) is the row of each factor index (-1
     // for the identity padding of a compact factor), factorIndex_ (n) the
@@ -292,9 +293,13 @@ protected:
     int32_t correctedRow_[kMaxCorrectedRows] = {};
     PxReal *correctedColumns_ = nullptr; // (kMaxCorrectedRows x n) B's columns of the fixed rows, by rows
     PxReal correctedFactor_[kMaxCorrectedRows * kMaxCorrectedRows] = {}; // Cholesky factor of B_XX
-    // Whether the correction for the rows with kLcpFixed in state (count
-    // rows) costs less than the compact factor of the rows left.
-    int correctionIsCheaper(const int32_t *state, int count, const ActiveRows &rows) const;
+    // Multiply-adds of the correction for the rows with kLcpFixed in state
+    // (count rows), of the compact factor of rows, and what that compact
+    // factor costs at least when `fixed` rows leave m (> 0), known before
+    // its envelope is: the correction is chosen when it costs less.
+    double correctionCost(const int32_t *state, int count) const;
+    static double compactCost(const ActiveRows &rows);
+    double compactLeastCost(int fixed, int m) const;
     // The whole factor in use, the rows with kLcpFixed in state corrected for.
     void selectCorrected(const int32_t *state, int count);
     // The compact factor of rows (from compactRows), still to be formed.
