@@ -64,14 +64,16 @@ double LCPMatrix::compactLeastCost(int fixed, int m) const
 
 double LCPMatrix::inverseColumnsCost(const int32_t *rows, int count) const
 {
-    double cost = 0.0;
-    int room = corrected_ ? keptColumnRoomLeft() : 0;
+    const bool lent = corrected_ && keptColumns_ && !formedWritten_;
+    int missing = 0, kept = 0, room = lent ? keptColumnRoomLeft() : 0;
     for (int a = 0; a < count; ++a) {
         if (columnSolved_[rows[a]]) continue;
-        int kept = corrected_ && (keptColumnHolds(rows[a]) || room-- > 0);
-        cost += kept ? n_ + 2.0 * n_ * correctedCount_ : columnCost();
+        if (lent && (keptColumnHolds(rows[a]) || room-- > 0))
+            ++kept;
+        else
+            ++missing;
     }
-    return cost;
+    return missing * columnCost() + kept * (n_ + 2.0 * n_ * correctedCount_);
 }
 
 void LCPMatrix::selectCorrected(const int32_t *state, int count)
