@@ -490,6 +490,9 @@ TEST_P(SweepsAgainstPivoting, OneStepFromTheSameStateEndsWithTheSameVelocities)
     }
     use(Solver::Pivoting);
     steps(30);
+    // The sweeps correct a resting contact's shallow depth more slowly than
+    // the pivoting: the compared step corrects no depth.
+    RbdWorldSetGamma(world, 0.0);
     RbdWorldLCPSetTolerance(world, 1e-9);
     RbdWorldLCPSetIterations(world, 2000);
     const State start = states();
