@@ -109,7 +109,8 @@ float boundTimes(PxReal bound, PxReal h)
 // its correction, enough to hold a resting body where it settled (the
 // single-precision sweeps would let it creep otherwise) and too little to
 // feed the rocking; deeper contacts are corrected as before, less the
-// resting depth. The pivoting solves exactly and corrects every depth.
+// resting depth. The pivoting solves exactly and corrects every depth, and
+// so do the sweeps that stand in for a failed pivoting solve.
 const PxReal kRestingShare = 0.5;
 const PxReal kShallowShare = 0.02;
 
@@ -153,7 +154,8 @@ void packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i, 
         for (int part = 2 * side; part < 2 * side + 2; ++part)
             for (int k = 0; k < 3; ++k) diagonal += static_cast<PxReal>(r.J[part][k]) * r.MJ[part][k];
     }
-    q -= restingCorrection(rows, i, *in.parameters, kRestingShare * pressed);
+    q -= in.slowResting ? restingCorrection(rows, i, *in.parameters, kRestingShare * pressed)
+                        : correctingVelocity(rows, i, *in.parameters);
     PxReal softness = in.parameters->epsilon + rows.rowEpsilon[i] / h;
     diagonal += softness;
     PxReal invDiagonal = diagonal > 0.0 ? 1.0 / diagonal : 0.0;
