@@ -25,18 +25,55 @@ const PxReal kMaxCondition = 1e8;
 
 } // namespace
 
-int LCPMatrix::correctionIsCheaper(int fixed, const ActiveRows &rows) const
+double LCPMatrix::correctionCost(const int32_t *state, int count) const
 {
-    if (fixed > kMaxCorrectedRows) return 0;
-    // A column of B costs two substitutions over the whole envelope; a
-    // compact row of width w costs w^2 / 2 to factor and w to gather.
-    double correction = fixed * 2.0 * matrixElements();
+    // A column of B costs two substitutions over the whole envelope, or a
+    // copy when a kept factor's columns hold it or have room for it: a
+    // resting island fixes the same rows step after step, so a column solved
+    // once is read from then on.
+    double correction = 0.0;
+    int room = keptColumnRoomLeft();
+    for (int row = 0; row < count; ++row) {
+        if (!(state[row] & kLcpFixed)) continue;
+        int kept = keptColumnHolds(row) || room-- > 0;
+        correction += kept ? static_cast<double>(n_) : 2.0 * matrixElements();
+    }
+    return correction;
+}
+
+double LCPMatrix::compactCost(const ActiveRows &rows)
+{
+    // A compact row of width w costs w^2 / 2 to factor and w to gather.
     double compact = 0.0;
     for (int k = 0; k < rows.padded; ++k) {
         double w = k - rows.start[k] + 1;
         compact += 0.5 * w * w + w;
     }
-    return correction < compact;
+    return compact;
+}
+
+double LCPMatrix::compactLeastCost(int fixed, int m) const
+{
+    // Each fixed row takes its row and its column out of the envelope, at
+    // most 2 n elements; and the sum of w^2 over m rows is at least
+    // (sum of w)^2 / m.
+    double widths = envelopeElements_ - 2.0 * n_ * fixed;
+    if (widths < m) widths = m;
+    return widths * widths / (2.0 * m) + widths;
+}
+
+double LCPMatrix::inverseColumnsCost(const int32_t *rows, int count) const
+{
+    const bool lent = corrected_ && keptColumns_ && !formedWritten_;
+    int missing = 0, kept = 0, room = lent ? keptColumnRoomLeft() : 0;
+    for (int a = 0; a < count; ++a) {
+        if (columnSolved_[rows[a]]) continue;
+        if (lent && (keptColumnHolds(rows[a]) || room-- > 0))
+            ++kept;
+        else
+            ++missing;
+    }
+    return missing * columnCost() + kept * (n_ + 2.0 * n_ * correctedCount_);
 }
 
 void LCPMatrix::selectCorrected(const int32_t *state, int count)
@@ -102,6 +139,20 @@ int LCPMatrix::keptColumnSlot(int column) const
         if (keptColumnRow_[k] == column) return k;
         if (free < 0 && keptColumnRow_[k] < 0) free = k;
     }
+    return free;
+}
+
+int LCPMatrix::keptColumnHolds(int column) const
+{
+    int slot = keptColumnSlot(column);
+    return slot >= 0 && keptColumnRow_[slot] == column;
+}
+
+int LCPMatrix::keptColumnRoomLeft() const
+{
+    int free = 0;
+    if (!keptColumns_ || formedWritten_) return 0;
+    for (int k = 0; k < keptColumnRoom_; ++k) free += keptColumnRow_[k] < 0;
     return free;
 }
 

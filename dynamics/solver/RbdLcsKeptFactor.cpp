@@ -9,21 +9,17 @@ namespace lcs {
 
 namespace {
 
-// Calls f on every integer the matrix's shape depends on: the layout's
-// counts, each constraint's first row, rows and bodies, and the row at
-// each elimination position (which fixes the envelope).
+// Calls f on every run of integers the matrix's shape depends on: the
+// layout's counts, the constraints' first rows, rows and bodies, and the
+// row at each elimination position (which fixes the envelope).
 template <typename F> void forEachKey(const LCPMatrix &A, const ConstraintLayout &layout, F f)
 {
-    f(layout.constraintCount);
-    f(layout.rowCount);
-    f(layout.paddedRowCount);
-    for (int c = 0; c < layout.constraintCount; ++c) {
-        f(layout.firstRow[c]);
-        f(layout.rows[c]);
-        f(layout.bodies[2 * c]);
-        f(layout.bodies[2 * c + 1]);
-    }
-    for (int p = 0; p < A.size(); ++p) f(A.rowAtPosition(p));
+    const int32_t counts[3] = {layout.constraintCount, layout.rowCount, layout.paddedRowCount};
+    f(counts, 3);
+    f(layout.firstRow, layout.constraintCount);
+    f(layout.rows, layout.constraintCount);
+    f(layout.bodies, 2 * layout.constraintCount);
+    f(A.rowsAtPositions(), A.size());
 }
 
 size_t tileReals(int paddedRows)
@@ -75,7 +71,12 @@ int KeptFactor::sameRows(const LCPMatrix &A, const PartitionRows &rows, PxReal e
         return 0;
     size_t k = 0;
     int same = 1;
-    forEachKey(A, layout, [&](int32_t v) { same = same && k < key_.size() && key_[k++] == v; });
+    forEachKey(A, layout, [&](const int32_t *values, int count) {
+        size_t bytes = sizeof(int32_t) * static_cast<size_t>(count);
+        same = same && k + static_cast<size_t>(count) <= key_.size() &&
+               (count == 0 || memcmp(key_.data() + k, values, bytes) == 0);
+        k += static_cast<size_t>(count);
+    });
     if (!same || k != key_.size()) return 0;
     size_t bytes = sizeof(PxReal) * static_cast<size_t>(layout.rowCount);
     return memcmp(rows.rowEpsilon, rowEpsilon_.data(), bytes) == 0;
@@ -183,7 +184,7 @@ void KeptFactor::keep(const LCPMatrix &A, const PartitionRows &rows, const PxRea
     int np = layout.paddedRowCount;
     PxReal delta = kKeptDriftOfTolerance * tolerance;
     key_.clear();
-    forEachKey(A, layout, [&](int32_t v) { key_.push_back(v); });
+    forEachKey(A, layout, [&](const int32_t *values, int count) { key_.insert(key_.end(), values, values + count); });
     J_.assign(rows.J, rows.J + tileReals(np));
     JMinv_.assign(JMinv, JMinv + tileReals(np));
     allowedJ_.resize(static_cast<size_t>(np));

@@ -32,7 +32,7 @@ const int kKeptLeastRows = 48;
 // Columns of the kept factor's inverse kept with it (LCPMatrix::lendColumns):
 // a resting stack holds a contact at zero step after step, with its friction
 // rows fixed, and solved their columns anew every step.
-const int kKeptColumns = 8;
+const int kKeptColumns = 16;
 
 class KeptFactor {
 public:

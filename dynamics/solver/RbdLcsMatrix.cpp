@@ -79,10 +79,12 @@ int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
         return 0;
     memset(mark_, 0, sizeof(int32_t) * un);
     identityOrder_ = !(map->position && map->rowAt);
+    envelopeElements_ = 0.0;
     for (int i = 0; i < n; ++i) {
         pos_[i] = identityOrder_ ? i : map->position[i];
         rowAt_[i] = identityOrder_ ? i : map->rowAt[i];
         rowStart_[i] = map->rowStart[i];
+        envelopeElements_ += i - rowStart_[i] + 1;
     }
     wholeFactored_ = factorValid_ = pending_ = 0;
     if (!allocateStorage(rowStart_)) return 0;
@@ -208,8 +210,18 @@ int LCPMatrix::selectFixedRows(const int32_t *state, int count)
         factorValid_ = 1;
         return factorValid_;
     }
+    int fixed = n_ - m;
+    if (!wholeFactored_ || fixed > kMaxCorrectedRows) {
+        selectCompact(compactRows(m));
+        return 1;
+    }
+    double correction = correctionCost(state, count);
+    if (m > 0 && correction < compactLeastCost(fixed, m)) {
+        selectCorrected(state, count); // no need to shape the compact envelope
+        return 1;
+    }
     ActiveRows rows = compactRows(m);
-    if (wholeFactored_ && correctionIsCheaper(n_ - m, rows))
+    if (correction < compactCost(rows))
         selectCorrected(state, count);
     else
         selectCompact(rows);
@@ -294,7 +306,7 @@ double LCPMatrix::heldRowsCost(const int32_t *held, int count)
     // A row of width w costs w^2 / 2 to factor and 2 w to substitute; the
     // right-hand side costs one product with A.
     int reused = heldReuse_ > wholeReuse_ ? heldReuse_ : wholeReuse_;
-    double cost = 2.0 * matrixElements();
+    double cost = heldRowsLeastCost();
     for (int k = 0; k < free_.padded; ++k) {
         double w = k - free_.start[k] + 1;
         cost += (k >= reused ? 0.5 * w * w : 0.0) + 2.0 * w;

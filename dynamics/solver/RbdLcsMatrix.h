@@ -96,6 +96,7 @@ public:
     // For sweeps over the rows in elimination order: the row at position p,
     // row p of A (in positions) times x (in positions), and A(p, p).
     int rowAtPosition(int p) const { return rowAt_[p]; }
+    const int32_t *rowsAtPositions() const { return rowAt_; }
     PxReal positionRowDot(int p, const PxReal *x) const { return dotRow(p, x); }
     PxReal positionDiagonal(int p) const { return getAt(p, p); }
     // The factors of A kept by keepJacobian (null JMinv: none).
@@ -143,9 +144,12 @@ public:
 
     // Column j of A^-1 (n), solved the first time it is asked for.
     const PxReal *inverseColumn(int j);
-    int columnSolved(int j) const { return columnSolved_[j]; }
     // Multiply-adds of one column of A^-1 with the factor in use.
     double columnCost() const { return 2.0 * factorElements() + (corrected_ ? 2.0 * n_ * correctedCount_ : 0.0); }
+    // Multiply-adds of the columns of A^-1 of count rows not solved yet: a
+    // corrected factor reads its whole factor's columns from the lent ones
+    // when they hold them or have room for them (RbdLcsFixedRows.cpp).
+    double inverseColumnsCost(const int32_t *rows, int count) const;
 
     // The LCP's subproblem solved directly: with the rows `held` (count
     // rows, increasing) held at given values and the fixed rows at 0, the
@@ -154,6 +158,8 @@ public:
     // returns its multiply-adds, to be weighed against the route through
     // columns of A^-1, which gives the same x.
     double heldRowsCost(const int32_t *held, int count);
+    // What heldRowsCost returns at least, whatever the rows: one product with A.
+    double heldRowsLeastCost() const { return 2.0 * matrixElements(); }
     // After heldRowsCost with the same rows: x (n) holds the held values on
     // the held rows and receives the solution on the others. q has qCount
     // rows (0 beyond). storage: n x n reals for the factor of A_FF. Returns
@@ -251,6 +257,7 @@ protected:
     int32_t *pos_ = nullptr;          // (n) position of each row
     int32_t *rowAt_ = nullptr;        // (n) row at each position
     int32_t *rowStart_ = nullptr;     // (n) envelope: first position coupled to each position
+    double envelopeElements_ = 0.0;   // elements of the envelope on and below the diagonal
     int identityOrder_ = 1;           // the elimination order is the row order
     // The factor in use: factorRow_ (n) is the row of each factor index (-1
     // for the identity padding of a compact factor), factorIndex_ (n) the
@@ -286,9 +293,13 @@ protected:
     int32_t correctedRow_[kMaxCorrectedRows] = {};
     PxReal *correctedColumns_ = nullptr; // (kMaxCorrectedRows x n) B's columns of the fixed rows, by rows
     PxReal correctedFactor_[kMaxCorrectedRows * kMaxCorrectedRows] = {}; // Cholesky factor of B_XX
-    // Whether the correction for `fixed` rows costs less than the compact
-    // factor of the rows left.
-    int correctionIsCheaper(int fixed, const ActiveRows &rows) const;
+    // Multiply-adds of the correction for the rows with kLcpFixed in state
+    // (count rows), of the compact factor of rows, and what that compact
+    // factor costs at least when `fixed` rows leave m (> 0), known before
+    // its envelope is: the correction is chosen when it costs less.
+    double correctionCost(const int32_t *state, int count) const;
+    static double compactCost(const ActiveRows &rows);
+    double compactLeastCost(int fixed, int m) const;
     // The whole factor in use, the rows with kLcpFixed in state corrected for.
     void selectCorrected(const int32_t *state, int count);
     // The compact factor of rows (from compactRows), still to be formed.
@@ -303,6 +314,9 @@ protected:
     // The slot of the lent columns holding column, else a free one; -1
     // when there is none or the lent copy was written.
     int keptColumnSlot(int column) const;
+    // Whether the lent columns hold column, and how many slots they have free.
+    int keptColumnHolds(int column) const;
+    int keptColumnRoomLeft() const;
     PxReal *keptColumns_ = nullptr;
     int32_t *keptColumnRow_ = nullptr;
     int keptColumnRoom_ = 0;

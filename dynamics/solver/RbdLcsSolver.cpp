@@ -49,14 +49,22 @@ void buildPrincipalSubmatrix(LCPMatrix &A, const int32_t *clamped, int m, PxReal
     }
 }
 
-// Multiply-adds of the route through A^-1: the columns not yet solved, the
+// Multiply-adds of the route through A^-1: the columns not yet at hand, the
 // dense factor of the m x m submatrix and the update of x (n).
 double columnRouteCost(const LCPMatrix &A, const int32_t *clamped, int m, int n)
 {
-    int missing = 0;
-    for (int a = 0; a < m; ++a) missing += !A.columnSolved(clamped[a]);
     double dm = m;
-    return missing * A.columnCost() + dm * dm * dm / 3.0 + dm * dm + dm * n;
+    return A.inverseColumnsCost(clamped, m) + dm * dm * dm / 3.0 + dm * dm + dm * n;
+}
+
+// Whether the subproblem of the m clamped rows costs less solved directly.
+// Both routes' costs are weighed only when the column route costs more than
+// the direct one's least (its product with A): a contact or two held at
+// zero on a kept factor reads its columns and never prepares the other.
+int heldRouteIsCheaper(LCPMatrix &A, const int32_t *clamped, int m, int n)
+{
+    double columns = columnRouteCost(A, clamped, m, n);
+    return columns > A.heldRowsLeastCost() && A.heldRowsCost(clamped, m) < columns;
 }
 
 // With t the row's impulse tolerance and tw its velocity tolerance.
@@ -139,7 +147,7 @@ int solvePrincipalSubproblem(LCPMatrix &A, LcpWork &work, int m, const PxReal *q
         memcpy(x, work.x0, sizeof(PxReal) * static_cast<size_t>(np));
         return 1;
     }
-    if (A.heldRowsCost(work.clamped, m) < columnRouteCost(A, work.clamped, m, np)) {
+    if (heldRouteIsCheaper(A, work.clamped, m, np)) {
         for (int a = 0; a < m; ++a) {
             int row = work.clamped[a];
             x[row] = clampedValue(state[row], lo[row], hi[row]);
@@ -303,8 +311,10 @@ struct BestIterate {
 
 namespace {
 
+// given: the rows' tolerances for A and q when the caller has them (null:
+// computed here).
 int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state, int n,
-                  const RbdLcsLCPSolverParameters &params, const int limit)
+                  const RbdLcsLCPSolverParameters &params, const int limit, const Tolerances *given = nullptr)
 {
     int np = A.size();
     if (!A.pool().pushFrame()) return -1;
@@ -319,7 +329,12 @@ int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, co
     }
     if (!params.warmStart)
         for (int i = 0; i < n; ++i) state[i] = kLcpFree;
-    islandTolerances(A, q, n, params.tolerance, work.tolerances);
+    if (given) {
+        work.tolerances = *given;
+        work.tolerances.carried = 0.0;
+    } else {
+        islandTolerances(A, q, n, params.tolerance, work.tolerances);
+    }
     markDegenerateRows(A, lo, hi, state, n, params.degeneracyFilter, work.tolerances);
     // Fixed rows are decoupled from the factor, so every solve below holds
     // them at 0 and they never enter the clamped subproblem. The factor
@@ -337,8 +352,8 @@ int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, co
         else
             memset(work.xp, 0, sizeof(PxReal) * static_cast<size_t>(np));
     }
-    hashTableSeenOrInsert(&work.table, hashStates(state, n));
-
+    // The starting states need no key: the first iteration always reaches a
+    // new least count of infeasible rows, which empties the table.
     int result = -limit;
     PivotRule rule = {n + 1, kBlockRetries, 0, 0};
     for (int k = 0; k < limit; ++k) {
@@ -414,19 +429,11 @@ namespace {
 
 // Whether the friction bounds the solve used still hold for the normal
 // impulses it found (RbdLcsFrictionBounds.h), by the solver's own
-// tolerances of each row.
-int boundsHoldAfter(LCPMatrix &A, const LcpRows &rows, const RbdLcsLCPSolverParameters &params, const PxReal *rhs)
+// tolerances of each row (those of A and the right-hand side).
+int boundsHoldAfter(const LcpRows &rows, const RbdLcsLCPSolverParameters &params, Tolerances tolerances)
 {
-    if (!A.pool().pushFrame()) return 0;
-    Tolerances tolerances;
-    int hold = allocateTolerances(A.pool(), rows.n, tolerances);
-    if (hold) {
-        islandTolerances(A, rhs, rows.n, params.tolerance, tolerances);
-        followIterate(rows.lambda, rows.n, params.tolerance, tolerances);
-        hold = frictionBoundsHold(rows, tolerances);
-    }
-    A.pool().popFrame();
-    return hold;
+    followIterate(rows.lambda, rows.n, params.tolerance, tolerances);
+    return frictionBoundsHold(rows, tolerances);
 }
 
 // Iterations a solve under friction bounds from the last step may take.
@@ -436,11 +443,12 @@ int boundsHoldAfter(LCPMatrix &A, const LcpRows &rows, const RbdLcsLCPSolverPara
 const int kTrialIterations = 12;
 
 // A pivoting solve of rows that gives up after kTrialIterations.
-int trialSolve(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters &params, const PxReal *rhs)
+int trialSolve(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters &params, const PxReal *rhs,
+               const Tolerances &tolerances)
 {
     int limit = pivotingIterationLimit(params, rows.n);
     if (limit > kTrialIterations) limit = kTrialIterations;
-    return pivotingSolve(A, rows.lambda, rhs, rows.lo, rows.hi, rows.state, rows.n, params, limit);
+    return pivotingSolve(A, rows.lambda, rhs, rows.lo, rows.hi, rows.state, rows.n, params, limit, &tolerances);
 }
 
 // Whether a solve under the last step's friction bounds (result) ends
@@ -449,15 +457,32 @@ int trialSolve(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters &par
 // from step to step), so one more solve with the bounds of those impulses,
 // from the states found, is tried first.
 // Returns the iterations of the solve that settled it, 0 when none did.
-int settledOnOwnBounds(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs)
+int settleOnOwnBounds(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
+                      const Tolerances &tolerances)
 {
-    int result = trialSolve(A, rows, params, rhs);
+    int result = trialSolve(A, rows, params, rhs, tolerances);
     if (result < 0) return 0;
-    if (boundsHoldAfter(A, rows, params, rhs)) return result;
+    if (boundsHoldAfter(rows, params, tolerances)) return result;
     params.warmStart = 1;
     scaleBoxLcpData(rows);
-    result = trialSolve(A, rows, params, rhs);
-    return result >= 0 && boundsHoldAfter(A, rows, params, rhs) ? result : 0;
+    result = trialSolve(A, rows, params, rhs, tolerances);
+    return result >= 0 && boundsHoldAfter(rows, params, tolerances) ? result : 0;
+}
+
+// The rows' tolerances depend on A's diagonal and the right-hand side
+// only, so both solves and both tests share them (their workspace is given
+// back before a recovery takes its own).
+int settledOnOwnBounds(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters &params, const PxReal *rhs)
+{
+    if (!A.pool().pushFrame()) return 0;
+    Tolerances tolerances;
+    int result = 0;
+    if (allocateTolerances(A.pool(), rows.n, tolerances)) {
+        islandTolerances(A, rhs, rows.n, params.tolerance, tolerances);
+        result = settleOnOwnBounds(A, rows, params, rhs, tolerances);
+    }
+    A.pool().popFrame();
+    return result;
 }
 
 } // namespace
