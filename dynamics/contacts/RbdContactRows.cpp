@@ -32,48 +32,56 @@ bool projectOntoPlane(const PxVector3 direction, const PxVector3 n, PxVector3 t)
     return PxV3Normalize(t) > DEGENERATE_FRACTION * PxV3Length(direction);
 }
 
-// A row with direction u at the contact point p: it measures the velocity
-// of body 0's material point at p relative to body 1's along u,
+// The Jacobian of a row with direction u at the contact point p: it
+// measures the velocity of body 0's material point at p relative to body
+// 1's along u,
 //   J v = u . (v0 + w0 x (p - com0)) - u . (v1 + w1 x (p - com1)),
-// so the angular columns are (p - com0) x u and -((p - com1) x u).
-void setContactRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c, const PxVector3 u)
+// so the angular columns are (p - com0) x u and -((p - com1) x u). The
+// columns of the world or a frozen body are zero.
+void contactJacobian(const RbdBaseConstraint *c, const PxVector3 u, PxReal j[RBD_JACOBIAN_COLUMNS])
 {
     const PxReal *p = c->data.contact.position;
     for (int i = 0; i < 2; ++i) {
-        if (!c->solverBody[i]) continue;
+        PxReal *linear = j + RBD_J_LINEAR1 * i, *angular = j + RBD_J_LINEAR1 * i + RBD_J_ANGULAR0;
+        if (!c->solverBody[i]) {
+            PxV3Zero(linear);
+            PxV3Zero(angular);
+            continue;
+        }
         PxReal sign = i == 0 ? 1.0 : -1.0;
-        PxVector3 arm, linear, angular;
+        PxVector3 arm;
         PxV3Sub(arm, p, c->comTransform[i][3]);
         PxV3Cross(angular, arm, u);
         PxV3Scale(angular, angular, sign);
         PxV3Scale(linear, u, sign);
-        RbdBclSetJacobian3(list, row, i == 0 ? RBD_J_LINEAR0 : RBD_J_LINEAR1, linear);
-        RbdBclSetJacobian3(list, row, i == 0 ? RBD_J_ANGULAR0 : RBD_J_ANGULAR1, angular);
     }
-}
-
-void setNormalRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c)
-{
-    const RbdContactData *contact = &c->data.contact;
-    const RbdContactParams *params = &contact->params;
-    setContactRow(list, row, c, contact->normal);
-    list->phi[row] = -contact->penetration;
-    list->correction[row] = RBD_CORRECTION_PENETRATION;
-    list->lo[row] = params->options & RBD_CONTACT_ADHESION ? -params->maxAdhesiveForce : 0.0;
-    list->hi[row] = RBD_REAL_MAX;
-    if (params->options & RBD_CONTACT_SOFTNESS) list->rowEpsilon[row] = params->softness;
 }
 
 // Restitution: an approach faster than the threshold leaves at restitution
 // times the approach speed. vn is measured with the velocities before the step.
-void setBounce(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c)
+void setBounce(RbdBclRowValues *row, const RbdBaseConstraint *c, const PxReal j[RBD_JACOBIAN_COLUMNS])
 {
     const RbdContactParams *params = &c->data.contact.params;
     if (!(params->options & RBD_CONTACT_RESTITUTION)) return;
-    PxReal vn = RbdBclRowVelocity(list, row, c);
+    PxReal vn = RbdBclJacobianVelocity(c, j);
     if (vn >= -params->restitutionThreshold) return;
-    list->c[row] = -params->restitution * vn;
-    list->bounce[row] = list->c[row];
+    row->c = -params->restitution * vn;
+    row->bounce = row->c;
+}
+
+void writeNormalRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c)
+{
+    const RbdContactData *contact = &c->data.contact;
+    const RbdContactParams *params = &contact->params;
+    PxReal j[RBD_JACOBIAN_COLUMNS];
+    contactJacobian(c, contact->normal, j);
+    RbdBclRowValues values;
+    values.phi = -contact->penetration;
+    values.correction = RBD_CORRECTION_PENETRATION;
+    values.lo = params->options & RBD_CONTACT_ADHESION ? -params->maxAdhesiveForce : 0.0;
+    if (params->options & RBD_CONTACT_SOFTNESS) values.rowEpsilon = params->softness;
+    setBounce(&values, c, j);
+    RbdBclWriteRow(list, row, j, values);
 }
 
 struct FrictionSettings {
@@ -103,38 +111,41 @@ FrictionSettings secondarySettings(const RbdContactParams *p)
 // A friction row along t. Box friction bounds the force by +-friction; the
 // proportional model starts at [0, 0] and names its normal row, whose
 // impulse the solver uses to set the bounds to +-mu lambda_n.
-void setFrictionRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, const RbdBaseConstraint *c,
-                    const PxVector3 t, const FrictionSettings &s)
+void writeFrictionRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, const RbdBaseConstraint *c,
+                      const PxVector3 t, const FrictionSettings &s)
 {
     const int32_t options = c->data.contact.params.options;
-    setContactRow(list, row, c, t);
+    PxReal j[RBD_JACOBIAN_COLUMNS];
+    contactJacobian(c, t, j);
+    RbdBclRowValues values;
     if (s.model == PROPORTIONAL_FRICTION) {
-        list->lo[row] = list->hi[row] = 0.0;
-        list->frictionIndex[row] = normalRow;
-        list->mu[row] = s.coefficient;
+        values.lo = values.hi = 0.0;
+        values.frictionIndex = normalRow;
+        values.mu = s.coefficient;
     } else {
-        list->lo[row] = -s.friction;
-        list->hi[row] = s.friction;
+        values.lo = -s.friction;
+        values.hi = s.friction;
     }
-    if (options & s.slipBit) list->rowEpsilon[row] = s.slip;
-    if (options & s.slideBit) list->c[row] = s.slide;
+    if (options & s.slipBit) values.rowEpsilon = s.slip;
+    if (options & s.slideBit) values.c = s.slide;
+    RbdBclWriteRow(list, row, j, values);
 }
 
 // Spin friction: the bodies' relative angular velocity about the normal,
 //   J v = n . w0 - n . w1,
 // with its torque bounded by +-length x the normal row's force, in the same
 // proportional model as the friction rows.
-void setSpinRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, const RbdBaseConstraint *c)
+void writeSpinRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, const RbdBaseConstraint *c)
 {
-    for (int i = 0; i < 2; ++i) {
-        if (!c->solverBody[i]) continue;
-        PxVector3 angular;
-        PxV3Scale(angular, c->data.contact.normal, i == 0 ? 1.0 : -1.0);
-        RbdBclSetJacobian3(list, row, i == 0 ? RBD_J_ANGULAR0 : RBD_J_ANGULAR1, angular);
-    }
-    list->lo[row] = list->hi[row] = 0.0;
-    list->frictionIndex[row] = normalRow;
-    list->mu[row] = c->data.contact.params.spinFriction;
+    PxReal j[RBD_JACOBIAN_COLUMNS] = {};
+    for (int i = 0; i < 2; ++i)
+        if (c->solverBody[i])
+            PxV3Scale(j + RBD_J_LINEAR1 * i + RBD_J_ANGULAR0, c->data.contact.normal, i == 0 ? 1.0 : -1.0);
+    RbdBclRowValues values;
+    values.lo = values.hi = 0.0;
+    values.frictionIndex = normalRow;
+    values.mu = c->data.contact.params.spinFriction;
+    RbdBclWriteRow(list, row, j, values);
 }
 
 } // namespace
@@ -176,15 +187,15 @@ void RbdBclAddContact(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBc
     const RbdContactParams *params = &c->data.contact.params;
     const bool spin = (params->options & RBD_CONTACT_SPIN_FRICTION) != 0;
     int32_t rowCount = 1 + directions + (spin ? 1 : 0);
-    int32_t first = RbdBclBeginConstraint(list, rowCount);
+    // Every field of each row is written: the rows need no clearing first.
+    int32_t first = RbdBclTakeRows(list, rowCount);
     if (first < 0) {
         RbdBclEndConstraint(list, c, 0);
         return;
     }
-    setNormalRow(list, first, c);
-    setBounce(list, first, c);
-    if (directions > 0) setFrictionRow(list, first + 1, first, c, t[0], primarySettings(params));
-    if (directions > 1) setFrictionRow(list, first + 2, first, c, t[1], secondarySettings(params));
-    if (spin) setSpinRow(list, first + 1 + directions, first, c);
+    writeNormalRow(list, first, c);
+    if (directions > 0) writeFrictionRow(list, first + 1, first, c, t[0], primarySettings(params));
+    if (directions > 1) writeFrictionRow(list, first + 2, first, c, t[1], secondarySettings(params));
+    if (spin) writeSpinRow(list, first + 1 + directions, first, c);
     RbdBclEndConstraint(list, c, rowCount);
 }

@@ -100,6 +100,28 @@ void RbdBclEndConstraint(RbdLcsConstraints *list, RbdBaseConstraint *constraint,
 // Sets a row to the empty bilateral row.
 void RbdBclClearRow(RbdLcsConstraints *list, int32_t row);
 
+// A builder that writes every field of each of its rows (RbdBclWriteRow)
+// takes them with RbdBclTakeRows, which does not clear them first, and ends
+// with RbdBclEndConstraint as usual. -1 (with a warning) when the list is full.
+int32_t RbdBclTakeRows(RbdLcsConstraints *list, int32_t maxRows);
+// The fields of a row besides its Jacobian that a builder may set; the
+// defaults are those of the empty bilateral row.
+struct RbdBclRowValues {
+    PxReal phi = 0.0;
+    PxReal c = 0.0;
+    PxReal lo = -RBD_REAL_MAX;
+    PxReal hi = RBD_REAL_MAX;
+    PxReal rowEpsilon = 0.0;
+    PxReal mu = 0.0;
+    PxReal bounce = 0.0;
+    int32_t frictionIndex = -1;
+    int32_t correction = RBD_CORRECTION_JOINT;
+};
+// Writes a whole row: its 12 Jacobian columns, the values, and no impulse,
+// state or stabilisation addition.
+void RbdBclWriteRow(RbdLcsConstraints *list, int32_t row, const PxReal jacobian[RBD_JACOBIAN_COLUMNS],
+                    const RbdBclRowValues &values);
+
 // Column 0 of a row's Jacobian; column col lies RBD_TILE_ROWS x col reals
 // further. Rows are never negative: unsigned arithmetic lets the division
 // and remainder become a shift and a mask (row building runs for every
