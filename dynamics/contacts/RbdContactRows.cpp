@@ -32,56 +32,73 @@ bool projectOntoPlane(const PxVector3 direction, const PxVector3 n, PxVector3 t)
     return PxV3Normalize(t) > DEGENERATE_FRACTION * PxV3Length(direction);
 }
 
-// The Jacobian of a row with direction u at the contact point p: it
-// measures the velocity of body 0's material point at p relative to body
-// 1's along u,
+// What the rows of one contact share: which bodies move, and the arm from
+// each one's centre of mass to the contact point p.
+struct ContactArms {
+    bool moves[2];
+    PxVector3 arm[2]; // p - com_i (m)
+};
+
+ContactArms armsOf(const RbdBaseConstraint *c)
+{
+    ContactArms a;
+    for (int i = 0; i < 2; ++i) {
+        a.moves[i] = c->solverBody[i] != nullptr;
+        if (a.moves[i]) PxV3Sub(a.arm[i], c->data.contact.position, c->comTransform[i][3]);
+    }
+    return a;
+}
+
+// The Jacobian of a row with direction u at the contact point, written
+// straight into its tile: the row measures the velocity of body 0's
+// material point at p relative to body 1's along u,
 //   J v = u . (v0 + w0 x (p - com0)) - u . (v1 + w1 x (p - com1)),
 // so the angular columns are (p - com0) x u and -((p - com1) x u). The
 // columns of the world or a frozen body are zero.
-void contactJacobian(const RbdBaseConstraint *c, const PxVector3 u, PxReal j[RBD_JACOBIAN_COLUMNS])
+void writeJacobian(RbdLcsConstraints *list, int32_t row, const ContactArms &a, const PxVector3 u)
 {
-    const PxReal *p = c->data.contact.position;
+    PxReal *j = RbdBclJacobianRow(list->jacobian, row); // column k at j[RBD_TILE_ROWS k]
     for (int i = 0; i < 2; ++i) {
-        PxReal *linear = j + RBD_J_LINEAR1 * i, *angular = j + RBD_J_LINEAR1 * i + RBD_J_ANGULAR0;
-        if (!c->solverBody[i]) {
-            PxV3Zero(linear);
-            PxV3Zero(angular);
-            continue;
+        PxReal *linear = j + RBD_TILE_ROWS * RBD_J_LINEAR1 * i;
+        PxReal *angular = linear + RBD_TILE_ROWS * RBD_J_ANGULAR0;
+        PxVector3 w = {0.0, 0.0, 0.0}, v = {0.0, 0.0, 0.0};
+        if (a.moves[i]) {
+            const PxReal sign = i == 0 ? 1.0 : -1.0;
+            PxV3Cross(w, a.arm[i], u);
+            PxV3Scale(w, w, sign);
+            PxV3Scale(v, u, sign);
         }
-        PxReal sign = i == 0 ? 1.0 : -1.0;
-        PxVector3 arm;
-        PxV3Sub(arm, p, c->comTransform[i][3]);
-        PxV3Cross(angular, arm, u);
-        PxV3Scale(angular, angular, sign);
-        PxV3Scale(linear, u, sign);
+        for (int k = 0; k < 3; ++k) {
+            linear[RBD_TILE_ROWS * k] = v[k];
+            angular[RBD_TILE_ROWS * k] = w[k];
+        }
     }
 }
 
 // Restitution: an approach faster than the threshold leaves at restitution
 // times the approach speed. vn is measured with the velocities before the step.
-void setBounce(RbdBclRowValues *row, const RbdBaseConstraint *c, const PxReal j[RBD_JACOBIAN_COLUMNS])
+void setBounce(RbdBclRowValues *values, const RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c)
 {
     const RbdContactParams *params = &c->data.contact.params;
     if (!(params->options & RBD_CONTACT_RESTITUTION)) return;
-    PxReal vn = RbdBclJacobianVelocity(c, j);
+    PxReal vn = RbdBclRowVelocity(list, row, c);
     if (vn >= -params->restitutionThreshold) return;
-    row->c = -params->restitution * vn;
-    row->bounce = row->c;
+    values->c = -params->restitution * vn;
+    values->bounce = values->c;
 }
 
-void writeNormalRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c)
+void writeNormalRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c, const ContactArms &arms)
 {
     const RbdContactData *contact = &c->data.contact;
     const RbdContactParams *params = &contact->params;
-    PxReal j[RBD_JACOBIAN_COLUMNS];
-    contactJacobian(c, contact->normal, j);
+    writeJacobian(list, row, arms, contact->normal);
     RbdBclRowValues values;
     values.phi = -contact->penetration;
     values.correction = RBD_CORRECTION_PENETRATION;
     values.lo = params->options & RBD_CONTACT_ADHESION ? -params->maxAdhesiveForce : 0.0;
     if (params->options & RBD_CONTACT_SOFTNESS) values.rowEpsilon = params->softness;
-    setBounce(&values, c, j);
-    RbdBclWriteRow(list, row, j, values);
+    setBounce(&values, list, row, c);
+    RbdBclWriteRowValues(list, row, values);
 }
 
 struct FrictionSettings {
@@ -112,11 +129,10 @@ FrictionSettings secondarySettings(const RbdContactParams *p)
 // proportional model starts at [0, 0] and names its normal row, whose
 // impulse the solver uses to set the bounds to +-mu lambda_n.
 void writeFrictionRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, const RbdBaseConstraint *c,
-                      const PxVector3 t, const FrictionSettings &s)
+                      const ContactArms &arms, const PxVector3 t, const FrictionSettings &s)
 {
     const int32_t options = c->data.contact.params.options;
-    PxReal j[RBD_JACOBIAN_COLUMNS];
-    contactJacobian(c, t, j);
+    writeJacobian(list, row, arms, t);
     RbdBclRowValues values;
     if (s.model == PROPORTIONAL_FRICTION) {
         values.lo = values.hi = 0.0;
@@ -128,7 +144,7 @@ void writeFrictionRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, c
     }
     if (options & s.slipBit) values.rowEpsilon = s.slip;
     if (options & s.slideBit) values.c = s.slide;
-    RbdBclWriteRow(list, row, j, values);
+    RbdBclWriteRowValues(list, row, values);
 }
 
 // Spin friction: the bodies' relative angular velocity about the normal,
@@ -137,15 +153,19 @@ void writeFrictionRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, c
 // proportional model as the friction rows.
 void writeSpinRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, const RbdBaseConstraint *c)
 {
-    PxReal j[RBD_JACOBIAN_COLUMNS] = {};
-    for (int i = 0; i < 2; ++i)
-        if (c->solverBody[i])
-            PxV3Scale(j + RBD_J_LINEAR1 * i + RBD_J_ANGULAR0, c->data.contact.normal, i == 0 ? 1.0 : -1.0);
+    PxReal *j = RbdBclJacobianRow(list->jacobian, row);
+    for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) j[RBD_TILE_ROWS * col] = 0.0;
+    for (int i = 0; i < 2; ++i) {
+        if (!c->solverBody[i]) continue;
+        PxVector3 angular;
+        PxV3Scale(angular, c->data.contact.normal, i == 0 ? 1.0 : -1.0);
+        RbdBclSetJacobian3(list, row, i == 0 ? RBD_J_ANGULAR0 : RBD_J_ANGULAR1, angular);
+    }
     RbdBclRowValues values;
     values.lo = values.hi = 0.0;
     values.frictionIndex = normalRow;
     values.mu = c->data.contact.params.spinFriction;
-    RbdBclWriteRow(list, row, j, values);
+    RbdBclWriteRowValues(list, row, values);
 }
 
 } // namespace
@@ -193,9 +213,10 @@ void RbdBclAddContact(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBc
         RbdBclEndConstraint(list, c, 0);
         return;
     }
-    writeNormalRow(list, first, c);
-    if (directions > 0) writeFrictionRow(list, first + 1, first, c, t[0], primarySettings(params));
-    if (directions > 1) writeFrictionRow(list, first + 2, first, c, t[1], secondarySettings(params));
+    const ContactArms arms = armsOf(c);
+    writeNormalRow(list, first, c, arms);
+    if (directions > 0) writeFrictionRow(list, first + 1, first, c, arms, t[0], primarySettings(params));
+    if (directions > 1) writeFrictionRow(list, first + 2, first, c, arms, t[1], secondarySettings(params));
     if (spin) writeSpinRow(list, first + 1 + directions, first, c);
     RbdBclEndConstraint(list, c, rowCount);
 }

@@ -145,25 +145,6 @@ void RbdBclClearRow(RbdLcsConstraints *list, int32_t row)
     list->correction[row] = RBD_CORRECTION_JOINT;
 }
 
-void RbdBclWriteRow(RbdLcsConstraints *list, int32_t row, const PxReal jacobian[RBD_JACOBIAN_COLUMNS],
-                    const RbdBclRowValues &values)
-{
-    PxReal *out = RbdBclJacobianRow(list->jacobian, row);
-    for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) out[col * RBD_TILE_ROWS] = jacobian[col];
-    list->phi[row] = values.phi;
-    list->c[row] = values.c;
-    list->lo[row] = values.lo;
-    list->hi[row] = values.hi;
-    list->lambda[row] = 0.0;
-    list->rowEpsilon[row] = values.rowEpsilon;
-    list->rowGamma[row] = 0.0;
-    list->mu[row] = values.mu;
-    list->bounce[row] = values.bounce;
-    list->state[row] = 0;
-    list->frictionIndex[row] = values.frictionIndex;
-    list->correction[row] = values.correction;
-}
-
 int32_t RbdBclBeginConstraint(RbdLcsConstraints *list, int32_t maxRows)
 {
     int32_t first = RbdBclTakeRows(list, maxRows);
