@@ -28,6 +28,10 @@ struct IterativeInput {
     // The island's constraint records, in row-list order (null: no warm
     // start): each row starts from its constraint's impulse of the last step.
     RbdBaseConstraint *const *records;
+    // Whether resting depths are corrected slowly (a large island's sweeps)
+    // or fully, as the pivoting corrects them (the fallback of a failed
+    // pivoting solve, which stands in for an exact one).
+    int slowResting;
 };
 
 // Solves the island's box LCP into rows.lambda (impulses), with the rows'
