@@ -93,10 +93,7 @@ std::vector<int32_t> orderOf(const ConstraintLayout &layout, int bodyCount, Orde
     pool.init(memory.data(), memory.size());
     SparseMatrixMap *map = RbdSparseMatrixMapCreate(pool, bodyCount, &layout);
     std::fill(map->rowStart, map->rowStart + layout.paddedRowCount, -1);
-    if (cache)
-        RbdSparseMatrixMapLink(map);
-    else
-        RbdSparseMatrixMapBuild(map);
+    (cache ? RbdSparseMatrixMapLink : RbdSparseMatrixMapBuild)(map);
     EXPECT_EQ(cache ? RbdSparseMatrixMapReorderCached(map, *cache) : RbdSparseMatrixMapReorder(map), 1);
     std::vector<int32_t> out;
     for (const int32_t *a : {map->position, map->rowAt, map->rowStart})
