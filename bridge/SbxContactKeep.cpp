@@ -91,10 +91,12 @@ bool MayKeep(SbxBridge *bridge, const CdxModelPair *pair, const SbxResponse *ent
     if (!entry || entry->response != SbxResponse_Body_Body || entry->intersectActiveCB || entry->intersectNewCB)
         return false;
     if (!bridge->step || bridge->step->safeTimeMode) return false;
+    // The kinds first: they rule out most pairs of a pile of spheres.
     CdxModelID a = pair->model1, b = pair->model2;
+    if (!KindsKeep(a, b)) return false;
     const SbxMaterialPair *materials = SbxMaterialPairOf(bridge, CdxModelGetMaterialID(a), CdxModelGetMaterialID(b));
     if (materials->intersectCB || materials->perContactCB || materials->perPairCB) return false;
-    return KindsKeep(a, b) && SideKeeps(a) && SideKeeps(b);
+    return SideKeeps(a) && SideKeeps(b);
 }
 
 // What the contacts were found with: geometries, bodies, transforms,
@@ -202,10 +204,7 @@ void SbxRecordFoundContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResp
         RbdContactGetPosition(c, position);
         RbdContactGetNormal(c, normal);
         Perpendicular(side, normal);
-        for (int32_t body = 0; body < 2; ++body) {
-            RbdConstraintBodySetAxes(c, body, normal, side);
-            RbdConstraintBodySetPosition(c, body, position);
-        }
+        RbdConstraintSetFrame(c, position, normal, side);
         RbdContactSetFoundPenetration(c, RbdContactGetPenetration(c));
     }
     pair->reserved = reinterpret_cast<void *>(Signature(pair));

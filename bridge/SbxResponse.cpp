@@ -49,6 +49,16 @@ int ContactMaterial(const PairSides &s, int side, intptr_t element)
     return s.material[side];
 }
 
+// The materials of one collision contact: the pair's own unless a side is
+// composite (looked up once per pair, not per contact).
+SbxMaterialPair *ContactMaterials(SbxBridge *bridge, const PairSides &s, const CdxContact *collision,
+                                  SbxMaterialPair *pairMaterials)
+{
+    if (!s.composite[0] && !s.composite[1]) return pairMaterials;
+    return SbxMaterialPairOf(bridge, ContactMaterial(s, 0, collision->element1),
+                             ContactMaterial(s, 1, collision->element2));
+}
+
 // A new enabled contact between the pair's bodies, or null when the world
 // has no room for it.
 RbdContactID NewContact(RbdWorldID world, const PairSides &s)
@@ -82,7 +92,7 @@ void Append(RbdContactID contact, RbdContactID &head, RbdContactID &tail)
 // one to one, reusing last step's contacts (by place when the bridge says
 // so: SbxContactMatch.h, else in order); returns the new head.
 RbdContactID MatchContacts(SbxBridge *bridge, CdxIntersectResult *result, RbdWorldID world, const PairSides &s,
-                           RbdContactID head)
+                           SbxMaterialPair *pairMaterials, RbdContactID head)
 {
     const RbdStepInfo *step = SbxBridgeGetStep(bridge);
     SbxPreviousContacts previous;
@@ -95,8 +105,7 @@ RbdContactID MatchContacts(SbxBridge *bridge, CdxIntersectResult *result, RbdWor
     RbdContactID spare = RbdContactInvalidID;
     for (int k = 0; k < result->contactCount; ++k) {
         CdxContact *collision = &result->contacts[k];
-        SbxMaterialPair *materials = SbxMaterialPairOf(bridge, ContactMaterial(s, 0, collision->element1),
-                                                       ContactMaterial(s, 1, collision->element2));
+        SbxMaterialPair *materials = ContactMaterials(bridge, s, collision, pairMaterials);
         RbdContactID contact = byPlace ? byPlace[k] : RbdContactInvalidID;
         if (!contact) {
             contact = spare ? spare : SbxTakeNextContact(&previous);
@@ -246,7 +255,7 @@ void SbxResponse_Body_Body(SbxBridgeID bridge, CdxModelPair *pair, CdxIntersectR
     if (result->touch && materials->intersectCB) materials->intersectCB(result, materials->intersectData);
     if (!s.body[0] && !s.body[1]) return;
 
-    RbdContactID head = MatchContacts(bridge, result, world, s, SbxPairContacts(pair));
+    RbdContactID head = MatchContacts(bridge, result, world, s, materials, SbxPairContacts(pair));
     SbxSetPairContacts(pair, head);
     const RbdStepInfo *step = SbxBridgeGetStep(bridge);
     if (result->contactCount == 0 && step && step->safeTimeMode) LimitSafeTimes(pair, step->h, s);

@@ -32,48 +32,73 @@ bool projectOntoPlane(const PxVector3 direction, const PxVector3 n, PxVector3 t)
     return PxV3Normalize(t) > DEGENERATE_FRACTION * PxV3Length(direction);
 }
 
-// A row with direction u at the contact point p: it measures the velocity
-// of body 0's material point at p relative to body 1's along u,
-//   J v = u . (v0 + w0 x (p - com0)) - u . (v1 + w1 x (p - com1)),
-// so the angular columns are (p - com0) x u and -((p - com1) x u).
-void setContactRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c, const PxVector3 u)
+// What the rows of one contact share: which bodies move, and the arm from
+// each one's centre of mass to the contact point p.
+struct ContactArms {
+    bool moves[2];
+    PxVector3 arm[2]; // p - com_i (m)
+};
+
+ContactArms armsOf(const RbdBaseConstraint *c)
 {
-    const PxReal *p = c->data.contact.position;
+    ContactArms a;
     for (int i = 0; i < 2; ++i) {
-        if (!c->solverBody[i]) continue;
-        PxReal sign = i == 0 ? 1.0 : -1.0;
-        PxVector3 arm, linear, angular;
-        PxV3Sub(arm, p, c->comTransform[i][3]);
-        PxV3Cross(angular, arm, u);
-        PxV3Scale(angular, angular, sign);
-        PxV3Scale(linear, u, sign);
-        RbdBclSetJacobian3(list, row, i == 0 ? RBD_J_LINEAR0 : RBD_J_LINEAR1, linear);
-        RbdBclSetJacobian3(list, row, i == 0 ? RBD_J_ANGULAR0 : RBD_J_ANGULAR1, angular);
+        a.moves[i] = c->solverBody[i] != nullptr;
+        if (a.moves[i]) PxV3Sub(a.arm[i], c->data.contact.position, c->comTransform[i][3]);
     }
+    return a;
 }
 
-void setNormalRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c)
+// The Jacobian of a row with direction u at the contact point, written
+// straight into its tile: the row measures the velocity of body 0's
+// material point at p relative to body 1's along u,
+//   J v = u . (v0 + w0 x (p - com0)) - u . (v1 + w1 x (p - com1)),
+// so the angular columns are (p - com0) x u and -((p - com1) x u). The
+// columns of the world or a frozen body are zero.
+void writeJacobian(RbdLcsConstraints *list, int32_t row, const ContactArms &a, const PxVector3 u)
 {
-    const RbdContactData *contact = &c->data.contact;
-    const RbdContactParams *params = &contact->params;
-    setContactRow(list, row, c, contact->normal);
-    list->phi[row] = -contact->penetration;
-    list->correction[row] = RBD_CORRECTION_PENETRATION;
-    list->lo[row] = params->options & RBD_CONTACT_ADHESION ? -params->maxAdhesiveForce : 0.0;
-    list->hi[row] = RBD_REAL_MAX;
-    if (params->options & RBD_CONTACT_SOFTNESS) list->rowEpsilon[row] = params->softness;
+    PxReal *j = RbdBclJacobianRow(list->jacobian, row); // column k at j[RBD_TILE_ROWS k]
+    for (int i = 0; i < 2; ++i) {
+        PxReal *linear = j + RBD_TILE_ROWS * RBD_J_LINEAR1 * i;
+        PxReal *angular = linear + RBD_TILE_ROWS * RBD_J_ANGULAR0;
+        PxVector3 w = {0.0, 0.0, 0.0}, v = {0.0, 0.0, 0.0};
+        if (a.moves[i]) {
+            const PxReal sign = i == 0 ? 1.0 : -1.0;
+            PxV3Cross(w, a.arm[i], u);
+            PxV3Scale(w, w, sign);
+            PxV3Scale(v, u, sign);
+        }
+        for (int k = 0; k < 3; ++k) {
+            linear[RBD_TILE_ROWS * k] = v[k];
+            angular[RBD_TILE_ROWS * k] = w[k];
+        }
+    }
 }
 
 // Restitution: an approach faster than the threshold leaves at restitution
 // times the approach speed. vn is measured with the velocities before the step.
-void setBounce(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c)
+void setBounce(RbdBclRowValues *values, const RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c)
 {
     const RbdContactParams *params = &c->data.contact.params;
     if (!(params->options & RBD_CONTACT_RESTITUTION)) return;
     PxReal vn = RbdBclRowVelocity(list, row, c);
     if (vn >= -params->restitutionThreshold) return;
-    list->c[row] = -params->restitution * vn;
-    list->bounce[row] = list->c[row];
+    values->c = -params->restitution * vn;
+    values->bounce = values->c;
+}
+
+void writeNormalRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c, const ContactArms &arms)
+{
+    const RbdContactData *contact = &c->data.contact;
+    const RbdContactParams *params = &contact->params;
+    writeJacobian(list, row, arms, contact->normal);
+    RbdBclRowValues values;
+    values.phi = -contact->penetration;
+    values.correction = RBD_CORRECTION_PENETRATION;
+    values.lo = params->options & RBD_CONTACT_ADHESION ? -params->maxAdhesiveForce : 0.0;
+    if (params->options & RBD_CONTACT_SOFTNESS) values.rowEpsilon = params->softness;
+    setBounce(&values, list, row, c);
+    RbdBclWriteRowValues(list, row, values);
 }
 
 struct FrictionSettings {
@@ -103,38 +128,44 @@ FrictionSettings secondarySettings(const RbdContactParams *p)
 // A friction row along t. Box friction bounds the force by +-friction; the
 // proportional model starts at [0, 0] and names its normal row, whose
 // impulse the solver uses to set the bounds to +-mu lambda_n.
-void setFrictionRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, const RbdBaseConstraint *c,
-                    const PxVector3 t, const FrictionSettings &s)
+void writeFrictionRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, const RbdBaseConstraint *c,
+                      const ContactArms &arms, const PxVector3 t, const FrictionSettings &s)
 {
     const int32_t options = c->data.contact.params.options;
-    setContactRow(list, row, c, t);
+    writeJacobian(list, row, arms, t);
+    RbdBclRowValues values;
     if (s.model == PROPORTIONAL_FRICTION) {
-        list->lo[row] = list->hi[row] = 0.0;
-        list->frictionIndex[row] = normalRow;
-        list->mu[row] = s.coefficient;
+        values.lo = values.hi = 0.0;
+        values.frictionIndex = normalRow;
+        values.mu = s.coefficient;
     } else {
-        list->lo[row] = -s.friction;
-        list->hi[row] = s.friction;
+        values.lo = -s.friction;
+        values.hi = s.friction;
     }
-    if (options & s.slipBit) list->rowEpsilon[row] = s.slip;
-    if (options & s.slideBit) list->c[row] = s.slide;
+    if (options & s.slipBit) values.rowEpsilon = s.slip;
+    if (options & s.slideBit) values.c = s.slide;
+    RbdBclWriteRowValues(list, row, values);
 }
 
 // Spin friction: the bodies' relative angular velocity about the normal,
 //   J v = n . w0 - n . w1,
 // with its torque bounded by +-length x the normal row's force, in the same
 // proportional model as the friction rows.
-void setSpinRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, const RbdBaseConstraint *c)
+void writeSpinRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, const RbdBaseConstraint *c)
 {
+    PxReal *j = RbdBclJacobianRow(list->jacobian, row);
+    for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) j[RBD_TILE_ROWS * col] = 0.0;
     for (int i = 0; i < 2; ++i) {
         if (!c->solverBody[i]) continue;
         PxVector3 angular;
         PxV3Scale(angular, c->data.contact.normal, i == 0 ? 1.0 : -1.0);
         RbdBclSetJacobian3(list, row, i == 0 ? RBD_J_ANGULAR0 : RBD_J_ANGULAR1, angular);
     }
-    list->lo[row] = list->hi[row] = 0.0;
-    list->frictionIndex[row] = normalRow;
-    list->mu[row] = c->data.contact.params.spinFriction;
+    RbdBclRowValues values;
+    values.lo = values.hi = 0.0;
+    values.frictionIndex = normalRow;
+    values.mu = c->data.contact.params.spinFriction;
+    RbdBclWriteRowValues(list, row, values);
 }
 
 } // namespace
@@ -176,15 +207,16 @@ void RbdBclAddContact(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBc
     const RbdContactParams *params = &c->data.contact.params;
     const bool spin = (params->options & RBD_CONTACT_SPIN_FRICTION) != 0;
     int32_t rowCount = 1 + directions + (spin ? 1 : 0);
-    int32_t first = RbdBclBeginConstraint(list, rowCount);
+    // Every field of each row is written: the rows need no clearing first.
+    int32_t first = RbdBclTakeRows(list, rowCount);
     if (first < 0) {
         RbdBclEndConstraint(list, c, 0);
         return;
     }
-    setNormalRow(list, first, c);
-    setBounce(list, first, c);
-    if (directions > 0) setFrictionRow(list, first + 1, first, c, t[0], primarySettings(params));
-    if (directions > 1) setFrictionRow(list, first + 2, first, c, t[1], secondarySettings(params));
-    if (spin) setSpinRow(list, first + 1 + directions, first, c);
+    const ContactArms arms = armsOf(c);
+    writeNormalRow(list, first, c, arms);
+    if (directions > 0) writeFrictionRow(list, first + 1, first, c, arms, t[0], primarySettings(params));
+    if (directions > 1) writeFrictionRow(list, first + 2, first, c, arms, t[1], secondarySettings(params));
+    if (spin) writeSpinRow(list, first + 1 + directions, first, c);
     RbdBclEndConstraint(list, c, rowCount);
 }

@@ -161,13 +161,11 @@ void BaseConstraintSetBodies(RbdBaseConstraint *c, RbdBody *body0, RbdBody *body
     if (wasEnabled) RbdConstraintEnable(c);
 }
 
-int RbdConstraintCheckType(const RbdBaseConstraint *c, int32_t typeId, const char *function)
+bool RbdWarnConstraintType(const RbdBaseConstraint *c, int32_t typeId, const char *function)
 {
-    if (!RbdCheckConstraint(c, function)) return 0;
-    if (c->typeId == typeId) return 1;
     PxWarning(RBD_MESSAGE_LEVEL, "%s: the constraint is a %s, not a %s.\n", function, RbdBclJointNames[c->typeId],
               RbdBclJointNames[typeId]);
-    return 0;
+    return false;
 }
 
 const char *RbdBclJointName(int32_t typeId)

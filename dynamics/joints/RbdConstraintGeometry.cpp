@@ -201,6 +201,21 @@ void RbdConstraintBodyGetFrame(RbdConstraintID c, int32_t bodyIndex, PxMatrix4 o
     RbdConstraintAttachmentToWorld(c, bodyIndex, out);
 }
 
+void RbdConstraintSetFrame(RbdConstraintID c, const PxVector3 position, const PxVector3 primary,
+                           const PxVector3 secondary)
+{
+    const char *function = "RbdConstraintSetFrame";
+    if (!RbdCheckConstraint(c, function) || !checkVector(position, function) || !checkVector(primary, function) ||
+        !checkVector(secondary, function))
+        return;
+    PxMatrix4 frame;
+    RbdMakeFrame(primary, secondary, frame);
+    PxV3Copy(frame[3], position);
+    // As setBodyAxesWorld then setBodyPositionWorld: the position's own
+    // change of frame replaces the one the axes' round trip gave it.
+    for (int i = 0; i < 2; ++i) RbdConstraintAttachmentFromWorld(c, i, frame);
+}
+
 void RbdConstraintBodySetAxesRel(RbdConstraintID c, int32_t bodyIndex, const PxVector3 primary,
                                  const PxVector3 secondary)
 {

@@ -182,7 +182,5 @@ void RbdNormalizeAxis(PxVector3 axis);
 // wanted secondary axis made perpendicular to it (null, or parallel to the
 // primary: the standard perpendicular of the primary); third = primary x secondary.
 void RbdMakeFrame(const PxVector3 primary, const PxVector3 secondary, PxMatrix4 frame);
-// Whether the constraint is alive and of the given type (warns otherwise).
-int RbdConstraintCheckType(const RbdBaseConstraint *constraint, int32_t typeId, const char *function);
 
 #endif

@@ -147,6 +147,13 @@ void RbdBclClearRow(RbdLcsConstraints *list, int32_t row)
 
 int32_t RbdBclBeginConstraint(RbdLcsConstraints *list, int32_t maxRows)
 {
+    int32_t first = RbdBclTakeRows(list, maxRows);
+    for (int32_t row = first; first >= 0 && row < first + maxRows; ++row) RbdBclClearRow(list, row);
+    return first;
+}
+
+int32_t RbdBclTakeRows(RbdLcsConstraints *list, int32_t maxRows)
+{
     int32_t first = list->rowCount;
     // Room for the rows and for the padding that ends the partition.
     if (roundUpToTile(first + maxRows) > list->maxRows || list->constraintCount >= list->maxConstraints) {
@@ -156,7 +163,6 @@ int32_t RbdBclBeginConstraint(RbdLcsConstraints *list, int32_t maxRows)
                   (int)list->maxRows, (int)list->maxConstraints);
         return -1;
     }
-    for (int32_t row = first; row < first + maxRows; ++row) RbdBclClearRow(list, row);
     return first;
 }
 

@@ -100,6 +100,41 @@ void RbdBclEndConstraint(RbdLcsConstraints *list, RbdBaseConstraint *constraint,
 // Sets a row to the empty bilateral row.
 void RbdBclClearRow(RbdLcsConstraints *list, int32_t row);
 
+// A builder that writes every field of each of its rows (its Jacobian and
+// RbdBclWriteRowValues) takes them with RbdBclTakeRows, which does not clear
+// them first, and ends with RbdBclEndConstraint as usual. -1 (with a warning) when the list is full.
+int32_t RbdBclTakeRows(RbdLcsConstraints *list, int32_t maxRows);
+// The fields of a row besides its Jacobian that a builder may set; the
+// defaults are those of the empty bilateral row.
+struct RbdBclRowValues {
+    PxReal phi = 0.0;
+    PxReal c = 0.0;
+    PxReal lo = -RBD_REAL_MAX;
+    PxReal hi = RBD_REAL_MAX;
+    PxReal rowEpsilon = 0.0;
+    PxReal mu = 0.0;
+    PxReal bounce = 0.0;
+    int32_t frictionIndex = -1;
+    int32_t correction = RBD_CORRECTION_JOINT;
+};
+// Writes every field of a row but its Jacobian: the values, and no
+// impulse, state or stabilisation addition.
+inline void RbdBclWriteRowValues(RbdLcsConstraints *list, int32_t row, const RbdBclRowValues &values)
+{
+    list->phi[row] = values.phi;
+    list->c[row] = values.c;
+    list->lo[row] = values.lo;
+    list->hi[row] = values.hi;
+    list->lambda[row] = 0.0;
+    list->rowEpsilon[row] = values.rowEpsilon;
+    list->rowGamma[row] = 0.0;
+    list->mu[row] = values.mu;
+    list->bounce[row] = values.bounce;
+    list->state[row] = 0;
+    list->frictionIndex[row] = values.frictionIndex;
+    list->correction[row] = values.correction;
+}
+
 // Column 0 of a row's Jacobian; column col lies RBD_TILE_ROWS x col reals
 // further. Rows are never negative: unsigned arithmetic lets the division
 // and remainder become a shift and a mask (row building runs for every

@@ -234,18 +234,17 @@ void BaseFunctions::calcJtConstraintForces(PartitionRows &rows, RbdBaseConstrain
 {
     const ConstraintLayout &layout = rows.layout;
     for (int c = 0; c < layout.constraintCount; ++c) {
+        // Per side: force (columns 0-2) and torque (3-5), each row's force
+        // read once for both sides.
+        PxReal sum[2][6] = {};
+        for (int r = 0; r < layout.rows[c]; ++r) {
+            int row = layout.firstRow[c] + r;
+            PxReal f = rows.lambda[row] / h;
+            const PxReal *j = rows.J + tileIndex(row, 0); // columns 4 reals apart
+            for (int col = 0; col < 12; ++col) sum[col / 6][col % 6] += j[4 * col] * f;
+        }
         for (int side = 0; side < 2; ++side) {
-            PxVector3 force = {0.0, 0.0, 0.0}, torque = {0.0, 0.0, 0.0};
-            int col = 6 * side;
-            for (int r = 0; r < layout.rows[c]; ++r) {
-                int row = layout.firstRow[c] + r;
-                PxReal f = rows.lambda[row] / h;
-                const PxReal *j = rows.J + tileIndex(row, col); // columns 4 reals apart
-                for (int k = 0; k < 3; ++k) {
-                    force[k] += j[4 * k] * f;
-                    torque[k] += j[4 * (3 + k)] * f;
-                }
-            }
+            const PxReal *force = sum[side], *torque = sum[side] + 3;
             int body = layout.bodies[2 * c + side];
             if (body >= 0) {
                 PxV3Add(load[body].force, load[body].force, force);

@@ -3,6 +3,7 @@
 #ifndef KELMAR_DYNAMICS_RBDINTERNAL_H
 #define KELMAR_DYNAMICS_RBDINTERNAL_H
 
+#include <cmath>
 #include <kelmar/Px.h>
 #include <kelmar/Rbd.h>
 #include "solver/RbdLcsTypes.h"
@@ -13,22 +14,61 @@
 
 // Handle checks at the library's entry points: false for a null handle
 // (silently: operations on null handles do nothing) and for a destroyed
-// record (with a warning naming the function).
+// record (with a warning naming the function). The bridge calls several
+// entry points per contact and step, so the passing case is inline and only
+// the warnings are out of line.
 bool RbdCheckWorld(const RbdWorld *world);
-bool RbdCheckBody(const RbdBody *body, const char *function);
-bool RbdCheckConstraint(const RbdBaseConstraint *constraint, const char *function);
+// The warnings behind the checks below; each returns false.
+bool RbdWarnDestroyedBody(const char *function);
+bool RbdWarnDestroyedConstraint(const char *function);
+bool RbdWarnBodyIndex(int32_t index, const char *function);
+bool RbdWarnNotFinite3(PxReal x, PxReal y, PxReal z, const char *function);
+bool RbdWarnConstraintType(const RbdBaseConstraint *constraint, int32_t typeId, const char *function);
+
+inline bool RbdCheckBody(const RbdBody *body, const char *function)
+{
+    if (!body) return false;
+    return body->typeTag == RBD_BODY_TAG || RbdWarnDestroyedBody(function);
+}
+
+inline bool RbdCheckConstraint(const RbdBaseConstraint *constraint, const char *function)
+{
+    if (!constraint) return false;
+    const bool alive = constraint->typeId >= 0 && constraint->typeId < RBD_TYPE_COUNT;
+    return alive || RbdWarnDestroyedConstraint(function);
+}
+
 // False, with a warning, unless index is 0 or 1.
-bool RbdCheckBodyIndex(int32_t index, const char *function);
+inline bool RbdCheckBodyIndex(int32_t index, const char *function)
+{
+    return index == 0 || index == 1 || RbdWarnBodyIndex(index, function);
+}
+
 // Both of the above: a live constraint and a body index of 0 or 1.
-bool RbdCheckConstraintBody(const RbdBaseConstraint *constraint, int32_t index, const char *function);
+inline bool RbdCheckConstraintBody(const RbdBaseConstraint *constraint, int32_t index, const char *function)
+{
+    return RbdCheckConstraint(constraint, function) && RbdCheckBodyIndex(index, function);
+}
+
+// Whether the constraint is alive and of the given type (warns otherwise).
+inline int RbdConstraintCheckType(const RbdBaseConstraint *constraint, int32_t typeId, const char *function)
+{
+    if (!RbdCheckConstraint(constraint, function)) return 0;
+    return constraint->typeId == typeId || RbdWarnConstraintType(constraint, typeId, function);
+}
+
 // False, with a warning, for a value below 0 (or not a number).
 bool RbdCheckNonNegative(PxReal value, const char *function);
 // The same, and also for an infinite value.
 bool RbdCheckFiniteNonNegative(PxReal value, const char *function);
 // False, with a warning, for a mass outside RBD_MASS_MIN .. RBD_MASS_MAX.
 bool RbdCheckMass(PxReal mass, const char *function);
+
 // False, with a warning, unless all three components are finite.
-bool RbdCheckFinite3(PxReal x, PxReal y, PxReal z, const char *function);
+inline bool RbdCheckFinite3(PxReal x, PxReal y, PxReal z, const char *function)
+{
+    return (std::isfinite(x) && std::isfinite(y) && std::isfinite(z)) || RbdWarnNotFinite3(x, y, z, function);
+}
 
 const PxReal RBD_PI = 3.14159265358979323846;
 

@@ -71,6 +71,11 @@ void RbdConstraintBodyGetAxes(RbdConstraintID c, int32_t bodyIndex, PxVector3 pr
 /* The body's whole attachment frame in world coordinates (rows: primary,
    secondary, third axis, position in cm); the identity on bad input. */
 void RbdConstraintBodyGetFrame(RbdConstraintID c, int32_t bodyIndex, PxMatrix4 out);
+/* Both bodies' attachment frames from one frame in world coordinates:
+   the same as RbdConstraintSetAxes followed by RbdConstraintBodySetPosition
+   for each body, with one check and the frame made once. */
+void RbdConstraintSetFrame(RbdConstraintID c, const PxVector3 position, const PxVector3 primary,
+                           const PxVector3 secondary);
 void RbdConstraintBodySetAxesRel(RbdConstraintID c, int32_t bodyIndex, const PxVector3 primary,
                                  const PxVector3 secondary);
 void RbdConstraintBodyGetAxesRel(RbdConstraintID c, int32_t bodyIndex, PxVector3 primary, PxVector3 secondary);
