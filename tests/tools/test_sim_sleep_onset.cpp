@@ -59,12 +59,12 @@ TEST(SimSleepOnset, ABodyStartingToRollOrTipStaysAwakeWhileTheSameBodyAtRestSlee
     // than the rest speed (0.1 g h): only its steady acceleration keeps it
     // awake. A box turned 0.01 rad past its balance on an edge tips at
     // first as slowly, e^(7.2 t), and lands on its face at pi/2.
-    const PxReal half = kPi / 4, roll = 5.0 / 7.0 * kG;
+    const PxReal half = kPi / 4, roll = 5.0 / 7.0 * kG, t2 = 4.0; // t2: (200 steps of 0.01 s)^2
     const Onset cases[] = {
         {"ball on level ground", false, 0.0, 0.0, 100, true, 0.0},
         {"ball on a 0.5 degree slope", false, 0.5 * kPi / 180, 0.0, 200, false,
-         0.5 * roll * sin(0.5 * kPi / 180) * 4},
-        {"ball on a 1 degree slope", false, kPi / 180, 0.0, 200, false, 0.5 * roll * sin(kPi / 180) * 4},
+         0.5 * roll * sin(0.5 * kPi / 180) * t2},
+        {"ball on a 1 degree slope", false, kPi / 180, 0.0, 200, false, 0.5 * roll * sin(kPi / 180) * t2},
         {"box flat", true, 0.0, 0.0, 100, true, 0.0},
         {"box tipping forwards", true, 0.0, half + 0.01, 150, true, kPi / 2},
         {"box tipping back", true, 0.0, half - 0.01, 150, true, 0.0},
