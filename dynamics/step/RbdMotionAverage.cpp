@@ -36,10 +36,10 @@ const PxReal kSteadyShare = 0.5;
 // of m/s^2 (more than a thousand times a threshold of 0.002 (m/s^2)^2),
 // yet their velocities stay below the rest speed; a body starting to tip
 // or roll accelerates one way.
-bool accelerates(const PxVector3 now, const PxVector3 average, PxReal meanSquare, PxReal threshold)
+bool accelerates(const PxVector3 now, const PxVector3 average, PxReal meanSquare, PxReal threshold, bool slow)
 {
     const PxReal a = PxV3LengthSquared(now), b = PxV3LengthSquared(average);
-    return a > threshold && b > threshold && b > kSteadyShare * meanSquare;
+    return a > threshold && b > threshold && (!slow || b > kSteadyShare * meanSquare);
 }
 
 // 2 E / m (m^2/s^2): |v|^2 + w.I.w / m.
@@ -74,11 +74,17 @@ void RbdBodyAverageMotion(RbdBody *body, int32_t window)
     foldSquare(&average->angularAccelerationSquared, body->lcs.angularAcceleration, weight);
 }
 
-int RbdBodyIsAccelerating(const RbdBody *body, const RbdAutoDisableThresholds *thresholds)
+int RbdBodyIsAccelerating(const RbdBody *body, const RbdAutoDisableThresholds *thresholds, bool swept)
 {
+    // Only the sweeps leave jitter, and only a body slower than the rest
+    // speed can be jittering in place; a faster one (a box still sliding)
+    // and every body the pivoting solves exactly (a stack settling, a link
+    // closing on its servo's target) keep every acceleration above its
+    // threshold, steady or not.
+    const bool slow = swept && RbdBodyIsSlow(body, thresholds->restSpeed);
     const RbdBodyMotionAverage *average = &body->average;
     return accelerates(body->lcs.linearAcceleration, average->linearAcceleration, average->linearAccelerationSquared,
-                       thresholds->acceleration) ||
+                       thresholds->acceleration, slow) ||
            accelerates(body->lcs.angularAcceleration, average->angularAcceleration,
-                       average->angularAccelerationSquared, thresholds->angularAcceleration);
+                       average->angularAccelerationSquared, thresholds->angularAcceleration, slow);
 }

@@ -174,13 +174,13 @@ void RbdMakeSinglePartition(RbdBody *firstEnabledBody, RbdPartitionOutput *out,
     unmarkOutput(out);
 }
 
-int RbdBodyIsMovingTest(const RbdBody *body, const RbdAutoDisableThresholds *thresholds)
+int RbdBodyIsMovingTest(const RbdBody *body, const RbdAutoDisableThresholds *thresholds, bool swept)
 {
     const RbdLcsBody *lcs = &body->lcs;
     const bool fast = PxV3LengthSquared(lcs->linearVelocity) > thresholds->velocity ||
                       PxV3LengthSquared(lcs->angularVelocity) > thresholds->angularVelocity;
     if (fast && !RbdBodyIsSlow(body, thresholds->restSpeed)) return 1;
-    if (RbdBodyIsAccelerating(body, thresholds)) return 1;
+    if (RbdBodyIsAccelerating(body, thresholds, swept)) return 1;
     // A body is never put to sleep in its first aliveWindow steps after being enabled.
     return body->enabledTime < thresholds->aliveWindow;
 }
