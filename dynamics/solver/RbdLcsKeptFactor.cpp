@@ -127,10 +127,8 @@ int KeptFactor::matchConstraints(const PartitionRows &rows, const PxReal *JMinv)
     memset(moved, 0, sizeof(int32_t) * static_cast<size_t>(np));
     rowsMoved(rows.J, J_.data(), allowedJ_.data(), np, moved);
     rowsMoved(JMinv, JMinv_.data(), allowedJMinv_.data(), np, moved);
-    for (int i = 0; i < np; ++i) {
-        if (moved[i] && i >= layout.rowCount) return -1; // a padding row with entries
-        keptRowOf_[static_cast<size_t>(i)] = i;
-    }
+    for (int i = layout.rowCount; i < np; ++i)
+        if (moved[i]) return -1; // a padding row with entries
     for (int c = 0; c < layout.constraintCount; ++c) {
         int stayed = 1;
         for (int r = 0; r < layout.rows[c]; ++r) stayed = stayed && !moved[layout.firstRow[c] + r];
@@ -138,9 +136,11 @@ int KeptFactor::matchConstraints(const PartitionRows &rows, const PxReal *JMinv)
         moved[c] = !stayed; // by constraint from here on (c <= row of c)
         renumbered = renumbered || !stayed;
     }
-    for (int c = 0; c < layout.constraintCount && renumbered; ++c)
+    if (!renumbered) return 0; // keptRowOf_ is read only for a renumbered island
+    for (int i = 0; i < np; ++i) keptRowOf_[static_cast<size_t>(i)] = i;
+    for (int c = 0; c < layout.constraintCount; ++c)
         if (moved[c] && !matchMoved(rows, JMinv, c)) return -1;
-    return renumbered;
+    return 1;
 }
 
 int KeptFactor::restore(LCPMatrix &A, const PartitionRows &rows, const PxReal *JMinv, PxReal epsilon, PxReal h,

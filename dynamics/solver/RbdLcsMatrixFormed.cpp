@@ -52,7 +52,11 @@ void LCPMatrix::useFormed(PxReal *formed, const int32_t *keptRowOf)
         memcpy(pivot_, pivots, bytesOf(static_cast<size_t>(n_)));
     }
     kept_ = KeptJacobian();
-    selectWholeFactor();
+    // Straight after allocate the whole factor's tables are in place already.
+    if (keptRowOf || compact_ || corrected_ || factorSize_ != n_)
+        selectWholeFactor();
+    else
+        useWholeFactor();
     clearInverse();
     pending_ = 0;
     heldFactoredCount_ = -1;

@@ -173,7 +173,7 @@ SparseMatrixMap *RbdSparseMatrixMapCreate(MemoryPool &pool, int bodyCount, const
     return map;
 }
 
-void RbdSparseMatrixMapBuild(SparseMatrixMap *map)
+void RbdSparseMatrixMapLink(SparseMatrixMap *map)
 {
     const ConstraintLayout *layout = map->layout;
     map->position = map->rowAt = nullptr;
@@ -186,7 +186,12 @@ void RbdSparseMatrixMapBuild(SparseMatrixMap *map)
         map->next[e] = map->head[body];
         map->head[body] = e;
     }
-    computeEnvelope(map, layout->firstRow);
+}
+
+void RbdSparseMatrixMapBuild(SparseMatrixMap *map)
+{
+    RbdSparseMatrixMapLink(map);
+    computeEnvelope(map, map->layout->firstRow);
 }
 
 int RbdSparseMatrixMapReorder(SparseMatrixMap *map)
@@ -326,6 +331,7 @@ int RbdSparseMatrixMapReorderCached(SparseMatrixMap *map, OrderCache &cache)
             map->rowAt = intArray(*map->pool, padded, "row at");
             if (!map->position || !map->rowAt) {
                 map->position = map->rowAt = nullptr;
+                computeEnvelope(map, map->layout->firstRow);
                 return 0;
             }
             memcpy(map->position, cache.position.data(), sizeof(int32_t) * padded);
@@ -335,6 +341,9 @@ int RbdSparseMatrixMapReorderCached(SparseMatrixMap *map, OrderCache &cache)
         return 1;
     }
     cache.valid = false;
+    // Only an order chosen anew needs the packing order's envelope (to
+    // weigh against); a kept order brings its own.
+    computeEnvelope(map, map->layout->firstRow);
     if (!RbdSparseMatrixMapReorder(map)) return 0;
     storeKey(cache, map);
     cache.reordered = map->position && map->rowAt;

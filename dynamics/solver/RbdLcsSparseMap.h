@@ -52,8 +52,9 @@ size_t RbdSparseMatrixMapMemoryRequired(int bodyCount, int rowCount);
 // Takes the map's arrays from pool; null when they do not fit or
 // the layout names a body outside 0 .. bodyCount - 1.
 SparseMatrixMap *RbdSparseMatrixMapCreate(MemoryPool &pool, int bodyCount, const ConstraintLayout *layout);
-// Links every constraint end into its body's list and computes the envelope
-// in the packing order.
+// Links every constraint end into its body's list.
+void RbdSparseMatrixMapLink(SparseMatrixMap *map);
+// Links, and computes the envelope in the packing order.
 void RbdSparseMatrixMapBuild(SparseMatrixMap *map);
 // After RbdSparseMatrixMapBuild: chooses an elimination order with a small
 // envelope (reverse Cuthill-McKee over the bodies, constraints following
@@ -80,10 +81,11 @@ struct OrderCache {
     std::vector<int32_t> rowStart; // (paddedRowCount)
 };
 
-// RbdSparseMatrixMapReorder through cache: when the map's layout is the one
-// cached, the cached order and envelope are copied into the map; otherwise
-// the map is reordered and the cache takes the new order. Returns what
-// RbdSparseMatrixMapReorder returns.
+// RbdSparseMatrixMapReorder through cache, after RbdSparseMatrixMapLink (or
+// Build): when the map's layout is the one cached, the cached order and
+// envelope are copied into the map; otherwise the map's packing envelope is
+// computed, the map is reordered and the cache takes the new order. Returns
+// what RbdSparseMatrixMapReorder returns.
 int RbdSparseMatrixMapReorderCached(SparseMatrixMap *map, OrderCache &cache);
 
 } // namespace lcs

@@ -206,7 +206,7 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     SparseMatrixMap *map = RbdSparseMatrixMapCreate(*pool_, bodyCount_, &rows.layout);
     if (!JMinv || !rhs || !map) return 0;
     fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
-    RbdSparseMatrixMapBuild(map);
+    RbdSparseMatrixMapLink(map);
     // A failed reordering leaves the packing order, which is just slower.
     RbdSparseMatrixMapReorderCached(map, order_);
     if (!matrix_->allocate(np, map)) return 0;

@@ -95,27 +95,28 @@ TEST(LcsKeptFactor, ServesRowsWithinDriftInAnyOrderOfEqualConstraintsAndNothingE
         Formed first, again, fresh; // each its own workspace
         ASSERT_EQ(first.form(context, s, c.scheme, nullptr), 1);
         kept.keep(context.matrix(c.scheme), first.rows, s.JMinv.data(), s.eps, kH, kTol);
-        // Rows 4 and 5 fixed (a contact held at zero): the first pass keeps
-        // their columns of the inverse, the changed one reads them unless
-        // renumbered.
-        std::vector<int32_t> state(kPadded, kLcpFree);
-        state[4] = state[5] = kLcpDegenerate;
+        // Solved as restored (no row fixed), then with rows 4 and 5 fixed (a
+        // contact held at zero): the first pass keeps their columns of the
+        // inverse, the changed one reads them unless renumbered.
         for (int pass = 0; pass < 2; ++pass) {
             if (pass == 1) c.change(s);
             ASSERT_EQ(again.form(context, s, c.scheme, &kept), pass == 0 || c.served);
             if (pass == 1 && !c.served) break;
-            // The kept factor solves the system of the matrix formed anew.
-            std::vector<PxReal> b(s.J.begin(), s.J.begin() + kPadded), x, Bx(kPadded); // b: random entries
-            b[4] = b[5] = 0.0;
-            ASSERT_TRUE(context.matrix(c.scheme).selectFixedRows(state.data(), kRows));
-            context.matrix(c.scheme).solve((x = b).data(), 1);
-            ASSERT_EQ(fresh.form(context, s, 1 - c.scheme, nullptr), 1); // the other scheme, formed anew
-            context.matrix(1 - c.scheme).multiply(x.data(), Bx.data());
-            PxReal largest = 0.0;
-            for (PxReal v : x) largest = fmax(largest, fabs(v));
-            for (int i = 0; i < kRows; ++i) {
-                if (state[i] != kLcpFree) continue;
-                EXPECT_NEAR(Bx[i], b[i], 1e-8 * largest) << "row " << i << ", pass " << pass;
+            for (int held = 0; held < 2; ++held) {
+                // The kept factor solves the system of the matrix formed anew.
+                std::vector<int32_t> state(kPadded, kLcpFree);
+                std::vector<PxReal> b(s.J.begin(), s.J.begin() + kPadded), x, Bx(kPadded); // b: random entries
+                if (held) state[4] = state[5] = kLcpDegenerate, b[4] = b[5] = 0.0;
+                ASSERT_TRUE(context.matrix(c.scheme).selectFixedRows(state.data(), kRows));
+                context.matrix(c.scheme).solve((x = b).data(), 1);
+                ASSERT_EQ(fresh.form(context, s, 1 - c.scheme, nullptr), 1); // the other scheme, formed anew
+                context.matrix(1 - c.scheme).multiply(x.data(), Bx.data());
+                PxReal largest = 0.0;
+                for (PxReal v : x) largest = fmax(largest, fabs(v));
+                for (int i = 0; i < kRows; ++i) {
+                    if (state[i] != kLcpFree) continue;
+                    EXPECT_NEAR(Bx[i], b[i], 1e-8 * largest) << "row " << i << ", pass " << pass << ", held " << held;
+                }
             }
         }
         if (!c.served) continue;

@@ -84,14 +84,16 @@ bool coupled(const Packed &packed, const std::vector<int> &constraintOf, int i, 
 }
 
 // The order a map of the layout gets, fresh or through the cache: position,
-// rowAt (none for the packing order) and rowStart, one after the other.
+// rowAt (none for the packing order) and rowStart, one after the other. The
+// cache is given a map only linked, its envelope not yet computed.
 std::vector<int32_t> orderOf(const ConstraintLayout &layout, int bodyCount, OrderCache *cache)
 {
     std::vector<unsigned char> memory(RbdSparseMatrixMapMemoryRequired(bodyCount, layout.rowCount) + 256);
     MemoryPool pool;
     pool.init(memory.data(), memory.size());
     SparseMatrixMap *map = RbdSparseMatrixMapCreate(pool, bodyCount, &layout);
-    RbdSparseMatrixMapBuild(map);
+    std::fill(map->rowStart, map->rowStart + layout.paddedRowCount, -1);
+    (cache ? RbdSparseMatrixMapLink : RbdSparseMatrixMapBuild)(map);
     EXPECT_EQ(cache ? RbdSparseMatrixMapReorderCached(map, *cache) : RbdSparseMatrixMapReorder(map), 1);
     std::vector<int32_t> out;
     for (const int32_t *a : {map->position, map->rowAt, map->rowStart})
