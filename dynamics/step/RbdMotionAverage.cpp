@@ -31,7 +31,8 @@ void foldSquare(PxReal *average, const PxVector3 value, PxReal weight)
 const PxReal kSteadyShare = 0.5;
 
 // Whether an acceleration counts: above the threshold ((units/s^2)^2)
-// both in this step and averaged, and steady over the window. Resting
+// both in this step and averaged, and for a slow body steady over the
+// window. Resting
 // boxes in a large pile are pushed back and forth by the sweeps at tenths
 // of m/s^2 (more than a thousand times a threshold of 0.002 (m/s^2)^2),
 // yet their velocities stay below the rest speed; a body starting to tip

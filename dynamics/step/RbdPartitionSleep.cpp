@@ -97,10 +97,12 @@ int32_t spreadOnce(RbdBody *const *bodies, int32_t n, int32_t p)
     return marked;
 }
 
-// Whether the island is large enough for the sweeps to solve it: each of
-// its contacts has three rows (the normal and two friction directions).
+// Whether the island is large enough for the sweeps to solve it, counting
+// three rows a constraint (a contact's normal and two friction directions):
+// an estimate, made before the island's resting part leaves it.
 bool sweptIsland(const RbdWorld *world, int32_t constraints)
 {
+    if (!world) return false;
     const RbdLcsParameters &parameters = world->parameters;
     return parameters.lcp.largeIslandSolver == RBD_LCP_LARGE_ISLAND_ITERATIVE &&
            3 * constraints > parameters.lcp.largeIslandRows;
