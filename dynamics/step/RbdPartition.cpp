@@ -140,14 +140,6 @@ void unmarkOutput(RbdPartitionOutput *out)
     for (int32_t k = 0; k < out->totalBodies; ++k) out->bodies[k]->partitionMark = UNMARKED;
 }
 
-// The smaller squared magnitude of this step's value and its average: a
-// quantity that is large in only one of them is jitter or has ended.
-PxReal steadySquare(const PxVector3 now, const PxVector3 average)
-{
-    const PxReal a = PxV3LengthSquared(now), b = PxV3LengthSquared(average);
-    return a < b ? a : b;
-}
-
 } // namespace
 
 void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *out, RbdAfterPartitionFunction afterPartition,
@@ -182,15 +174,13 @@ void RbdMakeSinglePartition(RbdBody *firstEnabledBody, RbdPartitionOutput *out,
     unmarkOutput(out);
 }
 
-int RbdBodyIsMovingTest(const RbdBody *body, const RbdAutoDisableThresholds *thresholds)
+int RbdBodyIsMovingTest(const RbdBody *body, const RbdAutoDisableThresholds *thresholds, bool swept)
 {
     const RbdLcsBody *lcs = &body->lcs;
     const bool fast = PxV3LengthSquared(lcs->linearVelocity) > thresholds->velocity ||
                       PxV3LengthSquared(lcs->angularVelocity) > thresholds->angularVelocity;
     if (fast && !RbdBodyIsSlow(body, thresholds->restSpeed)) return 1;
-    if (steadySquare(lcs->linearAcceleration, body->average.linearAcceleration) > thresholds->acceleration) return 1;
-    if (steadySquare(lcs->angularAcceleration, body->average.angularAcceleration) > thresholds->angularAcceleration)
-        return 1;
+    if (RbdBodyIsAccelerating(body, thresholds, swept)) return 1;
     // A body is never put to sleep in its first aliveWindow steps after being enabled.
     return body->enabledTime < thresholds->aliveWindow;
 }

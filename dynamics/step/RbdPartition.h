@@ -45,12 +45,18 @@ void RbdMakeSinglePartition(RbdBody *firstEnabledBody, RbdPartitionOutput *outpu
 // body then being immovable for them (outside every island).
 void RbdAutoDisableLastPartition(RbdPartitionOutput *output, void *arg);
 // Moving: |v|^2 or |w|^2 above its threshold unless the body is slow
-// (RbdBodyIsSlow), |a|^2 or |alpha|^2 above its threshold both in this step
-// and averaged, or enabled for fewer than aliveWindow steps.
-int RbdBodyIsMovingTest(const RbdBody *body, const RbdAutoDisableThresholds *thresholds);
+// (RbdBodyIsSlow), accelerating (RbdBodyIsAccelerating; swept: its island
+// is solved by the sweeps), or enabled for fewer than aliveWindow steps.
+int RbdBodyIsMovingTest(const RbdBody *body, const RbdAutoDisableThresholds *thresholds, bool swept);
 // Whether the body's kinetic energy is less than that of the body moving
 // at fraction * |g| * h (m/s), h the world's step.
 bool RbdBodyIsSlow(const RbdBody *body, PxReal fraction);
+// Whether the body's linear or angular acceleration exceeds its threshold
+// both in this step and averaged over the window and, for a body of an
+// island the sweeps solve (swept) that is slower than the rest speed
+// (RbdBodyIsSlow), is steady there: its squared average makes up at least
+// half of its averaged square.
+int RbdBodyIsAccelerating(const RbdBody *body, const RbdAutoDisableThresholds *thresholds, bool swept);
 // Folds the body's last step into its averaged accelerations, over `window`
 // steps (at least 1); a body enabled this step starts from its own.
 void RbdBodyAverageMotion(RbdBody *body, int32_t window);

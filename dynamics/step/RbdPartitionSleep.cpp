@@ -9,6 +9,7 @@
 
 #include <math.h>
 #include <kelmar/PxVector.h>
+#include <kelmar/RbdLcs.h>
 
 namespace {
 
@@ -96,15 +97,27 @@ int32_t spreadOnce(RbdBody *const *bodies, int32_t n, int32_t p)
     return marked;
 }
 
+// Whether the island is large enough for the sweeps to solve it, counting
+// three rows a constraint (a contact's normal and two friction directions):
+// an estimate, made before the island's resting part leaves it.
+bool sweptIsland(const RbdWorld *world, int32_t constraints)
+{
+    if (!world) return false;
+    const RbdLcsParameters &parameters = world->parameters;
+    return parameters.lcp.largeIslandSolver == RBD_LCP_LARGE_ISLAND_ITERATIVE &&
+           3 * constraints > parameters.lcp.largeIslandRows;
+}
+
 // Marks the moving bodies of island p and every body bound to them;
 // returns how many are awake. The island lists its bodies breadth first,
 // so a pass mostly reaches the bodies bound to the ones it marks.
-int32_t markAwake(RbdBody *const *bodies, int32_t n, int32_t p, const RbdAutoDisableThresholds *thresholds)
+int32_t markAwake(RbdBody *const *bodies, int32_t n, int32_t p, const RbdAutoDisableThresholds *thresholds,
+                  bool swept)
 {
     int32_t awake = 0;
     for (int32_t k = 0; k < n; ++k) RbdBodyAverageMotion(bodies[k], thresholds->averagingWindow);
     for (int32_t k = 0; k < n; ++k)
-        if (RbdBodyIsMovingTest(bodies[k], thresholds)) {
+        if (RbdBodyIsMovingTest(bodies[k], thresholds, swept)) {
             bodies[k]->partitionMark = kAwake;
             ++awake;
         }
@@ -178,7 +191,8 @@ void RbdAutoDisableLastPartition(RbdPartitionOutput *out, void *arg)
     int32_t p = out->partitionCount - 1;
     if (p < 0 || !thresholds) return;
     RbdBody **bodies = out->bodies + out->bodyStart[p];
-    int32_t n = out->bodyCount[p], awake = markAwake(bodies, n, p, thresholds);
+    const bool swept = sweptIsland(bodies[0]->world, out->constraintCount[p]);
+    int32_t n = out->bodyCount[p], awake = markAwake(bodies, n, p, thresholds, swept);
     if (awake == 0) {
         for (int32_t k = 0; k < n; ++k) putToSleep(bodies[k]);
         removeLastPartition(out, p);

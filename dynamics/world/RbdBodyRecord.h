@@ -18,11 +18,15 @@ struct RbdConstraintNode {
     RbdBaseConstraint *constraint;
 };
 
-// A body's accelerations averaged over the world's auto-disable averaging
-// window (an exponential average), for the sleep test.
+// A body's accelerations and their squared magnitudes averaged over the
+// world's auto-disable averaging window (an exponential average), for the
+// sleep test: the first average against the second tells a steady
+// acceleration from jitter.
 struct RbdBodyMotionAverage {
-    PxVector3 linearAcceleration;  // m/s^2
-    PxVector3 angularAcceleration; // rad/s^2
+    PxVector3 linearAcceleration;      // m/s^2
+    PxVector3 angularAcceleration;     // rad/s^2
+    PxReal linearAccelerationSquared;  // (m/s^2)^2
+    PxReal angularAccelerationSquared; // (rad/s^2)^2
 };
 
 struct RbdBody {

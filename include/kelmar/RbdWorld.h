@@ -95,8 +95,10 @@ int32_t RbdWorldGetAutoDisableAliveWindow(RbdWorldID world);
 // Steps (at least 1) over which a body's accelerations are averaged: a body
 // counts as accelerating when both this step's acceleration and the
 // average exceed the threshold, so that neither the solver's back-and-forth
-// jitter of a resting body nor a jolt that has ended keeps it awake; 1
-// judges each step alone.
+// jitter of a resting body nor a jolt that has ended keeps it awake; a body
+// slower than the rest speed in an island the sweeps solve must also
+// accelerate steadily (the squared average at least half the averaged
+// square). 1 judges each step alone.
 void RbdWorldSetAutoDisableAveragingWindow(RbdWorldID world, int32_t steps);
 int32_t RbdWorldGetAutoDisableAveragingWindow(RbdWorldID world);
 // A body whose motion in the last step carries less kinetic energy than it

@@ -59,6 +59,7 @@ TEST_DIRS = {
     "test_viewer": "tests/viewer",  # needs an X server: run mutate.py under xvfb-run
     "test_host": "tests/host",
     "test_sim_sleep": "tests/tools",
+    "test_sim_sleep_onset": "tests/tools",
 }
 
 
