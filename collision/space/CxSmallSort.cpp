@@ -60,9 +60,21 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
     maxRank_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
     enteringPairs_ = static_cast<EnteringPair *>(
         PxMemoryAPI.create(static_cast<size_t>(maxPairs) * sizeof(EnteringPair)));
+    // The grid: one entry a box, and twice as many buckets as boxes.
+    gridBoxes_ = static_cast<PxReal *>(PxMemoryAPI.createZeroed(6 * n * sizeof(PxReal)));
+    gridLow_ = static_cast<int32_t *>(PxMemoryAPI.create(3 * n * sizeof(int32_t)));
+    gridExtent_ = static_cast<PxReal *>(PxMemoryAPI.create(n * sizeof(PxReal)));
+    gridLive_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    gridLarge_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    gridEntries_ = static_cast<GridEntry *>(PxMemoryAPI.create(n * sizeof(GridEntry)));
+    gridBuckets_ = 1;
+    while (static_cast<size_t>(gridBuckets_) < 2 * n) gridBuckets_ *= 2;
+    gridStarts_ = static_cast<uint32_t *>(
+        PxMemoryAPI.create((static_cast<size_t>(gridBuckets_) + 1) * sizeof(uint32_t)));
     if (!reps_ || !repBlock_ || !dynamicWords_ || !freeIds_ || !forgetScratch_ || !entering_ || !enteringBoxes_ ||
         !enteringIndex_ || !mergeScratch_ || !active_[0] || !active_[1] || !activeSlot_ || !maxRank_ ||
-        !enteringPairs_ || !table_.Init(maxPairs, maxModels))
+        !enteringPairs_ || !gridBoxes_ || !gridLow_ || !gridExtent_ || !gridLive_ || !gridLarge_ || !gridEntries_ ||
+        !gridStarts_ || !table_.Init(maxPairs, maxModels))
         return false;
     enteringPairCapacity_ = maxPairs;
     size_ = maxModels;
@@ -106,6 +118,13 @@ void CxSmallSort::Release()
     PxMemoryAPI.destroy(activeSlot_);
     PxMemoryAPI.destroy(maxRank_);
     PxMemoryAPI.destroy(enteringPairs_);
+    PxMemoryAPI.destroy(gridBoxes_);
+    PxMemoryAPI.destroy(gridLow_);
+    PxMemoryAPI.destroy(gridExtent_);
+    PxMemoryAPI.destroy(gridLive_);
+    PxMemoryAPI.destroy(gridLarge_);
+    PxMemoryAPI.destroy(gridEntries_);
+    PxMemoryAPI.destroy(gridStarts_);
 }
 
 void CxSmallSort::Delete()
@@ -133,6 +152,8 @@ int CxSmallSort::Insert(void *data)
     }
     std::pop_heap(freeIds_, freeIds_ + freeCount_, std::greater<int>());
     int id = freeIds_[--freeCount_];
+    // The new end points go to the top of lists in order.
+    EnsureSorted();
     CxSmallSortRep *rep = reps_[id];
     rep->id = id;
     rep->data = data;

@@ -25,6 +25,11 @@
 
 struct CxSmallSortRep;
 
+// Fewer live models than this and many models' moves sort the lists, as
+// they cost about as much as the grid there (a pile of 1,000 balls), and
+// smaller scenes keep the lists' order of pairs.
+const int kCxGridModels = 2048;
+
 enum CxEndPointKind : uint8_t { kCxMin = 0, kCxMax = 1, kCxSentinel = 255 };
 
 struct CxEndPoint {
@@ -97,6 +102,9 @@ public:
     CdxSpaceAABBFn GetAABBUpdateFn() const override { return aabbFn_; }
     CxPairNode *ResumeReading(int list, void *position) override;
     void NoteReading(int list, CxPairNode *position) override;
+    // From how many live models an update that moves many of them finds
+    // the overlaps in a grid (CxSmallSortGrid.cpp); 0: never.
+    void SetGridModels(int count) { gridModels_ = count; }
 
 private:
     // Sentinels of the pair lists, indexed by CxPairList.
@@ -122,6 +130,22 @@ private:
     void Crossing(const CxEndPoint *moving, const CxEndPoint *passed, bool begins, int axis);
     void PairBegins(CxSmallSortRep *a, CxSmallSortRep *b);
     void PairEnds(int i, int j);
+
+    // Many models at once in a wide world (CxSmallSortGrid.cpp): the
+    // overlaps found in a grid of cells, the lists left out of order until
+    // something reads them.
+    bool GridUpdate(int moves);
+    bool GridBoxes(int moves);
+    bool GridFill();
+    void GridFound(int a, int b);
+    void GridPairs();
+    void GridTest(int a, int b);
+    void GridEndUnseen();
+    void GridBeginQueued();
+    void EnsureSorted();
+    void ResortAxis(int axis);
+    bool OverlapByValues(const CxSmallSortRep *a, const CxSmallSortRep *b) const;
+    bool NearbyNow(int a, int b) const;
 
     // Overlaps in list order (CxSmallSortOverlap.cpp).
     bool OverlapOn(const CxSmallSortRep *a, const CxSmallSortRep *b, int axis) const;
@@ -210,6 +234,27 @@ private:
     int increment_ = 0;
     bool changing_ = false;
     bool sortingAll_ = false; // inside SortAxis: every value of the axis is final
+    // The grid's work space, allocated with the space (per model slot: a
+    // box, its lowest cell, its extent; a cell entry; 2 buckets).
+    struct GridEntry {
+        uint64_t cell;
+        int id;
+    };
+    int gridModels_ = kCxGridModels;
+    bool listsStale_ = false;      // values current, order not (a grid update)
+    PxReal *gridBoxes_ = nullptr;  // per id: min xyz, max xyz
+    int32_t *gridLow_ = nullptr;   // per id: its lowest cell, kGridLarge for large boxes
+    PxReal *gridExtent_ = nullptr; // per live model
+    int *gridLive_ = nullptr;      // live ids, ascending
+    int *gridLarge_ = nullptr;     // large ids, ascending
+    GridEntry *gridEntries_ = nullptr;
+    uint32_t *gridStarts_ = nullptr; // per bucket, and one past the last
+    int gridLiveCount_ = 0;
+    int gridLargeCount_ = 0;
+    int gridBuckets_ = 0;      // allocated
+    int gridFilled_ = 0;       // used by the last grid update
+    PxReal gridInverse_ = 0.0; // 1 / the cell's side
+    uint8_t gridMark_ = 0;
 };
 
 #endif

@@ -19,6 +19,9 @@ struct CxKeyLink {
     // The pair changed state in the current update (it began or ended);
     // meaningful while the link is in its bucket.
     uint8_t changed;
+    // Set by a grid update to its own number when it finds the pair
+    // overlapping: the recorded pairs it did not find end.
+    uint8_t seen;
     // The lists of the two models' links, [0] for the lower id and [1] for
     // the higher; linked while the link is in its bucket.
     CxKeyLink *modelNext[2];
@@ -57,6 +60,8 @@ public:
     int CollectOf(int id, CxPairNode **out, int capacity) const;
     static bool Changed(CxPairNode *node) { return LinkOf(node)->changed != 0; }
     static void SetChanged(CxPairNode *node, bool changed) { LinkOf(node)->changed = changed ? 1 : 0; }
+    static uint8_t Seen(CxPairNode *node) { return LinkOf(node)->seen; }
+    static void SetSeen(CxPairNode *node, uint8_t mark) { LinkOf(node)->seen = mark; }
 
 private:
     static CxKeyLink *LinkOf(CxPairNode *node);

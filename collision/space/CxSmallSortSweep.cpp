@@ -45,7 +45,9 @@ int CxSmallSort::UpdateSingle(int id, PxReal time)
     CxSmallSortRep *rep = reps_[id];
     if (!rep->dynamic) return 1;
     PxVector3 min, max;
-    if (aabbFn_(static_cast<CdxModelID>(rep->data), min, max, time)) UpdateBox(rep, min, max);
+    if (!aabbFn_(static_cast<CdxModelID>(rep->data), min, max, time)) return 1;
+    EnsureSorted();
+    UpdateBox(rep, min, max);
     return 1;
 }
 
@@ -53,6 +55,7 @@ int CxSmallSort::UpdateAll(PxReal time)
 {
     if (!aabbFn_) return 0;
     // Models that have never been placed enter together.
+    if (unplacedCount_ > 0) EnsureSorted();
     if (unplacedCount_ > 0 && EnteringAtTop()) {
         UpdateAllEntering(time);
         return 1;
