@@ -25,10 +25,12 @@
 
 struct CxSmallSortRep;
 
-// Fewer live models than this and many models' moves sort the lists, as
-// they cost about as much as the grid there (a pile of 1,000 balls), and
-// smaller scenes keep the lists' order of pairs.
+// Fewer live models than this and many models' moves always sort the
+// lists: smaller scenes keep the lists' order of pairs.
 const int kCxGridModels = 2048;
+// A sort of the lists costs about as much per crossing of two end points
+// as the grid costs per model divided by this.
+const int kCxGridCrossings = 20;
 
 enum CxEndPointKind : uint8_t { kCxMin = 0, kCxMax = 1, kCxSentinel = 255 };
 
@@ -102,9 +104,15 @@ public:
     CdxSpaceAABBFn GetAABBUpdateFn() const override { return aabbFn_; }
     CxPairNode *ResumeReading(int list, void *position) override;
     void NoteReading(int list, CxPairNode *position) override;
-    // From how many live models an update that moves many of them finds
-    // the overlaps in a grid (CxSmallSortGrid.cpp); 0: never.
-    void SetGridModels(int count) { gridModels_ = count; }
+    // From how many live models, and after how many crossings of end points
+    // per model in one sort of the lists, updates that move many models
+    // find the overlaps in a grid for a while (CxSmallSortGrid.cpp);
+    // models 0: never.
+    void SetGrid(int models, int crossingsPerModel)
+    {
+        gridModels_ = models;
+        gridCrossings_ = crossingsPerModel;
+    }
 
 private:
     // Sentinels of the pair lists, indexed by CxPairList.
@@ -134,6 +142,8 @@ private:
     // Many models at once in a wide world (CxSmallSortGrid.cpp): the
     // overlaps found in a grid of cells, the lists left out of order until
     // something reads them.
+    bool GridTurn();
+    void GridJudge(int live);
     bool GridUpdate(int moves);
     bool GridBoxes(int moves);
     bool GridFill();
@@ -241,6 +251,9 @@ private:
         int id;
     };
     int gridModels_ = kCxGridModels;
+    int gridCrossings_ = kCxGridCrossings;
+    int gridHold_ = 0;             // updates left to the grid
+    uint64_t crossings_ = 0;       // in the current sort of the lists
     bool listsStale_ = false;      // values current, order not (a grid update)
     PxReal *gridBoxes_ = nullptr;  // per id: min xyz, max xyz
     int32_t *gridLow_ = nullptr;   // per id: its lowest cell, kGridLarge for large boxes

@@ -81,8 +81,9 @@ void CxSmallSort::UpdateAllPlaced(PxReal time)
         }
         return;
     }
-    if (GridUpdate(moves)) return;
+    if (GridTurn() && GridUpdate(moves)) return;
     EnsureSorted();
+    crossings_ = 0;
     for (int k = 0; k < axisCount_; ++k) {
         int axis = axes_[k];
         for (int m = 0; m < moves; ++m) {
@@ -92,6 +93,7 @@ void CxSmallSort::UpdateAllPlaced(PxReal time)
         }
         SortAxis(axis);
     }
+    GridJudge(live);
 }
 
 // Insertion sort from the bottom: the part below each end point is sorted

@@ -7,15 +7,17 @@
 // times as many on the vertical one while its layers settle past each
 // other: the lists cost more per model the wider the world grows.
 //
-// So when many models move in a large space, the overlaps are found in a
-// uniform grid instead. Its cells are as large as the largest ordinary box
-// (at most a few times the median box), each such box is filed under the
-// cell of its lowest corner, and two of them can overlap only when their
-// cells are the same or neighbours. The few large boxes (ground, walls)
-// are tested against every model. The
-// pairs found are compared with the records: recorded pairs not found end,
-// pairs found without a record begin, in the order of their ids. The cost
-// follows the models, however wide the world.
+// So when a sort of the lists of a large space crosses many end points per
+// model, the next updates of many models find the overlaps in a uniform
+// grid instead, and then the lists are sorted again to see whether the
+// motion has calmed (a settled pile costs the lists next to nothing). The
+// grid's cells are as large as the largest ordinary box (at most a few
+// times the median box); each such box is filed under the cell of its
+// lowest corner, and two of them can overlap only when their cells are the
+// same or neighbours. The few large boxes (ground, walls) are tested
+// against every model. The pairs found are compared with the records:
+// recorded pairs not found end, pairs found without a record begin, in the
+// order of their ids. The cost follows the models, however wide the world.
 //
 // The pairs are those the lists give: boxes that overlap on every sorted
 // axis, strictly (touching boxes are apart), at least one of them dynamic,
@@ -37,6 +39,9 @@ namespace {
 const PxReal kLargeShare = 4.0;
 // More large boxes than this and the lists are sorted as before.
 const int kMaxLarge = 64;
+// Updates of many models that go to the grid after a sort of the lists
+// that crossed many end points.
+const int kGridHold = 16;
 // gridLow_ of a large box.
 const int32_t kGridLarge = INT32_MIN;
 // Cell coordinates are clamped to 21 bits per axis and packed in a key.
@@ -80,9 +85,25 @@ bool CxSmallSort::NearbyNow(int a, int b) const
     return listsStale_ ? OverlapByValues(reps_[a], reps_[b]) : Nearby(a, b);
 }
 
+// Whether this update of many models goes to the grid: for a while after
+// a sort of the lists that crossed many end points per model. Then the
+// lists are sorted once more, to see whether the motion has calmed.
+bool CxSmallSort::GridTurn()
+{
+    if (gridHold_ == 0 || gridModels_ <= 0 || size_ - freeCount_ < gridModels_) return false;
+    --gridHold_;
+    return true;
+}
+
+void CxSmallSort::GridJudge(int live)
+{
+    if (gridModels_ > 0 && live >= gridModels_ && crossings_ > static_cast<uint64_t>(gridCrossings_) * live)
+        gridHold_ = kGridHold;
+}
+
 bool CxSmallSort::GridUpdate(int moves)
 {
-    if (gridModels_ <= 0 || size_ - freeCount_ < gridModels_ || !GridBoxes(moves) || !GridFill()) return false;
+    if (!GridBoxes(moves) || !GridFill()) return false;
     for (int k = 0; k < axisCount_; ++k) {
         int axis = axes_[k];
         for (int m = 0; m < moves; ++m) {

@@ -40,7 +40,10 @@ public:
     bool Init(int capacity, int maxModels);
     void Term();
 
-    uint32_t Bucket(uint32_t key) const { return (key ^ (key >> 16)) & mask_; }
+    // Neighbouring models have near ids, so the ids of a pile's pairs
+    // differ in few low bits: the key is mixed as a whole, or those pairs
+    // crowd a few buckets and every lookup walks their chains.
+    uint32_t Bucket(uint32_t key) const { return static_cast<uint32_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask_; }
     // The node of key in bucket, moved to the front of its bucket; null
     // when absent.
     CxPairNode *AccessByIndex(uint32_t bucket, uint32_t key);

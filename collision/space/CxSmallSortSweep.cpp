@@ -139,6 +139,7 @@ void CxSmallSort::MoveUp(CxEndPoint *end, PxReal value, int axis)
 // change them. Pairs of two frozen models and disabled pairs do neither.
 void CxSmallSort::Crossing(const CxEndPoint *moving, const CxEndPoint *passed, bool begins, int axis)
 {
+    ++crossings_;
     CxSmallSortRep *a = moving->rep;
     CxSmallSortRep *b = passed->rep;
     if (a == b || !(a->dynamic || b->dynamic) || !OverlapElsewhere(a, b, axis)) return;

@@ -1,7 +1,7 @@
 // The grid that finds the overlaps when many models move at once, against
 // brute force: a wide lattice of balls and boxes, whose neighbours' faces
 // touch exactly (most of them all along), jostles inside walls on a ground,
-// the grid on from the first model. After every update the listed pairs are
+// the grid on from the first model and the first crossing. After every update the listed pairs are
 // exactly those whose boxes overlap on every sorted axis (touching ones
 // apart, disabled ones out), hello and goodbye exactly the changes. Single
 // moves, freezing, disabling and nearby queries come between grid updates,
@@ -27,7 +27,7 @@ TEST_P(GridScene, ListedPairsEqualTheBruteForceOverlapsAfterEveryUpdate)
     std::mt19937 rng(c.seed);
     auto uniform = [&rng](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
     CdxSpaceID space = Space(c.mask, 1000, 30000);
-    static_cast<CxSmallSort *>(space)->SetGridModels(1);
+    static_cast<CxSmallSort *>(space)->SetGrid(1, 0);
     std::vector<CdxModelID> models = {Plane(0.0)};
     for (int w = 0; w < c.walls; ++w) models.push_back(Box(0.05, 4.0, 1.0, -0.5 + 0.2 * w, 3.0, 1.0));
     const size_t lattice = models.size();
