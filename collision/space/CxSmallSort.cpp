@@ -61,6 +61,7 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
     enteringPairs_ = static_cast<EnteringPair *>(
         PxMemoryAPI.create(static_cast<size_t>(maxPairs) * sizeof(EnteringPair)));
     // The grid: one entry a box, and twice as many buckets as boxes.
+    inUse_ = static_cast<uint8_t *>(PxMemoryAPI.createZeroed(n));
     gridBoxes_ = static_cast<PxReal *>(PxMemoryAPI.createZeroed(6 * n * sizeof(PxReal)));
     gridLow_ = static_cast<int32_t *>(PxMemoryAPI.create(3 * n * sizeof(int32_t)));
     gridExtent_ = static_cast<PxReal *>(PxMemoryAPI.create(n * sizeof(PxReal)));
@@ -73,8 +74,8 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
         PxMemoryAPI.create((static_cast<size_t>(gridBuckets_) + 1) * sizeof(uint32_t)));
     if (!reps_ || !repBlock_ || !dynamicWords_ || !freeIds_ || !forgetScratch_ || !entering_ || !enteringBoxes_ ||
         !enteringIndex_ || !mergeScratch_ || !active_[0] || !active_[1] || !activeSlot_ || !maxRank_ ||
-        !enteringPairs_ || !gridBoxes_ || !gridLow_ || !gridExtent_ || !gridLive_ || !gridLarge_ || !gridEntries_ ||
-        !gridStarts_ || !table_.Init(maxPairs, maxModels))
+        !enteringPairs_ || !inUse_ || !gridBoxes_ || !gridLow_ || !gridExtent_ || !gridLive_ || !gridLarge_ ||
+        !gridEntries_ || !gridStarts_ || !table_.Init(maxPairs, maxModels))
         return false;
     enteringPairCapacity_ = maxPairs;
     size_ = maxModels;
@@ -118,6 +119,7 @@ void CxSmallSort::Release()
     PxMemoryAPI.destroy(activeSlot_);
     PxMemoryAPI.destroy(maxRank_);
     PxMemoryAPI.destroy(enteringPairs_);
+    PxMemoryAPI.destroy(inUse_);
     PxMemoryAPI.destroy(gridBoxes_);
     PxMemoryAPI.destroy(gridLow_);
     PxMemoryAPI.destroy(gridExtent_);
@@ -134,9 +136,11 @@ void CxSmallSort::Delete()
     PxMemoryAPI.destroy(this);
 }
 
+// From a byte per slot rather than the slot itself: the bridge asks for
+// every pair it reads, and the slots of a large space are far apart.
 bool CxSmallSort::ValidID(int id) const
 {
-    return id >= 0 && id < size_ && reps_[id]->id == id;
+    return id >= 0 && id < size_ && inUse_[id];
 }
 
 void *CxSmallSort::GetRepData(int id) const
@@ -156,6 +160,7 @@ int CxSmallSort::Insert(void *data)
     EnsureSorted();
     CxSmallSortRep *rep = reps_[id];
     rep->id = id;
+    inUse_[id] = 1;
     rep->data = data;
     rep->placed = 0;
     ++unplacedCount_;
@@ -187,6 +192,7 @@ void CxSmallSort::Remove(int id)
     freeIds_[freeCount_++] = id;
     std::push_heap(freeIds_, freeIds_ + freeCount_, std::greater<int>());
     rep->id = -1;
+    inUse_[id] = 0;
     rep->data = nullptr;
 }
 
@@ -199,5 +205,5 @@ void CxSmallSort::SetDynamic(int id, bool dynamic)
 
 bool CxSmallSort::GetDynamic(int id) const
 {
-    return ValidID(id) && reps_[id]->dynamic;
+    return ValidID(id) && dynamic_.Get(id);
 }

@@ -201,6 +201,7 @@ private:
     int size_ = 0;
     CxSmallSortRep **reps_ = nullptr; // size_ pointers into repBlock_
     CxSmallSortRep *repBlock_ = nullptr;
+    uint8_t *inUse_ = nullptr; // per slot: 1 while a model holds it
     uint32_t *dynamicWords_ = nullptr;
     BitArray dynamic_;
     // Free slot ids as a min-heap: the lowest is handed out next, so the ids
