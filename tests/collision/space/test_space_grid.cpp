@@ -6,8 +6,9 @@
 // apart, disabled ones out), hello and goodbye exactly the changes. Single
 // moves, freezing, disabling and nearby queries come between grid updates,
 // while the lists are out of order. With more large boxes than the grid
-// takes, the lists do the work, with the same pairs.
+// takes, the lists do the work, with the same pairs. No update allocates.
 #include "collision/collision_support.h"
+#include "common/AllocationCounter.h"
 
 #include "space/CxSmallSort.h"
 
@@ -41,6 +42,7 @@ TEST_P(GridScene, ListedPairsEqualTheBruteForceOverlapsAfterEveryUpdate)
     int hellos = 0, goodbyes = 0;
     for (int update = 0; update < 40; ++update) {
         const bool few = update % 5 == 4; // a few single moves instead
+        testsupport::AllocationCounter counter;
         for (size_t k = few ? lattice + rng() % 64 : lattice; k < models.size(); k += few ? 64 : 1) {
             if (CdxSpaceModelIsFrozen(models[k])) continue;
             for (int a = 0; a < 3; ++a)
@@ -49,6 +51,7 @@ TEST_P(GridScene, ListedPairsEqualTheBruteForceOverlapsAfterEveryUpdate)
             if (few) CdxSpaceUpdateModel(models[k]);
         }
         if (!few) CdxSpaceUpdateAll(space);
+        EXPECT_EQ(0, counter.allocations()) << "update " << update;
         for (size_t k = 0; k < models.size(); ++k)
             if (!CdxSpaceModelIsFrozen(models[k]))
                 CdxModelGetAABB(models[k], boxes[k].first.data(), boxes[k].second.data());
