@@ -7,9 +7,9 @@
 // read in order from one array, so a sweep streams through memory once.
 //
 // The sweeps work in single precision, rows and velocity changes alike,
-// four floats at a time: a row then fills 160 bytes instead of 280, and
-// the sweeps, which read every row tens of times a step, are bound by how
-// fast memory delivers them. The impulses themselves are summed in double precision, and
+// four floats at a time: a row then fills 128 bytes, two cache lines,
+// instead of 280, and the sweeps, which read every row tens of times a
+// step, are bound by how fast memory delivers them. The impulses themselves are summed in double precision, and
 // everything the sweeps start from and leave behind is double: what single
 // precision costs is a relative error near 1e-7 in the residuals, far
 // inside any tolerance a sweep can reach.
@@ -42,18 +42,38 @@ namespace {
 typedef float Float4 __attribute__((vector_size(16)));
 
 // One row as the sweeps read it: per side a linear and an angular part of
-// three floats each. The fourth float of each part of J carries a scalar of
-// the row; the bodies' velocity changes keep their fourth float at zero,
-// so the products never see it. The fourth floats of MJ are zero.
+// three floats each, J scaled by 1 / A_ii so that a row's update needs no
+// division or scaling of its own. The fourth floats carry the row's
+// scalars, the indices among them as float values (exact below 2^24; the
+// bit pattern of an int would be a denormal and slow every product it
+// meets). The products J u add the first three lanes only, so whatever the
+// fourth lanes of u accumulate from MJ's scalars (finite values, or an
+// infinity or NaN from an unbounded row) is never read. SSE arithmetic on
+// infinities and NaNs runs at full speed; only denormals are slow, and the
+// sums there are of indices, bounds and coefficients times impulse changes,
+// as far from float's smallest normal as the velocity changes themselves.
 struct SweepRow {
-    Float4 J[4];     // linear 0, angular 0, linear 1, angular 1; w: q, softness, 1 / A_ii, tolerance
-    Float4 MJ[4];    // M^-1 J^T in the same parts: the velocity change per unit impulse
-    float lo, hi;    // bounds (impulse); a friction row has lo 0 and hi its coefficient
-    int32_t body[2]; // velocity slot of each side; the last slot is the world's
-    int32_t normal;  // the normal row a friction row follows, -1 for none
-    int32_t pad[3];
+    Float4 J[4];  // linear 0, angular 0, linear 1, angular 1; w: q, softness (both / A_ii), tolerance, normal
+    Float4 MJ[4]; // M^-1 J^T in the same parts: the velocity change per unit impulse; w: lo, hi, body 0, body 1
 };
-enum { kQ = 0, kSoftness = 1, kInvDiagonal = 2, kTolerance = 3, kW = 3 }; // the scalars' parts of J, and their lane
+static_assert(sizeof(SweepRow) == 128, "a sweep row fills two cache lines");
+// The scalars' parts (of J, then of MJ) and their lane. lo and hi are the
+// bounds (impulse); a friction row has lo 0 and hi its coefficient. body 0
+// and 1 are the velocity slots of the sides (the last slot is the world's);
+// normal is the normal row a friction row follows, -1 for none.
+enum { kQ = 0, kSoftness = 1, kTolerance = 2, kNormal = 3, kLo = 0, kHi = 1, kBody = 2, kW = 3 };
+// Rows and bodies the float indices can number.
+const int kMostIndices = 1 << 24;
+
+int bodyOf(const SweepRow &r, int side)
+{
+    return static_cast<int>(r.MJ[kBody + side][kW]);
+}
+
+int normalOf(const SweepRow &r)
+{
+    return static_cast<int>(r.J[kNormal][kW]);
+}
 
 // A body's velocity change: linear and angular, fourth floats zero.
 struct SweepVelocity {
@@ -144,7 +164,7 @@ void packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i, 
     for (int part = 0; part < 4; ++part) r.J[part] = r.MJ[part] = zero;
     for (int side = 0; side < 2; ++side) {
         int body = layout.bodies[2 * c + side];
-        r.body[side] = body < 0 ? in.bodyCount : body;
+        r.MJ[kBody + side][kW] = static_cast<float>(body < 0 ? in.bodyCount : body);
         if (body < 0) continue;
         PxReal J[6];
         for (int k = 0; k < 6; ++k) J[k] = rows.J[tileIndex(i, 6 * side + k)];
@@ -159,15 +179,16 @@ void packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i, 
     PxReal softness = in.parameters->epsilon + rows.rowEpsilon[i] / h;
     diagonal += softness;
     PxReal invDiagonal = diagonal > 0.0 ? 1.0 / diagonal : 0.0;
-    r.J[kQ][kW] = static_cast<float>(q);
-    r.J[kSoftness][kW] = static_cast<float>(softness);
-    r.J[kInvDiagonal][kW] = static_cast<float>(invDiagonal);
+    for (int part = 0; part < 4; ++part)
+        for (int k = 0; k < 3; ++k) r.J[part][k] = static_cast<float>(r.J[part][k] * invDiagonal);
+    r.J[kQ][kW] = static_cast<float>(q * invDiagonal);
+    r.J[kSoftness][kW] = static_cast<float>(softness * invDiagonal);
     // The row's own scale until the island's is known.
     r.J[kTolerance][kW] = static_cast<float>(impulseOfRow(q, invDiagonal));
-    r.normal = rows.frictionRef[i];
-    r.lo = r.normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
-    r.hi = r.normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
-    r.pad[0] = r.pad[1] = r.pad[2] = 0;
+    const int normal = rows.frictionRef[i];
+    r.J[kNormal][kW] = static_cast<float>(normal);
+    r.MJ[kLo][kW] = normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
+    r.MJ[kHi][kW] = normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
 }
 
 // Each row's tolerance from its own scale and the island's largest.
@@ -183,12 +204,12 @@ void setTolerances(SweepRow *sweep, int n, PxReal tolerance)
 // The bounds row r has now: a friction row's follow its normal row's impulse.
 void boundsOf(const SweepRow &r, const PxReal *x, PxReal &lo, PxReal &hi)
 {
-    if (r.normal < 0) {
-        lo = r.lo;
-        hi = r.hi;
+    if (r.J[kNormal][kW] < 0.0f) {
+        lo = r.MJ[kLo][kW];
+        hi = r.MJ[kHi][kW];
         return;
     }
-    hi = r.hi * fabs(x[r.normal]);
+    hi = r.MJ[kHi][kW] * fabs(x[normalOf(r)]);
     lo = -hi;
 }
 
@@ -247,7 +268,7 @@ PxReal startVelocities(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u
     memset(u, 0, sizeof(SweepVelocity) * static_cast<size_t>(slots));
     PxReal largest = 0.0;
     for (int i = 0; i < n; ++i)
-        if (sweep[i].normal < 0) x[i] = clip(x[i], sweep[i].lo, sweep[i].hi);
+        if (sweep[i].J[kNormal][kW] < 0.0f) x[i] = clip(x[i], sweep[i].MJ[kLo][kW], sweep[i].MJ[kHi][kW]);
     for (int i = 0; i < n; ++i) {
         const SweepRow &r = sweep[i];
         PxReal lo, hi;
@@ -257,8 +278,9 @@ PxReal startVelocities(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u
         largest = size > largest ? size : largest;
         float xi = static_cast<float>(x[i]);
         for (int side = 0; side < 2; ++side) {
-            u[r.body[side]].linear += r.MJ[2 * side] * xi;
-            u[r.body[side]].angular += r.MJ[2 * side + 1] * xi;
+            SweepVelocity &body = u[bodyOf(r, side)];
+            body.linear += r.MJ[2 * side] * xi;
+            body.angular += r.MJ[2 * side + 1] * xi;
         }
     }
     return largest;
@@ -296,13 +318,13 @@ int sweepOnce(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, float f
     int settled = 1;
     for (int i = 0; i < n; ++i) {
         const SweepRow &r = sweep[i];
-        SweepVelocity &u0 = u[r.body[0]], &u1 = u[r.body[1]];
+        SweepVelocity &u0 = u[bodyOf(r, 0)], &u1 = u[bodyOf(r, 1)];
         Float4 products = r.J[0] * u0.linear + r.J[1] * u0.angular + r.J[2] * u1.linear + r.J[3] * u1.angular;
-        float Ju = products[0] + products[1] + products[2] + products[3];
+        float Ju = products[0] + products[1] + products[2];
         PxReal lo, hi;
         boundsOf(r, x, lo, hi);
         PxReal old = x[i];
-        PxReal next = clip(old + (r.J[kQ][kW] - Ju - r.J[kSoftness][kW] * old) * r.J[kInvDiagonal][kW], lo, hi);
+        PxReal next = clip(old + (r.J[kQ][kW] - Ju) - r.J[kSoftness][kW] * old, lo, hi);
         float change = static_cast<float>(next - old);
         if (change == 0.0f) continue;
         x[i] = next;
@@ -337,7 +359,7 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
     int n = layout.rowCount, slots = in.bodyCount + 1;
     SweepRow *sweep = pool.array<SweepRow>(static_cast<size_t>(n), "sweep rows");
     SweepVelocity *u = pool.array<SweepVelocity>(static_cast<size_t>(slots), "sweep velocity changes");
-    if (!sweep || !u) {
+    if (!sweep || !u || n >= kMostIndices || slots >= kMostIndices) {
         memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(n));
         return 0;
     }
