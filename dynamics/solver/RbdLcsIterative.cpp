@@ -61,28 +61,32 @@ static_assert(sizeof(SweepRow) == 128, "a sweep row fills two cache lines");
 // bounds (impulse); a friction row has lo 0 and hi its coefficient. body 0
 // and 1 are the velocity slots of the sides (the last slot is the world's);
 // normal is the normal row a friction row follows, -1 for none.
-enum { kQ = 0, kSoftness = 1, kTolerance = 2, kNormal = 3, kLo = 0, kHi = 1, kBody = 2, kW = 3 };
+const int kQ = 0, kSoftness = 1, kTolerance = 2, kNormal = 3, kLo = 0, kHi = 1, kBody = 2, kW = 3;
 // Rows and bodies the float indices can number.
 const int kMostIndices = 1 << 24;
 
-int bodyOf(const SweepRow &r, int side)
+// (Converted to a pointer-sized integer, which takes one instruction.)
+ptrdiff_t bodyOf(const SweepRow &r, int side)
 {
-    return static_cast<int>(r.MJ[kBody + side][kW]);
+    return static_cast<ptrdiff_t>(r.MJ[kBody + side][kW]);
 }
 
-int normalOf(const SweepRow &r)
+ptrdiff_t normalOf(const SweepRow &r)
 {
-    return static_cast<int>(r.J[kNormal][kW]);
+    return static_cast<ptrdiff_t>(r.J[kNormal][kW]);
 }
 
-// A body's velocity change: linear and angular, fourth floats zero.
+// A body's velocity change: linear and angular; the fourth floats gather
+// what MJ's scalars add there and are never read.
 struct SweepVelocity {
     Float4 linear, angular;
 };
 
+// For lo <= hi: a maximum and a minimum without branches.
 PxReal clip(PxReal value, PxReal lo, PxReal hi)
 {
-    return value < lo ? lo : (value > hi ? hi : value);
+    const PxReal above = lo > value ? lo : value;
+    return above > hi ? hi : above;
 }
 
 // Bounds beyond float's range are no bound at all (converting them would
@@ -261,17 +265,23 @@ void warmStart(const PartitionRows &rows, const IterativeInput &in, PxReal *x)
         if (in.records[c]) warmStartConstraint(rows, c, in.records[c], in.parameters->stepsize, x);
 }
 
-// Starts within the bounds (normal rows first, which friction bounds follow),
-// and u = M^-1 J^T x for that start; returns the largest impulse of the start.
+// Starts within the bounds, and u = M^-1 J^T x for that start; returns the
+// largest impulse of the start. A friction row's bounds follow its normal
+// row's start clipped to that row's own bounds: the normal row comes first
+// in every contact, and one that comes later is clipped ahead of its turn
+// (clipping twice changes nothing).
 PxReal startVelocities(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, int slots)
 {
     memset(u, 0, sizeof(SweepVelocity) * static_cast<size_t>(slots));
     PxReal largest = 0.0;
-    for (int i = 0; i < n; ++i)
-        if (sweep[i].J[kNormal][kW] < 0.0f) x[i] = clip(x[i], sweep[i].MJ[kLo][kW], sweep[i].MJ[kHi][kW]);
     for (int i = 0; i < n; ++i) {
         const SweepRow &r = sweep[i];
         PxReal lo, hi;
+        if (r.J[kNormal][kW] >= 0.0f && normalOf(r) > i) {
+            const SweepRow &normal = sweep[normalOf(r)];
+            if (normal.J[kNormal][kW] < 0.0f)
+                x[normalOf(r)] = clip(x[normalOf(r)], normal.MJ[kLo][kW], normal.MJ[kHi][kW]);
+        }
         boundsOf(r, x, lo, hi);
         x[i] = clip(x[i], lo, hi);
         PxReal size = fabs(x[i]);
@@ -310,13 +320,15 @@ float sweepFloor(PxReal tolerance, PxReal largest)
     return static_cast<float>(kSweepFloor * tolerance * kRowScaleFloor * largest);
 }
 
-// One sweep; returns whether every impulse changed by no more than its
-// tolerance, or by no more than floor (the least tolerance of every row, as
-// the pivoting has it: RbdLcsTolerance.h).
-int sweepOnce(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, float floor)
+// Rows first to last of one sweep; with Settling, stops at the first row
+// whose impulse changed by more than both its tolerance and floor (the least
+// tolerance of every row, as the pivoting has it: RbdLcsTolerance.h) and
+// returns that row, or last when there was none. Without, sweeps to last and
+// tests nothing.
+template <bool Settling>
+int sweepRows(const SweepRow *sweep, int first, int last, PxReal *x, SweepVelocity *u, float floor)
 {
-    int settled = 1;
-    for (int i = 0; i < n; ++i) {
+    for (int i = first; i < last; ++i) {
         const SweepRow &r = sweep[i];
         SweepVelocity &u0 = u[bodyOf(r, 0)], &u1 = u[bodyOf(r, 1)];
         Float4 products = r.J[0] * u0.linear + r.J[1] * u0.angular + r.J[2] * u1.linear + r.J[3] * u1.angular;
@@ -332,10 +344,19 @@ int sweepOnce(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, float f
         u0.angular += r.MJ[1] * change;
         u1.linear += r.MJ[2] * change;
         u1.angular += r.MJ[3] * change;
-        float magnitude = change < 0.0f ? -change : change;
-        if (magnitude > r.J[kTolerance][kW] && magnitude > floor) settled = 0;
+        if (Settling && fabsf(change) > r.J[kTolerance][kW] && fabsf(change) > floor) return i;
     }
-    return settled;
+    return last;
+}
+
+// One sweep; returns whether every impulse changed by no more than its
+// tolerance or floor. Once one has not, the rest of the sweep tests nothing.
+int sweepOnce(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, float floor)
+{
+    const int unsettled = sweepRows<true>(sweep, 0, n, x, u, floor);
+    if (unsettled == n) return 1;
+    sweepRows<false>(sweep, unsettled + 1, n, x, u, floor);
+    return 0;
 }
 
 } // namespace
