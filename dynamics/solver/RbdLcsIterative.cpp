@@ -25,7 +25,6 @@
 #include <float.h>
 #include <math.h>
 #include <string.h>
-#include <atomic>
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdLcs.h>
 #include <kelmar/RbdTypes.h>
@@ -79,7 +78,7 @@ ptrdiff_t normalOf(const SweepRow &r)
 
 // A body's velocity change: linear and angular; the fourth floats gather
 // what MJ's scalars add there and are never read.
-struct alignas(32) SweepVelocity {
+struct SweepVelocity {
     Float4 linear, angular;
 };
 
@@ -321,38 +320,18 @@ float sweepFloor(PxReal tolerance, PxReal largest)
     return static_cast<float>(kSweepFloor * tolerance * kRowScaleFloor * largest);
 }
 
-// Eight floats: one side's linear and angular parts at once where the
-// target has 256-bit vectors (two 128-bit halves where it has not).
-typedef float Float8 __attribute__((vector_size(32), may_alias));
-
-Float4 lowHalf(Float8 v)
-{
-    return __builtin_shufflevector(v, v, 0, 1, 2, 3);
-}
-
-Float4 highHalf(Float8 v)
-{
-    return __builtin_shufflevector(v, v, 4, 5, 6, 7);
-}
-
 // Rows first to last of one sweep; with Settling, stops at the first row
 // whose impulse changed by more than both its tolerance and floor (the least
 // tolerance of every row, as the pivoting has it: RbdLcsTolerance.h) and
 // returns that row, or last when there was none. Without, sweeps to last and
-// tests nothing. A side's parts are taken as one vector of eight; the
-// products add in the order of the parts and nothing is fused, so the wide
-// and the narrow code give the same floats to the bit.
+// tests nothing.
 template <bool Settling>
-__attribute__((always_inline)) inline int sweepRows(const SweepRow *sweep, int first, int last, PxReal *x,
-                                                    SweepVelocity *u, float floor)
+int sweepRows(const SweepRow *sweep, int first, int last, PxReal *x, SweepVelocity *u, float floor)
 {
     for (int i = first; i < last; ++i) {
         const SweepRow &r = sweep[i];
-        Float8 &u0 = *reinterpret_cast<Float8 *>(&u[bodyOf(r, 0)]),
-               &u1 = *reinterpret_cast<Float8 *>(&u[bodyOf(r, 1)]);
-        const Float8 *J = reinterpret_cast<const Float8 *>(r.J), *MJ = reinterpret_cast<const Float8 *>(r.MJ);
-        const Float8 side0 = J[0] * u0, side1 = J[1] * u1;
-        Float4 products = lowHalf(side0) + highHalf(side0) + lowHalf(side1) + highHalf(side1);
+        SweepVelocity &u0 = u[bodyOf(r, 0)], &u1 = u[bodyOf(r, 1)];
+        Float4 products = r.J[0] * u0.linear + r.J[1] * u0.angular + r.J[2] * u1.linear + r.J[3] * u1.angular;
         float Ju = products[0] + products[1] + products[2];
         PxReal lo, hi;
         boundsOf(r, x, lo, hi);
@@ -361,8 +340,10 @@ __attribute__((always_inline)) inline int sweepRows(const SweepRow *sweep, int f
         float change = static_cast<float>(next - old);
         if (change == 0.0f) continue;
         x[i] = next;
-        u0 += MJ[0] * change;
-        u1 += MJ[1] * change;
+        u0.linear += r.MJ[0] * change;
+        u0.angular += r.MJ[1] * change;
+        u1.linear += r.MJ[2] * change;
+        u1.angular += r.MJ[3] * change;
         if (Settling && fabsf(change) > r.J[kTolerance][kW] && fabsf(change) > floor) return i;
     }
     return last;
@@ -370,42 +351,15 @@ __attribute__((always_inline)) inline int sweepRows(const SweepRow *sweep, int f
 
 // One sweep; returns whether every impulse changed by no more than its
 // tolerance or floor. Once one has not, the rest of the sweep tests nothing.
-int sweepOnceNarrow(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, float floor)
-{
-    const int unsettled = sweepRows<true>(sweep, 0, n, x, u, floor);
-    if (unsettled == n) return 1;
-    sweepRows<false>(sweep, unsettled + 1, n, x, u, floor);
-    return 0;
-}
-
-// The same compiled for 256-bit vectors (AVX without FMA: the same
-// roundings).
-__attribute__((target("avx"))) int sweepOnceWide(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u,
-                                                 float floor)
-{
-    const int unsettled = sweepRows<true>(sweep, 0, n, x, u, floor);
-    if (unsettled == n) return 1;
-    sweepRows<false>(sweep, unsettled + 1, n, x, u, floor);
-    return 0;
-}
-
-// Whether sweeps go wide: -1 until first asked, where the processor has
-// 256-bit vectors.
-std::atomic<int> gWide(-1);
-
 int sweepOnce(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, float floor)
 {
-    if (gWide.load(std::memory_order_relaxed) < 0) setWideSweeps(1);
-    return gWide.load(std::memory_order_relaxed) ? sweepOnceWide(sweep, n, x, u, floor)
-                                                 : sweepOnceNarrow(sweep, n, x, u, floor);
+    const int unsettled = sweepRows<true>(sweep, 0, n, x, u, floor);
+    if (unsettled == n) return 1;
+    sweepRows<false>(sweep, unsettled + 1, n, x, u, floor);
+    return 0;
 }
 
 } // namespace
-
-void setWideSweeps(int wide)
-{
-    gWide.store(wide && __builtin_cpu_supports("avx"), std::memory_order_relaxed);
-}
 
 int islandIsLarge(int rowCount, const RbdLcsLCPSolverParameters &params)
 {

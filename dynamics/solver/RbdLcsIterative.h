@@ -47,12 +47,6 @@ struct IterativeInput {
 int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput &input,
                      const RbdLcsLCPSolverParameters &params);
 
-// Whether the sweeps take a side's linear and angular parts as one 256-bit
-// vector (1, the default: where the processor has them) or as two of 128
-// bits (0). Both give the same impulses to the bit: the switch is there to
-// compare them.
-void setWideSweeps(int wide);
-
 // Workspace bytes of solveIteratively for rowCount rows and bodyCount bodies.
 size_t iterativeMemoryRequired(int rowCount, int bodyCount);
 
