@@ -335,11 +335,14 @@ int sweepRows(const SweepRow *sweep, int first, int last, PxReal *x, SweepVeloci
         float Ju = products[0] + products[1] + products[2];
         PxReal lo, hi;
         boundsOf(r, x, lo, hi);
-        PxReal old = x[i];
-        PxReal next = clip(old + (r.J[kQ][kW] - Ju) - r.J[kSoftness][kW] * old, lo, hi);
-        float change = static_cast<float>(next - old);
+        // The change is clipped to the room the bounds leave, which is known
+        // before J u is: the chain from one row's velocity update to the
+        // next row's change is two additions shorter.
+        const PxReal old = x[i], step = (r.J[kQ][kW] - Ju) - r.J[kSoftness][kW] * old;
+        const PxReal clipped = clip(step, lo - old, hi - old);
+        float change = static_cast<float>(clipped);
         if (change == 0.0f) continue;
-        x[i] = next;
+        x[i] = old + clipped;
         u0.linear += r.MJ[0] * change;
         u0.angular += r.MJ[1] * change;
         u1.linear += r.MJ[2] * change;
