@@ -189,26 +189,6 @@ template <typename Row, typename Tile> void forEachRowOrTile(const ConstraintLay
     }
 }
 
-// Two reals side by side: two rows of a tile, each computed as on its own.
-typedef PxReal Pair __attribute__((vector_size(16)));
-
-Pair load2(const PxReal *p)
-{
-    Pair v;
-    memcpy(&v, p, sizeof v);
-    return v;
-}
-
-void store2(PxReal *p, Pair v)
-{
-    memcpy(p, &v, sizeof v);
-}
-
-Pair splat(PxReal x)
-{
-    return Pair{x, x};
-}
-
 // One side's six columns of J M^-1 for one row, its columns 4 reals apart.
 void jacobianTimesInverseMass(const PxReal *j, const BodyInverseMass &m, PxReal *jm)
 {
