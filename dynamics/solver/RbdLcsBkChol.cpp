@@ -134,10 +134,11 @@ int BkChol::allocateStorage(const int32_t *rowStart)
     lastReach_ = pool_->array<int32_t>(T, "last reach");
     tileRow_ = pool_->array<ptrdiff_t>(T, "tile rows");
     if (!lastReach_ || !tileRow_) return 0;
+    // Tile rows come in increasing order: the last that reaches P is the
+    // last to write it.
     for (int P = 0; P < A_.T; ++P) lastReach_[P] = P;
     for (int I = 0; I < A_.T; ++I)
-        for (int P = A_.minTile[I]; P < I; ++P)
-            if (I > lastReach_[P]) lastReach_[P] = I;
+        for (int P = A_.minTile[I]; P < I; ++P) lastReach_[P] = I;
     size_t bytes = sizeof(PxReal) * kTile * A_.tiles();
     NZ_ = static_cast<PxReal *>(pool_->allocAligned(bytes, kPoolAlignment, "NZ"));
     inverse_ = static_cast<PxReal *>(pool_->allocAligned(bytes, kPoolAlignment, "inverse"));
