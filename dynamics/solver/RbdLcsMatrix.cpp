@@ -149,7 +149,10 @@ void LCPMatrix::getDiagonal(PxReal *out, int count) const
 {
     PxReal *byPosition = scratch_; // free between solves
     diagonalAt(byPosition);
-    for (int i = 0; i < count; ++i) out[i] = byPosition[pos_[i]];
+    if (identityOrder_)
+        memcpy(out, byPosition, sizeof(PxReal) * static_cast<size_t>(count));
+    else
+        for (int i = 0; i < count; ++i) out[i] = byPosition[pos_[i]];
 }
 
 PxReal LCPMatrix::getElementFactor(int i, int j) const
