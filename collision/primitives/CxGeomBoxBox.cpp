@@ -12,13 +12,15 @@ const PxReal kPerpendicularCos = 0.0001;
 // Edge pairs nearer to parallel than this (squared sine) are skipped even
 // with a zero tolerance: their cross product is lost in rounding.
 const PxReal kParallelSin2 = 1e-14;
+// Cheap tests decide what the exact arithmetic would only confirm: a
+// segment clearly outside a slab, clearly inside it, or an edge clearly
+// beyond the plane that keeps candidates. "Clearly" is by this fraction of
+// the magnitudes involved, a thousand times the rounding of the few
+// operations behind each value, so a decided case gives the very bits
+// (or the very rejection) the full computation gives.
+const PxReal kClearFraction = 1e-12;
 
-struct Relative {
-    PxReal R[3][3];
-    PxVector3 t;
-};
-
-void relativePose(const PxMatrix4 tm1, const PxMatrix4 tm2, Relative *rel)
+void relativePose(const PxMatrix4 tm1, const PxMatrix4 tm2, CxBoxBoxRelative *rel)
 {
     PxVector3 d;
     for (int k = 0; k < 3; ++k) d[k] = tm2[3][k] - tm1[3][k];
@@ -33,12 +35,7 @@ void column(const PxReal R[3][3], int j, PxVector3 out)
     PxV3Set(out, R[0][j], R[1][j], R[2][j]);
 }
 
-// Projection radius of box 1 (identity axes) and box 2 (columns of R) on L.
-PxReal radius1(const PxVector3 r1, const PxVector3 L)
-{
-    return r1[0] * fabs(L[0]) + r1[1] * fabs(L[1]) + r1[2] * fabs(L[2]);
-}
-
+// Projection radius of box 2 (columns of R) on L.
 PxReal radius2(const PxVector3 r2, const PxReal R[3][3], const PxVector3 L)
 {
     PxReal sum = 0.0;
@@ -68,28 +65,34 @@ int CxBoxFeatureDim(const PxReal axes[3][3], const PxVector3 normal)
 int CxBoxBoxSeparatingAxis(const PxVector3 r1, const PxMatrix4 tm1, const PxVector3 r2, const PxMatrix4 tm2,
                            PxReal eps, CxBoxBoxAxis *axis)
 {
-    Relative rel;
+    CxBoxBoxRelative &rel = axis->relative;
     relativePose(tm1, tm2, &rel);
     const PxReal(*R)[3] = rel.R;
     const PxReal *t = rel.t;
+    PxReal absR[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) absR[i][j] = fabs(R[i][j]);
     Best best = {-DBL_MAX, -1};
 
     // Face axes of box 1: |t_i| - (r1_i + sum_j r2_j |R_ij|).
     for (int i = 0; i < 3; ++i) {
-        PxReal s = fabs(t[i]) - (r1[i] + r2[0] * fabs(R[i][0]) + r2[1] * fabs(R[i][1]) + r2[2] * fabs(R[i][2]));
+        PxReal s = fabs(t[i]) - (r1[i] + r2[0] * absR[i][0] + r2[1] * absR[i][1] + r2[2] * absR[i][2]);
         if (s > best.separation) best = {s, i};
         if (best.separation > eps) return 0;
     }
     // Face axes of box 2: |t . b_j| - (sum_i r1_i |R_ij| + r2_j).
     for (int j = 0; j < 3; ++j) {
         PxReal tb = t[0] * R[0][j] + t[1] * R[1][j] + t[2] * R[2][j];
-        PxReal s = fabs(tb) - (r1[0] * fabs(R[0][j]) + r1[1] * fabs(R[1][j]) + r1[2] * fabs(R[2][j]) + r2[j]);
+        PxReal s = fabs(tb) - (r1[0] * absR[0][j] + r1[1] * absR[1][j] + r1[2] * absR[2][j] + r2[j]);
         if (s > best.separation) best = {s, 3 + j};
         if (best.separation > eps) return 0;
     }
-    // Edge axes e_i x b_j, unnormalised, of squared length 1 - R_ij^2.
+    // Edge axes e_i x b_j, unnormalised, of squared length 1 - R_ij^2. The
+    // component i of L is zero: the sums below leave out its terms (in
+    // the same order otherwise), which changes no more than a zero's sign.
     PxReal parallelLimit = fmax(10.0 * eps * eps, kParallelSin2);
     for (int i = 0; i < 3; ++i) {
+        const int lo = i == 0 ? 1 : 0, hi = i == 2 ? 1 : 2;
         PxVector3 e = {0.0, 0.0, 0.0};
         e[i] = 1.0;
         for (int j = 0; j < 3; ++j) {
@@ -98,7 +101,12 @@ int CxBoxBoxSeparatingAxis(const PxVector3 r1, const PxMatrix4 tm1, const PxVect
             PxVector3 b, L;
             column(R, j, b);
             PxV3Cross(L, e, b);
-            PxReal s = fabs(PxV3Dot(t, L)) - (radius1(r1, L) + radius2(r2, R, L));
+            PxReal tL = t[lo] * L[lo] + t[hi] * L[hi];
+            PxReal radius = r1[lo] * fabs(L[lo]) + r1[hi] * fabs(L[hi]);
+            PxReal sum2 = r2[0] * fabs(L[lo] * R[lo][0] + L[hi] * R[hi][0]);
+            sum2 += r2[1] * fabs(L[lo] * R[lo][1] + L[hi] * R[hi][1]);
+            sum2 += r2[2] * fabs(L[lo] * R[lo][2] + L[hi] * R[hi][2]);
+            PxReal s = fabs(tL) - (radius + sum2);
             if (s > 0.0 && s * s > 10.0 * eps * eps * length2) return 0;
             PxReal normalised = s / sqrt(length2);
             if (normalised > best.separation) best = {normalised, 6 + 3 * i + j};
@@ -146,11 +154,23 @@ int CxSegmentClipAgainstBox(const PxVector3 centre, const PxVector3 half, const 
 {
     *s0 = -1.0;
     *s1 = 1.0;
+    // An axis along which the segment lies clearly outside the slab rejects
+    // it; one along which it lies clearly inside cuts nothing (its
+    // parameters fall beyond -1 and 1). Only the others need the divisions.
+    int cuts[3], cutCount = 0;
     for (int k = 0; k < 3; ++k) {
         if (half[k] == 0.0) {
             if (fabs(centre[k]) > radii[k]) return 0;
             continue;
         }
+        PxReal c = fabs(centre[k]), h = fabs(half[k]);
+        PxReal clear = kClearFraction * (c + h + radii[k]);
+        if (c - h > radii[k] + clear) return 0;
+        if (c + h < radii[k] - clear) continue;
+        cuts[cutCount++] = k;
+    }
+    for (int n = 0; n < cutCount; ++n) {
+        int k = cuts[n];
         PxReal a = (-radii[k] - centre[k]) / half[k], b = (radii[k] - centre[k]) / half[k];
         if (a > b) {
             PxReal swap = a;
@@ -165,7 +185,7 @@ int CxSegmentClipAgainstBox(const PxVector3 centre, const PxVector3 half, const 
 }
 
 int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], const PxVector3 radii,
-                             const PxVector3 fixed, PxVector3 *points, int count)
+                             const PxVector3 fixed, const CxBoxBoxKeep *keep, PxVector3 *points, int count)
 {
     for (int j = 0; j < 3; ++j) {
         int k = (j + 1) % 3, l = (j + 2) % 3;
@@ -177,6 +197,7 @@ int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], co
             PxVector3 c;
             PxV3AddScaled(c, centre, axes[k], sk);
             PxV3AddScaled(c, c, axes[l], sl);
+            if (keep && PxV3Dot(c, keep->normal) - fabs(PxV3Dot(half, keep->normal)) >= keep->beyond) continue;
             PxReal s0, s1;
             if (!CxSegmentClipAgainstBox(c, half, fixed, &s0, &s1)) continue;
             // Edges along the first axis give both ends, so every vertex
@@ -188,25 +209,35 @@ int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], co
     return count;
 }
 
-int CxBoxBoxCandidates(const PxVector3 r1, const PxMatrix4 tm1, const PxVector3 r2, const PxMatrix4 tm2,
-                       const CxBoxBoxAxis *axis, PxVector3 points[CxBoxBoxMaxCandidates],
-                       PxReal separations[CxBoxBoxMaxCandidates])
+int CxBoxBoxCandidates(const PxVector3 r1, const PxVector3 r2, const CxBoxBoxAxis *axis,
+                       PxVector3 points[CxBoxBoxMaxCandidates], PxReal separations[CxBoxBoxMaxCandidates])
 {
-    Relative rel;
-    relativePose(tm1, tm2, &rel);
+    const CxBoxBoxRelative &rel = axis->relative;
     PxVector3 raw[CxBoxBoxMaxCandidates];
+    const PxReal limit = 0.01 * axis->separation;
+    // An edge whose two ends lie clearly beyond the limit gives no point
+    // that is kept: it is not clipped. Clearly: by far more than the
+    // rounding of a clipped point's separation, of the order of the poses'
+    // and boxes' sizes.
+    PxReal size = fabs(rel.t[0]) + fabs(rel.t[1]) + fabs(rel.t[2]) + r1[0] + r1[1] + r1[2] + r2[0] + r2[1] + r2[2];
+    PxReal clear = kClearFraction * (size + fabs(axis->offset) + fabs(limit));
 
     // Box 2's edges in box 1's frame: axes are the columns of R.
     PxReal axes2[3][3];
     PxM3Transpose(axes2, rel.R);
-    int count = CxBoxEdgesClipAgainstBox(rel.t, axes2, r2, r1, raw, 0);
+    CxBoxBoxKeep keep;
+    PxV3Copy(keep.normal, axis->normal);
+    keep.beyond = axis->offset + limit + clear;
+    int count = CxBoxEdgesClipAgainstBox(rel.t, axes2, r2, r1, &keep, raw, 0);
 
     // Box 1's edges in box 2's frame: centre -t R, axes the rows of R.
     PxVector3 centre1;
     PxV3MulM3(centre1, rel.t, rel.R);
     PxV3Scale(centre1, centre1, -1.0);
+    PxV3MulM3(keep.normal, axis->normal, rel.R);
+    keep.beyond = axis->offset - PxV3Dot(rel.t, axis->normal) + limit + clear;
     int first = count;
-    count = CxBoxEdgesClipAgainstBox(centre1, rel.R, r1, r2, raw, count);
+    count = CxBoxEdgesClipAgainstBox(centre1, rel.R, r1, r2, &keep, raw, count);
     for (int k = first; k < count; ++k) {
         // Back to box 1's frame: p = t + p' R^T.
         PxVector3 back;
@@ -217,7 +248,7 @@ int CxBoxBoxCandidates(const PxVector3 r1, const PxMatrix4 tm1, const PxVector3 
     int kept = 0;
     for (int k = 0; k < count; ++k) {
         PxReal separation = PxV3Dot(raw[k], axis->normal) - axis->offset;
-        if (separation < 0.01 * axis->separation) {
+        if (separation < limit) {
             PxV3Copy(points[kept], raw[k]);
             separations[kept++] = separation;
         }
