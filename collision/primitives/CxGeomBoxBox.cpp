@@ -12,12 +12,11 @@ const PxReal kPerpendicularCos = 0.0001;
 // Edge pairs nearer to parallel than this (squared sine) are skipped even
 // with a zero tolerance: their cross product is lost in rounding.
 const PxReal kParallelSin2 = 1e-14;
-// Cheap tests decide what the exact arithmetic would only confirm: a
-// segment clearly outside a slab, clearly inside it, or an edge clearly
-// beyond the plane that keeps candidates. "Clearly" is by this fraction of
-// the magnitudes involved, a thousand times the rounding of the few
-// operations behind each value, so a decided case gives the very bits
-// (or the very rejection) the full computation gives.
+// An edge clearly beyond the plane that keeps candidates is not clipped:
+// "clearly" by this fraction of the magnitudes involved, a thousand times
+// the rounding of the few operations behind a candidate's separation, so
+// the edges passed over are exactly those whose points would all be
+// dropped.
 const PxReal kClearFraction = 1e-12;
 
 void relativePose(const PxMatrix4 tm1, const PxMatrix4 tm2, CxBoxBoxRelative *rel)
@@ -52,6 +51,34 @@ struct Best {
     int code;
 };
 
+// The edge axes e_I x b_j of box 1's edge I, into best; 0 when one of them
+// separates the boxes by more than eps. Component I of L is zero: the sums
+// leave out its terms (in the same order otherwise), which changes no more
+// than the sign of a zero.
+template <int I>
+int edgeAxes(const PxVector3 r1, const PxVector3 r2, const PxReal R[3][3], const PxVector3 t, PxReal eps,
+             PxReal parallelLimit, Best *best)
+{
+    const int lo = I == 0 ? 1 : 0, hi = I == 2 ? 1 : 2;
+    for (int j = 0; j < 3; ++j) {
+        PxReal length2 = 1.0 - R[I][j] * R[I][j];
+        if (length2 < parallelLimit) continue;
+        // e_I x b_j, as PxV3Cross computes it from the unit vector e_I.
+        PxReal Llo = lo == 1 ? -R[2][j] : I == 1 ? R[2][j] : -R[1][j];
+        PxReal Lhi = hi == 2 ? (I == 0 ? R[1][j] : -R[0][j]) : R[0][j];
+        PxReal tL = t[lo] * Llo + t[hi] * Lhi;
+        PxReal radius = r1[lo] * fabs(Llo) + r1[hi] * fabs(Lhi);
+        PxReal sum2 = r2[0] * fabs(Llo * R[lo][0] + Lhi * R[hi][0]);
+        sum2 += r2[1] * fabs(Llo * R[lo][1] + Lhi * R[hi][1]);
+        sum2 += r2[2] * fabs(Llo * R[lo][2] + Lhi * R[hi][2]);
+        PxReal s = fabs(tL) - (radius + sum2);
+        if (s > 0.0 && s * s > 10.0 * eps * eps * length2) return 0;
+        PxReal normalised = s / sqrt(length2);
+        if (normalised > best->separation) *best = {normalised, 6 + 3 * I + j};
+    }
+    return 1;
+}
+
 } // namespace
 
 int CxBoxFeatureDim(const PxReal axes[3][3], const PxVector3 normal)
@@ -69,49 +96,27 @@ int CxBoxBoxSeparatingAxis(const PxVector3 r1, const PxMatrix4 tm1, const PxVect
     relativePose(tm1, tm2, &rel);
     const PxReal(*R)[3] = rel.R;
     const PxReal *t = rel.t;
-    PxReal absR[3][3];
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) absR[i][j] = fabs(R[i][j]);
     Best best = {-DBL_MAX, -1};
 
     // Face axes of box 1: |t_i| - (r1_i + sum_j r2_j |R_ij|).
     for (int i = 0; i < 3; ++i) {
-        PxReal s = fabs(t[i]) - (r1[i] + r2[0] * absR[i][0] + r2[1] * absR[i][1] + r2[2] * absR[i][2]);
+        PxReal s = fabs(t[i]) - (r1[i] + r2[0] * fabs(R[i][0]) + r2[1] * fabs(R[i][1]) + r2[2] * fabs(R[i][2]));
         if (s > best.separation) best = {s, i};
         if (best.separation > eps) return 0;
     }
     // Face axes of box 2: |t . b_j| - (sum_i r1_i |R_ij| + r2_j).
     for (int j = 0; j < 3; ++j) {
         PxReal tb = t[0] * R[0][j] + t[1] * R[1][j] + t[2] * R[2][j];
-        PxReal s = fabs(tb) - (r1[0] * absR[0][j] + r1[1] * absR[1][j] + r1[2] * absR[2][j] + r2[j]);
+        PxReal s = fabs(tb) - (r1[0] * fabs(R[0][j]) + r1[1] * fabs(R[1][j]) + r1[2] * fabs(R[2][j]) + r2[j]);
         if (s > best.separation) best = {s, 3 + j};
         if (best.separation > eps) return 0;
     }
-    // Edge axes e_i x b_j, unnormalised, of squared length 1 - R_ij^2. The
-    // component i of L is zero: the sums below leave out its terms (in
-    // the same order otherwise), which changes no more than a zero's sign.
+    // Edge axes e_i x b_j, unnormalised, of squared length 1 - R_ij^2.
     PxReal parallelLimit = fmax(10.0 * eps * eps, kParallelSin2);
-    for (int i = 0; i < 3; ++i) {
-        const int lo = i == 0 ? 1 : 0, hi = i == 2 ? 1 : 2;
-        PxVector3 e = {0.0, 0.0, 0.0};
-        e[i] = 1.0;
-        for (int j = 0; j < 3; ++j) {
-            PxReal length2 = 1.0 - R[i][j] * R[i][j];
-            if (length2 < parallelLimit) continue;
-            PxVector3 b, L;
-            column(R, j, b);
-            PxV3Cross(L, e, b);
-            PxReal tL = t[lo] * L[lo] + t[hi] * L[hi];
-            PxReal radius = r1[lo] * fabs(L[lo]) + r1[hi] * fabs(L[hi]);
-            PxReal sum2 = r2[0] * fabs(L[lo] * R[lo][0] + L[hi] * R[hi][0]);
-            sum2 += r2[1] * fabs(L[lo] * R[lo][1] + L[hi] * R[hi][1]);
-            sum2 += r2[2] * fabs(L[lo] * R[lo][2] + L[hi] * R[hi][2]);
-            PxReal s = fabs(tL) - (radius + sum2);
-            if (s > 0.0 && s * s > 10.0 * eps * eps * length2) return 0;
-            PxReal normalised = s / sqrt(length2);
-            if (normalised > best.separation) best = {normalised, 6 + 3 * i + j};
-        }
-    }
+    if (!edgeAxes<0>(r1, r2, R, t, eps, parallelLimit, &best) ||
+        !edgeAxes<1>(r1, r2, R, t, eps, parallelLimit, &best) ||
+        !edgeAxes<2>(r1, r2, R, t, eps, parallelLimit, &best))
+        return 0;
 
     axis->separation = best.separation;
     if (best.code < 3) {
@@ -154,23 +159,11 @@ int CxSegmentClipAgainstBox(const PxVector3 centre, const PxVector3 half, const 
 {
     *s0 = -1.0;
     *s1 = 1.0;
-    // An axis along which the segment lies clearly outside the slab rejects
-    // it; one along which it lies clearly inside cuts nothing (its
-    // parameters fall beyond -1 and 1). Only the others need the divisions.
-    int cuts[3], cutCount = 0;
     for (int k = 0; k < 3; ++k) {
         if (half[k] == 0.0) {
             if (fabs(centre[k]) > radii[k]) return 0;
             continue;
         }
-        PxReal c = fabs(centre[k]), h = fabs(half[k]);
-        PxReal clear = kClearFraction * (c + h + radii[k]);
-        if (c - h > radii[k] + clear) return 0;
-        if (c + h < radii[k] - clear) continue;
-        cuts[cutCount++] = k;
-    }
-    for (int n = 0; n < cutCount; ++n) {
-        int k = cuts[n];
         PxReal a = (-radii[k] - centre[k]) / half[k], b = (radii[k] - centre[k]) / half[k];
         if (a > b) {
             PxReal swap = a;
@@ -187,17 +180,27 @@ int CxSegmentClipAgainstBox(const PxVector3 centre, const PxVector3 half, const 
 int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], const PxVector3 radii,
                              const PxVector3 fixed, const CxBoxBoxKeep *keep, PxVector3 *points, int count)
 {
+    // The plane's height of the centre and of each half edge: an edge's
+    // lowest point is at centre +- its corner's two half edges - |its own|.
+    PxReal height = 0.0, along[3] = {0.0, 0.0, 0.0};
+    if (keep) {
+        height = PxV3Dot(centre, keep->normal) - keep->beyond;
+        for (int m = 0; m < 3; ++m) along[m] = radii[m] * PxV3Dot(axes[m], keep->normal);
+    }
     for (int j = 0; j < 3; ++j) {
         int k = (j + 1) % 3, l = (j + 2) % 3;
         PxVector3 half;
         PxV3Scale(half, axes[j], radii[j]);
         for (int corner = 0; corner < 4; ++corner) {
+            if (keep && height + ((corner & 1) ? along[k] : -along[k]) + ((corner & 2) ? along[l] : -along[l]) -
+                                fabs(along[j]) >=
+                            0.0)
+                continue;
             PxReal sk = (corner & 1) ? radii[k] : -radii[k];
             PxReal sl = (corner & 2) ? radii[l] : -radii[l];
             PxVector3 c;
             PxV3AddScaled(c, centre, axes[k], sk);
             PxV3AddScaled(c, c, axes[l], sl);
-            if (keep && PxV3Dot(c, keep->normal) - fabs(PxV3Dot(half, keep->normal)) >= keep->beyond) continue;
             PxReal s0, s1;
             if (!CxSegmentClipAgainstBox(c, half, fixed, &s0, &s1)) continue;
             // Edges along the first axis give both ends, so every vertex
