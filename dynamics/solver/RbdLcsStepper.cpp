@@ -22,14 +22,6 @@ int roundUp4(int n)
     return (n + 3) & ~3;
 }
 
-// The pivoting left out: the recovery that follows a failed pivoting solve
-// starts at once from the last step's impulses.
-int skipPivoting(LCPMatrix &, PxReal *, const PxReal *, const PxReal *, const PxReal *, int *, int,
-                 const RbdLcsLCPSolverParameters &)
-{
-    return -1;
-}
-
 } // namespace
 
 size_t stepperMemoryRequired(int rowCount, int bodyCount, const RbdLcsLCPSolverParameters &params)
@@ -221,8 +213,6 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
     // An island of contacts at rest keeps its factor from step to step.
     int contacts = contactsOnly(rows, records);
-    uint64_t island = contacts ? FailedIslands::key(bodies_, bodyCount_) : 0;
-    LCPSolverFunction solver = contacts && failed_.take(island) ? skipPivoting : lcpSolver_;
     int kept = contacts && keptFactor_.restore(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize,
                                                parameters_.lcp.tolerance);
     if (!kept) matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);
@@ -249,15 +239,12 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     frictionBoundsFromLastStep(rows, records, parameters_.stepsize);
     LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
                    rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
-    lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, solver);
+    lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_);
     fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
     // A recovery that shifted the diagonal wrote into the kept copy.
     if (kept && matrix_->formedWritten()) keptFactor_.forget();
     matrix_->destroy();
-    if (lcpResult_ < 0) {
-        fallBack(rows, invM, records, load);
-        if (contacts) failed_.add(island);
-    }
+    if (lcpResult_ < 0) fallBack(rows, invM, records, load);
     return 1;
 }
 
@@ -281,40 +268,6 @@ void WorldStepper::fallBack(PartitionRows &rows, const BodyInverseMass *invM, Rb
     if (sweeps.iterations < kFallbackSweeps) sweeps.iterations = kFallbackSweeps;
     lcs::solveIteratively(*pool_, rows, input, sweeps);
     fellBack_ = 1;
-}
-
-uint64_t FailedIslands::key(RbdLcsBody *const *bodies, int count)
-{
-    // A sum of mixed addresses: the same set in any order gives the same key.
-    uint64_t sum = static_cast<uint64_t>(count);
-    for (int b = 0; b < count; ++b) {
-        uint64_t x = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(bodies[b]));
-        x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
-        x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
-        sum += x ^ (x >> 31);
-    }
-    return sum;
-}
-
-bool FailedIslands::take(uint64_t key)
-{
-    for (Entry &entry : entries_) {
-        if (entry.left == 0 || entry.key != key) continue;
-        --entry.left;
-        return true;
-    }
-    return false;
-}
-
-void FailedIslands::add(uint64_t key)
-{
-    for (Entry &entry : entries_)
-        if (entry.left > 0 && entry.key == key) {
-            entry.left = kSkippedSolves;
-            return;
-        }
-    entries_[next_] = {key, kSkippedSolves};
-    next_ = (next_ + 1) % kSize;
 }
 
 int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,

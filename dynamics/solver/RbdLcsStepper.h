@@ -18,31 +18,6 @@ namespace lcs {
 
 class LCPMatrix;
 
-// Islands of contacts whose pivoting solve failed lately, known by their
-// bodies. Such an island goes straight to the recovery of a failed
-// pivoting solve for its next kSkippedSolves solves while it keeps its bodies:
-// on the landing boxes a failed solve (pivoting, recovery, sweeps) costs
-// several good ones, and the same island fails again one time in three.
-class FailedIslands {
-public:
-    static const int kSkippedSolves = 1;
-    // The island of these bodies, in any order.
-    static uint64_t key(RbdLcsBody *const *bodies, int count);
-    // Whether the island failed within its last kSkippedSolves solves; counts
-    // this solve.
-    bool take(uint64_t key);
-    void add(uint64_t key);
-
-private:
-    static const int kSize = 16; // the oldest gives way
-    struct Entry {
-        uint64_t key;
-        int left; // solves still to skip the pivoting, 0: free
-    };
-    Entry entries_[kSize] = {};
-    int next_ = 0;
-};
-
 class WorldStepper {
 public:
     virtual ~WorldStepper() {}
@@ -106,7 +81,6 @@ protected:
 
     // The matrix and factor of the last island of contacts formed.
     KeptFactor keptFactor_;
-    FailedIslands failed_;
 
 private:
     template <typename T> T *poolArray(size_t count, const char *name) { return pool_->array<T>(count, name); }
