@@ -180,22 +180,21 @@ int CxSegmentClipAgainstBox(const PxVector3 centre, const PxVector3 half, const 
 int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], const PxVector3 radii,
                              const PxVector3 fixed, const CxBoxBoxKeep *keep, PxVector3 *points, int count)
 {
+    static const int kNext[3] = {1, 2, 0};
     // The plane's height of the centre and of each half edge: an edge's
     // lowest point is at centre +- its corner's two half edges - |its own|.
-    PxReal height = 0.0, along[3] = {0.0, 0.0, 0.0};
-    if (keep) {
-        height = PxV3Dot(centre, keep->normal) - keep->beyond;
-        for (int m = 0; m < 3; ++m) along[m] = radii[m] * PxV3Dot(axes[m], keep->normal);
-    }
+    PxReal height = PxV3Dot(centre, keep->normal) - keep->beyond, along[3];
+    for (int m = 0; m < 3; ++m) along[m] = radii[m] * PxV3Dot(axes[m], keep->normal);
     for (int j = 0; j < 3; ++j) {
-        int k = (j + 1) % 3, l = (j + 2) % 3;
+        int k = kNext[j], l = kNext[k];
+        PxReal lowest = height - fabs(along[j]);
+        // The four edges along axis j beyond at once, or one by one.
+        if (lowest - fabs(along[k]) - fabs(along[l]) >= 0.0) continue;
         PxVector3 half;
         PxV3Scale(half, axes[j], radii[j]);
         for (int corner = 0; corner < 4; ++corner) {
-            if (keep && height + ((corner & 1) ? along[k] : -along[k]) + ((corner & 2) ? along[l] : -along[l]) -
-                                fabs(along[j]) >=
-                            0.0)
-                continue;
+            PxReal ak = (corner & 1) ? along[k] : -along[k], al = (corner & 2) ? along[l] : -along[l];
+            if (lowest + ak + al >= 0.0) continue;
             PxReal sk = (corner & 1) ? radii[k] : -radii[k];
             PxReal sl = (corner & 2) ? radii[l] : -radii[l];
             PxVector3 c;

@@ -48,8 +48,8 @@ struct CxBoxBoxKeep {
 // in the frame of an axis-aligned box of half-extents fixed centred at the
 // origin) and appends the points of the clipped parts: both ends for the 4
 // edges along the first axis, only the cut ends for the other 8. Returns
-// the new count; at most 24 points are added. Edges keep passes over
-// (when given) add nothing.
+// the new count; at most 24 points are added. Edges keep passes over add
+// nothing.
 int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], const PxVector3 radii,
                              const PxVector3 fixed, const CxBoxBoxKeep *keep, PxVector3 *points, int count);
 
