@@ -9,6 +9,7 @@
 #define KELMAR_DYNAMICS_RBDPREFETCH_H
 
 #include <stddef.h>
+#include <stdint.h>
 #include "world/RbdInternal.h"
 
 // How many records ahead the walks ask for: far enough for a line to
@@ -23,9 +24,9 @@ const int32_t kRbdPrefetchAhead = 4;
 // The cache lines of p[from, to).
 RBD_PREFETCH_INLINE void RbdPrefetchRange(const void *p, size_t from, size_t to)
 {
-    const char *base = static_cast<const char *>(p);
-    for (size_t offset = from; offset < to; offset += 64) __builtin_prefetch(base + offset);
-    __builtin_prefetch(base + to - 1);
+    const uintptr_t end = reinterpret_cast<uintptr_t>(p) + to;
+    for (uintptr_t line = (reinterpret_cast<uintptr_t>(p) + from) & ~uintptr_t(63); line < end; line += 64)
+        __builtin_prefetch(reinterpret_cast<const void *>(line));
 }
 
 // What the row builders and the row list read and write of a constraint:
@@ -41,6 +42,14 @@ RBD_PREFETCH_INLINE void RbdPrefetchConstraint(const RbdBaseConstraint *c)
 RBD_PREFETCH_INLINE void RbdPrefetchConstraintAhead(RbdBaseConstraint *const *constraints, int32_t k, int32_t count)
 {
     if (k + kRbdPrefetchAhead < count) RbdPrefetchConstraint(constraints[k + kRbdPrefetchAhead]);
+}
+
+// In a walk over count bodies' solver records, at the k-th: the whole
+// record of the one kRbdPrefetchAhead on (the per-body passes of a solve
+// each read or write most of it).
+RBD_PREFETCH_INLINE void RbdPrefetchSolverBodyAhead(RbdLcsBody *const *bodies, int32_t k, int32_t count)
+{
+    if (k + kRbdPrefetchAhead < count) RbdPrefetchRange(bodies[k + kRbdPrefetchAhead], 0, sizeof(RbdLcsBody));
 }
 
 #endif
