@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Under callgrind started with --instr-atstart=no, --tail N counts the last N
@@ -38,6 +39,7 @@
 #endif
 
 #include <kelmar/Rbd.h>
+#include <kelmar/PxVector.h>
 #include <kelmar/RbdLcs.h>
 
 #include "SimScenes.h"
@@ -115,8 +117,9 @@ void usage(const char *program)
             "  --spin: spin friction of every pair, a length in m (default none);\n"
             "  --tail: also report the time per step of the last N steps (and, under callgrind with\n"
             "          --instr-atstart=no, count their instructions alone);\n"
-            "  --log: every N steps, the total and largest kinetic energy (J), which body, and the deepest\n"
-            "         contact (m) on stderr (untimed: whether and how a scene comes to rest)\n",
+            "  --log: every N steps, the total and largest kinetic energy (J), which body, the deepest\n"
+            "         contact (m), the bodies above 1e-4 J and the share of the energy that is spin about\n"
+            "         contact normals on stderr (untimed: whether and how a scene comes to rest)\n",
             program);
 }
 
@@ -192,23 +195,69 @@ bool parse(int argc, char **argv, Settings &s)
     return true;
 }
 
+// Kinetic energy (J) at which a body counts as at rest.
+const PxReal kRestEnergy = 1e-4;
+
+// Per body (in the scene's order), the kinetic energy of its spin about the
+// normal of one of its contacts, 1/2 (w.n)^2 n.I.n, the largest over its
+// contacts. Point contacts resist such a spin only with spin friction: it
+// is what a pile without it keeps longest (a ball turning on the floor, or
+// rolling in the groove between two balls that pinch it).
+struct SpinAboutNormals {
+    std::unordered_map<RbdBodyID, size_t> index;
+    std::vector<PxReal> energy;
+};
+
+void addSpinAboutNormal(RbdConstraintID c, void *data)
+{
+    if (RbdConstraintGetTypeId(c) != RBD_TYPE_CONTACT) return;
+    SpinAboutNormals &spin = *static_cast<SpinAboutNormals *>(data);
+    PxVector3 n;
+    RbdContactGetNormal(c, n);
+    for (int side = 0; side < 2; ++side) {
+        const RbdBodyID body = RbdConstraintGetBody(c, side);
+        const auto at = spin.index.find(body);
+        if (!body || at == spin.index.end()) continue;
+        const ksim::BodyState state = ksim::readState(body);
+        PxVector3 w, nBody, In;
+        PxMatrix3 inertia;
+        RbdBodyGetAngularVelocity(body, w);
+        RbdBodyGetInertiaTensor(body, inertia);
+        // The inertia is given in the body's frame, whose axes are the rotation's rows.
+        for (int k = 0; k < 3; ++k) nBody[k] = PxV3Dot(state.rotation[k], n);
+        for (int k = 0; k < 3; ++k) In[k] = PxV3Dot(inertia[k], nBody);
+        const PxReal along = PxV3Dot(w, n);
+        PxReal &energy = spin.energy[at->second];
+        energy = std::max(energy, 0.5 * along * along * PxV3Dot(nBody, In));
+    }
+}
+
 // Step k's energies: the scene's total, its largest body's and which body
-// that is (in the scene's order), and the deepest contact.
+// that is (in the scene's order), the deepest contact, how many bodies are
+// not at rest, and the share of the total that is spin about contact normals.
 void logEnergies(const ksim::Scene &scene, int step)
 {
     const std::vector<RbdBodyID> bodies = scene.bodyIds();
-    PxReal total = 0.0, largest = 0.0;
+    SpinAboutNormals spin = {{}, std::vector<PxReal>(bodies.size(), 0.0)};
+    for (size_t b = 0; b < bodies.size(); ++b) spin.index[bodies[b]] = b;
+    RbdWorldForAllConstraints(scene.world(), addSpinAboutNormal, &spin);
+    PxReal total = 0.0, largest = 0.0, spinning = 0.0;
     size_t which = 0;
+    int moving = 0;
     for (size_t b = 0; b < bodies.size(); ++b) {
         const PxReal energy = ksim::largestKineticEnergy({bodies[b]});
         total += energy;
+        spinning += spin.energy[b];
+        moving += energy > kRestEnergy;
         if (energy > largest) {
             largest = energy;
             which = b;
         }
     }
-    fprintf(stderr, "# step %d  ke_total=%.3e J  ke_max=%.3e J (body %zu)  pen_max=%.4f m\n", step, total, largest,
-            which, ksim::deepestContact(scene.world()));
+    fprintf(stderr,
+            "# step %d  ke_total=%.3e J  ke_max=%.3e J (body %zu)  pen_max=%.4f m  above_rest=%d  spin_share=%.2f\n",
+            step, total, largest, which, ksim::deepestContact(scene.world()), moving,
+            total > 0.0 ? spinning / total : 0.0);
 }
 
 // Step k's sleep test, under --sleep: how many bodies are awake, the

@@ -51,7 +51,7 @@ int CdxBoxBoxIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     }
     PxVector3 points[CxBoxBoxMaxCandidates];
     PxReal separations[CxBoxBoxMaxCandidates];
-    int count = CxBoxBoxCandidates(r1, p.tm1, r2, tm2, &axis, points, separations);
+    int count = CxBoxBoxCandidates(r1, r2, &axis, points, separations);
     CdxContact candidates[CxBoxBoxMaxCandidates];
     for (int k = 0; k < count; ++k) {
         PxVector3 position;

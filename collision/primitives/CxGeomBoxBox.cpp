@@ -12,13 +12,14 @@ const PxReal kPerpendicularCos = 0.0001;
 // Edge pairs nearer to parallel than this (squared sine) are skipped even
 // with a zero tolerance: their cross product is lost in rounding.
 const PxReal kParallelSin2 = 1e-14;
+// An edge clearly beyond the plane that keeps candidates is not clipped:
+// "clearly" by this fraction of the magnitudes involved, a thousand times
+// the rounding of the few operations behind a candidate's separation, so
+// the edges passed over are exactly those whose points would all be
+// dropped.
+const PxReal kClearFraction = 1e-12;
 
-struct Relative {
-    PxReal R[3][3];
-    PxVector3 t;
-};
-
-void relativePose(const PxMatrix4 tm1, const PxMatrix4 tm2, Relative *rel)
+void relativePose(const PxMatrix4 tm1, const PxMatrix4 tm2, CxBoxBoxRelative *rel)
 {
     PxVector3 d;
     for (int k = 0; k < 3; ++k) d[k] = tm2[3][k] - tm1[3][k];
@@ -33,12 +34,7 @@ void column(const PxReal R[3][3], int j, PxVector3 out)
     PxV3Set(out, R[0][j], R[1][j], R[2][j]);
 }
 
-// Projection radius of box 1 (identity axes) and box 2 (columns of R) on L.
-PxReal radius1(const PxVector3 r1, const PxVector3 L)
-{
-    return r1[0] * fabs(L[0]) + r1[1] * fabs(L[1]) + r1[2] * fabs(L[2]);
-}
-
+// Projection radius of box 2 (columns of R) on L.
 PxReal radius2(const PxVector3 r2, const PxReal R[3][3], const PxVector3 L)
 {
     PxReal sum = 0.0;
@@ -55,6 +51,34 @@ struct Best {
     int code;
 };
 
+// The edge axes e_I x b_j of box 1's edge I, into best; 0 when one of them
+// separates the boxes by more than eps. Component I of L is zero: the sums
+// leave out its terms (in the same order otherwise), which changes no more
+// than the sign of a zero.
+template <int I>
+int edgeAxes(const PxVector3 r1, const PxVector3 r2, const PxReal R[3][3], const PxVector3 t, PxReal eps,
+             PxReal parallelLimit, Best *best)
+{
+    const int lo = I == 0 ? 1 : 0, hi = I == 2 ? 1 : 2;
+    for (int j = 0; j < 3; ++j) {
+        PxReal length2 = 1.0 - R[I][j] * R[I][j];
+        if (length2 < parallelLimit) continue;
+        // e_I x b_j, as PxV3Cross computes it from the unit vector e_I.
+        PxReal Llo = lo == 1 ? -R[2][j] : I == 1 ? R[2][j] : -R[1][j];
+        PxReal Lhi = hi == 2 ? (I == 0 ? R[1][j] : -R[0][j]) : R[0][j];
+        PxReal tL = t[lo] * Llo + t[hi] * Lhi;
+        PxReal radius = r1[lo] * fabs(Llo) + r1[hi] * fabs(Lhi);
+        PxReal sum2 = r2[0] * fabs(Llo * R[lo][0] + Lhi * R[hi][0]);
+        sum2 += r2[1] * fabs(Llo * R[lo][1] + Lhi * R[hi][1]);
+        sum2 += r2[2] * fabs(Llo * R[lo][2] + Lhi * R[hi][2]);
+        PxReal s = fabs(tL) - (radius + sum2);
+        if (s > 0.0 && s * s > 10.0 * eps * eps * length2) return 0;
+        PxReal normalised = s / sqrt(length2);
+        if (normalised > best->separation) *best = {normalised, 6 + 3 * I + j};
+    }
+    return 1;
+}
+
 } // namespace
 
 int CxBoxFeatureDim(const PxReal axes[3][3], const PxVector3 normal)
@@ -68,7 +92,7 @@ int CxBoxFeatureDim(const PxReal axes[3][3], const PxVector3 normal)
 int CxBoxBoxSeparatingAxis(const PxVector3 r1, const PxMatrix4 tm1, const PxVector3 r2, const PxMatrix4 tm2,
                            PxReal eps, CxBoxBoxAxis *axis)
 {
-    Relative rel;
+    CxBoxBoxRelative &rel = axis->relative;
     relativePose(tm1, tm2, &rel);
     const PxReal(*R)[3] = rel.R;
     const PxReal *t = rel.t;
@@ -89,21 +113,10 @@ int CxBoxBoxSeparatingAxis(const PxVector3 r1, const PxMatrix4 tm1, const PxVect
     }
     // Edge axes e_i x b_j, unnormalised, of squared length 1 - R_ij^2.
     PxReal parallelLimit = fmax(10.0 * eps * eps, kParallelSin2);
-    for (int i = 0; i < 3; ++i) {
-        PxVector3 e = {0.0, 0.0, 0.0};
-        e[i] = 1.0;
-        for (int j = 0; j < 3; ++j) {
-            PxReal length2 = 1.0 - R[i][j] * R[i][j];
-            if (length2 < parallelLimit) continue;
-            PxVector3 b, L;
-            column(R, j, b);
-            PxV3Cross(L, e, b);
-            PxReal s = fabs(PxV3Dot(t, L)) - (radius1(r1, L) + radius2(r2, R, L));
-            if (s > 0.0 && s * s > 10.0 * eps * eps * length2) return 0;
-            PxReal normalised = s / sqrt(length2);
-            if (normalised > best.separation) best = {normalised, 6 + 3 * i + j};
-        }
-    }
+    if (!edgeAxes<0>(r1, r2, R, t, eps, parallelLimit, &best) ||
+        !edgeAxes<1>(r1, r2, R, t, eps, parallelLimit, &best) ||
+        !edgeAxes<2>(r1, r2, R, t, eps, parallelLimit, &best))
+        return 0;
 
     axis->separation = best.separation;
     if (best.code < 3) {
@@ -165,13 +178,23 @@ int CxSegmentClipAgainstBox(const PxVector3 centre, const PxVector3 half, const 
 }
 
 int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], const PxVector3 radii,
-                             const PxVector3 fixed, PxVector3 *points, int count)
+                             const PxVector3 fixed, const CxBoxBoxKeep *keep, PxVector3 *points, int count)
 {
+    static const int kNext[3] = {1, 2, 0};
+    // The plane's height of the centre and of each half edge: an edge's
+    // lowest point is at centre +- its corner's two half edges - |its own|.
+    PxReal height = PxV3Dot(centre, keep->normal) - keep->beyond, along[3];
+    for (int m = 0; m < 3; ++m) along[m] = radii[m] * PxV3Dot(axes[m], keep->normal);
     for (int j = 0; j < 3; ++j) {
-        int k = (j + 1) % 3, l = (j + 2) % 3;
+        int k = kNext[j], l = kNext[k];
+        PxReal lowest = height - fabs(along[j]);
+        // The four edges along axis j beyond at once, or one by one.
+        if (lowest - fabs(along[k]) - fabs(along[l]) >= 0.0) continue;
         PxVector3 half;
         PxV3Scale(half, axes[j], radii[j]);
         for (int corner = 0; corner < 4; ++corner) {
+            PxReal ak = (corner & 1) ? along[k] : -along[k], al = (corner & 2) ? along[l] : -along[l];
+            if (lowest + ak + al >= 0.0) continue;
             PxReal sk = (corner & 1) ? radii[k] : -radii[k];
             PxReal sl = (corner & 2) ? radii[l] : -radii[l];
             PxVector3 c;
@@ -188,25 +211,35 @@ int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], co
     return count;
 }
 
-int CxBoxBoxCandidates(const PxVector3 r1, const PxMatrix4 tm1, const PxVector3 r2, const PxMatrix4 tm2,
-                       const CxBoxBoxAxis *axis, PxVector3 points[CxBoxBoxMaxCandidates],
-                       PxReal separations[CxBoxBoxMaxCandidates])
+int CxBoxBoxCandidates(const PxVector3 r1, const PxVector3 r2, const CxBoxBoxAxis *axis,
+                       PxVector3 points[CxBoxBoxMaxCandidates], PxReal separations[CxBoxBoxMaxCandidates])
 {
-    Relative rel;
-    relativePose(tm1, tm2, &rel);
+    const CxBoxBoxRelative &rel = axis->relative;
     PxVector3 raw[CxBoxBoxMaxCandidates];
+    const PxReal limit = 0.01 * axis->separation;
+    // An edge whose two ends lie clearly beyond the limit gives no point
+    // that is kept: it is not clipped. Clearly: by far more than the
+    // rounding of a clipped point's separation, of the order of the poses'
+    // and boxes' sizes.
+    PxReal size = fabs(rel.t[0]) + fabs(rel.t[1]) + fabs(rel.t[2]) + r1[0] + r1[1] + r1[2] + r2[0] + r2[1] + r2[2];
+    PxReal clear = kClearFraction * (size + fabs(axis->offset) + fabs(limit));
 
     // Box 2's edges in box 1's frame: axes are the columns of R.
     PxReal axes2[3][3];
     PxM3Transpose(axes2, rel.R);
-    int count = CxBoxEdgesClipAgainstBox(rel.t, axes2, r2, r1, raw, 0);
+    CxBoxBoxKeep keep;
+    PxV3Copy(keep.normal, axis->normal);
+    keep.beyond = axis->offset + limit + clear;
+    int count = CxBoxEdgesClipAgainstBox(rel.t, axes2, r2, r1, &keep, raw, 0);
 
     // Box 1's edges in box 2's frame: centre -t R, axes the rows of R.
     PxVector3 centre1;
     PxV3MulM3(centre1, rel.t, rel.R);
     PxV3Scale(centre1, centre1, -1.0);
+    PxV3MulM3(keep.normal, axis->normal, rel.R);
+    keep.beyond = axis->offset - PxV3Dot(rel.t, axis->normal) + limit + clear;
     int first = count;
-    count = CxBoxEdgesClipAgainstBox(centre1, rel.R, r1, r2, raw, count);
+    count = CxBoxEdgesClipAgainstBox(centre1, rel.R, r1, r2, &keep, raw, count);
     for (int k = first; k < count; ++k) {
         // Back to box 1's frame: p = t + p' R^T.
         PxVector3 back;
@@ -217,7 +250,7 @@ int CxBoxBoxCandidates(const PxVector3 r1, const PxMatrix4 tm1, const PxVector3 
     int kept = 0;
     for (int k = 0; k < count; ++k) {
         PxReal separation = PxV3Dot(raw[k], axis->normal) - axis->offset;
-        if (separation < 0.01 * axis->separation) {
+        if (separation < limit) {
             PxV3Copy(points[kept], raw[k]);
             separations[kept++] = separation;
         }

@@ -10,6 +10,7 @@
 #include "joints/RbdConstraintRecord.h"
 #include "solver/RbdBcl.h"
 #include "solver/RbdLcsTiles.h"
+#include "world/RbdPrefetch.h"
 
 namespace lcs {
 
@@ -63,8 +64,6 @@ bool isUnbounded(PxReal bound)
     return bound >= RBD_REAL_MAX || bound <= -RBD_REAL_MAX;
 }
 
-} // namespace
-
 // Rows with a
 // gamma of their own are springs and driven rows are bounded by their
 // forces. A hard row corrects its error at no more than the maximum
@@ -73,7 +72,7 @@ bool isUnbounded(PxReal bound)
 // corrections add up, do not launch what rests on them however short the
 // step. A contact whose bodies are still apart (within the contact
 // tolerance) lets them close the whole gap in this step, and no faster.
-PxReal correctingVelocity(const PartitionRows &rows, int row, const RbdLcsParameters &parameters)
+inline PxReal rowCorrectingVelocity(const PartitionRows &rows, int row, const RbdLcsParameters &parameters)
 {
     const PxReal h = parameters.stepsize, phi = rows.phi[row];
     const int32_t kind = rows.correction[row];
@@ -85,6 +84,13 @@ PxReal correctingVelocity(const PartitionRows &rows, int row, const RbdLcsParame
         rate = parameters.maxCorrectingRate;
     const PxReal velocity = rate * phi, most = parameters.maxCorrectingVelocity;
     return velocity > most ? most : (velocity < -most ? -most : velocity);
+}
+
+} // namespace
+
+PxReal correctingVelocity(const PartitionRows &rows, int row, const RbdLcsParameters &parameters)
+{
+    return rowCorrectingVelocity(rows, row, parameters);
 }
 
 void BaseFunctions::updateInertiaTensor(RbdLcsBody *body) const
@@ -119,6 +125,7 @@ void BaseFunctions::buildStabilizedInverseMass(int bodyCount, RbdLcsBody *const 
 {
     PxReal h2 = parameters.stepsize * parameters.stepsize;
     for (int b = 0; b < bodyCount; ++b) {
+        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
         const RbdLcsBody *body = bodies[b];
         PxMatrix3 Lx, tmp, LIL, stiff;
         crossMatrix(Lx, body->angularMomentum);
@@ -158,6 +165,114 @@ void zeroSide(const ConstraintLayout &layout, int c, int side, PxReal *JMinv)
     }
 }
 
+// Calls row(i, c) for each row i of constraint c, or tile(i, c) for four
+// rows at once from the first of a tile when all four act on the bodies
+// of c: the contacts of one pair of bodies come one after another, and
+// their rows fill whole tiles. Per row both compute the same sums in the
+// same order, so which one a row takes does not change its result.
+template <typename Row, typename Tile> void forEachRowOrTile(const ConstraintLayout &layout, Row row, Tile tile)
+{
+    for (int c = 0; c < layout.constraintCount;) {
+        int end = c + 1, last = layout.firstRow[c] + layout.rows[c];
+        while (end < layout.constraintCount && layout.firstRow[end] == last &&
+               layout.bodies[2 * end] == layout.bodies[2 * c] &&
+               layout.bodies[2 * end + 1] == layout.bodies[2 * c + 1])
+            last += layout.rows[end++];
+        for (int i = layout.firstRow[c]; i < last;) {
+            if (i % kTileRows == 0 && i + kTileRows <= last) {
+                tile(i, c);
+                i += kTileRows;
+            } else {
+                row(i, c);
+                ++i;
+            }
+        }
+        c = end;
+    }
+}
+
+// One side's six columns of J M^-1 for one row, its columns 4 reals apart.
+void jacobianTimesInverseMass(const PxReal *j, const BodyInverseMass &m, PxReal *jm)
+{
+    for (int k = 0; k < 3; ++k) jm[4 * k] = m.invMass * j[4 * k];
+    // The inverse inertia is symmetric: (J_ang I^-1)_k = (I^-1 J_ang)_k.
+    for (int k = 0; k < 3; ++k) {
+        PxReal s = 0.0;
+        for (int l = 0; l < 3; ++l) s += m.invInertia[k][l] * j[4 * (3 + l)];
+        jm[4 * (3 + k)] = s;
+    }
+}
+
+// The same for the four rows of a tile from its first, two at a time.
+void jacobianTimesInverseMassTile(const PxReal *j, const BodyInverseMass &m, PxReal *jm)
+{
+    const Pair invMass = splat(m.invMass);
+    for (int k = 0; k < 3; ++k) {
+        store2(jm + 4 * k, invMass * load2(j + 4 * k));
+        store2(jm + 4 * k + 2, invMass * load2(j + 4 * k + 2));
+    }
+    for (int k = 0; k < 3; ++k) {
+        Pair s[2] = {splat(0.0), splat(0.0)};
+        for (int l = 0; l < 3; ++l) {
+            const Pair inertia = splat(m.invInertia[k][l]);
+            s[0] += inertia * load2(j + 4 * (3 + l));
+            s[1] += inertia * load2(j + 4 * (3 + l) + 2);
+        }
+        store2(jm + 4 * (3 + k), s[0]);
+        store2(jm + 4 * (3 + k) + 2, s[1]);
+    }
+}
+
+// rhs of one row of constraint c.
+PxReal rhsRow(const PartitionRows &rows, int row, int c, RbdLcsBody *const *bodies, const PxReal *JMinv,
+              const BodyLoad *load, const RbdLcsParameters &parameters)
+{
+    const PxReal h = parameters.stepsize;
+    PxReal value = rows.c[row] - rowCorrectingVelocity(rows, row, parameters);
+    for (int side = 0; side < 2; ++side) {
+        int body = rows.layout.bodies[2 * c + side];
+        if (body < 0) continue;
+        // The row's columns on this side, 4 reals apart.
+        const PxReal *j = rows.J + tileIndex(row, 6 * side), *jm = JMinv + tileIndex(row, 6 * side);
+        const RbdLcsBody *b = bodies[body];
+        const BodyLoad &f = load[body];
+        for (int k = 0; k < 3; ++k) {
+            value -= j[4 * k] * b->linearVelocity[k] + j[4 * (3 + k)] * b->angularVelocity[k];
+            value -= h * (jm[4 * k] * f.force[k] + jm[4 * (3 + k)] * f.torque[k]);
+        }
+    }
+    return value;
+}
+
+// The same for the four rows of a tile from its first, all of constraint
+// c's bodies, two at a time.
+void rhsTile(const PartitionRows &rows, int row, int c, RbdLcsBody *const *bodies, const PxReal *JMinv,
+             const BodyLoad *load, const RbdLcsParameters &parameters, PxReal *rhs)
+{
+    const Pair h = splat(parameters.stepsize);
+    PxReal start[kTileRows];
+    for (int r = 0; r < kTileRows; ++r) start[r] = rows.c[row + r] - rowCorrectingVelocity(rows, row + r, parameters);
+    Pair value[2] = {load2(start), load2(start + 2)};
+    for (int side = 0; side < 2; ++side) {
+        int body = rows.layout.bodies[2 * c + side];
+        if (body < 0) continue;
+        const PxReal *j = rows.J + tileIndex(row, 6 * side), *jm = JMinv + tileIndex(row, 6 * side);
+        const RbdLcsBody *b = bodies[body];
+        const BodyLoad &f = load[body];
+        for (int k = 0; k < 3; ++k) {
+            const Pair v = splat(b->linearVelocity[k]), w = splat(b->angularVelocity[k]);
+            const Pair force = splat(f.force[k]), torque = splat(f.torque[k]);
+            for (int half = 0; half < 2; ++half) {
+                const int at = 2 * half;
+                value[half] -= load2(j + 4 * k + at) * v + load2(j + 4 * (3 + k) + at) * w;
+                value[half] -= h * (load2(jm + 4 * k + at) * force + load2(jm + 4 * (3 + k) + at) * torque);
+            }
+        }
+    }
+    store2(rhs + row, value[0]);
+    store2(rhs + row + 2, value[1]);
+}
+
 } // namespace
 
 void BaseFunctions::multiplyJacobianAndInverseMatrix(const PartitionRows &rows, const BodyInverseMass *invM,
@@ -169,56 +284,28 @@ void BaseFunctions::multiplyJacobianAndInverseMatrix(const PartitionRows &rows, 
     // chain's island clears no whole matrix only to fill it again.
     for (int row = layout.rowCount; row < layout.paddedRowCount; ++row)
         for (int col = 0; col < kTileColumns; ++col) JMinv[tileIndex(row, col)] = 0.0;
-    for (int c = 0; c < layout.constraintCount; ++c) {
+    for (int c = 0; c < layout.constraintCount; ++c)
+        for (int side = 0; side < 2; ++side)
+            if (layout.bodies[2 * c + side] < 0) zeroSide(layout, c, side, JMinv);
+    auto sides = [&](int row, int c, auto product) {
         for (int side = 0; side < 2; ++side) {
             int body = layout.bodies[2 * c + side];
-            if (body < 0) {
-                zeroSide(layout, c, side, JMinv);
-                continue;
-            }
-            const BodyInverseMass &m = invM[body];
-            for (int r = 0; r < layout.rows[c]; ++r) {
-                int row = layout.firstRow[c] + r;
-                // The row's columns on this side, 4 reals apart.
-                const PxReal *j = rows.J + tileIndex(row, 6 * side);
-                PxReal *jm = JMinv + tileIndex(row, 6 * side);
-                for (int k = 0; k < 3; ++k) jm[4 * k] = m.invMass * j[4 * k];
-                // The inverse inertia is symmetric: (J_ang I^-1)_k = (I^-1 J_ang)_k.
-                for (int k = 0; k < 3; ++k) {
-                    PxReal s = 0.0;
-                    for (int l = 0; l < 3; ++l) s += m.invInertia[k][l] * j[4 * (3 + l)];
-                    jm[4 * (3 + k)] = s;
-                }
-            }
+            if (body >= 0) product(rows.J + tileIndex(row, 6 * side), invM[body], JMinv + tileIndex(row, 6 * side));
         }
-    }
+    };
+    forEachRowOrTile(
+        layout, [&](int row, int c) { sides(row, c, jacobianTimesInverseMass); },
+        [&](int row, int c) { sides(row, c, jacobianTimesInverseMassTile); });
 }
 
 void BaseFunctions::computeRhs(const PartitionRows &rows, RbdLcsBody *const *bodies, const PxReal *JMinv,
                                const BodyLoad *load, const RbdLcsParameters &parameters, PxReal *rhs) const
 {
     const ConstraintLayout &layout = rows.layout;
-    PxReal h = parameters.stepsize;
     memset(rhs, 0, sizeof(PxReal) * static_cast<size_t>(layout.paddedRowCount));
-    for (int c = 0; c < layout.constraintCount; ++c) {
-        for (int r = 0; r < layout.rows[c]; ++r) {
-            int row = layout.firstRow[c] + r;
-            PxReal value = rows.c[row] - correctingVelocity(rows, row, parameters);
-            for (int side = 0; side < 2; ++side) {
-                int body = layout.bodies[2 * c + side];
-                if (body < 0) continue;
-                // The row's columns on this side, 4 reals apart.
-                const PxReal *j = rows.J + tileIndex(row, 6 * side), *jm = JMinv + tileIndex(row, 6 * side);
-                const RbdLcsBody *b = bodies[body];
-                const BodyLoad &f = load[body];
-                for (int k = 0; k < 3; ++k) {
-                    value -= j[4 * k] * b->linearVelocity[k] + j[4 * (3 + k)] * b->angularVelocity[k];
-                    value -= h * (jm[4 * k] * f.force[k] + jm[4 * (3 + k)] * f.torque[k]);
-                }
-            }
-            rhs[row] = value;
-        }
-    }
+    forEachRowOrTile(
+        layout, [&](int row, int c) { rhs[row] = rhsRow(rows, row, c, bodies, JMinv, load, parameters); },
+        [&](int row, int c) { rhsTile(rows, row, c, bodies, JMinv, load, parameters, rhs); });
 }
 
 void BaseFunctions::scaleBounds(PartitionRows &rows, PxReal factor) const
@@ -234,6 +321,9 @@ void BaseFunctions::calcJtConstraintForces(PartitionRows &rows, RbdBaseConstrain
 {
     const ConstraintLayout &layout = rows.layout;
     for (int c = 0; c < layout.constraintCount; ++c) {
+        if (constraints && c + kRbdPrefetchAhead < layout.constraintCount && constraints[c + kRbdPrefetchAhead])
+            RbdPrefetchRange(constraints[c + kRbdPrefetchAhead], offsetof(RbdBaseConstraint, force),
+                             offsetof(RbdBaseConstraint, lambda));
         // Per side: force (columns 0-2) and torque (3-5), each row's force
         // read once for both sides.
         PxReal sum[2][6] = {};
@@ -264,6 +354,7 @@ void BaseFunctions::bodyUpdateForces(int bodyCount, RbdLcsBody *const *bodies, c
                                      const BodyLoad *load) const
 {
     for (int b = 0; b < bodyCount; ++b) {
+        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
         PxV3Scale(bodies[b]->linearAcceleration, load[b].force, invM[b].invMass);
         mulM3V(bodies[b]->angularAcceleration, invM[b].invInertia, load[b].torque);
     }
@@ -272,6 +363,7 @@ void BaseFunctions::bodyUpdateForces(int bodyCount, RbdLcsBody *const *bodies, c
 void BaseFunctions::updateVelocity(int bodyCount, RbdLcsBody *const *bodies, PxReal h) const
 {
     for (int b = 0; b < bodyCount; ++b) {
+        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
         RbdLcsBody *body = bodies[b];
         PxV3AddScaled(body->linearVelocity, body->linearVelocity, body->linearAcceleration, h);
         PxV3AddScaled(body->angularVelocity, body->angularVelocity, body->angularAcceleration, h);
@@ -290,6 +382,7 @@ void BaseFunctions::multiInverseMatrix(RbdLcsBody *body, PxReal h) const
 void BaseFunctions::updatePosition(int bodyCount, RbdLcsBody *const *bodies, PxReal h) const
 {
     for (int b = 0; b < bodyCount; ++b) {
+        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
         RbdLcsBody *body = bodies[b];
         for (int k = 0; k < 3; ++k)
             body->comTransform[3][k] += h * body->linearVelocity[k] + 0.5 * h * h * body->linearAcceleration[k];
@@ -304,6 +397,7 @@ void BaseFunctions::updateQuaternion(int bodyCount, RbdLcsBody *const *bodies, P
         return;
     }
     for (int b = 0; b < bodyCount; ++b) {
+        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
         RbdLcsBody *body = bodies[b];
         PxReal *q = body->quaternion;
         if (method == 1) {
@@ -334,6 +428,7 @@ void BaseFunctions::updateQuaternion(int bodyCount, RbdLcsBody *const *bodies, P
 void BaseFunctions::updateRotation(int bodyCount, RbdLcsBody *const *bodies) const
 {
     for (int b = 0; b < bodyCount; ++b) {
+        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
         RbdLcsBody *body = bodies[b];
         PxMatrix3 R;
         PxQuaternionToMatrix3(R, body->quaternion);

@@ -13,6 +13,7 @@
 #include "solver/RbdLcsBkChol.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSparseMap.h"
+#include "solver/RbdLcsTiles.h"
 
 namespace lcs {
 
@@ -27,16 +28,21 @@ void forwardTiles(const TileEnvelope &E, const PxReal *Lstore, const PxReal *rs,
     int firstTile = first / kT;
     for (int I = firstTile; I < E.T; ++I) {
         PxReal *xI = x + kT * I;
-        PxReal s[kT] = {xI[0], xI[1], xI[2], xI[3]};
+        // Rows 0-1 and 2-3 of the tile row, each a pair.
+        Pair s01 = load2(xI), s23 = load2(xI + 2);
         int J0 = E.minTile[I] > firstTile ? E.minTile[I] : firstTile;
         const PxReal *L = E.tile(Lstore, I, J0);
         for (int J = J0; J < I; ++J, L += kTile) {
             const PxReal *xJ = x + kT * J;
             for (int c = 0; c < kT; ++c) {
-                const PxReal v = xJ[c];
-                for (int r = 0; r < kT; ++r) s[r] -= L[ix(r, c)] * v;
+                const Pair v = splat(xJ[c]);
+                s01 -= load2(L + ix(0, c)) * v;
+                s23 -= load2(L + ix(2, c)) * v;
             }
         }
+        PxReal s[kT];
+        store2(s, s01);
+        store2(s + 2, s23);
         for (int c = 0; c < kT; ++c) {
             s[c] *= rs[kT * I + c];
             for (int r = c + 1; r < kT; ++r) s[r] -= L[ix(r, c)] * s[c];
@@ -128,10 +134,11 @@ int BkChol::allocateStorage(const int32_t *rowStart)
     lastReach_ = pool_->array<int32_t>(T, "last reach");
     tileRow_ = pool_->array<ptrdiff_t>(T, "tile rows");
     if (!lastReach_ || !tileRow_) return 0;
+    // Tile rows come in increasing order: the last that reaches P is the
+    // last to write it.
     for (int P = 0; P < A_.T; ++P) lastReach_[P] = P;
     for (int I = 0; I < A_.T; ++I)
-        for (int P = A_.minTile[I]; P < I; ++P)
-            if (I > lastReach_[P]) lastReach_[P] = I;
+        for (int P = A_.minTile[I]; P < I; ++P) lastReach_[P] = I;
     size_t bytes = sizeof(PxReal) * kTile * A_.tiles();
     NZ_ = static_cast<PxReal *>(pool_->allocAligned(bytes, kPoolAlignment, "NZ"));
     inverse_ = static_cast<PxReal *>(pool_->allocAligned(bytes, kPoolAlignment, "inverse"));

@@ -78,7 +78,12 @@ double LCPMatrix::inverseColumnsCost(const int32_t *rows, int count) const
 
 void LCPMatrix::selectCorrected(const int32_t *state, int count)
 {
-    selectWholeFactor();
+    // The whole factor's tables are in place when it is the one in use
+    // (as allocate and a served kept factor leave it).
+    if (compact_ || corrected_ || factorSize_ != n_)
+        selectWholeFactor();
+    else
+        useWholeFactor();
     correctedCount_ = 0;
     for (int p = 0; p < n_; ++p) {
         int row = rowAt_[p];

@@ -7,9 +7,9 @@
 // read in order from one array, so a sweep streams through memory once.
 //
 // The sweeps work in single precision, rows and velocity changes alike,
-// four floats at a time: a row then fills 160 bytes instead of 280, and
-// the sweeps, which read every row tens of times a step, are bound by how
-// fast memory delivers them. The impulses themselves are summed in double precision, and
+// four floats at a time: a row then fills 128 bytes, two cache lines,
+// instead of 280, and the sweeps, which read every row tens of times a
+// step, are bound by how fast memory delivers them. The impulses themselves are summed in double precision, and
 // everything the sweeps start from and leave behind is double: what single
 // precision costs is a relative error near 1e-7 in the residuals, far
 // inside any tolerance a sweep can reach.
@@ -42,27 +42,51 @@ namespace {
 typedef float Float4 __attribute__((vector_size(16)));
 
 // One row as the sweeps read it: per side a linear and an angular part of
-// three floats each. The fourth float of each part of J carries a scalar of
-// the row; the bodies' velocity changes keep their fourth float at zero,
-// so the products never see it. The fourth floats of MJ are zero.
+// three floats each, J scaled by 1 / A_ii so that a row's update needs no
+// division or scaling of its own. The fourth floats carry the row's
+// scalars, the indices among them as float values (exact below 2^24; the
+// bit pattern of an int would be a denormal and slow every product it
+// meets). The products J u add the first three lanes only, so whatever the
+// fourth lanes of u accumulate from MJ's scalars (finite values, or an
+// infinity or NaN from an unbounded row) is never read. SSE arithmetic on
+// infinities and NaNs runs at full speed; only denormals are slow, and the
+// sums there are of indices, bounds and coefficients times impulse changes,
+// as far from float's smallest normal as the velocity changes themselves.
 struct SweepRow {
-    Float4 J[4];     // linear 0, angular 0, linear 1, angular 1; w: q, softness, 1 / A_ii, tolerance
-    Float4 MJ[4];    // M^-1 J^T in the same parts: the velocity change per unit impulse
-    float lo, hi;    // bounds (impulse); a friction row has lo 0 and hi its coefficient
-    int32_t body[2]; // velocity slot of each side; the last slot is the world's
-    int32_t normal;  // the normal row a friction row follows, -1 for none
-    int32_t pad[3];
+    Float4 J[4];  // linear 0, angular 0, linear 1, angular 1; w: q, softness (both / A_ii), tolerance, normal
+    Float4 MJ[4]; // M^-1 J^T in the same parts: the velocity change per unit impulse; w: lo, hi, body 0, body 1
 };
-enum { kQ = 0, kSoftness = 1, kInvDiagonal = 2, kTolerance = 3, kW = 3 }; // the scalars' parts of J, and their lane
+static_assert(sizeof(SweepRow) == 128, "a sweep row fills two cache lines");
+// The scalars' parts (of J, then of MJ) and their lane. lo and hi are the
+// bounds (impulse); a friction row has lo 0 and hi its coefficient. body 0
+// and 1 are the velocity slots of the sides (the last slot is the world's);
+// normal is the normal row a friction row follows, -1 for none.
+const int kQ = 0, kSoftness = 1, kTolerance = 2, kNormal = 3, kLo = 0, kHi = 1, kBody = 2, kW = 3;
+// Rows and bodies the float indices can number.
+const int kMostIndices = 1 << 24;
 
-// A body's velocity change: linear and angular, fourth floats zero.
+// (Converted to a pointer-sized integer, which takes one instruction.)
+ptrdiff_t bodyOf(const SweepRow &r, int side)
+{
+    return static_cast<ptrdiff_t>(r.MJ[kBody + side][kW]);
+}
+
+ptrdiff_t normalOf(const SweepRow &r)
+{
+    return static_cast<ptrdiff_t>(r.J[kNormal][kW]);
+}
+
+// A body's velocity change: linear and angular; the fourth floats gather
+// what MJ's scalars add there and are never read.
 struct SweepVelocity {
     Float4 linear, angular;
 };
 
+// For lo <= hi: a maximum and a minimum without branches.
 PxReal clip(PxReal value, PxReal lo, PxReal hi)
 {
-    return value < lo ? lo : (value > hi ? hi : value);
+    const PxReal above = lo > value ? lo : value;
+    return above > hi ? hi : above;
 }
 
 // Bounds beyond float's range are no bound at all (converting them would
@@ -144,7 +168,7 @@ void packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i, 
     for (int part = 0; part < 4; ++part) r.J[part] = r.MJ[part] = zero;
     for (int side = 0; side < 2; ++side) {
         int body = layout.bodies[2 * c + side];
-        r.body[side] = body < 0 ? in.bodyCount : body;
+        r.MJ[kBody + side][kW] = static_cast<float>(body < 0 ? in.bodyCount : body);
         if (body < 0) continue;
         PxReal J[6];
         for (int k = 0; k < 6; ++k) J[k] = rows.J[tileIndex(i, 6 * side + k)];
@@ -159,15 +183,16 @@ void packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i, 
     PxReal softness = in.parameters->epsilon + rows.rowEpsilon[i] / h;
     diagonal += softness;
     PxReal invDiagonal = diagonal > 0.0 ? 1.0 / diagonal : 0.0;
-    r.J[kQ][kW] = static_cast<float>(q);
-    r.J[kSoftness][kW] = static_cast<float>(softness);
-    r.J[kInvDiagonal][kW] = static_cast<float>(invDiagonal);
+    for (int part = 0; part < 4; ++part)
+        for (int k = 0; k < 3; ++k) r.J[part][k] = static_cast<float>(r.J[part][k] * invDiagonal);
+    r.J[kQ][kW] = static_cast<float>(q * invDiagonal);
+    r.J[kSoftness][kW] = static_cast<float>(softness * invDiagonal);
     // The row's own scale until the island's is known.
     r.J[kTolerance][kW] = static_cast<float>(impulseOfRow(q, invDiagonal));
-    r.normal = rows.frictionRef[i];
-    r.lo = r.normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
-    r.hi = r.normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
-    r.pad[0] = r.pad[1] = r.pad[2] = 0;
+    const int normal = rows.frictionRef[i];
+    r.J[kNormal][kW] = static_cast<float>(normal);
+    r.MJ[kLo][kW] = normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
+    r.MJ[kHi][kW] = normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
 }
 
 // Each row's tolerance from its own scale and the island's largest.
@@ -183,12 +208,12 @@ void setTolerances(SweepRow *sweep, int n, PxReal tolerance)
 // The bounds row r has now: a friction row's follow its normal row's impulse.
 void boundsOf(const SweepRow &r, const PxReal *x, PxReal &lo, PxReal &hi)
 {
-    if (r.normal < 0) {
-        lo = r.lo;
-        hi = r.hi;
+    if (r.J[kNormal][kW] < 0.0f) {
+        lo = r.MJ[kLo][kW];
+        hi = r.MJ[kHi][kW];
         return;
     }
-    hi = r.hi * fabs(x[r.normal]);
+    hi = r.MJ[kHi][kW] * fabs(x[normalOf(r)]);
     lo = -hi;
 }
 
@@ -240,25 +265,32 @@ void warmStart(const PartitionRows &rows, const IterativeInput &in, PxReal *x)
         if (in.records[c]) warmStartConstraint(rows, c, in.records[c], in.parameters->stepsize, x);
 }
 
-// Starts within the bounds (normal rows first, which friction bounds follow),
-// and u = M^-1 J^T x for that start; returns the largest impulse of the start.
+// Starts within the bounds, and u = M^-1 J^T x for that start; returns the
+// largest impulse of the start. A friction row's bounds follow its normal
+// row's start clipped to that row's own bounds: the normal row comes first
+// in every contact, and one that comes later is clipped ahead of its turn
+// (clipping twice changes nothing).
 PxReal startVelocities(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, int slots)
 {
     memset(u, 0, sizeof(SweepVelocity) * static_cast<size_t>(slots));
     PxReal largest = 0.0;
-    for (int i = 0; i < n; ++i)
-        if (sweep[i].normal < 0) x[i] = clip(x[i], sweep[i].lo, sweep[i].hi);
     for (int i = 0; i < n; ++i) {
         const SweepRow &r = sweep[i];
         PxReal lo, hi;
+        if (r.J[kNormal][kW] >= 0.0f && normalOf(r) > i) {
+            const SweepRow &normal = sweep[normalOf(r)];
+            if (normal.J[kNormal][kW] < 0.0f)
+                x[normalOf(r)] = clip(x[normalOf(r)], normal.MJ[kLo][kW], normal.MJ[kHi][kW]);
+        }
         boundsOf(r, x, lo, hi);
         x[i] = clip(x[i], lo, hi);
         PxReal size = fabs(x[i]);
         largest = size > largest ? size : largest;
         float xi = static_cast<float>(x[i]);
         for (int side = 0; side < 2; ++side) {
-            u[r.body[side]].linear += r.MJ[2 * side] * xi;
-            u[r.body[side]].angular += r.MJ[2 * side + 1] * xi;
+            SweepVelocity &body = u[bodyOf(r, side)];
+            body.linear += r.MJ[2 * side] * xi;
+            body.angular += r.MJ[2 * side + 1] * xi;
         }
     }
     return largest;
@@ -288,32 +320,46 @@ float sweepFloor(PxReal tolerance, PxReal largest)
     return static_cast<float>(kSweepFloor * tolerance * kRowScaleFloor * largest);
 }
 
-// One sweep; returns whether every impulse changed by no more than its
-// tolerance, or by no more than floor (the least tolerance of every row, as
-// the pivoting has it: RbdLcsTolerance.h).
-int sweepOnce(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, float floor)
+// Rows first to last of one sweep; with Settling, stops at the first row
+// whose impulse changed by more than both its tolerance and floor (the least
+// tolerance of every row, as the pivoting has it: RbdLcsTolerance.h) and
+// returns that row, or last when there was none. Without, sweeps to last and
+// tests nothing.
+template <bool Settling>
+int sweepRows(const SweepRow *sweep, int first, int last, PxReal *x, SweepVelocity *u, float floor)
 {
-    int settled = 1;
-    for (int i = 0; i < n; ++i) {
+    for (int i = first; i < last; ++i) {
         const SweepRow &r = sweep[i];
-        SweepVelocity &u0 = u[r.body[0]], &u1 = u[r.body[1]];
+        SweepVelocity &u0 = u[bodyOf(r, 0)], &u1 = u[bodyOf(r, 1)];
         Float4 products = r.J[0] * u0.linear + r.J[1] * u0.angular + r.J[2] * u1.linear + r.J[3] * u1.angular;
-        float Ju = products[0] + products[1] + products[2] + products[3];
+        float Ju = products[0] + products[1] + products[2];
         PxReal lo, hi;
         boundsOf(r, x, lo, hi);
-        PxReal old = x[i];
-        PxReal next = clip(old + (r.J[kQ][kW] - Ju - r.J[kSoftness][kW] * old) * r.J[kInvDiagonal][kW], lo, hi);
-        float change = static_cast<float>(next - old);
+        // The change is clipped to the room the bounds leave, which is known
+        // before J u is: the chain from one row's velocity update to the
+        // next row's change is two additions shorter.
+        const PxReal old = x[i], step = (r.J[kQ][kW] - Ju) - r.J[kSoftness][kW] * old;
+        const PxReal clipped = clip(step, lo - old, hi - old);
+        float change = static_cast<float>(clipped);
         if (change == 0.0f) continue;
-        x[i] = next;
+        x[i] = old + clipped;
         u0.linear += r.MJ[0] * change;
         u0.angular += r.MJ[1] * change;
         u1.linear += r.MJ[2] * change;
         u1.angular += r.MJ[3] * change;
-        float magnitude = change < 0.0f ? -change : change;
-        if (magnitude > r.J[kTolerance][kW] && magnitude > floor) settled = 0;
+        if (Settling && fabsf(change) > r.J[kTolerance][kW] && fabsf(change) > floor) return i;
     }
-    return settled;
+    return last;
+}
+
+// One sweep; returns whether every impulse changed by no more than its
+// tolerance or floor. Once one has not, the rest of the sweep tests nothing.
+int sweepOnce(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, float floor)
+{
+    const int unsettled = sweepRows<true>(sweep, 0, n, x, u, floor);
+    if (unsettled == n) return 1;
+    sweepRows<false>(sweep, unsettled + 1, n, x, u, floor);
+    return 0;
 }
 
 } // namespace
@@ -337,7 +383,7 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
     int n = layout.rowCount, slots = in.bodyCount + 1;
     SweepRow *sweep = pool.array<SweepRow>(static_cast<size_t>(n), "sweep rows");
     SweepVelocity *u = pool.array<SweepVelocity>(static_cast<size_t>(slots), "sweep velocity changes");
-    if (!sweep || !u) {
+    if (!sweep || !u || n >= kMostIndices || slots >= kMostIndices) {
         memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(n));
         return 0;
     }

@@ -42,7 +42,8 @@ struct IterativeInput {
 // of the fraction times the largest impulse the sweeps carry) or
 // params.iterations sweeps are done.
 // Returns the sweeps taken, negative when the tolerance was not reached,
-// 0 when the workspace was short (lambda then 0).
+// 0 when the workspace was short or the island has 2^24 rows or bodies or
+// more, beyond what the sweep rows can number (lambda then 0).
 int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput &input,
                      const RbdLcsLCPSolverParameters &params);
 

@@ -127,6 +127,9 @@ int KeptFactor::matchConstraints(const PartitionRows &rows, const PxReal *JMinv)
     memset(moved, 0, sizeof(int32_t) * static_cast<size_t>(np));
     rowsMoved(rows.J, J_.data(), allowedJ_.data(), np, moved);
     rowsMoved(JMinv, JMinv_.data(), allowedJMinv_.data(), np, moved);
+    int32_t any = 0;
+    for (int i = 0; i < np; ++i) any |= moved[i];
+    if (!any) return 0; // the usual case at rest: nothing to renumber
     for (int i = layout.rowCount; i < np; ++i)
         if (moved[i]) return -1; // a padding row with entries
     for (int c = 0; c < layout.constraintCount; ++c) {

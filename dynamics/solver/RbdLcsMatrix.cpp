@@ -79,13 +79,17 @@ int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
         return 0;
     memset(mark_, 0, sizeof(int32_t) * un);
     identityOrder_ = !(map->position && map->rowAt);
-    envelopeElements_ = 0.0;
-    for (int i = 0; i < n; ++i) {
-        pos_[i] = identityOrder_ ? i : map->position[i];
-        rowAt_[i] = identityOrder_ ? i : map->rowAt[i];
-        rowStart_[i] = map->rowStart[i];
-        envelopeElements_ += i - rowStart_[i] + 1;
+    if (identityOrder_) {
+        for (int i = 0; i < n; ++i) pos_[i] = rowAt_[i] = i;
+    } else {
+        memcpy(pos_, map->position, sizeof(int32_t) * un);
+        memcpy(rowAt_, map->rowAt, sizeof(int32_t) * un);
     }
+    memcpy(rowStart_, map->rowStart, sizeof(int32_t) * un);
+    // A count of elements: summed exactly as integers.
+    int64_t elements = 0;
+    for (int i = 0; i < n; ++i) elements += i - rowStart_[i] + 1;
+    envelopeElements_ = static_cast<PxReal>(elements);
     wholeFactored_ = factorValid_ = pending_ = 0;
     if (!allocateStorage(rowStart_)) return 0;
     selectWholeFactor();
@@ -145,7 +149,10 @@ void LCPMatrix::getDiagonal(PxReal *out, int count) const
 {
     PxReal *byPosition = scratch_; // free between solves
     diagonalAt(byPosition);
-    for (int i = 0; i < count; ++i) out[i] = byPosition[pos_[i]];
+    if (identityOrder_)
+        memcpy(out, byPosition, sizeof(PxReal) * static_cast<size_t>(count));
+    else
+        for (int i = 0; i < count; ++i) out[i] = byPosition[pos_[i]];
 }
 
 PxReal LCPMatrix::getElementFactor(int i, int j) const

@@ -1,5 +1,6 @@
 #include "solver/RbdLcsSolver.h"
 
+#include <float.h>
 #include <math.h>
 #include <string.h>
 #include "solver/RbdLcsFrictionBounds.h"
@@ -7,11 +8,20 @@
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSubproblem.h"
+#include "solver/RbdLcsTiles.h"
 #include "solver/RbdLcsTolerance.h"
 
 namespace lcs {
 
 namespace {
+
+// |v| of both lanes, as fabs: the sign bits cleared.
+Pair absolute(Pair v)
+{
+    typedef long long Bits __attribute__((vector_size(16)));
+    const Bits magnitude = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+    return reinterpret_cast<Pair>(reinterpret_cast<Bits>(v) & magnitude);
+}
 
 // x0 = A^-1 q with the fixed rows at 0, solved the first time it is needed:
 // a subproblem solved directly never needs it, nor the factor it takes.
@@ -114,14 +124,33 @@ size_t tolerancesMemoryRequired(int n)
 
 void islandTolerances(const LCPMatrix &A, const PxReal *q, int n, PxReal tolerance, Tolerances &t)
 {
-    PxReal largest = 0.0;
     A.getDiagonal(t.diagonal, n);
-    for (int i = 0; i < n; ++i) {
+    // Two rows at a time, as impulseOfRow and rowTolerance do one: the
+    // scales are finite and not negative, so their largest is the same
+    // whichever lane finds it. A division by a zero diagonal is not kept.
+    const int pairs = n / 2 * 2;
+    const Pair zero = splat(0.0), most = splat(DBL_MAX);
+    Pair largest2 = zero;
+    for (int i = 0; i < pairs; i += 2) {
+        const Pair diagonal = load2(t.diagonal + i), magnitude = load2(q + i);
+        const Pair inverse = diagonal > zero ? splat(1.0) / diagonal : zero;
+        const Pair product = absolute(magnitude) * inverse;
+        const Pair impulse = (product <= most) ? product : zero;
+        store2(t.impulse + i, impulse);
+        largest2 = impulse > largest2 ? impulse : largest2;
+    }
+    PxReal largest = largest2[0] > largest2[1] ? largest2[0] : largest2[1];
+    for (int i = pairs; i < n; ++i) {
         PxReal diagonal = t.diagonal[i];
         t.impulse[i] = impulseOfRow(q[i], diagonal > 0.0 ? 1.0 / diagonal : 0.0);
         if (t.impulse[i] > largest) largest = t.impulse[i];
     }
-    for (int i = 0; i < n; ++i) t.impulse[i] = rowTolerance(tolerance, t.impulse[i], largest);
+    const Pair floor = splat(kRowScaleFloor * largest), factor = splat(tolerance);
+    for (int i = 0; i < pairs; i += 2) {
+        const Pair own = load2(t.impulse + i);
+        store2(t.impulse + i, factor * (own > floor ? own : floor));
+    }
+    for (int i = pairs; i < n; ++i) t.impulse[i] = rowTolerance(tolerance, t.impulse[i], largest);
     t.carried = 0.0;
 }
 
@@ -312,9 +341,11 @@ struct BestIterate {
 namespace {
 
 // given: the rows' tolerances for A and q when the caller has them (null:
-// computed here).
+// computed here). carried (when given) receives the least tolerance the
+// answer x carries (followIterate), that of the last iterate when it is x.
 int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state, int n,
-                  const RbdLcsLCPSolverParameters &params, const int limit, const Tolerances *given = nullptr)
+                  const RbdLcsLCPSolverParameters &params, const int limit, const Tolerances *given = nullptr,
+                  PxReal *carried = nullptr)
 {
     int np = A.size();
     if (!A.pool().pushFrame()) return -1;
@@ -394,6 +425,7 @@ int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, co
     }
     if (result < 0) best.restore(work.xp, state, n);
     memcpy(x, work.xp, sizeof(PxReal) * static_cast<size_t>(n));
+    if (carried) *carried = result > 0 ? work.tolerances.carried : carriedTolerance(params.tolerance, x, n);
     A.pool().popFrame();
     return result;
 }
@@ -430,9 +462,10 @@ namespace {
 // Whether the friction bounds the solve used still hold for the normal
 // impulses it found (RbdLcsFrictionBounds.h), by the solver's own
 // tolerances of each row (those of A and the right-hand side).
-int boundsHoldAfter(const LcpRows &rows, const RbdLcsLCPSolverParameters &params, Tolerances tolerances)
+// carried: what the solve's answer carries (pivotingSolve).
+int boundsHoldAfter(const LcpRows &rows, PxReal carried, Tolerances tolerances)
 {
-    followIterate(rows.lambda, rows.n, params.tolerance, tolerances);
+    tolerances.carried = carried;
     return frictionBoundsHold(rows, tolerances);
 }
 
@@ -444,11 +477,12 @@ const int kTrialIterations = 12;
 
 // A pivoting solve of rows that gives up after kTrialIterations.
 int trialSolve(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters &params, const PxReal *rhs,
-               const Tolerances &tolerances)
+               const Tolerances &tolerances, PxReal &carried)
 {
     int limit = pivotingIterationLimit(params, rows.n);
     if (limit > kTrialIterations) limit = kTrialIterations;
-    return pivotingSolve(A, rows.lambda, rhs, rows.lo, rows.hi, rows.state, rows.n, params, limit, &tolerances);
+    return pivotingSolve(A, rows.lambda, rhs, rows.lo, rows.hi, rows.state, rows.n, params, limit, &tolerances,
+                         &carried);
 }
 
 // Whether a solve under the last step's friction bounds (result) ends
@@ -460,13 +494,14 @@ int trialSolve(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters &par
 int settleOnOwnBounds(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
                       const Tolerances &tolerances)
 {
-    int result = trialSolve(A, rows, params, rhs, tolerances);
+    PxReal carried = 0.0;
+    int result = trialSolve(A, rows, params, rhs, tolerances, carried);
     if (result < 0) return 0;
-    if (boundsHoldAfter(rows, params, tolerances)) return result;
+    if (boundsHoldAfter(rows, carried, tolerances)) return result;
     params.warmStart = 1;
     scaleBoxLcpData(rows);
-    result = trialSolve(A, rows, params, rhs, tolerances);
-    return result >= 0 && boundsHoldAfter(rows, params, tolerances) ? result : 0;
+    result = trialSolve(A, rows, params, rhs, tolerances, carried);
+    return result >= 0 && boundsHoldAfter(rows, carried, tolerances) ? result : 0;
 }
 
 // The rows' tolerances depend on A's diagonal and the right-hand side

@@ -6,6 +6,7 @@
 #define KELMAR_DYNAMICS_RBDLCSTILES_H
 
 #include <stddef.h>
+#include <string.h>
 
 namespace lcs {
 
@@ -17,6 +18,28 @@ inline size_t tileIndex(int row, int column)
 {
     size_t r = static_cast<size_t>(row);
     return r / kTileRows * kTileSize + static_cast<size_t>(column) * kTileRows + r % kTileRows;
+}
+
+// Two reals side by side, for two rows (or columns) of a tile at once:
+// each lane is computed as it would be on its own, operation for
+// operation, so the results are the same as one at a time.
+typedef double Pair __attribute__((vector_size(16)));
+
+inline Pair load2(const double *p)
+{
+    Pair v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void store2(double *p, Pair v)
+{
+    memcpy(p, &v, sizeof v);
+}
+
+inline Pair splat(double x)
+{
+    return Pair{x, x};
 }
 
 } // namespace lcs
