@@ -303,17 +303,20 @@ PxReal startVelocities(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u
 // the rows of one contact always do: swept one contact after another, each
 // row's products wait on the last row's update, and the sweeps are bound by
 // that chain rather than by the rows they read. The rows of constraints that
-// share no body commute exactly (neither reads what the other writes), so up
-// to kInterleave neighbours in the list that share no body with one another
-// are taken together and their rows dealt out in turn: first rows of all,
-// then second rows, and so on, each constraint's own rows in their order and
-// the rest of the longest at the end. The processor then overlaps their
-// chains. Every two rows that share a body keep their order, so every
-// impulse and velocity change is the same, bit for bit, as in list order.
-// The world is no body here: its velocity change is zero and stays so.
-// A constraint whose friction rows follow a normal row of another
-// constraint is taken alone.
-const int kInterleave = 2;
+// share no body commute exactly (neither reads what the other writes), so
+// each constraint in turn takes along the next one among the following
+// kLookahead that shares no body with it nor with any constraint it is moved
+// ahead of, and the pair's rows are dealt out in turn (first rows, second
+// rows, ...; each constraint's own rows in their order, the rest of the
+// longer at the end). The processor then overlaps the two chains. Every two
+// rows that share a body keep their order, so every impulse and velocity
+// change is the same, bit for bit, as in list order. The world is no body
+// here: its velocity change is zero and stays so. A constraint whose
+// friction rows follow a normal row of another constraint is taken alone.
+// Neighbours alone pair up for 61 % of a pile's contacts and 41 % of a heap
+// of boxes' (a box's contacts follow one another); looking 8 ahead pairs 98 %
+// and 88 %. Groups of four instead of pairs bought no more.
+const int kInterleave = 2, kLookahead = 8;
 
 // Whether constraint c's friction rows follow normal rows of c only.
 bool selfContained(const ConstraintLayout &layout, const int32_t *frictionRef, int c)
@@ -335,24 +338,30 @@ bool shareBody(const ConstraintLayout &layout, int a, int b)
 
 } // namespace
 
-int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32_t *order)
+int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32_t *order, int32_t *scratch)
 {
     int p = 0, taken = 0;
-    for (int c = 0; c < layout.constraintCount;) {
-        int end = c + 1, longest = layout.rows[c];
+    int32_t *done = scratch;
+    for (int c = 0; c < layout.constraintCount; ++c) done[c] = 0;
+    for (int c = 0; c < layout.constraintCount; ++c) {
+        if (done[c]) continue;
+        int set[kInterleave], count = 1, longest = layout.rows[c];
+        set[0] = c;
         if (selfContained(layout, frictionRef, c))
-            while (end < layout.constraintCount && end - c < kInterleave && selfContained(layout, frictionRef, end)) {
+            for (int g = c + 1; g < layout.constraintCount && g <= c + kLookahead && count < kInterleave; ++g) {
+                if (done[g] || !selfContained(layout, frictionRef, g)) continue;
                 bool apart = true;
-                for (int g = c; g < end && apart; ++g) apart = !shareBody(layout, g, end);
-                if (!apart) break;
-                longest = layout.rows[end] > longest ? layout.rows[end] : longest;
-                ++end;
+                for (int h = c; h < g && apart; ++h) apart = done[h] == 1 || !shareBody(layout, h, g);
+                if (!apart) continue;
+                set[count++] = g;
+                done[g] = 2;
+                longest = layout.rows[g] > longest ? layout.rows[g] : longest;
             }
-        if (end - c > 1) taken += end - c;
+        if (count > 1) taken += count;
+        for (int k = 0; k < count; ++k) done[set[k]] = 1;
         for (int r = 0; r < longest; ++r)
-            for (int g = c; g < end; ++g)
-                if (r < layout.rows[g]) order[p++] = layout.firstRow[g] + r;
-        c = end;
+            for (int k = 0; k < count; ++k)
+                if (r < layout.rows[set[k]]) order[p++] = layout.firstRow[set[k]] + r;
     }
     return taken;
 }
@@ -404,7 +413,11 @@ int sweepRows(const SweepRow *sweep, int first, int last, PxReal *x, SweepVeloci
         const PxReal old = x[i], step = (r.J[kQ][kW] - Ju) - r.J[kSoftness][kW] * old;
         const PxReal clipped = clip(step, lo - old, hi - old);
         float change = static_cast<float>(clipped);
-        if (change == 0.0f) continue;
+        // No test for a zero change: whether a row moves is as good as
+        // random, and a mispredicted branch every few rows throws away the
+        // overlap of the interleaved rows (see sweepOrder). A zero change adds
+        // zero; a change that rounds to zero in float (below 1e-45) still
+        // reaches x, which sums in double.
         x[i] = old + clipped;
         u0.linear += r.MJ[0] * change;
         u0.angular += r.MJ[1] * change;
@@ -458,7 +471,7 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
     if (in.listOrder)
         for (int i = 0; i < n; ++i) order[i] = i;
     else
-        sweepOrder(layout, rows.frictionRef, order);
+        sweepOrder(layout, rows.frictionRef, order, position);
     for (int p = 0; p < n; ++p) position[order[p]] = p;
     int world = 0;
     for (int c = 0; c < layout.constraintCount; ++c)

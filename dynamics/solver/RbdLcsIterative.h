@@ -50,11 +50,11 @@ struct IterativeInput {
 int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput &input,
                      const RbdLcsLCPSolverParameters &params);
 
-// The order the sweeps visit the rows in (order: rowCount row indices):
-// constraints that follow one another in the list and share no body have
-// their rows interleaved, which changes no result. Returns how many
-// constraints were interleaved with a neighbour.
-int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32_t *order);
+// The order the sweeps visit the rows in (order: rowCount row indices;
+// scratch: constraintCount): pairs of nearby constraints that share no body
+// have their rows interleaved, which changes no result. Returns how many
+// constraints were paired.
+int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32_t *order, int32_t *scratch);
 
 // Workspace bytes of solveIteratively for rowCount rows and bodyCount bodies.
 size_t iterativeMemoryRequired(int rowCount, int bodyCount);
