@@ -51,9 +51,9 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
                      const RbdLcsLCPSolverParameters &params);
 
 // The order the sweeps visit the rows in (order: rowCount row indices;
-// scratch: constraintCount): pairs of nearby constraints that share no body
-// have their rows interleaved, which changes no result. Returns how many
-// constraints were paired.
+// scratch: constraintCount): groups of nearby constraints that share no
+// body have their rows interleaved, which changes no result. Returns how
+// many constraints were grouped.
 int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32_t *order, int32_t *scratch);
 
 // Workspace bytes of solveIteratively for rowCount rows and bodyCount bodies.

@@ -12,20 +12,20 @@
 using namespace lcs;
 using namespace lcstest;
 
-TEST(LcsSweepOrder, PairsConstraintsThatShareNoBodyWithAnythingTheyPass)
+TEST(LcsSweepOrder, GroupsConstraintsThatShareNoBodyWithAnythingTheyPass)
 {
-    // Rows, side 0, side 1 (-1 the world) per constraint. The third shares no
-    // body with the first but body 2 with the second, which it would pass;
-    // the fourth passes the second and third and pairs with the first; the
-    // fifth pairs with the second; the third is left alone.
+    // Rows, side 0, side 1 (-1 the world) per constraint. The second shares
+    // body 0 with the first; the third no body with the first but body 2
+    // with the second, which it would pass; the fourth and fifth join the
+    // first; the second and third are left alone.
     const int spec[][3] = {{3, 0, 1}, {3, 0, 2}, {2, 2, -1}, {1, 3, -1}, {2, 4, 5}};
     std::vector<int32_t> first, counts, bodies, friction(11, -1), order(11), scratch(5);
     for (const auto &c : spec)
         first.push_back(first.empty() ? 0 : first.back() + counts.back()), counts.push_back(c[0]),
             bodies.insert(bodies.end(), {c[1], c[2]});
     const ConstraintLayout layout = {5, 11, 12, first.data(), counts.data(), bodies.data()};
-    EXPECT_EQ(sweepOrder(layout, friction.data(), order.data(), scratch.data()), 4);
-    EXPECT_EQ(order, (std::vector<int32_t>{0, 8, 1, 2, 3, 9, 4, 10, 5, 6, 7}));
+    EXPECT_EQ(sweepOrder(layout, friction.data(), order.data(), scratch.data()), 3);
+    EXPECT_EQ(order, (std::vector<int32_t>{0, 8, 9, 1, 10, 2, 3, 4, 5, 6, 7}));
 }
 
 TEST(LcsSweepOrder, SweepsGiveTheImpulsesOfListOrderBitForBit)
