@@ -341,25 +341,29 @@ bool shareBody(const ConstraintLayout &layout, int a, int b)
 
 int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32_t *order, int32_t *scratch)
 {
+    // Each constraint is free to join a group, waits to be taken alone, is
+    // in the group being formed, or is placed.
+    enum { kFree, kAlone, kGrouped, kPlaced };
     int p = 0, taken = 0;
-    int32_t *done = scratch;
-    for (int c = 0; c < layout.constraintCount; ++c) done[c] = 0;
+    int32_t *state = scratch;
+    for (int c = 0; c < layout.constraintCount; ++c)
+        state[c] = selfContained(layout, frictionRef, c) ? kFree : kAlone;
     for (int c = 0; c < layout.constraintCount; ++c) {
-        if (done[c]) continue;
+        if (state[c] == kPlaced) continue;
         int set[kInterleave], count = 1, longest = layout.rows[c];
         set[0] = c;
-        if (selfContained(layout, frictionRef, c))
-            for (int g = c + 1; g < layout.constraintCount && g <= c + kLookahead && count < kInterleave; ++g) {
-                if (done[g] || !selfContained(layout, frictionRef, g)) continue;
-                bool apart = true;
-                for (int h = c; h < g && apart; ++h) apart = done[h] == 1 || !shareBody(layout, h, g);
-                if (!apart) continue;
-                set[count++] = g;
-                done[g] = 2;
-                longest = layout.rows[g] > longest ? layout.rows[g] : longest;
-            }
+        for (int g = c + 1;
+             state[c] == kFree && g < layout.constraintCount && g <= c + kLookahead && count < kInterleave; ++g) {
+            if (state[g] != kFree) continue;
+            bool apart = true;
+            for (int h = c; h < g && apart; ++h) apart = state[h] == kPlaced || !shareBody(layout, h, g);
+            if (!apart) continue;
+            set[count++] = g;
+            state[g] = kGrouped;
+            longest = layout.rows[g] > longest ? layout.rows[g] : longest;
+        }
         if (count > 1) taken += count;
-        for (int k = 0; k < count; ++k) done[set[k]] = 1;
+        for (int k = 0; k < count; ++k) state[set[k]] = kPlaced;
         for (int r = 0; r < longest; ++r)
             for (int k = 0; k < count; ++k)
                 if (r < layout.rows[set[k]]) order[p++] = layout.firstRow[set[k]] + r;
