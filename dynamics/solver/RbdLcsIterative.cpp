@@ -59,9 +59,11 @@ struct SweepRow {
 static_assert(sizeof(SweepRow) == 128, "a sweep row fills two cache lines");
 // The scalars' parts (of J, then of MJ) and their lane. lo and hi are the
 // bounds (impulse); a friction row has lo 0 and hi its coefficient. body 0
-// and 1 are the velocity slots of the sides (the last slot is the world's);
+// and 1 are the velocity slots of the sides (those past the bodies are the world's);
 // normal is the normal row a friction row follows, -1 for none.
 const int kQ = 0, kSoftness = 1, kTolerance = 2, kNormal = 3, kLo = 0, kHi = 1, kBody = 2, kW = 3;
+// Velocity slots of the world, after the bodies' (see solveIteratively).
+const int kWorldSlots = 4;
 // Rows and bodies the float indices can number.
 const int kMostIndices = 1 << 24;
 
@@ -296,6 +298,81 @@ PxReal startVelocities(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u
     return largest;
 }
 
+// The order the sweeps visit the rows in. A row's update waits for the
+// velocity change of the row before it whenever the two share a body, and
+// the rows of one contact always do: swept one contact after another, each
+// row's products wait on the last row's update, and the sweeps are bound by
+// that chain rather than by the rows they read. The rows of constraints that
+// share no body commute exactly (neither reads what the other writes), so
+// each constraint in turn takes along up to kInterleave - 1 of the following
+// kLookahead that share no body with it, with one another, nor with any
+// constraint they are moved ahead of, and the group's rows are dealt out in
+// turn (first rows, second rows, ...; each constraint's own rows in their
+// order, the rest of the longer ones at the end). The processor then
+// overlaps their chains. Every two rows that share a body keep their order,
+// so every impulse and velocity change is the same, bit for bit, as in list
+// order. The world is no body here: its velocity change is zero and stays
+// so. A constraint whose friction rows follow a normal row of another
+// constraint is taken alone. Pairs of neighbours alone took 61 % of a pile's
+// contacts and 41 % of a heap of boxes' (a box's contacts follow one
+// another); looking 8 ahead pairs 98 % and 88 %; groups of four instead of
+// pairs are a little faster again on the boxes.
+const int kInterleave = 4, kLookahead = 8;
+
+// Whether constraint c's friction rows follow normal rows of c only.
+bool selfContained(const ConstraintLayout &layout, const int32_t *frictionRef, int c)
+{
+    const int first = layout.firstRow[c], end = first + layout.rows[c];
+    for (int i = first; i < end; ++i)
+        if (frictionRef[i] >= 0 && (frictionRef[i] < first || frictionRef[i] >= end)) return false;
+    return true;
+}
+
+bool shareBody(const ConstraintLayout &layout, int a, int b)
+{
+    for (int s = 0; s < 2; ++s) {
+        const int body = layout.bodies[2 * a + s];
+        if (body >= 0 && (body == layout.bodies[2 * b] || body == layout.bodies[2 * b + 1])) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32_t *order, int32_t *scratch)
+{
+    // Each constraint is free to join a group, waits to be taken alone, is
+    // in the group being formed, or is placed.
+    enum { kFree, kAlone, kGrouped, kPlaced };
+    int p = 0, taken = 0;
+    int32_t *state = scratch;
+    for (int c = 0; c < layout.constraintCount; ++c)
+        state[c] = selfContained(layout, frictionRef, c) ? kFree : kAlone;
+    for (int c = 0; c < layout.constraintCount; ++c) {
+        if (state[c] == kPlaced) continue;
+        int set[kInterleave], count = 1, longest = layout.rows[c];
+        set[0] = c;
+        for (int g = c + 1;
+             state[c] == kFree && g < layout.constraintCount && g <= c + kLookahead && count < kInterleave; ++g) {
+            if (state[g] != kFree) continue;
+            bool apart = true;
+            for (int h = c; h < g && apart; ++h) apart = state[h] == kPlaced || !shareBody(layout, h, g);
+            if (!apart) continue;
+            set[count++] = g;
+            state[g] = kGrouped;
+            longest = layout.rows[g] > longest ? layout.rows[g] : longest;
+        }
+        if (count > 1) taken += count;
+        for (int k = 0; k < count; ++k) state[set[k]] = kPlaced;
+        for (int r = 0; r < longest; ++r)
+            for (int k = 0; k < count; ++k)
+                if (r < layout.rows[set[k]]) order[p++] = layout.firstRow[set[k]] + r;
+    }
+    return taken;
+}
+
+namespace {
+
 // Sweeps between two fresh sums u = M^-1 J^T x. Each sweep adds its impulse
 // changes to u in single precision, where a change below half a unit of u's
 // last place is lost while x keeps it in double: left alone, u and x drift
@@ -341,7 +418,11 @@ int sweepRows(const SweepRow *sweep, int first, int last, PxReal *x, SweepVeloci
         const PxReal old = x[i], step = (r.J[kQ][kW] - Ju) - r.J[kSoftness][kW] * old;
         const PxReal clipped = clip(step, lo - old, hi - old);
         float change = static_cast<float>(clipped);
-        if (change == 0.0f) continue;
+        // No test for a zero change: whether a row moves is as good as
+        // random, and a mispredicted branch every few rows throws away the
+        // overlap of the interleaved rows (see sweepOrder). A zero change adds
+        // zero; a change that rounds to zero in float (below 1e-45) still
+        // reaches x, which sums in double.
         x[i] = old + clipped;
         u0.linear += r.MJ[0] * change;
         u0.angular += r.MJ[1] * change;
@@ -372,33 +453,59 @@ int islandIsLarge(int rowCount, const RbdLcsLCPSolverParameters &params)
 size_t iterativeMemoryRequired(int rowCount, int bodyCount)
 {
     size_t rows = static_cast<size_t>(rowCount > 0 ? rowCount : 0);
-    size_t slots = static_cast<size_t>(bodyCount > 0 ? bodyCount : 0) + 1;
-    return PoolAlignedCost(sizeof(SweepRow) * rows) + PoolAlignedCost(sizeof(SweepVelocity) * slots);
+    size_t slots = static_cast<size_t>(bodyCount > 0 ? bodyCount : 0) + kWorldSlots;
+    return PoolAlignedCost(sizeof(SweepRow) * rows) + PoolAlignedCost(sizeof(SweepVelocity) * slots) +
+           2 * PoolAlignedCost(sizeof(int32_t) * rows) + PoolAlignedCost(sizeof(PxReal) * rows);
 }
 
 int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput &in,
                      const RbdLcsLCPSolverParameters &params)
 {
     const ConstraintLayout &layout = rows.layout;
-    int n = layout.rowCount, slots = in.bodyCount + 1;
+    int n = layout.rowCount, slots = in.bodyCount + kWorldSlots;
     SweepRow *sweep = pool.array<SweepRow>(static_cast<size_t>(n), "sweep rows");
     SweepVelocity *u = pool.array<SweepVelocity>(static_cast<size_t>(slots), "sweep velocity changes");
-    if (!sweep || !u || n >= kMostIndices || slots >= kMostIndices) {
+    int32_t *order = pool.array<int32_t>(static_cast<size_t>(n), "sweep order");
+    int32_t *position = pool.array<int32_t>(static_cast<size_t>(n), "sweep positions");
+    PxReal *x = pool.array<PxReal>(static_cast<size_t>(n), "sweep impulses");
+    if (!sweep || !u || !order || !position || !x || n >= kMostIndices || slots >= kMostIndices) {
         memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(n));
         return 0;
     }
+    // Rows, impulses and friction references in sweep order.
+    if (in.listOrder)
+        for (int i = 0; i < n; ++i) order[i] = i;
+    else
+        sweepOrder(layout, rows.frictionRef, order, position);
+    for (int p = 0; p < n; ++p) position[order[p]] = p;
+    int world = 0;
     for (int c = 0; c < layout.constraintCount; ++c)
-        for (int r = 0; r < layout.rows[c]; ++r)
-            packRow(rows, in, c, layout.firstRow[c] + r, sweep[layout.firstRow[c] + r]);
+        for (int r = 0; r < layout.rows[c]; ++r) {
+            const int i = layout.firstRow[c] + r;
+            SweepRow &row = sweep[position[i]];
+            packRow(rows, in, c, i, row);
+            if (rows.frictionRef[i] >= 0) row.J[kNormal][kW] = static_cast<float>(position[rows.frictionRef[i]]);
+            // Rows against the world take its slots in turn: one slot would
+            // chain every ground contact's update through one place in memory.
+            for (int side = 0; side < 2; ++side)
+                if (layout.bodies[2 * c + side] < 0)
+                    row.MJ[kBody + side][kW] = static_cast<float>(in.bodyCount + world++ % kWorldSlots);
+        }
     setTolerances(sweep, n, params.tolerance);
     warmStart(rows, in, rows.lambda);
-    float floor = sweepFloor(params.tolerance, startVelocities(sweep, n, rows.lambda, u, slots));
+    for (int p = 0; p < n; ++p) x[p] = rows.lambda[order[p]];
+    float floor = sweepFloor(params.tolerance, startVelocities(sweep, n, x, u, slots));
+    int sweeps = -params.iterations;
     for (int k = 0; k < params.iterations; ++k) {
         if (k > 0 && k % kRefreshSweeps == 0)
-            floor = sweepFloor(params.tolerance, startVelocities(sweep, n, rows.lambda, u, slots));
-        if (sweepOnce(sweep, n, rows.lambda, u, floor)) return k + 1;
+            floor = sweepFloor(params.tolerance, startVelocities(sweep, n, x, u, slots));
+        if (sweepOnce(sweep, n, x, u, floor)) {
+            sweeps = k + 1;
+            break;
+        }
     }
-    return -params.iterations;
+    for (int p = 0; p < n; ++p) rows.lambda[order[p]] = x[p];
+    return sweeps;
 }
 
 } // namespace lcs

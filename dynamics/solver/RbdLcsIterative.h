@@ -32,6 +32,9 @@ struct IterativeInput {
     // or fully, as the pivoting corrects them (the fallback of a failed
     // pivoting solve, which stands in for an exact one).
     int slowResting;
+    // Whether the sweeps visit the rows in list order rather than
+    // sweepOrder's (the same results; slower).
+    int listOrder;
 };
 
 // Solves the island's box LCP into rows.lambda (impulses), with the rows'
@@ -46,6 +49,12 @@ struct IterativeInput {
 // more, beyond what the sweep rows can number (lambda then 0).
 int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput &input,
                      const RbdLcsLCPSolverParameters &params);
+
+// The order the sweeps visit the rows in (order: rowCount row indices;
+// scratch: constraintCount): groups of nearby constraints that share no
+// body have their rows interleaved, which changes no result. Returns how
+// many constraints were grouped.
+int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32_t *order, int32_t *scratch);
 
 // Workspace bytes of solveIteratively for rowCount rows and bodyCount bodies.
 size_t iterativeMemoryRequired(int rowCount, int bodyCount);
