@@ -98,10 +98,16 @@ float boundToFloat(PxReal bound)
     return static_cast<float>(bound);
 }
 
-// The body's half of a row: J and M^-1 J^T as two parts each, and the
-// row's share of J v + h J M^-1 f.
+// Four doubles, for converting a part of a row to double and back lane by
+// lane (each lane is rounded as it would be on its own).
+typedef double Double4 __attribute__((vector_size(32)));
+
+// The body's half of a row: J and M^-1 J^T as two parts each, their share
+// of A_ii = J M^-1 J^T (the single-precision values' products, which are
+// exact in double, summed in order) added to diagonal, and the row's share
+// of J v + h J M^-1 f.
 PxReal packHalf(const PxReal *J, const BodyInverseMass &m, const RbdLcsBody &body, const BodyLoad &load, PxReal h,
-                Float4 *Jf, Float4 *MJf)
+                Float4 *Jf, Float4 *MJf, PxReal &diagonal)
 {
     PxReal MJ[6], velocity = 0.0, push = 0.0;
     for (int k = 0; k < 3; ++k) {
@@ -113,8 +119,10 @@ PxReal packHalf(const PxReal *J, const BodyInverseMass &m, const RbdLcsBody &bod
     }
     for (int part = 0; part < 2; ++part)
         for (int k = 0; k < 3; ++k) {
-            Jf[part][k] = static_cast<float>(J[3 * part + k]);
-            MJf[part][k] = static_cast<float>(MJ[3 * part + k]);
+            const float j = static_cast<float>(J[3 * part + k]), mj = static_cast<float>(MJ[3 * part + k]);
+            Jf[part][k] = j;
+            MJf[part][k] = mj;
+            diagonal += static_cast<PxReal>(j) * mj;
         }
     return velocity + h * push;
 }
@@ -146,12 +154,18 @@ PxReal pressDepth(const PxReal *J, const BodyInverseMass &m, const BodyLoad &loa
     return h * h * m.invMass * fabs(J[0] * load.force[0] + J[1] * load.force[1] + J[2] * load.force[2]);
 }
 
-// Row i's correcting velocity, a penetration's reduced within the resting
-// depth (m) as above.
+// Whether row i's correction is reduced within its resting depth: a
+// penetration corrected at the world's rate.
+bool correctedSlowly(const PartitionRows &rows, int i)
+{
+    return rows.correction[i] == RBD_CORRECTION_PENETRATION && rows.rowGamma[i] == 0.0 && rows.phi[i] < 0.0;
+}
+
+// Correcting velocity of a row corrected slowly (correctedSlowly), reduced
+// within the resting depth (m) as above.
 PxReal restingCorrection(const PartitionRows &rows, int i, const RbdLcsParameters &parameters, PxReal resting)
 {
     const PxReal full = correctingVelocity(rows, i, parameters), phi = rows.phi[i];
-    if (rows.correction[i] != RBD_CORRECTION_PENETRATION || rows.rowGamma[i] != 0.0 || !(phi < 0.0)) return full;
     // Both push the bodies apart (negative): the larger push holds.
     const PxReal beyond = phi + resting < 0.0 ? full * (phi + resting) / phi : 0.0, shallow = kShallowShare * full;
     return beyond < shallow ? beyond : shallow;
@@ -159,48 +173,56 @@ PxReal restingCorrection(const PartitionRows &rows, int i, const RbdLcsParameter
 
 // Row i of constraint c in the sweep layout, with
 //   q = c - (the row's correcting velocity) - J v - h J M^-1 f
-// and its bounds times h, impulses like the unknowns.
-void packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i, SweepRow &r)
+// and its bounds times h, impulses like the unknowns. Returns the row's
+// own scale, |q| / A_ii, as a float (the tolerance lane until the island's
+// largest scale is known).
+float packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i, SweepRow &r)
 {
     const ConstraintLayout &layout = rows.layout;
     PxReal h = in.parameters->stepsize, q = rows.c[i], diagonal = 0.0, pressed = 0.0;
+    // Only a penetration corrected slowly needs the depth its loads press.
+    const bool slowly = in.slowResting && correctedSlowly(rows, i);
     const Float4 zero = {0.0f, 0.0f, 0.0f, 0.0f};
-    for (int part = 0; part < 4; ++part) r.J[part] = r.MJ[part] = zero;
+    Float4 J[4] = {zero, zero, zero, zero}, MJ[4] = {zero, zero, zero, zero};
     for (int side = 0; side < 2; ++side) {
         int body = layout.bodies[2 * c + side];
-        r.MJ[kBody + side][kW] = static_cast<float>(body < 0 ? in.bodyCount : body);
+        MJ[kBody + side][kW] = static_cast<float>(body < 0 ? in.bodyCount : body);
         if (body < 0) continue;
-        PxReal J[6];
-        for (int k = 0; k < 6; ++k) J[k] = rows.J[tileIndex(i, 6 * side + k)];
-        q -= packHalf(J, in.invM[body], *in.bodies[body], in.load[body], h, r.J + 2 * side, r.MJ + 2 * side);
-        const PxReal depth = pressDepth(J, in.invM[body], in.load[body], h);
+        PxReal Jd[6];
+        for (int k = 0; k < 6; ++k) Jd[k] = rows.J[tileIndex(i, 6 * side + k)];
+        q -= packHalf(Jd, in.invM[body], *in.bodies[body], in.load[body], h, J + 2 * side, MJ + 2 * side, diagonal);
+        if (!slowly) continue;
+        const PxReal depth = pressDepth(Jd, in.invM[body], in.load[body], h);
         pressed = depth > pressed ? depth : pressed;
-        for (int part = 2 * side; part < 2 * side + 2; ++part)
-            for (int k = 0; k < 3; ++k) diagonal += static_cast<PxReal>(r.J[part][k]) * r.MJ[part][k];
     }
-    q -= in.slowResting ? restingCorrection(rows, i, *in.parameters, kRestingShare * pressed)
-                        : correctingVelocity(rows, i, *in.parameters);
+    // A row without error has nothing to correct (its correction is +-0).
+    if (slowly)
+        q -= restingCorrection(rows, i, *in.parameters, kRestingShare * pressed);
+    else if (rows.phi[i] != 0.0)
+        q -= correctingVelocity(rows, i, *in.parameters);
     PxReal softness = in.parameters->epsilon + rows.rowEpsilon[i] / h;
     diagonal += softness;
     PxReal invDiagonal = diagonal > 0.0 ? 1.0 / diagonal : 0.0;
     for (int part = 0; part < 4; ++part)
-        for (int k = 0; k < 3; ++k) r.J[part][k] = static_cast<float>(r.J[part][k] * invDiagonal);
-    r.J[kQ][kW] = static_cast<float>(q * invDiagonal);
-    r.J[kSoftness][kW] = static_cast<float>(softness * invDiagonal);
-    // The row's own scale until the island's is known.
-    r.J[kTolerance][kW] = static_cast<float>(impulseOfRow(q, invDiagonal));
+        J[part] = __builtin_convertvector(__builtin_convertvector(J[part], Double4) * invDiagonal, Float4);
+    const float own = static_cast<float>(impulseOfRow(q, invDiagonal));
+    J[kQ][kW] = static_cast<float>(q * invDiagonal);
+    J[kSoftness][kW] = static_cast<float>(softness * invDiagonal);
+    J[kTolerance][kW] = own;
     const int normal = rows.frictionRef[i];
-    r.J[kNormal][kW] = static_cast<float>(normal);
-    r.MJ[kLo][kW] = normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
-    r.MJ[kHi][kW] = normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
+    J[kNormal][kW] = static_cast<float>(normal);
+    MJ[kLo][kW] = normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
+    MJ[kHi][kW] = normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
+    for (int part = 0; part < 4; ++part) {
+        r.J[part] = J[part];
+        r.MJ[part] = MJ[part];
+    }
+    return own;
 }
 
 // Each row's tolerance from its own scale and the island's largest.
-void setTolerances(SweepRow *sweep, int n, PxReal tolerance)
+void setTolerances(SweepRow *sweep, int n, PxReal tolerance, PxReal largest)
 {
-    PxReal largest = 0.0;
-    for (int i = 0; i < n; ++i)
-        if (sweep[i].J[kTolerance][kW] > largest) largest = sweep[i].J[kTolerance][kW];
     for (int i = 0; i < n; ++i)
         sweep[i].J[kTolerance][kW] = static_cast<float>(rowTolerance(tolerance, sweep[i].J[kTolerance][kW], largest));
 }
@@ -387,10 +409,13 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
         memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(n));
         return 0;
     }
+    PxReal largest = 0.0;
     for (int c = 0; c < layout.constraintCount; ++c)
-        for (int r = 0; r < layout.rows[c]; ++r)
-            packRow(rows, in, c, layout.firstRow[c] + r, sweep[layout.firstRow[c] + r]);
-    setTolerances(sweep, n, params.tolerance);
+        for (int r = 0; r < layout.rows[c]; ++r) {
+            const float own = packRow(rows, in, c, layout.firstRow[c] + r, sweep[layout.firstRow[c] + r]);
+            largest = own > largest ? own : largest;
+        }
+    setTolerances(sweep, n, params.tolerance, largest);
     warmStart(rows, in, rows.lambda);
     float floor = sweepFloor(params.tolerance, startVelocities(sweep, n, rows.lambda, u, slots));
     for (int k = 0; k < params.iterations; ++k) {
