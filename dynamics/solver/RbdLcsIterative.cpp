@@ -98,32 +98,29 @@ float boundToFloat(PxReal bound)
     return static_cast<float>(bound);
 }
 
-// Four doubles, for converting a part of a row to double and back lane by
-// lane (each lane is rounded as it would be on its own).
+// A part of a row in double precision, its lanes as Float4's (the last
+// the row's scalar). Conversions to and from Float4 round each lane as it
+// would be rounded on its own.
 typedef double Double4 __attribute__((vector_size(32)));
 
-// The body's half of a row: J and M^-1 J^T as two parts each, their share
-// of A_ii = J M^-1 J^T (the single-precision values' products, which are
-// exact in double, summed in order) added to diagonal, and the row's share
-// of J v + h J M^-1 f.
-PxReal packHalf(const PxReal *J, const BodyInverseMass &m, const RbdLcsBody &body, const BodyLoad &load, PxReal h,
-                Float4 *Jf, Float4 *MJf, PxReal &diagonal)
+// The body's half of a row: J (from the tiles of row i, columns from
+// column) and M^-1 J^T as two parts each, and the row's share of
+// J v + h J M^-1 f.
+PxReal packHalf(const PxReal *tiles, int i, int column, const BodyInverseMass &m, const RbdLcsBody &body,
+                const BodyLoad &load, PxReal h, Double4 *J, Double4 *MJ)
 {
-    PxReal MJ[6], velocity = 0.0, push = 0.0;
     for (int k = 0; k < 3; ++k) {
-        MJ[k] = m.invMass * J[k];
-        // The inverse inertia is symmetric: (J_ang I^-1)_k = (I^-1 J_ang)_k.
-        MJ[3 + k] = m.invInertia[k][0] * J[3] + m.invInertia[k][1] * J[4] + m.invInertia[k][2] * J[5];
-        velocity += J[k] * body.linearVelocity[k] + J[3 + k] * body.angularVelocity[k];
-        push += MJ[k] * load.force[k] + MJ[3 + k] * load.torque[k];
+        J[0][k] = tiles[tileIndex(i, column + k)];
+        J[1][k] = tiles[tileIndex(i, column + 3 + k)];
     }
-    for (int part = 0; part < 2; ++part)
-        for (int k = 0; k < 3; ++k) {
-            const float j = static_cast<float>(J[3 * part + k]), mj = static_cast<float>(MJ[3 * part + k]);
-            Jf[part][k] = j;
-            MJf[part][k] = mj;
-            diagonal += static_cast<PxReal>(j) * mj;
-        }
+    PxReal velocity = 0.0, push = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        MJ[0][k] = m.invMass * J[0][k];
+        // The inverse inertia is symmetric: (J_ang I^-1)_k = (I^-1 J_ang)_k.
+        MJ[1][k] = m.invInertia[k][0] * J[1][0] + m.invInertia[k][1] * J[1][1] + m.invInertia[k][2] * J[1][2];
+        velocity += J[0][k] * body.linearVelocity[k] + J[1][k] * body.angularVelocity[k];
+        push += MJ[0][k] * load.force[k] + MJ[1][k] * load.torque[k];
+    }
     return velocity + h * push;
 }
 
@@ -149,7 +146,7 @@ const PxReal kShallowShare = 0.02;
 // Depth (m) the loads along a row's linear direction push one side in one
 // step with nothing in the way: h^2 |J_lin . f| / m (g h^2 under gravity
 // along a contact's normal, none across it).
-PxReal pressDepth(const PxReal *J, const BodyInverseMass &m, const BodyLoad &load, PxReal h)
+PxReal pressDepth(const Double4 &J, const BodyInverseMass &m, const BodyLoad &load, PxReal h)
 {
     return h * h * m.invMass * fabs(J[0] * load.force[0] + J[1] * load.force[1] + J[2] * load.force[2]);
 }
@@ -179,20 +176,19 @@ PxReal restingCorrection(const PartitionRows &rows, int i, const RbdLcsParameter
 float packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i, SweepRow &r)
 {
     const ConstraintLayout &layout = rows.layout;
-    PxReal h = in.parameters->stepsize, q = rows.c[i], diagonal = 0.0, pressed = 0.0;
+    PxReal h = in.parameters->stepsize, q = rows.c[i], pressed = 0.0;
     // Only a penetration corrected slowly needs the depth its loads press.
     const bool slowly = in.slowResting && correctedSlowly(rows, i);
-    const Float4 zero = {0.0f, 0.0f, 0.0f, 0.0f};
-    Float4 J[4] = {zero, zero, zero, zero}, MJ[4] = {zero, zero, zero, zero};
+    Double4 J[4] = {}, MJ[4] = {};
+    int body[2];
     for (int side = 0; side < 2; ++side) {
-        int body = layout.bodies[2 * c + side];
-        MJ[kBody + side][kW] = static_cast<float>(body < 0 ? in.bodyCount : body);
-        if (body < 0) continue;
-        PxReal Jd[6];
-        for (int k = 0; k < 6; ++k) Jd[k] = rows.J[tileIndex(i, 6 * side + k)];
-        q -= packHalf(Jd, in.invM[body], *in.bodies[body], in.load[body], h, J + 2 * side, MJ + 2 * side, diagonal);
+        body[side] = layout.bodies[2 * c + side];
+        MJ[kBody + side][kW] = body[side] < 0 ? in.bodyCount : body[side];
+        if (body[side] < 0) continue;
+        const int b = body[side];
+        q -= packHalf(rows.J, i, 6 * side, in.invM[b], *in.bodies[b], in.load[b], h, J + 2 * side, MJ + 2 * side);
         if (!slowly) continue;
-        const PxReal depth = pressDepth(Jd, in.invM[body], in.load[body], h);
+        const PxReal depth = pressDepth(J[2 * side], in.invM[b], in.load[b], h);
         pressed = depth > pressed ? depth : pressed;
     }
     // A row without error has nothing to correct (its correction is +-0).
@@ -200,24 +196,31 @@ float packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i,
         q -= restingCorrection(rows, i, *in.parameters, kRestingShare * pressed);
     else if (rows.phi[i] != 0.0)
         q -= correctingVelocity(rows, i, *in.parameters);
+    const int normal = rows.frictionRef[i];
+    MJ[kLo][kW] = normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
+    MJ[kHi][kW] = normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
+    // The sweeps' single-precision values, and A_ii from them: their
+    // products are exact in double, summed in order.
+    Double4 Jr[4];
+    PxReal diagonal = 0.0;
+    for (int part = 0; part < 4; ++part) {
+        r.MJ[part] = __builtin_convertvector(MJ[part], Float4);
+        Jr[part] = __builtin_convertvector(__builtin_convertvector(J[part], Float4), Double4);
+        if (body[part / 2] < 0) continue;
+        const Double4 products = Jr[part] * __builtin_convertvector(r.MJ[part], Double4);
+        for (int k = 0; k < 3; ++k) diagonal += products[k];
+    }
     PxReal softness = in.parameters->epsilon + rows.rowEpsilon[i] / h;
     diagonal += softness;
     PxReal invDiagonal = diagonal > 0.0 ? 1.0 / diagonal : 0.0;
-    for (int part = 0; part < 4; ++part)
-        J[part] = __builtin_convertvector(__builtin_convertvector(J[part], Double4) * invDiagonal, Float4);
-    const float own = static_cast<float>(impulseOfRow(q, invDiagonal));
-    J[kQ][kW] = static_cast<float>(q * invDiagonal);
-    J[kSoftness][kW] = static_cast<float>(softness * invDiagonal);
-    J[kTolerance][kW] = own;
-    const int normal = rows.frictionRef[i];
-    J[kNormal][kW] = static_cast<float>(normal);
-    MJ[kLo][kW] = normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
-    MJ[kHi][kW] = normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
-    for (int part = 0; part < 4; ++part) {
-        r.J[part] = J[part];
-        r.MJ[part] = MJ[part];
-    }
-    return own;
+    for (int part = 0; part < 4; ++part) Jr[part] *= invDiagonal;
+    const PxReal own = impulseOfRow(q, invDiagonal);
+    Jr[kQ][kW] = q * invDiagonal;
+    Jr[kSoftness][kW] = softness * invDiagonal;
+    Jr[kTolerance][kW] = own;
+    Jr[kNormal][kW] = normal;
+    for (int part = 0; part < 4; ++part) r.J[part] = __builtin_convertvector(Jr[part], Float4);
+    return static_cast<float>(own);
 }
 
 // Each row's tolerance from its own scale and the island's largest.
