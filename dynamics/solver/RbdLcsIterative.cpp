@@ -242,25 +242,25 @@ void boundsOf(const SweepRow &r, const PxReal *x, PxReal &lo, PxReal &hi)
     lo = -hi;
 }
 
-// Impulse of a contact's row from the contact's last force: the force on the
-// side that has a body, along that side's linear Jacobian (a contact's
-// directions are orthonormal, so each row takes its own component). The
-// spin row has no linear part: it takes the last torque less the moment of
-// the last force about the centre of mass, along its angular Jacobian (the
-// normal).
-PxReal contactStart(const PartitionRows &rows, int i, const RbdBaseConstraint *record, PxReal h)
+// Impulse of a contact's row from the contact's last force: the force on
+// `side`, the side that has a body, along that side's linear Jacobian (a
+// contact's directions are orthonormal, so each row takes its own
+// component). The spin row has no linear part: it takes the last torque
+// less the moment of the last force about the centre of mass, along its
+// angular Jacobian (the normal).
+PxReal contactStart(const PartitionRows &rows, int i, const RbdBaseConstraint *record, int side, PxReal h)
 {
-    int side = record->solverBody[0] ? 0 : 1;
+    const PxReal *force = record->force[side];
     PxReal along = 0.0, linear = 0.0;
     for (int k = 0; k < 3; ++k) {
         PxReal J = rows.J[tileIndex(i, 6 * side + k)];
-        along += J * record->force[side][k];
+        along += J * force[k];
         linear += J * J;
     }
     if (linear > 0.0) return h * along;
     PxVector3 arm, moment;
     PxV3Sub(arm, record->data.contact.position, record->comTransform[side][3]);
-    PxV3Cross(moment, arm, record->force[side]);
+    PxV3Cross(moment, arm, force);
     for (int k = 0; k < 3; ++k)
         along += rows.J[tileIndex(i, 6 * side + 3 + k)] * (record->torque[side][k] - moment[k]);
     return h * along;
@@ -270,14 +270,14 @@ PxReal contactStart(const PartitionRows &rows, int i, const RbdBaseConstraint *r
 // the last step had them (its row count ended with the end marker).
 void warmStartConstraint(const PartitionRows &rows, int c, const RbdBaseConstraint *record, PxReal h, PxReal *x)
 {
-    int first = rows.layout.firstRow[c];
-    bool contact = record->typeId == RBD_TYPE_CONTACT;
-    for (int r = 0; r < rows.layout.rows[c]; ++r) {
-        if (contact) {
-            x[first + r] = contactStart(rows, first + r, record, h);
-            continue;
-        }
-        if (r >= RBD_CONSTRAINT_LAMBDA_COUNT || record->lambda[r] == RBD_LAMBDA_END_MARKER) break;
+    const int first = rows.layout.firstRow[c], count = rows.layout.rows[c];
+    if (record->typeId == RBD_TYPE_CONTACT) {
+        const int side = record->solverBody[0] ? 0 : 1;
+        for (int r = 0; r < count; ++r) x[first + r] = contactStart(rows, first + r, record, side, h);
+        return;
+    }
+    for (int r = 0; r < count && r < RBD_CONSTRAINT_LAMBDA_COUNT; ++r) {
+        if (record->lambda[r] == RBD_LAMBDA_END_MARKER) break;
         x[first + r] = h * record->lambda[r];
     }
 }
