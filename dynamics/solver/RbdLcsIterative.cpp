@@ -109,15 +109,17 @@ typedef double Double4 __attribute__((vector_size(32)));
 PxReal packHalf(const PxReal *tiles, int i, int column, const BodyInverseMass &m, const RbdLcsBody &body,
                 const BodyLoad &load, PxReal h, Double4 *J, Double4 *MJ)
 {
-    for (int k = 0; k < 3; ++k) {
-        J[0][k] = tiles[tileIndex(i, column + k)];
-        J[1][k] = tiles[tileIndex(i, column + 3 + k)];
-    }
+    const PxReal *t = tiles + tileIndex(i, column);
+    J[0] = Double4{t[0], t[kTileRows], t[2 * kTileRows], 0.0};
+    J[1] = Double4{t[3 * kTileRows], t[4 * kTileRows], t[5 * kTileRows], 0.0};
+    MJ[0] = m.invMass * J[0];
+    // The inverse inertia is symmetric: (J_ang I^-1)_k = (I^-1 J_ang)_k.
+    const PxReal(*I)[3] = m.invInertia;
+    MJ[1] = Double4{I[0][0] * J[1][0] + I[0][1] * J[1][1] + I[0][2] * J[1][2],
+                    I[1][0] * J[1][0] + I[1][1] * J[1][1] + I[1][2] * J[1][2],
+                    I[2][0] * J[1][0] + I[2][1] * J[1][1] + I[2][2] * J[1][2], 0.0};
     PxReal velocity = 0.0, push = 0.0;
     for (int k = 0; k < 3; ++k) {
-        MJ[0][k] = m.invMass * J[0][k];
-        // The inverse inertia is symmetric: (J_ang I^-1)_k = (I^-1 J_ang)_k.
-        MJ[1][k] = m.invInertia[k][0] * J[1][0] + m.invInertia[k][1] * J[1][1] + m.invInertia[k][2] * J[1][2];
         velocity += J[0][k] * body.linearVelocity[k] + J[1][k] * body.angularVelocity[k];
         push += MJ[0][k] * load.force[k] + MJ[1][k] * load.torque[k];
     }
@@ -179,12 +181,14 @@ float packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i,
     PxReal h = in.parameters->stepsize, q = rows.c[i], pressed = 0.0;
     // Only a penetration corrected slowly needs the depth its loads press.
     const bool slowly = in.slowResting && correctedSlowly(rows, i);
-    Double4 J[4] = {}, MJ[4] = {};
+    Double4 J[4], MJ[4];
     int body[2];
     for (int side = 0; side < 2; ++side) {
         body[side] = layout.bodies[2 * c + side];
-        MJ[kBody + side][kW] = body[side] < 0 ? in.bodyCount : body[side];
-        if (body[side] < 0) continue;
+        if (body[side] < 0) {
+            J[2 * side] = J[2 * side + 1] = MJ[2 * side] = MJ[2 * side + 1] = Double4{};
+            continue;
+        }
         const int b = body[side];
         q -= packHalf(rows.J, i, 6 * side, in.invM[b], *in.bodies[b], in.load[b], h, J + 2 * side, MJ + 2 * side);
         if (!slowly) continue;
@@ -196,6 +200,7 @@ float packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i,
         q -= restingCorrection(rows, i, *in.parameters, kRestingShare * pressed);
     else if (rows.phi[i] != 0.0)
         q -= correctingVelocity(rows, i, *in.parameters);
+    for (int side = 0; side < 2; ++side) MJ[kBody + side][kW] = body[side] < 0 ? in.bodyCount : body[side];
     const int normal = rows.frictionRef[i];
     MJ[kLo][kW] = normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
     MJ[kHi][kW] = normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
