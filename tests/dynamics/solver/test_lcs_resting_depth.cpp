@@ -29,6 +29,7 @@ PxReal speedAfterOneStep(PxReal depth, bool sweeps)
 }
 
 struct DepthCase {
+    const char *name;
     PxReal depth;
     bool shallow;
 };
@@ -50,7 +51,10 @@ TEST_P(RestingDepth, SweepsCorrectOnlyWhatLiesBeyondIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, RestingDepth,
-                         ::testing::Values(DepthCase{0.1e-3, true}, DepthCase{0.3e-3, true}, DepthCase{0.45e-3, true},
-                                           DepthCase{2e-3, false}, DepthCase{6e-3, false}));
+                         ::testing::Values(DepthCase{"Shallow0_1mm", 0.1e-3, true},
+                                           DepthCase{"Shallow0_3mm", 0.3e-3, true},
+                                           DepthCase{"Shallow0_45mm", 0.45e-3, true},
+                                           DepthCase{"Deep2mm", 2e-3, false}, DepthCase{"Deep6mm", 6e-3, false}),
+                         [](const ::testing::TestParamInfo<DepthCase> &info) { return info.param.name; });
 
 } // namespace
