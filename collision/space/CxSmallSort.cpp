@@ -60,9 +60,22 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
     maxRank_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
     enteringPairs_ = static_cast<EnteringPair *>(
         PxMemoryAPI.create(static_cast<size_t>(maxPairs) * sizeof(EnteringPair)));
+    // The grid: one entry a box, and twice as many buckets as boxes.
+    inUse_ = static_cast<uint8_t *>(PxMemoryAPI.createZeroed(n));
+    gridBoxes_ = static_cast<PxReal *>(PxMemoryAPI.createZeroed(6 * n * sizeof(PxReal)));
+    gridLow_ = static_cast<int32_t *>(PxMemoryAPI.create(3 * n * sizeof(int32_t)));
+    gridExtent_ = static_cast<PxReal *>(PxMemoryAPI.create(n * sizeof(PxReal)));
+    gridLive_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    gridLarge_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
+    gridEntries_ = static_cast<GridEntry *>(PxMemoryAPI.create(n * sizeof(GridEntry)));
+    gridBuckets_ = 1;
+    while (static_cast<size_t>(gridBuckets_) < 2 * n) gridBuckets_ *= 2;
+    gridStarts_ = static_cast<uint32_t *>(
+        PxMemoryAPI.create((static_cast<size_t>(gridBuckets_) + 1) * sizeof(uint32_t)));
     if (!reps_ || !repBlock_ || !dynamicWords_ || !freeIds_ || !forgetScratch_ || !entering_ || !enteringBoxes_ ||
         !enteringIndex_ || !mergeScratch_ || !active_[0] || !active_[1] || !activeSlot_ || !maxRank_ ||
-        !enteringPairs_ || !table_.Init(maxPairs, maxModels))
+        !enteringPairs_ || !inUse_ || !gridBoxes_ || !gridLow_ || !gridExtent_ || !gridLive_ || !gridLarge_ ||
+        !gridEntries_ || !gridStarts_ || !table_.Init(maxPairs, maxModels))
         return false;
     enteringPairCapacity_ = maxPairs;
     size_ = maxModels;
@@ -106,6 +119,14 @@ void CxSmallSort::Release()
     PxMemoryAPI.destroy(activeSlot_);
     PxMemoryAPI.destroy(maxRank_);
     PxMemoryAPI.destroy(enteringPairs_);
+    PxMemoryAPI.destroy(inUse_);
+    PxMemoryAPI.destroy(gridBoxes_);
+    PxMemoryAPI.destroy(gridLow_);
+    PxMemoryAPI.destroy(gridExtent_);
+    PxMemoryAPI.destroy(gridLive_);
+    PxMemoryAPI.destroy(gridLarge_);
+    PxMemoryAPI.destroy(gridEntries_);
+    PxMemoryAPI.destroy(gridStarts_);
 }
 
 void CxSmallSort::Delete()
@@ -115,9 +136,11 @@ void CxSmallSort::Delete()
     PxMemoryAPI.destroy(this);
 }
 
+// From a byte per slot rather than the slot itself: the bridge asks for
+// every pair it reads, and the slots of a large space are far apart.
 bool CxSmallSort::ValidID(int id) const
 {
-    return id >= 0 && id < size_ && reps_[id]->id == id;
+    return id >= 0 && id < size_ && inUse_[id];
 }
 
 void *CxSmallSort::GetRepData(int id) const
@@ -133,8 +156,11 @@ int CxSmallSort::Insert(void *data)
     }
     std::pop_heap(freeIds_, freeIds_ + freeCount_, std::greater<int>());
     int id = freeIds_[--freeCount_];
+    // The new end points go to the top of lists in order.
+    EnsureSorted();
     CxSmallSortRep *rep = reps_[id];
     rep->id = id;
+    inUse_[id] = 1;
     rep->data = data;
     rep->placed = 0;
     ++unplacedCount_;
@@ -166,6 +192,7 @@ void CxSmallSort::Remove(int id)
     freeIds_[freeCount_++] = id;
     std::push_heap(freeIds_, freeIds_ + freeCount_, std::greater<int>());
     rep->id = -1;
+    inUse_[id] = 0;
     rep->data = nullptr;
 }
 
@@ -178,5 +205,5 @@ void CxSmallSort::SetDynamic(int id, bool dynamic)
 
 bool CxSmallSort::GetDynamic(int id) const
 {
-    return ValidID(id) && reps_[id]->dynamic;
+    return ValidID(id) && dynamic_.Get(id);
 }

@@ -25,6 +25,13 @@
 
 struct CxSmallSortRep;
 
+// Fewer live models than this and many models' moves always sort the
+// lists: smaller scenes keep the lists' order of pairs.
+const int kCxGridModels = 2048;
+// A sort of the lists costs about as much per crossing of two end points
+// as the grid costs per model divided by this.
+const int kCxGridCrossings = 20;
+
 enum CxEndPointKind : uint8_t { kCxMin = 0, kCxMax = 1, kCxSentinel = 255 };
 
 struct CxEndPoint {
@@ -97,6 +104,15 @@ public:
     CdxSpaceAABBFn GetAABBUpdateFn() const override { return aabbFn_; }
     CxPairNode *ResumeReading(int list, void *position) override;
     void NoteReading(int list, CxPairNode *position) override;
+    // From how many live models, and after how many crossings of end points
+    // per model in one sort of the lists, updates that move many models
+    // find the overlaps in a grid for a while (CxSmallSortGrid.cpp);
+    // models 0: never.
+    void SetGrid(int models, int crossingsPerModel)
+    {
+        gridModels_ = models;
+        gridCrossings_ = crossingsPerModel;
+    }
 
 private:
     // Sentinels of the pair lists, indexed by CxPairList.
@@ -122,6 +138,24 @@ private:
     void Crossing(const CxEndPoint *moving, const CxEndPoint *passed, bool begins, int axis);
     void PairBegins(CxSmallSortRep *a, CxSmallSortRep *b);
     void PairEnds(int i, int j);
+
+    // Many models at once in a wide world (CxSmallSortGrid.cpp): the
+    // overlaps found in a grid of cells, the lists left out of order until
+    // something reads them.
+    bool GridTurn();
+    void GridJudge(int live);
+    bool GridUpdate(int moves);
+    bool GridBoxes(int moves);
+    bool GridFill();
+    void GridFound(int a, int b);
+    void GridPairs();
+    void GridTest(int a, int b);
+    void GridEndUnseen();
+    void GridBeginQueued();
+    void EnsureSorted();
+    void ResortAxis(int axis);
+    bool OverlapByValues(const CxSmallSortRep *a, const CxSmallSortRep *b) const;
+    bool NearbyNow(int a, int b) const;
 
     // Overlaps in list order (CxSmallSortOverlap.cpp).
     bool OverlapOn(const CxSmallSortRep *a, const CxSmallSortRep *b, int axis) const;
@@ -167,6 +201,7 @@ private:
     int size_ = 0;
     CxSmallSortRep **reps_ = nullptr; // size_ pointers into repBlock_
     CxSmallSortRep *repBlock_ = nullptr;
+    uint8_t *inUse_ = nullptr; // per slot: 1 while a model holds it
     uint32_t *dynamicWords_ = nullptr;
     BitArray dynamic_;
     // Free slot ids as a min-heap: the lowest is handed out next, so the ids
@@ -210,6 +245,30 @@ private:
     int increment_ = 0;
     bool changing_ = false;
     bool sortingAll_ = false; // inside SortAxis: every value of the axis is final
+    // The grid's work space, allocated with the space (per model slot: a
+    // box, its lowest cell, its extent; a cell entry; 2 buckets).
+    struct GridEntry {
+        uint64_t cell;
+        int id;
+    };
+    int gridModels_ = kCxGridModels;
+    int gridCrossings_ = kCxGridCrossings;
+    int gridHold_ = 0;             // updates left to the grid
+    uint64_t crossings_ = 0;       // in the current sort of the lists
+    bool listsStale_ = false;      // values current, order not (a grid update)
+    PxReal *gridBoxes_ = nullptr;  // per id: min xyz, max xyz
+    int32_t *gridLow_ = nullptr;   // per id: its lowest cell, kGridLarge for large boxes
+    PxReal *gridExtent_ = nullptr; // per live model
+    int *gridLive_ = nullptr;      // live ids, ascending
+    int *gridLarge_ = nullptr;     // large ids, ascending
+    GridEntry *gridEntries_ = nullptr;
+    uint32_t *gridStarts_ = nullptr; // per bucket, and one past the last
+    int gridLiveCount_ = 0;
+    int gridLargeCount_ = 0;
+    int gridBuckets_ = 0;      // allocated
+    int gridFilled_ = 0;       // used by the last grid update
+    PxReal gridInverse_ = 0.0; // 1 / the cell's side
+    uint8_t gridMark_ = 0;
 };
 
 #endif

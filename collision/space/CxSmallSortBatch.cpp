@@ -74,12 +74,16 @@ void CxSmallSort::UpdateAllPlaced(PxReal time)
     // Models still unplaced sit at the top of the lists with stale values:
     // only their own moves place them.
     if (unplacedCount_ > 0 || moves * kBatchShare < live) {
+        if (moves > 0) EnsureSorted();
         for (int k = 0; k < moves; ++k) {
             const PxReal *box = &enteringBoxes_[6 * k];
             UpdateBox(reps_[entering_[k]], box, box + 3);
         }
         return;
     }
+    if (GridTurn() && GridUpdate(moves)) return;
+    EnsureSorted();
+    crossings_ = 0;
     for (int k = 0; k < axisCount_; ++k) {
         int axis = axes_[k];
         for (int m = 0; m < moves; ++m) {
@@ -89,6 +93,7 @@ void CxSmallSort::UpdateAllPlaced(PxReal time)
         }
         SortAxis(axis);
     }
+    GridJudge(live);
 }
 
 // Insertion sort from the bottom: the part below each end point is sorted

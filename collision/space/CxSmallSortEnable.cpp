@@ -16,7 +16,7 @@ int CxSmallSort::SetPairOverlapEnabled(int a, int b, bool enable)
     else if (!disabled_.Insert(key))
         return 0;
     // Pairs that are not nearby have no record to begin or end.
-    if (!Nearby(a, b)) return 1;
+    if (!NearbyNow(a, b)) return 1;
     return enable ? EnableNearby(a, b) : DisableNearby(a, b);
 }
 

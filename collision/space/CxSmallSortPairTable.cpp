@@ -96,6 +96,7 @@ CxPairNode *CxPairLinkHashTable::Insert(uint32_t key)
     CxLinkHead *head = &buckets_[Bucket(key)];
     link->key = key;
     link->changed = 0;
+    link->seen = 0;
     link->bucket.next = head->next;
     link->bucket.previous = head;
     head->next->previous = &link->bucket;

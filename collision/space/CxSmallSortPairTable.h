@@ -19,6 +19,9 @@ struct CxKeyLink {
     // The pair changed state in the current update (it began or ended);
     // meaningful while the link is in its bucket.
     uint8_t changed;
+    // Set by a grid update to its own number when it finds the pair
+    // overlapping: the recorded pairs it did not find end.
+    uint8_t seen;
     // The lists of the two models' links, [0] for the lower id and [1] for
     // the higher; linked while the link is in its bucket.
     CxKeyLink *modelNext[2];
@@ -37,7 +40,10 @@ public:
     bool Init(int capacity, int maxModels);
     void Term();
 
-    uint32_t Bucket(uint32_t key) const { return (key ^ (key >> 16)) & mask_; }
+    // Neighbouring models have near ids, so the ids of a pile's pairs
+    // differ in few low bits: the key is mixed as a whole, or those pairs
+    // crowd a few buckets and every lookup walks their chains.
+    uint32_t Bucket(uint32_t key) const { return static_cast<uint32_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask_; }
     // The node of key in bucket, moved to the front of its bucket; null
     // when absent.
     CxPairNode *AccessByIndex(uint32_t bucket, uint32_t key);
@@ -57,6 +63,8 @@ public:
     int CollectOf(int id, CxPairNode **out, int capacity) const;
     static bool Changed(CxPairNode *node) { return LinkOf(node)->changed != 0; }
     static void SetChanged(CxPairNode *node, bool changed) { LinkOf(node)->changed = changed ? 1 : 0; }
+    static uint8_t Seen(CxPairNode *node) { return LinkOf(node)->seen; }
+    static void SetSeen(CxPairNode *node, uint8_t mark) { LinkOf(node)->seen = mark; }
 
 private:
     static CxKeyLink *LinkOf(CxPairNode *node);

@@ -184,7 +184,7 @@ CdxModelPair *CxSmallSort::GetPair(int a, int b)
 bool CxSmallSort::GetPairOverlapStatus(int a, int b) const
 {
     if (a == b || !ValidID(a) || !ValidID(b)) return false;
-    return Nearby(a, b);
+    return NearbyNow(a, b);
 }
 
 bool CxSmallSort::GetPairOverlapEnabled(int a, int b) const

@@ -45,7 +45,9 @@ int CxSmallSort::UpdateSingle(int id, PxReal time)
     CxSmallSortRep *rep = reps_[id];
     if (!rep->dynamic) return 1;
     PxVector3 min, max;
-    if (aabbFn_(static_cast<CdxModelID>(rep->data), min, max, time)) UpdateBox(rep, min, max);
+    if (!aabbFn_(static_cast<CdxModelID>(rep->data), min, max, time)) return 1;
+    EnsureSorted();
+    UpdateBox(rep, min, max);
     return 1;
 }
 
@@ -53,6 +55,7 @@ int CxSmallSort::UpdateAll(PxReal time)
 {
     if (!aabbFn_) return 0;
     // Models that have never been placed enter together.
+    if (unplacedCount_ > 0) EnsureSorted();
     if (unplacedCount_ > 0 && EnteringAtTop()) {
         UpdateAllEntering(time);
         return 1;
@@ -136,6 +139,7 @@ void CxSmallSort::MoveUp(CxEndPoint *end, PxReal value, int axis)
 // change them. Pairs of two frozen models and disabled pairs do neither.
 void CxSmallSort::Crossing(const CxEndPoint *moving, const CxEndPoint *passed, bool begins, int axis)
 {
+    ++crossings_;
     CxSmallSortRep *a = moving->rep;
     CxSmallSortRep *b = passed->rep;
     if (a == b || !(a->dynamic || b->dynamic) || !OverlapElsewhere(a, b, axis)) return;

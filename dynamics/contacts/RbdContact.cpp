@@ -5,6 +5,7 @@
 #include <string.h>
 #include <kelmar/RbdContact.h>
 #include "contacts/RbdContactRows.h"
+#include "world/RbdPrefetch.h"
 
 namespace {
 
@@ -164,4 +165,11 @@ PxReal RbdContactGetFoundPenetration(RbdContactID c)
 {
     RbdContactData *contact = contactOf(c, "RbdContactGetFoundPenetration");
     return contact ? contact->foundPenetration : 0.0;
+}
+
+void RbdContactPrefetch(RbdContactID c)
+{
+    if (!c) return;
+    RbdPrefetchRange(c, offsetof(RbdBaseConstraint, typeId), offsetof(RbdBaseConstraint, typeId) + sizeof(int32_t));
+    RbdPrefetchRange(c, offsetof(RbdBaseConstraint, data), sizeof(RbdBaseConstraint));
 }

@@ -203,6 +203,7 @@ void RbdConstraintEnable(RbdConstraintID c)
             return;
         }
         c->node[i]->constraint = c;
+        c->node[i]->other = c->body[1 - i];
         linkNode(c->body[i], c->node[i]);
     }
     c->prev = nullptr;

@@ -10,6 +10,7 @@
 #include "joints/RbdConstraintRecord.h"
 #include "solver/RbdBcl.h"
 #include "solver/RbdLcsTiles.h"
+#include "world/RbdPrefetch.h"
 
 namespace lcs {
 
@@ -124,6 +125,7 @@ void BaseFunctions::buildStabilizedInverseMass(int bodyCount, RbdLcsBody *const 
 {
     PxReal h2 = parameters.stepsize * parameters.stepsize;
     for (int b = 0; b < bodyCount; ++b) {
+        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
         const RbdLcsBody *body = bodies[b];
         PxMatrix3 Lx, tmp, LIL, stiff;
         crossMatrix(Lx, body->angularMomentum);
@@ -319,6 +321,9 @@ void BaseFunctions::calcJtConstraintForces(PartitionRows &rows, RbdBaseConstrain
 {
     const ConstraintLayout &layout = rows.layout;
     for (int c = 0; c < layout.constraintCount; ++c) {
+        if (constraints && c + kRbdPrefetchAhead < layout.constraintCount && constraints[c + kRbdPrefetchAhead])
+            RbdPrefetchRange(constraints[c + kRbdPrefetchAhead], offsetof(RbdBaseConstraint, force),
+                             offsetof(RbdBaseConstraint, lambda));
         // Per side: force (columns 0-2) and torque (3-5), each row's force
         // read once for both sides.
         PxReal sum[2][6] = {};
@@ -349,6 +354,7 @@ void BaseFunctions::bodyUpdateForces(int bodyCount, RbdLcsBody *const *bodies, c
                                      const BodyLoad *load) const
 {
     for (int b = 0; b < bodyCount; ++b) {
+        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
         PxV3Scale(bodies[b]->linearAcceleration, load[b].force, invM[b].invMass);
         mulM3V(bodies[b]->angularAcceleration, invM[b].invInertia, load[b].torque);
     }
@@ -357,6 +363,7 @@ void BaseFunctions::bodyUpdateForces(int bodyCount, RbdLcsBody *const *bodies, c
 void BaseFunctions::updateVelocity(int bodyCount, RbdLcsBody *const *bodies, PxReal h) const
 {
     for (int b = 0; b < bodyCount; ++b) {
+        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
         RbdLcsBody *body = bodies[b];
         PxV3AddScaled(body->linearVelocity, body->linearVelocity, body->linearAcceleration, h);
         PxV3AddScaled(body->angularVelocity, body->angularVelocity, body->angularAcceleration, h);
@@ -375,6 +382,7 @@ void BaseFunctions::multiInverseMatrix(RbdLcsBody *body, PxReal h) const
 void BaseFunctions::updatePosition(int bodyCount, RbdLcsBody *const *bodies, PxReal h) const
 {
     for (int b = 0; b < bodyCount; ++b) {
+        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
         RbdLcsBody *body = bodies[b];
         for (int k = 0; k < 3; ++k)
             body->comTransform[3][k] += h * body->linearVelocity[k] + 0.5 * h * h * body->linearAcceleration[k];
@@ -389,6 +397,7 @@ void BaseFunctions::updateQuaternion(int bodyCount, RbdLcsBody *const *bodies, P
         return;
     }
     for (int b = 0; b < bodyCount; ++b) {
+        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
         RbdLcsBody *body = bodies[b];
         PxReal *q = body->quaternion;
         if (method == 1) {
@@ -419,6 +428,7 @@ void BaseFunctions::updateQuaternion(int bodyCount, RbdLcsBody *const *bodies, P
 void BaseFunctions::updateRotation(int bodyCount, RbdLcsBody *const *bodies) const
 {
     for (int b = 0; b < bodyCount; ++b) {
+        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
         RbdLcsBody *body = bodies[b];
         PxMatrix3 R;
         PxQuaternionToMatrix3(R, body->quaternion);

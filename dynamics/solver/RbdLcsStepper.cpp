@@ -12,6 +12,7 @@
 #include "solver/RbdLcsSeed.h"
 #include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsTiles.h"
+#include "world/RbdPrefetch.h"
 
 namespace lcs {
 
@@ -168,6 +169,7 @@ int WorldStepper::solveForces(const ForceModel &model)
     // The world inertia is current: whatever turns a body keeps it in step
     // (the integration's updateRotation, the pose setters, the unfreeze).
     for (int b = 0; b < bodyCount_; ++b) {
+        RbdPrefetchSolverBodyAhead(bodies_, b, bodyCount_);
         fn_->updateMomentum(bodies_[b]);
         PxV3Copy(load[b].force, bodies_[b]->force);
         PxV3Copy(load[b].torque, bodies_[b]->torque);

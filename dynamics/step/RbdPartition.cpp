@@ -47,30 +47,29 @@ void appendConstraint(RbdPartitionOutput *out, int32_t p, RbdBaseConstraint *c)
 }
 
 // A constraint whose body was destroyed before it cannot be stepped: its
-// solver references point into a returned pool record.
+// solver references point into a returned pool record. Met from a body of
+// the island (alive), only the other body can be the destroyed one.
+bool refersToDestroyedBody(const RbdBaseConstraint *c, const RbdBody *other)
+{
+    if (!other || other->typeTag == RBD_BODY_TAG) return false;
+    PxWarning(RBD_MESSAGE_LEVEL, "RbdWorldStep: a %s refers to a destroyed body; it is not stepped.\n",
+              RbdBclJointNames[c->typeId]);
+    return true;
+}
+
+// The same for a constraint met in the world's list, either body.
 bool refersToDestroyedBody(const RbdBaseConstraint *c)
 {
-    for (const RbdBody *body : c->body) {
-        if (body && body->typeTag != RBD_BODY_TAG) {
-            PxWarning(RBD_MESSAGE_LEVEL, "RbdWorldStep: a %s refers to a destroyed body; it is not stepped.\n",
-                      RbdBclJointNames[c->typeId]);
-            return true;
-        }
-    }
-    return false;
+    return refersToDestroyedBody(c, c->body[0]) || refersToDestroyedBody(c, c->body[1]);
 }
 
 // Every constraint is met once from each of its island bodies. It was
 // appended when it was met from whichever of them was walked first, and
 // bodies are walked in the order of their index in the island.
-bool metBefore(const RbdBaseConstraint *c, const RbdBody *walked)
+bool metBefore(const RbdBody *other, const RbdBody *walked)
 {
-    for (const RbdBody *other : c->body) {
-        if (!other || other == walked || !isAdded(other)) continue;
-        if (other->partitionIndex == walked->partitionIndex && other->partitionBodyIndex < walked->partitionBodyIndex)
-            return true;
-    }
-    return false;
+    if (!other || !isAdded(other)) return false;
+    return other->partitionIndex == walked->partitionIndex && other->partitionBodyIndex < walked->partitionBodyIndex;
 }
 
 bool sleepsOn(const RbdBody *body)
@@ -78,26 +77,27 @@ bool sleepsOn(const RbdBody *body)
     return body->world->autoDisable == 1; // on, islands by islands
 }
 
-void appendConstraintBodies(RbdPartitionOutput *out, int32_t p, const RbdBaseConstraint *c, const RbdBody *walked)
+void appendOtherBody(RbdPartitionOutput *out, int32_t p, const RbdBaseConstraint *c, RbdBody *other)
 {
-    for (RbdBody *other : c->body) {
-        if (!other || other == walked || isAdded(other)) continue;
-        // A frozen body is immovable for its constraints and joins no island;
-        // so is a sleeping one that a slack contact merely touches.
-        if (other->frozen)
-            other->partitionIndex = -1;
-        else if (other->enabledTime >= 0 || !sleepsOn(other) || !RbdConstraintIsSlack(c))
-            appendBody(out, p, other);
-    }
+    if (!other || isAdded(other)) return;
+    // A frozen body is immovable for its constraints and joins no island;
+    // so is a sleeping one that a slack contact merely touches.
+    if (other->frozen)
+        other->partitionIndex = -1;
+    else if (other->enabledTime >= 0 || !sleepsOn(other) || !RbdConstraintIsSlack(c))
+        appendBody(out, p, other);
 }
 
+// The node names the constraint's other body: the walk reads a
+// constraint's record only to append it (and for a sleeping body's slack
+// contact), not to find where it leads.
 void walkBody(RbdPartitionOutput *out, int32_t p, RbdBody *body)
 {
     for (RbdConstraintNode *node = body->constraints; node; node = node->next) {
         RbdBaseConstraint *c = node->constraint;
-        if (metBefore(c, body) || refersToDestroyedBody(c)) continue;
+        if (metBefore(node->other, body) || refersToDestroyedBody(c, node->other)) continue;
         appendConstraint(out, p, c);
-        appendConstraintBodies(out, p, c, body);
+        appendOtherBody(out, p, c, node->other);
     }
     // A sleeping body jointed or touching an island body wakes with it.
     if (body->enabledTime < 0) RbdBodyEnable(body);

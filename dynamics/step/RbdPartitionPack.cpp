@@ -2,6 +2,7 @@
 // back into its bodies and constraints.
 #include <kelmar/RbdLcs.h>
 #include "step/RbdPartition.h"
+#include "world/RbdPrefetch.h"
 
 int32_t RbdPackPartition(RbdPartitionOutput *out, int32_t p, const RbdBclParameters *island, const PxVector3 gravity,
                          RbdLcsConstraints *rows)
@@ -13,7 +14,11 @@ int32_t RbdPackPartition(RbdPartitionOutput *out, int32_t p, const RbdBclParamet
     if (out->constraintCount[p] == 0) return 0;
     RbdBaseConstraint **constraints = out->constraints + out->constraintStart[p];
     RbdBclStartPartition(rows);
-    for (int32_t k = 0; k < out->constraintCount[p]; ++k) constraints[k]->rowBuilder(rows, constraints[k], island);
+    const int32_t count = out->constraintCount[p];
+    for (int32_t k = 0; k < count; ++k) {
+        RbdPrefetchConstraintAhead(constraints, k, count);
+        constraints[k]->rowBuilder(rows, constraints[k], island);
+    }
     RbdBclEndPartition(rows);
     return rows->partitionRowCount;
 }
@@ -29,6 +34,10 @@ void RbdUnpackPartition(const RbdLcsConstraints *rows, int32_t p, RbdPartitionOu
     PxReal scale = parameters->stepperModel == RBD_LCS_VINTAGE_STEPPER ? 1.0 : 1.0 / parameters->stepsize;
     for (int32_t k = 0; k < rows->partitionConstraintCount; ++k) {
         int32_t index = rows->partitionConstraintStart + k;
+        if (k + kRbdPrefetchAhead < rows->partitionConstraintCount) {
+            const RbdBaseConstraint *ahead = rows->constraints[index + kRbdPrefetchAhead];
+            RbdPrefetchRange(ahead, offsetof(RbdBaseConstraint, lambda), offsetof(RbdBaseConstraint, phi));
+        }
         RbdBaseConstraint *c = rows->constraints[index];
         int32_t first = rows->constraintFirstRow[index];
         int32_t count = rows->constraintRowCount[index];

@@ -2,6 +2,7 @@
 #include <float.h>
 #include <string.h>
 #include "world/RbdInternal.h"
+#include "world/RbdPrefetch.h"
 
 namespace {
 
@@ -228,6 +229,13 @@ void RbdBodyUnFreeze(RbdBodyID body)
 int RbdBodyIsFrozen(RbdBodyID body)
 {
     return RbdCheckBody(body, "RbdBodyIsFrozen") && body->frozen;
+}
+
+void RbdBodyPrefetch(RbdBodyID body)
+{
+    if (!body) return;
+    RbdPrefetchRange(body, 0, offsetof(RbdBody, comRelativeTransform));
+    RbdPrefetchRange(body, offsetof(RbdBody, enabledTime), offsetof(RbdBody, model));
 }
 
 int RbdBodySetName(RbdBodyID body, const char *name)

@@ -16,6 +16,10 @@ struct RbdConstraintNode {
     RbdConstraintNode *next;
     RbdConstraintNode *prev;
     RbdBaseConstraint *constraint;
+    // The constraint's other body (null: the world), kept here so that a
+    // walk over the list need not read the constraint's record to find it;
+    // the bodies of an enabled constraint do not change.
+    RbdBody *other;
 };
 
 // A body's accelerations and their squared magnitudes averaged over the

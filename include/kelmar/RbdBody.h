@@ -33,6 +33,11 @@ int32_t RbdBodyGetEnabledTime(RbdBodyID body);
 void RbdBodyFreeze(RbdBodyID body);
 void RbdBodyUnFreeze(RbdBodyID body);
 int RbdBodyIsFrozen(RbdBodyID body);
+/* A hint for walks over many bodies' contacts: asks the cache for the
+ * lines of the body's record that a contact response reads (its pose and
+ * whether it is enabled, frozen or a car wheel), without reading them.
+ * Changes nothing; null is ignored, and the handle is not checked. */
+void RbdBodyPrefetch(RbdBodyID body);
 /* A name for messages (copied; null forgets it); 0 when memory is short. */
 int RbdBodySetName(RbdBodyID body, const char *name);
 const char *RbdBodyGetName(RbdBodyID body);

@@ -59,6 +59,11 @@ PxReal RbdContactGetUserValue(RbdContactID c);
    kept between collision tests measures how far its bodies moved from it. */
 void RbdContactSetFoundPenetration(RbdContactID c, PxReal penetration);
 PxReal RbdContactGetFoundPenetration(RbdContactID c);
+/* A hint for walks over many contacts: asks the cache for the lines of
+ * the contact's record that matching it to a collision contact reads and
+ * writes, without reading them. Changes nothing; null is ignored, and so
+ * is any handle (it is not checked, nothing is read through it). */
+void RbdContactPrefetch(RbdContactID c);
 
 /* Contact parameters. Setters of values with an option bit set that bit;
  * a refused value (not finite, negative where it must not be, restitution
