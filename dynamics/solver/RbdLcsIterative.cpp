@@ -100,24 +100,31 @@ float boundToFloat(PxReal bound)
     return static_cast<float>(bound);
 }
 
-// The body's half of a row: J and M^-1 J^T as two parts each, and the
-// row's share of J v + h J M^-1 f.
-PxReal packHalf(const PxReal *J, const BodyInverseMass &m, const RbdLcsBody &body, const BodyLoad &load, PxReal h,
-                Float4 *Jf, Float4 *MJf)
+// A part of a row in double precision, its lanes as Float4's (the last
+// the row's scalar). Conversions to and from Float4 round each lane as it
+// would be rounded on its own.
+typedef double Double4 __attribute__((vector_size(32)));
+
+// The body's half of a row: J (from the tiles of row i, columns from
+// column) and M^-1 J^T as two parts each, and the row's share of
+// J v + h J M^-1 f.
+PxReal packHalf(const PxReal *tiles, int i, int column, const BodyInverseMass &m, const RbdLcsBody &body,
+                const BodyLoad &load, PxReal h, Double4 *J, Double4 *MJ)
 {
-    PxReal MJ[6], velocity = 0.0, push = 0.0;
+    const PxReal *t = tiles + tileIndex(i, column);
+    J[0] = Double4{t[0], t[kTileRows], t[2 * kTileRows], 0.0};
+    J[1] = Double4{t[3 * kTileRows], t[4 * kTileRows], t[5 * kTileRows], 0.0};
+    MJ[0] = m.invMass * J[0];
+    // The inverse inertia is symmetric: (J_ang I^-1)_k = (I^-1 J_ang)_k.
+    const PxReal(*I)[3] = m.invInertia;
+    MJ[1] = Double4{I[0][0] * J[1][0] + I[0][1] * J[1][1] + I[0][2] * J[1][2],
+                    I[1][0] * J[1][0] + I[1][1] * J[1][1] + I[1][2] * J[1][2],
+                    I[2][0] * J[1][0] + I[2][1] * J[1][1] + I[2][2] * J[1][2], 0.0};
+    PxReal velocity = 0.0, push = 0.0;
     for (int k = 0; k < 3; ++k) {
-        MJ[k] = m.invMass * J[k];
-        // The inverse inertia is symmetric: (J_ang I^-1)_k = (I^-1 J_ang)_k.
-        MJ[3 + k] = m.invInertia[k][0] * J[3] + m.invInertia[k][1] * J[4] + m.invInertia[k][2] * J[5];
-        velocity += J[k] * body.linearVelocity[k] + J[3 + k] * body.angularVelocity[k];
-        push += MJ[k] * load.force[k] + MJ[3 + k] * load.torque[k];
+        velocity += J[0][k] * body.linearVelocity[k] + J[1][k] * body.angularVelocity[k];
+        push += MJ[0][k] * load.force[k] + MJ[1][k] * load.torque[k];
     }
-    for (int part = 0; part < 2; ++part)
-        for (int k = 0; k < 3; ++k) {
-            Jf[part][k] = static_cast<float>(J[3 * part + k]);
-            MJf[part][k] = static_cast<float>(MJ[3 * part + k]);
-        }
     return velocity + h * push;
 }
 
@@ -143,17 +150,23 @@ const PxReal kShallowShare = 0.02;
 // Depth (m) the loads along a row's linear direction push one side in one
 // step with nothing in the way: h^2 |J_lin . f| / m (g h^2 under gravity
 // along a contact's normal, none across it).
-PxReal pressDepth(const PxReal *J, const BodyInverseMass &m, const BodyLoad &load, PxReal h)
+PxReal pressDepth(const Double4 &J, const BodyInverseMass &m, const BodyLoad &load, PxReal h)
 {
     return h * h * m.invMass * fabs(J[0] * load.force[0] + J[1] * load.force[1] + J[2] * load.force[2]);
 }
 
-// Row i's correcting velocity, a penetration's reduced within the resting
-// depth (m) as above.
+// Whether row i's correction is reduced within its resting depth: a
+// penetration corrected at the world's rate.
+bool correctedSlowly(const PartitionRows &rows, int i)
+{
+    return rows.correction[i] == RBD_CORRECTION_PENETRATION && rows.rowGamma[i] == 0.0 && rows.phi[i] < 0.0;
+}
+
+// Correcting velocity of a row corrected slowly (correctedSlowly), reduced
+// within the resting depth (m) as above.
 PxReal restingCorrection(const PartitionRows &rows, int i, const RbdLcsParameters &parameters, PxReal resting)
 {
     const PxReal full = correctingVelocity(rows, i, parameters), phi = rows.phi[i];
-    if (rows.correction[i] != RBD_CORRECTION_PENETRATION || rows.rowGamma[i] != 0.0 || !(phi < 0.0)) return full;
     // Both push the bodies apart (negative): the larger push holds.
     const PxReal beyond = phi + resting < 0.0 ? full * (phi + resting) / phi : 0.0, shallow = kShallowShare * full;
     return beyond < shallow ? beyond : shallow;
@@ -161,48 +174,65 @@ PxReal restingCorrection(const PartitionRows &rows, int i, const RbdLcsParameter
 
 // Row i of constraint c in the sweep layout, with
 //   q = c - (the row's correcting velocity) - J v - h J M^-1 f
-// and its bounds times h, impulses like the unknowns.
-void packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i, SweepRow &r)
+// and its bounds times h, impulses like the unknowns. Returns the row's
+// own scale, |q| / A_ii, as a float (the tolerance lane until the island's
+// largest scale is known).
+float packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i, SweepRow &r)
 {
     const ConstraintLayout &layout = rows.layout;
-    PxReal h = in.parameters->stepsize, q = rows.c[i], diagonal = 0.0, pressed = 0.0;
-    const Float4 zero = {0.0f, 0.0f, 0.0f, 0.0f};
-    for (int part = 0; part < 4; ++part) r.J[part] = r.MJ[part] = zero;
+    PxReal h = in.parameters->stepsize, q = rows.c[i], pressed = 0.0;
+    // Only a penetration corrected slowly needs the depth its loads press.
+    const bool slowly = in.slowResting && correctedSlowly(rows, i);
+    Double4 J[4], MJ[4];
+    int body[2];
     for (int side = 0; side < 2; ++side) {
-        int body = layout.bodies[2 * c + side];
-        r.MJ[kBody + side][kW] = static_cast<float>(body < 0 ? in.bodyCount : body);
-        if (body < 0) continue;
-        PxReal J[6];
-        for (int k = 0; k < 6; ++k) J[k] = rows.J[tileIndex(i, 6 * side + k)];
-        q -= packHalf(J, in.invM[body], *in.bodies[body], in.load[body], h, r.J + 2 * side, r.MJ + 2 * side);
-        const PxReal depth = pressDepth(J, in.invM[body], in.load[body], h);
+        body[side] = layout.bodies[2 * c + side];
+        if (body[side] < 0) {
+            J[2 * side] = J[2 * side + 1] = MJ[2 * side] = MJ[2 * side + 1] = Double4{};
+            continue;
+        }
+        const int b = body[side];
+        q -= packHalf(rows.J, i, 6 * side, in.invM[b], *in.bodies[b], in.load[b], h, J + 2 * side, MJ + 2 * side);
+        if (!slowly) continue;
+        const PxReal depth = pressDepth(J[2 * side], in.invM[b], in.load[b], h);
         pressed = depth > pressed ? depth : pressed;
-        for (int part = 2 * side; part < 2 * side + 2; ++part)
-            for (int k = 0; k < 3; ++k) diagonal += static_cast<PxReal>(r.J[part][k]) * r.MJ[part][k];
     }
-    q -= in.slowResting ? restingCorrection(rows, i, *in.parameters, kRestingShare * pressed)
-                        : correctingVelocity(rows, i, *in.parameters);
+    // A row without error has nothing to correct (its correction is +-0).
+    if (slowly)
+        q -= restingCorrection(rows, i, *in.parameters, kRestingShare * pressed);
+    else if (rows.phi[i] != 0.0)
+        q -= correctingVelocity(rows, i, *in.parameters);
+    for (int side = 0; side < 2; ++side) MJ[kBody + side][kW] = body[side] < 0 ? in.bodyCount : body[side];
+    const int normal = rows.frictionRef[i];
+    MJ[kLo][kW] = normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
+    MJ[kHi][kW] = normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
+    // The sweeps' single-precision values, and A_ii from them: their
+    // products are exact in double, summed in order.
+    Double4 Jr[4];
+    PxReal diagonal = 0.0;
+    for (int part = 0; part < 4; ++part) {
+        r.MJ[part] = __builtin_convertvector(MJ[part], Float4);
+        Jr[part] = __builtin_convertvector(__builtin_convertvector(J[part], Float4), Double4);
+        if (body[part / 2] < 0) continue;
+        const Double4 products = Jr[part] * __builtin_convertvector(r.MJ[part], Double4);
+        for (int k = 0; k < 3; ++k) diagonal += products[k];
+    }
     PxReal softness = in.parameters->epsilon + rows.rowEpsilon[i] / h;
     diagonal += softness;
     PxReal invDiagonal = diagonal > 0.0 ? 1.0 / diagonal : 0.0;
-    for (int part = 0; part < 4; ++part)
-        for (int k = 0; k < 3; ++k) r.J[part][k] = static_cast<float>(r.J[part][k] * invDiagonal);
-    r.J[kQ][kW] = static_cast<float>(q * invDiagonal);
-    r.J[kSoftness][kW] = static_cast<float>(softness * invDiagonal);
-    // The row's own scale until the island's is known.
-    r.J[kTolerance][kW] = static_cast<float>(impulseOfRow(q, invDiagonal));
-    const int normal = rows.frictionRef[i];
-    r.J[kNormal][kW] = static_cast<float>(normal);
-    r.MJ[kLo][kW] = normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
-    r.MJ[kHi][kW] = normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
+    for (int part = 0; part < 4; ++part) Jr[part] *= invDiagonal;
+    const PxReal own = impulseOfRow(q, invDiagonal);
+    Jr[kQ][kW] = q * invDiagonal;
+    Jr[kSoftness][kW] = softness * invDiagonal;
+    Jr[kTolerance][kW] = own;
+    Jr[kNormal][kW] = normal;
+    for (int part = 0; part < 4; ++part) r.J[part] = __builtin_convertvector(Jr[part], Float4);
+    return static_cast<float>(own);
 }
 
 // Each row's tolerance from its own scale and the island's largest.
-void setTolerances(SweepRow *sweep, int n, PxReal tolerance)
+void setTolerances(SweepRow *sweep, int n, PxReal tolerance, PxReal largest)
 {
-    PxReal largest = 0.0;
-    for (int i = 0; i < n; ++i)
-        if (sweep[i].J[kTolerance][kW] > largest) largest = sweep[i].J[kTolerance][kW];
     for (int i = 0; i < n; ++i)
         sweep[i].J[kTolerance][kW] = static_cast<float>(rowTolerance(tolerance, sweep[i].J[kTolerance][kW], largest));
 }
@@ -219,25 +249,25 @@ void boundsOf(const SweepRow &r, const PxReal *x, PxReal &lo, PxReal &hi)
     lo = -hi;
 }
 
-// Impulse of a contact's row from the contact's last force: the force on the
-// side that has a body, along that side's linear Jacobian (a contact's
-// directions are orthonormal, so each row takes its own component). The
-// spin row has no linear part: it takes the last torque less the moment of
-// the last force about the centre of mass, along its angular Jacobian (the
-// normal).
-PxReal contactStart(const PartitionRows &rows, int i, const RbdBaseConstraint *record, PxReal h)
+// Impulse of a contact's row from the contact's last force: the force on
+// `side`, the side that has a body, along that side's linear Jacobian (a
+// contact's directions are orthonormal, so each row takes its own
+// component). The spin row has no linear part: it takes the last torque
+// less the moment of the last force about the centre of mass, along its
+// angular Jacobian (the normal).
+PxReal contactStart(const PartitionRows &rows, int i, const RbdBaseConstraint *record, int side, PxReal h)
 {
-    int side = record->solverBody[0] ? 0 : 1;
+    const PxReal *force = record->force[side];
     PxReal along = 0.0, linear = 0.0;
     for (int k = 0; k < 3; ++k) {
         PxReal J = rows.J[tileIndex(i, 6 * side + k)];
-        along += J * record->force[side][k];
+        along += J * force[k];
         linear += J * J;
     }
     if (linear > 0.0) return h * along;
     PxVector3 arm, moment;
     PxV3Sub(arm, record->data.contact.position, record->comTransform[side][3]);
-    PxV3Cross(moment, arm, record->force[side]);
+    PxV3Cross(moment, arm, force);
     for (int k = 0; k < 3; ++k)
         along += rows.J[tileIndex(i, 6 * side + 3 + k)] * (record->torque[side][k] - moment[k]);
     return h * along;
@@ -247,14 +277,14 @@ PxReal contactStart(const PartitionRows &rows, int i, const RbdBaseConstraint *r
 // the last step had them (its row count ended with the end marker).
 void warmStartConstraint(const PartitionRows &rows, int c, const RbdBaseConstraint *record, PxReal h, PxReal *x)
 {
-    int first = rows.layout.firstRow[c];
-    bool contact = record->typeId == RBD_TYPE_CONTACT;
-    for (int r = 0; r < rows.layout.rows[c]; ++r) {
-        if (contact) {
-            x[first + r] = contactStart(rows, first + r, record, h);
-            continue;
-        }
-        if (r >= RBD_CONSTRAINT_LAMBDA_COUNT || record->lambda[r] == RBD_LAMBDA_END_MARKER) break;
+    const int first = rows.layout.firstRow[c], count = rows.layout.rows[c];
+    if (record->typeId == RBD_TYPE_CONTACT) {
+        const int side = record->solverBody[0] ? 0 : 1;
+        for (int r = 0; r < count; ++r) x[first + r] = contactStart(rows, first + r, record, side, h);
+        return;
+    }
+    for (int r = 0; r < count && r < RBD_CONSTRAINT_LAMBDA_COUNT; ++r) {
+        if (record->lambda[r] == RBD_LAMBDA_END_MARKER) break;
         x[first + r] = h * record->lambda[r];
     }
 }
@@ -479,11 +509,13 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
         sweepOrder(layout, rows.frictionRef, order, position);
     for (int p = 0; p < n; ++p) position[order[p]] = p;
     int world = 0;
+    PxReal largest = 0.0;
     for (int c = 0; c < layout.constraintCount; ++c)
         for (int r = 0; r < layout.rows[c]; ++r) {
             const int i = layout.firstRow[c] + r;
             SweepRow &row = sweep[position[i]];
-            packRow(rows, in, c, i, row);
+            const float own = packRow(rows, in, c, i, row);
+            largest = own > largest ? own : largest;
             if (rows.frictionRef[i] >= 0) row.J[kNormal][kW] = static_cast<float>(position[rows.frictionRef[i]]);
             // Rows against the world take its slots in turn: one slot would
             // chain every ground contact's update through one place in memory.
@@ -491,7 +523,7 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
                 if (layout.bodies[2 * c + side] < 0)
                     row.MJ[kBody + side][kW] = static_cast<float>(in.bodyCount + world++ % kWorldSlots);
         }
-    setTolerances(sweep, n, params.tolerance);
+    setTolerances(sweep, n, params.tolerance, largest);
     warmStart(rows, in, rows.lambda);
     for (int p = 0; p < n; ++p) x[p] = rows.lambda[order[p]];
     float floor = sweepFloor(params.tolerance, startVelocities(sweep, n, x, u, slots));
