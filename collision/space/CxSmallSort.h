@@ -131,6 +131,7 @@ private:
     int CollectMoves(PxReal time);
     void UpdateAllPlaced(PxReal time);
     void SortAxis(int axis);
+    void StoreEntering(int axis, int moves);
     bool ApartOnceSorted(const CxSmallSortRep *a, const CxSmallSortRep *b, int axis) const;
     void MoveEndPoint(CxEndPoint *end, PxReal value, int axis);
     void MoveDown(CxEndPoint *end, PxReal value, int axis);

@@ -86,14 +86,21 @@ void CxSmallSort::UpdateAllPlaced(PxReal time)
     crossings_ = 0;
     for (int k = 0; k < axisCount_; ++k) {
         int axis = axes_[k];
-        for (int m = 0; m < moves; ++m) {
-            CxEndPoint *ends = reps_[entering_[m]]->ends[axis];
-            ends[kCxMin].value = enteringBoxes_[6 * m + axis];
-            ends[kCxMax].value = enteringBoxes_[6 * m + 3 + axis];
-        }
+        StoreEntering(axis, moves);
         SortAxis(axis);
     }
     GridJudge(live);
+}
+
+// The moved models' new bounds along axis, written into their end points
+// (the lists are sorted afterwards, or left stale for the grid).
+void CxSmallSort::StoreEntering(int axis, int moves)
+{
+    for (int m = 0; m < moves; ++m) {
+        CxEndPoint *ends = reps_[entering_[m]]->ends[axis];
+        ends[kCxMin].value = enteringBoxes_[6 * m + axis];
+        ends[kCxMax].value = enteringBoxes_[6 * m + 3 + axis];
+    }
 }
 
 // Insertion sort from the bottom: the part below each end point is sorted

@@ -104,14 +104,7 @@ void CxSmallSort::GridJudge(int live)
 bool CxSmallSort::GridUpdate(int moves)
 {
     if (!GridBoxes(moves) || !GridFill()) return false;
-    for (int k = 0; k < axisCount_; ++k) {
-        int axis = axes_[k];
-        for (int m = 0; m < moves; ++m) {
-            CxEndPoint *ends = reps_[entering_[m]]->ends[axis];
-            ends[kCxMin].value = enteringBoxes_[6 * m + axis];
-            ends[kCxMax].value = enteringBoxes_[6 * m + 3 + axis];
-        }
-    }
+    for (int k = 0; k < axisCount_; ++k) StoreEntering(axes_[k], moves);
     listsStale_ = true;
     if (++gridMark_ == 0) gridMark_ = 1;
     enteringPairCount_ = 0;
