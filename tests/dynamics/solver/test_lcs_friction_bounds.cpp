@@ -46,11 +46,19 @@ TEST(LcsFrictionBounds, SolutionHoldsOnlyWhereItsOwnNormalImpulseBoundsIt)
 // step. Sliding, the ground's friction is mu times its normal force in
 // every step, both read from the block's velocity change:
 //   N = m (dv_y / h + g) + F,   friction = P - m dv_x / h.
-// Bounds left from the last step would be off by mu 20 N = 10 N.
-TEST(LcsFrictionBounds, SlidingFrictionFollowsALoadThatChangesEveryStep)
+// Bounds left from the last step would be off by mu 20 N = 10 N. The
+// sweeps of a large island (row threshold 0) must bound friction the same.
+class SlidingFriction : public ::testing::TestWithParam<bool> {};
+
+TEST_P(SlidingFriction, FollowsALoadThatChangesEveryStep)
 {
     const PxReal size = 0.4, mu = 0.5, push = 1.0, h = 0.01;
     World world(2, 8);
+    if (GetParam()) {
+        RbdWorldLCPSetLargeIslandRows(world, 0);
+        RbdWorldLCPSetTolerance(world, 1e-9);
+        RbdWorldLCPSetIterations(world, 3000);
+    }
     RbdBodyID box = makeBox(world, 1.0, size, size, size, 0.0, 0.5 * size, 0.0);
     BoxOnGround ground(world, box, size, size, size, proportionalFriction(mu));
     RbdWorldSetGravity(world, 0.0, -kG, 0.0);
@@ -65,3 +73,8 @@ TEST(LcsFrictionBounds, SlidingFrictionFollowsALoadThatChangesEveryStep)
     }
     EXPECT_NEAR(positionOf(box, 1), 0.5 * size, 1e-4) << "without tipping or sinking";
 }
+
+INSTANTIATE_TEST_SUITE_P(Solvers, SlidingFriction, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool> &info) {
+                             return info.param ? "Sweeps" : "Pivoting";
+                         });
