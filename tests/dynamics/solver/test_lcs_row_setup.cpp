@@ -15,15 +15,16 @@ TEST(LcsRowSetup, TiledRowsAreBitForBitThoseOfOneRowAtATime)
     // Triplets per constraint: rows, side 0, side 1 (-1 the world). Runs of one pair
     // start and end inside tiles, tiles mix pairs, the world takes either
     // side of whole tiles, and the last tile is padded.
-    const std::vector<int> spec = {3,  0, 1, 3, 0, 1, 3, 1, 2,  3, 1, 2, 3, 2, -1, 3, 2, -1, 3, 2, -1, 1, 0,
-                                   -1, 6, 0, 1, 2, 0, 1, 7, -1, 2, 3, 1, 2, 1, 2,  0, 1, 0,  1, 1, 0,  2};
+    const std::vector<int> triplets = {3,  0, 1, 3, 0, 1, 3, 1, 2,  3, 1, 2, 3, 2, -1, 3, 2, -1, 3, 2, -1, 1, 0,
+                                       -1, 6, 0, 1, 2, 0, 1, 7, -1, 2, 3, 1, 2, 1, 2,  0, 1, 0,  1, 1, 0,  2};
     auto u = [rng = std::mt19937(7)]() mutable { return std::uniform_real_distribution<PxReal>(-1.0, 1.0)(rng); };
     RbdLcsParameters p = {};
     p.stepsize = 0.01, p.gamma = 0.2, p.maxCorrectingVelocity = 0.3, p.maxCorrectingRate = 10.0;
     std::vector<int32_t> firstRow, counts, pairs;
     int n = 0;
-    for (size_t k = 0; k < spec.size(); k += 3, n += spec[k - 3])
-        firstRow.push_back(n), counts.push_back(spec[k]), pairs.insert(pairs.end(), {spec[k + 1], spec[k + 2]});
+    for (size_t k = 0; k < triplets.size(); k += 3, n += triplets[k - 3])
+        firstRow.push_back(n), counts.push_back(triplets[k]),
+            pairs.insert(pairs.end(), {triplets[k + 1], triplets[k + 2]});
     const int np = (n + 3) / 4 * 4;
     std::vector<PxReal> J(np / 4 * kTileSize), JM(J.size(), 7.0), rhs(np, 7.0), c(n), f(n), g(n);
     std::vector<int32_t> kind(n); // joint rows: their correction is clamped
