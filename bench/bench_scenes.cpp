@@ -218,17 +218,11 @@ void addSpinAboutNormal(RbdConstraintID c, void *data)
         const RbdBodyID body = RbdConstraintGetBody(c, side);
         const auto at = spin.index.find(body);
         if (!body || at == spin.index.end()) continue;
-        const ksim::BodyState state = ksim::readState(body);
-        PxVector3 w, nBody, In;
-        PxMatrix3 inertia;
+        PxVector3 w;
         RbdBodyGetAngularVelocity(body, w);
-        RbdBodyGetInertiaTensor(body, inertia);
-        // The inertia is given in the body's frame, whose axes are the rotation's rows.
-        for (int k = 0; k < 3; ++k) nBody[k] = PxV3Dot(state.rotation[k], n);
-        for (int k = 0; k < 3; ++k) In[k] = PxV3Dot(inertia[k], nBody);
         const PxReal along = PxV3Dot(w, n);
         PxReal &energy = spin.energy[at->second];
-        energy = std::max(energy, 0.5 * along * along * PxV3Dot(nBody, In));
+        energy = std::max(energy, 0.5 * along * along * ksim::inertiaQuadratic(body, ksim::readState(body), n));
     }
 }
 

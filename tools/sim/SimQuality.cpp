@@ -127,20 +127,26 @@ int countBelowGround(const std::vector<BodyState> &bodies)
     return below;
 }
 
+PxReal inertiaQuadratic(RbdBodyID body, const BodyState &state, const PxVector3 v)
+{
+    PxVector3 vBody, Iv;
+    PxMatrix3 inertia;
+    RbdBodyGetInertiaTensor(body, inertia);
+    // The inertia is given in the body's frame, whose axes are the rotation's rows.
+    for (int k = 0; k < 3; ++k) vBody[k] = PxV3Dot(state.rotation[k], v);
+    for (int k = 0; k < 3; ++k) Iv[k] = PxV3Dot(inertia[k], vBody);
+    return PxV3Dot(vBody, Iv);
+}
+
 PxReal largestKineticEnergy(const std::vector<RbdBodyID> &bodies)
 {
     PxReal largest = 0.0;
     for (RbdBodyID body : bodies) {
         const BodyState state = readState(body);
-        PxVector3 w, wBody, Iw;
-        PxMatrix3 inertia;
+        PxVector3 w;
         RbdBodyGetAngularVelocity(body, w);
-        RbdBodyGetInertiaTensor(body, inertia);
-        // The inertia is given in the body's frame, whose axes are the rotation's rows.
-        for (int k = 0; k < 3; ++k) wBody[k] = PxV3Dot(state.rotation[k], w);
-        for (int k = 0; k < 3; ++k) Iw[k] = PxV3Dot(inertia[k], wBody);
         const PxReal energy = 0.5 * RbdBodyGetMass(body) * PxV3LengthSquared(state.velocity) +
-                              0.5 * PxV3Dot(wBody, Iw);
+                              0.5 * inertiaQuadratic(body, state, w);
         largest = std::max(largest, energy);
     }
     return largest;

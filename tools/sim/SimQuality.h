@@ -66,6 +66,9 @@ int countBelowGround(const std::vector<BodyState> &bodies);
 // The largest kinetic energy of one body (J), translation and rotation:
 // below 1e-4 J a body counts as at rest.
 PxReal largestKineticEnergy(const std::vector<RbdBodyID> &bodies);
+// v^T I v for a world-frame vector v and the body's inertia I (kg m^2 times
+// v's units squared): twice the rotational energy of spinning at v.
+PxReal inertiaQuadratic(RbdBodyID body, const BodyState &state, const PxVector3 v);
 // The deepest penetration of an enabled contact of the world (m; 0 when
 // none penetrates).
 PxReal deepestContact(RbdWorldID world);
