@@ -38,6 +38,24 @@ void backwardRows(const RowEnvelope &E, const PxReal *L, const PxReal *D, PxReal
     }
 }
 
+// last[j] = the last row storing an element in column j (j itself at
+// least): the largest i with minCol[i] <= j. Walking back from the last
+// row, `low` is the least minCol of the rows from i on, which only falls as
+// i does: a pass over the rows, where visiting the envelope cost as much
+// as forming a resting stack's right-hand side every step.
+void findLastReach(const RowEnvelope &E, int32_t *last)
+{
+    if (E.n == 0) return;
+    int i = E.n - 1, low = E.minCol[i];
+    for (int j = E.n - 1; j >= 0; --j) {
+        while (low > j) {
+            --i;
+            if (E.minCol[i] < low) low = E.minCol[i];
+        }
+        last[j] = i;
+    }
+}
+
 } // namespace
 
 void VbChol::assemble(const PxReal *JMinv, const PxReal *J, const SparseMatrixMap *map)
@@ -84,10 +102,7 @@ int VbChol::allocateStorage(const int32_t *rowStart)
     A_.shape(rowStart, n_);
     lastReach_ = pool_->array<int32_t>(un, "last reach");
     if (!lastReach_) return 0;
-    for (int j = 0; j < n_; ++j) lastReach_[j] = j;
-    for (int i = 0; i < n_; ++i)
-        for (int j = A_.minCol[i]; j < i; ++j)
-            if (i > lastReach_[j]) lastReach_[j] = i;
+    findLastReach(A_, lastReach_);
     size_t bytes = PoolRound(sizeof(PxReal) * A_.offset[n_]);
     Avalues_ = static_cast<PxReal *>(pool_->allocAligned(bytes, kPoolAlignment, "vbChol matrix"));
     Lvalues_ = static_cast<PxReal *>(pool_->allocAligned(bytes, kPoolAlignment, "vbChol factor"));
