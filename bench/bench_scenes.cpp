@@ -2,11 +2,12 @@
 // through the simulation universe, one line per scene in the format the
 // peer engines' suite prints, so that the lines can be set side by side:
 //
-//   kelmar     lcs-bkchol S1  steps/s=  ...  us/step=  ...  [reps a,b,c]  <figures>
+//   kelmar     lcs-auto S1  steps/s=  ...  us/step=  ...  [reps a,b,c]  <figures>
 //
 // The solver column names the factorisation the pivoting LCP solver works
-// with: the world's default block Cholesky ("bkchol"), or the variable-
-// bandwidth Cholesky ("vbchol", --solver vbchol).
+// with: the world's default, each island's better one ("auto"), or one for
+// every island, the block Cholesky ("bkchol", --solver bkchol) or the
+// variable-bandwidth Cholesky ("vbchol", --solver vbchol).
 // Each repetition runs in a child process of its own with a wall-clock
 // limit: a scene that does not finish in time is reported as not finished
 // with the steps it did ("DNF"), never left out. Only the universe step is
@@ -55,7 +56,7 @@ struct Settings {
     double timeout = 120.0; // s of wall clock per repetition
     bool sleep = false;
     double tolerance = 0.0; // the LCP tolerance; 0: the world's default
-    int linearSolver = RBD_LINEAR_SOLVER_BLOCK_CHOLESKY;
+    int linearSolver = RBD_LINEAR_SOLVER_AUTOMATIC;
     int sweeps = 0;            // sweeps of the iterative solver; 0: the world's default
     int largeRows = -1;        // rows above which an island is solved iteratively; -1: the world's default
     int pileWidth = 1;         // S2 w times as wide (w^2 x 1000 balls): how the cost grows
@@ -80,17 +81,18 @@ struct Shared {
 
 const char *kEngine = "kelmar";
 
-// "lcs-bkchol", "lcs-vbchol"; with a tolerance of its own, "lcs-bk@1e-09" and so on;
+// "lcs-auto", "lcs-bkchol", "lcs-vbchol"; with a tolerance of its own, "lcs-bk@1e-09" and so on;
 // "+place" when contacts continue by place.
 std::string solverName(const Settings &s)
 {
-    const bool block = s.linearSolver == RBD_LINEAR_SOLVER_BLOCK_CHOLESKY;
+    static const char *const names[RBD_LINEAR_SOLVER_COUNT] = {"bkchol", "vbchol", "auto"};
+    static const char *const shortNames[RBD_LINEAR_SOLVER_COUNT] = {"bk", "vb", "auto"};
     const char *place = s.matchByPlace ? "+place" : "";
     char name[64];
     if (!(s.tolerance > 0.0))
-        snprintf(name, sizeof name, "lcs-%s%s", block ? "bkchol" : "vbchol", place);
+        snprintf(name, sizeof name, "lcs-%s%s", names[s.linearSolver], place);
     else
-        snprintf(name, sizeof name, "lcs-%s@%g%s", block ? "bk" : "vb", s.tolerance, place);
+        snprintf(name, sizeof name, "lcs-%s@%g%s", shortNames[s.linearSolver], s.tolerance, place);
     return name;
 }
 
@@ -103,24 +105,26 @@ const ksim::SceneInfo *benchmarkScene(int number)
 
 void usage(const char *program)
 {
-    fprintf(stderr,
-            "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver bkchol|vbchol] "
-            "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place] [--joint-passes N]\n"
-            "       [--spin L] [--tail N] [--log N]\n"
-            "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
-            "  --solver: the factorisation under the LCP solver (default bkchol, the world's default);\n"
-            "  --tolerance: the LCP solver's tolerance (default the world's, 0.001);\n"
-            "  --sweeps, --large-rows: the large-island solver's sweeps and row threshold (default the world's);\n"
-            "  --pile-width: S2 W times as wide, W^2 x 1000 balls (reported as S2x4, S2x16, ...);\n"
-            "  --match-by-place: a pair's contacts continue by place, not in list order;\n"
-            "  --joint-passes: passes of the joint position projection (default the world's, 0 off);\n"
-            "  --spin: spin friction of every pair, a length in m (default none);\n"
-            "  --tail: also report the time per step of the last N steps (and, under callgrind with\n"
-            "          --instr-atstart=no, count their instructions alone);\n"
-            "  --log: every N steps, the total and largest kinetic energy (J), which body, the deepest\n"
-            "         contact (m), the bodies above 1e-4 J and the share of the energy that is spin about\n"
-            "         contact normals on stderr (untimed: whether and how a scene comes to rest)\n",
-            program);
+    fprintf(
+        stderr,
+        "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver auto|bkchol|vbchol] "
+        "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place] [--joint-passes N]\n"
+        "       [--spin L] [--tail N] [--log N]\n"
+        "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
+        "  --solver: the factorisation under the LCP solver (default auto, the world's default: each island's\n"
+        "            better one; bkchol or vbchol: the same for every island);\n"
+        "  --tolerance: the LCP solver's tolerance (default the world's, 0.001);\n"
+        "  --sweeps, --large-rows: the large-island solver's sweeps and row threshold (default the world's);\n"
+        "  --pile-width: S2 W times as wide, W^2 x 1000 balls (reported as S2x4, S2x16, ...);\n"
+        "  --match-by-place: a pair's contacts continue by place, not in list order;\n"
+        "  --joint-passes: passes of the joint position projection (default the world's, 0 off);\n"
+        "  --spin: spin friction of every pair, a length in m (default none);\n"
+        "  --tail: also report the time per step of the last N steps (and, under callgrind with\n"
+        "          --instr-atstart=no, count their instructions alone);\n"
+        "  --log: every N steps, the total and largest kinetic energy (J), which body, the deepest\n"
+        "         contact (m), the bodies above 1e-4 J and the share of the energy that is spin about\n"
+        "         contact normals on stderr (untimed: whether and how a scene comes to rest)\n",
+        program);
 }
 
 bool parse(int argc, char **argv, Settings &s)
@@ -148,9 +152,10 @@ bool parse(int argc, char **argv, Settings &s)
             (a == "--reps" ? s.reps : s.steps) = static_cast<int>(n);
         } else if (a == "--solver" && hasValue) {
             const std::string name = argv[++i];
-            if (name != "bkchol" && name != "vbchol") return false;
-            s.linearSolver = name == "bkchol" ? RBD_LINEAR_SOLVER_BLOCK_CHOLESKY
-                                              : RBD_LINEAR_SOLVER_VARIABLE_BANDWIDTH_CHOLESKY;
+            if (name != "auto" && name != "bkchol" && name != "vbchol") return false;
+            s.linearSolver = name == "auto"     ? RBD_LINEAR_SOLVER_AUTOMATIC
+                             : name == "bkchol" ? RBD_LINEAR_SOLVER_BLOCK_CHOLESKY
+                                                : RBD_LINEAR_SOLVER_VARIABLE_BANDWIDTH_CHOLESKY;
         } else if (a == "--pile-width" && hasValue) {
             char *end = nullptr;
             const long w = strtol(argv[++i], &end, 10);

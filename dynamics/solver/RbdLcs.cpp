@@ -36,7 +36,7 @@ Choice checkParameters(const RbdLcsParameters &p, const char *unknownLcpSolver, 
         choice.lcpSolver = 1;
     }
     if (p.cpuResources != 0) PxWarning(RBD_MESSAGE_LEVEL, unknownCpu, p.cpuResources);
-    if (p.linearSolver < 0 || p.linearSolver >= lcs::kLinearSolverCount) {
+    if (p.linearSolver < 0 || p.linearSolver > lcs::kLinearSolverAutomatic) {
         PxWarning(RBD_MESSAGE_LEVEL, "RbdLcsStep: no such Linear Solver (see RbdLinearSolver enumeration): %d\n",
                   p.linearSolver);
         choice.linearSolver = 1;
@@ -76,7 +76,7 @@ lcs::WorldStepper &prepare(lcs::Context &context, const Choice &choice, RbdLcsCo
     lcs::WorldStepper &stepper = context.stepper(choice.stepper);
     stepper.initialize();
     stepper.setup(bodyCount, constraints, parameters, bodies, lcs::lcpSolver(choice.lcpSolver),
-                  &context.matrix(choice.linearSolver), &kBaseFunctions, &context.pool());
+                  context.factorisations(choice.linearSolver), &kBaseFunctions, &context.pool());
     return stepper;
 }
 
@@ -148,5 +148,5 @@ extern "C" const char *RbdLcsStepperDescription(int index)
 
 extern "C" const char *RbdLcsLinearSolverDescription(int index)
 {
-    return index >= 0 && index < lcs::kLinearSolverCount ? lcs::linearSolverDescription(index) : nullptr;
+    return index >= 0 && index <= lcs::kLinearSolverAutomatic ? lcs::linearSolverDescription(index) : nullptr;
 }

@@ -18,6 +18,15 @@ public:
     // By the stepper-model and linear-solver indices (checked by the caller).
     WorldStepper &stepper(int index);
     LCPMatrix &matrix(int index);
+    // Both, chosen between by the linear-solver parameter's value.
+    Factorisations factorisations(int choice)
+    {
+        Factorisations both;
+        both.blocks = &blocks_;
+        both.rows = &rows_;
+        both.choice = choice;
+        return both;
+    }
     MemoryPool &pool() { return pool_; }
 
 private:

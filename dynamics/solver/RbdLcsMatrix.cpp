@@ -580,8 +580,9 @@ void LCPMatrix::solveDense(const PxReal *m, PxReal *x, int n)
 
 const char *linearSolverDescription(int index)
 {
-    static const char *const descriptions[kLinearSolverCount] = {"block cholesky with no assembler",
-                                                                 "variable bandwith cholesky"};
+    static const char *const descriptions[kLinearSolverCount + 1] = {
+        "block cholesky with no assembler", "variable bandwith cholesky",
+        "variable bandwith cholesky for large islands of contacts, block cholesky for the others"};
     return descriptions[index];
 }
 

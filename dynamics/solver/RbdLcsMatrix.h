@@ -344,9 +344,40 @@ protected:
 };
 
 // The factorisations, selected by the linear-solver parameter: 0 BkChol,
-// 1 VbChol. Each solver context holds one of each.
-enum { kLinearSolverCount = 2 };
+// 1 VbChol. Each solver context holds one of each. The parameter's value
+// kLinearSolverAutomatic picks one for each island (Factorisations::pick).
+enum { kLinearSolverCount = 2, kLinearSolverAutomatic = 2 };
+// Of the linear-solver parameter's values, the automatic one included.
 const char *linearSolverDescription(int index);
+
+// Rows from which an island of contacts alone takes VbChol under the
+// automatic choice. Per stored element the tiles cost fewer instructions
+// and, with no chain of dependent sums, less time: the 50-link chain steps
+// in 49.6 us on them against 58.6, and a pile's small islands are quicker
+// on them too. A stack of contacts large enough to keep its factor
+// (RbdLcsKeptFactor.h) spends its step in the pivoting instead, and there
+// the row factor measured better: on the ten-box stack (120 rows) its
+// solves settled with one pivot a step while the stack came to rest,
+// where the tiles' failed 21 trial solves and took the recovery; 22.6 us
+// a step against 28.1. That is a measured choice, not a bound: the two
+// factors differ only in rounding, on which the four coplanar contacts of
+// a face depend.
+const int kRowFactorLeastContactRows = 48;
+
+// The factorisations a stepper may form an island's matrix with, and the
+// linear-solver parameter that chooses between them.
+struct Factorisations {
+    LCPMatrix *blocks = nullptr; // BkChol
+    LCPMatrix *rows = nullptr;   // VbChol
+    int choice = 0;
+    // The factorisation of an island of rowCount rows, contactsOnly when
+    // it holds contacts and nothing else.
+    LCPMatrix *pick(int rowCount, int contactsOnly) const
+    {
+        if (choice != kLinearSolverAutomatic) return choice == 0 ? blocks : rows;
+        return contactsOnly && rowCount >= kRowFactorLeastContactRows ? rows : blocks;
+    }
+};
 // Workspace bytes the largest of the factorisations needs for padded size n
 // (A, its factors, the envelope tables, the order and the inverse cache).
 size_t matrixMemoryRequired(int n);

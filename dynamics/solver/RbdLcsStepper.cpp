@@ -56,7 +56,7 @@ void WorldStepper::initialize()
 }
 
 void WorldStepper::setup(int bodyCount, RbdLcsConstraints *constraints, const RbdLcsParameters &parameters,
-                         RbdLcsBody *bodies, LCPSolverFunction lcpSolver, LCPMatrix *matrix,
+                         RbdLcsBody *bodies, LCPSolverFunction lcpSolver, const Factorisations &factorisations,
                          const BaseFunctions *baseFunctions, MemoryPool *pool)
 {
     bodyCount_ = bodyCount;
@@ -64,7 +64,7 @@ void WorldStepper::setup(int bodyCount, RbdLcsConstraints *constraints, const Rb
     parameters_ = parameters;
     firstBody_ = bodies;
     lcpSolver_ = lcpSolver;
-    matrix_ = matrix;
+    factorisations_ = factorisations;
     fn_ = baseFunctions;
     pool_ = pool;
     bodies_ = nullptr;
@@ -203,6 +203,8 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
                                 RbdBaseConstraint *const *records, BodyLoad *load)
 {
     int rowCount = rows.layout.rowCount, np = rows.layout.paddedRowCount;
+    int contacts = contactsOnly(rows, records);
+    matrix_ = factorisations_.pick(rowCount, contacts);
     PxReal *JMinv = poolArray<PxReal>(static_cast<size_t>(kTileColumns) * np, "jmvectorstore");
     PxReal *rhs = poolArray<PxReal>(static_cast<size_t>(np), "rhs");
     SparseMatrixMap *map = RbdSparseMatrixMapCreate(*pool_, bodyCount_, &rows.layout);
@@ -214,7 +216,6 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     if (!matrix_->allocate(np, map)) return 0;
     matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
     // An island of contacts at rest keeps its factor from step to step.
-    int contacts = contactsOnly(rows, records);
     int kept = contacts && keptFactor_.restore(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize,
                                                parameters_.lcp.tolerance);
     if (!kept) matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);

@@ -6,6 +6,7 @@
 
 #include "solver/RbdLcsBaseFunctions.h"
 #include "solver/RbdLcsKeptFactor.h"
+#include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSolver.h"
 #include "solver/RbdLcsSparseMap.h"
@@ -16,8 +17,6 @@ struct RbdBaseConstraint;
 
 namespace lcs {
 
-class LCPMatrix;
-
 class WorldStepper {
 public:
     virtual ~WorldStepper() {}
@@ -27,7 +26,7 @@ public:
     // partition; the rest follow through RbdLcsBody::next. Temporaries come
     // from pool, over the parameters' workspace.
     virtual void setup(int bodyCount, RbdLcsConstraints *constraints, const RbdLcsParameters &parameters,
-                       RbdLcsBody *bodies, LCPSolverFunction lcpSolver, LCPMatrix *matrix,
+                       RbdLcsBody *bodies, LCPSolverFunction lcpSolver, const Factorisations &factorisations,
                        const BaseFunctions *baseFunctions, MemoryPool *pool);
     // Constraint forces and the bodies' accelerations. Returns 0 when the
     // step could not be prepared (bad input, workspace too small).
@@ -70,7 +69,8 @@ protected:
     RbdLcsParameters parameters_ = {};
     RbdLcsBody *firstBody_ = nullptr;
     LCPSolverFunction lcpSolver_ = nullptr;
-    LCPMatrix *matrix_ = nullptr;
+    Factorisations factorisations_;
+    LCPMatrix *matrix_ = nullptr; // the factorisation of the island being solved
     const BaseFunctions *fn_ = nullptr;
     MemoryPool *pool_ = nullptr;
     RbdLcsBody **bodies_ = nullptr; // (bodyCount) the partition's bodies by index

@@ -74,7 +74,7 @@ struct RbdLcsParameters {
     void *workspace;      // memory for one solve
     size_t workspaceSize; // bytes
     int32_t cpuResources;
-    int32_t linearSolver; // 0 block Cholesky, 1 variable-bandwidth Cholesky
+    int32_t linearSolver; // 0 block Cholesky, 1 variable-bandwidth Cholesky, 2 either by island
 };
 
 // The CPU resources the solver can use on this platform: always 0.

@@ -22,11 +22,15 @@ enum RbdLcsStepperModel {
     RBD_LCS_STEPPER_COUNT = 3
 };
 
-/* Factorisations of the system matrix (the linearSolver parameter). */
+/* Factorisations of the system matrix (the linearSolver parameter): one of
+ * the two for every island, or, the default, the one that serves each
+ * island's kind better (the variable-bandwidth Cholesky for a large island
+ * of contacts alone, such as a stack; the block Cholesky for the rest). */
 enum RbdLinearSolver {
     RBD_LINEAR_SOLVER_BLOCK_CHOLESKY = 0,
     RBD_LINEAR_SOLVER_VARIABLE_BANDWIDTH_CHOLESKY = 1,
-    RBD_LINEAR_SOLVER_COUNT = 2
+    RBD_LINEAR_SOLVER_AUTOMATIC = 2,
+    RBD_LINEAR_SOLVER_COUNT = 3
 };
 
 /* What solves an island with more rows than the world's large-island
