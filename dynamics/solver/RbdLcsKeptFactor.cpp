@@ -67,7 +67,7 @@ int KeptFactor::sameRows(const LCPMatrix &A, const PartitionRows &rows, PxReal e
                          PxReal tolerance) const
 {
     const ConstraintLayout &layout = rows.layout;
-    if (!valid_ || &A != scheme_ || epsilon != epsilon_ || h != h_ || tolerance != tolerance_ ||
+    if (!valid_ || typeid(A) != *scheme_ || epsilon != epsilon_ || h != h_ || tolerance != tolerance_ ||
         A.formedReals() != formed_.size())
         return 0;
     size_t k = 0;
@@ -206,7 +206,7 @@ void KeptFactor::keep(const LCPMatrix &A, const PartitionRows &rows, const PxRea
     epsilon_ = epsilon;
     h_ = h;
     tolerance_ = tolerance;
-    scheme_ = &A;
+    scheme_ = &typeid(A);
     valid_ = true;
 }
 

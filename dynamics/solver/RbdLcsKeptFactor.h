@@ -8,6 +8,7 @@
 #define KELMAR_DYNAMICS_RBDLCSKEPTFACTOR_H
 
 #include <stdint.h>
+#include <typeinfo>
 #include <vector>
 #include <kelmar/PxTypes.h>
 #include "solver/RbdLcsBaseFunctions.h"
@@ -59,9 +60,9 @@ public:
 
 private:
     bool valid_ = false;
-    // The factorisation that formed it: another one stores its matrix otherwise
-    // (islands may change factorisation from step to step).
-    const LCPMatrix *scheme_ = nullptr;
+    // The kind of factorisation that formed it: another kind stores its
+    // matrix otherwise (an island may change factorisation between steps).
+    const std::type_info *scheme_ = nullptr;
     int misses_ = 0; // restores the kept factor did not serve since it last did
     PxReal epsilon_ = 0.0, h_ = 0.0, tolerance_ = 0.0;
     std::vector<int32_t> key_;         // counts, first rows, rows, bodies, order
