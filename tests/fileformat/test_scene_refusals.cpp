@@ -97,6 +97,8 @@ const Case kCases[] = {
      "Model 'm' refers to material 99, which does not exist. Model not created.\n", "Error"},
     {"AnIntegrationModelTheSolverLacks", P("<INTEGRATION_MODEL>7</INTEGRATION_MODEL>"), PX_LOAD_DONE_WITH_WARNINGS,
      "World 'w': the toolkit refused or adjusted 1 of its values (its warnings say which).\n", "Warning line 4"},
+    {"ALinearSolverPastTheAutomaticChoice", P("<LINEAR_SOLVER>3</LINEAR_SOLVER>"), PX_LOAD_DONE_WITH_WARNINGS,
+     "World 'w': the toolkit refused or adjusted 1 of its values (its warnings say which).\n", "Warning line 4"},
 };
 
 void PrintTo(const Case &c, std::ostream *out)
