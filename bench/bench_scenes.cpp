@@ -2,12 +2,12 @@
 // through the simulation universe, one line per scene in the format the
 // peer engines' suite prints, so that the lines can be set side by side:
 //
-//   kelmar     lcs-auto S1  steps/s=  ...  us/step=  ...  [reps a,b,c]  <figures>
+//   kelmar     lcs-bkchol S1  steps/s=  ...  us/step=  ...  [reps a,b,c]  <figures>
 //
 // The solver column names the factorisation the pivoting LCP solver works
-// with: the world's default, each island's better one ("auto"), or one for
-// every island, the block Cholesky ("bkchol", --solver bkchol) or the
-// variable-bandwidth Cholesky ("vbchol", --solver vbchol).
+// with: the world's default block Cholesky ("bkchol"), the variable-
+// bandwidth Cholesky ("vbchol", --solver vbchol) or one chosen per island
+// ("auto", --solver auto).
 // Each repetition runs in a child process of its own with a wall-clock
 // limit: a scene that does not finish in time is reported as not finished
 // with the steps it did ("DNF"), never left out. Only the universe step is
@@ -56,7 +56,7 @@ struct Settings {
     double timeout = 120.0; // s of wall clock per repetition
     bool sleep = false;
     double tolerance = 0.0; // the LCP tolerance; 0: the world's default
-    int linearSolver = RBD_LINEAR_SOLVER_AUTOMATIC;
+    int linearSolver = RBD_LINEAR_SOLVER_BLOCK_CHOLESKY;
     int sweeps = 0;            // sweeps of the iterative solver; 0: the world's default
     int largeRows = -1;        // rows above which an island is solved iteratively; -1: the world's default
     int pileWidth = 1;         // S2 w times as wide (w^2 x 1000 balls): how the cost grows
@@ -111,8 +111,8 @@ void usage(const char *program)
         "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place] [--joint-passes N]\n"
         "       [--spin L] [--tail N] [--log N]\n"
         "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
-        "  --solver: the factorisation under the LCP solver (default auto, the world's default: each island's\n"
-        "            better one; bkchol or vbchol: the same for every island);\n"
+        "  --solver: the factorisation under the LCP solver (default bkchol, the world's default; auto: chosen\n"
+        "            per island);\n"
         "  --tolerance: the LCP solver's tolerance (default the world's, 0.001);\n"
         "  --sweeps, --large-rows: the large-island solver's sweeps and row threshold (default the world's);\n"
         "  --pile-width: S2 W times as wide, W^2 x 1000 balls (reported as S2x4, S2x16, ...);\n"

@@ -32,5 +32,5 @@ void RbdLcsParametersReset(RbdLcsParameters *parameters)
     parameters->workspace = nullptr;
     parameters->workspaceSize = 0;
     parameters->cpuResources = RbdLcsQueryCPUResources();
-    parameters->linearSolver = RBD_LINEAR_SOLVER_AUTOMATIC;
+    parameters->linearSolver = RBD_LINEAR_SOLVER_BLOCK_CHOLESKY;
 }

@@ -23,9 +23,9 @@ enum RbdLcsStepperModel {
 };
 
 /* Factorisations of the system matrix (the linearSolver parameter): one of
- * the two for every island, or, the default, the one that serves each
- * island's kind better (the variable-bandwidth Cholesky for a large island
- * of contacts alone, such as a stack; the block Cholesky for the rest). */
+ * the two for every island (the block Cholesky by default), or one chosen
+ * per island: the variable-bandwidth Cholesky for an island of contacts
+ * alone of 48 rows or more, such as a stack, the block Cholesky for the rest. */
 enum RbdLinearSolver {
     RBD_LINEAR_SOLVER_BLOCK_CHOLESKY = 0,
     RBD_LINEAR_SOLVER_VARIABLE_BANDWIDTH_CHOLESKY = 1,
