@@ -4,8 +4,6 @@
 // the solver's tolerance as under both fixed choices.
 #include <gtest/gtest.h>
 
-#include <math.h>
-
 #include <memory>
 #include <vector>
 
@@ -68,15 +66,13 @@ TEST_P(AutomaticFactorisation, StepsAsItsChoiceAndWithinToleranceOfTheOther)
     for (size_t k = 0; k < automatic.size(); ++k) {
         EXPECT_NEAR(automatic[k], blocks[k], 1e-6) << "entry " << k;
         EXPECT_NEAR(automatic[k], rows[k], 1e-6) << "entry " << k;
-        EXPECT_TRUE(isfinite(automatic[k]));
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Stacks, AutomaticFactorisation,
-    ::testing::Values(StackCase{"ThreeBoxes36Rows", 3, RBD_LINEAR_SOLVER_BLOCK_CHOLESKY},
-                      StackCase{"FourBoxes48Rows", 4, RBD_LINEAR_SOLVER_VARIABLE_BANDWIDTH_CHOLESKY},
-                      StackCase{"SixBoxes72Rows", 6, RBD_LINEAR_SOLVER_VARIABLE_BANDWIDTH_CHOLESKY}),
-    [](const ::testing::TestParamInfo<StackCase> &info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Stacks, AutomaticFactorisation,
+                         ::testing::Values(StackCase{"ThreeBoxes36Rows", 3, RBD_LINEAR_SOLVER_BLOCK_CHOLESKY},
+                                           StackCase{"FourBoxes48Rows", 4,
+                                                     RBD_LINEAR_SOLVER_VARIABLE_BANDWIDTH_CHOLESKY}),
+                         [](const ::testing::TestParamInfo<StackCase> &info) { return info.param.name; });
 
 } // namespace
