@@ -433,6 +433,52 @@ int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32
 
 namespace {
 
+// The cache's key for an island: its counts, then what sweepOrder reads.
+size_t orderKeySize(const ConstraintLayout &layout)
+{
+    return 2 + 3 * static_cast<size_t>(layout.constraintCount) + static_cast<size_t>(layout.rowCount);
+}
+
+bool orderKeyMatches(const std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef)
+{
+    const size_t cs = static_cast<size_t>(layout.constraintCount), n = static_cast<size_t>(layout.rowCount);
+    if (key.size() != orderKeySize(layout) || key[0] != layout.constraintCount || key[1] != layout.rowCount)
+        return false;
+    const int32_t *k = key.data() + 2;
+    return memcmp(k, layout.rows, sizeof(int32_t) * cs) == 0 &&
+           memcmp(k + cs, layout.bodies, sizeof(int32_t) * 2 * cs) == 0 &&
+           memcmp(k + 3 * cs, frictionRef, sizeof(int32_t) * n) == 0;
+}
+
+void storeOrderKey(std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef)
+{
+    const size_t cs = static_cast<size_t>(layout.constraintCount), n = static_cast<size_t>(layout.rowCount);
+    key.resize(orderKeySize(layout));
+    key[0] = layout.constraintCount;
+    key[1] = layout.rowCount;
+    int32_t *k = key.data() + 2;
+    memcpy(k, layout.rows, sizeof(int32_t) * cs);
+    memcpy(k + cs, layout.bodies, sizeof(int32_t) * 2 * cs);
+    memcpy(k + 3 * cs, frictionRef, sizeof(int32_t) * n);
+}
+
+} // namespace
+
+void sweepOrderCached(const ConstraintLayout &layout, const int32_t *frictionRef, SweepOrderCache &cache,
+                      int32_t *order, int32_t *scratch)
+{
+    const size_t n = static_cast<size_t>(layout.rowCount);
+    if (orderKeyMatches(cache.key, layout, frictionRef)) {
+        memcpy(order, cache.order.data(), sizeof(int32_t) * n);
+        return;
+    }
+    sweepOrder(layout, frictionRef, order, scratch);
+    storeOrderKey(cache.key, layout, frictionRef);
+    cache.order.assign(order, order + n);
+}
+
+namespace {
+
 // Sweeps between two fresh sums u = M^-1 J^T x. Each sweep adds its impulse
 // changes to u in single precision, where a change below half a unit of u's
 // last place is lost while x keeps it in double: left alone, u and x drift
@@ -571,6 +617,8 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
     // Rows, impulses and friction references in sweep order.
     if (in.listOrder)
         for (int i = 0; i < n; ++i) order[i] = i;
+    else if (in.orderCache)
+        sweepOrderCached(layout, rows.frictionRef, *in.orderCache, order, position);
     else
         sweepOrder(layout, rows.frictionRef, order, position);
     for (int p = 0; p < n; ++p) position[order[p]] = p;
