@@ -103,30 +103,29 @@ float boundToFloat(PxReal bound)
     return static_cast<float>(bound);
 }
 
-// A part of a row in double precision, its lanes as Float4's (the last
-// the row's scalar). Conversions to and from Float4 round each lane as it
-// would be rounded on its own.
-typedef double Double4 __attribute__((vector_size(32)));
+// One side of a row in double precision: J (linear, then angular) and
+// M^-1 J^T in the same order. Scalars, not vectors: a vector built lane by
+// lane goes through memory, and reading it whole before its lanes' stores
+// retire stalls on the failed forwarding (a fifth of a pile's packing).
+struct HalfRow {
+    PxReal J[6], MJ[6];
+};
 
 // The body's half of a row: J (from the tiles of row i, columns from
-// column) and M^-1 J^T as two parts each, and the row's share of
-// J v + h J M^-1 f.
+// column) and M^-1 J^T, and the row's share of J v + h J M^-1 f.
 PxReal packHalf(const PxReal *tiles, int i, int column, const BodyInverseMass &m, const RbdLcsBody &body,
-                const BodyLoad &load, PxReal h, Double4 *J, Double4 *MJ)
+                const BodyLoad &load, PxReal h, HalfRow &half)
 {
     const PxReal *t = tiles + tileIndex(i, column);
-    J[0] = Double4{t[0], t[kTileRows], t[2 * kTileRows], 0.0};
-    J[1] = Double4{t[3 * kTileRows], t[4 * kTileRows], t[5 * kTileRows], 0.0};
-    MJ[0] = m.invMass * J[0];
+    for (int k = 0; k < 6; ++k) half.J[k] = t[k * kTileRows];
+    for (int k = 0; k < 3; ++k) half.MJ[k] = m.invMass * half.J[k];
     // The inverse inertia is symmetric: (J_ang I^-1)_k = (I^-1 J_ang)_k.
     const PxReal(*I)[3] = m.invInertia;
-    MJ[1] = Double4{I[0][0] * J[1][0] + I[0][1] * J[1][1] + I[0][2] * J[1][2],
-                    I[1][0] * J[1][0] + I[1][1] * J[1][1] + I[1][2] * J[1][2],
-                    I[2][0] * J[1][0] + I[2][1] * J[1][1] + I[2][2] * J[1][2], 0.0};
+    for (int k = 0; k < 3; ++k) half.MJ[3 + k] = I[k][0] * half.J[3] + I[k][1] * half.J[4] + I[k][2] * half.J[5];
     PxReal velocity = 0.0, push = 0.0;
     for (int k = 0; k < 3; ++k) {
-        velocity += J[0][k] * body.linearVelocity[k] + J[1][k] * body.angularVelocity[k];
-        push += MJ[0][k] * load.force[k] + MJ[1][k] * load.torque[k];
+        velocity += half.J[k] * body.linearVelocity[k] + half.J[3 + k] * body.angularVelocity[k];
+        push += half.MJ[k] * load.force[k] + half.MJ[3 + k] * load.torque[k];
     }
     return velocity + h * push;
 }
@@ -153,7 +152,7 @@ const PxReal kShallowShare = 0.02;
 // Depth (m) the loads along a row's linear direction push one side in one
 // step with nothing in the way: h^2 |J_lin . f| / m (g h^2 under gravity
 // along a contact's normal, none across it).
-PxReal pressDepth(const Double4 &J, const BodyInverseMass &m, const BodyLoad &load, PxReal h)
+PxReal pressDepth(const PxReal *J, const BodyInverseMass &m, const BodyLoad &load, PxReal h)
 {
     return h * h * m.invMass * fabs(J[0] * load.force[0] + J[1] * load.force[1] + J[2] * load.force[2]);
 }
@@ -186,18 +185,15 @@ float packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i,
     PxReal h = in.parameters->stepsize, q = rows.c[i], pressed = 0.0;
     // Only a penetration corrected slowly needs the depth its loads press.
     const bool slowly = in.slowResting && correctedSlowly(rows, i);
-    Double4 J[4], MJ[4];
+    HalfRow half[2];
     int body[2];
     for (int side = 0; side < 2; ++side) {
         body[side] = layout.bodies[2 * c + side];
-        if (body[side] < 0) {
-            J[2 * side] = J[2 * side + 1] = MJ[2 * side] = MJ[2 * side + 1] = Double4{};
-            continue;
-        }
+        if (body[side] < 0) continue; // the world's side is zero (never read)
         const int b = body[side];
-        q -= packHalf(rows.J, i, 6 * side, in.invM[b], *in.bodies[b], in.load[b], h, J + 2 * side, MJ + 2 * side);
+        q -= packHalf(rows.J, i, 6 * side, in.invM[b], *in.bodies[b], in.load[b], h, half[side]);
         if (!slowly) continue;
-        const PxReal depth = pressDepth(J[2 * side], in.invM[b], in.load[b], h);
+        const PxReal depth = pressDepth(half[side].J, in.invM[b], in.load[b], h);
         pressed = depth > pressed ? depth : pressed;
     }
     // A row without error has nothing to correct (its correction is +-0).
@@ -205,31 +201,43 @@ float packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i,
         q -= restingCorrection(rows, i, *in.parameters, kRestingShare * pressed);
     else if (rows.phi[i] != 0.0)
         q -= correctingVelocity(rows, i, *in.parameters);
-    for (int side = 0; side < 2; ++side) MJ[kBody + side][kW] = body[side] < 0 ? in.bodyCount : body[side];
     const int normal = rows.frictionRef[i];
-    MJ[kLo][kW] = normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
-    MJ[kHi][kW] = normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
+    const float scalarsOfMJ[4] = {
+        normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f,
+        normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i])),
+        static_cast<float>(body[0] < 0 ? in.bodyCount : body[0]),
+        static_cast<float>(body[1] < 0 ? in.bodyCount : body[1]),
+    };
     // The sweeps' single-precision values, and A_ii from them: their
     // products are exact in double, summed in order.
-    Double4 Jr[4];
+    float J[4][3];
     PxReal diagonal = 0.0;
     for (int part = 0; part < 4; ++part) {
-        r.MJ[part] = __builtin_convertvector(MJ[part], Float4);
-        Jr[part] = __builtin_convertvector(__builtin_convertvector(J[part], Float4), Double4);
-        if (body[part / 2] < 0) continue;
-        const Double4 products = Jr[part] * __builtin_convertvector(r.MJ[part], Double4);
-        for (int k = 0; k < 3; ++k) diagonal += products[k];
+        const HalfRow &side = half[part / 2];
+        const int first = 3 * (part % 2);
+        float MJ[3];
+        if (body[part / 2] < 0) {
+            J[part][0] = J[part][1] = J[part][2] = 0.0f;
+            r.MJ[part] = Float4{0.0f, 0.0f, 0.0f, scalarsOfMJ[part]};
+            continue;
+        }
+        for (int k = 0; k < 3; ++k) {
+            J[part][k] = static_cast<float>(side.J[first + k]);
+            MJ[k] = static_cast<float>(side.MJ[first + k]);
+        }
+        r.MJ[part] = Float4{MJ[0], MJ[1], MJ[2], scalarsOfMJ[part]};
+        for (int k = 0; k < 3; ++k) diagonal += static_cast<PxReal>(J[part][k]) * static_cast<PxReal>(MJ[k]);
     }
     PxReal softness = in.parameters->epsilon + rows.rowEpsilon[i] / h;
     diagonal += softness;
     PxReal invDiagonal = diagonal > 0.0 ? 1.0 / diagonal : 0.0;
-    for (int part = 0; part < 4; ++part) Jr[part] *= invDiagonal;
     const PxReal own = impulseOfRow(q, invDiagonal);
-    Jr[kQ][kW] = q * invDiagonal;
-    Jr[kSoftness][kW] = softness * invDiagonal;
-    Jr[kTolerance][kW] = own;
-    Jr[kNormal][kW] = normal;
-    for (int part = 0; part < 4; ++part) r.J[part] = __builtin_convertvector(Jr[part], Float4);
+    const PxReal scalarsOfJ[4] = {q * invDiagonal, softness * invDiagonal, own, static_cast<PxReal>(normal)};
+    for (int part = 0; part < 4; ++part) {
+        float scaled[3];
+        for (int k = 0; k < 3; ++k) scaled[k] = static_cast<float>(static_cast<PxReal>(J[part][k]) * invDiagonal);
+        r.J[part] = Float4{scaled[0], scaled[1], scaled[2], static_cast<float>(scalarsOfJ[part])};
+    }
     return static_cast<float>(own);
 }
 
@@ -292,12 +300,31 @@ void warmStartConstraint(const PartitionRows &rows, int c, const RbdBaseConstrai
     }
 }
 
+// How many constraints ahead the packing and the warm start fetch what they
+// will read: the bodies and the constraint records lie wherever they were
+// made, and waiting on each in turn took more than a quarter of a pile's
+// packing and most of its warm start.
+const int kFetchAhead = 8;
+
+// The lines of a record that a contact's warm start reads: its type, its
+// sides and its last forces.
+void prefetchRecord(const RbdBaseConstraint *record)
+{
+    __builtin_prefetch(&record->typeId);
+    __builtin_prefetch(&record->solverBody[0]);
+    __builtin_prefetch(&record->force[0][0]);
+    __builtin_prefetch(&record->force[1][2]);
+}
+
 void warmStart(const PartitionRows &rows, const IterativeInput &in, PxReal *x)
 {
     memset(x, 0, sizeof(PxReal) * static_cast<size_t>(rows.layout.rowCount));
     if (!in.records) return;
-    for (int c = 0; c < rows.layout.constraintCount; ++c)
+    const int count = rows.layout.constraintCount;
+    for (int c = 0; c < count; ++c) {
+        if (c + kFetchAhead < count && in.records[c + kFetchAhead]) prefetchRecord(in.records[c + kFetchAhead]);
         if (in.records[c]) warmStartConstraint(rows, c, in.records[c], in.parameters->stepsize, x);
+    }
 }
 
 // Starts within the bounds, and u = M^-1 J^T x for that start; returns the
@@ -406,6 +433,52 @@ int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32
 
 namespace {
 
+// The cache's key for an island: its counts, then what sweepOrder reads.
+size_t orderKeySize(const ConstraintLayout &layout)
+{
+    return 2 + 3 * static_cast<size_t>(layout.constraintCount) + static_cast<size_t>(layout.rowCount);
+}
+
+bool orderKeyMatches(const std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef)
+{
+    const size_t cs = static_cast<size_t>(layout.constraintCount), n = static_cast<size_t>(layout.rowCount);
+    if (key.size() != orderKeySize(layout) || key[0] != layout.constraintCount || key[1] != layout.rowCount)
+        return false;
+    const int32_t *k = key.data() + 2;
+    return memcmp(k, layout.rows, sizeof(int32_t) * cs) == 0 &&
+           memcmp(k + cs, layout.bodies, sizeof(int32_t) * 2 * cs) == 0 &&
+           memcmp(k + 3 * cs, frictionRef, sizeof(int32_t) * n) == 0;
+}
+
+void storeOrderKey(std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef)
+{
+    const size_t cs = static_cast<size_t>(layout.constraintCount), n = static_cast<size_t>(layout.rowCount);
+    key.resize(orderKeySize(layout));
+    key[0] = layout.constraintCount;
+    key[1] = layout.rowCount;
+    int32_t *k = key.data() + 2;
+    memcpy(k, layout.rows, sizeof(int32_t) * cs);
+    memcpy(k + cs, layout.bodies, sizeof(int32_t) * 2 * cs);
+    memcpy(k + 3 * cs, frictionRef, sizeof(int32_t) * n);
+}
+
+} // namespace
+
+void sweepOrderCached(const ConstraintLayout &layout, const int32_t *frictionRef, SweepOrderCache &cache,
+                      int32_t *order, int32_t *scratch)
+{
+    const size_t n = static_cast<size_t>(layout.rowCount);
+    if (orderKeyMatches(cache.key, layout, frictionRef)) {
+        memcpy(order, cache.order.data(), sizeof(int32_t) * n);
+        return;
+    }
+    sweepOrder(layout, frictionRef, order, scratch);
+    storeOrderKey(cache.key, layout, frictionRef);
+    cache.order.assign(order, order + n);
+}
+
+namespace {
+
 // Sweeps between two fresh sums u = M^-1 J^T x. Each sweep adds its impulse
 // changes to u in single precision, where a change below half a unit of u's
 // last place is lost while x keeps it in double: left alone, u and x drift
@@ -476,6 +549,42 @@ int sweepOnce(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, float f
     return 0;
 }
 
+// The lines of a body that packing reads: its velocities.
+void prefetchBody(const RbdLcsBody *body)
+{
+    __builtin_prefetch(&body->linearVelocity[0]);
+    __builtin_prefetch(&body->angularVelocity[2]);
+}
+
+// Every row in its place of the sweep order (position: row to place);
+// returns the largest row scale, |q| / A_ii.
+PxReal packRows(const PartitionRows &rows, const IterativeInput &in, const int32_t *position, SweepRow *sweep)
+{
+    const ConstraintLayout &layout = rows.layout;
+    int world = 0;
+    PxReal largest = 0.0;
+    for (int c = 0; c < layout.constraintCount; ++c) {
+        if (c + kFetchAhead < layout.constraintCount)
+            for (int side = 0; side < 2; ++side) {
+                const int ahead = layout.bodies[2 * (c + kFetchAhead) + side];
+                if (ahead >= 0) prefetchBody(in.bodies[ahead]);
+            }
+        for (int r = 0; r < layout.rows[c]; ++r) {
+            const int i = layout.firstRow[c] + r;
+            SweepRow &row = sweep[position[i]];
+            const float own = packRow(rows, in, c, i, row);
+            largest = own > largest ? own : largest;
+            if (rows.frictionRef[i] >= 0) row.J[kNormal][kW] = static_cast<float>(position[rows.frictionRef[i]]);
+            // Rows against the world take its slots in turn: one slot would
+            // chain every ground contact's update through one place in memory.
+            for (int side = 0; side < 2; ++side)
+                if (layout.bodies[2 * c + side] < 0)
+                    row.MJ[kBody + side][kW] = static_cast<float>(in.bodyCount + world++ % kWorldSlots);
+        }
+    }
+    return largest;
+}
+
 } // namespace
 
 int islandIsLarge(int rowCount, const RbdLcsLCPSolverParameters &params)
@@ -508,24 +617,12 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
     // Rows, impulses and friction references in sweep order.
     if (in.listOrder)
         for (int i = 0; i < n; ++i) order[i] = i;
+    else if (in.orderCache)
+        sweepOrderCached(layout, rows.frictionRef, *in.orderCache, order, position);
     else
         sweepOrder(layout, rows.frictionRef, order, position);
     for (int p = 0; p < n; ++p) position[order[p]] = p;
-    int world = 0;
-    PxReal largest = 0.0;
-    for (int c = 0; c < layout.constraintCount; ++c)
-        for (int r = 0; r < layout.rows[c]; ++r) {
-            const int i = layout.firstRow[c] + r;
-            SweepRow &row = sweep[position[i]];
-            const float own = packRow(rows, in, c, i, row);
-            largest = own > largest ? own : largest;
-            if (rows.frictionRef[i] >= 0) row.J[kNormal][kW] = static_cast<float>(position[rows.frictionRef[i]]);
-            // Rows against the world take its slots in turn: one slot would
-            // chain every ground contact's update through one place in memory.
-            for (int side = 0; side < 2; ++side)
-                if (layout.bodies[2 * c + side] < 0)
-                    row.MJ[kBody + side][kW] = static_cast<float>(in.bodyCount + world++ % kWorldSlots);
-        }
+    const PxReal largest = packRows(rows, in, position, sweep);
     setTolerances(sweep, n, params.tolerance, largest);
     warmStart(rows, in, rows.lambda);
     for (int p = 0; p < n; ++p) x[p] = rows.lambda[order[p]];

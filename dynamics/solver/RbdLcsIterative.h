@@ -7,6 +7,7 @@
 #define KELMAR_DYNAMICS_RBDLCSITERATIVE_H
 
 #include <stddef.h>
+#include <vector>
 #include <kelmar/PxTypes.h>
 #include "solver/RbdLcsBaseFunctions.h"
 #include "solver/RbdLcsMemoryPool.h"
@@ -15,6 +16,16 @@
 struct RbdBaseConstraint;
 
 namespace lcs {
+
+// The sweep order of the last large island, kept from step to step while
+// the island's constraints are the same ones in the same list order: a
+// resting pile keeps its contacts for hundreds of steps, and ordering its
+// rows anew took 3 % of its step. Its arrays grow to the largest island
+// seen and are reused after.
+struct SweepOrderCache {
+    std::vector<int32_t> key;   // constraint count, rows, bodies and friction references
+    std::vector<int32_t> order; // (rows) sweepOrder's order for that layout
+};
 
 // What one iterative solve reads besides the rows.
 struct IterativeInput {
@@ -35,6 +46,8 @@ struct IterativeInput {
     // Whether the sweeps visit the rows in list order rather than
     // sweepOrder's (the same results; slower).
     int listOrder;
+    // The order of the last island (null: the order is formed anew).
+    SweepOrderCache *orderCache;
 };
 
 // Solves the island's box LCP into rows.lambda (impulses), with the rows'
@@ -55,6 +68,11 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
 // body have their rows interleaved, which changes no result. Returns how
 // many constraints were grouped.
 int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32_t *order, int32_t *scratch);
+
+// sweepOrder through cache: the cached order when layout and frictionRef
+// are those it was formed for, else a new one, which the cache then keeps.
+void sweepOrderCached(const ConstraintLayout &layout, const int32_t *frictionRef, SweepOrderCache &cache,
+                      int32_t *order, int32_t *scratch);
 
 // Workspace bytes of solveIteratively for rowCount rows and bodyCount bodies.
 size_t iterativeMemoryRequired(int rowCount, int bodyCount);

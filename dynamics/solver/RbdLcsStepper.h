@@ -5,6 +5,7 @@
 #define KELMAR_DYNAMICS_RBDLCSSTEPPER_H
 
 #include "solver/RbdLcsBaseFunctions.h"
+#include "solver/RbdLcsIterative.h"
 #include "solver/RbdLcsKeptFactor.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
@@ -76,8 +77,9 @@ protected:
     RbdLcsBody **bodies_ = nullptr; // (bodyCount) the partition's bodies by index
     int lcpResult_ = 0;
     int fellBack_ = 0;
-    int forcesReady_ = 0; // getForces completed: accelerations are valid
-    OrderCache order_;    // the elimination order of the last pivoting island
+    int forcesReady_ = 0;        // getForces completed: accelerations are valid
+    OrderCache order_;           // the elimination order of the last pivoting island
+    SweepOrderCache sweepOrder_; // the sweep order of the last large island
 
     // The matrix and factor of the last island of contacts formed.
     KeptFactor keptFactor_;

@@ -4,6 +4,7 @@
 
 #include <string.h>
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -40,8 +41,8 @@ TEST(LcsSweepOrder, SweepsGiveTheImpulsesOfListOrderBitForBit)
         for (int listOrder = 0; listOrder < 2; ++listOrder) {
             MemoryPool pool;
             pool.init(memory.data(), memory.size());
-            const IterativeInput in = {bodies.data(), invM.data(), load.data(), 16,
-                                       &parameters,   nullptr,     0,           listOrder};
+            const IterativeInput in = {bodies.data(), invM.data(), load.data(), 16,     &parameters,
+                                       nullptr,       0,           listOrder,   nullptr};
             rows.lambda = lambda[listOrder].data();
             EXPECT_EQ(solveIteratively(pool, rows, in, params), -40) << seed;
         }
@@ -49,5 +50,40 @@ TEST(LcsSweepOrder, SweepsGiveTheImpulsesOfListOrderBitForBit)
         EXPECT_GT(sweepOrder(p.layout, l.frictionIndex, order.data(), scratch.data()), 20) << seed; // not vacuous
         EXPECT_GT(*std::max_element(lambda[0].begin(), lambda[0].end()), 1e-3) << seed;
         EXPECT_EQ(memcmp(lambda[0].data(), lambda[1].data(), sizeof(PxReal) * p.n), 0) << seed;
+    }
+}
+
+// A kept order serves only the layout it was formed for: after each edit of
+// what sweepOrder reads, the cache gives sweepOrder's new order.
+TEST(LcsSweepOrder, KeptOrderFollowsEveryEditOfTheLayout)
+{
+    std::mt19937 rng(7);
+    std::vector<RbdLcsBody> island;
+    RowList list(400);
+    randomIsland(rng, 16, 30, island, list, true);
+    const Packed p(list, island);
+    std::vector<int32_t> bodies(p.bodyOf), friction(list.list.frictionIndex, list.list.frictionIndex + p.n);
+    ConstraintLayout layout = p.layout;
+    layout.bodies = bodies.data();
+    const std::function<void()> edits[] = {
+        [] {},                                                             // formed
+        [] {},                                                             // kept
+        [&] { bodies[2] = bodies[0], bodies[3] = bodies[1]; },             // a constraint on its neighbour's bodies
+        [&] { friction[p.firstRow[5]] = p.firstRow[0]; },                  // friction rows following another's normal
+        [&] { layout.rowCount -= p.rowCounts[--layout.constraintCount]; }, // the last constraint gone
+    };
+    SweepOrderCache cache;
+    std::vector<int32_t> last;
+    for (size_t k = 0; k < sizeof edits / sizeof edits[0]; ++k) {
+        edits[k]();
+        const size_t n = static_cast<size_t>(layout.rowCount);
+        std::vector<int32_t> kept(n), fresh(n), scratch(n);
+        sweepOrderCached(layout, friction.data(), cache, kept.data(), scratch.data());
+        sweepOrder(layout, friction.data(), fresh.data(), scratch.data());
+        EXPECT_EQ(kept, fresh) << k;
+        if (k >= 2) {
+            EXPECT_NE(fresh, last) << k; // each edit moves some row
+        }
+        last = fresh;
     }
 }
