@@ -171,5 +171,5 @@ void RbdContactPrefetch(RbdContactID c)
 {
     if (!c) return;
     RbdPrefetchRange(c, offsetof(RbdBaseConstraint, typeId), offsetof(RbdBaseConstraint, typeId) + sizeof(int32_t));
-    RbdPrefetchRange(c, offsetof(RbdBaseConstraint, data), sizeof(RbdBaseConstraint));
+    RbdPrefetchRange(c, offsetof(RbdBaseConstraint, data), offsetof(RbdBaseConstraint, data) + sizeof(c->data));
 }

@@ -121,6 +121,7 @@ void BaseConstraintReset(RbdBaseConstraint *c)
         PxM4Identity(c->attachment[i]);
     }
     for (int row = 0; row < RBD_CONSTRAINT_MAX_ROWS; ++row) c->rowEpsilon[row] = c->rowGamma[row] = 0.0;
+    c->rowAdditions = 0;
     for (int row = 0; row < RBD_CONSTRAINT_LAMBDA_COUNT; ++row) c->lambda[row] = c->phi[row] = 0.0;
 }
 

@@ -89,7 +89,9 @@ PxReal RbdConstraintDOFGetPhi(RbdConstraintID c, int32_t row)
 void RbdConstraintDOFSetEpsilon(RbdConstraintID c, int32_t row, PxReal epsilon)
 {
     PxReal *entry = rowEntry(c, &RbdBaseConstraint::rowEpsilon, row, "RbdConstraintDOFSetEpsilon");
-    if (entry) *entry = epsilon;
+    if (!entry) return;
+    *entry = epsilon;
+    c->rowAdditions = 1;
 }
 
 PxReal RbdConstraintDOFGetEpsilon(RbdConstraintID c, int32_t row)
@@ -100,7 +102,9 @@ PxReal RbdConstraintDOFGetEpsilon(RbdConstraintID c, int32_t row)
 void RbdConstraintDOFSetGamma(RbdConstraintID c, int32_t row, PxReal gamma)
 {
     PxReal *entry = rowEntry(c, &RbdBaseConstraint::rowGamma, row, "RbdConstraintDOFSetGamma");
-    if (entry) *entry = gamma;
+    if (!entry) return;
+    *entry = gamma;
+    c->rowAdditions = 1;
 }
 
 PxReal RbdConstraintDOFGetGamma(RbdConstraintID c, int32_t row)

@@ -170,9 +170,12 @@ void RbdBclEndConstraint(RbdLcsConstraints *list, RbdBaseConstraint *constraint,
 {
     if (rowCount <= 0) return;
     int32_t first = list->rowCount;
+    // Most constraints carry no additions of their own; theirs would add
+    // zeros from two lines of the record the step needs for nothing else.
+    const bool additions = constraint->rowAdditions != 0;
     for (int32_t i = 0; i < rowCount; ++i) {
         int32_t row = first + i;
-        if (i < RBD_CONSTRAINT_MAX_ROWS) {
+        if (additions && i < RBD_CONSTRAINT_MAX_ROWS) {
             list->rowEpsilon[row] += constraint->rowEpsilon[i];
             list->rowGamma[row] += constraint->rowGamma[i];
         }

@@ -9,11 +9,22 @@ namespace lcs {
 
 class Context;
 
+// Where a caller that holds its bodies in an array of pointers finds
+// their solver records: record k at the k-th pointer + offset bytes, in
+// chain order. The solver then reads its body index from the array rather
+// than chasing the chain, which in a large island waits on one body after
+// another.
+struct BodyRecords {
+    const void *pointers = nullptr; // the caller's array of record pointers
+    size_t offset = 0;
+};
+
 // RbdLcsStep with the context's workspace allocator, models and
 // factorisations. *fellBack (when given) is set when the pivoting solve
-// failed and sweeps gave the impulses instead.
+// failed and sweeps gave the impulses instead. records, when given, lists
+// the chain's bodies.
 int step(Context &context, RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
-         const RbdLcsParameters *parameters, int *fellBack = nullptr);
+         const RbdLcsParameters *parameters, int *fellBack = nullptr, const BodyRecords *records = nullptr);
 
 } // namespace lcs
 

@@ -67,6 +67,7 @@ void WorldStepper::setup(int bodyCount, RbdLcsConstraints *constraints, const Rb
     factorisations_ = factorisations;
     fn_ = baseFunctions;
     pool_ = pool;
+    records_ = BodyRecords();
     bodies_ = nullptr;
     forcesReady_ = 0;
 }
@@ -77,10 +78,26 @@ void WorldStepper::step()
     if (getForces()) integrate();
 }
 
+// The pointers are the caller's own type; each is copied out as bytes
+// (all object pointers share one representation here).
+void WorldStepper::collectListedBodies()
+{
+    const char *pointers = static_cast<const char *>(records_.pointers);
+    for (int b = 0; b < bodyCount_; ++b) {
+        char *record;
+        memcpy(&record, pointers + sizeof(record) * static_cast<size_t>(b), sizeof(record));
+        bodies_[b] = reinterpret_cast<RbdLcsBody *>(record + records_.offset);
+    }
+}
+
 int WorldStepper::collectBodies()
 {
     bodies_ = poolArray<RbdLcsBody *>(static_cast<size_t>(bodyCount_), "bodies");
     if (!bodies_ && bodyCount_ > 0) return 0;
+    if (records_.pointers) {
+        collectListedBodies();
+        return 1;
+    }
     RbdLcsBody *body = firstBody_;
     for (int b = 0; b < bodyCount_; ++b, body = body->next) {
         if (!body) {

@@ -11,6 +11,7 @@
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSolver.h"
 #include "solver/RbdLcsSparseMap.h"
+#include "solver/RbdLcsStep.h"
 #include "solver/RbdLcsTypes.h"
 
 struct RbdLcsConstraints;
@@ -29,6 +30,8 @@ public:
     virtual void setup(int bodyCount, RbdLcsConstraints *constraints, const RbdLcsParameters &parameters,
                        RbdLcsBody *bodies, LCPSolverFunction lcpSolver, const Factorisations &factorisations,
                        const BaseFunctions *baseFunctions, MemoryPool *pool);
+    // After setup: the chain's bodies listed in an array (RbdLcsStep.h).
+    void setBodyRecords(const BodyRecords &records) { records_ = records; }
     // Constraint forces and the bodies' accelerations. Returns 0 when the
     // step could not be prepared (bad input, workspace too small).
     virtual int getForces() = 0;
@@ -69,6 +72,7 @@ protected:
     RbdLcsConstraints *constraints_ = nullptr;
     RbdLcsParameters parameters_ = {};
     RbdLcsBody *firstBody_ = nullptr;
+    BodyRecords records_; // none: the bodies are found through the chain
     LCPSolverFunction lcpSolver_ = nullptr;
     Factorisations factorisations_;
     LCPMatrix *matrix_ = nullptr; // the factorisation of the island being solved
@@ -87,6 +91,7 @@ protected:
 private:
     template <typename T> T *poolArray(size_t count, const char *name) { return pool_->array<T>(count, name); }
     int collectBodies();
+    void collectListedBodies();
     int packRows(PartitionRows &rows);
 };
 

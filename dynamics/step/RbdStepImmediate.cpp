@@ -4,6 +4,7 @@
 // each island's RbdBclParameters); nothing of it is parked in the world for
 // others to read back.
 #include <float.h>
+#include <stddef.h>
 #include <math.h>
 #include <kelmar/RbdLcs.h>
 #include <kelmar/RbdStep.h>
@@ -100,9 +101,12 @@ void stepPartition(RbdWorld *world, int32_t p, const RbdBclParameters &island)
     }
     parameters.workspace = workspace;
     parameters.workspaceSize = size;
-    RbdBody *first = out->bodies[out->bodyStart[p]];
+    RbdBody **bodies = out->bodies + out->bodyStart[p];
+    lcs::BodyRecords records;
+    records.pointers = bodies;
+    records.offset = offsetof(RbdBody, lcs);
     int fellBack = 0;
-    lcs::step(*world->solver, &world->rows, &first->lcs, out->bodyCount[p], &parameters, &fellBack);
+    lcs::step(*world->solver, &world->rows, &bodies[0]->lcs, out->bodyCount[p], &parameters, &fellBack, &records);
     if (fellBack) countFailedSolve(world, out->bodyCount[p], rowCount);
     RbdProjectJointPositions(&world->rows, out, p, island.stepSize, world->jointPositionPasses);
     RbdGuardPartition(world, out, p);

@@ -32,12 +32,11 @@ RBD_PREFETCH_INLINE void RbdPrefetchRange(const void *p, size_t from, size_t to)
 }
 
 // What the row builders and the row list read and write of a constraint:
-// all but the attachment frames, which the contacts' rows do not use (a
-// joint's row builder reads them as it goes).
+// the record up to the end of its union. The fields after it are joints'
+// own (a joint's row builder reads them as it goes).
 RBD_PREFETCH_INLINE void RbdPrefetchConstraint(const RbdBaseConstraint *c)
 {
-    RbdPrefetchRange(c, 0, offsetof(RbdBaseConstraint, attachment));
-    RbdPrefetchRange(c, offsetof(RbdBaseConstraint, solverBody), sizeof(RbdBaseConstraint));
+    RbdPrefetchRange(c, 0, offsetof(RbdBaseConstraint, data) + sizeof(c->data));
 }
 
 // In a walk over count constraints, at the k-th: the one kRbdPrefetchAhead on.

@@ -40,6 +40,15 @@ TEST_F(RowFixture, EndingAConstraintAddsItsRowAdditionsAndKeepsItsErrors)
     EXPECT_EQ(RbdConstraintDOFGetPhi(hinge, 2), 0.25);
     for (int row = 0; row < 5; ++row)
         EXPECT_TRUE(list.lo[row] == -RBD_REAL_MAX && list.hi[row] == RBD_REAL_MAX && list.c[row] == 0.0);
+    // Each addition reaches the list when it is the constraint's only one.
+    RbdConstraintID gammaOnly = joint(RbdHingeCreate, b);
+    RbdConstraintDOFSetGamma(gammaOnly, 2, 0.3);
+    ASSERT_EQ(rows(gammaOnly), 5);
+    EXPECT_EQ(list.rowGamma[2], 0.3);
+    RbdConstraintID epsilonOnly = joint(RbdHingeCreate, b);
+    RbdConstraintDOFSetEpsilon(epsilonOnly, 3, 0.2);
+    ASSERT_EQ(rows(epsilonOnly), 5);
+    EXPECT_EQ(list.rowEpsilon[3], 0.2);
     // A body frozen or missing has no index in the partition.
     RbdBodyFreeze(b);
     rows(hinge);
