@@ -11,9 +11,17 @@ CxSpace *SpaceOf(CdxSpaceID space)
     return static_cast<CxSpace *>(space);
 }
 
-bool Frozen(CxSpace *space, const CxPairNode *node)
+// Whether slot id holds a dynamic model; a pair whose model was removed
+// has id1 -1. Read from the bits directly: a settled pile hands every one
+// of its thousands of resting pairs to this test each step.
+bool DynamicSlot(const uint32_t *words, int id)
 {
-    return !space->GetDynamic(node->id1) && !space->GetDynamic(node->id2);
+    return id >= 0 && ((words[id >> 5] >> (id & 31)) & 1u);
+}
+
+bool Frozen(const uint32_t *dynamic, const CxPairNode *node)
+{
+    return !DynamicSlot(dynamic, node->id1) && !DynamicSlot(dynamic, node->id2);
 }
 
 // Stores the positions in the iterator and in the space, which moves them
@@ -42,8 +50,9 @@ CxPairNode *Append(CxPairNode *node, CxPairNode *sentinel, CdxModelPairContainer
 CxPairNode *AppendStaying(CxSpace *space, CxPairNode *node, CdxModelPairContainer *container, bool includeFrozen)
 {
     CxPairNode *sentinel = space->GetPairOverlapList();
+    const uint32_t *dynamic = space->GetDynamicWords();
     for (; node != sentinel; node = node->next) {
-        if (!Frozen(space, node)) {
+        if (!Frozen(dynamic, node)) {
             if (!CdxModelPairContainerAddStaying(container, &node->pair)) break;
         } else if (includeFrozen) {
             if (!CdxModelPairContainerAddFrozen(container, &node->pair)) break;

@@ -84,6 +84,7 @@ public:
     void *GetData() const override { return userData_; }
     void SetDynamic(int id, bool dynamic) override;
     bool GetDynamic(int id) const override;
+    const uint32_t *GetDynamicWords() const override { return dynamic_.Words(); }
     void SetAABBUpdateFn(CdxSpaceAABBFn fn) override { aabbFn_ = fn; }
     void SetBSphereUpdateFn(CxBSphereFn fn) override { sphereFn_ = fn; }
     int Update(int id, PxReal time) override;

@@ -22,6 +22,7 @@ public:
     }
     int Size() const { return bits_; }
     uint32_t Word(size_t w) const { return words_[w]; }
+    const uint32_t *Words() const { return words_; }
 
 private:
     uint32_t *words_ = nullptr;

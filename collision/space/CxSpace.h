@@ -66,6 +66,9 @@ public:
     virtual void *GetData() const = 0;
     virtual void SetDynamic(int id, bool dynamic) = 0;
     virtual bool GetDynamic(int id) const = 0;
+    // One bit a slot, set while the slot's model is dynamic (bit id & 31 of
+    // word id >> 5): for walks that ask of every pair, without a call each.
+    virtual const uint32_t *GetDynamicWords() const = 0;
     virtual void SetAABBUpdateFn(CdxSpaceAABBFn fn) = 0;
     // Stored only: nothing in the space reads bounding spheres.
     virtual void SetBSphereUpdateFn(CxBSphereFn fn) = 0;

@@ -55,11 +55,23 @@ PxReal closingSpeed(const RbdBaseConstraint *c)
     return PxV3Dot(v[1], contact.normal) - PxV3Dot(v[0], contact.normal);
 }
 
-// A slack contact still closing faster than rounding (the tolerance's
-// fraction of what gravity adds in a step) is about to press.
+// A slack contact is about to press when it closes faster than rounding
+// (the tolerance's fraction of what gravity adds in a step) and would close
+// its gap within two steps at that speed. The solver lets a contact's
+// bodies close their whole gap in a step and no more, so a contact farther
+// apart cannot push in this step; a ball rolling towards a resting pile
+// binds it only once it is that near. Two steps rather than one: a closing
+// speed that doubles within the step (a body falling for a step or more)
+// still binds in time. Should a push come sooner still, the awake body
+// meets the sleeping one as immovable for that one step, and the force it
+// leaves in the contact wakes the body in the next.
 bool closing(const RbdBaseConstraint *c)
 {
-    return closingSpeed(c) > c->world->parameters.lcp.tolerance * PxV3Length(c->world->gravity) * c->world->timeStep;
+    const RbdWorld *world = c->world;
+    const PxReal h = world->timeStep, speed = closingSpeed(c); // s, m/s
+    const PxReal rounding = world->parameters.lcp.tolerance * PxV3Length(world->gravity) * h;
+    const PxReal gap = -c->data.contact.penetration; // m
+    return speed > rounding && 2.0 * speed * h > gap;
 }
 
 bool inIsland(const RbdBody *body, int32_t p)

@@ -84,6 +84,44 @@ TEST(SimSleep, ASettledPileSleepsThoughABallSpinsOnItsContactNormalWhileRollingO
     }
 }
 
+// Two balls asleep on the ground 9 mm apart along a diagonal (within the
+// pair's contact tolerance, and their boxes overlap: their contact exists
+// throughout); one is set rolling at 4 cm/s towards the other, which sleeps
+// on while they are more than two steps of travel apart and is then struck
+// along the line of the strike.
+TEST(SimSleep, ABallRollingTowardsASleepingOneLeavesItAsleepUntilItStrikes)
+{
+    const PxReal speed = 0.04, gap = 0.009; // m/s, m
+    auto scene = std::make_unique<ksim::Scene>("strike", ksim::sizesFor(2, 3, 2));
+    ksim::useGravity(*scene, 9.81);
+    ksim::useFriction(*scene, 0.5);
+    ksim::addGround(*scene);
+    CdxGeometryID ball = scene->keep(CdxSphereCreate(kRadius));
+    const PxQuaternion unturned = {1.0, 0.0, 0.0, 0.0};
+    const PxReal apart = (2.0 * kRadius + gap) / sqrt(2.0), along = speed / sqrt(2.0); // m, m/s on x and y
+    const PxVector3 restingAt = {0.0, 0.0, kRadius}, rollingAt = {-apart, -apart, kRadius};
+    scene->body(ball, 1000.0, restingAt, unturned, "resting");
+    scene->body(ball, 1000.0, rollingAt, unturned, "rolling");
+    RbdBodyID resting = scene->bodyIds()[0], rolling = scene->bodyIds()[1];
+    for (int k = 0; k < 20; ++k) scene->step(kStep);
+    ASSERT_FALSE(RbdBodyIsEnabled(resting) || RbdBodyIsEnabled(rolling)) << "both asleep";
+    RbdBodyEnable(rolling);
+    RbdBodySetLinearVelocity(rolling, along, along, 0.0);
+    RbdBodySetAngularVelocity(rolling, -along / kRadius, along / kRadius, 0.0);
+    // It closes the gap in 22 steps; two steps of travel are 0.8 mm.
+    const int strikeBy = 18, steps = 120;
+    int awakeBeforeStrike = 0;
+    for (int k = 1; k <= steps; ++k) {
+        scene->step(kStep);
+        if (k <= strikeBy) awakeBeforeStrike += RbdBodyIsEnabled(resting);
+    }
+    EXPECT_EQ(awakeBeforeStrike, 0);
+    PxVector3 end;
+    RbdBodyGetPosition(resting, end);
+    EXPECT_GT(end[0] + end[1], 0.005 * sqrt(2.0)) << "struck along the diagonal";
+    EXPECT_NEAR(end[0] - end[1], 0.0, 1e-4);
+}
+
 TEST(SimSleep, TheSleepSettingsComeBackFromASceneFile)
 {
     auto scene = makePile();
