@@ -45,7 +45,8 @@ void CheckContactRoom(SbxBridge *bridge, const CdxModelPair *pair)
 void Collide(SbxBridge *bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID world)
 {
     SbxResponse *entry = EntryOfPair(bridge, pair);
-    if (!entry || SbxKeepContacts(bridge, pair, entry)) return;
+    SbxKeepCheck check;
+    if (!entry || SbxKeepContacts(bridge, pair, entry, &check)) return;
     CheckContactRoom(bridge, pair);
     CdxIntersectResult result = {};
     result.contacts = bridge->contacts;
@@ -65,7 +66,7 @@ void Collide(SbxBridge *bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID
         CdxModelPairSetWasIntersecting(pair, 1);
     }
     if (entry->response) entry->response(bridge, pair, &result, space, world, entry->user);
-    SbxRecordFoundContacts(bridge, pair, entry);
+    SbxRecordFoundContacts(bridge, pair, entry, &check);
     if (callback) callback(&result, SbxPairContacts(pair), data);
 }
 
