@@ -122,15 +122,33 @@ void WalkPairs(SbxBridge *bridge, CdxSpaceID space, const char *function, Read r
 // pair, its models, the bodies' transforms and its contacts, each found
 // through the one before. Waiting for each in turn costs more than the
 // collision of two balls, so the walk asks for them ahead, each a few pairs
-// after what leads to it: the pair eight on, its models and contacts four
-// on, the bodies (their poses) or the other models' transforms two on. A hint only: nothing changes.
-const int kPairAhead = 8, kModelAhead = 4, kTransformAhead = 2;
+// after what leads to it: the pair eight on, its models and first contact
+// four on, the bodies (their poses) or the other models' transforms and the
+// second contact two on, the third contact one on. A hint only: nothing
+// changes.
+const int kPairAhead = 8, kModelAhead = 4, kTransformAhead = 2, kChainAhead = 1;
 
 // Inlined always: out of line it would hold nothing but prefetches, count
 // as free of effects, and its calls would be dropped.
 inline __attribute__((always_inline)) void PrefetchHead(const void *record, int lines)
 {
     for (int k = 0; k < lines; ++k) __builtin_prefetch(static_cast<const char *>(record) + 64 * k);
+}
+
+// A pair's contact: the lines matching reads and, for a pair with a record
+// (it may keep its contacts), the frames its keep check reads.
+void PrefetchContact(const CdxModelPair *pair, RbdContactID contact)
+{
+    RbdContactPrefetch(contact);
+    if (pair->reserved) RbdContactPrefetchCarried(contact);
+}
+
+// The contact after the head and the one after that, read through the
+// records asked for before.
+RbdContactID SecondContact(const CdxModelPair *pair)
+{
+    RbdContactID head = SbxPairContacts(pair);
+    return head ? RbdContactGetNext(head) : RbdContactInvalidID;
 }
 
 void ReadAhead(CdxModelPair *const *pairs, int k, int count)
@@ -140,7 +158,7 @@ void ReadAhead(CdxModelPair *const *pairs, int k, int count)
         const CdxModelPair *pair = pairs[k + kModelAhead];
         PrefetchHead(pair->model1, 3);
         PrefetchHead(pair->model2, 3);
-        RbdContactPrefetch(SbxPairContacts(pair));
+        PrefetchContact(pair, SbxPairContacts(pair));
     }
     if (k + kTransformAhead < count) {
         const CdxModelPair *pair = pairs[k + kTransformAhead];
@@ -151,6 +169,11 @@ void ReadAhead(CdxModelPair *const *pairs, int k, int count)
             else if (const PxMatrix4 *transform = CdxModelGetTransformPtr(model))
                 PrefetchHead(transform, 2);
         }
+        PrefetchContact(pair, SecondContact(pair));
+    }
+    if (k + kChainAhead < count) {
+        const CdxModelPair *pair = pairs[k + kChainAhead];
+        if (RbdContactID second = SecondContact(pair)) PrefetchContact(pair, RbdContactGetNext(second));
     }
 }
 

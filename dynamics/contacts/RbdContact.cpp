@@ -210,3 +210,8 @@ void RbdContactPrefetch(RbdContactID c)
     RbdPrefetchRange(c, offsetof(RbdBaseConstraint, typeId), offsetof(RbdBaseConstraint, typeId) + sizeof(int32_t));
     RbdPrefetchRange(c, offsetof(RbdBaseConstraint, data), sizeof(RbdBaseConstraint));
 }
+
+void RbdContactPrefetchCarried(RbdContactID c)
+{
+    if (c) RbdPrefetchRange(c, offsetof(RbdBaseConstraint, attachment), offsetof(RbdBaseConstraint, solverBody));
+}

@@ -74,6 +74,8 @@ void RbdContactGetCarried(RbdContactID c, int32_t row, PxVector3 byBody0, PxVect
  * writes, without reading them. Changes nothing; null is ignored, and so
  * is any handle (it is not checked, nothing is read through it). */
 void RbdContactPrefetch(RbdContactID c);
+/* The same for the lines of the recorded frames RbdContactGetCarried reads. */
+void RbdContactPrefetchCarried(RbdContactID c);
 
 /* Contact parameters. Setters of values with an option bit set that bit;
  * a refused value (not finite, negative where it must not be, restitution
