@@ -143,12 +143,13 @@ void PrefetchContact(const CdxModelPair *pair, RbdContactID contact)
     if (pair->reserved) RbdContactPrefetchCarried(contact);
 }
 
-// The contact after the head and the one after that, read through the
-// records asked for before.
+// The contact after the head, read through the records asked for before;
+// only for a pair with a record (box contacts come several to a pair,
+// a ball's alone).
 RbdContactID SecondContact(const CdxModelPair *pair)
 {
     RbdContactID head = SbxPairContacts(pair);
-    return head ? RbdContactGetNext(head) : RbdContactInvalidID;
+    return head && pair->reserved ? RbdContactGetNext(head) : RbdContactInvalidID;
 }
 
 void ReadAhead(CdxModelPair *const *pairs, int k, int count)
