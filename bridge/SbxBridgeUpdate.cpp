@@ -45,7 +45,8 @@ void CheckContactRoom(SbxBridge *bridge, const CdxModelPair *pair)
 void Collide(SbxBridge *bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID world)
 {
     SbxResponse *entry = EntryOfPair(bridge, pair);
-    if (!entry || SbxKeepContacts(bridge, pair, entry)) return;
+    SbxKeepCheck check;
+    if (!entry || SbxKeepContacts(bridge, pair, entry, &check)) return;
     CheckContactRoom(bridge, pair);
     CdxIntersectResult result = {};
     result.contacts = bridge->contacts;
@@ -65,7 +66,7 @@ void Collide(SbxBridge *bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID
         CdxModelPairSetWasIntersecting(pair, 1);
     }
     if (entry->response) entry->response(bridge, pair, &result, space, world, entry->user);
-    SbxRecordFoundContacts(bridge, pair, entry);
+    SbxRecordFoundContacts(bridge, pair, entry, &check);
     if (callback) callback(&result, SbxPairContacts(pair), data);
 }
 
@@ -121,15 +122,34 @@ void WalkPairs(SbxBridge *bridge, CdxSpaceID space, const char *function, Read r
 // pair, its models, the bodies' transforms and its contacts, each found
 // through the one before. Waiting for each in turn costs more than the
 // collision of two balls, so the walk asks for them ahead, each a few pairs
-// after what leads to it: the pair eight on, its models and contacts four
-// on, the bodies (their poses) or the other models' transforms two on. A hint only: nothing changes.
-const int kPairAhead = 8, kModelAhead = 4, kTransformAhead = 2;
+// after what leads to it: the pair eight on, its models and first contact
+// four on, the bodies (their poses) or the other models' transforms and the
+// second contact two on, the third contact one on. A hint only: nothing
+// changes.
+const int kPairAhead = 8, kModelAhead = 4, kTransformAhead = 2, kChainAhead = 1;
 
 // Inlined always: out of line it would hold nothing but prefetches, count
 // as free of effects, and its calls would be dropped.
 inline __attribute__((always_inline)) void PrefetchHead(const void *record, int lines)
 {
     for (int k = 0; k < lines; ++k) __builtin_prefetch(static_cast<const char *>(record) + 64 * k);
+}
+
+// A pair's contact: the lines matching reads and, for a pair with a record
+// (it may keep its contacts), the frames its keep check reads.
+void PrefetchContact(const CdxModelPair *pair, RbdContactID contact)
+{
+    RbdContactPrefetch(contact);
+    if (pair->reserved) RbdContactPrefetchCarried(contact);
+}
+
+// The contact after the head, read through the records asked for before;
+// only for a pair with a record (box contacts come several to a pair,
+// a ball's alone).
+RbdContactID SecondContact(const CdxModelPair *pair)
+{
+    RbdContactID head = SbxPairContacts(pair);
+    return head && pair->reserved ? RbdContactGetNext(head) : RbdContactInvalidID;
 }
 
 void ReadAhead(CdxModelPair *const *pairs, int k, int count)
@@ -139,7 +159,7 @@ void ReadAhead(CdxModelPair *const *pairs, int k, int count)
         const CdxModelPair *pair = pairs[k + kModelAhead];
         PrefetchHead(pair->model1, 3);
         PrefetchHead(pair->model2, 3);
-        RbdContactPrefetch(SbxPairContacts(pair));
+        PrefetchContact(pair, SbxPairContacts(pair));
     }
     if (k + kTransformAhead < count) {
         const CdxModelPair *pair = pairs[k + kTransformAhead];
@@ -150,6 +170,11 @@ void ReadAhead(CdxModelPair *const *pairs, int k, int count)
             else if (const PxMatrix4 *transform = CdxModelGetTransformPtr(model))
                 PrefetchHead(transform, 2);
         }
+        PrefetchContact(pair, SecondContact(pair));
+    }
+    if (k + kChainAhead < count) {
+        const CdxModelPair *pair = pairs[k + kChainAhead];
+        if (RbdContactID second = SecondContact(pair)) PrefetchContact(pair, RbdContactGetNext(second));
     }
 }
 

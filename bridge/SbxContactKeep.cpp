@@ -122,17 +122,6 @@ uintptr_t Signature(const CdxModelPair *pair)
     return static_cast<uintptr_t>(h) | 1u;
 }
 
-// A unit vector perpendicular to the unit vector n: n crossed with the axis
-// it leans on least.
-void Perpendicular(PxVector3 out, const PxVector3 n)
-{
-    PxVector3 axis = {0.0, 0.0, 0.0};
-    const PxReal x = fabs(n[0]), y = fabs(n[1]), z = fabs(n[2]);
-    axis[x <= y && x <= z ? 0 : (y <= z ? 1 : 2)] = 1.0;
-    PxV3Cross(out, n, axis);
-    PxV3Normalize(out);
-}
-
 // The chord between two unit vectors, about the angle between them.
 PxReal Chord(const PxVector3 a, const PxVector3 b)
 {
@@ -148,19 +137,22 @@ struct Moved {
 };
 
 // The contact's new normal and penetration; false when its bodies moved
-// too far for it to be kept.
+// too far for it to be kept. The rows are turned into the world one test
+// at a time: a contact that fails a test needs none of the later rows.
 bool MoveContact(RbdContactID contact, PxReal shiftBound, Moved *moved)
 {
-    PxMatrix4 f0, f1;
-    RbdConstraintBodyGetFrame(contact, 0, f0);
-    RbdConstraintBodyGetFrame(contact, 1, f1);
-    if (Chord(f0[0], f1[0]) > kLargestTurn || Chord(f0[1], f1[1]) > kLargestTurn) return false;
+    PxVector3 normal0, normal1, side0, side1, point0, point1;
+    RbdContactGetCarried(contact, 0, normal0, normal1);
+    if (Chord(normal0, normal1) > kLargestTurn) return false;
+    RbdContactGetCarried(contact, 1, side0, side1);
+    if (Chord(side0, side1) > kLargestTurn) return false;
+    RbdContactGetCarried(contact, 3, point0, point1);
     PxVector3 d;
-    PxV3Sub(d, f0[3], f1[3]);
+    PxV3Sub(d, point0, point1);
     if (PxV3Length(d) > shiftBound) return false;
     // The face that gives the normal may be either body's: the normal turned
     // halfway is within half the relative turn of it.
-    PxV3Add(moved->normal, f0[0], f1[0]);
+    PxV3Add(moved->normal, normal0, normal1);
     PxV3Normalize(moved->normal);
     moved->penetration = RbdContactGetFoundPenetration(contact) - PxV3Dot(moved->normal, d);
     return true;
@@ -174,11 +166,14 @@ PxReal ShiftBound(const CdxModelPair *pair)
 
 } // namespace
 
-bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry)
+bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry, SbxKeepCheck *check)
 {
     RbdContactID head = SbxPairContacts(pair);
     if (!head || !pair->reserved || !CdxModelPairGetWasIntersecting(pair)) return false;
-    if (!MayKeep(bridge, pair, entry) || reinterpret_cast<uintptr_t>(pair->reserved) != Signature(pair)) return false;
+    check->mayKeep = MayKeep(bridge, pair, entry) ? 1 : 0;
+    if (!check->mayKeep) return false;
+    check->signature = Signature(pair);
+    if (reinterpret_cast<uintptr_t>(pair->reserved) != check->signature) return false;
     const PxReal shiftBound = ShiftBound(pair);
     // All or none: every contact is checked before any is moved.
     Moved moved[kMostKept];
@@ -194,18 +189,16 @@ bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *e
     return true;
 }
 
-void SbxRecordFoundContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry)
+void SbxRecordFoundContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry,
+                            const SbxKeepCheck *check)
 {
     pair->reserved = nullptr;
     RbdContactID head = SbxPairContacts(pair);
-    if (!head || !MayKeep(bridge, pair, entry)) return;
-    for (RbdContactID c = head; c; c = RbdContactGetNext(c)) {
-        PxVector3 position, normal, side;
-        RbdContactGetPosition(c, position);
-        RbdContactGetNormal(c, normal);
-        Perpendicular(side, normal);
-        RbdConstraintSetFrame(c, position, normal, side);
-        RbdContactSetFoundPenetration(c, RbdContactGetPenetration(c));
-    }
-    pair->reserved = reinterpret_cast<void *>(Signature(pair));
+    if (!head) return;
+    // The collision test and the response change nothing either answer
+    // depends on: what the keep check found holds.
+    const bool mayKeep = check->mayKeep < 0 ? MayKeep(bridge, pair, entry) : check->mayKeep != 0;
+    if (!mayKeep) return;
+    for (RbdContactID c = head; c; c = RbdContactGetNext(c)) RbdContactRecordFound(c);
+    pair->reserved = reinterpret_cast<void *>(check->signature ? check->signature : Signature(pair));
 }

@@ -157,24 +157,26 @@ int CxBoxBoxSeparatingAxis(const PxVector3 r1, const PxMatrix4 tm1, const PxVect
 int CxSegmentClipAgainstBox(const PxVector3 centre, const PxVector3 half, const PxVector3 radii, PxReal *s0,
                             PxReal *s1)
 {
-    *s0 = -1.0;
-    *s1 = 1.0;
+    // The segment enters slab k at the face the half edge points away from:
+    //   enter = (-sign(h) r - c) / h,  leave = (sign(h) r - c) / h,
+    // the two parameters in order without comparing them (the half edges'
+    // signs follow no pattern a branch could learn). The interval narrows
+    // by min and max, and an empty one stays empty as it narrows, so one
+    // test at the end gives what a test after each slab would.
+    PxReal lo = -1.0, hi = 1.0;
     for (int k = 0; k < 3; ++k) {
         if (half[k] == 0.0) {
             if (fabs(centre[k]) > radii[k]) return 0;
             continue;
         }
-        PxReal a = (-radii[k] - centre[k]) / half[k], b = (radii[k] - centre[k]) / half[k];
-        if (a > b) {
-            PxReal swap = a;
-            a = b;
-            b = swap;
-        }
-        if (a > *s0) *s0 = a;
-        if (b < *s1) *s1 = b;
-        if (*s0 > *s1) return 0;
+        const PxReal face = copysign(radii[k], half[k]);
+        const PxReal enter = (-face - centre[k]) / half[k], leave = (face - centre[k]) / half[k];
+        lo = enter > lo ? enter : lo;
+        hi = leave < hi ? leave : hi;
     }
-    return 1;
+    *s0 = lo;
+    *s1 = hi;
+    return lo > hi ? 0 : 1;
 }
 
 int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], const PxVector3 radii,

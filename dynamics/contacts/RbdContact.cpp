@@ -167,9 +167,51 @@ PxReal RbdContactGetFoundPenetration(RbdContactID c)
     return contact ? contact->foundPenetration : 0.0;
 }
 
+void RbdContactRecordFound(RbdContactID c)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactRecordFound");
+    if (!contact) return;
+    // The side: the normal crossed with the world axis it leans on least.
+    const PxReal *n = contact->normal;
+    PxVector3 axis = {0.0, 0.0, 0.0}, side;
+    const PxReal x = fabs(n[0]), y = fabs(n[1]), z = fabs(n[2]);
+    axis[x <= y && x <= z ? 0 : (y <= z ? 1 : 2)] = 1.0;
+    PxV3Cross(side, n, axis);
+    PxV3Normalize(side);
+    PxMatrix4 frame;
+    RbdMakeFrame(n, side, frame);
+    PxV3Copy(frame[3], contact->position);
+    for (int i = 0; i < 2; ++i) RbdConstraintAttachmentFromWorld(c, i, frame);
+    contact->foundPenetration = contact->penetration;
+}
+
+void RbdContactGetCarried(RbdContactID c, int32_t row, PxVector3 byBody0, PxVector3 byBody1)
+{
+    PxV3Zero(byBody0);
+    PxV3Zero(byBody1);
+    if (!contactOf(c, "RbdContactGetCarried") || row < 0 || row > 3) return;
+    PxReal *out[2] = {byBody0, byBody1};
+    // Row by row as RbdConstraintAttachmentToWorld turns the whole frame.
+    for (int i = 0; i < 2; ++i) {
+        const PxReal(*com)[4] = c->comTransform[i];
+        const PxReal *attached = c->attachment[i][row];
+        if (!com)
+            PxV3Copy(out[i], attached);
+        else if (row == 3)
+            PxV3MulTM(out[i], attached, com);
+        else
+            PxV3MulTMDir(out[i], attached, com);
+    }
+}
+
 void RbdContactPrefetch(RbdContactID c)
 {
     if (!c) return;
     RbdPrefetchRange(c, offsetof(RbdBaseConstraint, typeId), offsetof(RbdBaseConstraint, typeId) + sizeof(int32_t));
     RbdPrefetchRange(c, offsetof(RbdBaseConstraint, data), offsetof(RbdBaseConstraint, data) + sizeof(c->data));
+}
+
+void RbdContactPrefetchCarried(RbdContactID c)
+{
+    if (c) RbdPrefetchRange(c, offsetof(RbdBaseConstraint, attachment), offsetof(RbdBaseConstraint, solverBody));
 }

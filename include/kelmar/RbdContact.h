@@ -59,11 +59,23 @@ PxReal RbdContactGetUserValue(RbdContactID c);
    kept between collision tests measures how far its bodies moved from it. */
 void RbdContactSetFoundPenetration(RbdContactID c, PxReal penetration);
 PxReal RbdContactGetFoundPenetration(RbdContactID c);
+/* Keeping a contact between collision tests, in two halves. When collision
+ * finds the contact, RbdContactRecordFound records its frame in both
+ * bodies (the position, the normal as primary axis and a side perpendicular
+ * to it) and its penetration as found, as RbdConstraintSetFrame and
+ * RbdContactSetFoundPenetration would. Later RbdContactGetCarried gives one
+ * row of that frame as each body has carried it since, in world
+ * coordinates: row 0 the normal, 1 the side, 2 their cross product, 3 the
+ * position. A row outside 0-3 leaves both vectors zero. */
+void RbdContactRecordFound(RbdContactID c);
+void RbdContactGetCarried(RbdContactID c, int32_t row, PxVector3 byBody0, PxVector3 byBody1);
 /* A hint for walks over many contacts: asks the cache for the lines of
  * the contact's record that matching it to a collision contact reads and
  * writes, without reading them. Changes nothing; null is ignored, and so
  * is any handle (it is not checked, nothing is read through it). */
 void RbdContactPrefetch(RbdContactID c);
+/* The same for the lines of the recorded frames RbdContactGetCarried reads. */
+void RbdContactPrefetchCarried(RbdContactID c);
 
 /* Contact parameters. Setters of values with an option bit set that bit;
  * a refused value (not finite, negative where it must not be, restitution

@@ -135,4 +135,48 @@ TEST(Contact, TheAxisSetterGivesTheNormalAndResetDetachesTheContact)
     EXPECT_EQ(RbdWorldGetTotalConstraints(world), 1);
 }
 
+// The frame recorded for keeping a contact rides on each body: body 0
+// turned by theta about z and shifted by t carries the point to
+// R (p - x0) + x0 + t and the normal to R n, while the world's copy stays
+// where the contact was found; the side is a unit vector across the normal
+// and row 2 completes a right-handed frame. A row past 3 gives zeros.
+TEST(Contact, TheRecordedFrameIsCarriedByEachBody)
+{
+    World world;
+    const PxVector3 x0 = {0.3, -0.2, 0.5}, p = {0.4, -0.1, 0.0}, n = {0.0, 0.6, 0.8}, t = {0.01, 0.02, -0.03};
+    RbdBodyID body = makeBall(world, 1.0, 0.5, x0[0], x0[1], x0[2]);
+    RbdContactID c = RbdContactCreate(world);
+    RbdConstraintSetBodies(c, body, nullptr);
+    RbdContactSetPosition(c, p[0], p[1], p[2]);
+    RbdContactSetNormal(c, n[0], n[1], n[2]);
+    RbdContactSetPenetration(c, 0.002);
+    RbdContactRecordFound(c);
+    EXPECT_EQ(RbdContactGetFoundPenetration(c), 0.002);
+
+    const PxReal theta = 0.3, cs = cos(theta), sn = sin(theta);
+    RbdBodySetQuaternion(body, cos(theta / 2), 0.0, 0.0, sin(theta / 2));
+    RbdBodySetPosition(body, x0[0] + t[0], x0[1] + t[1], x0[2] + t[2]);
+    PxVector3 r[4][2];
+    for (int row = 0; row < 4; ++row) RbdContactGetCarried(c, row, r[row][0], r[row][1]);
+    const PxVector3 arm = {p[0] - x0[0], p[1] - x0[1], p[2] - x0[2]};
+    const PxVector3 point = {cs * arm[0] - sn * arm[1] + x0[0] + t[0], sn * arm[0] + cs * arm[1] + x0[1] + t[1],
+                             arm[2] + x0[2] + t[2]};
+    const PxVector3 normal = {-sn * n[1], cs * n[1], n[2]};
+    PxVector3 third;
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(r[3][0][k], point[k], 1e-15) << k;
+        EXPECT_NEAR(r[0][0][k], normal[k], 1e-15) << k;
+        EXPECT_NEAR(r[3][1][k], p[k], 1e-15) << k;
+        EXPECT_NEAR(r[0][1][k], n[k], 1e-15) << k;
+    }
+    for (int side = 0; side < 2; ++side) {
+        EXPECT_NEAR(PxV3Length(r[1][side]), 1.0, 1e-15);
+        EXPECT_NEAR(PxV3Dot(r[1][side], r[0][side]), 0.0, 1e-15);
+        PxV3Cross(third, r[0][side], r[1][side]);
+        EXPECT_NEAR(PxV3Distance(third, r[2][side]), 0.0, 1e-15);
+    }
+    RbdContactGetCarried(c, 4, r[0][0], r[0][1]);
+    EXPECT_EQ(PxV3Length(r[0][0]) + PxV3Length(r[0][1]), 0.0);
+}
+
 } // namespace
