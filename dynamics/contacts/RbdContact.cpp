@@ -213,5 +213,7 @@ void RbdContactPrefetch(RbdContactID c)
 
 void RbdContactPrefetchCarried(RbdContactID c)
 {
-    if (c) RbdPrefetchRange(c, offsetof(RbdBaseConstraint, attachment), offsetof(RbdBaseConstraint, solverBody));
+    if (c)
+        RbdPrefetchRange(c, offsetof(RbdBaseConstraint, attachment),
+                         offsetof(RbdBaseConstraint, attachment) + sizeof(c->attachment));
 }
