@@ -24,6 +24,7 @@
 // turned normal or new friction directions still start from the right
 // impulse.
 #include "solver/RbdLcsIterative.h"
+#include "solver/RbdLcsLayoutKey.h"
 
 #include <float.h>
 #include <math.h>
@@ -434,32 +435,18 @@ int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32
 namespace {
 
 // The cache's key for an island: its counts, then what sweepOrder reads.
-size_t orderKeySize(const ConstraintLayout &layout)
-{
-    return 2 + 3 * static_cast<size_t>(layout.constraintCount) + static_cast<size_t>(layout.rowCount);
-}
-
 bool orderKeyMatches(const std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef)
 {
     const size_t cs = static_cast<size_t>(layout.constraintCount), n = static_cast<size_t>(layout.rowCount);
-    if (key.size() != orderKeySize(layout) || key[0] != layout.constraintCount || key[1] != layout.rowCount)
-        return false;
-    const int32_t *k = key.data() + 2;
-    return memcmp(k, layout.rows, sizeof(int32_t) * cs) == 0 &&
-           memcmp(k + cs, layout.bodies, sizeof(int32_t) * 2 * cs) == 0 &&
-           memcmp(k + 3 * cs, frictionRef, sizeof(int32_t) * n) == 0;
+    const int32_t counts[2] = {layout.constraintCount, layout.rowCount};
+    return layoutKeyMatches(key, {{counts, 2}, {layout.rows, cs}, {layout.bodies, 2 * cs}, {frictionRef, n}});
 }
 
 void storeOrderKey(std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef)
 {
     const size_t cs = static_cast<size_t>(layout.constraintCount), n = static_cast<size_t>(layout.rowCount);
-    key.resize(orderKeySize(layout));
-    key[0] = layout.constraintCount;
-    key[1] = layout.rowCount;
-    int32_t *k = key.data() + 2;
-    memcpy(k, layout.rows, sizeof(int32_t) * cs);
-    memcpy(k + cs, layout.bodies, sizeof(int32_t) * 2 * cs);
-    memcpy(k + 3 * cs, frictionRef, sizeof(int32_t) * n);
+    const int32_t counts[2] = {layout.constraintCount, layout.rowCount};
+    storeLayoutKey(key, {{counts, 2}, {layout.rows, cs}, {layout.bodies, 2 * cs}, {frictionRef, n}});
 }
 
 } // namespace

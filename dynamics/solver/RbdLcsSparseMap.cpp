@@ -1,4 +1,5 @@
 #include "solver/RbdLcsSparseMap.h"
+#include "solver/RbdLcsLayoutKey.h"
 
 #include <string.h>
 #include <kelmar/PxMessage.h>
@@ -294,30 +295,18 @@ namespace {
 bool keyMatches(const OrderCache &cache, const SparseMatrixMap *map)
 {
     const ConstraintLayout *l = map->layout;
-    size_t cs = static_cast<size_t>(l->constraintCount);
-    if (!cache.valid || cache.key.size() != 4 + 4 * cs) return false;
-    const int32_t *k = cache.key.data();
-    if (k[0] != map->bodyCount || k[1] != l->constraintCount || k[2] != l->rowCount || k[3] != l->paddedRowCount)
-        return false;
-    k += 4;
-    return memcmp(k, l->firstRow, sizeof(int32_t) * cs) == 0 && memcmp(k + cs, l->rows, sizeof(int32_t) * cs) == 0 &&
-           memcmp(k + 2 * cs, l->bodies, sizeof(int32_t) * 2 * cs) == 0;
+    const size_t cs = static_cast<size_t>(l->constraintCount);
+    const int32_t counts[4] = {map->bodyCount, l->constraintCount, l->rowCount, l->paddedRowCount};
+    return cache.valid &&
+           layoutKeyMatches(cache.key, {{counts, 4}, {l->firstRow, cs}, {l->rows, cs}, {l->bodies, 2 * cs}});
 }
 
 void storeKey(OrderCache &cache, const SparseMatrixMap *map)
 {
     const ConstraintLayout *l = map->layout;
-    size_t cs = static_cast<size_t>(l->constraintCount);
-    cache.key.resize(4 + 4 * cs);
-    int32_t *k = cache.key.data();
-    k[0] = map->bodyCount;
-    k[1] = l->constraintCount;
-    k[2] = l->rowCount;
-    k[3] = l->paddedRowCount;
-    k += 4;
-    memcpy(k, l->firstRow, sizeof(int32_t) * cs);
-    memcpy(k + cs, l->rows, sizeof(int32_t) * cs);
-    memcpy(k + 2 * cs, l->bodies, sizeof(int32_t) * 2 * cs);
+    const size_t cs = static_cast<size_t>(l->constraintCount);
+    const int32_t counts[4] = {map->bodyCount, l->constraintCount, l->rowCount, l->paddedRowCount};
+    storeLayoutKey(cache.key, {{counts, 4}, {l->firstRow, cs}, {l->rows, cs}, {l->bodies, 2 * cs}});
 }
 
 } // namespace
