@@ -7,6 +7,10 @@ JOBS ?= $(shell nproc)
 # everything else, cameras included, runs without one (EGL).
 XVFB ?= xvfb-run -a -s "-screen 0 1280x1024x24"
 BUILD ?= build
+# The compiler cache keys on paths relative to the checkout, so a fresh clone
+# anywhere on the machine reuses what another checkout compiled.
+export CCACHE_BASEDIR ?= $(CURDIR)
+export CCACHE_NOHASHDIR ?= true
 ASAN_BUILD ?= build-asan
 
 .PHONY: test test-plain test-asan deps format format-check mutate
