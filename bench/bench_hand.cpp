@@ -10,12 +10,9 @@
 // with a wall-clock limit; only the universe step is timed (collision,
 // contacts, solve, integration, joint updates), not the servo commands,
 // the support's removal or the figures.
-#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/mman.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +22,7 @@
 
 #include <kelmar/RbdWorld.h>
 
+#include "BenchChild.h"
 #include "HandScene.h"
 
 namespace {
@@ -95,40 +93,8 @@ void RunChild(const Settings &s, Shared *shared)
 
 Shared RunOnce(const Settings &s, std::string &why)
 {
-    auto *shared = static_cast<Shared *>(
-        mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
-    if (shared == MAP_FAILED) {
-        why = "FAILED: no shared memory";
-        return Shared{};
-    }
-    memset(shared, 0, sizeof *shared);
-    fflush(stdout);
-    fflush(stderr);
-    const pid_t child = fork();
-    if (child == 0) RunChild(s, shared);
-    const Clock::time_point start = Clock::now();
-    int status = 0;
-    bool timedOut = false;
-    while (child > 0 && waitpid(child, &status, WNOHANG) != child) {
-        if (std::chrono::duration<double>(Clock::now() - start).count() > s.timeout) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            timedOut = true;
-            break;
-        }
-        usleep(20000);
-    }
-    const Shared report = *shared;
-    munmap(shared, sizeof(Shared));
-    char text[160];
-    if (child < 0)
-        snprintf(text, sizeof text, "FAILED: cannot start a process");
-    else if (timedOut)
-        snprintf(text, sizeof text, "DNF: timeout %.0fs after %d steps", s.timeout, report.stepsDone);
-    else
-        snprintf(text, sizeof text, "FAILED: status %d after %d steps", status, report.stepsDone);
-    if (!report.finished) why = text;
-    return report;
+    return kbench::RunInChild<Shared>(
+        s.timeout, [&](Shared *shared) { RunChild(s, shared); }, why);
 }
 
 } // namespace

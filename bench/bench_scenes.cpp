@@ -16,13 +16,10 @@
 // repetitions, the figures come from the first (the steps are
 // deterministic: a repetition with other figures is flagged).
 #include <math.h>
-#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,6 +40,7 @@
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdLcs.h>
 
+#include "BenchChild.h"
 #include "SimScenes.h"
 
 namespace {
@@ -338,42 +336,8 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
 // did not finish, why.
 Shared runOnce(const ksim::SceneInfo &info, const Settings &s, std::string &why)
 {
-    Shared *shared = static_cast<Shared *>(
-        mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
-    if (shared == MAP_FAILED) {
-        why = "FAILED: no shared memory";
-        return Shared{};
-    }
-    memset(shared, 0, sizeof *shared);
-    fflush(stdout);
-    fflush(stderr);
-    const pid_t child = fork();
-    if (child == 0) runChild(info, s, shared);
-    const Clock::time_point start = Clock::now();
-    int status = 0;
-    bool timedOut = false;
-    while (child > 0 && waitpid(child, &status, WNOHANG) != child) {
-        if (std::chrono::duration<double>(Clock::now() - start).count() > s.timeout) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            timedOut = true;
-            break;
-        }
-        usleep(20000);
-    }
-    const Shared report = *shared;
-    munmap(shared, sizeof(Shared));
-    char text[160];
-    if (child < 0)
-        snprintf(text, sizeof text, "FAILED: cannot start a process");
-    else if (timedOut)
-        snprintf(text, sizeof text, "DNF: timeout %.0fs after %d steps", s.timeout, report.stepsDone);
-    else if (WIFSIGNALED(status))
-        snprintf(text, sizeof text, "FAILED: signal %d after %d steps", WTERMSIG(status), report.stepsDone);
-    else
-        snprintf(text, sizeof text, "FAILED: exit %d after %d steps", WEXITSTATUS(status), report.stepsDone);
-    if (!report.finished) why = text;
-    return report;
+    return kbench::RunInChild<Shared>(
+        s.timeout, [&](Shared *shared) { runChild(info, s, shared); }, why);
 }
 
 // "S2", or "S2x16" for the pile 4 times as wide.
