@@ -160,6 +160,69 @@ TEST_F(SpaceTest, TransitionsComeOneGoodbyeAtATimeWithAllHellosThatFit)
     CdxSpaceBeginChanges(space);
 }
 
+namespace {
+
+// One update's staying pairs in the order they are read.
+std::vector<ModelPairKey> StayingInOrder(CdxSpaceID space)
+{
+    CdxSpaceUpdateAll(space);
+    CdxSpaceEndChanges(space);
+    CdxModelPairContainer *container = CdxModelPairContainerCreate(4);
+    CdxSpacePairIterator iterator;
+    CdxSpacePairIteratorBegin(space, &iterator);
+    std::vector<ModelPairKey> staying;
+    int more = 1;
+    while (more) {
+        CdxModelPairContainerReset(container);
+        more = CdxSpaceGetPairs(space, &iterator, container);
+        int count = 0;
+        CdxModelPair **pairs = CdxModelPairContainerGetStayingArray(container, &count);
+        for (int k = 0; k < count; ++k) staying.push_back(PairKey(pairs[k]));
+    }
+    CdxModelPairContainerDestroy(container);
+    CdxSpaceBeginChanges(space);
+    return staying;
+}
+
+} // namespace
+
+// Pairs of two frozen models wait apart from the others; a pair whose model
+// thaws is read again in its former place, whatever thaws in what order
+// (the order of pairs is the order of contacts and solver rows).
+TEST_F(SpaceTest, APairWhoseModelThawsIsReadAgainInItsFormerPlace)
+{
+    const int kColumns = 6;
+    CdxSpaceID space = Space(CdxAllAxes, 2 * kColumns, 64);
+    std::vector<CdxModelID> models;
+    for (int row = 0; row < 2; ++row) { // a row a step: pairs within and across rows, in no order of ids
+        for (int k = 0; k < kColumns; ++k) {
+            models.push_back(Ball(1, 1.5 * (row ? kColumns - k : k), 1.5 * row, 0));
+            CdxSpaceInsertModel(space, models.back());
+        }
+        Step(space);
+    }
+    const std::vector<ModelPairKey> all = StayingInOrder(space);
+    ASSERT_EQ(25u, all.size()) << "5 in each row, 15 across";
+
+    for (CdxModelID m : models) CdxSpaceFreezeModel(m);
+    CdxSpaceUnfreezeModel(models[3]); // and at once frozen again, as freezing in place does
+    CdxSpaceFreezeModel(models[3]);
+    EXPECT_TRUE(StayingInOrder(space).empty());
+
+    std::vector<CdxModelID> thawing = models;
+    std::shuffle(thawing.begin(), thawing.end(), std::mt19937(11));
+    std::set<CdxModelID> thawed;
+    for (size_t k = 0; k < thawing.size(); ++k) {
+        CdxSpaceUnfreezeModel(thawing[k]);
+        thawed.insert(thawing[k]);
+        if (k % 3 != 2 && k + 1 < thawing.size()) continue; // three a read
+        std::vector<ModelPairKey> expected;
+        for (const ModelPairKey &key : all)
+            if (thawed.count(key.first) || thawed.count(key.second)) expected.push_back(key);
+        EXPECT_EQ(expected, StayingInOrder(space)) << thawed.size() << " models thawed";
+    }
+}
+
 TEST_F(SpaceTest, AModelBackFromMinusInfinitySortsIntoItsPlace)
 {
     CdxSpaceID space = Space(CdxAllAxes, 4, 4);
