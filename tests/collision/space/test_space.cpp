@@ -160,67 +160,42 @@ TEST_F(SpaceTest, TransitionsComeOneGoodbyeAtATimeWithAllHellosThatFit)
     CdxSpaceBeginChanges(space);
 }
 
-namespace {
-
-// One update's staying pairs in the order they are read.
-std::vector<ModelPairKey> StayingInOrder(CdxSpaceID space)
-{
-    CdxSpaceUpdateAll(space);
-    CdxSpaceEndChanges(space);
-    CdxModelPairContainer *container = CdxModelPairContainerCreate(4);
-    CdxSpacePairIterator iterator;
-    CdxSpacePairIteratorBegin(space, &iterator);
-    std::vector<ModelPairKey> staying;
-    int more = 1;
-    while (more) {
-        CdxModelPairContainerReset(container);
-        more = CdxSpaceGetPairs(space, &iterator, container);
-        int count = 0;
-        CdxModelPair **pairs = CdxModelPairContainerGetStayingArray(container, &count);
-        for (int k = 0; k < count; ++k) staying.push_back(PairKey(pairs[k]));
-    }
-    CdxModelPairContainerDestroy(container);
-    CdxSpaceBeginChanges(space);
-    return staying;
-}
-
-} // namespace
-
-// Pairs of two frozen models wait apart from the others; a pair whose model
-// thaws is read again in its former place, whatever thaws in what order
-// (the order of pairs is the order of contacts and solver rows).
+// A pair of two frozen models waits apart from the others. When a model
+// thaws, its pairs are read again in their former places (the order of
+// contacts and solver rows), whatever thaws in what order; when it thaws
+// and moves away within one update, they end.
 TEST_F(SpaceTest, APairWhoseModelThawsIsReadAgainInItsFormerPlace)
 {
-    const int kColumns = 6;
-    CdxSpaceID space = Space(CdxAllAxes, 2 * kColumns, 64);
+    CdxSpaceID space = Space(CdxAllAxes, 12, 64);
     std::vector<CdxModelID> models;
-    for (int row = 0; row < 2; ++row) { // a row a step: pairs within and across rows, in no order of ids
-        for (int k = 0; k < kColumns; ++k) {
-            models.push_back(Ball(1, 1.5 * (row ? kColumns - k : k), 1.5 * row, 0));
+    for (int row = 0; row < 2; ++row, Step(space)) // a row a step: pairs in no order of ids
+        for (int k = 0; k < 6; ++k) {
+            models.push_back(Ball(1, 1.5 * (row ? 6 - k : k), 1.5 * row, 0));
             CdxSpaceInsertModel(space, models.back());
         }
-        Step(space);
-    }
-    const std::vector<ModelPairKey> all = StayingInOrder(space);
+    const std::vector<ModelPairKey> all = Step(space, 4, false).stayingInOrder;
     ASSERT_EQ(25u, all.size()) << "5 in each row, 15 across";
-
     for (CdxModelID m : models) CdxSpaceFreezeModel(m);
-    CdxSpaceUnfreezeModel(models[3]); // and at once frozen again, as freezing in place does
-    CdxSpaceFreezeModel(models[3]);
-    EXPECT_TRUE(StayingInOrder(space).empty());
-
     std::vector<CdxModelID> thawing = models;
     std::shuffle(thawing.begin(), thawing.end(), std::mt19937(11));
-    std::set<CdxModelID> thawed;
-    for (size_t k = 0; k < thawing.size(); ++k) {
-        CdxSpaceUnfreezeModel(thawing[k]);
-        thawed.insert(thawing[k]);
-        if (k % 3 != 2 && k + 1 < thawing.size()) continue; // three a read
+    for (size_t thawed = 0; thawed <= thawing.size(); thawed += 3) {
         std::vector<ModelPairKey> expected;
+        auto isThawed = [&](CdxModelID m) {
+            return std::find(thawing.begin(), thawing.begin() + thawed, m) != thawing.begin() + thawed;
+        };
         for (const ModelPairKey &key : all)
-            if (thawed.count(key.first) || thawed.count(key.second)) expected.push_back(key);
-        EXPECT_EQ(expected, StayingInOrder(space)) << thawed.size() << " models thawed";
+            if (isThawed(key.first) || isThawed(key.second)) expected.push_back(key);
+        EXPECT_EQ(expected, Step(space, 4, false).stayingInOrder) << thawed << " models thawed";
+        for (size_t k = thawed; k < thawed + 3 && k < thawing.size(); ++k) CdxSpaceUnfreezeModel(thawing[k]);
     }
+
+    for (CdxModelID m : models) CdxSpaceFreezeModel(m);
+    Step(space);
+    CdxSpaceUnfreezeModel(models[0]);
+    MoveTo(models[0], -10, 0, 0);
+    Transitions t = Step(space);
+    EXPECT_EQ((std::set<ModelPairKey>{PairKey(models[0], models[1]), PairKey(models[0], models[11])}), t.goodbye);
+    EXPECT_EQ(23u, t.frozen.size());
 }
 
 TEST_F(SpaceTest, AModelBackFromMinusInfinitySortsIntoItsPlace)
