@@ -24,16 +24,26 @@ bool Frozen(const uint32_t *dynamic, const CxPairNode *node)
     return !DynamicSlot(dynamic, node->id1) && !DynamicSlot(dynamic, node->id2);
 }
 
+// Where a reading stopped in each list.
+struct Positions {
+    CxPairNode *hello;
+    CxPairNode *staying;
+    CxPairNode *goodbye;
+    CxPairNode *frozen;
+};
+
 // Stores the positions in the iterator and in the space, which moves them
 // on should their nodes leave the lists before the next call.
-void Note(CxSpace *space, CdxSpacePairIterator *iterator, CxPairNode *hello, CxPairNode *staying, CxPairNode *goodbye)
+void Note(CxSpace *space, CdxSpacePairIterator *iterator, const Positions &at)
 {
-    iterator->helloNext = hello;
-    iterator->stayingNext = staying;
-    iterator->goodbyeNext = goodbye;
-    space->NoteReading(kCxListNew, hello);
-    space->NoteReading(kCxListOverlap, staying);
-    space->NoteReading(kCxListOld, goodbye);
+    iterator->helloNext = at.hello;
+    iterator->stayingNext = at.staying;
+    iterator->goodbyeNext = at.goodbye;
+    iterator->frozenNext = at.frozen;
+    space->NoteReading(kCxListNew, at.hello);
+    space->NoteReading(kCxListOverlap, at.staying);
+    space->NoteReading(kCxListOld, at.goodbye);
+    space->NoteReading(kCxListFrozen, at.frozen);
 }
 
 // Appends from node on while the section takes them; returns where it
@@ -45,8 +55,8 @@ CxPairNode *Append(CxPairNode *node, CxPairNode *sentinel, CdxModelPairContainer
     return node;
 }
 
-// Staying pairs; those of two frozen models are skipped or go to the
-// frozen section.
+// Staying pairs; those of two frozen models (the frozen list, and any left
+// on the overlap list) are skipped or go to the frozen section.
 CxPairNode *AppendStaying(CxSpace *space, CxPairNode *node, CdxModelPairContainer *container, bool includeFrozen)
 {
     CxPairNode *sentinel = space->GetPairOverlapList();
@@ -65,15 +75,19 @@ int FillPairs(CdxSpaceID space, CdxSpacePairIterator *iterator, CdxModelPairCont
 {
     if (!space || !iterator || !container) return 0;
     CxSpace *s = SpaceOf(space);
-    CxPairNode *goodbye = Append(s->ResumeReading(kCxListOld, iterator->goodbyeNext), s->GetOldPairOverlapList(),
-                                 container, CdxModelPairContainerAddGoodbye);
-    CxPairNode *staying = AppendStaying(s, s->ResumeReading(kCxListOverlap, iterator->stayingNext), container,
-                                        includeFrozen);
-    CxPairNode *hello = Append(s->ResumeReading(kCxListNew, iterator->helloNext), s->GetNewPairOverlapList(),
-                               container, CdxModelPairContainerAddHello);
-    Note(s, iterator, hello, staying, goodbye);
-    return goodbye != s->GetOldPairOverlapList() || staying != s->GetPairOverlapList() ||
-           hello != s->GetNewPairOverlapList();
+    Positions at;
+    at.goodbye = Append(s->ResumeReading(kCxListOld, iterator->goodbyeNext), s->GetOldPairOverlapList(), container,
+                        CdxModelPairContainerAddGoodbye);
+    at.staying = AppendStaying(s, s->ResumeReading(kCxListOverlap, iterator->stayingNext), container, includeFrozen);
+    at.frozen = s->ResumeReading(kCxListFrozen, iterator->frozenNext);
+    if (includeFrozen)
+        at.frozen = Append(at.frozen, s->GetFrozenPairList(), container, CdxModelPairContainerAddFrozen);
+    at.hello = Append(s->ResumeReading(kCxListNew, iterator->helloNext), s->GetNewPairOverlapList(), container,
+                      CdxModelPairContainerAddHello);
+    Note(s, iterator, at);
+    bool frozenLeft = includeFrozen && at.frozen != s->GetFrozenPairList();
+    return at.goodbye != s->GetOldPairOverlapList() || at.staying != s->GetPairOverlapList() || frozenLeft ||
+           at.hello != s->GetNewPairOverlapList();
 }
 
 } // namespace
@@ -84,8 +98,9 @@ void CdxSpacePairIteratorBegin(CdxSpaceID space, CdxSpacePairIterator *iterator)
 {
     if (!space || !iterator) return;
     CxSpace *s = SpaceOf(space);
-    Note(s, iterator, s->GetNewPairOverlapList()->next, s->GetPairOverlapList()->next,
-         s->GetOldPairOverlapList()->next);
+    Note(s, iterator,
+         {s->GetNewPairOverlapList()->next, s->GetPairOverlapList()->next, s->GetOldPairOverlapList()->next,
+          s->GetFrozenPairList()->next});
 }
 
 int CdxSpaceGetPairs(CdxSpaceID space, CdxSpacePairIterator *iterator, CdxModelPairContainer *container)
@@ -108,7 +123,9 @@ int CdxSpaceGetTransitions(CdxSpaceID space, CdxSpacePairIterator *iterator, Cdx
     if (goodbye != goodbyeEnd && CdxModelPairContainerAddGoodbye(container, &goodbye->pair)) goodbye = goodbye->next;
     CxPairNode *hello = Append(s->ResumeReading(kCxListNew, iterator->helloNext), s->GetNewPairOverlapList(),
                                container, CdxModelPairContainerAddHello);
-    Note(s, iterator, hello, s->ResumeReading(kCxListOverlap, iterator->stayingNext), goodbye);
+    Note(s, iterator,
+         {hello, s->ResumeReading(kCxListOverlap, iterator->stayingNext), goodbye,
+          s->ResumeReading(kCxListFrozen, iterator->frozenNext)});
     return goodbye != goodbyeEnd || hello != s->GetNewPairOverlapList();
 }
 

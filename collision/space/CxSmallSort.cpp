@@ -49,6 +49,8 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
         PxMemoryAPI.createZeroed(BitArray::WordCount(maxModels) * sizeof(uint32_t)));
     freeIds_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
     forgetScratch_ = static_cast<CxPairNode **>(PxMemoryAPI.create(n * sizeof(CxPairNode *)));
+    thawScratch_ = static_cast<CxPairNode **>(
+        PxMemoryAPI.create(static_cast<size_t>(maxPairs) * sizeof(CxPairNode *)));
     // Work space for placing many new models at once.
     entering_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
     enteringBoxes_ = static_cast<PxReal *>(PxMemoryAPI.create(6 * n * sizeof(PxReal)));
@@ -72,10 +74,10 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
     while (static_cast<size_t>(gridBuckets_) < 2 * n) gridBuckets_ *= 2;
     gridStarts_ = static_cast<uint32_t *>(
         PxMemoryAPI.create((static_cast<size_t>(gridBuckets_) + 1) * sizeof(uint32_t)));
-    if (!reps_ || !repBlock_ || !dynamicWords_ || !freeIds_ || !forgetScratch_ || !entering_ || !enteringBoxes_ ||
-        !enteringIndex_ || !mergeScratch_ || !active_[0] || !active_[1] || !activeSlot_ || !maxRank_ ||
-        !enteringPairs_ || !inUse_ || !gridBoxes_ || !gridLow_ || !gridExtent_ || !gridLive_ || !gridLarge_ ||
-        !gridEntries_ || !gridStarts_ || !table_.Init(maxPairs, maxModels))
+    if (!reps_ || !repBlock_ || !dynamicWords_ || !freeIds_ || !forgetScratch_ || !thawScratch_ || !entering_ ||
+        !enteringBoxes_ || !enteringIndex_ || !mergeScratch_ || !active_[0] || !active_[1] || !activeSlot_ ||
+        !maxRank_ || !enteringPairs_ || !inUse_ || !gridBoxes_ || !gridLow_ || !gridExtent_ || !gridLive_ ||
+        !gridLarge_ || !gridEntries_ || !gridStarts_ || !table_.Init(maxPairs, maxModels))
         return false;
     enteringPairCapacity_ = maxPairs;
     size_ = maxModels;
@@ -110,6 +112,7 @@ void CxSmallSort::Release()
     PxMemoryAPI.destroy(dynamicWords_);
     PxMemoryAPI.destroy(freeIds_);
     PxMemoryAPI.destroy(forgetScratch_);
+    PxMemoryAPI.destroy(thawScratch_);
     PxMemoryAPI.destroy(entering_);
     PxMemoryAPI.destroy(enteringBoxes_);
     PxMemoryAPI.destroy(enteringIndex_);
@@ -199,8 +202,13 @@ void CxSmallSort::Remove(int id)
 void CxSmallSort::SetDynamic(int id, bool dynamic)
 {
     if (!ValidID(id)) return;
+    bool changes = dynamic_.Get(id) != dynamic;
     dynamic_.Set(id, dynamic);
     reps_[id]->dynamic = dynamic ? 1 : 0;
+    if (changes && dynamic)
+        ThawPairsOf(id);
+    else if (changes)
+        ParkPairsOf(id);
 }
 
 bool CxSmallSort::GetDynamic(int id) const

@@ -94,7 +94,12 @@ public:
     int UpdateAll(PxReal time) override;
     bool ValidID(int id) const override;
     CxPairNode *GetNewPairOverlapList() override { return &lists_[kCxListNew]; }
-    CxPairNode *GetPairOverlapList() override { return &lists_[kCxListOverlap]; }
+    CxPairNode *GetPairOverlapList() override
+    {
+        MergeThawed();
+        return &lists_[kCxListOverlap];
+    }
+    CxPairNode *GetFrozenPairList() override { return &lists_[kCxListFrozen]; }
     CxPairNode *GetOldPairOverlapList() override { return &lists_[kCxListOld]; }
     CxPairNode *GetRemovedPairList() override { return &lists_[kCxListRemoved]; }
     int SetPairOverlapEnabled(int a, int b, bool enable) override;
@@ -190,6 +195,13 @@ private:
     void MarkChanged(CxPairNode *node, bool changed);
     void ClearChangedIn(int list);
     void ReleaseOldPairs();
+    void ParkPairsOf(int id);
+    void ThawPairsOf(int id);
+    void MergeThawed()
+    {
+        if (lists_[kCxListThawing].next != &lists_[kCxListThawing]) MergeThawedPairs();
+    }
+    void MergeThawedPairs();
     void ForgetPairsOf(int id);
     int CollectNearbyOf(int id);
 
@@ -216,6 +228,8 @@ private:
     CxPairLinkHashTable table_;
     CxPairKeySet disabled_;                // pairs that may not begin
     CxPairNode **forgetScratch_ = nullptr; // a leaving model's pairs, maxModels
+    CxPairNode **thawScratch_ = nullptr;   // thawed pairs being merged, maxPairs
+    uint64_t nextOrder_ = 0;               // the order of the next pair to join the overlap list
     CxEndPoint low_[3];
     CxEndPoint high_[3];
     CxPairNode lists_[kListCount];

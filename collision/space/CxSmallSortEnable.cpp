@@ -9,6 +9,7 @@
 int CxSmallSort::SetPairOverlapEnabled(int a, int b, bool enable)
 {
     if (a == b || !ValidID(a) || !ValidID(b)) return 0;
+    MergeThawed();
     uint32_t key = CxPairLinkHashTable::Key(a, b);
     if (!Disabled(a, b) == enable) return 1;
     if (enable)
@@ -53,7 +54,7 @@ int CxSmallSort::DisableNearby(int a, int b)
     int unreportedList = changing_ ? kCxListNew : kCxListPendingEnable;
     if (node->list == unreportedList) {
         DeletePair(node);
-    } else if (node->list == kCxListOverlap || node->list == kCxListNew) {
+    } else if (node->list == kCxListOverlap || node->list == kCxListFrozen || node->list == kCxListNew) {
         MoveTo(node, changing_ ? kCxListOld : kCxListPendingDisable);
         MarkChanged(node, true);
     }

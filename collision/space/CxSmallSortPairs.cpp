@@ -50,10 +50,70 @@ void CxSmallSort::DeletePair(CxPairNode *node)
     table_.Release(node);
 }
 
+// A pair that joins the overlap list takes the next place in its order; one
+// of two frozen models goes to the frozen list with that place.
 void CxSmallSort::MoveTo(CxPairNode *node, int list)
 {
     Unlink(node);
+    if (list == kCxListOverlap) {
+        node->order = nextOrder_++;
+        bool frozen = node->id1 >= 0 && !dynamic_.Get(node->id1) && !dynamic_.Get(node->id2);
+        if (frozen) list = kCxListFrozen;
+    }
     ListAppend(&lists_[list], node);
+}
+
+// id froze: its staying pairs whose other model is frozen too leave the
+// overlap list, which a step walks whole.
+void CxSmallSort::ParkPairsOf(int id)
+{
+    int count = table_.CollectOf(id, forgetScratch_, size_);
+    for (int k = 0; k < count; ++k) {
+        CxPairNode *node = forgetScratch_[k];
+        int other = node->id1 == id ? node->id2 : node->id1;
+        bool staying = node->list == kCxListOverlap || node->list == kCxListThawing;
+        if (!staying || dynamic_.Get(other)) continue;
+        Unlink(node);
+        ListAppend(&lists_[kCxListFrozen], node);
+    }
+}
+
+// id thawed: its frozen pairs wait on the thawing list until the overlap
+// list is next read or updated, and all that thawed meanwhile are merged
+// back in one pass (a whole island wakes one model at a time).
+void CxSmallSort::ThawPairsOf(int id)
+{
+    int count = table_.CollectOf(id, forgetScratch_, size_);
+    for (int k = 0; k < count; ++k) {
+        CxPairNode *node = forgetScratch_[k];
+        if (node->list != kCxListFrozen) continue;
+        Unlink(node);
+        ListAppend(&lists_[kCxListThawing], node);
+    }
+}
+
+// The thawed pairs in order, merged into the overlap list (which is in
+// order) in one walk. A reader positioned after a merged pair does not
+// read it, as it would not have read a pair there that thawed late.
+void CxSmallSort::MergeThawedPairs()
+{
+    CxPairNode *thawing = &lists_[kCxListThawing];
+    int count = 0;
+    for (CxPairNode *node = thawing->next; node != thawing; node = node->next) thawScratch_[count++] = node;
+    std::sort(thawScratch_, thawScratch_ + count,
+              [](const CxPairNode *p, const CxPairNode *q) { return p->order < q->order; });
+    CxPairNode *overlap = &lists_[kCxListOverlap];
+    CxPairNode *place = overlap->next;
+    for (int k = 0; k < count; ++k) {
+        CxPairNode *node = thawScratch_[k];
+        while (place != overlap && place->order < node->order) place = place->next;
+        Unlink(node);
+        node->next = place;
+        node->previous = place->previous;
+        place->previous->next = node;
+        place->previous = node;
+        node->list = kCxListOverlap;
+    }
 }
 
 CxPairNode *CxSmallSort::ResumeReading(int list, void *position)
@@ -110,6 +170,7 @@ void CxSmallSort::ReleaseOldPairs()
 void CxSmallSort::UpdateBegin()
 {
     ForgetReading();
+    MergeThawed();
     MoveAll(kCxListNew, kCxListOverlap, false);
     ReleaseOldPairs();
     MoveAll(kCxListPendingDisable, kCxListOld, true);
@@ -120,6 +181,7 @@ void CxSmallSort::UpdateBegin()
 void CxSmallSort::UpdateEnd()
 {
     ForgetReading();
+    MergeThawed();
     ClearChangedIn(kCxListNew);
     ClearChangedIn(kCxListOld);
     CxPairNode *removed = &lists_[kCxListRemoved];

@@ -44,6 +44,7 @@ int CxSmallSort::UpdateSingle(int id, PxReal time)
     if (!aabbFn_ || !ValidID(id)) return 0;
     CxSmallSortRep *rep = reps_[id];
     if (!rep->dynamic) return 1;
+    MergeThawed(); // the pairs this move may end are in the overlap list
     PxVector3 min, max;
     if (!aabbFn_(static_cast<CdxModelID>(rep->data), min, max, time)) return 1;
     EnsureSorted();
@@ -54,6 +55,7 @@ int CxSmallSort::UpdateSingle(int id, PxReal time)
 int CxSmallSort::UpdateAll(PxReal time)
 {
     if (!aabbFn_) return 0;
+    MergeThawed(); // the pairs these moves may end are in the overlap list
     // Models that have never been placed enter together.
     if (unplacedCount_ > 0) EnsureSorted();
     if (unplacedCount_ > 0 && EnteringAtTop()) {

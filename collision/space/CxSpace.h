@@ -3,11 +3,16 @@
 //
 // A space keeps model slots (ids 0..size-1) holding a data pointer each,
 // sorts their boxes and keeps pair records for the pairs whose boxes
-// overlap, in four lists read by the CdxSpace functions:
+// overlap, in five lists read by the CdxSpace functions:
 //   new list       pairs that began overlapping in the current update (hello)
 //   overlap list   pairs that went on overlapping (staying)
+//   frozen list    staying pairs of two frozen models, kept off the overlap
+//                  list so that a settled pile's step does not walk them
 //   old list       pairs that ended (goodbye)
 //   removed list   pairs that lost a model and await the next UpdateEnd
+// The overlap list runs in the order its pairs joined it; a frozen pair
+// whose model thaws goes back to its place in that order, so that which
+// models sleep never changes the order of the pairs that are read.
 #ifndef KELMAR_COLLISION_CXSPACE_H
 #define KELMAR_COLLISION_CXSPACE_H
 
@@ -33,7 +38,8 @@ struct CxPairNode {
     CxPairNode *previous;
     int id1;
     int id2;
-    uint8_t list; // CxPairList: which list holds the node
+    uint8_t list;   // CxPairList: which list holds the node
+    uint64_t order; // when it last joined the overlap list: its place there
     CdxModelPair pair;
 };
 
@@ -44,6 +50,8 @@ enum CxPairList : uint8_t {
     kCxListOld,
     kCxListPendingEnable,
     kCxListPendingDisable,
+    kCxListFrozen,
+    kCxListThawing, // left the frozen list, not yet back in the overlap list
     kCxListRemoved
 };
 
@@ -82,7 +90,10 @@ public:
     virtual bool ValidID(int id) const = 0;
     // List sentinels: a list runs from sentinel->next back to the sentinel.
     virtual CxPairNode *GetNewPairOverlapList() = 0;
+    // The overlap list, with the pairs thawed since it was last read or
+    // updated back in their places.
     virtual CxPairNode *GetPairOverlapList() = 0;
+    virtual CxPairNode *GetFrozenPairList() = 0;
     virtual CxPairNode *GetOldPairOverlapList() = 0;
     virtual CxPairNode *GetRemovedPairList() = 0;
     virtual int SetPairOverlapEnabled(int a, int b, bool enable) = 0;

@@ -88,6 +88,17 @@ void appendOtherBody(RbdPartitionOutput *out, int32_t p, const RbdBaseConstraint
         appendBody(out, p, other);
 }
 
+// A sleeping body that an island reaches wakes with it. Under auto-disable
+// it fell asleep at rest and has not moved since, so it wakes past its
+// alive window and with the averaged accelerations it slept with: the
+// island sleeps again as soon as nothing in it moves, rather than keeping
+// every body it reached awake for the alive window.
+void wakeWithIsland(RbdBody *body)
+{
+    RbdBodyEnable(body);
+    if (sleepsOn(body) && body->enabledTime == 0) body->enabledTime = body->world->thresholds.aliveWindow;
+}
+
 // The node names the constraint's other body: the walk reads a
 // constraint's record only to append it (and for a sleeping body's slack
 // contact), not to find where it leads.
@@ -100,7 +111,7 @@ void walkBody(RbdPartitionOutput *out, int32_t p, RbdBody *body)
         appendOtherBody(out, p, c, node->other);
     }
     // A sleeping body jointed or touching an island body wakes with it.
-    if (body->enabledTime < 0) RbdBodyEnable(body);
+    if (body->enabledTime < 0) wakeWithIsland(body);
 }
 
 void buildPartition(RbdPartitionOutput *out, int32_t p, RbdBody *seed)

@@ -49,11 +49,13 @@ typedef struct CdxSpaceModelIterator {
     int found; /* models returned so far */
 } CdxSpaceModelIterator;
 
-/* Resumable position in the hello, staying and goodbye lists. */
+/* Resumable position in the hello, staying and goodbye lists (and in the
+ * staying pairs of two frozen models, which the space keeps apart). */
 typedef struct CdxSpacePairIterator {
     void *helloNext;
     void *stayingNext;
     void *goodbyeNext;
+    void *frozenNext;
 } CdxSpacePairIterator;
 
 /* ---- Creation ---- */

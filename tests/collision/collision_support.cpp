@@ -584,6 +584,9 @@ Transitions CdxTest::Read(CdxSpaceID space, int containerSize, bool includeFroze
         collect(t.goodbye, CdxModelPairContainerGetGoodbyeArray);
         collect(t.hello, CdxModelPairContainerGetHelloArray);
         collect(t.staying, CdxModelPairContainerGetStayingArray);
+        int count = 0;
+        CdxModelPair **staying = CdxModelPairContainerGetStayingArray(container, &count);
+        for (int k = 0; k < count; ++k) t.stayingInOrder.push_back(PairKey(staying[k]));
         collect(t.frozen, CdxModelPairContainerGetFrozenArray);
         if (during) during(t.calls, iterator);
     }

@@ -160,6 +160,44 @@ TEST_F(SpaceTest, TransitionsComeOneGoodbyeAtATimeWithAllHellosThatFit)
     CdxSpaceBeginChanges(space);
 }
 
+// A pair of two frozen models waits apart from the others. When a model
+// thaws, its pairs are read again in their former places (the order of
+// contacts and solver rows), whatever thaws in what order; when it thaws
+// and moves away within one update, they end.
+TEST_F(SpaceTest, APairWhoseModelThawsIsReadAgainInItsFormerPlace)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 12, 64);
+    std::vector<CdxModelID> models;
+    for (int row = 0; row < 2; ++row, Step(space)) // a row a step: pairs in no order of ids
+        for (int k = 0; k < 6; ++k) {
+            models.push_back(Ball(1, 1.5 * (row ? 6 - k : k), 1.5 * row, 0));
+            CdxSpaceInsertModel(space, models.back());
+        }
+    const std::vector<ModelPairKey> all = Step(space, 4, false).stayingInOrder;
+    ASSERT_EQ(25u, all.size()) << "5 in each row, 15 across";
+    for (CdxModelID m : models) CdxSpaceFreezeModel(m);
+    std::vector<CdxModelID> thawing = models;
+    std::shuffle(thawing.begin(), thawing.end(), std::mt19937(11));
+    for (size_t thawed = 0; thawed <= thawing.size(); thawed += 3) {
+        std::vector<ModelPairKey> expected;
+        auto isThawed = [&](CdxModelID m) {
+            return std::find(thawing.begin(), thawing.begin() + thawed, m) != thawing.begin() + thawed;
+        };
+        for (const ModelPairKey &key : all)
+            if (isThawed(key.first) || isThawed(key.second)) expected.push_back(key);
+        EXPECT_EQ(expected, Step(space, 4, false).stayingInOrder) << thawed << " models thawed";
+        for (size_t k = thawed; k < thawed + 3 && k < thawing.size(); ++k) CdxSpaceUnfreezeModel(thawing[k]);
+    }
+
+    for (CdxModelID m : models) CdxSpaceFreezeModel(m);
+    Step(space);
+    CdxSpaceUnfreezeModel(models[0]);
+    MoveTo(models[0], -10, 0, 0);
+    Transitions t = Step(space);
+    EXPECT_EQ((std::set<ModelPairKey>{PairKey(models[0], models[1]), PairKey(models[0], models[11])}), t.goodbye);
+    EXPECT_EQ(23u, t.frozen.size());
+}
+
 TEST_F(SpaceTest, AModelBackFromMinusInfinitySortsIntoItsPlace)
 {
     CdxSpaceID space = Space(CdxAllAxes, 4, 4);

@@ -115,8 +115,11 @@ TEST(StepPartition, IslandsAreTheConnectedGroupsOfRandomWorlds)
 // unless a body in it moves along z or spins about the line through both
 // bodies (which the joint allows; 0.2 m/s and 0.2 rad/s are well above
 // the thresholds, 0.02 and 0.001 on the squares). Asleep it is not
-// stepped; enabling one body, or jointing a new one to it, wakes all, and
-// the woken bodies and the newcomer restart their windows.
+// stepped; enabling one body, or jointing a new one to it, wakes all. The
+// enabled body and the newcomer restart their windows, and the bodies they
+// woke stay awake while bound to them; a body past its window that is
+// jointed to the sleeping island leaves it asleep after one step, for the
+// woken bodies, which did not move while they slept, keep their rest.
 TEST(StepPartition, AnIslandSleepsAsAWholeAfterItsAliveWindowUnlessItMovesAndWakesAsAWhole)
 {
     for (const char *motion : {"moving", "spinning", "resting"}) {
@@ -167,6 +170,15 @@ TEST(StepPartition, AnIslandSleepsAsAWholeAfterItsAliveWindowUnlessItMovesAndWak
         EXPECT_TRUE(RbdBodyIsEnabled(newcomer) && RbdBodyIsEnabled(a) && RbdBodyIsEnabled(b));
         step(1);
         EXPECT_FALSE(RbdBodyIsEnabled(newcomer) || RbdBodyIsEnabled(a) || RbdBodyIsEnabled(b));
+
+        RbdBodyID late = makeBall(world, 1.0, 0.1, 2.0, 0.0, 0.0);
+        RbdBodySetLinearVelocity(late, 0.0, 0.0, 0.2); // awake past its window
+        step(11);
+        RbdBodySetLinearVelocity(late, 0.0, 0.0, 0.0);
+        makeJoint(RbdBSJointCreate, world, late, b, 1.5, 0.0, 0.0);
+        step(1);
+        EXPECT_FALSE(RbdBodyIsEnabled(late) || RbdBodyIsEnabled(newcomer) || RbdBodyIsEnabled(a) ||
+                     RbdBodyIsEnabled(b));
     }
 }
 
