@@ -111,7 +111,15 @@ void CxSmallSort::GridJudge(int live)
 bool CxSmallSort::GridUpdate(int moves)
 {
     if (!GridBoxes(moves) || !GridFill()) return false;
-    for (int k = 0; k < axisCount_; ++k) StoreEntering(axes_[k], moves);
+    // The new bounds into the end points, all axes of a model at once: one
+    // pass over the model records rather than one an axis.
+    for (int m = 0; m < moves; ++m) {
+        CxSmallSortRep *rep = reps_[entering_[m]];
+        for (int k = 0; k < axisCount_; ++k) {
+            rep->ends[axes_[k]][kCxMin].value = enteringBoxes_[6 * m + axes_[k]];
+            rep->ends[axes_[k]][kCxMax].value = enteringBoxes_[6 * m + 3 + axes_[k]];
+        }
+    }
     listsStale_ = true;
     if (++gridMark_ == 0) gridMark_ = 1;
     enteringPairCount_ = 0;
@@ -127,18 +135,26 @@ bool CxSmallSort::GridUpdate(int moves)
 // False when the grid does not suit the boxes.
 bool CxSmallSort::GridBoxes(int moves)
 {
+    // The moves come in id order. A moved model's box is its new one; only
+    // the others are read from their end points, so a pile on the move
+    // leaves its model records (several lines each) untouched.
     gridLiveCount_ = 0;
+    int move = 0;
     for (int id = 0; id < size_; ++id) {
-        const CxSmallSortRep *rep = reps_[id];
-        if (rep->id != id) continue;
+        if (!inUse_[id]) continue;
         PxReal *box = &gridBoxes_[6 * id];
-        for (int k = 0; k < axisCount_; ++k) {
-            box[axes_[k]] = rep->ends[axes_[k]][kCxMin].value;
-            box[3 + axes_[k]] = rep->ends[axes_[k]][kCxMax].value;
+        while (move < moves && entering_[move] < id) ++move;
+        if (move < moves && entering_[move] == id) {
+            std::copy_n(&enteringBoxes_[6 * move], 6, box);
+        } else {
+            const CxSmallSortRep *rep = reps_[id];
+            for (int k = 0; k < axisCount_; ++k) {
+                box[axes_[k]] = rep->ends[axes_[k]][kCxMin].value;
+                box[3 + axes_[k]] = rep->ends[axes_[k]][kCxMax].value;
+            }
         }
         gridLive_[gridLiveCount_++] = id;
     }
-    for (int m = 0; m < moves; ++m) std::copy_n(&enteringBoxes_[6 * m], 6, &gridBoxes_[6 * entering_[m]]);
     auto extent = [this](int id) {
         const PxReal *box = &gridBoxes_[6 * id];
         PxReal side = 0.0;
