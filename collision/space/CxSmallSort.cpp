@@ -69,7 +69,8 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
     gridExtent_ = static_cast<PxReal *>(PxMemoryAPI.create(n * sizeof(PxReal)));
     gridLive_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
     gridLarge_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
-    gridEntries_ = static_cast<GridEntry *>(PxMemoryAPI.create(n * sizeof(GridEntry)));
+    // An entry a cache line.
+    gridEntries_ = static_cast<GridEntry *>(PxMemoryAPI.createAligned(n * sizeof(GridEntry), 64));
     gridBuckets_ = 1;
     while (static_cast<size_t>(gridBuckets_) < 2 * n) gridBuckets_ *= 2;
     gridStarts_ = static_cast<uint32_t *>(
@@ -128,7 +129,7 @@ void CxSmallSort::Release()
     PxMemoryAPI.destroy(gridExtent_);
     PxMemoryAPI.destroy(gridLive_);
     PxMemoryAPI.destroy(gridLarge_);
-    PxMemoryAPI.destroy(gridEntries_);
+    PxMemoryAPI.destroyAligned(gridEntries_);
     PxMemoryAPI.destroy(gridStarts_);
 }
 

@@ -156,7 +156,10 @@ private:
     bool GridFill();
     void GridFound(int a, int b);
     void GridPairs();
-    void GridTest(int a, int b);
+    void GridMeetNeighbours(uint32_t entry, const bool sorted[3]);
+    void GridTest(const PxReal *boxA, int a, const PxReal *boxB, int b);
+    void GridQueue(int a, int b);
+    void GridDrain();
     void GridEndUnseen();
     void GridBeginQueued();
     void EnsureSorted();
@@ -263,9 +266,19 @@ private:
     bool sortingAll_ = false; // inside SortAxis: every value of the axis is final
     // The grid's work space, allocated with the space (per model slot: a
     // box, its lowest cell, its extent; a cell entry; 2 buckets).
+    // An entry carries its box, so the boxes a cell's neighbours are tested
+    // against are read from the entries just compared, one line each.
     struct GridEntry {
         uint64_t cell;
         int id;
+        PxReal box[6]; // min xyz, max xyz
+    };
+    // Pairs found overlapping wait this many finds for their records, in
+    // order, while their lookups are read ahead (a power of two).
+    static const int kGridLag = 16;
+    struct GridPending {
+        int a;
+        int b;
     };
     int gridModels_ = kCxGridModels;
     int gridCrossings_ = kCxGridCrossings;
@@ -285,6 +298,8 @@ private:
     int gridFilled_ = 0;       // used by the last grid update
     PxReal gridInverse_ = 0.0; // 1 / the cell's side
     uint8_t gridMark_ = 0;
+    GridPending gridPending_[kGridLag] = {};
+    uint32_t gridQueued_ = 0; // finds queued in this update
 };
 
 #endif

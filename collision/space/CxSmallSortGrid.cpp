@@ -61,6 +61,13 @@ uint64_t CellKey(int32_t x, int32_t y, int32_t z)
            static_cast<uint64_t>(z + kCellLimit);
 }
 
+// The cell of a key, on one axis (the inverse of CellKey).
+int32_t CellOnAxis(uint64_t key, int axis)
+{
+    const uint64_t mask = (uint64_t(1) << 21) - 1;
+    return static_cast<int32_t>(static_cast<int64_t>((key >> (42 - 21 * axis)) & mask) - kCellLimit);
+}
+
 uint32_t BucketOf(uint64_t key, int buckets)
 {
     return static_cast<uint32_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & static_cast<uint32_t>(buckets - 1);
@@ -104,11 +111,21 @@ void CxSmallSort::GridJudge(int live)
 bool CxSmallSort::GridUpdate(int moves)
 {
     if (!GridBoxes(moves) || !GridFill()) return false;
-    for (int k = 0; k < axisCount_; ++k) StoreEntering(axes_[k], moves);
+    // The new bounds into the end points, all axes of a model at once: one
+    // pass over the model records rather than one an axis.
+    for (int m = 0; m < moves; ++m) {
+        CxSmallSortRep *rep = reps_[entering_[m]];
+        for (int k = 0; k < axisCount_; ++k) {
+            rep->ends[axes_[k]][kCxMin].value = enteringBoxes_[6 * m + axes_[k]];
+            rep->ends[axes_[k]][kCxMax].value = enteringBoxes_[6 * m + 3 + axes_[k]];
+        }
+    }
     listsStale_ = true;
     if (++gridMark_ == 0) gridMark_ = 1;
     enteringPairCount_ = 0;
+    gridQueued_ = 0;
     GridPairs();
+    GridDrain();
     GridEndUnseen();
     GridBeginQueued();
     return true;
@@ -118,18 +135,26 @@ bool CxSmallSort::GridUpdate(int moves)
 // False when the grid does not suit the boxes.
 bool CxSmallSort::GridBoxes(int moves)
 {
+    // The moves come in id order. A moved model's box is its new one; only
+    // the others are read from their end points, so a pile on the move
+    // leaves its model records (several lines each) untouched.
     gridLiveCount_ = 0;
+    int move = 0;
     for (int id = 0; id < size_; ++id) {
-        const CxSmallSortRep *rep = reps_[id];
-        if (rep->id != id) continue;
+        if (!inUse_[id]) continue;
         PxReal *box = &gridBoxes_[6 * id];
-        for (int k = 0; k < axisCount_; ++k) {
-            box[axes_[k]] = rep->ends[axes_[k]][kCxMin].value;
-            box[3 + axes_[k]] = rep->ends[axes_[k]][kCxMax].value;
+        while (move < moves && entering_[move] < id) ++move;
+        if (move < moves && entering_[move] == id) {
+            std::copy_n(&enteringBoxes_[6 * move], 6, box);
+        } else {
+            const CxSmallSortRep *rep = reps_[id];
+            for (int k = 0; k < axisCount_; ++k) {
+                box[axes_[k]] = rep->ends[axes_[k]][kCxMin].value;
+                box[3 + axes_[k]] = rep->ends[axes_[k]][kCxMax].value;
+            }
         }
         gridLive_[gridLiveCount_++] = id;
     }
-    for (int m = 0; m < moves; ++m) std::copy_n(&enteringBoxes_[6 * m], 6, &gridBoxes_[6 * entering_[m]]);
     auto extent = [this](int id) {
         const PxReal *box = &gridBoxes_[6 * id];
         PxReal side = 0.0;
@@ -188,8 +213,12 @@ bool CxSmallSort::GridFill()
             uint32_t bucket = BucketOf(key, buckets);
             if (pass == 0)
                 ++gridStarts_[bucket];
-            else
-                gridEntries_[--gridStarts_[bucket]] = GridEntry{key, id};
+            else {
+                GridEntry &entry = gridEntries_[--gridStarts_[bucket]];
+                entry.cell = key;
+                entry.id = id;
+                std::copy_n(&gridBoxes_[6 * id], 6, entry.box);
+            }
         }
         // Each bucket's end, filled downwards to its start.
         if (pass == 0)
@@ -205,31 +234,15 @@ bool CxSmallSort::GridFill()
 // that come after its cell; then the large boxes meet every model.
 void CxSmallSort::GridPairs()
 {
-    static const int8_t kAhead[13][3] = {{0, 0, 1},  {0, 1, -1}, {0, 1, 0},  {0, 1, 1}, {1, -1, -1},
-                                         {1, -1, 0}, {1, -1, 1}, {1, 0, -1}, {1, 0, 0}, {1, 0, 1},
-                                         {1, 1, -1}, {1, 1, 0},  {1, 1, 1}};
     bool sorted[3] = {false, false, false};
     for (int k = 0; k < axisCount_; ++k) sorted[axes_[k]] = true;
     for (int b = 0; b < gridFilled_; ++b) {
         for (uint32_t p = gridStarts_[b], end = gridStarts_[b + 1]; p < end; ++p) {
-            const GridEntry entry = gridEntries_[p];
+            const GridEntry &entry = gridEntries_[p];
             for (uint32_t q = p + 1; q < end; ++q)
-                if (gridEntries_[q].cell == entry.cell) GridTest(entry.id, gridEntries_[q].id);
-            const int32_t *low = &gridLow_[3 * entry.id];
-            for (const int8_t *step : kAhead) {
-                int32_t cell[3];
-                bool inside = true;
-                for (int axis = 0; axis < 3; ++axis) {
-                    cell[axis] = low[axis] + step[axis];
-                    inside = inside && (sorted[axis] || step[axis] == 0) && cell[axis] <= kCellLimit &&
-                             cell[axis] >= -kCellLimit;
-                }
-                if (!inside) continue;
-                uint64_t key = CellKey(cell[0], cell[1], cell[2]);
-                uint32_t bucket = BucketOf(key, gridFilled_);
-                for (uint32_t q = gridStarts_[bucket], last = gridStarts_[bucket + 1]; q < last; ++q)
-                    if (gridEntries_[q].cell == key) GridTest(entry.id, gridEntries_[q].id);
-            }
+                if (gridEntries_[q].cell == entry.cell)
+                    GridTest(entry.box, entry.id, gridEntries_[q].box, gridEntries_[q].id);
+            GridMeetNeighbours(p, sorted);
         }
     }
     for (int l = 0; l < gridLargeCount_; ++l) {
@@ -237,29 +250,90 @@ void CxSmallSort::GridPairs()
         for (int k = 0; k < gridLiveCount_; ++k) {
             int id = gridLive_[k];
             // Two large boxes meet once, from the lower id.
-            if (id != large && !(gridLow_[3 * id] == kGridLarge && id < large)) GridTest(large, id);
+            if (id != large && !(gridLow_[3 * id] == kGridLarge && id < large))
+                GridTest(&gridBoxes_[6 * large], large, &gridBoxes_[6 * id], id);
         }
     }
 }
 
-// Strictly overlapping new boxes on every sorted axis.
-void CxSmallSort::GridTest(int a, int b)
+// The entry's box against the boxes of the 13 cells ahead of its own. The
+// neighbours' buckets lie anywhere in the table: their starts are all
+// asked for before the first is read, and their first entries before the
+// first is compared.
+void CxSmallSort::GridMeetNeighbours(uint32_t p, const bool sorted[3])
 {
-    const PxReal *boxA = &gridBoxes_[6 * a];
-    const PxReal *boxB = &gridBoxes_[6 * b];
+    static const int8_t kAhead[13][3] = {{0, 0, 1},  {0, 1, -1}, {0, 1, 0},  {0, 1, 1}, {1, -1, -1},
+                                         {1, -1, 0}, {1, -1, 1}, {1, 0, -1}, {1, 0, 0}, {1, 0, 1},
+                                         {1, 1, -1}, {1, 1, 0},  {1, 1, 1}};
+    const GridEntry &entry = gridEntries_[p];
+    const int32_t low[3] = {CellOnAxis(entry.cell, 0), CellOnAxis(entry.cell, 1), CellOnAxis(entry.cell, 2)};
+    uint64_t keys[13];
+    uint32_t buckets[13];
+    int count = 0;
+    for (const int8_t *step : kAhead) {
+        int32_t cell[3];
+        bool inside = true;
+        for (int axis = 0; axis < 3; ++axis) {
+            cell[axis] = low[axis] + step[axis];
+            inside = inside && (sorted[axis] || step[axis] == 0) && cell[axis] <= kCellLimit &&
+                     cell[axis] >= -kCellLimit;
+        }
+        if (!inside) continue;
+        keys[count] = CellKey(cell[0], cell[1], cell[2]);
+        buckets[count] = BucketOf(keys[count], gridFilled_);
+        __builtin_prefetch(&gridStarts_[buckets[count]]);
+        ++count;
+    }
+    for (int n = 0; n < count; ++n) __builtin_prefetch(&gridEntries_[gridStarts_[buckets[n]]]);
+    for (int n = 0; n < count; ++n)
+        for (uint32_t q = gridStarts_[buckets[n]], last = gridStarts_[buckets[n] + 1]; q < last; ++q)
+            if (gridEntries_[q].cell == keys[n])
+                GridTest(entry.box, entry.id, gridEntries_[q].box, gridEntries_[q].id);
+}
+
+// Strictly overlapping new boxes on every sorted axis.
+void CxSmallSort::GridTest(const PxReal *boxA, int a, const PxReal *boxB, int b)
+{
     for (int k = 0; k < axisCount_; ++k) {
         int axis = axes_[k];
         if (!(boxA[axis] < boxB[3 + axis] && boxB[axis] < boxA[3 + axis])) return;
     }
-    GridFound(a, b);
+    // Pairs of two frozen models never begin: dropped before their lookup.
+    if (dynamic_.Get(a) || dynamic_.Get(b)) GridQueue(a, b);
+}
+
+// A pair found overlapping waits kGridLag finds for its record, which is
+// read ahead in two steps meanwhile: the records of a pile's pairs lie
+// anywhere in the table, and each lookup would wait on memory twice. The
+// finds are handled in the order they were made.
+void CxSmallSort::GridQueue(int a, int b)
+{
+    const uint32_t slot = gridQueued_ & (kGridLag - 1);
+    if (gridQueued_ >= static_cast<uint32_t>(kGridLag)) GridFound(gridPending_[slot].a, gridPending_[slot].b);
+    gridPending_[slot] = GridPending{a, b};
+    table_.PrefetchBucket(CxPairLinkHashTable::Key(a, b));
+    if (gridQueued_ >= static_cast<uint32_t>(kGridLag / 2)) {
+        const GridPending &half = gridPending_[(gridQueued_ - kGridLag / 2) & (kGridLag - 1)];
+        table_.PrefetchFirst(CxPairLinkHashTable::Key(half.a, half.b));
+    }
+    ++gridQueued_;
+}
+
+// The finds still waiting, oldest first.
+void CxSmallSort::GridDrain()
+{
+    const uint32_t waiting = gridQueued_ < static_cast<uint32_t>(kGridLag) ? gridQueued_ : kGridLag;
+    for (uint32_t k = gridQueued_ - waiting; k < gridQueued_; ++k) {
+        const GridPending &pending = gridPending_[k & (kGridLag - 1)];
+        GridFound(pending.a, pending.b);
+    }
+    gridQueued_ = 0;
 }
 
 // A pair found overlapping: its record is marked, or it waits to begin.
 void CxSmallSort::GridFound(int a, int b)
 {
-    CxSmallSortRep *ra = reps_[a];
-    CxSmallSortRep *rb = reps_[b];
-    if (!(ra->dynamic || rb->dynamic) || Disabled(a, b)) return;
+    if (Disabled(a, b)) return;
     CxPairNode *node = table_.Find(CxPairLinkHashTable::Key(a, b));
     if (node && (node->list == kCxListNew || node->list == kCxListOverlap)) {
         CxPairLinkHashTable::SetSeen(node, gridMark_);
@@ -277,7 +351,7 @@ void CxSmallSort::GridFound(int a, int b)
         return;
     }
     // The moving model is model 1: the dynamic one, or the lower id.
-    bool aMoves = ra->dynamic && (!rb->dynamic || a < b);
+    bool aMoves = dynamic_.Get(a) && (!dynamic_.Get(b) || a < b);
     enteringPairs_[enteringPairCount_++] = aMoves ? EnteringPair{a, b} : EnteringPair{b, a};
 }
 
@@ -290,7 +364,7 @@ void CxSmallSort::GridEndUnseen()
         for (CxPairNode *node = sentinel->next; node != sentinel;) {
             CxPairNode *next = node->next;
             if (CxPairLinkHashTable::Seen(node) != gridMark_ && node->id1 >= 0 &&
-                (reps_[node->id1]->dynamic || reps_[node->id2]->dynamic) && !Disabled(node->id1, node->id2))
+                (dynamic_.Get(node->id1) || dynamic_.Get(node->id2)) && !Disabled(node->id1, node->id2))
                 PairEnds(node->id1, node->id2);
             else
                 // Every record left carries this update's mark, so no stale

@@ -7,6 +7,8 @@
 
 #include "space/CxSpace.h"
 
+#include <cstddef>
+
 // Links of a bucket's circular list.
 struct CxLinkHead {
     CxLinkHead *next; // null while the link is in no bucket
@@ -48,6 +50,16 @@ public:
     // when absent.
     CxPairNode *AccessByIndex(uint32_t bucket, uint32_t key);
     CxPairNode *Find(uint32_t key) { return AccessByIndex(Bucket(key), key); }
+    // Read-ahead for a lookup of key a little later: first its bucket's
+    // head, then (once the head has arrived) the first link of the bucket,
+    // where a pair looked up before sits, its key and its node.
+    void PrefetchBucket(uint32_t key) const { __builtin_prefetch(&buckets_[Bucket(key)]); }
+    void PrefetchFirst(uint32_t key) const
+    {
+        const char *link = reinterpret_cast<const char *>(buckets_[Bucket(key)].next);
+        __builtin_prefetch(link + offsetof(CxKeyLink, key));
+        __builtin_prefetch(link + offsetof(CxKeyLink, node.list));
+    }
     // A free link entered at the head of its bucket; null when all links
     // are in use.
     CxPairNode *Insert(uint32_t key);
