@@ -138,6 +138,7 @@ private:
     void UpdateAllPlaced(PxReal time);
     void SortAxis(int axis);
     void StoreEntering(int axis, int moves);
+    void StoreEnteringEnds(int m, int axis);
     bool ApartOnceSorted(const CxSmallSortRep *a, const CxSmallSortRep *b, int axis) const;
     void MoveEndPoint(CxEndPoint *end, PxReal value, int axis);
     void MoveDown(CxEndPoint *end, PxReal value, int axis);

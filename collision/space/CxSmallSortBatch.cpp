@@ -96,11 +96,15 @@ void CxSmallSort::UpdateAllPlaced(PxReal time)
 // (the lists are sorted afterwards, or left stale for the grid).
 void CxSmallSort::StoreEntering(int axis, int moves)
 {
-    for (int m = 0; m < moves; ++m) {
-        CxEndPoint *ends = reps_[entering_[m]]->ends[axis];
-        ends[kCxMin].value = enteringBoxes_[6 * m + axis];
-        ends[kCxMax].value = enteringBoxes_[6 * m + 3 + axis];
-    }
+    for (int m = 0; m < moves; ++m) StoreEnteringEnds(m, axis);
+}
+
+// The m-th moving model's new bounds on axis into its end points.
+void CxSmallSort::StoreEnteringEnds(int m, int axis)
+{
+    CxEndPoint *ends = reps_[entering_[m]]->ends[axis];
+    ends[kCxMin].value = enteringBoxes_[6 * m + axis];
+    ends[kCxMax].value = enteringBoxes_[6 * m + 3 + axis];
 }
 
 // Insertion sort from the bottom: the part below each end point is sorted

@@ -113,13 +113,8 @@ bool CxSmallSort::GridUpdate(int moves)
     if (!GridBoxes(moves) || !GridFill()) return false;
     // The new bounds into the end points, all axes of a model at once: one
     // pass over the model records rather than one an axis.
-    for (int m = 0; m < moves; ++m) {
-        CxSmallSortRep *rep = reps_[entering_[m]];
-        for (int k = 0; k < axisCount_; ++k) {
-            rep->ends[axes_[k]][kCxMin].value = enteringBoxes_[6 * m + axes_[k]];
-            rep->ends[axes_[k]][kCxMax].value = enteringBoxes_[6 * m + 3 + axes_[k]];
-        }
-    }
+    for (int m = 0; m < moves; ++m)
+        for (int k = 0; k < axisCount_; ++k) StoreEnteringEnds(m, axes_[k]);
     listsStale_ = true;
     if (++gridMark_ == 0) gridMark_ = 1;
     enteringPairCount_ = 0;
