@@ -58,6 +58,9 @@ protected:
     // the rows (a large island); 0 when the workspace is short.
     int solvePivoting(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                       RbdBaseConstraint *const *records, BodyLoad *load);
+    // Warns that the island's matrix has no factor and leaves it unstepped
+    // (returns 0).
+    int waitUnfactored(PartitionRows &rows);
     // After a failed pivoting solve: projected Gauss-Seidel sweeps on the
     // same rows from the last step's impulses (RbdLcsIterative.h).
     void fallBack(PartitionRows &rows, const BodyInverseMass *invM, RbdBaseConstraint *const *records,
