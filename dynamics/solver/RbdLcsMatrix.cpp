@@ -36,7 +36,7 @@ void LCPMatrix::destroy()
     compact_ = 0;
     corrected_ = correctedCount_ = 0;
     correctedColumns_ = nullptr;
-    wholeFactored_ = factorValid_ = wholeDeferred_ = deferredFailed_ = 0;
+    wholeFactored_ = factorValid_ = wholeDeferred_ = deferredFormed_ = deferredFailed_ = 0;
     formedLent_ = formedWritten_ = 0;
     keptColumns_ = nullptr;
     keptColumnRow_ = nullptr;
@@ -90,7 +90,7 @@ int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
     int64_t elements = 0;
     for (int i = 0; i < n; ++i) elements += i - rowStart_[i] + 1;
     envelopeElements_ = static_cast<PxReal>(elements);
-    wholeFactored_ = factorValid_ = pending_ = wholeDeferred_ = deferredFailed_ = 0;
+    wholeFactored_ = factorValid_ = pending_ = wholeDeferred_ = deferredFormed_ = deferredFailed_ = 0;
     if (!allocateStorage(rowStart_)) return 0;
     selectWholeFactor();
     return allocateInverse(n);

@@ -59,8 +59,8 @@ public:
     // P A P^T = L L^T. Returns 1 on success, 0 when the factor could not be
     // formed. Records each row's pivot for getDiagInv.
     int factorize();
-    // Instead of factorize, when a bound drawn from the kept Jacobian
-    // (keepJacobian) shows every row's pivot at threshold or above: A is
+    // Instead of factorize, when a bound drawn from A and the softness of
+    // its rows (keepJacobian) shows every row's pivot at threshold or above: A is
     // then positive definite, no row falls under a pivot filter at
     // threshold, and the whole factor is formed only when a solve first
     // reads it (a subproblem solved directly never does). getDiagInv then
@@ -70,6 +70,8 @@ public:
     // Whether a deferred factor failed when it was formed (rounding on an
     // extreme island): the solves that needed it failed, as after factorize.
     int deferredFactorFailed() const { return deferredFailed_; }
+    // Whether a deferred factor was formed since (a solve read it).
+    int deferredFactorFormed() const { return deferredFormed_; }
     // Makes the solves act on the rows i < count whose state word has
     // kLcpFixed decoupled: those rows and columns taken from the identity,
     // so that every solve gives them 0 for a 0 right-hand side and the other
@@ -238,6 +240,8 @@ protected:
     virtual void multiplyOrdered(const PxReal *x, PxReal *out) const = 0;
     // Row p of A times x, and y += a times row p (= column p), in positions.
     virtual PxReal dotRow(int p, const PxReal *x) const = 0;
+    // out (n) = sum over the positions q < p of A(p, q)^2 w(q), in positions.
+    virtual void leadingSquares(const PxReal *w, PxReal *out) const = 0;
     virtual void axpyRow(int p, PxReal a, PxReal *y) const = 0;
     // L y = x and L^T x = y in place over the factor in use, in its
     // indices; x is zero before index `first`.
@@ -280,6 +284,7 @@ protected:
     int compact_ = 0;                    // the factor in use is a compact one
     int wholeFactored_ = 0;              // the whole matrix's factor is formed
     int wholeDeferred_ = 0;              // or shown to exist, and formed when first read
+    int deferredFormed_ = 0;             // and then formed after all
     int deferredFailed_ = 0;             // and then it failed all the same
     int factorValid_ = 0;                // the factor in use is formed
     int pending_ = 0;                    // the compact factor in use is still to be formed

@@ -242,8 +242,7 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     // Islands of contacts alone keep their whole factor for the next step;
     // the others form it when a solve first reads it, if no pivot can fall
     // under the dependent-row filter.
-    PxReal filter = sqrt(parameters_.epsilon) * parameters_.lcp.degeneracyFilter;
-    int deferred = !kept && !contacts && matrix_->deferFactor(filter);
+    int deferred = !kept && !contacts && tryDeferFactor();
     if (!kept && !deferred && !matrix_->factorize()) return waitUnfactored(rows);
     if (contacts && !kept)
         keptFactor_.keep(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize, parameters_.lcp.tolerance);
@@ -258,11 +257,37 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_);
     fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
     if (matrix_->deferredFactorFailed()) return waitUnfactored(rows);
+    if (deferred) deferPaid(!matrix_->deferredFactorFormed());
     // A recovery that shifted the diagonal wrote into the kept copy.
     if (kept && matrix_->formedWritten()) keptFactor_.forget();
     matrix_->destroy();
     if (lcpResult_ < 0) fallBack(rows, invM, records, load);
     return 1;
+}
+
+// Deferred, unless waiting after a deferral that did not pay. The
+// filter's threshold is markDegenerateRows'.
+int WorldStepper::tryDeferFactor()
+{
+    if (deferWait_ > 0) {
+        --deferWait_;
+        return 0;
+    }
+    PxReal filter = sqrt(parameters_.epsilon) * parameters_.lcp.degeneracyFilter;
+    int deferred = matrix_->deferFactor(filter);
+    if (!deferred) deferPaid(0);
+    return deferred;
+}
+
+// paid: the solve did without the deferred factor.
+void WorldStepper::deferPaid(int paid)
+{
+    if (paid) {
+        deferSkip_ = 0;
+        return;
+    }
+    deferSkip_ = deferSkip_ == 0 ? 1 : deferSkip_ * 2 > kMaxDeferSkip ? kMaxDeferSkip : deferSkip_ * 2;
+    deferWait_ = deferSkip_;
 }
 
 // Moving without the constraint forces would tear joints and let bodies

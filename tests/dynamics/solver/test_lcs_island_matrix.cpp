@@ -104,12 +104,13 @@ TEST(LcsIslandMatrix, SolvesHoldFixedRowsOutByCorrectionOrByCompactFactor)
     EXPECT_GT(compact, 0);
 }
 
-// The pivots bounded from the Jacobian alone (deferFactor) never exceed
-// those the factor forms, in the packing order or the reordered one, with
-// and without a row that repeats the one before it. Where the bounds clear a
-// threshold, the factor formed on demand solves, both directly for held
-// rows and through the whole factor corrected for fixed rows, to the last
-// bit as one formed at once; where a pivot falls under it, nothing is deferred.
+// The pivots bounded without a factor (deferFactor) never exceed those the
+// factor forms, in the packing order or the reordered one, and equal them
+// where one row alone comes before (row 1 a tenth of row 0). Where the
+// bounds clear a threshold, the factor formed on demand solves, both
+// directly for held rows and through the whole factor corrected for fixed
+// rows, to the last bit as one formed at once; where a pivot falls under
+// it, nothing is deferred.
 TEST(LcsIslandMatrix, PivotBoundsStayUnderThePivotsAndADeferredFactorSolvesAsOneFormedAtOnce)
 {
     std::mt19937 rng(11);
