@@ -13,7 +13,10 @@
 // Rows the LCP fixes at zero are taken out of the factor rather than kept
 // as identity rows: the principal submatrix of the remaining rows is
 // factored on its own ("compact" factor), with a smaller envelope, while
-// the factor of the whole matrix is kept for when no row is fixed.
+// the factor of the whole matrix is kept for when no row is fixed. That
+// whole factor may also be deferred until a solve reads it, once a bound
+// shows that no pivot falls under the dependent-row filter
+// (RbdLcsPivotBound.cpp): a subproblem solved directly never reads it.
 #ifndef KELMAR_DYNAMICS_RBDLCSMATRIX_H
 #define KELMAR_DYNAMICS_RBDLCSMATRIX_H
 
