@@ -361,6 +361,22 @@ PxReal BkChol::dotRow(int p, const PxReal *x) const
     return s;
 }
 
+// Tile row I's tiles before the diagonal whole, then the diagonal tile's
+// elements left of the diagonal.
+void BkChol::leadingSquares(const PxReal *w, PxReal *out) const
+{
+    for (int I = 0; I < A_.T; ++I) {
+        PxReal s[kT] = {0.0, 0.0, 0.0, 0.0};
+        const PxReal *A = A_.tile(NZ_, I, A_.minTile[I]);
+        for (int J = A_.minTile[I]; J < I; ++J, A += kTile)
+            for (int c = 0; c < kT; ++c)
+                for (int r = 0; r < kT; ++r) s[r] += A[ix(r, c)] * A[ix(r, c)] * w[kT * J + c];
+        for (int r = 1; r < kT; ++r)
+            for (int c = 0; c < r; ++c) s[r] += A[ix(r, c)] * A[ix(r, c)] * w[kT * I + c];
+        for (int r = 0; r < kT; ++r) out[kT * I + r] = s[r];
+    }
+}
+
 void BkChol::axpyRow(int p, PxReal a, PxReal *y) const
 {
     int P = tileOf(p), r = inTile(p);

@@ -36,7 +36,7 @@ void LCPMatrix::destroy()
     compact_ = 0;
     corrected_ = correctedCount_ = 0;
     correctedColumns_ = nullptr;
-    wholeFactored_ = factorValid_ = 0;
+    wholeFactored_ = factorValid_ = wholeDeferred_ = deferredFormed_ = deferredFailed_ = 0;
     formedLent_ = formedWritten_ = 0;
     keptColumns_ = nullptr;
     keptColumnRow_ = nullptr;
@@ -90,7 +90,7 @@ int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
     int64_t elements = 0;
     for (int i = 0; i < n; ++i) elements += i - rowStart_[i] + 1;
     envelopeElements_ = static_cast<PxReal>(elements);
-    wholeFactored_ = factorValid_ = pending_ = 0;
+    wholeFactored_ = factorValid_ = pending_ = wholeDeferred_ = deferredFormed_ = deferredFailed_ = 0;
     if (!allocateStorage(rowStart_)) return 0;
     selectWholeFactor();
     return allocateInverse(n);
@@ -167,6 +167,7 @@ int LCPMatrix::factorize()
     selectWholeFactor();
     clearInverse();
     pending_ = 0;
+    wholeDeferred_ = 0;
     wholeFactored_ = factorValid_ = factor(nullptr);
     if (!wholeFactored_) return 0;
     if (diagonalShift_ == 0.0)
@@ -181,7 +182,7 @@ void LCPMatrix::shiftDiagonal(PxReal rho, int count)
     diagonalShift_ += rho;
     shiftCount_ = diagonalShift_ == 0.0 ? 0 : count;
     clearInverse();
-    wholeFactored_ = factorValid_ = pending_ = 0;
+    wholeFactored_ = factorValid_ = pending_ = wholeDeferred_ = 0;
     heldFactoredCount_ = -1;
 }
 
@@ -255,6 +256,11 @@ void LCPMatrix::selectCompact(const ActiveRows &rows)
 
 int LCPMatrix::ensureFactor()
 {
+    // The whole factor, and a correction of it, read the deferred factor.
+    if (wholeDeferred_ && !compact_ && !formDeferred()) {
+        factorValid_ = pending_ = 0;
+        return 0;
+    }
     if (!pending_) return factorValid_;
     pending_ = 0;
     if (corrected_) {
@@ -348,7 +354,9 @@ int LCPMatrix::solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *sto
     }
     int reuse = storage == heldStorage_ ? heldReuse_ : 0;
     heldFactoredCount_ = -1;
-    if (!factorHeld(free_, storage, reuse, wholeFactored_ ? wholeReuse_ : 0)) return 0;
+    // A deferred whole factor is not formed for the few rows it would lend.
+    int lent = wholeFactored_ && !wholeDeferred_ ? wholeReuse_ : 0;
+    if (!factorHeld(free_, storage, reuse, lent)) return 0;
     memcpy(heldFactored_, free_.position, sizeof(int32_t) * static_cast<size_t>(free_.count));
     heldFactoredCount_ = free_.count;
     heldStorage_ = storage;

@@ -13,7 +13,10 @@
 // Rows the LCP fixes at zero are taken out of the factor rather than kept
 // as identity rows: the principal submatrix of the remaining rows is
 // factored on its own ("compact" factor), with a smaller envelope, while
-// the factor of the whole matrix is kept for when no row is fixed.
+// the factor of the whole matrix is kept for when no row is fixed. That
+// whole factor may also be deferred until a solve reads it, once a bound
+// shows that no pivot falls under the dependent-row filter
+// (RbdLcsPivotBound.cpp): a subproblem solved directly never reads it.
 #ifndef KELMAR_DYNAMICS_RBDLCSMATRIX_H
 #define KELMAR_DYNAMICS_RBDLCSMATRIX_H
 
@@ -59,6 +62,19 @@ public:
     // P A P^T = L L^T. Returns 1 on success, 0 when the factor could not be
     // formed. Records each row's pivot for getDiagInv.
     int factorize();
+    // Instead of factorize, when a bound drawn from A and the softness of
+    // its rows (keepJacobian) shows every row's pivot at threshold or above: A is
+    // then positive definite, no row falls under a pivot filter at
+    // threshold, and the whole factor is formed only when a solve first
+    // reads it (a subproblem solved directly never does). getDiagInv then
+    // gives the bounds. Returns 0, deferring nothing, when a row's bound
+    // falls short.
+    int deferFactor(PxReal threshold);
+    // Whether a deferred factor failed when it was formed (rounding on an
+    // extreme island): the solves that needed it failed, as after factorize.
+    int deferredFactorFailed() const { return deferredFailed_; }
+    // Whether a deferred factor was formed since (a solve read it).
+    int deferredFactorFormed() const { return deferredFormed_; }
     // Makes the solves act on the rows i < count whose state word has
     // kLcpFixed decoupled: those rows and columns taken from the identity,
     // so that every solve gives them 0 for a 0 right-hand side and the other
@@ -140,6 +156,7 @@ public:
     void solveUnit(PxReal *x, int column);
     // L(i, i) of the whole matrix for row i: the square root of its pivot.
     // A row without Jacobian keeps only the softness epsilon as pivot.
+    // After deferFactor, a lower bound of it, at the threshold or above.
     PxReal getDiagInv(int i) const { return pivot_[i]; }
 
     // Column j of A^-1 (n), solved the first time it is asked for.
@@ -226,6 +243,8 @@ protected:
     virtual void multiplyOrdered(const PxReal *x, PxReal *out) const = 0;
     // Row p of A times x, and y += a times row p (= column p), in positions.
     virtual PxReal dotRow(int p, const PxReal *x) const = 0;
+    // out (n) = sum over the positions q < p of A(p, q)^2 w(q), in positions.
+    virtual void leadingSquares(const PxReal *w, PxReal *out) const = 0;
     virtual void axpyRow(int p, PxReal a, PxReal *y) const = 0;
     // L y = x and L^T x = y in place over the factor in use, in its
     // indices; x is zero before index `first`.
@@ -267,6 +286,9 @@ protected:
     int factorSize_ = 0;                 // padded size of the factor in use
     int compact_ = 0;                    // the factor in use is a compact one
     int wholeFactored_ = 0;              // the whole matrix's factor is formed
+    int wholeDeferred_ = 0;              // or shown to exist, and formed when first read
+    int deferredFormed_ = 0;             // and then formed after all
+    int deferredFailed_ = 0;             // and then it failed all the same
     int factorValid_ = 0;                // the factor in use is formed
     int pending_ = 0;                    // the compact factor in use is still to be formed
     int32_t *compactPosition_ = nullptr; // (n) positions of the compact factor's rows
@@ -326,6 +348,10 @@ protected:
     // y := u - B_:X (B_XX)^-1 u_X in place; leaves y_X = 0 up to rounding.
     void applyCorrection(PxReal *y) const;
     void multiplyThroughJacobian(const PxReal *x, PxReal *out) const;
+    // The deferred whole factor formed; 0 when it fails.
+    int formDeferred();
+    // Each row's pivot squared bounded from below (deferFactor), in out (n).
+    void boundPivots(PxReal *out) const;
     // Products with `rows` rows of A cost less through the kept Jacobian.
     int throughJacobianIsCheaper(int rows) const;
     // The held rows of the last heldRowsCost and the compact rows it left.

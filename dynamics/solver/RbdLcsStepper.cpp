@@ -1,5 +1,6 @@
 #include "solver/RbdLcsStepper.h"
 
+#include <math.h>
 #include <string.h>
 #include <kelmar/PxMessage.h>
 #include "solver/RbdLcsTypes.h"
@@ -238,17 +239,11 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     if (!kept) matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);
     PxReal *bodyScratch = poolArray<PxReal>(6 * static_cast<size_t>(bodyCount_), "body products");
     if (bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
-    if (!kept && !matrix_->factorize()) {
-        // Moving without the constraint forces would tear joints and
-        // let bodies fall through what holds them: the island waits.
-        PxWarning(RBD_MESSAGE_LEVEL,
-                  "RbdLcsStep: the system matrix of a partition of %d bodies and %d rows is not positive "
-                  "definite (extreme masses, inertias or sizes?); the partition is not stepped\n",
-                  bodyCount_, rowCount);
-        memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(rowCount));
-        matrix_->destroy();
-        return 0;
-    }
+    // Islands of contacts alone keep their whole factor for the next step;
+    // the others form it when a solve first reads it, if no pivot can fall
+    // under the dependent-row filter.
+    int deferred = !kept && !contacts && tryDeferFactor();
+    if (!kept && !deferred && !matrix_->factorize()) return waitUnfactored(rows);
     if (contacts && !kept)
         keptFactor_.keep(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize, parameters_.lcp.tolerance);
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
@@ -261,11 +256,51 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
                    rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
     lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_);
     fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
+    if (matrix_->deferredFactorFailed()) return waitUnfactored(rows);
+    if (deferred) deferPaid(!matrix_->deferredFactorFormed());
     // A recovery that shifted the diagonal wrote into the kept copy.
     if (kept && matrix_->formedWritten()) keptFactor_.forget();
     matrix_->destroy();
     if (lcpResult_ < 0) fallBack(rows, invM, records, load);
     return 1;
+}
+
+// Deferred, unless waiting after a deferral that did not pay. The
+// filter's threshold is markDegenerateRows'.
+int WorldStepper::tryDeferFactor()
+{
+    if (deferWait_ > 0) {
+        --deferWait_;
+        return 0;
+    }
+    PxReal filter = sqrt(parameters_.epsilon) * parameters_.lcp.degeneracyFilter;
+    int deferred = matrix_->deferFactor(filter);
+    if (!deferred) deferPaid(0);
+    return deferred;
+}
+
+// paid: the solve did without the deferred factor.
+void WorldStepper::deferPaid(int paid)
+{
+    if (paid) {
+        deferSkip_ = 0;
+        return;
+    }
+    deferSkip_ = deferSkip_ == 0 ? 1 : deferSkip_ * 2 > kMaxDeferSkip ? kMaxDeferSkip : deferSkip_ * 2;
+    deferWait_ = deferSkip_;
+}
+
+// Moving without the constraint forces would tear joints and let bodies
+// fall through what holds them: an island whose matrix has no factor waits.
+int WorldStepper::waitUnfactored(PartitionRows &rows)
+{
+    PxWarning(RBD_MESSAGE_LEVEL,
+              "RbdLcsStep: the system matrix of a partition of %d bodies and %d rows is not positive "
+              "definite (extreme masses, inertias or sizes?); the partition is not stepped\n",
+              bodyCount_, rows.layout.rowCount);
+    memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(rows.layout.rowCount));
+    matrix_->destroy();
+    return 0;
 }
 
 // Sweeps of a fallback at least. Thirty (more than the large islands' default) leave

@@ -58,6 +58,9 @@ protected:
     // the rows (a large island); 0 when the workspace is short.
     int solvePivoting(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                       RbdBaseConstraint *const *records, BodyLoad *load);
+    // Warns that the island's matrix has no factor and leaves it unstepped
+    // (returns 0).
+    int waitUnfactored(PartitionRows &rows);
     // After a failed pivoting solve: projected Gauss-Seidel sweeps on the
     // same rows from the last step's impulses (RbdLcsIterative.h).
     void fallBack(PartitionRows &rows, const BodyInverseMass *invM, RbdBaseConstraint *const *records,
@@ -87,6 +90,15 @@ protected:
 
     // The matrix and factor of the last island of contacts formed.
     KeptFactor keptFactor_;
+    // A deferred factor pays for its bound only when the solve does without
+    // it. After one that did not (the bound fell short, or the solve read
+    // the factor), the next deferWait_ islands are factored at once;
+    // deferSkip_ doubles the wait each time again, up to kMaxDeferSkip.
+    enum { kMaxDeferSkip = 64 };
+    int deferSkip_ = 0;
+    int deferWait_ = 0;
+    int tryDeferFactor();
+    void deferPaid(int paid);
 
 private:
     template <typename T> T *poolArray(size_t count, const char *name) { return pool_->array<T>(count, name); }

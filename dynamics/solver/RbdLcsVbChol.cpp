@@ -229,6 +229,16 @@ PxReal VbChol::dotRow(int p, const PxReal *x) const
     return s;
 }
 
+void VbChol::leadingSquares(const PxReal *w, PxReal *out) const
+{
+    for (int p = 0; p < n_; ++p) {
+        const PxReal *Ap = A_.row(Avalues_, p);
+        PxReal s = 0.0;
+        for (int q = A_.minCol[p]; q < p; ++q) s += Ap[q] * Ap[q] * w[q];
+        out[p] = s;
+    }
+}
+
 void VbChol::axpyRow(int p, PxReal a, PxReal *y) const
 {
     const PxReal *Ap = A_.row(Avalues_, p);

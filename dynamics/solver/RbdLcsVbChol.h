@@ -55,6 +55,7 @@ private:
     PxReal factorDiagonal(int p) const override { return Diag_[p]; }
     void multiplyOrdered(const PxReal *x, PxReal *out) const override;
     PxReal dotRow(int p, const PxReal *x) const override;
+    void leadingSquares(const PxReal *w, PxReal *out) const override;
     void axpyRow(int p, PxReal a, PxReal *y) const override;
     void forward(PxReal *x, int first) const override;
     void backward(PxReal *x) const override;
