@@ -227,16 +227,18 @@ size_t lcpSolverMemoryRequired(int n)
 }
 
 // Iterations of a pivoting solve: the world's maxIterations as a base and
-// half of it again per row of the island. A single pivot changes one row,
-// and on a hand squeezing an object rows leave the held set and come back,
-// so a solve needs more pivots the more rows it has. Once the block pivots
-// have given up, the single pivots reach the answer in a finite number of
-// steps (PivotRule), but the closing hand of the LcsGrip test takes up to
-// twelve a row to get there: with the world's 35 (seventeen a row) it
-// needs no recovery; a solve that still runs out is recovered.
+// half of it again per row of a box island, one per row of another. A
+// single pivot changes one row, and on a hand squeezing an object rows
+// leave the held set and come back, so a solve needs more pivots the more
+// rows it has. Once the block pivots have given up, the single pivots
+// reach the answer in a finite number of steps (PivotRule), but the closing
+// hand of the LcsGrip test takes up to twelve a row to get there: with the
+// world's 35 (seventeen a row) it needs no recovery. A solve that still
+// runs out is recovered.
 int pivotingIterationLimit(const RbdLcsLCPSolverParameters &params, int n)
 {
-    return params.maxIterations > 0 ? params.maxIterations + params.maxIterations / 2 * n : params.maxIterations;
+    int perRow = params.boxIsland ? params.maxIterations / 2 : 1;
+    return params.maxIterations > 0 ? params.maxIterations + perRow * n : params.maxIterations;
 }
 
 namespace {
@@ -245,17 +247,10 @@ namespace {
 // single pivot is taken.
 const int kBlockRetries = 3;
 
-// Whether row i comes before row j in the order single pivots take rows
-// in (PivotRule): backwards in the elimination order, or in row order.
-int pivotsBefore(const LCPMatrix &A, int singlePivotLast, int i, int j)
-{
-    return singlePivotLast ? A.positionOf(i) > A.positionOf(j) : i < j;
-}
-
 // The rows whose state the iterate x (with w on the clamped rows) asks to
 // change: their count, and in *first the one a single pivot changes.
 int countInfeasible(const LCPMatrix &A, const LcpWork &work, const PxReal *q, const PxReal *lo, const PxReal *hi,
-                    const int32_t *state, int n, int singlePivotLast, int *first)
+                    const int32_t *state, int n, int boxIsland, int *first)
 {
     int count = 0;
     *first = -1;
@@ -265,8 +260,9 @@ int countInfeasible(const LCPMatrix &A, const LcpWork &work, const PxReal *q, co
         int32_t s = newState(state[i], work.xp[i], w, lo[i], hi[i], impulseTolerance(work.tolerances, i),
                              velocityTolerance(work.tolerances, i));
         if (s == state[i]) continue;
-        ++count;
-        if (*first < 0 || pivotsBefore(A, singlePivotLast, i, *first)) *first = i;
+        // Rows come in row order; on a box island the first to pivot is
+        // the last in the elimination order (PivotRule).
+        if (count++ == 0 || (boxIsland && A.positionOf(i) > A.positionOf(*first))) *first = i;
     }
     return count;
 }
@@ -292,30 +288,34 @@ void pivot(const LcpWork &work, const PxReal *q, const PxReal *lo, const PxReal 
 // kBlockRetries iterations of the last one; otherwise one row changes
 // until the count falls below its least again. Every least count is
 // smaller than the last, so block pivots cannot go on without progress.
-// After maxBlockIterations, or when a single pivot comes back to a state
-// the block pivots went through, only single pivots are taken.
+// After maxBlockIterations only single pivots are taken.
 // A single pivot changes the first infeasible row in a fixed order of the
 // rows: Murty's least-index rule, which for a positive definite A reaches
 // the answer in finitely many pivots from any start (in exact arithmetic),
 // so a state that comes back among single pivots alone is rounding's.
-// Which order is a matter of cost. With singlePivotLast the rows are taken
-// backwards in the elimination order: the next subproblem then keeps the
-// factor of the free rows up to the changed row (solveHeldRows), and the
-// closing hand (box bounds only) takes fewer pivots, each a quarter
-// cheaper. On a heap of boxes whose friction rows follow their normal rows,
-// row order (each contact's normal row before its friction rows) took 15 %
-// fewer pivots and less time on the same solves.
+// On a box island (params.boxIsland: few or no rows whose bounds follow a
+// normal row, as on a hand) the rows are taken backwards in the elimination
+// order: the next subproblem then keeps the factor of the free rows up to
+// the changed row (solveHeldRows), and the closing hand took fewer pivots,
+// each a quarter cheaper, than in row order. There a single pivot back to a state
+// the block pivots went through starts the single pivots alone instead of
+// ending the solve, and these have room to finish (pivotingIterationLimit).
+// Other islands keep row order (each contact's normal row before its
+// friction rows), one pivot a row and the end of the solve at any state
+// seen again: given room, the heap of boxes failed far fewer solves but
+// came to rest later (end figures over a dozen samples) and took longer,
+// so its failed solves are still recovered.
 struct PivotRule {
     int least;    // the least count of infeasible rows so far
     int retries;  // block pivots left without a new least count
     int single;   // single pivots only from now on
     int progress; // the last count was a new least
-    // Single pivots only from now on: the states the block pivots went
-    // through are forgotten, since single pivots may pass them once.
-    void singleFromNow(StateHashTable &table)
+    // Single pivots only from now on. With forget the states the block
+    // pivots went through are forgotten: single pivots may pass them once.
+    void singleFromNow(StateHashTable &table, int forget)
     {
         single = 1;
-        table.count = 0;
+        if (forget) table.count = 0;
     }
     // Whether the iteration with `count` infeasible rows takes one row only.
     int singleFor(int count)
@@ -426,19 +426,19 @@ int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, co
         A.multiplyRows(work.xp, work.clamped, m, work.w);
         followIterate(work.xp, n, params.tolerance, work.tolerances);
         int first;
-        int count = countInfeasible(A, work, q, lo, hi, state, n, params.singlePivotLast, &first);
+        int count = countInfeasible(A, work, q, lo, hi, state, n, params.boxIsland, &first);
         if (count == 0) {
             result = k + 1;
             break;
         }
-        if (k > params.maxBlockIterations && !rule.single) rule.singleFromNow(work.table);
+        if (k > params.maxBlockIterations && !rule.single) rule.singleFromNow(work.table, params.boxIsland);
         int single = rule.singleFor(count);
         if (rule.progress) best.keep(work.xp, state, n);
         pivot(work, q, lo, hi, state, n, single ? first : -1);
         // Only states since the last new least count can come back in a cycle.
         if (rule.progress) work.table.count = 0;
         if (params.cycleDetection && hashTableSeenOrInsert(&work.table, hashStates(state, n))) {
-            if (single && rule.single) {
+            if (single && (rule.single || !params.boxIsland)) {
                 result = -(k + 1);
                 break;
             }
@@ -446,7 +446,7 @@ int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, co
             // ends them; a block pivot back to one makes the next pivot
             // without progress a single one.
             if (single)
-                rule.singleFromNow(work.table);
+                rule.singleFromNow(work.table, 1);
             else
                 rule.retries = 0;
             work.table.count = 0;
@@ -552,13 +552,22 @@ int settledOnOwnBounds(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParamet
 
 } // namespace
 
+namespace {
+
+// An island is a box island (PivotRule) while fewer than one row in
+// kBoxShare has bounds that follow a normal row: a hand on its joints with
+// a contact or two on a support, not a heap of boxes on their contacts.
+const int kBoxShare = 4;
+
+} // namespace
+
 int solveLcpSystem(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
                    LCPSolverFunction solver)
 {
     if (!A.pool().pushFrame()) return -1;
     PxReal *guess = static_cast<PxReal *>(
         A.pool().allocAlignedZeroed(lcpGuessBytes(A.size()), kPoolAlignment, "lcp guess"));
-    params.singlePivotLast = rows.frictionCount == 0; // PivotRule says why
+    params.boxIsland = kBoxShare * rows.frictionCount < rows.n; // PivotRule says why
     int open = rows.frictionCount > 0 && frictionBoundsOpen(rows);
     int result = open ? settledOnOwnBounds(A, rows, params, rhs) : 0;
     if (result == 0 && !guess) result = -1;
