@@ -112,6 +112,7 @@ public:
     // For sweeps over the rows in elimination order: the row at position p,
     // row p of A (in positions) times x (in positions), and A(p, p).
     int rowAtPosition(int p) const { return rowAt_[p]; }
+    int positionOf(int row) const { return pos_[row]; }
     const int32_t *rowsAtPositions() const { return rowAt_; }
     PxReal positionRowDot(int p, const PxReal *x) const { return dotRow(p, x); }
     PxReal positionDiagonal(int p) const { return getAt(p, p); }

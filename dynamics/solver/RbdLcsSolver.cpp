@@ -226,17 +226,19 @@ size_t lcpSolverMemoryRequired(int n)
            tolerancesMemoryRequired(n);
 }
 
-// Iterations a pivoting solve may add per row of its island. A single pivot
-// changes one row, and on a hand squeezing an object rows leave the held set
-// and come back, so the solve needs more iterations the more rows the hand
-// has. With its start seeded from the last step (RbdLcsSeed.h) and its best
-// iterate kept, one a row is enough for the hands of the LcsGrip and
-// SomGrasp tests; each further one costs a factor on every failing solve.
-const int kIterationsPerRow = 1;
-
+// Iterations of a pivoting solve: the world's maxIterations as a base and
+// half of it again per row of a box island, one per row of another. A
+// single pivot changes one row, and on a hand squeezing an object rows
+// leave the held set and come back, so a solve needs more pivots the more
+// rows it has. Once the block pivots have given up, the single pivots
+// reach the answer in a finite number of steps (PivotRule), but the closing
+// hand of the LcsGrip test takes up to twelve a row to get there: with the
+// world's 35 (seventeen a row) it needs no recovery. A solve that still
+// runs out is recovered.
 int pivotingIterationLimit(const RbdLcsLCPSolverParameters &params, int n)
 {
-    return params.maxIterations > 0 ? params.maxIterations + kIterationsPerRow * n : params.maxIterations;
+    int perRow = params.boxIsland ? params.maxIterations / 2 : 1;
+    return params.maxIterations > 0 ? params.maxIterations + perRow * n : params.maxIterations;
 }
 
 namespace {
@@ -246,9 +248,9 @@ namespace {
 const int kBlockRetries = 3;
 
 // The rows whose state the iterate x (with w on the clamped rows) asks to
-// change: their count, and the first of them in *first.
-int countInfeasible(const LcpWork &work, const PxReal *q, const PxReal *lo, const PxReal *hi, const int32_t *state,
-                    int n, int *first)
+// change: their count, and in *first the one a single pivot changes.
+int countInfeasible(const LCPMatrix &A, const LcpWork &work, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                    const int32_t *state, int n, int boxIsland, int *first)
 {
     int count = 0;
     *first = -1;
@@ -258,7 +260,9 @@ int countInfeasible(const LcpWork &work, const PxReal *q, const PxReal *lo, cons
         int32_t s = newState(state[i], work.xp[i], w, lo[i], hi[i], impulseTolerance(work.tolerances, i),
                              velocityTolerance(work.tolerances, i));
         if (s == state[i]) continue;
-        if (count++ == 0) *first = i;
+        // Rows come in row order; on a box island the first to pivot is
+        // the last in the elimination order (PivotRule).
+        if (count++ == 0 || (boxIsland && A.positionOf(i) > A.positionOf(*first))) *first = i;
     }
     return count;
 }
@@ -282,15 +286,37 @@ void pivot(const LcpWork &work, const PxReal *q, const PxReal *lo, const PxReal 
 // end. So, as Judice and Pires safeguard them, a block pivot is taken while
 // the count of infeasible rows reaches a new least count, or within
 // kBlockRetries iterations of the last one; otherwise one row changes
-// (the first infeasible one, Murty's rule, which cannot cycle in exact
-// arithmetic for a positive definite A) until the count falls below its
-// least again. Every least count is smaller than the last, so block pivots
-// cannot go on without progress.
+// until the count falls below its least again. Every least count is
+// smaller than the last, so block pivots cannot go on without progress.
+// After maxBlockIterations only single pivots are taken.
+// A single pivot changes the first infeasible row in a fixed order of the
+// rows: Murty's least-index rule, which for a positive definite A reaches
+// the answer in finitely many pivots from any start (in exact arithmetic),
+// so a state that comes back among single pivots alone is rounding's.
+// On a box island (params.boxIsland: few or no rows whose bounds follow a
+// normal row, as on a hand) the rows are taken backwards in the elimination
+// order: the next subproblem then keeps the factor of the free rows up to
+// the changed row (solveHeldRows), and the closing hand took fewer pivots,
+// each a quarter cheaper, than in row order. There a single pivot back to a state
+// the block pivots went through starts the single pivots alone instead of
+// ending the solve, and these have room to finish (pivotingIterationLimit).
+// Other islands keep row order (each contact's normal row before its
+// friction rows), one pivot a row and the end of the solve at any state
+// seen again: given room, the heap of boxes failed far fewer solves but
+// came to rest later (end figures over a dozen samples) and took longer,
+// so its failed solves are still recovered.
 struct PivotRule {
     int least;    // the least count of infeasible rows so far
     int retries;  // block pivots left without a new least count
     int single;   // single pivots only from now on
     int progress; // the last count was a new least
+    // Single pivots only from now on. With forget the states the block
+    // pivots went through are forgotten: single pivots may pass them once.
+    void singleFromNow(StateHashTable &table, int forget)
+    {
+        single = 1;
+        if (forget) table.count = 0;
+    }
     // Whether the iteration with `count` infeasible rows takes one row only.
     int singleFor(int count)
     {
@@ -400,25 +426,40 @@ int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, co
         A.multiplyRows(work.xp, work.clamped, m, work.w);
         followIterate(work.xp, n, params.tolerance, work.tolerances);
         int first;
-        int count = countInfeasible(work, q, lo, hi, state, n, &first);
+        int count = countInfeasible(A, work, q, lo, hi, state, n, params.boxIsland, &first);
         if (count == 0) {
             result = k + 1;
             break;
         }
-        if (k > params.maxBlockIterations) rule.single = 1;
+        if (k > params.maxBlockIterations && !rule.single) {
+            rule.singleFromNow(work.table, params.boxIsland);
+            // Where the block pivots stopped can be far from the answer; on
+            // a box island the single pivots start from the states with
+            // fewer infeasible rows when there were such (the closing hand:
+            // 11 % fewer instructions in all), at the cost of their
+            // subproblem again.
+            if (params.boxIsland && best.kept && count > rule.least) {
+                best.restore(work.xp, state, n);
+                continue;
+            }
+        }
         int single = rule.singleFor(count);
         if (rule.progress) best.keep(work.xp, state, n);
         pivot(work, q, lo, hi, state, n, single ? first : -1);
         // Only states since the last new least count can come back in a cycle.
         if (rule.progress) work.table.count = 0;
         if (params.cycleDetection && hashTableSeenOrInsert(&work.table, hashStates(state, n))) {
-            // A single pivot back to a state seen: rounding decides, not A.
-            if (single) {
+            if (single && (rule.single || !params.boxIsland)) {
                 result = -(k + 1);
                 break;
             }
-            // A block pivot back to one: the next pivot is a single one.
-            rule.retries = 0;
+            // A single pivot back to a state the block pivots went through
+            // ends them; a block pivot back to one makes the next pivot
+            // without progress a single one.
+            if (single)
+                rule.singleFromNow(work.table, 1);
+            else
+                rule.retries = 0;
             work.table.count = 0;
             hashTableSeenOrInsert(&work.table, hashStates(state, n));
         }
@@ -522,12 +563,22 @@ int settledOnOwnBounds(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParamet
 
 } // namespace
 
+namespace {
+
+// An island is a box island (PivotRule) while fewer than one row in
+// kBoxShare has bounds that follow a normal row: a hand on its joints with
+// a contact or two on a support, not a heap of boxes on their contacts.
+const int kBoxShare = 4;
+
+} // namespace
+
 int solveLcpSystem(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
                    LCPSolverFunction solver)
 {
     if (!A.pool().pushFrame()) return -1;
     PxReal *guess = static_cast<PxReal *>(
         A.pool().allocAlignedZeroed(lcpGuessBytes(A.size()), kPoolAlignment, "lcp guess"));
+    params.boxIsland = kBoxShare * rows.frictionCount < rows.n; // PivotRule says why
     int open = rows.frictionCount > 0 && frictionBoundsOpen(rows);
     int result = open ? settledOnOwnBounds(A, rows, params, rhs) : 0;
     if (result == 0 && !guess) result = -1;

@@ -35,8 +35,9 @@ typedef int (*LCPSolverFunction)(LCPMatrix &A, PxReal *x, const PxReal *q, const
 // Block principal pivoting, safeguarded by single pivots (see PivotRule in
 // the source) and by cycle detection. It takes at most
 // pivotingIterationLimit(params, n) iterations, and single pivots only
-// after params.maxBlockIterations. A single pivot back to an active set
-// already seen is a cycle that only rounding can cause: the solve fails.
+// after params.maxBlockIterations. Single pivots alone reach the answer of
+// a positive definite A; one back to an active set they went through is a
+// cycle that only rounding can cause: the solve fails.
 int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,
                          int n, const RbdLcsLCPSolverParameters &params);
 
@@ -53,10 +54,10 @@ int descentLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo,
                      int n, const RbdLcsLCPSolverParameters &params);
 
 // Iterations of a pivoting solve of n rows: the world's maxIterations as a
-// base plus one per row (maxIterations itself when it is not positive). A
-// single pivot changes one row, so an island that needs single pivots
-// needs more of them the more rows it has; a fixed limit that serves a
-// stack of boxes (35) left a hand of seventy rows unconverged step after step.
+// base and half of it again per row (maxIterations itself when it is not
+// positive). A single pivot changes one row, so an island that needs single
+// pivots needs more of them the more rows it has; a fixed limit that serves
+// a stack of boxes (35) left a hand of seventy rows unconverged step after step.
 int pivotingIterationLimit(const RbdLcsLCPSolverParameters &params, int n);
 
 // The table of LCP solvers, selected by the solver-function parameter.

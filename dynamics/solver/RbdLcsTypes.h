@@ -56,6 +56,7 @@ struct RbdLcsLCPSolverParameters {
     int32_t largeIslandSolver; // RbdLargeIslandSolver: what solves islands above largeIslandRows
     int32_t largeIslandRows;   // rows an island may have and still be solved by pivoting
     int32_t iterations;        // sweeps of the iterative solver at most
+    int32_t boxIsland;         // few rows' bounds follow another row's impulse (PivotRule in RbdLcsSolver.cpp)
 };
 
 struct RbdLcsParameters {

@@ -212,17 +212,21 @@ TEST(LcsGrip, AHandSqueezingABallWithItsMotorsAtTheirBoundsHoldsItStill)
     Hand hand;
     ASSERT_EQ(RbdWorldLCPGetMaxIterations(hand.world), 35);
     EXPECT_LT(closeAndHold(hand), 1e-3) << "cm";
-    // Of 1000 steps; the pivoting used to fail in 713.
-    EXPECT_LE(RbdWorldGetFailedSolveCount(hand.world), 100) << "the pivoting itself solves nine grips in ten";
+    // Of 1000 steps; the pivoting used to fail in 713, then in a score of
+    // steps while the fingers close, until its single pivots had room to
+    // finish.
+    EXPECT_LE(RbdWorldGetFailedSolveCount(hand.world), 2) << "the pivoting itself solves the grip";
 }
 
-// Single pivots alone (no block pivots) cycle on rounding in this island
-// now and then. Each failed solve is counted and handed to the sweeps, which
-// keep the grip: one warning says so, not one per failure.
+// Single pivots alone (no block pivots) with three pivots a row run out in
+// this island now and then (a score or two of steps). Each failed solve is
+// counted and handed to the sweeps, which keep the grip: one warning says
+// so, not one per failure.
 TEST(LcsGrip, FailedSolvesAreCountedReportedOnceAndLeaveTheGripBounded)
 {
     Hand hand;
     RbdWorldLCPSetMaxBlockIterations(hand.world, 0);
+    RbdWorldLCPSetMaxIterations(hand.world, 6);
     steptest::Messages messages;
     closeAndHold(hand);
     const int failed = RbdWorldGetFailedSolveCount(hand.world);
