@@ -17,14 +17,15 @@ struct RbdBaseConstraint;
 
 namespace lcs {
 
-// The sweep order of the last large island, kept from step to step while
-// the island's constraints are the same ones in the same list order: a
+// The sweep order and plan of the last large island, kept from step to step
+// while the island's constraints are the same ones in the same list order: a
 // resting pile keeps its contacts for hundreds of steps, and ordering its
 // rows anew took 3 % of its step. Its arrays grow to the largest island
 // seen and are reused after.
 struct SweepOrderCache {
     std::vector<int32_t> key;   // constraint count, rows, bodies and friction references
     std::vector<int32_t> order; // (rows) sweepOrder's order for that layout
+    std::vector<int32_t> planKey, items, lanes; // the same and the body count; the plan (RbdLcsSweepBatches.h)
 };
 
 // What one iterative solve reads besides the rows.
