@@ -10,12 +10,14 @@
 // four floats at a time: a row then fills 128 bytes, two cache lines,
 // instead of 280, so that the rows of a pile of a thousand bodies stay
 // near the processor although the sweeps read each of them tens of times
-// a step. What bounds the sweeps then is the chain from one row's update
-// to the next row's products (see sweepOrder). The impulses themselves
-// are summed in double precision, and everything the sweeps start from
-// and leave behind is double: what single
-// precision costs is a relative error near 1e-7 in the residuals, far
-// inside any tolerance a sweep can reach.
+// a step. What bounds the sweeps of one row at a time is the chain from
+// one row's update to the next row's products: most constraints are
+// therefore swept four at a time, side by side in the lanes of a vector
+// (RbdLcsSweepBatches.h), and the rest one row at a time. The impulses
+// themselves are summed in double precision, and everything the sweeps
+// start from and leave behind is double: what single precision costs is a
+// relative error near 1e-7 in the residuals, far inside any tolerance a
+// sweep can reach.
 //
 // Every row starts from its constraint's impulse of the last step (the
 // bridge keeps contacts from step to step): a resting pile then needs only
@@ -287,109 +289,42 @@ PxReal startRows(const SweepRow *sweep, int first, int last, PxReal *x, SweepVel
     return largest;
 }
 
-// The order the sweeps visit the rows in. A row's update waits for the
-// velocity change of the row before it whenever the two share a body, and
-// the rows of one contact always do: swept one contact after another, each
-// row's products wait on the last row's update, and the sweeps are bound by
-// that chain rather than by the rows they read. The rows of constraints that
-// share no body commute exactly (neither reads what the other writes), so
-// each constraint in turn takes along up to kInterleave - 1 of the following
-// kLookahead that share no body with it, with one another, nor with any
-// constraint they are moved ahead of, and the group's rows are dealt out in
-// turn (first rows, second rows, ...; each constraint's own rows in their
-// order, the rest of the longer ones at the end). The processor then
-// overlaps their chains. Every two rows that share a body keep their order,
-// so every impulse and velocity change is the same, bit for bit, as in list
-// order. The world is no body here: its velocity change is zero and stays
-// so. A constraint whose friction rows follow a normal row of another
-// constraint is taken alone. Pairs of neighbours alone took 61 % of a pile's
-// contacts and 41 % of a heap of boxes' (a box's contacts follow one
-// another); looking 8 ahead pairs 98 % and 88 %; groups of four instead of
-// pairs are a little faster again on the boxes.
-const int kInterleave = 4, kLookahead = 8;
-
-// Whether constraint c's friction rows follow normal rows of c only.
-bool selfContained(const ConstraintLayout &layout, const int32_t *frictionRef, int c)
-{
-    const int first = layout.firstRow[c], end = first + layout.rows[c];
-    for (int i = first; i < end; ++i)
-        if (frictionRef[i] >= 0 && (frictionRef[i] < first || frictionRef[i] >= end)) return false;
-    return true;
-}
-
-bool shareBody(const ConstraintLayout &layout, int a, int b)
-{
-    for (int s = 0; s < 2; ++s) {
-        const int body = layout.bodies[2 * a + s];
-        if (body >= 0 && (body == layout.bodies[2 * b] || body == layout.bodies[2 * b + 1])) return true;
-    }
-    return false;
-}
-
 } // namespace
-
-int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32_t *order, int32_t *scratch)
-{
-    // Each constraint is free to join a group, waits to be taken alone, is
-    // in the group being formed, or is placed.
-    enum { kFree, kAlone, kGrouped, kPlaced };
-    int p = 0, taken = 0;
-    int32_t *state = scratch;
-    for (int c = 0; c < layout.constraintCount; ++c)
-        state[c] = selfContained(layout, frictionRef, c) ? kFree : kAlone;
-    for (int c = 0; c < layout.constraintCount; ++c) {
-        if (state[c] == kPlaced) continue;
-        int set[kInterleave], count = 1, longest = layout.rows[c];
-        set[0] = c;
-        for (int g = c + 1;
-             state[c] == kFree && g < layout.constraintCount && g <= c + kLookahead && count < kInterleave; ++g) {
-            if (state[g] != kFree) continue;
-            bool apart = true;
-            for (int h = c; h < g && apart; ++h) apart = state[h] == kPlaced || !shareBody(layout, h, g);
-            if (!apart) continue;
-            set[count++] = g;
-            state[g] = kGrouped;
-            longest = layout.rows[g] > longest ? layout.rows[g] : longest;
-        }
-        if (count > 1) taken += count;
-        for (int k = 0; k < count; ++k) state[set[k]] = kPlaced;
-        for (int r = 0; r < longest; ++r)
-            for (int k = 0; k < count; ++k)
-                if (r < layout.rows[set[k]]) order[p++] = layout.firstRow[set[k]] + r;
-    }
-    return taken;
-}
 
 namespace {
 
-// The cache's key for an island: its counts, then what sweepOrder reads.
-bool orderKeyMatches(const std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef)
+// The cache's key for an island: its counts, then what planSweeps reads.
+bool planKeyMatches(const std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef,
+                    int bodyCount)
 {
     const size_t cs = static_cast<size_t>(layout.constraintCount), n = static_cast<size_t>(layout.rowCount);
-    const int32_t counts[2] = {layout.constraintCount, layout.rowCount};
-    return layoutKeyMatches(key, {{counts, 2}, {layout.rows, cs}, {layout.bodies, 2 * cs}, {frictionRef, n}});
+    const int32_t counts[3] = {layout.constraintCount, layout.rowCount, bodyCount};
+    return layoutKeyMatches(key, {{counts, 3}, {layout.rows, cs}, {layout.bodies, 2 * cs}, {frictionRef, n}});
 }
 
-void storeOrderKey(std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef)
+void storePlanKey(std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef,
+                  int bodyCount)
 {
     const size_t cs = static_cast<size_t>(layout.constraintCount), n = static_cast<size_t>(layout.rowCount);
-    const int32_t counts[2] = {layout.constraintCount, layout.rowCount};
-    storeLayoutKey(key, {{counts, 2}, {layout.rows, cs}, {layout.bodies, 2 * cs}, {frictionRef, n}});
+    const int32_t counts[3] = {layout.constraintCount, layout.rowCount, bodyCount};
+    storeLayoutKey(key, {{counts, 3}, {layout.rows, cs}, {layout.bodies, 2 * cs}, {frictionRef, n}});
 }
 
 } // namespace
 
-void sweepOrderCached(const ConstraintLayout &layout, const int32_t *frictionRef, SweepOrderCache &cache,
-                      int32_t *order, int32_t *scratch)
+void planSweepsCached(const ConstraintLayout &layout, const int32_t *frictionRef, int bodyCount,
+                      SweepOrderCache &cache, SweepPlan &plan, int32_t *scratch)
 {
-    const size_t n = static_cast<size_t>(layout.rowCount);
-    if (orderKeyMatches(cache.key, layout, frictionRef)) {
-        memcpy(order, cache.order.data(), sizeof(int32_t) * n);
+    if (planKeyMatches(cache.key, layout, frictionRef, bodyCount)) {
+        plan.items = cache.items.data(), plan.lanes = cache.lanes.data();
+        plan.itemCount = static_cast<int>(cache.items.size());
+        plan.batchCount = static_cast<int>(cache.lanes.size()) / kBatchLanes;
         return;
     }
-    sweepOrder(layout, frictionRef, order, scratch);
-    storeOrderKey(cache.key, layout, frictionRef);
-    cache.order.assign(order, order + n);
+    planSweeps(layout, frictionRef, bodyCount, plan, scratch);
+    storePlanKey(cache.key, layout, frictionRef, bodyCount);
+    cache.items.assign(plan.items, plan.items + plan.itemCount);
+    cache.lanes.assign(plan.lanes, plan.lanes + kBatchLanes * plan.batchCount);
 }
 
 namespace {
@@ -441,7 +376,7 @@ int sweepRows(const SweepRow *sweep, int first, int last, PxReal *x, SweepVeloci
         float change = static_cast<float>(clipped);
         // No test for a zero change: whether a row moves is as good as
         // random, and a mispredicted branch every few rows throws away the
-        // overlap of the interleaved rows (see sweepOrder). A zero change adds
+        // overlap of the rows in flight. A zero change adds
         // zero; a change that rounds to zero in float (below 1e-45) still
         // reaches x, which sums in double.
         x[i] = old + clipped;
@@ -456,8 +391,7 @@ int sweepRows(const SweepRow *sweep, int first, int last, PxReal *x, SweepVeloci
 
 // Rows first to last of one sweep, testing them while settled is set;
 // clears it at the first row that moved by more than its tolerance or floor.
-void sweepAlone(const SweepRow *sweep, int first, int last, PxReal *x, SweepVelocity *u, float floor,
-                int &settled)
+void sweepAlone(const SweepRow *sweep, int first, int last, PxReal *x, SweepVelocity *u, float floor, int &settled)
 {
     if (settled) {
         first = sweepRows<true>(sweep, first, last, x, u, floor) + 1;
@@ -644,46 +578,19 @@ int sweepOnce(const ConstraintLayout &layout, const Sweeps &s, SweepVelocity *u,
     return settled && !(unsettled[0] | unsettled[1] | unsettled[2] | unsettled[3]);
 }
 
-// The cache's key for an island: its counts, then what planSweeps reads.
-bool planKeyMatches(const std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef,
-                    int bodyCount)
-{
-    const size_t cs = static_cast<size_t>(layout.constraintCount), n = static_cast<size_t>(layout.rowCount);
-    const int32_t counts[3] = {layout.constraintCount, layout.rowCount, bodyCount};
-    return layoutKeyMatches(key, {{counts, 3}, {layout.rows, cs}, {layout.bodies, 2 * cs}, {frictionRef, n}});
-}
-
-void storePlanKey(std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef,
-                  int bodyCount)
-{
-    const size_t cs = static_cast<size_t>(layout.constraintCount), n = static_cast<size_t>(layout.rowCount);
-    const int32_t counts[3] = {layout.constraintCount, layout.rowCount, bodyCount};
-    storeLayoutKey(key, {{counts, 3}, {layout.rows, cs}, {layout.bodies, 2 * cs}, {frictionRef, n}});
-}
-
-// The island's plan: every constraint alone in list order, the cached plan
-// when the layout is the one it was made for, or a new one (items and
-// lanes: room for the plan; scratch: planScratchCount).
+// The island's plan: every constraint alone in list order, or planSweeps'
+// (items and lanes: room for the plan; scratch: planScratchCount).
 void planIsland(const PartitionRows &rows, const IterativeInput &in, SweepPlan &plan, int32_t *scratch)
 {
     const ConstraintLayout &layout = rows.layout;
-    SweepOrderCache *cache = in.orderCache;
     if (in.listOrder) {
         for (int c = 0; c < layout.constraintCount; ++c) plan.items[c] = -1 - c;
         plan.itemCount = layout.constraintCount, plan.batchCount = 0;
-        return;
+    } else if (in.orderCache) {
+        planSweepsCached(layout, rows.frictionRef, in.bodyCount, *in.orderCache, plan, scratch);
+    } else {
+        planSweeps(layout, rows.frictionRef, in.bodyCount, plan, scratch);
     }
-    if (cache && planKeyMatches(cache->planKey, layout, rows.frictionRef, in.bodyCount)) {
-        plan.items = cache->items.data(), plan.lanes = cache->lanes.data();
-        plan.itemCount = static_cast<int>(cache->items.size());
-        plan.batchCount = static_cast<int>(cache->lanes.size()) / kBatchLanes;
-        return;
-    }
-    planSweeps(layout, rows.frictionRef, in.bodyCount, plan, scratch);
-    if (!cache) return;
-    storePlanKey(cache->planKey, layout, rows.frictionRef, in.bodyCount);
-    cache->items.assign(plan.items, plan.items + plan.itemCount);
-    cache->lanes.assign(plan.lanes, plan.lanes + kBatchLanes * plan.batchCount);
 }
 
 // Places of the rows swept alone (order, position) and the batches' row
@@ -777,7 +684,8 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
     float floor = sweepFloor(params.tolerance, startVelocities(layout, s, u, slots));
     int sweeps = -params.iterations;
     for (int k = 0; k < params.iterations; ++k) {
-        if (k > 0 && k % kRefreshSweeps == 0) floor = sweepFloor(params.tolerance, startVelocities(layout, s, u, slots));
+        if (k > 0 && k % kRefreshSweeps == 0)
+            floor = sweepFloor(params.tolerance, startVelocities(layout, s, u, slots));
         if (sweepOnce(layout, s, u, floor)) {
             sweeps = k + 1;
             break;

@@ -157,7 +157,8 @@ void batchBounds(const BatchRow &row, const PxReal *xOfBatch, Double4 &lo, Doubl
     }
     const Long4 magnitude = ~(Long4{1, 1, 1, 1} << 63);
     const Double4 normal = *reinterpret_cast<const Double4 *>(xOfBatch + kBatchLanes * row.normal);
-    hi = __builtin_convertvector(row.hi, Double4) * reinterpret_cast<Double4>(reinterpret_cast<Long4>(normal) & magnitude);
+    hi = __builtin_convertvector(row.hi, Double4) *
+         reinterpret_cast<Double4>(reinterpret_cast<Long4>(normal) & magnitude);
     lo = -hi;
 }
 
@@ -253,7 +254,8 @@ Float4 batchProducts(const BatchRow &row, const Float4 (*v)[6])
 {
     Float4 axis[3];
     for (int k = 0; k < 3; ++k)
-        axis[k] = row.J[k] * v[0][k] + row.J[3 + k] * v[0][3 + k] + row.J[6 + k] * v[1][k] + row.J[9 + k] * v[1][3 + k];
+        axis[k] = row.J[k] * v[0][k] + row.J[3 + k] * v[0][3 + k] + row.J[6 + k] * v[1][k] +
+                  row.J[9 + k] * v[1][3 + k];
     return axis[0] + axis[1] + axis[2];
 }
 
@@ -266,7 +268,8 @@ Float4 sweepBatchRow(const BatchRow &row, PxReal *xOfBatch, PxReal *xOfRow, Floa
     const Float4 residual = row.q - batchProducts(row, v);
     Double4 &x = *reinterpret_cast<Double4 *>(xOfRow);
     const Double4 old = x;
-    const Double4 step = __builtin_convertvector(residual, Double4) - __builtin_convertvector(row.softness, Double4) * old;
+    const Double4 step = __builtin_convertvector(residual, Double4) -
+                         __builtin_convertvector(row.softness, Double4) * old;
     const Double4 below = lo - old, above = hi - old;
     const Double4 raised = below > step ? below : step, clipped = raised > above ? above : raised;
     const Float4 change = __builtin_convertvector(clipped, Float4);
