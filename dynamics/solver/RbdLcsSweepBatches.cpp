@@ -7,14 +7,20 @@
 
 #include <string.h>
 #include <algorithm>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace lcs {
 
 namespace {
 
 typedef int32_t Int4 __attribute__((vector_size(16)));
-typedef PxReal Double4 __attribute__((vector_size(32)));
-typedef int64_t Long4 __attribute__((vector_size(32)));
+// Two lanes' impulses: the sweeps sum impulses in double precision, two
+// to a vector register, a batch row's four lanes in two halves.
+typedef PxReal Double2 __attribute__((vector_size(16)));
+typedef float Float2 __attribute__((vector_size(8)));
+typedef int64_t Long2 __attribute__((vector_size(16)));
 
 // How far back among the items a constraint looks for a batch to join: far
 // enough to pass the other contacts of its own pair of bodies (up to four),
@@ -146,19 +152,15 @@ void setBatchLane(BatchRow &batch, int lane, const SweepRow &row)
 
 namespace {
 
-// The bounds of a batch row's lanes now: a friction row's follow its normal
-// row's impulses.
-void batchBounds(const BatchRow &row, const PxReal *xOfBatch, Double4 &lo, Double4 &hi)
+// The bounds of lane k of a batch row now: a friction row's follow its
+// normal row's impulse.
+void laneBounds(const BatchRow &row, const PxReal *xOfBatch, int k, PxReal &lo, PxReal &hi)
 {
     if (row.normal < 0) {
-        lo = __builtin_convertvector(row.lo, Double4);
-        hi = __builtin_convertvector(row.hi, Double4);
+        lo = row.lo[k], hi = row.hi[k];
         return;
     }
-    const Long4 magnitude = ~(Long4{1, 1, 1, 1} << 63);
-    const Double4 normal = *reinterpret_cast<const Double4 *>(xOfBatch + kBatchLanes * row.normal);
-    hi = __builtin_convertvector(row.hi, Double4) *
-         reinterpret_cast<Double4>(reinterpret_cast<Long4>(normal) & magnitude);
+    hi = row.hi[k] * fabs(xOfBatch[kBatchLanes * row.normal + k]);
     lo = -hi;
 }
 
@@ -180,11 +182,10 @@ PxReal startBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepV
     for (int pass = 0; pass < 2; ++pass)
         for (int r = 0; r < head.rows; ++r) {
             if ((batch[r].normal < 0) != (pass == 0)) continue;
-            Double4 lo, hi;
-            batchBounds(batch[r], xOfBatch, lo, hi);
             for (int k = 0; k < kBatchLanes; ++k) {
-                PxReal &xk = xOfBatch[kBatchLanes * r + k];
-                xk = clip(xk, lo[k], hi[k]);
+                PxReal &xk = xOfBatch[kBatchLanes * r + k], lo, hi;
+                laneBounds(batch[r], xOfBatch, k, lo, hi);
+                xk = clip(xk, lo, hi);
                 largest = std::max(largest, fabs(xk));
             }
         }
@@ -259,21 +260,47 @@ Float4 batchProducts(const BatchRow &row, const Float4 (*v)[6])
     return axis[0] + axis[1] + axis[2];
 }
 
+// Lanes 2 Half and 2 Half + 1 in double.
+template <int Half> Double2 widen(const Float4 &f)
+{
+#ifdef __SSE2__
+    // (GCC converts the high half one float at a time.)
+    return _mm_cvtps_pd(Half == 0 ? f : _mm_movehl_ps(f, f));
+#else
+    return __builtin_convertvector(__builtin_shufflevector(f, f, 2 * Half, 2 * Half + 1), Double2);
+#endif
+}
+
+// Half of a batch row (lanes 2 Half, 2 Half + 1): the impulse changes
+// clipped to the room the bounds leave, added to x (the row's impulses).
+template <int Half>
+Double2 sweepHalf(const BatchRow &row, const Float4 &residual, const PxReal *xOfBatch, PxReal *xOfRow)
+{
+    Double2 lo, hi;
+    if (row.normal < 0) {
+        lo = widen<Half>(row.lo), hi = widen<Half>(row.hi);
+    } else {
+        const Long2 magnitude = {INT64_MAX, INT64_MAX};
+        const Long2 normal = *reinterpret_cast<const Long2 *>(xOfBatch + kBatchLanes * row.normal + 2 * Half);
+        hi = widen<Half>(row.hi) * reinterpret_cast<Double2>(normal & magnitude);
+        lo = -hi;
+    }
+    Double2 &x = *reinterpret_cast<Double2 *>(xOfRow + 2 * Half);
+    const Double2 old = x, step = widen<Half>(residual) - widen<Half>(row.softness) * old;
+    const Double2 below = lo - old, above = hi - old;
+    const Double2 raised = below > step ? below : step, clipped = raised > above ? above : raised;
+    x = old + clipped;
+    return clipped;
+}
+
 // One row of the batch: each lane's impulse change, clipped to the room its
 // bounds leave; x takes it in double, v in float.
 Float4 sweepBatchRow(const BatchRow &row, PxReal *xOfBatch, PxReal *xOfRow, Float4 (*v)[6])
 {
-    Double4 lo, hi;
-    batchBounds(row, xOfBatch, lo, hi);
     const Float4 residual = row.q - batchProducts(row, v);
-    Double4 &x = *reinterpret_cast<Double4 *>(xOfRow);
-    const Double4 old = x;
-    const Double4 step = __builtin_convertvector(residual, Double4) -
-                         __builtin_convertvector(row.softness, Double4) * old;
-    const Double4 below = lo - old, above = hi - old;
-    const Double4 raised = below > step ? below : step, clipped = raised > above ? above : raised;
-    const Float4 change = __builtin_convertvector(clipped, Float4);
-    x = old + clipped;
+    const Float2 low = __builtin_convertvector(sweepHalf<0>(row, residual, xOfBatch, xOfRow), Float2);
+    const Float2 high = __builtin_convertvector(sweepHalf<1>(row, residual, xOfBatch, xOfRow), Float2);
+    const Float4 change = __builtin_shufflevector(low, high, 0, 1, 2, 3);
     for (int side = 0; side < 2; ++side)
         for (int k = 0; k < 6; ++k) v[side][k] += row.MJ[6 * side + k] * change;
     return change;
