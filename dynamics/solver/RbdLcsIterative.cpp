@@ -563,6 +563,7 @@ PxReal startVelocities(const ConstraintLayout &layout, const Sweeps &s, SweepVel
 // more than its tolerance or floor.
 int sweepOnce(const ConstraintLayout &layout, const Sweeps &s, SweepVelocity *u, float floor)
 {
+    const BatchSweep sweepBatch = batchSweep();
     int32_t unsettled[kBatchLanes] = {0, 0, 0, 0};
     int settled = 1;
     for (int j = 0, p = 0; j < s.plan.itemCount; ++j) {

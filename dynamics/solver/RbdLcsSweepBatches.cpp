@@ -16,6 +16,9 @@ namespace lcs {
 namespace {
 
 typedef int32_t Int4 __attribute__((vector_size(16)));
+// The sweeps' helpers are inlined into each copy of a batch's sweep (see
+// sweepBatchBody), each for its own instructions.
+#define SWEEP_INLINE inline __attribute__((always_inline))
 // Two lanes' impulses: the sweeps sum impulses in double precision, two
 // to a vector register, a batch row's four lanes in two halves.
 typedef PxReal Double2 __attribute__((vector_size(16)));
@@ -204,7 +207,7 @@ PxReal startBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepV
 namespace {
 
 // The x, y and z of four velocity parts (a, b, c, d), lane k from the k-th.
-void gather(const Float4 &a, const Float4 &b, const Float4 &c, const Float4 &d, Float4 *axes)
+SWEEP_INLINE void gather(const Float4 &a, const Float4 &b, const Float4 &c, const Float4 &d, Float4 *axes)
 {
     const Int4 low = {0, 4, 1, 5}, high = {2, 6, 3, 7}, first = {0, 1, 4, 5}, second = {2, 3, 6, 7};
     const Float4 ab = __builtin_shuffle(a, b, low), cd = __builtin_shuffle(c, d, low);
@@ -215,7 +218,7 @@ void gather(const Float4 &a, const Float4 &b, const Float4 &c, const Float4 &d, 
 
 // The inverse: four velocity parts from their x, y and z (the fourth
 // floats, never read, become zero).
-void scatter(const Float4 *axes, Float4 &a, Float4 &b, Float4 &c, Float4 &d)
+SWEEP_INLINE void scatter(const Float4 *axes, Float4 &a, Float4 &b, Float4 &c, Float4 &d)
 {
     const Int4 low = {0, 4, 1, 5}, high = {2, 6, 3, 7}, first = {0, 1, 4, 5}, second = {2, 3, 6, 7};
     const Float4 zero = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -228,7 +231,7 @@ void scatter(const Float4 *axes, Float4 &a, Float4 &b, Float4 &c, Float4 &d)
 }
 
 // v: per side, linear x y z then angular x y z, lane k of body slot[k].
-void gatherBatch(const BatchHead &head, const SweepVelocity *u, Float4 (*v)[6])
+SWEEP_INLINE void gatherBatch(const BatchHead &head, const SweepVelocity *u, Float4 (*v)[6])
 {
     for (int side = 0; side < 2; ++side) {
         const int32_t *slot = head.slot[side];
@@ -239,7 +242,7 @@ void gatherBatch(const BatchHead &head, const SweepVelocity *u, Float4 (*v)[6])
 }
 
 // Empty lanes and the world's sides all write their slot's zero back.
-void scatterBatch(const BatchHead &head, const Float4 (*v)[6], SweepVelocity *u)
+SWEEP_INLINE void scatterBatch(const BatchHead &head, const Float4 (*v)[6], SweepVelocity *u)
 {
     for (int side = 0; side < 2; ++side) {
         const int32_t *slot = head.slot[side];
@@ -251,7 +254,7 @@ void scatterBatch(const BatchHead &head, const Float4 (*v)[6], SweepVelocity *u)
 
 // J u per lane, summed in the row-at-a-time sweeps' order: per axis the
 // four parts, then the axes.
-Float4 batchProducts(const BatchRow &row, const Float4 (*v)[6])
+SWEEP_INLINE Float4 batchProducts(const BatchRow &row, const Float4 (*v)[6])
 {
     Float4 axis[3];
     for (int k = 0; k < 3; ++k)
@@ -261,7 +264,7 @@ Float4 batchProducts(const BatchRow &row, const Float4 (*v)[6])
 }
 
 // Lanes 2 Half and 2 Half + 1 in double.
-template <int Half> Double2 widen(const Float4 &f)
+template <int Half> SWEEP_INLINE Double2 widen(const Float4 &f)
 {
 #ifdef __SSE2__
     // (GCC converts the high half one float at a time.)
@@ -274,7 +277,7 @@ template <int Half> Double2 widen(const Float4 &f)
 // Half of a batch row (lanes 2 Half, 2 Half + 1): the impulse changes
 // clipped to the room the bounds leave, added to x (the row's impulses).
 template <int Half>
-Double2 sweepHalf(const BatchRow &row, const Float4 &residual, const PxReal *xOfBatch, PxReal *xOfRow)
+SWEEP_INLINE Double2 sweepHalf(const BatchRow &row, const Float4 &residual, const PxReal *xOfBatch, PxReal *xOfRow)
 {
     Double2 lo, hi;
     if (row.normal < 0) {
@@ -295,7 +298,7 @@ Double2 sweepHalf(const BatchRow &row, const Float4 &residual, const PxReal *xOf
 
 // One row of the batch: each lane's impulse change, clipped to the room its
 // bounds leave; x takes it in double, v in float.
-Float4 sweepBatchRow(const BatchRow &row, PxReal *xOfBatch, PxReal *xOfRow, Float4 (*v)[6])
+SWEEP_INLINE Float4 sweepBatchRow(const BatchRow &row, PxReal *xOfBatch, PxReal *xOfRow, Float4 (*v)[6])
 {
     const Float4 residual = row.q - batchProducts(row, v);
     const Float2 low = __builtin_convertvector(sweepHalf<0>(row, residual, xOfBatch, xOfRow), Float2);
@@ -306,10 +309,12 @@ Float4 sweepBatchRow(const BatchRow &row, PxReal *xOfBatch, PxReal *xOfRow, Floa
     return change;
 }
 
-} // namespace
-
-void sweepBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u, float floor,
-                int32_t *unsettled)
+// One sweep of a batch, inlined twice below: for the baseline processor
+// and for one with AVX, whose three-operand forms of the same instructions
+// drop the copies the two-operand forms need (the same operations in the
+// same order: the same impulses to the bit).
+SWEEP_INLINE void sweepBatchBody(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u,
+                                 float floor, int32_t *unsettled)
 {
     Float4 v[2][6];
     gatherBatch(head, u, v);
@@ -327,6 +332,38 @@ void sweepBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVel
     memcpy(&was, unsettled, sizeof was);
     was |= moved;
     memcpy(unsettled, &was, sizeof was);
+}
+
+void sweepBaseline(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u, float floor,
+                   int32_t *unsettled)
+{
+    sweepBatchBody(head, rows, x, u, floor, unsettled);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx"))) void sweepAvx(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u,
+                                             float floor, int32_t *unsettled)
+{
+    sweepBatchBody(head, rows, x, u, floor, unsettled);
+}
+
+bool hasAvx()
+{
+    return __builtin_cpu_supports("avx");
+}
+#else
+const BatchSweep sweepAvx = sweepBaseline;
+bool hasAvx()
+{
+    return false;
+}
+#endif
+
+} // namespace
+
+BatchSweep batchSweep(bool baseline)
+{
+    return baseline || !hasAvx() ? sweepBaseline : sweepAvx;
 }
 
 } // namespace lcs

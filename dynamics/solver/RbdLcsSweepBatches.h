@@ -67,8 +67,11 @@ PxReal startBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepV
 
 // One sweep of the batch's rows; sets the lanes of unsettled whose impulse
 // changed by more than both its tolerance and floor.
-void sweepBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u, float floor,
-                int32_t *unsettled);
+typedef void (*BatchSweep)(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u, float floor,
+                           int32_t *unsettled);
+// The batch sweep for this processor (baseline: the one for every x86-64);
+// all give the same impulses to the bit.
+BatchSweep batchSweep(bool baseline = false);
 
 } // namespace lcs
 

@@ -191,3 +191,38 @@ TEST(LcsSweepBatches, KeptPlanFollowsEveryEditOfTheLayout)
         last = freshItems;
     }
 }
+
+// Both copies of a batch's sweep, the baseline's and the one for processors
+// with AVX, give the same impulses and velocity changes to the bit (the
+// solves above run only the copy this processor takes).
+TEST(LcsSweepBatches, BaselineAndAvxCopiesAgreeBitForBit)
+{
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    std::vector<BatchRow> rows(3);
+    for (int r = 0; r < 3; ++r) { // a normal row, then two friction rows following it
+        BatchRow &row = rows[r];
+        for (int k = 0; k < kBatchLanes; ++k) {
+            for (int j = 0; j < 12; ++j) row.J[j][k] = u(rng), row.MJ[j][k] = u(rng);
+            row.q[k] = u(rng), row.softness[k] = 0.1f * (1.0f + u(rng)), row.tolerance[k] = 1e-4f;
+            row.lo[k] = r == 0 ? 0.0f : -1.0f, row.hi[k] = r == 0 ? 10.0f : 0.5f;
+        }
+        row.normal = r == 0 ? -1 : 0;
+    }
+    const BatchHead head = {{{0, 1, 2, 8}, {3, 4, 8, 5}}, {0, 1, 2, -1}, 0, 3};
+    std::vector<PxReal> x[2];
+    std::vector<SweepVelocity> v[2];
+    int32_t unsettled[2][kBatchLanes] = {};
+    for (int copy = 0; copy < 2; ++copy) {
+        x[copy].assign(3 * kBatchLanes, 0.25);
+        v[copy].assign(9, SweepVelocity{{0, 0, 0, 0}, {0, 0, 0, 0}});
+        for (int b = 0; b < 6; ++b)
+            v[copy][b] = SweepVelocity{{0.1f * b, 0.2f, -0.3f, 0}, {0.05f, -0.1f * b, 0.4f, 0}};
+        for (int sweep = 0; sweep < 5; ++sweep)
+            batchSweep(copy == 0)(head, rows.data(), x[copy].data(), v[copy].data(), 0.0f, unsettled[copy]);
+    }
+    EXPECT_EQ(memcmp(x[0].data(), x[1].data(), sizeof(PxReal) * x[0].size()), 0);
+    EXPECT_EQ(memcmp(v[0].data(), v[1].data(), sizeof(SweepVelocity) * v[0].size()), 0);
+    EXPECT_EQ(memcmp(unsettled[0], unsettled[1], sizeof unsettled[0]), 0);
+    EXPECT_NE(x[0][0], 0.25); // the sweeps moved the impulses
+}
