@@ -167,45 +167,6 @@ void laneBounds(const BatchRow &row, const PxReal *xOfBatch, int k, PxReal &lo, 
     lo = -hi;
 }
 
-// Lane k's value as a velocity part: x y z of the three vectors.
-Float4 laneOf(const Float4 *axes, int k)
-{
-    return Float4{axes[0][k], axes[1][k], axes[2][k], 0.0f};
-}
-
-} // namespace
-
-PxReal startBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u)
-{
-    PxReal largest = 0.0;
-    const BatchRow *batch = rows + head.first;
-    PxReal *xOfBatch = x + kBatchLanes * head.first;
-    // Normal rows first: a friction row's bounds follow its normal row's
-    // start clipped to that row's bounds.
-    for (int pass = 0; pass < 2; ++pass)
-        for (int r = 0; r < head.rows; ++r) {
-            if ((batch[r].normal < 0) != (pass == 0)) continue;
-            for (int k = 0; k < kBatchLanes; ++k) {
-                PxReal &xk = xOfBatch[kBatchLanes * r + k], lo, hi;
-                laneBounds(batch[r], xOfBatch, k, lo, hi);
-                xk = clip(xk, lo, hi);
-                largest = std::max(largest, fabs(xk));
-            }
-        }
-    for (int r = 0; r < head.rows; ++r)
-        for (int k = 0; k < kBatchLanes; ++k) {
-            const float xk = static_cast<float>(xOfBatch[kBatchLanes * r + k]);
-            for (int side = 0; side < 2; ++side) {
-                SweepVelocity &body = u[head.slot[side][k]];
-                body.linear += laneOf(batch[r].MJ + 6 * side, k) * xk;
-                body.angular += laneOf(batch[r].MJ + 6 * side + 3, k) * xk;
-            }
-        }
-    return largest;
-}
-
-namespace {
-
 // The x, y and z of four velocity parts (a, b, c, d), lane k from the k-th.
 SWEEP_INLINE void gather(const Float4 &a, const Float4 &b, const Float4 &c, const Float4 &d, Float4 *axes)
 {
@@ -308,6 +269,40 @@ SWEEP_INLINE Float4 sweepBatchRow(const BatchRow &row, PxReal *xOfBatch, PxReal 
         for (int k = 0; k < 6; ++k) v[side][k] += row.MJ[6 * side + k] * change;
     return change;
 }
+
+} // namespace
+
+PxReal startBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u)
+{
+    PxReal largest = 0.0;
+    const BatchRow *batch = rows + head.first;
+    PxReal *xOfBatch = x + kBatchLanes * head.first;
+    // Normal rows first: a friction row's bounds follow its normal row's
+    // start clipped to that row's bounds.
+    for (int pass = 0; pass < 2; ++pass)
+        for (int r = 0; r < head.rows; ++r) {
+            if ((batch[r].normal < 0) != (pass == 0)) continue;
+            for (int k = 0; k < kBatchLanes; ++k) {
+                PxReal &xk = xOfBatch[kBatchLanes * r + k], lo, hi;
+                laneBounds(batch[r], xOfBatch, k, lo, hi);
+                xk = clip(xk, lo, hi);
+                largest = std::max(largest, fabs(xk));
+            }
+        }
+    Float4 v[2][6];
+    gatherBatch(head, u, v);
+    for (int r = 0; r < head.rows; ++r) {
+        const PxReal *xr = xOfBatch + kBatchLanes * r;
+        const Float4 impulse = {static_cast<float>(xr[0]), static_cast<float>(xr[1]), static_cast<float>(xr[2]),
+                                static_cast<float>(xr[3])};
+        for (int side = 0; side < 2; ++side)
+            for (int k = 0; k < 6; ++k) v[side][k] += batch[r].MJ[6 * side + k] * impulse;
+    }
+    scatterBatch(head, v, u);
+    return largest;
+}
+
+namespace {
 
 // One sweep of a batch, inlined twice below: for the baseline processor
 // and for one with AVX, whose three-operand forms of the same instructions
