@@ -465,23 +465,24 @@ PxReal packBatch(const PartitionRows &rows, const IterativeInput &in, const Swee
     BatchHead &head = s.heads[b];
     BatchRow *batch = s.batchRows + first;
     head.first = first, head.rows = count;
-    memset(static_cast<void *>(batch), 0, sizeof(BatchRow) * static_cast<size_t>(count));
-    for (int r = 0; r < count; ++r) {
-        const int normal = rows.frictionRef[layout.firstRow[lanes[0]] + r];
-        batch[r].normal = normal < 0 ? -1 : normal - layout.firstRow[lanes[0]];
-    }
     PxReal largest = 0.0;
     for (int k = 0; k < kBatchLanes; ++k) {
         const int c = lanes[k];
         head.constraint[k] = c;
         for (int side = 0; side < 2; ++side)
             head.slot[side][k] = c < 0 || layout.bodies[2 * c + side] < 0 ? sink : layout.bodies[2 * c + side];
-        for (int r = 0; c >= 0 && r < count; ++r) {
-            SweepRow row;
-            const float own = packRow(rows, in, c, layout.firstRow[c] + r, row);
+    }
+    for (int r = 0; r < count; ++r) {
+        SweepRow row[kBatchLanes];
+        memset(static_cast<void *>(row), 0, sizeof row);
+        for (int k = 0; k < kBatchLanes; ++k) {
+            if (lanes[k] < 0) continue;
+            const float own = packRow(rows, in, lanes[k], layout.firstRow[lanes[k]] + r, row[k]);
             largest = own > largest ? own : largest;
-            setBatchLane(batch[r], k, row);
         }
+        setBatchRow(batch[r], row);
+        const int normal = rows.frictionRef[layout.firstRow[lanes[0]] + r];
+        batch[r].normal = normal < 0 ? -1 : normal - layout.firstRow[lanes[0]];
     }
     return largest;
 }

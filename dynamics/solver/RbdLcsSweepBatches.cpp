@@ -139,33 +139,39 @@ int planSweeps(const ConstraintLayout &layout, const int32_t *frictionRef, int b
     return keepFullBatches(plan, fill);
 }
 
-void setBatchLane(BatchRow &batch, int lane, const SweepRow &row)
+namespace {
+
+// Four vectors' lanes regrouped: out[j] holds lane j of a, b, c and d.
+void transpose(const Float4 &a, const Float4 &b, const Float4 &c, const Float4 &d, Float4 *out)
 {
-    for (int part = 0; part < 4; ++part)
-        for (int k = 0; k < 3; ++k) {
-            batch.J[3 * part + k][lane] = row.J[part][k];
-            batch.MJ[3 * part + k][lane] = row.MJ[part][k];
-        }
-    batch.q[lane] = row.J[kQ][kW];
-    batch.softness[lane] = row.J[kSoftness][kW];
-    batch.tolerance[lane] = row.J[kTolerance][kW];
-    batch.lo[lane] = row.MJ[kLo][kW];
-    batch.hi[lane] = row.MJ[kHi][kW];
+    const Int4 low = {0, 4, 1, 5}, high = {2, 6, 3, 7}, first = {0, 1, 4, 5}, second = {2, 3, 6, 7};
+    const Float4 abLow = __builtin_shuffle(a, b, low), cdLow = __builtin_shuffle(c, d, low);
+    const Float4 abHigh = __builtin_shuffle(a, b, high), cdHigh = __builtin_shuffle(c, d, high);
+    out[0] = __builtin_shuffle(abLow, cdLow, first);
+    out[1] = __builtin_shuffle(abLow, cdLow, second);
+    out[2] = __builtin_shuffle(abHigh, cdHigh, first);
+    out[3] = __builtin_shuffle(abHigh, cdHigh, second);
+}
+
+} // namespace
+
+void setBatchRow(BatchRow &batch, const SweepRow *lanes)
+{
+    for (int part = 0; part < 4; ++part) {
+        Float4 J[4], MJ[4];
+        transpose(lanes[0].J[part], lanes[1].J[part], lanes[2].J[part], lanes[3].J[part], J);
+        transpose(lanes[0].MJ[part], lanes[1].MJ[part], lanes[2].MJ[part], lanes[3].MJ[part], MJ);
+        for (int k = 0; k < 3; ++k) batch.J[3 * part + k] = J[k], batch.MJ[3 * part + k] = MJ[k];
+        // The fourth floats: the row's scalars.
+        if (part == kQ) batch.q = J[kW];
+        if (part == kSoftness) batch.softness = J[kW];
+        if (part == kTolerance) batch.tolerance = J[kW];
+        if (part == kLo) batch.lo = MJ[kW];
+        if (part == kHi) batch.hi = MJ[kW];
+    }
 }
 
 namespace {
-
-// The bounds of lane k of a batch row now: a friction row's follow its
-// normal row's impulse.
-void laneBounds(const BatchRow &row, const PxReal *xOfBatch, int k, PxReal &lo, PxReal &hi)
-{
-    if (row.normal < 0) {
-        lo = row.lo[k], hi = row.hi[k];
-        return;
-    }
-    hi = row.hi[k] * fabs(xOfBatch[kBatchLanes * row.normal + k]);
-    lo = -hi;
-}
 
 // The x, y and z of four velocity parts (a, b, c, d), lane k from the k-th.
 SWEEP_INLINE void gather(const Float4 &a, const Float4 &b, const Float4 &c, const Float4 &d, Float4 *axes)
@@ -235,20 +241,28 @@ template <int Half> SWEEP_INLINE Double2 widen(const Float4 &f)
 #endif
 }
 
-// Half of a batch row (lanes 2 Half, 2 Half + 1): the impulse changes
-// clipped to the room the bounds leave, added to x (the row's impulses).
+// The bounds of half a batch row (lanes 2 Half, 2 Half + 1) now: a
+// friction row's follow its normal row's impulses.
+template <int Half>
+SWEEP_INLINE void halfBounds(const BatchRow &row, const PxReal *xOfBatch, Double2 &lo, Double2 &hi)
+{
+    if (row.normal < 0) {
+        lo = widen<Half>(row.lo), hi = widen<Half>(row.hi);
+        return;
+    }
+    const Long2 magnitude = {INT64_MAX, INT64_MAX};
+    const Long2 normal = *reinterpret_cast<const Long2 *>(xOfBatch + kBatchLanes * row.normal + 2 * Half);
+    hi = widen<Half>(row.hi) * reinterpret_cast<Double2>(normal & magnitude);
+    lo = -hi;
+}
+
+// Half of a batch row: the impulse changes clipped to the room the bounds
+// leave, added to x (the row's impulses).
 template <int Half>
 SWEEP_INLINE Double2 sweepHalf(const BatchRow &row, const Float4 &residual, const PxReal *xOfBatch, PxReal *xOfRow)
 {
     Double2 lo, hi;
-    if (row.normal < 0) {
-        lo = widen<Half>(row.lo), hi = widen<Half>(row.hi);
-    } else {
-        const Long2 magnitude = {INT64_MAX, INT64_MAX};
-        const Long2 normal = *reinterpret_cast<const Long2 *>(xOfBatch + kBatchLanes * row.normal + 2 * Half);
-        hi = widen<Half>(row.hi) * reinterpret_cast<Double2>(normal & magnitude);
-        lo = -hi;
-    }
+    halfBounds<Half>(row, xOfBatch, lo, hi);
     Double2 &x = *reinterpret_cast<Double2 *>(xOfRow + 2 * Half);
     const Double2 old = x, step = widen<Half>(residual) - widen<Half>(row.softness) * old;
     const Double2 below = lo - old, above = hi - old;
@@ -270,6 +284,19 @@ SWEEP_INLINE Float4 sweepBatchRow(const BatchRow &row, PxReal *xOfBatch, PxReal 
     return change;
 }
 
+// Clips the starts of half a batch row within their bounds; returns their
+// sizes.
+template <int Half> Double2 startHalf(const BatchRow &row, const PxReal *xOfBatch, PxReal *xOfRow)
+{
+    Double2 lo, hi;
+    halfBounds<Half>(row, xOfBatch, lo, hi);
+    Double2 &x = *reinterpret_cast<Double2 *>(xOfRow + 2 * Half);
+    const Double2 raised = lo > x ? lo : x;
+    x = raised > hi ? hi : raised;
+    const Long2 magnitude = {INT64_MAX, INT64_MAX};
+    return reinterpret_cast<Double2>(reinterpret_cast<Long2>(x) & magnitude);
+}
+
 } // namespace
 
 PxReal startBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u)
@@ -282,12 +309,9 @@ PxReal startBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepV
     for (int pass = 0; pass < 2; ++pass)
         for (int r = 0; r < head.rows; ++r) {
             if ((batch[r].normal < 0) != (pass == 0)) continue;
-            for (int k = 0; k < kBatchLanes; ++k) {
-                PxReal &xk = xOfBatch[kBatchLanes * r + k], lo, hi;
-                laneBounds(batch[r], xOfBatch, k, lo, hi);
-                xk = clip(xk, lo, hi);
-                largest = std::max(largest, fabs(xk));
-            }
+            const Double2 sizes[2] = {startHalf<0>(batch[r], xOfBatch, xOfBatch + kBatchLanes * r),
+                                      startHalf<1>(batch[r], xOfBatch, xOfBatch + kBatchLanes * r)};
+            for (int k = 0; k < kBatchLanes; ++k) largest = std::max(largest, sizes[k / 2][k % 2]);
         }
     Float4 v[2][6];
     gatherBatch(head, u, v);

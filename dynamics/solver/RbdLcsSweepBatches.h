@@ -57,8 +57,9 @@ struct BatchHead {
     int32_t first, rows;
 };
 
-// Lane `lane` of a batch row from the row-at-a-time layout of the same row.
-void setBatchLane(BatchRow &batch, int lane, const SweepRow &row);
+// A batch row from its lanes' rows in the row-at-a-time layout (kBatchLanes;
+// an empty lane's row is zero). Leaves its normal as it was.
+void setBatchRow(BatchRow &batch, const SweepRow *lanes);
 
 // Clips each lane's start (x: 4 per row) within its bounds and adds M^-1 J^T
 // x to u, rows in order, as the row-at-a-time start does; returns the
