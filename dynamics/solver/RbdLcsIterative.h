@@ -20,9 +20,10 @@ namespace lcs {
 
 // The sweep plan of the last large island, kept from step to step while
 // the island's constraints are the same ones in the same list order: a
-// resting pile keeps its contacts for hundreds of steps, and planning its
-// sweeps anew took 3 % of its step. Its arrays grow to the largest island
-// seen and are reused after.
+// resting pile keeps its contacts for hundreds of steps, and a plan costs
+// about as much as a sweep (1.4 % of a step of a heap of boxes, which plans
+// most steps). Its arrays grow to the largest island seen and are reused
+// after.
 struct SweepOrderCache {
     std::vector<int32_t> key;          // counts, rows, bodies and friction references
     std::vector<int32_t> items, lanes; // planSweeps' plan for that layout
