@@ -10,12 +10,14 @@
 // four floats at a time: a row then fills 128 bytes, two cache lines,
 // instead of 280, so that the rows of a pile of a thousand bodies stay
 // near the processor although the sweeps read each of them tens of times
-// a step. What bounds the sweeps then is the chain from one row's update
-// to the next row's products (see sweepOrder). The impulses themselves
-// are summed in double precision, and everything the sweeps start from
-// and leave behind is double: what single
-// precision costs is a relative error near 1e-7 in the residuals, far
-// inside any tolerance a sweep can reach.
+// a step. What bounds the sweeps of one row at a time is the chain from
+// one row's update to the next row's products: most constraints are
+// therefore swept four at a time, side by side in the lanes of a vector
+// (RbdLcsSweepBatches.h), and the rest one row at a time. The impulses
+// themselves are summed in double precision, and everything the sweeps
+// start from and leave behind is double: what single precision costs is a
+// relative error near 1e-7 in the residuals, far inside any tolerance a
+// sweep can reach.
 //
 // Every row starts from its constraint's impulse of the last step (the
 // bridge keeps contacts from step to step): a resting pile then needs only
@@ -35,65 +37,13 @@
 #include "joints/RbdConstraintRecord.h"
 #include "solver/RbdBcl.h"
 #include "solver/RbdLcsTiles.h"
+#include "solver/RbdLcsSweepBatches.h"
+#include "solver/RbdLcsSweepRow.h"
 #include "solver/RbdLcsTolerance.h"
 
 namespace lcs {
 
 namespace {
-
-// Four floats the compiler keeps in one vector register (scalar code where
-// the target has none).
-typedef float Float4 __attribute__((vector_size(16)));
-
-// One row as the sweeps read it: per side a linear and an angular part of
-// three floats each, J scaled by 1 / A_ii so that a row's update needs no
-// division or scaling of its own. The fourth floats carry the row's
-// scalars, the indices among them as float values (exact below 2^24; the
-// bit pattern of an int would be a denormal and slow every product it
-// meets). The products J u add the first three lanes only, so whatever the
-// fourth lanes of u accumulate from MJ's scalars (finite values, or an
-// infinity or NaN from an unbounded row) is never read. SSE arithmetic on
-// infinities and NaNs runs at full speed; only denormals are slow, and the
-// sums there are of indices, bounds and coefficients times impulse changes,
-// as far from float's smallest normal as the velocity changes themselves.
-struct SweepRow {
-    Float4 J[4];  // linear 0, angular 0, linear 1, angular 1; w: q, softness (both / A_ii), tolerance, normal
-    Float4 MJ[4]; // M^-1 J^T in the same parts: the velocity change per unit impulse; w: lo, hi, body 0, body 1
-};
-static_assert(sizeof(SweepRow) == 128, "a sweep row fills two cache lines");
-// The scalars' parts (of J, then of MJ) and their lane. lo and hi are the
-// bounds (impulse); a friction row has lo 0 and hi its coefficient. body 0
-// and 1 are the velocity slots of the sides (those past the bodies are the world's);
-// normal is the normal row a friction row follows, -1 for none.
-const int kQ = 0, kSoftness = 1, kTolerance = 2, kNormal = 3, kLo = 0, kHi = 1, kBody = 2, kW = 3;
-// Velocity slots of the world, after the bodies' (see solveIteratively).
-const int kWorldSlots = 4;
-// Rows and bodies the float indices can number.
-const int kMostIndices = 1 << 24;
-
-// (Converted to a pointer-sized integer, which takes one instruction.)
-ptrdiff_t bodyOf(const SweepRow &r, int side)
-{
-    return static_cast<ptrdiff_t>(r.MJ[kBody + side][kW]);
-}
-
-ptrdiff_t normalOf(const SweepRow &r)
-{
-    return static_cast<ptrdiff_t>(r.J[kNormal][kW]);
-}
-
-// A body's velocity change: linear and angular; the fourth floats gather
-// what MJ's scalars add there and are never read.
-struct SweepVelocity {
-    Float4 linear, angular;
-};
-
-// For lo <= hi: a maximum and a minimum without branches.
-PxReal clip(PxReal value, PxReal lo, PxReal hi)
-{
-    const PxReal above = lo > value ? lo : value;
-    return above > hi ? hi : above;
-}
 
 // Bounds beyond float's range are no bound at all (converting them would
 // overflow).
@@ -242,25 +192,6 @@ float packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i,
     return static_cast<float>(own);
 }
 
-// Each row's tolerance from its own scale and the island's largest.
-void setTolerances(SweepRow *sweep, int n, PxReal tolerance, PxReal largest)
-{
-    for (int i = 0; i < n; ++i)
-        sweep[i].J[kTolerance][kW] = static_cast<float>(rowTolerance(tolerance, sweep[i].J[kTolerance][kW], largest));
-}
-
-// The bounds row r has now: a friction row's follow its normal row's impulse.
-void boundsOf(const SweepRow &r, const PxReal *x, PxReal &lo, PxReal &hi)
-{
-    if (r.J[kNormal][kW] < 0.0f) {
-        lo = r.MJ[kLo][kW];
-        hi = r.MJ[kHi][kW];
-        return;
-    }
-    hi = r.MJ[kHi][kW] * fabs(x[normalOf(r)]);
-    lo = -hi;
-}
-
 // Impulse of a contact's row from the contact's last force: the force on
 // `side`, the side that has a body, along that side's linear Jacobian (a
 // contact's directions are orthonormal, so each row takes its own
@@ -328,16 +259,15 @@ void warmStart(const PartitionRows &rows, const IterativeInput &in, PxReal *x)
     }
 }
 
-// Starts within the bounds, and u = M^-1 J^T x for that start; returns the
-// largest impulse of the start. A friction row's bounds follow its normal
-// row's start clipped to that row's own bounds: the normal row comes first
-// in every contact, and one that comes later is clipped ahead of its turn
-// (clipping twice changes nothing).
-PxReal startVelocities(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, int slots)
+// Starts rows first to last within their bounds, and adds M^-1 J^T x for
+// that start to u; returns the largest impulse of the start. A friction
+// row's bounds follow its normal row's start clipped to that row's own
+// bounds: the normal row comes first in every contact, and one that comes
+// later is clipped ahead of its turn (clipping twice changes nothing).
+PxReal startRows(const SweepRow *sweep, int first, int last, PxReal *x, SweepVelocity *u)
 {
-    memset(u, 0, sizeof(SweepVelocity) * static_cast<size_t>(slots));
     PxReal largest = 0.0;
-    for (int i = 0; i < n; ++i) {
+    for (int i = first; i < last; ++i) {
         const SweepRow &r = sweep[i];
         PxReal lo, hi;
         if (r.J[kNormal][kW] >= 0.0f && normalOf(r) > i) {
@@ -359,109 +289,42 @@ PxReal startVelocities(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u
     return largest;
 }
 
-// The order the sweeps visit the rows in. A row's update waits for the
-// velocity change of the row before it whenever the two share a body, and
-// the rows of one contact always do: swept one contact after another, each
-// row's products wait on the last row's update, and the sweeps are bound by
-// that chain rather than by the rows they read. The rows of constraints that
-// share no body commute exactly (neither reads what the other writes), so
-// each constraint in turn takes along up to kInterleave - 1 of the following
-// kLookahead that share no body with it, with one another, nor with any
-// constraint they are moved ahead of, and the group's rows are dealt out in
-// turn (first rows, second rows, ...; each constraint's own rows in their
-// order, the rest of the longer ones at the end). The processor then
-// overlaps their chains. Every two rows that share a body keep their order,
-// so every impulse and velocity change is the same, bit for bit, as in list
-// order. The world is no body here: its velocity change is zero and stays
-// so. A constraint whose friction rows follow a normal row of another
-// constraint is taken alone. Pairs of neighbours alone took 61 % of a pile's
-// contacts and 41 % of a heap of boxes' (a box's contacts follow one
-// another); looking 8 ahead pairs 98 % and 88 %; groups of four instead of
-// pairs are a little faster again on the boxes.
-const int kInterleave = 4, kLookahead = 8;
-
-// Whether constraint c's friction rows follow normal rows of c only.
-bool selfContained(const ConstraintLayout &layout, const int32_t *frictionRef, int c)
-{
-    const int first = layout.firstRow[c], end = first + layout.rows[c];
-    for (int i = first; i < end; ++i)
-        if (frictionRef[i] >= 0 && (frictionRef[i] < first || frictionRef[i] >= end)) return false;
-    return true;
-}
-
-bool shareBody(const ConstraintLayout &layout, int a, int b)
-{
-    for (int s = 0; s < 2; ++s) {
-        const int body = layout.bodies[2 * a + s];
-        if (body >= 0 && (body == layout.bodies[2 * b] || body == layout.bodies[2 * b + 1])) return true;
-    }
-    return false;
-}
-
 } // namespace
-
-int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32_t *order, int32_t *scratch)
-{
-    // Each constraint is free to join a group, waits to be taken alone, is
-    // in the group being formed, or is placed.
-    enum { kFree, kAlone, kGrouped, kPlaced };
-    int p = 0, taken = 0;
-    int32_t *state = scratch;
-    for (int c = 0; c < layout.constraintCount; ++c)
-        state[c] = selfContained(layout, frictionRef, c) ? kFree : kAlone;
-    for (int c = 0; c < layout.constraintCount; ++c) {
-        if (state[c] == kPlaced) continue;
-        int set[kInterleave], count = 1, longest = layout.rows[c];
-        set[0] = c;
-        for (int g = c + 1;
-             state[c] == kFree && g < layout.constraintCount && g <= c + kLookahead && count < kInterleave; ++g) {
-            if (state[g] != kFree) continue;
-            bool apart = true;
-            for (int h = c; h < g && apart; ++h) apart = state[h] == kPlaced || !shareBody(layout, h, g);
-            if (!apart) continue;
-            set[count++] = g;
-            state[g] = kGrouped;
-            longest = layout.rows[g] > longest ? layout.rows[g] : longest;
-        }
-        if (count > 1) taken += count;
-        for (int k = 0; k < count; ++k) state[set[k]] = kPlaced;
-        for (int r = 0; r < longest; ++r)
-            for (int k = 0; k < count; ++k)
-                if (r < layout.rows[set[k]]) order[p++] = layout.firstRow[set[k]] + r;
-    }
-    return taken;
-}
 
 namespace {
 
-// The cache's key for an island: its counts, then what sweepOrder reads.
-bool orderKeyMatches(const std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef)
+// The cache's key for an island: its counts, then what planSweeps reads.
+bool planKeyMatches(const std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef,
+                    int bodyCount)
 {
     const size_t cs = static_cast<size_t>(layout.constraintCount), n = static_cast<size_t>(layout.rowCount);
-    const int32_t counts[2] = {layout.constraintCount, layout.rowCount};
-    return layoutKeyMatches(key, {{counts, 2}, {layout.rows, cs}, {layout.bodies, 2 * cs}, {frictionRef, n}});
+    const int32_t counts[3] = {layout.constraintCount, layout.rowCount, bodyCount};
+    return layoutKeyMatches(key, {{counts, 3}, {layout.rows, cs}, {layout.bodies, 2 * cs}, {frictionRef, n}});
 }
 
-void storeOrderKey(std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef)
+void storePlanKey(std::vector<int32_t> &key, const ConstraintLayout &layout, const int32_t *frictionRef,
+                  int bodyCount)
 {
     const size_t cs = static_cast<size_t>(layout.constraintCount), n = static_cast<size_t>(layout.rowCount);
-    const int32_t counts[2] = {layout.constraintCount, layout.rowCount};
-    storeLayoutKey(key, {{counts, 2}, {layout.rows, cs}, {layout.bodies, 2 * cs}, {frictionRef, n}});
+    const int32_t counts[3] = {layout.constraintCount, layout.rowCount, bodyCount};
+    storeLayoutKey(key, {{counts, 3}, {layout.rows, cs}, {layout.bodies, 2 * cs}, {frictionRef, n}});
 }
 
 } // namespace
 
-void sweepOrderCached(const ConstraintLayout &layout, const int32_t *frictionRef, SweepOrderCache &cache,
-                      int32_t *order, int32_t *scratch)
+void planSweepsCached(const ConstraintLayout &layout, const int32_t *frictionRef, int bodyCount,
+                      SweepOrderCache &cache, SweepPlan &plan, int32_t *scratch)
 {
-    const size_t n = static_cast<size_t>(layout.rowCount);
-    if (orderKeyMatches(cache.key, layout, frictionRef)) {
-        memcpy(order, cache.order.data(), sizeof(int32_t) * n);
+    if (planKeyMatches(cache.key, layout, frictionRef, bodyCount)) {
+        plan.items = cache.items.data(), plan.lanes = cache.lanes.data();
+        plan.itemCount = static_cast<int>(cache.items.size());
+        plan.batchCount = static_cast<int>(cache.lanes.size()) / kBatchLanes;
         return;
     }
-    sweepOrder(layout, frictionRef, order, scratch);
-    storeOrderKey(cache.key, layout, frictionRef);
-    cache.order.assign(order, order + n);
+    planSweeps(layout, frictionRef, bodyCount, plan, scratch);
+    storePlanKey(cache.key, layout, frictionRef, bodyCount);
+    cache.items.assign(plan.items, plan.items + plan.itemCount);
+    cache.lanes.assign(plan.lanes, plan.lanes + kBatchLanes * plan.batchCount);
 }
 
 namespace {
@@ -513,7 +376,7 @@ int sweepRows(const SweepRow *sweep, int first, int last, PxReal *x, SweepVeloci
         float change = static_cast<float>(clipped);
         // No test for a zero change: whether a row moves is as good as
         // random, and a mispredicted branch every few rows throws away the
-        // overlap of the interleaved rows (see sweepOrder). A zero change adds
+        // overlap of the rows in flight. A zero change adds
         // zero; a change that rounds to zero in float (below 1e-45) still
         // reaches x, which sums in double.
         x[i] = old + clipped;
@@ -526,14 +389,15 @@ int sweepRows(const SweepRow *sweep, int first, int last, PxReal *x, SweepVeloci
     return last;
 }
 
-// One sweep; returns whether every impulse changed by no more than its
-// tolerance or floor. Once one has not, the rest of the sweep tests nothing.
-int sweepOnce(const SweepRow *sweep, int n, PxReal *x, SweepVelocity *u, float floor)
+// Rows first to last of one sweep, testing them while settled is set;
+// clears it at the first row that moved by more than its tolerance or floor.
+void sweepAlone(const SweepRow *sweep, int first, int last, PxReal *x, SweepVelocity *u, float floor, int &settled)
 {
-    const int unsettled = sweepRows<true>(sweep, 0, n, x, u, floor);
-    if (unsettled == n) return 1;
-    sweepRows<false>(sweep, unsettled + 1, n, x, u, floor);
-    return 0;
+    if (settled) {
+        first = sweepRows<true>(sweep, first, last, x, u, floor) + 1;
+        if (first <= last) settled = 0;
+    }
+    if (first < last) sweepRows<false>(sweep, first, last, x, u, floor);
 }
 
 // The lines of a body that packing reads: its velocities.
@@ -543,25 +407,44 @@ void prefetchBody(const RbdLcsBody *body)
     __builtin_prefetch(&body->angularVelocity[2]);
 }
 
-// Every row in its place of the sweep order (position: row to place);
+// The sweeps' workspace: the plan, the batches' rows and impulses (four a
+// row, lane by lane), and the rows of the constraints swept alone in plan
+// order with their impulses, list rows (order) and places (position: list
+// row to place, -1 for a batched row).
+struct Sweeps {
+    SweepPlan plan;
+    BatchHead *heads;
+    BatchRow *batchRows;
+    PxReal *batchX;
+    SweepRow *sweep;
+    PxReal *x;
+    int32_t *order, *position;
+    int batchRowCount, aloneRowCount;
+};
+
+// The bodies of constraint c (none: c < 0).
+void prefetchBodies(const ConstraintLayout &layout, const IterativeInput &in, int c)
+{
+    for (int side = 0; c >= 0 && side < 2; ++side)
+        if (layout.bodies[2 * c + side] >= 0) prefetchBody(in.bodies[layout.bodies[2 * c + side]]);
+}
+
+// Rows of constraints swept alone in their place (position), in list order;
 // returns the largest row scale, |q| / A_ii.
-PxReal packRows(const PartitionRows &rows, const IterativeInput &in, const int32_t *position, SweepRow *sweep)
+PxReal packAlone(const PartitionRows &rows, const IterativeInput &in, const Sweeps &s)
 {
     const ConstraintLayout &layout = rows.layout;
     int world = 0;
     PxReal largest = 0.0;
     for (int c = 0; c < layout.constraintCount; ++c) {
-        if (c + kFetchAhead < layout.constraintCount)
-            for (int side = 0; side < 2; ++side) {
-                const int ahead = layout.bodies[2 * (c + kFetchAhead) + side];
-                if (ahead >= 0) prefetchBody(in.bodies[ahead]);
-            }
+        if (layout.rows[c] == 0 || s.position[layout.firstRow[c]] < 0) continue;
+        if (c + kFetchAhead < layout.constraintCount) prefetchBodies(layout, in, c + kFetchAhead);
         for (int r = 0; r < layout.rows[c]; ++r) {
             const int i = layout.firstRow[c] + r;
-            SweepRow &row = sweep[position[i]];
+            SweepRow &row = s.sweep[s.position[i]];
             const float own = packRow(rows, in, c, i, row);
             largest = own > largest ? own : largest;
-            if (rows.frictionRef[i] >= 0) row.J[kNormal][kW] = static_cast<float>(position[rows.frictionRef[i]]);
+            if (rows.frictionRef[i] >= 0) row.J[kNormal][kW] = static_cast<float>(s.position[rows.frictionRef[i]]);
             // Rows against the world take its slots in turn: one slot would
             // chain every ground contact's update through one place in memory.
             for (int side = 0; side < 2; ++side)
@@ -570,6 +453,191 @@ PxReal packRows(const PartitionRows &rows, const IterativeInput &in, const int32
         }
     }
     return largest;
+}
+
+// Batch b's head and rows (its rows from first among the batch rows).
+// Returns the largest row scale.
+PxReal packBatch(const PartitionRows &rows, const IterativeInput &in, const Sweeps &s, int b, int first)
+{
+    const ConstraintLayout &layout = rows.layout;
+    const int32_t *lanes = s.plan.lanes + kBatchLanes * b;
+    const int sink = in.bodyCount + kWorldSlots, count = layout.rows[lanes[0]];
+    BatchHead &head = s.heads[b];
+    BatchRow *batch = s.batchRows + first;
+    head.first = first, head.rows = count;
+    PxReal largest = 0.0;
+    for (int k = 0; k < kBatchLanes; ++k) {
+        const int c = lanes[k];
+        head.constraint[k] = c;
+        for (int side = 0; side < 2; ++side)
+            head.slot[side][k] = c < 0 || layout.bodies[2 * c + side] < 0 ? sink : layout.bodies[2 * c + side];
+    }
+    for (int r = 0; r < count; ++r) {
+        SweepRow row[kBatchLanes];
+        memset(static_cast<void *>(row), 0, sizeof row);
+        for (int k = 0; k < kBatchLanes; ++k) {
+            if (lanes[k] < 0) continue;
+            const float own = packRow(rows, in, lanes[k], layout.firstRow[lanes[k]] + r, row[k]);
+            largest = own > largest ? own : largest;
+        }
+        setBatchRow(batch[r], row);
+        const int normal = rows.frictionRef[layout.firstRow[lanes[0]] + r];
+        batch[r].normal = normal < 0 ? -1 : normal - layout.firstRow[lanes[0]];
+    }
+    return largest;
+}
+
+// Every row in its place; returns the largest row scale.
+PxReal packRows(const PartitionRows &rows, const IterativeInput &in, const Sweeps &s)
+{
+    PxReal largest = packAlone(rows, in, s);
+    const int ahead = kFetchAhead / kBatchLanes;
+    for (int b = 0, first = 0; b < s.plan.batchCount; first += s.heads[b++].rows) {
+        for (int k = 0; b + ahead < s.plan.batchCount && k < kBatchLanes; ++k)
+            prefetchBodies(rows.layout, in, s.plan.lanes[kBatchLanes * (b + ahead) + k]);
+        const PxReal own = packBatch(rows, in, s, b, first);
+        largest = own > largest ? own : largest;
+    }
+    return largest;
+}
+
+// Each row's tolerance from its own scale and the island's largest.
+void setTolerances(const Sweeps &s, PxReal tolerance, PxReal largest)
+{
+    for (int i = 0; i < s.aloneRowCount; ++i) {
+        float &own = s.sweep[i].J[kTolerance][kW];
+        own = static_cast<float>(rowTolerance(tolerance, own, largest));
+    }
+    for (int i = 0; i < s.batchRowCount; ++i)
+        for (int k = 0; k < kBatchLanes; ++k) {
+            Float4 &own = s.batchRows[i].tolerance;
+            own[k] = static_cast<float>(rowTolerance(tolerance, own[k], largest));
+        }
+}
+
+// Moves impulses between the list (lambda) and the sweeps' places, both
+// ways (toSweeps or back).
+void carryImpulses(const ConstraintLayout &layout, const Sweeps &s, PxReal *lambda, bool toSweeps)
+{
+    for (int p = 0; p < s.aloneRowCount; ++p) {
+        PxReal &list = lambda[s.order[p]];
+        toSweeps ? s.x[p] = list : list = s.x[p];
+    }
+    for (int b = 0; b < s.plan.batchCount; ++b) {
+        const BatchHead &head = s.heads[b];
+        for (int r = 0; r < head.rows; ++r)
+            for (int k = 0; k < kBatchLanes; ++k) {
+                PxReal &x = s.batchX[kBatchLanes * (head.first + r) + k];
+                const int c = head.constraint[k];
+                if (c < 0)
+                    x = 0.0;
+                else if (toSweeps)
+                    x = lambda[layout.firstRow[c] + r];
+                else
+                    lambda[layout.firstRow[c] + r] = x;
+            }
+    }
+}
+
+// u = M^-1 J^T x afresh, item by item in plan order, from starts clipped
+// within their bounds; returns the largest impulse.
+PxReal startVelocities(const ConstraintLayout &layout, const Sweeps &s, SweepVelocity *u, int slots)
+{
+    memset(u, 0, sizeof(SweepVelocity) * static_cast<size_t>(slots));
+    PxReal largest = 0.0;
+    for (int j = 0, p = 0; j < s.plan.itemCount; ++j) {
+        const int item = s.plan.items[j];
+        PxReal own;
+        if (item >= 0) {
+            own = startBatch(s.heads[item], s.batchRows, s.batchX, u);
+        } else {
+            const int count = layout.rows[-1 - item];
+            own = startRows(s.sweep, p, p + count, s.x, u);
+            p += count;
+        }
+        largest = own > largest ? own : largest;
+    }
+    return largest;
+}
+
+// One sweep in plan order; returns whether every impulse changed by no
+// more than its tolerance or floor.
+int sweepOnce(const ConstraintLayout &layout, const Sweeps &s, SweepVelocity *u, float floor)
+{
+    const BatchSweep sweepBatch = batchSweep();
+    int32_t unsettled[kBatchLanes] = {0, 0, 0, 0};
+    int settled = 1;
+    for (int j = 0, p = 0; j < s.plan.itemCount; ++j) {
+        const int item = s.plan.items[j];
+        if (item >= 0) {
+            sweepBatch(s.heads[item], s.batchRows, s.batchX, u, floor, unsettled);
+            continue;
+        }
+        const int count = layout.rows[-1 - item];
+        sweepAlone(s.sweep, p, p + count, s.x, u, floor, settled);
+        p += count;
+    }
+    return settled && !(unsettled[0] | unsettled[1] | unsettled[2] | unsettled[3]);
+}
+
+// The island's plan: every constraint alone in list order, or planSweeps'
+// (items and lanes: room for the plan; scratch: planScratchCount).
+void planIsland(const PartitionRows &rows, const IterativeInput &in, SweepPlan &plan, int32_t *scratch)
+{
+    const ConstraintLayout &layout = rows.layout;
+    if (in.listOrder) {
+        for (int c = 0; c < layout.constraintCount; ++c) plan.items[c] = -1 - c;
+        plan.itemCount = layout.constraintCount, plan.batchCount = 0;
+    } else if (in.orderCache) {
+        planSweepsCached(layout, rows.frictionRef, in.bodyCount, *in.orderCache, plan, scratch);
+    } else {
+        planSweeps(layout, rows.frictionRef, in.bodyCount, plan, scratch);
+    }
+}
+
+// Places of the rows swept alone (order, position) and the batches' row
+// counts.
+void placeRows(const ConstraintLayout &layout, Sweeps &s)
+{
+    for (int i = 0; i < layout.rowCount; ++i) s.position[i] = -1;
+    int p = 0, batchRows = 0;
+    for (int j = 0; j < s.plan.itemCount; ++j) {
+        const int item = s.plan.items[j];
+        if (item >= 0) {
+            batchRows += layout.rows[s.plan.lanes[kBatchLanes * item]];
+            continue;
+        }
+        const int c = -1 - item;
+        for (int r = 0; r < layout.rows[c]; ++r, ++p) {
+            s.order[p] = layout.firstRow[c] + r;
+            s.position[s.order[p]] = p;
+        }
+    }
+    s.aloneRowCount = p, s.batchRowCount = batchRows;
+}
+
+// Batch rows a plan can need: every batch holds two constraints or more
+// of one row count.
+size_t mostBatchRows(size_t rows)
+{
+    return rows / 2 + 1;
+}
+
+// The workspace after the plan; false when the pool is short.
+bool allocateSweeps(MemoryPool &pool, const ConstraintLayout &layout, Sweeps &s)
+{
+    const size_t n = static_cast<size_t>(layout.rowCount);
+    s.sweep = pool.array<SweepRow>(n, "sweep rows");
+    s.x = pool.array<PxReal>(n, "sweep impulses");
+    s.order = pool.array<int32_t>(n, "sweep order");
+    s.position = pool.array<int32_t>(n, "sweep positions");
+    if (!s.sweep || !s.x || !s.order || !s.position) return false;
+    placeRows(layout, s);
+    const size_t batches = static_cast<size_t>(s.plan.batchCount), batchRows = static_cast<size_t>(s.batchRowCount);
+    s.heads = pool.array<BatchHead>(batches, "sweep batches");
+    s.batchRows = pool.array<BatchRow>(batchRows, "sweep batch rows");
+    s.batchX = pool.array<PxReal>(kBatchLanes * batchRows, "sweep batch impulses");
+    return batchRows <= mostBatchRows(n) && (batches == 0 || (s.heads && s.batchRows && s.batchX));
 }
 
 } // namespace
@@ -581,49 +649,51 @@ int islandIsLarge(int rowCount, const RbdLcsLCPSolverParameters &params)
 
 size_t iterativeMemoryRequired(int rowCount, int bodyCount)
 {
-    size_t rows = static_cast<size_t>(rowCount > 0 ? rowCount : 0);
-    size_t slots = static_cast<size_t>(bodyCount > 0 ? bodyCount : 0) + kWorldSlots;
+    const size_t rows = static_cast<size_t>(rowCount > 0 ? rowCount : 0);
+    const size_t bodies = static_cast<size_t>(bodyCount > 0 ? bodyCount : 0), slots = bodies + kWorldSlots + 1;
+    // A layout has no more constraints than rows.
+    const size_t plan = kBatchLanes * rows + rows + planScratchCount(rowCount > 0 ? rowCount : 0, bodyCount);
+    const size_t batchRows = mostBatchRows(rows);
     return PoolAlignedCost(sizeof(SweepRow) * rows) + PoolAlignedCost(sizeof(SweepVelocity) * slots) +
-           2 * PoolAlignedCost(sizeof(int32_t) * rows) + PoolAlignedCost(sizeof(PxReal) * rows);
+           2 * PoolAlignedCost(sizeof(int32_t) * rows) + PoolAlignedCost(sizeof(PxReal) * rows) +
+           PoolAlignedCost(sizeof(int32_t) * plan) + PoolAlignedCost(sizeof(BatchHead) * batchRows) +
+           PoolAlignedCost(sizeof(BatchRow) * batchRows) + PoolAlignedCost(sizeof(PxReal) * kBatchLanes * batchRows);
 }
 
 int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput &in,
                      const RbdLcsLCPSolverParameters &params)
 {
     const ConstraintLayout &layout = rows.layout;
-    int n = layout.rowCount, slots = in.bodyCount + kWorldSlots;
-    SweepRow *sweep = pool.array<SweepRow>(static_cast<size_t>(n), "sweep rows");
+    const int n = layout.rowCount, cs = layout.constraintCount, slots = in.bodyCount + kWorldSlots + 1;
+    Sweeps s;
     SweepVelocity *u = pool.array<SweepVelocity>(static_cast<size_t>(slots), "sweep velocity changes");
-    int32_t *order = pool.array<int32_t>(static_cast<size_t>(n), "sweep order");
-    int32_t *position = pool.array<int32_t>(static_cast<size_t>(n), "sweep positions");
-    PxReal *x = pool.array<PxReal>(static_cast<size_t>(n), "sweep impulses");
-    if (!sweep || !u || !order || !position || !x || n >= kMostIndices || slots >= kMostIndices) {
+    int32_t *plan = pool.array<int32_t>(kBatchLanes * static_cast<size_t>(cs) + static_cast<size_t>(cs) +
+                                            planScratchCount(cs, in.bodyCount),
+                                        "sweep plan");
+    bool ready = u && plan && n < kMostIndices && slots < kMostIndices;
+    if (ready) {
+        s.plan.items = plan, s.plan.lanes = plan + cs;
+        planIsland(rows, in, s.plan, plan + (kBatchLanes + 1) * cs);
+        ready = allocateSweeps(pool, layout, s);
+    }
+    if (!ready) {
         memset(rows.lambda, 0, sizeof(PxReal) * static_cast<size_t>(n));
         return 0;
     }
-    // Rows, impulses and friction references in sweep order.
-    if (in.listOrder)
-        for (int i = 0; i < n; ++i) order[i] = i;
-    else if (in.orderCache)
-        sweepOrderCached(layout, rows.frictionRef, *in.orderCache, order, position);
-    else
-        sweepOrder(layout, rows.frictionRef, order, position);
-    for (int p = 0; p < n; ++p) position[order[p]] = p;
-    const PxReal largest = packRows(rows, in, position, sweep);
-    setTolerances(sweep, n, params.tolerance, largest);
+    setTolerances(s, params.tolerance, packRows(rows, in, s));
     warmStart(rows, in, rows.lambda);
-    for (int p = 0; p < n; ++p) x[p] = rows.lambda[order[p]];
-    float floor = sweepFloor(params.tolerance, startVelocities(sweep, n, x, u, slots));
+    carryImpulses(layout, s, rows.lambda, true);
+    float floor = sweepFloor(params.tolerance, startVelocities(layout, s, u, slots));
     int sweeps = -params.iterations;
     for (int k = 0; k < params.iterations; ++k) {
         if (k > 0 && k % kRefreshSweeps == 0)
-            floor = sweepFloor(params.tolerance, startVelocities(sweep, n, x, u, slots));
-        if (sweepOnce(sweep, n, x, u, floor)) {
+            floor = sweepFloor(params.tolerance, startVelocities(layout, s, u, slots));
+        if (sweepOnce(layout, s, u, floor)) {
             sweeps = k + 1;
             break;
         }
     }
-    for (int p = 0; p < n; ++p) rows.lambda[order[p]] = x[p];
+    carryImpulses(layout, s, rows.lambda, false);
     return sweeps;
 }
 

@@ -11,20 +11,22 @@
 #include <kelmar/PxTypes.h>
 #include "solver/RbdLcsBaseFunctions.h"
 #include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsSweepBatches.h"
 #include "solver/RbdLcsTypes.h"
 
 struct RbdBaseConstraint;
 
 namespace lcs {
 
-// The sweep order of the last large island, kept from step to step while
+// The sweep plan of the last large island, kept from step to step while
 // the island's constraints are the same ones in the same list order: a
-// resting pile keeps its contacts for hundreds of steps, and ordering its
-// rows anew took 3 % of its step. Its arrays grow to the largest island
-// seen and are reused after.
+// resting pile keeps its contacts for hundreds of steps, and a plan costs
+// about as much as a sweep (1.4 % of a step of a heap of boxes, which plans
+// most steps). Its arrays grow to the largest island seen and are reused
+// after.
 struct SweepOrderCache {
-    std::vector<int32_t> key;   // constraint count, rows, bodies and friction references
-    std::vector<int32_t> order; // (rows) sweepOrder's order for that layout
+    std::vector<int32_t> key;          // counts, rows, bodies and friction references
+    std::vector<int32_t> items, lanes; // planSweeps' plan for that layout
 };
 
 // What one iterative solve reads besides the rows.
@@ -43,10 +45,10 @@ struct IterativeInput {
     // or fully, as the pivoting corrects them (the fallback of a failed
     // pivoting solve, which stands in for an exact one).
     int slowResting;
-    // Whether the sweeps visit the rows in list order rather than
-    // sweepOrder's (the same results; slower).
+    // Whether the sweeps visit the rows one at a time in list order rather
+    // than as planSweeps plans (the same results; slower).
     int listOrder;
-    // The order of the last island (null: the order is formed anew).
+    // The plan of the last island (null: the plan is made anew).
     SweepOrderCache *orderCache;
 };
 
@@ -63,16 +65,11 @@ struct IterativeInput {
 int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput &input,
                      const RbdLcsLCPSolverParameters &params);
 
-// The order the sweeps visit the rows in (order: rowCount row indices;
-// scratch: constraintCount): groups of nearby constraints that share no
-// body have their rows interleaved, which changes no result. Returns how
-// many constraints were grouped.
-int sweepOrder(const ConstraintLayout &layout, const int32_t *frictionRef, int32_t *order, int32_t *scratch);
-
-// sweepOrder through cache: the cached order when layout and frictionRef
-// are those it was formed for, else a new one, which the cache then keeps.
-void sweepOrderCached(const ConstraintLayout &layout, const int32_t *frictionRef, SweepOrderCache &cache,
-                      int32_t *order, int32_t *scratch);
+// planSweeps (RbdLcsSweepBatches.h) through cache: the cached plan when the
+// island is the one it was made for (plan then points into the cache), else
+// a new one, which the cache then keeps.
+void planSweepsCached(const ConstraintLayout &layout, const int32_t *frictionRef, int bodyCount,
+                      SweepOrderCache &cache, SweepPlan &plan, int32_t *scratch);
 
 // Workspace bytes of solveIteratively for rowCount rows and bodyCount bodies.
 size_t iterativeMemoryRequired(int rowCount, int bodyCount);

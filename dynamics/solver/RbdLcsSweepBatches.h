@@ -1,0 +1,79 @@
+// The large islands' sweeps four constraints at a time. Constraints that
+// share no body commute exactly in a sweep (neither reads what the other
+// writes), so four of one shape (the same rows, friction rows following the
+// same normal rows) can take their rows side by side in the four lanes of
+// one vector: lane k does constraint k's row, with no horizontal sums and
+// every lane in use, where the sweeps of one row at a time use three lanes
+// of four and add them across.
+#ifndef KELMAR_DYNAMICS_RBDLCSSWEEPBATCHES_H
+#define KELMAR_DYNAMICS_RBDLCSSWEEPBATCHES_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include "solver/RbdLcsSweepRow.h"
+#include "solver/RbdLcsSparseMap.h"
+
+namespace lcs {
+
+const int kBatchLanes = 4;
+// Rows a batched constraint may have (a contact has three or four, a joint
+// up to six).
+const int kBatchRows = 6;
+
+// The order the sweeps visit an island's constraints in: items, each a batch
+// of two to kBatchLanes constraints that share no body, or one constraint
+// swept a row at a time. Every two constraints that share a body keep their
+// list order (a constraint joins a batch only past every item that holds one
+// of its bodies), so the sweeps give the impulses of list order bit for bit.
+struct SweepPlan {
+    int32_t *items; // (itemCount) a batch's index, or -1 - c for constraint c alone
+    int32_t *lanes; // (kBatchLanes per batch) the batch's constraints, -1 for an empty lane
+    int itemCount, batchCount;
+};
+
+// Plans the sweeps of the island (items: constraintCount, lanes:
+// kBatchLanes * constraintCount, scratch: planScratchCount). Returns how
+// many constraints were batched.
+int planSweeps(const ConstraintLayout &layout, const int32_t *frictionRef, int bodyCount, SweepPlan &plan,
+               int32_t *scratch);
+size_t planScratchCount(int constraintCount, int bodyCount);
+
+// One row of a batch: lane k of every vector is constraint k's row, J and
+// M^-1 J^T by part and axis (linear 0 x y z, angular 0, linear 1, angular 1),
+// and the scalars of SweepRow's fourth floats.
+struct BatchRow {
+    Float4 J[12], MJ[12];
+    Float4 q, softness, tolerance, lo, hi; // a friction row's hi is its coefficient
+    int32_t normal;                        // the batch's row a friction row follows, -1 for none
+    int32_t unused[3];
+};
+
+// A batch: the velocity slots of each side per lane (empty lanes and the
+// world's sides take a slot whose velocity change is zero and stays so), its
+// constraints, and its rows first..first+rows among the batch rows.
+struct BatchHead {
+    int32_t slot[2][kBatchLanes];
+    int32_t constraint[kBatchLanes];
+    int32_t first, rows;
+};
+
+// A batch row from its lanes' rows in the row-at-a-time layout (kBatchLanes;
+// an empty lane's row is zero). Leaves its normal as it was.
+void setBatchRow(BatchRow &batch, const SweepRow *lanes);
+
+// Clips each lane's start (x: 4 per row) within its bounds and adds M^-1 J^T
+// x to u, rows in order, as the row-at-a-time start does; returns the
+// largest impulse.
+PxReal startBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u);
+
+// One sweep of the batch's rows; sets the lanes of unsettled whose impulse
+// changed by more than both its tolerance and floor.
+typedef void (*BatchSweep)(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u, float floor,
+                           int32_t *unsettled);
+// The batch sweep for this processor (baseline: the one for every x86-64);
+// all give the same impulses to the bit.
+BatchSweep batchSweep(bool baseline = false);
+
+} // namespace lcs
+
+#endif

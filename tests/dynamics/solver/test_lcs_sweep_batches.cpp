@@ -1,0 +1,228 @@
+// The sweeps take constraints of one shape that share no body four at a
+// time; the impulses must come out bit for bit as in list order, one row at
+// a time.
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <algorithm>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "solver/RbdLcsIterative.h"
+#include "test_lcs_support.h"
+
+using namespace lcs;
+using namespace lcstest;
+
+namespace {
+
+const int kBodies = 16;
+
+// Contacts as a pile has them: a normal row and two friction rows that
+// follow it, in runs of one to four on one pair of bodies (a box pair's
+// corners), a fifth of them against the world; count need not fill the
+// batches.
+void contactIsland(std::mt19937 &rng, int count, std::vector<RbdLcsBody> &bodies, RowList &rows)
+{
+    std::uniform_real_distribution<PxReal> u(-1.0, 1.0);
+    bodies.assign(kBodies, RbdLcsBody());
+    for (RbdLcsBody &b : bodies) makeBody(b, 1.0 + 0.5 * u(rng), 0.2, 0.3, 0.25);
+    chainBodies(bodies);
+    rows.clear();
+    for (int c = 0; c < count;) {
+        const int b0 = static_cast<int>(rng() % kBodies),
+                  b1 = rng() % 5 == 0 ? -1 : static_cast<int>(rng() % kBodies);
+        for (int run = 1 + static_cast<int>(rng() % 4); run > 0 && c < count; --run, ++c) {
+            const int first = rows.begin(b0, b1 == b0 ? -1 : b1);
+            for (int r = 0; r < 3; ++r) {
+                PxReal J[12];
+                for (int k = 0; k < 12; ++k) J[k] = (k >= 6 && (b1 < 0 || b1 == b0)) ? 0.0 : u(rng);
+                const int row = rows.addRow(J, r == 0 ? 0.01 * u(rng) : 0.0, r == 0 ? 0.0 : -RBD_REAL_MAX);
+                if (r > 0) rows.tieFriction(row, first, 0.5);
+            }
+            rows.end();
+        }
+    }
+}
+
+// The island's impulses after 40 sweeps (past two fresh sums of u), in list
+// order one row at a time or as planned.
+std::vector<PxReal> solve(const RowList &list, std::vector<RbdLcsBody> &island, bool listOrder)
+{
+    const Packed p(list, island);
+    const RbdLcsConstraints &l = list.list;
+    std::vector<BodyInverseMass> invM(kBodies);
+    std::vector<BodyLoad> load(kBodies); // none: the rows' random errors make the right-hand sides
+    std::vector<RbdLcsBody *> bodies(kBodies);
+    for (int b = 0; b < kBodies; ++b) {
+        bodies[b] = &island[b], invM[b].invMass = island[b].invMass;
+        memcpy(invM[b].invInertia, island[b].invInertiaWorld, sizeof invM[b].invInertia);
+    }
+    std::vector<PxReal> lambda(p.n);
+    PartitionRows rows = {p.layout, p.J.data(),    l.phi,           l.c,        l.lo,
+                          l.hi,     lambda.data(), l.rowEpsilon,    l.rowGamma, l.correction,
+                          l.mu,     l.state,       l.frictionIndex, 0};
+    RbdLcsParameters parameters = defaultParameters(0.01);
+    RbdLcsLCPSolverParameters params = parameters.lcp;
+    params.iterations = 40, params.tolerance = 1e-12;
+    std::vector<unsigned char> memory(iterativeMemoryRequired(p.n, kBodies) + 64);
+    MemoryPool pool;
+    pool.init(memory.data(), memory.size());
+    const IterativeInput in = {bodies.data(), invM.data(), load.data(), kBodies, &parameters,
+                               nullptr,       0,           listOrder,   nullptr};
+    EXPECT_EQ(solveIteratively(pool, rows, in, params), -40);
+    return lambda;
+}
+
+// The plan of an island, with what it batched.
+struct Plan {
+    std::vector<int32_t> items, lanes, scratch;
+    SweepPlan plan;
+    int batched;
+    Plan(const ConstraintLayout &layout, const int32_t *friction)
+        : items(layout.constraintCount), lanes(kBatchLanes * layout.constraintCount),
+          scratch(planScratchCount(layout.constraintCount, kBodies))
+    {
+        plan.items = items.data(), plan.lanes = lanes.data();
+        batched = planSweeps(layout, friction, kBodies, plan, scratch.data());
+    }
+};
+
+} // namespace
+
+TEST(LcsSweepBatches, SweepsGiveTheImpulsesOfListOrderBitForBit)
+{
+    for (unsigned seed = 1; seed <= 8; ++seed) { // mixed constraints, then contacts only
+        std::mt19937 rng(seed);
+        std::vector<RbdLcsBody> island;
+        RowList list(400);
+        if (seed <= 4)
+            randomIsland(rng, kBodies, 30, island, list, true);
+        else
+            contactIsland(rng, 37 + static_cast<int>(seed), island, list);
+        const std::vector<PxReal> listOrder = solve(list, island, true), planned = solve(list, island, false);
+        const Packed p(list, island);
+        const Plan plan(p.layout, list.list.frictionIndex);
+        if (seed > 4) {
+            EXPECT_GT(plan.batched, p.layout.constraintCount / 2) << seed; // not vacuous
+        }
+        EXPECT_GT(*std::max_element(listOrder.begin(), listOrder.end()), 1e-3) << seed;
+        EXPECT_EQ(memcmp(listOrder.data(), planned.data(), sizeof(PxReal) * p.n), 0) << seed;
+    }
+}
+
+// Every constraint is planned once; a batch's constraints share no body and
+// have one shape; two constraints that share a body keep their list order.
+TEST(LcsSweepBatches, PlanKeepsEveryBodysConstraintsInListOrder)
+{
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        std::mt19937 rng(seed);
+        std::vector<RbdLcsBody> island;
+        RowList list(400);
+        contactIsland(rng, 29 + static_cast<int>(seed), island, list);
+        list.list.frictionIndex[list.list.constraintFirstRow[3] + 1] = list.list.constraintFirstRow[2];
+        const Packed p(list, island);
+        const Plan plan(p.layout, list.list.frictionIndex);
+        const int cs = p.layout.constraintCount;
+        std::vector<int> itemOf(cs, -1);
+        for (int j = 0; j < plan.plan.itemCount; ++j) {
+            const int item = plan.items[j];
+            for (int k = 0; k < (item < 0 ? 1 : kBatchLanes); ++k) {
+                const int c = item < 0 ? -1 - item : plan.lanes[kBatchLanes * item + k];
+                if (c < 0) continue;
+                EXPECT_EQ(itemOf[c], -1) << seed << " " << c;
+                itemOf[c] = j;
+            }
+        }
+        for (int a = 0; a < cs; ++a)
+            for (int b = a + 1; b < cs; ++b) {
+                const int32_t *ba = p.layout.bodies + 2 * a, *bb = p.layout.bodies + 2 * b;
+                bool share = false;
+                for (int s = 0; s < 2; ++s) share |= ba[s] >= 0 && (ba[s] == bb[0] || ba[s] == bb[1]);
+                if (share) {
+                    EXPECT_LT(itemOf[a], itemOf[b]) << seed << " " << a << " " << b;
+                }
+            }
+        // Constraints 2 and 3, tied across by a friction row, go alone.
+        for (int c = 2; c < 4; ++c) EXPECT_LT(plan.items[itemOf[c]], 0) << seed;
+        EXPECT_GT(plan.plan.batchCount, 4) << seed;
+    }
+}
+
+// A kept plan serves only the island it was made for: after each edit of
+// what planSweeps reads, the cache gives planSweeps' new plan.
+TEST(LcsSweepBatches, KeptPlanFollowsEveryEditOfTheLayout)
+{
+    std::mt19937 rng(7);
+    std::vector<RbdLcsBody> island;
+    RowList list(400);
+    contactIsland(rng, 40, island, list);
+    const Packed p(list, island);
+    std::vector<int32_t> bodies(p.bodyOf), friction(list.list.frictionIndex, list.list.frictionIndex + p.n);
+    ConstraintLayout layout = p.layout;
+    layout.bodies = bodies.data();
+    const std::function<void()> edits[] = {
+        [] {},                                                 // made
+        [] {},                                                 // kept
+        [&] { bodies[2] = bodies[0], bodies[3] = bodies[1]; }, // a constraint on its neighbour's bodies
+        [&] { friction[p.firstRow[5] + 1] = p.firstRow[0]; },  // a friction row following another's normal
+        [&] { layout.rowCount -= p.rowCounts[--layout.constraintCount]; }, // the last constraint gone
+    };
+    SweepOrderCache cache;
+    std::vector<int32_t> last;
+    for (size_t k = 0; k < sizeof edits / sizeof edits[0]; ++k) {
+        edits[k]();
+        const Plan fresh(layout, friction.data());
+        Plan kept(layout, friction.data());
+        planSweepsCached(layout, friction.data(), kBodies, cache, kept.plan, kept.scratch.data());
+        const std::vector<int32_t> keptItems(kept.plan.items, kept.plan.items + kept.plan.itemCount);
+        const std::vector<int32_t> freshItems(fresh.items.begin(), fresh.items.begin() + fresh.plan.itemCount);
+        EXPECT_EQ(keptItems, freshItems) << k;
+        if (k == 1) {
+            EXPECT_EQ(kept.plan.items, cache.items.data()); // the kept plan itself
+        }
+        EXPECT_EQ(memcmp(kept.plan.lanes, fresh.lanes.data(), sizeof(int32_t) * kBatchLanes * fresh.plan.batchCount),
+                  0)
+            << k;
+        if (k >= 2) {
+            EXPECT_NE(freshItems, last) << k; // each edit moves some constraint
+        }
+        last = freshItems;
+    }
+}
+
+// Both copies of a batch's sweep, the baseline's and the one for processors
+// with AVX, give the same impulses and velocity changes to the bit (the
+// solves above run only the copy this processor takes).
+TEST(LcsSweepBatches, BaselineAndAvxCopiesAgreeBitForBit)
+{
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    std::vector<BatchRow> rows(3);
+    for (int r = 0; r < 3; ++r) { // a normal row, then two friction rows following it
+        BatchRow &row = rows[r];
+        for (int k = 0; k < kBatchLanes; ++k) {
+            for (int j = 0; j < 12; ++j) row.J[j][k] = u(rng), row.MJ[j][k] = u(rng);
+            row.q[k] = u(rng), row.softness[k] = 0.1f * (1.0f + u(rng)), row.tolerance[k] = 1e-4f;
+            row.lo[k] = r == 0 ? 0.0f : -1.0f, row.hi[k] = r == 0 ? 10.0f : 0.5f;
+        }
+        row.normal = r == 0 ? -1 : 0;
+    }
+    const BatchHead head = {{{0, 1, 2, 8}, {3, 4, 8, 5}}, {0, 1, 2, -1}, 0, 3};
+    std::vector<PxReal> x[2];
+    std::vector<SweepVelocity> v[2];
+    int32_t unsettled[2][kBatchLanes] = {};
+    for (int copy = 0; copy < 2; ++copy) {
+        x[copy].assign(3 * kBatchLanes, 0.25);
+        v[copy].assign(9, SweepVelocity{{0, 0, 0, 0}, {0, 0, 0, 0}});
+        for (int b = 0; b < 6; ++b)
+            v[copy][b] = SweepVelocity{{0.1f * b, 0.2f, -0.3f, 0}, {0.05f, -0.1f * b, 0.4f, 0}};
+        for (int sweep = 0; sweep < 5; ++sweep)
+            batchSweep(copy == 0)(head, rows.data(), x[copy].data(), v[copy].data(), 0.0f, unsettled[copy]);
+    }
+    EXPECT_EQ(memcmp(x[0].data(), x[1].data(), sizeof(PxReal) * x[0].size()), 0);
+    EXPECT_EQ(memcmp(v[0].data(), v[1].data(), sizeof(SweepVelocity) * v[0].size()), 0);
+    EXPECT_EQ(memcmp(unsettled[0], unsettled[1], sizeof unsettled[0]), 0);
+    EXPECT_NE(x[0][0], 0.25); // the sweeps moved the impulses
+}
