@@ -251,7 +251,7 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     fn_->scaleBounds(rows, parameters_.stepsize);
     RbdLcsLCPSolverParameters lcpParameters = parameters_.lcp;
     if (!lcpParameters.warmStart && seedStates(rows, records, parameters_.stepsize) > 0) lcpParameters.warmStart = 1;
-    frictionBoundsFromLastStep(rows, records, parameters_.stepsize);
+    frictionBoundsFromLastStep(rows, records, parameters_.stepsize, contacts);
     LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
                    rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
     lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_);
