@@ -177,14 +177,15 @@ bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *e
     const PxReal shiftBound = ShiftBound(pair);
     // All or none: every contact is checked before any is moved.
     Moved moved[kMostKept];
+    RbdContactID contacts[kMostKept];
     int count = 0;
-    for (RbdContactID c = head; c; c = RbdContactGetNext(c))
-        if (count == kMostKept || !MoveContact(c, shiftBound, &moved[count++])) return false;
-    count = 0;
     for (RbdContactID c = head; c; c = RbdContactGetNext(c)) {
-        const Moved &m = moved[count++];
-        RbdContactSetNormal(c, m.normal[0], m.normal[1], m.normal[2]);
-        RbdContactSetPenetration(c, m.penetration);
+        if (count == kMostKept || !MoveContact(c, shiftBound, &moved[count])) return false;
+        contacts[count++] = c;
+    }
+    for (int i = 0; i < count; ++i) {
+        RbdContactSetNormal(contacts[i], moved[i].normal[0], moved[i].normal[1], moved[i].normal[2]);
+        RbdContactSetPenetration(contacts[i], moved[i].penetration);
     }
     return true;
 }

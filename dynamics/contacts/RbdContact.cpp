@@ -187,9 +187,11 @@ void RbdContactRecordFound(RbdContactID c)
 
 void RbdContactGetCarried(RbdContactID c, int32_t row, PxVector3 byBody0, PxVector3 byBody1)
 {
-    PxV3Zero(byBody0);
-    PxV3Zero(byBody1);
-    if (!contactOf(c, "RbdContactGetCarried") || row < 0 || row > 3) return;
+    if (!contactOf(c, "RbdContactGetCarried") || row < 0 || row > 3) {
+        PxV3Zero(byBody0);
+        PxV3Zero(byBody1);
+        return;
+    }
     PxReal *out[2] = {byBody0, byBody1};
     // Row by row as RbdConstraintAttachmentToWorld turns the whole frame.
     for (int i = 0; i < 2; ++i) {

@@ -325,14 +325,17 @@ void BaseFunctions::calcJtConstraintForces(PartitionRows &rows, RbdBaseConstrain
             RbdPrefetchRange(constraints[c + kRbdPrefetchAhead], offsetof(RbdBaseConstraint, force),
                              offsetof(RbdBaseConstraint, lambda));
         // Per side: force (columns 0-2) and torque (3-5), each row's force
-        // read once for both sides.
-        PxReal sum[2][6] = {};
+        // read once for both sides. Two columns at a time: each column still
+        // sums its rows' terms in row order.
+        Pair columnPairs[6] = {};
         for (int r = 0; r < layout.rows[c]; ++r) {
             int row = layout.firstRow[c] + r;
-            PxReal f = rows.lambda[row] / h;
+            const Pair f = splat(rows.lambda[row] / h);
             const PxReal *j = rows.J + tileIndex(row, 0); // columns 4 reals apart
-            for (int col = 0; col < 12; ++col) sum[col / 6][col % 6] += j[4 * col] * f;
+            for (int k = 0; k < 6; ++k) columnPairs[k] += Pair{j[8 * k], j[8 * k + 4]} * f;
         }
+        PxReal sum[2][6];
+        for (int k = 0; k < 6; ++k) store2(&sum[0][0] + 2 * k, columnPairs[k]);
         for (int side = 0; side < 2; ++side) {
             const PxReal *force = sum[side], *torque = sum[side] + 3;
             int body = layout.bodies[2 * c + side];

@@ -56,9 +56,9 @@ int contactsOnly(const PartitionRows &rows, RbdBaseConstraint *const *records)
     return 1;
 }
 
-int frictionBoundsFromLastStep(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h)
+int frictionBoundsFromLastStep(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, int contacts)
 {
-    if (!records || rows.frictionCount == 0 || !contactsOnly(rows, records)) return 0;
+    if (!records || rows.frictionCount == 0 || !contacts) return 0;
     int opened = 0;
     for (int c = 0; c < rows.layout.constraintCount; ++c) {
         const RbdBaseConstraint *record = records[c];

@@ -23,8 +23,9 @@ int contactsOnly(const PartitionRows &rows, RbdBaseConstraint *const *records);
 // such force (new, or pushing nothing) keeps [0, 0], and so does every
 // contact of an island with joints. Returns the rows whose bounds are now
 // open.
-// records: the island's constraint records in row-list order (null: none).
-int frictionBoundsFromLastStep(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h);
+// records: the island's constraint records in row-list order (null: none);
+// contacts: what contactsOnly found for them, which the caller knows already.
+int frictionBoundsFromLastStep(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, int contacts);
 
 // Whether the solution in rows.lambda also solves the box LCP whose
 // friction bounds are +-|mu lambda_n| from its own normal rows, to within

@@ -251,17 +251,21 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     fn_->scaleBounds(rows, parameters_.stepsize);
     RbdLcsLCPSolverParameters lcpParameters = parameters_.lcp;
     if (!lcpParameters.warmStart && seedStates(rows, records, parameters_.stepsize) > 0) lcpParameters.warmStart = 1;
-    frictionBoundsFromLastStep(rows, records, parameters_.stepsize);
+    frictionBoundsFromLastStep(rows, records, parameters_.stepsize, contacts);
     LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
                    rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
     lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_);
-    fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
     if (matrix_->deferredFactorFailed()) return waitUnfactored(rows);
     if (deferred) deferPaid(!matrix_->deferredFactorFormed());
     // A recovery that shifted the diagonal wrote into the kept copy.
     if (kept && matrix_->formedWritten()) keptFactor_.forget();
     matrix_->destroy();
-    if (lcpResult_ < 0) fallBack(rows, invM, records, load);
+    // The bounds stay in impulses after a solve: only the fallback's sweeps,
+    // which work in forces, read them again before the next step rebuilds them.
+    if (lcpResult_ < 0) {
+        fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
+        fallBack(rows, invM, records, load);
+    }
     return 1;
 }
 
