@@ -505,8 +505,8 @@ PxReal packRows(const PartitionRows &rows, const IterativeInput &in, const Sweep
 void setTolerances(const Sweeps &s, PxReal tolerance, PxReal largest)
 {
     for (int i = 0; i < s.aloneRowCount; ++i) {
-        float &own = s.sweep[i].J[kTolerance][kW];
-        own = static_cast<float>(rowTolerance(tolerance, own, largest));
+        Float4 &scalars = s.sweep[i].J[kTolerance];
+        scalars[kW] = static_cast<float>(rowTolerance(tolerance, scalars[kW], largest));
     }
     for (int i = 0; i < s.batchRowCount; ++i)
         for (int k = 0; k < kBatchLanes; ++k) {

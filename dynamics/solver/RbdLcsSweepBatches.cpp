@@ -141,16 +141,37 @@ int planSweeps(const ConstraintLayout &layout, const int32_t *frictionRef, int b
 
 namespace {
 
+// Lanes of two vectors a, b (lanes 0-3 and 4-7) taken pairwise: the low
+// and high halves interleaved, and the first or second halves of each.
+Float4 interleaveLow(Float4 a, Float4 b)
+{
+    return __builtin_shufflevector(a, b, 0, 4, 1, 5);
+}
+
+Float4 interleaveHigh(Float4 a, Float4 b)
+{
+    return __builtin_shufflevector(a, b, 2, 6, 3, 7);
+}
+
+Float4 halvesFirst(Float4 a, Float4 b)
+{
+    return __builtin_shufflevector(a, b, 0, 1, 4, 5);
+}
+
+Float4 halvesSecond(Float4 a, Float4 b)
+{
+    return __builtin_shufflevector(a, b, 2, 3, 6, 7);
+}
+
 // Four vectors' lanes regrouped: out[j] holds lane j of a, b, c and d.
 void transpose(const Float4 &a, const Float4 &b, const Float4 &c, const Float4 &d, Float4 *out)
 {
-    const Int4 low = {0, 4, 1, 5}, high = {2, 6, 3, 7}, first = {0, 1, 4, 5}, second = {2, 3, 6, 7};
-    const Float4 abLow = __builtin_shuffle(a, b, low), cdLow = __builtin_shuffle(c, d, low);
-    const Float4 abHigh = __builtin_shuffle(a, b, high), cdHigh = __builtin_shuffle(c, d, high);
-    out[0] = __builtin_shuffle(abLow, cdLow, first);
-    out[1] = __builtin_shuffle(abLow, cdLow, second);
-    out[2] = __builtin_shuffle(abHigh, cdHigh, first);
-    out[3] = __builtin_shuffle(abHigh, cdHigh, second);
+    const Float4 abLow = interleaveLow(a, b), cdLow = interleaveLow(c, d);
+    const Float4 abHigh = interleaveHigh(a, b), cdHigh = interleaveHigh(c, d);
+    out[0] = halvesFirst(abLow, cdLow);
+    out[1] = halvesSecond(abLow, cdLow);
+    out[2] = halvesFirst(abHigh, cdHigh);
+    out[3] = halvesSecond(abHigh, cdHigh);
 }
 
 } // namespace
@@ -176,25 +197,23 @@ namespace {
 // The x, y and z of four velocity parts (a, b, c, d), lane k from the k-th.
 SWEEP_INLINE void gather(const Float4 &a, const Float4 &b, const Float4 &c, const Float4 &d, Float4 *axes)
 {
-    const Int4 low = {0, 4, 1, 5}, high = {2, 6, 3, 7}, first = {0, 1, 4, 5}, second = {2, 3, 6, 7};
-    const Float4 ab = __builtin_shuffle(a, b, low), cd = __builtin_shuffle(c, d, low);
-    axes[0] = __builtin_shuffle(ab, cd, first);
-    axes[1] = __builtin_shuffle(ab, cd, second);
-    axes[2] = __builtin_shuffle(__builtin_shuffle(a, b, high), __builtin_shuffle(c, d, high), first);
+    const Float4 ab = interleaveLow(a, b), cd = interleaveLow(c, d);
+    axes[0] = halvesFirst(ab, cd);
+    axes[1] = halvesSecond(ab, cd);
+    axes[2] = halvesFirst(interleaveHigh(a, b), interleaveHigh(c, d));
 }
 
 // The inverse: four velocity parts from their x, y and z (the fourth
 // floats, never read, become zero).
 SWEEP_INLINE void scatter(const Float4 *axes, Float4 &a, Float4 &b, Float4 &c, Float4 &d)
 {
-    const Int4 low = {0, 4, 1, 5}, high = {2, 6, 3, 7}, first = {0, 1, 4, 5}, second = {2, 3, 6, 7};
     const Float4 zero = {0.0f, 0.0f, 0.0f, 0.0f};
-    const Float4 xyLow = __builtin_shuffle(axes[0], axes[1], low), xyHigh = __builtin_shuffle(axes[0], axes[1], high);
-    const Float4 zLow = __builtin_shuffle(axes[2], zero, low), zHigh = __builtin_shuffle(axes[2], zero, high);
-    a = __builtin_shuffle(xyLow, zLow, first);
-    b = __builtin_shuffle(xyLow, zLow, second);
-    c = __builtin_shuffle(xyHigh, zHigh, first);
-    d = __builtin_shuffle(xyHigh, zHigh, second);
+    const Float4 xyLow = interleaveLow(axes[0], axes[1]), xyHigh = interleaveHigh(axes[0], axes[1]);
+    const Float4 zLow = interleaveLow(axes[2], zero), zHigh = interleaveHigh(axes[2], zero);
+    a = halvesFirst(xyLow, zLow);
+    b = halvesSecond(xyLow, zLow);
+    c = halvesFirst(xyHigh, zHigh);
+    d = halvesSecond(xyHigh, zHigh);
 }
 
 // v: per side, linear x y z then angular x y z, lane k of body slot[k].
