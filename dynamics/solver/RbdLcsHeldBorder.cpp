@@ -23,7 +23,8 @@
 // u needs no solve of its own: b_0 differs from the right-hand side F0 was
 // factored with, b_then, only through the rows that changed, so
 //     u = A0^-1 b_then + W x_N(then) - E_D x_D     (A0^-1 A_0d = e_d)
-// while the rows held then are held at the same values.
+// and a row held then and now at another value adds its column (as a new
+// row's) times the difference.
 #include <string.h>
 #include "solver/RbdLcsMatrix.h"
 
@@ -95,9 +96,9 @@ double LCPMatrix::borderCost() const
     return missing * 2.0 * static_cast<double>(heldFactorReals()) + k * (3.0 * m0 + n_) + k * k * k;
 }
 
-const PxReal *LCPMatrix::borderColumn(int c, const PxReal **pivot)
+const PxReal *LCPMatrix::borderColumn(int p, int baseIndex, const PxReal **pivot)
 {
-    const int m0 = heldFactoredCount_, padded0 = paddedCount(m0), p = borderPosition_[c];
+    const int m0 = heldFactoredCount_, padded0 = paddedCount(m0);
     PxReal *columns = heldStorageBase();
     int slot = -1;
     for (int s = 0; s < kMaxBorderRows; ++s)
@@ -113,8 +114,8 @@ const PxReal *LCPMatrix::borderColumn(int c, const PxReal **pivot)
     }
     PxReal *column = columns + static_cast<size_t>(slot) * padded0;
     memset(column, 0, sizeof(PxReal) * static_cast<size_t>(padded0));
-    if (borderBaseIndex_[c] >= 0) {
-        column[borderBaseIndex_[c]] = 1.0; // V: a column of A0^-1
+    if (baseIndex >= 0) {
+        column[baseIndex] = 1.0; // V: a column of A0^-1
     } else {
         // W: A0^-1 times the new row's column of A on F0 (the first half of the scratch only).
         PxReal *t = scratch_;
@@ -124,7 +125,7 @@ const PxReal *LCPMatrix::borderColumn(int c, const PxReal **pivot)
     }
     solveHeld(column);
     borderSlotOwner_[slot] = p;
-    if (borderBaseIndex_[c] < 0) {
+    if (baseIndex < 0) {
         // t still holds A_0i by positions.
         PxReal pivot = getAt(p, p);
         for (int k = 0; k < m0; ++k) pivot -= scratch_[heldFactored_[k]] * column[k];
@@ -158,6 +159,25 @@ int LCPMatrix::solveBorderSystem(PxReal *K, PxReal *r, const PxReal *heldLeast, 
     return 1;
 }
 
+int LCPMatrix::followHeldValues(const PxReal *x, const PxReal *xBase, PxReal *u)
+{
+    // A row held then and now, at its other bound (a motor or a friction
+    // row from one limit to the other), moves u by A0^-1 A_0h times the
+    // difference: a column as a new row's, in a slot the border leaves.
+    const int m0 = heldFactoredCount_;
+    for (int a = 0; a < heldCount_; ++a) {
+        int row = held_[a], p = pos_[row], changed = 0;
+        if (x[row] == xBase[row]) continue;
+        for (int c = 0; c < borderCount_; ++c) changed |= borderPosition_[c] == p;
+        if (changed) continue;
+        if (borderCount_ == kMaxBorderRows) return 0;
+        const PxReal *pivot, *column = borderColumn(p, -1, &pivot);
+        const PxReal moved = x[row] - xBase[row];
+        for (int i = 0; i < m0; ++i) u[i] -= moved * column[i];
+    }
+    return 1;
+}
+
 int LCPMatrix::solveBordered(PxReal *x, const PxReal *q, int qCount)
 {
     const int m0 = heldFactoredCount_, padded0 = paddedCount(m0), k = borderCount_;
@@ -170,20 +190,18 @@ int LCPMatrix::solveBordered(PxReal *x, const PxReal *q, int qCount)
     at = inserted;
     for (int c = 0; c < k; ++c)
         if (borderBaseIndex_[c] >= 0) order[at++] = c;
-    // The rows held when F0 was factored must be held where they were then.
-    for (int a = 0; a < heldCount_; ++a) {
-        int row = held_[a], changed = 0;
-        for (int c = 0; c < k; ++c) changed |= borderPosition_[c] == pos_[row];
-        if (!changed && x[row] != xBase[row]) return 0;
-    }
     const PxReal *column[kMaxBorderRows], *pivot[kMaxBorderRows];
-    for (int a = 0; a < k; ++a) column[a] = borderColumn(order[a], &pivot[a]);
+    for (int a = 0; a < k; ++a) {
+        int c = order[a];
+        column[a] = borderColumn(borderPosition_[c], borderBaseIndex_[c], &pivot[a]);
+    }
     memcpy(u, uBase, sizeof(PxReal) * static_cast<size_t>(padded0));
     for (int a = 0; a < inserted; ++a) {
         const PxReal was = xBase[rowAt_[borderPosition_[order[a]]]];
         for (int i = 0; i < m0; ++i) u[i] += was * column[a][i];
     }
     for (int a = inserted; a < k; ++a) u[borderBaseIndex_[order[a]]] -= x[rowAt_[borderPosition_[order[a]]]];
+    if (!followHeldValues(x, xBase, u)) return 0;
     // r_N = q_N - A_NH x_H - A_N0 u: x_H and u side by side by positions
     // (added on the rows of F0 now held, which both have).
     PxReal *t = scratch_;

@@ -399,15 +399,18 @@ protected:
     double borderCost() const;
     // Where the border's columns start in the kept factor's storage.
     PxReal *heldStorageBase() const;
-    // x as solveHeldRows gives it; 0 (x untouched) when a pivot falls short
-    // or a held row of F0's subproblem is held at another value.
+    // x as solveHeldRows gives it; 0 (x untouched) when a pivot falls short.
     int solveBordered(PxReal *x, const PxReal *q, int qCount);
     // After a factor of F0: its solution z (compact indices) and x's held
     // values, from which the bordered solves start.
     void keepBorderBase(const PxReal *x, const PxReal *z);
-    // The kept column of the changed row c (its border index), solved when
-    // missing; pivot: the kept A_ii - A_i0 W_i of a new row.
-    const PxReal *borderColumn(int c, const PxReal **pivot);
+    // The kept column of the row at position p (baseIndex in F0, -1 when
+    // not in F0), solved when missing; pivot: the kept A_ii - A_i0 W_i of a
+    // row not in F0. Takes a slot no border row owns.
+    const PxReal *borderColumn(int p, int baseIndex, const PxReal **pivot);
+    // u moved for the rows held then and now at another value; 0 when there
+    // is no slot for their columns.
+    int followHeldValues(const PxReal *x, const PxReal *xBase, PxReal *u);
     // Solves the k x k quasi-definite border system K s = r in place (its
     // lower triangle, row-major), by L D L^T without exchanges: the new
     // rows' pivots come first and must be at borderFloor_ or above, the
