@@ -182,8 +182,9 @@ public:
     // the held rows and receives the solution on the others. q has qCount
     // rows (0 beyond). storage: n x n reals for the factor of A_FF. Returns
     // 0 when that factor fails. The factor is kept in storage: the next
-    // call refactors only from the first row whose free set differs, unless
-    // forgetHeldFactor was called in between (storage used for else).
+    // call refactors only from the first row whose free set differs (or,
+    // with allowHeldBorder, borders it, its columns kept after the factor),
+    // unless forgetHeldFactor was called in between (storage used for else).
     int solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *storage);
     void forgetHeldFactor() { heldFactoredCount_ = -1; }
     // With pivotFloor > 0, a kept factor of the free rows also serves free

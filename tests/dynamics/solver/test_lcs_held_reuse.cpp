@@ -80,15 +80,17 @@ TEST(LcsHeldReuse, BorderedSolvesStayExactAsRowsTurnHeldAndFree)
         LCPMatrix &A = *formed.A;
         std::vector<PxReal> storage(static_cast<size_t>(np) * np), q(np, 0.0), x(np, 0.0), Ax(np);
         std::vector<int> isHeld(n, 0);
-        for (int i = 0; i < n; ++i) q[i] = sin(0.7 * i), isHeld[i] = i >= 41 && i % 3 == 2;
+        for (int i = 0; i < n; ++i)
+            q[i] = sin(0.7 * i), isHeld[i] = i >= 41 && i % 3 == 2, x[i] = 0.05 * cos(1.0 + i);
         unsigned seed = 12345u + which;
         int bordered = 0;
         for (int step = 0; step < 40; ++step) {
             seed = seed * 1103515245u + 12345u;
             int row = static_cast<int>((seed >> 8) % static_cast<unsigned>(n));
-            if (step > 0 && step % 9 == 0)
-                x[row] = isHeld[row] ? -x[row] : x[row]; // a held row to its other bound
-            else if (step > 0)
+            if (step > 0 && step % 9 == 0) {
+                while (!isHeld[row]) row = (row + 1) % n;
+                x[row] = -x[row]; // a held row to its other bound
+            } else if (step > 0)
                 isHeld[row] = !isHeld[row], x[row] = 0.05 * cos(1.0 + row);
             std::vector<int32_t> held;
             for (int i = 0; i < n; ++i)
