@@ -70,12 +70,15 @@ int LCPMatrix::planBorder()
 // padded0 long) and x as it was then (n_).
 void LCPMatrix::keepBorderBase(const PxReal *x, const PxReal *z)
 {
+    borderBaseKept_ = 0;
+    if (!(borderFloor_ > 0.0)) return; // islands that never border pay nothing more
     const int padded0 = paddedCount(heldFactoredCount_);
     size_t room = static_cast<size_t>(n_) * static_cast<size_t>(n_);
     size_t factor = static_cast<size_t>(heldStorageBase() - heldStorage_);
     size_t need = factor + static_cast<size_t>(kMaxBorderRows + 2) * padded0 + n_;
-    borderBaseKept_ = borderFloor_ > 0.0 && need <= room;
-    if (!borderBaseKept_) return;
+    if (need > room) return;
+    borderBaseKept_ = 1;
+    for (int s = 0; s < kMaxBorderRows; ++s) borderSlotOwner_[s] = -1; // a new factor: no column kept
     PxReal *base = heldStorageBase() + static_cast<size_t>(kMaxBorderRows + 1) * padded0;
     memcpy(base, z, sizeof(PxReal) * static_cast<size_t>(padded0));
     memcpy(base + padded0, x, sizeof(PxReal) * static_cast<size_t>(n_));

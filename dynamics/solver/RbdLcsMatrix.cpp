@@ -382,7 +382,6 @@ int LCPMatrix::solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *sto
     if (!factorHeld(free_, storage, reuse, lent)) return 0;
     memcpy(heldFactored_, free_.position, sizeof(int32_t) * static_cast<size_t>(free_.count));
     heldFactoredCount_ = free_.count;
-    for (int c = 0; c < kMaxBorderRows; ++c) borderSlotOwner_[c] = -1; // a new factor: no column kept
     heldStorage_ = storage;
     solveHeld(z);
     keepBorderBase(x, z);
