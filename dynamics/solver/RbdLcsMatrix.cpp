@@ -289,6 +289,10 @@ LCPMatrix::ActiveRows LCPMatrix::compactRows(int count)
     return ActiveRows{activePosition_, activeStart_, count, padded};
 }
 
+namespace {
+const double kFactorWeight = 2.5;
+} // namespace
+
 double LCPMatrix::heldRowsCost(const int32_t *held, int count)
 {
     held_ = held;
@@ -319,22 +323,32 @@ double LCPMatrix::heldRowsCost(const int32_t *held, int count)
     // A row of width w costs w^2 / 2 to factor and 2 w to substitute; the
     // right-hand side costs one product with A.
     int reused = heldReuse_ > wholeReuse_ ? heldReuse_ : wholeReuse_;
-    double cost = heldRowsLeastCost();
+    double factorCost = 0.0, cost = heldRowsLeastCost();
     for (int k = 0; k < free_.padded; ++k) {
         double w = k - free_.start[k] + 1;
-        cost += (k >= reused ? 0.5 * w * w : 0.0) + 2.0 * w;
+        factorCost += k >= reused ? 0.5 * w * w : 0.0;
+        cost += 2.0 * w;
     }
-    return cost;
+    // Or the kept factor with a border of the rows that changed. A
+    // multiply-add of the factor's tiles takes some 2.5 times the
+    // instructions of one of the substitutions (callgrind, the closing hand).
+    borderPlanned_ = 0;
+    if (borderFloor_ > 0.0 && planBorder()) {
+        double bordered = heldRowsLeastCost() + borderCost();
+        borderPlanned_ = bordered < cost + kFactorWeight * factorCost;
+        if (borderPlanned_) return bordered;
+    }
+    return cost + factorCost;
 }
 
-int LCPMatrix::solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *storage)
+const PxReal *LCPMatrix::heldProducts(const PxReal *x, int &byRows)
 {
-    // y = A_:H x_H: column by column of the held rows (y by positions), or
-    // as A times x kept on the held rows only, through the Jacobian (y by
-    // rows), whichever is cheaper. The shifted diagonal never enters: only
-    // the free rows of y are read.
+    // Column by column of the held rows (y by positions), or as A times x
+    // kept on the held rows only, through the Jacobian (y by rows),
+    // whichever is cheaper. The shifted diagonal never enters: only the
+    // free rows of y are read.
     PxReal *z = scratch_, *y = scratch_ + n_;
-    const int byRows = throughJacobianIsCheaper(heldCount_);
+    byRows = throughJacobianIsCheaper(heldCount_);
     if (byRows) {
         memset(z, 0, sizeof(PxReal) * static_cast<size_t>(n_));
         for (int a = 0; a < heldCount_; ++a) z[held_[a]] = x[held_[a]];
@@ -343,6 +357,15 @@ int LCPMatrix::solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *sto
         memset(y, 0, sizeof(PxReal) * static_cast<size_t>(n_));
         for (int a = 0; a < heldCount_; ++a) axpyRow(pos_[held_[a]], x[held_[a]], y);
     }
+    return y;
+}
+
+int LCPMatrix::solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *storage)
+{
+    if (borderPlanned_ && storage == heldStorage_ && solveBordered(x, q, qCount)) return 1;
+    int byRows = 0;
+    const PxReal *y = heldProducts(x, byRows);
+    PxReal *z = scratch_;
     // z becomes q_F - A_FH x_H in the compact indices (identity padding 0).
     for (int k = 0; k < free_.padded; ++k) {
         if (k >= free_.count) {
@@ -361,6 +384,7 @@ int LCPMatrix::solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *sto
     heldFactoredCount_ = free_.count;
     heldStorage_ = storage;
     solveHeld(z);
+    keepBorderBase(x, z);
     for (int row = 0; row < n_; ++row)
         if (factorIndex_[row] < 0) x[row] = 0.0;
     for (int k = 0; k < free_.count; ++k) x[rowAt_[free_.position[k]]] = z[k];

@@ -182,10 +182,16 @@ public:
     // the held rows and receives the solution on the others. q has qCount
     // rows (0 beyond). storage: n x n reals for the factor of A_FF. Returns
     // 0 when that factor fails. The factor is kept in storage: the next
-    // call refactors only from the first row whose free set differs, unless
-    // forgetHeldFactor was called in between (storage used for else).
+    // call refactors only from the first row whose free set differs (or,
+    // with allowHeldBorder, borders it, its columns kept after the factor),
+    // unless forgetHeldFactor was called in between (storage used for else).
     int solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *storage);
     void forgetHeldFactor() { heldFactoredCount_ = -1; }
+    // With pivotFloor > 0, a kept factor of the free rows also serves free
+    // rows that differ from its own in a few rows (RbdLcsHeldBorder.cpp),
+    // as long as every pivot those rows add stays at pivotFloor or above
+    // (a pivot squared); 0 refactors from the first row that differs.
+    void allowHeldBorder(PxReal pivotFloor) { borderFloor_ = pivotFloor; }
 
     // Small dense symmetric positive definite systems: m is n x n, row-major.
     // factorDense replaces its lower triangle by the Cholesky factor and
@@ -261,6 +267,8 @@ protected:
     // matrix's first rows, and their factor is copied from its factor.
     virtual int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, int wholeRows) = 0;
     virtual void solveHeld(PxReal *x) const = 0;
+    // Reals of storage the last factorHeld filled.
+    virtual size_t heldFactorReals() const = 0;
     // Storage shared by both schemes: the dense inverse cache, the pivots and the order.
     int allocateInverse(int n);
     // The substitutions use the whole matrix's factor, by every position.
@@ -364,10 +372,52 @@ protected:
     // The free rows of the factor kept in heldStorage_ (-1 count: none).
     int32_t *heldFactored_ = nullptr; // (n) their positions
     int heldFactoredCount_ = -1;
-    const PxReal *heldStorage_ = nullptr;
+    PxReal *heldStorage_ = nullptr;
     // The compact envelope of the positions activePosition_ (count of them)
     // into activeStart_; returns free_-like rows.
     ActiveRows compactRows(int count);
+    // y = A_:H x_H for the held rows of heldRowsCost (scratch_ + n_); sets
+    // byRows when y is by rows rather than by positions.
+    const PxReal *heldProducts(const PxReal *x, int &byRows);
+    // The bordered solve (RbdLcsHeldBorder.cpp): the kept factor of the free
+    // rows F0 solves for the free rows F that differ from F0 in a few rows,
+    // those of F0 now held (their equations dropped for a multiplier that
+    // holds them at 0) and those new to F (a border of their rows of A).
+    // Each changed row costs one solve with the kept factor, once while
+    // that factor stands; its column is kept after the factor in storage.
+    enum { kMaxBorderRows = 8 };
+    PxReal borderFloor_ = 0.0; // 0: no bordered solves
+    int borderPlanned_ = 0;    // heldRowsCost found the free rows a few from the kept ones
+    int borderCount_ = 0;
+    int32_t borderPosition_[kMaxBorderRows] = {};  // the changed rows' positions
+    int32_t borderBaseIndex_[kMaxBorderRows] = {}; // in the kept factor, -1 for a row new to F
+    int32_t borderSlotOwner_[kMaxBorderRows] = {}; // the position each kept column belongs to, -1 none
+    PxReal borderSlotPivot_[kMaxBorderRows] = {};  // a new row's A_ii - A_i0 A0^-1 A_0i
+    int borderBaseKept_ = 0;                       // the factored subproblem's solution and held values are kept
+    // Whether F (free_) differs from F0 in at most kMaxBorderRows rows and
+    // the columns fit beside the factor; fills the border.
+    int planBorder();
+    double borderCost() const;
+    // Where the border's columns start in the kept factor's storage.
+    PxReal *heldStorageBase() const;
+    // x as solveHeldRows gives it; 0 (x untouched) when a pivot falls short.
+    int solveBordered(PxReal *x, const PxReal *q, int qCount);
+    // After a factor of F0: its solution z (compact indices) and x's held
+    // values, from which the bordered solves start.
+    void keepBorderBase(const PxReal *x, const PxReal *z);
+    // The kept column of the row at position p (baseIndex in F0, -1 when
+    // not in F0), solved when missing; pivot: the kept A_ii - A_i0 W_i of a
+    // row not in F0. Takes a slot no border row owns.
+    const PxReal *borderColumn(int p, int baseIndex, const PxReal **pivot);
+    // u moved for the rows held then and now at another value; 0 when there
+    // is no slot for their columns.
+    int followHeldValues(const PxReal *x, const PxReal *xBase, PxReal *u);
+    // Solves the k x k quasi-definite border system K s = r in place (its
+    // lower triangle, row-major), by L D L^T without exchanges: the new
+    // rows' pivots come first and must be at borderFloor_ or above, the
+    // held rows' negative and of magnitude heldLeast or more. Returns 0
+    // when one is not.
+    int solveBorderSystem(PxReal *K, PxReal *r, const PxReal *heldLeast, int k, int inserted) const;
 };
 
 // The factorisations, selected by the linear-solver parameter: 0 BkChol,

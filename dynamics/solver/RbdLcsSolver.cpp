@@ -402,6 +402,12 @@ int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, co
         return -1;
     }
     A.forgetHeldFactor(); // the storage it lived in is this solve's own
+    // A single pivot changes one row: on a box island, where single pivots
+    // run long, the free rows' factor serves the next few subproblems with
+    // a border of the changed rows, while their pivots clear the
+    // dependent-row filter. Other islands refactor, as their answers did.
+    PxReal filter = sqrt(A.getEpsilon()) * params.degeneracyFilter;
+    A.allowHeldBorder(params.boxIsland ? filter * filter : 0.0);
     if (limit <= 0) {
         // No iteration: the answer is the unconstrained solution.
         if (unconstrainedSolution(A, work, q, state, n))
@@ -467,6 +473,7 @@ int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, co
     if (result < 0) best.restore(work.xp, state, n);
     memcpy(x, work.xp, sizeof(PxReal) * static_cast<size_t>(n));
     if (carried) *carried = result > 0 ? work.tolerances.carried : carriedTolerance(params.tolerance, x, n);
+    A.allowHeldBorder(0.0);
     A.pool().popFrame();
     return result;
 }

@@ -63,6 +63,7 @@ private:
     double matrixElements() const override { return static_cast<double>(A_.offset[n_]); }
     int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, int wholeRows) override;
     void solveHeld(PxReal *x) const override;
+    size_t heldFactorReals() const override { return H_.offset[H_.n]; }
     // Element (k, l), l <= k, of the compact matrix of rows, gathered from A;
     // the padding up to whole tiles is identity.
     PxReal compactElement(int k, int l, const ActiveRows &rows) const
