@@ -544,6 +544,7 @@ void carryImpulses(const ConstraintLayout &layout, const Sweeps &s, PxReal *lamb
 PxReal startVelocities(const ConstraintLayout &layout, const Sweeps &s, SweepVelocity *u, int slots)
 {
     memset(u, 0, sizeof(SweepVelocity) * static_cast<size_t>(slots));
+    const BatchStart startBatch = batchStart();
     PxReal largest = 0.0;
     for (int j = 0, p = 0; j < s.plan.itemCount; ++j) {
         const int item = s.plan.items[j];

@@ -446,21 +446,34 @@ SWEEP_INLINE V sweepBatchRow(const BatchRow &row, int base, const PxReal *xOfBat
     return change;
 }
 
-// Clips the starts of half of four lanes of a batch row within their
-// bounds; returns their sizes.
-template <int Half> Double2 startHalf(const BatchRow &row, int base, const PxReal *xOfBatch, PxReal *xOfRow)
+// Clips the starts of half a batch row (lanes base.., V: their vector)
+// within their bounds; returns their sizes.
+template <typename V, int Half, typename Wide = typename LaneTypes<V>::Wide>
+SWEEP_INLINE Wide startHalf(const BatchRow &row, int base, const PxReal *xOfBatch, PxReal *xOfRow)
 {
-    Double2 lo, hi;
-    halfBounds<Float4, Half>(row, base, xOfBatch, lo, hi);
-    Double2 &x = *reinterpret_cast<Double2 *>(xOfRow + halfOffset<Float4, Half>(base));
-    const Double2 raised = lo > x ? lo : x;
-    x = raised > hi ? hi : raised;
-    const Long2 magnitude = {INT64_MAX, INT64_MAX};
-    return reinterpret_cast<Double2>(reinterpret_cast<Long2>(x) & magnitude);
+    typedef typename LaneTypes<V>::WideBits Bits;
+    Wide lo, hi;
+    halfBounds<V, Half>(row, base, xOfBatch, lo, hi);
+    typename LaneTypes<V>::WideInMemory &x = *reinterpret_cast<typename LaneTypes<V>::WideInMemory *>(
+        xOfRow + halfOffset<V, Half>(base));
+    const Wide start = x, raised = lo > start ? lo : start, clipped = raised > hi ? hi : raised;
+    x = clipped;
+    return reinterpret_cast<Wide>(reinterpret_cast<Bits>(clipped) & magnitudeBits<Bits>());
 }
 
-// startBatch for four lanes from base.
-PxReal startLanes(const BatchHead &head, int base, const BatchRow *rows, PxReal *x, SweepVelocity *u)
+// A row's impulses of lanes base.. in float.
+template <typename V> SWEEP_INLINE V impulsesOf(const PxReal *xOfRow, int base)
+{
+    typedef typename LaneTypes<V>::WideInMemory WideInMemory;
+    typedef typename LaneTypes<V>::Narrow Narrow;
+    const WideInMemory *x = reinterpret_cast<const WideInMemory *>(xOfRow + base);
+    return joined(__builtin_convertvector(x[0], Narrow), __builtin_convertvector(x[1], Narrow));
+}
+
+// startBatch for lanes base.. (V: their vector), inlined into each copy as
+// the sweeps are.
+template <typename V>
+SWEEP_INLINE PxReal startLanes(const BatchHead &head, int base, const BatchRow *rows, PxReal *x, SweepVelocity *u)
 {
     PxReal largest = 0.0;
     const BatchRow *batch = rows + head.first;
@@ -471,31 +484,30 @@ PxReal startLanes(const BatchHead &head, int base, const BatchRow *rows, PxReal 
         for (int r = 0; r < head.rows; ++r) {
             if ((batch[r].normal < 0) != (pass == 0)) continue;
             PxReal *xr = xOfBatch + kBatchLanes * r;
-            const Double2 sizes[2] = {startHalf<0>(batch[r], base, xOfBatch, xr),
-                                      startHalf<1>(batch[r], base, xOfBatch, xr)};
-            for (int k = 0; k < 4; ++k) largest = std::max(largest, sizes[k / 2][k % 2]);
+            const typename LaneTypes<V>::Wide sizes[2] = {startHalf<V, 0>(batch[r], base, xOfBatch, xr),
+                                                          startHalf<V, 1>(batch[r], base, xOfBatch, xr)};
+            for (int k = 0; k < 2 * halfLanes<V>(); ++k)
+                largest = std::max(largest, sizes[k / halfLanes<V>()][k % halfLanes<V>()]);
         }
-    Float4 v[2][6];
+    V v[2][6];
     gatherBatch(head, base, u, v);
     for (int r = 0; r < head.rows; ++r) {
-        const PxReal *xr = xOfBatch + kBatchLanes * r + base;
-        const Float4 impulse = {static_cast<float>(xr[0]), static_cast<float>(xr[1]), static_cast<float>(xr[2]),
-                                static_cast<float>(xr[3])};
+        const V impulse = impulsesOf<V>(xOfBatch + kBatchLanes * r, base);
         for (int side = 0; side < 2; ++side)
-            for (int k = 0; k < 6; ++k) v[side][k] += lanesOf<Float4>(batch[r].MJ[6 * side + k], base) * impulse;
+            for (int k = 0; k < 6; ++k) v[side][k] += lanesOf<V>(batch[r].MJ[6 * side + k], base) * impulse;
     }
     scatterBatch(head, base, v, u);
     return largest;
 }
 
-} // namespace
-
-PxReal startBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u)
+// The halves share no body: either order gives the same sums.
+PxReal startBaseline(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u)
 {
-    // The halves share no body: either order gives the same sums.
-    const PxReal low = startLanes(head, 0, rows, x, u);
-    return fourLanes(head) ? low : std::max(low, startLanes(head, 4, rows, x, u));
+    const PxReal low = startLanes<Float4>(head, 0, rows, x, u);
+    return fourLanes(head) ? low : std::max(low, startLanes<Float4>(head, 4, rows, x, u));
 }
+
+} // namespace
 
 namespace {
 
@@ -546,12 +558,19 @@ __attribute__((target("avx"))) void sweepAvx(const BatchHead &head, const BatchR
         sweepLanes<Float8>(head, 0, rows, x, u, floor, unsettled);
 }
 
+__attribute__((target("avx"))) PxReal startAvx(const BatchHead &head, const BatchRow *rows, PxReal *x,
+                                               SweepVelocity *u)
+{
+    return fourLanes(head) ? startLanes<Float4>(head, 0, rows, x, u) : startLanes<Float8>(head, 0, rows, x, u);
+}
+
 bool hasAvx()
 {
     return __builtin_cpu_supports("avx");
 }
 #else
 const BatchSweep sweepAvx = sweepBaseline;
+const BatchStart startAvx = startBaseline;
 bool hasAvx()
 {
     return false;
@@ -563,6 +582,11 @@ bool hasAvx()
 BatchSweep batchSweep(bool baseline)
 {
     return baseline || !hasAvx() ? sweepBaseline : sweepAvx;
+}
+
+BatchStart batchStart(bool baseline)
+{
+    return baseline || !hasAvx() ? startBaseline : startAvx;
 }
 
 } // namespace lcs

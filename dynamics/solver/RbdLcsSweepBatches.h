@@ -67,10 +67,13 @@ struct BatchHead {
 // an empty lane's row is zero). Leaves its normal as it was.
 void setBatchRow(BatchRow &batch, const SweepRow *lanes);
 
-// Clips each lane's start (x: kBatchLanes per row) within its bounds and adds M^-1 J^T
-// x to u, rows in order, as the row-at-a-time start does; returns the
-// largest impulse.
-PxReal startBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u);
+// Clips each lane's start (x: kBatchLanes per row) within its bounds and
+// adds M^-1 J^T x to u, rows in order, as the row-at-a-time start does;
+// returns the largest impulse.
+typedef PxReal (*BatchStart)(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u);
+// The batch start for this processor (baseline: the one for every x86-64);
+// all give the same sums to the bit.
+BatchStart batchStart(bool baseline = false);
 
 // One sweep of the batch's rows; sets the lanes of unsettled whose impulse
 // changed by more than both its tolerance and floor.

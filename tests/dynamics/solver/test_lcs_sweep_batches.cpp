@@ -197,7 +197,7 @@ TEST(LcsSweepBatches, KeptPlanFollowsEveryEditOfTheLayout)
     }
 }
 
-// Both copies of a batch's sweep, the baseline's (eight lanes as two halves
+// Both copies of a batch's start and sweep, the baseline's (eight lanes as two halves
 // of four) and the one for processors with AVX (eight lanes at once, or
 // four when the high half is empty), give the same impulses and velocity
 // changes to the bit (the solves above run only the copy this processor
@@ -231,11 +231,13 @@ TEST(LcsSweepBatches, BaselineAndAvxCopiesAgreeBitForBit)
         std::vector<PxReal> x[2];
         std::vector<SweepVelocity> v[2];
         int32_t unsettled[2][kBatchLanes] = {};
+        PxReal largest[2];
         for (int copy = 0; copy < 2; ++copy) {
             x[copy].assign(3 * kBatchLanes, 0.25);
             v[copy].assign(sink + 1, SweepVelocity{{0, 0, 0, 0}, {0, 0, 0, 0}});
             for (int b = 0; b < sink; ++b)
                 v[copy][b] = SweepVelocity{{0.1f * b, 0.2f, -0.3f, 0}, {0.05f, -0.1f * b, 0.4f, 0}};
+            largest[copy] = batchStart(copy == 0)(head, rows.data(), x[copy].data(), v[copy].data());
             for (int sweep = 0; sweep < 5; ++sweep)
                 batchSweep(copy == 0)(head, rows.data(), x[copy].data(), v[copy].data(), 0.0f, unsettled[copy]);
         }
@@ -243,6 +245,7 @@ TEST(LcsSweepBatches, BaselineAndAvxCopiesAgreeBitForBit)
         EXPECT_EQ(memcmp(x[0].data(), x[1].data(), sizeof(PxReal) * x[0].size()), 0) << used;
         EXPECT_EQ(memcmp(v[0].data(), v[1].data(), sizeof(SweepVelocity) * v[0].size()), 0) << used;
         EXPECT_EQ(memcmp(unsettled[0], unsettled[1], sizeof unsettled[0]), 0) << used;
+        EXPECT_EQ(largest[0], largest[1]) << used;
         for (int k = 0; k < used; ++k) EXPECT_NE(x[0][2 * kBatchLanes + k], 0.25) << used << " " << k; // swept
         for (int part = 0; part < 3; ++part) {
             EXPECT_EQ(v[0][sink].linear[part], 0.0f) << used;
