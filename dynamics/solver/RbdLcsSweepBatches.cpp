@@ -28,7 +28,8 @@ typedef int64_t Long2 __attribute__((vector_size(16)));
 
 // How far back among the items a constraint looks for a batch to join: far
 // enough to pass the other contacts of its own pair of bodies (up to four),
-// and of its bodies' other pairs.
+// and of its bodies' other pairs. A boxes' pile fills its batches with 6.6
+// constraints on average looking back 16 items, 6.9 with 32, 7.0 with 64.
 const int kPlanWindow = 32;
 
 // A constraint's shape: its row count and, per row, the row it follows as
