@@ -12,7 +12,7 @@
 // near the processor although the sweeps read each of them tens of times
 // a step. What bounds the sweeps of one row at a time is the chain from
 // one row's update to the next row's products: most constraints are
-// therefore swept four at a time, side by side in the lanes of a vector
+// therefore swept up to eight at a time, side by side in the lanes of a vector
 // (RbdLcsSweepBatches.h), and the rest one row at a time. The impulses
 // themselves are summed in double precision, and everything the sweeps
 // start from and leave behind is double: what single precision costs is a
@@ -407,7 +407,7 @@ void prefetchBody(const RbdLcsBody *body)
     __builtin_prefetch(&body->angularVelocity[2]);
 }
 
-// The sweeps' workspace: the plan, the batches' rows and impulses (four a
+// The sweeps' workspace: the plan, the batches' rows and impulses (eight a
 // row, lane by lane), and the rows of the constraints swept alone in plan
 // order with their impulses, list rows (order) and places (position: list
 // row to place, -1 for a batched row).
@@ -510,7 +510,7 @@ void setTolerances(const Sweeps &s, PxReal tolerance, PxReal largest)
     }
     for (int i = 0; i < s.batchRowCount; ++i)
         for (int k = 0; k < kBatchLanes; ++k) {
-            Float4 &own = s.batchRows[i].tolerance;
+            Float8 &own = s.batchRows[i].tolerance;
             own[k] = static_cast<float>(rowTolerance(tolerance, own[k], largest));
         }
 }
@@ -544,6 +544,7 @@ void carryImpulses(const ConstraintLayout &layout, const Sweeps &s, PxReal *lamb
 PxReal startVelocities(const ConstraintLayout &layout, const Sweeps &s, SweepVelocity *u, int slots)
 {
     memset(u, 0, sizeof(SweepVelocity) * static_cast<size_t>(slots));
+    const BatchStart startBatch = batchStart();
     PxReal largest = 0.0;
     for (int j = 0, p = 0; j < s.plan.itemCount; ++j) {
         const int item = s.plan.items[j];
@@ -565,7 +566,7 @@ PxReal startVelocities(const ConstraintLayout &layout, const Sweeps &s, SweepVel
 int sweepOnce(const ConstraintLayout &layout, const Sweeps &s, SweepVelocity *u, float floor)
 {
     const BatchSweep sweepBatch = batchSweep();
-    int32_t unsettled[kBatchLanes] = {0, 0, 0, 0};
+    int32_t unsettled[kBatchLanes] = {};
     int settled = 1;
     for (int j = 0, p = 0; j < s.plan.itemCount; ++j) {
         const int item = s.plan.items[j];
@@ -577,7 +578,8 @@ int sweepOnce(const ConstraintLayout &layout, const Sweeps &s, SweepVelocity *u,
         sweepAlone(s.sweep, p, p + count, s.x, u, floor, settled);
         p += count;
     }
-    return settled && !(unsettled[0] | unsettled[1] | unsettled[2] | unsettled[3]);
+    for (int k = 0; k < kBatchLanes; ++k) settled &= unsettled[k] == 0;
+    return settled;
 }
 
 // The island's plan: every constraint alone in list order, or planSweeps'

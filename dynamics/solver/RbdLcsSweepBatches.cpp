@@ -17,18 +17,20 @@ namespace {
 
 typedef int32_t Int4 __attribute__((vector_size(16)));
 // The sweeps' helpers are inlined into each copy of a batch's sweep (see
-// sweepBatchBody), each for its own instructions.
+// sweepLanes), each for its own instructions.
 #define SWEEP_INLINE inline __attribute__((always_inline))
 // Two lanes' impulses: the sweeps sum impulses in double precision, two
-// to a vector register, a batch row's four lanes in two halves.
+// to a 128-bit register, four lanes in two halves (eight lanes: two halves
+// of four in 256-bit registers).
 typedef PxReal Double2 __attribute__((vector_size(16)));
 typedef float Float2 __attribute__((vector_size(8)));
 typedef int64_t Long2 __attribute__((vector_size(16)));
 
 // How far back among the items a constraint looks for a batch to join: far
 // enough to pass the other contacts of its own pair of bodies (up to four),
-// and of its bodies' other pairs.
-const int kPlanWindow = 16;
+// and of its bodies' other pairs. A boxes' pile fills its batches with 6.6
+// constraints on average looking back 16 items, 6.9 with 32, 7.0 with 64.
+const int kPlanWindow = 32;
 
 // A constraint's shape: its row count and, per row, the row it follows as
 // friction (+1, 0 for none); -1 when the constraint cannot be batched.
@@ -174,30 +176,126 @@ void transpose(const Float4 &a, const Float4 &b, const Float4 &c, const Float4 &
     out[3] = halvesSecond(abHigh, cdHigh);
 }
 
+// Lanes base.. of a batch row's eight: all eight (V = Float8, base 0) or
+// one half of four (V = Float4, base 0 or 4), for the sweeps that take
+// them four at a time.
+template <typename V> inline const V &lanesOf(const Float8 &f, int base)
+{
+    return *reinterpret_cast<const V *>(reinterpret_cast<const float *>(&f) + base);
+}
+
+template <typename V> inline V &lanesOf(Float8 &f, int base)
+{
+    return *reinterpret_cast<V *>(reinterpret_cast<float *>(&f) + base);
+}
+
 } // namespace
 
 void setBatchRow(BatchRow &batch, const SweepRow *lanes)
 {
-    for (int part = 0; part < 4; ++part) {
-        Float4 J[4], MJ[4];
-        transpose(lanes[0].J[part], lanes[1].J[part], lanes[2].J[part], lanes[3].J[part], J);
-        transpose(lanes[0].MJ[part], lanes[1].MJ[part], lanes[2].MJ[part], lanes[3].MJ[part], MJ);
-        for (int k = 0; k < 3; ++k) batch.J[3 * part + k] = J[k], batch.MJ[3 * part + k] = MJ[k];
-        // The fourth floats: the row's scalars.
-        if (part == kQ) batch.q = J[kW];
-        if (part == kSoftness) batch.softness = J[kW];
-        if (part == kTolerance) batch.tolerance = J[kW];
-        if (part == kLo) batch.lo = MJ[kW];
-        if (part == kHi) batch.hi = MJ[kW];
+    for (int base = 0; base < kBatchLanes; base += 4) {
+        const SweepRow *four = lanes + base;
+        for (int part = 0; part < 4; ++part) {
+            Float4 J[4], MJ[4];
+            transpose(four[0].J[part], four[1].J[part], four[2].J[part], four[3].J[part], J);
+            transpose(four[0].MJ[part], four[1].MJ[part], four[2].MJ[part], four[3].MJ[part], MJ);
+            for (int k = 0; k < 3; ++k) {
+                lanesOf<Float4>(batch.J[3 * part + k], base) = J[k];
+                lanesOf<Float4>(batch.MJ[3 * part + k], base) = MJ[k];
+            }
+            // The fourth floats: the row's scalars.
+            if (part == kQ) lanesOf<Float4>(batch.q, base) = J[kW];
+            if (part == kSoftness) lanesOf<Float4>(batch.softness, base) = J[kW];
+            if (part == kTolerance) lanesOf<Float4>(batch.tolerance, base) = J[kW];
+            if (part == kLo) lanesOf<Float4>(batch.lo, base) = MJ[kW];
+            if (part == kHi) lanesOf<Float4>(batch.hi, base) = MJ[kW];
+        }
     }
 }
 
+// The eight-lane helpers below pass 256-bit vectors by value; they are
+// always inlined into the AVX copy of a batch's sweep, so no call ever
+// crosses the ABI GCC warns about.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 namespace {
+
+typedef int32_t Int8 __attribute__((vector_size(32)));
+typedef PxReal Double4 __attribute__((vector_size(32)));
+typedef int64_t Long4 __attribute__((vector_size(32)));
+typedef PxReal Double8 __attribute__((vector_size(64)));
+// Four impulses in memory (x need be aligned only to a double's pair).
+typedef PxReal Double4InMemory __attribute__((vector_size(32), aligned(16)));
+typedef int64_t Long4InMemory __attribute__((vector_size(32), aligned(16)));
+
+// The types that go with four lanes or eight: comparison masks, a half's
+// impulses in double, their bits in memory, and a half's floats.
+template <typename V> struct LaneTypes;
+template <> struct LaneTypes<Float4> {
+    typedef Int4 Mask;
+    typedef Double2 Wide;
+    typedef Long2 WideBits;
+    typedef Double2 WideInMemory;
+    typedef Long2 WideBitsInMemory;
+    typedef Float2 Narrow;
+};
+template <> struct LaneTypes<Float8> {
+    typedef Int8 Mask;
+    typedef Double4 Wide;
+    typedef Long4 WideBits;
+    typedef Double4InMemory WideInMemory;
+    typedef Long4InMemory WideBitsInMemory;
+    typedef Float4 Narrow;
+};
+
+// Lanes a half of V holds.
+template <typename V> constexpr int halfLanes()
+{
+    return static_cast<int>(sizeof(V) / sizeof(float) / 2);
+}
+
+// The same pairings within each 128-bit half of two eight-lane vectors
+// (a's lanes 0-7, b's 8-15), as AVX shuffles work.
+SWEEP_INLINE Float8 interleaveLow(const Float8 &a, const Float8 &b)
+{
+    return __builtin_shufflevector(a, b, 0, 8, 1, 9, 4, 12, 5, 13);
+}
+
+SWEEP_INLINE Float8 interleaveHigh(const Float8 &a, const Float8 &b)
+{
+    return __builtin_shufflevector(a, b, 2, 10, 3, 11, 6, 14, 7, 15);
+}
+
+SWEEP_INLINE Float8 halvesFirst(const Float8 &a, const Float8 &b)
+{
+    return __builtin_shufflevector(a, b, 0, 1, 8, 9, 4, 5, 12, 13);
+}
+
+SWEEP_INLINE Float8 halvesSecond(const Float8 &a, const Float8 &b)
+{
+    return __builtin_shufflevector(a, b, 2, 3, 10, 11, 6, 7, 14, 15);
+}
+
+// Lanes 4..7 of a batch are empty when lane 4 is: its lanes fill in order.
+inline bool fourLanes(const BatchHead &head)
+{
+    return head.constraint[4] < 0;
+}
 
 // The x, y and z of four velocity parts (a, b, c, d), lane k from the k-th.
 SWEEP_INLINE void gather(const Float4 &a, const Float4 &b, const Float4 &c, const Float4 &d, Float4 *axes)
 {
     const Float4 ab = interleaveLow(a, b), cd = interleaveLow(c, d);
+    axes[0] = halvesFirst(ab, cd);
+    axes[1] = halvesSecond(ab, cd);
+    axes[2] = halvesFirst(interleaveHigh(a, b), interleaveHigh(c, d));
+}
+
+// The same within each 128-bit half: a holds the parts of lanes 0 and 4,
+// b of 1 and 5, and so on (AVX shuffles within the halves).
+SWEEP_INLINE void gather(const Float8 &a, const Float8 &b, const Float8 &c, const Float8 &d, Float8 *axes)
+{
+    const Float8 ab = interleaveLow(a, b), cd = interleaveLow(c, d);
     axes[0] = halvesFirst(ab, cd);
     axes[1] = halvesSecond(ab, cd);
     axes[2] = halvesFirst(interleaveHigh(a, b), interleaveHigh(c, d));
@@ -216,36 +314,89 @@ SWEEP_INLINE void scatter(const Float4 *axes, Float4 &a, Float4 &b, Float4 &c, F
     d = halvesSecond(xyHigh, zHigh);
 }
 
-// v: per side, linear x y z then angular x y z, lane k of body slot[k].
-SWEEP_INLINE void gatherBatch(const BatchHead &head, const SweepVelocity *u, Float4 (*v)[6])
+SWEEP_INLINE void scatter(const Float8 *axes, Float8 &a, Float8 &b, Float8 &c, Float8 &d)
 {
-    for (int side = 0; side < 2; ++side) {
-        const int32_t *slot = head.slot[side];
-        const SweepVelocity &a = u[slot[0]], &b = u[slot[1]], &c = u[slot[2]], &d = u[slot[3]];
-        gather(a.linear, b.linear, c.linear, d.linear, v[side]);
-        gather(a.angular, b.angular, c.angular, d.angular, v[side] + 3);
+    const Float8 zero = {};
+    const Float8 xyLow = interleaveLow(axes[0], axes[1]), xyHigh = interleaveHigh(axes[0], axes[1]);
+    const Float8 zLow = interleaveLow(axes[2], zero), zHigh = interleaveHigh(axes[2], zero);
+    a = halvesFirst(xyLow, zLow);
+    b = halvesSecond(xyLow, zLow);
+    c = halvesFirst(xyHigh, zHigh);
+    d = halvesSecond(xyHigh, zHigh);
+}
+
+SWEEP_INLINE Float4 joined(const Float2 &low, const Float2 &high)
+{
+    return __builtin_shufflevector(low, high, 0, 1, 2, 3);
+}
+
+SWEEP_INLINE Float8 joined(const Float4 &low, const Float4 &high)
+{
+    return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
+}
+
+// One side's linear x y z then angular x y z, lane k of body slot[k].
+SWEEP_INLINE void gatherSide(const int32_t *slot, const SweepVelocity *u, Float4 *v)
+{
+    const SweepVelocity &a = u[slot[0]], &b = u[slot[1]], &c = u[slot[2]], &d = u[slot[3]];
+    gather(a.linear, b.linear, c.linear, d.linear, v);
+    gather(a.angular, b.angular, c.angular, d.angular, v + 3);
+}
+
+SWEEP_INLINE void gatherSide(const int32_t *slot, const SweepVelocity *u, Float8 *v)
+{
+    const SweepVelocity *w[8];
+    for (int k = 0; k < 8; ++k) w[k] = u + slot[k];
+    gather(joined(w[0]->linear, w[4]->linear), joined(w[1]->linear, w[5]->linear), joined(w[2]->linear, w[6]->linear),
+           joined(w[3]->linear, w[7]->linear), v);
+    gather(joined(w[0]->angular, w[4]->angular), joined(w[1]->angular, w[5]->angular),
+           joined(w[2]->angular, w[6]->angular), joined(w[3]->angular, w[7]->angular), v + 3);
+}
+
+SWEEP_INLINE void scatterSide(const Float4 *v, const int32_t *slot, SweepVelocity *u)
+{
+    SweepVelocity &a = u[slot[0]], &b = u[slot[1]], &c = u[slot[2]], &d = u[slot[3]];
+    scatter(v, a.linear, b.linear, c.linear, d.linear);
+    scatter(v + 3, a.angular, b.angular, c.angular, d.angular);
+}
+
+SWEEP_INLINE void scatterSide(const Float8 *v, const int32_t *slot, SweepVelocity *u)
+{
+    Float8 part[2][4];
+    scatter(v, part[0][0], part[0][1], part[0][2], part[0][3]);
+    scatter(v + 3, part[1][0], part[1][1], part[1][2], part[1][3]);
+    for (int k = 0; k < 8; ++k) {
+        const Float8 &linear = part[0][k % 4], &angular = part[1][k % 4];
+        SweepVelocity &w = u[slot[k]];
+        w.linear = k < 4 ? __builtin_shufflevector(linear, linear, 0, 1, 2, 3)
+                         : __builtin_shufflevector(linear, linear, 4, 5, 6, 7);
+        w.angular = k < 4 ? __builtin_shufflevector(angular, angular, 0, 1, 2, 3)
+                          : __builtin_shufflevector(angular, angular, 4, 5, 6, 7);
     }
 }
 
-// Empty lanes and the world's sides all write their slot's zero back.
-SWEEP_INLINE void scatterBatch(const BatchHead &head, const Float4 (*v)[6], SweepVelocity *u)
+// v: per side, linear x y z then angular x y z, lanes base.. of the batch.
+template <typename V>
+SWEEP_INLINE void gatherBatch(const BatchHead &head, int base, const SweepVelocity *u, V (*v)[6])
 {
-    for (int side = 0; side < 2; ++side) {
-        const int32_t *slot = head.slot[side];
-        SweepVelocity &a = u[slot[0]], &b = u[slot[1]], &c = u[slot[2]], &d = u[slot[3]];
-        scatter(v[side], a.linear, b.linear, c.linear, d.linear);
-        scatter(v[side] + 3, a.angular, b.angular, c.angular, d.angular);
-    }
+    for (int side = 0; side < 2; ++side) gatherSide(head.slot[side] + base, u, v[side]);
+}
+
+// Empty lanes and the world's sides all write their slot's zero back.
+template <typename V>
+SWEEP_INLINE void scatterBatch(const BatchHead &head, int base, const V (*v)[6], SweepVelocity *u)
+{
+    for (int side = 0; side < 2; ++side) scatterSide(v[side], head.slot[side] + base, u);
 }
 
 // J u per lane, summed in the row-at-a-time sweeps' order: per axis the
 // four parts, then the axes.
-SWEEP_INLINE Float4 batchProducts(const BatchRow &row, const Float4 (*v)[6])
+template <typename V> SWEEP_INLINE V batchProducts(const BatchRow &row, int base, const V (*v)[6])
 {
-    Float4 axis[3];
+    V axis[3];
     for (int k = 0; k < 3; ++k)
-        axis[k] = row.J[k] * v[0][k] + row.J[3 + k] * v[0][3 + k] + row.J[6 + k] * v[1][k] +
-                  row.J[9 + k] * v[1][3 + k];
+        axis[k] = lanesOf<V>(row.J[k], base) * v[0][k] + lanesOf<V>(row.J[3 + k], base) * v[0][3 + k] +
+                  lanesOf<V>(row.J[6 + k], base) * v[1][k] + lanesOf<V>(row.J[9 + k], base) * v[1][3 + k];
     return axis[0] + axis[1] + axis[2];
 }
 
@@ -260,65 +411,107 @@ template <int Half> SWEEP_INLINE Double2 widen(const Float4 &f)
 #endif
 }
 
-// The bounds of half a batch row (lanes 2 Half, 2 Half + 1) now: a
-// friction row's follow its normal row's impulses.
-template <int Half>
-SWEEP_INLINE void halfBounds(const BatchRow &row, const PxReal *xOfBatch, Double2 &lo, Double2 &hi)
+// Lanes 4 Half .. 4 Half + 3 in double. (GCC converts four floats to four
+// doubles as two pairs through memory, but eight as two fours.)
+template <int Half> SWEEP_INLINE Double4 widen(const Float8 &f)
 {
+    const Double8 all = __builtin_convertvector(f, Double8);
+    return __builtin_shufflevector(all, all, 4 * Half, 4 * Half + 1, 4 * Half + 2, 4 * Half + 3);
+}
+
+// The bits of a double but its sign.
+template <typename Bits> SWEEP_INLINE Bits magnitudeBits();
+template <> SWEEP_INLINE Long2 magnitudeBits()
+{
+    return Long2{INT64_MAX, INT64_MAX};
+}
+template <> SWEEP_INLINE Long4 magnitudeBits()
+{
+    return Long4{INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX};
+}
+
+// Where the impulses of half Half of lanes base.. of a row lie.
+template <typename V, int Half> SWEEP_INLINE int halfOffset(int base)
+{
+    return base + Half * halfLanes<V>();
+}
+
+// The bounds of half a batch row now: a friction row's follow its normal
+// row's impulses.
+template <typename V, int Half, typename Wide = typename LaneTypes<V>::Wide>
+SWEEP_INLINE void halfBounds(const BatchRow &row, int base, const PxReal *xOfBatch, Wide &lo, Wide &hi)
+{
+    typedef typename LaneTypes<V>::WideBits Bits;
     if (row.normal < 0) {
-        lo = widen<Half>(row.lo), hi = widen<Half>(row.hi);
+        lo = widen<Half>(lanesOf<V>(row.lo, base)), hi = widen<Half>(lanesOf<V>(row.hi, base));
         return;
     }
-    const Long2 magnitude = {INT64_MAX, INT64_MAX};
-    const Long2 normal = *reinterpret_cast<const Long2 *>(xOfBatch + kBatchLanes * row.normal + 2 * Half);
-    hi = widen<Half>(row.hi) * reinterpret_cast<Double2>(normal & magnitude);
+    const Bits magnitude = magnitudeBits<Bits>();
+    const Bits normal = *reinterpret_cast<const typename LaneTypes<V>::WideBitsInMemory *>(
+        xOfBatch + kBatchLanes * row.normal + halfOffset<V, Half>(base));
+    hi = widen<Half>(lanesOf<V>(row.hi, base)) * reinterpret_cast<Wide>(normal & magnitude);
     lo = -hi;
 }
 
 // Half of a batch row: the impulse changes clipped to the room the bounds
 // leave, added to x (the row's impulses).
-template <int Half>
-SWEEP_INLINE Double2 sweepHalf(const BatchRow &row, const Float4 &residual, const PxReal *xOfBatch, PxReal *xOfRow)
+template <typename V, int Half, typename Wide = typename LaneTypes<V>::Wide>
+SWEEP_INLINE Wide sweepHalf(const BatchRow &row, int base, const V &residual, const PxReal *xOfBatch, PxReal *xOfRow)
 {
-    Double2 lo, hi;
-    halfBounds<Half>(row, xOfBatch, lo, hi);
-    Double2 &x = *reinterpret_cast<Double2 *>(xOfRow + 2 * Half);
-    const Double2 old = x, step = widen<Half>(residual) - widen<Half>(row.softness) * old;
-    const Double2 below = lo - old, above = hi - old;
-    const Double2 raised = below > step ? below : step, clipped = raised > above ? above : raised;
+    Wide lo, hi;
+    halfBounds<V, Half>(row, base, xOfBatch, lo, hi);
+    typename LaneTypes<V>::WideInMemory &x = *reinterpret_cast<typename LaneTypes<V>::WideInMemory *>(
+        xOfRow + halfOffset<V, Half>(base));
+    const Wide old = x, step = widen<Half>(residual) - widen<Half>(lanesOf<V>(row.softness, base)) * old;
+    const Wide below = lo - old, above = hi - old;
+    const Wide raised = below > step ? below : step, clipped = raised > above ? above : raised;
     x = old + clipped;
     return clipped;
 }
 
-// One row of the batch: each lane's impulse change, clipped to the room its
-// bounds leave; x takes it in double, v in float.
-SWEEP_INLINE Float4 sweepBatchRow(const BatchRow &row, PxReal *xOfBatch, PxReal *xOfRow, Float4 (*v)[6])
+// One row of the batch's lanes base..: each lane's impulse change, clipped
+// to the room its bounds leave; x takes it in double, v in float.
+template <typename V>
+SWEEP_INLINE V sweepBatchRow(const BatchRow &row, int base, const PxReal *xOfBatch, PxReal *xOfRow, V (*v)[6])
 {
-    const Float4 residual = row.q - batchProducts(row, v);
-    const Float2 low = __builtin_convertvector(sweepHalf<0>(row, residual, xOfBatch, xOfRow), Float2);
-    const Float2 high = __builtin_convertvector(sweepHalf<1>(row, residual, xOfBatch, xOfRow), Float2);
-    const Float4 change = __builtin_shufflevector(low, high, 0, 1, 2, 3);
+    typedef typename LaneTypes<V>::Narrow Narrow;
+    const V residual = lanesOf<V>(row.q, base) - batchProducts(row, base, v);
+    const Narrow low = __builtin_convertvector(sweepHalf<V, 0>(row, base, residual, xOfBatch, xOfRow), Narrow);
+    const Narrow high = __builtin_convertvector(sweepHalf<V, 1>(row, base, residual, xOfBatch, xOfRow), Narrow);
+    const V change = joined(low, high);
     for (int side = 0; side < 2; ++side)
-        for (int k = 0; k < 6; ++k) v[side][k] += row.MJ[6 * side + k] * change;
+        for (int k = 0; k < 6; ++k) v[side][k] += lanesOf<V>(row.MJ[6 * side + k], base) * change;
     return change;
 }
 
-// Clips the starts of half a batch row within their bounds; returns their
-// sizes.
-template <int Half> Double2 startHalf(const BatchRow &row, const PxReal *xOfBatch, PxReal *xOfRow)
+// Clips the starts of half a batch row (lanes base.., V: their vector)
+// within their bounds; returns their sizes.
+template <typename V, int Half, typename Wide = typename LaneTypes<V>::Wide>
+SWEEP_INLINE Wide startHalf(const BatchRow &row, int base, const PxReal *xOfBatch, PxReal *xOfRow)
 {
-    Double2 lo, hi;
-    halfBounds<Half>(row, xOfBatch, lo, hi);
-    Double2 &x = *reinterpret_cast<Double2 *>(xOfRow + 2 * Half);
-    const Double2 raised = lo > x ? lo : x;
-    x = raised > hi ? hi : raised;
-    const Long2 magnitude = {INT64_MAX, INT64_MAX};
-    return reinterpret_cast<Double2>(reinterpret_cast<Long2>(x) & magnitude);
+    typedef typename LaneTypes<V>::WideBits Bits;
+    Wide lo, hi;
+    halfBounds<V, Half>(row, base, xOfBatch, lo, hi);
+    typename LaneTypes<V>::WideInMemory &x = *reinterpret_cast<typename LaneTypes<V>::WideInMemory *>(
+        xOfRow + halfOffset<V, Half>(base));
+    const Wide start = x, raised = lo > start ? lo : start, clipped = raised > hi ? hi : raised;
+    x = clipped;
+    return reinterpret_cast<Wide>(reinterpret_cast<Bits>(clipped) & magnitudeBits<Bits>());
 }
 
-} // namespace
+// A row's impulses of lanes base.. in float.
+template <typename V> SWEEP_INLINE V impulsesOf(const PxReal *xOfRow, int base)
+{
+    typedef typename LaneTypes<V>::WideInMemory WideInMemory;
+    typedef typename LaneTypes<V>::Narrow Narrow;
+    const WideInMemory *x = reinterpret_cast<const WideInMemory *>(xOfRow + base);
+    return joined(__builtin_convertvector(x[0], Narrow), __builtin_convertvector(x[1], Narrow));
+}
 
-PxReal startBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u)
+// startBatch for lanes base.. (V: their vector), inlined into each copy as
+// the sweeps are.
+template <typename V>
+SWEEP_INLINE PxReal startLanes(const BatchHead &head, int base, const BatchRow *rows, PxReal *x, SweepVelocity *u)
 {
     PxReal largest = 0.0;
     const BatchRow *batch = rows + head.first;
@@ -328,61 +521,85 @@ PxReal startBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepV
     for (int pass = 0; pass < 2; ++pass)
         for (int r = 0; r < head.rows; ++r) {
             if ((batch[r].normal < 0) != (pass == 0)) continue;
-            const Double2 sizes[2] = {startHalf<0>(batch[r], xOfBatch, xOfBatch + kBatchLanes * r),
-                                      startHalf<1>(batch[r], xOfBatch, xOfBatch + kBatchLanes * r)};
-            for (int k = 0; k < kBatchLanes; ++k) largest = std::max(largest, sizes[k / 2][k % 2]);
+            PxReal *xr = xOfBatch + kBatchLanes * r;
+            const typename LaneTypes<V>::Wide sizes[2] = {startHalf<V, 0>(batch[r], base, xOfBatch, xr),
+                                                          startHalf<V, 1>(batch[r], base, xOfBatch, xr)};
+            for (int k = 0; k < 2 * halfLanes<V>(); ++k)
+                largest = std::max(largest, sizes[k / halfLanes<V>()][k % halfLanes<V>()]);
         }
-    Float4 v[2][6];
-    gatherBatch(head, u, v);
+    V v[2][6];
+    gatherBatch(head, base, u, v);
     for (int r = 0; r < head.rows; ++r) {
-        const PxReal *xr = xOfBatch + kBatchLanes * r;
-        const Float4 impulse = {static_cast<float>(xr[0]), static_cast<float>(xr[1]), static_cast<float>(xr[2]),
-                                static_cast<float>(xr[3])};
+        const V impulse = impulsesOf<V>(xOfBatch + kBatchLanes * r, base);
         for (int side = 0; side < 2; ++side)
-            for (int k = 0; k < 6; ++k) v[side][k] += batch[r].MJ[6 * side + k] * impulse;
+            for (int k = 0; k < 6; ++k) v[side][k] += lanesOf<V>(batch[r].MJ[6 * side + k], base) * impulse;
     }
-    scatterBatch(head, v, u);
+    scatterBatch(head, base, v, u);
     return largest;
 }
 
-namespace {
-
-// One sweep of a batch, inlined twice below: for the baseline processor
-// and for one with AVX, whose three-operand forms of the same instructions
-// drop the copies the two-operand forms need (the same operations in the
-// same order: the same impulses to the bit).
-SWEEP_INLINE void sweepBatchBody(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u,
-                                 float floor, int32_t *unsettled)
+// The halves share no body: either order gives the same sums.
+PxReal startBaseline(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u)
 {
-    Float4 v[2][6];
-    gatherBatch(head, u, v);
-    const BatchRow *batch = rows + head.first;
-    PxReal *xOfBatch = x + kBatchLanes * head.first;
-    const Int4 magnitude = {0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff};
-    Int4 moved = {0, 0, 0, 0};
-    for (int r = 0; r < head.rows; ++r) {
-        const Float4 change = sweepBatchRow(batch[r], xOfBatch, xOfBatch + kBatchLanes * r, v);
-        const Float4 size = reinterpret_cast<Float4>(reinterpret_cast<Int4>(change) & magnitude);
-        moved |= (size > batch[r].tolerance) & (size > floor);
-    }
-    scatterBatch(head, v, u);
-    Int4 was;
-    memcpy(&was, unsettled, sizeof was);
-    was |= moved;
-    memcpy(unsettled, &was, sizeof was);
+    const PxReal low = startLanes<Float4>(head, 0, rows, x, u);
+    return fourLanes(head) ? low : std::max(low, startLanes<Float4>(head, 4, rows, x, u));
 }
 
+} // namespace
+
+namespace {
+
+// One sweep of lanes base.. of a batch (V: their vector), inlined for each
+// copy of a batch's sweep below: the baseline processor's and AVX's, whose
+// three-operand forms of the same instructions drop the copies the
+// two-operand forms need and whose 256-bit registers take eight lanes (the
+// same operations in the same order per lane: the same impulses to the bit).
+template <typename V>
+SWEEP_INLINE void sweepLanes(const BatchHead &head, int base, const BatchRow *rows, PxReal *x, SweepVelocity *u,
+                             float floor, int32_t *unsettled)
+{
+    typedef typename LaneTypes<V>::Mask Mask;
+    V v[2][6];
+    gatherBatch(head, base, u, v);
+    const BatchRow *batch = rows + head.first;
+    PxReal *xOfBatch = x + kBatchLanes * head.first;
+    const Mask magnitude = Mask{} + 0x7fffffff;
+    Mask moved = {};
+    for (int r = 0; r < head.rows; ++r) {
+        const V change = sweepBatchRow(batch[r], base, xOfBatch, xOfBatch + kBatchLanes * r, v);
+        const V size = reinterpret_cast<V>(reinterpret_cast<Mask>(change) & magnitude);
+        moved |= (size > lanesOf<V>(batch[r].tolerance, base)) & (size > floor);
+    }
+    scatterBatch(head, base, v, u);
+    Mask was;
+    memcpy(&was, unsettled + base, sizeof was);
+    was |= moved;
+    memcpy(unsettled + base, &was, sizeof was);
+}
+
+// Without AVX, eight lanes go as two halves of four: they share no body,
+// so either order gives the same impulses.
 void sweepBaseline(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u, float floor,
                    int32_t *unsettled)
 {
-    sweepBatchBody(head, rows, x, u, floor, unsettled);
+    sweepLanes<Float4>(head, 0, rows, x, u, floor, unsettled);
+    if (!fourLanes(head)) sweepLanes<Float4>(head, 4, rows, x, u, floor, unsettled);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
 __attribute__((target("avx"))) void sweepAvx(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u,
                                              float floor, int32_t *unsettled)
 {
-    sweepBatchBody(head, rows, x, u, floor, unsettled);
+    if (fourLanes(head))
+        sweepLanes<Float4>(head, 0, rows, x, u, floor, unsettled);
+    else
+        sweepLanes<Float8>(head, 0, rows, x, u, floor, unsettled);
+}
+
+__attribute__((target("avx"))) PxReal startAvx(const BatchHead &head, const BatchRow *rows, PxReal *x,
+                                               SweepVelocity *u)
+{
+    return fourLanes(head) ? startLanes<Float4>(head, 0, rows, x, u) : startLanes<Float8>(head, 0, rows, x, u);
 }
 
 bool hasAvx()
@@ -391,6 +608,7 @@ bool hasAvx()
 }
 #else
 const BatchSweep sweepAvx = sweepBaseline;
+const BatchStart startAvx = startBaseline;
 bool hasAvx()
 {
     return false;
@@ -402,6 +620,11 @@ bool hasAvx()
 BatchSweep batchSweep(bool baseline)
 {
     return baseline || !hasAvx() ? sweepBaseline : sweepAvx;
+}
+
+BatchStart batchStart(bool baseline)
+{
+    return baseline || !hasAvx() ? startBaseline : startAvx;
 }
 
 } // namespace lcs

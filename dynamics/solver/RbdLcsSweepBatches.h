@@ -1,10 +1,11 @@
-// The large islands' sweeps four constraints at a time. Constraints that
-// share no body commute exactly in a sweep (neither reads what the other
-// writes), so four of one shape (the same rows, friction rows following the
-// same normal rows) can take their rows side by side in the four lanes of
-// one vector: lane k does constraint k's row, with no horizontal sums and
-// every lane in use, where the sweeps of one row at a time use three lanes
-// of four and add them across.
+// The large islands' sweeps up to eight constraints at a time. Constraints
+// that share no body commute exactly in a sweep (neither reads what the
+// other writes), so eight of one shape (the same rows, friction rows
+// following the same normal rows) can take their rows side by side in the
+// eight lanes of one 256-bit vector (or two 128-bit halves): lane k does
+// constraint k's row, with no horizontal sums and every lane in use, where
+// the sweeps of one row at a time use three lanes of four and add them
+// across.
 #ifndef KELMAR_DYNAMICS_RBDLCSSWEEPBATCHES_H
 #define KELMAR_DYNAMICS_RBDLCSSWEEPBATCHES_H
 
@@ -15,7 +16,7 @@
 
 namespace lcs {
 
-const int kBatchLanes = 4;
+const int kBatchLanes = 8;
 // Rows a batched constraint may have (a contact has three or four, a joint
 // up to six).
 const int kBatchRows = 6;
@@ -38,19 +39,24 @@ int planSweeps(const ConstraintLayout &layout, const int32_t *frictionRef, int b
                int32_t *scratch);
 size_t planScratchCount(int constraintCount, int bodyCount);
 
+// Eight floats: one 256-bit register with AVX, two 128-bit halves without.
+typedef float Float8 __attribute__((vector_size(32)));
+
 // One row of a batch: lane k of every vector is constraint k's row, J and
 // M^-1 J^T by part and axis (linear 0 x y z, angular 0, linear 1, angular 1),
-// and the scalars of SweepRow's fourth floats.
-struct BatchRow {
-    Float4 J[12], MJ[12];
-    Float4 q, softness, tolerance, lo, hi; // a friction row's hi is its coefficient
+// and the scalars of SweepRow's fourth floats. (Aligned for 256-bit loads:
+// without AVX the compiler gives Float8 no more than 16.)
+struct alignas(32) BatchRow {
+    Float8 J[12], MJ[12];
+    Float8 q, softness, tolerance, lo, hi; // a friction row's hi is its coefficient
     int32_t normal;                        // the batch's row a friction row follows, -1 for none
-    int32_t unused[3];
+    int32_t unused[7];
 };
 
 // A batch: the velocity slots of each side per lane (empty lanes and the
 // world's sides take a slot whose velocity change is zero and stays so), its
-// constraints, and its rows first..first+rows among the batch rows.
+// constraints (the empty lanes last), and its rows first..first+rows among
+// the batch rows.
 struct BatchHead {
     int32_t slot[2][kBatchLanes];
     int32_t constraint[kBatchLanes];
@@ -61,10 +67,13 @@ struct BatchHead {
 // an empty lane's row is zero). Leaves its normal as it was.
 void setBatchRow(BatchRow &batch, const SweepRow *lanes);
 
-// Clips each lane's start (x: 4 per row) within its bounds and adds M^-1 J^T
-// x to u, rows in order, as the row-at-a-time start does; returns the
-// largest impulse.
-PxReal startBatch(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u);
+// Clips each lane's start (x: kBatchLanes per row) within its bounds and
+// adds M^-1 J^T x to u, rows in order, as the row-at-a-time start does;
+// returns the largest impulse.
+typedef PxReal (*BatchStart)(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u);
+// The batch start for this processor (baseline: the one for every x86-64);
+// all give the same sums to the bit.
+BatchStart batchStart(bool baseline = false);
 
 // One sweep of the batch's rows; sets the lanes of unsettled whose impulse
 // changed by more than both its tolerance and floor.

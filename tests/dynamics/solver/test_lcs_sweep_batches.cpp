@@ -1,5 +1,5 @@
-// The sweeps take constraints of one shape that share no body four at a
-// time; the impulses must come out bit for bit as in list order, one row at
+// The sweeps take constraints of one shape that share no body up to eight
+// at a time; the impulses must come out bit for bit as in list order, one row at
 // a time.
 #include <gtest/gtest.h>
 
@@ -79,13 +79,17 @@ std::vector<PxReal> solve(const RowList &list, std::vector<RbdLcsBody> &island, 
 struct Plan {
     std::vector<int32_t> items, lanes, scratch;
     SweepPlan plan;
-    int batched;
+    int batched, widest = 0; // the most constraints in one batch
     Plan(const ConstraintLayout &layout, const int32_t *friction)
         : items(layout.constraintCount), lanes(kBatchLanes * layout.constraintCount),
           scratch(planScratchCount(layout.constraintCount, kBodies))
     {
         plan.items = items.data(), plan.lanes = lanes.data();
         batched = planSweeps(layout, friction, kBodies, plan, scratch.data());
+        for (int b = 0; b < plan.batchCount; ++b)
+            widest = std::max(widest, static_cast<int>(std::count_if(lanes.begin() + kBatchLanes * b,
+                                                                     lanes.begin() + kBatchLanes * (b + 1),
+                                                                     [](int32_t c) { return c >= 0; })));
     }
 };
 
@@ -106,6 +110,7 @@ TEST(LcsSweepBatches, SweepsGiveTheImpulsesOfListOrderBitForBit)
         const Plan plan(p.layout, list.list.frictionIndex);
         if (seed > 4) {
             EXPECT_GT(plan.batched, p.layout.constraintCount / 2) << seed; // not vacuous
+            EXPECT_GT(plan.widest, 4) << seed;                             // eight lanes at once
         }
         EXPECT_GT(*std::max_element(listOrder.begin(), listOrder.end()), 1e-3) << seed;
         EXPECT_EQ(memcmp(listOrder.data(), planned.data(), sizeof(PxReal) * p.n), 0) << seed;
@@ -192,37 +197,59 @@ TEST(LcsSweepBatches, KeptPlanFollowsEveryEditOfTheLayout)
     }
 }
 
-// Both copies of a batch's sweep, the baseline's and the one for processors
-// with AVX, give the same impulses and velocity changes to the bit (the
-// solves above run only the copy this processor takes).
+// Both copies of a batch's start and sweep, the baseline's (eight lanes as two halves
+// of four) and the one for processors with AVX (eight lanes at once, or
+// four when the high half is empty), give the same impulses and velocity
+// changes to the bit (the solves above run only the copy this processor
+// takes); the slot of the world's sides stays zero.
 TEST(LcsSweepBatches, BaselineAndAvxCopiesAgreeBitForBit)
 {
+    const int sink = 11; // bodies 0..10, then the slot that stays zero
+    const BatchHead heads[] = {
+        {{{0, 1, 2, 6, 7, 8, sink, sink}, {3, 4, sink, 5, 9, 10, sink, sink}}, {0, 1, 2, 3, 4, 5, -1, -1}, 0, 3},
+        {{{0, 1, 2, sink, sink, sink, sink, sink}, {3, 4, sink, sink, sink, sink, sink, sink}},
+         {0, 1, 2, -1, -1, -1, -1, -1},
+         0,
+         3},
+    };
     std::mt19937 rng(3);
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    std::vector<BatchRow> rows(3);
-    for (int r = 0; r < 3; ++r) { // a normal row, then two friction rows following it
-        BatchRow &row = rows[r];
-        for (int k = 0; k < kBatchLanes; ++k) {
-            for (int j = 0; j < 12; ++j) row.J[j][k] = u(rng), row.MJ[j][k] = u(rng);
-            row.q[k] = u(rng), row.softness[k] = 0.1f * (1.0f + u(rng)), row.tolerance[k] = 1e-4f;
-            row.lo[k] = r == 0 ? 0.0f : -1.0f, row.hi[k] = r == 0 ? 10.0f : 0.5f;
+    for (const BatchHead &head : heads) {
+        std::vector<BatchRow> rows(3);
+        for (int r = 0; r < 3; ++r) { // a normal row, then two friction rows following it
+            BatchRow &row = rows[r];
+            for (int k = 0; k < kBatchLanes; ++k) {
+                for (int j = 0; j < 12; ++j) {
+                    const bool world = head.slot[j / 6][k] == sink;
+                    row.J[j][k] = world ? 0.0f : u(rng), row.MJ[j][k] = world ? 0.0f : u(rng);
+                }
+                row.q[k] = u(rng), row.softness[k] = 0.1f * (1.0f + u(rng)), row.tolerance[k] = 1e-4f;
+                row.lo[k] = r == 0 ? 0.0f : -1.0f, row.hi[k] = r == 0 ? 10.0f : 0.5f;
+            }
+            row.normal = r == 0 ? -1 : 0;
         }
-        row.normal = r == 0 ? -1 : 0;
+        std::vector<PxReal> x[2];
+        std::vector<SweepVelocity> v[2];
+        int32_t unsettled[2][kBatchLanes] = {};
+        PxReal largest[2];
+        for (int copy = 0; copy < 2; ++copy) {
+            x[copy].assign(3 * kBatchLanes, 0.25);
+            v[copy].assign(sink + 1, SweepVelocity{{0, 0, 0, 0}, {0, 0, 0, 0}});
+            for (int b = 0; b < sink; ++b)
+                v[copy][b] = SweepVelocity{{0.1f * b, 0.2f, -0.3f, 0}, {0.05f, -0.1f * b, 0.4f, 0}};
+            largest[copy] = batchStart(copy == 0)(head, rows.data(), x[copy].data(), v[copy].data());
+            for (int sweep = 0; sweep < 5; ++sweep)
+                batchSweep(copy == 0)(head, rows.data(), x[copy].data(), v[copy].data(), 0.0f, unsettled[copy]);
+        }
+        const int used = head.constraint[4] < 0 ? 4 : kBatchLanes;
+        EXPECT_EQ(memcmp(x[0].data(), x[1].data(), sizeof(PxReal) * x[0].size()), 0) << used;
+        EXPECT_EQ(memcmp(v[0].data(), v[1].data(), sizeof(SweepVelocity) * v[0].size()), 0) << used;
+        EXPECT_EQ(memcmp(unsettled[0], unsettled[1], sizeof unsettled[0]), 0) << used;
+        EXPECT_EQ(largest[0], largest[1]) << used;
+        for (int k = 0; k < used; ++k) EXPECT_NE(x[0][2 * kBatchLanes + k], 0.25) << used << " " << k; // swept
+        for (int part = 0; part < 3; ++part) {
+            EXPECT_EQ(v[0][sink].linear[part], 0.0f) << used;
+            EXPECT_EQ(v[0][sink].angular[part], 0.0f) << used;
+        }
     }
-    const BatchHead head = {{{0, 1, 2, 8}, {3, 4, 8, 5}}, {0, 1, 2, -1}, 0, 3};
-    std::vector<PxReal> x[2];
-    std::vector<SweepVelocity> v[2];
-    int32_t unsettled[2][kBatchLanes] = {};
-    for (int copy = 0; copy < 2; ++copy) {
-        x[copy].assign(3 * kBatchLanes, 0.25);
-        v[copy].assign(9, SweepVelocity{{0, 0, 0, 0}, {0, 0, 0, 0}});
-        for (int b = 0; b < 6; ++b)
-            v[copy][b] = SweepVelocity{{0.1f * b, 0.2f, -0.3f, 0}, {0.05f, -0.1f * b, 0.4f, 0}};
-        for (int sweep = 0; sweep < 5; ++sweep)
-            batchSweep(copy == 0)(head, rows.data(), x[copy].data(), v[copy].data(), 0.0f, unsettled[copy]);
-    }
-    EXPECT_EQ(memcmp(x[0].data(), x[1].data(), sizeof(PxReal) * x[0].size()), 0);
-    EXPECT_EQ(memcmp(v[0].data(), v[1].data(), sizeof(SweepVelocity) * v[0].size()), 0);
-    EXPECT_EQ(memcmp(unsettled[0], unsettled[1], sizeof unsettled[0]), 0);
-    EXPECT_NE(x[0][0], 0.25); // the sweeps moved the impulses
 }
