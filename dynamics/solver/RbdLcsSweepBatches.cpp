@@ -283,19 +283,11 @@ inline bool fourLanes(const BatchHead &head)
 }
 
 // The x, y and z of four velocity parts (a, b, c, d), lane k from the k-th.
-SWEEP_INLINE void gather(const Float4 &a, const Float4 &b, const Float4 &c, const Float4 &d, Float4 *axes)
+// Eight lanes work within each 128-bit half: a holds the parts of lanes 0
+// and 4, b of 1 and 5, and so on (AVX shuffles within the halves).
+template <typename V> SWEEP_INLINE void gather(const V &a, const V &b, const V &c, const V &d, V *axes)
 {
-    const Float4 ab = interleaveLow(a, b), cd = interleaveLow(c, d);
-    axes[0] = halvesFirst(ab, cd);
-    axes[1] = halvesSecond(ab, cd);
-    axes[2] = halvesFirst(interleaveHigh(a, b), interleaveHigh(c, d));
-}
-
-// The same within each 128-bit half: a holds the parts of lanes 0 and 4,
-// b of 1 and 5, and so on (AVX shuffles within the halves).
-SWEEP_INLINE void gather(const Float8 &a, const Float8 &b, const Float8 &c, const Float8 &d, Float8 *axes)
-{
-    const Float8 ab = interleaveLow(a, b), cd = interleaveLow(c, d);
+    const V ab = interleaveLow(a, b), cd = interleaveLow(c, d);
     axes[0] = halvesFirst(ab, cd);
     axes[1] = halvesSecond(ab, cd);
     axes[2] = halvesFirst(interleaveHigh(a, b), interleaveHigh(c, d));
@@ -303,22 +295,11 @@ SWEEP_INLINE void gather(const Float8 &a, const Float8 &b, const Float8 &c, cons
 
 // The inverse: four velocity parts from their x, y and z (the fourth
 // floats, never read, become zero).
-SWEEP_INLINE void scatter(const Float4 *axes, Float4 &a, Float4 &b, Float4 &c, Float4 &d)
+template <typename V> SWEEP_INLINE void scatter(const V *axes, V &a, V &b, V &c, V &d)
 {
-    const Float4 zero = {0.0f, 0.0f, 0.0f, 0.0f};
-    const Float4 xyLow = interleaveLow(axes[0], axes[1]), xyHigh = interleaveHigh(axes[0], axes[1]);
-    const Float4 zLow = interleaveLow(axes[2], zero), zHigh = interleaveHigh(axes[2], zero);
-    a = halvesFirst(xyLow, zLow);
-    b = halvesSecond(xyLow, zLow);
-    c = halvesFirst(xyHigh, zHigh);
-    d = halvesSecond(xyHigh, zHigh);
-}
-
-SWEEP_INLINE void scatter(const Float8 *axes, Float8 &a, Float8 &b, Float8 &c, Float8 &d)
-{
-    const Float8 zero = {};
-    const Float8 xyLow = interleaveLow(axes[0], axes[1]), xyHigh = interleaveHigh(axes[0], axes[1]);
-    const Float8 zLow = interleaveLow(axes[2], zero), zHigh = interleaveHigh(axes[2], zero);
+    const V zero = {};
+    const V xyLow = interleaveLow(axes[0], axes[1]), xyHigh = interleaveHigh(axes[0], axes[1]);
+    const V zLow = interleaveLow(axes[2], zero), zHigh = interleaveHigh(axes[2], zero);
     a = halvesFirst(xyLow, zLow);
     b = halvesSecond(xyLow, zLow);
     c = halvesFirst(xyHigh, zHigh);
