@@ -96,16 +96,19 @@ bool Scene::saveStatusToTmp(unsigned int flags)
 {
     if (!tmpStatusFile_.empty()) std::remove(tmpStatusFile_.c_str());
     tmpStatusFile_.clear();
-    char path[] = "/tmp/paxkelmarXXXXXX";
-    const int fd = mkstemp(path);
+    // TMPDIR first, as other programs do: two universes resetting at once in
+    // separate directories never see each other's files.
+    const char *dir = std::getenv("TMPDIR");
+    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/paxkelmarXXXXXX";
+    const int fd = mkstemp(&pattern[0]);
     if (fd < 0) return false;
     FILE *file = fdopen(fd, "w");
     if (!file) {
         close(fd);
-        std::remove(path);
+        std::remove(pattern.c_str());
         return false;
     }
-    tmpStatusFile_ = path;
+    tmpStatusFile_ = pattern;
     const unsigned int saved = options;
     options = (options & ~(kStatusPose | kStatusAppearance)) | (flags & (kStatusPose | kStatusAppearance));
     saveStatus(file);

@@ -16,17 +16,22 @@ using namespace lcstest;
 
 namespace {
 
-TEST(LcsHeldReuse, HeldSolvesStayExactWhicheverFactorRowsTheyReuse)
+// A hinge chain with a ground contact under every link, in the packing
+// order: 5 joint rows a link, then 3 contact rows a link.
+Packed ChainOnGround()
 {
-    // A hinge chain with a ground contact under every link, in the packing
-    // order: 5 joint rows a link, then 3 contact rows a link.
     std::vector<RbdLcsBody> bodies;
     std::vector<Joint> joints;
     RowList rows(120);
     makeHingeChain(8, bodies, joints);
     buildJointRows(rows, bodies, joints);
     for (int b = 0; b < 8; ++b) addContactRows(rows, bodies, Contact{{b, -1}, {0.3, -0.05, 0.0}, {0, 1, 0}, 1});
-    const Packed packed(rows, bodies);
+    return Packed(rows, bodies);
+}
+
+TEST(LcsHeldReuse, HeldSolvesStayExactWhicheverFactorRowsTheyReuse)
+{
+    const Packed packed = ChainOnGround();
     const int n = packed.n, np = packed.np;
     // Held rows from `from` on, every `every`-th, as a pivoting solve meets
     // them: contact rows only (the joint rows before them come from the whole
@@ -66,13 +71,7 @@ TEST(LcsHeldReuse, HeldSolvesStayExactWhicheverFactorRowsTheyReuse)
 // rows come and go (back to their first state too) and held values move.
 TEST(LcsHeldReuse, BorderedSolvesStayExactAsRowsTurnHeldAndFree)
 {
-    std::vector<RbdLcsBody> bodies;
-    std::vector<Joint> joints;
-    RowList rows(120);
-    makeHingeChain(8, bodies, joints);
-    buildJointRows(rows, bodies, joints);
-    for (int b = 0; b < 8; ++b) addContactRows(rows, bodies, Contact{{b, -1}, {0.3, -0.05, 0.0}, {0, 1, 0}, 1});
-    const Packed packed(rows, bodies);
+    const Packed packed = ChainOnGround();
     const int n = packed.n, np = packed.np;
     for (int which = 0; which < kLinearSolverCount; ++which) {
         Formed formed(packed, which, false);
