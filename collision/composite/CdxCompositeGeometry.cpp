@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cstring>
 
 namespace {
 
@@ -44,6 +45,7 @@ bool PlaceOne(CdxCompositeGeometry *c, int i, const PxReal (*transform)[4])
 {
     CdxModel *element = c->elements[i];
     const PxMatrix4 *relative = c->relativeTransforms[i];
+    c->placedCurrent = 0;
     if (!element->transform || !relative) return false;
     if (transform)
         PxMatrix4TMCompound(*element->transform, transform, *relative);
@@ -55,6 +57,30 @@ bool PlaceOne(CdxCompositeGeometry *c, int i, const PxReal (*transform)[4])
 const PxReal (*PlacedTransform(const CdxModel *element))[4]
 {
     return *element->transform;
+}
+
+bool SameMatrix(const PxReal (*a)[4], const PxReal (*b)[4])
+{
+    return std::memcmp(a, b, sizeof(PxMatrix4)) == 0;
+}
+
+// Whether every element stands where placing it at transform would put it:
+// placed last at the same transform (bit for bit) into the same storage,
+// with no element added, removed or re-placed since (a placement changed
+// in place counts from the next rebuild, as for the bounding radius).
+bool StandsAt(const CdxCompositeGeometry *c, const PxReal (*transform)[4])
+{
+    if (!c->placedCurrent || !transform || !SameMatrix(c->placedAt, transform)) return false;
+    for (int i = 0; i < c->elementCount; ++i)
+        if (c->placedTargets[i] != c->elements[i]->transform) return false;
+    return true;
+}
+
+void RecordPlacement(CdxCompositeGeometry *c, const PxReal (*transform)[4])
+{
+    PxM4Copy(c->placedAt, transform);
+    for (int i = 0; i < c->elementCount; ++i) c->placedTargets[i] = c->elements[i]->transform;
+    c->placedCurrent = 1;
 }
 
 void WriteCachedBounds(CdxGeometry *geometry, const PxVector3 min, const PxVector3 max)
@@ -202,6 +228,12 @@ int CdxCompositeGeometryPlacedAABB(CdxGeometry *geometry, const PxReal (*transfo
     return 1;
 }
 
+void CdxCompositeGeometryEnsurePlaced(CdxGeometry *geometry, const PxReal (*transform)[4])
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    if (c && !StandsAt(c, transform)) CdxCompositeGeometryUpdateTransform(geometry, transform);
+}
+
 extern "C" {
 
 CdxGeometryTypeID CdxCompositeRegisterType(void)
@@ -228,10 +260,12 @@ CdxGeometryID CdxCompositeGeometryCreate(int maxElements)
         PxMemoryAPI.createZeroed(sizeof(CdxCompositeGeometry)));
     CdxModel **elements = static_cast<CdxModel **>(PxMemoryAPI.createZeroed(slots * sizeof(CdxModel *)));
     PxMatrix4 **relatives = static_cast<PxMatrix4 **>(PxMemoryAPI.createZeroed(slots * sizeof(PxMatrix4 *)));
-    if (!c || !elements || !relatives) {
+    PxMatrix4 **placedTargets = static_cast<PxMatrix4 **>(PxMemoryAPI.createZeroed(slots * sizeof(PxMatrix4 *)));
+    if (!c || !elements || !relatives || !placedTargets) {
         PxMemoryAPI.destroy(c);
         PxMemoryAPI.destroy(elements);
         PxMemoryAPI.destroy(relatives);
+        PxMemoryAPI.destroy(placedTargets);
         return nullptr;
     }
     CdxGeometryInitObject(&c->header, gCompositeTypeId);
@@ -239,6 +273,8 @@ CdxGeometryID CdxCompositeGeometryCreate(int maxElements)
     c->elementCount = 0;
     c->elements = elements;
     c->relativeTransforms = relatives;
+    c->placedTargets = placedTargets;
+    c->placedCurrent = 0;
     c->bSphereRadius = 0.0;
     std::fill(c->reserved, c->reserved + 4, 0.0);
     return &c->header;
@@ -308,6 +344,7 @@ void CdxCompositeGeometryRebuild(CdxGeometryID geometry)
 {
     CdxCompositeGeometry *c = Record(geometry);
     if (!c) return;
+    c->placedCurrent = 0; // the elements or their placements changed
     PxReal radius = 0.0;
     for (int i = 0; i < c->elementCount; ++i) {
         PxVector3 centre, placed;
@@ -331,6 +368,7 @@ void CdxCompositeGeometryDecompose(CdxGeometryID geometry)
     if (!c) return;
     for (int i = 0; i < c->elementCount; ++i) Release(c->elements[i]);
     c->elementCount = 0;
+    c->placedCurrent = 0;
     c->bSphereRadius = 0.0;
 }
 
@@ -338,9 +376,13 @@ void CdxCompositeGeometryUpdateTransform(CdxGeometryID geometry, const PxMatrix4
 {
     CdxCompositeGeometry *c = Record(geometry);
     if (!c) return;
-    for (int i = 0; i < c->elementCount; ++i)
-        if (PlaceOne(c, i, transform) && Record(c->elements[i]->geometry))
-            CdxCompositeGeometryUpdateTransform(c->elements[i]->geometry, PlacedTransform(c->elements[i]));
+    bool flat = true; // a composite element's own placements may change unseen
+    for (int i = 0; i < c->elementCount; ++i) {
+        if (!PlaceOne(c, i, transform) || !Record(c->elements[i]->geometry)) continue;
+        CdxCompositeGeometryUpdateTransform(c->elements[i]->geometry, PlacedTransform(c->elements[i]));
+        flat = false;
+    }
+    if (flat && transform) RecordPlacement(c, transform);
 }
 
 void CdxCompositeDestroy(CdxGeometryID geometry)
@@ -350,6 +392,7 @@ void CdxCompositeDestroy(CdxGeometryID geometry)
     CdxCompositeGeometryDecompose(geometry);
     PxMemoryAPI.destroy(c->elements);
     PxMemoryAPI.destroy(c->relativeTransforms);
+    PxMemoryAPI.destroy(c->placedTargets);
     PxMemoryAPI.destroy(c);
 }
 

@@ -7,7 +7,13 @@
  * frame is the composite model's transform. Its own transform pointer
  * (set by the caller) receives its world placement. Elements may be
  * composite themselves. Elements stay owned by the caller; a model belongs
- * to at most one composite. */
+ * to at most one composite.
+ *
+ * The pair functions place the elements only when the composite's
+ * transform has changed since they were last placed (the model's update
+ * and CdxCompositeGeometryUpdateTransform always place them). A placement
+ * changed in place takes effect at the next of those, or at
+ * CdxCompositeGeometryRebuild, which the bounding radius needs anyway. */
 #ifndef KELMAR_CDXCOMPOSITE_H
 #define KELMAR_CDXCOMPOSITE_H
 

@@ -349,3 +349,28 @@ TEST_F(CdxCompositeTest, DestroyingACompositeReleasesItsElements)
     EXPECT_EQ(nullptr, CdxCompositeGeometryCreate(-1));
     EXPECT_EQ(nullptr, CdxCompositeModelCreateFromCompositeGeometry(CdxModelGetGeometry(element)));
 }
+
+// The pair test places the elements again only when something changed since
+// their last placement: the composite's pose, a placement rebuilt after an
+// edit in place, and an element's storage must each reach the contacts.
+TEST_F(CdxCompositeTest, PairTestsFollowEveryChangeSinceTheLastPlacement)
+{
+    CdxModelID floor = At(0, 0, -1, CdxBoxCreate(20, 20, 2)), composite = Composite(1, 0, 0, 0.4);
+    CdxModelID element = Add(composite, 0, Element(0), 0, 0, 0);
+    CdxGeometryID geometry = CdxModelGetGeometry(composite);
+    EXPECT_EQ(1, Intersect(composite, floor, 32).touch) << "0.1 into the floor";
+    MoveTo(composite, 0, 0, 2);
+    EXPECT_EQ(0, Intersect(composite, floor, 32).touch) << "the composite lifted";
+    MoveTo(composite, 0, 0, 0.4);
+    EXPECT_EQ(1, Intersect(composite, floor, 32).touch) << "and put back";
+    relative_[0][3][2] = 2.0;
+    CdxCompositeGeometryRebuild(geometry);
+    EXPECT_EQ(0, Intersect(composite, floor, 32).touch) << "its element lifted in place and rebuilt";
+    relative_[0][3][2] = 0.0;
+    CdxCompositeGeometryRebuild(geometry);
+    EXPECT_EQ(1, Intersect(composite, floor, 32).touch) << "and lowered again";
+    CdxModelSetTransformPtr(element, &moved_);
+    PxM4Identity(moved_);
+    ASSERT_EQ(1, Intersect(composite, floor, 32).touch);
+    EXPECT_EQ(0.4, moved_[3][2]) << "the element's new storage holds its placement";
+}
