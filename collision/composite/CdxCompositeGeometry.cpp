@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -217,13 +218,66 @@ CdxCompositeGeometry *CdxCompositeFromGeometry(CdxGeometry *geometry)
     return reinterpret_cast<CdxCompositeGeometry *>(geometry);
 }
 
-// The broad phase asks for every moving model's box on every step, right
-// after the model's update has placed the elements: placing them a second
-// time cost a matrix product per element.
+namespace {
+
+// The composite's box in its own frame: its elements' boxes at their
+// placements, united. False for an empty composite, which reports its
+// origin, and for one with composite elements, whose own placements may
+// change unseen.
+bool FindFrameBox(CdxCompositeGeometry *c)
+{
+    if (c->elementCount == 0) return false;
+    for (int i = 0; i < c->elementCount; ++i)
+        if (Record(c->elements[i]->geometry)) return false;
+    PxVector3 lo = {DBL_MAX, DBL_MAX, DBL_MAX}, hi = {-DBL_MAX, -DBL_MAX, -DBL_MAX};
+    for (int i = 0; i < c->elementCount; ++i) {
+        PxVector3 elementMin, elementMax;
+        if (!CdxGeometryGetAABB(c->elements[i]->geometry, *c->relativeTransforms[i], elementMin, elementMax))
+            return false;
+        for (int axis = 0; axis < 3; ++axis) {
+            lo[axis] = std::min(lo[axis], elementMin[axis]);
+            hi[axis] = std::max(hi[axis], elementMax[axis]);
+        }
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        c->frameBox[axis] = lo[axis];
+        c->frameBox[3 + axis] = hi[axis];
+    }
+    c->frameBoxCurrent = 1;
+    return true;
+}
+
+// The frame box placed by transform, in world axes: its centre m moves
+// with the frame and its half-extents h span |R| h,
+//   centre_k = t_k + sum_i m_i R_ik,   half_k = sum_i h_i |R_ik|.
+void TurnFrameBox(const PxReal box[6], const PxReal (*transform)[4], PxVector3 min, PxVector3 max)
+{
+    for (int k = 0; k < 3; ++k) {
+        PxReal centre = transform[3][k], half = 0.0;
+        for (int i = 0; i < 3; ++i) {
+            const PxReal middle = 0.5 * (box[i] + box[3 + i]), extent = 0.5 * (box[3 + i] - box[i]);
+            centre += middle * transform[i][k];
+            half += extent * std::fabs(transform[i][k]);
+        }
+        min[k] = centre - half;
+        max[k] = centre + half;
+    }
+}
+
+} // namespace
+
+// The broad phase asks for every moving model's box on every step. A rigid
+// composite's box is turned from its box in its own frame: uniting its
+// elements' boxes where they stand cost a box per element each step.
 int CdxCompositeGeometryPlacedAABB(CdxGeometry *geometry, const PxReal (*transform)[4], PxVector3 min, PxVector3 max)
 {
     CdxCompositeGeometry *c = Record(geometry);
     if (!c) return CdxGeometryGetAABB(geometry, transform, min, max);
+    if (transform && (c->frameBoxCurrent || FindFrameBox(c))) {
+        TurnFrameBox(c->frameBox, transform, min, max);
+        WriteCachedBounds(&c->header, min, max);
+        return 1;
+    }
     UnionOfElements(c, transform, false, min, max);
     return 1;
 }
@@ -275,6 +329,7 @@ CdxGeometryID CdxCompositeGeometryCreate(int maxElements)
     c->relativeTransforms = relatives;
     c->placedTargets = placedTargets;
     c->placedCurrent = 0;
+    c->frameBoxCurrent = 0;
     c->bSphereRadius = 0.0;
     std::fill(c->reserved, c->reserved + 4, 0.0);
     return &c->header;
@@ -345,6 +400,7 @@ void CdxCompositeGeometryRebuild(CdxGeometryID geometry)
     CdxCompositeGeometry *c = Record(geometry);
     if (!c) return;
     c->placedCurrent = 0; // the elements or their placements changed
+    c->frameBoxCurrent = 0;
     PxReal radius = 0.0;
     for (int i = 0; i < c->elementCount; ++i) {
         PxVector3 centre, placed;
@@ -369,6 +425,7 @@ void CdxCompositeGeometryDecompose(CdxGeometryID geometry)
     for (int i = 0; i < c->elementCount; ++i) Release(c->elements[i]);
     c->elementCount = 0;
     c->placedCurrent = 0;
+    c->frameBoxCurrent = 0;
     c->bSphereRadius = 0.0;
 }
 
