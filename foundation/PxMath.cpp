@@ -29,6 +29,17 @@ void SetTMColumn3(PxMatrix4 m)
     m[3][3] = 1.0;
 }
 
+// The product of PxMatrix4TMCompound into out, which must be neither a nor
+// b: the compiler then need not reload the inputs after every store, and
+// the result goes straight to its place instead of through a copy.
+void CompoundInto(PxReal (*__restrict out)[4], const PxReal (*__restrict a)[4], const PxReal (*__restrict b)[4])
+{
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) out[i][j] = b[i][0] * a[0][j] + b[i][1] * a[1][j] + b[i][2] * a[2][j];
+    for (int j = 0; j < 3; ++j) out[3][j] = b[3][0] * a[0][j] + b[3][1] * a[1][j] + b[3][2] * a[2][j] + a[3][j];
+    SetTMColumn3(out);
+}
+
 // Rotation block of a o b^-1: Rb^T Ra.
 void RotationInverseSecond(PxMatrix3 r, const PxMatrix4 a, const PxMatrix4 b)
 {
@@ -86,11 +97,12 @@ void Perpendicular(PxVector3 axis, const PxVector3 a)
 // This runs for every composite element on every step.
 void PxMatrix4TMCompound(PxMatrix4 out, const PxMatrix4 a, const PxMatrix4 b)
 {
+    if (out != a && out != b) {
+        CompoundInto(out, a, b);
+        return;
+    }
     PxMatrix4 product;
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) product[i][j] = b[i][0] * a[0][j] + b[i][1] * a[1][j] + b[i][2] * a[2][j];
-    for (int j = 0; j < 3; ++j) product[3][j] = b[3][0] * a[0][j] + b[3][1] * a[1][j] + b[3][2] * a[2][j] + a[3][j];
-    SetTMColumn3(product);
+    CompoundInto(product, a, b);
     PxM4Copy(out, product);
 }
 

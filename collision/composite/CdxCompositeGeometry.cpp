@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -44,6 +46,7 @@ bool PlaceOne(CdxCompositeGeometry *c, int i, const PxReal (*transform)[4])
 {
     CdxModel *element = c->elements[i];
     const PxMatrix4 *relative = c->relativeTransforms[i];
+    c->placedCurrent = 0;
     if (!element->transform || !relative) return false;
     if (transform)
         PxMatrix4TMCompound(*element->transform, transform, *relative);
@@ -55,6 +58,30 @@ bool PlaceOne(CdxCompositeGeometry *c, int i, const PxReal (*transform)[4])
 const PxReal (*PlacedTransform(const CdxModel *element))[4]
 {
     return *element->transform;
+}
+
+bool SameMatrix(const PxReal (*a)[4], const PxReal (*b)[4])
+{
+    return std::memcmp(a, b, sizeof(PxMatrix4)) == 0;
+}
+
+// Whether every element stands where placing it at transform would put it:
+// placed last at the same transform (bit for bit) into the same storage,
+// with no element added, removed or re-placed since (a placement changed
+// in place counts from the next rebuild, as for the bounding radius).
+bool StandsAt(const CdxCompositeGeometry *c, const PxReal (*transform)[4])
+{
+    if (!c->placedCurrent || !transform || !SameMatrix(c->placedAt, transform)) return false;
+    for (int i = 0; i < c->elementCount; ++i)
+        if (c->placedTargets[i] != c->elements[i]->transform) return false;
+    return true;
+}
+
+void RecordPlacement(CdxCompositeGeometry *c, const PxReal (*transform)[4])
+{
+    PxM4Copy(c->placedAt, transform);
+    for (int i = 0; i < c->elementCount; ++i) c->placedTargets[i] = c->elements[i]->transform;
+    c->placedCurrent = 1;
 }
 
 void WriteCachedBounds(CdxGeometry *geometry, const PxVector3 min, const PxVector3 max)
@@ -191,15 +218,74 @@ CdxCompositeGeometry *CdxCompositeFromGeometry(CdxGeometry *geometry)
     return reinterpret_cast<CdxCompositeGeometry *>(geometry);
 }
 
-// The broad phase asks for every moving model's box on every step, right
-// after the model's update has placed the elements: placing them a second
-// time cost a matrix product per element.
+namespace {
+
+// The composite's box in its own frame: its elements' boxes at their
+// placements, united. False for an empty composite, which reports its
+// origin, and for one with composite elements, whose own placements may
+// change unseen.
+bool FindFrameBox(CdxCompositeGeometry *c)
+{
+    if (c->elementCount == 0) return false;
+    for (int i = 0; i < c->elementCount; ++i)
+        if (Record(c->elements[i]->geometry)) return false;
+    PxVector3 lo = {DBL_MAX, DBL_MAX, DBL_MAX}, hi = {-DBL_MAX, -DBL_MAX, -DBL_MAX};
+    for (int i = 0; i < c->elementCount; ++i) {
+        PxVector3 elementMin, elementMax;
+        if (!CdxGeometryGetAABB(c->elements[i]->geometry, *c->relativeTransforms[i], elementMin, elementMax))
+            return false;
+        for (int axis = 0; axis < 3; ++axis) {
+            lo[axis] = std::min(lo[axis], elementMin[axis]);
+            hi[axis] = std::max(hi[axis], elementMax[axis]);
+        }
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        c->frameBox[axis] = lo[axis];
+        c->frameBox[3 + axis] = hi[axis];
+    }
+    c->frameBoxCurrent = 1;
+    return true;
+}
+
+// The frame box placed by transform, in world axes: its centre m moves
+// with the frame and its half-extents h span |R| h,
+//   centre_k = t_k + sum_i m_i R_ik,   half_k = sum_i h_i |R_ik|.
+void TurnFrameBox(const PxReal box[6], const PxReal (*transform)[4], PxVector3 min, PxVector3 max)
+{
+    for (int k = 0; k < 3; ++k) {
+        PxReal centre = transform[3][k], half = 0.0;
+        for (int i = 0; i < 3; ++i) {
+            const PxReal middle = 0.5 * (box[i] + box[3 + i]), extent = 0.5 * (box[3 + i] - box[i]);
+            centre += middle * transform[i][k];
+            half += extent * std::fabs(transform[i][k]);
+        }
+        min[k] = centre - half;
+        max[k] = centre + half;
+    }
+}
+
+} // namespace
+
+// The broad phase asks for every moving model's box on every step. A rigid
+// composite's box is turned from its box in its own frame: uniting its
+// elements' boxes where they stand cost a box per element each step.
 int CdxCompositeGeometryPlacedAABB(CdxGeometry *geometry, const PxReal (*transform)[4], PxVector3 min, PxVector3 max)
 {
     CdxCompositeGeometry *c = Record(geometry);
     if (!c) return CdxGeometryGetAABB(geometry, transform, min, max);
+    if (transform && (c->frameBoxCurrent || FindFrameBox(c))) {
+        TurnFrameBox(c->frameBox, transform, min, max);
+        WriteCachedBounds(&c->header, min, max);
+        return 1;
+    }
     UnionOfElements(c, transform, false, min, max);
     return 1;
+}
+
+void CdxCompositeGeometryEnsurePlaced(CdxGeometry *geometry, const PxReal (*transform)[4])
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    if (c && !StandsAt(c, transform)) CdxCompositeGeometryUpdateTransform(geometry, transform);
 }
 
 extern "C" {
@@ -228,10 +314,12 @@ CdxGeometryID CdxCompositeGeometryCreate(int maxElements)
         PxMemoryAPI.createZeroed(sizeof(CdxCompositeGeometry)));
     CdxModel **elements = static_cast<CdxModel **>(PxMemoryAPI.createZeroed(slots * sizeof(CdxModel *)));
     PxMatrix4 **relatives = static_cast<PxMatrix4 **>(PxMemoryAPI.createZeroed(slots * sizeof(PxMatrix4 *)));
-    if (!c || !elements || !relatives) {
+    PxMatrix4 **placedTargets = static_cast<PxMatrix4 **>(PxMemoryAPI.createZeroed(slots * sizeof(PxMatrix4 *)));
+    if (!c || !elements || !relatives || !placedTargets) {
         PxMemoryAPI.destroy(c);
         PxMemoryAPI.destroy(elements);
         PxMemoryAPI.destroy(relatives);
+        PxMemoryAPI.destroy(placedTargets);
         return nullptr;
     }
     CdxGeometryInitObject(&c->header, gCompositeTypeId);
@@ -239,6 +327,9 @@ CdxGeometryID CdxCompositeGeometryCreate(int maxElements)
     c->elementCount = 0;
     c->elements = elements;
     c->relativeTransforms = relatives;
+    c->placedTargets = placedTargets;
+    c->placedCurrent = 0;
+    c->frameBoxCurrent = 0;
     c->bSphereRadius = 0.0;
     std::fill(c->reserved, c->reserved + 4, 0.0);
     return &c->header;
@@ -308,6 +399,8 @@ void CdxCompositeGeometryRebuild(CdxGeometryID geometry)
 {
     CdxCompositeGeometry *c = Record(geometry);
     if (!c) return;
+    c->placedCurrent = 0; // the elements or their placements changed
+    c->frameBoxCurrent = 0;
     PxReal radius = 0.0;
     for (int i = 0; i < c->elementCount; ++i) {
         PxVector3 centre, placed;
@@ -331,6 +424,8 @@ void CdxCompositeGeometryDecompose(CdxGeometryID geometry)
     if (!c) return;
     for (int i = 0; i < c->elementCount; ++i) Release(c->elements[i]);
     c->elementCount = 0;
+    c->placedCurrent = 0;
+    c->frameBoxCurrent = 0;
     c->bSphereRadius = 0.0;
 }
 
@@ -338,9 +433,13 @@ void CdxCompositeGeometryUpdateTransform(CdxGeometryID geometry, const PxMatrix4
 {
     CdxCompositeGeometry *c = Record(geometry);
     if (!c) return;
-    for (int i = 0; i < c->elementCount; ++i)
-        if (PlaceOne(c, i, transform) && Record(c->elements[i]->geometry))
-            CdxCompositeGeometryUpdateTransform(c->elements[i]->geometry, PlacedTransform(c->elements[i]));
+    bool flat = true; // a composite element's own placements may change unseen
+    for (int i = 0; i < c->elementCount; ++i) {
+        if (!PlaceOne(c, i, transform) || !Record(c->elements[i]->geometry)) continue;
+        CdxCompositeGeometryUpdateTransform(c->elements[i]->geometry, PlacedTransform(c->elements[i]));
+        flat = false;
+    }
+    if (flat && transform) RecordPlacement(c, transform);
 }
 
 void CdxCompositeDestroy(CdxGeometryID geometry)
@@ -350,6 +449,7 @@ void CdxCompositeDestroy(CdxGeometryID geometry)
     CdxCompositeGeometryDecompose(geometry);
     PxMemoryAPI.destroy(c->elements);
     PxMemoryAPI.destroy(c->relativeTransforms);
+    PxMemoryAPI.destroy(c->placedTargets);
     PxMemoryAPI.destroy(c);
 }
 

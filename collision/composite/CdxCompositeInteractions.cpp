@@ -22,11 +22,12 @@ const int kLocalCandidates = 96;
 const PxReal kNoHitDistance = 1e25;
 
 // The composite of model 1 of a pair, with its elements placed at the
-// model's current transform.
+// model's current transform (in a step the broad phase's update has
+// already placed them there).
 CdxCompositeGeometry *PlacedComposite(CdxModel *model)
 {
     CdxCompositeGeometry *c = model ? CdxCompositeFromGeometry(model->geometry) : nullptr;
-    if (c) CdxCompositeGeometryUpdateTransform(model->geometry, model->transform ? *model->transform : nullptr);
+    if (c) CdxCompositeGeometryEnsurePlaced(model->geometry, model->transform ? *model->transform : nullptr);
     return c;
 }
 

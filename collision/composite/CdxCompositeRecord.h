@@ -13,15 +13,31 @@ struct CdxCompositeGeometry {
     PxMatrix4 **relativeTransforms; // placements, not owned
     PxReal bSphereRadius;           // about the composite origin, length
     PxReal reserved[4];
+    // The last placement of every element, so that the pair tests need not
+    // place them again at the pose the broad phase's update just placed
+    // them at. Held only for composites without composite elements.
+    PxMatrix4 placedAt;        // the composite transform they stand at
+    PxMatrix4 **placedTargets; // the element transforms written (maxElementCount)
+    int placedCurrent;         // 1 while the two above describe the elements
+    // The elements' boxes at their placements, united in the composite's
+    // own frame, which the model's box is turned from (see CdxComposite.h).
+    PxReal frameBox[6];  // min x, y, z, max x, y, z
+    int frameBoxCurrent; // 0: found again when next asked
 };
 
 // The composite record of a geometry, or null when it is not composite.
 CdxCompositeGeometry *CdxCompositeFromGeometry(CdxGeometry *geometry);
 
-// The box of a composite whose elements already stand at transform (its
-// model's update has just placed them); other geometries as
+// The box of a composite model at transform, its elements already placed
+// there by the model's update: its box in its own frame turned by
+// transform (the elements' boxes where they stand, united, for an empty
+// composite or one with composite elements). Other geometries as
 // CdxGeometryGetAABB. 1 on success.
 int CdxCompositeGeometryPlacedAABB(CdxGeometry *geometry, const PxReal (*transform)[4], PxVector3 min, PxVector3 max);
+
+// Places the elements at transform, unless they already stand where that
+// would put them (same transform, same storage, nothing changed since).
+void CdxCompositeGeometryEnsurePlaced(CdxGeometry *geometry, const PxReal (*transform)[4]);
 
 // Points every element's reference frame at the composite model's current
 // transform pointer.

@@ -92,9 +92,14 @@ void CxPrimitiveDestroy(CdxGeometryID geometry)
 void CxPrimitiveStoreBounds(CdxGeometryID geometry, const PxVector3 lo, const PxVector3 hi, PxVector3 min,
                             PxVector3 max)
 {
-    for (int k = 0; k < 3; ++k) {
-        geometry->bounds[2 * k] = min[k] = lo[k];
-        geometry->bounds[2 * k + 1] = max[k] = hi[k];
+    // Every box of every moving primitive passes here each step. Read
+    // first: the compiler cannot tell the outputs from the inputs, and
+    // storing as it read cost a check for overlap and a reload per store.
+    const PxReal box[6] = {lo[0], hi[0], lo[1], hi[1], lo[2], hi[2]};
+    for (int k = 0; k < 6; ++k) geometry->bounds[k] = box[k];
+    for (int axis = 0; axis < 3; ++axis) {
+        min[axis] = box[2 * axis];
+        max[axis] = box[2 * axis + 1];
     }
 }
 

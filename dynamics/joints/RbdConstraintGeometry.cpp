@@ -36,6 +36,17 @@ void bodyDirectionToWorld(const RbdBody *body, const PxVector3 v, PxVector3 out)
         PxV3Copy(out, v);
 }
 
+// Axis k of attachment i in world coordinates, as
+// RbdConstraintAttachmentToWorld gives it.
+void attachmentAxisToWorld(const RbdBaseConstraint *c, int i, int k, PxVector3 out)
+{
+    const PxReal(*com)[4] = c->comTransform[i];
+    if (com)
+        PxV3MulTMDir(out, c->attachment[i][k], com);
+    else
+        PxV3Copy(out, c->attachment[i][k]);
+}
+
 void setBodyAxesWorld(RbdBaseConstraint *c, int i, const PxVector3 primary, const PxVector3 secondary)
 {
     PxMatrix4 world;
@@ -184,10 +195,10 @@ void RbdConstraintBodyGetAxes(RbdConstraintID c, int32_t bodyIndex, PxVector3 pr
     PxV3Zero(primary);
     PxV3Zero(secondary);
     if (!RbdCheckConstraintBody(c, bodyIndex, "RbdConstraintBodyGetAxes")) return;
-    PxMatrix4 world;
-    RbdConstraintAttachmentToWorld(c, bodyIndex, world);
-    PxV3Copy(primary, world[0]);
-    PxV3Copy(secondary, world[1]);
+    // Only the two axes of the world frame: a controlled joint reads them
+    // every step.
+    attachmentAxisToWorld(c, bodyIndex, 0, primary);
+    attachmentAxisToWorld(c, bodyIndex, 1, secondary);
 }
 
 // One check and one change of frame for callers that want position and

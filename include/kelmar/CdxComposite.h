@@ -7,7 +7,22 @@
  * frame is the composite model's transform. Its own transform pointer
  * (set by the caller) receives its world placement. Elements may be
  * composite themselves. Elements stay owned by the caller; a model belongs
- * to at most one composite. */
+ * to at most one composite.
+ *
+ * The pair functions place the elements only when the composite's
+ * transform has changed since they were last placed (the model's update
+ * and CdxCompositeGeometryUpdateTransform always place them). A placement
+ * changed in place takes effect at the next of those, or at
+ * CdxCompositeGeometryRebuild, which the bounding radius needs anyway.
+ *
+ * A composite model's box (CdxModelGetAABB, which its space asks for) is
+ * its elements' boxes at their placements united in its own frame, then
+ * turned with the model: it holds every element, but may be larger than
+ * their boxes where they stand (those of an empty composite or of one with
+ * composite elements are united where they stand). The box in the
+ * composite's frame is found again after adding or removing an element
+ * and after CdxCompositeGeometryRebuild: rebuild after resizing an element
+ * or changing a placement in place. */
 #ifndef KELMAR_CDXCOMPOSITE_H
 #define KELMAR_CDXCOMPOSITE_H
 

@@ -349,3 +349,67 @@ TEST_F(CdxCompositeTest, DestroyingACompositeReleasesItsElements)
     EXPECT_EQ(nullptr, CdxCompositeGeometryCreate(-1));
     EXPECT_EQ(nullptr, CdxCompositeModelCreateFromCompositeGeometry(CdxModelGetGeometry(element)));
 }
+
+// The pair test places the elements again only when something changed since
+// their last placement: the composite's pose, a placement rebuilt after an
+// edit in place, and an element's storage must each reach the contacts.
+TEST_F(CdxCompositeTest, PairTestsFollowEveryChangeSinceTheLastPlacement)
+{
+    CdxModelID floor = At(0, 0, -1, CdxBoxCreate(20, 20, 2)), composite = Composite(1, 0, 0, 0.4);
+    CdxModelID element = Add(composite, 0, Element(0), 0, 0, 0);
+    CdxGeometryID geometry = CdxModelGetGeometry(composite);
+    EXPECT_EQ(1, Intersect(composite, floor, 32).touch) << "0.1 into the floor";
+    MoveTo(composite, 0, 0, 2);
+    EXPECT_EQ(0, Intersect(composite, floor, 32).touch) << "the composite lifted";
+    MoveTo(composite, 0, 0, 0.4);
+    EXPECT_EQ(1, Intersect(composite, floor, 32).touch) << "and put back";
+    relative_[0][3][2] = 2.0;
+    CdxCompositeGeometryRebuild(geometry);
+    EXPECT_EQ(0, Intersect(composite, floor, 32).touch) << "its element lifted in place and rebuilt";
+    relative_[0][3][2] = 0.0;
+    CdxCompositeGeometryRebuild(geometry);
+    EXPECT_EQ(1, Intersect(composite, floor, 32).touch) << "and lowered again";
+    CdxModelSetTransformPtr(element, &moved_);
+    PxM4Identity(moved_);
+    ASSERT_EQ(1, Intersect(composite, floor, 32).touch);
+    EXPECT_EQ(0.4, moved_[3][2]) << "the element's new storage holds its placement";
+}
+
+// A composite model's box is its elements' boxes united in its own frame
+// and turned with it: at random poses it holds each element's own box, when
+// not turned it is their union, and it follows an element placed anew (and
+// rebuilt) or added.
+TEST_F(CdxCompositeTest, ModelBoxHoldsItsElementsAtRandomPosesAndFollowsRebuilds)
+{
+    CdxModelID composite = Composite(3, 0, 0, 0);
+    CdxModelID elements[3] = {Add(composite, 0, Element(0), 1, 0, 0),
+                              Add(composite, 1, Model(CdxSphereCreate(0.5), &elementTm_[1]), -1, 2, 0)};
+    PxVector3 min, max, elementMin, elementMax;
+    auto expectHolds = [&](int count, const char *when) {
+        ASSERT_EQ(1, CdxModelGetAABB(composite, min, max));
+        for (int e = 0; e < count; ++e) {
+            CdxGeometryGetAABB(CdxModelGetGeometry(elements[e]), elementTm_[e], elementMin, elementMax);
+            for (int k = 0; k < 3; ++k) {
+                EXPECT_LE(min[k], elementMin[k] + kTight) << when << ", element " << e;
+                EXPECT_GE(max[k], elementMax[k] - kTight) << when << ", element " << e;
+            }
+        }
+    };
+    Random random(31);
+    for (int trial = 0; trial < 20; ++trial) {
+        Move(composite, random.RandomPose(random.InBox(3.0)));
+        expectHolds(2, "turned");
+    }
+    Move(composite, Translation(1, 2, 3));
+    ASSERT_EQ(1, CdxModelGetAABB(composite, min, max));
+    const PxReal unionMin[3] = {-0.5, 1.5, 2.5}, unionMax[3] = {2.5, 4.5, 3.5};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(unionMin[k], min[k], kTight) << "not turned: the union itself";
+        EXPECT_NEAR(unionMax[k], max[k], kTight);
+    }
+    relative_[0][3][2] = 5.0;
+    CdxCompositeGeometryRebuild(CdxModelGetGeometry(composite));
+    expectHolds(2, "an element placed anew");
+    elements[2] = Add(composite, 2, Element(2, 2.0), 0, 0, -6);
+    expectHolds(3, "an element added");
+}
