@@ -6,6 +6,7 @@
 #include "solver/RbdLcsFrictionBounds.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsSubproblem.h"
 #include "solver/RbdLcsTiles.h"
 #include "solver/RbdLcsVbChol.h"
@@ -65,23 +66,60 @@ template <typename F> void forEachKey(const LCPMatrix &A, const ConstraintLayout
     f(A.rowsAtPositions(), A.size());
 }
 
-// A_ii = J_i M^-1 J_i^T + epsilon + rowEpsilon_i / h, through the kept
-// Jacobian, for the rows i < count of the layout.
-void diagonalOf(const LCPMatrix::KeptJacobian &kept, PxReal epsilon, PxReal h, PxReal *diagonal)
+// Row i's 6 entries on side s of 4-row tiles (entry k at [4 k]).
+const PxReal *sideOf(const PxReal *tiles, int i, int side)
 {
-    const ConstraintLayout &layout = *kept.map->layout;
+    return tiles + tileIndex(i, 6 * side);
+}
+
+} // namespace
+
+// Each row's bodies (6 x body index, -1 for none) and softness, read by
+// the products below: the layout's constraints unrolled once per keep.
+void RestSolve::keepRowBodies(const ConstraintLayout &layout, const PxReal *rowEpsilon)
+{
+    const size_t np = static_cast<size_t>(layout.paddedRowCount);
+    rowBody_.assign(2 * np, -1);
+    softness_.assign(np, 1.0); // padding rows: 1 on the diagonal, as A has
     for (int c = 0; c < layout.constraintCount; ++c)
         for (int r = 0; r < layout.rows[c]; ++r) {
-            int i = layout.firstRow[c] + r;
-            PxReal d = epsilon + kept.rowEpsilon[i] / h;
+            size_t i = static_cast<size_t>(layout.firstRow[c] + r);
             for (int side = 0; side < 2; ++side) {
-                if (layout.bodies[2 * c + side] < 0) continue;
-                const PxReal *a = kept.JMinv + tileIndex(i, 6 * side), *j = kept.J + tileIndex(i, 6 * side);
-                for (int k = 0; k < 6; ++k) d += a[4 * k] * j[4 * k];
+                int body = layout.bodies[2 * c + side];
+                rowBody_[2 * i + side] = body < 0 ? -1 : 6 * body;
             }
-            diagonal[i] = d;
+            softness_[i] = epsilon_ + rowEpsilon[i] / h_;
         }
 }
+
+// out = A x = J (M^-1 J^T x) + softness x over the padded rows; u: 6 x
+// bodies of scratch. What LCPMatrix::multiply does through the Jacobian,
+// with each row's bodies looked up once per keep rather than per product.
+void RestSolve::multiply(const PxReal *JMinv, const PxReal *J, const PxReal *x, PxReal *out, PxReal *u,
+                         int bodies) const
+{
+    const int np = static_cast<int>(softness_.size());
+    memset(u, 0, sizeof(PxReal) * 6 * static_cast<size_t>(bodies));
+    for (int i = 0; i < np; ++i)
+        for (int side = 0; side < 2; ++side) {
+            int b = rowBody_[2 * static_cast<size_t>(i) + side];
+            if (b < 0) continue;
+            const PxReal *a = sideOf(JMinv, i, side);
+            for (int k = 0; k < 6; ++k) u[b + k] += a[4 * k] * x[i];
+        }
+    for (int i = 0; i < np; ++i) {
+        PxReal v = softness_[static_cast<size_t>(i)] * x[i];
+        for (int side = 0; side < 2; ++side) {
+            int b = rowBody_[2 * static_cast<size_t>(i) + side];
+            if (b < 0) continue;
+            const PxReal *j = sideOf(J, i, side);
+            for (int k = 0; k < 6; ++k) v += j[4 * k] * u[b + k];
+        }
+        out[i] = v;
+    }
+}
+
+namespace {
 
 // The state the pivoting solve gives a row after its iterate (newState
 // there): the same rule, so that an answer passes here only if it would
@@ -109,7 +147,8 @@ int RestSolve::matches(const LCPMatrix &A, const PartitionRows &rows, PxReal eps
                        PxReal tolerance) const
 {
     const ConstraintLayout &layout = rows.layout;
-    if (!valid_ || typeid(A) != *scheme_ || epsilon != epsilon_ || h != h_ || tolerance != tolerance_) return 0;
+    if (!valid_ || stale_ || typeid(A) != *scheme_ || epsilon != epsilon_ || h != h_ || tolerance != tolerance_)
+        return 0;
     size_t k = 0;
     int same = 1;
     forEachKey(A, layout, [&](const int32_t *values, int count) {
@@ -141,18 +180,23 @@ int RestSolve::pinnedAsKept(const LcpRows &rows, const PxReal *impulseTolerance)
 int RestSolve::refine(LCPMatrix &A, const PxReal *q, int qCount, PxReal *x, PxReal *Ax, PxReal *z,
                       const PxReal *velocityTolerance) const
 {
+    const LCPMatrix::KeptJacobian &kept = *A.keptJacobian();
     const int count = static_cast<int>(freeRow_.size()), padded = (count + 3) & ~3;
     PxReal last = INFINITY;
     for (int k = 0;; ++k) {
-        A.multiply(x, Ax);
+        multiply(kept.JMinv, kept.J, x, Ax, kept.bodyScratch, kept.map->bodyCount);
         PxReal worst = 0.0;
         for (int c = 0; c < count; ++c) {
             int row = freeRow_[static_cast<size_t>(c)];
-            z[c] = (row < qCount ? q[row] : 0.0) - Ax[row];
-            if (row < qCount) worst = fmax(worst, fabs(z[c]) / velocityTolerance[row]);
+            if (row >= qCount) { // a padding row: x stays 0
+                z[c] = 0.0;
+                continue;
+            }
+            z[c] = q[row] - Ax[row];
+            worst = fmax(worst, fabs(z[c]) / velocityTolerance[row]);
         }
 
-        if (worst <= kRestResidualOfTolerance) return 1;
+        if (worst <= kRestResidualOfTolerance) return k + 1;
         if (k == kRestRefinements || !(worst < last)) return 0;
         last = worst;
         for (int c = count; c < padded; ++c) z[c] = 0.0;
@@ -175,7 +219,9 @@ int RestSolve::solve(LCPMatrix &A, const LcpRows &rows, const PxReal *q, const R
     PxReal *velocity = pool.array<PxReal>(static_cast<size_t>(n), "rest velocity tolerances");
     int solved = x && Ax && z && velocity && allocateTolerances(pool, n, t);
     if (solved) {
-        diagonalOf(*kept, A.getEpsilon(), h_, t.diagonal);
+        // The tolerances' scales from the kept matrix's diagonal: the
+        // refinement converges only where A moved far less than that.
+        memcpy(t.diagonal, diagonal_.data(), sizeof(PxReal) * static_cast<size_t>(n));
         tolerancesOfDiagonal(q, n, params.tolerance, t);
         solved = pinnedAsKept(rows, t.impulse);
     }
@@ -189,7 +235,9 @@ int RestSolve::solve(LCPMatrix &A, const LcpRows &rows, const PxReal *q, const R
         // carries; the one of the last step's impulses is close to it.
         followIterate(x, n, params.tolerance, t);
         for (int i = 0; i < n; ++i) velocity[i] = velocityTolerance(t, i);
-        solved = refine(A, q, n, x, Ax, z, velocity) && conditionsHold(rows, q, x, Ax, params.tolerance, t);
+        int steps = refine(A, q, n, x, Ax, z, velocity);
+        solved = steps > 0 && conditionsHold(rows, q, x, Ax, params.tolerance, t);
+        stale_ = steps > kRestFreshSteps;
     }
 
     if (solved) {
@@ -250,15 +298,19 @@ void RestSolve::keep(const LCPMatrix &A, const PartitionRows &rows, PxReal epsil
     key_.clear();
     forEachKey(A, layout, [&](const int32_t *values, int count) { key_.insert(key_.end(), values, values + count); });
     rowEpsilon_.assign(rows.rowEpsilon, rows.rowEpsilon + n);
+    epsilon_ = epsilon;
+    h_ = h;
+    keepRowBodies(layout, rows.rowEpsilon);
     state_.assign(rows.state, rows.state + n);
+    diagonal_.resize(static_cast<size_t>(n));
+    A.getDiagonal(diagonal_.data(), n);
     x_.assign(rows.lambda, rows.lambda + n);
     factor_.resize(A.heldSavedReals());
     A.saveHeldFactor(factor_.data());
-    epsilon_ = epsilon;
-    h_ = h;
     tolerance_ = tolerance;
     scheme_ = &typeid(A);
     valid_ = true;
+    stale_ = false;
 }
 
 } // namespace lcs

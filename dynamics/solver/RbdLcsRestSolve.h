@@ -37,6 +37,10 @@ const PxReal kRestResidualOfTolerance = 1e-3;
 // this has moved too far from the factor.
 const int kRestRefinements = 5;
 
+// A refinement that needs more products than this (one correction) shows
+// a factor grown old: the next step forms and keeps a fresh one.
+const int kRestFreshSteps = 2;
+
 // Rows below which an island is not kept: its factor costs little.
 const int kRestLeastRows = 48;
 
@@ -58,6 +62,7 @@ public:
 
 private:
     bool valid_ = false;
+    bool stale_ = false; // the last refinement took more than kRestFreshSteps
     const std::type_info *scheme_ = nullptr;
     PxReal epsilon_ = 0.0, h_ = 0.0, tolerance_ = 0.0;
     std::vector<int32_t> key_;       // counts, first rows, rows, bodies, order
@@ -67,6 +72,12 @@ private:
     std::vector<int32_t> positions_; // the free rows' positions
     std::vector<PxReal> factor_;     // LCPMatrix::saveHeldFactor
     std::vector<int32_t> freeRow_;   // the row of each free index
+    std::vector<int32_t> rowBody_;   // (2 x rows) 6 x each side's body, -1 for none
+    std::vector<PxReal> diagonal_;   // (rows) A_ii of the kept matrix
+    std::vector<PxReal> softness_;   // (rows) epsilon + rowEpsilon / h
+    void keepRowBodies(const ConstraintLayout &layout, const PxReal *rowEpsilon);
+    std::vector<int32_t> tileBody_; // (2 x tiles) the body a tile side's rows share, -2 for several
+    void multiply(const PxReal *JMinv, const PxReal *J, const PxReal *x, PxReal *out, PxReal *u, int bodies) const;
     int freeRowsOf(const LCPMatrix &A, const int32_t *state, int rowCount);
     int pinnedAsKept(const LcpRows &rows, const PxReal *impulseTolerance) const;
     int refine(LCPMatrix &A, const PxReal *q, int qCount, PxReal *x, PxReal *Ax, PxReal *z,
