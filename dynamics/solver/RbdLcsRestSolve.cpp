@@ -195,7 +195,6 @@ int RestSolve::refine(LCPMatrix &A, const PxReal *q, int qCount, PxReal *x, PxRe
             z[c] = q[row] - Ax[row];
             worst = fmax(worst, fabs(z[c]) / velocityTolerance[row]);
         }
-
         if (worst <= kRestResidualOfTolerance) return k + 1;
         if (k == kRestRefinements || !(worst < last)) return 0;
         last = worst;
@@ -239,7 +238,6 @@ int RestSolve::solve(LCPMatrix &A, const LcpRows &rows, const PxReal *q, const R
         solved = steps > 0 && conditionsHold(rows, q, x, Ax, params.tolerance, t);
         stale_ = steps > kRestFreshSteps;
     }
-
     if (solved) {
         memcpy(rows.lambda, x, sizeof(PxReal) * static_cast<size_t>(n));
         memcpy(x_.data(), x, sizeof(PxReal) * static_cast<size_t>(n));
