@@ -39,8 +39,9 @@ const int kRestRefinements = 5;
 
 // A refinement that takes more products with A than this (a second
 // correction) shows a factor grown old: the next step forms and keeps a
-// fresh one. On the held hand that is one step in forty; the factor of a
-// settling hand kept for a thousand steps needed two to four corrections.
+// fresh one. On the held hand that is one step in forty; a factor kept
+// from the hand's first resting step needed a second correction in half of
+// the steps after.
 const int kRestFreshSteps = 2;
 
 // Rows below which an island is not kept: its factor costs little.
