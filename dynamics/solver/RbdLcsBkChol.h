@@ -105,6 +105,8 @@ private:
     double matrixElements() const override { return kTile * static_cast<double>(A_.tiles()); }
     int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, int wholeRows) override;
     void solveHeld(PxReal *x) const override;
+    void saveHeldPivots(PxReal *out) const override;
+    void lendHeldStorage(const ActiveRows &rows, PxReal *saved) override;
     size_t heldFactorReals() const override { return kTile * H_.tiles(); }
     // Tile (I, J) of the compact matrix of rows, gathered from A; the
     // padding up to a whole tile is identity. indexCompact(rows) first.

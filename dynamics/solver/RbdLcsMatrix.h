@@ -187,6 +187,23 @@ public:
     // unless forgetHeldFactor was called in between (storage used for else).
     int solveHeldRows(PxReal *x, const PxReal *q, int qCount, PxReal *storage);
     void forgetHeldFactor() { heldFactoredCount_ = -1; }
+    // The factor of the free rows that stands in storage after a subproblem
+    // solved directly, so that an island at rest can keep it for its next
+    // step (RbdLcsRestSolve.h): heldFactorRows gives its rows' positions
+    // (their count, -1 when none stands); saveHeldFactor copies its reals
+    // (heldSavedReals of them: the factor, then its pivots). lendHeldFactor
+    // makes storage allocated for the same order and envelope solve with
+    // such a copy in place: solveLentHeld(z) solves A_FF z = r for those
+    // rows F, z in their order (padded to 4 with zeros).
+    int heldFactorRows(const int32_t **positions) const
+    {
+        *positions = heldFactored_;
+        return heldFactoredCount_;
+    }
+    size_t heldSavedReals() const { return heldFactorReals() + static_cast<size_t>((heldFactoredCount_ + 3) & ~3); }
+    void saveHeldFactor(PxReal *out) const;
+    void lendHeldFactor(const int32_t *positions, int count, PxReal *saved);
+    void solveLentHeld(PxReal *z) const { solveHeld(z); }
     // With pivotFloor > 0, a kept factor of the free rows also serves free
     // rows that differ from its own in a few rows (RbdLcsHeldBorder.cpp),
     // as long as every pivot those rows add stays at pivotFloor or above
@@ -269,6 +286,10 @@ protected:
     virtual void solveHeld(PxReal *x) const = 0;
     // Reals of storage the last factorHeld filled.
     virtual size_t heldFactorReals() const = 0;
+    // The pivots of the last factorHeld (padded count) out, or the factor
+    // of rows read from saved (its pivots after heldFactorReals reals).
+    virtual void saveHeldPivots(PxReal *out) const = 0;
+    virtual void lendHeldStorage(const ActiveRows &rows, PxReal *saved) = 0;
     // Storage shared by both schemes: the dense inverse cache, the pivots and the order.
     int allocateInverse(int n);
     // The substitutions use the whole matrix's factor, by every position.

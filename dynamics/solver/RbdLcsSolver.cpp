@@ -125,6 +125,11 @@ size_t tolerancesMemoryRequired(int n)
 void islandTolerances(const LCPMatrix &A, const PxReal *q, int n, PxReal tolerance, Tolerances &t)
 {
     A.getDiagonal(t.diagonal, n);
+    tolerancesOfDiagonal(q, n, tolerance, t);
+}
+
+void tolerancesOfDiagonal(const PxReal *q, int n, PxReal tolerance, Tolerances &t)
+{
     // Two rows at a time, as impulseOfRow and rowTolerance do one: the
     // scales are finite and not negative, so their largest is the same
     // whichever lane finds it. A division by a zero diagonal is not kept.

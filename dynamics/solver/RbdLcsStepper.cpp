@@ -233,17 +233,16 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     RbdSparseMatrixMapReorderCached(map, order_);
     if (!matrix_->allocate(np, map)) return 0;
     matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
-    // An island of contacts at rest keeps its factor from step to step.
+    // An island of contacts at rest keeps its factor from step to step; one
+    // with joints at rest may solve without forming A (RbdLcsRestSolve.h).
     int kept = contacts && keptFactor_.restore(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize,
                                                parameters_.lcp.tolerance);
-    if (!kept) matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);
+    int resting = !contacts && restSolve_.matches(*matrix_, rows, parameters_.epsilon, parameters_.stepsize,
+                                                  parameters_.lcp.tolerance);
     PxReal *bodyScratch = poolArray<PxReal>(6 * static_cast<size_t>(bodyCount_), "body products");
-    if (bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
-    // Islands of contacts alone keep their whole factor for the next step;
-    // the others form it when a solve first reads it, if no pivot can fall
-    // under the dependent-row filter.
-    int deferred = !kept && !contacts && tryDeferFactor();
-    if (!kept && !deferred && !matrix_->factorize()) return waitUnfactored(rows);
+    int deferred = 0;
+    if (!resting && !formMatrix(kept, contacts, rows, JMinv, map, bodyScratch, deferred)) return waitUnfactored(rows);
+    if (resting && bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
     if (contacts && !kept)
         keptFactor_.keep(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize, parameters_.lcp.tolerance);
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
@@ -254,9 +253,15 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     frictionBoundsFromLastStep(rows, records, parameters_.stepsize, contacts);
     LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
                    rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
-    lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_);
-    if (matrix_->deferredFactorFailed()) return waitUnfactored(rows);
-    if (deferred) deferPaid(!matrix_->deferredFactorFormed());
+    lcpResult_ = resting && restSolve_.solve(*matrix_, lcp, rhs, lcpParameters);
+    if (!lcpResult_) {
+        if (resting && !formMatrix(0, contacts, rows, JMinv, map, bodyScratch, deferred)) return waitUnfactored(rows);
+        lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_);
+        if (matrix_->deferredFactorFailed()) return waitUnfactored(rows);
+        if (deferred) deferPaid(!matrix_->deferredFactorFormed());
+        if (!contacts && lcpResult_ > 0)
+            restSolve_.keep(*matrix_, rows, parameters_.epsilon, parameters_.stepsize, parameters_.lcp.tolerance);
+    }
     // A recovery that shifted the diagonal wrote into the kept copy.
     if (kept && matrix_->formedWritten()) keptFactor_.forget();
     matrix_->destroy();
@@ -267,6 +272,20 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         fallBack(rows, invM, records, load);
     }
     return 1;
+}
+
+// Forms A (unless kept) and factors it, or defers its factor; keeps the
+// Jacobian for products. Returns 0 when it has no factor.
+int WorldStepper::formMatrix(int kept, int contacts, const PartitionRows &rows, const PxReal *JMinv,
+                             const SparseMatrixMap *map, PxReal *bodyScratch, int &deferred)
+{
+    if (!kept) matrix_->calcJinvMJT(JMinv, rows.J, rows.rowEpsilon, map);
+    if (bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
+    // Islands of contacts alone keep their whole factor for the next step;
+    // the others form it when a solve first reads it, if no pivot can fall
+    // under the dependent-row filter.
+    deferred = !kept && !contacts && tryDeferFactor();
+    return kept || deferred || matrix_->factorize();
 }
 
 // Deferred, unless waiting after a deferral that did not pay. The

@@ -9,6 +9,7 @@
 #include "solver/RbdLcsKeptFactor.h"
 #include "solver/RbdLcsMatrix.h"
 #include "solver/RbdLcsMemoryPool.h"
+#include "solver/RbdLcsRestSolve.h"
 #include "solver/RbdLcsSolver.h"
 #include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsStep.h"
@@ -98,6 +99,10 @@ protected:
     int deferSkip_ = 0;
     int deferWait_ = 0;
     int tryDeferFactor();
+    // The free rows' factor of the last island with joints solved in full.
+    RestSolve restSolve_;
+    int formMatrix(int kept, int contacts, const PartitionRows &rows, const PxReal *JMinv, const SparseMatrixMap *map,
+                   PxReal *bodyScratch, int &deferred);
     void deferPaid(int paid);
 
 private:

@@ -61,6 +61,8 @@ int allocateTolerances(MemoryPool &pool, int n, Tolerances &t);
 size_t tolerancesMemoryRequired(int n);
 // Each row's tolerances for the fraction `tolerance` and the right-hand side q.
 void islandTolerances(const LCPMatrix &A, const PxReal *q, int n, PxReal tolerance, Tolerances &t);
+// The same from the diagonal A_ii already in t.diagonal.
+void tolerancesOfDiagonal(const PxReal *q, int n, PxReal tolerance, Tolerances &t);
 // Sets the least tolerance of every row from the impulses of the iterate x
 // (RbdLcsTolerance.h); the solvers call it before each test of an iterate.
 void followIterate(const PxReal *x, int n, PxReal tolerance, Tolerances &t);

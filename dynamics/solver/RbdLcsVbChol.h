@@ -63,6 +63,8 @@ private:
     double matrixElements() const override { return static_cast<double>(A_.offset[n_]); }
     int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, int wholeRows) override;
     void solveHeld(PxReal *x) const override;
+    void saveHeldPivots(PxReal *out) const override;
+    void lendHeldStorage(const ActiveRows &rows, PxReal *saved) override;
     size_t heldFactorReals() const override { return H_.offset[H_.n]; }
     // Element (k, l), l <= k, of the compact matrix of rows, gathered from A;
     // the padding up to whole tiles is identity.

@@ -1,0 +1,94 @@
+// An island with joints at rest, solved without forming its matrix. A hand
+// holding an object keeps the same rows, and each row the same state, step
+// after step, while its bodies move by rounding; forming A = J M^-1 J^T and
+// factoring its free rows anew was most of such a step. The factor of the
+// free rows of the last full solve serves instead as the preconditioner of
+// a refinement against the current matrix, whose products go through the
+// current J and J M^-1:
+//     x_F += F_old^-1 (q - A_now x)_F,
+// the held rows at their bounds and the fixed ones at 0, until the free
+// rows' residual is far below the solve's tolerance. Every row's conditions
+// are then checked as the pivoting solve checks them (bounds, the sign of w
+// on held rows, friction bounds that follow a normal row). A refinement that
+// does not contract fast, or any condition off, leaves the island to the
+// full route, which forms, factors and keeps the factor anew. The answer is
+// the LCP's to far below its tolerance, not the full route's bit for bit.
+#ifndef KELMAR_DYNAMICS_RBDLCSRESTSOLVE_H
+#define KELMAR_DYNAMICS_RBDLCSRESTSOLVE_H
+
+#include <stdint.h>
+#include <typeinfo>
+#include <vector>
+#include <kelmar/PxTypes.h>
+#include "solver/RbdLcsBaseFunctions.h"
+#include "solver/RbdLcsSolver.h"
+
+namespace lcs {
+
+class LCPMatrix;
+struct Tolerances;
+
+// The free rows' residual the refinement stops at, as a fraction of each
+// row's velocity tolerance (RbdLcsTolerance.h).
+const PxReal kRestResidualOfTolerance = 1e-3;
+
+// Refinement steps before the kept factor is given up: on the held hand
+// the residual falls some thousandfold a step; one that needs more than
+// this has moved too far from the factor.
+const int kRestRefinements = 5;
+
+// A refinement that takes more products with A than this (a second
+// correction) shows a factor grown old: the next step forms and keeps a
+// fresh one. On the held hand that is one step in forty; a factor kept
+// from the hand's first resting step needed a second correction in half of
+// the steps after.
+const int kRestFreshSteps = 2;
+
+// Rows below which an island is not kept: its factor costs little.
+const int kRestLeastRows = 48;
+
+class RestSolve {
+public:
+    // Whether the island of A (allocated, not formed) has the kept one's
+    // rows, order, softness, step and tolerance, and the kept factor has
+    // not grown old: then A need not be formed before trying solve.
+    int matches(const LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h, PxReal tolerance) const;
+    // Solves the rows through the kept factor, A's Jacobian kept
+    // (LCPMatrix::keepJacobian) and q the right-hand side. On success
+    // (returns 1) rows.lambda and rows.state hold the answer; on 0 they
+    // are untouched and A must be formed.
+    int solve(LCPMatrix &A, const LcpRows &rows, const PxReal *q, const RbdLcsLCPSolverParameters &params);
+    // Keeps the factor of the free rows standing in A after a full solve
+    // that ended in rows' states, if it is theirs.
+    void keep(const LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h, PxReal tolerance);
+    void forget() { valid_ = false; }
+
+private:
+    bool valid_ = false;
+    bool stale_ = false; // the last refinement took more than kRestFreshSteps
+    const std::type_info *scheme_ = nullptr;
+    PxReal epsilon_ = 0.0, h_ = 0.0, tolerance_ = 0.0;
+    std::vector<int32_t> key_;       // counts, first rows, rows, bodies, order
+    std::vector<PxReal> rowEpsilon_; // (rows)
+    std::vector<int32_t> state_;     // (rows) the states the factor's free rows come from
+    std::vector<PxReal> x_;          // (rows) the last answer, from which the next refinement starts
+    std::vector<int32_t> positions_; // the free rows' positions
+    std::vector<PxReal> factor_;     // LCPMatrix::saveHeldFactor
+    std::vector<int32_t> freeRow_;   // the row of each free index
+    std::vector<int32_t> rowBody_;   // (2 x rows) 6 x each side's body, -1 for none
+    std::vector<PxReal> diagonal_;   // (rows) A_ii of the kept matrix
+    std::vector<PxReal> softness_;   // (rows) epsilon + rowEpsilon / h
+    void keepRowBodies(const ConstraintLayout &layout, const PxReal *rowEpsilon);
+    std::vector<int32_t> tileBody_; // (2 x tiles) the body a tile side's rows share, -2 for several
+    void multiply(const PxReal *JMinv, const PxReal *J, const PxReal *x, PxReal *out, PxReal *u, int bodies) const;
+    int freeRowsOf(const LCPMatrix &A, const int32_t *state, int rowCount);
+    int pinnedAsKept(const LcpRows &rows, const PxReal *impulseTolerance) const;
+    int refine(LCPMatrix &A, const PxReal *q, int qCount, PxReal *x, PxReal *Ax, PxReal *z,
+               const PxReal *velocityTolerance) const;
+    int conditionsHold(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax, PxReal tolerance,
+                       Tolerances &t) const;
+};
+
+} // namespace lcs
+
+#endif

@@ -1,0 +1,131 @@
+// An island with joints at rest solves through the last step's factor of
+// its free rows (RbdLcsRestSolve.h). Its answer must be the LCP's of the
+// matrix as it is now, to far below the solve's tolerance; an island that
+// moved (a motor whose bound rose off its answer, a link turned) must be
+// left to the full route with its rows untouched.
+#include <gtest/gtest.h>
+
+#include <math.h>
+
+#include <algorithm>
+
+#include "solver/RbdLcsRestSolve.h"
+#include "test_lcs_support.h"
+
+using namespace lcs;
+using namespace lcstest;
+
+namespace {
+
+const PxReal kEps = 1e-6, kH = 0.01, kMotorBound = 0.05;
+const int kLinks = 8;
+
+// The hinge chain with a motor row about each hinge, its impulse bounded.
+void chainRows(RowList &rows, const std::vector<RbdLcsBody> &bodies, const std::vector<Joint> &joints)
+{
+    buildJointRows(rows, bodies, joints);
+    for (int i = 0; i < kLinks; ++i) {
+        PxReal J[12] = {0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, -1};
+        rows.begin(i, i - 1);
+        rows.addRow(J, 0.0, -kMotorBound, kMotorBound);
+        rows.end();
+    }
+}
+
+// One step's island: its workspace, matrix (allocated, not formed) and LCP rows.
+struct Step {
+    std::vector<unsigned char> memory = std::vector<unsigned char>(1 << 22);
+    std::vector<PxReal> lo, hi, lambda, q, bodyScratch;
+    std::vector<int32_t> state, frictionRef;
+    Context context;
+    SparseMatrixMap *map = nullptr;
+    LcpRows lcp = {};
+    PartitionRows rows = {};
+    LCPMatrix &allocate(const Packed &p, const RowList &list, int which, PxReal load = 0.0)
+    {
+        context.pool().init(memory.data(), memory.size());
+        map = RbdSparseMatrixMapCreate(context.pool(), p.bodyCount, &p.layout);
+        RbdSparseMatrixMapBuild(map);
+        LCPMatrix &A = context.matrix(which);
+        EXPECT_TRUE(A.allocate(p.np, map));
+        A.setSoftness(kEps, kH);
+        lo.assign(list.list.lo, list.list.lo + p.n), hi.assign(list.list.hi, list.list.hi + p.n);
+        lambda.assign(p.n, 0.0), state.assign(p.n, kLcpFree), frictionRef.assign(p.n, -1);
+        q.assign(p.np, 0.0), bodyScratch.assign(6 * p.bodyCount, 0.0);
+        for (int i = 0; i < p.n; ++i) q[i] = sin(0.7 * i) * (1.0 + load * cos(i));
+        lcp = {p.n, lo.data(), hi.data(), lambda.data(), state.data(), frictionRef.data(), nullptr, 0};
+        rows.layout = p.layout, rows.J = p.J.data(), rows.rowEpsilon = p.rowEps.data();
+        rows.lambda = lambda.data(), rows.state = state.data();
+        return A;
+    }
+    // Forms A and solves in full.
+    int solveInFull(LCPMatrix &A, const Packed &p, const RbdLcsLCPSolverParameters &params)
+    {
+        A.calcJinvMJT(p.JMinv.data(), p.J.data(), p.rowEps.data(), map);
+        return A.factorize() ? solveLcpSystem(A, lcp, params, q.data(), lcpSolver(0)) : -1;
+    }
+};
+
+TEST(LcsRestSolve, AgreesWithAFreshSolveAndLeavesAMovedIslandToTheFullRoute)
+{
+    struct Case {
+        const char *what;
+        PxReal drift, load, turn; // of the links' positions, of q, of link 3 about its hinge (rad)
+        bool loosen;              // a held motor's bound moved off its answer
+        bool served;
+    };
+    const Case cases[] = {
+        {"at rest, the bodies and their load a little off", 1e-6, 1e-5, 0.0, false, true},
+        {"a held motor's bound moved off its answer", 1e-6, 1e-5, 0.0, true, false},
+        {"a link turned about its hinge", 0.0, 0.0, 0.5, false, false},
+    };
+    const RbdLcsLCPSolverParameters params = defaultParameters(kH).lcp;
+    for (int which = 0; which < kLinearSolverCount; ++which)
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (which ? ", row factor" : ", tiles"));
+            std::vector<RbdLcsBody> bodies;
+            std::vector<Joint> joints;
+            makeHingeChain(kLinks, bodies, joints);
+            RowList rows0(64), rows1(64);
+            chainRows(rows0, bodies, joints);
+            const Packed p0(rows0, bodies);
+            Step last;
+            LCPMatrix &A0 = last.allocate(p0, rows0, which);
+            ASSERT_GT(last.solveInFull(A0, p0, params), 0);
+            const auto isHeld = [](int32_t s) { return (s & (kLcpAtLower | kLcpAtUpper)) != 0; };
+            ASSERT_GE(std::count_if(last.state.begin(), last.state.end(), isHeld), 3) << "motors at their bounds";
+            RestSolve rest;
+            rest.keep(A0, last.rows, kEps, kH, params.tolerance);
+
+            // The next step: the same rows, of bodies moved by rounding or more.
+            for (int i = 0; i < kLinks; ++i) bodies[i].comTransform[3][1] += c.drift * (i % 3);
+            const PxReal cs = cos(c.turn), sn = sin(c.turn);
+            const PxReal turned[2][3] = {{cs, sn, 0.0}, {-sn, cs, 0.0}};
+            for (int k = 0; k < 3; ++k)
+                bodies[3].comTransform[0][k] = turned[0][k], bodies[3].comTransform[1][k] = turned[1][k];
+            chainRows(rows1, bodies, joints);
+            const int loosened = static_cast<int>(std::find_if(last.state.begin(), last.state.end(), isHeld) -
+                                                  last.state.begin());
+            if (c.loosen) rows1.list.lo[loosened] = -10.0, rows1.list.hi[loosened] = 10.0;
+            const Packed p1(rows1, bodies);
+            Step now, fresh;
+            LCPMatrix &A = now.allocate(p1, rows1, which, c.load);
+            ASSERT_TRUE(rest.matches(A, now.rows, kEps, kH, params.tolerance));
+            A.keepJacobian(p1.JMinv.data(), p1.J.data(), p1.rowEps.data(), now.map, now.bodyScratch.data());
+            const std::vector<PxReal> before = now.lambda;
+            ASSERT_EQ(rest.solve(A, now.lcp, now.q.data(), params), c.served);
+            ASSERT_GT(fresh.solveInFull(fresh.allocate(p1, rows1, which, c.load), p1, params), 0);
+            if (!c.served) {
+                EXPECT_EQ(now.lambda, before) << "a refused solve writes nothing";
+                continue;
+            }
+            PxReal largest = 0.0;
+            for (PxReal v : fresh.lambda) largest = fmax(largest, fabs(v));
+            for (int i = 0; i < p1.n; ++i) {
+                EXPECT_NEAR(now.lambda[i], fresh.lambda[i], 1e-3 * params.tolerance * largest) << "row " << i;
+                EXPECT_EQ(now.state[i], fresh.state[i]) << "row " << i;
+            }
+        }
+}
+
+} // namespace
