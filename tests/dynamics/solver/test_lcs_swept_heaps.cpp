@@ -15,54 +15,45 @@ int sweptSteps(RbdBodyID body)
     return (body->lcs.flags & RBD_LCS_BODY_SWEPT_STEPS) >> RBD_LCS_BODY_SWEPT_STEPS_SHIFT;
 }
 
-// Two stacks of two frictionless boxes, the second one's lower box hinged
-// to the world. With one pivot (maxIterations 1, no friction rows) and the
-// upper boxes thrown up and down in turn, every pivoting solve fails.
-struct ThrownStacks {
-    World world{4, 8};
-    RbdBodyID stack[2][2];
-    std::vector<BoxOnGround> contacts;
-    PxReal speed;
-    explicit ThrownStacks(PxReal throwSpeed) : speed(-throwSpeed)
-    {
-        RbdWorldSetGravity(world, 0.0, -kG, 0.0);
-        RbdWorldLCPSetMaxIterations(world, 1);
-        contacts.reserve(4);
-        for (int s = 0; s < 2; ++s) {
-            for (int k = 0; k < 2; ++k) stack[s][k] = makeBox(world, 1.0, 1.0, 1.0, 1.0, 5.0 * s, 0.5 + k, 0.0);
-            contacts.emplace_back(world, stack[s][0], 1.0, 1.0, 1.0, resetParams());
-            contacts.emplace_back(world, stack[s][1], 1.0, 1.0, 1.0, resetParams(), stack[s][0]);
-        }
-        makeJoint(RbdHingeCreate, world, stack[1][0], nullptr, 5.0, 0.0, 0.0);
-    }
-    void step()
-    {
-        speed = -speed;
-        for (int s = 0; s < 2; ++s) RbdBodySetLinearVelocity(stack[s][1], 0.0, speed, 0.0);
-        for (BoxOnGround &c : contacts) c.update();
-        RbdWorldStep(world, 0.01);
-    }
-};
-
+// Stacks of two frictionless boxes, their upper boxes thrown up and down in
+// turn: fast, slow, and fast on a lower box hinged to the world. With one
+// pivot (maxIterations 1, no friction rows) every pivoting solve fails.
 TEST(LcsSweptHeaps, ALandingHeapThatFailsIsSweptForItsStepsAndASlowOrJointedOneIsNot)
 {
-    ThrownStacks w(2.0 * lcs::kLandingSpeed);
-    w.step();
-    ASSERT_EQ(sweptSteps(w.stack[0][0]), lcs::kSweptStepsAfterFailure) << "the heap's pivoting failed";
+    World world(6, 8);
+    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+    RbdWorldLCPSetMaxIterations(world, 1);
+    const PxReal speed[3] = {2.0 * lcs::kLandingSpeed, 0.6 * lcs::kLandingSpeed, 2.0 * lcs::kLandingSpeed};
+    RbdBodyID stack[3][2];
+    std::vector<BoxOnGround> contacts;
+    contacts.reserve(6);
+    for (int s = 0; s < 3; ++s) {
+        for (int k = 0; k < 2; ++k) stack[s][k] = makeBox(world, 1.0, 1.0, 1.0, 1.0, 5.0 * s, 0.5 + k, 0.0);
+        contacts.emplace_back(world, stack[s][0], 1.0, 1.0, 1.0, resetParams());
+        contacts.emplace_back(world, stack[s][1], 1.0, 1.0, 1.0, resetParams(), stack[s][0]);
+    }
+    makeJoint(RbdHingeCreate, world, stack[2][0], nullptr, 10.0, 0.0, 0.0);
+    PxReal up = 1.0;
+    auto step = [&]() {
+        for (int s = 0; s < 3; ++s) RbdBodySetLinearVelocity(stack[s][1], 0.0, up * speed[s], 0.0);
+        up = -up;
+        for (BoxOnGround &c : contacts) c.update();
+        RbdWorldStep(world, 0.01);
+    };
+    step();
+    ASSERT_EQ(sweptSteps(stack[0][0]), lcs::kSweptStepsAfterFailure) << "the heap's pivoting failed";
     testsupport::AllocationCounter counter;
     // A pivoted heap would fail and be marked afresh: the marks count down
     // only while it is swept.
     for (int left = lcs::kSweptStepsAfterFailure - 1; left >= 0; --left) {
-        w.step();
-        for (RbdBodyID body : w.stack[0]) ASSERT_EQ(sweptSteps(body), left);
+        step();
+        for (RbdBodyID body : stack[0]) ASSERT_EQ(sweptSteps(body), left);
     }
     EXPECT_EQ(counter.allocations(), 0);
-    w.step();
-    EXPECT_EQ(sweptSteps(w.stack[0][1]), lcs::kSweptStepsAfterFailure) << "pivoted again, and failed again";
-    for (RbdBodyID body : w.stack[1]) EXPECT_EQ(sweptSteps(body), 0) << "an island with a joint keeps pivoting";
-    ThrownStacks slow(0.6 * lcs::kLandingSpeed);
-    for (int k = 0; k < 3; ++k) slow.step();
-    EXPECT_EQ(sweptSteps(slow.stack[0][0]), 0) << "a heap that fails slowly, as a settling stack may, keeps pivoting";
+    step();
+    EXPECT_EQ(sweptSteps(stack[0][1]), lcs::kSweptStepsAfterFailure) << "pivoted again, and failed again";
+    for (int s = 1; s < 3; ++s)
+        for (RbdBodyID body : stack[s]) EXPECT_EQ(sweptSteps(body), 0) << "slow or jointed, stack " << s;
 }
 
 } // namespace
