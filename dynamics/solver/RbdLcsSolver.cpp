@@ -585,7 +585,7 @@ const int kBoxShare = 4;
 } // namespace
 
 int solveLcpSystem(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
-                   LCPSolverFunction solver)
+                   LCPSolverFunction solver, int *failed)
 {
     if (!A.pool().pushFrame()) return -1;
     PxReal *guess = static_cast<PxReal *>(
@@ -606,11 +606,11 @@ int solveLcpSystem(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params
             closeFrictionBounds(rows);
             params.warmStart = 1;
         }
-        result = solveRecovered(A, rows, params, rhs, solver, guess);
+        result = solveRecovered(A, rows, params, rhs, solver, guess, failed);
         if (rows.frictionCount > 0) {
             params.warmStart = 1;
             scaleBoxLcpData(rows);
-            result = solveRecovered(A, rows, params, rhs, solver, guess);
+            result = solveRecovered(A, rows, params, rhs, solver, guess, failed);
         }
     }
     A.pool().popFrame();

@@ -110,9 +110,10 @@ size_t lcpSystemMemoryRequired(int n);
 // descent solver, from the better of the solve's last iterate and its
 // starting guess. Returns the (last) result: negative when even the
 // recovery did not converge (lambda then holds a point inside the bounds
-// that is no worse than the guess).
+// that is no worse than the guess). *failed (when given) is set when a
+// solve needed the recovery.
 int solveLcpSystem(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
-                   LCPSolverFunction solver);
+                   LCPSolverFunction solver, int *failed = nullptr);
 
 } // namespace lcs
 

@@ -12,6 +12,7 @@
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSeed.h"
 #include "solver/RbdLcsSparseMap.h"
+#include "solver/RbdLcsSweptHeaps.h"
 #include "solver/RbdLcsTiles.h"
 #include "world/RbdPrefetch.h"
 
@@ -204,7 +205,9 @@ int WorldStepper::solveForces(const ForceModel &model)
         RbdBaseConstraint *const *records = constraints_->constraints
                                                 ? constraints_->constraints + constraints_->partitionConstraintStart
                                                 : nullptr;
+        int swept = takeSweptStep(bodies_, bodyCount_) && contactsOnly(rows, records);
         int solved = islandIsLarge(rowCount, parameters_.lcp) ? solveIteratively(model, rows, invM, records, load)
+                     : swept                                  ? sweepFailedHeap(model, rows, invM, records, load)
                                                               : solvePivoting(model, rows, invM, records, load);
         if (!solved) return 0;
         fn_->calcJtConstraintForces(rows, records, parameters_.stepsize, model.lambdaIsForce, load);
@@ -256,7 +259,10 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     lcpResult_ = resting && restSolve_.solve(*matrix_, lcp, rhs, lcpParameters);
     if (!lcpResult_) {
         if (resting && !formMatrix(0, contacts, rows, JMinv, map, bodyScratch, deferred)) return waitUnfactored(rows);
-        lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_);
+        int failed = 0;
+        lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_, &failed);
+        // A heap of contacts alone that fails while landing is swept next.
+        if (failed && contacts) markSweptSteps(bodies_, bodyCount_);
         if (matrix_->deferredFactorFailed()) return waitUnfactored(rows);
         if (deferred) deferPaid(!matrix_->deferredFactorFormed());
         if (!contacts && lcpResult_ > 0)
@@ -353,6 +359,20 @@ int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows,
 {
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
     IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 1, 0, &sweepOrder_};
+    lcpResult_ = lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
+    return 1;
+}
+
+// A landing heap whose pivoting failed in the last steps
+// (RbdLcsSweptHeaps.h): the large islands' sweeps from the impulses the
+// constraints carry. They stand in for the pivoting, so resting depths are
+// corrected fully as it corrects them; the plan is the heap's own (the
+// large island keeps its cached one).
+int WorldStepper::sweepFailedHeap(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
+                                  RbdBaseConstraint *const *records, BodyLoad *load)
+{
+    if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
+    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 0, 0, nullptr};
     lcpResult_ = lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
     return 1;
 }

@@ -15,8 +15,12 @@ enum {
     RBD_LCS_BODY_FAST_SPIN = 0x01,   // fastSpinAxis is in use
     RBD_LCS_BODY_CONSTRAINED = 0x02, // the body has at least one attached constraint
     RBD_LCS_BODY_FROZEN = 0x10,      // frozen: immovable for its constraints
-    RBD_LCS_BODY_PROJECTED = 0x20    // turned by the joint projection; world inertia not yet refreshed
+    RBD_LCS_BODY_PROJECTED = 0x20,   // turned by the joint projection; world inertia not yet refreshed
+    // Steps left in which the body's islands of contacts are swept rather
+    // than pivoted: it landed in one whose pivoting failed (RbdLcsSweptHeaps.h).
+    RBD_LCS_BODY_SWEPT_STEPS = 0xff00
 };
+enum { RBD_LCS_BODY_SWEPT_STEPS_SHIFT = 8 };
 
 // The solver reads inertiaWorld and invInertiaWorld as they are: every
 // writer of the rotation in comTransform refreshes them (a frozen body's may
