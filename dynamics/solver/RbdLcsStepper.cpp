@@ -262,7 +262,7 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         int failed = 0;
         lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_, &failed);
         // A heap of contacts alone that fails while landing is swept next.
-        if (failed && contacts) markSweptSteps(bodies_, bodyCount_);
+        if (failed && contacts) markSweptSteps(bodies_, bodyCount_, parameters_.stepsize);
         if (matrix_->deferredFactorFailed()) return waitUnfactored(rows);
         if (deferred) deferPaid(!matrix_->deferredFactorFormed());
         if (!contacts && lcpResult_ > 0)

@@ -16,20 +16,22 @@ void setSweptSteps(RbdLcsBody *body, int steps)
     body->flags = (body->flags & ~RBD_LCS_BODY_SWEPT_STEPS) | (steps << RBD_LCS_BODY_SWEPT_STEPS_SHIFT);
 }
 
-int landing(RbdLcsBody *const *bodies, int bodyCount)
+int landing(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
 {
     for (int b = 0; b < bodyCount; ++b) {
-        const PxReal *v = bodies[b]->linearVelocity;
-        if (PxV3Dot(v, v) >= kLandingSpeed * kLandingSpeed) return 1;
+        const RbdLcsBody *body = bodies[b];
+        const PxReal *v = body->linearVelocity;
+        const PxReal speed = kLandingSteps * h * body->invMass * PxV3Length(body->force); // 5 g h under gravity
+        if (speed > 0.0 && PxV3Dot(v, v) >= speed * speed) return 1;
     }
     return 0;
 }
 
 } // namespace
 
-int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount)
+int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
 {
-    if (!landing(bodies, bodyCount)) return 0;
+    if (!landing(bodies, bodyCount, h)) return 0;
     for (int b = 0; b < bodyCount; ++b) setSweptSteps(bodies[b], kSweptStepsAfterFailure);
     return 1;
 }

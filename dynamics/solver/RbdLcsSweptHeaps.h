@@ -15,13 +15,17 @@ namespace lcs {
 
 // Steps an island's bodies are swept after its pivoting solve failed.
 const int kSweptStepsAfterFailure = 10;
-// Speed (m/s) of an island's fastest body while it is still landing.
-const PxReal kLandingSpeed = 0.5;
+// An island is still landing while a body moves at least as fast as its
+// load would make it in this many steps: 5 g h under gravity alone (0.49
+// m/s for boxes in SI at h = 0.01 s, 24.5 cm/s in centimetres at 0.005 s),
+// so the rule means the same in every unit system. A body without a load
+// never counts as landing.
+const PxReal kLandingSteps = 5.0;
 
-// After a failed pivoting solve of an island of contacts: marks its bodies
-// for kSweptStepsAfterFailure steps when one of them moves at
-// kLandingSpeed or faster. Returns whether it marked them.
-int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount);
+// After a failed pivoting solve of an island of contacts stepped by h:
+// marks its bodies for kSweptStepsAfterFailure steps when one of them is
+// landing (kLandingSteps). Returns whether it marked them.
+int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount, PxReal h);
 
 // Counts one step off each body's mark. Returns whether any body of the
 // island still had steps to be swept.

@@ -23,7 +23,8 @@ TEST(LcsSweptHeaps, ALandingHeapThatFailsIsSweptForItsStepsAndASlowOrJointedOneI
     World world(6, 8);
     RbdWorldSetGravity(world, 0.0, -kG, 0.0);
     RbdWorldLCPSetMaxIterations(world, 1);
-    const PxReal speed[3] = {2.0 * lcs::kLandingSpeed, 0.6 * lcs::kLandingSpeed, 2.0 * lcs::kLandingSpeed};
+    const PxReal landing = lcs::kLandingSteps * kG * 0.01; // the speed gravity gives in that many steps
+    const PxReal speed[3] = {2.0 * landing, 0.6 * landing, 2.0 * landing};
     RbdBodyID stack[3][2];
     std::vector<BoxOnGround> contacts;
     contacts.reserve(6);
