@@ -79,6 +79,21 @@ int edgeAxes(const PxVector3 r1, const PxVector3 r2, const PxReal R[3][3], const
     return 1;
 }
 
+// Whether the segment centre + s half, s in [-1, 1], lies beyond the box of
+// half-extents radii along one of its axes by more than clear: its clip is
+// then empty to the bit (see CxBoxEdgesClipAgainstBox), and the clip's six
+// divisions are saved. Most edges a clipping passes through miss the other
+// box sideways.
+bool clearlyOutside(const PxVector3 c, const PxVector3 half, const PxVector3 radii, PxReal clear)
+{
+    PxReal gap0 = fabs(c[0]) - fabs(half[0]) - radii[0];
+    PxReal gap1 = fabs(c[1]) - fabs(half[1]) - radii[1];
+    PxReal gap2 = fabs(c[2]) - fabs(half[2]) - radii[2];
+    PxReal gap = gap0 > gap1 ? gap0 : gap1;
+    gap = gap > gap2 ? gap : gap2;
+    return gap > clear;
+}
+
 } // namespace
 
 int CxBoxFeatureDim(const PxReal axes[3][3], const PxVector3 normal)
@@ -187,6 +202,14 @@ int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], co
     // lowest point is at centre +- its corner's two half edges - |its own|.
     PxReal height = PxV3Dot(centre, keep->normal) - keep->beyond, along[3];
     for (int m = 0; m < 3; ++m) along[m] = radii[m] * PxV3Dot(axes[m], keep->normal);
+    // An edge beyond the fixed box by this much along one of its axes clips
+    // to nothing: the bound on its coordinates' and radii's magnitudes (unit
+    // axes) times a fraction far above the rounding of the clip's slab
+    // parameters, so that the parameter of the face it misses is below -1
+    // (or above 1) however it rounds.
+    PxReal size = fabs(centre[0]) + fabs(centre[1]) + fabs(centre[2]) + radii[0] + radii[1] + radii[2] + fixed[0] +
+                  fixed[1] + fixed[2];
+    const PxReal clear = kClearFraction * size;
     for (int j = 0; j < 3; ++j) {
         int k = kNext[j], l = kNext[k];
         PxReal lowest = height - fabs(along[j]);
@@ -202,6 +225,7 @@ int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], co
             PxVector3 c;
             PxV3AddScaled(c, centre, axes[k], sk);
             PxV3AddScaled(c, c, axes[l], sl);
+            if (clearlyOutside(c, half, fixed, clear)) continue;
             PxReal s0, s1;
             if (!CxSegmentClipAgainstBox(c, half, fixed, &s0, &s1)) continue;
             // Edges along the first axis give both ends, so every vertex
