@@ -79,6 +79,19 @@ int edgeAxes(const PxVector3 r1, const PxVector3 r2, const PxReal R[3][3], const
     return 1;
 }
 
+// Whether the segment centre c + s half, s in [-1, 1], lies beyond the box
+// of half-extents radii along one of its axes by more than clear, with
+// reach = |half| + radii: its clip is then empty to the bit (see
+// CxBoxEdgesClipAgainstBox), and the clip's six divisions are saved. Most
+// edges a clipping passes through miss the other box sideways.
+bool clearlyOutside(const PxVector3 c, const PxVector3 reach, PxReal clear)
+{
+    PxReal gap0 = fabs(c[0]) - reach[0], gap1 = fabs(c[1]) - reach[1], gap2 = fabs(c[2]) - reach[2];
+    PxReal gap = gap0 > gap1 ? gap0 : gap1;
+    gap = gap > gap2 ? gap : gap2;
+    return gap > clear;
+}
+
 } // namespace
 
 int CxBoxFeatureDim(const PxReal axes[3][3], const PxVector3 normal)
@@ -187,21 +200,39 @@ int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], co
     // lowest point is at centre +- its corner's two half edges - |its own|.
     PxReal height = PxV3Dot(centre, keep->normal) - keep->beyond, along[3];
     for (int m = 0; m < 3; ++m) along[m] = radii[m] * PxV3Dot(axes[m], keep->normal);
+    // An edge beyond the fixed box by this much along one of its axes clips
+    // to nothing: the bound on its coordinates' and radii's magnitudes (unit
+    // axes) times a fraction far above the rounding of the clip's slab
+    // parameters, so that the parameter of the face it misses is below -1
+    // (or above 1) however it rounds.
+    PxReal size = fabs(centre[0]) + fabs(centre[1]) + fabs(centre[2]) + radii[0] + radii[1] + radii[2] + fixed[0] +
+                  fixed[1] + fixed[2];
+    const PxReal clear = kClearFraction * size;
     for (int j = 0; j < 3; ++j) {
         int k = kNext[j], l = kNext[k];
         PxReal lowest = height - fabs(along[j]);
         // The four edges along axis j beyond at once, or one by one.
         if (lowest - fabs(along[k]) - fabs(along[l]) >= 0.0) continue;
-        PxVector3 half;
+        // The corners' centres c = centre +- u +- v: a product with -r is
+        // the product with r negated, so these are centre + axes[k] (+-r_k)
+        // + axes[l] (+-r_l) to the bit, formed once for the four edges.
+        PxVector3 half, reach, u, v, side[2];
         PxV3Scale(half, axes[j], radii[j]);
+        for (int m = 0; m < 3; ++m) reach[m] = fabs(half[m]) + fixed[m];
+        PxV3Scale(u, axes[k], radii[k]);
+        PxV3Scale(v, axes[l], radii[l]);
+        PxV3Sub(side[0], centre, u);
+        PxV3Add(side[1], centre, u);
+        const PxReal ak[2] = {-along[k], along[k]}, al[2] = {-along[l], along[l]};
         for (int corner = 0; corner < 4; ++corner) {
-            PxReal ak = (corner & 1) ? along[k] : -along[k], al = (corner & 2) ? along[l] : -along[l];
-            if (lowest + ak + al >= 0.0) continue;
-            PxReal sk = (corner & 1) ? radii[k] : -radii[k];
-            PxReal sl = (corner & 2) ? radii[l] : -radii[l];
+            const int a = corner & 1, b = corner >> 1;
+            if (lowest + ak[a] + al[b] >= 0.0) continue;
             PxVector3 c;
-            PxV3AddScaled(c, centre, axes[k], sk);
-            PxV3AddScaled(c, c, axes[l], sl);
+            if (b)
+                PxV3Add(c, side[a], v);
+            else
+                PxV3Sub(c, side[a], v);
+            if (clearlyOutside(c, reach, clear)) continue;
             PxReal s0, s1;
             if (!CxSegmentClipAgainstBox(c, half, fixed, &s0, &s1)) continue;
             // Edges along the first axis give both ends, so every vertex
