@@ -41,6 +41,28 @@ void setPaddingRow(RbdLcsConstraints *list, int32_t row)
     list->lo[row] = list->hi[row] = 0.0;
 }
 
+// RbdBclClearRow over rows [first, end), with the arrays read from the list
+// once for the whole run rather than once a row: every joint clears all its
+// rows every step.
+void clearRows(RbdLcsConstraints *list, int32_t first, int32_t end)
+{
+    PxReal *const jacobian = list->jacobian;
+    PxReal *const phi = list->phi, *const c = list->c, *const lo = list->lo, *const hi = list->hi;
+    PxReal *const lambda = list->lambda, *const epsilon = list->rowEpsilon, *const gamma = list->rowGamma;
+    PxReal *const mu = list->mu, *const bounce = list->bounce;
+    int32_t *const state = list->state, *const friction = list->frictionIndex, *const correction = list->correction;
+    for (int32_t row = first; row < end; ++row) {
+        PxReal *entry = RbdBclJacobianRow(jacobian, row);
+        for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) entry[col * RBD_TILE_ROWS] = 0.0;
+        phi[row] = c[row] = lambda[row] = epsilon[row] = gamma[row] = mu[row] = bounce[row] = 0.0;
+        lo[row] = -RBD_REAL_MAX;
+        hi[row] = RBD_REAL_MAX;
+        state[row] = 0;
+        friction[row] = -1;
+        correction[row] = RBD_CORRECTION_JOINT;
+    }
+}
+
 int32_t bodyIndexOf(const RbdBaseConstraint *c, int i)
 {
     return c->solverBody[i] ? c->body[i]->partitionBodyIndex : -1;
@@ -148,7 +170,7 @@ void RbdBclClearRow(RbdLcsConstraints *list, int32_t row)
 int32_t RbdBclBeginConstraint(RbdLcsConstraints *list, int32_t maxRows)
 {
     int32_t first = RbdBclTakeRows(list, maxRows);
-    for (int32_t row = first; first >= 0 && row < first + maxRows; ++row) RbdBclClearRow(list, row);
+    if (first >= 0) clearRows(list, first, first + maxRows);
     return first;
 }
 

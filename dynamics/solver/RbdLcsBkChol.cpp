@@ -6,6 +6,7 @@
 // products of contiguous tile columns.
 #include <math.h>
 #include <string.h>
+#include <algorithm>
 #include <initializer_list>
 #include <kelmar/PxMessage.h>
 #include "solver/RbdLcsTypes.h"
@@ -136,9 +137,12 @@ int BkChol::allocateStorage(const int32_t *rowStart)
     if (!lastReach_ || !tileRow_) return 0;
     // Tile rows come in increasing order: the last that reaches P is the
     // last to write it.
+    // That is the largest I whose minTile is at most P (I = P itself
+    // qualifies): a running maximum over minTile values, linear in T where
+    // walking every reach is quadratic on a dense envelope.
     for (int P = 0; P < A_.T; ++P) lastReach_[P] = P;
-    for (int I = 0; I < A_.T; ++I)
-        for (int P = A_.minTile[I]; P < I; ++P) lastReach_[P] = I;
+    for (int I = 0; I < A_.T; ++I) lastReach_[A_.minTile[I]] = I;
+    for (int P = 1; P < A_.T; ++P) lastReach_[P] = std::max(lastReach_[P], lastReach_[P - 1]);
     size_t bytes = sizeof(PxReal) * kTile * A_.tiles();
     NZ_ = static_cast<PxReal *>(pool_->allocAligned(bytes, kPoolAlignment, "NZ"));
     inverse_ = static_cast<PxReal *>(pool_->allocAligned(bytes, kPoolAlignment, "inverse"));

@@ -164,6 +164,8 @@ private:
     template <class T> T *LookupIn(const Hashtable<T> &table, const char *name, bool relative) const;
     template <class T> T *InsertIn(Hashtable<T> &table, const char *base, const char *name, T *item);
     void ForgetBounded(const Object *object);
+    void ForgetUpdated(const Joint *joint);
+    void ForgetUpdated(const Object *object);
     void DestroyJoints();
     void DestroyObjects();
     void DestroyGeometries();
@@ -180,6 +182,10 @@ private:
     Hashtable<Joint> joints_{40};
     Hashtable<Object> objects_{40};
     std::vector<Object *> bounded_;
+    // The registered joints and objects, once per key, in registration order:
+    // Update walks these every step rather than the two name tables' slots.
+    std::vector<Joint *> updatedJoints_;
+    std::vector<Object *> updatedObjects_;
     RbdWorldID world_ = nullptr;
     CdxSpaceID space_ = nullptr;
     SbxBridgeID bridge_ = nullptr;

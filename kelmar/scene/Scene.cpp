@@ -100,6 +100,7 @@ void Scene::DestroyJoints()
     std::vector<Joint *> joints;
     joints_.ForEach([&](const char *, Joint *joint) { joints.push_back(joint); });
     joints_.Clear();
+    updatedJoints_.clear();
     for (Joint *joint : joints) delete joint;
 }
 
@@ -109,6 +110,7 @@ void Scene::DestroyObjects()
     objects_.ForEach([&](const char *, Object *object) { objects.push_back(object); });
     objects_.Clear();
     bounded_.clear();
+    updatedObjects_.clear();
     for (Object *object : objects) delete object;
 }
 
@@ -178,8 +180,8 @@ bool Scene::load(const char *name)
 
 void Scene::Update()
 {
-    joints_.ForEach([](const char *, Joint *joint) { joint->Update(); });
-    objects_.ForEach([](const char *, Object *object) { object->Update(); });
+    for (Joint *joint : updatedJoints_) joint->Update();
+    for (Object *object : updatedObjects_) object->Update();
 }
 
 void Scene::draw(unsigned int flags) const

@@ -93,6 +93,7 @@ Object *Scene::InsertObject(const char *name, Object *object)
     const std::string full = Scoped(given.c_str());
     Object *existing = objects_.Insert(full.c_str(), object);
     if (existing) return existing;
+    updatedObjects_.push_back(object);
     object->SetName(full.c_str());
     if (object->GetBounds()) bounded_.insert(bounded_.begin(), object);
     return nullptr;
@@ -104,6 +105,7 @@ Joint *Scene::InsertJoint(const char *name, Joint *joint)
     const std::string full = Scoped(given.c_str());
     Joint *existing = joints_.Insert(full.c_str(), joint);
     if (existing) return existing;
+    updatedJoints_.push_back(joint);
     joint->SetName(full.c_str());
     return nullptr;
 }
@@ -158,6 +160,23 @@ void Scene::ForgetBounded(const Object *object)
     bounded_.erase(std::remove(bounded_.begin(), bounded_.end(), object), bounded_.end());
 }
 
+// One key gone, one entry goes: an item under two keys keeps the other.
+template <class T> static void ForgetOne(std::vector<T *> &list, const T *item)
+{
+    auto found = std::find(list.begin(), list.end(), item);
+    if (found != list.end()) list.erase(found);
+}
+
+void Scene::ForgetUpdated(const Joint *joint)
+{
+    ForgetOne(updatedJoints_, joint);
+}
+
+void Scene::ForgetUpdated(const Object *object)
+{
+    ForgetOne(updatedObjects_, object);
+}
+
 bool Scene::RemoveObject(const char *name)
 {
     Object *object = objects_.Lookup(Scoped(name).c_str());
@@ -167,6 +186,7 @@ bool Scene::RemoveObject(const char *name)
 bool Scene::RemoveObject(Object *object)
 {
     if (!objects_.RemoveItem(object)) return false;
+    ForgetUpdated(object);
     object->SetName(nullptr);
     ForgetBounded(object);
     return true;
@@ -181,6 +201,7 @@ bool Scene::RemoveJoint(const char *name)
 bool Scene::RemoveJoint(Joint *joint)
 {
     if (!joints_.RemoveItem(joint)) return false;
+    ForgetUpdated(joint);
     joint->SetName(nullptr);
     return true;
 }

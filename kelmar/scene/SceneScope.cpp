@@ -59,11 +59,13 @@ void Scene::DestroyScope(const std::string &prefix, const ScopeContents &before)
 {
     for (Joint *joint : Take(joints_, prefix, before.names[kJoints])) {
         joint->SetName(nullptr);
+        ForgetUpdated(joint);
         delete joint;
     }
     for (Object *object : Take(objects_, prefix, before.names[kObjects])) {
         object->SetName(nullptr);
         ForgetBounded(object);
+        ForgetUpdated(object);
         delete object;
     }
     if (world_ && space_ && bridge_) RemoveContacts();

@@ -50,7 +50,36 @@ TEST(Hashtable, AgreesWithMapOverRandomInsertsLookupsAndRemovals)
 
 struct Named : kelmar::Object {
     void draw(unsigned int) const override {}
+    void Update() override { ++updates; }
+    int updates = 0;
 };
+
+// The scene's step reaches each registered object once per name it holds,
+// through inserts, a second name, and removals by name and by pointer.
+TEST(SceneNames, UpdateReachesWhatTheTableHolds)
+{
+    kelmar::Scene scene;
+    Named items[12];
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> pick(0, 11), op(0, 3);
+    for (int round = 0; round < 400; ++round) {
+        Named &item = items[pick(rng)];
+        const std::string name = "n" + std::to_string(pick(rng));
+        switch (op(rng)) {
+        case 0: scene.InsertObject(name.c_str(), &item); break;
+        case 1: scene.InsertObject(("again." + name).c_str(), &item); break;
+        case 2: scene.RemoveObject(name.c_str()); break;
+        default: scene.RemoveObject(&item); break;
+        }
+        std::map<const kelmar::Object *, int> keys;
+        scene.ForEachObject([&](const char *, kelmar::Object *object) { ++keys[object]; });
+        for (Named &n : items) n.updates = 0;
+        scene.Update();
+        for (Named &n : items) ASSERT_EQ(n.updates, keys[&n]) << "round " << round;
+    }
+    for (Named &n : items)
+        while (scene.RemoveObject(&n)) {}
+}
 
 // A name resolves from the innermost scope outwards; a leading dot is absolute.
 TEST(SceneNames, ScopesResolveInsideOutAndGenerateNames)
