@@ -3,24 +3,12 @@
 #include <math.h>
 #include <string.h>
 #include "solver/RbdLcsMatrix.h"
+#include "solver/RbdLcsMatrixKey.h"
 #include "solver/RbdLcsTiles.h"
 
 namespace lcs {
 
 namespace {
-
-// Calls f on every run of integers the matrix's shape depends on: the
-// layout's counts, the constraints' first rows, rows and bodies, and the
-// row at each elimination position (which fixes the envelope).
-template <typename F> void forEachKey(const LCPMatrix &A, const ConstraintLayout &layout, F f)
-{
-    const int32_t counts[3] = {layout.constraintCount, layout.rowCount, layout.paddedRowCount};
-    f(counts, 3);
-    f(layout.firstRow, layout.constraintCount);
-    f(layout.rows, layout.constraintCount);
-    f(layout.bodies, 2 * layout.constraintCount);
-    f(A.rowsAtPositions(), A.size());
-}
 
 size_t tileReals(int paddedRows)
 {
@@ -70,15 +58,7 @@ int KeptFactor::sameRows(const LCPMatrix &A, const PartitionRows &rows, PxReal e
     if (!valid_ || typeid(A) != *scheme_ || epsilon != epsilon_ || h != h_ || tolerance != tolerance_ ||
         A.formedReals() != formed_.size())
         return 0;
-    size_t k = 0;
-    int same = 1;
-    forEachKey(A, layout, [&](const int32_t *values, int count) {
-        size_t bytes = sizeof(int32_t) * static_cast<size_t>(count);
-        same = same && k + static_cast<size_t>(count) <= key_.size() &&
-               (count == 0 || memcmp(key_.data() + k, values, bytes) == 0);
-        k += static_cast<size_t>(count);
-    });
-    if (!same || k != key_.size()) return 0;
+    if (!matrixKeyMatches(key_, A, layout)) return 0;
     size_t bytes = sizeof(PxReal) * static_cast<size_t>(layout.rowCount);
     return memcmp(rows.rowEpsilon, rowEpsilon_.data(), bytes) == 0;
 }
@@ -187,8 +167,7 @@ void KeptFactor::keep(const LCPMatrix &A, const PartitionRows &rows, const PxRea
     const ConstraintLayout &layout = rows.layout;
     int np = layout.paddedRowCount;
     PxReal delta = kKeptDriftOfTolerance * tolerance;
-    key_.clear();
-    forEachKey(A, layout, [&](const int32_t *values, int count) { key_.insert(key_.end(), values, values + count); });
+    storeMatrixKey(key_, A, layout);
     J_.assign(rows.J, rows.J + tileReals(np));
     JMinv_.assign(JMinv, JMinv + tileReals(np));
     allowedJ_.resize(static_cast<size_t>(np));

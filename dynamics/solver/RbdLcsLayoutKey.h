@@ -29,7 +29,7 @@ inline bool layoutKeyMatches(const std::vector<int32_t> &key, std::initializer_l
     if (key.size() != layoutKeySize(parts)) return false;
     const int32_t *k = key.data();
     for (const LayoutKeyPart &p : parts) {
-        if (memcmp(k, p.data, sizeof(int32_t) * p.count) != 0) return false;
+        if (p.count && memcmp(k, p.data, sizeof(int32_t) * p.count) != 0) return false;
         k += p.count;
     }
     return true;
@@ -40,7 +40,7 @@ inline void storeLayoutKey(std::vector<int32_t> &key, std::initializer_list<Layo
     key.resize(layoutKeySize(parts));
     int32_t *k = key.data();
     for (const LayoutKeyPart &p : parts) {
-        memcpy(k, p.data, sizeof(int32_t) * p.count);
+        if (p.count) memcpy(k, p.data, sizeof(int32_t) * p.count);
         k += p.count;
     }
 }

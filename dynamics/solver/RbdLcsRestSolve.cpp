@@ -5,6 +5,7 @@
 #include "solver/RbdLcsBkChol.h"
 #include "solver/RbdLcsFrictionBounds.h"
 #include "solver/RbdLcsMatrix.h"
+#include "solver/RbdLcsMatrixKey.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsSubproblem.h"
@@ -53,18 +54,6 @@ void VbChol::lendHeldStorage(const ActiveRows &rows, PxReal *saved)
 }
 
 namespace {
-
-// Calls f on every run of integers the matrix's shape depends on (as the
-// kept factor of a contacts-only island keys it).
-template <typename F> void forEachKey(const LCPMatrix &A, const ConstraintLayout &layout, F f)
-{
-    const int32_t counts[3] = {layout.constraintCount, layout.rowCount, layout.paddedRowCount};
-    f(counts, 3);
-    f(layout.firstRow, layout.constraintCount);
-    f(layout.rows, layout.constraintCount);
-    f(layout.bodies, 2 * layout.constraintCount);
-    f(A.rowsAtPositions(), A.size());
-}
 
 // Row i's 6 entries on side s of 4-row tiles (entry k at [4 k]).
 const PxReal *sideOf(const PxReal *tiles, int i, int side)
@@ -149,15 +138,7 @@ int RestSolve::matches(const LCPMatrix &A, const PartitionRows &rows, PxReal eps
     const ConstraintLayout &layout = rows.layout;
     if (!valid_ || stale_ || typeid(A) != *scheme_ || epsilon != epsilon_ || h != h_ || tolerance != tolerance_)
         return 0;
-    size_t k = 0;
-    int same = 1;
-    forEachKey(A, layout, [&](const int32_t *values, int count) {
-        size_t bytes = sizeof(int32_t) * static_cast<size_t>(count);
-        same = same && k + static_cast<size_t>(count) <= key_.size() &&
-               (count == 0 || memcmp(key_.data() + k, values, bytes) == 0);
-        k += static_cast<size_t>(count);
-    });
-    if (!same || k != key_.size()) return 0;
+    if (!matrixKeyMatches(key_, A, layout)) return 0;
     return memcmp(rows.rowEpsilon, rowEpsilon_.data(), sizeof(PxReal) * static_cast<size_t>(layout.rowCount)) == 0;
 }
 
@@ -293,8 +274,7 @@ void RestSolve::keep(const LCPMatrix &A, const PartitionRows &rows, PxReal epsil
     const ConstraintLayout &layout = rows.layout;
     int n = layout.rowCount;
     if (n < kRestLeastRows || !(tolerance > 0.0) || freeRowsOf(A, rows.state, n) < 0) return;
-    key_.clear();
-    forEachKey(A, layout, [&](const int32_t *values, int count) { key_.insert(key_.end(), values, values + count); });
+    storeMatrixKey(key_, A, layout);
     rowEpsilon_.assign(rows.rowEpsilon, rows.rowEpsilon + n);
     epsilon_ = epsilon;
     h_ = h;
