@@ -110,18 +110,6 @@ void RestSolve::multiply(const PxReal *JMinv, const PxReal *J, const PxReal *x, 
 
 namespace {
 
-// The state the pivoting solve gives a row after its iterate (newState
-// there): the same rule, so that an answer passes here only if it would
-// pass there.
-int32_t stateAfter(int32_t old, PxReal x, PxReal w, PxReal lo, PxReal hi, PxReal t, PxReal tw)
-{
-    if (x < lo - t) return kLcpAtLower;
-    if (x > hi + t) return kLcpAtUpper;
-    if (old == kLcpAtLower && w > -tw) return kLcpAtLower;
-    if (old == kLcpAtUpper && w < tw) return kLcpAtUpper;
-    return kLcpFree;
-}
-
 PxReal heldValue(int32_t state, PxReal lo, PxReal hi, PxReal guess)
 {
     if (state & kLcpFixed) return 0.0;
@@ -239,7 +227,7 @@ int RestSolve::conditionsHold(const LcpRows &rows, const PxReal *q, const PxReal
         int32_t s = state_[static_cast<size_t>(i)];
         if (s & kLcpFixed) continue;
         PxReal w = s == kLcpFree ? 0.0 : Ax[i] - q[i];
-        if (stateAfter(s, x[i], w, rows.lo[i], rows.hi[i], impulseTolerance(t, i), velocityTolerance(t, i)) != s)
+        if (newState(s, x[i], w, rows.lo[i], rows.hi[i], impulseTolerance(t, i), velocityTolerance(t, i)) != s)
             return 0;
     }
     if (rows.frictionCount == 0) return 1;

@@ -77,16 +77,6 @@ int heldRouteIsCheaper(LCPMatrix &A, const int32_t *clamped, int m, int n)
     return columns > A.heldRowsLeastCost() && A.heldRowsCost(clamped, m) < columns;
 }
 
-// With t the row's impulse tolerance and tw its velocity tolerance.
-int32_t newState(int32_t old, PxReal x, PxReal w, PxReal lo, PxReal hi, PxReal t, PxReal tw)
-{
-    if (x < lo - t) return kLcpAtLower;
-    if (x > hi + t) return kLcpAtUpper;
-    if (old == kLcpAtLower && w > -tw) return kLcpAtLower;
-    if (old == kLcpAtUpper && w < tw) return kLcpAtUpper;
-    return kLcpFree;
-}
-
 } // namespace
 
 int allocateWork(MemoryPool &pool, LcpWork &work, int n, int keys)

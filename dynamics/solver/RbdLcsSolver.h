@@ -24,6 +24,19 @@ enum {
     kLcpDegenerate = kLcpFixed | kLcpAtZero
 };
 
+// The state a pivoting iterate gives a row: held at a bound it lies beyond
+// by more than its impulse tolerance t, kept held while its velocity w
+// still pushes against that bound (velocity tolerance tw), free otherwise.
+// A resting solve's answer passes only if every row keeps its state so.
+inline int32_t newState(int32_t old, PxReal x, PxReal w, PxReal lo, PxReal hi, PxReal t, PxReal tw)
+{
+    if (x < lo - t) return kLcpAtLower;
+    if (x > hi + t) return kLcpAtUpper;
+    if (old == kLcpAtLower && w > -tw) return kLcpAtLower;
+    if (old == kLcpAtUpper && w < tw) return kLcpAtUpper;
+    return kLcpFree;
+}
+
 // A solver of the LCP on the first n rows of the factored matrix A. x (n)
 // receives the solution, state (n) the final state words. Returns the
 // iteration count, negative when it stopped without converging (x then holds
