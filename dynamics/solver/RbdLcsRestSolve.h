@@ -75,11 +75,19 @@ private:
     std::vector<int32_t> positions_; // the free rows' positions
     std::vector<PxReal> factor_;     // LCPMatrix::saveHeldFactor
     std::vector<int32_t> freeRow_;   // the row of each free index
-    std::vector<int32_t> rowBody_;   // (2 x rows) 6 x each side's body, -1 for none
-    std::vector<PxReal> diagonal_;   // (rows) A_ii of the kept matrix
-    std::vector<PxReal> softness_;   // (rows) epsilon + rowEpsilon / h
+    // Consecutive rows on the same two bodies (a joint's rows, a contact's):
+    // the products keep each body's six sums in registers along a run.
+    struct BodyRun {
+        int32_t first, count;
+        int32_t body[2]; // 6 x each side's body, -1 for none
+    };
+    std::vector<BodyRun> runs_;    // over the padded rows, in row order
+    std::vector<int32_t> rowBody_; // (2 x padded rows) scratch of keepRowBodies
+    std::vector<PxReal> diagonal_; // (rows) A_ii of the kept matrix
+    std::vector<PxReal> softness_; // (padded rows) epsilon + rowEpsilon / h, 1 on padding
     void keepRowBodies(const ConstraintLayout &layout, const PxReal *rowEpsilon);
-    std::vector<int32_t> tileBody_; // (2 x tiles) the body a tile side's rows share, -2 for several
+    void scatterRun(const BodyRun &run, const PxReal *JMinv, const PxReal *x, PxReal *u) const;
+    void gatherRun(const BodyRun &run, const PxReal *J, const PxReal *x, const PxReal *u, PxReal *out) const;
     void multiply(const PxReal *JMinv, const PxReal *J, const PxReal *x, PxReal *out, PxReal *u, int bodies) const;
     int freeRowsOf(const LCPMatrix &A, const int32_t *state, int rowCount);
     int pinnedAsKept(const LcpRows &rows, const PxReal *impulseTolerance) const;
