@@ -16,16 +16,30 @@ namespace lcs {
 
 // The kept factor of the free rows, as its scheme stores it.
 
-void LCPMatrix::saveHeldFactor(PxReal *out) const
+void LCPMatrix::saveHeldFactor(PxReal *out, int32_t *start) const
 {
     memcpy(out, heldStorage_, sizeof(PxReal) * heldFactorReals());
     saveHeldPivots(out + heldFactorReals());
+    // The envelope compactRows gave those rows: each index's first coupled
+    // index is the first of the rows at or after its row's envelope start.
+    const int count = heldFactoredCount_, padded = (count + 3) & ~3;
+    for (int k = 0, first = 0; k < count; ++k) {
+        int begin = rowStart_[heldFactored_[k]];
+        while (first > 0 && heldFactored_[first - 1] >= begin) --first;
+        while (heldFactored_[first] < begin) ++first;
+        start[k] = first;
+    }
+    for (int k = count; k < padded; ++k) start[k] = k;
 }
 
-void LCPMatrix::lendHeldFactor(const int32_t *positions, int count, PxReal *saved)
+// The envelope is the one saved with the factor: A's order and envelope
+// are those it was kept for.
+void LCPMatrix::lendHeldFactor(const int32_t *positions, const int32_t *start, int count, PxReal *saved)
 {
+    const int padded = (count + 3) & ~3;
     memcpy(activePosition_, positions, sizeof(int32_t) * static_cast<size_t>(count));
-    free_ = compactRows(count);
+    memcpy(activeStart_, start, sizeof(int32_t) * static_cast<size_t>(padded));
+    free_ = ActiveRows{activePosition_, activeStart_, count, padded};
     lendHeldStorage(free_, saved);
 }
 
@@ -230,7 +244,8 @@ int RestSolve::refine(LCPMatrix &A, const PxReal *q, int qCount, PxReal *x, PxRe
                 continue;
             }
             z[c] = q[row] - Ax[row];
-            worst = fmax(worst, fabs(z[c]) / velocityTolerance[row]);
+            PxReal ratio = fabs(z[c]) / velocityTolerance[row];
+            if (ratio > worst) worst = ratio; // as fmax, which is a call here
         }
         if (worst <= kRestResidualOfTolerance) return k + 1;
         if (k == kRestRefinements || !(worst < last)) return 0;
@@ -266,7 +281,7 @@ int RestSolve::solve(LCPMatrix &A, const LcpRows &rows, const PxReal *q, const R
             x[i] = i < n
                        ? heldValue(state_[static_cast<size_t>(i)], rows.lo[i], rows.hi[i], x_[static_cast<size_t>(i)])
                        : 0.0;
-        A.lendHeldFactor(positions_.data(), static_cast<int>(positions_.size()), factor_.data());
+        A.lendHeldFactor(positions_.data(), factorStart_.data(), static_cast<int>(positions_.size()), factor_.data());
         // The refinement's stop is judged with the tolerance the answer
         // carries; the one of the last step's impulses is close to it.
         followIterate(x, n, params.tolerance, t);
@@ -340,7 +355,8 @@ void RestSolve::keep(const LCPMatrix &A, const PartitionRows &rows, PxReal epsil
     A.getDiagonal(diagonal_.data(), n);
     x_.assign(rows.lambda, rows.lambda + n);
     factor_.resize(A.heldSavedReals());
-    A.saveHeldFactor(factor_.data());
+    factorStart_.resize((positions_.size() + 3) & ~static_cast<size_t>(3));
+    A.saveHeldFactor(factor_.data(), factorStart_.data());
     tolerance_ = tolerance;
     scheme_ = &typeid(A);
     valid_ = true;

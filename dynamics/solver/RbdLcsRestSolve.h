@@ -68,13 +68,14 @@ private:
     bool stale_ = false; // the last refinement took more than kRestFreshSteps
     const std::type_info *scheme_ = nullptr;
     PxReal epsilon_ = 0.0, h_ = 0.0, tolerance_ = 0.0;
-    std::vector<int32_t> key_;       // counts, first rows, rows, bodies, order
-    std::vector<PxReal> rowEpsilon_; // (rows)
-    std::vector<int32_t> state_;     // (rows) the states the factor's free rows come from
-    std::vector<PxReal> x_;          // (rows) the last answer, from which the next refinement starts
-    std::vector<int32_t> positions_; // the free rows' positions
-    std::vector<PxReal> factor_;     // LCPMatrix::saveHeldFactor
-    std::vector<int32_t> freeRow_;   // the row of each free index
+    std::vector<int32_t> key_;         // counts, first rows, rows, bodies, order
+    std::vector<PxReal> rowEpsilon_;   // (rows)
+    std::vector<int32_t> state_;       // (rows) the states the factor's free rows come from
+    std::vector<PxReal> x_;            // (rows) the last answer, from which the next refinement starts
+    std::vector<int32_t> positions_;   // the free rows' positions
+    std::vector<PxReal> factor_;       // LCPMatrix::saveHeldFactor
+    std::vector<int32_t> factorStart_; // and its envelope
+    std::vector<int32_t> freeRow_;     // the row of each free index
     // Consecutive rows on the same two bodies (a joint's rows, a contact's):
     // the products keep each body's six sums in registers along a run.
     struct BodyRun {
