@@ -191,7 +191,8 @@ public:
     // solved directly, so that an island at rest can keep it for its next
     // step (RbdLcsRestSolve.h): heldFactorRows gives its rows' positions
     // (their count, -1 when none stands); saveHeldFactor copies its reals
-    // (heldSavedReals of them: the factor, then its pivots). lendHeldFactor
+    // (heldSavedReals of them: the factor, then its pivots) and its
+    // envelope (the padded count of first coupled indices). lendHeldFactor
     // makes storage allocated for the same order and envelope solve with
     // such a copy in place: solveLentHeld(z) solves A_FF z = r for those
     // rows F, z in their order (padded to 4 with zeros).
@@ -201,8 +202,8 @@ public:
         return heldFactoredCount_;
     }
     size_t heldSavedReals() const { return heldFactorReals() + static_cast<size_t>((heldFactoredCount_ + 3) & ~3); }
-    void saveHeldFactor(PxReal *out) const;
-    void lendHeldFactor(const int32_t *positions, int count, PxReal *saved);
+    void saveHeldFactor(PxReal *out, int32_t *start) const;
+    void lendHeldFactor(const int32_t *positions, const int32_t *start, int count, PxReal *saved);
     void solveLentHeld(PxReal *z) const { solveHeld(z); }
     // With pivotFloor > 0, a kept factor of the free rows also serves free
     // rows that differ from its own in a few rows (RbdLcsHeldBorder.cpp),

@@ -16,16 +16,30 @@ namespace lcs {
 
 // The kept factor of the free rows, as its scheme stores it.
 
-void LCPMatrix::saveHeldFactor(PxReal *out) const
+void LCPMatrix::saveHeldFactor(PxReal *out, int32_t *start) const
 {
     memcpy(out, heldStorage_, sizeof(PxReal) * heldFactorReals());
     saveHeldPivots(out + heldFactorReals());
+    // The envelope compactRows gave those rows: each index's first coupled
+    // index is the first of the rows at or after its row's envelope start.
+    const int count = heldFactoredCount_, padded = (count + 3) & ~3;
+    for (int k = 0, first = 0; k < count; ++k) {
+        int begin = rowStart_[heldFactored_[k]];
+        while (first > 0 && heldFactored_[first - 1] >= begin) --first;
+        while (heldFactored_[first] < begin) ++first;
+        start[k] = first;
+    }
+    for (int k = count; k < padded; ++k) start[k] = k;
 }
 
-void LCPMatrix::lendHeldFactor(const int32_t *positions, int count, PxReal *saved)
+// The envelope is the one saved with the factor: A's order and envelope
+// are those it was kept for.
+void LCPMatrix::lendHeldFactor(const int32_t *positions, const int32_t *start, int count, PxReal *saved)
 {
+    const int padded = (count + 3) & ~3;
     memcpy(activePosition_, positions, sizeof(int32_t) * static_cast<size_t>(count));
-    free_ = compactRows(count);
+    memcpy(activeStart_, start, sizeof(int32_t) * static_cast<size_t>(padded));
+    free_ = ActiveRows{activePosition_, activeStart_, count, padded};
     lendHeldStorage(free_, saved);
 }
 
@@ -53,23 +67,14 @@ void VbChol::lendHeldStorage(const ActiveRows &rows, PxReal *saved)
     memcpy(heldDiag_, saved + heldFactorReals(), sizeof(PxReal) * static_cast<size_t>(rows.padded));
 }
 
-namespace {
-
-// Row i's 6 entries on side s of 4-row tiles (entry k at [4 k]).
-const PxReal *sideOf(const PxReal *tiles, int i, int side)
-{
-    return tiles + tileIndex(i, 6 * side);
-}
-
-} // namespace
-
-// Each row's bodies (6 x body index, -1 for none) and softness, read by
-// the products below: the layout's constraints unrolled once per keep.
+// Each row's bodies and softness, read by the products below: the
+// layout's constraints unrolled once per keep into runs of rows on the same
+// two bodies (padding rows: none, 1 on the diagonal as A has).
 void RestSolve::keepRowBodies(const ConstraintLayout &layout, const PxReal *rowEpsilon)
 {
     const size_t np = static_cast<size_t>(layout.paddedRowCount);
     rowBody_.assign(2 * np, -1);
-    softness_.assign(np, 1.0); // padding rows: 1 on the diagonal, as A has
+    softness_.assign(np, 1.0);
     for (int c = 0; c < layout.constraintCount; ++c)
         for (int r = 0; r < layout.rows[c]; ++r) {
             size_t i = static_cast<size_t>(layout.firstRow[c] + r);
@@ -79,6 +84,99 @@ void RestSolve::keepRowBodies(const ConstraintLayout &layout, const PxReal *rowE
             }
             softness_[i] = epsilon_ + rowEpsilon[i] / h_;
         }
+    runs_.clear();
+    for (size_t i = 0; i < np; ++i) {
+        const int32_t *bodies = &rowBody_[2 * i];
+        if (!runs_.empty() && runs_.back().body[0] == bodies[0] && runs_.back().body[1] == bodies[1])
+            ++runs_.back().count;
+        else
+            runs_.push_back(BodyRun{static_cast<int32_t>(i), 1, {bodies[0], bodies[1]}});
+    }
+}
+
+// u_b += (M^-1 J^T)_b x over a run's rows, each body's six sums two at a
+// time in registers. Every sum still adds its rows in row order, as one
+// row at a time would.
+void RestSolve::scatterRun(const BodyRun &run, const PxReal *JMinv, const PxReal *x, PxReal *u) const
+{
+    for (int side = 0; side < 2; ++side) {
+        if (run.body[side] < 0) continue;
+        PxReal *ub = u + run.body[side];
+        Pair s0 = load2(ub), s1 = load2(ub + 2), s2 = load2(ub + 4);
+        for (int i = run.first; i < run.first + run.count; ++i) {
+            const PxReal *a = JMinv + tileIndex(i, 6 * side); // columns 4 reals apart
+            const Pair xi = splat(x[i]);
+            s0 += Pair{a[0], a[4]} * xi;
+            s1 += Pair{a[8], a[12]} * xi;
+            s2 += Pair{a[16], a[20]} * xi;
+        }
+        store2(ub, s0);
+        store2(ub + 2, s1);
+        store2(ub + 4, s2);
+    }
+}
+
+namespace {
+
+// v + J_i u_b for one side of a row (or two rows of a tile, lane by lane),
+// the six terms in column order; ub holds u_b splatted.
+template <class V> V addSide(V v, const PxReal *j, const Pair *ub);
+
+template <> Pair addSide(Pair v, const PxReal *j, const Pair *ub)
+{
+    for (int k = 0; k < 6; ++k) v += load2(j + 4 * k) * ub[k];
+    return v;
+}
+
+template <> PxReal addSide(PxReal v, const PxReal *j, const Pair *ub)
+{
+    for (int k = 0; k < 6; ++k) v += j[4 * k] * ub[k][0];
+    return v;
+}
+
+// The rows first..end of a run on the sides Side0 and Side1 (those with a
+// body), two rows of a tile at a time where they pair up.
+template <bool Side0, bool Side1>
+void gatherRows(int first, int end, const PxReal *J, const PxReal *softness, const PxReal *x, const Pair *u0,
+                const Pair *u1, PxReal *out)
+{
+    for (int i = first; i < end;) {
+        if (i % 2 == 0 && i + 1 < end) {
+            Pair v = load2(softness + i) * load2(x + i);
+            if (Side0) v = addSide(v, J + tileIndex(i, 0), u0);
+            if (Side1) v = addSide(v, J + tileIndex(i, 6), u1);
+            store2(out + i, v);
+            i += 2;
+            continue;
+        }
+        PxReal v = softness[i] * x[i];
+        if (Side0) v = addSide(v, J + tileIndex(i, 0), u0);
+        if (Side1) v = addSide(v, J + tileIndex(i, 6), u1);
+        out[i] = v;
+        ++i;
+    }
+}
+
+} // namespace
+
+// out_i = softness_i x_i + J_i u over a run's rows. The run's bodies' u is
+// read once, splatted into locals the stores to out cannot alias; each row
+// sums as one row alone would.
+void RestSolve::gatherRun(const BodyRun &run, const PxReal *J, const PxReal *x, const PxReal *u, PxReal *out) const
+{
+    Pair ub[2][6];
+    for (int side = 0; side < 2; ++side)
+        for (int k = 0; k < 6; ++k) ub[side][k] = splat(run.body[side] < 0 ? 0.0 : u[run.body[side] + k]);
+    const int end = run.first + run.count;
+    const PxReal *softness = softness_.data();
+    if (run.body[0] >= 0 && run.body[1] >= 0)
+        gatherRows<true, true>(run.first, end, J, softness, x, ub[0], ub[1], out);
+    else if (run.body[0] >= 0)
+        gatherRows<true, false>(run.first, end, J, softness, x, ub[0], ub[1], out);
+    else if (run.body[1] >= 0)
+        gatherRows<false, true>(run.first, end, J, softness, x, ub[0], ub[1], out);
+    else
+        gatherRows<false, false>(run.first, end, J, softness, x, ub[0], ub[1], out);
 }
 
 // out = A x = J (M^-1 J^T x) + softness x over the padded rows; u: 6 x
@@ -87,25 +185,9 @@ void RestSolve::keepRowBodies(const ConstraintLayout &layout, const PxReal *rowE
 void RestSolve::multiply(const PxReal *JMinv, const PxReal *J, const PxReal *x, PxReal *out, PxReal *u,
                          int bodies) const
 {
-    const int np = static_cast<int>(softness_.size());
     memset(u, 0, sizeof(PxReal) * 6 * static_cast<size_t>(bodies));
-    for (int i = 0; i < np; ++i)
-        for (int side = 0; side < 2; ++side) {
-            int b = rowBody_[2 * static_cast<size_t>(i) + side];
-            if (b < 0) continue;
-            const PxReal *a = sideOf(JMinv, i, side);
-            for (int k = 0; k < 6; ++k) u[b + k] += a[4 * k] * x[i];
-        }
-    for (int i = 0; i < np; ++i) {
-        PxReal v = softness_[static_cast<size_t>(i)] * x[i];
-        for (int side = 0; side < 2; ++side) {
-            int b = rowBody_[2 * static_cast<size_t>(i) + side];
-            if (b < 0) continue;
-            const PxReal *j = sideOf(J, i, side);
-            for (int k = 0; k < 6; ++k) v += j[4 * k] * u[b + k];
-        }
-        out[i] = v;
-    }
+    for (const BodyRun &run : runs_) scatterRun(run, JMinv, x, u);
+    for (const BodyRun &run : runs_) gatherRun(run, J, x, u, out);
 }
 
 namespace {
@@ -162,7 +244,8 @@ int RestSolve::refine(LCPMatrix &A, const PxReal *q, int qCount, PxReal *x, PxRe
                 continue;
             }
             z[c] = q[row] - Ax[row];
-            worst = fmax(worst, fabs(z[c]) / velocityTolerance[row]);
+            PxReal ratio = fabs(z[c]) / velocityTolerance[row];
+            if (ratio > worst) worst = ratio; // as fmax, which is a call here
         }
         if (worst <= kRestResidualOfTolerance) return k + 1;
         if (k == kRestRefinements || !(worst < last)) return 0;
@@ -170,6 +253,25 @@ int RestSolve::refine(LCPMatrix &A, const PxReal *q, int qCount, PxReal *x, PxRe
         for (int c = count; c < padded; ++c) z[c] = 0.0;
         A.solveLentHeld(z);
         for (int c = 0; c < count; ++c) x[freeRow_[static_cast<size_t>(c)]] += z[c];
+    }
+}
+
+// x (np): the held rows at their bounds, the fixed ones and the padding at
+// 0, the free rows where the last two answers point. At rest the impulses
+// move little and smoothly from step to step: on the held hand, started on
+// that line, the first residual is under the stop in one resting step in
+// five (one product, no substitution); from the last answer alone it
+// almost never is.
+void RestSolve::startingPoint(const LcpRows &rows, PxReal *x, int np) const
+{
+    for (int i = 0; i < np; ++i) {
+        if (i >= rows.n) {
+            x[i] = 0.0;
+            continue;
+        }
+        size_t k = static_cast<size_t>(i);
+        PxReal guess = trend_ ? x_[k] + (x_[k] - xLast_[k]) : x_[k];
+        x[i] = heldValue(state_[k], rows.lo[i], rows.hi[i], guess);
     }
 }
 
@@ -194,11 +296,8 @@ int RestSolve::solve(LCPMatrix &A, const LcpRows &rows, const PxReal *q, const R
         solved = pinnedAsKept(rows, t.impulse);
     }
     if (solved) {
-        for (int i = 0; i < np; ++i)
-            x[i] = i < n
-                       ? heldValue(state_[static_cast<size_t>(i)], rows.lo[i], rows.hi[i], x_[static_cast<size_t>(i)])
-                       : 0.0;
-        A.lendHeldFactor(positions_.data(), static_cast<int>(positions_.size()), factor_.data());
+        startingPoint(rows, x, np);
+        A.lendHeldFactor(positions_.data(), factorStart_.data(), static_cast<int>(positions_.size()), factor_.data());
         // The refinement's stop is judged with the tolerance the answer
         // carries; the one of the last step's impulses is close to it.
         followIterate(x, n, params.tolerance, t);
@@ -209,7 +308,9 @@ int RestSolve::solve(LCPMatrix &A, const LcpRows &rows, const PxReal *q, const R
     }
     if (solved) {
         memcpy(rows.lambda, x, sizeof(PxReal) * static_cast<size_t>(n));
+        x_.swap(xLast_);
         memcpy(x_.data(), x, sizeof(PxReal) * static_cast<size_t>(n));
+        trend_ = true;
         memcpy(rows.state, state_.data(), sizeof(int32_t) * static_cast<size_t>(n));
     }
     pool.popFrame();
@@ -271,8 +372,11 @@ void RestSolve::keep(const LCPMatrix &A, const PartitionRows &rows, PxReal epsil
     diagonal_.resize(static_cast<size_t>(n));
     A.getDiagonal(diagonal_.data(), n);
     x_.assign(rows.lambda, rows.lambda + n);
+    xLast_.resize(static_cast<size_t>(n));
+    trend_ = false;
     factor_.resize(A.heldSavedReals());
-    A.saveHeldFactor(factor_.data());
+    factorStart_.resize((positions_.size() + 3) & ~static_cast<size_t>(3));
+    A.saveHeldFactor(factor_.data(), factorStart_.data());
     tolerance_ = tolerance;
     scheme_ = &typeid(A);
     valid_ = true;

@@ -6,13 +6,14 @@
 // a refinement against the current matrix, whose products go through the
 // current J and J M^-1:
 //     x_F += F_old^-1 (q - A_now x)_F,
-// the held rows at their bounds and the fixed ones at 0, until the free
-// rows' residual is far below the solve's tolerance. Every row's conditions
-// are then checked as the pivoting solve checks them (bounds, the sign of w
-// on held rows, friction bounds that follow a normal row). A refinement that
-// does not contract fast, or any condition off, leaves the island to the
-// full route, which forms, factors and keeps the factor anew. The answer is
-// the LCP's to far below its tolerance, not the full route's bit for bit.
+// from the line through the last two answers (held rows at their bounds,
+// fixed ones at 0), until the free rows' residual is far below the solve's
+// tolerance. Every row's conditions are then checked as the pivoting solve
+// checks them (bounds, the sign of w on held rows, friction bounds that
+// follow a normal row). A refinement that does not contract fast, or any
+// condition off, leaves the island to the full route, which forms, factors
+// and keeps the factor anew. The answer is the LCP's to far below its
+// tolerance, not the full route's bit for bit.
 #ifndef KELMAR_DYNAMICS_RBDLCSRESTSOLVE_H
 #define KELMAR_DYNAMICS_RBDLCSRESTSOLVE_H
 
@@ -68,20 +69,32 @@ private:
     bool stale_ = false; // the last refinement took more than kRestFreshSteps
     const std::type_info *scheme_ = nullptr;
     PxReal epsilon_ = 0.0, h_ = 0.0, tolerance_ = 0.0;
-    std::vector<int32_t> key_;       // counts, first rows, rows, bodies, order
-    std::vector<PxReal> rowEpsilon_; // (rows)
-    std::vector<int32_t> state_;     // (rows) the states the factor's free rows come from
-    std::vector<PxReal> x_;          // (rows) the last answer, from which the next refinement starts
-    std::vector<int32_t> positions_; // the free rows' positions
-    std::vector<PxReal> factor_;     // LCPMatrix::saveHeldFactor
-    std::vector<int32_t> freeRow_;   // the row of each free index
-    std::vector<int32_t> rowBody_;   // (2 x rows) 6 x each side's body, -1 for none
-    std::vector<PxReal> diagonal_;   // (rows) A_ii of the kept matrix
-    std::vector<PxReal> softness_;   // (rows) epsilon + rowEpsilon / h
+    std::vector<int32_t> key_;         // counts, first rows, rows, bodies, order
+    std::vector<PxReal> rowEpsilon_;   // (rows)
+    std::vector<int32_t> state_;       // (rows) the states the factor's free rows come from
+    std::vector<PxReal> x_;            // (rows) the last answer
+    std::vector<PxReal> xLast_;        // (rows) the one before, when trend_
+    bool trend_ = false;               // both are answers with the kept states
+    std::vector<int32_t> positions_;   // the free rows' positions
+    std::vector<PxReal> factor_;       // LCPMatrix::saveHeldFactor
+    std::vector<int32_t> factorStart_; // and its envelope
+    std::vector<int32_t> freeRow_;     // the row of each free index
+    // Consecutive rows on the same two bodies (a joint's rows, a contact's):
+    // the products keep each body's six sums in registers along a run.
+    struct BodyRun {
+        int32_t first, count;
+        int32_t body[2]; // 6 x each side's body, -1 for none
+    };
+    std::vector<BodyRun> runs_;    // over the padded rows, in row order
+    std::vector<int32_t> rowBody_; // (2 x padded rows) scratch of keepRowBodies
+    std::vector<PxReal> diagonal_; // (rows) A_ii of the kept matrix
+    std::vector<PxReal> softness_; // (padded rows) epsilon + rowEpsilon / h, 1 on padding
     void keepRowBodies(const ConstraintLayout &layout, const PxReal *rowEpsilon);
-    std::vector<int32_t> tileBody_; // (2 x tiles) the body a tile side's rows share, -2 for several
+    void scatterRun(const BodyRun &run, const PxReal *JMinv, const PxReal *x, PxReal *u) const;
+    void gatherRun(const BodyRun &run, const PxReal *J, const PxReal *x, const PxReal *u, PxReal *out) const;
     void multiply(const PxReal *JMinv, const PxReal *J, const PxReal *x, PxReal *out, PxReal *u, int bodies) const;
     int freeRowsOf(const LCPMatrix &A, const int32_t *state, int rowCount);
+    void startingPoint(const LcpRows &rows, PxReal *x, int np) const;
     int pinnedAsKept(const LcpRows &rows, const PxReal *impulseTolerance) const;
     int refine(LCPMatrix &A, const PxReal *q, int qCount, PxReal *x, PxReal *Ax, PxReal *z,
                const PxReal *velocityTolerance) const;

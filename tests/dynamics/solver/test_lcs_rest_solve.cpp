@@ -8,6 +8,7 @@
 #include <math.h>
 
 #include <algorithm>
+#include <string>
 
 #include "solver/RbdLcsRestSolve.h"
 #include "test_lcs_support.h"
@@ -86,7 +87,7 @@ TEST(LcsRestSolve, AgreesWithAFreshSolveAndLeavesAMovedIslandToTheFullRoute)
             std::vector<RbdLcsBody> bodies;
             std::vector<Joint> joints;
             makeHingeChain(kLinks, bodies, joints);
-            RowList rows0(64), rows1(64);
+            RowList rows0(64);
             chainRows(rows0, bodies, joints);
             const Packed p0(rows0, bodies);
             Step last;
@@ -97,33 +98,40 @@ TEST(LcsRestSolve, AgreesWithAFreshSolveAndLeavesAMovedIslandToTheFullRoute)
             RestSolve rest;
             rest.keep(A0, last.rows, kEps, kH, params.tolerance);
 
-            // The next step: the same rows, of bodies moved by rounding or more.
-            for (int i = 0; i < kLinks; ++i) bodies[i].comTransform[3][1] += c.drift * (i % 3);
-            const PxReal cs = cos(c.turn), sn = sin(c.turn);
-            const PxReal turned[2][3] = {{cs, sn, 0.0}, {-sn, cs, 0.0}};
-            for (int k = 0; k < 3; ++k)
-                bodies[3].comTransform[0][k] = turned[0][k], bodies[3].comTransform[1][k] = turned[1][k];
-            chainRows(rows1, bodies, joints);
-            const int loosened = static_cast<int>(std::find_if(last.state.begin(), last.state.end(), isHeld) -
-                                                  last.state.begin());
-            if (c.loosen) rows1.list.lo[loosened] = -10.0, rows1.list.hi[loosened] = 10.0;
-            const Packed p1(rows1, bodies);
-            Step now, fresh;
-            LCPMatrix &A = now.allocate(p1, rows1, which, c.load);
-            ASSERT_TRUE(rest.matches(A, now.rows, kEps, kH, params.tolerance));
-            A.keepJacobian(p1.JMinv.data(), p1.J.data(), p1.rowEps.data(), now.map, now.bodyScratch.data());
-            const std::vector<PxReal> before = now.lambda;
-            ASSERT_EQ(rest.solve(A, now.lcp, now.q.data(), params), c.served);
-            ASSERT_GT(fresh.solveInFull(fresh.allocate(p1, rows1, which, c.load), p1, params), 0);
-            if (!c.served) {
-                EXPECT_EQ(now.lambda, before) << "a refused solve writes nothing";
-                continue;
-            }
-            PxReal largest = 0.0;
-            for (PxReal v : fresh.lambda) largest = fmax(largest, fabs(v));
-            for (int i = 0; i < p1.n; ++i) {
-                EXPECT_NEAR(now.lambda[i], fresh.lambda[i], 1e-3 * params.tolerance * largest) << "row " << i;
-                EXPECT_EQ(now.state[i], fresh.state[i]) << "row " << i;
+            // The next steps: the same rows, of bodies moving steadily by
+            // rounding or more (a served step starts the next from the line
+            // through its two last answers).
+            const int steps = c.served ? 3 : 1;
+            for (int step = 1; step <= steps; ++step) {
+                SCOPED_TRACE("step " + std::to_string(step));
+                for (int i = 0; i < kLinks; ++i) bodies[i].comTransform[3][1] += c.drift * (i % 3);
+                const PxReal cs = cos(c.turn), sn = sin(c.turn);
+                const PxReal turned[2][3] = {{cs, sn, 0.0}, {-sn, cs, 0.0}};
+                for (int k = 0; k < 3; ++k)
+                    bodies[3].comTransform[0][k] = turned[0][k], bodies[3].comTransform[1][k] = turned[1][k];
+                RowList rows1(64);
+                chainRows(rows1, bodies, joints);
+                const int loosened = static_cast<int>(std::find_if(last.state.begin(), last.state.end(), isHeld) -
+                                                      last.state.begin());
+                if (c.loosen) rows1.list.lo[loosened] = -10.0, rows1.list.hi[loosened] = 10.0;
+                const Packed p1(rows1, bodies);
+                Step now, fresh;
+                LCPMatrix &A = now.allocate(p1, rows1, which, c.load * step);
+                ASSERT_TRUE(rest.matches(A, now.rows, kEps, kH, params.tolerance));
+                A.keepJacobian(p1.JMinv.data(), p1.J.data(), p1.rowEps.data(), now.map, now.bodyScratch.data());
+                const std::vector<PxReal> before = now.lambda;
+                ASSERT_EQ(rest.solve(A, now.lcp, now.q.data(), params), c.served);
+                ASSERT_GT(fresh.solveInFull(fresh.allocate(p1, rows1, which, c.load * step), p1, params), 0);
+                if (!c.served) {
+                    EXPECT_EQ(now.lambda, before) << "a refused solve writes nothing";
+                    continue;
+                }
+                PxReal largest = 0.0;
+                for (PxReal v : fresh.lambda) largest = fmax(largest, fabs(v));
+                for (int i = 0; i < p1.n; ++i) {
+                    EXPECT_NEAR(now.lambda[i], fresh.lambda[i], 1e-3 * params.tolerance * largest) << "row " << i;
+                    EXPECT_EQ(now.state[i], fresh.state[i]) << "row " << i;
+                }
             }
         }
 }
