@@ -25,6 +25,7 @@ int BoxGapX(CdxModelPair *pair, const CdxDistanceRequest *, CdxDistanceResult *r
 
 class CdxCompositeTest : public CdxTest {
 protected:
+    explicit CdxCompositeTest(Setup setup = kSpheresBoxesPlanes) : CdxTest(setup) {}
     // Element i: a box of half-extents 0.5 whose world placement lands in
     // elementTm_[i].
     CdxModelID Element(int i, PxReal hx = 0.5) { return Model(CdxBoxCreate(2 * hx, 1, 1), &elementTm_[i]); }
@@ -48,6 +49,12 @@ protected:
     PxMatrix4 relative_[6];
     CdxModelPair pair_;
     CdxContact contacts_[32];
+};
+
+// With cylinders and every other solid registered.
+class CdxCompositeSolidsTest : public CdxCompositeTest {
+protected:
+    CdxCompositeSolidsTest() : CdxCompositeTest(kAllSolids) {}
 };
 
 // Whole composite: an outer composite offset from its body holds a box and
@@ -412,4 +419,78 @@ TEST_F(CdxCompositeTest, ModelBoxHoldsItsElementsAtRandomPosesAndFollowsRebuilds
     expectHolds(2, "an element placed anew");
     elements[2] = Add(composite, 2, Element(2, 2.0), 0, 0, -6);
     expectHolds(3, "an element added");
+}
+
+namespace {
+
+void CountHello(CdxModelPair *, void *count)
+{
+    ++*static_cast<int *>(count);
+}
+
+} // namespace
+
+// A capsule-like composite (a cylinder, a ball on its end) and a box beside
+// it, against a ball with contact tolerances: elements found apart are not
+// tested, so at random places and on either side of the tolerance along
+// each element's nearest feature, the composite must touch through exactly
+// the elements that touch the ball on their own, with their separations.
+// Elements of a space with a hello callback are each still said hello to.
+TEST_F(CdxCompositeSolidsTest, ElementsSkippedAsApartNeverTouchOnTheirOwn)
+{
+    const PxReal eps = 0.05, gap = 2 * eps, ballRadius = 0.4;
+    CdxModelID composite = Composite(3, 0, 0, 0), ball = Ball(ballRadius, 0, 0, 0);
+    CdxModelID elements[3] = {Add(composite, 0, Model(CdxCylinderCreate(0.3, 1.0), &elementTm_[0]), 0, 0, 0),
+                              Add(composite, 1, Model(CdxSphereCreate(0.3), &elementTm_[1]), 0, 0, 0.5),
+                              Add(composite, 2, Model(CdxBoxCreate(0.6, 0.6, 0.6), &elementTm_[2]), 1.2, 0, 0)};
+    for (CdxModelID model : {composite, ball, elements[0], elements[1], elements[2]})
+        CdxModelSetContactTolerance(model, eps);
+    std::vector<Vec> places;
+    Random random(5);
+    for (int k = 0; k < 300; ++k) {
+        Vec place = random.InBox(1.8);
+        place[0] += 0.6;
+        place[2] += 0.2;
+        places.push_back(place);
+    }
+    for (PxReal side : {1.0 - 1e-9, 1.0 + 1e-9}) {
+        const PxReal reach = ballRadius + gap * side;
+        places.push_back({0.0, -(0.3 + reach), 0.0});                             // the cylinder's side
+        places.push_back({0.0, 0.0, -(0.5 + reach)});                             // its lower cap
+        places.push_back({-0.6 * (0.3 + reach), 0.0, 0.5 + 0.8 * (0.3 + reach)}); // the ball end
+        places.push_back({1.5 + reach, 0.0, 0.0});                                // the box's face
+    }
+    const CdxRequest request = {8, 0};
+    std::vector<CdxContact> found, own;
+    int touching = 0;
+    for (const Vec &place : places) {
+        MoveTo(ball, place[0], place[1], place[2]);
+        const int touch = CdxTest::Intersect(composite, ball, &found, nullptr, &request);
+        int expected = 0;
+        for (CdxModelID element : elements) {
+            SCOPED_TRACE(testing::Message() << "ball at " << place[0] << " " << place[1] << " " << place[2]);
+            const CdxContact *mine = nullptr;
+            for (const CdxContact &contact : found)
+                if (contact.element1 == reinterpret_cast<intptr_t>(element)) mine = &contact;
+            if (CdxTest::Intersect(element, ball, &own, nullptr, &request) == 0) {
+                EXPECT_EQ(nullptr, mine) << "a contact from an element that does not touch";
+                continue;
+            }
+            ++expected;
+            ASSERT_NE(nullptr, mine) << "a touching element was skipped";
+            EXPECT_EQ(own[0].separation, mine->separation);
+        }
+        EXPECT_EQ(expected > 0, touch != 0);
+        touching += expected > 0;
+    }
+    EXPECT_GT(touching, 20) << "the places reach the elements";
+    EXPECT_LT(touching, static_cast<int>(places.size()) - 20) << "and stay clear of them";
+
+    int hellos = 0;
+    CdxSpaceID space = Space(7, 4, 4);
+    ASSERT_EQ(1, CdxSpaceInsertModel(space, ball));
+    CdxSpaceSetHelloCallback(space, CountHello, &hellos);
+    MoveTo(ball, 9, 0, 0);
+    EXPECT_EQ(0, CdxTest::Intersect(composite, ball, &found, nullptr, &request));
+    EXPECT_EQ(4, hellos) << "the pair and each of its three elements";
 }
