@@ -1,6 +1,7 @@
 // Pair functions of composites: every element is tested against the other
 // model through the interaction table and the results are merged.
 #include "composite/CdxCompositeRecord.h"
+#include "framework/CdxInteractionTableRecord.h"
 #include "primitives/CxPrimitiveRecords.h"
 
 #include <kelmar/CdxComposite.h>
@@ -83,6 +84,7 @@ void AdoptContacts(CdxContact *contacts, int count, CdxModel *element, bool exch
 // find no touch for models farther apart than the summed tolerances.
 bool ReportsDistance(const CdxInteractions *interactions)
 {
+    if (!interactions) return false;
     const CdxIntersectFn fn = interactions->intersectFn;
     return !interactions->helloFn && !interactions->goodbyeFn &&
            (fn == CdxSphereSphereIntersect || fn == CdxCylinderSphereIntersect || fn == CdxBoxSphereIntersect);
@@ -138,6 +140,18 @@ bool HullsApart(const CdxModel *model1, const CdxModel *model2)
     return PxV3LengthSquared(gap) > reach * reach * (1.0 + kApartMargin);
 }
 
+// The table's functions for the two models' kinds (both registered), read
+// in place: the lookup through a pair costs as much as the rest of the
+// check. Null for an entry that chooses its functions per pair.
+const CdxInteractions *TableEntry(const CdxModel *model1, const CdxModel *model2)
+{
+    const int n = gCdxInteractionTable.typeCapacity;
+    const int type1 = model1->geometry->typeId, type2 = model2->geometry->typeId;
+    if (type1 < 0 || type2 < 0 || type1 >= n || type2 >= n) return nullptr;
+    const CdxInteractionTableElement *entry = &gCdxInteractionTable.elements[type1 + type2 * n];
+    return entry->getInteractionsFn ? nullptr : &entry->interactions;
+}
+
 // True when the element cannot touch other: they stand apart by more than
 // the summed contact tolerances and the pair's function measures the gap,
 // so it would find no touch. Most of a hand's elements are far from what
@@ -148,10 +162,7 @@ bool ClearlyApart(CdxModel *element, CdxModel *other)
     if (!HullsApart(element, other)) return false;
     CdxSpace *space = element->space ? element->space : other->space;
     if (space && CdxSpaceGetHelloCallback(space, nullptr)) return false;
-    CdxModelPair probe{};
-    probe.model1 = element;
-    probe.model2 = other;
-    return ReportsDistance(CdxInteractionTableGetInteractions(&probe, nullptr));
+    return ReportsDistance(TableEntry(element, other));
 }
 
 // Tests one element against other; appends to the buffer from used on.
