@@ -178,10 +178,15 @@ void ReadAhead(CdxModelPair *const *pairs, int k, int count)
     }
 }
 
+// A walk over this few pairs finds their records in cache from the last
+// step: asking ahead would only cost instructions.
+const int kFewPairs = 32;
+
 void CollideAll(SbxBridge *bridge, CdxModelPair *const *pairs, int count, CdxSpaceID space, RbdWorldID world)
 {
+    const bool readAhead = count > kFewPairs;
     for (int k = 0; k < count; ++k) {
-        ReadAhead(pairs, k, count);
+        if (readAhead) ReadAhead(pairs, k, count);
         Collide(bridge, pairs[k], space, world);
     }
 }

@@ -1,6 +1,8 @@
 // Pair functions of composites: every element is tested against the other
 // model through the interaction table and the results are merged.
 #include "composite/CdxCompositeRecord.h"
+#include "framework/CdxInteractionTableRecord.h"
+#include "primitives/CxPrimitiveRecords.h"
 
 #include <kelmar/CdxComposite.h>
 #include <kelmar/CdxContactSimplify.h>
@@ -8,6 +10,8 @@
 #include <kelmar/CdxInteractionTable.h>
 #include <kelmar/CdxInteractions.h>
 #include <kelmar/CdxModelPair.h>
+#include <kelmar/CdxPrimitives.h>
+#include <kelmar/CdxSpace.h>
 #include <kelmar/PxMemory.h>
 #include <kelmar/PxVector.h>
 
@@ -20,6 +24,9 @@ namespace {
 const int kLocalCandidates = 96;
 // Farther than any hit a segment can report.
 const PxReal kNoHitDistance = 1e25;
+// Relative share of a squared reach by which two elements must stand
+// apart before their test is skipped: far above rounding.
+const PxReal kApartMargin = 1e-9;
 
 // The composite of model 1 of a pair, with its elements placed at the
 // model's current transform (in a step the broad phase's update has
@@ -73,9 +80,95 @@ void AdoptContacts(CdxContact *contacts, int count, CdxModel *element, bool exch
     }
 }
 
+// Pair functions whose separation is the models' distance, so that they
+// find no touch for models farther apart than the summed tolerances.
+bool ReportsDistance(const CdxInteractions *interactions)
+{
+    if (!interactions) return false;
+    const CdxIntersectFn fn = interactions->intersectFn;
+    return !interactions->helloFn && !interactions->goodbyeFn &&
+           (fn == CdxSphereSphereIntersect || fn == CdxCylinderSphereIntersect || fn == CdxBoxSphereIntersect);
+}
+
+// What holds a sphere, cylinder or box: the points within radius of the
+// segment from -halfLength to +halfLength along its z axis.
+struct Hull {
+    PxReal halfLength;
+    PxReal radius;
+};
+
+// False for other kinds.
+bool HullOf(const CdxGeometry *geometry, Hull *hull)
+{
+    const CdxGeometryTypeID type = geometry ? geometry->typeId : -1;
+    if (type < 0) return false;
+    if (type == gCdxSphereTypeId) {
+        *hull = {0.0, reinterpret_cast<const CdxSphereRecord *>(geometry)->radius};
+    } else if (type == gCdxCylinderTypeId) {
+        const CdxCylinderRecord *cylinder = reinterpret_cast<const CdxCylinderRecord *>(geometry);
+        *hull = {cylinder->halfHeight, cylinder->radius};
+    } else if (type == gCdxBoxTypeId) {
+        *hull = {0.0, reinterpret_cast<const CdxBoxRecord *>(geometry)->sphereRadius};
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Whether the hulls of the two models, one of them a ball about its
+// origin, stand apart by more than the summed contact tolerances: the
+// ball's centre is farther than the reach from the other's segment.
+bool HullsApart(const CdxModel *model1, const CdxModel *model2)
+{
+    Hull hull1, hull2;
+    if (!HullOf(model1->geometry, &hull1) || !HullOf(model2->geometry, &hull2)) return false;
+    if (!model1->transform || !model2->transform) return false;
+    if (hull1.halfLength > 0.0) {
+        std::swap(model1, model2);
+        std::swap(hull1, hull2);
+    }
+    if (hull1.halfLength > 0.0) return false;
+    const PxReal reach = hull1.radius + hull2.radius + model1->contactTolerance + model2->contactTolerance;
+    if (!(reach >= 0.0)) return false;
+    const PxReal(*frame)[4] = *model2->transform;
+    PxVector3 gap;
+    PxV3Sub(gap, (*model1->transform)[3], frame[3]);
+    const PxReal along = std::max(-hull2.halfLength, std::min(hull2.halfLength, PxV3Dot(gap, frame[2])));
+    PxV3AddScaled(gap, gap, frame[2], -along);
+    // The margin keeps rounding in the pair function's own distance from
+    // turning a pair found apart here into a touch there.
+    return PxV3LengthSquared(gap) > reach * reach * (1.0 + kApartMargin);
+}
+
+// The table's functions for the two models' kinds (both registered), read
+// in place: the lookup through a pair costs as much as the rest of the
+// check. Null for an entry that chooses its functions per pair.
+const CdxInteractions *TableEntry(const CdxModel *model1, const CdxModel *model2)
+{
+    const int n = gCdxInteractionTable.typeCapacity;
+    const int type1 = model1->geometry->typeId, type2 = model2->geometry->typeId;
+    if (type1 < 0 || type2 < 0 || type1 >= n || type2 >= n) return nullptr;
+    const CdxInteractionTableElement *entry = &gCdxInteractionTable.elements[type1 + type2 * n];
+    return entry->getInteractionsFn ? nullptr : &entry->interactions;
+}
+
+// True when the element cannot touch other: they stand apart by more than
+// the summed contact tolerances and the pair's function measures the gap,
+// so it would find no touch. Most of a hand's elements are far from what
+// it holds; the hello, test and goodbye of such an element cost several
+// times this check. A pair the space's hello callback must see is tested.
+bool ClearlyApart(CdxModel *element, CdxModel *other)
+{
+    if (!HullsApart(element, other)) return false;
+    CdxSpace *space = element->space ? element->space : other->space;
+    if (space && CdxSpaceGetHelloCallback(space, nullptr)) return false;
+    return ReportsDistance(TableEntry(element, other));
+}
+
 // Tests one element against other; appends to the buffer from used on.
 bool IntersectElement(CdxModel *element, CdxModel *other, CdxContact *free, int room, int &used, PxVector3 normalSum)
 {
+    if (ClearlyApart(element, other)) return false;
     CdxModelPair local;
     CdxModelPairReset(&local, element, other);
     CdxHello(&local);

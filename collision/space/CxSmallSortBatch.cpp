@@ -116,7 +116,10 @@ void CxSmallSort::SortAxis(int axis)
     CxEndPoint *end = low_[axis].next;
     while (end != &high_[axis]) {
         CxEndPoint *next = end->next;
-        MoveDown(end, end->value, axis);
+        // Most end points of a scene at rest stay above the one below them:
+        // they pass nothing and need no call.
+        const CxEndPoint *below = end->previous;
+        if (below->kind != kCxSentinel && below->value >= end->value) MoveDown(end, end->value, axis);
         end = next;
     }
     sortingAll_ = false;

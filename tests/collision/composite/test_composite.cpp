@@ -25,6 +25,7 @@ int BoxGapX(CdxModelPair *pair, const CdxDistanceRequest *, CdxDistanceResult *r
 
 class CdxCompositeTest : public CdxTest {
 protected:
+    CdxCompositeTest() : CdxTest(kAllSolids) {}
     // Element i: a box of half-extents 0.5 whose world placement lands in
     // elementTm_[i].
     CdxModelID Element(int i, PxReal hx = 0.5) { return Model(CdxBoxCreate(2 * hx, 1, 1), &elementTm_[i]); }
@@ -412,4 +413,52 @@ TEST_F(CdxCompositeTest, ModelBoxHoldsItsElementsAtRandomPosesAndFollowsRebuilds
     expectHolds(2, "an element placed anew");
     elements[2] = Add(composite, 2, Element(2, 2.0), 0, 0, -6);
     expectHolds(3, "an element added");
+}
+
+// Elements found apart from a ball skip their tests: at random places and
+// just inside and outside the summed tolerances of each element's nearest
+// feature, the composite touches through exactly the elements that touch on
+// their own, with their separations. A space's hello callback still sees
+// every element pair.
+TEST_F(CdxCompositeTest, ElementsSkippedAsApartNeverTouchOnTheirOwn)
+{
+    CdxModelID composite = Composite(3, 0, 0, 0), ball = Ball(0.4, 0, 0, 0);
+    CdxModelID elements[3] = {Add(composite, 0, Model(CdxCylinderCreate(0.3, 1.0), &elementTm_[0]), 0, 0, 0),
+                              Add(composite, 1, Model(CdxSphereCreate(0.3), &elementTm_[1]), 0, 0, 0.5),
+                              Add(composite, 2, Model(CdxBoxCreate(0.6, 0.6, 0.6), &elementTm_[2]), 1.2, 0, 0)};
+    for (CdxModelID model : {composite, ball, elements[0], elements[1], elements[2]})
+        CdxModelSetContactTolerance(model, 0.05);
+    std::vector<Vec> places;                        // the ball's centre: side, cap, ball end, box face
+    for (PxReal reach : {0.5 - 1e-10, 0.5 + 1e-10}) // ball radius and tolerances
+        places.insert(places.end(), {{0, -0.3 - reach, 0},
+                                     {0, 0, -0.5 - reach},
+                                     {-0.6 * (0.3 + reach), 0, 0.5 + 0.8 * (0.3 + reach)},
+                                     {1.5 + reach, 0, 0}});
+    Random random(5);
+    for (int k = 0; k < 300; ++k) places.push_back(random.InBox(1.8));
+    const CdxRequest request = {8, 0};
+    std::vector<CdxContact> found, own;
+    int touching = 0;
+    for (const Vec &place : places) {
+        MoveTo(ball, place[0], place[1], place[2]);
+        const int touch = CdxTest::Intersect(composite, ball, &found, nullptr, &request);
+        EXPECT_EQ(found.empty() ? 0 : 1, touch);
+        touching += touch;
+        for (CdxModelID element : elements) {
+            auto mine = std::find_if(found.begin(), found.end(), [&](const CdxContact &contact) {
+                return contact.element1 == reinterpret_cast<intptr_t>(element);
+            });
+            const bool alone = CdxTest::Intersect(element, ball, &own, nullptr, &request) != 0;
+            ASSERT_EQ(alone, mine != found.end()) << "ball at " << place[0] << " " << place[1] << " " << place[2];
+            EXPECT_TRUE(!alone || own[0].separation == mine->separation);
+        }
+    }
+    EXPECT_TRUE(touching > 20 && touching < static_cast<int>(places.size()) - 20) << touching << " places touch";
+    int hellos = 0;
+    ASSERT_EQ(1, CdxSpaceInsertModel(Space(7, 4, 4), ball));
+    CdxSpaceSetHelloCallback(
+        CdxModelGetSpace(ball), [](CdxModelPair *, void *count) { ++*static_cast<int *>(count); }, &hellos);
+    MoveTo(ball, 9, 0, 0);
+    EXPECT_EQ(0, CdxTest::Intersect(composite, ball, &found, nullptr, &request));
+    EXPECT_EQ(4, hellos) << "the pair and each of its three elements";
 }
