@@ -289,7 +289,9 @@ size_t recoveryMemoryRequired(int n)
 
 size_t lcpSystemMemoryRequired(int n)
 {
-    return PoolAlignedCost(lcpGuessBytes(n)) + recoveryMemoryRequired(n);
+    // The guess, the states the trials left (solveLcpSystem) and a recovery.
+    size_t states = PoolAlignedCost(sizeof(int32_t) * static_cast<size_t>(n));
+    return PoolAlignedCost(lcpGuessBytes(n)) + states + recoveryMemoryRequired(n);
 }
 
 // A failed solve is recovered from the better (lower f) of its last

@@ -118,7 +118,8 @@ size_t lcpSystemMemoryRequired(int n);
 // one with those bounds and, if they do not hold for its own normal
 // impulses, one with the bounds these give. The first whose bounds hold is
 // the answer; if none does, the two solves above follow with the friction
-// bounds closed, from the states the trials found.
+// bounds closed, from the states the trials found (the friction rows of the
+// second from the sides the trials held them at).
 // A solve that fails is recovered: projected Gauss-Seidel sweeps, then the
 // descent solver, from the better of the solve's last iterate and its
 // starting guess. Returns the (last) result: negative when even the
