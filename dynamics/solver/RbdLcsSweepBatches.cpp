@@ -165,17 +165,6 @@ Float4 halvesSecond(Float4 a, Float4 b)
     return __builtin_shufflevector(a, b, 2, 3, 6, 7);
 }
 
-// Four vectors' lanes regrouped: out[j] holds lane j of a, b, c and d.
-void transpose(const Float4 &a, const Float4 &b, const Float4 &c, const Float4 &d, Float4 *out)
-{
-    const Float4 abLow = interleaveLow(a, b), cdLow = interleaveLow(c, d);
-    const Float4 abHigh = interleaveHigh(a, b), cdHigh = interleaveHigh(c, d);
-    out[0] = halvesFirst(abLow, cdLow);
-    out[1] = halvesSecond(abLow, cdLow);
-    out[2] = halvesFirst(abHigh, cdHigh);
-    out[3] = halvesSecond(abHigh, cdHigh);
-}
-
 // Lanes base.. of a batch row's eight: all eight (V = Float8, base 0) or
 // one half of four (V = Float4, base 0 or 4), for the sweeps that take
 // them four at a time.
@@ -190,28 +179,6 @@ template <typename V> inline V &lanesOf(Float8 &f, int base)
 }
 
 } // namespace
-
-void setBatchRow(BatchRow &batch, const SweepRow *lanes)
-{
-    for (int base = 0; base < kBatchLanes; base += 4) {
-        const SweepRow *four = lanes + base;
-        for (int part = 0; part < 4; ++part) {
-            Float4 J[4], MJ[4];
-            transpose(four[0].J[part], four[1].J[part], four[2].J[part], four[3].J[part], J);
-            transpose(four[0].MJ[part], four[1].MJ[part], four[2].MJ[part], four[3].MJ[part], MJ);
-            for (int k = 0; k < 3; ++k) {
-                lanesOf<Float4>(batch.J[3 * part + k], base) = J[k];
-                lanesOf<Float4>(batch.MJ[3 * part + k], base) = MJ[k];
-            }
-            // The fourth floats: the row's scalars.
-            if (part == kQ) lanesOf<Float4>(batch.q, base) = J[kW];
-            if (part == kSoftness) lanesOf<Float4>(batch.softness, base) = J[kW];
-            if (part == kTolerance) lanesOf<Float4>(batch.tolerance, base) = J[kW];
-            if (part == kLo) lanesOf<Float4>(batch.lo, base) = MJ[kW];
-            if (part == kHi) lanesOf<Float4>(batch.hi, base) = MJ[kW];
-        }
-    }
-}
 
 // The eight-lane helpers below pass 256-bit vectors by value; they are
 // always inlined into the AVX copy of a batch's sweep, so no call ever

@@ -63,10 +63,6 @@ struct BatchHead {
     int32_t first, rows;
 };
 
-// A batch row from its lanes' rows in the row-at-a-time layout (kBatchLanes;
-// an empty lane's row is zero). Leaves its normal as it was.
-void setBatchRow(BatchRow &batch, const SweepRow *lanes);
-
 // Clips each lane's start (x: kBatchLanes per row) within its bounds and
 // adds M^-1 J^T x to u, rows in order, as the row-at-a-time start does;
 // returns the largest impulse.

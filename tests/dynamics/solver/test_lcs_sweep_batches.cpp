@@ -27,7 +27,11 @@ void contactIsland(std::mt19937 &rng, int count, std::vector<RbdLcsBody> &bodies
 {
     std::uniform_real_distribution<PxReal> u(-1.0, 1.0);
     bodies.assign(kBodies, RbdLcsBody());
-    for (RbdLcsBody &b : bodies) makeBody(b, 1.0 + 0.5 * u(rng), 0.2, 0.3, 0.25);
+    std::mt19937 moving(static_cast<unsigned>(count)); // apart from rng: the layouts stay as they were
+    for (RbdLcsBody &b : bodies) {
+        makeBody(b, 1.0 + 0.5 * u(rng), 0.2, 0.3, 0.25);
+        for (int k = 0; k < 3; ++k) b.linearVelocity[k] = 0.1 * u(moving), b.angularVelocity[k] = 0.1 * u(moving);
+    }
     chainBodies(bodies);
     rows.clear();
     for (int c = 0; c < count;) {
@@ -40,6 +44,7 @@ void contactIsland(std::mt19937 &rng, int count, std::vector<RbdLcsBody> &bodies
                 for (int k = 0; k < 12; ++k) J[k] = (k >= 6 && (b1 < 0 || b1 == b0)) ? 0.0 : u(rng);
                 const int row = rows.addRow(J, r == 0 ? 0.01 * u(rng) : 0.0, r == 0 ? 0.0 : -RBD_REAL_MAX);
                 if (r > 0) rows.tieFriction(row, first, 0.5);
+                if (r == 0) rows.list.correction[row] = RBD_CORRECTION_PENETRATION; // some resting, some apart
             }
             rows.end();
         }
@@ -53,9 +58,11 @@ std::vector<PxReal> solve(const RowList &list, std::vector<RbdLcsBody> &island, 
     const Packed p(list, island);
     const RbdLcsConstraints &l = list.list;
     std::vector<BodyInverseMass> invM(kBodies);
-    std::vector<BodyLoad> load(kBodies); // none: the rows' random errors make the right-hand sides
+    std::vector<BodyLoad> load(kBodies); // weights and a torque, besides the rows' random errors
     std::vector<RbdLcsBody *> bodies(kBodies);
     for (int b = 0; b < kBodies; ++b) {
+        PxV3Set(load[b].force, 0.0, 0.0, -9.81 * island[b].mass);
+        PxV3Set(load[b].torque, 0.01 * b, -0.02, 0.005 * (b % 3));
         bodies[b] = &island[b], invM[b].invMass = island[b].invMass;
         memcpy(invM[b].invInertia, island[b].invInertiaWorld, sizeof invM[b].invInertia);
     }
@@ -69,8 +76,9 @@ std::vector<PxReal> solve(const RowList &list, std::vector<RbdLcsBody> &island, 
     std::vector<unsigned char> memory(iterativeMemoryRequired(p.n, kBodies) + 64);
     MemoryPool pool;
     pool.init(memory.data(), memory.size());
+    // Resting depths corrected slowly: the rows read the loads' pressing depths.
     const IterativeInput in = {bodies.data(), invM.data(), load.data(), kBodies, &parameters,
-                               nullptr,       0,           listOrder,   nullptr};
+                               nullptr,       1,           listOrder,   nullptr};
     EXPECT_EQ(solveIteratively(pool, rows, in, params), -40);
     return lambda;
 }
