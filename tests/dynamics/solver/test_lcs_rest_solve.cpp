@@ -81,28 +81,22 @@ struct Step {
 };
 
 // The rest route's q = c - correction - J (v + h M^-1 f) is the full
-// route's c - correction - J v - h (J M^-1) f but for rounding, for moving
-// bodies under a load.
+// route's c - correction - J v - h (J M^-1) f but for rounding.
 void expectRightHandSidesAgree(const RestSolve &rest, const PartitionRows &rows, const Packed &p,
-                               std::vector<RbdLcsBody> bodies, const RestProducts &products)
+                               std::vector<RbdLcsBody> bodies, const BodyInverseMass *invM)
 {
-    const RbdLcsParameters params = defaultParameters(kH);
     std::vector<RbdLcsBody *> at;
     std::vector<BodyLoad> load(bodies.size());
-    for (size_t b = 0; b < bodies.size(); ++b) {
-        for (int k = 0; k < 3; ++k) {
-            bodies[b].linearVelocity[k] = sin(b + 2.0 * k), bodies[b].angularVelocity[k] = cos(3.0 * b + k);
-            load[b].force[k] = 10.0 * cos(b + k), load[b].torque[k] = sin(2.0 * b + k);
-        }
-        at.push_back(&bodies[b]);
-    }
     std::vector<PxReal> g(6 * bodies.size()), full(p.np), mine(p.np, 7.0);
-    for (size_t b = 0; b < bodies.size(); ++b)
+    for (size_t b = 0; b < bodies.size(); at.push_back(&bodies[b]), ++b)
         for (int k = 0; k < 3; ++k) {
-            const BodyInverseMass &m = products.invM[b];
-            g[6 * b + k] = bodies[b].linearVelocity[k] + kH * m.invMass * load[b].force[k];
-            g[6 * b + 3 + k] = bodies[b].angularVelocity[k] + kH * m.invInertia[k][k] * load[b].torque[k];
+            PxReal *v = bodies[b].linearVelocity, *w = bodies[b].angularVelocity, *gb = &g[6 * b];
+            v[k] = sin(b + 2.0 * k), w[k] = cos(3.0 * b + k), load[b].force[k] = 10.0 * cos(b + k);
+            load[b].torque[k] = sin(2.0 * b + k);
+            gb[k] = v[k] + kH * invM[b].invMass * load[b].force[k];
+            gb[3 + k] = w[k] + kH * invM[b].invInertia[k][k] * load[b].torque[k];
         }
+    const RbdLcsParameters params = defaultParameters(kH);
     BaseFunctions().computeRhs(rows, at.data(), p.JMinv.data(), load.data(), params, full.data());
     rest.rightHandSide(rows, g.data(), params, mine.data());
     for (int i = 0; i < p.np; ++i) EXPECT_NEAR(mine[i], full[i], 1e-13 * (1.0 + fabs(full[i]))) << "row " << i;
@@ -160,7 +154,7 @@ TEST(LcsRestSolve, AgreesWithAFreshSolveAndLeavesAMovedIslandToTheFullRoute)
                 LCPMatrix &A = now.allocate(p1, rows1, which, c.load * step);
                 ASSERT_TRUE(rest.matches(A, now.rows, kEps, kH, params.tolerance));
                 const RestProducts products = now.products(p1, bodies);
-                if (step == 1) expectRightHandSidesAgree(rest, now.rows, p1, bodies, products);
+                if (step == 1) expectRightHandSidesAgree(rest, now.rows, p1, bodies, products.invM);
                 const std::vector<PxReal> before = now.lambda;
                 ASSERT_EQ(rest.solve(A, products, now.lcp, now.q.data(), params), c.served);
                 ASSERT_GT(fresh.solveInFull(fresh.allocate(p1, rows1, which, c.load * step), p1, params), 0);
