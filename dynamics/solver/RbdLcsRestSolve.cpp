@@ -94,17 +94,17 @@ void RestSolve::keepRowBodies(const ConstraintLayout &layout, const PxReal *rowE
     }
 }
 
-// u_b += (M^-1 J^T)_b x over a run's rows, each body's six sums two at a
-// time in registers. Every sum still adds its rows in row order, as one
-// row at a time would.
-void RestSolve::scatterRun(const BodyRun &run, const PxReal *JMinv, const PxReal *x, PxReal *u) const
+// u_b += (J^T x)_b over a run's rows, each body's six sums two at a time
+// in registers. Every sum still adds its rows in row order, as one row at a
+// time would.
+void RestSolve::scatterRun(const BodyRun &run, const PxReal *J, const PxReal *x, PxReal *u) const
 {
     for (int side = 0; side < 2; ++side) {
         if (run.body[side] < 0) continue;
         PxReal *ub = u + run.body[side];
         Pair s0 = load2(ub), s1 = load2(ub + 2), s2 = load2(ub + 4);
         for (int i = run.first; i < run.first + run.count; ++i) {
-            const PxReal *a = JMinv + tileIndex(i, 6 * side); // columns 4 reals apart
+            const PxReal *a = J + tileIndex(i, 6 * side); // columns 4 reals apart
             const Pair xi = splat(x[i]);
             s0 += Pair{a[0], a[4]} * xi;
             s1 += Pair{a[8], a[12]} * xi;
@@ -117,6 +117,15 @@ void RestSolve::scatterRun(const BodyRun &run, const PxReal *JMinv, const PxReal
 }
 
 namespace {
+
+// u = M^-1 u for one body's six sums (force, then torque).
+void applyInverseMass(const BodyInverseMass &m, PxReal *u)
+{
+    for (int k = 0; k < 3; ++k) u[k] *= m.invMass;
+    const PxReal t[3] = {u[3], u[4], u[5]};
+    for (int k = 0; k < 3; ++k)
+        u[3 + k] = m.invInertia[k][0] * t[0] + m.invInertia[k][1] * t[1] + m.invInertia[k][2] * t[2];
+}
 
 // v + J_i u_b for one side of a row (or two rows of a tile, lane by lane),
 // the six terms in column order; ub holds u_b splatted.
@@ -179,15 +188,35 @@ void RestSolve::gatherRun(const BodyRun &run, const PxReal *J, const PxReal *x, 
         gatherRows<false, false>(run.first, end, J, softness, x, ub[0], ub[1], out);
 }
 
-// out = A x = J (M^-1 J^T x) + softness x over the padded rows; u: 6 x
-// bodies of scratch. What LCPMatrix::multiply does through the Jacobian,
-// with each row's bodies looked up once per keep rather than per product.
-void RestSolve::multiply(const PxReal *JMinv, const PxReal *J, const PxReal *x, PxReal *out, PxReal *u,
-                         int bodies) const
+// out = A x = J (M^-1 (J^T x)) + softness x over the padded rows. What
+// LCPMatrix::multiply does through the Jacobian, with each row's bodies
+// looked up once per keep rather than per product, and M^-1 taken per
+// body rather than from J M^-1, which a served step does not build.
+void RestSolve::multiply(const RestProducts &p, const PxReal *x, PxReal *out) const
 {
-    memset(u, 0, sizeof(PxReal) * 6 * static_cast<size_t>(bodies));
-    for (const BodyRun &run : runs_) scatterRun(run, JMinv, x, u);
-    for (const BodyRun &run : runs_) gatherRun(run, J, x, u, out);
+    memset(p.u, 0, sizeof(PxReal) * 6 * static_cast<size_t>(p.bodyCount));
+    for (const BodyRun &run : runs_) scatterRun(run, p.J, x, p.u);
+    for (int b = 0; b < p.bodyCount; ++b) applyInverseMass(p.invM[b], p.u + 6 * b);
+    for (const BodyRun &run : runs_) gatherRun(run, p.J, x, p.u, out);
+}
+
+void RestSolve::rightHandSide(const PartitionRows &rows, const PxReal *g, const RbdLcsParameters &parameters,
+                              PxReal *q) const
+{
+    for (const BodyRun &run : runs_)
+        for (int i = run.first; i < run.first + run.count; ++i) {
+            if (i >= rows.layout.rowCount) { // padding
+                q[i] = 0.0;
+                continue;
+            }
+            PxReal v = rows.c[i] - correctingVelocity(rows, i, parameters);
+            for (int side = 0; side < 2; ++side) {
+                if (run.body[side] < 0) continue;
+                const PxReal *j = rows.J + tileIndex(i, 6 * side), *gb = g + run.body[side];
+                for (int k = 0; k < 6; ++k) v -= j[4 * k] * gb[k];
+            }
+            q[i] = v;
+        }
 }
 
 namespace {
@@ -228,14 +257,13 @@ int RestSolve::pinnedAsKept(const LcpRows &rows, const PxReal *impulseTolerance)
 // kRestResidualOfTolerance of its velocity tolerance; Ax then holds A x.
 // Returns 0 when the residual does not fall at every step or is still
 // above that after kRestRefinements steps.
-int RestSolve::refine(LCPMatrix &A, const PxReal *q, int qCount, PxReal *x, PxReal *Ax, PxReal *z,
-                      const PxReal *velocityTolerance) const
+int RestSolve::refine(LCPMatrix &A, const RestProducts &products, const PxReal *q, int qCount, PxReal *x, PxReal *Ax,
+                      PxReal *z, const PxReal *velocityTolerance) const
 {
-    const LCPMatrix::KeptJacobian &kept = *A.keptJacobian();
     const int count = static_cast<int>(freeRow_.size()), padded = (count + 3) & ~3;
     PxReal last = INFINITY;
     for (int k = 0;; ++k) {
-        multiply(kept.JMinv, kept.J, x, Ax, kept.bodyScratch, kept.map->bodyCount);
+        multiply(products, x, Ax);
         PxReal worst = 0.0;
         for (int c = 0; c < count; ++c) {
             int row = freeRow_[static_cast<size_t>(c)];
@@ -275,10 +303,11 @@ void RestSolve::startingPoint(const LcpRows &rows, PxReal *x, int np) const
     }
 }
 
-int RestSolve::solve(LCPMatrix &A, const LcpRows &rows, const PxReal *q, const RbdLcsLCPSolverParameters &params)
+int RestSolve::solve(LCPMatrix &A, const RestProducts &products, const LcpRows &rows, const PxReal *q,
+                     const RbdLcsLCPSolverParameters &params)
 {
-    const LCPMatrix::KeptJacobian *kept = A.keptJacobian();
-    if (!kept || (rows.frictionCount > 0 && !frictionBoundsOpen(rows))) return 0;
+    if (!products.J || !products.invM || !products.u || (rows.frictionCount > 0 && !frictionBoundsOpen(rows)))
+        return 0;
     const int n = rows.n, np = A.size();
     MemoryPool &pool = A.pool();
     if (!pool.pushFrame()) return 0;
@@ -302,7 +331,7 @@ int RestSolve::solve(LCPMatrix &A, const LcpRows &rows, const PxReal *q, const R
         // carries; the one of the last step's impulses is close to it.
         followIterate(x, n, params.tolerance, t);
         for (int i = 0; i < n; ++i) velocity[i] = velocityTolerance(t, i);
-        int steps = refine(A, q, n, x, Ax, z, velocity);
+        int steps = refine(A, products, q, n, x, Ax, z, velocity);
         solved = steps > 0 && conditionsHold(rows, q, x, Ax, params.tolerance, t);
         stale_ = steps > kRestFreshSteps;
     }

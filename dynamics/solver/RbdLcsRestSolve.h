@@ -4,7 +4,7 @@
 // factoring its free rows anew was most of such a step. The factor of the
 // free rows of the last full solve serves instead as the preconditioner of
 // a refinement against the current matrix, whose products go through the
-// current J and J M^-1:
+// current J and each body's M^-1 (J M^-1 is not built for a served step):
 //     x_F += F_old^-1 (q - A_now x)_F,
 // from the line through the last two answers (held rows at their bounds,
 // fixed ones at 0), until the free rows' residual is far below the solve's
@@ -48,17 +48,31 @@ const int kRestFreshSteps = 2;
 // Rows below which an island is not kept: its factor costs little.
 const int kRestLeastRows = 48;
 
+// What the products with A = J M^-1 J^T + softness read on a served step:
+// u_b = M_b^-1 (J^T x)_b, then (A x)_i = J_i u + softness_i x_i.
+struct RestProducts {
+    const PxReal *J = nullptr;             // 4-row tiles of J
+    const BodyInverseMass *invM = nullptr; // (bodies)
+    PxReal *u = nullptr;                   // (6 x bodies) scratch
+    int bodyCount = 0;
+};
+
 class RestSolve {
 public:
     // Whether the island of A (allocated, not formed) has the kept one's
     // rows, order, softness, step and tolerance, and the kept factor has
     // not grown old: then A need not be formed before trying solve.
     int matches(const LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h, PxReal tolerance) const;
-    // Solves the rows through the kept factor, A's Jacobian kept
-    // (LCPMatrix::keepJacobian) and q the right-hand side. On success
-    // (returns 1) rows.lambda and rows.state hold the answer; on 0 they
-    // are untouched and A must be formed.
-    int solve(LCPMatrix &A, const LcpRows &rows, const PxReal *q, const RbdLcsLCPSolverParameters &params);
+    // q of the matched rows (the island matches): c - correction - J g,
+    // g_b = v_b + h M_b^-1 f_b (6 x bodies, the rows' bodies at least),
+    // which is the full route's right-hand side but for rounding.
+    void rightHandSide(const PartitionRows &rows, const PxReal *g, const RbdLcsParameters &parameters,
+                       PxReal *q) const;
+    // Solves the matched rows through the kept factor, q the right-hand
+    // side. On success (returns 1) rows.lambda and rows.state hold the
+    // answer; on 0 they are untouched and A must be formed.
+    int solve(LCPMatrix &A, const RestProducts &products, const LcpRows &rows, const PxReal *q,
+              const RbdLcsLCPSolverParameters &params);
     // Keeps the factor of the free rows standing in A after a full solve
     // that ended in rows' states, if it is theirs.
     void keep(const LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h, PxReal tolerance);
@@ -90,14 +104,14 @@ private:
     std::vector<PxReal> diagonal_; // (rows) A_ii of the kept matrix
     std::vector<PxReal> softness_; // (padded rows) epsilon + rowEpsilon / h, 1 on padding
     void keepRowBodies(const ConstraintLayout &layout, const PxReal *rowEpsilon);
-    void scatterRun(const BodyRun &run, const PxReal *JMinv, const PxReal *x, PxReal *u) const;
+    void scatterRun(const BodyRun &run, const PxReal *J, const PxReal *x, PxReal *u) const;
     void gatherRun(const BodyRun &run, const PxReal *J, const PxReal *x, const PxReal *u, PxReal *out) const;
-    void multiply(const PxReal *JMinv, const PxReal *J, const PxReal *x, PxReal *out, PxReal *u, int bodies) const;
+    void multiply(const RestProducts &p, const PxReal *x, PxReal *out) const;
     int freeRowsOf(const LCPMatrix &A, const int32_t *state, int rowCount);
     void startingPoint(const LcpRows &rows, PxReal *x, int np) const;
     int pinnedAsKept(const LcpRows &rows, const PxReal *impulseTolerance) const;
-    int refine(LCPMatrix &A, const PxReal *q, int qCount, PxReal *x, PxReal *Ax, PxReal *z,
-               const PxReal *velocityTolerance) const;
+    int refine(LCPMatrix &A, const RestProducts &products, const PxReal *q, int qCount, PxReal *x, PxReal *Ax,
+               PxReal *z, const PxReal *velocityTolerance) const;
     int conditionsHold(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax, PxReal tolerance,
                        Tolerances &t) const;
 };

@@ -25,6 +25,23 @@ int roundUp4(int n)
     return (n + 3) & ~3;
 }
 
+// g_b = v_b + h M_b^-1 f_b, six a body: the velocity each body would have
+// at the end of the step without its constraints.
+void freeVelocities(int bodyCount, RbdLcsBody *const *bodies, const BodyInverseMass *invM, const BodyLoad *load,
+                    PxReal h, PxReal *g)
+{
+    for (int b = 0; b < bodyCount; ++b) {
+        const BodyInverseMass &m = invM[b];
+        const PxReal *f = load[b].force, *t = load[b].torque;
+        PxReal *gb = g + 6 * b;
+        for (int k = 0; k < 3; ++k) {
+            gb[k] = bodies[b]->linearVelocity[k] + h * (m.invMass * f[k]);
+            PxReal it = m.invInertia[k][0] * t[0] + m.invInertia[k][1] * t[1] + m.invInertia[k][2] * t[2];
+            gb[3 + k] = bodies[b]->angularVelocity[k] + h * it;
+        }
+    }
+}
+
 } // namespace
 
 size_t stepperMemoryRequired(int rowCount, int bodyCount, const RbdLcsLCPSolverParameters &params)
@@ -230,35 +247,48 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     PxReal *rhs = poolArray<PxReal>(static_cast<size_t>(np), "rhs");
     SparseMatrixMap *map = RbdSparseMatrixMapCreate(*pool_, bodyCount_, &rows.layout);
     if (!JMinv || !rhs || !map) return 0;
-    fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
     RbdSparseMatrixMapLink(map);
     // A failed reordering leaves the packing order, which is just slower.
     RbdSparseMatrixMapReorderCached(map, order_);
     if (!matrix_->allocate(np, map)) return 0;
     matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
     // An island of contacts at rest keeps its factor from step to step; one
-    // with joints at rest may solve without forming A (RbdLcsRestSolve.h).
+    // with joints at rest may solve without forming A, or J M^-1
+    // (RbdLcsRestSolve.h), which is built only if that solve refuses.
+    PxReal *bodyScratch = poolArray<PxReal>(6 * static_cast<size_t>(bodyCount_), "body products");
+    int resting = !contacts && bodyScratch &&
+                  restSolve_.matches(*matrix_, rows, parameters_.epsilon, parameters_.stepsize,
+                                     parameters_.lcp.tolerance);
+    if (!resting) fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
     int kept = contacts && keptFactor_.restore(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize,
                                                parameters_.lcp.tolerance);
-    int resting = !contacts && restSolve_.matches(*matrix_, rows, parameters_.epsilon, parameters_.stepsize,
-                                                  parameters_.lcp.tolerance);
-    PxReal *bodyScratch = poolArray<PxReal>(6 * static_cast<size_t>(bodyCount_), "body products");
     int deferred = 0;
     if (!resting && !formMatrix(kept, contacts, rows, JMinv, map, bodyScratch, deferred)) return waitUnfactored(rows);
-    if (resting && bodyScratch) matrix_->keepJacobian(JMinv, rows.J, rows.rowEpsilon, map, bodyScratch);
     if (contacts && !kept)
         keptFactor_.keep(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize, parameters_.lcp.tolerance);
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
-    fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
+    if (resting) {
+        freeVelocities(bodyCount_, bodies_, invM, load, parameters_.stepsize, bodyScratch);
+        restSolve_.rightHandSide(rows, bodyScratch, parameters_, rhs);
+    } else {
+        fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
+    }
     fn_->scaleBounds(rows, parameters_.stepsize);
     RbdLcsLCPSolverParameters lcpParameters = parameters_.lcp;
     if (!lcpParameters.warmStart && seedStates(rows, records, parameters_.stepsize) > 0) lcpParameters.warmStart = 1;
     frictionBoundsFromLastStep(rows, records, parameters_.stepsize, contacts);
     LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
                    rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
-    lcpResult_ = resting && restSolve_.solve(*matrix_, lcp, rhs, lcpParameters);
+    const RestProducts products = {rows.J, invM, bodyScratch, bodyCount_};
+    lcpResult_ = resting && restSolve_.solve(*matrix_, products, lcp, rhs, lcpParameters);
     if (!lcpResult_) {
-        if (resting && !formMatrix(0, contacts, rows, JMinv, map, bodyScratch, deferred)) return waitUnfactored(rows);
+        // Refused: the full route's J M^-1 and right-hand side, as a step
+        // that never tried would have them.
+        if (resting) {
+            fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
+            fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
+            if (!formMatrix(0, contacts, rows, JMinv, map, bodyScratch, deferred)) return waitUnfactored(rows);
+        }
         int failed = 0;
         lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_, &failed);
         // A heap of contacts alone that fails while landing is swept next.

@@ -56,9 +56,22 @@ struct Step {
         for (int i = 0; i < p.n; ++i) q[i] = sin(0.7 * i) * (1.0 + load * cos(i));
         lcp = {p.n, lo.data(), hi.data(), lambda.data(), state.data(), frictionRef.data(), nullptr, 0};
         rows.layout = p.layout, rows.J = p.J.data(), rows.rowEpsilon = p.rowEps.data();
+        rows.c = list.list.c, rows.phi = list.list.phi, rows.rowGamma = list.list.rowGamma;
+        rows.correction = list.list.correction;
         rows.lambda = lambda.data(), rows.state = state.data();
         return A;
     }
+    // The rest route's products, with the inverse masses Packed's J M^-1 has.
+    RestProducts products(const Packed &p, const std::vector<RbdLcsBody> &bodies)
+    {
+        invM.assign(bodies.size(), BodyInverseMass{});
+        for (size_t b = 0; b < bodies.size(); ++b) {
+            invM[b].invMass = bodies[b].invMass;
+            for (int k = 0; k < 3; ++k) invM[b].invInertia[k][k] = bodies[b].invInertiaWorld[k][k];
+        }
+        return {p.J.data(), invM.data(), bodyScratch.data(), p.bodyCount};
+    }
+    std::vector<BodyInverseMass> invM;
     // Forms A and solves in full.
     int solveInFull(LCPMatrix &A, const Packed &p, const RbdLcsLCPSolverParameters &params)
     {
@@ -66,6 +79,28 @@ struct Step {
         return A.factorize() ? solveLcpSystem(A, lcp, params, q.data(), lcpSolver(0)) : -1;
     }
 };
+
+// The rest route's q = c - correction - J (v + h M^-1 f) is the full
+// route's c - correction - J v - h (J M^-1) f but for rounding.
+void expectRightHandSidesAgree(const RestSolve &rest, const PartitionRows &rows, const Packed &p,
+                               std::vector<RbdLcsBody> bodies, const BodyInverseMass *invM)
+{
+    std::vector<RbdLcsBody *> at;
+    std::vector<BodyLoad> load(bodies.size());
+    std::vector<PxReal> g(6 * bodies.size()), full(p.np), mine(p.np, 7.0);
+    for (size_t b = 0; b < bodies.size(); at.push_back(&bodies[b]), ++b)
+        for (int k = 0; k < 3; ++k) {
+            PxReal *v = bodies[b].linearVelocity, *w = bodies[b].angularVelocity, *gb = &g[6 * b];
+            v[k] = sin(b + 2.0 * k), w[k] = cos(3.0 * b + k), load[b].force[k] = 10.0 * cos(b + k);
+            load[b].torque[k] = sin(2.0 * b + k);
+            gb[k] = v[k] + kH * invM[b].invMass * load[b].force[k];
+            gb[3 + k] = w[k] + kH * invM[b].invInertia[k][k] * load[b].torque[k];
+        }
+    const RbdLcsParameters params = defaultParameters(kH);
+    BaseFunctions().computeRhs(rows, at.data(), p.JMinv.data(), load.data(), params, full.data());
+    rest.rightHandSide(rows, g.data(), params, mine.data());
+    for (int i = 0; i < p.np; ++i) EXPECT_NEAR(mine[i], full[i], 1e-13 * (1.0 + fabs(full[i]))) << "row " << i;
+}
 
 TEST(LcsRestSolve, AgreesWithAFreshSolveAndLeavesAMovedIslandToTheFullRoute)
 {
@@ -87,6 +122,7 @@ TEST(LcsRestSolve, AgreesWithAFreshSolveAndLeavesAMovedIslandToTheFullRoute)
             std::vector<RbdLcsBody> bodies;
             std::vector<Joint> joints;
             makeHingeChain(kLinks, bodies, joints);
+            for (RbdLcsBody &link : bodies) link.invMass = 0.8; // 1.25 kg: M^-1 is no identity on forces
             RowList rows0(64);
             chainRows(rows0, bodies, joints);
             const Packed p0(rows0, bodies);
@@ -118,9 +154,10 @@ TEST(LcsRestSolve, AgreesWithAFreshSolveAndLeavesAMovedIslandToTheFullRoute)
                 Step now, fresh;
                 LCPMatrix &A = now.allocate(p1, rows1, which, c.load * step);
                 ASSERT_TRUE(rest.matches(A, now.rows, kEps, kH, params.tolerance));
-                A.keepJacobian(p1.JMinv.data(), p1.J.data(), p1.rowEps.data(), now.map, now.bodyScratch.data());
+                const RestProducts products = now.products(p1, bodies);
+                if (step == 1) expectRightHandSidesAgree(rest, now.rows, p1, bodies, products.invM);
                 const std::vector<PxReal> before = now.lambda;
-                ASSERT_EQ(rest.solve(A, now.lcp, now.q.data(), params), c.served);
+                ASSERT_EQ(rest.solve(A, products, now.lcp, now.q.data(), params), c.served);
                 ASSERT_GT(fresh.solveInFull(fresh.allocate(p1, rows1, which, c.load * step), p1, params), 0);
                 if (!c.served) {
                     EXPECT_EQ(now.lambda, before) << "a refused solve writes nothing";
