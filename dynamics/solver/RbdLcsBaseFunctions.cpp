@@ -59,6 +59,19 @@ void crossMatrix(PxReal out[3][3], const PxVector3 a)
     out[2][2] = 0.0;
 }
 
+// R^T D R for a diagonal D (a body tensor about its principal axes, as
+// every primitive's is): R^T D only scales the columns of R^T. The full
+// product's other terms are zeros, which change no sum, so the result is
+// the full product's at about two thirds of its cost, for every moving
+// body every step.
+void turnDiagonal(const PxReal R[3][3], const PxReal D[3][3], PxReal out[3][3])
+{
+    PxMatrix3 scaled;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) scaled[i][j] = R[j][i] * D[j][j];
+    PxM3Mul(out, scaled, R);
+}
+
 bool isUnbounded(PxReal bound)
 {
     return bound >= RBD_REAL_MAX || bound <= -RBD_REAL_MAX;
@@ -98,6 +111,11 @@ void BaseFunctions::updateInertiaTensor(RbdLcsBody *body) const
     PxMatrix3 R, RT, tmp;
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) R[i][j] = body->comTransform[i][j];
+    if (body->flags & RBD_LCS_BODY_PRINCIPAL) {
+        turnDiagonal(R, body->inertiaBody, body->inertiaWorld);
+        turnDiagonal(R, body->invInertiaBody, body->invInertiaWorld);
+        return;
+    }
     PxM3Transpose(RT, R);
     PxM3Mul(tmp, RT, body->inertiaBody);
     PxM3Mul(body->inertiaWorld, tmp, R);
