@@ -134,8 +134,6 @@ void RbdBclStartPartition(RbdLcsConstraints *list)
     list->partitionPaddedRowCount = 0;
     list->partitionConstraintStart = list->constraintCount;
     list->partitionConstraintCount = 0;
-    list->frictionRowCount = 0;
-    list->bounceCount = 0;
 }
 
 void RbdBclEndPartition(RbdLcsConstraints *list)
@@ -194,17 +192,13 @@ void RbdBclEndConstraint(RbdLcsConstraints *list, RbdBaseConstraint *constraint,
     int32_t first = list->rowCount;
     // Most constraints carry no additions of their own; theirs would add
     // zeros from two lines of the record the step needs for nothing else.
-    const bool additions = constraint->rowAdditions != 0;
-    for (int32_t i = 0; i < rowCount; ++i) {
-        int32_t row = first + i;
-        if (additions && i < RBD_CONSTRAINT_MAX_ROWS) {
-            list->rowEpsilon[row] += constraint->rowEpsilon[i];
-            list->rowGamma[row] += constraint->rowGamma[i];
+    if (constraint->rowAdditions != 0)
+        for (int32_t i = 0; i < rowCount && i < RBD_CONSTRAINT_MAX_ROWS; ++i) {
+            list->rowEpsilon[first + i] += constraint->rowEpsilon[i];
+            list->rowGamma[first + i] += constraint->rowGamma[i];
         }
-        if (i < RBD_CONSTRAINT_LAMBDA_COUNT) constraint->phi[i] = list->phi[row];
-        if (list->frictionIndex[row] >= 0) list->frictionRowCount++;
-        if (list->bounce[row] != 0.0) list->bounceCount++;
-    }
+    for (int32_t i = 0; i < rowCount && i < RBD_CONSTRAINT_LAMBDA_COUNT; ++i)
+        constraint->phi[i] = list->phi[first + i];
     int32_t k = list->constraintCount;
     list->constraints[k] = constraint;
     list->constraintRowCount[k] = rowCount;
