@@ -346,11 +346,13 @@ void BaseFunctions::calcJtConstraintForces(PartitionRows &rows, RbdBaseConstrain
         // read once for both sides. Two columns at a time: each column still
         // sums its rows' terms in row order.
         Pair columnPairs[6] = {};
-        for (int r = 0; r < layout.rows[c]; ++r) {
-            int row = layout.firstRow[c] + r;
+        const int first = layout.firstRow[c], end = first + layout.rows[c];
+        const PxReal *j = rows.J + tileIndex(first, 0); // the row's columns, 4 reals apart
+        for (int row = first; row < end; ++row) {
             const Pair f = splat(rows.lambda[row] / h);
-            const PxReal *j = rows.J + tileIndex(row, 0); // columns 4 reals apart
             for (int k = 0; k < 6; ++k) columnPairs[k] += Pair{j[8 * k], j[8 * k + 4]} * f;
+            // The next row: the next real of its tile, or the first of the next tile.
+            j += (row + 1) % kTileRows != 0 ? 1 : kTileSize - (kTileRows - 1);
         }
         PxReal sum[2][6];
         for (int k = 0; k < 6; ++k) store2(&sum[0][0] + 2 * k, columnPairs[k]);
