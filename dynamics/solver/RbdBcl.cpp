@@ -1,6 +1,7 @@
 // The row list: storage, partitions, and the start and end of each
 // constraint's rows.
 #include <string.h>
+#include <initializer_list>
 #include "world/RbdInternal.h"
 
 namespace {
@@ -41,26 +42,39 @@ void setPaddingRow(RbdLcsConstraints *list, int32_t row)
     list->lo[row] = list->hi[row] = 0.0;
 }
 
-// RbdBclClearRow over rows [first, end), with the arrays read from the list
-// once for the whole run rather than once a row: every joint clears all its
-// rows every step.
+// Stores value at p[0, count): for a pair, as one store.
+template <int count, typename T> void put(T *p, T value)
+{
+    T values[count];
+    for (int k = 0; k < count; ++k) values[k] = value;
+    memcpy(p, values, sizeof values);
+}
+
+// Sets count rows from row (1 or 2; two only from an even row, which keeps
+// them in one tile and side by side in every column) to the empty
+// bilateral row, with one store of each value for both.
+template <int count> void clearRun(RbdLcsConstraints *list, int32_t row)
+{
+    static_assert(count == 1 || count == 2, "one row or a pair");
+    PxReal *entry = RbdBclJacobianRow(list->jacobian, row);
+    for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) put<count>(entry + col * RBD_TILE_ROWS, 0.0);
+    for (PxReal *array : {list->phi, list->c, list->lambda, list->rowEpsilon, list->rowGamma, list->mu, list->bounce})
+        put<count>(array + row, 0.0);
+    put<count>(list->lo + row, -RBD_REAL_MAX);
+    put<count>(list->hi + row, RBD_REAL_MAX);
+    put<count>(list->state + row, 0);
+    put<count>(list->frictionIndex + row, -1);
+    put<count>(list->correction + row, (int32_t)RBD_CORRECTION_JOINT);
+}
+
+// RbdBclClearRow over rows [first, end), two rows at a time where they
+// share a tile: every joint clears all its rows every step.
 void clearRows(RbdLcsConstraints *list, int32_t first, int32_t end)
 {
-    PxReal *const jacobian = list->jacobian;
-    PxReal *const phi = list->phi, *const c = list->c, *const lo = list->lo, *const hi = list->hi;
-    PxReal *const lambda = list->lambda, *const epsilon = list->rowEpsilon, *const gamma = list->rowGamma;
-    PxReal *const mu = list->mu, *const bounce = list->bounce;
-    int32_t *const state = list->state, *const friction = list->frictionIndex, *const correction = list->correction;
-    for (int32_t row = first; row < end; ++row) {
-        PxReal *entry = RbdBclJacobianRow(jacobian, row);
-        for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) entry[col * RBD_TILE_ROWS] = 0.0;
-        phi[row] = c[row] = lambda[row] = epsilon[row] = gamma[row] = mu[row] = bounce[row] = 0.0;
-        lo[row] = -RBD_REAL_MAX;
-        hi[row] = RBD_REAL_MAX;
-        state[row] = 0;
-        friction[row] = -1;
-        correction[row] = RBD_CORRECTION_JOINT;
-    }
+    int32_t row = first;
+    if (row % 2 != 0 && row < end) clearRun<1>(list, row++);
+    for (; row + 1 < end; row += 2) clearRun<2>(list, row);
+    if (row < end) clearRun<1>(list, row);
 }
 
 int32_t bodyIndexOf(const RbdBaseConstraint *c, int i)
@@ -134,8 +148,6 @@ void RbdBclStartPartition(RbdLcsConstraints *list)
     list->partitionPaddedRowCount = 0;
     list->partitionConstraintStart = list->constraintCount;
     list->partitionConstraintCount = 0;
-    list->frictionRowCount = 0;
-    list->bounceCount = 0;
 }
 
 void RbdBclEndPartition(RbdLcsConstraints *list)
@@ -194,17 +206,13 @@ void RbdBclEndConstraint(RbdLcsConstraints *list, RbdBaseConstraint *constraint,
     int32_t first = list->rowCount;
     // Most constraints carry no additions of their own; theirs would add
     // zeros from two lines of the record the step needs for nothing else.
-    const bool additions = constraint->rowAdditions != 0;
-    for (int32_t i = 0; i < rowCount; ++i) {
-        int32_t row = first + i;
-        if (additions && i < RBD_CONSTRAINT_MAX_ROWS) {
-            list->rowEpsilon[row] += constraint->rowEpsilon[i];
-            list->rowGamma[row] += constraint->rowGamma[i];
+    if (constraint->rowAdditions != 0)
+        for (int32_t i = 0; i < rowCount && i < RBD_CONSTRAINT_MAX_ROWS; ++i) {
+            list->rowEpsilon[first + i] += constraint->rowEpsilon[i];
+            list->rowGamma[first + i] += constraint->rowGamma[i];
         }
-        if (i < RBD_CONSTRAINT_LAMBDA_COUNT) constraint->phi[i] = list->phi[row];
-        if (list->frictionIndex[row] >= 0) list->frictionRowCount++;
-        if (list->bounce[row] != 0.0) list->bounceCount++;
-    }
+    for (int32_t i = 0; i < rowCount && i < RBD_CONSTRAINT_LAMBDA_COUNT; ++i)
+        constraint->phi[i] = list->phi[first + i];
     int32_t k = list->constraintCount;
     list->constraints[k] = constraint;
     list->constraintRowCount[k] = rowCount;

@@ -59,6 +59,19 @@ void crossMatrix(PxReal out[3][3], const PxVector3 a)
     out[2][2] = 0.0;
 }
 
+// R^T D R for a diagonal D (a body tensor about its principal axes, as
+// every primitive's is): R^T D only scales the columns of R^T. The full
+// product's other terms are zeros, which change no sum, so the result is
+// the full product's at about two thirds of its cost, for every moving
+// body every step.
+void turnDiagonal(const PxReal R[3][3], const PxReal D[3][3], PxReal out[3][3])
+{
+    PxMatrix3 scaled;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) scaled[i][j] = R[j][i] * D[j][j];
+    PxM3Mul(out, scaled, R);
+}
+
 bool isUnbounded(PxReal bound)
 {
     return bound >= RBD_REAL_MAX || bound <= -RBD_REAL_MAX;
@@ -98,6 +111,11 @@ void BaseFunctions::updateInertiaTensor(RbdLcsBody *body) const
     PxMatrix3 R, RT, tmp;
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) R[i][j] = body->comTransform[i][j];
+    if (body->flags & RBD_LCS_BODY_PRINCIPAL) {
+        turnDiagonal(R, body->inertiaBody, body->inertiaWorld);
+        turnDiagonal(R, body->invInertiaBody, body->invInertiaWorld);
+        return;
+    }
     PxM3Transpose(RT, R);
     PxM3Mul(tmp, RT, body->inertiaBody);
     PxM3Mul(body->inertiaWorld, tmp, R);
@@ -328,11 +346,13 @@ void BaseFunctions::calcJtConstraintForces(PartitionRows &rows, RbdBaseConstrain
         // read once for both sides. Two columns at a time: each column still
         // sums its rows' terms in row order.
         Pair columnPairs[6] = {};
-        for (int r = 0; r < layout.rows[c]; ++r) {
-            int row = layout.firstRow[c] + r;
+        const int first = layout.firstRow[c], end = first + layout.rows[c];
+        const PxReal *j = rows.J + tileIndex(first, 0); // the row's columns, 4 reals apart
+        for (int row = first; row < end; ++row) {
             const Pair f = splat(rows.lambda[row] / h);
-            const PxReal *j = rows.J + tileIndex(row, 0); // columns 4 reals apart
             for (int k = 0; k < 6; ++k) columnPairs[k] += Pair{j[8 * k], j[8 * k + 4]} * f;
+            // The next row: the next real of its tile, or the first of the next tile.
+            j += (row + 1) % kTileRows != 0 ? 1 : kTileSize - (kTileRows - 1);
         }
         PxReal sum[2][6];
         for (int k = 0; k < 6; ++k) store2(&sum[0][0] + 2 * k, columnPairs[k]);

@@ -14,6 +14,7 @@ enum { RBD_MESSAGE_LEVEL = 12 };
 enum {
     RBD_LCS_BODY_FAST_SPIN = 0x01,   // fastSpinAxis is in use
     RBD_LCS_BODY_CONSTRAINED = 0x02, // the body has at least one attached constraint
+    RBD_LCS_BODY_PRINCIPAL = 0x04,   // inertiaBody and invInertiaBody are diagonal
     RBD_LCS_BODY_FROZEN = 0x10,      // frozen: immovable for its constraints
     RBD_LCS_BODY_PROJECTED = 0x20,   // turned by the joint projection; world inertia not yet refreshed
     // Steps left in which the body's islands of contacts are swept rather

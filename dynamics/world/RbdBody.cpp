@@ -97,6 +97,7 @@ void RbdBodyReset(RbdBodyID body)
     memset(lcs, 0, sizeof(*lcs));
     lcs->mass = 1.0;
     lcs->invMass = 1.0;
+    lcs->flags = RBD_LCS_BODY_PRINCIPAL;
     setIdentityMatrix3(lcs->inertiaBody, 0.4);
     setIdentityMatrix3(lcs->invInertiaBody, 2.5);
     setIdentityMatrix3(lcs->inertiaWorld, 0.4);

@@ -4,6 +4,11 @@
 
 namespace {
 
+bool isDiagonal(const PxReal m[3][3])
+{
+    return m[0][1] == 0.0 && m[0][2] == 0.0 && m[1][0] == 0.0 && m[1][2] == 0.0 && m[2][0] == 0.0 && m[2][1] == 0.0;
+}
+
 // Stores a body-frame tensor and its inverse, then the world copies.
 bool storeInertia(RbdBody *body, const PxReal inertia[3][3], const char *function)
 {
@@ -23,6 +28,10 @@ bool storeInertia(RbdBody *body, const PxReal inertia[3][3], const char *functio
             body->lcs.inertiaBody[i][j] = inertia[i][j];
             body->lcs.invInertiaBody[i][j] = inverse[i][j];
         }
+    if (isDiagonal(inertia) && isDiagonal(inverse))
+        body->lcs.flags |= RBD_LCS_BODY_PRINCIPAL;
+    else
+        body->lcs.flags &= ~RBD_LCS_BODY_PRINCIPAL;
     RbdBodyUpdateWorldInertia(body);
     return true;
 }

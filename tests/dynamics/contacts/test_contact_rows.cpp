@@ -49,7 +49,6 @@ TEST_F(ContactRowsTest, AFrictionlessContactAddsOneOneSidedRowWhoseErrorIsMinusT
     EXPECT_EQ(list.c[0], 0.0);
     EXPECT_EQ(list.rowEpsilon[0], 0.0);
     EXPECT_EQ(list.constraintCount, 1);
-    EXPECT_EQ(list.frictionRowCount, 0);
 
     RbdContactParamsSetMaxAdhesiveForce(params, 12.0);
     RbdContactParamsSetSoftness(params, 0.02);
@@ -145,7 +144,6 @@ TEST_F(ContactRowsTest, FrictionRowsTakeTheirBoundsSlipAndSlideFromTheParameters
     EXPECT_EQ(list.lo[2], -6.0);
     EXPECT_EQ(list.hi[2], 6.0);
     EXPECT_EQ(list.frictionIndex[1], -1);
-    EXPECT_EQ(list.frictionRowCount, 0);
 
     RbdContactParamsSetSecondaryFrictionModel(params, 1);
     RbdContactParamsSetSecondaryFrictionCoefficient(params, 0.4);
@@ -154,7 +152,6 @@ TEST_F(ContactRowsTest, FrictionRowsTakeTheirBoundsSlipAndSlideFromTheParameters
     EXPECT_EQ(list.hi[2], 0.0);
     EXPECT_EQ(list.frictionIndex[2], 0) << "the normal row bounds it";
     EXPECT_EQ(list.mu[2], 0.4);
-    EXPECT_EQ(list.frictionRowCount, 1);
     EXPECT_EQ(list.hi[1], 4.0) << "the primary row keeps box friction";
     // Slip softens and slide drives the friction rows only when their bits are set.
     params->primarySlip = 0.3;
@@ -185,12 +182,10 @@ TEST_F(ContactRowsTest, RestitutionReversesAnApproachFasterThanTheThresholdOnly)
     ASSERT_EQ(build(), 1);
     EXPECT_NEAR(list.c[0], 1.0, 1e-15) << "half the approach speed of 2 m/s";
     EXPECT_EQ(list.bounce[0], list.c[0]);
-    EXPECT_EQ(list.bounceCount, 1);
 
     RbdContactParamsSetRestitutionThreshold(params, 2.5);
     ASSERT_EQ(build(), 1);
     EXPECT_EQ(list.c[0], 0.0) << "slower than the threshold";
-    EXPECT_EQ(list.bounceCount, 0);
     RbdContactParamsSetRestitutionThreshold(params, 0.001);
     RbdBodySetLinearVelocity(b0, 0.0, 1.5, 0.0);
     ASSERT_EQ(build(), 1);

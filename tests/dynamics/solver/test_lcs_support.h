@@ -121,7 +121,6 @@ public:
         list.frictionIndex[row] = normalRow;
         list.mu[row] = mu;
         list.lo[row] = list.hi[row] = 0.0;
-        list.frictionRowCount++;
     }
 };
 

@@ -93,6 +93,39 @@ TEST(RbdPoseInertia, TorqueFromRestFollowsTheNewPose)
         }
 }
 
+// A body given principal moments, then a full tensor, and so on in turn:
+// after a step of spin the world tensors are R^T I R and its inverse for
+// the tensor last set, whichever kind it is.
+TEST(RbdPoseInertia, StepTurnsTheTensorLastSet)
+{
+    const PxMatrix3 full = {{2.0, 0.3, -0.2}, {0.3, 1.5, 0.1}, {-0.2, 0.1, 1.0}};
+    const PxReal(*const tensors[])[3] = {gInertia, full, gInertia, full};
+    World world(1, 1);
+    RbdWorldSetGravity(world, 0, 0, 0);
+    RbdBodyID body = RbdBodyCreate(world);
+    RbdBodyEnable(body);
+    Rng rng(7);
+    for (const auto tensor : tensors) {
+        PxMatrix4 tm;
+        PxVector3 w;
+        randomTransform(rng, 1.0, tm);
+        randomVector(rng, 2.0, w);
+        RbdBodySetInertiaTensor(body, tensor);
+        RbdBodySetTransform(body, tm);
+        RbdBodySetAngularVelocity(body, w[0], w[1], w[2]);
+        RbdWorldStep(world, 0.01);
+        const RbdLcsBody &lcs = body->lcs;
+        PxMatrix3 R, RT, tmp, expected, product;
+        for (int i = 0; i < 9; ++i) R[i / 3][i % 3] = lcs.comTransform[i / 3][i % 3];
+        PxM3Transpose(RT, R);
+        PxM3Mul(tmp, RT, tensor);
+        PxM3Mul(expected, tmp, R);
+        PxM3Mul(product, lcs.inertiaWorld, lcs.invInertiaWorld);
+        for (int i = 0; i < 9; ++i) EXPECT_NEAR(lcs.inertiaWorld[i / 3][i % 3], expected[i / 3][i % 3], 1e-14);
+        EXPECT_TRUE(PxMatrix3IsIdentity(product, 1e-12)) << "the inverse turns with the tensor";
+    }
+}
+
 // Independent truth: the spin in the centre-of-mass frame, 0.5 w_b . I w_b
 // (no gravity; a free spin about a principal axis keeps it), plus 0.5 m v^2.
 PxReal SpinEnergy(RbdBodyID body, const PxVector3 w, const PxMatrix3 inertia)
