@@ -7,9 +7,9 @@
 
 namespace lcs {
 
-// Bob Jenkins' 1996 lookup2 hash of length bytes: golden-ratio start
-// 0x9e3779b9, 12-byte blocks, the length folded into the last block.
-uint32_t jenkinsHash(const void *key, size_t length, uint32_t initval);
+// A 32-bit key of the n rows' states: two different states share one
+// about once in 2^32, whichever rows they differ in.
+uint32_t hashStates(const int32_t *state, int n);
 
 // The keys seen since the table was last emptied; taken from the workspace.
 struct StateHashTable {

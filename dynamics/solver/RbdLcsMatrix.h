@@ -193,8 +193,10 @@ public:
     // (their count, -1 when none stands); saveHeldFactor copies its reals
     // (heldSavedReals of them: the factor, then its pivots) and its
     // envelope (the padded count of first coupled indices). lendHeldFactor
-    // makes storage allocated for the same order and envelope solve with
-    // such a copy in place: solveLentHeld(z) solves A_FF z = r for those
+    // makes the scheme solve with such a copy in place, its envelope start
+    // (padded entries) shaped into the caller's tables (first: padded,
+    // offset: padded + 1 entries); it reads no storage of A's, so A need
+    // not be allocated. solveLentHeld(z) then solves A_FF z = r for those
     // rows F, z in their order (padded to 4 with zeros).
     int heldFactorRows(const int32_t **positions) const
     {
@@ -203,7 +205,10 @@ public:
     }
     size_t heldSavedReals() const { return heldFactorReals() + static_cast<size_t>((heldFactoredCount_ + 3) & ~3); }
     void saveHeldFactor(PxReal *out, int32_t *start) const;
-    void lendHeldFactor(const int32_t *positions, const int32_t *start, int count, PxReal *saved);
+    void lendHeldFactor(const int32_t *start, int padded, int32_t *first, size_t *offset, PxReal *saved)
+    {
+        lendHeldStorage(start, padded, first, offset, saved);
+    }
     void solveLentHeld(PxReal *z) const { solveHeld(z); }
     // With pivotFloor > 0, a kept factor of the free rows also serves free
     // rows that differ from its own in a few rows (RbdLcsHeldBorder.cpp),
@@ -288,9 +293,10 @@ protected:
     // Reals of storage the last factorHeld filled.
     virtual size_t heldFactorReals() const = 0;
     // The pivots of the last factorHeld (padded count) out, or the factor
-    // of rows read from saved (its pivots after heldFactorReals reals).
+    // read from saved (its pivots after heldFactorReals reals), its
+    // envelope shaped from start into first and offset.
     virtual void saveHeldPivots(PxReal *out) const = 0;
-    virtual void lendHeldStorage(const ActiveRows &rows, PxReal *saved) = 0;
+    virtual void lendHeldStorage(const int32_t *start, int padded, int32_t *first, size_t *offset, PxReal *saved) = 0;
     // Storage shared by both schemes: the dense inverse cache, the pivots and the order.
     int allocateInverse(int n);
     // The substitutions use the whole matrix's factor, by every position.

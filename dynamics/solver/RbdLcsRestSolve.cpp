@@ -5,7 +5,7 @@
 #include "solver/RbdLcsBkChol.h"
 #include "solver/RbdLcsFrictionBounds.h"
 #include "solver/RbdLcsMatrix.h"
-#include "solver/RbdLcsMatrixKey.h"
+#include "solver/RbdLcsLayoutKey.h"
 #include "solver/RbdLcsMemoryPool.h"
 #include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsSubproblem.h"
@@ -32,27 +32,20 @@ void LCPMatrix::saveHeldFactor(PxReal *out, int32_t *start) const
     for (int k = count; k < padded; ++k) start[k] = k;
 }
 
-// The envelope is the one saved with the factor: A's order and envelope
-// are those it was kept for.
-void LCPMatrix::lendHeldFactor(const int32_t *positions, const int32_t *start, int count, PxReal *saved)
-{
-    const int padded = (count + 3) & ~3;
-    memcpy(activePosition_, positions, sizeof(int32_t) * static_cast<size_t>(count));
-    memcpy(activeStart_, start, sizeof(int32_t) * static_cast<size_t>(padded));
-    free_ = ActiveRows{activePosition_, activeStart_, count, padded};
-    lendHeldStorage(free_, saved);
-}
-
 void BkChol::saveHeldPivots(PxReal *out) const
 {
     memcpy(out, heldRsD_, sizeof(PxReal) * static_cast<size_t>(kT * H_.T));
 }
 
-void BkChol::lendHeldStorage(const ActiveRows &rows, PxReal *saved)
+// The factor and its pivots are read where they were saved; the next
+// allocate points the scheme back at storage of its own.
+void BkChol::lendHeldStorage(const int32_t *start, int padded, int32_t *first, size_t *offset, PxReal *saved)
 {
-    H_.shape(rows.start, rows.padded);
+    H_.minTile = first;
+    H_.offset = offset;
+    H_.shape(start, padded);
     heldL_ = saved;
-    memcpy(heldRsD_, saved + heldFactorReals(), sizeof(PxReal) * static_cast<size_t>(rows.padded));
+    heldRsD_ = saved + heldFactorReals();
 }
 
 void VbChol::saveHeldPivots(PxReal *out) const
@@ -60,11 +53,13 @@ void VbChol::saveHeldPivots(PxReal *out) const
     memcpy(out, heldDiag_, sizeof(PxReal) * static_cast<size_t>(H_.n));
 }
 
-void VbChol::lendHeldStorage(const ActiveRows &rows, PxReal *saved)
+void VbChol::lendHeldStorage(const int32_t *start, int padded, int32_t *first, size_t *offset, PxReal *saved)
 {
-    H_.shape(rows.start, rows.padded);
+    H_.minCol = first;
+    H_.offset = offset;
+    H_.shape(start, padded);
     heldL_ = saved;
-    memcpy(heldDiag_, saved + heldFactorReals(), sizeof(PxReal) * static_cast<size_t>(rows.padded));
+    heldDiag_ = saved + heldFactorReals();
 }
 
 // Each row's bodies and softness, read by the products below: the
@@ -231,13 +226,27 @@ PxReal heldValue(int32_t state, PxReal lo, PxReal hi, PxReal guess)
 
 } // namespace
 
+namespace {
+
+// Calls f with the layout's parts of a key (LayoutKeyPart's initializer list).
+template <typename F> auto withLayoutKey(const ConstraintLayout &layout, F f)
+{
+    const int32_t counts[3] = {layout.constraintCount, layout.rowCount, layout.paddedRowCount};
+    const size_t constraints = static_cast<size_t>(layout.constraintCount);
+    return f(
+        {{counts, 3}, {layout.firstRow, constraints}, {layout.rows, constraints}, {layout.bodies, 2 * constraints}});
+}
+
+} // namespace
+
 int RestSolve::matches(const LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h,
                        PxReal tolerance) const
 {
     const ConstraintLayout &layout = rows.layout;
     if (!valid_ || stale_ || typeid(A) != *scheme_ || epsilon != epsilon_ || h != h_ || tolerance != tolerance_)
         return 0;
-    if (!matrixKeyMatches(key_, A, layout)) return 0;
+    const auto keyMatches = [&](std::initializer_list<LayoutKeyPart> parts) { return layoutKeyMatches(key_, parts); };
+    if (!withLayoutKey(layout, keyMatches)) return 0;
     return memcmp(rows.rowEpsilon, rowEpsilon_.data(), sizeof(PxReal) * static_cast<size_t>(layout.rowCount)) == 0;
 }
 
@@ -303,13 +312,12 @@ void RestSolve::startingPoint(const LcpRows &rows, PxReal *x, int np) const
     }
 }
 
-int RestSolve::solve(LCPMatrix &A, const RestProducts &products, const LcpRows &rows, const PxReal *q,
-                     const RbdLcsLCPSolverParameters &params)
+int RestSolve::solve(LCPMatrix &A, MemoryPool &pool, const RestProducts &products, const LcpRows &rows,
+                     const PxReal *q, const RbdLcsLCPSolverParameters &params)
 {
     if (!products.J || !products.invM || !products.u || (rows.frictionCount > 0 && !frictionBoundsOpen(rows)))
         return 0;
-    const int n = rows.n, np = A.size();
-    MemoryPool &pool = A.pool();
+    const int n = rows.n, np = static_cast<int>(softness_.size());
     if (!pool.pushFrame()) return 0;
     Tolerances t;
     PxReal *x = pool.array<PxReal>(static_cast<size_t>(np), "rest x");
@@ -326,7 +334,8 @@ int RestSolve::solve(LCPMatrix &A, const RestProducts &products, const LcpRows &
     }
     if (solved) {
         startingPoint(rows, x, np);
-        A.lendHeldFactor(positions_.data(), factorStart_.data(), static_cast<int>(positions_.size()), factor_.data());
+        A.lendHeldFactor(factorStart_.data(), static_cast<int>(factorStart_.size()), lentFirst_.data(),
+                         lentOffset_.data(), factor_.data());
         // The refinement's stop is judged with the tolerance the answer
         // carries; the one of the last step's impulses is close to it.
         followIterate(x, n, params.tolerance, t);
@@ -363,12 +372,13 @@ int RestSolve::conditionsHold(const LcpRows &rows, const PxReal *q, const PxReal
     if (rows.frictionCount == 0) return 1;
     LcpRows answer = rows;
     answer.lambda = const_cast<PxReal *>(x);
+    answer.state = const_cast<int32_t *>(state_.data());
     return frictionBoundsHold(answer, t);
 }
 
 // The free rows of the states, matched against those of the factor that
-// stands in A (rows past the layout's may be in either); fills positions_
-// and freeRow_. Returns their count, -1 when the factor is of other rows.
+// stands in A (rows past the layout's may be in either); fills
+// freeRow_. Returns their count, -1 when the factor is of other rows.
 int RestSolve::freeRowsOf(const LCPMatrix &A, const int32_t *state, int rowCount)
 {
     const int32_t *positions;
@@ -380,7 +390,6 @@ int RestSolve::freeRowsOf(const LCPMatrix &A, const int32_t *state, int rowCount
         if (row < rowCount && inFactor != (state[row] == kLcpFree)) return -1;
     }
     if (k != count) return -1;
-    positions_.assign(positions, positions + count);
     freeRow_.resize(static_cast<size_t>(count));
     for (int c = 0; c < count; ++c) freeRow_[static_cast<size_t>(c)] = A.rowAtPosition(positions[c]);
     return count;
@@ -392,7 +401,7 @@ void RestSolve::keep(const LCPMatrix &A, const PartitionRows &rows, PxReal epsil
     const ConstraintLayout &layout = rows.layout;
     int n = layout.rowCount;
     if (n < kRestLeastRows || !(tolerance > 0.0) || freeRowsOf(A, rows.state, n) < 0) return;
-    storeMatrixKey(key_, A, layout);
+    withLayoutKey(layout, [&](std::initializer_list<LayoutKeyPart> parts) { storeLayoutKey(key_, parts); });
     rowEpsilon_.assign(rows.rowEpsilon, rows.rowEpsilon + n);
     epsilon_ = epsilon;
     h_ = h;
@@ -404,7 +413,10 @@ void RestSolve::keep(const LCPMatrix &A, const PartitionRows &rows, PxReal epsil
     xLast_.resize(static_cast<size_t>(n));
     trend_ = false;
     factor_.resize(A.heldSavedReals());
-    factorStart_.resize((positions_.size() + 3) & ~static_cast<size_t>(3));
+    const size_t padded = (freeRow_.size() + 3) & ~static_cast<size_t>(3);
+    factorStart_.resize(padded);
+    lentFirst_.resize(padded);
+    lentOffset_.resize(padded + 1);
     A.saveHeldFactor(factor_.data(), factorStart_.data());
     tolerance_ = tolerance;
     scheme_ = &typeid(A);

@@ -27,6 +27,7 @@
 namespace lcs {
 
 class LCPMatrix;
+class MemoryPool;
 struct Tolerances;
 
 // The free rows' residual the refinement stops at, as a fraction of each
@@ -59,19 +60,22 @@ struct RestProducts {
 
 class RestSolve {
 public:
-    // Whether the island of A (allocated, not formed) has the kept one's
-    // rows, order, softness, step and tolerance, and the kept factor has
-    // not grown old: then A need not be formed before trying solve.
+    // Whether the island has the kept one's layout, softness, step and
+    // tolerance, A (of any storage, allocated or not) its scheme, and the
+    // kept factor has not grown old: then A need not be allocated, nor
+    // formed, before trying solve. The factor keeps its own order (the
+    // layout fixes it), so A's elimination order is not read.
     int matches(const LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h, PxReal tolerance) const;
     // q of the matched rows (the island matches): c - correction - J g,
     // g_b = v_b + h M_b^-1 f_b (6 x bodies, the rows' bodies at least),
     // which is the full route's right-hand side but for rounding.
     void rightHandSide(const PartitionRows &rows, const PxReal *g, const RbdLcsParameters &parameters,
                        PxReal *q) const;
-    // Solves the matched rows through the kept factor, q the right-hand
-    // side. On success (returns 1) rows.lambda and rows.state hold the
-    // answer; on 0 they are untouched and A must be formed.
-    int solve(LCPMatrix &A, const RestProducts &products, const LcpRows &rows, const PxReal *q,
+    // Solves the matched rows through the kept factor, lent to A's scheme
+    // (A's own storage is not read), q the right-hand side; its scratch
+    // comes from pool. On success (returns 1) rows.lambda and rows.state
+    // hold the answer; on 0 they are untouched and A must be formed.
+    int solve(LCPMatrix &A, MemoryPool &pool, const RestProducts &products, const LcpRows &rows, const PxReal *q,
               const RbdLcsLCPSolverParameters &params);
     // Keeps the factor of the free rows standing in A after a full solve
     // that ended in rows' states, if it is theirs.
@@ -83,15 +87,16 @@ private:
     bool stale_ = false; // the last refinement took more than kRestFreshSteps
     const std::type_info *scheme_ = nullptr;
     PxReal epsilon_ = 0.0, h_ = 0.0, tolerance_ = 0.0;
-    std::vector<int32_t> key_;         // counts, first rows, rows, bodies, order
+    std::vector<int32_t> key_;         // counts, first rows, rows, bodies
     std::vector<PxReal> rowEpsilon_;   // (rows)
     std::vector<int32_t> state_;       // (rows) the states the factor's free rows come from
     std::vector<PxReal> x_;            // (rows) the last answer
     std::vector<PxReal> xLast_;        // (rows) the one before, when trend_
     bool trend_ = false;               // both are answers with the kept states
-    std::vector<int32_t> positions_;   // the free rows' positions
     std::vector<PxReal> factor_;       // LCPMatrix::saveHeldFactor
     std::vector<int32_t> factorStart_; // and its envelope
+    std::vector<int32_t> lentFirst_;   // (padded free rows) the envelope's shape when lent
+    std::vector<size_t> lentOffset_;   // (padded free rows + 1)
     std::vector<int32_t> freeRow_;     // the row of each free index
     // Consecutive rows on the same two bodies (a joint's rows, a contact's):
     // the products keep each body's six sums in registers along a run.

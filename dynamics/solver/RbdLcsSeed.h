@@ -18,7 +18,13 @@ namespace lcs {
 // its last force reaches a bound. Every other row starts free.
 // Returns the rows held.
 // records: the island's constraint records in row-list order (null: none).
-int seedStates(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h);
+// idleCounted: countIdleSteps counted this step's idle contacts already.
+int seedStates(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, bool idleCounted = false);
+
+// The count of steps without force of each contact, as seedStates keeps
+// it, alone: a step that may not need the seeded states (RbdLcsRestSolve.h)
+// still counts, and seeds later only if it does need them.
+void countIdleSteps(const PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h);
 
 } // namespace lcs
 

@@ -39,11 +39,6 @@ int unconstrainedSolution(LCPMatrix &A, LcpWork &work, const PxReal *q, const in
     return 1;
 }
 
-uint32_t hashStates(const int32_t *state, int n)
-{
-    return jenkinsHash(state, sizeof(int32_t) * static_cast<size_t>(n), 0);
-}
-
 // The bound a clamped (not fixed) row is held at.
 PxReal clampedValue(int32_t state, PxReal lo, PxReal hi)
 {

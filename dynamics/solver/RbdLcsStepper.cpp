@@ -245,20 +245,17 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     matrix_ = factorisations_.pick(rowCount, contacts);
     PxReal *JMinv = poolArray<PxReal>(static_cast<size_t>(kTileColumns) * np, "jmvectorstore");
     PxReal *rhs = poolArray<PxReal>(static_cast<size_t>(np), "rhs");
-    SparseMatrixMap *map = RbdSparseMatrixMapCreate(*pool_, bodyCount_, &rows.layout);
-    if (!JMinv || !rhs || !map) return 0;
-    RbdSparseMatrixMapLink(map);
-    // A failed reordering leaves the packing order, which is just slower.
-    RbdSparseMatrixMapReorderCached(map, order_);
-    if (!matrix_->allocate(np, map)) return 0;
-    matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
-    // An island of contacts at rest keeps its factor from step to step; one
-    // with joints at rest may solve without forming A, or J M^-1
-    // (RbdLcsRestSolve.h), which is built only if that solve refuses.
     PxReal *bodyScratch = poolArray<PxReal>(6 * static_cast<size_t>(bodyCount_), "body products");
+    if (!JMinv || !rhs) return 0;
+    // An island of contacts at rest keeps its factor from step to step; one
+    // with joints at rest may solve without A (RbdLcsRestSolve.h): A's
+    // storage and order, J M^-1 and the seeded states are set up only if
+    // that solve refuses.
     int resting = !contacts && bodyScratch &&
                   restSolve_.matches(*matrix_, rows, parameters_.epsilon, parameters_.stepsize,
                                      parameters_.lcp.tolerance);
+    const SparseMatrixMap *map = resting ? nullptr : setUpMatrix(rows);
+    if (!resting && !map) return 0;
     if (!resting) fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
     int kept = contacts && keptFactor_.restore(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize,
                                                parameters_.lcp.tolerance);
@@ -275,16 +272,21 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     }
     fn_->scaleBounds(rows, parameters_.stepsize);
     RbdLcsLCPSolverParameters lcpParameters = parameters_.lcp;
-    if (!lcpParameters.warmStart && seedStates(rows, records, parameters_.stepsize) > 0) lcpParameters.warmStart = 1;
+    // Seeded states make the solve warm-started, unless it is already.
+    const int seeding = !lcpParameters.warmStart;
+    if (seeding && resting) countIdleSteps(rows, records, parameters_.stepsize);
+    if (seeding && !resting && seedStates(rows, records, parameters_.stepsize) > 0) lcpParameters.warmStart = 1;
     frictionBoundsFromLastStep(rows, records, parameters_.stepsize, contacts);
     LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
                    rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
     const RestProducts products = {rows.J, invM, bodyScratch, bodyCount_};
-    lcpResult_ = resting && restSolve_.solve(*matrix_, products, lcp, rhs, lcpParameters);
+    lcpResult_ = resting && restSolve_.solve(*matrix_, *pool_, products, lcp, rhs, lcpParameters);
     if (!lcpResult_) {
-        // Refused: the full route's J M^-1 and right-hand side, as a step
-        // that never tried would have them.
+        // Refused: the full route's states, A, J M^-1 and right-hand side,
+        // as a step that never tried would have them.
         if (resting) {
+            if (seeding && seedStates(rows, records, parameters_.stepsize, true) > 0) lcpParameters.warmStart = 1;
+            if (!(map = setUpMatrix(rows))) return 0;
             fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
             fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
             if (!formMatrix(0, contacts, rows, JMinv, map, bodyScratch, deferred)) return waitUnfactored(rows);
@@ -308,6 +310,20 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         fallBack(rows, invM, records, load);
     }
     return 1;
+}
+
+// The sparse map of the island's rows, its elimination order, and A's
+// storage shaped by them; null when the workspace cannot hold them.
+const SparseMatrixMap *WorldStepper::setUpMatrix(const PartitionRows &rows)
+{
+    SparseMatrixMap *map = RbdSparseMatrixMapCreate(*pool_, bodyCount_, &rows.layout);
+    if (!map) return nullptr;
+    RbdSparseMatrixMapLink(map);
+    // A failed reordering leaves the packing order, which is just slower.
+    RbdSparseMatrixMapReorderCached(map, order_);
+    if (!matrix_->allocate(rows.layout.paddedRowCount, map)) return nullptr;
+    matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
+    return map;
 }
 
 // Forms A (unless kept) and factors it, or defers its factor; keeps the

@@ -104,6 +104,7 @@ protected:
     int tryDeferFactor();
     // The free rows' factor of the last island with joints solved in full.
     RestSolve restSolve_;
+    const SparseMatrixMap *setUpMatrix(const PartitionRows &rows);
     int formMatrix(int kept, int contacts, const PartitionRows &rows, const PxReal *JMinv, const SparseMatrixMap *map,
                    PxReal *bodyScratch, int &deferred);
     void deferPaid(int paid);
