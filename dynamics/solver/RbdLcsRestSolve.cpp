@@ -361,8 +361,12 @@ int RestSolve::conditionsHold(const LcpRows &rows, const PxReal *q, const PxReal
             return 0;
     }
     if (rows.frictionCount == 0) return 1;
+    // The answer's states are the kept ones: rows.state holds the seeded
+    // states still, which leave every friction row that follows a normal
+    // row free, and would pass a sliding row held at last step's bound.
     LcpRows answer = rows;
     answer.lambda = const_cast<PxReal *>(x);
+    answer.state = const_cast<int32_t *>(state_.data());
     return frictionBoundsHold(answer, t);
 }
 
