@@ -252,20 +252,14 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     RbdSparseMatrixMapReorderCached(map, order_);
     if (!matrix_->allocate(np, map)) return 0;
     matrix_->setSoftness(parameters_.epsilon, parameters_.stepsize);
-    // An island of contacts at rest keeps its factor from step to step; one
-    // with joints at rest may solve without forming A, or J M^-1
+    // An island at rest may solve without forming A, or J M^-1
     // (RbdLcsRestSolve.h), which is built only if that solve refuses.
     PxReal *bodyScratch = poolArray<PxReal>(6 * static_cast<size_t>(bodyCount_), "body products");
-    int resting = !contacts && bodyScratch &&
-                  restSolve_.matches(*matrix_, rows, parameters_.epsilon, parameters_.stepsize,
-                                     parameters_.lcp.tolerance);
-    if (!resting) fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
-    int kept = contacts && keptFactor_.restore(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize,
-                                               parameters_.lcp.tolerance);
-    int deferred = 0;
-    if (!resting && !formMatrix(kept, contacts, rows, JMinv, map, bodyScratch, deferred)) return waitUnfactored(rows);
-    if (contacts && !kept)
-        keptFactor_.keep(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize, parameters_.lcp.tolerance);
+    int resting = bodyScratch && restSolve_.matches(*matrix_, rows, parameters_.epsilon, parameters_.stepsize,
+                                                    parameters_.lcp.tolerance);
+    int kept = 0, deferred = 0;
+    if (!resting && !prepareMatrix(contacts, rows, invM, JMinv, map, bodyScratch, kept, deferred))
+        return waitUnfactored(rows);
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
     if (resting) {
         freeVelocities(bodyCount_, bodies_, invM, load, parameters_.stepsize, bodyScratch);
@@ -285,9 +279,9 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         // Refused: the full route's J M^-1 and right-hand side, as a step
         // that never tried would have them.
         if (resting) {
-            fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
+            if (!prepareMatrix(contacts, rows, invM, JMinv, map, bodyScratch, kept, deferred))
+                return waitUnfactored(rows);
             fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
-            if (!formMatrix(0, contacts, rows, JMinv, map, bodyScratch, deferred)) return waitUnfactored(rows);
         }
         int failed = 0;
         lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_, &failed);
@@ -295,8 +289,11 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         if (failed && contacts) markSweptSteps(bodies_, bodyCount_, parameters_.stepsize);
         if (matrix_->deferredFactorFailed()) return waitUnfactored(rows);
         if (deferred) deferPaid(!matrix_->deferredFactorFormed());
-        if (!contacts && lcpResult_ > 0)
-            restSolve_.keep(*matrix_, rows, parameters_.epsilon, parameters_.stepsize, parameters_.lcp.tolerance);
+        // An island of contacts is kept once its kept factor served (it is
+        // at rest); its answer is then mostly A^-1 q, through the whole factor.
+        if (lcpResult_ > 0 && (!contacts || kept))
+            restSolve_.keep(*matrix_, rows, parameters_.epsilon, parameters_.stepsize, parameters_.lcp.tolerance,
+                            contacts);
     }
     // A recovery that shifted the diagonal wrote into the kept copy.
     if (kept && matrix_->formedWritten()) keptFactor_.forget();
@@ -307,6 +304,20 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
         fallBack(rows, invM, records, load);
     }
+    return 1;
+}
+
+// J M^-1, and A with its factor for the full route: an island of contacts
+// reads the kept ones while they serve (kept), and keeps those it forms.
+// Returns 0 when A has no factor.
+int WorldStepper::prepareMatrix(int contacts, const PartitionRows &rows, const BodyInverseMass *invM, PxReal *JMinv,
+                                const SparseMatrixMap *map, PxReal *bodyScratch, int &kept, int &deferred)
+{
+    const PxReal epsilon = parameters_.epsilon, h = parameters_.stepsize, tolerance = parameters_.lcp.tolerance;
+    fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
+    kept = contacts && keptFactor_.restore(*matrix_, rows, JMinv, epsilon, h, tolerance);
+    if (!formMatrix(kept, contacts, rows, JMinv, map, bodyScratch, deferred)) return 0;
+    if (contacts && !kept) keptFactor_.keep(*matrix_, rows, JMinv, epsilon, h, tolerance);
     return 1;
 }
 

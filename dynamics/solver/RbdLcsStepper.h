@@ -102,8 +102,10 @@ protected:
     int deferSkip_ = 0;
     int deferWait_ = 0;
     int tryDeferFactor();
-    // The free rows' factor of the last island with joints solved in full.
+    // The free rows' factor of the last resting island solved in full.
     RestSolve restSolve_;
+    int prepareMatrix(int contacts, const PartitionRows &rows, const BodyInverseMass *invM, PxReal *JMinv,
+                      const SparseMatrixMap *map, PxReal *bodyScratch, int &kept, int &deferred);
     int formMatrix(int kept, int contacts, const PartitionRows &rows, const PxReal *JMinv, const SparseMatrixMap *map,
                    PxReal *bodyScratch, int &deferred);
     void deferPaid(int paid);
