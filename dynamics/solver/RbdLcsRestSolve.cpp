@@ -108,26 +108,46 @@ void RestSolve::keepRowBodies(const ConstraintLayout &layout, const PxReal *rowE
     }
 }
 
-// u_b += (J^T x)_b over a run's rows, each body's six sums two at a time
-// in registers. Every sum still adds its rows in row order, as one row at a
-// time would.
+namespace {
+
+// u_b += (J^T x)_b over the rows first..end for the sides Side0 and Side1
+// (those with a body), each body's six sums two at a time in registers and
+// both sides in one pass over the rows. Every sum still adds its rows in
+// row order, as one row at a time would.
+template <bool Side0, bool Side1>
+void scatterRows(int first, int end, const PxReal *J, const PxReal *x, PxReal *u0, PxReal *u1)
+{
+    Pair s[2][3];
+    for (int k = 0; k < 3; ++k) {
+        if (Side0) s[0][k] = load2(u0 + 2 * k);
+        if (Side1) s[1][k] = load2(u1 + 2 * k);
+    }
+    for (int i = first; i < end; ++i) {
+        const PxReal *a = J + tileIndex(i, 0); // columns 4 reals apart, side 1 from column 6
+        const Pair xi = splat(x[i]);
+        for (int k = 0; k < 3; ++k) {
+            if (Side0) s[0][k] += Pair{a[8 * k], a[8 * k + 4]} * xi;
+            if (Side1) s[1][k] += Pair{a[24 + 8 * k], a[28 + 8 * k]} * xi;
+        }
+    }
+    for (int k = 0; k < 3; ++k) {
+        if (Side0) store2(u0 + 2 * k, s[0][k]);
+        if (Side1) store2(u1 + 2 * k, s[1][k]);
+    }
+}
+
+} // namespace
+
 void RestSolve::scatterRun(const BodyRun &run, const PxReal *J, const PxReal *x, PxReal *u) const
 {
-    for (int side = 0; side < 2; ++side) {
-        if (run.body[side] < 0) continue;
-        PxReal *ub = u + run.body[side];
-        Pair s0 = load2(ub), s1 = load2(ub + 2), s2 = load2(ub + 4);
-        for (int i = run.first; i < run.first + run.count; ++i) {
-            const PxReal *a = J + tileIndex(i, 6 * side); // columns 4 reals apart
-            const Pair xi = splat(x[i]);
-            s0 += Pair{a[0], a[4]} * xi;
-            s1 += Pair{a[8], a[12]} * xi;
-            s2 += Pair{a[16], a[20]} * xi;
-        }
-        store2(ub, s0);
-        store2(ub + 2, s1);
-        store2(ub + 4, s2);
-    }
+    const int end = run.first + run.count;
+    PxReal *u0 = u + (run.body[0] < 0 ? 0 : run.body[0]), *u1 = u + (run.body[1] < 0 ? 0 : run.body[1]);
+    if (run.body[0] >= 0 && run.body[1] >= 0)
+        scatterRows<true, true>(run.first, end, J, x, u0, u1);
+    else if (run.body[0] >= 0)
+        scatterRows<true, false>(run.first, end, J, x, u0, u1);
+    else if (run.body[1] >= 0)
+        scatterRows<false, true>(run.first, end, J, x, u0, u1);
 }
 
 namespace {
