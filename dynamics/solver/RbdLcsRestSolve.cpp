@@ -177,27 +177,43 @@ template <> PxReal addSide(PxReal v, const PxReal *j, const Pair *ub)
     return v;
 }
 
-// The rows first..end of a run on the sides Side0 and Side1 (those with a
-// body), two rows of a tile at a time where they pair up.
-template <bool Side0, bool Side1>
-void gatherRows(int first, int end, const PxReal *J, const PxReal *softness, const PxReal *x, const Pair *u0,
-                const Pair *u1, PxReal *out)
+// softness_i x_i + J_i u for row i, or rows i and i + 1 of a tile lane by
+// lane, on the sides Side0 and Side1 (those with a body).
+template <bool Side0, bool Side1, class V> V gatherAt(V v, int i, const PxReal *J, const Pair *u0, const Pair *u1)
 {
-    for (int i = first; i < end;) {
-        if (i % 2 == 0 && i + 1 < end) {
-            Pair v = load2(softness + i) * load2(x + i);
-            if (Side0) v = addSide(v, J + tileIndex(i, 0), u0);
-            if (Side1) v = addSide(v, J + tileIndex(i, 6), u1);
-            store2(out + i, v);
-            i += 2;
-            continue;
-        }
-        PxReal v = softness[i] * x[i];
-        if (Side0) v = addSide(v, J + tileIndex(i, 0), u0);
-        if (Side1) v = addSide(v, J + tileIndex(i, 6), u1);
-        out[i] = v;
+    const PxReal *a = J + tileIndex(i, 0); // side 1 from column 6, 24 reals on
+    if (Side0) v = addSide(v, a, u0);
+    if (Side1) v = addSide(v, a + 24, u1);
+    return v;
+}
+
+// out_i = start(i) + J_i u over the rows first..end of a run, two rows of
+// a tile at a time where they pair up, a row left at either end alone.
+template <bool Side0, bool Side1, class Start>
+void gatherRows(int first, int end, const PxReal *J, Start start, const Pair *u0, const Pair *u1, PxReal *out)
+{
+    int i = first;
+    if (i % 2 != 0 && i < end) {
+        out[i] = gatherAt<Side0, Side1>(start(i), i, J, u0, u1);
         ++i;
     }
+    for (; i + 1 < end; i += 2) store2(out + i, gatherAt<Side0, Side1>(Pair{start(i), start(i + 1)}, i, J, u0, u1));
+    if (i < end) out[i] = gatherAt<Side0, Side1>(start(i), i, J, u0, u1);
+}
+
+// The same for the sides of the run with a body, ub[side] splatted.
+template <class Start>
+void gatherSides(const int32_t body[2], int first, int end, const PxReal *J, Start start, const Pair ub[2][6],
+                 PxReal *out)
+{
+    if (body[0] >= 0 && body[1] >= 0)
+        gatherRows<true, true>(first, end, J, start, ub[0], ub[1], out);
+    else if (body[0] >= 0)
+        gatherRows<true, false>(first, end, J, start, ub[0], ub[1], out);
+    else if (body[1] >= 0)
+        gatherRows<false, true>(first, end, J, start, ub[0], ub[1], out);
+    else
+        gatherRows<false, false>(first, end, J, start, ub[0], ub[1], out);
 }
 
 } // namespace
@@ -210,16 +226,9 @@ void RestSolve::gatherRun(const BodyRun &run, const PxReal *J, const PxReal *x, 
     Pair ub[2][6];
     for (int side = 0; side < 2; ++side)
         for (int k = 0; k < 6; ++k) ub[side][k] = splat(run.body[side] < 0 ? 0.0 : u[run.body[side] + k]);
-    const int end = run.first + run.count;
     const PxReal *softness = softness_.data();
-    if (run.body[0] >= 0 && run.body[1] >= 0)
-        gatherRows<true, true>(run.first, end, J, softness, x, ub[0], ub[1], out);
-    else if (run.body[0] >= 0)
-        gatherRows<true, false>(run.first, end, J, softness, x, ub[0], ub[1], out);
-    else if (run.body[1] >= 0)
-        gatherRows<false, true>(run.first, end, J, softness, x, ub[0], ub[1], out);
-    else
-        gatherRows<false, false>(run.first, end, J, softness, x, ub[0], ub[1], out);
+    const auto start = [softness, x](int i) { return softness[i] * x[i]; };
+    gatherSides(run.body, run.first, run.first + run.count, J, start, ub, out);
 }
 
 // out = A x = J (M^-1 (J^T x)) + softness x over the padded rows. What
@@ -234,23 +243,21 @@ void RestSolve::multiply(const RestProducts &p, const PxReal *x, PxReal *out) co
     for (const BodyRun &run : runs_) gatherRun(run, p.J, x, p.u, out);
 }
 
+// q_i = (c_i - correction_i) + J_i (-g) over each run, as the products
+// gather (x - y is x + -y exactly).
 void RestSolve::rightHandSide(const PartitionRows &rows, const PxReal *g, const RbdLcsParameters &parameters,
                               PxReal *q) const
 {
-    for (const BodyRun &run : runs_)
-        for (int i = run.first; i < run.first + run.count; ++i) {
-            if (i >= rows.layout.rowCount) { // padding
-                q[i] = 0.0;
-                continue;
-            }
-            PxReal v = rows.c[i] - correctingVelocity(rows, i, parameters);
-            for (int side = 0; side < 2; ++side) {
-                if (run.body[side] < 0) continue;
-                const PxReal *j = rows.J + tileIndex(i, 6 * side), *gb = g + run.body[side];
-                for (int k = 0; k < 6; ++k) v -= j[4 * k] * gb[k];
-            }
-            q[i] = v;
-        }
+    const int n = rows.layout.rowCount;
+    const auto start = [&rows, &parameters](int i) { return rows.c[i] - correctingVelocity(rows, i, parameters); };
+    for (const BodyRun &run : runs_) {
+        Pair gb[2][6];
+        for (int side = 0; side < 2; ++side)
+            for (int k = 0; k < 6; ++k) gb[side][k] = splat(run.body[side] < 0 ? 0.0 : -g[run.body[side] + k]);
+        const int end = run.first + run.count, rowsEnd = end < n ? end : n;
+        gatherSides(run.body, run.first, rowsEnd, rows.J, start, gb, q);
+        for (int i = rowsEnd > run.first ? rowsEnd : run.first; i < end; ++i) q[i] = 0.0; // padding
+    }
 }
 
 namespace {
