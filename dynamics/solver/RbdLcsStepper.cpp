@@ -237,6 +237,23 @@ int WorldStepper::solveForces(const ForceModel &model)
     return 1;
 }
 
+// J M^-1, and A with its factor for the full route: an island of contacts
+// reads the kept ones while they serve (kept), and keeps those it forms.
+// Returns 0 when A has no factor.
+// Inlined: a pile's many small islands pay for the call otherwise (S4).
+inline __attribute__((always_inline)) int WorldStepper::prepareMatrix(int contacts, const PartitionRows &rows,
+                                                                      const BodyInverseMass *invM, PxReal *JMinv,
+                                                                      const SparseMatrixMap *map, PxReal *bodyScratch,
+                                                                      int &kept, int &deferred)
+{
+    const PxReal epsilon = parameters_.epsilon, h = parameters_.stepsize, tolerance = parameters_.lcp.tolerance;
+    fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
+    kept = contacts && keptFactor_.restore(*matrix_, rows, JMinv, epsilon, h, tolerance);
+    if (!formMatrix(kept, contacts, rows, JMinv, map, bodyScratch, deferred)) return 0;
+    if (contacts && !kept) keptFactor_.keep(*matrix_, rows, JMinv, epsilon, h, tolerance);
+    return 1;
+}
+
 int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                                 RbdBaseConstraint *const *records, BodyLoad *load)
 {
@@ -255,8 +272,9 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     // An island at rest may solve without forming A, or J M^-1
     // (RbdLcsRestSolve.h), which is built only if that solve refuses.
     PxReal *bodyScratch = poolArray<PxReal>(6 * static_cast<size_t>(bodyCount_), "body products");
-    int resting = bodyScratch && restSolve_.matches(*matrix_, rows, parameters_.epsilon, parameters_.stepsize,
-                                                    parameters_.lcp.tolerance);
+    int resting = bodyScratch && rowCount >= kRestLeastRows &&
+                  restSolve_.matches(*matrix_, rows, parameters_.epsilon, parameters_.stepsize,
+                                     parameters_.lcp.tolerance);
     int kept = 0, deferred = 0;
     if (!resting && !prepareMatrix(contacts, rows, invM, JMinv, map, bodyScratch, kept, deferred))
         return waitUnfactored(rows);
@@ -304,20 +322,6 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
         fallBack(rows, invM, records, load);
     }
-    return 1;
-}
-
-// J M^-1, and A with its factor for the full route: an island of contacts
-// reads the kept ones while they serve (kept), and keeps those it forms.
-// Returns 0 when A has no factor.
-int WorldStepper::prepareMatrix(int contacts, const PartitionRows &rows, const BodyInverseMass *invM, PxReal *JMinv,
-                                const SparseMatrixMap *map, PxReal *bodyScratch, int &kept, int &deferred)
-{
-    const PxReal epsilon = parameters_.epsilon, h = parameters_.stepsize, tolerance = parameters_.lcp.tolerance;
-    fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
-    kept = contacts && keptFactor_.restore(*matrix_, rows, JMinv, epsilon, h, tolerance);
-    if (!formMatrix(kept, contacts, rows, JMinv, map, bodyScratch, deferred)) return 0;
-    if (contacts && !kept) keptFactor_.keep(*matrix_, rows, JMinv, epsilon, h, tolerance);
     return 1;
 }
 
