@@ -83,6 +83,8 @@ public:
     void keep(LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h, PxReal tolerance,
               int contactsOnly = 0);
     void forget() { valid_ = false; }
+    // Whether it holds the factor of an island with joints that still serves.
+    int servesJoints() const { return valid_ && !stale_ && !contactsOnly_; }
 
 private:
     bool valid_ = false;

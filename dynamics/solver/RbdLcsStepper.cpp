@@ -308,8 +308,10 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         if (matrix_->deferredFactorFailed()) return waitUnfactored(rows);
         if (deferred) deferPaid(!matrix_->deferredFactorFormed());
         // An island of contacts is kept once its kept factor served (it is
-        // at rest); its answer is then mostly A^-1 q, through the whole factor.
-        if (lcpResult_ > 0 && (!contacts || kept))
+        // at rest); its answer is then mostly A^-1 q, through the whole
+        // factor. It does not take the place of a held hand's factor that
+        // still serves: the two would push each other out at every step.
+        if (lcpResult_ > 0 && (!contacts || (kept && !restSolve_.servesJoints())))
             restSolve_.keep(*matrix_, rows, parameters_.epsilon, parameters_.stepsize, parameters_.lcp.tolerance,
                             contacts);
     }
