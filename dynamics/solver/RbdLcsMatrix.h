@@ -210,6 +210,12 @@ public:
         lendHeldStorage(start, padded, first, offset, saved);
     }
     void solveLentHeld(PxReal *z) const { solveHeld(z); }
+    // After a solve that held and fixed no row (its answer A^-1 q through
+    // the whole factor), makes a copy of the whole factor in storage (n x n
+    // reals at most) stand as the factor of the free rows, every position.
+    // Returns 0, with none standing, when the whole factor is not formed
+    // for A as it is (deferred, shifted, or leaving rows out).
+    int holdWholeFactor(PxReal *storage);
     // With pivotFloor > 0, a kept factor of the free rows also serves free
     // rows that differ from its own in a few rows (RbdLcsHeldBorder.cpp),
     // as long as every pivot those rows add stays at pivotFloor or above

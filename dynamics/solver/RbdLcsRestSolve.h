@@ -1,19 +1,21 @@
-// An island with joints at rest, solved without forming its matrix. A hand
-// holding an object keeps the same rows, and each row the same state, step
-// after step, while its bodies move by rounding; forming A = J M^-1 J^T and
-// factoring its free rows anew was most of such a step. The factor of the
-// free rows of the last full solve serves instead as the preconditioner of
-// a refinement against the current matrix, whose products go through the
-// current J and each body's M^-1 (J M^-1 is not built for a served step):
+// An island at rest, solved without forming its matrix. A hand holding an
+// object, or a stack of boxes, keeps the same rows, and each row the same
+// state, step after step, while its bodies move by rounding; forming
+// A = J M^-1 J^T and factoring its free rows anew (or checking that a kept
+// factor still serves, RbdLcsKeptFactor.h) was most of such a step. The
+// factor of the free rows of the last full solve serves instead as the
+// preconditioner of a refinement against the current matrix, whose
+// products go through the current J and each body's M^-1 (J M^-1 is not
+// built for a served step):
 //     x_F += F_old^-1 (q - A_now x)_F,
-// from the line through the last two answers (held rows at their bounds,
-// fixed ones at 0), until the free rows' residual is far below the solve's
-// tolerance. Every row's conditions are then checked as the pivoting solve
-// checks them (bounds, the sign of w on held rows, friction bounds that
-// follow a normal row). A refinement that does not contract fast, or any
-// condition off, leaves the island to the full route, which forms, factors
-// and keeps the factor anew. The answer is the LCP's to far below its
-// tolerance, not the full route's bit for bit.
+// from the last answer or the line through the last two (held rows at
+// their bounds, fixed ones at 0), until the free rows' residual is far
+// below the solve's tolerance. Every row's conditions are then checked as
+// the pivoting solve checks them (bounds, the sign of w on held rows,
+// friction bounds that follow a normal row). A refinement that does not
+// contract fast, or any condition off, leaves the island to the full
+// route, which forms, factors and keeps the factor anew. The answer is the
+// LCP's to far below its tolerance, not the full route's bit for bit.
 #ifndef KELMAR_DYNAMICS_RBDLCSRESTSOLVE_H
 #define KELMAR_DYNAMICS_RBDLCSRESTSOLVE_H
 
@@ -78,9 +80,15 @@ public:
     int solve(LCPMatrix &A, MemoryPool &pool, const RestProducts &products, const LcpRows &rows, const PxReal *q,
               const RbdLcsLCPSolverParameters &params);
     // Keeps the factor of the free rows standing in A after a full solve
-    // that ended in rows' states, if it is theirs.
-    void keep(const LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h, PxReal tolerance);
+    // that ended in rows' states, if it is theirs. On an island of contacts
+    // alone (contactsOnly), a solve that held and fixed no row keeps A's
+    // whole factor instead: a resting stack's answer is A^-1 q, which
+    // leaves no factor of free rows standing.
+    void keep(LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h, PxReal tolerance,
+              int contactsOnly = 0);
     void forget() { valid_ = false; }
+    // Whether it holds the factor of an island with joints that still serves.
+    int servesJoints() const { return valid_ && !stale_ && !contactsOnly_; }
 
 private:
     bool valid_ = false;
@@ -93,6 +101,7 @@ private:
     std::vector<PxReal> x_;            // (rows) the last answer
     std::vector<PxReal> xLast_;        // (rows) the one before, when trend_
     bool trend_ = false;               // both are answers with the kept states
+    int contactsOnly_ = 0;             // the island is of contacts alone (startingPoint)
     std::vector<PxReal> factor_;       // LCPMatrix::saveHeldFactor
     std::vector<int32_t> factorStart_; // and its envelope
     std::vector<int32_t> lentFirst_;   // (padded free rows) the envelope's shape when lent
@@ -113,6 +122,9 @@ private:
     void gatherRun(const BodyRun &run, const PxReal *J, const PxReal *x, const PxReal *u, PxReal *out) const;
     void multiply(const RestProducts &p, const PxReal *x, PxReal *out) const;
     int freeRowsOf(const LCPMatrix &A, const int32_t *state, int rowCount);
+    int wholeFactorStands(LCPMatrix &A, const int32_t *state, int rowCount);
+    void keepStanding(const LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h, PxReal tolerance,
+                      int contactsOnly);
     void startingPoint(const LcpRows &rows, PxReal *x, int np) const;
     int pinnedAsKept(const LcpRows &rows, const PxReal *impulseTolerance) const;
     int refine(LCPMatrix &A, const RestProducts &products, const PxReal *q, int qCount, PxReal *x, PxReal *Ax,

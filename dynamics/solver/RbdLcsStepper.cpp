@@ -237,6 +237,23 @@ int WorldStepper::solveForces(const ForceModel &model)
     return 1;
 }
 
+// J M^-1, and A with its factor for the full route: an island of contacts
+// reads the kept ones while they serve (kept), and keeps those it forms.
+// Returns 0 when A has no factor.
+// Inlined: a pile's many small islands pay for the call otherwise (S4).
+inline __attribute__((always_inline)) int WorldStepper::prepareMatrix(int contacts, const PartitionRows &rows,
+                                                                      const BodyInverseMass *invM, PxReal *JMinv,
+                                                                      const SparseMatrixMap *map, PxReal *bodyScratch,
+                                                                      int &kept, int &deferred)
+{
+    const PxReal epsilon = parameters_.epsilon, h = parameters_.stepsize, tolerance = parameters_.lcp.tolerance;
+    fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
+    kept = contacts && keptFactor_.restore(*matrix_, rows, JMinv, epsilon, h, tolerance);
+    if (!formMatrix(kept, contacts, rows, JMinv, map, bodyScratch, deferred)) return 0;
+    if (contacts && !kept) keptFactor_.keep(*matrix_, rows, JMinv, epsilon, h, tolerance);
+    return 1;
+}
+
 int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                                 RbdBaseConstraint *const *records, BodyLoad *load)
 {
@@ -247,22 +264,17 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     PxReal *rhs = poolArray<PxReal>(static_cast<size_t>(np), "rhs");
     PxReal *bodyScratch = poolArray<PxReal>(6 * static_cast<size_t>(bodyCount_), "body products");
     if (!JMinv || !rhs) return 0;
-    // An island of contacts at rest keeps its factor from step to step; one
-    // with joints at rest may solve without A (RbdLcsRestSolve.h): A's
+    // An island at rest may solve without A (RbdLcsRestSolve.h): A's
     // storage and order, J M^-1 and the seeded states are set up only if
     // that solve refuses.
-    int resting = !contacts && bodyScratch &&
+    int resting = bodyScratch && rowCount >= kRestLeastRows &&
                   restSolve_.matches(*matrix_, rows, parameters_.epsilon, parameters_.stepsize,
                                      parameters_.lcp.tolerance);
     const SparseMatrixMap *map = resting ? nullptr : setUpMatrix(rows);
     if (!resting && !map) return 0;
-    if (!resting) fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
-    int kept = contacts && keptFactor_.restore(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize,
-                                               parameters_.lcp.tolerance);
-    int deferred = 0;
-    if (!resting && !formMatrix(kept, contacts, rows, JMinv, map, bodyScratch, deferred)) return waitUnfactored(rows);
-    if (contacts && !kept)
-        keptFactor_.keep(*matrix_, rows, JMinv, parameters_.epsilon, parameters_.stepsize, parameters_.lcp.tolerance);
+    int kept = 0, deferred = 0;
+    if (!resting && !prepareMatrix(contacts, rows, invM, JMinv, map, bodyScratch, kept, deferred))
+        return waitUnfactored(rows);
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
     if (resting) {
         freeVelocities(bodyCount_, bodies_, invM, load, parameters_.stepsize, bodyScratch);
@@ -287,9 +299,9 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         if (resting) {
             if (seeding && seedStates(rows, records, parameters_.stepsize, true) > 0) lcpParameters.warmStart = 1;
             if (!(map = setUpMatrix(rows))) return 0;
-            fn_->multiplyJacobianAndInverseMatrix(rows, invM, JMinv);
+            if (!prepareMatrix(contacts, rows, invM, JMinv, map, bodyScratch, kept, deferred))
+                return waitUnfactored(rows);
             fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
-            if (!formMatrix(0, contacts, rows, JMinv, map, bodyScratch, deferred)) return waitUnfactored(rows);
         }
         int failed = 0;
         lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_, &failed);
@@ -297,8 +309,13 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         if (failed && contacts) markSweptSteps(bodies_, bodyCount_, parameters_.stepsize);
         if (matrix_->deferredFactorFailed()) return waitUnfactored(rows);
         if (deferred) deferPaid(!matrix_->deferredFactorFormed());
-        if (!contacts && lcpResult_ > 0)
-            restSolve_.keep(*matrix_, rows, parameters_.epsilon, parameters_.stepsize, parameters_.lcp.tolerance);
+        // An island of contacts is kept once its kept factor served (it is
+        // at rest); its answer is then mostly A^-1 q, through the whole
+        // factor. It does not take the place of a held hand's factor that
+        // still serves: the two would push each other out at every step.
+        if (lcpResult_ > 0 && (!contacts || (kept && !restSolve_.servesJoints())))
+            restSolve_.keep(*matrix_, rows, parameters_.epsilon, parameters_.stepsize, parameters_.lcp.tolerance,
+                            contacts);
     }
     // A recovery that shifted the diagonal wrote into the kept copy.
     if (kept && matrix_->formedWritten()) keptFactor_.forget();

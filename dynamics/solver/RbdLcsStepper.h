@@ -102,9 +102,11 @@ protected:
     int deferSkip_ = 0;
     int deferWait_ = 0;
     int tryDeferFactor();
-    // The free rows' factor of the last island with joints solved in full.
+    // The free rows' factor of the last resting island solved in full.
     RestSolve restSolve_;
     const SparseMatrixMap *setUpMatrix(const PartitionRows &rows);
+    int prepareMatrix(int contacts, const PartitionRows &rows, const BodyInverseMass *invM, PxReal *JMinv,
+                      const SparseMatrixMap *map, PxReal *bodyScratch, int &kept, int &deferred);
     int formMatrix(int kept, int contacts, const PartitionRows &rows, const PxReal *JMinv, const SparseMatrixMap *map,
                    PxReal *bodyScratch, int &deferred);
     void deferPaid(int paid);

@@ -1,8 +1,8 @@
-// An island with joints at rest solves through the last step's factor of
-// its free rows (RbdLcsRestSolve.h). Its answer must be the LCP's of the
-// matrix as it is now, to far below the solve's tolerance; an island that
-// moved (a motor whose bound rose off its answer, a link turned) must be
-// left to the full route with its rows untouched.
+// An island at rest solves through the last step's factor of its free rows
+// (RbdLcsRestSolve.h). Its answer must be the LCP's of the matrix as it is
+// now, to far below the solve's tolerance; an island that moved (a motor
+// whose bound rose off its answer, a link turned, a box pushed past its
+// friction) must be left to the full route with its rows untouched.
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -11,6 +11,7 @@
 #include <string>
 
 #include "solver/RbdLcsRestSolve.h"
+#include "solver/RbdLcsTiles.h"
 #include "test_lcs_support.h"
 
 using namespace lcs;
@@ -36,7 +37,7 @@ void chainRows(RowList &rows, const std::vector<RbdLcsBody> &bodies, const std::
 // One step's island: its workspace, matrix (allocated, not formed) and LCP rows.
 struct Step {
     std::vector<unsigned char> memory = std::vector<unsigned char>(1 << 22);
-    std::vector<PxReal> lo, hi, lambda, q, bodyScratch;
+    std::vector<PxReal> lo, hi, lambda, q, bodyScratch, mu;
     std::vector<int32_t> state, frictionRef;
     Context context;
     SparseMatrixMap *map = nullptr;
@@ -100,6 +101,18 @@ void expectRightHandSidesAgree(const RestSolve &rest, const PartitionRows &rows,
     BaseFunctions().computeRhs(rows, at.data(), p.JMinv.data(), load.data(), params, full.data());
     rest.rightHandSide(rows, g.data(), params, mine.data());
     for (int i = 0; i < p.np; ++i) EXPECT_NEAR(mine[i], full[i], 1e-13 * (1.0 + fabs(full[i]))) << "row " << i;
+}
+
+// A served answer is a fresh full solve's to a thousandth of the tolerance
+// (of the largest impulse), with the same states.
+void expectSameAnswer(const Step &now, const Step &fresh, PxReal tolerance)
+{
+    PxReal largest = 0.0;
+    for (PxReal v : fresh.lambda) largest = fmax(largest, fabs(v));
+    for (size_t i = 0; i < fresh.lambda.size(); ++i) {
+        EXPECT_NEAR(now.lambda[i], fresh.lambda[i], 1e-3 * tolerance * largest) << "row " << i;
+        EXPECT_EQ(now.state[i], fresh.state[i]) << "row " << i;
+    }
 }
 
 TEST(LcsRestSolve, AgreesWithAFreshSolveAndLeavesAMovedIslandToTheFullRoute)
@@ -167,13 +180,103 @@ TEST(LcsRestSolve, AgreesWithAFreshSolveAndLeavesAMovedIslandToTheFullRoute)
                     EXPECT_EQ(now.lambda, before) << "a refused solve writes nothing";
                     continue;
                 }
-                PxReal largest = 0.0;
-                for (PxReal v : fresh.lambda) largest = fmax(largest, fabs(v));
-                for (int i = 0; i < p1.n; ++i) {
-                    EXPECT_NEAR(now.lambda[i], fresh.lambda[i], 1e-3 * params.tolerance * largest) << "row " << i;
-                    EXPECT_EQ(now.state[i], fresh.state[i]) << "row " << i;
-                }
+                expectSameAnswer(now, fresh, params.tolerance);
             }
+        }
+}
+
+// Four unit boxes of 1 kg stacked on the ground (y = 0), each resting on
+// four corners: 16 contacts, 48 rows, their friction bounds following the
+// normal rows. q is the step's right-hand side under gravity and a push
+// along x on the top box (newtons): -J (h M^-1 f).
+const int kBoxes = 4;
+const PxReal kMu = 0.5, kGravity = 9.81;
+
+void stackRows(RowList &rows, std::vector<RbdLcsBody> &bodies, PxReal shift)
+{
+    for (int k = 0; k < kBoxes; ++k) bodies[k].comTransform[3][0] = shift * k, bodies[k].comTransform[3][1] = 0.5 + k;
+    for (int k = 0; k < kBoxes; ++k)
+        for (int corner = 0; corner < 4; ++corner) {
+            const Contact c = {{k, k - 1}, {corner & 1 ? 0.5 : -0.5, -0.5, corner & 2 ? 0.5 : -0.5}, {0, 1, 0}, kMu};
+            addContactRows(rows, bodies, c);
+        }
+    for (int i = 0; i < rows.list.rowCount; ++i) rows.list.rowEpsilon[i] = 1e-8; // no row falls under the filter
+}
+
+// q = -J g, g_b = h M_b^-1 f_b: the stack's right-hand side at rest under
+// gravity and the push; the friction rows follow their normal rows, with
+// bounds from the last step's normal impulses when given.
+void stackLoad(Step &s, const Packed &p, const RowList &list, PxReal push, const Step *last = nullptr)
+{
+    for (int i = 0; i < p.n; ++i) {
+        const int c = i / 3; // three rows a contact
+        s.q[i] = 0.0;
+        for (int side = 0; side < 2; ++side) {
+            const int b = p.bodyOf[2 * c + side];
+            const PxReal g[2] = {kH * (b == kBoxes - 1 ? push : 0.0), -kH * kGravity}; // 1 kg
+            for (int k = 0; k < 2 && b >= 0; ++k) s.q[i] -= p.J[tileIndex(i, 6 * side + k)] * g[k];
+        }
+        const int normal = s.frictionRef[i] = list.list.frictionIndex[i];
+        if (last && normal >= 0) s.hi[i] = kMu * last->lambda[normal], s.lo[i] = -s.hi[i];
+    }
+    s.mu.assign(list.list.mu, list.list.mu + p.n);
+    s.lcp.mu = s.mu.data(), s.lcp.frictionCount = 2 * p.n / 3;
+    s.rows.frictionRef = s.frictionRef.data(), s.rows.mu = s.mu.data(), s.rows.frictionCount = s.lcp.frictionCount;
+}
+
+TEST(LcsRestSolve, ServesAStackOfContactsAtRestAndLeavesASlidingBoxToTheFullRoute)
+{
+    struct Case {
+        const char *what;
+        PxReal shift, push; // boxes moved along x (m, a box a step up), top box pushed along x (N)
+        bool served;
+    };
+    const Case cases[] = {
+        {"at rest, moved by rounding", 1e-9, 0.0, true},
+        {"pushed within its friction", 1e-9, 0.2 * kGravity, true},
+        // Past what the corners it tips off hold (a third of its weight),
+        // though within the bounds of last step's impulses (a half).
+        {"pushed past its own friction bounds", 1e-9, 0.4 * kGravity, false},
+        {"pushed past its friction", 1e-9, 0.8 * kGravity, false},
+    };
+    const RbdLcsLCPSolverParameters params = defaultParameters(kH).lcp;
+    for (int which = 0; which < kLinearSolverCount; ++which)
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (which ? ", row factor" : ", tiles"));
+            std::vector<RbdLcsBody> bodies(kBoxes);
+            for (RbdLcsBody &b : bodies) makeBody(b, 1.0, 1.0 / 6, 1.0 / 6, 1.0 / 6);
+            chainBodies(bodies);
+            RowList rows0(64);
+            stackRows(rows0, bodies, 0.0);
+            const Packed p0(rows0, bodies);
+            Step last;
+            LCPMatrix &A0 = last.allocate(p0, rows0, which);
+            stackLoad(last, p0, rows0, 0.0);
+            ASSERT_GT(last.solveInFull(A0, p0, params), 0);
+            ASSERT_EQ(std::count(last.state.begin(), last.state.end(), kLcpFree), p0.n) << "every row free";
+            RestSolve rest;
+            rest.keep(A0, last.rows, kEps, kH, params.tolerance, 1);
+
+            // The next step: its friction bounds from the normal impulses found.
+            RowList rows1(64);
+            stackRows(rows1, bodies, c.shift);
+            const Packed p1(rows1, bodies);
+            Step now, fresh;
+            LCPMatrix &A = now.allocate(p1, rows1, which);
+            stackLoad(now, p1, rows1, c.push, &last);
+            ASSERT_TRUE(rest.matches(A, now.rows, kEps, kH, params.tolerance));
+            const std::vector<PxReal> before = now.lambda;
+            ASSERT_EQ(rest.solve(A, now.context.pool(), now.products(p1, bodies), now.lcp, now.q.data(), params),
+                      c.served);
+            LCPMatrix &B = fresh.allocate(p1, rows1, which);
+            stackLoad(fresh, p1, rows1, c.push, &last);
+            ASSERT_GT(fresh.solveInFull(B, p1, params), 0);
+            if (!c.served) {
+                EXPECT_EQ(now.lambda, before) << "a refused solve writes nothing";
+                EXPECT_LT(std::count(fresh.state.begin(), fresh.state.end(), kLcpFree), p1.n) << "the top box slides";
+                continue;
+            }
+            expectSameAnswer(now, fresh, params.tolerance);
         }
 }
 
