@@ -56,7 +56,7 @@ void RbdBclAddHinge(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBclP
     int32_t row = RbdBclBeginConstraint(list, c->maxRows);
     if (row < 0) return;
     RbdBclFrames f;
-    RbdBclFormWorldFrames(c, &f);
+    RbdBclFormHingeFrames(c, &f);
     RbdLimit *limit = &c->data.hinge.limit;
     if (limit->calculatePosition)
         measureAngle(c, &f, limit);

@@ -173,6 +173,9 @@ struct RbdBclFrames {
     PxVector3 com[2]; // centre-of-mass positions; origin for the world
 };
 void RbdBclFormWorldFrames(const RbdBaseConstraint *constraint, RbdBclFrames *frames);
+// The hinge's frames: all but the axes its rows never read, t[0] and a[1]
+// (left unset). Nine hinges of a hand form theirs every step.
+void RbdBclFormHingeFrames(const RbdBaseConstraint *constraint, RbdBclFrames *frames);
 // Velocities of body i seen by the rows (zero for the world or a frozen body).
 void RbdBclBodyVelocity(const RbdBaseConstraint *constraint, int i, PxVector3 linear, PxVector3 angular);
 
