@@ -178,6 +178,8 @@ void RbdBclFormWorldFrames(const RbdBaseConstraint *constraint, RbdBclFrames *fr
 void RbdBclFormHingeFrames(const RbdBaseConstraint *constraint, RbdBclFrames *frames);
 // Velocities of body i seen by the rows (zero for the world or a frozen body).
 void RbdBclBodyVelocity(const RbdBaseConstraint *constraint, int i, PxVector3 linear, PxVector3 angular);
+// w0 - w1, with the same zeros for the world or a frozen body.
+void RbdBclRelativeAngularVelocity(const RbdBaseConstraint *constraint, PxVector3 relative);
 
 // The three spherical rows at rows row..row+2: phi = p0 - p1 per world axis.
 void RbdBclAddSphericalRowsWorld(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *constraint,

@@ -55,6 +55,14 @@ void RbdBclBodyVelocity(const RbdBaseConstraint *c, int i, PxVector3 linear, PxV
     }
 }
 
+void RbdBclRelativeAngularVelocity(const RbdBaseConstraint *c, PxVector3 relative)
+{
+    const PxVector3 zero = {0.0, 0.0, 0.0};
+    const PxReal *angular0 = c->solverBody[0] ? c->solverBody[0]->angularVelocity : zero;
+    const PxReal *angular1 = c->solverBody[1] ? c->solverBody[1]->angularVelocity : zero;
+    PxV3Sub(relative, angular0, angular1);
+}
+
 void RbdBclAddSphericalRowsWorld(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c,
                                  const RbdBclFrames *frames)
 {
