@@ -22,9 +22,12 @@ void ForgetType()
     gCompositeTypeId = -1;
 }
 
-CdxCompositeGeometry *Record(CdxGeometry *geometry)
+// The type test itself, here so that the placement loops, which test every
+// element on every step, need not call out for it.
+inline CdxCompositeGeometry *Record(CdxGeometry *geometry)
 {
-    return CdxCompositeFromGeometry(geometry);
+    if (!geometry || gCompositeTypeId < 0 || geometry->typeId != gCompositeTypeId) return nullptr;
+    return reinterpret_cast<CdxCompositeGeometry *>(geometry);
 }
 
 bool IsElement(const CdxCompositeGeometry *c, const CdxModel *model)
@@ -214,8 +217,7 @@ int16_t GetMassPropertiesFn(CdxGeometryID geometry, PxMatrix4 relTransform, PxMa
 
 CdxCompositeGeometry *CdxCompositeFromGeometry(CdxGeometry *geometry)
 {
-    if (!geometry || gCompositeTypeId < 0 || geometry->typeId != gCompositeTypeId) return nullptr;
-    return reinterpret_cast<CdxCompositeGeometry *>(geometry);
+    return Record(geometry);
 }
 
 namespace {

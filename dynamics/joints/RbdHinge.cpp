@@ -18,10 +18,8 @@ const RbdConstraintTypeInfo TYPE = {RBD_TYPE_HINGE, 6, 1, 5, RbdBclAddHinge, nul
 // joint velocity a0 . (w0 - w1) and against the actuation row's J v.)
 void measureAngle(RbdBaseConstraint *c, const RbdBclFrames *f, RbdLimit *limit)
 {
-    PxVector3 linear0, angular0, linear1, angular1, relative;
-    RbdBclBodyVelocity(c, 0, linear0, angular0);
-    RbdBclBodyVelocity(c, 1, linear1, angular1);
-    PxV3Sub(relative, angular0, angular1);
+    PxVector3 relative;
+    RbdBclRelativeAngularVelocity(c, relative);
     limit->rawPosition = atan2(PxV3Dot(f->s[0], f->t[1]), PxV3Dot(f->s[0], f->s[1]));
     limit->velocity = PxV3Dot(f->a[0], relative);
     RbdBclCalculateLimitPositionAndOvershoot(limit, 1);
@@ -56,7 +54,7 @@ void RbdBclAddHinge(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBclP
     int32_t row = RbdBclBeginConstraint(list, c->maxRows);
     if (row < 0) return;
     RbdBclFrames f;
-    RbdBclFormWorldFrames(c, &f);
+    RbdBclFormHingeFrames(c, &f);
     RbdLimit *limit = &c->data.hinge.limit;
     if (limit->calculatePosition)
         measureAngle(c, &f, limit);

@@ -173,8 +173,13 @@ struct RbdBclFrames {
     PxVector3 com[2]; // centre-of-mass positions; origin for the world
 };
 void RbdBclFormWorldFrames(const RbdBaseConstraint *constraint, RbdBclFrames *frames);
+// The hinge's frames: all but the axes its rows never read, t[0] and a[1]
+// (left unset). Nine hinges of a hand form theirs every step.
+void RbdBclFormHingeFrames(const RbdBaseConstraint *constraint, RbdBclFrames *frames);
 // Velocities of body i seen by the rows (zero for the world or a frozen body).
 void RbdBclBodyVelocity(const RbdBaseConstraint *constraint, int i, PxVector3 linear, PxVector3 angular);
+// w0 - w1, with the same zeros for the world or a frozen body.
+void RbdBclRelativeAngularVelocity(const RbdBaseConstraint *constraint, PxVector3 relative);
 
 // The three spherical rows at rows row..row+2: phi = p0 - p1 per world axis.
 void RbdBclAddSphericalRowsWorld(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *constraint,

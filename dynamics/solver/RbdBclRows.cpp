@@ -3,25 +3,45 @@
 #include <math.h>
 #include "world/RbdInternal.h"
 
+namespace {
+
+// Body i's attachment position, centre of mass and lever in world
+// coordinates, and those of its attachment axes (primary, secondary,
+// third) that are wanted. As RbdConstraintAttachmentToWorld, written
+// straight into the frames: every joint's rows start here, every step.
+template <bool Primary, bool Secondary, bool Third>
+inline __attribute__((always_inline)) void FormBodyFrame(const RbdBaseConstraint *c, int i, RbdBclFrames *frames)
+{
+    const PxReal(*attachment)[4] = c->attachment[i];
+    const PxReal(*com)[4] = c->comTransform[i];
+    PxReal *axes[3] = {frames->a[i], frames->s[i], frames->t[i]};
+    const bool wanted[3] = {Primary, Secondary, Third};
+    if (com) {
+        for (int axis = 0; axis < 3; ++axis)
+            if (wanted[axis]) PxV3MulTMDir(axes[axis], attachment[axis], com);
+        PxV3MulTM(frames->p[i], attachment[3], com);
+        PxV3Copy(frames->com[i], com[3]);
+    } else {
+        for (int axis = 0; axis < 3; ++axis)
+            if (wanted[axis]) PxV3Copy(axes[axis], attachment[axis]);
+        PxV3Copy(frames->p[i], attachment[3]);
+        PxV3Zero(frames->com[i]);
+    }
+    PxV3Sub(frames->r[i], frames->p[i], frames->com[i]);
+}
+
+} // namespace
+
 void RbdBclFormWorldFrames(const RbdBaseConstraint *c, RbdBclFrames *frames)
 {
-    // As RbdConstraintAttachmentToWorld, written straight into the frames:
-    // every joint's rows start here, every step.
-    for (int i = 0; i < 2; ++i) {
-        const PxReal(*attachment)[4] = c->attachment[i];
-        const PxReal(*com)[4] = c->comTransform[i];
-        PxVector3 *axes[3] = {frames->a, frames->s, frames->t};
-        if (com) {
-            for (int axis = 0; axis < 3; ++axis) PxV3MulTMDir(axes[axis][i], attachment[axis], com);
-            PxV3MulTM(frames->p[i], attachment[3], com);
-            PxV3Copy(frames->com[i], com[3]);
-        } else {
-            for (int axis = 0; axis < 3; ++axis) PxV3Copy(axes[axis][i], attachment[axis]);
-            PxV3Copy(frames->p[i], attachment[3]);
-            PxV3Zero(frames->com[i]);
-        }
-        PxV3Sub(frames->r[i], frames->p[i], frames->com[i]);
-    }
+    FormBodyFrame<true, true, true>(c, 0, frames);
+    FormBodyFrame<true, true, true>(c, 1, frames);
+}
+
+void RbdBclFormHingeFrames(const RbdBaseConstraint *c, RbdBclFrames *frames)
+{
+    FormBodyFrame<true, true, false>(c, 0, frames);
+    FormBodyFrame<false, true, true>(c, 1, frames);
 }
 
 void RbdBclBodyVelocity(const RbdBaseConstraint *c, int i, PxVector3 linear, PxVector3 angular)
@@ -33,6 +53,14 @@ void RbdBclBodyVelocity(const RbdBaseConstraint *c, int i, PxVector3 linear, PxV
         PxV3Zero(linear);
         PxV3Zero(angular);
     }
+}
+
+void RbdBclRelativeAngularVelocity(const RbdBaseConstraint *c, PxVector3 relative)
+{
+    const PxVector3 zero = {0.0, 0.0, 0.0};
+    const PxReal *angular0 = c->solverBody[0] ? c->solverBody[0]->angularVelocity : zero;
+    const PxReal *angular1 = c->solverBody[1] ? c->solverBody[1]->angularVelocity : zero;
+    PxV3Sub(relative, angular0, angular1);
 }
 
 void RbdBclAddSphericalRowsWorld(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c,

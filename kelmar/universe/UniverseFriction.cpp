@@ -68,9 +68,11 @@ void Universe::TransformDynamicContacts(CdxIntersectResult *result, RbdContactID
 {
     (void)result;
     for (RbdContactID contact = contacts; contact; contact = RbdContactGetNext(contact)) {
-        RbdContactSetUserValue(contact, 0.0);
         RbdContactParams *p = RbdContactGetParams(contact);
-        if (RbdContactParamsGetType(p) != 2) continue;
+        if (RbdContactParamsGetType(p) != 2) {
+            RbdContactSetUserValue(contact, 0.0);
+            continue;
+        }
         PxVector3 tangential, normal;
         TangentialVelocity(contact, tangential, normal);
         const bool sticking = Sticks(tangential);
