@@ -301,41 +301,62 @@ int RestSolve::matches(const LCPMatrix &A, const PartitionRows &rows, PxReal eps
     return memcmp(rows.rowEpsilon, rowEpsilon_.data(), sizeof(PxReal) * static_cast<size_t>(layout.rowCount)) == 0;
 }
 
+// z = (q - A x)_F over the free rows in the factor's order; returns the
+// largest residual as a fraction of its row's velocity tolerance (t, with
+// the starting point's t.carried). The same pass tests each free row as
+// the pivoting solve tests its answer, with the tolerance x carries now
+// (carried): it stays free while x lies within its bounds widened by that,
+// whatever its residual. inside: every free row does.
+PxReal RestSolve::residual(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax, PxReal *z,
+                           const Tolerances &t, PxReal carried, bool &inside) const
+{
+    const int count = static_cast<int>(freeRow_.size());
+    PxReal worst = 0.0;
+    bool outside = false;
+    for (int c = 0; c < count; ++c) {
+        int row = freeRow_[static_cast<size_t>(c)];
+        if (row >= rows.n) { // a padding row: x stays 0
+            z[c] = 0.0;
+            continue;
+        }
+        z[c] = q[row] - Ax[row];
+        PxReal ratio = fabs(z[c]) / velocityTolerance(t, row);
+        if (ratio > worst) worst = ratio; // as fmax, which is a call here
+        const PxReal own = t.impulse[row], ti = own > carried ? own : carried;
+        outside |= (x[row] < rows.lo[row] - ti) | (x[row] > rows.hi[row] + ti);
+    }
+    inside = !outside;
+    return worst;
+}
+
 // x_F += F_old^-1 (q - A x)_F until every free row's residual is under
-// kRestResidualOfTolerance of its velocity tolerance; Ax then holds A x.
+// kRestResidualOfTolerance of its velocity tolerance; Ax then holds A x,
+// and freeInside whether every free row of x keeps its state (residual).
 // Returns 0 when the residual does not fall at every step or is still
-// above that after kRestRefinements steps.
-// freeLargest: the largest impulse on the free rows of x, kept up to date.
-int RestSolve::refine(LCPMatrix &A, const RestProducts &products, const PxReal *q, int qCount, PxReal *x, PxReal *Ax,
-                      PxReal *z, const Tolerances &t, PxReal &freeLargest) const
+// above that after kRestRefinements steps. largest.free follows the free
+// rows of x.
+int RestSolve::refine(LCPMatrix &A, const RestProducts &products, const LcpRows &rows, const PxReal *q, PxReal *x,
+                      PxReal *Ax, PxReal *z, const Tolerances &t, PxReal tolerance, Largest &largest,
+                      bool &freeInside) const
 {
     const int count = static_cast<int>(freeRow_.size()), padded = (count + 3) & ~3;
     PxReal last = INFINITY;
     for (int k = 0;; ++k) {
         multiply(products, x, Ax);
-        PxReal worst = 0.0;
-        for (int c = 0; c < count; ++c) {
-            int row = freeRow_[static_cast<size_t>(c)];
-            if (row >= qCount) { // a padding row: x stays 0
-                z[c] = 0.0;
-                continue;
-            }
-            z[c] = q[row] - Ax[row];
-            PxReal ratio = fabs(z[c]) / velocityTolerance(t, row);
-            if (ratio > worst) worst = ratio; // as fmax, which is a call here
-        }
+        const PxReal carried = carriedOfLargest(tolerance, largest.all());
+        PxReal worst = residual(rows, q, x, Ax, z, t, carried, freeInside);
         if (worst <= kRestResidualOfTolerance) return k + 1;
         if (k == kRestRefinements || !(worst < last)) return 0;
         last = worst;
         for (int c = count; c < padded; ++c) z[c] = 0.0;
         A.solveLentHeld(z);
-        PxReal largest = 0.0; // padding rows stay 0 and change nothing
+        PxReal free = 0.0; // padding rows stay 0 and change nothing
         for (int c = 0; c < count; ++c) {
             PxReal &xi = x[freeRow_[static_cast<size_t>(c)]];
             xi += z[c];
-            takeLargestImpulse(largest, xi);
+            takeLargestImpulse(free, xi);
         }
-        freeLargest = largest;
+        largest.free = free;
     }
 }
 
@@ -406,9 +427,10 @@ int RestSolve::solve(LCPMatrix &A, MemoryPool &pool, const RestProducts &product
         // The refinement's stop is judged with the tolerance the answer
         // carries; the one of the last step's impulses is close to it.
         t.carried = carriedOfLargest(params.tolerance, largest.all());
-        int steps = refine(A, products, q, n, x, Ax, z, t, largest.free);
+        bool freeInside = false;
+        int steps = refine(A, products, rows, q, x, Ax, z, t, params.tolerance, largest, freeInside);
         t.carried = carriedOfLargest(params.tolerance, largest.all());
-        solved = steps > 0 && conditionsHold(rows, q, x, Ax, t);
+        solved = steps > 0 && freeInside && conditionsHold(rows, q, x, Ax, t);
         stale_ = steps > kRestFreshSteps;
     }
     if (solved) {
@@ -422,22 +444,16 @@ int RestSolve::solve(LCPMatrix &A, MemoryPool &pool, const RestProducts &product
     return solved;
 }
 
-// Every row as the pivoting solve tests its answer: its state kept, with
-// the tolerance x carries (t.carried), and the friction bounds holding for
-// x's normal impulses. A free row stays free (newState) when x lies
-// within its bounds widened by its tolerance, whatever its w: only held
-// rows read A x.
+// The held rows as the pivoting solve tests its answer: each keeps its
+// state, with the tolerance x carries (t.carried); and the friction bounds
+// hold for x's normal impulses. The free rows were tested in the
+// refinement's last pass over them (residual), the fixed ones need not be.
 int RestSolve::conditionsHold(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax,
                               const Tolerances &t) const
 {
-    for (int i = 0; i < rows.n; ++i) {
-        int32_t s = state_[static_cast<size_t>(i)];
-        if (s & kLcpFixed) continue;
+    for (int32_t i : heldRow_) {
+        const int32_t s = state_[static_cast<size_t>(i)];
         const PxReal ti = impulseTolerance(t, i);
-        if (s == kLcpFree) {
-            if (x[i] < rows.lo[i] - ti || x[i] > rows.hi[i] + ti) return 0;
-            continue;
-        }
         if (newState(s, x[i], Ax[i] - q[i], rows.lo[i], rows.hi[i], ti, ti * t.diagonal[i]) != s) return 0;
     }
     if (rows.frictionCount == 0) return 1;
@@ -511,6 +527,10 @@ void RestSolve::keepStanding(const LCPMatrix &A, const PartitionRows &rows, PxRe
     h_ = h;
     keepRowBodies(layout, rows.rowEpsilon);
     state_.assign(rows.state, rows.state + n);
+    heldRow_.clear();
+    for (int i = 0; i < n; ++i)
+        if (state_[static_cast<size_t>(i)] != kLcpFree && !(state_[static_cast<size_t>(i)] & kLcpFixed))
+            heldRow_.push_back(i);
     diagonal_.resize(static_cast<size_t>(n));
     A.getDiagonal(diagonal_.data(), n);
     x_.assign(rows.lambda, rows.lambda + n);

@@ -98,6 +98,7 @@ private:
     std::vector<int32_t> key_;         // counts, first rows, rows, bodies
     std::vector<PxReal> rowEpsilon_;   // (rows)
     std::vector<int32_t> state_;       // (rows) the states the factor's free rows come from
+    std::vector<int32_t> heldRow_;     // the rows state_ holds at a bound
     std::vector<PxReal> x_;            // (rows) the last answer
     std::vector<PxReal> xLast_;        // (rows) the one before, when trend_
     bool trend_ = false;               // both are answers with the kept states
@@ -133,8 +134,11 @@ private:
         PxReal all() const { return held > free ? held : free; }
     };
     int startingPoint(const LcpRows &rows, const PxReal *impulseTolerance, PxReal *x, int np, Largest &largest) const;
-    int refine(LCPMatrix &A, const RestProducts &products, const PxReal *q, int qCount, PxReal *x, PxReal *Ax,
-               PxReal *z, const Tolerances &t, PxReal &freeLargest) const;
+    PxReal residual(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax, PxReal *z,
+                    const Tolerances &t, PxReal carried, bool &inside) const;
+    int refine(LCPMatrix &A, const RestProducts &products, const LcpRows &rows, const PxReal *q, PxReal *x,
+               PxReal *Ax, PxReal *z, const Tolerances &t, PxReal tolerance, Largest &largest,
+               bool &freeInside) const;
     int conditionsHold(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax,
                        const Tolerances &t) const;
 };
