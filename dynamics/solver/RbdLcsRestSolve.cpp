@@ -302,49 +302,37 @@ int RestSolve::matches(const LCPMatrix &A, const PartitionRows &rows, PxReal eps
 }
 
 // z = (q - A x)_F over the free rows in the factor's order; returns the
-// largest residual as a fraction of its row's velocity tolerance (t, with
-// the starting point's t.carried). The same pass tests each free row as
-// the pivoting solve tests its answer, with the tolerance x carries now
-// (carried): it stays free while x lies within its bounds widened by that,
-// whatever its residual. inside: every free row does.
-PxReal RestSolve::residual(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax, PxReal *z,
-                           const Tolerances &t, PxReal carried, bool &inside) const
+// largest residual as a fraction of its row's velocity tolerance.
+PxReal RestSolve::residual(int n, const PxReal *q, const PxReal *Ax, PxReal *z, const Tolerances &t) const
 {
     const int count = static_cast<int>(freeRow_.size());
     PxReal worst = 0.0;
-    bool outside = false;
     for (int c = 0; c < count; ++c) {
         int row = freeRow_[static_cast<size_t>(c)];
-        if (row >= rows.n) { // a padding row: x stays 0
+        if (row >= n) { // a padding row: x stays 0
             z[c] = 0.0;
             continue;
         }
         z[c] = q[row] - Ax[row];
         PxReal ratio = fabs(z[c]) / velocityTolerance(t, row);
         if (ratio > worst) worst = ratio; // as fmax, which is a call here
-        const PxReal own = t.impulse[row], ti = own > carried ? own : carried;
-        outside |= (x[row] < rows.lo[row] - ti) | (x[row] > rows.hi[row] + ti);
     }
-    inside = !outside;
     return worst;
 }
 
 // x_F += F_old^-1 (q - A x)_F until every free row's residual is under
-// kRestResidualOfTolerance of its velocity tolerance; Ax then holds A x,
-// and freeInside whether every free row of x keeps its state (residual).
+// kRestResidualOfTolerance of its velocity tolerance; Ax then holds A x.
 // Returns 0 when the residual does not fall at every step or is still
-// above that after kRestRefinements steps. largest.free follows the free
-// rows of x.
-int RestSolve::refine(LCPMatrix &A, const RestProducts &products, const LcpRows &rows, const PxReal *q, PxReal *x,
-                      PxReal *Ax, PxReal *z, const Tolerances &t, PxReal tolerance, Largest &largest,
-                      bool &freeInside) const
+// above that after kRestRefinements steps. freeLargest follows the
+// largest impulse on the free rows of x.
+int RestSolve::refine(LCPMatrix &A, const RestProducts &products, const PxReal *q, int qCount, PxReal *x, PxReal *Ax,
+                      PxReal *z, const Tolerances &t, PxReal &freeLargest) const
 {
     const int count = static_cast<int>(freeRow_.size()), padded = (count + 3) & ~3;
     PxReal last = INFINITY;
     for (int k = 0;; ++k) {
         multiply(products, x, Ax);
-        const PxReal carried = carriedOfLargest(tolerance, largest.all());
-        PxReal worst = residual(rows, q, x, Ax, z, t, carried, freeInside);
+        PxReal worst = residual(qCount, q, Ax, z, t);
         if (worst <= kRestResidualOfTolerance) return k + 1;
         if (k == kRestRefinements || !(worst < last)) return 0;
         last = worst;
@@ -356,7 +344,7 @@ int RestSolve::refine(LCPMatrix &A, const RestProducts &products, const LcpRows 
             xi += z[c];
             takeLargestImpulse(free, xi);
         }
-        largest.free = free;
+        freeLargest = free;
     }
 }
 
@@ -427,10 +415,9 @@ int RestSolve::solve(LCPMatrix &A, MemoryPool &pool, const RestProducts &product
         // The refinement's stop is judged with the tolerance the answer
         // carries; the one of the last step's impulses is close to it.
         t.carried = carriedOfLargest(params.tolerance, largest.all());
-        bool freeInside = false;
-        int steps = refine(A, products, rows, q, x, Ax, z, t, params.tolerance, largest, freeInside);
+        int steps = refine(A, products, q, n, x, Ax, z, t, largest.free);
         t.carried = carriedOfLargest(params.tolerance, largest.all());
-        solved = steps > 0 && freeInside && conditionsHold(rows, q, x, Ax, t);
+        solved = steps > 0 && conditionsHold(rows, q, x, Ax, t);
         stale_ = steps > kRestFreshSteps;
     }
     if (solved) {
@@ -444,13 +431,19 @@ int RestSolve::solve(LCPMatrix &A, MemoryPool &pool, const RestProducts &product
     return solved;
 }
 
-// The held rows as the pivoting solve tests its answer: each keeps its
-// state, with the tolerance x carries (t.carried); and the friction bounds
-// hold for x's normal impulses. The free rows were tested in the
-// refinement's last pass over them (residual), the fixed ones need not be.
+// Every row as the pivoting solve tests its answer: its state kept, with
+// the tolerance x carries (t.carried), and the friction bounds holding for
+// x's normal impulses. A free row stays free (newState) while x lies
+// within its bounds widened by its tolerance, whatever its w; the fixed
+// rows need not be tested. The rows of each kind are listed at keep.
 int RestSolve::conditionsHold(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax,
                               const Tolerances &t) const
 {
+    for (int32_t i : freeRow_) {
+        if (i >= rows.n) continue; // padding
+        const PxReal ti = impulseTolerance(t, i);
+        if (x[i] < rows.lo[i] - ti || x[i] > rows.hi[i] + ti) return 0;
+    }
     for (int32_t i : heldRow_) {
         const int32_t s = state_[static_cast<size_t>(i)];
         const PxReal ti = impulseTolerance(t, i);

@@ -134,11 +134,9 @@ private:
         PxReal all() const { return held > free ? held : free; }
     };
     int startingPoint(const LcpRows &rows, const PxReal *impulseTolerance, PxReal *x, int np, Largest &largest) const;
-    PxReal residual(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax, PxReal *z,
-                    const Tolerances &t, PxReal carried, bool &inside) const;
-    int refine(LCPMatrix &A, const RestProducts &products, const LcpRows &rows, const PxReal *q, PxReal *x,
-               PxReal *Ax, PxReal *z, const Tolerances &t, PxReal tolerance, Largest &largest,
-               bool &freeInside) const;
+    PxReal residual(int n, const PxReal *q, const PxReal *Ax, PxReal *z, const Tolerances &t) const;
+    int refine(LCPMatrix &A, const RestProducts &products, const PxReal *q, int qCount, PxReal *x, PxReal *Ax,
+               PxReal *z, const Tolerances &t, PxReal &freeLargest) const;
     int conditionsHold(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax,
                        const Tolerances &t) const;
 };
