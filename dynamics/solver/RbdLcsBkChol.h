@@ -106,7 +106,8 @@ private:
     int factorHeld(const ActiveRows &rows, PxReal *storage, int firstRow, int wholeRows) override;
     void solveHeld(PxReal *x) const override;
     void saveHeldPivots(PxReal *out) const override;
-    void lendHeldStorage(const int32_t *start, int padded, int32_t *first, size_t *offset, PxReal *saved) override;
+    void lendHeldStorage(const int32_t *start, int padded, int32_t *first, size_t *offset, PxReal *saved,
+                         bool shaped) override;
     size_t heldFactorReals() const override { return kTile * H_.tiles(); }
     // Tile (I, J) of the compact matrix of rows, gathered from A; the
     // padding up to a whole tile is identity. indexCompact(rows) first.

@@ -195,9 +195,11 @@ public:
     // envelope (the padded count of first coupled indices). lendHeldFactor
     // makes the scheme solve with such a copy in place, its envelope start
     // (padded entries) shaped into the caller's tables (first: padded,
-    // offset: padded + 1 entries); it reads no storage of A's, so A need
-    // not be allocated. solveLentHeld(z) then solves A_FF z = r for those
-    // rows F, z in their order (padded to 4 with zeros).
+    // offset: padded + 1 entries; with shaped, they hold that shape from
+    // an earlier lend of the same copy to the same scheme, and are not
+    // shaped again); it reads no storage of A's, so A need not be
+    // allocated. solveLentHeld(z) then solves A_FF z = r for those rows F,
+    // z in their order (padded to 4 with zeros).
     int heldFactorRows(const int32_t **positions) const
     {
         *positions = heldFactored_;
@@ -205,9 +207,9 @@ public:
     }
     size_t heldSavedReals() const { return heldFactorReals() + static_cast<size_t>((heldFactoredCount_ + 3) & ~3); }
     void saveHeldFactor(PxReal *out, int32_t *start) const;
-    void lendHeldFactor(const int32_t *start, int padded, int32_t *first, size_t *offset, PxReal *saved)
+    void lendHeldFactor(const int32_t *start, int padded, int32_t *first, size_t *offset, PxReal *saved, bool shaped)
     {
-        lendHeldStorage(start, padded, first, offset, saved);
+        lendHeldStorage(start, padded, first, offset, saved, shaped);
     }
     void solveLentHeld(PxReal *z) const { solveHeld(z); }
     // After a solve that held and fixed no row (its answer A^-1 q through
@@ -302,7 +304,8 @@ protected:
     // read from saved (its pivots after heldFactorReals reals), its
     // envelope shaped from start into first and offset.
     virtual void saveHeldPivots(PxReal *out) const = 0;
-    virtual void lendHeldStorage(const int32_t *start, int padded, int32_t *first, size_t *offset, PxReal *saved) = 0;
+    virtual void lendHeldStorage(const int32_t *start, int padded, int32_t *first, size_t *offset, PxReal *saved,
+                                 bool shaped) = 0;
     // Storage shared by both schemes: the dense inverse cache, the pivots and the order.
     int allocateInverse(int n);
     // The substitutions use the whole matrix's factor, by every position.

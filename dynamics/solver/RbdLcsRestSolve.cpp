@@ -10,6 +10,7 @@
 #include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsSubproblem.h"
 #include "solver/RbdLcsTiles.h"
+#include "solver/RbdLcsTolerance.h"
 #include "solver/RbdLcsVbChol.h"
 
 namespace lcs {
@@ -52,12 +53,17 @@ void BkChol::saveHeldPivots(PxReal *out) const
 }
 
 // The factor and its pivots are read where they were saved; the next
-// allocate points the scheme back at storage of its own.
-void BkChol::lendHeldStorage(const int32_t *start, int padded, int32_t *first, size_t *offset, PxReal *saved)
+// allocate points the scheme back at storage of its own. The envelope's
+// tables depend on start alone: a copy lent step after step is shaped once.
+void BkChol::lendHeldStorage(const int32_t *start, int padded, int32_t *first, size_t *offset, PxReal *saved,
+                             bool shaped)
 {
     H_.minTile = first;
     H_.offset = offset;
-    H_.shape(start, padded);
+    if (shaped)
+        H_.T = padded / kT;
+    else
+        H_.shape(start, padded);
     heldL_ = saved;
     heldRsD_ = saved + heldFactorReals();
 }
@@ -67,11 +73,15 @@ void VbChol::saveHeldPivots(PxReal *out) const
     memcpy(out, heldDiag_, sizeof(PxReal) * static_cast<size_t>(H_.n));
 }
 
-void VbChol::lendHeldStorage(const int32_t *start, int padded, int32_t *first, size_t *offset, PxReal *saved)
+void VbChol::lendHeldStorage(const int32_t *start, int padded, int32_t *first, size_t *offset, PxReal *saved,
+                             bool shaped)
 {
     H_.minCol = first;
     H_.offset = offset;
-    H_.shape(start, padded);
+    if (shaped)
+        H_.n = padded;
+    else
+        H_.shape(start, padded);
     heldL_ = saved;
     heldDiag_ = saved + heldFactorReals();
 }
@@ -291,46 +301,50 @@ int RestSolve::matches(const LCPMatrix &A, const PartitionRows &rows, PxReal eps
     return memcmp(rows.rowEpsilon, rowEpsilon_.data(), sizeof(PxReal) * static_cast<size_t>(layout.rowCount)) == 0;
 }
 
-// The pivoting solve fixes at 0 the rows whose bounds both lie within
-// their tolerance of 0: the kept states must have fixed those and no other.
-int RestSolve::pinnedAsKept(const LcpRows &rows, const PxReal *impulseTolerance) const
+// z = (q - A x)_F over the free rows in the factor's order; returns the
+// largest residual as a fraction of its row's velocity tolerance.
+PxReal RestSolve::residual(int n, const PxReal *q, const PxReal *Ax, PxReal *z, const Tolerances &t) const
 {
-    for (int i = 0; i < rows.n; ++i) {
-        PxReal t = impulseTolerance[i];
-        int pinned = fabs(rows.lo[i]) <= t && fabs(rows.hi[i]) <= t;
-        if (pinned != (state_[static_cast<size_t>(i)] == kLcpDegenerate)) return 0;
+    const int count = static_cast<int>(freeRow_.size());
+    PxReal worst = 0.0;
+    for (int c = 0; c < count; ++c) {
+        int row = freeRow_[static_cast<size_t>(c)];
+        if (row >= n) { // a padding row: x stays 0
+            z[c] = 0.0;
+            continue;
+        }
+        z[c] = q[row] - Ax[row];
+        PxReal ratio = fabs(z[c]) / velocityTolerance(t, row);
+        if (ratio > worst) worst = ratio; // as fmax, which is a call here
     }
-    return 1;
+    return worst;
 }
 
 // x_F += F_old^-1 (q - A x)_F until every free row's residual is under
 // kRestResidualOfTolerance of its velocity tolerance; Ax then holds A x.
 // Returns 0 when the residual does not fall at every step or is still
-// above that after kRestRefinements steps.
+// above that after kRestRefinements steps. freeLargest follows the
+// largest impulse on the free rows of x.
 int RestSolve::refine(LCPMatrix &A, const RestProducts &products, const PxReal *q, int qCount, PxReal *x, PxReal *Ax,
-                      PxReal *z, const PxReal *velocityTolerance) const
+                      PxReal *z, const Tolerances &t, PxReal &freeLargest) const
 {
     const int count = static_cast<int>(freeRow_.size()), padded = (count + 3) & ~3;
     PxReal last = INFINITY;
     for (int k = 0;; ++k) {
         multiply(products, x, Ax);
-        PxReal worst = 0.0;
-        for (int c = 0; c < count; ++c) {
-            int row = freeRow_[static_cast<size_t>(c)];
-            if (row >= qCount) { // a padding row: x stays 0
-                z[c] = 0.0;
-                continue;
-            }
-            z[c] = q[row] - Ax[row];
-            PxReal ratio = fabs(z[c]) / velocityTolerance[row];
-            if (ratio > worst) worst = ratio; // as fmax, which is a call here
-        }
+        PxReal worst = residual(qCount, q, Ax, z, t);
         if (worst <= kRestResidualOfTolerance) return k + 1;
         if (k == kRestRefinements || !(worst < last)) return 0;
         last = worst;
         for (int c = count; c < padded; ++c) z[c] = 0.0;
         A.solveLentHeld(z);
-        for (int c = 0; c < count; ++c) x[freeRow_[static_cast<size_t>(c)]] += z[c];
+        PxReal free = 0.0; // padding rows stay 0 and change nothing
+        for (int c = 0; c < count; ++c) {
+            PxReal &xi = x[freeRow_[static_cast<size_t>(c)]];
+            xi += z[c];
+            takeLargestImpulse(free, xi);
+        }
+        freeLargest = free;
     }
 }
 
@@ -343,18 +357,36 @@ int RestSolve::refine(LCPMatrix &A, const RestProducts &products, const PxReal *
 // is. A resting stack's impulses only jitter by rounding, which the line
 // doubles: on the ten-box stack 44 % of the resting steps needed a
 // substitution from the line, 15 % from the last answer.
-void RestSolve::startingPoint(const LcpRows &rows, PxReal *x, int np) const
+// In the same pass over the rows: the pivoting solve fixes at 0 the rows
+// whose bounds both lie within their tolerance of 0, so the kept states
+// must have fixed those and no other (returns 0 otherwise); and the
+// largest impulse x carries, on the held rows (which the refinement leaves
+// as they are) and on the free ones, for the tolerance it carries.
+int RestSolve::startingPoint(const LcpRows &rows, const PxReal *impulseTolerance, PxReal *x, int np,
+                             Largest &largest) const
 {
     const bool line = trend_ && !contactsOnly_;
-    for (int i = 0; i < np; ++i) {
-        if (i >= rows.n) {
-            x[i] = 0.0;
-            continue;
+    const PxReal *last = x_.data(), *before = xLast_.data();
+    const int32_t *states = state_.data();
+    PxReal held = 0.0, free = 0.0; // in registers: x may alias largest
+    for (int i = 0; i < rows.n; ++i) {
+        const PxReal t = impulseTolerance[i], lo = rows.lo[i], hi = rows.hi[i];
+        const int32_t state = states[i];
+        int pinned = fabs(lo) <= t && fabs(hi) <= t;
+        if (pinned != (state == kLcpDegenerate)) return 0;
+        PxReal guess = line ? last[i] + (last[i] - before[i]) : last[i];
+        if (state == kLcpFree) {
+            x[i] = guess;
+            takeLargestImpulse(free, guess);
+        } else {
+            x[i] = heldValue(state, lo, hi, guess);
+            takeLargestImpulse(held, x[i]);
         }
-        size_t k = static_cast<size_t>(i);
-        PxReal guess = line ? x_[k] + (x_[k] - xLast_[k]) : x_[k];
-        x[i] = heldValue(state_[k], rows.lo[i], rows.hi[i], guess);
     }
+    for (int i = rows.n; i < np; ++i) x[i] = 0.0;
+    largest.held = held;
+    largest.free = free;
+    return 1;
 }
 
 int RestSolve::solve(LCPMatrix &A, MemoryPool &pool, const RestProducts &products, const LcpRows &rows,
@@ -364,29 +396,28 @@ int RestSolve::solve(LCPMatrix &A, MemoryPool &pool, const RestProducts &product
         return 0;
     const int n = rows.n, np = static_cast<int>(softness_.size());
     if (!pool.pushFrame()) return 0;
-    Tolerances t;
     PxReal *x = pool.array<PxReal>(static_cast<size_t>(np), "rest x");
     PxReal *Ax = pool.array<PxReal>(static_cast<size_t>(np), "rest Ax");
     PxReal *z = pool.array<PxReal>(static_cast<size_t>(np), "rest z");
-    PxReal *velocity = pool.array<PxReal>(static_cast<size_t>(n), "rest velocity tolerances");
-    int solved = x && Ax && z && velocity && allocateTolerances(pool, n, t);
+    // The tolerances' scales from the kept matrix's diagonal, read where
+    // it is kept: the refinement converges only where A moved far less.
+    Tolerances t = {pool.array<PxReal>(static_cast<size_t>(n), "rest impulse tolerances"), diagonal_.data(), 0.0};
+    Largest largest;
+    int solved = x && Ax && z && t.impulse;
     if (solved) {
-        // The tolerances' scales from the kept matrix's diagonal: the
-        // refinement converges only where A moved far less than that.
-        memcpy(t.diagonal, diagonal_.data(), sizeof(PxReal) * static_cast<size_t>(n));
         tolerancesOfDiagonal(q, n, params.tolerance, t);
-        solved = pinnedAsKept(rows, t.impulse);
+        solved = startingPoint(rows, t.impulse, x, np, largest);
     }
     if (solved) {
-        startingPoint(rows, x, np);
         A.lendHeldFactor(factorStart_.data(), static_cast<int>(factorStart_.size()), lentFirst_.data(),
-                         lentOffset_.data(), factor_.data());
+                         lentOffset_.data(), factor_.data(), lentShaped_);
+        lentShaped_ = true;
         // The refinement's stop is judged with the tolerance the answer
         // carries; the one of the last step's impulses is close to it.
-        followIterate(x, n, params.tolerance, t);
-        for (int i = 0; i < n; ++i) velocity[i] = velocityTolerance(t, i);
-        int steps = refine(A, products, q, n, x, Ax, z, velocity);
-        solved = steps > 0 && conditionsHold(rows, q, x, Ax, params.tolerance, t);
+        t.carried = carriedOfLargest(params.tolerance, largest.all());
+        int steps = refine(A, products, q, n, x, Ax, z, t, largest.free);
+        t.carried = carriedOfLargest(params.tolerance, largest.all());
+        solved = steps > 0 && conditionsHold(rows, q, x, Ax, t);
         stale_ = steps > kRestFreshSteps;
     }
     if (solved) {
@@ -401,18 +432,22 @@ int RestSolve::solve(LCPMatrix &A, MemoryPool &pool, const RestProducts &product
 }
 
 // Every row as the pivoting solve tests its answer: its state kept, with
-// the tolerance x carries, and the friction bounds holding for x's normal
-// impulses.
+// the tolerance x carries (t.carried), and the friction bounds holding for
+// x's normal impulses. A free row stays free (newState) while x lies
+// within its bounds widened by its tolerance, whatever its w; the fixed
+// rows need not be tested. The rows of each kind are listed at keep.
 int RestSolve::conditionsHold(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax,
-                              PxReal tolerance, Tolerances &t) const
+                              const Tolerances &t) const
 {
-    followIterate(x, rows.n, tolerance, t);
-    for (int i = 0; i < rows.n; ++i) {
-        int32_t s = state_[static_cast<size_t>(i)];
-        if (s & kLcpFixed) continue;
-        PxReal w = s == kLcpFree ? 0.0 : Ax[i] - q[i];
-        if (newState(s, x[i], w, rows.lo[i], rows.hi[i], impulseTolerance(t, i), velocityTolerance(t, i)) != s)
-            return 0;
+    for (int32_t i : freeRow_) {
+        if (i >= rows.n) continue; // padding
+        const PxReal ti = impulseTolerance(t, i);
+        if (x[i] < rows.lo[i] - ti || x[i] > rows.hi[i] + ti) return 0;
+    }
+    for (int32_t i : heldRow_) {
+        const int32_t s = state_[static_cast<size_t>(i)];
+        const PxReal ti = impulseTolerance(t, i);
+        if (newState(s, x[i], Ax[i] - q[i], rows.lo[i], rows.hi[i], ti, ti * t.diagonal[i]) != s) return 0;
     }
     if (rows.frictionCount == 0) return 1;
     // The answer's states are the kept ones: rows.state holds the seeded
@@ -485,6 +520,10 @@ void RestSolve::keepStanding(const LCPMatrix &A, const PartitionRows &rows, PxRe
     h_ = h;
     keepRowBodies(layout, rows.rowEpsilon);
     state_.assign(rows.state, rows.state + n);
+    heldRow_.clear();
+    for (int i = 0; i < n; ++i)
+        if (state_[static_cast<size_t>(i)] != kLcpFree && !(state_[static_cast<size_t>(i)] & kLcpFixed))
+            heldRow_.push_back(i);
     diagonal_.resize(static_cast<size_t>(n));
     A.getDiagonal(diagonal_.data(), n);
     x_.assign(rows.lambda, rows.lambda + n);
@@ -496,6 +535,7 @@ void RestSolve::keepStanding(const LCPMatrix &A, const PartitionRows &rows, PxRe
     factorStart_.resize(padded);
     lentFirst_.resize(padded);
     lentOffset_.resize(padded + 1);
+    lentShaped_ = false;
     A.saveHeldFactor(factor_.data(), factorStart_.data());
     tolerance_ = tolerance;
     scheme_ = &typeid(A);

@@ -98,6 +98,7 @@ private:
     std::vector<int32_t> key_;         // counts, first rows, rows, bodies
     std::vector<PxReal> rowEpsilon_;   // (rows)
     std::vector<int32_t> state_;       // (rows) the states the factor's free rows come from
+    std::vector<int32_t> heldRow_;     // the rows state_ holds at a bound
     std::vector<PxReal> x_;            // (rows) the last answer
     std::vector<PxReal> xLast_;        // (rows) the one before, when trend_
     bool trend_ = false;               // both are answers with the kept states
@@ -106,6 +107,7 @@ private:
     std::vector<int32_t> factorStart_; // and its envelope
     std::vector<int32_t> lentFirst_;   // (padded free rows) the envelope's shape when lent
     std::vector<size_t> lentOffset_;   // (padded free rows + 1)
+    bool lentShaped_ = false;          // they hold the shape of factorStart_
     std::vector<int32_t> freeRow_;     // the row of each free index
     // Consecutive rows on the same two bodies (a joint's rows, a contact's):
     // the products keep each body's six sums in registers along a run.
@@ -125,12 +127,18 @@ private:
     int wholeFactorStands(LCPMatrix &A, const int32_t *state, int rowCount);
     void keepStanding(const LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h, PxReal tolerance,
                       int contactsOnly);
-    void startingPoint(const LcpRows &rows, PxReal *x, int np) const;
-    int pinnedAsKept(const LcpRows &rows, const PxReal *impulseTolerance) const;
+    // The largest impulse an iterate carries, on the held rows and on the
+    // free ones apart (the refinement moves only the free rows).
+    struct Largest {
+        PxReal held = 0.0, free = 0.0;
+        PxReal all() const { return held > free ? held : free; }
+    };
+    int startingPoint(const LcpRows &rows, const PxReal *impulseTolerance, PxReal *x, int np, Largest &largest) const;
+    PxReal residual(int n, const PxReal *q, const PxReal *Ax, PxReal *z, const Tolerances &t) const;
     int refine(LCPMatrix &A, const RestProducts &products, const PxReal *q, int qCount, PxReal *x, PxReal *Ax,
-               PxReal *z, const PxReal *velocityTolerance) const;
-    int conditionsHold(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax, PxReal tolerance,
-                       Tolerances &t) const;
+               PxReal *z, const Tolerances &t, PxReal &freeLargest) const;
+    int conditionsHold(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax,
+                       const Tolerances &t) const;
 };
 
 } // namespace lcs

@@ -50,16 +50,27 @@ inline PxReal rowTolerance(PxReal tolerance, PxReal own, PxReal largest)
     return tolerance * (own > floor ? own : floor);
 }
 
+// largest = max(largest, |x|), a non-finite x left out.
+inline void takeLargestImpulse(PxReal &largest, PxReal x)
+{
+    PxReal impulse = fabs(x);
+    if (isfinite(impulse) && impulse > largest) largest = impulse;
+}
+
+// The least impulse tolerance of every row while an iterate carries
+// impulses up to `largest` (takeLargestImpulse over its rows).
+inline PxReal carriedOfLargest(PxReal tolerance, PxReal largest)
+{
+    return tolerance * kRowScaleFloor * largest;
+}
+
 // The least impulse tolerance of every row while an iterate x of n rows
 // carries impulses up to max |x_i|.
 inline PxReal carriedTolerance(PxReal tolerance, const PxReal *x, int n)
 {
     PxReal largest = 0.0;
-    for (int i = 0; i < n; ++i) {
-        PxReal impulse = fabs(x[i]);
-        if (isfinite(impulse) && impulse > largest) largest = impulse;
-    }
-    return tolerance * kRowScaleFloor * largest;
+    for (int i = 0; i < n; ++i) takeLargestImpulse(largest, x[i]);
+    return carriedOfLargest(tolerance, largest);
 }
 
 } // namespace lcs

@@ -121,12 +121,14 @@ TEST(LcsRestSolve, AgreesWithAFreshSolveAndLeavesAMovedIslandToTheFullRoute)
         const char *what;
         PxReal drift, load, turn; // of the links' positions, of q, of link 3 about its hinge (rad)
         bool loosen;              // a held motor's bound moved off its answer
+        bool tighten;             // a free row's upper bound moved below its answer
         bool served;
     };
     const Case cases[] = {
-        {"at rest, the bodies and their load a little off", 1e-6, 1e-5, 0.0, false, true},
-        {"a held motor's bound moved off its answer", 1e-6, 1e-5, 0.0, true, false},
-        {"a link turned about its hinge", 0.0, 0.0, 0.5, false, false},
+        {"at rest, the bodies and their load a little off", 1e-6, 1e-5, 0.0, false, false, true},
+        {"a held motor's bound moved off its answer", 1e-6, 1e-5, 0.0, true, false, false},
+        {"a free row's upper bound moved below its answer", 1e-6, 1e-5, 0.0, false, true, false},
+        {"a link turned about its hinge", 0.0, 0.0, 0.5, false, false, false},
     };
     const RbdLcsLCPSolverParameters params = defaultParameters(kH).lcp;
     for (int which = 0; which < kLinearSolverCount; ++which)
@@ -163,6 +165,14 @@ TEST(LcsRestSolve, AgreesWithAFreshSolveAndLeavesAMovedIslandToTheFullRoute)
                 const int loosened = static_cast<int>(std::find_if(last.state.begin(), last.state.end(), isHeld) -
                                                       last.state.begin());
                 if (c.loosen) rows1.list.lo[loosened] = -10.0, rows1.list.hi[loosened] = 10.0;
+                if (c.tighten) { // of the free row that pushes most
+                    int row = -1;
+                    for (int i = 0; i < p0.n; ++i)
+                        if (last.state[i] == kLcpFree && (row < 0 || last.lambda[i] > last.lambda[row])) row = i;
+                    ASSERT_GE(row, 0);
+                    ASSERT_GT(last.lambda[row], 0.0);
+                    rows1.list.hi[row] = 0.5 * last.lambda[row];
+                }
                 const Packed p1(rows1, bodies);
                 Step now, fresh;
                 now.allocate(p1, rows1, which, c.load * step);
@@ -277,6 +287,18 @@ TEST(LcsRestSolve, ServesAStackOfContactsAtRestAndLeavesASlidingBoxToTheFullRout
                 continue;
             }
             expectSameAnswer(now, fresh, params.tolerance);
+            // The next step, pushed a little more, is served through the
+            // factor lent once already (its envelope is not shaped again).
+            Step next, again;
+            const PxReal more = c.push + 0.05 * kGravity;
+            LCPMatrix &C = next.allocate(p1, rows1, which);
+            stackLoad(next, p1, rows1, more, &now);
+            ASSERT_TRUE(
+                rest.solve(C, next.context.pool(), next.products(p1, bodies), next.lcp, next.q.data(), params));
+            LCPMatrix &D = again.allocate(p1, rows1, which);
+            stackLoad(again, p1, rows1, more, &now);
+            ASSERT_GT(again.solveInFull(D, p1, params), 0);
+            expectSameAnswer(next, again, params.tolerance);
         }
 }
 
