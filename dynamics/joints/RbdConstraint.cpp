@@ -235,6 +235,13 @@ int RbdConstraintIsEnabled(RbdConstraintID c)
     return RbdCheckConstraint(c, "RbdConstraintIsEnabled") && c->enabled;
 }
 
+void RbdConstraintEnableBodies(RbdConstraintID c)
+{
+    if (!RbdCheckConstraint(c, "RbdConstraintEnableBodies")) return;
+    for (RbdBody *body : c->body)
+        if (body && !(RbdCheckBody(body, "RbdConstraintEnableBodies") && body->enabledTime >= 0)) RbdBodyEnable(body);
+}
+
 void RbdConstraintDestroy(RbdConstraintID c)
 {
     if (!RbdCheckConstraint(c, "RbdConstraintDestroy")) return;

@@ -42,6 +42,24 @@ void RbdHingeReset(RbdConstraintID c)
     RbdConstraintResetOfType(c, &TYPE, "RbdHingeReset");
 }
 
+// Body 0's axis in the world against each body's own angular velocity, the
+// products taken one at a time as a caller reading a0, w0 and w1 apart
+// would; a missing body counts as still.
+PxReal RbdHingeGetRate(RbdConstraintID c)
+{
+    if (!RbdConstraintCheckType(c, RBD_TYPE_HINGE, "RbdHingeGetRate")) return 0.0;
+    PxVector3 axis;
+    const PxReal(*com)[4] = c->comTransform[0];
+    if (com)
+        PxV3MulTMDir(axis, c->attachment[0][0], com);
+    else
+        PxV3Copy(axis, c->attachment[0][0]);
+    const PxVector3 still = {0.0, 0.0, 0.0};
+    const PxReal *w0 = c->body[0] ? c->body[0]->lcs.angularVelocity : still;
+    const PxReal *w1 = c->body[1] ? c->body[1]->lcs.angularVelocity : still;
+    return PxV3Dot(axis, w0) - PxV3Dot(axis, w1);
+}
+
 PxReal RbdHingeGetMotorTorque(RbdConstraintID c)
 {
     if (!RbdConstraintCheckType(c, RBD_TYPE_HINGE, "RbdHingeGetMotorTorque")) return 0.0;

@@ -77,26 +77,9 @@ bool isUnbounded(PxReal bound)
     return bound >= RBD_REAL_MAX || bound <= -RBD_REAL_MAX;
 }
 
-// Rows with a
-// gamma of their own are springs and driven rows are bounded by their
-// forces. A hard row corrects its error at no more than the maximum
-// correcting velocity; a penetration also at no more than the maximum
-// correcting rate times its depth, so that stacked contacts, whose
-// corrections add up, do not launch what rests on them however short the
-// step. A contact whose bodies are still apart (within the contact
-// tolerance) lets them close the whole gap in this step, and no faster.
 inline PxReal rowCorrectingVelocity(const PartitionRows &rows, int row, const RbdLcsParameters &parameters)
 {
-    const PxReal h = parameters.stepsize, phi = rows.phi[row];
-    const int32_t kind = rows.correction[row];
-    if (rows.rowGamma[row] != 0.0 || kind == RBD_CORRECTION_DRIVEN)
-        return (parameters.gamma + rows.rowGamma[row]) / h * phi;
-    if (kind == RBD_CORRECTION_PENETRATION && phi > 0.0) return phi / h;
-    PxReal rate = parameters.gamma / h;
-    if (kind == RBD_CORRECTION_PENETRATION && rate > parameters.maxCorrectingRate)
-        rate = parameters.maxCorrectingRate;
-    const PxReal velocity = rate * phi, most = parameters.maxCorrectingVelocity;
-    return velocity > most ? most : (velocity < -most ? -most : velocity);
+    return RowCorrection(parameters)(rows, row);
 }
 
 } // namespace

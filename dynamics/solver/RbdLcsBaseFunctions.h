@@ -4,6 +4,7 @@
 
 #include <kelmar/PxTypes.h>
 #include "solver/RbdLcsTypes.h"
+#include "solver/RbdBcl.h"
 #include "solver/RbdLcsSparseMap.h"
 
 struct RbdBaseConstraint;
@@ -40,6 +41,41 @@ struct PartitionRows {
 // The row's stabilisation term (gamma + rowGamma) phi / h, bounded for hard
 // rows (m/s, rad/s for angular rows); both solvers' right-hand sides use it.
 PxReal correctingVelocity(const PartitionRows &rows, int row, const RbdLcsParameters &parameters);
+
+// correctingVelocity with the step's rates worked out once, for loops over
+// many rows: the same values. Rows with a gamma of their own are springs
+// and driven rows are bounded by their forces. A hard row corrects its
+// error at no more than the maximum correcting velocity; a penetration also
+// at no more than the maximum correcting rate times its depth, so that
+// stacked contacts, whose corrections add up, do not launch what rests on
+// them however short the step. A contact whose bodies are still apart
+// (within the contact tolerance) lets them close the whole gap in this
+// step, and no faster.
+class RowCorrection {
+public:
+    explicit RowCorrection(const RbdLcsParameters &parameters)
+        : h_(parameters.stepsize), gamma_(parameters.gamma), hardRate_(gamma_ / h_),
+          penetrationRate_(hardRate_ > parameters.maxCorrectingRate ? parameters.maxCorrectingRate : hardRate_),
+          most_(parameters.maxCorrectingVelocity)
+    {
+    }
+
+    PxReal operator()(const PartitionRows &rows, int row) const
+    {
+        const PxReal phi = rows.phi[row], rowGamma = rows.rowGamma[row];
+        const int32_t kind = rows.correction[row];
+        if (rowGamma != 0.0 || kind == RBD_CORRECTION_DRIVEN) return (gamma_ + rowGamma) / h_ * phi;
+        const bool penetration = kind == RBD_CORRECTION_PENETRATION;
+        if (penetration && phi > 0.0) return phi / h_;
+        const PxReal velocity = (penetration ? penetrationRate_ : hardRate_) * phi;
+        return velocity > most_ ? most_ : (velocity < -most_ ? -most_ : velocity);
+    }
+
+private:
+    PxReal h_, gamma_;
+    PxReal hardRate_, penetrationRate_; // 1/s
+    PxReal most_;                       // the maximum correcting velocity
+};
 
 class BaseFunctions {
 public:

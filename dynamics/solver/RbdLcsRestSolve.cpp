@@ -254,7 +254,8 @@ void RestSolve::rightHandSide(const PartitionRows &rows, const PxReal *g, const 
                               PxReal *q) const
 {
     const int n = rows.layout.rowCount;
-    const auto start = [&rows, &parameters](int i) { return rows.c[i] - correctingVelocity(rows, i, parameters); };
+    const RowCorrection correction(parameters);
+    const auto start = [&rows, &correction](int i) { return rows.c[i] - correction(rows, i); };
     for (const BodyRun &run : runs_) {
         Pair gb[2][6];
         for (int side = 0; side < 2; ++side)

@@ -128,6 +128,8 @@ protected:
     double RangeCheck(double value, bool warn);
     // The motor command of SetValueOpt and its variant: drive, or lock when at rest.
     void Command(double speed);
+    // SetSpeed once its lock check has passed and the reading is this step's.
+    void DriveAt(double speed);
     void LockHere();
     void SaveController(PxStream *stream) const;
     const char *JointName() const;

@@ -24,6 +24,9 @@ RbdBodyID RbdConstraintGetBody(RbdConstraintID c, int32_t index);
 void RbdConstraintEnable(RbdConstraintID c);
 void RbdConstraintDisable(RbdConstraintID c);
 int RbdConstraintIsEnabled(RbdConstraintID c);
+/* Enables each of the constraint's bodies that is disabled (what a driven
+ * joint does every step: one call instead of a reading per body). */
+void RbdConstraintEnableBodies(RbdConstraintID c);
 void RbdConstraintDestroy(RbdConstraintID c);
 void RbdConstraintDestroyInPool(RbdConstraintID c, PxPool *pool);
 

@@ -13,6 +13,10 @@ PX_EXTERN_C_BEGIN
 RbdConstraintID RbdHingeCreate(RbdWorldID world);
 RbdConstraintID RbdHingeCreateInPool(PxPool *pool);
 void RbdHingeReset(RbdConstraintID c);
+/* The joint rate (rad/s) at the bodies' present velocities, a0 . (w0 - w1)
+ * with body 0's axis in the world: what RbdConstraintBodyGetAxes and
+ * RbdBodyGetAngularVelocity give, in one call. 0 for a non-hinge. */
+PxReal RbdHingeGetRate(RbdConstraintID c);
 /* Torque (N m) of the actuation row in the last step, 0 when it had none. */
 PxReal RbdHingeGetMotorTorque(RbdConstraintID c);
 

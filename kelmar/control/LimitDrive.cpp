@@ -51,6 +51,11 @@ void Limit::SetSpeed(double v)
 {
     if (!LockCheck()) return;
     UpToDate();
+    DriveAt(v);
+}
+
+void Limit::DriveAt(double v)
+{
     const double dt = TimeStep();
     const double lower = limit->lower.stop, upper = limit->upper.stop;
     if (position < lower || position > upper) return;
@@ -92,8 +97,13 @@ void Limit::SetValueCtrl(double target, double speedFraction)
     target = RangeCheck(target, true);
     UpToDate();
     const double v = Clamp(controller->Control(position, target), -f * maxSpeed, f * maxSpeed);
-    if (std::fabs(v) < kRest && AutoLock()) return;
-    SetSpeed(v);
+    if (std::fabs(v) >= kRest) {
+        DriveAt(v); // the range check, reading and controller leave the lock as it was
+        return;
+    }
+    // A joint still moving clears its automatic lock, and a lock then
+    // refuses the drive: SetSpeed checks again.
+    if (!AutoLock()) SetSpeed(v);
 }
 
 void Limit::Command(double v)

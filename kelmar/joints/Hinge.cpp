@@ -28,12 +28,7 @@ void Hinge::AddTags(std::vector<PxXMLHandler> &handlers) const
 void Hinge::ComputePositionAndSpeed()
 {
     if (!constraint_) return;
-    PxVector3 axis, secondary, w0 = {0, 0, 0}, w1 = {0, 0, 0};
-    RbdConstraintBodyGetAxes(constraint_, 0, axis, secondary);
-    RbdBodyID body0 = RbdConstraintGetBody(constraint_, 0), body1 = RbdConstraintGetBody(constraint_, 1);
-    if (body0) RbdBodyGetAngularVelocity(body0, w0);
-    if (body1) RbdBodyGetAngularVelocity(body1, w1);
-    const double rate = PxV3Dot(axis, w0) - PxV3Dot(axis, w1);
+    const double rate = RbdHingeGetRate(constraint_);
     StoreReading(RbdLimitGetPosition(limit) + rate * TimeStep(), rate);
 }
 

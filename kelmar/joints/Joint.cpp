@@ -121,10 +121,7 @@ void Joint::CreateDHTransform(double tm[4][4], double d, double theta, double a,
 
 void Joint::EnableBodies()
 {
-    for (int i = 0; i < 2; ++i) {
-        RbdBodyID body = RbdConstraintGetBody(constraint_, i);
-        if (body && !RbdBodyIsEnabled(body)) RbdBodyEnable(body);
-    }
+    RbdConstraintEnableBodies(constraint_);
 }
 
 } // namespace kelmar

@@ -171,6 +171,9 @@ TEST_F(LimitedJoint, PositionVelocityAndActuationRowAgreeInSign)
             build();
             EXPECT_NEAR(RbdLimitGetVelocity(limit), k.rate, 1e-12);
             EXPECT_NEAR(RbdBclRowVelocity(&list, k.row, c), k.rate, 1e-12);
+            if (k.create == RbdHingeCreate) {
+                EXPECT_NEAR(RbdHingeGetRate(c), k.rate, 1e-12);
+            }
         }
         EXPECT_NEAR(RbdLimitGetPosition(limit) - start, 10 * dt * k.rate, 1e-9);
         if (k.create == RbdSpringCreate) {

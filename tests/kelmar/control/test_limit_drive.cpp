@@ -75,16 +75,20 @@ TEST(Tracking, AMovingTargetIsFollowedWithLessThanOneStepOfLag)
 }
 
 // Gains per step: speed = 10 e + 0.3 sum(e) + 1 d (it overshoots by about a third
-// while the integral unwinds the windup of the speed bound, then settles).
+// while the integral unwinds the windup of the speed bound, then settles). The wheel starts
+// disabled: the drive wakes it.
 TEST(Control, APidStepResponseSettles)
 {
     Rig rig(kDisc);
     kelmar::Limit *limit = rig.limit("j");
     limit->SetController(new kelmar::PID(10, 0.3, 1));
+    RbdBodyID wheel = rig.solid("wheel")->GetBody();
+    RbdBodyDisable(wheel); // the drive must wake what it moves
     for (int k = 0; k < 400; ++k) {
         limit->SetValueCtrl(1.0, 1.0);
         rig.Steps(1);
     }
+    EXPECT_TRUE(RbdBodyIsEnabled(wheel));
     EXPECT_NEAR(limit->GetPosition(), 1.0, 1e-3);
     EXPECT_NEAR(limit->GetSpeed(), 0.0, 1e-3);
 }
