@@ -311,6 +311,24 @@ PxReal RbdContactParamsGetSecondaryFrictionCoefficient(const RbdContactParams *p
     return getReal(p, SECONDARY_COEFFICIENT);
 }
 
+PxReal RbdContactParamsSwitchFriction(RbdContactParams *p, int32_t sticking, int32_t boxFromForce, PxReal normalForce)
+{
+    if (!p) return 0.0;
+    if (sticking) {
+        setReal(p, SECONDARY_FRICTION, getReal(p, PRIMARY_FRICTION));
+        setReal(p, SECONDARY_COEFFICIENT, getReal(p, PRIMARY_COEFFICIENT));
+    } else {
+        setReal(p, PRIMARY_FRICTION, getReal(p, SECONDARY_FRICTION));
+        setReal(p, PRIMARY_COEFFICIENT, getReal(p, SECONDARY_COEFFICIENT));
+    }
+    if (boxFromForce) {
+        p->primaryFrictionModel = p->secondaryFrictionModel = BOX_FRICTION;
+        setReal(p, PRIMARY_FRICTION, normalForce * getReal(p, PRIMARY_COEFFICIENT));
+        setReal(p, SECONDARY_FRICTION, normalForce * getReal(p, SECONDARY_COEFFICIENT));
+    }
+    return getReal(p, PRIMARY_COEFFICIENT);
+}
+
 void RbdContactParamsSetFrictionCoefficient(RbdContactParams *p, PxReal mu)
 {
     setReal(p, COEFFICIENT, mu);

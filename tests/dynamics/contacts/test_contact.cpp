@@ -35,6 +35,56 @@ TEST(ContactParams, BothDirectionSettersAgreeAndCommonGettersReportDisagreementA
     EXPECT_EQ(RbdContactParamsGetPrimarySlide(&p), -2.0);
 }
 
+// The one-call friction switch against the setters it stands for, one at a
+// time: the same record to the bit, the same messages, the same returned
+// coefficient, sticking and sliding, with and without box limits from a
+// normal force, a refused force (negative, not a number) included.
+TEST(ContactParams, TheFrictionSwitchDoesWhatItsSettersWouldOneAtATime)
+{
+    const auto bySetters = [](RbdContactParams *p, int sticking, int box, PxReal f) {
+        if (sticking) {
+            RbdContactParamsSetSecondaryFriction(p, RbdContactParamsGetPrimaryFriction(p));
+            RbdContactParamsSetSecondaryFrictionCoefficient(p, RbdContactParamsGetPrimaryFrictionCoefficient(p));
+        } else {
+            RbdContactParamsSetPrimaryFriction(p, RbdContactParamsGetSecondaryFriction(p));
+            RbdContactParamsSetPrimaryFrictionCoefficient(p, RbdContactParamsGetSecondaryFrictionCoefficient(p));
+        }
+        if (box) {
+            RbdContactParamsSetFrictionModel(p, 0);
+            RbdContactParamsSetPrimaryFriction(p, f * RbdContactParamsGetPrimaryFrictionCoefficient(p));
+            RbdContactParamsSetSecondaryFriction(p, f * RbdContactParamsGetSecondaryFrictionCoefficient(p));
+        }
+        return RbdContactParamsGetPrimaryFrictionCoefficient(p);
+    };
+    const PxReal forces[] = {2.5, 0.0, -1.0, NAN};
+    for (int sticking = 0; sticking < 2; ++sticking)
+        for (int box = 0; box < 2; ++box)
+            for (PxReal f : forces) {
+                RbdContactParams start;
+                RbdContactParamsReset(&start);
+                RbdContactParamsSetType(&start, 2);
+                RbdContactParamsSetFrictionModel(&start, 1);
+                RbdContactParamsSetPrimaryFriction(&start, 4.0);
+                RbdContactParamsSetSecondaryFriction(&start, 3.0);
+                RbdContactParamsSetPrimaryFrictionCoefficient(&start, 0.8);
+                RbdContactParamsSetSecondaryFrictionCoefficient(&start, 0.6);
+                RbdContactParams one = start, each = start;
+                Messages oneLog;
+                const PxReal mu = RbdContactParamsSwitchFriction(&one, sticking, box, f);
+                std::vector<std::string> oneWarnings = oneLog.warnings;
+                oneLog.warnings.clear();
+                const PxReal expected = bySetters(&each, sticking, box, f);
+                const std::string what = "sticking " + std::to_string(sticking) + " box " + std::to_string(box) +
+                                         " f " + std::to_string(f);
+                EXPECT_EQ(memcmp(&one, &each, sizeof one), 0) << what;
+                EXPECT_EQ(mu, expected) << what;
+                EXPECT_EQ(mu, sticking ? 0.8 : 0.6) << what;
+                EXPECT_EQ(oneWarnings, oneLog.warnings) << what;
+                EXPECT_EQ(oneWarnings.size(), box && !(f >= 0.0) ? 2u : 0u) << what;
+            }
+    EXPECT_EQ(RbdContactParamsSwitchFriction(nullptr, 1, 1, 1.0), 0.0);
+}
+
 // Every refused value leaves the parameters and the contact as they were and
 // says why, once: the full text where it is given, else the setter's name.
 TEST(ContactParams, RefusedValuesLeaveEverythingUnchangedWithTheirMessage)
