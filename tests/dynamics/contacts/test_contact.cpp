@@ -56,32 +56,30 @@ TEST(ContactParams, TheFrictionSwitchDoesWhatItsSettersWouldOneAtATime)
         }
         return RbdContactParamsGetPrimaryFrictionCoefficient(p);
     };
+    RbdContactParams start;
+    RbdContactParamsReset(&start);
+    RbdContactParamsSetType(&start, 2);
+    RbdContactParamsSetFrictionModel(&start, 1);
+    RbdContactParamsSetPrimaryFriction(&start, 4.0);
+    RbdContactParamsSetSecondaryFriction(&start, 3.0);
+    RbdContactParamsSetPrimaryFrictionCoefficient(&start, 0.8);
+    RbdContactParamsSetSecondaryFrictionCoefficient(&start, 0.6);
     const PxReal forces[] = {2.5, 0.0, -1.0, NAN};
-    for (int sticking = 0; sticking < 2; ++sticking)
-        for (int box = 0; box < 2; ++box)
-            for (PxReal f : forces) {
-                RbdContactParams start;
-                RbdContactParamsReset(&start);
-                RbdContactParamsSetType(&start, 2);
-                RbdContactParamsSetFrictionModel(&start, 1);
-                RbdContactParamsSetPrimaryFriction(&start, 4.0);
-                RbdContactParamsSetSecondaryFriction(&start, 3.0);
-                RbdContactParamsSetPrimaryFrictionCoefficient(&start, 0.8);
-                RbdContactParamsSetSecondaryFrictionCoefficient(&start, 0.6);
-                RbdContactParams one = start, each = start;
-                Messages oneLog;
-                const PxReal mu = RbdContactParamsSwitchFriction(&one, sticking, box, f);
-                std::vector<std::string> oneWarnings = oneLog.warnings;
-                oneLog.warnings.clear();
-                const PxReal expected = bySetters(&each, sticking, box, f);
-                const std::string what = "sticking " + std::to_string(sticking) + " box " + std::to_string(box) +
-                                         " f " + std::to_string(f);
-                EXPECT_EQ(memcmp(&one, &each, sizeof one), 0) << what;
-                EXPECT_EQ(mu, expected) << what;
-                EXPECT_EQ(mu, sticking ? 0.8 : 0.6) << what;
-                EXPECT_EQ(oneWarnings, oneLog.warnings) << what;
-                EXPECT_EQ(oneWarnings.size(), box && !(f >= 0.0) ? 2u : 0u) << what;
-            }
+    for (int k = 0; k < 16; ++k) {
+        const int sticking = k & 1, box = (k >> 1) & 1;
+        const PxReal f = forces[k >> 2];
+        RbdContactParams one = start, each = start;
+        Messages log;
+        const PxReal mu = RbdContactParamsSwitchFriction(&one, sticking, box, f);
+        const std::vector<std::string> oneWarnings = log.warnings;
+        log.warnings.clear();
+        const std::string what = "case " + std::to_string(k);
+        EXPECT_EQ(mu, bySetters(&each, sticking, box, f)) << what;
+        EXPECT_EQ(memcmp(&one, &each, sizeof one), 0) << what;
+        EXPECT_EQ(mu, sticking ? 0.8 : 0.6) << what;
+        EXPECT_EQ(oneWarnings, log.warnings) << what;
+        EXPECT_EQ(oneWarnings.size(), box && !(f >= 0.0) ? 2u : 0u) << what;
+    }
     EXPECT_EQ(RbdContactParamsSwitchFriction(nullptr, 1, 1, 1.0), 0.0);
 }
 
