@@ -29,14 +29,42 @@ void SetTMColumn3(PxMatrix4 m)
     m[3][3] = 1.0;
 }
 
+// Two reals of a row side by side: each lane is computed as it would be on
+// its own, operation for operation, so the results are the scalar ones.
+typedef double Lanes __attribute__((vector_size(16)));
+
+Lanes LoadLanes(const PxReal *p)
+{
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+void StoreLanes(PxReal *p, Lanes v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
 // The product of PxMatrix4TMCompound into out, which must be neither a nor
 // b: the compiler then need not reload the inputs after every store, and
-// the result goes straight to its place instead of through a copy.
+// the result goes straight to its place instead of through a copy. Each row
+// of out is b's row times a's rows, two columns at a time; column 3 takes
+// products of a's column 3 that SetTMColumn3 then overwrites.
 void CompoundInto(PxReal (*__restrict out)[4], const PxReal (*__restrict a)[4], const PxReal (*__restrict b)[4])
 {
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) out[i][j] = b[i][0] * a[0][j] + b[i][1] * a[1][j] + b[i][2] * a[2][j];
-    for (int j = 0; j < 3; ++j) out[3][j] = b[3][0] * a[0][j] + b[3][1] * a[1][j] + b[3][2] * a[2][j] + a[3][j];
+    Lanes rows[3][2];
+    for (int k = 0; k < 3; ++k) {
+        rows[k][0] = LoadLanes(a[k]);
+        rows[k][1] = LoadLanes(a[k] + 2);
+    }
+    for (int i = 0; i < 4; ++i) {
+        const Lanes b0 = {b[i][0], b[i][0]}, b1 = {b[i][1], b[i][1]}, b2 = {b[i][2], b[i][2]};
+        for (int h = 0; h < 2; ++h) {
+            Lanes v = b0 * rows[0][h] + b1 * rows[1][h] + b2 * rows[2][h];
+            if (i == 3) v += LoadLanes(a[3] + 2 * h);
+            StoreLanes(out[i] + 2 * h, v);
+        }
+    }
     SetTMColumn3(out);
 }
 

@@ -88,7 +88,7 @@ const RealParamInfo kRealParams[] = {
      nullptr, RBD_CONTACT_SPIN_FRICTION},
 };
 
-bool accepted(const RealParamInfo &info, PxReal value)
+inline __attribute__((always_inline)) bool accepted(const RealParamInfo &info, PxReal value)
 {
     switch (info.check) {
     case NON_NEGATIVE: return checkNonNegative(value, info.setter, info.what);
@@ -100,8 +100,10 @@ bool accepted(const RealParamInfo &info, PxReal value)
     return false;
 }
 
-// A refused value is reported and leaves the record unchanged.
-void setReal(RbdContactParams *p, RealParam which, PxReal value)
+// A refused value is reported and leaves the record unchanged. Inlined
+// wherever `which` is known, the table's entry folds away: the friction
+// switch sets four values in one call at the cost of four setters' bodies.
+inline __attribute__((always_inline)) void setReal(RbdContactParams *p, RealParam which, PxReal value)
 {
     const RealParamInfo &info = kRealParams[which];
     if (!p || !accepted(info, value)) return;
@@ -110,7 +112,7 @@ void setReal(RbdContactParams *p, RealParam which, PxReal value)
     p->options |= info.option;
 }
 
-PxReal getReal(const RbdContactParams *p, RealParam which)
+inline __attribute__((always_inline)) PxReal getReal(const RbdContactParams *p, RealParam which)
 {
     if (!p) return 0.0;
     const RealParamInfo &info = kRealParams[which];
@@ -309,6 +311,24 @@ void RbdContactParamsSetSecondaryFrictionCoefficient(RbdContactParams *p, PxReal
 PxReal RbdContactParamsGetSecondaryFrictionCoefficient(const RbdContactParams *p)
 {
     return getReal(p, SECONDARY_COEFFICIENT);
+}
+
+PxReal RbdContactParamsSwitchFriction(RbdContactParams *p, int32_t sticking, int32_t boxFromForce, PxReal normalForce)
+{
+    if (!p) return 0.0;
+    if (sticking) {
+        setReal(p, SECONDARY_FRICTION, getReal(p, PRIMARY_FRICTION));
+        setReal(p, SECONDARY_COEFFICIENT, getReal(p, PRIMARY_COEFFICIENT));
+    } else {
+        setReal(p, PRIMARY_FRICTION, getReal(p, SECONDARY_FRICTION));
+        setReal(p, PRIMARY_COEFFICIENT, getReal(p, SECONDARY_COEFFICIENT));
+    }
+    if (boxFromForce) {
+        p->primaryFrictionModel = p->secondaryFrictionModel = BOX_FRICTION;
+        setReal(p, PRIMARY_FRICTION, normalForce * getReal(p, PRIMARY_COEFFICIENT));
+        setReal(p, SECONDARY_FRICTION, normalForce * getReal(p, SECONDARY_COEFFICIENT));
+    }
+    return getReal(p, PRIMARY_COEFFICIENT);
 }
 
 void RbdContactParamsSetFrictionCoefficient(RbdContactParams *p, PxReal mu)

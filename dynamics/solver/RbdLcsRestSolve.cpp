@@ -406,7 +406,7 @@ int RestSolve::solve(LCPMatrix &A, MemoryPool &pool, const RestProducts &product
     Largest largest;
     int solved = x && Ax && z && t.impulse;
     if (solved) {
-        tolerancesOfDiagonal(q, n, params.tolerance, t);
+        tolerancesOfInverse(q, n, params.tolerance, inverseDiagonal_.data(), t);
         solved = startingPoint(rows, t.impulse, x, np, largest);
     }
     if (solved) {
@@ -527,6 +527,8 @@ void RestSolve::keepStanding(const LCPMatrix &A, const PartitionRows &rows, PxRe
             heldRow_.push_back(i);
     diagonal_.resize(static_cast<size_t>(n));
     A.getDiagonal(diagonal_.data(), n);
+    inverseDiagonal_.resize(static_cast<size_t>(n));
+    inverseOfDiagonal(diagonal_.data(), n, inverseDiagonal_.data());
     x_.assign(rows.lambda, rows.lambda + n);
     xLast_.resize(static_cast<size_t>(n));
     trend_ = false;

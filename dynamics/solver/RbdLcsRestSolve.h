@@ -115,10 +115,11 @@ private:
         int32_t first, count;
         int32_t body[2]; // 6 x each side's body, -1 for none
     };
-    std::vector<BodyRun> runs_;    // over the padded rows, in row order
-    std::vector<int32_t> rowBody_; // (2 x padded rows) scratch of keepRowBodies
-    std::vector<PxReal> diagonal_; // (rows) A_ii of the kept matrix
-    std::vector<PxReal> softness_; // (padded rows) epsilon + rowEpsilon / h, 1 on padding
+    std::vector<BodyRun> runs_;           // over the padded rows, in row order
+    std::vector<int32_t> rowBody_;        // (2 x padded rows) scratch of keepRowBodies
+    std::vector<PxReal> diagonal_;        // (rows) A_ii of the kept matrix
+    std::vector<PxReal> inverseDiagonal_; // (rows) inverseOfDiagonal of it
+    std::vector<PxReal> softness_;        // (padded rows) epsilon + rowEpsilon / h, 1 on padding
     void keepRowBodies(const ConstraintLayout &layout, const PxReal *rowEpsilon);
     void scatterRun(const BodyRun &run, const PxReal *J, const PxReal *x, PxReal *u) const;
     void gatherRun(const BodyRun &run, const PxReal *J, const PxReal *x, const PxReal *u, PxReal *out) const;

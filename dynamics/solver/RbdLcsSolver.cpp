@@ -113,26 +113,28 @@ void islandTolerances(const LCPMatrix &A, const PxReal *q, int n, PxReal toleran
     tolerancesOfDiagonal(q, n, tolerance, t);
 }
 
-void tolerancesOfDiagonal(const PxReal *q, int n, PxReal tolerance, Tolerances &t)
+namespace {
+
+// The tolerances of tolerancesOfDiagonal, with 1 / A_ii for rows i and
+// i + 1 from inverse2(i) and for row i alone from inverse1(i).
+template <class Inverse2, class Inverse1>
+void tolerancesWith(const PxReal *q, int n, PxReal tolerance, Tolerances &t, Inverse2 inverse2, Inverse1 inverse1)
 {
     // Two rows at a time, as impulseOfRow and rowTolerance do one: the
     // scales are finite and not negative, so their largest is the same
-    // whichever lane finds it. A division by a zero diagonal is not kept.
+    // whichever lane finds it.
     const int pairs = n / 2 * 2;
     const Pair zero = splat(0.0), most = splat(DBL_MAX);
     Pair largest2 = zero;
     for (int i = 0; i < pairs; i += 2) {
-        const Pair diagonal = load2(t.diagonal + i), magnitude = load2(q + i);
-        const Pair inverse = diagonal > zero ? splat(1.0) / diagonal : zero;
-        const Pair product = absolute(magnitude) * inverse;
+        const Pair product = absolute(load2(q + i)) * inverse2(i);
         const Pair impulse = (product <= most) ? product : zero;
         store2(t.impulse + i, impulse);
         largest2 = impulse > largest2 ? impulse : largest2;
     }
     PxReal largest = largest2[0] > largest2[1] ? largest2[0] : largest2[1];
     for (int i = pairs; i < n; ++i) {
-        PxReal diagonal = t.diagonal[i];
-        t.impulse[i] = impulseOfRow(q[i], diagonal > 0.0 ? 1.0 / diagonal : 0.0);
+        t.impulse[i] = impulseOfRow(q[i], inverse1(i));
         if (t.impulse[i] > largest) largest = t.impulse[i];
     }
     const Pair floor = splat(kRowScaleFloor * largest), factor = splat(tolerance);
@@ -142,6 +144,32 @@ void tolerancesOfDiagonal(const PxReal *q, int n, PxReal tolerance, Tolerances &
     }
     for (int i = pairs; i < n; ++i) t.impulse[i] = rowTolerance(tolerance, t.impulse[i], largest);
     t.carried = 0.0;
+}
+
+} // namespace
+
+// A division by a zero diagonal is not kept.
+void tolerancesOfDiagonal(const PxReal *q, int n, PxReal tolerance, Tolerances &t)
+{
+    const PxReal *d = t.diagonal;
+    const auto inverse2 = [d](int i) {
+        const Pair zero = splat(0.0), diagonal = load2(d + i);
+        return diagonal > zero ? splat(1.0) / diagonal : zero;
+    };
+    const auto inverse1 = [d](int i) { return d[i] > 0.0 ? 1.0 / d[i] : 0.0; };
+    tolerancesWith(q, n, tolerance, t, inverse2, inverse1);
+}
+
+void inverseOfDiagonal(const PxReal *diagonal, int n, PxReal *inverse)
+{
+    for (int i = 0; i < n; ++i) inverse[i] = diagonal[i] > 0.0 ? 1.0 / diagonal[i] : 0.0;
+}
+
+void tolerancesOfInverse(const PxReal *q, int n, PxReal tolerance, const PxReal *inverse, Tolerances &t)
+{
+    const auto inverse2 = [inverse](int i) { return load2(inverse + i); };
+    const auto inverse1 = [inverse](int i) { return inverse[i]; };
+    tolerancesWith(q, n, tolerance, t, inverse2, inverse1);
 }
 
 void followIterate(const PxReal *x, int n, PxReal tolerance, Tolerances &t)

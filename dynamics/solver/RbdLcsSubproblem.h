@@ -63,6 +63,12 @@ size_t tolerancesMemoryRequired(int n);
 void islandTolerances(const LCPMatrix &A, const PxReal *q, int n, PxReal tolerance, Tolerances &t);
 // The same from the diagonal A_ii already in t.diagonal.
 void tolerancesOfDiagonal(const PxReal *q, int n, PxReal tolerance, Tolerances &t);
+// 1 / A_ii of each row as tolerancesOfDiagonal takes it (0 for a diagonal
+// that is not positive), for a diagonal kept step after step.
+void inverseOfDiagonal(const PxReal *diagonal, int n, PxReal *inverse);
+// tolerancesOfDiagonal with inverseOfDiagonal's reciprocals of t.diagonal
+// given: the same tolerances, bit for bit, without a division.
+void tolerancesOfInverse(const PxReal *q, int n, PxReal tolerance, const PxReal *inverse, Tolerances &t);
 // Sets the least tolerance of every row from the impulses of the iterate x
 // (RbdLcsTolerance.h); the solvers call it before each test of an iterate.
 void followIterate(const PxReal *x, int n, PxReal tolerance, Tolerances &t);

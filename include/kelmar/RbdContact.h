@@ -143,6 +143,15 @@ PxReal RbdContactParamsGetSecondaryFrictionCoefficient(const RbdContactParams *p
 void RbdContactParamsSetFrictionCoefficient(RbdContactParams *params, PxReal mu);
 /* The common coefficient of both directions, -1 when they differ. */
 PxReal RbdContactParamsGetFrictionCoefficient(const RbdContactParams *params);
+/* Switches friction between static and dynamic values in one call, as the
+ * setters above would one at a time (with their checks and messages): when
+ * sticking, the primary direction's force bound and coefficient go into the
+ * secondary direction; when sliding, the secondary's into the primary. With
+ * boxFromForce the bounds then become box limits from the normal force f
+ * (N): box friction in both directions, each bound f times its direction's
+ * coefficient. Returns the primary coefficient afterwards (0 for no params). */
+PxReal RbdContactParamsSwitchFriction(RbdContactParams *params, int32_t sticking, int32_t boxFromForce,
+                                      PxReal normalForce);
 
 /* Spin (torsional) friction, a length in m: the torque about the normal
  * that resists the bodies turning against each other about it is bounded

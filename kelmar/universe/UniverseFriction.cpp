@@ -37,27 +37,13 @@ bool Sticks(const PxVector3 t)
     return std::fabs(t[0]) < kStickingSpeed && std::fabs(t[1]) < kStickingSpeed && std::fabs(t[2]) < kStickingSpeed;
 }
 
-// Static values go into both directions when sticking, dynamic ones when sliding.
-void UseCoefficient(RbdContactParams *p, bool sticking)
-{
-    if (sticking) {
-        RbdContactParamsSetSecondaryFriction(p, RbdContactParamsGetPrimaryFriction(p));
-        RbdContactParamsSetSecondaryFrictionCoefficient(p, RbdContactParamsGetPrimaryFrictionCoefficient(p));
-    } else {
-        RbdContactParamsSetPrimaryFriction(p, RbdContactParamsGetSecondaryFriction(p));
-        RbdContactParamsSetPrimaryFrictionCoefficient(p, RbdContactParamsGetSecondaryFrictionCoefficient(p));
-    }
-}
-
-// Box limits mu x F from the normal force F of the previous step.
-void BoxFromNormalForce(RbdContactID contact, RbdContactParams *p, const PxVector3 normal)
+// The normal force of the previous step, whose box limits mu x F replace
+// friction proportional to the normal force.
+double NormalForce(RbdContactID contact, const PxVector3 normal)
 {
     PxVector3 force;
     RbdConstraintGetForce(contact, 0, force);
-    const double f = std::fabs(PxV3Dot(force, normal));
-    RbdContactParamsSetFrictionModel(p, 0);
-    RbdContactParamsSetPrimaryFriction(p, f * RbdContactParamsGetPrimaryFrictionCoefficient(p));
-    RbdContactParamsSetSecondaryFriction(p, f * RbdContactParamsGetSecondaryFrictionCoefficient(p));
+    return std::fabs(PxV3Dot(force, normal));
 }
 
 } // namespace
@@ -75,11 +61,11 @@ void Universe::TransformDynamicContacts(CdxIntersectResult *result, RbdContactID
         }
         PxVector3 tangential, normal;
         TangentialVelocity(contact, tangential, normal);
+        // Static values go into both directions when sticking, dynamic ones
+        // when sliding.
         const bool sticking = Sticks(tangential);
-        UseCoefficient(p, sticking);
-        if (!(options_ & kScaledBox) && RbdContactParamsGetPrimaryFrictionModel(p) == 1 && !isNew)
-            BoxFromNormalForce(contact, p, normal);
-        const double mu = RbdContactParamsGetPrimaryFrictionCoefficient(p);
+        const bool box = !(options_ & kScaledBox) && RbdContactParamsGetPrimaryFrictionModel(p) == 1 && !isNew;
+        const double mu = RbdContactParamsSwitchFriction(p, sticking, box, box ? NormalForce(contact, normal) : 0.0);
         RbdContactSetUserValue(contact, sticking ? mu : -mu);
     }
 }

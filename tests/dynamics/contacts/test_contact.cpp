@@ -35,6 +35,54 @@ TEST(ContactParams, BothDirectionSettersAgreeAndCommonGettersReportDisagreementA
     EXPECT_EQ(RbdContactParamsGetPrimarySlide(&p), -2.0);
 }
 
+// The one-call friction switch against the setters it stands for, one at a
+// time: the same record to the bit, the same messages, the same returned
+// coefficient, sticking and sliding, with and without box limits from a
+// normal force, a refused force (negative, not a number) included.
+TEST(ContactParams, TheFrictionSwitchDoesWhatItsSettersWouldOneAtATime)
+{
+    const auto bySetters = [](RbdContactParams *p, int sticking, int box, PxReal f) {
+        if (sticking) {
+            RbdContactParamsSetSecondaryFriction(p, RbdContactParamsGetPrimaryFriction(p));
+            RbdContactParamsSetSecondaryFrictionCoefficient(p, RbdContactParamsGetPrimaryFrictionCoefficient(p));
+        } else {
+            RbdContactParamsSetPrimaryFriction(p, RbdContactParamsGetSecondaryFriction(p));
+            RbdContactParamsSetPrimaryFrictionCoefficient(p, RbdContactParamsGetSecondaryFrictionCoefficient(p));
+        }
+        if (box) {
+            RbdContactParamsSetFrictionModel(p, 0);
+            RbdContactParamsSetPrimaryFriction(p, f * RbdContactParamsGetPrimaryFrictionCoefficient(p));
+            RbdContactParamsSetSecondaryFriction(p, f * RbdContactParamsGetSecondaryFrictionCoefficient(p));
+        }
+        return RbdContactParamsGetPrimaryFrictionCoefficient(p);
+    };
+    RbdContactParams start;
+    RbdContactParamsReset(&start);
+    RbdContactParamsSetType(&start, 2);
+    RbdContactParamsSetFrictionModel(&start, 1);
+    RbdContactParamsSetPrimaryFriction(&start, 4.0);
+    RbdContactParamsSetSecondaryFriction(&start, 3.0);
+    RbdContactParamsSetPrimaryFrictionCoefficient(&start, 0.8);
+    RbdContactParamsSetSecondaryFrictionCoefficient(&start, 0.6);
+    const PxReal forces[] = {2.5, 0.0, -1.0, NAN};
+    for (int k = 0; k < 16; ++k) {
+        const int sticking = k & 1, box = (k >> 1) & 1;
+        const PxReal f = forces[k >> 2];
+        RbdContactParams one = start, each = start;
+        Messages log;
+        const PxReal mu = RbdContactParamsSwitchFriction(&one, sticking, box, f);
+        const std::vector<std::string> oneWarnings = log.warnings;
+        log.warnings.clear();
+        const std::string what = "case " + std::to_string(k);
+        EXPECT_EQ(mu, bySetters(&each, sticking, box, f)) << what;
+        EXPECT_EQ(memcmp(&one, &each, sizeof one), 0) << what;
+        EXPECT_EQ(mu, sticking ? 0.8 : 0.6) << what;
+        EXPECT_EQ(oneWarnings, log.warnings) << what;
+        EXPECT_EQ(oneWarnings.size(), box && !(f >= 0.0) ? 2u : 0u) << what;
+    }
+    EXPECT_EQ(RbdContactParamsSwitchFriction(nullptr, 1, 1, 1.0), 0.0);
+}
+
 // Every refused value leaves the parameters and the contact as they were and
 // says why, once: the full text where it is given, else the setter's name.
 TEST(ContactParams, RefusedValuesLeaveEverythingUnchangedWithTheirMessage)

@@ -11,7 +11,9 @@
 #include <string>
 
 #include "solver/RbdLcsRestSolve.h"
+#include "solver/RbdLcsSubproblem.h"
 #include "solver/RbdLcsTiles.h"
+#include "solver/RbdLcsTolerance.h"
 #include "test_lcs_support.h"
 
 using namespace lcs;
@@ -303,3 +305,38 @@ TEST(LcsRestSolve, ServesAStackOfContactsAtRestAndLeavesASlidingBoxToTheFullRout
 }
 
 } // namespace
+
+// The rest solve takes each row's 1 / A_ii from the kept diagonal rather
+// than dividing every step: its tolerances must be those of the diagonal,
+// bit for bit, and both the scalar rule's, row by row. Diagonals zero,
+// negative or so small that |q| / A_ii overflows give no scale of their
+// own; odd counts take the rows past the last pair alone.
+TEST(LcsRestSolve, KeptReciprocalsGiveTheDiagonalsTolerancesExactly)
+{
+    const PxReal tolerance = 1e-3, odd[] = {0.0, -2.0, 1e-310, NAN};
+    uint64_t seed = 12345;
+    const auto uniform = [&seed]() {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<PxReal>(seed >> 11) / 9007199254740992.0;
+    };
+    for (int n : {1, 2, 7, 30, 61}) {
+        std::vector<PxReal> q(n), diagonal(n), inverse(n), byDiagonal(n), byInverse(n), own(n);
+        PxReal largest = 0.0;
+        for (int i = 0; i < n; ++i) {
+            q[i] = (uniform() - 0.5) * pow(10.0, 6.0 * uniform() - 3.0);
+            diagonal[i] = i % 5 == 3 ? odd[(i / 5) % 4] : pow(10.0, 4.0 * uniform() - 2.0);
+            own[i] = impulseOfRow(q[i], diagonal[i] > 0.0 ? 1.0 / diagonal[i] : 0.0);
+            largest = std::max(largest, own[i]);
+        }
+        Tolerances a = {byDiagonal.data(), diagonal.data(), 1.0}, b = {byInverse.data(), diagonal.data(), 1.0};
+        tolerancesOfDiagonal(q.data(), n, tolerance, a);
+        inverseOfDiagonal(diagonal.data(), n, inverse.data());
+        tolerancesOfInverse(q.data(), n, tolerance, inverse.data(), b);
+        for (int i = 0; i < n; ++i) {
+            const PxReal expected = rowTolerance(tolerance, own[i], largest);
+            EXPECT_EQ(byDiagonal[i], expected) << "n " << n << " row " << i;
+            EXPECT_EQ(byInverse[i], expected) << "n " << n << " row " << i;
+        }
+        EXPECT_EQ(a.carried + b.carried, 0.0);
+    }
+}
