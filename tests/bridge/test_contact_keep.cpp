@@ -1,8 +1,8 @@
 // A resting box keeps its contacts between collision tests while it barely
 // moves: they must be the ones a fresh test finds, and a motion past either
-// bound (turn 3e-5 rad; shift 1e-5 of the cube's radius, or 5 um, a
-// thousandth of the default contact tolerance, if that is more) must be
-// tested afresh.
+// bound must be tested afresh. The bounds: turn 1e-5 rad, shift 1e-5 of the
+// cube's radius; for small cubes at least 5 um (a thousandth of the default
+// contact tolerance) and the turn that moves a corner by 5 um, up to 3e-5.
 #include <gtest/gtest.h>
 #include <math.h>
 #include <random>
@@ -15,7 +15,7 @@
 
 namespace {
 
-const PxReal kTurn = 3e-5; // rad
+const PxReal kTurn = 3e-5; // rad, the largest turn bound
 
 struct KeepCase {
     bool onPlane;       // the floor: a plane, else a fixed box
@@ -104,11 +104,13 @@ TEST_P(ContactKeep, KeptContactsAreTheFreshOnesAndLargeMotionsTestAfresh)
     }
 }
 
-// The 1 m cube's shift bound is 8.7 um, the 0.2 m cube's the 5 um floor (its
-// 1e-5 of the size is 1.7 um). Turned upright, the 0.2 m cube's bottom
-// corners (0.14 m out) move by less than the floor: only the turn bound
-// sees 3.3e-5 rad. Each case also sinks a little, so that a kept depth
-// differs from the depth found.
+// The 1 m cube's bounds are 1e-5 rad and 8.7 um; the 0.2 m cube's the
+// floors, 5 um and 2.9e-5 rad (its 1e-5 of the size is 1.7 um). Turned
+// upright, the cubes' bottom corners (0.71 and 0.14 m out) move by less
+// than the shift bound: only the turn bound sees 1.1e-5 and 3.3e-5 rad. The
+// 0.1 m cube's floor turn (5.8e-5 rad) is held to 3e-5.
+// Each case also sinks a little, so that a kept depth differs from the
+// depth found.
 INSTANTIATE_TEST_SUITE_P(
     RestingBoxes, ContactKeep,
     ::testing::Values(KeepCase{true, 1.0, 4e-6, 4e-6, false, true}, KeepCase{false, 1.0, 4e-6, 4e-6, false, true},
@@ -116,6 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
                       KeepCase{false, 1.0, 0.0, 9.5e-6, false, false}, KeepCase{true, 0.2, 2.7e-5, 1e-7, true, true},
                       KeepCase{false, 0.2, 3.3e-5, 1e-7, true, false}, KeepCase{true, 0.2, 0.0, 4.5e-6, false, true},
                       KeepCase{false, 0.2, 0.0, 4.5e-6, false, true}, KeepCase{true, 0.2, 0.0, 6e-6, false, false},
-                      KeepCase{false, 0.2, 1e-5, 2e-6, false, true}));
+                      KeepCase{false, 0.2, 1e-5, 2e-6, false, true}, KeepCase{false, 1.0, 1.1e-5, 1e-7, true, false},
+                      KeepCase{true, 0.1, 3.5e-5, 1e-7, true, false}));
 
 } // namespace
