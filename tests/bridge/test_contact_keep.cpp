@@ -1,6 +1,8 @@
 // A resting box keeps its contacts between collision tests while it barely
 // moves: they must be the ones a fresh test finds, and a motion past either
-// bound (turn 1e-5 rad, shift 1e-5 of the cube's radius) must be tested afresh.
+// bound must be tested afresh. The bounds: turn 1e-5 rad, shift 1e-5 of the
+// cube's radius; for small cubes at least 5 um (a thousandth of the default
+// contact tolerance) and the turn that moves a corner by 5 um, up to 3e-5.
 #include <gtest/gtest.h>
 #include <math.h>
 #include <random>
@@ -13,11 +15,12 @@
 
 namespace {
 
-const PxReal kTurn = 1e-5, kShift = 1e-5 * sqrt(3.0) / 2.0;
+const PxReal kTurn = 3e-5; // rad, the largest turn bound
 
 struct KeepCase {
     bool onPlane;       // the floor: a plane, else a fixed box
-    PxReal turn, shift; // of the motion, in bounds
+    PxReal edge;        // of the cube, m
+    PxReal turn, shift; // of the motion: rad about the centre, m sinking sideways
     bool upright;       // turned about the vertical through the centre: corners move least
     bool kept;
 };
@@ -40,12 +43,13 @@ TEST_P(ContactKeep, KeptContactsAreTheFreshOnesAndLargeMotionsTestAfresh)
         PxMatrix4 ground;
         PxM4Identity(ground);
         ground[3][2] = c.onPlane ? 0.0 : -0.5;
-        CdxGeometryID cube = CdxBoxCreate(1, 1, 1), floor = c.onPlane ? CdxPlaneCreate() : CdxBoxCreate(3, 3, 1);
+        CdxGeometryID cube = CdxBoxCreate(c.edge, c.edge, c.edge),
+                      floor = c.onPlane ? CdxPlaneCreate() : CdxBoxCreate(3, 3, 1);
         CdxModelID lower = SbxFixedModelCreate(universe, floor, &ground);
         CdxModelID upper = SbxModelAndBodyCreate(universe, cube, 1.0);
         RbdBodyID body = CdxModelGetBody(upper);
         const PxReal yaw = 0.7 * unit(random);
-        RbdBodySetPosition(body, 0.1, -0.2, 0.499); // 1 mm deep
+        RbdBodySetPosition(body, 0.1, -0.2, 0.5 * c.edge - 0.001); // 1 mm deep
         RbdBodySetQuaternion(body, cos(yaw / 2), 0.0, 0.0, sin(yaw / 2));
         auto update = [&] {
             CdxSpaceUpdateAll(space);
@@ -59,10 +63,10 @@ TEST_P(ContactKeep, KeptContactsAreTheFreshOnesAndLargeMotionsTestAfresh)
         PxV3Normalize(shift);
         PxQuaternion q;
         RbdBodyGetQuaternion(body, q);
-        PxQuaternionFiniteRotation(q, axis, 0.5 * c.turn * kTurn);
+        PxQuaternionFiniteRotation(q, axis, c.turn);
         RbdBodySetQuaternion(body, q[0], q[1], q[2], q[3]);
         RbdBodyGetPosition(body, p);
-        PxV3AddScaled(p, p, shift, 0.3 * c.shift * kShift);
+        PxV3AddScaled(p, p, shift, c.shift);
         RbdBodySetPosition(body, p[0], p[1], p[2]);
         update();
 
@@ -86,7 +90,9 @@ TEST_P(ContactKeep, KeptContactsAreTheFreshOnesAndLargeMotionsTestAfresh)
                 expected, expected + 4, [&](const CdxContact &a, const CdxContact &b) {
                     return PxV3Distance(a.position, at) < PxV3Distance(b.position, at);
                 });
-            EXPECT_LT(PxV3Distance(e->position, at), c.kept ? 2.0 * (kShift + kTurn) : 1e-12);
+            // A kept contact stays where it was found: the corners moved by
+            // no more than the turn about the centre and the shift.
+            EXPECT_LE(PxV3Distance(e->position, at), c.kept ? c.turn * c.edge + c.shift + 1e-12 : 1e-12);
             EXPECT_NEAR(depth, -e->separation, c.kept ? 1e-9 : 1e-12);
             EXPECT_GT(PxV3Dot(normal, e->normal), 1.0 - kTurn * kTurn);
         }
@@ -98,12 +104,21 @@ TEST_P(ContactKeep, KeptContactsAreTheFreshOnesAndLargeMotionsTestAfresh)
     }
 }
 
-// 1.1e-5 rad upright moves the corners by 0.78e-5 m, within the shift
-// bound: only the turn bound sees it.
+// The 1 m cube's bounds are 1e-5 rad and 8.7 um; the 0.2 m cube's the
+// floors, 5 um and 2.9e-5 rad (its 1e-5 of the size is 1.7 um). Turned
+// upright, the cubes' bottom corners (0.71 and 0.14 m out) move by less
+// than the shift bound: only the turn bound sees 1.1e-5 and 3.3e-5 rad. The
+// 0.1 m cube's floor turn (5.8e-5 rad) is held to 3e-5.
+// Each case also sinks a little, so that a kept depth differs from the
+// depth found.
 INSTANTIATE_TEST_SUITE_P(
     RestingBoxes, ContactKeep,
-    ::testing::Values(KeepCase{true, 0.9, 0.9, false, true}, KeepCase{false, 0.9, 0.9, false, true},
-                      KeepCase{true, 3.0, 0.0, false, false}, KeepCase{false, 2.2, 0.01, true, false},
-                      KeepCase{true, 0.0, 5.0, false, false}, KeepCase{false, 0.0, 5.0, false, false}));
+    ::testing::Values(KeepCase{true, 1.0, 4e-6, 4e-6, false, true}, KeepCase{false, 1.0, 4e-6, 4e-6, false, true},
+                      KeepCase{true, 1.0, 3.5e-5, 1e-7, false, false}, KeepCase{true, 1.0, 0.0, 9.5e-6, false, false},
+                      KeepCase{false, 1.0, 0.0, 9.5e-6, false, false}, KeepCase{true, 0.2, 2.7e-5, 1e-7, true, true},
+                      KeepCase{false, 0.2, 3.3e-5, 1e-7, true, false}, KeepCase{true, 0.2, 0.0, 4.5e-6, false, true},
+                      KeepCase{false, 0.2, 0.0, 4.5e-6, false, true}, KeepCase{true, 0.2, 0.0, 6e-6, false, false},
+                      KeepCase{false, 0.2, 1e-5, 2e-6, false, true}, KeepCase{false, 1.0, 1.1e-5, 1e-7, true, false},
+                      KeepCase{true, 0.1, 3.5e-5, 1e-7, true, false}));
 
 } // namespace
