@@ -79,6 +79,7 @@ void LCPMatrix::keepBorderBase(const PxReal *x, const PxReal *z)
     if (need > room) return;
     borderBaseKept_ = 1;
     for (int s = 0; s < kMaxBorderRows; ++s) borderSlotOwner_[s] = -1; // a new factor: no column kept
+    for (int s = 0; s < kMaxBorderRows * kMaxBorderRows; ++s) borderPairRows_[s] = -1;
     PxReal *base = heldStorageBase() + static_cast<size_t>(kMaxBorderRows + 1) * padded0;
     memcpy(base, z, sizeof(PxReal) * static_cast<size_t>(padded0));
     memcpy(base + padded0, x, sizeof(PxReal) * static_cast<size_t>(n_));
@@ -194,9 +195,11 @@ int LCPMatrix::solveBordered(PxReal *x, const PxReal *q, int qCount)
     for (int c = 0; c < k; ++c)
         if (borderBaseIndex_[c] >= 0) order[at++] = c;
     const PxReal *column[kMaxBorderRows], *pivot[kMaxBorderRows];
+    int slot[kMaxBorderRows];
     for (int a = 0; a < k; ++a) {
         int c = order[a];
         column[a] = borderColumn(borderPosition_[c], borderBaseIndex_[c], &pivot[a]);
+        slot[a] = static_cast<int>(pivot[a] - borderSlotPivot_);
     }
     memcpy(u, uBase, sizeof(PxReal) * static_cast<size_t>(padded0));
     for (int a = 0; a < inserted; ++a) {
@@ -218,14 +221,25 @@ int LCPMatrix::solveBordered(PxReal *x, const PxReal *q, int qCount)
         K[a * k + a] = *pivot[a];
     }
     // Between two new rows: A_ab - A_a0 W_b, with W_b scattered by positions.
+    // Both depend on the kept factor alone, so an entry is kept by the
+    // pair of slots while they hold the same two rows' columns: a closing
+    // hand's new rows stay in the border for pivot after pivot.
     for (int b = 0; b + 1 < inserted; ++b) {
-        memset(t, 0, sizeof(PxReal) * static_cast<size_t>(n_));
-        for (int i = 0; i < m0; ++i) t[heldFactored_[i]] = column[b][i];
-        int pb = borderPosition_[order[b]];
+        int pb = borderPosition_[order[b]], scattered = 0;
         for (int a = b + 1; a < inserted; ++a) {
             int pa = borderPosition_[order[a]];
-            PxReal Aab = pa >= pb ? getAt(pa, pb) : getAt(pb, pa);
-            K[a * k + b] = Aab - dotRow(pa, t);
+            const int pair = slot[a] * kMaxBorderRows + slot[b];
+            if (borderPairRows_[pair] != pa * n_ + pb) {
+                if (!scattered) {
+                    memset(t, 0, sizeof(PxReal) * static_cast<size_t>(n_));
+                    for (int i = 0; i < m0; ++i) t[heldFactored_[i]] = column[b][i];
+                    scattered = 1;
+                }
+                PxReal Aab = pa >= pb ? getAt(pa, pb) : getAt(pb, pa);
+                borderPair_[pair] = Aab - dotRow(pa, t);
+                borderPairRows_[pair] = pa * n_ + pb;
+            }
+            K[a * k + b] = borderPair_[pair];
         }
     }
     for (int a = inserted; a < k; ++a) {

@@ -431,6 +431,10 @@ protected:
     int32_t borderSlotOwner_[kMaxBorderRows] = {}; // the position each kept column belongs to, -1 none
     PxReal borderSlotPivot_[kMaxBorderRows] = {};  // a new row's A_ii - A_i0 A0^-1 A_0i
     int borderBaseKept_ = 0;                       // the factored subproblem's solution and held values are kept
+    // A_ab - A_a0 W_b of two new rows, by the slots of a and b, and the rows
+    // (pa n + pb) it was formed for: -1 none.
+    PxReal borderPair_[kMaxBorderRows * kMaxBorderRows] = {};
+    int32_t borderPairRows_[kMaxBorderRows * kMaxBorderRows] = {};
     // Whether F (free_) differs from F0 in at most kMaxBorderRows rows and
     // the columns fit beside the factor; fills the border.
     int planBorder();
