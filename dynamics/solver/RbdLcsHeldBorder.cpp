@@ -67,7 +67,8 @@ int LCPMatrix::planBorder()
 }
 
 // Storage after the factor: kMaxBorderRows columns, u, A0^-1 b_then (each
-// padded0 long) and x as it was then (n_).
+// padded0 long), x as it was then (n_), and up to kMaxBorderBuffers -
+// kMaxBorderRows more columns where they fit.
 void LCPMatrix::keepBorderBase(const PxReal *x, const PxReal *z)
 {
     borderBaseKept_ = 0;
@@ -78,11 +79,24 @@ void LCPMatrix::keepBorderBase(const PxReal *x, const PxReal *z)
     size_t need = factor + static_cast<size_t>(kMaxBorderRows + 2) * padded0 + n_;
     if (need > room) return;
     borderBaseKept_ = 1;
-    for (int s = 0; s < kMaxBorderRows; ++s) borderSlotOwner_[s] = -1; // a new factor: no column kept
+    size_t more = padded0 > 0 ? (room - need) / static_cast<size_t>(padded0) : 0;
+    borderBuffers_ = kMaxBorderRows + (more < kMaxBorderBuffers - kMaxBorderRows ? static_cast<int>(more)
+                                                                                  : kMaxBorderBuffers - kMaxBorderRows);
+    for (int s = 0; s < kMaxBorderRows; ++s) borderSlotOwner_[s] = -1, borderSlotBuffer_[s] = s; // a new factor
+    for (int b = 0; b < borderBuffers_; ++b) borderBufferOwner_[b] = -1;
+    borderNextBuffer_ = 0;
     for (int s = 0; s < kMaxBorderRows * kMaxBorderRows; ++s) borderPairRows_[s] = -1;
     PxReal *base = heldStorageBase() + static_cast<size_t>(kMaxBorderRows + 1) * padded0;
     memcpy(base, z, sizeof(PxReal) * static_cast<size_t>(padded0));
     memcpy(base + padded0, x, sizeof(PxReal) * static_cast<size_t>(n_));
+}
+
+PxReal *LCPMatrix::borderBuffer(int b) const
+{
+    const size_t padded0 = static_cast<size_t>(paddedCount(heldFactoredCount_));
+    if (b < kMaxBorderRows) return heldStorageBase() + b * padded0;
+    return heldStorageBase() + (kMaxBorderRows + 2) * padded0 + static_cast<size_t>(n_) +
+           static_cast<size_t>(b - kMaxBorderRows) * padded0;
 }
 
 double LCPMatrix::borderCost() const
@@ -100,15 +114,15 @@ double LCPMatrix::borderCost() const
     return missing * 2.0 * static_cast<double>(heldFactorReals()) + k * (3.0 * m0 + n_) + k * k * k;
 }
 
-const PxReal *LCPMatrix::borderColumn(int p, int baseIndex, const PxReal **pivot)
+const PxReal *LCPMatrix::borderColumn(int p, int baseIndex, const PxReal **pivot, int *slotOf)
 {
     const int m0 = heldFactoredCount_, padded0 = paddedCount(m0);
-    PxReal *columns = heldStorageBase();
     int slot = -1;
     for (int s = 0; s < kMaxBorderRows; ++s)
         if (borderSlotOwner_[s] == p) {
-            *pivot = borderSlotPivot_ + s;
-            return columns + static_cast<size_t>(s) * padded0;
+            *slotOf = s;
+            *pivot = borderBufferPivot_ + borderSlotBuffer_[s];
+            return borderBuffer(borderSlotBuffer_[s]);
         }
     // A slot no changed row owns: there is one, as slots and changed rows are as many.
     for (int s = 0; s < kMaxBorderRows && slot < 0; ++s) {
@@ -116,7 +130,28 @@ const PxReal *LCPMatrix::borderColumn(int p, int baseIndex, const PxReal **pivot
         for (int d = 0; d < borderCount_; ++d) owned |= borderSlotOwner_[s] == borderPosition_[d];
         if (!owned) slot = s;
     }
-    PxReal *column = columns + static_cast<size_t>(slot) * padded0;
+    // The slots decide which columns count as kept (borderCost); a column
+    // a slot gave up may still stand in a buffer no slot uses, the same
+    // reals as a new solve would give.
+    int buffer = -1;
+    for (int b = 0; b < borderBuffers_ && buffer < 0; ++b)
+        if (borderBufferOwner_[b] == p) buffer = b;
+    borderSlotOwner_[slot] = p;
+    *slotOf = slot;
+    if (buffer >= 0) {
+        borderSlotBuffer_[slot] = buffer;
+        *pivot = borderBufferPivot_ + buffer;
+        return borderBuffer(buffer);
+    }
+    // Else the next buffer in turn that no other slot uses.
+    for (buffer = borderNextBuffer_;; buffer = buffer + 1 < borderBuffers_ ? buffer + 1 : 0) {
+        int used = 0;
+        for (int s = 0; s < kMaxBorderRows; ++s) used |= s != slot && borderSlotOwner_[s] >= 0 && borderSlotBuffer_[s] == buffer;
+        if (!used) break;
+    }
+    borderNextBuffer_ = buffer + 1 < borderBuffers_ ? buffer + 1 : 0;
+    borderSlotBuffer_[slot] = buffer;
+    PxReal *column = borderBuffer(buffer);
     memset(column, 0, sizeof(PxReal) * static_cast<size_t>(padded0));
     if (baseIndex >= 0) {
         column[baseIndex] = 1.0; // V: a column of A0^-1
@@ -128,14 +163,14 @@ const PxReal *LCPMatrix::borderColumn(int p, int baseIndex, const PxReal **pivot
         for (int k = 0; k < m0; ++k) column[k] = t[heldFactored_[k]];
     }
     solveHeld(column);
-    borderSlotOwner_[slot] = p;
+    borderBufferOwner_[buffer] = p;
     if (baseIndex < 0) {
         // t still holds A_0i by positions.
         PxReal pivot = getAt(p, p);
         for (int k = 0; k < m0; ++k) pivot -= scratch_[heldFactored_[k]] * column[k];
-        borderSlotPivot_[slot] = pivot;
+        borderBufferPivot_[buffer] = pivot;
     }
-    *pivot = borderSlotPivot_ + slot;
+    *pivot = borderBufferPivot_ + buffer;
     return column;
 }
 
@@ -175,7 +210,8 @@ int LCPMatrix::followHeldValues(const PxReal *x, const PxReal *xBase, PxReal *u)
         for (int c = 0; c < borderCount_; ++c) changed |= borderPosition_[c] == p;
         if (changed) continue;
         if (borderCount_ == kMaxBorderRows) return 0;
-        const PxReal *pivot, *column = borderColumn(p, -1, &pivot);
+        int slot;
+        const PxReal *pivot, *column = borderColumn(p, -1, &pivot, &slot);
         const PxReal moved = x[row] - xBase[row];
         for (int i = 0; i < m0; ++i) u[i] -= moved * column[i];
     }
@@ -198,8 +234,7 @@ int LCPMatrix::solveBordered(PxReal *x, const PxReal *q, int qCount)
     int slot[kMaxBorderRows];
     for (int a = 0; a < k; ++a) {
         int c = order[a];
-        column[a] = borderColumn(borderPosition_[c], borderBaseIndex_[c], &pivot[a]);
-        slot[a] = static_cast<int>(pivot[a] - borderSlotPivot_);
+        column[a] = borderColumn(borderPosition_[c], borderBaseIndex_[c], &pivot[a], &slot[a]);
     }
     memcpy(u, uBase, sizeof(PxReal) * static_cast<size_t>(padded0));
     for (int a = 0; a < inserted; ++a) {

@@ -429,7 +429,15 @@ protected:
     int32_t borderPosition_[kMaxBorderRows] = {};  // the changed rows' positions
     int32_t borderBaseIndex_[kMaxBorderRows] = {}; // in the kept factor, -1 for a row new to F
     int32_t borderSlotOwner_[kMaxBorderRows] = {}; // the position each kept column belongs to, -1 none
-    PxReal borderSlotPivot_[kMaxBorderRows] = {};  // a new row's A_ii - A_i0 A0^-1 A_0i
+    int32_t borderSlotBuffer_[kMaxBorderRows] = {}; // the buffer holding it
+    // Buffers of solved columns, more than the slots where storage has room
+    // for them: a row that leaves the border and comes back while the
+    // factor stands finds its column still solved.
+    enum { kMaxBorderBuffers = 24 };
+    int borderBuffers_ = 0;
+    int borderNextBuffer_ = 0;                          // where the next column goes, in turn
+    int32_t borderBufferOwner_[kMaxBorderBuffers] = {}; // the position of each buffer's column, -1 none
+    PxReal borderBufferPivot_[kMaxBorderBuffers] = {};  // a new row's A_ii - A_i0 A0^-1 A_0i
     int borderBaseKept_ = 0;                       // the factored subproblem's solution and held values are kept
     // A_ab - A_a0 W_b of two new rows, by the slots of a and b, and the rows
     // (pa n + pb) it was formed for: -1 none.
@@ -448,8 +456,10 @@ protected:
     void keepBorderBase(const PxReal *x, const PxReal *z);
     // The kept column of the row at position p (baseIndex in F0, -1 when
     // not in F0), solved when missing; pivot: the kept A_ii - A_i0 W_i of a
-    // row not in F0. Takes a slot no border row owns.
-    const PxReal *borderColumn(int p, int baseIndex, const PxReal **pivot);
+    // row not in F0. Takes a slot no border row owns, and gives it in slot.
+    const PxReal *borderColumn(int p, int baseIndex, const PxReal **pivot, int *slot);
+    // Buffer b's column (padded0 reals).
+    PxReal *borderBuffer(int b) const;
     // u moved for the rows held then and now at another value; 0 when there
     // is no slot for their columns.
     int followHeldValues(const PxReal *x, const PxReal *xBase, PxReal *u);
