@@ -44,28 +44,6 @@ PxReal *LCPMatrix::heldStorageBase() const
     return heldStorage_ + ((heldFactorReals() + 3) & ~static_cast<size_t>(3));
 }
 
-int LCPMatrix::planBorder()
-{
-    const int m0 = heldFactoredCount_, m = free_.count;
-    if (m0 < 0 || !borderBaseKept_) return 0;
-    // Both lists are increasing positions: merged, the unmatched ones changed.
-    int a = 0, b = 0, k = 0;
-    while (a < m0 || b < m) {
-        int kept = a < m0 ? heldFactored_[a] : n_, now = b < m ? free_.position[b] : n_;
-        if (kept == now) {
-            ++a, ++b;
-            continue;
-        }
-        if (k == kMaxBorderRows) return 0;
-        borderPosition_[k] = kept < now ? kept : now;
-        borderBaseIndex_[k] = kept < now ? a++ : -1;
-        if (kept > now) ++b;
-        ++k;
-    }
-    borderCount_ = k;
-    return 1;
-}
-
 // Storage after the factor: kMaxBorderRows columns, u, A0^-1 b_then (each
 // padded0 long), x as it was then (n_), and up to kMaxBorderBuffers -
 // kMaxBorderRows more columns where they fit.
@@ -80,8 +58,9 @@ void LCPMatrix::keepBorderBase(const PxReal *x, const PxReal *z)
     if (need > room) return;
     borderBaseKept_ = 1;
     size_t more = padded0 > 0 ? (room - need) / static_cast<size_t>(padded0) : 0;
-    borderBuffers_ = kMaxBorderRows + (more < kMaxBorderBuffers - kMaxBorderRows ? static_cast<int>(more)
-                                                                                  : kMaxBorderBuffers - kMaxBorderRows);
+    borderBuffers_ = kMaxBorderRows + (more < kMaxBorderBuffers - kMaxBorderRows
+                                           ? static_cast<int>(more)
+                                           : kMaxBorderBuffers - kMaxBorderRows);
     for (int s = 0; s < kMaxBorderRows; ++s) borderSlotOwner_[s] = -1, borderSlotBuffer_[s] = s; // a new factor
     for (int b = 0; b < borderBuffers_; ++b) borderBufferOwner_[b] = -1;
     borderNextBuffer_ = 0;
@@ -146,7 +125,8 @@ const PxReal *LCPMatrix::borderColumn(int p, int baseIndex, const PxReal **pivot
     // Else the next buffer in turn that no other slot uses.
     for (buffer = borderNextBuffer_;; buffer = buffer + 1 < borderBuffers_ ? buffer + 1 : 0) {
         int used = 0;
-        for (int s = 0; s < kMaxBorderRows; ++s) used |= s != slot && borderSlotOwner_[s] >= 0 && borderSlotBuffer_[s] == buffer;
+        for (int s = 0; s < kMaxBorderRows; ++s)
+            used |= s != slot && borderSlotOwner_[s] >= 0 && borderSlotBuffer_[s] == buffer;
         if (!used) break;
     }
     borderNextBuffer_ = buffer + 1 < borderBuffers_ ? buffer + 1 : 0;
