@@ -213,7 +213,7 @@ size_t lcpSolverMemoryRequired(int n)
     return PoolAlignedCost(sizeof(uint32_t) * kMaxCycleKeys) + 5 * PoolAlignedCost(sizeof(PxReal) * un) +
            PoolAlignedCost(sizeof(int32_t) * un) + PoolAlignedCost(sizeof(int32_t) * un) +
            PoolAlignedCost(sizeof(PxReal) * un * un) + PoolAlignedCost(sizeof(PxReal) * un) +
-           tolerancesMemoryRequired(n);
+           PoolAlignedCost(PoolRound(sizeof(PxReal) * un)) + tolerancesMemoryRequired(n);
 }
 
 // Iterations of a pivoting solve: the world's maxIterations as a base and
@@ -267,6 +267,58 @@ void pivot(const LcpWork &work, const PxReal *q, const PxReal *lo, const PxReal 
         state[i] = newState(state[i], work.xp[i], w, lo[i], hi[i], impulseTolerance(work.tolerances, i),
                             velocityTolerance(work.tolerances, i));
     }
+}
+
+// On a box island the single pivots that follow the block pivots keep a
+// point inside the bounds and walk it down 1/2 x'Ax - q'x: Murty's order
+// alone reaches the answer but may take many times the rows in pivots
+// (the closing hand: over six hundred for 75 rows, the rows first in the
+// order turning back and forth like a counter's digits). From the point
+// `from` (on the current face: held rows at their bounds) the face's
+// minimiser x lies downhill; where a free row of x is past a bound (beyond
+// its tolerance), the point stops at the first such bound on the way and
+// that row is held there; where none is, the point moves to x and the
+// held row that the single pivot names (every infeasible row is a held
+// one then) is let go. *started is 0 until the first step, which starts
+// from x clipped to the bounds.
+void descentPivot(const LcpWork &work, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state, int n,
+                  int first, PxReal *from, int *started)
+{
+    const PxReal *x = work.xp;
+    if (!*started) {
+        for (int i = 0; i < n; ++i) from[i] = state[i] == kLcpFree ? fmin(fmax(x[i], lo[i]), hi[i]) : x[i];
+        *started = 1;
+    }
+    PxReal alpha = 1.0;
+    int block = -1;
+    for (int i = 0; i < n; ++i) {
+        if (state[i] != kLcpFree) continue;
+        const PxReal t = impulseTolerance(work.tolerances, i);
+        PxReal bound;
+        if (x[i] < lo[i] - t)
+            bound = lo[i];
+        else if (x[i] > hi[i] + t)
+            bound = hi[i];
+        else
+            continue;
+        // from lies inside the bound (or past it by less than the tolerance).
+        PxReal reach = (bound - from[i]) / (x[i] - from[i]);
+        if (!(reach > 0.0)) reach = 0.0;
+        if (block < 0 || reach < alpha) {
+            alpha = reach;
+            block = i;
+        }
+    }
+    if (block < 0) {
+        memcpy(from, x, sizeof(PxReal) * static_cast<size_t>(n));
+        pivot(work, q, lo, hi, state, n, first);
+        return;
+    }
+    for (int i = 0; i < n; ++i)
+        if (state[i] == kLcpFree) from[i] += alpha * (x[i] - from[i]);
+    const int lower = x[block] < lo[block];
+    state[block] = lower ? kLcpAtLower : kLcpAtUpper;
+    from[block] = lower ? lo[block] : hi[block];
 }
 
 // Which pivot the next iteration takes. Block pivots change every
@@ -370,7 +422,10 @@ int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, co
     if (keys < 1) keys = 1;
     LcpWork work;
     BestIterate best;
-    if (!allocateWork(A.pool(), work, np, keys) || !best.allocate(A.pool(), n)) {
+    PxReal *from = static_cast<PxReal *>(A.pool().allocAligned(PoolRound(sizeof(PxReal) * static_cast<size_t>(n)),
+                                                               kPoolAlignment, "lcp descent point"));
+    int descending = 0;
+    if (!allocateWork(A.pool(), work, np, keys) || !best.allocate(A.pool(), n) || !from) {
         A.pool().popFrame();
         return -1;
     }
@@ -444,7 +499,10 @@ int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, co
         }
         int single = rule.singleFor(count);
         if (rule.progress) best.keep(work.xp, state, n);
-        pivot(work, q, lo, hi, state, n, single ? first : -1);
+        if (params.boxIsland && rule.single)
+            descentPivot(work, q, lo, hi, state, n, first, from, &descending);
+        else
+            pivot(work, q, lo, hi, state, n, single ? first : -1);
         // Only states since the last new least count can come back in a cycle.
         if (rule.progress) work.table.count = 0;
         if (params.cycleDetection && hashTableSeenOrInsert(&work.table, hashStates(state, n))) {
