@@ -281,8 +281,8 @@ void pivot(const LcpWork &work, const PxReal *q, const PxReal *lo, const PxReal 
 // held row that the single pivot names (every infeasible row is a held
 // one then) is let go. *started is 0 until the first step, which starts
 // from x clipped to the bounds.
-void descentPivot(const LcpWork &work, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state, int n,
-                  int first, PxReal *from, int *started)
+__attribute__((noinline)) void descentPivot(const LcpWork &work, const PxReal *q, const PxReal *lo, const PxReal *hi,
+                                            int32_t *state, int n, int first, PxReal *from, int *started)
 {
     const PxReal *x = work.xp;
     if (!*started) {
@@ -422,10 +422,9 @@ int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, co
     if (keys < 1) keys = 1;
     LcpWork work;
     BestIterate best;
-    PxReal *from = static_cast<PxReal *>(A.pool().allocAligned(PoolRound(sizeof(PxReal) * static_cast<size_t>(n)),
-                                                               kPoolAlignment, "lcp descent point"));
+    PxReal *from = nullptr; // the descent's point, taken when the descent starts
     int descending = 0;
-    if (!allocateWork(A.pool(), work, np, keys) || !best.allocate(A.pool(), n) || !from) {
+    if (!allocateWork(A.pool(), work, np, keys) || !best.allocate(A.pool(), n)) {
         A.pool().popFrame();
         return -1;
     }
@@ -499,9 +498,13 @@ int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, co
         }
         int single = rule.singleFor(count);
         if (rule.progress) best.keep(work.xp, state, n);
-        if (params.boxIsland && rule.single)
+        if (params.boxIsland && rule.single) {
+            if (!from && !(from = A.pool().array<PxReal>(static_cast<size_t>(n), "lcp descent point"))) {
+                result = -(k + 1);
+                break;
+            }
             descentPivot(work, q, lo, hi, state, n, first, from, &descending);
-        else
+        } else
             pivot(work, q, lo, hi, state, n, single ? first : -1);
         // Only states since the last new least count can come back in a cycle.
         if (rule.progress) work.table.count = 0;
