@@ -341,7 +341,8 @@ __attribute__((noinline)) void descentPivot(const LcpWork &work, const PxReal *q
 // the changed row (solveHeldRows), and the closing hand took fewer pivots,
 // each a quarter cheaper, than in row order. There a single pivot back to a state
 // the block pivots went through starts the single pivots alone instead of
-// ending the solve, and these have room to finish (pivotingIterationLimit).
+// ending the solve, and these have room to finish (pivotingIterationLimit);
+// once single pivots alone are taken, they are descent steps (descentPivot).
 // Other islands keep row order (each contact's normal row before its
 // friction rows), one pivot a row and the end of the solve at any state
 // seen again: given room, the heap of boxes failed far fewer solves but
