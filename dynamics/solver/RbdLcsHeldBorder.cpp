@@ -44,30 +44,9 @@ PxReal *LCPMatrix::heldStorageBase() const
     return heldStorage_ + ((heldFactorReals() + 3) & ~static_cast<size_t>(3));
 }
 
-int LCPMatrix::planBorder()
-{
-    const int m0 = heldFactoredCount_, m = free_.count;
-    if (m0 < 0 || !borderBaseKept_) return 0;
-    // Both lists are increasing positions: merged, the unmatched ones changed.
-    int a = 0, b = 0, k = 0;
-    while (a < m0 || b < m) {
-        int kept = a < m0 ? heldFactored_[a] : n_, now = b < m ? free_.position[b] : n_;
-        if (kept == now) {
-            ++a, ++b;
-            continue;
-        }
-        if (k == kMaxBorderRows) return 0;
-        borderPosition_[k] = kept < now ? kept : now;
-        borderBaseIndex_[k] = kept < now ? a++ : -1;
-        if (kept > now) ++b;
-        ++k;
-    }
-    borderCount_ = k;
-    return 1;
-}
-
 // Storage after the factor: kMaxBorderRows columns, u, A0^-1 b_then (each
-// padded0 long) and x as it was then (n_).
+// padded0 long), x as it was then (n_), and up to kMaxBorderBuffers -
+// kMaxBorderRows more columns where they fit.
 void LCPMatrix::keepBorderBase(const PxReal *x, const PxReal *z)
 {
     borderBaseKept_ = 0;
@@ -78,10 +57,25 @@ void LCPMatrix::keepBorderBase(const PxReal *x, const PxReal *z)
     size_t need = factor + static_cast<size_t>(kMaxBorderRows + 2) * padded0 + n_;
     if (need > room) return;
     borderBaseKept_ = 1;
-    for (int s = 0; s < kMaxBorderRows; ++s) borderSlotOwner_[s] = -1; // a new factor: no column kept
+    size_t more = padded0 > 0 ? (room - need) / static_cast<size_t>(padded0) : 0;
+    borderBuffers_ = kMaxBorderRows + (more < kMaxBorderBuffers - kMaxBorderRows
+                                           ? static_cast<int>(more)
+                                           : kMaxBorderBuffers - kMaxBorderRows);
+    for (int s = 0; s < kMaxBorderRows; ++s) borderSlotOwner_[s] = -1, borderSlotBuffer_[s] = s; // a new factor
+    for (int b = 0; b < borderBuffers_; ++b) borderBufferOwner_[b] = -1;
+    borderNextBuffer_ = 0;
+    for (int s = 0; s < kMaxBorderRows * kMaxBorderRows; ++s) borderPairRows_[s] = -1;
     PxReal *base = heldStorageBase() + static_cast<size_t>(kMaxBorderRows + 1) * padded0;
     memcpy(base, z, sizeof(PxReal) * static_cast<size_t>(padded0));
     memcpy(base + padded0, x, sizeof(PxReal) * static_cast<size_t>(n_));
+}
+
+PxReal *LCPMatrix::borderBuffer(int b) const
+{
+    const size_t padded0 = static_cast<size_t>(paddedCount(heldFactoredCount_));
+    if (b < kMaxBorderRows) return heldStorageBase() + b * padded0;
+    return heldStorageBase() + (kMaxBorderRows + 2) * padded0 + static_cast<size_t>(n_) +
+           static_cast<size_t>(b - kMaxBorderRows) * padded0;
 }
 
 double LCPMatrix::borderCost() const
@@ -99,15 +93,15 @@ double LCPMatrix::borderCost() const
     return missing * 2.0 * static_cast<double>(heldFactorReals()) + k * (3.0 * m0 + n_) + k * k * k;
 }
 
-const PxReal *LCPMatrix::borderColumn(int p, int baseIndex, const PxReal **pivot)
+const PxReal *LCPMatrix::borderColumn(int p, int baseIndex, const PxReal **pivot, int *slotOf)
 {
     const int m0 = heldFactoredCount_, padded0 = paddedCount(m0);
-    PxReal *columns = heldStorageBase();
     int slot = -1;
     for (int s = 0; s < kMaxBorderRows; ++s)
         if (borderSlotOwner_[s] == p) {
-            *pivot = borderSlotPivot_ + s;
-            return columns + static_cast<size_t>(s) * padded0;
+            *slotOf = s;
+            *pivot = borderBufferPivot_ + borderSlotBuffer_[s];
+            return borderBuffer(borderSlotBuffer_[s]);
         }
     // A slot no changed row owns: there is one, as slots and changed rows are as many.
     for (int s = 0; s < kMaxBorderRows && slot < 0; ++s) {
@@ -115,7 +109,29 @@ const PxReal *LCPMatrix::borderColumn(int p, int baseIndex, const PxReal **pivot
         for (int d = 0; d < borderCount_; ++d) owned |= borderSlotOwner_[s] == borderPosition_[d];
         if (!owned) slot = s;
     }
-    PxReal *column = columns + static_cast<size_t>(slot) * padded0;
+    // The slots decide which columns count as kept (borderCost); a column
+    // a slot gave up may still stand in a buffer no slot uses, the same
+    // reals as a new solve would give.
+    int buffer = -1;
+    for (int b = 0; b < borderBuffers_ && buffer < 0; ++b)
+        if (borderBufferOwner_[b] == p) buffer = b;
+    borderSlotOwner_[slot] = p;
+    *slotOf = slot;
+    if (buffer >= 0) {
+        borderSlotBuffer_[slot] = buffer;
+        *pivot = borderBufferPivot_ + buffer;
+        return borderBuffer(buffer);
+    }
+    // Else the next buffer in turn that no other slot uses.
+    for (buffer = borderNextBuffer_;; buffer = buffer + 1 < borderBuffers_ ? buffer + 1 : 0) {
+        int used = 0;
+        for (int s = 0; s < kMaxBorderRows; ++s)
+            used |= s != slot && borderSlotOwner_[s] >= 0 && borderSlotBuffer_[s] == buffer;
+        if (!used) break;
+    }
+    borderNextBuffer_ = buffer + 1 < borderBuffers_ ? buffer + 1 : 0;
+    borderSlotBuffer_[slot] = buffer;
+    PxReal *column = borderBuffer(buffer);
     memset(column, 0, sizeof(PxReal) * static_cast<size_t>(padded0));
     if (baseIndex >= 0) {
         column[baseIndex] = 1.0; // V: a column of A0^-1
@@ -127,14 +143,14 @@ const PxReal *LCPMatrix::borderColumn(int p, int baseIndex, const PxReal **pivot
         for (int k = 0; k < m0; ++k) column[k] = t[heldFactored_[k]];
     }
     solveHeld(column);
-    borderSlotOwner_[slot] = p;
+    borderBufferOwner_[buffer] = p;
     if (baseIndex < 0) {
         // t still holds A_0i by positions.
         PxReal pivot = getAt(p, p);
         for (int k = 0; k < m0; ++k) pivot -= scratch_[heldFactored_[k]] * column[k];
-        borderSlotPivot_[slot] = pivot;
+        borderBufferPivot_[buffer] = pivot;
     }
-    *pivot = borderSlotPivot_ + slot;
+    *pivot = borderBufferPivot_ + buffer;
     return column;
 }
 
@@ -174,7 +190,8 @@ int LCPMatrix::followHeldValues(const PxReal *x, const PxReal *xBase, PxReal *u)
         for (int c = 0; c < borderCount_; ++c) changed |= borderPosition_[c] == p;
         if (changed) continue;
         if (borderCount_ == kMaxBorderRows) return 0;
-        const PxReal *pivot, *column = borderColumn(p, -1, &pivot);
+        int slot;
+        const PxReal *pivot, *column = borderColumn(p, -1, &pivot, &slot);
         const PxReal moved = x[row] - xBase[row];
         for (int i = 0; i < m0; ++i) u[i] -= moved * column[i];
     }
@@ -194,9 +211,10 @@ int LCPMatrix::solveBordered(PxReal *x, const PxReal *q, int qCount)
     for (int c = 0; c < k; ++c)
         if (borderBaseIndex_[c] >= 0) order[at++] = c;
     const PxReal *column[kMaxBorderRows], *pivot[kMaxBorderRows];
+    int slot[kMaxBorderRows];
     for (int a = 0; a < k; ++a) {
         int c = order[a];
-        column[a] = borderColumn(borderPosition_[c], borderBaseIndex_[c], &pivot[a]);
+        column[a] = borderColumn(borderPosition_[c], borderBaseIndex_[c], &pivot[a], &slot[a]);
     }
     memcpy(u, uBase, sizeof(PxReal) * static_cast<size_t>(padded0));
     for (int a = 0; a < inserted; ++a) {
@@ -218,14 +236,25 @@ int LCPMatrix::solveBordered(PxReal *x, const PxReal *q, int qCount)
         K[a * k + a] = *pivot[a];
     }
     // Between two new rows: A_ab - A_a0 W_b, with W_b scattered by positions.
+    // Both depend on the kept factor alone, so an entry is kept by the
+    // pair of slots while they hold the same two rows' columns: a closing
+    // hand's new rows stay in the border for pivot after pivot.
     for (int b = 0; b + 1 < inserted; ++b) {
-        memset(t, 0, sizeof(PxReal) * static_cast<size_t>(n_));
-        for (int i = 0; i < m0; ++i) t[heldFactored_[i]] = column[b][i];
-        int pb = borderPosition_[order[b]];
+        int pb = borderPosition_[order[b]], scattered = 0;
         for (int a = b + 1; a < inserted; ++a) {
             int pa = borderPosition_[order[a]];
-            PxReal Aab = pa >= pb ? getAt(pa, pb) : getAt(pb, pa);
-            K[a * k + b] = Aab - dotRow(pa, t);
+            const int pair = slot[a] * kMaxBorderRows + slot[b];
+            if (borderPairRows_[pair] != pa * n_ + pb) {
+                if (!scattered) {
+                    memset(t, 0, sizeof(PxReal) * static_cast<size_t>(n_));
+                    for (int i = 0; i < m0; ++i) t[heldFactored_[i]] = column[b][i];
+                    scattered = 1;
+                }
+                PxReal Aab = pa >= pb ? getAt(pa, pb) : getAt(pb, pa);
+                borderPair_[pair] = Aab - dotRow(pa, t);
+                borderPairRows_[pair] = pa * n_ + pb;
+            }
+            K[a * k + b] = borderPair_[pair];
         }
     }
     for (int a = inserted; a < k; ++a) {

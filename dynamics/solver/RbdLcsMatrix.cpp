@@ -22,7 +22,7 @@ void LCPMatrix::destroy()
     pivot_ = nullptr;
     pos_ = rowAt_ = rowStart_ = nullptr;
     factorRow_ = factorIndex_ = nullptr;
-    activePosition_ = activeStart_ = mark_ = compactPosition_ = heldFactored_ = nullptr;
+    activePosition_ = activeStart_ = mark_ = activeBefore_ = compactPosition_ = heldFactored_ = nullptr;
     heldFactoredCount_ = -1;
     heldStorage_ = nullptr;
     compactCount_ = 0;
@@ -48,7 +48,7 @@ size_t LCPMatrix::inverseMemoryRequired(int n)
     size_t un = static_cast<size_t>(n);
     return PoolAlignedCost(sizeof(PxReal) * un * un) + PoolAlignedCost(sizeof(int32_t) * un) +
            PoolAlignedCost(sizeof(PxReal) * un)                        // pivots
-           + 10 * PoolAlignedCost(sizeof(int32_t) * un)                // order, envelope and factor tables
+           + 11 * PoolAlignedCost(sizeof(int32_t) * un)                // order, envelope and factor tables
            + PoolAlignedCost(sizeof(PxReal) * 2 * un)                  // substitution scratch
            + PoolAlignedCost(sizeof(PxReal) * kMaxCorrectedRows * un); // columns of corrected rows
 }
@@ -66,6 +66,7 @@ int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
     activePosition_ = pool_->array<int32_t>(un, "active positions");
     activeStart_ = pool_->array<int32_t>(un, "active envelope");
     mark_ = pool_->array<int32_t>(un, "row marks");
+    activeBefore_ = pool_->array<int32_t>(un, "active positions before");
     compactPosition_ = pool_->array<int32_t>(un, "compact positions");
     heldFactored_ = pool_->array<int32_t>(un, "held factor positions");
     heldFactoredCount_ = -1;
@@ -75,7 +76,7 @@ int LCPMatrix::allocate(int n, const SparseMatrixMap *map)
     keptColumnRoom_ = 0;
     scratch_ = pool_->array<PxReal>(2 * un, "order scratch");
     if (!pos_ || !rowAt_ || !rowStart_ || !factorRow_ || !factorIndex_ || !activePosition_ || !activeStart_ ||
-        !mark_ || !compactPosition_ || !heldFactored_ || !scratch_)
+        !mark_ || !activeBefore_ || !compactPosition_ || !heldFactored_ || !scratch_)
         return 0;
     memset(mark_, 0, sizeof(int32_t) * un);
     identityOrder_ = !(map->position && map->rowAt);
@@ -298,42 +299,71 @@ double LCPMatrix::heldRowsCost(const int32_t *held, int count)
     held_ = held;
     heldCount_ = count;
     for (int a = 0; a < count; ++a) mark_[held[a]] = 1;
-    int m = 0;
+    // One pass over the positions finds the free rows F and their envelope
+    // (as compactRows does), how far F agrees with the rows F0 of the kept
+    // factor and with the whole matrix's leading rows, and the rows in
+    // which F and F0 differ, for a border. A free row's envelope starts at
+    // the first free position at or after its own start: the count of free
+    // positions before that start.
+    const int m0 = heldFactoredCount_;
+    const int border = borderFloor_ > 0.0 && m0 >= 0 && borderBaseKept_;
+    int m = 0, a = 0, changes = 0, sameAsKept = -1, sameAsWhole = -1;
+    int64_t widths = 0;
     for (int p = 0; p < n_; ++p) {
-        int row = rowAt_[p];
-        if (factorIndex_[row] >= 0 && !mark_[row]) activePosition_[m++] = p;
+        activeBefore_[p] = m;
+        const int row = rowAt_[p];
+        const int active = factorIndex_[row] >= 0 && !mark_[row];
+        const int kept = a < m0 && heldFactored_[a] == p;
+        if (kept != active && m0 >= 0) {
+            if (sameAsKept < 0) sameAsKept = m;
+            if (border && changes < kMaxBorderRows) {
+                borderPosition_[changes] = p;
+                borderBaseIndex_[changes] = kept ? a : -1;
+            }
+            ++changes;
+        }
+        a += kept;
+        if (!active) {
+            if (sameAsWhole < 0) sameAsWhole = m;
+            continue;
+        }
+        const int start = activeBefore_[rowStart_[p]];
+        activeStart_[m] = start;
+        activePosition_[m++] = p;
+        widths += m - start; // m - 1 - start + 1
     }
-    for (int a = 0; a < count; ++a) mark_[held[a]] = 0;
-    free_ = compactRows(m);
+    for (int b = 0; b < count; ++b) mark_[held[b]] = 0;
+    const int padded = (m + 3) & ~3;
+    for (int k = m; k < padded; ++k) activeStart_[k] = k;
+    widths += padded - m;
+    free_ = ActiveRows{activePosition_, activeStart_, m, padded};
     // The kept factor serves up to the first free row that differs (a
     // factor row depends on the rows before it only), from a whole tile on.
     heldReuse_ = 0;
-    if (heldFactoredCount_ >= 0) {
-        int same = m < heldFactoredCount_ ? m : heldFactoredCount_;
-        while (heldReuse_ < same && heldFactored_[heldReuse_] == free_.position[heldReuse_]) ++heldReuse_;
-        heldReuse_ &= ~3;
+    if (m0 >= 0) {
+        int same = sameAsKept < 0 ? m : sameAsKept;
+        if (same > m0) same = m0;
+        heldReuse_ = same & ~3;
     }
     // Free rows that are the whole matrix's leading rows (the held rows come
     // late in the order) factor as the whole matrix's do.
-    wholeReuse_ = 0;
-    if (wholeFactored_) {
-        while (wholeReuse_ < m && free_.position[wholeReuse_] == wholeReuse_) ++wholeReuse_;
-        wholeReuse_ &= ~3;
-    }
+    wholeReuse_ = wholeFactored_ ? (sameAsWhole < 0 ? m : sameAsWhole) & ~3 : 0;
     // A row of width w costs w^2 / 2 to factor and 2 w to substitute; the
-    // right-hand side costs one product with A.
+    // right-hand side costs one product with A. Counts, summed as integers.
     int reused = heldReuse_ > wholeReuse_ ? heldReuse_ : wholeReuse_;
-    double factorCost = 0.0, cost = heldRowsLeastCost();
-    for (int k = 0; k < free_.padded; ++k) {
-        double w = k - free_.start[k] + 1;
-        factorCost += k >= reused ? 0.5 * w * w : 0.0;
-        cost += 2.0 * w;
+    int64_t squares = 0;
+    for (int k = reused; k < padded; ++k) {
+        const int64_t w = k - activeStart_[k] + 1;
+        squares += w * w;
     }
+    double factorCost = 0.5 * static_cast<double>(squares);
+    double cost = heldRowsLeastCost() + 2.0 * static_cast<double>(widths);
     // Or the kept factor with a border of the rows that changed. A
     // multiply-add of the factor's tiles takes some 2.5 times the
     // instructions of one of the substitutions (callgrind, the closing hand).
     borderPlanned_ = 0;
-    if (borderFloor_ > 0.0 && planBorder()) {
+    if (border && changes <= kMaxBorderRows) {
+        borderCount_ = changes;
         double bordered = heldRowsLeastCost() + borderCost();
         borderPlanned_ = bordered < cost + kFactorWeight * factorCost;
         if (borderPlanned_) return bordered;

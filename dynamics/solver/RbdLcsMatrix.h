@@ -343,6 +343,7 @@ protected:
     int32_t *activePosition_ = nullptr; // (n) positions of a compact factor's rows
     int32_t *activeStart_ = nullptr;    // (n) its envelope in its own indices
     int32_t *mark_ = nullptr;           // (n) zero between calls
+    int32_t *activeBefore_ = nullptr;   // (n) heldRowsCost: free positions before each position
     PxReal *scratch_ = nullptr;         // (2 n) vectors in positions
     PxReal diagonalShift_ = 0.0;        // added to the stored diagonal of rows < shiftCount_
     int shiftCount_ = 0;
@@ -424,16 +425,25 @@ protected:
     // that factor stands; its column is kept after the factor in storage.
     enum { kMaxBorderRows = 8 };
     PxReal borderFloor_ = 0.0; // 0: no bordered solves
-    int borderPlanned_ = 0;    // heldRowsCost found the free rows a few from the kept ones
+    int borderPlanned_ = 0;    // heldRowsCost found the free rows a few from the kept ones (the border)
     int borderCount_ = 0;
-    int32_t borderPosition_[kMaxBorderRows] = {};  // the changed rows' positions
-    int32_t borderBaseIndex_[kMaxBorderRows] = {}; // in the kept factor, -1 for a row new to F
-    int32_t borderSlotOwner_[kMaxBorderRows] = {}; // the position each kept column belongs to, -1 none
-    PxReal borderSlotPivot_[kMaxBorderRows] = {};  // a new row's A_ii - A_i0 A0^-1 A_0i
-    int borderBaseKept_ = 0;                       // the factored subproblem's solution and held values are kept
-    // Whether F (free_) differs from F0 in at most kMaxBorderRows rows and
-    // the columns fit beside the factor; fills the border.
-    int planBorder();
+    int32_t borderPosition_[kMaxBorderRows] = {};   // the changed rows' positions
+    int32_t borderBaseIndex_[kMaxBorderRows] = {};  // in the kept factor, -1 for a row new to F
+    int32_t borderSlotOwner_[kMaxBorderRows] = {};  // the position each kept column belongs to, -1 none
+    int32_t borderSlotBuffer_[kMaxBorderRows] = {}; // the buffer holding it
+    // Buffers of solved columns, more than the slots where storage has room
+    // for them: a row that leaves the border and comes back while the
+    // factor stands finds its column still solved.
+    enum { kMaxBorderBuffers = 24 };
+    int borderBuffers_ = 0;
+    int borderNextBuffer_ = 0;                          // where the next column goes, in turn
+    int32_t borderBufferOwner_[kMaxBorderBuffers] = {}; // the position of each buffer's column, -1 none
+    PxReal borderBufferPivot_[kMaxBorderBuffers] = {};  // a new row's A_ii - A_i0 A0^-1 A_0i
+    int borderBaseKept_ = 0;                            // the factored subproblem's solution and held values are kept
+    // A_ab - A_a0 W_b of two new rows, by the slots of a and b, and the rows
+    // (pa n + pb) it was formed for: -1 none.
+    PxReal borderPair_[kMaxBorderRows * kMaxBorderRows] = {};
+    int32_t borderPairRows_[kMaxBorderRows * kMaxBorderRows] = {};
     double borderCost() const;
     // Where the border's columns start in the kept factor's storage.
     PxReal *heldStorageBase() const;
@@ -444,8 +454,10 @@ protected:
     void keepBorderBase(const PxReal *x, const PxReal *z);
     // The kept column of the row at position p (baseIndex in F0, -1 when
     // not in F0), solved when missing; pivot: the kept A_ii - A_i0 W_i of a
-    // row not in F0. Takes a slot no border row owns.
-    const PxReal *borderColumn(int p, int baseIndex, const PxReal **pivot);
+    // row not in F0. Takes a slot no border row owns, and gives it in slot.
+    const PxReal *borderColumn(int p, int baseIndex, const PxReal **pivot, int *slot);
+    // Buffer b's column (padded0 reals).
+    PxReal *borderBuffer(int b) const;
     // u moved for the rows held then and now at another value; 0 when there
     // is no slot for their columns.
     int followHeldValues(const PxReal *x, const PxReal *xBase, PxReal *u);

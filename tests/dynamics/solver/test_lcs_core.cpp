@@ -303,6 +303,95 @@ TEST(LcsSolver, SinglePivotsAloneSolveIllConditionedBoxLcps)
     }
 }
 
+// The answer of a small symmetric positive definite box LCP by brute
+// force: of the 3^n ways to hold each row at a bound or leave it free, the
+// one whose free rows solve their equations within the bounds and whose
+// held rows push outwards (rows with both bounds 0 stay at 0).
+Vec enumeratedAnswer(const RandomLcp &lcp)
+{
+    const int n = lcp.n;
+    std::vector<int> way(n, 0);
+    for (;;) {
+        Vec x(n, 0.0), M, b;
+        std::vector<int> freeRows;
+        bool possible = true;
+        for (int i = 0; i < n; ++i) {
+            const bool pinned = lcp.lo[i] == 0.0 && lcp.hi[i] == 0.0;
+            if (pinned ? way[i] != 1 : (way[i] == 1 && lcp.lo[i] == -kInf) || (way[i] == 2 && lcp.hi[i] == kInf))
+                possible = false;
+            if (way[i] == 0) freeRows.push_back(i);
+            x[i] = way[i] == 1 ? lcp.lo[i] : (way[i] == 2 ? lcp.hi[i] : 0.0);
+        }
+        const int f = static_cast<int>(freeRows.size());
+        for (int a = 0; a < f && possible; ++a) { // A_FF x_F = q_F - A_FH x_H by Gauss-Jordan
+            PxReal r = lcp.q[freeRows[a]];
+            for (int j = 0; j < n; ++j)
+                if (way[j] != 0) r -= lcp.A[freeRows[a] * n + j] * x[j];
+            b.push_back(r);
+            for (int c = 0; c < f; ++c) M.push_back(lcp.A[freeRows[a] * n + freeRows[c]]);
+        }
+        for (int c = 0; c < f && possible; ++c) {
+            for (int a = 0; a < f; ++a) {
+                if (a == c) continue;
+                const PxReal factor = M[a * f + c] / M[c * f + c];
+                for (int k = 0; k < f; ++k) M[a * f + k] -= factor * M[c * f + k];
+                b[a] -= factor * b[c];
+            }
+        }
+        for (int a = 0; a < f && possible; ++a) x[freeRows[a]] = b[a] / M[a * f + a];
+        const PxReal tol = 1e-9;
+        for (int i = 0; i < n && possible; ++i) {
+            PxReal w = -lcp.q[i];
+            for (int j = 0; j < n; ++j) w += lcp.A[i * n + j] * x[j];
+            const bool pinned = lcp.lo[i] == 0.0 && lcp.hi[i] == 0.0;
+            possible = pinned || (way[i] == 0 ? x[i] >= lcp.lo[i] - tol && x[i] <= lcp.hi[i] + tol
+                                              : (way[i] == 1 ? w >= -tol : w <= tol));
+        }
+        if (possible) return x;
+        int i = 0;
+        while (i < n && ++way[i] == 3) way[i++] = 0;
+        if (i == n) return Vec(); // no way solved it
+    }
+}
+
+// Started from random states, as the rows seeded from the last step are,
+// and left to the single pivots of a box island from the first iteration
+// on: the answer is the one found by trying every way to hold the rows.
+TEST(LcsSolver, SinglePivotsOfABoxIslandFromAnyStartReachTheEnumeratedAnswer)
+{
+    std::mt19937 rng(4321);
+    for (int trial = 0; trial < 90; ++trial) {
+        RandomLcp lcp(rng, 1 + trial % 6);
+        const Vec truth = enumeratedAnswer(lcp);
+        ASSERT_EQ(static_cast<int>(truth.size()), lcp.n) << "trial " << trial;
+        std::uniform_int_distribution<int> side(0, 2);
+        std::vector<int32_t> start(lcp.n);
+        for (int i = 0; i < lcp.n; ++i) { // held only at a finite bound
+            const int k = side(rng);
+            start[i] = k == 1 && lcp.lo[i] > -kInf ? kLcpAtLower
+                                                   : (k == 2 && lcp.hi[i] < kInf ? kLcpAtUpper : kLcpFree);
+        }
+        for (int which = 0; which < kLinearSolverCount; ++which) {
+            std::vector<unsigned char> memory;
+            std::vector<int32_t> envelope, state = start;
+            LCPMatrix &M = denseMatrix(lcp.A, lcp.n, which, memory, envelope);
+            RbdLcsLCPSolverParameters p = tightParameters();
+            p.maxBlockIterations = 0;
+            p.warmStart = 1;
+            p.boxIsland = 1;
+            Vec x(lcp.n, 0.0);
+            EXPECT_GT(
+                cycleDetectLcpSolver(M, x.data(), lcp.q.data(), lcp.lo.data(), lcp.hi.data(), state.data(), lcp.n, p),
+                0)
+                << "trial " << trial << ", " << which;
+            for (int i = 0; i < lcp.n; ++i)
+                EXPECT_NEAR(x[i], truth[i], 1e-7 * (1.0 + fabs(truth[i])))
+                    << "row " << i << " of trial " << trial << ", " << which;
+            M.destroy();
+        }
+    }
+}
+
 // Two small LCPs whose answer is not the plain solution. Row 1 of the first has a
 // zero Jacobian (a switched-off row): all that is left of it in A is eps,
 // so its pivot is sqrt(eps) and, solved freely, it would take q / eps; it

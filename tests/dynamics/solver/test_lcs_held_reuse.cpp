@@ -109,4 +109,59 @@ TEST(LcsHeldReuse, BorderedSolvesStayExactAsRowsTurnHeldAndFree)
     }
 }
 
+// A closing hand's pivots send the same few rows in and out of the held
+// set many times while one factor stands: more rows pass through the
+// border than it has slots, so their columns and the couplings between
+// new rows are given up and found again (kept, or solved anew), while one
+// row stays changed throughout. Whichever, the free rows' equations must
+// hold.
+TEST(LcsHeldReuse, BorderedSolvesStayExactAsRowsComeAndGoManyTimes)
+{
+    const Packed packed = ChainOnGround();
+    const int n = packed.n, np = packed.np;
+    for (int which = 0; which < kLinearSolverCount; ++which) {
+        Formed formed(packed, which, false);
+        ASSERT_TRUE(formed.ok);
+        LCPMatrix &A = *formed.A;
+        std::vector<PxReal> storage(static_cast<size_t>(np) * np), q(np, 0.0), x(np, 0.0), Ax(np);
+        std::vector<int> isHeld(n, 0), changed;
+        for (int i = 0; i < n; ++i)
+            q[i] = sin(0.7 * i), isHeld[i] = i == 2 || (i >= 40 && i % 3 == 0), x[i] = 0.05 * cos(1.0 + i);
+        unsigned seed = 777u + which;
+        int bordered = 0;
+        for (int step = 0; step < 300; ++step) {
+            // Row 2 turns free and stays so; another row turns (or turns
+            // back), and past six turned rows the oldest turns back.
+            seed = seed * 1103515245u + 12345u;
+            int row = step == 1 ? 2 : 3 + static_cast<int>((seed >> 8) % static_cast<unsigned>(n - 3));
+            auto at = std::find(changed.begin(), changed.end(), row);
+            if (step > 1 && at == changed.end() && changed.size() == 6) at = changed.begin(), row = *at;
+            if (step > 1 && at != changed.end())
+                changed.erase(at);
+            else if (step > 1)
+                changed.push_back(row);
+            if (step > 0) isHeld[row] = !isHeld[row];
+            if (isHeld[row]) x[row] = 0.05 * cos(1.0 + row + step); // held at a new value
+            std::vector<int32_t> held;
+            for (int i = 0; i < n; ++i)
+                if (isHeld[i]) held.push_back(i);
+            const int m = static_cast<int>(held.size());
+            A.allowHeldBorder(0.0);
+            const double refactor = A.heldRowsCost(held.data(), m);
+            A.allowHeldBorder(1e-12);
+            bordered += A.heldRowsCost(held.data(), m) < refactor;
+            ASSERT_TRUE(A.solveHeldRows(x.data(), q.data(), n, storage.data()));
+            A.multiply(x.data(), Ax.data());
+            for (int i = 0; i < n; ++i) { // to rounding
+                PxReal scale = fabs(q[i]);
+                for (int j = 0; j < n; ++j) scale += fabs(A.getElement(i, j) * x[j]);
+                ASSERT_TRUE(isHeld[i] || fabs(Ax[i] - q[i]) < 1e-8 * scale)
+                    << "row " << i << " off by " << Ax[i] - q[i] << " of " << scale << " at step " << step
+                    << ", scheme " << which;
+            }
+        }
+        EXPECT_GT(bordered, 250) << "scheme " << which;
+    }
+}
+
 } // namespace
