@@ -313,7 +313,12 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         // at rest); its answer is then mostly A^-1 q, through the whole
         // factor. It does not take the place of a held hand's factor that
         // still serves: the two would push each other out at every step.
-        if (lcpResult_ > 0 && (!contacts || (kept && !restSolve_.servesJoints())))
+        // An island with joints whose friction follows its normal forces is
+        // not kept: only islands of contacts get their bounds from the last
+        // step, so the rest solve would refuse it every step and keep a
+        // resting stack out the while.
+        const int keepable = contacts ? kept && !restSolve_.servesJoints() : rows.frictionCount == 0;
+        if (lcpResult_ > 0 && keepable)
             restSolve_.keep(*matrix_, rows, parameters_.epsilon, parameters_.stepsize, parameters_.lcp.tolerance,
                             contacts);
     }
