@@ -115,14 +115,30 @@ bool HullOf(const CdxGeometry *geometry, Hull *hull)
     return true;
 }
 
-// Whether the hulls of the two models, one of them a ball about its
-// origin, stand apart by more than the summed contact tolerances: the
-// ball's centre is farther than the reach from the other's segment.
-bool HullsApart(const CdxModel *model1, const CdxModel *model2)
+// The model a composite's elements are tested against, with its hull read
+// once for all the elements.
+struct Other {
+    CdxModel *model;
+    Hull hull;
+    bool hasHull; // a sphere, cylinder or box with a transform
+};
+
+Other OtherOf(CdxModel *model)
 {
-    Hull hull1, hull2;
-    if (!HullOf(model1->geometry, &hull1) || !HullOf(model2->geometry, &hull2)) return false;
-    if (!model1->transform || !model2->transform) return false;
+    Other other = {model, {0.0, 0.0}, false};
+    other.hasHull = HullOf(model->geometry, &other.hull) && model->transform;
+    return other;
+}
+
+// Whether the hulls of the element and the other model, one of them a ball
+// about its origin, stand apart by more than the summed contact
+// tolerances: the ball's centre is farther than the reach from the other's
+// segment.
+bool HullsApart(const CdxModel *element, const Other &other)
+{
+    Hull hull1, hull2 = other.hull;
+    if (!other.hasHull || !HullOf(element->geometry, &hull1) || !element->transform) return false;
+    const CdxModel *model1 = element, *model2 = other.model;
     if (hull1.halfLength > 0.0) {
         std::swap(model1, model2);
         std::swap(hull1, hull2);
@@ -157,18 +173,21 @@ const CdxInteractions *TableEntry(const CdxModel *model1, const CdxModel *model2
 // so it would find no touch. Most of a hand's elements are far from what
 // it holds; the hello, test and goodbye of such an element cost several
 // times this check. A pair the space's hello callback must see is tested.
-bool ClearlyApart(CdxModel *element, CdxModel *other)
+bool ClearlyApart(CdxModel *element, const Other &other)
 {
     if (!HullsApart(element, other)) return false;
-    CdxSpace *space = element->space ? element->space : other->space;
+    CdxSpace *space = element->space ? element->space : other.model->space;
     if (space && CdxSpaceGetHelloCallback(space, nullptr)) return false;
-    return ReportsDistance(TableEntry(element, other));
+    return ReportsDistance(TableEntry(element, other.model));
 }
 
-// Tests one element against other; appends to the buffer from used on.
-bool IntersectElement(CdxModel *element, CdxModel *other, CdxContact *free, int room, int &used, PxVector3 normalSum)
+// Tests one element against the other model; appends to the buffer from
+// used on.
+bool IntersectElement(CdxModel *element, const Other &otherSide, CdxContact *free, int room, int &used,
+                      PxVector3 normalSum)
 {
-    if (ClearlyApart(element, other)) return false;
+    if (ClearlyApart(element, otherSide)) return false;
+    CdxModel *other = otherSide.model;
     CdxModelPair local;
     CdxModelPairReset(&local, element, other);
     CdxHello(&local);
@@ -236,8 +255,9 @@ int CdxCompositeGenericIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     CandidateBuffer buffer(c->elementCount * std::max(request->contactMaxCount, 0));
     int used = 0;
     PxVector3 normalSum = {0.0, 0.0, 0.0};
+    const Other other = OtherOf(pair->model2);
     for (int i = 0; i < c->elementCount; ++i)
-        if (IntersectElement(c->elements[i], pair->model2, buffer.contacts() + used, buffer.capacity() - used, used,
+        if (IntersectElement(c->elements[i], other, buffer.contacts() + used, buffer.capacity() - used, used,
                              normalSum))
             result->touch = 1;
     if (!result->touch) return 0;
