@@ -61,8 +61,9 @@ RbdContactParams *SbxBridgeGetContactParams(SbxBridgeID bridge, int m1, int m2)
 
 void SbxBridgeSetPerContactCB(SbxBridgeID bridge, int m1, int m2, SbxPerContactCB fn, void *data)
 {
-    SbxWriteCallback(ExistingPair(bridge, m1, m2, "SbxBridgeSetPerContactCB"), &SbxMaterialPair::perContactCB,
-                     &SbxMaterialPair::perContactData, fn, data);
+    SbxMaterialPair *pair = ExistingPair(bridge, m1, m2, "SbxBridgeSetPerContactCB");
+    if (pair && fn) bridge->materialCallbacksSet = 1;
+    SbxWriteCallback(pair, &SbxMaterialPair::perContactCB, &SbxMaterialPair::perContactData, fn, data);
 }
 
 SbxPerContactCB SbxBridgeGetPerContactCB(SbxBridgeID bridge, int m1, int m2, void **data)
@@ -73,8 +74,9 @@ SbxPerContactCB SbxBridgeGetPerContactCB(SbxBridgeID bridge, int m1, int m2, voi
 
 void SbxBridgeSetPerPairCB(SbxBridgeID bridge, int m1, int m2, SbxPerPairCB fn, void *data)
 {
-    SbxWriteCallback(ExistingPair(bridge, m1, m2, "SbxBridgeSetPerPairCB"), &SbxMaterialPair::perPairCB,
-                     &SbxMaterialPair::perPairData, fn, data);
+    SbxMaterialPair *pair = ExistingPair(bridge, m1, m2, "SbxBridgeSetPerPairCB");
+    if (pair && fn) bridge->materialCallbacksSet = 1;
+    SbxWriteCallback(pair, &SbxMaterialPair::perPairCB, &SbxMaterialPair::perPairData, fn, data);
 }
 
 SbxPerPairCB SbxBridgeGetPerPairCB(SbxBridgeID bridge, int m1, int m2, void **data)
@@ -85,8 +87,9 @@ SbxPerPairCB SbxBridgeGetPerPairCB(SbxBridgeID bridge, int m1, int m2, void **da
 
 void SbxBridgeSetIntersectCB(SbxBridgeID bridge, int m1, int m2, SbxIntersectCB fn, void *data)
 {
-    SbxWriteCallback(ExistingPair(bridge, m1, m2, "SbxBridgeSetIntersectCB"), &SbxMaterialPair::intersectCB,
-                     &SbxMaterialPair::intersectData, fn, data);
+    SbxMaterialPair *pair = ExistingPair(bridge, m1, m2, "SbxBridgeSetIntersectCB");
+    if (pair && fn) bridge->materialCallbacksSet = 1;
+    SbxWriteCallback(pair, &SbxMaterialPair::intersectCB, &SbxMaterialPair::intersectData, fn, data);
 }
 
 SbxIntersectCB SbxBridgeGetIntersectCB(SbxBridgeID bridge, int m1, int m2, void **data)

@@ -72,6 +72,14 @@ struct SbxBridge {
     // The step the contacts are made for, while SbxBridgeUpdateContacts
     // runs; null otherwise.
     const RbdStepInfo *step;
+    // Set once a material pair was given a callback: till then no pair's
+    // keep check need look its materials up.
+    int materialCallbacksSet;
+    // The keep bounds (turn, shift) of the pair set-ups met so far, each
+    // worked out once (SbxContactKeep.cpp).
+    static constexpr int kKeepSets = 14; // slots 1-14 of a pair record's low four bits
+    PxReal keepBounds[kKeepSets][2];
+    int keepBoundsUsed;
 };
 
 // Index of the unordered pair (a, b) in a packed upper-triangular table of

@@ -65,6 +65,9 @@ const PxReal kLeastShift = 1e-3;
 const PxReal kMostTurn = 3e-5; // rad
 // Box-box clipping reports at most eight corners; a pair with more is tested.
 const int kMostKept = 8;
+// The low four bits of a pair's record: its bounds' slot in the bridge's table.
+const uintptr_t kSlotMask = SbxBridge::kKeepSets + 1;
+static_assert((kSlotMask & (kSlotMask + 1)) == 0, "the slots fill the record's low bits");
 
 // A model's size for the shift bound: a box's bounding radius; a plane has
 // none (the other model's decides).
@@ -98,6 +101,23 @@ bool SideKeeps(CdxModelID model)
     return CdxModelGetSpace(model) && CdxSpaceModelIsFrozen(model);
 }
 
+// What of the pair's set-up may change from step to step without changing
+// its signature: the response entry's callbacks, the step, the materials'
+// callbacks and the sides.
+bool StillKeeps(SbxBridge *bridge, const CdxModelPair *pair, const SbxResponse *entry)
+{
+    if (!entry || entry->response != SbxResponse_Body_Body || entry->intersectActiveCB || entry->intersectNewCB)
+        return false;
+    if (!bridge->step || bridge->step->safeTimeMode) return false;
+    CdxModelID a = pair->model1, b = pair->model2;
+    if (bridge->materialCallbacksSet) {
+        const SbxMaterialPair *materials = SbxMaterialPairOf(bridge, CdxModelGetMaterialID(a),
+                                                             CdxModelGetMaterialID(b));
+        if (materials->intersectCB || materials->perContactCB || materials->perPairCB) return false;
+    }
+    return SideKeeps(a) && SideKeeps(b);
+}
+
 // Whether the pair may keep its contacts at all: the built-in body-body
 // response, no callback that must see a fresh test, a plain step (the path
 // step estimates impact times from the test), checked kinds and sides.
@@ -107,16 +127,13 @@ bool MayKeep(SbxBridge *bridge, const CdxModelPair *pair, const SbxResponse *ent
         return false;
     if (!bridge->step || bridge->step->safeTimeMode) return false;
     // The kinds first: they rule out most pairs of a pile of spheres.
-    CdxModelID a = pair->model1, b = pair->model2;
-    if (!KindsKeep(a, b)) return false;
-    const SbxMaterialPair *materials = SbxMaterialPairOf(bridge, CdxModelGetMaterialID(a), CdxModelGetMaterialID(b));
-    if (materials->intersectCB || materials->perContactCB || materials->perPairCB) return false;
-    return SideKeeps(a) && SideKeeps(b);
+    if (!KindsKeep(pair->model1, pair->model2)) return false;
+    return StillKeeps(bridge, pair, entry);
 }
 
 // What the contacts were found with: geometries, bodies, transforms,
 // tolerances, materials and the request. Any change sends the pair to a
-// fresh test. Never 0, which marks a pair with nothing recorded.
+// fresh test. Its low bits are left to the bounds' slot (SlotOf).
 uintptr_t Signature(const CdxModelPair *pair)
 {
     uint64_t h = 0x9e3779b97f4a7c15ull;
@@ -134,7 +151,7 @@ uintptr_t Signature(const CdxModelPair *pair)
         mix(static_cast<uint64_t>(static_cast<uint32_t>(CdxModelGetMaterialID(model))));
     }
     mix(address(pair->request));
-    return static_cast<uintptr_t>(h) | 1u;
+    return static_cast<uintptr_t>(h) & ~kSlotMask;
 }
 
 // The chord between two unit vectors, about the angle between them.
@@ -188,17 +205,47 @@ Bounds BoundsOf(const CdxModelPair *pair)
     return {turn > kLargestTurn ? turn : kLargestTurn, bySize > floor ? bySize : floor};
 }
 
+// The bridge keeps the bounds of each set-up it met (few in a scene: they
+// depend on the smaller model's size and the smaller tolerance alone), and
+// a pair's record names the slot in its low bits, so that a step's check
+// reads its bounds instead of working them out; 0 is no record, kSlotMask
+// a set-up past the table's end, whose bounds are worked out per check.
+uintptr_t SlotOf(SbxBridge *bridge, const CdxModelPair *pair)
+{
+    const Bounds bounds = BoundsOf(pair);
+    for (int k = 0; k < bridge->keepBoundsUsed; ++k)
+        if (bridge->keepBounds[k][0] == bounds.turn && bridge->keepBounds[k][1] == bounds.shift) return k + 1;
+    if (bridge->keepBoundsUsed == SbxBridge::kKeepSets) return kSlotMask;
+    bridge->keepBounds[bridge->keepBoundsUsed][0] = bounds.turn;
+    bridge->keepBounds[bridge->keepBoundsUsed][1] = bounds.shift;
+    return ++bridge->keepBoundsUsed;
+}
+
+Bounds BoundsOfSlot(const SbxBridge *bridge, const CdxModelPair *pair, uintptr_t slot)
+{
+    if (slot == kSlotMask) return BoundsOf(pair);
+    return {bridge->keepBounds[slot - 1][0], bridge->keepBounds[slot - 1][1]};
+}
+
 } // namespace
 
 bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry, SbxKeepCheck *check)
 {
     RbdContactID head = SbxPairContacts(pair);
     if (!head || !pair->reserved || !CdxModelPairGetWasIntersecting(pair)) return false;
-    check->mayKeep = MayKeep(bridge, pair, entry) ? 1 : 0;
-    if (!check->mayKeep) return false;
+    // A record was made when the pair could keep its contacts; while the
+    // signature holds, so do the kinds and the bounds, and only what may
+    // change from step to step is asked again.
+    if (!StillKeeps(bridge, pair, entry)) {
+        check->mayKeep = 0;
+        return false;
+    }
+    const uintptr_t record = reinterpret_cast<uintptr_t>(pair->reserved);
     check->signature = Signature(pair);
-    if (reinterpret_cast<uintptr_t>(pair->reserved) != check->signature) return false;
-    const Bounds bounds = BoundsOf(pair);
+    if ((record & ~kSlotMask) != check->signature) return false;
+    check->mayKeep = 1;
+    check->slot = record & kSlotMask;
+    const Bounds bounds = BoundsOfSlot(bridge, pair, check->slot);
     // All or none: every contact is checked before any is moved.
     Moved moved[kMostKept];
     RbdContactID contacts[kMostKept];
@@ -225,5 +272,7 @@ void SbxRecordFoundContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResp
     const bool mayKeep = check->mayKeep < 0 ? MayKeep(bridge, pair, entry) : check->mayKeep != 0;
     if (!mayKeep) return;
     for (RbdContactID c = head; c; c = RbdContactGetNext(c)) RbdContactRecordFound(c);
-    pair->reserved = reinterpret_cast<void *>(check->signature ? check->signature : Signature(pair));
+    const uintptr_t signature = check->signature ? check->signature : Signature(pair);
+    const uintptr_t slot = check->slot ? check->slot : SlotOf(bridge, pair);
+    pair->reserved = reinterpret_cast<void *>(signature | slot);
 }

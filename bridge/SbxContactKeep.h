@@ -15,6 +15,7 @@ struct SbxResponse;
 struct SbxKeepCheck {
     int mayKeep = -1;        // -1: not asked
     uintptr_t signature = 0; // 0: not computed
+    uintptr_t slot = 0;      // of the pair's bounds, when its record held; 0: not known
 };
 
 // True when the pair's contacts were kept: the pair may keep them (built-in

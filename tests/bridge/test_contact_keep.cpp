@@ -122,3 +122,137 @@ INSTANTIATE_TEST_SUITE_P(
                       KeepCase{true, 0.1, 3.5e-5, 1e-7, true, false}));
 
 } // namespace
+
+// Cubes of sixteen sizes, two of each, rest on one plane in one universe:
+// each pair's turn bound is its own (5 um over the cube's radius, 1.1e-5
+// to 2.9e-5 rad here), and there are more set-ups than the bridge keeps
+// bounds for. The first cube of a size turns upright by just under its
+// bound, the second by just over (their corners move less than the 5 um
+// shift bound), and both sink 0.1 um: the first keeps its contacts, the
+// second is tested afresh, whatever the other sizes' bounds.
+TEST(ContactKeepSetUps, EachPairMovesAgainstItsOwnBounds)
+{
+    const int kCubes = 32;
+    SbxUniverseID universe = SbxUniverseCreate({32, 256, 7, 64, 256, 2});
+    CdxSpaceID space = SbxUniverseGetSpace(universe);
+    PxMatrix4 ground;
+    PxM4Identity(ground);
+    CdxGeometryID plane = CdxPlaneCreate();
+    CdxModelID floor = SbxFixedModelCreate(universe, plane, &ground);
+    std::vector<CdxGeometryID> cubes;
+    std::vector<CdxModelID> models;
+    for (int k = 0; k < kCubes; ++k) {
+        const PxReal edge = 0.2 + 0.02 * (k / 2);
+        cubes.push_back(CdxBoxCreate(edge, edge, edge));
+        models.push_back(SbxModelAndBodyCreate(universe, cubes.back(), 1.0));
+        RbdBodySetPosition(CdxModelGetBody(models.back()), 1.0 * k, 0.0, 0.5 * edge - 0.001);
+    }
+    auto update = [&] {
+        CdxSpaceUpdateAll(space);
+        SbxBridgeUpdateContacts(SbxUniverseGetBridge(universe), space, SbxUniverseGetWorld(universe));
+    };
+    update();
+    const PxVector3 up = {0.0, 0.0, 1.0};
+    for (int k = 0; k < kCubes; ++k) {
+        RbdBodyID body = CdxModelGetBody(models[k]);
+        const PxReal radius = 0.5 * sqrt(3.0) * (0.2 + 0.02 * (k / 2)), bound = 5e-6 / radius;
+        PxQuaternion q;
+        RbdBodyGetQuaternion(body, q);
+        PxQuaternionFiniteRotation(q, up, (k % 2 ? 1.05 : 0.95) * bound);
+        RbdBodySetQuaternion(body, q[0], q[1], q[2], q[3]);
+        PxVector3 p;
+        RbdBodyGetPosition(body, p);
+        RbdBodySetPosition(body, p[0], p[1], p[2] - 1e-7);
+    }
+    update();
+    for (int k = 0; k < kCubes; ++k) {
+        std::vector<RbdContactID> now;
+        RbdBodyForAllConstraints(CdxModelGetBody(models[k]), collect, &now);
+        ASSERT_EQ(now.size(), 4u) << "cube " << k;
+        for (RbdContactID contact : now)
+            EXPECT_EQ(RbdContactGetFoundPenetration(contact) != RbdContactGetPenetration(contact), k % 2 == 0)
+                << "cube " << k;
+    }
+    for (CdxModelID model : models) SbxModelDestroy(universe, model);
+    SbxModelDestroy(universe, floor);
+    for (CdxGeometryID cube : cubes) CdxGeometryDestroy(cube);
+    CdxGeometryDestroy(plane);
+    SbxUniverseDestroy(universe);
+}
+
+// A material callback set while a resting pair keeps its contacts must see
+// the pair's next collisions: the pair is tested afresh from then on.
+enum class MaterialCallback { Intersect, PerPair, PerContact };
+
+class ContactKeepCallbacks : public ::testing::TestWithParam<MaterialCallback> {};
+
+void countIntersect(CdxIntersectResult *, void *calls)
+{
+    ++*static_cast<int *>(calls);
+}
+
+int countPair(CdxIntersectResult *, RbdContactID, void *calls)
+{
+    ++*static_cast<int *>(calls);
+    return 1;
+}
+
+int countContact(CdxIntersectResult *, CdxContact *, RbdContactID, void *calls)
+{
+    ++*static_cast<int *>(calls);
+    return 1;
+}
+
+TEST_P(ContactKeepCallbacks, ACallbackSetLaterSeesTheNextCollision)
+{
+    SbxUniverseID universe = SbxUniverseCreate({8, 64, 7, 16, 64, 2});
+    SbxBridgeID bridge = SbxUniverseGetBridge(universe);
+    CdxSpaceID space = SbxUniverseGetSpace(universe);
+    PxMatrix4 ground;
+    PxM4Identity(ground);
+    CdxGeometryID cube = CdxBoxCreate(0.2, 0.2, 0.2), plane = CdxPlaneCreate();
+    CdxModelID floor = SbxFixedModelCreate(universe, plane, &ground);
+    CdxModelID box = SbxModelAndBodyCreate(universe, cube, 1.0);
+    RbdBodyID body = CdxModelGetBody(box);
+    RbdBodySetPosition(body, 0.0, 0.0, 0.099);
+    auto update = [&] {
+        CdxSpaceUpdateAll(space);
+        SbxBridgeUpdateContacts(bridge, space, SbxUniverseGetWorld(universe));
+    };
+    auto sink = [&] { // 0.1 um: kept contacts' depths differ from the found ones
+        PxVector3 p;
+        RbdBodyGetPosition(body, p);
+        RbdBodySetPosition(body, p[0], p[1], p[2] - 1e-7);
+    };
+    auto kept = [&] {
+        std::vector<RbdContactID> now;
+        RbdBodyForAllConstraints(body, collect, &now);
+        return !now.empty() && RbdContactGetFoundPenetration(now[0]) != RbdContactGetPenetration(now[0]);
+    };
+    update();
+    sink();
+    update();
+    ASSERT_TRUE(kept());
+    int calls = 0;
+    const int m = CdxModelGetMaterialID(box), n = CdxModelGetMaterialID(floor);
+    switch (GetParam()) {
+    case MaterialCallback::Intersect: SbxBridgeSetIntersectCB(bridge, m, n, countIntersect, &calls); break;
+    case MaterialCallback::PerPair: SbxBridgeSetPerPairCB(bridge, m, n, countPair, &calls); break;
+    case MaterialCallback::PerContact: SbxBridgeSetPerContactCB(bridge, m, n, countContact, &calls); break;
+    }
+    for (int step = 1; step <= 2; ++step) { // and every one after
+        const int before = calls;
+        sink();
+        update();
+        EXPECT_GT(calls, before) << "step " << step;
+    }
+    SbxModelDestroy(universe, box);
+    SbxModelDestroy(universe, floor);
+    CdxGeometryDestroy(cube);
+    CdxGeometryDestroy(plane);
+    SbxUniverseDestroy(universe);
+}
+
+INSTANTIATE_TEST_SUITE_P(MaterialCallbacks, ContactKeepCallbacks,
+                         ::testing::Values(MaterialCallback::Intersect, MaterialCallback::PerPair,
+                                           MaterialCallback::PerContact));
