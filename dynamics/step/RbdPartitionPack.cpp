@@ -23,11 +23,20 @@ int32_t RbdPackPartition(RbdPartitionOutput *out, int32_t p, const RbdBclParamet
     return rows->partitionRowCount;
 }
 
-void RbdUnpackPartition(const RbdLcsConstraints *rows, int32_t p, RbdPartitionOutput *out,
+void RbdUnpackPartition(RbdWorld *world, const RbdLcsConstraints *rows, int32_t p, RbdPartitionOutput *out,
                         const RbdLcsParameters *parameters)
 {
+    // The guard and the reference frame body by body: each reads only its
+    // own body, and a record too far back for the cache is fetched once.
     RbdBody **bodies = out->bodies + out->bodyStart[p];
-    for (int32_t k = 0; k < out->bodyCount[p]; ++k) RbdBodyUpdateTransformFromCom(bodies[k]);
+    const int32_t bodyCount = out->bodyCount[p];
+    for (int32_t k = 0; k < bodyCount; ++k) {
+        if (k + kRbdPrefetchAhead < bodyCount)
+            RbdPrefetchRange(bodies[k + kRbdPrefetchAhead], offsetof(RbdBody, transform),
+                             offsetof(RbdBody, lcs) + sizeof(RbdLcsBody));
+        RbdGuardBody(world, bodies[k]);
+        RbdBodyUpdateTransformFromCom(bodies[k]);
+    }
 
     // The solver leaves row impulses, except the vintage model, whose rows
     // already hold forces.
