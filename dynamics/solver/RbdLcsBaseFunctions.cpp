@@ -433,8 +433,11 @@ void BaseFunctions::integrateBodies(int bodyCount, RbdLcsBody *const *bodies, Px
                                     int method) const
 {
     if (!checkQuaternionMethod(method)) return;
-    for (int b = 0; b < bodyCount; ++b) {
-        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
+    // Last body first: the pass before (the accelerations) ended there, and
+    // the walk after (the world's unpacking) starts where this one ends, so
+    // each meets the records the one before touched last.
+    for (int b = bodyCount - 1; b >= 0; --b) {
+        if (b >= kRbdPrefetchAhead) RbdPrefetchRange(bodies[b - kRbdPrefetchAhead], 0, sizeof(RbdLcsBody));
         RbdLcsBody *body = bodies[b];
         updateVelocity(body, h);
         if (gyroscopicStep != 0.0) multiInverseMatrix(body, gyroscopicStep);

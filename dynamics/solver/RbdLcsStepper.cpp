@@ -204,10 +204,11 @@ int WorldStepper::solveForces(const ForceModel &model)
     if (bodyCount_ > 0 && (!invM || !load)) return 0;
     // The world inertia is current: whatever turns a body keeps it in step
     // (the integration's updateRotation, the pose setters, the unfreeze).
-    // Momentum, load and inverse mass in one visit of each body's record.
+    // Momentum, load and inverse mass in one visit of each body's record,
+    // last body first: the rows were built up to the last bodies' constraints.
     const PxReal h2 = parameters_.stepsize * parameters_.stepsize;
-    for (int b = 0; b < bodyCount_; ++b) {
-        RbdPrefetchSolverBodyAhead(bodies_, b, bodyCount_);
+    for (int b = bodyCount_ - 1; b >= 0; --b) {
+        if (b >= kRbdPrefetchAhead) RbdPrefetchRange(bodies_[b - kRbdPrefetchAhead], 0, sizeof(RbdLcsBody));
         fn_->updateMomentum(bodies_[b]);
         PxV3Copy(load[b].force, bodies_[b]->force);
         PxV3Copy(load[b].torque, bodies_[b]->torque);
