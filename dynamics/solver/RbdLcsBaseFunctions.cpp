@@ -112,33 +112,25 @@ void BaseFunctions::updateMomentum(RbdLcsBody *body) const
     mulM3V(body->angularMomentum, body->inertiaWorld, body->angularVelocity);
 }
 
-void BaseFunctions::buildInverseMass(int bodyCount, RbdLcsBody *const *bodies, BodyInverseMass *invM) const
+void BaseFunctions::buildInverseMass(const RbdLcsBody *body, BodyInverseMass *invM) const
 {
-    for (int b = 0; b < bodyCount; ++b) {
-        invM[b].invMass = bodies[b]->invMass;
-        memcpy(invM[b].invInertia, bodies[b]->invInertiaWorld, sizeof(PxMatrix3));
-    }
+    invM->invMass = body->invMass;
+    memcpy(invM->invInertia, body->invInertiaWorld, sizeof(PxMatrix3));
 }
 
-void BaseFunctions::buildStabilizedInverseMass(int bodyCount, RbdLcsBody *const *bodies,
-                                               const RbdLcsParameters &parameters, PxReal scale,
+void BaseFunctions::buildStabilizedInverseMass(const RbdLcsBody *body, PxReal h2, PxReal scale,
                                                BodyInverseMass *invM) const
 {
-    PxReal h2 = parameters.stepsize * parameters.stepsize;
-    for (int b = 0; b < bodyCount; ++b) {
-        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
-        const RbdLcsBody *body = bodies[b];
-        PxMatrix3 Lx, tmp, LIL, stiff;
-        crossMatrix(Lx, body->angularMomentum);
-        PxM3Mul(tmp, Lx, body->invInertiaWorld);
-        PxM3Mul(LIL, tmp, Lx);
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) stiff[i][j] = body->inertiaWorld[i][j] - scale * h2 * LIL[i][j];
-        invM[b].invMass = body->invMass;
-        // -[L]x I^-1 [L]x is positive semi-definite, so stiff is invertible
-        // whenever I is; fall back to the plain inverse for a massless body.
-        if (!invert3(stiff, invM[b].invInertia)) memcpy(invM[b].invInertia, body->invInertiaWorld, sizeof(PxMatrix3));
-    }
+    PxMatrix3 Lx, tmp, LIL, stiff;
+    crossMatrix(Lx, body->angularMomentum);
+    PxM3Mul(tmp, Lx, body->invInertiaWorld);
+    PxM3Mul(LIL, tmp, Lx);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) stiff[i][j] = body->inertiaWorld[i][j] - scale * h2 * LIL[i][j];
+    invM->invMass = body->invMass;
+    // -[L]x I^-1 [L]x is positive semi-definite, so stiff is invertible
+    // whenever I is; fall back to the plain inverse for a massless body.
+    if (!invert3(stiff, invM->invInertia)) memcpy(invM->invInertia, body->invInertiaWorld, sizeof(PxMatrix3));
 }
 
 void BaseFunctions::addNonInertialForces(int bodyCount, RbdLcsBody *const *bodies, PxReal scale, BodyLoad *load) const
@@ -366,14 +358,10 @@ void BaseFunctions::bodyUpdateForces(int bodyCount, RbdLcsBody *const *bodies, c
     }
 }
 
-void BaseFunctions::updateVelocity(int bodyCount, RbdLcsBody *const *bodies, PxReal h) const
+void BaseFunctions::updateVelocity(RbdLcsBody *body, PxReal h) const
 {
-    for (int b = 0; b < bodyCount; ++b) {
-        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
-        RbdLcsBody *body = bodies[b];
-        PxV3AddScaled(body->linearVelocity, body->linearVelocity, body->linearAcceleration, h);
-        PxV3AddScaled(body->angularVelocity, body->angularVelocity, body->angularAcceleration, h);
-    }
+    PxV3AddScaled(body->linearVelocity, body->linearVelocity, body->linearAcceleration, h);
+    PxV3AddScaled(body->angularVelocity, body->angularVelocity, body->angularAcceleration, h);
 }
 
 void BaseFunctions::multiInverseMatrix(RbdLcsBody *body, PxReal h) const
@@ -385,62 +373,77 @@ void BaseFunctions::multiInverseMatrix(RbdLcsBody *body, PxReal h) const
     PxV3AddScaled(body->angularVelocity, body->angularVelocity, dw, h);
 }
 
-void BaseFunctions::updatePosition(int bodyCount, RbdLcsBody *const *bodies, PxReal h) const
+void BaseFunctions::updatePosition(RbdLcsBody *body, PxReal h) const
 {
-    for (int b = 0; b < bodyCount; ++b) {
-        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
-        RbdLcsBody *body = bodies[b];
-        for (int k = 0; k < 3; ++k)
-            body->comTransform[3][k] += h * body->linearVelocity[k] + 0.5 * h * h * body->linearAcceleration[k];
-        body->comTransform[3][3] = 1.0;
+    for (int k = 0; k < 3; ++k)
+        body->comTransform[3][k] += h * body->linearVelocity[k] + 0.5 * h * h * body->linearAcceleration[k];
+    body->comTransform[3][3] = 1.0;
+}
+
+void BaseFunctions::updateQuaternion(RbdLcsBody *body, PxReal h, int method) const
+{
+    PxReal *q = body->quaternion;
+    if (method == 1) {
+        // q += h/2 (0, w) q
+        const PxReal *w = body->angularVelocity;
+        PxReal dq[4] = {-(w[0] * q[1] + w[1] * q[2] + w[2] * q[3]), w[0] * q[0] + w[1] * q[3] - w[2] * q[2],
+                        w[1] * q[0] + w[2] * q[1] - w[0] * q[3], w[2] * q[0] + w[0] * q[2] - w[1] * q[1]};
+        for (int k = 0; k < 4; ++k) q[k] += 0.5 * h * dq[k];
+    } else {
+        PxVector3 w;
+        PxV3Copy(w, body->angularVelocity);
+        if (method == 2 && (body->flags & RBD_LCS_BODY_FAST_SPIN)) {
+            // Spin about the wheel axis as one rotation of its own, so that
+            // its large angle does not mix with the small remaining one.
+            PxVector3 spin;
+            PxV3Scale(spin, body->fastSpinAxis, PxV3Dot(w, body->fastSpinAxis));
+            PxQuaternionFiniteRotation(q, spin, h);
+            PxV3Sub(w, w, spin);
+        }
+        PxQuaternionFiniteRotation(q, w, h);
     }
+    PxReal norm = sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+    if (norm > 0.0)
+        for (int k = 0; k < 4; ++k) q[k] /= norm;
+}
+
+bool BaseFunctions::checkQuaternionMethod(int method) const
+{
+    if (method >= 1 && method <= 3) return true;
+    PxFatalError(RBD_MESSAGE_LEVEL, "\n ++ RbdLcs:: updateQuaternion:: No such method : %d \n++", method);
+    return false;
 }
 
 void BaseFunctions::updateQuaternion(int bodyCount, RbdLcsBody *const *bodies, PxReal h, int method) const
 {
-    if (method < 1 || method > 3) {
-        PxFatalError(RBD_MESSAGE_LEVEL, "\n ++ RbdLcs:: updateQuaternion:: No such method : %d \n++", method);
-        return;
-    }
-    for (int b = 0; b < bodyCount; ++b) {
-        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
-        RbdLcsBody *body = bodies[b];
-        PxReal *q = body->quaternion;
-        if (method == 1) {
-            // q += h/2 (0, w) q
-            const PxReal *w = body->angularVelocity;
-            PxReal dq[4] = {-(w[0] * q[1] + w[1] * q[2] + w[2] * q[3]), w[0] * q[0] + w[1] * q[3] - w[2] * q[2],
-                            w[1] * q[0] + w[2] * q[1] - w[0] * q[3], w[2] * q[0] + w[0] * q[2] - w[1] * q[1]};
-            for (int k = 0; k < 4; ++k) q[k] += 0.5 * h * dq[k];
-        } else {
-            PxVector3 w;
-            PxV3Copy(w, body->angularVelocity);
-            if (method == 2 && (body->flags & RBD_LCS_BODY_FAST_SPIN)) {
-                // Spin about the wheel axis as one rotation of its own, so that
-                // its large angle does not mix with the small remaining one.
-                PxVector3 spin;
-                PxV3Scale(spin, body->fastSpinAxis, PxV3Dot(w, body->fastSpinAxis));
-                PxQuaternionFiniteRotation(q, spin, h);
-                PxV3Sub(w, w, spin);
-            }
-            PxQuaternionFiniteRotation(q, w, h);
-        }
-        PxReal norm = sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
-        if (norm > 0.0)
-            for (int k = 0; k < 4; ++k) q[k] /= norm;
-    }
+    if (!checkQuaternionMethod(method)) return;
+    for (int b = 0; b < bodyCount; ++b) updateQuaternion(bodies[b], h, method);
 }
 
-void BaseFunctions::updateRotation(int bodyCount, RbdLcsBody *const *bodies) const
+void BaseFunctions::updateRotation(RbdLcsBody *body) const
 {
-    for (int b = 0; b < bodyCount; ++b) {
-        RbdPrefetchSolverBodyAhead(bodies, b, bodyCount);
+    PxMatrix3 R;
+    PxQuaternionToMatrix3(R, body->quaternion);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) body->comTransform[i][j] = R[i][j];
+    updateInertiaTensor(body);
+}
+
+void BaseFunctions::integrateBodies(int bodyCount, RbdLcsBody *const *bodies, PxReal h, PxReal gyroscopicStep,
+                                    int method) const
+{
+    if (!checkQuaternionMethod(method)) return;
+    // Last body first: the pass before (the accelerations) ended there, and
+    // the walk after (the world's unpacking) starts where this one ends, so
+    // each meets the records the one before touched last.
+    for (int b = bodyCount - 1; b >= 0; --b) {
+        if (b >= kRbdPrefetchAhead) RbdPrefetchRange(bodies[b - kRbdPrefetchAhead], 0, sizeof(RbdLcsBody));
         RbdLcsBody *body = bodies[b];
-        PxMatrix3 R;
-        PxQuaternionToMatrix3(R, body->quaternion);
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) body->comTransform[i][j] = R[i][j];
-        updateInertiaTensor(body);
+        updateVelocity(body, h);
+        if (gyroscopicStep != 0.0) multiInverseMatrix(body, gyroscopicStep);
+        updatePosition(body, h);
+        updateQuaternion(body, h, method);
+        updateRotation(body);
     }
 }
 

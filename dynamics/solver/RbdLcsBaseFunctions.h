@@ -83,10 +83,10 @@ public:
     void updateInertiaTensor(RbdLcsBody *body) const;
     // p = m v, L = I w.
     void updateMomentum(RbdLcsBody *body) const;
-    void buildInverseMass(int bodyCount, RbdLcsBody *const *bodies, BodyInverseMass *invM) const;
-    // Inverse inertia of I - scale h^2 [L]x I^-1 [L]x: stiffer for fast spin.
-    void buildStabilizedInverseMass(int bodyCount, RbdLcsBody *const *bodies, const RbdLcsParameters &parameters,
-                                    PxReal scale, BodyInverseMass *invM) const;
+    void buildInverseMass(const RbdLcsBody *body, BodyInverseMass *invM) const;
+    // Inverse inertia of I - scale h2 [L]x I^-1 [L]x, h2 the step squared:
+    // stiffer for fast spin.
+    void buildStabilizedInverseMass(const RbdLcsBody *body, PxReal h2, PxReal scale, BodyInverseMass *invM) const;
     // The gyroscopic torque L x w (= -w x L of Euler's equations), times scale.
     void addNonInertialForces(int bodyCount, RbdLcsBody *const *bodies, PxReal scale, BodyLoad *load) const;
     // The vintage model's L x w, added after the solve.
@@ -109,17 +109,28 @@ public:
     void bodyUpdateForces(int bodyCount, RbdLcsBody *const *bodies, const BodyInverseMass *invM,
                           const BodyLoad *load) const;
 
-    void updateVelocity(int bodyCount, RbdLcsBody *const *bodies, PxReal h) const;
+    // One body's integration over h, in the order integrateBodies applies them.
+    void updateVelocity(RbdLcsBody *body, PxReal h) const;
     // w += h I^-1 (L x w) with L = I w at the current w: a further explicit
     // gyroscopic step of length h.
     void multiInverseMatrix(RbdLcsBody *body, PxReal h) const;
-    void updatePosition(int bodyCount, RbdLcsBody *const *bodies, PxReal h) const;
+    void updatePosition(RbdLcsBody *body, PxReal h) const;
     // 1: first-order q += h/2 (0, w) q; 2: exact finite rotation with the
     // fast-spin split; 3: exact finite rotation of the whole w. Any other
     // method is fatal.
+    void updateQuaternion(RbdLcsBody *body, PxReal h, int method) const;
     void updateQuaternion(int bodyCount, RbdLcsBody *const *bodies, PxReal h, int method) const;
     // Rotation rows from the quaternion, then the world inertia.
-    void updateRotation(int bodyCount, RbdLcsBody *const *bodies) const;
+    void updateRotation(RbdLcsBody *body) const;
+    // Velocity, the gyroscopic step (gyroscopicStep 0: none), position,
+    // quaternion and rotation, body by body: an island too large for the
+    // cache has each record fetched once rather than once a stage. Each
+    // body's stages read only its own record, so the results are those of
+    // one pass over all bodies per stage.
+    void integrateBodies(int bodyCount, RbdLcsBody *const *bodies, PxReal h, PxReal gyroscopicStep, int method) const;
+
+private:
+    bool checkQuaternionMethod(int method) const;
 };
 
 } // namespace lcs

@@ -204,16 +204,19 @@ int WorldStepper::solveForces(const ForceModel &model)
     if (bodyCount_ > 0 && (!invM || !load)) return 0;
     // The world inertia is current: whatever turns a body keeps it in step
     // (the integration's updateRotation, the pose setters, the unfreeze).
-    for (int b = 0; b < bodyCount_; ++b) {
-        RbdPrefetchSolverBodyAhead(bodies_, b, bodyCount_);
+    // Momentum, load and inverse mass in one visit of each body's record,
+    // last body first: the rows were built up to the last bodies' constraints.
+    const PxReal h2 = parameters_.stepsize * parameters_.stepsize;
+    for (int b = bodyCount_ - 1; b >= 0; --b) {
+        if (b >= kRbdPrefetchAhead) RbdPrefetchRange(bodies_[b - kRbdPrefetchAhead], 0, sizeof(RbdLcsBody));
         fn_->updateMomentum(bodies_[b]);
         PxV3Copy(load[b].force, bodies_[b]->force);
         PxV3Copy(load[b].torque, bodies_[b]->torque);
+        if (model.stabilizedInertia)
+            fn_->buildStabilizedInverseMass(bodies_[b], h2, 1.0, &invM[b]);
+        else
+            fn_->buildInverseMass(bodies_[b], &invM[b]);
     }
-    if (model.stabilizedInertia)
-        fn_->buildStabilizedInverseMass(bodyCount_, bodies_, parameters_, 1.0, invM);
-    else
-        fn_->buildInverseMass(bodyCount_, bodies_, invM);
 
     int rowCount = constraints_ ? constraints_->partitionRowCount : 0;
     if (rowCount > 0) {
@@ -462,10 +465,7 @@ void WorldStepper::integrateBase()
 {
     if (!ensureBodies()) return;
     PxReal h = parameters_.stepsize;
-    fn_->updateVelocity(bodyCount_, bodies_, h);
-    fn_->updatePosition(bodyCount_, bodies_, h);
-    fn_->updateQuaternion(bodyCount_, bodies_, h, 2);
-    fn_->updateRotation(bodyCount_, bodies_);
+    fn_->integrateBodies(bodyCount_, bodies_, h, 0.0, 2);
 }
 
 } // namespace lcs

@@ -15,11 +15,7 @@ void SimpleStepper::integrate()
 {
     if (!ensureBodies()) return;
     PxReal h = parameters_.stepsize;
-    fn_->updateVelocity(bodyCount_, bodies_, h);
-    for (int b = 0; b < bodyCount_; ++b) fn_->multiInverseMatrix(bodies_[b], 0.5 * h);
-    fn_->updatePosition(bodyCount_, bodies_, h);
-    fn_->updateQuaternion(bodyCount_, bodies_, h, 2);
-    fn_->updateRotation(bodyCount_, bodies_);
+    fn_->integrateBodies(bodyCount_, bodies_, h, 0.5 * h, 2);
 }
 
 // The constraint solve sees no gyroscopic torque; L x w joins the body's

@@ -67,16 +67,17 @@ void RbdBodyAverageMotion(RbdBody *body, int32_t window);
 // list. Returns the number of rows built (padding excluded).
 int32_t RbdPackPartition(RbdPartitionOutput *output, int32_t p, const RbdBclParameters *island,
                          const PxVector3 gravity, RbdLcsConstraints *rows);
-// After the solver: the bodies' reference frames from their centre-of-mass
-// frames, and each constraint's per-row results (row impulse / h, or the
-// row force as it stands for integration model 1), at most
-// RBD_CONSTRAINT_LAMBDA_COUNT rows, followed by RBD_LAMBDA_END_MARKER.
-void RbdUnpackPartition(const RbdLcsConstraints *rows, int32_t p, RbdPartitionOutput *output,
+// After the solver: each body of island p guarded (RbdGuardBody), then its
+// reference frame set from its centre-of-mass frame; each constraint's
+// per-row results (row impulse / h, or the row force as it stands for
+// integration model 1), at most RBD_CONSTRAINT_LAMBDA_COUNT rows, followed
+// by RBD_LAMBDA_END_MARKER.
+void RbdUnpackPartition(RbdWorld *world, const RbdLcsConstraints *rows, int32_t p, RbdPartitionOutput *output,
                         const RbdLcsParameters *parameters);
-// After the solver, before unpacking: every body of island p whose state
-// is not finite is put back at its pose before the step, at rest, frozen,
-// counted in the world and reported once with its name and the step.
-void RbdGuardPartition(RbdWorld *world, RbdPartitionOutput *output, int32_t p);
+// A body whose state is not finite after the solver is put back at its pose
+// before the step, at rest, frozen, counted in the world and reported once
+// with its name and the step.
+void RbdGuardBody(RbdWorld *world, RbdBody *body);
 // After the solver, before the guard: at most `passes` Gauss-Seidel passes
 // over the joints of island p (the partition just solved in `rows`, step
 // h) that pin two points together (ball-and-socket, hinge and universal

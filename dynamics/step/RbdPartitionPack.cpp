@@ -7,8 +7,10 @@
 int32_t RbdPackPartition(RbdPartitionOutput *out, int32_t p, const RbdBclParameters *island, const PxVector3 gravity,
                          RbdLcsConstraints *rows)
 {
+    // Last body first: the islands' walk has just left the last bodies in
+    // the cache, and the rows below start from the first.
     RbdBody **bodies = out->bodies + out->bodyStart[p];
-    for (int32_t k = 0; k < out->bodyCount[p]; ++k) RbdBodyPrepareForStep(bodies[k], island->stepSize, gravity);
+    for (int32_t k = out->bodyCount[p] - 1; k >= 0; --k) RbdBodyPrepareForStep(bodies[k], island->stepSize, gravity);
 
     RbdBclInitConstraintRowList(rows);
     if (out->constraintCount[p] == 0) return 0;
@@ -23,11 +25,22 @@ int32_t RbdPackPartition(RbdPartitionOutput *out, int32_t p, const RbdBclParamet
     return rows->partitionRowCount;
 }
 
-void RbdUnpackPartition(const RbdLcsConstraints *rows, int32_t p, RbdPartitionOutput *out,
+void RbdUnpackPartition(RbdWorld *world, const RbdLcsConstraints *rows, int32_t p, RbdPartitionOutput *out,
                         const RbdLcsParameters *parameters)
 {
+    // The guard and the reference frame body by body: each reads only its
+    // own body, and a record too far back for the cache is fetched once.
     RbdBody **bodies = out->bodies + out->bodyStart[p];
-    for (int32_t k = 0; k < out->bodyCount[p]; ++k) RbdBodyUpdateTransformFromCom(bodies[k]);
+    const int32_t bodyCount = out->bodyCount[p];
+    for (int32_t k = 0; k < bodyCount; ++k) {
+        if (k + kRbdPrefetchAhead < bodyCount) {
+            const RbdBody *ahead = bodies[k + kRbdPrefetchAhead];
+            RbdPrefetchRange(ahead, offsetof(RbdBody, transform), offsetof(RbdBody, comRelativeTransform));
+            RbdPrefetchRange(ahead, offsetof(RbdBody, lcs.linearVelocity), offsetof(RbdBody, world));
+        }
+        RbdGuardBody(world, bodies[k]);
+        RbdBodyUpdateTransformFromCom(bodies[k]);
+    }
 
     // The solver leaves row impulses, except the vintage model, whose rows
     // already hold forces.

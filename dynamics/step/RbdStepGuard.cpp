@@ -53,9 +53,7 @@ void freezeNonFinite(RbdWorld *world, RbdBody *body)
 
 } // namespace
 
-void RbdGuardPartition(RbdWorld *world, RbdPartitionOutput *out, int32_t p)
+void RbdGuardBody(RbdWorld *world, RbdBody *body)
 {
-    RbdBody **bodies = out->bodies + out->bodyStart[p];
-    for (int32_t k = 0; k < out->bodyCount[p]; ++k)
-        if (!stateIsFinite(bodies[k]->lcs)) freezeNonFinite(world, bodies[k]);
+    if (!stateIsFinite(body->lcs)) freezeNonFinite(world, body);
 }

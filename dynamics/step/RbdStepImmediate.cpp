@@ -109,8 +109,7 @@ void stepPartition(RbdWorld *world, int32_t p, const RbdBclParameters &island)
     lcs::step(*world->solver, &world->rows, &bodies[0]->lcs, out->bodyCount[p], &parameters, &fellBack, &records);
     if (fellBack) countFailedSolve(world, out->bodyCount[p], rowCount);
     RbdProjectJointPositions(&world->rows, out, p, island.stepSize, world->jointPositionPasses);
-    RbdGuardPartition(world, out, p);
-    RbdUnpackPartition(&world->rows, p, out, &parameters);
+    RbdUnpackPartition(world, &world->rows, p, out, &parameters);
 }
 
 // Forces act for one step only; safe times are estimated anew for each step.
