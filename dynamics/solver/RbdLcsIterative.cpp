@@ -117,9 +117,9 @@ bool correctedSlowly(const PartitionRows &rows, int i)
 
 // Correcting velocity of a row corrected slowly (correctedSlowly), reduced
 // within the resting depth (m) as above.
-PxReal restingCorrection(const PartitionRows &rows, int i, const RowCorrection &correction, PxReal resting)
+PxReal restingCorrection(const PartitionRows &rows, int i, const RbdLcsParameters &parameters, PxReal resting)
 {
-    const PxReal full = correction(rows, i), phi = rows.phi[i];
+    const PxReal full = correctingVelocity(rows, i, parameters), phi = rows.phi[i];
     // Both push the bodies apart (negative): the larger push holds.
     const PxReal beyond = phi + resting < 0.0 ? full * (phi + resting) / phi : 0.0, shallow = kShallowShare * full;
     return beyond < shallow ? beyond : shallow;
@@ -129,9 +129,8 @@ PxReal restingCorrection(const PartitionRows &rows, int i, const RowCorrection &
 //   q = c - (the row's correcting velocity) - J v - h J M^-1 f
 // and its bounds times h, impulses like the unknowns. Returns the row's
 // own scale, |q| / A_ii, as a float (the tolerance lane until the island's
-// largest scale is known). correction: the solve's rates, made once.
-float packRow(const PartitionRows &rows, const IterativeInput &in, const RowCorrection &correction, int c, int i,
-              SweepRow &r)
+// largest scale is known).
+float packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i, SweepRow &r)
 {
     const ConstraintLayout &layout = rows.layout;
     PxReal h = in.parameters->stepsize, q = rows.c[i], pressed = 0.0;
@@ -150,9 +149,9 @@ float packRow(const PartitionRows &rows, const IterativeInput &in, const RowCorr
     }
     // A row without error has nothing to correct (its correction is +-0).
     if (slowly)
-        q -= restingCorrection(rows, i, correction, kRestingShare * pressed);
+        q -= restingCorrection(rows, i, *in.parameters, kRestingShare * pressed);
     else if (rows.phi[i] != 0.0)
-        q -= correction(rows, i);
+        q -= correctingVelocity(rows, i, *in.parameters);
     const int normal = rows.frictionRef[i];
     const float scalarsOfMJ[4] = {
         normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f,
@@ -432,8 +431,7 @@ void prefetchBodies(const ConstraintLayout &layout, const IterativeInput &in, in
 
 // Rows of constraints swept alone in their place (position), in list order;
 // returns the largest row scale, |q| / A_ii.
-PxReal packAlone(const PartitionRows &rows, const IterativeInput &in, const RowCorrection &correction,
-                 const Sweeps &s)
+PxReal packAlone(const PartitionRows &rows, const IterativeInput &in, const Sweeps &s)
 {
     const ConstraintLayout &layout = rows.layout;
     int world = 0;
@@ -444,7 +442,7 @@ PxReal packAlone(const PartitionRows &rows, const IterativeInput &in, const RowC
         for (int r = 0; r < layout.rows[c]; ++r) {
             const int i = layout.firstRow[c] + r;
             SweepRow &row = s.sweep[s.position[i]];
-            const float own = packRow(rows, in, correction, c, i, row);
+            const float own = packRow(rows, in, c, i, row);
             largest = own > largest ? own : largest;
             if (rows.frictionRef[i] >= 0) row.J[kNormal][kW] = static_cast<float>(s.position[rows.frictionRef[i]]);
             // Rows against the world take its slots in turn: one slot would
@@ -524,7 +522,7 @@ PACK_INLINE void packLaneHalf(const LaneBodies &m, int column, PxReal h, LaneRow
 // empty lane) as packRow packs it, into the batch row's lanes; returns the
 // largest row scale. Empty lanes and the world's sides read as zero, which
 // adds +0 where packRow adds nothing: every sum stays as it was.
-PACK_INLINE PxReal packLaneRow(const PartitionRows &rows, const IterativeInput &in, const RowCorrection &correction,
+PACK_INLINE PxReal packLaneRow(const PartitionRows &rows, const IterativeInput &in,
                                const int32_t (&body)[2][kBatchLanes], const LaneBodies (&sides)[2],
                                const int32_t (&row)[kBatchLanes], BatchRow &out)
 {
@@ -558,9 +556,9 @@ PACK_INLINE PxReal packLaneRow(const PartitionRows &rows, const IterativeInput &
                 const PxReal depth = pressDepth(linear, in.invM[body[side][k]], in.load[body[side][k]], h);
                 pressed = depth > pressed ? depth : pressed;
             }
-            lane.q[k] -= restingCorrection(rows, i, correction, kRestingShare * pressed);
+            lane.q[k] -= restingCorrection(rows, i, *in.parameters, kRestingShare * pressed);
         } else if (rows.phi[i] != 0.0) {
-            lane.q[k] -= correction(rows, i);
+            lane.q[k] -= correctingVelocity(rows, i, *in.parameters);
         }
         const int normal = rows.frictionRef[i];
         out.lo[k] = normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
@@ -593,25 +591,23 @@ PACK_INLINE PxReal packLaneRow(const PartitionRows &rows, const IterativeInput &
 
 // A batch row's packing (packLaneRow) for this processor: all copies give
 // the same rows to the bit.
-typedef PxReal (*LaneRowPacker)(const PartitionRows &rows, const IterativeInput &in, const RowCorrection &correction,
+typedef PxReal (*LaneRowPacker)(const PartitionRows &rows, const IterativeInput &in,
                                 const int32_t (&body)[2][kBatchLanes], const LaneBodies (&sides)[2],
                                 const int32_t (&row)[kBatchLanes], BatchRow &out);
 
-PxReal packLaneRowBaseline(const PartitionRows &rows, const IterativeInput &in, const RowCorrection &correction,
-                           const int32_t (&body)[2][kBatchLanes], const LaneBodies (&sides)[2],
-                           const int32_t (&row)[kBatchLanes], BatchRow &out)
+PxReal packLaneRowBaseline(const PartitionRows &rows, const IterativeInput &in, const int32_t (&body)[2][kBatchLanes],
+                           const LaneBodies (&sides)[2], const int32_t (&row)[kBatchLanes], BatchRow &out)
 {
-    return packLaneRow(rows, in, correction, body, sides, row, out);
+    return packLaneRow(rows, in, body, sides, row, out);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
 __attribute__((target("avx"))) PxReal packLaneRowAvx(const PartitionRows &rows, const IterativeInput &in,
-                                                     const RowCorrection &correction,
                                                      const int32_t (&body)[2][kBatchLanes],
                                                      const LaneBodies (&sides)[2], const int32_t (&row)[kBatchLanes],
                                                      BatchRow &out)
 {
-    return packLaneRow(rows, in, correction, body, sides, row, out);
+    return packLaneRow(rows, in, body, sides, row, out);
 }
 
 LaneRowPacker laneRowPacker()
@@ -627,8 +623,8 @@ LaneRowPacker laneRowPacker()
 
 // Batch b's head and rows (its rows from first among the batch rows),
 // packed eight lanes at a time. Returns the largest row scale.
-PxReal packBatch(const PartitionRows &rows, const IterativeInput &in, const RowCorrection &correction,
-                 const Sweeps &s, int b, int first, LaneRowPacker packLanes)
+PxReal packBatch(const PartitionRows &rows, const IterativeInput &in, const Sweeps &s, int b, int first,
+                 LaneRowPacker packLanes)
 {
     const ConstraintLayout &layout = rows.layout;
     const int32_t *lanes = s.plan.lanes + kBatchLanes * b;
@@ -651,7 +647,7 @@ PxReal packBatch(const PartitionRows &rows, const IterativeInput &in, const RowC
     for (int r = 0; r < count; ++r) {
         int32_t row[kBatchLanes];
         for (int k = 0; k < kBatchLanes; ++k) row[k] = lanes[k] < 0 ? -1 : layout.firstRow[lanes[k]] + r;
-        const PxReal own = packLanes(rows, in, correction, body, sides, row, batch[r]);
+        const PxReal own = packLanes(rows, in, body, sides, row, batch[r]);
         largest = own > largest ? own : largest;
         const int normal = rows.frictionRef[row[0]];
         batch[r].normal = normal < 0 ? -1 : normal - layout.firstRow[lanes[0]];
@@ -659,18 +655,16 @@ PxReal packBatch(const PartitionRows &rows, const IterativeInput &in, const RowC
     return largest;
 }
 
-// Every row in its place; returns the largest row scale. The correcting
-// rates are worked out once here, not once a row.
+// Every row in its place; returns the largest row scale.
 PxReal packRows(const PartitionRows &rows, const IterativeInput &in, const Sweeps &s)
 {
-    const RowCorrection correction(*in.parameters);
-    PxReal largest = packAlone(rows, in, correction, s);
+    PxReal largest = packAlone(rows, in, s);
     const LaneRowPacker packLanes = laneRowPacker();
     const int ahead = kFetchAhead / kBatchLanes;
     for (int b = 0, first = 0; b < s.plan.batchCount; first += s.heads[b++].rows) {
         for (int k = 0; b + ahead < s.plan.batchCount && k < kBatchLanes; ++k)
             prefetchBodies(rows.layout, in, s.plan.lanes[kBatchLanes * (b + ahead) + k]);
-        const PxReal own = packBatch(rows, in, correction, s, b, first, packLanes);
+        const PxReal own = packBatch(rows, in, s, b, first, packLanes);
         largest = own > largest ? own : largest;
     }
     return largest;
