@@ -29,6 +29,26 @@ Packed ChainOnGround()
     return Packed(rows, bodies);
 }
 
+// Solves the free rows with the held ones at x, and puts A x in Ax.
+// Returns whether a border was cheaper than factoring the free rows anew
+// (1 or 0), or -1 if the solve failed.
+int solveWithHeld(LCPMatrix &A, const std::vector<int> &isHeld, std::vector<PxReal> &x, const std::vector<PxReal> &q,
+                  std::vector<PxReal> &storage, std::vector<PxReal> &Ax)
+{
+    const int n = static_cast<int>(isHeld.size());
+    std::vector<int32_t> held;
+    for (int i = 0; i < n; ++i)
+        if (isHeld[i]) held.push_back(i);
+    const int m = static_cast<int>(held.size());
+    A.allowHeldBorder(0.0);
+    const double refactor = A.heldRowsCost(held.data(), m);
+    A.allowHeldBorder(1e-12);
+    const int border = A.heldRowsCost(held.data(), m) < refactor;
+    if (!A.solveHeldRows(x.data(), q.data(), n, storage.data())) return -1;
+    A.multiply(x.data(), Ax.data());
+    return border;
+}
+
 TEST(LcsHeldReuse, HeldSolvesStayExactWhicheverFactorRowsTheyReuse)
 {
     const Packed packed = ChainOnGround();
@@ -91,16 +111,9 @@ TEST(LcsHeldReuse, BorderedSolvesStayExactAsRowsTurnHeldAndFree)
                 x[row] = -x[row]; // a held row to its other bound
             } else if (step > 0)
                 isHeld[row] = !isHeld[row], x[row] = 0.05 * cos(1.0 + row);
-            std::vector<int32_t> held;
-            for (int i = 0; i < n; ++i)
-                if (isHeld[i]) held.push_back(i);
-            const int m = static_cast<int>(held.size());
-            A.allowHeldBorder(0.0);
-            const double refactor = A.heldRowsCost(held.data(), m);
-            A.allowHeldBorder(1e-12);
-            bordered += A.heldRowsCost(held.data(), m) < refactor;
-            ASSERT_TRUE(A.solveHeldRows(x.data(), q.data(), n, storage.data()));
-            A.multiply(x.data(), Ax.data());
+            const int border = solveWithHeld(A, isHeld, x, q, storage, Ax);
+            ASSERT_GE(border, 0);
+            bordered += border;
             for (int i = 0; i < n; ++i)
                 EXPECT_TRUE(isHeld[i] || fabs(Ax[i] - q[i]) < 1e-8)
                     << "row " << i << " off by " << Ax[i] - q[i] << " at step " << step << ", scheme " << which;
@@ -142,16 +155,9 @@ TEST(LcsHeldReuse, BorderedSolvesStayExactAsRowsComeAndGoManyTimes)
                 changed.push_back(row);
             if (step > 0) isHeld[row] = !isHeld[row];
             if (isHeld[row]) x[row] = 0.05 * cos(1.0 + row + step); // held at a new value
-            std::vector<int32_t> held;
-            for (int i = 0; i < n; ++i)
-                if (isHeld[i]) held.push_back(i);
-            const int m = static_cast<int>(held.size());
-            A.allowHeldBorder(0.0);
-            const double refactor = A.heldRowsCost(held.data(), m);
-            A.allowHeldBorder(1e-12);
-            bordered += A.heldRowsCost(held.data(), m) < refactor;
-            ASSERT_TRUE(A.solveHeldRows(x.data(), q.data(), n, storage.data()));
-            A.multiply(x.data(), Ax.data());
+            const int border = solveWithHeld(A, isHeld, x, q, storage, Ax);
+            ASSERT_GE(border, 0);
+            bordered += border;
             for (int i = 0; i < n; ++i) { // to rounding
                 PxReal scale = fabs(q[i]);
                 for (int j = 0; j < n; ++j) scale += fabs(A.getElement(i, j) * x[j]);
