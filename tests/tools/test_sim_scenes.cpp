@@ -138,15 +138,8 @@ TEST(SimScenes, TheBoxesStartAsFiveHundredTurnedCubesOfEightKilograms)
     EXPECT_EQ(scene->figures().words, "vmax=0.000 below_ground=0 zmin=0.3000 ncp=0 ke_max=0.0e+00 pen_max=0.0000");
 }
 
-TEST(SimScenes, TheStackStandsAndTheChainHoldsTogetherOverTheirFirstSteps)
+TEST(SimScenes, TheChainHoldsTogetherOverItsFirstSteps)
 {
-    auto stack = ksim::buildStack();
-    ksim::setSleeping(*stack, false);
-    for (int n = 0; n < 100; ++n) stack->step(ksim::kBenchStep);
-    const std::string words = stack->figures().words;
-    EXPECT_NE(words.find("stands=yes"), std::string::npos) << words;
-    EXPECT_GE(ksim::countContacts(stack->world()), 10 * 3) << "every interface touches";
-
     auto chain = ksim::buildChain();
     ksim::setSleeping(*chain, false);
     for (int n = 0; n < 40; ++n) {
@@ -160,7 +153,8 @@ TEST(SimScenes, TheStackStandsAndTheChainHoldsTogetherOverTheirFirstSteps)
     EXPECT_NEAR(chain->time(), 0.4, 1e-12);
 }
 
-// Smaller steps are no less stable: the stack's 1 mm overlaps are pushed
+// The stack stands at the benchmark's step, every interface touching, and
+// smaller steps are no less stable: the stack's 1 mm overlaps are pushed
 // out at no more than the penetration's correcting rate, whatever the step,
 // so no box ever moves at 0.1 m/s (ten interfaces add up to 0.08 m/s).
 TEST(SimScenes, AtEveryStepFromTenMicrosecondsToTenMillisecondsTheStackNeverReachesATenthOfAMetrePerSecond)
@@ -177,6 +171,9 @@ TEST(SimScenes, AtEveryStepFromTenMicrosecondsToTenMillisecondsTheStackNeverReac
         }
         EXPECT_LT(fastest, 0.1) << "step " << h;
         EXPECT_NE(stack->figures().words.find("stands=yes"), std::string::npos) << "step " << h;
+        if (h == ksim::kBenchStep) {
+            EXPECT_GE(ksim::countContacts(stack->world()), 10 * 3) << "every interface touches";
+        }
     }
 }
 

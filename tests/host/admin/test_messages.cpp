@@ -33,6 +33,29 @@ public:
     const dfx::CaptureDiagnostics &Captured() const { return diagnostics; }
 };
 
+// A unit made from its label and values, after the universe and its scene
+// when blocks is set.
+std::function<void(HostTest &)> Made(bool blocks, const std::string &label, const std::string &name,
+                                     const std::vector<std::string> &values)
+{
+    return [=](HostTest &t) {
+        auto &m = static_cast<Messages &>(t);
+        if (blocks) m.Blocks(), m.Clear();
+        m.Create(label, name, values);
+    };
+}
+
+// A universe renamed after the universe and its scene are made.
+std::function<void(HostTest &)> Renamed(const std::string &name)
+{
+    return [=](HostTest &t) {
+        auto &m = static_cast<Messages &>(t);
+        m.Blocks();
+        m.Clear();
+        TheAdmin().Rename(m.Object<kelmar::DfxUniverse>("universe"), name.c_str());
+    };
+}
+
 std::vector<Row> Rows()
 {
     return {
@@ -44,27 +67,12 @@ std::vector<Row> Rows()
              kelmar::universe(0, 0, 0, 0, unit, "x");
          },
          DFX_WARNING, "test/convert: illegal host unit!"},
-        {"a scene without a universe name",
-         [](HostTest &t) {
-             static_cast<Messages &>(t).Create("scene", "scene", {"", "", ""});
-         },
-         DFX_WARNING, "test: empty reference to universe unit!"},
-        {"a second scene of the name",
-         [](HostTest &t) {
-             auto &m = static_cast<Messages &>(t);
-             m.Blocks();
-             m.Clear();
-             m.Create("scene", "scene", {"universe"});
-         },
-         DFX_WARNING, "test: failed to create scene!"},
-        {"the same, from the administrator",
-         [](HostTest &t) {
-             auto &m = static_cast<Messages &>(t);
-             m.Blocks();
-             m.Clear();
-             m.Create("scene", "scene", {"universe"});
-         },
-         DFX_ERROR, "scene with name 'scene' already exists\n"},
+        {"a scene without a universe name", Made(false, "scene", "scene", {"", "", ""}), DFX_WARNING,
+         "test: empty reference to universe unit!"},
+        {"a second scene of the name", Made(true, "scene", "scene", {"universe"}), DFX_WARNING,
+         "test: failed to create scene!"},
+        {"the same, from the administrator", Made(true, "scene", "scene", {"universe"}), DFX_ERROR,
+         "scene with name 'scene' already exists\n"},
         {"a scene object with no universe name",
          [](HostTest &) { kelmar::DfxScene scene("lonely", "", "", nullptr, 1.0, nullptr, nullptr); }, DFX_WARNING,
          "scene refers to empty universe name, not registered\n"},
@@ -77,22 +85,10 @@ std::vector<Row> Rows()
                        quiet.Texts(DFX_ERROR));
          },
          -1, ""},
-        {"an empty universe name where one is needed",
-         [](HostTest &t) {
-             auto &m = static_cast<Messages &>(t);
-             m.Blocks();
-             m.Clear();
-             TheAdmin().Rename(m.Object<kelmar::DfxUniverse>("universe"), "");
-         },
-         DFX_WARNING, "DfxKelmarAdmin: empty name for universe not allowed\n"},
-        {"a universe name with a colon",
-         [](HostTest &t) {
-             auto &m = static_cast<Messages &>(t);
-             m.Blocks();
-             m.Clear();
-             TheAdmin().Rename(m.Object<kelmar::DfxUniverse>("universe"), "a:b");
-         },
-         DFX_WARNING, "DfxKelmarAdmin: name for universe must not contain ':'\n"},
+        {"an empty universe name where one is needed", Renamed(""), DFX_WARNING,
+         "DfxKelmarAdmin: empty name for universe not allowed\n"},
+        {"a universe name with a colon", Renamed("a:b"), DFX_WARNING,
+         "DfxKelmarAdmin: name for universe must not contain ':'\n"},
         {"registering nothing as a universe",
          [](HostTest &) { TheAdmin().Register(static_cast<kelmar::DfxUniverse *>(nullptr)); }, DFX_ERROR,
          "DfxKelmarAdmin: attempt to register invalid DfxUniverse!\n"},
@@ -106,46 +102,16 @@ std::vector<Row> Rows()
              TheAdmin().Register(m.Object<kelmar::DfxObject>("ball"));
          },
          DFX_ERROR, "DfxKelmarAdmin: attempt to register invalid DfxObject!\n"},
-        {"a solid the scene does not have",
-         [](HostTest &t) {
-             auto &m = static_cast<Messages &>(t);
-             m.Blocks();
-             m.Clear();
-             m.Create("solid|ref", "nothing", {"scene", "nothing"});
-         },
-         DFX_WARNING, "solid 'nothing' not found in scene\n"},
-        {"a robot the scene does not have",
-         [](HostTest &t) {
-             auto &m = static_cast<Messages &>(t);
-             m.Blocks();
-             m.Clear();
-             m.Create("robot|ref", "nothing", {"scene", "nothing"});
-         },
-         DFX_WARNING, "robot 'nothing' not found in scene\n"},
-        {"a robot on a joint the scene does not have",
-         [](HostTest &t) {
-             auto &m = static_cast<Messages &>(t);
-             m.Blocks();
-             m.Clear();
-             m.Create("robot", "built", {"scene", "knee", "upper"});
-         },
+        {"a solid the scene does not have", Made(true, "solid|ref", "nothing", {"scene", "nothing"}), DFX_WARNING,
+         "solid 'nothing' not found in scene\n"},
+        {"a robot the scene does not have", Made(true, "robot|ref", "nothing", {"scene", "nothing"}), DFX_WARNING,
+         "robot 'nothing' not found in scene\n"},
+        {"a robot on a joint the scene does not have", Made(true, "robot", "built", {"scene", "knee", "upper"}),
          DFX_ERROR, "BaseJoint 'knee' of robot not defined\n"},
-        {"a robot on a solid the scene does not have",
-         [](HostTest &t) {
-             auto &m = static_cast<Messages &>(t);
-             m.Blocks();
-             m.Clear();
-             m.Create("robot", "built", {"scene", "shoulder", "thigh"});
-         },
+        {"a robot on a solid the scene does not have", Made(true, "robot", "built", {"scene", "shoulder", "thigh"}),
          DFX_ERROR, "BaseSolid 'thigh' of robot not defined\n"},
-        {"a solid whose geometry cannot be made",
-         [](HostTest &t) {
-             auto &m = static_cast<Messages &>(t);
-             m.Blocks();
-             m.Clear();
-             m.Create("box", "crate", {"scene", "-1", "1", "1"});
-         },
-         DFX_ERROR, "Couldn't allocate memory for solid.\nObject not created, increase pool size!\n"},
+        {"a solid whose geometry cannot be made", Made(true, "box", "crate", {"scene", "-1", "1", "1"}), DFX_ERROR,
+         "Couldn't allocate memory for solid.\nObject not created, increase pool size!\n"},
     };
 }
 

@@ -47,33 +47,22 @@ public:
     void *universe = nullptr, *sceneObject = nullptr, *ball = nullptr, *robot = nullptr;
 };
 
+// The failures of entries the Python tests do not reach through this same
+// entry (tests/python/test_errors.py has the others, word for word): a
+// missing array, an array of the wrong length, and an entry that does not
+// exist, which fails with -1 rather than 1.
 TEST_F(ScriptInvoke, FailuresReturnTheirIdentifierAndExactText)
 {
-    std::vector<float> two = {0, 0}, skewed = {1, 0.01f, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    int nodes = 0;
-    {
-        Call count(robot);
-        ASSERT_EQ(0, count.Invoke("Robot_NumNodes")) << count.Error();
-        nodes = count.Record().result.i;
-    }
-    const std::string nodeText = "node index (" + std::to_string(nodes) + ") out of range [0, " +
-                                 std::to_string(nodes) + "[\n";
+    std::vector<float> two = {0, 0};
     struct Case {
         const char *entry;
         Call call;
         int status;
         std::string error;
     };
-    void *nowhere = Made(Call().Text("nowhere").Text("lid"), "SolidRef");
     const Case cases[] = {
         {"Universe_SetGravity", Call(universe).Floats(two), 1,
          "badarg:array:dim Universe:SetGravity: dim of array arg #0 must be 3\n"},
-        {"Universe_GetStaticMu", Call(universe).Int(0).Int(99), 1, "badarg:material invalid material index: 99\n"},
-        {"Solid_SetTM", Call(ball).Floats(skewed), 1, "badarg:value Solid:SetTM: transformation matrix is invalid\n"},
-        {"Solid_GetPosition", Call(nowhere).Floats(two), 1,
-         "badobj:solid solid 'lid' not yet resolved in scene 'nowhere'\n"},
-        {"Robot_GetNode", Call(robot).Int(nodes), 1, "badarg:index " + nodeText},
-        {"Contact_Position", Call(nullptr), 1, "badobj:contact contact is invalid\n"},
         {"Universe_SetGravity", Call(universe), 1,
          "badarg:value Universe:SetGravity: argument #0 must be an array\n"},
         {"Universe_Fly", Call(universe), -1, "kelmar:noentry no entry function 'Universe_Fly'\n"},
@@ -87,7 +76,6 @@ TEST_F(ScriptInvoke, FailuresReturnTheirIdentifierAndExactText)
         EXPECT_EQ(c.error, call.Error()) << c.entry;
     }
     EXPECT_EQ(gravity, Gravity());
-    Call(nowhere).Invoke("FREE_SolidRef");
 }
 
 TEST_F(ScriptInvoke, ResultsComeBackNarrowedIntoTheCallersArraysAndCells)
@@ -108,24 +96,6 @@ TEST_F(ScriptInvoke, ResultsComeBackNarrowedIntoTheCallersArraysAndCells)
     ASSERT_EQ(KELMAR_OBJECT, list.Record().result.kind);
     EXPECT_STREQ("ContactList", list.Record().result.text);
     EXPECT_EQ(0, Call(list.Record().result.object).Invoke("FREE_ContactList"));
-}
-
-TEST_F(ScriptInvoke, AReferenceMadeBeforeItsSceneWorksOnceTheSceneRegisters)
-{
-    void *early = Made(Call().Text("late").Text("ball"), "SolidRef");
-    std::vector<float> position(3);
-    Call before(early);
-    EXPECT_EQ(1, before.Floats(position).Invoke("Solid_GetPosition"));
-    EXPECT_EQ("badobj:solid solid 'ball' not yet resolved in scene 'late'\n", before.Error());
-    const std::string file = hosttest::DataFile("blocks.px");
-    void *late = Made(Call().Text("late").Text("su").Text(file.c_str()).None().Float(1).None(), "Scene");
-    Call after(early);
-    EXPECT_EQ(0, after.Floats(position).Invoke("Solid_GetPosition")) << after.Error();
-    std::vector<float> expected(3);
-    EXPECT_EQ(0, Call(ball).Floats(expected).Invoke("Solid_GetPosition"));
-    EXPECT_EQ(expected, position); // the same file, so the same place
-    Call(early).Invoke("FREE_SolidRef");
-    Call(late).Invoke("FREE_Scene");
 }
 
 } // namespace
