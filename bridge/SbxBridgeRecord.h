@@ -34,6 +34,9 @@ struct SbxResponse {
     void *intersectInactiveData;
     SbxDisjointCB disjointCB;
     void *disjointData;
+    // Set when the new and active callbacks may run on kept contacts
+    // (SbxBridgeSetCallbacksOnKeptContacts).
+    int callbacksOnKept;
 };
 
 struct SbxBridge {

@@ -43,6 +43,7 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <kelmar/CdxComposite.h>
 #include <kelmar/CdxGeometry.h>
 #include <kelmar/CdxModel.h>
 #include <kelmar/CdxModelPair.h>
@@ -101,13 +102,20 @@ bool SideKeeps(CdxModelID model)
     return CdxModelGetSpace(model) && CdxSpaceModelIsFrozen(model);
 }
 
+// The built-in body-body response, with no intersect callback or only ones
+// that may run on kept contacts.
+bool EntryKeeps(const SbxResponse *entry)
+{
+    if (!entry || entry->response != SbxResponse_Body_Body) return false;
+    return entry->callbacksOnKept || (!entry->intersectActiveCB && !entry->intersectNewCB);
+}
+
 // What of the pair's set-up may change from step to step without changing
 // its signature: the response entry's callbacks, the step, the materials'
 // callbacks and the sides.
 bool StillKeeps(SbxBridge *bridge, const CdxModelPair *pair, const SbxResponse *entry)
 {
-    if (!entry || entry->response != SbxResponse_Body_Body || entry->intersectActiveCB || entry->intersectNewCB)
-        return false;
+    if (!EntryKeeps(entry)) return false;
     if (!bridge->step || bridge->step->safeTimeMode) return false;
     CdxModelID a = pair->model1, b = pair->model2;
     if (bridge->materialCallbacksSet) {
@@ -123,12 +131,30 @@ bool StillKeeps(SbxBridge *bridge, const CdxModelPair *pair, const SbxResponse *
 // step estimates impact times from the test), checked kinds and sides.
 bool MayKeep(SbxBridge *bridge, const CdxModelPair *pair, const SbxResponse *entry)
 {
-    if (!entry || entry->response != SbxResponse_Body_Body || entry->intersectActiveCB || entry->intersectNewCB)
-        return false;
+    if (!EntryKeeps(entry)) return false;
     if (!bridge->step || bridge->step->safeTimeMode) return false;
     // The kinds first: they rule out most pairs of a pile of spheres.
     if (!KindsKeep(pair->model1, pair->model2)) return false;
     return StillKeeps(bridge, pair, entry);
+}
+
+// A kept pair's active callback gets its contacts with the parameters of
+// the pair's materials, as a fresh test would give them. A composite side
+// answers with the material of the element touched: a pair whose contacts
+// came from an element of another material than its model's is tested
+// afresh instead.
+bool ElementsShareMaterials(const CdxModelPair *pair, const CdxIntersectResult *result)
+{
+    const CdxModelID models[2] = {pair->model1, pair->model2};
+    for (int side = 0; side < 2; ++side) {
+        if (!CdxModelIsComposite(models[side])) continue;
+        const int material = CdxModelGetMaterialID(models[side]);
+        for (int k = 0; k < result->contactCount; ++k) {
+            const intptr_t element = side ? result->contacts[k].element2 : result->contacts[k].element1;
+            if (element && CdxModelGetMaterialID(reinterpret_cast<CdxModelID>(element)) != material) return false;
+        }
+    }
+    return true;
 }
 
 // What the contacts were found with: geometries, bodies, transforms,
@@ -262,7 +288,7 @@ bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *e
 }
 
 void SbxRecordFoundContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry,
-                            const SbxKeepCheck *check)
+                            const SbxKeepCheck *check, const CdxIntersectResult *result)
 {
     pair->reserved = nullptr;
     RbdContactID head = SbxPairContacts(pair);
@@ -271,8 +297,23 @@ void SbxRecordFoundContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResp
     // depends on: what the keep check found holds.
     const bool mayKeep = check->mayKeep < 0 ? MayKeep(bridge, pair, entry) : check->mayKeep != 0;
     if (!mayKeep) return;
+    if (entry->intersectActiveCB && !ElementsShareMaterials(pair, result)) return;
     for (RbdContactID c = head; c; c = RbdContactGetNext(c)) RbdContactRecordFound(c);
     const uintptr_t signature = check->signature ? check->signature : Signature(pair);
     const uintptr_t slot = check->slot ? check->slot : SlotOf(bridge, pair);
     pair->reserved = reinterpret_cast<void *>(signature | slot);
+}
+
+void SbxRunKeptCallback(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry)
+{
+    if (!entry->intersectActiveCB) return;
+    RbdContactID head = SbxPairContacts(pair);
+    const SbxMaterialPair *materials = SbxMaterialPairOf(bridge, CdxModelGetMaterialID(pair->model1),
+                                                         CdxModelGetMaterialID(pair->model2));
+    for (RbdContactID c = head; c; c = RbdContactGetNext(c)) RbdContactSetParams(c, &materials->params);
+    CdxIntersectResult result = {};
+    result.pair = pair;
+    result.touch = 1;
+    RbdContactGetNormal(head, result.normal);
+    entry->intersectActiveCB(&result, head, entry->intersectActiveData);
 }

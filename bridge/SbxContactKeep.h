@@ -33,6 +33,10 @@ bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *e
 // in both bodies and the normal in both, so that a later step may keep
 // them; a pair that may not keep its contacts records nothing.
 void SbxRecordFoundContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry,
-                            const SbxKeepCheck *check);
+                            const SbxKeepCheck *check, const CdxIntersectResult *result);
+
+// After the pair kept its contacts: the entry's active callback, when it
+// has one, on the kept contacts (SbxBridgeSetCallbacksOnKeptContacts).
+void SbxRunKeptCallback(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry);
 
 #endif
