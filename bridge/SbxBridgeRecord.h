@@ -82,6 +82,7 @@ struct SbxBridge {
     // worked out once (SbxContactKeep.cpp).
     static constexpr int kKeepSets = 14; // slots 1-14 of a pair record's low four bits
     PxReal keepBounds[kKeepSets][2];
+    int keepRound[kKeepSets]; // the set-up's sphere side, -1 for none
     int keepBoundsUsed;
 };
 

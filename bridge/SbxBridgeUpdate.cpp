@@ -48,7 +48,7 @@ void Collide(SbxBridge *bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID
     SbxKeepCheck check;
     if (!entry) return;
     if (SbxKeepContacts(bridge, pair, entry, &check)) {
-        SbxRunKeptCallback(bridge, pair, entry);
+        if (entry->intersectActiveCB) SbxRunKeptCallback(bridge, pair, entry);
         return;
     }
     CheckContactRoom(bridge, pair);

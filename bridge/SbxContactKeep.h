@@ -35,8 +35,8 @@ bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *e
 void SbxRecordFoundContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry,
                             const SbxKeepCheck *check, const CdxIntersectResult *result);
 
-// After the pair kept its contacts: the entry's active callback, when it
-// has one, on the kept contacts (SbxBridgeSetCallbacksOnKeptContacts).
+// After the pair kept its contacts: the entry's active callback (which it
+// must have) on the kept contacts (SbxBridgeSetCallbacksOnKeptContacts).
 void SbxRunKeptCallback(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry);
 
 #endif
