@@ -264,11 +264,27 @@ INSTANTIATE_TEST_SUITE_P(MaterialCallbacks, ContactKeepCallbacks,
 // 5 um shift bound keeps its contact, which must be the fresh one: on the
 // line of centres, at the fresh depth. Moved past the bound it is tested
 // afresh. The capsule is turned with it, as a link turns the ball about.
+// The response has an active callback that may run on kept contacts: it
+// must see the pair each step, with no collision contacts when kept. The
+// capsule's parts may have a material of their own, which a kept contact
+// could not tell: such a pair is tested afresh.
 struct RoundCase {
     bool onEnd;   // touching the capsule's end sphere, else its cylinder
     PxReal shift; // of the ball relative to the capsule, m
+    bool partsOwnMaterial;
     bool kept;
 };
+
+struct ActiveCalls {
+    int calls = 0, withoutContacts = 0;
+};
+
+void countActive(CdxIntersectResult *result, RbdContactID contacts, void *seen)
+{
+    ActiveCalls *s = static_cast<ActiveCalls *>(seen);
+    ++s->calls;
+    s->withoutContacts += result->contactCount == 0 && result->touch && contacts;
+}
 
 class RoundContactKeep : public ::testing::TestWithParam<RoundCase> {};
 
@@ -294,6 +310,12 @@ TEST_P(RoundContactKeep, ABallsTurnLeavesItsKeptContactOnTheLineOfCentres)
             ASSERT_TRUE(CdxCompositeModelAddElement(capsule, parts[k], &relative[k]));
         }
         ASSERT_EQ(SbxCompositeModelAndBodyBuild(universe, capsule), 1);
+        if (c.partsOwnMaterial)
+            for (CdxModelID part : parts) CdxModelSetMaterialID(part, 1);
+        SbxBridgeID bridge = SbxUniverseGetBridge(universe);
+        ActiveCalls seen;
+        SbxBridgeSetIntersectActiveCB(bridge, SbxBodyResponseID, SbxBodyResponseID, countActive, &seen);
+        ASSERT_EQ(SbxBridgeSetCallbacksOnKeptContacts(bridge, SbxBodyResponseID, SbxBodyResponseID, 1), 1);
         CdxModelID ball = SbxModelAndBodyCreate(universe, sphere, 1000.0);
         RbdBodyID body = CdxModelGetBody(ball), link = CdxModelGetBody(capsule);
         // 1 mm deep, the ball beside the cylinder or over the end at a
@@ -360,8 +382,11 @@ TEST_P(RoundContactKeep, ABallsTurnLeavesItsKeptContactOnTheLineOfCentres)
                                            (PxV3Dot(out, expected[0].normal) > 0)
                                        ? 1.0
                                        : -1.0;
-        const PxReal depth = RbdContactGetPenetration(contact);
-        EXPECT_EQ(RbdContactGetFoundPenetration(contact) != depth, c.kept) << "trial " << trial;
+        // A contact never recorded (its pair may not keep) has no found depth.
+        const PxReal depth = RbdContactGetPenetration(contact), found = RbdContactGetFoundPenetration(contact);
+        EXPECT_EQ(found != 0.0 && found != depth, c.kept) << "trial " << trial;
+        EXPECT_EQ(seen.calls, 1) << "trial " << trial; // the first update's is the new callback's
+        EXPECT_EQ(seen.withoutContacts, c.kept ? 1 : 0) << "trial " << trial;
         // A kept contact moves with the ball's centre: by up to the shift
         // more than the fresh one (found midway in the overlap) moves.
         EXPECT_LT(PxV3Distance(expected[0].position, at), c.kept ? c.shift : 1e-12) << "trial " << trial;
@@ -378,5 +403,6 @@ TEST_P(RoundContactKeep, ABallsTurnLeavesItsKeptContactOnTheLineOfCentres)
 // The shift bound is 5 um (a thousandth of the 5 mm contact tolerance: the
 // ball's 1e-5 of its radius is less).
 INSTANTIATE_TEST_SUITE_P(BallOnCapsule, RoundContactKeep,
-                         ::testing::Values(RoundCase{false, 3e-6, true}, RoundCase{true, 3e-6, true},
-                                           RoundCase{false, 8e-6, false}, RoundCase{true, 8e-6, false}));
+                         ::testing::Values(RoundCase{false, 3e-6, false, true}, RoundCase{true, 3e-6, false, true},
+                                           RoundCase{false, 8e-6, false, false}, RoundCase{true, 8e-6, false, false},
+                                           RoundCase{false, 3e-6, true, false}));
