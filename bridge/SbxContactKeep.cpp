@@ -12,7 +12,11 @@
 // and the contact stays where it was found: within the shift bound of
 // either body's point. Moving it with the bodies (midway between the two
 // points) let a stack at a tight solver tolerance lean: each box-box pair
-// slid by nearly the bound, every pair the same way.
+// slid by nearly the bound, every pair the same way. A sphere's contacts
+// are the exception: a sphere turning in place would drag a point it
+// carries off the line of centres, where a fresh test finds the contact, so
+// they follow the sphere's centre and the normal the other body carries
+// (MoveRoundContact).
 //
 // How small is small enough: the box tests take two faces as parallel when
 // the cosine between a face normal and the other box's edge is below 1e-4;

@@ -23,8 +23,8 @@ struct SbxKeepCheck {
 // contacts follow the bodies, models as when found) and its bodies moved
 // relative to each other by less than the collision test resolves since the
 // contacts were found. Each kept contact's position and penetration are
-// then recomputed from its points carried by the bodies, and the collision
-// test is not run.
+// then recomputed from its points carried by the bodies (a sphere's from
+// its centre), and the collision test is not run.
 // What it learns on the way goes into check, for the record that follows a
 // fresh test.
 bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry, SbxKeepCheck *check);
