@@ -34,6 +34,9 @@ struct SbxResponse {
     void *intersectInactiveData;
     SbxDisjointCB disjointCB;
     void *disjointData;
+    // Set when the new and active callbacks may run on kept contacts
+    // (SbxBridgeSetCallbacksOnKeptContacts).
+    int callbacksOnKept;
 };
 
 struct SbxBridge {
@@ -79,6 +82,7 @@ struct SbxBridge {
     // worked out once (SbxContactKeep.cpp).
     static constexpr int kKeepSets = 14; // slots 1-14 of a pair record's low four bits
     PxReal keepBounds[kKeepSets][2];
+    int keepRound[kKeepSets]; // the set-up's sphere side, -1 for none
     int keepBoundsUsed;
 };
 

@@ -188,6 +188,20 @@ SbxIntersectPairCB SbxBridgeGetIntersectActiveCB(SbxBridgeID bridge, int id1, in
                            &SbxResponse::intersectActiveCB, &SbxResponse::intersectActiveData, data);
 }
 
+int SbxBridgeSetCallbacksOnKeptContacts(SbxBridgeID bridge, int id1, int id2, int onKept)
+{
+    SbxResponse *entry = EntryFor(bridge, id1, id2, "SbxBridgeSetCallbacksOnKeptContacts");
+    if (!entry) return 0;
+    entry->callbacksOnKept = onKept != 0;
+    return 1;
+}
+
+int SbxBridgeGetCallbacksOnKeptContacts(SbxBridgeID bridge, int id1, int id2)
+{
+    const SbxResponse *entry = EntryFor(bridge, id1, id2, "SbxBridgeGetCallbacksOnKeptContacts");
+    return entry ? entry->callbacksOnKept : 0;
+}
+
 void SbxBridgeSetIntersectInactiveCB(SbxBridgeID bridge, int id1, int id2, SbxIntersectInactiveCB fn, void *data)
 {
     SbxResponse *entry = EntryFor(bridge, id1, id2, "SbxBridgeSetIntersectInactiveCB");

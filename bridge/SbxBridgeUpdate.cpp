@@ -46,7 +46,11 @@ void Collide(SbxBridge *bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID
 {
     SbxResponse *entry = EntryOfPair(bridge, pair);
     SbxKeepCheck check;
-    if (!entry || SbxKeepContacts(bridge, pair, entry, &check)) return;
+    if (!entry) return;
+    if (SbxKeepContacts(bridge, pair, entry, &check)) {
+        if (entry->intersectActiveCB) SbxRunKeptCallback(bridge, pair, entry);
+        return;
+    }
     CheckContactRoom(bridge, pair);
     CdxIntersectResult result = {};
     result.contacts = bridge->contacts;
@@ -66,7 +70,7 @@ void Collide(SbxBridge *bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID
         CdxModelPairSetWasIntersecting(pair, 1);
     }
     if (entry->response) entry->response(bridge, pair, &result, space, world, entry->user);
-    SbxRecordFoundContacts(bridge, pair, entry, &check);
+    SbxRecordFoundContacts(bridge, pair, entry, &check, &result);
     if (callback) callback(&result, SbxPairContacts(pair), data);
 }
 

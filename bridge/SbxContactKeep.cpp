@@ -12,7 +12,11 @@
 // and the contact stays where it was found: within the shift bound of
 // either body's point. Moving it with the bodies (midway between the two
 // points) let a stack at a tight solver tolerance lean: each box-box pair
-// slid by nearly the bound, every pair the same way.
+// slid by nearly the bound, every pair the same way. A sphere's contacts
+// are the exception: a sphere turning in place would drag a point it
+// carries off the line of centres, where a fresh test finds the contact, so
+// they follow the sphere's centre and the normal the other body carries
+// (MoveRoundContact).
 //
 // How small is small enough: the box tests take two faces as parallel when
 // the cosine between a face normal and the other box's edge is below 1e-4;
@@ -43,6 +47,7 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <kelmar/CdxComposite.h>
 #include <kelmar/CdxGeometry.h>
 #include <kelmar/CdxModel.h>
 #include <kelmar/CdxModelPair.h>
@@ -69,23 +74,34 @@ const int kMostKept = 8;
 const uintptr_t kSlotMask = SbxBridge::kKeepSets + 1;
 static_assert((kSlotMask & (kSlotMask + 1)) == 0, "the slots fill the record's low bits");
 
-// A model's size for the shift bound: a box's bounding radius; a plane has
-// none (the other model's decides).
+// A model's size for the shift bound: a box's bounding radius, a sphere's
+// radius; a plane or a composite has none (the other model's decides).
 PxReal SizeOf(CdxModelID model)
 {
     CdxGeometryID geometry = CdxModelGetGeometry(model);
-    if (CdxGeometryGetTypeId(geometry) == CdxBoxGetTypeId()) return CdxBoxGetBSphereRadius(geometry);
+    const CdxGeometryTypeID kind = CdxGeometryGetTypeId(geometry);
+    if (kind == CdxBoxGetTypeId()) return CdxBoxGetBSphereRadius(geometry);
+    if (kind == CdxSphereGetTypeId()) return CdxSphereGetRadius(geometry);
     return HUGE_VAL;
 }
 
+bool IsSphere(CdxModelID model)
+{
+    return CdxGeometryGetTypeId(CdxModelGetGeometry(model)) == CdxSphereGetTypeId();
+}
+
 // Kinds whose contacts are points of the models' faces and corners, which
-// move with the bodies: box-box and box-plane.
+// move with the bodies (box-box and box-plane), and a sphere against a
+// composite, whose part search costs far more than the keep check (a
+// sphere's other tests cost less than the check).
 bool KindsKeep(CdxModelID a, CdxModelID b)
 {
     const CdxGeometryTypeID box = CdxBoxGetTypeId(), plane = CdxPlaneGetTypeId();
     const CdxGeometryTypeID ka = CdxGeometryGetTypeId(CdxModelGetGeometry(a));
     const CdxGeometryTypeID kb = CdxGeometryGetTypeId(CdxModelGetGeometry(b));
-    return (ka == box && (kb == box || kb == plane)) || (ka == plane && kb == box);
+    if ((ka == box && (kb == box || kb == plane)) || (ka == plane && kb == box)) return true;
+    const CdxGeometryTypeID sphere = CdxSphereGetTypeId();
+    return (ka == sphere && CdxModelIsComposite(b)) || (kb == sphere && CdxModelIsComposite(a));
 }
 
 // A side may keep its contacts when it is a body that no joint steers
@@ -101,13 +117,20 @@ bool SideKeeps(CdxModelID model)
     return CdxModelGetSpace(model) && CdxSpaceModelIsFrozen(model);
 }
 
+// The built-in body-body response, with no intersect callback or only ones
+// that may run on kept contacts.
+bool EntryKeeps(const SbxResponse *entry)
+{
+    if (!entry || entry->response != SbxResponse_Body_Body) return false;
+    return (!entry->intersectActiveCB && !entry->intersectNewCB) || entry->callbacksOnKept;
+}
+
 // What of the pair's set-up may change from step to step without changing
 // its signature: the response entry's callbacks, the step, the materials'
 // callbacks and the sides.
 bool StillKeeps(SbxBridge *bridge, const CdxModelPair *pair, const SbxResponse *entry)
 {
-    if (!entry || entry->response != SbxResponse_Body_Body || entry->intersectActiveCB || entry->intersectNewCB)
-        return false;
+    if (!EntryKeeps(entry)) return false;
     if (!bridge->step || bridge->step->safeTimeMode) return false;
     CdxModelID a = pair->model1, b = pair->model2;
     if (bridge->materialCallbacksSet) {
@@ -123,12 +146,30 @@ bool StillKeeps(SbxBridge *bridge, const CdxModelPair *pair, const SbxResponse *
 // step estimates impact times from the test), checked kinds and sides.
 bool MayKeep(SbxBridge *bridge, const CdxModelPair *pair, const SbxResponse *entry)
 {
-    if (!entry || entry->response != SbxResponse_Body_Body || entry->intersectActiveCB || entry->intersectNewCB)
-        return false;
+    if (!EntryKeeps(entry)) return false;
     if (!bridge->step || bridge->step->safeTimeMode) return false;
     // The kinds first: they rule out most pairs of a pile of spheres.
     if (!KindsKeep(pair->model1, pair->model2)) return false;
     return StillKeeps(bridge, pair, entry);
+}
+
+// A kept pair's active callback gets its contacts with the parameters of
+// the pair's materials, as a fresh test would give them. A composite side
+// answers with the material of the element touched: a pair whose contacts
+// came from an element of another material than its model's is tested
+// afresh instead.
+bool ElementsShareMaterials(const CdxModelPair *pair, const CdxIntersectResult *result)
+{
+    const CdxModelID models[2] = {pair->model1, pair->model2};
+    for (int side = 0; side < 2; ++side) {
+        if (!CdxModelIsComposite(models[side])) continue;
+        const int material = CdxModelGetMaterialID(models[side]);
+        for (int k = 0; k < result->contactCount; ++k) {
+            const intptr_t element = side ? result->contacts[k].element2 : result->contacts[k].element1;
+            if (element && CdxModelGetMaterialID(reinterpret_cast<CdxModelID>(element)) != material) return false;
+        }
+    }
+    return true;
 }
 
 // What the contacts were found with: geometries, bodies, transforms,
@@ -166,12 +207,22 @@ PxReal Chord(const PxVector3 a, const PxVector3 b)
 struct Moved {
     PxVector3 normal;
     PxReal penetration;
+    PxVector3 position; // set for a sphere's contact only
 };
 
-// How far a pair's bodies may move before it is tested afresh.
+// A sphere's side of a pair: its contacts lie on the line from its centre
+// along the normal, whichever way the sphere turns.
+struct Round {
+    int side; // of the sphere, 0 or 1; -1: no sphere
+    const PxReal *centre;
+};
+
+// How far a pair's bodies may move before it is tested afresh, and which
+// side of the pair is a sphere (moved as such), if any.
 struct Bounds {
     PxReal turn;  // rad
     PxReal shift; // m
+    int round;    // the sphere's side, 0 or 1; -1: none
 };
 
 // The contact's new normal and penetration; false when its bodies moved
@@ -196,17 +247,48 @@ bool MoveContact(RbdContactID contact, const Bounds &bounds, Moved *moved)
     return true;
 }
 
+// A sphere's contact: the sphere's turn says nothing (a fresh test finds
+// the contact on the line of centres whatever it is), so what the other
+// body carries decides. Its normal and the point where the sphere's centre
+// was, at the found distance rho from the contact along the normal, move
+// with it; the sphere's centre has moved by d from that point, which must
+// stay within the shift bound, and the contact is put back on the line
+// from the centre along the carried normal. Turns of the other body about
+// the sphere's centre move the contact with it, as they move the fresh one.
+bool MoveRoundContact(RbdContactID contact, const Bounds &bounds, const Round &round, Moved *moved)
+{
+    PxVector3 normal[2], point[2];
+    RbdContactGetCarried(contact, 0, normal[0], normal[1]);
+    RbdContactGetCarried(contact, 3, point[0], point[1]);
+    const int other = 1 - round.side;
+    // The normal points from body 1 to body 0: towards the sphere's centre
+    // when the sphere is body 0.
+    PxVector3 inward, centre, d;
+    PxV3Scale(inward, normal[other], round.side == 0 ? 1.0 : -1.0);
+    PxV3Sub(d, point[round.side], round.centre);
+    const PxReal rho = PxV3Length(d);
+    PxV3AddScaled(centre, point[other], inward, rho);
+    PxV3Sub(d, round.centre, centre);
+    if (PxV3Length(d) > bounds.shift) return false;
+    PxV3Copy(moved->normal, normal[other]);
+    moved->penetration = RbdContactGetFoundPenetration(contact) - PxV3Dot(inward, d);
+    PxV3AddScaled(moved->position, round.centre, inward, -rho);
+    return true;
+}
+
 Bounds BoundsOf(const CdxModelPair *pair)
 {
     const PxReal a = SizeOf(pair->model1), b = SizeOf(pair->model2), size = a < b ? a : b;
     const PxReal ta = CdxModelGetContactTolerance(pair->model1), tb = CdxModelGetContactTolerance(pair->model2);
     const PxReal floor = kLeastShift * (ta < tb ? ta : tb), bySize = kLargestShift * size;
     const PxReal turn = floor < kMostTurn * size ? floor / size : kMostTurn;
-    return {turn > kLargestTurn ? turn : kLargestTurn, bySize > floor ? bySize : floor};
+    const int round = IsSphere(pair->model1) ? 0 : IsSphere(pair->model2) ? 1 : -1;
+    return {turn > kLargestTurn ? turn : kLargestTurn, bySize > floor ? bySize : floor, round};
 }
 
 // The bridge keeps the bounds of each set-up it met (few in a scene: they
-// depend on the smaller model's size and the smaller tolerance alone), and
+// depend on the smaller model's size, the smaller tolerance and which side
+// is a sphere alone), and
 // a pair's record names the slot in its low bits, so that a step's check
 // reads its bounds instead of working them out; 0 is no record, kSlotMask
 // a set-up past the table's end, whose bounds are worked out per check.
@@ -214,17 +296,40 @@ uintptr_t SlotOf(SbxBridge *bridge, const CdxModelPair *pair)
 {
     const Bounds bounds = BoundsOf(pair);
     for (int k = 0; k < bridge->keepBoundsUsed; ++k)
-        if (bridge->keepBounds[k][0] == bounds.turn && bridge->keepBounds[k][1] == bounds.shift) return k + 1;
+        if (bridge->keepBounds[k][0] == bounds.turn && bridge->keepBounds[k][1] == bounds.shift &&
+            bridge->keepRound[k] == bounds.round)
+            return k + 1;
     if (bridge->keepBoundsUsed == SbxBridge::kKeepSets) return kSlotMask;
     bridge->keepBounds[bridge->keepBoundsUsed][0] = bounds.turn;
     bridge->keepBounds[bridge->keepBoundsUsed][1] = bounds.shift;
+    bridge->keepRound[bridge->keepBoundsUsed] = bounds.round;
     return ++bridge->keepBoundsUsed;
 }
 
 Bounds BoundsOfSlot(const SbxBridge *bridge, const CdxModelPair *pair, uintptr_t slot)
 {
     if (slot == kSlotMask) return BoundsOf(pair);
-    return {bridge->keepBounds[slot - 1][0], bridge->keepBounds[slot - 1][1]};
+    return {bridge->keepBounds[slot - 1][0], bridge->keepBounds[slot - 1][1], bridge->keepRound[slot - 1]};
+}
+
+// Moves every contact of the chain, or none when one of them may not be
+// kept; a sphere's contacts move their positions as well.
+template <typename Move> bool MoveAll(RbdContactID head, Move move, bool withPositions = false)
+{
+    Moved moved[kMostKept];
+    RbdContactID contacts[kMostKept];
+    int count = 0;
+    for (RbdContactID c = head; c; c = RbdContactGetNext(c)) {
+        if (count == kMostKept || !move(c, &moved[count])) return false;
+        contacts[count++] = c;
+    }
+    for (int i = 0; i < count; ++i) {
+        RbdContactSetNormal(contacts[i], moved[i].normal[0], moved[i].normal[1], moved[i].normal[2]);
+        RbdContactSetPenetration(contacts[i], moved[i].penetration);
+        if (withPositions)
+            RbdContactSetPosition(contacts[i], moved[i].position[0], moved[i].position[1], moved[i].position[2]);
+    }
+    return true;
 }
 
 } // namespace
@@ -247,22 +352,14 @@ bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *e
     check->slot = record & kSlotMask;
     const Bounds bounds = BoundsOfSlot(bridge, pair, check->slot);
     // All or none: every contact is checked before any is moved.
-    Moved moved[kMostKept];
-    RbdContactID contacts[kMostKept];
-    int count = 0;
-    for (RbdContactID c = head; c; c = RbdContactGetNext(c)) {
-        if (count == kMostKept || !MoveContact(c, bounds, &moved[count])) return false;
-        contacts[count++] = c;
-    }
-    for (int i = 0; i < count; ++i) {
-        RbdContactSetNormal(contacts[i], moved[i].normal[0], moved[i].normal[1], moved[i].normal[2]);
-        RbdContactSetPenetration(contacts[i], moved[i].penetration);
-    }
-    return true;
+    if (bounds.round < 0) return MoveAll(head, [&](RbdContactID c, Moved *m) { return MoveContact(c, bounds, m); });
+    const Round round = {bounds.round, (*CdxModelGetTransformPtr(bounds.round ? pair->model2 : pair->model1))[3]};
+    return MoveAll(
+        head, [&](RbdContactID c, Moved *m) { return MoveRoundContact(c, bounds, round, m); }, true);
 }
 
 void SbxRecordFoundContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry,
-                            const SbxKeepCheck *check)
+                            const SbxKeepCheck *check, const CdxIntersectResult *result)
 {
     pair->reserved = nullptr;
     RbdContactID head = SbxPairContacts(pair);
@@ -271,8 +368,22 @@ void SbxRecordFoundContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResp
     // depends on: what the keep check found holds.
     const bool mayKeep = check->mayKeep < 0 ? MayKeep(bridge, pair, entry) : check->mayKeep != 0;
     if (!mayKeep) return;
+    if (entry->intersectActiveCB && !ElementsShareMaterials(pair, result)) return;
     for (RbdContactID c = head; c; c = RbdContactGetNext(c)) RbdContactRecordFound(c);
     const uintptr_t signature = check->signature ? check->signature : Signature(pair);
     const uintptr_t slot = check->slot ? check->slot : SlotOf(bridge, pair);
     pair->reserved = reinterpret_cast<void *>(signature | slot);
+}
+
+void SbxRunKeptCallback(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry)
+{
+    RbdContactID head = SbxPairContacts(pair);
+    const SbxMaterialPair *materials = SbxMaterialPairOf(bridge, CdxModelGetMaterialID(pair->model1),
+                                                         CdxModelGetMaterialID(pair->model2));
+    for (RbdContactID c = head; c; c = RbdContactGetNext(c)) RbdContactSetParams(c, &materials->params);
+    CdxIntersectResult result = {};
+    result.pair = pair;
+    result.touch = 1;
+    RbdContactGetNormal(head, result.normal);
+    entry->intersectActiveCB(&result, head, entry->intersectActiveData);
 }

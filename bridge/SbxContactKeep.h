@@ -23,8 +23,8 @@ struct SbxKeepCheck {
 // contacts follow the bodies, models as when found) and its bodies moved
 // relative to each other by less than the collision test resolves since the
 // contacts were found. Each kept contact's position and penetration are
-// then recomputed from its points carried by the bodies, and the collision
-// test is not run.
+// then recomputed from its points carried by the bodies (a sphere's from
+// its centre), and the collision test is not run.
 // What it learns on the way goes into check, for the record that follows a
 // fresh test.
 bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry, SbxKeepCheck *check);
@@ -33,6 +33,10 @@ bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *e
 // in both bodies and the normal in both, so that a later step may keep
 // them; a pair that may not keep its contacts records nothing.
 void SbxRecordFoundContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry,
-                            const SbxKeepCheck *check);
+                            const SbxKeepCheck *check, const CdxIntersectResult *result);
+
+// After the pair kept its contacts: the entry's active callback (which it
+// must have) on the kept contacts (SbxBridgeSetCallbacksOnKeptContacts).
+void SbxRunKeptCallback(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry);
 
 #endif

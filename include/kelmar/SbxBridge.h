@@ -110,6 +110,17 @@ void SbxBridgeSetIntersectNewCB(SbxBridgeID bridge, int id1, int id2, SbxInterse
 SbxIntersectPairCB SbxBridgeGetIntersectNewCB(SbxBridgeID bridge, int id1, int id2, void **data);
 void SbxBridgeSetIntersectActiveCB(SbxBridgeID bridge, int id1, int id2, SbxIntersectPairCB fn, void *data);
 SbxIntersectPairCB SbxBridgeGetIntersectActiveCB(SbxBridgeID bridge, int id1, int id2, void **data);
+/* Whether the entry's new and active callbacks read only the dynamics
+ * contacts handed to them (and their bodies), not the collision result.
+ * A pair with either callback is tested afresh every step unless this is
+ * set (0 by default); with it set, a resting pair may keep its contacts
+ * between collision tests, and then its active callback runs each step on
+ * the kept contacts, their parameters reset from the materials as a fresh
+ * test would, with a result that holds no collision contacts (touch 1,
+ * contactCount 0). A kept pair was touching already: the new callback runs
+ * only after a fresh test. 1, or 0 for an id out of the table. */
+int SbxBridgeSetCallbacksOnKeptContacts(SbxBridgeID bridge, int id1, int id2, int onKept);
+int SbxBridgeGetCallbacksOnKeptContacts(SbxBridgeID bridge, int id1, int id2);
 /* While any entry has an inactive callback, the bridge also reads the
  * pairs of two frozen models and calls it for them every step. */
 void SbxBridgeSetIntersectInactiveCB(SbxBridgeID bridge, int id1, int id2, SbxIntersectInactiveCB fn, void *data);

@@ -86,6 +86,9 @@ void Universe::InstallFrictionCallbacks()
 {
     SbxBridgeSetIntersectNewCB(bridge_, SbxBodyResponseID, SbxBodyResponseID, IntersectNewCB, this);
     SbxBridgeSetIntersectActiveCB(bridge_, SbxBodyResponseID, SbxBodyResponseID, IntersectActiveCB, this);
+    // The switch reads only the contacts and their bodies' velocities: a
+    // resting pair may keep its contacts, switched afresh each step.
+    SbxBridgeSetCallbacksOnKeptContacts(bridge_, SbxBodyResponseID, SbxBodyResponseID, 1);
 }
 
 } // namespace kelmar

@@ -256,3 +256,153 @@ TEST_P(ContactKeepCallbacks, ACallbackSetLaterSeesTheNextCollision)
 INSTANTIATE_TEST_SUITE_P(MaterialCallbacks, ContactKeepCallbacks,
                          ::testing::Values(MaterialCallback::Intersect, MaterialCallback::PerPair,
                                            MaterialCallback::PerContact));
+
+// A ball against a capsule (a composite of a cylinder along z and two end
+// spheres, as a finger's link): the ball's own turn must not move its kept
+// contact (a fresh test finds it on the line of centres whatever the turn),
+// so a ball turned by 0.01 rad about its centre and moved by less than the
+// 5 um shift bound keeps its contact, which must be the fresh one: on the
+// line of centres, at the fresh depth. Moved past the bound it is tested
+// afresh. The capsule is turned with it, as a link turns the ball about.
+// The response has an active callback that may run on kept contacts: it
+// must see the pair each step, with no collision contacts when kept. The
+// capsule's parts may have a material of their own, which a kept contact
+// could not tell: such a pair is tested afresh.
+struct RoundCase {
+    bool onEnd;   // touching the capsule's end sphere, else its cylinder
+    PxReal shift; // of the ball relative to the capsule, m
+    bool partsOwnMaterial;
+    bool kept;
+};
+
+struct ActiveCalls {
+    int calls = 0, withoutContacts = 0;
+};
+
+void countActive(CdxIntersectResult *result, RbdContactID contacts, void *seen)
+{
+    ActiveCalls *s = static_cast<ActiveCalls *>(seen);
+    ++s->calls;
+    s->withoutContacts += result->contactCount == 0 && result->touch && contacts;
+}
+
+class RoundContactKeep : public ::testing::TestWithParam<RoundCase> {};
+
+TEST_P(RoundContactKeep, ABallsTurnLeavesItsKeptContactOnTheLineOfCentres)
+{
+    const RoundCase c = GetParam();
+    const PxReal radius = 0.05, half = 0.2, ballRadius = 0.1;
+    std::mt19937 random(11);
+    std::uniform_real_distribution<PxReal> unit(-1.0, 1.0);
+    for (int trial = 0; trial < 8; ++trial) {
+        SbxUniverseID universe = SbxUniverseCreate({8, 64, 7, 16, 64, 2});
+        CdxSpaceID space = SbxUniverseGetSpace(universe);
+        CdxGeometryID cylinder = CdxCylinderCreate(radius, 2 * half), end = CdxSphereCreate(radius),
+                      sphere = CdxSphereCreate(ballRadius);
+        CdxModelID parts[3] = {CdxModelCreate(cylinder), CdxModelCreate(end), CdxModelCreate(end)};
+        PxMatrix4 placed[3], relative[3];
+        CdxModelID capsule = SbxCompositeModelAndBodyCreate(universe, 3, 1000.0);
+        for (int k = 0; k < 3; ++k) {
+            PxM4Identity(placed[k]);
+            PxM4Identity(relative[k]);
+            relative[k][3][2] = k == 0 ? 0.0 : k == 1 ? -half : half;
+            CdxModelSetTransformPtr(parts[k], &placed[k]);
+            ASSERT_TRUE(CdxCompositeModelAddElement(capsule, parts[k], &relative[k]));
+        }
+        ASSERT_EQ(SbxCompositeModelAndBodyBuild(universe, capsule), 1);
+        if (c.partsOwnMaterial)
+            for (CdxModelID part : parts) CdxModelSetMaterialID(part, 1);
+        SbxBridgeID bridge = SbxUniverseGetBridge(universe);
+        ActiveCalls seen;
+        SbxBridgeSetIntersectActiveCB(bridge, SbxBodyResponseID, SbxBodyResponseID, countActive, &seen);
+        ASSERT_EQ(SbxBridgeSetCallbacksOnKeptContacts(bridge, SbxBodyResponseID, SbxBodyResponseID, 1), 1);
+        CdxModelID ball = SbxModelAndBodyCreate(universe, sphere, 1000.0);
+        RbdBodyID body = CdxModelGetBody(ball), link = CdxModelGetBody(capsule);
+        // 1 mm deep, the ball beside the cylinder or over the end at a
+        // random bearing.
+        const PxReal bearing = 3.0 * unit(random), reach = radius + ballRadius - 0.001;
+        if (c.onEnd)
+            RbdBodySetPosition(body, 0.3 * reach * cos(bearing), 0.3 * reach * sin(bearing),
+                               half + sqrt(0.91) * reach);
+        else
+            RbdBodySetPosition(body, reach * cos(bearing), reach * sin(bearing), 0.1 * unit(random));
+        auto update = [&] {
+            CdxSpaceUpdateAll(space);
+            SbxBridgeUpdateContacts(SbxUniverseGetBridge(universe), space, SbxUniverseGetWorld(universe));
+        };
+        update();
+        // Both turned by 2e-4 rad about a random axis through the ball's
+        // centre (a rigid motion of the pair), the ball by 0.01 rad more
+        // about its centre, and moved by the shift.
+        PxVector3 axis = {unit(random), unit(random), unit(random)},
+                  spin = {unit(random), unit(random), unit(random)},
+                  shift = {unit(random), unit(random), unit(random)}, centre, p;
+        PxV3Normalize(axis);
+        PxV3Normalize(spin);
+        PxV3Normalize(shift);
+        RbdBodyGetPosition(body, centre);
+        PxQuaternion q;
+        RbdBodyGetQuaternion(link, q);
+        PxQuaternionFiniteRotation(q, axis, 2e-4);
+        RbdBodySetQuaternion(link, q[0], q[1], q[2], q[3]);
+        RbdBodyGetPosition(link, p); // its origin turned about the ball's centre
+        PxVector3 arm, turned;
+        PxV3Sub(arm, p, centre);
+        PxV3Cross(turned, axis, arm);
+        PxV3AddScaled(p, p, turned, 2e-4);
+        RbdBodySetPosition(link, p[0], p[1], p[2]);
+        RbdBodyGetQuaternion(body, q);
+        PxQuaternionFiniteRotation(q, axis, 2e-4);
+        PxQuaternionFiniteRotation(q, spin, 0.01);
+        RbdBodySetQuaternion(body, q[0], q[1], q[2], q[3]);
+        PxV3AddScaled(p, centre, shift, c.shift);
+        RbdBodySetPosition(body, p[0], p[1], p[2]);
+        update();
+
+        CdxModelPair pair; // what a fresh test finds now
+        CdxModelPairReset(&pair, ball, capsule);
+        CdxHello(&pair);
+        CdxContact expected[16];
+        CdxIntersectResult result = {nullptr, expected, 16, 0, 0, {0, 0, 0}, nullptr};
+        CdxIntersect(&pair, &result);
+        std::vector<RbdContactID> now;
+        RbdBodyForAllConstraints(body, collect, &now);
+        ASSERT_EQ(result.contactCount, 1);
+        ASSERT_EQ(now.size(), 1u);
+        RbdContactID contact = now[0];
+        PxVector3 at, normal;
+        RbdContactGetPosition(contact, at);
+        RbdContactGetNormal(contact, normal);
+        // The dynamics normal points from body 1 to body 0; the fresh one is
+        // compared turned towards the ball if the ball is body 0.
+        PxVector3 out;
+        RbdBodyGetPosition(body, out);
+        PxV3Sub(out, out, expected[0].position);
+        const PxReal towardsBall = (RbdConstraintGetBody(contact, 0) == body) ==
+                                           (PxV3Dot(out, expected[0].normal) > 0)
+                                       ? 1.0
+                                       : -1.0;
+        // A contact never recorded (its pair may not keep) has no found depth.
+        const PxReal depth = RbdContactGetPenetration(contact), found = RbdContactGetFoundPenetration(contact);
+        EXPECT_EQ(found != 0.0 && found != depth, c.kept) << "trial " << trial;
+        EXPECT_EQ(seen.calls, 1) << "trial " << trial; // the first update's is the new callback's
+        EXPECT_EQ(seen.withoutContacts, c.kept ? 1 : 0) << "trial " << trial;
+        // A kept contact moves with the ball's centre: by up to the shift
+        // more than the fresh one (found midway in the overlap) moves.
+        EXPECT_LT(PxV3Distance(expected[0].position, at), c.kept ? c.shift : 1e-12) << "trial " << trial;
+        EXPECT_NEAR(depth, -expected[0].separation, 1e-9) << "trial " << trial;
+        EXPECT_GT(towardsBall * PxV3Dot(normal, expected[0].normal), 1.0 - 1e-9) << "trial " << trial;
+        SbxModelDestroy(universe, ball);
+        SbxModelDestroy(universe, capsule);
+        for (CdxModelID part : parts) CdxModelDestroy(part);
+        for (CdxGeometryID g : {cylinder, end, sphere}) CdxGeometryDestroy(g);
+        SbxUniverseDestroy(universe);
+    }
+}
+
+// The shift bound is 5 um (a thousandth of the 5 mm contact tolerance: the
+// ball's 1e-5 of its radius is less).
+INSTANTIATE_TEST_SUITE_P(BallOnCapsule, RoundContactKeep,
+                         ::testing::Values(RoundCase{false, 3e-6, false, true}, RoundCase{true, 3e-6, false, true},
+                                           RoundCase{false, 8e-6, false, false}, RoundCase{true, 8e-6, false, false},
+                                           RoundCase{false, 3e-6, true, false}));
