@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "kelmar/PxMessage.h"
 
 namespace {
@@ -14,6 +18,35 @@ namespace {
 constexpr size_t kPadWordSize = sizeof(uint32_t);
 // Alignment used when none is asked for: what malloc itself guarantees.
 constexpr int kDefaultAlignment = static_cast<int>(alignof(std::max_align_t));
+// The transparent huge page of x86-64 and of most 64-bit ARM kernels.
+constexpr size_t kHugePageBytes = size_t{2} << 20;
+
+// The first address past at least one pad word of raw that is a multiple of
+// align, with the pad stored in the word before it (see MallocCreateAligned).
+char *PlaceAfterPad(char *raw, size_t align)
+{
+    size_t pad = align - reinterpret_cast<uintptr_t>(raw) % align;
+    if (pad == align) pad = 0;
+    // Room for the pad word; alignments below 4 may need several steps.
+    while (pad < kPadWordSize) pad += align;
+    const uint32_t storedPad = static_cast<uint32_t>(pad);
+    std::memcpy(raw + pad - kPadWordSize, &storedPad, kPadWordSize);
+    return raw + pad;
+}
+
+// MallocCreateAligned's block, zeroed by calloc: a large calloc gets fresh
+// pages, which cost memory only where the block is used.
+void *CallocCreateAligned(size_t size, size_t align)
+{
+    if (size > SIZE_MAX - kPadWordSize - align) return nullptr;
+    char *raw = static_cast<char *>(std::calloc(1, size + kPadWordSize + align));
+    return raw != nullptr ? PlaceAfterPad(raw, align) : nullptr;
+}
+
+bool DefaultAlignedTable()
+{
+    return PxMemoryAPI.createAligned == MallocCreateAligned && PxMemoryAPI.destroyAligned == MallocDestroyAligned;
+}
 
 } // namespace
 
@@ -45,15 +78,7 @@ void *MallocCreateAligned(size_t size, int alignment)
     const size_t align = static_cast<size_t>(alignment > 0 ? alignment : kDefaultAlignment);
     if (size > SIZE_MAX - kPadWordSize - align) return nullptr;
     char *raw = static_cast<char *>(std::malloc(size + kPadWordSize + align));
-    if (raw == nullptr) return nullptr;
-
-    size_t pad = align - reinterpret_cast<uintptr_t>(raw) % align;
-    if (pad == align) pad = 0;
-    // Room for the pad word; alignments below 4 may need several steps.
-    while (pad < kPadWordSize) pad += align;
-    const uint32_t storedPad = static_cast<uint32_t>(pad);
-    std::memcpy(raw + pad - kPadWordSize, &storedPad, kPadWordSize);
-    return raw + pad;
+    return raw != nullptr ? PlaceAfterPad(raw, align) : nullptr;
 }
 
 void MallocDestroy(void *pointer)
@@ -76,6 +101,47 @@ void *MallocResize(void *pointer, size_t size)
 {
     if (size == 0) return nullptr;
     return std::realloc(pointer, size);
+}
+
+size_t PxMemoryAdviseHugePages(void *block, size_t size)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    const uintptr_t start = reinterpret_cast<uintptr_t>(block);
+    if (block == nullptr || size > UINTPTR_MAX - start) return 0;
+    const uintptr_t first = (start + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+    const uintptr_t end = (start + size) / kHugePageBytes * kHugePageBytes;
+    if (first < start || end <= first) return 0;
+    // Advice only: a kernel without huge pages refuses it and the block stays as it is.
+    if (madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE) != 0) return 0;
+    return end - first;
+#else
+    (void)block;
+    (void)size;
+    return 0;
+#endif
+}
+
+void *PxMemoryCreateLarge(size_t size, int zeroed)
+{
+    if (size < PX_LARGE_BLOCK_BYTES) return zeroed ? PxMemoryAPI.createZeroed(size) : PxMemoryAPI.create(size);
+    if (!DefaultAlignedTable()) {
+        void *block = PxMemoryAPI.createAligned(size, 0);
+        if (block != nullptr && zeroed) std::memset(block, 0, size);
+        return block;
+    }
+    // Starting on a huge page lets every whole 2 MiB of the block be one.
+    void *block = zeroed ? CallocCreateAligned(size, kHugePageBytes)
+                         : MallocCreateAligned(size, static_cast<int>(kHugePageBytes));
+    PxMemoryAdviseHugePages(block, size);
+    return block;
+}
+
+void PxMemoryDestroyLarge(void *block, size_t size)
+{
+    if (size < PX_LARGE_BLOCK_BYTES)
+        PxMemoryAPI.destroy(block);
+    else
+        PxMemoryAPI.destroyAligned(block);
 }
 
 int PxMemoryCheckGetAllocatedByteCount(void)

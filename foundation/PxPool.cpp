@@ -15,6 +15,7 @@ struct PoolBlock {
     PoolBlock *next; // older block
     char *first;     // first structure, aligned
     char *end;       // one past the last structure
+    size_t bytes;    // the block's size, for PxMemoryDestroyLarge
 };
 
 // Slack kept in every block beyond header, alignment and structures.
@@ -33,7 +34,7 @@ void DestroyBlocks(PoolBlock *block)
 {
     while (block != nullptr) {
         PoolBlock *next = block->next;
-        PxMemoryAPI.destroy(block);
+        PxMemoryDestroyLarge(block, block->bytes);
         block = next;
     }
 }
@@ -47,7 +48,9 @@ PoolBlock *AddBlock(PxPool *pool, int count)
     const size_t structSize = static_cast<size_t>(pool->structSize);
     const size_t overhead = sizeof(PoolBlock) + align + kBlockSlack;
     if (static_cast<size_t>(count) > (SIZE_MAX - overhead) / structSize) return nullptr;
-    char *raw = static_cast<char *>(PxMemoryAPI.create(overhead + static_cast<size_t>(count) * structSize));
+    // A large pool's records are reached at random: its blocks may take huge pages.
+    const size_t bytes = overhead + static_cast<size_t>(count) * structSize;
+    char *raw = static_cast<char *>(PxMemoryCreateLarge(bytes, 0));
     if (raw == nullptr) return nullptr;
 
     PoolBlock *block = reinterpret_cast<PoolBlock *>(raw);
@@ -59,6 +62,7 @@ PoolBlock *AddBlock(PxPool *pool, int count)
     block->next = NewestBlock(pool);
     block->first = first;
     block->end = first + static_cast<size_t>(count) * structSize;
+    block->bytes = bytes;
     pool->blocks = block;
     pool->structCount = count;
     pool->nextFree = first;

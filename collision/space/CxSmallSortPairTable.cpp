@@ -33,8 +33,11 @@ bool CxPairLinkHashTable::Init(int capacity, int maxModels)
 {
     uint32_t bucketCount = BucketCountFor(capacity);
     size_t count = static_cast<size_t>(capacity);
-    buckets_ = static_cast<CxLinkHead *>(PxMemoryAPI.create(bucketCount * sizeof(CxLinkHead)));
-    links_ = static_cast<CxKeyLink *>(PxMemoryAPI.createZeroed(count * sizeof(CxKeyLink)));
+    // Both are reached at random by pair key: large ones may take huge pages.
+    bucketBytes_ = bucketCount * sizeof(CxLinkHead);
+    linkBytes_ = count * sizeof(CxKeyLink);
+    buckets_ = static_cast<CxLinkHead *>(PxMemoryCreateLarge(bucketBytes_, 0));
+    links_ = static_cast<CxKeyLink *>(PxMemoryCreateLarge(linkBytes_, 1));
     free_ = static_cast<CxKeyLink **>(PxMemoryAPI.create(count * sizeof(CxKeyLink *)));
     modelHeads_ = static_cast<CxKeyLink **>(
         PxMemoryAPI.createZeroed(static_cast<size_t>(maxModels) * sizeof(CxKeyLink *)));
@@ -53,8 +56,8 @@ bool CxPairLinkHashTable::Init(int capacity, int maxModels)
 
 void CxPairLinkHashTable::Term()
 {
-    PxMemoryAPI.destroy(buckets_);
-    PxMemoryAPI.destroy(links_);
+    PxMemoryDestroyLarge(buckets_, bucketBytes_);
+    PxMemoryDestroyLarge(links_, linkBytes_);
     PxMemoryAPI.destroy(free_);
     PxMemoryAPI.destroy(modelHeads_);
     buckets_ = nullptr;
@@ -62,6 +65,7 @@ void CxPairLinkHashTable::Term()
     free_ = nullptr;
     modelHeads_ = nullptr;
     freeCount_ = capacity_ = 0;
+    bucketBytes_ = linkBytes_ = 0;
 }
 
 CxKeyLink *CxPairLinkHashTable::LinkOf(CxPairNode *node)

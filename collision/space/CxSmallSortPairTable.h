@@ -91,6 +91,8 @@ private:
     CxKeyLink **modelHeads_ = nullptr; // per model id: its first link
     int freeCount_ = 0;
     int capacity_ = 0;
+    size_t bucketBytes_ = 0; // the sizes PxMemoryDestroyLarge is given
+    size_t linkBytes_ = 0;
 };
 
 #endif

@@ -28,6 +28,20 @@ void MallocDestroy(void *pointer);
 void MallocDestroyAligned(void *pointer);
 void *MallocResize(void *pointer, size_t size); /* size 0: returns null, frees nothing */
 
+/* Long-lived blocks reached at random (record pools, hash tables). From
+ * PX_LARGE_BLOCK_BYTES on, under the default table, the block starts on a
+ * huge-page boundary and is advised for transparent huge pages where the
+ * system has them, so that a few address-translation entries cover it; under
+ * a replaced table it comes from createAligned. Smaller blocks come from
+ * create (createZeroed when zeroed). The same size goes to
+ * PxMemoryDestroyLarge, which tells the two kinds apart by it. */
+#define PX_LARGE_BLOCK_BYTES ((size_t)4 << 20)
+void *PxMemoryCreateLarge(size_t size, int zeroed);
+void PxMemoryDestroyLarge(void *block, size_t size);
+/* Bytes of [block, block + size) advised for huge pages: whole 2 MiB pages
+ * inside the range; 0 where the system takes no such advice. */
+size_t PxMemoryAdviseHugePages(void *block, size_t size);
+
 /* No allocation tracking: these always return 0. */
 int PxMemoryCheckGetAllocatedByteCount(void);
 int PxMemoryCheckGetAllocatedBlockCount(void);
@@ -39,7 +53,7 @@ typedef struct PxPool {
     int structSize;   /* bytes per structure, >= 4, multiple of alignment */
     int structCount;  /* structures in the newest block */
     const char *name; /* for messages */
-    void *blocks;     /* newest block first; header: next, first, end */
+    void *blocks;     /* newest block first; header: next, first, end, bytes */
     char *nextFree;   /* bump pointer into the newest block */
     void *freeList;   /* returned structures, linked through their first word */
     float growthFactor;

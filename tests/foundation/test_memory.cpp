@@ -12,10 +12,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "common/AllocationCounter.h"
 #include "foundation_test_support.h"
 #include "kelmar/Px.h"
 
@@ -282,6 +284,53 @@ TEST(Pool, BadSetUpIsReportedAndLeavesNoBlocks)
     EXPECT_EQ(PxPoolInit(&pool, 4, 24, 0), 0);
     EXPECT_EQ(pool.blocks, nullptr);
     PxPoolTerm(&pool);
+}
+
+namespace {
+
+constexpr size_t kHuge = size_t{2} << 20;
+
+} // namespace
+
+// Under the default table and a replaced one, below the threshold and from
+// it on: the block is whole, zeroed when asked, on a huge page when large
+// under the default table, and goes back by its size (a pairing that does not
+// match its creation would free a pointer malloc never gave).
+TEST(Memory, LargeBlocksTakeTheirPathBySizeAndComeBackByIt)
+{
+    const size_t t = PX_LARGE_BLOCK_BYTES;
+    for (size_t size : {size_t{100}, t - 1, t, 3 * kHuge + 5})
+        for (int zeroed : {0, 1})
+            for (bool replaced : {false, true}) {
+                std::unique_ptr<testsupport::AllocationCounter> counter(replaced ? new testsupport::AllocationCounter
+                                                                                 : nullptr);
+                std::vector<unsigned char> zeros(size, 0);
+                unsigned char *block = static_cast<unsigned char *>(PxMemoryCreateLarge(size, zeroed));
+                ASSERT_NE(block, nullptr);
+                EXPECT_TRUE(!zeroed || std::memcmp(block, zeros.data(), size) == 0) << size << " not zeroed";
+                EXPECT_TRUE(size < t || replaced || IsAligned(block, kHuge)) << size;
+                std::memset(block, 0x5a, size); // the whole block is ours (ASan)
+                PxMemoryDestroyLarge(block, size);
+                EXPECT_TRUE(!replaced || (counter->allocations() == 1 && counter->releases() == 1)) << size;
+            }
+    PxPool pool; // a pool's large block: made and freed as one
+    ASSERT_EQ(PxPoolInit(&pool, static_cast<int>(t / 1344) + 1, 1344, 16), 1);
+    PxPoolTerm(&pool);
+}
+
+// The advice covers exactly the whole 2 MiB pages inside the range.
+TEST(Memory, HugePageAdviceCoversTheWholeHugePagesInside)
+{
+    unsigned char *block = static_cast<unsigned char *>(MallocCreateAligned(6 * kHuge, static_cast<int>(kHuge)));
+    ASSERT_NE(block, nullptr);
+    const bool takesAdvice = PxMemoryAdviseHugePages(block, 6 * kHuge) == 6 * kHuge;
+    const struct {
+        size_t offset, size, advised;
+    } cases[] = {{0, 6 * kHuge - 1, 5 * kHuge},   {1, 4 * kHuge, 3 * kHuge}, {kHuge - 1, 2 * kHuge + 2, 2 * kHuge},
+                 {4096, 2 * kHuge - 4096, kHuge}, {1, 2 * kHuge - 2, 0},     {0, 0, 0}};
+    for (const auto &c : cases)
+        EXPECT_EQ(PxMemoryAdviseHugePages(block + c.offset, c.size), takesAdvice ? c.advised : 0) << c.offset;
+    MallocDestroyAligned(block);
 }
 
 namespace {
