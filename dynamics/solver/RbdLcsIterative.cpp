@@ -321,7 +321,7 @@ void planSweepsCached(const ConstraintLayout &layout, const int32_t *frictionRef
         plan.batchCount = static_cast<int>(cache.lanes.size()) / kBatchLanes;
         return;
     }
-    planSweeps(layout, frictionRef, bodyCount, plan, scratch);
+    planColouredSweeps(layout, frictionRef, bodyCount, plan, scratch);
     storePlanKey(cache.key, layout, frictionRef, bodyCount);
     cache.items.assign(plan.items, plan.items + plan.itemCount);
     cache.lanes.assign(plan.lanes, plan.lanes + kBatchLanes * plan.batchCount);
@@ -751,7 +751,8 @@ int sweepOnce(const ConstraintLayout &layout, const Sweeps &s, SweepVelocity *u,
     return settled;
 }
 
-// The island's plan: every constraint alone in list order, or planSweeps'
+// The island's plan: every constraint alone in list order, the kept coloured
+// plan of the large island, or planSweeps' (a fallback's, in list order)
 // (items and lanes: room for the plan; scratch: planScratchCount).
 void planIsland(const PartitionRows &rows, const IterativeInput &in, SweepPlan &plan, int32_t *scratch)
 {

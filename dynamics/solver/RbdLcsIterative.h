@@ -26,7 +26,7 @@ namespace lcs {
 // after.
 struct SweepOrderCache {
     std::vector<int32_t> key;          // counts, rows, bodies and friction references
-    std::vector<int32_t> items, lanes; // planSweeps' plan for that layout
+    std::vector<int32_t> items, lanes; // planColouredSweeps' plan for that layout
 };
 
 // What one iterative solve reads besides the rows.
@@ -48,7 +48,8 @@ struct IterativeInput {
     // Whether the sweeps visit the rows one at a time in list order rather
     // than as planSweeps plans (the same results; slower).
     int listOrder;
-    // The plan of the last island (null: the plan is made anew).
+    // The plan of the last island, coloured (planColouredSweeps; null: the
+    // plan is made anew in list order by planSweeps).
     SweepOrderCache *orderCache;
 };
 
@@ -65,7 +66,7 @@ struct IterativeInput {
 int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput &input,
                      const RbdLcsLCPSolverParameters &params);
 
-// planSweeps (RbdLcsSweepBatches.h) through cache: the cached plan when the
+// planColouredSweeps (RbdLcsSweepBatches.h) through cache: the cached plan when the
 // island is the one it was made for (plan then points into the cache), else
 // a new one, which the cache then keeps.
 void planSweepsCached(const ConstraintLayout &layout, const int32_t *frictionRef, int bodyCount,

@@ -30,6 +30,7 @@ typedef int64_t Long2 __attribute__((vector_size(16)));
 // enough to pass the other contacts of its own pair of bodies (up to four),
 // and of its bodies' other pairs. A boxes' pile fills its batches with 6.6
 // constraints on average looking back 16 items, 6.9 with 32, 7.0 with 64.
+// The coloured plan looks back as far, a bit a recent item (BodyItems).
 const int kPlanWindow = 32;
 
 // A constraint's shape: its row count and, per row, the row it follows as
@@ -82,6 +83,53 @@ int itemFor(int32_t shape, int after, int count, const int32_t *itemShape, const
     return count;
 }
 
+// Which of the last kPlanWindow items hold a body, for the coloured plan:
+// bit k for item base + k, as of the base the body was last written at
+// (bases only grow).
+struct BodyItems {
+    uint32_t *bits;
+    int32_t *base;
+
+    uint32_t at(int body, int now) const
+    {
+        if (body < 0) return 0;
+        const int shift = now - base[body];
+        return shift >= kPlanWindow ? 0 : bits[body] >> shift;
+    }
+    void add(int body, int now, int item)
+    {
+        if (body < 0) return;
+        bits[body] = at(body, now) | 1u << (item - now), base[body] = now;
+    }
+};
+static_assert(kPlanWindow <= 32, "a body's recent items fit one word");
+
+// The coloured plan's item for constraint c of `shape`: the first batch of
+// its shape with room among the recent items that holds neither of its
+// bodies (open: the recent batches with room, busy: those holding one of
+// its bodies; bit k for item now + k), else a new item at `count`.
+int colouredItemFor(int32_t shape, uint32_t open, uint32_t busy, int now, int count, const int32_t *itemShape)
+{
+    if (shape < 0) return count;
+    for (uint32_t free = open & ~busy; free; free &= free - 1) {
+        const int j = now + __builtin_ctz(free);
+        if (itemShape[j] == shape) return j;
+    }
+    return count;
+}
+
+// Opens item j for constraint c of `shape` (a batch, or c alone).
+void openItem(SweepPlan &plan, int j, int c, int32_t shape, int32_t *itemShape, int32_t *fill, int &batches)
+{
+    itemShape[j] = shape, fill[j] = 0;
+    if (shape < 0) {
+        plan.items[j] = -1 - c;
+        return;
+    }
+    plan.items[j] = batches++;
+    for (int k = 0; k < kBatchLanes; ++k) plan.lanes[kBatchLanes * plan.items[j] + k] = -1;
+}
+
 // Batches of one constraint go back to the row-at-a-time sweeps, and the
 // batches left are numbered in order. Returns the constraints batched.
 int keepFullBatches(SweepPlan &plan, const int32_t *fill)
@@ -106,7 +154,7 @@ int keepFullBatches(SweepPlan &plan, const int32_t *fill)
 
 size_t planScratchCount(int constraintCount, int bodyCount)
 {
-    return 3 * static_cast<size_t>(constraintCount) + static_cast<size_t>(bodyCount);
+    return 3 * static_cast<size_t>(constraintCount) + 2 * static_cast<size_t>(bodyCount);
 }
 
 int planSweeps(const ConstraintLayout &layout, const int32_t *frictionRef, int bodyCount, SweepPlan &plan,
@@ -123,19 +171,38 @@ int planSweeps(const ConstraintLayout &layout, const int32_t *frictionRef, int b
         for (int s = 0; s < 2; ++s)
             if (body[s] >= 0) after = std::max(after, static_cast<int>(last[body[s]]));
         const int j = itemFor(shape[c], after, items, itemShape, fill);
-        if (j == items) {
-            ++items;
-            itemShape[j] = shape[c], fill[j] = 0;
-            if (shape[c] < 0) {
-                plan.items[j] = -1 - c;
-            } else {
-                plan.items[j] = batches++;
-                for (int k = 0; k < kBatchLanes; ++k) plan.lanes[kBatchLanes * plan.items[j] + k] = -1;
-            }
-        }
+        if (j == items) openItem(plan, items++, c, shape[c], itemShape, fill, batches);
         if (shape[c] >= 0) plan.lanes[kBatchLanes * plan.items[j] + fill[j]++] = c;
         for (int s = 0; s < 2; ++s)
             if (body[s] >= 0) last[body[s]] = j;
+    }
+    plan.itemCount = items;
+    return keepFullBatches(plan, fill);
+}
+
+int planColouredSweeps(const ConstraintLayout &layout, const int32_t *frictionRef, int bodyCount, SweepPlan &plan,
+                       int32_t *scratch)
+{
+    const int count = layout.constraintCount;
+    int32_t *shape = scratch, *itemShape = scratch + count, *fill = scratch + 2 * count;
+    BodyItems held = {reinterpret_cast<uint32_t *>(scratch + 3 * count), scratch + 3 * count + bodyCount};
+    shapesOf(layout, frictionRef, shape);
+    for (int b = 0; b < bodyCount; ++b) held.bits[b] = 0, held.base[b] = 0;
+    int items = 0, batches = 0, now = 0;
+    uint32_t open = 0; // the recent batches with room, bit k for item now + k
+    for (int c = 0; c < count; ++c) {
+        const int32_t *body = layout.bodies + 2 * c;
+        const uint32_t busy = held.at(body[0], now) | held.at(body[1], now);
+        const int j = colouredItemFor(shape[c], open, busy, now, items, itemShape);
+        if (j == items) openItem(plan, items++, c, shape[c], itemShape, fill, batches);
+        const int later = std::max(0, items - kPlanWindow);
+        open >>= later - now, now = later; // by one item at most
+        if (shape[c] >= 0) {
+            plan.lanes[kBatchLanes * plan.items[j] + fill[j]++] = c;
+            const uint32_t bit = 1u << (j - now);
+            open = fill[j] < kBatchLanes ? open | bit : open & ~bit;
+        }
+        for (int s = 0; s < 2; ++s) held.add(body[s], now, j);
     }
     plan.itemCount = items;
     return keepFullBatches(plan, fill);

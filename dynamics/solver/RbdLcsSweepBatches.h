@@ -23,9 +23,9 @@ const int kBatchRows = 6;
 
 // The order the sweeps visit an island's constraints in: items, each a batch
 // of two to kBatchLanes constraints that share no body, or one constraint
-// swept a row at a time. Every two constraints that share a body keep their
-// list order (a constraint joins a batch only past every item that holds one
-// of its bodies), so the sweeps give the impulses of list order bit for bit.
+// swept a row at a time. The sweeps give the impulses of sweeping the rows
+// one at a time in the plan's order bit for bit (a batch's constraints
+// commute: they share no body).
 struct SweepPlan {
     int32_t *items; // (itemCount) a batch's index, or -1 - c for constraint c alone
     int32_t *lanes; // (kBatchLanes per batch) the batch's constraints, -1 for an empty lane
@@ -34,9 +34,21 @@ struct SweepPlan {
 
 // Plans the sweeps of the island (items: constraintCount, lanes:
 // kBatchLanes * constraintCount, scratch: planScratchCount). Returns how
-// many constraints were batched.
+// many constraints were batched. Every two constraints that share a body
+// keep their list order (a constraint joins a batch only past every item
+// that holds one of its bodies), so the sweeps give the impulses of list
+// order bit for bit.
 int planSweeps(const ConstraintLayout &layout, const int32_t *frictionRef, int bodyCount, SweepPlan &plan,
                int32_t *scratch);
+// The same, but a constraint joins the first recent batch that holds
+// neither of its bodies, before or after the other constraints on them:
+// the sweeps visit the constraints in another order than the list's. A
+// pile's list runs a box pair's contacts one after another, chains that the
+// list-order plan can only follow into batches opened one after another (a
+// boxes' pile: 6.6 to 6.9 of eight lanes filled, 7.9 here). Constraints
+// swept alone keep their list order among themselves.
+int planColouredSweeps(const ConstraintLayout &layout, const int32_t *frictionRef, int bodyCount, SweepPlan &plan,
+                       int32_t *scratch);
 size_t planScratchCount(int constraintCount, int bodyCount);
 
 // Eight floats: one 256-bit register with AVX, two 128-bit halves without.
