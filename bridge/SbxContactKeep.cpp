@@ -257,20 +257,21 @@ bool MoveContact(RbdContactID contact, const Bounds &bounds, Moved *moved)
 // the sphere's centre move the contact with it, as they move the fresh one.
 bool MoveRoundContact(RbdContactID contact, const Bounds &bounds, const Round &round, Moved *moved)
 {
-    PxVector3 normal[2], point[2];
-    RbdContactGetCarried(contact, 0, normal[0], normal[1]);
-    RbdContactGetCarried(contact, 3, point[0], point[1]);
+    // The sphere's turn of the normal is never read: only the other body's.
+    PxVector3 normal, point[2];
     const int other = 1 - round.side;
+    RbdContactGetCarriedBy(contact, 0, other, normal);
+    RbdContactGetCarried(contact, 3, point[0], point[1]);
     // The normal points from body 1 to body 0: towards the sphere's centre
     // when the sphere is body 0.
     PxVector3 inward, centre, d;
-    PxV3Scale(inward, normal[other], round.side == 0 ? 1.0 : -1.0);
+    PxV3Scale(inward, normal, round.side == 0 ? 1.0 : -1.0);
     PxV3Sub(d, point[round.side], round.centre);
     const PxReal rho = PxV3Length(d);
     PxV3AddScaled(centre, point[other], inward, rho);
     PxV3Sub(d, round.centre, centre);
     if (PxV3Length(d) > bounds.shift) return false;
-    PxV3Copy(moved->normal, normal[other]);
+    PxV3Copy(moved->normal, normal);
     moved->penetration = RbdContactGetFoundPenetration(contact) - PxV3Dot(inward, d);
     PxV3AddScaled(moved->position, round.centre, inward, -rho);
     return true;

@@ -36,6 +36,19 @@ void copyOrZero(PxVector3 out, const PxVector3 value)
         PxV3Zero(out);
 }
 
+// Row by row as RbdConstraintAttachmentToWorld turns the whole frame.
+void carriedRow(RbdContactID c, int32_t row, int32_t body, PxVector3 out)
+{
+    const PxReal(*com)[4] = c->comTransform[body];
+    const PxReal *attached = c->attachment[body][row];
+    if (!com)
+        PxV3Copy(out, attached);
+    else if (row == 3)
+        PxV3MulTM(out, attached, com);
+    else
+        PxV3MulTMDir(out, attached, com);
+}
+
 } // namespace
 
 RbdContactID RbdContactCreate(RbdWorldID world)
@@ -192,18 +205,17 @@ void RbdContactGetCarried(RbdContactID c, int32_t row, PxVector3 byBody0, PxVect
         PxV3Zero(byBody1);
         return;
     }
-    PxReal *out[2] = {byBody0, byBody1};
-    // Row by row as RbdConstraintAttachmentToWorld turns the whole frame.
-    for (int i = 0; i < 2; ++i) {
-        const PxReal(*com)[4] = c->comTransform[i];
-        const PxReal *attached = c->attachment[i][row];
-        if (!com)
-            PxV3Copy(out[i], attached);
-        else if (row == 3)
-            PxV3MulTM(out[i], attached, com);
-        else
-            PxV3MulTMDir(out[i], attached, com);
+    carriedRow(c, row, 0, byBody0);
+    carriedRow(c, row, 1, byBody1);
+}
+
+void RbdContactGetCarriedBy(RbdContactID c, int32_t row, int32_t body, PxVector3 out)
+{
+    if (!contactOf(c, "RbdContactGetCarriedBy") || row < 0 || row > 3 || body < 0 || body > 1) {
+        PxV3Zero(out);
+        return;
     }
+    carriedRow(c, row, body, out);
 }
 
 void RbdContactPrefetch(RbdContactID c)

@@ -69,6 +69,9 @@ PxReal RbdContactGetFoundPenetration(RbdContactID c);
  * position. A row outside 0-3 leaves both vectors zero. */
 void RbdContactRecordFound(RbdContactID c);
 void RbdContactGetCarried(RbdContactID c, int32_t row, PxVector3 byBody0, PxVector3 byBody1);
+/* The same row as carried by one body (0 or 1) alone, for a caller that
+ * reads only that one; another body leaves it zero. */
+void RbdContactGetCarriedBy(RbdContactID c, int32_t row, int32_t body, PxVector3 out);
 /* A hint for walks over many contacts: asks the cache for the lines of
  * the contact's record that matching it to a collision contact reads and
  * writes, without reading them. Changes nothing; null is ignored, and so

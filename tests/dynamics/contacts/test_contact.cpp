@@ -188,6 +188,7 @@ TEST(Contact, TheAxisSetterGivesTheNormalAndResetDetachesTheContact)
 // R (p - x0) + x0 + t and the normal to R n, while the world's copy stays
 // where the contact was found; the side is a unit vector across the normal
 // and row 2 completes a right-handed frame. A row past 3 gives zeros.
+// One body's row read alone is that body's half of the pair's row.
 TEST(Contact, TheRecordedFrameIsCarriedByEachBody)
 {
     World world;
@@ -223,8 +224,18 @@ TEST(Contact, TheRecordedFrameIsCarriedByEachBody)
         PxV3Cross(third, r[0][side], r[1][side]);
         EXPECT_NEAR(PxV3Distance(third, r[2][side]), 0.0, 1e-15);
     }
+    // One body's row alone is the same row, bit for bit (body 0 turned,
+    // body 1 the world).
+    PxVector3 one;
+    for (int row = 0; row < 4; ++row)
+        for (int side = 0; side < 2; ++side) {
+            RbdContactGetCarriedBy(c, row, side, one);
+            for (int k = 0; k < 3; ++k) EXPECT_EQ(one[k], r[row][side][k]) << row << side << k;
+        }
     RbdContactGetCarried(c, 4, r[0][0], r[0][1]);
     EXPECT_EQ(PxV3Length(r[0][0]) + PxV3Length(r[0][1]), 0.0);
+    RbdContactGetCarriedBy(c, 0, 2, one);
+    EXPECT_EQ(PxV3Length(one), 0.0);
 }
 
 } // namespace
