@@ -340,6 +340,7 @@ struct MoverTrack {
         PxReal energy;
     };
     std::vector<std::vector<Sample>> samples; // [step % kMoverWindow][body]
+    std::vector<PxReal> mechanical;           // per recorded step, the bodies' kinetic plus potential energy (J)
     int recorded = 0;
 };
 
@@ -348,12 +349,17 @@ void recordMovers(const ksim::Scene &scene, MoverTrack &track)
     const std::vector<RbdBodyID> bodies = scene.bodyIds();
     if (track.samples.empty()) track.samples.assign(kMoverWindow, std::vector<MoverTrack::Sample>(bodies.size()));
     std::vector<MoverTrack::Sample> &now = track.samples[track.recorded % kMoverWindow];
+    PxVector3 g;
+    RbdWorldGetGravity(scene.world(), g);
+    PxReal mechanical = 0.0;
     for (size_t b = 0; b < bodies.size(); ++b) {
         RbdBodyGetPosition(bodies[b], now[b].position);
         RbdBodyGetLinearVelocity(bodies[b], now[b].velocity);
         RbdBodyGetAngularVelocity(bodies[b], now[b].spin);
         now[b].energy = ksim::largestKineticEnergy({bodies[b]});
+        mechanical += now[b].energy - RbdBodyGetMass(bodies[b]) * PxV3Dot(g, now[b].position);
     }
+    track.mechanical.push_back(mechanical);
     ++track.recorded;
 }
 
@@ -474,6 +480,20 @@ void reportMovers(const ksim::Scene &scene, const MoverTrack &track, PxReal ener
               [&](size_t a, size_t b) { return track.samples[last][a].energy > track.samples[last][b].energy; });
     fprintf(stderr, "# movers above %.1e J: %zu of %zu (over the last %d steps)\n", energy, movers.size(), count,
             window);
+    // Contacts without restitution can only take energy out: a step in
+    // which the bodies' kinetic plus potential energy rose had it put in.
+    int rises = 0;
+    PxReal largestRise = 0.0, risen = 0.0;
+    for (size_t k = 1; k < track.mechanical.size(); ++k) {
+        const PxReal rise = track.mechanical[k] - track.mechanical[k - 1];
+        rises += rise > 0.0;
+        if (rise > 0.0) risen += rise;
+        largestRise = std::max(largestRise, rise);
+    }
+    fprintf(stderr,
+            "# kinetic + potential energy over the last %d steps: %+.6e J; it rose in %d steps, by %.3e J in all, "
+            "at most %.3e J in one\n",
+            window, track.mechanical.back() - track.mechanical.front(), rises, risen, largestRise);
     for (size_t rank = 0; rank < movers.size(); ++rank) {
         const size_t b = movers[rank];
         const MoverTrack::Sample &s = track.samples[last][b];
