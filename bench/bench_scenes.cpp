@@ -65,6 +65,7 @@ struct Settings {
     int tail = 0;              // the last this many steps are also timed alone (a settled pile's cost)
     int log = 0;               // every this many steps, the kinetic energies and deepest contact on stderr; 0: never
     int nudge = 0;             // sample of the scene's ensemble: bodies moved by up to 1 nm; 0: as built
+    double movers = 0.0;       // at the end, each body above this kinetic energy (J) on stderr; 0: none
 };
 
 // What a child reports through shared memory; progress is written after
@@ -109,7 +110,7 @@ void usage(const char *program)
         stderr,
         "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver auto|bkchol|vbchol] "
         "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place] [--joint-passes N]\n"
-        "       [--spin L] [--tail N] [--log N] [--nudge K]\n"
+        "       [--spin L] [--tail N] [--log N] [--nudge K] [--movers E]\n"
         "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
         "  --solver: the factorisation under the LCP solver (default bkchol, the world's default; auto: chosen\n"
         "            per island);\n"
@@ -126,7 +127,9 @@ void usage(const char *program)
         "         contact normals on stderr (untimed: whether and how a scene comes to rest)\n"
         "  --nudge: sample K of the scene: every body starts up to 1 nm from where it was built, in\n"
         "           directions drawn from K. The piles are chaotic (S4's end vmax, 0.006 m/s as built, is\n"
-        "           0.031 and 0.68 under nudges 2 and 3), so compare their end figures over samples\n",
+        "           0.031 and 0.68 under nudges 2 and 3), so compare their end figures over samples\n"
+        "  --movers: at the end, each body above E joules with its place, velocities, contacts (floor,\n"
+        "            wall, bodies; the fastest slip at one) and its last second (untimed)\n",
         program);
 }
 
@@ -197,6 +200,10 @@ bool parse(int argc, char **argv, Settings &s)
             char *end;
             s.spin = strtod(argv[++i], &end);
             if (*end || !(s.spin >= 0.0 && s.spin < 1.0)) return false;
+        } else if (a == "--movers" && hasValue) {
+            char *end;
+            s.movers = strtod(argv[++i], &end);
+            if (*end || !(s.movers > 0.0)) return false;
         } else if (a == "--timeout" && hasValue) {
             char *end;
             s.timeout = strtod(argv[++i], &end);
@@ -323,6 +330,205 @@ void nudge(const ksim::Scene &scene, int k)
     }
 }
 
+// The last kMoverWindow steps of every body, under --movers: what the bodies
+// still moving at the end did in their last second.
+const int kMoverWindow = 100;
+
+struct MoverTrack {
+    struct Sample {
+        PxVector3 position, velocity, spin;
+        PxReal energy;
+    };
+    std::vector<std::vector<Sample>> samples; // [step % kMoverWindow][body]
+    std::vector<PxReal> mechanical;           // per recorded step, the bodies' kinetic plus potential energy (J)
+    int recorded = 0;
+};
+
+void recordMovers(const ksim::Scene &scene, MoverTrack &track)
+{
+    const std::vector<RbdBodyID> bodies = scene.bodyIds();
+    if (track.samples.empty()) track.samples.assign(kMoverWindow, std::vector<MoverTrack::Sample>(bodies.size()));
+    std::vector<MoverTrack::Sample> &now = track.samples[track.recorded % kMoverWindow];
+    PxVector3 g;
+    RbdWorldGetGravity(scene.world(), g);
+    PxReal mechanical = 0.0;
+    for (size_t b = 0; b < bodies.size(); ++b) {
+        RbdBodyGetPosition(bodies[b], now[b].position);
+        RbdBodyGetLinearVelocity(bodies[b], now[b].velocity);
+        RbdBodyGetAngularVelocity(bodies[b], now[b].spin);
+        now[b].energy = ksim::largestKineticEnergy({bodies[b]});
+        mechanical += now[b].energy - RbdBodyGetMass(bodies[b]) * PxV3Dot(g, now[b].position);
+    }
+    track.mechanical.push_back(mechanical);
+    ++track.recorded;
+}
+
+// Per body, its contacts at the end: against the floor (a static side with
+// a vertical normal), a wall (a static side otherwise) and other bodies
+// (apart: those that carry no force, a gap the solver kept open); the
+// fastest tangential slip at one of them and the largest normal force.
+struct MoverContacts {
+    std::unordered_map<RbdBodyID, size_t> index;
+    std::vector<int> floor, wall, bodies, near; // near: another body's contact that carries no force
+    std::vector<PxReal> slip, force;
+};
+
+// Velocity of a body's material point at p (world); zero for no body.
+void pointVelocity(RbdBodyID body, const PxVector3 p, PxVector3 out)
+{
+    PxV3Set(out, 0.0, 0.0, 0.0);
+    if (!body) return;
+    PxVector3 c, v, w, r, wr;
+    RbdBodyGetPosition(body, c);
+    RbdBodyGetLinearVelocity(body, v);
+    RbdBodyGetAngularVelocity(body, w);
+    PxV3Sub(r, p, c);
+    PxV3Cross(wr, w, r);
+    PxV3Add(out, v, wr);
+}
+
+void addMoverContact(RbdConstraintID c, void *data)
+{
+    if (RbdConstraintGetTypeId(c) != RBD_TYPE_CONTACT || !RbdConstraintIsEnabled(c)) return;
+    MoverContacts &m = *static_cast<MoverContacts *>(data);
+    PxVector3 n, p, v0, v1, dv, f;
+    RbdContactGetNormal(c, n);
+    RbdContactGetPosition(c, p);
+    const RbdBodyID body[2] = {RbdConstraintGetBody(c, 0), RbdConstraintGetBody(c, 1)};
+    pointVelocity(body[0], p, v0);
+    pointVelocity(body[1], p, v1);
+    PxV3Sub(dv, v0, v1);
+    PxV3AddScaled(dv, dv, n, -PxV3Dot(dv, n));
+    const PxReal slip = PxV3Length(dv);
+    RbdConstraintGetForce(c, 0, f);
+    const PxReal fn = std::fabs(PxV3Dot(f, n));
+    for (int side = 0; side < 2; ++side) {
+        const auto at = body[side] ? m.index.find(body[side]) : m.index.end();
+        if (at == m.index.end()) continue;
+        const size_t b = at->second;
+        if (body[1 - side])
+            ++(fn > 0.0 ? m.bodies : m.near)[b];
+        else if (std::fabs(n[2]) > 0.9)
+            ++m.floor[b];
+        else
+            ++m.wall[b];
+        m.slip[b] = std::max(m.slip[b], slip);
+        m.force[b] = std::max(m.force[b], fn);
+    }
+}
+
+// Under --movers, one body's contacts, one line each: what it touches, the
+// normal, the normal and friction force (on body 0, along the normal)
+// and the tangential slip there.
+struct ContactsOf {
+    RbdBodyID body;
+    const std::unordered_map<RbdBodyID, size_t> *index;
+};
+
+void printContactOf(RbdConstraintID c, void *data)
+{
+    if (RbdConstraintGetTypeId(c) != RBD_TYPE_CONTACT || !RbdConstraintIsEnabled(c)) return;
+    const ContactsOf &of = *static_cast<const ContactsOf *>(data);
+    const RbdBodyID body[2] = {RbdConstraintGetBody(c, 0), RbdConstraintGetBody(c, 1)};
+    const int side = body[0] == of.body ? 0 : body[1] == of.body ? 1 : -1;
+    if (side < 0) return;
+    PxVector3 n, p, v0, v1, dv, f;
+    RbdContactGetNormal(c, n);
+    RbdContactGetPosition(c, p);
+    pointVelocity(body[0], p, v0);
+    pointVelocity(body[1], p, v1);
+    PxV3Sub(dv, v0, v1);
+    PxV3AddScaled(dv, dv, n, -PxV3Dot(dv, n));
+    RbdConstraintGetForce(c, 0, f);
+    const RbdBodyID other = body[1 - side];
+    char with[32];
+    if (other)
+        snprintf(with, sizeof with, "body %zu", of.index->at(other));
+    else
+        snprintf(with, sizeof with, "%s", std::fabs(n[2]) > 0.9 ? "floor" : "wall");
+    fprintf(stderr, "#    contact with %-9s n=(%+.3f %+.3f %+.3f)  fn=%.3e N  ft=%.3e N  slip=%.2e m/s  pen=%.2e m\n",
+            with, n[0], n[1], n[2], PxV3Dot(f, n),
+            std::sqrt(std::max(0.0, PxV3LengthSquared(f) - PxV3Dot(f, n) * PxV3Dot(f, n))), PxV3Length(dv),
+            RbdContactGetPenetration(c));
+}
+
+// The bodies above `energy` at the end, fastest first: place, velocities,
+// contacts, and over the last second the net displacement against the path
+// length (near 1: rolling or sliding on; near 0: rocking or jittering in
+// place), how often the velocity turned back, and the energy a second ago.
+// The fastest three also print their path every 10 steps.
+void reportMovers(const ksim::Scene &scene, const MoverTrack &track, PxReal energy)
+{
+    const std::vector<RbdBodyID> bodies = scene.bodyIds();
+    const size_t count = bodies.size();
+    MoverContacts m;
+    for (size_t b = 0; b < count; ++b) m.index[bodies[b]] = b;
+    m.floor.assign(count, 0);
+    m.wall.assign(count, 0);
+    m.bodies.assign(count, 0);
+    m.near.assign(count, 0);
+    m.slip.assign(count, 0.0);
+    m.force.assign(count, 0.0);
+    RbdWorldForAllConstraints(scene.world(), addMoverContact, &m);
+    const int window = std::min(track.recorded, kMoverWindow);
+    const int last = (track.recorded - 1) % kMoverWindow;
+    const int first = (track.recorded - window) % kMoverWindow;
+    std::vector<size_t> movers;
+    for (size_t b = 0; b < count; ++b)
+        if (track.samples[last][b].energy > energy) movers.push_back(b);
+    std::sort(movers.begin(), movers.end(),
+              [&](size_t a, size_t b) { return track.samples[last][a].energy > track.samples[last][b].energy; });
+    fprintf(stderr, "# movers above %.1e J: %zu of %zu (over the last %d steps)\n", energy, movers.size(), count,
+            window);
+    // Contacts without restitution can only take energy out: a step in
+    // which the bodies' kinetic plus potential energy rose had it put in.
+    int rises = 0;
+    PxReal largestRise = 0.0, risen = 0.0;
+    for (size_t k = 1; k < track.mechanical.size(); ++k) {
+        const PxReal rise = track.mechanical[k] - track.mechanical[k - 1];
+        rises += rise > 0.0;
+        if (rise > 0.0) risen += rise;
+        largestRise = std::max(largestRise, rise);
+    }
+    fprintf(stderr,
+            "# kinetic + potential energy over the last %d steps: %+.6e J; it rose in %d steps, by %.3e J in all, "
+            "at most %.3e J in one\n",
+            window, track.mechanical.back() - track.mechanical.front(), rises, risen, largestRise);
+    for (size_t rank = 0; rank < movers.size(); ++rank) {
+        const size_t b = movers[rank];
+        const MoverTrack::Sample &s = track.samples[last][b];
+        PxReal path = 0.0;
+        int turns = 0;
+        for (int k = 1; k < window; ++k) {
+            const MoverTrack::Sample &was = track.samples[(first + k - 1) % kMoverWindow][b];
+            const MoverTrack::Sample &is = track.samples[(first + k) % kMoverWindow][b];
+            PxVector3 d;
+            PxV3Sub(d, is.position, was.position);
+            path += PxV3Length(d);
+            turns += PxV3Dot(is.velocity, was.velocity) < 0.0;
+        }
+        PxVector3 net;
+        PxV3Sub(net, s.position, track.samples[first][b].position);
+        fprintf(
+            stderr,
+            "#  body %4zu ke=%.2e J  p=(%+.4f %+.4f %+.4f)  v=(%+.5f %+.5f %+.5f)  w=(%+.4f %+.4f %+.4f)  "
+            "contacts floor=%d wall=%d bodies=%d (+%d idle)  slip_max=%.2e m/s  fn_max=%.1f N  net/path=%.2e/%.2e m  "
+            "turns=%d  ke_then=%.2e J\n",
+            b, s.energy, s.position[0], s.position[1], s.position[2], s.velocity[0], s.velocity[1], s.velocity[2],
+            s.spin[0], s.spin[1], s.spin[2], m.floor[b], m.wall[b], m.bodies[b], m.near[b], m.slip[b], m.force[b],
+            PxV3Length(net), path, turns, track.samples[first][b].energy);
+        if (rank >= 3) continue;
+        ContactsOf of = {bodies[b], &m.index};
+        RbdWorldForAllConstraints(scene.world(), printContactOf, &of);
+        for (int k = 0; k < window; k += 10) {
+            const MoverTrack::Sample &at = track.samples[(first + k) % kMoverWindow][b];
+            fprintf(stderr, "#    step -%-3d p=(%+.5f %+.5f %+.5f)  v=(%+.5f %+.5f %+.5f)  ke=%.2e\n", window - 1 - k,
+                    at.position[0], at.position[1], at.position[2], at.velocity[0], at.velocity[1], at.velocity[2],
+                    at.energy);
+        }
+    }
+}
+
 // One repetition, in the child: build (untimed), step (timed), observe and
 // judge (untimed).
 void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
@@ -339,6 +545,7 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     SbxBridgeSetContactMatching(scene->bridge(), s.matchByPlace);
     if (s.jointPasses >= 0) RbdWorldSetJointPositionPasses(scene->world(), s.jointPasses);
     if (s.spin > 0.0) RbdContactParamsSetSpinFriction(SbxBridgeGetContactParams(scene->bridge(), 0, 0), s.spin);
+    MoverTrack track;
     for (int k = 0; k < s.steps; ++k) {
         if (s.tail > 0 && k == s.steps - s.tail) CALLGRIND_START_INSTRUMENTATION;
         const Clock::time_point start = Clock::now();
@@ -350,7 +557,9 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
         scene->observe();
         if (s.log > 0 && (k + 1) % s.log == 0) logEnergies(*scene, k + 1);
         if (s.log > 0 && s.sleep && (k + 1) % s.log == 0) logSleepTest(*scene, k + 1);
+        if (s.movers > 0.0 && k >= s.steps - kMoverWindow) recordMovers(*scene, track);
     }
+    if (s.movers > 0.0 && track.recorded > 0) reportMovers(*scene, track, s.movers);
     // Peak resident memory of this child (which forked from a small parent).
     struct rusage usage = {};
     getrusage(RUSAGE_SELF, &usage);
