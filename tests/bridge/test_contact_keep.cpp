@@ -32,6 +32,25 @@ void collect(RbdConstraintID c, void *all)
     static_cast<std::vector<RbdContactID> *>(all)->push_back(c);
 }
 
+// What a fresh test of a against b finds now, beside the contacts the step
+// left on body.
+struct FreshAndKept {
+    CdxContact fresh[16];
+    int freshCount = 0;
+    std::vector<RbdContactID> kept;
+};
+
+void testAfresh(CdxModelID a, CdxModelID b, RbdBodyID body, FreshAndKept &out)
+{
+    CdxModelPair pair;
+    CdxModelPairReset(&pair, a, b);
+    CdxHello(&pair);
+    CdxIntersectResult result = {nullptr, out.fresh, 16, 0, 0, {0, 0, 0}, nullptr};
+    CdxIntersect(&pair, &result);
+    out.freshCount = result.contactCount;
+    RbdBodyForAllConstraints(body, collect, &out.kept);
+}
+
 TEST_P(ContactKeep, KeptContactsAreTheFreshOnesAndLargeMotionsTestAfresh)
 {
     const KeepCase c = GetParam();
@@ -70,15 +89,11 @@ TEST_P(ContactKeep, KeptContactsAreTheFreshOnesAndLargeMotionsTestAfresh)
         RbdBodySetPosition(body, p[0], p[1], p[2]);
         update();
 
-        CdxModelPair pair; // what a fresh test finds now
-        CdxModelPairReset(&pair, upper, lower);
-        CdxHello(&pair);
-        CdxContact expected[16];
-        CdxIntersectResult result = {nullptr, expected, 16, 0, 0, {0, 0, 0}, nullptr};
-        CdxIntersect(&pair, &result);
-        std::vector<RbdContactID> now;
-        RbdBodyForAllConstraints(body, collect, &now);
-        ASSERT_EQ(result.contactCount, 4);
+        FreshAndKept found;
+        testAfresh(upper, lower, body, found);
+        const CdxContact *expected = found.fresh;
+        const std::vector<RbdContactID> &now = found.kept;
+        ASSERT_EQ(found.freshCount, 4);
         ASSERT_EQ(now.size(), 4u);
         for (RbdContactID contact : now) {
             PxVector3 at, normal;
@@ -359,17 +374,12 @@ TEST_P(RoundContactKeep, ABallsTurnLeavesItsKeptContactOnTheLineOfCentres)
         RbdBodySetPosition(body, p[0], p[1], p[2]);
         update();
 
-        CdxModelPair pair; // what a fresh test finds now
-        CdxModelPairReset(&pair, ball, capsule);
-        CdxHello(&pair);
-        CdxContact expected[16];
-        CdxIntersectResult result = {nullptr, expected, 16, 0, 0, {0, 0, 0}, nullptr};
-        CdxIntersect(&pair, &result);
-        std::vector<RbdContactID> now;
-        RbdBodyForAllConstraints(body, collect, &now);
-        ASSERT_EQ(result.contactCount, 1);
-        ASSERT_EQ(now.size(), 1u);
-        RbdContactID contact = now[0];
+        FreshAndKept now;
+        testAfresh(ball, capsule, body, now);
+        const CdxContact *expected = now.fresh;
+        ASSERT_EQ(now.freshCount, 1);
+        ASSERT_EQ(now.kept.size(), 1u);
+        RbdContactID contact = now.kept[0];
         PxVector3 at, normal;
         RbdContactGetPosition(contact, at);
         RbdContactGetNormal(contact, normal);
