@@ -569,7 +569,11 @@ namespace {
 // three-operand forms of the same instructions drop the copies the
 // two-operand forms need and whose 256-bit registers take eight lanes (the
 // same operations in the same order per lane: the same impulses to the bit).
-template <typename V>
+// Without Testing the rows' changes are not compared with their tolerances:
+// once a row of the sweep has moved, the sweep is not the last, and a
+// pile's first batch nearly always has one. The test's registers (the
+// tolerance, floor, mask and what moved) then hold velocity changes.
+template <typename V, bool Testing>
 SWEEP_INLINE void sweepLanes(const BatchHead &head, int base, const BatchRow *rows, PxReal *x, SweepVelocity *u,
                              float floor, int32_t *unsettled)
 {
@@ -582,10 +586,12 @@ SWEEP_INLINE void sweepLanes(const BatchHead &head, int base, const BatchRow *ro
     Mask moved = {};
     for (int r = 0; r < head.rows; ++r) {
         const V change = sweepBatchRow(batch[r], base, xOfBatch, xOfBatch + kBatchLanes * r, v);
+        if (!Testing) continue;
         const V size = reinterpret_cast<V>(reinterpret_cast<Mask>(change) & magnitude);
         moved |= (size > lanesOf<V>(batch[r].tolerance, base)) & (size > floor);
     }
     scatterBatch(head, base, v, u);
+    if (!Testing) return;
     Mask was;
     memcpy(&was, unsettled + base, sizeof was);
     was |= moved;
@@ -594,21 +600,37 @@ SWEEP_INLINE void sweepLanes(const BatchHead &head, int base, const BatchRow *ro
 
 // Without AVX, eight lanes go as two halves of four: they share no body,
 // so either order gives the same impulses.
+template <bool Testing>
+void sweepBaselineLanes(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u, float floor,
+                        int32_t *unsettled)
+{
+    sweepLanes<Float4, Testing>(head, 0, rows, x, u, floor, unsettled);
+    if (!fourLanes(head)) sweepLanes<Float4, Testing>(head, 4, rows, x, u, floor, unsettled);
+}
+
 void sweepBaseline(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u, float floor,
                    int32_t *unsettled)
 {
-    sweepLanes<Float4>(head, 0, rows, x, u, floor, unsettled);
-    if (!fourLanes(head)) sweepLanes<Float4>(head, 4, rows, x, u, floor, unsettled);
+    if (unsettled)
+        sweepBaselineLanes<true>(head, rows, x, u, floor, unsettled);
+    else
+        sweepBaselineLanes<false>(head, rows, x, u, floor, unsettled);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
 __attribute__((target("avx"))) void sweepAvx(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u,
                                              float floor, int32_t *unsettled)
 {
-    if (fourLanes(head))
-        sweepLanes<Float4>(head, 0, rows, x, u, floor, unsettled);
-    else
-        sweepLanes<Float8>(head, 0, rows, x, u, floor, unsettled);
+    if (!unsettled) {
+        if (fourLanes(head))
+            sweepLanes<Float4, false>(head, 0, rows, x, u, floor, unsettled);
+        else
+            sweepLanes<Float8, false>(head, 0, rows, x, u, floor, unsettled);
+    } else if (fourLanes(head)) {
+        sweepLanes<Float4, true>(head, 0, rows, x, u, floor, unsettled);
+    } else {
+        sweepLanes<Float8, true>(head, 0, rows, x, u, floor, unsettled);
+    }
 }
 
 __attribute__((target("avx"))) PxReal startAvx(const BatchHead &head, const BatchRow *rows, PxReal *x,

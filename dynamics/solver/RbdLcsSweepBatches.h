@@ -84,7 +84,8 @@ typedef PxReal (*BatchStart)(const BatchHead &head, const BatchRow *rows, PxReal
 BatchStart batchStart(bool baseline = false);
 
 // One sweep of the batch's rows; sets the lanes of unsettled whose impulse
-// changed by more than both its tolerance and floor.
+// changed by more than both its tolerance and floor (none tested when
+// unsettled is null).
 typedef void (*BatchSweep)(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u, float floor,
                            int32_t *unsettled);
 // The batch sweep for this processor (baseline: the one for every x86-64);

@@ -52,8 +52,10 @@ void contactIsland(std::mt19937 &rng, int count, std::vector<RbdLcsBody> &bodies
 }
 
 // The island's impulses after 40 sweeps (past two fresh sums of u), in list
-// order one row at a time or as planned.
-std::vector<PxReal> solve(const RowList &list, std::vector<RbdLcsBody> &island, bool listOrder, bool coloured = false)
+// order one row at a time or as planned; with a tolerance, after the sweeps
+// until settled (sweeps: what the solve returned).
+std::vector<PxReal> solve(const RowList &list, std::vector<RbdLcsBody> &island, bool listOrder, bool coloured = false,
+                          PxReal tolerance = 1e-12, int *sweeps = nullptr, int iterations = 40)
 {
     const Packed p(list, island);
     const RbdLcsConstraints &l = list.list;
@@ -72,7 +74,7 @@ std::vector<PxReal> solve(const RowList &list, std::vector<RbdLcsBody> &island, 
                           l.mu,     l.state,       l.frictionIndex, 0};
     RbdLcsParameters parameters = defaultParameters(0.01);
     RbdLcsLCPSolverParameters params = parameters.lcp;
-    params.iterations = 40, params.tolerance = 1e-12;
+    params.iterations = iterations, params.tolerance = tolerance;
     std::vector<unsigned char> memory(iterativeMemoryRequired(p.n, kBodies) + 64);
     MemoryPool pool;
     pool.init(memory.data(), memory.size());
@@ -87,7 +89,11 @@ std::vector<PxReal> solve(const RowList &list, std::vector<RbdLcsBody> &island, 
                                1,
                                listOrder,
                                coloured ? &cache : nullptr};
-    EXPECT_EQ(solveIteratively(pool, rows, in, params), -40);
+    const int ran = solveIteratively(pool, rows, in, params);
+    if (sweeps)
+        *sweeps = ran;
+    else
+        EXPECT_EQ(ran, -iterations);
     return lambda;
 }
 
@@ -284,11 +290,31 @@ TEST(LcsSweepBatches, ColouredPlanGivesTheImpulsesOfItsOwnOrderInFewerBatches)
     EXPECT_GE(fewer, 4);
 }
 
+// The sweeps stop at the first sweep that moved no impulse past its
+// tolerance. A batch's lanes are tested as the rows one at a time are, so
+// the planned sweeps stop where list order does, with its impulses.
+TEST(LcsSweepBatches, PlannedSweepsSettleAtTheSweepListOrderDoes)
+{
+    for (unsigned seed = 5; seed <= 8; ++seed) {
+        std::mt19937 rng(seed);
+        std::vector<RbdLcsBody> island;
+        RowList list(400);
+        contactIsland(rng, 37 + static_cast<int>(seed), island, list);
+        int inList = 0, planned = 0;
+        const std::vector<PxReal> a = solve(list, island, true, false, 1e-3, &inList, 2000),
+                                  b = solve(list, island, false, false, 1e-3, &planned, 2000);
+        EXPECT_GT(inList, 1) << seed; // the first sweep from zero moves
+        EXPECT_EQ(inList, planned) << seed;
+        EXPECT_EQ(memcmp(a.data(), b.data(), sizeof(PxReal) * a.size()), 0) << seed;
+    }
+}
+
 // Both copies of a batch's start and sweep, the baseline's (eight lanes as two halves
 // of four) and the one for processors with AVX (eight lanes at once, or
-// four when the high half is empty), give the same impulses and velocity
-// changes to the bit (the solves above run only the copy this processor
-// takes); the slot of the world's sides stays zero.
+// four when the high half is empty), each with and without the settling
+// test, give the same impulses and velocity changes to the bit (the solves
+// above run only the copy this processor takes); the slot of the world's
+// sides stays zero, and both tested copies flag the same lanes.
 TEST(LcsSweepBatches, BaselineAndAvxCopiesAgreeBitForBit)
 {
     const int sink = 11; // bodies 0..10, then the slot that stays zero
@@ -315,24 +341,30 @@ TEST(LcsSweepBatches, BaselineAndAvxCopiesAgreeBitForBit)
             }
             row.normal = r == 0 ? -1 : 0;
         }
-        std::vector<PxReal> x[2];
-        std::vector<SweepVelocity> v[2];
+        // Copies 2 and 3 as 0 and 1 (baseline, this processor's) untested.
+        std::vector<PxReal> x[4];
+        std::vector<SweepVelocity> v[4];
         int32_t unsettled[2][kBatchLanes] = {};
-        PxReal largest[2];
-        for (int copy = 0; copy < 2; ++copy) {
+        PxReal largest[4];
+        for (int copy = 0; copy < 4; ++copy) {
             x[copy].assign(3 * kBatchLanes, 0.25);
             v[copy].assign(sink + 1, SweepVelocity{{0, 0, 0, 0}, {0, 0, 0, 0}});
             for (int b = 0; b < sink; ++b)
                 v[copy][b] = SweepVelocity{{0.1f * b, 0.2f, -0.3f, 0}, {0.05f, -0.1f * b, 0.4f, 0}};
-            largest[copy] = batchStart(copy == 0)(head, rows.data(), x[copy].data(), v[copy].data());
+            const bool baseline = copy % 2 == 0;
+            largest[copy] = batchStart(baseline)(head, rows.data(), x[copy].data(), v[copy].data());
             for (int sweep = 0; sweep < 5; ++sweep)
-                batchSweep(copy == 0)(head, rows.data(), x[copy].data(), v[copy].data(), 0.0f, unsettled[copy]);
+                batchSweep(baseline)(head, rows.data(), x[copy].data(), v[copy].data(), 0.0f,
+                                     copy < 2 ? unsettled[copy] : nullptr);
         }
         const int used = head.constraint[4] < 0 ? 4 : kBatchLanes;
-        EXPECT_EQ(memcmp(x[0].data(), x[1].data(), sizeof(PxReal) * x[0].size()), 0) << used;
-        EXPECT_EQ(memcmp(v[0].data(), v[1].data(), sizeof(SweepVelocity) * v[0].size()), 0) << used;
+        for (int copy = 1; copy < 4; ++copy) {
+            EXPECT_EQ(memcmp(x[0].data(), x[copy].data(), sizeof(PxReal) * x[0].size()), 0) << used << " " << copy;
+            EXPECT_EQ(memcmp(v[0].data(), v[copy].data(), sizeof(SweepVelocity) * v[0].size()), 0)
+                << used << " " << copy;
+            EXPECT_EQ(largest[0], largest[copy]) << used << " " << copy;
+        }
         EXPECT_EQ(memcmp(unsettled[0], unsettled[1], sizeof unsettled[0]), 0) << used;
-        EXPECT_EQ(largest[0], largest[1]) << used;
         for (int k = 0; k < used; ++k) EXPECT_NE(x[0][2 * kBatchLanes + k], 0.25) << used << " " << k; // swept
         for (int part = 0; part < 3; ++part) {
             EXPECT_EQ(v[0][sink].linear[part], 0.0f) << used;
