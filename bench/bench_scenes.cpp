@@ -56,16 +56,16 @@ struct Settings {
     bool sleep = false;
     double tolerance = 0.0; // the LCP tolerance; 0: the world's default
     int linearSolver = RBD_LINEAR_SOLVER_BLOCK_CHOLESKY;
-    int sweeps = 0;            // sweeps of the iterative solver; 0: the world's default
-    int largeRows = -1;        // rows above which an island is solved iteratively; -1: the world's default
-    int pileWidth = 1;         // S2 w times as wide (w^2 x 1000 balls): how the cost grows
-    bool matchByPlace = false; // contacts continue by place (SbxBridgeSetContactMatching)
-    int jointPasses = -1;      // joint position projection passes; -1: the world's default
-    double spin = 0.0;         // spin friction length (m) of every pair; 0: none
-    int tail = 0;              // the last this many steps are also timed alone (a settled pile's cost)
-    int log = 0;               // every this many steps, the kinetic energies and deepest contact on stderr; 0: never
-    int nudge = 0;             // sample of the scene's ensemble: bodies moved by up to 1 nm; 0: as built
-    double movers = 0.0;       // at the end, each body above this kinetic energy (J) on stderr; 0: none
+    int sweeps = 0;       // sweeps of the iterative solver; 0: the world's default
+    int largeRows = -1;   // rows above which an island is solved iteratively; -1: the world's default
+    int pileWidth = 1;    // S2 w times as wide (w^2 x 1000 balls): how the cost grows
+    int matching = -1;    // how contacts continue (SbxBridgeSetContactMatching); -1: the bridge's default
+    int jointPasses = -1; // joint position projection passes; -1: the world's default
+    double spin = 0.0;    // spin friction length (m) of every pair; 0: none
+    int tail = 0;         // the last this many steps are also timed alone (a settled pile's cost)
+    int log = 0;          // every this many steps, the kinetic energies and deepest contact on stderr; 0: never
+    int nudge = 0;        // sample of the scene's ensemble: bodies moved by up to 1 nm; 0: as built
+    double movers = 0.0;  // at the end, each body above this kinetic energy (J) on stderr; 0: none
 };
 
 // What a child reports through shared memory; progress is written after
@@ -83,12 +83,14 @@ struct Shared {
 const char *kEngine = "kelmar";
 
 // "lcs-auto", "lcs-bkchol", "lcs-vbchol"; with a tolerance of its own, "lcs-bk@1e-09" and so on;
-// "+place" when contacts continue by place.
+// "+place" when contacts continue by place everywhere, "+order" when in list order everywhere.
 std::string solverName(const Settings &s)
 {
     static const char *const names[RBD_LINEAR_SOLVER_COUNT] = {"bkchol", "vbchol", "auto"};
     static const char *const shortNames[RBD_LINEAR_SOLVER_COUNT] = {"bk", "vb", "auto"};
-    const char *place = s.matchByPlace ? "+place" : "";
+    const char *place = s.matching == SBX_CONTACTS_BY_PLACE   ? "+place"
+                        : s.matching == SBX_CONTACTS_IN_ORDER ? "+order"
+                                                              : "";
     char name[64];
     if (!(s.tolerance > 0.0))
         snprintf(name, sizeof name, "lcs-%s%s", names[s.linearSolver], place);
@@ -109,15 +111,16 @@ void usage(const char *program)
     fprintf(
         stderr,
         "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver auto|bkchol|vbchol] "
-        "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place] [--joint-passes N]\n"
-        "       [--spin L] [--tail N] [--log N] [--nudge K] [--movers E]\n"
+        "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place|--match-in-order]\n"
+        "       [--joint-passes N] [--spin L] [--tail N] [--log N] [--nudge K] [--movers E]\n"
         "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
         "  --solver: the factorisation under the LCP solver (default bkchol, the world's default; auto: chosen\n"
         "            per island);\n"
         "  --tolerance: the LCP solver's tolerance (default the world's, 0.001);\n"
         "  --sweeps, --large-rows: the large-island solver's sweeps and row threshold (default the world's);\n"
         "  --pile-width: S2 W times as wide, W^2 x 1000 balls (reported as S2x4, S2x16, ...);\n"
-        "  --match-by-place: a pair's contacts continue by place, not in list order;\n"
+        "  --match-by-place, --match-in-order: a pair's contacts continue by place, or in list order, in every\n"
+        "           island (default: by place for turned boxes the sweeps solve);\n"
         "  --joint-passes: passes of the joint position projection (default the world's, 0 off);\n"
         "  --spin: spin friction of every pair, a length in m (default none);\n"
         "  --tail: also report the time per step of the last N steps (and, under callgrind with\n"
@@ -141,7 +144,9 @@ bool parse(int argc, char **argv, Settings &s)
         if (a == "--sleep") {
             s.sleep = true;
         } else if (a == "--match-by-place") {
-            s.matchByPlace = true;
+            s.matching = SBX_CONTACTS_BY_PLACE;
+        } else if (a == "--match-in-order") {
+            s.matching = SBX_CONTACTS_IN_ORDER;
         } else if (a == "--scene" && hasValue) {
             const std::string which = argv[++i];
             if (which == "all") continue;
@@ -542,7 +547,7 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     if (s.tolerance > 0.0) RbdWorldLCPSetTolerance(scene->world(), s.tolerance);
     if (s.sweeps > 0) RbdWorldLCPSetIterations(scene->world(), s.sweeps);
     if (s.largeRows >= 0) RbdWorldLCPSetLargeIslandRows(scene->world(), s.largeRows);
-    SbxBridgeSetContactMatching(scene->bridge(), s.matchByPlace);
+    if (s.matching >= 0) SbxBridgeSetContactMatching(scene->bridge(), s.matching);
     if (s.jointPasses >= 0) RbdWorldSetJointPositionPasses(scene->world(), s.jointPasses);
     if (s.spin > 0.0) RbdContactParamsSetSpinFriction(SbxBridgeGetContactParams(scene->bridge(), 0, 0), s.spin);
     MoverTrack track;

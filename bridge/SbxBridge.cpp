@@ -89,6 +89,7 @@ SbxBridgeID SbxBridgeCreate(int materialCount)
     if (!bridge) return nullptr;
     bridge->materialCount = materialCount;
     bridge->materialsUsed = 1;
+    bridge->contactMatching = SBX_CONTACTS_SWEPT_TURNED_BY_PLACE;
     if (!CreateMaterialTable(bridge) || !CreateResponseTable(bridge) ||
         !SbxBridgeSetModelPairBufferSize(bridge, kInitialPairBufferSize) ||
         !SbxBridgeSetContactBufferSize(bridge, kInitialContactBufferSize)) {
@@ -168,14 +169,19 @@ int SbxBridgeGetContactBufferSize(SbxBridgeID bridge)
     return SbxCheckBridge(bridge, "SbxBridgeGetContactBufferSize") ? bridge->contactCapacity : 0;
 }
 
-void SbxBridgeSetContactMatching(SbxBridgeID bridge, int byPlace)
+void SbxBridgeSetContactMatching(SbxBridgeID bridge, int matching)
 {
-    if (SbxCheckBridge(bridge, "SbxBridgeSetContactMatching")) bridge->matchByPlace = byPlace != 0;
+    if (!SbxCheckBridge(bridge, "SbxBridgeSetContactMatching")) return;
+    if (matching < SBX_CONTACTS_IN_ORDER || matching > SBX_CONTACTS_SWEPT_TURNED_BY_PLACE) {
+        PxWarning(SBX_MESSAGE_LEVEL, "SbxBridgeSetContactMatching: no matching %d; unchanged.\n", matching);
+        return;
+    }
+    bridge->contactMatching = matching;
 }
 
 int SbxBridgeGetContactMatching(SbxBridgeID bridge)
 {
-    return SbxCheckBridge(bridge, "SbxBridgeGetContactMatching") ? bridge->matchByPlace : 0;
+    return SbxCheckBridge(bridge, "SbxBridgeGetContactMatching") ? bridge->contactMatching : 0;
 }
 
 } // extern "C"

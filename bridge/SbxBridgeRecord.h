@@ -60,8 +60,8 @@ struct SbxBridge {
     RbdContactID *previousContacts;
     PxVector3 *previousPoints;
     RbdContactID *continuingContacts;
-    // Whether a pair's contacts continue by place rather than in list order.
-    int matchByPlace;
+    // How a pair's contacts continue (SbxBridgeSetContactMatching).
+    int contactMatching;
     int inactiveCallbackCount;
 
     // Set once a model with a material id outside the table was met, so

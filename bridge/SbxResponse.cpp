@@ -7,9 +7,11 @@
 
 #include <kelmar/CdxComposite.h>
 #include <kelmar/CdxFrame.h>
+#include <kelmar/CdxGeometry.h>
 #include <kelmar/CdxInteractions.h>
 #include <kelmar/CdxModel.h>
 #include <kelmar/CdxModelPair.h>
+#include <kelmar/CdxPrimitives.h>
 #include <kelmar/CdxSpace.h>
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdBody.h>
@@ -17,6 +19,8 @@
 #include <kelmar/RbdConstraint.h>
 #include <kelmar/RbdContact.h>
 #include <kelmar/RbdWorld.h>
+
+#include <math.h>
 
 #include <algorithm>
 
@@ -88,15 +92,59 @@ void Append(RbdContactID contact, RbdContactID &head, RbdContactID &tail)
     tail = contact;
 }
 
+bool IsBox(CdxModelID model)
+{
+    return CdxGeometryGetTypeId(CdxModelGetGeometry(model)) == CdxBoxGetTypeId();
+}
+
+// Above this cosine two axes count as parallel (within 2.6 degrees).
+const PxReal kParallel = 0.999;
+
+// Two boxes turned against each other about their contact normal: at most
+// one axis of the first parallel to one of the second's. Boxes face to face
+// always share one axis; aligned boxes share all three.
+bool TurnedBoxes(const PairSides &s)
+{
+    if (!IsBox(s.model[0]) || !IsBox(s.model[1])) return false;
+    const PxMatrix4 *ta = CdxModelGetTransformPtr(s.model[0]), *tb = CdxModelGetTransformPtr(s.model[1]);
+    if (!ta || !tb) return false;
+    int parallel = 0;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) parallel += fabs(PxV3Dot((*ta)[i], (*tb)[j])) > kParallel;
+    return parallel < 2;
+}
+
+// Whether the pair's contacts (the chain at head) continue by place
+// (SbxBridgeSetContactMatching). With at most one contact last step and at
+// most one now, or none now, by place and in order agree, and the points
+// are not worth finding.
+//
+// By default only two turned boxes that the sweeps solved continue by
+// place. The clipping lists a face's corners from a different corner from
+// step to step; in order, a turned box's corner then takes a differently
+// loaded corner's force, the sweeps keep part of it, and columns of turned
+// boxes rock with growing energy. The corners of aligned faces (and of a
+// box on a plane) carry nearly the same loads, and a tall aligned stack
+// solved by sweeps walks several times further when they are carried
+// faithfully: the turning order spreads the sweeps' error over the corners.
+bool ContinuesByPlace(const SbxBridge *bridge, RbdContactID head, int count, const PairSides &s)
+{
+    if (!head || count == 0 || bridge->contactMatching == SBX_CONTACTS_IN_ORDER) return false;
+    if (count == 1 && !RbdContactGetNext(head)) return false;
+    if (bridge->contactMatching == SBX_CONTACTS_BY_PLACE) return true;
+    return RbdContactIsSwept(head) && TurnedBoxes(s);
+}
+
 // Makes the chain starting at head match the result's collision contacts
-// one to one, reusing last step's contacts (by place when the bridge says
-// so: SbxContactMatch.h, else in order); returns the new head.
+// one to one, reusing last step's contacts (by place when ContinuesByPlace:
+// SbxContactMatch.h, else in order); returns the new head.
 RbdContactID MatchContacts(SbxBridge *bridge, CdxIntersectResult *result, RbdWorldID world, const PairSides &s,
                            SbxMaterialPair *pairMaterials, RbdContactID head)
 {
     const RbdStepInfo *step = SbxBridgeGetStep(bridge);
     SbxPreviousContacts previous;
-    RbdContactID *byPlace = bridge->matchByPlace ? bridge->continuingContacts : nullptr;
+    RbdContactID *byPlace = ContinuesByPlace(bridge, head, result->contactCount, s) ? bridge->continuingContacts
+                                                                                    : nullptr;
     SbxGatherPreviousContacts(bridge, head, byPlace != nullptr, FirstBody(s), step ? step->h : 0.0, &previous);
     if (byPlace) SbxMatchByPlace(&previous, result->contacts, result->contactCount, byPlace);
     RbdContactID first = RbdContactInvalidID, last = RbdContactInvalidID;

@@ -156,6 +156,11 @@ RbdContactID RbdContactGetNext(RbdContactID c)
     return contact ? contact->next : nullptr;
 }
 
+int RbdContactIsSwept(RbdContactID c)
+{
+    return contactOf(c, "RbdContactIsSwept") ? c->swept : 0;
+}
+
 void RbdContactSetUserValue(RbdContactID c, PxReal value)
 {
     RbdContactData *contact = contactOf(c, "RbdContactSetUserValue");

@@ -122,6 +122,7 @@ void BaseConstraintReset(RbdBaseConstraint *c)
     }
     for (int row = 0; row < RBD_CONSTRAINT_MAX_ROWS; ++row) c->rowEpsilon[row] = c->rowGamma[row] = 0.0;
     c->rowAdditions = 0;
+    c->swept = 0;
     for (int row = 0; row < RBD_CONSTRAINT_LAMBDA_COUNT; ++row) c->lambda[row] = c->phi[row] = 0.0;
 }
 

@@ -128,6 +128,7 @@ struct RbdBaseConstraint {
     int32_t typeId;                             // RbdConstraintType, -1 once destroyed
     int32_t limitableDofCount;
     int32_t constrainedDofCount;
+    int32_t swept;                      // 1 when the last step solved its island by sweeps
     RbdLcsBody *solverBody[2];          // null for the world or a frozen body
     const PxReal (*comTransform[2])[4]; // the bodies' centre-of-mass frames, null for the world
     union {

@@ -1,6 +1,7 @@
 // Packing an island into solver rows, and writing the solver's results
 // back into its bodies and constraints.
 #include <kelmar/RbdLcs.h>
+#include "solver/RbdLcsIterative.h"
 #include "step/RbdPartition.h"
 #include "world/RbdPrefetch.h"
 
@@ -45,6 +46,7 @@ void RbdUnpackPartition(RbdWorld *world, const RbdLcsConstraints *rows, int32_t 
     // The solver leaves row impulses, except the vintage model, whose rows
     // already hold forces.
     PxReal scale = parameters->stepperModel == RBD_LCS_VINTAGE_STEPPER ? 1.0 : 1.0 / parameters->stepsize;
+    const int32_t swept = lcs::islandIsLarge(rows->partitionRowCount, parameters->lcp);
     for (int32_t k = 0; k < rows->partitionConstraintCount; ++k) {
         int32_t index = rows->partitionConstraintStart + k;
         if (k + kRbdPrefetchAhead < rows->partitionConstraintCount) {
@@ -57,5 +59,6 @@ void RbdUnpackPartition(RbdWorld *world, const RbdLcsConstraints *rows, int32_t 
         if (count > RBD_CONSTRAINT_LAMBDA_COUNT) count = RBD_CONSTRAINT_LAMBDA_COUNT;
         for (int32_t r = 0; r < count; ++r) c->lambda[r] = rows->lambda[first + r] * scale;
         if (count < RBD_CONSTRAINT_LAMBDA_COUNT) c->lambda[count] = RBD_LAMBDA_END_MARKER;
+        c->swept = swept;
     }
 }

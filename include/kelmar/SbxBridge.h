@@ -56,14 +56,19 @@ CdxModelPairContainer *SbxBridgeGetModelPairContainer(SbxBridgeID bridge);
 int SbxBridgeSetContactBufferSize(SbxBridgeID bridge, int size);
 int SbxBridgeGetContactBufferSize(SbxBridgeID bridge);
 /* How a pair's dynamics contacts, and the forces they carry from the last
- * step for the large islands' sweeps to start from, continue: 0 (the
- * default) in the order of the collision results; 1 by place, each
- * collision contact on the contact of the last step that touched where it
- * touches, the others in order. By place, a heap of turned boxes starts
- * its sweeps nearer the solution; a tall stack of aligned boxes walks
- * further sideways (its sweeps never finish, and forces carried faithfully
- * keep their error from step to step). */
-void SbxBridgeSetContactMatching(SbxBridgeID bridge, int byPlace);
+ * step, continue: SBX_CONTACTS_IN_ORDER in the order of the collision
+ * results; SBX_CONTACTS_BY_PLACE each collision contact on the contact of
+ * the last step that touched where it touches, the others in order;
+ * SBX_CONTACTS_SWEPT_TURNED_BY_PLACE (the default) by place for two boxes
+ * turned against each other whose contacts the last step solved by sweeps
+ * (RbdContactIsSwept), every other pair in order. The sweeps of a large
+ * island start from the carried forces and stop short of the solution: a
+ * turned box's corner given another corner's force keeps part of it, and
+ * columns of turned boxes in a heap rock and gain energy. Pivoting finds
+ * its answer whatever the start, and a tall aligned stack swept or pivoted
+ * stands stiller in order. Other values are refused with a warning. */
+enum { SBX_CONTACTS_IN_ORDER = 0, SBX_CONTACTS_BY_PLACE = 1, SBX_CONTACTS_SWEPT_TURNED_BY_PLACE = 2 };
+void SbxBridgeSetContactMatching(SbxBridgeID bridge, int matching);
 int SbxBridgeGetContactMatching(SbxBridgeID bridge);
 
 /* ---- Materials ---- */
