@@ -86,9 +86,7 @@ bool SbxStaysApartRecorded(SbxBridge *bridge, const CdxModelPair *pair)
             return false;
         moved += Moved(models[side], record->frames[side], record->reach[side]);
     }
-    if (!(moved < record->allowed) || record->skipped >= kMostSkipped ||
-        pair->intersectFn != CdxCompositeGenericIntersect || HelloWatched(pair))
-        return false;
+    if (!(moved < record->allowed) || record->skipped >= kMostSkipped || HelloWatched(pair)) return false;
     ++record->skipped;
     return true;
 }
@@ -96,7 +94,7 @@ bool SbxStaysApartRecorded(SbxBridge *bridge, const CdxModelPair *pair)
 void SbxRecordApart(SbxBridge *bridge, const CdxModelPair *pair, int touch)
 {
     SbxApartRecord *record = bridge->apartUsed > 0 ? Find(bridge, pair) : nullptr;
-    if (touch || pair->intersectFn != CdxCompositeGenericIntersect || HelloWatched(pair)) {
+    if (touch || HelloWatched(pair)) {
         if (record) Forget(bridge, record);
         return;
     }

@@ -5,6 +5,7 @@
 #include "SbxContactKeep.h"
 #include "SbxUtils.h"
 
+#include <kelmar/CdxComposite.h>
 #include <kelmar/CdxEach.h>
 #include <kelmar/CdxFrame.h>
 #include <kelmar/CdxInteractions.h>
@@ -56,11 +57,12 @@ void Collide(SbxBridge *bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID
     CdxIntersectResult result = {};
     result.contacts = bridge->contacts;
     result.contactCapacity = bridge->contactCapacity;
-    if (SbxStaysApart(bridge, pair)) {
+    const bool composite = pair->intersectFn == CdxCompositeGenericIntersect;
+    if (composite && SbxStaysApart(bridge, pair)) {
         result.pair = pair; // what the test would find: no touch
     } else {
         CdxIntersect(pair, &result);
-        SbxRecordApart(bridge, pair, result.touch);
+        if (composite) SbxRecordApart(bridge, pair, result.touch);
     }
 
     SbxIntersectPairCB callback = nullptr;
