@@ -86,7 +86,9 @@ bool SbxStaysApartRecorded(SbxBridge *bridge, const CdxModelPair *pair)
             return false;
         moved += Moved(models[side], record->frames[side], record->reach[side]);
     }
-    if (!(moved < record->allowed) || record->skipped >= kMostSkipped || HelloWatched(pair)) return false;
+    if (!(moved < record->allowed) || record->skipped >= kMostSkipped ||
+        pair->intersectFn != CdxCompositeGenericIntersect || HelloWatched(pair))
+        return false;
     ++record->skipped;
     return true;
 }
@@ -94,7 +96,7 @@ bool SbxStaysApartRecorded(SbxBridge *bridge, const CdxModelPair *pair)
 void SbxRecordApart(SbxBridge *bridge, const CdxModelPair *pair, int touch)
 {
     SbxApartRecord *record = bridge->apartUsed > 0 ? Find(bridge, pair) : nullptr;
-    if (touch || HelloWatched(pair)) {
+    if (touch || pair->intersectFn != CdxCompositeGenericIntersect || HelloWatched(pair)) {
         if (record) Forget(bridge, record);
         return;
     }

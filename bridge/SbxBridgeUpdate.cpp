@@ -5,7 +5,6 @@
 #include "SbxContactKeep.h"
 #include "SbxUtils.h"
 
-#include <kelmar/CdxComposite.h>
 #include <kelmar/CdxEach.h>
 #include <kelmar/CdxFrame.h>
 #include <kelmar/CdxInteractions.h>
@@ -57,12 +56,11 @@ void Collide(SbxBridge *bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID
     CdxIntersectResult result = {};
     result.contacts = bridge->contacts;
     result.contactCapacity = bridge->contactCapacity;
-    const bool composite = pair->intersectFn == CdxCompositeGenericIntersect;
-    if (composite && SbxStaysApart(bridge, pair)) {
+    if (SbxStaysApart(bridge, pair)) {
         result.pair = pair; // what the test would find: no touch
     } else {
         CdxIntersect(pair, &result);
-        if (composite) SbxRecordApart(bridge, pair, result.touch);
+        SbxRecordApart(bridge, pair, result.touch);
     }
 
     SbxIntersectPairCB callback = nullptr;

@@ -50,26 +50,6 @@ const PxReal (*TransformOf(const CdxModel *model))[4]
     return model->transform ? *model->transform : nullptr;
 }
 
-// A model's box after its update. The space asks every moving model's box
-// on every step, but only the pairs it then tests read a composite's
-// elements: without placeParts a composite whose box turns with its frame
-// leaves them where they stand, and the pair functions place those they
-// test (CdxCompositeGeometryEnsurePlaced), at the same transform.
-inline int BoxOf(CdxModel *model, PxVector3 min, PxVector3 max, bool placeParts)
-{
-    if (!model || !model->geometry || !min || !max) return 0;
-    if (model->updateFn == CdxCompositeModelUpdateTransform) {
-        if (!placeParts && CdxCompositeFromGeometry(model->geometry)) {
-            CdxModelCompoundTransforms(model);
-            if (CdxCompositeGeometryTurnedAABB(model->geometry, TransformOf(model), min, max)) return 1;
-        }
-        CdxCompositeModelUpdateTransform(model);
-        return CdxCompositeGeometryPlacedAABB(model->geometry, TransformOf(model), min, max);
-    }
-    if (model->updateFn) model->updateFn(model);
-    return CdxGeometryGetAABB(model->geometry, TransformOf(model), min, max);
-}
-
 void UnionBox(PxVector3 min, PxVector3 max, const PxVector3 otherMin, const PxVector3 otherMax)
 {
     for (int axis = 0; axis < 3; ++axis) {
@@ -355,13 +335,26 @@ void CdxModelUpdate(CdxModelID model)
 
 int CdxModelGetAABB(CdxModelID model, PxVector3 min, PxVector3 max)
 {
-    return BoxOf(model, min, max, true);
+    if (!model || !model->geometry || !min || !max) return 0;
+    CdxModelUpdate(model);
+    // A composite's update has just placed its elements at its transform.
+    if (CdxModelIsComposite(model))
+        return CdxCompositeGeometryPlacedAABB(model->geometry, TransformOf(model), min, max);
+    return CdxGeometryGetAABB(model->geometry, TransformOf(model), min, max);
 }
 
+// The space asks every moving model's box on every step, but only the pairs
+// it then tests read a composite's elements: a composite whose box turns
+// with its frame leaves them where they stand, and the pair functions place
+// those they test (CdxCompositeGeometryEnsurePlaced), at the same transform.
 int CdxModelGetAABB_PathCompatible(CdxModelID model, PxVector3 min, PxVector3 max, PxReal time)
 {
     (void)time;
-    return BoxOf(model, min, max, false);
+    if (model && model->geometry && min && max && CdxModelIsComposite(model)) {
+        CdxModelCompoundTransforms(model);
+        if (CdxCompositeGeometryTurnedAABB(model->geometry, TransformOf(model), min, max)) return 1;
+    }
+    return CdxModelGetAABB(model, min, max);
 }
 
 int CdxModelGetPathAABB(CdxModelID model, PxVector3 min, PxVector3 max, PxReal time)

@@ -418,13 +418,14 @@ TEST_F(CdxCompositeTest, ModelBoxHoldsItsElementsAtRandomPosesAndFollowsRebuilds
 }
 
 // The space's box update turns a composite's box from its own frame and
-// leaves the elements to the pair tests and the model's update. At random
-// poses of the body the composite is offset from, the box holds each element
-// where body, offset and placement put it, and after a pair test (or the
-// update) every element stands there bit for bit.
+// leaves the elements to the pair tests. At random poses of the body the
+// composite is offset from, the box holds each element where body, offset
+// and placement put it; a pair test against a ball then finds every element
+// there bit for bit and touches exactly when an element alone does; and
+// the model's update places them for readers outside the pair tests.
 TEST_F(CdxCompositeTest, SpaceBoxLeavesElementsToPairTestsWhichPlaceThemExactly)
 {
-    PxMatrix4 body, offset, world, expected[2];
+    PxMatrix4 body, offset, world;
     CdxModelID composite = CdxCompositeModelCreate(2), ball = Ball(0.2, 0, 0, 0);
     CdxModelSetRelativeTransformPtrs(composite, &offset, &body, &world);
     Random random(12);
@@ -435,76 +436,104 @@ TEST_F(CdxCompositeTest, SpaceBoxLeavesElementsToPairTestsWhichPlaceThemExactly)
         SetPose(relative_[i], random.RandomPose(random.InBox(1.5)));
         ASSERT_EQ(1, CdxCompositeModelAddElement(composite, elements[i], &relative_[i]));
     }
-    std::vector<CdxContact> found;
-    for (int trial = 0; trial < 40; ++trial) {
-        SetPose(body, random.RandomPose(random.InBox(3.0)));
+    PxMatrix4 expected[2];
+    auto placeBody = [&](const Pose &pose) {
+        SetPose(body, pose);
         PxMatrix4 carried;
         PxMatrix4TMCompound(carried, body, offset);
         for (int i = 0; i < 2; ++i) PxMatrix4TMCompound(expected[i], carried, relative_[i]);
+    };
+    auto placedExactly = [&](int i) { return std::memcmp(elementTm_[i], expected[i], sizeof(PxMatrix4)) == 0; };
+    const CdxRequest request = {8, 0};
+    std::vector<CdxContact> found, own;
+    int touching = 0;
+    for (int trial = 0; trial < 40; ++trial) {
+        placeBody(random.RandomPose(random.InBox(3.0)));
         PxVector3 min, max, elementMin, elementMax;
         ASSERT_EQ(1, CdxModelGetAABB_PathCompatible(composite, min, max, 0.0));
         for (int i = 0; i < 2; ++i) {
             CdxGeometryGetAABB(CdxModelGetGeometry(elements[i]), expected[i], elementMin, elementMax);
-            for (int k = 0; k < 3; ++k)
-                EXPECT_TRUE(min[k] <= elementMin[k] + kTight && max[k] >= elementMax[k] - kTight) << trial;
+            for (int k = 0; k < 3; ++k) {
+                EXPECT_LE(min[k], elementMin[k] + kTight) << "trial " << trial << ", element " << i;
+                EXPECT_GE(max[k], elementMax[k] - kTight) << "trial " << trial << ", element " << i;
+            }
         }
-        if (trial % 2)
-            CdxModelUpdate(composite);
-        else
-            CdxTest::Intersect(composite, ball, &found);
-        for (int i = 0; i < 2; ++i) EXPECT_EQ(0, std::memcmp(elementTm_[i], expected[i], sizeof(PxMatrix4))) << trial;
+        const PxReal *centre = expected[trial % 2][3]; // the ball near one element's centre
+        const Vec away = random.UnitVector();
+        const PxReal distance = random.Uniform(0.3, 0.9);
+        MoveTo(ball, centre[0] + distance * away[0], centre[1] + distance * away[1], centre[2] + distance * away[2]);
+        const int touch = CdxTest::Intersect(composite, ball, &found, nullptr, &request);
+        ASSERT_TRUE(placedExactly(0) && placedExactly(1)) << "trial " << trial;
+        bool alone = false;
+        for (CdxModelID element : elements) alone |= CdxTest::Intersect(element, ball, &own, nullptr, &request) != 0;
+        EXPECT_EQ(alone, touch != 0) << "trial " << trial;
+        touching += touch;
     }
+    EXPECT_TRUE(touching > 5 && touching < 35) << touching << " of 40 touch";
+    placeBody(Translation(1, 2, 3));
+    PxVector3 min, max;
+    ASSERT_EQ(1, CdxModelGetAABB_PathCompatible(composite, min, max, 0.0));
+    CdxModelUpdate(composite);
+    EXPECT_TRUE(placedExactly(0) && placedExactly(1)) << "placed by the model's update";
 }
 
-// Two capsules (a cylinder and two end balls) at random poses: their hull
-// clearance is the least distance between their axis segments, found by
-// sampling both, less the radii and tolerances, never more; the pair test
-// touches exactly when it is negative. A plane has no hull.
+// Two capsules made of a cylinder and two end balls, at random poses: their
+// hull clearance is the least distance between their axis segments (found
+// by sampling both densely) less the radii and the summed contact
+// tolerances, never more, and the pair test touches exactly when it is
+// negative. Models of kinds without a hull have none.
 TEST_F(CdxCompositeTest, HullClearanceOfCapsulesIsTheirSampledGapBeyondTheTolerances)
 {
     const PxReal radius[2] = {0.1, 0.05}, half[2] = {0.3, 0.2}, tolerance = 0.01;
     CdxModelID capsules[2];
     for (int side = 0; side < 2; ++side) {
         capsules[side] = Composite(3, 0, 0, 0);
-        for (int k = 0; k < 3; ++k) {
-            CdxGeometryID g = k ? CdxSphereCreate(radius[side]) : CdxCylinderCreate(radius[side], 2 * half[side]);
-            CdxModelID part = Add(capsules[side], 3 * side + k, Model(g, &elementTm_[3 * side + k]), 0, 0,
-                                  k == 0   ? 0.0
-                                  : k == 1 ? -half[side]
-                                           : half[side]);
-            CdxModelSetContactTolerance(part, tolerance);
-        }
+        const int first = 3 * side;
+        Add(capsules[side], first, Model(CdxCylinderCreate(radius[side], 2 * half[side]), &elementTm_[first]), 0, 0,
+            0);
+        for (int end = 1; end < 3; ++end)
+            Add(capsules[side], first + end, Model(CdxSphereCreate(radius[side]), &elementTm_[first + end]), 0, 0,
+                end == 1 ? -half[side] : half[side]);
+        for (int k = 0; k < 3; ++k)
+            CdxModelSetContactTolerance(CdxCompositeModelGetElement(capsules[side], k), tolerance);
     }
+    const CdxRequest request = {8, 0};
     std::vector<CdxContact> found;
     Random random(41);
     const int samples = 400;
-    int touching = 0;
+    int touching = 0, trials = 0;
     for (int trial = 0; trial < 60; ++trial) {
         Vec ends[2][2];
         for (int side = 0; side < 2; ++side) {
             Move(capsules[side], random.RandomPose(random.InBox(0.4)));
-            for (int e = 0; e < 2; ++e)
-                ends[side][e] = PoseOf(capsules[side]).ToWorld({0, 0, (2 * e - 1) * half[side]});
+            const Pose &pose = PoseOf(capsules[side]);
+            ends[side][0] = pose.ToWorld({0, 0, -half[side]});
+            ends[side][1] = pose.ToWorld({0, 0, half[side]});
         }
         PxReal nearest = DBL_MAX;
         for (int i = 0; i <= samples; ++i)
             for (int j = 0; j <= samples; ++j) {
                 const PxReal u = static_cast<PxReal>(i) / samples, v = static_cast<PxReal>(j) / samples;
-                Vec d;
-                for (int k = 0; k < 3; ++k)
-                    d[k] = (1 - u) * ends[0][0][k] + u * ends[0][1][k] - (1 - v) * ends[1][0][k] - v * ends[1][1][k];
-                nearest = std::min(nearest, d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+                PxReal squared = 0.0;
+                for (int k = 0; k < 3; ++k) {
+                    const PxReal d = (1 - u) * ends[0][0][k] + u * ends[0][1][k] - (1 - v) * ends[1][0][k] -
+                                     v * ends[1][1][k];
+                    squared += d * d;
+                }
+                nearest = std::min(nearest, squared);
             }
         const PxReal sampled = std::sqrt(nearest) - radius[0] - radius[1] - 2 * tolerance;
         const PxReal clearance = CdxHullClearance(capsules[0], capsules[1]);
-        EXPECT_TRUE(clearance <= sampled + kTight && clearance >= sampled - 2 * half[0] / samples) << trial;
+        EXPECT_LE(clearance, sampled + kTight) << "trial " << trial;
+        EXPECT_GE(clearance, sampled - 2 * half[0] / samples) << "trial " << trial;
         if (std::fabs(clearance) < 1e-6) continue;
-        const int touch = CdxTest::Intersect(capsules[0], capsules[1], &found);
+        const int touch = CdxTest::Intersect(capsules[0], capsules[1], &found, nullptr, &request);
         EXPECT_EQ(clearance < 0.0 ? 1 : 0, touch) << "trial " << trial << ", clearance " << clearance;
         touching += touch;
+        ++trials;
     }
-    EXPECT_TRUE(touching > 5 && touching < 55) << touching << " of 60 touch";
-    EXPECT_EQ(-DBL_MAX, CdxHullClearance(capsules[0], At(0, 0, -2, CdxPlaneCreate())));
+    EXPECT_TRUE(touching > 5 && touching < trials - 5) << touching << " of " << trials << " touch";
+    EXPECT_EQ(-DBL_MAX, CdxHullClearance(capsules[0], At(0, 0, -2, CdxPlaneCreate()))) << "a plane has no hull";
 }
 
 // Elements found apart from a ball skip their tests: at random places and
