@@ -39,17 +39,6 @@ struct SbxResponse {
     int callbacksOnKept;
 };
 
-// A pair whose last collision test found it apart (SbxApart.cpp).
-struct SbxApartRecord {
-    const CdxModelPair *pair;
-    CdxModelID models[2];
-    CdxGeometryID geometries[2];
-    PxReal frames[2][12]; // each model's axes and origin when tested
-    PxReal reach[2];      // each model's farthest point from its origin
-    PxReal allowed;       // how far the two may move in all and stay apart
-    int skipped;          // tests skipped since
-};
-
 struct SbxBridge {
     int materialCount;
     int materialsUsed;
@@ -95,11 +84,6 @@ struct SbxBridge {
     PxReal keepBounds[kKeepSets][2];
     int keepRound[kKeepSets]; // the set-up's sphere side, -1 for none
     int keepBoundsUsed;
-    // Pairs of composites found apart, skipped while they stay so.
-    static constexpr int kApartRecords = 16;
-    SbxApartRecord apart[kApartRecords];
-    int apartUsed;
-    int apartNext; // the record replaced next when all are used
 };
 
 // Index of the unordered pair (a, b) in a packed upper-triangular table of

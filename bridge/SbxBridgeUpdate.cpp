@@ -1,6 +1,5 @@
 // The bridge's per-step walk over the space's pairs: transitions (goodbye,
 // hello), then collisions (intersection, response, callbacks).
-#include "SbxApart.h"
 #include "SbxBridgeRecord.h"
 #include "SbxContactKeep.h"
 #include "SbxUtils.h"
@@ -56,12 +55,7 @@ void Collide(SbxBridge *bridge, CdxModelPair *pair, CdxSpaceID space, RbdWorldID
     CdxIntersectResult result = {};
     result.contacts = bridge->contacts;
     result.contactCapacity = bridge->contactCapacity;
-    if (SbxStaysApart(bridge, pair)) {
-        result.pair = pair; // what the test would find: no touch
-    } else {
-        CdxIntersect(pair, &result);
-        SbxRecordApart(bridge, pair, result.touch);
-    }
+    CdxIntersect(pair, &result);
 
     SbxIntersectPairCB callback = nullptr;
     void *data = nullptr;

@@ -2,10 +2,8 @@
 // model through the interaction table and the results are merged.
 #include "composite/CdxCompositeRecord.h"
 #include "framework/CdxInteractionTableRecord.h"
-#include "primitives/CxGeomClosest.h"
 #include "primitives/CxPrimitiveRecords.h"
 
-#include <kelmar/CdxClearance.h>
 #include <kelmar/CdxComposite.h>
 #include <kelmar/CdxContactSimplify.h>
 #include <kelmar/CdxFrame.h>
@@ -19,7 +17,6 @@
 
 #include <algorithm>
 #include <cfloat>
-#include <cmath>
 
 namespace {
 
@@ -236,44 +233,6 @@ int LineSegment(CdxModel *model, const PxVector3 p0, const PxVector3 p1, CdxMode
     return hit;
 }
 
-// A part's hull in the world: the segment between its ends and the radius
-// about it, with the part's contact tolerance.
-struct PlacedHull {
-    PxVector3 ends[2];
-    PxReal radius;
-    PxReal tolerance;
-};
-
-// Parts of a model for its clearance: a composite with more are not bounded.
-const int kMostHulls = 16;
-
-bool AddHull(const CdxModel *model, PlacedHull *hulls, int &count)
-{
-    Hull hull;
-    if (count == kMostHulls || !model->transform || !HullOf(model->geometry, &hull)) return false;
-    const PxReal(*frame)[4] = *model->transform;
-    PlacedHull &placed = hulls[count++];
-    PxV3AddScaled(placed.ends[0], frame[3], frame[2], -hull.halfLength);
-    PxV3AddScaled(placed.ends[1], frame[3], frame[2], hull.halfLength);
-    placed.radius = hull.radius;
-    placed.tolerance = model->contactTolerance;
-    return true;
-}
-
-// The hulls of a model's parts (its own for a plain model); false when one
-// has none or is composite itself.
-bool HullsOf(CdxModel *model, PlacedHull *hulls, int &count)
-{
-    count = 0;
-    if (!model || !model->geometry || !model->transform) return false;
-    CdxCompositeGeometry *c = PlacedComposite(model);
-    if (!c) return AddHull(model, hulls, count);
-    for (int i = 0; i < c->elementCount; ++i)
-        if (CdxCompositeFromGeometry(c->elements[i]->geometry) || !AddHull(c->elements[i], hulls, count))
-            return false;
-    return count > 0;
-}
-
 bool HasApproximateDistance(CdxModelPair *pair)
 {
     return CdxInteractionTableGetInteractions(pair, nullptr)->approximateDistanceFn != nullptr;
@@ -335,24 +294,6 @@ int CdxCompositeGenericApproximateDistance(CdxModelPair *pair, const CdxDistance
         result->upperBound = std::min(result->upperBound, part.upperBound);
     }
     return found;
-}
-
-PxReal CdxHullClearance(CdxModelID model1, CdxModelID model2)
-{
-    PlacedHull hulls1[kMostHulls], hulls2[kMostHulls];
-    int count1, count2;
-    if (!HullsOf(model1, hulls1, count1) || !HullsOf(model2, hulls2, count2)) return -DBL_MAX;
-    PxReal least = DBL_MAX;
-    for (int i = 0; i < count1; ++i)
-        for (int j = 0; j < count2; ++j) {
-            const PlacedHull &a = hulls1[i], &b = hulls2[j];
-            PxReal s, t;
-            PxVector3 closest1, closest2;
-            const PxReal squared = CxClosestPointsSegmentSegment(a.ends[0], a.ends[1], b.ends[0], b.ends[1], &s, &t,
-                                                                 closest1, closest2);
-            least = std::min(least, std::sqrt(squared) - a.radius - b.radius - a.tolerance - b.tolerance);
-        }
-    return least;
 }
 
 int CdxCompositeLineSegment(CdxModelID model, const PxVector3 p0, const PxVector3 p1, CdxLineSegResult *result)

@@ -5,8 +5,6 @@
 #include "composite/CdxCompositeRecord.h"
 #include "framework/CdxModelRecord.h"
 
-#include <kelmar/CdxClearance.h>
-
 namespace {
 
 const PxReal kTight = 1e-12;
@@ -475,65 +473,6 @@ TEST_F(CdxCompositeTest, SpaceBoxLeavesElementsToPairTestsWhichPlaceThemExactly)
     ASSERT_EQ(1, CdxModelGetAABB_PathCompatible(composite, min, max, 0.0));
     CdxModelUpdate(composite);
     EXPECT_TRUE(placedExactly(0) && placedExactly(1)) << "placed by the model's update";
-}
-
-// Two capsules made of a cylinder and two end balls, at random poses: their
-// hull clearance is the least distance between their axis segments (found
-// by sampling both densely) less the radii and the summed contact
-// tolerances, never more, and the pair test touches exactly when it is
-// negative. Models of kinds without a hull have none.
-TEST_F(CdxCompositeTest, HullClearanceOfCapsulesIsTheirSampledGapBeyondTheTolerances)
-{
-    const PxReal radius[2] = {0.1, 0.05}, half[2] = {0.3, 0.2}, tolerance = 0.01;
-    CdxModelID capsules[2];
-    for (int side = 0; side < 2; ++side) {
-        capsules[side] = Composite(3, 0, 0, 0);
-        const int first = 3 * side;
-        Add(capsules[side], first, Model(CdxCylinderCreate(radius[side], 2 * half[side]), &elementTm_[first]), 0, 0,
-            0);
-        for (int end = 1; end < 3; ++end)
-            Add(capsules[side], first + end, Model(CdxSphereCreate(radius[side]), &elementTm_[first + end]), 0, 0,
-                end == 1 ? -half[side] : half[side]);
-        for (int k = 0; k < 3; ++k)
-            CdxModelSetContactTolerance(CdxCompositeModelGetElement(capsules[side], k), tolerance);
-    }
-    const CdxRequest request = {8, 0};
-    std::vector<CdxContact> found;
-    Random random(41);
-    const int samples = 400;
-    int touching = 0, trials = 0;
-    for (int trial = 0; trial < 60; ++trial) {
-        Vec ends[2][2];
-        for (int side = 0; side < 2; ++side) {
-            Move(capsules[side], random.RandomPose(random.InBox(0.4)));
-            const Pose &pose = PoseOf(capsules[side]);
-            ends[side][0] = pose.ToWorld({0, 0, -half[side]});
-            ends[side][1] = pose.ToWorld({0, 0, half[side]});
-        }
-        PxReal nearest = DBL_MAX;
-        for (int i = 0; i <= samples; ++i)
-            for (int j = 0; j <= samples; ++j) {
-                const PxReal u = static_cast<PxReal>(i) / samples, v = static_cast<PxReal>(j) / samples;
-                PxReal squared = 0.0;
-                for (int k = 0; k < 3; ++k) {
-                    const PxReal d = (1 - u) * ends[0][0][k] + u * ends[0][1][k] - (1 - v) * ends[1][0][k] -
-                                     v * ends[1][1][k];
-                    squared += d * d;
-                }
-                nearest = std::min(nearest, squared);
-            }
-        const PxReal sampled = std::sqrt(nearest) - radius[0] - radius[1] - 2 * tolerance;
-        const PxReal clearance = CdxHullClearance(capsules[0], capsules[1]);
-        EXPECT_LE(clearance, sampled + kTight) << "trial " << trial;
-        EXPECT_GE(clearance, sampled - 2 * half[0] / samples) << "trial " << trial;
-        if (std::fabs(clearance) < 1e-6) continue;
-        const int touch = CdxTest::Intersect(capsules[0], capsules[1], &found, nullptr, &request);
-        EXPECT_EQ(clearance < 0.0 ? 1 : 0, touch) << "trial " << trial << ", clearance " << clearance;
-        touching += touch;
-        ++trials;
-    }
-    EXPECT_TRUE(touching > 5 && touching < trials - 5) << touching << " of " << trials << " touch";
-    EXPECT_EQ(-DBL_MAX, CdxHullClearance(capsules[0], At(0, 0, -2, CdxPlaneCreate()))) << "a plane has no hull";
 }
 
 // Elements found apart from a ball skip their tests: at random places and
