@@ -284,6 +284,15 @@ int CdxCompositeGeometryPlacedAABB(CdxGeometry *geometry, const PxReal (*transfo
     return 1;
 }
 
+int CdxCompositeGeometryTurnedAABB(CdxGeometry *geometry, const PxReal (*transform)[4], PxVector3 min, PxVector3 max)
+{
+    CdxCompositeGeometry *c = Record(geometry);
+    if (!c || !transform || !(c->frameBoxCurrent || FindFrameBox(c))) return 0;
+    TurnFrameBox(c->frameBox, transform, min, max);
+    WriteCachedBounds(&c->header, min, max);
+    return 1;
+}
+
 void CdxCompositeGeometryEnsurePlaced(CdxGeometry *geometry, const PxReal (*transform)[4])
 {
     CdxCompositeGeometry *c = Record(geometry);

@@ -35,6 +35,14 @@ CdxCompositeGeometry *CdxCompositeFromGeometry(CdxGeometry *geometry);
 // CdxGeometryGetAABB. 1 on success.
 int CdxCompositeGeometryPlacedAABB(CdxGeometry *geometry, const PxReal (*transform)[4], PxVector3 min, PxVector3 max);
 
+// The box of a composite at transform turned from its box in its own
+// frame, without placing its elements; 0 (nothing written) for other
+// geometries and for composites whose box is united where their elements
+// stand (empty, or with composite elements). The space's box update uses
+// it: the pair functions place the elements of the composites they test,
+// and readers outside them call CdxModelUpdate first.
+int CdxCompositeGeometryTurnedAABB(CdxGeometry *geometry, const PxReal (*transform)[4], PxVector3 min, PxVector3 max);
+
 // Places the elements at transform, unless they already stand where that
 // would put them (same transform, same storage, nothing changed since).
 void CdxCompositeGeometryEnsurePlaced(CdxGeometry *geometry, const PxReal (*transform)[4]);

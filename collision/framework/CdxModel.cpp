@@ -343,9 +343,17 @@ int CdxModelGetAABB(CdxModelID model, PxVector3 min, PxVector3 max)
     return CdxGeometryGetAABB(model->geometry, TransformOf(model), min, max);
 }
 
+// The space asks every moving model's box on every step, but only the pairs
+// it then tests read a composite's elements: a composite whose box turns
+// with its frame leaves them where they stand, and the pair functions place
+// those they test (CdxCompositeGeometryEnsurePlaced), at the same transform.
 int CdxModelGetAABB_PathCompatible(CdxModelID model, PxVector3 min, PxVector3 max, PxReal time)
 {
     (void)time;
+    if (model && model->geometry && min && max && CdxModelIsComposite(model)) {
+        CdxModelCompoundTransforms(model);
+        if (CdxCompositeGeometryTurnedAABB(model->geometry, TransformOf(model), min, max)) return 1;
+    }
     return CdxModelGetAABB(model, min, max);
 }
 

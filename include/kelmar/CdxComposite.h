@@ -11,7 +11,9 @@
  *
  * The pair functions place the elements only when the composite's
  * transform has changed since they were last placed (the model's update
- * and CdxCompositeGeometryUpdateTransform always place them). A placement
+ * and CdxCompositeGeometryUpdateTransform always place them; a space's box
+ * update does not, where the box turns from the composite's frame, so
+ * read an element's transform after CdxModelUpdate). A placement
  * changed in place takes effect at the next of those, or at
  * CdxCompositeGeometryRebuild, which the bounding radius needs anyway.
  *

@@ -162,6 +162,7 @@ Role roleOf(CdxModelID model, RbdBodyID body)
 void collect(CdxModelID model, Role role, RbdBodyID body, std::vector<Drawable> &out)
 {
     if (CdxModelIsComposite(model)) {
+        CdxModelUpdate(model); // the space's update leaves the elements to the pair tests
         for (int k = 0; k < CdxCompositeModelGetElementCount(model); ++k)
             collect(CdxCompositeModelGetElement(model, k), role, body, out);
         return;

@@ -415,6 +415,45 @@ TEST_F(CdxCompositeTest, ModelBoxHoldsItsElementsAtRandomPosesAndFollowsRebuilds
     expectHolds(3, "an element added");
 }
 
+// The space's box update turns a composite's box from its own frame and
+// leaves the elements to the pair tests and the model's update. At random
+// poses of the body the composite is offset from, the box holds each element
+// where body, offset and placement put it, and after a pair test (or the
+// update) every element stands there bit for bit.
+TEST_F(CdxCompositeTest, SpaceBoxLeavesElementsToPairTestsWhichPlaceThemExactly)
+{
+    PxMatrix4 body, offset, world, expected[2];
+    CdxModelID composite = CdxCompositeModelCreate(2), ball = Ball(0.2, 0, 0, 0);
+    CdxModelSetRelativeTransformPtrs(composite, &offset, &body, &world);
+    Random random(12);
+    SetPose(offset, random.RandomPose(random.InBox(1.0)));
+    CdxModelID elements[2] = {Model(CdxBoxCreate(1.0, 0.6, 0.4), &elementTm_[0]),
+                              Model(CdxSphereCreate(0.3), &elementTm_[1])};
+    for (int i = 0; i < 2; ++i) {
+        SetPose(relative_[i], random.RandomPose(random.InBox(1.5)));
+        ASSERT_EQ(1, CdxCompositeModelAddElement(composite, elements[i], &relative_[i]));
+    }
+    std::vector<CdxContact> found;
+    for (int trial = 0; trial < 40; ++trial) {
+        SetPose(body, random.RandomPose(random.InBox(3.0)));
+        PxMatrix4 carried;
+        PxMatrix4TMCompound(carried, body, offset);
+        for (int i = 0; i < 2; ++i) PxMatrix4TMCompound(expected[i], carried, relative_[i]);
+        PxVector3 min, max, elementMin, elementMax;
+        ASSERT_EQ(1, CdxModelGetAABB_PathCompatible(composite, min, max, 0.0));
+        for (int i = 0; i < 2; ++i) {
+            CdxGeometryGetAABB(CdxModelGetGeometry(elements[i]), expected[i], elementMin, elementMax);
+            for (int k = 0; k < 3; ++k)
+                EXPECT_TRUE(min[k] <= elementMin[k] + kTight && max[k] >= elementMax[k] - kTight) << trial;
+        }
+        if (trial % 2)
+            CdxModelUpdate(composite);
+        else
+            CdxTest::Intersect(composite, ball, &found);
+        for (int i = 0; i < 2; ++i) EXPECT_EQ(0, std::memcmp(elementTm_[i], expected[i], sizeof(PxMatrix4))) << trial;
+    }
+}
+
 // Elements found apart from a ball skip their tests: at random places and
 // just inside and outside the summed tolerances of each element's nearest
 // feature, the composite touches through exactly the elements that touch on
