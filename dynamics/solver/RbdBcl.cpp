@@ -77,9 +77,14 @@ void clearRows(RbdLcsConstraints *list, int32_t first, int32_t end)
     if (row < end) clearRun<1>(list, row);
 }
 
-int32_t bodyIndexOf(const RbdBaseConstraint *c, int i)
+// A body of another island is immovable here: a slack contact that left a
+// sleeping body out of this island stays in it after a later island woke
+// that body, whose index then numbers the later island's bodies.
+int32_t bodyIndexOf(const RbdLcsConstraints *list, const RbdBaseConstraint *c, int i)
 {
-    return c->solverBody[i] ? c->body[i]->partitionBodyIndex : -1;
+    if (!c->solverBody[i]) return -1;
+    const RbdBody *body = c->body[i];
+    return list->partitionIsland < 0 || body->partitionIndex == list->partitionIsland ? body->partitionBodyIndex : -1;
 }
 
 } // namespace
@@ -148,6 +153,7 @@ void RbdBclStartPartition(RbdLcsConstraints *list)
     list->partitionPaddedRowCount = 0;
     list->partitionConstraintStart = list->constraintCount;
     list->partitionConstraintCount = 0;
+    list->partitionIsland = -1;
 }
 
 void RbdBclEndPartition(RbdLcsConstraints *list)
@@ -217,8 +223,8 @@ void RbdBclEndConstraint(RbdLcsConstraints *list, RbdBaseConstraint *constraint,
     list->constraints[k] = constraint;
     list->constraintRowCount[k] = rowCount;
     list->constraintFirstRow[k] = first;
-    list->constraintBody[0][k] = bodyIndexOf(constraint, 0);
-    list->constraintBody[1][k] = bodyIndexOf(constraint, 1);
+    list->constraintBody[0][k] = bodyIndexOf(list, constraint, 0);
+    list->constraintBody[1][k] = bodyIndexOf(list, constraint, 1);
     list->constraintCount++;
     list->partitionConstraintCount++;
     list->rowCount += rowCount;

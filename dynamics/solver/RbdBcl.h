@@ -55,6 +55,7 @@ struct RbdLcsConstraints {
     int32_t partitionPaddedRowCount; // partitionRowCount rounded up to 4, set when it ends
     int32_t partitionConstraintStart;
     int32_t partitionConstraintCount;
+    int32_t partitionIsland; // the world's island number of the current partition; -1: not an island's
     // Row arrays (maxRows entries, 64-byte aligned). Jacobian entry
     // (row, col) lives at jacobian[(row / 4) * 48 + col * 4 + row % 4].
     PxReal *jacobian;       // (maxRows / 4) tiles of 4 x 12

@@ -65,11 +65,13 @@ bool refersToDestroyedBody(const RbdBaseConstraint *c)
 
 // Every constraint is met once from each of its island bodies. It was
 // appended when it was met from whichever of them was walked first, and
-// bodies are walked in the order of their index in the island.
+// bodies are walked in the order of their index in the island. A body
+// already in an earlier island met it there: a slack contact that did not
+// wake this (then sleeping) body, which a later island has woken since.
 bool metBefore(const RbdBody *other, const RbdBody *walked)
 {
     if (!other || !isAdded(other)) return false;
-    return other->partitionIndex == walked->partitionIndex && other->partitionBodyIndex < walked->partitionBodyIndex;
+    return other->partitionIndex != walked->partitionIndex || other->partitionBodyIndex < walked->partitionBodyIndex;
 }
 
 bool sleepsOn(const RbdBody *body)

@@ -17,6 +17,7 @@ int32_t RbdPackPartition(RbdPartitionOutput *out, int32_t p, const RbdBclParamet
     if (out->constraintCount[p] == 0) return 0;
     RbdBaseConstraint **constraints = out->constraints + out->constraintStart[p];
     RbdBclStartPartition(rows);
+    rows->partitionIsland = p;
     const int32_t count = out->constraintCount[p];
     for (int32_t k = 0; k < count; ++k) {
         RbdPrefetchConstraintAhead(constraints, k, count);

@@ -13,6 +13,7 @@
 
 #include "common/AllocationCounter.h"
 #include "dynamics/test_step_support.h"
+#include "step/RbdPartition.h"
 
 using namespace steptest;
 
@@ -179,6 +180,46 @@ TEST(StepPartition, AnIslandSleepsAsAWholeAfterItsAliveWindowUnlessItMovesAndWak
         step(1);
         EXPECT_FALSE(RbdBodyIsEnabled(late) || RbdBodyIsEnabled(newcomer) || RbdBodyIsEnabled(a) ||
                      RbdBodyIsEnabled(b));
+    }
+}
+
+// Under auto-disable a sleeping body that an island only touches through a
+// slack contact stays out of it; when a later island wakes that body
+// through a joint, the contact stays in the first island alone, where the
+// woken body is immovable: every row list refers only to its own island's
+// bodies. Both orders of the two awake bodies are tried (one island or two).
+TEST(StepPartition, ABodyWokenByALaterIslandLeavesItsSlackContactInTheFirst)
+{
+    for (bool touchingFirst : {true, false}) {
+        SCOPED_TRACE(touchingFirst);
+        World world(4, 4);
+        RbdWorldSetAutoDisable(world, 1);
+        RbdBodyID sleeper = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0), toucher = nullptr, jointed = nullptr;
+        for (bool first : {true, false})
+            (first == touchingFirst ? toucher : jointed) = makeBall(world, 1.0, 0.1, first ? 1.0 : -1.0, 0.0, 0.0);
+        makeGroundContact(world, toucher, resetParams(), sleeper); // no depth, no force, not closing: slack
+        makeJoint(RbdBSJointCreate, world, jointed, sleeper, -0.5, 0.0, 0.0);
+        RbdWorldStep(world, 0.01); // the capacities
+        RbdBodyDisable(sleeper);
+        RbdPartitionOutput &out = world.id->partitions;
+        RbdUpdatePartitions(world.id->firstEnabledBody, &out, nullptr, nullptr);
+        EXPECT_EQ(out.totalConstraints, 2) << "each constraint packed once";
+        const RbdBclParameters step = {0.01, 1e-6, 0.2};
+        const PxVector3 still = {0.0, 0.0, 0.0};
+        OwnRowList rows(4);
+        for (int32_t p = 0; p < out.partitionCount; ++p) {
+            RbdPackPartition(&out, p, &step, still, &rows.list);
+            for (int32_t k = 0; k < rows.list.partitionConstraintCount; ++k) {
+                const int32_t c = rows.list.partitionConstraintStart + k;
+                for (int side = 0; side < 2; ++side) {
+                    const int32_t index = rows.list.constraintBody[side][c];
+                    ASSERT_LT(index, out.bodyCount[p]) << "island " << p;
+                    if (index < 0) continue;
+                    EXPECT_EQ(out.bodies[out.bodyStart[p] + index], rows.list.constraints[c]->body[side]);
+                }
+            }
+        }
+        RbdClearPartitionIndices(&out);
     }
 }
 
