@@ -102,6 +102,7 @@ struct RbdContactData {
     RbdBaseConstraint *next; // chain of one model pair's contacts
     PxReal userValue;        // written and read by the contact's user, 0 after a reset
     int32_t idleSteps;       // solves in a row whose start found it pushing nothing
+    int32_t frictionSides;   // box friction rows the last pivoting solve held, two bits a row
     PxReal foundPenetration; // m, when collision last found it; kept contacts measure their motion from it
 };
 

@@ -23,6 +23,13 @@
 // Its friction rows start held at a bound their last force reaches to
 // within kAtFrictionBound; friction proportional to the normal force has
 // no bounds yet when the solve starts, and starts free.
+// A box friction row's bound follows the normal force of the step before,
+// which grows by a tenth a step while a hand closes on an object: the last
+// force of a row that slid then falls short of the new bound, and the row
+// started free; each such row cost the closing hand's solves tens of
+// pivots. So the side a row was held at is kept in the record
+// (keepFrictionSides), and the row starts held there while its last force
+// along the new direction still points that way.
 #include "solver/RbdLcsSeed.h"
 
 #include <math.h>
@@ -60,6 +67,14 @@ int32_t frictionStateAt(PxReal impulse, PxReal lo, PxReal hi)
     if (lo < 0.0 && impulse <= lo * (1.0 - kAtFrictionBound)) return kLcpAtLower;
     return kLcpFree;
 }
+
+// The two state bits a contact's row r keeps in its record's frictionSides.
+int sideShift(int r)
+{
+    return 2 * r;
+}
+
+const int32_t kSideBits = kLcpAtLower | kLcpAtUpper;
 
 // Inlined into both seeding loops (below): called instead, it made a long
 // chain's seeding 4 % dearer.
@@ -100,7 +115,8 @@ bool countIdleStep(const PartitionRows &rows, int c, RbdBaseConstraint *record, 
 // The others are its friction rows. The normal row is held when the
 // contact was idle the step before as well: its count, moved on, is 2 or
 // more (it stops at kIdleStepsKept, which is more).
-template <bool IdleCounted> int seedContact(PartitionRows &rows, int c, RbdBaseConstraint *record, PxReal h)
+template <bool IdleCounted>
+int seedContact(PartitionRows &rows, int c, RbdBaseConstraint *record, PxReal h, int &boxRows)
 {
     int first = rows.layout.firstRow[c], held = 0;
     for (int r = 0; r < rows.layout.rows[c]; ++r) {
@@ -110,14 +126,22 @@ template <bool IdleCounted> int seedContact(PartitionRows &rows, int c, RbdBaseC
             bool idle = IdleCounted ? contactImpulse(rows, i, record, h) <= 0.0 : countIdleStep(rows, c, record, h);
             bool idleBefore = record->data.contact.idleSteps > 1;
             rows.state[i] = idle && idleBefore && rows.lo[i] == 0.0 ? kLcpAtLower : kLcpFree;
-        } else
-            rows.state[i] = frictionStateAt(contactImpulse(rows, i, record, h), rows.lo[i], rows.hi[i]);
+        } else {
+            ++boxRows;
+            const PxReal impulse = contactImpulse(rows, i, record, h);
+            const int32_t kept = (record->data.contact.frictionSides >> sideShift(r)) & kSideBits;
+            const int32_t side = kept == kLcpAtUpper && impulse > 0.0   ? kLcpAtUpper
+                                 : kept == kLcpAtLower && impulse < 0.0 ? kLcpAtLower
+                                                                        : kLcpFree;
+            rows.state[i] = side != kLcpFree ? side : frictionStateAt(impulse, rows.lo[i], rows.hi[i]);
+        }
         held += rows.state[i] != kLcpFree;
     }
     return held;
 }
 
-template <bool IdleCounted> int seedRows(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h)
+template <bool IdleCounted>
+int seedRows(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, int &boxRows)
 {
     for (int i = 0; i < rows.layout.rowCount; ++i) rows.state[i] = kLcpFree;
     if (!records) return 0;
@@ -125,7 +149,7 @@ template <bool IdleCounted> int seedRows(PartitionRows &rows, RbdBaseConstraint 
     for (int c = 0; c < rows.layout.constraintCount; ++c) {
         RbdBaseConstraint *record = records[c];
         if (!record) continue;
-        held += record->typeId == RBD_TYPE_CONTACT ? seedContact<IdleCounted>(rows, c, record, h)
+        held += record->typeId == RBD_TYPE_CONTACT ? seedContact<IdleCounted>(rows, c, record, h, boxRows)
                                                    : seedConstraint(rows, c, record, h);
     }
     return held;
@@ -133,9 +157,26 @@ template <bool IdleCounted> int seedRows(PartitionRows &rows, RbdBaseConstraint 
 
 } // namespace
 
-int seedStates(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, bool idleCounted)
+int seedStates(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, bool idleCounted, int *boxRows)
 {
-    return idleCounted ? seedRows<true>(rows, records, h) : seedRows<false>(rows, records, h);
+    int counted = 0;
+    int held = idleCounted ? seedRows<true>(rows, records, h, counted) : seedRows<false>(rows, records, h, counted);
+    if (boxRows) *boxRows = counted;
+    return held;
+}
+
+void keepFrictionSides(const PartitionRows &rows, RbdBaseConstraint *const *records, int solved)
+{
+    if (!records) return;
+    for (int c = 0; c < rows.layout.constraintCount; ++c) {
+        RbdBaseConstraint *record = records[c];
+        if (!record || record->typeId != RBD_TYPE_CONTACT) continue;
+        int first = rows.layout.firstRow[c];
+        int32_t sides = 0;
+        for (int r = 1; solved && r < rows.layout.rows[c]; ++r)
+            if (rows.frictionRef[first + r] < 0) sides |= (rows.state[first + r] & kSideBits) << sideShift(r);
+        record->data.contact.frictionSides = sides;
+    }
 }
 
 void countIdleSteps(const PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h)

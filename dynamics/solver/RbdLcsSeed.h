@@ -15,11 +15,19 @@ namespace lcs {
 // held there; so does a contact's normal row when its last force along the
 // new normal is not positive for the second step in a row (held at zero;
 // the count is kept in the record), and a contact's box friction row when
-// its last force reaches a bound. Every other row starts free.
+// its last force reaches a bound, or when the last solve held it at a bound
+// its last force still points to. Every other row starts free.
 // Returns the rows held.
 // records: the island's constraint records in row-list order (null: none).
 // idleCounted: countIdleSteps counted this step's idle contacts already.
-int seedStates(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, bool idleCounted = false);
+// boxRows (when given): receives the count of contacts' box friction rows.
+int seedStates(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, bool idleCounted = false,
+               int *boxRows = nullptr);
+
+// Keeps in each contact's record the side its box friction rows ended at
+// in this step's answer (none after a failed solve), for seedStates; an
+// island without such rows (seedStates counts them) need not call it.
+void keepFrictionSides(const PartitionRows &rows, RbdBaseConstraint *const *records, int solved);
 
 // The count of steps without force of each contact, as seedStates keeps
 // it, alone: a step that may not need the seeded states (RbdLcsRestSolve.h)

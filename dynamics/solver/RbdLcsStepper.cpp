@@ -289,8 +289,10 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     RbdLcsLCPSolverParameters lcpParameters = parameters_.lcp;
     // Seeded states make the solve warm-started, unless it is already.
     const int seeding = !lcpParameters.warmStart;
+    int boxRows = 0;
     if (seeding && resting) countIdleSteps(rows, records, parameters_.stepsize);
-    if (seeding && !resting && seedStates(rows, records, parameters_.stepsize) > 0) lcpParameters.warmStart = 1;
+    if (seeding && !resting && seedStates(rows, records, parameters_.stepsize, false, &boxRows) > 0)
+        lcpParameters.warmStart = 1;
     frictionBoundsFromLastStep(rows, records, parameters_.stepsize, contacts);
     LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
                    rows.state, rows.frictionRef, rows.mu, rows.frictionCount};
@@ -300,7 +302,8 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         // Refused: the full route's states, A, J M^-1 and right-hand side,
         // as a step that never tried would have them.
         if (resting) {
-            if (seeding && seedStates(rows, records, parameters_.stepsize, true) > 0) lcpParameters.warmStart = 1;
+            if (seeding && seedStates(rows, records, parameters_.stepsize, true, &boxRows) > 0)
+                lcpParameters.warmStart = 1;
             if (!(map = setUpMatrix(rows))) return 0;
             if (!prepareMatrix(contacts, rows, invM, JMinv, map, bodyScratch, kept, deferred))
                 return waitUnfactored(rows);
@@ -308,6 +311,9 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         }
         int failed = 0;
         lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_, &failed);
+        // Kept after full solves only: a served rest solve answers with the
+        // states of the full solve before it.
+        if (boxRows > 0) keepFrictionSides(rows, records, lcpResult_ > 0);
         // A heap of contacts alone that fails while landing is swept next.
         if (failed && contacts) markSweptSteps(bodies_, bodyCount_, parameters_.stepsize);
         if (matrix_->deferredFactorFailed()) return waitUnfactored(rows);
