@@ -40,47 +40,44 @@ bool projectOntoPlane(const PxVector3 direction, const PxVector3 n, PxVector3 t)
 // What the rows of one contact share: which bodies move, and the arm from
 // each one's centre of mass to the contact point p.
 struct ContactArms {
+    bool moves[2];
     PxVector3 arm[2]; // p - com_i (m)
 };
 
-// The arms of the bodies that move (the others' stay unset).
-template <bool moves0, bool moves1> CONTACT_ROW_INLINE ContactArms armsOf(const RbdBaseConstraint *c)
+ContactArms armsOf(const RbdBaseConstraint *c)
 {
     ContactArms a;
-    if (moves0) PxV3Sub(a.arm[0], c->data.contact.position, c->comTransform[0][3]);
-    if (moves1) PxV3Sub(a.arm[1], c->data.contact.position, c->comTransform[1][3]);
+    for (int i = 0; i < 2; ++i) {
+        a.moves[i] = c->solverBody[i] != nullptr;
+        if (a.moves[i]) PxV3Sub(a.arm[i], c->data.contact.position, c->comTransform[i][3]);
+    }
     return a;
 }
 
 // The Jacobian of a row with direction u at the contact point, written
-// straight into its tile (j: column 0 of the row): the row measures the
-// velocity of body 0's material point at p relative to body 1's along u,
+// straight into its tile: the row measures the velocity of body 0's
+// material point at p relative to body 1's along u,
 //   J v = u . (v0 + w0 x (p - com0)) - u . (v1 + w1 x (p - com1)),
 // so the angular columns are (p - com0) x u and -((p - com1) x u). The
-// columns of the world or a frozen body are zero. Which bodies move is a
-// template argument: a contact's rows all take the same branch, and the
-// builder picks it once per contact.
-template <bool moves0, bool moves1>
-CONTACT_ROW_INLINE void writeJacobian(PxReal *j, const ContactArms &a, const PxVector3 u)
+// columns of the world or a frozen body are zero.
+CONTACT_ROW_INLINE void writeJacobian(RbdLcsConstraints *list, int32_t row, const ContactArms &a, const PxVector3 u)
 {
-    PxReal *linear0 = j + RBD_TILE_ROWS * RBD_J_LINEAR0, *angular0 = j + RBD_TILE_ROWS * RBD_J_ANGULAR0;
-    PxReal *linear1 = j + RBD_TILE_ROWS * RBD_J_LINEAR1, *angular1 = j + RBD_TILE_ROWS * RBD_J_ANGULAR1;
-    PxVector3 w0 = {0.0, 0.0, 0.0}, w1 = {0.0, 0.0, 0.0};
-    if (moves0) PxV3Cross(w0, a.arm[0], u);
-    if (moves1) PxV3Cross(w1, a.arm[1], u);
-    for (int k = 0; k < 3; ++k) {
-        linear0[RBD_TILE_ROWS * k] = moves0 ? u[k] : 0.0;
-        angular0[RBD_TILE_ROWS * k] = w0[k];
-        linear1[RBD_TILE_ROWS * k] = moves1 ? -u[k] : 0.0;
-        angular1[RBD_TILE_ROWS * k] = moves1 ? -w1[k] : 0.0;
+    PxReal *j = RbdBclJacobianRow(list->jacobian, row); // column k at j[RBD_TILE_ROWS k]
+    for (int i = 0; i < 2; ++i) {
+        PxReal *linear = j + RBD_TILE_ROWS * RBD_J_LINEAR1 * i;
+        PxReal *angular = linear + RBD_TILE_ROWS * RBD_J_ANGULAR0;
+        PxVector3 w = {0.0, 0.0, 0.0}, v = {0.0, 0.0, 0.0};
+        if (a.moves[i]) {
+            const PxReal sign = i == 0 ? 1.0 : -1.0;
+            PxV3Cross(w, a.arm[i], u);
+            PxV3Scale(w, w, sign);
+            PxV3Scale(v, u, sign);
+        }
+        for (int k = 0; k < 3; ++k) {
+            linear[RBD_TILE_ROWS * k] = v[k];
+            angular[RBD_TILE_ROWS * k] = w[k];
+        }
     }
-}
-
-// Column 0 of the row after the one at j: the next real of its tile, or
-// the first of the next tile.
-inline PxReal *nextJacobianRow(PxReal *j, int32_t row)
-{
-    return j + (static_cast<uint32_t>(row + 1) % RBD_TILE_ROWS != 0 ? 1 : RBD_TILE_SIZE - (RBD_TILE_ROWS - 1));
 }
 
 // Restitution: an approach faster than the threshold leaves at restitution
@@ -95,21 +92,19 @@ void setBounce(RbdBclRowValues *values, const RbdLcsConstraints *list, int32_t r
     values->bounce = values->c;
 }
 
-// The normal row: its Jacobian written, its other values returned.
-template <bool moves0, bool moves1>
-CONTACT_ROW_INLINE RbdBclRowValues writeNormalRow(RbdLcsConstraints *list, int32_t row, PxReal *j,
-                                                  const RbdBaseConstraint *c, const ContactArms &arms)
+CONTACT_ROW_INLINE void writeNormalRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c,
+                                       const ContactArms &arms)
 {
     const RbdContactData *contact = &c->data.contact;
     const RbdContactParams *params = &contact->params;
-    writeJacobian<moves0, moves1>(j, arms, contact->normal);
+    writeJacobian(list, row, arms, contact->normal);
     RbdBclRowValues values;
     values.phi = -contact->penetration;
     values.correction = RBD_CORRECTION_PENETRATION;
     values.lo = params->options & RBD_CONTACT_ADHESION ? -params->maxAdhesiveForce : 0.0;
     if (params->options & RBD_CONTACT_SOFTNESS) values.rowEpsilon = params->softness;
     setBounce(&values, list, row, c);
-    return values;
+    RbdBclWriteRowValues(list, row, values);
 }
 
 struct FrictionSettings {
@@ -138,15 +133,13 @@ FrictionSettings secondarySettings(const RbdContactParams *p)
 
 // A friction row along t. Box friction bounds the force by +-friction; the
 // proportional model starts at [0, 0] and names its normal row, whose
-// impulse the solver uses to set the bounds to +-mu lambda_n. Its
-// Jacobian is written, its other values returned.
-template <bool moves0, bool moves1>
-CONTACT_ROW_INLINE RbdBclRowValues writeFrictionRow(PxReal *j, int32_t normalRow, const RbdBaseConstraint *c,
-                                                    const ContactArms &arms, const PxVector3 t,
-                                                    const FrictionSettings &s)
+// impulse the solver uses to set the bounds to +-mu lambda_n.
+CONTACT_ROW_INLINE void writeFrictionRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow,
+                                         const RbdBaseConstraint *c, const ContactArms &arms, const PxVector3 t,
+                                         const FrictionSettings &s)
 {
     const int32_t options = c->data.contact.params.options;
-    writeJacobian<moves0, moves1>(j, arms, t);
+    writeJacobian(list, row, arms, t);
     RbdBclRowValues values;
     if (s.model == PROPORTIONAL_FRICTION) {
         values.lo = values.hi = 0.0;
@@ -158,7 +151,7 @@ CONTACT_ROW_INLINE RbdBclRowValues writeFrictionRow(PxReal *j, int32_t normalRow
     }
     if (options & s.slipBit) values.rowEpsilon = s.slip;
     if (options & s.slideBit) values.c = s.slide;
-    return values;
+    RbdBclWriteRowValues(list, row, values);
 }
 
 // Spin friction: the bodies' relative angular velocity about the normal,
@@ -180,27 +173,6 @@ void writeSpinRow(RbdLcsConstraints *list, int32_t row, int32_t normalRow, const
     values.frictionIndex = normalRow;
     values.mu = c->data.contact.params.spinFriction;
     RbdBclWriteRowValues(list, row, values);
-}
-
-// The normal row at first and a friction row after it per direction t.
-template <bool moves0, bool moves1>
-void writeContactRows(RbdLcsConstraints *list, int32_t first, const RbdBaseConstraint *c, const PxVector3 t[2],
-                      int directions)
-{
-    const RbdContactParams *params = &c->data.contact.params;
-    const ContactArms arms = armsOf<moves0, moves1>(c);
-    PxReal *j = RbdBclJacobianRow(list->jacobian, first);
-    RbdBclWriteRowValues(list, first, writeNormalRow<moves0, moves1>(list, first, j, c, arms));
-    if (directions > 0) {
-        j = nextJacobianRow(j, first);
-        RbdBclWriteRowValues(list, first + 1,
-                             writeFrictionRow<moves0, moves1>(j, first, c, arms, t[0], primarySettings(params)));
-    }
-    if (directions > 1) {
-        j = nextJacobianRow(j, first + 1);
-        RbdBclWriteRowValues(list, first + 2,
-                             writeFrictionRow<moves0, moves1>(j, first, c, arms, t[1], secondarySettings(params)));
-    }
 }
 
 } // namespace
@@ -248,12 +220,10 @@ void RbdBclAddContact(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBc
         RbdBclEndConstraint(list, c, 0);
         return;
     }
-    if (!c->solverBody[1])
-        writeContactRows<true, false>(list, first, c, t, directions);
-    else if (!c->solverBody[0])
-        writeContactRows<false, true>(list, first, c, t, directions);
-    else
-        writeContactRows<true, true>(list, first, c, t, directions);
+    const ContactArms arms = armsOf(c);
+    writeNormalRow(list, first, c, arms);
+    if (directions > 0) writeFrictionRow(list, first + 1, first, c, arms, t[0], primarySettings(params));
+    if (directions > 1) writeFrictionRow(list, first + 2, first, c, arms, t[1], secondarySettings(params));
     if (spin) writeSpinRow(list, first + 1 + directions, first, c);
     RbdBclEndConstraint(list, c, rowCount);
 }

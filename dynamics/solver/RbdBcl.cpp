@@ -13,12 +13,9 @@ size_t alignUp(size_t bytes)
     return (bytes + ROW_ALIGNMENT - 1) / ROW_ALIGNMENT * ROW_ALIGNMENT;
 }
 
-// Row counts are never negative: a mask rounds them (every constraint of
-// every step takes its rows through this).
 int32_t roundUpToTile(int32_t rows)
 {
-    static_assert((RBD_TILE_ROWS & (RBD_TILE_ROWS - 1)) == 0, "tiles of a power of two rows");
-    return (rows + RBD_TILE_ROWS - 1) & ~(RBD_TILE_ROWS - 1);
+    return (rows + RBD_TILE_ROWS - 1) / RBD_TILE_ROWS * RBD_TILE_ROWS;
 }
 
 // Carves one array of count elements out of the block at *cursor.
