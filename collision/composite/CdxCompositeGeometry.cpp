@@ -412,6 +412,7 @@ void CdxCompositeGeometryRebuild(CdxGeometryID geometry)
     if (!c) return;
     c->placedCurrent = 0; // the elements or their placements changed
     c->frameBoxCurrent = 0;
+    ++c->builds;
     PxReal radius = 0.0;
     for (int i = 0; i < c->elementCount; ++i) {
         PxVector3 centre, placed;
@@ -437,6 +438,7 @@ void CdxCompositeGeometryDecompose(CdxGeometryID geometry)
     c->elementCount = 0;
     c->placedCurrent = 0;
     c->frameBoxCurrent = 0;
+    ++c->builds;
     c->bSphereRadius = 0.0;
 }
 
@@ -458,6 +460,7 @@ void CdxCompositeDestroy(CdxGeometryID geometry)
     CdxCompositeGeometry *c = Record(geometry);
     if (!c) return;
     CdxCompositeGeometryDecompose(geometry);
+    CdxCompositeApartFree(c);
     PxMemoryAPI.destroy(c->elements);
     PxMemoryAPI.destroy(c->relativeTransforms);
     PxMemoryAPI.destroy(c->placedTargets);
