@@ -41,7 +41,7 @@ struct Side {
     const CdxModel *model;
     const CdxGeometry *geometry;
     const CdxCompositeGeometry *composite; // the geometry's record, or null
-    int builds;                            // a composite's rebuilds then
+    unsigned long long build;              // a composite's rebuild stamp then
     CdxHull hull;                          // a plain model's hull then
     PxReal tolerance;
     PxReal frame[12]; // axes and origin when tested
@@ -95,7 +95,7 @@ PxReal Moved(const CdxModel *model, const Side &side)
         model->contactTolerance != side.tolerance)
         return -1.0;
     if (side.composite) {
-        if (side.composite->builds != side.builds) return -1.0;
+        if (side.composite->build != side.build) return -1.0;
     } else {
         CdxHull hull;
         if (!CdxHullOf(model->geometry, &hull) || hull.halfLength != side.hull.halfLength ||
@@ -132,7 +132,7 @@ bool RecordSide(const CdxModel *model, Side *side)
     side->model = model;
     side->geometry = model->geometry;
     side->composite = CdxCompositeFromGeometry(model->geometry);
-    side->builds = side->composite ? side->composite->builds : 0;
+    side->build = side->composite ? side->composite->build : 0;
     side->hull = {0.0, 0.0};
     if (!side->composite && !CdxHullOf(model->geometry, &side->hull)) return false;
     side->tolerance = model->contactTolerance;

@@ -25,9 +25,10 @@ struct CdxCompositeGeometry {
     // own frame, which the model's box is turned from (see CdxComposite.h).
     PxReal frameBox[6];  // min x, y, z, max x, y, z
     int frameBoxCurrent; // 0: found again when next asked
-    // Counts the rebuilds, so that what was worked out from the elements
-    // before one is known to be stale.
-    int builds;
+    // The stamp of the last rebuild, unique among all composites (a new one
+    // at a freed one's address included), so that what was worked out from
+    // the elements before one is known to be stale.
+    unsigned long long build;
     // The pairs this composite was last found apart in as model 1, made
     // when the first is met (CdxCompositeApart.cpp); null till then.
     CdxCompositeApartBlock *apart;
