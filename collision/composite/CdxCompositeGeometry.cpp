@@ -16,6 +16,8 @@
 namespace {
 
 CdxGeometryTypeID gCompositeTypeId = -1;
+// The last rebuild stamp handed out (CdxCompositeGeometry::build).
+unsigned long long gBuildStamp = 0;
 
 void ForgetType()
 {
@@ -412,6 +414,7 @@ void CdxCompositeGeometryRebuild(CdxGeometryID geometry)
     if (!c) return;
     c->placedCurrent = 0; // the elements or their placements changed
     c->frameBoxCurrent = 0;
+    c->build = ++gBuildStamp;
     PxReal radius = 0.0;
     for (int i = 0; i < c->elementCount; ++i) {
         PxVector3 centre, placed;
@@ -437,6 +440,7 @@ void CdxCompositeGeometryDecompose(CdxGeometryID geometry)
     c->elementCount = 0;
     c->placedCurrent = 0;
     c->frameBoxCurrent = 0;
+    c->build = ++gBuildStamp;
     c->bSphereRadius = 0.0;
 }
 
@@ -458,6 +462,7 @@ void CdxCompositeDestroy(CdxGeometryID geometry)
     CdxCompositeGeometry *c = Record(geometry);
     if (!c) return;
     CdxCompositeGeometryDecompose(geometry);
+    CdxCompositeApartFree(c);
     PxMemoryAPI.destroy(c->elements);
     PxMemoryAPI.destroy(c->relativeTransforms);
     PxMemoryAPI.destroy(c->placedTargets);

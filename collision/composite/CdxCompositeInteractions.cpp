@@ -1,5 +1,6 @@
 // Pair functions of composites: every element is tested against the other
 // model through the interaction table and the results are merged.
+#include "composite/CdxCompositeHull.h"
 #include "composite/CdxCompositeRecord.h"
 #include "framework/CdxInteractionTableRecord.h"
 #include "primitives/CxPrimitiveRecords.h"
@@ -90,43 +91,18 @@ bool ReportsDistance(const CdxInteractions *interactions)
            (fn == CdxSphereSphereIntersect || fn == CdxCylinderSphereIntersect || fn == CdxBoxSphereIntersect);
 }
 
-// What holds a sphere, cylinder or box: the points within radius of the
-// segment from -halfLength to +halfLength along its z axis.
-struct Hull {
-    PxReal halfLength;
-    PxReal radius;
-};
-
-// False for other kinds.
-bool HullOf(const CdxGeometry *geometry, Hull *hull)
-{
-    const CdxGeometryTypeID type = geometry ? geometry->typeId : -1;
-    if (type < 0) return false;
-    if (type == gCdxSphereTypeId) {
-        *hull = {0.0, reinterpret_cast<const CdxSphereRecord *>(geometry)->radius};
-    } else if (type == gCdxCylinderTypeId) {
-        const CdxCylinderRecord *cylinder = reinterpret_cast<const CdxCylinderRecord *>(geometry);
-        *hull = {cylinder->halfHeight, cylinder->radius};
-    } else if (type == gCdxBoxTypeId) {
-        *hull = {0.0, reinterpret_cast<const CdxBoxRecord *>(geometry)->sphereRadius};
-    } else {
-        return false;
-    }
-    return true;
-}
-
 // The model a composite's elements are tested against, with its hull read
 // once for all the elements.
 struct Other {
     CdxModel *model;
-    Hull hull;
+    CdxHull hull;
     bool hasHull; // a sphere, cylinder or box with a transform
 };
 
 Other OtherOf(CdxModel *model)
 {
     Other other = {model, {0.0, 0.0}, false};
-    other.hasHull = HullOf(model->geometry, &other.hull) && model->transform;
+    other.hasHull = CdxHullOf(model->geometry, &other.hull) && model->transform;
     return other;
 }
 
@@ -136,8 +112,8 @@ Other OtherOf(CdxModel *model)
 // segment.
 bool HullsApart(const CdxModel *element, const Other &other)
 {
-    Hull hull1, hull2 = other.hull;
-    if (!other.hasHull || !HullOf(element->geometry, &hull1) || !element->transform) return false;
+    CdxHull hull1, hull2 = other.hull;
+    if (!other.hasHull || !CdxHullOf(element->geometry, &hull1) || !element->transform) return false;
     const CdxModel *model1 = element, *model2 = other.model;
     if (hull1.halfLength > 0.0) {
         std::swap(model1, model2);
@@ -248,8 +224,10 @@ int CdxCompositeGenericIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     result->touch = 0;
     result->contactCount = 0;
     PxV3Zero(result->normal);
-    if (!pair || !pair->model2) return 0;
-    CdxCompositeGeometry *c = PlacedComposite(pair->model1);
+    if (!pair || !pair->model1 || !pair->model2) return 0;
+    CdxCompositeGeometry *c = CdxCompositeFromGeometry(pair->model1->geometry);
+    if (c && c->apart && CdxCompositeStaysApart(c, pair)) return 0;
+    c = PlacedComposite(pair->model1);
     if (!c || c->elementCount == 0) return 0;
     const CdxRequest *request = RequestOf(pair);
     CandidateBuffer buffer(c->elementCount * std::max(request->contactMaxCount, 0));
@@ -260,7 +238,11 @@ int CdxCompositeGenericIntersect(CdxModelPair *pair, CdxIntersectResult *result)
         if (IntersectElement(c->elements[i], other, buffer.contacts() + used, buffer.capacity() - used, used,
                              normalSum))
             result->touch = 1;
-    if (!result->touch) return 0;
+    if (!result->touch) {
+        CdxCompositeRecordApart(c, pair);
+        return 0;
+    }
+    if (c->apart) CdxCompositeForgetApart(c, pair);
     PxV3Normalize(normalSum);
     PxV3Copy(result->normal, normalSum);
     int budget = std::min(result->contacts ? result->contactCapacity : 0, request->contactMaxCount);

@@ -5,6 +5,8 @@
 #include "framework/CdxGeometryRecord.h"
 #include "framework/CdxModelRecord.h"
 
+struct CdxCompositeApartBlock; // CdxCompositeApart.cpp
+
 struct CdxCompositeGeometry {
     CdxGeometry header;
     int maxElementCount;
@@ -23,6 +25,13 @@ struct CdxCompositeGeometry {
     // own frame, which the model's box is turned from (see CdxComposite.h).
     PxReal frameBox[6];  // min x, y, z, max x, y, z
     int frameBoxCurrent; // 0: found again when next asked
+    // The stamp of the last rebuild, unique among all composites (a new one
+    // at a freed one's address included), so that what was worked out from
+    // the elements before one is known to be stale.
+    unsigned long long build;
+    // The pairs this composite was last found apart in as model 1, made
+    // when the first is met (CdxCompositeApart.cpp); null till then.
+    CdxCompositeApartBlock *apart;
 };
 
 // The composite record of a geometry, or null when it is not composite.
@@ -46,6 +55,23 @@ int CdxCompositeGeometryTurnedAABB(CdxGeometry *geometry, const PxReal (*transfo
 // Places the elements at transform, unless they already stand where that
 // would put them (same transform, same storage, nothing changed since).
 void CdxCompositeGeometryEnsurePlaced(CdxGeometry *geometry, const PxReal (*transform)[4]);
+
+// True when the pair (model 1 composite c, holding records) was last
+// tested apart and may be answered "no touch" without a test: its models
+// have since moved by less than half the hull clearance found then
+// (CdxHullClearance), and nothing else that test read has changed.
+bool CdxCompositeStaysApart(CdxCompositeGeometry *c, const CdxModelPair *pair);
+
+// After a test of the pair (model 1 composite c) found it apart: records
+// it with its clearance and the models' poses when both models are in a
+// space (a test's own element pairs are not).
+void CdxCompositeRecordApart(CdxCompositeGeometry *c, const CdxModelPair *pair);
+
+// After a test found the pair touching: its record, if any, goes.
+void CdxCompositeForgetApart(CdxCompositeGeometry *c, const CdxModelPair *pair);
+
+// Frees c's records.
+void CdxCompositeApartFree(CdxCompositeGeometry *c);
 
 // Points every element's reference frame at the composite model's current
 // transform pointer.

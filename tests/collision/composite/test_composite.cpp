@@ -5,6 +5,8 @@
 #include "composite/CdxCompositeRecord.h"
 #include "framework/CdxModelRecord.h"
 
+#include <kelmar/CdxClearance.h>
+
 namespace {
 
 const PxReal kTight = 1e-12;
@@ -453,6 +455,57 @@ TEST_F(CdxCompositeTest, SpaceBoxLeavesElementsToPairTestsWhichPlaceThemExactly)
         for (int i = 0; i < 2; ++i) EXPECT_EQ(0, std::memcmp(elementTm_[i], expected[i], sizeof(PxMatrix4))) << trial;
     }
     CdxModelDestroy(composite); // its elements stay the fixture's
+}
+
+// Two capsules (a cylinder and two end balls) at random poses: their hull
+// clearance is the least distance between their axis segments, found by
+// sampling both, less the radii and tolerances, never more; the pair test
+// touches exactly when it is negative. A plane has no hull.
+TEST_F(CdxCompositeTest, HullClearanceOfCapsulesIsTheirSampledGapBeyondTheTolerances)
+{
+    const PxReal radius[2] = {0.1, 0.05}, half[2] = {0.3, 0.2}, tolerance = 0.01;
+    CdxModelID capsules[2];
+    for (int side = 0; side < 2; ++side) {
+        capsules[side] = Composite(3, 0, 0, 0);
+        for (int k = 0; k < 3; ++k) {
+            CdxGeometryID g = k ? CdxSphereCreate(radius[side]) : CdxCylinderCreate(radius[side], 2 * half[side]);
+            CdxModelID part = Add(capsules[side], 3 * side + k, Model(g, &elementTm_[3 * side + k]), 0, 0,
+                                  k == 0   ? 0.0
+                                  : k == 1 ? -half[side]
+                                           : half[side]);
+            CdxModelSetContactTolerance(part, tolerance);
+        }
+    }
+    std::vector<CdxContact> found;
+    Random random(41);
+    const int samples = 400;
+    int touching = 0;
+    for (int trial = 0; trial < 60; ++trial) {
+        Vec ends[2][2];
+        for (int side = 0; side < 2; ++side) {
+            Move(capsules[side], random.RandomPose(random.InBox(0.4)));
+            for (int e = 0; e < 2; ++e)
+                ends[side][e] = PoseOf(capsules[side]).ToWorld({0, 0, (2 * e - 1) * half[side]});
+        }
+        PxReal nearest = DBL_MAX;
+        for (int i = 0; i <= samples; ++i)
+            for (int j = 0; j <= samples; ++j) {
+                const PxReal u = static_cast<PxReal>(i) / samples, v = static_cast<PxReal>(j) / samples;
+                Vec d;
+                for (int k = 0; k < 3; ++k)
+                    d[k] = (1 - u) * ends[0][0][k] + u * ends[0][1][k] - (1 - v) * ends[1][0][k] - v * ends[1][1][k];
+                nearest = std::min(nearest, d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+            }
+        const PxReal sampled = std::sqrt(nearest) - radius[0] - radius[1] - 2 * tolerance;
+        const PxReal clearance = CdxHullClearance(capsules[0], capsules[1]);
+        EXPECT_TRUE(clearance <= sampled + kTight && clearance >= sampled - 2 * half[0] / samples) << trial;
+        if (std::fabs(clearance) < 1e-6) continue;
+        const int touch = CdxTest::Intersect(capsules[0], capsules[1], &found);
+        EXPECT_EQ(clearance < 0.0 ? 1 : 0, touch) << "trial " << trial << ", clearance " << clearance;
+        touching += touch;
+    }
+    EXPECT_TRUE(touching > 5 && touching < 55) << touching << " of 60 touch";
+    EXPECT_EQ(-DBL_MAX, CdxHullClearance(capsules[0], At(0, 0, -2, CdxPlaneCreate())));
 }
 
 // Elements found apart from a ball skip their tests: at random places and

@@ -205,4 +205,69 @@ TEST_F(ContactRowsTest, AnImmovableBodyContributesNoColumnsAndTwoGiveNoRows)
     EXPECT_EQ(list.constraintCount, 0);
 }
 
+// A contact's rows start anywhere in a tile (after 0-3 rows of other
+// contacts) and with either body immovable: they read the same as the rows
+// built alone, to the bit, and measure the relative velocity of the contact
+// point, the immovable side's columns zero.
+TEST_F(ContactRowsTest, RowsReadTheSameWhereverTheyStartAndWhicheverBodyIsImmovable)
+{
+    RbdContactParamsSetType(params, 2);
+    RbdContactParamsSetSecondaryFrictionModel(params, 1);
+    RbdContactID filler[3];
+    for (RbdContactID &f : filler) {
+        f = RbdContactCreate(world);
+        RbdConstraintSetBodies(f, b0, b1);
+        RbdConstraintEnable(f);
+    }
+    const RbdBclParameters parameters = {0.01, 1e-6, 0.08};
+    const int frozen[] = {-1, 0, 1};
+    rbdtest::Rng rng(20261208);
+    for (int still : frozen) {
+        SCOPED_TRACE(still);
+        RbdBodyID bodies[2] = {b0, b1};
+        for (int k = 0; k < 2; ++k) {
+            RbdBodyUnFreeze(bodies[k]);
+            rbdtest::randomBodyTransform(rng, 2.0, bodies[k]);
+            PxVector3 v, w;
+            randomVector(rng, 3.0, v);
+            randomVector(rng, 3.0, w);
+            RbdBodySetLinearVelocity(bodies[k], v[0], v[1], v[2]);
+            RbdBodySetAngularVelocity(bodies[k], w[0], w[1], w[2]);
+        }
+        if (still >= 0) RbdBodyFreeze(bodies[still]);
+        PxVector3 n, p, v[2] = {{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}}, relative;
+        randomUnitVector(rng, n);
+        randomVector(rng, 2.0, p);
+        RbdContactSetNormal(c, n[0], n[1], n[2]);
+        RbdContactSetPosition(c, p[0], p[1], p[2]);
+        RbdContactSetPenetration(c, 0.004);
+        for (int k = 0; k < 2; ++k)
+            if (k != still) RbdBodyGetVelocityAtPoint(bodies[k], p, v[k]);
+        PxV3Sub(relative, v[0], v[1]);
+        ASSERT_EQ(build(), 3);
+        PxReal alone[3][RBD_JACOBIAN_COLUMNS];
+        for (int32_t row = 0; row < 3; ++row) RbdBclGetJacobian(&list, row, alone[row]);
+        for (int before = 0; before <= 3; ++before) {
+            SCOPED_TRACE(before);
+            RbdBclInitConstraintRowList(&list);
+            RbdBclStartPartition(&list);
+            for (int f = 0; f < before; ++f) filler[f]->rowBuilder(&list, filler[f], &parameters);
+            c->rowBuilder(&list, c, &parameters);
+            RbdBclEndPartition(&list);
+            ASSERT_EQ(list.partitionRowCount, before + 3);
+            for (int32_t r = 0; r < 3; ++r) {
+                const int32_t row = before + r;
+                PxReal jacobian[RBD_JACOBIAN_COLUMNS], u[3];
+                RbdBclGetJacobian(&list, row, jacobian);
+                for (int col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) EXPECT_EQ(jacobian[col], alone[r][col]);
+                for (int k = 0; k < 3; ++k) u[k] = jacobian[still == 0 ? 6 + k : k] * (still == 0 ? -1.0 : 1.0);
+                EXPECT_NEAR(RbdBclRowVelocity(&list, row, c), PxV3Dot(relative, u), 1e-12);
+                for (int col = 6 * still; still >= 0 && col < 6 * still + 6; ++col) EXPECT_EQ(jacobian[col], 0.0);
+            }
+            EXPECT_EQ(list.phi[before], -0.004);
+            EXPECT_EQ(list.frictionIndex[before + 2], before) << "the secondary row bounded by its normal row";
+        }
+    }
+}
+
 } // namespace
