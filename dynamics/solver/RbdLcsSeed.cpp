@@ -23,6 +23,15 @@
 // Its friction rows start held at a bound their last force reaches to
 // within kAtFrictionBound; friction proportional to the normal force has
 // no bounds yet when the solve starts, and starts free.
+// In an island with joints a contact without force is seeded from the
+// step's right-hand side instead: it starts held at zero exactly when its
+// row asks for no push (the contact does not close within the step). The
+// closing hand's new and parting contacts started free and pulled at its
+// links, and each cost its 72-row solve tens of pivots; a contact that
+// rested without force for two steps and closes now started held and
+// cost as many. An island of contacts alone keeps the count: its contacts
+// that ask for no push are often pressed by their neighbours (a stack's
+// corners), and seeded so the settling stack took four times the time.
 // A box friction row's bound follows the normal force of the step before,
 // which grows by a tenth a step while a hand closes on an object: the last
 // force of a row that slid then falls short of the new bound, and the row
@@ -112,11 +121,12 @@ bool countIdleStep(const PartitionRows &rows, int c, RbdBaseConstraint *record, 
     return idle;
 }
 
-// The others are its friction rows. The normal row is held when the
-// contact was idle the step before as well: its count, moved on, is 2 or
-// more (it stops at kIdleStepsKept, which is more).
+// The others are its friction rows. The normal row of a contact without
+// force is held when its right-hand side (rhs, when given) is not
+// positive, or else when the contact was idle the step before as well: its
+// count, moved on, is 2 or more (it stops at kIdleStepsKept, which is more).
 template <bool IdleCounted>
-int seedContact(PartitionRows &rows, int c, RbdBaseConstraint *record, PxReal h, int &boxRows)
+int seedContact(PartitionRows &rows, int c, RbdBaseConstraint *record, PxReal h, const PxReal *rhs, int &boxRows)
 {
     int first = rows.layout.firstRow[c], held = 0;
     for (int r = 0; r < rows.layout.rows[c]; ++r) {
@@ -125,7 +135,8 @@ int seedContact(PartitionRows &rows, int c, RbdBaseConstraint *record, PxReal h,
         if (r == 0) {
             bool idle = IdleCounted ? contactImpulse(rows, i, record, h) <= 0.0 : countIdleStep(rows, c, record, h);
             bool idleBefore = record->data.contact.idleSteps > 1;
-            rows.state[i] = idle && idleBefore && rows.lo[i] == 0.0 ? kLcpAtLower : kLcpFree;
+            bool atZero = idle && (rhs ? rhs[i] <= 0.0 : idleBefore);
+            rows.state[i] = atZero && rows.lo[i] == 0.0 ? kLcpAtLower : kLcpFree;
         } else {
             ++boxRows;
             const PxReal impulse = contactImpulse(rows, i, record, h);
@@ -141,7 +152,7 @@ int seedContact(PartitionRows &rows, int c, RbdBaseConstraint *record, PxReal h,
 }
 
 template <bool IdleCounted>
-int seedRows(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, int &boxRows)
+int seedRows(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, const PxReal *rhs, int &boxRows)
 {
     for (int i = 0; i < rows.layout.rowCount; ++i) rows.state[i] = kLcpFree;
     if (!records) return 0;
@@ -149,7 +160,7 @@ int seedRows(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, i
     for (int c = 0; c < rows.layout.constraintCount; ++c) {
         RbdBaseConstraint *record = records[c];
         if (!record) continue;
-        held += record->typeId == RBD_TYPE_CONTACT ? seedContact<IdleCounted>(rows, c, record, h, boxRows)
+        held += record->typeId == RBD_TYPE_CONTACT ? seedContact<IdleCounted>(rows, c, record, h, rhs, boxRows)
                                                    : seedConstraint(rows, c, record, h);
     }
     return held;
@@ -157,10 +168,12 @@ int seedRows(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, i
 
 } // namespace
 
-int seedStates(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, bool idleCounted, int *boxRows)
+int seedStates(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, const PxReal *rhs, bool idleCounted,
+               int *boxRows)
 {
     int counted = 0;
-    int held = idleCounted ? seedRows<true>(rows, records, h, counted) : seedRows<false>(rows, records, h, counted);
+    int held = idleCounted ? seedRows<true>(rows, records, h, rhs, counted)
+                           : seedRows<false>(rows, records, h, rhs, counted);
     if (boxRows) *boxRows = counted;
     return held;
 }

@@ -18,11 +18,14 @@ namespace lcs {
 // its last force reaches a bound, or when the last solve held it at a bound
 // its last force still points to. Every other row starts free.
 // Returns the rows held.
+// With rhs (the island's right-hand side, q of w = A x - q) a contact
+// without force starts held at zero when its normal row's q is not
+// positive, whatever its count of idle steps.
 // records: the island's constraint records in row-list order (null: none).
 // idleCounted: countIdleSteps counted this step's idle contacts already.
 // boxRows (when given): receives the count of contacts' box friction rows.
-int seedStates(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, bool idleCounted = false,
-               int *boxRows = nullptr);
+int seedStates(PartitionRows &rows, RbdBaseConstraint *const *records, PxReal h, const PxReal *rhs = nullptr,
+               bool idleCounted = false, int *boxRows = nullptr);
 
 // Keeps in each contact's record the side its box friction rows ended at
 // in this step's answer (none after a failed solve), for seedStates; an

@@ -48,7 +48,8 @@ typedef int (*LCPSolverFunction)(LCPMatrix &A, PxReal *x, const PxReal *q, const
 // Block principal pivoting, safeguarded by single pivots (see PivotRule in
 // the source) and by cycle detection. It takes at most
 // pivotingIterationLimit(params, n) iterations, and single pivots only
-// after params.maxBlockIterations. Single pivots alone reach the answer of
+// after params.maxBlockIterations (on a box island, params.boxIsland, once
+// the block pivots run out of retries). Single pivots alone reach the answer of
 // a positive definite A; one back to an active set they went through is a
 // cycle that only rounding can cause: the solve fails.
 int cycleDetectLcpSolver(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const PxReal *hi, int32_t *state,

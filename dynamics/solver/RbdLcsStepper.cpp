@@ -290,8 +290,11 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     // Seeded states make the solve warm-started, unless it is already.
     const int seeding = !lcpParameters.warmStart;
     int boxRows = 0;
+    // Islands with joints seed their contacts without force from their
+    // approach (RbdLcsSeed.cpp says why only those).
+    const PxReal *approach = contacts ? nullptr : rhs;
     if (seeding && resting) countIdleSteps(rows, records, parameters_.stepsize);
-    if (seeding && !resting && seedStates(rows, records, parameters_.stepsize, false, &boxRows) > 0)
+    if (seeding && !resting && seedStates(rows, records, parameters_.stepsize, approach, false, &boxRows) > 0)
         lcpParameters.warmStart = 1;
     frictionBoundsFromLastStep(rows, records, parameters_.stepsize, contacts);
     LcpRows lcp = {rowCount,   rows.lo,          rows.hi, rows.lambda,
@@ -302,12 +305,12 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         // Refused: the full route's states, A, J M^-1 and right-hand side,
         // as a step that never tried would have them.
         if (resting) {
-            if (seeding && seedStates(rows, records, parameters_.stepsize, true, &boxRows) > 0)
-                lcpParameters.warmStart = 1;
             if (!(map = setUpMatrix(rows))) return 0;
             if (!prepareMatrix(contacts, rows, invM, JMinv, map, bodyScratch, kept, deferred))
                 return waitUnfactored(rows);
             fn_->computeRhs(rows, bodies_, JMinv, load, parameters_, rhs);
+            if (seeding && seedStates(rows, records, parameters_.stepsize, approach, true, &boxRows) > 0)
+                lcpParameters.warmStart = 1;
         }
         int failed = 0;
         lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_, &failed);

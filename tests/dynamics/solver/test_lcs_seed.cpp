@@ -54,10 +54,61 @@ TEST(LcsSeed, BoxFrictionStartsAtTheSideItWasHeldAtWhileItsForcePointsThere)
         record.force[0][1] = 5.0;
         record.force[0][2] = c.force2;
         int boxRows = 0;
-        seedStates(rows, records, 0.01, false, &boxRows);
+        seedStates(rows, records, 0.01, nullptr, false, &boxRows);
         EXPECT_EQ(boxRows, 2);
         EXPECT_EQ(state[0], kLcpFree) << "the normal pushed";
         EXPECT_EQ(state[1], c.seeded1);
         EXPECT_EQ(state[2], c.seeded2);
+    }
+}
+
+// One contact's normal row (+y, q as given); rows 1 and 2 its box friction.
+// With the island's right-hand side a contact without force starts held at
+// zero exactly when it asks for no push; without it, after its second idle
+// step. A contact that pressed starts free either way.
+TEST(LcsSeed, ContactWithoutForceStartsFromItsApproach)
+{
+    struct Case {
+        const char *name;
+        PxReal lastForce; // along the normal (N)
+        int32_t idleSteps;
+        int withRhs;
+        PxReal q;
+        int32_t seeded;
+    };
+    const Case cases[] = {
+        {"new, parting", 0.0, 0, 1, -0.5, kLcpAtLower},
+        {"new, at rest", 0.0, 0, 1, 0.0, kLcpAtLower},
+        {"new, closing", 0.0, 0, 1, 0.5, kLcpFree},
+        {"idle for steps, closing", 0.0, 7, 1, 1e-9, kLcpFree},
+        {"pressed, parting", 2.0, 0, 1, -0.5, kLcpFree},
+        {"pulled, parting", -2.0, 0, 1, -0.5, kLcpAtLower},
+        {"no rhs, new", 0.0, 0, 0, -0.5, kLcpFree},
+        {"no rhs, idle the step before", 0.0, 1, 0, 0.5, kLcpAtLower},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RbdBaseConstraint record;
+        memset(&record, 0, sizeof(record));
+        record.typeId = RBD_TYPE_CONTACT;
+        record.solverBody[0] = reinterpret_cast<RbdLcsBody *>(&record); // only its side is read
+        record.data.contact.idleSteps = c.idleSteps;
+        record.force[0][1] = c.lastForce;
+        int32_t firstRow[1] = {0}, rowsOf[1] = {3}, bodies[2] = {0, -1}, frictionRef[4] = {-1, -1, -1, -1};
+        int32_t state[4] = {kLcpAtUpper, kLcpFree, kLcpFree, kLcpFree};
+        PxReal J[kTileSize] = {}, lo[4] = {0.0, -0.01, -0.01}, hi[4] = {RBD_REAL_MAX, 0.01, 0.01};
+        PxReal q[4] = {c.q, 0.0, 0.0, 0.0};
+        J[tileIndex(0, 1)] = J[tileIndex(1, 0)] = J[tileIndex(2, 2)] = 1.0;
+        PartitionRows rows = {};
+        rows.layout = {1, 3, 4, firstRow, rowsOf, bodies};
+        rows.J = J;
+        rows.lo = lo;
+        rows.hi = hi;
+        rows.state = state;
+        rows.frictionRef = frictionRef;
+        RbdBaseConstraint *records[1] = {&record};
+        seedStates(rows, records, 0.01, c.withRhs ? q : nullptr);
+        EXPECT_EQ(state[0], c.seeded);
+        EXPECT_EQ(record.data.contact.idleSteps, c.lastForce > 0.0 ? 0 : c.idleSteps + 1) << "counted either way";
     }
 }
