@@ -316,7 +316,10 @@ PxReal RestSolve::residual(int n, const PxReal *q, const PxReal *Ax, PxReal *z, 
         }
         z[c] = q[row] - Ax[row];
         PxReal ratio = fabs(z[c]) / velocityTolerance(t, row);
-        if (ratio > worst) worst = ratio; // as fmax, which is a call here
+        // As fmax (a call here), but a NaN (a row of q or of A x) is kept
+        // whatever rows follow it: no refinement then stops, and the island
+        // goes to the full route.
+        if (ratio > worst || isnan(ratio)) worst = ratio;
     }
     return worst;
 }

@@ -304,6 +304,37 @@ TEST(LcsRestSolve, ServesAStackOfContactsAtRestAndLeavesASlidingBoxToTheFullRout
         }
 }
 
+// A right-hand side with a NaN in one row (a body's velocity or load gone
+// bad) is no rest to serve: every comparison with a NaN is false, so
+// neither the residual nor the bounds may let it through.
+TEST(LcsRestSolve, RefusesARightHandSideWithANaN)
+{
+    const RbdLcsLCPSolverParameters params = defaultParameters(kH).lcp;
+    for (int which = 0; which < kLinearSolverCount; ++which)
+        for (int row : {0, 1, 5, kBoxes * 12 - 1}) {
+            SCOPED_TRACE((which ? "row factor, row " : "tiles, row ") + std::to_string(row));
+            std::vector<RbdLcsBody> bodies(kBoxes);
+            for (RbdLcsBody &b : bodies) makeBody(b, 1.0, 1.0 / 6, 1.0 / 6, 1.0 / 6);
+            chainBodies(bodies);
+            RowList list(64);
+            stackRows(list, bodies, 0.0);
+            const Packed p(list, bodies);
+            Step last, now;
+            LCPMatrix &A0 = last.allocate(p, list, which);
+            stackLoad(last, p, list, 0.0);
+            ASSERT_GT(last.solveInFull(A0, p, params), 0);
+            RestSolve rest;
+            rest.keep(A0, last.rows, kEps, kH, params.tolerance, 1);
+            LCPMatrix &A = now.allocate(p, list, which);
+            stackLoad(now, p, list, 0.0, &last);
+            ASSERT_TRUE(rest.matches(A, now.rows, kEps, kH, params.tolerance));
+            now.q[static_cast<size_t>(row)] = NAN;
+            const std::vector<PxReal> before = now.lambda;
+            EXPECT_EQ(rest.solve(A, now.context.pool(), now.products(p, bodies), now.lcp, now.q.data(), params), 0);
+            EXPECT_EQ(now.lambda, before) << "a refused solve writes nothing";
+        }
+}
+
 } // namespace
 
 // The rest solve takes each row's 1 / A_ii from the kept diagonal rather
