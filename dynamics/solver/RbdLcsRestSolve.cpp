@@ -303,11 +303,13 @@ int RestSolve::matches(const LCPMatrix &A, const PartitionRows &rows, PxReal eps
 }
 
 // z = (q - A x)_F over the free rows in the factor's order; returns the
-// largest residual as a fraction of its row's velocity tolerance.
+// largest residual as a fraction of its row's velocity tolerance, or a NaN
+// when a row's is (a row of q or of A x): no refinement then stops, and the
+// island goes to the full route.
 PxReal RestSolve::residual(int n, const PxReal *q, const PxReal *Ax, PxReal *z, const Tolerances &t) const
 {
     const int count = static_cast<int>(freeRow_.size());
-    PxReal worst = 0.0;
+    PxReal worst = 0.0, sum = 0.0; // sum: a NaN if any ratio is (none is negative)
     for (int c = 0; c < count; ++c) {
         int row = freeRow_[static_cast<size_t>(c)];
         if (row >= n) { // a padding row: x stays 0
@@ -316,12 +318,10 @@ PxReal RestSolve::residual(int n, const PxReal *q, const PxReal *Ax, PxReal *z, 
         }
         z[c] = q[row] - Ax[row];
         PxReal ratio = fabs(z[c]) / velocityTolerance(t, row);
-        // As fmax (a call here), but a NaN (a row of q or of A x) is kept
-        // whatever rows follow it: no refinement then stops, and the island
-        // goes to the full route.
-        if (ratio > worst || isnan(ratio)) worst = ratio;
+        if (ratio > worst) worst = ratio; // as fmax, which is a call here
+        sum += ratio;
     }
-    return worst;
+    return sum == sum ? worst : sum;
 }
 
 // x_F += F_old^-1 (q - A x)_F until every free row's residual is under
