@@ -200,17 +200,13 @@ TEST_F(SpaceTest, APairWhoseModelThawsIsReadAgainInItsFormerPlace)
 
 // Staying pairs are read in the order they joined: in the update after
 // their hello, in the hellos' order. A pair that ends leaves its place and
-// one that thaws takes its old place again. Balls wander so that pairs
-// begin and end every update, leave and come back, freeze and thaw, and
-// every other reading stops every three pairs. Models enter and leave in
-// updates of their own: a pair that ends and begins again within one
-// update (one model moving off, another onto it) silently takes the last
-// place, which no reader can see.
+// one that thaws takes its old place again. Balls wander, freeze and thaw,
+// leave and come back (in updates of their own: a pair that ends and
+// begins again within one update silently takes the last place), and
+// every other reading stops every three pairs.
 TEST_F(SpaceTest, StayingPairsAreReadInTheOrderTheyJoined)
 {
-    const int kBalls = 48;
-    const PxReal kSide = 6.0;
-    CdxSpaceID space = Space(CdxAllAxes, kBalls, 600);
+    CdxSpaceID space = Space(CdxAllAxes, 48, 600);
     std::mt19937 rng(5);
     auto uniform = [&](PxReal low, PxReal high) { return std::uniform_real_distribution<PxReal>(low, high)(rng); };
     struct Roamer {
@@ -218,41 +214,31 @@ TEST_F(SpaceTest, StayingPairsAreReadInTheOrderTheyJoined)
         PxVector3 at;
         bool inside, frozen, placed;
     };
-    std::vector<Roamer> balls;
-    for (int k = 0; k < kBalls; ++k) {
-        Roamer r{Ball(0.6, 0, 0, 0), {uniform(0, kSide), uniform(0, kSide), uniform(0, kSide)}, true, false, false};
-        MoveTo(r.model, r.at[0], r.at[1], r.at[2]);
+    std::vector<Roamer> balls(48);
+    for (Roamer &r : balls) {
+        r = {Ball(0.6, 0, 0, 0), {uniform(0, 6), uniform(0, 6), uniform(0, 6)}, true, false, false};
         CdxSpaceInsertModel(space, r.model);
-        balls.push_back(r);
     }
     std::map<ModelPairKey, int> joined;
     std::vector<ModelPairKey> lastHellos;
     int joins = 0, goodbyes = 0, thaws = 0, leaves = 0;
     for (int update = 0; update < 300; ++update) {
-        const bool membership = update % 5 == 4;
         for (Roamer &r : balls) {
-            if (membership) {
+            if (update % 5 == 4) { // membership
                 if (uniform(0, 1) > 0.1) continue;
-                if (r.inside)
-                    CdxSpaceRemoveModel(r.model);
-                else
-                    CdxSpaceInsertModel(space, r.model);
                 leaves += r.inside ? 1 : 0;
+                r.inside ? CdxSpaceRemoveModel(r.model) : CdxSpaceInsertModel(space, r.model);
                 r.inside = !r.inside;
                 r.frozen = r.placed = false;
                 continue;
             }
-            if (r.inside && !r.frozen) {
-                for (int k = 0; k < 3; ++k) r.at[k] = std::min(kSide, std::max(0.0, r.at[k] + uniform(-0.3, 0.3)));
-                MoveTo(r.model, r.at[0], r.at[1], r.at[2]);
-            }
+            if (r.inside && !r.frozen)
+                for (int k = 0; k < 3; ++k) r.at[k] = std::min(6.0, std::max(0.0, r.at[k] + uniform(-0.3, 0.3)));
+            MoveTo(r.model, r.at[0], r.at[1], r.at[2]);
             if (r.placed && uniform(0, 1) < (r.frozen ? 0.1 : 0.03)) {
                 r.frozen = !r.frozen;
                 thaws += r.frozen ? 0 : 1;
-                if (r.frozen)
-                    CdxSpaceFreezeModel(r.model);
-                else
-                    CdxSpaceUnfreezeModel(r.model);
+                (r.frozen ? CdxSpaceFreezeModel : CdxSpaceUnfreezeModel)(r.model);
             }
         }
         Transitions t = Step(space, update % 2 ? 3 : 64, false);
