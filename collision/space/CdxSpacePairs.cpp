@@ -56,19 +56,35 @@ CxPairNode *Append(CxPairNode *node, CxPairNode *sentinel, CdxModelPairContainer
 }
 
 // Staying pairs; those of two frozen models (the frozen list, and any left
-// on the overlap list) are skipped or go to the frozen section.
+// on the overlap list) are skipped or go to the frozen section. Read from
+// the space's index of the list when it has one: its entries lie one after
+// the other, where the nodes lie wherever their records were allocated.
 CxPairNode *AppendStaying(CxSpace *space, CxPairNode *node, CdxModelPairContainer *container, bool includeFrozen)
 {
     CxPairNode *sentinel = space->GetPairOverlapList();
     const uint32_t *dynamic = space->GetDynamicWords();
-    for (; node != sentinel; node = node->next) {
-        if (!Frozen(dynamic, node)) {
-            if (!CdxModelPairContainerAddStaying(container, &node->pair)) break;
+    int at = 0, end = 0;
+    const CxOverlapEntry *entries = space->OverlapEntries(node, &at, &end);
+    if (!entries) {
+        for (; node != sentinel; node = node->next) {
+            if (!Frozen(dynamic, node)) {
+                if (!CdxModelPairContainerAddStaying(container, &node->pair)) break;
+            } else if (includeFrozen) {
+                if (!CdxModelPairContainerAddFrozen(container, &node->pair)) break;
+            }
+        }
+        return node;
+    }
+    for (; at < end; ++at) {
+        const CxOverlapEntry &entry = entries[at];
+        if (!entry.node) continue;
+        if (DynamicSlot(dynamic, entry.id1) || DynamicSlot(dynamic, entry.id2)) {
+            if (!CdxModelPairContainerAddStaying(container, &entry.node->pair)) break;
         } else if (includeFrozen) {
-            if (!CdxModelPairContainerAddFrozen(container, &node->pair)) break;
+            if (!CdxModelPairContainerAddFrozen(container, &entry.node->pair)) break;
         }
     }
-    return node;
+    return at < end ? entries[at].node : sentinel;
 }
 
 int FillPairs(CdxSpaceID space, CdxSpacePairIterator *iterator, CdxModelPairContainer *container, bool includeFrozen)

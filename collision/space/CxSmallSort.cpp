@@ -62,6 +62,8 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
     maxRank_ = static_cast<int *>(PxMemoryAPI.create(n * sizeof(int)));
     enteringPairs_ = static_cast<EnteringPair *>(
         PxMemoryAPI.create(static_cast<size_t>(maxPairs) * sizeof(EnteringPair)));
+    index_ = static_cast<CxOverlapEntry *>(
+        PxMemoryAPI.create(static_cast<size_t>(maxPairs) * sizeof(CxOverlapEntry)));
     // The grid: one entry a box, and twice as many buckets as boxes.
     inUse_ = static_cast<uint8_t *>(PxMemoryAPI.createZeroed(n));
     gridBoxes_ = static_cast<PxReal *>(PxMemoryAPI.createZeroed(6 * n * sizeof(PxReal)));
@@ -77,10 +79,11 @@ bool CxSmallSort::Allocate(int maxModels, int maxPairs)
         PxMemoryAPI.create((static_cast<size_t>(gridBuckets_) + 1) * sizeof(uint32_t)));
     if (!reps_ || !repBlock_ || !dynamicWords_ || !freeIds_ || !forgetScratch_ || !thawScratch_ || !entering_ ||
         !enteringBoxes_ || !enteringIndex_ || !mergeScratch_ || !active_[0] || !active_[1] || !activeSlot_ ||
-        !maxRank_ || !enteringPairs_ || !inUse_ || !gridBoxes_ || !gridLow_ || !gridExtent_ || !gridLive_ ||
-        !gridLarge_ || !gridEntries_ || !gridStarts_ || !table_.Init(maxPairs, maxModels))
+        !maxRank_ || !enteringPairs_ || !index_ || !inUse_ || !gridBoxes_ || !gridLow_ || !gridExtent_ ||
+        !gridLive_ || !gridLarge_ || !gridEntries_ || !gridStarts_ || !table_.Init(maxPairs, maxModels))
         return false;
     enteringPairCapacity_ = maxPairs;
+    indexCapacity_ = maxPairs;
     size_ = maxModels;
     for (int k = 0; k < maxModels; ++k) {
         reps_[k] = &repBlock_[k];
@@ -123,6 +126,7 @@ void CxSmallSort::Release()
     PxMemoryAPI.destroy(activeSlot_);
     PxMemoryAPI.destroy(maxRank_);
     PxMemoryAPI.destroy(enteringPairs_);
+    PxMemoryAPI.destroy(index_);
     PxMemoryAPI.destroy(inUse_);
     PxMemoryAPI.destroy(gridBoxes_);
     PxMemoryAPI.destroy(gridLow_);

@@ -110,6 +110,7 @@ public:
     CdxSpaceAABBFn GetAABBUpdateFn() const override { return aabbFn_; }
     CxPairNode *ResumeReading(int list, void *position) override;
     void NoteReading(int list, CxPairNode *position) override;
+    const CxOverlapEntry *OverlapEntries(CxPairNode *node, int *begin, int *end) override;
     // From how many live models, and after how many crossings of end points
     // per model in one sort of the lists, updates that move many models
     // find the overlaps in a grid for a while (CxSmallSortGrid.cpp);
@@ -190,6 +191,10 @@ private:
     void BeginEnteringPairs();
 
     // Pair records and lists (CxSmallSortPairs.cpp).
+    void ListAppend(CxPairNode *sentinel, CxPairNode *node);
+    void IndexAppend(CxPairNode *node);
+    void IndexCompact();
+    void IndexRefresh();
     CxPairNode *NewPair(int i, int j, void *data1, void *data2, int list);
     void DeletePair(CxPairNode *node);
     void MoveTo(CxPairNode *node, int list);
@@ -257,6 +262,14 @@ private:
     EnteringPair *enteringPairs_ = nullptr; // up to the pair capacity
     int enteringPairCount_ = 0;
     int enteringPairCapacity_ = 0;
+    // The overlap list in order (CxOverlapEntry), up to the pair capacity;
+    // stale after a pair was placed between others (a thawed pair merged),
+    // and then built from the list when next read.
+    CxOverlapEntry *index_ = nullptr;
+    int indexCount_ = 0; // entries, those of pairs that left included
+    int indexDead_ = 0;  // entries of pairs that left
+    int indexCapacity_ = 0;
+    bool indexStale_ = false;
     CxPairNode *handedOut_[kListCount] = {}; // last reading position per list
     CxPairNode *cursor_[kListCount] = {};    // the same, moved past nodes that left
     CdxSpaceAABBFn aabbFn_ = nullptr;

@@ -7,18 +7,15 @@
 
 #include <algorithm>
 
-namespace {
-
-void ListAppend(CxPairNode *sentinel, CxPairNode *node)
+void CxSmallSort::ListAppend(CxPairNode *sentinel, CxPairNode *node)
 {
     node->previous = sentinel->previous;
     node->next = sentinel;
     sentinel->previous->next = node;
     sentinel->previous = node;
     node->list = sentinel->list;
+    if (node->list == kCxListOverlap) IndexAppend(node);
 }
-
-} // namespace
 
 CxPairNode *CxSmallSort::NewPair(int i, int j, void *data1, void *data2, int list)
 {
@@ -39,6 +36,10 @@ CxPairNode *CxSmallSort::NewPair(int i, int j, void *data1, void *data2, int lis
 void CxSmallSort::Unlink(CxPairNode *node)
 {
     if (cursor_[node->list] == node) cursor_[node->list] = node->next;
+    if (node->list == kCxListOverlap && !indexStale_) {
+        index_[node->slot].node = nullptr;
+        ++indexDead_;
+    }
     node->previous->next = node->next;
     node->next->previous = node->previous;
 }
@@ -104,6 +105,8 @@ void CxSmallSort::MergeThawedPairs()
               [](const CxPairNode *p, const CxPairNode *q) { return p->order < q->order; });
     CxPairNode *overlap = &lists_[kCxListOverlap];
     CxPairNode *place = overlap->next;
+    // Placed between entries: the index is built anew when next read.
+    if (count > 0) indexStale_ = true;
     for (int k = 0; k < count; ++k) {
         CxPairNode *node = thawScratch_[k];
         while (place != overlap && place->order < node->order) place = place->next;
@@ -114,6 +117,61 @@ void CxSmallSort::MergeThawedPairs()
         place->previous = node;
         node->list = kCxListOverlap;
     }
+}
+
+// A full index holds entries of pairs that left (the table holds the pairs
+// and this one is not in yet): it is compacted first.
+void CxSmallSort::IndexAppend(CxPairNode *node)
+{
+    if (indexStale_) return;
+    if (indexCount_ == indexCapacity_) IndexCompact();
+    node->slot = indexCount_;
+    index_[indexCount_++] = CxOverlapEntry{node, node->id1, node->id2};
+}
+
+// Drops the entries of pairs that left; the nodes that move down learn
+// their new slots, read ahead since they lie anywhere.
+void CxSmallSort::IndexCompact()
+{
+    const int kAhead = 8;
+    int live = 0;
+    for (int k = 0; k < indexCount_; ++k) {
+        if (k + kAhead < indexCount_ && index_[k + kAhead].node) __builtin_prefetch(index_[k + kAhead].node, 1);
+        CxOverlapEntry entry = index_[k];
+        if (!entry.node) continue;
+        if (live != k) entry.node->slot = live;
+        index_[live++] = entry;
+    }
+    indexCount_ = live;
+    indexDead_ = 0;
+}
+
+// Before a reading: the index built from the list when stale, or compacted
+// once the entries of pairs that left are a quarter of it.
+void CxSmallSort::IndexRefresh()
+{
+    if (!indexStale_) {
+        if (indexDead_ * 4 > indexCount_) IndexCompact();
+        return;
+    }
+    CxPairNode *overlap = &lists_[kCxListOverlap];
+    indexCount_ = indexDead_ = 0;
+    for (CxPairNode *node = overlap->next; node != overlap; node = node->next) {
+        node->slot = indexCount_;
+        index_[indexCount_++] = CxOverlapEntry{node, node->id1, node->id2};
+    }
+    indexStale_ = false;
+}
+
+const CxOverlapEntry *CxSmallSort::OverlapEntries(CxPairNode *node, int *begin, int *end)
+{
+    MergeThawed();
+    IndexRefresh();
+    CxPairNode *overlap = &lists_[kCxListOverlap];
+    if (node != overlap && node->list != kCxListOverlap) return nullptr;
+    *begin = node == overlap ? indexCount_ : node->slot;
+    *end = indexCount_;
+    return index_;
 }
 
 CxPairNode *CxSmallSort::ResumeReading(int list, void *position)

@@ -39,8 +39,18 @@ struct CxPairNode {
     int id1;
     int id2;
     uint8_t list;   // CxPairList: which list holds the node
+    int32_t slot;   // its entry in the space's overlap index, if it has one
     uint64_t order; // when it last joined the overlap list: its place there
     CdxModelPair pair;
+};
+
+// The overlap list as an array, in the list's order: a walk over it reads
+// entries one after the other instead of waiting on each node for the next
+// one's address. A null node is a pair that left the list.
+struct CxOverlapEntry {
+    CxPairNode *node;
+    int id1;
+    int id2;
 };
 
 enum CxPairList : uint8_t {
@@ -110,6 +120,10 @@ public:
     // NoteReading records where a batch stopped.
     virtual CxPairNode *ResumeReading(int list, void *position) = 0;
     virtual void NoteReading(int list, CxPairNode *position) = 0;
+    // The overlap list's entries from node (a node of the list, or its
+    // sentinel: none) to the end, as [*begin, *end) of the returned array;
+    // null when node is not in the list (the list is then walked).
+    virtual const CxOverlapEntry *OverlapEntries(CxPairNode *node, int *begin, int *end) = 0;
 
 protected:
     CxSpace() = default;

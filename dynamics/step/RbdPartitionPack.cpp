@@ -20,7 +20,7 @@ int32_t RbdPackPartition(RbdPartitionOutput *out, int32_t p, const RbdBclParamet
     rows->partitionIsland = p;
     const int32_t count = out->constraintCount[p];
     for (int32_t k = 0; k < count; ++k) {
-        RbdPrefetchConstraintAhead(constraints, k, count);
+        RbdPrefetchRowsAhead(constraints, k, count);
         constraints[k]->rowBuilder(rows, constraints[k], island);
     }
     RbdBclEndPartition(rows);

@@ -45,6 +45,26 @@ RBD_PREFETCH_INLINE void RbdPrefetchConstraintAhead(RbdBaseConstraint *const *co
     if (k + kRbdPrefetchAhead < count) RbdPrefetchConstraint(constraints[k + kRbdPrefetchAhead]);
 }
 
+// In a walk over count constraints building their rows, at the k-th: the
+// constraint kRbdPrefetchAhead on, and in a large island the bodies'
+// centre-of-mass positions of the one half as far on, read through its
+// record (asked for two records before). A contact's arms start from those
+// positions: they sit in the body records, which lie in another order than
+// the island's constraints.
+// An island of this few constraints finds its bodies in the cache from the
+// last step: reading ahead would only cost instructions.
+const int32_t kRbdFewConstraints = 64;
+
+RBD_PREFETCH_INLINE void RbdPrefetchRowsAhead(RbdBaseConstraint *const *constraints, int32_t k, int32_t count)
+{
+    RbdPrefetchConstraintAhead(constraints, k, count);
+    const int32_t near = kRbdPrefetchAhead / 2;
+    if (count <= kRbdFewConstraints || k + near >= count) return;
+    const RbdBaseConstraint *c = constraints[k + near];
+    for (int i = 0; i < 2; ++i)
+        if (c->comTransform[i]) __builtin_prefetch(c->comTransform[i][3]);
+}
+
 // In a walk over count bodies' solver records, at the k-th: the whole
 // record of the one kRbdPrefetchAhead on (the per-body passes of a solve
 // each read or write most of it).

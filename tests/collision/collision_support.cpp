@@ -585,6 +585,9 @@ Transitions CdxTest::Read(CdxSpaceID space, int containerSize, bool includeFroze
         collect(t.hello, CdxModelPairContainerGetHelloArray);
         collect(t.staying, CdxModelPairContainerGetStayingArray);
         int count = 0;
+        CdxModelPair **hellos = CdxModelPairContainerGetHelloArray(container, &count);
+        // The hello section fills from its end: back to front is the list's order.
+        for (int k = count - 1; k >= 0; --k) t.helloInOrder.push_back(PairKey(hellos[k]));
         CdxModelPair **staying = CdxModelPairContainerGetStayingArray(container, &count);
         for (int k = 0; k < count; ++k) t.stayingInOrder.push_back(PairKey(staying[k]));
         collect(t.frozen, CdxModelPairContainerGetFrozenArray);

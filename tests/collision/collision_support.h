@@ -188,7 +188,7 @@ std::vector<CdxModelID> ModelsIn(CdxSpaceID space);
 // record.
 struct Transitions {
     std::set<ModelPairKey> hello, staying, goodbye, frozen;
-    std::vector<ModelPairKey> stayingInOrder; // as read
+    std::vector<ModelPairKey> helloInOrder, stayingInOrder; // in the lists' order
     std::map<ModelPairKey, CdxModelPair *> records;
     int calls = 0; // fill calls needed
 };

@@ -198,6 +198,65 @@ TEST_F(SpaceTest, APairWhoseModelThawsIsReadAgainInItsFormerPlace)
     EXPECT_EQ(23u, t.frozen.size());
 }
 
+// Staying pairs are read in the order they joined: in the update after
+// their hello, in the hellos' order. A pair that ends leaves its place and
+// one that thaws takes its old place again. Balls wander, freeze and thaw,
+// leave and come back (in updates of their own: a pair that ends and
+// begins again within one update silently takes the last place), and
+// every other reading stops every three pairs.
+TEST_F(SpaceTest, StayingPairsAreReadInTheOrderTheyJoined)
+{
+    CdxSpaceID space = Space(CdxAllAxes, 48, 600);
+    std::mt19937 rng(5);
+    auto uniform = [&](PxReal low, PxReal high) { return std::uniform_real_distribution<PxReal>(low, high)(rng); };
+    struct Roamer {
+        CdxModelID model;
+        PxVector3 at;
+        bool inside, frozen, placed;
+    };
+    std::vector<Roamer> balls(48);
+    for (Roamer &r : balls) {
+        r = {Ball(0.6, 0, 0, 0), {uniform(0, 6), uniform(0, 6), uniform(0, 6)}, true, false, false};
+        CdxSpaceInsertModel(space, r.model);
+    }
+    std::map<ModelPairKey, int> joined;
+    std::vector<ModelPairKey> lastHellos;
+    int joins = 0, goodbyes = 0, thaws = 0, leaves = 0;
+    for (int update = 0; update < 300; ++update) {
+        for (Roamer &r : balls) {
+            if (update % 5 == 4) { // membership
+                if (uniform(0, 1) > 0.1) continue;
+                leaves += r.inside ? 1 : 0;
+                r.inside ? CdxSpaceRemoveModel(r.model) : CdxSpaceInsertModel(space, r.model);
+                r.inside = !r.inside;
+                r.frozen = r.placed = false;
+                continue;
+            }
+            if (r.inside && !r.frozen)
+                for (int k = 0; k < 3; ++k) r.at[k] = std::min(6.0, std::max(0.0, r.at[k] + uniform(-0.3, 0.3)));
+            MoveTo(r.model, r.at[0], r.at[1], r.at[2]);
+            if (r.placed && uniform(0, 1) < (r.frozen ? 0.1 : 0.03)) {
+                r.frozen = !r.frozen;
+                thaws += r.frozen ? 0 : 1;
+                (r.frozen ? CdxSpaceFreezeModel : CdxSpaceUnfreezeModel)(r.model);
+            }
+        }
+        Transitions t = Step(space, update % 2 ? 3 : 64, false);
+        for (Roamer &r : balls) r.placed = r.inside;
+        for (const ModelPairKey &key : lastHellos) joined[key] = joins++;
+        std::vector<ModelPairKey> expected = t.stayingInOrder;
+        for (const ModelPairKey &key : expected) ASSERT_TRUE(joined.count(key)) << "a staying pair never said hello";
+        std::stable_sort(expected.begin(), expected.end(),
+                         [&](const ModelPairKey &p, const ModelPairKey &q) { return joined[p] < joined[q]; });
+        ASSERT_EQ(expected, t.stayingInOrder) << "update " << update;
+        lastHellos = t.helloInOrder;
+        goodbyes += static_cast<int>(t.goodbye.size());
+    }
+    EXPECT_GT(goodbyes, 500) << "pairs came and went";
+    EXPECT_GT(thaws, 100);
+    EXPECT_GT(leaves, 100);
+}
+
 TEST_F(SpaceTest, AModelBackFromMinusInfinitySortsIntoItsPlace)
 {
     CdxSpaceID space = Space(CdxAllAxes, 4, 4);
