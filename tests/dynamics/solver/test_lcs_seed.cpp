@@ -11,6 +11,38 @@
 
 using namespace lcs;
 
+namespace {
+
+// One contact record on one body as an island of one constraint: row 0 its
+// normal (+y), rows 1 and 2 box friction along +x and +z within +-bound.
+// Holds pointers into itself: built in place, never copied.
+struct OneContact {
+    RbdBaseConstraint record;
+    int32_t firstRow[1] = {0}, rowsOf[1] = {3}, bodies[2] = {0, -1}, frictionRef[4] = {-1, -1, -1, -1};
+    int32_t state[4];
+    PxReal J[kTileSize] = {}, lo[4], hi[4];
+    PartitionRows rows = {};
+    RbdBaseConstraint *records[1] = {&record};
+
+    OneContact(PxReal bound, int32_t normal, int32_t row1, int32_t row2)
+        : state{normal, row1, row2, kLcpFree}, lo{0.0, -bound, -bound}, hi{RBD_REAL_MAX, bound, bound}
+    {
+        memset(&record, 0, sizeof(record));
+        record.typeId = RBD_TYPE_CONTACT;
+        record.solverBody[0] = reinterpret_cast<RbdLcsBody *>(&record); // only its side is read
+        J[tileIndex(0, 1)] = J[tileIndex(1, 0)] = J[tileIndex(2, 2)] = 1.0;
+        rows.layout = {1, 3, 4, firstRow, rowsOf, bodies};
+        rows.J = J;
+        rows.lo = lo;
+        rows.hi = hi;
+        rows.state = state;
+        rows.frictionRef = frictionRef;
+    }
+    OneContact(const OneContact &) = delete;
+};
+
+} // namespace
+
 // One contact on one body: row 0 its normal (+y, pressed), rows 1 and 2 box
 // friction along +x and +z with bounds +-0.0345 (15 % above a last force of
 // 3 N x h); the force alone seeds a row only within 1e-3 of its bound.
@@ -33,32 +65,17 @@ TEST(LcsSeed, BoxFrictionStartsAtTheSideItWasHeldAtWhileItsForcePointsThere)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        RbdBaseConstraint record;
-        memset(&record, 0, sizeof(record));
-        record.typeId = RBD_TYPE_CONTACT;
-        record.solverBody[0] = reinterpret_cast<RbdLcsBody *>(&record); // only its side is read
-        int32_t firstRow[1] = {0}, rowsOf[1] = {3}, bodies[2] = {0, -1}, frictionRef[4] = {-1, -1, -1, -1};
-        int32_t state[4] = {kLcpFree, c.kept1, c.kept2, kLcpFree};
-        PxReal J[kTileSize] = {}, lo[4] = {0.0, -0.0345, -0.0345}, hi[4] = {RBD_REAL_MAX, 0.0345, 0.0345};
-        J[tileIndex(0, 1)] = J[tileIndex(1, 0)] = J[tileIndex(2, 2)] = 1.0;
-        PartitionRows rows = {};
-        rows.layout = {1, 3, 4, firstRow, rowsOf, bodies};
-        rows.J = J;
-        rows.lo = lo;
-        rows.hi = hi;
-        rows.state = state;
-        rows.frictionRef = frictionRef;
-        RbdBaseConstraint *records[1] = {&record};
-        keepFrictionSides(rows, records, c.solved);
-        record.force[0][0] = c.force1;
-        record.force[0][1] = 5.0;
-        record.force[0][2] = c.force2;
+        OneContact one(0.0345, kLcpFree, c.kept1, c.kept2);
+        keepFrictionSides(one.rows, one.records, c.solved);
+        one.record.force[0][0] = c.force1;
+        one.record.force[0][1] = 5.0;
+        one.record.force[0][2] = c.force2;
         int boxRows = 0;
-        seedStates(rows, records, 0.01, nullptr, false, &boxRows);
+        seedStates(one.rows, one.records, 0.01, nullptr, false, &boxRows);
         EXPECT_EQ(boxRows, 2);
-        EXPECT_EQ(state[0], kLcpFree) << "the normal pushed";
-        EXPECT_EQ(state[1], c.seeded1);
-        EXPECT_EQ(state[2], c.seeded2);
+        EXPECT_EQ(one.state[0], kLcpFree) << "the normal pushed";
+        EXPECT_EQ(one.state[1], c.seeded1);
+        EXPECT_EQ(one.state[2], c.seeded2);
     }
 }
 
@@ -88,27 +105,12 @@ TEST(LcsSeed, ContactWithoutForceStartsFromItsApproach)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        RbdBaseConstraint record;
-        memset(&record, 0, sizeof(record));
-        record.typeId = RBD_TYPE_CONTACT;
-        record.solverBody[0] = reinterpret_cast<RbdLcsBody *>(&record); // only its side is read
-        record.data.contact.idleSteps = c.idleSteps;
-        record.force[0][1] = c.lastForce;
-        int32_t firstRow[1] = {0}, rowsOf[1] = {3}, bodies[2] = {0, -1}, frictionRef[4] = {-1, -1, -1, -1};
-        int32_t state[4] = {kLcpAtUpper, kLcpFree, kLcpFree, kLcpFree};
-        PxReal J[kTileSize] = {}, lo[4] = {0.0, -0.01, -0.01}, hi[4] = {RBD_REAL_MAX, 0.01, 0.01};
+        OneContact one(0.01, kLcpAtUpper, kLcpFree, kLcpFree);
+        one.record.data.contact.idleSteps = c.idleSteps;
+        one.record.force[0][1] = c.lastForce;
         PxReal q[4] = {c.q, 0.0, 0.0, 0.0};
-        J[tileIndex(0, 1)] = J[tileIndex(1, 0)] = J[tileIndex(2, 2)] = 1.0;
-        PartitionRows rows = {};
-        rows.layout = {1, 3, 4, firstRow, rowsOf, bodies};
-        rows.J = J;
-        rows.lo = lo;
-        rows.hi = hi;
-        rows.state = state;
-        rows.frictionRef = frictionRef;
-        RbdBaseConstraint *records[1] = {&record};
-        seedStates(rows, records, 0.01, c.withRhs ? q : nullptr);
-        EXPECT_EQ(state[0], c.seeded);
-        EXPECT_EQ(record.data.contact.idleSteps, c.lastForce > 0.0 ? 0 : c.idleSteps + 1) << "counted either way";
+        seedStates(one.rows, one.records, 0.01, c.withRhs ? q : nullptr);
+        EXPECT_EQ(one.state[0], c.seeded);
+        EXPECT_EQ(one.record.data.contact.idleSteps, c.lastForce > 0.0 ? 0 : c.idleSteps + 1) << "counted either way";
     }
 }
