@@ -204,6 +204,14 @@ TEST(LcsRestSolve, AgreesWithAFreshSolveAndLeavesAMovedIslandToTheFullRoute)
 const int kBoxes = 4;
 const PxReal kMu = 0.5, kGravity = 9.81;
 
+std::vector<RbdLcsBody> stackBodies()
+{
+    std::vector<RbdLcsBody> bodies(kBoxes);
+    for (RbdLcsBody &b : bodies) makeBody(b, 1.0, 1.0 / 6, 1.0 / 6, 1.0 / 6);
+    chainBodies(bodies);
+    return bodies;
+}
+
 void stackRows(RowList &rows, std::vector<RbdLcsBody> &bodies, PxReal shift)
 {
     for (int k = 0; k < kBoxes; ++k) bodies[k].comTransform[3][0] = shift * k, bodies[k].comTransform[3][1] = 0.5 + k;
@@ -255,9 +263,7 @@ TEST(LcsRestSolve, ServesAStackOfContactsAtRestAndLeavesASlidingBoxToTheFullRout
     for (int which = 0; which < kLinearSolverCount; ++which)
         for (const Case &c : cases) {
             SCOPED_TRACE(std::string(c.what) + (which ? ", row factor" : ", tiles"));
-            std::vector<RbdLcsBody> bodies(kBoxes);
-            for (RbdLcsBody &b : bodies) makeBody(b, 1.0, 1.0 / 6, 1.0 / 6, 1.0 / 6);
-            chainBodies(bodies);
+            std::vector<RbdLcsBody> bodies = stackBodies();
             RowList rows0(64);
             stackRows(rows0, bodies, 0.0);
             const Packed p0(rows0, bodies);
@@ -313,9 +319,7 @@ TEST(LcsRestSolve, RefusesARightHandSideWithANaN)
     for (int which = 0; which < kLinearSolverCount; ++which)
         for (int row : {0, 1, 5, kBoxes * 12 - 1}) {
             SCOPED_TRACE((which ? "row factor, row " : "tiles, row ") + std::to_string(row));
-            std::vector<RbdLcsBody> bodies(kBoxes);
-            for (RbdLcsBody &b : bodies) makeBody(b, 1.0, 1.0 / 6, 1.0 / 6, 1.0 / 6);
-            chainBodies(bodies);
+            std::vector<RbdLcsBody> bodies = stackBodies();
             RowList list(64);
             stackRows(list, bodies, 0.0);
             const Packed p(list, bodies);
