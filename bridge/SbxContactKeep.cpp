@@ -228,21 +228,30 @@ struct Bounds {
 // The contact's new normal and penetration; false when its bodies moved
 // too far for it to be kept. The rows are turned into the world one test
 // at a time: a contact that fails a test needs none of the later rows.
-bool MoveContact(RbdContactID contact, const Bounds &bounds, Moved *moved)
+// The contacts of a pair found with one normal carry the same axes: a
+// contact whose axes are those of the one checked before it (before, moved
+// to movedBefore) passes the same turn tests with the same turned normal,
+// and only its point is turned.
+bool MoveContact(RbdContactID contact, RbdContactID before, const Moved *movedBefore, const Bounds &bounds,
+                 Moved *moved)
 {
-    PxVector3 normal0, normal1, side0, side1, point0, point1;
-    RbdContactGetCarried(contact, 0, normal0, normal1);
-    if (Chord(normal0, normal1) > bounds.turn) return false;
-    RbdContactGetCarried(contact, 1, side0, side1);
-    if (Chord(side0, side1) > bounds.turn) return false;
+    if (before && RbdContactSharesCarriedAxes(contact, before)) {
+        PxV3Copy(moved->normal, movedBefore->normal);
+    } else {
+        PxVector3 normal0, normal1, side0, side1;
+        RbdContactGetCarried(contact, 0, normal0, normal1);
+        if (Chord(normal0, normal1) > bounds.turn) return false;
+        RbdContactGetCarried(contact, 1, side0, side1);
+        if (Chord(side0, side1) > bounds.turn) return false;
+        // The face that gives the normal may be either body's: the normal
+        // turned halfway is within half the relative turn of it.
+        PxV3Add(moved->normal, normal0, normal1);
+        PxV3Normalize(moved->normal);
+    }
+    PxVector3 point0, point1, d;
     RbdContactGetCarried(contact, 3, point0, point1);
-    PxVector3 d;
     PxV3Sub(d, point0, point1);
     if (PxV3Length(d) > bounds.shift) return false;
-    // The face that gives the normal may be either body's: the normal turned
-    // halfway is within half the relative turn of it.
-    PxV3Add(moved->normal, normal0, normal1);
-    PxV3Normalize(moved->normal);
     moved->penetration = RbdContactGetFoundPenetration(contact) - PxV3Dot(moved->normal, d);
     return true;
 }
@@ -321,7 +330,9 @@ template <typename Move> bool MoveAll(RbdContactID head, Move move, bool withPos
     RbdContactID contacts[kMostKept];
     int count = 0;
     for (RbdContactID c = head; c; c = RbdContactGetNext(c)) {
-        if (count == kMostKept || !move(c, &moved[count])) return false;
+        if (count == kMostKept) return false;
+        const RbdContactID before = count ? contacts[count - 1] : RbdContactInvalidID;
+        if (!move(c, before, count ? &moved[count - 1] : nullptr, &moved[count])) return false;
         contacts[count++] = c;
     }
     for (int i = 0; i < count; ++i) {
@@ -353,10 +364,15 @@ bool SbxKeepContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *e
     check->slot = record & kSlotMask;
     const Bounds bounds = BoundsOfSlot(bridge, pair, check->slot);
     // All or none: every contact is checked before any is moved.
-    if (bounds.round < 0) return MoveAll(head, [&](RbdContactID c, Moved *m) { return MoveContact(c, bounds, m); });
+    if (bounds.round < 0)
+        return MoveAll(head, [&](RbdContactID c, RbdContactID before, const Moved *movedBefore, Moved *m) {
+            return MoveContact(c, before, movedBefore, bounds, m);
+        });
     const Round round = {bounds.round, (*CdxModelGetTransformPtr(bounds.round ? pair->model2 : pair->model1))[3]};
     return MoveAll(
-        head, [&](RbdContactID c, Moved *m) { return MoveRoundContact(c, bounds, round, m); }, true);
+        head,
+        [&](RbdContactID c, RbdContactID, const Moved *, Moved *m) { return MoveRoundContact(c, bounds, round, m); },
+        true);
 }
 
 void SbxRecordFoundContacts(SbxBridge *bridge, CdxModelPair *pair, const SbxResponse *entry,

@@ -251,6 +251,20 @@ void WakeBodiesPushedByKinematics(RbdContactID head, const PairSides &s)
     }
 }
 
+// A pair that had no contacts and was given none (most of a heap's pairs
+// whose boxes overlap but not the boxes themselves): the response has
+// nothing to match, destroy or wake, and is left at once unless a material
+// callback, the safe-time step or the warning about a material id outside
+// the table must see it.
+bool NothingToRespond(const SbxBridge *bridge, const CdxModelPair *pair, const CdxIntersectResult *result)
+{
+    if (result->contactCount != 0 || SbxPairContacts(pair) || bridge->materialCallbacksSet) return false;
+    if (bridge->step && bridge->step->safeTimeMode) return false;
+    if (bridge->badMaterialReported) return true;
+    const int m1 = CdxModelGetMaterialID(pair->model1), m2 = CdxModelGetMaterialID(pair->model2);
+    return m1 >= 0 && m1 < bridge->materialCount && m2 >= 0 && m2 < bridge->materialCount;
+}
+
 void StartWithEntryRequest(CdxModelPair *pair, SbxResponse *entry)
 {
     if (!pair) return;
@@ -298,6 +312,7 @@ void SbxResponse_Body_Body(SbxBridgeID bridge, CdxModelPair *pair, CdxIntersectR
                            RbdWorldID world, void *)
 {
     if (!SbxCheckBridge(bridge, "SbxResponse_Body_Body") || !pair || !result) return;
+    if (NothingToRespond(bridge, pair, result)) return;
     const PairSides s = ReadSides(pair);
     SbxMaterialPair *materials = SbxMaterialPairOf(bridge, s.material[0], s.material[1]);
     if (result->touch && materials->intersectCB) materials->intersectCB(result, materials->intersectData);

@@ -223,6 +223,17 @@ void RbdContactGetCarriedBy(RbdContactID c, int32_t row, int32_t body, PxVector3
     carriedRow(c, row, body, out);
 }
 
+int RbdContactSharesCarriedAxes(RbdContactID a, RbdContactID b)
+{
+    if (!contactOf(a, "RbdContactSharesCarriedAxes") || !contactOf(b, "RbdContactSharesCarriedAxes")) return 0;
+    if (a->comTransform[0] != b->comTransform[0] || a->comTransform[1] != b->comTransform[1]) return 0;
+    // Bits, not values: a zero of the other sign turns into one as well.
+    for (int body = 0; body < 2; ++body)
+        for (int row = 0; row < 2; ++row)
+            if (memcmp(a->attachment[body][row], b->attachment[body][row], 3 * sizeof(PxReal)) != 0) return 0;
+    return 1;
+}
+
 void RbdContactPrefetch(RbdContactID c)
 {
     if (!c) return;

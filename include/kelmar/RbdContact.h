@@ -76,6 +76,12 @@ void RbdContactGetCarried(RbdContactID c, int32_t row, PxVector3 byBody0, PxVect
 /* The same row as carried by one body (0 or 1) alone, for a caller that
  * reads only that one; another body leaves it zero. */
 void RbdContactGetCarriedBy(RbdContactID c, int32_t row, int32_t body, PxVector3 out);
+/* Nonzero when RbdContactGetCarried gives a and b the same rows 0 and 1 to
+ * the bit without turning them: the same bodies' frames, and rows 0 and 1
+ * recorded to the same bits in each body (as RbdContactRecordFound records
+ * them for contacts found with the same normal). A null or non-contact
+ * handle gives zero, with the accessors' warning. */
+int RbdContactSharesCarriedAxes(RbdContactID a, RbdContactID b);
 /* A hint for walks over many contacts: asks the cache for the lines of
  * the contact's record that matching it to a collision contact reads and
  * writes, without reading them. Changes nothing; null is ignored, and so

@@ -1020,6 +1020,44 @@ TEST_F(BridgeContacts, ResponseIdsFromTemplatesMeetEveryIdAsTheirTemplates)
     EXPECT_EQ(SbxBridgeGetResponse(bridge, 8, 0), nullptr);
 }
 
+// Two cubes turned 45 degrees about z, 0.41 m apart face to face: their
+// bounds overlap, so the pair is tested each step and found apart. A
+// material id outside the table is reported at the pair's first test, not
+// only once the cubes touch; a per-pair callback runs once a step on the
+// pair's no contacts.
+TEST_F(BridgeContacts, APairFoundApartStillWarnsOfItsMaterialAndRunsItsPerPairCallback)
+{
+    CdxGeometryID cube = box(1.0, 1.0, 1.0);
+    CdxModelID a = dropped(cube, 0.0, 0.0, 0.0), b = dropped(cube, 1.0, 1.0, 0.0);
+    for (CdxModelID model : {a, b})
+        RbdBodySetQuaternion(CdxModelGetBody(model), cos(M_PI / 8), 0.0, 0.0, sin(M_PI / 8));
+    CdxModelSetMaterialID(b, 9);
+    auto update = [&] {
+        CdxSpaceUpdateAll(space);
+        SbxBridgeUpdateContacts(bridge, space, world);
+    };
+    {
+        Warnings log;
+        update();
+        EXPECT_TRUE(log.warned("material id 9 is outside the table of 4 materials"));
+    }
+    ASSERT_NE(CdxSpaceGetModelPair(a, b), nullptr);
+    EXPECT_EQ(SbxModelPairGetContacts(CdxSpaceGetModelPair(a, b)), RbdContactInvalidID);
+    struct Calls {
+        int all = 0, withContacts = 0;
+    } calls;
+    const SbxPerPairCB count = [](CdxIntersectResult *, RbdContactID first, void *data) {
+        Calls *c = static_cast<Calls *>(data);
+        ++c->all;
+        c->withContacts += first != RbdContactInvalidID;
+        return 1;
+    };
+    SbxBridgeSetPerPairCB(bridge, 0, 0, count, &calls);
+    for (int step = 0; step < 3; ++step) update();
+    EXPECT_EQ(calls.all, 3);
+    EXPECT_EQ(calls.withContacts, 0);
+}
+
 // Each refused call of the bridge or the universe gives its empty answer,
 // makes nothing and says why in one warning (starting with the text given).
 // A running bridge warns once and goes on: a material outside the table is

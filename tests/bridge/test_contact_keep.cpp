@@ -416,3 +416,62 @@ INSTANTIATE_TEST_SUITE_P(BallOnCapsule, RoundContactKeep,
                          ::testing::Values(RoundCase{false, 3e-6, false, true}, RoundCase{true, 3e-6, false, true},
                                            RoundCase{false, 8e-6, false, false}, RoundCase{true, 8e-6, false, false},
                                            RoundCase{false, 3e-6, true, false}));
+
+// A pair's kept contacts share their turned normal only while they carry
+// the same axes: one contact of a resting box re-recorded with a normal
+// tilted by 1e-3 rad must keep its own (the mean of its normal as either
+// body carries it), and its neighbours theirs, whichever contact it is.
+TEST(ContactKeepAxes, AContactRecordedWithAnotherNormalKeepsItsOwn)
+{
+    for (int tilted = 0; tilted < 4; ++tilted) {
+        SbxUniverseID universe = SbxUniverseCreate({8, 64, 7, 16, 64, 2});
+        CdxSpaceID space = SbxUniverseGetSpace(universe);
+        PxMatrix4 ground;
+        PxM4Identity(ground);
+        CdxGeometryID cube = CdxBoxCreate(0.2, 0.2, 0.2), plane = CdxPlaneCreate();
+        CdxModelID floor = SbxFixedModelCreate(universe, plane, &ground);
+        CdxModelID box = SbxModelAndBodyCreate(universe, cube, 1.0);
+        RbdBodyID body = CdxModelGetBody(box);
+        RbdBodySetPosition(body, 0.0, 0.0, 0.099);
+        RbdBodySetQuaternion(body, cos(0.2), 0.0, 0.0, sin(0.2));
+        auto update = [&] {
+            CdxSpaceUpdateAll(space);
+            SbxBridgeUpdateContacts(SbxUniverseGetBridge(universe), space, SbxUniverseGetWorld(universe));
+        };
+        update();
+        std::vector<RbdContactID> now;
+        RbdBodyForAllConstraints(body, collect, &now);
+        ASSERT_EQ(now.size(), 4u);
+        PxVector3 normal;
+        RbdContactGetNormal(now[tilted], normal);
+        PxVector3 lean = {0.6, 0.8, 0.0};
+        PxV3AddScaled(normal, normal, lean, 1e-3);
+        RbdContactSetNormal(now[tilted], normal[0], normal[1], normal[2]);
+        RbdContactRecordFound(now[tilted]);
+        PxVector3 p;
+        RbdBodyGetPosition(body, p);
+        RbdBodySetPosition(body, p[0], p[1], p[2] - 1e-7); // 0.1 um deeper: kept, with new depths
+        update();
+        for (int k = 0; k < 4; ++k) {
+            RbdContactID contact = now[k];
+            PxVector3 n0, n1, own, kept, point0, point1, d;
+            RbdContactGetCarried(contact, 0, n0, n1);
+            PxV3Add(own, n0, n1);
+            PxV3Normalize(own);
+            RbdContactGetNormal(contact, kept);
+            RbdContactGetCarried(contact, 3, point0, point1);
+            PxV3Sub(d, point0, point1);
+            const PxReal depth = RbdContactGetPenetration(contact);
+            EXPECT_NE(depth, RbdContactGetFoundPenetration(contact)) << "tilted " << tilted << ", contact " << k;
+            EXPECT_GT(PxV3Dot(kept, own), 1.0 - 1e-12) << "tilted " << tilted << ", contact " << k;
+            EXPECT_NEAR(depth, RbdContactGetFoundPenetration(contact) - PxV3Dot(own, d), 1e-15)
+                << "tilted " << tilted << ", contact " << k;
+            EXPECT_EQ(fabs(own[2]) < 1.0 - 1e-8, k == tilted) << "tilted " << tilted << ", contact " << k;
+        }
+        SbxModelDestroy(universe, box);
+        SbxModelDestroy(universe, floor);
+        CdxGeometryDestroy(cube);
+        CdxGeometryDestroy(plane);
+        SbxUniverseDestroy(universe);
+    }
+}

@@ -238,4 +238,52 @@ TEST(Contact, TheRecordedFrameIsCarriedByEachBody)
     EXPECT_EQ(PxV3Length(one), 0.0);
 }
 
+// Contacts recorded with one normal between the same two bodies carry the
+// same normal and side, to the bit, however the bodies move, and say so;
+// a normal off by 1e-9, another second body, or another side (the normal
+// the same) do not.
+TEST(Contact, ContactsRecordedAlikeShareTheirCarriedAxes)
+{
+    World world;
+    RbdBodyID body0 = makeBall(world, 1.0, 0.5, 0.3, -0.2, 0.5), body1 = makeBall(world, 1.0, 0.5, 0.1, 0.4, 1.2),
+              other = makeBall(world, 1.0, 0.5, -0.6, 0.2, 0.9);
+    const PxVector3 n = {0.0, 0.6, 0.8}, off = {1e-9, 0.6, 0.8}, side1 = {1.0, 0.0, 0.0}, side2 = {0.0, 0.8, -0.6};
+    auto found = [&](RbdBodyID second, const PxReal *normal, PxReal x) {
+        RbdContactID c = RbdContactCreate(world);
+        RbdConstraintSetBodies(c, body0, second);
+        RbdContactSetPosition(c, x, -0.1, 0.8);
+        RbdContactSetNormal(c, normal[0], normal[1], normal[2]);
+        RbdContactRecordFound(c);
+        return c;
+    };
+    auto framed = [&](const PxReal *side) {
+        RbdContactID c = RbdContactCreate(world);
+        RbdConstraintSetBodies(c, body0, body1);
+        const PxVector3 at = {0.2, 0.1, 0.8};
+        RbdConstraintSetFrame(c, at, n, side);
+        return c;
+    };
+    RbdContactID a = found(body1, n, 0.4), b = found(body1, n, 0.2), tilted = found(body1, off, 0.4),
+                 elsewhere = found(other, n, 0.4), e = framed(side1), f = framed(side2);
+    RbdBodySetQuaternion(body0, cos(0.15), 0.0, sin(0.15), 0.0);
+    RbdBodySetPosition(body1, 0.12, 0.41, 1.19);
+    EXPECT_EQ(RbdContactSharesCarriedAxes(a, b), 1);
+    EXPECT_EQ(RbdContactSharesCarriedAxes(b, a), 1);
+    PxVector3 ra[2], rb[2];
+    for (int row = 0; row < 2; ++row) {
+        RbdContactGetCarried(a, row, ra[0], ra[1]);
+        RbdContactGetCarried(b, row, rb[0], rb[1]);
+        for (int side = 0; side < 2; ++side)
+            for (int k = 0; k < 3; ++k) EXPECT_EQ(ra[side][k], rb[side][k]) << row << side << k;
+    }
+    EXPECT_EQ(RbdContactSharesCarriedAxes(a, tilted), 0);
+    EXPECT_EQ(RbdContactSharesCarriedAxes(a, elsewhere), 0);
+    // e and f: the same normal, other sides.
+    RbdContactGetCarried(e, 0, ra[0], ra[1]);
+    RbdContactGetCarried(f, 0, rb[0], rb[1]);
+    EXPECT_EQ(PxV3Distance(ra[0], rb[0]) + PxV3Distance(ra[1], rb[1]), 0.0);
+    EXPECT_EQ(RbdContactSharesCarriedAxes(e, f), 0);
+    EXPECT_EQ(RbdContactSharesCarriedAxes(e, e), 1);
+}
+
 } // namespace
