@@ -31,6 +31,7 @@
 #include <float.h>
 #include <math.h>
 #include <string.h>
+#include <algorithm>
 #include <kelmar/PxVector.h>
 #include <kelmar/RbdLcs.h>
 #include <kelmar/RbdTypes.h>
@@ -400,8 +401,10 @@ void sweepAlone(const SweepRow *sweep, int first, int last, PxReal *x, SweepVelo
     if (first < last) sweepRows<false>(sweep, first, last, x, u, floor);
 }
 
-// The lines of a body that packing reads: its velocities.
-void prefetchBody(const RbdLcsBody *body)
+// The lines of a body that packing reads: its velocities. (Inlined: GCC
+// finds a function that only prefetches free of side effects, "looping
+// const", and drops every call to it, so a call would prefetch nothing.)
+inline __attribute__((always_inline)) void prefetchBody(const RbdLcsBody *body)
 {
     __builtin_prefetch(&body->linearVelocity[0]);
     __builtin_prefetch(&body->angularVelocity[2]);
@@ -423,7 +426,8 @@ struct Sweeps {
 };
 
 // The bodies of constraint c (none: c < 0).
-void prefetchBodies(const ConstraintLayout &layout, const IterativeInput &in, int c)
+inline __attribute__((always_inline)) void prefetchBodies(const ConstraintLayout &layout, const IterativeInput &in,
+                                                          int c)
 {
     for (int side = 0; c >= 0 && side < 2; ++side)
         if (layout.bodies[2 * c + side] >= 0) prefetchBody(in.bodies[layout.bodies[2 * c + side]]);
@@ -469,10 +473,12 @@ static_assert(kBatchLanes == 8, "a batch's lanes fill one Lanes");
 
 // What packing reads of the bodies on one side of a batch, lane by lane:
 // zero for the world's side and for empty lanes, whose rows then come out
-// zero (as a lane's empty row is).
+// zero (as a lane's empty row is); present: all ones in the lanes with a
+// body on this side.
 struct LaneBodies {
     Lanes invMass, invInertia[3][3];
     Lanes velocity[6], load[6]; // linear then angular; force then torque
+    LaneBits present;
 };
 
 void gatherLaneBodies(const IterativeInput &in, const int32_t body[kBatchLanes], LaneBodies &sides)
@@ -487,6 +493,7 @@ void gatherLaneBodies(const IterativeInput &in, const int32_t body[kBatchLanes],
         const PxReal *linear = world ? still : in.bodies[body[k]]->linearVelocity;
         const PxReal *angular = world ? still : in.bodies[body[k]]->angularVelocity;
         sides.invMass[k] = m.invMass;
+        sides.present[k] = world ? 0 : -1;
         for (int a = 0; a < 3; ++a) {
             for (int j = 0; j < 3; ++j) sides.invInertia[a][j][k] = m.invInertia[a][j];
             sides.velocity[a][k] = linear[a], sides.velocity[3 + a][k] = angular[a];
@@ -495,119 +502,233 @@ void gatherLaneBodies(const IterativeInput &in, const int32_t body[kBatchLanes],
     }
 }
 
-// One row of a batch in double precision: J and M^-1 J^T by column (as the
-// tiles have them) and q.
-struct LaneRow {
-    Lanes J[12], MJ[12], q;
+// The four-double helpers below pass 256-bit vectors by value; they are
+// always inlined into the packing's copies, so no call ever crosses the ABI
+// GCC warns about.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// Four doubles, half a batch's lanes (one register with AVX, two without).
+// The packing works on halves: GCC gives an eight-double vector no native
+// width on these targets and builds or compares one largely through memory,
+// lane by lane, where four doubles are a register's (or two) in registers.
+typedef PxReal Quad __attribute__((vector_size(4 * sizeof(PxReal))));
+typedef int64_t QuadBits __attribute__((vector_size(4 * sizeof(PxReal))));
+// Lanes 4 Half .. 4 Half + 3 of eight doubles or of eight floats.
+template <int Half> PACK_INLINE const Quad &quadOf(const Lanes &x)
+{
+    return *reinterpret_cast<const Quad *>(reinterpret_cast<const PxReal *>(&x) + 4 * Half);
+}
+
+template <int Half> PACK_INLINE const QuadBits &quadOf(const LaneBits &x)
+{
+    return *reinterpret_cast<const QuadBits *>(reinterpret_cast<const int64_t *>(&x) + 4 * Half);
+}
+
+template <int Half> PACK_INLINE Float4 &quadOf(Float8 &x)
+{
+    return *reinterpret_cast<Float4 *>(reinterpret_cast<float *>(&x) + 4 * Half);
+}
+
+// One row of half a batch in double precision: J and M^-1 J^T by column
+// (as the tiles have them) and q.
+struct QuadRow {
+    Quad J[12], MJ[12], q;
 };
 
 // M^-1 J^T of one side and the side's share of J v + h J M^-1 f taken off
 // q, in packHalf's order.
-PACK_INLINE void packLaneHalf(const LaneBodies &m, int column, PxReal h, LaneRow &row)
+template <int Half> PACK_INLINE void packQuadHalf(const LaneBodies &m, int column, PxReal h, QuadRow &row)
 {
-    const Lanes *J = row.J + column;
-    Lanes *MJ = row.MJ + column;
-    for (int a = 0; a < 3; ++a) MJ[a] = m.invMass * J[a];
+    const Quad *J = row.J + column;
+    Quad *MJ = row.MJ + column;
+    for (int a = 0; a < 3; ++a) MJ[a] = quadOf<Half>(m.invMass) * J[a];
     for (int a = 0; a < 3; ++a)
-        MJ[3 + a] = m.invInertia[a][0] * J[3] + m.invInertia[a][1] * J[4] + m.invInertia[a][2] * J[5];
-    Lanes velocity = {}, push = {};
+        MJ[3 + a] = quadOf<Half>(m.invInertia[a][0]) * J[3] + quadOf<Half>(m.invInertia[a][1]) * J[4] +
+                    quadOf<Half>(m.invInertia[a][2]) * J[5];
+    Quad velocity = {}, push = {};
     for (int a = 0; a < 3; ++a) {
-        velocity += J[a] * m.velocity[a] + J[3 + a] * m.velocity[3 + a];
-        push += MJ[a] * m.load[a] + MJ[3 + a] * m.load[3 + a];
+        velocity += J[a] * quadOf<Half>(m.velocity[a]) + J[3 + a] * quadOf<Half>(m.velocity[3 + a]);
+        push += MJ[a] * quadOf<Half>(m.load[a]) + MJ[3 + a] * quadOf<Half>(m.load[3 + a]);
     }
     row.q -= velocity + h * push;
 }
 
-// Row r of every lane's constraint (row: the lanes' list rows, -1 for an
-// empty lane) as packRow packs it, into the batch row's lanes; returns the
-// largest row scale. Empty lanes and the world's sides read as zero, which
-// adds +0 where packRow adds nothing: every sum stays as it was.
-PACK_INLINE PxReal packLaneRow(const PartitionRows &rows, const IterativeInput &in,
-                               const int32_t (&body)[2][kBatchLanes], const LaneBodies (&sides)[2],
-                               const int32_t (&row)[kBatchLanes], BatchRow &out)
+// Every value below is built in registers from scalars, never stored lane
+// by lane and read back whole: a vector read over stores still in flight
+// waits for them to retire (a failed forwarding), and such waits on the
+// splat of h, the row indices and the mask of 1 / A_ii were a fifth of the
+// packing.
+
+// value[i] of the half's list rows (at: a filled lane's row, 0 for an empty
+// lane, masked off after).
+PACK_INLINE Quad quadValues(const PxReal *value, const int32_t *at)
 {
-    const PxReal h = in.parameters->stepsize;
-    LaneRow lane;
-    Lanes softness;
-    for (int k = 0; k < kBatchLanes; ++k) {
-        const int i = row[k];
-        lane.q[k] = i < 0 ? 0.0 : rows.c[i];
-        softness[k] = i < 0 ? 0.0 : in.parameters->epsilon + rows.rowEpsilon[i] / h;
-        // Column m of row i lies kTileRows after column m - 1.
-        const PxReal *tile = i < 0 ? nullptr : rows.J + tileIndex(i, 0);
-        for (int side = 0; side < 2; ++side)
-            for (int m = 6 * side; m < 6 * side + 6; ++m)
-                lane.J[m][k] = body[side][k] < 0 ? 0.0 : tile[m * kTileRows];
+    return Quad{value[at[0]], value[at[1]], value[at[2]], value[at[3]]};
+}
+
+PACK_INLINE Quad masked(const Quad &value, const QuadBits &mask)
+{
+    return reinterpret_cast<Quad>(reinterpret_cast<QuadBits>(value) & mask);
+}
+
+// Comparisons in pieces of two doubles, which every x86-64 compares at
+// once (GCC splits wider ones it cannot take whole lane by lane).
+typedef PxReal Pair2 __attribute__((vector_size(16)));
+typedef int64_t PairBits __attribute__((vector_size(16)));
+
+template <int P> PACK_INLINE Pair2 pairOf(const Quad &x)
+{
+    return __builtin_shufflevector(x, x, 2 * P, 2 * P + 1);
+}
+
+PACK_INLINE QuadBits joinedBits(const PairBits &low, const PairBits &high)
+{
+    return __builtin_shufflevector(low, high, 0, 1, 2, 3);
+}
+
+// Lanes above zero.
+PACK_INLINE QuadBits aboveZero(const Quad &x)
+{
+    const Pair2 zero = {};
+    return joinedBits(pairOf<0>(x) > zero, pairOf<1>(x) > zero);
+}
+
+// Lanes that hold a finite value (x - x is 0 for those, NaN otherwise).
+PACK_INLINE QuadBits finiteLanes(const Quad &x)
+{
+    const Pair2 zero = {}, low = pairOf<0>(x), high = pairOf<1>(x);
+    return joinedBits(low - low == zero, high - high == zero);
+}
+
+// The correcting velocity packRow takes off row i's q (lane k of the batch,
+// l of the half), 0 for none (q - 0 is q to the bit) and for an empty lane.
+PACK_INLINE PxReal laneCorrection(const PartitionRows &rows, const IterativeInput &in,
+                                  const int32_t (&body)[2][kBatchLanes], const QuadRow &lane, int k, int l, int i,
+                                  PxReal h)
+{
+    if (i < 0) return 0.0;
+    if (in.slowResting && correctedSlowly(rows, i)) {
+        PxReal pressed = 0.0;
+        for (int side = 0; side < 2; ++side) {
+            if (body[side][k] < 0) continue;
+            const PxReal linear[3] = {lane.J[6 * side][l], lane.J[6 * side + 1][l], lane.J[6 * side + 2][l]};
+            const PxReal depth = pressDepth(linear, in.invM[body[side][k]], in.load[body[side][k]], h);
+            pressed = depth > pressed ? depth : pressed;
+        }
+        return restingCorrection(rows, i, *in.parameters, kRestingShare * pressed);
     }
-    packLaneHalf(sides[0], 0, h, lane);
-    packLaneHalf(sides[1], 6, h, lane);
-    for (int k = 0; k < kBatchLanes; ++k) {
-        const int i = row[k];
+    return rows.phi[i] != 0.0 ? correctingVelocity(rows, i, *in.parameters) : 0.0;
+}
+
+// Lanes 4 Half .. 4 Half + 3 of row r of a batch (lanes: the batch's
+// constraints, -1 for an empty lane; at: their list rows, 0 for an empty
+// lane; used: all ones in the filled lanes) as packRow packs each lane's
+// row; returns the largest row scale. Empty lanes and the world's sides read
+// as zero, which adds +0 where packRow adds nothing: every sum stays as it
+// was.
+template <int Half>
+PACK_INLINE PxReal packQuadRow(const PartitionRows &rows, const IterativeInput &in,
+                               const int32_t (&body)[2][kBatchLanes], const LaneBodies (&sides)[2],
+                               const int32_t *lanes, const int32_t *at, const LaneBits &used, BatchRow &out)
+{
+    const int base = 4 * Half;
+    const PxReal h = in.parameters->stepsize;
+    const QuadBits filled = quadOf<Half>(used);
+    at += base;
+    QuadRow lane;
+    lane.q = masked(quadValues(rows.c, at), filled);
+    const Quad softness = masked(in.parameters->epsilon + quadValues(rows.rowEpsilon, at) / h, filled);
+    // Column m of row i lies kTileRows after column m - 1.
+    const PxReal *tile[4];
+    for (int l = 0; l < 4; ++l) tile[l] = rows.J + tileIndex(at[l], 0);
+    for (int m = 0; m < 12; ++m) {
+        const size_t o = static_cast<size_t>(m) * kTileRows;
+        const Quad column = {tile[0][o], tile[1][o], tile[2][o], tile[3][o]};
+        lane.J[m] = masked(column, quadOf<Half>(sides[m / 6].present));
+    }
+    packQuadHalf<Half>(sides[0], 0, h, lane);
+    packQuadHalf<Half>(sides[1], 6, h, lane);
+    // The error correction, lane by lane as packRow.
+    int32_t row[4];
+    for (int l = 0; l < 4; ++l) row[l] = lanes[base + l] < 0 ? -1 : at[l];
+    lane.q -= Quad{laneCorrection(rows, in, body, lane, base, 0, row[0], h),
+                   laneCorrection(rows, in, body, lane, base + 1, 1, row[1], h),
+                   laneCorrection(rows, in, body, lane, base + 2, 2, row[2], h),
+                   laneCorrection(rows, in, body, lane, base + 3, 3, row[3], h)};
+    // The bounds, lane by lane as packRow.
+    for (int l = 0; l < 4; ++l) {
+        const int i = row[l];
         if (i < 0) {
-            out.lo[k] = out.hi[k] = 0.0f;
+            out.lo[base + l] = out.hi[base + l] = 0.0f;
             continue;
         }
-        // The error correction and the bounds, lane by lane as packRow.
-        if (in.slowResting && correctedSlowly(rows, i)) {
-            PxReal pressed = 0.0;
-            for (int side = 0; side < 2; ++side) {
-                if (body[side][k] < 0) continue;
-                const PxReal linear[3] = {lane.J[6 * side][k], lane.J[6 * side + 1][k], lane.J[6 * side + 2][k]};
-                const PxReal depth = pressDepth(linear, in.invM[body[side][k]], in.load[body[side][k]], h);
-                pressed = depth > pressed ? depth : pressed;
-            }
-            lane.q[k] -= restingCorrection(rows, i, *in.parameters, kRestingShare * pressed);
-        } else if (rows.phi[i] != 0.0) {
-            lane.q[k] -= correctingVelocity(rows, i, *in.parameters);
-        }
         const int normal = rows.frictionRef[i];
-        out.lo[k] = normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
-        out.hi[k] = normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
+        out.lo[base + l] = normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
+        out.hi[base + l] = normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
     }
     // The sweeps' single-precision values, and A_ii from them.
-    Float8 J[12];
-    Lanes diagonal = {};
+    Float4 J[12];
+    Quad diagonal = {};
     for (int column = 0; column < 12; ++column) {
-        J[column] = __builtin_convertvector(lane.J[column], Float8);
-        out.MJ[column] = __builtin_convertvector(lane.MJ[column], Float8);
-        diagonal += __builtin_convertvector(J[column], Lanes) * __builtin_convertvector(out.MJ[column], Lanes);
+        J[column] = __builtin_convertvector(lane.J[column], Float4);
+        const Float4 MJ = __builtin_convertvector(lane.MJ[column], Float4);
+        quadOf<Half>(out.MJ[column]) = MJ;
+        diagonal += __builtin_convertvector(J[column], Quad) * __builtin_convertvector(MJ, Quad);
     }
     diagonal += softness;
     // 1 / A_ii, and 0 for a row without mass.
-    const LaneBits massive = diagonal > 0.0;
-    const Lanes invDiagonal = (Lanes)(massive & (LaneBits)(1.0 / diagonal));
-    out.q = __builtin_convertvector(lane.q * invDiagonal, Float8);
-    out.softness = __builtin_convertvector(softness * invDiagonal, Float8);
+    const Quad invDiagonal = masked(1.0 / diagonal, aboveZero(diagonal));
+    quadOf<Half>(out.q) = __builtin_convertvector(lane.q * invDiagonal, Float4);
+    quadOf<Half>(out.softness) = __builtin_convertvector(softness * invDiagonal, Float4);
     for (int column = 0; column < 12; ++column)
-        out.J[column] = __builtin_convertvector(__builtin_convertvector(J[column], Lanes) * invDiagonal, Float8);
+        quadOf<Half>(out.J[column]) = __builtin_convertvector(__builtin_convertvector(J[column], Quad) * invDiagonal,
+                                                              Float4);
+    // Each lane's own scale, impulseOfRow's: |q| / A_ii, 0 where not finite.
+    const Quad scale = masked(lane.q, QuadBits{} + INT64_MAX) * invDiagonal;
+    const Float4 own = __builtin_convertvector(masked(scale, finiteLanes(scale)), Float4);
+    quadOf<Half>(out.tolerance) = own;
     PxReal largest = 0.0;
-    for (int k = 0; k < kBatchLanes; ++k) {
-        const float own = static_cast<float>(impulseOfRow(lane.q[k], invDiagonal[k]));
-        out.tolerance[k] = own;
-        largest = own > largest ? own : largest;
-    }
+    for (int l = 0; l < 4; ++l) largest = own[l] > largest ? own[l] : largest;
     return largest;
+}
+
+// Row r of every lane's constraint, both halves (the second only when it
+// has a lane filled; else its lanes are an empty row's zeros).
+PACK_INLINE PxReal packLaneRow(const PartitionRows &rows, const IterativeInput &in,
+                               const int32_t (&body)[2][kBatchLanes], const LaneBodies (&sides)[2],
+                               const int32_t *lanes, const int32_t (&at)[kBatchLanes], const LaneBits &used,
+                               BatchRow &out)
+{
+    const PxReal low = packQuadRow<0>(rows, in, body, sides, lanes, at, used, out);
+    if (lanes[4] >= 0) return std::max(low, packQuadRow<1>(rows, in, body, sides, lanes, at, used, out));
+    const Float4 zero = {};
+    for (Float8 *v : {&out.q, &out.softness, &out.tolerance, &out.lo, &out.hi}) quadOf<1>(*v) = zero;
+    for (int column = 0; column < 12; ++column) quadOf<1>(out.J[column]) = quadOf<1>(out.MJ[column]) = zero;
+    return low;
 }
 
 // A batch row's packing (packLaneRow) for this processor: all copies give
 // the same rows to the bit.
 typedef PxReal (*LaneRowPacker)(const PartitionRows &rows, const IterativeInput &in,
                                 const int32_t (&body)[2][kBatchLanes], const LaneBodies (&sides)[2],
-                                const int32_t (&row)[kBatchLanes], BatchRow &out);
+                                const int32_t *lanes, const int32_t (&at)[kBatchLanes], const LaneBits &used,
+                                BatchRow &out);
 
 PxReal packLaneRowBaseline(const PartitionRows &rows, const IterativeInput &in, const int32_t (&body)[2][kBatchLanes],
-                           const LaneBodies (&sides)[2], const int32_t (&row)[kBatchLanes], BatchRow &out)
+                           const LaneBodies (&sides)[2], const int32_t *lanes, const int32_t (&at)[kBatchLanes],
+                           const LaneBits &used, BatchRow &out)
 {
-    return packLaneRow(rows, in, body, sides, row, out);
+    return packLaneRow(rows, in, body, sides, lanes, at, used, out);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
 __attribute__((target("avx"))) PxReal packLaneRowAvx(const PartitionRows &rows, const IterativeInput &in,
                                                      const int32_t (&body)[2][kBatchLanes],
-                                                     const LaneBodies (&sides)[2], const int32_t (&row)[kBatchLanes],
+                                                     const LaneBodies (&sides)[2], const int32_t *lanes,
+                                                     const int32_t (&at)[kBatchLanes], const LaneBits &used,
                                                      BatchRow &out)
 {
-    return packLaneRow(rows, in, body, sides, row, out);
+    return packLaneRow(rows, in, body, sides, lanes, at, used, out);
 }
 
 LaneRowPacker laneRowPacker()
@@ -633,9 +754,11 @@ PxReal packBatch(const PartitionRows &rows, const IterativeInput &in, const Swee
     BatchRow *batch = s.batchRows + first;
     head.first = first, head.rows = count;
     int32_t body[2][kBatchLanes];
+    LaneBits used;
     for (int k = 0; k < kBatchLanes; ++k) {
         const int c = lanes[k];
         head.constraint[k] = c;
+        used[k] = c < 0 ? 0 : -1;
         for (int side = 0; side < 2; ++side) {
             body[side][k] = c < 0 ? -1 : layout.bodies[2 * c + side];
             head.slot[side][k] = body[side][k] < 0 ? sink : body[side][k];
@@ -645,11 +768,11 @@ PxReal packBatch(const PartitionRows &rows, const IterativeInput &in, const Swee
     for (int side = 0; side < 2; ++side) gatherLaneBodies(in, body[side], sides[side]);
     PxReal largest = 0.0;
     for (int r = 0; r < count; ++r) {
-        int32_t row[kBatchLanes];
-        for (int k = 0; k < kBatchLanes; ++k) row[k] = lanes[k] < 0 ? -1 : layout.firstRow[lanes[k]] + r;
-        const PxReal own = packLanes(rows, in, body, sides, row, batch[r]);
+        int32_t at[kBatchLanes];
+        for (int k = 0; k < kBatchLanes; ++k) at[k] = lanes[k] < 0 ? 0 : layout.firstRow[lanes[k]] + r;
+        const PxReal own = packLanes(rows, in, body, sides, lanes, at, used, batch[r]);
         largest = own > largest ? own : largest;
-        const int normal = rows.frictionRef[row[0]];
+        const int normal = rows.frictionRef[at[0]];
         batch[r].normal = normal < 0 ? -1 : normal - layout.firstRow[lanes[0]];
     }
     return largest;

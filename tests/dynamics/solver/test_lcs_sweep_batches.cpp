@@ -75,7 +75,9 @@ std::vector<PxReal> solve(const RowList &list, std::vector<RbdLcsBody> &island, 
     RbdLcsParameters parameters = defaultParameters(0.01);
     RbdLcsLCPSolverParameters params = parameters.lcp;
     params.iterations = iterations, params.tolerance = tolerance;
-    std::vector<unsigned char> memory(iterativeMemoryRequired(p.n, kBodies) + 64);
+    // The workspace as a world's pool leaves it: holding the last island's
+    // values, here NaNs, which every row and lane must write over.
+    std::vector<unsigned char> memory(iterativeMemoryRequired(p.n, kBodies) + 64, 0xff);
     MemoryPool pool;
     pool.init(memory.data(), memory.size());
     // Resting depths corrected slowly: the rows read the loads' pressing depths.
