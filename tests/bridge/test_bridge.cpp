@@ -55,6 +55,7 @@ protected:
         ASSERT_NE(universe, nullptr);
         world = SbxUniverseGetWorld(universe);
         space = SbxUniverseGetSpace(universe);
+        bridge = SbxUniverseGetBridge(universe);
         RbdWorldSetGravity(world, 0.0, 0.0, -9.81);
     }
     void TearDown() override
@@ -102,6 +103,20 @@ protected:
     {
         for (int n = 0; n < count; ++n) SbxUniverseStep(universe, kStep);
     }
+    // The collision results and the contacts of one step, without stepping.
+    void update()
+    {
+        CdxSpaceUpdateAll(space);
+        SbxBridgeUpdateContacts(bridge, space, world);
+    }
+    // Friction in both directions, bounded by 0.5 times the normal force.
+    void frictionBothWays()
+    {
+        RbdContactParams *params = SbxBridgeGetContactParams(bridge, 0, 0);
+        params->type = 2;
+        RbdContactParamsSetFrictionModel(params, 1);
+        RbdContactParamsSetFrictionCoefficient(params, 0.5);
+    }
     static void position(CdxModelID model, PxVector3 p) { RbdBodyGetPosition(CdxModelGetBody(model), p); }
     static PxReal speed(CdxModelID model)
     {
@@ -113,6 +128,7 @@ protected:
     SbxUniverseID universe = nullptr;
     RbdWorldID world = nullptr;
     CdxSpaceID space = nullptr;
+    SbxBridgeID bridge = nullptr;
     std::vector<CdxModelID> models;
     std::vector<CdxGeometryID> geometries;
 
@@ -380,7 +396,7 @@ TEST_F(UniverseMechanics, ABallPassesASensorOrAPlainStepsMissAndTheSweptStepStop
 TEST_F(UniverseMechanics, EitherStepMethodAllocatesNothingOnceSizedAndTimesItsPhases)
 {
     RbdWorldSetAutoDisable(world, 0);
-    SbxBridgeGetContactParams(SbxUniverseGetBridge(universe), 0, 0)->type = 2; // friction both ways
+    SbxBridgeGetContactParams(bridge, 0, 0)->type = 2; // friction both ways
     CdxGeometryID cube = box(1.0, 1.0, 1.0);
     for (int k = 0; k < 3; ++k) dropped(cube, 0.1 * k, 0.0, 0.5 + k, 500.0);
     CdxModelID ball = dropped(sphere(0.2), 0.0, 0.0, 3.5);
@@ -428,11 +444,7 @@ protected:
     {
         UniverseFixture::SetUp();
         RbdWorldSetAutoDisable(world, 0);
-        // Friction in both directions, bounded by 0.5 times the normal force.
-        RbdContactParams *params = SbxBridgeGetContactParams(SbxUniverseGetBridge(universe), 0, 0);
-        params->type = 2;
-        RbdContactParamsSetFrictionModel(params, 1);
-        RbdContactParamsSetFrictionCoefficient(params, 0.5);
+        frictionBothWays();
     }
     void use(Solver solver)
     {
@@ -444,24 +456,24 @@ protected:
         State all;
         for (CdxModelID model : models)
             if (RbdBodyID b = CdxModelGetBody(model)) {
-                all.emplace_back();
-                RbdBodyGetPosition(b, &all.back()[0]);
-                RbdBodyGetQuaternion(b, &all.back()[3]);
-                RbdBodyGetLinearVelocity(b, &all.back()[7]);
-                RbdBodyGetAngularVelocity(b, &all.back()[10]);
+                PxReal *s = all.emplace_back().data();
+                RbdBodyGetPosition(b, s);
+                RbdBodyGetQuaternion(b, s + 3);
+                RbdBodyGetLinearVelocity(b, s + 7);
+                RbdBodyGetAngularVelocity(b, s + 10);
             }
         return all;
     }
     void restore(const State &all)
     {
-        const std::array<PxReal, 13> *s = all.data();
+        auto next = all.begin();
         for (CdxModelID model : models)
             if (RbdBodyID b = CdxModelGetBody(model)) {
-                RbdBodySetPosition(b, (*s)[0], (*s)[1], (*s)[2]);
-                RbdBodySetQuaternion(b, (*s)[3], (*s)[4], (*s)[5], (*s)[6]);
-                RbdBodySetLinearVelocity(b, (*s)[7], (*s)[8], (*s)[9]);
-                RbdBodySetAngularVelocity(b, (*s)[10], (*s)[11], (*s)[12]);
-                ++s;
+                const PxReal *s = (next++)->data();
+                RbdBodySetPosition(b, s[0], s[1], s[2]);
+                RbdBodySetQuaternion(b, s[3], s[4], s[5], s[6]);
+                RbdBodySetLinearVelocity(b, s[7], s[8], s[9]);
+                RbdBodySetAngularVelocity(b, s[10], s[11], s[12]);
             }
     }
     // The largest difference of any body's linear or angular velocity.
@@ -647,7 +659,6 @@ protected:
     {
         gScript = Script();
         UniverseFixture::SetUp();
-        bridge = SbxUniverseGetBridge(universe);
         container = CdxModelPairContainerCreate(8);
     }
     void TearDown() override
@@ -685,7 +696,6 @@ protected:
         SbxHandleCollisions(container, nullptr, world, bridge);
     }
 
-    SbxBridgeID bridge = nullptr;
     CdxModelPairContainer *container = nullptr;
 
 private:
@@ -842,8 +852,7 @@ TEST_F(BridgeContacts, ContactsInASpaceMatchBruteForceOverRandomMovesAndRemovals
             balls.pop_back();
         } else {
             RbdBodySetPosition(CdxModelGetBody(balls[rng() % balls.size()]), coordinate(rng), coordinate(rng), 0.0);
-            CdxSpaceUpdateAll(space);
-            SbxBridgeUpdateContacts(bridge, space, world);
+            update();
         }
         int overlaps = 0;
         for (size_t i = 0; i < balls.size(); ++i)
@@ -1036,10 +1045,6 @@ TEST_F(BridgeContacts, APairFoundApartStillWarnsOfItsMaterialAndRunsItsPerPairCa
     for (CdxModelID model : {a, b})
         RbdBodySetQuaternion(CdxModelGetBody(model), cos(M_PI / 8), 0.0, 0.0, sin(M_PI / 8));
     CdxModelSetMaterialID(b, 9);
-    auto update = [&] {
-        CdxSpaceUpdateAll(space);
-        SbxBridgeUpdateContacts(bridge, space, world);
-    };
     {
         Warnings log;
         update();
@@ -1080,8 +1085,7 @@ TEST_F(BridgeContacts, RefusalsGiveTheEmptyAnswerAndWarnOnceWithTheirMessage)
     auto touches = [&] {
         for (PxReal y : {9.0, 0.9, 0.9}) {
             RbdBodySetPosition(CdxModelGetBody(upper), 0.0, y, 0.0);
-            CdxSpaceUpdateAll(space);
-            SbxBridgeUpdateContacts(bridge, space, world);
+            update();
         }
         RbdContactID c = SbxModelPairGetContacts(CdxSpaceGetModelPair(upper, lower));
         return listOf(c).size() == 1 && RbdContactParamsGetType(RbdContactGetParams(c)) == 1;
@@ -1257,7 +1261,6 @@ TEST_P(ContactContinuity, CornersKeepTheirRecordsWhileTheResultsAreShuffled)
     watch.byPlace = c.byPlace;
     RbdWorldSetAutoDisable(world, 0); // a sleeping pair is not intersected
     if (c.swept) RbdWorldLCPSetLargeIslandRows(world, 0);
-    SbxBridgeID bridge = SbxUniverseGetBridge(universe);
     SbxBridgeSetContactMatching(bridge, c.matching);
     SbxBridgeRegisterResponse(bridge, SbxBodyResponseID, SbxBodyResponseID, SbxResponseStart_Body_Body,
                               shuffledResponse, SbxResponseEnd_Body_Body, nullptr, &watch);
@@ -1306,12 +1309,8 @@ protected:
     {
         RbdWorldSetAutoDisable(world, 0);
         RbdWorldLCPSetLargeIslandRows(world, 0);
-        SbxBridgeID bridge = SbxUniverseGetBridge(universe);
         SbxBridgeSetContactMatching(bridge, matching);
-        RbdContactParams *params = SbxBridgeGetContactParams(bridge, 0, 0);
-        params->type = 2; // friction both ways, 0.5 times the normal force
-        RbdContactParamsSetFrictionModel(params, 1);
-        RbdContactParamsSetFrictionCoefficient(params, 0.5);
+        frictionBothWays();
         std::vector<CdxModelID> column = {fixedAt(keep(CdxPlaneCreate()), 0.0, 0.0, 0.0)};
         CdxGeometryID cube = box(0.2, 0.2, 0.2);
         for (int k = 0; k < 5; ++k) {

@@ -5,7 +5,9 @@
 // contact tolerance) and the turn that moves a corner by 5 um, up to 3e-5.
 #include <gtest/gtest.h>
 #include <math.h>
+#include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 #include <kelmar/Cdx.h>
 #include <kelmar/PxMath.h>
@@ -17,6 +19,94 @@ namespace {
 
 const PxReal kTurn = 3e-5; // rad, the largest turn bound
 
+// A universe, the models and geometries made in it (destroyed with it),
+// and one step's update of the collision results and the contacts.
+struct Scene {
+    explicit Scene(const SbxUniverseSizes &sizes = {8, 64, 7, 16, 64, 2}) : universe(SbxUniverseCreate(sizes)) {}
+    ~Scene()
+    {
+        for (CdxModelID model : models) SbxModelDestroy(universe, model);
+        for (CdxModelID part : parts) CdxModelDestroy(part);
+        for (CdxGeometryID geometry : geometries) CdxGeometryDestroy(geometry);
+        SbxUniverseDestroy(universe);
+    }
+    CdxGeometryID keep(CdxGeometryID geometry) { return geometries.push_back(geometry), geometry; }
+    CdxModelID own(CdxModelID model) { return models.push_back(model), model; }
+    // The plane z = 0, else a fixed 3 x 3 x 1 box whose top is z = 0.
+    CdxModelID floor(bool plane)
+    {
+        PxM4Identity(ground);
+        ground[3][2] = plane ? 0.0 : -0.5;
+        return own(SbxFixedModelCreate(universe, keep(plane ? CdxPlaneCreate() : CdxBoxCreate(3, 3, 1)), &ground));
+    }
+    // A cube of 1 kg/m^3 with its centre at (x, y, z).
+    CdxModelID cube(PxReal edge, PxReal x, PxReal y, PxReal z)
+    {
+        CdxModelID model = own(SbxModelAndBodyCreate(universe, keep(CdxBoxCreate(edge, edge, edge)), 1.0));
+        RbdBodySetPosition(CdxModelGetBody(model), x, y, z);
+        return model;
+    }
+    void update()
+    {
+        CdxSpaceUpdateAll(space);
+        SbxBridgeUpdateContacts(bridge, space, SbxUniverseGetWorld(universe));
+    }
+
+    SbxUniverseID universe;
+    CdxSpaceID space = SbxUniverseGetSpace(universe);
+    SbxBridgeID bridge = SbxUniverseGetBridge(universe);
+    PxMatrix4 ground;
+    std::vector<CdxModelID> models, parts;
+    std::vector<CdxGeometryID> geometries;
+};
+
+void collect(RbdConstraintID c, void *all)
+{
+    static_cast<std::vector<RbdContactID> *>(all)->push_back(c);
+}
+
+std::vector<RbdContactID> contactsOf(RbdBodyID body)
+{
+    std::vector<RbdContactID> all;
+    RbdBodyForAllConstraints(body, collect, &all);
+    return all;
+}
+
+// A kept contact's depth follows the motion; a fresh one's is the found one.
+bool kept(RbdContactID c)
+{
+    return RbdContactGetFoundPenetration(c) != RbdContactGetPenetration(c);
+}
+
+void turn(RbdBodyID body, const PxVector3 axis, PxReal angle)
+{
+    PxQuaternion q;
+    RbdBodyGetQuaternion(body, q);
+    PxQuaternionFiniteRotation(q, axis, angle);
+    RbdBodySetQuaternion(body, q[0], q[1], q[2], q[3]);
+}
+
+void moveBy(RbdBodyID body, const PxVector3 direction, PxReal distance)
+{
+    PxVector3 p;
+    RbdBodyGetPosition(body, p);
+    PxV3AddScaled(p, p, direction, distance);
+    RbdBodySetPosition(body, p[0], p[1], p[2]);
+}
+
+const PxVector3 kUp = {0.0, 0.0, 1.0};
+
+// What a fresh test of a against b finds now.
+int testAfresh(CdxModelID a, CdxModelID b, CdxContact (&fresh)[16])
+{
+    CdxModelPair pair;
+    CdxModelPairReset(&pair, a, b);
+    CdxHello(&pair);
+    CdxIntersectResult result = {nullptr, fresh, 16, 0, 0, {0, 0, 0}, nullptr};
+    CdxIntersect(&pair, &result);
+    return result.contactCount;
+}
+
 struct KeepCase {
     bool onPlane;       // the floor: a plane, else a fixed box
     PxReal edge;        // of the cube, m
@@ -27,80 +117,37 @@ struct KeepCase {
 
 class ContactKeep : public ::testing::TestWithParam<KeepCase> {};
 
-void collect(RbdConstraintID c, void *all)
-{
-    static_cast<std::vector<RbdContactID> *>(all)->push_back(c);
-}
-
-// What a fresh test of a against b finds now, beside the contacts the step
-// left on body.
-struct FreshAndKept {
-    CdxContact fresh[16];
-    int freshCount = 0;
-    std::vector<RbdContactID> kept;
-};
-
-void testAfresh(CdxModelID a, CdxModelID b, RbdBodyID body, FreshAndKept &out)
-{
-    CdxModelPair pair;
-    CdxModelPairReset(&pair, a, b);
-    CdxHello(&pair);
-    CdxIntersectResult result = {nullptr, out.fresh, 16, 0, 0, {0, 0, 0}, nullptr};
-    CdxIntersect(&pair, &result);
-    out.freshCount = result.contactCount;
-    RbdBodyForAllConstraints(body, collect, &out.kept);
-}
-
 TEST_P(ContactKeep, KeptContactsAreTheFreshOnesAndLargeMotionsTestAfresh)
 {
     const KeepCase c = GetParam();
     std::mt19937 random(7);
     std::uniform_real_distribution<PxReal> unit(-1.0, 1.0);
     for (int trial = 0; trial < 8; ++trial) {
-        SbxUniverseID universe = SbxUniverseCreate({8, 64, 7, 16, 64, 2});
-        CdxSpaceID space = SbxUniverseGetSpace(universe);
-        PxMatrix4 ground;
-        PxM4Identity(ground);
-        ground[3][2] = c.onPlane ? 0.0 : -0.5;
-        CdxGeometryID cube = CdxBoxCreate(c.edge, c.edge, c.edge),
-                      floor = c.onPlane ? CdxPlaneCreate() : CdxBoxCreate(3, 3, 1);
-        CdxModelID lower = SbxFixedModelCreate(universe, floor, &ground);
-        CdxModelID upper = SbxModelAndBodyCreate(universe, cube, 1.0);
+        Scene s;
+        CdxModelID lower = s.floor(c.onPlane);
+        CdxModelID upper = s.cube(c.edge, 0.1, -0.2, 0.5 * c.edge - 0.001); // 1 mm deep
         RbdBodyID body = CdxModelGetBody(upper);
         const PxReal yaw = 0.7 * unit(random);
-        RbdBodySetPosition(body, 0.1, -0.2, 0.5 * c.edge - 0.001); // 1 mm deep
         RbdBodySetQuaternion(body, cos(yaw / 2), 0.0, 0.0, sin(yaw / 2));
-        auto update = [&] {
-            CdxSpaceUpdateAll(space);
-            SbxBridgeUpdateContacts(SbxUniverseGetBridge(universe), space, SbxUniverseGetWorld(universe));
-        };
-        update();
+        s.update();
         // A random turn and a sinking shift, so that every penetration changes.
-        PxVector3 axis = {unit(random), unit(random), unit(random)}, shift = {unit(random), unit(random), -1.0}, p;
-        if (c.upright) PxV3Set(axis, 0.0, 0.0, 1.0);
+        PxVector3 axis = {unit(random), unit(random), unit(random)}, shift = {unit(random), unit(random), -1.0};
+        if (c.upright) PxV3Copy(axis, kUp);
         PxV3Normalize(axis);
         PxV3Normalize(shift);
-        PxQuaternion q;
-        RbdBodyGetQuaternion(body, q);
-        PxQuaternionFiniteRotation(q, axis, c.turn);
-        RbdBodySetQuaternion(body, q[0], q[1], q[2], q[3]);
-        RbdBodyGetPosition(body, p);
-        PxV3AddScaled(p, p, shift, c.shift);
-        RbdBodySetPosition(body, p[0], p[1], p[2]);
-        update();
+        turn(body, axis, c.turn);
+        moveBy(body, shift, c.shift);
+        s.update();
 
-        FreshAndKept found;
-        testAfresh(upper, lower, body, found);
-        const CdxContact *expected = found.fresh;
-        const std::vector<RbdContactID> &now = found.kept;
-        ASSERT_EQ(found.freshCount, 4);
+        CdxContact expected[16];
+        ASSERT_EQ(testAfresh(upper, lower, expected), 4);
+        const std::vector<RbdContactID> now = contactsOf(body);
         ASSERT_EQ(now.size(), 4u);
         for (RbdContactID contact : now) {
             PxVector3 at, normal;
             RbdContactGetPosition(contact, at);
             RbdContactGetNormal(contact, normal);
-            const PxReal depth = RbdContactGetPenetration(contact);
-            EXPECT_EQ(RbdContactGetFoundPenetration(contact) != depth, c.kept) << "trial " << trial;
+            EXPECT_EQ(kept(contact), c.kept) << "trial " << trial;
             const CdxContact *e = std::min_element(
                 expected, expected + 4, [&](const CdxContact &a, const CdxContact &b) {
                     return PxV3Distance(a.position, at) < PxV3Distance(b.position, at);
@@ -108,14 +155,9 @@ TEST_P(ContactKeep, KeptContactsAreTheFreshOnesAndLargeMotionsTestAfresh)
             // A kept contact stays where it was found: the corners moved by
             // no more than the turn about the centre and the shift.
             EXPECT_LE(PxV3Distance(e->position, at), c.kept ? c.turn * c.edge + c.shift + 1e-12 : 1e-12);
-            EXPECT_NEAR(depth, -e->separation, c.kept ? 1e-9 : 1e-12);
+            EXPECT_NEAR(RbdContactGetPenetration(contact), -e->separation, c.kept ? 1e-9 : 1e-12);
             EXPECT_GT(PxV3Dot(normal, e->normal), 1.0 - kTurn * kTurn);
         }
-        SbxModelDestroy(universe, upper);
-        SbxModelDestroy(universe, lower);
-        CdxGeometryDestroy(cube);
-        CdxGeometryDestroy(floor);
-        SbxUniverseDestroy(universe);
     }
 }
 
@@ -136,8 +178,6 @@ INSTANTIATE_TEST_SUITE_P(
                       KeepCase{false, 0.2, 1e-5, 2e-6, false, true}, KeepCase{false, 1.0, 1.1e-5, 1e-7, true, false},
                       KeepCase{true, 0.1, 3.5e-5, 1e-7, true, false}));
 
-} // namespace
-
 // Cubes of sixteen sizes, two of each, rest on one plane in one universe:
 // each pair's turn bound is its own (5 um over the cube's radius, 1.1e-5
 // to 2.9e-5 rad here), and there are more set-ups than the bridge keeps
@@ -148,51 +188,36 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ContactKeepSetUps, EachPairMovesAgainstItsOwnBounds)
 {
     const int kCubes = 32;
-    SbxUniverseID universe = SbxUniverseCreate({32, 256, 7, 64, 256, 2});
-    CdxSpaceID space = SbxUniverseGetSpace(universe);
-    PxMatrix4 ground;
-    PxM4Identity(ground);
-    CdxGeometryID plane = CdxPlaneCreate();
-    CdxModelID floor = SbxFixedModelCreate(universe, plane, &ground);
-    std::vector<CdxGeometryID> cubes;
-    std::vector<CdxModelID> models;
+    Scene s({32, 256, 7, 64, 256, 2});
+    s.floor(true);
+    std::vector<RbdBodyID> bodies;
     for (int k = 0; k < kCubes; ++k) {
         const PxReal edge = 0.2 + 0.02 * (k / 2);
-        cubes.push_back(CdxBoxCreate(edge, edge, edge));
-        models.push_back(SbxModelAndBodyCreate(universe, cubes.back(), 1.0));
-        RbdBodySetPosition(CdxModelGetBody(models.back()), 1.0 * k, 0.0, 0.5 * edge - 0.001);
+        bodies.push_back(CdxModelGetBody(s.cube(edge, 1.0 * k, 0.0, 0.5 * edge - 0.001)));
     }
-    auto update = [&] {
-        CdxSpaceUpdateAll(space);
-        SbxBridgeUpdateContacts(SbxUniverseGetBridge(universe), space, SbxUniverseGetWorld(universe));
-    };
-    update();
-    const PxVector3 up = {0.0, 0.0, 1.0};
+    s.update();
     for (int k = 0; k < kCubes; ++k) {
-        RbdBodyID body = CdxModelGetBody(models[k]);
         const PxReal radius = 0.5 * sqrt(3.0) * (0.2 + 0.02 * (k / 2)), bound = 5e-6 / radius;
-        PxQuaternion q;
-        RbdBodyGetQuaternion(body, q);
-        PxQuaternionFiniteRotation(q, up, (k % 2 ? 1.05 : 0.95) * bound);
-        RbdBodySetQuaternion(body, q[0], q[1], q[2], q[3]);
-        PxVector3 p;
-        RbdBodyGetPosition(body, p);
-        RbdBodySetPosition(body, p[0], p[1], p[2] - 1e-7);
+        turn(bodies[k], kUp, (k % 2 ? 1.05 : 0.95) * bound);
+        moveBy(bodies[k], kUp, -1e-7);
     }
-    update();
+    s.update();
     for (int k = 0; k < kCubes; ++k) {
-        std::vector<RbdContactID> now;
-        RbdBodyForAllConstraints(CdxModelGetBody(models[k]), collect, &now);
+        const std::vector<RbdContactID> now = contactsOf(bodies[k]);
         ASSERT_EQ(now.size(), 4u) << "cube " << k;
-        for (RbdContactID contact : now)
-            EXPECT_EQ(RbdContactGetFoundPenetration(contact) != RbdContactGetPenetration(contact), k % 2 == 0)
-                << "cube " << k;
+        for (RbdContactID contact : now) EXPECT_EQ(kept(contact), k % 2 == 0) << "cube " << k;
     }
-    for (CdxModelID model : models) SbxModelDestroy(universe, model);
-    SbxModelDestroy(universe, floor);
-    for (CdxGeometryID cube : cubes) CdxGeometryDestroy(cube);
-    CdxGeometryDestroy(plane);
-    SbxUniverseDestroy(universe);
+}
+
+// A 0.2 m cube resting 1 mm deep on the plane z = 0 (turned by yaw about
+// the vertical), its contacts found.
+RbdBodyID restingCube(Scene &s, PxReal yaw = 0.0)
+{
+    s.floor(true);
+    RbdBodyID body = CdxModelGetBody(s.cube(0.2, 0.0, 0.0, 0.099));
+    RbdBodySetQuaternion(body, cos(yaw / 2), 0.0, 0.0, sin(yaw / 2));
+    s.update();
+    return body;
 }
 
 // A material callback set while a resting pair keeps its contacts must see
@@ -201,71 +226,40 @@ enum class MaterialCallback { Intersect, PerPair, PerContact };
 
 class ContactKeepCallbacks : public ::testing::TestWithParam<MaterialCallback> {};
 
-void countIntersect(CdxIntersectResult *, void *calls)
-{
-    ++*static_cast<int *>(calls);
-}
-
-int countPair(CdxIntersectResult *, RbdContactID, void *calls)
-{
-    ++*static_cast<int *>(calls);
-    return 1;
-}
-
-int countContact(CdxIntersectResult *, CdxContact *, RbdContactID, void *calls)
-{
-    ++*static_cast<int *>(calls);
-    return 1;
-}
-
 TEST_P(ContactKeepCallbacks, ACallbackSetLaterSeesTheNextCollision)
 {
-    SbxUniverseID universe = SbxUniverseCreate({8, 64, 7, 16, 64, 2});
-    SbxBridgeID bridge = SbxUniverseGetBridge(universe);
-    CdxSpaceID space = SbxUniverseGetSpace(universe);
-    PxMatrix4 ground;
-    PxM4Identity(ground);
-    CdxGeometryID cube = CdxBoxCreate(0.2, 0.2, 0.2), plane = CdxPlaneCreate();
-    CdxModelID floor = SbxFixedModelCreate(universe, plane, &ground);
-    CdxModelID box = SbxModelAndBodyCreate(universe, cube, 1.0);
-    RbdBodyID body = CdxModelGetBody(box);
-    RbdBodySetPosition(body, 0.0, 0.0, 0.099);
-    auto update = [&] {
-        CdxSpaceUpdateAll(space);
-        SbxBridgeUpdateContacts(bridge, space, SbxUniverseGetWorld(universe));
-    };
-    auto sink = [&] { // 0.1 um: kept contacts' depths differ from the found ones
-        PxVector3 p;
-        RbdBodyGetPosition(body, p);
-        RbdBodySetPosition(body, p[0], p[1], p[2] - 1e-7);
-    };
-    auto kept = [&] {
-        std::vector<RbdContactID> now;
-        RbdBodyForAllConstraints(body, collect, &now);
-        return !now.empty() && RbdContactGetFoundPenetration(now[0]) != RbdContactGetPenetration(now[0]);
-    };
-    update();
-    sink();
-    update();
-    ASSERT_TRUE(kept());
     int calls = 0;
-    const int m = CdxModelGetMaterialID(box), n = CdxModelGetMaterialID(floor);
+    Scene s;
+    RbdBodyID body = restingCube(s);
+    auto sinkAndUpdate = [&] { // 0.1 um: kept contacts' depths differ from the found ones
+        moveBy(body, kUp, -1e-7);
+        s.update();
+    };
+    sinkAndUpdate();
+    ASSERT_TRUE(!contactsOf(body).empty() && kept(contactsOf(body)[0]));
+    const int m = CdxModelGetMaterialID(s.models[1]), n = CdxModelGetMaterialID(s.models[0]);
     switch (GetParam()) {
-    case MaterialCallback::Intersect: SbxBridgeSetIntersectCB(bridge, m, n, countIntersect, &calls); break;
-    case MaterialCallback::PerPair: SbxBridgeSetPerPairCB(bridge, m, n, countPair, &calls); break;
-    case MaterialCallback::PerContact: SbxBridgeSetPerContactCB(bridge, m, n, countContact, &calls); break;
+    case MaterialCallback::Intersect:
+        SbxBridgeSetIntersectCB(
+            s.bridge, m, n, [](CdxIntersectResult *, void *c) { ++*static_cast<int *>(c); }, &calls);
+        break;
+    case MaterialCallback::PerPair:
+        SbxBridgeSetPerPairCB(
+            s.bridge, m, n, [](CdxIntersectResult *, RbdContactID, void *c) { return ++*static_cast<int *>(c), 1; },
+            &calls);
+        break;
+    case MaterialCallback::PerContact:
+        SbxBridgeSetPerContactCB(
+            s.bridge, m, n,
+            [](CdxIntersectResult *, CdxContact *, RbdContactID, void *c) { return ++*static_cast<int *>(c), 1; },
+            &calls);
+        break;
     }
     for (int step = 1; step <= 2; ++step) { // and every one after
         const int before = calls;
-        sink();
-        update();
+        sinkAndUpdate();
         EXPECT_GT(calls, before) << "step " << step;
     }
-    SbxModelDestroy(universe, box);
-    SbxModelDestroy(universe, floor);
-    CdxGeometryDestroy(cube);
-    CdxGeometryDestroy(plane);
-    SbxUniverseDestroy(universe);
 }
 
 INSTANTIATE_TEST_SUITE_P(MaterialCallbacks, ContactKeepCallbacks,
@@ -310,28 +304,25 @@ TEST_P(RoundContactKeep, ABallsTurnLeavesItsKeptContactOnTheLineOfCentres)
     std::mt19937 random(11);
     std::uniform_real_distribution<PxReal> unit(-1.0, 1.0);
     for (int trial = 0; trial < 8; ++trial) {
-        SbxUniverseID universe = SbxUniverseCreate({8, 64, 7, 16, 64, 2});
-        CdxSpaceID space = SbxUniverseGetSpace(universe);
-        CdxGeometryID cylinder = CdxCylinderCreate(radius, 2 * half), end = CdxSphereCreate(radius),
-                      sphere = CdxSphereCreate(ballRadius);
-        CdxModelID parts[3] = {CdxModelCreate(cylinder), CdxModelCreate(end), CdxModelCreate(end)};
         PxMatrix4 placed[3], relative[3];
-        CdxModelID capsule = SbxCompositeModelAndBodyCreate(universe, 3, 1000.0);
+        ActiveCalls seen;
+        Scene s;
+        CdxGeometryID cylinder = s.keep(CdxCylinderCreate(radius, 2 * half)), end = s.keep(CdxSphereCreate(radius));
+        CdxModelID capsule = s.own(SbxCompositeModelAndBodyCreate(s.universe, 3, 1000.0));
         for (int k = 0; k < 3; ++k) {
+            s.parts.push_back(CdxModelCreate(k == 0 ? cylinder : end));
             PxM4Identity(placed[k]);
             PxM4Identity(relative[k]);
             relative[k][3][2] = k == 0 ? 0.0 : k == 1 ? -half : half;
-            CdxModelSetTransformPtr(parts[k], &placed[k]);
-            ASSERT_TRUE(CdxCompositeModelAddElement(capsule, parts[k], &relative[k]));
+            CdxModelSetTransformPtr(s.parts[k], &placed[k]);
+            ASSERT_TRUE(CdxCompositeModelAddElement(capsule, s.parts[k], &relative[k]));
         }
-        ASSERT_EQ(SbxCompositeModelAndBodyBuild(universe, capsule), 1);
+        ASSERT_EQ(SbxCompositeModelAndBodyBuild(s.universe, capsule), 1);
         if (c.partsOwnMaterial)
-            for (CdxModelID part : parts) CdxModelSetMaterialID(part, 1);
-        SbxBridgeID bridge = SbxUniverseGetBridge(universe);
-        ActiveCalls seen;
-        SbxBridgeSetIntersectActiveCB(bridge, SbxBodyResponseID, SbxBodyResponseID, countActive, &seen);
-        ASSERT_EQ(SbxBridgeSetCallbacksOnKeptContacts(bridge, SbxBodyResponseID, SbxBodyResponseID, 1), 1);
-        CdxModelID ball = SbxModelAndBodyCreate(universe, sphere, 1000.0);
+            for (CdxModelID part : s.parts) CdxModelSetMaterialID(part, 1);
+        SbxBridgeSetIntersectActiveCB(s.bridge, SbxBodyResponseID, SbxBodyResponseID, countActive, &seen);
+        ASSERT_EQ(SbxBridgeSetCallbacksOnKeptContacts(s.bridge, SbxBodyResponseID, SbxBodyResponseID, 1), 1);
+        CdxModelID ball = s.own(SbxModelAndBodyCreate(s.universe, s.keep(CdxSphereCreate(ballRadius)), 1000.0));
         RbdBodyID body = CdxModelGetBody(ball), link = CdxModelGetBody(capsule);
         // 1 mm deep, the ball beside the cylinder or over the end at a
         // random bearing.
@@ -341,51 +332,37 @@ TEST_P(RoundContactKeep, ABallsTurnLeavesItsKeptContactOnTheLineOfCentres)
                                half + sqrt(0.91) * reach);
         else
             RbdBodySetPosition(body, reach * cos(bearing), reach * sin(bearing), 0.1 * unit(random));
-        auto update = [&] {
-            CdxSpaceUpdateAll(space);
-            SbxBridgeUpdateContacts(SbxUniverseGetBridge(universe), space, SbxUniverseGetWorld(universe));
-        };
-        update();
+        s.update();
         // Both turned by 2e-4 rad about a random axis through the ball's
         // centre (a rigid motion of the pair), the ball by 0.01 rad more
         // about its centre, and moved by the shift.
         PxVector3 axis = {unit(random), unit(random), unit(random)},
                   spin = {unit(random), unit(random), unit(random)},
-                  shift = {unit(random), unit(random), unit(random)}, centre, p;
+                  shift = {unit(random), unit(random), unit(random)}, centre, arm, turned;
         PxV3Normalize(axis);
         PxV3Normalize(spin);
         PxV3Normalize(shift);
         RbdBodyGetPosition(body, centre);
-        PxQuaternion q;
-        RbdBodyGetQuaternion(link, q);
-        PxQuaternionFiniteRotation(q, axis, 2e-4);
-        RbdBodySetQuaternion(link, q[0], q[1], q[2], q[3]);
-        RbdBodyGetPosition(link, p); // its origin turned about the ball's centre
-        PxVector3 arm, turned;
-        PxV3Sub(arm, p, centre);
+        turn(link, axis, 2e-4);
+        RbdBodyGetPosition(link, arm); // its origin turned about the ball's centre
+        PxV3Sub(arm, arm, centre);
         PxV3Cross(turned, axis, arm);
-        PxV3AddScaled(p, p, turned, 2e-4);
-        RbdBodySetPosition(link, p[0], p[1], p[2]);
-        RbdBodyGetQuaternion(body, q);
-        PxQuaternionFiniteRotation(q, axis, 2e-4);
-        PxQuaternionFiniteRotation(q, spin, 0.01);
-        RbdBodySetQuaternion(body, q[0], q[1], q[2], q[3]);
-        PxV3AddScaled(p, centre, shift, c.shift);
-        RbdBodySetPosition(body, p[0], p[1], p[2]);
-        update();
+        moveBy(link, turned, 2e-4);
+        turn(body, axis, 2e-4);
+        turn(body, spin, 0.01);
+        moveBy(body, shift, c.shift);
+        s.update();
 
-        FreshAndKept now;
-        testAfresh(ball, capsule, body, now);
-        const CdxContact *expected = now.fresh;
-        ASSERT_EQ(now.freshCount, 1);
-        ASSERT_EQ(now.kept.size(), 1u);
-        RbdContactID contact = now.kept[0];
-        PxVector3 at, normal;
+        CdxContact expected[16];
+        ASSERT_EQ(testAfresh(ball, capsule, expected), 1);
+        const std::vector<RbdContactID> now = contactsOf(body);
+        ASSERT_EQ(now.size(), 1u);
+        RbdContactID contact = now[0];
+        PxVector3 at, normal, out;
         RbdContactGetPosition(contact, at);
         RbdContactGetNormal(contact, normal);
         // The dynamics normal points from body 1 to body 0; the fresh one is
         // compared turned towards the ball if the ball is body 0.
-        PxVector3 out;
         RbdBodyGetPosition(body, out);
         PxV3Sub(out, out, expected[0].position);
         const PxReal towardsBall = (RbdConstraintGetBody(contact, 0) == body) ==
@@ -402,11 +379,6 @@ TEST_P(RoundContactKeep, ABallsTurnLeavesItsKeptContactOnTheLineOfCentres)
         EXPECT_LT(PxV3Distance(expected[0].position, at), c.kept ? c.shift : 1e-12) << "trial " << trial;
         EXPECT_NEAR(depth, -expected[0].separation, 1e-9) << "trial " << trial;
         EXPECT_GT(towardsBall * PxV3Dot(normal, expected[0].normal), 1.0 - 1e-9) << "trial " << trial;
-        SbxModelDestroy(universe, ball);
-        SbxModelDestroy(universe, capsule);
-        for (CdxModelID part : parts) CdxModelDestroy(part);
-        for (CdxGeometryID g : {cylinder, end, sphere}) CdxGeometryDestroy(g);
-        SbxUniverseDestroy(universe);
     }
 }
 
@@ -424,54 +396,35 @@ INSTANTIATE_TEST_SUITE_P(BallOnCapsule, RoundContactKeep,
 TEST(ContactKeepAxes, AContactRecordedWithAnotherNormalKeepsItsOwn)
 {
     for (int tilted = 0; tilted < 4; ++tilted) {
-        SbxUniverseID universe = SbxUniverseCreate({8, 64, 7, 16, 64, 2});
-        CdxSpaceID space = SbxUniverseGetSpace(universe);
-        PxMatrix4 ground;
-        PxM4Identity(ground);
-        CdxGeometryID cube = CdxBoxCreate(0.2, 0.2, 0.2), plane = CdxPlaneCreate();
-        CdxModelID floor = SbxFixedModelCreate(universe, plane, &ground);
-        CdxModelID box = SbxModelAndBodyCreate(universe, cube, 1.0);
-        RbdBodyID body = CdxModelGetBody(box);
-        RbdBodySetPosition(body, 0.0, 0.0, 0.099);
-        RbdBodySetQuaternion(body, cos(0.2), 0.0, 0.0, sin(0.2));
-        auto update = [&] {
-            CdxSpaceUpdateAll(space);
-            SbxBridgeUpdateContacts(SbxUniverseGetBridge(universe), space, SbxUniverseGetWorld(universe));
-        };
-        update();
-        std::vector<RbdContactID> now;
-        RbdBodyForAllConstraints(body, collect, &now);
+        Scene s;
+        RbdBodyID body = restingCube(s, 0.4);
+        const std::vector<RbdContactID> now = contactsOf(body);
         ASSERT_EQ(now.size(), 4u);
         PxVector3 normal;
+        const PxVector3 lean = {0.6, 0.8, 0.0};
         RbdContactGetNormal(now[tilted], normal);
-        PxVector3 lean = {0.6, 0.8, 0.0};
         PxV3AddScaled(normal, normal, lean, 1e-3);
         RbdContactSetNormal(now[tilted], normal[0], normal[1], normal[2]);
         RbdContactRecordFound(now[tilted]);
-        PxVector3 p;
-        RbdBodyGetPosition(body, p);
-        RbdBodySetPosition(body, p[0], p[1], p[2] - 1e-7); // 0.1 um deeper: kept, with new depths
-        update();
+        moveBy(body, kUp, -1e-7); // 0.1 um deeper: kept, with new depths
+        s.update();
         for (int k = 0; k < 4; ++k) {
+            SCOPED_TRACE("tilted " + std::to_string(tilted) + ", contact " + std::to_string(k));
             RbdContactID contact = now[k];
-            PxVector3 n0, n1, own, kept, point0, point1, d;
+            PxVector3 n0, n1, own, keptNormal, point0, point1, d;
             RbdContactGetCarried(contact, 0, n0, n1);
             PxV3Add(own, n0, n1);
             PxV3Normalize(own);
-            RbdContactGetNormal(contact, kept);
+            RbdContactGetNormal(contact, keptNormal);
             RbdContactGetCarried(contact, 3, point0, point1);
             PxV3Sub(d, point0, point1);
-            const PxReal depth = RbdContactGetPenetration(contact);
-            EXPECT_NE(depth, RbdContactGetFoundPenetration(contact)) << "tilted " << tilted << ", contact " << k;
-            EXPECT_GT(PxV3Dot(kept, own), 1.0 - 1e-12) << "tilted " << tilted << ", contact " << k;
-            EXPECT_NEAR(depth, RbdContactGetFoundPenetration(contact) - PxV3Dot(own, d), 1e-15)
-                << "tilted " << tilted << ", contact " << k;
-            EXPECT_EQ(fabs(own[2]) < 1.0 - 1e-8, k == tilted) << "tilted " << tilted << ", contact " << k;
+            EXPECT_TRUE(kept(contact));
+            EXPECT_GT(PxV3Dot(keptNormal, own), 1.0 - 1e-12);
+            EXPECT_NEAR(RbdContactGetPenetration(contact), RbdContactGetFoundPenetration(contact) - PxV3Dot(own, d),
+                        1e-15);
+            EXPECT_EQ(fabs(own[2]) < 1.0 - 1e-8, k == tilted);
         }
-        SbxModelDestroy(universe, box);
-        SbxModelDestroy(universe, floor);
-        CdxGeometryDestroy(cube);
-        CdxGeometryDestroy(plane);
-        SbxUniverseDestroy(universe);
     }
 }
+
+} // namespace

@@ -35,6 +35,23 @@ void RecordingHandler(int level, const char *format, va_list args)
     gHandled += std::to_string(level) + ":" + buffer;
 }
 
+volatile double gSink = 0.0;
+
+std::vector<std::string> Lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+int SearchListLength()
+{
+    int n = 0;
+    while (PxGetDefaultFileLocation(n) != nullptr) ++n;
+    return n;
+}
+
 } // namespace
 
 TEST(Message, ChannelsShowPrefixThenTextOnlyUpToTheirLevelCutAt5000Characters)
@@ -128,20 +145,6 @@ TEST(Message, RepeatsOfOneKindAreCutAfterTwentyThenCountedAtPowersOfTen)
     EXPECT_EQ(MessageCapture::pieces().back().second, "triangle 1000 ignored\n") << "the flush starts kinds afresh";
 }
 
-namespace {
-
-volatile double gSink = 0.0;
-
-std::vector<std::string> Lines(const std::string &text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-} // namespace
-
 TEST(Profile, SectionsAreReportedPerFrameAsATableAndAsGnuplotFiles)
 {
     MessageCapture capture;
@@ -214,17 +217,6 @@ TEST(Profile, SectionsAreReportedPerFrameAsATableAndAsGnuplotFiles)
     EXPECT_NE(ReadFile("count1Plot.gpt").find("using 1:10 title \"inner\""), std::string::npos);
     std::filesystem::current_path(cwd);
 }
-
-namespace {
-
-int SearchListLength()
-{
-    int n = 0;
-    while (PxGetDefaultFileLocation(n) != nullptr) ++n;
-    return n;
-}
-
-} // namespace
 
 TEST(Stream, FilesAndMemoryReadBackWhatWasWrittenAndBadOpensAreRefused)
 {

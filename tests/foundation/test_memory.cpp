@@ -45,6 +45,39 @@ void RefuseToHelp(PxChunk *, void *, size_t, size_t needed)
     gOverflowNeeded = needed;
 }
 
+constexpr size_t kHuge = size_t{2} << 20;
+
+// Bucket = first character modulo the table size: few buckets, long chains.
+unsigned int FirstChar(const void *key, unsigned int size)
+{
+    return static_cast<unsigned char>(static_cast<const char *>(key)[0]) % size;
+}
+
+int gFreedKeys = 0, gFreedData = 0;
+
+std::vector<std::string> Iterate(PxHash *hash)
+{
+    std::vector<std::string> order;
+    PxHashIterator it;
+    PxHashInitIterator(&it, hash);
+    for (void *d = PxHashGetDatum(&it); d != nullptr; d = PxHashGetDatum(&it))
+        order.push_back(static_cast<char *>(d));
+    // After the end, iteration starts over.
+    const char *again = static_cast<char *>(PxHashGetDatum(&it));
+    if (again ? order.empty() || order[0] != again : !order.empty()) order.push_back("(did not start over)");
+    return order;
+}
+
+// The order iteration must give: by bucket, then by key within a bucket.
+std::vector<std::string> Expected(const std::map<std::string, std::string> &model, unsigned int size)
+{
+    std::vector<std::string> order;
+    for (unsigned int b = 0; b < size; ++b)
+        for (const auto &entry : model)
+            if (FirstChar(entry.first.c_str(), size) == b) order.push_back(entry.second);
+    return order;
+}
+
 } // namespace
 
 TEST(Memory, AlignedBlocksAreAlignedWritableAndFreedThroughTheirPad)
@@ -286,12 +319,6 @@ TEST(Pool, BadSetUpIsReportedAndLeavesNoBlocks)
     PxPoolTerm(&pool);
 }
 
-namespace {
-
-constexpr size_t kHuge = size_t{2} << 20;
-
-} // namespace
-
 // Under the default table and a replaced one, below the threshold and from
 // it on: the block is whole, zeroed when asked, on a huge page when large
 // under the default table, and goes back by its size (a pairing that does not
@@ -332,41 +359,6 @@ TEST(Memory, HugePageAdviceCoversTheWholeHugePagesInside)
         EXPECT_EQ(PxMemoryAdviseHugePages(block + c.offset, c.size), takesAdvice ? c.advised : 0) << c.offset;
     MallocDestroyAligned(block);
 }
-
-namespace {
-
-// Bucket = first character modulo the table size: few buckets, long chains.
-unsigned int FirstChar(const void *key, unsigned int size)
-{
-    return static_cast<unsigned char>(static_cast<const char *>(key)[0]) % size;
-}
-
-int gFreedKeys = 0, gFreedData = 0;
-
-std::vector<std::string> Iterate(PxHash *hash)
-{
-    std::vector<std::string> order;
-    PxHashIterator it;
-    PxHashInitIterator(&it, hash);
-    for (void *d = PxHashGetDatum(&it); d != nullptr; d = PxHashGetDatum(&it))
-        order.push_back(static_cast<char *>(d));
-    // After the end, iteration starts over.
-    const char *again = static_cast<char *>(PxHashGetDatum(&it));
-    if (again ? order.empty() || order[0] != again : !order.empty()) order.push_back("(did not start over)");
-    return order;
-}
-
-// The order iteration must give: by bucket, then by key within a bucket.
-std::vector<std::string> Expected(const std::map<std::string, std::string> &model, unsigned int size)
-{
-    std::vector<std::string> order;
-    for (unsigned int b = 0; b < size; ++b)
-        for (const auto &entry : model)
-            if (FirstChar(entry.first.c_str(), size) == b) order.push_back(entry.second);
-    return order;
-}
-
-} // namespace
 
 TEST(Hash, StringHashIsTimes33PlusSignedBytesModuloSize)
 {

@@ -42,6 +42,13 @@ public:
     }
     PxXMLInput *input() const { return input_; }
     int process(PxXMLHandler *handlers) { return PxXMLInputProcess(input_, handlers); }
+    // Runs table over the document's top level, as an element's handler does.
+    int processElements(PxXMLHandler *table, void *out)
+    {
+        PxXMLElement root{};
+        root.input = input_;
+        return PxXMLElementProcess(&root, table, out);
+    }
     std::string texts, described;
 
 private:
@@ -62,10 +69,6 @@ private:
     PxStream *stream_;
     PxXMLInput *input_;
 };
-
-} // namespace
-
-namespace {
 
 // <PX> with <V> real values, <C> containers of more of them (their
 // attributes and depth recorded), <SKIP> elements skipped by their handler
@@ -290,9 +293,7 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
         PX_XML_ELEMENT("E", ReadOwnText),
         PX_XML_END,
     };
-    PxXMLElement root{};
-    root.input = input;
-    EXPECT_EQ(PxXMLElementProcess(&root, table, &out), PX_XML_OK);
+    EXPECT_EQ(doc.processElements(table, &out), PX_XML_OK);
     EXPECT_EQ(out.l, 2.5);
     EXPECT_EQ(std::vector<PxReal>(out.p, out.p + 3), (std::vector<PxReal>{2.5, 1.0, 3.0}));
     // The x of 0x10 is part of a number, not the variable x.
@@ -302,8 +303,7 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
     // A post function runs only after a value that parsed.
     XmlDoc posted("<R>oops</R><R>2</R>");
     PxXMLHandler post[] = {PX_XML_VALUE_POST("R", PxXMLParsePxReal, 0, 1, CountPost), PX_XML_END};
-    root.input = posted.input();
-    EXPECT_EQ(PxXMLElementProcess(&root, post, &out.l), PX_XML_OK);
+    EXPECT_EQ(posted.processElements(post, &out.l), PX_XML_OK);
     EXPECT_EQ(gPosts, 1);
     EXPECT_EQ(out.l, 2.0);
     EXPECT_EQ(PxXMLHandlerGetError(table, "S"), PX_XML_LIMIT);
@@ -405,9 +405,7 @@ Result Parse(PxXMLValueParser parser, const std::string &text, void *out, int co
         {"V", PX_XML_VALUE_HANDLER, reinterpret_cast<PxXMLFunction>(parser), 0, count, elementSize, 0, 0, nullptr},
         PX_XML_END,
     };
-    PxXMLElement root{};
-    root.input = doc.input();
-    EXPECT_EQ(PxXMLElementProcess(&root, table, out), PX_XML_OK) << text;
+    EXPECT_EQ(doc.processElements(table, out), PX_XML_OK) << text;
     EXPECT_EQ(table[0].wasCalled, 1) << text;
     return {table[0].error, doc.texts};
 }
