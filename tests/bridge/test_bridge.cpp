@@ -961,7 +961,8 @@ TEST_F(BridgeContacts, ContactsOfACarWheelRubAlongItsRollingDirection)
 // must keep the limit off.
 TEST_F(BridgeContacts, InSafeTimeModeAClosingPairLimitsBothBodiesToItsTimeOfImpact)
 {
-    SbxBridgeSetPerPairCB(bridge, 0, 0, [](CdxIntersectResult *, RbdContactID, void *) { return 1; }, nullptr);
+    SbxBridgeSetPerPairCB(
+        bridge, 0, 0, [](CdxIntersectResult *, RbdContactID, void *) { return 1; }, nullptr);
     CdxModelID left = dropped(sphere(0.5), 0.0, 10.0, 0.0);
     CdxModelID right = dropped(sphere(0.5), 3.0, 10.0, 0.0);
     CdxModelID far = dropped(sphere(0.5), 10.0, 10.0, 0.0);
