@@ -9,8 +9,9 @@
 // built for a served step):
 //     x_F += F_old^-1 (q - A_now x)_F,
 // from the last answer or the line through the last two (held rows at
-// their bounds, fixed ones at 0), until the free rows' residual is far
-// below the solve's tolerance. Every row's conditions are then checked as
+// their bounds, fixed ones at 0), until the free rows' residual, and the
+// correction of their impulses it asks for, are far below the solve's
+// tolerance (so every served step takes one substitution at least). Every row's conditions are then checked as
 // the pivoting solve checks them (bounds, the sign of w on held rows,
 // friction bounds that follow a normal row). A refinement that does not
 // contract fast, or any condition off, leaves the island to the full
@@ -33,7 +34,8 @@ class MemoryPool;
 struct Tolerances;
 
 // The free rows' residual the refinement stops at, as a fraction of each
-// row's velocity tolerance (RbdLcsTolerance.h).
+// row's velocity tolerance (RbdLcsTolerance.h), and their last correction,
+// as the same fraction of each row's impulse tolerance.
 const PxReal kRestResidualOfTolerance = 1e-3;
 
 // Refinement steps before the kept factor is given up: on the held hand
@@ -138,6 +140,7 @@ private:
     PxReal residual(int n, const PxReal *q, const PxReal *Ax, PxReal *z, const Tolerances &t) const;
     int refine(LCPMatrix &A, const RestProducts &products, const PxReal *q, int qCount, PxReal *x, PxReal *Ax,
                PxReal *z, const Tolerances &t, PxReal &freeLargest) const;
+    int correctionWithin(const PxReal *z, int n, const Tolerances &t) const;
     int conditionsHold(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax,
                        const Tolerances &t) const;
 };
