@@ -325,43 +325,52 @@ PxReal RestSolve::residual(int n, const PxReal *q, const PxReal *Ax, PxReal *z, 
 }
 
 // Whether each free row's correction z (in the factor's order) is under
-// kRestResidualOfTolerance of its impulse tolerance (a NaN never is).
+// kRestCorrectionOfCarried of the tolerance the answer carries (a NaN
+// never is).
 int RestSolve::correctionWithin(const PxReal *z, int n, const Tolerances &t) const
 {
     const int count = static_cast<int>(freeRow_.size());
+    const PxReal stop = kRestCorrectionOfCarried * t.carried;
     int within = 1;
-    for (int c = 0; c < count; ++c) {
-        int row = freeRow_[static_cast<size_t>(c)];
-        if (row < n) within &= fabs(z[c]) <= kRestResidualOfTolerance * impulseTolerance(t, row);
-    }
+    for (int c = 0; c < count; ++c)
+        if (freeRow_[static_cast<size_t>(c)] < n) within &= fabs(z[c]) <= stop;
     return within;
 }
 
 // x_F += F_old^-1 (q - A x)_F until every free row's residual is under
-// kRestResidualOfTolerance of its velocity tolerance and the correction
-// it asks for under as much of its impulse tolerance; Ax then holds A x.
-// The residual alone does not bound the impulses: A is J M^-1 J^T plus a
-// small softness, and impulses along the rows that depend on each other
-// (the split of a box's load among its corners) move no body, so an error
-// there leaves a residual of only the softness times itself. A resting
-// box's corners were served a split some hundreds of tolerances stale.
-// Returns 0 when a residual above the stop does not fall at every step,
-// or the stop is not reached after kRestRefinements steps. freeLargest
-// follows the largest impulse on the free rows of x.
+// kRestResidualOfTolerance of its velocity tolerance and its impulse is
+// known within kRestCorrectionOfCarried of the carried tolerance; Ax then
+// holds A x. The residual alone does not bound the impulses: A is
+// J M^-1 J^T plus a small softness, and impulses along the rows that
+// depend on each other (the split of a box's load among its corners) move
+// no body, so an error there leaves a residual of only the softness times
+// itself; a resting box's corners were served a split some hundreds of
+// tolerances stale. The impulses are known when the correction the last
+// residual asks for is that small (it is not added: x and Ax stand), or
+// when the correction just added was, for each step contracts the error
+// far more than by half and leaves less than the correction itself. So a
+// step served from the last answer as it stands takes one substitution,
+// and one that needed a correction takes none more unless that correction
+// was large. Returns 0 when a residual above the stop does not fall at
+// every step, or the stop is not reached after kRestRefinements steps.
+// freeLargest follows the largest impulse on the free rows of x.
 int RestSolve::refine(LCPMatrix &A, const RestProducts &products, const PxReal *q, int qCount, PxReal *x, PxReal *Ax,
                       PxReal *z, const Tolerances &t, PxReal &freeLargest) const
 {
     const int count = static_cast<int>(freeRow_.size()), padded = (count + 3) & ~3;
     PxReal last = INFINITY;
+    int within = 0; // the correction added last was within the stop
     for (int k = 0;; ++k) {
         multiply(products, x, Ax);
         PxReal worst = residual(qCount, q, Ax, z, t);
         const bool under = worst <= kRestResidualOfTolerance;
+        if (under && within) return k + 1;
         if (!under && (k == kRestRefinements || !(worst < last))) return 0;
         last = worst;
         for (int c = count; c < padded; ++c) z[c] = 0.0;
         A.solveLentHeld(z);
-        if (under && correctionWithin(z, qCount, t)) return k + 1; // x and Ax stand
+        within = correctionWithin(z, qCount, t);
+        if (under && within) return k + 1; // x and Ax stand
         if (k == kRestRefinements) return 0;
         PxReal free = 0.0; // padding rows stay 0 and change nothing
         for (int c = 0; c < count; ++c) {

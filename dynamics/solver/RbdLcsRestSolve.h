@@ -11,7 +11,7 @@
 // from the last answer or the line through the last two (held rows at
 // their bounds, fixed ones at 0), until the free rows' residual, and the
 // correction of their impulses it asks for, are far below the solve's
-// tolerance (so every served step takes one substitution at least). Every row's conditions are then checked as
+// tolerance. Every row's conditions are then checked as
 // the pivoting solve checks them (bounds, the sign of w on held rows,
 // friction bounds that follow a normal row). A refinement that does not
 // contract fast, or any condition off, leaves the island to the full
@@ -34,9 +34,14 @@ class MemoryPool;
 struct Tolerances;
 
 // The free rows' residual the refinement stops at, as a fraction of each
-// row's velocity tolerance (RbdLcsTolerance.h), and their last correction,
-// as the same fraction of each row's impulse tolerance.
+// row's velocity tolerance (RbdLcsTolerance.h).
 const PxReal kRestResidualOfTolerance = 1e-3;
+
+// The correction of the free rows' impulses it stops at, as a fraction of
+// the tolerance the answer carries (the least impulse tolerance of any
+// row): a served answer is a fresh solve's to within that tolerance on
+// every row, the split of a load among dependent rows too.
+const PxReal kRestCorrectionOfCarried = 0.5;
 
 // Refinement steps before the kept factor is given up: on the held hand
 // the residual falls some thousandfold a step; one that needs more than
