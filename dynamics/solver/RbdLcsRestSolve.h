@@ -43,6 +43,15 @@ const PxReal kRestResidualOfTolerance = 1e-3;
 // every row, the split of a load among dependent rows too.
 const PxReal kRestCorrectionOfCarried = 0.5;
 
+// On an island whose impulses that move no body are each contact's own
+// (RestSolve::keepContactBases), the error along those impulses it stops
+// at without a substitution, as the same fraction.
+const PxReal kRestNullPartOfCarried = 0.25;
+
+// Rows of one contact's run the bases are kept for (four corners of three
+// rows, twice over); a longer run leaves the island to the substitution.
+const int kRestContactRows = 24;
+
 // Refinement steps before the kept factor is given up: on the held hand
 // the residual falls some thousandfold a step; one that needs more than
 // this has moved too far from the factor.
@@ -127,6 +136,15 @@ private:
     std::vector<PxReal> diagonal_;        // (rows) A_ii of the kept matrix
     std::vector<PxReal> inverseDiagonal_; // (rows) inverseOfDiagonal of it
     std::vector<PxReal> softness_;        // (padded rows) epsilon + rowEpsilon / h, 1 on padding
+    // On an island of contacts alone, all rows free and equally soft, whose
+    // contacts join its bodies and the ground as a tree: an orthonormal basis
+    // of the span of each run's columns of J (its rows' wrenches), rank_
+    // vectors of the run's count reals each from basisStart_ (per run).
+    bool treeShaped_ = false;
+    std::vector<PxReal> basis_;
+    std::vector<int32_t> basisStart_, rank_;
+    void keepContactBases(const PxReal *J);
+    int nullPartWithin(const PxReal *q, const PxReal *Ax, int n, PxReal stop) const;
     void keepRowBodies(const ConstraintLayout &layout, const PxReal *rowEpsilon);
     void scatterRun(const BodyRun &run, const PxReal *J, const PxReal *x, PxReal *u) const;
     void gatherRun(const BodyRun &run, const PxReal *J, const PxReal *x, const PxReal *u, PxReal *out) const;
