@@ -571,7 +571,8 @@ void RestSolve::keepContactBases(const PxReal *J)
     for (const BodyRun &run : runs_)
         for (int side = 0; side < 2; ++side)
             if (run.body[side] / 6 + 2 > nodes) nodes = run.body[side] / 6 + 2;
-    std::vector<int32_t> parent(static_cast<size_t>(nodes));
+    std::vector<int32_t> &parent = treeParent_; // kept: the step allocates once
+    parent.resize(static_cast<size_t>(nodes));
     for (int k = 0; k < nodes; ++k) parent[static_cast<size_t>(k)] = k;
     basis_.clear();
     basisStart_.assign(runs_.size(), 0);

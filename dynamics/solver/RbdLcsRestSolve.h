@@ -142,7 +142,7 @@ private:
     // vectors of the run's count reals each from basisStart_ (per run).
     bool treeShaped_ = false;
     std::vector<PxReal> basis_;
-    std::vector<int32_t> basisStart_, rank_;
+    std::vector<int32_t> basisStart_, rank_, treeParent_;
     void keepContactBases(const PxReal *J);
     int nullPartWithin(const PxReal *q, const PxReal *Ax, int n, PxReal stop) const;
     void keepRowBodies(const ConstraintLayout &layout, const PxReal *rowEpsilon);
