@@ -324,24 +324,54 @@ PxReal RestSolve::residual(int n, const PxReal *q, const PxReal *Ax, PxReal *z, 
     return sum == sum ? worst : sum;
 }
 
+// Whether each free row's correction z (in the factor's order) is under
+// kRestCorrectionOfCarried of the tolerance the answer carries (a NaN
+// never is).
+int RestSolve::correctionWithin(const PxReal *z, int n, const Tolerances &t) const
+{
+    const int count = static_cast<int>(freeRow_.size());
+    const PxReal stop = kRestCorrectionOfCarried * t.carried;
+    int within = 1;
+    for (int c = 0; c < count; ++c)
+        if (freeRow_[static_cast<size_t>(c)] < n) within &= fabs(z[c]) <= stop;
+    return within;
+}
+
 // x_F += F_old^-1 (q - A x)_F until every free row's residual is under
-// kRestResidualOfTolerance of its velocity tolerance; Ax then holds A x.
-// Returns 0 when the residual does not fall at every step or is still
-// above that after kRestRefinements steps. freeLargest follows the
-// largest impulse on the free rows of x.
+// kRestResidualOfTolerance of its velocity tolerance and its impulse is
+// known within kRestCorrectionOfCarried of the carried tolerance; Ax then
+// holds A x. The residual alone does not bound the impulses: A is
+// J M^-1 J^T plus a small softness, and impulses along the rows that
+// depend on each other (the split of a box's load among its corners) move
+// no body, so an error there leaves a residual of only the softness times
+// itself; a resting box's corners were served a split some hundreds of
+// tolerances stale. The impulses are known when the correction the last
+// residual asks for is that small (it is not added: x and Ax stand), or
+// when the correction just added was, for each step contracts the error
+// far more than by half and leaves less than the correction itself. So a
+// step served from the last answer as it stands takes one substitution,
+// and one that needed a correction takes none more unless that correction
+// was large. Returns 0 when a residual above the stop does not fall at
+// every step, or the stop is not reached after kRestRefinements steps.
+// freeLargest follows the largest impulse on the free rows of x.
 int RestSolve::refine(LCPMatrix &A, const RestProducts &products, const PxReal *q, int qCount, PxReal *x, PxReal *Ax,
                       PxReal *z, const Tolerances &t, PxReal &freeLargest) const
 {
     const int count = static_cast<int>(freeRow_.size()), padded = (count + 3) & ~3;
     PxReal last = INFINITY;
+    int within = 0; // the correction added last was within the stop
     for (int k = 0;; ++k) {
         multiply(products, x, Ax);
         PxReal worst = residual(qCount, q, Ax, z, t);
-        if (worst <= kRestResidualOfTolerance) return k + 1;
-        if (k == kRestRefinements || !(worst < last)) return 0;
+        const bool under = worst <= kRestResidualOfTolerance;
+        if (under && (within || nullPartWithin(q, Ax, qCount, kRestNullPartOfCarried * t.carried))) return k + 1;
+        if (!under && (k == kRestRefinements || !(worst < last))) return 0;
         last = worst;
         for (int c = count; c < padded; ++c) z[c] = 0.0;
         A.solveLentHeld(z);
+        within = correctionWithin(z, qCount, t);
+        if (under && within) return k + 1; // x and Ax stand
+        if (k == kRestRefinements) return 0;
         PxReal free = 0.0; // padding rows stay 0 and change nothing
         for (int c = 0; c < count; ++c) {
             PxReal &xi = x[freeRow_[static_cast<size_t>(c)]];
@@ -512,6 +542,104 @@ void RestSolve::keep(LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, Px
     pool.popFrame();
 }
 
+namespace {
+
+int rootOf(std::vector<int32_t> &parent, int node)
+{
+    while (parent[static_cast<size_t>(node)] != node) node = parent[static_cast<size_t>(node)];
+    return node;
+}
+
+} // namespace
+
+// The span of each run's columns of J, orthonormalised, when the island's
+// impulses that move no body are each contact's own: its contacts join its
+// bodies and the ground (one node) without a loop, so a body at a leaf
+// takes the wrench of one contact alone, which must then vanish, and so on
+// inwards. With every row free and equally soft (s), A = J M^-1 J^T + s I
+// maps such an impulse n to s n, so the error of x along it is the
+// residual's part there over s; the rest of the error is the residual's
+// over the bodies' own stiffness, which the residual stop bounds.
+void RestSolve::keepContactBases(const PxReal *J)
+{
+    treeShaped_ = false;
+    const int n = static_cast<int>(state_.size());
+    if (!contactsOnly_ || static_cast<int>(freeRow_.size()) < n) return;
+    for (int i = 0; i < n; ++i)
+        if (state_[static_cast<size_t>(i)] != kLcpFree || softness_[static_cast<size_t>(i)] != softness_[0]) return;
+    int nodes = 1; // the ground is node 0
+    for (const BodyRun &run : runs_)
+        for (int side = 0; side < 2; ++side)
+            if (run.body[side] / 6 + 2 > nodes) nodes = run.body[side] / 6 + 2;
+    std::vector<int32_t> &parent = treeParent_; // kept: the step allocates once
+    parent.resize(static_cast<size_t>(nodes));
+    for (int k = 0; k < nodes; ++k) parent[static_cast<size_t>(k)] = k;
+    basis_.clear();
+    basisStart_.assign(runs_.size(), 0);
+    rank_.assign(runs_.size(), 0);
+    for (size_t r = 0; r < runs_.size(); ++r) {
+        const BodyRun &run = runs_[r];
+        const int count = run.first + run.count <= n ? run.count : n - run.first;
+        if (count <= 0) continue; // padding
+        int a = rootOf(parent, run.body[0] < 0 ? 0 : run.body[0] / 6 + 1);
+        int b = rootOf(parent, run.body[1] < 0 ? 0 : run.body[1] / 6 + 1);
+        if (a == b) return; // a loop, or a pair's rows in two runs
+        parent[static_cast<size_t>(a)] = b;
+        // Gram-Schmidt over the run's columns, each twice against the basis.
+        if (count > kRestContactRows) return;
+        basisStart_[r] = static_cast<int32_t>(basis_.size());
+        PxReal largest = 0.0;
+        for (int col = 0; col < 12; ++col)
+            for (int i = 0; i < count; ++i) largest = fmax(largest, fabs(J[tileIndex(run.first + i, 0) + 4 * col]));
+        for (int col = 0; col < 12; ++col) {
+            PxReal v[kRestContactRows], norm = 0.0;
+            for (int i = 0; i < count; ++i) v[i] = J[tileIndex(run.first + i, 0) + 4 * col];
+            for (int pass = 0; pass < 2; ++pass)
+                for (int k = 0; k < rank_[r]; ++k) {
+                    const PxReal *e = &basis_[static_cast<size_t>(basisStart_[r] + k * count)];
+                    PxReal dot = 0.0;
+                    for (int i = 0; i < count; ++i) dot += e[i] * v[i];
+                    for (int i = 0; i < count; ++i) v[i] -= dot * e[i];
+                }
+            for (int i = 0; i < count; ++i) norm += v[i] * v[i];
+            norm = sqrt(norm);
+            if (!(norm > 1e-9 * largest)) continue; // within the span already
+            for (int i = 0; i < count; ++i) basis_.push_back(v[i] / norm);
+            ++rank_[r];
+        }
+    }
+    treeShaped_ = true;
+}
+
+// Whether the residual's part along the impulses that move no body (each
+// run's rows less the span of its columns), over the softness, is under
+// stop: the error of x there (keepContactBases). 0 when the island is not
+// of that shape.
+int RestSolve::nullPartWithin(const PxReal *q, const PxReal *Ax, int n, PxReal stop) const
+{
+    if (!treeShaped_) return 0;
+    PxReal sum = 0.0;
+    for (size_t r = 0; r < runs_.size(); ++r) {
+        const BodyRun &run = runs_[r];
+        const int count = run.first + run.count <= n ? run.count : n - run.first;
+        if (count <= 0) continue;
+        PxReal res[kRestContactRows]; // count <= kRestContactRows on such an island
+        for (int i = 0; i < count; ++i) res[i] = q[run.first + i] - Ax[run.first + i];
+        const auto dot = [&res, count](const PxReal *e) {
+            Pair d = splat(0.0);
+            for (int i = 0; i + 1 < count; i += 2) d += load2(e + i) * load2(res + i);
+            return d[0] + d[1] + (count % 2 ? e[count - 1] * res[count - 1] : 0.0);
+        };
+        PxReal part = dot(res);
+        for (int k = 0; k < rank_[static_cast<size_t>(r)]; ++k) {
+            const PxReal d = dot(&basis_[static_cast<size_t>(basisStart_[r] + k * count)]);
+            part -= d * d;
+        }
+        sum += part > 0.0 ? part : 0.0;
+    }
+    return sqrt(sum) <= stop * softness_[0]; // a NaN never is
+}
+
 // Keeps A's standing factor of the free rows (freeRowsOf found them).
 void RestSolve::keepStanding(const LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h,
                              PxReal tolerance, int contactsOnly)
@@ -536,6 +664,7 @@ void RestSolve::keepStanding(const LCPMatrix &A, const PartitionRows &rows, PxRe
     xLast_.resize(static_cast<size_t>(n));
     trend_ = false;
     contactsOnly_ = contactsOnly;
+    keepContactBases(rows.J);
     factor_.resize(A.heldSavedReals());
     const size_t padded = (freeRow_.size() + 3) & ~static_cast<size_t>(3);
     factorStart_.resize(padded);

@@ -9,8 +9,9 @@
 // built for a served step):
 //     x_F += F_old^-1 (q - A_now x)_F,
 // from the last answer or the line through the last two (held rows at
-// their bounds, fixed ones at 0), until the free rows' residual is far
-// below the solve's tolerance. Every row's conditions are then checked as
+// their bounds, fixed ones at 0), until the free rows' residual, and the
+// correction of their impulses it asks for, are far below the solve's
+// tolerance. Every row's conditions are then checked as
 // the pivoting solve checks them (bounds, the sign of w on held rows,
 // friction bounds that follow a normal row). A refinement that does not
 // contract fast, or any condition off, leaves the island to the full
@@ -35,6 +36,21 @@ struct Tolerances;
 // The free rows' residual the refinement stops at, as a fraction of each
 // row's velocity tolerance (RbdLcsTolerance.h).
 const PxReal kRestResidualOfTolerance = 1e-3;
+
+// The correction of the free rows' impulses it stops at, as a fraction of
+// the tolerance the answer carries (the least impulse tolerance of any
+// row): a served answer is a fresh solve's to within that tolerance on
+// every row, the split of a load among dependent rows too.
+const PxReal kRestCorrectionOfCarried = 0.5;
+
+// On an island whose impulses that move no body are each contact's own
+// (RestSolve::keepContactBases), the error along those impulses it stops
+// at without a substitution, as the same fraction.
+const PxReal kRestNullPartOfCarried = 0.25;
+
+// Rows of one contact's run the bases are kept for (four corners of three
+// rows, twice over); a longer run leaves the island to the substitution.
+const int kRestContactRows = 24;
 
 // Refinement steps before the kept factor is given up: on the held hand
 // the residual falls some thousandfold a step; one that needs more than
@@ -120,6 +136,15 @@ private:
     std::vector<PxReal> diagonal_;        // (rows) A_ii of the kept matrix
     std::vector<PxReal> inverseDiagonal_; // (rows) inverseOfDiagonal of it
     std::vector<PxReal> softness_;        // (padded rows) epsilon + rowEpsilon / h, 1 on padding
+    // On an island of contacts alone, all rows free and equally soft, whose
+    // contacts join its bodies and the ground as a tree: an orthonormal basis
+    // of the span of each run's columns of J (its rows' wrenches), rank_
+    // vectors of the run's count reals each from basisStart_ (per run).
+    bool treeShaped_ = false;
+    std::vector<PxReal> basis_;
+    std::vector<int32_t> basisStart_, rank_, treeParent_;
+    void keepContactBases(const PxReal *J);
+    int nullPartWithin(const PxReal *q, const PxReal *Ax, int n, PxReal stop) const;
     void keepRowBodies(const ConstraintLayout &layout, const PxReal *rowEpsilon);
     void scatterRun(const BodyRun &run, const PxReal *J, const PxReal *x, PxReal *u) const;
     void gatherRun(const BodyRun &run, const PxReal *J, const PxReal *x, const PxReal *u, PxReal *out) const;
@@ -138,6 +163,7 @@ private:
     PxReal residual(int n, const PxReal *q, const PxReal *Ax, PxReal *z, const Tolerances &t) const;
     int refine(LCPMatrix &A, const RestProducts &products, const PxReal *q, int qCount, PxReal *x, PxReal *Ax,
                PxReal *z, const Tolerances &t, PxReal &freeLargest) const;
+    int correctionWithin(const PxReal *z, int n, const Tolerances &t) const;
     int conditionsHold(const LcpRows &rows, const PxReal *q, const PxReal *x, const PxReal *Ax,
                        const Tolerances &t) const;
 };

@@ -310,6 +310,51 @@ TEST(LcsRestSolve, ServesAStackOfContactsAtRestAndLeavesASlidingBoxToTheFullRout
         }
 }
 
+// A box's four corners share its load in a way its motion does not fix:
+// pressing two opposite corners deeper and lifting the other two
+// (a twist of q across its normal rows) moves no body, and the answer takes
+// it up over the softness alone, a squeeze far larger than the twist. Its
+// residual from the last answer is only that twist, below the velocity
+// residual the refinement stops at; the served answer must still be the
+// fresh solve's along it, for a twist that moves the split by thousands of
+// the tolerance the answer carries and for one that moves it by some fifteen.
+TEST(LcsRestSolve, ServesAResplitCornerLoadAsAFreshSolve)
+{
+    const RbdLcsLCPSolverParameters params = defaultParameters(kH).lcp;
+    for (int run = 0; run < 2 * kLinearSolverCount; ++run) {
+        const int which = run % kLinearSolverCount;
+        const PxReal twist = run < kLinearSolverCount ? 1e-8
+                                                      : 3e-12; // m/s; 1e-8 is a tenth of the stop on those rows
+        SCOPED_TRACE(testing::Message() << (which ? "row factor" : "tiles") << ", twist " << twist);
+        std::vector<RbdLcsBody> bodies = stackBodies();
+        RowList rows0(64);
+        stackRows(rows0, bodies, 0.0);
+        const Packed p0(rows0, bodies);
+        Step last;
+        LCPMatrix &A0 = last.allocate(p0, rows0, which);
+        stackLoad(last, p0, rows0, 0.0);
+        ASSERT_GT(last.solveInFull(A0, p0, params), 0);
+        RestSolve rest;
+        rest.keep(A0, last.rows, kEps, kH, params.tolerance, 1);
+
+        RowList rows1(64);
+        stackRows(rows1, bodies, 0.0); // the same rows: only q moved
+        const Packed p1(rows1, bodies);
+        Step now, fresh;
+        LCPMatrix &A = now.allocate(p1, rows1, which);
+        LCPMatrix &B = fresh.allocate(p1, rows1, which);
+        for (Step *s : {&now, &fresh}) {
+            stackLoad(*s, p1, rows1, 0.0, &last);
+            for (int corner = 0; corner < 4; ++corner) // the bottom box's normal rows on the ground
+                s->q[3 * corner] += (corner == 0 || corner == 3 ? twist : -twist);
+        }
+        ASSERT_TRUE(rest.matches(A, now.rows, kEps, kH, params.tolerance));
+        ASSERT_TRUE(rest.solve(A, now.context.pool(), now.products(p1, bodies), now.lcp, now.q.data(), params));
+        ASSERT_GT(fresh.solveInFull(B, p1, params), 0);
+        expectSameAnswer(now, fresh, params.tolerance);
+    }
+}
+
 // A right-hand side with a NaN in one row (a body's velocity or load gone
 // bad) is no rest to serve: every comparison with a NaN is false, so
 // neither the residual nor the bounds may let it through.
