@@ -106,32 +106,29 @@ struct RbdContactData {
     PxReal foundPenetration; // m, when collision last found it; kept contacts measure their motion from it
 };
 
-// The fields a step reads or writes of every contact come first, the
-// union last among them: a pile holds thousands of contacts and walks
-// them several times a step, so each line of a record they do not need
-// is a line fetched for nothing. Joints' own fields follow the union.
+// The fields a step reads or writes of every contact come first, in its
+// first eight cache lines (the world's pool starts every record on a line,
+// RbdWorld.cpp): a pile holds thousands of contacts and walks them several
+// times a step, in orders that walk memory at random, so each line a walk
+// reads for one field is a line fetched from memory. Lines 0-1 hold what
+// the warm start and the constraint forces read, line 2 what the unpacking
+// writes, lines 0 and 3-7 what the row building reads (the union last).
+// The first word is the one a returned record's pool link overwrites: a
+// destroyed record keeps its type (-1) past it. Joints' own fields and
+// what a step does not read follow the union.
 struct RbdBaseConstraint {
-    RbdWorld *world;
-    RbdBaseConstraint *next; // enabled-constraint list of the world
-    RbdBaseConstraint *prev;
-    int32_t enabled; // linked in the enabled list
-    int32_t counted; // counted in the world's totalConstraints
-    void *userData;
-    RbdBody *body[2];           // body[1] null: the world
-    RbdConstraintNode *node[2]; // this constraint's entries in the bodies' lists
     RbdRowBuilder rowBuilder;
-    int32_t maxRows;
+    int32_t typeId;                             // RbdConstraintType, -1 once destroyed
     int32_t rowAdditions;                       // 1 once a caller set rowEpsilon or rowGamma
+    RbdLcsBody *solverBody[2];                  // null for the world or a frozen body
     PxVector3 force[2];                         // constraint force on each body, last step (N)
     PxVector3 torque[2];                        // constraint torque on each body, last step (N m)
     PxReal lambda[RBD_CONSTRAINT_LAMBDA_COUNT]; // row forces of the last step
+    int32_t swept;                              // 1 when the last step solved its island by sweeps
+    int32_t enabled;                            // linked in the enabled list
+    RbdBody *body[2];                           // body[1] null: the world
+    const PxReal (*comTransform[2])[4];         // the bodies' centre-of-mass frames, null for the world
     PxReal phi[RBD_CONSTRAINT_LAMBDA_COUNT];    // row errors of the last build
-    int32_t typeId;                             // RbdConstraintType, -1 once destroyed
-    int32_t limitableDofCount;
-    int32_t constrainedDofCount;
-    int32_t swept;                      // 1 when the last step solved its island by sweeps
-    RbdLcsBody *solverBody[2];          // null for the world or a frozen body
-    const PxReal (*comTransform[2])[4]; // the bodies' centre-of-mass frames, null for the world
     union {
         RbdLimitedJointData hinge;
         RbdLimitedJointData prismatic;
@@ -144,14 +141,25 @@ struct RbdBaseConstraint {
         RbdConeLimitData coneLimit;
         RbdContactData contact;
     } data;
+    // Per body: rows 0-2 primary, secondary, third axis, row 3 position, in
+    // the body's centre-of-mass frame (world frame for a null body). A
+    // step reads them for joints' rows and for kept contacts.
+    PxMatrix4 attachment[2];
     // A step reads these only when rowAdditions is set.
     PxReal rowEpsilon[RBD_CONSTRAINT_MAX_ROWS]; // per-row softness additions
     PxReal rowGamma[RBD_CONSTRAINT_MAX_ROWS];   // per-row stabilisation additions
+    // Not read by a step's walks.
+    RbdWorld *world;
+    RbdBaseConstraint *next; // enabled-constraint list of the world
+    RbdBaseConstraint *prev;
+    int32_t counted; // counted in the world's totalConstraints
+    int32_t maxRows;
+    void *userData;
+    RbdConstraintNode *node[2]; // this constraint's entries in the bodies' lists
+    int32_t limitableDofCount;
+    int32_t constrainedDofCount;
     RbdSetBodiesFunction setBodies;
     RbdSetAxisFunction setAxis;
-    // Per body: rows 0-2 primary, secondary, third axis, row 3 position, in
-    // the body's centre-of-mass frame (world frame for a null body).
-    PxMatrix4 attachment[2];
 };
 
 // The functions every constraint type shares.

@@ -26,26 +26,33 @@ enum { RBD_LCS_BODY_SWEPT_STEPS_SHIFT = 8 };
 // The solver reads inertiaWorld and invInertiaWorld as they are: every
 // writer of the rotation in comTransform refreshes them (a frozen body's may
 // lag until it is unfrozen, as the solver never sees it).
+//
+// In an RbdBody the record starts on a cache line (RbdBodyRecord.h), and
+// its fields are ordered for the walks that read a few of them: the first
+// line holds the chain and the velocities (the islands, the packing of a
+// pile's rows), the second the loads and masses (the preparation, the force
+// reset), the fourth the centre of mass (each contact's rows); the
+// integration and the force pass read the rest.
 struct RbdLcsBody {
-    PxReal invMass;         // 1 / mass (1/kg)
-    int32_t flags;          // RBD_LCS_BODY_* bits
-    PxVector3 force;        // external force accumulated for this step (N, world)
-    PxVector3 torque;       // external torque about the centre of mass (N m, world)
-    PxMatrix3 inertiaWorld; // inertia tensor about the centre of mass, world frame (kg m^2)
-    PxMatrix3 invInertiaWorld;
-    PxMatrix3 inertiaBody; // the same in the centre-of-mass frame
-    PxMatrix3 invInertiaBody;
-    PxReal mass;                   // kg
+    RbdLcsBody *next;              // next solver body of the partition
+    int32_t flags;                 // RBD_LCS_BODY_* bits
     PxVector3 linearVelocity;      // of the centre of mass (m/s, world)
     PxVector3 angularVelocity;     // rad/s, world
+    PxVector3 force;               // external force accumulated for this step (N, world)
+    PxVector3 torque;              // external torque about the centre of mass (N m, world)
+    PxReal invMass;                // 1 / mass (1/kg)
+    PxReal mass;                   // kg
+    PxMatrix4 comTransform;        // centre-of-mass frame in world coordinates; row 3 is comPosition
     PxQuaternion quaternion;       // orientation of comTransform (w, x, y, z)
     PxVector3 linearAcceleration;  // of the last step (m/s^2)
     PxVector3 angularAcceleration; // of the last step (rad/s^2)
+    PxMatrix3 invInertiaWorld;     // inverse of inertiaWorld
+    PxMatrix3 inertiaWorld;        // inertia tensor about the centre of mass, world frame (kg m^2)
     PxVector3 linearMomentum;      // m v, filled by the solver
     PxVector3 angularMomentum;     // I w, filled by the solver
-    PxVector3 fastSpinAxis;        // unit axis, world
-    PxMatrix4 comTransform;        // centre-of-mass frame in world coordinates; row 3 is comPosition
-    RbdLcsBody *next;              // next solver body of the partition
+    PxMatrix3 inertiaBody;         // inertia tensor in the centre-of-mass frame (kg m^2)
+    PxMatrix3 invInertiaBody;
+    PxVector3 fastSpinAxis; // unit axis, world
 };
 
 struct RbdLcsLCPSolverParameters {

@@ -37,8 +37,8 @@ void RbdUnpackPartition(RbdWorld *world, const RbdLcsConstraints *rows, int32_t 
     for (int32_t k = 0; k < bodyCount; ++k) {
         if (k + kRbdPrefetchAhead < bodyCount) {
             const RbdBody *ahead = bodies[k + kRbdPrefetchAhead];
-            RbdPrefetchRange(ahead, offsetof(RbdBody, transform), offsetof(RbdBody, comRelativeTransform));
-            RbdPrefetchRange(ahead, offsetof(RbdBody, lcs.linearVelocity), offsetof(RbdBody, world));
+            RbdPrefetchRange(ahead, 0, offsetof(RbdBody, lcs.force));
+            RbdPrefetchRange(ahead, offsetof(RbdBody, lcs.comTransform), offsetof(RbdBody, lcs.linearAcceleration));
         }
         RbdGuardBody(world, bodies[k]);
         RbdBodyUpdateTransformFromCom(bodies[k]);

@@ -235,8 +235,7 @@ int RbdBodyIsFrozen(RbdBodyID body)
 void RbdBodyPrefetch(RbdBodyID body)
 {
     if (!body) return;
-    RbdPrefetchRange(body, 0, offsetof(RbdBody, comRelativeTransform));
-    RbdPrefetchRange(body, offsetof(RbdBody, enabledTime), offsetof(RbdBody, model));
+    RbdPrefetchRange(body, 0, offsetof(RbdBody, lcs));
 }
 
 int RbdBodySetName(RbdBodyID body, const char *name)

@@ -33,36 +33,49 @@ struct RbdBodyMotionAverage {
     PxReal angularAccelerationSquared; // (rad/s^2)^2
 };
 
+// The fields are ordered by how often a step reads them. A pile's step
+// visits each body several times (islands, packing, rows, collision, the
+// bridge, integration, unpacking), in orders that walk memory at random,
+// and most visits read a handful of fields: each cache line those fields
+// spread over is a line fetched from memory once the pile outgrows the
+// cache. The first line holds what the island walk, the row building and
+// the bridge read; the pose the collision models read follows; then the
+// solver record, whose own first lines hold what the short walks read
+// (RbdLcsTypes.h). Fields a step never reads come last. The world's pool
+// starts every record on a line (RbdWorld.cpp).
 struct RbdBody {
-    int32_t typeTag;                // RBD_BODY_TAG while alive, -1 once destroyed
-    int32_t solverRecordSize;       // sizeof(RbdLcsBody)
-    PxMatrix4 transform;            // reference frame in world coordinates
+    int32_t typeTag;                    // RBD_BODY_TAG while alive, -1 once destroyed
+    int32_t frozen;                     // immovable for its constraints, in no island
+    int32_t enabledTime;                // -1 disabled, else steps since enabled
+    int32_t partitionIndex;             // island of the current step, -1 outside
+    int32_t partitionBodyIndex;         // index in its island's body list, -1 outside
+    int32_t partitionMark;              // scratch mark of the partitioner, -1 by default
+    int32_t impulsePending;             // linearImpulse or angularImpulse awaits the next step
+    int32_t useComOffset;               // comRelativeTransform differs from identity
+    RbdConstraintNode *constraints;     // enabled constraints attached to this body
+    RbdBody *nextEnabled;               // enabled list, most recently enabled first
+    RbdBaseConstraint *wheelConstraint; // the car wheel whose wheel this body is, or null
+    RbdWorld *world;                    // null for a body made in a caller's pool
+    PxMatrix4 transform;                // reference frame in world coordinates
+    RbdLcsBody lcs;                     // solver record: mass, inertia, velocities, comTransform
+    PxReal safeTime;                    // longest step allowed in safe-time mode (s)
+    PxReal linearVelocityDamping;       // force per velocity (N s/m)
+    PxReal angularVelocityDamping;      // torque per angular velocity (N m s)
+    RbdBodyMotionAverage average;       // of the steps since enabled, for the sleep test
+    PxMatrix4 comRelativeInverse;       // inverse of comRelativeTransform
+    // Read only when impulsePending is set.
+    PxVector3 linearImpulse;  // accumulated, applied over the next step (N s)
+    PxVector3 angularImpulse; // N m s
+    // Not read by a step's walks (a body the guard restores reads
+    // comRelativeTransform once).
     PxMatrix4 comRelativeTransform; // centre-of-mass frame relative to the reference frame
-    PxMatrix4 comRelativeInverse;   // its inverse
-    int32_t useComOffset;           // comRelativeTransform differs from identity
-    PxVector3 linearImpulse;        // accumulated, applied over the next step (N s)
-    PxVector3 angularImpulse;       // N m s
-    int32_t impulsePending;
-    RbdLcsBody lcs;  // solver record: mass, inertia, velocities, comTransform
-    RbdWorld *world; // null for a body made in a caller's pool
-    RbdBody *next;   // body list, newest first
+    int32_t solverRecordSize;       // sizeof(RbdLcsBody)
+    RbdBody *next;                  // body list, newest first
     RbdBody *prev;
-    RbdBody *nextEnabled; // enabled list, most recently enabled first
     RbdBody *prevEnabled;
     void *userData;
-    int32_t partitionIndex;         // island of the current step, -1 outside
-    int32_t partitionBodyIndex;     // index in its island's body list, -1 outside
-    int32_t partitionMark;          // scratch mark of the partitioner, -1 by default
-    PxReal linearVelocityDamping;   // force per velocity (N s/m)
-    PxReal angularVelocityDamping;  // torque per angular velocity (N m s)
-    RbdConstraintNode *constraints; // enabled constraints attached to this body
-    int32_t enabledTime;            // -1 disabled, else steps since enabled
-    RbdBodyMotionAverage average;   // of the steps since enabled, for the sleep test
-    int32_t frozen;
-    PxReal safeTime;                    // longest step allowed in safe-time mode (s)
-    RbdBaseConstraint *wheelConstraint; // the car wheel whose wheel this body is, or null
-    void *model;                        // the collision model following the body, or null
-    char *name;                         // owned copy for messages, or null
+    void *model; // the collision model following the body, or null
+    char *name;  // owned copy for messages, or null
 };
 
 // Centre-of-mass position, row 3 of the centre-of-mass frame.

@@ -77,11 +77,17 @@ void resetThresholds(RbdAutoDisableThresholds *thresholds)
     thresholds->restSpeed = 0.1;
 }
 
+// Body and constraint records start on a cache line: their fields are laid
+// out by line (RbdBodyRecord.h, RbdConstraintRecord.h), and a record
+// starting mid-line would spread the few fields a walk reads over one more.
+const int kRecordAlignment = 64;
+
 bool initPools(RbdWorld *world, int32_t maxBodies, int32_t maxConstraints)
 {
-    if (!PxPoolInit(&world->bodyPool, poolCount(maxBodies), (int)sizeof(RbdBody), 16)) return false;
+    if (!PxPoolInit(&world->bodyPool, poolCount(maxBodies), (int)sizeof(RbdBody), kRecordAlignment)) return false;
     PxPoolSetPoolName(&world->bodyPool, "world bodyPool");
-    if (!PxPoolInit(&world->constraintPool, poolCount(maxConstraints), (int)sizeof(RbdBaseConstraint), 16)) {
+    if (!PxPoolInit(&world->constraintPool, poolCount(maxConstraints), (int)sizeof(RbdBaseConstraint),
+                    kRecordAlignment)) {
         PxPoolTerm(&world->bodyPool);
         return false;
     }
