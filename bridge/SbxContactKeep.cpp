@@ -323,7 +323,8 @@ Bounds BoundsOfSlot(const SbxBridge *bridge, const CdxModelPair *pair, uintptr_t
 }
 
 // Moves every contact of the chain, or none when one of them may not be
-// kept; a sphere's contacts move their positions as well.
+// kept; a sphere's contacts move their positions as well. Each kept
+// contact is a step nearer settled (RbdContactSetSettling).
 template <typename Move> bool MoveAll(RbdContactID head, Move move, bool withPositions = false)
 {
     Moved moved[kMostKept];
@@ -338,6 +339,7 @@ template <typename Move> bool MoveAll(RbdContactID head, Move move, bool withPos
     for (int i = 0; i < count; ++i) {
         RbdContactSetNormal(contacts[i], moved[i].normal[0], moved[i].normal[1], moved[i].normal[2]);
         RbdContactSetPenetration(contacts[i], moved[i].penetration);
+        RbdContactSetSettling(contacts[i], RbdContactGetSettling(contacts[i]) - 1);
         if (withPositions)
             RbdContactSetPosition(contacts[i], moved[i].position[0], moved[i].position[1], moved[i].position[2]);
     }

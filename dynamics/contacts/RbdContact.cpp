@@ -185,6 +185,18 @@ PxReal RbdContactGetFoundPenetration(RbdContactID c)
     return contact ? contact->foundPenetration : 0.0;
 }
 
+void RbdContactSetSettling(RbdContactID c, int32_t steps)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactSetSettling");
+    if (contact) contact->settling = steps > 0 ? steps : 0;
+}
+
+int32_t RbdContactGetSettling(RbdContactID c)
+{
+    RbdContactData *contact = contactOf(c, "RbdContactGetSettling");
+    return contact ? contact->settling : 0;
+}
+
 void RbdContactRecordFound(RbdContactID c)
 {
     RbdContactData *contact = contactOf(c, "RbdContactRecordFound");

@@ -104,6 +104,7 @@ struct RbdContactData {
     int32_t idleSteps;       // solves in a row whose start found it pushing nothing
     int32_t frictionSides;   // box friction rows the last pivoting solve held, two bits a row
     PxReal foundPenetration; // m, when collision last found it; kept contacts measure their motion from it
+    int32_t settling;        // steps before the sweeps correct it within its resting depth (RbdContactSetSettling)
 };
 
 // The fields a step reads or writes of every contact come first, in its

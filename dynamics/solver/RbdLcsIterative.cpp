@@ -98,6 +98,13 @@ float boundTimes(PxReal bound, PxReal h)
 // feed the rocking; deeper contacts are corrected as before, less the
 // resting depth. The pivoting solves exactly and corrects every depth, and
 // so do the sweeps that stand in for a failed pivoting solve.
+//
+// A contact still settling (RbdContactSetSettling: its pair's corners were
+// found afresh a few steps ago) gets no share within the resting depth. The
+// corners a turned pair reports change from step to step, each set with
+// its own depths; a push towards each set in turn kicked resting columns
+// of a heap into rocking, while a box resting on a plane, whose corners
+// stay, needs its share against the creep.
 const PxReal kRestingShare = 0.5;
 const PxReal kShallowShare = 0.02;
 
@@ -116,13 +123,23 @@ bool correctedSlowly(const PartitionRows &rows, int i)
     return rows.correction[i] == RBD_CORRECTION_PENETRATION && rows.rowGamma[i] == 0.0 && rows.phi[i] < 0.0;
 }
 
-// Correcting velocity of a row corrected slowly (correctedSlowly), reduced
-// within the resting depth (m) as above.
-PxReal restingCorrection(const PartitionRows &rows, int i, const RbdLcsParameters &parameters, PxReal resting)
+// Share of its correction constraint c's rows keep within their resting
+// depth: none while the contact is settling.
+PxReal shallowShare(const IterativeInput &in, int c)
 {
-    const PxReal full = correctingVelocity(rows, i, parameters), phi = rows.phi[i];
+    const RbdBaseConstraint *record = in.records ? in.records[c] : nullptr;
+    const bool settling = record && record->typeId == RBD_TYPE_CONTACT && record->data.contact.settling > 0;
+    return settling ? 0.0 : kShallowShare;
+}
+
+// Correcting velocity of row i of constraint c, corrected slowly
+// (correctedSlowly), reduced within the resting depth (m) as above.
+PxReal restingCorrection(const PartitionRows &rows, int i, const IterativeInput &in, int c, PxReal resting)
+{
+    const PxReal full = correctingVelocity(rows, i, *in.parameters), phi = rows.phi[i];
     // Both push the bodies apart (negative): the larger push holds.
-    const PxReal beyond = phi + resting < 0.0 ? full * (phi + resting) / phi : 0.0, shallow = kShallowShare * full;
+    const PxReal beyond = phi + resting < 0.0 ? full * (phi + resting) / phi : 0.0,
+                 shallow = shallowShare(in, c) * full;
     return beyond < shallow ? beyond : shallow;
 }
 
@@ -150,7 +167,7 @@ float packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i,
     }
     // A row without error has nothing to correct (its correction is +-0).
     if (slowly)
-        q -= restingCorrection(rows, i, *in.parameters, kRestingShare * pressed);
+        q -= restingCorrection(rows, i, in, c, kRestingShare * pressed);
     else if (rows.phi[i] != 0.0)
         q -= correctingVelocity(rows, i, *in.parameters);
     const int normal = rows.frictionRef[i];
@@ -600,11 +617,11 @@ PACK_INLINE QuadBits finiteLanes(const Quad &x)
     return joinedBits(low - low == zero, high - high == zero);
 }
 
-// The correcting velocity packRow takes off row i's q (lane k of the batch,
-// l of the half), 0 for none (q - 0 is q to the bit) and for an empty lane.
+// The correcting velocity packRow takes off row i's q (of constraint c; lane
+// k of the batch, l of the half), 0 for none (q - 0 is q to the bit) and for an empty lane.
 PACK_INLINE PxReal laneCorrection(const PartitionRows &rows, const IterativeInput &in,
                                   const int32_t (&body)[2][kBatchLanes], const QuadRow &lane, int k, int l, int i,
-                                  PxReal h)
+                                  int c, PxReal h)
 {
     if (i < 0) return 0.0;
     if (in.slowResting && correctedSlowly(rows, i)) {
@@ -615,7 +632,7 @@ PACK_INLINE PxReal laneCorrection(const PartitionRows &rows, const IterativeInpu
             const PxReal depth = pressDepth(linear, in.invM[body[side][k]], in.load[body[side][k]], h);
             pressed = depth > pressed ? depth : pressed;
         }
-        return restingCorrection(rows, i, *in.parameters, kRestingShare * pressed);
+        return restingCorrection(rows, i, in, c, kRestingShare * pressed);
     }
     return rows.phi[i] != 0.0 ? correctingVelocity(rows, i, *in.parameters) : 0.0;
 }
@@ -651,10 +668,10 @@ PACK_INLINE PxReal packQuadRow(const PartitionRows &rows, const IterativeInput &
     // The error correction, lane by lane as packRow.
     int32_t row[4];
     for (int l = 0; l < 4; ++l) row[l] = lanes[base + l] < 0 ? -1 : at[l];
-    lane.q -= Quad{laneCorrection(rows, in, body, lane, base, 0, row[0], h),
-                   laneCorrection(rows, in, body, lane, base + 1, 1, row[1], h),
-                   laneCorrection(rows, in, body, lane, base + 2, 2, row[2], h),
-                   laneCorrection(rows, in, body, lane, base + 3, 3, row[3], h)};
+    lane.q -= Quad{laneCorrection(rows, in, body, lane, base, 0, row[0], lanes[base], h),
+                   laneCorrection(rows, in, body, lane, base + 1, 1, row[1], lanes[base + 1], h),
+                   laneCorrection(rows, in, body, lane, base + 2, 2, row[2], lanes[base + 2], h),
+                   laneCorrection(rows, in, body, lane, base + 3, 3, row[3], lanes[base + 3], h)};
     // The bounds, lane by lane as packRow.
     for (int l = 0; l < 4; ++l) {
         const int i = row[l];

@@ -63,6 +63,13 @@ PxReal RbdContactGetUserValue(RbdContactID c);
    kept between collision tests measures how far its bodies moved from it. */
 void RbdContactSetFoundPenetration(RbdContactID c, PxReal penetration);
 PxReal RbdContactGetFoundPenetration(RbdContactID c);
+/* Steps the contact's pair must keep its contacts before the large
+ * islands' sweeps correct the contact's depth within its resting depth
+ * (they still correct any depth beyond it); 0, the default, corrects it
+ * from the first step. The bridge sets it when it finds a pair's corners
+ * afresh and counts it down while it keeps them. Negative counts are 0. */
+void RbdContactSetSettling(RbdContactID c, int32_t steps);
+int32_t RbdContactGetSettling(RbdContactID c);
 /* Keeping a contact between collision tests, in two halves. When collision
  * finds the contact, RbdContactRecordFound records its frame in both
  * bodies (the position, the normal as primary axis and a side perpendicular
