@@ -220,6 +220,29 @@ RbdBodyID restingCube(Scene &s, PxReal yaw = 0.0)
     return body;
 }
 
+// A box resized in place keeps its geometry's address: its contacts must
+// still be the fresh test's next step, both when it shrinks off the plane
+// (none) and when it grows into it (1 mm + 5 cm deep). A sphere resized
+// in place is held to the same through the same signature.
+TEST(ContactKeepSetUps, ABoxResizedInPlaceIsTestedAfresh)
+{
+    for (const PxReal height : {0.1, 0.3}) {
+        Scene s;
+        RbdBodyID body = restingCube(s);
+        moveBy(body, kUp, -1e-7); // kept from here on while nothing else changes
+        s.update();
+        ASSERT_TRUE(!contactsOf(body).empty() && kept(contactsOf(body)[0]));
+        CdxBoxSetDimensions(s.geometries[1], 0.2, 0.2, height);
+        s.update();
+        CdxContact fresh[16];
+        const int count = testAfresh(s.models[1], s.models[0], fresh);
+        const std::vector<RbdContactID> now = contactsOf(body);
+        ASSERT_EQ(now.size(), static_cast<size_t>(count)) << "height " << height;
+        for (int k = 0; k < count; ++k)
+            EXPECT_NEAR(RbdContactGetPenetration(now[k]), -fresh[0].separation, 1e-12) << "height " << height;
+    }
+}
+
 // A material callback set while a resting pair keeps its contacts must see
 // the pair's next collisions: the pair is tested afresh from then on.
 enum class MaterialCallback { Intersect, PerPair, PerContact };
