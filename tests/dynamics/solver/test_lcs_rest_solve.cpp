@@ -360,10 +360,11 @@ TEST(LcsRestSolve, ServesAResplitCornerLoadAsAFreshSolve)
 // (ground, box, plank, box, ground). Rolling the plank on one box alone
 // (its corners there pressed deeper at z < 0, lifted at z > 0) is a wrench
 // of that contact, which in a tower would move the plank; here the other
-// box holds it, and the ground both boxes, so it takes up a self-stress of
-// the loop over the softness alone while no contact's own rows carry any
-// impulse that moves no body. The served answer must follow it as a fresh
-// solve does: the loop keeps the island from the per-contact bound.
+// box holds it, and the ground both boxes, so the answer takes it up as a
+// self-stress of the loop, over the softness alone, though the twist has no
+// part along any contact's own impulses that move no body. The served
+// answer must follow it as a fresh solve does: the loop keeps the island
+// from the bound by contacts (RestSolve::keepContactBases).
 TEST(LcsRestSolve, ServesARollAcrossAContactLoopAsAFreshSolve)
 {
     const RbdLcsLCPSolverParameters params = defaultParameters(kH).lcp;
@@ -386,7 +387,9 @@ TEST(LcsRestSolve, ServesARollAcrossAContactLoopAsAFreshSolve)
     const Packed p(rows, bodies);
     for (int run = 0; run < 2 * kLinearSolverCount; ++run) {
         const int which = run % kLinearSolverCount;
-        const PxReal twist = run < kLinearSolverCount ? 1e-8 : 1e-11; // m/s
+        // m/s, under the residual stop; the self-stress moves by some 200
+        // and 20 times what expectSameAnswer allows.
+        const PxReal twist = run < kLinearSolverCount ? 1e-10 : 1e-11;
         SCOPED_TRACE(testing::Message() << (which ? "row factor" : "tiles") << ", twist " << twist);
         Step last, now, fresh;
         LCPMatrix &A0 = last.allocate(p, rows, which);
