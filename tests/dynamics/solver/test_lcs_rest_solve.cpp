@@ -355,6 +355,63 @@ TEST(LcsRestSolve, ServesAResplitCornerLoadAsAFreshSolve)
     }
 }
 
+// A plank (2 x 1 x 1 m, 1 kg) across two unit boxes that stand apart on
+// the ground, four corners on each: 48 rows whose contacts close a loop
+// (ground, box, plank, box, ground). Rolling the plank on one box alone
+// (its corners there pressed deeper at z < 0, lifted at z > 0) is a wrench
+// of that contact, which in a tower would move the plank; here the other
+// box holds it, and the ground both boxes, so the answer takes it up as a
+// self-stress of the loop, over the softness alone, though the twist has no
+// part along any contact's own impulses that move no body. The served
+// answer must follow it as a fresh solve does: the loop keeps the island
+// from the bound by contacts (RestSolve::keepContactBases).
+TEST(LcsRestSolve, ServesARollAcrossAContactLoopAsAFreshSolve)
+{
+    const RbdLcsLCPSolverParameters params = defaultParameters(kH).lcp;
+    std::vector<RbdLcsBody> bodies(3);
+    makeBody(bodies[0], 1.0, 1.0 / 6, 1.0 / 6, 1.0 / 6);
+    makeBody(bodies[1], 1.0, 1.0 / 6, 1.0 / 6, 1.0 / 6);
+    makeBody(bodies[2], 1.0, 1.0 / 6, 5.0 / 12, 5.0 / 12);
+    chainBodies(bodies);
+    const PxReal at[3][2] = {{-0.75, 0.5}, {0.75, 0.5}, {0.0, 1.5}}, plankX[2][2] = {{-1.0, -0.25}, {0.25, 1.0}};
+    for (int b = 0; b < 3; ++b) bodies[b].comTransform[3][0] = at[b][0], bodies[b].comTransform[3][1] = at[b][1];
+    RowList rows(64);
+    for (int pair = 0; pair < 4; ++pair) // box 0 and box 1 on the ground, then the plank on each
+        for (int corner = 0; corner < 4; ++corner) {
+            const PxReal x = pair < 2 ? (corner & 1 ? 0.5 : -0.5) : plankX[pair - 2][corner & 1];
+            const Contact c = {
+                {pair < 2 ? pair : 2, pair < 2 ? -1 : pair - 2}, {x, -0.5, corner & 2 ? 0.5 : -0.5}, {0, 1, 0}, kMu};
+            addContactRows(rows, bodies, c);
+        }
+    for (int i = 0; i < rows.list.rowCount; ++i) rows.list.rowEpsilon[i] = 1e-8;
+    const Packed p(rows, bodies);
+    for (int run = 0; run < 2 * kLinearSolverCount; ++run) {
+        const int which = run % kLinearSolverCount;
+        // m/s, under the residual stop; the self-stress moves by some 200
+        // and 20 times what expectSameAnswer allows.
+        const PxReal twist = run < kLinearSolverCount ? 1e-10 : 1e-11;
+        SCOPED_TRACE(testing::Message() << (which ? "row factor" : "tiles") << ", twist " << twist);
+        Step last, now, fresh;
+        LCPMatrix &A0 = last.allocate(p, rows, which);
+        stackLoad(last, p, rows, 0.0);
+        ASSERT_GT(last.solveInFull(A0, p, params), 0);
+        ASSERT_EQ(std::count(last.state.begin(), last.state.end(), kLcpFree), p.n) << "every row free";
+        RestSolve rest;
+        rest.keep(A0, last.rows, kEps, kH, params.tolerance, 1);
+        LCPMatrix &A = now.allocate(p, rows, which);
+        LCPMatrix &B = fresh.allocate(p, rows, which);
+        for (Step *s : {&now, &fresh}) {
+            stackLoad(*s, p, rows, 0.0, &last);
+            for (int corner = 0; corner < 4; ++corner) // the plank's normal rows on box 0
+                s->q[24 + 3 * corner] += corner & 2 ? -twist : twist;
+        }
+        ASSERT_TRUE(rest.matches(A, now.rows, kEps, kH, params.tolerance));
+        ASSERT_TRUE(rest.solve(A, now.context.pool(), now.products(p, bodies), now.lcp, now.q.data(), params));
+        ASSERT_GT(fresh.solveInFull(B, p, params), 0);
+        expectSameAnswer(now, fresh, params.tolerance);
+    }
+}
+
 // A right-hand side with a NaN in one row (a body's velocity or load gone
 // bad) is no rest to serve: every comparison with a NaN is false, so
 // neither the residual nor the bounds may let it through.
