@@ -310,6 +310,33 @@ TEST(LcsRestSolve, ServesAStackOfContactsAtRestAndLeavesASlidingBoxToTheFullRout
         }
 }
 
+// Keeps the factor of a full solve of rows, then serves the same rows with
+// q from that answer twisted by twist(q), under each linear solver: the
+// served answer must be the fresh solve's.
+template <class Twist>
+void expectTwistServedFresh(const std::vector<RbdLcsBody> &bodies, const RowList &rows, int which, Twist twist)
+{
+    const RbdLcsLCPSolverParameters params = defaultParameters(kH).lcp;
+    const Packed p(rows, bodies);
+    Step last, now, fresh;
+    LCPMatrix &A0 = last.allocate(p, rows, which);
+    stackLoad(last, p, rows, 0.0);
+    ASSERT_GT(last.solveInFull(A0, p, params), 0);
+    ASSERT_EQ(std::count(last.state.begin(), last.state.end(), kLcpFree), p.n) << "every row free";
+    RestSolve rest;
+    rest.keep(A0, last.rows, kEps, kH, params.tolerance, 1);
+    LCPMatrix &A = now.allocate(p, rows, which);
+    LCPMatrix &B = fresh.allocate(p, rows, which);
+    for (Step *s : {&now, &fresh}) {
+        stackLoad(*s, p, rows, 0.0, &last);
+        twist(s->q);
+    }
+    ASSERT_TRUE(rest.matches(A, now.rows, kEps, kH, params.tolerance));
+    ASSERT_TRUE(rest.solve(A, now.context.pool(), now.products(p, bodies), now.lcp, now.q.data(), params));
+    ASSERT_GT(fresh.solveInFull(B, p, params), 0);
+    expectSameAnswer(now, fresh, params.tolerance);
+}
+
 // A box's four corners share its load in a way its motion does not fix:
 // pressing two opposite corners deeper and lifting the other two
 // (a twist of q across its normal rows) moves no body, and the answer takes
@@ -320,38 +347,18 @@ TEST(LcsRestSolve, ServesAStackOfContactsAtRestAndLeavesASlidingBoxToTheFullRout
 // the tolerance the answer carries and for one that moves it by some fifteen.
 TEST(LcsRestSolve, ServesAResplitCornerLoadAsAFreshSolve)
 {
-    const RbdLcsLCPSolverParameters params = defaultParameters(kH).lcp;
+    std::vector<RbdLcsBody> bodies = stackBodies();
+    RowList rows(64);
+    stackRows(rows, bodies, 0.0);
     for (int run = 0; run < 2 * kLinearSolverCount; ++run) {
         const int which = run % kLinearSolverCount;
         const PxReal twist = run < kLinearSolverCount ? 1e-8
                                                       : 3e-12; // m/s; 1e-8 is a tenth of the stop on those rows
         SCOPED_TRACE(testing::Message() << (which ? "row factor" : "tiles") << ", twist " << twist);
-        std::vector<RbdLcsBody> bodies = stackBodies();
-        RowList rows0(64);
-        stackRows(rows0, bodies, 0.0);
-        const Packed p0(rows0, bodies);
-        Step last;
-        LCPMatrix &A0 = last.allocate(p0, rows0, which);
-        stackLoad(last, p0, rows0, 0.0);
-        ASSERT_GT(last.solveInFull(A0, p0, params), 0);
-        RestSolve rest;
-        rest.keep(A0, last.rows, kEps, kH, params.tolerance, 1);
-
-        RowList rows1(64);
-        stackRows(rows1, bodies, 0.0); // the same rows: only q moved
-        const Packed p1(rows1, bodies);
-        Step now, fresh;
-        LCPMatrix &A = now.allocate(p1, rows1, which);
-        LCPMatrix &B = fresh.allocate(p1, rows1, which);
-        for (Step *s : {&now, &fresh}) {
-            stackLoad(*s, p1, rows1, 0.0, &last);
+        expectTwistServedFresh(bodies, rows, which, [twist](std::vector<PxReal> &q) {
             for (int corner = 0; corner < 4; ++corner) // the bottom box's normal rows on the ground
-                s->q[3 * corner] += (corner == 0 || corner == 3 ? twist : -twist);
-        }
-        ASSERT_TRUE(rest.matches(A, now.rows, kEps, kH, params.tolerance));
-        ASSERT_TRUE(rest.solve(A, now.context.pool(), now.products(p1, bodies), now.lcp, now.q.data(), params));
-        ASSERT_GT(fresh.solveInFull(B, p1, params), 0);
-        expectSameAnswer(now, fresh, params.tolerance);
+                q[3 * corner] += (corner == 0 || corner == 3 ? twist : -twist);
+        });
     }
 }
 
@@ -367,7 +374,6 @@ TEST(LcsRestSolve, ServesAResplitCornerLoadAsAFreshSolve)
 // from the bound by contacts (RestSolve::keepContactBases).
 TEST(LcsRestSolve, ServesARollAcrossAContactLoopAsAFreshSolve)
 {
-    const RbdLcsLCPSolverParameters params = defaultParameters(kH).lcp;
     std::vector<RbdLcsBody> bodies(3);
     makeBody(bodies[0], 1.0, 1.0 / 6, 1.0 / 6, 1.0 / 6);
     makeBody(bodies[1], 1.0, 1.0 / 6, 1.0 / 6, 1.0 / 6);
@@ -384,31 +390,16 @@ TEST(LcsRestSolve, ServesARollAcrossAContactLoopAsAFreshSolve)
             addContactRows(rows, bodies, c);
         }
     for (int i = 0; i < rows.list.rowCount; ++i) rows.list.rowEpsilon[i] = 1e-8;
-    const Packed p(rows, bodies);
     for (int run = 0; run < 2 * kLinearSolverCount; ++run) {
         const int which = run % kLinearSolverCount;
         // m/s, under the residual stop; the self-stress moves by some 200
         // and 20 times what expectSameAnswer allows.
         const PxReal twist = run < kLinearSolverCount ? 1e-10 : 1e-11;
         SCOPED_TRACE(testing::Message() << (which ? "row factor" : "tiles") << ", twist " << twist);
-        Step last, now, fresh;
-        LCPMatrix &A0 = last.allocate(p, rows, which);
-        stackLoad(last, p, rows, 0.0);
-        ASSERT_GT(last.solveInFull(A0, p, params), 0);
-        ASSERT_EQ(std::count(last.state.begin(), last.state.end(), kLcpFree), p.n) << "every row free";
-        RestSolve rest;
-        rest.keep(A0, last.rows, kEps, kH, params.tolerance, 1);
-        LCPMatrix &A = now.allocate(p, rows, which);
-        LCPMatrix &B = fresh.allocate(p, rows, which);
-        for (Step *s : {&now, &fresh}) {
-            stackLoad(*s, p, rows, 0.0, &last);
+        expectTwistServedFresh(bodies, rows, which, [twist](std::vector<PxReal> &q) {
             for (int corner = 0; corner < 4; ++corner) // the plank's normal rows on box 0
-                s->q[24 + 3 * corner] += corner & 2 ? -twist : twist;
-        }
-        ASSERT_TRUE(rest.matches(A, now.rows, kEps, kH, params.tolerance));
-        ASSERT_TRUE(rest.solve(A, now.context.pool(), now.products(p, bodies), now.lcp, now.q.data(), params));
-        ASSERT_GT(fresh.solveInFull(B, p, params), 0);
-        expectSameAnswer(now, fresh, params.tolerance);
+                q[24 + 3 * corner] += corner & 2 ? -twist : twist;
+        });
     }
 }
 
