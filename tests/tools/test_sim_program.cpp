@@ -66,10 +66,7 @@ TEST(SimProgram, ARunEndsWithASummaryAndWritesThePictureAndTheTrajectory)
 TEST(SimProgram, OutputsAppearOnlyWhenCompleteAndAFailedRunLeavesOldOnesAlone)
 {
     const std::string csv = sim.Scratch("kept.csv");
-    {
-        std::ofstream old(csv);
-        old << "old\n";
-    }
+    std::ofstream(csv) << "old\n";
     const Outcome failed = sim.Run("stack --steps 2 --quiet --csv " + csv + " --svg /nonexistent/dir/a.svg");
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(Slurp(csv), "old\n");

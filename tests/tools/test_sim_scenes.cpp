@@ -21,9 +21,8 @@ void expectPosition(RbdBodyID body, double x, double y, double z)
 {
     PxVector3 p;
     RbdBodyGetPosition(body, p);
-    EXPECT_NEAR(p[0], x, 1e-12);
-    EXPECT_NEAR(p[1], y, 1e-12);
-    EXPECT_NEAR(p[2], z, 1e-12);
+    const double want[3] = {x, y, z};
+    for (int a = 0; a < 3; ++a) EXPECT_NEAR(p[a], want[a], 1e-12) << "axis " << a;
 }
 
 void expectMass(RbdBodyID body, double mass, double ixx, double iyy, double izz)
@@ -32,9 +31,8 @@ void expectMass(RbdBodyID body, double mass, double ixx, double iyy, double izz)
     PxMatrix3 inertia;
     RbdBodyGetInertiaTensor(body, inertia);
     // The definitions give the inertia to six significant digits.
-    EXPECT_NEAR(inertia[0][0], ixx, 1e-5 * ixx);
-    EXPECT_NEAR(inertia[1][1], iyy, 1e-5 * iyy);
-    EXPECT_NEAR(inertia[2][2], izz, 1e-5 * izz);
+    const double want[3] = {ixx, iyy, izz};
+    for (int a = 0; a < 3; ++a) EXPECT_NEAR(inertia[a][a], want[a], 1e-5 * want[a]) << "axis " << a;
     EXPECT_EQ(inertia[0][1], 0.0);
 }
 
