@@ -15,8 +15,8 @@ using namespace scenetest;
 TEST(ExampleScene, PendulumAndBoxesRunsAndTheFailingSeedsLeaveNothingBehind)
 {
     const std::string example = KELMAR_EXAMPLE_SCENES "pendulum_and_boxes.px";
-    for (const std::string &file : {example, std::string(KELMAR_SCENE_CORPUS "scene_imports.px"),
-                                    std::string(KELMAR_SCENE_CORPUS "scene_bad_references.px")}) {
+    for (const std::string &file : {example, std::string(KELMAR_SCENE_CORPUS "xml/scene_imports.px"),
+                                    std::string(KELMAR_SCENE_CORPUS "scene/bad_references.px")}) {
         SceneFiles files;
         RbdWorldID world = SbxUniverseGetWorld(files.universe);
         CdxSpaceID space = SbxUniverseGetSpace(files.universe);
