@@ -242,7 +242,8 @@ TEST(SimScenes, TheShowcaseHasOneOfEverythingAndItsPartsDoTheirWork)
 }
 
 // Saved to a toolkit scene file and loaded back, the stack is the same
-// stack: same bodies, world and friction, and it moves the same. (The file
+// stack: same bodies, world, sleep settings and friction, and it moves the
+// same. (The file
 // is loaded first: the first universe alive sizes the collision library.)
 // Only the first steps are compared: the file keeps seven digits, and the
 // four contacts of a face make a degenerate problem whose solution jumps
@@ -250,11 +251,18 @@ TEST(SimScenes, TheShowcaseHasOneOfEverythingAndItsPartsDoTheirWork)
 TEST(SimScenes, AStackSavedToASceneFileRunsTheSameWhenLoadedBack)
 {
     const std::string path = testing::TempDir() + "kelmar-sim-stack-" + std::to_string(getpid()) + ".xml";
-    ASSERT_EQ(SbxUniverseSaveFile(ksim::buildStack()->universe(), path.c_str(), nullptr, 0), 1);
+    {
+        auto saved = ksim::buildStack();
+        RbdWorldSetAutoDisableAveragingWindow(saved->world(), 7); // not the defaults
+        RbdWorldSetAutoDisableRestSpeed(saved->world(), 0.25);
+        ASSERT_EQ(SbxUniverseSaveFile(saved->universe(), path.c_str(), nullptr, 0), 1);
+    }
     std::string error;
     auto loaded = ksim::loadSceneFile(path, &error);
     unlink(path.c_str());
     ASSERT_TRUE(loaded) << error;
+    EXPECT_EQ(RbdWorldGetAutoDisableAveragingWindow(loaded->world()), 7);
+    EXPECT_EQ(RbdWorldGetAutoDisableRestSpeed(loaded->world()), 0.25);
     auto original = ksim::buildStack();
     ksim::setSleeping(*original, false);
     ksim::setSleeping(*loaded, false);

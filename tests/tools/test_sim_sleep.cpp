@@ -3,15 +3,12 @@
 // their contact normal (which no friction resists), while a ball rolling
 // near it, or one tossed upwards, stays awake for as long as it moves.
 #include <math.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <kelmar/Cdx.h>
-#include <kelmar/PxFile.h>
 #include <kelmar/Rbd.h>
 
-#include "SimSceneFile.h"
 #include "SimScenes.h"
 
 namespace {
@@ -119,21 +116,6 @@ TEST(SimSleep, ABallRollingTowardsASleepingOneLeavesItAsleepUntilItStrikes)
     RbdBodyGetPosition(resting, end);
     EXPECT_GT(end[0] + end[1], 0.005 * sqrt(2.0)) << "struck along the diagonal";
     EXPECT_NEAR(end[0] - end[1], 0.0, 1e-4);
-}
-
-TEST(SimSleep, TheSleepSettingsComeBackFromASceneFile)
-{
-    auto scene = makePile();
-    RbdWorldSetAutoDisableAveragingWindow(scene->world(), 7);
-    RbdWorldSetAutoDisableRestSpeed(scene->world(), 0.25);
-    const std::string path = testing::TempDir() + "kelmar-sim-sleep-" + std::to_string(getpid()) + ".xml";
-    ASSERT_EQ(SbxUniverseSaveFile(scene->universe(), path.c_str(), nullptr, 0), 1);
-    std::string error;
-    auto loaded = ksim::loadSceneFile(path, &error);
-    unlink(path.c_str());
-    ASSERT_TRUE(loaded) << error;
-    EXPECT_EQ(RbdWorldGetAutoDisableAveragingWindow(loaded->world()), 7);
-    EXPECT_EQ(RbdWorldGetAutoDisableRestSpeed(loaded->world()), 0.25);
 }
 
 } // namespace
