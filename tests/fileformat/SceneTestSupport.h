@@ -1,6 +1,6 @@
 // Shared pieces of the scene-file tests: the collision library with every
-// geometry type, universes, a scene with every joint type, files in a
-// temporary folder, and the messages a load reports.
+// geometry type, universes, files in a temporary folder, and the messages a
+// load reports.
 #ifndef KELMAR_TESTS_FILEFORMAT_SCENETESTSUPPORT_H
 #define KELMAR_TESTS_FILEFORMAT_SCENETESTSUPPORT_H
 
@@ -28,33 +28,14 @@ public:
 
 SbxUniverseID makeUniverse();
 
-// A scene with every joint type, limits and motors, a plane, boxes, a
-// sphere, a composite of two boxes, a closed mesh and three materials.
-// It owns the transforms and vertices its models read.
-struct Scene {
-    SbxUniverseID universe = nullptr;
-    PxMatrix4 groundPose;
-    PxMatrix4 elementRelative[2];
-    PxMatrix4 elementPose[2];
-    PxReal meshVertices[8][3];
-    std::vector<CdxGeometryID> geometries;
-    std::vector<CdxModelID> elements;
-    std::vector<CdxModelID> models; // top-level models
-    int materials[3];
-};
-void buildScene(Scene *scene);
-// Destroys the scene's models and geometries (not the universe).
-void destroyScene(Scene *scene);
-// Names the scene's objects the way a user would.
-void nameScene(PxSaveContext *context, const Scene &scene);
-
 // A fresh folder under the test temporary directory.
 std::string makeTempDir();
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &text);
 
-// Saves a universe, named as it was loaded, into a file; returns its text.
-std::string saveUniverse(SbxUniverseID universe, const std::string &path, PxLoadContext *loaded);
+// Saves what the context names into a file with save (SbxSave, RbdSave);
+// returns the file's text, "" when the save failed.
+std::string saveText(PxSaveContext *context, const std::string &path, int (*save)(PxSaveContext *, PxStream *));
 
 // Collects the load's messages while alive: the PxInfo texts, the error
 // handler's messages with their positions ("line L, pos C: message") and
@@ -65,11 +46,9 @@ public:
     ~Messages();
     Messages(const Messages &) = delete;
     Messages &operator=(const Messages &) = delete;
-    // Installs the position-keeping handler on a context.
-    void watch(PxLoadContext *context);
-    bool infoHas(const std::string &text) const;
-    bool positionedHas(const std::string &text) const;
-    bool fatalHas(const std::string &text) const;
+    static bool has(const std::vector<std::string> &texts, const std::string &part);
+    bool infoHas(const std::string &text) const { return has(info, text); }
+    bool positionedHas(const std::string &text) const { return has(positioned, text); }
     std::string all() const;
     std::vector<std::string> info;
     std::vector<std::string> positioned;

@@ -37,14 +37,7 @@ struct SmallWorld : testing::Test {
         PxSaveContextDestroy(context);
         RbdWorldDestroy(world);
     }
-    std::string save(const char *name)
-    {
-        const std::string path = dir + name;
-        PxStream *stream = PxStreamOpen(path.c_str(), PX_MODE_WRITE);
-        EXPECT_EQ(RbdSave(context, stream), 1);
-        PxStreamClose(stream);
-        return readFile(path);
-    }
+    std::string save(const char *name) { return saveText(context, dir + name, RbdSave); }
 };
 
 TEST_F(SmallWorld, FileStartsWithTheHeaderAndABodyKeepsItsFirstNameWhileUnnamedOnesGetGeneratedNames)

@@ -45,11 +45,16 @@ std::set<std::string> Touching(const kelmar::Solid *ball)
     return names;
 }
 
-TEST(GraspDemo, TheArmLiftsTheBallHeldByTheFingers)
+// The demo's scene, in a universe.
+struct GraspDemo : testing::Test {
+    GraspDemo() { universe.AddScene(&scene); }
+    ~GraspDemo() override { universe.DelScene(&scene); }
+    kelmar::Universe universe{1000, 1000, 1000, 20000};
+    kelmar::Scene scene{DemoScene().c_str()};
+};
+
+TEST_F(GraspDemo, TheArmLiftsTheBallHeldByTheFingers)
 {
-    kelmar::Universe universe(1000, 1000, 1000, 20000);
-    kelmar::Scene scene(DemoScene().c_str());
-    universe.AddScene(&scene);
     ASSERT_EQ(scene.GetLoadErrorCount(), 0);
     std::vector<krun::Phase> phases;
     ASSERT_EQ(krun::readPhases(Example("grasp_ball.phases"), phases), "");
@@ -87,20 +92,11 @@ TEST(GraspDemo, TheArmLiftsTheBallHeldByTheFingers)
     EXPECT_EQ(v.tips, tips);
     EXPECT_LT(v.slip, 15.0); // mm in the palm since the hand closed
     EXPECT_EQ(krun::verdictLine(v).rfind("ball held: ", 0), 0u) << krun::verdictLine(v);
-    universe.DelScene(&scene);
 }
-
-// The demo's scene, for schedules.
-struct GraspScene : testing::Test {
-    GraspScene() { universe.AddScene(&scene); }
-    ~GraspScene() override { universe.DelScene(&scene); }
-    kelmar::Universe universe{1000, 1000, 1000, 20000};
-    kelmar::Scene scene{DemoScene().c_str()};
-};
 
 // A joint named in a phase but missing from the scene is refused with the
 // phase's name; phases are laid on whole steps (rounded, at least one).
-TEST_F(GraspScene, SchedulesBindTheirJointsAndLayPhasesOnSteps)
+TEST_F(GraspDemo, SchedulesBindTheirJointsAndLayPhasesOnSteps)
 {
     std::vector<krun::Phase> phases;
     ASSERT_EQ(krun::parsePhases("reach 1 open arm.shoulder=0.1\nbend 1 open arm.knee=1\n", phases), "");

@@ -15,6 +15,7 @@
 
 #include <kelmar/PxVector.h>
 
+#include "ProgramTestSupport.h"
 #include "SimOptions.h"
 #include "SimPicture.h"
 #include "SimPlanar.h"
@@ -188,11 +189,9 @@ TEST(SimPicture, APictureIsWrittenToItsFileAndAnUnwritablePathIsReported)
     const std::string path = testing::TempDir() + "kelmar-sim-picture-" + std::to_string(getpid()) + ".svg";
     ksim::PictureInfo info;
     ASSERT_TRUE(ksim::writePicture(*scene, path, &info));
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
+    const std::string text = programtest::Slurp(path);
     unlink(path.c_str());
-    EXPECT_EQ(text.str(), ksim::pictureSvg(*scene, nullptr));
+    EXPECT_EQ(text, ksim::pictureSvg(*scene, nullptr));
     EXPECT_FALSE(ksim::writePicture(*scene, "/nonexistent/dir/picture.svg", &info));
 }
 
@@ -318,38 +317,33 @@ TEST(SimOptions, ABadCommandLineIsRefusedWithWhatIsWrong)
     for (const ksim::SceneInfo &info : ksim::builtinScenes()) EXPECT_NE(usage.find(info.name), std::string::npos);
 }
 
-std::string captured(FILE *file, char *&buffer)
-{
-    fflush(file);
-    return buffer ? std::string(buffer) : std::string();
-}
-
-TEST(SimProgress, PlainProgressIsOneLinePerTenthAndTerminalProgressRewritesOneLine)
+// What a progress prints over its steps, each taking secondsPerStep.
+std::string progressText(bool terminal, int steps, double secondsPerStep, int awake)
 {
     char *buffer = nullptr;
     size_t size = 0;
     FILE *out = open_memstream(&buffer, &size);
-    ksim::Progress plain(out, false, 1000);
-    for (int k = 1; k <= 1000; ++k) plain.update(k, 0.001 * k, 7);
-    plain.finish();
-    const std::string text = captured(out, buffer);
+    {
+        ksim::Progress progress(out, terminal, steps);
+        for (int k = 1; k <= steps; ++k) progress.update(k, secondsPerStep * k, awake);
+        progress.finish();
+    }
+    fclose(out);
+    const std::string text(buffer, size);
+    free(buffer);
+    return text;
+}
+
+TEST(SimProgress, PlainProgressIsOneLinePerTenthAndTerminalProgressRewritesOneLine)
+{
+    const std::string text = progressText(false, 1000, 0.001, 7);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 10);
     EXPECT_NE(text.find("step 100/1000 ( 10%)"), std::string::npos) << text;
     EXPECT_NE(text.find("step 1000/1000 (100%)  1000 steps/s  7 awake\n"), std::string::npos) << text;
-    fclose(out);
-    free(buffer);
-
-    buffer = nullptr;
-    out = open_memstream(&buffer, &size);
-    ksim::Progress terminal(out, true, 50);
-    for (int k = 1; k <= 50; ++k) terminal.update(k, 0.2 * k, 3);
-    terminal.finish();
-    const std::string live = captured(out, buffer);
+    const std::string live = progressText(true, 50, 0.2, 3);
     EXPECT_EQ(live.front(), '\r');
     EXPECT_EQ(std::count(live.begin(), live.end(), '\n'), 1);
     EXPECT_EQ(live.back(), '\n');
-    fclose(out);
-    free(buffer);
 }
 
 // The summary's energy is the bodies' 0.5 m v^2 (nothing turns here).

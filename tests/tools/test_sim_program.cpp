@@ -61,17 +61,22 @@ TEST(SimProgram, ARunEndsWithASummaryAndWritesThePictureAndTheTrajectory)
     unlink(csv.c_str());
 }
 
-// A run that cannot be made leaves the files it would have written as they
-// were; one that completes replaces them whole.
-TEST(SimProgram, OutputsAppearOnlyWhenCompleteAndAFailedRunLeavesOldOnesAlone)
+// An output that cannot be written or a scene file that cannot be read ends
+// the run with status 1, and leaves the files it would have written as they
+// were; a run that completes replaces them whole.
+TEST(SimProgram, AFailedRunEndsWithStatusOneAndLeavesOldOutputsAloneWhileACompleteOneReplacesThem)
 {
     const std::string csv = sim.Scratch("kept.csv");
-    {
-        std::ofstream old(csv);
-        old << "old\n";
+    std::ofstream(csv) << "old\n";
+    for (const std::string &arguments : {"stack --steps 1 --quiet --csv " + csv + " --svg /nonexistent/dir/a.svg",
+                                         std::string("stack --steps 1 --quiet --csv /nonexistent/dir/a.csv"),
+                                         std::string("--file /nonexistent/dir/scene.xml")}) {
+        const Outcome o = sim.Run(arguments);
+        EXPECT_EQ(o.status, 1) << arguments;
+        EXPECT_NE(o.err.find("kelmar-sim: cannot "), std::string::npos) << arguments << ": " << o.err;
+        EXPECT_NE(o.err.find("/nonexistent/dir/"), std::string::npos) << arguments;
+        EXPECT_EQ(o.out, "") << arguments;
     }
-    const Outcome failed = sim.Run("stack --steps 2 --quiet --csv " + csv + " --svg /nonexistent/dir/a.svg");
-    EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(Slurp(csv), "old\n");
     EXPECT_NE(access((csv + ".part").c_str(), F_OK), 0) << "no temporary file is left";
     const Outcome done = sim.Run("stack --steps 2 --quiet --csv " + csv);
@@ -79,19 +84,6 @@ TEST(SimProgram, OutputsAppearOnlyWhenCompleteAndAFailedRunLeavesOldOnesAlone)
     EXPECT_EQ(Slurp(csv).rfind("step,time,body", 0), 0u);
     EXPECT_NE(access((csv + ".part").c_str(), F_OK), 0);
     unlink(csv.c_str());
-}
-
-TEST(SimProgram, OutputsThatCannotBeWrittenOrFilesThatCannotBeReadEndWithStatusOne)
-{
-    for (const char *arguments :
-         {"stack --steps 1 --quiet --svg /nonexistent/dir/a.svg",
-          "stack --steps 1 --quiet --csv /nonexistent/dir/a.csv", "--file /nonexistent/dir/scene.xml"}) {
-        const Outcome o = sim.Run(arguments);
-        EXPECT_EQ(o.status, 1) << arguments;
-        EXPECT_NE(o.err.find("kelmar-sim: cannot "), std::string::npos) << arguments << ": " << o.err;
-        EXPECT_NE(o.err.find("/nonexistent/dir/"), std::string::npos) << arguments;
-        EXPECT_EQ(o.out, "") << arguments;
-    }
 }
 
 } // namespace

@@ -3,37 +3,40 @@
 // their contact normal (which no friction resists), while a ball rolling
 // near it, or one tossed upwards, stays awake for as long as it moves.
 #include <math.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <kelmar/Cdx.h>
-#include <kelmar/PxFile.h>
 #include <kelmar/Rbd.h>
 
-#include "SimSceneFile.h"
 #include "SimScenes.h"
 
 namespace {
 
 const PxReal kRadius = 0.1, kStep = 0.01; // m, s
 
-// Balls 0-8 a touching 3 x 3 square on the ground, 9-12 in its hollows,
-// 13 alone 1 m away with 14 on top of it, 15 alone on the other side.
-std::unique_ptr<ksim::Scene> makePile()
+// Balls of radius kRadius at the given centres on the ground, with friction.
+template <int count> std::unique_ptr<ksim::Scene> ballsAt(const char *name, const PxReal (&centres)[count][3])
 {
-    auto scene = std::make_unique<ksim::Scene>("sleep", ksim::sizesFor(16, 17, 16));
+    auto scene = std::make_unique<ksim::Scene>(name, ksim::sizesFor(count, count + 1, count));
     ksim::useGravity(*scene, 9.81);
     ksim::useFriction(*scene, 0.5);
     ksim::addGround(*scene);
     CdxGeometryID ball = scene->keep(CdxSphereCreate(kRadius));
+    const PxQuaternion unturned = {1.0, 0.0, 0.0, 0.0};
+    for (const PxReal *p : centres) scene->body(ball, 1000.0, p, unturned, "ball");
+    return scene;
+}
+
+// Balls 0-8 a touching 3 x 3 square on the ground, 9-12 in its hollows,
+// 13 alone 1 m away with 14 on top of it, 15 alone on the other side.
+std::unique_ptr<ksim::Scene> makePile()
+{
     const PxReal d = 2.0 * kRadius, r = kRadius, up = r + r * sqrt(2.0);
     const PxReal at[16][3] = {{-d, -d, r}, {0, -d, r}, {d, -d, r},    {-d, 0, r},   {0, 0, r},   {d, 0, r},
                               {-d, d, r},  {0, d, r},  {d, d, r},     {-r, -r, up}, {r, -r, up}, {-r, r, up},
                               {r, r, up},  {1, 0, r},  {1, 0, 3 * r}, {-1, 0, r}};
-    const PxQuaternion unturned = {1.0, 0.0, 0.0, 0.0};
-    for (const PxReal *p : at) scene->body(ball, 1000.0, p, unturned, "ball");
-    return scene;
+    return ballsAt("sleep", at);
 }
 
 // One ball of the settled pile set moving; whether the pile then sleeps
@@ -91,17 +94,10 @@ TEST(SimSleep, ASettledPileSleepsThoughABallSpinsOnItsContactNormalWhileRollingO
 // along the line of the strike.
 TEST(SimSleep, ABallRollingTowardsASleepingOneLeavesItAsleepUntilItStrikes)
 {
-    const PxReal speed = 0.04, gap = 0.009; // m/s, m
-    auto scene = std::make_unique<ksim::Scene>("strike", ksim::sizesFor(2, 3, 2));
-    ksim::useGravity(*scene, 9.81);
-    ksim::useFriction(*scene, 0.5);
-    ksim::addGround(*scene);
-    CdxGeometryID ball = scene->keep(CdxSphereCreate(kRadius));
-    const PxQuaternion unturned = {1.0, 0.0, 0.0, 0.0};
+    const PxReal speed = 0.04, gap = 0.009;                                            // m/s, m
     const PxReal apart = (2.0 * kRadius + gap) / sqrt(2.0), along = speed / sqrt(2.0); // m, m/s on x and y
-    const PxVector3 restingAt = {0.0, 0.0, kRadius}, rollingAt = {-apart, -apart, kRadius};
-    scene->body(ball, 1000.0, restingAt, unturned, "resting");
-    scene->body(ball, 1000.0, rollingAt, unturned, "rolling");
+    const PxReal at[2][3] = {{0.0, 0.0, kRadius}, {-apart, -apart, kRadius}};
+    auto scene = ballsAt("strike", at);
     RbdBodyID resting = scene->bodyIds()[0], rolling = scene->bodyIds()[1];
     for (int k = 0; k < 20; ++k) scene->step(kStep);
     ASSERT_FALSE(RbdBodyIsEnabled(resting) || RbdBodyIsEnabled(rolling)) << "both asleep";
@@ -120,21 +116,6 @@ TEST(SimSleep, ABallRollingTowardsASleepingOneLeavesItAsleepUntilItStrikes)
     RbdBodyGetPosition(resting, end);
     EXPECT_GT(end[0] + end[1], 0.005 * sqrt(2.0)) << "struck along the diagonal";
     EXPECT_NEAR(end[0] - end[1], 0.0, 1e-4);
-}
-
-TEST(SimSleep, TheSleepSettingsComeBackFromASceneFile)
-{
-    auto scene = makePile();
-    RbdWorldSetAutoDisableAveragingWindow(scene->world(), 7);
-    RbdWorldSetAutoDisableRestSpeed(scene->world(), 0.25);
-    const std::string path = testing::TempDir() + "kelmar-sim-sleep-" + std::to_string(getpid()) + ".xml";
-    ASSERT_EQ(SbxUniverseSaveFile(scene->universe(), path.c_str(), nullptr, 0), 1);
-    std::string error;
-    auto loaded = ksim::loadSceneFile(path, &error);
-    unlink(path.c_str());
-    ASSERT_TRUE(loaded) << error;
-    EXPECT_EQ(RbdWorldGetAutoDisableAveragingWindow(loaded->world()), 7);
-    EXPECT_EQ(RbdWorldGetAutoDisableRestSpeed(loaded->world()), 0.25);
 }
 
 } // namespace
