@@ -81,8 +81,10 @@ bool sleepsOn(const RbdBody *body)
 
 // Whether a sleeping body stays asleep although the island's body reaches
 // it through c: a slack contact merely touches it, or the island's body
-// only spins through the contact.
-bool staysAsleep(const RbdBaseConstraint *c, const RbdBody *body)
+// only spins through the contact. Kept out of line: only a walk under
+// sleeping that meets a sleeping body comes here, and inlined it grew the
+// walk of every step past the length the link inlines into its caller.
+__attribute__((noinline)) bool staysAsleep(const RbdBaseConstraint *c, const RbdBody *body)
 {
     return RbdConstraintIsSlack(c) || RbdContactIsSpunThrough(c, body);
 }
