@@ -16,6 +16,7 @@
 // repetitions, the figures come from the first (the steps are
 // deterministic: a repetition with other figures is flagged).
 #include <math.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -66,6 +67,7 @@ struct Settings {
     int log = 0;          // every this many steps, the kinetic energies and deepest contact on stderr; 0: never
     int nudge = 0;        // sample of the scene's ensemble: bodies moved by up to 1 nm; 0: as built
     double movers = 0.0;  // at the end, each body above this kinetic energy (J) on stderr; 0: none
+    double work = 0.0;    // each step whose kinetic energy rose by more than this (J): who did the work; 0: never
 };
 
 // What a child reports through shared memory; progress is written after
@@ -132,7 +134,10 @@ void usage(const char *program)
         "           directions drawn from K. The piles are chaotic (S4's end vmax, 0.006 m/s as built, is\n"
         "           0.031 and 0.68 under nudges 2 and 3), so compare their end figures over samples\n"
         "  --movers: at the end, each body above E joules with its place, velocities, contacts (floor,\n"
-        "            wall, bodies; the fastest slip at one) and its last second (untimed)\n",
+        "            wall, bodies; the fastest slip at one) and its last second (untimed)\n"
+        "  --work: each step in which the kinetic energy rose by more than E joules: the work of\n"
+        "          gravity and of the contacts' normal and friction forces over the step, their power\n"
+        "          at the velocities after it, and the contacts that did the most (untimed)\n",
         program);
 }
 
@@ -209,6 +214,10 @@ bool parse(int argc, char **argv, Settings &s)
             char *end;
             s.movers = strtod(argv[++i], &end);
             if (*end || !(s.movers > 0.0)) return false;
+        } else if (a == "--work" && hasValue) {
+            char *end;
+            s.work = strtod(argv[++i], &end);
+            if (*end || !(s.work > 0.0)) return false;
         } else if (a == "--timeout" && hasValue) {
             char *end;
             s.timeout = strtod(argv[++i], &end);
@@ -534,6 +543,216 @@ void reportMovers(const ksim::Scene &scene, const MoverTrack &track, PxReal ener
     }
 }
 
+// Under --work: where a step's kinetic energy comes from. An impulse P on
+// a body changes its kinetic energy by P . (v0 + v1) / 2 (the mean of the
+// velocities before and after), so a step's change is the sum over the
+// contacts of h F . (u0 + u1) / 2, F the contact's force and u the relative
+// velocity of the bodies' material points at the contact, plus the work of
+// gravity, less what sleeping takes. A contact that solved its rows exactly
+// does no positive work at the velocities after the step (its power there,
+// h F . u1) but through its depth correction: a pressed normal row leaves
+// the bodies separating at the correcting velocity, a sticking friction
+// row leaves no slip, a sliding one opposes it.
+struct WorkProbe {
+    struct Before {
+        PxVector3 position, velocity, spin;
+        PxReal energy;
+        bool awake;
+    };
+    std::unordered_map<RbdBodyID, size_t> index;
+    std::vector<Before> before;
+    PxReal h = 0.0;
+    // Over the run: positive and negative work of the normal and friction
+    // forces, and their power at the velocities after the step.
+    PxReal normalGain = 0.0, normalLoss = 0.0, frictionGain = 0.0, frictionLoss = 0.0;
+    PxReal normalAfter = 0.0, frictionAfter = 0.0;
+    PxReal mechanical = 0.0; // kinetic plus potential energy gained since the first step
+};
+
+struct ContactWork {
+    size_t body[2]; // scene order; SIZE_MAX for the world
+    PxVector3 normal;
+    PxReal depth, fn, ft, workNormal, workFriction, powerNormal, powerFriction, separating, slip;
+    PxReal onSide[2][2]; // work on each side's body: of the normal force, of friction
+    int settling;
+};
+
+PxReal kineticEnergy(RbdBodyID body, const PxVector3 v, const PxVector3 w)
+{
+    return 0.5 * RbdBodyGetMass(body) * PxV3LengthSquared(v) +
+           0.5 * ksim::inertiaQuadratic(body, ksim::readState(body), w);
+}
+
+void recordBefore(const ksim::Scene &scene, WorkProbe &probe)
+{
+    const std::vector<RbdBodyID> bodies = scene.bodyIds();
+    if (probe.index.empty())
+        for (size_t b = 0; b < bodies.size(); ++b) probe.index[bodies[b]] = b;
+    probe.before.resize(bodies.size());
+    for (size_t b = 0; b < bodies.size(); ++b) {
+        WorkProbe::Before &was = probe.before[b];
+        RbdBodyGetPosition(bodies[b], was.position);
+        RbdBodyGetLinearVelocity(bodies[b], was.velocity);
+        RbdBodyGetAngularVelocity(bodies[b], was.spin);
+        was.energy = kineticEnergy(bodies[b], was.velocity, was.spin);
+        was.awake = RbdBodyIsEnabled(bodies[b]) != 0;
+    }
+}
+
+struct WorkPass {
+    const WorkProbe *probe;
+    std::vector<ContactWork> contacts;
+};
+
+// Velocity of body b's material point at p, before (mean = false: after)
+// the step or the mean of the two, about the centre it had before.
+void materialVelocity(RbdBodyID body, const WorkProbe::Before &was, const PxVector3 p, bool mean, PxVector3 out)
+{
+    PxVector3 v, w, r, wr;
+    RbdBodyGetLinearVelocity(body, v);
+    RbdBodyGetAngularVelocity(body, w);
+    if (mean) {
+        PxV3Add(v, v, was.velocity);
+        PxV3Scale(v, v, 0.5);
+        PxV3Add(w, w, was.spin);
+        PxV3Scale(w, w, 0.5);
+    }
+    PxV3Sub(r, p, was.position);
+    PxV3Cross(wr, w, r);
+    PxV3Add(out, v, wr);
+}
+
+void addContactWork(RbdConstraintID c, void *data)
+{
+    if (RbdConstraintGetTypeId(c) != RBD_TYPE_CONTACT || !RbdConstraintIsEnabled(c)) return;
+    WorkPass &pass = *static_cast<WorkPass *>(data);
+    const WorkProbe &probe = *pass.probe;
+    ContactWork cw = {};
+    PxVector3 p, f, u[2][2] = {}; // [mean, after][side]
+    RbdContactGetNormal(c, cw.normal);
+    RbdContactGetPosition(c, p);
+    RbdConstraintGetForce(c, 0, f);
+    for (int side = 0; side < 2; ++side) {
+        const RbdBodyID body = RbdConstraintGetBody(c, side);
+        const auto at = body ? probe.index.find(body) : probe.index.end();
+        cw.body[side] = at == probe.index.end() ? SIZE_MAX : at->second;
+        if (at == probe.index.end()) continue;
+        materialVelocity(body, probe.before[at->second], p, true, u[0][side]);
+        materialVelocity(body, probe.before[at->second], p, false, u[1][side]);
+    }
+    PxVector3 mean, after, ft;
+    PxV3Sub(mean, u[0][0], u[0][1]);
+    PxV3Sub(after, u[1][0], u[1][1]);
+    cw.fn = PxV3Dot(f, cw.normal);
+    PxV3AddScaled(ft, f, cw.normal, -cw.fn);
+    for (int side = 0; side < 2; ++side) {
+        const PxReal sign = side == 0 ? 1.0 : -1.0, along = PxV3Dot(u[0][side], cw.normal);
+        cw.onSide[side][0] = sign * probe.h * cw.fn * along;
+        cw.onSide[side][1] = sign * probe.h * (PxV3Dot(f, u[0][side]) - cw.fn * along);
+    }
+    cw.ft = PxV3Length(ft);
+    const PxReal h = probe.h, meanNormal = PxV3Dot(mean, cw.normal);
+    cw.separating = PxV3Dot(after, cw.normal);
+    cw.workNormal = h * cw.fn * meanNormal;
+    cw.workFriction = h * (PxV3Dot(f, mean) - cw.fn * meanNormal);
+    cw.powerNormal = h * cw.fn * cw.separating;
+    cw.powerFriction = h * (PxV3Dot(f, after) - cw.fn * cw.separating);
+    PxV3AddScaled(after, after, cw.normal, -cw.separating);
+    cw.slip = PxV3Length(after);
+    cw.depth = RbdContactGetPenetration(c);
+    cw.settling = RbdContactGetSettling(c);
+    pass.contacts.push_back(cw);
+}
+
+void printContactWork(const ContactWork &cw)
+{
+    char with[2][24];
+    for (int side = 0; side < 2; ++side)
+        if (cw.body[side] == SIZE_MAX)
+            snprintf(with[side], sizeof with[side], "%s", std::fabs(cw.normal[2]) > 0.9 ? "floor" : "wall");
+        else
+            snprintf(with[side], sizeof with[side], "%zu", cw.body[side]);
+    fprintf(stderr,
+            "#    %5s-%-5s n=(%+.3f %+.3f %+.3f) depth=%.2e fn=%.3e ft=%.3e  work n=%+.2e f=%+.2e  after n=%+.2e "
+            "f=%+.2e  sep=%+.2e slip=%.2e settling=%d\n",
+            with[0], with[1], cw.normal[0], cw.normal[1], cw.normal[2], cw.depth, cw.fn, cw.ft, cw.workNormal,
+            cw.workFriction, cw.powerNormal, cw.powerFriction, cw.separating, cw.slip, cw.settling);
+}
+
+void reportWork(const ksim::Scene &scene, WorkProbe &probe, int step, PxReal threshold)
+{
+    const std::vector<RbdBodyID> bodies = scene.bodyIds();
+    PxVector3 g;
+    RbdWorldGetGravity(scene.world(), g);
+    PxReal rise = 0.0, gravity = 0.0, slept = 0.0, potential = 0.0;
+    for (size_t b = 0; b < bodies.size(); ++b) {
+        const WorkProbe::Before &was = probe.before[b];
+        PxVector3 v, w, x, dx;
+        RbdBodyGetLinearVelocity(bodies[b], v);
+        RbdBodyGetAngularVelocity(bodies[b], w);
+        RbdBodyGetPosition(bodies[b], x);
+        PxV3Sub(dx, x, was.position);
+        potential -= RbdBodyGetMass(bodies[b]) * PxV3Dot(g, dx);
+        rise += kineticEnergy(bodies[b], v, w) - was.energy;
+        if (was.awake && !RbdBodyIsEnabled(bodies[b])) slept += was.energy;
+        if (!RbdBodyIsEnabled(bodies[b])) continue;
+        PxVector3 mean;
+        PxV3Add(mean, v, was.velocity);
+        gravity += 0.5 * probe.h * RbdBodyGetMass(bodies[b]) * PxV3Dot(g, mean);
+    }
+    WorkPass pass = {&probe, {}};
+    RbdWorldForAllConstraints(scene.world(), addContactWork, &pass);
+    PxReal normal = 0.0, friction = 0.0, normalAfter = 0.0, frictionAfter = 0.0;
+    for (const ContactWork &cw : pass.contacts) {
+        normal += cw.workNormal, friction += cw.workFriction;
+        normalAfter += cw.powerNormal, frictionAfter += cw.powerFriction;
+        (cw.workNormal > 0.0 ? probe.normalGain : probe.normalLoss) += cw.workNormal;
+        (cw.workFriction > 0.0 ? probe.frictionGain : probe.frictionLoss) += cw.workFriction;
+    }
+    probe.normalAfter += normalAfter, probe.frictionAfter += frictionAfter;
+    probe.mechanical += rise + potential;
+    if (!(rise > threshold)) return;
+    fprintf(stderr, "# work step %d: potential %+.3e J, kinetic plus potential %+.3e J, since the start %+.3e J\n",
+            step, potential, rise + potential, probe.mechanical);
+    fprintf(stderr,
+            "# work step %d: kinetic energy %+.3e J = gravity %+.3e + normal %+.3e + friction %+.3e - slept %.3e "
+            "(left %+.1e); at the velocities after: normal %+.3e friction %+.3e\n",
+            step, rise, gravity, normal, friction, slept, rise - (gravity + normal + friction - slept), normalAfter,
+            frictionAfter);
+    std::sort(pass.contacts.begin(), pass.contacts.end(), [](const ContactWork &a, const ContactWork &b) {
+        return a.workNormal + a.workFriction > b.workNormal + b.workFriction;
+    });
+    for (size_t k = 0; k < pass.contacts.size() && k < 6; ++k) printContactWork(pass.contacts[k]);
+    // The body whose energy rose most, and the work each of its contacts did on it.
+    size_t most = 0;
+    PxReal mostRise = -HUGE_VAL;
+    for (size_t b = 0; b < bodies.size(); ++b) {
+        PxVector3 v, w;
+        RbdBodyGetLinearVelocity(bodies[b], v);
+        RbdBodyGetAngularVelocity(bodies[b], w);
+        const PxReal r = kineticEnergy(bodies[b], v, w) - probe.before[b].energy;
+        if (r > mostRise) mostRise = r, most = b;
+    }
+    PxVector3 v, w, p;
+    RbdBodyGetLinearVelocity(bodies[most], v);
+    RbdBodyGetAngularVelocity(bodies[most], w);
+    RbdBodyGetPosition(bodies[most], p);
+    PxVector3 dp;
+    PxV3Sub(dp, p, probe.before[most].position);
+    fprintf(
+        stderr,
+        "#   body %zu rose most: %+.3e J to %.3e J (potential %+.3e J), p=(%+.4f %+.4f %+.4f) v=(%+.4f %+.4f %+.4f) "
+        "w=(%+.3f %+.3f %+.3f)\n",
+        most, mostRise, kineticEnergy(bodies[most], v, w), -RbdBodyGetMass(bodies[most]) * PxV3Dot(g, dp), p[0], p[1],
+        p[2], v[0], v[1], v[2], w[0], w[1], w[2]);
+    for (const ContactWork &cw : pass.contacts)
+        for (int side = 0; side < 2; ++side)
+            if (cw.body[side] == most) {
+                fprintf(stderr, "#     on it: n %+.2e f %+.2e  ", cw.onSide[side][0], cw.onSide[side][1]);
+                printContactWork(cw);
+            }
+}
+
 // One repetition, in the child: build (untimed), step (timed), observe and
 // judge (untimed).
 void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
@@ -551,8 +770,11 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     if (s.jointPasses >= 0) RbdWorldSetJointPositionPasses(scene->world(), s.jointPasses);
     if (s.spin > 0.0) RbdContactParamsSetSpinFriction(SbxBridgeGetContactParams(scene->bridge(), 0, 0), s.spin);
     MoverTrack track;
+    WorkProbe probe;
+    probe.h = ksim::kBenchStep;
     for (int k = 0; k < s.steps; ++k) {
         if (s.tail > 0 && k == s.steps - s.tail) CALLGRIND_START_INSTRUMENTATION;
+        if (s.work > 0.0) recordBefore(*scene, probe);
         const Clock::time_point start = Clock::now();
         scene->step(ksim::kBenchStep);
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -563,7 +785,14 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
         if (s.log > 0 && (k + 1) % s.log == 0) logEnergies(*scene, k + 1);
         if (s.log > 0 && s.sleep && (k + 1) % s.log == 0) logSleepTest(*scene, k + 1);
         if (s.movers > 0.0 && k >= s.steps - kMoverWindow) recordMovers(*scene, track);
+        if (s.work > 0.0) reportWork(*scene, probe, k + 1, s.work);
     }
+    if (s.work > 0.0)
+        fprintf(stderr,
+                "# work over the run: normal +%.3e / %.3e J, friction +%.3e / %.3e J; at the velocities after: "
+                "normal %+.3e, friction %+.3e J\n",
+                probe.normalGain, probe.normalLoss, probe.frictionGain, probe.frictionLoss, probe.normalAfter,
+                probe.frictionAfter);
     if (s.movers > 0.0 && track.recorded > 0) reportMovers(*scene, track, s.movers);
     // Peak resident memory of this child (which forked from a small parent).
     struct rusage usage = {};

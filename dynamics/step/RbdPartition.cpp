@@ -79,14 +79,25 @@ bool sleepsOn(const RbdBody *body)
     return body->world->autoDisable == 1; // on, islands by islands
 }
 
-void appendOtherBody(RbdPartitionOutput *out, int32_t p, const RbdBaseConstraint *c, RbdBody *other)
+// Whether a sleeping body stays asleep although the island's body reaches
+// it through c: a slack contact merely touches it, or the island's body
+// only spins through the contact. Kept out of line: only a walk under
+// sleeping that meets a sleeping body comes here, and inlined it grew the
+// walk of every step past the length the link inlines into its caller.
+__attribute__((noinline)) bool staysAsleep(const RbdBaseConstraint *c, const RbdBody *body)
+{
+    return RbdConstraintIsSlack(c) || RbdContactIsSpunThrough(c, body);
+}
+
+void appendOtherBody(RbdPartitionOutput *out, int32_t p, const RbdBaseConstraint *c, const RbdBody *body,
+                     RbdBody *other)
 {
     if (!other || isAdded(other)) return;
     // A frozen body is immovable for its constraints and joins no island;
-    // so is a sleeping one that a slack contact merely touches.
+    // so is a sleeping one that stays asleep.
     if (other->frozen)
         other->partitionIndex = -1;
-    else if (other->enabledTime >= 0 || !sleepsOn(other) || !RbdConstraintIsSlack(c))
+    else if (other->enabledTime >= 0 || !sleepsOn(other) || !staysAsleep(c, body))
         appendBody(out, p, other);
 }
 
@@ -110,7 +121,7 @@ void walkBody(RbdPartitionOutput *out, int32_t p, RbdBody *body)
         RbdBaseConstraint *c = node->constraint;
         if (metBefore(node->other, body) || refersToDestroyedBody(c, node->other)) continue;
         appendConstraint(out, p, c);
-        appendOtherBody(out, p, c, node->other);
+        appendOtherBody(out, p, c, body, node->other);
     }
     // A sleeping body jointed or touching an island body wakes with it.
     if (body->enabledTime < 0) wakeWithIsland(body);

@@ -16,6 +16,13 @@ const int32_t kPartitionUnmarked = -1;
 // press): under auto-disable it binds neither the sleep of the bodies it
 // touches nor wakes a sleeping one.
 bool RbdConstraintIsSlack(const RbdBaseConstraint *c);
+// A contact without spin friction through which `body` only spins: the body
+// is fast by its spin alone (not accelerating, its centre and its material
+// point at the contact slower than the rest speed). A point contact passes
+// no torque about its normal, so such a spin neither moves nor loads the
+// other body: under auto-disable the contact binds neither the other body's
+// sleep to the spinning one nor wakes it.
+bool RbdContactIsSpunThrough(const RbdBaseConstraint *c, const RbdBody *body);
 
 // Called after each island is complete; it may remove that island (the
 // last one of output) from the output.

@@ -5,6 +5,10 @@
 // nothing here: the ball keeps itself awake, not the pile. The awake part
 // keeps its slack contacts with the sleeping bodies, which it meets as
 // immovable until a contact presses and the partitioning wakes the body.
+// Nor does a contact bind through which a body only spins: a ball between
+// the floor and the ball it carries, turning about the line through its
+// two contacts, presses both, yet the spin, which nothing resists, reaches
+// neither.
 #include "step/RbdPartition.h"
 
 #include <math.h>
@@ -74,15 +78,23 @@ bool closing(const RbdBaseConstraint *c)
     return speed > rounding && 2.0 * speed * h > gap;
 }
 
+// Speed (m/s) of body's material point at p, squared.
+PxReal squaredSpeedAt(const RbdBody *body, const PxVector3 p)
+{
+    PxVector3 v;
+    pointVelocity(body, p, v);
+    return PxV3LengthSquared(v);
+}
+
 bool inIsland(const RbdBody *body, int32_t p)
 {
     if (!body || body->partitionIndex != p) return false;
     return body->partitionMark == kPartitionAdded || body->partitionMark == kAwake;
 }
 
-// Marks the bodies of island p that a constraint binds to an awake one;
-// returns how many it marked.
-int32_t wakeBound(const RbdBaseConstraint *c, int32_t p)
+// Marks the bodies of island p that a constraint binds to an awake one
+// (the walked body); returns how many it marked.
+int32_t wakeBound(const RbdBaseConstraint *c, const RbdBody *awake, int32_t p)
 {
     bool asleep[2], any = false;
     for (int side = 0; side < 2; ++side) {
@@ -91,7 +103,7 @@ int32_t wakeBound(const RbdBaseConstraint *c, int32_t p)
     }
     // The slack test is the costly part; most constraints of a pass join
     // bodies already awake.
-    if (!any || RbdConstraintIsSlack(c)) return 0;
+    if (!any || RbdConstraintIsSlack(c) || RbdContactIsSpunThrough(c, awake)) return 0;
     for (int side = 0; side < 2; ++side)
         if (asleep[side]) c->body[side]->partitionMark = kAwake;
     return asleep[0] + asleep[1];
@@ -104,7 +116,7 @@ int32_t spreadOnce(RbdBody *const *bodies, int32_t n, int32_t p)
     for (int32_t k = 0; k < n; ++k) {
         if (bodies[k]->partitionMark != kAwake) continue;
         for (const RbdConstraintNode *node = bodies[k]->constraints; node; node = node->next)
-            marked += wakeBound(node->constraint, p);
+            marked += wakeBound(node->constraint, bodies[k], p);
     }
     return marked;
 }
@@ -195,6 +207,20 @@ bool RbdConstraintIsSlack(const RbdBaseConstraint *c)
 {
     if (c->typeId != RBD_TYPE_CONTACT || c->data.contact.penetration > 0.0) return false;
     return !carriesForce(c) && !closing(c);
+}
+
+bool RbdContactIsSpunThrough(const RbdBaseConstraint *c, const RbdBody *body)
+{
+    if (c->typeId != RBD_TYPE_CONTACT || c->data.contact.params.spinFriction > 0.0) return false;
+    const RbdWorld *world = body->world;
+    const RbdAutoDisableThresholds &thresholds = world->thresholds;
+    // Spinning, and no faster than the rest speed where it could move or
+    // load the other body: at its centre and at the contact.
+    const PxReal slow = thresholds.restSpeed * PxV3Length(world->gravity) * world->timeStep; // m/s
+    if (!(PxV3LengthSquared(body->lcs.angularVelocity) > thresholds.angularVelocity)) return false;
+    if (!(PxV3LengthSquared(body->lcs.linearVelocity) < slow * slow)) return false;
+    if (!(squaredSpeedAt(body, c->data.contact.position) < slow * slow)) return false;
+    return !RbdBodyIsAccelerating(body, &thresholds, false);
 }
 
 void RbdAutoDisableLastPartition(RbdPartitionOutput *out, void *arg)

@@ -1,7 +1,9 @@
 // Sleeping in a settled pile of balls, sleeping on as the robot layer runs:
 // it falls asleep even when a ball resting on another spins slowly about
 // their contact normal (which no friction resists), while a ball rolling
-// near it, or one tossed upwards, stays awake for as long as it moves.
+// near it, or one tossed upwards, stays awake for as long as it moves. A
+// ball spinning fast about the line through its contacts stays awake, but
+// the ball it carries sleeps: the spin reaches neither contact.
 #include <math.h>
 
 #include <gtest/gtest.h>
@@ -85,6 +87,37 @@ TEST(SimSleep, ASettledPileSleepsThoughABallSpinsOnItsContactNormalWhileRollingO
         RbdBodyGetPosition(balls[m.ball], after);
         EXPECT_NEAR(after[1] - before[1], m.v[1] * m.steps * kStep, 0.01) << "it rolled its way";
     }
+}
+
+// Ball 13 on the ground carries ball 14. Set spinning about the vertical
+// at 0.3 rad/s (nine times the spin threshold, three times the rest speed's
+// energy), it spins on for ever: no friction resists a spin about a point
+// contact's normal. It presses both its contacts, yet its spin moves neither:
+// the ball on top sleeps while it spins, and sleeping there (immovable for
+// it) takes nothing of its spin.
+TEST(SimSleep, ABallSpinningUnderTheBallItCarriesLeavesThatBallAsleep)
+{
+    const PxReal spin = 0.3; // rad/s
+    auto scene = makePile();
+    const std::vector<RbdBodyID> balls = scene->bodyIds();
+    for (int k = 0; k < 150; ++k) scene->step(kStep);
+    for (RbdBodyID b : balls) ASSERT_FALSE(RbdBodyIsEnabled(b)) << "the pile settles and sleeps";
+    // Both woken: the ball on top is judged in the spinning ball's island.
+    RbdBodyEnable(balls[13]);
+    RbdBodyEnable(balls[14]);
+    RbdBodySetAngularVelocity(balls[13], 0.0, 0.0, spin);
+    int carriedAwake = 0, spinnerAsleep = 0;
+    for (int k = 0; k < 100; ++k) {
+        scene->step(kStep);
+        carriedAwake += k >= 20 && RbdBodyIsEnabled(balls[14]);
+        spinnerAsleep += !RbdBodyIsEnabled(balls[13]);
+    }
+    EXPECT_EQ(carriedAwake, 0) << "the carried ball sleeps from the 20th step on";
+    EXPECT_EQ(spinnerAsleep, 0);
+    PxVector3 w;
+    RbdBodyGetAngularVelocity(balls[13], w);
+    EXPECT_NEAR(w[2], spin, 1e-3 * spin) << "it spins on";
+    EXPECT_NEAR(hypot(w[0], w[1]), 0.0, 1e-3 * spin);
 }
 
 // Two balls asleep on the ground 9 mm apart along a diagonal (within the
