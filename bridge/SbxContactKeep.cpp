@@ -172,19 +172,6 @@ bool ElementsShareMaterials(const CdxModelPair *pair, const CdxIntersectResult *
     return true;
 }
 
-// The lengths of a box or a sphere that keeps its contacts: resized in
-// place, a geometry keeps its address, so its lengths are part of what the
-// contacts were found with (m; zero for the other kinds).
-void LengthsOf(CdxGeometryID geometry, PxVector3 lengths)
-{
-    PxV3Zero(lengths);
-    const CdxGeometryTypeID kind = CdxGeometryGetTypeId(geometry);
-    if (kind == CdxBoxGetTypeId())
-        CdxBoxGetDimensions(geometry, lengths);
-    else if (kind == CdxSphereGetTypeId())
-        lengths[0] = CdxSphereGetRadius(geometry);
-}
-
 uint64_t BitsOf(PxReal value)
 {
     uint64_t bits;
@@ -192,20 +179,23 @@ uint64_t BitsOf(PxReal value)
     return bits;
 }
 
-// What the contacts were found with: geometries and their lengths, bodies,
-// transforms, tolerances, materials and the request. Any change sends the
-// pair to a fresh test. Its low bits are left to the bounds' slot (SlotOf).
+// What the contacts were found with: geometries, bodies, transforms,
+// tolerances, materials and the request, and the shapes as they were: a
+// geometry resized in place keeps its address, and a composite's elements
+// are resized, re-placed, added and removed without a word to the pairs
+// they reach, so the collision library's count of shape edits stands for
+// them all (one read, where walking a composite's elements would cost a
+// test's worth). Any change sends the pair to a fresh test. Its low bits
+// are left to the bounds' slot (SlotOf).
 uintptr_t Signature(const CdxModelPair *pair)
 {
     uint64_t h = 0x9e3779b97f4a7c15ull;
     auto mix = [&h](uint64_t word) { h = (h ^ word) * 0xff51afd7ed558ccdull + (h >> 29); };
     auto address = [](const void *p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); };
+    mix(CdxGeometryGetEditCount());
     const CdxModelID models[2] = {pair->model1, pair->model2};
     for (CdxModelID model : models) {
         const uint64_t bits = BitsOf(CdxModelGetContactTolerance(model));
-        PxVector3 lengths;
-        LengthsOf(CdxModelGetGeometry(model), lengths);
-        for (PxReal length : lengths) mix(BitsOf(length));
         mix(address(CdxModelGetGeometry(model)));
         mix(address(CdxModelGetBodyData(model)));
         mix(address(CdxModelGetTransformPtr(model)));

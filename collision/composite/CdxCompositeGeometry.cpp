@@ -415,6 +415,7 @@ void CdxCompositeGeometryRebuild(CdxGeometryID geometry)
     c->placedCurrent = 0; // the elements or their placements changed
     c->frameBoxCurrent = 0;
     c->build = ++gBuildStamp;
+    CdxGeometryNoteEdit();
     PxReal radius = 0.0;
     for (int i = 0; i < c->elementCount; ++i) {
         PxVector3 centre, placed;
@@ -441,6 +442,7 @@ void CdxCompositeGeometryDecompose(CdxGeometryID geometry)
     c->placedCurrent = 0;
     c->frameBoxCurrent = 0;
     c->build = ++gBuildStamp;
+    CdxGeometryNoteEdit();
     c->bSphereRadius = 0.0;
 }
 

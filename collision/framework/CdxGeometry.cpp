@@ -13,6 +13,9 @@ namespace {
 
 const char kUnknownTypeName[] = "UnknownGeometryType";
 
+// Never reset: a count read before a CdxTerm must not come round again.
+unsigned long long gEditCount = 0;
+
 template <typename T> T *AllocateTable(int count)
 {
     return static_cast<T *>(PxMemoryAPI.createZeroed(sizeof(T) * static_cast<size_t>(count)));
@@ -105,6 +108,11 @@ void CdxSymmetrizeInertia(PxMatrix3 inertia)
         }
 }
 
+void CdxGeometryNoteEdit(void)
+{
+    ++gEditCount;
+}
+
 extern "C" {
 
 CdxGeometryTypeID CdxGeometryRegisterType(const char *name, CdxGeometryDestroyFn destroy,
@@ -187,6 +195,11 @@ void CdxGeometryResetMBounds(CdxGeometryID geometry)
 PxReal *CdxGeometryGetBounds(CdxGeometryID geometry)
 {
     return geometry ? geometry->bounds : nullptr;
+}
+
+unsigned long long CdxGeometryGetEditCount(void)
+{
+    return gEditCount;
 }
 
 int CdxGeometryDestroy(CdxGeometryID geometry)

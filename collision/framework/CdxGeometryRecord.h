@@ -39,6 +39,10 @@ int CdxGeometryGrow(int capacity);
 // Frees it: capacity and count 0 (CdxTerm).
 void CdxGeometryTerm(void);
 
+// Adds one to the edit count (CdxGeometryGetEditCount): every setter that
+// changes a shape in place calls it.
+void CdxGeometryNoteEdit(void);
+
 // Replaces each off-diagonal pair of a 3x3 with its mean.
 void CdxSymmetrizeInertia(PxMatrix3 inertia);
 

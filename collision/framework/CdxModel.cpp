@@ -45,6 +45,14 @@ void InitRecord(CdxModel *model, CdxGeometry *geometry)
     model->name = nullptr;
 }
 
+// A composite's pairs read its elements' geometries, tolerances and
+// materials, which no pair names: a change counts as a shape edit. A
+// model's own are read through its pairs.
+void NoteElementEdit(const CdxModel *model)
+{
+    if (model->parent) CdxGeometryNoteEdit();
+}
+
 const PxReal (*TransformOf(const CdxModel *model))[4]
 {
     return model->transform ? *model->transform : nullptr;
@@ -142,7 +150,9 @@ void CdxModelDestroy(CdxModelID model)
 
 void CdxModelSetGeometry(CdxModelID model, CdxGeometryID geometry)
 {
-    if (model) model->geometry = geometry;
+    if (!model) return;
+    model->geometry = geometry;
+    NoteElementEdit(model);
 }
 
 CdxGeometryID CdxModelGetGeometry(CdxModelID model)
@@ -214,7 +224,9 @@ void *CdxModelGetBodyData(CdxModelID model)
 
 void CdxModelSetMaterialID(CdxModelID model, int id)
 {
-    if (model) model->materialId = id;
+    if (!model) return;
+    model->materialId = id;
+    NoteElementEdit(model);
 }
 
 int CdxModelGetMaterialID(CdxModelID model)
@@ -264,7 +276,9 @@ PxReal CdxModelGetDensity(CdxModelID model)
 
 void CdxModelSetContactTolerance(CdxModelID model, PxReal tolerance)
 {
-    if (model) model->contactTolerance = tolerance;
+    if (!model) return;
+    model->contactTolerance = tolerance;
+    NoteElementEdit(model);
 }
 
 PxReal CdxModelGetContactTolerance(CdxModelID model)

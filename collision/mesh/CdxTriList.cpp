@@ -67,6 +67,7 @@ void CdxTriangleListSetBBDimensions(CdxGeometryID geometry, PxReal dx, PxReal dy
         return;
     }
     CxPrimitiveSetHalfExtents(list->radii, &list->sphereRadius, dx, dy, dz);
+    CdxGeometryNoteEdit();
 }
 
 void CdxTriangleListSetList(CdxGeometryID geometry, CdxUserTriangle *triangles, int capacity, void *userData)

@@ -72,11 +72,13 @@ void CdxTriangleMeshSetDestroyCallback(CdxGeometryID mesh, CdxTriangleMeshDestro
 
 int CdxTriangleMeshAddTriangle(CdxGeometryID mesh, PxReal *a, PxReal *b, PxReal *c)
 {
+    CdxGeometryNoteEdit();
     return CxTriangleMeshAddTriangle(mesh, a, b, c);
 }
 
 int CdxTriangleMeshBuild(CdxGeometryID mesh)
 {
+    CdxGeometryNoteEdit();
     return CxTriangleMeshBuild(mesh);
 }
 

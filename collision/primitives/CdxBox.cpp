@@ -64,6 +64,7 @@ void CdxBoxSetDimensions(CdxGeometryID geometry, PxReal dx, PxReal dy, PxReal dz
         return;
     }
     CxPrimitiveSetHalfExtents(box->radii, &box->sphereRadius, dx, dy, dz);
+    CdxGeometryNoteEdit();
 }
 
 void CdxBoxGetDimensions(CdxGeometryID geometry, PxVector3 lengths)

@@ -154,6 +154,7 @@ void CdxConeSetGeometricalParameters(CdxGeometryID geometry, PxReal height, PxRe
         return;
     }
     setParameters(cone, height, radius, upperRadius);
+    CdxGeometryNoteEdit();
 }
 
 PxReal CdxConeGetLength(CdxGeometryID geometry)

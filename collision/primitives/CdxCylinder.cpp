@@ -94,21 +94,27 @@ CdxGeometryID CdxCylinderCreate(PxReal radius, PxReal height)
 
 void CdxCylinderSetRadius(CdxGeometryID geometry, PxReal radius)
 {
-    if (CdxCylinderRecord *cylinder = cylinderOrWarn(geometry, radius, "CdxCylinderSetRadius"))
+    if (CdxCylinderRecord *cylinder = cylinderOrWarn(geometry, radius, "CdxCylinderSetRadius")) {
         setParameters(cylinder, radius, 2.0 * cylinder->halfHeight);
+        CdxGeometryNoteEdit();
+    }
 }
 
 void CdxCylinderSetHeight(CdxGeometryID geometry, PxReal height)
 {
-    if (CdxCylinderRecord *cylinder = cylinderOrWarn(geometry, height, "CdxCylinderSetHeight"))
+    if (CdxCylinderRecord *cylinder = cylinderOrWarn(geometry, height, "CdxCylinderSetHeight")) {
         setParameters(cylinder, cylinder->radius, height);
+        CdxGeometryNoteEdit();
+    }
 }
 
 void CdxCylinderSetGeometricalParameters(CdxGeometryID geometry, PxReal radius, PxReal height)
 {
     CdxCylinderRecord *cylinder = cylinderOrWarn(geometry, fmin(radius, height),
                                                  "CdxCylinderSetGeometricalParameters");
-    if (cylinder) setParameters(cylinder, radius, height);
+    if (!cylinder) return;
+    setParameters(cylinder, radius, height);
+    CdxGeometryNoteEdit();
 }
 
 PxReal CdxCylinderGetRadius(CdxGeometryID geometry)

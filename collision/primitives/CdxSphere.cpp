@@ -73,6 +73,7 @@ void CdxSphereSetRadius(CdxGeometryID geometry, PxReal radius)
         return;
     }
     sphere->radius = radius;
+    CdxGeometryNoteEdit();
 }
 
 PxReal CdxSphereGetRadius(CdxGeometryID geometry)

@@ -38,6 +38,14 @@ private:
     VbChol rows_;
 };
 
+// Sizes what the world's stepper keeps from step to step for the largest
+// island pivoting may get, the large-island threshold's rows, so that no
+// step allocates for it; called when the world is made and when its
+// stepper, large-island solver or threshold is set. Without a threshold
+// (large islands pivoted too), or past kReservedRowsMost rows, the tables
+// grow when an island needs more. Never shrinks.
+void reserveKept(Context &context, const RbdLcsParameters &parameters);
+
 // A context from the toolkit's allocator, for a world; null when memory is short.
 Context *createContext();
 void destroyContext(Context *context);

@@ -153,6 +153,27 @@ int KeptFactor::worthKeeping(const LCPMatrix &A, const PartitionRows &rows, PxRe
     return misses_ >= 2 && sameRows(A, rows, epsilon, h, tolerance);
 }
 
+// For n rows, np padded: at most n constraints, so the key is 3 counts, 4
+// entries a constraint and the row at each of np positions; J and J M^-1
+// are np / 4 tiles; the formed matrix is both copies a scheme stores
+// (storageReals: twice the lower triangle, np (np + 4) / 2 reals at most in
+// BkChol's tiles, np (np + 1) / 2 in VbChol's envelope, and np more) and np
+// reals besides.
+void KeptFactor::reserve(int rows)
+{
+    const size_t n = static_cast<size_t>(rows), np = (n + 3) & ~static_cast<size_t>(3);
+    key_.reserve(3 + 4 * n + np);
+    J_.reserve(tileReals(static_cast<int>(np)));
+    JMinv_.reserve(tileReals(static_cast<int>(np)));
+    for (std::vector<PxReal> *v : {&allowedJ_, &allowedJMinv_}) v->reserve(np);
+    for (std::vector<int32_t> *v : {&keptRowOf_, &rowMoved_}) v->reserve(np);
+    rowEpsilon_.reserve(n);
+    formed_.reserve(np * (np + 4) + 2 * np);
+    columns_.reserve(static_cast<size_t>(kKeptColumns) * np);
+    columnRow_.reserve(static_cast<size_t>(kKeptColumns));
+    taken_.reserve(n);
+}
+
 void KeptFactor::keep(const LCPMatrix &A, const PartitionRows &rows, const PxReal *JMinv, PxReal epsilon, PxReal h,
                       PxReal tolerance)
 {

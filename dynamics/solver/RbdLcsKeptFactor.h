@@ -61,6 +61,8 @@ public:
     void keep(const LCPMatrix &A, const PartitionRows &rows, const PxReal *JMinv, PxReal epsilon, PxReal h,
               PxReal tolerance);
     void forget() { valid_ = false; }
+    // Room for keeping any island of up to rows rows (RestSolve::reserve).
+    void reserve(int rows);
 
 private:
     bool valid_ = false;

@@ -640,6 +640,30 @@ int RestSolve::nullPartWithin(const PxReal *q, const PxReal *Ax, int n, PxReal s
     return sqrt(sum) <= stop * softness_[0]; // a NaN never is
 }
 
+// The bounds for an island of n rows, np padded to the tile: at most n
+// constraints (each has a row) and n + 1 bodies (an island is connected),
+// so the layout key is 3 counts and 4 entries a constraint; runs, free rows
+// and the envelope's tables have an entry a padded row at most; a run's
+// basis has at most min(12, count) vectors of count reals, 12 n in all; the
+// saved factor is the lower triangle in 4 x 4 tiles (BkChol: at most
+// T (T + 1) / 2 tiles of 16 reals, T = np / 4, which is np (np + 4) / 2)
+// or its envelope (VbChol: at most np (np + 1) / 2), then np pivots.
+void RestSolve::reserve(int rows)
+{
+    const size_t n = static_cast<size_t>(rows), np = (n + 3) & ~static_cast<size_t>(3);
+    key_.reserve(3 + 4 * n);
+    for (std::vector<PxReal> *v : {&rowEpsilon_, &x_, &xLast_, &diagonal_, &inverseDiagonal_}) v->reserve(n);
+    for (std::vector<int32_t> *v : {&state_, &heldRow_}) v->reserve(n);
+    for (std::vector<int32_t> *v : {&factorStart_, &lentFirst_, &freeRow_, &basisStart_, &rank_}) v->reserve(np);
+    softness_.reserve(np);
+    runs_.reserve(np);
+    rowBody_.reserve(2 * np);
+    lentOffset_.reserve(np + 1);
+    factor_.reserve(np * (np + 4) / 2 + np);
+    basis_.reserve(12 * n);
+    treeParent_.reserve(n + 2); // the ground and the bodies
+}
+
 // Keeps A's standing factor of the free rows (freeRowsOf found them).
 void RestSolve::keepStanding(const LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h,
                              PxReal tolerance, int contactsOnly)

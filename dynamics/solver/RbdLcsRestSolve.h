@@ -103,6 +103,9 @@ public:
     void keep(LCPMatrix &A, const PartitionRows &rows, PxReal epsilon, PxReal h, PxReal tolerance,
               int contactsOnly = 0);
     void forget() { valid_ = false; }
+    // Room for keeping any island of up to rows rows, so that a step that
+    // keeps one larger than any before allocates nothing.
+    void reserve(int rows);
     // Whether it holds the factor of an island with joints that still serves.
     int servesJoints() const { return valid_ && !stale_ && !contactsOnly_; }
 

@@ -79,6 +79,14 @@ struct OrderCache {
     std::vector<int32_t> position; // (paddedRowCount) when reordered
     std::vector<int32_t> rowAt;    // (paddedRowCount) when reordered
     std::vector<int32_t> rowStart; // (paddedRowCount)
+    // Room for any island of up to rows rows: 4 counts and 4 entries a
+    // constraint (there are at most rows), and an entry a padded row.
+    void reserve(int rows)
+    {
+        const size_t n = static_cast<size_t>(rows), np = (n + 3) & ~static_cast<size_t>(3);
+        key.reserve(4 + 4 * n);
+        for (std::vector<int32_t> *v : {&position, &rowAt, &rowStart}) v->reserve(np);
+    }
 };
 
 // RbdSparseMatrixMapReorder through cache, after RbdSparseMatrixMapLink (or

@@ -45,6 +45,15 @@ public:
     int lcpResult() const { return lcpResult_; }
     // The last pivoting solve failed and sweeps gave the impulses instead.
     int fellBack() const { return fellBack_; }
+    // Room in what is kept from one step to the next (the order, the
+    // formed matrix, the rest solve's factor) for any island of up to rows
+    // rows: keeping one then allocates nothing.
+    void reserveKept(int rows)
+    {
+        order_.reserve(rows);
+        keptFactor_.reserve(rows);
+        restSolve_.reserve(rows);
+    }
 
 protected:
     // What sets the models apart while forces are formed.

@@ -147,6 +147,7 @@ void RbdWorldReset(RbdWorldID world)
     world->jointPositionPasses = RBD_DEFAULT_JOINT_POSITION_PASSES;
     resetThresholds(&world->thresholds);
     RbdLcsParametersReset(&world->parameters);
+    lcs::reserveKept(*world->solver, world->parameters);
 }
 
 void RbdWorldDestroy(RbdWorldID world)

@@ -2,6 +2,7 @@
 #include <math.h>
 #include <utility>
 #include <kelmar/RbdLcs.h>
+#include "solver/RbdLcsContext.h"
 #include "solver/RbdLcsSolver.h"
 #include "world/RbdInternal.h"
 
@@ -147,7 +148,9 @@ int32_t RbdWorldSetIntegrationModel(RbdWorldID world, int32_t model)
 {
     if (!RbdCheckWorld(world)) return 0;
     if (!oneOf<RBD_LCS_STEPPER_COUNT>(model, "RbdWorldSetIntegrationModel")) return world->parameters.stepperModel;
-    return std::exchange(world->parameters.stepperModel, model);
+    const int32_t old = std::exchange(world->parameters.stepperModel, model);
+    lcs::reserveKept(*world->solver, world->parameters);
+    return old;
 }
 int32_t RbdWorldGetIntegrationModel(RbdWorldID world)
 {
@@ -196,13 +199,22 @@ void RbdWorldLCPSetLargeIslandSolver(RbdWorldID world, int32_t solver)
         return;
     }
     world->parameters.lcp.largeIslandSolver = solver;
+    lcs::reserveKept(*world->solver, world->parameters);
 }
 int32_t RbdWorldLCPGetLargeIslandSolver(RbdWorldID world)
 {
     return RbdCheckWorld(world) ? world->parameters.lcp.largeIslandSolver : 0;
 }
-RBD_WORLD_SETTING(int32_t, RbdWorldLCPSetLargeIslandRows, RbdWorldLCPGetLargeIslandRows,
-                  parameters.lcp.largeIslandRows, atLeast<0>)
+void RbdWorldLCPSetLargeIslandRows(RbdWorldID world, int32_t rows)
+{
+    if (!RbdCheckWorld(world) || !atLeast<0>(rows, "RbdWorldLCPSetLargeIslandRows")) return;
+    world->parameters.lcp.largeIslandRows = rows;
+    lcs::reserveKept(*world->solver, world->parameters);
+}
+int32_t RbdWorldLCPGetLargeIslandRows(RbdWorldID world)
+{
+    return RbdCheckWorld(world) ? world->parameters.lcp.largeIslandRows : 0;
+}
 RBD_WORLD_SETTING(int32_t, RbdWorldLCPSetIterations, RbdWorldLCPGetIterations, parameters.lcp.iterations, atLeast<1>)
 
 RBD_WORLD_SETTING(int32_t, RbdWorldSetJointPositionPasses, RbdWorldGetJointPositionPasses, jointPositionPasses,

@@ -52,6 +52,17 @@ CdxGeometryTypeID CdxGeometryGetTypeId(CdxGeometryID geometry); /* -1 for null *
 void CdxGeometryResetMBounds(CdxGeometryID geometry);
 /* The six cached bounds, null for null. */
 PxReal *CdxGeometryGetBounds(CdxGeometryID geometry);
+/* Edits in place of what the pair tests read from a shape, counted over
+ * all geometries: a primitive resized (sphere, box, cylinder, cone, a
+ * triangle list's box), triangles added to a mesh or a mesh built, a
+ * composite's element added or removed, the composite rebuilt or
+ * decomposed, and an element model given another geometry, contact
+ * tolerance or material. A geometry shared by several models, or an
+ * element deep in a composite, cannot name what it reaches: whatever was
+ * worked out from shapes while the count stood (a pair's kept contacts)
+ * is stale once it moved. A placement changed in place counts from the
+ * composite's rebuild, as for its box. */
+unsigned long long CdxGeometryGetEditCount(void);
 
 /* Dispatchers through the type's functions. Each returns 1 when the type
  * function ran, 0 for an invalid geometry or a type without that function. */

@@ -222,8 +222,7 @@ RbdBodyID restingCube(Scene &s, PxReal yaw = 0.0)
 
 // A box resized in place keeps its geometry's address: its contacts must
 // still be the fresh test's next step, both when it shrinks off the plane
-// (none) and when it grows into it (1 mm + 5 cm deep). A sphere resized
-// in place is held to the same through the same signature.
+// (none) and when it grows into it (1 mm + 5 cm deep).
 TEST(ContactKeepSetUps, ABoxResizedInPlaceIsTestedAfresh)
 {
     for (const PxReal height : {0.1, 0.3}) {
@@ -242,6 +241,67 @@ TEST(ContactKeepSetUps, ABoxResizedInPlaceIsTestedAfresh)
             EXPECT_NEAR(RbdContactGetPenetration(now[k]), -fresh[0].separation, 1e-12) << "height " << height;
     }
 }
+
+// A ball held 1 mm deep against a capsule's side (a finger's link: a
+// cylinder along z and two end spheres) keeps its contact; then a part is
+// edited in place, which neither model's own fields show. The next step's
+// contacts must be a fresh test's all the same.
+enum class PartEdit { GrowCylinder, GrowEnds, MoveCylinder, RemoveCylinder, AddPart };
+
+class ContactKeepParts : public ::testing::TestWithParam<PartEdit> {};
+
+TEST_P(ContactKeepParts, APartEditedInPlaceIsTestedAfresh)
+{
+    Scene s;
+    PxMatrix4 placed[4], relative[4];
+    CdxGeometryID cylinder = s.keep(CdxCylinderCreate(0.05, 0.4)), end = s.keep(CdxSphereCreate(0.05));
+    CdxModelID capsule = s.own(SbxCompositeModelAndBodyCreate(s.universe, 4, 1000.0));
+    for (int k = 0; k < 4; ++k) {
+        s.parts.push_back(CdxModelCreate(k == 0 ? cylinder : end));
+        PxM4Identity(placed[k]);
+        PxM4Identity(relative[k]);
+        relative[k][3][2] = k == 0 ? 0.0 : k == 1 ? -0.2 : 0.2;
+        CdxModelSetTransformPtr(s.parts[k], &placed[k]);
+        ASSERT_TRUE(k == 3 || CdxCompositeModelAddElement(capsule, s.parts[k], &relative[k]));
+    }
+    ASSERT_EQ(SbxCompositeModelAndBodyBuild(s.universe, capsule), 1);
+    CdxModelID ball = s.own(SbxModelAndBodyCreate(s.universe, s.keep(CdxSphereCreate(0.1)), 1000.0));
+    RbdBodyID body = CdxModelGetBody(ball);
+    RbdBodySetPosition(body, 0.149, 0.0, 0.0);
+    s.update();
+    const PxVector3 inwards = {-1.0, 0.0, 0.0};
+    moveBy(body, inwards, 1e-7); // kept from here on while nothing else changes
+    s.update();
+    ASSERT_EQ(contactsOf(body).size(), 1u);
+    ASSERT_TRUE(kept(contactsOf(body)[0]));
+    switch (GetParam()) {
+    case PartEdit::GrowCylinder: CdxCylinderSetRadius(cylinder, 0.06); break; // 11 mm deep
+    case PartEdit::GrowEnds: CdxSphereSetRadius(end, 0.17); break;            // and the ends 2 cm
+    case PartEdit::MoveCylinder:                                              // 6 mm deep
+        relative[0][3][0] = 0.005;
+        CdxCompositeGeometryRebuild(CdxModelGetGeometry(capsule));
+        break;
+    case PartEdit::RemoveCylinder: ASSERT_TRUE(CdxCompositeModelRemoveElement(capsule, 0)); break; // apart
+    case PartEdit::AddPart:                                                                        // 2 cm deep
+        relative[3][3][0] = 0.03, relative[3][3][2] = 0.05;
+        ASSERT_TRUE(CdxCompositeModelAddElement(capsule, s.parts[3], &relative[3]));
+        break;
+    }
+    s.update();
+    CdxContact fresh[16];
+    const int count = testAfresh(ball, capsule, fresh);
+    std::vector<PxReal> expected, now;
+    for (int k = 0; k < count; ++k) expected.push_back(-fresh[k].separation);
+    for (RbdContactID contact : contactsOf(body)) now.push_back(RbdContactGetPenetration(contact));
+    std::sort(expected.begin(), expected.end());
+    std::sort(now.begin(), now.end());
+    ASSERT_EQ(now.size(), expected.size());
+    for (size_t k = 0; k < now.size(); ++k) EXPECT_NEAR(now[k], expected[k], 1e-12) << "contact " << k;
+}
+
+INSTANTIATE_TEST_SUITE_P(BallOnCapsule, ContactKeepParts,
+                         ::testing::Values(PartEdit::GrowCylinder, PartEdit::GrowEnds, PartEdit::MoveCylinder,
+                                           PartEdit::RemoveCylinder, PartEdit::AddPart));
 
 // A material callback set while a resting pair keeps its contacts must see
 // the pair's next collisions: the pair is tested afresh from then on.

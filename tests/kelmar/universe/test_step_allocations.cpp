@@ -7,11 +7,14 @@
 
 #include <cstdlib>
 #include <new>
+#include <vector>
 
 #include <kelmar/PxMemory.h>
+#include <kelmar/Rbd.h>
 #include <kelmar/RbdLcs.h>
 
 #include "common/AllocationCounter.h"
+#include "common/MessageLog.h"
 #include "KelmarTestSupport.h"
 
 namespace {
@@ -151,6 +154,63 @@ TEST_P(StepAllocations, AStepAllocatesNothingOnceTheSceneHasItsSizes)
     PxMemoryAPI.destroy(PxMemoryAPI.create(8));
     EXPECT_EQ(counting.standard(), 2);
     EXPECT_EQ(counting.allocations(), 1);
+}
+
+// The solver's tables of a kept island are sized with the world, for the
+// largest island pivoting may get: a world that steps a lone box first and
+// then a stack of 40 boxes (480 contact rows, under the default threshold
+// of 600), which the rest solve keeps, allocates in no step after the
+// first. Its workspace is the caller's, sized for the stack.
+TEST(StepAllocations, ALargerIslandThanAnyBeforeAllocatesNothing)
+{
+    const int kBoxes = 40;
+    RbdWorldID world = RbdWorldCreate(kBoxes, 4 * kBoxes);
+    RbdWorldSetGravity(world, 0.0, -9.81, 0.0);
+    std::vector<char> memory(RbdLcsMemoryRequired(12 * kBoxes, kBoxes) + 64); // 64: its alignment
+    RbdWorldSetMemoryPool(world, memory.data(), memory.size());
+    RbdContactParams params;
+    RbdContactParamsReset(&params);
+    RbdContactParamsSetType(&params, 2);
+    RbdContactParamsSetFrictionModel(&params, 1);
+    RbdContactParamsSetFrictionCoefficient(&params, 0.5);
+    std::vector<RbdBodyID> boxes;
+    std::vector<RbdContactID> contacts;
+    PxMatrix3 inertia;
+    RbdMakeInertiaTensorBox(1.0, 1.0, 1.0, 1.0, inertia);
+    for (int b = 0; b < kBoxes; ++b) {
+        boxes.push_back(RbdBodyCreate(world));
+        RbdBodySetMass(boxes[b], 1.0);
+        RbdBodySetInertiaTensor(boxes[b], inertia);
+        RbdBodySetPosition(boxes[b], 0.0, b + 0.5, 0.0);
+        RbdBodyEnable(boxes[b]);
+        for (int k = 0; k < 4; ++k) { // its bottom corners, on the box below
+            RbdContactID c = RbdContactCreate(world);
+            RbdConstraintSetBodies(c, boxes[b], b ? boxes[b - 1] : nullptr);
+            RbdContactSetNormal(c, 0.0, 1.0, 0.0);
+            RbdContactSetPosition(c, k % 2 - 0.5, b, k / 2 - 0.5);
+            RbdContactSetParams(c, &params);
+            contacts.push_back(c);
+            if (b == 0) RbdConstraintEnable(c);
+        }
+    }
+    RbdWorldStep(world, 0.01);
+    for (int b = 0; b < kBoxes; ++b) { // the stack stands up
+        RbdBodySetPosition(boxes[b], 0.0, b + 0.5, 0.0);
+        RbdBodySetLinearVelocity(boxes[b], 0.0, 0.0, 0.0);
+    }
+    for (RbdContactID c : contacts) RbdConstraintEnable(c);
+    testsupport::MessageLog log;
+    for (int step = 1; step < 20; ++step) {
+        Counting counting;
+        RbdWorldStep(world, 0.01);
+        EXPECT_EQ(counting.allocations(), 0) << "step " << step;
+        EXPECT_EQ(counting.standard(), 0) << "step " << step;
+    }
+    PxVector3 top;
+    RbdBodyGetPosition(boxes.back(), top);
+    EXPECT_NEAR(top[1], kBoxes - 0.5, 1e-3); // it stood
+    ASSERT_TRUE(log.warnings.empty()) << log.warnings[0];
+    RbdWorldDestroy(world);
 }
 
 INSTANTIATE_TEST_SUITE_P(PivotingAndSweeps, StepAllocations, ::testing::Values(RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS, 0));
