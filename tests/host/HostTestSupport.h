@@ -46,6 +46,14 @@ public:
     // floats), connected to the input of the unit or method at path.
     void Feed(const std::string &path, const std::string &input, const std::vector<double> &numbers);
     template <class T> T *Object(const std::string &path) { return static_cast<T *>(dfx_unit_data(At(path))); }
+    std::vector<float> Out(const std::string &path, int output = 0) { return dfx::OutputFloats(At(path), output); }
+    // Runs path and expects the host exception id with text.
+    void ExpectRaise(const std::string &path, const std::string &id, const std::string &text)
+    {
+        EXPECT_FALSE(dfx::Execute(At(path))) << path;
+        EXPECT_EQ(id, dfx::LastException().id) << path;
+        EXPECT_EQ(text, dfx::LastException().text) << path;
+    }
 
     DfxUnit *program = nullptr;
     dfx::CaptureDiagnostics diagnostics;

@@ -19,14 +19,6 @@ using kelmar::DfxUniverse;
 
 class Units : public HostTest {
 public:
-    std::vector<float> Out(const std::string &path, int output = 0) { return dfx::OutputFloats(At(path), output); }
-    // Runs path and expects the host exception id with text.
-    void ExpectRaise(const std::string &path, const std::string &id, const std::string &text)
-    {
-        EXPECT_FALSE(dfx::Execute(At(path))) << path;
-        EXPECT_EQ(id, dfx::LastException().id) << path;
-        EXPECT_EQ(text, dfx::LastException().text) << path;
-    }
     // After 40 steps, a ContactIt hands each contact of the solid named on to
     // a recorder.
     void RecordContactsOf(const std::string &solid)
