@@ -86,6 +86,12 @@ DfxUnit *HostTest::MakeScene(const std::string &name, const std::string &univers
     return dfx::CreateUnit(in ? in : program, "scene", name, {universe, KELMAR_HOST_TEST_DATA, "blocks.px"});
 }
 
+void HostTest::Blocks()
+{
+    MakeUniverse();
+    MakeScene("scene");
+}
+
 DfxUnit *HostTest::At(const std::string &path)
 {
     DfxUnit *unit = dfx::Find(program, path);

@@ -11,10 +11,6 @@ SKEWED = np.eye(4)
 SKEWED[0, 1] = 0.01  # rows no longer orthonormal
 
 
-def node_count(o):
-    return o["hand"].NumNodes()
-
-
 # (call, identifier, message, class name)
 CASES = [
     (lambda o: o["universe"].SetGravity([0, 0]), "badarg:array:dim",
@@ -24,7 +20,7 @@ CASES = [
     (lambda o: o["ball"].SetTM(SKEWED), "badarg:value", "Solid:SetTM: transformation matrix is invalid\n",
      "BadArgument"),
     (lambda o: o["universe"].GetStaticMu(0, 99), "badarg:material", "invalid material index: 99\n", "BadMaterial"),
-    (lambda o: o["hand"].GetNode(node_count(o)), "badarg:index", "node index (10) out of range [0, 10[\n",
+    (lambda o: o["hand"].GetNode(o["hand"].NumNodes()), "badarg:index", "node index (10) out of range [0, 10[\n",
      "BadIndex"),
     (lambda o: o["hand"].SetJoint(9, 0.1), "badarg:index", "Robot:SetJoint: index out of range [0,8]\n",
      "BadIndex"),

@@ -33,14 +33,6 @@ TEST_F(Binding, ObjectsAndScenesMadeFirstBindWhenTheirUniverseComes)
     EXPECT_TRUE(diagnostics.Texts(DFX_WARNING).empty()) << diagnostics.Joined();
 }
 
-TEST_F(Binding, ASolidMadeAfterItsSceneBindsAtOnce)
-{
-    MakeUniverse();
-    MakeScene("scene");
-    Make("solid|ref", "ball", {"scene", "ball"});
-    EXPECT_EQ(Object<DfxScene>("scene")->LookupSolid("ball"), Object<DfxSolidRef>("ball")->GetSolid());
-}
-
 // Renaming a scene lets go of the objects of its old name and binds those
 // that wait for the new one.
 TEST_F(Binding, RenamingASceneRebindsByName)

@@ -28,8 +28,7 @@ public:
     // A universe, the blocks scene, a reference, a box, and a contact list.
     void World()
     {
-        MakeUniverse();
-        MakeScene("scene");
+        Blocks();
         Make("solid|ref", "ball", {"scene", "ball"});
         Make("box", "crate", {"scene", "2", "2", "2"});
         Run("universe.step", 10);

@@ -17,21 +17,7 @@ struct Row {
     std::string text;
 };
 
-class Messages : public HostTest {
-public:
-    DfxUnit *Program() const { return program; }
-    DfxUnit *Create(const std::string &label, const std::string &name, const std::vector<std::string> &values)
-    {
-        return dfx::CreateUnit(program, label, name, values);
-    }
-    void Blocks(const std::string &scene = "scene")
-    {
-        MakeUniverse();
-        MakeScene(scene);
-    }
-    void Clear() { diagnostics.Clear(); }
-    const dfx::CaptureDiagnostics &Captured() const { return diagnostics; }
-};
+class Messages : public HostTest {};
 
 // A unit made from its label and values, after the universe and its scene
 // when blocks is set.
@@ -39,9 +25,8 @@ std::function<void(HostTest &)> Made(bool blocks, const std::string &label, cons
                                      const std::vector<std::string> &values)
 {
     return [=](HostTest &t) {
-        auto &m = static_cast<Messages &>(t);
-        if (blocks) m.Blocks(), m.Clear();
-        m.Create(label, name, values);
+        if (blocks) t.Blocks(), t.diagnostics.Clear();
+        dfx::CreateUnit(t.program, label, name, values);
     };
 }
 
@@ -49,10 +34,9 @@ std::function<void(HostTest &)> Made(bool blocks, const std::string &label, cons
 std::function<void(HostTest &)> Renamed(const std::string &name)
 {
     return [=](HostTest &t) {
-        auto &m = static_cast<Messages &>(t);
-        m.Blocks();
-        m.Clear();
-        TheAdmin().Rename(m.Object<kelmar::DfxUniverse>("universe"), name.c_str());
+        t.Blocks();
+        t.diagnostics.Clear();
+        TheAdmin().Rename(t.Object<kelmar::DfxUniverse>("universe"), name.c_str());
     };
 }
 
@@ -61,9 +45,8 @@ std::vector<Row> Rows()
     return {
         {"a host that is no program unit",
          [](HostTest &t) {
-             auto &m = static_cast<Messages &>(t);
-             DfxUnit *unit = m.Create("local_to_world", "convert", {});
-             m.Clear();
+             DfxUnit *unit = dfx::CreateUnit(t.program, "local_to_world", "convert", {});
+             t.diagnostics.Clear();
              kelmar::universe(0, 0, 0, 0, unit, "x");
          },
          DFX_WARNING, "test/convert: illegal host unit!"},
@@ -97,9 +80,8 @@ std::vector<Row> Rows()
          "DfxKelmarAdmin: attempt to register invalid DfxScene!\n"},
         {"registering an object twice",
          [](HostTest &t) {
-             auto &m = static_cast<Messages &>(t);
-             m.Create("solid|ref", "ball", {"scene", "ball"});
-             TheAdmin().Register(m.Object<kelmar::DfxObject>("ball"));
+             dfx::CreateUnit(t.program, "solid|ref", "ball", {"scene", "ball"});
+             TheAdmin().Register(t.Object<kelmar::DfxObject>("ball"));
          },
          DFX_ERROR, "DfxKelmarAdmin: attempt to register invalid DfxObject!\n"},
         {"a solid the scene does not have", Made(true, "solid|ref", "nothing", {"scene", "nothing"}), DFX_WARNING,

@@ -17,8 +17,7 @@ public:
     // The blocks scene with a crate of the host's, after things have moved.
     void Moving()
     {
-        MakeUniverse();
-        MakeScene("scene");
+        Blocks();
         Make("box", "crate", {"scene", "4", "4", "4", "wood"});
         Make("solid|ref", "ball", {"scene", "ball"});
         Scene()->LookupSolid("crate")->SetTM(kCrateAbove);
@@ -87,8 +86,7 @@ TEST_F(Rebuild, SavedStatesComeBackWithoutARebuild)
 // says; the crate keeps the pose it had when it was taken out.
 TEST_F(Rebuild, AUniverseResetReloadsTheFiles)
 {
-    MakeUniverse();
-    MakeScene("scene");
+    Blocks();
     const auto loaded = Poses(Scene());
     Run("universe.step", 25);
     ASSERT_NE(loaded, Poses(Scene()));
@@ -99,8 +97,7 @@ TEST_F(Rebuild, AUniverseResetReloadsTheFiles)
 
 TEST_F(Rebuild, ASceneResetFromItsMethodReloadsItsFile)
 {
-    MakeUniverse();
-    MakeScene("scene");
+    Blocks();
     Make("solid|ref", "ball", {"scene", "ball"});
     const auto loaded = Poses(Scene());
     Run("universe.step", 25);

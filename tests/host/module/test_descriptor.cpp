@@ -4,6 +4,9 @@
 // stand-in's dialog tests), and nothing exported beyond the descriptor.
 #include <dlfcn.h>
 
+#include <iterator>
+#include <utility>
+
 #include <gtest/gtest.h>
 
 #include <dfx/standin.h>
@@ -24,48 +27,38 @@ bool Module::loaded = false;
 
 const char kButtons[] = " %[%0:1:0:10d %l`Cancel%d%l`Ok%]%H ";
 
-struct Entry {
-    const char *label;
-    const char *dialog;
+// Each icon's label and dialog, in the folder's order.
+const std::pair<const char *, const char *> kEntries[] = {
+    {"universe", " create universe %n %0:1:100:8i%lmax.~dynamic~objects %n %0:1:100:8i%lmax.~dynamic~constraints %n "
+                 "%0:1:100:8i%lmax.~collision~objects %n %0:1:200:8i%lmax.~collision~pairs %n"},
+    {"scene", " load scene %n %0:1:universe:20s%luniverse~name %n %0:1:.:30D%ldirectory %n %0:1::30F%l*.px %n "
+              "%0:16:1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1:6m%lbase~transform %n %0:1:1.0:8f%lscale~factor %n "
+              "%0:1::30t%lvariables~(varname~=~value) %n"},
+    {"solid|ref", " reference solid %n %0:1:scene:20s%lscene~name %n %0:1::20s%lsolid~name %n"},
+    {"world_to_local", ""},
+    {"local_to_world", ""},
+    {"joint|ref", " reference joint %n %0:1:scene:20s%lscene~name %n %0:1::20s%ljoint~name %n "
+                  "joint type: %0:1:0:16c%lhinge|prismatic|ball-and-socket|spring|rpro~joint %n"},
+    {"box", " create box %n %0:1:scene:20s%lscene~name %n %0:3:1:8f%lsize %n "
+            "material: %0:1:0:10c%lmetal|glass|plastic|wood|rubber|user|none %n %0:1:0:22b%lfrozen %n"},
+    {"sphere", " create sphere %n %0:1:scene:20s%lscene~name %n %0:1:1:8f%lradius %n "
+               "material: %0:1:0:10c%lmetal|glass|plastic|wood|rubber|user|none %n %0:1:0:22b%lfrozen %n"},
+    {"cylinder", " create cylinder %n %0:1:scene:20s%lscene~name %n %0:1:1:8f%lradius %n %0:1:2:8f%lheight %n "
+                 "%0:1::20s%lcylinder~name~in~scene %n "
+                 "material: %0:1:0:10c%lmetal|glass|plastic|wood|rubber|user|none %n %0:1:0:22b%lfrozen %n"},
+    {"robot", " create robot %n %0:1:scene:20s%lscene~name %n %0:1::20s%lbasis~joint %n %0:1::20s%lbasis~solid %n "
+              "%0:1:1000:8i%lmaximum~depth %n"},
+    {"robot|ref", " reference robot %n %0:1:scene:20s%lscene~name %n %0:1::20s%lrobot~name %n"},
+    {"ContactIt", ""},
+    {"camera",
+     " create camera %n %0:1:scene:20s%lscene~name %n %0:1::20s%lsolid~name %n %0:2:400,300:8i%limage~size %n"},
+    {"camera|ref", " reference camera %n %0:1:scene:20s%lscene~name %n %0:1::20s%lcamera~name %n"},
+    {"CamHead", " create camera head %n %0:1:scene:20s%lscene~name %n "},
+    {"CamHead|ref", " reference camera head %n %0:1:scene:20s%lscene~name %n %0:1::20s%lcamera~head~name %n"},
+    {"vtkViewer", " create VTK viewer %n %0:1:universe:20s%luniverse~name %n %0:1::20s%lrenderer~unit~name %n"},
+    {"grasp", ""},
+    {"nullspace", ""},
 };
-
-const std::vector<Entry> &Entries()
-{
-    static const std::vector<Entry> entries = {
-        {"universe",
-         " create universe %n %0:1:100:8i%lmax.~dynamic~objects %n %0:1:100:8i%lmax.~dynamic~constraints %n "
-         "%0:1:100:8i%lmax.~collision~objects %n %0:1:200:8i%lmax.~collision~pairs %n"},
-        {"scene", " load scene %n %0:1:universe:20s%luniverse~name %n %0:1:.:30D%ldirectory %n %0:1::30F%l*.px %n "
-                  "%0:16:1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1:6m%lbase~transform %n %0:1:1.0:8f%lscale~factor %n "
-                  "%0:1::30t%lvariables~(varname~=~value) %n"},
-        {"solid|ref", " reference solid %n %0:1:scene:20s%lscene~name %n %0:1::20s%lsolid~name %n"},
-        {"world_to_local", ""},
-        {"local_to_world", ""},
-        {"joint|ref", " reference joint %n %0:1:scene:20s%lscene~name %n %0:1::20s%ljoint~name %n "
-                      "joint type: %0:1:0:16c%lhinge|prismatic|ball-and-socket|spring|rpro~joint %n"},
-        {"box", " create box %n %0:1:scene:20s%lscene~name %n %0:3:1:8f%lsize %n "
-                "material: %0:1:0:10c%lmetal|glass|plastic|wood|rubber|user|none %n %0:1:0:22b%lfrozen %n"},
-        {"sphere", " create sphere %n %0:1:scene:20s%lscene~name %n %0:1:1:8f%lradius %n "
-                   "material: %0:1:0:10c%lmetal|glass|plastic|wood|rubber|user|none %n %0:1:0:22b%lfrozen %n"},
-        {"cylinder", " create cylinder %n %0:1:scene:20s%lscene~name %n %0:1:1:8f%lradius %n %0:1:2:8f%lheight %n "
-                     "%0:1::20s%lcylinder~name~in~scene %n "
-                     "material: %0:1:0:10c%lmetal|glass|plastic|wood|rubber|user|none %n %0:1:0:22b%lfrozen %n"},
-        {"robot",
-         " create robot %n %0:1:scene:20s%lscene~name %n %0:1::20s%lbasis~joint %n %0:1::20s%lbasis~solid %n "
-         "%0:1:1000:8i%lmaximum~depth %n"},
-        {"robot|ref", " reference robot %n %0:1:scene:20s%lscene~name %n %0:1::20s%lrobot~name %n"},
-        {"ContactIt", ""},
-        {"camera",
-         " create camera %n %0:1:scene:20s%lscene~name %n %0:1::20s%lsolid~name %n %0:2:400,300:8i%limage~size %n"},
-        {"camera|ref", " reference camera %n %0:1:scene:20s%lscene~name %n %0:1::20s%lcamera~name %n"},
-        {"CamHead", " create camera head %n %0:1:scene:20s%lscene~name %n "},
-        {"CamHead|ref", " reference camera head %n %0:1:scene:20s%lscene~name %n %0:1::20s%lcamera~head~name %n"},
-        {"vtkViewer", " create VTK viewer %n %0:1:universe:20s%luniverse~name %n %0:1::20s%lrenderer~unit~name %n"},
-        {"grasp", ""},
-        {"nullspace", ""},
-    };
-    return entries;
-}
 
 TEST_F(Module, ItsFolderHoldsItsIconsInOrderWithTheirDialogs)
 {
@@ -73,17 +66,16 @@ TEST_F(Module, ItsFolderHoldsItsIconsInOrderWithTheirDialogs)
     std::vector<dfx::Icon> palette;
     for (const dfx::Icon &icon : dfx::Palette())
         if (icon.folder == "kelmar") palette.push_back(icon);
-    ASSERT_EQ(Entries().size(), palette.size());
+    ASSERT_EQ(std::size(kEntries), palette.size());
     for (size_t i = 0; i < palette.size(); ++i) {
-        const Entry &entry = Entries()[i];
+        const char *label = kEntries[i].first, *dialog = kEntries[i].second;
         const dfx::Icon &icon = palette[i];
-        SCOPED_TRACE(entry.label);
-        EXPECT_EQ("kelmar", icon.folder);
-        EXPECT_EQ(entry.label, icon.label);
-        EXPECT_STREQ(entry.label, icon.def->label);
+        SCOPED_TRACE(label);
+        EXPECT_EQ(label, icon.label);
+        EXPECT_STREQ(label, icon.def->label);
         EXPECT_STREQ("kelmar.so", icon.def->module);
         EXPECT_STREQ(kButtons, icon.def->buttons);
-        EXPECT_STREQ(entry.dialog, icon.def->dialog);
+        EXPECT_STREQ(dialog, icon.def->dialog);
         std::vector<dfx::DialogField> fields;
         EXPECT_TRUE(dfx::ParseDialog(icon.def->dialog, fields));
         EXPECT_FALSE(dfx::DrawIcon(icon).empty());

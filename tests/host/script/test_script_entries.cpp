@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include <kelmar/Graphics.h>
-
 #include "HostTestSupport.h"
 #include "script/CallRecord.h"
 
@@ -15,46 +13,7 @@ namespace {
 
 using hosttest::Call;
 
-class ScriptEntries : public hosttest::HostTest {
-public:
-    void SetUp() override
-    {
-        HostTest::SetUp();
-        const std::string file = hosttest::DataFile(SceneFile());
-        universe = Made(Call().Text("ju").Int(100).Int(100).Int(100).Int(1200), "Universe");
-        scene = Made(Call().Text("js").Text("ju").Text(file.c_str()).None().Float(1).None(), "Scene");
-    }
-    void TearDown() override
-    {
-        for (auto it = made.rbegin(); it != made.rend(); ++it) Call(it->second).Invoke(it->first.c_str());
-        HostTest::TearDown();
-    }
-    virtual const char *SceneFile() const { return "joints.px"; }
-    // An object from its constructor, freed by its destructor at the end.
-    void *Made(Call call, const std::string &constructor)
-    {
-        EXPECT_EQ(0, call.Invoke(constructor.c_str())) << constructor << ": " << call.Error();
-        const size_t cut = constructor.rfind('_') == std::string::npos ? 0 : constructor.rfind('_') + 1;
-        const std::string prefix = constructor.substr(0, cut) == "Robot_ref_" ? "Robot_" : constructor.substr(0, cut);
-        made.emplace_back(prefix + "FREE_" + constructor.substr(cut), call.Record().self);
-        return call.Record().self;
-    }
-    void *Joint(const char *constructor, const char *name) { return Made(Call().Text("js").Text(name), constructor); }
-    float FloatOf(Call call, const char *entry)
-    {
-        EXPECT_EQ(0, call.Invoke(entry)) << entry << ": " << call.Error();
-        return call.Record().result.f;
-    }
-    std::vector<float> Position(void *solid)
-    {
-        std::vector<float> p(3);
-        EXPECT_EQ(0, Call(solid).Floats(p).Invoke("Solid_GetPosition"));
-        return p;
-    }
-
-    void *universe = nullptr, *scene = nullptr;
-    std::vector<std::pair<std::string, void *>> made;
-};
+using hosttest::ScriptEntries;
 
 TEST_F(ScriptEntries, TheGenericJointBindsEveryKindAndTypedOnesOnlyTheirOwn)
 {
@@ -89,21 +48,11 @@ TEST_F(ScriptEntries, SpringSettersReturnWhatTheyReplaceAndTheSpringPullsSymmetr
         EXPECT_FLOAT_EQ(s.set, FloatOf(Call(spring).Float(s.set), s.entry)) << s.entry;
     }
     std::vector<float> three = {1, 2, 3};
-    const struct {
-        const char *entry;
-        Call call;
-        std::string error;
-    } failures[] = {
-        {"Spring_SetLength", Call(Joint("Ref_Joint", "hinge")).Float(1),
-         "badobj:joint joint 'hinge' not yet resolved in scene 'js'\n"},
-        {"Limit_SetLimits", Call(spring).Floats(three),
-         "badarg:array:dim Limit:SetLimits: dim of array arg #0 must be 2\n"},
-    };
-    for (const auto &c : failures) {
-        Call call = c.call;
-        EXPECT_EQ(1, call.Invoke(c.entry));
-        EXPECT_EQ(c.error, call.Error());
-    }
+    Call hinge(Joint("Ref_Joint", "hinge")), stops(spring);
+    EXPECT_EQ(1, hinge.Float(1).Invoke("Spring_SetLength"));
+    EXPECT_EQ("badobj:joint joint 'hinge' not yet resolved in scene 'js'\n", hinge.Error());
+    EXPECT_EQ(1, stops.Floats(three).Invoke("Limit_SetLimits"));
+    EXPECT_EQ("badarg:array:dim Limit:SetLimits: dim of array arg #0 must be 2\n", stops.Error());
     void *e = Made(Call().Text("js").Text("e"), "SolidRef"), *f = Made(Call().Text("js").Text("f"), "SolidRef");
     for (int i = 0; i < 20; ++i) ASSERT_EQ(0, Call(universe).Invoke("Universe_step"));
     const std::vector<float> pe = Position(e), pf = Position(f);
@@ -174,37 +123,9 @@ TEST_F(SolidCallbacks, ABoxOnTheFloorReportsItsWeightOncePerContact)
     EXPECT_EQ("badarg:value Solid:GetForces: argument #0 must be a function\n", text.Error());
 }
 
-// What the drawing functions hand the graphics backend: lines and arrows.
-struct RecordingBackend : kelmar::DrawBackend {
-    struct Drawn {
-        double tm[4][4], from[3], to[3], length, width;
-        float rgba[4];
-    };
-    void PrepareDrawing(unsigned int) override {}
-    void FinishDrawing(unsigned int) override {}
-    void DrawObject(const kelmar::GraphicsPrimitive &, const double (*)[4], const double (*)[4],
-                    const kelmar::DrawMaterial &, const char *, unsigned int) override
-    {
-    }
-    void DrawLine(const double *from, const double *to, const float rgba[4]) override
-    {
-        drawn.push_back(Drawn{
-            {}, {from[0], from[1], from[2]}, {to[0], to[1], to[2]}, 0, 0, {rgba[0], rgba[1], rgba[2], rgba[3]}});
-    }
-    void DrawArrow(const double (*base)[4], double length, double width, const float rgba[4]) override
-    {
-        drawn.push_back(Drawn{{}, {}, {}, length, width, {rgba[0], rgba[1], rgba[2], rgba[3]}});
-        std::copy(&base[0][0], &base[0][0] + 16, &drawn.back().tm[0][0]);
-    }
-    void DrawCone(const double (*)[4], double, double, const float[4]) override {}
-    void DrawSphere(const double (*)[4], double, const float[4]) override {}
-    std::vector<Drawn> drawn;
-};
-
 TEST_F(ScriptEntries, LinesAndArrowsReachTheBackendInWorldCoordinates)
 {
-    RecordingBackend backend;
-    kelmar::DrawBackend *previous = kelmar::SetDrawBackend(&backend);
+    hosttest::RecordingBackend backend;
     // The base frame turned 90 degrees about z and moved by (10, 0, 0):
     // (x, y, z) in it is (10 - y, x, z) in the world.
     std::vector<float> from = {1, 2, 3}, dir = {0, 3, 4}, to = {1, 0, 0}, red = {1, 0, 0, 1}, three = {1, 0, 0};
@@ -214,9 +135,8 @@ TEST_F(ScriptEntries, LinesAndArrowsReachTheBackendInWorldCoordinates)
     Call wrong;
     EXPECT_EQ(1, wrong.Floats(from).Floats(dir).Floats(three).None().Float(0.05f).Invoke("vx_DrawArrow"));
     EXPECT_EQ("badarg:array:dim vx:DrawArrow: dim of array arg #2 must be 4\n", wrong.Error());
-    kelmar::SetDrawBackend(previous);
     ASSERT_EQ(2u, backend.drawn.size());
-    const RecordingBackend::Drawn &arrow = backend.drawn[0], &line = backend.drawn[1];
+    const hosttest::RecordingBackend::Drawn &arrow = backend.drawn[0], &line = backend.drawn[1];
     const double start[3] = {8, 1, 3}, axis[3] = {-0.6, 0, 0.8}, end[3] = {10, 1, 0};
     for (int i = 0; i < 3; ++i) {
         EXPECT_NEAR(start[i], arrow.tm[3][i], 1e-6);

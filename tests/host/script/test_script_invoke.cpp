@@ -13,29 +13,15 @@ namespace {
 
 using hosttest::Call;
 
-class ScriptInvoke : public hosttest::HostTest {
+// The blocks scene, its ball and its arm.
+class ScriptInvoke : public hosttest::ScriptEntries {
 public:
+    const char *SceneFile() const override { return "blocks.px"; }
     void SetUp() override
     {
-        HostTest::SetUp();
-        const std::string scene = hosttest::DataFile("blocks.px");
-        universe = Made(Call().Text("su").Int(100).Int(100).Int(100).Int(1200), "Universe");
-        sceneObject = Made(Call().Text("ss").Text("su").Text(scene.c_str()).None().Float(1).None(), "Scene");
-        ball = Made(Call().Text("ss").Text("ball"), "SolidRef");
-        robot = Made(Call().Text("ss").Text("arm"), "Robot_ref_Robot");
-    }
-    void TearDown() override
-    {
-        Call(robot).Invoke("Robot_FREE_Robot");
-        Call(ball).Invoke("FREE_SolidRef");
-        Call(sceneObject).Invoke("FREE_Scene");
-        Call(universe).Invoke("FREE_Universe");
-        HostTest::TearDown();
-    }
-    void *Made(Call call, const char *constructor)
-    {
-        EXPECT_EQ(0, call.Invoke(constructor)) << call.Error();
-        return call.Record().self;
+        ScriptEntries::SetUp();
+        ball = Made(Call().Text("js").Text("ball"), "SolidRef");
+        Made(Call().Text("js").Text("arm"), "Robot_ref_Robot");
     }
     std::vector<float> Gravity()
     {
@@ -44,7 +30,7 @@ public:
         return g;
     }
 
-    void *universe = nullptr, *sceneObject = nullptr, *ball = nullptr, *robot = nullptr;
+    void *ball = nullptr;
 };
 
 // The failures of entries the Python tests do not reach through this same

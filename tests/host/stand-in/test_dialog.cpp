@@ -2,29 +2,23 @@
 // values filling the fields when a unit is created.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "TestFolder.h"
 
 namespace standintest {
 namespace {
 
-struct Field {
-    char type;
-    int count;
-    std::vector<std::string> defaults;
-    std::string label;
-};
-
-void ExpectFields(const char *text, const std::vector<Field> &expected)
+void ExpectFields(const char *text, const std::vector<dfx::DialogField> &expected)
 {
     std::vector<dfx::DialogField> fields;
     std::string why;
     ASSERT_TRUE(dfx::ParseDialog(text, fields, &why)) << text << ": " << why;
     ASSERT_EQ(expected.size(), fields.size()) << text;
     for (size_t i = 0; i < fields.size(); ++i) {
-        EXPECT_EQ(expected[i].type, fields[i].type) << text << " field " << i;
-        EXPECT_EQ(expected[i].count, fields[i].count) << text << " field " << i;
-        EXPECT_EQ(expected[i].defaults, fields[i].defaults) << text << " field " << i;
-        EXPECT_EQ(expected[i].label, fields[i].label) << text << " field " << i;
+        const dfx::DialogField &e = expected[i], &f = fields[i];
+        EXPECT_EQ(std::tie(e.type, e.count, e.defaults, e.label), std::tie(f.type, f.count, f.defaults, f.label))
+            << text << " field " << i;
     }
 }
 
@@ -64,13 +58,6 @@ TEST(Dialog, MalformedTextsAreRefusedWithTheirReason)
     }
 }
 
-struct Made {
-    int step;
-    double scale[2];
-    int colour;
-    std::string note;
-};
-
 class DialogValues : public testing::Test {
 protected:
     void SetUp() override
@@ -84,22 +71,19 @@ protected:
 
 TEST_F(DialogValues, FillTheFieldsInOrder)
 {
+    using Made = std::tuple<int, double, double, int, std::string>; // step, scale, colour, note
     const std::pair<std::vector<std::string>, Made> rows[] = {
-        {{}, {1, {0.5, 2}, 0, ""}},
-        {{"3"}, {3, {0.5, 2}, 0, ""}},
-        {{"-", "1e-3", "-4"}, {1, {1e-3, -4}, 0, ""}},
-        {{"-", "-", "blue"}, {1, {0.5, 2}, 2, ""}},
-        {{"-", "-", "1", "a note"}, {1, {0.5, 2}, 1, "a note"}},
+        {{}, Made{1, 0.5, 2, 0, ""}},
+        {{"3"}, Made{3, 0.5, 2, 0, ""}},
+        {{"-", "1e-3", "-4"}, Made{1, 1e-3, -4, 0, ""}},
+        {{"-", "-", "blue"}, Made{1, 0.5, 2, 2, ""}},
+        {{"-", "-", "1", "a note"}, Made{1, 0.5, 2, 1, "a note"}},
     };
     for (const auto &row : rows) {
         DfxUnit *unit = dfx::CreateUnit(program, "counter", "", row.first);
         ASSERT_NE(nullptr, unit);
         const auto *c = static_cast<const Counter *>(dfx_unit_data(unit));
-        EXPECT_EQ(row.second.step, c->step);
-        EXPECT_EQ(row.second.scale[0], c->scale[0]);
-        EXPECT_EQ(row.second.scale[1], c->scale[1]);
-        EXPECT_EQ(row.second.colour, c->colour);
-        EXPECT_EQ(row.second.note, c->note);
+        EXPECT_EQ(row.second, Made(c->step, c->scale[0], c->scale[1], c->colour, c->note));
     }
 }
 

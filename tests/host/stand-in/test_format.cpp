@@ -9,25 +9,22 @@
 namespace standintest {
 namespace {
 
-template <class... Args> std::string C(const char *format, Args... args)
+// dfx::Format writes what the C library writes.
+template <class... Args> void ExpectAsC(const char *format, Args... args)
 {
     char text[512];
     std::snprintf(text, sizeof text, format, args...);
-    return text;
+    EXPECT_EQ(text, dfx::Format(format, args...)) << format;
 }
 
 TEST(Format, ConversionsAreTheCLibrarys)
 {
-    EXPECT_EQ(C("%d|%5d|%-5d|%+d", 42, -7, 3, 9), dfx::Format("%d|%5d|%-5d|%+d", 42, -7, 3, 9));
-    EXPECT_EQ(C("%u %x %X %o %c", 7u, 255u, 255u, 8u, 'k'), dfx::Format("%u %x %X %o %c", 7u, 255u, 255u, 8u, 'k'));
-    EXPECT_EQ(C("%ld %lld %zu", 1L << 40, -(1LL << 50), sizeof(double)),
-              dfx::Format("%ld %lld %zu", 1L << 40, -(1LL << 50), sizeof(double)));
-    EXPECT_EQ(C("%f %.3e %g %10.4f %-8.2g|", 3.5, 1e-9, 0.1, -2.25, 7e10),
-              dfx::Format("%f %.3e %g %10.4f %-8.2g|", 3.5, 1e-9, 0.1, -2.25, 7e10));
-    EXPECT_EQ(C("%*d %.*f %*.*f", 6, 12, 2, 3.14159, 8, 1, 2.5),
-              dfx::Format("%*d %.*f %*.*f", 6, 12, 2, 3.14159, 8, 1, 2.5));
-    EXPECT_EQ(C("[%s] [%8s] [%-6.2s] 100%%", "a", "right", "left"),
-              dfx::Format("[%s] [%8s] [%-6.2s] 100%%", "a", "right", "left"));
+    ExpectAsC("%d|%5d|%-5d|%+d", 42, -7, 3, 9);
+    ExpectAsC("%u %x %X %o %c", 7u, 255u, 255u, 8u, 'k');
+    ExpectAsC("%ld %lld %zu", 1L << 40, -(1LL << 50), sizeof(double));
+    ExpectAsC("%f %.3e %g %10.4f %-8.2g|", 3.5, 1e-9, 0.1, -2.25, 7e10);
+    ExpectAsC("%*d %.*f %*.*f", 6, 12, 2, 3.14159, 8, 1, 2.5);
+    ExpectAsC("[%s] [%8s] [%-6.2s] 100%%", "a", "right", "left");
     const std::string longText(2000, 'x');
     EXPECT_EQ(longText + "!", dfx::Format("%s!", longText.c_str()));
 }

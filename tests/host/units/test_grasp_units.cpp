@@ -18,8 +18,7 @@ public:
     // The lower block, resting under the upper one, and its contacts.
     void Resting()
     {
-        MakeUniverse();
-        MakeScene("scene");
+        Blocks();
         Make("solid|ref", "block", {"scene", "block_a"});
         Make("grasp", "grasp");
         ASSERT_TRUE(dfx::Connect(At("block"), 0, At("grasp"), 0));
@@ -33,6 +32,20 @@ public:
     std::unique_ptr<kelmar::ContactList> contacts;
 };
 
+// Each of the dim vectors of basis (component j of vector k at j * dim + k)
+// is taken to zero by the 6-row matrix of the columns given.
+void ExpectTakenToZero(const std::vector<float> &matrix, const std::vector<float> &basis, int columns, int dim,
+                       double tolerance)
+{
+    for (int k = 0; k < dim; ++k)
+        for (int row = 0; row < 6; ++row) {
+            double sum = 0;
+            for (int j = 0; j < columns; ++j)
+                sum += matrix[static_cast<size_t>(j * 6 + row)] * basis[static_cast<size_t>(j * dim + k)];
+            EXPECT_NEAR(0.0, sum, tolerance) << "vector " << k << " row " << row;
+        }
+}
+
 TEST_F(GraspUnits, TheGraspMapIsTheLibrarysInFloats)
 {
     Resting();
@@ -42,9 +55,7 @@ TEST_F(GraspUnits, TheGraspMapIsTheLibrarysInFloats)
     const double *map = grasp.getGraspMap(columns);
     ASSERT_GE(columns, 24) << "eight contacts with friction, three columns each";
     EXPECT_EQ((std::vector<float>{static_cast<float>(columns)}), dfx::OutputFloats(At("grasp.Graspmap"), 1));
-    const std::vector<float> out = dfx::OutputFloats(At("grasp.Graspmap"), 0);
-    ASSERT_EQ(static_cast<size_t>(6 * columns), out.size());
-    for (int i = 0; i < 6 * columns; ++i) EXPECT_EQ(static_cast<float>(map[i]), out[static_cast<size_t>(i)]);
+    EXPECT_EQ(std::vector<float>(map, map + 6 * columns), dfx::OutputFloats(At("grasp.Graspmap"), 0));
 }
 
 TEST_F(GraspUnits, TheWrenchesAreTheLibrarysWithAtLeastThreeSides)
@@ -57,9 +68,8 @@ TEST_F(GraspUnits, TheWrenchesAreTheLibrarysWithAtLeastThreeSides)
         const int count = Grasp(block, contacts.get()).WrenchSpaceL1(wrenches, std::max(3, sides));
         EXPECT_EQ(1 + std::max(3, sides) * contacts->count, count) << "the zero wrench and every cone's edges";
         EXPECT_EQ((std::vector<float>{static_cast<float>(count)}), dfx::OutputFloats(At("grasp.WrenchSpace_L1"), 1));
-        const std::vector<float> out = dfx::OutputFloats(At("grasp.WrenchSpace_L1"), 0);
-        ASSERT_EQ(wrenches.size(), out.size());
-        for (size_t i = 0; i < out.size(); ++i) EXPECT_EQ(static_cast<float>(wrenches[i]), out[i]);
+        EXPECT_EQ(std::vector<float>(wrenches.begin(), wrenches.end()),
+                  dfx::OutputFloats(At("grasp.WrenchSpace_L1"), 0));
     }
 }
 
@@ -91,13 +101,7 @@ TEST_F(GraspUnits, TheNullSpaceOfTheGraspMapIsTakenToZero)
     ASSERT_EQ(static_cast<size_t>(dim * columns), basis.size());
     double scale = 0;
     for (float g : map) scale = std::max(scale, static_cast<double>(std::fabs(g)));
-    for (int k = 0; k < dim; ++k)
-        for (int row = 0; row < 6; ++row) {
-            double sum = 0;
-            for (int j = 0; j < columns; ++j)
-                sum += map[static_cast<size_t>(j * 6 + row)] * basis[static_cast<size_t>(j * dim + k)];
-            EXPECT_NEAR(0.0, sum, 1e-4 * scale * columns) << "vector " << k << " row " << row;
-        }
+    ExpectTakenToZero(map, basis, columns, dim, 1e-4 * scale * columns);
 }
 
 // Random 6 x 9 matrices of full and of lower rank: the unit gives what
@@ -124,14 +128,9 @@ TEST_F(GraspUnits, NullSpacesOfSixByNineMatricesAreTheLibrarys)
         EXPECT_EQ((std::vector<float>{static_cast<float>(dim)}), dfx::OutputFloats(At("null"), 1));
         const std::vector<float> basis = dfx::OutputFloats(At("null"), 0);
         ASSERT_EQ(static_cast<size_t>(9 * dim), basis.size());
-        for (int i = 0; i < 9 * dim; ++i) EXPECT_EQ(expected[static_cast<size_t>(i)], basis[static_cast<size_t>(i)]);
-        for (int k = 0; k < dim; ++k)
-            for (int row = 0; row < 6; ++row) {
-                double sum = 0;
-                for (int j = 0; j < 9; ++j)
-                    sum += matrix[static_cast<size_t>(j * 6 + row)] * basis[static_cast<size_t>(j * dim + k)];
-                EXPECT_NEAR(0.0, sum, 1e-4);
-            }
+        expected.resize(basis.size());
+        EXPECT_EQ(expected, basis);
+        ExpectTakenToZero(matrix, basis, 9, dim, 1e-4);
     }
 }
 

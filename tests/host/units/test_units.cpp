@@ -19,18 +19,19 @@ using kelmar::DfxUniverse;
 
 class Units : public HostTest {
 public:
-    void Blocks()
+    // After 40 steps, a ContactIt hands each contact of the solid named on to
+    // a recorder.
+    void RecordContactsOf(const std::string &solid)
     {
-        MakeUniverse();
-        MakeScene("scene");
-    }
-    std::vector<float> Out(const std::string &path, int output = 0) { return dfx::OutputFloats(At(path), output); }
-    // Runs path and expects the host exception id with text.
-    void ExpectRaise(const std::string &path, const std::string &id, const std::string &text)
-    {
-        EXPECT_FALSE(dfx::Execute(At(path))) << path;
-        EXPECT_EQ(id, dfx::LastException().id) << path;
-        EXPECT_EQ(text, dfx::LastException().text) << path;
+        Make("solid|ref", "solid", {"scene", solid});
+        Make("ContactIt", "it");
+        Make("recorder", "record");
+        ASSERT_TRUE(dfx::Connect(At("solid.GetContacts"), 0, At("it"), 0));
+        for (int i = 0; i < 3; ++i) ASSERT_TRUE(dfx::Connect(At("it"), i, At("record"), i));
+        dfx::SetSuccessor(At("it"), At("record"));
+        Run("universe.step", 40);
+        Run("solid.GetContacts");
+        Run("it");
     }
 };
 
@@ -83,15 +84,7 @@ TEST_F(Units, ConversionsCheckTheirArrays)
 TEST_F(Units, ContactItVisitsEveryContactOnce)
 {
     Blocks();
-    Make("solid|ref", "block", {"scene", "block_a"});
-    Make("ContactIt", "it");
-    Make("recorder", "record");
-    ASSERT_TRUE(dfx::Connect(At("block.GetContacts"), 0, At("it"), 0));
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(dfx::Connect(At("it"), i, At("record"), i));
-    dfx::SetSuccessor(At("it"), At("record"));
-    Run("universe.step", 40);
-    Run("block.GetContacts");
-    Run("it");
+    RecordContactsOf("block_a");
     kelmar::Solid *block = Object<DfxScene>("scene")->LookupSolid("block_a");
     std::unique_ptr<kelmar::ContactList> list(block->GetContacts(0));
     ASSERT_GE(list->count, 8) << "four corners on the floor, four under the upper block";
@@ -124,15 +117,7 @@ TEST_F(Units, ContactItNamesTheStaticEnvironmentWorld)
     ledge.fixed = true;
     ledge.pose = below;
     ASSERT_NE(nullptr, kelmar::AddBox(Object<DfxScene>("scene"), 10, 10, 2, ledge));
-    Make("solid|ref", "ball", {"scene", "ball"});
-    Make("ContactIt", "it");
-    Make("recorder", "record");
-    ASSERT_TRUE(dfx::Connect(At("ball.GetContacts"), 0, At("it"), 0));
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(dfx::Connect(At("it"), i, At("record"), i));
-    dfx::SetSuccessor(At("it"), At("record"));
-    Run("universe.step", 40);
-    Run("ball.GetContacts");
-    Run("it");
+    RecordContactsOf("ball");
     ASSERT_FALSE(recorded.empty());
     for (const Recorded &r : recorded) {
         EXPECT_EQ((std::set<std::string>{"ball", "WORLD"}), (std::set<std::string>{r.solid1, r.solid2}));
@@ -287,32 +272,13 @@ TEST_F(Units, TheToolkitsWarningsReachTheHost)
     EXPECT_EQ("PxWarning{12}: RbdBodySetMass: mass 7.8e+09 is outside 1e-06 .. 1e+06 kg; ignored.\n", warnings[0]);
 }
 
-// A backend that notes the passes it is asked for and what each draws.
-class PassRecorder : public kelmar::DrawBackend {
-public:
-    void PrepareDrawing(unsigned int flags) override { passes.push_back({flags, 0}); }
-    void FinishDrawing(unsigned int) override {}
-    void DrawObject(const kelmar::GraphicsPrimitive &, const double (*)[4], const double (*)[4],
-                    const kelmar::DrawMaterial &, const char *, unsigned int) override
-    {
-        ++passes.back().second;
-    }
-    void DrawLine(const double *, const double *, const float *) override {}
-    void DrawArrow(const double (*)[4], double, double, const float *) override {}
-    void DrawCone(const double (*)[4], double, double, const float *) override {}
-    void DrawSphere(const double (*)[4], double, const float *) override {}
-    std::vector<std::pair<unsigned int, int>> passes;
-};
-
 // The host's draw asks for both passes, the opaque one first, each with
 // the universe's drawing options (graphics and textures by default).
 TEST_F(Units, DrawPaintsTheOpaquePassThenTheTranslucentOne)
 {
     Blocks();
-    PassRecorder recorder;
-    kelmar::DrawBackend *previous = kelmar::SetDrawBackend(&recorder);
+    RecordingBackend recorder;
     Run("universe.draw");
-    kelmar::SetDrawBackend(previous);
     ASSERT_EQ(2u, recorder.passes.size());
     EXPECT_EQ(0x01u | 0x02u | 0x04u, recorder.passes[0].first);
     EXPECT_EQ(0x01u | 0x02u | 0x08u, recorder.passes[1].first);

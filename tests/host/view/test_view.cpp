@@ -18,8 +18,7 @@ public:
     void SetUp() override
     {
         HostTest::SetUp();
-        MakeUniverse();
-        MakeScene("scene");
+        Blocks();
         ASSERT_TRUE(kelmar::TheViewHandlers().Installed()) << "installed by the first universe";
         void *view = dfx::OpenModule("solid.so");
         key = reinterpret_cast<View3d_TestKey_t>(dfx_dlsym(view, "View3d_TestKey"));

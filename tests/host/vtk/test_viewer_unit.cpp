@@ -1,8 +1,10 @@
 // The vtkViewer unit in the stand-in's renderer (an off-screen window,
-// which still needs an X display: these tests skip without one). The universe's solids show in the picture, the
-// unit's removal takes the viewer out, keys reach the viewer's style, and
-// a program connected after "Simulation|Step" is what the style steps.
-// (The script class is tried from Python: tests/python/test_viewer.py.)
+// which still needs an X display: these tests skip without one). The
+// universe's solids show in the picture, the unit's removal takes the viewer
+// out, and a program connected after "Simulation|Step" is what the style
+// steps when the keys pause and step (what each key does is tried on the
+// viewer alone, tests/viewer; the script class from Python,
+// tests/python/test_viewer.py).
 #include <vector>
 
 #include <vtkCommand.h>
@@ -30,8 +32,7 @@ public:
         ASSERT_TRUE(dfx::AddRenderIcon());
         render = Make("render", "view", {"160", "120", "1"});
         ASSERT_NE(nullptr, render);
-        MakeUniverse();
-        MakeScene("scene");
+        Blocks();
     }
     void TearDown() override
     {
@@ -79,20 +80,6 @@ TEST_F(ViewerUnit, TheUniversesSolidsShowUntilTheUnitIsRemoved)
     EXPECT_EQ(0, Props());
     EXPECT_EQ(nullptr, Style()); // the renderer's own style again
     EXPECT_EQ(0, Drawn());       // the grey it was given, and nothing on it
-}
-
-TEST_F(ViewerUnit, KeysReachTheStyleAndStepInPause)
-{
-    Make("vtkViewer", "viewer", {"universe", "view"});
-    const double dt = Universe()->timeStep;
-    Key('p');
-    EXPECT_TRUE(Universe()->GetOptions() & kelmar::Universe::kPause);
-    const unsigned int options = Universe()->GetOptions();
-    Key('s');
-    EXPECT_DOUBLE_EQ(dt, Universe()->time);
-    EXPECT_EQ(options, Universe()->GetOptions());
-    Key('g');
-    EXPECT_EQ(options ^ kelmar::Universe::kShowGraphics, Universe()->GetOptions());
 }
 
 TEST_F(ViewerUnit, AProgramConnectedAfterTheStepMethodIsWhatTheStyleSteps)

@@ -21,7 +21,14 @@ struct ApproachCase {
     bool trial; // SetValueOptTrial instead of SetValueOpt
 };
 
-class Approach : public testing::TestWithParam<ApproachCase> {};
+// The wooden wheel on its hinge, driven through the hinge's limit.
+struct Disc : testing::Test {
+    Rig rig{kDisc};
+    kelmar::Limit *limit = rig.limit("j");
+    const double dt = rig.universe.timeStep;
+};
+
+class Approach : public Disc, public testing::WithParamInterface<ApproachCase> {};
 
 // From rest at 0: arrives within 1e-3, overshoots by less than one step at
 // the speed bound, never commands more than f x maxSpeed, and arrives
@@ -29,9 +36,7 @@ class Approach : public testing::TestWithParam<ApproachCase> {};
 TEST_P(Approach, ArrivesWithinBoundsAndNearTheBangBangTime)
 {
     const ApproachCase c = GetParam();
-    Rig rig(kDisc);
-    kelmar::Limit *limit = rig.limit("j");
-    const double dt = rig.universe.timeStep, vmax = c.fraction * limit->maxSpeed;
+    const double vmax = c.fraction * limit->maxSpeed;
     const double accel = limit->maxForce / Inertia(rig.solid("wheel"), 2);
     double arrived = -1, overshoot = 0;
     for (int k = 1; k <= 200; ++k) {
@@ -59,11 +64,9 @@ INSTANTIATE_TEST_SUITE_P(StepsOfOneRadian, Approach,
                                          ApproachCase{1, 0.5, false}, ApproachCase{-1, 0.3, false},
                                          ApproachCase{1, 1, true}, ApproachCase{-1, 0.5, true}));
 
-TEST(Tracking, AMovingTargetIsFollowedWithLessThanOneStepOfLag)
+TEST_F(Disc, AMovingTargetIsFollowedWithLessThanOneStepOfLag)
 {
-    Rig rig(kDisc);
-    kelmar::Limit *limit = rig.limit("j");
-    const double dt = rig.universe.timeStep, w = 2.0;
+    const double w = 2.0;
     for (int k = 1; k <= 150; ++k) {
         const double target = w * k * dt;
         limit->SetValueOpt(target, 1.0);
@@ -77,10 +80,8 @@ TEST(Tracking, AMovingTargetIsFollowedWithLessThanOneStepOfLag)
 // Gains per step: speed = 10 e + 0.3 sum(e) + 1 d (it overshoots by about a third
 // while the integral unwinds the windup of the speed bound, then settles). The wheel starts
 // disabled: the drive wakes it.
-TEST(Control, APidStepResponseSettles)
+TEST_F(Disc, APidStepResponseSettles)
 {
-    Rig rig(kDisc);
-    kelmar::Limit *limit = rig.limit("j");
     limit->SetController(new kelmar::PID(10, 0.3, 1));
     RbdBodyID wheel = rig.solid("wheel")->GetBody();
     RbdBodyDisable(wheel); // the drive must wake what it moves
@@ -132,12 +133,9 @@ TEST(Control, TheLawsOfBothControllersOnRampsAndConstants)
 // after the joint passes it: the joint never gets further past than one
 // step of travel at that speed, and rests on the stop within the
 // stop row's softness afterwards.
-TEST(Stops, AJointDrivenIntoItsStopStaysAtIt)
+TEST_F(Disc, AJointDrivenIntoItsStopStaysAtIt)
 {
-    Rig rig(kDisc);
-    kelmar::Limit *limit = rig.limit("j");
     limit->SetLimits(-0.5, 0.5);
-    const double dt = rig.universe.timeStep;
     double worst = 0, late = 0;
     for (int k = 0; k < 200; ++k) {
         limit->SetSpeed(3.0);
@@ -152,10 +150,8 @@ TEST(Stops, AJointDrivenIntoItsStopStaysAtIt)
 
 // A tenth of the lock force (10000 kg cm^2/s^2) turns the locked wheel by
 // less than 1e-4 rad over 5 s.
-TEST(Stops, ALockHoldsATenthOfItsForce)
+TEST_F(Disc, ALockHoldsATenthOfItsForce)
 {
-    Rig rig(kDisc);
-    kelmar::Limit *limit = rig.limit("j");
     RbdBodyID wheel = rig.solid("wheel")->GetBody();
     limit->SetLock(true);
     const double start = limit->GetPosition();

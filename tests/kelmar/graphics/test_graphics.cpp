@@ -5,7 +5,11 @@
 
 namespace {
 
+// The drawing backend while it lives.
 struct Recorder : kelmar::DrawBackend {
+    Recorder() : previous(kelmar::SetDrawBackend(this)) {}
+    ~Recorder() override { kelmar::SetDrawBackend(previous); }
+    kelmar::DrawBackend *previous;
     std::vector<std::string> calls;
     std::vector<float> alphas;
     std::vector<std::string> textures;
@@ -29,9 +33,8 @@ struct Recorder : kelmar::DrawBackend {
 // opaque pass only; the pick line shows in the translucent pass.
 TEST(Graphics, PassesDrawEachObjectOnceByItsAlpha)
 {
-    Recorder recorder;
-    kelmar::DrawBackend *previous = kelmar::SetDrawBackend(&recorder);
     kelmartest::Rig rig;
+    Recorder recorder;
     kelmar::Universe &universe = rig.universe;
     double tm[4][4];
     const double away[3] = {20, 0, 0};
@@ -50,7 +53,6 @@ TEST(Graphics, PassesDrawEachObjectOnceByItsAlpha)
     EXPECT_EQ(recorder.calls.back(), "finish");
     EXPECT_EQ(recorder.calls[recorder.calls.size() - 2], "line");
     universe.EndPicking();
-    kelmar::SetDrawBackend(previous);
 }
 
 TEST(Graphics, MarkingTurnsASolidGreenAndBackWithItsAlpha)
@@ -71,7 +73,6 @@ TEST(Graphics, MarkingTurnsASolidGreenAndBackWithItsAlpha)
 TEST(Graphics, AMeshRefusesATextureAndStillDraws)
 {
     Recorder recorder;
-    kelmar::DrawBackend *previous = kelmar::SetDrawBackend(&recorder);
     std::unique_ptr<kelmar::GraphicsPrimitive> mesh(kelmar::GraphicsPrimitive::Mesh(nullptr));
     const float grey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
     kelmar::Graphics graphics(mesh.get(), grey);
@@ -81,7 +82,6 @@ TEST(Graphics, AMeshRefusesATextureAndStillDraws)
     EXPECT_EQ(graphics.GetTexture(), nullptr);
     graphics.draw(kelmar::kDrawOpaquePass | kelmar::kDrawTexture);
     EXPECT_EQ(recorder.textures, std::vector<std::string>{""});
-    kelmar::SetDrawBackend(previous);
 }
 
 TEST(Graphics, ColourNamesAndGeneratedColours)

@@ -125,11 +125,7 @@ TEST(JointElements, RproJointTargetsFollowTheReferenceFrame)
     rig.solid("b")->GetPosition(p);
     EXPECT_NEAR(p[0], 10, 1e-4);
     EXPECT_NEAR(p[1], 3, 1e-4);
-    double quarter[4][4];
-    PxM4Identity(quarter);
-    quarter[0][0] = quarter[1][1] = 0;
-    quarter[0][1] = 1; // x turns to y
-    quarter[1][0] = -1;
+    const double quarter[4][4] = {{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}; // x turns to y
     rig.solid("f")->SetTM(quarter);
     joint->EnableBodies(); // b may have come to rest
     rig.Steps(300);
