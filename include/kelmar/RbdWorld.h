@@ -146,7 +146,7 @@ PxReal RbdWorldLCPGetDegeneracyFilter(RbdWorldID world);
 /* Large islands: an island of more rows than LargeIslandRows (default 600,
  * >= 0) is solved by the LargeIslandSolver (an RbdLargeIslandSolver, default
  * iterative); the iterative solver sweeps at most Iterations times (default
- * 30, >= 1), fewer when the impulses settle within the tolerance. What
+ * 25, >= 1), fewer when the impulses settle within the tolerance. What
  * the pivoting path keeps of an island from step to step is sized for
  * LargeIslandRows rows whenever the world is made or these are set (about
  * 4.7 MB of address space at 600 rows, written only as far as an island
