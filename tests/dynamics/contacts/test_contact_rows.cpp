@@ -192,23 +192,11 @@ TEST_F(ContactRowsTest, RestitutionReversesAnApproachFasterThanTheThresholdOnly)
     EXPECT_EQ(list.c[0], 0.0) << "separating bodies do not bounce";
 }
 
-TEST_F(ContactRowsTest, AnImmovableBodyContributesNoColumnsAndTwoGiveNoRows)
-{
-    RbdContactParamsSetType(params, 1);
-    RbdBodyFreeze(b1);
-    ASSERT_EQ(build(), 2);
-    for (int32_t row = 0; row < 2; ++row)
-        for (int col = 6; col < 12; ++col) EXPECT_EQ(RbdBclGetJacobianEntry(&list, row, col), 0.0);
-    EXPECT_EQ(list.constraintBody[1][0], -1);
-    RbdConstraintSetBodies(c, b1, nullptr);
-    EXPECT_EQ(build(), 0) << "a frozen body against the world";
-    EXPECT_EQ(list.constraintCount, 0);
-}
-
 // A contact's rows start anywhere in a tile (after 0-3 rows of other
 // contacts) and with either body immovable: they read the same as the rows
 // built alone, to the bit, and measure the relative velocity of the contact
-// point, the immovable side's columns zero.
+// point, the immovable side's columns zero and its body without an index.
+// Two immovable bodies give no rows.
 TEST_F(ContactRowsTest, RowsReadTheSameWhereverTheyStartAndWhicheverBodyIsImmovable)
 {
     RbdContactParamsSetType(params, 2);
@@ -268,6 +256,11 @@ TEST_F(ContactRowsTest, RowsReadTheSameWhereverTheyStartAndWhicheverBodyIsImmova
             EXPECT_EQ(list.frictionIndex[before + 2], before) << "the secondary row bounded by its normal row";
         }
     }
+    ASSERT_EQ(build(), 3); // body 1 still frozen
+    EXPECT_EQ(list.constraintBody[1][0], -1);
+    RbdConstraintSetBodies(c, b1, nullptr);
+    EXPECT_EQ(build(), 0) << "a frozen body against the world";
+    EXPECT_EQ(list.constraintCount, 0);
 }
 
 } // namespace
