@@ -1,7 +1,12 @@
 // Constraints: life in the world's pools and a caller's, the lists of both
 // bodies and the world, degrees of freedom, and attachment geometry under
-// random poses.
+// random poses; the whole attachment frame set at once; and the body
+// nodes naming each constraint's other body.
+#include <string.h>
+
 #include <gtest/gtest.h>
+
+#include <random>
 
 #include "dynamics/test_step_support.h"
 
@@ -190,4 +195,80 @@ TEST(RbdConstraint, AttachmentsAndConversionsAgreeWithTheBodyFramesUnderRandomPo
         PxV3Cross(third, primary, secondary);
         expectNear(c->attachment[1][2], third, 1e-15);
     }
+}
+
+// Setting the whole attachment frame at once: the same records, to the last
+// bit, as setting the axes and then each body's position.
+TEST(RbdConstraintFrame, MatchesAxesThenPositionsBitForBitUnderRandomPoses)
+{
+    Rng rng(11);
+    for (int trial = 0; trial < 20; ++trial) {
+        World world(2, 2);
+        RbdBodyID a = RbdBodyCreate(world), b = trial % 2 ? RbdBodyCreate(world) : nullptr;
+        randomBodyTransform(rng, 1.0, a);
+        randomBodyTransform(rng, 0.3, a, true);
+        if (b) randomBodyTransform(rng, 1.0, b);
+        RbdConstraintID once = RbdContactCreate(world), twice = RbdContactCreate(world);
+        RbdConstraintSetBodies(once, a, b);
+        RbdConstraintSetBodies(twice, a, b);
+        PxVector3 position, primary, secondary;
+        randomVector(rng, 2.0, position);
+        randomUnitVector(rng, primary);
+        randomVector(rng, 1.0, secondary);
+        RbdConstraintSetFrame(once, position, primary, secondary);
+        RbdConstraintSetAxes(twice, primary, secondary);
+        for (int i = 0; i < 2; ++i) RbdConstraintBodySetPosition(twice, i, position);
+        EXPECT_EQ(memcmp(once->attachment, twice->attachment, sizeof once->attachment), 0) << "trial " << trial;
+    }
+}
+
+TEST(RbdConstraintFrame, RefusesAFrameThatIsNotFinite)
+{
+    Messages messages;
+    World world(1, 1);
+    RbdConstraintID c = RbdContactCreate(world);
+    RbdConstraintSetBodies(c, RbdBodyCreate(world), nullptr);
+    PxMatrix4 before[2];
+    memcpy(before, c->attachment, sizeof before);
+    const PxVector3 finite = {1.0, 0.0, 0.0}, bad = {0.0, NAN, 0.0};
+    RbdConstraintSetFrame(c, bad, finite, finite);
+    RbdConstraintSetFrame(c, finite, finite, bad);
+    EXPECT_EQ(memcmp(before, c->attachment, sizeof before), 0);
+    EXPECT_TRUE(messages.warned("RbdConstraintSetFrame: the vector (0, nan, 0) is not finite"));
+}
+
+// The island walk follows a body's node to the constraint's other body
+// without reading the constraint: under any sequence of setting bodies,
+// enabling and disabling, every node must agree with its constraint.
+TEST(RbdConstraintNode, NamesTheOtherBodyOfItsConstraintThroughRandomRelinking)
+{
+    World world(4, 6);
+    RbdBodyID bodies[5] = {RbdBodyCreate(world), RbdBodyCreate(world), RbdBodyCreate(world), RbdBodyCreate(world),
+                           nullptr};
+    RbdConstraintID constraints[6] = {RbdHingeCreate(world),   RbdBSJointCreate(world), RbdContactCreate(world),
+                                      RbdContactCreate(world), RbdSpringCreate(world),  RbdContactCreate(world)};
+    std::mt19937 random(20261206);
+    int nodes = 0;
+    for (int op = 0; op < 400; ++op) {
+        RbdConstraintID c = constraints[random() % 6];
+        const unsigned kind = random() % 3, first = random() % 5, second = (first + 1 + random() % 4) % 5;
+        if (kind == 0)
+            RbdConstraintSetBodies(c, bodies[first], bodies[second]); // two different bodies
+        else if (kind == 1)
+            RbdConstraintEnable(c);
+        else
+            RbdConstraintDisable(c);
+        int seen = 0;
+        for (int b = 0; b < 4; ++b)
+            for (RbdConstraintNode *node = bodies[b]->constraints; node; node = node->next, ++seen) {
+                RbdConstraintID owner = node->constraint;
+                ASSERT_TRUE(RbdConstraintIsEnabled(owner)) << "op " << op;
+                const int side = owner->body[0] == bodies[b] ? 0 : 1;
+                ASSERT_EQ(owner->body[side], bodies[b]) << "op " << op;
+                ASSERT_EQ(node->other, owner->body[1 - side]) << "op " << op << ", body " << b;
+            }
+        EXPECT_EQ(seen, world->nodePool.used) << "op " << op;
+        nodes += seen;
+    }
+    EXPECT_GT(nodes, 400) << "the sequence kept some constraints enabled";
 }
