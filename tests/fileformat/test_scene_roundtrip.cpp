@@ -124,6 +124,16 @@ void addModels(Scene *s)
     s->models.push_back(composite);
 }
 
+// Lower and upper stops of c's limit, switched on.
+RbdLimit *stops(RbdConstraintID c, const RbdSingleLimit &lo, const RbdSingleLimit &up)
+{
+    RbdLimit *limit = RbdConstraintGetLimit(c);
+    RbdLimitSetLowerLimit(limit, &lo);
+    RbdLimitSetUpperLimit(limit, &up);
+    RbdLimitActivateLimits(limit, 1);
+    return limit;
+}
+
 void addHingeChain(RbdWorldID w)
 {
     RbdBodyID pend = freeBody(w, 0, -2, 2), bob = freeBody(w, 0, -2, 1.5);
@@ -141,12 +151,7 @@ void addHingeChain(RbdWorldID w)
     RbdConstraintSetBodies(hinge, pend, nullptr);
     RbdConstraintSetPosition(hinge, 0, -2, 2.5);
     RbdConstraintSetAxis(hinge, 1, 0, 0);
-    RbdLimit *limit = RbdConstraintGetLimit(hinge);
-    const RbdSingleLimit lo = {-0.5, RBD_REAL_MAX, 0, 0.5}, up = {0.8, 2000, 10, 1};
-    RbdLimitSetLowerLimit(limit, &lo);
-    RbdLimitSetUpperLimit(limit, &up);
-    RbdLimitActivateLimits(limit, 1);
-    RbdLimitSetLimitedForceMotor(limit, 1.0, 5.0);
+    RbdLimitSetLimitedForceMotor(stops(hinge, {-0.5, RBD_REAL_MAX, 0, 0.5}, {0.8, 2000, 10, 1}), 1.0, 5.0);
     RbdConstraintEnable(hinge);
     RbdConstraintID ball = RbdBSJointCreate(w);
     RbdConstraintSetBodies(ball, bob, pend);
@@ -166,12 +171,7 @@ void addSliders(RbdWorldID w)
     RbdConstraintID prismatic = joinToWorld(RbdPrismaticCreate(w), slider);
     RbdConstraintSetAxis(prismatic, 0, 0, 1);
     RbdConstraintSetPosition(prismatic, 2, 0, 2);
-    RbdLimit *limit = RbdConstraintGetLimit(prismatic);
-    const RbdSingleLimit lo = {-0.3, RBD_REAL_MAX, 0, 0}, up = {0.3, RBD_REAL_MAX, 0, 0};
-    RbdLimitSetLowerLimit(limit, &lo);
-    RbdLimitSetUpperLimit(limit, &up);
-    RbdLimitActivateLimits(limit, 1);
-    RbdLimitSetLock(limit, 0.1, 50.0);
+    RbdLimitSetLock(stops(prismatic, {-0.3, RBD_REAL_MAX, 0, 0}, {0.3, RBD_REAL_MAX, 0, 0}), 0.1, 50.0);
     RbdConstraintEnable(prismatic);
     RbdConstraintID universal = RbdUniversalCreate(w);
     RbdConstraintSetBodies(universal, cross, slider);
@@ -204,11 +204,7 @@ void addSpringAndAngles(RbdWorldID w)
     RbdSpringSetNaturalLength(spring, 0.8);
     RbdSpringSetStiffness(spring, 100);
     RbdSpringSetDamping(spring, 2);
-    RbdLimit *limit = RbdConstraintGetLimit(spring);
-    const RbdSingleLimit lo = {0.5, RBD_REAL_MAX, 0, 1}, up = {1.2, RBD_REAL_MAX, 0, 1};
-    RbdLimitSetLowerLimit(limit, &lo);
-    RbdLimitSetUpperLimit(limit, &up);
-    RbdLimitActivateLimits(limit, 1);
+    stops(spring, {0.5, RBD_REAL_MAX, 0, 1}, {1.2, RBD_REAL_MAX, 0, 1});
     RbdConstraintEnable(spring);
     RbdConstraintID cone = joinToWorld(RbdConeLimitCreate(w), hanging);
     RbdConeLimitSetAxis(cone, 0, 0, 0, 1);
