@@ -442,12 +442,19 @@ struct Sweeps {
     int batchRowCount, aloneRowCount;
 };
 
-// The bodies of constraint c (none: c < 0).
+// The bodies of constraint c (none: c < 0), and the lines of its record a
+// penetration corrected slowly reads (shallowShare: its type and settling
+// count). The records lie wherever their contacts were made; waiting on
+// each was nine tenths of restingCorrection's time in the large piles.
 inline __attribute__((always_inline)) void prefetchBodies(const ConstraintLayout &layout, const IterativeInput &in,
                                                           int c)
 {
-    for (int side = 0; c >= 0 && side < 2; ++side)
+    if (c < 0) return;
+    for (int side = 0; side < 2; ++side)
         if (layout.bodies[2 * c + side] >= 0) prefetchBody(in.bodies[layout.bodies[2 * c + side]]);
+    if (!in.slowResting || !in.records || !in.records[c]) return;
+    __builtin_prefetch(&in.records[c]->typeId);
+    __builtin_prefetch(&in.records[c]->data.contact.settling);
 }
 
 // Rows of constraints swept alone in their place (position), in list order;
