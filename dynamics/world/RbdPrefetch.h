@@ -64,7 +64,7 @@ RBD_PREFETCH_INLINE void RbdPrefetchRowsAhead(RbdBaseConstraint *const *constrai
     const RbdBaseConstraint *c = constraints[k + near];
     for (int i = 0; i < 2; ++i) {
         if (c->comTransform[i]) __builtin_prefetch(c->comTransform[i][3]);
-        if (c->solverBody[i] && c->body[i]) __builtin_prefetch(&c->body[i]->partitionIndex);
+        if (c->body[i]) __builtin_prefetch(&c->body[i]->partitionIndex);
     }
 }
 
