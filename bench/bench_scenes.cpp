@@ -21,6 +21,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,11 +32,14 @@
 #include <vector>
 
 // Under callgrind started with --instr-atstart=no, --tail N counts the last N
-// steps alone; without valgrind the requests do nothing.
+// steps alone, and --windows N --count M the first M steps of every N, each
+// window in a dump of its own; without valgrind the requests do nothing.
 #if __has_include(<valgrind/callgrind.h>)
 #include <valgrind/callgrind.h>
 #else
 #define CALLGRIND_START_INSTRUMENTATION
+#define CALLGRIND_STOP_INSTRUMENTATION
+#define CALLGRIND_DUMP_STATS_AT(name)
 #endif
 
 #include <kelmar/Rbd.h>
@@ -65,6 +69,8 @@ struct Settings {
     double spin = 0.0;    // spin friction length (m) of every pair; 0: none
     int tail = 0;         // the last this many steps are also timed alone (a settled pile's cost)
     int log = 0;          // every this many steps, the kinetic energies and deepest contact on stderr; 0: never
+    int windows = 0;      // every this many steps, their time per step on stderr; 0: never
+    int count = 0;        // under callgrind, the first this many steps of each window counted alone
     int nudge = 0;        // sample of the scene's ensemble: bodies moved by up to 1 nm; 0: as built
     double movers = 0.0;  // at the end, each body above this kinetic energy (J) on stderr; 0: none
     double work = 0.0;    // each step whose kinetic energy rose by more than this (J): who did the work; 0: never
@@ -114,7 +120,8 @@ void usage(const char *program)
         stderr,
         "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver auto|bkchol|vbchol] "
         "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place|--match-in-order]\n"
-        "       [--joint-passes N] [--spin L] [--tail N] [--log N] [--nudge K] [--movers E]\n"
+        "       [--joint-passes N] [--spin L] [--tail N] [--windows N [--count M]] [--log N] [--nudge K] [--movers "
+        "E]\n"
         "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
         "  --solver: the factorisation under the LCP solver (default bkchol, the world's default; auto: chosen\n"
         "            per island);\n"
@@ -127,6 +134,9 @@ void usage(const char *program)
         "  --spin: spin friction of every pair, a length in m (default none);\n"
         "  --tail: also report the time per step of the last N steps (and, under callgrind with\n"
         "          --instr-atstart=no, count their instructions alone);\n"
+        "  --windows: every N steps, the time per step of those N on stderr (how the cost moves over a run);\n"
+        "  --count: with --windows, under callgrind with --instr-atstart=no, count the first M steps of\n"
+        "           each window, one dump a window (no --tail);\n"
         "  --log: every N steps, the total and largest kinetic energy (J), which body, the deepest\n"
         "         contact (m), the bodies above 1e-4 J and the share of the energy that is spin about\n"
         "         contact normals on stderr (untimed: whether and how a scene comes to rest)\n"
@@ -192,6 +202,11 @@ bool parse(int argc, char **argv, Settings &s)
             const long n = strtol(argv[++i], &end, 10);
             if (*end || n < 0 || n > 100000000) return false;
             s.tail = static_cast<int>(n);
+        } else if ((a == "--windows" || a == "--count") && hasValue) {
+            char *end;
+            const long n = strtol(argv[++i], &end, 10);
+            if (*end || n < 1 || n > 100000000) return false;
+            (a == "--windows" ? s.windows : s.count) = static_cast<int>(n);
         } else if (a == "--log" && hasValue) {
             char *end;
             const long n = strtol(argv[++i], &end, 10);
@@ -226,7 +241,7 @@ bool parse(int argc, char **argv, Settings &s)
             return false;
         }
     }
-    return true;
+    return s.count == 0 || (s.windows > 0 && s.count <= s.windows && s.tail == 0);
 }
 
 // Kinetic energy (J) at which a body counts as at rest.
@@ -772,14 +787,32 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     MoverTrack track;
     WorkProbe probe;
     probe.h = ksim::kBenchStep;
+    double windowSeconds = 0.0;
     for (int k = 0; k < s.steps; ++k) {
         if (s.tail > 0 && k == s.steps - s.tail) CALLGRIND_START_INSTRUMENTATION;
+        if (s.count > 0 && k % s.windows == 0) CALLGRIND_START_INSTRUMENTATION;
         if (s.work > 0.0) recordBefore(*scene, probe);
         const Clock::time_point start = Clock::now();
         scene->step(ksim::kBenchStep);
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         shared->seconds += seconds;
         if (k >= s.steps - s.tail) shared->tailSeconds += seconds;
+        if (s.count > 0 && k % s.windows == s.count - 1) {
+            char name[64];
+            snprintf(name, sizeof name, "steps %d-%d", k + 2 - s.count, k + 1);
+            CALLGRIND_DUMP_STATS_AT(name);
+            CALLGRIND_STOP_INSTRUMENTATION;
+        }
+        windowSeconds += seconds;
+        if (s.windows > 0 && (k + 1) % s.windows == 0) {
+            // The monotonic clock's reading (s) lets a profile taken on that
+            // clock (perf record -k mono) be cut into the same windows.
+            struct timespec now;
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            fprintf(stderr, "# window steps %d-%d: %.1f us/step, ends t=%.6f\n", k + 2 - s.windows, k + 1,
+                    1e6 * windowSeconds / s.windows, static_cast<double>(now.tv_sec) + 1e-9 * now.tv_nsec);
+            windowSeconds = 0.0;
+        }
         shared->stepsDone = k + 1;
         scene->observe();
         if (s.log > 0 && (k + 1) % s.log == 0) logEnergies(*scene, k + 1);

@@ -48,9 +48,10 @@ RBD_PREFETCH_INLINE void RbdPrefetchConstraintAhead(RbdBaseConstraint *const *co
 // In a walk over count constraints building their rows, at the k-th: the
 // constraint kRbdPrefetchAhead on, and in a large island the bodies'
 // centre-of-mass positions of the one half as far on, read through its
-// record (asked for two records before). A contact's arms start from those
-// positions: they sit in the body records, which lie in another order than
-// the island's constraints.
+// record (asked for two records before), and the line with their island
+// numbers (the row list's body index of each side). A contact's arms start
+// from those positions: they sit in the body records, which lie in another
+// order than the island's constraints.
 // An island of this few constraints finds its bodies in the cache from the
 // last step: reading ahead would only cost instructions.
 const int32_t kRbdFewConstraints = 64;
@@ -61,8 +62,10 @@ RBD_PREFETCH_INLINE void RbdPrefetchRowsAhead(RbdBaseConstraint *const *constrai
     const int32_t near = kRbdPrefetchAhead / 2;
     if (count <= kRbdFewConstraints || k + near >= count) return;
     const RbdBaseConstraint *c = constraints[k + near];
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < 2; ++i) {
         if (c->comTransform[i]) __builtin_prefetch(c->comTransform[i][3]);
+        if (c->body[i]) __builtin_prefetch(&c->body[i]->partitionIndex);
+    }
 }
 
 // In a walk over count bodies' solver records, at the k-th: the whole
