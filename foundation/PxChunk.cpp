@@ -112,6 +112,19 @@ size_t PxChunkGetMaxUsed(const PxChunk *chunk)
     return chunk != nullptr ? chunk->maxUsed : 0;
 }
 
+int PxChunkReserve(PxChunk *chunk, size_t bytes)
+{
+    if (chunk == nullptr) return 0;
+    if (bytes <= chunk->usableSize) return 1;
+    const size_t total = bytes + AlignmentBytes(chunk->alignment);
+    void *memory = chunk->isAuto && total >= bytes ? PxMemoryAPI.resize(chunk->memory, total) : nullptr;
+    if (memory == nullptr) return 0; // the chunk as it was; PxChunkGetMem grows it when it must
+    chunk->memory = memory;
+    chunk->size = total;
+    PlaceAligned(chunk);
+    return 1;
+}
+
 void *PxChunkGetMem(PxChunk *chunk, size_t bytes)
 {
     if (chunk == nullptr) return nullptr;

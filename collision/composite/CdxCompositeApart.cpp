@@ -9,8 +9,10 @@
 // with |p| at most the model's reach from its origin. Half the clearance
 // leaves room for the pair tests' rounding. What else the clearance was
 // found from is checked too: the same models and geometries, a composite
-// not rebuilt since (its elements resized or re-placed count from the
-// rebuild, as for its box), a plain model of the same size and tolerance.
+// not rebuilt since, a plain model of the same size and tolerance, and no
+// shape edited anywhere since (CdxGeometryGetEditCount): the pair test
+// reads a part resized or given another geometry at once, though the
+// composite's box and radius wait for its rebuild.
 // A pair is tested afresh at least every kMostSkipped calls all the same.
 //
 // The records live with the composite of model 1, made when it is first
@@ -51,8 +53,9 @@ struct Side {
 struct Record {
     const CdxModelPair *pair;
     Side sides[2];
-    PxReal allowed; // how far the two may move in all and stay apart
-    int skipped;    // tests skipped since
+    unsigned long long edits; // the shapes' edit count then
+    PxReal allowed;           // how far the two may move in all and stay apart
+    int skipped;              // tests skipped since
 };
 
 // A part's hull in the world, with its contact tolerance.
@@ -180,7 +183,7 @@ bool CdxCompositeStaysApart(CdxCompositeGeometry *c, const CdxModelPair *pair)
     if (!record) return false;
     const PxReal moved1 = Moved(pair->model1, record->sides[0]), moved2 = Moved(pair->model2, record->sides[1]);
     if (!(moved1 >= 0.0 && moved2 >= 0.0 && moved1 + moved2 < record->allowed) || record->skipped >= kMostSkipped ||
-        HelloWatched(pair)) {
+        record->edits != CdxGeometryGetEditCount() || HelloWatched(pair)) {
         Forget(block, record);
         return false;
     }
@@ -197,6 +200,7 @@ void CdxCompositeRecordApart(CdxCompositeGeometry *c, const CdxModelPair *pair)
         !RecordSide(pair->model2, &fresh.sides[1]))
         return;
     fresh.pair = pair;
+    fresh.edits = CdxGeometryGetEditCount();
     fresh.allowed = kShare * clearance;
     fresh.skipped = 0;
     if (!c->apart) {

@@ -6,6 +6,7 @@
 #include <kelmar/PxMemory.h>
 
 #include <algorithm>
+#include <atomic>
 
 CdxGeometryRegistry gCdxGeometryRegistry = {0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
@@ -14,7 +15,11 @@ namespace {
 const char kUnknownTypeName[] = "UnknownGeometryType";
 
 // Never reset: a count read before a CdxTerm must not come round again.
-unsigned long long gEditCount = 0;
+// Universes stepped on several threads read it while another may edit its
+// own shapes; relaxed, since a reader only compares it with what it read
+// before (no other memory is published through it), and on the usual
+// targets a relaxed load is a plain load.
+std::atomic<unsigned long long> gEditCount{0};
 
 template <typename T> T *AllocateTable(int count)
 {
@@ -110,7 +115,7 @@ void CdxSymmetrizeInertia(PxMatrix3 inertia)
 
 void CdxGeometryNoteEdit(void)
 {
-    ++gEditCount;
+    gEditCount.fetch_add(1, std::memory_order_relaxed);
 }
 
 extern "C" {
@@ -199,7 +204,7 @@ PxReal *CdxGeometryGetBounds(CdxGeometryID geometry)
 
 unsigned long long CdxGeometryGetEditCount(void)
 {
-    return gEditCount;
+    return gEditCount.load(std::memory_order_relaxed);
 }
 
 int CdxGeometryDestroy(CdxGeometryID geometry)

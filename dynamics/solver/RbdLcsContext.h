@@ -39,12 +39,19 @@ private:
 };
 
 // Sizes what the world's stepper keeps from step to step for the largest
-// island pivoting may get, the large-island threshold's rows, so that no
-// step allocates for it; called when the world is made and when its
-// stepper, large-island solver or threshold is set. Without a threshold
-// (large islands pivoted too), or past kReservedRowsMost rows, the tables
-// grow when an island needs more. Never shrinks.
-void reserveKept(Context &context, const RbdLcsParameters &parameters);
+// island pivoting may get, the large-island threshold's rows, and for the
+// largest the sweeps may get, maxRows (the world's row capacity), so that
+// no step allocates for it; called when the world is made, when its
+// capacities grow and when its stepper, large-island solver or threshold
+// is set. Without a threshold (large islands pivoted too), or past
+// kReservedRowsMost rows, the pivoting's tables grow when an island needs
+// more. Never shrinks.
+void reserveKept(Context &context, const RbdLcsParameters &parameters, int maxRows);
+
+// Workspace bytes (RbdLcsMemoryRequiredFor) of the largest island a world
+// of maxRows rows and maxBodies bodies can step under parameters, with the
+// pivoted islands bounded as reserveKept bounds them.
+size_t workspaceBound(const RbdLcsParameters &parameters, int maxRows, int maxBodies);
 
 // A context from the toolkit's allocator, for a world; null when memory is short.
 Context *createContext();

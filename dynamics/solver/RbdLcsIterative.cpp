@@ -330,6 +330,14 @@ void storePlanKey(std::vector<int32_t> &key, const ConstraintLayout &layout, con
 
 } // namespace
 
+void reserveSweepOrder(SweepOrderCache &cache, int rows)
+{
+    const size_t n = static_cast<size_t>(rows > 0 ? rows : 0);
+    cache.key.reserve(3 + 4 * n); // storePlanKey's counts, rows, bodies and friction references
+    cache.items.reserve(n);
+    cache.lanes.reserve(kBatchLanes * n);
+}
+
 void planSweepsCached(const ConstraintLayout &layout, const int32_t *frictionRef, int bodyCount,
                       SweepOrderCache &cache, SweepPlan &plan, int32_t *scratch)
 {

@@ -29,6 +29,11 @@ struct SweepOrderCache {
     std::vector<int32_t> items, lanes; // planColouredSweeps' plan for that layout
 };
 
+// Room in cache for the plan of any island of up to rows rows: a layout
+// has no more constraints than rows, a plan no more items than
+// constraints, nor more batches.
+void reserveSweepOrder(SweepOrderCache &cache, int rows);
+
 // What one iterative solve reads besides the rows.
 struct IterativeInput {
     RbdLcsBody *const *bodies;   // (bodyCount) the island's bodies

@@ -54,6 +54,9 @@ public:
         keptFactor_.reserve(rows);
         restSolve_.reserve(rows);
     }
+    // Room in the sweep order kept from one step to the next for any large
+    // island of up to rows rows.
+    void reserveSweeps(int rows) { reserveSweepOrder(sweepOrder_, rows); }
 
 protected:
     // What sets the models apart while forces are formed.

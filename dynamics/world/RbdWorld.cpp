@@ -147,7 +147,7 @@ void RbdWorldReset(RbdWorldID world)
     world->jointPositionPasses = RBD_DEFAULT_JOINT_POSITION_PASSES;
     resetThresholds(&world->thresholds);
     RbdLcsParametersReset(&world->parameters);
-    lcs::reserveKept(*world->solver, world->parameters);
+    RbdWorldReserveSolver(world);
 }
 
 void RbdWorldDestroy(RbdWorldID world)
@@ -171,6 +171,12 @@ int RbdWorldResize(RbdWorld *world)
     return resizeStepStorage(world, world->maxBodies, world->maxConstraints);
 }
 
+void RbdWorldReserveSolver(RbdWorld *world)
+{
+    lcs::reserveKept(*world->solver, world->parameters, world->rows.maxRows);
+    PxChunkReserve(&world->chunk, lcs::workspaceBound(world->parameters, world->rows.maxRows, world->maxBodies));
+}
+
 int RbdWorldUpdateCapacities(RbdWorld *world)
 {
     if (!RbdCheckWorld(world)) return 0;
@@ -185,6 +191,7 @@ int RbdWorldUpdateCapacities(RbdWorld *world)
                       (int)maxBodies, (int)maxConstraints);
             return 0;
         }
+        RbdWorldReserveSolver(world);
     }
     world->changeCount = 0;
     return 1;

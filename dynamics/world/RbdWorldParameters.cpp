@@ -149,7 +149,7 @@ int32_t RbdWorldSetIntegrationModel(RbdWorldID world, int32_t model)
     if (!RbdCheckWorld(world)) return 0;
     if (!oneOf<RBD_LCS_STEPPER_COUNT>(model, "RbdWorldSetIntegrationModel")) return world->parameters.stepperModel;
     const int32_t old = std::exchange(world->parameters.stepperModel, model);
-    lcs::reserveKept(*world->solver, world->parameters);
+    RbdWorldReserveSolver(world);
     return old;
 }
 int32_t RbdWorldGetIntegrationModel(RbdWorldID world)
@@ -199,7 +199,7 @@ void RbdWorldLCPSetLargeIslandSolver(RbdWorldID world, int32_t solver)
         return;
     }
     world->parameters.lcp.largeIslandSolver = solver;
-    lcs::reserveKept(*world->solver, world->parameters);
+    RbdWorldReserveSolver(world);
 }
 int32_t RbdWorldLCPGetLargeIslandSolver(RbdWorldID world)
 {
@@ -209,7 +209,7 @@ void RbdWorldLCPSetLargeIslandRows(RbdWorldID world, int32_t rows)
 {
     if (!RbdCheckWorld(world) || !atLeast<0>(rows, "RbdWorldLCPSetLargeIslandRows")) return;
     world->parameters.lcp.largeIslandRows = rows;
-    lcs::reserveKept(*world->solver, world->parameters);
+    RbdWorldReserveSolver(world);
 }
 int32_t RbdWorldLCPGetLargeIslandRows(RbdWorldID world)
 {

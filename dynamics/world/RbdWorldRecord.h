@@ -80,5 +80,11 @@ struct RbdWorld {
 int RbdWorldUpdateCapacities(RbdWorld *world);
 // Reallocates the per-step storage for the current capacities.
 int RbdWorldResize(RbdWorld *world);
+// Sizes the solver's workspace and what it keeps from step to step for the
+// largest island the capacities and the solver settings allow
+// (lcs::reserveKept, lcs::workspaceBound), so that a step that meets a
+// larger island than any before allocates nothing. Called when the
+// capacities grow and when those settings change.
+void RbdWorldReserveSolver(RbdWorld *world);
 
 #endif

@@ -61,7 +61,8 @@ PxReal *CdxGeometryGetBounds(CdxGeometryID geometry);
  * element deep in a composite, cannot name what it reaches: whatever was
  * worked out from shapes while the count stood (a pair's kept contacts)
  * is stale once it moved. A placement changed in place counts from the
- * composite's rebuild, as for its box. */
+ * composite's rebuild, as for its box. The count may be read and moved
+ * from several threads at once. */
 unsigned long long CdxGeometryGetEditCount(void);
 
 /* Dispatchers through the type's functions. Each returns 1 when the type

@@ -103,6 +103,10 @@ PxChunkOverflowCB PxChunkGetOverflowCB(const PxChunk *chunk);
 int PxChunkGetAlignment(const PxChunk *chunk);
 size_t PxChunkGetMaxUsed(const PxChunk *chunk);
 void *PxChunkGetMem(PxChunk *chunk, size_t bytes);
+/* Grows an auto chunk to hold bytes ahead of use, quietly and without
+   counting them as used; a caller's chunk is left alone. Returns whether
+   the chunk now holds bytes. */
+int PxChunkReserve(PxChunk *chunk, size_t bytes);
 void PxChunkDestroy(PxChunk *chunk);
 
 /* Growable array of fixed-size elements. */

@@ -130,17 +130,30 @@ INSTANTIATE_TEST_SUITE_P(Capsules, ApartSkip,
                                            Approach{"both", 1e-4, 5e-5}),
                          [](const ::testing::TestParamInfo<Approach> &info) { return info.param.name; });
 
-// Nothing moves, but the end balls grow across the gap and the composites
-// are rebuilt, as after resizing an element: the pair found apart on the
-// updates before touches on the next.
-TEST(ApartSkipRecord, EndsGrownAndRebuiltTouchOnTheNextUpdate)
+// Nothing moves, but an end ball of each grows across the gap: resized in
+// place with the composites rebuilt after, or without (the pair test reads
+// the parts as they are), or given a larger ball's geometry. The pair
+// found apart on the updates before touches on the next.
+TEST(ApartSkipRecord, EndsGrownTouchOnTheNextUpdate)
 {
-    TwoCapsules scene;
-    for (int update = 0; update < 3; ++update) ASSERT_EQ(0, scene.Update()) << update;
-    CdxSphereSetRadius(scene.end, 0.1);
-    for (int c = 0; c < 2; ++c) CdxCompositeGeometryRebuild(CdxModelGetGeometry(scene.capsules[c]));
-    ASSERT_EQ(1, scene.PartsTouch());
-    EXPECT_EQ(1, scene.Update());
+    const struct {
+        const char *name;
+        bool replaced, rebuilt;
+    } edits[] = {{"resized and rebuilt", false, true}, {"resized in place", false, false}, {"replaced", true, false}};
+    for (const auto &edit : edits) {
+        TwoCapsules scene;
+        CdxGeometryID larger = CdxSphereCreate(0.1);
+        for (int update = 0; update < 3; ++update) ASSERT_EQ(0, scene.Update()) << update;
+        if (!edit.replaced) CdxSphereSetRadius(scene.end, 0.1);
+        for (int c = 0; c < 2; ++c) {
+            if (edit.replaced) CdxModelSetGeometry(scene.parts[c][1], larger);
+            if (edit.rebuilt) CdxCompositeGeometryRebuild(CdxModelGetGeometry(scene.capsules[c]));
+        }
+        ASSERT_EQ(1, scene.PartsTouch()) << edit.name;
+        EXPECT_EQ(1, scene.Update()) << edit.name;
+        for (int c = 0; c < 2; ++c) CdxModelSetGeometry(scene.parts[c][1], scene.end);
+        CdxGeometryDestroy(larger);
+    }
 }
 
 } // namespace

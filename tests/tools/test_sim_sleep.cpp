@@ -94,7 +94,9 @@ TEST(SimSleep, ASettledPileSleepsThoughABallSpinsOnItsContactNormalWhileRollingO
 // energy), it spins on for ever: no friction resists a spin about a point
 // contact's normal. It presses both its contacts, yet its spin moves neither:
 // the ball on top sleeps while it spins, and sleeping there (immovable for
-// it) takes nothing of its spin.
+// it) takes nothing of its spin; nor is it woken by the islands built
+// (woken, it would be put back to sleep in the same step, telling the
+// bridge both).
 TEST(SimSleep, ABallSpinningUnderTheBallItCarriesLeavesThatBallAsleep)
 {
     const PxReal spin = 0.3; // rad/s
@@ -106,6 +108,14 @@ TEST(SimSleep, ABallSpinningUnderTheBallItCarriesLeavesThatBallAsleep)
     RbdBodyEnable(balls[13]);
     RbdBodyEnable(balls[14]);
     RbdBodySetAngularVelocity(balls[13], 0.0, 0.0, spin);
+    static RbdBodyCallback bridgeWakes; // the bridge's callback, still called
+    static RbdBodyID carried;
+    static int carriedWoken;
+    bridgeWakes = RbdWorldGetBodyEnabledCallback(scene->world()), carried = balls[14], carriedWoken = 0;
+    RbdWorldSetBodyEnabledCallback(scene->world(), [](RbdBodyID body) {
+        carriedWoken += body == carried;
+        if (bridgeWakes) bridgeWakes(body);
+    });
     int carriedAwake = 0, spinnerAsleep = 0;
     for (int k = 0; k < 100; ++k) {
         scene->step(kStep);
@@ -113,6 +123,7 @@ TEST(SimSleep, ABallSpinningUnderTheBallItCarriesLeavesThatBallAsleep)
         spinnerAsleep += !RbdBodyIsEnabled(balls[13]);
     }
     EXPECT_EQ(carriedAwake, 0) << "the carried ball sleeps from the 20th step on";
+    EXPECT_EQ(carriedWoken, 0);
     EXPECT_EQ(spinnerAsleep, 0);
     PxVector3 w;
     RbdBodyGetAngularVelocity(balls[13], w);
