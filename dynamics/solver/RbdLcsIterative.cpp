@@ -802,7 +802,7 @@ PxReal packBatch(const PartitionRows &rows, const IterativeInput &in, const Swee
         used[k] = c < 0 ? 0 : -1;
         for (int side = 0; side < 2; ++side) {
             body[side][k] = c < 0 ? -1 : layout.bodies[2 * c + side];
-            head.slot[side][k] = body[side][k] < 0 ? sink : body[side][k];
+            head.slot[side][k] = slotOffset(body[side][k] < 0 ? sink : body[side][k]);
         }
     }
     LaneBodies sides[2];

@@ -350,10 +350,23 @@ SWEEP_INLINE Float8 joined(const Float4 &low, const Float4 &high)
     return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
 }
 
-// One side's linear x y z then angular x y z, lane k of body slot[k].
+// The slot at byte offset `offset` from u (BatchHead::slot).
+SWEEP_INLINE const SweepVelocity &slotAt(const SweepVelocity *u, int32_t offset)
+{
+    return *reinterpret_cast<const SweepVelocity *>(reinterpret_cast<const char *>(u) + offset);
+}
+
+SWEEP_INLINE SweepVelocity &slotAt(SweepVelocity *u, int32_t offset)
+{
+    return *reinterpret_cast<SweepVelocity *>(reinterpret_cast<char *>(u) + offset);
+}
+
+// One side's linear x y z then angular x y z, lane k of the body at byte
+// offset slot[k].
 SWEEP_INLINE void gatherSide(const int32_t *slot, const SweepVelocity *u, Float4 *v)
 {
-    const SweepVelocity &a = u[slot[0]], &b = u[slot[1]], &c = u[slot[2]], &d = u[slot[3]];
+    const SweepVelocity &a = slotAt(u, slot[0]), &b = slotAt(u, slot[1]), &c = slotAt(u, slot[2]),
+                        &d = slotAt(u, slot[3]);
     gather(a.linear, b.linear, c.linear, d.linear, v);
     gather(a.angular, b.angular, c.angular, d.angular, v + 3);
 }
@@ -361,7 +374,7 @@ SWEEP_INLINE void gatherSide(const int32_t *slot, const SweepVelocity *u, Float4
 SWEEP_INLINE void gatherSide(const int32_t *slot, const SweepVelocity *u, Float8 *v)
 {
     const SweepVelocity *w[8];
-    for (int k = 0; k < 8; ++k) w[k] = u + slot[k];
+    for (int k = 0; k < 8; ++k) w[k] = &slotAt(u, slot[k]);
     gather(joined(w[0]->linear, w[4]->linear), joined(w[1]->linear, w[5]->linear), joined(w[2]->linear, w[6]->linear),
            joined(w[3]->linear, w[7]->linear), v);
     gather(joined(w[0]->angular, w[4]->angular), joined(w[1]->angular, w[5]->angular),
@@ -370,7 +383,7 @@ SWEEP_INLINE void gatherSide(const int32_t *slot, const SweepVelocity *u, Float8
 
 SWEEP_INLINE void scatterSide(const Float4 *v, const int32_t *slot, SweepVelocity *u)
 {
-    SweepVelocity &a = u[slot[0]], &b = u[slot[1]], &c = u[slot[2]], &d = u[slot[3]];
+    SweepVelocity &a = slotAt(u, slot[0]), &b = slotAt(u, slot[1]), &c = slotAt(u, slot[2]), &d = slotAt(u, slot[3]);
     scatter(v, a.linear, b.linear, c.linear, d.linear);
     scatter(v + 3, a.angular, b.angular, c.angular, d.angular);
 }
@@ -382,7 +395,7 @@ SWEEP_INLINE void scatterSide(const Float8 *v, const int32_t *slot, SweepVelocit
     scatter(v + 3, part[1][0], part[1][1], part[1][2], part[1][3]);
     for (int k = 0; k < 8; ++k) {
         const Float8 &linear = part[0][k % 4], &angular = part[1][k % 4];
-        SweepVelocity &w = u[slot[k]];
+        SweepVelocity &w = slotAt(u, slot[k]);
         w.linear = k < 4 ? __builtin_shufflevector(linear, linear, 0, 1, 2, 3)
                          : __builtin_shufflevector(linear, linear, 4, 5, 6, 7);
         w.angular = k < 4 ? __builtin_shufflevector(angular, angular, 0, 1, 2, 3)

@@ -66,14 +66,23 @@ struct alignas(32) BatchRow {
 };
 
 // A batch: the velocity slots of each side per lane (empty lanes and the
-// world's sides take a slot whose velocity change is zero and stays so), its
-// constraints (the empty lanes last), and its rows first..first+rows among
-// the batch rows.
+// world's sides take a slot whose velocity change is zero and stays so) as
+// byte offsets from the first slot (slotOffset: the sweeps then add them to
+// the slots' address as they are, where an index takes a shift more per
+// lane and sweep), its constraints (the empty lanes last), and its rows
+// first..first+rows among the batch rows.
 struct BatchHead {
     int32_t slot[2][kBatchLanes];
     int32_t constraint[kBatchLanes];
     int32_t first, rows;
 };
+
+// Slot s's byte offset (slots number fewer than kMostIndices: it fits).
+inline int32_t slotOffset(int slot)
+{
+    return slot * static_cast<int32_t>(sizeof(SweepVelocity));
+}
+static_assert(static_cast<long long>(kMostIndices) * sizeof(SweepVelocity) <= INT32_MAX, "slot offsets fit");
 
 // Clips each lane's start (x: kBatchLanes per row) within its bounds and
 // adds M^-1 J^T x to u, rows in order, as the row-at-a-time start does;

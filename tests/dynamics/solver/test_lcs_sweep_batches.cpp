@@ -319,13 +319,16 @@ TEST(LcsSweepBatches, BaselineAndAvxCopiesAgreeBitForBit)
     };
     std::mt19937 rng(3);
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    for (const BatchHead &head : heads) {
+    for (const BatchHead &given : heads) {
+        BatchHead head = given; // slots as the sweeps take them: byte offsets
+        for (int side = 0; side < 2; ++side)
+            for (int k = 0; k < kBatchLanes; ++k) head.slot[side][k] = slotOffset(given.slot[side][k]);
         std::vector<BatchRow> rows(3);
         for (int r = 0; r < 3; ++r) { // a normal row, then two friction rows following it
             BatchRow &row = rows[r];
             for (int k = 0; k < kBatchLanes; ++k) {
                 for (int j = 0; j < 12; ++j) {
-                    const bool world = head.slot[j / 6][k] == sink;
+                    const bool world = given.slot[j / 6][k] == sink;
                     row.J[j][k] = world ? 0.0f : u(rng), row.MJ[j][k] = world ? 0.0f : u(rng);
                 }
                 row.q[k] = u(rng), row.softness[k] = 0.1f * (1.0f + u(rng)), row.tolerance[k] = 1e-4f;
