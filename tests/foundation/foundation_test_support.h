@@ -18,16 +18,11 @@
 #include "kelmar/PxMemory.h"
 #include "kelmar/PxMessage.h"
 
+#include "common/ReadFile.h"
+
 namespace pxtest {
 
-// The whole text of a file ("" when it cannot be read).
-inline std::string ReadFile(const std::string &path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testsupport::ReadFile;
 
 // The text written so far to an open file, read from its start.
 inline std::string WrittenText(FILE *file)
