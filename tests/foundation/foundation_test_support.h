@@ -23,16 +23,7 @@
 namespace pxtest {
 
 using testsupport::ReadFile;
-
-// The text written so far to an open file, read from its start.
-inline std::string WrittenText(FILE *file)
-{
-    std::fflush(file);
-    std::string text(static_cast<size_t>(std::ftell(file)), '\0');
-    std::rewind(file);
-    text.resize(std::fread(&text[0], 1, text.size(), file));
-    return text;
-}
+using testsupport::WrittenText;
 
 // A fresh directory under the test temporary folder, removed with all it
 // holds at the end of the test.
