@@ -41,6 +41,7 @@
 
 #include "common/AllocationCounter.h"
 #include "common/MessageLog.h"
+#include "common/ReadFile.h"
 
 namespace {
 
@@ -416,9 +417,7 @@ TEST_F(UniverseMechanics, EitherStepMethodAllocatesNothingOnceSizedAndTimesItsPh
         FILE *out = tmpfile();
         PxProfileOutputResults(out, 0);
         PxProfileStopTiming();
-        std::string table(static_cast<size_t>(ftell(out)), '\0');
-        rewind(out);
-        table.resize(fread(&table[0], 1, table.size(), out));
+        const std::string table = testsupport::WrittenText(out);
         fclose(out);
         EXPECT_TRUE(table.find("\nCollision ") != std::string::npos &&
                     table.find("\nDynamics ") != std::string::npos);

@@ -6,9 +6,10 @@
 #include <string.h>
 
 #include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
+
+#include "common/ReadFile.h"
 
 namespace scenetest {
 
@@ -75,14 +76,6 @@ std::string makeTempDir()
     return made ? std::string(made) + "/" : testing::TempDir();
 }
 
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 void writeFile(const std::string &path, const std::string &text)
 {
     std::ofstream out(path);
@@ -94,7 +87,7 @@ std::string saveText(PxSaveContext *context, const std::string &path, int (*save
     PxStream *stream = PxStreamOpen(path.c_str(), PX_MODE_WRITE);
     const int ok = save(context, stream);
     PxStreamClose(stream);
-    return ok ? readFile(path) : std::string();
+    return ok ? testsupport::ReadFile(path) : std::string();
 }
 
 Messages::Messages()

@@ -30,7 +30,6 @@ SbxUniverseID makeUniverse();
 
 // A fresh folder under the test temporary directory.
 std::string makeTempDir();
-std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &text);
 
 // Saves what the context names into a file with save (SbxSave, RbdSave);

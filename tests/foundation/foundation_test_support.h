@@ -18,26 +18,12 @@
 #include "kelmar/PxMemory.h"
 #include "kelmar/PxMessage.h"
 
+#include "common/ReadFile.h"
+
 namespace pxtest {
 
-// The whole text of a file ("" when it cannot be read).
-inline std::string ReadFile(const std::string &path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// The text written so far to an open file, read from its start.
-inline std::string WrittenText(FILE *file)
-{
-    std::fflush(file);
-    std::string text(static_cast<size_t>(std::ftell(file)), '\0');
-    std::rewind(file);
-    text.resize(std::fread(&text[0], 1, text.size(), file));
-    return text;
-}
+using testsupport::ReadFile;
+using testsupport::WrittenText;
 
 // A fresh directory under the test temporary folder, removed with all it
 // holds at the end of the test.

@@ -5,20 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
-
 #include <gtest/gtest.h>
 
 namespace programtest {
-
-std::string Slurp(const std::string &path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 bool Exists(const std::string &path)
 {
@@ -39,7 +28,7 @@ Outcome Program::Run(const std::string &arguments) const
 {
     const std::string out = Scratch("stdout"), err = Scratch("stderr");
     const int raw = system((path_ + " " + arguments + " >" + out + " 2>" + err).c_str());
-    Outcome o = {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+    Outcome o = {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
     unlink(out.c_str());
     unlink(err.c_str());
     return o;

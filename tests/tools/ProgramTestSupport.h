@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/ReadFile.h"
+
 namespace programtest {
 
 struct Outcome {
@@ -13,8 +15,7 @@ struct Outcome {
     std::string out, err;
 };
 
-// The whole file; "" when it cannot be read.
-std::string Slurp(const std::string &path);
+using testsupport::ReadFile;
 bool Exists(const std::string &path);
 
 class Program {

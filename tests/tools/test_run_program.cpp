@@ -94,12 +94,12 @@ TEST(RunProgram, WritesItsOutputsWhenTheRunEnds)
     const Outcome o = runner.Run(scene + " --steps 4 --dt 0.01 --var r=2 --status " + status + " --csv " + csv);
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_NE(o.out.find("simulated  0.040 s in 4 steps of 0.01 s"), std::string::npos) << o.out;
-    const std::string text = Slurp(status);
+    const std::string text = ReadFile(status);
     EXPECT_EQ(text.rfind("<UNIVERSE>\n", 0), 0u) << text;
     EXPECT_NE(text.find("</UNIVERSE>\n<SCENE>\n"), std::string::npos);
     EXPECT_NE(text.find("<TIMESTEP>0.01</TIMESTEP>"), std::string::npos);
     EXPECT_NE(text.find("<OBJECT ball>"), std::string::npos);
-    EXPECT_EQ(Slurp(csv), "time\n0.000000\n0.010000\n0.020000\n0.030000\n0.040000\n");
+    EXPECT_EQ(ReadFile(csv), "time\n0.000000\n0.010000\n0.020000\n0.030000\n0.040000\n");
     for (const std::string &path : {scene, status, csv}) unlink(path.c_str());
 }
 
@@ -111,7 +111,7 @@ TEST(RunProgram, SetDrivesJointsToTheirTargets)
     const Outcome o = runner.Run(example("hand3.px") + " --steps 60 --set finger2_mid=0.4 --csv " + csv);
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_NE(o.out.find("robots     1: robot (9 joints)"), std::string::npos) << o.out;
-    const std::string text = Slurp(csv);
+    const std::string text = ReadFile(csv);
     const size_t header = text.find('\n'), lastRow = text.rfind('\n', text.size() - 2);
     const std::string names = text.substr(0, header), last = text.substr(lastRow + 1);
     int column = 0;
@@ -182,7 +182,7 @@ TEST(RunProgram, PhasesDriveTheRunAndThePlotShowsThem)
     EXPECT_NE(o.out.find("  phases     bend 0.10 s wrap 0.20 s (grasp)\n"), std::string::npos) << o.out;
     const size_t last = o.out.rfind('\n', o.out.size() - 2);
     EXPECT_EQ(o.out.substr(last + 1).rfind("ball not held: 3 of 3 fingertips in contact, lifted ", 0), 0u) << o.out;
-    const std::string svg = Slurp(plot);
+    const std::string svg = ReadFile(plot);
     EXPECT_EQ(svg.rfind("<svg xmlns=\"http://www.w3.org/2000/svg\"", 0), 0u);
     for (const char *text : {">bend</text>", ">wrap</text>", ">hand.finger1</text>", "<polyline", "</svg>\n"})
         EXPECT_NE(svg.find(text), std::string::npos) << text;

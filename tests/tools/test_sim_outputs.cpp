@@ -189,7 +189,7 @@ TEST(SimPicture, APictureIsWrittenToItsFileAndAnUnwritablePathIsReported)
     const std::string path = testing::TempDir() + "kelmar-sim-picture-" + std::to_string(getpid()) + ".svg";
     ksim::PictureInfo info;
     ASSERT_TRUE(ksim::writePicture(*scene, path, &info));
-    const std::string text = programtest::Slurp(path);
+    const std::string text = programtest::ReadFile(path);
     unlink(path.c_str());
     EXPECT_EQ(text, ksim::pictureSvg(*scene, nullptr));
     EXPECT_FALSE(ksim::writePicture(*scene, "/nonexistent/dir/picture.svg", &info));

@@ -54,7 +54,7 @@ TEST(SimProgram, ARunEndsWithASummaryAndWritesThePictureAndTheTrajectory)
     EXPECT_NE(o.out.find("picture    " + svg + " (side and top view, to scale"), std::string::npos) << o.out;
     EXPECT_NE(o.out.find("trajectory " + csv + " (30 rows of 10 bodies)"), std::string::npos) << o.out;
     EXPECT_NE(o.err.find("step 40/40 (100%)"), std::string::npos) << "progress when not on a terminal: " << o.err;
-    const std::string picture = Slurp(svg), trajectory = Slurp(csv);
+    const std::string picture = ReadFile(svg), trajectory = ReadFile(csv);
     EXPECT_NE(picture.find("</svg>"), std::string::npos);
     EXPECT_EQ(std::count(trajectory.begin(), trajectory.end(), '\n'), 31);
     unlink(svg.c_str());
@@ -77,11 +77,11 @@ TEST(SimProgram, AFailedRunEndsWithStatusOneAndLeavesOldOutputsAloneWhileAComple
         EXPECT_NE(o.err.find("/nonexistent/dir/"), std::string::npos) << arguments;
         EXPECT_EQ(o.out, "") << arguments;
     }
-    EXPECT_EQ(Slurp(csv), "old\n");
+    EXPECT_EQ(ReadFile(csv), "old\n");
     EXPECT_NE(access((csv + ".part").c_str(), F_OK), 0) << "no temporary file is left";
     const Outcome done = sim.Run("stack --steps 2 --quiet --csv " + csv);
     EXPECT_EQ(done.status, 0) << done.err;
-    EXPECT_EQ(Slurp(csv).rfind("step,time,body", 0), 0u);
+    EXPECT_EQ(ReadFile(csv).rfind("step,time,body", 0), 0u);
     EXPECT_NE(access((csv + ".part").c_str(), F_OK), 0);
     unlink(csv.c_str());
 }

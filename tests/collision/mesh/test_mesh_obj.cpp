@@ -1,6 +1,7 @@
 // Meshes in Wavefront OBJ files: round trips, the writer's exact text,
 // what the reader accepts, and its messages for files it cannot use.
 #include "collision/collision_support.h"
+#include "common/ReadFile.h"
 
 namespace {
 
@@ -40,8 +41,6 @@ TEST_F(MeshTest, WritingAndReadingGivesTheExactTextAndTheSameTriangles)
     CdxTriangleMeshAddTriangle(mesh, copyOfA, d, b);
     std::string path = TempPath("exact.obj");
     ASSERT_EQ(1, CdxuTriangleMeshWriteToObj(mesh, path.c_str()));
-    std::stringstream written;
-    written << std::ifstream(path, std::ios::binary).rdbuf();
     EXPECT_EQ("# 2 triangles\n"
               "v 0 0 0\n"
               "v 1 0 0\n"
@@ -49,7 +48,7 @@ TEST_F(MeshTest, WritingAndReadingGivesTheExactTextAndTheSameTriangles)
               "v 0 0 -2.5\n"
               "f 1 2 3\n"
               "f 1 4 2\n",
-              written.str());
+              testsupport::ReadFile(path));
     CdxGeometryID read = Own(CdxuTriangleMeshCreateFromObj(path.c_str()));
     ASSERT_NE(nullptr, read);
     EXPECT_EQ(1, CdxTriangleMeshIsBuilt(read));
