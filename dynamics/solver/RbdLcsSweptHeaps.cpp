@@ -16,7 +16,9 @@ void setSweptSteps(RbdLcsBody *body, int steps)
     body->flags = (body->flags & ~RBD_LCS_BODY_SWEPT_STEPS) | (steps << RBD_LCS_BODY_SWEPT_STEPS_SHIFT);
 }
 
-int landing(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
+} // namespace
+
+int islandIsLanding(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
 {
     for (int b = 0; b < bodyCount; ++b) {
         const RbdLcsBody *body = bodies[b];
@@ -27,11 +29,9 @@ int landing(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
     return 0;
 }
 
-} // namespace
-
 int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
 {
-    if (!landing(bodies, bodyCount, h)) return 0;
+    if (!islandIsLanding(bodies, bodyCount, h)) return 0;
     for (int b = 0; b < bodyCount; ++b) setSweptSteps(bodies[b], kSweptStepsAfterFailure);
     return 1;
 }
