@@ -301,13 +301,13 @@ size_t lcpSystemMemoryRequired(int n)
 // the solution's active set, from which the descent needs fewer (dearer)
 // steps.
 int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters &params, const PxReal *q,
-                   LCPSolverFunction solver, PxReal *guess, int *failed, bool recover)
+                   LCPSolverFunction solver, PxReal *guess, int *failed)
 {
     size_t rowBytes = sizeof(PxReal) * static_cast<size_t>(rows.n);
     memcpy(guess, rows.lambda, rowBytes);
     int result = solver(A, rows.lambda, q, rows.lo, rows.hi, rows.state, rows.n, params);
     if (result < 0 && failed) *failed = 1;
-    if (result >= 0 || !recover || !A.pool().pushFrame()) return result;
+    if (result >= 0 || !A.pool().pushFrame()) return result;
     // The products read whole padded vectors; lambda has the rows only.
     size_t bytes = sizeof(PxReal) * static_cast<size_t>(A.size());
     PxReal *g = static_cast<PxReal *>(A.pool().allocAlignedZeroed(bytes, kPoolAlignment, "recovery g"));

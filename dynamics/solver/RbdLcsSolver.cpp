@@ -690,7 +690,7 @@ void startFrictionAtTrialSides(LcpRows &rows, const int32_t *sides)
 } // namespace
 
 int solveLcpSystem(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
-                   LCPSolverFunction solver, int *failed, bool recover)
+                   LCPSolverFunction solver, int *failed)
 {
     if (!A.pool().pushFrame()) return -1;
     PxReal *guess = static_cast<PxReal *>(
@@ -714,12 +714,12 @@ int solveLcpSystem(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params
             closeFrictionBounds(rows);
             params.warmStart = 1;
         }
-        result = solveRecovered(A, rows, params, rhs, solver, guess, failed, recover);
-        if (rows.frictionCount > 0 && (recover || result >= 0)) {
+        result = solveRecovered(A, rows, params, rhs, solver, guess, failed);
+        if (rows.frictionCount > 0) {
             params.warmStart = 1;
             scaleBoxLcpData(rows);
             if (sides) startFrictionAtTrialSides(rows, sides);
-            result = solveRecovered(A, rows, params, rhs, solver, guess, failed, recover);
+            result = solveRecovered(A, rows, params, rhs, solver, guess, failed);
         }
     }
     A.pool().popFrame();

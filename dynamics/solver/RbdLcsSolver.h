@@ -126,10 +126,9 @@ size_t lcpSystemMemoryRequired(int n);
 // starting guess. Returns the (last) result: negative when even the
 // recovery did not converge (lambda then holds a point inside the bounds
 // that is no worse than the guess). *failed (when given) is set when a
-// solve needed the recovery. Without recover the first solve that fails
-// ends it, unrecovered, with its negative result.
+// solve needed the recovery.
 int solveLcpSystem(LCPMatrix &A, LcpRows &rows, RbdLcsLCPSolverParameters params, const PxReal *rhs,
-                   LCPSolverFunction solver, int *failed = nullptr, bool recover = true);
+                   LCPSolverFunction solver, int *failed = nullptr);
 
 } // namespace lcs
 

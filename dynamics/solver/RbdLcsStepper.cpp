@@ -275,7 +275,7 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
                                      parameters_.lcp.tolerance);
     const SparseMatrixMap *map = resting ? nullptr : setUpMatrix(rows);
     if (!resting && !map) return 0;
-    int kept = 0, deferred = 0, landing = 0;
+    int kept = 0, deferred = 0;
     if (!resting && !prepareMatrix(contacts, rows, invM, JMinv, map, bodyScratch, kept, deferred))
         return waitUnfactored(rows);
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
@@ -313,11 +313,7 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
                 lcpParameters.warmStart = 1;
         }
         int failed = 0;
-        // A landing heap of contacts alone whose solve fails is swept (below)
-        // instead of recovered: the recovery costs many times the sweeps, and
-        // the heap is swept in the next steps anyway.
-        landing = contacts && islandIsLanding(bodies_, bodyCount_, parameters_.stepsize);
-        lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_, &failed, !landing);
+        lcpResult_ = solveLcpSystem(*matrix_, lcp, lcpParameters, rhs, lcpSolver_, &failed);
         // Kept after full solves only: a served rest solve answers with the
         // states of the full solve before it.
         if (boxRows > 0) keepFrictionSides(rows, records, lcpResult_ > 0);
@@ -345,10 +341,7 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
     // which work in forces, read them again before the next step rebuilds them.
     if (lcpResult_ < 0) {
         fn_->scaleBounds(rows, 1.0 / parameters_.stepsize);
-        if (landing)
-            sweepHeap(rows, invM, records, load);
-        else
-            fallBack(rows, invM, records, load);
+        fallBack(rows, invM, records, load);
     }
     return 1;
 }
@@ -459,15 +452,9 @@ int WorldStepper::sweepFailedHeap(const ForceModel &model, PartitionRows &rows, 
                                   RbdBaseConstraint *const *records, BodyLoad *load)
 {
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
-    sweepHeap(rows, invM, records, load);
-    return 1;
-}
-
-void WorldStepper::sweepHeap(PartitionRows &rows, const BodyInverseMass *invM, RbdBaseConstraint *const *records,
-                             const BodyLoad *load)
-{
     IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 0, 0, nullptr};
     lcpResult_ = lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
+    return 1;
 }
 
 int WorldStepper::ensureBodies()

@@ -83,9 +83,6 @@ protected:
     // The sweeps of a heap whose pivoting failed while landing.
     int sweepFailedHeap(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                         RbdBaseConstraint *const *records, BodyLoad *load);
-    // Those sweeps alone, the forces in the load as they are.
-    void sweepHeap(PartitionRows &rows, const BodyInverseMass *invM, RbdBaseConstraint *const *records,
-                   const BodyLoad *load);
     void integrateBase();
     // The body index exists (after getForces, or collected now). 0 on failure.
     int ensureBodies();

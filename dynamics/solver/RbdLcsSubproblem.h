@@ -84,10 +84,9 @@ void markDegenerateRows(const LCPMatrix &A, const PxReal *lo, const PxReal *hi, 
 // A solve that fails is recovered; the result is the solver's count, or
 // the recovery's (negative when it did not converge either). guess:
 // lcpGuessBytes(A.size()) of workspace. *failed (when given) is set when
-// the solver's own solve failed, whatever the recovery then did. Without
-// recover a failed solve returns its result as it is.
+// the solver's own solve failed, whatever the recovery then did.
 int solveRecovered(LCPMatrix &A, LcpRows &rows, const RbdLcsLCPSolverParameters &params, const PxReal *q,
-                   LCPSolverFunction solver, PxReal *guess, int *failed = nullptr, bool recover = true);
+                   LCPSolverFunction solver, PxReal *guess, int *failed = nullptr);
 size_t lcpGuessBytes(int n);
 // Workspace bytes of a recovery for padded size n, beyond the guess.
 size_t recoveryMemoryRequired(int n);

@@ -16,9 +16,7 @@ void setSweptSteps(RbdLcsBody *body, int steps)
     body->flags = (body->flags & ~RBD_LCS_BODY_SWEPT_STEPS) | (steps << RBD_LCS_BODY_SWEPT_STEPS_SHIFT);
 }
 
-} // namespace
-
-int islandIsLanding(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
+int landing(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
 {
     for (int b = 0; b < bodyCount; ++b) {
         const RbdLcsBody *body = bodies[b];
@@ -29,9 +27,11 @@ int islandIsLanding(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
     return 0;
 }
 
+} // namespace
+
 int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
 {
-    if (!islandIsLanding(bodies, bodyCount, h)) return 0;
+    if (!landing(bodies, bodyCount, h)) return 0;
     for (int b = 0; b < bodyCount; ++b) setSweptSteps(bodies[b], kSweptStepsAfterFailure);
     return 1;
 }

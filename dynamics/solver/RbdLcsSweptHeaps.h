@@ -22,9 +22,6 @@ const int kSweptStepsAfterFailure = 10;
 // never counts as landing.
 const PxReal kLandingSteps = 5.0;
 
-// Whether a body of the island is landing (kLandingSteps).
-int islandIsLanding(RbdLcsBody *const *bodies, int bodyCount, PxReal h);
-
 // After a failed pivoting solve of an island of contacts stepped by h:
 // marks its bodies for kSweptStepsAfterFailure steps when one of them is
 // landing (kLandingSteps). Returns whether it marked them.

@@ -57,44 +57,4 @@ TEST(LcsSweptHeaps, ALandingHeapThatFailsIsSweptForItsStepsAndASlowOrJointedOneI
         for (RbdBodyID body : stack[s]) EXPECT_EQ(sweptSteps(body), 0) << "slow or jointed, stack " << s;
 }
 
-// Two stacks of three frictionless boxes, each with its middle box thrown
-// down onto the lowest and its top box thrown up: fast, and slow. One pivot
-// fails both solves. The landing heap is swept in that very step, and a
-// single sweep leaves one of its lower contacts closing (whichever of the
-// two it meets first is undone by the other); the slow heap is recovered,
-// and its recovered answer closes neither.
-TEST(LcsSweptHeaps, TheStepInWhichALandingHeapFailsIsSweptAndASlowOneIsRecovered)
-{
-    World world(6, 6);
-    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
-    RbdWorldLCPSetMaxIterations(world, 1);
-    RbdWorldLCPSetIterations(world, 1);
-    const PxReal landing = lcs::kLandingSteps * kG * 0.01;
-    const PxReal speed[2] = {2.0 * landing, 0.6 * landing};
-    RbdBodyID stack[2][3];
-    std::vector<BoxOnGround> contacts;
-    contacts.reserve(6);
-    for (int s = 0; s < 2; ++s) {
-        for (int k = 0; k < 3; ++k) {
-            stack[s][k] = makeBox(world, 1.0, 1.0, 1.0, 1.0, 5.0 * s, 0.5 + k, 0.0);
-            contacts.emplace_back(world, stack[s][k], 1.0, 1.0, 1.0, resetParams(), k ? stack[s][k - 1] : nullptr);
-        }
-        RbdBodySetLinearVelocity(stack[s][1], 0.0, -speed[s], 0.0);
-        RbdBodySetLinearVelocity(stack[s][2], 0.0, speed[s], 0.0);
-    }
-    for (BoxOnGround &c : contacts) c.update();
-    RbdWorldStep(world, 0.01);
-    ASSERT_EQ(sweptSteps(stack[0][0]), lcs::kSweptStepsAfterFailure) << "the landing heap's pivoting failed";
-    ASSERT_EQ(sweptSteps(stack[1][0]), 0);
-    PxReal closing[2];
-    for (int s = 0; s < 2; ++s) {
-        PxReal low[3], mid[3];
-        RbdBodyGetLinearVelocity(stack[s][0], low);
-        RbdBodyGetLinearVelocity(stack[s][1], mid);
-        closing[s] = fmin(low[1], mid[1] - low[1]);
-    }
-    EXPECT_LT(closing[0], -0.1 * landing) << "swept once";
-    EXPECT_GT(closing[1], -1e-3 * landing) << "recovered";
-}
-
 } // namespace
