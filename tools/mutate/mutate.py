@@ -29,6 +29,7 @@ Usage: tools/mutate/mutate.py [--only ID ...] [--list] [--results FILE] [--map F
 import argparse
 import filecmp
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -202,7 +203,7 @@ def all_failures(output):
     """Every test the output names as failed, once each, in order."""
     names = []
     for line in output.splitlines():
-        if line.startswith("[  FAILED  ]") and " test" not in line[12:20]:
+        if line.startswith("[  FAILED  ]") and not re.match(r"\[  FAILED  \] \d+ tests?, listed below", line):
             name = line[len("[  FAILED  ]"):].strip().split(" ")[0].rstrip(",")
             if name and name not in names:
                 names.append(name)
