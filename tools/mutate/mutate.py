@@ -330,6 +330,9 @@ def main():
         if not applies(m):
             rows.append((m, "stale", "snippet not found exactly once"))
             print(f"[{index}/{len(mutations)}] {m.ident}: stale", flush=True)
+            if args.map:
+                with open(args.map, "a", encoding="utf-8") as f:
+                    f.write(f"{m.ident}\tstale\n")
             continue
         with open(path, encoding="utf-8") as f:
             original = f.read()
