@@ -17,12 +17,19 @@ marked equivalent (with the reason no test can tell it from the original)
 while it survives. The closing line
 is "caught N of M".
 
-Usage: tools/mutate/mutate.py [--only ID ...] [--list] [--results FILE]
+With --map FILE every test executable runs whole against each mutant (no
+stopping at the first failure) and FILE gets one line per mutant: its id, its
+verdict and the gtest names of every test that failed, tab-separated. That
+map shows which tests catch which mutants: a test that catches none, or only
+mutants others catch too, is a candidate for folding into a table.
+
+Usage: tools/mutate/mutate.py [--only ID ...] [--list] [--results FILE] [--map FILE]
 """
 
 import argparse
 import filecmp
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -192,20 +199,57 @@ def first_failure(output):
     return ""
 
 
-def run_tests(build_dir, tests, limits, log, gtest_filter=None):
-    """Returns (verdict, detail): verdict is 'survived', 'caught' or 'timeout'."""
+def all_failures(output):
+    """Every test the output names as failed, once each, in order."""
+    names = []
+    for line in output.splitlines():
+        if line.startswith("[  FAILED  ]") and not re.match(r"\[  FAILED  \] \d+ tests?, listed below", line):
+            name = line[len("[  FAILED  ]"):].strip().split(" ")[0].rstrip(",")
+            if name and name not in names:
+                names.append(name)
+    return names
+
+
+def last_started(output):
+    """The test running when the output stopped (a crash or a timeout)."""
+    started = ""
+    for line in output.splitlines():
+        if line.startswith("[ RUN      ]"):
+            started = line[len("[ RUN      ]"):].strip()
+        elif line.startswith(("[       OK ]", "[  FAILED  ]")):
+            started = ""
+    return started
+
+
+def run_tests(build_dir, tests, limits, log, gtest_filter=None, killers=None):
+    """Returns (verdict, detail): verdict is 'survived', 'caught' or 'timeout'.
+    With a killers list, every executable runs whole and the list gets the
+    name of each failing test (a crash or timeout names the test it hit)."""
+    result = ("survived", "")
     for t in tests:
         exe = os.path.join(build_dir, TEST_DIRS[t], t)
         extra = ["--gtest_filter=" + gtest_filter] if gtest_filter else []
-        rc, out, _ = run([exe, "--gtest_fail_fast", "--gtest_brief=1"] + extra, timeout=limits[t], log=log)
+        if killers is None:
+            extra += ["--gtest_fail_fast", "--gtest_brief=1"]
+        rc, out, _ = run([exe] + extra, timeout=limits[t], log=None if killers is not None else log)
+        if killers is not None:
+            killers += [f"{t}:{name}" for name in all_failures(out)]
+            if rc is None or rc < 0:
+                hit = last_started(out)
+                killers.append(f"{t}:{hit or '?'}({'timeout' if rc is None else 'signal ' + str(-rc)})")
+        if result[0] != "survived":
+            continue
         if rc is None:
-            return "timeout", f"{t} past {limits[t]:.0f} s"
-        if rc != 0:
+            result = ("timeout", f"{t} past {limits[t]:.0f} s")
+        elif rc != 0:
             failed = first_failure(out)
             if rc < 0:
-                return "caught", f"{t} crashed (signal {-rc}){' in ' + failed if failed else ''}"
-            return "caught", f"{t}: {failed or 'exit ' + str(rc)}"
-    return "survived", ""
+                result = ("caught", f"{t} crashed (signal {-rc}){' in ' + failed if failed else ''}")
+            else:
+                result = ("caught", f"{t}: {failed or 'exit ' + str(rc)}")
+        if killers is None and result[0] != "survived":
+            return result
+    return result
 
 
 def main():
@@ -217,6 +261,10 @@ def main():
     parser.add_argument("--results", default=None, help="also write the table to this file")
     parser.add_argument("--gtest-filter", default=None,
                         help="run only these tests against each mutant (to see which tests catch it)")
+    parser.add_argument("--map", default=None,
+                        help="run every test against each mutant and write which tests fail to this file")
+    parser.add_argument("--no-lto", action="store_true",
+                        help="build without link-time optimisation (much quicker links; for maps)")
     args = parser.parse_args()
 
     mutations = read_mutations(MUTATIONS)
@@ -252,7 +300,8 @@ def main():
     started = time.monotonic()
     print(f"mutate: configuring {build_dir}", flush=True)
     rc, out, _ = run(["cmake", "-S", src, "-B", build_dir, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
-                      "-DKELMAR_BENCH=OFF", "-DKELMAR_WERROR=OFF"], log=log)
+                      "-DKELMAR_BENCH=OFF", "-DKELMAR_WERROR=OFF",
+                      "-DKELMAR_LTO=" + ("OFF" if args.no_lto else "ON")], log=log)
     if rc != 0:
         print(out)
         sys.exit("mutate: configuring failed")
@@ -273,11 +322,17 @@ def main():
         print(f"mutate: {t} passes unmutated in {seconds:.1f} s (limit {limits[t]:.0f} s per mutant)", flush=True)
 
     rows = []
+    if args.map:
+        open(args.map, "w").close()
     for index, m in enumerate(mutations, 1):
+        killers = [] if args.map else None
         path = os.path.join(src, m.file)
         if not applies(m):
             rows.append((m, "stale", "snippet not found exactly once"))
             print(f"[{index}/{len(mutations)}] {m.ident}: stale", flush=True)
+            if args.map:
+                with open(args.map, "a", encoding="utf-8") as f:
+                    f.write(f"{m.ident}\tstale\n")
             continue
         with open(path, encoding="utf-8") as f:
             original = f.read()
@@ -288,12 +343,15 @@ def main():
             if not ok:
                 verdict, detail = "no-build", "the mutant does not compile"
             else:
-                verdict, detail = run_tests(build_dir, m.tests, limits, log, args.gtest_filter)
+                verdict, detail = run_tests(build_dir, m.tests, limits, log, args.gtest_filter, killers)
                 if verdict == "survived" and m.equivalent:
                     verdict, detail = "equivalent", m.equivalent
         finally:
             with open(path, "w", encoding="utf-8") as f:
                 f.write(original)
+        if args.map:
+            with open(args.map, "a", encoding="utf-8") as f:
+                f.write("\t".join([m.ident, verdict] + (killers or [])) + "\n")
         rows.append((m, verdict, detail))
         print(f"[{index}/{len(mutations)}] {m.ident}: {verdict} {detail}", flush=True)
 
