@@ -74,6 +74,8 @@ struct Settings {
     int nudge = 0;        // sample of the scene's ensemble: bodies moved by up to 1 nm; 0: as built
     double movers = 0.0;  // at the end, each body above this kinetic energy (J) on stderr; 0: none
     double work = 0.0;    // each step whose kinetic energy rose by more than this (J): who did the work; 0: never
+    int watch = -1;       // this body (scene order) every step from watchFrom on: energies and contacts; -1: none
+    int watchFrom = 0;
 };
 
 // What a child reports through shared memory; progress is written after
@@ -147,7 +149,11 @@ void usage(const char *program)
         "            wall, bodies; the fastest slip at one) and its last second (untimed)\n"
         "  --work: each step in which the kinetic energy rose by more than E joules: the work of\n"
         "          gravity and of the contacts' normal and friction forces over the step, their power\n"
-        "          at the velocities after it, and the contacts that did the most (untimed)\n",
+        "          at the velocities after it, and the contacts that did the most (untimed)\n"
+        "  --watch B[:S]: body B (scene order) after every step from step S on: its kinetic and potential\n"
+        "          energy, place, velocities, and each contact (normal, arm from its centre, depth, force,\n"
+        "          separating speed, slip); with --log and sleeping, every log also lists the awake bodies\n"
+        "          when 10 or fewer are awake (untimed)\n",
         program);
 }
 
@@ -233,6 +239,11 @@ bool parse(int argc, char **argv, Settings &s)
             char *end;
             s.work = strtod(argv[++i], &end);
             if (*end || !(s.work > 0.0)) return false;
+        } else if (a == "--watch" && hasValue) {
+            char *end;
+            s.watch = static_cast<int>(strtol(argv[++i], &end, 10));
+            if (*end == ':') s.watchFrom = static_cast<int>(strtol(end + 1, &end, 10));
+            if (*end || s.watch < 0) return false;
         } else if (a == "--timeout" && hasValue) {
             char *end;
             s.timeout = strtod(argv[++i], &end);
@@ -339,6 +350,17 @@ void logSleepTest(const ksim::Scene &scene, int step)
         "# step %d  awake=%d  max v2=%.2e w2=%.2e a2=%.2e alpha2=%.2e  over=%d/%d/%d/%d  spin_vertical_share=%.2f\n",
         step, awake, largest[0], largest[1], largest[2], largest[3], failing[0], failing[1], failing[2], failing[3],
         failing[1] ? vertical / failing[1] : 0.0);
+    if (awake > 10) return;
+    const std::vector<RbdBodyID> ids = scene.bodyIds();
+    for (size_t b = 0; b < ids.size(); ++b) {
+        if (!RbdBodyIsEnabled(ids[b])) continue;
+        PxVector3 x, v, wv;
+        RbdBodyGetPosition(ids[b], x);
+        RbdBodyGetLinearVelocity(ids[b], v);
+        RbdBodyGetAngularVelocity(ids[b], wv);
+        fprintf(stderr, "#   awake %zu p=(%+.4f %+.4f %+.4f) v=(%+.5f %+.5f %+.5f) w=(%+.4f %+.4f %+.4f)\n", b, x[0],
+                x[1], x[2], v[0], v[1], v[2], wv[0], wv[1], wv[2]);
+    }
 }
 
 // Sample k of the scene's ensemble: each body's start moved by up to
@@ -768,6 +790,62 @@ void reportWork(const ksim::Scene &scene, WorkProbe &probe, int step, PxReal thr
             }
 }
 
+// Under --watch: one body's energies and contacts after a step.
+struct WatchOf {
+    RbdBodyID body;
+    const std::unordered_map<RbdBodyID, size_t> *index;
+};
+
+void printWatchContact(RbdConstraintID c, void *data)
+{
+    if (RbdConstraintGetTypeId(c) != RBD_TYPE_CONTACT || !RbdConstraintIsEnabled(c)) return;
+    const WatchOf &of = *static_cast<const WatchOf *>(data);
+    const RbdBodyID body[2] = {RbdConstraintGetBody(c, 0), RbdConstraintGetBody(c, 1)};
+    const int side = body[0] == of.body ? 0 : body[1] == of.body ? 1 : -1;
+    if (side < 0) return;
+    PxVector3 n, p, v0 = {0, 0, 0}, v1 = {0, 0, 0}, dv, f, x, arm;
+    RbdContactGetNormal(c, n);
+    RbdContactGetPosition(c, p);
+    if (body[0]) pointVelocity(body[0], p, v0);
+    if (body[1]) pointVelocity(body[1], p, v1);
+    PxV3Sub(dv, v0, v1);
+    const PxReal sep = PxV3Dot(dv, n);
+    PxV3AddScaled(dv, dv, n, -sep);
+    RbdConstraintGetForce(c, side, f);
+    RbdBodyGetPosition(of.body, x);
+    PxV3Sub(arm, p, x);
+    const RbdBodyID other = body[1 - side];
+    const PxReal fn = PxV3Dot(f, n) * (side == 0 ? 1.0 : -1.0);
+    fprintf(stderr,
+            "#   w  %5zu%c n=(%+.4f %+.4f %+.4f) arm=(%+.5f %+.5f %+.5f) depth=%.3e fn=%.4e ft=(%+.3e %+.3e %+.3e) "
+            "sep=%+.2e slip=(%+.2e %+.2e %+.2e) settling=%d\n",
+            other ? of.index->at(other) : SIZE_MAX, side == 0 ? 'a' : 'b', n[0], n[1], n[2], arm[0], arm[1], arm[2],
+            RbdContactGetPenetration(c), fn, f[0] - PxV3Dot(f, n) * n[0], f[1] - PxV3Dot(f, n) * n[1],
+            f[2] - PxV3Dot(f, n) * n[2], sep, dv[0], dv[1], dv[2], RbdContactGetSettling(c));
+}
+
+void reportWatch(const ksim::Scene &scene, int which, int step, std::unordered_map<RbdBodyID, size_t> &index)
+{
+    const std::vector<RbdBodyID> bodies = scene.bodyIds();
+    if (which >= static_cast<int>(bodies.size())) return;
+    if (index.empty())
+        for (size_t b = 0; b < bodies.size(); ++b) index[bodies[b]] = b;
+    const RbdBodyID body = bodies[which];
+    PxVector3 g, x, v, w;
+    RbdWorldGetGravity(scene.world(), g);
+    RbdBodyGetPosition(body, x);
+    RbdBodyGetLinearVelocity(body, v);
+    RbdBodyGetAngularVelocity(body, w);
+    const PxReal ke = kineticEnergy(body, v, w), pe = -RbdBodyGetMass(body) * PxV3Dot(g, x);
+    fprintf(stderr,
+            "# w step %d body %d awake=%d ke=%.6e pe=%.9e e=%.9e p=(%+.7f %+.7f %+.7f) v=(%+.6f %+.6f %+.6f) "
+            "w=(%+.5f %+.5f %+.5f)\n",
+            step, which, RbdBodyIsEnabled(body) != 0, ke, pe, ke + pe, x[0], x[1], x[2], v[0], v[1], v[2], w[0], w[1],
+            w[2]);
+    WatchOf of = {body, &index};
+    RbdWorldForAllConstraints(scene.world(), printWatchContact, &of);
+}
+
 // One repetition, in the child: build (untimed), step (timed), observe and
 // judge (untimed).
 void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
@@ -786,6 +864,7 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     if (s.spin > 0.0) RbdContactParamsSetSpinFriction(SbxBridgeGetContactParams(scene->bridge(), 0, 0), s.spin);
     MoverTrack track;
     WorkProbe probe;
+    std::unordered_map<RbdBodyID, size_t> watchIndex;
     probe.h = ksim::kBenchStep;
     double windowSeconds = 0.0;
     for (int k = 0; k < s.steps; ++k) {
@@ -819,6 +898,7 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
         if (s.log > 0 && s.sleep && (k + 1) % s.log == 0) logSleepTest(*scene, k + 1);
         if (s.movers > 0.0 && k >= s.steps - kMoverWindow) recordMovers(*scene, track);
         if (s.work > 0.0) reportWork(*scene, probe, k + 1, s.work);
+        if (s.watch >= 0 && k + 1 >= s.watchFrom) reportWatch(*scene, s.watch, k + 1, watchIndex);
     }
     if (s.work > 0.0)
         fprintf(stderr,

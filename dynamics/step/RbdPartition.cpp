@@ -80,13 +80,14 @@ bool sleepsOn(const RbdBody *body)
 }
 
 // Whether a sleeping body stays asleep although the island's body reaches
-// it through c: a slack contact merely touches it, or the island's body
-// only spins through the contact. Kept out of line: only a walk under
+// it through c: a slack contact merely touches it, the island's body only
+// spins through the contact, or it touches the sleeper too gently to move
+// it (which counts the touch's impulse). Kept out of line: only a walk under
 // sleeping that meets a sleeping body comes here, and inlined it grew the
 // walk of every step past the length the link inlines into its caller.
-__attribute__((noinline)) bool staysAsleep(const RbdBaseConstraint *c, const RbdBody *body)
+__attribute__((noinline)) bool staysAsleep(const RbdBaseConstraint *c, const RbdBody *body, RbdBody *sleeper)
 {
-    return RbdConstraintIsSlack(c) || RbdContactIsSpunThrough(c, body);
+    return RbdConstraintIsSlack(c) || RbdContactIsSpunThrough(c, body) || RbdContactTouchesGently(c, body, sleeper);
 }
 
 void appendOtherBody(RbdPartitionOutput *out, int32_t p, const RbdBaseConstraint *c, const RbdBody *body,
@@ -97,7 +98,7 @@ void appendOtherBody(RbdPartitionOutput *out, int32_t p, const RbdBaseConstraint
     // so is a sleeping one that stays asleep.
     if (other->frozen)
         other->partitionIndex = -1;
-    else if (other->enabledTime >= 0 || !sleepsOn(other) || !staysAsleep(c, body))
+    else if (other->enabledTime >= 0 || !sleepsOn(other) || !staysAsleep(c, body, other))
         appendBody(out, p, other);
 }
 

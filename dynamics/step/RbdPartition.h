@@ -23,6 +23,13 @@ bool RbdConstraintIsSlack(const RbdBaseConstraint *c);
 // other body: under auto-disable the contact binds neither the other body's
 // sleep to the spinning one nor wakes it.
 bool RbdContactIsSpunThrough(const RbdBaseConstraint *c, const RbdBody *body);
+// A contact through which `body` meets the sleeping body `sleeper` so gently that the sleeper would stay at
+// rest: it closes slower than the rest speed, and the impulses such
+// contacts pressed on the sleeper since it fell asleep (the last step's is
+// added here) would have moved it, free, slower than the rest speed. Under
+// auto-disable it does not wake the sleeper, which the body meets as
+// immovable; a push that goes on adds up and wakes it.
+bool RbdContactTouchesGently(const RbdBaseConstraint *c, const RbdBody *body, RbdBody *sleeper);
 
 // Called after each island is complete; it may remove that island (the
 // last one of output) from the output.

@@ -8,7 +8,11 @@
 // Nor does a contact bind through which a body only spins: a ball between
 // the floor and the ball it carries, turning about the line through its
 // two contacts, presses both, yet the spin, which nothing resists, reaches
-// neither.
+// neither. And a ball rolling on the floor slower than the rest speed that
+// strikes a sleeping pile wakes none of it: it stops against the pile as
+// against a wall, for what it can give the ball it strikes would leave
+// that ball below the rest speed; every ball it struck woke the whole pile
+// for a dozen steps before, time and again.
 #include "step/RbdPartition.h"
 
 #include <math.h>
@@ -153,6 +157,7 @@ int32_t markAwake(RbdBody *const *bodies, int32_t n, int32_t p, const RbdAutoDis
 // A sleeping body is at rest: awake neighbours meet it as immovable.
 void putToSleep(RbdBody *body)
 {
+    body->pressedImpulse = 0.0;
     PxV3Zero(body->lcs.linearVelocity);
     PxV3Zero(body->lcs.angularVelocity);
     RbdBodyDisable(body);
@@ -221,6 +226,20 @@ bool RbdContactIsSpunThrough(const RbdBaseConstraint *c, const RbdBody *body)
     if (!(PxV3LengthSquared(body->lcs.linearVelocity) < slow * slow)) return false;
     if (!(squaredSpeedAt(body, c->data.contact.position) < slow * slow)) return false;
     return !RbdBodyIsAccelerating(body, &thresholds, false);
+}
+
+bool RbdContactTouchesGently(const RbdBaseConstraint *c, const RbdBody *body, RbdBody *sleeper)
+{
+    if (c->typeId != RBD_TYPE_CONTACT) return false;
+    const int side = c->body[0] == sleeper ? 0 : 1;
+    const RbdWorld *world = body->world;
+    const PxReal slow = world->thresholds.restSpeed * PxV3Length(world->gravity) * world->timeStep; // m/s
+    if (!(closingSpeed(c) < slow)) return false;
+    // The last step's impulse on the sleeper, met as immovable, joins those
+    // of the steps before: momentum it would have taken, free, since it slept.
+    // A push that goes on (a finger pressing slowly) thus wakes it in time.
+    sleeper->pressedImpulse += PxV3Length(c->force[side]) * world->timeStep;
+    return sleeper->pressedImpulse < sleeper->lcs.mass * slow;
 }
 
 void RbdAutoDisableLastPartition(RbdPartitionOutput *out, void *arg)

@@ -76,6 +76,9 @@ struct RbdBody {
     void *userData;
     void *model; // the collision model following the body, or null
     char *name;  // owned copy for messages, or null
+    // Asleep under auto-disable: the impulses gentle touches pressed on it
+    // since it fell asleep (N s), met as immovable (RbdContactTouchesGently).
+    PxReal pressedImpulse;
 };
 
 // Centre-of-mass position, row 3 of the centre-of-mass frame.

@@ -3,7 +3,8 @@
 // their contact normal (which no friction resists), while a ball rolling
 // near it, or one tossed upwards, stays awake for as long as it moves. A
 // ball spinning fast about the line through its contacts stays awake, but
-// the ball it carries sleeps: the spin reaches neither contact.
+// the ball it carries sleeps: the spin reaches neither contact. A ball
+// rolling into a sleeping one wakes it only with a push that could move it.
 #include <math.h>
 
 #include <gtest/gtest.h>
@@ -133,33 +134,67 @@ TEST(SimSleep, ABallSpinningUnderTheBallItCarriesLeavesThatBallAsleep)
 
 // Two balls asleep on the ground 9 mm apart along a diagonal (within the
 // pair's contact tolerance, and their boxes overlap: their contact exists
-// throughout); one is set rolling at 4 cm/s towards the other, which sleeps
-// on while they are more than two steps of travel apart and is then struck
-// along the line of the strike.
-TEST(SimSleep, ABallRollingTowardsASleepingOneLeavesItAsleepUntilItStrikes)
+// throughout), the resting one four times as heavy; the other is set
+// rolling towards it, which sleeps on while they are more than two steps
+// of travel apart. At 8 cm/s it is then struck along the line of the
+// strike. At 9 mm/s (awake: just above the rest speed by its energy) the
+// roller has too little momentum to move it past the rest speed: it stays
+// asleep where it lay, and the roller stops against it. Pushed on then with
+// a tenth of its weight, the roller's pushes add up and wake it within five
+// steps.
+TEST(SimSleep, ABallRollingTowardsASleepingOneWakesItByStrikingOrPushingButNotByTouching)
 {
-    const PxReal speed = 0.04, gap = 0.009;                                            // m/s, m
-    const PxReal apart = (2.0 * kRadius + gap) / sqrt(2.0), along = speed / sqrt(2.0); // m, m/s on x and y
+    struct Roll {
+        const char *name;
+        PxReal speed, push; // m/s, share of the roller's weight along its way
+        bool wakes;
+    };
+    const Roll rolls[] = {
+        {"striking", 0.08, 0.0, true},
+        {"touching", 0.009, 0.0, false},
+        {"pushing", 0.009, 0.1, true},
+    };
+    const PxReal gap = 0.009, apart = (2.0 * kRadius + gap) / sqrt(2.0); // m
     const PxReal at[2][3] = {{0.0, 0.0, kRadius}, {-apart, -apart, kRadius}};
-    auto scene = ballsAt("strike", at);
-    RbdBodyID resting = scene->bodyIds()[0], rolling = scene->bodyIds()[1];
-    for (int k = 0; k < 20; ++k) scene->step(kStep);
-    ASSERT_FALSE(RbdBodyIsEnabled(resting) || RbdBodyIsEnabled(rolling)) << "both asleep";
-    RbdBodyEnable(rolling);
-    RbdBodySetLinearVelocity(rolling, along, along, 0.0);
-    RbdBodySetAngularVelocity(rolling, -along / kRadius, along / kRadius, 0.0);
-    // It closes the gap in 22 steps; two steps of travel are 0.8 mm.
-    const int strikeBy = 18, steps = 120;
-    int awakeBeforeStrike = 0;
-    for (int k = 1; k <= steps; ++k) {
-        scene->step(kStep);
-        if (k <= strikeBy) awakeBeforeStrike += RbdBodyIsEnabled(resting);
+    for (const Roll &roll : rolls) {
+        SCOPED_TRACE(roll.name);
+        auto scene = ballsAt("strike", at);
+        RbdBodyID resting = scene->bodyIds()[0], rolling = scene->bodyIds()[1];
+        RbdBodySetMassAndScaleInertiaTensor(resting, 4.0 * RbdBodyGetMass(resting));
+        for (int k = 0; k < 20; ++k) scene->step(kStep);
+        ASSERT_FALSE(RbdBodyIsEnabled(resting) || RbdBodyIsEnabled(rolling)) << "all asleep";
+        const PxReal along = roll.speed / sqrt(2.0), force = roll.push * RbdBodyGetMass(rolling) * 9.81 / sqrt(2.0);
+        RbdBodyEnable(rolling);
+        RbdBodySetLinearVelocity(rolling, along, along, 0.0);
+        RbdBodySetAngularVelocity(rolling, -along / kRadius, along / kRadius, 0.0);
+        PxVector3 start;
+        RbdBodyGetPosition(resting, start);
+        // Two steps of travel are 1.6 mm at 8 cm/s; at 9 mm/s it has touched
+        // and stopped by step 120, and is pushed on from there.
+        const int strikeBy = 5, pushFrom = 120, steps = 400;
+        int awakeBeforeStrike = 0, woke = 0;
+        for (int k = 1; k <= steps; ++k) {
+            if (force > 0.0 && k > pushFrom) {
+                RbdBodyEnable(rolling); // a hand holds it to the push
+                RbdBodyAddForce(rolling, force, force, 0.0);
+            }
+            scene->step(kStep);
+            if (k <= strikeBy) awakeBeforeStrike += RbdBodyIsEnabled(resting);
+            woke += RbdBodyIsEnabled(resting);
+        }
+        EXPECT_EQ(awakeBeforeStrike, 0);
+        EXPECT_EQ(woke > 0, roll.wakes);
+        PxVector3 end, rollerEnd;
+        RbdBodyGetPosition(resting, end);
+        RbdBodyGetPosition(rolling, rollerEnd);
+        EXPECT_NEAR(end[0] - end[1], 0.0, 1e-4);
+        if (roll.wakes) {
+            EXPECT_GT(end[0] + end[1], 2e-4 * sqrt(2.0)) << "moved along the diagonal";
+            continue;
+        }
+        EXPECT_TRUE(end[0] == start[0] && end[1] == start[1]);
+        EXPECT_NEAR(sqrt(2.0) * -rollerEnd[0], 2.0 * kRadius, 1e-3) << "the roller stopped against it";
     }
-    EXPECT_EQ(awakeBeforeStrike, 0);
-    PxVector3 end;
-    RbdBodyGetPosition(resting, end);
-    EXPECT_GT(end[0] + end[1], 0.005 * sqrt(2.0)) << "struck along the diagonal";
-    EXPECT_NEAR(end[0] - end[1], 0.0, 1e-4);
 }
 
 } // namespace
