@@ -38,6 +38,19 @@ typedef void (*RbdAfterPartitionFunction)(RbdPartitionOutput *output, void *arg)
 // must hold every enabled body and constraint of the world.
 void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *output,
                          RbdAfterPartitionFunction afterPartition, void *arg);
+// Whether the islands in output, walked by RbdUpdatePartitions without
+// auto-disable, serve this step unchanged: none of what the walk reads
+// (the enabled lists, the bodies' constraint lists, frozen flags, lives)
+// changed since, so a walk now would give the same islands in the same
+// order. `edits` is the world's islandEdits. Kept islands keep their solver
+// chains and each body its island index; the places in the islands, cleared
+// at the end of a step, are written again by RbdPackPartition.
+bool RbdReuseLastPartitions(const RbdPartitionOutput *output, uint32_t edits);
+// Records whether the islands just walked by RbdUpdatePartitions without
+// auto-disable may serve later steps: only when the walk itself left
+// `editsBefore`, the world's islandEdits when it began, unchanged (a walk
+// that enables a body it reaches changes what the next walk meets).
+void RbdNoteWalkedPartitions(RbdPartitionOutput *output, uint32_t editsBefore, uint32_t editsAfter);
 // One island of every enabled body, in enabled-list order, and every
 // enabled constraint of the body's world, in the world's list order.
 void RbdMakeSinglePartition(RbdBody *firstEnabledBody, RbdPartitionOutput *output,

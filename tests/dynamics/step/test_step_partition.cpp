@@ -349,4 +349,48 @@ TEST(StepPartition, CapacitiesGrowAtTheStepAndThenAStepAllocatesNothing)
     EXPECT_EQ(RbdWorldGetMaxConstraints(world), 12);
 }
 
+// Islands kept from the last step are those a walk finds now, in order,
+// after each kind of edit and two steps (walked, kept). A walk that woke a
+// body (edit 4) put it first in the enabled list: its islands are not kept.
+TEST(StepPartition, IslandsKeptFromTheLastStepAreTheOnesAWalkFindsAfterEveryEdit)
+{
+    World world(8, 16);
+    RbdBodyID b[6];
+    for (int k = 0; k < 6; ++k) b[k] = makeBall(world, 1.0, 0.1, 0.5 * k, 0.0, 0.0);
+    RbdConstraintID c[4] = {makeGroundContact(world, b[2], resetParams(), b[0])};
+    for (int k : {1, 2, 3}) c[k] = makeJoint(RbdBSJointCreate, world, b[k], b[k + 1], 0.5 * k, 0.0, 0.0);
+    std::vector<void *> pointers(48);
+    std::vector<int32_t> ints(64);
+    RbdPartitionOutput fresh = {(RbdBody **)&pointers[0],
+                                &ints[0],
+                                &ints[16],
+                                (RbdBaseConstraint **)&pointers[16],
+                                &ints[32],
+                                &ints[48],
+                                0,
+                                0,
+                                0,
+                                0,
+                                0};
+    for (int edit = 0; edit < 9; ++edit) {
+        SCOPED_TRACE(edit);
+        if (edit == 1) makeJoint(RbdBSJointCreate, world, b[0], b[5], 1.0, 0.0, 0.0);
+        if (edit == 2) RbdConstraintDisable(c[1]);
+        if (edit == 3) RbdConstraintDestroy(c[0]);
+        if (edit == 4) RbdBodyDisable(b[3]);
+        if (edit == 5) RbdBodyFreeze(b[4]);
+        if (edit == 6) RbdBodyReset(b[2]);
+        if (edit == 7) RbdBodyEnable(b[2]);
+        if (edit == 8) RbdBodyDestroyConstraints(b[1]), RbdBodyDestroy(b[1]);
+        for (int step = 0; step < 2; ++step) RbdWorldStep(world, 0.01);
+        const RbdPartitionOutput &kept = world.id->partitions;
+        RbdUpdatePartitions(world.id->firstEnabledBody, &fresh, nullptr, nullptr);
+        ASSERT_EQ(kept.partitionCount, fresh.partitionCount);
+        EXPECT_TRUE(std::equal(fresh.bodyCount, fresh.bodyCount + fresh.partitionCount, kept.bodyCount));
+        EXPECT_TRUE(std::equal(fresh.bodies, fresh.bodies + fresh.totalBodies, kept.bodies));
+        EXPECT_TRUE(std::equal(fresh.constraints, fresh.constraints + fresh.totalConstraints, kept.constraints));
+        RbdClearPartitionIndices(&fresh);
+    }
+}
+
 } // namespace
