@@ -189,12 +189,6 @@ bool RbdReuseLastPartitions(const RbdPartitionOutput *out, uint32_t edits)
     return out->reusable && out->editsWalked == edits;
 }
 
-void RbdNoteWalkedPartitions(RbdPartitionOutput *out, uint32_t editsBefore, uint32_t editsAfter)
-{
-    out->reusable = editsBefore == editsAfter;
-    out->editsWalked = editsBefore;
-}
-
 void RbdMakeSinglePartition(RbdBody *firstEnabledBody, RbdPartitionOutput *out,
                             RbdAfterPartitionFunction afterPartition, void *arg)
 {

@@ -46,11 +46,6 @@ void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *output,
 // chains and each body its island index; the places in the islands, cleared
 // at the end of a step, are written again by RbdPackPartition.
 bool RbdReuseLastPartitions(const RbdPartitionOutput *output, uint32_t edits);
-// Records whether the islands just walked by RbdUpdatePartitions without
-// auto-disable may serve later steps: only when the walk itself left
-// `editsBefore`, the world's islandEdits when it began, unchanged (a walk
-// that enables a body it reaches changes what the next walk meets).
-void RbdNoteWalkedPartitions(RbdPartitionOutput *output, uint32_t editsBefore, uint32_t editsAfter);
 // One island of every enabled body, in enabled-list order, and every
 // enabled constraint of the body's world, in the world's list order.
 void RbdMakeSinglePartition(RbdBody *firstEnabledBody, RbdPartitionOutput *output,

@@ -57,7 +57,11 @@ void partitionWorld(RbdWorld *world)
         const uint32_t edits = world->islandEdits;
         if (RbdReuseLastPartitions(out, edits)) break;
         RbdUpdatePartitions(world->firstEnabledBody, out, nullptr, nullptr);
-        RbdNoteWalkedPartitions(out, edits, world->islandEdits);
+        // The count from before the walk: a walk that wakes a body it
+        // reaches counts that edit, and its islands serve no later step
+        // (the woken body now heads the enabled list a walk starts from).
+        out->reusable = 1;
+        out->editsWalked = edits;
         break;
     }
     }

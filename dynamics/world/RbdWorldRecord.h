@@ -37,9 +37,8 @@ struct RbdPartitionOutput {
     int32_t totalBodies;
     int32_t totalConstraints;
     // Whether these islands may serve the next step unchanged: they were
-    // walked without auto-disable, and the walk itself changed nothing the
-    // walk reads (it enabled no body). They serve while the world's
-    // islandEdits still equals editsWalked.
+    // walked without auto-disable, and serve while the world's islandEdits
+    // still equals editsWalked, its count when the walk began.
     int32_t reusable;
     uint32_t editsWalked;
 };
