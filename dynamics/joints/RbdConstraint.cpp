@@ -191,6 +191,7 @@ void RbdConstraintEnable(RbdConstraintID c)
     if (!RbdCheckConstraint(c, "RbdConstraintEnable") || c->enabled) return;
     if (!c->body[0] && !c->body[1]) return;
     RbdWorld *world = c->world;
+    RbdNoteIslandEdit(world);
     for (int i = 0; i < 2; ++i) {
         c->node[i] = nullptr;
         if (!c->body[i]) continue;
@@ -221,6 +222,7 @@ void RbdConstraintEnable(RbdConstraintID c)
 void RbdConstraintDisable(RbdConstraintID c)
 {
     if (!RbdCheckConstraint(c, "RbdConstraintDisable") || !c->enabled) return;
+    RbdNoteIslandEdit(c->world);
     for (int i = 0; i < 2; ++i) {
         if (!c->node[i]) continue;
         unlinkNode(c->body[i], c->node[i]);

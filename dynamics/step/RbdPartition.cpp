@@ -185,6 +185,11 @@ void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *out, Rbd
     unmarkOutput(out);
 }
 
+bool RbdReuseLastPartitions(const RbdPartitionOutput *out, uint32_t edits)
+{
+    return out->reusable && out->editsWalked == edits;
+}
+
 void RbdMakeSinglePartition(RbdBody *firstEnabledBody, RbdPartitionOutput *out,
                             RbdAfterPartitionFunction afterPartition, void *arg)
 {

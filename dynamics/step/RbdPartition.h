@@ -45,6 +45,14 @@ typedef void (*RbdAfterPartitionFunction)(RbdPartitionOutput *output, void *arg)
 // must hold every enabled body and constraint of the world.
 void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *output,
                          RbdAfterPartitionFunction afterPartition, void *arg);
+// Whether the islands in output, walked by RbdUpdatePartitions without
+// auto-disable, serve this step unchanged: none of what the walk reads
+// (the enabled lists, the bodies' constraint lists, frozen flags, lives)
+// changed since, so a walk now would give the same islands in the same
+// order. `edits` is the world's islandEdits. Kept islands keep their solver
+// chains and each body its island index; the places in the islands, cleared
+// at the end of a step, are written again by RbdPackPartition.
+bool RbdReuseLastPartitions(const RbdPartitionOutput *output, uint32_t edits);
 // One island of every enabled body, in enabled-list order, and every
 // enabled constraint of the body's world, in the world's list order.
 void RbdMakeSinglePartition(RbdBody *firstEnabledBody, RbdPartitionOutput *output,

@@ -9,9 +9,16 @@ int32_t RbdPackPartition(RbdPartitionOutput *out, int32_t p, const RbdBclParamet
                          RbdLcsConstraints *rows)
 {
     // Last body first: the islands' walk has just left the last bodies in
-    // the cache, and the rows below start from the first.
+    // the cache, and the rows below start from the first. Each body's
+    // island and place are written again here, in the line the preparation
+    // reads: the rows need them, and islands kept from the last step had
+    // them cleared at its end (RbdReuseLastPartitions).
     RbdBody **bodies = out->bodies + out->bodyStart[p];
-    for (int32_t k = out->bodyCount[p] - 1; k >= 0; --k) RbdBodyPrepareForStep(bodies[k], island->stepSize, gravity);
+    for (int32_t k = out->bodyCount[p] - 1; k >= 0; --k) {
+        bodies[k]->partitionIndex = p;
+        bodies[k]->partitionBodyIndex = k;
+        RbdBodyPrepareForStep(bodies[k], island->stepSize, gravity);
+    }
 
     RbdBclInitConstraintRowList(rows);
     if (out->constraintCount[p] == 0) return 0;

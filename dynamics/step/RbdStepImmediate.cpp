@@ -37,15 +37,33 @@ bool ensureCapacities(RbdWorld *world)
     return false;
 }
 
+// Without auto-disable the islands are a function of the world's lists
+// alone; a settled pile keeps them for hundreds of steps, and walking every
+// body's constraint list again is a chase through scattered records. The
+// islands of the last step serve while no edit changed those lists.
 void partitionWorld(RbdWorld *world)
 {
     RbdPartitionOutput *out = &world->partitions;
     switch (world->autoDisable) {
     case AUTO_DISABLE_ON:
         RbdUpdatePartitions(world->firstEnabledBody, out, RbdAutoDisableLastPartition, &world->thresholds);
+        out->reusable = 0;
         break;
-    case AUTO_DISABLE_SINGLE_ISLAND: RbdMakeSinglePartition(world->firstEnabledBody, out, nullptr, nullptr); break;
-    default: RbdUpdatePartitions(world->firstEnabledBody, out, nullptr, nullptr); break;
+    case AUTO_DISABLE_SINGLE_ISLAND:
+        RbdMakeSinglePartition(world->firstEnabledBody, out, nullptr, nullptr);
+        out->reusable = 0;
+        break;
+    default: {
+        const uint32_t edits = world->islandEdits;
+        if (RbdReuseLastPartitions(out, edits)) break;
+        RbdUpdatePartitions(world->firstEnabledBody, out, nullptr, nullptr);
+        // The count from before the walk: a walk that wakes a body it
+        // reaches counts that edit, and its islands serve no later step
+        // (the woken body now heads the enabled list a walk starts from).
+        out->reusable = 1;
+        out->editsWalked = edits;
+        break;
+    }
     }
 }
 

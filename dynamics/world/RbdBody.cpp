@@ -179,6 +179,7 @@ void RbdBodyEnable(RbdBodyID body)
     world->firstEnabledBody = body;
     body->enabledTime = 0;
     world->enabledBodies++;
+    RbdNoteIslandEdit(world);
     if (world->bodyEnabled) world->bodyEnabled(body);
 }
 
@@ -195,6 +196,11 @@ void RbdBodyDisable(RbdBodyID body)
     body->enabledTime = -1;
     body->partitionIndex = -1;
     world->enabledBodies--;
+    // Freezing, resetting and destroying a body disable it first, and this
+    // edit is theirs too: a disabled body is in no island, and once a walk
+    // without auto-disable has woken every body its islands reach, no
+    // enabled constraint joins it to one until an enable says so.
+    RbdNoteIslandEdit(world);
     if (world->bodyDisabled) world->bodyDisabled(body);
 }
 

@@ -38,6 +38,13 @@ inline bool RbdCheckConstraint(const RbdBaseConstraint *constraint, const char *
     return alive || RbdWarnDestroyedConstraint(function);
 }
 
+// Notes an edit that can change the islands (RbdWorld::islandEdits); a
+// body or constraint of no world changes none.
+inline void RbdNoteIslandEdit(RbdWorld *world)
+{
+    if (world) world->islandEdits++;
+}
+
 // False, with a warning, unless index is 0 or 1.
 inline bool RbdCheckBodyIndex(int32_t index, const char *function)
 {

@@ -36,6 +36,11 @@ struct RbdPartitionOutput {
     int32_t partitionCount;
     int32_t totalBodies;
     int32_t totalConstraints;
+    // Whether these islands may serve the next step unchanged: they were
+    // walked without auto-disable, and serve while the world's islandEdits
+    // still equals editsWalked, its count when the walk began.
+    int32_t reusable;
+    uint32_t editsWalked;
 };
 
 struct RbdWorld {
@@ -54,7 +59,12 @@ struct RbdWorld {
     int32_t totalConstraints;
     int32_t enabledConstraints;
     int32_t changeCount; // insertions since the last step
-    PxReal timeStep;     // s, of the last step (RbdWorldStepOne repeats it)
+    // Counts every edit that can change the islands: a body enabled,
+    // disabled, frozen, unfrozen, reset or destroyed, a constraint enabled
+    // or disabled (which links and unlinks it in its bodies' lists). Equal
+    // counts before two steps mean the same islands in the same order.
+    uint32_t islandEdits;
+    PxReal timeStep; // s, of the last step (RbdWorldStepOne repeats it)
     PxReal epsilon;
     PxReal gamma;
     PxVector3 gravity;   // m/s^2

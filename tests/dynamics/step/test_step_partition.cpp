@@ -349,4 +349,43 @@ TEST(StepPartition, CapacitiesGrowAtTheStepAndThenAStepAllocatesNothing)
     EXPECT_EQ(RbdWorldGetMaxConstraints(world), 12);
 }
 
+// Islands kept from the last step are those a walk finds now, in order, after
+// each kind of edit and two steps; edit 4's walk wakes a body, so it keeps none.
+TEST(StepPartition, IslandsKeptFromTheLastStepAreTheOnesAWalkFindsAfterEveryEdit)
+{
+    World world(8, 16);
+    RbdBodyID b[6];
+    for (int k = 0; k < 6; ++k) b[k] = makeBall(world, 1.0, 0.1, 0.5 * k, 0.0, 0.0);
+    RbdConstraintID c[4] = {makeGroundContact(world, b[2], resetParams(), b[0])};
+    for (int k : {1, 2, 3}) c[k] = makeJoint(RbdBSJointCreate, world, b[k], b[k + 1], 0.5 * k, 0.0, 0.0);
+    std::vector<RbdBody *> bodies(8);
+    std::vector<RbdBaseConstraint *> constraints(16);
+    std::vector<int32_t> ints(32);
+    RbdPartitionOutput fresh = {};
+    fresh.bodies = bodies.data();
+    fresh.constraints = constraints.data();
+    fresh.bodyStart = &ints[0];
+    fresh.bodyCount = &ints[8];
+    fresh.constraintStart = &ints[16];
+    fresh.constraintCount = &ints[24];
+    for (int edit = 0; edit < 9; ++edit) {
+        SCOPED_TRACE(edit);
+        if (edit == 1) makeJoint(RbdBSJointCreate, world, b[0], b[5], 1.0, 0.0, 0.0);
+        if (edit == 2) RbdConstraintDisable(c[1]);
+        if (edit == 3) RbdConstraintDestroy(c[0]);
+        if (edit == 4) RbdBodyDisable(b[3]);
+        if (edit == 5) RbdBodyFreeze(b[4]);
+        if (edit == 6) RbdBodyReset(b[2]);
+        if (edit == 7) RbdBodyEnable(b[2]);
+        if (edit == 8) RbdBodyDestroyConstraints(b[1]), RbdBodyDestroy(b[1]);
+        for (int step = 0; step < 2; ++step) RbdWorldStep(world, 0.01);
+        const RbdPartitionOutput &kept = world.id->partitions;
+        RbdUpdatePartitions(world.id->firstEnabledBody, &fresh, nullptr, nullptr);
+        ASSERT_EQ(kept.partitionCount, fresh.partitionCount);
+        EXPECT_TRUE(std::equal(fresh.bodies, fresh.bodies + fresh.totalBodies, kept.bodies));
+        EXPECT_TRUE(std::equal(fresh.constraints, fresh.constraints + fresh.totalConstraints, kept.constraints));
+        RbdClearPartitionIndices(&fresh);
+    }
+}
+
 } // namespace
