@@ -790,16 +790,12 @@ void reportWork(const ksim::Scene &scene, WorkProbe &probe, int step, PxReal thr
             }
 }
 
-// Under --watch: one body's energies and contacts after a step.
-struct WatchOf {
-    RbdBodyID body;
-    const std::unordered_map<RbdBodyID, size_t> *index;
-};
-
+// Under --watch: one body's energies and contacts after a step (the body
+// and the bodies' index as for --movers).
 void printWatchContact(RbdConstraintID c, void *data)
 {
     if (RbdConstraintGetTypeId(c) != RBD_TYPE_CONTACT || !RbdConstraintIsEnabled(c)) return;
-    const WatchOf &of = *static_cast<const WatchOf *>(data);
+    const ContactsOf &of = *static_cast<const ContactsOf *>(data);
     const RbdBodyID body[2] = {RbdConstraintGetBody(c, 0), RbdConstraintGetBody(c, 1)};
     const int side = body[0] == of.body ? 0 : body[1] == of.body ? 1 : -1;
     if (side < 0) return;
@@ -842,7 +838,7 @@ void reportWatch(const ksim::Scene &scene, int which, int step, std::unordered_m
             "w=(%+.5f %+.5f %+.5f)\n",
             step, which, RbdBodyIsEnabled(body) != 0, ke, pe, ke + pe, x[0], x[1], x[2], v[0], v[1], v[2], w[0], w[1],
             w[2]);
-    WatchOf of = {body, &index};
+    ContactsOf of = {body, &index};
     RbdWorldForAllConstraints(scene.world(), printWatchContact, &of);
 }
 
