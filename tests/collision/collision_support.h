@@ -183,6 +183,19 @@ inline ModelPairKey PairKey(const CdxModelPair *pair)
 }
 // The models of a space in the order its model iterator walks them.
 std::vector<CdxModelID> ModelsIn(CdxSpaceID space);
+// What a holds and b does not, and what either holds.
+template <class T> std::set<T> Minus(const std::set<T> &a, const std::set<T> &b)
+{
+    std::set<T> out;
+    for (const T &x : a)
+        if (!b.count(x)) out.insert(x);
+    return out;
+}
+template <class T> std::set<T> Union(std::set<T> a, const std::set<T> &b)
+{
+    a.insert(b.begin(), b.end());
+    return a;
+}
 
 // One update's report, by section; records maps every listed pair to its
 // record.

@@ -46,20 +46,6 @@ struct Coverage {
     int hello = 0, goodbye = 0, frozen = 0, touching = 0, swept = 0, odd = 0, disturbed = 0;
 };
 
-std::set<ModelPairKey> Minus(const std::set<ModelPairKey> &a, const std::set<ModelPairKey> &b)
-{
-    std::set<ModelPairKey> out;
-    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::inserter(out, out.end()));
-    return out;
-}
-
-std::set<ModelPairKey> Union(const std::set<ModelPairKey> &a, const std::set<ModelPairKey> &b)
-{
-    std::set<ModelPairKey> out = a;
-    out.insert(b.begin(), b.end());
-    return out;
-}
-
 class BruteForceScene : public SpaceTest, public ::testing::WithParamInterface<std::pair<int, unsigned>> {
 protected:
     void Build()
