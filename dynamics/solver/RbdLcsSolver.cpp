@@ -265,14 +265,6 @@ namespace {
 // single pivot is taken.
 const int kBlockRetries = 3;
 
-// Iterations without a new least count of infeasible rows after which the
-// solve of an island that is not a box island gives up: kStallBase and one
-// per kStallRowsPer rows. On the heap of turned boxes no solve that went on
-// to succeed went longer between two new least counts than 34 iterations
-// (up to 23 rows) to 147 (300-600 rows), so few of those are cut.
-const int kStallBase = 20;
-const int kStallRowsPer = 2;
-
 // The rows whose state the iterate x (with w on the clamped rows) asks to
 // change: their count, and in *first the one a single pivot changes.
 int countInfeasible(const LCPMatrix &A, const LcpWork &work, const PxReal *q, const PxReal *lo, const PxReal *hi,
@@ -510,8 +502,6 @@ int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, co
     // new least count of infeasible rows, which empties the table.
     int result = -limit;
     PivotRule rule = {n + 1, kBlockRetries, 0, 0};
-    const int stall = kStallBase + n / kStallRowsPer;
-    int lastLeast = 0;
     for (int k = 0; k < limit; ++k) {
         int m = 0;
         for (int i = 0; i < n; ++i)
@@ -544,13 +534,7 @@ int pivotingSolve(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, co
             }
         }
         int single = rule.singleFor(count);
-        if (rule.progress) {
-            best.keep(work.xp, state, n);
-            lastLeast = k;
-        } else if (!params.boxIsland && k - lastLeast >= stall) {
-            result = -(k + 1);
-            break;
-        }
+        if (rule.progress) best.keep(work.xp, state, n);
         if (params.boxIsland && rule.single) {
             if (!from && !(from = A.pool().array<PxReal>(static_cast<size_t>(n), "lcp descent point"))) {
                 result = -(k + 1);
