@@ -27,8 +27,6 @@ const PxReal kProximal = 1e-2;       // rho, of the average diagonal of A
 const int kRecoverySweeps = 200;     // projected Gauss-Seidel sweeps of a recovery at most
 const int kSweepsBetweenChecks = 10; // sweeps between two tests of the tolerance
 const int kRecoveryIterations = 4;   // descent steps of a recovery, in the pivoting's maxIterations
-const int kCrawlSteps = 20;          // descent steps between two looks at how far f fell
-const PxReal kCrawl = 1e-6;          // of |f|: a fall this small over kCrawlSteps ends the descent
 
 struct DescentWork {
     LcpWork lcp;
@@ -210,17 +208,9 @@ int descend(LCPMatrix &A, PxReal *x, const PxReal *q, const PxReal *lo, const Px
     PxReal f = objectiveAndGradient(A, work.trial, q, n, work.g);
     holdOutwardRows(x, work.g, lo, hi, state, n, near);
     int releaseOne = 0;
-    PxReal fMark = f;
     for (int k = 0; k < params.maxIterations; ++k) {
         followIterate(x, n, params.tolerance, tolerances);
         if (solvedWithin(x, work.g, lo, hi, state, n, tolerances)) return k + 1;
-        // A descent that recovers a heap's failed pivoting mostly starts
-        // next to the minimum and crawls (f falling by a millionth of
-        // itself over a hundred steps) without meeting the tolerance.
-        if (k > 0 && k % kCrawlSteps == 0) {
-            if (!(fMark - f > kCrawl * fabs(f))) return -(k + 1);
-            fMark = f;
-        }
         int m = 0;
         for (int i = 0; i < n; ++i)
             if (state[i] != kLcpFree && !(state[i] & kLcpFixed)) work.lcp.clamped[m++] = i;
