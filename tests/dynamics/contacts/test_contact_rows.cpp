@@ -268,6 +268,38 @@ TEST_F(ContactRowsTest, RowsReadTheSameWhereverTheyStartAndWhicheverBodyIsImmova
     EXPECT_EQ(list.constraintCount, 0);
 }
 
+// Under sleeping, a contact whose body fell asleep holding the other's
+// load (it kept that force) is not pushed apart while that body sleeps: a
+// body between two such sleepers would be squeezed against both without
+// end. A gap is left as it is, and every other contact corrects its depth.
+TEST_F(ContactRowsTest, APenetrationIsCorrectedUnlessABodySleepsUnderTheLoadItHeld)
+{
+    struct Case {
+        const char *name;
+        PxReal penetration; // m
+        bool asleep, kept;
+        PxReal phi; // m
+    };
+    const Case cases[] = {
+        {"both awake", 0.003, false, true, -0.003},
+        {"asleep, no force kept", 0.003, true, false, -0.003},
+        {"asleep under the force it held", 0.003, true, true, 0.0},
+        {"a gap", -0.002, true, true, 0.002},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.name);
+        RbdContactSetPenetration(c, k.penetration);
+        const float kept[3] = {0.0f, k.kept ? 1.0f : 0.0f, 0.0f};
+        memcpy(c->data.contact.sleepForce, kept, sizeof(kept));
+        if (k.asleep)
+            RbdBodyDisable(b1);
+        else
+            RbdBodyEnable(b1);
+        ASSERT_EQ(build(), 1);
+        EXPECT_EQ(list.phi[0], k.phi);
+    }
+}
+
 // Spin friction: a ball spinning on the ground stops at the analytic time on
 // both solver paths, and without the option a contact's rows are the same to
 // the bit.
