@@ -92,21 +92,6 @@ void setBounce(RbdBclRowValues *values, const RbdLcsConstraints *list, int32_t r
     values->bounce = values->c;
 }
 
-// Whether one of the contact's bodies sleeps under a load it held when it
-// fell asleep (a ball swinging on a sleeping heap). Such a pair rests at the
-// depth it had then, and its penetration is not corrected while that body
-// sleeps: awake, the heap answers the correction's push by yielding a
-// little, which an immovable sleeper cannot, so that a body between two
-// sleepers would be squeezed ever harder against both (the exact solver's
-// softness bounding the squeeze only near 1e5 N for a 4 kg ball). Only the
-// approach is stopped, as against any immovable body.
-bool restsOnSleeper(const RbdBaseConstraint *c)
-{
-    for (const RbdBody *body : c->body)
-        if (body && body->enabledTime < 0) return RbdContactKeptSleepForce(&c->data.contact);
-    return false;
-}
-
 CONTACT_ROW_INLINE void writeNormalRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c,
                                        const ContactArms &arms)
 {
@@ -115,7 +100,6 @@ CONTACT_ROW_INLINE void writeNormalRow(RbdLcsConstraints *list, int32_t row, con
     writeJacobian(list, row, arms, contact->normal);
     RbdBclRowValues values;
     values.phi = -contact->penetration;
-    if (values.phi < 0.0 && restsOnSleeper(c)) values.phi = 0.0;
     values.correction = RBD_CORRECTION_PENETRATION;
     values.lo = params->options & RBD_CONTACT_ADHESION ? -params->maxAdhesiveForce : 0.0;
     if (params->options & RBD_CONTACT_SOFTNESS) values.rowEpsilon = params->softness;
@@ -242,4 +226,18 @@ void RbdBclAddContact(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBc
     if (directions > 1) writeFrictionRow(list, first + 2, first, c, arms, t[1], secondarySettings(params));
     if (spin) writeSpinRow(list, first + 1 + directions, first, c);
     RbdBclEndConstraint(list, c, rowCount);
+}
+
+// A contact whose body fell asleep holding the other's load rests at the
+// depth it had then, uncorrected while that body sleeps: awake, the heap
+// answers the correction's push by yielding a little, which an immovable
+// sleeper cannot, so that a body between two sleepers would be squeezed
+// ever harder against both (the exact solver's softness bounding the
+// squeeze only near 1e5 N for a 4 kg ball). Only the approach is stopped,
+// as against any immovable body.
+void RbdContactRestOnSleeper(RbdLcsConstraints *list, const RbdBaseConstraint *c, int32_t row)
+{
+    if (c->typeId != RBD_TYPE_CONTACT || !(list->phi[row] < 0.0)) return;
+    for (const RbdBody *body : c->body)
+        if (body && body->enabledTime < 0 && RbdContactKeptSleepForce(&c->data.contact)) list->phi[row] = 0.0;
 }
