@@ -37,10 +37,11 @@ const int32_t kMoving = 3;
 // The share of the force a contact carried when its sleeping body fell
 // asleep by which its force may since have changed, as a vector, without
 // waking it. The sleeper was at rest under that force, its own contacts
-// holding it within their friction cones with room to spare, and the
-// sweeps' own answers in a resting heap wander by a few percent from step
-// to step; a push that grows or turns by more wakes it (a load shifting
-// onto it, a ball rolling off it, friction turning as a bearer slides).
+// holding it within their friction cones, and a ball swinging on a heap
+// presses it with a force that varies by a few percent over a swing; a
+// push that grows or turns by more (a quarter: 14 degrees) is a new load
+// and wakes it (a load shifting onto it, a ball pressed or rolling off it,
+// friction turning as a bearer slides).
 const PxReal kHeldShare = 0.25;
 
 // The weight of the lighter body of a contact (N): the scale against which
