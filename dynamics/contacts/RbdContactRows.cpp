@@ -227,3 +227,17 @@ void RbdBclAddContact(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBc
     if (spin) writeSpinRow(list, first + 1 + directions, first, c);
     RbdBclEndConstraint(list, c, rowCount);
 }
+
+// A contact whose body fell asleep holding the other's load rests at the
+// depth it had then, uncorrected while that body sleeps: awake, the heap
+// answers the correction's push by yielding a little, which an immovable
+// sleeper cannot, so that a body between two sleepers would be squeezed
+// ever harder against both (the exact solver's softness bounding the
+// squeeze only near 1e5 N for a 4 kg ball). Only the approach is stopped,
+// as against any immovable body.
+void RbdContactRestOnSleeper(RbdLcsConstraints *list, const RbdBaseConstraint *c, int32_t row)
+{
+    if (c->typeId != RBD_TYPE_CONTACT || !(list->phi[row] < 0.0)) return;
+    for (const RbdBody *body : c->body)
+        if (body && body->enabledTime < 0 && RbdContactKeptSleepForce(&c->data.contact)) list->phi[row] = 0.0;
+}

@@ -11,6 +11,12 @@
 // immovable (the world or frozen) adds no rows.
 void RbdBclAddContact(RbdLcsConstraints *list, RbdBaseConstraint *c, const RbdBclParameters *parameters);
 
+// Under auto-disable: a contact whose body sleeps under the load it held
+// when it fell asleep (RbdContactKeptSleepForce) gets no depth correction
+// on its normal row, `row`, while that body sleeps. RbdBclEndConstraint
+// calls it for a constraint with a body outside the island being built.
+void RbdContactRestOnSleeper(RbdLcsConstraints *list, const RbdBaseConstraint *c, int32_t row);
+
 // The friction directions of a contact of type 1 or 2 (unit vectors,
 // perpendicular to the normal and, for type 2, to each other). Returns the
 // number of directions written: 0, 1 or 2.

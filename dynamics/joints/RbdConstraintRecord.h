@@ -105,7 +105,19 @@ struct RbdContactData {
     int32_t frictionSides;   // box friction rows the last pivoting solve held, two bits a row
     PxReal foundPenetration; // m, when collision last found it; kept contacts measure their motion from it
     int32_t settling;        // steps before the sweeps correct it within its resting depth (RbdContactSetSettling)
+    // Under auto-disable: the force on body 0 (N) when one of its bodies
+    // fell asleep while the other stayed awake, zero when none is kept
+    // (RbdContactHoldsAsBefore). Single precision fills the union's tail.
+    float sleepForce[3];
 };
+
+// Whether the contact kept the force it carried when one of its bodies fell
+// asleep while the other stayed awake (under auto-disable).
+inline bool RbdContactKeptSleepForce(const RbdContactData *contact)
+{
+    const float *kept = contact->sleepForce;
+    return kept[0] != 0.0f || kept[1] != 0.0f || kept[2] != 0.0f;
+}
 
 // The fields a step reads or writes of every contact come first, in its
 // first eight cache lines (the world's pool starts every record on a line,

@@ -2,6 +2,7 @@
 // constraint's rows.
 #include <string.h>
 #include <initializer_list>
+#include "contacts/RbdContactRows.h"
 #include "world/RbdInternal.h"
 
 namespace {
@@ -217,14 +218,19 @@ void RbdBclEndConstraint(RbdLcsConstraints *list, RbdBaseConstraint *constraint,
             list->rowEpsilon[first + i] += constraint->rowEpsilon[i];
             list->rowGamma[first + i] += constraint->rowGamma[i];
         }
+    int32_t k = list->constraintCount;
+    const int32_t body0 = bodyIndexOf(list, constraint, 0), body1 = bodyIndexOf(list, constraint, 1);
+    // A body with a solver record outside the island: asleep under sleeping
+    // (or in a later island); its contact may rest on it uncorrected.
+    if ((body0 < 0 && constraint->solverBody[0]) || (body1 < 0 && constraint->solverBody[1]))
+        RbdContactRestOnSleeper(list, constraint, first);
     for (int32_t i = 0; i < rowCount && i < RBD_CONSTRAINT_LAMBDA_COUNT; ++i)
         constraint->phi[i] = list->phi[first + i];
-    int32_t k = list->constraintCount;
     list->constraints[k] = constraint;
     list->constraintRowCount[k] = rowCount;
     list->constraintFirstRow[k] = first;
-    list->constraintBody[0][k] = bodyIndexOf(list, constraint, 0);
-    list->constraintBody[1][k] = bodyIndexOf(list, constraint, 1);
+    list->constraintBody[0][k] = body0;
+    list->constraintBody[1][k] = body1;
     list->constraintCount++;
     list->partitionConstraintCount++;
     list->rowCount += rowCount;

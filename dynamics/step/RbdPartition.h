@@ -23,13 +23,21 @@ bool RbdConstraintIsSlack(const RbdBaseConstraint *c);
 // other body: under auto-disable the contact binds neither the other body's
 // sleep to the spinning one nor wakes it.
 bool RbdContactIsSpunThrough(const RbdBaseConstraint *c, const RbdBody *body);
-// A contact through which `body` meets the sleeping body `sleeper` so gently that the sleeper would stay at
-// rest: it closes slower than the rest speed, and the impulses such
-// contacts pressed on the sleeper since it fell asleep (the last step's is
-// added here) would have moved it, free, slower than the rest speed. Under
-// auto-disable it does not wake the sleeper, which the body meets as
-// immovable; a push that goes on adds up and wakes it.
+// A contact through which `body` meets the sleeping body `sleeper` so gently
+// that the sleeper would stay at rest: it closes slower than the rest speed,
+// and either it kept the force it carried when the sleeper fell asleep and
+// holds it still (RbdContactHoldsAsBefore), or it kept none and the
+// impulses such contacts pressed on the sleeper since it fell asleep (the
+// last step's is added here) would have moved it, free, slower than the rest
+// speed. Under auto-disable it does not wake the sleeper, which the body
+// meets as immovable; a push that goes on adds up and wakes it. A load it
+// did not hold, from a body stepped since it was enabled, wakes it here as
+// a body just enabled (for its alive window).
 bool RbdContactTouchesGently(const RbdBaseConstraint *c, const RbdBody *body, RbdBody *sleeper);
+// Whether the contact's force on its body `side` (0 or 1) is within a share
+// (kHeldShare, a quarter) of the kept one, as a vector: the change since
+// the sleeper fell asleep is no more than a quarter of what it held then.
+bool RbdContactHoldsAsBefore(const RbdBaseConstraint *c, int side);
 
 // Called after each island is complete; it may remove that island (the
 // last one of output) from the output.

@@ -13,6 +13,13 @@
 // against a wall, for what it can give the ball it strikes would leave
 // that ball below the rest speed; every ball it struck woke the whole pile
 // for a dozen steps before, time and again.
+// In an island the sweeps solve, a body moving on its own binds no resting
+// body it bears on without closing on it: a ball swinging for good about
+// the line through its two contacts (which nothing in a pile of balls
+// resists) leaves the heap under it asleep. The resting bodies held its
+// push while awake (that is why they rest), and they hold it asleep, met
+// as immovable, while its force stays near what it was when they fell
+// asleep (RbdContactHoldsAsBefore).
 #include "step/RbdPartition.h"
 
 #include <math.h>
@@ -21,8 +28,21 @@
 
 namespace {
 
-// partitionMark of an island body found awake by the sleep test.
+// partitionMark of an island body found awake by the sleep test: bound to
+// a moving one, or within its alive window (kAwake), or moving on its own
+// past that window (kMoving).
 const int32_t kAwake = 2;
+const int32_t kMoving = 3;
+
+// The share of the force a contact carried when its sleeping body fell
+// asleep by which its force may since have changed, as a vector, without
+// waking it. The sleeper was at rest under that force, its own contacts
+// holding it within their friction cones, and a ball swinging on a heap
+// presses it with a force that varies by a few percent over a swing; a
+// push that grows or turns by more (a quarter: 14 degrees) is a new load
+// and wakes it (a load shifting onto it, a ball pressed or rolling off it,
+// friction turning as a bearer slides).
+const PxReal kHeldShare = 0.25;
 
 // The weight of the lighter body of a contact (N): the scale against which
 // its force is judged. A world without gravity has none.
@@ -90,37 +110,56 @@ PxReal squaredSpeedAt(const RbdBody *body, const PxVector3 p)
     return PxV3LengthSquared(v);
 }
 
+bool awakeMark(int32_t mark)
+{
+    return mark == kAwake || mark == kMoving;
+}
+
 bool inIsland(const RbdBody *body, int32_t p)
 {
     if (!body || body->partitionIndex != p) return false;
-    return body->partitionMark == kPartitionAdded || body->partitionMark == kAwake;
+    return body->partitionMark == kPartitionAdded || awakeMark(body->partitionMark);
+}
+
+// Whether a body moving on its own, past its alive window, bears on the
+// resting body across contact c without closing on it: in an island the
+// sweeps solve, the contact then binds no sleep. A body woken or enabled
+// within its window, or bound to a moving one, binds as any contact does,
+// so that a knock or a fresh load is stepped through the heap as before.
+bool bearsOnRest(const RbdBaseConstraint *c, const RbdBody *walked, bool swept)
+{
+    if (!swept || walked->partitionMark != kMoving || c->typeId != RBD_TYPE_CONTACT) return false;
+    const RbdWorld *world = c->world;
+    const PxReal slow = world->thresholds.restSpeed * PxV3Length(world->gravity) * world->timeStep; // m/s
+    return closingSpeed(c) < slow;
 }
 
 // Marks the bodies of island p that a constraint binds to an awake one
 // (the walked body); returns how many it marked.
-int32_t wakeBound(const RbdBaseConstraint *c, const RbdBody *awake, int32_t p)
+int32_t wakeBound(const RbdBaseConstraint *c, const RbdBody *awake, int32_t p, bool swept)
 {
     bool asleep[2], any = false;
     for (int side = 0; side < 2; ++side) {
-        asleep[side] = inIsland(c->body[side], p) && c->body[side]->partitionMark != kAwake;
+        asleep[side] = inIsland(c->body[side], p) && !awakeMark(c->body[side]->partitionMark);
         any = any || asleep[side];
     }
     // The slack test is the costly part; most constraints of a pass join
     // bodies already awake.
-    if (!any || RbdConstraintIsSlack(c) || RbdContactIsSpunThrough(c, awake)) return 0;
+    if (!any || RbdConstraintIsSlack(c) || RbdContactIsSpunThrough(c, awake) || bearsOnRest(c, awake, swept))
+        return 0;
     for (int side = 0; side < 2; ++side)
         if (asleep[side]) c->body[side]->partitionMark = kAwake;
     return asleep[0] + asleep[1];
 }
 
 // One pass over the island spreading wakefulness along its bindings.
-int32_t spreadOnce(RbdBody *const *bodies, int32_t n, int32_t p)
+int32_t spreadOnce(RbdBody *const *bodies, int32_t n, int32_t p, bool swept)
 {
     int32_t marked = 0;
     for (int32_t k = 0; k < n; ++k) {
-        if (bodies[k]->partitionMark != kAwake) continue;
+        if (!awakeMark(bodies[k]->partitionMark)) continue;
         for (const RbdConstraintNode *node = bodies[k]->constraints; node; node = node->next)
-            marked += wakeBound(node->constraint, bodies[k], p);
+            marked += wakeBound(node->constraint, bodies[k], p, swept);
     }
     return marked;
 }
@@ -146,17 +185,40 @@ int32_t markAwake(RbdBody *const *bodies, int32_t n, int32_t p, const RbdAutoDis
     for (int32_t k = 0; k < n; ++k) RbdBodyAverageMotion(bodies[k], thresholds->averagingWindow);
     for (int32_t k = 0; k < n; ++k)
         if (RbdBodyIsMovingTest(bodies[k], thresholds, swept)) {
-            bodies[k]->partitionMark = kAwake;
+            const bool own = swept && bodies[k]->enabledTime >= thresholds->aliveWindow;
+            bodies[k]->partitionMark = own ? kMoving : kAwake;
             ++awake;
         }
     if (awake == 0) return 0;
-    for (int32_t marked = awake; marked > 0 && awake < n; awake += marked) marked = spreadOnce(bodies, n, p);
+    for (int32_t marked = awake; marked > 0 && awake < n; awake += marked) marked = spreadOnce(bodies, n, p, swept);
     return awake;
 }
 
-// A sleeping body is at rest: awake neighbours meet it as immovable.
-void putToSleep(RbdBody *body)
+// Whether `other`, met through a contact of a body of island p falling
+// asleep, stays awake: enabled, and not one of the island's sleepers.
+bool staysAwake(const RbdBody *other, int32_t p)
 {
+    if (!other || other->frozen || other->enabledTime < 0) return false;
+    return !inIsland(other, p) || awakeMark(other->partitionMark);
+}
+
+// Each contact of a body falling asleep keeps the force it carries if
+// its other body stays awake and goes on meeting it, and forgets any
+// force it kept otherwise (then neither of its bodies steps it).
+void keepSleepForces(const RbdBody *body, int32_t p)
+{
+    for (const RbdConstraintNode *node = body->constraints; node; node = node->next) {
+        RbdBaseConstraint *c = node->constraint;
+        if (c->typeId != RBD_TYPE_CONTACT) continue;
+        const bool keep = staysAwake(node->other, p) && carriesForce(c);
+        for (int k = 0; k < 3; ++k) c->data.contact.sleepForce[k] = keep ? (float)c->force[0][k] : 0.0f;
+    }
+}
+
+// A sleeping body is at rest: awake neighbours meet it as immovable.
+void putToSleep(RbdBody *body, int32_t p)
+{
+    keepSleepForces(body, p);
     body->pressedImpulse = 0.0;
     PxV3Zero(body->lcs.linearVelocity);
     PxV3Zero(body->lcs.angularVelocity);
@@ -167,16 +229,15 @@ void putToSleep(RbdBody *body)
 }
 
 // Island p keeps its awake bodies in their order, chained anew; the
-// others sleep.
+// others sleep, first, while every mark still tells who stays awake.
 void keepAwakeBodies(RbdPartitionOutput *out, int32_t p)
 {
     RbdBody **bodies = out->bodies + out->bodyStart[p];
     int32_t n = out->bodyCount[p], kept = 0;
+    for (int32_t k = 0; k < n; ++k)
+        if (!awakeMark(bodies[k]->partitionMark)) putToSleep(bodies[k], p);
     for (int32_t k = 0; k < n; ++k) {
-        if (bodies[k]->partitionMark != kAwake) {
-            putToSleep(bodies[k]);
-            continue;
-        }
+        if (bodies[k]->partitionMark == kPartitionUnmarked) continue;
         bodies[k]->partitionMark = kPartitionAdded;
         bodies[k]->partitionBodyIndex = kept;
         bodies[kept++] = bodies[k];
@@ -235,11 +296,33 @@ bool RbdContactTouchesGently(const RbdBaseConstraint *c, const RbdBody *body, Rb
     const RbdWorld *world = body->world;
     const PxReal slow = world->thresholds.restSpeed * PxV3Length(world->gravity) * world->timeStep; // m/s
     if (!(closingSpeed(c) < slow)) return false;
-    // The last step's impulse on the sleeper, met as immovable, joins those
-    // of the steps before: momentum it would have taken, free, since it slept.
-    // A push that goes on (a finger pressing slowly) thus wakes it in time.
-    sleeper->pressedImpulse += PxV3Length(c->force[side]) * world->timeStep;
-    return sleeper->pressedImpulse < sleeper->lcs.mass * slow;
+    bool held;
+    if (RbdContactKeptSleepForce(&c->data.contact)) {
+        held = RbdContactHoldsAsBefore(c, side);
+    } else {
+        // The last step's impulse on the sleeper, met as immovable, joins those
+        // of the steps before: momentum it would have taken, free, since it
+        // slept. A push that goes on (a finger pressing slowly) thus wakes it.
+        sleeper->pressedImpulse += PxV3Length(c->force[side]) * world->timeStep;
+        held = sleeper->pressedImpulse < sleeper->lcs.mass * slow;
+    }
+    // A load it did not hold, from a body stepped since it was enabled (so
+    // the force is the last step's answer, not one kept from before both
+    // slept), wakes it as a body just enabled: stepped for its alive window
+    // with every body it bears on before it may sleep again, rather than
+    // judged at rest at once, still unmoved, and put back to sleep.
+    if (!held && body->enabledTime > 0) RbdBodyEnable(sleeper);
+    return held;
+}
+
+bool RbdContactHoldsAsBefore(const RbdBaseConstraint *c, int side)
+{
+    const float *kept = c->data.contact.sleepForce;
+    const PxReal sign = side == 0 ? 1.0 : -1.0;
+    PxVector3 before, change;
+    for (int k = 0; k < 3; ++k) before[k] = sign * kept[k];
+    PxV3Sub(change, c->force[side], before);
+    return PxV3LengthSquared(change) <= kHeldShare * kHeldShare * PxV3LengthSquared(before);
 }
 
 void RbdAutoDisableLastPartition(RbdPartitionOutput *out, void *arg)
@@ -251,7 +334,7 @@ void RbdAutoDisableLastPartition(RbdPartitionOutput *out, void *arg)
     const bool swept = sweptIsland(bodies[0]->world, out->constraintCount[p]);
     int32_t n = out->bodyCount[p], awake = markAwake(bodies, n, p, thresholds, swept);
     if (awake == 0) {
-        for (int32_t k = 0; k < n; ++k) putToSleep(bodies[k]);
+        for (int32_t k = 0; k < n; ++k) putToSleep(bodies[k], p);
         removeLastPartition(out, p);
         return;
     }

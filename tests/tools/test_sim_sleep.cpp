@@ -5,6 +5,8 @@
 // ball spinning fast about the line through its contacts stays awake, but
 // the ball it carries sleeps: the spin reaches neither contact. A ball
 // rolling into a sleeping one wakes it only with a push that could move it.
+// A ball rolling on a sleeping heap leaves it asleep while it bears on it
+// as it did when the heap fell asleep, and wakes it once it presses harder.
 #include <math.h>
 
 #include <gtest/gtest.h>
@@ -194,6 +196,58 @@ TEST(SimSleep, ABallRollingTowardsASleepingOneWakesItByStrikingOrPushingButNotBy
         }
         EXPECT_TRUE(end[0] == start[0] && end[1] == start[1]);
         EXPECT_NEAR(sqrt(2.0) * -rollerEnd[0], 2.0 * kRadius, 1e-3) << "the roller stopped against it";
+    }
+}
+
+// Two boards stacked on the ground, solved by the sweeps as a large heap
+// is, asleep with a ball resting on the top one; the ball is then set
+// rolling along it at 5 cm/s (five times the rest speed), from step 60 on
+// pressed down by a share of its weight. The boards held the ball's weight
+// while awake and hold it asleep, met as immovable, while its force stays
+// within a quarter of what it was when they fell asleep: the ball rolls on
+// at its speed (no friction works on a ball rolling on a plane) while the
+// heap sleeps. Pressed by half its weight, the top board wakes, and is
+// stepped with the board it bears on for its alive window.
+TEST(SimSleep, ABallRollingOnASleepingHeapLeavesItAsleepUntilItPressesHarder)
+{
+    const PxReal speed = 0.05, shares[] = {0.0, 0.1, 0.5}; // m/s, of the ball's weight
+    const PxQuaternion unturned = {1.0, 0.0, 0.0, 0.0};
+    const PxReal at[3][3] = {{0.0, 0.0, 0.05}, {0.0, 0.0, 0.15}, {-0.3, 0.0, 0.2 + kRadius}};
+    for (PxReal share : shares) {
+        SCOPED_TRACE(share);
+        auto scene = std::make_unique<ksim::Scene>("boards", ksim::sizesFor(3, 4, 3));
+        ksim::useGravity(*scene, 9.81);
+        ksim::useFriction(*scene, 0.5);
+        ksim::addGround(*scene);
+        RbdWorldLCPSetLargeIslandRows(scene->world(), 0);
+        CdxGeometryID board = scene->keep(CdxBoxCreate(1.0, 1.0, 0.1));
+        for (int b = 0; b < 2; ++b) scene->body(board, 1000.0, at[b], unturned, "board");
+        scene->body(scene->keep(CdxSphereCreate(kRadius)), 1000.0, at[2], unturned, "ball");
+        const std::vector<RbdBodyID> bodies = scene->bodyIds();
+        const RbdBodyID ball = bodies[2];
+        for (int k = 0; k < 100; ++k) scene->step(kStep);
+        for (RbdBodyID b : bodies) ASSERT_FALSE(RbdBodyIsEnabled(b)) << "all asleep";
+        RbdBodyEnable(ball);
+        RbdBodySetLinearVelocity(ball, speed, 0.0, 0.0);
+        RbdBodySetAngularVelocity(ball, 0.0, speed / kRadius, 0.0);
+        int awakeFrom40 = 0, woken[2] = {0, 0}, ballAsleep = 0;
+        for (int k = 1; k <= 150; ++k) {
+            if (k > 60) RbdBodyAddForce(ball, 0.0, 0.0, -share * RbdBodyGetMass(ball) * 9.81);
+            scene->step(kStep);
+            for (int b = 0; b < 2; ++b) {
+                awakeFrom40 += k >= 40 && k <= 60 && RbdBodyIsEnabled(bodies[b]);
+                woken[b] += k > 60 && RbdBodyIsEnabled(bodies[b]);
+            }
+            ballAsleep += !RbdBodyIsEnabled(ball);
+        }
+        EXPECT_EQ(awakeFrom40 + ballAsleep, 0) << "the heap sleeps under the rolling ball, which stays awake";
+        EXPECT_EQ(woken[0] > 0 && woken[1] > 0, share > 0.25) << "both boards wake under a press, or neither";
+        EXPECT_EQ(woken[0] > 0 || woken[1] > 0, share > 0.25);
+        PxVector3 v, end;
+        RbdBodyGetLinearVelocity(ball, v);
+        RbdBodyGetPosition(ball, end);
+        EXPECT_NEAR(v[0], speed, 0.01 * speed) << "it rolls on at its speed";
+        EXPECT_NEAR(end[0] - at[2][0], speed * 150 * kStep, 0.01 * speed * 150 * kStep);
     }
 }
 

@@ -268,6 +268,30 @@ TEST_F(ContactRowsTest, RowsReadTheSameWhereverTheyStartAndWhicheverBodyIsImmova
     EXPECT_EQ(list.constraintCount, 0);
 }
 
+// Under sleeping, a contact whose body fell asleep holding the other's
+// load (it kept that force) is not pushed apart while that body sleeps: a
+// body between two such sleepers would be squeezed against both without
+// end. A gap is left as it is, and every other contact corrects its depth.
+TEST_F(ContactRowsTest, APenetrationIsCorrectedUnlessABodySleepsUnderTheLoadItHeld)
+{
+    // penetration (m), body 1 asleep, a force kept, the row's error (m)
+    const struct {
+        PxReal penetration;
+        bool asleep, kept;
+        PxReal phi;
+    } cases[] = {{0.003, false, true, -0.003},
+                 {0.003, true, false, -0.003},
+                 {0.003, true, true, 0.0},
+                 {-0.002, true, true, 0.002}};
+    for (const auto &k : cases) {
+        RbdContactSetPenetration(c, k.penetration);
+        c->data.contact.sleepForce[1] = k.kept ? 1.0f : 0.0f;
+        k.asleep ? RbdBodyDisable(b1) : RbdBodyEnable(b1);
+        ASSERT_EQ(build(), 1);
+        EXPECT_EQ(list.phi[0], k.phi) << k.penetration << " " << k.asleep << " " << k.kept;
+    }
+}
+
 // Spin friction: a ball spinning on the ground stops at the analytic time on
 // both solver paths, and without the option a contact's rows are the same to
 // the bit.
