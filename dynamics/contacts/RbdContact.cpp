@@ -16,6 +16,7 @@ void resetContactData(RbdBaseConstraint *c)
     PxV3Set(contact->normal, 0.0, 1.0, 0.0);
     PxV3Set(contact->direction, 1.0, 0.0, 0.0);
     RbdContactParamsReset(&contact->params);
+    c->contactUserValue = 0.0;
 }
 
 // A contact removes one degree of freedom (along its normal) and limits none.
@@ -163,14 +164,12 @@ int RbdContactIsSwept(RbdContactID c)
 
 void RbdContactSetUserValue(RbdContactID c, PxReal value)
 {
-    RbdContactData *contact = contactOf(c, "RbdContactSetUserValue");
-    if (contact) contact->userValue = value;
+    if (contactOf(c, "RbdContactSetUserValue")) c->contactUserValue = value;
 }
 
 PxReal RbdContactGetUserValue(RbdContactID c)
 {
-    RbdContactData *contact = contactOf(c, "RbdContactGetUserValue");
-    return contact ? contact->userValue : 0.0;
+    return contactOf(c, "RbdContactGetUserValue") ? c->contactUserValue : 0.0;
 }
 
 void RbdContactSetFoundPenetration(RbdContactID c, PxReal penetration)

@@ -89,7 +89,6 @@ void setBounce(RbdBclRowValues *values, const RbdLcsConstraints *list, int32_t r
     PxReal vn = RbdBclRowVelocity(list, row, c);
     if (vn >= -params->restitutionThreshold) return;
     values->c = -params->restitution * vn;
-    values->bounce = values->c;
 }
 
 CONTACT_ROW_INLINE void writeNormalRow(RbdLcsConstraints *list, int32_t row, const RbdBaseConstraint *c,

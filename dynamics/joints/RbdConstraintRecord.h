@@ -4,6 +4,7 @@
 #ifndef KELMAR_DYNAMICS_RBDCONSTRAINTRECORD_H
 #define KELMAR_DYNAMICS_RBDCONSTRAINTRECORD_H
 
+#include <stddef.h>
 #include <kelmar/PxMemory.h>
 #include <kelmar/RbdTypes.h>
 #include <kelmar/RbdLimit.h>
@@ -100,7 +101,6 @@ struct RbdContactData {
     PxVector3 direction; // world, primary friction direction
     RbdContactParams params;
     RbdBaseConstraint *next; // chain of one model pair's contacts
-    PxReal userValue;        // written and read by the contact's user, 0 after a reset
     int32_t idleSteps;       // solves in a row whose start found it pushing nothing
     int32_t frictionSides;   // box friction rows the last pivoting solve held, two bits a row
     PxReal foundPenetration; // m, when collision last found it; kept contacts measure their motion from it
@@ -162,6 +162,7 @@ struct RbdBaseConstraint {
     PxReal rowEpsilon[RBD_CONSTRAINT_MAX_ROWS]; // per-row softness additions
     PxReal rowGamma[RBD_CONSTRAINT_MAX_ROWS];   // per-row stabilisation additions
     // Not read by a step's walks.
+    PxReal contactUserValue; // a contact's, written and read by its user only, 0 after a reset
     RbdWorld *world;
     RbdBaseConstraint *next; // enabled-constraint list of the world
     RbdBaseConstraint *prev;
@@ -174,6 +175,10 @@ struct RbdBaseConstraint {
     RbdSetBodiesFunction setBodies;
     RbdSetAxisFunction setAxis;
 };
+// A contact's step fields end within the record's first eight lines: its
+// user value stays outside them, read by no step.
+static_assert(offsetof(RbdBaseConstraint, data) + sizeof(RbdContactData) <= 8 * 64,
+              "a contact's step fields fit eight cache lines");
 
 // The functions every constraint type shares.
 void BaseConstraintReset(RbdBaseConstraint *constraint);

@@ -331,7 +331,6 @@ bool setStopRow(RbdLcsConstraints *list, int32_t row, RbdLimit *limit, const Rbd
         limit->bounceActive = fabs(bounce * h) > fabs(parameters->gamma * limit->overshoot);
         if (limit->velocity * limit->overshoot >= 0.0) {
             list->c[row] = bounce;
-            list->bounce[row] = bounce;
         }
     } else {
         RbdBclSoftenRow(list, row, stop->stiffness, stop->damping, parameters);
@@ -355,7 +354,6 @@ void setDriveRow(RbdLcsConstraints *list, int32_t row, const RbdLimit *limit)
 {
     list->lo[row] = -limit->motorMaxForce;
     list->hi[row] = limit->motorMaxForce;
-    list->bounce[row] = 0.0;
     if (limit->motorized) {
         list->phi[row] = 0.0;
         list->c[row] = limit->motorDesiredVelocity;

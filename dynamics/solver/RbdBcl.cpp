@@ -32,7 +32,7 @@ size_t storageBytes(int32_t maxRows, int32_t maxConstraints)
     size_t rowReals = alignUp((size_t)maxRows * sizeof(PxReal));
     size_t rowInts = alignUp((size_t)maxRows * sizeof(int32_t));
     size_t constraintInts = alignUp((size_t)maxConstraints * sizeof(int32_t));
-    return alignUp((size_t)maxRows * RBD_JACOBIAN_COLUMNS * sizeof(PxReal)) + 9 * rowReals + 3 * rowInts +
+    return alignUp((size_t)maxRows * RBD_JACOBIAN_COLUMNS * sizeof(PxReal)) + 8 * rowReals + 3 * rowInts +
            alignUp((size_t)maxConstraints * sizeof(RbdBaseConstraint *)) + 4 * constraintInts;
 }
 
@@ -59,7 +59,7 @@ template <int count> void clearRun(RbdLcsConstraints *list, int32_t row)
     static_assert(count == 1 || count == 2, "one row or a pair");
     PxReal *entry = RbdBclJacobianRow(list->jacobian, row);
     for (int32_t col = 0; col < RBD_JACOBIAN_COLUMNS; ++col) put<count>(entry + col * RBD_TILE_ROWS, 0.0);
-    for (PxReal *array : {list->phi, list->c, list->lambda, list->rowEpsilon, list->rowGamma, list->mu, list->bounce})
+    for (PxReal *array : {list->phi, list->c, list->lambda, list->rowEpsilon, list->rowGamma, list->mu})
         put<count>(array + row, 0.0);
     put<count>(list->lo + row, -RBD_REAL_MAX);
     put<count>(list->hi + row, RBD_REAL_MAX);
@@ -119,7 +119,6 @@ int RbdBclCreateConstraintRowList(RbdLcsConstraints *list, int32_t maxConstraint
     list->rowEpsilon = carve<PxReal>(&cursor, maxRows);
     list->rowGamma = carve<PxReal>(&cursor, maxRows);
     list->mu = carve<PxReal>(&cursor, maxRows);
-    list->bounce = carve<PxReal>(&cursor, maxRows);
     list->state = carve<int32_t>(&cursor, maxRows);
     list->frictionIndex = carve<int32_t>(&cursor, maxRows);
     list->correction = carve<int32_t>(&cursor, maxRows);
@@ -180,7 +179,6 @@ void RbdBclClearRow(RbdLcsConstraints *list, int32_t row)
     list->rowEpsilon[row] = 0.0;
     list->rowGamma[row] = 0.0;
     list->mu[row] = 0.0;
-    list->bounce[row] = 0.0;
     list->state[row] = 0;
     list->frictionIndex[row] = -1;
     list->correction[row] = RBD_CORRECTION_JOINT;

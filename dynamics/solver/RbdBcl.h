@@ -67,7 +67,6 @@ struct RbdLcsConstraints {
     PxReal *rowEpsilon;     // softness addition to the world epsilon
     PxReal *rowGamma;       // stabilisation addition to the world gamma
     PxReal *mu;             // friction coefficient of a proportional friction row
-    PxReal *bounce;         // bounce velocity copied from the target, 0 for none
     int32_t *state;         // LCP state word
     int32_t *frictionIndex; // row index (in this list) of the normal row bounding this row, -1 for none
     int32_t *correction;    // RbdBclCorrection: how fast the row's error may be corrected
@@ -112,7 +111,6 @@ struct RbdBclRowValues {
     PxReal hi = RBD_REAL_MAX;
     PxReal rowEpsilon = 0.0;
     PxReal mu = 0.0;
-    PxReal bounce = 0.0;
     int32_t frictionIndex = -1;
     int32_t correction = RBD_CORRECTION_JOINT;
 };
@@ -128,7 +126,6 @@ inline void RbdBclWriteRowValues(RbdLcsConstraints *list, int32_t row, const Rbd
     list->rowEpsilon[row] = values.rowEpsilon;
     list->rowGamma[row] = 0.0;
     list->mu[row] = values.mu;
-    list->bounce[row] = values.bounce;
     list->state[row] = 0;
     list->frictionIndex[row] = values.frictionIndex;
     list->correction[row] = values.correction;

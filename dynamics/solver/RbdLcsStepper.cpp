@@ -208,7 +208,7 @@ int WorldStepper::solveForces(const ForceModel &model)
     // last body first: the rows were built up to the last bodies' constraints.
     const PxReal h2 = parameters_.stepsize * parameters_.stepsize;
     for (int b = bodyCount_ - 1; b >= 0; --b) {
-        if (b >= kRbdPrefetchAhead) RbdPrefetchRange(bodies_[b - kRbdPrefetchAhead], 0, sizeof(RbdLcsBody));
+        if (b >= kRbdPrefetchAhead) RbdPrefetchRange(bodies_[b - kRbdPrefetchAhead], 0, RbdLcsSolveBodyBytes);
         fn_->updateMomentum(bodies_[b]);
         PxV3Copy(load[b].force, bodies_[b]->force);
         PxV3Copy(load[b].torque, bodies_[b]->torque);

@@ -31,8 +31,9 @@ enum { RBD_LCS_BODY_SWEPT_STEPS_SHIFT = 8 };
 // its fields are ordered for the walks that read a few of them: the first
 // line holds the chain and the velocities (the islands, the packing of a
 // pile's rows), the second the loads and masses (the preparation, the force
-// reset), the fourth the centre of mass (each contact's rows); the
-// integration and the force pass read the rest.
+// reset), the next three the inertias and momenta (with the first two, all
+// the solve's body pass reads: RbdLcsSolveBodyBytes), the seventh the
+// centre of mass (each contact's rows); the integration reads the rest.
 struct RbdLcsBody {
     RbdLcsBody *next;              // next solver body of the partition
     int32_t flags;                 // RBD_LCS_BODY_* bits
@@ -42,18 +43,22 @@ struct RbdLcsBody {
     PxVector3 torque;              // external torque about the centre of mass (N m, world)
     PxReal invMass;                // 1 / mass (1/kg)
     PxReal mass;                   // kg
-    PxMatrix4 comTransform;        // centre-of-mass frame in world coordinates; row 3 is comPosition
-    PxQuaternion quaternion;       // orientation of comTransform (w, x, y, z)
-    PxVector3 linearAcceleration;  // of the last step (m/s^2)
-    PxVector3 angularAcceleration; // of the last step (rad/s^2)
     PxMatrix3 invInertiaWorld;     // inverse of inertiaWorld
     PxMatrix3 inertiaWorld;        // inertia tensor about the centre of mass, world frame (kg m^2)
     PxVector3 linearMomentum;      // m v, filled by the solver
     PxVector3 angularMomentum;     // I w, filled by the solver
+    PxMatrix4 comTransform;        // centre-of-mass frame in world coordinates; row 3 is comPosition
+    PxQuaternion quaternion;       // orientation of comTransform (w, x, y, z)
+    PxVector3 linearAcceleration;  // of the last step (m/s^2)
+    PxVector3 angularAcceleration; // of the last step (rad/s^2)
     PxMatrix3 inertiaBody;         // inertia tensor in the centre-of-mass frame (kg m^2)
     PxMatrix3 invInertiaBody;
     PxVector3 fastSpinAxis; // unit axis, world
 };
+// The bytes of a solver record the solve's body pass reads and writes:
+// velocities, loads, masses, inertias and momenta.
+const size_t RbdLcsSolveBodyBytes = offsetof(RbdLcsBody, comTransform);
+static_assert(RbdLcsSolveBodyBytes == 5 * 64, "the solve's body pass reads five lines");
 
 struct RbdLcsLCPSolverParameters {
     int32_t solverFunction; // 0 and 1: the pivoting solver

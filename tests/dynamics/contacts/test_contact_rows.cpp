@@ -186,7 +186,6 @@ TEST_F(ContactRowsTest, RestitutionReversesAnApproachFasterThanTheThresholdOnly)
     RbdContactParamsSetRestitution(params, 0.5);
     ASSERT_EQ(build(), 1);
     EXPECT_NEAR(list.c[0], 1.0, 1e-15) << "half the approach speed of 2 m/s";
-    EXPECT_EQ(list.bounce[0], list.c[0]);
 
     RbdContactParamsSetRestitutionThreshold(params, 2.5);
     ASSERT_EQ(build(), 1);
