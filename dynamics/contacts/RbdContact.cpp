@@ -17,6 +17,7 @@ void resetContactData(RbdBaseConstraint *c)
     PxV3Set(contact->direction, 1.0, 0.0, 0.0);
     RbdContactParamsReset(&contact->params);
     c->contactUserValue = 0.0;
+    memset(c->contactSleepForce, 0, sizeof(c->contactSleepForce));
 }
 
 // A contact removes one degree of freedom (along its normal) and limits none.

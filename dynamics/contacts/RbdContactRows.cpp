@@ -238,5 +238,5 @@ void RbdContactRestOnSleeper(RbdLcsConstraints *list, const RbdBaseConstraint *c
 {
     if (c->typeId != RBD_TYPE_CONTACT || !(list->phi[row] < 0.0)) return;
     for (const RbdBody *body : c->body)
-        if (body && body->enabledTime < 0 && RbdContactKeptSleepForce(&c->data.contact)) list->phi[row] = 0.0;
+        if (body && body->enabledTime < 0 && RbdContactKeptSleepForce(c)) list->phi[row] = 0.0;
 }

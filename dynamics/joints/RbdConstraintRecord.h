@@ -105,19 +105,7 @@ struct RbdContactData {
     int32_t frictionSides;   // box friction rows the last pivoting solve held, two bits a row
     PxReal foundPenetration; // m, when collision last found it; kept contacts measure their motion from it
     int32_t settling;        // steps before the sweeps correct it within its resting depth (RbdContactSetSettling)
-    // Under auto-disable: the force on body 0 (N) when one of its bodies
-    // fell asleep while the other stayed awake, zero when none is kept
-    // (RbdContactHoldsAsBefore). Single precision fills the union's tail.
-    float sleepForce[3];
 };
-
-// Whether the contact kept the force it carried when one of its bodies fell
-// asleep while the other stayed awake (under auto-disable).
-inline bool RbdContactKeptSleepForce(const RbdContactData *contact)
-{
-    const float *kept = contact->sleepForce;
-    return kept[0] != 0.0f || kept[1] != 0.0f || kept[2] != 0.0f;
-}
 
 // The fields a step reads or writes of every contact come first, in its
 // first eight cache lines (the world's pool starts every record on a line,
@@ -163,6 +151,11 @@ struct RbdBaseConstraint {
     PxReal rowGamma[RBD_CONSTRAINT_MAX_ROWS];   // per-row stabilisation additions
     // Not read by a step's walks.
     PxReal contactUserValue; // a contact's, written and read by its user only, 0 after a reset
+    // Under auto-disable: a contact's force on body 0 (N) when one of its
+    // bodies fell asleep while the other stayed awake, zero when none is
+    // kept (RbdContactHoldsAsBefore). Read only where an awake body meets a
+    // sleeper, so it stays out of the lines every step walks.
+    float contactSleepForce[3];
     RbdWorld *world;
     RbdBaseConstraint *next; // enabled-constraint list of the world
     RbdBaseConstraint *prev;
@@ -179,6 +172,14 @@ struct RbdBaseConstraint {
 // user value stays outside them, read by no step.
 static_assert(offsetof(RbdBaseConstraint, data) + sizeof(RbdContactData) <= 8 * 64,
               "a contact's step fields fit eight cache lines");
+
+// Whether the contact kept the force it carried when one of its bodies fell
+// asleep while the other stayed awake (under auto-disable).
+inline bool RbdContactKeptSleepForce(const RbdBaseConstraint *c)
+{
+    const float *kept = c->contactSleepForce;
+    return kept[0] != 0.0f || kept[1] != 0.0f || kept[2] != 0.0f;
+}
 
 // The functions every constraint type shares.
 void BaseConstraintReset(RbdBaseConstraint *constraint);

@@ -211,7 +211,7 @@ void keepSleepForces(const RbdBody *body, int32_t p)
         RbdBaseConstraint *c = node->constraint;
         if (c->typeId != RBD_TYPE_CONTACT) continue;
         const bool keep = staysAwake(node->other, p) && carriesForce(c);
-        for (int k = 0; k < 3; ++k) c->data.contact.sleepForce[k] = keep ? (float)c->force[0][k] : 0.0f;
+        for (int k = 0; k < 3; ++k) c->contactSleepForce[k] = keep ? (float)c->force[0][k] : 0.0f;
     }
 }
 
@@ -297,7 +297,7 @@ bool RbdContactTouchesGently(const RbdBaseConstraint *c, const RbdBody *body, Rb
     const PxReal slow = world->thresholds.restSpeed * PxV3Length(world->gravity) * world->timeStep; // m/s
     if (!(closingSpeed(c) < slow)) return false;
     bool held;
-    if (RbdContactKeptSleepForce(&c->data.contact)) {
+    if (RbdContactKeptSleepForce(c)) {
         held = RbdContactHoldsAsBefore(c, side);
     } else {
         // The last step's impulse on the sleeper, met as immovable, joins those
@@ -317,7 +317,7 @@ bool RbdContactTouchesGently(const RbdBaseConstraint *c, const RbdBody *body, Rb
 
 bool RbdContactHoldsAsBefore(const RbdBaseConstraint *c, int side)
 {
-    const float *kept = c->data.contact.sleepForce;
+    const float *kept = c->contactSleepForce;
     const PxReal sign = side == 0 ? 1.0 : -1.0;
     PxVector3 before, change;
     for (int k = 0; k < 3; ++k) before[k] = sign * kept[k];

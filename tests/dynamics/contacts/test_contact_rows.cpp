@@ -284,7 +284,7 @@ TEST_F(ContactRowsTest, APenetrationIsCorrectedUnlessABodySleepsUnderTheLoadItHe
                  {-0.002, true, true, 0.002}};
     for (const auto &k : cases) {
         RbdContactSetPenetration(c, k.penetration);
-        c->data.contact.sleepForce[1] = k.kept ? 1.0f : 0.0f;
+        c->contactSleepForce[1] = k.kept ? 1.0f : 0.0f;
         k.asleep ? RbdBodyDisable(b1) : RbdBodyEnable(b1);
         ASSERT_EQ(build(), 1);
         EXPECT_EQ(list.phi[0], k.phi) << k.penetration << " " << k.asleep << " " << k.kept;
