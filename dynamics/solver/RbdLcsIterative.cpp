@@ -805,7 +805,6 @@ PxReal packBatch(const PartitionRows &rows, const IterativeInput &in, const Swee
             head.slot[side][k] = slotOffset(body[side][k] < 0 ? sink : body[side][k]);
         }
     }
-    head.worldSide = batchWorldSide(body, lanes);
     LaneBodies sides[2];
     for (int side = 0; side < 2; ++side) gatherLaneBodies(in, body[side], sides[side]);
     PxReal largest = 0.0;

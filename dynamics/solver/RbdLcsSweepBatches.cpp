@@ -71,20 +71,6 @@ void shapesOf(const ConstraintLayout &layout, const int32_t *frictionRef, int32_
     }
 }
 
-// A contact with the world (on side 0 or 1) batched only with those that
-// have it on the same side: bits past every row count and friction tie.
-const int32_t kWorldOnSide[2] = {1 << 24, 1 << 25};
-static_assert(3 + 3 * kBatchRows <= 24, "shape bits below the world's");
-
-void worldApart(const ConstraintLayout &layout, int32_t *shape)
-{
-    for (int c = 0; c < layout.constraintCount; ++c) {
-        const int32_t *body = layout.bodies + 2 * c;
-        if (shape[c] < 0 || (body[0] < 0) == (body[1] < 0)) continue;
-        shape[c] |= kWorldOnSide[body[0] < 0 ? 0 : 1];
-    }
-}
-
 // The item constraint c of `shape` joins: the first batch of its shape with
 // room past `after` (the last item holding one of its bodies) within the
 // window, else a new item at `count`.
@@ -201,7 +187,6 @@ int planColouredSweeps(const ConstraintLayout &layout, const int32_t *frictionRe
     int32_t *shape = scratch, *itemShape = scratch + count, *fill = scratch + 2 * count;
     BodyItems held = {reinterpret_cast<uint32_t *>(scratch + 3 * count), scratch + 3 * count + bodyCount};
     shapesOf(layout, frictionRef, shape);
-    worldApart(layout, shape);
     for (int b = 0; b < bodyCount; ++b) held.bits[b] = 0, held.base[b] = 0;
     int items = 0, batches = 0, now = 0;
     uint32_t open = 0; // the recent batches with room, bit k for item now + k
@@ -221,17 +206,6 @@ int planColouredSweeps(const ConstraintLayout &layout, const int32_t *frictionRe
     }
     plan.itemCount = items;
     return keepFullBatches(plan, fill);
-}
-
-int batchWorldSide(const int32_t (&bodies)[2][kBatchLanes], const int32_t *lanes)
-{
-    int still[2] = {1, 1}, any = 0;
-    for (int k = 0; k < kBatchLanes; ++k) {
-        if (lanes[k] < 0) continue;
-        for (int side = 0; side < 2; ++side) still[side] &= bodies[side][k] < 0;
-        any = 1;
-    }
-    return !any || still[0] == still[1] ? 0 : (still[0] ? 1 : 2);
 }
 
 namespace {
@@ -429,37 +403,28 @@ SWEEP_INLINE void scatterSide(const Float8 *v, const int32_t *slot, SweepVelocit
     }
 }
 
-// v: per side, linear x y z then angular x y z, lanes base.. of the batch
-// (Still: the side the world holds in every lane, left out; -1 for none).
-template <int Still, typename V>
+// v: per side, linear x y z then angular x y z, lanes base.. of the batch.
+template <typename V>
 SWEEP_INLINE void gatherBatch(const BatchHead &head, int base, const SweepVelocity *u, V (*v)[6])
 {
-    for (int side = 0; side < 2; ++side)
-        if (side != Still) gatherSide(head.slot[side] + base, u, v[side]);
+    for (int side = 0; side < 2; ++side) gatherSide(head.slot[side] + base, u, v[side]);
 }
 
 // Empty lanes and the world's sides all write their slot's zero back.
-template <int Still, typename V>
+template <typename V>
 SWEEP_INLINE void scatterBatch(const BatchHead &head, int base, const V (*v)[6], SweepVelocity *u)
 {
-    for (int side = 0; side < 2; ++side)
-        if (side != Still) scatterSide(v[side], head.slot[side] + base, u);
+    for (int side = 0; side < 2; ++side) scatterSide(v[side], head.slot[side] + base, u);
 }
 
 // J u per lane, summed in the row-at-a-time sweeps' order: per axis the
-// four parts, then the axes. A still side's parts are +0 there: left out,
-// the sums are the same (but for the sign of a zero sum).
-template <int Still, typename V> SWEEP_INLINE V batchProducts(const BatchRow &row, int base, const V (*v)[6])
+// four parts, then the axes.
+template <typename V> SWEEP_INLINE V batchProducts(const BatchRow &row, int base, const V (*v)[6])
 {
-    const int first = Still == 0 ? 1 : 0;
     V axis[3];
-    for (int k = 0; k < 3; ++k) {
-        axis[k] = lanesOf<V>(row.J[6 * first + k], base) * v[first][k] +
-                  lanesOf<V>(row.J[6 * first + 3 + k], base) * v[first][3 + k];
-        if (Still < 0)
-            axis[k] = axis[k] + lanesOf<V>(row.J[6 + k], base) * v[1][k] +
-                      lanesOf<V>(row.J[9 + k], base) * v[1][3 + k];
-    }
+    for (int k = 0; k < 3; ++k)
+        axis[k] = lanesOf<V>(row.J[k], base) * v[0][k] + lanesOf<V>(row.J[3 + k], base) * v[0][3 + k] +
+                  lanesOf<V>(row.J[6 + k], base) * v[1][k] + lanesOf<V>(row.J[9 + k], base) * v[1][3 + k];
     return axis[0] + axis[1] + axis[2];
 }
 
@@ -534,16 +499,16 @@ SWEEP_INLINE Wide sweepHalf(const BatchRow &row, int base, const V &residual, co
 
 // One row of the batch's lanes base..: each lane's impulse change, clipped
 // to the room its bounds leave; x takes it in double, v in float.
-template <int Still, typename V>
+template <typename V>
 SWEEP_INLINE V sweepBatchRow(const BatchRow &row, int base, const PxReal *xOfBatch, PxReal *xOfRow, V (*v)[6])
 {
     typedef typename LaneTypes<V>::Narrow Narrow;
-    const V residual = lanesOf<V>(row.q, base) - batchProducts<Still>(row, base, v);
+    const V residual = lanesOf<V>(row.q, base) - batchProducts(row, base, v);
     const Narrow low = __builtin_convertvector(sweepHalf<V, 0>(row, base, residual, xOfBatch, xOfRow), Narrow);
     const Narrow high = __builtin_convertvector(sweepHalf<V, 1>(row, base, residual, xOfBatch, xOfRow), Narrow);
     const V change = joined(low, high);
     for (int side = 0; side < 2; ++side)
-        for (int k = 0; k < 6 && side != Still; ++k) v[side][k] += lanesOf<V>(row.MJ[6 * side + k], base) * change;
+        for (int k = 0; k < 6; ++k) v[side][k] += lanesOf<V>(row.MJ[6 * side + k], base) * change;
     return change;
 }
 
@@ -591,13 +556,13 @@ SWEEP_INLINE PxReal startLanes(const BatchHead &head, int base, const BatchRow *
                 largest = std::max(largest, sizes[k / halfLanes<V>()][k % halfLanes<V>()]);
         }
     V v[2][6];
-    gatherBatch<-1>(head, base, u, v);
+    gatherBatch(head, base, u, v);
     for (int r = 0; r < head.rows; ++r) {
         const V impulse = impulsesOf<V>(xOfBatch + kBatchLanes * r, base);
         for (int side = 0; side < 2; ++side)
             for (int k = 0; k < 6; ++k) v[side][k] += lanesOf<V>(batch[r].MJ[6 * side + k], base) * impulse;
     }
-    scatterBatch<-1>(head, base, v, u);
+    scatterBatch(head, base, v, u);
     return largest;
 }
 
@@ -621,43 +586,29 @@ namespace {
 // once a row of the sweep has moved, the sweep is not the last, and a
 // pile's first batch nearly always has one. The test's registers (the
 // tolerance, floor, mask and what moved) then hold velocity changes.
-// Still: the side the world holds in every lane (-1: none), neither read
-// nor written.
-template <typename V, bool Testing, int Still>
-SWEEP_INLINE void sweepSides(const BatchHead &head, int base, const BatchRow *rows, PxReal *x, SweepVelocity *u,
+template <typename V, bool Testing>
+SWEEP_INLINE void sweepLanes(const BatchHead &head, int base, const BatchRow *rows, PxReal *x, SweepVelocity *u,
                              float floor, int32_t *unsettled)
 {
     typedef typename LaneTypes<V>::Mask Mask;
     V v[2][6];
-    gatherBatch<Still>(head, base, u, v);
+    gatherBatch(head, base, u, v);
     const BatchRow *batch = rows + head.first;
     PxReal *xOfBatch = x + kBatchLanes * head.first;
     const Mask magnitude = Mask{} + 0x7fffffff;
     Mask moved = {};
     for (int r = 0; r < head.rows; ++r) {
-        const V change = sweepBatchRow<Still>(batch[r], base, xOfBatch, xOfBatch + kBatchLanes * r, v);
+        const V change = sweepBatchRow(batch[r], base, xOfBatch, xOfBatch + kBatchLanes * r, v);
         if (!Testing) continue;
         const V size = reinterpret_cast<V>(reinterpret_cast<Mask>(change) & magnitude);
         moved |= (size > lanesOf<V>(batch[r].tolerance, base)) & (size > floor);
     }
-    scatterBatch<Still>(head, base, v, u);
+    scatterBatch(head, base, v, u);
     if (!Testing) return;
     Mask was;
     memcpy(&was, unsettled + base, sizeof was);
     was |= moved;
     memcpy(unsettled + base, &was, sizeof was);
-}
-
-template <typename V, bool Testing>
-SWEEP_INLINE void sweepLanes(const BatchHead &head, int base, const BatchRow *rows, PxReal *x, SweepVelocity *u,
-                             float floor, int32_t *unsettled)
-{
-    if (head.worldSide == 1)
-        sweepSides<V, Testing, 0>(head, base, rows, x, u, floor, unsettled);
-    else if (head.worldSide == 2)
-        sweepSides<V, Testing, 1>(head, base, rows, x, u, floor, unsettled);
-    else
-        sweepSides<V, Testing, -1>(head, base, rows, x, u, floor, unsettled);
 }
 
 // Without AVX, eight lanes go as two halves of four: they share no body,

@@ -46,9 +46,7 @@ int planSweeps(const ConstraintLayout &layout, const int32_t *frictionRef, int b
 // pile's list runs a box pair's contacts one after another, chains that the
 // list-order plan can only follow into batches opened one after another (a
 // boxes' pile: 6.6 to 6.9 of eight lanes filled, 7.9 here). Constraints
-// swept alone keep their list order among themselves. Contacts with the
-// world join only batches of such contacts with the world on the same side,
-// which sweep that side's bodies alone (BatchHead::worldSide).
+// swept alone keep their list order among themselves.
 int planColouredSweeps(const ConstraintLayout &layout, const int32_t *frictionRef, int bodyCount, SweepPlan &plan,
                        int32_t *scratch);
 size_t planScratchCount(int constraintCount, int bodyCount);
@@ -72,22 +70,12 @@ struct alignas(32) BatchRow {
 // byte offsets from the first slot (slotOffset: the sweeps then add them to
 // the slots' address as they are, where an index takes a shift more per
 // lane and sweep), its constraints (the empty lanes last), and its rows
-// first..first+rows among the batch rows. worldSide is 1 + the side every
-// filled lane has the world on (0 when none): the sweeps then neither read
-// nor write that side, whose J and velocity change are zero (the products
-// then lose only a +0 term, which leaves every sum as it was but the sign of
-// a zero).
+// first..first+rows among the batch rows.
 struct BatchHead {
     int32_t slot[2][kBatchLanes];
     int32_t constraint[kBatchLanes];
     int32_t first, rows;
-    int32_t worldSide;
 };
-
-// 1 + the side every filled lane of a batch has the world on (bodies: the
-// lanes' bodies per side, -1 for the world and in empty lanes; lanes: the
-// constraints, -1 for an empty lane), 0 when the lanes differ or none has.
-int batchWorldSide(const int32_t (&bodies)[2][kBatchLanes], const int32_t *lanes);
 
 // Slot s's byte offset (slots number fewer than kMostIndices: it fits).
 inline int32_t slotOffset(int slot)

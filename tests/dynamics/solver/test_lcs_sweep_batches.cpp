@@ -21,8 +21,8 @@ const int kBodies = 16;
 
 // Contacts as a pile has them: a normal row and two friction rows that
 // follow it, in runs of one to four on one pair of bodies (a box pair's
-// corners), a fifth of them against the world (on side 0 for odd bodies);
-// count need not fill the batches.
+// corners), a fifth of them against the world; count need not fill the
+// batches.
 void contactIsland(std::mt19937 &rng, int count, std::vector<RbdLcsBody> &bodies, RowList &rows)
 {
     std::uniform_real_distribution<PxReal> u(-1.0, 1.0);
@@ -37,13 +37,11 @@ void contactIsland(std::mt19937 &rng, int count, std::vector<RbdLcsBody> &bodies
     for (int c = 0; c < count;) {
         const int b0 = static_cast<int>(rng() % kBodies),
                   b1 = rng() % 5 == 0 ? -1 : static_cast<int>(rng() % kBodies);
-        const bool worldFirst = b1 < 0 && b0 % 2 == 1;
         for (int run = 1 + static_cast<int>(rng() % 4); run > 0 && c < count; --run, ++c) {
-            const int first = worldFirst ? rows.begin(-1, b0) : rows.begin(b0, b1 == b0 ? -1 : b1);
+            const int first = rows.begin(b0, b1 == b0 ? -1 : b1);
             for (int r = 0; r < 3; ++r) {
                 PxReal J[12];
-                for (int k = 0; k < 12; ++k)
-                    J[k] = (worldFirst ? k < 6 : k >= 6 && (b1 < 0 || b1 == b0)) ? 0.0 : u(rng);
+                for (int k = 0; k < 12; ++k) J[k] = (k >= 6 && (b1 < 0 || b1 == b0)) ? 0.0 : u(rng);
                 const int row = rows.addRow(J, r == 0 ? 0.01 * u(rng) : 0.0, r == 0 ? 0.0 : -RBD_REAL_MAX);
                 if (r > 0) rows.tieFriction(row, first, 0.5);
                 if (r == 0) rows.list.correction[row] = RBD_CORRECTION_PENETRATION; // some resting, some apart
@@ -275,9 +273,8 @@ TEST(LcsSweepBatches, KeptPlanFollowsEveryEditOfTheLayout)
 // The coloured plan (a large island's) sweeps the constraints in its own
 // order, not the list's: its impulses equal those of the rows swept one at
 // a time in that order, bit for bit (so no batch moves a body twice). On a
-// pile's runs of one pair's contacts it mostly needs fewer batches than the
-// list-order plan, which opens a batch after another for each run. Its
-// batches hold contacts with the world on one side alone, or none.
+// pile's runs of one pair's contacts it needs fewer batches than the
+// list-order plan, which opens a batch after another for each run.
 TEST(LcsSweepBatches, ColouredPlanGivesTheImpulsesOfItsOwnOrderInFewerBatches)
 {
     int fewer = 0;
@@ -298,25 +295,8 @@ TEST(LcsSweepBatches, ColouredPlanGivesTheImpulsesOfItsOwnOrderInFewerBatches)
             for (int r = 0; r < p.rowCounts[c]; ++r) mapped[p.firstRow[c] + r] = ordered[first[c] + r];
         EXPECT_EQ(memcmp(planned.data(), mapped.data(), sizeof(PxReal) * p.n), 0) << seed;
         EXPECT_NE(memcmp(planned.data(), solve(list, island, true).data(), sizeof(PxReal) * p.n), 0) << seed;
-        // Contacts with the world on either side in batches apart: up to a
-        // part-filled batch more of each.
-        EXPECT_LE(coloured.plan.batchCount, inList.plan.batchCount + 2) << seed;
+        EXPECT_LE(coloured.plan.batchCount, inList.plan.batchCount) << seed;
         fewer += coloured.plan.batchCount < inList.plan.batchCount;
-        int worldBatches = 0;
-        for (int b = 0; b < coloured.plan.batchCount; ++b) {
-            int32_t bodies[2][kBatchLanes], worldAt[2] = {0, 0}, filled = 0;
-            const int32_t *lanes = coloured.lanes.data() + kBatchLanes * b;
-            for (int k = 0; k < kBatchLanes; ++k)
-                for (int side = 0; side < 2; ++side) {
-                    bodies[side][k] = lanes[k] < 0 ? -1 : p.layout.bodies[2 * lanes[k] + side];
-                    worldAt[side] += lanes[k] >= 0 && bodies[side][k] < 0;
-                    filled += side == 0 && lanes[k] >= 0;
-                }
-            const int side = batchWorldSide(bodies, lanes);
-            worldBatches += side > 0;
-            EXPECT_TRUE(side > 0 ? worldAt[side - 1] == filled : worldAt[0] + worldAt[1] == 0) << seed << " " << b;
-        }
-        EXPECT_GT(worldBatches, 0) << seed;
     }
     EXPECT_GE(fewer, 4);
 }
@@ -326,29 +306,16 @@ TEST(LcsSweepBatches, ColouredPlanGivesTheImpulsesOfItsOwnOrderInFewerBatches)
 // four when the high half is empty), each with and without the settling
 // test, give the same impulses and velocity changes to the bit (the solves
 // above run only the copy this processor takes); the slot of the world's
-// sides stays zero, and both tested copies flag the same lanes. A batch
-// with the world on one side in every lane, swept on its other side alone,
-// gives the same values as when both sides are swept.
+// sides stays zero, and both tested copies flag the same lanes.
 TEST(LcsSweepBatches, BaselineAndAvxCopiesAgreeBitForBit)
 {
     const int sink = 11; // bodies 0..10, then the slot that stays zero
     const BatchHead heads[] = {
-        {{{0, 1, 2, 6, 7, 8, sink, sink}, {3, 4, sink, 5, 9, 10, sink, sink}}, {0, 1, 2, 3, 4, 5, -1, -1}, 0, 3, 0},
+        {{{0, 1, 2, 6, 7, 8, sink, sink}, {3, 4, sink, 5, 9, 10, sink, sink}}, {0, 1, 2, 3, 4, 5, -1, -1}, 0, 3},
         {{{0, 1, 2, sink, sink, sink, sink, sink}, {3, 4, sink, sink, sink, sink, sink, sink}},
          {0, 1, 2, -1, -1, -1, -1, -1},
          0,
-         3,
-         0},
-        {{{0, 1, 2, 3, 4, 5, 6, sink}, {sink, sink, sink, sink, sink, sink, sink, sink}},
-         {0, 1, 2, 3, 4, 5, 6, -1},
-         0,
-         3,
-         2},
-        {{{sink, sink, sink, sink, sink, sink, sink, sink}, {7, 8, 9, 10, sink, sink, sink, sink}},
-         {0, 1, 2, 3, -1, -1, -1, -1},
-         0,
-         3,
-         1},
+         3},
     };
     std::mt19937 rng(3);
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
@@ -369,31 +336,22 @@ TEST(LcsSweepBatches, BaselineAndAvxCopiesAgreeBitForBit)
             }
             row.normal = r == 0 ? -1 : 0;
         }
-        // Copies 2 and 3 as 0 and 1 (baseline, this processor's) untested;
-        // copy 4 as 1 with both sides swept.
-        std::vector<PxReal> x[5];
-        std::vector<SweepVelocity> v[5];
+        // Copies 2 and 3 as 0 and 1 (baseline, this processor's) untested.
+        std::vector<PxReal> x[4];
+        std::vector<SweepVelocity> v[4];
         int32_t unsettled[2][kBatchLanes] = {};
-        PxReal largest[5];
-        for (int copy = 0; copy < 5; ++copy) {
+        PxReal largest[4];
+        for (int copy = 0; copy < 4; ++copy) {
             x[copy].assign(3 * kBatchLanes, 0.25);
             v[copy].assign(sink + 1, SweepVelocity{{0, 0, 0, 0}, {0, 0, 0, 0}});
             for (int b = 0; b < sink; ++b)
                 v[copy][b] = SweepVelocity{{0.1f * b, 0.2f, -0.3f, 0}, {0.05f, -0.1f * b, 0.4f, 0}};
             const bool baseline = copy % 2 == 0;
-            BatchHead swept = head;
-            if (copy == 4) swept.worldSide = 0;
-            largest[copy] = batchStart(baseline)(swept, rows.data(), x[copy].data(), v[copy].data());
+            largest[copy] = batchStart(baseline)(head, rows.data(), x[copy].data(), v[copy].data());
             for (int sweep = 0; sweep < 5; ++sweep)
-                batchSweep(baseline)(swept, rows.data(), x[copy].data(), v[copy].data(), 0.0f,
+                batchSweep(baseline)(head, rows.data(), x[copy].data(), v[copy].data(), 0.0f,
                                      copy < 2 ? unsettled[copy] : nullptr);
         }
-        EXPECT_EQ(x[1], x[4]) << given.worldSide;
-        for (size_t b = 0; b < v[1].size(); ++b)
-            for (int part = 0; part < 3; ++part) {
-                EXPECT_EQ(v[1][b].linear[part], v[4][b].linear[part]) << given.worldSide << " " << b;
-                EXPECT_EQ(v[1][b].angular[part], v[4][b].angular[part]) << given.worldSide << " " << b;
-            }
         const int used = head.constraint[4] < 0 ? 4 : kBatchLanes;
         for (int copy = 1; copy < 4; ++copy) {
             EXPECT_EQ(memcmp(x[0].data(), x[copy].data(), sizeof(PxReal) * x[0].size()), 0) << used << " " << copy;
