@@ -476,13 +476,20 @@ struct ContactsOf {
     const std::unordered_map<RbdBodyID, size_t> *index;
 };
 
+// The side (0 or 1) of an enabled contact on which the watched body is, -1
+// for any other constraint.
+int watchedSide(RbdConstraintID c, const ContactsOf &of)
+{
+    if (RbdConstraintGetTypeId(c) != RBD_TYPE_CONTACT || !RbdConstraintIsEnabled(c)) return -1;
+    return RbdConstraintGetBody(c, 0) == of.body ? 0 : RbdConstraintGetBody(c, 1) == of.body ? 1 : -1;
+}
+
 void printContactOf(RbdConstraintID c, void *data)
 {
-    if (RbdConstraintGetTypeId(c) != RBD_TYPE_CONTACT || !RbdConstraintIsEnabled(c)) return;
     const ContactsOf &of = *static_cast<const ContactsOf *>(data);
-    const RbdBodyID body[2] = {RbdConstraintGetBody(c, 0), RbdConstraintGetBody(c, 1)};
-    const int side = body[0] == of.body ? 0 : body[1] == of.body ? 1 : -1;
+    const int side = watchedSide(c, of);
     if (side < 0) return;
+    const RbdBodyID body[2] = {RbdConstraintGetBody(c, 0), RbdConstraintGetBody(c, 1)};
     PxVector3 n, p, v0, v1, dv, f;
     RbdContactGetNormal(c, n);
     RbdContactGetPosition(c, p);
@@ -794,11 +801,10 @@ void reportWork(const ksim::Scene &scene, WorkProbe &probe, int step, PxReal thr
 // and the bodies' index as for --movers).
 void printWatchContact(RbdConstraintID c, void *data)
 {
-    if (RbdConstraintGetTypeId(c) != RBD_TYPE_CONTACT || !RbdConstraintIsEnabled(c)) return;
     const ContactsOf &of = *static_cast<const ContactsOf *>(data);
-    const RbdBodyID body[2] = {RbdConstraintGetBody(c, 0), RbdConstraintGetBody(c, 1)};
-    const int side = body[0] == of.body ? 0 : body[1] == of.body ? 1 : -1;
+    const int side = watchedSide(c, of);
     if (side < 0) return;
+    const RbdBodyID body[2] = {RbdConstraintGetBody(c, 0), RbdConstraintGetBody(c, 1)};
     PxVector3 n, p, v0 = {0, 0, 0}, v1 = {0, 0, 0}, dv, f, x, arm;
     RbdContactGetNormal(c, n);
     RbdContactGetPosition(c, p);
