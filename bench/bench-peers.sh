@@ -269,7 +269,7 @@ if [ "$H2H" -gt 0 ]; then
   if [ -n "$s3peer" ]; then s3keys="$(echo "${s3peer%% *}" | tr - _) ${s3peer#* }"; fi
   plan=("1:kelmar,$bullet" "2:kelmar,$bullet" "3:kelmar,$s3keys" "4:kelmar,$bullet")
   if [ -x "$hand" ]; then plan+=("5:rate,opt,mujoco newton"); fi
-  echo "# h2h: $H2H rounds; S3's peer: ${s3peer:-none valid in the suite, so both Bullet f32 solvers}" | tee -a "$results"
+  echo "# h2h: $H2H rounds; S3's peer: ${s3peer:-none from the suite, so both Bullet f32 solvers}" | tee -a "$results"
   started=$SECONDS
   for ((round = 1; round <= H2H; ++round)); do
     echo "# h2h round $round $(date +%T) load $(cut -d' ' -f1-3 /proc/loadavg)" | tee -a "$results"
