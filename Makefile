@@ -62,11 +62,13 @@ test-asan:
 # camera pictures per second (when the graphics library is built) and the
 # viewer's frames per second under Xvfb (when the viewer is built);
 # `make bench-peers` also installs and runs the peer engines' suite from
-# PEERS and prints both side by side.
+# PEERS and prints both side by side, then BENCH_H2H rounds of kelmar and
+# each scene's fastest peers run alternately (a head-to-head).
 RUN_BUILD ?= build-run
 BENCH_BUILD ?= build-bench
 BENCH_REPS ?= 3
 BENCH_TIMEOUT ?= 120
+BENCH_H2H ?= 3
 PEERS ?= ../shared/peers
 PEERS_BUILD ?= build-peers
 
@@ -111,7 +113,7 @@ bench-peers: deps
 	tools/setup-deps.sh libode-dev libbullet-dev libmujoco-dev libqhull-dev pkg-config
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMAR_TESTS=OFF -DKELMAR_BENCH=ON
 	cmake --build $(BENCH_BUILD) --target bench_scenes bench_hand -j $(JOBS)
-	REPS=$(BENCH_REPS) TIMEOUT=$(BENCH_TIMEOUT) JOBS=$(JOBS) \
+	REPS=$(BENCH_REPS) TIMEOUT=$(BENCH_TIMEOUT) H2H=$(BENCH_H2H) JOBS=$(JOBS) \
 	  bench/bench-peers.sh $(BENCH_BUILD)/bench/bench_scenes $(PEERS) $(PEERS_BUILD)
 
 # `make format` formats every C and C++ source of the project in place with
