@@ -8,8 +8,6 @@
 
 namespace kelmar {
 
-// Given() is the scene reader's (loader/LoadCommon.cpp).
-
 namespace {
 
 void Report(PxXMLInput *input, int severity, const char *format, va_list args)

@@ -32,8 +32,6 @@ struct JointElement {
     double frame[4][4];
 };
 
-// True when the tag was met and read without error.
-bool Given(const PxXMLHandler *handlers, const char *tag);
 // An error (level 2) of the input.
 void ReportError(PxXMLInput *input, const char *format, ...) PX_XML_PRINTF(2, 3);
 void ReportWarning(PxXMLInput *input, const char *format, ...) PX_XML_PRINTF(2, 3);

@@ -36,10 +36,7 @@ int Joint::loadStatus(PxXMLElement *element)
     AddTags(handlers);
     handlers.push_back(PX_XML_END);
     // The LIMIT element finds its limit through the input's user data.
-    void *previous = PxXMLInputGetUserData(input);
-    PxXMLInputSetUserData(input, GetLimit());
-    const int result = PxXMLElementProcess(element, handlers.data(), &v);
-    PxXMLInputSetUserData(input, previous);
+    const int result = ProcessFor(GetLimit(), element, handlers.data(), &v);
     if (result != PX_XML_OK) return result;
     const bool isNew = !constraint_ || !RbdConstraintGetBody(constraint_, 0);
     if (!Initialize(input, handlers.data(), v)) return PX_XML_BAD_VALUE;
