@@ -969,18 +969,9 @@ void runScene(int number, const Settings &s)
     if (!why.empty()) {
         printf("%-10s %-10s %-3s %s\n", engine.c_str(), solverName(s).c_str(), label.c_str(), why.c_str());
     } else {
-        std::vector<double> sorted = perStep;
-        std::sort(sorted.begin(), sorted.end());
-        const double median = sorted[sorted.size() / 2];
-        std::string reps;
-        for (size_t k = 0; k < perStep.size(); ++k) {
-            char b[32];
-            snprintf(b, sizeof b, "%s%.1f", k ? "," : "", perStep[k]);
-            reps += b;
-        }
-        printf("%-10s %-10s %-3s steps/s=%9.1f  us/step=%10.1f  [reps %s]  %s%s%s\n", engine.c_str(),
-               solverName(s).c_str(), label.c_str(), 1e6 / median, median, reps.c_str(), figures.c_str(),
-               memory.c_str(), differ ? "  (metrics differ between reps!)" : "");
+        printf("%-10s %-10s %-3s %s  %s%s%s\n", engine.c_str(), solverName(s).c_str(), label.c_str(),
+               kbench::TimingWords(perStep).c_str(), figures.c_str(), memory.c_str(),
+               differ ? "  (metrics differ between reps!)" : "");
     }
     fflush(stdout);
 }
