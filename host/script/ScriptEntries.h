@@ -87,7 +87,7 @@ template <auto Target, const char *Label> void CheckBits(KelmarCall *c)
 }
 
 // The contacts of the object Ref resolves (its reference), as a new ContactList kept under the reference's name:
-// those of a type (the first argument), or those with a solid (the first argument; none: with any).
+// those of a type (the first argument), or those with the solid given first.
 template <auto Ref, const char *Label> void GetContactsOfType(KelmarCall *c)
 {
     const int type = Int(c, 0, Label);
