@@ -12,8 +12,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace kbench {
 
@@ -60,6 +62,25 @@ template <class Report, class Run> Report RunInChild(double timeoutSeconds, Run 
         snprintf(text, sizeof text, "FAILED: exit %d after %d steps", WEXITSTATUS(status), report.stepsDone);
     if (!report.finished) why = text;
     return report;
+}
+
+// The timing words of a scene's result line, which the peer suite reads:
+// steps per second and microseconds per step of the median repetition,
+// then every repetition's microseconds per step.
+inline std::string TimingWords(const std::vector<double> &perStep)
+{
+    std::vector<double> sorted = perStep;
+    std::sort(sorted.begin(), sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    std::string reps;
+    for (size_t k = 0; k < perStep.size(); ++k) {
+        char b[32];
+        snprintf(b, sizeof b, "%s%.1f", k ? "," : "", perStep[k]);
+        reps += b;
+    }
+    char words[96];
+    snprintf(words, sizeof words, "steps/s=%9.1f  us/step=%10.1f  [reps ", 1e6 / median, median);
+    return words + reps + "]";
 }
 
 } // namespace kbench

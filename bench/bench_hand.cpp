@@ -15,7 +15,6 @@
 #include <string.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -135,16 +134,7 @@ int main(int argc, char **argv)
         printf("%-10s %-10s S5  %s\n", "kelmar", ServoName(s), why.c_str());
         return 0;
     }
-    std::vector<double> sorted = perStep;
-    std::sort(sorted.begin(), sorted.end());
-    const double median = sorted[sorted.size() / 2];
-    std::string reps;
-    for (size_t k = 0; k < perStep.size(); ++k) {
-        char b[32];
-        snprintf(b, sizeof b, "%s%.1f", k ? "," : "", perStep[k]);
-        reps += b;
-    }
-    printf("%-10s %-10s S5  steps/s=%9.1f  us/step=%10.1f  [reps %s]  %s%s\n", "kelmar", ServoName(s), 1e6 / median,
-           median, reps.c_str(), figures.c_str(), differ ? "  (metrics differ between reps!)" : "");
+    printf("%-10s %-10s S5  %s  %s%s\n", "kelmar", ServoName(s), kbench::TimingWords(perStep).c_str(),
+           figures.c_str(), differ ? "  (metrics differ between reps!)" : "");
     return 0;
 }

@@ -162,6 +162,19 @@ bool parse(int argc, char **argv, Settings &s)
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
+        // The option's value, the next argument, as a whole number within [lo, hi] or as a real number.
+        auto whole = [&](int &out, long lo, long hi) {
+            char *end;
+            const long n = strtol(argv[++i], &end, 10);
+            if (*end || n < lo || n > hi) return false;
+            out = static_cast<int>(n);
+            return true;
+        };
+        auto real = [&](double &out) {
+            char *end;
+            out = strtod(argv[++i], &end);
+            return !*end;
+        };
         if (a == "--sleep") {
             s.sleep = true;
         } else if (a == "--match-by-place") {
@@ -178,10 +191,7 @@ bool parse(int argc, char **argv, Settings &s)
             }
             if (s.scenes.empty()) return false;
         } else if ((a == "--reps" || a == "--steps") && hasValue) {
-            char *end;
-            const long n = strtol(argv[++i], &end, 10);
-            if (*end || n < 1 || n > 1000000) return false;
-            (a == "--reps" ? s.reps : s.steps) = static_cast<int>(n);
+            if (!whole(a == "--reps" ? s.reps : s.steps, 1, 1000000)) return false;
         } else if (a == "--solver" && hasValue) {
             const std::string name = argv[++i];
             if (name != "auto" && name != "bkchol" && name != "vbchol") return false;
@@ -189,65 +199,34 @@ bool parse(int argc, char **argv, Settings &s)
                              : name == "bkchol" ? RBD_LINEAR_SOLVER_BLOCK_CHOLESKY
                                                 : RBD_LINEAR_SOLVER_VARIABLE_BANDWIDTH_CHOLESKY;
         } else if (a == "--pile-width" && hasValue) {
-            char *end = nullptr;
-            const long w = strtol(argv[++i], &end, 10);
-            if (*end || w < 1 || w > 8) return false;
-            s.pileWidth = static_cast<int>(w);
+            if (!whole(s.pileWidth, 1, 8)) return false;
         } else if (a == "--nudge" && hasValue) {
-            char *end = nullptr;
-            const long k = strtol(argv[++i], &end, 10);
-            if (*end || k < 0 || k > 1000000) return false;
-            s.nudge = static_cast<int>(k);
+            if (!whole(s.nudge, 0, 1000000)) return false;
         } else if ((a == "--sweeps" || a == "--large-rows") && hasValue) {
-            char *end;
-            const long n = strtol(argv[++i], &end, 10);
-            if (*end || n < 0 || n > 100000000) return false;
-            (a == "--sweeps" ? s.sweeps : s.largeRows) = static_cast<int>(n);
+            if (!whole(a == "--sweeps" ? s.sweeps : s.largeRows, 0, 100000000)) return false;
         } else if (a == "--tail" && hasValue) {
-            char *end;
-            const long n = strtol(argv[++i], &end, 10);
-            if (*end || n < 0 || n > 100000000) return false;
-            s.tail = static_cast<int>(n);
+            if (!whole(s.tail, 0, 100000000)) return false;
         } else if ((a == "--windows" || a == "--count") && hasValue) {
-            char *end;
-            const long n = strtol(argv[++i], &end, 10);
-            if (*end || n < 1 || n > 100000000) return false;
-            (a == "--windows" ? s.windows : s.count) = static_cast<int>(n);
+            if (!whole(a == "--windows" ? s.windows : s.count, 1, 100000000)) return false;
         } else if (a == "--log" && hasValue) {
-            char *end;
-            const long n = strtol(argv[++i], &end, 10);
-            if (*end || n < 1 || n > 100000000) return false;
-            s.log = static_cast<int>(n);
+            if (!whole(s.log, 1, 100000000)) return false;
         } else if (a == "--joint-passes" && hasValue) {
-            char *end;
-            const long n = strtol(argv[++i], &end, 10);
-            if (*end || n < 0 || n > 1000) return false;
-            s.jointPasses = static_cast<int>(n);
+            if (!whole(s.jointPasses, 0, 1000)) return false;
         } else if (a == "--tolerance" && hasValue) {
-            char *end;
-            s.tolerance = strtod(argv[++i], &end);
-            if (*end || !(s.tolerance > 0.0)) return false;
+            if (!real(s.tolerance) || !(s.tolerance > 0.0)) return false;
         } else if (a == "--spin" && hasValue) {
-            char *end;
-            s.spin = strtod(argv[++i], &end);
-            if (*end || !(s.spin >= 0.0 && s.spin < 1.0)) return false;
+            if (!real(s.spin) || !(s.spin >= 0.0 && s.spin < 1.0)) return false;
         } else if (a == "--movers" && hasValue) {
-            char *end;
-            s.movers = strtod(argv[++i], &end);
-            if (*end || !(s.movers > 0.0)) return false;
+            if (!real(s.movers) || !(s.movers > 0.0)) return false;
         } else if (a == "--work" && hasValue) {
-            char *end;
-            s.work = strtod(argv[++i], &end);
-            if (*end || !(s.work > 0.0)) return false;
+            if (!real(s.work) || !(s.work > 0.0)) return false;
         } else if (a == "--watch" && hasValue) {
             char *end;
             s.watch = static_cast<int>(strtol(argv[++i], &end, 10));
             if (*end == ':') s.watchFrom = static_cast<int>(strtol(end + 1, &end, 10));
             if (*end || s.watch < 0) return false;
         } else if (a == "--timeout" && hasValue) {
-            char *end;
-            s.timeout = strtod(argv[++i], &end);
-            if (*end || !(s.timeout > 0.0)) return false;
+            if (!real(s.timeout) || !(s.timeout > 0.0)) return false;
         } else {
             return false;
         }
@@ -969,18 +948,9 @@ void runScene(int number, const Settings &s)
     if (!why.empty()) {
         printf("%-10s %-10s %-3s %s\n", engine.c_str(), solverName(s).c_str(), label.c_str(), why.c_str());
     } else {
-        std::vector<double> sorted = perStep;
-        std::sort(sorted.begin(), sorted.end());
-        const double median = sorted[sorted.size() / 2];
-        std::string reps;
-        for (size_t k = 0; k < perStep.size(); ++k) {
-            char b[32];
-            snprintf(b, sizeof b, "%s%.1f", k ? "," : "", perStep[k]);
-            reps += b;
-        }
-        printf("%-10s %-10s %-3s steps/s=%9.1f  us/step=%10.1f  [reps %s]  %s%s%s\n", engine.c_str(),
-               solverName(s).c_str(), label.c_str(), 1e6 / median, median, reps.c_str(), figures.c_str(),
-               memory.c_str(), differ ? "  (metrics differ between reps!)" : "");
+        printf("%-10s %-10s %-3s %s  %s%s%s\n", engine.c_str(), solverName(s).c_str(), label.c_str(),
+               kbench::TimingWords(perStep).c_str(), figures.c_str(), memory.c_str(),
+               differ ? "  (metrics differ between reps!)" : "");
     }
     fflush(stdout);
 }

@@ -12,18 +12,6 @@ namespace {
 // Longest path tried when a name is combined with a search-list prefix.
 constexpr size_t kMaxPath = 4096;
 
-const char *ModeString(int mode)
-{
-    switch (mode) {
-    case PX_MODE_READ: return "r";
-    case PX_MODE_WRITE: return "w";
-    case PX_MODE_WRITE_BINARY: return "wb";
-    case PX_MODE_APPEND: return "a+";
-    case PX_MODE_READ_BINARY: return "rb";
-    default: return nullptr;
-    }
-}
-
 char *CopyString(const char *text)
 {
     const size_t length = std::strlen(text);
@@ -50,7 +38,7 @@ PxStream *Wrap(FILE *file, const char *name, bool closeOnFailure)
 
 FILE *OpenFile(const char *path, int mode)
 {
-    const char *modeString = ModeString(mode);
+    const char *modeString = PxStreamModeText(mode);
     if (modeString == nullptr) {
         PxWarning(3, "PxStreamOpen(%s): Invalid mode %d.\n", path, mode);
         return nullptr;
@@ -66,6 +54,18 @@ void FreeStream(PxStream *stream)
 
 } // namespace
 
+const char *PxStreamModeText(int mode)
+{
+    switch (mode) {
+    case PX_MODE_READ: return "r";
+    case PX_MODE_WRITE: return "w";
+    case PX_MODE_WRITE_BINARY: return "wb";
+    case PX_MODE_APPEND: return "a+";
+    case PX_MODE_READ_BINARY: return "rb";
+    default: return nullptr;
+    }
+}
+
 PxStream *PxStreamOpen(const char *name, int mode)
 {
     if (name == nullptr) return nullptr;
@@ -78,7 +78,7 @@ PxStream *PxStreamOpen(const char *name, int mode)
 PxStream *PxStreamOpenWithSearch(const char *name, int mode)
 {
     if (name == nullptr) return nullptr;
-    if (ModeString(mode) == nullptr) return PxStreamOpen(name, mode);
+    if (PxStreamModeText(mode) == nullptr) return PxStreamOpen(name, mode);
     FILE *file = OpenFile(name, mode);
     char path[kMaxPath];
     for (int i = 0; file == nullptr && PxGetDefaultFileLocation(i) != nullptr; ++i) {

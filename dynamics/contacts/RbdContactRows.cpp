@@ -1,7 +1,6 @@
 // The contact row builder: a one-sided normal row, up to two friction
 // rows at the contact point and an optional spin friction row, with box or proportional friction, adhesion,
 // softness, slip, slide and restitution.
-#include <math.h>
 #include "contacts/RbdContactRows.h"
 
 // The row writers run for every row of every contact every step: inlined
@@ -10,18 +9,6 @@
 #define CONTACT_ROW_INLINE inline __attribute__((always_inline))
 
 namespace {
-
-// The standard perpendicular of a unit normal, from its two largest components.
-void standardTangent(const PxVector3 n, PxVector3 t)
-{
-    if (fabs(n[0]) > fabs(n[1])) {
-        PxReal norm = sqrt(n[0] * n[0] + n[2] * n[2]);
-        PxV3Set(t, n[2] / norm, 0.0, -n[0] / norm);
-    } else {
-        PxReal norm = sqrt(n[1] * n[1] + n[2] * n[2]);
-        PxV3Set(t, 0.0, -n[2] / norm, n[1] / norm);
-    }
-}
 
 enum { ONE_DIRECTION = 1, TWO_DIRECTIONS = 2 }; // contact types with friction
 enum { PROPORTIONAL_FRICTION = 1 };             // friction model bounded by mu x normal force
@@ -194,7 +181,7 @@ int RbdContactFrictionDirections(const RbdContactData *contact, PxVector3 t1, Px
                 return 2;
             }
         }
-        standardTangent(n, t1);
+        RbdStandardPerpendicular(n, t1);
         PxV3Cross(t2, n, t1);
         return 2;
     default: return 0;

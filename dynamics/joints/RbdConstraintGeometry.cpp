@@ -5,18 +5,6 @@
 
 namespace {
 
-// The standard perpendicular of a unit axis, built from its two largest components.
-void standardSecondary(const PxVector3 a, PxVector3 out)
-{
-    if (fabs(a[0]) > fabs(a[1])) {
-        PxReal norm = sqrt(a[0] * a[0] + a[2] * a[2]);
-        PxV3Set(out, a[2] / norm, 0.0, -a[0] / norm);
-    } else {
-        PxReal norm = sqrt(a[1] * a[1] + a[2] * a[2]);
-        PxV3Set(out, 0.0, -a[2] / norm, a[1] / norm);
-    }
-}
-
 bool checkVector(const PxVector3 v, const char *function)
 {
     return RbdCheckFinite3(v[0], v[1], v[2], function);
@@ -88,7 +76,7 @@ void RbdMakeFrame(const PxVector3 primary, const PxVector3 secondary, PxMatrix4 
         PxV3AddScaled(s, secondary, a, -PxV3Dot(secondary, a));
         made = PxV3Normalize(s) > 1e-9 * (1.0 + PxV3Length(secondary));
     }
-    if (!made) standardSecondary(a, s);
+    if (!made) RbdStandardPerpendicular(a, s);
     PxV3Cross(frame[2], a, s);
 }
 

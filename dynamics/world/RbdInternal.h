@@ -77,6 +77,21 @@ inline bool RbdCheckFinite3(PxReal x, PxReal y, PxReal z, const char *function)
     return (std::isfinite(x) && std::isfinite(y) && std::isfinite(z)) || RbdWarnNotFinite3(x, y, z, function);
 }
 
+// The standard perpendicular of a unit vector u, from its two largest
+// components: (u_z, 0, -u_x) or (0, -u_z, u_y), normalised. A contact
+// without a friction direction takes it as its first tangent, an attachment
+// frame without a secondary axis as that axis.
+inline void RbdStandardPerpendicular(const PxVector3 u, PxVector3 out)
+{
+    if (std::fabs(u[0]) > std::fabs(u[1])) {
+        const PxReal norm = std::sqrt(u[0] * u[0] + u[2] * u[2]);
+        PxV3Set(out, u[2] / norm, 0.0, -u[0] / norm);
+    } else {
+        const PxReal norm = std::sqrt(u[1] * u[1] + u[2] * u[2]);
+        PxV3Set(out, 0.0, -u[2] / norm, u[1] / norm);
+    }
+}
+
 const PxReal RBD_PI = 3.14159265358979323846;
 
 #endif

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include <kelmar/PxMemory.h>
+#include <kelmar/PxStream.h>
 
 #include "admin/DfxKelmarAdmin.h"
 
@@ -23,18 +24,6 @@ std::string Formatted(const char *format, va_list args)
     std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
     if (n > 0) std::vsnprintf(&text[0], text.size() + 1, format, args);
     return text;
-}
-
-const char *ModeText(int mode)
-{
-    switch (mode) {
-    case PX_MODE_READ: return "r";
-    case PX_MODE_WRITE: return "w";
-    case PX_MODE_WRITE_BINARY: return "wb";
-    case PX_MODE_APPEND: return "a+";
-    case PX_MODE_READ_BINARY: return "rb";
-    default: return nullptr;
-    }
 }
 
 // The stream keeps the name it was asked for, as the scene reader names
@@ -86,7 +75,7 @@ void DfxScene::Error(int code, const char *format, ...) const
 
 PxStream *DfxScene::StreamOpenWithSearch(const char *name, int mode)
 {
-    const char *modeText = ModeText(mode);
+    const char *modeText = PxStreamModeText(mode);
     FILE *file = name && modeText ? dfx_fopen(name, modeText) : nullptr;
     PxStream *stream = file ? PxStreamCreate(file) : nullptr;
     if (!stream && file) std::fclose(file);

@@ -6,6 +6,8 @@
 #include <type_traits>
 
 #include "admin/DfxKelmarAdmin.h"
+#include "objects/DfxObject.h"
+#include "progaux/HostTypes.h"
 #include "script/ScriptArgs.h"
 
 namespace kelmar {
@@ -82,6 +84,23 @@ template <auto Target, const char *Label> void CheckBits(KelmarCall *c)
 {
     auto target = Target(c);
     ReturnInt(c, (target->GetOptions() & static_cast<unsigned int>(Int(c, 0, Label))) != 0);
+}
+
+// The contacts of the object Ref resolves (its reference), as a new ContactList kept under the reference's name:
+// those of a type (the first argument), or those with the solid given first.
+template <auto Ref, const char *Label> void GetContactsOfType(KelmarCall *c)
+{
+    const int type = Int(c, 0, Label);
+    ContactList *list = Ref(c)->Require()->GetContacts(type);
+    ReturnObject(c, new HostContactList(list, Ref(c)->Name()), "ContactList");
+}
+
+template <auto Ref, const char *Label> void GetContactsWith(KelmarCall *c)
+{
+    auto *with = static_cast<DfxSolid *>(Object(c, 0, Label));
+    const Solid *other = with ? with->Require() : nullptr;
+    ContactList *list = Ref(c)->Require()->GetContacts(other);
+    ReturnObject(c, new HostContactList(list, Ref(c)->Name()), "ContactList");
 }
 
 EntryList UniverseEntries();

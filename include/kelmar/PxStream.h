@@ -21,6 +21,8 @@ typedef struct PxStream {
     FILE *file;
 } PxStream;
 
+/* The fopen mode of a mode code ("r", "wb", ...); null for an unknown code. */
+const char *PxStreamModeText(int mode);
 PxStream *PxStreamOpen(const char *name, int mode);
 PxStream *PxStreamOpenWithSearch(const char *name, int mode);
 PxStream *PxStreamCreate(FILE *file); /* wraps an open file as "file pointer" */

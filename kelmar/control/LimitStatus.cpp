@@ -14,6 +14,8 @@
 #include <kelmar/Scene.h>
 #include <kelmar/Transform.h>
 
+#include "loader/LoadElements.h"
+
 namespace kelmar {
 
 namespace {
@@ -33,11 +35,6 @@ struct LimitValues {
 struct ControllerValues {
     char params[kParamsSize];
 };
-
-bool Given(const PxXMLHandler *handlers, const char *tag)
-{
-    return PxXMLHandlerWasCalled(handlers, tag) && PxXMLHandlerGetError(handlers, tag) == PX_XML_OK;
-}
 
 // One parameter of a single stop: the tag of its own, else its half of the pair tag.
 void ApplyPair(const PxXMLHandler *h, const char *lo, const char *up, const char *pair, double loValue,
@@ -139,11 +136,7 @@ int Limit::loadStatus(PxXMLElement *element)
                         PX_XML_VALUE("GOALSPEED", PxXMLParseDouble, offsetof(LimitValues, goalSpeed), 1),
                         PX_XML_ELEMENT("CONTROLLER", Handle_Controller),
                         PX_XML_END};
-    PxXMLInput *input = PxXMLElementGetInput(element);
-    void *previous = PxXMLInputGetUserData(input);
-    PxXMLInputSetUserData(input, this);
-    const int result = PxXMLElementProcess(element, h, &v);
-    PxXMLInputSetUserData(input, previous);
+    const int result = ProcessFor(this, element, h, &v);
 
     ApplyPair(h, "LO_STOP", "UP_STOP", "STOPS", v.loStop, v.upStop, v.stops, RbdSingleLimitSetStop, limit);
     ApplyPair(h, "LO_STIFF", "UP_STIFF", "STIFFS", v.loStiff, v.upStiff, v.stiffs, RbdSingleLimitSetStiffness, limit);

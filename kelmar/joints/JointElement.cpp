@@ -8,33 +8,15 @@
 
 namespace kelmar {
 
-// Given() is the scene reader's (loader/LoadCommon.cpp).
-
-namespace {
-
-void Report(PxXMLInput *input, int severity, const char *format, va_list args)
-{
-    char text[PX_XML_ERROR_STRING_SIZE];
-    std::vsnprintf(text, sizeof text, format, args);
-    input->errorHandler(input, severity, PX_XML_BAD_VALUE, "%s", text);
-}
-
-} // namespace
-
-void ReportError(PxXMLInput *input, const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    Report(input, PX_XML_ERROR, format, args);
-    va_end(args);
-}
-
+// The handler formats again, so the finished text goes through "%s".
 void ReportWarning(PxXMLInput *input, const char *format, ...)
 {
+    char text[PX_XML_ERROR_STRING_SIZE];
     va_list args;
     va_start(args, format);
-    Report(input, PX_XML_WARNING, format, args);
+    std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
+    input->errorHandler(input, PX_XML_WARNING, PX_XML_BAD_VALUE, "%s", text);
 }
 
 void AppendCommonTags(std::vector<PxXMLHandler> &h)

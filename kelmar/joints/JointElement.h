@@ -32,10 +32,8 @@ struct JointElement {
     double frame[4][4];
 };
 
-// True when the tag was met and read without error.
-bool Given(const PxXMLHandler *handlers, const char *tag);
-// An error (level 2) of the input.
-void ReportError(PxXMLInput *input, const char *format, ...) PX_XML_PRINTF(2, 3);
+// A warning of the input; unlike the scene reader's LoadWarning it carries the
+// code PX_XML_BAD_VALUE, which an error handler sees. Errors are LoadError's.
 void ReportWarning(PxXMLInput *input, const char *format, ...) PX_XML_PRINTF(2, 3);
 // The entries of the common tags.
 void AppendCommonTags(std::vector<PxXMLHandler> &handlers);

@@ -36,10 +36,7 @@ int Joint::loadStatus(PxXMLElement *element)
     AddTags(handlers);
     handlers.push_back(PX_XML_END);
     // The LIMIT element finds its limit through the input's user data.
-    void *previous = PxXMLInputGetUserData(input);
-    PxXMLInputSetUserData(input, GetLimit());
-    const int result = PxXMLElementProcess(element, handlers.data(), &v);
-    PxXMLInputSetUserData(input, previous);
+    const int result = ProcessFor(GetLimit(), element, handlers.data(), &v);
     if (result != PX_XML_OK) return result;
     const bool isNew = !constraint_ || !RbdConstraintGetBody(constraint_, 0);
     if (!Initialize(input, handlers.data(), v)) return PX_XML_BAD_VALUE;
@@ -61,13 +58,13 @@ bool Joint::Initialize(PxXMLInput *input, const PxXMLHandler *handlers, JointEle
     if (!scene || !constraint_) return false;
     if (!v.id[0]) std::strncpy(v.id, scene->MakeDefaultId("JOINT").c_str(), kJointNameSize - 1);
     if (scene->LookupJoint(scene->GetFullId(v.id), false)) {
-        ReportError(input, "Joint with ID '%s' already exists in scene.\n", v.id);
+        LoadError(input, "Joint with ID '%s' already exists in scene.\n", v.id);
         return false;
     }
     Solid *solids[2] = {nullptr, nullptr};
     if (!FindSolids(input, handlers, v, solids)) return false;
     if (!SetSolids(solids)) {
-        ReportError(input, "Could not set bodies of joint '%s'.\n", v.id);
+        LoadError(input, "Could not set bodies of joint '%s'.\n", v.id);
         return false;
     }
     if (!Place(input, handlers, v, v.frame)) return false;
@@ -81,14 +78,14 @@ bool Joint::Initialize(PxXMLInput *input, const PxXMLHandler *handlers, JointEle
 bool Joint::FindSolids(PxXMLInput *input, const PxXMLHandler *handlers, const JointElement &v, Solid *solids[2]) const
 {
     if (!Given(handlers, "SOLID_IDS")) {
-        ReportError(input, "Joint '%s' must have a <SOLID_IDS> element.\n", v.id);
+        LoadError(input, "Joint '%s' must have a <SOLID_IDS> element.\n", v.id);
         return false;
     }
     for (int i = 0; i < 2; ++i) {
         if (IsWorldName(v.solids[i])) continue;
         solids[i] = scene->LookupSolid(v.solids[i]);
         if (!solids[i]) {
-            ReportError(input, "Joint '%s' refers to not existing solid '%s'.\n", v.id, v.solids[i]);
+            LoadError(input, "Joint '%s' refers to not existing solid '%s'.\n", v.id, v.solids[i]);
             return false;
         }
     }
@@ -107,12 +104,12 @@ bool Joint::Place(PxXMLInput *input, const PxXMLHandler *handlers, const JointEl
         return true;
     }
     if (!v.relTo[0]) {
-        ReportError(input, "Joint '%s' uses DH parameters but provides no reference joint.\n", v.id);
+        LoadError(input, "Joint '%s' uses DH parameters but provides no reference joint.\n", v.id);
         return false;
     }
     const Joint *reference = scene->LookupJoint(v.relTo);
     if (!reference) {
-        ReportError(input, "Joint '%s' uses DH parameters but refers to not existing joint '%s'.\n", v.id, v.relTo);
+        LoadError(input, "Joint '%s' uses DH parameters but refers to not existing joint '%s'.\n", v.id, v.relTo);
         return false;
     }
     double dh[4][4], frame[4][4];
@@ -120,7 +117,7 @@ bool Joint::Place(PxXMLInput *input, const PxXMLHandler *handlers, const JointEl
     reference->GetTM(1, frame);
     PxMatrix4TMCompound(tm, frame, dh);
     if (!IsRigidTM(tm, 1e-7)) {
-        ReportError(input, "Transform (DH) of joint '%s' is not valid.\n", v.id);
+        LoadError(input, "Transform (DH) of joint '%s' is not valid.\n", v.id);
         return false;
     }
     return true;

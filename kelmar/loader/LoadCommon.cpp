@@ -48,6 +48,16 @@ bool Given(const PxXMLHandler *handlers, const char *tag)
     return PxXMLHandlerWasCalled(handlers, tag) && PxXMLHandlerGetError(handlers, tag) == PX_XML_OK;
 }
 
+int ProcessFor(void *owner, PxXMLElement *element, PxXMLHandler *handlers, void *values)
+{
+    PxXMLInput *input = PxXMLElementGetInput(element);
+    void *previous = PxXMLInputGetUserData(input);
+    PxXMLInputSetUserData(input, owner);
+    const int result = PxXMLElementProcess(element, handlers, values);
+    PxXMLInputSetUserData(input, previous);
+    return result;
+}
+
 std::string ReadElementText(PxXMLElement *element)
 {
     char text[PX_XML_TEXT_SIZE];

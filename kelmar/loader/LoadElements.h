@@ -35,6 +35,10 @@ void LoadWarning(PxXMLInput *input, const char *format, ...) PX_XML_PRINTF(2, 3)
 
 // True when the tag was met and its value parsed.
 bool Given(const PxXMLHandler *handlers, const char *tag);
+// Processes element with handlers into values while owner is the input's
+// user data, where the handlers of nested elements find what they fill; the
+// user data before is restored after.
+int ProcessFor(void *owner, PxXMLElement *element, PxXMLHandler *handlers, void *values);
 // The element's text (variables substituted) up to its first child or its
 // closing tag; the caller then returns PX_XML_SKIP_ELEMENT.
 std::string ReadElementText(PxXMLElement *element);

@@ -160,10 +160,7 @@ int LoadImport(PxXMLElement *element)
                                PX_XML_ELEMENT("VAR", LoadImportVariable),
                                KELMAR_TRANSFORM_TAGS(ImportValues, transform),
                                PX_XML_END};
-    void *previous = PxXMLInputGetUserData(input);
-    PxXMLInputSetUserData(input, &variables);
-    const int result = PxXMLElementProcess(element, handlers, &v);
-    PxXMLInputSetUserData(input, previous);
+    const int result = ProcessFor(&variables, element, handlers, &v);
     if (!scene) return result;
     if (!v.id[0]) {
         LoadError(input, "<IMPORT> element must have an <ID> element.\n");

@@ -16,6 +16,8 @@
 #include <kelmar/SceneLoader.h>
 #include <kelmar/Solid.h>
 
+#include "LoadElements.h"
+
 namespace kelmar {
 
 namespace {
@@ -42,11 +44,6 @@ void Warn(PxXMLInput *input, const char *format, const char *text = "")
 void Fail(PxXMLInput *input, const char *format)
 {
     input->errorHandler(input, PX_XML_ERROR, PX_XML_BAD_VALUE, "%s", format);
-}
-
-bool Given(const PxXMLHandler *handlers, const char *tag)
-{
-    return PxXMLHandlerWasCalled(handlers, tag) && PxXMLHandlerGetError(handlers, tag) == PX_XML_OK;
 }
 
 Robot *ReadRobot(PxXMLElement *element, Use use);
@@ -147,10 +144,7 @@ Robot *ReadRobot(PxXMLElement *element, Use use)
                         PX_XML_ELEMENT("ROBOT", LoadNestedRobot),
                         PX_XML_END};
     SubRobots subs;
-    void *previous = PxXMLInputGetUserData(input);
-    PxXMLInputSetUserData(input, &subs);
-    PxXMLElementProcess(element, h, &v);
-    PxXMLInputSetUserData(input, previous);
+    ProcessFor(&subs, element, h, &v);
     if (!scene) {
         DeleteAll(subs.robots);
         return nullptr;

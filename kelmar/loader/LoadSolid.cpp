@@ -247,10 +247,7 @@ int LoadSolid(PxXMLElement *element)
         PX_XML_ELEMENT("GRAPHICS", LoadSolidAppearance),
         KELMAR_TRANSFORM_TAGS(SolidValues, transform),
         PX_XML_END};
-    void *previous = PxXMLInputGetUserData(input);
-    PxXMLInputSetUserData(input, record.get());
-    const int result = PxXMLElementProcess(element, handlers, &v);
-    PxXMLInputSetUserData(input, previous);
+    const int result = ProcessFor(record.get(), element, handlers, &v);
     if (!scene) return result;
     Making m{*scene, input, handlers, *record, v.id[0] ? std::string(v.id) : scene->MakeDefaultId("OBJ"), -1, -1, {}};
     Build(m);

@@ -12,6 +12,8 @@
 #include <kelmar/Scene.h>
 #include <kelmar/Transform.h>
 
+#include "loader/LoadElements.h"
+
 namespace kelmar {
 
 namespace {
@@ -37,11 +39,6 @@ int LoadPart(PxXMLElement *element)
 {
     Solid *solid = static_cast<Solid *>(PxXMLInputGetUserData(PxXMLElementGetInput(element)));
     return solid ? solid->loadPartStatus(element) : PX_XML_SKIP_ELEMENT;
-}
-
-bool Given(const PxXMLHandler *handlers, const char *tag)
-{
-    return PxXMLHandlerWasCalled(handlers, tag) && PxXMLHandlerGetError(handlers, tag) == PX_XML_OK;
 }
 
 } // namespace
@@ -110,11 +107,7 @@ int Solid::loadStatus(PxXMLElement *element)
                                PX_XML_VALUE("OPT", PxXMLParseUInt, offsetof(SolidValues, options), 1),
                                PX_XML_ELEMENT("PART", LoadPart),
                                PX_XML_END};
-    PxXMLInput *input = PxXMLElementGetInput(element);
-    void *previous = PxXMLInputGetUserData(input);
-    PxXMLInputSetUserData(input, this);
-    const int result = PxXMLElementProcess(element, handlers, &v);
-    PxXMLInputSetUserData(input, previous);
+    const int result = ProcessFor(this, element, handlers, &v);
     if (Given(handlers, "QUAT")) {
         if (body_)
             RbdBodySetQuaternion(body_, v.quaternion[0], v.quaternion[1], v.quaternion[2], v.quaternion[3]);

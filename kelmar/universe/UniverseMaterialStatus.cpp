@@ -11,6 +11,7 @@
 #include <kelmar/Universe.h>
 
 #include "UniverseStatusElements.h"
+#include "loader/LoadElements.h"
 
 namespace kelmar {
 
@@ -26,11 +27,6 @@ Universe &UniverseOf(PxXMLElement *element)
 bool Called(const PxXMLHandler *handlers, const char *tag)
 {
     return PxXMLHandlerWasCalled(handlers, tag) != 0;
-}
-
-bool Given(const PxXMLHandler *handlers, const char *tag)
-{
-    return Called(handlers, tag) && PxXMLHandlerGetError(handlers, tag) == PX_XML_OK;
 }
 
 template <class... Args> void Report(PxXMLInput *input, int severity, const char *format, Args... args)

@@ -11,6 +11,7 @@
 #include <kelmar/Transform.h>
 
 #include "UniverseStatusElements.h"
+#include "loader/LoadElements.h"
 
 namespace kelmar {
 
@@ -30,11 +31,6 @@ void WriteReal(const char *tag, PxStream *stream, double value)
 {
     char text[32];
     PxXMLWrite(tag, stream, "%s", FormatReal(value, text));
-}
-
-bool Given(const PxXMLHandler *handlers, const char *tag)
-{
-    return PxXMLHandlerWasCalled(handlers, tag) && PxXMLHandlerGetError(handlers, tag) == PX_XML_OK;
 }
 
 // Gravity given in a scene file turns with the scene's placement.
@@ -72,9 +68,6 @@ void Universe::saveStatus(PxStream *stream) const
 
 int Universe::loadStatus(PxXMLElement *element)
 {
-    PxXMLInput *input = PxXMLElementGetInput(element);
-    void *previous = PxXMLInputGetUserData(input);
-    PxXMLInputSetUserData(input, this);
     WorldValues v = {};
     PxXMLHandler handlers[] = {
         PX_XML_VALUE("GRAVITY", PxXMLParseDoubleArray, offsetof(WorldValues, gravity), 3),
@@ -92,8 +85,8 @@ int Universe::loadStatus(PxXMLElement *element)
         PX_XML_ELEMENT("MATERIAL", LoadMaterialStatus),
         PX_XML_ELEMENT("MATERIALPAIR", LoadMaterialPairStatus),
         PX_XML_END};
-    const int result = PxXMLElementProcess(element, handlers, &v);
-    if (Given(handlers, "GRAVITY")) ApplyGravity(world_, v.gravity, input);
+    const int result = ProcessFor(this, element, handlers, &v);
+    if (Given(handlers, "GRAVITY")) ApplyGravity(world_, v.gravity, PxXMLElementGetInput(element));
     if (Given(handlers, "EPSILON")) RbdWorldSetEpsilon(world_, v.epsilon);
     if (Given(handlers, "GAMMA")) RbdWorldSetGamma(world_, v.gamma);
     if (Given(handlers, "VEL_THRESH")) RbdWorldSetAutoDisableVelocityThreshold(world_, v.velocity);
@@ -108,7 +101,6 @@ int Universe::loadStatus(PxXMLElement *element)
     if (Given(handlers, "REST_SPEED")) RbdWorldSetAutoDisableRestSpeed(world_, v.restSpeed);
     if (Given(handlers, "OPTIONS")) SetOptions(v.options);
     if (Given(handlers, "TIMESTEP")) timeStep = v.timeStep;
-    PxXMLInputSetUserData(input, previous);
     return result;
 }
 

@@ -453,23 +453,7 @@ void GetCtrlParams(KelmarCall *c)
     PutReals(c, 0, "Robot:GetCtrlParams", params.data(), n);
 }
 
-void Contacts(KelmarCall *c, ContactList *list)
-{
-    ReturnObject(c, new HostContactList(list, Ref(c)->Name()), "ContactList");
-}
-
-void GetContactsOfType(KelmarCall *c)
-{
-    const int type = Int(c, 0, "Robot:GetContacts");
-    Contacts(c, R(c)->GetContacts(type));
-}
-
-void GetContactsWith(KelmarCall *c)
-{
-    auto *with = static_cast<DfxSolid *>(Object(c, 0, "Robot:GetContacts"));
-    const Solid *other = with ? with->Require() : nullptr;
-    Contacts(c, R(c)->GetContacts(other));
-}
+constexpr char kGetContacts[] = "Robot:GetContacts";
 
 const NamedEntry kEntries[] = {
     {"Robot_ref_Robot", NewRobotRef},
@@ -533,8 +517,8 @@ const NamedEntry kEntries[] = {
     {"Robot_1_SetMaxSpeeds", SetEvery<kMaxSpeed, kSetMaxSpeeds>},
     {"Robot_1_SetMaxForces", SetEvery<kMaxForce, kSetMaxForces>},
     {"Robot_1_SetLockForces", SetEvery<kLockForce, kSetLockForces>},
-    {"Robot_Solid_GetContacts", GetContactsWith},
-    {"Robot_Type_GetContacts", GetContactsOfType},
+    {"Robot_Solid_GetContacts", GetContactsWith<Ref, kGetContacts>},
+    {"Robot_Type_GetContacts", GetContactsOfType<Ref, kGetContacts>},
 };
 
 } // namespace

@@ -372,24 +372,7 @@ void SetColor(KelmarCall *c)
     if (graphics) graphics->SetColor(color);
 }
 
-// ---- Contacts, as a new list ----
-void Contacts(KelmarCall *c, ContactList *list)
-{
-    ReturnObject(c, new HostContactList(list, Ref(c)->Name()), "ContactList");
-}
-
-void GetContactsOfType(KelmarCall *c)
-{
-    const int type = Int(c, 0, "Solid:GetContacts");
-    Contacts(c, S(c)->GetContacts(type));
-}
-
-void GetContactsWith(KelmarCall *c)
-{
-    auto *with = static_cast<DfxSolid *>(Object(c, 0, "Solid:GetContacts"));
-    const Solid *other = with ? with->Require() : nullptr;
-    Contacts(c, S(c)->GetContacts(other));
-}
+constexpr char kGetContacts[] = "Solid:GetContacts";
 
 const NamedEntry kEntries[] = {
     {"SolidRef", NewSolidRef},
@@ -449,8 +432,8 @@ const NamedEntry kEntries[] = {
     {"Solid_GetLinearVelocityDamping", GetBodyReal<RbdBodyGetLinearVelocityDamping, kGetLinearVelocityDamping>},
     {"Solid_SetAngularVelocityDamping", SetBodyReal<RbdBodySetAngularVelocityDamping, kSetAngularVelocityDamping>},
     {"Solid_GetAngularVelocityDamping", GetBodyReal<RbdBodyGetAngularVelocityDamping, kGetAngularVelocityDamping>},
-    {"Solid_1_GetContacts", GetContactsOfType},
-    {"Solid_2_GetContacts", GetContactsWith},
+    {"Solid_1_GetContacts", GetContactsOfType<Ref, kGetContacts>},
+    {"Solid_2_GetContacts", GetContactsWith<Ref, kGetContacts>},
     {"Solid_1_SetTM", SetTMEuler},
     {"Solid_1_SetTMAndUpdateAttachments", SetTMAndUpdateAttachmentsEuler},
     {"Solid_1_SetTMstepwise", SetTMstepwiseEuler},
