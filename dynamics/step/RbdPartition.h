@@ -70,7 +70,7 @@ void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *output,
 // Counts the pushes the last walk met on the sleepers it left asleep: each
 // pressed sleeper's pressedImpulse becomes its summed pushes. Once a step,
 // after the walk; the walk itself only reads the counts, so walking again
-// before this gives the same islands.
+// before this counts no push twice.
 void RbdKeepPresses(RbdPartitionOutput *output);
 // Whether the islands in output, walked by RbdUpdatePartitions without
 // auto-disable, serve this step unchanged: none of what the walk reads
