@@ -17,6 +17,7 @@ void clearOutput(RbdPartitionOutput *out)
     out->partitionCount = 0;
     out->totalBodies = 0;
     out->totalConstraints = 0;
+    out->pressedCount = 0;
 }
 
 void startPartition(RbdPartitionOutput *out, int32_t p)
@@ -79,15 +80,44 @@ bool sleepsOn(const RbdBody *body)
     return body->world->autoDisable == 1; // on, islands by islands
 }
 
-// Whether a sleeping body stays asleep although the island's body reaches
-// it through c: a slack contact merely touches it, the island's body only
-// spins through the contact, or it touches the sleeper too gently to move
-// it (which counts the touch's impulse). Kept out of line: only a walk under
-// sleeping that meets a sleeping body comes here, and inlined it grew the
-// walk of every step past the length the link inlines into its caller.
-__attribute__((noinline)) bool staysAsleep(const RbdBaseConstraint *c, const RbdBody *body, RbdBody *sleeper)
+// The impulses gentle touches pressed on a sleeper since it fell asleep:
+// its count from the steps before, or the sum this walk keeps for it.
+PxReal pressedSoFar(const RbdPartitionOutput *out, const RbdBody *sleeper)
 {
-    return RbdConstraintIsSlack(c) || RbdContactIsSpunThrough(c, body) || RbdContactTouchesGently(c, body, sleeper);
+    if (sleeper->partitionMark != kPartitionPressed) return sleeper->pressedImpulse;
+    return out->pressed[sleeper->partitionBodyIndex].pressed;
+}
+
+void notePressed(RbdPartitionOutput *out, RbdBody *sleeper, PxReal pressed)
+{
+    if (sleeper->partitionMark != kPartitionPressed) {
+        sleeper->partitionMark = kPartitionPressed;
+        sleeper->partitionBodyIndex = out->pressedCount++;
+        out->pressed[sleeper->partitionBodyIndex].sleeper = sleeper;
+    }
+    out->pressed[sleeper->partitionBodyIndex].pressed = pressed;
+}
+
+// A sleeping body that the island's body reaches through c stays asleep if
+// a slack contact merely touches it, the island's body only spins through
+// the contact, or it touches the sleeper too gently to move it (whose push
+// the walk counts). Otherwise it joins the island: woken here if by a load
+// it did not hold (as a body just enabled), else with the island. Kept out
+// of line: only a walk under sleeping that meets a sleeping body comes
+// here, and inlined it grew the walk of every step past the length the link
+// inlines into its caller.
+__attribute__((noinline)) void meetSleeper(RbdPartitionOutput *out, int32_t p, const RbdBaseConstraint *c,
+                                           const RbdBody *body, RbdBody *sleeper)
+{
+    if (RbdConstraintIsSlack(c) || RbdContactIsSpunThrough(c, body)) return;
+    const PxReal pressed = pressedSoFar(out, sleeper);
+    const RbdTouch touch = RbdContactTouchesGently(c, body, sleeper, pressed);
+    if (touch.held) {
+        if (touch.pressed != pressed) notePressed(out, sleeper, touch.pressed);
+        return;
+    }
+    if (touch.loaded) RbdBodyEnable(sleeper);
+    appendBody(out, p, sleeper);
 }
 
 void appendOtherBody(RbdPartitionOutput *out, int32_t p, const RbdBaseConstraint *c, const RbdBody *body,
@@ -98,8 +128,10 @@ void appendOtherBody(RbdPartitionOutput *out, int32_t p, const RbdBaseConstraint
     // so is a sleeping one that stays asleep.
     if (other->frozen)
         other->partitionIndex = -1;
-    else if (other->enabledTime >= 0 || !sleepsOn(other) || !staysAsleep(c, body, other))
+    else if (other->enabledTime >= 0 || !sleepsOn(other))
         appendBody(out, p, other);
+    else
+        meetSleeper(out, p, c, body, other);
 }
 
 // A sleeping body that an island reaches wakes with it. Under auto-disable
@@ -165,6 +197,23 @@ void unmarkOutput(RbdPartitionOutput *out)
     for (int32_t k = 0; k < out->totalBodies; ++k) out->bodies[k]->partitionMark = UNMARKED;
 }
 
+// The pressed list keeps the sleepers still asleep and marked as pressed
+// since: one the walk appended to an island later (then maybe put back to
+// sleep, its count restarted, and pressed again under a new entry) drops
+// its earlier entry.
+void unmarkPressed(RbdPartitionOutput *out)
+{
+    int32_t kept = 0;
+    for (int32_t k = 0; k < out->pressedCount; ++k) {
+        RbdBody *sleeper = out->pressed[k].sleeper;
+        if (sleeper->partitionMark != kPartitionPressed || sleeper->partitionBodyIndex != k) continue;
+        sleeper->partitionMark = UNMARKED;
+        sleeper->partitionBodyIndex = -1;
+        out->pressed[kept++] = out->pressed[k];
+    }
+    out->pressedCount = kept;
+}
+
 } // namespace
 
 void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *out, RbdAfterPartitionFunction afterPartition,
@@ -183,6 +232,13 @@ void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *out, Rbd
         seed = next;
     }
     unmarkOutput(out);
+    if (out->pressedCount > 0) unmarkPressed(out);
+}
+
+void RbdKeepPresses(RbdPartitionOutput *out)
+{
+    for (int32_t k = 0; k < out->pressedCount; ++k) out->pressed[k].sleeper->pressedImpulse = out->pressed[k].pressed;
+    out->pressedCount = 0;
 }
 
 bool RbdReuseLastPartitions(const RbdPartitionOutput *out, uint32_t edits)

@@ -7,8 +7,11 @@
 #include "world/RbdInternal.h"
 
 // partitionMark of a body appended to an island during the current
-// partitioning; every other body carries kPartitionUnmarked.
+// partitioning, and of a sleeping body that gentle touches pressed in it
+// (its partitionBodyIndex then its entry in the output's pressed list);
+// every other body carries kPartitionUnmarked.
 const int32_t kPartitionAdded = 1;
+const int32_t kPartitionPressed = 4;
 const int32_t kPartitionUnmarked = -1;
 
 // A contact whose bodies do not overlap, that carried no force last step
@@ -23,17 +26,26 @@ bool RbdConstraintIsSlack(const RbdBaseConstraint *c);
 // other body: under auto-disable the contact binds neither the other body's
 // sleep to the spinning one nor wakes it.
 bool RbdContactIsSpunThrough(const RbdBaseConstraint *c, const RbdBody *body);
-// A contact through which `body` meets the sleeping body `sleeper` so gently
-// that the sleeper would stay at rest: it closes slower than the rest speed,
-// and either it kept the force it carried when the sleeper fell asleep and
-// holds it still (RbdContactHoldsAsBefore), or it kept none and the
-// impulses such contacts pressed on the sleeper since it fell asleep (the
-// last step's is added here) would have moved it, free, slower than the rest
-// speed. Under auto-disable it does not wake the sleeper, which the body
-// meets as immovable; a push that goes on adds up and wakes it. A load it
-// did not hold, from a body stepped since it was enabled, wakes it here as
-// a body just enabled (for its alive window).
-bool RbdContactTouchesGently(const RbdBaseConstraint *c, const RbdBody *body, RbdBody *sleeper);
+// What a contact through which `body` meets the sleeping body `sleeper`
+// does to it, given `pressed`, the impulses (N s) gentle touches pressed on
+// the sleeper since it fell asleep (this step's so far). It is held, so
+// gently that the sleeper would stay at rest, when it closes slower than
+// the rest speed and either it kept the force it carried when the sleeper
+// fell asleep and holds it still (RbdContactHoldsAsBefore), or it kept none
+// and the pressed impulses with its own push (the last step's) would have
+// moved the sleeper, free, slower than the rest speed. Under auto-disable a
+// held sleeper stays asleep, met as immovable; a push that goes on adds up
+// and wakes it. A load it did not hold, from a body stepped since it was
+// enabled, wakes it as a body just enabled (for its alive window). The
+// query changes nothing: the walk that meets the sleeper counts the push
+// and wakes it.
+struct RbdTouch {
+    bool held;      // the sleeper stays asleep
+    bool loaded;    // not held, and woken by a load it did not hold
+    PxReal pressed; // `pressed` with this contact's push, if it kept no force (N s)
+};
+RbdTouch RbdContactTouchesGently(const RbdBaseConstraint *c, const RbdBody *body, const RbdBody *sleeper,
+                                 PxReal pressed);
 // Whether the contact's force on its body `side` (0 or 1) is within a share
 // (kHeldShare, a quarter) of the kept one, as a vector: the change since
 // the sleeper fell asleep is no more than a quarter of what it held then.
@@ -48,11 +60,18 @@ typedef void (*RbdAfterPartitionFunction)(RbdPartitionOutput *output, void *arg)
 // enabled constraint reached from an island's bodies is appended once to
 // that island, disabled bodies reached through a constraint are enabled,
 // frozen bodies are left out (partition index -1), and so are disabled
-// bodies reached only through a slack contact under auto-disable. Each body's solver
-// record is chained to the next body of its island. The output's arrays
-// must hold every enabled body and constraint of the world.
+// bodies that, under auto-disable, every contact reaching them leaves
+// asleep (slack, spun through or held: RbdContactTouchesGently); the
+// pushes they took are listed in the output (pressed) for RbdKeepPresses.
+// Each body's solver record is chained to the next body of its island. The
+// output's arrays must hold every enabled body and constraint of the world.
 void RbdUpdatePartitions(RbdBody *firstEnabledBody, RbdPartitionOutput *output,
                          RbdAfterPartitionFunction afterPartition, void *arg);
+// Counts the pushes the last walk met on the sleepers it left asleep: each
+// pressed sleeper's pressedImpulse becomes its summed pushes. Once a step,
+// after the walk; the walk itself only reads the counts, so walking again
+// before this counts no push twice.
+void RbdKeepPresses(RbdPartitionOutput *output);
 // Whether the islands in output, walked by RbdUpdatePartitions without
 // auto-disable, serve this step unchanged: none of what the walk reads
 // (the enabled lists, the bodies' constraint lists, frozen flags, lives)

@@ -289,30 +289,31 @@ bool RbdContactIsSpunThrough(const RbdBaseConstraint *c, const RbdBody *body)
     return !RbdBodyIsAccelerating(body, &thresholds, false);
 }
 
-bool RbdContactTouchesGently(const RbdBaseConstraint *c, const RbdBody *body, RbdBody *sleeper)
+RbdTouch RbdContactTouchesGently(const RbdBaseConstraint *c, const RbdBody *body, const RbdBody *sleeper,
+                                 PxReal pressed)
 {
-    if (c->typeId != RBD_TYPE_CONTACT) return false;
+    RbdTouch touch = {false, false, pressed};
+    if (c->typeId != RBD_TYPE_CONTACT) return touch;
     const int side = c->body[0] == sleeper ? 0 : 1;
     const RbdWorld *world = body->world;
     const PxReal slow = world->thresholds.restSpeed * PxV3Length(world->gravity) * world->timeStep; // m/s
-    if (!(closingSpeed(c) < slow)) return false;
-    bool held;
+    if (!(closingSpeed(c) < slow)) return touch;
     if (RbdContactKeptSleepForce(c)) {
-        held = RbdContactHoldsAsBefore(c, side);
+        touch.held = RbdContactHoldsAsBefore(c, side);
     } else {
         // The last step's impulse on the sleeper, met as immovable, joins those
         // of the steps before: momentum it would have taken, free, since it
         // slept. A push that goes on (a finger pressing slowly) thus wakes it.
-        sleeper->pressedImpulse += PxV3Length(c->force[side]) * world->timeStep;
-        held = sleeper->pressedImpulse < sleeper->lcs.mass * slow;
+        touch.pressed = pressed + PxV3Length(c->force[side]) * world->timeStep;
+        touch.held = touch.pressed < sleeper->lcs.mass * slow;
     }
     // A load it did not hold, from a body stepped since it was enabled (so
     // the force is the last step's answer, not one kept from before both
     // slept), wakes it as a body just enabled: stepped for its alive window
     // with every body it bears on before it may sleep again, rather than
     // judged at rest at once, still unmoved, and put back to sleep.
-    if (!held && body->enabledTime > 0) RbdBodyEnable(sleeper);
-    return held;
+    touch.loaded = !touch.held && body->enabledTime > 0;
+    return touch;
 }
 
 bool RbdContactHoldsAsBefore(const RbdBaseConstraint *c, int side)

@@ -47,6 +47,7 @@ void partitionWorld(RbdWorld *world)
     switch (world->autoDisable) {
     case AUTO_DISABLE_ON:
         RbdUpdatePartitions(world->firstEnabledBody, out, RbdAutoDisableLastPartition, &world->thresholds);
+        RbdKeepPresses(out);
         out->reusable = 0;
         break;
     case AUTO_DISABLE_SINGLE_ISLAND:

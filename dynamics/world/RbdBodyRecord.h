@@ -48,7 +48,7 @@ struct RbdBody {
     int32_t frozen;                     // immovable for its constraints, in no island
     int32_t enabledTime;                // -1 disabled, else steps since enabled
     int32_t partitionIndex;             // island of the current step, -1 outside
-    int32_t partitionBodyIndex;         // index in its island's body list, -1 outside
+    int32_t partitionBodyIndex;         // index in its island's body list (or pressed list), -1 outside
     int32_t partitionMark;              // scratch mark of the partitioner, -1 by default
     int32_t impulsePending;             // linearImpulse or angularImpulse awaits the next step
     int32_t useComOffset;               // comRelativeTransform differs from identity
@@ -77,7 +77,8 @@ struct RbdBody {
     void *model; // the collision model following the body, or null
     char *name;  // owned copy for messages, or null
     // Asleep under auto-disable: the impulses gentle touches pressed on it
-    // since it fell asleep (N s), met as immovable (RbdContactTouchesGently).
+    // since it fell asleep (N s), met as immovable (RbdContactTouchesGently),
+    // counted by the step once its islands are walked (RbdKeepPresses).
     PxReal pressedImpulse;
 };
 

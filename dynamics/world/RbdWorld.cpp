@@ -28,6 +28,7 @@ void freePartitionOutput(RbdPartitionOutput *out)
     PxMemoryAPI.destroy(out->constraints);
     PxMemoryAPI.destroy(out->constraintStart);
     PxMemoryAPI.destroy(out->constraintCount);
+    PxMemoryAPI.destroy(out->pressed);
     memset(out, 0, sizeof(*out));
 }
 
@@ -42,6 +43,7 @@ bool allocatePartitionOutput(RbdPartitionOutput *out, int32_t maxBodies, int32_t
     out->constraints = (RbdBaseConstraint **)allocateArray(maxConstraints, sizeof(RbdBaseConstraint *), &ok);
     out->constraintStart = (int32_t *)allocateArray(maxBodies, sizeof(int32_t), &ok);
     out->constraintCount = (int32_t *)allocateArray(maxBodies, sizeof(int32_t), &ok);
+    out->pressed = (RbdPressedSleeper *)allocateArray(2 * maxConstraints, sizeof(RbdPressedSleeper), &ok);
     if (!ok) freePartitionOutput(out);
     return ok;
 }

@@ -24,6 +24,14 @@ struct RbdAutoDisableThresholds {
     PxReal restSpeed;           // fraction of g h (dimensionless), see RbdBodyIsSlow
 };
 
+// A sleeping body that the islands' walk met through contacts pressing it
+// too gently to wake it, with the impulses (N s) such touches pressed on it
+// since it fell asleep, this step's included.
+struct RbdPressedSleeper {
+    RbdBody *sleeper;
+    PxReal pressed;
+};
+
 // The islands of one step, rebuilt every step. Sized by the capacities:
 // at most maxBodies islands, each with at least one body.
 struct RbdPartitionOutput {
@@ -41,6 +49,11 @@ struct RbdPartitionOutput {
     // still equals editsWalked, its count when the walk began.
     int32_t reusable;
     uint32_t editsWalked;
+    // The sleepers the last walk under auto-disable left asleep though
+    // touches pressed them, for the step to count once (RbdKeepPresses).
+    // A walk meets each contact at most once from each side.
+    RbdPressedSleeper *pressed; // (2 maxConstraints)
+    int32_t pressedCount;
 };
 
 struct RbdWorld {

@@ -223,6 +223,44 @@ TEST(StepPartition, ABodyWokenByALaterIslandLeavesItsSlackContactInTheFirst)
     }
 }
 
+// Under auto-disable two resting balls press a sleeping 1 kg ball through
+// contacts that kept no force (their pushes summed against its rest
+// momentum, 0.0098 N s) or kept 1 N each (held while within a quarter of
+// it). However often the islands are walked before the step counts the
+// pushes, the count and the wake are those of one walk: a load it did not
+// hold wakes it as a body just enabled, and a woken body keeps no count.
+TEST(StepPartition, WalkingTheIslandsAgainCountsNoPushTwiceAndWakesNoMore)
+{
+    const struct {
+        PxReal kept, force; // N
+        bool wakes;
+    } cases[] = {{0.0, 0.3, false}, {0.0, 0.6, true}, {1.0, 1.2, false}, {1.0, 1.5, true}};
+    for (const auto &k : cases)
+        for (int walks : {1, 3}) {
+            SCOPED_TRACE(testing::Message() << k.force << " N, walks " << walks);
+            World world(4, 4);
+            RbdWorldSetAutoDisable(world, 1);
+            RbdBodyID sleeper = makeBall(world, 1.0, 0.1, 0.0, 0.0, 0.0);
+            RbdConstraintID c[2];
+            for (int side : {0, 1})
+                c[side] = makeGroundContact(world, makeBall(world, 1.0, 0.1, side, 1, 0), resetParams(), sleeper);
+            RbdWorldStep(world, 0.01); // the capacities; the touchers stepped since enabled
+            RbdWorldSetGravity(world, 0.0, -kG, 0.0);
+            RbdBodyDisable(sleeper);
+            for (RbdConstraintID contact : c) {
+                PxV3Set(contact->force[1], 0.0, -k.force, 0.0);
+                contact->contactSleepForce[1] = (float)k.kept;
+            }
+            for (int n = 0; n < walks; ++n) {
+                RbdUpdatePartitions(world.id->firstEnabledBody, &world.id->partitions, nullptr, nullptr);
+                RbdClearPartitionIndices(&world.id->partitions);
+            }
+            RbdKeepPresses(&world.id->partitions);
+            EXPECT_EQ(sleeper->enabledTime, k.wakes ? 0 : -1);
+            EXPECT_DOUBLE_EQ(sleeper->pressedImpulse, k.kept > 0.0 || k.wakes ? 0.0 : 2.0 * k.force * 0.01);
+        }
+}
+
 TEST(StepPartition, SingleIslandModePutsEveryEnabledBodyAndConstraintIntoOneIsland)
 {
     World world(4, 4);
