@@ -63,7 +63,6 @@ struct Settings {
     int linearSolver = RBD_LINEAR_SOLVER_BLOCK_CHOLESKY;
     int sweeps = 0;       // sweeps of the iterative solver; 0: the world's default
     int largeRows = -1;   // rows above which an island is solved iteratively; -1: the world's default
-    int contactRows = -1; // the same for an island of contacts alone
     int pileWidth = 1;    // S2 w times as wide (w^2 x 1000 balls): how the cost grows
     int matching = -1;    // how contacts continue (SbxBridgeSetContactMatching); -1: the bridge's default
     int jointPasses = -1; // joint position projection passes; -1: the world's default
@@ -122,8 +121,7 @@ void usage(const char *program)
     fprintf(
         stderr,
         "usage: %s [--scene 1234|all] [--reps N] [--steps N] [--timeout S] [--sleep] [--solver auto|bkchol|vbchol] "
-        "[--tolerance T] [--sweeps N] [--large-rows N] [--contact-rows N] [--pile-width W] "
-        "[--match-by-place|--match-in-order]\n"
+        "[--tolerance T] [--sweeps N] [--large-rows N] [--pile-width W] [--match-by-place|--match-in-order]\n"
         "       [--joint-passes N] [--spin L] [--tail N] [--windows N [--count M]] [--log N] [--nudge K] [--movers "
         "E]\n"
         "  S1 stack, S2 pile, S3 chain, S4 boxes; --timeout: wall-clock seconds per repetition;\n"
@@ -131,7 +129,6 @@ void usage(const char *program)
         "            per island);\n"
         "  --tolerance: the LCP solver's tolerance (default the world's, 0.001);\n"
         "  --sweeps, --large-rows: the large-island solver's sweeps and row threshold (default the world's);\n"
-        "  --contact-rows: the row threshold for islands of contacts alone (default the world's);\n"
         "  --pile-width: S2 W times as wide, W^2 x 1000 balls (reported as S2x4, S2x16, ...);\n"
         "  --match-by-place, --match-in-order: a pair's contacts continue by place, or in list order, in every\n"
         "           island (default: by place for turned boxes the sweeps solve);\n"
@@ -201,11 +198,11 @@ bool parse(int argc, char **argv, Settings &s)
             const long k = strtol(argv[++i], &end, 10);
             if (*end || k < 0 || k > 1000000) return false;
             s.nudge = static_cast<int>(k);
-        } else if ((a == "--sweeps" || a == "--large-rows" || a == "--contact-rows") && hasValue) {
+        } else if ((a == "--sweeps" || a == "--large-rows") && hasValue) {
             char *end;
             const long n = strtol(argv[++i], &end, 10);
             if (*end || n < 0 || n > 100000000) return false;
-            (a == "--sweeps" ? s.sweeps : a == "--large-rows" ? s.largeRows : s.contactRows) = static_cast<int>(n);
+            (a == "--sweeps" ? s.sweeps : s.largeRows) = static_cast<int>(n);
         } else if (a == "--tail" && hasValue) {
             char *end;
             const long n = strtol(argv[++i], &end, 10);
@@ -864,7 +861,6 @@ void runChild(const ksim::SceneInfo &info, const Settings &s, Shared *shared)
     if (s.tolerance > 0.0) RbdWorldLCPSetTolerance(scene->world(), s.tolerance);
     if (s.sweeps > 0) RbdWorldLCPSetIterations(scene->world(), s.sweeps);
     if (s.largeRows >= 0) RbdWorldLCPSetLargeIslandRows(scene->world(), s.largeRows);
-    if (s.contactRows >= 0) RbdWorldLCPSetLargeContactIslandRows(scene->world(), s.contactRows);
     if (s.matching >= 0) SbxBridgeSetContactMatching(scene->bridge(), s.matching);
     if (s.jointPasses >= 0) RbdWorldSetJointPositionPasses(scene->world(), s.jointPasses);
     if (s.spin > 0.0) RbdContactParamsSetSpinFriction(SbxBridgeGetContactParams(scene->bridge(), 0, 0), s.spin);

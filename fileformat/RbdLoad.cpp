@@ -19,7 +19,7 @@ struct WorldRecord {
     PxReal maxCorrectingVelocity, maxCorrectingRate, restSpeed;
     int aliveWindow, averagingWindow, autoDisable, integrationModel, linearSolver, stepperOptions;
     int blockIterations, iterations, cycleSize1, cycleSize2, solverFunction;
-    int largeIslandSolver, largeIslandRows, largeContactIslandRows, sweeps;
+    int largeIslandSolver, largeIslandRows, sweeps;
     int jointPositionPasses;
 };
 
@@ -51,8 +51,6 @@ void applyWorld(RbdWorldID w, const PxXMLHandler *t, const WorldRecord &r)
     if (PxXMLHandlerWasCalled(t, "LCP_SOLVER_FUNCTION")) RbdWorldLCPSetSolverFunction(w, r.solverFunction);
     if (PxXMLHandlerWasCalled(t, "LCP_LARGE_ISLAND_SOLVER")) RbdWorldLCPSetLargeIslandSolver(w, r.largeIslandSolver);
     if (PxXMLHandlerWasCalled(t, "LCP_LARGE_ISLAND_ROWS")) RbdWorldLCPSetLargeIslandRows(w, r.largeIslandRows);
-    if (PxXMLHandlerWasCalled(t, "LCP_LARGE_CONTACT_ISLAND_ROWS"))
-        RbdWorldLCPSetLargeContactIslandRows(w, r.largeContactIslandRows);
     if (PxXMLHandlerWasCalled(t, "LCP_ITERATIONS")) RbdWorldLCPSetIterations(w, r.sweeps);
     if (PxXMLHandlerWasCalled(t, "MAX_CORRECTING_VEL")) RbdWorldSetMaxCorrectingVelocity(w, r.maxCorrectingVelocity);
     if (PxXMLHandlerWasCalled(t, "MAX_CORRECTING_RATE")) RbdWorldSetMaxCorrectingRate(w, r.maxCorrectingRate);
@@ -91,7 +89,6 @@ int loadWorld(PxXMLElement *element)
                         PXF_INT("LCP_SOLVER_FUNCTION", R, solverFunction),
                         PXF_INT("LCP_LARGE_ISLAND_SOLVER", R, largeIslandSolver),
                         PXF_INT("LCP_LARGE_ISLAND_ROWS", R, largeIslandRows),
-                        PXF_INT("LCP_LARGE_CONTACT_ISLAND_ROWS", R, largeContactIslandRows),
                         PXF_INT("LCP_ITERATIONS", R, sweeps),
                         PXF_CHECKED("MAX_CORRECTING_VEL", PxfParsePositive, R, maxCorrectingVelocity, 1),
                         PXF_CHECKED("MAX_CORRECTING_RATE", PxfParsePositive, R, maxCorrectingRate, 1),

@@ -31,7 +31,6 @@ int writeWorldSolver(RbdWorldID w, PxStream *s)
     ok &= PxfWriteInt("LCP_SOLVER_FUNCTION", s, RbdWorldLCPGetSolverFunction(w));
     ok &= PxfWriteInt("LCP_LARGE_ISLAND_SOLVER", s, RbdWorldLCPGetLargeIslandSolver(w));
     ok &= PxfWriteInt("LCP_LARGE_ISLAND_ROWS", s, RbdWorldLCPGetLargeIslandRows(w));
-    ok &= PxfWriteInt("LCP_LARGE_CONTACT_ISLAND_ROWS", s, RbdWorldLCPGetLargeContactIslandRows(w));
     ok &= PxfWriteInt("LCP_ITERATIONS", s, RbdWorldLCPGetIterations(w));
     return ok;
 }

@@ -44,8 +44,7 @@ void reserveKept(Context &context, const RbdLcsParameters &parameters, int maxRo
     WorldStepper &stepper = context.stepper(parameters.stepperModel);
     try {
         if (lcp.largeIslandRows <= kReservedRowsMost) stepper.reserveKept(lcp.largeIslandRows);
-        // Islands of contacts alone are swept from their own threshold on.
-        if (islandIsLarge(maxRows, lcp) || maxRows > lcp.largeContactIslandRows) stepper.reserveSweeps(maxRows);
+        if (islandIsLarge(maxRows, lcp)) stepper.reserveSweeps(maxRows);
     } catch (const std::bad_alloc &) {
         // Short of memory: the tables grow when an island needs them, as before.
     }

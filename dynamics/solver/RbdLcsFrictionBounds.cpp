@@ -50,13 +50,8 @@ int openContactBounds(PartitionRows &rows, int c, const RbdBaseConstraint *recor
 // two solves.
 int contactsOnly(const PartitionRows &rows, RbdBaseConstraint *const *records)
 {
-    return recordsAreContacts(records, rows.layout.constraintCount);
-}
-
-int recordsAreContacts(RbdBaseConstraint *const *records, int count)
-{
     if (!records) return 0;
-    for (int c = 0; c < count; ++c)
+    for (int c = 0; c < rows.layout.constraintCount; ++c)
         if (!records[c] || records[c]->typeId != RBD_TYPE_CONTACT) return 0;
     return 1;
 }

@@ -16,8 +16,6 @@ struct Tolerances;
 // Whether every constraint of the island is a contact (records: its
 // constraint records in row-list order; null: none, so no).
 int contactsOnly(const PartitionRows &rows, RbdBaseConstraint *const *records);
-// The same for count records (null: none, so no).
-int recordsAreContacts(RbdBaseConstraint *const *records, int count);
 
 // Sets the bounds of every friction row that follows its contact's normal
 // row to +-|mu h f_n|, with f_n the normal force the contact's record kept

@@ -26,7 +26,6 @@
 // turned normal or new friction directions still start from the right
 // impulse.
 #include "solver/RbdLcsIterative.h"
-#include "solver/RbdLcsFrictionBounds.h"
 #include "solver/RbdLcsLayoutKey.h"
 
 #include <float.h>
@@ -994,16 +993,6 @@ bool allocateSweeps(MemoryPool &pool, const ConstraintLayout &layout, Sweeps &s)
 int islandIsLarge(int rowCount, const RbdLcsLCPSolverParameters &params)
 {
     return params.largeIslandSolver == RBD_LCP_LARGE_ISLAND_ITERATIVE && rowCount > params.largeIslandRows;
-}
-
-// A heap of contacts alone past a small stack's rows gains little from the
-// pivoting's exactness and pays for its failures while it lands; joints
-// (chains, hands) keep it up to largeIslandRows.
-int islandIsLarge(int rowCount, RbdBaseConstraint *const *records, int count, const RbdLcsLCPSolverParameters &params)
-{
-    if (params.largeIslandSolver != RBD_LCP_LARGE_ISLAND_ITERATIVE) return 0;
-    if (rowCount > params.largeIslandRows) return 1;
-    return rowCount > params.largeContactIslandRows && recordsAreContacts(records, count);
 }
 
 size_t iterativeMemoryRequired(int rowCount, int bodyCount)

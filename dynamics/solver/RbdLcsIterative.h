@@ -80,14 +80,8 @@ void planSweepsCached(const ConstraintLayout &layout, const int32_t *frictionRef
 // Workspace bytes of solveIteratively for rowCount rows and bodyCount bodies.
 size_t iterativeMemoryRequired(int rowCount, int bodyCount);
 
-// Whether an island of rowCount rows is solved iteratively under params,
-// by its rows alone (largeIslandRows).
+// Whether an island of rowCount rows is solved iteratively under params.
 int islandIsLarge(int rowCount, const RbdLcsLCPSolverParameters &params);
-// The same for an island whose count constraint records are known (null:
-// not known): one of contacts alone is solved iteratively already above
-// largeContactIslandRows.
-int islandIsLarge(int rowCount, RbdBaseConstraint *const *records, int count,
-                  const RbdLcsLCPSolverParameters &params);
 
 } // namespace lcs
 

@@ -28,7 +28,6 @@ void RbdLcsParametersReset(RbdLcsParameters *parameters)
     parameters->lcp.warmStart = 0;
     parameters->lcp.largeIslandSolver = RBD_LCP_LARGE_ISLAND_ITERATIVE;
     parameters->lcp.largeIslandRows = RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS;
-    parameters->lcp.largeContactIslandRows = RBD_LCP_DEFAULT_LARGE_CONTACT_ISLAND_ROWS;
     parameters->lcp.iterations = RBD_LCP_DEFAULT_ITERATIONS;
     parameters->lcp.boxIsland = 1;
     parameters->workspace = nullptr;

@@ -226,10 +226,9 @@ int WorldStepper::solveForces(const ForceModel &model)
                                                 ? constraints_->constraints + constraints_->partitionConstraintStart
                                                 : nullptr;
         int swept = takeSweptStep(bodies_, bodyCount_) && contactsOnly(rows, records);
-        int large = islandIsLarge(rowCount, records, rows.layout.constraintCount, parameters_.lcp);
-        int solved = large   ? solveIteratively(model, rows, invM, records, load)
-                     : swept ? sweepFailedHeap(model, rows, invM, records, load)
-                             : solvePivoting(model, rows, invM, records, load);
+        int solved = islandIsLarge(rowCount, parameters_.lcp) ? solveIteratively(model, rows, invM, records, load)
+                     : swept                                  ? sweepFailedHeap(model, rows, invM, records, load)
+                                                              : solvePivoting(model, rows, invM, records, load);
         if (!solved) return 0;
         fn_->calcJtConstraintForces(rows, records, parameters_.stepsize, model.lambdaIsForce, load);
     } else if (model.nonInertialFirst) {

@@ -70,11 +70,10 @@ struct RbdLcsLCPSolverParameters {
     PxReal degeneracyFilter;
     int32_t cycleDetection;
     int32_t warmStart;
-    int32_t largeIslandSolver;      // RbdLargeIslandSolver: what solves islands above largeIslandRows
-    int32_t largeIslandRows;        // rows an island may have and still be solved by pivoting
-    int32_t largeContactIslandRows; // the same for an island of contacts alone
-    int32_t iterations;             // sweeps of the iterative solver at most
-    int32_t boxIsland;              // few rows' bounds follow another row's impulse (PivotRule in RbdLcsSolver.cpp)
+    int32_t largeIslandSolver; // RbdLargeIslandSolver: what solves islands above largeIslandRows
+    int32_t largeIslandRows;   // rows an island may have and still be solved by pivoting
+    int32_t iterations;        // sweeps of the iterative solver at most
+    int32_t boxIsland;         // few rows' bounds follow another row's impulse (PivotRule in RbdLcsSolver.cpp)
 };
 
 struct RbdLcsParameters {

@@ -54,10 +54,7 @@ void RbdUnpackPartition(RbdWorld *world, const RbdLcsConstraints *rows, int32_t 
     // The solver leaves row impulses, except the vintage model, whose rows
     // already hold forces.
     PxReal scale = parameters->stepperModel == RBD_LCS_VINTAGE_STEPPER ? 1.0 : 1.0 / parameters->stepsize;
-    RbdBaseConstraint *const *records = rows->constraints ? rows->constraints + rows->partitionConstraintStart
-                                                          : nullptr;
-    const int32_t swept = lcs::islandIsLarge(rows->partitionRowCount, records, rows->partitionConstraintCount,
-                                             parameters->lcp);
+    const int32_t swept = lcs::islandIsLarge(rows->partitionRowCount, parameters->lcp);
     for (int32_t k = 0; k < rows->partitionConstraintCount; ++k) {
         int32_t index = rows->partitionConstraintStart + k;
         if (k + kRbdPrefetchAhead < rows->partitionConstraintCount) {

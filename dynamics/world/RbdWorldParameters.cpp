@@ -215,16 +215,6 @@ int32_t RbdWorldLCPGetLargeIslandRows(RbdWorldID world)
 {
     return RbdCheckWorld(world) ? world->parameters.lcp.largeIslandRows : 0;
 }
-void RbdWorldLCPSetLargeContactIslandRows(RbdWorldID world, int32_t rows)
-{
-    if (!RbdCheckWorld(world) || !atLeast<0>(rows, "RbdWorldLCPSetLargeContactIslandRows")) return;
-    world->parameters.lcp.largeContactIslandRows = rows;
-    RbdWorldReserveSolver(world);
-}
-int32_t RbdWorldLCPGetLargeContactIslandRows(RbdWorldID world)
-{
-    return RbdCheckWorld(world) ? world->parameters.lcp.largeContactIslandRows : 0;
-}
 RBD_WORLD_SETTING(int32_t, RbdWorldLCPSetIterations, RbdWorldLCPGetIterations, parameters.lcp.iterations, atLeast<1>)
 
 RBD_WORLD_SETTING(int32_t, RbdWorldSetJointPositionPasses, RbdWorldGetJointPositionPasses, jointPositionPasses,

@@ -44,11 +44,7 @@ enum RbdLargeIslandSolver { RBD_LCP_LARGE_ISLAND_PIVOTING = 0, RBD_LCP_LARGE_ISL
  * slowest case for the sweeps: with 25 a stack of ten 1 m cubes stands
  * within 1 cm over 10 s, with 20 it walks 1.5 cm. A pile of 1000 balls and
  * a heap of 500 turned boxes end no less calm with 15 than with 30. */
-enum {
-    RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS = 600,
-    RBD_LCP_DEFAULT_LARGE_CONTACT_ISLAND_ROWS = 600,
-    RBD_LCP_DEFAULT_ITERATIONS = 25
-};
+enum { RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS = 600, RBD_LCP_DEFAULT_ITERATIONS = 25 };
 
 /* One step of the partition that the row list ended last: its rows
  * (partitionRowStart .. + partitionRowCount) and constraints, and bodyCount

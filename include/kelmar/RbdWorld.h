@@ -156,11 +156,6 @@ void RbdWorldLCPSetLargeIslandSolver(RbdWorldID world, int32_t solver);
 int32_t RbdWorldLCPGetLargeIslandSolver(RbdWorldID world);
 void RbdWorldLCPSetLargeIslandRows(RbdWorldID world, int32_t rows);
 int32_t RbdWorldLCPGetLargeIslandRows(RbdWorldID world);
-/* An island of contacts alone (no joint, limit or motor rows) is solved by
- * the iterative solver already above LargeContactIslandRows (default 600,
- * >= 0; at or above LargeIslandRows it changes nothing). */
-void RbdWorldLCPSetLargeContactIslandRows(RbdWorldID world, int32_t rows);
-int32_t RbdWorldLCPGetLargeContactIslandRows(RbdWorldID world);
 void RbdWorldLCPSetIterations(RbdWorldID world, int32_t sweeps);
 int32_t RbdWorldLCPGetIterations(RbdWorldID world);
 

@@ -247,7 +247,6 @@ Scene::Scene()
     RbdWorldSetMaxCorrectingVelocity(w, 0.5);
     RbdWorldSetMaxCorrectingRate(w, 6.0);
     RbdWorldSetJointPositionPasses(w, 3);
-    RbdWorldLCPSetLargeContactIslandRows(w, 90);
     setMaterials(SbxUniverseGetBridge(universe));
     addModels(this);
     addHingeChain(w);

@@ -7,10 +7,6 @@
 // skip), ends five steps by sweeps where five steps by pivoting end it.
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <vector>
-
-#include <kelmar/RbdLcs.h>
 #include "dynamics/test_step_support.h"
 
 using namespace steptest;
@@ -93,75 +89,3 @@ TEST(SweepRows, AChainOfUnboundedJointRowsEndsWhereThePivotingEndsIt)
 }
 
 } // namespace
-
-// Which solver takes an island: past largeIslandRows the sweeps, and an
-// island of contacts alone already past largeContactIslandRows. A stack of
-// boxes on the ground has 12 rows a box (four corners of three rows); a ball
-// joint holding the top box to the world adds 3. The solver that ran shows in
-// the top box's velocity, which ends bit for bit as in a world that sweeps
-// every island or as in one that pivots every island, and in its contacts'
-// swept mark.
-struct Route {
-    int32_t solver, largeRows, contactRows;
-};
-
-struct Outcome {
-    PxVector3 v;
-    int swept;
-};
-
-Outcome stepStack(int boxes, bool joint, Route route)
-{
-    World world(16, 64);
-    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
-    RbdWorldLCPSetLargeIslandSolver(world, route.solver);
-    RbdWorldLCPSetLargeIslandRows(world, route.largeRows);
-    RbdWorldLCPSetLargeContactIslandRows(world, route.contactRows);
-    RbdBodyID below = nullptr, box = nullptr;
-    std::vector<std::unique_ptr<BoxOnGround>> corners;
-    for (int k = 0; k < boxes; ++k, below = box) {
-        box = makeBox(world, 1.0 + k, 0.2, 0.2, 0.2, 0.0, 0.1 + 0.2 * k, 0.0);
-        corners.emplace_back(new BoxOnGround(world, box, 0.2, 0.2, 0.2, proportionalFriction(0.5), below));
-    }
-    RbdBodySetLinearVelocity(box, 0.3, 0.0, 0.1);
-    if (joint) makeJoint(RbdBSJointCreate, world, box, nullptr, 0.0, 0.1 + 0.2 * (boxes - 1), 0.0);
-    for (int step = 0; step < 3; ++step) RbdWorldStep(world, kStep);
-    Outcome out;
-    RbdBodyGetLinearVelocity(box, out.v);
-    out.swept = RbdContactIsSwept(corners.back()->contact(0));
-    return out;
-}
-
-struct RouteCase {
-    const char *name;
-    int boxes;
-    bool joint;
-    Route route;
-    bool swept;
-};
-
-class IslandRoute : public ::testing::TestWithParam<RouteCase> {};
-
-TEST_P(IslandRoute, ContactsAloneAreSweptPastTheirOwnThreshold)
-{
-    const RouteCase c = GetParam();
-    const Outcome swept = stepStack(c.boxes, c.joint, {RBD_LCP_LARGE_ISLAND_ITERATIVE, 0, 0});
-    const Outcome pivoted = stepStack(c.boxes, c.joint, {RBD_LCP_LARGE_ISLAND_PIVOTING, 0, 0});
-    ASSERT_TRUE(swept.swept && !pivoted.swept);
-    ASSERT_NE(swept.v[0], pivoted.v[0]); // the two solvers tell apart
-    const Outcome got = stepStack(c.boxes, c.joint, c.route);
-    const Outcome &want = c.swept ? swept : pivoted;
-    EXPECT_EQ(got.swept, want.swept);
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(got.v[k], want.v[k]) << k;
-}
-
-const int32_t kIterative = RBD_LCP_LARGE_ISLAND_ITERATIVE, kPivoting = RBD_LCP_LARGE_ISLAND_PIVOTING;
-INSTANTIATE_TEST_SUITE_P(
-    Stacks, IslandRoute,
-    ::testing::Values(RouteCase{"ContactsPastTheirThreshold", 3, false, {kIterative, 600, 35}, true},
-                      RouteCase{"ContactsAtTheirThreshold", 3, false, {kIterative, 600, 36}, false},
-                      RouteCase{"JointRowsKeepThePivoting", 3, true, {kIterative, 600, 35}, false},
-                      RouteCase{"JointRowsPastTheRowThreshold", 3, true, {kIterative, 38, 35}, true},
-                      RouteCase{"ContactsPastTheRowThreshold", 3, false, {kIterative, 35, 600}, true},
-                      RouteCase{"LargeIslandsPivoted", 3, false, {kPivoting, 35, 35}, false}),
-    [](const ::testing::TestParamInfo<RouteCase> &info) { return info.param.name; });
