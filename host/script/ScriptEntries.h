@@ -91,16 +91,16 @@ template <auto Target, const char *Label> void CheckBits(KelmarCall *c)
 template <auto Ref, const char *Label> void GetContactsOfType(KelmarCall *c)
 {
     const int type = Int(c, 0, Label);
-    ContactList *list = Ref(c)->Require()->GetContacts(type);
-    ReturnObject(c, new HostContactList(list, Ref(c)->Name()), "ContactList");
+    auto *ref = Ref(c);
+    ReturnObject(c, new HostContactList(ref->Require()->GetContacts(type), ref->Name()), "ContactList");
 }
 
 template <auto Ref, const char *Label> void GetContactsWith(KelmarCall *c)
 {
     auto *with = static_cast<DfxSolid *>(Object(c, 0, Label));
     const Solid *other = with ? with->Require() : nullptr;
-    ContactList *list = Ref(c)->Require()->GetContacts(other);
-    ReturnObject(c, new HostContactList(list, Ref(c)->Name()), "ContactList");
+    auto *ref = Ref(c);
+    ReturnObject(c, new HostContactList(ref->Require()->GetContacts(other), ref->Name()), "ContactList");
 }
 
 EntryList UniverseEntries();
