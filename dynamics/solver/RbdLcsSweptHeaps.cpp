@@ -1,6 +1,7 @@
 #include "solver/RbdLcsSweptHeaps.h"
 
 #include <kelmar/PxVector.h>
+#include "solver/RbdLcsFrictionBounds.h"
 
 namespace lcs {
 
@@ -16,14 +17,36 @@ void setSweptSteps(RbdLcsBody *body, int steps)
     body->flags = (body->flags & ~RBD_LCS_BODY_SWEPT_STEPS) | (steps << RBD_LCS_BODY_SWEPT_STEPS_SHIFT);
 }
 
+// Whether the body moves at least as fast as its load would make it in
+// `steps` steps of h (steps g h under gravity alone).
+int fasterThan(const RbdLcsBody *body, PxReal steps, PxReal h)
+{
+    const PxReal *v = body->linearVelocity;
+    const PxReal speed = steps * h * body->invMass * PxV3Length(body->force);
+    return speed > 0.0 && PxV3Dot(v, v) >= speed * speed;
+}
+
 int landing(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
 {
-    for (int b = 0; b < bodyCount; ++b) {
-        const RbdLcsBody *body = bodies[b];
-        const PxReal *v = body->linearVelocity;
-        const PxReal speed = kLandingSteps * h * body->invMass * PxV3Length(body->force); // 5 g h under gravity
-        if (speed > 0.0 && PxV3Dot(v, v) >= speed * speed) return 1;
-    }
+    for (int b = 0; b < bodyCount; ++b)
+        if (fasterThan(bodies[b], kLandingSteps, h)) return 1;
+    return 0;
+}
+
+void markAll(RbdLcsBody *const *bodies, int bodyCount)
+{
+    for (int b = 0; b < bodyCount; ++b) setSweptSteps(bodies[b], kStillStepsBeforePivoting);
+}
+
+void clearAll(RbdLcsBody *const *bodies, int bodyCount)
+{
+    for (int b = 0; b < bodyCount; ++b) setSweptSteps(bodies[b], 0);
+}
+
+int anyMarked(RbdLcsBody *const *bodies, int bodyCount)
+{
+    for (int b = 0; b < bodyCount; ++b)
+        if (sweptSteps(bodies[b]) > 0) return 1;
     return 0;
 }
 
@@ -32,20 +55,31 @@ int landing(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
 int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
 {
     if (!landing(bodies, bodyCount, h)) return 0;
-    for (int b = 0; b < bodyCount; ++b) setSweptSteps(bodies[b], kSweptStepsAfterFailure);
+    markAll(bodies, bodyCount);
     return 1;
 }
 
-int takeSweptStep(RbdLcsBody *const *bodies, int bodyCount)
+int sweptHeap(RbdLcsBody *const *bodies, int bodyCount, PxReal h, const PartitionRows &rows,
+              RbdBaseConstraint *const *records)
 {
-    int swept = 0;
-    for (int b = 0; b < bodyCount; ++b) {
-        int steps = sweptSteps(bodies[b]);
-        if (steps == 0) continue;
-        setSweptSteps(bodies[b], steps - 1);
-        swept = 1;
+    const int lands = rows.layout.rowCount >= kLandingHeapRows && landing(bodies, bodyCount, h);
+    if (!lands && !anyMarked(bodies, bodyCount)) return 0;
+    if (!contactsOnly(rows, records)) {
+        clearAll(bodies, bodyCount);
+        return 0;
     }
-    return swept;
+    if (lands) {
+        markAll(bodies, bodyCount);
+        return 1;
+    }
+    for (int b = 0; b < bodyCount; ++b) {
+        const int steps = sweptSteps(bodies[b]);
+        if (fasterThan(bodies[b], kStillSteps, h))
+            setSweptSteps(bodies[b], kStillStepsBeforePivoting);
+        else if (steps > 0)
+            setSweptSteps(bodies[b], steps - 1);
+    }
+    return 1;
 }
 
 } // namespace lcs
