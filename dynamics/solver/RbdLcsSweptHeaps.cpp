@@ -17,6 +17,12 @@ void setSweptSteps(RbdLcsBody *body, int steps)
     body->flags = (body->flags & ~RBD_LCS_BODY_SWEPT_STEPS) | (steps << RBD_LCS_BODY_SWEPT_STEPS_SHIFT);
 }
 
+// Square of the body's load per unit mass (g^2 under gravity alone).
+PxReal loadSquared(const RbdLcsBody *body)
+{
+    return body->invMass * body->invMass * PxV3Dot(body->force, body->force);
+}
+
 // Whether the body moves at least as fast as its load would make it in
 // `steps` steps of h (steps g h under gravity alone).
 int fasterThan(const RbdLcsBody *body, PxReal steps, PxReal h)
@@ -26,10 +32,21 @@ int fasterThan(const RbdLcsBody *body, PxReal steps, PxReal h)
     return speed > 0.0 && PxV3Dot(v, v) >= speed * speed;
 }
 
+// Whether the body lands: kLandingSteps, and no slower than a fall by
+// kLandingDrop of its radius of gyration (r^2 = trace I / 2m).
+int lands(const RbdLcsBody *body, PxReal h)
+{
+    if (!fasterThan(body, kLandingSteps, h)) return 0;
+    const PxMatrix3 &I = body->inertiaBody;
+    const PxReal r2 = 0.5 * body->invMass * (I[0][0] + I[1][1] + I[2][2]);
+    const PxReal *v = body->linearVelocity;
+    return PxV3Dot(v, v) * PxV3Dot(v, v) >= 4.0 * kLandingDrop * kLandingDrop * loadSquared(body) * r2;
+}
+
 int landing(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
 {
     for (int b = 0; b < bodyCount; ++b)
-        if (fasterThan(bodies[b], kLandingSteps, h)) return 1;
+        if (lands(bodies[b], h)) return 1;
     return 0;
 }
 
