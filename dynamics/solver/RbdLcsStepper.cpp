@@ -225,7 +225,10 @@ int WorldStepper::solveForces(const ForceModel &model)
         RbdBaseConstraint *const *records = constraints_->constraints
                                                 ? constraints_->constraints + constraints_->partitionConstraintStart
                                                 : nullptr;
-        int swept = sweptHeap(bodies_, bodyCount_, parameters_.stepsize, rows, records);
+        // Heaps are swept only where large islands are: a world that pivots
+        // every island asks for the exact solve throughout.
+        const int heaps = parameters_.lcp.largeIslandSolver == RBD_LCP_LARGE_ISLAND_ITERATIVE;
+        int swept = heaps && sweptHeap(bodies_, bodyCount_, parameters_.stepsize, rows, records);
         int solved = islandIsLarge(rowCount, parameters_.lcp) ? solveIteratively(model, rows, invM, records, load)
                      : swept                                  ? sweepFailedHeap(model, rows, invM, records, load)
                                                               : solvePivoting(model, rows, invM, records, load);
