@@ -1,6 +1,7 @@
 #include "solver/RbdLcsSweptHeaps.h"
 
 #include <kelmar/PxVector.h>
+#include "joints/RbdConstraintRecord.h"
 #include "solver/RbdLcsFrictionBounds.h"
 
 namespace lcs {
@@ -60,6 +61,21 @@ void clearAll(RbdLcsBody *const *bodies, int bodyCount)
     for (int b = 0; b < bodyCount; ++b) setSweptSteps(bodies[b], 0);
 }
 
+// Whether two bodies touch at several points (a box on a face or an edge
+// of another): the contacts of a pair come one after the other. A pair's
+// several contacts are the dependent rows the pivoting fails on while a
+// heap turns over; balls touch a neighbour at one point, and a heap of
+// them pivots as cheaply while it lands. Contacts with the world are left
+// out: a ball in a corner touches the floor and a wall, both the world.
+int touchesAtSeveralPoints(RbdBaseConstraint *const *records, int count)
+{
+    for (int c = 1; c < count; ++c) {
+        const RbdBaseConstraint *a = records[c - 1], *b = records[c];
+        if (b->body[0] && b->body[1] && b->body[0] == a->body[0] && b->body[1] == a->body[1]) return 1;
+    }
+    return 0;
+}
+
 int anyMarked(RbdLcsBody *const *bodies, int bodyCount)
 {
     for (int b = 0; b < bodyCount; ++b)
@@ -80,11 +96,13 @@ int sweptHeap(RbdLcsBody *const *bodies, int bodyCount, PxReal h, const Partitio
               RbdBaseConstraint *const *records)
 {
     const int lands = rows.layout.rowCount >= kLandingHeapRows && landing(bodies, bodyCount, h);
-    if (!lands && !anyMarked(bodies, bodyCount)) return 0;
+    const int marked = anyMarked(bodies, bodyCount);
+    if (!lands && !marked) return 0;
     if (!contactsOnly(rows, records)) {
         clearAll(bodies, bodyCount);
         return 0;
     }
+    if (lands && !marked && !touchesAtSeveralPoints(records, rows.layout.constraintCount)) return 0;
     if (lands) {
         markAll(bodies, bodyCount);
         return 1;

@@ -48,7 +48,8 @@ int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount, PxReal h);
 // Whether an island stepped by h, with the given rows and constraint
 // records, is swept as a heap this step; brings its bodies' marks up to
 // date. An island of contacts alone (contactsOnly) is swept from when it
-// lands with kLandingHeapRows rows or more, or from a mark of
+// lands with kLandingHeapRows rows or more and two of its bodies touching
+// at several points, or from a mark of
 // markSweptSteps, until each of its bodies has kept still for
 // kStillStepsBeforePivoting steps: a body that moves sets its count back,
 // so one that joins a swept island moving is marked too. An island with

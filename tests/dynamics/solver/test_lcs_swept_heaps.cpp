@@ -1,7 +1,7 @@
 // Which islands of contacts are swept rather than pivoted, and when they go
 // back: a landing heap is swept from its landing until its bodies have kept
-// still; a slow one, a small one whose pivoting holds, or one with a joint
-// is pivoted. The same table in metres and in centimetres.
+// still; a slow one, a small one whose pivoting holds, one whose pairs
+// touch at single points, or one with a joint is pivoted. The same table in metres and in centimetres.
 #include <gtest/gtest.h>
 #include "common/AllocationCounter.h"
 #include "dynamics/test_step_support.h"
@@ -101,6 +101,27 @@ TEST_P(LcsSweptHeaps, IslandsAreSweptFromTheirLandingUntilTheyKeepStill)
         }
         EXPECT_EQ(counter.allocations(), firstStep);
     }
+}
+
+// A column of nine unit boxes each touching the one below at one point, as
+// balls touch (27 rows), whose top is thrown at the landing speed: no pair
+// touches at several points, so the pivoting keeps it.
+TEST_P(LcsSweptHeaps, AHeapTouchingAtSinglePointsKeepsThePivotingAsItLands)
+{
+    const PxReal scale = GetParam(), g = kG * scale, h = 0.01, size = scale;
+    World world(9, 9);
+    RbdWorldSetGravity(world, 0.0, -g, 0.0);
+    RbdBodyID column[9];
+    for (int k = 0; k < 9; ++k) {
+        column[k] = makeBox(world, 1.0, size, size, size, 0.0, (k + 0.5) * size, 0.0);
+        RbdContactID c = makeGroundContact(world, column[k], proportionalFriction(0.5), k ? column[k - 1] : nullptr);
+        RbdContactSetPosition(c, 0.0, k * size, 0.0);
+    }
+    for (int s = 0; s < 3; ++s) {
+        RbdBodySetLinearVelocity(column[8], 0.0, -2.0 * lcs::kLandingSteps * g * h, 0.0);
+        RbdWorldStep(world, h);
+    }
+    for (RbdBodyID body : column) EXPECT_EQ(sweptSteps(body), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, LcsSweptHeaps, ::testing::Values(1.0, 100.0));
