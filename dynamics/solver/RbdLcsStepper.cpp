@@ -225,7 +225,10 @@ int WorldStepper::solveForces(const ForceModel &model)
         RbdBaseConstraint *const *records = constraints_->constraints
                                                 ? constraints_->constraints + constraints_->partitionConstraintStart
                                                 : nullptr;
-        int swept = takeSweptStep(bodies_, bodyCount_) && contactsOnly(rows, records);
+        // Heaps are swept only where large islands are: a world that pivots
+        // every island asks for the exact solve throughout.
+        const int heaps = parameters_.lcp.largeIslandSolver == RBD_LCP_LARGE_ISLAND_ITERATIVE;
+        int swept = heaps && sweptHeap(bodies_, bodyCount_, parameters_.stepsize, rows, records);
         int solved = islandIsLarge(rowCount, parameters_.lcp) ? solveIteratively(model, rows, invM, records, load)
                      : swept                                  ? sweepFailedHeap(model, rows, invM, records, load)
                                                               : solvePivoting(model, rows, invM, records, load);
@@ -317,7 +320,8 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         // Kept after full solves only: a served rest solve answers with the
         // states of the full solve before it.
         if (boxRows > 0) keepFrictionSides(rows, records, lcpResult_ > 0);
-        // A heap of contacts alone that fails while landing is swept next.
+        // A heap of contacts alone that fails while landing is swept next
+        // (RbdLcsSweptHeaps.h).
         if (failed && contacts) markSweptSteps(bodies_, bodyCount_, parameters_.stepsize);
         if (matrix_->deferredFactorFailed()) return waitUnfactored(rows);
         if (deferred) deferPaid(!matrix_->deferredFactorFormed());

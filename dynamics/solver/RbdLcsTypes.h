@@ -17,8 +17,8 @@ enum {
     RBD_LCS_BODY_PRINCIPAL = 0x04,   // inertiaBody and invInertiaBody are diagonal
     RBD_LCS_BODY_FROZEN = 0x10,      // frozen: immovable for its constraints
     RBD_LCS_BODY_PROJECTED = 0x20,   // turned by the joint projection; world inertia not yet refreshed
-    // Steps left in which the body's islands of contacts are swept rather
-    // than pivoted: it landed in one whose pivoting failed (RbdLcsSweptHeaps.h).
+    // Steps the body must still keep still before its islands of contacts,
+    // swept since it landed, go back to the pivoting (RbdLcsSweptHeaps.h).
     RBD_LCS_BODY_SWEPT_STEPS = 0xff00
 };
 enum { RBD_LCS_BODY_SWEPT_STEPS_SHIFT = 8 };

@@ -145,7 +145,8 @@ void RbdWorldLCPSetDegeneracyFilter(RbdWorldID world, PxReal filter);
 PxReal RbdWorldLCPGetDegeneracyFilter(RbdWorldID world);
 /* Large islands: an island of more rows than LargeIslandRows (default 600,
  * >= 0) is solved by the LargeIslandSolver (an RbdLargeIslandSolver, default
- * iterative); the iterative solver sweeps at most Iterations times (default
+ * iterative, which also sweeps heaps of contacts alone while they land and
+ * until their bodies keep still); the iterative solver sweeps at most Iterations times (default
  * 25, >= 1), fewer when the impulses settle within the tolerance. What
  * the pivoting path keeps of an island from step to step is sized for
  * LargeIslandRows rows whenever the world is made or these are set (about

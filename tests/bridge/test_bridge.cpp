@@ -448,6 +448,9 @@ protected:
     void use(Solver solver)
     {
         RbdWorldLCPSetLargeIslandRows(world, solver == Solver::Sweeps ? 0 : RBD_LCP_DEFAULT_LARGE_ISLAND_ROWS);
+        // Pivoting throughout: landing heaps are not swept either.
+        RbdWorldLCPSetLargeIslandSolver(world, solver == Solver::Sweeps ? RBD_LCP_LARGE_ISLAND_ITERATIVE
+                                                                        : RBD_LCP_LARGE_ISLAND_PIVOTING);
     }
     // Of every model with a body, in the order they were made.
     State states() const

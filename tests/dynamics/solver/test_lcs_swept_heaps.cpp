@@ -1,7 +1,8 @@
-// A heap of contacts whose pivoting fails while it lands is swept for the
-// next steps (marks on its bodies); a slow one, or one with a joint, is not.
+// Which islands of contacts are swept rather than pivoted, and when they go
+// back: a landing heap is swept from its landing until its bodies have kept
+// still; a slow one, a small one whose pivoting holds, one whose pairs
+// touch at single points, or one with a joint is pivoted. The same table in metres and in centimetres.
 #include <gtest/gtest.h>
-#include <vector>
 #include "common/AllocationCounter.h"
 #include "dynamics/test_step_support.h"
 #include "solver/RbdLcsSweptHeaps.h"
@@ -10,51 +11,119 @@ namespace {
 
 using namespace steptest;
 
+const int K = lcs::kStillStepsBeforePivoting;
+
 int sweptSteps(RbdBodyID body)
 {
     return (body->lcs.flags & RBD_LCS_BODY_SWEPT_STEPS) >> RBD_LCS_BODY_SWEPT_STEPS_SHIFT;
 }
 
-// Stacks of two frictionless boxes, their upper boxes thrown up and down in
-// turn: fast, slow, and fast on a lower box hinged to the world. With one
-// pivot (maxIterations 1, no friction rows) every pivoting solve fails.
-TEST(LcsSweptHeaps, ALandingHeapThatFailsIsSweptForItsStepsAndASlowOrJointedOneIsNot)
+// The upper box's speed in a run of steps, in units of g h: landing (twice
+// the landing speed), moving (between keeping still and landing) or still.
+enum Speed { kLand, kMove, kStill };
+const PxReal kSpeed[] = {2.0 * lcs::kLandingSteps, 0.5 * (lcs::kLandingSteps + lcs::kStillSteps), 0.0};
+
+// A run of steps and the upper and lower boxes' marks after its last: the
+// steps each must keep still before their island is pivoted again.
+struct Steps {
+    int steps;
+    Speed speed;
+    int upper, lower;
+};
+
+const Steps kNone = {0, kStill, 0, 0}; // no more runs
+
+struct Case {
+    const char *what;
+    bool friction; // three rows a corner (24 rows), else one (8 rows)
+    int pivots;    // a pivoting solve's limit, 0 for the default
+    int hingeFrom; // the lower box is hinged to the world from this run on (-1: never)
+    Steps runs[4];
+};
+
+const Case kCases[] = {
+    // No pivoting fails: the marks come from the landing alone.
+    {"a landing heap is swept until it has kept still",
+     true,
+     0,
+     -1,
+     {{1, kLand, K, K}, {4, kMove, K, K - 4}, {K, kStill, 0, 0}, {3, kMove, 0, 0}}},
+    // With one pivot every pivoting solve fails: a pivoted landing heap
+    // would be marked afresh, so marks that count down tell a swept one.
+    {"a small heap is swept once its pivoting fails while it lands",
+     false,
+     1,
+     -1,
+     {{1, kLand, K, K}, {2, kLand, K, K - 2}, {K, kStill, 0, 0}, {3, kMove, 0, 0}}},
+    {"a heap that moves but never lands keeps the pivoting", true, 0, -1, {{8, kMove, 0, 0}, kNone, kNone, kNone}},
+    {"a small heap whose pivoting holds keeps it as it lands", false, 0, -1, {{3, kLand, 0, 0}, kNone, kNone, kNone}},
+    {"a hinge takes a landed heap back to the pivoting",
+     true,
+     0,
+     1,
+     {{1, kLand, K, K}, {2, kLand, 0, 0}, kNone, kNone}},
+};
+
+class LcsSweptHeaps : public ::testing::TestWithParam<PxReal> {};
+
+// Stacks of two boxes of unit mass, the upper thrown up and down in turn at
+// the run's speed, in metres (scale 1) or centimetres (scale 100).
+TEST_P(LcsSweptHeaps, IslandsAreSweptFromTheirLandingUntilTheyKeepStill)
 {
-    World world(6, 8);
-    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
-    RbdWorldLCPSetMaxIterations(world, 1);
-    const PxReal landing = lcs::kLandingSteps * kG * 0.01; // the speed gravity gives in that many steps
-    const PxReal speed[3] = {2.0 * landing, 0.6 * landing, 2.0 * landing};
-    RbdBodyID stack[3][2];
-    std::vector<BoxOnGround> contacts;
-    contacts.reserve(6);
-    for (int s = 0; s < 3; ++s) {
-        for (int k = 0; k < 2; ++k) stack[s][k] = makeBox(world, 1.0, 1.0, 1.0, 1.0, 5.0 * s, 0.5 + k, 0.0);
-        contacts.emplace_back(world, stack[s][0], 1.0, 1.0, 1.0, resetParams());
-        contacts.emplace_back(world, stack[s][1], 1.0, 1.0, 1.0, resetParams(), stack[s][0]);
+    const PxReal scale = GetParam(), g = kG * scale, h = 0.01, size = scale;
+    for (const Case &c : kCases) {
+        SCOPED_TRACE(c.what);
+        World world(2, 9);
+        RbdWorldSetGravity(world, 0.0, -g, 0.0);
+        if (c.pivots > 0) RbdWorldLCPSetMaxIterations(world, c.pivots);
+        const RbdContactParams params = c.friction ? proportionalFriction(0.5) : resetParams();
+        RbdBodyID lower = makeBox(world, 1.0, size, size, size, 0.0, 0.5 * size, 0.0);
+        RbdBodyID upper = makeBox(world, 1.0, size, size, size, 0.0, 1.5 * size, 0.0);
+        BoxOnGround contacts[2] = {{world, lower, size, size, size, params},
+                                   {world, upper, size, size, size, params, lower}};
+        RbdConstraintID hinge = makeJoint(RbdHingeCreate, world, lower, nullptr, 0.0, 0.0, 0.0);
+        RbdConstraintDisable(hinge);
+        testsupport::AllocationCounter counter;
+        int firstStep = -1; // allocations of the first step, which sizes the workspace
+        PxReal up = 1.0;
+        for (int r = 0; r < 4 && c.runs[r].steps > 0; ++r) {
+            const Steps &run = c.runs[r];
+            if (r == c.hingeFrom) RbdConstraintEnable(hinge);
+            for (int s = 0; s < run.steps; ++s) {
+                RbdBodySetLinearVelocity(upper, 0.0, up * kSpeed[run.speed] * g * h, 0.0);
+                up = -up;
+                for (BoxOnGround &box : contacts) box.update();
+                RbdWorldStep(world, h);
+                if (firstStep < 0) firstStep = counter.allocations();
+            }
+            EXPECT_EQ(sweptSteps(upper), run.upper) << "run " << r;
+            EXPECT_EQ(sweptSteps(lower), run.lower) << "run " << r;
+        }
+        EXPECT_EQ(counter.allocations(), firstStep);
     }
-    makeJoint(RbdHingeCreate, world, stack[2][0], nullptr, 10.0, 0.0, 0.0);
-    PxReal up = 1.0;
-    auto step = [&]() {
-        for (int s = 0; s < 3; ++s) RbdBodySetLinearVelocity(stack[s][1], 0.0, up * speed[s], 0.0);
-        up = -up;
-        for (BoxOnGround &c : contacts) c.update();
-        RbdWorldStep(world, 0.01);
-    };
-    step();
-    ASSERT_EQ(sweptSteps(stack[0][0]), lcs::kSweptStepsAfterFailure) << "the heap's pivoting failed";
-    testsupport::AllocationCounter counter;
-    // A pivoted heap would fail and be marked afresh: the marks count down
-    // only while it is swept.
-    for (int left = lcs::kSweptStepsAfterFailure - 1; left >= 0; --left) {
-        step();
-        for (RbdBodyID body : stack[0]) ASSERT_EQ(sweptSteps(body), left);
-    }
-    EXPECT_EQ(counter.allocations(), 0);
-    step();
-    EXPECT_EQ(sweptSteps(stack[0][1]), lcs::kSweptStepsAfterFailure) << "pivoted again, and failed again";
-    for (int s = 1; s < 3; ++s)
-        for (RbdBodyID body : stack[s]) EXPECT_EQ(sweptSteps(body), 0) << "slow or jointed, stack " << s;
 }
+
+// A column of nine unit boxes each touching the one below at one point, as
+// balls touch (27 rows), whose top is thrown at the landing speed: no pair
+// touches at several points, so the pivoting keeps it.
+TEST_P(LcsSweptHeaps, AHeapTouchingAtSinglePointsKeepsThePivotingAsItLands)
+{
+    const PxReal scale = GetParam(), g = kG * scale, h = 0.01, size = scale;
+    World world(9, 9);
+    RbdWorldSetGravity(world, 0.0, -g, 0.0);
+    RbdBodyID column[9];
+    for (int k = 0; k < 9; ++k) {
+        column[k] = makeBox(world, 1.0, size, size, size, 0.0, (k + 0.5) * size, 0.0);
+        RbdContactID c = makeGroundContact(world, column[k], proportionalFriction(0.5), k ? column[k - 1] : nullptr);
+        RbdContactSetPosition(c, 0.0, k * size, 0.0);
+    }
+    for (int s = 0; s < 3; ++s) {
+        RbdBodySetLinearVelocity(column[8], 0.0, -2.0 * lcs::kLandingSteps * g * h, 0.0);
+        RbdWorldStep(world, h);
+    }
+    for (RbdBodyID body : column) EXPECT_EQ(sweptSteps(body), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, LcsSweptHeaps, ::testing::Values(1.0, 100.0));
 
 } // namespace
