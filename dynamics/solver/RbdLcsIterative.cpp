@@ -928,8 +928,7 @@ int sweepOnce(const ConstraintLayout &layout, const Sweeps &s, SweepVelocity *u,
 }
 
 // The island's plan: every constraint alone in list order, the kept coloured
-// plan of the large island, a coloured one made anew (a swept heap's), or
-// planSweeps' (a fallback's, in list order)
+// plan of the large island, or planSweeps' (a fallback's, in list order)
 // (items and lanes: room for the plan; scratch: planScratchCount).
 void planIsland(const PartitionRows &rows, const IterativeInput &in, SweepPlan &plan, int32_t *scratch)
 {
@@ -939,8 +938,6 @@ void planIsland(const PartitionRows &rows, const IterativeInput &in, SweepPlan &
         plan.itemCount = layout.constraintCount, plan.batchCount = 0;
     } else if (in.orderCache) {
         planSweepsCached(layout, rows.frictionRef, in.bodyCount, *in.orderCache, plan, scratch);
-    } else if (in.coloured) {
-        planColouredSweeps(layout, rows.frictionRef, in.bodyCount, plan, scratch);
     } else {
         planSweeps(layout, rows.frictionRef, in.bodyCount, plan, scratch);
     }

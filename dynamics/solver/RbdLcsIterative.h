@@ -53,15 +53,8 @@ struct IterativeInput {
     // Whether the sweeps visit the rows one at a time in list order rather
     // than as planSweeps plans (the same results; slower).
     int listOrder;
-    // Whether a plan made anew is coloured (planColouredSweeps) rather than
-    // in list order (planSweeps). A small island of a few bodies, whose
-    // constraints run one pair's contacts after another, fills a quarter
-    // of a list-order plan's lanes and sweeps most rows one at a time; the
-    // coloured plan batches most of them (a landing heap's sweeps: a
-    // quarter fewer instructions a row).
-    int coloured;
     // The plan of the last island, coloured (planColouredSweeps; null: the
-    // plan is made anew, as `coloured` says).
+    // plan is made anew in list order by planSweeps).
     SweepOrderCache *orderCache;
 };
 

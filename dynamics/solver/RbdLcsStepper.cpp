@@ -427,7 +427,7 @@ const int kFallbackSweeps = 200;
 void WorldStepper::fallBack(PartitionRows &rows, const BodyInverseMass *invM, RbdBaseConstraint *const *records,
                             const BodyLoad *load)
 {
-    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 0, 0, 0, nullptr};
+    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 0, 0, nullptr};
     RbdLcsLCPSolverParameters sweeps = parameters_.lcp;
     if (sweeps.iterations < kFallbackSweeps) sweeps.iterations = kFallbackSweeps;
     lcs::solveIteratively(*pool_, rows, input, sweeps);
@@ -438,7 +438,7 @@ int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows,
                                    RbdBaseConstraint *const *records, BodyLoad *load)
 {
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
-    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 1, 0, 1, &sweepOrder_};
+    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 1, 0, &sweepOrder_};
     lcpResult_ = lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
     return 1;
 }
@@ -446,14 +446,13 @@ int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows,
 // A landing heap whose pivoting failed in the last steps
 // (RbdLcsSweptHeaps.h): the large islands' sweeps from the impulses the
 // constraints carry. They stand in for the pivoting, so resting depths are
-// corrected fully as it corrects them; the plan is the heap's own,
-// coloured as the large island's (which keeps its cached one): a heap's
-// islands change from step to step, and one cache would pass between them.
+// corrected fully as it corrects them; the plan is the heap's own (the
+// large island keeps its cached one).
 int WorldStepper::sweepFailedHeap(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                                   RbdBaseConstraint *const *records, BodyLoad *load)
 {
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
-    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 0, 0, 1, nullptr};
+    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 0, 0, nullptr};
     lcpResult_ = lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
     return 1;
 }
