@@ -70,7 +70,6 @@ void WorldStepper::initialize()
 {
     lcpResult_ = 0;
     fellBack_ = 0;
-    sweptHeap_ = 0;
     forcesReady_ = 0;
     bodies_ = nullptr;
 }
@@ -198,7 +197,6 @@ int WorldStepper::solveForces(const ForceModel &model)
     forcesReady_ = 0;
     lcpResult_ = 0;
     fellBack_ = 0;
-    sweptHeap_ = 0;
     if (!collectBodies()) return 0;
     size_t bodyCount = static_cast<size_t>(bodyCount_);
     BodyInverseMass *invM = poolArray<BodyInverseMass>(bodyCount, "inv M");
@@ -228,7 +226,6 @@ int WorldStepper::solveForces(const ForceModel &model)
                                                 ? constraints_->constraints + constraints_->partitionConstraintStart
                                                 : nullptr;
         int swept = takeSweptStep(bodies_, bodyCount_) && contactsOnly(rows, records);
-        sweptHeap_ = swept && !islandIsLarge(rowCount, parameters_.lcp);
         int solved = islandIsLarge(rowCount, parameters_.lcp) ? solveIteratively(model, rows, invM, records, load)
                      : swept                                  ? sweepFailedHeap(model, rows, invM, records, load)
                                                               : solvePivoting(model, rows, invM, records, load);
