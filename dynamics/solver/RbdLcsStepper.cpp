@@ -445,17 +445,14 @@ int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows,
 
 // A landing heap whose pivoting failed in the last steps
 // (RbdLcsSweptHeaps.h): the large islands' sweeps from the impulses the
-// constraints carry, with their slow correction within the resting depth.
-// Sweeps cut short leave a resting depth a little wrong whatever the
-// island's size, and corrected fully, as the pivoting corrects it, that
-// error turns into velocity every step: columns of turned boxes in a heap
-// kept on the sweeps rocked and did not come to rest. The plan is the
-// heap's own (the large island keeps its cached one).
+// constraints carry. They stand in for the pivoting, so resting depths are
+// corrected fully as it corrects them; the plan is the heap's own (the
+// large island keeps its cached one).
 int WorldStepper::sweepFailedHeap(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                                   RbdBaseConstraint *const *records, BodyLoad *load)
 {
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
-    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 1, 0, nullptr};
+    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 0, 0, nullptr};
     lcpResult_ = lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
     return 1;
 }
