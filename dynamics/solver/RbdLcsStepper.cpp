@@ -233,7 +233,7 @@ int WorldStepper::solveForces(const ForceModel &model)
         int swept = heaps && lcs::sweptHeap(bodies_, bodyCount_, parameters_.stepsize, rows, records);
         sweptHeap_ = swept && !islandIsLarge(rowCount, parameters_.lcp);
         int solved = islandIsLarge(rowCount, parameters_.lcp) ? solveIteratively(model, rows, invM, records, load)
-                     : swept                                  ? sweepFailedHeap(model, rows, invM, records, load)
+                     : swept                                  ? sweepLandedHeap(model, rows, invM, records, load)
                                                               : solvePivoting(model, rows, invM, records, load);
         if (!solved) return 0;
         fn_->calcJtConstraintForces(rows, records, parameters_.stepsize, model.lambdaIsForce, load);
@@ -450,7 +450,7 @@ int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows,
     return 1;
 }
 
-// A landing heap whose pivoting failed in the last steps
+// A heap kept on the sweeps since it landed
 // (RbdLcsSweptHeaps.h): the large islands' sweeps from the impulses the
 // constraints carry, with their slow correction within the resting depth.
 // Sweeps cut short leave a resting depth a little wrong whatever the
@@ -458,7 +458,7 @@ int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows,
 // error turns into velocity every step: columns of turned boxes in a heap
 // kept on the sweeps rocked and did not come to rest. The plan is the
 // heap's own (the large island keeps its cached one).
-int WorldStepper::sweepFailedHeap(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
+int WorldStepper::sweepLandedHeap(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                                   RbdBaseConstraint *const *records, BodyLoad *load)
 {
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);

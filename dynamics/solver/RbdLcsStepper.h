@@ -84,7 +84,7 @@ protected:
     int solveIteratively(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                          RbdBaseConstraint *const *records, BodyLoad *load);
     // The sweeps of a heap whose pivoting failed while landing.
-    int sweepFailedHeap(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
+    int sweepLandedHeap(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                         RbdBaseConstraint *const *records, BodyLoad *load);
     void integrateBase();
     // The body index exists (after getForces, or collected now). 0 on failure.
