@@ -83,16 +83,16 @@ lcs::WorldStepper &prepare(lcs::Context &context, const Choice &choice, RbdLcsCo
 } // namespace
 
 int lcs::step(Context &context, RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
-              const RbdLcsParameters *parameters, int *fellBack, const BodyRecords *records)
+              const RbdLcsParameters *parameters, StepOutcome *outcome, const BodyRecords *records)
 {
-    if (fellBack) *fellBack = 0;
+    if (outcome) *outcome = StepOutcome{};
     if (!parameters) return 0;
     Choice choice = checkStepParameters(*parameters);
     if (!choice.ok || !checkInputs(bodies, bodyCount, *parameters)) return 0;
     lcs::WorldStepper &stepper = prepare(context, choice, constraints, bodies, bodyCount, *parameters);
     if (records) stepper.setBodyRecords(*records);
     stepper.step();
-    if (fellBack) *fellBack = stepper.fellBack();
+    if (outcome) *outcome = StepOutcome{stepper.fellBack(), stepper.sweptHeap()};
     return stepper.lcpResult();
 }
 

@@ -97,7 +97,8 @@ float boundTimes(PxReal bound, PxReal h)
 // single-precision sweeps would let it creep otherwise) and too little to
 // feed the rocking; deeper contacts are corrected as before, less the
 // resting depth. The pivoting solves exactly and corrects every depth, and
-// so do the sweeps that stand in for a failed pivoting solve.
+// so does the fallback that stands in for one failed pivoting solve; a
+// landing heap swept for steps on end corrects slowly, as large islands do.
 //
 // A contact still settling (RbdContactSetSettling: its pair's corners were
 // found afresh a few steps ago) gets no share within the resting depth. The

@@ -46,9 +46,10 @@ struct IterativeInput {
     // The island's constraint records, in row-list order (null: no warm
     // start): each row starts from its constraint's impulse of the last step.
     RbdBaseConstraint *const *records;
-    // Whether resting depths are corrected slowly (a large island's sweeps)
-    // or fully, as the pivoting corrects them (the fallback of a failed
-    // pivoting solve, which stands in for an exact one).
+    // Whether resting depths are corrected slowly (a large island's sweeps,
+    // and a landing heap's swept in place of the pivoting) or fully, as the
+    // pivoting corrects them (the fallback of one failed pivoting solve,
+    // which stands in for an exact one).
     int slowResting;
     // Whether the sweeps visit the rows one at a time in list order rather
     // than as planSweeps plans (the same results; slower).

@@ -19,12 +19,17 @@ struct BodyRecords {
     size_t offset = 0;
 };
 
+// How a partition's step went, besides its result.
+struct StepOutcome {
+    int fellBack = 0;  // the pivoting solve failed and sweeps gave the impulses instead
+    int sweptHeap = 0; // a heap swept in place of the pivoting (RbdLcsSweptHeaps.h)
+};
+
 // RbdLcsStep with the context's workspace allocator, models and
-// factorisations. *fellBack (when given) is set when the pivoting solve
-// failed and sweeps gave the impulses instead. records, when given, lists
-// the chain's bodies.
+// factorisations. *outcome (when given) says how the step went. records,
+// when given, lists the chain's bodies.
 int step(Context &context, RbdLcsConstraints *constraints, RbdLcsBody *bodies, int bodyCount,
-         const RbdLcsParameters *parameters, int *fellBack = nullptr, const BodyRecords *records = nullptr);
+         const RbdLcsParameters *parameters, StepOutcome *outcome = nullptr, const BodyRecords *records = nullptr);
 
 } // namespace lcs
 

@@ -70,6 +70,7 @@ void WorldStepper::initialize()
 {
     lcpResult_ = 0;
     fellBack_ = 0;
+    sweptHeap_ = 0;
     forcesReady_ = 0;
     bodies_ = nullptr;
 }
@@ -197,6 +198,7 @@ int WorldStepper::solveForces(const ForceModel &model)
     forcesReady_ = 0;
     lcpResult_ = 0;
     fellBack_ = 0;
+    sweptHeap_ = 0;
     if (!collectBodies()) return 0;
     size_t bodyCount = static_cast<size_t>(bodyCount_);
     BodyInverseMass *invM = poolArray<BodyInverseMass>(bodyCount, "inv M");
@@ -228,9 +230,10 @@ int WorldStepper::solveForces(const ForceModel &model)
         // Heaps are swept only where large islands are: a world that pivots
         // every island asks for the exact solve throughout.
         const int heaps = parameters_.lcp.largeIslandSolver == RBD_LCP_LARGE_ISLAND_ITERATIVE;
-        int swept = heaps && sweptHeap(bodies_, bodyCount_, parameters_.stepsize, rows, records);
+        int swept = heaps && lcs::sweptHeap(bodies_, bodyCount_, parameters_.stepsize, rows, records);
+        sweptHeap_ = swept && !islandIsLarge(rowCount, parameters_.lcp);
         int solved = islandIsLarge(rowCount, parameters_.lcp) ? solveIteratively(model, rows, invM, records, load)
-                     : swept                                  ? sweepFailedHeap(model, rows, invM, records, load)
+                     : swept                                  ? sweepLandedHeap(model, rows, invM, records, load)
                                                               : solvePivoting(model, rows, invM, records, load);
         if (!solved) return 0;
         fn_->calcJtConstraintForces(rows, records, parameters_.stepsize, model.lambdaIsForce, load);
@@ -447,16 +450,19 @@ int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows,
     return 1;
 }
 
-// A landing heap whose pivoting failed in the last steps
+// A heap kept on the sweeps since it landed
 // (RbdLcsSweptHeaps.h): the large islands' sweeps from the impulses the
-// constraints carry. They stand in for the pivoting, so resting depths are
-// corrected fully as it corrects them; the plan is the heap's own (the
-// large island keeps its cached one).
-int WorldStepper::sweepFailedHeap(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
+// constraints carry, with their slow correction within the resting depth.
+// Sweeps cut short leave a resting depth a little wrong whatever the
+// island's size, and corrected fully, as the pivoting corrects it, that
+// error turns into velocity every step: columns of turned boxes in a heap
+// kept on the sweeps rocked and did not come to rest. The plan is the
+// heap's own (the large island keeps its cached one).
+int WorldStepper::sweepLandedHeap(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                                   RbdBaseConstraint *const *records, BodyLoad *load)
 {
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
-    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 0, 0, nullptr};
+    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 1, 0, nullptr};
     lcpResult_ = lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
     return 1;
 }

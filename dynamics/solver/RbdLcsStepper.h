@@ -45,6 +45,9 @@ public:
     int lcpResult() const { return lcpResult_; }
     // The last pivoting solve failed and sweeps gave the impulses instead.
     int fellBack() const { return fellBack_; }
+    // The last island was a heap swept in place of the pivoting
+    // (RbdLcsSweptHeaps.h), not a large island.
+    int sweptHeap() const { return sweptHeap_; }
     // Room in what is kept from one step to the next (the order, the
     // formed matrix, the rest solve's factor) for any island of up to rows
     // rows: keeping one then allocates nothing.
@@ -81,7 +84,7 @@ protected:
     int solveIteratively(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                          RbdBaseConstraint *const *records, BodyLoad *load);
     // The sweeps of a heap whose pivoting failed while landing.
-    int sweepFailedHeap(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
+    int sweepLandedHeap(const ForceModel &model, PartitionRows &rows, const BodyInverseMass *invM,
                         RbdBaseConstraint *const *records, BodyLoad *load);
     void integrateBase();
     // The body index exists (after getForces, or collected now). 0 on failure.
@@ -100,6 +103,7 @@ protected:
     RbdLcsBody **bodies_ = nullptr; // (bodyCount) the partition's bodies by index
     int lcpResult_ = 0;
     int fellBack_ = 0;
+    int sweptHeap_ = 0;
     int forcesReady_ = 0;        // getForces completed: accelerations are valid
     OrderCache order_;           // the elimination order of the last pivoting island
     SweepOrderCache sweepOrder_; // the sweep order of the last large island

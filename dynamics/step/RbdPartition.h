@@ -120,9 +120,11 @@ int32_t RbdPackPartition(RbdPartitionOutput *output, int32_t p, const RbdBclPara
 // reference frame set from its centre-of-mass frame; each constraint's
 // per-row results (row impulse / h, or the row force as it stands for
 // integration model 1), at most RBD_CONSTRAINT_LAMBDA_COUNT rows, followed
-// by RBD_LAMBDA_END_MARKER.
+// by RBD_LAMBDA_END_MARKER; each constraint marked swept when the sweeps
+// solved the island, a large one or a heap swept in place of the pivoting
+// (sweptHeap).
 void RbdUnpackPartition(RbdWorld *world, const RbdLcsConstraints *rows, int32_t p, RbdPartitionOutput *output,
-                        const RbdLcsParameters *parameters);
+                        const RbdLcsParameters *parameters, int sweptHeap);
 // A body whose state is not finite after the solver is put back at its pose
 // before the step, at rest, frozen, counted in the world and reported once
 // with its name and the step.

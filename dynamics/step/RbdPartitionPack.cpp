@@ -35,7 +35,7 @@ int32_t RbdPackPartition(RbdPartitionOutput *out, int32_t p, const RbdBclParamet
 }
 
 void RbdUnpackPartition(RbdWorld *world, const RbdLcsConstraints *rows, int32_t p, RbdPartitionOutput *out,
-                        const RbdLcsParameters *parameters)
+                        const RbdLcsParameters *parameters, int sweptHeap)
 {
     // The guard and the reference frame body by body: each reads only its
     // own body, and a record too far back for the cache is fetched once.
@@ -54,7 +54,7 @@ void RbdUnpackPartition(RbdWorld *world, const RbdLcsConstraints *rows, int32_t 
     // The solver leaves row impulses, except the vintage model, whose rows
     // already hold forces.
     PxReal scale = parameters->stepperModel == RBD_LCS_VINTAGE_STEPPER ? 1.0 : 1.0 / parameters->stepsize;
-    const int32_t swept = lcs::islandIsLarge(rows->partitionRowCount, parameters->lcp);
+    const int32_t swept = sweptHeap || lcs::islandIsLarge(rows->partitionRowCount, parameters->lcp);
     for (int32_t k = 0; k < rows->partitionConstraintCount; ++k) {
         int32_t index = rows->partitionConstraintStart + k;
         if (k + kRbdPrefetchAhead < rows->partitionConstraintCount) {

@@ -124,11 +124,11 @@ void stepPartition(RbdWorld *world, int32_t p, const RbdBclParameters &island)
     lcs::BodyRecords records;
     records.pointers = bodies;
     records.offset = offsetof(RbdBody, lcs);
-    int fellBack = 0;
-    lcs::step(*world->solver, &world->rows, &bodies[0]->lcs, out->bodyCount[p], &parameters, &fellBack, &records);
-    if (fellBack) countFailedSolve(world, out->bodyCount[p], rowCount);
+    lcs::StepOutcome outcome;
+    lcs::step(*world->solver, &world->rows, &bodies[0]->lcs, out->bodyCount[p], &parameters, &outcome, &records);
+    if (outcome.fellBack) countFailedSolve(world, out->bodyCount[p], rowCount);
     RbdProjectJointPositions(&world->rows, out, p, island.stepSize, world->jointPositionPasses);
-    RbdUnpackPartition(world, &world->rows, p, out, &parameters);
+    RbdUnpackPartition(world, &world->rows, p, out, &parameters, outcome.sweptHeap);
 }
 
 // Forces act for one step only; safe times are estimated anew for each step.

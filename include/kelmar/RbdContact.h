@@ -52,8 +52,9 @@ RbdContactParams *RbdContactGetParams(RbdContactID c);
 void RbdContactSetNext(RbdContactID c, RbdContactID next);
 RbdContactID RbdContactGetNext(RbdContactID c);
 /* 1 when the last step solved the contact's island by sweeps (an island
- * above the large-island row count), which start from the forces its
- * contacts carry; 0 when pivoting solved it, or before its first step. */
+ * above the large-island row count, or a landing heap swept in place of
+ * the pivoting), which start from the forces its contacts carry; 0 when
+ * pivoting solved it, or before its first step. */
 int RbdContactIsSwept(RbdContactID c);
 /* One real kept for the contact's user (the robot layer records the
  * friction coefficient in use); the dynamics never reads it. */
