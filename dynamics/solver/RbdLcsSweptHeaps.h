@@ -1,5 +1,5 @@
-// Heaps of contacts that land are swept, not pivoted, until their bodies
-// have kept still for a while. A landing heap's pivoting fails step after
+// Heaps of boxes that land are swept, not pivoted, until their bodies have
+// kept still for a while. A landing heap's pivoting fails step after
 // step while its boxes turn over: each failure runs the pivoting's whole
 // iteration budget and then its recovery, which costs many times the
 // large-island solver's sweeps that can stand in for it. A heap handed back
@@ -49,11 +49,11 @@ int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount, PxReal h);
 // records, is swept as a heap this step; brings its bodies' marks up to
 // date. An island of contacts alone (contactsOnly) is swept from when it
 // lands with kLandingHeapRows rows or more and two of its bodies touching
-// at several points, or from a mark of
-// markSweptSteps, until each of its bodies has kept still for
-// kStillStepsBeforePivoting steps: a body that moves sets its count back,
-// so one that joins a swept island moving is marked too. An island with
-// other constraints is never swept, and its bodies lose their marks.
+// at several points, or from a mark of markSweptSteps, until each of its
+// bodies has kept still for kStillStepsBeforePivoting steps: a body that
+// moves sets its count back, so one that joins a swept island moving is
+// marked too. An island with other constraints is never swept, and its
+// bodies lose their marks.
 int sweptHeap(RbdLcsBody *const *bodies, int bodyCount, PxReal h, const PartitionRows &rows,
               RbdBaseConstraint *const *records);
 
