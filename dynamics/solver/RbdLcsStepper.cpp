@@ -231,10 +231,11 @@ int WorldStepper::solveForces(const ForceModel &model)
         // every island asks for the exact solve throughout.
         const int heaps = parameters_.lcp.largeIslandSolver == RBD_LCP_LARGE_ISLAND_ITERATIVE;
         int swept = heaps && lcs::sweptHeap(bodies_, bodyCount_, parameters_.stepsize, rows, records);
-        sweptHeap_ = swept && !islandIsLarge(rowCount, parameters_.lcp);
-        int solved = islandIsLarge(rowCount, parameters_.lcp) ? solveIteratively(model, rows, invM, records, load)
-                     : swept                                  ? sweepLandedHeap(model, rows, invM, records, load)
-                                                              : solvePivoting(model, rows, invM, records, load);
+        const int large = islandIsLarge(rowCount, parameters_.lcp);
+        sweptHeap_ = swept && !large;
+        int solved = large   ? solveIteratively(model, rows, invM, records, load)
+                     : swept ? sweepLandedHeap(model, rows, invM, records, load)
+                             : solvePivoting(model, rows, invM, records, load);
         if (!solved) return 0;
         fn_->calcJtConstraintForces(rows, records, parameters_.stepsize, model.lambdaIsForce, load);
     } else if (model.nonInertialFirst) {
