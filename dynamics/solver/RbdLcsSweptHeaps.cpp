@@ -85,9 +85,12 @@ int anyMarked(RbdLcsBody *const *bodies, int bodyCount)
 
 } // namespace
 
-int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
+int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount, PxReal h, const PartitionRows &rows,
+                   RbdBaseConstraint *const *records)
 {
-    if (!landing(bodies, bodyCount, h)) return 0;
+    const int heap = rows.layout.rowCount >= kLandingHeapRows &&
+                     touchesAtSeveralPoints(records, rows.layout.constraintCount);
+    if (!heap && !landing(bodies, bodyCount, h)) return 0;
     markAll(bodies, bodyCount);
     return 1;
 }
