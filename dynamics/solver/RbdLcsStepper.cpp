@@ -324,9 +324,9 @@ int WorldStepper::solvePivoting(const ForceModel &model, PartitionRows &rows, co
         // Kept after full solves only: a served rest solve answers with the
         // states of the full solve before it.
         if (boxRows > 0) keepFrictionSides(rows, records, lcpResult_ > 0);
-        // An island of contacts alone that fails while landing, or a heap
-        // of them that fails at all, is swept next (RbdLcsSweptHeaps.h).
-        if (failed && contacts) markSweptSteps(bodies_, bodyCount_, parameters_.stepsize, rows, records);
+        // A heap of contacts alone that fails while landing is swept next
+        // (RbdLcsSweptHeaps.h).
+        if (failed && contacts) markSweptSteps(bodies_, bodyCount_, parameters_.stepsize);
         if (matrix_->deferredFactorFailed()) return waitUnfactored(rows);
         if (deferred) deferPaid(!matrix_->deferredFactorFormed());
         // An island of contacts is kept once its kept factor served (it is

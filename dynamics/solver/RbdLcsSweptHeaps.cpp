@@ -85,12 +85,9 @@ int anyMarked(RbdLcsBody *const *bodies, int bodyCount)
 
 } // namespace
 
-int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount, PxReal h, const PartitionRows &rows,
-                   RbdBaseConstraint *const *records)
+int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount, PxReal h)
 {
-    const int heap = rows.layout.rowCount >= kLandingHeapRows &&
-                     touchesAtSeveralPoints(records, rows.layout.constraintCount);
-    if (!heap && !landing(bodies, bodyCount, h)) return 0;
+    if (!landing(bodies, bodyCount, h)) return 0;
     markAll(bodies, bodyCount);
     return 1;
 }

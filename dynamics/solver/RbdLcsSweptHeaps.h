@@ -7,9 +7,8 @@
 // often) as it did landing, so it goes back only once every body of it has
 // been still for kStillStepsBeforePivoting steps; the pivoting then finds it
 // at rest and holds it there exactly. A stack built at rest never lands and
-// keeps the pivoting throughout; a heap whose pivoting fails at rest goes
-// back to the sweeps. The marks ride on the bodies, as islands are formed
-// anew each step.
+// keeps the pivoting throughout. The marks ride on the bodies, as islands
+// are formed anew each step.
 #ifndef KELMAR_DYNAMICS_RBDLCSSWEPTHEAPS_H
 #define KELMAR_DYNAMICS_RBDLCSSWEPTHEAPS_H
 
@@ -42,15 +41,9 @@ const PxReal kStillSteps = 0.5;
 const int kStillStepsBeforePivoting = 30;
 
 // After a failed pivoting solve of an island of contacts stepped by h:
-// marks its bodies to be swept when one of them is landing (kLandingSteps),
-// or when the island is a heap (kLandingHeapRows rows or more, two of its
-// bodies touching at several points) even at rest: boxes lying face on
-// face give dependent rows, and such a heap handed back still failed again
-// step after step, each failure running the pivoting's whole budget and
-// its recovery (more than a whole settled step of 500 boxes).
+// marks its bodies to be swept when one of them is landing (kLandingSteps).
 // Returns whether it marked them.
-int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount, PxReal h, const PartitionRows &rows,
-                   RbdBaseConstraint *const *records);
+int markSweptSteps(RbdLcsBody *const *bodies, int bodyCount, PxReal h);
 
 // Whether an island stepped by h, with the given rows and constraint
 // records, is swept as a heap this step; brings its bodies' marks up to

@@ -2,8 +2,8 @@
 // back: a landing heap is swept from its landing until its bodies have kept
 // still; a slow one, a small one whose pivoting holds, one whose pairs
 // touch at single points, or one with a joint is pivoted (the same table in
-// metres and in centimetres). A heap whose pivoting fails is swept landed
-// or not. Kept on the sweeps, a column of boxes comes to rest.
+// metres and in centimetres). Kept on the sweeps, a column of boxes comes to
+// rest.
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <vector>
@@ -126,42 +126,6 @@ TEST_P(LcsSweptHeaps, AHeapTouchingAtSinglePointsKeepsThePivotingAsItLands)
         RbdWorldStep(world, h);
     }
     for (RbdBodyID body : column) EXPECT_EQ(sweptSteps(body), 0);
-}
-
-// Two boxes at rest, one on the other, after a failed pivoting solve of
-// some of their contacts (as records and a layout of so many rows): marked
-// to be swept when the rows make a heap and the boxes touch each other at
-// several points, left to the pivoting otherwise.
-TEST(LcsSweptHeaps, AHeapWhosePivotingFailsIsSweptLandedOrNot)
-{
-    World world(2, 8);
-    RbdWorldSetGravity(world, 0.0, -kG, 0.0);
-    RbdBodyID lower = makeBox(world, 1.0, 1.0, 1.0, 1.0, 0.0, 0.5, 0.0);
-    RbdBodyID upper = makeBox(world, 1.0, 1.0, 1.0, 1.0, 0.0, 1.5, 0.0);
-    BoxOnGround boxes[2] = {{world, lower, 1.0, 1.0, 1.0, proportionalFriction(0.5)},
-                            {world, upper, 1.0, 1.0, 1.0, proportionalFriction(0.5), lower}};
-    RbdBaseConstraint *records[8];
-    for (int k = 0; k < 8; ++k) records[k] = boxes[k / 4].contact(k % 4);
-    RbdLcsBody *bodies[2] = {&lower->lcs, &upper->lcs};
-    struct {
-        const char *what;
-        int first, constraints, rows, marked;
-    } kTable[] = {
-        {"both boxes' contacts, 24 rows", 0, 8, lcs::kLandingHeapRows, 1},
-        {"both boxes' contacts, a row short of a heap", 0, 8, lcs::kLandingHeapRows - 1, 0},
-        {"the lower box on the ground alone", 0, 4, lcs::kLandingHeapRows, 0},
-        {"the upper box on the lower alone", 4, 4, lcs::kLandingHeapRows, 1},
-    };
-    for (const auto &c : kTable) {
-        SCOPED_TRACE(c.what);
-        for (RbdLcsBody *body : bodies) body->flags &= ~RBD_LCS_BODY_SWEPT_STEPS;
-        lcs::PartitionRows rows = {};
-        rows.layout.constraintCount = c.constraints;
-        rows.layout.rowCount = c.rows;
-        EXPECT_EQ(lcs::markSweptSteps(bodies, 2, 0.01, rows, records + c.first), c.marked);
-        EXPECT_EQ(sweptSteps(upper), c.marked * K);
-        EXPECT_EQ(sweptSteps(lower), c.marked * K);
-    }
 }
 
 // A column of five 1 m, 1 kg boxes, each a little off the centre of the one
