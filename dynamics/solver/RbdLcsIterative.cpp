@@ -898,32 +898,26 @@ PxReal startVelocities(const ConstraintLayout &layout, const Sweeps &s, SweepVel
     return largest;
 }
 
-// Whether no lane of a batch was unsettled.
-int lanesSettled(const int32_t *unsettled)
-{
-    int32_t any = 0;
-    for (int k = 0; k < kBatchLanes; ++k) any |= unsettled[k];
-    return any == 0;
-}
-
 // One sweep in plan order; returns whether every impulse changed by no
 // more than its tolerance or floor. Rows are tested only until one has
-// moved by more: the answer is known from there.
+// moved by more: the answer is known from there. Batches the plan holds
+// one after another (numbered in plan order) are swept in one call.
 int sweepOnce(const ConstraintLayout &layout, const Sweeps &s, SweepVelocity *u, float floor)
 {
-    const BatchSweep sweepBatch = batchSweep();
-    int32_t unsettled[kBatchLanes] = {};
+    const BatchSweep sweepBatches = batchSweep();
     int settled = 1;
-    for (int j = 0, p = 0; j < s.plan.itemCount; ++j) {
+    for (int j = 0, p = 0; j < s.plan.itemCount;) {
         const int item = s.plan.items[j];
         if (item >= 0) {
-            sweepBatch(s.heads[item], s.batchRows, s.batchX, u, floor, settled ? unsettled : nullptr);
-            if (settled) settled = lanesSettled(unsettled);
+            int end = item + 1;
+            while (++j < s.plan.itemCount && s.plan.items[j] == end) ++end;
+            settled = sweepBatches(s.heads, item, end, s.batchRows, s.batchX, u, floor, settled);
             continue;
         }
         const int count = layout.rows[-1 - item];
         sweepAlone(s.sweep, p, p + count, s.x, u, floor, settled);
         p += count;
+        ++j;
     }
     return settled;
 }
