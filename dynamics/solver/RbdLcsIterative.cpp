@@ -217,21 +217,20 @@ float packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i,
 // component). The spin row has no linear part: it takes the last torque
 // less the moment of the last force about the centre of mass, along its
 // angular Jacobian (the normal).
-PxReal contactStart(const PartitionRows &rows, int i, const RbdBaseConstraint *record, int side, PxReal h)
+// (J: the row's first column on that side, its columns kTileRows apart;
+// force: the record's last force on that side, copied out of the record.)
+PxReal contactStart(const PxReal *J, const PxReal (&force)[3], const RbdBaseConstraint *record, int side, PxReal h)
 {
-    const PxReal *force = record->force[side];
     PxReal along = 0.0, linear = 0.0;
     for (int k = 0; k < 3; ++k) {
-        PxReal J = rows.J[tileIndex(i, 6 * side + k)];
-        along += J * force[k];
-        linear += J * J;
+        along += J[k * kTileRows] * force[k];
+        linear += J[k * kTileRows] * J[k * kTileRows];
     }
     if (linear > 0.0) return h * along;
     PxVector3 arm, moment;
     PxV3Sub(arm, record->data.contact.position, record->comTransform[side][3]);
     PxV3Cross(moment, arm, force);
-    for (int k = 0; k < 3; ++k)
-        along += rows.J[tileIndex(i, 6 * side + 3 + k)] * (record->torque[side][k] - moment[k]);
+    for (int k = 0; k < 3; ++k) along += J[(3 + k) * kTileRows] * (record->torque[side][k] - moment[k]);
     return h * along;
 }
 
@@ -242,7 +241,13 @@ void warmStartConstraint(const PartitionRows &rows, int c, const RbdBaseConstrai
     const int first = rows.layout.firstRow[c], count = rows.layout.rows[c];
     if (record->typeId == RBD_TYPE_CONTACT) {
         const int side = record->solverBody[0] ? 0 : 1;
-        for (int r = 0; r < count; ++r) x[first + r] = contactStart(rows, first + r, record, side, h);
+        const PxReal force[3] = {record->force[side][0], record->force[side][1], record->force[side][2]};
+        const PxReal *J = rows.J + tileIndex(first, 6 * side);
+        for (int i = first; i < first + count; ++i) {
+            x[i] = contactStart(J, force, record, side, h);
+            // The next row: the next real of its tile, or the first of the next tile.
+            J += (i + 1) % kTileRows != 0 ? 1 : kTileSize - (kTileRows - 1);
+        }
         return;
     }
     for (int r = 0; r < count && r < RBD_CONSTRAINT_LAMBDA_COUNT; ++r) {
@@ -471,7 +476,8 @@ inline __attribute__((always_inline)) void prefetchSettling(RbdBaseConstraint *c
     __builtin_prefetch(&records[c]->data.contact.settling);
 }
 
-// Rows of constraints swept alone in their place (position), in list order;
+// Rows of constraints swept alone in their place (position), in list order
+// (the plan's order of them: a plan keeps constraints alone in list order);
 // returns the largest row scale, |q| / A_ii.
 PxReal packAlone(const PartitionRows &rows, const IterativeInput &in, const Sweeps &s)
 {
@@ -479,12 +485,12 @@ PxReal packAlone(const PartitionRows &rows, const IterativeInput &in, const Swee
     RbdBaseConstraint *const *settling = in.slowResting ? in.records : nullptr;
     int world = 0;
     PxReal largest = 0.0;
-    for (int c = 0; c < layout.constraintCount; ++c) {
-        if (layout.rows[c] == 0 || s.position[layout.firstRow[c]] < 0) continue;
-        if (c + kFetchAhead < layout.constraintCount) {
-            prefetchBodies(layout, in, c + kFetchAhead);
-            prefetchSettling(settling, c + kFetchAhead);
-        }
+    for (int j = 0; j < s.plan.itemCount; ++j) {
+        if (s.plan.items[j] >= 0) continue;
+        const int c = -1 - s.plan.items[j];
+        const int ahead = j + kFetchAhead < s.plan.itemCount ? -1 - s.plan.items[j + kFetchAhead] : -1;
+        prefetchBodies(layout, in, ahead);
+        prefetchSettling(settling, ahead);
         for (int r = 0; r < layout.rows[c]; ++r) {
             const int i = layout.firstRow[c] + r;
             SweepRow &row = s.sweep[s.position[i]];
@@ -898,32 +904,26 @@ PxReal startVelocities(const ConstraintLayout &layout, const Sweeps &s, SweepVel
     return largest;
 }
 
-// Whether no lane of a batch was unsettled.
-int lanesSettled(const int32_t *unsettled)
-{
-    int32_t any = 0;
-    for (int k = 0; k < kBatchLanes; ++k) any |= unsettled[k];
-    return any == 0;
-}
-
 // One sweep in plan order; returns whether every impulse changed by no
 // more than its tolerance or floor. Rows are tested only until one has
-// moved by more: the answer is known from there.
+// moved by more: the answer is known from there. Batches the plan holds
+// one after another (numbered in plan order) are swept in one call.
 int sweepOnce(const ConstraintLayout &layout, const Sweeps &s, SweepVelocity *u, float floor)
 {
-    const BatchSweep sweepBatch = batchSweep();
-    int32_t unsettled[kBatchLanes] = {};
+    const BatchSweep sweepBatches = batchSweep();
     int settled = 1;
-    for (int j = 0, p = 0; j < s.plan.itemCount; ++j) {
+    for (int j = 0, p = 0; j < s.plan.itemCount;) {
         const int item = s.plan.items[j];
         if (item >= 0) {
-            sweepBatch(s.heads[item], s.batchRows, s.batchX, u, floor, settled ? unsettled : nullptr);
-            if (settled) settled = lanesSettled(unsettled);
+            int end = item + 1;
+            while (++j < s.plan.itemCount && s.plan.items[j] == end) ++end;
+            settled = sweepBatches(s.heads, item, end, s.batchRows, s.batchX, u, floor, settled);
             continue;
         }
         const int count = layout.rows[-1 - item];
         sweepAlone(s.sweep, p, p + count, s.x, u, floor, settled);
         p += count;
+        ++j;
     }
     return settled;
 }
@@ -948,7 +948,7 @@ void planIsland(const PartitionRows &rows, const IterativeInput &in, SweepPlan &
 // counts.
 void placeRows(const ConstraintLayout &layout, Sweeps &s)
 {
-    for (int i = 0; i < layout.rowCount; ++i) s.position[i] = -1;
+    memset(s.position, 0xff, sizeof(int32_t) * static_cast<size_t>(layout.rowCount)); // every place -1
     int p = 0, batchRows = 0;
     for (int j = 0; j < s.plan.itemCount; ++j) {
         const int item = s.plan.items[j];

@@ -388,6 +388,13 @@ SWEEP_INLINE void scatterSide(const Float4 *v, const int32_t *slot, SweepVelocit
     scatter(v + 3, a.angular, b.angular, c.angular, d.angular);
 }
 
+// A slot's velocity change in one 32-byte store (the slots are aligned to
+// 16 bytes): lane k's linear and angular parts side by side take one
+// shuffle of the two, where storing them as halves takes two stores, and
+// for the upper lanes two shuffles.
+typedef float Float8InMemory __attribute__((vector_size(32), aligned(16)));
+static_assert(sizeof(SweepVelocity) == sizeof(Float8InMemory), "a slot is eight floats");
+
 SWEEP_INLINE void scatterSide(const Float8 *v, const int32_t *slot, SweepVelocity *u)
 {
     Float8 part[2][4];
@@ -395,11 +402,13 @@ SWEEP_INLINE void scatterSide(const Float8 *v, const int32_t *slot, SweepVelocit
     scatter(v + 3, part[1][0], part[1][1], part[1][2], part[1][3]);
     for (int k = 0; k < 8; ++k) {
         const Float8 &linear = part[0][k % 4], &angular = part[1][k % 4];
-        SweepVelocity &w = slotAt(u, slot[k]);
-        w.linear = k < 4 ? __builtin_shufflevector(linear, linear, 0, 1, 2, 3)
-                         : __builtin_shufflevector(linear, linear, 4, 5, 6, 7);
-        w.angular = k < 4 ? __builtin_shufflevector(angular, angular, 0, 1, 2, 3)
-                          : __builtin_shufflevector(angular, angular, 4, 5, 6, 7);
+        // The offset is read again (volatile) rather than kept from the
+        // gather: GCC would keep all sixteen addresses through the rows, on
+        // the stack, a store and a load each.
+        const int32_t offset = static_cast<const volatile int32_t *>(slot)[k];
+        Float8InMemory &w = reinterpret_cast<Float8InMemory &>(slotAt(u, offset));
+        w = k < 4 ? __builtin_shufflevector(linear, angular, 0, 1, 2, 3, 8, 9, 10, 11)
+                  : __builtin_shufflevector(linear, angular, 4, 5, 6, 7, 12, 13, 14, 15);
     }
 }
 
@@ -586,9 +595,11 @@ namespace {
 // once a row of the sweep has moved, the sweep is not the last, and a
 // pile's first batch nearly always has one. The test's registers (the
 // tolerance, floor, mask and what moved) then hold velocity changes.
+// Returns whether a lane moved by more than both its tolerance and floor
+// (false untested).
 template <typename V, bool Testing>
-SWEEP_INLINE void sweepLanes(const BatchHead &head, int base, const BatchRow *rows, PxReal *x, SweepVelocity *u,
-                             float floor, int32_t *unsettled)
+SWEEP_INLINE bool sweepLanes(const BatchHead &head, int base, const BatchRow *rows, PxReal *x, SweepVelocity *u,
+                             float floor)
 {
     typedef typename LaneTypes<V>::Mask Mask;
     V v[2][6];
@@ -597,53 +608,55 @@ SWEEP_INLINE void sweepLanes(const BatchHead &head, int base, const BatchRow *ro
     PxReal *xOfBatch = x + kBatchLanes * head.first;
     const Mask magnitude = Mask{} + 0x7fffffff;
     Mask moved = {};
-    for (int r = 0; r < head.rows; ++r) {
+    // A batch has a row at least (its constraints' shape): with no pass
+    // that skips the rows, the velocity changes go from the gather through
+    // the rows to the scatter in registers.
+    int r = 0;
+    do {
         const V change = sweepBatchRow(batch[r], base, xOfBatch, xOfBatch + kBatchLanes * r, v);
         if (!Testing) continue;
         const V size = reinterpret_cast<V>(reinterpret_cast<Mask>(change) & magnitude);
         moved |= (size > lanesOf<V>(batch[r].tolerance, base)) & (size > floor);
-    }
+    } while (++r < head.rows);
     scatterBatch(head, base, v, u);
-    if (!Testing) return;
-    Mask was;
-    memcpy(&was, unsettled + base, sizeof was);
-    was |= moved;
-    memcpy(unsettled + base, &was, sizeof was);
+    int32_t any = 0;
+    for (int k = 0; Testing && k < 2 * halfLanes<V>(); ++k) any |= moved[k];
+    return any != 0;
 }
 
 // Without AVX, eight lanes go as two halves of four: they share no body,
 // so either order gives the same impulses.
 template <bool Testing>
-void sweepBaselineLanes(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u, float floor,
-                        int32_t *unsettled)
+bool sweepBaselineLanes(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u, float floor)
 {
-    sweepLanes<Float4, Testing>(head, 0, rows, x, u, floor, unsettled);
-    if (!fourLanes(head)) sweepLanes<Float4, Testing>(head, 4, rows, x, u, floor, unsettled);
+    const bool low = sweepLanes<Float4, Testing>(head, 0, rows, x, u, floor);
+    return (!fourLanes(head) && sweepLanes<Float4, Testing>(head, 4, rows, x, u, floor)) || low;
 }
 
-void sweepBaseline(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u, float floor,
-                   int32_t *unsettled)
+int sweepBaseline(const BatchHead *heads, int first, int end, const BatchRow *rows, PxReal *x, SweepVelocity *u,
+                  float floor, int testing)
 {
-    if (unsettled)
-        sweepBaselineLanes<true>(head, rows, x, u, floor, unsettled);
-    else
-        sweepBaselineLanes<false>(head, rows, x, u, floor, unsettled);
+    int b = first;
+    for (; testing && b < end; ++b) testing = !sweepBaselineLanes<true>(heads[b], rows, x, u, floor);
+    for (; b < end; ++b) sweepBaselineLanes<false>(heads[b], rows, x, u, floor);
+    return testing;
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx"))) void sweepAvx(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u,
-                                             float floor, int32_t *unsettled)
+__attribute__((target("avx"))) int sweepAvx(const BatchHead *heads, int first, int end, const BatchRow *rows,
+                                            PxReal *x, SweepVelocity *u, float floor, int testing)
 {
-    if (!unsettled) {
-        if (fourLanes(head))
-            sweepLanes<Float4, false>(head, 0, rows, x, u, floor, unsettled);
+    int b = first;
+    for (; testing && b < end; ++b)
+        testing = fourLanes(heads[b]) ? !sweepLanes<Float4, true>(heads[b], 0, rows, x, u, floor)
+                                      : !sweepLanes<Float8, true>(heads[b], 0, rows, x, u, floor);
+    for (; b < end; ++b) {
+        if (fourLanes(heads[b]))
+            sweepLanes<Float4, false>(heads[b], 0, rows, x, u, floor);
         else
-            sweepLanes<Float8, false>(head, 0, rows, x, u, floor, unsettled);
-    } else if (fourLanes(head)) {
-        sweepLanes<Float4, true>(head, 0, rows, x, u, floor, unsettled);
-    } else {
-        sweepLanes<Float8, true>(head, 0, rows, x, u, floor, unsettled);
+            sweepLanes<Float8, false>(heads[b], 0, rows, x, u, floor);
     }
+    return testing;
 }
 
 __attribute__((target("avx"))) PxReal startAvx(const BatchHead &head, const BatchRow *rows, PxReal *x,

@@ -92,11 +92,15 @@ typedef PxReal (*BatchStart)(const BatchHead &head, const BatchRow *rows, PxReal
 // all give the same sums to the bit.
 BatchStart batchStart(bool baseline = false);
 
-// One sweep of the batch's rows; sets the lanes of unsettled whose impulse
-// changed by more than both its tolerance and floor (none tested when
-// unsettled is null).
-typedef void (*BatchSweep)(const BatchHead &head, const BatchRow *rows, PxReal *x, SweepVelocity *u, float floor,
-                           int32_t *unsettled);
+// One sweep of the rows of batches first..end-1 of heads, batch after
+// batch: one call for a run of the plan's batches, so that the batch's fixed
+// work (the gather and scatter of its bodies' velocity changes) is not
+// joined by a call's. While testing, each batch's lanes are tested until one
+// has an impulse that changed by more than both its tolerance and floor;
+// the rest are swept untested. Returns whether testing found none (0 when
+// not testing).
+typedef int (*BatchSweep)(const BatchHead *heads, int first, int end, const BatchRow *rows, PxReal *x,
+                          SweepVelocity *u, float floor, int testing);
 // The batch sweep for this processor (baseline: the one for every x86-64);
 // all give the same impulses to the bit.
 BatchSweep batchSweep(bool baseline = false);

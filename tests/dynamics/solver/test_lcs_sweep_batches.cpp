@@ -306,64 +306,81 @@ TEST(LcsSweepBatches, ColouredPlanGivesTheImpulsesOfItsOwnOrderInFewerBatches)
 // four when the high half is empty), each with and without the settling
 // test, give the same impulses and velocity changes to the bit (the solves
 // above run only the copy this processor takes); the slot of the world's
-// sides stays zero, and both tested copies flag the same lanes.
+// sides stays zero, and both tested copies give the same verdict. The two
+// batches share bodies and are swept as one run (an eight-lane batch, then
+// a four-lane one), which must equal sweeping them by a call each in turn.
 TEST(LcsSweepBatches, BaselineAndAvxCopiesAgreeBitForBit)
 {
     const int sink = 11; // bodies 0..10, then the slot that stays zero
-    const BatchHead heads[] = {
+    const BatchHead given[2] = {
         {{{0, 1, 2, 6, 7, 8, sink, sink}, {3, 4, sink, 5, 9, 10, sink, sink}}, {0, 1, 2, 3, 4, 5, -1, -1}, 0, 3},
         {{{0, 1, 2, sink, sink, sink, sink, sink}, {3, 4, sink, sink, sink, sink, sink, sink}},
-         {0, 1, 2, -1, -1, -1, -1, -1},
-         0,
+         {6, 7, 8, -1, -1, -1, -1, -1},
+         3,
          3},
     };
+    BatchHead heads[2] = {given[0], given[1]}; // slots as the sweeps take them: byte offsets
+    for (int b = 0; b < 2; ++b)
+        for (int side = 0; side < 2; ++side)
+            for (int k = 0; k < kBatchLanes; ++k) heads[b].slot[side][k] = slotOffset(given[b].slot[side][k]);
     std::mt19937 rng(3);
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    for (const BatchHead &given : heads) {
-        BatchHead head = given; // slots as the sweeps take them: byte offsets
-        for (int side = 0; side < 2; ++side)
-            for (int k = 0; k < kBatchLanes; ++k) head.slot[side][k] = slotOffset(given.slot[side][k]);
-        std::vector<BatchRow> rows(3);
-        for (int r = 0; r < 3; ++r) { // a normal row, then two friction rows following it
-            BatchRow &row = rows[r];
-            for (int k = 0; k < kBatchLanes; ++k) {
-                for (int j = 0; j < 12; ++j) {
-                    const bool world = given.slot[j / 6][k] == sink;
-                    row.J[j][k] = world ? 0.0f : u(rng), row.MJ[j][k] = world ? 0.0f : u(rng);
-                }
-                row.q[k] = u(rng), row.softness[k] = 0.1f * (1.0f + u(rng)), row.tolerance[k] = 1e-4f;
-                row.lo[k] = r == 0 ? 0.0f : -1.0f, row.hi[k] = r == 0 ? 10.0f : 0.5f;
+    std::vector<BatchRow> rows(6);
+    for (int r = 0; r < 6; ++r) { // per batch a normal row, then two friction rows following it
+        BatchRow &row = rows[r];
+        for (int k = 0; k < kBatchLanes; ++k) {
+            for (int j = 0; j < 12; ++j) {
+                const bool world = given[r / 3].slot[j / 6][k] == sink;
+                row.J[j][k] = world ? 0.0f : u(rng), row.MJ[j][k] = world ? 0.0f : u(rng);
             }
-            row.normal = r == 0 ? -1 : 0;
+            row.q[k] = u(rng), row.softness[k] = 0.1f * (1.0f + u(rng)), row.tolerance[k] = 1e-4f;
+            row.lo[k] = r % 3 == 0 ? 0.0f : -1.0f, row.hi[k] = r % 3 == 0 ? 10.0f : 0.5f;
         }
-        // Copies 2 and 3 as 0 and 1 (baseline, this processor's) untested.
-        std::vector<PxReal> x[4];
-        std::vector<SweepVelocity> v[4];
-        int32_t unsettled[2][kBatchLanes] = {};
-        PxReal largest[4];
-        for (int copy = 0; copy < 4; ++copy) {
-            x[copy].assign(3 * kBatchLanes, 0.25);
-            v[copy].assign(sink + 1, SweepVelocity{{0, 0, 0, 0}, {0, 0, 0, 0}});
-            for (int b = 0; b < sink; ++b)
-                v[copy][b] = SweepVelocity{{0.1f * b, 0.2f, -0.3f, 0}, {0.05f, -0.1f * b, 0.4f, 0}};
-            const bool baseline = copy % 2 == 0;
-            largest[copy] = batchStart(baseline)(head, rows.data(), x[copy].data(), v[copy].data());
-            for (int sweep = 0; sweep < 5; ++sweep)
-                batchSweep(baseline)(head, rows.data(), x[copy].data(), v[copy].data(), 0.0f,
-                                     copy < 2 ? unsettled[copy] : nullptr);
+        row.normal = r % 3 == 0 ? -1 : 0;
+    }
+    // Copy k: the baseline when k is even; tested when k < 2; the run in
+    // one call when k < 4, else a call a batch.
+    const int copies = 6;
+    std::vector<PxReal> x[copies];
+    std::vector<SweepVelocity> v[copies];
+    int verdict[copies][5];
+    PxReal largest[copies];
+    for (int copy = 0; copy < copies; ++copy) {
+        x[copy].assign(6 * kBatchLanes, 0.25);
+        v[copy].assign(sink + 1, SweepVelocity{{0, 0, 0, 0}, {0, 0, 0, 0}});
+        for (int b = 0; b < sink; ++b)
+            v[copy][b] = SweepVelocity{{0.1f * b, 0.2f, -0.3f, 0}, {0.05f, -0.1f * b, 0.4f, 0}};
+        const bool baseline = copy % 2 == 0;
+        largest[copy] = 0.0;
+        for (const BatchHead &head : heads)
+            largest[copy] = std::max(largest[copy],
+                                     batchStart(baseline)(head, rows.data(), x[copy].data(), v[copy].data()));
+        // A floor that lets the last sweeps settle.
+        for (int sweep = 0; sweep < 5; ++sweep) {
+            const float floor = sweep < 3 ? 0.0f : 1e3f;
+            if (copy < 4)
+                verdict[copy][sweep] = batchSweep(baseline)(heads, 0, 2, rows.data(), x[copy].data(), v[copy].data(),
+                                                            floor, copy < 2);
+            else
+                for (int b = 0; b < 2; ++b)
+                    batchSweep(baseline)(heads, b, b + 1, rows.data(), x[copy].data(), v[copy].data(), floor, 0);
         }
-        const int used = head.constraint[4] < 0 ? 4 : kBatchLanes;
-        for (int copy = 1; copy < 4; ++copy) {
-            EXPECT_EQ(memcmp(x[0].data(), x[copy].data(), sizeof(PxReal) * x[0].size()), 0) << used << " " << copy;
-            EXPECT_EQ(memcmp(v[0].data(), v[copy].data(), sizeof(SweepVelocity) * v[0].size()), 0)
-                << used << " " << copy;
-            EXPECT_EQ(largest[0], largest[copy]) << used << " " << copy;
-        }
-        EXPECT_EQ(memcmp(unsettled[0], unsettled[1], sizeof unsettled[0]), 0) << used;
-        for (int k = 0; k < used; ++k) EXPECT_NE(x[0][2 * kBatchLanes + k], 0.25) << used << " " << k; // swept
-        for (int part = 0; part < 3; ++part) {
-            EXPECT_EQ(v[0][sink].linear[part], 0.0f) << used;
-            EXPECT_EQ(v[0][sink].angular[part], 0.0f) << used;
-        }
+    }
+    for (int copy = 1; copy < copies; ++copy) {
+        EXPECT_EQ(memcmp(x[0].data(), x[copy].data(), sizeof(PxReal) * x[0].size()), 0) << copy;
+        EXPECT_EQ(memcmp(v[0].data(), v[copy].data(), sizeof(SweepVelocity) * v[0].size()), 0) << copy;
+        EXPECT_EQ(largest[0], largest[copy]) << copy;
+    }
+    for (int sweep = 0; sweep < 5; ++sweep) {
+        EXPECT_EQ(verdict[0][sweep], sweep >= 3) << sweep;
+        EXPECT_EQ(verdict[1][sweep], verdict[0][sweep]) << sweep;
+        EXPECT_EQ(verdict[2][sweep], 0) << sweep; // untested
+    }
+    for (int r = 0; r < 6; ++r)
+        for (int k = 0; k < (r < 3 ? 6 : 3); ++k)
+            EXPECT_NE(x[0][r * kBatchLanes + k], 0.25) << r << " " << k; // swept
+    for (int part = 0; part < 3; ++part) {
+        EXPECT_EQ(v[0][sink].linear[part], 0.0f);
+        EXPECT_EQ(v[0][sink].angular[part], 0.0f);
     }
 }
