@@ -26,7 +26,6 @@
 // turned normal or new friction directions still start from the right
 // impulse.
 #include "solver/RbdLcsIterative.h"
-#include <stdlib.h>
 #include "solver/RbdLcsLayoutKey.h"
 
 #include <float.h>
@@ -131,8 +130,7 @@ PxReal shallowShare(const IterativeInput &in, int c)
 {
     const RbdBaseConstraint *record = in.records ? in.records[c] : nullptr;
     const bool settling = record && record->typeId == RBD_TYPE_CONTACT && record->data.contact.settling > 0;
-    static const PxReal trialShare = getenv("S4SHARE") ? atof(getenv("S4SHARE")) : kShallowShare;
-    return settling ? 0.0 : trialShare;
+    return settling ? 0.0 : kShallowShare;
 }
 
 // Correcting velocity of row i of constraint c, corrected slowly
@@ -141,18 +139,8 @@ PxReal restingCorrection(const PartitionRows &rows, int i, const IterativeInput 
 {
     const PxReal full = correctingVelocity(rows, i, *in.parameters), phi = rows.phi[i];
     // Both push the bodies apart (negative): the larger push holds.
-    static const PxReal trialSlop = getenv("S4SLOP") ? atof(getenv("S4SLOP")) : 0.0;
-    const PxReal slop = trialSlop * resting;
     const PxReal beyond = phi + resting < 0.0 ? full * (phi + resting) / phi : 0.0,
-                 shallow = slop == 0.0            ? shallowShare(in, c) * full
-                                 : phi + slop < 0.0 ? shallowShare(in, c) * full * (phi + slop) / phi
-                                                    : 0.0;
-    static const PxReal trialCap = getenv("S4CAP") ? atof(getenv("S4CAP")) : 0.0;
-    if (trialCap > 0.0) {
-        const PxReal cap = -trialCap * resting / (kRestingShare * in.parameters->stepsize);
-        const PxReal held = shallow < cap ? cap : shallow;
-        return beyond < held ? beyond : held;
-    }
+                 shallow = shallowShare(in, c) * full;
     return beyond < shallow ? beyond : shallow;
 }
 
@@ -940,27 +928,6 @@ int sweepOnce(const ConstraintLayout &layout, const Sweeps &s, SweepVelocity *u,
     return settled;
 }
 
-// TRIAL: one sweep in reverse plan order (items last to first; a batch's
-// rows and an item's rows keep their own order).
-int sweepBackward(const ConstraintLayout &layout, const Sweeps &s, SweepVelocity *u, float floor, int aloneRows)
-{
-    const BatchSweep sweepBatch = batchSweep();
-    int32_t unsettled[kBatchLanes] = {};
-    int settled = 1;
-    for (int j = s.plan.itemCount - 1, p = aloneRows; j >= 0; --j) {
-        const int item = s.plan.items[j];
-        if (item >= 0) {
-            sweepBatch(s.heads[item], s.batchRows, s.batchX, u, floor, settled ? unsettled : nullptr);
-            if (settled) settled = lanesSettled(unsettled);
-            continue;
-        }
-        const int count = layout.rows[-1 - item];
-        p -= count;
-        sweepAlone(s.sweep, p, p + count, s.x, u, floor, settled);
-    }
-    return settled;
-}
-
 // The island's plan: every constraint alone in list order, the kept coloured
 // plan of the large island, or planSweeps' (a fallback's, in list order)
 // (items and lanes: room for the plan; scratch: planScratchCount).
@@ -1067,16 +1034,10 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
     carryImpulses(layout, s, rows.lambda, true);
     float floor = sweepFloor(params.tolerance, startVelocities(layout, s, u, slots));
     int sweeps = -params.iterations;
-    static const int trialAlt = getenv("S4ALT") ? atoi(getenv("S4ALT")) : 0;
-    int aloneRows = 0;
-    if (trialAlt && in.slowResting)
-        for (int j = 0; j < s.plan.itemCount; ++j)
-            if (s.plan.items[j] < 0) aloneRows += layout.rows[-1 - s.plan.items[j]];
     for (int k = 0; k < params.iterations; ++k) {
         if (k > 0 && k % kRefreshSweeps == 0)
             floor = sweepFloor(params.tolerance, startVelocities(layout, s, u, slots));
-        const bool back = trialAlt && in.slowResting && (k & 1);
-        if (back ? sweepBackward(layout, s, u, floor, aloneRows) : sweepOnce(layout, s, u, floor)) {
+        if (sweepOnce(layout, s, u, floor)) {
             sweeps = k + 1;
             break;
         }

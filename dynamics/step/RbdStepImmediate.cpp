@@ -10,11 +10,6 @@
 #include <kelmar/RbdStep.h>
 #include "solver/RbdLcsStep.h"
 #include "step/RbdPartition.h"
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-#include <kelmar/PxVector.h>
-#include "solver/RbdLcsIterative.h"
 
 namespace {
 
@@ -108,68 +103,6 @@ void countFailedSolve(RbdWorld *world, int32_t bodies, int32_t rows)
               world->stepCount + 1, (int)bodies, (int)rows);
 }
 
-// DIAG (throwaway): S4DIAG="x,y,z;x,y,z" prints the islands of the bodies near those points each step.
-void diagIsland(RbdWorld *world, RbdBody **bodies, int n, int rows, const lcs::StepOutcome &o, int result,
-                const RbdLcsParameters &par)
-{
-    static int parsed = 0, targets = 0;
-    static double tp[16][3];
-    static long from = 0;
-    if (!parsed) {
-        parsed = 1;
-        const char *e = getenv("S4DIAG");
-        if (e) {
-            const char *q = e;
-            while (*q && targets < 16) {
-                if (sscanf(q, "%lf,%lf,%lf", &tp[targets][0], &tp[targets][1], &tp[targets][2]) == 3) ++targets;
-                q = strchr(q, ';');
-                if (!q) break;
-                ++q;
-            }
-        }
-        const char *f = getenv("S4DIAG_FROM");
-        if (f) from = atol(f);
-    }
-    static const int routes = getenv("S4DIAG_ROUTES") != nullptr;
-    if (routes && world->stepCount + 1 >= from && rows >= 24 && !lcs::islandIsLarge(rows, par.lcp)) {
-        double vmax = 0;
-        for (int c = 0; c < n; ++c) {
-            const RbdLcsBody &m = bodies[c]->lcs;
-            double v = sqrt(PxV3Dot(m.linearVelocity, m.linearVelocity));
-            vmax = v > vmax ? v : vmax;
-        }
-        fprintf(stderr, "#R step %ld route=%s bodies=%d rows=%d res=%d vmax=%.2e\n", world->stepCount + 1,
-                o.sweptHeap ? "H" : "P", n, rows, result, vmax);
-    }
-    if (!targets || world->stepCount + 1 < from) return;
-    for (int t = 0; t < targets; ++t)
-        for (int b = 0; b < n; ++b) {
-            const RbdLcsBody &l = bodies[b]->lcs;
-            const double *x = l.comTransform[3];
-            double d2 = 0;
-            for (int k = 0; k < 3; ++k) d2 += (x[k] - tp[t][k]) * (x[k] - tp[t][k]);
-            if (d2 > 0.05 * 0.05) continue;
-            int minMark = 999, maxMark = 0, moving = 0;
-            double vmax = 0;
-            for (int c = 0; c < n; ++c) {
-                const RbdLcsBody &m = bodies[c]->lcs;
-                int mk = (m.flags & RBD_LCS_BODY_SWEPT_STEPS) >> RBD_LCS_BODY_SWEPT_STEPS_SHIFT;
-                minMark = mk < minMark ? mk : minMark;
-                maxMark = mk > maxMark ? mk : maxMark;
-                double v = sqrt(PxV3Dot(m.linearVelocity, m.linearVelocity));
-                vmax = v > vmax ? v : vmax;
-                moving += v >= 0.5 * 9.81 * par.stepsize;
-            }
-            int mk = (l.flags & RBD_LCS_BODY_SWEPT_STEPS) >> RBD_LCS_BODY_SWEPT_STEPS_SHIFT;
-            fprintf(stderr,
-                    "#D step %ld t%d island bodies=%d rows=%d route=%s fell=%d res=%d mark=%d marks=%d..%d moving=%d "
-                    "vmax=%.2e v=%.2e z=%.4f\n",
-                    world->stepCount + 1, t, n, rows,
-                    lcs::islandIsLarge(rows, par.lcp) ? "L" : (o.sweptHeap ? "H" : "P"), o.fellBack, result, mk,
-                    minMark, maxMark, moving, vmax, sqrt(PxV3Dot(l.linearVelocity, l.linearVelocity)), x[2]);
-        }
-}
-
 void stepPartition(RbdWorld *world, int32_t p, const RbdBclParameters &island)
 {
     RbdPartitionOutput *out = &world->partitions;
@@ -192,9 +125,8 @@ void stepPartition(RbdWorld *world, int32_t p, const RbdBclParameters &island)
     records.pointers = bodies;
     records.offset = offsetof(RbdBody, lcs);
     lcs::StepOutcome outcome;
-    int lcpResultDiag = lcs::step(*world->solver, &world->rows, &bodies[0]->lcs, out->bodyCount[p], &parameters, &outcome, &records);
+    lcs::step(*world->solver, &world->rows, &bodies[0]->lcs, out->bodyCount[p], &parameters, &outcome, &records);
     if (outcome.fellBack) countFailedSolve(world, out->bodyCount[p], rowCount);
-    diagIsland(world, bodies, out->bodyCount[p], rowCount, outcome, lcpResultDiag, parameters);
     RbdProjectJointPositions(&world->rows, out, p, island.stepSize, world->jointPositionPasses);
     RbdUnpackPartition(world, &world->rows, p, out, &parameters, outcome.sweptHeap);
 }
