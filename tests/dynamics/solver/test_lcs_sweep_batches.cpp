@@ -90,8 +90,7 @@ std::vector<PxReal> solve(const RowList &list, std::vector<RbdLcsBody> &island, 
                                nullptr,
                                1,
                                listOrder,
-                               coloured ? &cache : nullptr,
-                               0};
+                               coloured ? &cache : nullptr};
     const int ran = solveIteratively(pool, rows, in, params);
     if (sweeps)
         *sweeps = ran;
