@@ -106,8 +106,12 @@ void RbdConstraintAttachmentFromWorld(RbdBaseConstraint *c, int i, const PxMatri
         PxM4Copy(c->attachment[i], world);
         return;
     }
-    for (int axis = 0; axis < 3; ++axis) PxV3MulTMDirInverse(c->attachment[i][axis], world[axis], com);
-    PxV3MulTMInverse(c->attachment[i][3], world[3], com);
+    // Through a local copy, as RbdConstraintAttachmentToWorld: the compiler
+    // need not reload the body's frame after every store to the attachment.
+    PxReal out[4][3];
+    for (int axis = 0; axis < 3; ++axis) PxV3MulTMDirInverse(out[axis], world[axis], com);
+    PxV3MulTMInverse(out[3], world[3], com);
+    for (int row = 0; row < 4; ++row) PxV3Copy(c->attachment[i][row], out[row]);
 }
 
 void BaseConstraintSetAxis(RbdBaseConstraint *c, PxReal x, PxReal y, PxReal z)
