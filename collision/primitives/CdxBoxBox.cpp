@@ -41,10 +41,9 @@ int CdxBoxBoxIntersect(CdxModelPair *pair, CdxIntersectResult *result)
     PxV3MulTMDir(normal, axis.normal, p.tm1);
     const PxReal slack = kTouchFraction * (r1[0] + r1[1] + r1[2] + r2[0] + r2[1] + r2[2]) / 6.0;
     PxReal sunk = 0.0;
-    PxMatrix4 tm2;
-    PxM4Copy(tm2, p.tm2);
     if (axis.separation > -slack) {
         sunk = axis.separation + slack;
+        PxMatrix4 tm2;
         movePose(p.tm2, normal, sunk, tm2);
         if (!CxBoxBoxSeparatingAxis(r1, p.tm1, r2, tm2, p.eps + sunk, &axis)) return CxPairNoTouch(result);
         PxV3MulTMDir(normal, axis.normal, p.tm1);

@@ -21,12 +21,15 @@ const PxReal kClearFraction = 1e-12;
 
 void relativePose(const PxMatrix4 tm1, const PxMatrix4 tm2, CxBoxBoxRelative *rel)
 {
+    // Through a local copy: the poses need not be reloaded after every store.
     PxVector3 d;
     for (int k = 0; k < 3; ++k) d[k] = tm2[3][k] - tm1[3][k];
+    CxBoxBoxRelative out;
     for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) rel->R[i][j] = PxV3Dot(tm1[i], tm2[j]);
-        rel->t[i] = PxV3Dot(tm1[i], d);
+        for (int j = 0; j < 3; ++j) out.R[i][j] = PxV3Dot(tm1[i], tm2[j]);
+        out.t[i] = PxV3Dot(tm1[i], d);
     }
+    *rel = out;
 }
 
 void column(const PxReal R[3][3], int j, PxVector3 out)
@@ -193,9 +196,13 @@ int CxSegmentClipAgainstBox(const PxVector3 centre, const PxVector3 half, const 
 }
 
 int CxBoxEdgesClipAgainstBox(const PxVector3 centre, const PxReal axes[3][3], const PxVector3 radii,
-                             const PxVector3 fixed, const CxBoxBoxKeep *keep, PxVector3 *points, int count)
+                             const PxVector3 fixedBox, const CxBoxBoxKeep *keep, PxVector3 *points, int count)
 {
     static const int kNext[3] = {1, 2, 0};
+    // A local copy: the points written may alias the box as far as the
+    // compiler knows, and each edge's clip reads it.
+    PxVector3 fixed;
+    PxV3Copy(fixed, fixedBox);
     // The plane's height of the centre and of each half edge: an edge's
     // lowest point is at centre +- its corner's two half edges - |its own|.
     PxReal height = PxV3Dot(centre, keep->normal) - keep->beyond, along[3];

@@ -67,17 +67,25 @@ void RbdNormalizeAxis(PxVector3 axis)
 
 void RbdMakeFrame(const PxVector3 primary, const PxVector3 secondary, PxMatrix4 frame)
 {
-    PxM4Identity(frame);
-    PxV3Copy(frame[0], primary);
-    RbdNormalizeAxis(frame[0]);
-    PxReal *a = frame[0], *s = frame[1];
+    // The axes made in locals, then stored: frame may alias primary or
+    // secondary as far as the compiler knows, and would be reloaded.
+    PxVector3 a, s, c;
+    PxV3Copy(a, primary);
+    RbdNormalizeAxis(a);
     bool made = false;
     if (secondary) {
         PxV3AddScaled(s, secondary, a, -PxV3Dot(secondary, a));
         made = PxV3Normalize(s) > 1e-9 * (1.0 + PxV3Length(secondary));
     }
     if (!made) RbdStandardPerpendicular(a, s);
-    PxV3Cross(frame[2], a, s);
+    PxV3Cross(c, a, s);
+    const PxReal *axes[3] = {a, s, c};
+    for (int row = 0; row < 3; ++row) {
+        PxV3Copy(frame[row], axes[row]);
+        frame[row][3] = 0.0;
+    }
+    PxV3Zero(frame[3]);
+    frame[3][3] = 1.0;
 }
 
 void RbdConstraintAttachmentToWorld(const RbdBaseConstraint *c, int i, PxMatrix4 world)
@@ -106,8 +114,12 @@ void RbdConstraintAttachmentFromWorld(RbdBaseConstraint *c, int i, const PxMatri
         PxM4Copy(c->attachment[i], world);
         return;
     }
-    for (int axis = 0; axis < 3; ++axis) PxV3MulTMDirInverse(c->attachment[i][axis], world[axis], com);
-    PxV3MulTMInverse(c->attachment[i][3], world[3], com);
+    // Through a local copy, as RbdConstraintAttachmentToWorld: the compiler
+    // need not reload the body's frame after every store to the attachment.
+    PxReal out[4][3];
+    for (int axis = 0; axis < 3; ++axis) PxV3MulTMDirInverse(out[axis], world[axis], com);
+    PxV3MulTMInverse(out[3], world[3], com);
+    for (int row = 0; row < 4; ++row) PxV3Copy(c->attachment[i][row], out[row]);
 }
 
 void BaseConstraintSetAxis(RbdBaseConstraint *c, PxReal x, PxReal y, PxReal z)
