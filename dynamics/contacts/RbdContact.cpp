@@ -188,7 +188,10 @@ PxReal RbdContactGetFoundPenetration(RbdContactID c)
 void RbdContactSetSettling(RbdContactID c, int32_t steps)
 {
     RbdContactData *contact = contactOf(c, "RbdContactSetSettling");
-    if (contact) contact->settling = steps > 0 ? steps : 0;
+    if (!contact) return;
+    // Settled now: the sweeps hold it at the depth it has.
+    if (steps <= 0 && contact->settling > 0) contact->settledPenetration = static_cast<float>(contact->penetration);
+    contact->settling = steps > 0 ? steps : 0;
 }
 
 int32_t RbdContactGetSettling(RbdContactID c)

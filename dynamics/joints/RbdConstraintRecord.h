@@ -100,11 +100,12 @@ struct RbdContactData {
     PxReal penetration;  // m, positive when overlapping
     PxVector3 direction; // world, primary friction direction
     RbdContactParams params;
-    RbdBaseConstraint *next; // chain of one model pair's contacts
-    int32_t idleSteps;       // solves in a row whose start found it pushing nothing
-    int32_t frictionSides;   // box friction rows the last pivoting solve held, two bits a row
-    PxReal foundPenetration; // m, when collision last found it; kept contacts measure their motion from it
-    int32_t settling;        // steps before the sweeps correct it within its resting depth (RbdContactSetSettling)
+    RbdBaseConstraint *next;  // chain of one model pair's contacts
+    int32_t idleSteps;        // solves in a row whose start found it pushing nothing
+    int32_t frictionSides;    // box friction rows the last pivoting solve held, two bits a row
+    PxReal foundPenetration;  // m, when collision last found it; kept contacts measure their motion from it
+    int32_t settling;         // steps before the sweeps correct it within its resting depth (RbdContactSetSettling)
+    float settledPenetration; // m, its depth when it settled: the sweeps hold it there, not shallower
 };
 
 // The fields a step reads or writes of every contact come first, in its

@@ -124,23 +124,26 @@ bool correctedSlowly(const PartitionRows &rows, int i)
     return rows.correction[i] == RBD_CORRECTION_PENETRATION && rows.rowGamma[i] == 0.0 && rows.phi[i] < 0.0;
 }
 
-// Share of its correction constraint c's rows keep within their resting
-// depth: none while the contact is settling.
-PxReal shallowShare(const IterativeInput &in, int c)
-{
-    const RbdBaseConstraint *record = in.records ? in.records[c] : nullptr;
-    const bool settling = record && record->typeId == RBD_TYPE_CONTACT && record->data.contact.settling > 0;
-    return settling ? 0.0 : kShallowShare;
-}
-
 // Correcting velocity of row i of constraint c, corrected slowly
-// (correctedSlowly), reduced within the resting depth (m) as above.
+// (correctedSlowly), reduced within the resting depth (m) as above. Under
+// holdSettled a settled contact is held at the depth it settled at: only
+// what it sank since is pushed out, at kShallowShare of the rate. Pushed
+// out all the way, every contact of a settled heap was lifted towards zero
+// depth, the heap's energy rose step after step, and a turned pair's
+// corner at zero depth came and went, dropping its box. None while it is
+// settling.
 PxReal restingCorrection(const PartitionRows &rows, int i, const IterativeInput &in, int c, PxReal resting)
 {
     const PxReal full = correctingVelocity(rows, i, *in.parameters), phi = rows.phi[i];
+    const RbdBaseConstraint *record = in.records ? in.records[c] : nullptr;
+    const bool contact = record && record->typeId == RBD_TYPE_CONTACT;
+    const PxReal held = contact && in.holdSettled ? record->data.contact.settledPenetration : 0.0;
     // Both push the bodies apart (negative): the larger push holds.
     const PxReal beyond = phi + resting < 0.0 ? full * (phi + resting) / phi : 0.0,
-                 shallow = shallowShare(in, c) * full;
+                 shallow = contact && record->data.contact.settling > 0 ? 0.0
+                           : held <= 0.0                                ? kShallowShare * full
+                           : phi + held < 0.0                           ? kShallowShare * full * (phi + held) / phi
+                                                                        : 0.0;
     return beyond < shallow ? beyond : shallow;
 }
 
@@ -465,10 +468,11 @@ inline __attribute__((always_inline)) void prefetchBodies(const ConstraintLayout
 }
 
 // The lines of constraint c's record a penetration corrected slowly reads
-// (shallowShare: its type and settling count); records: the island's when
-// it corrects slowly, else null (nothing to fetch). The records lie
-// wherever their contacts were made; waiting on each was nine tenths of
-// restingCorrection's time in the large piles.
+// (restingCorrection: its type, settling count and settled depth, the
+// last two on one line); records: the island's when it corrects slowly,
+// else null (nothing to fetch). The records lie wherever their contacts
+// were made; waiting on each was nine tenths of restingCorrection's time
+// in the large piles.
 inline __attribute__((always_inline)) void prefetchSettling(RbdBaseConstraint *const *records, int c)
 {
     if (!records || c < 0 || !records[c]) return;

@@ -57,6 +57,12 @@ struct IterativeInput {
     // The plan of the last island, coloured (planColouredSweeps; null: the
     // plan is made anew in list order by planSweeps).
     SweepOrderCache *orderCache;
+    // Whether a settled contact is held at the depth it settled at, rather
+    // than pushed out to zero depth (slowResting only): the large island,
+    // which stays on the sweeps. A landed heap goes back to the pivoting,
+    // which corrects every depth at the full rate: handed held depths, its
+    // solves failed and were recovered step after step.
+    int holdSettled;
 };
 
 // Solves the island's box LCP into rows.lambda (impulses), with the rows'

@@ -435,7 +435,7 @@ const int kFallbackSweeps = 200;
 void WorldStepper::fallBack(PartitionRows &rows, const BodyInverseMass *invM, RbdBaseConstraint *const *records,
                             const BodyLoad *load)
 {
-    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 0, 0, nullptr};
+    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 0, 0, nullptr, 0};
     RbdLcsLCPSolverParameters sweeps = parameters_.lcp;
     if (sweeps.iterations < kFallbackSweeps) sweeps.iterations = kFallbackSweeps;
     lcs::solveIteratively(*pool_, rows, input, sweeps);
@@ -446,7 +446,7 @@ int WorldStepper::solveIteratively(const ForceModel &model, PartitionRows &rows,
                                    RbdBaseConstraint *const *records, BodyLoad *load)
 {
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
-    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 1, 0, &sweepOrder_};
+    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 1, 0, &sweepOrder_, 1};
     lcpResult_ = lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
     return 1;
 }
@@ -463,7 +463,7 @@ int WorldStepper::sweepLandedHeap(const ForceModel &model, PartitionRows &rows, 
                                   RbdBaseConstraint *const *records, BodyLoad *load)
 {
     if (model.nonInertialFirst) fn_->addNonInertialForces(bodyCount_, bodies_, 1.0, load);
-    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 1, 0, nullptr};
+    IterativeInput input = {bodies_, invM, load, bodyCount_, &parameters_, records, 1, 0, nullptr, 0};
     lcpResult_ = lcs::solveIteratively(*pool_, rows, input, parameters_.lcp);
     return 1;
 }

@@ -68,7 +68,11 @@ PxReal RbdContactGetFoundPenetration(RbdContactID c);
  * islands' sweeps correct the contact's depth within its resting depth
  * (they still correct any depth beyond it); 0, the default, corrects it
  * from the first step. The bridge sets it when it finds a pair's corners
- * afresh and counts it down while it keeps them. Negative counts are 0. */
+ * afresh and counts it down while it keeps them. Negative counts are 0.
+ * When the count falls to 0 the contact's penetration is kept as the depth
+ * it settled at: from then on the large islands' sweeps push it out only by
+ * as far as it sank beyond that depth (a contact that never settled, or one
+ * in a heap swept until the pivoting takes it back: all the way). */
 void RbdContactSetSettling(RbdContactID c, int32_t steps);
 int32_t RbdContactGetSettling(RbdContactID c);
 /* Keeping a contact between collision tests, in two halves. When collision

@@ -90,7 +90,8 @@ std::vector<PxReal> solve(const RowList &list, std::vector<RbdLcsBody> &island, 
                                nullptr,
                                1,
                                listOrder,
-                               coloured ? &cache : nullptr};
+                               coloured ? &cache : nullptr,
+                               0};
     const int ran = solveIteratively(pool, rows, in, params);
     if (sweeps)
         *sweeps = ran;
