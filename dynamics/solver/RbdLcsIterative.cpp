@@ -124,6 +124,13 @@ bool correctedSlowly(const PartitionRows &rows, int i)
     return rows.correction[i] == RBD_CORRECTION_PENETRATION && rows.rowGamma[i] == 0.0 && rows.phi[i] < 0.0;
 }
 
+// The push rate at depth -phi (phi < 0) for the part of it beyond depth:
+// rate scaled by the share of the depth that lies beyond; none within.
+PxReal pushBeyond(PxReal rate, PxReal phi, PxReal depth)
+{
+    return phi + depth < 0.0 ? rate * (phi + depth) / phi : 0.0;
+}
+
 // Correcting velocity of row i of constraint c, corrected slowly
 // (correctedSlowly), reduced within the resting depth (m) as above. Under
 // holdSettled a settled contact is held at the depth it settled at: only
@@ -139,11 +146,10 @@ PxReal restingCorrection(const PartitionRows &rows, int i, const IterativeInput 
     const bool contact = record && record->typeId == RBD_TYPE_CONTACT;
     const PxReal held = contact && in.holdSettled ? record->data.contact.settledPenetration : 0.0;
     // Both push the bodies apart (negative): the larger push holds.
-    const PxReal beyond = phi + resting < 0.0 ? full * (phi + resting) / phi : 0.0,
-                 shallow = contact && record->data.contact.settling > 0 ? 0.0
+    const PxReal beyond = pushBeyond(full, phi, resting);
+    const PxReal shallow = contact && record->data.contact.settling > 0 ? 0.0
                            : held <= 0.0                                ? kShallowShare * full
-                           : phi + held < 0.0                           ? kShallowShare * full * (phi + held) / phi
-                                                                        : 0.0;
+                                                                        : pushBeyond(kShallowShare * full, phi, held);
     return beyond < shallow ? beyond : shallow;
 }
 
