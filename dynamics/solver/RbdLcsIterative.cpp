@@ -29,7 +29,6 @@
 #include "solver/RbdLcsLayoutKey.h"
 
 #include <float.h>
-#include <stdio.h>
 #include <math.h>
 #include <string.h>
 #include <algorithm>
@@ -42,9 +41,7 @@
 #include "solver/RbdLcsSweepBatches.h"
 #include "solver/RbdLcsSweepRow.h"
 #include "solver/RbdLcsTolerance.h"
-#include "solver/RbdScratch.h"
 
-double g_kxOmega = 1.0;
 namespace lcs {
 
 namespace {
@@ -144,16 +141,13 @@ PxReal pushBeyond(PxReal rate, PxReal phi, PxReal depth)
 // settling.
 PxReal restingCorrection(const PartitionRows &rows, int i, const IterativeInput &in, int c, PxReal resting)
 {
-    const PxReal full = kx::gammaScale() * correctingVelocity(rows, i, *in.parameters), phi = rows.phi[i];
+    const PxReal full = correctingVelocity(rows, i, *in.parameters), phi = rows.phi[i];
     const RbdBaseConstraint *record = in.records ? in.records[c] : nullptr;
     const bool contact = record && record->typeId == RBD_TYPE_CONTACT;
-    const PxReal held = contact && in.holdSettled && kx::hold() ? record->data.contact.settledPenetration : 0.0;
-    const int mode = in.holdSettled ? kx::corr() : 0;
-    if (mode == 1) return 0.0;
+    const PxReal held = contact && in.holdSettled ? record->data.contact.settledPenetration : 0.0;
     // Both push the bodies apart (negative): the larger push holds.
-    const PxReal beyond = mode == 2 ? pushBeyond(kShallowShare * full, phi, resting) : pushBeyond(full, phi, resting);
-    if (mode == 3) return beyond;
-    const PxReal shallow = contact && record->data.contact.settling > 0 && !(in.holdSettled && kx::settled()) ? 0.0
+    const PxReal beyond = pushBeyond(full, phi, resting);
+    const PxReal shallow = contact && record->data.contact.settling > 0 ? 0.0
                            : held <= 0.0                                ? kShallowShare * full
                                                                         : pushBeyond(kShallowShare * full, phi, held);
     return beyond < shallow ? beyond : shallow;
@@ -189,7 +183,7 @@ float packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i,
     const int normal = rows.frictionRef[i];
     const float scalarsOfMJ[4] = {
         normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f,
-        normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]) * (in.holdSettled ? kx::muScale() : 1.0)),
+        normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i])),
         static_cast<float>(body[0] < 0 ? in.bodyCount : body[0]),
         static_cast<float>(body[1] < 0 ? in.bodyCount : body[1]),
     };
@@ -296,7 +290,6 @@ void warmStart(const PartitionRows &rows, const IterativeInput &in, PxReal *x)
         if (c + kFetchAhead < count && in.records[c + kFetchAhead]) prefetchRecord(in.records[c + kFetchAhead]);
         if (in.records[c]) warmStartConstraint(rows, c, in.records[c], in.parameters->stepsize, x);
     }
-    if (in.holdSettled && !kx::warm()) memset(x, 0, sizeof(PxReal) * static_cast<size_t>(rows.layout.rowCount));
 }
 
 // Starts rows first to last within their bounds, and adds M^-1 J^T x for
@@ -419,7 +412,7 @@ int sweepRows(const SweepRow *sweep, int first, int last, PxReal *x, SweepVeloci
         // The change is clipped to the room the bounds leave, which is known
         // before J u is: the chain from one row's velocity update to the
         // next row's change is two additions shorter.
-        const PxReal old = x[i], step = ((r.J[kQ][kW] - Ju) - r.J[kSoftness][kW] * old) * g_kxOmega;
+        const PxReal old = x[i], step = (r.J[kQ][kW] - Ju) - r.J[kSoftness][kW] * old;
         const PxReal clipped = clip(step, lo - old, hi - old);
         float change = static_cast<float>(clipped);
         // No test for a zero change: whether a row moves is as good as
@@ -729,7 +722,7 @@ PACK_INLINE PxReal packQuadRow(const PartitionRows &rows, const IterativeInput &
         }
         const int normal = rows.frictionRef[i];
         out.lo[base + l] = normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f;
-        out.hi[base + l] = normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]) * (in.holdSettled ? kx::muScale() : 1.0));
+        out.hi[base + l] = normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i]));
     }
     // The sweeps' single-precision values, and A_ii from them.
     Float4 J[12];
@@ -1050,87 +1043,16 @@ int solveIteratively(MemoryPool &pool, PartitionRows &rows, const IterativeInput
     warmStart(rows, in, rows.lambda);
     carryImpulses(layout, s, rows.lambda, true);
     float floor = sweepFloor(params.tolerance, startVelocities(layout, s, u, slots));
-    const int iterations = in.holdSettled && kx::sweeps() > 0 ? kx::sweeps() : params.iterations;
-    int sweeps = -iterations;
-    static const double omega = kx::envf("KX_OMEGA", 1.0);
-    g_kxOmega = in.holdSettled && kx::on() ? omega : 1.0;
-    static const int localPasses = kx::env("KX_LOCAL", 0);
-    static const double localFactor = kx::envf("KX_LOCALF", 1.0);
-    const int local = in.holdSettled && kx::on() ? localPasses : 0;
-    PxReal *oldX = nullptr, *oldBatchX = nullptr;
-    if (local) {
-        oldX = pool.array<PxReal>(static_cast<size_t>(s.aloneRowCount) + 1, "kx");
-        oldBatchX = pool.array<PxReal>(kBatchLanes * static_cast<size_t>(s.batchRowCount) + 1, "kx");
-    }
-    for (int k = 0; k < iterations; ++k) {
+    int sweeps = -params.iterations;
+    for (int k = 0; k < params.iterations; ++k) {
         if (k > 0 && k % kRefreshSweeps == 0)
             floor = sweepFloor(params.tolerance, startVelocities(layout, s, u, slots));
-        if (local && oldX && oldBatchX && k == iterations - 1) {
-            memcpy(oldX, s.x, sizeof(PxReal) * static_cast<size_t>(s.aloneRowCount));
-            memcpy(oldBatchX, s.batchX, sizeof(PxReal) * kBatchLanes * static_cast<size_t>(s.batchRowCount));
-        }
         if (sweepOnce(layout, s, u, floor)) {
             sweeps = k + 1;
             break;
         }
     }
-    int selectedItems = 0, selectedRows = 0;
-    if (local && oldX && oldBatchX && sweeps < 0) {
-        int32_t *chosen = pool.array<int32_t>(2 * static_cast<size_t>(s.plan.itemCount) + 2, "kx");
-        for (int j = 0, p = 0; chosen && j < s.plan.itemCount; ++j) {
-            const int item = s.plan.items[j];
-            bool moved = false;
-            int count;
-            if (item >= 0) {
-                const BatchHead &head = s.heads[item];
-                count = head.rows;
-                for (int r = 0; r < head.rows && !moved; ++r)
-                    for (int l = 0; l < kBatchLanes; ++l) {
-                        const size_t at = kBatchLanes * static_cast<size_t>(head.first + r) + l;
-                        const PxReal change = fabs(s.batchX[at] - oldBatchX[at]);
-                        if (change > localFactor * s.batchRows[head.first + r].tolerance[l] && change > localFactor * floor) moved = true;
-                    }
-            } else {
-                count = layout.rows[-1 - item];
-                for (int r = p; r < p + count; ++r) {
-                    const PxReal change = fabs(s.x[r] - oldX[r]);
-                    if (change > localFactor * s.sweep[r].J[kTolerance][kW] && change > localFactor * floor) moved = true;
-                }
-            }
-            if (moved) {
-                chosen[2 * selectedItems] = item;
-                chosen[2 * selectedItems + 1] = p;
-                ++selectedItems;
-                selectedRows += item >= 0 ? count * kBatchLanes : count;
-            }
-            if (item < 0) p += count;
-        }
-        const BatchSweep sweepBatches = batchSweep();
-        for (int pass = 0; chosen && pass < local; ++pass)
-            for (int j = 0; j < selectedItems; ++j) {
-                const int item = chosen[2 * j], p = chosen[2 * j + 1];
-                int settled = 0;
-                if (item >= 0)
-                    sweepBatches(s.heads, item, item + 1, s.batchRows, s.batchX, u, floor, 0);
-                else
-                    sweepAlone(s.sweep, p, p + layout.rows[-1 - item], s.x, u, floor, settled);
-            }
-    }
-    g_kxOmega = 1.0;
     carryImpulses(layout, s, rows.lambda, false);
-    static const int trace = kx::env("KX_TRACE", 0);
-    if (trace && in.holdSettled && kx::on()) {
-        int contacts = 0, settling = 0, fresh = 0;
-        for (int c = 0; c < cs; ++c) {
-            const RbdBaseConstraint *r = in.records ? in.records[c] : nullptr;
-            if (!r || r->typeId != RBD_TYPE_CONTACT) continue;
-            ++contacts;
-            settling += r->data.contact.settling > 0;
-            fresh += r->data.contact.settling == 30;
-        }
-        fprintf(stderr, "KXT %d rows=%d sweeps=%d contacts=%d settling=%d fresh=%d items=%d/%d selrows=%d\n", g_kxStep, n, sweeps, contacts,
-                settling, fresh, selectedItems, s.plan.itemCount, selectedRows);
-    }
     return sweeps;
 }
 

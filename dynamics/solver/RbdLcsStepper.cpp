@@ -14,7 +14,6 @@
 #include "solver/RbdLcsSparseMap.h"
 #include "solver/RbdLcsSweptHeaps.h"
 #include "solver/RbdLcsTiles.h"
-#include "solver/RbdScratch.h"
 #include "world/RbdPrefetch.h"
 
 namespace lcs {
@@ -230,7 +229,7 @@ int WorldStepper::solveForces(const ForceModel &model)
                                                 : nullptr;
         // Heaps are swept only where large islands are: a world that pivots
         // every island asks for the exact solve throughout.
-        const int heaps = parameters_.lcp.largeIslandSolver == RBD_LCP_LARGE_ISLAND_ITERATIVE && kx::heaps();
+        const int heaps = parameters_.lcp.largeIslandSolver == RBD_LCP_LARGE_ISLAND_ITERATIVE;
         int swept = heaps && lcs::sweptHeap(bodies_, bodyCount_, parameters_.stepsize, rows, records);
         const int large = islandIsLarge(rowCount, parameters_.lcp);
         sweptHeap_ = swept && !large;

@@ -11,7 +11,6 @@
 #include <emmintrin.h>
 #endif
 
-extern double g_kxOmega;
 namespace lcs {
 
 namespace {
@@ -500,7 +499,7 @@ SWEEP_INLINE Wide sweepHalf(const BatchRow &row, int base, const V &residual, co
     halfBounds<V, Half>(row, base, xOfBatch, lo, hi);
     typename LaneTypes<V>::WideInMemory &x = *reinterpret_cast<typename LaneTypes<V>::WideInMemory *>(
         xOfRow + halfOffset<V, Half>(base));
-    const Wide old = x, step = (widen<Half>(residual) - widen<Half>(lanesOf<V>(row.softness, base)) * old) * g_kxOmega;
+    const Wide old = x, step = widen<Half>(residual) - widen<Half>(lanesOf<V>(row.softness, base)) * old;
     const Wide below = lo - old, above = hi - old;
     const Wide raised = below > step ? below : step, clipped = raised > above ? above : raised;
     x = old + clipped;

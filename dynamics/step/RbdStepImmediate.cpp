@@ -1,6 +1,3 @@
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 // The world step: capacities, islands, one solve per island with its own
 // step size in safe-time mode, and the force reset that makes forces act
 // for one step only. The step travels down as one record (RbdStepInfo, then
@@ -146,10 +143,8 @@ void endStep(RbdWorld *world, const RbdStepInfo &step)
 
 } // namespace
 
-int g_kxStep = 0;
 void RbdWorldStepWith(RbdWorldID world, const RbdStepInfo *step)
 {
-    ++g_kxStep;
     if (!RbdCheckWorld(world) || !step || !checkStepSize(step->h)) return;
     world->timeStep = step->h;
     if (!ensureCapacities(world)) return;
@@ -158,18 +153,6 @@ void RbdWorldStepWith(RbdWorldID world, const RbdStepInfo *step)
         stepPartition(world, p, islandStep(world, *step, p));
     endStep(world, *step);
     ++world->stepCount;
-    static const char *dump = getenv("KX_DUMP");
-    if (dump) {
-        char key[32];
-        snprintf(key, sizeof key, ",%d,", g_kxStep);
-        if (strstr(dump, key)) {
-            int k = 0;
-            for (RbdBody *b = world->firstBody; b; b = b->next, ++k)
-                fprintf(stderr, "KXP %d %d %.9f %.9f %.9f %.9f %.9f %.9f\n", g_kxStep, k, b->lcs.comTransform[3][0],
-                        b->lcs.comTransform[3][1], b->lcs.comTransform[3][2], b->lcs.comTransform[2][0],
-                        b->lcs.comTransform[2][1], b->lcs.comTransform[2][2]);
-        }
-    }
 }
 
 void RbdWorldStep(RbdWorldID world, PxReal h)
