@@ -38,6 +38,41 @@ TEST(RunProgram, BadCommandLinesExitWithStatusTwoAndTheUsage)
     EXPECT_FALSE(Exists("same.xml"));
 }
 
+// Outputs are renamed into place when the run ends: one that names an
+// input or another output is refused before anything runs, and an option
+// where a value should be is a value left out (not a file "--quiet").
+TEST(RunProgram, NoOutputMayReplaceAnInputOrAnotherOutput)
+{
+    const std::string scene = runner.Scratch("clash.px"), phases = runner.Scratch("clash.phases");
+    const std::string sceneText = ReadFile(example("malformed/good_part.px")), phasesText = "rest 0.01 open\n";
+    std::ofstream(scene) << sceneText;
+    std::ofstream(phases) << phasesText;
+    const std::string dotted = scene.substr(0, scene.rfind('/')) + "/./" + scene.substr(scene.rfind('/') + 1);
+    const std::string out = runner.Scratch("clash.out"),
+                      outDotted = out.substr(0, out.rfind('/')) + "/." + out.substr(out.rfind('/'));
+    const struct {
+        std::string arguments, message;
+    } cases[] = {
+        {"--csv " + scene, "--csv would overwrite the scene file '" + scene + "'"},
+        {"--plot " + dotted, "--plot would overwrite the scene file '" + dotted + "'"},
+        {"--phases " + phases + " --status " + phases, "--status would overwrite the phases file '" + phases + "'"},
+        {"--grasp som --som " + phases + " --csv " + phases, "--csv would overwrite the map '" + phases + "'"},
+        {"--status " + out + " --plot " + outDotted, "--status and --plot name the same file '" + out + "'"},
+        {"--csv --quiet", "--csv needs a value"},
+        {"--dt 2", "--dt needs a time step from 1e-06 to 1 (s)"},
+    };
+    for (const auto &c : cases) {
+        const Outcome o = runner.Run(scene + " " + c.arguments);
+        EXPECT_EQ(o.status, 2) << c.arguments;
+        EXPECT_EQ(o.err.substr(0, o.err.find('\n')), "kelmar-run: " + c.message) << c.arguments;
+    }
+    EXPECT_EQ(ReadFile(scene), sceneText);
+    EXPECT_EQ(ReadFile(phases), phasesText);
+    EXPECT_FALSE(Exists(out));
+    EXPECT_FALSE(Exists("--quiet"));
+    for (const std::string &path : {scene, phases}) unlink(path.c_str());
+}
+
 // A scene with errors: status 1, the loader's messages with file, line and
 // column on standard error, and no output file left behind.
 TEST(RunProgram, ALoadErrorExitsWithStatusOneAndTheLoadersMessages)
