@@ -25,6 +25,7 @@
 #include "RunPlot.h"
 #include "RunReport.h"
 #include "SimProgress.h"
+#include "SimSceneFile.h"
 
 namespace {
 
@@ -111,6 +112,8 @@ int main(int argc, char **argv)
     universe.AddScene(&scene);
     krun::RunFigures figures;
     figures.load = secondsSince(loadStart);
+    if (scene.ObjectCount() == 0 && ksim::sceneFileKind(o.scene) == ksim::SceneFileKind::Toolkit)
+        return failed("'" + o.scene + "' is a toolkit scene file (CORE): kelmar-sim --file runs those");
     if (scene.GetLoadErrorCount() > 0) return failed("'" + o.scene + "' did not load");
     if (o.dt > 0) universe.timeStep = o.dt;
 

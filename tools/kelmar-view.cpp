@@ -28,6 +28,7 @@
 #include "DisplayCheck.h"
 #include "RunGrasp.h"
 #include "RunPhases.h"
+#include "SimSceneFile.h"
 #include "ViewOptions.h"
 #include "ViewerOverlay.h"
 #include "VtkRenderHost.h"
@@ -129,6 +130,8 @@ int main(int argc, char **argv)
     kelmar::Universe universe(1000, 1000, 1000, 20000);
     kelmar::Scene scene(o.scene.c_str());
     universe.AddScene(&scene);
+    if (scene.ObjectCount() == 0 && ksim::sceneFileKind(o.scene) == ksim::SceneFileKind::Toolkit)
+        return failed("'" + o.scene + "' is a toolkit scene file (CORE): kelmar-sim --file runs those");
     if (scene.GetLoadErrorCount() > 0) return failed("'" + o.scene + "' did not load");
 
     Demo demo;

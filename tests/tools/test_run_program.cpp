@@ -73,6 +73,26 @@ TEST(RunProgram, NoOutputMayReplaceAnInputOrAnotherOutput)
     for (const std::string &path : {scene, phases}) unlink(path.c_str());
 }
 
+// The two runners' files share extension and root element: each runner,
+// given the other's file, says which runner reads it (status 1).
+TEST(RunProgram, EachRunnerGivenTheOthersSceneFileNamesTheOther)
+{
+    const std::string robot = example("hand3.px"), toolkit = example("scenes/pendulum_and_boxes.px");
+    const struct {
+        std::string program, arguments, message;
+    } cases[] = {
+        {KELMAR_RUN_PROGRAM, toolkit,
+         "kelmar-run: '" + toolkit + "' is a toolkit scene file (CORE): kelmar-sim --file runs those\n"},
+        {KELMAR_SIM_PROGRAM, "--file " + robot,
+         "kelmar-sim: '" + robot + "' is a robot-layer scene file (SOLID, GEOMETRIES): kelmar-run runs those\n"}};
+    for (const auto &c : cases) {
+        const Outcome o = Program(c.program).Run(c.arguments + " --quiet");
+        EXPECT_EQ(o.status, 1) << c.arguments;
+        EXPECT_EQ(o.err.substr(o.err.rfind('\n', o.err.size() - 2) + 1), c.message) << o.err;
+        EXPECT_EQ(o.out, "");
+    }
+}
+
 // A scene with errors: status 1, the loader's messages with file, line and
 // column on standard error, and no output file left behind.
 TEST(RunProgram, ALoadErrorExitsWithStatusOneAndTheLoadersMessages)
