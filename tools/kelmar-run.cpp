@@ -115,6 +115,9 @@ int main(int argc, char **argv)
     if (scene.ObjectCount() == 0 && ksim::sceneFileKind(o.scene) == ksim::SceneFileKind::Toolkit)
         return failed("'" + o.scene + "' is a toolkit scene file (CORE): kelmar-sim --file runs those");
     if (scene.GetLoadErrorCount() > 0) return failed("'" + o.scene + "' did not load");
+    for (const std::string &name : scene.GetUnusedVariables())
+        fprintf(stderr, "kelmar-run: --var %s: '%s' never uses it (an imported file uses only its IMPORT's)\n",
+                name.c_str(), o.scene.c_str());
     if (o.dt > 0) universe.timeStep = o.dt;
 
     std::string bindProblem;

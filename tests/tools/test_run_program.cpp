@@ -155,6 +155,11 @@ TEST(RunProgram, WritesItsOutputsWhenTheRunEnds)
     EXPECT_NE(text.find("<TIMESTEP>0.01</TIMESTEP>"), std::string::npos);
     EXPECT_NE(text.find("<OBJECT ball>"), std::string::npos);
     EXPECT_EQ(ReadFile(csv), "time\n0.000000\n0.010000\n0.020000\n0.030000\n0.040000\n");
+    EXPECT_EQ(o.err.find("--var r"), std::string::npos) << o.err;
+    const Outcome unused = runner.Run(scene + " --steps 1 --var r=2 --var radius=2");
+    EXPECT_EQ(unused.status, 0);
+    EXPECT_NE(unused.err.find("kelmar-run: --var radius: '" + scene + "' never uses it"), std::string::npos)
+        << unused.err;
     for (const std::string &path : {scene, status, csv}) unlink(path.c_str());
 }
 
