@@ -196,6 +196,7 @@ TEST(RunProgram, ImagesFilmACameraOfTheScene)
         o.out.find("  images     3 frames of head in " + dir + ", contact sheet " + dir + "/contact_sheet.png\n"),
         std::string::npos)
         << o.out;
+    EXPECT_NE(o.out.find(" ms loading, "), std::string::npos) << "the frames' time is apart: " << o.out;
     for (const char *file : {"/head_000000.png", "/head_000010.png", "/head_000020.png", "/contact_sheet.png"}) {
         EXPECT_TRUE(Exists(dir + file)) << file;
         unlink((dir + file).c_str());
