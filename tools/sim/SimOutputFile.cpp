@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+
 namespace ksim {
 
 namespace {
@@ -103,6 +105,7 @@ void removeOnSignal(const std::string &path)
     for (int k = 0; k < kSlots; ++k) {
         if (gInUse[k]) continue;
         memcpy(gPaths[k], path.c_str(), path.size() + 1);
+        std::atomic_signal_fence(std::memory_order_seq_cst); // the path is whole before a handler sees it
         gInUse[k] = 1;
         return;
     }
