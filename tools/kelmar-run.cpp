@@ -89,6 +89,14 @@ void searchBesideScene(const std::string &scene)
     PxFileSearchPathAdd(slash == std::string::npos ? "." : scene.substr(0, slash).c_str());
 }
 
+// Takes a scene out of its universe on every way out of main: the universe,
+// destroyed after the scene, would otherwise reach into it.
+struct SceneInUniverse {
+    kelmar::Universe &universe;
+    kelmar::Scene &scene;
+    ~SceneInUniverse() { universe.DelScene(&scene); }
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -110,6 +118,7 @@ int main(int argc, char **argv)
     RunScene scene(o.scene.c_str(), variableText(o), o.quiet);
     const Clock::time_point loadStart = Clock::now();
     universe.AddScene(&scene);
+    const SceneInUniverse added{universe, scene};
     krun::RunFigures figures;
     figures.load = secondsSince(loadStart);
     if (scene.ObjectCount() == 0 && ksim::sceneFileKind(o.scene) == ksim::SceneFileKind::Toolkit)
@@ -188,6 +197,5 @@ int main(int argc, char **argv)
     if (plotFile.file() && !plotFile.commit()) return failed(cannotWrite(o.plotFile));
     if (status.file() && !status.commit()) return failed(cannotWrite(o.statusFile));
     if (grasp) fprintf(stdout, "%s\n", krun::verdictLine(grasp->verdict()).c_str());
-    universe.DelScene(&scene);
     return 0;
 }
