@@ -29,7 +29,11 @@ function(kelmar_add_library name)
       target_link_libraries(${form} PRIVATE ${ARG_LINKS})
     endif()
   endforeach()
-  set_target_properties(${name}_shared PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+  # Installed, a shared library finds the others beside it: a program that
+  # links one of them alone (Kelmar::Sbx_shared) gets its dependencies
+  # through it, and the program's own run path does not reach them.
+  set_target_properties(${name}_shared PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR}
+    INSTALL_RPATH "$ORIGIN")
   foreach(dep IN LISTS ARG_DEPENDS)
     target_link_libraries(${name} PUBLIC ${dep})
     target_link_libraries(${name}_shared PUBLIC ${dep}_shared)

@@ -25,6 +25,7 @@
 #include "RunPlot.h"
 #include "RunReport.h"
 #include "SimProgress.h"
+#include "SimSceneFile.h"
 
 namespace {
 
@@ -88,6 +89,14 @@ void searchBesideScene(const std::string &scene)
     PxFileSearchPathAdd(slash == std::string::npos ? "." : scene.substr(0, slash).c_str());
 }
 
+// Takes a scene out of its universe on every way out of main: the universe,
+// destroyed after the scene, would otherwise reach into it.
+struct SceneInUniverse {
+    kelmar::Universe &universe;
+    kelmar::Scene &scene;
+    ~SceneInUniverse() { universe.DelScene(&scene); }
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -109,9 +118,15 @@ int main(int argc, char **argv)
     RunScene scene(o.scene.c_str(), variableText(o), o.quiet);
     const Clock::time_point loadStart = Clock::now();
     universe.AddScene(&scene);
+    const SceneInUniverse added{universe, scene};
     krun::RunFigures figures;
     figures.load = secondsSince(loadStart);
+    if (scene.ObjectCount() == 0 && ksim::sceneFileKind(o.scene) == ksim::SceneFileKind::Toolkit)
+        return failed("'" + o.scene + "' is a toolkit scene file (CORE): kelmar-sim --file runs those");
     if (scene.GetLoadErrorCount() > 0) return failed("'" + o.scene + "' did not load");
+    for (const std::string &name : scene.GetUnusedVariables())
+        fprintf(stderr, "kelmar-run: --var %s: '%s' never uses it (an imported file uses only its IMPORT's)\n",
+                name.c_str(), o.scene.c_str());
     if (o.dt > 0) universe.timeStep = o.dt;
 
     std::string bindProblem;
@@ -143,11 +158,15 @@ int main(int argc, char **argv)
     if (!film.open(universe, o, filmProblem)) return failed(filmProblem);
 
     ksim::Progress progress(stderr, isatty(fileno(stderr)) != 0, o.steps);
+    // Frames cost far more than steps: their time is counted apart.
+    double filming = 0;
     const Clock::time_point start = Clock::now();
     for (int step = 0; step < o.steps; ++step) {
         if (csv.file() && step % o.csvEvery == 0) krun::writeCsvRow(csv.file(), universe.time, joints);
         if (plotFile.file() && step % o.csvEvery == 0) plot.sample(universe.time);
+        const Clock::time_point shot = Clock::now();
         if (!film.shoot(step, filmProblem)) return failed(filmProblem);
+        filming += secondsSince(shot);
         if (schedule && (step == 0 || schedule->phaseAt(step) != schedule->phaseAt(step - 1)))
             plot.mark(universe.time, schedule->phase(schedule->phaseAt(step)).name);
         if (schedule) schedule->drive(step);
@@ -158,7 +177,8 @@ int main(int argc, char **argv)
         if (grasping) grasp->after(step, universe.time);
         progress.update(step + 1, secondsSince(start), krun::countAwakeBodies(universe));
     }
-    figures.wall = secondsSince(start);
+    figures.wall = secondsSince(start) - filming;
+    if (!o.imagesDir.empty()) figures.filming = filming;
     progress.finish();
     if (csv.file()) krun::writeCsvRow(csv.file(), universe.time, joints);
     if (plotFile.file()) {
@@ -177,6 +197,5 @@ int main(int argc, char **argv)
     if (plotFile.file() && !plotFile.commit()) return failed(cannotWrite(o.plotFile));
     if (status.file() && !status.commit()) return failed(cannotWrite(o.statusFile));
     if (grasp) fprintf(stdout, "%s\n", krun::verdictLine(grasp->verdict()).c_str());
-    universe.DelScene(&scene);
     return 0;
 }

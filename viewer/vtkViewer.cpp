@@ -15,6 +15,7 @@
 #include <vtkOpenGLRenderWindow.h>
 #include <vtkOpenGLShaderCache.h>
 #include <vtkRenderer.h>
+#include <vtkSmartPointer.h>
 
 #include <kelmar/GLBackend.h>
 #include <kelmar/Graphics.h>
@@ -41,6 +42,11 @@ void vtkViewer::SetUniverse(Universe *universe)
 void vtkViewer::SetRender(RenderHost *render)
 {
     if (render == render_) return;
+    // The renderer may hold the last reference to this viewer (a program
+    // that lets go of its viewer before its window): leaving it must not
+    // delete the viewer halfway through. Nothing holds it while it is
+    // being destroyed, and then nothing is taken.
+    vtkSmartPointer<vtkViewer> alive = GetReferenceCount() > 0 ? this : nullptr;
     if (render_) {
         if (render_->GetCurrentInteractorStyle() == style_.Get()) render_->SetCurrentInteractorStyle(nullptr);
         render_->RemoveProp(this);

@@ -49,6 +49,8 @@ int substituteVariables(PxXMLInput *input, const char *text, char *buffer, int s
 
 // The variable value of the name of length n starting at name, or null.
 const char *lookupVariable(const PxXMLInput *input, const char *name, int n);
+// lookupVariable, marking the variable used (a value substituted into a text).
+const char *useVariable(PxXMLInput *input, const char *name, int n);
 void destroyVariables(PxXMLInput *input);
 
 // Skips a comment whose "<!-" has been read. Nested comments are skipped

@@ -138,7 +138,7 @@ int substituteVariables(PxXMLInput *input, const char *text, char *buffer, int s
         const char *end = p;
         while (isIdentifierChar(static_cast<unsigned char>(*end))) ++end;
         int n = static_cast<int>(end - p);
-        const char *value = lookupVariable(input, p, n);
+        const char *value = useVariable(input, p, n);
         bool ok;
         if (value) {
             bool negate = p > text && p[-1] == '!';

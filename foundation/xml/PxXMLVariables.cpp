@@ -9,6 +9,7 @@
 struct PxXMLVariable {
     char *name;
     char *value;
+    int used; // the value has been substituted into a text
 };
 
 struct PxXMLVariables {
@@ -91,6 +92,7 @@ int PxXMLInputSetVariable(PxXMLInput *input, const char *name, const char *value
     if (index >= 0) {
         PxMemoryAPI.destroy(table->entries[index].value);
         table->entries[index].value = valueCopy;
+        table->entries[index].used = 0;
         return 1;
     }
     char *nameCopy = copyString(name);
@@ -104,6 +106,7 @@ int PxXMLInputSetVariable(PxXMLInput *input, const char *name, const char *value
             static_cast<size_t>(table->count - index) * sizeof(PxXMLVariable));
     table->entries[index].name = nameCopy;
     table->entries[index].value = valueCopy;
+    table->entries[index].used = 0;
     ++table->count;
     return 1;
 }
@@ -112,6 +115,13 @@ const char *PxXMLInputGetVariable(const PxXMLInput *input, const char *name)
 {
     if (!input || !name) return 0;
     return pxxml::lookupVariable(input, name, static_cast<int>(strlen(name)));
+}
+
+int PxXMLInputIsVariableUsed(const PxXMLInput *input, const char *name)
+{
+    if (!input || !name || !input->variables) return 0;
+    int index = find(input->variables, name, static_cast<int>(strlen(name)));
+    return index >= 0 ? input->variables->entries[index].used : 0;
 }
 
 int PxXMLInputGetVariableCount(const PxXMLInput *input)
@@ -127,6 +137,16 @@ const char *lookupVariable(const PxXMLInput *input, const char *name, int n)
     if (!table || table->count == 0) return 0;
     int index = find(table, name, n);
     return index >= 0 ? table->entries[index].value : 0;
+}
+
+const char *useVariable(PxXMLInput *input, const char *name, int n)
+{
+    PxXMLVariables *table = input->variables;
+    if (!table || table->count == 0) return 0;
+    int index = find(table, name, n);
+    if (index < 0) return 0;
+    table->entries[index].used = 1;
+    return table->entries[index].value;
 }
 
 void destroyVariables(PxXMLInput *input)

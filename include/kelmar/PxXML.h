@@ -150,6 +150,10 @@ void PxXMLInputSetErrorHandler(PxXMLInput *input, PxXMLErrorHandler handler, voi
 int PxXMLInputSetVariable(PxXMLInput *input, const char *name, const char *value);
 const char *PxXMLInputGetVariable(const PxXMLInput *input, const char *name);
 int PxXMLInputGetVariableCount(const PxXMLInput *input);
+/* 1 once the variable's value (since it was last set) has been substituted
+ * into a text, 0 otherwise or for a name not set: a front end can tell a
+ * user that a variable it was given is never used. */
+int PxXMLInputIsVariableUsed(const PxXMLInput *input, const char *name);
 
 /* Formats the message into the input's error string and, when data (a FILE*)
  * is not null, prints "<Warning|Error> in line L, pos C: message". */

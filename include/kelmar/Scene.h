@@ -66,6 +66,9 @@ public:
     // opened or read to its end counts as an error.
     int GetLoadErrorCount() const { return loadErrors_; }
     int GetLoadWarningCount() const { return loadWarnings_; }
+    // The variables given to the constructor that the last load never
+    // substituted (imported files take only their IMPORT element's).
+    const std::vector<std::string> &GetUnusedVariables() const { return unusedVariables_; }
 
     // ---- Naming ----
     void PushId(const char *id);
@@ -192,6 +195,7 @@ private:
     double placement_[4][4];
     std::vector<std::string> files_;
     std::map<std::string, std::string> variables_;
+    std::vector<std::string> unusedVariables_;
     Universe *universe_ = nullptr;
     std::string fileName_;
     std::string tmpStatusFile_;

@@ -48,6 +48,15 @@ void ApplyPair(const PxXMLHandler *h, const char *lo, const char *up, const char
     if (Given(h, up)) set(&limit->upper, upValue);
 }
 
+// A force or speed bound is a size: a negative one is refused.
+bool Bound(const PxXMLHandler *h, const char *tag, double value, PxXMLElement *element)
+{
+    if (!Given(h, tag)) return false;
+    if (value >= 0) return true;
+    LoadWarning(PxXMLElementGetInput(element), "Negative <%s> %g, ignored.\n", tag, value);
+    return false;
+}
+
 void WriteReal(const char *tag, PxStream *stream, double value)
 {
     char text[32];
@@ -138,13 +147,20 @@ int Limit::loadStatus(PxXMLElement *element)
                         PX_XML_END};
     const int result = ProcessFor(this, element, h, &v);
 
+    const double stops[2] = {limit->lower.stop, limit->upper.stop};
     ApplyPair(h, "LO_STOP", "UP_STOP", "STOPS", v.loStop, v.upStop, v.stops, RbdSingleLimitSetStop, limit);
+    if (limit->lower.stop > limit->upper.stop) {
+        LoadWarning(PxXMLElementGetInput(element), "Stops reversed (lower %g above upper %g), ignored.\n",
+                    limit->lower.stop, limit->upper.stop);
+        RbdSingleLimitSetStop(&limit->lower, stops[0]);
+        RbdSingleLimitSetStop(&limit->upper, stops[1]);
+    }
     ApplyPair(h, "LO_STIFF", "UP_STIFF", "STIFFS", v.loStiff, v.upStiff, v.stiffs, RbdSingleLimitSetStiffness, limit);
     ApplyPair(h, "LO_DAMP", "UP_DAMP", "DAMPS", v.loDamp, v.upDamp, v.damps, RbdSingleLimitSetDamping, limit);
     ApplyPair(h, "LO_REST", "UP_REST", "RESTS", v.loRest, v.upRest, v.rests, RbdSingleLimitSetRestitution, limit);
-    if (Given(h, "MAXFORCE")) maxForce = v.maxForce;
-    if (Given(h, "MAXSPEED")) maxSpeed = v.maxSpeed;
-    if (Given(h, "LOCKFORCE")) lockForce = v.lockForce;
+    if (Bound(h, "MAXFORCE", v.maxForce, element)) maxForce = v.maxForce;
+    if (Bound(h, "MAXSPEED", v.maxSpeed, element)) maxSpeed = v.maxSpeed;
+    if (Bound(h, "LOCKFORCE", v.lockForce, element)) lockForce = v.lockForce;
     if (Given(h, "OFFSET")) limit->positionOffset = v.offset;
     if (Given(h, "POSITION")) {
         // The raw coordinate as it was measured; unwrapping goes on from it.

@@ -63,6 +63,12 @@ bool Joint::Initialize(PxXMLInput *input, const PxXMLHandler *handlers, JointEle
     }
     Solid *solids[2] = {nullptr, nullptr};
     if (!FindSolids(input, handlers, v, solids)) return false;
+    const bool givenAxis = Given(handlers, "AXIS") || Given(handlers, "DIR");
+    if (HasAxis() && givenAxis && !Given(handlers, "DH") && !Given(handlers, "TM") &&
+        !(PxV3Dot(v.axis, v.axis) > 0)) {
+        LoadError(input, "Axis of joint '%s' is zero.\n", v.id);
+        return false;
+    }
     if (!SetSolids(solids)) {
         LoadError(input, "Could not set bodies of joint '%s'.\n", v.id);
         return false;

@@ -1,6 +1,8 @@
 // The transform tags of scene-file elements. TM alone places an element;
 // an invalid TM falls back to POS with ROT, else QUAT, else EULER. The
 // result is relative to a reference frame when one is given.
+#include <cmath>
+
 #include <kelmar/PxMath.h>
 #include <kelmar/PxVector.h>
 #include <kelmar/Scene.h>
@@ -45,6 +47,8 @@ bool Rotation(PxXMLInput *input, const PxXMLHandler *handlers, const char *id, c
     }
     if (Given(handlers, "QUAT")) {
         double q[4] = {desc.quat[0], desc.quat[1], desc.quat[2], desc.quat[3]};
+        if (!(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3] > 0))
+            LoadWarning(input, "Quaternion of object '%s' is zero, using no rotation.\n", id);
         NormalizeQuaternion(q);
         PxQuaternionToMatrix3(rotation, q);
         return true;
@@ -56,6 +60,20 @@ bool Rotation(PxXMLInput *input, const PxXMLHandler *handlers, const char *id, c
     return false;
 }
 
+// The toolkit takes positions within 1e9 (in any unit): one beyond is
+// refused here, where it was given, for the origin.
+const double kFarthest = 1e9;
+
+void KeepInRange(PxXMLInput *input, const char *id, double local[4][4])
+{
+    for (int k = 0; k < 3; ++k)
+        if (!(std::fabs(local[3][k]) <= kFarthest)) {
+            LoadError(input, "Position of object '%s' is beyond 1e9, using the origin instead.\n", id);
+            local[3][0] = local[3][1] = local[3][2] = 0;
+            return;
+        }
+}
+
 } // namespace
 
 bool GenerateTransform(PxXMLInput *input, const PxXMLHandler *handlers, const char *id, const TransformSpec &desc,
@@ -65,12 +83,14 @@ bool GenerateTransform(PxXMLInput *input, const PxXMLHandler *handlers, const ch
     PxM4Identity(local);
     const bool hasTM = Given(handlers, "TM");
     if (hasTM && TakeWholeTM(input, id, desc, scale, local)) {
+        KeepInRange(input, id, local);
         NormalizeTM(local);
         Place(out, reference, local);
         return true;
     }
     const bool hasPos = Given(handlers, "POS");
     if (hasPos) PxV3Scale(local[3], desc.pos, scale);
+    KeepInRange(input, id, local);
     double rotation[3][3];
     const bool rotated = Rotation(input, handlers, id, desc, rotation);
     for (int i = 0; rotated && i < 3; ++i) PxV3Copy(local[i], rotation[i]);

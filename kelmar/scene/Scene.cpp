@@ -167,6 +167,9 @@ bool Scene::load(const char *name)
     for (const auto &variable : variables_)
         PxXMLInputSetVariable(input, variable.first.c_str(), variable.second.c_str());
     if (!PxLoad(this, input) && count.errors == 0) ++count.errors;
+    unusedVariables_.clear();
+    for (const auto &variable : variables_)
+        if (!PxXMLInputIsVariableUsed(input, variable.first.c_str())) unusedVariables_.push_back(variable.first);
     loadErrors_ = count.errors;
     loadWarnings_ = count.warnings;
     const bool clean = messages.length == 0;

@@ -2,6 +2,7 @@
 // Materials and material pairs are read by UniverseMaterialStatus.cpp.
 #include <kelmar/Universe.h>
 
+#include <cmath>
 #include <cstddef>
 
 #include <kelmar/PxVector.h>
@@ -100,7 +101,12 @@ int Universe::loadStatus(PxXMLElement *element)
         RbdWorldSetAutoDisableAveragingWindow(world_, static_cast<int32_t>(v.averagingWindow));
     if (Given(handlers, "REST_SPEED")) RbdWorldSetAutoDisableRestSpeed(world_, v.restSpeed);
     if (Given(handlers, "OPTIONS")) SetOptions(v.options);
-    if (Given(handlers, "TIMESTEP")) timeStep = v.timeStep;
+    // The world refuses a step that is not positive, at every step: such a
+    // value is refused here once, where it was given.
+    if (Given(handlers, "TIMESTEP") && v.timeStep > 0 && std::isfinite(v.timeStep))
+        timeStep = v.timeStep;
+    else if (Given(handlers, "TIMESTEP"))
+        LoadWarning(PxXMLElementGetInput(element), "Time step %g is not positive, ignored.\n", v.timeStep);
     return result;
 }
 

@@ -38,6 +38,59 @@ TEST(RunProgram, BadCommandLinesExitWithStatusTwoAndTheUsage)
     EXPECT_FALSE(Exists("same.xml"));
 }
 
+// An output naming an input or another output is refused before anything
+// runs; so is an option where a value should be (not a file "--quiet").
+TEST(RunProgram, NoOutputMayReplaceAnInputOrAnotherOutput)
+{
+    const std::string scene = runner.Scratch("clash.px"), phases = runner.Scratch("clash.phases");
+    const std::string sceneText = ReadFile(example("malformed/good_part.px")), phasesText = "rest 0.01 open\n";
+    std::ofstream(scene) << sceneText;
+    std::ofstream(phases) << phasesText;
+    const std::string dotted = scene.substr(0, scene.rfind('/')) + "/./" + scene.substr(scene.rfind('/') + 1);
+    const std::string out = runner.Scratch("clash.out"),
+                      outDotted = out.substr(0, out.rfind('/')) + "/." + out.substr(out.rfind('/'));
+    const struct {
+        std::string arguments, message;
+    } cases[] = {
+        {"--csv " + scene, "--csv would overwrite the scene file '" + scene + "'"},
+        {"--plot " + dotted, "--plot would overwrite the scene file '" + dotted + "'"},
+        {"--phases " + phases + " --status " + phases, "--status would overwrite the phases file '" + phases + "'"},
+        {"--grasp som --som " + phases + " --csv " + phases, "--csv would overwrite the map '" + phases + "'"},
+        {"--status " + out + " --plot " + outDotted, "--status and --plot name the same file '" + out + "'"},
+        {"--csv --quiet", "--csv needs a value"},
+        {"--dt 2", "--dt needs a time step from 1e-06 to 1 (s)"},
+    };
+    for (const auto &c : cases) {
+        const Outcome o = runner.Run(scene + " " + c.arguments);
+        EXPECT_EQ(o.status, 2) << c.arguments;
+        EXPECT_EQ(o.err.substr(0, o.err.find('\n')), "kelmar-run: " + c.message) << c.arguments;
+    }
+    EXPECT_EQ(ReadFile(scene), sceneText);
+    EXPECT_EQ(ReadFile(phases), phasesText);
+    EXPECT_FALSE(Exists(out));
+    for (const std::string &path : {scene, phases}) unlink(path.c_str());
+}
+
+// The two runners' files share extension and root element: each runner,
+// given the other's file, says which runner reads it (status 1).
+TEST(RunProgram, EachRunnerGivenTheOthersSceneFileNamesTheOther)
+{
+    const std::string robot = example("hand3.px"), toolkit = example("scenes/pendulum_and_boxes.px");
+    const struct {
+        std::string program, arguments, message;
+    } cases[] = {
+        {KELMAR_RUN_PROGRAM, toolkit,
+         "kelmar-run: '" + toolkit + "' is a toolkit scene file (CORE): kelmar-sim --file runs those\n"},
+        {KELMAR_SIM_PROGRAM, "--file " + robot,
+         "kelmar-sim: '" + robot + "' is a robot-layer scene file (SOLID, GEOMETRIES): kelmar-run runs those\n"}};
+    for (const auto &c : cases) {
+        const Outcome o = Program(c.program).Run(c.arguments + " --quiet");
+        EXPECT_EQ(o.status, 1) << c.arguments;
+        EXPECT_EQ(o.err.substr(o.err.rfind('\n', o.err.size() - 2) + 1), c.message) << o.err;
+        EXPECT_EQ(o.out, "");
+    }
+}
+
 // A scene with errors: status 1, the loader's messages with file, line and
 // column on standard error, and no output file left behind.
 TEST(RunProgram, ALoadErrorExitsWithStatusOneAndTheLoadersMessages)
@@ -100,6 +153,11 @@ TEST(RunProgram, WritesItsOutputsWhenTheRunEnds)
     EXPECT_NE(text.find("<TIMESTEP>0.01</TIMESTEP>"), std::string::npos);
     EXPECT_NE(text.find("<OBJECT ball>"), std::string::npos);
     EXPECT_EQ(ReadFile(csv), "time\n0.000000\n0.010000\n0.020000\n0.030000\n0.040000\n");
+    EXPECT_EQ(o.err.find("--var r"), std::string::npos) << o.err;
+    const Outcome unused = runner.Run(scene + " --steps 1 --var r=2 --var radius=2");
+    EXPECT_EQ(unused.status, 0);
+    EXPECT_NE(unused.err.find("kelmar-run: --var radius: '" + scene + "' never uses it"), std::string::npos)
+        << unused.err;
     for (const std::string &path : {scene, status, csv}) unlink(path.c_str());
 }
 
@@ -136,6 +194,7 @@ TEST(RunProgram, ImagesFilmACameraOfTheScene)
         o.out.find("  images     3 frames of head in " + dir + ", contact sheet " + dir + "/contact_sheet.png\n"),
         std::string::npos)
         << o.out;
+    EXPECT_NE(o.out.find(" ms loading, "), std::string::npos) << "the frames' time is apart: " << o.out;
     for (const char *file : {"/head_000000.png", "/head_000010.png", "/head_000020.png", "/contact_sheet.png"}) {
         EXPECT_TRUE(Exists(dir + file)) << file;
         unlink((dir + file).c_str());

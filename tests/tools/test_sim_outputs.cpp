@@ -2,7 +2,10 @@
 // trajectory file readable and true to the bodies, the command line, the
 // progress lines and the summary.
 #include <math.h>
+#include <signal.h>
 #include <stdio.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -16,7 +19,9 @@
 #include <kelmar/PxVector.h>
 
 #include "ProgramTestSupport.h"
+#include "RunOutput.h"
 #include "SimOptions.h"
+#include "SimOutputFile.h"
 #include "SimPicture.h"
 #include "SimPlanar.h"
 #include "SimProgress.h"
@@ -195,6 +200,34 @@ TEST(SimPicture, APictureIsWrittenToItsFileAndAnUnwritablePathIsReported)
     EXPECT_FALSE(ksim::writePicture(*scene, "/nonexistent/dir/picture.svg", &info));
 }
 
+// Both runners' outputs, stopped half-written by each signal a user stops
+// a run with: the program ends by that signal and leaves no file at all,
+// temporary or final.
+TEST(OutputFiles, ARunStoppedByASignalLeavesNoFileBehind)
+{
+    const std::string folder = testing::TempDir() + "kelmar-outputs-" + std::to_string(getpid());
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        for (int runner = 0; runner < 2; ++runner) {
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                ksim::OutputFile picture;
+                krun::Output csv;
+                const bool opened = runner == 0 ? picture.open(folder + "/out.svg") : csv.open(folder + "/out.csv");
+                if (opened) fputs("half a file", runner == 0 ? picture.file() : csv.file());
+                if (opened) raise(signal);
+                _exit(1);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "runner " << runner << ", " << status;
+            EXPECT_EQ(rmdir(folder.c_str()), 0) << "runner " << runner << ", signal " << signal << " left a file";
+            ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+        }
+    rmdir(folder.c_str());
+}
+
 std::vector<std::vector<std::string>> readCsv(const std::string &path)
 {
     std::vector<std::vector<std::string>> rows;
@@ -304,6 +337,8 @@ TEST(SimOptions, ABadCommandLineIsRefusedWithWhatIsWrong)
         {{"stack", "--file", "x.px"}, "not both"},
         {{"stack", "--dt", "1e-300"}, "--dt wants a time step in seconds from 1e-06 to 1"},
         {{"stack", "--csv", "out", "--svg", "out"}, "--csv and --svg name the same file 'out'"},
+        {{"stack", "--csv", "out", "--svg", "./out"}, "--csv and --svg name the same file 'out'"},
+        {{"stack", "--csv", "--quiet"}, "--csv wants a value"},
         {{"--file", "s.px", "--svg", "s.px"}, "an output would overwrite the scene file 's.px'"},
     };
     for (const auto &c : cases) {

@@ -21,7 +21,10 @@ TEST(ViewProgram, WithoutADisplayOrWithABadCommandLineItSaysWhyAndExitsWithTwo)
         {unset, scene + " --grasp squeeze", "kelmar-view: --grasp needs ballwrap, orb, contact or contact0" + usage},
         {unset, scene + " --steps -1", "kelmar-view: --steps needs a whole number >= 0" + usage},
         {unset, scene + " --steps 3x", "kelmar-view: --steps needs a whole number >= 0" + usage},
-        {unset, scene + " --frobnicate", "kelmar-view: unknown option --frobnicate" + usage}};
+        {unset, scene + " --frobnicate", "kelmar-view: unknown option --frobnicate" + usage},
+        {unset, scene + " --phases --grasp ballwrap", "kelmar-view: --phases needs a value" + usage},
+        {unset, scene + " --screenshot " + scene,
+         "kelmar-view: --screenshot would overwrite '" + scene + "'" + usage}};
     for (const auto &c : cases) {
         const programtest::Outcome o =
             programtest::Program(c.environment + " " + KELMAR_VIEW_PROGRAM).Run(c.arguments);

@@ -14,6 +14,7 @@
 #include <vtkCommand.h>
 #include <vtkMath.h>
 #include <vtkNew.h>
+#include <vtkPropCollection.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderWindowInteractor.h>
 #include <vtkRenderer.h>
@@ -123,6 +124,22 @@ struct ViewedScene : testing::Test {
     vtkRenderWindowInteractor *interactor = nullptr;
     vtkCamera *camera = nullptr;
 };
+
+// A viewer let go of before its window (kelmar-view failing on an unknown
+// camera): the renderer holds the last reference, and the window, closing,
+// takes the viewer out without using it after it is gone.
+TEST_F(ViewedScene, AViewerLetGoOfBeforeItsWindowLeavesWithTheWindow)
+{
+    {
+        vtkNew<kelmar::vtkViewer> second;
+        second->SetUniverse(universe.get());
+        second->SetRender(host.get());
+    }
+    EXPECT_EQ(host->GetRenderer()->GetViewProps()->GetNumberOfItems(), 2) << "both viewers";
+    host.reset();
+    EXPECT_EQ(viewer->GetRender(), nullptr);
+    universe->DelScene(scene.get());
+}
 
 // For both projections, a point on the ball's surface facing the camera
 // (turned off the line of sight, so that the ray misses the centre): the

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "SimOutputFile.h"
+
 namespace krun {
 
 namespace {
@@ -48,7 +50,8 @@ std::string takeOption(const std::string &option, const char *value, Options &o)
         return toInt(value, 0, o.steps) ? "" : "--steps needs a whole number >= 0";
     }
     if (option == "--every") return toInt(value, 1, o.csvEvery) ? "" : "--every needs a whole number >= 1";
-    if (option == "--dt") return toReal(value, o.dt) && o.dt > 0 ? "" : "--dt needs a time step > 0 (s)";
+    if (option == "--dt")
+        return toReal(value, o.dt) && o.dt >= 1e-6 && o.dt <= 1 ? "" : "--dt needs a time step from 1e-06 to 1 (s)";
     if (option == "--status") return (o.statusFile = value).empty() ? "--status needs a file name" : "";
     if (option == "--csv") return (o.csvFile = value).empty() ? "--csv needs a file name" : "";
     if (option == "--plot") return (o.plotFile = value).empty() ? "--plot needs a file name" : "";
@@ -85,6 +88,28 @@ bool takesValue(const std::string &option)
     return false;
 }
 
+// Outputs are renamed into place at the end of the run: one that names
+// another output, or an input, would silently replace it.
+std::string clashingFiles(const Options &o)
+{
+    const std::pair<const char *, const std::string *> outputs[] = {
+        {"--status", &o.statusFile}, {"--csv", &o.csvFile}, {"--plot", &o.plotFile}};
+    const std::pair<const char *, const std::string *> inputs[] = {
+        {"the scene file", &o.scene}, {"the phases file", &o.phasesFile}, {"the map", &o.somFile}};
+    for (size_t k = 0; k < 3; ++k) {
+        const std::string &path = *outputs[k].second;
+        if (path.empty()) continue;
+        for (size_t j = k + 1; j < 3; ++j)
+            if (!outputs[j].second->empty() && ksim::sameFile(path, *outputs[j].second))
+                return std::string(outputs[k].first) + " and " + outputs[j].first + " name the same file '" + path +
+                       "'";
+        for (const auto &input : inputs)
+            if (!input.second->empty() && ksim::sameFile(path, *input.second))
+                return std::string(outputs[k].first) + " would overwrite " + input.first + " '" + path + "'";
+    }
+    return "";
+}
+
 } // namespace
 
 std::string parseOptions(int argc, char **argv, Options &o)
@@ -96,7 +121,9 @@ std::string parseOptions(int argc, char **argv, Options &o)
         } else if (arg == "--quiet") {
             o.quiet = true;
         } else if (takesValue(arg)) {
-            if (i + 1 >= argc) return arg + " needs a value";
+            // An option where the value should be is a value left out (a
+            // file whose name starts with "--" is given as "./--name").
+            if (i + 1 >= argc || std::strncmp(argv[i + 1], "--", 2) == 0) return arg + " needs a value";
             const std::string problem = takeOption(arg, argv[++i], o);
             if (!problem.empty()) return problem;
         } else if (arg.compare(0, 2, "--") == 0) {
@@ -109,10 +136,8 @@ std::string parseOptions(int argc, char **argv, Options &o)
     }
     if (o.help) return "";
     if (o.scene.empty()) return "no scene file given";
-    const std::string &status = o.statusFile, &csv = o.csvFile, &plot = o.plotFile;
-    if (!status.empty() && (status == csv || status == plot))
-        return "--status names the same file as --csv or --plot";
-    if (!csv.empty() && csv == plot) return "--csv and --plot name the same file";
+    const std::string problem = clashingFiles(o);
+    if (!problem.empty()) return problem;
     if (o.grasp == "som" && o.somFile.empty()) return "--grasp som needs --som FILE";
     if (!o.camera.empty() && o.imagesDir.empty()) return "--camera needs --images";
     return "";
@@ -123,7 +148,7 @@ std::string usageText()
     return "usage: kelmar-run [options] scene.px\n"
            "Loads a scene description into a universe, steps it headless and prints a summary.\n"
            "  --steps N          steps to run (default 200)\n"
-           "  --dt SECONDS       time step (default: the scene's)\n"
+           "  --dt SECONDS       time step, 1e-06 to 1 (default: the scene's)\n"
            "  --set JOINT=VALUE  drive a joint to VALUE (rad or cm), every step (repeatable)\n"
            "  --var NAME=VALUE   a variable of the scene file (repeatable)\n"
            "  --status FILE      write the final UNIVERSE and SCENE status\n"

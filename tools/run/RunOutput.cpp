@@ -5,12 +5,16 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "SimOutputFile.h"
+
 namespace krun {
 
 Output::~Output()
 {
     if (file_) std::fclose(file_);
-    if (!temporary_.empty()) std::remove(temporary_.c_str());
+    if (temporary_.empty()) return;
+    std::remove(temporary_.c_str());
+    ksim::keepOnSignal(temporary_);
 }
 
 // The temporary file lives beside the output, so the rename stays on one
@@ -22,6 +26,7 @@ bool Output::open(const std::string &path)
     const int fd = mkstemp(&pattern[0]);
     if (fd < 0) return false;
     temporary_ = pattern;
+    ksim::removeOnSignal(temporary_); // a run stopped by Ctrl-C or kill leaves nothing
     file_ = fdopen(fd, "w");
     if (file_) return true;
     close(fd);
@@ -35,6 +40,7 @@ bool Output::commit()
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     if (!written || !closed || std::rename(temporary_.c_str(), path_.c_str()) != 0) return false;
+    ksim::keepOnSignal(temporary_);
     temporary_.clear();
     return true;
 }

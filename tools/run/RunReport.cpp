@@ -62,8 +62,10 @@ void printSummary(FILE *out, const char *sceneFile, kelmar::Universe &universe, 
     printRobots(out, scene);
     fprintf(out, "  contacts   %d\n", countContacts(world));
     fprintf(out, "  simulated  %.3f s in %d steps of %g s\n", f.simulated, f.steps, universe.timeStep);
-    fprintf(out, "  wall time  %.3f s stepping (%.1f us per step), %.1f ms loading\n", f.wall,
+    fprintf(out, "  wall time  %.3f s stepping (%.1f us per step), %.1f ms loading", f.wall,
             f.steps ? 1e6 * f.wall / f.steps : 0.0, 1e3 * f.load);
+    if (f.filming >= 0) fprintf(out, ", %.3f s filming", f.filming);
+    fputc('\n', out);
 }
 
 void writeCsvHeader(FILE *out, const std::vector<MeasuredJoint> &joints)

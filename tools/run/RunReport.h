@@ -16,6 +16,7 @@ struct RunFigures {
     int steps = 0;
     double simulated = 0; // s
     double wall = 0;      // s of stepping
+    double filming = -1;  // s of taking frames (--images), apart from the stepping; < 0: none taken
     double load = 0;      // s of loading
 };
 

@@ -44,7 +44,8 @@ std::string sceneNames()
     return names;
 }
 
-// Reads the value of option `name`: from "--name=value" or the next word.
+// Reads the value of option `name`: from "--name=value" or the next word
+// (a file whose name starts with "--" is given as "./--name").
 class Arguments {
 public:
     Arguments(int argc, const char *const *argv) : argc_(argc), argv_(argv) {}
@@ -56,7 +57,9 @@ public:
             out = inlineValue;
             return true;
         }
-        if (!more()) return false;
+        // An option where the value should be is a value left out: the
+        // runner would otherwise write a file named "--quiet".
+        if (!more() || std::string(argv_[next_]).compare(0, 2, "--") == 0) return false;
         out = take();
         return true;
     }

@@ -32,8 +32,17 @@ private:
     std::string path_, part_;
 };
 
-// Whether two paths name the same file (the same text, or both existing
-// and the same file).
+// Temporary files that an interrupt, a termination or a hang-up (SIGINT,
+// SIGTERM, SIGHUP) removes before the program ends by that signal, so that
+// a run stopped with Ctrl-C or kill leaves nothing behind. The handlers are
+// installed on the first call (a signal the program ignores stays ignored);
+// a few files at a time are kept, and a path too long to keep is not.
+void removeOnSignal(const std::string &path);
+void keepOnSignal(const std::string &path);
+
+// Whether two paths name the same file: the same text, the same existing
+// file, or the same name in the same existing folder ("out.csv" and
+// "./out.csv" before either exists).
 bool sameFile(const std::string &a, const std::string &b);
 
 } // namespace ksim

@@ -3,6 +3,8 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 
 #include <kelmar/PxFile.h>
 
@@ -43,6 +45,18 @@ void registerMeshes()
 
 } // namespace
 
+SceneFileKind sceneFileKind(const std::string &path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string s = text.str();
+    if (s.find("<CORE>") != std::string::npos) return SceneFileKind::Toolkit;
+    if (s.find("<SOLID ") != std::string::npos || s.find("<GEOMETRIES>") != std::string::npos)
+        return SceneFileKind::RobotLayer;
+    return SceneFileKind::Unknown;
+}
+
 std::unique_ptr<Scene> loadSceneFile(const std::string &path, std::string *error, int *warnings)
 {
     auto scene = std::make_unique<Scene>(path, fileSizes());
@@ -52,6 +66,15 @@ std::unique_ptr<Scene> loadSceneFile(const std::string &path, std::string *error
     }
     registerMeshes();
     PxLoadContext *loaded = SbxUniverseLoadFile(scene->universe(), path.c_str(), 0);
+    const bool empty = !loaded || !RbdBodyGetFirst(scene->world());
+    if (empty && sceneFileKind(path) == SceneFileKind::RobotLayer) {
+        if (loaded) {
+            PxLoadContextDestroyObjects(loaded);
+            PxLoadContextDestroy(loaded);
+        }
+        *error = "'" + path + "' is a robot-layer scene file (SOLID, GEOMETRIES): kelmar-run runs those";
+        return nullptr;
+    }
     if (!loaded) {
         *error = "cannot load the scene file '" + path + "' (the reader's messages above say why)";
         return nullptr;

@@ -2,6 +2,9 @@
 #include "ViewOptions.h"
 
 #include <cstdlib>
+#include <cstring>
+
+#include "SimOutputFile.h"
 
 namespace kview {
 
@@ -35,7 +38,9 @@ std::string parseOptions(int argc, char **argv, Options &o)
         if (arg == "--help" || arg == "-h") {
             o.help = true;
         } else if (value) {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0') return arg + " needs a value";
+            // An option where the value should be is a value left out.
+            if (i + 1 >= argc || argv[i + 1][0] == '\0' || std::strncmp(argv[i + 1], "--", 2) == 0)
+                return arg + " needs a value";
             *value = argv[++i];
         } else if (arg.compare(0, 2, "--") == 0) {
             return "unknown option " + arg;
@@ -53,6 +58,9 @@ std::string parseOptions(int argc, char **argv, Options &o)
         o.steps = static_cast<int>(steps);
     }
     if (o.scene.empty()) return "no scene file given";
+    for (const std::string *input : {&o.scene, &o.phases})
+        if (!o.screenshot.empty() && !input->empty() && ksim::sameFile(o.screenshot, *input))
+            return "--screenshot would overwrite '" + *input + "'";
     if (!o.grasp.empty() && !knownGrasp(o.grasp)) return "--grasp needs ballwrap, orb, contact or contact0";
     return "";
 }

@@ -278,6 +278,8 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
     PxXMLInputSetVariable(input, "big", std::string(600, 'b').c_str()); // outgrows the text buffer twice
     EXPECT_STREQ(PxXMLInputGetVariable(input, "arm_len"), "1");
     EXPECT_EQ(PxXMLInputGetVariable(input, "arm"), nullptr);
+    PxXMLInputSetVariable(input, "idle", "1");
+    EXPECT_STREQ(PxXMLInputGetVariable(input, "idle"), "1") << "a look-up is not a use";
 
     struct Out {
         PxReal l;
@@ -299,6 +301,12 @@ TEST(XmlReader, VariablesAreSubstitutedIntoElementText)
     // The x of 0x10 is part of a number, not the variable x.
     EXPECT_EQ(out.h, 16);
     EXPECT_STREQ(out.s, "x_pos 0 1 0 0 yes !unknown") << "the second <S> was refused";
+    for (const char *name : {"len", "x", "zero", "seven", "word", "arm_len"})
+        EXPECT_EQ(PxXMLInputIsVariableUsed(input, name), 1) << name;
+    for (const char *name : {"idle", "unknown", "x_pos", "arm"})
+        EXPECT_EQ(PxXMLInputIsVariableUsed(input, name), 0) << name;
+    PxXMLInputSetVariable(input, "len", "3");
+    EXPECT_EQ(PxXMLInputIsVariableUsed(input, "len"), 0) << "a new value has not been used yet";
     EXPECT_EQ(gOwnTexts, (std::vector<std::string>{"", "3"})) << "an empty element has no text of its own";
     // A post function runs only after a value that parsed.
     XmlDoc posted("<R>oops</R><R>2</R>");
