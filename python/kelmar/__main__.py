@@ -4,7 +4,9 @@
 
 Loads the scene into a universe, optionally runs a grasp controller on a
 hand every step and films a camera, and ends with a summary: the time
-simulated, the target's pose and its contacts.
+simulated, the target's pose and its contacts. Exit status: 0 done, 1 the
+scene did not load (its messages are shown) or a call failed, 2 a bad
+command line.
 """
 
 import argparse
@@ -12,6 +14,7 @@ import os
 import sys
 
 import kelmar
+from kelmar import _kelmar
 from kelmar.images import save_png
 
 GRASPS = ("ballwrap", "orb", "contact", "contact0")
@@ -34,7 +37,14 @@ def parse(argv):
         p.error("--steps must be at least 0 and --every at least 1")
     if o.images and not o.camera:
         p.error("--images needs --camera NAME")
+    for v in o.var:
+        if "=" not in v or not v.split("=", 1)[0].strip():
+            p.error(f"--var takes NAME=VALUE, not {v!r}")
     return o
+
+
+class NotLoaded(Exception):
+    """The scene file could not be read or had errors."""
 
 
 def make_grasp(kind, hand, target, radius):
@@ -62,8 +72,12 @@ def film(camera, directory, name, step):
 def run(o, out=sys.stdout):
     kelmar.add_search_path(os.path.dirname(os.path.abspath(o.scene)))
     kelmar.quiet_grasps()  # their progress lines would drown the summary
+    if not os.path.isfile(o.scene):
+        raise NotLoaded(f"no scene file '{o.scene}'")
     universe = kelmar.Universe("universe", 1000, 1000, 1000, 20000)
     scene = kelmar.Scene("scene", "universe", o.scene, None, 1.0, "\n".join(v.replace("=", " = ", 1) for v in o.var))
+    if _kelmar.scene_load_errors(scene._handle) != 0:
+        raise NotLoaded(f"'{o.scene}' did not load")
     target = kelmar.SolidRef("scene", o.target)
     grasp = make_grasp(o.grasp, kelmar.Robot("scene", o.hand), target, o.radius) if o.grasp else None
     camera = kelmar.KelmarCamera("scene", o.camera) if o.camera else None
@@ -102,6 +116,9 @@ def main(argv=None):
         run(o)
     except kelmar.HostError as e:
         sys.stderr.write("python3 -m kelmar: %s (%s)\n" % (e, e.id))
+        return 1
+    except NotLoaded as e:
+        sys.stderr.write("python3 -m kelmar: %s\n" % e)
         return 1
     return 0
 
