@@ -81,3 +81,24 @@ def test_arguments_no_declaration_takes_are_refused_before_the_call(kelmar, obje
         with pytest.raises(TypeError, match="no declaration fits"):
             call()
 
+
+
+def test_another_python_is_told_which_one_the_package_was_built_for(tmp_path):
+    """A python3 earlier on PATH than the one the build used (without numpy,
+    here made so by a numpy that fails to import) is named in the error."""
+    import shutil
+    import subprocess
+    import sys
+
+    import kelmar
+    package = tmp_path / "kelmar"
+    shutil.copytree(os.path.dirname(kelmar.__file__), package)
+    (package / "_build.py").write_text('PYTHON = "/opt/elsewhere/python3"\nVERSION = "3.0.1"\n')
+    (tmp_path / "numpy").mkdir()
+    (tmp_path / "numpy" / "__init__.py").write_text("raise ImportError(\"No module named 'numpy'\")\n")
+    done = subprocess.run([sys.executable, "-c", "import kelmar"], cwd=tmp_path, capture_output=True, text=True,
+                          env=dict(os.environ, PYTHONPATH=str(tmp_path)))
+    assert done.returncode == 1
+    assert done.stderr.endswith("ImportError: kelmar was built for /opt/elsewhere/python3 (Python 3.0.1), not for "
+                                "%s (Python %d.%d.%d): No module named 'numpy'\n"
+                                % ((sys.executable,) + tuple(sys.version_info[:3]))), done.stderr
