@@ -63,6 +63,19 @@ def test_a_failed_call_raises_its_identifier_and_message_and_changes_nothing(kel
     assert all(np.array_equal(a, b) for a, b in zip(state(objects), before))
 
 
+def test_a_contact_list_the_simulation_moved_past_raises_and_a_copied_contact_stays(kelmar, objects):
+    contacts = objects["ball"].GetContacts()
+    contact = contacts.Get(0)
+    where = contact.Position
+    objects["universe"].step()
+    for call in (contacts.Num, lambda: contacts.Get(0)):
+        with pytest.raises(kelmar.UnresolvedObject) as raised:
+            call()
+        assert (raised.value.id, raised.value.message) == ("badobj:contact", "contact is invalid\n")
+    assert {contact.Name(0), contact.Name(1)} == {"ball", "stand"} and np.array_equal(contact.Position, where)
+    assert kelmar.ContactList().Num() == 0
+
+
 def test_a_value_the_toolkit_refuses_is_shown_and_kept_out(objects, capfd):
     objects["universe"].SetGravity([0, 0, float("inf")])
     assert capfd.readouterr().err == \
