@@ -29,7 +29,7 @@ def parse(argv):
     p.add_argument("--target", default="ball", help="the grasped solid's full name (default ball)")
     p.add_argument("--radius", type=float, default=4.7, help="ball wraps: the wrapped radius in cm (default 4.7)")
     p.add_argument("--images", metavar="DIR", help="films the camera into DIR (needs --camera)")
-    p.add_argument("--camera", help="the filmed camera's full name")
+    p.add_argument("--camera", help="the filmed camera's full name (a CAMERA, not a CAMHEAD)")
     p.add_argument("--every", type=int, default=1, help="steps between frames (default 1)")
     p.add_argument("--var", action="append", default=[], metavar="NAME=VALUE", help="a scene variable")
     o = p.parse_args(argv)
