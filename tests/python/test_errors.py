@@ -65,15 +65,12 @@ def test_a_failed_call_raises_its_identifier_and_message_and_changes_nothing(kel
 
 def test_a_contact_list_the_simulation_moved_past_raises_and_a_copied_contact_stays(kelmar, objects):
     contacts = objects["ball"].GetContacts()
-    contact = contacts.Get(0)
-    where = contact.Position
+    contact, where = contacts.Get(0), contacts.Get(0).Position
     objects["universe"].step()
     for call in (contacts.Num, lambda: contacts.Get(0)):
-        with pytest.raises(kelmar.UnresolvedObject) as raised:
+        with pytest.raises(kelmar.UnresolvedObject, match="^contact is invalid$"):
             call()
-        assert (raised.value.id, raised.value.message) == ("badobj:contact", "contact is invalid\n")
-    assert {contact.Name(0), contact.Name(1)} == {"ball", "stand"} and np.array_equal(contact.Position, where)
-    assert kelmar.ContactList().Num() == 0
+    assert np.array_equal(contact.Position, where) and kelmar.ContactList().Num() == 0
 
 
 def test_a_value_the_toolkit_refuses_is_shown_and_kept_out(objects, capfd):
@@ -106,23 +103,3 @@ def test_arguments_no_declaration_takes_are_refused_before_the_call(kelmar, obje
             call()
 
 
-
-def test_another_python_is_told_which_one_the_package_was_built_for(tmp_path):
-    """A python3 earlier on PATH than the one the build used (without numpy,
-    here made so by a numpy that fails to import) is named in the error."""
-    import shutil
-    import subprocess
-    import sys
-
-    import kelmar
-    package = tmp_path / "kelmar"
-    shutil.copytree(os.path.dirname(kelmar.__file__), package)
-    (package / "_build.py").write_text('PYTHON = "/opt/elsewhere/python3"\nVERSION = "3.0.1"\n')
-    (tmp_path / "numpy").mkdir()
-    (tmp_path / "numpy" / "__init__.py").write_text("raise ImportError(\"No module named 'numpy'\")\n")
-    done = subprocess.run([sys.executable, "-c", "import kelmar"], cwd=tmp_path, capture_output=True, text=True,
-                          env=dict(os.environ, PYTHONPATH=str(tmp_path)))
-    assert done.returncode == 1
-    assert done.stderr.endswith("ImportError: kelmar was built for /opt/elsewhere/python3 (Python 3.0.1), not for "
-                                "%s (Python %d.%d.%d): No module named 'numpy'\n"
-                                % ((sys.executable,) + tuple(sys.version_info[:3]))), done.stderr

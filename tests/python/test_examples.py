@@ -84,8 +84,6 @@ def test_the_runner_runs_a_grasp_and_refuses_bad_lines(tmp_path):
      "python3 -m kelmar: '%s' did not load\n" % os.path.join(EXAMPLES, "malformed", "solids.px")),
     ([os.path.join(EXAMPLES, "hand_ball.px"), "--var", "novalue"], 2,
      "python3 -m kelmar: error: --var takes NAME=VALUE, not 'novalue'\n"),
-    ([os.path.join(EXAMPLES, "hand_ball.px"), "--var", "=4"], 2,
-     "python3 -m kelmar: error: --var takes NAME=VALUE, not '=4'\n"),
 ])
 def test_the_runner_refuses_what_it_cannot_run(arguments, status, message):
     done = subprocess.run([sys.executable, "-m", "kelmar"] + arguments + ["--steps", "5"], capture_output=True,

@@ -78,20 +78,15 @@ TEST_F(Script, ASavedProgramLoadsBackUnitForUnit)
     EXPECT_EQ(8.0f, dfx_in_float(dfx::Find(loaded, "#1"), 0)) << "connection and cycle came back";
 }
 
-// A saved program loaded into a script is a program unit of it; "run N
-// NAME" runs its cycle, which goes on from the saved states.
+// A saved program loaded into a script runs on from its saved state.
 TEST_F(Script, ALoadedProgramRunsOnFromItsSavedState)
 {
     ASSERT_TRUE(Run(kProgram));
-    char path[] = "/tmp/standinXXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
+    const std::string path = testing::TempDir() + "standin-saved-" + std::to_string(getpid());
     ASSERT_TRUE(dfx::SaveProgram(dfx::Find(nullptr, "p"), path));
     std::string out;
-    const bool ok = Run(std::string("program q\nload ") + path + "\nrun 2 p\nprint p.a.count\nend\n", &out);
-    std::remove(path);
-    EXPECT_TRUE(ok);
+    EXPECT_TRUE(Run("program q\nload " + path + "\nrun 2 p\nprint p.a.count\nend\n", &out));
+    std::remove(path.c_str());
     EXPECT_EQ("p.a.count = 10\n", out) << "6 when saved, two more cycles of 2";
 }
 

@@ -2,7 +2,6 @@
 // joint and robot units, against what they stand for.
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <random>
 #include <set>
 
@@ -175,18 +174,6 @@ TEST_F(Units, SetGravityChecksItsArrayAndLeavesGravityOnError)
     Run("universe.Set:Gravity");
     Run("universe.Get:Gravity");
     EXPECT_EQ((std::vector<float>{0, 0, -1}), Out("universe.Get:Gravity")) << "the dialog's default";
-}
-
-TEST_F(Units, SetTimeStepRefusesAStepThatIsNotPositiveAndFinite)
-{
-    Blocks();
-    for (float bad : {0.0f, -0.01f, std::numeric_limits<float>::infinity()}) {
-        Feed("universe.Set:TimeStep", "value", {bad});
-        ExpectRaise("universe.Set:TimeStep", "badarg:value",
-                    dfx::Format("universe:Set:TimeStep: time step must be positive and finite, not %g\n", bad));
-    }
-    Run("universe.Get:TimeStep");
-    EXPECT_EQ((std::vector<float>{0.01f}), Out("universe.Get:TimeStep")) << "the step it had";
 }
 
 TEST_F(Units, TheMarkedSolidComesAsANewReference)
