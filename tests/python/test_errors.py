@@ -48,8 +48,9 @@ CASES = [
 
 
 def state(o):
-    return [o["universe"].GetGravity(), o["universe"].GetTimeStep(), o["ball"].GetTM(), o["hand"].GetJoints(), o["finger1"].GetLimits(),
-            o["finger1"].GetLimitParams(), o["finger1_mid"].GetCtrlParams(), o["finger1"].GetTM()]
+    return [o["universe"].GetGravity(), o["universe"].GetTimeStep(), o["ball"].GetTM(), o["hand"].GetJoints(),
+            o["finger1"].GetLimits(), o["finger1"].GetLimitParams(), o["finger1_mid"].GetCtrlParams(),
+            o["finger1"].GetTM()]
 
 
 @pytest.mark.parametrize("call, id, message, cls", CASES, ids=[c[1] + ":" + c[2][:24] for c in CASES])
