@@ -53,8 +53,11 @@ def main(argv=None, on_row=None, client=None):
     except ValueError as e:
         sys.exit(f"kelmar.batch: {e} (--fresh starts a new file)")
     with out:
-        rows = runner.run(todo, client=client, scheduler=a.scheduler, workers=a.workers, serial=a.serial,
-                          on_row=lambda row: (out.add(row), on_row and on_row(row)))
+        try:
+            rows = runner.run(todo, client=client, scheduler=a.scheduler, workers=a.workers, serial=a.serial,
+                              on_row=lambda row: (out.add(row), on_row and on_row(row)))
+        except OSError as e:  # a scheduler that cannot be reached, say
+            sys.exit(f"kelmar.batch: {e}")
     png_path = os.path.join(a.out, "success.png")
     every = table.read(csv_path)[1]
     plot.plot(every, s.swept, s.success, png_path)
