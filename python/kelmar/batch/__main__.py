@@ -58,6 +58,10 @@ def main(argv=None, on_row=None, client=None):
                               on_row=lambda row: (out.add(row), on_row and on_row(row)))
         except OSError as e:  # a scheduler that cannot be reached, say
             sys.exit(f"kelmar.batch: {e}")
+        except ValueError as e:  # with --scheduler: an address that is none
+            if not a.scheduler:
+                raise
+            sys.exit(f"kelmar.batch: --scheduler {a.scheduler}: {e}")
     png_path = os.path.join(a.out, "success.png")
     every = table.read(csv_path)[1]
     plot.plot(every, s.swept, s.success, png_path)
