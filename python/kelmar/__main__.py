@@ -21,7 +21,9 @@ GRASPS = ("ballwrap", "orb", "contact", "contact0")
 
 
 def parse(argv):
-    p = argparse.ArgumentParser(prog="python3 -m kelmar", description="Runs a kelmar scene file headless.")
+    p = argparse.ArgumentParser(prog="python3 -m kelmar", description="Runs a kelmar scene file headless.",
+                                epilog="Exit status: 0 done, 1 the scene did not load or a call failed, "
+                                       "2 bad command line.")
     p.add_argument("scene", help="the scene description file (.px)")
     p.add_argument("--steps", type=int, default=200, help="steps to simulate (default 200)")
     p.add_argument("--grasp", choices=GRASPS, help="a grasp controller run on the hand every step")

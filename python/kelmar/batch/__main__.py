@@ -13,7 +13,8 @@ from . import plot, runner, sweep, table, trial
 
 
 def _arguments(argv):
-    p = argparse.ArgumentParser(prog="python3 -m kelmar.batch", description=__doc__)
+    p = argparse.ArgumentParser(prog="python3 -m kelmar.batch", description=__doc__,
+                                formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("sweep", help="the sweep file (TOML)")
     p.add_argument("--out", default=".", help="folder for results.csv and success.png (default: here)")
     p.add_argument("--scheduler", help="address of a running Dask scheduler, e.g. tcp://host:8786")
