@@ -15,9 +15,7 @@ const std::string kScript = std::string(KELMAR_EXAMPLES_DIR) + "/host/hand.txt "
 TEST(HostProgram, BadCommandLinesSayWhyAndExitWithStatusTwo)
 {
     const std::string cases[][2] = {
-        {"-n", "-n needs a value"},
         {"-n abc " + kScript, "-n takes a number of cycles, not 'abc'"},
-        {"-n -5 " + kScript, "-n takes a number of cycles, not '-5'"},
         {"-m /nonexistent " + kScript, "no module folder '/nonexistent'"},
         {KELMAR_EXAMPLES_DIR, std::string("cannot read ") + KELMAR_EXAMPLES_DIR},
     };
