@@ -132,14 +132,13 @@ TEST_F(Binding, RenamingAUniverseTakesInTheScenesOfItsNewName)
     EXPECT_EQ(Object<DfxUniverse>("second"), Object<DfxScene>("scene")->GetUniverse());
 }
 
-// Renamed, a universe lets go of the scenes of its old name; they wait
-// for a universe of that name, not for the next one made.
+// Renamed, a universe lets go of the scenes of its old name at once; they
+// wait for a universe of that name.
 TEST_F(Binding, RenamingAUniverseLetsGoOfTheScenesOfItsOldName)
 {
     MakeUniverse("first");
     MakeScene("scene", "first");
     dfx::Rename(At("first"), "second");
-    MakeUniverse("other");
     EXPECT_EQ(nullptr, Object<DfxScene>("scene")->GetUniverse());
     MakeUniverse("first");
     EXPECT_EQ(Object<DfxUniverse>("first"), Object<DfxScene>("scene")->GetUniverse());
