@@ -40,7 +40,9 @@ T *DfxKelmarAdmin::SearchLevel(const std::list<T *> &list, const char *label, co
         if (std::strcmp(dfx_unit_name(child), name) != 0 || std::strcmp(dfx_unit_label(child), label) != 0) continue;
         T *item = OfUnit(list, child);
         if (item && std::strcmp(item->Name(), name) == 0) return item;
-        if (std::strcmp(label, "universe") == 0)
+        // A unit without a registered universe is being deleted (or failed
+        // to make one): passed over in silence.
+        if (item && std::strcmp(label, "universe") == 0)
             dfx_warning("DfxKelmarAdmin: named universe unit (%s) with invalid universe!\n", name);
     }
     for (int i = 0; searchProgUnits && i < dfx_unit_child_count(level); ++i) {

@@ -98,8 +98,19 @@ bool DfxKelmarAdmin::Rename(DfxUniverse *universe, const char *name)
         return false;
     }
     universe->name_ = name;
+    // Those bound by the old name let go and look again, as when it goes.
+    for (DfxScene *scene : std::list<DfxScene *>(scenes_))
+        if (scene->GetUniverse() == universe && FindUniverse(scene->UniverseName(), scene->GetUnit()) != universe) {
+            TakeOut(scene);
+            AddToUniverse(scene);
+        }
+    for (Consumer &c : consumers_)
+        if (c.universe == universe && FindUniverse(c.universeName.c_str(), c.unit) != universe) {
+            c.universe = nullptr;
+            c.consumer->SetUniverse(nullptr);
+        }
     ResolveScenes(universe);
-    ResolveConsumers(universe);
+    for (DfxUniverse *any : universes_) ResolveConsumers(any);
     return true;
 }
 

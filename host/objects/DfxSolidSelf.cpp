@@ -69,8 +69,11 @@ bool DfxSolidSelf::Build(DfxScene *scene)
     if (!made || scene->InsertObject(Name(), solid)) {
         delete solid;
         if (geometry_) CdxGeometryDestroy(geometry_);
+        if (!made && !geometry_) // its sizes were refused, with the toolkit's reason before this
+            scene->Error(0, "The geometry of solid '%s' was refused. Solid not created.\n", Name());
+        else
+            scene->Error(0, "Couldn't allocate memory for solid.\nObject not created, increase pool size!\n");
         geometry_ = nullptr;
-        scene->Error(0, "Couldn't allocate memory for solid.\nObject not created, increase pool size!\n");
         return false;
     }
     float color[4];

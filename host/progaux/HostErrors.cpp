@@ -1,6 +1,7 @@
 // Host exceptions of the module.
 #include "progaux/HostErrors.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
@@ -26,7 +27,8 @@ const char *const kHostMessages[kNumHostMessages] = {
     "%s: index out of range [%d,%d]\n",
     "no controller available for joint '%s' in scene '%s'\n",
     "wrong number of control parameters for joint '%s' in scene '%s'\n",
-    "invalid material index: %d\n"};
+    "invalid material index: %d\n",
+    "%s: time step must be positive and finite, not %g\n"};
 
 void Raise(HostExceptionId id, HostMessage message, ...)
 {
@@ -41,6 +43,12 @@ void Raise(HostExceptionId id, HostMessage message, ...)
 void RequireDim(const char *label, int arg, int count, int required)
 {
     if (count != required) Raise(kBadArgArrayDim, kArrayDim, label, arg, required);
+}
+
+double RequireTimeStep(const char *label, double value)
+{
+    if (!(value > 0 && std::isfinite(value))) Raise(kBadArgValue, kTimeStepInvalid, label, value);
+    return value;
 }
 
 void RequireTM(const char *label, const float *values, double tm[4][4])

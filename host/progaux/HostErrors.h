@@ -40,6 +40,7 @@ enum HostMessage {
     kNoController,
     kWrongControlParams,
     kInvalidMaterial,
+    kTimeStepInvalid,
     kNumHostMessages
 };
 extern const char *const kHostMessages[kNumHostMessages];
@@ -48,6 +49,8 @@ extern const char *const kHostMessages[kNumHostMessages];
 [[noreturn]] void Raise(HostExceptionId id, HostMessage message, ...);
 // "label: dim of array arg #arg must be required" unless count is required.
 void RequireDim(const char *label, int arg, int count, int required);
+// A time step that is positive and finite (a universe steps by it).
+double RequireTimeStep(const char *label, double value);
 // A 16-float transform that is rigid within 1e-7, into reals.
 void RequireTM(const char *label, const float *values, double tm[4][4]);
 

@@ -53,7 +53,7 @@ void GetReal(DfxUnit *m)
 
 void SetTimeStep(DfxUnit *m)
 {
-    UniverseOf(m)->timeStep = dfx_in_float(m, 0);
+    UniverseOf(m)->timeStep = RequireTimeStep(MethodLabel(m).c_str(), dfx_in_float(m, 0));
 }
 
 void GetTimeStep(DfxUnit *m)

@@ -49,7 +49,22 @@ The extension module is ``kelmar._kelmar``; ``python3 -m kelmar scene.px``
 runs a scene from the command line (``--help``).
 """
 
-from . import _kelmar
+import os as _os
+import sys as _sys
+
+try:
+    import numpy as _numpy  # noqa: F401
+
+    from . import _kelmar
+except ImportError as _e:
+    from ._build import PYTHON as _PYTHON
+    from ._build import VERSION as _VERSION
+
+    if _os.path.realpath(_sys.executable) == _os.path.realpath(_PYTHON):
+        raise
+    raise ImportError("kelmar was built for %s (Python %s), not for %s (Python %d.%d.%d): %s"
+                      % ((_PYTHON, _VERSION, _sys.executable) + tuple(_sys.version_info[:3]) + (_e,))) from _e
+
 from ._interface import OUT, CRender, HostObject, build
 from .errors import (BadArgument, BadDimension, BadIndex, BadMaterial, BadOperation, HostError, MissingEntry,
                      UnresolvedObject)

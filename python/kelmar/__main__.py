@@ -4,7 +4,9 @@
 
 Loads the scene into a universe, optionally runs a grasp controller on a
 hand every step and films a camera, and ends with a summary: the time
-simulated, the target's pose and its contacts.
+simulated, the target's pose and its contacts. Exit status: 0 done, 1 the
+scene did not load (its messages are shown) or a call failed, 2 a bad
+command line.
 """
 
 import argparse
@@ -12,13 +14,16 @@ import os
 import sys
 
 import kelmar
+from kelmar import _kelmar
 from kelmar.images import save_png
 
 GRASPS = ("ballwrap", "orb", "contact", "contact0")
 
 
 def parse(argv):
-    p = argparse.ArgumentParser(prog="python3 -m kelmar", description="Runs a kelmar scene file headless.")
+    p = argparse.ArgumentParser(prog="python3 -m kelmar", description="Runs a kelmar scene file headless.",
+                                epilog="Exit status: 0 done, 1 the scene did not load or a call failed, "
+                                       "2 bad command line.")
     p.add_argument("scene", help="the scene description file (.px)")
     p.add_argument("--steps", type=int, default=200, help="steps to simulate (default 200)")
     p.add_argument("--grasp", choices=GRASPS, help="a grasp controller run on the hand every step")
@@ -26,7 +31,7 @@ def parse(argv):
     p.add_argument("--target", default="ball", help="the grasped solid's full name (default ball)")
     p.add_argument("--radius", type=float, default=4.7, help="ball wraps: the wrapped radius in cm (default 4.7)")
     p.add_argument("--images", metavar="DIR", help="films the camera into DIR (needs --camera)")
-    p.add_argument("--camera", help="the filmed camera's full name")
+    p.add_argument("--camera", help="the filmed camera's full name (a CAMERA, not a CAMHEAD)")
     p.add_argument("--every", type=int, default=1, help="steps between frames (default 1)")
     p.add_argument("--var", action="append", default=[], metavar="NAME=VALUE", help="a scene variable")
     o = p.parse_args(argv)
@@ -34,7 +39,14 @@ def parse(argv):
         p.error("--steps must be at least 0 and --every at least 1")
     if o.images and not o.camera:
         p.error("--images needs --camera NAME")
+    for v in o.var:
+        if "=" not in v or not v.split("=", 1)[0].strip():
+            p.error(f"--var takes NAME=VALUE, not {v!r}")
     return o
+
+
+class NotLoaded(Exception):
+    """The scene file could not be read or had errors."""
 
 
 def make_grasp(kind, hand, target, radius):
@@ -62,8 +74,12 @@ def film(camera, directory, name, step):
 def run(o, out=sys.stdout):
     kelmar.add_search_path(os.path.dirname(os.path.abspath(o.scene)))
     kelmar.quiet_grasps()  # their progress lines would drown the summary
+    if not os.path.isfile(o.scene):
+        raise NotLoaded(f"no scene file '{o.scene}'")
     universe = kelmar.Universe("universe", 1000, 1000, 1000, 20000)
     scene = kelmar.Scene("scene", "universe", o.scene, None, 1.0, "\n".join(v.replace("=", " = ", 1) for v in o.var))
+    if _kelmar.scene_load_errors(scene._handle) != 0:
+        raise NotLoaded(f"'{o.scene}' did not load")
     target = kelmar.SolidRef("scene", o.target)
     grasp = make_grasp(o.grasp, kelmar.Robot("scene", o.hand), target, o.radius) if o.grasp else None
     camera = kelmar.KelmarCamera("scene", o.camera) if o.camera else None
@@ -102,6 +118,9 @@ def main(argv=None):
         run(o)
     except kelmar.HostError as e:
         sys.stderr.write("python3 -m kelmar: %s (%s)\n" % (e, e.id))
+        return 1
+    except NotLoaded as e:
+        sys.stderr.write("python3 -m kelmar: %s\n" % e)
         return 1
     return 0
 

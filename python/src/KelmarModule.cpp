@@ -17,6 +17,7 @@
 #include <kelmar/GraspOutput.h>
 #include <kelmar/PxStream.h>
 
+#include "objects/DfxScene.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptTables.h"
 
@@ -258,6 +259,13 @@ PYBIND11_MODULE(_kelmar, m)
             PxFileSearchPathAdd(dir.c_str()); // textures and meshes
         },
         "Adds a folder where scene files, the files they import, textures and meshes are looked for.");
+    m.def(
+        "scene_load_errors",
+        [](uintptr_t handle) {
+            const auto *scene = reinterpret_cast<const kelmar::DfxScene *>(handle);
+            return scene->GetUniverse() ? scene->GetLoadErrorCount() : -1;
+        },
+        "The errors of a Scene's load (its handle); -1 while it waits for its universe.");
     m.def(
         "quiet_grasps", [] { kelmar::GraspSilence(); },
         "Silences the grasp controllers' progress lines (their default is standard output).");

@@ -2,6 +2,8 @@
 from a partial results.csv."""
 
 import os
+import subprocess
+import sys
 
 import pytest
 
@@ -58,7 +60,13 @@ def test_sweep_files_that_cannot_run_say_why(doc, message):
     assert str(e.value).startswith(message)
 
 
-def test_resuming_from_25_of_40_rows_runs_only_the_other_15(tmp_path, client):
+def test_variables_no_file_of_the_scene_names_are_reported():
+    s = parse(set={"ball_z": 8, "ball_zz": 1}, grid={"ball_radius": [3.0], "bal_radius": [4.0]},
+              random={"finger_force": [1, 2], "x": [0, 1]})
+    assert s.unused == ["ball_zz", "bal_radius", "x"]  # finger_force: in the imported hand3.px
+
+
+def test_resuming_from_25_of_40_rows_runs_only_the_other_15(tmp_path, client, capsys):
     radii = ", ".join(repr(3.0 + 0.075 * i) for i in range(40))
     (tmp_path / "s.toml").write_text(f'scene = "{SCENE}"\ncontroller = "contact"\nsteps = 60\n'
                                      f"[grid]\nball_radius = [{radii}]\n")
@@ -70,3 +78,32 @@ def test_resuming_from_25_of_40_rows_runs_only_the_other_15(tmp_path, client):
     as_text = [{k: table.cell(v) for k, v in r.items()} for r in full]
     assert sorted(without_wall_time(rows), key=str) == sorted(without_wall_time(as_text), key=str)
     assert (tmp_path / "success.png").read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+    held = sum(r["held"] for r in full)
+    assert capsys.readouterr().out == (f"kelmar.batch: 15 trials run, 0 failed; held in {held} of 40; "
+                                       f"rows {tmp_path}/results.csv, plot {tmp_path}/success.png\n")
+
+
+def test_an_unreachable_scheduler_or_a_failed_trial_says_why_with_status_one(tmp_path):
+    (tmp_path / "broken.px").write_text("<PX>\n<SOLID s><POS>1, 2</POS></SOLID>\n")
+    (tmp_path / "s.toml").write_text('scene = "broken.px"\ncontroller = "contact"\nsteps = 5\n')
+    unreachable = subprocess.run([sys.executable, "-m", "kelmar.batch", str(tmp_path / "s.toml"), "--out",
+                                  str(tmp_path), "--scheduler", "tcp://127.0.0.1:1"], capture_output=True, text=True,
+                                 env=dict(os.environ, DASK_DISTRIBUTED__COMM__TIMEOUTS__CONNECT="1s"))
+    assert unreachable.stderr.endswith("\nkelmar.batch: Timed out trying to connect to tcp://127.0.0.1:1 after 1 s\n")
+    done = subprocess.run([sys.executable, "-m", "kelmar.batch", str(tmp_path / "s.toml"), "--out", str(tmp_path),
+                           "--serial"], capture_output=True, text=True)
+    assert done.returncode == 1 and done.stdout.startswith(
+        f"kelmar.batch: 1 trials run, 1 failed; held in 0 of 0; rows {tmp_path}/results.csv, plot {tmp_path}/"
+        "success.png\nfirst error: ") and 'in file "broken.px"' in done.stdout
+
+
+# Worker processes import the main script as they start: run at its top level,
+# a local cluster would start again in each and the sweep hang.
+@pytest.mark.parametrize("from_stdin", [False, True])
+def test_a_script_that_starts_a_cluster_unguarded_is_refused(tmp_path, from_stdin):
+    script = tmp_path / "sweep.py"
+    script.write_text(f"import kelmar.batch as kb\nkb.run([kb.Trial.from_file({SCENE!r}, steps=5)])\n")
+    done = subprocess.run([sys.executable] + (["-"] if from_stdin else [str(script)]), capture_output=True,
+                          text=True, timeout=120, input=script.read_text() if from_stdin else None)
+    where = "<stdin>" if from_stdin else f"{script}:2"
+    assert done.returncode == 1 and f"MainModuleError: kelmar.batch: {where}: a script that runs" in done.stderr

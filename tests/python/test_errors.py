@@ -38,14 +38,19 @@ CASES = [
     (lambda o: o["finger1_mid"].SetCtrlParams([1, 2]), "badarg:array:dim",
      "wrong number of control parameters for joint 'hand.finger1_mid' in scene '%(scene)s'\n", "BadDimension"),
     (lambda o: o["finger1"].GetForce(2), "badarg:index", "Joint:GetForce: index out of range [0,1]\n", "BadIndex"),
+    (lambda o: o["universe"].SetTimeStep(-0.01), "badarg:value",
+     "Universe:SetTimeStep: time step must be positive and finite, not -0.01\n", "BadArgument"),
+    (lambda o: o["universe"].SetTimeStep(float("nan")), "badarg:value",
+     "Universe:SetTimeStep: time step must be positive and finite, not nan\n", "BadArgument"),
     (lambda o: o["kelmar"]._kelmar.invoke("vx_DrawCircle", 0, "", [], o["kelmar"].OUT), "kelmar:noentry",
      "no entry function 'vx_DrawCircle'\n", "MissingEntry"),
 ]
 
 
 def state(o):
-    return [o["universe"].GetGravity(), o["ball"].GetTM(), o["hand"].GetJoints(), o["finger1"].GetLimits(),
-            o["finger1"].GetLimitParams(), o["finger1_mid"].GetCtrlParams(), o["finger1"].GetTM()]
+    return [o["universe"].GetGravity(), o["universe"].GetTimeStep(), o["ball"].GetTM(), o["hand"].GetJoints(),
+            o["finger1"].GetLimits(), o["finger1"].GetLimitParams(), o["finger1_mid"].GetCtrlParams(),
+            o["finger1"].GetTM()]
 
 
 @pytest.mark.parametrize("call, id, message, cls", CASES, ids=[c[1] + ":" + c[2][:24] for c in CASES])
@@ -57,6 +62,23 @@ def test_a_failed_call_raises_its_identifier_and_message_and_changes_nothing(kel
     assert raised.value.message == message % {"scene": objects["scene"]}
     assert str(raised.value) == raised.value.message.rstrip("\n")
     assert all(np.array_equal(a, b) for a, b in zip(state(objects), before))
+
+
+def test_a_contact_list_the_simulation_moved_past_raises_and_a_copied_contact_stays(kelmar, objects):
+    contacts = objects["ball"].GetContacts()
+    contact, where = contacts.Get(0), contacts.Get(0).Position
+    objects["universe"].step()
+    for call in (contacts.Num, lambda: contacts.Get(0)):
+        with pytest.raises(kelmar.UnresolvedObject, match="^contact is invalid$"):
+            call()
+    assert np.array_equal(contact.Position, where) and kelmar.ContactList().Num() == 0
+
+
+def test_a_value_the_toolkit_refuses_is_shown_and_kept_out(objects, capfd):
+    objects["universe"].SetGravity([0, 0, float("inf")])
+    assert capfd.readouterr().err == \
+        "warning: PxWarning{12}: RbdWorldSetGravity: the vector (0, 0, inf) is not finite; ignored.\n"
+    assert np.array_equal(objects["universe"].GetGravity(), [0, 0, -981])
 
 
 def test_a_solid_reference_works_once_its_scene_registers(kelmar, world):
@@ -80,4 +102,5 @@ def test_arguments_no_declaration_takes_are_refused_before_the_call(kelmar, obje
                  lambda: kelmar.QuaternionMake(kelmar.OUT, [1, 0, 0], 1.0, axis=[0, 1, 0])):  # axis twice
         with pytest.raises(TypeError, match="no declaration fits"):
             call()
+
 

@@ -73,3 +73,19 @@ def test_the_runner_runs_a_grasp_and_refuses_bad_lines(tmp_path):
     assert all(f in done.stdout for f in FINGERS)
     bad = subprocess.run([sys.executable, "-m", "kelmar", scene, "--grasp", "fist"], env=env, capture_output=True)
     assert bad.returncode == 2
+
+
+# Like kelmar-run: a scene that cannot be read or has errors is not run (status 1, the
+# loader's messages shown); a malformed option is a bad command line (status 2).
+@pytest.mark.parametrize("arguments, status, message", [
+    (["nosuch.px"], 1, "python3 -m kelmar: no scene file 'nosuch.px'\n"),
+    ([os.path.join(EXAMPLES, "malformed", "solids.px")], 1,
+     "python3 -m kelmar: '%s' did not load\n" % os.path.join(EXAMPLES, "malformed", "solids.px")),
+    ([os.path.join(EXAMPLES, "hand_ball.px"), "--var", "novalue"], 2,
+     "python3 -m kelmar: error: --var takes NAME=VALUE, not 'novalue'\n"),
+])
+def test_the_runner_refuses_what_it_cannot_run(arguments, status, message):
+    done = subprocess.run([sys.executable, "-m", "kelmar"] + arguments + ["--steps", "5"], capture_output=True,
+                          text=True)
+    assert (done.returncode, done.stdout) == (status, "")
+    assert done.stderr.endswith(message), done.stderr

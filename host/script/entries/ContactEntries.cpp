@@ -130,16 +130,27 @@ void ListFree(KelmarCall *c)
     delete L(c);
 }
 
+// The list behind the call; "badobj:contact" once the simulation has moved
+// past it, as the host's units raise (an empty list made by the script
+// stays empty).
+const HostContactList *Listed(KelmarCall *c)
+{
+    const HostContactList *listed = L(c);
+    if (listed->list && !listed->Current()) Raise(kBadObjContact, kContactInvalid);
+    return listed;
+}
+
 void Num(KelmarCall *c)
 {
-    ReturnInt(c, L(c)->Count());
+    ReturnInt(c, Listed(c)->Count());
 }
 
 void Get(KelmarCall *c)
 {
-    const int index = Int(c, 0, "ContactList:Get"), count = L(c)->Count();
+    const HostContactList *listed = Listed(c);
+    const int index = Int(c, 0, "ContactList:Get"), count = listed->Count();
     if (index < 0 || index >= count) Raise(kBadArgIndex, kIndexOutOfRange, "ContactList:Get", 0, count - 1);
-    const ContactList::Entry &entry = L(c)->Current()->entries[static_cast<size_t>(index)];
+    const ContactList::Entry &entry = listed->Current()->entries[static_cast<size_t>(index)];
     ReturnObject(c, CopyContact(entry.contact), "Contact");
 }
 

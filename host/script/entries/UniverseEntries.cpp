@@ -8,6 +8,7 @@
 #include "objects/DfxObject.h"
 #include "objects/DfxUniverse.h"
 #include "progaux/HostErrors.h"
+#include "progaux/ToolkitWarnings.h"
 #include "script/ScriptEntries.h"
 
 namespace kelmar {
@@ -39,6 +40,7 @@ void New(KelmarCall *c)
     const char *label = "Universe:Universe";
     const char *name = Text(c, 0, label);
     const int sizes[4] = {Int(c, 1, label), Int(c, 2, label), Int(c, 3, label), Int(c, 4, label)};
+    ShowToolkitWarningsInHost(); // a refused value is seen, as in a universe unit
     TheAdmin().DestroyAllScenes();
     std::unique_ptr<DfxUniverse> made(new DfxUniverse(name, sizes[0], sizes[1], sizes[2], sizes[3], nullptr));
     TheAdmin().RecreateAllScenes();
@@ -88,7 +90,10 @@ void Marked(KelmarCall *c)
     ReturnObject(c, DfxSolidRef::CreateFromSolid(U(c)->GetMarkedSolid(), nullptr), "SolidRef");
 }
 
-constexpr char kUniverseSetTimeStep[] = "Universe:SetTimeStep";
+void SetTimeStep(KelmarCall *c)
+{
+    U(c)->timeStep = RequireTimeStep("Universe:SetTimeStep", Real(c, 0, "Universe:SetTimeStep"));
+}
 
 void SetGravity(KelmarCall *c)
 {
@@ -233,7 +238,7 @@ const NamedEntry kEntries[] = {
     {"Universe_step", Step},
     {"Universe_draw", Draw},
     {"Universe_marked", Marked},
-    {"Universe_SetTimeStep", SetReal<U, &Universe::timeStep, kUniverseSetTimeStep>},
+    {"Universe_SetTimeStep", SetTimeStep},
     {"Universe_GetTimeStep", GetReal<U, &Universe::timeStep>},
     {"Universe_GetTime", GetReal<U, &Universe::time>},
     {"Universe_SetGravity", SetGravity},

@@ -11,7 +11,8 @@
 //   connect UNIT.OUT UNIT.IN    connect an output to an input
 //   successor UNIT UNIT         the second runs when the first asks for it
 //   do UNIT [VALUES]            add a unit or method to the cycle
-//   run N                       run the cycle N times
+//   run N [PROGRAM]             run the cycle N times (that program's: a
+//                               program unit inside, one loaded, say)
 //   print UNIT.OUT              write an output's value
 //   reset | init                send the reset or init command to every unit
 //   payload UNIT N              N bytes follow the line: the unit's saved data,
@@ -94,6 +95,16 @@ struct Reader {
     {
         if (name.empty() || name[0] == '/' || context.directory.empty()) return name;
         return context.directory + "/" + name;
+    }
+    bool RunN()
+    {
+        const std::string &n = words[1];
+        if (n.empty() || n.size() > 9 || n.find_first_not_of("0123456789") != std::string::npos)
+            return Fail("run takes a number of cycles, not '" + n + "'");
+        DfxUnit *program = words.size() > 2 ? Unit(words[2]) : context.program;
+        if (!program) return false;
+        if (!dfx_unit_is_program(program)) return Fail("'" + words[2] + "' is no program");
+        return RunCycles(program, std::atoi(n.c_str())) || Fail("run stopped");
     }
     DfxUnit *Unit(const std::string &path)
     {
@@ -267,9 +278,7 @@ bool Reader::Command(std::vector<DfxUnit *> &stack)
         AddToCycle(context.program, unit);
         return true;
     }
-    if (c == "run")
-        return Want(2, 2, "run N") &&
-               (RunCycles(context.program, std::atoi(words[1].c_str())) || Fail("run stopped"));
+    if (c == "run") return Want(2, 3, "run N [PROGRAM]") && RunN();
     if (c == "print") return Want(2, 2, "print UNIT.OUT") && Print();
     if (c == "reset" || c == "init")
         return Want(1, 1, "reset|init") &&

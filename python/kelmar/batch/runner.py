@@ -9,23 +9,75 @@ still cannot finish becomes a row whose error says so. Rows come back in
 the order of the trials.
 """
 
+import ast
 import contextlib
 import logging
+import multiprocessing
 import os
 import sys
 import threading
+import traceback
 
 from . import progress as plain
 from .trial import row, run_trial
 
 
+class MainModuleError(RuntimeError):
+    """A local cluster asked for where its worker processes, which import
+    the main script as they start, would run the request again."""
+
+
+_GUARD = "if __name__ == \"__main__\":"
+
+
+def _is_main_test(test):
+    """Whether an if's test is __name__ == "__main__" (either way round)."""
+    if not (isinstance(test, ast.Compare) and len(test.ops) == 1 and isinstance(test.ops[0], ast.Eq)):
+        return False
+    sides = {ast.dump(test.left), ast.dump(test.comparators[0])}
+    return sides == {ast.dump(ast.Name("__name__", ast.Load())), ast.dump(ast.Constant("__main__"))}
+
+
+def _unguarded_call():
+    """Where the main script asks for a local cluster outside its
+    if __name__ == "__main__": block (file:line), or None. Each worker
+    process would run that line again as it starts and wait for a cluster
+    of its own, and the sweep would hang."""
+    main = sys.modules.get("__main__")
+    path = getattr(main, "__file__", None)
+    if main is None or path is None:  # python3 -c, an interactive session: nothing is run again
+        return None
+    frame = next((f for f, _ in traceback.walk_stack(None)
+                  if f.f_globals is vars(main) and f.f_code.co_name == "<module>"), None)
+    if frame is None:
+        return None
+    try:
+        with open(path, encoding="utf-8") as f:
+            tree = ast.parse(f.read())
+    except (OSError, SyntaxError, ValueError):
+        return path  # read from standard input: a worker cannot run it at all
+    line = frame.f_lineno
+    guarded = any(isinstance(n, ast.If) and _is_main_test(n.test) and n.lineno <= line <= n.end_lineno
+                  for n in ast.walk(tree))
+    return None if guarded else f"{path}:{line}"
+
+
 def local_cluster(workers=None):
     """A new cluster of worker processes on this machine, one thread each,
-    as many as the machine has cores unless told."""
+    as many as the machine has cores unless told. No dashboard: its port
+    may be taken by another cluster on the machine."""
+    starting = getattr(multiprocessing.current_process(), "_inheriting", False)  # a worker importing the script
+    where = "a worker process" if starting else _unguarded_call()
+    if where:
+        raise MainModuleError(f"kelmar.batch: {where}: a script that runs trials on a "
+                              f"local cluster must do so from a file, under {_GUARD} (its worker processes "
+                              "import the script as they start), or run them with serial=True")
     from distributed import LocalCluster
 
+    if workers is not None and (not isinstance(workers, int) or workers < 1):
+        raise ValueError(f"workers must be a whole number >= 1, not {workers!r}")
     return LocalCluster(n_workers=workers or os.cpu_count() or 1, threads_per_worker=1, processes=True,
-                        dashboard_address=None, silence_logs=logging.ERROR)
+                        dashboard_address=":0", scheduler_kwargs={"dashboard": False}, silence_logs=logging.ERROR)
 
 
 @contextlib.contextmanager

@@ -63,6 +63,11 @@ def digest(files):
 _written = {}  # digest -> folder, for this process
 
 
+def written(files):
+    """The folder this process wrote the files into, or None."""
+    return _written.get(digest(files))
+
+
 def materialise(files):
     """The folder holding the files, written on first use in this process.
 

@@ -31,6 +31,7 @@ import dataclasses
 import itertools
 import os
 import random
+import re
 import tomllib
 
 from .trial import MEASURES, Trial, variable_text
@@ -48,6 +49,7 @@ class Sweep:
     trials: list
     swept: list  # the names of the variables that vary, grid first
     success: str  # the measure whose truth counts as a success
+    unused: list = dataclasses.field(default_factory=list)  # variables no file of the scene names
 
 
 def _number(value):
@@ -140,7 +142,15 @@ def parse(doc, folder="."):
     except (ValueError, TypeError, OSError) as e:
         raise SweepError(str(e)) from None
     swept = list(_grid(doc)) + list(_ranges(doc)[0])
-    return Sweep(trials=trials, swept=swept, success=doc.get("success", "held"))
+    return Sweep(trials=trials, swept=swept, success=doc.get("success", "held"),
+                 unused=_unused(first.files, list(fixed) + swept))
+
+
+def _unused(files, names):
+    """The variables that appear in none of the scene's files: most likely
+    misspelt, as the loader takes a value for a variable nothing reads
+    without a word. (A file found on the search path is not among them.)"""
+    return [n for n in names if not any(re.search(rf"\b{re.escape(n)}\b", text) for _, text in files)]
 
 
 def _merged(trial, point):

@@ -107,9 +107,13 @@ def row(trial, error="", measured=None):
 
 
 def run_trial(trial):
-    """Runs the trial here and returns its row."""
+    """Runs the trial here and returns its row. The loader's messages name
+    the files as the trial does (relative to the scene's folder), not by
+    the worker's temporary copy."""
     try:
         measured = _measured(trial)
     except Exception as e:  # a broken scene or a host error: kept in the row
-        return row(trial, error=str(e).strip() or type(e).__name__)
+        message = str(e).strip() or type(e).__name__
+        folder = scenefiles.written(trial.files)
+        return row(trial, error=message.replace(folder + os.sep, "") if folder else message)
     return row(trial, measured=measured)

@@ -132,8 +132,21 @@ TEST_F(Binding, RenamingAUniverseTakesInTheScenesOfItsNewName)
     EXPECT_EQ(Object<DfxUniverse>("second"), Object<DfxScene>("scene")->GetUniverse());
 }
 
+// Renamed, a universe lets go of the scenes of its old name at once; they
+// wait for a universe of that name.
+TEST_F(Binding, RenamingAUniverseLetsGoOfTheScenesOfItsOldName)
+{
+    MakeUniverse("first");
+    MakeScene("scene", "first");
+    dfx::Rename(At("first"), "second");
+    EXPECT_EQ(nullptr, Object<DfxScene>("scene")->GetUniverse());
+    MakeUniverse("first");
+    EXPECT_EQ(Object<DfxUniverse>("first"), Object<DfxScene>("scene")->GetUniverse());
+}
+
 // A universe that goes lets its scenes look again, and the objects bound
-// to them bind again in the universe they find.
+// to them bind again in the universe they find; the unit going is passed
+// over without a word.
 TEST_F(Binding, ScenesOfARemovedUniverseMoveToAnotherOfItsName)
 {
     DfxUnit *inner = dfx::NewProgram(program, "inner");
@@ -142,10 +155,12 @@ TEST_F(Binding, ScenesOfARemovedUniverseMoveToAnotherOfItsName)
     MakeScene("scene", "universe", inner);
     Make("solid|ref", "ball", {"scene", "ball"});
     ASSERT_EQ(Object<DfxUniverse>("inner.universe"), Object<DfxScene>("inner.scene")->GetUniverse());
+    diagnostics.Clear();
     dfx::DeleteUnit(At("inner.universe"));
     auto *scene = Object<DfxScene>("inner.scene");
     EXPECT_EQ(Object<DfxUniverse>("universe"), scene->GetUniverse());
     EXPECT_EQ(scene->LookupSolid("ball"), Object<DfxSolidRef>("ball")->GetSolid());
+    EXPECT_TRUE(diagnostics.Texts(DFX_WARNING).empty()) << diagnostics.Joined();
 }
 
 } // namespace

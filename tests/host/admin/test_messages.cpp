@@ -93,7 +93,7 @@ std::vector<Row> Rows()
         {"a robot on a solid the scene does not have", Made(true, "robot", "built", {"scene", "shoulder", "thigh"}),
          DFX_ERROR, "BaseSolid 'thigh' of robot not defined\n"},
         {"a solid whose geometry cannot be made", Made(true, "box", "crate", {"scene", "-1", "1", "1"}), DFX_ERROR,
-         "Couldn't allocate memory for solid.\nObject not created, increase pool size!\n"},
+         "The geometry of solid 'crate' was refused. Solid not created.\n"},
     };
 }
 

@@ -78,6 +78,18 @@ TEST_F(Script, ASavedProgramLoadsBackUnitForUnit)
     EXPECT_EQ(8.0f, dfx_in_float(dfx::Find(loaded, "#1"), 0)) << "connection and cycle came back";
 }
 
+// A saved program loaded into a script runs on from its saved state.
+TEST_F(Script, ALoadedProgramRunsOnFromItsSavedState)
+{
+    ASSERT_TRUE(Run(kProgram));
+    const std::string path = testing::TempDir() + "standin-saved-" + std::to_string(getpid());
+    ASSERT_TRUE(dfx::SaveProgram(dfx::Find(nullptr, "p"), path));
+    std::string out;
+    EXPECT_TRUE(Run("program q\nload " + path + "\nrun 2 p\nprint p.a.count\nend\n", &out));
+    std::remove(path.c_str());
+    EXPECT_EQ("p.a.count = 10\n", out) << "6 when saved, two more cycles of 2";
+}
+
 TEST_F(Script, LinesThatFailAreNamedByFileAndLine)
 {
     const std::pair<const char *, const char *> rows[] = {
@@ -87,7 +99,9 @@ TEST_F(Script, LinesThatFailAreNamedByFileAndLine)
         {"do ghost\n", "script:1: no unit 'ghost'\n"},
         {"unit counter \"a\n", "script:1: unterminated quote\n"},
         {"end\n", "script:1: 'end' without 'program'\n"},
-        {"run\n", "script:1: usage: run N\n"},
+        {"run\n", "script:1: usage: run N [PROGRAM]\n"},
+        {"run abc\n", "script:1: run takes a number of cycles, not 'abc'\n"},
+        {"unit counter a\nrun 2 a\n", "script:2: 'a' is no program\n"},
         {"unit raiser r\ndo r\nrun 1\nprint r.x\n", "script:3: run stopped\n"},
     };
     for (const auto &row : rows) {
