@@ -10,8 +10,9 @@
 // the measured position is where the joint stands now, the speed the
 // joint's rate now. Commands refused because the joint is locked or the
 // target is out of range (past a stop by more than kRangeMargin) are
-// written to standard error once, and again only after the condition has
-// cleared (the joint unlocked, a target within the stops).
+// told once through the joint's scene (Scene::Warning), and again only
+// after the condition has cleared (the joint unlocked, a target within the
+// stops).
 #ifndef KELMAR_LIMIT_H
 #define KELMAR_LIMIT_H
 
@@ -126,6 +127,8 @@ protected:
     // Lock and range checks shared by the driving operations.
     bool LockCheck();
     double RangeCheck(double value, bool warn);
+    // A message about a refused command, through the joint's scene.
+    void Tell(const char *text) const;
     // The motor command of SetValueOpt and its variant: drive, or lock when at rest.
     void Command(double speed);
     // SetSpeed once its lock check has passed and the reading is this step's.
