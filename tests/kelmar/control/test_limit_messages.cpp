@@ -10,7 +10,7 @@ namespace {
 
 using namespace kelmartest;
 
-// Each row: commands to a hinge j limited to [-1, 1] (their standard error),
+// Each row: commands to a hinge j limited to [-1, 1] (what the scene is told),
 // or an element read beside it (the reader's messages), and all that is said.
 TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
 {
@@ -84,8 +84,10 @@ TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
         Rig rig(std::string(kWheel) + kWheelHinge);
         rig.limit("j")->SetLimits(1, -1);
         std::string said = row.element ? Joined(rig.Load(row.element)) : "";
-        said += StandardError([&] { row.commands(rig, rig.limit("j")); });
+        const std::string err = StandardError([&] { row.commands(rig, rig.limit("j")); });
+        said += rig.scene.warnings; // told through the scene
         EXPECT_EQ(said, row.expected) << (row.element ? row.element : "");
+        EXPECT_EQ(err, "") << (row.element ? row.element : ""); // nor on standard error
     }
 }
 
