@@ -112,7 +112,7 @@ TEST_P(Refusals, AreReportedAtTheirElementAndTheLoadSaysHowItEnded)
 {
     const Case &c = GetParam();
     EXPECT_EQ(load("bad.px", sceneText(c.parts)), c.result) << messages.all();
-    EXPECT_TRUE(messages.infoHas(c.message)) << messages.all();
+    EXPECT_TRUE(messages.positionedHas(c.message)) << messages.all();
     EXPECT_TRUE(messages.positionedHas(std::string(c.where))) << messages.all();
     EXPECT_TRUE(messages.fatal.empty());
     EXPECT_EQ(PxLoadContextGetWarningCount(context) > 0,
@@ -131,7 +131,7 @@ TEST_F(Imports, ACycleAndAChainTooDeepFailTheLoadWithTheirOwnMessages)
     const std::string self =
         "<PX>\n<IMPORT>\n<PX_FILE><ID>again</ID><NAME>self.px</NAME></PX_FILE>\n</IMPORT>\n</PX>\n";
     EXPECT_EQ(load("self.px", self), PX_LOAD_FAILED);
-    EXPECT_TRUE(messages.infoHas("self.px' twice. Check your <IMPORT> hierarchy for infinite recursion.\n"))
+    EXPECT_TRUE(messages.positionedHas("self.px' twice. Check your <IMPORT> hierarchy for infinite recursion.\n"))
         << messages.all();
     EXPECT_TRUE(messages.positionedHas("Error line 3")) << messages.all();
     for (int k = 1; k <= 32; ++k) {
@@ -142,9 +142,9 @@ TEST_F(Imports, ACycleAndAChainTooDeepFailTheLoadWithTheirOwnMessages)
     }
     EXPECT_EQ(load("c0.px", "<PX><IMPORT><PX_FILE><ID>n</ID><NAME>c1.px</NAME></PX_FILE></IMPORT></PX>\n"),
               PX_LOAD_FAILED);
-    EXPECT_TRUE(messages.infoHas("/c32.px'. File not imported.\n")) << messages.all();
-    EXPECT_TRUE(messages.infoHas("Imports nest more than 32 files deep at"));
-    EXPECT_FALSE(messages.infoHas("c32.px' twice"));
+    EXPECT_TRUE(messages.positionedHas("/c32.px'. File not imported.\n")) << messages.all();
+    EXPECT_TRUE(messages.positionedHas("Imports nest more than 32 files deep at"));
+    EXPECT_FALSE(messages.positionedHas("c32.px' twice"));
     EXPECT_TRUE(messages.fatal.empty());
 }
 
@@ -170,8 +170,8 @@ TEST_F(Imports, ACompositeOnAGeometryNotItsOwnIsRefusedAndTheGeometryKept)
                                        "</MODELS></CDX></CORE></PX>\n"),
               PX_LOAD_FAILED);
     for (const char *refused : {"a", "c"})
-        EXPECT_TRUE(messages.infoHas(std::string("Model '") + refused +
-                                     "' invalid. You must supply a valid geometry ID. Model not created.\n"))
+        EXPECT_TRUE(messages.positionedHas(std::string("Model '") + refused +
+                                           "' invalid. You must supply a valid geometry ID. Model not created.\n"))
             << messages.all();
     EXPECT_EQ(CdxModelLookup(context, "a"), nullptr);
     EXPECT_EQ(CdxModelLookup(context, "c"), nullptr);
@@ -231,7 +231,8 @@ TEST_F(Imports, FilesRefusedWholeSayWhyAndLeaveTheUniverseAsItWas)
     };
     for (const auto &c : cases) {
         EXPECT_EQ(load("refused.px", c.text), PX_LOAD_FAILED) << c.message;
-        EXPECT_TRUE(c.positioned ? messages.positionedHas(c.message) : messages.infoHas(c.message)) << messages.all();
+        EXPECT_TRUE(c.positioned ? messages.positionedHas(c.message) : messages.positionedHas(c.message))
+            << messages.all();
     }
     EXPECT_EQ(RbdWorldGetTotalBodies(SbxUniverseGetWorld(universe)), 0);
     EXPECT_EQ(SbxBridgeGetMaterialsUsed(SbxUniverseGetBridge(universe)), 1);
