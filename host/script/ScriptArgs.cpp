@@ -1,6 +1,8 @@
 // Arguments and results of the entry functions.
 #include "script/ScriptArgs.h"
 
+#include <cmath>
+
 #include <dfx/dfx.h>
 
 #include "progaux/HostErrors.h"
@@ -58,6 +60,7 @@ double Real(KelmarCall *c, int k, const char *label)
     const KelmarArg &a = Arg(c, k, label, "a float");
     if (a.kind == KELMAR_INT) return a.i;
     if (a.kind != KELMAR_FLOAT) prog_throw(kHostExceptionIds[kBadArgValue], kWrongKind, label, k, "a float");
+    if (std::isnan(a.f)) prog_throw(kHostExceptionIds[kBadArgValue], "%s: argument #%d is not a number\n", label, k);
     return a.f;
 }
 
@@ -93,7 +96,12 @@ void Reals(KelmarCall *c, int k, const char *label, int n, double *out)
 bool OptionalReals(KelmarCall *c, int k, const char *label, int n, double *out)
 {
     const auto *from = static_cast<const float *>(Array(c, k, label, n, KELMAR_FLOATS));
-    for (int i = 0; from && i < n; ++i) out[i] = from[i];
+    for (int i = 0; from && i < n; ++i) {
+        if (std::isnan(from[i]))
+            prog_throw(kHostExceptionIds[kBadArgValue], "%s: element %d of array arg #%d is not a number\n", label, i,
+                       k);
+        out[i] = from[i];
+    }
     return from != nullptr;
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -175,6 +176,23 @@ double Limit::RangeCheck(double value, bool warn)
         warnRange = false;
     }
     return std::min(std::max(value, lower), upper);
+}
+
+// A target that is not a number or infinite cannot be driven to: the
+// command is refused and the joint keeps its last target.
+bool Limit::TargetCheck(double target)
+{
+    if (std::isfinite(target)) {
+        warnTarget = true;
+        return true;
+    }
+    if (warnTarget) {
+        char text[256];
+        std::snprintf(text, sizeof text, "%s: target %g is not finite; ignored\n", JointName(), target);
+        Tell(text);
+    }
+    warnTarget = false;
+    return false;
 }
 
 double Limit::FitIntoLimits(double value, bool warn)
