@@ -42,8 +42,6 @@ CASES = [
      "Universe:SetTimeStep: time step must be positive and finite, not -0.01\n", "BadArgument"),
     (lambda o: o["universe"].SetTimeStep(float("nan")), "badarg:value",
      "Universe:SetTimeStep: argument #0 is not a number\n", "BadArgument"),
-    (lambda o: o["universe"].SetTimeStep(float("inf")), "badarg:value",
-     "Universe:SetTimeStep: time step must be positive and finite, not inf\n", "BadArgument"),
     (lambda o: o["hand"].SetJoints([0.1] * 8 + [float("nan")]), "badarg:value",
      "Robot:SetJoints: element 8 of array arg #0 is not a number\n", "BadArgument"),
     (lambda o: o["hand"].SetJoints([float("inf")] + [0.1] * 8), "badarg:value",

@@ -229,13 +229,12 @@ TEST(RunProgram, GraspReportsTheClosedHand)
     EXPECT_NE(o.out.find("  held       no: 3 of 3 fingertips in contact"), std::string::npos) << o.out;
     EXPECT_EQ(runner.Run(example("hand_ball.px") + " --grasp fist").status, 2);
     EXPECT_EQ(runner.Run(example("hand_ball.px") + " --grasp som").status, 2);
-    for (const char *name : {"--target", "--robot"}) {
-        const Outcome missing = runner.Run(example("hand_ball.px") + " --grasp orb " + name + " nothing --steps 1");
+    for (const std::string name : {"target", "robot"}) {
+        const Outcome missing = runner.Run(example("hand_ball.px") + " --grasp orb --" + name + " nothing --steps 1");
         EXPECT_EQ(missing.status, 1);
         EXPECT_EQ(missing.err.substr(missing.err.rfind("kelmar-run: ")),
-                  std::string("kelmar-run: ") + (name == std::string("--robot")
-                                                     ? "no robot 'nothing' in the scene (--robot NAME)\n"
-                                                     : "no solid 'nothing' in the scene to grasp (--target NAME)\n"));
+                  name == "robot" ? "kelmar-run: no robot 'nothing' in the scene (--robot NAME)\n"
+                                  : "kelmar-run: no solid 'nothing' in the scene to grasp (--target NAME)\n");
     }
 }
 
