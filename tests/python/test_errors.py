@@ -48,8 +48,6 @@ CASES = [
      "Robot:SetJoints: joint target #0 is not finite (inf)\n", "BadArgument"),
     (lambda o: o["hand"].SetJoint(2, float("-inf")), "badarg:value",
      "Robot:SetJoint: joint target -inf is not finite\n", "BadArgument"),
-    (lambda o: o["universe"].SetGravity([0, float("nan"), 0]), "badarg:value",
-     "Universe:SetGravity: element 1 of array arg #0 is not a number\n", "BadArgument"),
     (lambda o: o["kelmar"]._kelmar.invoke("vx_DrawCircle", 0, "", [], o["kelmar"].OUT), "kelmar:noentry",
      "no entry function 'vx_DrawCircle'\n", "MissingEntry"),
 ]
