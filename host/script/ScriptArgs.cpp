@@ -46,6 +46,15 @@ void *Out(KelmarCall *c, int k, const char *label, int n, int kind, int size)
     return a.data;
 }
 
+// No float of an argument is NaN (an infinity may be a legitimate bound).
+void RequireNumbers(const char *label, int k, const float *values, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (std::isnan(values[i]))
+            prog_throw(kHostExceptionIds[kBadArgValue], "%s: element %d of array arg #%d is not a number\n", label, i,
+                       k);
+}
+
 } // namespace
 
 int Int(KelmarCall *c, int k, const char *label)
@@ -96,12 +105,8 @@ void Reals(KelmarCall *c, int k, const char *label, int n, double *out)
 bool OptionalReals(KelmarCall *c, int k, const char *label, int n, double *out)
 {
     const auto *from = static_cast<const float *>(Array(c, k, label, n, KELMAR_FLOATS));
-    for (int i = 0; from && i < n; ++i) {
-        if (std::isnan(from[i]))
-            prog_throw(kHostExceptionIds[kBadArgValue], "%s: element %d of array arg #%d is not a number\n", label, i,
-                       k);
-        out[i] = from[i];
-    }
+    RequireNumbers(label, k, from, from ? n : 0);
+    for (int i = 0; from && i < n; ++i) out[i] = from[i];
     return from != nullptr;
 }
 
@@ -116,6 +121,7 @@ void Transform(KelmarCall *c, int k, const char *label, double tm[4][4])
 {
     const auto *from = static_cast<const float *>(Array(c, k, label, 16, KELMAR_FLOATS));
     if (!from) RequireDim(label, k, 0, 16);
+    RequireNumbers(label, k, from, 16);
     RequireTM(label, from, tm);
 }
 

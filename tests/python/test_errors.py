@@ -42,6 +42,8 @@ CASES = [
      "Universe:SetTimeStep: time step must be positive and finite, not -0.01\n", "BadArgument"),
     (lambda o: o["universe"].SetTimeStep(float("nan")), "badarg:value",
      "Universe:SetTimeStep: argument #0 is not a number\n", "BadArgument"),
+    (lambda o: o["ball"].SetTM(np.where(np.eye(4) == 1, np.nan, SKEWED)), "badarg:value",
+     "Solid:SetTM: element 0 of array arg #0 is not a number\n", "BadArgument"),
     (lambda o: o["hand"].SetJoints([0.1] * 8 + [float("nan")]), "badarg:value",
      "Robot:SetJoints: element 8 of array arg #0 is not a number\n", "BadArgument"),
     (lambda o: o["hand"].SetJoints([float("inf")] + [0.1] * 8), "badarg:value",
