@@ -88,7 +88,12 @@ void reportAt(PxLoadContext *context, PxfPosition position, int severity, const 
     input->line = position.line;
     input->column = position.column;
     PxXMLErrorHandler handler = context->errorHandler ? context->errorHandler : PxXMLDefaultErrorHandler;
-    handler(input, severity, PX_XML_BAD_VALUE, "%s", message);
+    // The line and column are those of an imported file while one is read:
+    // its name goes first.
+    if (context->fileDepth > 1 && context->fileName)
+        handler(input, severity, PX_XML_BAD_VALUE, "in '%s': %s", context->fileName, message);
+    else
+        handler(input, severity, PX_XML_BAD_VALUE, "%s", message);
     input->line = line;
     input->column = column;
 }
