@@ -57,9 +57,9 @@ public:
     bool AutoLock();
     // False (with the message) while a manual lock holds the joint.
     bool Moveable();
-    // value clamped into the stops; warn: print the range message.
     // False for a target that is not finite (said once until a finite one).
     bool TargetCheck(double target);
+    // value clamped into the stops; warn: tell the range message.
     double FitIntoLimits(double value, bool warn);
 
     // ---- Stops ----
