@@ -78,8 +78,6 @@ struct PxLoadContext {
 
     int errors;
     int warnings;
-    int readerErrors; // errors the reader reported in the current file
-    char lastReaderError[PX_XML_ERROR_STRING_SIZE];
 
     // Targets of the sections.
     RbdWorldID world;
@@ -125,24 +123,22 @@ int PxfWriteContactParams(PxStream *stream, const RbdContactParams *params);
 // ---- loading (PxLoadContext.cpp, PxLoad.cpp) ----
 PxLoadContext *PxfContextOf(PxXMLElement *element);
 PxfPosition PxfPositionOf(const PxXMLElement *element);
-// A load problem: PxInfo with the toolkit source and the file name, and the
-// error handler with the position in the file. Counts an error.
-void PxfLoadProblem(PxLoadContext *context, PxfPosition position, const char *source, int sourceLine,
-                    const char *format, ...)
+// A load problem: one message through the error handler, at its position
+// in the file. Counts an error.
+void PxfLoadProblem(PxLoadContext *context, PxfPosition position, const char *format, ...)
 #if defined(__GNUC__)
-    __attribute__((format(printf, 5, 6)))
+    __attribute__((format(printf, 3, 4)))
 #endif
     ;
-#define PXF_PROBLEM(context, position, ...) PxfLoadProblem((context), (position), __FILE__, __LINE__, __VA_ARGS__)
+#define PXF_PROBLEM(context, position, ...) PxfLoadProblem((context), (position), __VA_ARGS__)
 // The same for a problem the loader works around: counts a warning and
 // reports with warning severity.
-void PxfLoadNotice(PxLoadContext *context, PxfPosition position, const char *source, int sourceLine,
-                   const char *format, ...)
+void PxfLoadNotice(PxLoadContext *context, PxfPosition position, const char *format, ...)
 #if defined(__GNUC__)
-    __attribute__((format(printf, 5, 6)))
+    __attribute__((format(printf, 3, 4)))
 #endif
     ;
-#define PXF_NOTICE(context, position, ...) PxfLoadNotice((context), (position), __FILE__, __LINE__, __VA_ARGS__)
+#define PXF_NOTICE(context, position, ...) PxfLoadNotice((context), (position), __VA_ARGS__)
 // After a table was processed: the first entry the reader found a bad
 // value in, or null. Entries whose value a check refused (PXF_REFUSED,
 // reported already) are settled first: they count as not given.

@@ -25,13 +25,8 @@ int countingHandler(PxXMLInput *input, int severity, int code, const char *forma
     va_start(args, format);
     vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    if (severity == PX_XML_ERROR) {
-        ++context->errors;
-        ++context->readerErrors;
-        snprintf(context->lastReaderError, sizeof context->lastReaderError, "%s", text);
-    } else if (severity == PX_XML_WARNING) {
-        ++context->warnings;
-    }
+    if (severity == PX_XML_ERROR) ++context->errors;
+    if (severity == PX_XML_WARNING) ++context->warnings;
     return context->errorHandler(input, severity, code, "%s", text);
 }
 
@@ -342,7 +337,6 @@ void makeGraphicForAllModels(PxLoadContext *context)
 struct FileState {
     PxXMLInput *input;
     const char *fileName;
-    int readerErrors;
     int sawApps;
 };
 
@@ -358,8 +352,6 @@ int processDocument(PxLoadContext *context, PxStream *stream)
     const PxfPosition end = {input->line, input->column};
     if (code == PX_XML_OK && !PxXMLHandlerWasCalled(top, "PX"))
         PXF_PROBLEM(context, end, "No <PX> element found in %s. Nothing loaded.\n", stream->name);
-    if (code != PX_XML_OK || context->readerErrors > 0)
-        PxWarning(PXF_LOAD_LEVEL, "Parse Error\n%s\n", context->lastReaderError);
     PxXMLInputDestroy(input);
     return code == PX_XML_OK;
 }
@@ -389,17 +381,15 @@ int PxLoad(PxLoadContext *context, PxStream *stream)
         return PX_LOAD_FAILED;
     }
     const int errorsBefore = context->errors, warningsBefore = context->warnings;
-    const FileState saved = {context->input, context->fileName, context->readerErrors, context->sawApps};
+    const FileState saved = {context->input, context->fileName, context->sawApps};
     context->fileStack[context->fileDepth++] = canonical;
     context->fileName = stream->name;
-    context->readerErrors = 0;
     context->sawApps = 0;
     const int parsed = processDocument(context, stream);
     if (!context->sawApps && saved.input == nullptr) makeGraphicForAllModels(context);
     PxMemoryAPI.destroy(context->fileStack[--context->fileDepth]);
     context->input = saved.input;
     context->fileName = saved.fileName;
-    context->readerErrors = saved.readerErrors;
     context->sawApps = saved.sawApps;
     if (!parsed || context->errors != errorsBefore) return PX_LOAD_FAILED;
     return context->warnings == warningsBefore ? PX_LOAD_DONE : PX_LOAD_DONE_WITH_WARNINGS;

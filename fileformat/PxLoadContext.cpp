@@ -88,7 +88,12 @@ void reportAt(PxLoadContext *context, PxfPosition position, int severity, const 
     input->line = position.line;
     input->column = position.column;
     PxXMLErrorHandler handler = context->errorHandler ? context->errorHandler : PxXMLDefaultErrorHandler;
-    handler(input, severity, PX_XML_BAD_VALUE, "%s", message);
+    // The line and column are those of an imported file while one is read:
+    // its name goes first.
+    if (context->fileDepth > 1 && context->fileName)
+        handler(input, severity, PX_XML_BAD_VALUE, "in '%s': %s", context->fileName, message);
+    else
+        handler(input, severity, PX_XML_BAD_VALUE, "%s", message);
     input->line = line;
     input->column = column;
 }
@@ -118,19 +123,7 @@ PxfPosition PxfPositionOf(const PxXMLElement *element)
     return position;
 }
 
-// The three lines of a load message, then the context's handler. The
-// lines go as one message, so that repeats of one problem are cut short
-// together.
-static void announce(PxLoadContext *context, PxfPosition position, int severity, const char *source, int sourceLine,
-                     const char *message)
-{
-    PxInfo(PXF_LOAD_LEVEL, "(%s line %d): \n%sThis was generated while parsing %s\n\n", PxShortenPath(source),
-           sourceLine, message, context->fileName ? context->fileName : "");
-    reportAt(context, position, severity, message);
-}
-
-void PxfLoadProblem(PxLoadContext *context, PxfPosition position, const char *source, int sourceLine,
-                    const char *format, ...)
+void PxfLoadProblem(PxLoadContext *context, PxfPosition position, const char *format, ...)
 {
     char message[PX_XML_ERROR_STRING_SIZE];
     va_list args;
@@ -138,11 +131,10 @@ void PxfLoadProblem(PxLoadContext *context, PxfPosition position, const char *so
     vsnprintf(message, sizeof message, format, args);
     va_end(args);
     ++context->errors;
-    announce(context, position, PX_XML_ERROR, source, sourceLine, message);
+    reportAt(context, position, PX_XML_ERROR, message);
 }
 
-void PxfLoadNotice(PxLoadContext *context, PxfPosition position, const char *source, int sourceLine,
-                   const char *format, ...)
+void PxfLoadNotice(PxLoadContext *context, PxfPosition position, const char *format, ...)
 {
     char message[PX_XML_ERROR_STRING_SIZE];
     va_list args;
@@ -150,7 +142,7 @@ void PxfLoadNotice(PxLoadContext *context, PxfPosition position, const char *sou
     vsnprintf(message, sizeof message, format, args);
     va_end(args);
     ++context->warnings;
-    announce(context, position, PX_XML_WARNING, source, sourceLine, message);
+    reportAt(context, position, PX_XML_WARNING, message);
 }
 
 const PxXMLHandler *PxfBadEntry(PxXMLHandler *table)

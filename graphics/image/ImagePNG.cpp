@@ -4,6 +4,10 @@
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <png.h>
 
@@ -88,12 +92,25 @@ bool SavePNG(const char *file, const unsigned char *rgb, int width, int height, 
         if (error) *error = std::string("PNG file '") + file + "': empty picture";
         return false;
     }
-    std::unique_ptr<FILE, FileCloser> f(std::fopen(file, "wb"));
-    if (!f || !Write(f.get(), rgb, width, height, bottomUp)) {
-        if (error) *error = std::string("PNG file '") + file + "' cannot be written";
-        return false;
+    // Written beside the file under a name of its own and renamed when
+    // whole: a program stopped while writing never leaves half a picture
+    // under the name asked for.
+    std::string temporary = std::string(file) + ".XXXXXX";
+    const int fd = mkstemp(&temporary[0]);
+    bool written = false;
+    if (fd >= 0) {
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+        FILE *f = fdopen(fd, "wb");
+        if (!f) close(fd);
+        written = f && Write(f, rgb, width, height, bottomUp);
+        written = f && std::fclose(f) == 0 && written;
+        written = written && std::rename(temporary.c_str(), file) == 0;
+        if (!written) std::remove(temporary.c_str());
     }
-    return true;
+    if (!written && error) *error = std::string("PNG file '") + file + "' cannot be written";
+    return written;
 }
 
 } // namespace kelmar

@@ -73,7 +73,8 @@ bool GraspContactBased::explore()
     bool changed = false;
     for (size_t f = 0; f < fingers_.size(); ++f) changed |= ExploreFinger(static_cast<int>(f), fingers_[f]);
     for (FingerState &s : fingers_)
-        for (size_t k = 0; k < s.links.size(); ++k) s.links[k]->_SetJoint(s.target[k], 1.0, false);
+        for (size_t k = 0; k < s.links.size(); ++k)
+            s.links[k]->_SetJoint(hand::WithinStops(s.links[k], s.target[k]), 1.0, false);
     if (changed) return false;
     GraspPrint(GraspChannel::kProgress, "fertig!\n");
     return true;

@@ -9,6 +9,8 @@
 
 #include <kelmar/Robot.h>
 
+#include "hand/Hand.h"
+
 namespace kelmar {
 
 namespace {
@@ -36,7 +38,8 @@ bool GraspContactBased::grasp()
     for (FingerState &s : fingers_)
         for (size_t k = 0; k < s.links.size(); ++k) {
             const double delta = std::fabs(s.target[k] - s.links[k]->_GetJoint());
-            s.links[k]->_SetJoint(s.target[k], arrived ? ease : ease * delta / largest, false);
+            s.links[k]->_SetJoint(hand::WithinStops(s.links[k], s.target[k]), arrived ? ease : ease * delta / largest,
+                                  false);
         }
     return arrived;
 }

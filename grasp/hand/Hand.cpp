@@ -61,6 +61,11 @@ void StopsOf(Robot *node, double &lower, double &upper)
     node->limit->GetLimits(lower, upper);
 }
 
+double WithinStops(Robot *node, double target)
+{
+    return node && node->limit ? node->limit->FitIntoLimits(target, false) : target;
+}
+
 // Rodrigues' formula on p - anchor.
 void TurnAbout(const double anchor[3], const double axis[3], double angle, double p[3])
 {

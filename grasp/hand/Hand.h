@@ -48,6 +48,10 @@ bool PoseOf(Robot *node, LinkPose &pose);
 bool Movable(Robot *node);
 // Its stops (rad or cm).
 void StopsOf(Robot *node, double &lower, double &upper);
+// A target within its stops. Targets taken from where a joint stands can
+// lie past a stop (a finger pressed against it reads a little beyond); the
+// stop is the target then, which the joint's drive would take anyway.
+double WithinStops(Robot *node, double target);
 
 // p turned by angle (rad) about the line through anchor along unit axis.
 void TurnAbout(const double anchor[3], const double axis[3], double angle, double p[3]);

@@ -1,6 +1,8 @@
 // Arguments and results of the entry functions.
 #include "script/ScriptArgs.h"
 
+#include <cmath>
+
 #include <dfx/dfx.h>
 
 #include "progaux/HostErrors.h"
@@ -44,6 +46,15 @@ void *Out(KelmarCall *c, int k, const char *label, int n, int kind, int size)
     return a.data;
 }
 
+// No float of an argument is NaN (an infinity may be a legitimate bound).
+void RequireNumbers(const char *label, int k, const float *values, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (std::isnan(values[i]))
+            prog_throw(kHostExceptionIds[kBadArgValue], "%s: element %d of array arg #%d is not a number\n", label, i,
+                       k);
+}
+
 } // namespace
 
 int Int(KelmarCall *c, int k, const char *label)
@@ -58,6 +69,7 @@ double Real(KelmarCall *c, int k, const char *label)
     const KelmarArg &a = Arg(c, k, label, "a float");
     if (a.kind == KELMAR_INT) return a.i;
     if (a.kind != KELMAR_FLOAT) prog_throw(kHostExceptionIds[kBadArgValue], kWrongKind, label, k, "a float");
+    if (std::isnan(a.f)) prog_throw(kHostExceptionIds[kBadArgValue], "%s: argument #%d is not a number\n", label, k);
     return a.f;
 }
 
@@ -93,6 +105,7 @@ void Reals(KelmarCall *c, int k, const char *label, int n, double *out)
 bool OptionalReals(KelmarCall *c, int k, const char *label, int n, double *out)
 {
     const auto *from = static_cast<const float *>(Array(c, k, label, n, KELMAR_FLOATS));
+    RequireNumbers(label, k, from, from ? n : 0);
     for (int i = 0; from && i < n; ++i) out[i] = from[i];
     return from != nullptr;
 }
@@ -108,6 +121,7 @@ void Transform(KelmarCall *c, int k, const char *label, double tm[4][4])
 {
     const auto *from = static_cast<const float *>(Array(c, k, label, 16, KELMAR_FLOATS));
     if (!from) RequireDim(label, k, 0, 16);
+    RequireNumbers(label, k, from, 16);
     RequireTM(label, from, tm);
 }
 

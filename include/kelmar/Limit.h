@@ -8,10 +8,12 @@
 // Forces are kg cm/s^2 (torques kg cm^2/s^2), speeds cm/s or rad/s. The
 // joint measures its position and speed once per step (after the step);
 // the measured position is where the joint stands now, the speed the
-// joint's rate now. Commands refused because the joint is locked or the
-// target is out of range (past a stop by more than kRangeMargin) are
-// written to standard error once, and again only after the condition has
-// cleared (the joint unlocked, a target within the stops).
+// joint's rate now. A target that is not finite is refused (the joint
+// keeps its last one). Such targets, commands refused because the joint is
+// locked and targets out of range (past a stop by more than kRangeMargin)
+// are told once through the joint's scene (Scene::Warning), and again only
+// after the condition has cleared (a finite target, the joint unlocked, a
+// target within the stops).
 #ifndef KELMAR_LIMIT_H
 #define KELMAR_LIMIT_H
 
@@ -55,7 +57,9 @@ public:
     bool AutoLock();
     // False (with the message) while a manual lock holds the joint.
     bool Moveable();
-    // value clamped into the stops; warn: print the range message.
+    // False for a target that is not finite (said once until a finite one).
+    bool TargetCheck(double target);
+    // value clamped into the stops; warn: tell the range message.
     double FitIntoLimits(double value, bool warn);
 
     // ---- Stops ----
@@ -126,6 +130,8 @@ protected:
     // Lock and range checks shared by the driving operations.
     bool LockCheck();
     double RangeCheck(double value, bool warn);
+    // A message about a refused command, through the joint's scene.
+    void Tell(const char *text) const;
     // The motor command of SetValueOpt and its variant: drive, or lock when at rest.
     void Command(double speed);
     // SetSpeed once its lock check has passed and the reading is this step's.
@@ -138,6 +144,7 @@ protected:
     Controller *controller;
     bool warnLock = true;
     bool warnRange = true;
+    bool warnTarget = true;
     bool autoLocked = false;
     double speed = 0;
     double previousSpeed = 0;

@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <cstdio>
+#include <string>
 
 #include <kelmar/Joint.h>
 #include <kelmar/LinearController.h>
 #include <kelmar/RbdConstraint.h>
 #include <kelmar/RbdWorld.h>
+#include <kelmar/Scene.h>
 #include <kelmar/Universe.h>
 
 namespace kelmar {
@@ -126,10 +129,22 @@ const char *Limit::JointName() const
     return name ? name : "";
 }
 
+// A refused command is told through the joint's scene, as its other
+// messages are (a front end that keeps its output clean gets it there);
+// a joint without a scene writes to standard error.
+void Limit::Tell(const char *text) const
+{
+    const Scene *scene = joint_ ? joint_->scene : nullptr;
+    if (scene)
+        scene->Warning(0, "%s", text);
+    else
+        std::fputs(text, stderr);
+}
+
 bool Limit::LockCheck()
 {
     if (RbdLimitIsLocked(limit) && !autoLocked) {
-        if (warnLock) std::fprintf(stderr, "%s: cannot move locked joint!\n", JointName());
+        if (warnLock) Tell((std::string(JointName()) + ": cannot move locked joint!\n").c_str());
         warnLock = false;
         return false;
     }
@@ -154,10 +169,30 @@ double Limit::RangeCheck(double value, bool warn)
     }
     const bool clearlyOut = value < lower - kRangeMargin || value > upper + kRangeMargin;
     if (clearlyOut && warnRange && warn) {
-        std::fprintf(stderr, "%s: value %5.2f out of range [%5.2f, %5.2f]\n", JointName(), value, lower, upper);
+        char text[256];
+        std::snprintf(text, sizeof text, "%s: value %5.2f out of range [%5.2f, %5.2f]\n", JointName(), value, lower,
+                      upper);
+        Tell(text);
         warnRange = false;
     }
     return std::min(std::max(value, lower), upper);
+}
+
+// A target that is not a number or infinite cannot be driven to: the
+// command is refused and the joint keeps its last target.
+bool Limit::TargetCheck(double target)
+{
+    if (std::isfinite(target)) {
+        warnTarget = true;
+        return true;
+    }
+    if (warnTarget) {
+        char text[256];
+        std::snprintf(text, sizeof text, "%s: target %g is not finite; ignored\n", JointName(), target);
+        Tell(text);
+    }
+    warnTarget = false;
+    return false;
 }
 
 double Limit::FitIntoLimits(double value, bool warn)

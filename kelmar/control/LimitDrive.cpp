@@ -93,7 +93,7 @@ void Limit::SetLock(bool on)
 void Limit::SetValueCtrl(double target, double speedFraction)
 {
     const double f = Clamp(speedFraction, 0.0, 1.0);
-    if (!LockCheck()) return;
+    if (!TargetCheck(target) || !LockCheck()) return;
     target = RangeCheck(target, true);
     UpToDate();
     const double v = Clamp(controller->Control(position, target), -f * maxSpeed, f * maxSpeed);
@@ -126,7 +126,7 @@ void Limit::Command(double v)
 void Limit::SetValueOpt(double target, double speedFraction)
 {
     const double vmax = Clamp(speedFraction, 0.0, 1.0) * maxSpeed;
-    if (!LockCheck()) return;
+    if (!TargetCheck(target) || !LockCheck()) return;
     target = RangeCheck(target, true);
     UpToDate();
     const double dt = TimeStep(), u = speed, e = target - position;

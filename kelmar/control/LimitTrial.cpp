@@ -41,7 +41,7 @@ double PlannedSpeed(double distance, double dv, double dt)
 void Limit::SetValueOptTrial(double target, double speedFraction)
 {
     const double vmax = std::min(std::max(speedFraction, 0.0), 1.0) * maxSpeed;
-    if (!LockCheck()) return;
+    if (!TargetCheck(target) || !LockCheck()) return;
     target = RangeCheck(target, true);
     UpToDate();
     const double dt = TimeStep(), e = target - position;

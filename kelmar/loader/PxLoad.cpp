@@ -105,7 +105,14 @@ bool PxLoad(Scene *scene, PxXMLInput *input)
     SetInputScene(input, scene);
     PxXMLHandler root[] = {PX_XML_ELEMENT("PX", HandleRoot), PX_XML_ELEMENT("ROBOT", LoadRobot),
                            PX_XML_ELEMENT("CAMERA", LoadCamera), PX_XML_ELEMENT("CAMHEAD", LoadCamera), PX_XML_END};
-    const int result = PxXMLInputProcess(input, root);
+    int result = PxXMLInputProcess(input, root);
+    // An empty file, a folder or a file of comments alone has nothing to
+    // load: that is no scene, not an empty one.
+    if (result == PX_XML_OK && !PxXMLHandlerWasCalled(root, "PX") && !PxXMLHandlerWasCalled(root, "ROBOT") &&
+        !PxXMLHandlerWasCalled(root, "CAMERA") && !PxXMLHandlerWasCalled(root, "CAMHEAD")) {
+        LoadError(input, "No <PX> element found in '%s'. Nothing loaded.\n", file.c_str());
+        result = PX_XML_STRUCTURE_ERROR;
+    }
     SetInputScene(input, previous ? previous : scene);
     scene->PopFile();
     return result == PX_XML_OK;

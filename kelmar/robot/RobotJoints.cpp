@@ -82,7 +82,7 @@ bool Robot::IsChildJoint(RbdConstraintID c) const
 
 void Robot::_SetJoint(double value, double speedFraction, bool skipKinematicChildren)
 {
-    if (!joint) return;
+    if (!joint || (limit && !limit->TargetCheck(value))) return;
     if (IsKinematic()) {
         _SetJointKinematically(value, skipKinematicChildren);
         return;
@@ -91,10 +91,18 @@ void Robot::_SetJoint(double value, double speedFraction, bool skipKinematicChil
     target = value;
 }
 
+// A vector with a target that is not finite moves no joint: the joints
+// given such a target say so.
 void Robot::SetJoints(const double *values, float speedFraction)
 {
     int k = 0;
-    ForEachJointNode([&](Robot *node) { node->_SetJoint(values[k++], speedFraction, true); });
+    bool finite = true;
+    ForEachJointNode([&](Robot *node) {
+        const double value = values[k++];
+        if (!std::isfinite(value)) finite = node->limit ? node->limit->TargetCheck(value) : false;
+    });
+    k = 0;
+    if (finite) ForEachJointNode([&](Robot *node) { node->_SetJoint(values[k++], speedFraction, true); });
 }
 
 void Robot::SetJoints(double speedFraction)
@@ -124,6 +132,7 @@ void Robot::_SetJointSpeed(double speed)
 // change that takes its frame there, and so does everything jointed to it.
 void Robot::_SetJointKinematically(double value, bool skipKinematicChildren)
 {
+    if (limit && !limit->TargetCheck(value)) return;
     target = value;
     if (!joint || !solid) return;
     const int own = jointReversed ? 1 : 0;

@@ -47,7 +47,7 @@ def test_broken_scene_or_missing_target_gives_a_row_with_the_message(tmp_path, t
     bad = kb.Trial.from_file(str(broken), controller="contact", steps=60)
     unbound = kb.Trial.from_file(SCENE, controller="orb", target="nothing", steps=60)
     rows = kb.run(trials[:3] + [bad] + trials[3:6] + [unbound], client=client, progress=False)
-    assert rows.pop()["error"] == "no target to grasp (--target NAME)"
+    assert rows.pop()["error"] == "no solid 'nothing' in the scene to grasp (--target NAME)"
     folder = scenefiles.materialise(bad.files)
     # kelmar-run's messages on the worker's copy, naming the file as the trial does
     printed = _kelmar_run_messages(os.path.join(folder, bad.scene)).replace(folder + os.sep, "")

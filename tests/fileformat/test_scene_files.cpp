@@ -169,7 +169,7 @@ TEST_F(Files, BadImportsAreRefusedWithTheirMessages)
          "Currently only .px are supported. File not imported.\n",
          "<PX_FILE> element must have an <ID> element. File 'part.px' not imported.\n",
          "File missing.px not found.\n", "<IMPORT> section doesn't contain a <PX_FILE> element. Nothing imported.\n"})
-        EXPECT_TRUE(messages.infoHas(message)) << message << messages.all();
+        EXPECT_TRUE(messages.positionedHas(message)) << message << messages.all();
     EXPECT_EQ(bodies(), 0);
 }
 
@@ -182,7 +182,7 @@ TEST_F(Files, GeometriesWithALengthThatIsNotPositiveAreRefused)
         std::string scene = std::string("<PX>\n<CORE>\n<CDX>\n<GEOMETRIES>\n") + geometry +
                             "\n</GEOMETRIES>\n</CDX>\n</CORE>\n</PX>\n";
         EXPECT_EQ(load("lengths.px", scene), 0) << geometry;
-        EXPECT_TRUE(messages.infoHas("Geometry 'g' has a length that is not positive. Geometry not created.\n"))
+        EXPECT_TRUE(messages.positionedHas("Geometry 'g' has a length that is not positive. Geometry not created.\n"))
             << geometry << messages.all();
         messages.info.clear();
     }
@@ -205,9 +205,10 @@ TEST_F(Files, MissingReferencesAreReportedWithTheirPositionAndNothingHalfBuiltRe
          {"Duplicate body ID 'b1' detected. Body not created.\n", "A body cannot have an <ID> of 'WORLD'.",
           "Constraint 'h' refers to non-existent body 'nobody'. Constraint not created.\n",
           "Constraint 'j' must have a <BODY_IDS> element. Constraint not created.\n",
-          "Model 'm' refers to non-existent geometry 'none'. Model not created.\n",
-          "This was generated while parsing "})
-        EXPECT_TRUE(messages.infoHas(message)) << message << messages.all();
+          "Model 'm' refers to non-existent geometry 'none'. Model not created.\n"})
+        EXPECT_TRUE(messages.positionedHas(message)) << message << messages.all();
+    EXPECT_EQ(messages.positioned.size(), 5u) << messages.all();
+    EXPECT_TRUE(messages.info.empty()) << "each said once, at its position: " << messages.all();
     for (const char *message :
          {"Error line 6, pos 7: Duplicate body ID 'b1'", "Error line 10, pos 8: Constraint 'h' refers"})
         EXPECT_TRUE(messages.positionedHas(message)) << message << messages.all();
@@ -223,13 +224,16 @@ TEST_F(Files, WrongCountsOfNumbersAndUnknownElementsAreReportedAndRefused)
                               "<BODY><ID>b3</ID><SPEED>4</SPEED><MASS>heavy</MASS></BODY>\n"
                               "<BODY><ID>b4</ID><MASS>nan</MASS></BODY>\n"
                               "</BODIES>\n</RBD>\n</CORE>\n</PX>\n";
+    const long warned = PxMessageGetCount(PX_CHANNEL_WARNING);
     EXPECT_EQ(load("counts.px", scene), 0);
+    EXPECT_EQ(PxMessageGetCount(PX_CHANNEL_WARNING), warned) << "the reader's errors are said once, at their place";
+    EXPECT_TRUE(messages.info.empty()) << messages.all();
     EXPECT_TRUE(messages.positionedHas("Error line 6, pos 10: expected 3 PxReals, found 2")) << messages.all();
-    EXPECT_TRUE(messages.infoHas("Body 'b2' contains an invalid <POS> element. Body not created.\n"));
+    EXPECT_TRUE(messages.positionedHas("Body 'b2' contains an invalid <POS> element. Body not created.\n"));
     EXPECT_TRUE(messages.positionedHas("Warning line 7, pos 25: unknown tag 'SPEED'")) << messages.all();
     EXPECT_TRUE(messages.positionedHas("Expected PxReal, found heavy"));
-    EXPECT_TRUE(messages.infoHas("Body 'b3' contains an invalid <MASS> element. Body not created.\n"));
-    EXPECT_TRUE(messages.infoHas("Body 'b4' contains an invalid <MASS> element. Body not created.\n"));
+    EXPECT_TRUE(messages.positionedHas("Body 'b3' contains an invalid <MASS> element. Body not created.\n"));
+    EXPECT_TRUE(messages.positionedHas("Body 'b4' contains an invalid <MASS> element. Body not created.\n"));
     EXPECT_EQ(bodies(), 0);
     EXPECT_GE(PxLoadContextGetWarningCount(context), 1);
 }
@@ -240,9 +244,11 @@ TEST_F(Files, AWholeFileLoadsIntoAUniverseOrNothingDoes)
     const std::string bad = std::string(kPart).replace(std::string(kPart).find("</MODELS>"), 0,
                                                        "<MODEL><ID>x</ID><GEOMETRY_ID>g</GEOMETRY_ID></MODEL>\n");
     writeFile(dir + "bad.px", bad);
+    testing::internal::CaptureStderr();
     EXPECT_EQ(SbxUniverseLoadFile(universe, (dir + "bad.px").c_str(), 0), nullptr);
-    EXPECT_TRUE(
-        messages.infoHas("Model 'x' invalid. Must specify either a <BODY_ID> or a <TM> tag. Model not created.\n"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error in line 15, pos 8: Model 'x' invalid. Must specify either a <BODY_ID> or a <TM> tag. Model not "
+              "created.\n");
     EXPECT_EQ(bodies(), 0);
     EXPECT_EQ(CdxSpaceGetModelCount(SbxUniverseGetSpace(universe)), 0);
     PxLoadContext *whole = SbxUniverseLoadFile(universe, (dir + "good.px").c_str(), 0);

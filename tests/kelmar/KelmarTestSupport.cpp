@@ -130,6 +130,14 @@ void RecordingScene::Error(int, const char *format, ...) const
     va_end(args);
 }
 
+void RecordingScene::Warning(int, const char *format, ...) const
+{
+    va_list args;
+    va_start(args, format);
+    warnings += Format(format, args);
+    va_end(args);
+}
+
 std::string StatusText(const kelmar::Universe *universe, const kelmar::Scene &scene)
 {
     FILE *file = std::tmpfile();

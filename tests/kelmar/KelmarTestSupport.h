@@ -102,18 +102,21 @@ inline std::string StandardError(const std::function<void()> &action)
     return testing::internal::GetCapturedStderr();
 }
 
-// The scene's own errors, kept as lines "E:text" beside the reader's.
+// The scene's own errors, kept as lines "E:text" beside the reader's; its
+// warnings (refused joint commands) as they are said, apart.
 class RecordingScene : public kelmar::Scene {
 public:
     using kelmar::Scene::Scene;
     void Error(int code, const char *format, ...) const override;
+    void Warning(int code, const char *format, ...) const override;
     mutable std::vector<std::string> messages;
+    mutable std::string warnings;
 };
 
 // A universe with one scene, filled from scene-file text or files. Every
 // message, the reader's and the scene's, is kept in `messages` as a line
-// "E:text" (errors) or "W:text" (warnings); standard-error messages of
-// refused joint commands are captured separately.
+// "E:text" (errors) or "W:text" (warnings); the scene's warnings about
+// refused joint commands are kept apart (scene.warnings).
 class Rig {
 public:
     // text: elements inside <PX> (read at once).

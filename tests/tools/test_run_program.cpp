@@ -105,6 +105,11 @@ TEST(RunProgram, ALoadErrorExitsWithStatusOneAndTheLoadersMessages)
     EXPECT_NE(o.err.find("kelmar-run: '" + example("malformed/solids.px") + "' did not load"), std::string::npos);
     EXPECT_EQ(o.out, "");
     EXPECT_FALSE(Exists(status));
+    const std::string empty = runner.Scratch("empty.px");
+    std::ofstream(empty).close();
+    for (const std::string &nothing : {empty, std::string(KELMAR_EXAMPLES_DIR)})
+        EXPECT_EQ(runner.Run(nothing + " --steps 1").status, 1) << nothing;
+    unlink(empty.c_str());
 }
 
 // Notes alone do not stop a run; they are shown unless --quiet. A value the
@@ -224,7 +229,13 @@ TEST(RunProgram, GraspReportsTheClosedHand)
     EXPECT_NE(o.out.find("  held       no: 3 of 3 fingertips in contact"), std::string::npos) << o.out;
     EXPECT_EQ(runner.Run(example("hand_ball.px") + " --grasp fist").status, 2);
     EXPECT_EQ(runner.Run(example("hand_ball.px") + " --grasp som").status, 2);
-    EXPECT_EQ(runner.Run(example("hand_ball.px") + " --grasp orb --target nothing").status, 1);
+    for (const std::string name : {"target", "robot"}) {
+        const Outcome missing = runner.Run(example("hand_ball.px") + " --grasp orb --" + name + " nothing --steps 1");
+        EXPECT_EQ(missing.status, 1);
+        EXPECT_EQ(missing.err.substr(missing.err.rfind("kelmar-run: ")),
+                  name == "robot" ? "kelmar-run: no robot 'nothing' in the scene (--robot NAME)\n"
+                                  : "kelmar-run: no solid 'nothing' in the scene to grasp (--target NAME)\n");
+    }
 }
 
 // --phases sets the run's length and when the controller runs; --plot

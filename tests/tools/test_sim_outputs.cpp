@@ -228,6 +228,27 @@ TEST(OutputFiles, ARunStoppedByASignalLeavesNoFileBehind)
     rmdir(folder.c_str());
 }
 
+// Two runs writing one output at once: each commit puts its own whole text
+// in place (under a fixed temporary name the second run truncated the
+// first's file, then had nothing to rename), as a new file is made.
+TEST(OutputFiles, TwoRunsWritingOneOutputEachPutTheirOwnFileInPlace)
+{
+    const std::string path = testing::TempDir() + "kelmar-clash-" + std::to_string(getpid()) + ".csv";
+    ksim::OutputFile first, second;
+    ASSERT_TRUE(first.open(path) && second.open(path));
+    fputs("first run\n", first.file());
+    fputs("second\n", second.file());
+    EXPECT_TRUE(first.commit());
+    EXPECT_EQ(programtest::ReadFile(path), "first run\n");
+    EXPECT_TRUE(second.commit());
+    EXPECT_EQ(programtest::ReadFile(path), "second\n");
+    struct stat info = {};
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_TRUE(stat(path.c_str(), &info) == 0 && (info.st_mode & 0777) == (0666 & ~mask)) << info.st_mode;
+    unlink(path.c_str());
+}
+
 std::vector<std::vector<std::string>> readCsv(const std::string &path)
 {
     std::vector<std::vector<std::string>> rows;

@@ -60,8 +60,14 @@ GraspRun::GraspRun(kelmar::Scene &scene, const Options &o, std::string &problem)
                                     : scene.LookupSolid(o.graspTarget.c_str());
     palm_ = hand_;
     while (palm_ && palm_->numChildren == 1) palm_ = palm_->children[0];
-    if (!hand_ || !palm_ || palm_->numChildren < 2)
+    if (!hand_ && !o.graspRobot.empty())
+        problem = "no robot '" + o.graspRobot + "' in the scene (--robot NAME)";
+    else if (!hand_)
         problem = "no hand (a robot with a palm) to grasp with";
+    else if (!palm_ || palm_->numChildren < 2)
+        problem = "robot '" + o.graspRobot + "' is no hand: it has no palm (a link with two fingers or more)";
+    else if (!target_ && !o.graspTarget.empty())
+        problem = "no solid '" + o.graspTarget + "' in the scene to grasp (--target NAME)";
     else if (!target_)
         problem = "no target to grasp (--target NAME)";
     if (!problem.empty()) return;

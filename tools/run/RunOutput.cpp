@@ -23,7 +23,7 @@ bool Output::open(const std::string &path)
 {
     path_ = path;
     std::string pattern = path + ".XXXXXX";
-    const int fd = mkstemp(&pattern[0]);
+    const int fd = ksim::createTemporary(pattern);
     if (fd < 0) return false;
     temporary_ = pattern;
     ksim::removeOnSignal(temporary_); // a run stopped by Ctrl-C or kill leaves nothing

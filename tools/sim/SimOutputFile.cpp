@@ -71,10 +71,16 @@ bool OutputFile::open(const std::string &path)
 {
     discard();
     path_ = path;
-    part_ = path + ".part";
-    file_ = fopen(part_.c_str(), "w");
-    if (file_) removeOnSignal(part_);
-    return file_ != nullptr;
+    part_ = path + ".part.XXXXXX";
+    const int fd = createTemporary(part_);
+    if (fd < 0) return false;
+    removeOnSignal(part_);
+    file_ = fdopen(fd, "w");
+    if (file_) return true;
+    close(fd);
+    remove(part_.c_str());
+    keepOnSignal(part_);
+    return false;
 }
 
 bool OutputFile::commit()
@@ -96,6 +102,16 @@ void OutputFile::discard()
     file_ = nullptr;
     remove(part_.c_str());
     keepOnSignal(part_);
+}
+
+int createTemporary(std::string &pattern)
+{
+    const int fd = mkstemp(&pattern[0]);
+    if (fd < 0) return -1;
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    return fd;
 }
 
 void removeOnSignal(const std::string &path)

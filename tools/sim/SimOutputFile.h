@@ -17,8 +17,9 @@ public:
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
 
-    // Creates the temporary file (path + ".part"); false (with errno) when
-    // it cannot be made.
+    // Creates the temporary file (path + ".part" and a suffix of its own, so
+    // that two runs writing one output do not share it); false (with errno)
+    // when it cannot be made.
     bool open(const std::string &path);
     FILE *file() const { return file_; }
     // Closes the file and renames it to the final name; false when anything
@@ -39,6 +40,11 @@ private:
 // a few files at a time are kept, and a path too long to keep is not.
 void removeOnSignal(const std::string &path);
 void keepOnSignal(const std::string &path);
+
+// Creates a file named pattern (ending in XXXXXX, replaced) for writing,
+// with the permissions a new file gets (mkstemp's are the owner's alone);
+// its descriptor, or -1 (with errno).
+int createTemporary(std::string &pattern);
 
 // Whether two paths name the same file: the same text, the same existing
 // file, or the same name in the same existing folder ("out.csv" and

@@ -1,6 +1,7 @@
 // Script entries of Robot: joint vectors in joint order, one joint by
 // index (mapped to the robot node that holds it), the joints' bounds, and
 // the contacts of the robot's solids.
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -219,12 +220,34 @@ constexpr char kGetJointForce[] = "Robot:GetJointForce";
 constexpr char kGetJointTorques[] = "Robot:GetJointTorques";
 constexpr char kGetJointTorque[] = "Robot:GetJointTorque";
 
+// Joint targets are finite (a NaN never gets this far); an infinite one
+// is refused before any joint moves.
+void FiniteTargets(const char *label, const double *values, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(values[i]))
+            prog_throw(kHostExceptionIds[kBadArgValue], "%s: joint target #%d is not finite (%g)\n", label, i,
+                       values[i]);
+}
+
+void FiniteTarget(const char *label, double value)
+{
+    if (!std::isfinite(value))
+        prog_throw(kHostExceptionIds[kBadArgValue], "%s: joint target %g is not finite\n", label, value);
+}
+
+bool IsTarget(const PerJoint &q)
+{
+    return &q == &kValue || &q == &kKinematic;
+}
+
 // A vector of one value per joint, in joint order.
 template <const PerJoint &Q, const char *Label> void SetAll(KelmarCall *c)
 {
     Robot *robot = R(c);
     std::vector<double> values(static_cast<size_t>(robot->numJoints));
     Reals(c, 0, Label, robot->numJoints, values.data());
+    if (IsTarget(Q)) FiniteTargets(Label, values.data(), robot->numJoints);
     for (int i = 0; i < robot->numJoints; ++i) Q.set(Node(c, i, Label), values[static_cast<size_t>(i)]);
 }
 
@@ -239,6 +262,7 @@ template <const PerJoint &Q, const char *Label> void GetAll(KelmarCall *c)
 template <const PerJoint &Q, const char *Label> void SetEvery(KelmarCall *c)
 {
     const double value = Real(c, 0, Label);
+    if (IsTarget(Q)) FiniteTarget(Label, value);
     for (int i = 0; i < R(c)->numJoints; ++i) Q.set(Node(c, i, Label), value);
 }
 
@@ -246,6 +270,7 @@ template <const PerJoint &Q, const char *Label> void SetOne(KelmarCall *c)
 {
     const int index = Int(c, 0, Label);
     const double value = Real(c, 1, Label);
+    if (IsTarget(Q)) FiniteTarget(Label, value);
     Q.set(Node(c, index, Label), value);
 }
 
@@ -259,6 +284,7 @@ void SetJoints(KelmarCall *c)
     Robot *robot = R(c);
     std::vector<double> values(static_cast<size_t>(robot->numJoints));
     Reals(c, 0, kSetJoints, robot->numJoints, values.data());
+    FiniteTargets(kSetJoints, values.data(), robot->numJoints);
     robot->SetJoints(values.data(), kFullSpeed);
 }
 
@@ -276,6 +302,7 @@ void SetJointsStepControlled(KelmarCall *c)
     Robot *robot = R(c);
     std::vector<double> values(static_cast<size_t>(robot->numJoints));
     Reals(c, 0, label, robot->numJoints, values.data());
+    FiniteTargets(label, values.data(), robot->numJoints);
     robot->SetJoints_StepControlled(values.data(), static_cast<float>(Real(c, 1, label)));
 }
 

@@ -2,6 +2,7 @@
 // messages, each printed once until its condition clears; and the LIMIT
 // element's round trip through a saved status.
 
+#include <cmath>
 #include <functional>
 
 #include "KelmarTestSupport.h"
@@ -10,7 +11,7 @@ namespace {
 
 using namespace kelmartest;
 
-// Each row: commands to a hinge j limited to [-1, 1] (their standard error),
+// Each row: commands to a hinge j limited to [-1, 1] (what the scene is told),
 // or an element read beside it (the reader's messages), and all that is said.
 TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
 {
@@ -46,6 +47,15 @@ TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
              if (std::fabs(l->GetPosition() + 0.2) > 1e-3) std::fputs("not moved!\n", stderr);
          },
          nullptr, ""},
+        {[](Rig &r, kelmar::Limit *l) { // a target not finite is refused, said once until a finite one
+             l->SetValueOpt(NAN, 1);
+             l->SetValueCtrl(INFINITY, 1);
+             r.Steps(1);
+             if (!std::isfinite(l->GetPosition())) std::fputs("driven to nowhere!\n", stderr);
+             l->SetValueOpt(0.5, 1);
+             l->SetValueOptTrial(-INFINITY, 1);
+         },
+         nullptr, "j: target nan is not finite; ignored\nj: target -inf is not finite; ignored\n"},
         {[](Rig &, kelmar::Limit *l) { // out-of-range targets are clamped, said once
              l->SetValueOpt(7, 1);
              l->SetValueCtrl(7, 1);
@@ -84,8 +94,10 @@ TEST(LimitMessages, EachIsExactAndPrintedOnceUntilItsConditionClears)
         Rig rig(std::string(kWheel) + kWheelHinge);
         rig.limit("j")->SetLimits(1, -1);
         std::string said = row.element ? Joined(rig.Load(row.element)) : "";
-        said += StandardError([&] { row.commands(rig, rig.limit("j")); });
+        const std::string err = StandardError([&] { row.commands(rig, rig.limit("j")); });
+        said += rig.scene.warnings; // told through the scene
         EXPECT_EQ(said, row.expected) << (row.element ? row.element : "");
+        EXPECT_EQ(err, "") << (row.element ? row.element : ""); // nor on standard error
     }
 }
 

@@ -111,6 +111,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "W:Stops reversed (lower 1 above upper -1), ignored.\n", "W:Negative <MAXFORCE> -5, ignored.\n",
                      "W:Negative <MAXSPEED> -1, ignored.\n", "W:Negative <LOCKFORCE> -2, ignored.\n"},
                     3},
+        MessageCase{
+            "noroot.px", {"E:No <PX> element found in '" + Malformed("noroot.px") + "'. Nothing loaded.\n"}, 0},
         MessageCase{"references.px",
                     {"W:Solid 'nobody' of no-collision-pair is not defined yet, ignoring\n",
                      "E:Solid 'ghost' to be removed is not found\n", "E:Object 'ghost' to be removed is not found\n",

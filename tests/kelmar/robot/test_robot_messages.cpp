@@ -1,6 +1,8 @@
 // What ROBOT elements and robot operations say when their input is wrong,
 // and what replacing a virtual basis refuses.
 
+#include <cmath>
+
 #include "KelmarTestSupport.h"
 
 namespace {
@@ -57,7 +59,8 @@ TEST(RobotMessages, EveryRobotElementMessageIsExact)
 
 // Each refusal leaves the node as it was; a fitting joint and solid fill it.
 // A node of a joint and a solid not connected, and a frame index past the
-// robot, are said on standard error.
+// robot, are said on standard error; a joint vector with a target that is
+// not finite moves no joint, and the joint says so through its scene.
 TEST(RobotMessages, ReplacingAVirtualBasisRefusesWhatDoesNotFit)
 {
     Rig rig(kChain);
@@ -92,6 +95,13 @@ TEST(RobotMessages, ReplacingAVirtualBasisRefusesWhatDoesNotFit)
     double a[4][4], b[4][4];
     EXPECT_EQ(StandardError([&] { rig.robot("arm")->GetTMs(3, a, b); }),
               "Robot::GetTMs: index out of range 3 >= 3\n");
+    const double targets[3] = {0.3, NAN, 0.3}, none[3] = {};
+    double moved[3];
+    rig.robot("arm")->SetJoints(targets, 1.0f);
+    rig.Steps(10);
+    rig.robot("arm")->GetJoints(moved);
+    EXPECT_EQ(rig.scene.warnings, "j2: target nan is not finite; ignored\n");
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(moved[k], none[k], 1e-6) << k;
 }
 
 } // namespace
