@@ -207,9 +207,7 @@ RbdContactID MatchContacts(SbxBridge *bridge, CdxIntersectResult *result, RbdWor
     if (spare) SbxDestroyUnchainedContact(spare);
     SbxDestroyUntakenContacts(&previous);
     for (RbdContactID c = first; c; c = RbdContactGetNext(c))
-        RbdContactSetSettling(c, first == last ? (same ? 0 : -kSettlingSteps)
-                                 : same        ? RbdContactGetSettling(c) - 1
-                                               : kSettlingSteps);
+        RbdContactSetSettling(c, first == last ? 0 : same ? RbdContactGetSettling(c) - 1 : kSettlingSteps);
     return first;
 }
 

@@ -18,7 +18,6 @@ void resetContactData(RbdBaseConstraint *c)
     RbdContactParamsReset(&contact->params);
     c->contactUserValue = 0.0;
     memset(c->contactSleepForce, 0, sizeof(c->contactSleepForce));
-    c->contactAnchored = 0;
 }
 
 // A contact removes one degree of freedom (along its normal) and limits none.
@@ -190,21 +189,8 @@ void RbdContactSetSettling(RbdContactID c, int32_t steps)
 {
     RbdContactData *contact = contactOf(c, "RbdContactSetSettling");
     if (!contact) return;
-    // Settled now: the sweeps hold it at the depth it has, and where it
-    // touches each body (RbdBaseConstraint::contactAnchor). Settling again
-    // (its corners found afresh), it has no anchor until it settles anew.
-    if (steps <= 0 && contact->settling > 0) {
-        contact->settledPenetration = static_cast<float>(contact->penetration);
-        for (int body = 0; body < 2; ++body) {
-            if (c->comTransform[body])
-                PxV3MulTMInverse(c->contactAnchor[body], contact->position, c->comTransform[body]);
-            else
-                PxV3Copy(c->contactAnchor[body], contact->position);
-        }
-        c->contactAnchored = 1;
-    }
-    // Negative: settled, but not found where it was (a lone contact): no anchor.
-    if (steps > 0 || steps < -1) c->contactAnchored = 0;
+    // Settled now: the sweeps hold it at the depth it has.
+    if (steps <= 0 && contact->settling > 0) contact->settledPenetration = static_cast<float>(contact->penetration);
     contact->settling = steps > 0 ? steps : 0;
 }
 

@@ -147,12 +147,6 @@ struct RbdBaseConstraint {
     // the body's centre-of-mass frame (world frame for a null body). A
     // step reads them for joints' rows and for kept contacts.
     PxMatrix4 attachment[2];
-    // A contact's point in each body's centre-of-mass frame (the world's for
-    // none) when it last settled (RbdContactSetSettling), and 1 while it has
-    // stayed settled since: a large island's sweeps pull its friction rows
-    // back towards it. One line, read for settled contacts in the sweeps.
-    int32_t contactAnchored;
-    PxVector3 contactAnchor[2];
     // A step reads these only when rowAdditions is set.
     PxReal rowEpsilon[RBD_CONSTRAINT_MAX_ROWS]; // per-row softness additions
     PxReal rowGamma[RBD_CONSTRAINT_MAX_ROWS];   // per-row stabilisation additions

@@ -153,43 +153,6 @@ PxReal restingCorrection(const PartitionRows &rows, int i, const IterativeInput 
     return beyond < shallow ? beyond : shallow;
 }
 
-// A settled contact's sideways drift, corrected like its depth: at
-// kAnchorShare of the penetrations' rate. A heap whose sweeps stop short of
-// convergence lets settled bodies creep sideways (tenths of a millimetre in
-// hundreds of steps), and the creep undoes marginal balances (a box held by
-// a lean, a column on a corner) until they give way. Each friction row of a
-// contact that has stayed settled since it settled (its anchor: where it
-// touched each body then) is given the velocity that takes the two anchor
-// points' separation along the row back at that share of the rate. Its
-// bounds stay as they are: a contact that must slide slides, and it settles
-// anew where its corners are found again.
-const PxReal kAnchorShare = 0.02;
-
-// Correcting velocity of friction row i of contact c (its linear Jacobian
-// on body 0's side, J0, null when that side is the world or frozen; J1 on
-// body 1's): 0 unless the contact is settled and anchored (holdSettled).
-// The row measures d/dt of u . (p0 - p1), the anchor points in the world.
-PxReal anchorCorrection(const IterativeInput &in, int c, const PxReal *J0, const PxReal *J1)
-{
-    const RbdBaseConstraint *record = in.records ? in.records[c] : nullptr;
-    if (!in.holdSettled || !record || record->typeId != RBD_TYPE_CONTACT || record->data.contact.settling > 0 ||
-        !record->contactAnchored)
-        return 0.0;
-    PxVector3 point[2], d;
-    for (int side = 0; side < 2; ++side) {
-        if (record->comTransform[side])
-            PxV3MulTM(point[side], record->contactAnchor[side], record->comTransform[side]);
-        else
-            PxV3Copy(point[side], record->contactAnchor[side]);
-    }
-    PxV3Sub(d, point[0], point[1]);
-    const PxReal along = J0 ? J0[0] * d[0] + J0[1] * d[1] + J0[2] * d[2]
-                            : -(J1[0] * d[0] + J1[1] * d[1] + J1[2] * d[2]);
-    const RbdLcsParameters &p = *in.parameters;
-    const PxReal rate = p.gamma / p.stepsize < p.maxCorrectingRate ? p.gamma / p.stepsize : p.maxCorrectingRate;
-    return kAnchorShare * rate * along;
-}
-
 // Row i of constraint c in the sweep layout, with
 //   q = c - (the row's correcting velocity) - J v - h J M^-1 f
 // and its bounds times h, impulses like the unknowns. Returns the row's
@@ -213,14 +176,11 @@ float packRow(const PartitionRows &rows, const IterativeInput &in, int c, int i,
         pressed = depth > pressed ? depth : pressed;
     }
     // A row without error has nothing to correct (its correction is +-0).
-    const int normal = rows.frictionRef[i];
     if (slowly)
         q -= restingCorrection(rows, i, in, c, kRestingShare * pressed);
-    else if (normal >= 0 && in.holdSettled)
-        q -= (rows.phi[i] != 0.0 ? correctingVelocity(rows, i, *in.parameters) : 0.0) +
-             anchorCorrection(in, c, body[0] < 0 ? nullptr : half[0].J, body[1] < 0 ? nullptr : half[1].J);
     else if (rows.phi[i] != 0.0)
         q -= correctingVelocity(rows, i, *in.parameters);
+    const int normal = rows.frictionRef[i];
     const float scalarsOfMJ[4] = {
         normal < 0 ? boundTimes(rows.lo[i], h) : 0.0f,
         normal < 0 ? boundTimes(rows.hi[i], h) : static_cast<float>(fabs(rows.mu[i])),
@@ -519,13 +479,11 @@ inline __attribute__((always_inline)) void prefetchBodies(const ConstraintLayout
 // else null (nothing to fetch). The records lie wherever their contacts
 // were made; waiting on each was nine tenths of restingCorrection's time
 // in the large piles.
-inline __attribute__((always_inline)) void prefetchSettling(RbdBaseConstraint *const *records, int c, int anchors)
+inline __attribute__((always_inline)) void prefetchSettling(RbdBaseConstraint *const *records, int c)
 {
     if (!records || c < 0 || !records[c]) return;
     __builtin_prefetch(&records[c]->typeId);
     __builtin_prefetch(&records[c]->data.contact.settling);
-    // Under holdSettled its anchor too (anchorCorrection), on a line of its own.
-    if (anchors) __builtin_prefetch(&records[c]->contactAnchored);
 }
 
 // Rows of constraints swept alone in their place (position), in list order
@@ -542,7 +500,7 @@ PxReal packAlone(const PartitionRows &rows, const IterativeInput &in, const Swee
         const int c = -1 - s.plan.items[j];
         const int ahead = j + kFetchAhead < s.plan.itemCount ? -1 - s.plan.items[j + kFetchAhead] : -1;
         prefetchBodies(layout, in, ahead);
-        prefetchSettling(settling, ahead, in.holdSettled);
+        prefetchSettling(settling, ahead);
         for (int r = 0; r < layout.rows[c]; ++r) {
             const int i = layout.firstRow[c] + r;
             SweepRow &row = s.sweep[s.position[i]];
@@ -717,13 +675,7 @@ PACK_INLINE PxReal laneCorrection(const PartitionRows &rows, const IterativeInpu
         }
         return restingCorrection(rows, i, in, c, kRestingShare * pressed);
     }
-    const PxReal corrected = rows.phi[i] != 0.0 ? correctingVelocity(rows, i, *in.parameters) : 0.0;
-    if (rows.frictionRef[i] < 0 || !in.holdSettled) return corrected;
-    // As packRow: the row's own correction, then the anchor's.
-    PxReal J[2][3];
-    for (int side = 0; side < 2; ++side)
-        for (int a = 0; a < 3; ++a) J[side][a] = lane.J[6 * side + a][l];
-    return corrected + anchorCorrection(in, c, body[0][k] < 0 ? nullptr : J[0], body[1][k] < 0 ? nullptr : J[1]);
+    return rows.phi[i] != 0.0 ? correctingVelocity(rows, i, *in.parameters) : 0.0;
 }
 
 // Lanes 4 Half .. 4 Half + 3 of row r of a batch (lanes: the batch's
@@ -895,7 +847,7 @@ PxReal packRows(const PartitionRows &rows, const IterativeInput &in, const Sweep
         for (int k = 0; b + ahead < s.plan.batchCount && k < kBatchLanes; ++k)
             prefetchBodies(rows.layout, in, s.plan.lanes[kBatchLanes * (b + ahead) + k]);
         for (int k = 0; settling && b + ahead < s.plan.batchCount && k < kBatchLanes; ++k)
-            prefetchSettling(settling, s.plan.lanes[kBatchLanes * (b + ahead) + k], in.holdSettled);
+            prefetchSettling(settling, s.plan.lanes[kBatchLanes * (b + ahead) + k]);
         const PxReal own = packBatch(rows, in, s, b, first, packLanes);
         largest = own > largest ? own : largest;
     }
