@@ -20,7 +20,7 @@
 #include "RunImages.h"
 #include "RunJoints.h"
 #include "RunOptions.h"
-#include "RunOutput.h"
+#include "SimOutputFile.h"
 #include "RunPhases.h"
 #include "RunPlot.h"
 #include "RunReport.h"
@@ -147,7 +147,7 @@ int main(int argc, char **argv)
         grasp.reset(new krun::GraspRun(scene, o, bindProblem));
         if (!bindProblem.empty()) return failed(bindProblem);
     }
-    krun::Output csv, status, plotFile;
+    ksim::OutputFile csv, status, plotFile;
     krun::JointPlot plot(joints, o.plotFile.empty() ? 0 : static_cast<size_t>(o.steps / o.csvEvery + 2));
     if (!o.plotFile.empty() && !plotFile.open(o.plotFile)) return failed(cannotWrite(o.plotFile));
     if (!o.csvFile.empty() && !csv.open(o.csvFile)) return failed(cannotWrite(o.csvFile));

@@ -1,5 +1,6 @@
 #include "SimOutputFile.h"
 
+#include <errno.h>
 #include <limits.h>
 #include <signal.h>
 #include <stdio.h>
@@ -77,9 +78,11 @@ bool OutputFile::open(const std::string &path)
     removeOnSignal(part_);
     file_ = fdopen(fd, "w");
     if (file_) return true;
+    const int failure = errno; // the caller's message names why it failed
     close(fd);
     remove(part_.c_str());
     keepOnSignal(part_);
+    errno = failure;
     return false;
 }
 
@@ -90,8 +93,10 @@ bool OutputFile::commit()
     const bool closed = fclose(file_) == 0;
     file_ = nullptr;
     const bool renamed = good && closed && rename(part_.c_str(), path_.c_str()) == 0;
+    const int failure = errno;
     if (!renamed) remove(part_.c_str());
     keepOnSignal(part_);
+    errno = failure;
     return renamed;
 }
 
