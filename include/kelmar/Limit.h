@@ -131,7 +131,7 @@ protected:
     bool LockCheck();
     double RangeCheck(double value, bool warn);
     // A message about a refused command, through the joint's scene.
-    void Tell(const char *text) const;
+    void Tell(const char *format, ...) const __attribute__((format(printf, 2, 3)));
     // The motor command of SetValueOpt and its variant: drive, or lock when at rest.
     void Command(double speed);
     // SetSpeed once its lock check has passed and the reading is this step's.

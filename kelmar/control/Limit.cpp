@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
-#include <string>
 
 #include <kelmar/Joint.h>
 #include <kelmar/LinearController.h>
@@ -131,20 +131,26 @@ const char *Limit::JointName() const
 
 // A refused command is told through the joint's scene, as its other
 // messages are (a front end that keeps its output clean gets it there);
-// a joint without a scene writes to standard error.
-void Limit::Tell(const char *text) const
+// a joint without a scene writes to standard error. Each message starts
+// with the joint's name.
+void Limit::Tell(const char *format, ...) const
 {
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
     const Scene *scene = joint_ ? joint_->scene : nullptr;
     if (scene)
-        scene->Warning(0, "%s", text);
+        scene->Warning(0, "%s: %s", JointName(), text);
     else
-        std::fputs(text, stderr);
+        std::fprintf(stderr, "%s: %s", JointName(), text);
 }
 
 bool Limit::LockCheck()
 {
     if (RbdLimitIsLocked(limit) && !autoLocked) {
-        if (warnLock) Tell((std::string(JointName()) + ": cannot move locked joint!\n").c_str());
+        if (warnLock) Tell("cannot move locked joint!\n");
         warnLock = false;
         return false;
     }
@@ -169,10 +175,7 @@ double Limit::RangeCheck(double value, bool warn)
     }
     const bool clearlyOut = value < lower - kRangeMargin || value > upper + kRangeMargin;
     if (clearlyOut && warnRange && warn) {
-        char text[256];
-        std::snprintf(text, sizeof text, "%s: value %5.2f out of range [%5.2f, %5.2f]\n", JointName(), value, lower,
-                      upper);
-        Tell(text);
+        Tell("value %5.2f out of range [%5.2f, %5.2f]\n", value, lower, upper);
         warnRange = false;
     }
     return std::min(std::max(value, lower), upper);
@@ -187,9 +190,7 @@ bool Limit::TargetCheck(double target)
         return true;
     }
     if (warnTarget) {
-        char text[256];
-        std::snprintf(text, sizeof text, "%s: target %g is not finite; ignored\n", JointName(), target);
-        Tell(text);
+        Tell("target %g is not finite; ignored\n", target);
     }
     warnTarget = false;
     return false;
