@@ -20,12 +20,12 @@
 #include "RunImages.h"
 #include "RunJoints.h"
 #include "RunOptions.h"
-#include "SimOutputFile.h"
 #include "RunPhases.h"
 #include "RunPlot.h"
 #include "RunReport.h"
+#include "RunSceneFile.h"
+#include "SimOutputFile.h"
 #include "SimProgress.h"
-#include "SimSceneFile.h"
 
 namespace {
 
@@ -89,14 +89,6 @@ void searchBesideScene(const std::string &scene)
     PxFileSearchPathAdd(slash == std::string::npos ? "." : scene.substr(0, slash).c_str());
 }
 
-// Takes a scene out of its universe on every way out of main: the universe,
-// destroyed after the scene, would otherwise reach into it.
-struct SceneInUniverse {
-    kelmar::Universe &universe;
-    kelmar::Scene &scene;
-    ~SceneInUniverse() { universe.DelScene(&scene); }
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -118,11 +110,11 @@ int main(int argc, char **argv)
     RunScene scene(o.scene.c_str(), variableText(o), o.quiet);
     const Clock::time_point loadStart = Clock::now();
     universe.AddScene(&scene);
-    const SceneInUniverse added{universe, scene};
+    const krun::SceneInUniverse added{universe, scene};
     krun::RunFigures figures;
     figures.load = secondsSince(loadStart);
-    if (scene.ObjectCount() == 0 && ksim::sceneFileKind(o.scene) == ksim::SceneFileKind::Toolkit)
-        return failed("'" + o.scene + "' is a toolkit scene file (CORE): kelmar-sim --file runs those");
+    const std::string otherKind = krun::toolkitFileProblem(scene, o.scene);
+    if (!otherKind.empty()) return failed(otherKind);
     if (scene.GetLoadErrorCount() > 0) return failed("'" + o.scene + "' did not load");
     for (const std::string &name : scene.GetUnusedVariables())
         fprintf(stderr, "kelmar-run: --var %s: '%s' never uses it (an imported file uses only its IMPORT's)\n",

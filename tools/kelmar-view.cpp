@@ -28,7 +28,7 @@
 #include "DisplayCheck.h"
 #include "RunGrasp.h"
 #include "RunPhases.h"
-#include "SimSceneFile.h"
+#include "RunSceneFile.h"
 #include "ViewOptions.h"
 #include "ViewerOverlay.h"
 #include "VtkRenderHost.h"
@@ -105,14 +105,6 @@ bool saveScreenshot(vtkRenderWindow *window, const std::string &file, std::strin
     return kelmar::SavePNG(file.c_str(), pixels->GetPointer(0), size[0], size[1], true, &error);
 }
 
-// Takes a scene out of its universe on every way out of main: the universe,
-// destroyed after the scene, would otherwise reach into it.
-struct SceneInUniverse {
-    kelmar::Universe &universe;
-    kelmar::Scene &scene;
-    ~SceneInUniverse() { universe.DelScene(&scene); }
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -138,9 +130,9 @@ int main(int argc, char **argv)
     kelmar::Universe universe(1000, 1000, 1000, 20000);
     kelmar::Scene scene(o.scene.c_str());
     universe.AddScene(&scene);
-    const SceneInUniverse added{universe, scene};
-    if (scene.ObjectCount() == 0 && ksim::sceneFileKind(o.scene) == ksim::SceneFileKind::Toolkit)
-        return failed("'" + o.scene + "' is a toolkit scene file (CORE): kelmar-sim --file runs those");
+    const krun::SceneInUniverse added{universe, scene};
+    const std::string otherKind = krun::toolkitFileProblem(scene, o.scene);
+    if (!otherKind.empty()) return failed(otherKind);
     if (scene.GetLoadErrorCount() > 0) return failed("'" + o.scene + "' did not load");
 
     Demo demo;
